@@ -1,0 +1,181 @@
+// dBASE IV multiple-index files (.mdx): the production index of a table and the separate
+// single-tag index files built on demand.
+//
+// File layout (all numbers little-endian; block numbers count 512-byte units, nodes are
+// 1024-byte pages):
+//   header   0 version 2, 1-3 creation date YY MM DD, 4-19 table name (NUL-padded),
+//            20-21 blocks per page (2), 22-23 page length (1024), 24 production flag,
+//            25 tag table slots (48), 26 tag entry length (32), 28-29 tags in use,
+//            32-35 next free block at the end of the file, 36-39 first page of the free
+//            list, 40-43 pages in the free list, 44-46 date of last update,
+//            508-511 change counter (ours: raised by every update, see below).
+//   tag table entry of tag n (n from 1) at 512 + 32 n: 0-3 tag header block, 4-14 name,
+//            15 key format, 16-18 tag tree links, 20 key type ('C', 'N', 'D').
+//   tag header (one page): 0-3 root block, 8 key format, 9 key type, 12-13 key length,
+//            14-15 keys per page, 18-19 item length, 23 unique flag (0), 24 key expression,
+//            245 FOR flag (1 when the tag has a condition), 248-251 first leaf block,
+//            762 FOR condition text.
+//   node page: 0-3 number of keys, 8 items of (4-byte number, key) each item length bytes
+//            (key length rounded up to 4, plus 4). A leaf's number is the physical record
+//            and a zero word follows its last item; an upper node's number is a child's
+//            block and the word after its last key is its last child (keys of child i are
+//            at most key i; the last child holds the keys above).
+// Keys: character keys padded with blanks, ordered through the collation weights
+// (weights.h); numeric keys are the 12-byte dBASE IV BCD form, date keys the 8-byte double
+// of the Julian day. Equal keys are ordered by record number. Tags are never unique and
+// always ascending. Deleted records keep their entries: the index knows nothing of the
+// delete mark.
+//
+// Processes. Several processes may open the same file. Every update (record change, tag
+// added or deleted, rebuild) runs under an open-file-description write lock on the byte
+// kMdxLockByte of the .mdx; readers (seek, walk, count) hold a read lock on it for the
+// duration of one call. The change counter at byte 508 is raised by each update: an
+// object keeps its page cache only while the counter is the one it last saw. A cursor's
+// place in key order is therefore an MdxEntry (key, record number) kept by the caller, and
+// every move (Next, Prior) starts again from it: another process's inserts and removals
+// never leave a cursor on a stale page.
+//
+// Objects. An Mdx object is used from one thread. Several objects (one per cursor, say) on
+// one file in one process are fine in shared mode. Exclusive mode (the table opened
+// exclusively) skips the locks and writes changed pages back only at Flush/Close, so it
+// requires that this object be the only one open on the file in every process.
+//
+// Failures come back as DBIResult codes (dbierr.h): DBIERR_INDEXCORRUPT for a damaged file
+// (block number out of range, loop, bad counts, truncation), DBIERR_NOSUCHINDEX for an
+// unknown tag, DBIERR_INVALIDEXPR for an expression that does not parse or a key too long,
+// DBIERR_EOF / DBIERR_BOF at the ends of a walk, OS errors as dbierr.h maps them.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dbierr.h"
+#include "field_layout.h"
+
+namespace dbase {
+
+constexpr std::uint32_t kMdxPageLength = 1024;   // node length reported by DbiGetIndexDesc
+constexpr int kMdxMaxTags = 47;
+constexpr int kMdxMaxKeyLength = 100;
+constexpr off_t kMdxLockByte = 0x7FFFFFF0L;      // update lock, far past the end of the file
+
+struct MdxTagInfo {
+  std::string name;       // upper-case, at most 10 characters
+  std::string keyExpr;
+  std::string forExpr;    // empty when every record has an entry
+  char keyType = 'C';     // 'C', 'N' or 'D'
+  std::uint16_t keyLength = 0;
+  int seqNo = 0;          // position in the tag table, from 1
+};
+
+// One index entry: the key as stored (keyLength bytes) and the physical record number.
+struct MdxEntry {
+  std::string key;
+  std::uint32_t recno = 0;
+};
+
+// The records of a table in physical order, for building tags.
+class RecordSource {
+ public:
+  virtual ~RecordSource() = default;
+  // Next record; false at the end. A read failure returns false with status() set.
+  virtual bool Next(std::uint32_t* recno, const std::uint8_t** record) = 0;
+  virtual DBIResult status() const { return DBIERR_NONE; }
+};
+
+class Mdx {
+ public:
+  ~Mdx();  // Close()
+  Mdx(const Mdx&) = delete;
+  Mdx& operator=(const Mdx&) = delete;
+
+  // Creates an empty index file (replacing one of that name) for the table `tableName`
+  // (the data file's name without folder and extension), then opens it.
+  static DBIResult Create(const std::string& path, std::string_view tableName, bool production,
+                          const RecordLayout& layout, bool exclusive, std::unique_ptr<Mdx>* out);
+  // Opens an existing file and checks its header and tag table.
+  static DBIResult Open(const std::string& path, const RecordLayout& layout, bool readOnly,
+                        bool exclusive, std::unique_ptr<Mdx>* out);
+  // Builds a separate index file with one tag named after the file (its name without folder
+  // and extension, upper-cased, cut to 10) from the records; nothing maintains it later.
+  static DBIResult CreateIndexFile(const std::string& path, std::string_view keyExpr,
+                                   std::string_view forExpr, const RecordLayout& layout,
+                                   RecordSource* records);
+
+  // Writes back what exclusive mode kept and closes the file.
+  DBIResult Close();
+  DBIResult Flush();
+  const std::string& path() const;
+  bool production() const;
+
+  // Tags as the file holds them now (re-read when another process changed the file).
+  DBIResult Tags(std::vector<MdxTagInfo>* tags);
+  // Tag by name (case-insensitive): DBIERR_NOSUCHINDEX when absent.
+  DBIResult FindTag(std::string_view name, MdxTagInfo* info);
+
+  // Adds a tag and fills it from every record (sort, then pages written in order).
+  // An existing tag of that name is an error (DBIERR_INVALIDPARAM).
+  DBIResult AddTag(std::string_view name, std::string_view keyExpr, std::string_view forExpr,
+                   RecordSource* records);
+  DBIResult DeleteTag(std::string_view name);
+  // Empties and refills every tag from the records (after a pack or an empty).
+  DBIResult Rebuild(RecordSource* records);
+
+  // Keeps every tag current after a record write: oldRecord is the record before the write
+  // (nullptr for an append), newRecord after it (nullptr when the record disappears).
+  DBIResult RecordChanged(std::uint32_t recno, const std::uint8_t* oldRecord,
+                          const std::uint8_t* newRecord);
+  // Same for a run of records already on disk (appended together under one lock).
+  DBIResult RecordsAppended(std::uint32_t firstRecno, std::uint32_t count,
+                            const std::uint8_t* records, std::uint32_t recordLength);
+
+  // The key a record has in a tag; *included false when the tag's condition excludes it.
+  DBIResult KeyOf(std::string_view tag, const std::uint8_t* record, std::string* key,
+                  bool* included);
+
+  // Walks. First/Last give DBIERR_EOF/DBIERR_BOF on an empty tag; Next/Prior start from an
+  // entry (present or not) and give the neighbour after/before it in key order.
+  DBIResult First(std::string_view tag, MdxEntry* out);
+  DBIResult Last(std::string_view tag, MdxEntry* out);
+  DBIResult Next(std::string_view tag, const MdxEntry& from, MdxEntry* out);
+  DBIResult Prior(std::string_view tag, const MdxEntry& from, MdxEntry* out);
+  // First entry whose key begins with `key` (compared over key.size() bytes, cut to the key
+  // length): *found true. Otherwise the first entry after where it would be (*found false),
+  // or DBIERR_EOF when there is none. Numeric tags take the number as text, date tags the
+  // date as YYYYMMDD; both compare whole keys.
+  DBIResult Seek(std::string_view tag, std::string_view key, MdxEntry* out, bool* found);
+  // Number of entries of a tag.
+  DBIResult Count(std::string_view tag, std::uint64_t* count);
+  // Walks a tag's tree and checks its order and structure (tests, repair decisions).
+  DBIResult Check(std::string_view tag);
+
+  struct Impl;
+
+ private:
+  Mdx();
+  std::unique_ptr<Impl> impl_;
+};
+
+// Reads a tag's pages directly, as the table layer's CountIndexEntries does: tagSeqNo from 1;
+// mode 1 counts the entries whose key begins with `key` (the last one's record in *recno),
+// mode 2 gives the 1-based position of the first such entry (its record in *recno) or the
+// number of entries read when none begins with it. `key` is cut to key length - 1 when it
+// is not shorter than the key length. A damaged or unreadable file gives 0 (*recno 0); every
+// block number is checked against the file size and the depth is bounded.
+std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode,
+                              std::string_view key, std::uint32_t* recno);
+
+// Name of the table an index file was made for (header bytes 4-19, NULs dropped); false
+// when the file cannot be read.
+bool ReadMdxTableName(const std::string& mdxPath, std::string* name);
+
+// dBASE IV numeric key (12 bytes) of a number, and back.
+void NumberToBcdKey(double value, std::uint8_t out[12]);
+double BcdKeyToNumber(const std::uint8_t key[12]);
+
+}  // namespace dbase
