@@ -1,0 +1,299 @@
+#include "dbf.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "fileio.h"
+
+namespace dbase {
+
+namespace {
+
+constexpr std::uint8_t kHeaderEnd = 0x0D;
+constexpr std::uint8_t kFileEnd = 0x1A;
+constexpr int kMaxFields = 255;
+
+std::uint32_t Get32(const std::uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+void Put32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = v & 0xFF;
+  p[1] = (v >> 8) & 0xFF;
+  p[2] = (v >> 16) & 0xFF;
+  p[3] = (v >> 24) & 0xFF;
+}
+void Put16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = v & 0xFF;
+  p[1] = (v >> 8) & 0xFF;
+}
+
+// Today as dBASE keeps it: years since 1900, month, day.
+void Today(std::uint8_t* p) {
+  std::time_t t = std::time(nullptr);
+  std::tm tm {};
+  localtime_r(&t, &tm);
+  p[0] = static_cast<std::uint8_t>(tm.tm_year);
+  p[1] = static_cast<std::uint8_t>(tm.tm_mon + 1);
+  p[2] = static_cast<std::uint8_t>(tm.tm_mday);
+}
+
+bool ValidName(const std::string& name) {
+  if (name.empty() || name.size() > 10) return false;
+  if (!std::isalpha(static_cast<unsigned char>(name[0]))) return false;
+  for (char c : name) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (!std::isalnum(u) && c != '_') return false;
+  }
+  return true;
+}
+
+std::string Upper10(const std::string& s) {
+  std::string r = s.substr(0, 10);
+  for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  while (!r.empty() && r.back() == ' ') r.pop_back();
+  return r;
+}
+
+}  // namespace
+
+DbfFile::~DbfFile() { Close(); }
+
+void DbfFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  writable_ = false;
+  fields_.clear();
+}
+
+bool DbfFile::hasMemo() const {
+  for (const auto& f : fields_)
+    if (f.type == 'M') return true;
+  return false;
+}
+
+int DbfFile::FieldNumber(const std::string& name) const {
+  std::string want = Upper10(name);
+  for (std::size_t i = 0; i < fields_.size(); ++i)
+    if (Upper10(fields_[i].name) == want) return static_cast<int>(i + 1);
+  return 0;
+}
+
+DBIResult DbfFile::Create(const std::string& path, const std::vector<DbfFieldSpec>& specs,
+                          bool productionIndex, std::uint8_t languageDriver) {
+  if (specs.empty() || specs.size() > kMaxFields) return DBIERR_INVALIDPARAM;
+  std::vector<std::uint8_t> head(32 + 32 * specs.size() + 2, 0);
+  std::size_t recordLength = 1;
+  bool memo = false;
+  for (std::size_t i = 0; i < specs.size(); ++i) {
+    const DbfFieldSpec& s = specs[i];
+    std::string name = Upper10(s.name);
+    if (!ValidName(name) || name.size() != s.name.size()) return DBIERR_INVALIDPARAM;
+    for (std::size_t j = 0; j < i; ++j)
+      if (Upper10(specs[j].name) == name) return DBIERR_INVALIDPARAM;
+    char type = static_cast<char>(std::toupper(static_cast<unsigned char>(s.type)));
+    int width = s.width, decimals = 0;
+    switch (type) {
+      case 'C':
+        if (width < 1 || width > 254) return DBIERR_INVALIDPARAM;
+        break;
+      case 'N':
+      case 'F':
+        if (width < 1 || width > 20 || s.decimals < 0 || s.decimals > 18) return DBIERR_INVALIDPARAM;
+        if (s.decimals > 0 && s.decimals > width - 2) return DBIERR_INVALIDPARAM;
+        decimals = s.decimals;
+        break;
+      case 'D':
+        width = 8;
+        break;
+      case 'L':
+        width = 1;
+        break;
+      case 'M':
+        width = 10;
+        memo = true;
+        break;
+      default:
+        return DBIERR_INVALIDPARAM;
+    }
+    std::uint8_t* d = &head[32 + 32 * i];
+    std::memcpy(d, name.data(), name.size());
+    d[11] = static_cast<std::uint8_t>(type);
+    d[16] = static_cast<std::uint8_t>(width);
+    d[17] = static_cast<std::uint8_t>(decimals);
+    recordLength += static_cast<std::size_t>(width);
+  }
+  if (recordLength > 0xFFFF) return DBIERR_INVALIDPARAM;
+  std::size_t headerLength = 32 + 32 * specs.size() + 1;
+  head[0] = memo ? kDbfVersionMemo4 : kDbfVersionPlain;
+  Today(&head[1]);
+  Put16(&head[8], static_cast<std::uint16_t>(headerLength));
+  Put16(&head[10], static_cast<std::uint16_t>(recordLength));
+  head[28] = productionIndex ? 1 : 0;
+  head[29] = languageDriver;
+  head[headerLength - 1] = kHeaderEnd;
+  head[headerLength] = kFileEnd;
+
+  int fd = -1;
+  DBIResult rc = CreateFile(path, &fd);
+  if (rc != DBIERR_NONE) return rc;
+  rc = WriteAt(fd, head.data(), headerLength + 1, 0);
+  if (::close(fd) != 0 && rc == DBIERR_NONE) rc = ErrnoToResult(errno);
+  return rc;
+}
+
+DBIResult DbfFile::Open(const std::string& path, bool write) {
+  Close();
+  int fd = -1;
+  bool writable = false;
+  DBIResult rc = OpenFile(path, write, &fd, &writable, DBIERR_NOSUCHTABLE);
+  if (rc != DBIERR_NONE) return rc;
+  off_t size = 0;
+  rc = FileSize(fd, &size);
+  std::vector<std::uint8_t> head;
+  if (rc == DBIERR_NONE) {
+    if (size < 32) {
+      rc = DBIERR_HEADERCORRUPT;
+    } else {
+      std::uint8_t first[32];
+      rc = ReadAt(fd, first, 32, 0);
+      std::size_t headerLength = Get16(&first[8]);
+      if (rc == DBIERR_NONE) {
+        if (headerLength < 32 + 32 + 1 || static_cast<off_t>(headerLength) > size) {
+          rc = DBIERR_HEADERCORRUPT;
+        } else {
+          head.resize(headerLength);
+          rc = ReadAt(fd, head.data(), headerLength, 0);
+          if (rc == DBIERR_FILECORRUPT) rc = DBIERR_HEADERCORRUPT;
+        }
+      }
+    }
+  }
+  if (rc == DBIERR_NONE) rc = ParseHeader(head.data(), head.size(), size);
+  if (rc != DBIERR_NONE) {
+    ::close(fd);
+    fields_.clear();
+    return rc;
+  }
+  fd_ = fd;
+  writable_ = writable;
+  path_ = path;
+  return DBIERR_NONE;
+}
+
+DBIResult DbfFile::ParseHeader(const std::uint8_t* head, std::size_t size, off_t) {
+  version_ = head[0];
+  headerLength_ = Get16(&head[8]);
+  recordLength_ = Get16(&head[10]);
+  mdxFlag_ = head[28] != 0;
+  languageDriver_ = head[29];
+  if (recordLength_ < 2) return DBIERR_HEADERCORRUPT;
+  fields_.clear();
+  std::size_t offset = 1;
+  for (std::size_t pos = 32; pos + 32 <= size && head[pos] != kHeaderEnd; pos += 32) {
+    const std::uint8_t* d = head + pos;
+    if (fields_.size() >= static_cast<std::size_t>(kMaxFields)) return DBIERR_HEADERCORRUPT;
+    DbfField f;
+    std::size_t n = 0;
+    while (n < 11 && d[n] != 0) ++n;
+    f.name.assign(reinterpret_cast<const char*>(d), n);
+    while (!f.name.empty() && f.name.back() == ' ') f.name.pop_back();
+    char type = static_cast<char>(std::toupper(d[11]));
+    f.type = std::strchr("CNDLMF", type) != nullptr && type != 0 ? type : 'U';
+    f.width = d[16];
+    f.decimals = d[17];
+    if (f.width == 0 || f.name.empty()) return DBIERR_HEADERCORRUPT;
+    f.offset = static_cast<std::uint16_t>(offset);
+    offset += f.width;
+    if (offset > recordLength_) return DBIERR_HEADERCORRUPT;
+    fields_.push_back(std::move(f));
+  }
+  if (fields_.empty()) return DBIERR_HEADERCORRUPT;
+  return DBIERR_NONE;
+}
+
+DBIResult DbfFile::ReadCount(std::uint32_t* count) {
+  *count = 0;
+  std::uint8_t head[8];
+  DBIResult rc = ReadAt(fd_, head, sizeof head, 0);
+  if (rc != DBIERR_NONE) return rc;
+  off_t size = 0;
+  rc = FileSize(fd_, &size);
+  if (rc != DBIERR_NONE) return rc;
+  std::uint32_t stored = Get32(&head[4]);
+  off_t room = size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
+  *count = static_cast<off_t>(stored) > room ? static_cast<std::uint32_t>(room) : stored;
+  return DBIERR_NONE;
+}
+
+DBIResult DbfFile::ReadRecord(std::uint32_t n, std::uint8_t* buf) const {
+  if (n == 0) return DBIERR_INVALIDPARAM;
+  return ReadAt(fd_, buf, recordLength_, RecordOffset(n));
+}
+
+DBIResult DbfFile::ReadRecords(std::uint32_t n, std::uint32_t count, std::uint8_t* buf) const {
+  if (n == 0) return DBIERR_INVALIDPARAM;
+  return ReadAt(fd_, buf, static_cast<std::size_t>(count) * recordLength_, RecordOffset(n));
+}
+
+DBIResult DbfFile::WriteRecord(std::uint32_t n, const std::uint8_t* buf) {
+  if (n == 0) return DBIERR_INVALIDPARAM;
+  if (!writable_) return DBIERR_OSACCESS;
+  return WriteAt(fd_, buf, recordLength_, RecordOffset(n));
+}
+
+DBIResult DbfFile::WriteDeleteMark(std::uint32_t n, std::uint8_t mark) {
+  if (n == 0) return DBIERR_INVALIDPARAM;
+  if (!writable_) return DBIERR_OSACCESS;
+  return WriteAt(fd_, &mark, 1, RecordOffset(n));
+}
+
+DBIResult DbfFile::WriteAppended(std::uint32_t n, const std::uint8_t* buf) {
+  if (n == 0) return DBIERR_INVALIDPARAM;
+  if (!writable_) return DBIERR_OSACCESS;
+  // Record and end-of-file mark in one write; small records go through a stack buffer.
+  std::uint8_t local[1024];
+  std::vector<std::uint8_t> big;
+  std::uint8_t* out = local;
+  if (recordLength_ + 1u > sizeof local) {
+    big.resize(recordLength_ + 1u);
+    out = big.data();
+  }
+  std::memcpy(out, buf, recordLength_);
+  out[recordLength_] = kFileEnd;
+  return WriteAt(fd_, out, recordLength_ + 1u, RecordOffset(n));
+}
+
+DBIResult DbfFile::WriteCount(std::uint32_t count) {
+  if (!writable_) return DBIERR_OSACCESS;
+  std::uint8_t head[7];
+  Today(head);
+  Put32(&head[3], count);
+  return WriteAt(fd_, head, sizeof head, 1);
+}
+
+DBIResult DbfFile::WriteProductionIndexFlag(bool on) {
+  if (!writable_) return DBIERR_OSACCESS;
+  std::uint8_t flag = on ? 1 : 0;
+  DBIResult rc = WriteAt(fd_, &flag, 1, 28);
+  if (rc == DBIERR_NONE) mdxFlag_ = on;
+  return rc;
+}
+
+DBIResult DbfFile::TruncateTo(std::uint32_t count) {
+  if (!writable_) return DBIERR_OSACCESS;
+  off_t end = static_cast<off_t>(headerLength_) + static_cast<off_t>(count) * recordLength_;
+  DBIResult rc = WriteCount(count);
+  if (rc != DBIERR_NONE) return rc;
+  if (::ftruncate(fd_, end + 1) != 0) return ErrnoToResult(errno);
+  std::uint8_t mark = kFileEnd;
+  return WriteAt(fd_, &mark, 1, end);
+}
+
+void DbfFile::BlankRecord(std::uint8_t* buf) const { std::memset(buf, ' ', recordLength_); }
+
+}  // namespace dbase

@@ -1,0 +1,107 @@
+// dBASE data file (.dbf): header, field descriptors and records addressed by physical number.
+// Every read and write goes straight to the file (pread/pwrite), so a record written by one
+// process is seen by the next read of another. The header record count is written after the
+// record of an append, and a count beyond the records on disk is clamped when read.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dbierr.h"
+
+namespace dbase {
+
+// One field as declared in the file. Offsets count from the delete mark (byte 0).
+struct DbfField {
+  std::string name;     // upper-case as stored, at most 10 characters
+  char type = 'C';      // C, N, D, L, M, F ('U' for a type the engine does not know)
+  std::uint16_t offset = 0;
+  std::uint8_t width = 0;
+  std::uint8_t decimals = 0;
+};
+
+// What a new table is made of.
+struct DbfFieldSpec {
+  std::string name;
+  char type = 'C';
+  int width = 0;        // ignored for D (8), L (1) and M (10)
+  int decimals = 0;
+};
+
+constexpr std::uint8_t kLanguageDriverAnsi = 0x57;  // Windows ANSI (cp1252)
+constexpr std::uint8_t kDbfVersionPlain = 0x03;
+constexpr std::uint8_t kDbfVersionMemo4 = 0x8B;     // dBASE IV with memo
+constexpr std::uint8_t kDbfVersionMemo3 = 0x83;     // dBASE III with memo
+
+class DbfFile {
+ public:
+  DbfFile() = default;
+  DbfFile(const DbfFile&) = delete;
+  DbfFile& operator=(const DbfFile&) = delete;
+  ~DbfFile();
+
+  // Creates a new table file (replacing one of that name). Checks names, types and widths.
+  static DBIResult Create(const std::string& path, const std::vector<DbfFieldSpec>& fields,
+                          bool productionIndex, std::uint8_t languageDriver = kLanguageDriverAnsi);
+
+  // Opens and checks the header; `write` asks for write access (given when the file allows).
+  DBIResult Open(const std::string& path, bool write);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  bool writable() const { return writable_; }
+  const std::string& path() const { return path_; }
+
+  const std::vector<DbfField>& fields() const { return fields_; }
+  std::uint16_t recordLength() const { return recordLength_; }
+  std::uint16_t headerLength() const { return headerLength_; }
+  std::uint8_t version() const { return version_; }
+  std::uint8_t languageDriver() const { return languageDriver_; }
+  bool productionIndexFlag() const { return mdxFlag_; }
+  bool hasMemo() const;
+  // dBASE III memo layout (version 0x83): memo text ended by 0x1A, no block header.
+  bool dbase3Memo() const { return version_ == kDbfVersionMemo3; }
+  // Field number (1-based) of a name compared case-insensitively over 10 characters; 0 = none.
+  int FieldNumber(const std::string& name) const;
+
+  // Record count from the header, clamped to the records the file holds.
+  DBIResult ReadCount(std::uint32_t* count);
+  // Reads record n (1-based) into buf (recordLength bytes); n must be within the count.
+  DBIResult ReadRecord(std::uint32_t n, std::uint8_t* buf) const;
+  // Reads `count` consecutive records from n into buf.
+  DBIResult ReadRecords(std::uint32_t n, std::uint32_t count, std::uint8_t* buf) const;
+  DBIResult WriteRecord(std::uint32_t n, const std::uint8_t* buf);
+  DBIResult WriteDeleteMark(std::uint32_t n, std::uint8_t mark);
+  // Writes record n followed by the end-of-file mark (an append before the count is raised).
+  DBIResult WriteAppended(std::uint32_t n, const std::uint8_t* buf);
+  // Writes the record count and the date of last update in the header.
+  DBIResult WriteCount(std::uint32_t count);
+  // Sets or clears the production index flag (header byte 28).
+  DBIResult WriteProductionIndexFlag(bool on);
+  // Cuts the file after `count` records (end-of-file mark included) and writes the count.
+  DBIResult TruncateTo(std::uint32_t count);
+
+  // A blank record: delete mark blank, every field blank.
+  void BlankRecord(std::uint8_t* buf) const;
+
+ private:
+  DBIResult ParseHeader(const std::uint8_t* head, std::size_t size, off_t fileSize);
+  off_t RecordOffset(std::uint32_t n) const {
+    return static_cast<off_t>(headerLength_) + static_cast<off_t>(n - 1) * recordLength_;
+  }
+
+  int fd_ = -1;
+  bool writable_ = false;
+  std::string path_;
+  std::vector<DbfField> fields_;
+  std::uint16_t recordLength_ = 0;
+  std::uint16_t headerLength_ = 0;
+  std::uint8_t version_ = 0;
+  std::uint8_t languageDriver_ = 0;
+  bool mdxFlag_ = false;
+};
+
+}  // namespace dbase

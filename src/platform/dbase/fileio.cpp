@@ -1,0 +1,179 @@
+#include "fileio.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace dbase {
+
+DBIResult ErrnoToResult(int err, DBIResult missing) {
+  switch (err) {
+    case ENOENT:
+      return missing;
+    case ENOTDIR:
+      return DBIERR_NOSUCHPATH;
+    case EMFILE:
+    case ENFILE:
+      return DBIERR_TOOMANYFILES;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return DBIERR_OSACCESS;
+    case EEXIST:
+      return DBIERR_FILEEXISTS;
+    case ENOMEM:
+      return DBIERR_NOMEMORY;
+    default:
+      return DBIERR_OSERROR;
+  }
+}
+
+DBIResult ReadSome(int fd, void* buf, std::size_t n, off_t off, std::size_t* got) {
+  auto* p = static_cast<char*>(buf);
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pread(fd, p + done, n - done, off + static_cast<off_t>(done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      *got = done;
+      return ErrnoToResult(errno);
+    }
+    if (r == 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  *got = done;
+  return DBIERR_NONE;
+}
+
+DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off) {
+  std::size_t got = 0;
+  DBIResult rc = ReadSome(fd, buf, n, off, &got);
+  if (rc != DBIERR_NONE) return rc;
+  return got == n ? DBIERR_NONE : DBIERR_FILECORRUPT;
+}
+
+DBIResult WriteAt(int fd, const void* buf, std::size_t n, off_t off) {
+  const auto* p = static_cast<const char*>(buf);
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pwrite(fd, p + done, n - done, off + static_cast<off_t>(done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return ErrnoToResult(errno);
+    }
+    done += static_cast<std::size_t>(r);
+  }
+  return DBIERR_NONE;
+}
+
+DBIResult FileSize(int fd, off_t* size) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return ErrnoToResult(errno);
+  *size = st.st_size;
+  return DBIERR_NONE;
+}
+
+DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writable,
+                   DBIResult missing) {
+  *fd = -1;
+  *writable = false;
+  if (wantWrite) {
+    int f = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (f >= 0) {
+      *fd = f;
+      *writable = true;
+      return DBIERR_NONE;
+    }
+    if (errno != EACCES && errno != EROFS && errno != EPERM) return ErrnoToResult(errno, missing);
+  }
+  int f = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (f < 0) return ErrnoToResult(errno, missing);
+  struct stat st;
+  if (::fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(f);
+    return missing;
+  }
+  *fd = f;
+  return DBIERR_NONE;
+}
+
+DBIResult CreateFile(const std::string& path, int* fd) {
+  int f = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (f < 0) return ErrnoToResult(errno);
+  *fd = f;
+  return DBIERR_NONE;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+DBIResult CopyFile(const std::string& from, const std::string& to) {
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return ErrnoToResult(errno, DBIERR_NOSUCHTABLE);
+  int out = -1;
+  DBIResult rc = CreateFile(to, &out);
+  if (rc != DBIERR_NONE) {
+    ::close(in);
+    return rc;
+  }
+  std::vector<char> buf(1 << 20);
+  off_t off = 0;
+  for (;;) {
+    std::size_t got = 0;
+    rc = ReadSome(in, buf.data(), buf.size(), off, &got);
+    if (rc != DBIERR_NONE || got == 0) break;
+    rc = WriteAt(out, buf.data(), got, off);
+    if (rc != DBIERR_NONE) break;
+    off += static_cast<off_t>(got);
+  }
+  ::close(in);
+  if (::close(out) != 0 && rc == DBIERR_NONE) rc = ErrnoToResult(errno);
+  return rc;
+}
+
+static bool LockCall(int fd, int cmd, struct flock* fl) {
+  for (;;) {
+    if (::fcntl(fd, cmd, fl) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+LockOutcome OfdLock(int fd, off_t start, off_t len, short type, bool wait) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = len;
+  fl.l_pid = 0;
+  if (LockCall(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl)) return LockOutcome::kGranted;
+  if (errno == EAGAIN || errno == EACCES) return LockOutcome::kBusy;
+  return LockOutcome::kError;
+}
+
+void OfdUnlock(int fd, off_t start, off_t len) {
+  struct flock fl {};
+  fl.l_type = F_UNLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = len;
+  fl.l_pid = 0;
+  LockCall(fd, F_OFD_SETLK, &fl);
+}
+
+bool OfdConflict(int fd, off_t start, off_t len, short type) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = len;
+  fl.l_pid = 0;
+  if (!LockCall(fd, F_OFD_GETLK, &fl)) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+}  // namespace dbase

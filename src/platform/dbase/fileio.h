@@ -1,0 +1,51 @@
+// Small POSIX file helpers of the engine: whole reads and writes at an offset, errno to result
+// codes, and open-file-description locks (owned by the open file, not the process, so several
+// cursors of one process exclude each other and closing another descriptor keeps them).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "dbierr.h"
+
+namespace dbase {
+
+// Lock bytes lie far past the end of any data file, so they never touch data.
+// Record r is locked at kRecordLockBase - r (records count from 1).
+constexpr off_t kRecordLockBase = 0xEFFFFFFEL;
+// Every open holds this byte: shared opens read-lock it, exclusive opens write-lock it.
+constexpr off_t kOpenSentinelByte = 0xEFFFFFFFL;
+// Appends (and the header count they write) are serialised on this byte; record 0 never exists.
+constexpr off_t kAppendLockByte = kRecordLockBase;
+inline off_t RecordLockByte(std::uint32_t recno) { return kRecordLockBase - static_cast<off_t>(recno); }
+
+// errno of a failed open/read/write as an engine code; `missing` is the code for ENOENT.
+DBIResult ErrnoToResult(int err, DBIResult missing = DBIERR_NOSUCHPATH);
+
+// Reads exactly n bytes at off; a short read (end of file) gives DBIERR_FILECORRUPT.
+DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off);
+// Reads up to n bytes at off; *got receives what was read (fewer at end of file).
+DBIResult ReadSome(int fd, void* buf, std::size_t n, off_t off, std::size_t* got);
+DBIResult WriteAt(int fd, const void* buf, std::size_t n, off_t off);
+DBIResult FileSize(int fd, off_t* size);
+
+// Opens read-write when the file allows it, else read-only (*writable tells which).
+DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writable,
+                   DBIResult missing = DBIERR_NOSUCHPATH);
+// Creates (truncating) a file read-write.
+DBIResult CreateFile(const std::string& path, int* fd);
+// Copies a whole file, replacing the target.
+DBIResult CopyFile(const std::string& from, const std::string& to);
+bool FileExists(const std::string& path);
+
+enum class LockOutcome { kGranted, kBusy, kError };
+// Takes an OFD lock of `len` bytes at `start`: type F_RDLCK or F_WRLCK; waits when `wait`.
+LockOutcome OfdLock(int fd, off_t start, off_t len, short type, bool wait);
+void OfdUnlock(int fd, off_t start, off_t len);
+// True when another open file description holds a lock that conflicts with `type` on the range.
+bool OfdConflict(int fd, off_t start, off_t len, short type);
+
+}  // namespace dbase
