@@ -1,0 +1,109 @@
+#include "platform/gui/filedialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "platform/gui/constants.h"
+#include "platform/gui/modal_seam.h"
+#include "platform/gui/text_codec.h"
+#include "platform/gui/window.h"
+
+namespace gui {
+
+namespace {
+
+QWidget* ParentOf(Window* owner) {
+  QWidget* p = owner != nullptr ? owner->OuterWidget() : QApplication::activeWindow();
+  return p != nullptr ? p->window() : nullptr;
+}
+
+bool RunFile(ModalKind kind, Window* owner, const std::string& caption, const std::string& filter,
+             const std::string& start, std::string& path) {
+  ShownModal shown;
+  shown.kind = kind;
+  shown.caption = caption;
+  shown.text = start;
+  shown.filter = filter;
+  std::string chosen;
+  int answer = ModalSeam::Run(shown, IDCANCEL, [&](ShownModal& s) {
+    QFileDialog dlg(ParentOf(owner), ToQString(caption), ToQString(start),
+                    ToQString(ConvertFileFilter(filter)));
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    if (kind == ModalKind::Folder) {
+      dlg.setFileMode(QFileDialog::Directory);
+      dlg.setOption(QFileDialog::ShowDirsOnly, true);
+    } else if (kind == ModalKind::FileSave) {
+      dlg.setAcceptMode(QFileDialog::AcceptSave);
+    } else {
+      dlg.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return IDCANCEL;
+    s.path = FromQString(dlg.selectedFiles().front());
+    chosen = s.path;
+    return IDOK;
+  });
+  if (ModalSeam::TestMode()) {
+    const ShownModal* last = ModalSeam::LastShown();
+    chosen = last != nullptr ? last->path : std::string();
+  }
+  if (answer != IDOK || chosen.empty()) return false;
+  path = chosen;
+  return true;
+}
+
+}  // namespace
+
+std::string ConvertFileFilter(const std::string& f) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < f.size()) {
+    size_t bar = f.find('|', pos);
+    std::string label = f.substr(pos, bar == std::string::npos ? std::string::npos : bar - pos);
+    if (bar == std::string::npos) {
+      if (!label.empty()) out += (out.empty() ? "" : ";;") + label;
+      break;
+    }
+    size_t bar2 = f.find('|', bar + 1);
+    std::string pattern = f.substr(bar + 1, bar2 == std::string::npos ? std::string::npos : bar2 - bar - 1);
+    for (char& c : pattern)
+      if (c == ';') c = ' ';
+    if (!out.empty()) out += ";;";
+    out += label + " (" + pattern + ")";
+    if (bar2 == std::string::npos) break;
+    pos = bar2 + 1;
+  }
+  return out;
+}
+
+bool GetOpenFileName(Window* owner, const std::string& caption, const std::string& filter,
+                     const std::string& start, std::string& path) {
+  return RunFile(ModalKind::FileOpen, owner, caption, filter, start, path);
+}
+
+bool GetSaveFileName(Window* owner, const std::string& caption, const std::string& filter,
+                     const std::string& start, std::string& path) {
+  return RunFile(ModalKind::FileSave, owner, caption, filter, start, path);
+}
+
+bool BrowseForFolder(Window* owner, const std::string& caption, const std::string& start,
+                     std::string& folder) {
+  return RunFile(ModalKind::Folder, owner, caption, std::string(), start, folder);
+}
+
+int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& caption) {
+  ShownModal shown;
+  shown.kind = ModalKind::PrintSetup;
+  shown.caption = caption;
+  return ModalSeam::Run(shown, IDCANCEL, [&](ShownModal&) {
+    QPrintDialog dlg(&printer, ParentOf(owner));
+    if (!caption.empty()) dlg.setWindowTitle(ToQString(caption));
+    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dlg.setOption(QAbstractPrintDialog::PrintToFile, false);
+    return dlg.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+  });
+}
+
+}  // namespace gui

@@ -1,0 +1,50 @@
+#include "platform/gui/handles.h"
+
+#include <unordered_map>
+
+namespace gui {
+namespace {
+
+// Handles start well above small numbers so that a stray count or id is never
+// mistaken for one; 4,294,967,295 still fits in 10 digits.
+constexpr Handle kFirstHandle = 0x00100000;
+
+struct Table {
+  Handle next = kFirstHandle;
+  std::unordered_map<Handle, Window*> live;
+};
+
+Table& TheTable() {
+  static Table table;
+  return table;
+}
+
+}  // namespace
+
+namespace handles {
+
+Handle Register(Window* window) {
+  Table& t = TheTable();
+  if (window == nullptr || t.next == 0) return 0;
+  Handle h = t.next;
+  t.next = (t.next == UINT32_MAX) ? 0 : t.next + 1;
+  t.live.emplace(h, window);
+  return h;
+}
+
+void Unregister(Handle handle) { TheTable().live.erase(handle); }
+
+Window* Find(Handle handle) {
+  if (handle == 0) return nullptr;
+  auto& live = TheTable().live;
+  auto it = live.find(handle);
+  return it == live.end() ? nullptr : it->second;
+}
+
+std::size_t LiveCount() { return TheTable().live.size(); }
+
+}  // namespace handles
+
+bool IsWindow(Handle handle) { return handles::Find(handle) != nullptr; }
+
+}  // namespace gui

@@ -1,0 +1,114 @@
+#include "platform/gui/modal_seam.h"
+
+#include <deque>
+
+#include "platform/gui/constants.h"
+
+namespace gui {
+namespace {
+
+struct SeamState {
+  bool testMode = false;
+  std::deque<ModalAnswer> queue;
+  std::vector<ShownModal> shown;
+  int depth = 0;
+};
+
+SeamState& S() {
+  static SeamState s;
+  return s;
+}
+
+void Queue(ModalAnswer a) { S().queue.push_back(std::move(a)); }
+
+// Takes the queued answer for `shown` (recording a mismatch when the next
+// one is for another kind of modal, which stays queued).
+bool Take(ShownModal& shown, ModalAnswer& out) {
+  auto& q = S().queue;
+  if (q.empty()) return false;
+  bool fileKinds = (shown.kind == ModalKind::FileOpen || shown.kind == ModalKind::FileSave) &&
+                   (q.front().kind == ModalKind::FileOpen || q.front().kind == ModalKind::FileSave);
+  if (q.front().kind != shown.kind && !fileKinds) {
+    shown.kindMismatch = true;
+    return false;
+  }
+  out = std::move(q.front());
+  q.pop_front();
+  return true;
+}
+
+struct DepthGuard {
+  DepthGuard() { ++S().depth; }
+  ~DepthGuard() { --S().depth; }
+};
+
+}  // namespace
+
+void ModalSeam::SetTestMode(bool on) { S().testMode = on; }
+bool ModalSeam::TestMode() { return S().testMode; }
+
+void ModalSeam::QueueMessageBoxAnswer(int answer) { Queue({ModalKind::MessageBox, answer, {}, {}}); }
+void ModalSeam::QueueDialogAnswer(int answer, std::function<void(Window&)> fill) {
+  Queue({ModalKind::Dialog, answer, {}, std::move(fill)});
+}
+void ModalSeam::QueueFileAnswer(const std::string& path) {
+  Queue({ModalKind::FileOpen, path.empty() ? IDCANCEL : IDOK, path, {}});
+}
+void ModalSeam::QueueFolderAnswer(const std::string& path) {
+  Queue({ModalKind::Folder, path.empty() ? IDCANCEL : IDOK, path, {}});
+}
+void ModalSeam::QueuePrintSetupAnswer(int answer) { Queue({ModalKind::PrintSetup, answer, {}, {}}); }
+
+std::size_t ModalSeam::PendingAnswers() { return S().queue.size(); }
+const std::vector<ShownModal>& ModalSeam::Shown() { return S().shown; }
+const ShownModal* ModalSeam::LastShown() { return S().shown.empty() ? nullptr : &S().shown.back(); }
+
+void ModalSeam::Reset() {
+  S().queue.clear();
+  S().shown.clear();
+}
+
+bool ModalSeam::InModal() { return S().depth > 0; }
+
+int ModalSeam::Run(ShownModal shown, int fallback, const std::function<int(ShownModal&)>& run) {
+  DepthGuard guard;
+  if (S().testMode) {
+    ModalAnswer a;
+    if (Take(shown, a)) {
+      shown.queued = true;
+      shown.answer = a.answer;
+      shown.path = a.path;
+    } else {
+      shown.answer = fallback;
+    }
+    S().shown.push_back(shown);
+    return shown.answer;
+  }
+  shown.answer = run(shown);
+  shown.queued = false;
+  S().shown.push_back(shown);
+  // A normal run keeps only the last few records.
+  if (S().shown.size() > 64) S().shown.erase(S().shown.begin());
+  return shown.answer;
+}
+
+int ModalSeam::RunDialog(Window& dialog, ShownModal shown, const std::function<int()>& exec) {
+  DepthGuard guard;
+  shown.kind = ModalKind::Dialog;
+  if (S().testMode) {
+    ModalAnswer a;
+    bool have = Take(shown, a);
+    shown.queued = have;
+    shown.answer = have ? a.answer : IDCANCEL;
+    // Recorded before the fill, so modals the fill opens come after it.
+    S().shown.push_back(shown);
+    if (have && a.fill) a.fill(dialog);
+    return have ? a.answer : IDCANCEL;
+  }
+  shown.answer = exec();
+  S().shown.push_back(shown);
+  if (S().shown.size() > 64) S().shown.erase(S().shown.begin());
+  return shown.answer;
+}
+
+}  // namespace gui

@@ -1,0 +1,71 @@
+// The one road of every modal interaction: message boxes, modal dialogs,
+// file-open, folder and printer set-up dialogs. In a normal run the real
+// thing is shown. In test mode nothing is shown and nothing blocks: each
+// modal takes the next queued answer, and everything shown is recorded.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace gui {
+
+class Window;
+
+enum class ModalKind { MessageBox, Dialog, FileOpen, FileSave, Folder, PrintSetup };
+
+// What a modal showed and how it was answered (texts in cp1252).
+struct ShownModal {
+  ModalKind kind = ModalKind::MessageBox;
+  std::string caption;
+  std::string text;          // message-box text; the start folder of file dialogs
+  unsigned style = 0;        // message-box style (MB_ buttons | icon | default)
+  unsigned buttons = 0;      // style & MB_TYPEMASK
+  unsigned icon = 0;         // style & MB_ICONMASK
+  int defaultButton = 0;     // answer id of the default button
+  int resourceId = 0;        // dialog template id
+  std::string filter;        // file dialogs: the filter text
+  int answer = 0;            // IDOK, IDCANCEL, IDYES ...
+  std::string path;          // file and folder dialogs: the chosen path
+  bool queued = false;       // false: no answer was queued (cancel or default given)
+  bool kindMismatch = false; // the next queued answer was for another kind
+};
+
+// A queued answer. For a dialog, `fill` runs with the dialog built (it may
+// set controls or send commands) before `answer` is returned.
+struct ModalAnswer {
+  ModalKind kind = ModalKind::MessageBox;
+  int answer = 0;
+  std::string path;
+  std::function<void(Window& dialog)> fill;
+};
+
+class ModalSeam {
+ public:
+  static void SetTestMode(bool on);
+  static bool TestMode();
+
+  // Test side: queue answers, read what was shown.
+  static void QueueMessageBoxAnswer(int answer);
+  static void QueueDialogAnswer(int answer, std::function<void(Window& dialog)> fill = {});
+  static void QueueFileAnswer(const std::string& path);  // empty path = cancel
+  static void QueueFolderAnswer(const std::string& path);  // empty path = cancel
+  static void QueuePrintSetupAnswer(int answer);
+  static std::size_t PendingAnswers();
+  static const std::vector<ShownModal>& Shown();
+  static const ShownModal* LastShown();
+  // Forgets queued answers and the record (each test starts clean).
+  static void Reset();
+
+  // Layer side. Each records `shown`; in test mode it answers from the queue
+  // (or, with nothing queued, answers `fallback`); otherwise `run` shows the
+  // real modal and gives its answer.
+  static int Run(ShownModal shown, int fallback, const std::function<int(ShownModal&)>& run);
+  // Dialogs: `dialog` is built; a queued fill runs on it.
+  static int RunDialog(Window& dialog, ShownModal shown, const std::function<int()>& exec);
+  // True while a modal runs (some enablers grey commands then).
+  static bool InModal();
+};
+
+}  // namespace gui
