@@ -268,7 +268,7 @@ TableStructure MakeReportDefs() {
       C("ECODE", 10),
       C("ELIB", 50),
   };
-  // Fields 3 to 10 are read by no part of the program; they keep the
+  // Fields 3 to 10 are read by nothing in the program; they keep the
   // template at field 11, where every reader looks for it.
   static constexpr std::string_view kSpare[] = {"EZONE3", "EZONE4", "EZONE5", "EZONE6",
                                                 "EZONE7", "EZONE8", "EZONE9", "EZONE10"};
