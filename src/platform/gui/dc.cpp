@@ -1,5 +1,6 @@
 #include "platform/gui/dc.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QFontMetricsF>
@@ -202,10 +203,13 @@ Brush Brush::Pattern(const Bitmap& bitmap) {
 // ---- Device context --------------------------------------------------------
 
 struct DC::Impl {
-  QPainter painter;
+  QPainter own;
+  QPainter* pp = &own;  // the painter drawn with: our own, or one lent by Qt
+  QPainter& painter() const { return *pp; }
   QPaintDevice* device = nullptr;
   QImage* image = nullptr;  // memory contexts: the pixels read by GetPixel
   bool active = false;
+  bool borrowed = false;
 
   struct State {
     Font font;
@@ -245,7 +249,7 @@ struct DC::Impl {
   }
 
   void ApplyTransform() {
-    if (active) painter.setWorldTransform(Transform());
+    if (active) painter().setWorldTransform(Transform());
   }
 
   QPen QtPen() const {
@@ -293,15 +297,15 @@ struct DC::Impl {
   // Pen, brush, font and background as the shape and text calls need them.
   void Sync() {
     if (!active) return;
-    painter.setPen(QtPen());
-    painter.setBrush(QtBrush(st.brush));
-    painter.setFont(st.font.impl().qfont);
-    painter.setBackground(QBrush(ToQColor(st.bk)));
-    painter.setBackgroundMode(st.bkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
+    painter().setPen(QtPen());
+    painter().setBrush(QtBrush(st.brush));
+    painter().setFont(st.font.impl().qfont);
+    painter().setBackground(QBrush(ToQColor(st.bk)));
+    painter().setBackgroundMode(st.bkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
   }
 
   QFontMetrics Metrics() const {
-    if (active) return painter.fontMetrics();
+    if (active) return painter().fontMetrics();
     return QFontMetrics(st.font.impl().qfont, device != nullptr ? device : &MeasureDevice());
   }
 };
@@ -313,42 +317,59 @@ bool DC::Begin(QPaintDevice* device) {
   End();
   if (device == nullptr) return false;
   d_->device = device;
-  d_->active = d_->painter.begin(device);
+  d_->pp = &d_->own;
+  d_->active = d_->own.begin(device);
   if (d_->active) {
-    d_->painter.setRenderHint(QPainter::Antialiasing, false);
-    d_->painter.setRenderHint(QPainter::TextAntialiasing, true);
+    d_->painter().setRenderHint(QPainter::Antialiasing, false);
+    d_->painter().setRenderHint(QPainter::TextAntialiasing, true);
     d_->Sync();
     d_->ApplyTransform();
   }
   return d_->active;
 }
 
+bool DC::Borrow(QPainter* painter) {
+  End();
+  if (painter == nullptr || !painter->isActive()) return false;
+  d_->pp = painter;
+  d_->device = painter->device();
+  d_->active = true;
+  painter->save();
+  d_->borrowed = true;
+  d_->Sync();
+  d_->ApplyTransform();
+  return true;
+}
+
 void DC::End() {
   if (d_ && d_->active) {
-    d_->painter.end();
+    if (d_->borrowed) d_->pp->restore();
+    else d_->own.end();
     d_->active = false;
+    d_->borrowed = false;
+    d_->pp = &d_->own;
   }
 }
 
 bool DC::IsValid() const { return d_->active; }
-QPainter* DC::Painter() const { return d_->active ? &d_->painter : nullptr; }
+QPainter* DC::Painter() const { return d_->active ? d_->pp : nullptr; }
 
 Font DC::SelectFont(const Font& font) {
   Font old = d_->st.font;
   d_->st.font = font;
-  if (d_->active) d_->painter.setFont(font.impl().qfont);
+  if (d_->active) d_->painter().setFont(font.impl().qfont);
   return old;
 }
 Pen DC::SelectPen(const Pen& pen) {
   Pen old = d_->st.pen;
   d_->st.pen = pen;
-  if (d_->active) d_->painter.setPen(d_->QtPen());
+  if (d_->active) d_->painter().setPen(d_->QtPen());
   return old;
 }
 Brush DC::SelectBrush(const Brush& brush) {
   Brush old = d_->st.brush;
   d_->st.brush = brush;
-  if (d_->active) d_->painter.setBrush(Impl::QtBrush(brush));
+  if (d_->active) d_->painter().setBrush(Impl::QtBrush(brush));
   return old;
 }
 const Font& DC::GetFont() const { return d_->st.font; }
@@ -389,7 +410,7 @@ bool DC::TextOut(int x, int y, std::string_view text) {
 bool DC::ExtTextOut(int x, int y, unsigned options, const Box* rect, std::string_view text) {
   Impl& d = *d_;
   if (!d.active) return false;
-  QPainter& p = d.painter;
+  QPainter& p = d.painter();
   p.save();
   if (rect != nullptr && (options & ETO_OPAQUE) != 0)
     p.fillRect(QRect(rect->left, rect->top, rect->Width(), rect->Height()), ToQColor(d.st.bk));
@@ -449,7 +470,7 @@ int DC::DrawText(std::string_view text, Box& rect, unsigned format) {
     return br.height();
   }
   if (!d.active) return 0;
-  QPainter& p = d.painter;
+  QPainter& p = d.painter();
   p.save();
   if (!(format & DT_NOCLIP)) p.setClipRect(box, Qt::IntersectClip);
   p.setPen(ToQColor(d.st.text));
@@ -490,11 +511,11 @@ void DC::LineTo(int x, int y) {
     }
   }
   if (ex == from.x && ey == from.y && (x != from.x || y != from.y)) {
-    d.painter.drawPoint(from.x, from.y);
+    d.painter().drawPoint(from.x, from.y);
     return;
   }
   if (x == from.x && y == from.y) return;
-  d.painter.drawLine(from.x, from.y, ex, ey);
+  d.painter().drawLine(from.x, from.y, ex, ey);
 }
 
 Point DC::GetCurrentPosition() const { return d_->st.pos; }
@@ -511,7 +532,7 @@ void DC::Polygon(const std::vector<Point>& points) {
   if (!d_->active || points.size() < 2) return;
   QPolygon poly;
   for (const Point& pt : points) poly << QPoint(pt.x, pt.y);
-  d_->painter.drawPolygon(poly);
+  d_->painter().drawPolygon(poly);
 }
 
 namespace {
@@ -524,34 +545,34 @@ QRect OutlineRect(int l, int t, int r, int b) {
 }  // namespace
 
 void DC::Rectangle(int left, int top, int right, int bottom) {
-  if (d_->active) d_->painter.drawRect(OutlineRect(left, top, right, bottom));
+  if (d_->active) d_->painter().drawRect(OutlineRect(left, top, right, bottom));
 }
 
 void DC::RoundRect(int left, int top, int right, int bottom, int ew, int eh) {
   if (!d_->active) return;
   const QRect r = OutlineRect(left, top, right, bottom);
-  d_->painter.drawRoundedRect(r, ew / 2.0, eh / 2.0);
+  d_->painter().drawRoundedRect(r, ew / 2.0, eh / 2.0);
 }
 
 void DC::Ellipse(int left, int top, int right, int bottom) {
-  if (d_->active) d_->painter.drawEllipse(OutlineRect(left, top, right, bottom));
+  if (d_->active) d_->painter().drawEllipse(OutlineRect(left, top, right, bottom));
 }
 
 void DC::FillRect(const Box& rect, const Brush& brush) {
   if (!d_->active || brush.GetKind() == Brush::Kind::Hollow) return;
   const QRect r(rect.left, rect.top, rect.Width(), rect.Height());
-  if (brush.GetKind() == Brush::Kind::Hatch && d_->st.bkMode == OPAQUE) d_->painter.fillRect(r, ToQColor(d_->st.bk));
-  d_->painter.fillRect(r, Impl::QtBrush(brush));
+  if (brush.GetKind() == Brush::Kind::Hatch && d_->st.bkMode == OPAQUE) d_->painter().fillRect(r, ToQColor(d_->st.bk));
+  d_->painter().fillRect(r, Impl::QtBrush(brush));
 }
 
 void DC::FillSolidRect(const Box& rect, ColorRef color) {
-  if (d_->active) d_->painter.fillRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()), ToQColor(color));
+  if (d_->active) d_->painter().fillRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()), ToQColor(color));
 }
 
 void DC::FrameRect(const Box& rect, const Brush& brush) {
   if (!d_->active || rect.Width() <= 0 || rect.Height() <= 0) return;
   const QBrush b = Impl::QtBrush(brush);
-  QPainter& p = d_->painter;
+  QPainter& p = d_->painter();
   p.fillRect(QRect(rect.left, rect.top, rect.Width(), 1), b);
   p.fillRect(QRect(rect.left, rect.bottom - 1, rect.Width(), 1), b);
   p.fillRect(QRect(rect.left, rect.top, 1, rect.Height()), b);
@@ -560,7 +581,7 @@ void DC::FrameRect(const Box& rect, const Brush& brush) {
 
 void DC::DrawFocusRect(const Box& rect) {
   if (!d_->active) return;
-  QPainter& p = d_->painter;
+  QPainter& p = d_->painter();
   p.save();
   QPen pen(Qt::black, 0, Qt::DotLine);
   pen.setCosmetic(true);
@@ -573,7 +594,7 @@ void DC::DrawFocusRect(const Box& rect) {
 
 void DC::SetPixel(int x, int y, ColorRef color) {
   if (!d_->active) return;
-  d_->painter.fillRect(QRect(x, y, 1, 1), ToQColor(color));
+  d_->painter().fillRect(QRect(x, y, 1, 1), ToQColor(color));
 }
 
 ColorRef DC::GetPixel(int x, int y) const {
@@ -585,7 +606,7 @@ ColorRef DC::GetPixel(int x, int y) const {
 
 void DC::GradientFill(const Box& rect, ColorRef color1, ColorRef color2, bool horizontal, int alpha1, int alpha2) {
   if (!d_->active || rect.Width() <= 0 || rect.Height() <= 0) return;
-  QPainter& p = d_->painter;
+  QPainter& p = d_->painter();
   // The end colours fall exactly on the first and last pixel row or column.
   const QPointF start(rect.left + 0.5, rect.top + 0.5);
   const QPointF stop = horizontal ? QPointF(rect.right - 0.5, rect.top + 0.5) : QPointF(rect.left + 0.5, rect.bottom - 0.5);
@@ -603,12 +624,12 @@ void DC::GradientFill(const Box& rect, ColorRef color1, ColorRef color2, bool ho
 // ---- Bitmaps ---------------------------------------------------------------
 
 void DC::DrawBitmap(int x, int y, const Bitmap& bitmap) {
-  if (d_->active && !bitmap.IsNull()) d_->painter.drawImage(QPoint(x, y), bitmap.Image());
+  if (d_->active && !bitmap.IsNull()) d_->painter().drawImage(QPoint(x, y), bitmap.Image());
 }
 
 void DC::StretchBitmap(const Box& dest, const Bitmap& bitmap, const Box& source) {
   if (!d_->active || bitmap.IsNull()) return;
-  d_->painter.drawImage(QRect(dest.left, dest.top, dest.Width(), dest.Height()), bitmap.Image(),
+  d_->painter().drawImage(QRect(dest.left, dest.top, dest.Width(), dest.Height()), bitmap.Image(),
                         QRect(source.left, source.top, source.Width(), source.Height()));
 }
 
@@ -618,7 +639,7 @@ void DC::StretchBitmap(const Box& dest, const Bitmap& bitmap) {
 
 void DC::AlphaBlend(const Box& dest, const Bitmap& bitmap, const Box& source, int constantAlpha) {
   if (!d_->active || bitmap.IsNull()) return;
-  QPainter& p = d_->painter;
+  QPainter& p = d_->painter();
   p.save();
   p.setOpacity(std::clamp(constantAlpha, 0, 255) / 255.0);
   p.drawImage(QRect(dest.left, dest.top, dest.Width(), dest.Height()), bitmap.Image(),
@@ -629,7 +650,7 @@ void DC::AlphaBlend(const Box& dest, const Bitmap& bitmap, const Box& source, in
 bool DC::BitBlt(int x, int y, int w, int h, const DC& source, int sx, int sy) {
   if (!d_->active || source.d_->image == nullptr) return false;
   const QPoint s = source.d_->Transform().map(QPoint(sx, sy));
-  d_->painter.drawImage(QRect(x, y, w, h), *source.d_->image, QRect(s.x(), s.y(), w, h));
+  d_->painter().drawImage(QRect(x, y, w, h), *source.d_->image, QRect(s.x(), s.y(), w, h));
   return true;
 }
 
@@ -637,21 +658,21 @@ bool DC::BitBlt(int x, int y, int w, int h, const DC& source, int sx, int sy) {
 
 void DC::IntersectClipRect(const Box& rect) {
   if (d_->active)
-    d_->painter.setClipRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()),
-                            d_->painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    d_->painter().setClipRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()),
+                            d_->painter().hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
 }
 
 void DC::SelectClipRect(const Box& rect) {
-  if (d_->active) d_->painter.setClipRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()), Qt::ReplaceClip);
+  if (d_->active) d_->painter().setClipRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()), Qt::ReplaceClip);
 }
 
 void DC::RemoveClip() {
-  if (d_->active) d_->painter.setClipping(false);
+  if (d_->active) d_->painter().setClipping(false);
 }
 
 int DC::SaveDC() {
   d_->saved.push_back(d_->st);
-  if (d_->active) d_->painter.save();
+  if (d_->active) d_->painter().save();
   return static_cast<int>(d_->saved.size());
 }
 
@@ -661,11 +682,11 @@ bool DC::RestoreDC(int saved) {
   if (target < 0 || target >= depth) return false;
   while (static_cast<int>(d_->saved.size()) > target + 1) {
     d_->saved.pop_back();
-    if (d_->active) d_->painter.restore();
+    if (d_->active) d_->painter().restore();
   }
   d_->st = d_->saved.back();
   d_->saved.pop_back();
-  if (d_->active) d_->painter.restore();
+  if (d_->active) d_->painter().restore();
   d_->Sync();
   d_->ApplyTransform();
   return true;
@@ -724,7 +745,10 @@ int DC::GetDeviceCaps(int index) const {
 // ---- Concrete contexts -----------------------------------------------------
 
 WindowDC::WindowDC(Window& window) {
-  if (window.Widget() != nullptr) Begin(window.Widget());
+  QWidget* w = window.Widget();
+  // Scrolling controls (multi-line edits, lists) paint on their viewport.
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) w = area->viewport();
+  if (w != nullptr) Begin(w);
 }
 WindowDC::~WindowDC() { End(); }
 

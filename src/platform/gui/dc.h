@@ -306,6 +306,8 @@ class DC {
   DC();
   // Starts drawing on `device`; the device outlives this context.
   bool Begin(QPaintDevice* device);
+  // Draws with a painter that Qt lends for one paint call (list rows ...).
+  bool Borrow(QPainter* painter);
   void End();
   Impl& impl() const { return *d_; }
 
@@ -318,6 +320,13 @@ class WindowDC : public DC {
  public:
   explicit WindowDC(Window& window);
   ~WindowDC() override;
+};
+
+// Draws with a painter lent by Qt (owner-drawn list rows).
+class PainterDC : public DC {
+ public:
+  explicit PainterDC(QPainter* painter) { Borrow(painter); }
+  ~PainterDC() override { End(); }
 };
 
 // Draws on a bitmap in memory: a double buffer, or a picture to save.
