@@ -1,0 +1,230 @@
+#include "runtime/backup_paths.h"
+
+#include <cstdio>
+
+#include "platform/system/cp1252.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+BackupClock g_clock = nullptr;
+BackupFileDialog g_dialog = nullptr;
+
+platform::LocalTime Now() { return g_clock ? g_clock() : platform::GetLocalTime(); }
+
+// Piece of string 2575 (placeholder and weekday names), with the text as a
+// fallback when the table lacks it.
+std::string NamePiece(int position, int length, const char* fallback) {
+  std::string entry = LoadStr(2575);
+  if (entry.size() < static_cast<std::size_t>(position - 1 + length)) return fallback;
+  return entry.substr(static_cast<std::size_t>(position - 1), static_cast<std::size_t>(length));
+}
+
+std::string LowerCopy(const std::string& text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(platform::Cp1252Lower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string RightTrimmed(const std::string& text) {
+  std::size_t end = text.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+std::string Two(int v) {
+  char b[8];
+  std::snprintf(b, sizeof b, "%02d", v < 0 ? 0 : v % 100);
+  return b;
+}
+
+std::string YmdOf(const platform::LocalTime& t) {
+  char b[16];
+  std::snprintf(b, sizeof b, "%04d%02d%02d", t.year, t.month, t.day);
+  return b;
+}
+
+std::string HourOf(const platform::LocalTime& t) {
+  return Two(t.hour) + "h" + Two(t.minute) + Two(t.second);
+}
+
+// Replaces the first occurrence of the placeholder (case ignored).
+bool ReplaceFirst(std::string& text, const std::string& placeholder, const std::string& value) {
+  std::size_t at = LowerCopy(text).find(placeholder);
+  if (at == std::string::npos) return false;
+  text.replace(at, placeholder.size(), value);
+  return true;
+}
+
+void TrimTrailingSeparators(std::string& path) {
+  while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+}
+
+std::string UpperCopy(const std::string& text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string FileNameOf(const std::string& path) {
+  std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string WithCode(std::string text, const std::string& code) {
+  std::string out;
+  for (char c : text) {
+    if (c == '%') {
+      out += code;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void SetBackupClock(BackupClock clock) { g_clock = clock; }
+void SetBackupFileDialog(BackupFileDialog dialog) { g_dialog = dialog; }
+
+char* TodayYmd() { return RingCopy(YmdOf(Now())); }
+
+std::string WeekdayNameOf(int year, int month, int day) {
+  int m = month, y = year;
+  if (m == 1 || m == 2) {
+    m += 12;
+    --y;
+  }
+  int j = y / 100, k = y % 100;
+  int h = (day + (13 * (m + 1)) / 5 + k + k / 4 + j / 4 - 2 * j) % 7;
+  if (h < 0) h += 7;  // 0 = Saturday
+  int index = (h + 6) % 7;  // 0 = Sunday
+  static const char* const kNames[7] = {"DIMANCHE", "LUNDI",    "MARDI", "MERCREDI",
+                                        "JEUDI",    "VENDREDI", "SAMEDI"};
+  return RightTrimmed(NamePiece(43 + 8 * index, 8, kNames[index]));
+}
+
+char* WeekdayName() {
+  platform::LocalTime t = Now();
+  return RingCopy(WeekdayNameOf(t.year, t.month, t.day));
+}
+
+std::string BackupStamp() {
+  platform::LocalTime t = Now();
+  return YmdOf(t) + "-" + HourOf(t);
+}
+
+std::string DefaultBackupTarget() {
+  std::string target = LoadStr(2847);
+  if (target.empty()) target = "Sauvegarde-Nuv-MERLON/Dossier-%code%/%dateheure%/";
+  for (char& c : target) {
+    if (c == '\\') c = '/';
+  }
+  return target;
+}
+
+void ExpandBackupUnit(std::string& text, const std::string& dossierCode, unsigned placeholders) {
+  struct Step {
+    unsigned flag;
+    int position, length;
+    const char* fallback;
+  };
+  static const Step kSteps[] = {
+      {kPlaceholderDefaut, 35, 8, "%defaut%"}, {kPlaceholderDate, 4, 6, "%date%"},
+      {kPlaceholderCode, 9, 6, "%code%"},      {kPlaceholderJour, 14, 6, "%jour%"},
+      {kPlaceholderHeure, 19, 7, "%heure%"},   {kPlaceholderDateHeure, 25, 11, "%dateheure%"},
+  };
+  for (const Step& step : kSteps) {
+    if ((placeholders & step.flag) == 0) continue;
+    std::string name = LowerCopy(NamePiece(step.position, step.length, step.fallback));
+    if (LowerCopy(text).find(name) == std::string::npos) continue;
+    std::string value;
+    switch (step.flag) {
+      case kPlaceholderDefaut: value = DefaultBackupTarget(); break;
+      case kPlaceholderDate: value = TodayYmd(); break;
+      case kPlaceholderCode: value = dossierCode; break;
+      case kPlaceholderJour: value = WeekdayName(); break;
+      case kPlaceholderHeure: value = HourOf(Now()); break;
+      default: value = BackupStamp(); break;
+    }
+    ReplaceFirst(text, name, value);
+  }
+}
+
+std::string DossierFilePattern(const std::string& dossierCode) {
+  std::string pattern = "[cC]??";
+  for (char c : RightTrimmed(dossierCode)) {
+    unsigned char u = platform::Cp1252Upper(static_cast<unsigned char>(c));
+    unsigned char l = platform::Cp1252Lower(static_cast<unsigned char>(c));
+    if (u != l) {
+      pattern += '[';
+      pattern += static_cast<char>(l);
+      pattern += static_cast<char>(u);
+      pattern += ']';
+    } else {
+      pattern += c;
+    }
+  }
+  return pattern + ".*";
+}
+
+void ExpandProcedureLine(std::string& text, const std::string& dossierFolder,
+                         const std::string& dossierCode) {
+  std::string folder = dossierFolder;
+  if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  const std::string names[3] = {"%chemin%", "%dossier%", "%code%"};
+  const std::string values[3] = {folder, DossierFilePattern(dossierCode), RightTrimmed(dossierCode)};
+  const std::string lower = LowerCopy(text);
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    bool replaced = false;
+    for (int p = 0; p < 3 && !replaced; ++p) {
+      if (lower.compare(i, names[p].size(), names[p]) == 0) {
+        out += values[p];
+        i += names[p].size();
+        replaced = true;
+      }
+    }
+    if (!replaced) out += text[i++];
+  }
+  text = out;
+}
+
+void PrepareBackupStartFolder(std::string& path, const std::string& dossierCode) {
+  ReplaceFirst(path, "%defaut%", DefaultBackupTarget());
+  ReplaceFirst(path, "%code%", dossierCode);
+  ReplaceFirst(path, "%dateheure%", "");
+  TrimTrailingSeparators(path);
+}
+
+bool IsBackupFileFor(const std::string& path, const std::string& dossierCode, char method) {
+  std::string name = UpperCopy(FileNameOf(path));
+  std::string code = UpperCopy(RightTrimmed(dossierCode));
+  std::string prefix = "ZEL" + code;
+  if (name.compare(0, prefix.size(), prefix) == 0) return true;
+  if (method == 'W' || method == 'w') return name == "C10" + code + "-SAUVEW.DBF";
+  return false;
+}
+
+bool ChooseBackupFile(unsigned long owner, std::string& path, int titleId, int filterId,
+                      char method, const std::string& dossierCode) {
+  std::string code = RightTrimmed(dossierCode);
+  std::string start = path;
+  PrepareBackupStartFolder(start, code);
+  const std::string filter = WithCode(LoadStr(filterId), code);
+  std::string chosen;
+  for (;;) {
+    const std::string title = WithCode(LoadStr(titleId), code);
+    if (g_dialog == nullptr || !g_dialog(owner, title, filter, start, chosen)) return false;
+    if (IsBackupFileFor(chosen, code, method)) break;
+    RuntimeBeep(0);
+  }
+  path = chosen;
+  if (method != '7') {
+    std::size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash + 1 < path.size()) path.resize(slash + 1);
+  }
+  return true;
+}

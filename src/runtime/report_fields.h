@@ -1,0 +1,75 @@
+// Report variables of a list or report window. Each variable is described by
+// a 14-character FieldDefinition ("DEBIT     M142": name blank-padded to 10,
+// type C text / N number / M money, width in two characters, decimals in
+// one) and holds its value as text at its width; templates read the values
+// by name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+constexpr int kFieldDefinitionLength = 14;
+constexpr int kFieldNameLength = 10;
+
+// Width of a definition: characters 12-13 as two digits; when character 12
+// is above '9', its code + 35 + the digit at 13 ("A0" = 100 ... "A9" = 109).
+// Never negative.
+int FieldWidthOf(const char* definition);
+inline int FieldWidthOf(const std::string& definition) { return FieldWidthOf(definition.c_str()); }
+char FieldTypeOf(const std::string& definition);     // character 11 (' ' when missing)
+int FieldDecimalsOf(const std::string& definition);  // character 14, 0-9
+std::string FieldNameOf(const std::string& definition);  // characters 1-10, right-trimmed
+
+// Shows "Il n'y a rien dans cet Etat" followed by the text (beep, stop icon).
+void ShowEmptyReport(const char* text);
+
+class ReportFieldTable {
+ public:
+  // Number of field indices (0 to count - 1); set before InitFieldTable.
+  void SetFieldCount(int count) { count_ = count < 0 ? 0 : count; }
+  int FieldCount() const { return count_; }
+  bool Declared() const { return declared_; }
+
+  // Makes count blank definitions and empty values; sets the declared flag.
+  void InitFieldTable();
+  // Stores definition n when n is below the count and n is still blank (a
+  // definition already present stays) and clears its value. An index outside
+  // the count beeps and shows "Erreur: Initialisation Variable (mdibrow)"
+  // with the index; nothing is stored. False when nothing was stored.
+  bool DeclareField(int n, const char* definition);
+  // For copy g = 1..k and j = 0..m-1, declares index g*m + j named by the
+  // letter of the copy ('A', 'B' ...) and the first 9 characters of the name
+  // of definition j, with its type, width and decimals.
+  void DeclareFieldCopies(int k, int m);
+
+  // Every declared 'C' field becomes blanks of its width, every other zero.
+  void ClearFieldValues();
+  // The same for indices g*m to g*m + m - 1.
+  void ClearFieldGroup(int g, int m);
+
+  // Setters ignore an index that is not declared.
+  void SetFieldText(int n, const char* text);
+  void AppendFieldText(int n, const char* text);
+  // 'M': grouped by thousands; other types: plain. A number that does not
+  // fit loses decimals until it fits or none remain.
+  void SetFieldNumber(int n, double value);
+  double GetFieldNumber(int n) const;
+  // Field t := a - b: 0.00 in 14 characters when zero, else the amount with
+  // " Db" / " Cr" when both a and b are money fields, else the plain amount.
+  void SetFieldDifference(int t, int a, int b);
+
+  // Definition and value of index n ("" when outside the table).
+  const std::string& Definition(int n) const;
+  const std::string& Value(int n) const;
+  // Index of the declared field of that name (case ignored), -1 when none.
+  int FindField(const char* name) const;
+
+ private:
+  bool IsDeclared(int n) const;
+  void ClearValue(int n);
+
+  int count_ = 0;
+  bool declared_ = false;
+  std::vector<std::string> definitions_;
+  std::vector<std::string> values_;
+};
