@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 
 #include "platform/gui/command.h"
 #include "platform/gui/text_codec.h"
@@ -16,6 +17,7 @@ namespace {
 Application* current = nullptr;
 bool activity = true;
 int beepCount = 0;
+std::vector<std::pair<unsigned, std::function<void()>>> windowIdle;
 std::function<void(unsigned)> beepHook;
 
 // Input and window events make the idle work due again.
@@ -103,8 +105,18 @@ void Application::NoteActivity() { activity = true; }
 
 void Application::AddIdleTask(std::function<void()> task) { idleTasks_.push_back(std::move(task)); }
 
+void Application::AddWindowIdleHandler(unsigned handle, std::function<void()> handler) {
+  windowIdle.emplace_back(handle, std::move(handler));
+}
+
 void Application::RunIdle() {
   activity = false;
+  windowIdle.erase(std::remove_if(windowIdle.begin(), windowIdle.end(),
+                                  [](const auto& e) { return !IsWindow(e.first); }),
+                   windowIdle.end());
+  auto handlers = windowIdle;  // a handler may add others
+  for (auto& [handle, fn] : handlers)
+    if (IsWindow(handle)) fn();
   for (auto& task : idleTasks_) task();
   IdleAction();
 }

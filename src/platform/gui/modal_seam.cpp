@@ -59,6 +59,10 @@ void ModalSeam::QueueFolderAnswer(const std::string& path) {
 }
 void ModalSeam::QueuePrintSetupAnswer(int answer) { Queue({ModalKind::PrintSetup, answer, {}, {}}); }
 
+void ModalSeam::QueuePopupMenuAnswer(unsigned id) {
+  Queue({ModalKind::PopupMenu, static_cast<int>(id), {}, {}});
+}
+
 std::size_t ModalSeam::PendingAnswers() { return S().queue.size(); }
 const std::vector<ShownModal>& ModalSeam::Shown() { return S().shown; }
 const ShownModal* ModalSeam::LastShown() { return S().shown.empty() ? nullptr : &S().shown.back(); }

@@ -13,7 +13,7 @@ namespace gui {
 
 class Window;
 
-enum class ModalKind { MessageBox, Dialog, FileOpen, FileSave, Folder, PrintSetup };
+enum class ModalKind { MessageBox, Dialog, FileOpen, FileSave, Folder, PrintSetup, PopupMenu };
 
 // What a modal showed and how it was answered (texts in cp1252).
 struct ShownModal {
@@ -52,6 +52,8 @@ class ModalSeam {
   static void QueueFileAnswer(const std::string& path);  // empty path = cancel
   static void QueueFolderAnswer(const std::string& path);  // empty path = cancel
   static void QueuePrintSetupAnswer(int answer);
+  // Context menus: the command id chosen (0 = none).
+  static void QueuePopupMenuAnswer(unsigned commandId);
   static std::size_t PendingAnswers();
   static const std::vector<ShownModal>& Shown();
   static const ShownModal* LastShown();

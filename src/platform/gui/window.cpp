@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFocusEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
@@ -144,6 +145,14 @@ bool Window::Create() {
   return true;
 }
 
+bool Window::SetParent(Window* parent) {
+  if (IsCreated() || parent == this) return false;
+  if (parent_ != nullptr) parent_->RemoveChild(this);
+  parent_ = parent;
+  if (parent_ != nullptr) parent_->AddChild(this);
+  return true;
+}
+
 bool Window::CanClose() { return ChildrenCanClose(); }
 
 bool Window::ChildrenCanClose() {
@@ -190,6 +199,13 @@ void Window::Destroy() {
     Window* self = this;
     QTimer::singleShot(0, qApp, [self] { delete self; });
   }
+}
+
+bool Window::SetIconResource(int resourceId) {
+  QIcon icon(QStringLiteral(":/icons/%1.png").arg(resourceId));
+  if (icon.isNull() || icon.availableSizes().isEmpty()) return false;
+  if (QWidget* o = OuterWidget()) o->setWindowIcon(icon);
+  return true;
 }
 
 void Window::SetCaption(const std::string& text) {

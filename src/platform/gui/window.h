@@ -61,6 +61,11 @@ class Window {
   int GetId() const { return id_; }
   void SetId(int id) { id_ = id; }
 
+  // May the window close? Default: every child agrees.
+  virtual bool CanClose();
+  // Gives the window a parent before it is created (false once created).
+  bool SetParent(Window* parent);
+
   // Asks CanClose, then destroys the window. False when it refused.
   bool CloseWindow();
   // Destroys the widget and retires the handle; the children go with it.
@@ -108,6 +113,15 @@ class Window {
   // is enabled. True when this window answered for the command.
   virtual bool EvCommandEnable(CommandEnabler& ce);
 
+  // Command routing as menus, toolbar buttons and accelerators use it. A
+  // plain window answers itself; the MDI frame routes through the active
+  // child, the client and itself.
+  virtual bool RouteCommand(unsigned id) { return EvCommand(id); }
+  virtual void RouteCommandEnable(CommandEnabler& ce) { EvCommandEnable(ce); }
+
+  // Icon from the icon resources (":/icons/<id>.png"); false when missing.
+  bool SetIconResource(int resourceId);
+
   // The response table of the window's class (see ResponseTable).
   static const ResponseTable& Table();
   virtual const ResponseTable& Responses() const { return Table(); }
@@ -121,8 +135,6 @@ class Window {
   // Hooks.
   virtual void SetupWindow() {}
   virtual void CleanupWindow() {}
-  // Default: every child agrees.
-  virtual bool CanClose();
   // Called inside the widget's paint event; a device context may be opened
   // on Widget() here.
   virtual void EvPaint() {}

@@ -1,0 +1,114 @@
+// MDI frame, client and children: the main window of the program, the
+// client area that holds the child windows, and the children themselves.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gui/window.h"
+
+namespace gui {
+
+class Menu;
+class AcceleratorTable;
+class MDIClient;
+class MDIChild;
+
+// Where the frame stands on the screen (saved in the program INI).
+struct FramePlacement {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+  bool maximized = false;
+  bool minimized = false;
+};
+
+class MDIFrame : public Window {
+ public:
+  // The frame owns `client` (it becomes the frame's child window).
+  MDIFrame(const std::string& caption, MDIClient* client);
+  ~MDIFrame() override;
+
+  MDIClient* GetClient() const { return client_; }
+
+  // Menu bar from menu resource `id` (":/menus/<id>.menu"); false when the
+  // resource is missing or malformed.
+  bool AssignMenu(int resourceId);
+  void SetMenu(std::unique_ptr<Menu> menu);
+  Menu* GetMenu() const { return menu_.get(); }
+  // Shows the bar again after items of its top level changed.
+  void DrawMenuBar();
+
+  bool SetAccelerators(int resourceId);
+
+  // Active child first (and the focused window inside it), then the client,
+  // then the frame itself.
+  bool RouteCommand(unsigned id) override;
+  void RouteCommandEnable(CommandEnabler& ce) override;
+
+  FramePlacement GetPlacement() const;
+  void SetPlacement(const FramePlacement& p);
+  // True when at least a corner of the rectangle, `margin` pixels in,
+  // lies on a screen, and it is at least minW x minH.
+  static bool PlacementUsable(const FramePlacement& p, int minW, int minH, int margin = 40);
+
+  static const ResponseTable& Table();
+  const ResponseTable& Responses() const override { return Table(); }
+
+ protected:
+  QWidget* CreateWidget(QWidget* parentWidget) override;
+  QWidget* ChildParentWidget() const override;
+  // Shows the menu bar and installs the accelerators given before creation;
+  // an override calls it first.
+  void SetupWindow() override;
+
+ private:
+  MDIClient* client_;
+  std::unique_ptr<Menu> menu_;
+  std::unique_ptr<AcceleratorTable> accelerators_;
+  QWidget* container_ = nullptr;
+  std::string pendingCaption_;
+};
+
+class MDIClient : public Window {
+ public:
+  MDIClient();
+
+  void CascadeChildren();
+  // Vertical: side by side; horizontal: one above the other.
+  void TileChildren(bool horizontal = false);
+  void ArrangeIcons();
+  // Asks every child's CanClose first; when all agree they are all closed
+  // and the answer is true; one refusal closes none.
+  bool CloseChildren();
+  MDIChild* GetActiveMDIChild() const;
+  std::vector<MDIChild*> GetChildren() const;
+
+  static const ResponseTable& Table();
+  const ResponseTable& Responses() const override { return Table(); }
+
+  void CmCascadeChildren() { CascadeChildren(); }
+  void CmTileChildren() { TileChildren(false); }
+  void CmTileChildrenHoriz() { TileChildren(true); }
+  void CmArrangeIcons() { ArrangeIcons(); }
+  void CmCloseChildren() { CloseChildren(); }
+
+ protected:
+  QWidget* CreateWidget(QWidget* parentWidget) override;
+  QWidget* ChildParentWidget() const override;
+};
+
+class MDIChild : public Window {
+ public:
+  // Deleted by the layer once destroyed (after closing).
+  MDIChild(MDIClient* client, const std::string& caption);
+
+  void Activate();
+
+ protected:
+  QWidget* CreateWidget(QWidget* parentWidget) override;
+};
+
+}  // namespace gui

@@ -1,0 +1,35 @@
+// Status bars: a text field and, optionally, the key-state indicators
+// (Caps Lock, Num Lock, Scroll Lock, overtype), refreshed at idle.
+#pragma once
+
+#include <string>
+
+#include "platform/gui/window.h"
+
+namespace gui {
+
+class StatusBar : public Window {
+ public:
+  enum class Border { Recessed, Embossed };
+  enum Mode : unsigned { CapsLock = 1, NumLock = 2, ScrollLock = 4, Overtype = 8 };
+
+  // Placed at the bottom of `frame`, under the bars inserted before it.
+  StatusBar(Window* frame, Border border = Border::Recessed, unsigned modes = 0);
+
+  void SetText(const std::string& cp1252);
+  std::string GetText() const;
+  // The indicator texts as shown now ("" while the key state is off).
+  std::string IndicatorText(Mode mode) const;
+  void UpdateIndicators();
+
+ protected:
+  QWidget* CreateWidget(QWidget* parentWidget) override;
+  void SetupWindow() override;
+
+ private:
+  Border border_;
+  unsigned modes_;
+  std::string text_;
+};
+
+}  // namespace gui
