@@ -246,6 +246,12 @@ DBIResult DbfFile::WriteRecord(std::uint32_t n, const std::uint8_t* buf) {
   return WriteAt(fd_, buf, recordLength_, RecordOffset(n));
 }
 
+DBIResult DbfFile::WriteRecords(std::uint32_t n, std::uint32_t count, const std::uint8_t* buf) {
+  if (n == 0) return DBIERR_INVALIDPARAM;
+  if (!writable_) return DBIERR_OSACCESS;
+  return WriteAt(fd_, buf, static_cast<std::size_t>(count) * recordLength_, RecordOffset(n));
+}
+
 DBIResult DbfFile::WriteDeleteMark(std::uint32_t n, std::uint8_t mark) {
   if (n == 0) return DBIERR_INVALIDPARAM;
   if (!writable_) return DBIERR_OSACCESS;

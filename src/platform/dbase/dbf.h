@@ -74,6 +74,7 @@ class DbfFile {
   // Reads `count` consecutive records from n into buf.
   DBIResult ReadRecords(std::uint32_t n, std::uint32_t count, std::uint8_t* buf) const;
   DBIResult WriteRecord(std::uint32_t n, const std::uint8_t* buf);
+  DBIResult WriteRecords(std::uint32_t n, std::uint32_t count, const std::uint8_t* buf);
   DBIResult WriteDeleteMark(std::uint32_t n, std::uint8_t mark);
   // Writes record n followed by the end-of-file mark (an append before the count is raised).
   DBIResult WriteAppended(std::uint32_t n, const std::uint8_t* buf);

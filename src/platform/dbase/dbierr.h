@@ -14,6 +14,7 @@ constexpr DBIResult DBIERR_NONE = 0;
 constexpr DBIResult DBIERR_BOF = 8705;             // before the first record
 constexpr DBIResult DBIERR_EOF = 8706;             // past the last record
 constexpr DBIResult DBIERR_NOCURRREC = 8709;       // no current record
+constexpr DBIResult DBIERR_RECNOTFOUND = 8710;     // no entry begins with the key sought
 
 // Damaged files.
 constexpr DBIResult DBIERR_HEADERCORRUPT = 8961;   // data file header or field descriptors unreadable

@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+#include <strings.h>
+
 #include <vector>
 
 namespace dbase {
@@ -110,6 +113,39 @@ DBIResult CreateFile(const std::string& path, int* fd) {
 bool FileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string ResolveCase(const std::string& path) {
+  if (path.empty() || FileExists(path)) return path;
+  std::size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return path;
+  std::string found;
+  while (dirent* e = ::readdir(d)) {
+    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  if (found.empty()) return path;
+  return slash == std::string::npos ? found : path.substr(0, slash + 1) + found;
+}
+
+std::string WithExtension(const std::string& path, const std::string& ext) {
+  std::size_t slash = path.rfind('/');
+  std::size_t dot = path.rfind('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return path.substr(0, dot) + ext;
+  return path + ext;
+}
+
+std::string BaseName(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
 DBIResult CopyFile(const std::string& from, const std::string& to) {

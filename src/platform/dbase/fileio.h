@@ -40,6 +40,13 @@ DBIResult CreateFile(const std::string& path, int* fd);
 // Copies a whole file, replacing the target.
 DBIResult CopyFile(const std::string& from, const std::string& to);
 bool FileExists(const std::string& path);
+// The path itself when it exists, else the entry of its folder whose name matches it without
+// regard to case (tables copied from other systems keep upper-case names), else the path.
+std::string ResolveCase(const std::string& path);
+// Path with its extension replaced (or added): WithExtension("a/b.DBF", ".mdx") = "a/b.mdx".
+std::string WithExtension(const std::string& path, const std::string& ext);
+// File name without folder and extension.
+std::string BaseName(const std::string& path);
 
 enum class LockOutcome { kGranted, kBusy, kError };
 // Takes an OFD lock of `len` bytes at `start`: type F_RDLCK or F_WRLCK; waits when `wait`.

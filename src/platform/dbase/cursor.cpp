@@ -1,0 +1,1054 @@
+#include "cursor.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "expr.h"
+#include "fileio.h"
+
+namespace dbase {
+
+void (*DbiAppendHook)() = nullptr;
+
+namespace {
+
+constexpr std::size_t kChunkBytes = 1 << 16;  // read-ahead of an exclusive cursor, pack chunks
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Calendar date of a Julian day number (the inverse of JulianDay of expr.h).
+void JulianToDate(long jd, int* y, int* m, int* d) {
+  long a = jd + 32044;
+  long b = (4 * a + 3) / 146097;
+  long c = a - 146097 * b / 4;
+  long e = (4 * c + 3) / 1461;
+  long f = c - 1461 * e / 4;
+  long g = (5 * f + 2) / 153;
+  *d = static_cast<int>(f - (153 * g + 2) / 5 + 1);
+  *m = static_cast<int>(g + 3 - 12 * (g / 10));
+  *y = static_cast<int>(100 * b + e - 4800 + g / 10);
+}
+
+bool AllBlank(const std::uint8_t* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (p[i] != ' ' && p[i] != 0) return false;
+  return true;
+}
+
+}  // namespace
+
+// Records of the table in physical order, read in chunks (tag builds and rebuilds).
+class DbiCursor::FileSource : public RecordSource {
+ public:
+  FileSource(const DbfFile& dbf, std::uint32_t count) : dbf_(dbf), count_(count) {
+    per_ = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kChunkBytes * 4 / dbf.recordLength()));
+    buf_.resize(static_cast<std::size_t>(per_) * dbf.recordLength());
+  }
+  bool Next(std::uint32_t* recno, const std::uint8_t** record) override {
+    if (next_ > count_ || status_ != DBIERR_NONE) return false;
+    if (next_ >= first_ + loaded_) {
+      first_ = next_;
+      loaded_ = std::min(per_, count_ - next_ + 1);
+      status_ = dbf_.ReadRecords(first_, loaded_, buf_.data());
+      if (status_ != DBIERR_NONE) return false;
+    }
+    *recno = next_;
+    *record = buf_.data() + static_cast<std::size_t>(next_ - first_) * dbf_.recordLength();
+    ++next_;
+    return true;
+  }
+  DBIResult status() const override { return status_; }
+
+ private:
+  const DbfFile& dbf_;
+  std::uint32_t count_;
+  std::uint32_t per_ = 1;
+  std::uint32_t next_ = 1;
+  std::uint32_t first_ = 1;
+  std::uint32_t loaded_ = 0;
+  std::vector<std::uint8_t> buf_;
+  DBIResult status_ = DBIERR_NONE;
+};
+
+DbiCursor::~DbiCursor() { Close(); }
+
+DBIResult DbiCursor::Open(const std::string& path, const std::string& indexName, const std::string& tagName,
+                          bool ro, bool excl, XLTMode mode) {
+  dbfPath = ResolveCase(path);
+  readOnly = ro;
+  exclusive = excl;
+  xlt = mode;
+  DBIResult rc = dbf_.Open(dbfPath, true);
+  if (rc != DBIERR_NONE) return rc;
+  if (!readOnly && !dbf_.writable()) {
+    Close();
+    return DBIERR_OSACCESS;
+  }
+  // The open lock: shared opens read-lock the sentinel, exclusive opens write-lock it.
+  short type = exclusive && dbf_.writable() ? F_WRLCK : F_RDLCK;
+  LockOutcome got = OfdLock(dbf_.fd(), kOpenSentinelByte, 1, type, false);
+  if (got != LockOutcome::kGranted) {
+    Close();
+    return got == LockOutcome::kBusy ? DBIERR_TABLEINUSE : DBIERR_OSERROR;
+  }
+  openLock_ = true;
+  if (exclusive && type == F_RDLCK && OfdConflict(dbf_.fd(), kOpenSentinelByte, 1, F_WRLCK)) {
+    Close();
+    return DBIERR_TABLEINUSE;
+  }
+  layout_.clear();
+  for (const DbfField& f : dbf_.fields()) {
+    FieldLayout l;
+    l.name = f.name;
+    l.type = f.type;
+    l.offset = f.offset;
+    l.length = f.width;
+    l.decimals = f.decimals;
+    layout_.push_back(l);
+  }
+  rec_.assign(dbf_.recordLength(), ' ');
+  old_.assign(dbf_.recordLength(), ' ');
+  if (dbf_.hasMemo()) {
+    dbtPath = ResolveCase(WithExtension(dbfPath, ".dbt"));
+    rc = dbt_.Open(dbtPath, !readOnly, dbf_.dbase3Memo());
+    if (rc != DBIERR_NONE) {
+      Close();
+      return rc;
+    }
+  }
+  mdxPath = ResolveCase(WithExtension(dbfPath, ".mdx"));
+  if (dbf_.productionIndexFlag()) {
+    rc = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_);
+    if (rc != DBIERR_NONE) {
+      Close();
+      return rc;
+    }
+  }
+  rc = RefreshCount();
+  if (rc == DBIERR_NONE && (!indexName.empty() || !tagName.empty()))
+    rc = SwitchTo(indexName, tagName, false);
+  if (rc != DBIERR_NONE) {
+    Close();
+    return rc;
+  }
+  pos_ = Pos::kBof;
+  return DBIERR_NONE;
+}
+
+DBIResult DbiCursor::Close() {
+  DBIResult rc = DBIERR_NONE;
+  blobs_.clear();
+  order_ = Order();
+  separate_.clear();
+  if (mdx_) rc = mdx_->Close();
+  mdx_.reset();
+  dbt_.Close();
+  // Closing the descriptor drops its record and open locks.
+  locks_.clear();
+  openLock_ = false;
+  dbf_.Close();
+  return rc;
+}
+
+// ---------------------------------------------------------------- records and navigation
+
+DBIResult DbiCursor::RefreshCount() {
+  if (exclusive && countKnown_) return DBIERR_NONE;
+  DBIResult rc = dbf_.ReadCount(&count_);
+  if (rc == DBIERR_NONE) countKnown_ = true;
+  return rc;
+}
+
+DBIResult DbiCursor::ReadInto(std::uint32_t recno, std::uint8_t* buf) {
+  const std::uint16_t len = dbf_.recordLength();
+  if (!exclusive) return dbf_.ReadRecord(recno, buf);
+  // Exclusive: nobody else writes, so a read-ahead window may serve the next records.
+  if (recno < aheadFirst_ || recno >= aheadFirst_ + aheadCount_) {
+    std::uint32_t per = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kChunkBytes / len));
+    std::uint32_t first = recno;
+    if (recno + 1 == aheadFirst_) first = recno >= per ? recno - per + 1 : 1;  // walking backwards
+    std::uint32_t n = std::min(per, count_ >= first ? count_ - first + 1 : 1);
+    if (first + n <= recno) n = recno - first + 1;
+    ahead_.resize(static_cast<std::size_t>(n) * len);
+    aheadCount_ = 0;
+    DBIResult rc = dbf_.ReadRecords(first, n, ahead_.data());
+    if (rc != DBIERR_NONE) return dbf_.ReadRecord(recno, buf);
+    aheadFirst_ = first;
+    aheadCount_ = n;
+  }
+  std::memcpy(buf, ahead_.data() + static_cast<std::size_t>(recno - aheadFirst_) * len, len);
+  return DBIERR_NONE;
+}
+
+void DbiCursor::FillRecProps(RECProps* props) const {
+  if (props == nullptr) return;
+  *props = RECProps();
+  props->iSeqNum = recno_;
+  props->iPhyRecNum = recno_;
+  props->bDeleteFlag = rec_[0] == '*';
+}
+
+void DbiCursor::SetToBegin() { pos_ = Pos::kBof; recno_ = 0; }
+
+void DbiCursor::SetToEnd() { pos_ = Pos::kEof; recno_ = 0; }
+
+DBIResult DbiCursor::RecordCount(std::uint32_t* count) {
+  DBIResult rc = RefreshCount();
+  *count = rc == DBIERR_NONE ? count_ : 0;
+  return rc;
+}
+
+DBIResult DbiCursor::KeyForCurrent() {
+  if (order_.mdx == nullptr) return DBIERR_NONE;
+  bool included = false;
+  entry_.recno = recno_;
+  return order_.mdx->KeyOf(order_.tag, rec_.data(), &entry_.key, &included);
+}
+
+DBIResult DbiCursor::SetToRecordNo(std::uint32_t recno) {
+  if (recno == 0) return DBIERR_INVALIDPARAM;
+  if (recno > count_) {
+    DBIResult rc = RefreshCount();
+    if (rc != DBIERR_NONE) return rc;
+  }
+  if (recno > count_) {
+    SetToEnd();
+    return DBIERR_EOF;
+  }
+  DBIResult rc = ReadInto(recno, rec_.data());
+  if (rc != DBIERR_NONE) return rc;
+  pos_ = Pos::kOn;
+  recno_ = recno;
+  return KeyForCurrent();
+}
+
+DBIResult DbiCursor::SetToKey(const std::string& key, DBISearchCond cond) {
+  if (order_.mdx == nullptr) return DBIERR_NOSUCHINDEX;
+  std::string k = key.substr(0, order_.keyLength);
+  MdxEntry e;
+  bool found = false;
+  DBIResult rc = order_.mdx->Seek(order_.tag, k, &e, &found);
+  if (rc == DBIERR_EOF) {
+    SetToEnd();
+    return cond == keySEARCHEQ ? DBIERR_RECNOTFOUND : DBIERR_NONE;
+  }
+  if (rc != DBIERR_NONE) return rc;
+  // Strictly greater: step over the entries that begin with the key.
+  for (int guard = 0; cond == keySEARCHGT && found; ++guard) {
+    MdxEntry n;
+    rc = order_.mdx->Next(order_.tag, e, &n);
+    if (rc == DBIERR_EOF) {
+      SetToEnd();
+      return DBIERR_NONE;
+    }
+    if (rc != DBIERR_NONE) return rc;
+    e = n;
+    found = e.key.compare(0, k.size(), k) == 0;
+  }
+  pos_ = Pos::kBefore;
+  recno_ = 0;
+  entry_ = e;
+  return cond == keySEARCHEQ && !found ? DBIERR_RECNOTFOUND : DBIERR_NONE;
+}
+
+DBIResult DbiCursor::Land(std::uint32_t recno, DBILockType lock, std::uint8_t* buf, RECProps* props) {
+  pos_ = Pos::kOn;
+  recno_ = recno;
+  DBIResult rc = DBIERR_NONE;
+  if (lock == dbiWRITELOCK) {
+    rc = LockRecord(recno);
+    if (rc != DBIERR_NONE && rc != DBIERR_ALREADYLOCKED) return rc;
+    // Read again under the lock: the last writer's version.
+    DBIResult r2 = dbf_.ReadRecord(recno, rec_.data());
+    if (r2 != DBIERR_NONE) return r2;
+  }
+  if (buf != nullptr) std::memcpy(buf, rec_.data(), rec_.size());
+  FillRecProps(props);
+  return rc;
+}
+
+DBIResult DbiCursor::Step(bool forward, DBILockType lock, std::uint8_t* buf, RECProps* props) {
+  if (order_.mdx == nullptr) {
+    std::uint32_t cand = 0;
+    if (forward) {
+      if (pos_ == Pos::kEof) return DBIERR_EOF;
+      cand = pos_ == Pos::kBof ? 1 : recno_ + 1;
+    } else {
+      if (pos_ == Pos::kBof) return DBIERR_BOF;
+      if (pos_ == Pos::kEof) {
+        DBIResult rc = RefreshCount();
+        if (rc != DBIERR_NONE) return rc;
+        cand = count_;
+      } else {
+        cand = recno_ - 1;
+      }
+    }
+    for (;;) {
+      if (cand == 0) {
+        SetToBegin();
+        return DBIERR_BOF;
+      }
+      if (cand > count_) {
+        DBIResult rc = RefreshCount();
+        if (rc != DBIERR_NONE) return rc;
+        if (cand > count_) {
+          if (forward) {
+            SetToEnd();
+            return DBIERR_EOF;
+          }
+          cand = count_;
+          continue;
+        }
+      }
+      DBIResult rc = ReadInto(cand, rec_.data());
+      if (rc != DBIERR_NONE) return rc;
+      if (softDelete || rec_[0] != '*') return Land(cand, lock, buf, props);
+      cand = forward ? cand + 1 : cand - 1;
+    }
+  }
+  // Key order: every move starts again from the entry we stand on.
+  Mdx* mdx = order_.mdx;
+  MdxEntry e;
+  DBIResult rc = DBIERR_NONE;
+  if (forward) {
+    if (pos_ == Pos::kEof) return DBIERR_EOF;
+    if (pos_ == Pos::kBof) rc = mdx->First(order_.tag, &e);
+    else if (pos_ == Pos::kBefore) e = entry_;
+    else rc = mdx->Next(order_.tag, entry_, &e);
+  } else {
+    if (pos_ == Pos::kBof) return DBIERR_BOF;
+    if (pos_ == Pos::kEof) rc = mdx->Last(order_.tag, &e);
+    else rc = mdx->Prior(order_.tag, entry_, &e);
+  }
+  for (;;) {
+    if (rc == DBIERR_EOF || (forward && rc == DBIERR_BOF)) {
+      SetToEnd();
+      return DBIERR_EOF;
+    }
+    if (rc == DBIERR_BOF || (!forward && rc == DBIERR_EOF)) {
+      SetToBegin();
+      return DBIERR_BOF;
+    }
+    if (rc != DBIERR_NONE) return rc;
+    entry_ = e;
+    bool usable = e.recno != 0;
+    if (usable && e.recno > count_) {
+      rc = RefreshCount();
+      if (rc != DBIERR_NONE) return rc;
+      usable = e.recno <= count_;  // an entry past the records (an interrupted append) is skipped
+    }
+    if (usable) {
+      rc = ReadInto(e.recno, rec_.data());
+      if (rc != DBIERR_NONE) return rc;
+      if (softDelete || rec_[0] != '*') return Land(e.recno, lock, buf, props);
+    }
+    MdxEntry from = e;
+    rc = forward ? mdx->Next(order_.tag, from, &e) : mdx->Prior(order_.tag, from, &e);
+  }
+}
+
+DBIResult DbiCursor::Next(DBILockType lock, std::uint8_t* buf, RECProps* props) {
+  return Step(true, lock, buf, props);
+}
+
+DBIResult DbiCursor::Prior(DBILockType lock, std::uint8_t* buf, RECProps* props) {
+  return Step(false, lock, buf, props);
+}
+
+DBIResult DbiCursor::Current(DBILockType lock, std::uint8_t* buf, RECProps* props) {
+  if (pos_ == Pos::kBof) return DBIERR_BOF;
+  if (pos_ == Pos::kEof) return DBIERR_EOF;
+  if (pos_ != Pos::kOn) return DBIERR_NOCURRREC;
+  DBIResult rc = DBIERR_NONE;
+  if (lock == dbiWRITELOCK) {
+    rc = LockRecord(recno_);
+    if (rc != DBIERR_NONE && rc != DBIERR_ALREADYLOCKED) return rc;
+  }
+  // Always from the file: another process may have changed the record.
+  DBIResult r2 = dbf_.ReadRecord(recno_, rec_.data());
+  if (r2 != DBIERR_NONE) return r2;
+  if (buf != nullptr) std::memcpy(buf, rec_.data(), rec_.size());
+  FillRecProps(props);
+  return rc;
+}
+
+// ---------------------------------------------------------------- locks
+
+DBIResult DbiCursor::LockRecord(std::uint32_t recno) {
+  if (exclusive) return DBIERR_NONE;
+  if (locks_.count(recno) != 0) return DBIERR_ALREADYLOCKED;
+  if (!dbf_.writable() || readOnly) return DBIERR_NOTSUPPORTED;
+  switch (OfdLock(dbf_.fd(), RecordLockByte(recno), 1, F_WRLCK, false)) {
+    case LockOutcome::kGranted:
+      locks_.insert(recno);
+      return DBIERR_NONE;
+    case LockOutcome::kBusy:
+      return DBIERR_LOCKED;
+    default:
+      return DBIERR_OSERROR;
+  }
+}
+
+DBIResult DbiCursor::ReleaseLock(bool all) {
+  if (all) {
+    for (std::uint32_t r : locks_) OfdUnlock(dbf_.fd(), RecordLockByte(r), 1);
+    locks_.clear();
+    return DBIERR_NONE;
+  }
+  if (pos_ != Pos::kOn || locks_.count(recno_) == 0) return DBIERR_NOTLOCKED;
+  OfdUnlock(dbf_.fd(), RecordLockByte(recno_), 1);
+  locks_.erase(recno_);
+  return DBIERR_NONE;
+}
+
+// ---------------------------------------------------------------- writes
+
+DBIResult DbiCursor::MaintainIndex(std::uint32_t recno, const std::uint8_t* oldRec, const std::uint8_t* newRec) {
+  if (!mdx_) return DBIERR_NONE;
+  return mdx_->RecordChanged(recno, oldRec, newRec);
+}
+
+DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  if (buf == nullptr) return DBIERR_INVALIDPARAM;
+  if (buf[0] != ' ' && buf[0] != '*') return DBIERR_FIELDVALERR;
+  DBIResult rc = FlushBlobs(buf, true);
+  if (rc != DBIERR_NONE) return rc;
+  aheadCount_ = 0;
+  // Appends of all processes are serialised; the count is read again under the lock.
+  bool locked = false;
+  if (!exclusive) {
+    if (OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true) != LockOutcome::kGranted) return DBIERR_OSERROR;
+    locked = true;
+    countKnown_ = false;
+  }
+  rc = RefreshCount();
+  std::uint32_t n = count_ + 1;
+  if (rc == DBIERR_NONE && n == 0) rc = DBIERR_INVALIDPARAM;
+  if (rc == DBIERR_NONE) rc = dbf_.WriteAppended(n, buf);
+  if (rc == DBIERR_NONE) {
+    if (DbiAppendHook != nullptr) DbiAppendHook();
+    rc = dbf_.WriteCount(n);
+  }
+  if (rc == DBIERR_NONE) {
+    count_ = n;
+    rc = MaintainIndex(n, nullptr, buf);
+  }
+  if (locked) OfdUnlock(dbf_.fd(), kAppendLockByte, 1);
+  if (rc != DBIERR_NONE) return rc;
+  std::memcpy(rec_.data(), buf, rec_.size());
+  pos_ = Pos::kOn;
+  recno_ = n;
+  rc = KeyForCurrent();
+  if (rc == DBIERR_NONE && lock == dbiWRITELOCK) rc = LockRecord(n);
+  return rc;
+}
+
+DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  if (pos_ != Pos::kOn) return DBIERR_NOCURRREC;
+  if (buf == nullptr) return DBIERR_INVALIDPARAM;
+  if (buf[0] != ' ' && buf[0] != '*') return DBIERR_FIELDVALERR;
+  bool implicit = false;
+  DBIResult rc = DBIERR_NONE;
+  if (!exclusive && locks_.count(recno_) == 0) {
+    rc = LockRecord(recno_);
+    if (rc != DBIERR_NONE) return rc;
+    implicit = true;
+  }
+  aheadCount_ = 0;
+  rc = dbf_.ReadRecord(recno_, old_.data());
+  if (rc == DBIERR_NONE) rc = FlushBlobs(buf, false);
+  if (rc == DBIERR_NONE) rc = dbf_.WriteRecord(recno_, buf);
+  if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), buf);
+  if (rc == DBIERR_NONE) {
+    std::memcpy(rec_.data(), buf, rec_.size());
+    rc = KeyForCurrent();
+  }
+  if (implicit || (freeLock && locks_.count(recno_) != 0)) {
+    OfdUnlock(dbf_.fd(), RecordLockByte(recno_), 1);
+    locks_.erase(recno_);
+  }
+  return rc;
+}
+
+DBIResult DbiCursor::SetDeleted(bool deleted, std::uint8_t* buf) {
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  if (pos_ != Pos::kOn) return DBIERR_NOCURRREC;
+  bool implicit = false;
+  DBIResult rc = DBIERR_NONE;
+  if (!exclusive && locks_.count(recno_) == 0) {
+    rc = LockRecord(recno_);
+    if (rc != DBIERR_NONE) return rc;
+    implicit = true;
+  }
+  aheadCount_ = 0;
+  rc = dbf_.ReadRecord(recno_, old_.data());
+  if (rc == DBIERR_NONE) {
+    std::memcpy(rec_.data(), old_.data(), rec_.size());
+    rec_[0] = deleted ? '*' : ' ';
+    rc = dbf_.WriteDeleteMark(recno_, rec_[0]);
+  }
+  if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec_.data());
+  if (rc == DBIERR_NONE && buf != nullptr) buf[0] = rec_[0];
+  if (implicit) {
+    OfdUnlock(dbf_.fd(), RecordLockByte(recno_), 1);
+    locks_.erase(recno_);
+  }
+  return rc;
+}
+
+DBIResult DbiCursor::SaveChanges() {
+  if (mdx_) return mdx_->Flush();
+  return DBIERR_NONE;
+}
+
+// ---------------------------------------------------------------- fields
+
+DBIResult DbiCursor::GetField(std::uint16_t field, const std::uint8_t* buf, void* dest, bool* blank) const {
+  if (field == 0 || field > layout_.size() || buf == nullptr || dest == nullptr) return DBIERR_INVALIDPARAM;
+  const FieldLayout& f = layout_[field - 1];
+  const std::uint8_t* raw = buf + f.offset;
+  bool isBlank = AllBlank(raw, f.length);
+  if (blank != nullptr) *blank = isBlank;
+  if (xlt == xltNONE || f.type == 'U') {
+    std::memcpy(dest, raw, f.length);
+    static_cast<char*>(dest)[f.length] = 0;
+    return DBIERR_NONE;
+  }
+  switch (f.type) {
+    case 'C': {
+      std::size_t n = f.length;
+      while (n > 0 && (raw[n - 1] == ' ' || raw[n - 1] == 0)) --n;
+      std::memcpy(dest, raw, n);
+      static_cast<char*>(dest)[n] = 0;
+      return DBIERR_NONE;
+    }
+    case 'N':
+    case 'F': {
+      char text[32];
+      std::size_t n = std::min<std::size_t>(f.length, sizeof text - 1);
+      std::memcpy(text, raw, n);
+      text[n] = 0;
+      char* end = nullptr;
+      double v = std::strtod(text, &end);
+      if (end == text || !std::isfinite(v)) {
+        v = 0;
+        if (blank != nullptr) *blank = true;
+      }
+      std::memcpy(dest, &v, sizeof v);
+      return DBIERR_NONE;
+    }
+    case 'D': {
+      std::int32_t jd = isBlank ? 0 : static_cast<std::int32_t>(JulianDay(
+                                      std::string_view(reinterpret_cast<const char*>(raw), f.length)));
+      if (jd == 0 && blank != nullptr) *blank = true;
+      std::memcpy(dest, &jd, sizeof jd);
+      return DBIERR_NONE;
+    }
+    case 'L': {
+      std::int16_t v = std::strchr("TtYy", raw[0]) != nullptr && raw[0] != 0 ? 1 : 0;
+      if (std::strchr("TtYyFfNn", raw[0]) == nullptr || raw[0] == 0) {
+        if (blank != nullptr) *blank = true;
+      }
+      std::memcpy(dest, &v, sizeof v);
+      return DBIERR_NONE;
+    }
+    default:
+      return DBIERR_NOTSUPPORTED;  // memo fields are read through the memo calls
+  }
+}
+
+DBIResult DbiCursor::PutField(std::uint16_t field, std::uint8_t* buf, const void* src) const {
+  if (field == 0 || field > layout_.size() || buf == nullptr) return DBIERR_INVALIDPARAM;
+  const FieldLayout& f = layout_[field - 1];
+  std::uint8_t* raw = buf + f.offset;
+  if (src == nullptr) {
+    if (f.type == 'M') return DBIERR_NOTSUPPORTED;
+    std::memset(raw, ' ', f.length);
+    return DBIERR_NONE;
+  }
+  if (xlt == xltNONE || f.type == 'U') {
+    std::memcpy(raw, src, f.length);
+    return DBIERR_NONE;
+  }
+  switch (f.type) {
+    case 'C': {
+      const char* s = static_cast<const char*>(src);
+      std::size_t n = strnlen(s, f.length);
+      std::memcpy(raw, s, n);
+      std::memset(raw + n, ' ', f.length - n);
+      return DBIERR_NONE;
+    }
+    case 'N':
+    case 'F': {
+      double v;
+      std::memcpy(&v, src, sizeof v);
+      if (!std::isfinite(v)) return DBIERR_MINVALERR;
+      char text[400];
+      int n = snprintf(text, sizeof text, "%*.*f", static_cast<int>(f.length), static_cast<int>(f.decimals), v);
+      if (n < 0 || static_cast<std::uint32_t>(n) > f.length) return DBIERR_MINVALERR;
+      std::memcpy(raw, text, f.length);
+      return DBIERR_NONE;
+    }
+    case 'D': {
+      std::int32_t jd;
+      std::memcpy(&jd, src, sizeof jd);
+      if (jd <= 0) {
+        std::memset(raw, ' ', f.length);
+        return DBIERR_NONE;
+      }
+      int y, m, d;
+      JulianToDate(jd, &y, &m, &d);
+      if (y < 1 || y > 9999) return DBIERR_MINVALERR;
+      char text[48];
+      snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
+      std::memcpy(raw, text, std::min<std::size_t>(8, f.length));
+      return DBIERR_NONE;
+    }
+    case 'L': {
+      std::int16_t v;
+      std::memcpy(&v, src, sizeof v);
+      raw[0] = v != 0 ? 'T' : 'F';
+      return DBIERR_NONE;
+    }
+    default:
+      return DBIERR_NOTSUPPORTED;
+  }
+}
+
+void DbiCursor::FillDescs(FLDDesc* descs) const {
+  for (std::size_t i = 0; i < layout_.size(); ++i) {
+    const FieldLayout& f = layout_[i];
+    FLDDesc d;
+    d.iFldNum = static_cast<std::uint16_t>(i + 1);
+    std::snprintf(d.szName, sizeof d.szName, "%s", f.name.c_str());
+    d.iUnits1 = static_cast<std::int16_t>(f.length);
+    d.iUnits2 = static_cast<std::int16_t>(f.decimals);
+    d.iOffset = static_cast<std::uint16_t>(f.offset);
+    if (xlt == xltNONE) {
+      d.iFldType = static_cast<std::uint16_t>(f.type);
+      d.iLen = static_cast<std::uint16_t>(f.length);
+    } else {
+      switch (f.type) {
+        case 'C': d.iFldType = fldZSTRING; d.iLen = static_cast<std::uint16_t>(f.length + 1); break;
+        case 'D': d.iFldType = fldDATE; d.iLen = 4; break;
+        case 'M': d.iFldType = fldBLOB; d.iLen = 0; break;
+        case 'L': d.iFldType = fldBOOL; d.iLen = 2; break;
+        case 'N':
+        case 'F': d.iFldType = fldFLOAT; d.iLen = 8; break;
+        default: d.iFldType = fldUNKNOWN; d.iLen = static_cast<std::uint16_t>(f.length + 1); break;
+      }
+    }
+    descs[i] = d;
+  }
+}
+
+void DbiCursor::FillProps(CURProps* props) {
+  *props = CURProps();
+  std::snprintf(props->szName, sizeof props->szName, "%s", dbfPath.c_str());
+  std::snprintf(props->szTableType, sizeof props->szTableType, "%s", "DBASE");
+  props->iFields = static_cast<std::uint16_t>(layout_.size());
+  props->iRecSize = dbf_.recordLength();
+  props->iRecBufSize = dbf_.recordLength();
+  props->iKeySize = order_.keyLength;
+  if (mdx_) {
+    std::vector<MdxTagInfo> tags;
+    if (mdx_->Tags(&tags) == DBIERR_NONE) props->iIndexes = static_cast<std::uint16_t>(tags.size());
+  }
+  props->iLanguageDriver = dbf_.languageDriver();
+  props->eOpenMode = readOnly ? dbiREADONLY : dbiREADWRITE;
+  props->eShareMode = exclusive ? dbiOPENEXCL : dbiOPENSHARED;
+  props->bIndexed = order_.mdx != nullptr;
+  props->bSoftDeletes = softDelete;
+  props->bProductionIndex = mdx_ != nullptr;
+  std::uint32_t n = 0;
+  if (RecordCount(&n) == DBIERR_NONE) props->iRecords = n;
+}
+
+// ---------------------------------------------------------------- memo fields
+
+DBIResult DbiCursor::OpenBlob(std::uint16_t field, const std::uint8_t* buf, bool) {
+  if (field == 0 || field > layout_.size() || buf == nullptr) return DBIERR_INVALIDPARAM;
+  const FieldLayout& f = layout_[field - 1];
+  if (f.type != 'M') return DBIERR_INVALIDPARAM;
+  if (!dbt_.IsOpen()) return DBIERR_MEMOCORRUPT;
+  std::uint32_t block = 0;
+  DBIResult rc = DbtFile::ParseReference(buf + f.offset, f.length, &block);
+  std::string text;
+  if (rc == DBIERR_NONE) rc = dbt_.Read(block, &text);
+  if (rc != DBIERR_NONE) return rc;
+  blobs_[field] = {std::move(text), false};
+  return DBIERR_NONE;
+}
+
+DBIResult DbiCursor::Blob(std::uint16_t field, std::string** text, bool write) {
+  auto it = blobs_.find(field);
+  if (it == blobs_.end()) return DBIERR_INVALIDPARAM;
+  if (write) {
+    if (readOnly) return DBIERR_NOTSUPPORTED;
+    it->second.second = true;
+  }
+  *text = &it->second.first;
+  return DBIERR_NONE;
+}
+
+DBIResult DbiCursor::FreeBlob(std::uint16_t field) {
+  return blobs_.erase(field) != 0 ? DBIERR_NONE : DBIERR_INVALIDPARAM;
+}
+
+DBIResult DbiCursor::FlushBlobs(std::uint8_t* buf, bool fresh) {
+  for (auto& [field, blob] : blobs_) {
+    if (!blob.second) continue;
+    const FieldLayout& f = layout_[field - 1];
+    std::uint32_t oldBlock = 0;
+    // The blocks the record holds on disk may be reused; a new record always gets new ones.
+    if (!fresh && DbtFile::ParseReference(old_.data() + f.offset, f.length, &oldBlock) != DBIERR_NONE)
+      oldBlock = 0;
+    std::uint32_t block = 0;
+    DBIResult rc = dbt_.Write(oldBlock, blob.first, &block);
+    if (rc != DBIERR_NONE) return rc;
+    DbtFile::FormatReference(block, buf + f.offset, f.length);
+    blob.second = false;
+  }
+  return DBIERR_NONE;
+}
+
+// ---------------------------------------------------------------- maintenance
+
+DBIResult DbiCursor::Pack(bool) {
+  if (!exclusive) return DBIERR_NEEDEXCLACCESS;
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  DBIResult rc = RefreshCount();
+  if (rc != DBIERR_NONE) return rc;
+  const std::uint16_t len = dbf_.recordLength();
+  const std::uint32_t per = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kChunkBytes * 16 / len));
+  std::vector<std::uint8_t> in(static_cast<std::size_t>(per) * len);
+  std::vector<std::uint8_t> out(in.size());
+
+  // Memo texts of the live records go to a new memo file first; nothing changes until every
+  // memo was read, so a damaged memo stops the pack with the table as it was.
+  std::vector<std::uint32_t> memoRefs;
+  std::vector<std::size_t> memoFields;
+  for (std::size_t i = 0; i < layout_.size(); ++i)
+    if (layout_[i].type == 'M') memoFields.push_back(i);
+  std::string tmpMemo;
+  if (!memoFields.empty() && dbt_.IsOpen()) {
+    tmpMemo = dbtPath + ".pack";
+    rc = DbtFile::Create(tmpMemo, BaseName(dbfPath), dbt_.blockSize());
+    DbtFile fresh;
+    if (rc == DBIERR_NONE) rc = fresh.Open(tmpMemo, true, dbf_.dbase3Memo());
+    std::string text;
+    for (std::uint32_t r = 1; rc == DBIERR_NONE && r <= count_; r += per) {
+      std::uint32_t k = std::min(per, count_ - r + 1);
+      rc = dbf_.ReadRecords(r, k, in.data());
+      for (std::uint32_t j = 0; rc == DBIERR_NONE && j < k; ++j) {
+        const std::uint8_t* rec = in.data() + static_cast<std::size_t>(j) * len;
+        if (rec[0] == '*') continue;
+        for (std::size_t fi : memoFields) {
+          const FieldLayout& f = layout_[fi];
+          std::uint32_t block = 0, nb = 0;
+          rc = DbtFile::ParseReference(rec + f.offset, f.length, &block);
+          if (rc == DBIERR_NONE) rc = dbt_.Read(block, &text);
+          if (rc == DBIERR_NONE) rc = fresh.Write(0, text, &nb);
+          if (rc != DBIERR_NONE) break;
+          memoRefs.push_back(nb);
+        }
+      }
+    }
+    if (rc != DBIERR_NONE) {
+      ::unlink(tmpMemo.c_str());
+      return rc;
+    }
+  }
+
+  std::uint32_t w = 1;
+  std::size_t memoAt = 0;
+  for (std::uint32_t r = 1; r <= count_; r += per) {
+    std::uint32_t k = std::min(per, count_ - r + 1);
+    rc = dbf_.ReadRecords(r, k, in.data());
+    if (rc != DBIERR_NONE) break;
+    std::uint32_t live = 0;
+    for (std::uint32_t j = 0; j < k; ++j) {
+      const std::uint8_t* rec = in.data() + static_cast<std::size_t>(j) * len;
+      if (rec[0] == '*') continue;
+      std::uint8_t* o = out.data() + static_cast<std::size_t>(live) * len;
+      std::memcpy(o, rec, len);
+      if (!tmpMemo.empty()) {
+        for (std::size_t fi : memoFields)
+          DbtFile::FormatReference(memoRefs[memoAt++], o + layout_[fi].offset, layout_[fi].length);
+      }
+      ++live;
+    }
+    // Live records move down only: the write never reaches records not yet read.
+    if (live > 0 && !(w == r && live == k && tmpMemo.empty())) rc = dbf_.WriteRecords(w, live, out.data());
+    if (rc != DBIERR_NONE) break;
+    w += live;
+  }
+  if (rc == DBIERR_NONE) rc = dbf_.TruncateTo(w - 1);
+  if (!tmpMemo.empty()) {
+    if (rc == DBIERR_NONE) {
+      dbt_.Close();
+      if (::rename(tmpMemo.c_str(), dbtPath.c_str()) != 0) rc = ErrnoToResult(errno);
+      DBIResult r2 = dbt_.Open(dbtPath, true, dbf_.dbase3Memo());
+      if (rc == DBIERR_NONE) rc = r2;
+    } else {
+      ::unlink(tmpMemo.c_str());
+    }
+  }
+  count_ = w - 1;
+  aheadCount_ = 0;
+  blobs_.clear();
+  SetToBegin();
+  if (rc == DBIERR_NONE && mdx_) {
+    FileSource src(dbf_, count_);
+    rc = mdx_->Rebuild(&src);
+    if (rc == DBIERR_NONE) rc = src.status();
+  }
+  return rc;
+}
+
+DBIResult DbiCursor::Empty() {
+  if (!exclusive) return DBIERR_NEEDEXCLACCESS;
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  DBIResult rc = dbf_.TruncateTo(0);
+  count_ = 0;
+  countKnown_ = rc == DBIERR_NONE;
+  aheadCount_ = 0;
+  blobs_.clear();
+  SetToBegin();
+  if (rc == DBIERR_NONE && dbt_.IsOpen()) {
+    std::uint16_t size = dbt_.blockSize();
+    dbt_.Close();
+    rc = DbtFile::Create(dbtPath, BaseName(dbfPath), size);
+    DBIResult r2 = dbt_.Open(dbtPath, true, dbf_.dbase3Memo());
+    if (rc == DBIERR_NONE) rc = r2;
+  }
+  if (rc == DBIERR_NONE && mdx_) {
+    FileSource src(dbf_, 0);
+    rc = mdx_->Rebuild(&src);
+  }
+  return rc;
+}
+
+// ---------------------------------------------------------------- orders and indexes
+
+bool DbiCursor::IsProductionPath(const std::string& indexName) const {
+  if (indexName.empty()) return true;
+  std::string want = Lower(indexName);
+  if (want == Lower(mdxPath)) return true;
+  // A bare file name of the production index, or its path in another case.
+  std::string mine = Lower(mdxPath);
+  if (want.find('/') == std::string::npos) {
+    std::size_t slash = mine.rfind('/');
+    return (slash == std::string::npos ? mine : mine.substr(slash + 1)) == want;
+  }
+  return false;
+}
+
+Mdx* DbiCursor::FindSeparate(const std::string& path) {
+  auto it = separate_.find(path);
+  return it == separate_.end() ? nullptr : it->second.get();
+}
+
+std::string DbiCursor::SeparatePath(const std::string& indexName) const {
+  if (indexName.find('/') != std::string::npos) return ResolveCase(indexName);
+  std::size_t slash = dbfPath.rfind('/');
+  std::string dir = slash == std::string::npos ? "" : dbfPath.substr(0, slash + 1);
+  return ResolveCase(dir + indexName);
+}
+
+DBIResult DbiCursor::OpenSeparate(const std::string& path, Mdx** mdx) {
+  *mdx = FindSeparate(path);
+  if (*mdx != nullptr) return DBIERR_NONE;
+  std::unique_ptr<Mdx> m;
+  DBIResult rc = Mdx::Open(path, layout_, true, false, &m);
+  if (rc != DBIERR_NONE) return rc == DBIERR_NOSUCHPATH ? DBIERR_INDEXFILEERR : rc;
+  *mdx = m.get();
+  separate_[path] = std::move(m);
+  return DBIERR_NONE;
+}
+
+DBIResult DbiCursor::SwitchTo(const std::string& indexName, const std::string& tagName, bool keepRecord) {
+  Order next;
+  if (indexName.empty() && tagName.empty()) {
+    order_ = next;
+  } else {
+    Mdx* mdx = nullptr;
+    std::string tag = Upper(tagName);
+    if (IsProductionPath(indexName)) {
+      if (!mdx_) return DBIERR_NOSUCHINDEX;
+      if (tag.empty()) return DBIERR_NOSUCHINDEX;
+      mdx = mdx_.get();
+    } else {
+      DBIResult rc = OpenSeparate(SeparatePath(indexName), &mdx);
+      if (rc != DBIERR_NONE) return rc;
+      if (tag.empty()) {
+        std::vector<MdxTagInfo> tags;
+        rc = mdx->Tags(&tags);
+        if (rc != DBIERR_NONE) return rc;
+        if (tags.empty()) return DBIERR_NOSUCHINDEX;
+        tag = tags.front().name;
+      }
+    }
+    MdxTagInfo info;
+    DBIResult rc = mdx->FindTag(tag, &info);
+    if (rc != DBIERR_NONE) return rc;
+    next.mdx = mdx;
+    next.tag = info.name;
+    next.keyLength = info.keyLength;
+    order_ = next;
+  }
+  if (keepRecord && pos_ == Pos::kOn) return KeyForCurrent();
+  SetToBegin();
+  return DBIERR_NONE;
+}
+
+DBIResult DbiCursor::AddIndex(const IDXDesc& desc) {
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  std::string expr = desc.szKeyExp;
+  if (!desc.bExpIdx || expr.empty()) {
+    // A key of plain fields: their names joined with "+".
+    expr.clear();
+    for (int i = 0; i < desc.iFldsInKey && i < kDbiMaxKeyFields; ++i) {
+      std::uint16_t n = desc.aiKeyFld[i];
+      if (n == 0 || n > layout_.size()) return DBIERR_INVALIDPARAM;
+      if (!expr.empty()) expr += "+";
+      expr += layout_[n - 1].name;
+    }
+    if (expr.empty()) return DBIERR_INVALIDPARAM;
+  }
+  std::string cond = desc.bSubset || desc.szKeyCond[0] != 0 ? desc.szKeyCond : "";
+  DBIResult rc = RefreshCount();
+  if (rc != DBIERR_NONE) return rc;
+  FileSource src(dbf_, count_);
+  if (!desc.bMaintained) {
+    if (desc.szName[0] == 0) return DBIERR_INDEXFILEERR;
+    std::string path = SeparatePath(desc.szName);
+    separate_.erase(path);
+    rc = Mdx::CreateIndexFile(path, expr, cond, layout_, &src);
+    if (rc == DBIERR_NONE) rc = src.status();
+    if (rc != DBIERR_NONE && rc != DBIERR_INVALIDEXPR) rc = DBIERR_INDEXFILEERR;
+    return rc;
+  }
+  if (desc.szTagName[0] == 0 || !IsProductionPath(desc.szName)) return DBIERR_INVALIDPARAM;
+  if (!mdx_) {
+    // The production index is made by the first tag, on a table no one else has open.
+    if (!exclusive) return DBIERR_NEEDEXCLACCESS;
+    mdxPath = WithExtension(dbfPath, ".mdx");
+    rc = Mdx::Create(mdxPath, BaseName(dbfPath), true, layout_, exclusive, &mdx_);
+    if (rc == DBIERR_NONE) rc = dbf_.WriteProductionIndexFlag(true);
+    if (rc != DBIERR_NONE) {
+      mdx_.reset();
+      return rc;
+    }
+  }
+  rc = mdx_->AddTag(Upper(desc.szTagName), expr, cond, &src);
+  if (rc == DBIERR_NONE) rc = src.status();
+  return rc;
+}
+
+DBIResult DbiCursor::DeleteIndex(const std::string& indexName, const std::string& tagName) {
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  if (!IsProductionPath(indexName) || !mdx_) return DBIERR_NOSUCHINDEX;
+  std::string tag = Upper(tagName);
+  MdxTagInfo info;
+  DBIResult rc = mdx_->FindTag(tag, &info);
+  if (rc != DBIERR_NONE) return rc;
+  if (order_.mdx == mdx_.get() && order_.tag == info.name) {
+    order_ = Order();
+    SetToBegin();
+  }
+  return mdx_->DeleteTag(info.name);
+}
+
+DBIResult DbiCursor::CloseIndex(const std::string& indexName) {
+  std::string path = SeparatePath(indexName);
+  Mdx* m = FindSeparate(path);
+  if (m == nullptr) return DBIERR_NOSUCHINDEX;
+  if (order_.mdx == m) {
+    order_ = Order();
+    SetToBegin();
+  }
+  DBIResult rc = m->Close();
+  separate_.erase(path);
+  return rc;
+}
+
+DBIResult DbiCursor::IndexSeqNo(const std::string& indexName, const std::string& tagName, std::uint16_t* seqNo) {
+  *seqNo = 0;
+  Mdx* m = nullptr;
+  if (IsProductionPath(indexName)) {
+    m = mdx_.get();
+  } else {
+    m = FindSeparate(SeparatePath(indexName));
+  }
+  if (m == nullptr) return DBIERR_NOSUCHINDEX;
+  MdxTagInfo info;
+  std::string tag = Upper(tagName);
+  if (tag.empty()) {
+    std::vector<MdxTagInfo> tags;
+    DBIResult rc = m->Tags(&tags);
+    if (rc != DBIERR_NONE) return rc;
+    if (tags.empty()) return DBIERR_NOSUCHINDEX;
+    tag = tags.front().name;
+  }
+  DBIResult rc = m->FindTag(tag, &info);
+  if (rc == DBIERR_NONE) *seqNo = static_cast<std::uint16_t>(info.seqNo);
+  return rc;
+}
+
+DBIResult DbiCursor::IndexDesc(std::uint16_t seqNo, IDXDesc* desc) {
+  *desc = IDXDesc();
+  Mdx* m = mdx_.get();
+  MdxTagInfo info;
+  bool found = false;
+  if (seqNo == 0) {
+    if (order_.mdx == nullptr) return DBIERR_NOSUCHINDEX;
+    m = order_.mdx;
+    DBIResult rc = m->FindTag(order_.tag, &info);
+    if (rc != DBIERR_NONE) return rc;
+    found = true;
+  } else if (m != nullptr) {
+    std::vector<MdxTagInfo> tags;
+    DBIResult rc = m->Tags(&tags);
+    if (rc != DBIERR_NONE) return rc;
+    for (const MdxTagInfo& t : tags) {
+      if (t.seqNo == seqNo) {
+        info = t;
+        found = true;
+        break;
+      }
+    }
+  }
+  if (!found) return DBIERR_NOSUCHINDEX;
+  std::snprintf(desc->szName, sizeof desc->szName, "%s", m->path().c_str());
+  std::snprintf(desc->szTagName, sizeof desc->szTagName, "%s", info.name.c_str());
+  std::snprintf(desc->szFormat, sizeof desc->szFormat, "%s", "BTREE");
+  std::snprintf(desc->szKeyExp, sizeof desc->szKeyExp, "%s", info.keyExpr.c_str());
+  std::snprintf(desc->szKeyCond, sizeof desc->szKeyCond, "%s", info.forExpr.c_str());
+  desc->iIndexId = static_cast<std::uint16_t>(info.seqNo);
+  desc->bMaintained = m == mdx_.get();
+  desc->bSubset = !info.forExpr.empty();
+  desc->bExpIdx = true;
+  desc->iKeyLen = info.keyLength;
+  desc->iKeyExpType = static_cast<std::uint16_t>(info.keyType);
+  desc->iBlockSize = static_cast<std::uint16_t>(kMdxPageLength);
+  return DBIERR_NONE;
+}
+
+}  // namespace dbase

@@ -1,0 +1,127 @@
+// A cursor on one table: its own open file descriptions (data, memo, index), its position in
+// natural or key order, its record locks and its open memo buffers. The Dbi... calls of
+// idapi.h are thin wrappers over these methods.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dbf.h"
+#include "dbt.h"
+#include "field_layout.h"
+#include "idapi.h"
+#include "mdx.h"
+
+namespace dbase {
+
+struct DbiCursor {
+  DbiCursor() = default;
+  DbiCursor(const DbiCursor&) = delete;
+  DbiCursor& operator=(const DbiCursor&) = delete;
+  ~DbiCursor();
+
+  // Opens the table files and takes the open lock; `indexName`/`tagName` choose the order.
+  DBIResult Open(const std::string& dbfPath, const std::string& indexName, const std::string& tagName,
+                 bool readOnly, bool exclusive, XLTMode xlt);
+  DBIResult Close();
+
+  // Navigation.
+  void SetToBegin();
+  void SetToEnd();
+  DBIResult SetToRecordNo(std::uint32_t recno);
+  DBIResult SetToKey(const std::string& key, DBISearchCond cond);
+  DBIResult Next(DBILockType lock, std::uint8_t* buf, RECProps* props);
+  DBIResult Prior(DBILockType lock, std::uint8_t* buf, RECProps* props);
+  DBIResult Current(DBILockType lock, std::uint8_t* buf, RECProps* props);
+  DBIResult RecordCount(std::uint32_t* count);
+
+  // Locks.
+  DBIResult LockRecord(std::uint32_t recno);
+  DBIResult ReleaseLock(bool all);
+
+  // Records.
+  DBIResult Insert(DBILockType lock, std::uint8_t* buf);
+  DBIResult Modify(std::uint8_t* buf, bool freeLock);
+  DBIResult SetDeleted(bool deleted, std::uint8_t* buf);
+  DBIResult GetField(std::uint16_t field, const std::uint8_t* buf, void* dest, bool* blank) const;
+  DBIResult PutField(std::uint16_t field, std::uint8_t* buf, const void* src) const;
+  void FillDescs(FLDDesc* descs) const;
+  void FillProps(CURProps* props);
+
+  // Memo buffers, one per memo field, from DbiOpenBlob to DbiFreeBlob.
+  DBIResult OpenBlob(std::uint16_t field, const std::uint8_t* buf, bool readOnly);
+  DBIResult Blob(std::uint16_t field, std::string** text, bool write);
+  DBIResult FreeBlob(std::uint16_t field);
+
+  // Maintenance (exclusive cursor).
+  DBIResult Pack(bool regenIndexes);
+  DBIResult Empty();
+
+  // Orders and indexes.
+  DBIResult SwitchTo(const std::string& indexName, const std::string& tagName, bool keepRecord);
+  DBIResult AddIndex(const IDXDesc& desc);
+  DBIResult DeleteIndex(const std::string& indexName, const std::string& tagName);
+  DBIResult CloseIndex(const std::string& indexName);
+  DBIResult IndexSeqNo(const std::string& indexName, const std::string& tagName, std::uint16_t* seqNo);
+  DBIResult IndexDesc(std::uint16_t seqNo, IDXDesc* desc);
+
+  DBIResult SaveChanges();
+
+  // State, read by the call layer.
+  std::string dbfPath;
+  std::string mdxPath;        // production index path (whether or not it exists)
+  std::string dbtPath;
+  bool readOnly = false;
+  bool exclusive = false;
+  XLTMode xlt = xltFIELD;
+  bool softDelete = true;
+
+ private:
+  enum class Pos { kBof, kOn, kEof, kBefore };  // kBefore: just before `entry_` (after a seek)
+  struct Order {
+    Mdx* mdx = nullptr;  // nullptr: natural order
+    std::string tag;
+    std::uint16_t keyLength = 0;
+  };
+  class FileSource;
+
+  DBIResult RefreshCount();
+  DBIResult ReadInto(std::uint32_t recno, std::uint8_t* buf);
+  DBIResult Step(bool forward, DBILockType lock, std::uint8_t* buf, RECProps* props);
+  DBIResult Land(std::uint32_t recno, DBILockType lock, std::uint8_t* buf, RECProps* props);
+  void FillRecProps(RECProps* props) const;
+  DBIResult FlushBlobs(std::uint8_t* buf, bool fresh);
+  DBIResult EnsureMemo();
+  DBIResult MaintainIndex(std::uint32_t recno, const std::uint8_t* oldRec, const std::uint8_t* newRec);
+  DBIResult OpenSeparate(const std::string& path, Mdx** mdx);
+  Mdx* FindSeparate(const std::string& path);
+  DBIResult KeyForCurrent();
+  bool IsProductionPath(const std::string& indexName) const;
+  std::string SeparatePath(const std::string& indexName) const;
+
+  DbfFile dbf_;
+  DbtFile dbt_;
+  RecordLayout layout_;
+  std::unique_ptr<Mdx> mdx_;                              // production index, when the table has one
+  std::map<std::string, std::unique_ptr<Mdx>> separate_;  // separate index files by path
+  Order order_;
+  Pos pos_ = Pos::kBof;
+  std::uint32_t recno_ = 0;      // current record when kOn
+  MdxEntry entry_;               // place in key order when kOn or kBefore
+  std::uint32_t count_ = 0;      // record count last read
+  bool countKnown_ = false;      // an exclusive cursor reads the count once
+  std::vector<std::uint8_t> ahead_;  // read-ahead window of an exclusive cursor
+  std::uint32_t aheadFirst_ = 0;
+  std::uint32_t aheadCount_ = 0;
+  std::vector<std::uint8_t> rec_;   // scratch record
+  std::vector<std::uint8_t> old_;   // record before a write
+  std::set<std::uint32_t> locks_;
+  std::map<std::uint16_t, std::pair<std::string, bool>> blobs_;  // text, changed
+  bool openLock_ = false;
+};
+
+}  // namespace dbase

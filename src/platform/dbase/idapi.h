@@ -1,0 +1,249 @@
+// The engine's call layer: one function per engine call that the table layer makes, with the
+// same verbs and result codes (dbierr.h). Everything is single-threaded; several cursors may
+// be open on one table in one process, each with its own open file description, position,
+// order, record locks and memo buffers.
+//
+// Record buffers are the records as the data file holds them: byte 0 is the delete mark
+// ('*' deleted, blank live), fields follow in declaration order. CURProps::iRecBufSize is
+// that length.
+//
+// Processes: a shared open read-locks a sentinel byte of the data file and an exclusive open
+// write-locks it, so an exclusive open fails (DBIERR_TABLEINUSE) while any other cursor or
+// process has the table, and a shared open fails while another holds it exclusively. Record
+// locks are write locks on one byte per record (DBIERR_LOCKED when another cursor holds it).
+// Appends are serialised on their own lock byte; the record is written before the header
+// count. Reads always go to the file, so a record written elsewhere is seen at once.
+#pragma once
+
+#include <cstdint>
+
+#include "dbierr.h"
+
+namespace dbase {
+
+struct DbiDatabase;
+struct DbiCursor;
+using hDBIDb = DbiDatabase*;
+using hDBICur = DbiCursor*;
+using hDBISes = std::uint32_t;
+
+constexpr int kDbiMaxNameLen = 31;
+constexpr int kDbiMaxPathLen = 260;
+constexpr int kDbiMaxMsgLen = 127;    // DbiGetErrorString writes at most this many bytes + NUL
+constexpr int kDbiMaxKeyFields = 16;
+constexpr int kDbiMaxExprLen = 220;
+constexpr int kDbiVersion = 100;      // engine version reported by DbiGetSysVersion (1.00)
+
+enum DBIOpenMode : std::uint32_t { dbiREADWRITE = 0, dbiREADONLY = 1 };
+enum DBIShareMode : std::uint32_t { dbiOPENSHARED = 0, dbiOPENEXCL = 1 };
+enum DBILockType : std::uint32_t { dbiNOLOCK = 0, dbiREADLOCK = 1, dbiWRITELOCK = 2 };
+enum XLTMode : std::uint32_t { xltNONE = 0, xltFIELD = 2 };
+enum DBISearchCond : std::uint32_t { keySEARCHEQ = 0, keySEARCHGT = 1, keySEARCHGEQ = 2 };
+
+// Cursor properties for DbiSetProp / DbiGetProp.
+constexpr std::uint32_t curXLTMODE = 0x00050005;       // XLTMode of field reads and descriptors
+constexpr std::uint32_t curSOFTDELETEON = 0x00050009;  // 1: deleted records stay visible
+
+// Logical field types (field translation on).
+constexpr std::uint16_t fldUNKNOWN = 0;
+constexpr std::uint16_t fldZSTRING = 1;  // C: NUL-ended text, trailing blanks dropped
+constexpr std::uint16_t fldDATE = 2;     // D: std::int32_t Julian day number (0 = blank)
+constexpr std::uint16_t fldBLOB = 3;     // M: read through the memo calls
+constexpr std::uint16_t fldBOOL = 4;     // L: std::int16_t 1 or 0
+constexpr std::uint16_t fldFLOAT = 7;    // N, F: double
+
+struct FLDDesc {
+  std::uint16_t iFldNum = 0;
+  char szName[kDbiMaxNameLen + 1] = {};
+  std::uint16_t iFldType = 0;   // logical type above, or the dBASE letter without translation
+  std::uint16_t iSubType = 0;
+  std::int16_t iUnits1 = 0;     // width as declared
+  std::int16_t iUnits2 = 0;     // decimals as declared
+  std::uint16_t iOffset = 0;    // offset in the record buffer (without translation) or in a
+                                // translated buffer (with translation); the record buffer is
+                                // the file's layout in both cases
+  std::uint16_t iLen = 0;       // bytes DbiGetField writes for this field
+};
+
+struct CURProps {
+  char szName[kDbiMaxPathLen + 1] = {};
+  char szTableType[kDbiMaxNameLen + 1] = {};  // "DBASE"
+  std::uint16_t iFields = 0;
+  std::uint16_t iRecSize = 0;       // record length in the file (delete mark included)
+  std::uint16_t iRecBufSize = 0;    // record buffer length (same)
+  std::uint16_t iKeySize = 0;       // key length of the current order (0 natural)
+  std::uint16_t iIndexes = 0;       // tags of the production index
+  std::uint16_t iLanguageDriver = 0;
+  std::uint8_t iTblLevel = 4;       // dBASE level of the file
+  DBIOpenMode eOpenMode = dbiREADWRITE;
+  DBIShareMode eShareMode = dbiOPENSHARED;
+  bool bIndexed = false;            // an order other than natural is active
+  bool bSoftDeletes = true;
+  bool bProductionIndex = false;
+  std::uint32_t iRecords = 0;       // record count at the time of the call
+};
+
+struct RECProps {
+  std::uint32_t iSeqNum = 0;
+  std::uint32_t iPhyRecNum = 0;     // physical record number, from 1
+  std::uint16_t iRecStatus = 0;
+  bool bSeqNumChanged = false;
+  bool bDeleteFlag = false;
+};
+
+struct IDXDesc {
+  char szName[kDbiMaxPathLen + 1] = {};    // index file
+  std::uint16_t iIndexId = 0;
+  char szTagName[kDbiMaxNameLen + 1] = {};
+  char szFormat[kDbiMaxNameLen + 1] = {};
+  bool bPrimary = false;
+  bool bUnique = false;
+  bool bDescending = false;
+  bool bMaintained = true;
+  bool bSubset = false;
+  bool bExpIdx = true;
+  std::uint16_t iCost = 0;
+  std::uint16_t iFldsInKey = 0;
+  std::uint16_t iKeyLen = 0;
+  bool bOutofDate = false;
+  std::uint16_t iKeyExpType = 0;
+  std::uint16_t aiKeyFld[kDbiMaxKeyFields] = {};
+  char szKeyExp[kDbiMaxExprLen + 1] = {};
+  char szKeyCond[kDbiMaxExprLen + 1] = {};
+  bool bCaseInsensitive = false;
+  std::uint16_t iBlockSize = 0;            // node length of the index file (1024)
+  std::uint16_t iRestrNum = 0;
+};
+
+struct SYSConfig {
+  bool bLocalShare = true;
+  std::uint16_t iNetProtocol = 0;
+  bool bNetShare = true;
+  char szNetType[kDbiMaxNameLen + 1] = {};
+  char szUserName[kDbiMaxNameLen + 1] = {};
+  char szIniFile[kDbiMaxPathLen + 1] = {};
+  char szLangDriver[kDbiMaxNameLen + 1] = {};
+};
+
+struct SYSVersion {
+  std::uint16_t iVersion = 0;
+  std::uint16_t iIntfLevel = 0;
+  char szVersion[kDbiMaxNameLen + 1] = {};
+};
+
+// A field of a new table and the table itself, for DbiCreateTable.
+struct FLDCreate {
+  char szName[kDbiMaxNameLen + 1] = {};
+  char cType = 'C';  // C, N, F, D, L, M
+  std::uint16_t iWidth = 0;
+  std::uint16_t iDecimals = 0;
+};
+
+// ---- session and database ----
+DBIResult DbiInit(const void* env, std::uint32_t flags);
+DBIResult DbiExit();
+DBIResult DbiGetCurrSession(hDBISes* session);
+DBIResult DbiGetSysConfig(SYSConfig* config);
+DBIResult DbiGetSysVersion(SYSVersion* version);
+DBIResult DbiUseIdleTime();
+// The standard database: every argument may be empty; paths are taken as given.
+DBIResult DbiOpenDatabase(const char* name, const char* type, DBIOpenMode openMode,
+                          DBIShareMode shareMode, const char* password, std::uint16_t optFields,
+                          const void* optDesc, const void* optParams, hDBIDb* db);
+DBIResult DbiCloseDatabase(hDBIDb* db);
+
+// ---- tables and cursors ----
+// Opens a table (path of the .dbf; ".dbf" added when missing) with the production index when
+// the header says it has one; `indexName` and `tagName` choose the first order (both empty:
+// natural order). The cursor starts before the first record.
+DBIResult DbiOpenTable(hDBIDb db, const char* tableName, const char* driverType,
+                       const char* indexName, const char* tagName, std::uint16_t indexId,
+                       DBIOpenMode openMode, DBIShareMode shareMode, XLTMode xltMode,
+                       bool uniDirectional, const void* optParams, hDBICur* cursor);
+DBIResult DbiCloseCursor(hDBICur* cursor);
+DBIResult DbiGetCursorProps(hDBICur cursor, CURProps* props);
+// Fills one descriptor per field under the cursor's current translation mode.
+DBIResult DbiGetFieldDescs(hDBICur cursor, FLDDesc* descs);
+DBIResult DbiSetProp(hDBICur cursor, std::uint32_t prop, std::uint32_t value);
+DBIResult DbiGetProp(hDBICur cursor, std::uint32_t prop, std::uint32_t* value);
+// Creates a table (replacing one of that name when `overwrite`), with a memo file when a
+// field is M. No index: tags are added with DbiAddIndex.
+DBIResult DbiCreateTable(hDBIDb db, const char* tableName, std::uint16_t fieldCount,
+                         const FLDCreate* fields, bool overwrite);
+
+// ---- navigation ----
+DBIResult DbiSetToBegin(hDBICur cursor);
+DBIResult DbiSetToEnd(hDBICur cursor);
+DBIResult DbiSetToRecordNo(hDBICur cursor, std::uint32_t recno);
+// Positions before the first entry of the current order whose key begins with the first
+// `partialLength` bytes of `key` (0 = the whole key), or where it would be.
+DBIResult DbiSetToKey(hDBICur cursor, DBISearchCond cond, bool directKey, std::uint16_t fields,
+                      std::uint16_t partialLength, const void* key);
+// recBuf and recProps may be null (position only, or properties only).
+DBIResult DbiGetNextRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf, RECProps* recProps);
+DBIResult DbiGetPriorRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf, RECProps* recProps);
+// Reads the current record again; with dbiWRITELOCK it also write-locks it (10247 when this
+// cursor holds the lock already, the record is read all the same).
+DBIResult DbiGetRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf, RECProps* recProps);
+DBIResult DbiGetRecordCount(hDBICur cursor, std::uint32_t* count);
+DBIResult DbiRelRecordLock(hDBICur cursor, bool all);
+
+// ---- fields and records ----
+DBIResult DbiGetField(hDBICur cursor, std::uint16_t field, const std::uint8_t* recBuf, void* dest,
+                      bool* blank);
+// A null source blanks the field.
+DBIResult DbiPutField(hDBICur cursor, std::uint16_t field, std::uint8_t* recBuf, const void* src);
+DBIResult DbiInitRecord(hDBICur cursor, std::uint8_t* recBuf);
+DBIResult DbiInsertRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf);
+DBIResult DbiModifyRecord(hDBICur cursor, std::uint8_t* recBuf, bool freeLock);
+DBIResult DbiDeleteRecord(hDBICur cursor, std::uint8_t* recBuf);
+DBIResult DbiUndeleteRecord(hDBICur cursor);
+DBIResult DbiSaveChanges(hDBICur cursor);
+
+// ---- memo fields ----
+DBIResult DbiOpenBlob(hDBICur cursor, std::uint8_t* recBuf, std::uint16_t field, DBIOpenMode mode);
+DBIResult DbiGetBlobSize(hDBICur cursor, std::uint8_t* recBuf, std::uint16_t field, std::uint32_t* size);
+DBIResult DbiGetBlob(hDBICur cursor, std::uint8_t* recBuf, std::uint16_t field, std::uint32_t offset,
+                     std::uint32_t length, void* dest, std::uint32_t* read);
+DBIResult DbiPutBlob(hDBICur cursor, std::uint8_t* recBuf, std::uint16_t field, std::uint32_t offset,
+                     std::uint32_t length, const void* src);
+DBIResult DbiTruncateBlob(hDBICur cursor, std::uint8_t* recBuf, std::uint16_t field, std::uint32_t length);
+DBIResult DbiFreeBlob(hDBICur cursor, std::uint8_t* recBuf, std::uint16_t field);
+
+// ---- maintenance ----
+// Removes the deleted records (and the memo blocks nobody uses) of a table opened
+// exclusively, then rebuilds its production index when `regenIndexes`.
+DBIResult DbiPackTable(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType,
+                       bool regenIndexes);
+// Removes every record; the cursor given must be exclusive, or the table is opened
+// exclusively by name for the call.
+DBIResult DbiEmptyTable(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType);
+// Copies the data file with its memo and production index files.
+DBIResult DbiCopyTable(hDBIDb db, bool overwrite, const char* srcTableName, const char* srcDriverType,
+                       const char* destTableName);
+
+// ---- indexes ----
+// A maintained tag of the production index (created when the table has none), or, with
+// bMaintained false, a separate index file named by szName that nothing maintains.
+DBIResult DbiAddIndex(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType,
+                      const IDXDesc* desc, const char* keyViolName);
+DBIResult DbiDeleteIndex(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType,
+                         const char* indexName, const char* tagName, std::uint16_t indexId);
+// Switches the order: a tag of the production index, a separate index file (opened on first
+// use), or natural order when both names are empty.
+DBIResult DbiSwitchToIndex(hDBICur* cursor, const char* indexName, const char* tagName,
+                           std::uint16_t indexId, bool currRec);
+DBIResult DbiCloseIndex(hDBICur cursor, const char* indexName, std::uint16_t indexId);
+DBIResult DbiGetIndexSeqNo(hDBICur cursor, const char* indexName, const char* tagName,
+                           std::uint16_t indexId, std::uint16_t* seqNo);
+// Sequence number 0 describes the current order.
+DBIResult DbiGetIndexDesc(hDBICur cursor, std::uint16_t seqNo, IDXDesc* desc);
+
+// ---- errors ----
+// The engine's text (cp1252) for a code; `text` receives at most kDbiMaxMsgLen bytes + NUL.
+DBIResult DbiGetErrorString(DBIResult code, char* text);
+
+// Test hook: called after an append wrote its record and before it writes the header count.
+extern void (*DbiAppendHook)();
+
+}  // namespace dbase
