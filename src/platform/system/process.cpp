@@ -1,0 +1,90 @@
+#include "platform/system/process.h"
+
+#include <cerrno>
+#include <cstring>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+extern char** environ;
+
+namespace platform {
+
+LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOptions& options) {
+  LaunchResult result;
+  if (argv.empty() || argv[0].empty()) {
+    result.error = EINVAL;
+    return result;
+  }
+  std::vector<char*> args;
+  args.reserve(argv.size() + 1);
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+
+  // Environment: ours, with the extra entries added or replacing the same name.
+  std::vector<std::string> env;
+  for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
+  for (const auto& extra : options.extraEnvironment) {
+    auto eq = extra.find('=');
+    if (eq == std::string::npos) continue;
+    std::string prefix = extra.substr(0, eq + 1);
+    bool replaced = false;
+    for (auto& e : env) {
+      if (e.compare(0, prefix.size(), prefix) == 0) {
+        e = extra;
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) env.push_back(extra);
+  }
+  std::vector<char*> envp;
+  envp.reserve(env.size() + 1);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!options.workingDirectory.empty())
+    posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
+
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    result.error = rc;
+    return result;
+  }
+  result.launched = true;
+  result.pid = pid;
+  if (!options.wait) {
+    // Nobody waits for it: reap it in the background so no zombie stays.
+    std::thread([pid] {
+      int st = 0;
+      while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+      }
+    }).detach();
+    return result;
+  }
+
+  int status = 0;
+  pid_t w;
+  do {
+    w = waitpid(pid, &status, 0);
+  } while (w < 0 && errno == EINTR);
+  if (w < 0) {
+    result.error = errno;
+    return result;
+  }
+  if (WIFEXITED(status)) {
+    result.exitStatus = WEXITSTATUS(status);
+    // The child reports a failed exec (e.g. a missing working directory) as 127.
+  } else if (WIFSIGNALED(status)) {
+    result.exitStatus = 128 + WTERMSIG(status);
+  }
+  return result;
+}
+
+}  // namespace platform

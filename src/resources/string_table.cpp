@@ -1,0 +1,44 @@
+#include "resources/string_table.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "resources/string_table_data.h"
+
+namespace resources {
+namespace {
+
+// Converted once, at first use; sorted by id as generated.
+const std::vector<std::pair<int, std::string>>& Table() {
+  static const std::vector<std::pair<int, std::string>> table = [] {
+    std::vector<std::pair<int, std::string>> t;
+    t.reserve(detail::kRawStringCount);
+    for (unsigned i = 0; i < detail::kRawStringCount; ++i) {
+      const auto& raw = detail::kRawStrings[i];
+      std::string cp;
+      // The build refuses texts outside cp1252, so this always succeeds.
+      Utf8ToCp1252(std::string(raw.utf8, raw.length), cp);
+      t.emplace_back(raw.id, std::move(cp));
+    }
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+const std::string* FindString(int id) {
+  const auto& t = Table();
+  auto it = std::lower_bound(t.begin(), t.end(), id,
+                             [](const std::pair<int, std::string>& e, int v) { return e.first < v; });
+  if (it == t.end() || it->first != id) return nullptr;
+  return &it->second;
+}
+
+std::vector<int> StringIds() {
+  std::vector<int> ids;
+  for (const auto& e : Table()) ids.push_back(e.first);
+  return ids;
+}
+
+}  // namespace resources

@@ -1,0 +1,158 @@
+#include "runtime/numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "runtime/runtime_internal.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+char g_amountText[30];
+char g_groupText[22];
+char g_valText[21];
+
+// FormatNumber into a caller's buffer (at least 22 bytes). Formatting does
+// not depend on the process locale: the decimal mark is always a point.
+void FormatNumberInto(char* out, int width, int decimals, bool zeroFill, double value) {
+  auto stars = [&] {
+    int n = width < 0 ? 0 : width;
+    std::memset(out, '*', static_cast<std::size_t>(n));
+    out[n] = 0;
+  };
+  if (width > 20 || width < 0 || decimals > 9 || decimals < 0 ||
+      (decimals != 0 && decimals > width - 2) || !std::isfinite(value)) {
+    stars();
+    return;
+  }
+  char digits[400];
+  auto res = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+  if (res.ec != std::errc()) {
+    stars();
+    return;
+  }
+  std::size_t len = static_cast<std::size_t>(res.ptr - digits);
+  if (len > static_cast<std::size_t>(width)) {
+    stars();
+    return;
+  }
+  std::size_t pad = static_cast<std::size_t>(width) - len;
+  std::memset(out, zeroFill ? '0' : ' ', pad);
+  std::memcpy(out + pad, digits, len);
+  out[width] = 0;
+}
+
+double ParseNumber(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  if (*s == '+') ++s;
+  double v = 0;
+  auto res = std::from_chars(s, s + std::strlen(s), v, std::chars_format::fixed);
+  if (res.ec != std::errc() || !std::isfinite(v)) return 0;
+  return v;
+}
+
+}  // namespace
+
+void ResetNumberBuffers() {
+  g_amountText[0] = 0;
+  g_groupText[0] = 0;
+  g_valText[0] = 0;
+}
+
+char* FormatNumber(int width, int decimals, bool zeroFill, double value) {
+  char buf[32];
+  FormatNumberInto(buf, width > 20 ? 0 : width, decimals, zeroFill, value);
+  if (width > 20) return Replicate("*", width);
+  return RingCopy(buf);
+}
+
+char* GroupThousands(int width, int decimals, double value) {
+  int w = width > 20 ? 20 : width;
+  FormatNumberInto(g_groupText, w, decimals, false, value);
+  char* t = g_groupText;
+  int n = static_cast<int>(std::strlen(t));
+  int ip = decimals > 0 ? n - decimals - 3 : n - 2;
+  while (ip >= 1 && ip <= n) {
+    char at = t[ip - 1];
+    char before = ip >= 2 ? t[ip - 2] : 0;
+    if (at == ' ' || before == '-' || t[0] != ' ') break;
+    // Blank before the insertion point, first character dropped: same width.
+    std::memmove(t, t + 1, static_cast<std::size_t>(ip - 2));
+    t[ip - 2] = ' ';
+    ip -= 4;
+  }
+  return t;
+}
+
+// Zero to the cent. An amount too wide for 14 characters prints as
+// asterisks, which must not read as a zero amount.
+static bool IsZeroAmount(double amount) {
+  char probe[32];
+  FormatNumberInto(probe, 14, 2, false, amount);
+  return probe[0] != '*' && ParseNumber(probe) == 0;
+}
+
+static char* AmountWith(const char* number, double amount) {
+  std::size_t n = std::strlen(number);
+  std::memcpy(g_amountText, number, n);
+  const char* mark = IsZeroAmount(amount) ? "   " : (amount < 0 ? " Cr" : " Db");
+  std::memcpy(g_amountText + n, mark, 4);
+  return g_amountText;
+}
+
+char* FormatAmount(double amount) {
+  // A zero amount never shows a minus sign ("-0.00").
+  double shown = IsZeroAmount(amount) ? 0.0 : Abs(amount);
+  return AmountWith(GroupThousands(14, 2, shown), amount);
+}
+
+char* FormatAmountPlain(double amount) {
+  double shown = IsZeroAmount(amount) ? 0.0 : Abs(amount);
+  char number[32];
+  FormatNumberInto(number, 14, 2, false, shown);
+  return AmountWith(number, amount);
+}
+
+double Val(const char* text) {
+  if (!text) text = "";
+  std::size_t n = std::strlen(text);
+  if (n > 20) n = 20;
+  std::memcpy(g_valText, text, n);
+  g_valText[n] = 0;
+  // ". " reads as ".0"; then every blank goes (thousands separators).
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < n; ++r) {
+    char c = g_valText[r];
+    if (c == ' ') {
+      if (r > 0 && g_valText[r - 1] == '.') g_valText[w++] = '0';
+      continue;
+    }
+    g_valText[w++] = c;
+  }
+  g_valText[w] = 0;
+  return ParseNumber(g_valText);
+}
+
+double Round(int decimals, double value) {
+  if (decimals < 0) decimals = 0;
+  if (decimals > 5) decimals = 5;
+  double offset = 5.0 / std::pow(10.0, decimals + 1);
+  double sum = value + (value < 0 ? -offset : offset);
+  char buf[32];
+  FormatNumberInto(buf, 20, 5, false, sum);
+  buf[decimals == 0 ? 14 : 15 + decimals] = 0;
+  return ParseNumber(buf);
+}
+
+bool AmountsEqual(double a, double b) {
+  char diff[32];
+  FormatNumberInto(diff, 4, 2, false, std::fabs(a - b));
+  return std::strcmp(diff, "0.00") == 0;
+}
+
+double Abs(double value) { return std::fabs(value); }
+
+long long ToCents(double amount) { return std::llround(Round(2, amount) * 100.0); }
+
+double FromCents(long long cents) { return static_cast<double>(cents) / 100.0; }

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/system/clock.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/runtime_init.h"
+#include "runtime/xbase.h"
+#include "runtime_temp_dir.h"
+
+namespace {
+class ProgramFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetProgramFolder(dir.Path());
+    ASSERT_TRUE(InitRuntime());
+  }
+  void TearDown() override {
+    FreeRuntime();
+    SetDossierIniPath("");
+    SetLogDossier("", "");
+    SetDocumentOpener(nullptr);
+  }
+  RuntimeTempDir dir;
+};
+}  // namespace
+
+TEST_F(ProgramFolderTest, ProgramIniBlankRuleAndCase) {
+  EXPECT_EQ(std::string(IniPath()), dir.File("merlon.ini"));
+  ASSERT_TRUE(IniSetString("NumeroPoste", "12"));
+  ASSERT_TRUE(IniSetString("Fen\xEAtres-Maxi", "O"));
+  EXPECT_EQ(dir.Read("merlon.ini"), "[Nuv-Merlon ZEL]\nNumeroPoste=12\nFen\xEAtres-Maxi=O\n");
+
+  struct Row { const char* key; const char* expected; } rows[] = {
+      {"numeroposte", "12"}, {"FEN\xCATRES-MAXI", "O"}, {"Absent", "def"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(IniGetString(r.key, "def"), r.expected) << r.key;
+  char buf[3];
+  EXPECT_EQ(IniGetString("NumeroPoste", "", buf, sizeof buf), 2u);
+
+  // Three blanks delete the key; a blank key deletes the program's section.
+  ASSERT_TRUE(IniSetString("NumeroPoste", "   "));
+  EXPECT_EQ(IniGetString("NumeroPoste", "gone"), "gone");
+  ASSERT_TRUE(IniSetSectionString("Autre", "K", "v"));
+  ASSERT_TRUE(IniSetString("  ", "x"));
+  EXPECT_EQ(dir.Read("merlon.ini"), "[Autre]\nK=v\n");
+  EXPECT_EQ(IniGetSectionString("AUTRE", "k"), "v");
+}
+
+TEST_F(ProgramFolderTest, IniWithoutFinalLineEndAndOtherCase) {
+  // A file copied from another system: other case, CR LF, no final line end.
+  dir.Write("MERLON.INI", "[nuv-merlon zel]\r\nNumeroPoste=123456789012345");
+  EXPECT_EQ(std::string(IniPath()), dir.File("MERLON.INI"));
+  EXPECT_STREQ(WorkstationNumber(), "1234567890");
+  ASSERT_TRUE(IniSetString("Autre", "1"));
+  EXPECT_EQ(dir.Read("MERLON.INI"), "[nuv-merlon zel]\r\nNumeroPoste=123456789012345\r\nAutre=1\r\n");
+  ASSERT_TRUE(IniSetString("NumeroPoste", ""));
+  EXPECT_STREQ(WorkstationNumber(), "0");
+}
+
+TEST_F(ProgramFolderTest, DossierIniAndAnyIni) {
+  EXPECT_EQ(DossierIniGet("DateTravail", "Jour", "x"), "x");
+  EXPECT_FALSE(DossierIniSet("DateTravail", "Jour", "1"));  // no dossier open
+  SetDossierIniPath(dir.File("c10demo.ini"));
+  ASSERT_TRUE(DossierIniSet("DateTravail", "Jour", "15"));
+  EXPECT_EQ(DossierIniGet("datetravail", "JOUR", "x"), "15");
+  char buf[8];
+  EXPECT_EQ(DossierIniGet("DateTravail", "Jour", "", buf, sizeof buf), 2u);
+  EXPECT_STREQ(buf, "15");
+  ASSERT_TRUE(DossierIniSet("DateTravail", "Jour", ""));
+  EXPECT_EQ(DossierIniGet("DateTravail", "Jour", "none"), "none");
+
+  std::string any = dir.File("other.ini");
+  ASSERT_TRUE(IniFileSetString(any.c_str(), "S", "K", "V"));
+  EXPECT_EQ(IniFileGetString(any.c_str(), "s", "k"), "V");
+  EXPECT_FALSE(IniFileSetString(any.c_str(), " ", "K", "V"));
+  EXPECT_FALSE(IniFileSetString("", "S", "K", "V"));
+}
+
+TEST_F(ProgramFolderTest, ProgramDocumentsAndFolder) {
+  static std::string opened;
+  SetDocumentOpener([](const std::string& path) {
+    opened = path;
+    return 0;
+  });
+  // String 36 names "merlon.ini": missing at first, then present.
+  EXPECT_FALSE(OpenProgramDocument(36));
+  EXPECT_TRUE(opened.empty());
+  dir.Write("Merlon.INI", "");
+  EXPECT_TRUE(OpenProgramDocument(36));
+  EXPECT_EQ(opened, dir.File("Merlon.INI"));
+  EXPECT_FALSE(OpenProgramDocument(987654));  // no such string
+  EXPECT_TRUE(DeleteProgramFile(36));
+  EXPECT_FALSE(FileExists(dir.File("Merlon.INI").c_str()));
+  EXPECT_FALSE(DeleteProgramFile(987654));  // a blank name never names the folder
+
+  char before[4096];
+  ASSERT_NE(getcwd(before, sizeof before), nullptr);
+  EXPECT_TRUE(ChangeDir("   "));
+  char now[4096];
+  ASSERT_NE(getcwd(now, sizeof now), nullptr);
+  EXPECT_EQ(std::string(now) + "/", ProgramFolder);
+  EXPECT_FALSE(ChangeDir("/nonexistent/folder/"));
+  ASSERT_EQ(chdir(before), 0);
+  EXPECT_EQ(PackedKey(0, 1), "Nuv-Merlon ZE");
+  EXPECT_EQ(PackedKey(0, 2), "L");
+  EXPECT_EQ(PackedKey(0, 3), "");
+}
+
+TEST_F(ProgramFolderTest, LogLinesAndTextFiles) {
+  platform::LocalTime t;
+  t.year = 2026, t.month = 12, t.day = 5, t.hour = 14, t.minute = 2, t.second = 9;
+  EXPECT_EQ(LogStamp(t), "05/12/26-14h02m09");
+
+  WriteLog("nothing: no dossier");  // no folder: lost, no crash
+  SetLogDossier(dir.Path(), "DEMO");
+  EXPECT_EQ(LogPath(".txt"), dir.File("clgdemo.txt"));
+  IniSetString("NumeroPoste", "7");
+  WriteLog("SAUVEGARDE - Ok - un");
+  WriteLog("SAUVEGARDE - Erreur: deux");
+  std::string log = dir.Read("clgdemo.txt");
+  ASSERT_EQ(log.size(), 2 * (17 + 2 + 1 + 3) + std::string("SAUVEGARDE - Ok - un\r\nSAUVEGARDE - Erreur: deux\r\n").size());
+  EXPECT_EQ(log.substr(17, 28), "> 7 - SAUVEGARDE - Ok - un\r\n");
+  EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+
+  struct Line { std::string text; std::vector<std::string> lines; } cases[] = {
+      {"ab\r\ncd", {"ab", "cd"}},
+      {"\r\nab", {"", "ab"}},
+      {"ab\rcd\nef", {"ab", "cd", "ef"}},  // lone CR or LF ends a line and is consumed
+      {"ab\n\ncd\r", {"ab", "", "cd"}},
+      {"", {}},
+  };
+  for (auto& c : cases) {
+    std::string text = c.text, line;
+    std::vector<std::string> got;
+    int guard = 0;
+    while (!text.empty() && guard++ < 100) {
+      ASSERT_TRUE(TakeLine(text, line));
+      got.push_back(line);
+    }
+    EXPECT_EQ(got, c.lines) << c.text;
+  }
+  std::string empty, line = "old";
+  EXPECT_FALSE(TakeLine(empty, line));
+
+  // Chunks of 9,216 bytes.
+  dir.Write("big.bin", std::string(20000, 'x'));
+  int h = OpenFileRead(dir.File("big.bin").c_str());
+  ASSERT_GE(h, 0);
+  char chunk[kChunkSize];
+  long long offset = 0;
+  std::vector<long long> sizes;
+  while (offset < 20000) {
+    long long before = offset;
+    ASSERT_TRUE(ReadFileChunk(chunk, h, 20000, offset));
+    sizes.push_back(offset - before);
+  }
+  EXPECT_EQ(sizes, (std::vector<long long>{9216, 9216, 1568}));
+  offset = 0;
+  EXPECT_FALSE(ReadFileChunk(chunk, h, 30000, offset = 19000));  // short read
+  EXPECT_EQ(offset, 19000);
+  EXPECT_TRUE(CloseFile(h));
+  EXPECT_FALSE(CloseFile(-1));
+
+  int w = CreateFileTrunc(dir.File("out.txt").c_str());
+  ASSERT_GE(w, 0);
+  EXPECT_TRUE(WriteLine(w, "un", true));
+  EXPECT_TRUE(WriteLine(w, "deux", false));
+  CloseFile(w);
+  EXPECT_EQ(dir.Read("out.txt"), "un\r\ndeux");
+  EXPECT_FALSE(WriteLine(-1, "x", true));
+
+  EXPECT_TRUE(DeleteFileIfExists(dir.File("absent").c_str(), ".txt"));
+  EXPECT_FALSE(RenameFile(dir.File("absent.txt").c_str(), dir.File("b.txt").c_str()));
+  dir.Write("b.txt", "old");
+  EXPECT_TRUE(RenameFile(dir.File("OUT.TXT").c_str(), dir.File("b.txt").c_str()));
+  EXPECT_EQ(dir.Read("b.txt"), "un\r\ndeux");
+  EXPECT_TRUE(DeleteFileIfExists(dir.File("b").c_str(), ".txt"));
+  EXPECT_FALSE(FileExists(dir.File("b.txt").c_str()));
+  EXPECT_FALSE(FileExists(dir.Path().c_str()));  // a folder is not a file
+}
