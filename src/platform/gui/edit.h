@@ -1,0 +1,58 @@
+// The edit control: one line or several, read-only, password, a limit on
+// its length, selection and caret. Multi-line text is exchanged with CR LF
+// line ends and positions count them as two characters, as the program's
+// texts hold them. Keys arrive translated to virtual keys (EvKeyDown,
+// EvKeyUp, EvChar); FilterChar decides whether a typed character goes in.
+#pragma once
+
+#include <string>
+
+#include "platform/gui/controls.h"
+
+namespace gui {
+
+class Edit : public Control {
+ public:
+  using Control::Control;
+  // An edit made by code.
+  Edit(Window* parent, int id, const std::string& text, int textLimit, bool multiLine);
+
+  std::string GetText() const override;
+  void SetText(const std::string& cp1252) override;
+
+  // At most `limit` characters (0 = no limit); a longer text is cut.
+  void SetTextLimit(int limit);
+  int GetTextLimit() const { return limit_; }
+  void SetReadOnly(bool readOnly);
+  bool IsReadOnly() const { return (flags_ & ctl::ReadOnly) != 0; }
+  bool IsMultiLine() const { return (flags_ & ctl::MultiLine) != 0; }
+
+  // Selection [start, end); the caret stands at `end`. end < 0 = to the end
+  // of the text; start < 0 removes the selection (caret unchanged).
+  void GetSelection(int& start, int& end) const;
+  void SetSelection(int start, int end);
+  int GetCaretPos() const;
+  void ReplaceSelection(const std::string& cp1252);
+  // Line of a position (0-based), for the caret's line display.
+  int GetLineFromPos(int pos) const;
+
+  // Set by typing, cleared by ClearModify (SetText does not set it).
+  bool IsModified() const;
+  void ClearModify();
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  // A typed character goes in when FilterChar answers true.
+  void EvChar(unsigned ch, unsigned repeat, unsigned flags) override;
+  virtual bool FilterChar(unsigned ch) { return true; }
+  unsigned SetFocusCode() const override { return EN_SETFOCUS; }
+  unsigned KillFocusCode() const override { return EN_KILLFOCUS; }
+
+ private:
+  void Changed();
+  int limit_ = 0;
+  bool modified_ = false;
+  bool settingText_ = false;
+};
+
+}  // namespace gui
