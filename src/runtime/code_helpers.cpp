@@ -150,7 +150,8 @@ std::string& NextLetterCode(std::string& code) {
     core[i] = '1';
     --i;
   }
-  if (core.size() < length) core.resize(length, ' ');
+  const bool padded = length > RightTrimmed(code).size();
+  if (padded && core.size() < length) core.resize(length, ' ');
   code = core;
   return code;
 }
@@ -198,8 +199,9 @@ bool IsJournalInEntry(const char* journal) {
     int flag = kEntrySlotFlag + kEntrySlotLength * k;
     if (RegistryChar(flag) != '1') continue;
     int key = flag + kEntryKeyOffset;
+    // The line form writes its line key ("Z" + journal-month) over the key area.
+    if (RegistryChar(key) == 'Z') ++key;
     if (RegistryText(key, kJournalKeyLength) == wanted) return true;
-    if (RegistryChar(key) == 'Z' && RegistryText(key + 1, kJournalKeyLength) == wanted) return true;
   }
   return false;
 }

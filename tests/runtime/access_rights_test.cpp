@@ -1,0 +1,121 @@
+#include "runtime/access_rights.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "runtime_helpers_fixture.h"
+
+namespace {
+
+class AccessRightsTest : public RuntimeHelpersTest {
+ protected:
+  void SetUp() override {
+    RuntimeHelpersTest::SetUp();
+    DossierSlots[0] = "AB   /data/ab/";
+    TheDossierRecord.SetUserLevel('5');
+    TheDossierRecord.SetRights(std::string(50, '0'));
+  }
+  // Start position and right count of function n from its table row.
+  static int Start(int n) { return std::atoi(std::string(LoadStr(9000 + n)).substr(0, 3).c_str()); }
+  static int Count(int n) { return std::atoi(std::string(LoadStr(9000 + n)).substr(3, 2).c_str()); }
+  static void SetRightChar(int start, char c) { TheDossierRecord.SetAt(1042 + start, c); }
+};
+
+TEST_F(AccessRightsTest, BitsOfOneCharacter) {
+  struct Case {
+    char c;
+    bool rights[4];
+  } cases[] = {
+      {'?', {true, true, true, true}},  {'5', {true, false, true, false}},
+      {'0', {false, false, false, false}}, {'1', {true, false, false, false}},
+      {'8', {false, false, false, true}}, {':', {false, true, false, true}},
+      {'a', {false, true, false, true}},  // hexadecimal letters read as masks
+      {'c', {false, false, true, true}},  {'F', {true, true, true, true}},
+      {' ', {true, true, true, true}},    // a blank character grants
+  };
+  const int n = 7;  // banks
+  for (const Case& c : cases) {
+    SetRightChar(Start(n), c.c);
+    for (int k = 1; k <= 4; ++k) EXPECT_EQ(HasAccessRight(n, k), c.rights[k - 1]) << c.c << " right " << k;
+  }
+}
+
+TEST_F(AccessRightsTest, LettersAreStoredBackAsMasks) {
+  const struct {
+    char in, stored;
+  } cases[] = {{'a', ':'}, {'c', '<'}, {'C', '<'}, {'f', '?'}, {'5', '5'}};
+  for (const auto& c : cases) {
+    SetRightChar(Start(4), c.in);
+    HasAccessRight(4, 1);
+    EXPECT_EQ(TheDossierRecord.At(1042 + Start(4)), c.stored) << c.in;
+  }
+}
+
+TEST_F(AccessRightsTest, RightsFiveToEightUseTheNextCharacter) {
+  // A function starting at 10: right 6 is mask 2 of the character at 1053.
+  ASSERT_EQ(Start(7), 10);
+  TheDossierRecord.SetAt(1053, '2');
+  EXPECT_TRUE(HasAccessRight(7, 6));
+  EXPECT_FALSE(HasAccessRight(7, 5));
+  EXPECT_FALSE(HasAccessRight(7, 2));
+  TheDossierRecord.SetAt(1052, '2');
+  EXPECT_TRUE(HasAccessRight(7, 2));
+}
+
+TEST_F(AccessRightsTest, EveryFunctionOwnsItsCharacters) {
+  // With only function n's characters open, n has its rights and no other
+  // function gains any.
+  for (int n = 1; n <= 36; ++n) {
+    ASSERT_GE(Count(n), 1) << n;
+    TheDossierRecord.SetRights(std::string(50, '0'));
+    for (int i = 0; i < (Count(n) - 1) / 4 + 1; ++i) SetRightChar(Start(n) + i, '?');
+    for (int m = 1; m <= 36; ++m) {
+      for (int k = 1; k <= Count(m); ++k) {
+        EXPECT_EQ(HasAccessRight(m, k), m == n) << "open " << n << ", function " << m << " right " << k;
+      }
+    }
+  }
+  EXPECT_LE(Start(36) + (Count(36) - 1) / 4, 50);
+}
+
+TEST_F(AccessRightsTest, WhoIsGrantedEverything) {
+  struct Case {
+    const char* what;
+    char level;
+    bool dossier, printRun;
+    int function;
+    bool granted;
+  } cases[] = {
+      {"restricted user", '5', true, false, 11, false},
+      {"level 0", '0', true, false, 11, true},
+      {"level 1", '1', true, false, 11, true},
+      {"level A", 'A', true, false, 11, true},
+      {"level 1 without a dossier: the string decides", '1', false, false, 11, false},
+      {"print run", '5', true, true, 11, true},
+      {"function 0", '5', true, false, 0, true},
+      {"function 37 has no row", '5', true, false, 37, true},
+      {"unknown function", '5', true, false, 99, true},
+  };
+  for (const Case& c : cases) {
+    TheDossierRecord.SetUserLevel(c.level);
+    DossierSlots[0] = c.dossier ? "AB   /data/ab/" : "";
+    PrintRunFlag = c.printRun;
+    for (int k = 1; k <= 12; ++k) EXPECT_EQ(HasAccessRight(c.function, k), c.granted) << c.what << " right " << k;
+  }
+  PrintRunFlag = false;
+}
+
+TEST_F(AccessRightsTest, BadInputNeverCrashes) {
+  EXPECT_FALSE(HasAccessRight(11, 0));
+  EXPECT_FALSE(HasAccessRight(11, 13));
+  EXPECT_FALSE(HasAccessRight(11, -3));
+  EXPECT_TRUE(HasAccessRight(-1, 1));
+  // A record cut short: characters past its end grant.
+  TheDossierRecord.Text().resize(1050);
+  EXPECT_FALSE(HasAccessRight(1, 1));    // position 1043 still there
+  EXPECT_TRUE(HasAccessRight(36, 1));    // position 1090 is gone
+  TheDossierRecord.Text().clear();
+  EXPECT_TRUE(HasAccessRight(11, 1));
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+#include "runtime/backup_paths.h"
+
+#include <deque>
+#include <string>
+
+#include "runtime/dates.h"
+#include "runtime_helpers_fixture.h"
+
+namespace {
+
+platform::LocalTime g_now;
+platform::LocalTime FixedClock() { return g_now; }
+
+class BackupPathsTest : public RuntimeHelpersTest {
+ protected:
+  void SetUp() override {
+    RuntimeHelpersTest::SetUp();
+    g_now = {};
+    g_now.year = 2024;
+    g_now.month = 3;
+    g_now.day = 7;
+    g_now.hour = 9;
+    g_now.minute = 5;
+    g_now.second = 3;
+    SetBackupClock(FixedClock);
+  }
+  void TearDown() override {
+    SetBackupClock(nullptr);
+    SetBackupFileDialog(nullptr);
+    SetRuntimeBeepHook(nullptr);
+    RuntimeHelpersTest::TearDown();
+  }
+};
+
+TEST_F(BackupPathsTest, DateAndTimeTexts) {
+  EXPECT_STREQ(TodayYmd(), "20240307");
+  EXPECT_STREQ(WeekdayName(), "JEUDI");
+  EXPECT_EQ(BackupStamp(), "20240307-09h0503");
+  const struct {
+    int y, m, d;
+    const char* name;
+  } days[] = {{2024, 3, 3, "DIMANCHE"}, {2024, 2, 29, "JEUDI"}, {2000, 1, 1, "SAMEDI"},
+              {2026, 12, 7, "LUNDI"},   {1999, 12, 31, "VENDREDI"}, {2100, 3, 2, "MARDI"}};
+  for (const auto& d : days) EXPECT_EQ(WeekdayNameOf(d.y, d.m, d.d), d.name) << d.y << d.m << d.d;
+}
+
+TEST_F(BackupPathsTest, WeekdaysAgreeWithTheCalendar) {
+  static const char* const kNames[7] = {"DIMANCHE", "LUNDI",    "MARDI", "MERCREDI",
+                                        "JEUDI",    "VENDREDI", "SAMEDI"};
+  for (long days = DaysFromCivil({1930, 1, 1}); days <= DaysFromCivil({2130, 12, 31}); days += 3) {
+    Ymd date = CivilFromDays(days);
+    int weekday = static_cast<int>(((days % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
+    ASSERT_EQ(WeekdayNameOf(date.year, date.month, date.day), kNames[weekday])
+        << date.year << "-" << date.month << "-" << date.day;
+  }
+}
+
+TEST_F(BackupPathsTest, BackupUnits) {
+  struct Case {
+    const char* unit;
+    unsigned which;
+    const char* expected;
+  } cases[] = {
+      {"%defaut%", kAllBackupPlaceholders, "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"},
+      {"/mnt/sauve/%code%/%jour%/", kAllBackupPlaceholders, "/mnt/sauve/AB/JEUDI/"},
+      {"/s/%jour%/%jour%/", kAllBackupPlaceholders, "/s/JEUDI/%jour%/"},  // first one only
+      {"/s/%DATE%-%Heure%", kAllBackupPlaceholders, "/s/20240307-09h0503"},
+      {"/s/%date%/%dateheure%", kAllBackupPlaceholders, "/s/20240307/20240307-09h0503"},
+      {"/s/%defaut%%date%", kMethod2Placeholders, "/s/%defaut%20240307"},
+      {"/s/%code%/%dateheure%/%jour%", kNuvSauvePlaceholders, "/s/AB/20240307-09h0503/%jour%"},
+      {"/s/%code%/%code%/", kAllBackupPlaceholders, "/s/AB/%code%/"},
+      {"", kAllBackupPlaceholders, ""},
+  };
+  for (const Case& c : cases) {
+    std::string unit = c.unit;
+    ExpandBackupUnit(unit, "AB", c.which);
+    EXPECT_EQ(unit, c.expected) << c.unit;
+  }
+}
+
+TEST_F(BackupPathsTest, ProcedureLinesExpandInOnePass) {
+  struct Case {
+    const char* line;
+    const char* folder;
+    const char* code;
+    const char* expected;
+  } cases[] = {
+      {"cp %chemin%/%dossier% /mnt/a/%code%/", "/data/", "AB   ", "cp /data/[cC]??[aA][bB].* /mnt/a/AB/"},
+      {"%CHEMIN% %chemin% %Code%", "/d/", "X1", "/d /d X1"},
+      // Values that hold placeholders are never expanded again.
+      {"cp -r %chemin% /b", "/srv/%chemin%/x/", "AB", "cp -r /srv/%chemin%/x /b"},
+      {"%chemin%/%code%", "/srv/%code%/", "AB", "/srv/%code%/AB"},
+      {"%chemin%%chemin%", "/a%chemin%b/", "AB", "/a%chemin%b/a%chemin%b"},
+      {"no placeholder %chem", "/d/", "AB", "no placeholder %chem"},
+      {"%chemin%", "", "AB", ""},
+  };
+  for (const Case& c : cases) {
+    std::string line = c.line;
+    ExpandProcedureLine(line, c.folder, c.code);
+    EXPECT_EQ(line, c.expected) << c.line << " with " << c.folder;
+  }
+  EXPECT_EQ(DossierFilePattern("12"), "[cC]??12.*");
+}
+
+TEST_F(BackupPathsTest, StartFolderOfTheRestore) {
+  const struct {
+    const char* in;
+    const char* expected;
+  } cases[] = {
+      {"/data/%defaut%", "/data/Sauvegarde-Nuv-MERLON/Dossier-AB"},
+      {"/data/%DEFAUT%", "/data/Sauvegarde-Nuv-MERLON/Dossier-AB"},
+      {"/mnt/%code%/%dateheure%//", "/mnt/AB"},
+      {"////", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    std::string path = c.in;
+    PrepareBackupStartFolder(path, "AB");
+    EXPECT_EQ(path, c.expected) << c.in;
+  }
+}
+
+TEST_F(BackupPathsTest, BackupFileNames) {
+  const struct {
+    const char* path;
+    char method;
+    bool accepted;
+  } cases[] = {
+      {"/b/ZELAB-20240101.rar", 'R', true}, {"/b/zelab.rar", '8', true},
+      {"/b/ZELABC.rar", '7', true},  // a prefix test: the backup of ABC passes too
+      {"/b/ZELA.rar", 'R', false},    {"/b/XZELAB.rar", 'R', false},
+      {"/b/ZELAB/other.rar", 'R', false}, {"/b/c10ab-SauveW.dbf", 'W', true},
+      {"/b/c10ab-SauveW.dbf", 'R', false}, {"", 'R', false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsBackupFileFor(c.path, "AB   ", c.method), c.accepted) << c.path;
+}
+
+std::deque<std::string> g_answers;
+std::string g_lastTitle, g_lastFilter, g_lastStart;
+int g_beeps = 0;
+bool QueuedDialog(unsigned long, const std::string& title, const std::string& filter,
+                  const std::string& start, std::string& chosen) {
+  g_lastTitle = title;
+  g_lastFilter = filter;
+  g_lastStart = start;
+  if (g_answers.empty()) return false;
+  chosen = g_answers.front();
+  g_answers.pop_front();
+  return true;
+}
+void CountBeep(unsigned) { ++g_beeps; }
+
+TEST_F(BackupPathsTest, ChooseBackupFileAsksAgainUntilABackupIsChosen) {
+  SetBackupFileDialog(QueuedDialog);
+  SetRuntimeBeepHook(CountBeep);
+  const struct {
+    std::deque<std::string> answers;
+    char method;
+    bool result;
+    const char* path;
+    int beeps;
+  } cases[] = {
+      {{"/b/other.rar", "/b/2024/ZELAB.rar"}, 'R', true, "/b/2024/", 1},
+      {{"/b/2024/ZELAB.rar"}, '7', true, "/b/2024/ZELAB.rar", 0},
+      {{"/b/x.rar", "/b/y.rar"}, 'R', false, "/data/%defaut%", 2},  // then cancelled
+      {{}, 'R', false, "/data/%defaut%", 0},
+  };
+  for (const auto& c : cases) {
+    g_answers = c.answers;
+    g_beeps = 0;
+    std::string path = "/data/%defaut%";
+    EXPECT_EQ(ChooseBackupFile(1, path, 2847, 2847, c.method, "AB   "), c.result);
+    EXPECT_EQ(path, c.path);
+    EXPECT_EQ(g_beeps, c.beeps);
+    EXPECT_EQ(g_lastStart, "/data/Sauvegarde-Nuv-MERLON/Dossier-AB");
+    EXPECT_EQ(g_lastTitle.find('%'), std::string::npos);
+    EXPECT_NE(g_lastFilter.find("AB"), std::string::npos);
+  }
+  SetBackupFileDialog(nullptr);
+  std::string path = "/x";
+  EXPECT_FALSE(ChooseBackupFile(1, path, 2847, 2847, 'R', "AB"));
+}
+
+}  // namespace

@@ -1,0 +1,249 @@
+#include "runtime/code_helpers.h"
+
+#include <string>
+
+#include "runtime/dates.h"
+#include "runtime_helpers_fixture.h"
+
+namespace {
+
+class CodeHelpersTest : public RuntimeHelpersTest {
+ protected:
+  void TearDown() override {
+    SetTextPromptHook(nullptr);
+    ClearRecordedWindowActions();
+    RuntimeHelpersTest::TearDown();
+  }
+};
+
+TEST_F(CodeHelpersTest, KindTexts) {
+  const struct {
+    const char* kind;
+    const char* label;
+    const char* title;
+  } cases[] = {
+      {"Q", "Code Banque: ", "Fichier des Banques"},
+      {"L", "Code Libell\xE9: ", "Fichier des Libell\xE9s"},
+      {"5", "Ligne: ", "Lignes du Journal"},
+      {"z", "Modification du Fichier C10 - Divers - Enregistrement: ", "Acc\xE8s au Fichier C10 - Divers"},
+      {"r", "Modification du Fichier Lignes du Bilan - Enregistrement: ", "Acc\xE8s au fichier Lignes du Bilan"},
+      {"?", "???", "???"},
+      {"", "???", "???"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_STREQ(CodeLabelForType(c.kind), c.label) << c.kind;
+    EXPECT_STREQ(FileTitleForType(c.kind), c.title) << c.kind;
+  }
+}
+
+TEST_F(CodeHelpersTest, CharacterTests) {
+  for (const char* k : {"2", "3", "Y", "Z", "4", "9"}) EXPECT_FALSE(IsC10CodeKind(k)) << k;
+  for (const char* k : {"Q", "B", "T", "X", "C", "1", "", "z"}) EXPECT_TRUE(IsC10CodeKind(k)) << k;
+  const struct {
+    const char* text;
+    bool letter, alnum;
+  } cases[] = {{"A1", true, true},   {"a1", false, true}, {"", false, true}, {"1A", false, true},
+               {"AB C", true, false}, {"\xC9T", false, false}, {"Z-", true, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsLetter(c.text), c.letter) << c.text;
+    EXPECT_EQ(IsAlphaNumeric(c.text), c.alnum) << c.text;
+  }
+}
+
+TEST_F(CodeHelpersTest, Constants) {
+  TheDossierRecord.SetConstant(30, "N  ");
+  TheDossierRecord.SetConstant(74, "O12");
+  EXPECT_STREQ(ConstantEntry(30), "N  ");
+  EXPECT_TRUE(ConstantIsNo(30));
+  EXPECT_TRUE(ConstantIs(74, 'O'));
+  EXPECT_FALSE(ConstantIsNo(74));
+  EXPECT_STREQ(ConstantEntry(75), "");
+  EXPECT_FALSE(ConstantIs(-1, 'N'));
+}
+
+TEST_F(CodeHelpersTest, NextLetterCodes) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"", "A"},      {"   ", "A"},     {"A", "B"},      {"9", "A"},      {"A9", "AA"},
+      {"AZ", "B1"},   {"Z", "A0"},     {"ZZ", "A00"},   {"ZZZ", "A000"}, {"ZZZZ", "A"},
+      {"A0", "A1"},   {"AZZ", "B11"},  {"B1Z", "B21"},  {"Z   ", "A0  "}, {"ABCDE", "ABCDE"},
+      {"A#", "A1"},
+  };
+  for (const auto& c : cases) {
+    std::string code = c.in;
+    EXPECT_EQ(NextLetterCode(code), c.out) << "'" << c.in << "'";
+  }
+}
+
+TEST_F(CodeHelpersTest, JustifyAndTrim) {
+  const struct {
+    const char* in;
+    const char* out;
+  } justify[] = {{"AB", "  AB"}, {"", "    "}, {"ABCDE", "ABCD"}, {"A B", " A B"}, {"1234", "1234"}};
+  for (const auto& c : justify) {
+    std::string code = c.in;
+    EXPECT_EQ(RightJustifyCode4(code), c.out) << c.in;
+  }
+  std::string text = "  ab ";
+  EXPECT_STREQ(LTrimInPlace(text), "ab ");
+  std::string blank = "   ";
+  EXPECT_STREQ(LTrimInPlace(blank), "");
+  EXPECT_EQ(blank, "   ");
+}
+
+TEST_F(CodeHelpersTest, AccountNumbersByTheDossierLength) {
+  const struct {
+    const char* constant;
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"6  ", "411000000", "411000   "}, {"6  ", "411000100", "411000100"},
+      {"6  ", "ABC000000", "ABC000000"}, {"6  ", "", ""},
+      {"6  ", "4110000  ", "411000   "}, {"5  ", "4110000", "41100  "},
+      {"O  ", "411000000", "411      "}, {"O  ", "41100  ", "411    "},
+      {"8  ", "411000000", "411000000"}, {"   ", "411000000", "411000000"},
+  };
+  for (const auto& c : cases) {
+    TheDossierRecord.SetConstant(19, c.constant);
+    std::string text = c.in;
+    EXPECT_EQ(NormalizeNumberText(text), c.out) << c.constant << " " << c.in;
+  }
+}
+
+TEST_F(CodeHelpersTest, JournalsInEntryAreFoundByTheirKey) {
+  EXPECT_FALSE(IsJournalInEntry("C401VTE"));
+  // Slot 2: flag at 1378, handle 1379-1388, key from 1389.
+  SetRegistryText(1378, 1, "1");
+  SetRegistryText(1379, 10, "    123456");
+  SetRegistryText(1389, 7, "C401VTE");
+  // Slot 4 holds a line key beginning with "Z".
+  SetRegistryText(2202, 1, "1");
+  SetRegistryText(2213, 8, "ZC402ACH");
+  // Slot 0 is not in use.
+  SetRegistryText(565, 7, "C403BQ1");
+  const struct {
+    const char* journal;
+    bool found;
+  } cases[] = {
+      {"C401VTE", true}, {"C401VTE and more", true}, {"C402ACH", true},
+      {"C403BQ1", false}, {"3456C40", false},  // handle characters never count
+      {"ZC402AC", false}, {"C401", false},     {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsJournalInEntry(c.journal), c.found) << c.journal;
+  OpenWindowRegistry = "short";
+  EXPECT_FALSE(IsJournalInEntry("C401VTE"));
+}
+
+TEST_F(CodeHelpersTest, SessionCodes) {
+  StoreSessionCode("411000  ");
+  EXPECT_EQ(RegistryText(3944, 8), "411000  ");
+  EXPECT_EQ(RegistryText(3952, 8), "        ");
+  StoreSessionCode("DUPONT");
+  EXPECT_EQ(RegistryText(3944, 8), "DUPONT  ");
+  EXPECT_EQ(RegistryText(3952, 8), "DUPONT  ");
+  EXPECT_EQ(OpenWindowRegistry.size(), 3968u);
+}
+
+TEST_F(CodeHelpersTest, RegisteredWindow) {
+  using A = WindowAction;
+  struct Case {
+    const char* state;
+    int op;  // 0 switch, 1 close
+    const char* key;
+    int result;
+    std::vector<A> actions;
+  } cases[] = {
+      {"1", 0, "C20-411000", 0, {A::BringForward}},
+      {"1", 0, "C20-512000", 1, {A::BringForward, A::SendClose}},
+      {" ", 0, "C20-411000", 2, {}},
+      {"1", 1, "", 0, {A::BringForward, A::PostClose}},
+      {"1", 1, "C20-411000", 0, {A::BringForward, A::PostClose}},
+      {"1", 1, "C20-41", 0, {}},
+      {" ", 1, "", 0, {}},
+  };
+  for (const auto& c : cases) {
+    ClearRecordedWindowActions();
+    SetRegistryText(3819, 1, c.state);
+    SetRegistryText(3820, 10, "      4242");
+    SetRegistryText(3830, 10, "C20-411000");
+    SetRegistryText(3944, 8, "411000");  // kept codes past the key do not disturb it
+    int result = c.op == 0 ? SwitchRegisteredWindow(c.key, 10) : (CloseRegisteredWindow(c.key), 0);
+    EXPECT_EQ(result, c.result) << c.state << c.op << c.key;
+    const auto& done = RecordedWindowActions();
+    ASSERT_EQ(done.size(), c.actions.size()) << c.state << c.op << c.key;
+    for (std::size_t i = 0; i < done.size(); ++i) {
+      EXPECT_EQ(done[i].action, c.actions[i]);
+      EXPECT_EQ(done[i].handle, 4242u);
+    }
+  }
+}
+
+TEST_F(CodeHelpersTest, PrintForms) {
+  const struct {
+    int file, field;
+    const char* stored;
+    bool result;
+    const char* out;
+  } dates[] = {
+      {50, 2, "C401", true, "2401"},     {40, 3, "A912", true, "0912"},
+      {60, 3, "9912", true, "9912"},     {40, 11, "C40115", true, "240115"},
+      {50, 15, "D00101", true, "300101"}, {50, 3, "C401", false, "before"},
+      {50, 2, "    ", false, "before"},  {20, 2, "C401", false, "before"},
+  };
+  for (const auto& c : dates) {
+    std::string out = "before";
+    EXPECT_EQ(PrintFieldText(out, c.file, c.field, c.stored), c.result) << c.file << "/" << c.field;
+    EXPECT_EQ(out, c.out);
+  }
+  const struct {
+    const char* c018;
+    int file, field;
+    char type;
+    const char* in;
+    bool result;
+    const char* out;
+  } amounts[] = {
+      {"   ", 50, 18, 'N', "1234.50", true, "1234,50"}, {"   ", 50, 17, 'N', "1234.50", false, "1234.50"},
+      {"   ", 70, 21, 'N', "-1.5", true, "-1,5"},       {"   ", 20, 25, 'N', "1.5", false, "1.5"},
+      {"   ", 30, 9, 'C', "1.5", false, "1.5"},         {",  ", 50, 18, 'N', "1.5", false, "1.5"},
+      {"   ", 50, 18, 'N', "   ", false, "   "},        {"   ", 20, 29, 'N', "2.25", true, "2,25"},
+  };
+  for (const auto& c : amounts) {
+    TheDossierRecord.SetConstant(18, c.c018);
+    std::string text = c.in;
+    EXPECT_EQ(IsPrintableAmountField(text, c.file, c.field, c.type), c.result) << c.file << "/" << c.field;
+    EXPECT_EQ(text, c.out);
+  }
+}
+
+std::string g_typed;
+std::string g_caption;
+bool TypedPrompt(const char* caption, const char* prompt, std::string& answer) {
+  g_caption = caption;
+  answer = g_typed;
+  return !g_typed.empty();
+}
+
+TEST_F(CodeHelpersTest, SupportPassword) {
+  Ymd today = Today();
+  std::string code = SupportCodeForDate(today.year, today.month, today.day);
+  ASSERT_EQ(code.size(), 8u);
+  EXPECT_NE(code, SupportCodeForDate(today.year, today.month, today.day == 1 ? 2 : 1));
+  EXPECT_FALSE(AskSupportPassword());  // no prompt: cancelled
+  SetTextPromptHook(TypedPrompt);
+  std::string lower = code;
+  for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  const struct {
+    std::string typed;
+    bool accepted;
+  } cases[] = {{code, true}, {lower, true}, {code + "  ", true}, {"ABCDEFGH", code == "ABCDEFGH"}, {"", false}};
+  for (const auto& c : cases) {
+    g_typed = c.typed;
+    EXPECT_EQ(AskSupportPassword(), c.accepted) << c.typed;
+  }
+  EXPECT_EQ(g_caption, "Modification d'un fichier de Nuv-MERLON");
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+#include "runtime/email_file.h"
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/system/files.h"
+#include "platform/system/process.h"
+#include "resources/string_table.h"
+#include "runtime_helpers_fixture.h"
+
+namespace {
+
+class EmailFileTest : public RuntimeHelpersTest {
+ protected:
+  void WriteFile(const std::string& name, const std::string& bytes) {
+    std::ofstream(Folder() + name, std::ios::binary) << bytes;
+  }
+  std::string ReadFile(const std::string& name) {
+    std::string content;
+    platform::ReadWholeFile(Folder() + name, content);
+    return content;
+  }
+  // Writes the message with a template of our own and returns the output.
+  std::string Write(const std::string& templ, const std::string& attachment, const char* subject = "S") {
+    WriteFile("CRefEML.txt", templ);
+    WriteFile("att.bin", attachment);
+    EXPECT_TRUE(WriteEmlFile((Folder() + "att.bin").c_str(), (Folder() + "out.eml").c_str(), "a.csv",
+                             "x@example.com", subject, "M"));
+    return ReadFile("out.eml");
+  }
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    while (from < text.size()) {
+      std::size_t end = text.find("\r\n", from);
+      if (end == std::string::npos) end = text.size();
+      lines.push_back(text.substr(from, end - from));
+      from = end + 2;
+    }
+    return lines;
+  }
+};
+
+TEST_F(EmailFileTest, Base64Lines) {
+  const struct {
+    std::size_t size;
+    std::vector<std::size_t> lineLengths;
+    const char* lastEnd;
+  } cases[] = {
+      {0, {}, ""},
+      {10, {16}, "=="},
+      {57, {76}, ""},
+      {58, {76, 4}, "=="},
+      {59, {76, 4}, "="},
+      {9216 * 2 + 1, std::vector<std::size_t>(242, 76), ""},
+  };
+  for (const auto& c : cases) {
+    std::string bytes;
+    for (std::size_t i = 0; i < c.size; ++i) bytes += static_cast<char>((i * 37) % 256);
+    std::vector<std::string> lines = Lines(Write("[FICHIERBASE64]\r\n", bytes));
+    std::vector<std::size_t> lengths = c.lineLengths;
+    if (c.size == 9216 * 2 + 1) lengths.push_back(4);  // 18,433 bytes: 242 full lines and 4 characters
+    ASSERT_EQ(lines.size(), lengths.size()) << c.size;
+    std::string joined;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_EQ(lines[i].size(), lengths[i]) << c.size << " line " << i;
+      joined += lines[i];
+    }
+    EXPECT_EQ(joined, Base64Encode(bytes));
+    if (!lines.empty()) {
+      std::string last = lines.back();
+      std::string end = c.lastEnd;
+      EXPECT_EQ(last.substr(last.size() - end.size()), end);
+      if (end.empty()) {
+        EXPECT_NE(last.back(), '=');
+      }
+    }
+  }
+  EXPECT_EQ(Base64Encode(std::string("\0\0\0\xFF", 4)), "AAAA/w==");
+}
+
+TEST_F(EmailFileTest, TagsAreFilledFromTheTemplateOnly) {
+  const struct {
+    const char* templ;
+    const char* subject;
+    const char* expected;
+  } cases[] = {
+      {"A [OBJET] [OBJET]\r\n", "S", "A S [OBJET]\r\n"},
+      {"[EMETTEUR][DESTINATAIRE:CC][DESTINATAIRE:CCI]x\r\n", "S", "x\r\n"},
+      {"To: [DESTINATAIRE:A]\r\n", "S", "To: x@example.com\r\n"},
+      // A subject holding a tag is inserted as it is, never expanded.
+      {"Subject: [OBJET]\r\n\r\n[MESSAGE]\r\n", "[MESSAGE] [NOMFICHIER]",
+       "Subject: [MESSAGE] [NOMFICHIER]\r\n\r\nM\r\n"},
+      {"Subject: [OBJET]\r\n", "[FICHIERBASE64]", "Subject: [FICHIERBASE64]\r\n"},
+      // CR and LF never reach a header.
+      {"Subject: [OBJET]\r\n", "a\r\nBcc: evil@example.com", "Subject: aBcc: evil@example.com\r\n"},
+      // Lone CR or LF end template lines; blank lines stay empty.
+      {"a\rb\nc\r\n   \r\nd", "S", "a\r\nb\r\nc\r\n\r\nd\r\n"},
+      {"", "S", ""},
+      {"name=\"[NOMFICHIER]\"\r\n", "S", "name=\"a.csv\"\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Write(c.templ, "", c.subject), c.expected) << c.templ;
+}
+
+TEST_F(EmailFileTest, FailuresAreReported) {
+  std::string out = Folder() + "out.eml";
+  EXPECT_FALSE(WriteEmlFile("", out.c_str(), "a", "b", "c", "d"));  // no template
+  WriteFile("crefeml.txt", "x\r\n");  // found without case
+  EXPECT_TRUE(WriteEmlFile("", out.c_str(), "a", "b", "c", "d"));
+  EXPECT_FALSE(WriteEmlFile("", (Folder() + "missing/out.eml").c_str(), "a", "b", "c", "d"));
+  // An attachment that cannot be opened leaves the body out.
+  WriteFile("crefeml.txt", "a\r\n[FICHIERBASE64]\r\nb\r\n");
+  EXPECT_TRUE(WriteEmlFile((Folder() + "nothing.bin").c_str(), out.c_str(), "a", "b", "c", "d"));
+  EXPECT_EQ(ReadFile("out.eml"), "a\r\nb\r\n");
+  EXPECT_TRUE(WriteEmlFile(nullptr, out.c_str(), nullptr, nullptr, nullptr, nullptr));
+}
+
+// The shipped template, read back by Python's e-mail parser: subject,
+// recipient and file name decode to what was given and the attachment to
+// the identical bytes.
+TEST_F(EmailFileTest, MailReadersDecodeTheMessage) {
+  std::string templ;
+  ASSERT_TRUE(platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/CRefEML.txt", templ));
+  WriteFile("CRefEML.txt", templ);
+  std::string attachment;
+  for (int i = 0; i < 20000; ++i) attachment += static_cast<char>((i * 7 + i / 256) % 256);
+  attachment += std::string("\0\0\r\n\n\r", 6);
+  WriteFile("export.csv", attachment);
+  const std::string subject = "Grand livre g\xE9n\xE9ral \x80 d\xE9" "cembre\r\nBcc: evil@example.com";
+  const std::string recipient = "J\xE9r\xF4me Dupont <jerome@example.com>";
+  const std::string fileName = "Relev\xE9 \"f\xE9vrier\".csv";
+  const std::string message = "Bonjour,\nVoici l'\xE9tat.\r\nCordialement";
+  ASSERT_TRUE(WriteEmlFile((Folder() + "export.csv").c_str(), (Folder() + "out.eml").c_str(),
+                           fileName.c_str(), recipient.c_str(), subject.c_str(), message.c_str()));
+
+  const char* script =
+      "import sys, email, email.policy\n"
+      "m = email.message_from_binary_file(open(sys.argv[1], 'rb'), policy=email.policy.default)\n"
+      "att = [p for p in m.walk() if p.get_filename()]\n"
+      "body = [p for p in m.walk() if p.get_content_type() == 'text/plain']\n"
+      "out = open(sys.argv[3], 'w', encoding='utf-8')\n"
+      "out.write(str(m['subject']) + '\\n')\n"
+      "out.write(str(m['to']) + '\\n')\n"
+      "out.write(att[0].get_filename() + '\\n')\n"
+      "out.write(str(att[0].get_payload(decode=True) == open(sys.argv[2], 'rb').read()) + '\\n')\n"
+      "out.write(str(m['bcc']) + '\\n')\n"
+      "out.write(str(len(m.defects) + sum(len(p.defects) for p in m.walk())) + '\\n')\n"
+      "out.write(body[0].get_content().replace('\\r\\n', '|').replace('\\n', '|') + '\\n')\n";
+  platform::LaunchOptions options;
+  options.wait = true;
+  platform::LaunchResult run = platform::LaunchProcess(
+      {"/usr/bin/python3", "-c", script, Folder() + "out.eml", Folder() + "export.csv", Folder() + "result.txt"},
+      options);
+  ASSERT_TRUE(run.launched);
+  ASSERT_EQ(run.exitStatus, 0);
+  std::istringstream result(ReadFile("result.txt"));
+  std::string line;
+  const std::string expected[] = {
+      resources::Cp1252ToUtf8("Grand livre g\xE9n\xE9ral \x80 d\xE9" "cembreBcc: evil@example.com"),
+      resources::Cp1252ToUtf8(recipient),
+      resources::Cp1252ToUtf8(fileName),
+      "True",
+      "None",
+      "0",
+      resources::Cp1252ToUtf8("Bonjour,|Voici l'\xE9tat.|Cordialement|"),
+  };
+  for (const std::string& want : expected) {
+    ASSERT_TRUE(std::getline(result, line));
+    EXPECT_EQ(line, want);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+#include "runtime/report_fields.h"
+
+#include <string>
+
+#include "runtime_helpers_fixture.h"
+
+namespace {
+
+using ReportFieldsTest = RuntimeHelpersTest;
+
+TEST_F(ReportFieldsTest, DefinitionParts) {
+  struct Case {
+    const char* def;
+    const char* name;
+    char type;
+    int width, decimals;
+  } cases[] = {
+      {"DEBIT     M142", "DEBIT", 'M', 14, 2},
+      {"NOM       C300", "NOM", 'C', 30, 0},
+      {"LIBELLE   CA00", "LIBELLE", 'C', 100, 0},
+      {"LONG      CA95", "LONG", 'C', 109, 5},
+      {"QTE       N063", "QTE", 'N', 6, 3},
+      {"COURT", "COURT", ' ', 0, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FieldWidthOf(c.def), c.width) << c.def;
+    EXPECT_EQ(FieldTypeOf(c.def), c.type) << c.def;
+    EXPECT_EQ(FieldDecimalsOf(c.def), c.decimals) << c.def;
+    EXPECT_EQ(FieldNameOf(c.def), c.name) << c.def;
+  }
+  EXPECT_EQ(FieldWidthOf(static_cast<const char*>(nullptr)), 0);
+}
+
+class FieldTable : public ReportFieldsTest {
+ protected:
+  void SetUp() override {
+    ReportFieldsTest::SetUp();
+    table.SetFieldCount(9);
+    table.InitFieldTable();
+    table.DeclareField(0, "DEBIT     M142");
+    table.DeclareField(1, "CREDIT    M142");
+    table.DeclareField(2, "NOM       C300");
+  }
+  ReportFieldTable table;
+};
+
+TEST_F(FieldTable, DeclareKeepsTheFirstAndRefusesOutsideTheCount) {
+  EXPECT_FALSE(table.DeclareField(0, "AUTRE     C050"));
+  EXPECT_EQ(table.Definition(0), "DEBIT     M142");
+  EXPECT_EQ(LastRuntimeMessage().count, 0);
+
+  EXPECT_FALSE(table.DeclareField(9, "AUTRE     C050"));
+  EXPECT_EQ(LastRuntimeMessage().text, "    9");
+  EXPECT_EQ(LastRuntimeMessage().caption, "Erreur: Initialisation Variable (mdibrow)");
+  EXPECT_FALSE(table.DeclareField(-1, "AUTRE     C050"));
+  EXPECT_EQ(LastRuntimeMessage().count, 2);
+  EXPECT_EQ(table.Value(9), "");
+
+  ReportFieldTable undeclared;
+  undeclared.SetFieldCount(3);
+  EXPECT_FALSE(undeclared.DeclareField(0, "A         C010"));
+}
+
+TEST_F(FieldTable, CopiesTakeTheLetterOfTheirGroup) {
+  table.DeclareFieldCopies(2, 3);
+  const struct {
+    int n;
+    const char* def;
+  } expected[] = {{3, "ADEBIT    M142"}, {4, "ACREDIT   M142"}, {5, "ANOM      C300"},
+                  {6, "BDEBIT    M142"}, {7, "BCREDIT   M142"}, {8, "BNOM      C300"}};
+  for (const auto& e : expected) EXPECT_EQ(table.Definition(e.n), e.def) << e.n;
+  EXPECT_EQ(table.FindField("bcredit"), 7);
+  EXPECT_EQ(table.FindField("NOM"), 2);
+  EXPECT_EQ(table.FindField("ABSENT"), -1);
+  // A long name keeps its first 9 characters after the letter.
+  ReportFieldTable t;
+  t.SetFieldCount(2);
+  t.InitFieldTable();
+  t.DeclareField(0, "ABCDEFGHIJN082");
+  t.DeclareFieldCopies(1, 1);
+  EXPECT_EQ(t.Definition(1), "AABCDEFGHIN082");
+}
+
+TEST_F(FieldTable, TextValuesKeepTheirWidth) {
+  const struct {
+    void (*op)(ReportFieldTable&);
+    const char* expected;
+  } steps[] = {
+      {[](ReportFieldTable& t) { t.SetFieldText(2, "Dupont"); }, "Dupont"},
+      {[](ReportFieldTable& t) { t.AppendFieldText(2, " et Fils"); }, "Dupont et Fils"},
+      {[](ReportFieldTable& t) { t.SetFieldText(2, std::string(40, 'x').c_str()); },
+       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+      {[](ReportFieldTable& t) { t.AppendFieldText(2, "yy"); }, "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+      {[](ReportFieldTable& t) { t.ClearFieldValues(); }, ""},
+  };
+  for (const auto& s : steps) {
+    s.op(table);
+    std::string want = s.expected;
+    want.resize(30, ' ');
+    EXPECT_EQ(table.Value(2), want);
+  }
+  table.SetFieldText(42, "ignored");  // outside the table: nothing happens
+}
+
+TEST_F(FieldTable, NumbersLoseDecimalsBeforeOverflowing) {
+  ReportFieldTable t;
+  t.SetFieldCount(3);
+  t.InitFieldTable();
+  t.DeclareField(0, "MONTANT   N102");
+  t.DeclareField(1, "SOLDE     M142");
+  t.DeclareField(2, "LARGE     N252");
+  struct Case {
+    int n;
+    double value;
+    const char* expected;
+  } cases[] = {
+      {0, 123456789.5, " 123456790"},
+      {0, 1234567.891, "1234567.89"},
+      {0, 0.0, "      0.00"},
+      {0, -12.5, "    -12.50"},
+      {1, 1234567.89, "  1 234 567.89"},
+      {1, -1234.5, "     -1 234.50"},
+      {2, 12.5, "                    12.50"},  // wider than 20: right-aligned
+  };
+  for (const Case& c : cases) {
+    t.SetFieldNumber(c.n, c.value);
+    EXPECT_EQ(t.Value(c.n), c.expected) << c.value;
+  }
+  t.SetFieldNumber(1, 1234567.89);
+  EXPECT_DOUBLE_EQ(t.GetFieldNumber(1), 1234567.89);
+  t.SetFieldNumber(2, 98765.25);
+  EXPECT_DOUBLE_EQ(t.GetFieldNumber(2), 98765.25);
+}
+
+TEST_F(FieldTable, ClearingAGroupTouchesOnlyIt) {
+  table.DeclareFieldCopies(2, 3);
+  for (int n = 0; n < 9; ++n) {
+    if (FieldTypeOf(table.Definition(n)) == 'C') {
+      table.SetFieldText(n, "texte");
+    } else {
+      table.SetFieldNumber(n, 5.0);
+    }
+  }
+  table.ClearFieldGroup(1, 3);
+  for (int n = 0; n < 9; ++n) {
+    bool cleared = n >= 3 && n <= 5;
+    double want = (FieldTypeOf(table.Definition(n)) == 'C' || cleared) ? 0.0 : 5.0;
+    EXPECT_DOUBLE_EQ(table.GetFieldNumber(n), want) << n;
+    if (FieldTypeOf(table.Definition(n)) == 'C') {
+      EXPECT_EQ(IsBlank(table.Value(n)), cleared) << n;
+    }
+  }
+}
+
+TEST_F(FieldTable, Differences) {
+  ReportFieldTable t;
+  t.SetFieldCount(6);
+  t.InitFieldTable();
+  t.DeclareField(0, "DEBIT     M142");
+  t.DeclareField(1, "CREDIT    M142");
+  t.DeclareField(2, "SOLDE     C170");
+  t.DeclareField(3, "NOMBRE    N102");
+  t.DeclareField(4, "ECART     C100");
+  struct Case {
+    int a, b;
+    double va, vb;
+    int target;
+    const char* expected;
+  } cases[] = {
+      {0, 1, 100.0, 100.0, 2, "          0.00   "},
+      {0, 1, 1500.0, 250.5, 2, "      1 249.50 Db"},
+      {0, 1, 250.5, 1500.0, 2, "      1 249.50 Cr"},
+      {0, 3, 1500.0, 250.5, 2, "       1249.50 Db"},  // not both money: ungrouped
+      {0, 1, 7.0, 7.0, 4, "          "},            // 0.00 in 14 cut to the width
+  };
+  for (const Case& c : cases) {
+    t.SetFieldNumber(c.a, c.va);
+    t.SetFieldNumber(c.b, c.vb);
+    t.SetFieldDifference(c.target, c.a, c.b);
+    EXPECT_EQ(t.Value(c.target), c.expected) << c.va << " - " << c.vb;
+  }
+}
+
+TEST_F(ReportFieldsTest, EmptyReportMessage) {
+  ShowEmptyReport("Compte: 411000");
+  EXPECT_EQ(LastRuntimeMessage().caption, "ATTENTION");
+  EXPECT_NE(LastRuntimeMessage().text.find("Il n'y a rien dans cet Etat"), std::string::npos);
+  EXPECT_NE(LastRuntimeMessage().text.find("Compte: 411000"), std::string::npos);
+  EXPECT_EQ(LastRuntimeMessage().style & kMbIconStop, kMbIconStop);
+}
+
+}  // namespace
