@@ -42,6 +42,16 @@ std::string TextOfString(int id, const char* fallback) {
   return s.empty() ? std::string(fallback) : s;
 }
 
+bool IsProgramFile(const std::string& path) {
+  static const char* const kSuffixes[] = {".exe", ".com", ".bat", ".cmd", ".sh", ".msi"};
+  std::string lower = Lower(path.c_str());
+  for (const char* s : kSuffixes) {
+    std::size_t n = std::strlen(s);
+    if (lower.size() >= n && lower.compare(lower.size() - n, n, s) == 0) return true;
+  }
+  return access(path.c_str(), X_OK) == 0;
+}
+
 }  // namespace
 
 std::string DefaultProgramFolder() {
@@ -167,6 +177,8 @@ bool OpenProgramDocument(int id) {
   if (IsBlank(name)) return false;
   std::string path = ProgramFilePath(name);
   if (!platform::FileExists(path)) return false;
+  // Packages and programs found in the folder are never started.
+  if (IsProgramFile(path)) return true;
   int error = g_opener(path);
   if (error != 0 && g_documentError) g_documentError(path.c_str(), error);
   return true;

@@ -32,6 +32,16 @@ TEST(StringTable, KnownTextsAndEscapes) {
       {0, "Nuv-Merlon ZEL"},
       {36, "merlon.ini"},
       {1105, "0"},
+      {58, "\\"},
+      {54, "\r\n"},
+      {60, " sur "},
+      {55, "\n\n"},
+      {1, "Caract\xE8reAideDossiersAuto?HandleFen\xEAtreLancement-540FenetreMain-?"},
+      {2515, "Erreur: "},
+      {21035, "Visualiser\t[F5]"},
+      {21023, "Quitter\t[F9]"},
+      {20023, "Quitter"},
+      {2847, "Sauvegarde-Nuv-MERLON\\Dossier-%code%\\%dateheure%\\"},
   };
   for (const auto& r : rows) {
     const std::string* s = resources::FindString(r.id);

@@ -93,6 +93,12 @@ TEST_F(ProgramFolderTest, ProgramDocumentsAndFolder) {
   EXPECT_TRUE(OpenProgramDocument(36));
   EXPECT_EQ(opened, dir.File("Merlon.INI"));
   EXPECT_FALSE(OpenProgramDocument(987654));  // no such string
+  // A package of the folder (string 8900) exists but is never started.
+  opened.clear();
+  dir.Write("c_ref_.exe", "MZ");
+  EXPECT_TRUE(OpenProgramDocument(8900));
+  EXPECT_TRUE(opened.empty());
+  EXPECT_TRUE(FileExists(dir.File("c_ref_.exe").c_str()));
   EXPECT_TRUE(DeleteProgramFile(36));
   EXPECT_FALSE(FileExists(dir.File("Merlon.INI").c_str()));
   EXPECT_FALSE(DeleteProgramFile(987654));  // a blank name never names the folder
