@@ -1,0 +1,432 @@
+// Data files, fields, navigation, soft deletion, pack, empty, copy and damaged files.
+#include <fcntl.h>
+#include <signal.h>
+
+#include <cmath>
+#include <set>
+
+#include "dbase/expr.h"
+#include "dbase_test_util.h"
+
+namespace dbase_test {
+namespace {
+
+class TableTest : public Engine {
+ protected:
+  void MakeTable(const std::string& path, bool memo = false) {
+    std::vector<FLDCreate> f = {Field("CODE", 'C', 6), Field("NAME", 'C', 20), Field("AMOUNT", 'N', 10, 2),
+                                Field("DAY", 'D'), Field("OK", 'L')};
+    if (memo) f.push_back(Field("NOTE", 'M'));
+    ASSERT_EQ(DbiCreateTable(db, path.c_str(), static_cast<std::uint16_t>(f.size()), f.data(), true), DBIERR_NONE);
+  }
+  std::vector<std::uint8_t> Buffer(hDBICur cur) {
+    CURProps p;
+    DbiGetCursorProps(cur, &p);
+    return std::vector<std::uint8_t>(p.iRecBufSize, ' ');
+  }
+  static void PokeHeader(const std::string& path, off_t at, const std::vector<std::uint8_t>& bytes) {
+    int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), at), static_cast<ssize_t>(bytes.size()));
+    ::close(fd);
+  }
+  TempDir dir;
+};
+
+TEST_F(TableTest, RecordsSurviveReopenInPhysicalOrder) {
+  std::string t = dir / "t1.dbf";
+  MakeTable(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  for (const char* code : {"C3", "A1", "B2"}) ASSERT_EQ(Append(cur, {code, "x"}), DBIERR_NONE);
+  ASSERT_EQ(DbiCloseCursor(&cur), DBIERR_NONE);
+  ASSERT_EQ(Open(dir / "t1", &cur), DBIERR_NONE);  // without the extension: the same table
+  std::uint32_t n = 0;
+  EXPECT_EQ(DbiGetRecordCount(cur, &n), DBIERR_NONE);
+  EXPECT_EQ(n, 3u);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:C3", "2:A1", "3:B2"}));
+  CURProps p;
+  DbiGetCursorProps(cur, &p);
+  EXPECT_EQ(p.iFields, 5);
+  EXPECT_EQ(p.iRecBufSize, 1 + 6 + 20 + 10 + 8 + 1);
+  EXPECT_EQ(p.iLanguageDriver, 0x57);
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
+  std::string t = dir / "f.dbf";
+  MakeTable(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  std::vector<FLDDesc> native(5);
+  DbiSetProp(cur, curXLTMODE, xltNONE);
+  DbiGetFieldDescs(cur, native.data());
+  DbiSetProp(cur, curXLTMODE, xltFIELD);
+  EXPECT_EQ(native[2].iFldType, 'N');
+  EXPECT_EQ(native[2].iUnits1, 10);
+  EXPECT_EQ(native[2].iUnits2, 2);
+  std::vector<FLDDesc> logical(5);
+  DbiGetFieldDescs(cur, logical.data());
+  EXPECT_EQ(logical[0].iFldType, fldZSTRING);
+  EXPECT_EQ(logical[2].iFldType, fldFLOAT);
+  EXPECT_EQ(logical[3].iFldType, fldDATE);
+  EXPECT_EQ(logical[4].iFldType, fldBOOL);
+
+  std::int32_t leapDay = static_cast<std::int32_t>(JulianDay("20240229"));
+  double big = 12345678.9, tooBig = 123456789.0, neg = -0.5;
+  std::int16_t yes = 1;
+  struct Case {
+    std::uint16_t field;
+    const void* value;
+    DBIResult rc;
+    const char* raw;  // bytes in the record after the write
+  } cases[] = {
+      {1, "AB", DBIERR_NONE, "AB    "},
+      {1, "ABCDEFGH", DBIERR_NONE, "ABCDEF"},
+      {3, &neg, DBIERR_NONE, "     -0.50"},
+      {3, &big, DBIERR_MINVALERR, "     -0.50"},  // 11 characters do not fit in 10: unchanged
+      {3, &tooBig, DBIERR_MINVALERR, "     -0.50"},
+      {4, &leapDay, DBIERR_NONE, "20240229"},
+      {5, &yes, DBIERR_NONE, "T"},
+      {1, nullptr, DBIERR_NONE, "      "},
+  };
+  auto buf = Buffer(cur);
+  for (const Case& c : cases) {
+    const FLDDesc& d = native[c.field - 1];
+    EXPECT_EQ(DbiPutField(cur, c.field, buf.data(), c.value), c.rc) << c.raw;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf.data()) + d.iOffset, d.iUnits1), c.raw);
+  }
+  double num = 0;
+  bool blank = true;
+  EXPECT_EQ(DbiGetField(cur, 3, buf.data(), &num, &blank), DBIERR_NONE);
+  EXPECT_DOUBLE_EQ(num, -0.5);
+  EXPECT_FALSE(blank);
+  std::int32_t day = 0;
+  EXPECT_EQ(DbiGetField(cur, 4, buf.data(), &day, &blank), DBIERR_NONE);
+  EXPECT_EQ(day, leapDay);
+  char text[32];
+  EXPECT_EQ(DbiGetField(cur, 1, buf.data(), text, &blank), DBIERR_NONE);
+  EXPECT_STREQ(text, "");
+  EXPECT_TRUE(blank);
+  DbiPutField(cur, 3, buf.data(), nullptr);
+  EXPECT_EQ(DbiGetField(cur, 3, buf.data(), &num, &blank), DBIERR_NONE);
+  EXPECT_TRUE(blank);
+  EXPECT_EQ(num, 0);
+  EXPECT_EQ(DbiGetField(cur, 0, buf.data(), text, &blank), DBIERR_INVALIDPARAM);
+  EXPECT_EQ(DbiGetField(cur, 6, buf.data(), text, &blank), DBIERR_INVALIDPARAM);
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(TableTest, NavigationEndsAndPhysicalPositions) {
+  std::string t = dir / "nav.dbf";
+  MakeTable(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  auto buf = Buffer(cur);
+  RECProps rp;
+  // Empty table: both directions end at once.
+  EXPECT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), &rp), DBIERR_EOF);
+  DbiSetToEnd(cur);
+  EXPECT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, buf.data(), &rp), DBIERR_BOF);
+  for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
+  struct Step {
+    const char* what;
+    DBIResult rc;
+    std::uint32_t recno;
+  } steps[] = {{"begin", DBIERR_NONE, 0}, {"next", DBIERR_NONE, 1}, {"next", DBIERR_NONE, 2},
+               {"goto3", DBIERR_NONE, 3}, {"next", DBIERR_EOF, 0},  {"prior", DBIERR_NONE, 3},
+               {"goto0", DBIERR_INVALIDPARAM, 0}, {"goto9", DBIERR_EOF, 0}, {"prior", DBIERR_NONE, 3},
+               {"begin", DBIERR_NONE, 0}, {"prior", DBIERR_BOF, 0}, {"current", DBIERR_BOF, 0}};
+  for (const Step& s : steps) {
+    std::string w = s.what;
+    DBIResult rc = DBIERR_NONE;
+    rp = RECProps();
+    if (w == "begin") rc = DbiSetToBegin(cur);
+    if (w == "next") rc = DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), &rp);
+    if (w == "prior") rc = DbiGetPriorRecord(cur, dbiNOLOCK, buf.data(), &rp);
+    if (w == "current") rc = DbiGetRecord(cur, dbiNOLOCK, buf.data(), &rp);
+    if (w.rfind("goto", 0) == 0) {
+      rc = DbiSetToRecordNo(cur, static_cast<std::uint32_t>(std::stoi(w.substr(4))));
+      if (rc == DBIERR_NONE) rc = DbiGetRecord(cur, dbiNOLOCK, buf.data(), &rp);
+    }
+    EXPECT_EQ(rc, s.rc) << w;
+    if (s.recno != 0) {
+      EXPECT_EQ(rp.iPhyRecNum, s.recno) << w;
+    }
+  }
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(TableTest, DeletedRecordsStayVisibleUntilRecalledOrPacked) {
+  std::string t = dir / "del.dbf";
+  MakeTable(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur, dbiOPENEXCL), DBIERR_NONE);
+  for (const char* c : {"R1", "R2", "R3", "R4"}) Append(cur, {c});
+  auto buf = Buffer(cur);
+  for (std::uint32_t r : {2u, 4u}) {
+    ASSERT_EQ(DbiSetToRecordNo(cur, r), DBIERR_NONE);
+    ASSERT_EQ(DbiDeleteRecord(cur, buf.data()), DBIERR_NONE);
+    EXPECT_EQ(buf[0], '*');
+  }
+  RECProps rp;
+  DbiSetToRecordNo(cur, 2);
+  DbiGetRecord(cur, dbiNOLOCK, buf.data(), &rp);
+  EXPECT_TRUE(rp.bDeleteFlag);
+  EXPECT_EQ(Walk(cur).size(), 4u);
+  DbiSetProp(cur, curSOFTDELETEON, 0);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "3:R3"}));
+  DbiSetProp(cur, curSOFTDELETEON, 1);
+  DbiSetToRecordNo(cur, 4);
+  ASSERT_EQ(DbiUndeleteRecord(cur), DBIERR_NONE);
+  ASSERT_EQ(DbiPackTable(db, cur, nullptr, "DBASE", true), DBIERR_NONE);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R3", "3:R4"}));
+  ASSERT_EQ(DbiEmptyTable(db, cur, nullptr, nullptr), DBIERR_NONE);
+  EXPECT_TRUE(Walk(cur).empty());
+  ASSERT_EQ(Append(cur, {"NEW"}), DBIERR_NONE);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:NEW"}));
+  DbiCloseCursor(&cur);
+  // Pack and empty need the table to themselves.
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  EXPECT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NEEDEXCLACCESS);
+  EXPECT_EQ(DbiEmptyTable(db, cur, nullptr, nullptr), DBIERR_NEEDEXCLACCESS);
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(TableTest, MemoTextsAreWrittenReusedAndPacked) {
+  std::string t = dir / "memo.dbf";
+  MakeTable(t, true);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur, dbiOPENEXCL), DBIERR_NONE);
+  auto put = [&](const std::string& text) {
+    auto buf = Buffer(cur);
+    DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+    EXPECT_EQ(DbiOpenBlob(cur, buf.data(), 6, dbiREADWRITE), DBIERR_NONE);
+    if (!text.empty()) {
+      EXPECT_EQ(DbiPutBlob(cur, buf.data(), 6, 0, static_cast<std::uint32_t>(text.size()), text.data()), DBIERR_NONE);
+    }
+    EXPECT_EQ(DbiTruncateBlob(cur, buf.data(), 6, static_cast<std::uint32_t>(text.size())), DBIERR_NONE);
+    EXPECT_EQ(DbiModifyRecord(cur, buf.data(), true), DBIERR_NONE);
+    DbiFreeBlob(cur, buf.data(), 6);
+    return std::string(reinterpret_cast<char*>(buf.data()) + 46, 10);  // the block reference
+  };
+  auto get = [&]() {
+    auto buf = Buffer(cur);
+    DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+    std::string out;
+    if (DbiOpenBlob(cur, buf.data(), 6, dbiREADONLY) != DBIERR_NONE) return std::string("<error>");
+    std::uint32_t size = 0, got = 0;
+    DbiGetBlobSize(cur, buf.data(), 6, &size);
+    out.resize(size);
+    DbiGetBlob(cur, buf.data(), 6, 0, size, out.data(), &got);
+    DbiFreeBlob(cur, buf.data(), 6);
+    return out.substr(0, got);
+  };
+  for (const char* c : {"A", "B", "C"}) Append(cur, {c});
+  std::string longText(1500, 'x');
+  DbiSetToRecordNo(cur, 1);
+  std::string ref1 = put("premier m\xE9mo");
+  DbiSetToRecordNo(cur, 2);
+  put(longText);
+  DbiSetToRecordNo(cur, 1);
+  EXPECT_EQ(get(), "premier m\xE9mo");
+  EXPECT_EQ(put("court"), ref1);      // a shorter text keeps its block
+  EXPECT_NE(put(longText), ref1);     // a longer one moves
+  EXPECT_EQ(get(), longText);
+  EXPECT_EQ(put(""), std::string(10, ' '));  // an empty memo has no block
+  EXPECT_EQ(get(), "");
+  DbiSetToRecordNo(cur, 3);
+  put("troisi\xE8me");
+  DbiSetToRecordNo(cur, 1);
+  DbiDeleteRecord(cur, nullptr);
+  off_t before = std::filesystem::file_size(dir / "memo.dbt");
+  ASSERT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NONE);
+  EXPECT_LT(static_cast<off_t>(std::filesystem::file_size(dir / "memo.dbt")), before);
+  DbiSetToRecordNo(cur, 1);
+  EXPECT_EQ(get(), longText);
+  DbiSetToRecordNo(cur, 2);
+  EXPECT_EQ(get(), "troisi\xE8me");
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(TableTest, DamagedMemoReferencesGiveAnErrorCode) {
+  std::string t = dir / "bad.dbf";
+  MakeTable(t, true);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  Append(cur, {"A"});
+  DbiCloseCursor(&cur);
+  // A memo of 8 bytes declared 100000 long, at block 1.
+  std::vector<std::uint8_t> block = {0xFF, 0xFF, 0x08, 0x00, 0xA0, 0x86, 0x01, 0x00, 'a', 'b'};
+  PokeHeader(dir / "bad.dbt", 512, block);
+  struct Case {
+    const char* ref;
+    DBIResult rc;
+  } cases[] = {{"         1", DBIERR_MEMOCORRUPT},  // length past the end of the file
+               {"     99999", DBIERR_MEMOCORRUPT},  // block past the end of the file
+               {"   12x4   ", DBIERR_MEMOCORRUPT},  // not a number
+               {"          ", DBIERR_NONE}};
+  for (const Case& c : cases) {
+    std::vector<std::uint8_t> ref(c.ref, c.ref + 10);
+    PokeHeader(t, 32 + 6 * 32 + 1 + 46, ref);
+    ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+    auto buf = Buffer(cur);
+    DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+    EXPECT_EQ(DbiOpenBlob(cur, buf.data(), 6, dbiREADONLY), c.rc) << c.ref;
+    DbiCloseCursor(&cur);
+  }
+}
+
+TEST_F(TableTest, DbaseThreeMemosAreRead) {
+  // dBASE III: version 0x83, memo text ended by 0x1A 0x1A, no block header.
+  std::string t = dir / "old.dbf";
+  std::vector<FLDCreate> f = {Field("K", 'C', 2), Field("TXT", 'M')};
+  ASSERT_EQ(DbiCreateTable(db, t.c_str(), 2, f.data(), true), DBIERR_NONE);
+  PokeHeader(t, 0, {0x83});
+  std::string text(700, 'm');
+  text += "fin";
+  std::vector<std::uint8_t> memo(text.begin(), text.end());
+  memo.push_back(0x1A);
+  memo.push_back(0x1A);
+  PokeHeader(dir / "old.dbt", 512, memo);
+  PokeHeader(dir / "old.dbt", 0, {3, 0, 0, 0});
+  std::string rec = " K1         1";
+  rec += '\x1A';
+  PokeHeader(t, 32 + 64 + 1, std::vector<std::uint8_t>(rec.begin(), rec.end()));
+  PokeHeader(t, 4, {1, 0, 0, 0});
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  std::vector<std::uint8_t> buf(13);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiOpenBlob(cur, buf.data(), 2, dbiREADONLY), DBIERR_NONE);
+  std::uint32_t size = 0;
+  DbiGetBlobSize(cur, buf.data(), 2, &size);
+  EXPECT_EQ(size, text.size());
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(TableTest, DamagedDataFilesAreRefused) {
+  std::string good = dir / "good.dbf";
+  MakeTable(good);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(good, &cur), DBIERR_NONE);
+  for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
+  DbiCloseCursor(&cur);
+  std::string bytes;
+  {
+    std::ifstream in(good, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  struct Case {
+    const char* what;
+    std::size_t keep;  // bytes kept from the good file (0 = all)
+    std::size_t at;    // byte to change
+    std::vector<std::uint8_t> with;
+    DBIResult rc;
+  } cases[] = {
+      {"ten bytes", 10, 0, {}, DBIERR_HEADERCORRUPT},
+      {"header cut", 100, 0, {}, DBIERR_HEADERCORRUPT},
+      {"header length past the end", 0, 8, {0xFF, 0x7F}, DBIERR_HEADERCORRUPT},
+      {"field of width 0", 0, 32 + 16, {0}, DBIERR_HEADERCORRUPT},
+      {"fields longer than the record", 0, 10, {5, 0}, DBIERR_HEADERCORRUPT},
+      {"no field", 0, 32, {0x0D}, DBIERR_HEADERCORRUPT},
+  };
+  for (const Case& c : cases) {
+    std::string data = c.keep != 0 ? bytes.substr(0, c.keep) : bytes;
+    for (std::size_t i = 0; i < c.with.size(); ++i) data[c.at + i] = static_cast<char>(c.with[i]);
+    std::string path = dir / "damaged.dbf";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
+    EXPECT_EQ(Open(path, &cur), c.rc) << c.what;
+    if (cur != nullptr) DbiCloseCursor(&cur);
+  }
+  EXPECT_EQ(Open(dir / "absent.dbf", &cur), DBIERR_NOSUCHTABLE);
+}
+
+TEST_F(TableTest, CountBeyondTheRecordsIsClamped) {
+  std::string t = dir / "clamp.dbf";
+  MakeTable(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
+  DbiCloseCursor(&cur);
+  PokeHeader(t, 4, {0x40, 0x42, 0x0F, 0x00});  // a million records claimed
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  std::uint32_t n = 0;
+  DbiGetRecordCount(cur, &n);
+  EXPECT_EQ(n, 3u);
+  EXPECT_EQ(Walk(cur).size(), 3u);
+  EXPECT_EQ(DbiSetToRecordNo(cur, 4), DBIERR_EOF);
+  ASSERT_EQ(Append(cur, {"R4"}), DBIERR_NONE);
+  EXPECT_EQ(Walk(cur).back(), "4:R4");
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(TableTest, KilledAppendLeavesTheEarlierRecords) {
+  std::string t = dir / "kill.dbf";
+  MakeTable(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  for (const char* c : {"R1", "R2"}) Append(cur, {c});
+  DbiCloseCursor(&cur);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    hDBICur c = nullptr;
+    if (Open(t, &c) != DBIERR_NONE) ::_exit(2);
+    DbiAppendHook = [] { ::raise(SIGKILL); };  // dies between the record and the count
+    Append(c, {"LOST"});
+    ::_exit(3);
+  }
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  ASSERT_TRUE(WIFSIGNALED(st));
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R2"}));
+  ASSERT_EQ(Append(cur, {"R3"}), DBIERR_NONE);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R2", "3:R3"}));
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(TableTest, CopyTakesIndexAndMemoAndReplacesTheTarget) {
+  std::string src = dir / "src.dbf";
+  MakeTable(src, true);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(src, &cur, dbiOPENEXCL), DBIERR_NONE);
+  IDXDesc idx;
+  std::snprintf(idx.szTagName, sizeof idx.szTagName, "BYNAME");
+  std::snprintf(idx.szKeyExp, sizeof idx.szKeyExp, "UPPER(NAME)");
+  ASSERT_EQ(DbiAddIndex(db, cur, nullptr, "DBASE", &idx, nullptr), DBIERR_NONE);
+  Append(cur, {"1", "zeta"});
+  Append(cur, {"2", "alpha"});
+  DbiCloseCursor(&cur);
+  // An older target with other contents is replaced.
+  std::string dest = dir / "dest.dbf";
+  MakeTable(dest);
+  EXPECT_EQ(DbiCopyTable(db, false, src.c_str(), "DBASE", dest.c_str()), DBIERR_FILEEXISTS);
+  ASSERT_EQ(DbiCopyTable(db, true, src.c_str(), "DBASE", (dir / "dest").c_str()), DBIERR_NONE);
+  ASSERT_EQ(Open(dest, &cur, dbiOPENSHARED, "BYNAME"), DBIERR_NONE);
+  EXPECT_EQ(Walk(cur, 2), (std::vector<std::string>{"2:alpha", "1:zeta"}));
+  DbiCloseCursor(&cur);
+  std::ifstream mdx(dir / "dest.mdx", std::ios::binary);
+  char head[20] = {};
+  mdx.read(head, 20);
+  EXPECT_STREQ(head + 4, "dest");
+  EXPECT_EQ(DbiCopyTable(db, true, (dir / "none").c_str(), "DBASE", dest.c_str()), DBIERR_NOSUCHTABLE);
+}
+
+TEST_F(TableTest, EveryCodeHasItsOwnText) {
+  const DBIResult codes[] = {0,     8705,  8706,  9217,  9218,  9475,  9997, 10024,
+                             10243, 10247, 10248, 10253, 11011, 11012, 8963};
+  std::set<std::string> seen;
+  for (DBIResult c : codes) {
+    char text[kDbiMaxMsgLen + 1];
+    ASSERT_EQ(DbiGetErrorString(c, text), DBIERR_NONE);
+    EXPECT_GT(std::strlen(text), 5u) << c;
+    EXPECT_TRUE(seen.insert(text).second) << "same text for " << c;
+  }
+  char unknown[kDbiMaxMsgLen + 1];
+  DbiGetErrorString(1, unknown);
+  EXPECT_NE(std::string(unknown), "");
+}
+
+}  // namespace
+}  // namespace dbase_test
