@@ -110,6 +110,12 @@ void Application::AddWindowIdleHandler(unsigned handle, std::function<void()> ha
 }
 
 void Application::RunIdle() {
+  RunWindowIdleHandlers();
+  for (auto& task : idleTasks_) task();
+  IdleAction();
+}
+
+void Application::RunWindowIdleHandlers() {
   activity = false;
   windowIdle.erase(std::remove_if(windowIdle.begin(), windowIdle.end(),
                                   [](const auto& e) { return !IsWindow(e.first); }),
@@ -117,8 +123,6 @@ void Application::RunIdle() {
   auto handlers = windowIdle;  // a handler may add others
   for (auto& [handle, fn] : handlers)
     if (IsWindow(handle)) fn();
-  for (auto& task : idleTasks_) task();
-  IdleAction();
 }
 
 int Application::Run() {

@@ -42,6 +42,8 @@ class Application {
   void RunIdle();
   // Extra idle tasks (the shell's toolbar resets, indicators ...).
   void AddIdleTask(std::function<void()> task);
+  // The idle work of the windows alone (no application object needed).
+  static void RunWindowIdleHandlers();
   // Idle work of one window; dropped once the window's handle is stale.
   static void AddWindowIdleHandler(unsigned handle, std::function<void()> handler);
   // Something happened (input, posted message): the idle work runs again.

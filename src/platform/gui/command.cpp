@@ -101,6 +101,7 @@ void ProcessPendingMessages() {
     if (pendingMessages <= 0 && round >= 1) break;
   }
   if (Application* app = Application::Current()) app->RunIdle();
+  else Application::RunWindowIdleHandlers();
 }
 
 }  // namespace gui

@@ -1,0 +1,331 @@
+#include <QApplication>
+#include <QImage>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QToolBar>
+#include <filesystem>
+#include <set>
+
+#include "gui_test_support.h"
+#include "platform/gui/controlbar.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/menu.h"
+#include "platform/gui/statusbar.h"
+
+using namespace gui;
+
+namespace {
+
+// State that the enablers below read, as the shell's enablers read theirs.
+struct AppState {
+  bool dossierOpen = false;
+  bool reportChoice = false;
+  std::vector<unsigned> ran;
+};
+AppState state;
+
+class Client : public MDIClient {
+ public:
+  void CmOpen() { state.ran.push_back(20202); }
+  void CeOpen(CommandEnabler& ce) { ce.Enable(!state.dossierOpen); }
+  void CmClose() { state.ran.push_back(20203); }
+  void CeNeedsDossier(CommandEnabler& ce) { ce.Enable(state.dossierOpen); }
+  void CmChoice() { state.reportChoice = !state.reportChoice; }
+  void CeChoice(CommandEnabler& ce) {
+    ce.Enable(true);
+    ce.SetCheck(state.reportChoice ? CHECK_CHECKED : CHECK_UNCHECKED);
+  }
+  static const ResponseTable& Table() {
+    static const ResponseTable table = ResponseTable(&MDIClient::Table())
+                                           .Command(20202, &Client::CmOpen)
+                                           .Enable(20202, &Client::CeOpen)
+                                           .Command(20203, &Client::CmClose)
+                                           .Enable(20203, &Client::CeNeedsDossier)
+                                           .Command(20033, &Client::CmChoice)
+                                           .Enable(20033, &Client::CeChoice);
+    return table;
+  }
+  const ResponseTable& Responses() const override { return Table(); }
+};
+
+class Child : public MDIChild {
+ public:
+  Child(MDIClient* c, const std::string& caption, bool* refuse = nullptr)
+      : MDIChild(c, caption), refuse_(refuse) {}
+  bool CanClose() override {
+    ++asked;
+    return refuse_ == nullptr || !*refuse_;
+  }
+  void CmPrint() { ++printed; }
+  static const ResponseTable& Table() {
+    static const ResponseTable table = ResponseTable(&MDIChild::Table()).Command(20041, &Child::CmPrint);
+    return table;
+  }
+  const ResponseTable& Responses() const override { return Table(); }
+  int asked = 0;
+  int printed = 0;
+
+ private:
+  bool* refuse_;
+};
+
+const char* kMenu =
+    "# test menu\n"
+    "&Fichier\n"
+    "  20202\t&Ouvrir dossier...\n"
+    "  20203\t&Fermer dossier\n"
+    "  -\n"
+    "  20041\t&Imprimer\\tCtrl+P\n"
+    "  20999\tSans gestionnaire\n"
+    "&Options\n"
+    "  20033\tChoix des \xC3\xA9tats\n"
+    "  &Sous-menu\n"
+    "    24361\t&Cascade\n"
+    "Fe&n\xC3\xAAtres\n"
+    "  24365\tTout &Fermer\n";
+
+class MdiTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    state = AppState{};
+    client = new Client;
+    frame = std::make_unique<MDIFrame>("Merlon", client);
+    std::string error;
+    auto menu = Menu::FromText(kMenu, &error);
+    ASSERT_TRUE(menu) << error;
+    frame->SetMenu(std::move(menu));
+    ASSERT_TRUE(frame->Create());
+    frame->MoveWindow({0, 0, 800, 600});
+    frame->Show(SW_SHOW);
+  }
+  Child* AddChild(const std::string& caption, bool* refuse = nullptr) {
+    auto* c = new Child(client, caption, refuse);
+    EXPECT_TRUE(c->Create());
+    c->MoveWindow({0, 0, 200, 150});
+    c->Show(SW_SHOW);
+    c->Activate();
+    return c;
+  }
+  Client* client = nullptr;
+  std::unique_ptr<MDIFrame> frame;
+};
+
+TEST_F(MdiTest, CloseChildrenRefusedByOneChildClosesNone) {
+  bool refuse = true;
+  Child* a = AddChild("A");
+  Child* b = AddChild("B", &refuse);
+  Child* c = AddChild("C");
+  EXPECT_FALSE(client->CloseChildren());
+  EXPECT_EQ(client->GetChildren().size(), 3u);
+  EXPECT_TRUE(a->IsCreated() && b->IsCreated() && c->IsCreated());
+
+  refuse = false;
+  Handle ha = a->GetHandle(), hb = b->GetHandle(), hc = c->GetHandle();
+  EXPECT_TRUE(client->CloseChildren());
+  EXPECT_FALSE(IsWindow(ha) || IsWindow(hb) || IsWindow(hc));
+  ProcessPendingMessages();  // children are deleted by the layer
+  EXPECT_TRUE(client->GetChildren().empty());
+  EXPECT_TRUE(client->CloseChildren()) << "no child: nothing refuses";
+}
+
+TEST_F(MdiTest, CloseAllCommandAndChildCloseBoxAskCanClose) {
+  bool refuse = true;
+  Child* b = AddChild("B", &refuse);
+  // The frame's close box asks the children through CanClose.
+  EXPECT_FALSE(frame->CloseWindow());
+  EXPECT_TRUE(frame->IsCreated());
+  // The sub-window's own close box.
+  b->OuterWidget()->close();
+  EXPECT_TRUE(b->IsCreated());
+  EXPECT_GE(b->asked, 2);
+  refuse = false;
+  EXPECT_TRUE(frame->RouteCommand(CM_CLOSECHILDREN));
+  EXPECT_TRUE(client->GetChildren().empty());
+}
+
+TEST_F(MdiTest, CommandsReachActiveChildThenClient) {
+  Child* a = AddChild("A");
+  ASSERT_EQ(client->GetActiveMDIChild(), a);
+  EXPECT_TRUE(frame->RouteCommand(20041));
+  EXPECT_EQ(a->printed, 1);
+  EXPECT_TRUE(frame->RouteCommand(20202));
+  EXPECT_EQ(state.ran, (std::vector<unsigned>{20202}));
+  EXPECT_FALSE(frame->RouteCommand(20999));
+  a->Destroy();
+  ProcessPendingMessages();
+  CommandEnabler ce(20041);
+  frame->RouteCommandEnable(ce);
+  EXPECT_FALSE(ce.Handled()) << "printing belongs to the child, none is left";
+}
+
+TEST_F(MdiTest, MenuEnablersGreyAndCheckItems) {
+  Menu* bar = frame->GetMenu();
+  Menu* file = bar->GetSubMenu(0);
+  ASSERT_NE(file, nullptr);
+  file->RunEnablers();
+  EXPECT_TRUE(bar->IsItemEnabled(20202));
+  EXPECT_FALSE(bar->IsItemEnabled(20203));
+  EXPECT_FALSE(bar->IsItemEnabled(20041)) << "no child to print";
+  EXPECT_FALSE(bar->IsItemEnabled(20999)) << "no handler anywhere";
+  state.dossierOpen = true;
+  file->RunEnablers();
+  EXPECT_FALSE(bar->IsItemEnabled(20202));
+  EXPECT_TRUE(bar->IsItemEnabled(20203));
+  // Choosing a greyed item does nothing; an enabled one runs.
+  EXPECT_FALSE(bar->Choose(20202));
+  EXPECT_TRUE(bar->Choose(20203));
+  EXPECT_EQ(state.ran, (std::vector<unsigned>{20203}));
+  Menu* options = bar->GetSubMenu(1);
+  state.reportChoice = true;
+  options->RunEnablers();
+  EXPECT_TRUE(bar->IsItemChecked(20033));
+}
+
+TEST_F(MdiTest, MenuItemsInsertedAndDeletedByPosition) {
+  Menu* file = frame->GetMenu()->GetSubMenu(0);
+  const int fixed = file->GetItemCount();
+  ASSERT_EQ(fixed, 5);
+  EXPECT_EQ(file->GetItemText(3), "&Imprimer\tCtrl+P");
+  // The recent entries go before the last item, after a separator of their own.
+  file->InsertSeparator(4);
+  for (unsigned i = 0; i < 3; ++i) file->InsertItem(5 + static_cast<int>(i), 20221 + i, "&" + std::to_string(i + 1) + " ESSAI");
+  EXPECT_EQ(file->GetItemCount(), fixed + 4);
+  EXPECT_EQ(file->FindPosition(20222), 6);
+  EXPECT_EQ(file->GetItemId(fixed + 3), 20999u);
+  while (file->GetItemCount() > fixed) EXPECT_TRUE(file->DeleteItem(4));
+  EXPECT_EQ(file->CommandIds(), (std::vector<unsigned>{20202, 20203, 20041, 20999}));
+  EXPECT_FALSE(file->DeleteItem(99));
+  EXPECT_TRUE(file->CheckItem(20041, true));
+  EXPECT_TRUE(file->IsItemChecked(20041));
+  EXPECT_FALSE(file->CheckItem(12345, true));
+}
+
+TEST_F(MdiTest, MenuResourceTextErrorsAreReported) {
+  struct Case {
+    const char* text;
+    bool ok;
+  };
+  for (Case c : {Case{"A\n  1\tx\n", true}, Case{"A\n   1\tx\n", false}, Case{"  1\tx\n", false},
+                 Case{"A\n  0\tzero\n", false}, Case{"A\n  70000\tbig\n", false}, Case{"\n# only\n", true},
+                 Case{"A\r\n  12\tx\r\n  -\r\n", true}}) {
+    std::string error;
+    auto m = Menu::FromText(c.text, &error);
+    EXPECT_EQ(m != nullptr, c.ok) << c.text << " " << error;
+  }
+  auto m = Menu::FromText("A\n  B\n    7\tdeep\n  8\tflat\nC\n");
+  ASSERT_TRUE(m);
+  ASSERT_EQ(m->GetItemCount(), 2);
+  EXPECT_EQ(m->GetSubMenu(0)->GetItemCount(), 2);
+  EXPECT_EQ(m->CommandIds(), (std::vector<unsigned>{7, 8}));
+  EXPECT_EQ(m->GetItemText(1), "C");
+}
+
+TEST_F(MdiTest, ToolbarButtonsFollowEnablers) {
+  auto* bar = new ControlBar(frame.get());
+  bar->Insert(new ButtonGadget(20203, 20203));
+  bar->Insert(new SeparatorGadget);
+  bar->Insert(new ButtonGadget(20033, 20033, ButtonGadget::Type::NonExclusive));
+  bar->Insert(new ButtonGadget(20041, 20041));
+  ASSERT_TRUE(bar->Create());
+  ProcessPendingMessages();  // idle work runs the enablers
+  EXPECT_FALSE(bar->GadgetWithId(20203)->IsEnabled());
+  EXPECT_FALSE(bar->GadgetWithId(20041)->IsEnabled());
+  EXPECT_FALSE(bar->Press(20203));
+  state.dossierOpen = true;
+  state.reportChoice = true;
+  AddChild("A");
+  ProcessPendingMessages();
+  EXPECT_TRUE(bar->GadgetWithId(20203)->IsEnabled());
+  EXPECT_TRUE(bar->GadgetWithId(20041)->IsEnabled());
+  auto* toggle = static_cast<ButtonGadget*>(bar->GadgetWithId(20033));
+  EXPECT_EQ(toggle->GetButtonState(), ButtonGadget::State::Down);
+  EXPECT_TRUE(bar->Press(20033));
+  EXPECT_FALSE(state.reportChoice);
+  EXPECT_TRUE(bar->Press(20203));
+  EXPECT_EQ(state.ran.back(), 20203u);
+  // Removing gadgets gives them back; the rest stay in order.
+  Gadget* g = bar->Remove(bar->GadgetAt(1));
+  ASSERT_NE(g, nullptr);
+  delete g;
+  EXPECT_EQ(bar->GadgetCount(), 3);
+  EXPECT_EQ(bar->GadgetAt(1)->GetId(), 20033u);
+  EXPECT_EQ(qobject_cast<QToolBar*>(bar->Widget())->actions().size(), 3);
+}
+
+TEST_F(MdiTest, CascadeAndTileLayOutTheChildren) {
+  Child* a = AddChild("A");
+  Child* b = AddChild("B");
+  ProcessPendingMessages();
+  client->TileChildren(false);
+  Rect ra = a->GetWindowRect(), rb = b->GetWindowRect();
+  EXPECT_EQ(ra.y, rb.y);
+  EXPECT_NE(ra.x, rb.x);
+  EXPECT_EQ(ra.w, rb.w);
+  client->TileChildren(true);
+  ra = a->GetWindowRect();
+  rb = b->GetWindowRect();
+  EXPECT_EQ(ra.x, rb.x);
+  EXPECT_NE(ra.y, rb.y);
+  client->CascadeChildren();
+  EXPECT_NE(a->GetWindowRect().x, b->GetWindowRect().x);
+  a->SetMinimumSize(300, 200);
+  EXPECT_GE(a->GetWindowRect().w, 300);
+}
+
+TEST_F(MdiTest, FramePlacementChecks) {
+  struct Case {
+    FramePlacement p;
+    bool usable;
+  };
+  for (Case c : {Case{{10, 10, 640, 480, false, false}, true}, Case{{-5000, -5000, 640, 480, false, false}, false},
+                 Case{{10, 10, 50, 30, false, false}, false}, Case{{100000, 10, 640, 480, false, false}, false}}) {
+    EXPECT_EQ(MDIFrame::PlacementUsable(c.p, 200, 150), c.usable) << c.p.x << "," << c.p.w;
+  }
+  frame->SetPlacement({20, 30, 700, 500, false, false});
+  FramePlacement got = frame->GetPlacement();
+  EXPECT_EQ(got.w, 700);
+  EXPECT_EQ(got.h, 500);
+  EXPECT_FALSE(got.maximized);
+}
+
+// A frame with menu, toolbar and both status bars, grabbed to a PNG under
+// the build folder (kept as an artefact) that must not be blank.
+TEST_F(MdiTest, FrameGrabShowsMenuToolbarAndStatusBars) {
+  auto* bar = new ControlBar(frame.get());
+  for (unsigned id : {20203u, 20041u, 20033u}) bar->Insert(new ButtonGadget(static_cast<int>(id), id));
+  ASSERT_TRUE(bar->Create());
+  auto* message = new StatusBar(frame.get(), StatusBar::Border::Recessed,
+                                StatusBar::CapsLock | StatusBar::NumLock | StatusBar::ScrollLock | StatusBar::Overtype);
+  ASSERT_TRUE(message->Create());
+  auto* second = new StatusBar(frame.get(), StatusBar::Border::Embossed);
+  ASSERT_TRUE(second->Create());
+  message->SetText("Pr\xEAt");
+  second->SetText("Journal VT");
+  AddChild("Plan comptable");
+  ProcessPendingMessages();
+  EXPECT_EQ(message->IndicatorText(StatusBar::NumLock), "NUM");
+  EXPECT_EQ(message->GetText(), "Pr\xEAt");
+
+  QWidget* top = frame->OuterWidget();
+  QImage img = top->grab().toImage();
+  ASSERT_FALSE(img.isNull());
+  std::set<QRgb> colours;
+  for (int y = 0; y < img.height(); y += 3)
+    for (int x = 0; x < img.width(); x += 3) colours.insert(img.pixel(x, y));
+  EXPECT_GT(colours.size(), 4u) << "the grab is blank";
+  // The menu bar, the toolbar and the status bars all have height.
+  auto* mw = qobject_cast<QMainWindow*>(top);
+  ASSERT_NE(mw, nullptr);
+  EXPECT_GT(mw->menuBar()->height(), 0);
+  EXPECT_GT(bar->Widget()->height(), 0);
+  EXPECT_GT(message->Widget()->height(), 0);
+  EXPECT_GT(second->Widget()->geometry().top(), message->Widget()->geometry().top());
+  std::filesystem::path out = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts";
+  std::filesystem::create_directories(out);
+  EXPECT_TRUE(img.save(QString::fromStdString((out / "gui_frame.png").string())));
+}
+
+}  // namespace
