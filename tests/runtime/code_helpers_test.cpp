@@ -50,17 +50,6 @@ TEST_F(CodeHelpersTest, CharacterTests) {
   }
 }
 
-TEST_F(CodeHelpersTest, Constants) {
-  TheDossierRecord.SetConstant(30, "N  ");
-  TheDossierRecord.SetConstant(74, "O12");
-  EXPECT_STREQ(ConstantEntry(30), "N  ");
-  EXPECT_TRUE(ConstantIsNo(30));
-  EXPECT_TRUE(ConstantIs(74, 'O'));
-  EXPECT_FALSE(ConstantIsNo(74));
-  EXPECT_STREQ(ConstantEntry(75), "");
-  EXPECT_FALSE(ConstantIs(-1, 'N'));
-}
-
 TEST_F(CodeHelpersTest, NextLetterCodes) {
   const struct {
     const char* in;

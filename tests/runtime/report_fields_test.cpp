@@ -82,23 +82,13 @@ TEST_F(FieldTable, CopiesTakeTheLetterOfTheirGroup) {
 }
 
 TEST_F(FieldTable, TextValuesKeepTheirWidth) {
-  const struct {
-    void (*op)(ReportFieldTable&);
-    const char* expected;
-  } steps[] = {
-      {[](ReportFieldTable& t) { t.SetFieldText(2, "Dupont"); }, "Dupont"},
-      {[](ReportFieldTable& t) { t.AppendFieldText(2, " et Fils"); }, "Dupont et Fils"},
-      {[](ReportFieldTable& t) { t.SetFieldText(2, std::string(40, 'x').c_str()); },
-       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
-      {[](ReportFieldTable& t) { t.AppendFieldText(2, "yy"); }, "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
-      {[](ReportFieldTable& t) { t.ClearFieldValues(); }, ""},
-  };
-  for (const auto& s : steps) {
-    s.op(table);
-    std::string want = s.expected;
-    want.resize(30, ' ');
-    EXPECT_EQ(table.Value(2), want);
-  }
+  auto padded = [](std::string v) { return v.resize(30, ' '), v; };
+  table.SetFieldText(2, "Dupont");
+  table.AppendFieldText(2, " et Fils");
+  EXPECT_EQ(table.Value(2), padded("Dupont et Fils"));
+  table.SetFieldText(2, std::string(40, 'x').c_str());
+  table.AppendFieldText(2, "yy");
+  EXPECT_EQ(table.Value(2), std::string(30, 'x'));
   table.SetFieldText(42, "ignored");  // outside the table: nothing happens
 }
 
@@ -134,22 +124,17 @@ TEST_F(FieldTable, NumbersLoseDecimalsBeforeOverflowing) {
 
 TEST_F(FieldTable, ClearingAGroupTouchesOnlyIt) {
   table.DeclareFieldCopies(2, 3);
-  for (int n = 0; n < 9; ++n) {
-    if (FieldTypeOf(table.Definition(n)) == 'C') {
-      table.SetFieldText(n, "texte");
-    } else {
-      table.SetFieldNumber(n, 5.0);
-    }
-  }
+  for (int n : {0, 3, 6}) table.SetFieldNumber(n, 5.0);
+  for (int n : {2, 5, 8}) table.SetFieldText(n, "texte");
   table.ClearFieldGroup(1, 3);
-  for (int n = 0; n < 9; ++n) {
-    bool cleared = n >= 3 && n <= 5;
-    double want = (FieldTypeOf(table.Definition(n)) == 'C' || cleared) ? 0.0 : 5.0;
-    EXPECT_DOUBLE_EQ(table.GetFieldNumber(n), want) << n;
-    if (FieldTypeOf(table.Definition(n)) == 'C') {
-      EXPECT_EQ(IsBlank(table.Value(n)), cleared) << n;
-    }
-  }
+  EXPECT_DOUBLE_EQ(table.GetFieldNumber(0), 5.0);
+  EXPECT_DOUBLE_EQ(table.GetFieldNumber(3), 0.0);
+  EXPECT_DOUBLE_EQ(table.GetFieldNumber(6), 5.0);
+  EXPECT_TRUE(IsBlank(table.Value(5)));
+  EXPECT_FALSE(IsBlank(table.Value(8)));
+  table.ClearFieldValues();
+  EXPECT_TRUE(IsBlank(table.Value(8)));
+  EXPECT_EQ(table.Value(6), "          0.00");
 }
 
 TEST_F(FieldTable, Differences) {
