@@ -40,6 +40,7 @@ class ComboBox : public Control {
 
  protected:
   QWidget* CreateWidget(QWidget* parent) override;
+  void CleanupWindow() override { text_ = GetText(); }
   unsigned SetFocusCode() const override { return CBN_SETFOCUS; }
   unsigned KillFocusCode() const override { return CBN_KILLFOCUS; }
 

@@ -40,6 +40,12 @@ Control::Control(Window* parent, const ControlTemplate& item)
   SetId(item.id);
 }
 
+void Control::BindTemplate(const ControlTemplate& item) {
+  if (!fromTemplate_ && text_.empty()) text_ = item.text;
+  flags_ |= item.flags;
+  fromTemplate_ = true;
+}
+
 std::string Control::GetText() const { return text_; }
 
 void Control::SetText(const std::string& text) {

@@ -63,6 +63,10 @@ class Control : public Window {
   void SetToolTip(const std::string& cp1252);
   std::string GetToolTip() const;
 
+  // Takes the text, flags and place of its line in a dialog template (the
+  // dialog calls it for the controls its class built on template ids).
+  void BindTemplate(const ControlTemplate& item);
+
   // Runs the control's paint now (for tests and immediate updates).
   void PaintNow() { UpdateWindow(); }
 

@@ -351,6 +351,13 @@ void DC::End() {
   }
 }
 
+void DC::SetPhysicalPage(int width, int height, int offsetX, int offsetY) {
+  d_->physWidth = width;
+  d_->physHeight = height;
+  d_->offsetX = offsetX;
+  d_->offsetY = offsetY;
+}
+
 bool DC::IsValid() const { return d_->active; }
 QPainter* DC::Painter() const { return d_->active ? d_->pp : nullptr; }
 

@@ -309,6 +309,8 @@ class DC {
   // Draws with a painter that Qt lends for one paint call (list rows ...).
   bool Borrow(QPainter* painter);
   void End();
+  // Paper size and the printable area's offset, in device pixels.
+  void SetPhysicalPage(int width, int height, int offsetX, int offsetY);
   Impl& impl() const { return *d_; }
 
  private:

@@ -45,6 +45,7 @@ class Edit : public Control {
   // A typed character goes in when FilterChar answers true.
   void EvChar(unsigned ch, unsigned repeat, unsigned flags) override;
   virtual bool FilterChar(unsigned ch) { return true; }
+  void CleanupWindow() override { text_ = GetText(); }
   unsigned SetFocusCode() const override { return EN_SETFOCUS; }
   unsigned KillFocusCode() const override { return EN_KILLFOCUS; }
 
