@@ -1,0 +1,141 @@
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+#include <QWidget>
+
+#include "gui_test_support.h"
+#include "platform/gui/accelerators.h"
+#include "platform/gui/keyboard.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/window.h"
+
+using namespace gui;
+
+namespace {
+
+TEST(Keyboard, QtKeysToVirtualKeys) {
+  struct Case {
+    int qt;
+    bool keypad;
+    int vk;
+  };
+  for (Case c : {Case{Qt::Key_F1, false, VK_F1}, Case{Qt::Key_F9, false, VK_F9}, Case{Qt::Key_F12, false, VK_F12},
+                 Case{Qt::Key_Return, false, VK_RETURN}, Case{Qt::Key_Enter, true, VK_RETURN},
+                 Case{Qt::Key_Escape, false, VK_ESCAPE}, Case{Qt::Key_Tab, false, VK_TAB},
+                 Case{Qt::Key_Backtab, false, VK_TAB}, Case{Qt::Key_Left, false, VK_LEFT},
+                 Case{Qt::Key_Down, false, VK_DOWN}, Case{Qt::Key_PageUp, false, VK_PRIOR},
+                 Case{Qt::Key_PageDown, false, VK_NEXT}, Case{Qt::Key_Home, false, VK_HOME},
+                 Case{Qt::Key_End, false, VK_END}, Case{Qt::Key_Insert, false, VK_INSERT},
+                 Case{Qt::Key_Delete, false, VK_DELETE}, Case{Qt::Key_twosuperior, false, VK_OEM_7},
+                 Case{Qt::Key_A, false, 'A'}, Case{Qt::Key_5, false, '5'}, Case{Qt::Key_5, true, VK_NUMPAD0 + 5},
+                 Case{Qt::Key_Plus, true, VK_ADD}, Case{Qt::Key_Control, false, VK_CONTROL},
+                 Case{Qt::Key_Shift, false, VK_SHIFT}, Case{Qt::Key_ScrollLock, false, VK_SCROLL},
+                 Case{Qt::Key_F13, false, 0}, Case{Qt::Key_Eacute, false, 0}}) {
+    EXPECT_EQ(VirtualKeyFromQtKey(c.qt, c.keypad), c.vk) << std::hex << c.qt;
+  }
+}
+
+class KeyWindow : public Window {
+ public:
+  std::vector<std::string> log;
+  bool passDown = true;
+  void EvKeyDown(int vk, unsigned, unsigned) override {
+    log.push_back("down " + std::to_string(vk));
+    if (passDown) DefaultProcessing();
+  }
+  void EvKeyUp(int vk, unsigned, unsigned) override { log.push_back("up " + std::to_string(vk)); }
+  void EvChar(unsigned ch, unsigned, unsigned) override { log.push_back("char " + std::to_string(ch)); }
+};
+
+class KeyTest : public GuiTest {};
+
+TEST_F(KeyTest, KeyEventsReachTheWindowAsVirtualKeys) {
+  KeyWindow w;
+  ASSERT_TRUE(w.Create());
+  w.Show(SW_SHOW);
+  QTest::keyClick(w.Widget(), Qt::Key_F9);
+  QTest::keyClick(w.Widget(), Qt::Key_E, Qt::NoModifier);
+  QTest::keyClick(w.Widget(), Qt::Key_Return);
+  EXPECT_EQ(w.log, (std::vector<std::string>{"down 120", "up 120", "down 69", "char 101", "up 69", "down 13",
+                                             "char 13", "up 13"}));
+  // A typed accented letter arrives as its cp1252 byte.
+  w.log.clear();
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString::fromUtf8("\xC3\xA9"));
+  QApplication::sendEvent(w.Widget(), &press);
+  EXPECT_NE(std::find(w.log.begin(), w.log.end(), "char 233"), w.log.end());
+}
+
+TEST_F(KeyTest, InsertTogglesOvertypeAndLocksAreSettable) {
+  KeyWindow w;
+  ASSERT_TRUE(w.Create());
+  bool before = IsOvertypeOn();
+  QTest::keyClick(w.Widget(), Qt::Key_Insert);
+  EXPECT_NE(IsOvertypeOn(), before);
+  EXPECT_EQ((GetKeyState(VK_INSERT) & 1) != 0, IsOvertypeOn());
+  QTest::keyClick(w.Widget(), Qt::Key_Insert);
+  EXPECT_EQ(IsOvertypeOn(), before);
+  SetScrollLockOn(true);
+  EXPECT_EQ(GetKeyState(VK_SCROLL) & 1, 1);
+  SetScrollLockOn(false);
+  EXPECT_EQ(GetKeyState(VK_SCROLL) & 1, 0);
+  EXPECT_GE(GetKeyState(VK_F1), 0) << "F1 is not held";
+}
+
+class AccelClient : public MDIClient {
+ public:
+  std::vector<unsigned> got;
+  bool printEnabled = true;
+  void CmStatement() { got.push_back(20501); }
+  void CmPrint() { got.push_back(20041); }
+  void CePrint(CommandEnabler& ce) { ce.Enable(printEnabled); }
+  static const ResponseTable& Table() {
+    static const ResponseTable t = ResponseTable(&MDIClient::Table())
+                                       .Command(20501, &AccelClient::CmStatement)
+                                       .Command(20041, &AccelClient::CmPrint)
+                                       .Enable(20041, &AccelClient::CePrint);
+    return t;
+  }
+  const ResponseTable& Responses() const override { return Table(); }
+};
+
+class EditChild : public MDIChild {
+ public:
+  using MDIChild::MDIChild;
+  int keys = 0;
+  void EvKeyDown(int vk, unsigned, unsigned) override {
+    if (vk != VK_CONTROL) ++keys;  // the Ctrl key itself arrives too, as on Windows
+  }
+};
+
+TEST_F(KeyTest, AcceleratorsActBeforeTheFocusedWindowAndRespectEnablers) {
+  std::string error;
+  auto table = AcceleratorTable::FromText("# 1102\nCtrl+C\t20501\nCtrl+P\t20041\nF9\t20023\n", &error);
+  ASSERT_TRUE(table) << error;
+  EXPECT_EQ(table->TranslateText("Ctrl+C"), 20501u);
+  EXPECT_EQ(table->TranslateText("Ctrl+X"), 0u);
+  EXPECT_EQ(table->Entries().size(), 3u);
+  EXPECT_FALSE(AcceleratorTable::FromText("Ctrl+C 20501\n"));
+  EXPECT_FALSE(AcceleratorTable::FromText("Ctrl+C\tabc\n"));
+
+  auto* client = new AccelClient;
+  MDIFrame frame("Merlon", client);
+  ASSERT_TRUE(frame.Create());
+  frame.Show(SW_SHOW);
+  table->Install(frame);
+  auto* child = new EditChild(client, "Saisie");
+  ASSERT_TRUE(child->Create());
+  child->Show(SW_SHOW);
+  QTest::keyClick(child->Widget(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(client->got, (std::vector<unsigned>{20501}));
+  EXPECT_EQ(child->keys, 0) << "the accelerator took the key";
+  client->printEnabled = false;
+  QTest::keyClick(child->Widget(), Qt::Key_P, Qt::ControlModifier);
+  EXPECT_EQ(client->got.size(), 1u) << "a greyed command is not sent";
+  QTest::keyClick(child->Widget(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(child->keys, 1);
+  table.reset();  // uninstalls
+  QTest::keyClick(child->Widget(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(client->got.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+#include <QPrinter>
+#include <string>
+
+#include "gui_test_support.h"
+#include "platform/gui/filedialog.h"
+#include "platform/gui/menu.h"
+#include "platform/gui/messagebox.h"
+#include "platform/gui/text_codec.h"
+#include "platform/gui/window.h"
+
+using namespace gui;
+
+namespace {
+
+class SeamTest : public GuiTest {};
+
+TEST_F(SeamTest, QueuedAnswersAreTakenInOrderAndRecorded) {
+  ModalSeam::QueueMessageBoxAnswer(IDNO);
+  ModalSeam::QueueMessageBoxAnswer(IDYES);
+  const std::string text = "\n\n\nVoulez-vous vraiment supprimer\n\n- OUI = TOUS\n\n\n";
+  EXPECT_EQ(MessageBox(text, "Nuv-Merlon", MB_YESNOCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON3), IDNO);
+  EXPECT_EQ(MessageBox("Second", "ATTENTION", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2), IDYES);
+  EXPECT_EQ(ModalSeam::PendingAnswers(), 0u);
+  ASSERT_EQ(ModalSeam::Shown().size(), 2u);
+  const ShownModal& first = ModalSeam::Shown()[0];
+  EXPECT_EQ(first.kind, ModalKind::MessageBox);
+  EXPECT_EQ(first.text, text) << "blank lines are kept";
+  EXPECT_EQ(first.caption, "Nuv-Merlon");
+  EXPECT_EQ(first.buttons, MB_YESNOCANCEL);
+  EXPECT_EQ(first.icon, MB_ICONINFORMATION);
+  EXPECT_EQ(first.defaultButton, IDCANCEL);
+  EXPECT_TRUE(first.queued);
+  EXPECT_EQ(ModalSeam::Shown()[1].defaultButton, IDNO);
+}
+
+TEST_F(SeamTest, UnqueuedBoxNeverBlocksAndAnswersCancelOrDefault) {
+  struct Case {
+    unsigned style;
+    int answer;
+  };
+  for (Case c : {Case{MB_OK, IDOK}, Case{MB_OKCANCEL, IDCANCEL}, Case{MB_YESNOCANCEL | MB_DEFBUTTON1, IDCANCEL},
+                 Case{MB_RETRYCANCEL, IDCANCEL}, Case{MB_YESNO, IDYES}, Case{MB_YESNO | MB_DEFBUTTON2, IDNO},
+                 Case{MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE},
+                 Case{MB_YESNO | MB_DEFBUTTON3, IDYES}}) {  // default beyond the set: first button
+    EXPECT_EQ(MessageBox("x", "y", c.style), c.answer) << std::hex << c.style;
+    ASSERT_NE(ModalSeam::LastShown(), nullptr);
+    EXPECT_FALSE(ModalSeam::LastShown()->queued);
+  }
+}
+
+TEST_F(SeamTest, ButtonSetsMatchTheWindowsOrder) {
+  struct Case {
+    unsigned style;
+    std::vector<int> ids;
+  };
+  for (const Case& c : {Case{MB_OK, {IDOK}}, Case{MB_OKCANCEL, {IDOK, IDCANCEL}},
+                        Case{MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}},
+                        Case{MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}}, Case{MB_YESNO, {IDYES, IDNO}},
+                        Case{MB_RETRYCANCEL, {IDRETRY, IDCANCEL}}}) {
+    int n = 0;
+    const int* ids = MessageBoxButtons(c.style | MB_ICONHAND | MB_TASKMODAL, &n);
+    EXPECT_EQ(std::vector<int>(ids, ids + n), c.ids);
+  }
+}
+
+TEST_F(SeamTest, AnswerForAnotherKindStaysQueuedAndIsFlagged) {
+  ModalSeam::QueueFileAnswer("/tmp/x.txt");
+  EXPECT_EQ(MessageBox("x", "y", MB_OKCANCEL), IDCANCEL);
+  EXPECT_TRUE(ModalSeam::LastShown()->kindMismatch);
+  EXPECT_EQ(ModalSeam::PendingAnswers(), 1u);
+  std::string path;
+  EXPECT_TRUE(GetOpenFileName(nullptr, "Ouvrir", "Textes|*.txt|Tous|*.*", "/tmp", path));
+  EXPECT_EQ(path, "/tmp/x.txt");
+  EXPECT_EQ(ModalSeam::LastShown()->filter, "Textes|*.txt|Tous|*.*");
+}
+
+TEST_F(SeamTest, FileFolderAndPrintDialogs) {
+  std::string path = "unchanged";
+  ModalSeam::QueueFileAnswer("");
+  EXPECT_FALSE(GetOpenFileName(nullptr, "Ouvrir", "", "/tmp", path));
+  EXPECT_EQ(path, "unchanged");
+  EXPECT_FALSE(GetSaveFileName(nullptr, "Enregistrer", "", "/tmp", path)) << "nothing queued: cancel";
+  ModalSeam::QueueFolderAnswer("/home/Compta/Dossiers");
+  std::string folder;
+  EXPECT_TRUE(BrowseForFolder(nullptr, "Choisir", "/home", folder));
+  EXPECT_EQ(folder, "/home/Compta/Dossiers") << "case is kept";
+  QPrinter printer;
+  ModalSeam::QueuePrintSetupAnswer(IDOK);
+  EXPECT_EQ(PrintSetupDialog(nullptr, printer, ""), IDOK);
+  EXPECT_EQ(PrintSetupDialog(nullptr, printer, ""), IDCANCEL);
+  EXPECT_EQ(ModalSeam::Shown().size(), 5u);
+}
+
+TEST_F(SeamTest, FileFilterConversion) {
+  struct Case {
+    const char* in;
+    const char* out;
+  };
+  for (Case c : {Case{"Textes|*.txt|Tous|*.*", "Textes (*.txt);;Tous (*.*)"}, Case{"", ""},
+                 Case{"Dbf|*.dbf;*.DBF", "Dbf (*.dbf *.DBF)"}, Case{"Seul", "Seul"}}) {
+    EXPECT_EQ(ConvertFileFilter(c.in), c.out);
+  }
+}
+
+TEST_F(SeamTest, DialogAnswerFillsTheDialogFirst) {
+  Window dialog;
+  ASSERT_TRUE(dialog.Create());
+  bool filled = false;
+  ModalSeam::QueueDialogAnswer(IDOK, [&](Window& d) {
+    filled = &d == &dialog;
+    // A modal opened from the dialog is recorded after it.
+    MessageBox("inner", "x", MB_OK);
+  });
+  ShownModal shown;
+  shown.resourceId = 1234;
+  int r = ModalSeam::RunDialog(dialog, shown, [] { return IDCANCEL; });
+  EXPECT_EQ(r, IDOK);
+  EXPECT_TRUE(filled);
+  ASSERT_EQ(ModalSeam::Shown().size(), 2u);
+  EXPECT_EQ(ModalSeam::Shown()[0].resourceId, 1234);
+  EXPECT_EQ(ModalSeam::Shown()[1].text, "inner");
+  EXPECT_EQ(ModalSeam::RunDialog(dialog, shown, [] { return IDOK; }), IDCANCEL) << "unqueued: cancel";
+}
+
+class PopupOwner : public Window {
+ public:
+  std::vector<unsigned> got;
+  void CmA() { got.push_back(10); }
+  void CmB() { got.push_back(11); }
+  void CeB(CommandEnabler& ce) { ce.Enable(false); }
+  static const ResponseTable& Table() {
+    static const ResponseTable t =
+        ResponseTable(&Window::Table()).Command(10, &PopupOwner::CmA).Command(11, &PopupOwner::CmB).Enable(11, &PopupOwner::CeB);
+    return t;
+  }
+  const ResponseTable& Responses() const override { return Table(); }
+};
+
+TEST_F(SeamTest, PopupMenuChoiceGoesToOwnerUnlessGreyed) {
+  PopupOwner owner;
+  ASSERT_TRUE(owner.Create());
+  auto menu = Menu::FromText("P\n  10\tA\n  11\tB\n");
+  ASSERT_TRUE(menu);
+  Menu* popup = menu->GetSubMenu(0);
+  ModalSeam::QueuePopupMenuAnswer(10);
+  ModalSeam::QueuePopupMenuAnswer(11);
+  EXPECT_EQ(popup->TrackPopupMenu(owner, {5, 5}), 10u);
+  EXPECT_EQ(popup->TrackPopupMenu(owner, {5, 5}), 0u);
+  EXPECT_EQ(popup->TrackPopupMenu(owner, {5, 5}), 0u);
+  EXPECT_EQ(owner.got, (std::vector<unsigned>{10}));
+}
+
+TEST_F(SeamTest, BeepsGoToTheHook) {
+  std::vector<unsigned> beeps;
+  SetBeepHook([&](unsigned t) { beeps.push_back(t); });
+  MessageBeep(0);
+  MessageBeep(MB_ICONHAND);
+  EXPECT_EQ(beeps, (std::vector<unsigned>{0, MB_ICONHAND}));
+  EXPECT_EQ(BeepCount(), 2);
+}
+
+TEST(TextCodec, Cp1252RoundTripsThroughUnicode) {
+  struct Case {
+    unsigned char byte;
+    char32_t cp;
+  };
+  for (Case c : {Case{'A', U'A'}, Case{0x80, U'\u20AC'}, Case{0x9C, U'\u0153'}, Case{0x92, U'\u2019'},
+                 Case{0xE9, U'\u00E9'}, Case{0xA0, U'\u00A0'}, Case{0xFF, U'\u00FF'}, Case{0x81, U'\u0081'}}) {
+    EXPECT_EQ(Cp1252ToUnicode(c.byte), c.cp) << int(c.byte);
+    EXPECT_EQ(UnicodeToCp1252(c.cp), c.byte) << int(c.byte);
+  }
+  std::string all;
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  EXPECT_EQ(FromQString(ToQString(all)), all);
+  EXPECT_EQ(UnicodeToCp1252(U'\u0100'), -1);
+  EXPECT_EQ(Utf8ToCp1252("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"), "\xE9\x80?") << "outside cp1252: one '?'";
+  EXPECT_EQ(Cp1252ToUtf8("\xE9\x80"), "\xC3\xA9\xE2\x82\xAC");
+}
+
+}  // namespace
