@@ -1,0 +1,235 @@
+// Cursors in key order: tags, seeks, separate index files, index calls, and every tag kept
+// right through random appends, changes and deletions.
+#include <algorithm>
+#include <random>
+
+#include "dbase/expr.h"
+#include "dbase/weights.h"
+#include "dbase_test_util.h"
+
+namespace dbase_test {
+namespace {
+
+struct TagDef {
+  const char* name;
+  const char* key;
+  const char* cond;
+};
+
+const TagDef kLineTags[] = {
+    {"LCODE", "BCLE+BJAL+BPIECE", "BCLE='Z'"},
+    {"LANAL", "BJAL+UPPER(BLIB)", "BCLE<'Z'"},
+    {"LVENT", "BCLE+BVENT+BJAL", "BCLE='Z' .AND. BVENT#'  '"},
+};
+
+class IndexTest : public Engine {
+ protected:
+  void MakeLines(const std::string& path) {
+    std::vector<FLDCreate> f = {Field("BCLE", 'C', 1), Field("BJAL", 'C', 2), Field("BPIECE", 'C', 6),
+                                Field("BVENT", 'C', 2), Field("BLIB", 'C', 20), Field("BMONT", 'N', 12, 2)};
+    ASSERT_EQ(DbiCreateTable(db, path.c_str(), static_cast<std::uint16_t>(f.size()), f.data(), true), DBIERR_NONE);
+    hDBICur cur = nullptr;
+    ASSERT_EQ(Open(path, &cur, dbiOPENEXCL), DBIERR_NONE);
+    for (const TagDef& t : kLineTags) ASSERT_EQ(AddTag(cur, t.name, t.key, t.cond), DBIERR_NONE) << t.name;
+    DbiCloseCursor(&cur);
+  }
+  DBIResult AddTag(hDBICur cur, const char* name, const char* key, const char* cond) {
+    IDXDesc idx;
+    std::snprintf(idx.szTagName, sizeof idx.szTagName, "%s", name);
+    std::snprintf(idx.szKeyExp, sizeof idx.szKeyExp, "%s", key);
+    std::snprintf(idx.szKeyCond, sizeof idx.szKeyCond, "%s", cond);
+    idx.bSubset = cond[0] != 0;
+    return DbiAddIndex(db, cur, nullptr, "DBASE", &idx, nullptr);
+  }
+  // Record numbers of a tag, first to last.
+  std::vector<std::uint32_t> TagOrder(hDBICur cur, const char* tag) {
+    EXPECT_EQ(DbiSwitchToIndex(&cur, nullptr, tag, 0, false), DBIERR_NONE) << tag;
+    std::vector<std::uint32_t> out;
+    RECProps rp;
+    DbiSetToBegin(cur);
+    while (DbiGetNextRecord(cur, dbiNOLOCK, nullptr, &rp) == DBIERR_NONE) out.push_back(rp.iPhyRecNum);
+    return out;
+  }
+  // What a tag must hold: the records its condition admits, sorted by key then record.
+  std::vector<std::uint32_t> Expected(hDBICur cur, const TagDef& t) {
+    CURProps props;
+    DbiGetCursorProps(cur, &props);
+    std::vector<FLDDesc> d(props.iFields);
+    DbiSetProp(cur, curXLTMODE, xltNONE);
+    DbiGetFieldDescs(cur, d.data());
+    DbiSetProp(cur, curXLTMODE, xltFIELD);
+    RecordLayout layout;
+    for (const FLDDesc& f : d) {
+      FieldLayout l;
+      l.name = f.szName;
+      l.type = static_cast<char>(f.iFldType);
+      l.offset = f.iOffset;
+      l.length = static_cast<std::uint32_t>(f.iUnits1);
+      l.decimals = static_cast<std::uint32_t>(f.iUnits2);
+      layout.push_back(l);
+    }
+    auto key = Expression::Parse(t.key, layout);
+    auto cond = t.cond[0] != 0 ? Expression::Parse(t.cond, layout) : nullptr;
+    EXPECT_TRUE(key != nullptr);
+    std::vector<std::pair<std::string, std::uint32_t>> rows;
+    std::vector<std::uint8_t> buf(props.iRecBufSize);
+    RECProps rp;
+    DbiSwitchToIndex(&cur, nullptr, nullptr, 0, false);
+    DbiSetToBegin(cur);
+    while (DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), &rp) == DBIERR_NONE) {
+      if (cond && !cond->IsTrue(buf.data())) continue;
+      std::string k(key->length(), ' ');
+      key->EvaluateText(buf.data(), k.data());
+      rows.emplace_back(k, rp.iPhyRecNum);
+    }
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+      int c = CompareWeighted(a.first, b.first);
+      return c != 0 ? c < 0 : a.second < b.second;
+    });
+    std::vector<std::uint32_t> out;
+    for (const auto& r : rows) out.push_back(r.second);
+    return out;
+  }
+  TempDir dir;
+};
+
+TEST_F(IndexTest, TagsOrderSeekAndDescribe) {
+  std::string t = dir / "lines.dbf";
+  MakeLines(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur, dbiOPENSHARED, "LCODE"), DBIERR_NONE);
+  const std::vector<std::vector<const char*>> rows = {
+      {"Z", "VT", "000002", "  ", "\xE9t\xE9"}, {"Z", "AC", "000001", "01", "Eau"},
+      {"A", "AC", "000001", "  ", "analytique"}, {"Z", "AC", "000010", "  ", "\xC9t\xE9"},
+      {"Z", "AC", "000001", "02", "eau"}};
+  for (const auto& r : rows) ASSERT_EQ(Append(cur, r), DBIERR_NONE);
+  EXPECT_EQ(TagOrder(cur, "LCODE"), (std::vector<std::uint32_t>{2, 5, 4, 1}));
+  EXPECT_EQ(TagOrder(cur, "lanal"), (std::vector<std::uint32_t>{3}));
+  EXPECT_EQ(TagOrder(cur, "LVENT"), (std::vector<std::uint32_t>{2, 5}));
+
+  // Seeks with a partial key: the first entry that begins with it, or where it would be.
+  DbiSwitchToIndex(&cur, nullptr, "LCODE", 0, false);
+  struct Seek {
+    const char* key;
+    std::uint16_t len;
+    DBIResult rc;
+    std::uint32_t next;  // record the next read gives; 0 = end of table
+  } seeks[] = {{"ZAC000001", 0, DBIERR_NONE, 2}, {"ZAC00001", 0, DBIERR_NONE, 4},
+               {"ZACxxxx", 3, DBIERR_NONE, 2},   {"ZB", 0, DBIERR_RECNOTFOUND, 1},
+               {"ZZ", 0, DBIERR_RECNOTFOUND, 0}};
+  for (const Seek& s : seeks) {
+    EXPECT_EQ(DbiSetToKey(cur, keySEARCHEQ, true, 0, s.len, s.key), s.rc) << s.key;
+    RECProps rp;
+    DBIResult rc = DbiGetNextRecord(cur, dbiNOLOCK, nullptr, &rp);
+    EXPECT_EQ(rc, s.next == 0 ? DBIERR_EOF : DBIERR_NONE) << s.key;
+    if (s.next != 0) {
+      EXPECT_EQ(rp.iPhyRecNum, s.next) << s.key;
+    }
+  }
+  // From a record reached by number, the moves follow the tag.
+  DbiSetToRecordNo(cur, 4);
+  RECProps rp;
+  ASSERT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, nullptr, &rp), DBIERR_NONE);
+  EXPECT_EQ(rp.iPhyRecNum, 5u);
+
+  std::uint16_t seq = 0;
+  ASSERT_EQ(DbiGetIndexSeqNo(cur, (dir / "lines.mdx").c_str(), "LVENT", 0, &seq), DBIERR_NONE);
+  EXPECT_EQ(seq, 3);
+  IDXDesc desc;
+  ASSERT_EQ(DbiGetIndexDesc(cur, seq, &desc), DBIERR_NONE);
+  EXPECT_EQ(desc.iKeyLen, 5);
+  EXPECT_EQ(desc.iBlockSize, 1024);
+  EXPECT_STREQ(desc.szTagName, "LVENT");
+  EXPECT_TRUE(desc.bSubset);
+  EXPECT_EQ(DbiGetIndexSeqNo(cur, nullptr, "NOPE", 0, &seq), DBIERR_NOSUCHINDEX);
+  EXPECT_EQ(DbiSwitchToIndex(&cur, nullptr, "NOPE", 0, false), DBIERR_NOSUCHINDEX);
+
+  // A temporary tag comes and goes; deleting it twice says there is no such tag.
+  ASSERT_EQ(AddTag(cur, "TAG_TMP", "BLIB", ""), DBIERR_NONE);
+  EXPECT_EQ(TagOrder(cur, "TAG_TMP"), (std::vector<std::uint32_t>{2, 4, 3, 5, 1}));  // capitals first
+  EXPECT_EQ(DbiDeleteIndex(db, cur, nullptr, nullptr, nullptr, "TAG_TMP", 0), DBIERR_NONE);
+  EXPECT_EQ(DbiDeleteIndex(db, cur, nullptr, nullptr, nullptr, "TAG_TMP", 0), DBIERR_NOSUCHINDEX);
+  EXPECT_EQ(AddTag(cur, "BAD", "BLIB+", ""), DBIERR_INVALIDEXPR);
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
+  std::string t = dir / "c60.dbf";
+  MakeLines(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  for (const char* lib : {"b", "c", "a"}) Append(cur, {"Z", "AC", "1", "  ", lib});
+  IDXDesc idx;
+  std::snprintf(idx.szName, sizeof idx.szName, "%s", "match.mdx");
+  std::snprintf(idx.szKeyExp, sizeof idx.szKeyExp, "%s", "BLIB");
+  idx.bMaintained = false;
+  idx.iFldsInKey = 1;
+  ASSERT_EQ(DbiAddIndex(db, cur, nullptr, nullptr, &idx, nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiSwitchToIndex(&cur, "match.mdx", nullptr, 0, false), DBIERR_NONE);
+  Append(cur, {"Z", "AC", "1", "  ", "0"});
+  EXPECT_EQ(Walk(cur, 5), (std::vector<std::string>{"3:a", "1:b", "2:c"}));
+  EXPECT_EQ(DbiCloseIndex(cur, "match.mdx", 0), DBIERR_NONE);
+  EXPECT_EQ(Walk(cur, 5).size(), 4u);  // natural order again
+  EXPECT_EQ(DbiCloseIndex(cur, "match.mdx", 0), DBIERR_NOSUCHINDEX);
+  std::snprintf(idx.szName, sizeof idx.szName, "%s", "/no/such/folder/m.mdx");
+  EXPECT_EQ(DbiAddIndex(db, cur, nullptr, nullptr, &idx, nullptr), DBIERR_INDEXFILEERR);
+  DbiCloseCursor(&cur);
+}
+
+TEST_F(IndexTest, TagsStayRightThroughRandomChanges) {
+  std::string t = dir / "churn.dbf";
+  MakeLines(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  std::mt19937 rng(20240229);
+  const char* kinds[] = {"Z", "Z", "Z", "A", "B"};
+  const char* journals[] = {"AC", "VT", "BQ", "OD"};
+  const char* vents[] = {"  ", "01", "02", "  "};
+  const char* libs[] = {"\xE9l\xE8ve", "Eleve", "eleve", "Zinc", "abc", "\xC9t\xE9", "ETE", "b"};
+  auto pick = [&](auto& arr) { return arr[rng() % (sizeof arr / sizeof arr[0])]; };
+  CURProps props;
+  DbiGetCursorProps(cur, &props);
+  std::vector<std::uint8_t> buf(props.iRecBufSize);
+  for (int round = 0; round < 4; ++round) {
+    for (int i = 0; i < 250; ++i) {
+      std::string piece = std::to_string(rng() % 40);
+      ASSERT_EQ(Append(cur, {pick(kinds), pick(journals), piece.c_str(), pick(vents), pick(libs)}), DBIERR_NONE);
+    }
+    std::uint32_t n = 0;
+    DbiGetRecordCount(cur, &n);
+    for (int i = 0; i < 150; ++i) {
+      ASSERT_EQ(DbiSetToRecordNo(cur, 1 + rng() % n), DBIERR_NONE);
+      DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+      switch (rng() % 3) {
+        case 0:
+          DbiPutField(cur, 1, buf.data(), pick(kinds));
+          DbiPutField(cur, 4, buf.data(), pick(vents));
+          ASSERT_EQ(DbiModifyRecord(cur, buf.data(), true), DBIERR_NONE);
+          break;
+        case 1:
+          DbiPutField(cur, 5, buf.data(), pick(libs));
+          DbiPutField(cur, 2, buf.data(), pick(journals));
+          ASSERT_EQ(DbiModifyRecord(cur, buf.data(), true), DBIERR_NONE);
+          break;
+        default:
+          ASSERT_EQ(buf[0] == '*' ? DbiUndeleteRecord(cur) : DbiDeleteRecord(cur, buf.data()), DBIERR_NONE);
+      }
+    }
+    for (const TagDef& tag : kLineTags)
+      ASSERT_EQ(TagOrder(cur, tag.name), Expected(cur, tag)) << tag.name << " round " << round;
+  }
+  DbiCloseCursor(&cur);
+  // Each tag equals one built afresh from the data, and stays so after a pack.
+  ASSERT_EQ(Open(t, &cur, dbiOPENEXCL), DBIERR_NONE);
+  for (const TagDef& tag : kLineTags) {
+    std::string fresh = std::string("N") + tag.name;
+    ASSERT_EQ(AddTag(cur, fresh.c_str(), tag.key, tag.cond), DBIERR_NONE);
+    EXPECT_EQ(TagOrder(cur, tag.name), TagOrder(cur, fresh.c_str())) << tag.name;
+  }
+  ASSERT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NONE);
+  for (const TagDef& tag : kLineTags) EXPECT_EQ(TagOrder(cur, tag.name), Expected(cur, tag)) << tag.name;
+  DbiCloseCursor(&cur);
+}
+
+}  // namespace
+}  // namespace dbase_test
