@@ -84,6 +84,7 @@ struct Expression::Node {
   // kField
   char fieldType = 'C';
   std::uint32_t offset = 0;
+  std::uint32_t width = 0;   // the field's width in the record
   // literals
   std::string text;
   double number = 0;
@@ -152,9 +153,9 @@ struct Evaluator {
     switch (n.op) {
       case Op::kField:
         if (n.fieldType == 'D') {
-          return JulianDay(std::string_view(reinterpret_cast<const char*>(rec) + n.offset, n.length));
+          return JulianDay(std::string_view(reinterpret_cast<const char*>(rec) + n.offset, n.width));
         }
-        return ParseNumberText(reinterpret_cast<const char*>(rec) + n.offset, n.length);
+        return ParseNumberText(reinterpret_cast<const char*>(rec) + n.offset, n.width);
       case Op::kNumber:
         return n.number;
       case Op::kAdd:
@@ -549,6 +550,7 @@ class Parser {
       auto n = Make(Op::kField, ExprType::kCharacter, f.length);
       n->fieldType = f.type;
       n->offset = f.offset;
+      n->width = f.length;
       switch (f.type) {
         case 'C': break;
         case 'N': case 'F': n->type = ExprType::kNumeric; n->length = 0; break;

@@ -1,0 +1,622 @@
+// Index files: layout on disk, tag maintenance against a model, seeks, the direct page
+// reader, several objects and processes on one file, and damaged files.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "index_test_util.h"
+#include "mdx.h"
+#include "weights.h"
+
+namespace dbase {
+namespace {
+
+using testing::MakeRecord;
+using testing::MemoryTable;
+using testing::TempDir;
+using testing::TestLayout;
+
+std::uint32_t Le32(const std::vector<char>& b, std::size_t at) {
+  std::uint32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+std::uint16_t Le16(const std::vector<char>& b, std::size_t at) {
+  std::uint16_t v;
+  std::memcpy(&v, b.data() + at, 2);
+  return v;
+}
+std::vector<char> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+void Patch32(const std::string& path, off_t at, std::uint32_t v) {
+  const int fd = ::open(path.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::pwrite(fd, &v, 4, at), 4);
+  ::close(fd);
+}
+
+std::vector<MdxEntry> WalkForward(Mdx& m, const std::string& tag) {
+  std::vector<MdxEntry> out;
+  MdxEntry e;
+  DBIResult r = m.First(tag, &e);
+  while (r == DBIERR_NONE) {
+    out.push_back(e);
+    MdxEntry n;
+    r = m.Next(tag, e, &n);
+    e = n;
+  }
+  EXPECT_EQ(r, DBIERR_EOF);
+  return out;
+}
+
+std::vector<MdxEntry> WalkBackward(Mdx& m, const std::string& tag) {
+  std::vector<MdxEntry> out;
+  MdxEntry e;
+  DBIResult r = m.Last(tag, &e);
+  while (r == DBIERR_NONE) {
+    out.push_back(e);
+    MdxEntry n;
+    r = m.Prior(tag, e, &n);
+    e = n;
+  }
+  EXPECT_EQ(r, DBIERR_BOF);
+  std::reverse(out.begin(), out.end());
+  return out;
+}
+
+// What a tag must hold: every record's key (through the tag's own expressions), sorted by
+// key then record number, with keys compared as the tag's type says.
+std::vector<MdxEntry> Expected(Mdx& m, const std::string& tag, const std::vector<std::vector<std::uint8_t>>& recs,
+                               const std::vector<bool>& present) {
+  MdxTagInfo info;
+  EXPECT_EQ(m.FindTag(tag, &info), DBIERR_NONE);
+  std::vector<MdxEntry> out;
+  for (std::size_t i = 0; i < recs.size(); ++i) {
+    if (!present[i]) continue;
+    std::string key;
+    bool in = false;
+    EXPECT_EQ(m.KeyOf(tag, recs[i].data(), &key, &in), DBIERR_NONE);
+    if (in) out.push_back({key, static_cast<std::uint32_t>(i + 1)});
+  }
+  auto value = [&](const std::string& k) {
+    if (info.keyType == 'N') return BcdKeyToNumber(reinterpret_cast<const std::uint8_t*>(k.data()));
+    double d;
+    std::memcpy(&d, k.data(), 8);
+    return d;
+  };
+  std::sort(out.begin(), out.end(), [&](const MdxEntry& a, const MdxEntry& b) {
+    int c;
+    if (info.keyType == 'C') {
+      c = CompareWeighted(a.key, b.key);
+    } else {
+      const double x = value(a.key), y = value(b.key);
+      c = x < y ? -1 : (x > y ? 1 : 0);
+    }
+    return c != 0 ? c < 0 : a.recno < b.recno;
+  });
+  return out;
+}
+
+void ExpectSame(const std::vector<MdxEntry>& got, const std::vector<MdxEntry>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    ASSERT_EQ(got[i].key, want[i].key) << "entry " << i;
+    ASSERT_EQ(got[i].recno, want[i].recno) << "entry " << i;
+  }
+}
+
+struct TagDef {
+  const char* name;
+  const char* key;
+  const char* cond;
+};
+
+const TagDef kTags[] = {
+    {"BYCODE", "CODE+KIND", ""},
+    {"BYNAME", "UPPER(NAME)", "KIND='Z'"},
+    {"LONG", "NAME+NAME+NAME+NAME+CODE", ""},  // 16 keys a page: a deep tree
+    {"AMOUNT", "AMOUNT", ""},
+    {"DAY", "DAY", "KIND<'Z'"},
+    {"TRIMMED", "TRIM(NAME)+CODE", "LEN(TRIM(NAME))>0"},
+};
+
+const char* kNames[] = {"dupont", "Dupont", "d\xE9" "but", "durand", "\xC9" "mile", "emile", "zo\xE9", "", "abc",
+                        "c\xF4te", "cote", "martin"};
+
+std::vector<std::uint8_t> RandomRecord(std::mt19937& rng) {
+  const std::string code = std::to_string(rng() % 400);
+  const std::string name = kNames[rng() % std::size(kNames)];
+  const std::string kind = (rng() % 3 == 0) ? "V" : "Z";
+  const std::string amount = std::to_string(static_cast<int>(rng() % 20000) - 10000) + ".25";
+  char day[9];
+  std::snprintf(day, sizeof day, "2024%02u%02u", 1 + rng() % 12, 1 + rng() % 28);
+  return MakeRecord(code, name, kind, amount, rng() % 10 == 0 ? "" : day);
+}
+
+class TagChurn : public ::testing::TestWithParam<bool> {};
+
+// Random appends, changes and removals, each tag compared with the model after every phase,
+// forwards and backwards, then with a rebuild of the same records.
+TEST_P(TagChurn, TagsFollowEveryChange) {
+  const bool exclusive = GetParam();
+  TempDir dir;
+  const std::string path = dir.File("churn.mdx");
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Create(path, "churn", true, TestLayout(), exclusive, &m), DBIERR_NONE);
+  std::mt19937 rng(42);
+  MemoryTable table;
+  for (int i = 0; i < 300; ++i) table.records.push_back(RandomRecord(rng));
+  for (const TagDef& t : kTags) ASSERT_EQ(m->AddTag(t.name, t.key, t.cond, &table.Rewind()), DBIERR_NONE) << t.name;
+  std::vector<bool> present(table.records.size(), true);
+
+  auto verify = [&](const char* phase) {
+    SCOPED_TRACE(phase);
+    for (const TagDef& t : kTags) {
+      SCOPED_TRACE(t.name);
+      const auto want = Expected(*m, t.name, table.records, present);
+      ExpectSame(WalkForward(*m, t.name), want);
+      ExpectSame(WalkBackward(*m, t.name), want);
+      std::uint64_t count = 0;
+      EXPECT_EQ(m->Count(t.name, &count), DBIERR_NONE);
+      EXPECT_EQ(count, want.size());
+      EXPECT_EQ(m->Check(t.name), DBIERR_NONE);
+    }
+  };
+  verify("built");
+
+  // Appends and changes.
+  for (int step = 0; step < 3000; ++step) {
+    if (rng() % 3 == 0 || table.records.empty()) {
+      table.records.push_back(RandomRecord(rng));
+      present.push_back(true);
+      ASSERT_EQ(m->RecordChanged(static_cast<std::uint32_t>(table.records.size()), nullptr,
+                                 table.records.back().data()), DBIERR_NONE);
+    } else {
+      const std::size_t i = rng() % table.records.size();
+      if (!present[i]) continue;
+      auto changed = RandomRecord(rng);
+      if (rng() % 2) std::memcpy(changed.data() + 1, table.records[i].data() + 1, 6);  // same code
+      ASSERT_EQ(m->RecordChanged(static_cast<std::uint32_t>(i + 1), table.records[i].data(), changed.data()),
+                DBIERR_NONE);
+      table.records[i] = changed;
+    }
+  }
+  verify("after appends and changes");
+
+  // Removal of most records empties whole pages and shrinks the trees.
+  for (std::size_t i = 0; i < table.records.size(); ++i) {
+    if (rng() % 10 == 0) continue;
+    ASSERT_EQ(m->RecordChanged(static_cast<std::uint32_t>(i + 1), table.records[i].data(), nullptr), DBIERR_NONE);
+    present[i] = false;
+  }
+  verify("after removals");
+
+  // And growth again over the freed pages.
+  for (std::size_t i = 0; i < table.records.size(); i += 2) {
+    if (present[i]) continue;
+    ASSERT_EQ(m->RecordChanged(static_cast<std::uint32_t>(i + 1), nullptr, table.records[i].data()), DBIERR_NONE);
+    present[i] = true;
+  }
+  verify("after re-insertion");
+
+  // Reopened from disk, and rebuilt from the records, the tags say the same.
+  ASSERT_EQ(m->Close(), DBIERR_NONE);
+  ASSERT_EQ(Mdx::Open(path, TestLayout(), false, false, &m), DBIERR_NONE);
+  verify("reopened");
+  MemoryTable kept;
+  std::vector<bool> all;
+  for (std::size_t i = 0; i < table.records.size(); ++i) {
+    if (present[i]) {
+      kept.records.push_back(table.records[i]);
+      all.push_back(true);
+    }
+  }
+  ASSERT_EQ(m->Rebuild(&kept.Rewind()), DBIERR_NONE);
+  table.records = kept.records;
+  present = all;
+  verify("rebuilt");
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedAndExclusive, TagChurn, ::testing::Values(false, true));
+
+TEST(TagSeek, PartialKeysFindTheFirstEntryThatBeginsWithThem) {
+  TempDir dir;
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Create(dir.File("s.mdx"), "s", true, TestLayout(), false, &m), DBIERR_NONE);
+  MemoryTable table;
+  const char* codes[] = {"401", "411", "411", "4111", "41A", "512", "\xE9t", "et", "fa"};
+  for (const char* c : codes) table.records.push_back(MakeRecord(c));
+  for (int i = 0; i < 2000; ++i) table.records.push_back(MakeRecord("7" + std::to_string(i)));
+  ASSERT_EQ(m->AddTag("CODE", "CODE", "", &table), DBIERR_NONE);
+  struct Case {
+    std::string key;
+    bool found;
+    std::string entryKey;
+    std::uint32_t recno;
+  } cases[] = {
+      {"411", true, "411   ", 2},      // duplicates: the lowest record number first
+      {"4111", true, "4111  ", 4},
+      {"412", false, "41A   ", 5},     // where it would be
+      {"41", true, "411   ", 2},
+      {"\xE9", true, "\xE9t    ", 7},  // accented e sorts between e and f
+      {"e", true, "et    ", 8},
+      {"ez", false, "\xE9t    ", 7},
+      {"7100", true, "7100  ", 9 + 101},
+      {"4111    extra", true, "4111  ", 4},  // cut to the key length
+      {"", true, "401   ", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    MdxEntry e;
+    bool found = false;
+    ASSERT_EQ(m->Seek("code", c.key, &e, &found), DBIERR_NONE);
+    EXPECT_EQ(found, c.found);
+    EXPECT_EQ(e.key, c.entryKey);
+    EXPECT_EQ(e.recno, c.recno);
+  }
+  MdxEntry e;
+  bool found = true;
+  EXPECT_EQ(m->Seek("CODE", "\xFF", &e, &found), DBIERR_EOF);
+  EXPECT_FALSE(found);
+  EXPECT_EQ(m->Seek("NOSUCH", "4", &e, &found), DBIERR_NOSUCHINDEX);
+}
+
+TEST(TagSeek, NumericAndDateTagsTakeTheirValueAsText) {
+  TempDir dir;
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Create(dir.File("n.mdx"), "n", true, TestLayout(), false, &m), DBIERR_NONE);
+  MemoryTable table;
+  table.records = {MakeRecord("a", "", "Z", "-5", "20240105"), MakeRecord("b", "", "Z", "100", "20231231"),
+                   MakeRecord("c", "", "Z", "0.5", "20240101"), MakeRecord("d", "", "Z", "", "")};
+  ASSERT_EQ(m->AddTag("AMOUNT", "AMOUNT", "", &table.Rewind()), DBIERR_NONE);
+  ASSERT_EQ(m->AddTag("DAY", "DAY", "", &table.Rewind()), DBIERR_NONE);
+  std::vector<std::uint32_t> order;
+  for (const MdxEntry& e : WalkForward(*m, "AMOUNT")) order.push_back(e.recno);
+  EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 4, 3, 2}));
+  order.clear();
+  for (const MdxEntry& e : WalkForward(*m, "DAY")) order.push_back(e.recno);
+  EXPECT_EQ(order, (std::vector<std::uint32_t>{4, 2, 3, 1}));
+  MdxEntry e;
+  bool found = false;
+  ASSERT_EQ(m->Seek("AMOUNT", "0.5", &e, &found), DBIERR_NONE);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(e.recno, 3u);
+  ASSERT_EQ(m->Seek("DAY", "20240102", &e, &found), DBIERR_NONE);
+  EXPECT_FALSE(found);
+  EXPECT_EQ(e.recno, 1u);
+}
+
+TEST(NumericKeys, BcdRoundTripsAndKeepsItsForm) {
+  for (double v : {0.0, 1.0, -1.0, 12.5, -1234.56, 0.001, 99999999.99, 1e15, -7e-5}) {
+    std::uint8_t k[12];
+    NumberToBcdKey(v, k);
+    EXPECT_NEAR(BcdKeyToNumber(k), v, std::fabs(v) * 1e-12) << v;
+  }
+  std::uint8_t k[12];
+  NumberToBcdKey(12.5, k);
+  const std::uint8_t want[12] = {0x36, 0x0D, 0x12, 0x50, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(std::memcmp(k, want, 12), 0);
+}
+
+TEST(TagFile, LayoutIsTheOneThePageReaderExpects) {
+  TempDir dir;
+  const std::string path = dir.File("c20abc.mdx");
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Create(path, "c20abc", true, TestLayout(), false, &m), DBIERR_NONE);
+  MemoryTable table;
+  table.records = {MakeRecord("B"), MakeRecord("A"), MakeRecord("C", "x", "V")};
+  ASSERT_EQ(m->AddTag("C20CODE", "CODE", "", &table.Rewind()), DBIERR_NONE);
+  ASSERT_EQ(m->AddTag("C20NOM", "UPPER(NAME)", "KIND='Z'", &table.Rewind()), DBIERR_NONE);
+  ASSERT_EQ(m->Close(), DBIERR_NONE);
+
+  const auto b = ReadAll(path);
+  ASSERT_GE(b.size(), 2048u);
+  EXPECT_EQ(std::string(b.data() + 4, 6), "c20abc");
+  EXPECT_EQ(Le16(b, 20), 2);
+  EXPECT_EQ(Le16(b, 22), 1024);
+  EXPECT_EQ(b[24], 1);
+  EXPECT_EQ(Le16(b, 28), 2);
+  std::string name;
+  ASSERT_TRUE(ReadMdxTableName(path, &name));
+  EXPECT_EQ(name, "c20abc");
+
+  // First tag at 544, second at 576.
+  EXPECT_EQ(std::string(b.data() + 544 + 4), "C20CODE");
+  EXPECT_EQ(std::string(b.data() + 576 + 4), "C20NOM");
+  EXPECT_EQ(b[576 + 20], 'C');
+  const std::size_t header = Le32(b, 576) * 512u;
+  EXPECT_EQ(std::string(b.data() + header + 24), "UPPER(NAME)");
+  EXPECT_EQ(b[header + 245], 1);
+  EXPECT_EQ(std::string(b.data() + header + 762), "KIND='Z'");
+  EXPECT_EQ(Le16(b, header + 12), 12);  // key length
+  const std::size_t codeHeader = Le32(b, 544) * 512u;
+  EXPECT_EQ(b[codeHeader + 245], 0);
+  EXPECT_EQ(Le32(b, codeHeader), Le32(b, codeHeader + 248));  // one page: the root is the first leaf
+
+  // Leaf page: count at 0, items of 4 + 8 bytes (key length 6 rounded to 8) from byte 8,
+  // a zero word after the last.
+  const std::size_t leaf = Le32(b, codeHeader) * 512u;
+  EXPECT_EQ(Le32(b, leaf), 3u);
+  EXPECT_EQ(Le32(b, leaf + 8), 2u);
+  EXPECT_EQ(std::string(b.data() + leaf + 12, 6), "A     ");
+  EXPECT_EQ(Le32(b, leaf + 8 + 12), 1u);
+  EXPECT_EQ(Le32(b, leaf + 8 + 24), 3u);
+  EXPECT_EQ(Le32(b, leaf + 8 + 36), 0u);
+}
+
+TEST(TagFile, TagsAreAddedAndDeletedByName) {
+  TempDir dir;
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Create(dir.File("t.mdx"), "t", true, TestLayout(), false, &m), DBIERR_NONE);
+  MemoryTable table;
+  for (int i = 0; i < 3000; ++i) table.records.push_back(MakeRecord(std::to_string(i % 97), "n" + std::to_string(i)));
+  ASSERT_EQ(m->AddTag("ONE", "CODE", "", &table.Rewind()), DBIERR_NONE);
+  ASSERT_EQ(m->AddTag("TAG_TMP", "NAME+CODE", "", &table.Rewind()), DBIERR_NONE);
+  ASSERT_EQ(m->AddTag("THREE", "KIND", "", &table.Rewind()), DBIERR_NONE);
+  EXPECT_EQ(m->AddTag("one", "NAME", "", &table.Rewind()), DBIERR_INVALIDPARAM);
+  EXPECT_EQ(m->AddTag("BAD", "NAME+", "", &table.Rewind()), DBIERR_INVALIDEXPR);
+  EXPECT_EQ(m->AddTag("BAD", "NAME", "CODE", &table.Rewind()), DBIERR_INVALIDEXPR);
+  EXPECT_EQ(m->AddTag("BAD", "NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME", "", &table.Rewind()), DBIERR_INVALIDEXPR);
+  const auto sizeBefore = ReadAll(dir.File("t.mdx")).size();
+
+  ASSERT_EQ(m->DeleteTag("tag_tmp"), DBIERR_NONE);
+  EXPECT_EQ(m->DeleteTag("TAG_TMP"), DBIERR_NOSUCHINDEX);
+  std::vector<MdxTagInfo> tags;
+  ASSERT_EQ(m->Tags(&tags), DBIERR_NONE);
+  ASSERT_EQ(tags.size(), 2u);
+  EXPECT_EQ(tags[0].name, "ONE");
+  EXPECT_EQ(tags[1].name, "THREE");
+  EXPECT_EQ(tags[1].seqNo, 2);
+  std::uint64_t n = 0;
+  ASSERT_EQ(m->Count("THREE", &n), DBIERR_NONE);
+  EXPECT_EQ(n, 3000u);
+
+  // The freed pages serve the next tag: the file does not grow.
+  ASSERT_EQ(m->AddTag("TAG_TMP", "NAME+CODE", "", &table.Rewind()), DBIERR_NONE);
+  ASSERT_EQ(m->Check("TAG_TMP"), DBIERR_NONE);
+  EXPECT_LE(ReadAll(dir.File("t.mdx")).size(), sizeBefore);
+  ASSERT_EQ(m->Count("TAG_TMP", &n), DBIERR_NONE);
+  EXPECT_EQ(n, 3000u);
+}
+
+TEST(PageReader, CountsAndPositionsAsTheListsNeedThem) {
+  TempDir dir;
+  const std::string path = dir.File("r.mdx");
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Create(path, "r", true, TestLayout(), false, &m), DBIERR_NONE);
+  MemoryTable table;
+  // Codes 0000 .. 2999 with every tenth code doubled: several levels of pages.
+  for (int i = 0; i < 3000; ++i) {
+    char c[8];
+    std::snprintf(c, sizeof c, "%04d", i);
+    table.records.push_back(MakeRecord(c));
+    if (i % 10 == 0) table.records.push_back(MakeRecord(c));
+  }
+  ASSERT_EQ(m->AddTag("FIRST", "KIND", "", &table.Rewind()), DBIERR_NONE);
+  ASSERT_EQ(m->AddTag("CODE", "CODE", "", &table.Rewind()), DBIERR_NONE);
+  ASSERT_EQ(m->Close(), DBIERR_NONE);
+  const auto entries = table.records.size();
+  struct Case {
+    int mode;
+    std::string key;
+    std::uint32_t result;
+    std::uint32_t recno;
+  } cases[] = {
+      {1, "0010", 2, 13},    // the doubled code: two entries, the last one's record
+      {1, "0011", 1, 14},
+      {1, "002", 11, 33},    // 0020 doubled + 0021..0029
+      {1, "9", 0, 0},
+      {2, "0000", 1, 1},
+      {2, "0011", 14, 14},   // 0000 x2, 0001..0009, 0010 x2, then 0011
+      {2, "2999", static_cast<std::uint32_t>(entries), static_cast<std::uint32_t>(entries)},
+      {2, "9", static_cast<std::uint32_t>(entries), 0},  // no match: every entry read
+      {1, "0005 and more", 1, 7},  // cut to key length - 1: "0005 "
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mode) + " " + c.key);
+    std::uint32_t recno = 99;
+    EXPECT_EQ(CountTagEntries(path, 2, c.mode, c.key, &recno), c.result);
+    EXPECT_EQ(recno, c.recno);
+  }
+  std::uint32_t recno = 0;
+  EXPECT_EQ(CountTagEntries(path, 1, 1, "Z", &recno), entries);
+  EXPECT_EQ(CountTagEntries(path, 3, 1, "Z", &recno), 0u);  // no third tag
+  EXPECT_EQ(CountTagEntries(dir.File("none.mdx"), 1, 1, "Z", &recno), 0u);
+}
+
+TEST(SharedUse, ChangesMadeThroughOneObjectAreSeenByAnother) {
+  TempDir dir;
+  const std::string path = dir.File("two.mdx");
+  std::unique_ptr<Mdx> a, b;
+  ASSERT_EQ(Mdx::Create(path, "two", true, TestLayout(), false, &a), DBIERR_NONE);
+  MemoryTable empty;
+  ASSERT_EQ(a->AddTag("CODE", "CODE", "", &empty), DBIERR_NONE);
+  ASSERT_EQ(Mdx::Open(path, TestLayout(), false, false, &b), DBIERR_NONE);
+  MdxEntry e;
+  EXPECT_EQ(b->First("CODE", &e), DBIERR_EOF);
+  const auto r1 = MakeRecord("M");
+  ASSERT_EQ(a->RecordChanged(1, nullptr, r1.data()), DBIERR_NONE);
+  ASSERT_EQ(b->First("CODE", &e), DBIERR_NONE);
+  EXPECT_EQ(e.recno, 1u);
+  // b inserts before a's cursor position; a's next move from its (key, record) still works.
+  const auto r2 = MakeRecord("A");
+  ASSERT_EQ(b->RecordChanged(2, nullptr, r2.data()), DBIERR_NONE);
+  MdxEntry prior;
+  ASSERT_EQ(a->Prior("CODE", e, &prior), DBIERR_NONE);
+  EXPECT_EQ(prior.recno, 2u);
+  // A tag added by one object is known to the other.
+  ASSERT_EQ(a->AddTag("NAME", "NAME", "", &empty), DBIERR_NONE);
+  MdxTagInfo info;
+  EXPECT_EQ(b->FindTag("NAME", &info), DBIERR_NONE);
+  EXPECT_EQ(info.seqNo, 2);
+}
+
+TEST(SharedUse, TwoProcessesAppendingKeepEveryEntry) {
+  TempDir dir;
+  const std::string path = dir.File("proc.mdx");
+  {
+    std::unique_ptr<Mdx> m;
+    ASSERT_EQ(Mdx::Create(path, "proc", true, TestLayout(), false, &m), DBIERR_NONE);
+    MemoryTable empty;
+    ASSERT_EQ(m->AddTag("CODE", "CODE", "", &empty), DBIERR_NONE);
+    ASSERT_EQ(m->AddTag("NAME", "NAME", "KIND='Z'", &empty), DBIERR_NONE);
+  }
+  constexpr int kEach = 1500;
+  auto work = [&](int first) {
+    std::unique_ptr<Mdx> m;
+    if (Mdx::Open(path, TestLayout(), false, false, &m) != DBIERR_NONE) return false;
+    for (int i = 0; i < kEach; ++i) {
+      const int recno = first + 2 * i;  // the two processes interleave record numbers
+      const auto rec = MakeRecord(std::to_string(recno % 211), "n" + std::to_string(recno));
+      if (m->RecordChanged(static_cast<std::uint32_t>(recno), nullptr, rec.data()) != DBIERR_NONE) return false;
+    }
+    return true;
+  };
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(work(2) ? 0 : 1);
+  const bool mine = work(1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(mine);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Open(path, TestLayout(), true, false, &m), DBIERR_NONE);
+  for (const char* tag : {"CODE", "NAME"}) {
+    EXPECT_EQ(m->Check(tag), DBIERR_NONE);
+    std::uint64_t n = 0;
+    ASSERT_EQ(m->Count(tag, &n), DBIERR_NONE);
+    EXPECT_EQ(n, 2u * kEach);
+  }
+}
+
+// A file of two tags, the second with three levels of pages.
+std::string MakeDeepFile(const TempDir& dir) {
+  const std::string path = dir.File("deep.mdx");
+  std::unique_ptr<Mdx> m;
+  EXPECT_EQ(Mdx::Create(path, "deep", true, TestLayout(), false, &m), DBIERR_NONE);
+  MemoryTable table;
+  for (int i = 0; i < 4000; ++i) table.records.push_back(MakeRecord(std::to_string(i), "n" + std::to_string(i % 50)));
+  EXPECT_EQ(m->AddTag("SMALL", "KIND", "", &table.Rewind()), DBIERR_NONE);
+  EXPECT_EQ(m->AddTag("LONG", "NAME+NAME+NAME+NAME+CODE", "", &table.Rewind()), DBIERR_NONE);
+  return path;
+}
+
+TEST(DamagedFile, BadBlockNumbersLoopsAndTruncationAreRefused) {
+  struct Case {
+    const char* what;
+    void (*damage)(const std::string& path, const std::vector<char>& b);
+    bool opens;
+    bool countsZero;  // the direct page reader answers 0
+  } cases[] = {
+      {"root past the end", [](const std::string& p, const std::vector<char>& b) {
+         Patch32(p, Le32(b, 576) * 512, 0x00FFFFF0);
+       }, true, true},
+      {"child loops to the root", [](const std::string& p, const std::vector<char>& b) {
+         const std::uint32_t root = Le32(b, Le32(b, 576) * 512);
+         Patch32(p, root * 512 + 8, root);
+       }, true, true},
+      {"child loops to itself below the root", [](const std::string& p, const std::vector<char>& b) {
+         const std::uint32_t root = Le32(b, Le32(b, 576) * 512);
+         const std::uint32_t child = Le32(b, root * 512 + 8);
+         Patch32(p, child * 512 + 8, child);
+       }, true, true},
+      {"count beyond a page", [](const std::string& p, const std::vector<char>& b) {
+         const std::uint32_t root = Le32(b, Le32(b, 576) * 512);
+         Patch32(p, root * 512, 0xFFFF);
+       }, true, true},
+      {"tag header past the end", [](const std::string& p, const std::vector<char>&) {
+         Patch32(p, 576, 0x7FFFFFF);
+       }, false, true},
+      {"tag count beyond the table", [](const std::string& p, const std::vector<char>&) {
+         Patch32(p, 28, 200);
+       }, false, false},  // the reader goes by the tag number alone
+      {"truncated in the pages", [](const std::string& p, const std::vector<char>& b) {
+         ASSERT_EQ(::truncate(p.c_str(), static_cast<off_t>(b.size() / 2)), 0);
+       }, false, true},
+      {"truncated in the header", [](const std::string& p, const std::vector<char>&) {
+         ASSERT_EQ(::truncate(p.c_str(), 700), 0);
+       }, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string path = MakeDeepFile(dir);
+    c.damage(path, ReadAll(path));
+    std::uint32_t recno = 7;
+    const std::uint32_t counted = CountTagEntries(path, 2, 2, "zzz", &recno);
+    if (c.countsZero) {
+      EXPECT_EQ(counted, 0u);
+      EXPECT_EQ(recno, 0u);
+    }
+    std::unique_ptr<Mdx> m;
+    const DBIResult opened = Mdx::Open(path, TestLayout(), false, false, &m);
+    if (!c.opens) {
+      EXPECT_EQ(opened, DBIERR_INDEXCORRUPT);
+      continue;
+    }
+    ASSERT_EQ(opened, DBIERR_NONE);
+    std::uint64_t n = 0;
+    const DBIResult count = m->Count("LONG", &n);
+    const DBIResult check = m->Check("LONG");
+    MdxEntry e;
+    const DBIResult last = m->Last("LONG", &e);
+    bool found = false;
+    const DBIResult seek = m->Seek("LONG", "n49", &e, &found);
+    EXPECT_TRUE(count == DBIERR_INDEXCORRUPT || check == DBIERR_INDEXCORRUPT) << count << " " << check;
+    EXPECT_NE(last == DBIERR_NONE && seek == DBIERR_NONE && check == DBIERR_NONE, true);
+    const auto rec = MakeRecord("x", "");  // the smallest key: its way down crosses the damage
+    EXPECT_NE(m->RecordChanged(9000, nullptr, rec.data()), DBIERR_NONE);
+    EXPECT_EQ(m->Check("SMALL"), DBIERR_NONE);  // the other tag is untouched
+  }
+}
+
+TEST(DamagedFile, ForeignExpressionsStillWalkButRefuseUpdates) {
+  TempDir dir;
+  const std::string path = MakeDeepFile(dir);
+  RecordLayout other = {{"OTHER", 'C', 1, 5, 0}};
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Open(path, other, false, false, &m), DBIERR_NONE);
+  std::uint64_t n = 0;
+  ASSERT_EQ(m->Count("LONG", &n), DBIERR_NONE);
+  EXPECT_EQ(n, 4000u);
+  std::vector<std::uint8_t> rec(6, ' ');
+  EXPECT_EQ(m->RecordChanged(1, nullptr, rec.data()), DBIERR_INVALIDEXPR);
+  std::string key;
+  bool in = false;
+  EXPECT_EQ(m->KeyOf("LONG", rec.data(), &key, &in), DBIERR_INVALIDEXPR);
+}
+
+TEST(SeparateIndexFile, BuiltOnceWithOneTagNamedAfterTheFile) {
+  TempDir dir;
+  MemoryTable table;
+  table.records = {MakeRecord("B", "", "Z"), MakeRecord("A", "", "V"), MakeRecord("C", "", "Z")};
+  const std::string path = dir.File("lettrage.mdx");
+  ASSERT_EQ(Mdx::CreateIndexFile(path, "CODE", "KIND='Z'", TestLayout(), &table), DBIERR_NONE);
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Open(path, TestLayout(), true, false, &m), DBIERR_NONE);
+  EXPECT_FALSE(m->production());
+  std::vector<MdxTagInfo> tags;
+  ASSERT_EQ(m->Tags(&tags), DBIERR_NONE);
+  ASSERT_EQ(tags.size(), 1u);
+  EXPECT_EQ(tags[0].name, "LETTRAGE");
+  std::vector<std::uint32_t> order;
+  for (const MdxEntry& e : WalkForward(*m, "LETTRAGE")) order.push_back(e.recno);
+  EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 3}));
+  EXPECT_EQ(Mdx::CreateIndexFile(dir.File("bad.mdx"), "CODE+", "", TestLayout(), &table.Rewind()),
+            DBIERR_INVALIDEXPR);
+  EXPECT_FALSE(std::ifstream(dir.File("bad.mdx")).good());
+}
+
+}  // namespace
+}  // namespace dbase
