@@ -1,0 +1,88 @@
+// The application object `Merlon` and the main frame `CDecoratedMDIFrame`:
+// the frame with its menu, accelerators, icon, control bar and two status
+// bars, placed where the program INI says; and the program-wide objects
+// every window reaches through them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/gui/application.h"
+#include "platform/gui/controlbar.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/statusbar.h"
+
+class CMDIClient;
+
+class CDecoratedMDIFrame : public gui::MDIFrame {
+ public:
+  CDecoratedMDIFrame(const std::string& caption, CMDIClient* client);
+  // Report-choice flag, from "FenetreMain-C": the report-choice button is
+  // down and ProgramOptions position 12 is 'N' when it is set.
+  bool ReportChoiceFlag() const { return reportChoice_; }
+  void SetReportChoiceFlag(bool on) { reportChoice_ = on; }
+
+ private:
+  bool reportChoice_ = true;
+};
+
+class Merlon : public gui::Application {
+ public:
+  // Application name "Nuv-MERLON ZEL+"; argc / argv must outlive the object.
+  Merlon(int& argc, char** argv);
+  // Shares the Qt application that already runs (tests).
+  Merlon(int argc, char** argv, bool sharedQt);
+  ~Merlon() override;
+
+  int ArgumentCount() const { return argc_; }
+  char** ArgumentVector() const { return argv_; }
+
+  // Builds client, frame, control bar and status bars (also called by Run).
+  void InitMainWindow() override;
+
+ private:
+  int argc_;
+  char** argv_;
+  bool ended_ = false;
+};
+
+// ---- Program-wide objects of the main window --------------------------------
+
+extern Merlon* TheApplication;
+extern CDecoratedMDIFrame* MainFrame;
+extern gui::ControlBar* MainControlBar;
+extern gui::StatusBar* MessageBar;
+extern gui::StatusBar* SecondStatusBar;
+// Added to every toolbar bitmap id: 0, 1000, 2000 or 3000 (four glyph sizes).
+extern int BitmapSizeOffset;
+// Buttons added after the permanent ones: word 0 the count (at most 19),
+// words 1-19 the command ids; the gadget of each entry at the same index.
+constexpr int kToolbarListWords = 20;
+extern std::uint32_t ToolbarCommandList[kToolbarListWords];
+extern gui::Gadget* ToolbarGadgets[kToolbarListWords];
+
+// The frame placement read from the program INI, as start-up applies it.
+struct FrameSettings {
+  gui::FramePlacement placement;  // restored rectangle
+  bool maximized = true;          // "FenetreMain-Z" 'O'
+  bool reportChoice = true;       // "FenetreMain-C" 'O'
+  int bitmapSizeOffset = 0;       // from "FenetreMain-I" or the screen resolution
+  bool placementReset = false;    // the stored rectangle was unusable: defaults taken
+};
+constexpr int kFrameMinWidth = 320;
+constexpr int kFrameMinHeight = 200;
+// Reads the "FenetreMain-" keys of the program INI. `screenDpi` picks the
+// glyph size when "FenetreMain-I" names none. A rectangle that lies off
+// every screen or is smaller than the minimum takes the defaults.
+FrameSettings ReadFrameSettings(int screenDpi);
+// Glyph-size offset of a "FenetreMain-I" character and a screen resolution.
+int BitmapOffsetFor(char sizeChar, int screenDpi);
+
+// The ten permanent toolbar buttons: command and base bitmap id.
+struct PermanentButton {
+  unsigned command;
+  int bitmap;
+};
+constexpr PermanentButton kPermanentButtons[10] = {
+    {20202, 20003}, {20309, 20005}, {20402, 20007}, {20501, 20009}, {20503, 20011},
+    {20502, 20013}, {20504, 20015}, {20033, 20033}, {20035, 20035}, {20041, 20041}};
