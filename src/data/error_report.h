@@ -1,0 +1,26 @@
+// The engine-error report and the boxes of the table layer's programming errors. Boxes go
+// through the runtime's message hook (runtime/runtime_hooks.h), which the window layer fills
+// and tests read.
+#pragma once
+
+#include <string>
+
+class Table;
+
+// Shows the failure of an engine call made on `table` (its code in table.result): caption
+// "Erreur BDE n:" + code, the engine's text, the context, the caller's text, the field name,
+// the table and index paths and the tag; writes "BDE ERREUR - " + caption + " - " + text on
+// one log line. Code 11012 also posts command 20703 to the main window.
+void ReportDbError(Table& table, int context, const char* text = "", int field = 0);
+
+// The message and caption ReportDbError shows, without showing them.
+std::string DbErrorCaption(int code);
+std::string DbErrorMessage(Table& table, int context, const char* text, int field);
+
+// Programming error of the layer: beep and a plain box whose caption is the number printed
+// "%5i" (padded) or as it is (not padded).
+void ShowLayerError(int number, const char* text, bool padded = true);
+
+// Posts a command to a window handle (the window layer fills it; null = nothing posted).
+using DbCommandPoster = void (*)(int window, int command);
+void SetDbCommandPoster(DbCommandPoster poster);

@@ -1,0 +1,153 @@
+// One open dossier table: its engine cursor, its current record and its field descriptors,
+// with the navigation, field, memo and record operations every window and run uses.
+//
+// Records are addressed by physical record number; soft-deleted records stay visible (first
+// record byte "*") until a pack. Field numbers are 1-based. Text is cp1252.
+//
+// Conventions of every operation: the engine's code is kept in `result`; a failed move sets
+// `bof` and/or `eof` and `recordNumber` 0. Programming errors (wrong field number or type, a
+// move to record 0, a seek on a closed table) beep and show a plain box whose caption is the
+// error number (error_report.h); they return false, "" or 0 and change nothing.
+//
+// Borrowed results: GetField texts live in the FieldRing (valid for 15 further field reads),
+// keys and record texts in PathBuffer, GetMemo texts in MemoBuffer (session.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/dbase/idapi.h"
+
+class Table {
+ public:
+  Table();
+  ~Table();
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+
+  // ---- open and close
+  // Opens the data file (".dbf" optional) with a tag (empty = natural order). The file name is
+  // lower-cased (folders keep their case) and found without case in its folder. The same path
+  // and tag again does nothing; the same path with another tag only switches the order.
+  // A failure keeps the engine code in `result` and shows nothing.
+  bool OpenTable(std::string_view path, std::string_view tag = "");
+  // True when closed already or when the engine closed the cursor; resetModes puts
+  // openMode and shareMode back to 0.
+  bool CloseTable(bool resetModes = true);
+
+  // ---- navigation
+  bool GoTop(std::string_view tag = "");
+  bool GoBottom(std::string_view tag = "");
+  bool GoTo(long recno);                  // 10500 for 0 or below
+  bool Skip(long n);                      // true when neither BOF nor EOF
+  bool SkipActive(bool stepFirst);        // to the next live record; true when not EOF
+  // Next live record whose field text occurs inside `text` ("WY" finds kind W or Y).
+  bool LocateText(int field, const char* text, bool stepFirst);
+  // Next live record (from the current one) whose fields 1 and 2 joined begin with text.
+  bool LocateKeyPrefix(const char* text);
+  // First record of the tag whose key begins with the four parts joined; all empty: true,
+  // no move. 12400 on a closed table.
+  bool Seek(std::string_view tag, const char* k1, const char* k2 = "", const char* k3 = "",
+            const char* k4 = "");
+  bool SetOrder(std::string_view tag);  // engine failure reported with context 2301
+  // "E" at EOF, "B" at BOF, "?" for length 0, "#" when the joined fields differ from the
+  // key over `length`, "O" live, "o" deleted.
+  char MatchKey(const char* key, int length, int f1, int f2 = 0, int f3 = 0, int f4 = 0, int f5 = 0,
+                int f6 = 0);
+  std::uint32_t RecCount();
+  std::uint32_t RecNo();
+  bool IsDeleted();  // true also when the record cannot be read
+
+  // ---- fields
+  const char* GetField(int field);  // C padded to width, N formatted; 11500 for other types
+  double GetFieldNum(int field);    // 11700 for a type other than N
+  bool PutField(int field, const char* text);  // 11600 for a type other than C and N
+  bool PutFieldNum(int field, double value);   // 11800 for a type other than N
+  bool PutFieldPart(int field, int position, int length, const char* text);
+  // Record text for the lock notice: fields k, k-1 ... 1 joined, in PathBuffer.
+  const char* RecordToText(int k);
+
+  // ---- memo fields
+  // At most `maximum` (capped at 32,768) bytes, cut at the first byte 26, in MemoBuffer;
+  // 11900 for a type other than M.
+  const char* GetMemo(int field, int maximum = 32768);
+  // The whole memo, every byte kept (copies of records and tables use it).
+  bool GetMemoText(int field, std::string& text);
+  // Writes a memo; null text is error 2001, a non-memo field 2002. While appending, the memo
+  // goes with the record being appended (written by InsertRecord); otherwise it is written
+  // to the current record at once.
+  bool PutMemo(int field, const char* text);
+  bool PutMemoText(int field, std::string_view text);
+
+  // ---- records
+  bool AppendBlank();   // blank record in the buffer; appending until InsertRecord
+  bool InsertRecord();  // 9475/9218 reported with context 2201, 9217 with 2202
+  // Soft-delete / recall the current record under LockRecord(text, lockMode) (released
+  // afterwards when lockMode is not 0). False for a record already in that state.
+  bool DeleteRecord(const char* text, int lockMode);
+  bool RecallRecord(const char* text, int lockMode);
+  bool Commit();  // context 2010
+  bool Pack();    // needs the table opened exclusively
+  bool Zap();
+  bool CopyTable(const char* destination);  // read-only and exclusive only (13200); context 3201
+  bool IsLockedByMe();
+
+  // ---- descriptors
+  int FieldCount() const { return isOpen ? cursorProps.iFields : 0; }
+  const char* FieldName(int field);          // 12900 for 0, 12901 above the count
+  int FieldPos(std::string_view name) const;  // 0 when absent; first 10 characters, no case
+  char FieldType(int field);                  // C, D, N, M or U; 12902 for 0
+  int FieldWidth(int field);                  // 12903 for 0
+  int FieldDecimals(int field);               // 12904 for 0
+
+  // ---- state, read by other layers
+  std::uint16_t result = 0;        // code of the last engine call (0 = success)
+  std::uint8_t isOpen = 0;
+  std::uint8_t bof = 1;
+  std::uint8_t eof = 1;
+  std::uint32_t recordNumber = 0;  // physical number of the current record, 0 = none
+  std::string tablePath;           // lower-case file name, ending in ".dbf"
+  std::string indexPath;           // same with ".mdx"; empty when opened without a tag
+  std::string tag;                 // current tag, upper-case, at most 10; empty = natural
+  std::vector<std::uint8_t> recordBuffer;  // record size + 1; byte 0 the delete mark
+  std::uint8_t buffersAllocated = 0;
+  dbase::hDBICur cursor = nullptr;
+  dbase::CURProps cursorProps;
+  dbase::RECProps recordProps;
+  std::vector<dbase::FLDDesc> logicalFields;  // names and logical types
+  std::vector<dbase::FLDDesc> nativeFields;   // declared widths and decimals
+  std::uint32_t openMode = 0;      // 0 read-write, 1 read-only
+  std::uint32_t shareMode = 0;     // 0 shared, 1 exclusive (no record locks)
+  bool blank = false;              // last field read was empty
+  std::uint8_t appending = 0;      // between AppendBlank and InsertRecord
+
+ private:
+  std::uint8_t* Buffer() { return recordBuffer.data(); }
+  bool ValidField(int field) const { return isOpen && field >= 1 && field <= cursorProps.iFields; }
+  char TypeOf(int field) const;  // type letter without any message
+  bool ReadCurrent(dbase::DBIResult rc);  // after a move: record number or BOF/EOF
+  void NoRecord();
+  void FreeAppendBlobs();
+  bool WriteMemo(int field, std::string_view text);
+
+  std::vector<std::uint16_t> appendBlobs_;  // memo fields written while appending
+};
+
+// Letter of a logical field type: 1 "C", 2 "D", 7 "N", 3 "M", any other "U".
+char FieldTypeLetter(std::uint16_t logicalType);
+
+// Record locks (locks.cpp). text null = silent, "" = ask once, retry != 0 = wait.
+bool LockRecord(Table& table, const char* text, int retry);
+bool UnlockRecord(Table& table);
+
+// The record the record text editor holds write-locked (null table = none).
+struct EditorLockPair {
+  Table* table = nullptr;
+  std::uint32_t record = 0;
+};
+extern EditorLockPair EditorLock;
+
+// Set between AppendBlank and InsertRecord of any table: list refreshes wait.
+extern bool AppendInProgress;
