@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "gui_test_support.h"
+#include "platform/gui/menu.h"
+#include "platform/gui/accelerators.h"
 #include "platform/gui/window.h"
 
 using namespace gui;
@@ -191,6 +193,19 @@ TEST_F(WindowTest, CaptionKeepsCp1252Text) {
   ASSERT_TRUE(w.Create());
   EXPECT_EQ(w.OuterWidget()->windowTitle(), QString::fromUtf8("Données €"));
   EXPECT_EQ(w.GetCaption(), "Donn\xE9" "es \x80");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowTest, ResourcesAreEmbeddedAndMissingOnesReported) {
+  Window w;
+  ASSERT_TRUE(w.Create());
+  EXPECT_TRUE(w.SetIconResource(1001)) << "the frame icon is embedded in the library";
+  EXPECT_FALSE(w.SetIconResource(999999));
+  EXPECT_EQ(Menu::Load(999999), nullptr);
+  EXPECT_EQ(AcceleratorTable::Load(999999), nullptr);
 }
 
 }  // namespace
