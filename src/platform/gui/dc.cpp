@@ -351,6 +351,10 @@ void DC::End() {
   }
 }
 
+void DC::AttachDevice(QPaintDevice* device) {
+  if (!d_->active) d_->device = device;
+}
+
 void DC::SetPhysicalPage(int width, int height, int offsetX, int offsetY) {
   d_->physWidth = width;
   d_->physHeight = height;
@@ -506,23 +510,10 @@ void DC::LineTo(int x, int y) {
   const Point from = d.st.pos;
   d.st.pos = Point{x, y};
   if (!d.active || d.st.pen.style == PenStyle::Null) return;
-  // The end point itself is not drawn: a line stops one pixel short of it,
-  // so joined lines do not overdraw their corners.
-  int ex = x, ey = y;
-  if (d.st.pen.width <= 1) {
-    if (from.y == y && x != from.x) ex += x > from.x ? -1 : 1;
-    else if (from.x == x && y != from.y) ey += y > from.y ? -1 : 1;
-    else if (std::abs(x - from.x) == std::abs(y - from.y) && x != from.x) {
-      ex += x > from.x ? -1 : 1;
-      ey += y > from.y ? -1 : 1;
-    }
-  }
-  if (ex == from.x && ey == from.y && (x != from.x || y != from.y)) {
-    d.painter().drawPoint(from.x, from.y);
-    return;
-  }
+  // Flat caps stop the line one pixel short of its end point, so joined
+  // lines do not overdraw their corners.
   if (x == from.x && y == from.y) return;
-  d.painter().drawLine(from.x, from.y, ex, ey);
+  d.painter().drawLine(from.x, from.y, x, y);
 }
 
 Point DC::GetCurrentPosition() const { return d_->st.pos; }

@@ -309,6 +309,8 @@ class DC {
   // Draws with a painter that Qt lends for one paint call (list rows ...).
   bool Borrow(QPainter* painter);
   void End();
+  // The device answered by GetDeviceCaps before drawing begins.
+  void AttachDevice(QPaintDevice* device);
   // Paper size and the printable area's offset, in device pixels.
   void SetPhysicalPage(int width, int height, int offsetX, int offsetY);
   Impl& impl() const { return *d_; }

@@ -72,6 +72,7 @@ PrinterDC::PrinterDC(const std::string& printerName, bool landscape)
   const QRect paper = printer_->paperRect(QPrinter::DevicePixel).toRect();
   const QRect page = printer_->pageRect(QPrinter::DevicePixel).toRect();
   SetPageGeometry(paper.width(), paper.height(), page.x() - paper.x(), page.y() - paper.y());
+  AttachDevice(printer_.get());
 }
 
 std::unique_ptr<PrinterDC> PrinterDC::ToFile(const std::string& pdfPath, bool landscape) {
@@ -100,6 +101,7 @@ PdfDC::PdfDC(const std::string& path, bool landscape, int dpi)
   writer_->setPageMargins(QMarginsF(0, 0, 0, 0));
   writer_->setCreator(QStringLiteral("Merlon"));
   SetPageGeometry(writer_->width(), writer_->height(), 0, 0);
+  AttachDevice(writer_.get());
 }
 
 PdfDC::~PdfDC() { EndDoc(); }

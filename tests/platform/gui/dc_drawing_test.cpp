@@ -1,0 +1,260 @@
+// Device contexts: pixels of a memory bitmap, PDF output, face mapping.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/gui/application.h"
+#include "platform/gui/dc.h"
+#include "platform/gui/font_map.h"
+#include "platform/gui/printer.h"
+
+namespace {
+
+using namespace gui;
+namespace fs = std::filesystem;
+
+class DcTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Application::EnsureQt();
+    dir_ = fs::temp_directory_path() / ("merlon_dc_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+TEST(FontMap, WindowsFacesMapToInstalledFaces) {
+  Application::EnsureQt();
+  struct Case {
+    const char* face;
+    const char* installed;
+  } cases[] = {
+      {"Arial", "Liberation Sans"},          {"arial", "Liberation Sans"},
+      {" Times New Roman ", "Liberation Serif"}, {"Courier New", "Liberation Mono"},
+      {"MS Sans Serif", "DejaVu Sans"},      {"Verdana", "DejaVu Sans"},
+      {"Wingdings", "DejaVu Sans"},          {"Symbol", "DejaVu Sans"},
+      {"No Such Face 42", "DejaVu Sans"},    {"", "DejaVu Sans"},
+      {"DejaVu Serif", "DejaVu Serif"},  // installed under its own name
+  };
+  for (const auto& c : cases) EXPECT_EQ(MapFontFace(c.face), c.installed) << c.face;
+  // Every face of the table is really installed, so no lookup falls back
+  // silently to another family.
+  for (const auto& m : FontFaceTable()) EXPECT_EQ(MapFontFace(m.installedFace), m.installedFace) << m.installedFace;
+}
+
+TEST(FontMap, SymbolFacesTranslateTheirBytes) {
+  EXPECT_EQ(FontSymbolSet("Wingdings"), FontSymbols::Wingdings);
+  EXPECT_EQ(FontSymbolSet("Arial"), FontSymbols::None);
+  EXPECT_EQ(SymbolToUnicode(FontSymbols::Wingdings, 0xF0), U'\u21E8');  // row marker arrow
+  EXPECT_EQ(SymbolToUnicode(FontSymbols::Symbol, 'a'), U'\u03B1');
+  EXPECT_EQ(SymbolToUnicode(FontSymbols::Symbol, 'W'), U'\u03A9');
+  EXPECT_EQ(SymbolToUnicode(FontSymbols::None, 0xE9), U'\u00E9');
+  EXPECT_EQ(SymbolToUnicode(FontSymbols::Wingdings, '0'), U'0');  // no picture: the byte itself
+}
+
+TEST(FontMap, HeightForPointsRoundsLikeMulDiv) {
+  EXPECT_EQ(FontHeightForPoints(10, 96), -13);  // 13.33
+  EXPECT_EQ(FontHeightForPoints(8, 96), -11);   // 10.67
+  EXPECT_EQ(FontHeightForPoints(9, 96), -12);   // 12.0
+  EXPECT_EQ(FontHeightForPoints(10, 600), -83);
+  EXPECT_EQ(FontHeightForPoints(0, 96), 0);
+}
+
+TEST_F(DcTest, FilledAndOutlinedRectanglesCoverWindowsPixels) {
+  MemoryDC dc(40, 30, colors::White);
+  ASSERT_TRUE(dc.IsValid());
+  dc.FillSolidRect(Box{2, 2, 12, 8}, Rgb(10, 20, 30));
+  dc.SelectPen(Pen::Solid(colors::LtRed));
+  dc.SelectBrush(Brush::Solid(colors::LtBlue));
+  dc.Rectangle(20, 10, 30, 20);
+  struct Px {
+    int x, y;
+    ColorRef want;
+  } px[] = {
+      {2, 2, Rgb(10, 20, 30)},  {11, 7, Rgb(10, 20, 30)}, {12, 7, colors::White}, {11, 8, colors::White},
+      {20, 10, colors::LtRed},  {29, 19, colors::LtRed},  {30, 19, colors::White}, {29, 20, colors::White},
+      {25, 15, colors::LtBlue}, {0, 0, colors::White},
+  };
+  for (const auto& p : px) EXPECT_EQ(dc.GetPixel(p.x, p.y), p.want) << p.x << "," << p.y;
+  EXPECT_EQ(dc.GetPixel(100, 100), 0xFFFFFFFFu);
+}
+
+TEST_F(DcTest, LinesStopShortOfTheirEndPoint) {
+  MemoryDC dc(20, 20, colors::White);
+  dc.SelectPen(Pen::Solid(colors::Black));
+  dc.MoveTo(2, 5);
+  dc.LineTo(10, 5);
+  EXPECT_EQ(dc.GetPixel(2, 5), colors::Black);
+  EXPECT_EQ(dc.GetPixel(9, 5), colors::Black);
+  EXPECT_EQ(dc.GetPixel(10, 5), colors::White);
+  EXPECT_EQ(dc.GetCurrentPosition().x, 10);
+  dc.SelectPen(Pen::None());
+  dc.MoveTo(0, 12);
+  dc.LineTo(15, 12);
+  EXPECT_EQ(dc.GetPixel(5, 12), colors::White);
+}
+
+TEST_F(DcTest, GradientsRunFromFirstToSecondColour) {
+  MemoryDC dc(100, 50, colors::White);
+  dc.GradientFill(Box{0, 0, 100, 20}, Rgb(255, 0, 0), Rgb(0, 0, 255), true);
+  dc.GradientFill(Box{0, 20, 100, 50}, Rgb(0, 0, 0), Rgb(200, 200, 200), false);
+  auto near = [](ColorRef a, ColorRef b) {
+    return std::abs(RedOf(a) - RedOf(b)) <= 3 && std::abs(GreenOf(a) - GreenOf(b)) <= 3 &&
+           std::abs(BlueOf(a) - BlueOf(b)) <= 3;
+  };
+  EXPECT_TRUE(near(dc.GetPixel(0, 10), Rgb(255, 0, 0)));
+  EXPECT_TRUE(near(dc.GetPixel(99, 10), Rgb(0, 0, 255)));
+  const ColorRef mid = dc.GetPixel(50, 10);
+  EXPECT_GT(RedOf(mid), 90);
+  EXPECT_GT(BlueOf(mid), 90);
+  EXPECT_TRUE(near(dc.GetPixel(50, 20), Rgb(0, 0, 0)));
+  EXPECT_TRUE(near(dc.GetPixel(50, 49), Rgb(200, 200, 200)));
+  // Half transparent: the white below shows through.
+  MemoryDC dc2(10, 10, colors::White);
+  dc2.GradientFill(Box{0, 0, 10, 10}, colors::Black, colors::Black, true, 128, 128);
+  const ColorRef blended = dc2.GetPixel(5, 5);
+  EXPECT_GT(RedOf(blended), 100);
+  EXPECT_LT(RedOf(blended), 160);
+}
+
+int InkCount(DC& dc, const Box& b, ColorRef background) {
+  int n = 0;
+  for (int y = b.top; y < b.bottom; ++y)
+    for (int x = b.left; x < b.right; ++x)
+      if (dc.GetPixel(x, y) != background) ++n;
+  return n;
+}
+
+TEST_F(DcTest, TextIsDrawnInsideItsExtentAndClipped) {
+  MemoryDC dc(200, 60, colors::White);
+  FontDesc fd;
+  fd.face = "Arial";
+  fd.height = -16;
+  dc.SelectFont(Font(fd));
+  dc.SetBkMode(TRANSPARENT);
+  dc.SetTextColor(colors::Black);
+  const std::string text = "Cr\xE9" "dit 12";
+  const Size ext = dc.GetTextExtent(text);
+  EXPECT_GT(ext.cx, 30);
+  EXPECT_GE(ext.cy, 16);
+  ASSERT_TRUE(dc.TextOut(10, 5, text));
+  EXPECT_GT(InkCount(dc, Box{10, 5, 10 + ext.cx, 5 + ext.cy}, colors::White), 20);
+  EXPECT_EQ(InkCount(dc, Box{10 + ext.cx + 2, 0, 200, 30}, colors::White), 0);
+  // Clipped to a cell: nothing to its right.
+  const Box cell{10, 35, 25, 55};
+  dc.ExtTextOut(10, 35, ETO_CLIPPED, &cell, "WWWWWWWW");
+  EXPECT_GT(InkCount(dc, cell, colors::White), 5);
+  EXPECT_EQ(InkCount(dc, Box{25, 35, 200, 55}, colors::White), 0);
+  // Opaque background fills the text's cell.
+  dc.SetBkMode(OPAQUE);
+  dc.SetBkColor(colors::LtYellow);
+  dc.TextOut(120, 5, "x");
+  EXPECT_EQ(dc.GetPixel(120, 6), colors::LtYellow);
+}
+
+TEST_F(DcTest, DrawTextAlignsAndMeasures) {
+  MemoryDC dc(200, 40, colors::White);
+  dc.SetBkMode(TRANSPARENT);
+  Box calc{0, 0, 0, 0};
+  dc.DrawText("Total", calc, DT_SINGLELINE | DT_CALCRECT);
+  EXPECT_EQ(calc.Width(), dc.GetTextExtent("Total").cx);
+  Box right{0, 0, 200, 40};
+  dc.DrawText("Total", right, DT_SINGLELINE | DT_RIGHT | DT_VCENTER);
+  EXPECT_EQ(InkCount(dc, Box{0, 0, 200 - calc.Width() - 2, 40}, colors::White), 0);
+  EXPECT_GT(InkCount(dc, Box{200 - calc.Width(), 0, 200, 40}, colors::White), 10);
+}
+
+TEST_F(DcTest, StateSaveRestoreAndMapping) {
+  MemoryDC dc(100, 100, colors::White);
+  const int saved = dc.SaveDC();
+  dc.SetTextColor(colors::LtRed);
+  dc.SetMapMode(MM_ANISOTROPIC);
+  dc.SetWindowExt(10, 10);
+  dc.SetViewportExt(100, 100);
+  EXPECT_EQ(dc.LPtoDP(Point{3, 4}).x, 30);
+  EXPECT_EQ(dc.DPtoLP(Point{50, 70}).y, 7);
+  dc.FillSolidRect(Box{1, 1, 2, 2}, colors::Black);  // device 10..19
+  EXPECT_EQ(dc.GetPixel(1, 1), colors::Black);      // read in logical units too
+  EXPECT_TRUE(dc.RestoreDC(saved));
+  EXPECT_EQ(dc.GetTextColor(), colors::Black);
+  EXPECT_EQ(dc.GetMapMode(), MM_TEXT);
+  EXPECT_EQ(dc.GetPixel(15, 15), colors::Black);
+  EXPECT_EQ(dc.GetPixel(25, 25), colors::White);
+  EXPECT_FALSE(dc.RestoreDC(5));
+}
+
+TEST_F(DcTest, BitmapsStretchBlendAndCopy) {
+  Bitmap src(2, 2, 0xFF00FF00u);  // green
+  MemoryDC dc(20, 20, colors::White);
+  dc.StretchBitmap(Box{0, 0, 10, 10}, src);
+  EXPECT_EQ(dc.GetPixel(9, 9), colors::LtGreen);
+  EXPECT_EQ(dc.GetPixel(10, 10), colors::White);
+  dc.AlphaBlend(Box{10, 10, 20, 20}, src, Box{0, 0, 2, 2}, 0);
+  EXPECT_EQ(dc.GetPixel(15, 15), colors::White);
+  MemoryDC back(20, 20, colors::Black);
+  EXPECT_TRUE(back.BitBlt(0, 0, 10, 10, dc, 0, 0));
+  EXPECT_EQ(back.GetPixel(5, 5), colors::LtGreen);
+  EXPECT_EQ(back.GetPixel(15, 15), colors::Black);
+  // A pattern brush tiles its bitmap.
+  Bitmap checker(2, 1, 0xFFFFFFFFu);
+  checker.MutableImage().setPixel(1, 0, 0xFF000000u);
+  dc.FillRect(Box{0, 12, 8, 13}, Brush::Pattern(checker));
+  EXPECT_EQ(dc.GetPixel(0, 12), colors::White);
+  EXPECT_EQ(dc.GetPixel(1, 12), colors::Black);
+  EXPECT_EQ(dc.GetPixel(3, 12), colors::Black);
+  const fs::path png = dir_ / "out.png";
+  ASSERT_TRUE(dc.SavePng(png.string()));
+  EXPECT_EQ(Bitmap::LoadFile(png.string()).PixelArgb(9, 9), 0xFF00FF00u);
+  EXPECT_TRUE(Bitmap::LoadFile((dir_ / "missing.png").string()).IsNull());
+  EXPECT_TRUE(Bitmap::Load("NoSuchBitmap").IsNull());
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(DcTest, PdfDocumentsAreWrittenPageByPage) {
+  const fs::path pdf = dir_ / "report.pdf";
+  {
+    PdfDC dc(pdf.string(), false, 300);
+    EXPECT_FALSE(dc.StartPage());  // no document yet
+    ASSERT_TRUE(dc.StartDoc("Balance"));
+    EXPECT_EQ(dc.GetDeviceCaps(LOGPIXELSX), 300);
+    EXPECT_NEAR(dc.GetDeviceCaps(HORZRES), 2480, 5);  // A4 width at 300 dpi
+    for (int page = 1; page <= 2; ++page) {
+      ASSERT_TRUE(dc.StartPage());
+      FontDesc fd;
+      fd.face = "Times New Roman";
+      fd.height = FontHeightForPoints(12, dc.GetDeviceCaps(LOGPIXELSY));
+      dc.SelectFont(Font(fd));
+      dc.TextOut(200, 200, "Page " + std::to_string(page) + " \x80 100,00");
+      dc.SelectPen(Pen{PenStyle::Dash, 3, colors::Gray});
+      dc.RoundRect(150, 150, 1500, 400, 40, 40);
+      EXPECT_TRUE(dc.EndPage());
+    }
+    EXPECT_TRUE(dc.EndDoc());
+    EXPECT_EQ(dc.PageCount(), 2);
+  }
+  const std::string data = ReadAll(pdf);
+  ASSERT_GT(data.size(), 1000u);
+  EXPECT_EQ(data.substr(0, 5), "%PDF-");
+  EXPECT_NE(data.find("%%EOF"), std::string::npos);
+  EXPECT_NE(data.find("/Count 2"), std::string::npos);
+
+  auto printer = PrinterDC::ToFile((dir_ / "printer.pdf").string());
+  ASSERT_TRUE(printer->StartDoc("Grand livre"));
+  ASSERT_TRUE(printer->StartPage());
+  printer->TextOut(100, 100, "Grand livre");
+  printer->EndPage();
+  printer->EndDoc();
+  EXPECT_EQ(ReadAll(dir_ / "printer.pdf").substr(0, 5), "%PDF-");
+}
+
+}  // namespace
