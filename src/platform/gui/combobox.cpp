@@ -42,9 +42,10 @@ QWidget* ComboBox::CreateWidget(QWidget* parent) {
   }
   quiet_ = false;
   QObject::connect(w, &QComboBox::currentIndexChanged, w, [this](int index) {
+    if (quiet_) return;  // changes made by code keep their own selection
     sel_ = index;
     if (index >= 0) text_ = lines_[static_cast<std::size_t>(index)].text;
-    if (!quiet_) Notify(CBN_SELCHANGE);
+    Notify(CBN_SELCHANGE);
   });
   ApplyCommonStyle(w);
   return w;
@@ -79,6 +80,7 @@ int ComboBox::InsertString(const std::string& text, int index) {
   if (auto* w = qobject_cast<QComboBox*>(Widget())) {
     quiet_ = true;
     w->insertItem(index, ToQString(text));
+    w->setCurrentIndex(sel_);  // a new line is never selected by itself
     quiet_ = false;
   }
   return index;

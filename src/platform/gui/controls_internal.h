@@ -2,6 +2,7 @@
 // into their control after painting.
 #pragma once
 
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QWidget>
 
@@ -29,6 +30,12 @@ class Hooked : public Base {
   void paintEvent(QPaintEvent* e) override {
     Base::paintEvent(e);
     ControlPaintHook::Run(this);
+  }
+  // Released function keys go on to the dialog or window behind the
+  // control (some Qt controls keep every release they see).
+  void keyReleaseEvent(QKeyEvent* e) override {
+    Base::keyReleaseEvent(e);
+    if ((e->key() >= Qt::Key_F1 && e->key() <= Qt::Key_F35) || e->key() == Qt::Key_Escape) e->ignore();
   }
 };
 
