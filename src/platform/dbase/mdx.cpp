@@ -236,6 +236,7 @@ struct Mdx::Impl {
   std::uint64_t fileSize = 0;
   std::vector<std::unique_ptr<TagState>> tags;
   std::unordered_map<std::uint32_t, std::unique_ptr<Slot>> cache;
+  std::vector<std::uint32_t> dirtyList;  // blocks marked dirty since the last write-back
   std::uint64_t clock = 0;
   int lockDepth = 0;
   bool writeLocked = false;
@@ -283,6 +284,7 @@ struct Mdx::Impl {
         // Nothing of a failed update reaches the file: forget it and read again next time.
         synced = false;
         cache.clear();
+        dirtyList.clear();
       }
       UnlockByte(fd);
     }
@@ -293,13 +295,16 @@ struct Mdx::Impl {
 
   DBIResult WriteBack() {
     bool any = headerDirty || tagTableDirty;
-    for (auto& [block, slot] : cache) {
-      if (!slot->dirty) continue;
-      DBIResult r = WriteExact(fd, slot->data, kPage, static_cast<off_t>(block) * kBlock);
+    std::sort(dirtyList.begin(), dirtyList.end());
+    for (std::uint32_t block : dirtyList) {
+      auto it = cache.find(block);
+      if (it == cache.end() || !it->second->dirty) continue;
+      DBIResult r = WriteExact(fd, it->second->data, kPage, static_cast<off_t>(block) * kBlock);
       if (r != DBIERR_NONE) return r;
-      slot->dirty = false;
+      it->second->dirty = false;
       any = true;
     }
+    dirtyList.clear();
     if (!any) return DBIERR_NONE;
     ++counter;
     Put32(header + kCounterAt, counter);
@@ -334,6 +339,9 @@ struct Mdx::Impl {
       }
       cache.erase(it);
     }
+    dirtyList.clear();
+    for (auto& [block, slot] : cache)
+      if (slot->dirty) dirtyList.push_back(block);
   }
 
   DBIResult Sync() {
@@ -349,6 +357,7 @@ struct Mdx::Impl {
 
   DBIResult Reload() {
     cache.clear();
+    dirtyList.clear();
     synced = false;
     struct stat st {};
     if (::fstat(fd, &st) != 0) return ErrnoResult(errno);
@@ -462,7 +471,10 @@ struct Mdx::Impl {
 
   void MarkDirty(std::uint32_t block) {
     auto it = cache.find(block);
-    if (it != cache.end()) it->second->dirty = true;
+    if (it != cache.end() && !it->second->dirty) {
+      it->second->dirty = true;
+      dirtyList.push_back(block);
+    }
   }
 
   // A fresh zeroed page in the cache (taken from the free list or the end of the file).
@@ -476,6 +488,7 @@ struct Mdx::Impl {
     slot->used = ++clock;
     std::uint8_t* data = slot->data;
     cache[b] = std::move(slot);
+    dirtyList.push_back(b);
     *block = b;
     return data;
   }
