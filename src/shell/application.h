@@ -22,6 +22,10 @@ class CDecoratedMDIFrame : public gui::MDIFrame {
   bool ReportChoiceFlag() const { return reportChoice_; }
   void SetReportChoiceFlag(bool on) { reportChoice_ = on; }
 
+ protected:
+  // Menu bar and accelerators (the base), then the frame's icon 1001.
+  void SetupWindow() override;
+
  private:
   bool reportChoice_ = true;
 };
@@ -39,11 +43,16 @@ class Merlon : public gui::Application {
 
   // Builds client, frame, control bar and status bars (also called by Run).
   void InitMainWindow() override;
+  // Creates the frame (the client's start-up runs then), shows it as the
+  // program INI says, and runs the message loop. Returns the exit code.
+  int Run();
+  // How InitMainWindow decided to show the frame (SW_SHOWMAXIMIZED ...).
+  int InitialShowCommand() const { return pendingShow_; }
 
  private:
   int argc_;
   char** argv_;
-  bool ended_ = false;
+  int pendingShow_ = 1;
 };
 
 // ---- Program-wide objects of the main window --------------------------------

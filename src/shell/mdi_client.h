@@ -83,6 +83,8 @@ class CMDIClient : public gui::MDIClient {
   const gui::ResponseTable& Responses() const override { return Table(); }
 
   bool CanClose() override;
+  // WM_CLOSE posted to the client closes the whole main window.
+  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
   // 20209 "Quitter" and 24310 (the same, posted by other windows).
   void CmQuitter();
@@ -98,11 +100,12 @@ class CMDIClient : public gui::MDIClient {
   bool StartupSucceeded() const { return startupOk_; }
 
  protected:
+  // The program's start-up; a failing step shows its message and posts
+  // WM_CLOSE to the client.
   void SetupWindow() override;
-  void EvPaint() override;
 
  private:
-  friend class StartupRunner;
+  void FailStartup();
   int argc_;
   char** argv_;
   bool runtimeStarted_ = false;

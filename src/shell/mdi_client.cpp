@@ -1,0 +1,213 @@
+#include "shell/mdi_client.h"
+
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/access_rights.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/runtime_init.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/cursors.h"
+#include "shell/startup.h"
+
+std::string DossierCode;
+std::string DossierFolder;
+char DossierState = ' ';
+std::string RecentDossiers[kRecentDossierCount];
+std::string ProgramOptions(kProgramOptionsLength, ' ');
+long CurrentHelpContext = 0;
+gui::Handle MainWindowHandle = 0;
+gui::Menu* MainMenuHandle = nullptr;
+CMDIClient* CommandWindow = nullptr;
+int ChildLayoutMode = 0;
+
+char ProgramOption(int position) {
+  if (position < 1 || position > kProgramOptionsLength) return ' ';
+  if (ProgramOptions.size() < static_cast<std::size_t>(kProgramOptionsLength))
+    ProgramOptions.resize(kProgramOptionsLength, ' ');
+  return ProgramOptions[static_cast<std::size_t>(position) - 1];
+}
+
+void SetProgramOption(int position, char value) {
+  if (position < 1 || position > kProgramOptionsLength) return;
+  if (ProgramOptions.size() < static_cast<std::size_t>(kProgramOptionsLength))
+    ProgramOptions.resize(kProgramOptionsLength, ' ');
+  ProgramOptions[static_cast<std::size_t>(position) - 1] = value;
+}
+
+ShellServices& Services() {
+  static ShellServices services;
+  return services;
+}
+
+std::string EngineStartCodeText(int code) {
+  switch (code) {
+    case 1: return "Erreur BDE 1: Initialisation BDE";
+    case 2: return "Erreur BDE 2: Version incorrecte ant\xE9rieure \xE0 5.00, Installer BDE 32bits.";
+    case 3: return "Erreur BDE 3: DbiGetCurrSession()";
+    case 4: return "Erreur BDE 4: DbiGetSysConfig()";
+    case 5:
+      return "\n\n\nATTENTION:\n\n   - Le param\xE8tre 'LOCAL SHARE' n'est pas \xE0 la valeur TRUE\n\n"
+             "Lancer aussi aussit\xF4t 'Utilitaires | Configurer le BDE' ou 'Panneau de Configuration | "
+             "Administrateur BDE'\n\net modifier ce param\xE8tre dans l'onglet 'System'.\n\n\n";
+    case 6: return "Erreur BDE 6: DbiOpenDatabase()";
+    case 7: return "Erreur BDE 7: Initialisation des variables du BDE";
+    default: return "";
+  }
+}
+
+namespace {
+
+const char* ProgramTitle() { return LoadStr(127); }
+
+void ClearRecords() {
+  OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
+  DossierFolder.clear();
+  DossierCode.clear();
+  TheDossierRecord.Clear();
+  for (auto& slot : DossierSlots) slot.clear();
+  for (auto& recent : RecentDossiers) recent.clear();
+  ProgramOptions.assign(kProgramOptionsLength, ' ');
+}
+
+}  // namespace
+
+CMDIClient::CMDIClient(int argc, char** argv) : argc_(argc), argv_(argv) {
+  ClearRecords();
+  PrintRunFlag = false;
+  ChildLayoutMode = 0;
+  DossierState = ' ';
+  CommandWindow = this;
+}
+
+CMDIClient::~CMDIClient() {
+  // The recent dossiers are written back only after a start that reached the
+  // engine (a failed start must not overwrite the list with a partial one).
+  if (runtimeStarted_ && engineStartCode_ == 0) SaveRecentDossiers();
+  ClearRecords();
+  if (CommandWindow == this) CommandWindow = nullptr;
+  if (MainWindowHandle == GetHandle()) MainWindowHandle = 0;
+}
+
+void CMDIClient::FailStartup() {
+  SetAppCursor(0, false);
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+void CMDIClient::SetupWindow() {
+  gui::MDIClient::SetupWindow();
+  MainWindowHandle = GetHandle();
+  if (auto* frame = dynamic_cast<gui::MDIFrame*>(Parent())) MainMenuHandle = frame->GetMenu();
+
+  // 1. Runtime: buffers, program folder, shared fonts, pens and brushes.
+  runtimeStarted_ = InitRuntime();
+  if (!runtimeStarted_) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, "Lancement Impossible 1 (Init)", "Nuv-Merlon", gui::MB_OK | gui::MB_ICONHAND);
+    FailStartup();
+    return;
+  }
+
+  // 2. Caption: program title and program folder.
+  if (Parent() != nullptr) Parent()->SetCaption(std::string(ProgramTitle()) + " - " + ProgramFolder);
+
+  // (New program packages are not looked for: nothing is started or deleted.)
+
+  // 3. Database engine.
+  engineStartCode_ = Services().startDbSession ? Services().startDbSession() : 0;
+  if (engineStartCode_ != 0) {
+    gui::MessageBeep(0);
+    std::string text;
+    if (engineStartCode_ != 5)
+      text = "\n\nMode 32 bits\n\nLancement Impossible 2\n\nPri\xE8re d'installer le Borland Database Engine "
+             "(BDE 32bits)\navant de relancer cette application\n\n";
+    text += EngineStartCodeText(engineStartCode_) + "\n\n";
+    gui::MessageBox(this, text, ProgramTitle(), gui::MB_OK | gui::MB_ICONINFORMATION);
+    if (engineStartCode_ != 5) {
+      FailStartup();
+      return;
+    }
+  }
+
+  // 4. File handles.
+  if (!EnsureFileHandles(80)) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, "Lancement Impossible 3 (Files)", ProgramTitle(), gui::MB_OK | gui::MB_ICONHAND);
+    FailStartup();
+    return;
+  }
+
+  // 5. The client's handle heads the open-window registry.
+  EnsureOpenWindowRegistry();
+  {
+    std::string handle = std::to_string(GetHandle());
+    if (handle.size() < 10) handle.insert(0, 10 - handle.size(), ' ');
+    SetRegistryText(1, 10, handle);
+  }
+
+  // 6. Old INI keys, program options, one-time settings, recent dossiers.
+  RenameOldIniKeys();
+  bool reportChoice = true;
+  if (auto* frame = dynamic_cast<CDecoratedMDIFrame*>(Parent())) reportChoice = frame->ReportChoiceFlag();
+  FillProgramOptions(reportChoice);
+  ApplyFirstRunSettings();
+  if (FillReportOptions()) gui::PostCommand(GetHandle(), 20033);
+  LoadRecentDossiers();
+
+  // 7. Report-definition sets before the first command.
+  EnsureReportSets();
+
+  // 8. First command.
+  if (unsigned first = FirstStartupCommand(argc_)) gui::PostCommand(GetHandle(), first);
+  SetAppCursor(0, false);
+  startupOk_ = true;
+}
+
+std::intptr_t CMDIClient::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (msg == gui::WM_CLOSE) {
+    if (Parent() != nullptr) Parent()->CloseWindow();
+    else CloseWindow();
+    return 0;
+  }
+  return gui::MDIClient::WindowProc(msg, wParam, lParam);
+}
+
+bool CMDIClient::CanClose() {
+  ShellServices& s = Services();
+  if (PrintRunFlag) {
+    if (s.previewOpen && s.previewOpen() && s.closePreview) s.closePreview();
+    return false;
+  }
+  if (DossierState == '1' || IsIconic() || !CloseChildren()) return false;
+  if (s.closeAllTables) s.closeAllTables();
+  if (auto* frame = dynamic_cast<gui::MDIFrame*>(Parent()); frame != nullptr && frame->IsCreated()) {
+    gui::FramePlacement p = frame->GetPlacement();
+    WriteFramePlacement(p, p.maximized, ProgramOption(12), BitmapSizeOffset);
+  }
+  return true;
+}
+
+void CMDIClient::CmQuitter() {
+  if (DossierState == '1' || PrintRunFlag || IsIconic()) return;
+  CurrentHelpContext = 85;
+  ShellServices& s = Services();
+  if (DossierState == '2' && !IsBlank(DossierCode)) {
+    if (!s.ensureDossierOpen || !s.ensureDossierOpen()) return;
+  }
+  if (DossierState != ' ') return;
+  if (!CloseChildren()) return;
+  if (s.closeAllTables) s.closeAllTables();
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+void CMDIClient::SetMainCaption() {
+  if (Parent() == nullptr) return;
+  ShellServices& s = Services();
+  if (s.ensureDossierOpen && s.ensureDossierOpen())
+    Parent()->SetCaption(std::string(ProgramTitle()) + " - " + DossierCode + LoadStr(60) + DossierFolder);
+  else
+    Parent()->SetCaption(std::string(ProgramTitle()) + " - " + ProgramFolder);
+}
