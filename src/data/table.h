@@ -129,6 +129,7 @@ class Table {
   char TypeOf(int field) const;  // type letter without any message
   bool ReadCurrent(dbase::DBIResult rc);  // after a move: record number or BOF/EOF
   void NoRecord();
+  bool StepForward();  // next record into the buffer; EOF sets eof
   void FreeAppendBlobs();
   bool WriteMemo(int field, std::string_view text);
 

@@ -1,0 +1,102 @@
+#include "data/dossier_files.h"
+
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_internal.h"
+#include "platform/system/files.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/xbase.h"
+
+using tablelayer::LowerText;
+using tablelayer::Str;
+
+std::string DossierFolder;
+std::string DossierCode;
+bool UseStoredWorkingDate = true;
+
+namespace {
+
+// First tag names of the dossier tables (strings 21-27); their first three characters are
+// the file prefixes, so file names and tags always agree.
+const char* const kFirstTags[] = {"C10CODE", "C20CODE", "C30CODE", "C40CODE", "C50CODE", "C60CODE", "C70CODE"};
+
+std::string Folder() {
+  std::string f = DossierFolder;
+  if (!f.empty() && f.back() != '/') f += '/';
+  return f;
+}
+
+std::string Code() { return RTrim(DossierCode.c_str()); }
+
+const char* Result(std::string path) {
+  PathBuffer = std::move(path);
+  return PathBuffer.c_str();
+}
+
+const char* TablePath(int n) {
+  const std::string prefix = Str(21 + n, kFirstTags[n]).substr(0, 3);
+  return Result(Folder() + LowerText(prefix + Code()));
+}
+
+}  // namespace
+
+void SetDossier(const std::string& folder, const std::string& code) {
+  DossierFolder = folder;
+  if (!DossierFolder.empty() && DossierFolder.back() != '/') DossierFolder += '/';
+  DossierCode = code.substr(0, 5);
+}
+
+const char* PathC10(const char* suffix) {
+  std::string name = LowerText(Str(21, kFirstTags[0]).substr(0, 3) + Code() + (suffix != nullptr ? suffix : ""));
+  if (suffix == nullptr || suffix[0] == 0) return Result(Folder() + name);
+  // A file with its extension (the dossier INI) is found without case.
+  std::string folder = Folder();
+  if (folder.size() > 1) folder.pop_back();
+  return Result(DossierFolder.empty() ? name : platform::ResolveName(folder, name));
+}
+const char* PathC20() { return TablePath(1); }
+const char* PathC30() { return TablePath(2); }
+const char* PathC40() { return TablePath(3); }
+const char* PathC50() { return TablePath(4); }
+const char* PathC60() { return TablePath(5); }
+const char* PathC70() { return TablePath(6); }
+
+const char* DossierTablePath() {
+  std::string name = Str(1081, "C") + Code();
+  while (name.size() < 8) name += '_';
+  return Result(Folder() + LowerText(name));
+}
+
+const char* PathReportDefs(char letter) {
+  std::string name = Str(43, "CESETATS");
+  if (name.size() >= 3) name[2] = letter;
+  return Result(ProgramFolder + LowerText(name));
+}
+
+const char* PathCEP() {
+  return Result(Folder() + LowerText(Str(1081, "C") + Str(1083, "E") + Str(1094, "P") + Code()));
+}
+
+const char* ExportFileName(const char* extension, const char* namePart) {
+  std::string configured = IniGetString("NomFichierExport", "");
+  if (configured.size() > 200) configured.resize(200);
+  if (!IsBlank(configured)) return Result(configured);
+  return Result(Folder() + LowerText(Str(1081, "C") + (namePart != nullptr ? namePart : "") + Code() +
+                                     (extension != nullptr ? extension : "")));
+}
+
+bool ReadC10Texts() {
+  if (TableC10 == nullptr || !TableC10->isOpen) return false;
+  const std::string tag = Str(21, kFirstTags[0]).substr(0, 7);
+  if (!TableC10->Seek(tag, Str(1105, "0").c_str())) return false;
+  DossierRecord& record = TheDossierRecord;
+  const char level = record.At(DossierRecord::kUserLevelPos);
+  const std::string workingDate = record.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth);
+  record.Set(1, 30, TableC10->GetField(3));
+  record.Set(31, 254, TableC10->GetField(4));
+  record.Set(285, 254, TableC10->GetField(5));
+  if (!UseStoredWorkingDate) record.Set(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth, workingDate);
+  record.SetAt(DossierRecord::kUserLevelPos, level != 0 ? level : ' ');
+  return true;
+}

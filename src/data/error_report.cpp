@@ -1,0 +1,65 @@
+#include "data/error_report.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "data/table.h"
+#include "data/table_internal.h"
+#include "runtime/logfile.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
+
+using tablelayer::Int5;
+using tablelayer::Str;
+
+namespace {
+DbCommandPoster g_poster = nullptr;
+}  // namespace
+
+void SetDbCommandPoster(DbCommandPoster poster) { g_poster = poster; }
+
+std::string DbErrorCaption(int code) { return Str(2520, "Erreur BDE n:") + Int5(code); }
+
+std::string DbErrorMessage(Table& table, int context, const char* text, int field) {
+  char engineText[4001] = {};
+  dbase::DbiGetErrorString(table.result, engineText);
+  std::string m = Str(55, "\n\n");
+  m += Int5(table.result);
+  m += Str(2260, ":") + " ";
+  m += engineText;
+  m += "\n\n";
+  m += Str(2515, "Erreur: ") + Int5(context) + Str(1282, "/") + (text != nullptr ? text : "") + "\n\n";
+  if (field != 0) {
+    // The name straight from the descriptors: a bad number must not open a second box here.
+    const char* name = field > 0 && field <= table.FieldCount()
+                           ? table.logicalFields[static_cast<std::size_t>(field - 1)].szName
+                           : "";
+    m += Str(2516, "Champ #") + name + "\n";
+  }
+  if (!IsBlank(table.tablePath)) m += Str(2517, "DBF: ") + table.tablePath + "\n";
+  if (!IsBlank(table.indexPath)) m += Str(2518, "MDX: ") + table.indexPath + "\n";
+  if (!IsBlank(table.tag)) m += Str(2519, "TAG: ") + table.tag + "\n";
+  m += "\n";
+  return m;
+}
+
+void ReportDbError(Table& table, int context, const char* text, int field) {
+  const int code = table.result;
+  const std::string message = DbErrorMessage(table, context, text, field);
+  const std::string caption = DbErrorCaption(code);
+  RuntimeBeep();
+  RuntimeMessage(caption.c_str(), message.c_str(), kMbOk | kMbIconStop);
+  std::string line = message;
+  for (char& c : line)
+    if (c == '\n') c = ' ';
+  WriteLog("BDE ERREUR - " + caption + " - " + line);
+  // Too many open files: the user is sent to the engine's settings.
+  if (code == dbase::DBIERR_TOOMANYFILES && g_poster != nullptr) g_poster(SessionInt(1), 20703);
+  table.result = static_cast<std::uint16_t>(code);
+}
+
+void ShowLayerError(int number, const char* text, bool padded) {
+  const std::string caption = padded ? Int5(number) : std::to_string(number);
+  RuntimeBeep();
+  RuntimeMessage(caption.c_str(), text != nullptr ? text : "", kMbOk);
+}

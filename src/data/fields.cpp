@@ -1,0 +1,156 @@
+// Table object: fields by number and name, and the field descriptors.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "data/error_report.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_internal.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+using namespace dbase;
+
+namespace {
+
+// Text of the descriptor boxes: the field number printed "%5i", from its third character.
+std::string NumberText(int field) { return tablelayer::Int5(field).substr(2); }
+
+}  // namespace
+
+char Table::TypeOf(int field) const {
+  if (!ValidField(field)) return 'U';
+  return FieldTypeLetter(logicalFields[static_cast<std::size_t>(field - 1)].iFldType);
+}
+
+const char* Table::GetField(int field) {
+  const char type = TypeOf(field);
+  if (type == 'C') {
+    const int width = std::max<int>(0, nativeFields[static_cast<std::size_t>(field - 1)].iUnits1);
+    char* out = FieldRing.Next(std::max<std::size_t>(FieldRingBuffers::kRoom, static_cast<std::size_t>(width) + 1));
+    bool isBlank = false;
+    result = DbiGetField(cursor, static_cast<std::uint16_t>(field), Buffer(), out, &isBlank);
+    blank = isBlank;
+    if (result != DBIERR_NONE) return EmptyText;
+    std::size_t n = std::strlen(out);
+    if (n < static_cast<std::size_t>(width)) {
+      std::memset(out + n, ' ', static_cast<std::size_t>(width) - n);
+      out[width] = 0;
+    }
+    return out;
+  }
+  if (type == 'N') {
+    const FLDDesc& d = nativeFields[static_cast<std::size_t>(field - 1)];
+    const int width = std::max<int>(1, d.iUnits1);
+    const double value = GetFieldNum(field);
+    char* out = FieldRing.Next(std::max<std::size_t>(FieldRingBuffers::kRoom, static_cast<std::size_t>(width) + 1));
+    char format[32];
+    std::snprintf(format, sizeof format, "%%%d.%df", width, std::max<int>(0, d.iUnits2));
+    int n = std::snprintf(out, FieldRingBuffers::kRoom, format, value);
+    if (n < 0 || n > width) return Replicate("*", width);
+    return out;
+  }
+  ShowLayerError(11500, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+  return EmptyText;
+}
+
+double Table::GetFieldNum(int field) {
+  if (TypeOf(field) != 'N') {
+    ShowLayerError(11700, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    return 0;
+  }
+  double value = 0;
+  bool isBlank = false;
+  result = DbiGetField(cursor, static_cast<std::uint16_t>(field), Buffer(), &value, &isBlank);
+  blank = isBlank;
+  if (result != DBIERR_NONE || isBlank) return 0;
+  return value;
+}
+
+bool Table::PutField(int field, const char* text) {
+  const char type = TypeOf(field);
+  if (type == 'N') return PutFieldNum(field, Val(text != nullptr ? text : ""));
+  if (type != 'C') {
+    ShowLayerError(11600, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    return false;
+  }
+  result = DbiPutField(cursor, static_cast<std::uint16_t>(field), Buffer(), text != nullptr ? text : "");
+  if (result == DBIERR_NONE && !appending) result = DbiModifyRecord(cursor, Buffer(), false);
+  return result == DBIERR_NONE;
+}
+
+bool Table::PutFieldNum(int field, double value) {
+  if (TypeOf(field) != 'N') {
+    ShowLayerError(11800, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    return false;
+  }
+  result = DbiPutField(cursor, static_cast<std::uint16_t>(field), Buffer(), &value);
+  if (result == DBIERR_NONE && !appending) result = DbiModifyRecord(cursor, Buffer(), false);
+  return result == DBIERR_NONE;
+}
+
+bool Table::PutFieldPart(int field, int position, int length, const char* text) {
+  const char type = TypeOf(field);
+  if (type != 'C' && type != 'N') {
+    ShowLayerError(11600, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    return false;
+  }
+  std::string work = GetField(field);
+  Stuff(work, position, length, text != nullptr ? text : "");
+  return PutField(field, work.c_str());
+}
+
+const char* Table::RecordToText(int k) {
+  PathBuffer.clear();
+  for (int f = std::min(k, FieldCount()); f >= 1; --f) {
+    const char type = TypeOf(f);
+    if (type == 'C' || type == 'N') PathBuffer += GetField(f);
+  }
+  return PathBuffer.c_str();
+}
+
+// ---------------------------------------------------------------- descriptors
+
+const char* Table::FieldName(int field) {
+  if (field == 0) {
+    ShowLayerError(12900, NumberText(field).c_str(), false);
+    return EmptyText;
+  }
+  if (!ValidField(field)) {
+    ShowLayerError(12901, NumberText(field).c_str(), false);
+    return EmptyText;
+  }
+  return logicalFields[static_cast<std::size_t>(field - 1)].szName;
+}
+
+int Table::FieldPos(std::string_view name) const {
+  const std::string key = tablelayer::FieldKey(name);
+  for (int i = 1; i <= FieldCount(); ++i)
+    if (tablelayer::FieldKey(logicalFields[static_cast<std::size_t>(i - 1)].szName) == key) return i;
+  return 0;
+}
+
+char Table::FieldType(int field) {
+  if (field == 0) {
+    ShowLayerError(12902, NumberText(field).c_str(), false);
+    return 'U';
+  }
+  return TypeOf(field);
+}
+
+int Table::FieldWidth(int field) {
+  if (field == 0) {
+    ShowLayerError(12903, NumberText(field).c_str(), false);
+    return 0;
+  }
+  return ValidField(field) ? nativeFields[static_cast<std::size_t>(field - 1)].iUnits1 : 0;
+}
+
+int Table::FieldDecimals(int field) {
+  if (field == 0) {
+    ShowLayerError(12904, NumberText(field).c_str(), false);
+    return 0;
+  }
+  return ValidField(field) ? nativeFields[static_cast<std::size_t>(field - 1)].iUnits2 : 0;
+}

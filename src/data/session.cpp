@@ -1,0 +1,158 @@
+#include "data/session.h"
+
+#include <cstdio>
+
+#include "data/table_internal.h"
+#include "resources/string_table.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+using namespace dbase;
+
+Table* DossierLockTable = nullptr;
+Table* TableC10 = nullptr;
+Table* TableC20 = nullptr;
+Table* TableC30 = nullptr;
+Table* TableC40 = nullptr;
+Table* TableC50 = nullptr;
+Table* TableC60 = nullptr;
+Table* TableC70 = nullptr;
+Table* TableCE0 = nullptr;
+Table* TableCE1 = nullptr;
+Table* TableCXX = nullptr;
+
+hDBIDb DbHandle = nullptr;
+hDBISes DbSession = 0;
+bool DbSessionUp = false;
+
+FieldRingBuffers FieldRing;
+std::string PathBuffer;
+std::string PathBuffer2;
+std::string MemoBuffer;
+std::array<std::uint32_t, kFormRecordLockCount> FormRecordLocks{};
+
+EditorLockPair EditorLock;
+bool AppendInProgress = false;
+
+namespace {
+
+// The objects in creation (and destruction) order.
+Table** const kTables[] = {&DossierLockTable, &TableC10, &TableC20, &TableC30, &TableC40, &TableC50,
+                           &TableC60,         &TableC70, &TableCE0, &TableCE1, &TableCXX};
+
+// File titles of TableC10 ... TableCXX (strings 2246-2255) and of any other table (2256).
+const char* const kTitles[] = {"C10 Fichier G\xE9n\xE9ral",     "C20 Plan Comptable",
+                               "C30 Sections Analytiques",      "C40 Ecritures Cl\xF4tur\xE9\x65s",
+                               "C50 Ecritures Brouillard",      "C60 Tri des Ecritures",
+                               "C70 Bilan",                     "CE0 Etats pour Visu",
+                               "CE1 Etats pour Impression",     "CXX Fichier Temporaire",
+                               "C??"};
+
+}  // namespace
+
+char* FieldRingBuffers::Next(std::size_t room) {
+  index = (index + 1) % kSlots;
+  std::string& s = slots[static_cast<std::size_t>(index)];
+  if (s.size() < room) s.resize(room);
+  s[0] = 0;
+  return s.data();
+}
+
+std::uint8_t StartDbSession() {
+  if (DbiInit(nullptr, 300) != DBIERR_NONE) return 1;
+  if (DbiGetCurrSession(&DbSession) != DBIERR_NONE) {
+    DbiExit();
+    return 3;
+  }
+  SYSConfig config;
+  if (DbiGetSysConfig(&config) != DBIERR_NONE) {
+    DbiExit();
+    return 4;
+  }
+  if (DbiOpenDatabase(nullptr, nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, &DbHandle) !=
+      DBIERR_NONE) {
+    DbHandle = nullptr;
+    DbiExit();
+    return 6;
+  }
+  for (Table** t : kTables)
+    if (*t == nullptr) *t = new Table();
+  FormRecordLocks.fill(0);
+  DbiUseIdleTime();
+  DbSessionUp = true;
+  for (std::string& s : FieldRing.slots) s.assign(FieldRingBuffers::kRoom, '\0');
+  FieldRing.index = 0;
+  PathBuffer.clear();
+  PathBuffer.reserve(256);
+  PathBuffer2.clear();
+  PathBuffer2.reserve(256);
+  MemoBuffer.clear();
+  MemoBuffer.reserve(kMemoBufferRoom + 1);
+  return MemoBuffer.capacity() > kMemoBufferRoom ? 0 : 7;
+}
+
+void StopDbSession() {
+  for (Table** t : kTables) {
+    delete *t;  // closes its table first
+    *t = nullptr;
+  }
+  if (DbSessionUp) {
+    DbiCloseDatabase(&DbHandle);
+    DbiExit();
+  }
+  DbHandle = nullptr;
+  DbSessionUp = false;
+  AppendInProgress = false;
+  EditorLock = EditorLockPair();
+  FormRecordLocks.fill(0);
+  for (std::string& s : FieldRing.slots) std::string().swap(s);
+  FieldRing.index = 0;
+  std::string().swap(PathBuffer);
+  std::string().swap(PathBuffer2);
+  std::string().swap(MemoBuffer);
+}
+
+void CloseAllTables() {
+  if (!DbSessionUp) return;
+  for (Table* t : {TableC10, TableC20, TableC30, TableC40, TableC50, TableC60, TableC70, TableCE0, TableCE1,
+                   TableCXX})
+    if (t != nullptr) t->CloseTable(true);
+}
+
+const char* DbVersionText() {
+  SYSVersion version;
+  if (DbiGetSysVersion(&version) != DBIERR_NONE) return RingCopy(tablelayer::Str(38, "???"));
+  return AllTrim(FormatNumber(7, 0, false, version.iVersion));
+}
+
+const char* TableFileTitle(const Table* table) {
+  for (int i = 1; i < 11; ++i)
+    if (table != nullptr && *kTables[i] == table) return RingCopy(tablelayer::Str(2245 + i, kTitles[i - 1]));
+  return RingCopy(tablelayer::Str(2256, kTitles[10]));
+}
+
+// ---------------------------------------------------------------- helpers
+
+namespace tablelayer {
+
+std::string Str(int id, const char* fallback) {
+  const std::string* s = resources::FindString(id);
+  return s != nullptr ? *s : std::string(fallback);
+}
+
+std::string Int5(long value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%5li", value);
+  return text;
+}
+
+std::string UpperText(std::string_view text) { return Upper(std::string(text).c_str()); }
+std::string LowerText(std::string_view text) { return Lower(std::string(text).c_str()); }
+
+std::string FieldKey(std::string_view name) {
+  std::string key = UpperText(name.substr(0, 10));
+  key.resize(10, ' ');
+  return key;
+}
+
+}  // namespace tablelayer

@@ -1,0 +1,461 @@
+// Table object: open and close, navigation, appends, deletion and maintenance.
+#include "data/table.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "data/error_report.h"
+#include "data/session.h"
+#include "data/table_internal.h"
+#include "platform/system/files.h"
+#include "runtime/xbase.h"
+
+using namespace dbase;
+using tablelayer::LowerText;
+using tablelayer::UpperText;
+
+namespace {
+
+// The path without a final ".dbf" (any case).
+std::string WithoutDbf(std::string_view path) {
+  std::string p(path);
+  while (p.size() >= 4 && strcasecmp(p.c_str() + p.size() - 4, ".dbf") == 0) p.resize(p.size() - 4);
+  return p;
+}
+
+// Folder as given, file name in lower case: Linux paths are case-sensitive, so only the name
+// (created lower-case by this program) is folded; opening finds it without case.
+std::string LowerFileName(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, start) + LowerText(std::string_view(path).substr(start));
+}
+
+std::string TagText(std::string_view tag) { return UpperText(tag.substr(0, 10)); }
+
+}  // namespace
+
+char FieldTypeLetter(std::uint16_t logicalType) {
+  switch (logicalType) {
+    case fldZSTRING: return 'C';
+    case fldDATE: return 'D';
+    case fldFLOAT: return 'N';
+    case fldBLOB: return 'M';
+    default: return 'U';
+  }
+}
+
+Table::Table() = default;
+
+Table::~Table() {
+  if (isOpen) CloseTable(true);
+}
+
+// ---------------------------------------------------------------- open and close
+
+bool Table::OpenTable(std::string_view path, std::string_view newTag) {
+  const std::string given = LowerFileName(WithoutDbf(path));
+  const std::string wantTag = TagText(newTag);
+  if (isOpen && given == WithoutDbf(tablePath)) {
+    if (wantTag == tag) return true;
+    if (SetOrder(wantTag)) return true;
+  }
+  if (isOpen) CloseTable(false);
+
+  tablePath = given + ".dbf";
+  indexPath.clear();
+  tag.clear();
+  if (!wantTag.empty()) {
+    tag = wantTag;
+    indexPath = given + ".mdx";
+  }
+  bof = eof = 0;
+  const std::string real = platform::ResolvePath(tablePath);
+  result = DbiOpenTable(DbHandle, real.c_str(), "DBASE", indexPath.c_str(), tag.c_str(), 0,
+                        static_cast<DBIOpenMode>(openMode), static_cast<DBIShareMode>(shareMode), xltFIELD, false,
+                        nullptr, &cursor);
+  if (result != DBIERR_NONE) {
+    cursor = nullptr;
+    NoRecord();
+    bof = eof = 1;
+    return false;
+  }
+  result = DbiGetCursorProps(cursor, &cursorProps);
+  if (result != DBIERR_NONE) {
+    DbiCloseCursor(&cursor);
+    cursor = nullptr;
+    NoRecord();
+    bof = eof = 1;
+    return false;
+  }
+  recordBuffer.assign(static_cast<std::size_t>(cursorProps.iRecBufSize) + 1, 0);
+  logicalFields.assign(cursorProps.iFields, FLDDesc());
+  nativeFields.assign(cursorProps.iFields, FLDDesc());
+  buffersAllocated = 1;
+  DbiGetFieldDescs(cursor, logicalFields.data());
+  DbiSetProp(cursor, curXLTMODE, xltNONE);
+  DbiGetFieldDescs(cursor, nativeFields.data());
+  DbiSetProp(cursor, curXLTMODE, xltFIELD);
+  DbiSetProp(cursor, curSOFTDELETEON, 1);
+
+  DbiSetToBegin(cursor);
+  result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  if (result == DBIERR_NONE) {
+    recordNumber = recordProps.iPhyRecNum;
+  } else {
+    if (result == DBIERR_EOF) eof = 1;
+    recordNumber = 0;
+  }
+  isOpen = 1;
+  return true;
+}
+
+bool Table::CloseTable(bool resetModes) {
+  if (resetModes) openMode = shareMode = 0;
+  if (!isOpen) return true;
+  FreeAppendBlobs();
+  if (appending) {
+    appending = 0;
+    AppendInProgress = false;
+  }
+  result = DbiCloseCursor(&cursor);
+  cursor = nullptr;
+  recordBuffer.clear();
+  logicalFields.clear();
+  nativeFields.clear();
+  buffersAllocated = 0;
+  cursorProps = CURProps();
+  isOpen = 0;
+  bof = eof = 1;
+  recordNumber = 0;
+  return result == DBIERR_NONE;
+}
+
+// ---------------------------------------------------------------- navigation
+
+void Table::NoRecord() { recordNumber = 0; }
+
+bool Table::ReadCurrent(DBIResult rc) {
+  result = rc;
+  if (rc == DBIERR_NONE) {
+    recordNumber = recordProps.iPhyRecNum;
+    return true;
+  }
+  if (rc == DBIERR_BOF) bof = 1;
+  if (rc == DBIERR_EOF) eof = 1;
+  recordNumber = 0;
+  return false;
+}
+
+bool Table::GoTop(std::string_view newTag) {
+  if (!IsBlank(std::string(newTag)) && !SetOrder(newTag)) {
+    bof = eof = 1;
+    recordNumber = 0;
+    return false;
+  }
+  result = DbiSetToBegin(cursor);
+  if (result != DBIERR_NONE) return false;
+  bof = eof = 0;
+  result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  if (result != DBIERR_NONE) {
+    bof = eof = 1;
+    recordNumber = 0;
+    return false;
+  }
+  recordNumber = recordProps.iPhyRecNum;
+  return true;
+}
+
+bool Table::GoBottom(std::string_view newTag) {
+  if (!IsBlank(std::string(newTag)) && !SetOrder(newTag)) {
+    bof = eof = 1;
+    recordNumber = 0;
+    return false;
+  }
+  result = DbiSetToEnd(cursor);
+  if (result != DBIERR_NONE) return false;
+  bof = eof = 0;
+  result = DbiGetPriorRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  if (result != DBIERR_NONE) {
+    eof = 1;
+    recordNumber = 0;
+    return false;
+  }
+  recordNumber = recordProps.iPhyRecNum;
+  return true;
+}
+
+bool Table::GoTo(long recno) {
+  if (recno <= 0) {
+    ShowLayerError(10500, StrZero(recno, 6));
+    return false;
+  }
+  result = DbiSetToRecordNo(cursor, static_cast<std::uint32_t>(recno));
+  bof = eof = 0;
+  if (result == DBIERR_NONE) result = DbiGetRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  return ReadCurrent(result);
+}
+
+bool Table::Skip(long n) {
+  if (n == 0) return false;
+  if (n > 0) {
+    if (eof) return false;
+    for (long i = 0; i < n; ++i) {
+      result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+      if (!ReadCurrent(result)) return false;
+      bof = 0;
+    }
+  } else {
+    if (bof) return false;
+    for (long i = 0; i < -n; ++i) {
+      result = DbiGetPriorRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+      if (!ReadCurrent(result)) return false;
+      eof = 0;
+    }
+  }
+  return !bof && !eof;
+}
+
+bool Table::StepForward() {
+  result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  if (result == DBIERR_NONE) {
+    recordNumber = recordProps.iPhyRecNum;
+    bof = 0;
+    return true;
+  }
+  if (result == DBIERR_EOF) eof = 1;
+  recordNumber = 0;
+  return false;
+}
+
+bool Table::SkipActive(bool stepFirst) {
+  if (!isOpen || eof) return false;
+  // A record that cannot be read is stepped over; the walk never takes more steps than the
+  // table has records, so an unreadable stretch cannot hold it forever.
+  std::uint32_t guard = RecCount() + 1;
+  if (stepFirst) StepForward();
+  while (!eof) {
+    RECProps props;
+    if (DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props) == DBIERR_NONE && !props.bDeleteFlag) {
+      result = DBIERR_NONE;
+      return true;
+    }
+    if (guard-- == 0) {
+      eof = 1;
+      recordNumber = 0;
+      break;
+    }
+    StepForward();
+  }
+  return false;
+}
+
+bool Table::LocateText(int field, const char* text, bool stepFirst) {
+  const std::string wanted = text != nullptr ? text : "";
+  const char type = TypeOf(field);
+  if (type != 'C' && type != 'N') {
+    ShowLayerError(11500, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    return false;
+  }
+  if (stepFirst && !SkipActive(true)) return false;
+  while (SkipActive(false)) {
+    const char* value = GetField(field);
+    if (!wanted.empty() && value[0] != 0 && std::strstr(wanted.c_str(), value) != nullptr) return true;
+    if (!SkipActive(true)) break;
+  }
+  return false;
+}
+
+bool Table::LocateKeyPrefix(const char* text) {
+  const std::string wanted = text != nullptr ? text : "";
+  if (FieldCount() < 2) return false;
+  const std::size_t width = static_cast<std::size_t>(std::max(0, FieldWidth(1)) + std::max(0, FieldWidth(2)));
+  const std::size_t length = std::min(width, wanted.size());
+  while (SkipActive(false)) {
+    std::string joined = GetField(1);
+    joined += GetField(2);
+    if (joined.compare(0, length, wanted, 0, length) == 0) return true;
+    if (!SkipActive(true)) break;
+  }
+  return false;
+}
+
+bool Table::Seek(std::string_view newTag, const char* k1, const char* k2, const char* k3, const char* k4) {
+  if (!isOpen) {
+    ShowLayerError(12400, std::string(newTag).c_str());
+    return false;
+  }
+  if (!newTag.empty() && TagText(newTag) != tag) SetOrder(newTag);
+  PathBuffer.clear();
+  for (const char* part : {k1, k2, k3, k4})
+    if (part != nullptr) PathBuffer += part;
+  if (PathBuffer.empty()) return true;
+  bof = eof = 0;
+  result = DbiSetToKey(cursor, keySEARCHEQ, true, 0, static_cast<std::uint16_t>(std::min<std::size_t>(PathBuffer.size(), 65535)),
+                       PathBuffer.c_str());
+  if (result == DBIERR_NONE) result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  if (result == DBIERR_NONE) {
+    recordNumber = recordProps.iPhyRecNum;
+    return true;
+  }
+  bof = eof = 1;
+  recordNumber = 0;
+  return false;
+}
+
+bool Table::SetOrder(std::string_view newTag) {
+  const std::string wanted = TagText(newTag);
+  // An empty tag goes back to natural order.
+  result = wanted.empty() ? DbiSwitchToIndex(&cursor, "", "", 0, false)
+                          : DbiSwitchToIndex(&cursor, indexPath.c_str(), wanted.c_str(), 0, false);
+  if (result != DBIERR_NONE) {
+    ReportDbError(*this, 2301, wanted.c_str());
+    return false;
+  }
+  tag = wanted;
+  return true;
+}
+
+char Table::MatchKey(const char* key, int length, int f1, int f2, int f3, int f4, int f5, int f6) {
+  if (eof) return 'E';
+  if (bof) return 'B';
+  if (length <= 0) return '?';
+  PathBuffer2 = GetField(f1);
+  for (int f : {f2, f3, f4, f5, f6})
+    if (f != 0) PathBuffer2 += GetField(f);
+  if (PathBuffer2.size() > static_cast<std::size_t>(length)) PathBuffer2.resize(static_cast<std::size_t>(length));
+  if (std::strncmp(PathBuffer2.c_str(), key != nullptr ? key : "", static_cast<std::size_t>(length)) != 0) return '#';
+  return IsDeleted() ? 'o' : 'O';
+}
+
+std::uint32_t Table::RecCount() {
+  std::uint32_t count = 0;
+  result = DbiGetRecordCount(cursor, &count);
+  return result == DBIERR_NONE ? count : 0;
+}
+
+std::uint32_t Table::RecNo() {
+  RECProps props;
+  result = DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props);
+  return result == DBIERR_NONE ? props.iPhyRecNum : 0;
+}
+
+bool Table::IsDeleted() {
+  RECProps props;
+  result = DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props);
+  return result != DBIERR_NONE || props.bDeleteFlag;
+}
+
+// ---------------------------------------------------------------- records
+
+bool Table::AppendBlank() {
+  if (!isOpen) {
+    result = DBIERR_INVALIDHNDL;
+    return false;
+  }
+  FreeAppendBlobs();
+  AppendInProgress = true;
+  appending = 1;
+  result = DbiInitRecord(cursor, Buffer());
+  if (result != DBIERR_NONE) {
+    appending = 0;
+    AppendInProgress = false;
+    return false;
+  }
+  return true;
+}
+
+bool Table::InsertRecord() {
+  result = DbiInsertRecord(cursor, dbiNOLOCK, isOpen ? Buffer() : nullptr);
+  const DBIResult rc = result;
+  appending = 0;
+  AppendInProgress = false;
+  FreeAppendBlobs();
+  if (rc == DBIERR_FIELDVALERR || rc == DBIERR_MINVALERR) {
+    ReportDbError(*this, 2201);
+  } else if (rc == DBIERR_KEYVIOL) {
+    ReportDbError(*this, 2202);
+  }
+  if (rc != DBIERR_NONE) {
+    result = rc;
+    return false;
+  }
+  // The cursor stands on the new record: read it back (its memo references included).
+  bof = eof = 0;
+  if (DbiGetRecord(cursor, dbiNOLOCK, Buffer(), &recordProps) == DBIERR_NONE) recordNumber = recordProps.iPhyRecNum;
+  result = DBIERR_NONE;
+  return true;
+}
+
+bool Table::DeleteRecord(const char* text, int lockMode) {
+  RECProps props;
+  result = DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props);
+  if (result != DBIERR_NONE || props.bDeleteFlag) return false;
+  const bool exclusive = shareMode == dbiOPENEXCL;
+  if (!exclusive && !LockRecord(*this, text, lockMode)) return false;
+  result = DbiDeleteRecord(cursor, Buffer());
+  const DBIResult rc = result;
+  if (rc == DBIERR_NONE) recordBuffer[0] = '*';
+  if (!exclusive && lockMode != 0) UnlockRecord(*this);
+  result = rc;
+  return rc == DBIERR_NONE;
+}
+
+bool Table::RecallRecord(const char* text, int lockMode) {
+  RECProps props;
+  result = DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props);
+  if (result == DBIERR_NONE && !props.bDeleteFlag) return false;
+  const bool exclusive = shareMode == dbiOPENEXCL;
+  if (!exclusive && !LockRecord(*this, text, lockMode)) return false;
+  result = DbiUndeleteRecord(cursor);
+  const DBIResult rc = result;
+  if (rc == DBIERR_NONE && !recordBuffer.empty()) recordBuffer[0] = ' ';
+  if (!exclusive && lockMode != 0) UnlockRecord(*this);
+  result = rc;
+  return rc == DBIERR_NONE;
+}
+
+bool Table::Commit() {
+  result = DbiSaveChanges(cursor);
+  if (result != DBIERR_NONE) {
+    ReportDbError(*this, 2010);
+    return false;
+  }
+  return true;
+}
+
+bool Table::Pack() {
+  result = DbiPackTable(DbHandle, cursor, tablePath.c_str(), "DBASE", true);
+  return result == DBIERR_NONE;
+}
+
+bool Table::Zap() {
+  result = DbiEmptyTable(DbHandle, cursor, tablePath.c_str(), "DBASE");
+  if (result != DBIERR_NONE) return false;
+  bof = eof = 1;
+  recordNumber = 0;
+  return true;
+}
+
+bool Table::CopyTable(const char* destination) {
+  const char* dest = destination != nullptr ? destination : "";
+  if (openMode != dbiREADONLY || shareMode != dbiOPENEXCL) {
+    ShowLayerError(13200, dest);
+    return false;
+  }
+  result = DbiCopyTable(DbHandle, true, platform::ResolvePath(tablePath).c_str(), "DBASE", dest);
+  if (result != DBIERR_NONE) {
+    ReportDbError(*this, 3201, dest);
+    return false;
+  }
+  return true;
+}
+
+bool Table::IsLockedByMe() {
+  if (EditorLock.table != this) return false;
+  RECProps props;
+  if (DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props) != DBIERR_NONE) return EditorLock.record == 0;
+  return props.iPhyRecNum == EditorLock.record;
+}

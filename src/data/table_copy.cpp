@@ -1,0 +1,136 @@
+#include "data/table_copy.h"
+
+#include <string>
+#include <vector>
+
+#include "data/error_report.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_internal.h"
+#include "data/table_structures.h"
+#include "resources/string_table.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+using namespace dbase;
+using tablelayer::FieldKey;
+
+namespace {
+
+CopyProgressHook g_progress = nullptr;
+
+bool IsText(char type) { return type == 'C' || type == 'N'; }
+
+// Copies source field s into destination field d of the record being built or the current
+// record: memos whole, numbers as numbers when both sides are numeric, else as text.
+bool CopyField(Table& source, int s, Table& destination, int d, bool numbersAsNumbers) {
+  const char st = source.FieldType(s);
+  const char dt = destination.FieldType(d);
+  if (st == 'M' && dt == 'M') {
+    std::string memo;
+    return source.GetMemoText(s, memo) && destination.PutMemoText(d, memo);
+  }
+  if (!IsText(st) || !IsText(dt)) return true;  // other types are not copied
+  if (numbersAsNumbers && st == 'N' && dt == 'N') return destination.PutFieldNum(d, source.GetFieldNum(s));
+  return destination.PutField(d, source.GetField(s));
+}
+
+// Line-sequence field of the entry-line tables, 0 for the others.
+int LineSequenceField(TableKind kind) {
+  switch (kind) {
+    case TableKind::C40: return 20;
+    case TableKind::C50: return 7;
+    case TableKind::C60: return 14;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+void SetCopyProgressHook(CopyProgressHook hook) { g_progress = hook; }
+
+bool CopyRecord(Table& source, Table& target, int firstField) {
+  if (!source.isOpen || !target.isOpen || target.FieldCount() == 0) return false;
+  const char prefix = target.FieldName(1)[0];
+  bool ok = true;
+  for (int s = firstField < 1 ? 1 : firstField; s <= source.FieldCount(); ++s) {
+    std::string name = FieldKey(source.FieldName(s));
+    name[0] = prefix;
+    const int t = target.FieldPos(name);
+    if (t != 0 && !CopyField(source, s, target, t, false)) ok = false;
+  }
+  target.result = DbiSaveChanges(target.cursor);
+  if (target.result != DBIERR_NONE) {
+    ReportDbError(target, 2010);
+    return false;
+  }
+  return ok;
+}
+
+bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
+  if (!destination.isOpen || !source.isOpen) return false;
+
+  // Destination field -> source field (0 = none). Old names come from the rename list.
+  const int count = destination.FieldCount();
+  std::vector<int> map(static_cast<std::size_t>(count) + 1, 0);
+  for (int d = 1; d <= count; ++d) {
+    const std::string name = FieldKey(destination.FieldName(d));
+    int s = source.FieldPos(name);
+    for (int id = 280; s == 0; ++id) {
+      const std::string* entry = resources::FindString(id);
+      if (entry == nullptr || IsBlank(*entry)) break;
+      if (FieldKey(entry->substr(0, 10)) == name) {
+        s = source.FieldPos(entry->size() > 10 ? entry->substr(10, 10) : std::string());
+        break;
+      }
+    }
+    map[static_cast<std::size_t>(d)] = s;
+  }
+
+  const TableKind kind = TableKindOfFileName(destination.tablePath);
+  const int sequenceField = LineSequenceField(kind);
+  std::uint32_t total = 0;
+  if (DbiGetRecordCount(source.cursor, &total) != DBIERR_NONE) total = 0;
+  if (g_progress != nullptr) g_progress(total, 0);
+
+  bool ok = true;
+  source.GoTop("");
+  source.SkipActive(false);
+  while (!source.eof) {
+    const bool readOk = DbiGetRecord(source.cursor, dbiNOLOCK, source.recordBuffer.data(), &source.recordProps) ==
+                        DBIERR_NONE;
+    if (readOk) source.recordNumber = source.recordProps.iPhyRecNum;
+    const bool dropped = !readOk || source.recordProps.bDeleteFlag;
+    if (g_progress != nullptr) g_progress(total, source.recordNumber);
+
+    if (!destination.AppendBlank()) {
+      ok = false;
+      break;
+    }
+    if (readOk) {
+      for (int d = 1; d <= count; ++d) {
+        const int s = map[static_cast<std::size_t>(d)];
+        if (s != 0 && !CopyField(source, s, destination, d, true)) ok = false;
+      }
+    }
+    // Fixed values go into the new record before it is written.
+    if (kind == TableKind::C10 && destination.GetField(1)[0] == '0') {
+      if (!destination.PutFieldPart(5, 239, 10, FormatNumber(10, 5, false, parity))) ok = false;
+    } else if (sequenceField != 0 && sequenceField <= count && IsBlank(destination.GetField(sequenceField))) {
+      if (!destination.PutField(sequenceField, "0001")) ok = false;
+    }
+    if (!destination.InsertRecord()) {
+      ok = false;
+    } else if (dropped && destination.recordBuffer[0] != '*') {
+      // A source record that could not be read or is deleted stays a cancelled record.
+      destination.result = DbiDeleteRecord(destination.cursor, destination.recordBuffer.data());
+      if (destination.result == DBIERR_NONE) {
+        destination.recordBuffer[0] = '*';
+      } else {
+        ok = false;
+      }
+    }
+    source.SkipActive(true);
+  }
+  return ok;
+}

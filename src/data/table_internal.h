@@ -1,0 +1,23 @@
+// Helpers shared by the table layer's own files.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tablelayer {
+
+// String-table text, or the fallback when the table has no such id (texts the table layer
+// needs before every string of the table is in place).
+std::string Str(int id, const char* fallback = "");
+
+// "%5i" of a number.
+std::string Int5(long value);
+
+// Upper-case ASCII and cp1252 letters, as the runtime's Upper does.
+std::string UpperText(std::string_view text);
+std::string LowerText(std::string_view text);
+
+// Name blank-padded (or cut) to 10 characters, upper-cased: the form field names compare in.
+std::string FieldKey(std::string_view name);
+
+}  // namespace tablelayer
