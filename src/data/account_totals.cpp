@@ -1,0 +1,244 @@
+#include "account_totals.h"
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+
+#include "data/error_report.h"
+#include "data/locks.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "runtime/code_helpers.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+
+std::string TotalsOperation;
+
+namespace {
+
+constexpr int kCodeLength = 8;
+constexpr int kHeaderTotalWidth = 14;
+constexpr int kContextSave = 2010;
+
+// Fields of a debit/credit pair in each currency.
+struct TotalFields {
+  int debit1, credit1, debit2, credit2;
+};
+constexpr TotalFields kAccountTotals{17, 19, 18, 20};
+constexpr TotalFields kSectionTotals{9, 11, 10, 12};
+
+std::string Cut(const char* text, std::size_t n) {
+  std::string s = text == nullptr ? "" : text;
+  if (s.size() > n) s.resize(n);
+  return s;
+}
+
+std::string BlankPadded(std::string s, int width) {
+  if (width > 0 && s.size() < static_cast<std::size_t>(width)) s.append(width - s.size(), ' ');
+  return s;
+}
+
+std::string RightTrimmed(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+bool Adds() { return !TotalsOperation.empty() && TotalsOperation[0] == '+'; }
+bool OnDebit() { return TotalsOperation.size() >= 2 && TotalsOperation[1] == 'D'; }
+
+// Total moved by an amount, in whole cents so that long runs of postings stay exact.
+double Moved(double total, double amount) {
+  const long long cents = ToCents(amount);
+  return FromCents(ToCents(total) + (Adds() ? cents : -cents));
+}
+
+std::string AmountText(double value) { return AllTrim(FormatNumber(kHeaderTotalWidth, 2, false, value)); }
+
+void LogRefused(const char* process, const std::string& what, double amount1, double amount2) {
+  WriteLog(std::string(process) + " - Erreur: " + what + " - " + TotalsOperation + " " + AmountText(amount1) +
+           " / " + AmountText(amount2));
+}
+
+void SaveChanges(Table& table) {
+  table.result = dbase::DbiSaveChanges(table.cursor);
+  if (table.result != dbase::DBIERR_NONE) ReportDbError(table, kContextSave, "");
+}
+
+// Appends a record with the given fields and saves it.
+void CreateRecord(Table& table, std::initializer_list<std::pair<int, std::string>> fields) {
+  table.AppendBlank();
+  for (const auto& [field, text] : fields) table.PutField(field, text.c_str());
+  table.InsertRecord();
+  SaveChanges(table);
+}
+
+// Seek of a whole code (blank-padded to the key width, so that "CDUPON" never lands on
+// "CDUPONT"); a missing record is created and sought again.
+bool SeekOrCreate(Table& table, const char* tag, const std::string& key,
+                  std::initializer_list<std::pair<int, std::string>> fields) {
+  if (table.Seek(tag, key.c_str())) return true;
+  if (!table.isOpen) return false;
+  CreateRecord(table, fields);
+  return table.Seek(tag, key.c_str());
+}
+
+// Reads the four totals of the current record, moves the pair on the side of the
+// operation and writes all four back.
+void MoveTotals(Table& table, const TotalFields& f, double amount1, double amount2) {
+  double debit1 = table.GetFieldNum(f.debit1);
+  double credit1 = table.GetFieldNum(f.credit1);
+  double debit2 = table.GetFieldNum(f.debit2);
+  double credit2 = table.GetFieldNum(f.credit2);
+  if (OnDebit()) {
+    debit1 = Moved(debit1, amount1);
+    debit2 = Moved(debit2, amount2);
+  } else {
+    credit1 = Moved(credit1, amount1);
+    credit2 = Moved(credit2, amount2);
+  }
+  table.PutFieldNum(f.debit1, debit1);
+  table.PutFieldNum(f.credit1, credit1);
+  table.PutFieldNum(f.debit2, debit2);
+  table.PutFieldNum(f.credit2, credit2);
+}
+
+bool AccountHeldByWindow(Table& table) {
+  if (table.recordNumber != 0 && table.recordNumber == FormRecordLocks[kAccountFormLockEntry]) return true;
+  if (table.IsLockedByMe()) return true;
+  const std::string code = Cut(table.GetField(1), kRegistryHeldAccountWidth);
+  return code == RegistryText(kRegistryHeldAccountPos, kRegistryHeldAccountWidth);
+}
+
+// A header total: 14 characters read with Val; rewritten unless the new value does not fit
+// (or the stored one was already unreadable), in which case it keeps its text.
+bool MoveHeaderTotal(std::string& total, double amount, bool moved) {
+  if (total.find('*') != std::string::npos) return !moved;
+  const double value = moved ? Moved(Val(total.c_str()), amount) : Val(total.c_str());
+  const std::string text = FormatNumber(kHeaderTotalWidth, 2, false, value);
+  if (text.find('*') != std::string::npos) return false;
+  total = text;
+  return true;
+}
+
+// Field 4 or 5 of a header: debit at 1-14, credit at 15-28. False when a total kept its
+// last value because the new one does not fit.
+bool MoveHeaderField(Table& table, int field, double amount) {
+  std::string text = table.GetField(field);
+  text = BlankPadded(text, 2 * kHeaderTotalWidth);
+  std::string debit = text.substr(0, kHeaderTotalWidth);
+  std::string credit = text.substr(kHeaderTotalWidth, kHeaderTotalWidth);
+  const bool debitOk = MoveHeaderTotal(debit, amount, OnDebit());
+  const bool creditOk = MoveHeaderTotal(credit, amount, !OnDebit());
+  text.replace(0, 2 * kHeaderTotalWidth, debit + credit);
+  table.PutField(field, text.c_str());
+  return debitOk && creditOk;
+}
+
+void ReportHeaderOverflow(const std::string& code) {
+  WriteLog("MAJCENTC10 - Erreur: total du centralisateur " + code +
+           " trop grand pour 14 caract\xE8res, non mis \xE0 jour");
+  const std::string message = "\n\nLe total du centralisateur " + code +
+                              " ne tient plus dans 14 caract\xE8res.\n"
+                              "Il garde sa derni\xE8re valeur: les totaux de ce journal sont \xE0 recalculer.\n\n";
+  RuntimeBeep();
+  RuntimeMessage(LoadStr(52), message.c_str(), kMbIconExclamation);
+}
+
+}  // namespace
+
+void AddToAccountTotals(double amount1, double amount2) {
+  if (TableC20 == nullptr) return;
+  Table& table = *TableC20;
+  const std::string text = table.RecordToText(1);
+  LockRecord(table, text.c_str(), 1);
+  MoveTotals(table, kAccountTotals, amount1, amount2);
+  if (!AccountHeldByWindow(table)) UnlockRecord(table);
+  SaveChanges(table);
+}
+
+void MajCompteC20(const char* code, const char* operation, double amount1, double amount2) {
+  if (TableC20 == nullptr || TableC10 == nullptr) return;
+  Table& accounts = *TableC20;
+  Table& general = *TableC10;
+  std::string account = Cut(code, kCodeLength);
+  TotalsOperation = Cut(operation, 2);
+  // A blank code would become "00000000" below and post to an account nobody asked for.
+  if (IsBlank(account)) {
+    LogRefused("MAJCOMPTEC20", "compte vide, rien n'est report\xE9", amount1, amount2);
+    return;
+  }
+  if (static_cast<unsigned char>(account[0]) < ':') PadTo(account, kCodeLength, LoadStr(1105));
+  const std::string accountKey = BlankPadded(account, kCodeLength);
+  if (!SeekOrCreate(accounts, "C20CODE", accountKey, {{1, account}, {2, LoadStr(181)}})) return;
+  AddToAccountTotals(amount1, amount2);
+
+  if (account[0] < 'A' || account[0] > 'Z') return;
+  // Auxiliary account: the collective account named by the C10 record "B" + letter.
+  const std::string letter(1, account[0]);
+  const std::string collectiveKey = "B" + BlankPadded(letter, general.isOpen ? general.FieldWidth(2) : 0);
+  if (!SeekOrCreate(general, "C10CODE", collectiveKey,
+                    {{1, "B"}, {2, letter}, {3, LoadStr(182)}, {4, std::string(8, LoadStr(1109)[0])}})) {
+    accounts.Seek("C20CODE", accountKey.c_str());
+    return;
+  }
+  std::string collective = RightTrimmed(Cut(general.GetField(4), kCodeLength));
+  if (IsBlank(collective)) {
+    LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, amount1, amount2);
+  } else {
+    PadTo(collective, kCodeLength, LoadStr(1105));
+    if (SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(183)}}))
+      AddToAccountTotals(amount1, amount2);
+  }
+  accounts.Seek("C20CODE", accountKey.c_str());
+}
+
+void MajAnalC30(const char* code, const char* operation, double amount1, double amount2) {
+  if (TableC30 == nullptr) return;
+  Table& sections = *TableC30;
+  const std::string section = Cut(code, kCodeLength);
+  TotalsOperation = Cut(operation, 2);
+  if (IsBlank(section)) return;
+  const std::string key = BlankPadded(section, kCodeLength);
+  if (!SeekOrCreate(sections, "C30CODE", key, {{1, section}, {2, LoadStr(185)}})) return;
+  const std::string text = sections.RecordToText(1);
+  LockRecord(sections, text.c_str(), 1);
+  MoveTotals(sections, kSectionTotals, amount1, amount2);
+  SaveChanges(sections);
+  if (sections.shareMode != dbase::dbiOPENEXCL) dbase::DbiRelRecordLock(sections.cursor, false);
+}
+
+void MajCentC10(const char* code, const char* operation, double amount1, double amount2) {
+  if (TableC10 == nullptr) return;
+  Table& general = *TableC10;
+  const std::string header = Cut(code, kCodeLength);
+  TotalsOperation = Cut(operation, 2);
+  if (IsBlank(header)) {
+    LogRefused("MAJCENTC10", "centralisateur vide, rien n'est report\xE9", amount1, amount2);
+    return;
+  }
+  const int codeWidth = general.isOpen ? general.FieldWidth(2) : 0;
+  const std::string key = "C" + BlankPadded(header, codeWidth);
+  if (!general.Seek("C10CODE", key.c_str())) {
+    if (!general.isOpen) return;
+    std::string label = LoadStr(184);
+    const std::string journal = header.size() > 4 ? header.substr(4, 3) : "";
+    if (!IsBlank(journal) && general.Seek("C10CODE", ("J" + BlankPadded(journal, codeWidth)).c_str()) &&
+        !general.IsDeleted())
+      label = RightTrimmed(general.GetField(3));
+    CreateRecord(general, {{1, "C"}, {2, header}, {3, label}});
+    if (!general.Seek("C10CODE", key.c_str())) return;
+  }
+  const std::string text = general.RecordToText(2);
+  LockRecord(general, text.c_str(), 1);
+  bool fits = true;
+  if (amount1 != 0) fits = MoveHeaderField(general, 4, amount1) && fits;
+  if (amount2 != 0) fits = MoveHeaderField(general, 5, amount2) && fits;
+  SaveChanges(general);
+  const std::string journalMonth = Cut(general.GetField(2), 7);
+  if (!IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
+    dbase::DbiRelRecordLock(general.cursor, false);
+  if (!fits) ReportHeaderOverflow(header);
+}

@@ -1,0 +1,37 @@
+// Running debit and credit totals moved by every entry line: the account (and, for an
+// auxiliary account, its collective account) in C20, the analytic section in C30 and the
+// journal-month header in C10. Each update creates a missing record, locks the record it
+// changes (waiting while another station holds it) and writes all its totals before the
+// lock is released; locks held by the program's own windows are kept.
+//
+// Operation: "+D", "+C", "-D", "-C" (first character "+" adds, any other subtracts; second
+// "D" debit, any other credit). Amount 1 is the franc amount, amount 2 the euro amount.
+// Totals are added in whole cents. Engine failures at saving are reported (context 2010)
+// and the update goes on.
+#pragma once
+
+#include <string>
+
+// Operation of the update running now (two characters).
+extern std::string TotalsOperation;
+
+// Entry of FormRecordLocks that the account form keeps.
+inline constexpr int kAccountFormLockEntry = 9;
+// Position and width in the open-window registry of the account that another window
+// (manual matching) holds locked.
+inline constexpr int kRegistryHeldAccountPos = 3737;
+inline constexpr int kRegistryHeldAccountWidth = 8;
+
+// C20 account (cut to 8; a general account beginning with a digit filled with "0" to 8),
+// and the collective account of an auxiliary account beginning with a letter A-Z. A blank
+// code posts nothing and writes a log line. The auxiliary account is current afterwards.
+void MajCompteC20(const char* code, const char* operation, double amount1, double amount2);
+// Totals of the current record of TableC20 by TotalsOperation.
+void AddToAccountTotals(double amount1, double amount2);
+// C30 section (cut to 8); a blank code posts nothing.
+void MajAnalC30(const char* code, const char* operation, double amount1, double amount2);
+// C10 journal-month header "C" + code (8 characters: month, journal): field 4 holds the
+// franc debit and credit, field 5 the euro ones, 14 characters each. A zero amount leaves
+// its field as it is. A total that would not fit in 14 characters keeps its last value;
+// the user is told and the log gets a line.
+void MajCentC10(const char* code, const char* operation, double amount1, double amount2);

@@ -1,0 +1,80 @@
+#include "locks.h"
+
+#include <string>
+
+#include "data/index_defs.h"
+#include "data/session.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+LockNoticeHook gNoticeHook = nullptr;
+
+void ShowLockNotice(const char* caption, const char* message) {
+  if (gNoticeHook != nullptr) {
+    gNoticeHook(caption, message);
+  } else {
+    RuntimeMessage(caption, message, kMbOk);
+  }
+}
+
+bool LockTaken(dbase::DBIResult rc) {
+  return rc == dbase::DBIERR_NONE || rc == dbase::DBIERR_ALREADYLOCKED;
+}
+
+// One try at the write lock of the current record; the record is read into the buffer.
+dbase::DBIResult TryLock(Table& table) {
+  table.result = dbase::DbiGetRecord(table.cursor, dbase::dbiWRITELOCK, table.recordBuffer.data(),
+                                     &table.recordProps);
+  if (LockTaken(table.result)) table.recordNumber = table.recordProps.iPhyRecNum;
+  return table.result;
+}
+
+}  // namespace
+
+void SetLockNoticeHook(LockNoticeHook hook) { gNoticeHook = hook; }
+
+std::string LockNoticeText(const Table& table, const char* recordText) {
+  std::string message = LoadStr(138);
+  message += TableFileTitle(&table);
+  message += LoadStr(2258);
+  message += recordText == nullptr ? "" : recordText;
+  message += LoadStr(55);
+  return message;
+}
+
+bool LockRecord(Table& table, const char* text, int retry) {
+  if (table.shareMode == dbase::dbiOPENEXCL) return true;
+  if (!table.isOpen || table.recordBuffer.empty()) {
+    table.result = dbase::DBIERR_INVALIDHNDL;
+    return false;
+  }
+  if (LockTaken(TryLock(table))) return true;
+
+  // Only a record held by another cursor or station is waited for; any other failure (no
+  // current record, a damaged file) would bring the notice back for ever.
+  std::string message;
+  while (table.result == dbase::DBIERR_LOCKED) {
+    if (text == nullptr) return false;
+    const std::uint32_t noted = table.recordNumber;
+    if (message.empty()) message = LockNoticeText(table, text);
+    const dbase::DBIResult kept = table.result;
+    SetTableCursor(LoadStr(537));
+    RuntimeBeep();
+    ShowLockNotice(LoadStr(127), message.c_str());
+    SetTableCursor("");
+    // The other station's latest version, so that its change is not overwritten.
+    if (noted > 0) table.GoTo(static_cast<long>(noted));
+    table.result = kept;
+    if (retry == 0) return false;
+    if (LockTaken(TryLock(table))) return true;
+  }
+  return false;
+}
+
+bool UnlockRecord(Table& table) {
+  if (table.shareMode == dbase::dbiOPENEXCL) return true;
+  table.result = dbase::DbiRelRecordLock(table.cursor, false);
+  return table.result == dbase::DBIERR_NONE || table.result == dbase::DBIERR_NOTLOCKED;
+}
