@@ -1,0 +1,72 @@
+#include "shell/about_box.h"
+
+#include "platform/gui/constants.h"
+#include "platform/gui/controls.h"
+#include "platform/gui/dialog_template.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#include "shell/utility_commands.h"
+
+namespace {
+
+// The layout of dialog 1301, kept with the dialog that uses it.
+const char* kTemplate1301 = R"dlg(DIALOG 1301
+CAPTION "A propos de ce progiciel"
+FONT 8 "MS Sans Serif"
+SIZE 220 118
+static 1200 "Nuv-MERLON ZEL+ pour Windows (32-64 bits)" 10 8 200 10 center
+static 1201 " - MultiUtilisateur" 10 24 200 10 center
+static 1203 "Version Windows: " 10 38 200 10 center
+static 1202 "Version BDE: " 10 52 200 10 center
+static 1204 "" 10 68 200 10 center
+static 1205 "" 10 80 200 10 center
+button 1 "Ok" 85 96 50 14 default,tabstop
+END
+)dlg";
+
+bool TemplateReady() {
+  static const bool ready = gui::DialogTemplates::Find(1301) != nullptr ||
+                            gui::DialogTemplates::Register(kTemplate1301);
+  return ready;
+}
+
+}  // namespace
+
+TDCetteVersion::TDCetteVersion(gui::Window* parent) : gui::Dialog(parent, (TemplateReady(), 1301)) {}
+
+const char* TDCetteVersion::WebSite() { return "https://merlon.example.org"; }
+const char* TDCetteVersion::SupportAddress() { return "support@merlon.example.org"; }
+
+std::string TDCetteVersion::VersionCodeText() {
+  // ProgramOptions 1-2 hold the two bytes of the system's version:
+  // 100 x first + second - 101.
+  int first = static_cast<unsigned char>(ProgramOption(1));
+  int second = static_cast<unsigned char>(ProgramOption(2));
+  return std::to_string(100 * first + second - 101);
+}
+
+void TDCetteVersion::SetupWindow() {
+  gui::Dialog::SetupWindow();
+  SetItemText(1201, std::string(LoadStr(34)) + GetItemText(1201));
+  SetItemText(1203, GetItemText(1203) + VersionCodeText());
+  std::string engine = Utilities().dbVersionText ? Utilities().dbVersionText() : std::string();
+  SetItemText(1202, GetItemText(1202) + engine);
+  SetItemText(1204, WebSite());
+  SetItemText(1205, SupportAddress());
+}
+
+void TDCetteVersion::EvLButtonDown(unsigned modKeys, gui::Point p) {
+  if (gui::Control* line = GetDlgItem(1204)) {
+    gui::Rect r = line->GetWindowRect();
+    if (p.x >= r.x && p.x < r.Right() && p.y >= r.y && p.y < r.Bottom()) {
+      LaunchReported({"xdg-open", WebSite()});
+      return;
+    }
+  }
+  gui::Dialog::EvLButtonDown(modKeys, p);
+}
+
+void CmAProposVersion() {
+  TDCetteVersion dialog(gui::Window::FromHandle(MainWindowHandle));
+  dialog.Execute();
+}

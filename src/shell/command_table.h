@@ -1,0 +1,50 @@
+// The main menu's command table: for every command of the main frame (menu
+// 1101, toolbar, accelerator table 1102) its handler, its enabler, the
+// access-rights function that guards it and whether dossier constant 056
+// ("Saisie IMPOSSIBLE") greys it. CMDIClient's response table is built from
+// it, and so is the text of menu resource 1101.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Which enabler a command uses.
+enum class EnablerKind {
+  None,                  // always enabled
+  SansDossier,           // CeSansDossier: idle
+  DossierSlotFree,       // CeOuvrirDossier
+  DossierOpen,           // CeDossierOuvert
+  TwoDossiers,           // CeChangerDossier
+  ChildActive,           // CeFenetres
+  PreviewReportsDiffer,  // CeEtatsParamVisu
+  DroitsAcces,           // CeDroitsAcces
+  DossierRecent1,        // CeDossierRecent1
+  SupprimerChoix,        // CeSupprimerChoix
+  GestionDossiers,       // CeGestionDossiers
+  Rights,                // rights enabler of the command's function (+ 056, + balance sheet)
+};
+
+struct CommandEntry {
+  unsigned first;       // command id (first of a range)
+  unsigned last;        // last id of the range (= first for one command)
+  const char* handler;  // handler name
+  const char* enabler;  // enabler name ("" when none)
+  EnablerKind kind;
+  int rights;           // access-rights function number, 0 when none
+  bool constant056;     // also greyed when dossier constant 056 begins with 'O'
+  bool balanceSheet;    // rights enabler goes on as CeBilan (functions 23-25)
+};
+
+// Every entry, in menu order.
+const std::vector<CommandEntry>& CommandTable();
+// Entry holding `id`, nullptr when the client's table has none.
+const CommandEntry* FindCommand(unsigned id);
+
+// Text of menu resource 1101 (UTF-8, in the window layer's menu format),
+// made from the string table's menu texts (command N + 1000).
+std::string MainMenuResourceText();
+
+// Number of fixed items of the File menu and the position (0-based) before
+// which the recent-dossier entries go.
+constexpr int kFileMenuFixedItems = 16;
+constexpr int kRecentInsertPosition = 14;

@@ -1,0 +1,248 @@
+#include "shell/toolbar.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "platform/gui/controlbar.h"
+#include "platform/gui/dc.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/statusbar.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/mdi_client.h"
+
+namespace {
+
+constexpr std::uint32_t kMaxToolbarEntries = kToolbarListWords - 1;
+constexpr std::uint32_t kFirstButtonId = 20001;
+
+std::uint32_t ListCount(const std::uint32_t* list) {
+  if (list == nullptr) return 0;
+  return std::min(list[0], kMaxToolbarEntries);
+}
+
+gui::Gadget* MakeGadget(std::uint32_t id) {
+  if (id < kFirstButtonId) return new gui::SeparatorGadget();
+  const int bitmap = static_cast<int>(id) + BitmapSizeOffset;
+  if (id % 2 == 1) {
+    // Odd ids: command buttons (20187-20199 included: the option buttons of
+    // the forms act as command buttons here).
+    return new gui::ButtonGadget(bitmap, id, gui::ButtonGadget::Type::Command, true,
+                                 gui::ButtonGadget::State::Up, false);
+  }
+  // Even ids: two-state buttons, disabled and up until their enabler speaks.
+  return new gui::ButtonGadget(bitmap, id, gui::ButtonGadget::Type::NonExclusive, false,
+                               gui::ButtonGadget::State::Up, false);
+}
+
+}  // namespace
+
+void BuildToolbar(const std::uint32_t* list, bool repaint) {
+  const std::uint32_t n = ListCount(list);
+  const std::uint32_t current = std::min(ToolbarCommandList[0], kMaxToolbarEntries);
+  if (n == current && std::equal(list ? list + 1 : nullptr, list ? list + 1 + n : nullptr,
+                                 ToolbarCommandList + 1)) {
+    return;
+  }
+  gui::ControlBar* bar = MainControlBar;
+  if (current != 0) {
+    for (std::uint32_t i = 1; i <= current; ++i) {
+      if (ToolbarGadgets[i] != nullptr && bar != nullptr) {
+        std::unique_ptr<gui::Gadget> gone(bar->Remove(ToolbarGadgets[i]));
+      }
+      ToolbarGadgets[i] = nullptr;
+      ToolbarCommandList[i] = 0;
+    }
+    if (bar != nullptr) {
+      if (repaint) bar->Invalidate(true);
+      bar->LayoutSession();
+    }
+    ToolbarCommandList[0] = 0;
+  }
+  if (n == 0) return;
+  gui::Gadget* previous = nullptr;
+  if (bar != nullptr && bar->GadgetCount() > 0) previous = bar->GadgetAt(bar->GadgetCount() - 1);
+  for (std::uint32_t i = 1; i <= n; ++i) {
+    gui::Gadget* gadget = bar != nullptr ? MakeGadget(list[i]) : nullptr;
+    if (gadget != nullptr) {
+      bar->Insert(gadget, previous);
+      previous = gadget;
+    }
+    ToolbarGadgets[i] = gadget;
+    ToolbarCommandList[i] = list[i];
+  }
+  if (bar != nullptr) bar->LayoutSession();
+  ToolbarCommandList[0] = n;
+}
+
+void BuildToolbar(const std::vector<std::uint32_t>& ids, bool repaint) {
+  std::uint32_t words[kToolbarListWords] = {};
+  const std::size_t n = std::min<std::size_t>(ids.size(), kMaxToolbarEntries);
+  words[0] = static_cast<std::uint32_t>(n);
+  std::copy(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(n), words + 1);
+  BuildToolbar(words, repaint);
+}
+
+bool ResetToolbarWhenNoChild() {
+  if (CommandWindow != nullptr && CommandWindow->GetActiveMDIChild() != nullptr) return true;
+  const std::uint32_t empty[1] = {0};
+  BuildToolbar(empty, true);
+  if (MessageBar != nullptr) MessageBar->SetText("");
+  return false;
+}
+
+std::string CommandTooltip(unsigned id) {
+  std::string hint = LoadStr(static_cast<int>(id));
+  std::size_t cut = hint.find('\n');
+  return cut == std::string::npos ? hint : hint.substr(cut + 1);
+}
+
+std::string CommandStatusText(unsigned id) {
+  std::string hint = LoadStr(static_cast<int>(id));
+  std::size_t cut = hint.find('\n');
+  return cut == std::string::npos ? hint : hint.substr(0, cut);
+}
+
+void InstallToolbarHints() {
+  gui::ControlBar::SetHintProvider([](unsigned id) { return CommandTooltip(id); });
+}
+
+std::vector<int> ToolbarGlyphIds() {
+  std::vector<int> ids;
+  for (int id = 20003; id <= 20199; id += 2) ids.push_back(id);
+  return ids;
+}
+
+int GlyphSize(int sizeOffset) {
+  switch (sizeOffset) {
+    case 0: return 16;
+    case 1000: return 20;
+    case 2000: return 24;
+    default: return 32;
+  }
+}
+
+// ---- Glyphs ---------------------------------------------------------------
+//
+// Every glyph is drawn on a 16-unit grid and scaled to its size: a rounded
+// tile in the colour of its family, with a white symbol. The PNG resources
+// (bitmaps/<id>.png) are made by DrawToolbarGlyph.
+
+namespace {
+
+using gui::Rgb;
+
+enum class Symbol {
+  Folder, Chart, Entry, Account, Journals, Ledger, Balance, Choice, Preview, Print, Quit, Save, Search,
+  SearchAgain, Cancel, Reactivate, Modify, Refresh, Return, Copy, CopyTable, Goto, Text, Next, Generic
+};
+
+struct GlyphDesign {
+  Symbol symbol;
+  gui::ColorRef tile;
+};
+
+GlyphDesign DesignOf(int id) {
+  const gui::ColorRef blue = Rgb(46, 94, 170), green = Rgb(44, 140, 84), amber = Rgb(206, 140, 30),
+                      red = Rgb(190, 52, 52), slate = Rgb(84, 96, 112), violet = Rgb(112, 76, 160);
+  switch (id) {
+    case 20003: return {Symbol::Folder, amber};
+    case 20005: return {Symbol::Chart, blue};
+    case 20007: return {Symbol::Entry, green};
+    case 20009: return {Symbol::Account, violet};
+    case 20011: return {Symbol::Journals, violet};
+    case 20013: return {Symbol::Ledger, violet};
+    case 20015: return {Symbol::Balance, violet};
+    case 20033: return {Symbol::Choice, slate};
+    case 20035: return {Symbol::Preview, slate};
+    case 20041: return {Symbol::Print, slate};
+    case 20023: return {Symbol::Quit, red};
+    case 20055: return {Symbol::Save, green};
+    case 20049: return {Symbol::Search, blue};
+    case 20051: return {Symbol::SearchAgain, blue};
+    case 20029: return {Symbol::Cancel, red};
+    case 20031: return {Symbol::Reactivate, green};
+    case 20047: return {Symbol::Modify, green};
+    case 20057:
+    case 20059: return {Symbol::Refresh, blue};
+    case 20061: return {Symbol::Return, amber};
+    case 20063: return {Symbol::Copy, slate};
+    case 20065: return {Symbol::CopyTable, slate};
+    case 20155: return {Symbol::Goto, amber};
+    case 20187: return {Symbol::Text, blue};
+    case 20091: return {Symbol::Next, blue};
+    default: {
+      static const gui::ColorRef palette[] = {blue, green, amber, slate, violet};
+      return {Symbol::Generic, palette[(id / 2) % 5]};
+    }
+  }
+}
+
+class GlyphPainter {
+ public:
+  GlyphPainter(gui::DC& dc, int size) : dc_(dc), size_(size) {}
+  int S(int units) const { return units * size_ / 16; }
+  void Pen(int width = 1) { dc_.SelectPen(gui::Pen::Solid(gui::colors::White, std::max(1, width * size_ / 16))); }
+  void Fill(bool solid) { dc_.SelectBrush(solid ? gui::Brush::Solid(gui::colors::White) : gui::Brush::Hollow()); }
+  void Rect(int l, int t, int r, int b, bool solid = false) { Fill(solid); dc_.Rectangle(S(l), S(t), S(r), S(b)); }
+  void Oval(int l, int t, int r, int b, bool solid = false) { Fill(solid); dc_.Ellipse(S(l), S(t), S(r), S(b)); }
+  void Line(int x1, int y1, int x2, int y2) { dc_.MoveTo(S(x1), S(y1)); dc_.LineTo(S(x2), S(y2)); }
+  void Poly(std::vector<gui::Point> pts, bool solid = true) {
+    for (auto& p : pts) p = gui::Point{S(p.x), S(p.y)};
+    Fill(solid);
+    dc_.Polygon(pts);
+  }
+
+ private:
+  gui::DC& dc_;
+  int size_;
+};
+
+void DrawSymbol(GlyphPainter& g, Symbol s) {
+  g.Pen(1);
+  switch (s) {
+    case Symbol::Folder: g.Poly({{3, 5}, {7, 5}, {8, 6}, {13, 6}, {13, 12}, {3, 12}}); break;
+    case Symbol::Chart: for (int y = 4; y <= 12; y += 2) g.Line(4, y, 12, y); break;
+    case Symbol::Entry: g.Rect(4, 3, 11, 13); g.Line(8, 11, 13, 5); break;
+    case Symbol::Account: g.Rect(4, 3, 12, 13); g.Line(8, 4, 8, 12); g.Line(5, 6, 11, 6); break;
+    case Symbol::Journals: g.Rect(5, 3, 12, 11); g.Rect(3, 5, 10, 13, true); break;
+    case Symbol::Ledger: g.Rect(4, 3, 12, 13); g.Line(6, 3, 6, 13); break;
+    case Symbol::Balance:
+      g.Line(8, 3, 8, 12); g.Line(4, 5, 12, 5); g.Line(5, 13, 11, 13);
+      g.Line(4, 5, 3, 9); g.Line(4, 5, 5, 9); g.Line(12, 5, 11, 9); g.Line(12, 5, 13, 9);
+      break;
+    case Symbol::Choice: g.Rect(4, 4, 12, 12); g.Line(5, 8, 7, 11); g.Line(7, 11, 11, 5); break;
+    case Symbol::Preview: g.Oval(3, 3, 10, 10); g.Pen(2); g.Line(9, 9, 13, 13); break;
+    case Symbol::Print: g.Rect(5, 3, 11, 7); g.Rect(3, 7, 13, 11, true); g.Rect(5, 10, 11, 13); break;
+    case Symbol::Quit: g.Pen(2); g.Line(4, 4, 12, 12); g.Line(12, 4, 4, 12); break;
+    case Symbol::Save: g.Rect(3, 3, 13, 13); g.Rect(5, 3, 11, 7, true); g.Rect(5, 9, 11, 13); break;
+    case Symbol::Search: g.Oval(3, 3, 10, 10); g.Pen(2); g.Line(9, 9, 13, 13); break;
+    case Symbol::SearchAgain: g.Oval(2, 2, 8, 8); g.Line(7, 7, 10, 10); g.Poly({{10, 9}, {14, 12}, {10, 15}}); break;
+    case Symbol::Cancel: g.Oval(3, 3, 13, 13); g.Line(5, 11, 11, 5); break;
+    case Symbol::Reactivate: g.Oval(3, 3, 13, 13); g.Poly({{9, 1}, {13, 3}, {9, 6}}); break;
+    case Symbol::Modify: g.Pen(2); g.Line(4, 12, 12, 4); g.Poly({{3, 13}, {4, 10}, {6, 12}}); break;
+    case Symbol::Refresh: g.Oval(3, 3, 13, 13); g.Poly({{11, 1}, {14, 5}, {9, 5}}); break;
+    case Symbol::Return: g.Poly({{3, 8}, {8, 3}, {8, 6}, {13, 6}, {13, 10}, {8, 10}, {8, 13}}); break;
+    case Symbol::Copy: g.Rect(3, 3, 10, 10); g.Rect(6, 6, 13, 13, true); break;
+    case Symbol::CopyTable:
+      g.Rect(3, 3, 13, 13); g.Line(3, 6, 13, 6); g.Line(3, 9, 13, 9); g.Line(8, 3, 8, 13); break;
+    case Symbol::Goto: g.Poly({{13, 8}, {8, 3}, {8, 6}, {3, 6}, {3, 10}, {8, 10}, {8, 13}}); break;
+    case Symbol::Text: for (int y = 4; y <= 12; y += 2) g.Line(4, y, y == 12 ? 9 : 12, y); break;
+    case Symbol::Next: g.Poly({{8, 13}, {3, 8}, {6, 8}, {6, 3}, {10, 3}, {10, 8}, {13, 8}}); break;
+    case Symbol::Generic: g.Oval(5, 5, 11, 11, true); break;
+  }
+}
+
+}  // namespace
+
+gui::Bitmap DrawToolbarGlyph(int baseId, int size) {
+  gui::MemoryDC dc(size, size, Rgb(236, 236, 236));
+  GlyphDesign design = DesignOf(baseId);
+  dc.SelectPen(gui::Pen::None());
+  dc.SelectBrush(gui::Brush::Solid(design.tile));
+  const int r = std::max(2, size / 4);
+  dc.RoundRect(0, 0, size, size, r, r);
+  GlyphPainter painter(dc, size);
+  DrawSymbol(painter, design.symbol);
+  return dc.GetBitmap();
+}

@@ -1,0 +1,38 @@
+// The window part of the toolbar: each active list or form installs its
+// command list behind the ten permanent buttons; the shell empties it when
+// no child is active. Glyphs come in four sizes (BitmapSizeOffset).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/gui/bitmap.h"
+
+// Installs a command list (word 0 the count n, at most 19; words 1-n the
+// command ids; an id below 20001 is a separator) after the permanent
+// buttons. Installing the list already shown does nothing. A null list is
+// the empty list.
+void BuildToolbar(const std::uint32_t* list, bool repaint);
+void BuildToolbar(const std::vector<std::uint32_t>& ids, bool repaint);
+
+// True when an MDI child is active; otherwise installs the empty list,
+// clears the message bar and answers false.
+bool ResetToolbarWhenNoChild();
+
+// Tooltip of a command: the part of its hint (string N) after the line
+// break, or the whole hint when it has none.
+std::string CommandTooltip(unsigned id);
+// Status text of a command: the hint's part before the line break.
+std::string CommandStatusText(unsigned id);
+// Gives the control bar the tooltips of the string table.
+void InstallToolbarHints();
+
+// Base ids of every toolbar glyph (odd ids 20003-20199 and the permanent
+// buttons' bitmaps); each exists at id, id + 1000, id + 2000, id + 3000.
+std::vector<int> ToolbarGlyphIds();
+// Edge in pixels of the glyphs of a size offset (0, 1000, 2000, 3000).
+int GlyphSize(int sizeOffset);
+// Draws the glyph of a base id at `size` pixels (the bitmap resources are
+// made with it).
+gui::Bitmap DrawToolbarGlyph(int baseId, int size);

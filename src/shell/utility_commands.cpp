@@ -1,0 +1,229 @@
+#include "shell/utility_commands.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/filedialog.h"
+#include "platform/gui/keyboard.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/menu.h"
+#include "platform/gui/messagebox.h"
+#include "platform/gui/printer.h"
+#include "platform/system/files.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/command_table.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+namespace {
+
+ProcessLauncher& Launcher() {
+  static ProcessLauncher launcher;
+  return launcher;
+}
+
+gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
+
+std::string ProgramTitle() { return LoadStr(127); }
+
+bool FileExists(const std::string& path) { return !path.empty() && platform::FileExists(path); }
+
+// Opens a file with the desktop's handler (help viewer, text editor).
+bool OpenWithDesktop(const std::string& path) { return LaunchReported({"xdg-open", path}); }
+
+std::string RecentCode(const std::string& entry) {
+  std::string code = entry.substr(0, std::min<std::size_t>(5, entry.size()));
+  while (!code.empty() && code.back() == ' ') code.pop_back();
+  return code;
+}
+
+}  // namespace
+
+UtilityServices& Utilities() {
+  static UtilityServices services;
+  return services;
+}
+
+void SetProcessLauncher(ProcessLauncher launcher) { Launcher() = std::move(launcher); }
+
+bool LaunchReported(const std::vector<std::string>& argv, const platform::LaunchOptions& options) {
+  if (argv.empty()) return false;
+  platform::LaunchResult r = Launcher() ? Launcher()(argv, options) : platform::LaunchProcess(argv, options);
+  if (r.launched) return true;
+  gui::MessageBeep(0);
+  std::string text = std::string(LoadStr(19993)) + argv[0] + "\n\n" + std::strerror(r.error ? r.error : ENOENT) +
+                     "\n\n\n";
+  gui::MessageBox(Owner(), text, LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  return false;
+}
+
+void InstallShellCommands() {
+  Services().rebuildRecentDossiersMenu = [] { RebuildRecentDossiersMenu(); };
+  InstallRegistryWindowHooks();
+  InstallToolbarHints();
+}
+
+std::vector<std::string> TerminalCommand() {
+  const char* terminal = std::getenv("TERMINAL");
+  if (terminal != nullptr && *terminal != '\0') return {terminal};
+  return {"x-terminal-emulator"};
+}
+
+void CmAide() {
+  // The HTML help first, then the old help file, each with the desktop's
+  // viewer; with neither file present nothing happens.
+  for (const char* name : {"CAideNuv.chm", "CAideNuv.hlp"}) {
+    std::string path = ProgramFilePath(name);
+    if (FileExists(path)) {
+      OpenWithDesktop(path);
+      return;
+    }
+  }
+}
+
+void CmChoixEtat() { SetProgramOption(12, ProgramOption(12) == 'O' ? 'N' : 'O'); }
+
+void CmFenetresPleinEcran() {
+  if (ProgramOption(3) == 'O') {
+    if (MainMenuHandle != nullptr) MainMenuHandle->CheckItem(20801, false);
+    SetProgramOption(3, 'N');
+  } else {
+    if (MainMenuHandle != nullptr) MainMenuHandle->CheckItem(20801, true);
+    SetProgramOption(3, 'O');
+    gui::SendCommand(MainWindowHandle, 20802);
+  }
+}
+
+void CmAgrandirFenetre() {
+  if (CommandWindow == nullptr) return;
+  gui::MDIChild* child = CommandWindow->GetActiveMDIChild();
+  if (child == nullptr) return;
+  gui::Rect client = CommandWindow->GetClientRect();
+  child->MoveWindow(gui::Rect{0, 0, client.w, client.h});
+  child->Invalidate(true);
+}
+
+void CmCommandesMsDos() {
+  if (!HandlerPrologue()) return;
+  if (CommandWindow == nullptr || !CommandWindow->CloseChildren()) return;
+  if (Services().closeAllTables) Services().closeAllTables();
+  bool exclusive = false;
+  if (DossierIsCurrent()) {
+    const auto& take = Utilities().openDossierExclusive;
+    if (take && !take()) return;  // its own message was shown
+    exclusive = true;
+    DossierState = '1';
+  }
+  platform::LaunchOptions options;
+  options.workingDirectory = DossierIsCurrent() && !DossierFolder.empty() ? DossierFolder : ProgramFolder;
+  bool started = LaunchReported(TerminalCommand(), options);
+  if (!exclusive) return;
+  // The dossier stays held until the user says the terminal is closed; a
+  // terminal that did not start has nothing to wait for.
+  while (started && gui::MessageBox(Owner(), LoadStr(19991), LoadStr(52),
+                                    gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES) {
+    gui::MessageBeep(0);
+  }
+  if (Utilities().releaseDossierExclusive) Utilities().releaseDossierExclusive();
+  DossierState = '2';
+}
+
+void CmConfigurerImprimante() {
+  static std::unique_ptr<gui::PrinterDC> printer;
+  if (!printer) printer = std::make_unique<gui::PrinterDC>();
+  if (!printer || printer->Printer() == nullptr) {
+    gui::MessageBeep(0);
+    return;
+  }
+  std::string caption;
+  for (char c : std::string(LoadStr(21207))) {
+    if (c != '&') caption += c;
+  }
+  gui::PrintSetupDialog(Owner(), *printer->Printer(), caption);
+}
+
+void CmDossierRecent(int k) {
+  if (k < 1 || k > kRecentDossierCount) return;
+  if (k == 1 && DossierIsCurrent()) return;
+  if (!HandlerPrologue()) return;
+  if (IsBlank(RecentDossiers[k - 1])) return;
+  const auto& open = Utilities().openRecentDossier;
+  if (!open) {
+    NotAvailableYet(20220 + static_cast<unsigned>(k));
+    return;
+  }
+  open(k);
+}
+
+void CmSupprimerChoix() {
+  gui::MessageBeep(0);
+  int answer = gui::MessageBox(Owner(), LoadStr(19994), ProgramTitle(),
+                               gui::MB_YESNOCANCEL | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON3);
+  if (answer == gui::IDYES) {
+    for (int i = 1; i < kRecentDossierCount; ++i) RecentDossiers[i].clear();
+  } else if (answer == gui::IDNO) {
+    for (int i = kRecentDossierCount - 1; i >= 1; --i) {
+      if (!IsBlank(RecentDossiers[i])) {
+        RecentDossiers[i].clear();
+        break;
+      }
+    }
+  } else {
+    return;
+  }
+  RebuildRecentDossiersMenu();
+}
+
+void RebuildRecentDossiersMenu() {
+  if (MainMenuHandle == nullptr) return;
+  gui::Menu* file = MainMenuHandle->GetSubMenu(0);
+  if (file == nullptr) return;
+  while (file->GetItemCount() > kFileMenuFixedItems) {
+    if (!file->DeleteItem(kRecentInsertPosition)) break;
+  }
+  for (int k = 1; k <= kRecentDossierCount; ++k) {
+    const std::string& entry = RecentDossiers[k - 1];
+    if (IsBlank(entry)) break;
+    if (k == 1) file->InsertSeparator(kRecentInsertPosition);
+    std::string text = "&" + std::to_string(k) + " " + RecentCode(entry) + LoadStr(60) +
+                       (entry.size() > 5 ? entry.substr(5) : std::string());
+    file->InsertItem(kRecentInsertPosition + k, 20220 + static_cast<unsigned>(k), text);
+  }
+}
+
+void CmCompleterIni() {
+  if (!HandlerPrologue()) return;
+  const bool dossier = DossierIsCurrent();
+  const std::string dossierIni = dossier ? DossierIniPath() : std::string();
+  const bool ctrl = gui::GetKeyState(gui::VK_CONTROL) < 0;
+  const bool shift = gui::GetKeyState(gui::VK_SHIFT) < 0;
+  bool dossierFiles = shift || !ctrl;
+  bool programIni = ctrl || !shift;
+  if (!ctrl && !shift) {
+    // The program ends first, so that the files are edited while it is not running.
+    if (CommandWindow == nullptr || !CommandWindow->CloseChildren()) return;
+    if (Services().closeAllTables) Services().closeAllTables();
+    CommandWindow->CmQuitter();
+  }
+  if (dossierFiles && dossier) {
+    std::string log = LogPath(".txt");
+    if (!log.empty()) OpenWithDesktop(log);
+    if (!dossierIni.empty()) OpenWithDesktop(dossierIni);
+  }
+  if (programIni) OpenWithDesktop(IniPath());
+}
+
+void CmConfigurerBde() {
+  if (!HandlerPrologue()) return;
+  // The program's own dBASE engine has no administrator and no settings.
+  gui::MessageBox(Owner(), LoadStr(19992), ProgramTitle(), gui::MB_OK | gui::MB_ICONINFORMATION);
+}

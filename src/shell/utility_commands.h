@@ -1,0 +1,52 @@
+// The main-menu commands the shell handles itself: help, the report-choice
+// toggle, the window commands, printer set-up, the recent dossiers of the
+// File menu, the INI files in the text editor and the engine notice.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/system/process.h"
+
+// Services of the dossier handling and the table layer that these commands
+// use; an empty function means "not available" (default written beside).
+struct UtilityServices {
+  std::function<bool()> openDossierExclusive;     // takes the open dossier alone (empty: true)
+  std::function<void()> releaseDossierExclusive;  // shares it again (empty: nothing)
+  // Sets UseStoredWorkingDate and opens recent dossier k (1-9) (empty: the
+  // not-available message).
+  std::function<void(int k)> openRecentDossier;
+  std::function<std::string()> dbVersionText;     // engine version (empty: "")
+};
+UtilityServices& Utilities();
+
+// Starts an external program from an argument vector. Tests replace it;
+// an empty function restores the real launcher.
+using ProcessLauncher =
+    std::function<platform::LaunchResult(const std::vector<std::string>& argv, const platform::LaunchOptions&)>;
+void SetProcessLauncher(ProcessLauncher launcher);
+// Starts the program; a failed start is reported in a message box naming
+// the program and the reason. True when it started.
+bool LaunchReported(const std::vector<std::string>& argv, const platform::LaunchOptions& options = {});
+
+// Fills the hooks of the shell that the client and the runtime call (recent
+// menu rebuild, registry window actions, toolbar tooltips). Safe to repeat.
+void InstallShellCommands();
+
+void CmAide();                  // 20951
+void CmChoixEtat();             // 20033
+void CmFenetresPleinEcran();    // 20801
+void CmAgrandirFenetre();       // 20802
+void CmCommandesMsDos();        // 20803
+void CmConfigurerImprimante();  // 20207
+void CmDossierRecent(int k);    // 20220 + k, k 1-9
+void CmSupprimerChoix();        // 20210
+void CmCompleterIni();          // 20702
+void CmConfigurerBde();         // 20703
+
+// Recent dossiers of the File menu (positions 14 and on) from RecentDossiers.
+void RebuildRecentDossiersMenu();
+
+// Terminal program: $TERMINAL when set, else x-terminal-emulator.
+std::vector<std::string> TerminalCommand();
