@@ -1,0 +1,392 @@
+// The table object: opening, walking in natural and tag order, seeking, fields, appends,
+// soft deletion and the programming-error boxes.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "data/error_report.h"
+#include "table_test_util.h"
+
+using namespace table_test;
+
+namespace {
+
+// CODE C6, NAME C12, KIND C1, AMOUNT N5.2, NOTE M, with three tags.
+const TableStructure& Small() {
+  static const TableStructure s{TableKind::Unknown,
+                                "T*",
+                                {{"CODE", 'C', 6, 0}, {"NAME", 'C', 12, 0}, {"KIND", 'C', 1, 0},
+                                 {"AMOUNT", 'N', 5, 2}, {"NOTE", 'M', 10, 0}},
+                                {{"TCODE", "CODE", "", {1}, 0},
+                                 {"TNAME", "UPPER(NAME)", "", {2}, 0},
+                                 {"TLIVE", "KIND+CODE", "KIND#'X'", {3, 1}, 0}}};
+  return s;
+}
+
+class TableOps : public TableTest {
+ protected:
+  void SetUp() override {
+    TableTest::SetUp();
+    Create(Small(), Path("SMALL"));
+    t = TableCXX;
+    ASSERT_TRUE(t->OpenTable(Path("small"), ""));
+    // Natural order 1..4.
+    Add(*t, {"C3", "delta", "W"});
+    Add(*t, {"A1", "alpha", "X"});
+    Add(*t, {"B2", "Charlie", "Y"});
+    Add(*t, {"D4", "bravo", "Y"});
+    Boxes().clear();
+    Beeps() = 0;
+  }
+  Table* t = nullptr;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- opening
+
+TEST_F(TableTest, OpenKeepsFolderCaseAndLowersTheFileName) {
+  std::filesystem::create_directories(Path("Dossiers/Demo"));
+  Create(Small(), Path("Dossiers/Demo/C20DEMO"));  // upper-case file, as copied from elsewhere
+  struct Case {
+    std::string given;
+    std::string tag;
+  };
+  const Case cases[] = {{"Dossiers/Demo/C20DEMO", ""},
+                        {"Dossiers/Demo/C20DEMO.DBF", "tcode"},
+                        {"Dossiers/Demo/c20demo.dbf", "TNAME"}};
+  for (const Case& c : cases) {
+    Table& t = *TableC20;
+    ASSERT_TRUE(t.OpenTable(Path(c.given), c.tag)) << c.given << " " << t.result;
+    EXPECT_EQ(t.tablePath, Path("Dossiers/Demo/c20demo.dbf"));
+    EXPECT_EQ(t.indexPath, c.tag.empty() ? "" : Path("Dossiers/Demo/c20demo.mdx"));
+    EXPECT_EQ(t.tag, std::string(Upper(c.tag.c_str())));
+    EXPECT_EQ(t.FieldCount(), 5);
+    t.CloseTable(true);
+  }
+  // Another folder case is another folder.
+  EXPECT_FALSE(TableC20->OpenTable(Path("dossiers/demo/c20demo"), ""));
+  EXPECT_TRUE(Boxes().empty()) << "a failed opening shows nothing";
+}
+
+TEST_F(TableOps, ReopeningTheSameTableOnlySwitchesTheOrder) {
+  dbase::hDBICur cursor = t->cursor;
+  ASSERT_TRUE(t->OpenTable(Path("SMALL.dbf"), ""));
+  EXPECT_EQ(t->cursor, cursor);
+  ASSERT_TRUE(t->OpenTable(Path("small"), "tname"));
+  EXPECT_EQ(t->cursor, cursor) << "only the order changes";
+  EXPECT_EQ(t->tag, "TNAME");
+  ASSERT_TRUE(t->OpenTable(Path("small"), ""));
+  EXPECT_EQ(t->cursor, cursor);
+  EXPECT_EQ(t->tag, "");
+  EXPECT_EQ(Walk(*t, ""), (std::vector<std::string>{"1:C3", "2:A1", "3:B2", "4:D4"}));
+  // After a close the same path opens again for real.
+  ASSERT_TRUE(t->CloseTable(true));
+  ASSERT_TRUE(t->OpenTable(Path("small"), ""));
+  EXPECT_EQ(t->isOpen, 1);
+  EXPECT_EQ(t->recordNumber, 1u);
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TableTest, EmptyTableAndClosingStates) {
+  Create(Small(), Path("empty"));
+  Table& t = *TableC30;
+  t.shareMode = 1;
+  t.openMode = 0;
+  ASSERT_TRUE(t.OpenTable(Path("empty"), "TCODE"));
+  EXPECT_EQ(t.eof, 1);
+  EXPECT_EQ(t.recordNumber, 0u);
+  EXPECT_EQ(t.cursorProps.eShareMode, dbase::dbiOPENEXCL);
+  EXPECT_FALSE(t.GoTop(""));
+  EXPECT_EQ(t.bof + t.eof, 2);
+
+  ASSERT_TRUE(t.CloseTable(false));
+  EXPECT_EQ(t.shareMode, 1u) << "modes stay without reset";
+  EXPECT_TRUE(t.CloseTable(true)) << "closing a closed table";
+  EXPECT_EQ(t.shareMode, 0u);
+  EXPECT_EQ(t.bof + t.eof, 2);
+  EXPECT_EQ(t.cursor, nullptr);
+
+  // CloseAllTables closes the dossier tables and leaves the lock table open.
+  ASSERT_TRUE(DossierLockTable->OpenTable(Path("empty"), ""));
+  ASSERT_TRUE(TableC50->OpenTable(Path("empty"), ""));
+  TableC50->shareMode = 1;
+  CloseAllTables();
+  EXPECT_EQ(DossierLockTable->isOpen, 1);
+  EXPECT_EQ(TableC50->isOpen, 0);
+  EXPECT_EQ(TableC50->shareMode, 0u);
+}
+
+// ---------------------------------------------------------------- walking and seeking
+
+TEST_F(TableOps, WalksInNaturalAndTagOrder) {
+  struct Case {
+    const char* tag;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {"", {"1:C3", "2:A1", "3:B2", "4:D4"}},
+      {"TCODE", {"2:A1", "3:B2", "1:C3", "4:D4"}},
+      {"tname", {"2:A1", "4:D4", "3:B2", "1:C3"}},  // UPPER(NAME): alpha, bravo, Charlie, delta
+      {"TLIVE", {"1:C3", "3:B2", "4:D4"}},          // KIND+CODE for KIND # "X"
+  };
+  for (const Case& c : cases) EXPECT_EQ(Walk(*t, c.tag), c.expected) << c.tag;
+
+  ASSERT_TRUE(t->GoBottom("TCODE"));
+  EXPECT_EQ(t->recordNumber, 4u);
+  EXPECT_FALSE(t->Skip(1));
+  EXPECT_EQ(t->eof, 1);
+  EXPECT_EQ(t->recordNumber, 0u);
+  ASSERT_TRUE(t->GoTop("TCODE"));
+  EXPECT_FALSE(t->Skip(0));
+  EXPECT_EQ(t->recordNumber, 2u) << "Skip(0) does not move";
+  EXPECT_TRUE(t->Skip(2));
+  EXPECT_EQ(t->recordNumber, 1u);
+  EXPECT_FALSE(t->Skip(-3));
+  EXPECT_EQ(t->bof, 1);
+  EXPECT_TRUE(t->Skip(1)) << "forward again from before the first record";
+  EXPECT_EQ(t->recordNumber, 2u);
+  EXPECT_FALSE(t->GoTop("NOSUCH"));
+  EXPECT_EQ(t->bof + t->eof, 2);
+}
+
+TEST_F(TableOps, SeeksTheFirstRecordOfAKeyPrefix) {
+  struct Case {
+    const char* tag;
+    const char* k1;
+    const char* k2;
+    bool found;
+    std::uint32_t recno;
+  };
+  const Case cases[] = {
+      {"TCODE", "B", "", true, 3},    {"TCODE", "B2", "", true, 3}, {"TCODE", "Z", "", false, 0},
+      {"TNAME", "CH", "", true, 3},   {"TLIVE", "Y", "D", true, 4}, {"TLIVE", "X", "", false, 0},
+      {"tcode", "C", "3", true, 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(t->Seek(c.tag, c.k1, c.k2), c.found) << c.tag << " " << c.k1 << c.k2;
+    EXPECT_EQ(t->recordNumber, c.recno) << c.tag << " " << c.k1 << c.k2;
+    EXPECT_EQ(t->bof + t->eof, c.found ? 0 : 2);
+  }
+  ASSERT_TRUE(t->GoTo(2));
+  EXPECT_TRUE(t->Seek("TCODE", "", "", "", ""));
+  EXPECT_EQ(t->recordNumber, 2u) << "an empty key does not move";
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TableOps, MatchKeyTellsWhetherAWalkStaysInItsRange) {
+  ASSERT_TRUE(t->Seek("TCODE", "B2"));
+  struct Case {
+    const char* key;
+    int length;
+    int f1, f2;
+    char expected;
+  };
+  const Case cases[] = {
+      {"B2", 2, 1, 0, 'O'},   {"B", 1, 1, 0, 'O'},          {"C", 1, 1, 0, '#'},
+      {"B2", 0, 1, 0, '?'},   {"B2    Charl", 11, 1, 2, 'O'}, {"B2    Charx", 11, 1, 2, '#'},
+      {"YB2", 3, 3, 1, 'O'},
+  };
+  for (const Case& c : cases) EXPECT_EQ(t->MatchKey(c.key, c.length, c.f1, c.f2), c.expected) << c.key;
+  ASSERT_TRUE(t->DeleteRecord("", 1));
+  EXPECT_EQ(t->MatchKey("B2", 2, 1), 'o');
+  t->GoBottom("");
+  t->Skip(1);
+  EXPECT_EQ(t->MatchKey("B2", 2, 1), 'E');
+}
+
+TEST_F(TableOps, SkipActiveAndLocatePassDeletedRecords) {
+  ASSERT_TRUE(t->GoTo(2));
+  ASSERT_TRUE(t->DeleteRecord("", 1));
+  ASSERT_TRUE(t->GoTop(""));
+  EXPECT_TRUE(t->SkipActive(true));
+  EXPECT_EQ(t->recordNumber, 3u) << "record 2 is deleted";
+
+  struct Case {
+    const char* text;
+    bool found;
+    std::uint32_t recno;
+  };
+  // Kinds W, X (deleted), Y, Y from record 1.
+  const Case cases[] = {{"XY", true, 3}, {"W", true, 1}, {"X", false, 0}, {"", false, 0}, {"Q", false, 0}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(t->GoTop(""));
+    EXPECT_EQ(t->LocateText(3, c.text, false), c.found) << c.text;
+    EXPECT_EQ(t->recordNumber, c.recno) << c.text;
+  }
+  ASSERT_TRUE(t->GoTop(""));
+  EXPECT_TRUE(t->LocateText(3, "Y", true));
+  EXPECT_EQ(t->recordNumber, 3u);
+  EXPECT_TRUE(t->LocateText(3, "Y", true));
+  EXPECT_EQ(t->recordNumber, 4u);
+
+  ASSERT_TRUE(t->GoTop(""));
+  EXPECT_TRUE(t->LocateKeyPrefix("D4    bra"));
+  EXPECT_EQ(t->recordNumber, 4u);
+  ASSERT_TRUE(t->GoTop(""));
+  EXPECT_FALSE(t->LocateKeyPrefix("A1")) << "record 2 is deleted";
+  EXPECT_EQ(t->eof, 1);
+}
+
+// ---------------------------------------------------------------- fields and records
+
+TEST_F(TableOps, FieldsReadPaddedAndNumbersFormatted) {
+  ASSERT_TRUE(t->GoTo(3));
+  EXPECT_STREQ(t->GetField(1), "B2    ");
+  EXPECT_STREQ(t->GetField(2), "Charlie     ");
+  EXPECT_TRUE(t->PutFieldNum(4, 12.5));
+  EXPECT_STREQ(t->GetField(4), "12.50");
+  EXPECT_DOUBLE_EQ(t->GetFieldNum(4), 12.5);
+  EXPECT_TRUE(t->PutField(4, "3.456"));
+  EXPECT_STREQ(t->GetField(4), " 3.46");
+  EXPECT_FALSE(t->PutFieldNum(4, 1234.5)) << "does not fit N5.2";
+  EXPECT_EQ(t->result, dbase::DBIERR_MINVALERR);
+  EXPECT_TRUE(t->PutFieldPart(2, 3, 2, "XY"));
+  EXPECT_STREQ(t->GetField(2), "ChXYlie     ");
+  EXPECT_STREQ(t->RecordToText(2), "ChXYlie     B2    ");
+  EXPECT_STREQ(t->FieldName(2), "NAME");
+  EXPECT_EQ(t->FieldPos("name"), 2);
+  EXPECT_EQ(t->FieldPos("AMOUNT    x"), 4) << "the first 10 characters";
+  EXPECT_EQ(t->FieldPos("NOPE"), 0);
+  EXPECT_EQ(std::string() + t->FieldType(1) + t->FieldType(4) + t->FieldType(5) + t->FieldType(6), "CNMU");
+  EXPECT_EQ(t->FieldWidth(4), 5);
+  EXPECT_EQ(t->FieldDecimals(4), 2);
+
+  // Another cursor sees the writes at once.
+  ASSERT_TRUE(TableC10->OpenTable(Path("small"), "TCODE"));
+  ASSERT_TRUE(TableC10->Seek("", "B2"));
+  EXPECT_STREQ(TableC10->GetField(2), "ChXYlie     ");
+  EXPECT_STREQ(TableC10->GetField(4), " 3.46");
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TableOps, NumberWiderThanItsFieldReadsAsAsterisks) {
+  // A value written by another program without its decimals: 12345 in N5.2.
+  t->CloseTable(true);
+  const long offset = Small().HeaderLength() + 1 + 6 + 12 + 1;  // record 1, AMOUNT
+  int fd = ::open(Path("SMALL.dbf").c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::pwrite(fd, "12345", 5, offset), 5);
+  ::close(fd);
+  ASSERT_TRUE(t->OpenTable(Path("small"), ""));
+  EXPECT_STREQ(t->GetField(4), "*****");
+  EXPECT_DOUBLE_EQ(t->GetFieldNum(4), 12345.0);
+}
+
+TEST_F(TableOps, FieldRingKeepsAResultForFifteenFurtherReads) {
+  ASSERT_TRUE(t->GoTo(1));
+  const char* first = t->GetField(1);
+  for (int i = 0; i < 15; ++i) t->GetField(2);
+  EXPECT_STREQ(first, "C3    ");
+  t->GetField(2);
+  EXPECT_STREQ(first, "delta       ") << "the sixteenth read reuses the slot";
+}
+
+TEST_F(TableOps, AppendModifyDeleteRecall) {
+  ASSERT_TRUE(t->GoTo(1));
+  ASSERT_TRUE(t->AppendBlank());
+  EXPECT_TRUE(AppendInProgress);
+  EXPECT_EQ(t->appending, 1);
+  ASSERT_TRUE(t->PutField(1, "E5"));
+  // While appending nothing is written to the current record.
+  ASSERT_TRUE(TableC10->OpenTable(Path("small"), ""));
+  EXPECT_EQ(TableC10->RecCount(), 4u);
+  ASSERT_TRUE(t->InsertRecord());
+  EXPECT_FALSE(AppendInProgress);
+  EXPECT_EQ(t->recordNumber, 5u);
+  EXPECT_EQ(TableC10->RecCount(), 5u);
+  ASSERT_TRUE(TableC10->GoTo(1));
+  EXPECT_STREQ(TableC10->GetField(1), "C3    ");
+
+  ASSERT_TRUE(t->GoTo(5));
+  EXPECT_FALSE(t->RecallRecord("", 1)) << "a live record";
+  ASSERT_TRUE(t->DeleteRecord("", 1));
+  EXPECT_EQ(t->recordBuffer[0], '*');
+  EXPECT_TRUE(t->IsDeleted());
+  EXPECT_FALSE(t->DeleteRecord("", 1)) << "already deleted";
+  ASSERT_TRUE(TableC10->GoTo(5));
+  EXPECT_TRUE(TableC10->IsDeleted()) << "soft-deleted records stay visible";
+  EXPECT_EQ(Walk(*t, "TCODE").size(), 5u);
+  ASSERT_TRUE(t->GoTo(5));
+  ASSERT_TRUE(t->RecallRecord("", 1));
+  EXPECT_EQ(t->recordBuffer[0], ' ');
+  EXPECT_FALSE(t->IsDeleted());
+  EXPECT_TRUE(t->Commit());
+
+  // Pack on an exclusive table removes deleted records.
+  ASSERT_TRUE(t->GoTo(2));
+  ASSERT_TRUE(t->DeleteRecord("", 1));
+  TableC10->CloseTable(true);
+  t->CloseTable(true);
+  t->shareMode = 1;
+  ASSERT_TRUE(t->OpenTable(Path("small"), "TCODE"));
+  EXPECT_TRUE(t->Pack());
+  EXPECT_EQ(Walk(*t, "TCODE"), (std::vector<std::string>{"2:B2", "1:C3", "3:D4", "4:E5"}));
+  EXPECT_TRUE(t->Zap());
+  EXPECT_EQ(t->RecCount(), 0u);
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TableOps, ProgrammingErrorsShowTheirNumberAndChangeNothing) {
+  ASSERT_TRUE(t->GoTo(3));
+  const std::vector<std::uint8_t> before = t->recordBuffer;
+  struct Case {
+    const char* what;
+    std::function<void()> call;
+    const char* caption;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"GoTo 0", [&] { EXPECT_FALSE(t->GoTo(0)); }, "10500", "000000"},
+      {"GetField memo", [&] { EXPECT_STREQ(t->GetField(5), ""); }, "11500", "NOTE"},
+      {"PutField memo", [&] { EXPECT_FALSE(t->PutField(5, "x")); }, "11600", "NOTE"},
+      {"GetFieldNum text", [&] { EXPECT_EQ(t->GetFieldNum(1), 0); }, "11700", "CODE"},
+      {"PutFieldNum text", [&] { EXPECT_FALSE(t->PutFieldNum(1, 1)); }, "11800", "CODE"},
+      {"GetMemo text", [&] { EXPECT_STREQ(t->GetMemo(1), ""); }, "11900", "CODE"},
+      {"PutMemo null", [&] { EXPECT_FALSE(t->PutMemo(5, nullptr)); }, " 2001", ""},
+      {"PutMemo text", [&] { EXPECT_FALSE(t->PutMemo(1, "x")); }, " 2002", "CODE"},
+      {"FieldName 0", [&] { EXPECT_STREQ(t->FieldName(0), ""); }, "12900", "  0"},
+      {"FieldName 9", [&] { EXPECT_STREQ(t->FieldName(9), ""); }, "12901", "  9"},
+      {"FieldType 0", [&] { EXPECT_EQ(t->FieldType(0), 'U'); }, "12902", "  0"},
+      {"FieldWidth 0", [&] { EXPECT_EQ(t->FieldWidth(0), 0); }, "12903", "  0"},
+      {"FieldDecimals 0", [&] { EXPECT_EQ(t->FieldDecimals(0), 0); }, "12904", "  0"},
+      {"CopyTable shared", [&] { EXPECT_FALSE(t->CopyTable(Path("copy").c_str())); }, "13200",
+       nullptr},
+      {"Seek closed", [&] { EXPECT_FALSE(TableC70->Seek("C70CODE", "x")); }, "12400", "C70CODE"},
+  };
+  for (const Case& c : cases) {
+    Boxes().clear();
+    Beeps() = 0;
+    c.call();
+    ASSERT_EQ(Boxes().size(), 1u) << c.what;
+    EXPECT_EQ(Boxes()[0].caption, c.caption) << c.what;
+    EXPECT_EQ(Boxes()[0].text, c.text != nullptr ? c.text : Path("copy")) << c.what;
+    EXPECT_EQ(Boxes()[0].style, kMbOk) << c.what;
+    EXPECT_EQ(Beeps(), 1) << c.what;
+    EXPECT_EQ(t->recordNumber, 3u) << c.what;
+    EXPECT_EQ(t->recordBuffer, before) << c.what;
+  }
+  EXPECT_FALSE(std::filesystem::exists(Path("copy.dbf")));
+}
+
+TEST_F(TableOps, CopyTableNeedsReadOnlyExclusive) {
+  t->CloseTable(true);
+  t->openMode = 1;
+  t->shareMode = 1;
+  ASSERT_TRUE(t->OpenTable(Path("small"), ""));
+  ASSERT_TRUE(t->CopyTable(Path("copy").c_str()));
+  ASSERT_TRUE(TableC10->OpenTable(Path("copy"), "TCODE"));
+  EXPECT_EQ(Walk(*TableC10, "TCODE"), (std::vector<std::string>{"2:A1", "3:B2", "1:C3", "4:D4"}));
+}
+
+TEST_F(TableOps, IsLockedByMeFollowsTheEditorLock) {
+  ASSERT_TRUE(t->GoTo(2));
+  EXPECT_FALSE(t->IsLockedByMe());
+  EditorLock = {t, 2};
+  EXPECT_TRUE(t->IsLockedByMe());
+  EXPECT_FALSE(TableC10->IsLockedByMe());
+  ASSERT_TRUE(t->GoTo(3));
+  EXPECT_FALSE(t->IsLockedByMe());
+  EditorLock = {};
+}
