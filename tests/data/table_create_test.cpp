@@ -1,0 +1,151 @@
+// Tables made by the creation function: fields, tags, memo files, names, replacement, and
+// the files read back by python3-dbfread.
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "data/table_create.h"
+#include "platform/dbase/idapi.h"
+#include "table_create_test_util.h"
+
+namespace tlb_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Made {
+  TableKind kind;
+  std::string given;  // name passed to the creation function
+  std::string file;   // name of the data file it must make
+};
+
+const std::vector<Made>& AllMade() {
+  static const std::vector<Made> made{
+      {TableKind::C10, "C10TST", "c10tst"},        {TableKind::C20, "c20tst", "c20tst"},
+      {TableKind::C30, "c30tst.dbf", "c30tst"},    {TableKind::C40, "c40tst", "c40tst"},
+      {TableKind::C50, "c50tst", "c50tst"},        {TableKind::C60, "c60tst", "c60tst"},
+      {TableKind::C70, "c70tst", "c70tst"},        {TableKind::ReportDefs, "CEAETATS", "ceaetats"},
+      {TableKind::DossierLock, "ctst____", "ctst____"}, {TableKind::ModelLines, "clbilana", "clbilana"},
+      {TableKind::ModelParams, "CPBILANA", "cpbilana"}, {TableKind::C10, "CR10REF", "cr10ref"},
+      {TableKind::DossierLock, "CR00REF", "cr00ref"},  {TableKind::C50, "CR50REF", "cr50ref"},
+  };
+  return made;
+}
+
+std::string RunPython(const std::string& script) {
+  const std::string path = fs::temp_directory_path() / ("tlb-" + std::to_string(::getpid()) + ".py");
+  {
+    std::ofstream out(path);
+    out << script;
+  }
+  std::string output;
+  FILE* pipe = ::popen(("/usr/bin/python3 " + path + " 2>&1").c_str(), "r");
+  if (pipe != nullptr) {
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
+    ::pclose(pipe);
+  }
+  fs::remove(path);
+  return output;
+}
+
+TEST_F(DossierTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
+  for (const Made& m : AllMade()) {
+    SCOPED_TRACE(m.given);
+    const TableStructure& s = StructureOf(m.kind);
+    ASSERT_EQ(CreateTableOfKind(m.kind, Path(m.given)), 0);
+    EXPECT_TRUE(fs::exists(Path(m.file + ".dbf")));
+    EXPECT_EQ(fs::exists(Path(m.file + ".dbt")), s.HasMemo());
+    EXPECT_EQ(fs::exists(Path(m.file + ".mdx")), !s.tags.empty());
+
+    Table t;
+    ASSERT_TRUE(t.OpenTable(Path(m.file)));
+    ASSERT_EQ(t.FieldCount(), s.FieldCount());
+    for (int f = 1; f <= s.FieldCount(); ++f) {
+      const FieldDef& def = *s.Field(f);
+      EXPECT_EQ(std::string(t.FieldName(f)), std::string(def.name));
+      EXPECT_EQ(t.FieldType(f), def.type == 'F' ? 'N' : def.type) << def.name;
+      if (def.type != 'M') {
+        EXPECT_EQ(t.FieldWidth(f), def.width) << def.name;
+        EXPECT_EQ(t.FieldDecimals(f), def.decimals) << def.name;
+      }
+    }
+    EXPECT_EQ(t.cursorProps.iIndexes, s.tags.size());
+    for (const TagDef& tag : s.tags) {
+      std::uint16_t seq = 0;
+      ASSERT_EQ(dbase::DbiGetIndexSeqNo(t.cursor, "", std::string(tag.name).c_str(), 0, &seq), 0) << tag.name;
+      dbase::IDXDesc d;
+      ASSERT_EQ(dbase::DbiGetIndexDesc(t.cursor, seq, &d), 0);
+      EXPECT_EQ(std::string(d.szKeyExp), std::string(tag.expression));
+      EXPECT_EQ(std::string(d.szKeyCond), std::string(tag.condition));
+    }
+    EXPECT_EQ(t.RecCount(), 0u);
+  }
+  EXPECT_TRUE(Boxes().empty());
+
+  // python3-dbfread reads every file with the same fields.
+  std::string script = "import dbfread\n";
+  for (const Made& m : AllMade())
+    script += "t = dbfread.DBF('" + Path(m.file + ".dbf") +
+              "', load=True, encoding='cp1252')\n"
+              "print('" + m.file + "', len(t.records), ' '.join('%s:%s:%d:%d' % (f.name, f.type, f.length, "
+              "f.decimal_count) for f in t.fields))\n";
+  std::map<std::string, std::string> seen;
+  std::istringstream lines(RunPython(script));
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t sp = line.find(' ');
+    if (sp != std::string::npos) seen[line.substr(0, sp)] = line.substr(sp + 1);
+  }
+  for (const Made& m : AllMade()) {
+    std::string want = "0";
+    for (const FieldDef& f : StructureOf(m.kind).fields)
+      want += (want == "0" ? " " : " ") + std::string(f.name) + ":" + f.type + ":" + std::to_string(f.width) + ":" +
+              std::to_string(f.decimals);
+    EXPECT_EQ(seen[m.file], want) << m.file;
+  }
+}
+
+TEST_F(DossierTest, AnExistingTableIsReplacedOnlyWhenAsked) {
+  const std::string path = Path("c30tst");
+  ASSERT_EQ(CreateTableOfKind(TableKind::C30, path), 0);
+  {
+    Table t;
+    ASSERT_TRUE(t.OpenTable(path, "C30CODE"));
+    Add(t, {"701", "VENTES"});
+  }
+  EXPECT_EQ(CreateTableOfKind(TableKind::C30, path), dbase::DBIERR_FILEEXISTS);
+  Table t;
+  ASSERT_TRUE(t.OpenTable(path, "C30CODE"));
+  EXPECT_EQ(t.RecCount(), 1u);
+  // Replacing a table another cursor has open is refused; closed, it is emptied.
+  EXPECT_NE(CreateTableOfKind(TableKind::C30, path, true), 0);
+  EXPECT_EQ(t.RecCount(), 1u);
+  t.CloseTable();
+  ASSERT_EQ(CreateTableOfKind(TableKind::C30, path, true), 0);
+  ASSERT_TRUE(t.OpenTable(path, "C30CODE"));
+  EXPECT_EQ(t.RecCount(), 0u);
+  EXPECT_EQ(CreateTableOfKind(TableKind::Unknown, Path("x")), dbase::DBIERR_INVALIDPARAM);
+}
+
+TEST_F(DossierTest, AnalyticSortTagCarriesTheAccountByDossierConstant) {
+  struct Case {
+    const char* constant;
+    const char* expression;
+  };
+  for (const Case& c : {Case{"O  ", "TCODE+TCG+TMOIS+TJOUR"}, Case{"N  ", "TCODE+TMOIS+TJOUR"},
+                        Case{"   ", "TCODE+TMOIS+TJOUR"}}) {
+    TheDossierRecord.SetConstant(32, c.constant);
+    ASSERT_EQ(CreateTableOfKind(TableKind::C60, Path("c60tst"), true), 0);
+    Table t;
+    ASSERT_TRUE(t.OpenTable(Path("c60tst")));
+    std::uint16_t seq = 0;
+    ASSERT_EQ(dbase::DbiGetIndexSeqNo(t.cursor, "", "C60ANAL", 0, &seq), 0);
+    dbase::IDXDesc d;
+    ASSERT_EQ(dbase::DbiGetIndexDesc(t.cursor, seq, &d), 0);
+    EXPECT_STREQ(d.szKeyExp, c.expression) << c.constant;
+  }
+}
+
+}  // namespace
+}  // namespace tlb_test
