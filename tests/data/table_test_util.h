@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -41,6 +43,36 @@ inline std::vector<Shown>& Boxes() {
 inline int& Beeps() {
   static int beeps = 0;
   return beeps;
+}
+
+// Runs a Python 3 script with Debian's interpreter (no shell) and returns what it printed.
+inline std::string RunPython(const std::string& script) {
+  char tmpl[] = "/tmp/merlon-tla-py-XXXXXX";
+  int fd = ::mkstemp(tmpl);
+  if (fd < 0) return "";
+  (void)!::write(fd, script.data(), script.size());
+  ::close(fd);
+  int out[2];
+  if (::pipe(out) != 0) return "";
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], 1);
+    ::dup2(out[1], 2);
+    ::close(out[0]);
+    ::close(out[1]);
+    ::execl("/usr/bin/python3", "python3", tmpl, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  std::string result;
+  char buf[4096];
+  ssize_t n;
+  while ((n = ::read(out[0], buf, sizeof buf)) > 0) result.append(buf, static_cast<std::size_t>(n));
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::unlink(tmpl);
+  return result;
 }
 
 class TableTest : public ::testing::Test {
