@@ -1,0 +1,263 @@
+#include <QImage>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QWidget>
+#include <set>
+
+#include "platform/gui/constants.h"
+#include "platform/gui/menu.h"
+#include "runtime/runtime_init.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/startup.h"
+#include "shell_test_support.h"
+
+namespace {
+
+char arg0[] = "merlon";
+char* argv1[] = {arg0, nullptr};
+
+class ClientTest : public ShellTest {
+ protected:
+  // Builds the application and its frame; the client's start-up runs when
+  // the frame is created, its posted messages are then delivered.
+  void Start() {
+    app_ = std::make_unique<Merlon>(1, argv1, true);
+    app_->InitMainWindow();
+    ASSERT_NE(MainFrame, nullptr);
+    frame_ = MainFrame;
+    ASSERT_TRUE(frame_->Create());
+    client_ = dynamic_cast<CMDIClient*>(frame_->GetClient());
+    ASSERT_NE(client_, nullptr);
+    frame_->Show(gui::SW_SHOWNORMAL);
+    gui::ProcessPendingMessages();
+  }
+  void TearDown() override {
+    app_.reset();
+    ShellTest::TearDown();
+  }
+  bool FrameAlive() const { return frame_ != nullptr && frame_->IsCreated(); }
+
+  std::unique_ptr<Merlon> app_;
+  CDecoratedMDIFrame* frame_ = nullptr;
+  CMDIClient* client_ = nullptr;
+};
+
+class Child : public gui::MDIChild {
+ public:
+  Child(gui::MDIClient* c, const char* caption, bool& refuse, int& asked)
+      : gui::MDIChild(c, caption), refuse_(refuse), asked_(asked) {}
+  bool CanClose() override {
+    ++asked_;
+    return !refuse_;
+  }
+
+ private:
+  bool& refuse_;
+  int& asked_;
+};
+
+TEST_F(ClientTest, StartsWithFrameToolbarAndStatusBars) {
+  Start();
+  EXPECT_TRUE(client_->StartupSucceeded());
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty());
+  EXPECT_EQ(frame_->GetCaption(), std::string("Nuv-Merlon ZEL+ - ") + ProgramFolder);
+  EXPECT_EQ(MainWindowHandle, client_->GetHandle());
+  EXPECT_EQ(CommandWindow, client_);
+  // The registry begins with the client's handle, right-aligned in 10.
+  EXPECT_EQ(SessionInt(1), static_cast<int>(client_->GetHandle()));
+  EXPECT_EQ(RegistryText(10, 1), std::string(1, std::to_string(client_->GetHandle()).back()));
+  // The one-time settings and the recent list were written.
+  EXPECT_EQ(Ini("Lancement-540"), "O");
+  EXPECT_EQ(Ini("DossiersAuto1"), SampleDossierEntry());
+  EXPECT_EQ(ProgramOption(12), 'N');
+  EXPECT_EQ(gui::CurrentCursorName(), "");
+
+  ASSERT_NE(MainControlBar, nullptr);
+  ASSERT_EQ(MainControlBar->GadgetCount(), 10);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(MainControlBar->GadgetAt(i)->GetId(), kPermanentButtons[i].command);
+  auto* choice = dynamic_cast<gui::ButtonGadget*>(MainControlBar->GadgetWithId(20033));
+  ASSERT_NE(choice, nullptr);
+  EXPECT_EQ(choice->GetButtonState(), gui::ButtonGadget::State::Down);
+  EXPECT_EQ(MainControlBar->GetId(), 32041);
+  ASSERT_NE(MessageBar, nullptr);
+  ASSERT_NE(SecondStatusBar, nullptr);
+  EXPECT_TRUE(MessageBar->IsCreated());
+  EXPECT_TRUE(SecondStatusBar->IsCreated());
+  if (gui::Menu::Load(1101) != nullptr) {
+    ASSERT_NE(frame_->GetMenu(), nullptr);
+    EXPECT_EQ(MainMenuHandle, frame_->GetMenu());
+  }
+
+  MessageBar->SetText("Pr\xEAt");
+  gui::ProcessPendingMessages();
+  QWidget* top = frame_->OuterWidget();
+  QImage img = top->grab().toImage();
+  ASSERT_FALSE(img.isNull());
+  std::set<QRgb> colours;
+  for (int y = 0; y < img.height(); y += 2)
+    for (int x = 0; x < img.width(); x += 2) colours.insert(img.pixel(x, y));
+  EXPECT_GT(colours.size(), 8u) << "the grab is blank";
+  EXPECT_GT(MainControlBar->Widget()->height(), 0);
+  EXPECT_GT(MessageBar->Widget()->height(), 0);
+  std::filesystem::path out = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts";
+  std::filesystem::create_directories(out);
+  EXPECT_TRUE(img.save(QString::fromStdString((out / "shell_main_window.png").string())));
+}
+
+TEST_F(ClientTest, EngineFailuresShowTheirMessageAndCloseTheWindow) {
+  for (int code : {1, 2, 3, 4, 6, 7}) {
+    gui::ModalSeam::Reset();
+    Services().startDbSession = [code] { return code; };
+    Start();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << code;
+    const gui::ShownModal& m = gui::ModalSeam::Shown()[0];
+    EXPECT_EQ(m.caption, "Nuv-Merlon ZEL+");
+    EXPECT_EQ(m.icon, gui::MB_ICONINFORMATION);
+    EXPECT_EQ(m.text,
+              "\n\nMode 32 bits\n\nLancement Impossible 2\n\nPri\xE8re d'installer le Borland Database Engine "
+              "(BDE 32bits)\navant de relancer cette application\n\n" +
+                  EngineStartCodeText(code) + "\n\n")
+        << code;
+    EXPECT_FALSE(EngineStartCodeText(code).empty());
+    EXPECT_FALSE(client_->StartupSucceeded());
+    EXPECT_FALSE(FrameAlive()) << code;
+    RecentDossiers[0] = "ABC  /x/";
+    app_.reset();
+    EXPECT_EQ(Ini("DossiersAuto1"), "") << "a failed start writes no recent dossiers";
+  }
+}
+
+TEST_F(ClientTest, EngineWarningFiveLetsTheStartGoOn) {
+  Services().startDbSession = [] { return 5; };
+  Start();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text, EngineStartCodeText(5) + "\n\n");
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("'LOCAL SHARE'"), std::string::npos);
+  EXPECT_TRUE(client_->StartupSucceeded());
+  EXPECT_TRUE(FrameAlive());
+  // The warning start does not write the recent dossiers back at the end.
+  RecentDossiers[0] = "ABC  /x/";
+  app_.reset();
+  EXPECT_EQ(Ini("DossiersAuto1"), SampleDossierEntry());
+}
+
+bool FailingGraphics() { return false; }
+
+TEST_F(ClientTest, RuntimeFailureShowsLaunchImpossibleOne) {
+  app_ = std::make_unique<Merlon>(1, argv1, true);
+  SetRuntimeGraphicsHooks(&FailingGraphics, nullptr);
+  app_->InitMainWindow();
+  frame_ = MainFrame;
+  ASSERT_TRUE(frame_->Create());
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text, "Lancement Impossible 1 (Init)");
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, "Nuv-Merlon");
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].icon, gui::MB_ICONHAND);
+  EXPECT_GE(gui::BeepCount(), 1);
+  EXPECT_FALSE(FrameAlive());
+}
+
+TEST_F(ClientTest, QuitterAsksEveryChildAndIsRefusedWhileOneRefuses) {
+  int tablesClosed = 0;
+  Services().closeAllTables = [&] { ++tablesClosed; };
+  Start();
+  bool refuseA = false, refuseB = true;
+  int askedA = 0, askedB = 0;
+  auto* a = new Child(client_, "Plan comptable", refuseA, askedA);
+  auto* b = new Child(client_, "Journaux", refuseB, askedB);
+  ASSERT_TRUE(a->Create());
+  ASSERT_TRUE(b->Create());
+
+  gui::SendCommand(client_->GetHandle(), CMDIClient::CM_QUITTER);
+  gui::ProcessPendingMessages();
+  EXPECT_GE(askedB, 1);
+  EXPECT_TRUE(FrameAlive());
+  EXPECT_TRUE(a->IsCreated());
+  EXPECT_TRUE(b->IsCreated());
+  EXPECT_EQ(tablesClosed, 0);
+  EXPECT_EQ(CurrentHelpContext, 85);
+
+  // Closing the frame directly is refused the same way.
+  EXPECT_FALSE(frame_->CloseWindow());
+  EXPECT_TRUE(FrameAlive());
+
+  refuseB = false;
+  askedA = askedB = 0;
+  gui::SendCommand(client_->GetHandle(), CMDIClient::CM_FERMER_APPLICATION);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(askedA, 1);
+  EXPECT_EQ(askedB, 1);
+  EXPECT_FALSE(FrameAlive());
+  EXPECT_GE(tablesClosed, 1);
+  // The placement went to the program INI.
+  EXPECT_EQ(Ini("FenetreMain-Z"), "Non");
+  EXPECT_EQ(Ini("FenetreMain-C"), "Oui");
+  EXPECT_EQ(Ini("FenetreMain-W").size(), 6u);
+}
+
+TEST_F(ClientTest, CloseIsRefusedDuringPrintRunsAndDossierWork) {
+  int previewCloses = 0;
+  Services().previewOpen = [] { return true; };
+  Services().closePreview = [&] { ++previewCloses; };
+  bool dossierOk = false;
+  Services().ensureDossierOpen = [&] { return dossierOk; };
+  Start();
+
+  PrintRunFlag = true;
+  gui::SendCommand(client_->GetHandle(), CMDIClient::CM_QUITTER);  // does nothing
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(FrameAlive());
+  EXPECT_EQ(previewCloses, 0);
+  EXPECT_FALSE(frame_->CloseWindow());  // asks the preview to close, refuses
+  EXPECT_EQ(previewCloses, 1);
+  PrintRunFlag = false;
+
+  DossierState = '1';
+  EXPECT_FALSE(frame_->CloseWindow());
+  gui::SendCommand(client_->GetHandle(), CMDIClient::CM_QUITTER);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(FrameAlive());
+
+  // A dossier to check again whose check fails: Quitter stops.
+  DossierState = '2';
+  DossierCode = "DEMO";
+  gui::SendCommand(client_->GetHandle(), CMDIClient::CM_QUITTER);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(FrameAlive());
+  // The check passes and clears the state: Quitter closes.
+  Services().ensureDossierOpen = [] {
+    DossierState = ' ';
+    return true;
+  };
+  gui::SendCommand(client_->GetHandle(), CMDIClient::CM_QUITTER);
+  gui::ProcessPendingMessages();
+  EXPECT_FALSE(FrameAlive());
+}
+
+TEST_F(ClientTest, RecentDossiersAreWrittenBackAtTheEnd) {
+  Start();
+  RecentDossiers[0] = "ABC  /srv/Abc/";
+  RecentDossiers[1] = "";
+  RecentDossiers[2] = "XY   /srv/Xy/";
+  app_.reset();
+  EXPECT_EQ(Ini("DossiersAuto1"), "ABC  /srv/Abc/");
+  EXPECT_EQ(Ini("DossiersAuto2"), "");
+  EXPECT_EQ(Ini("DossiersAuto3"), "XY   /srv/Xy/");
+}
+
+TEST_F(ClientTest, CaptionNamesTheDossierWhenItsCheckPasses) {
+  Start();
+  DossierCode = "DEMO";
+  DossierFolder = "/srv/Compta/Demo/";
+  Services().ensureDossierOpen = [] { return true; };
+  gui::SendCommand(client_->GetHandle(), CMDIClient::CM_SET_MAIN_CAPTION);
+  EXPECT_EQ(frame_->GetCaption(), "Nuv-Merlon ZEL+ - DEMO sur /srv/Compta/Demo/");
+  Services().ensureDossierOpen = [] { return false; };
+  gui::SendCommand(client_->GetHandle(), CMDIClient::CM_SET_MAIN_CAPTION);
+  EXPECT_EQ(frame_->GetCaption(), std::string("Nuv-Merlon ZEL+ - ") + ProgramFolder);
+}
+
+}  // namespace
