@@ -434,9 +434,17 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   if (!exclusive) {
     if (OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true) != LockOutcome::kGranted) return DBIERR_OSERROR;
     locked = true;
-    countKnown_ = false;
+    // Under the lock the header count is the truth; a count above the one we knew (another
+    // process appended, or a damaged header) is checked against the file size.
+    std::uint32_t stored = 0;
+    rc = dbf_.ReadStoredCount(&stored);
+    if (rc == DBIERR_NONE) {
+      if (stored <= count_) count_ = stored;
+      else rc = dbf_.ReadCount(&count_);
+    }
+  } else {
+    rc = RefreshCount();
   }
-  rc = RefreshCount();
   std::uint32_t n = count_ + 1;
   if (rc == DBIERR_NONE && n == 0) rc = DBIERR_INVALIDPARAM;
   if (rc == DBIERR_NONE) rc = dbf_.WriteAppended(n, buf);

@@ -1,7 +1,9 @@
 #include "dbf.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -63,7 +65,41 @@ std::string Upper10(const std::string& s) {
 
 DbfFile::~DbfFile() { Close(); }
 
+void DbfFile::Unmap() const {
+  if (map_ != nullptr) ::munmap(const_cast<std::uint8_t*>(map_), mapLength_);
+  map_ = nullptr;
+  mapStart_ = 0;
+  mapLength_ = 0;
+  mapValid_ = 0;
+}
+
+const std::uint8_t* DbfFile::Window(off_t at, std::size_t length, bool backward) const {
+  constexpr off_t kWindow = 4 << 20;
+  const off_t end = at + static_cast<off_t>(length);
+  if (end > mapValid_) {
+    off_t size = 0;
+    if (FileSize(fd_, &size) != DBIERR_NONE || size < end) return nullptr;
+    mapValid_ = size;
+  }
+  if (map_ == nullptr || at < mapStart_ || end > mapStart_ + static_cast<off_t>(mapLength_)) {
+    const off_t page = ::sysconf(_SC_PAGESIZE);
+    off_t start = backward ? std::max<off_t>(0, end - kWindow) : at;
+    start -= start % page;
+    std::size_t mapLength = static_cast<std::size_t>(std::max(end, start + kWindow) - start);
+    off_t valid = mapValid_;
+    Unmap();
+    mapValid_ = valid;
+    void* p = ::mmap(nullptr, mapLength, PROT_READ, MAP_SHARED, fd_, start);
+    if (p == MAP_FAILED) return nullptr;
+    map_ = static_cast<const std::uint8_t*>(p);
+    mapStart_ = start;
+    mapLength_ = mapLength;
+  }
+  return map_ + (at - mapStart_);
+}
+
 void DbfFile::Close() {
+  Unmap();
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   writable_ = false;
@@ -230,9 +266,28 @@ DBIResult DbfFile::ReadCount(std::uint32_t* count) {
   return DBIERR_NONE;
 }
 
+DBIResult DbfFile::ReadStoredCount(std::uint32_t* count) {
+  std::uint8_t head[4];
+  DBIResult rc = ReadAt(fd_, head, sizeof head, 4);
+  *count = rc == DBIERR_NONE ? Get32(head) : 0;
+  return rc;
+}
+
 DBIResult DbfFile::ReadRecord(std::uint32_t n, std::uint8_t* buf) const {
   if (n == 0) return DBIERR_INVALIDPARAM;
-  return ReadAt(fd_, buf, recordLength_, RecordOffset(n));
+  off_t at = RecordOffset(n);
+  bool sequential = lastRead_ != 0 && (n == lastRead_ + 1 || n + 1 == lastRead_);
+  bool backward = n + 1 == lastRead_;
+  lastRead_ = n;
+  bool inside = map_ != nullptr && at >= mapStart_ &&
+                at + recordLength_ <= mapStart_ + static_cast<off_t>(mapLength_);
+  if (sequential || inside) {
+    if (const std::uint8_t* p = Window(at, recordLength_, backward)) {
+      std::memcpy(buf, p, recordLength_);
+      return DBIERR_NONE;
+    }
+  }
+  return ReadAt(fd_, buf, recordLength_, at);
 }
 
 DBIResult DbfFile::ReadRecords(std::uint32_t n, std::uint32_t count, std::uint8_t* buf) const {
@@ -293,6 +348,7 @@ DBIResult DbfFile::WriteProductionIndexFlag(bool on) {
 DBIResult DbfFile::TruncateTo(std::uint32_t count) {
   if (!writable_) return DBIERR_OSACCESS;
   off_t end = static_cast<off_t>(headerLength_) + static_cast<off_t>(count) * recordLength_;
+  Unmap();
   DBIResult rc = WriteCount(count);
   if (rc != DBIERR_NONE) return rc;
   if (::ftruncate(fd_, end + 1) != 0) return ErrnoToResult(errno);

@@ -69,6 +69,8 @@ class DbfFile {
 
   // Record count from the header, clamped to the records the file holds.
   DBIResult ReadCount(std::uint32_t* count);
+  // Record count as the header stores it, unchecked (one read; the caller clamps).
+  DBIResult ReadStoredCount(std::uint32_t* count);
   // Reads record n (1-based) into buf (recordLength bytes); n must be within the count.
   DBIResult ReadRecord(std::uint32_t n, std::uint8_t* buf) const;
   // Reads `count` consecutive records from n into buf.
@@ -94,9 +96,22 @@ class DbfFile {
     return static_cast<off_t>(headerLength_) + static_cast<off_t>(n - 1) * recordLength_;
   }
 
+  // Records read in sequence come through a window of a shared read-only mapping: the page
+  // cache is the file, so a record written by another process is seen by the next read, and
+  // a walk costs no system call per record. Only bytes below the file size last seen are
+  // touched; files shrink only through pack and empty, which need the table to themselves
+  // and unmap first. Other reads use pread.
+  const std::uint8_t* Window(off_t at, std::size_t length, bool backward) const;
+  void Unmap() const;
+
   int fd_ = -1;
   bool writable_ = false;
   std::string path_;
+  mutable const std::uint8_t* map_ = nullptr;
+  mutable off_t mapStart_ = 0;         // file offset of the window
+  mutable std::size_t mapLength_ = 0;
+  mutable std::uint32_t lastRead_ = 0;
+  mutable off_t mapValid_ = 0;         // file size when last checked: reads stay below it
   std::vector<DbfField> fields_;
   std::uint16_t recordLength_ = 0;
   std::uint16_t headerLength_ = 0;
