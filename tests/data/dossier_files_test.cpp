@@ -1,0 +1,102 @@
+// Dossier file names and the loading of the dossier record from C10.
+#include "data/dossier_files.h"
+
+#include <fstream>
+#include <functional>
+
+#include "table_test_util.h"
+
+using namespace table_test;
+
+namespace {
+
+class DossierFilesTest : public TableTest {
+ protected:
+  void TearDown() override {
+    SetDossier("", "");
+    UseStoredWorkingDate = true;
+    TableTest::TearDown();
+  }
+};
+
+}  // namespace
+
+TEST_F(DossierFilesTest, NamesFollowTheCodeAndFolder) {
+  struct Case {
+    const char* code;
+    std::function<const char*()> name;
+    std::string expected;  // after the dossier folder
+  };
+  const Case cases[] = {
+      {"DEMO", [] { return PathC10(); }, "c10demo"},
+      {"DEMO", [] { return PathC20(); }, "c20demo"},
+      {"DEMO", [] { return PathC30(); }, "c30demo"},
+      {"DEMO", [] { return PathC40(); }, "c40demo"},
+      {"DEMO", [] { return PathC50(); }, "c50demo"},
+      {"DEMO", [] { return PathC60(); }, "c60demo"},
+      {"DEMO", [] { return PathC70(); }, "c70demo"},
+      {"DEMO", [] { return PathC10(".ini"); }, "c10demo.ini"},
+      {"DEMO", [] { return DossierTablePath(); }, "cdemo___"},
+      {"ABCDE", [] { return DossierTablePath(); }, "cabcde__"},
+      {"AB  ", [] { return DossierTablePath(); }, "cab_____"},
+      {"X", [] { return DossierTablePath(); }, "cx______"},
+      {"DEMO", [] { return PathCEP(); }, "cepdemo"},
+      {"AB ", [] { return PathCEP(); }, "cepab"},
+      {"DEMO", [] { return ExportFileName(".csv", "XP"); }, "cxpdemo.csv"},
+  };
+  for (const Case& c : cases) {
+    SetDossier(Path("Compta/Dossier1"), c.code);
+    EXPECT_EQ(std::string(c.name()), Path("Compta/Dossier1/") + c.expected) << c.code << " " << c.expected;
+  }
+  EXPECT_EQ(std::string(PathReportDefs('0')), ProgramFolder + "ce0etats");
+  EXPECT_EQ(std::string(PathReportDefs('S')), ProgramFolder + "cesetats");
+}
+
+TEST_F(DossierFilesTest, IniAndExportNamesFromTheSystemAndSettings) {
+  std::filesystem::create_directories(Path("Dos"));
+  std::ofstream(Path("Dos/C10DEMO.INI")) << "[DateTravail]\r\n";
+  SetDossier(Path("Dos/"), "DEMO");
+  EXPECT_EQ(std::string(PathC10(".ini")), Path("Dos/C10DEMO.INI")) << "an INI copied from elsewhere is found";
+  ASSERT_TRUE(IniSetString("NomFichierExport", "/srv/export/balance.txt"));
+  EXPECT_STREQ(ExportFileName(".csv", "XP"), "/srv/export/balance.txt");
+}
+
+TEST_F(DossierFilesTest, DossierRecordLoadsFromC10KeepingLevelAndWorkingDate) {
+  SetDossier(Dir(), "TST");
+  Create(TableKind::C10, PathC10());
+  Table& c10 = *TableC10;
+  ASSERT_TRUE(c10.OpenTable(PathC10(), "C10CODE"));
+  std::string zone1(254, ' ');
+  zone1.replace(169 - 31, 8, "20250301");  // the stored working date
+  zone1[194 - 31] = '2';                    // a level on file that memory must not take
+  zone1.replace(0, 5, "RUE A");
+  std::string zone2(254, ' ');
+  zone2.replace(523 - 285, 10, "   6.55957");
+  Add(c10, {"1", "X", "a journal"});
+  Add(c10, {"0", "", "Soci\xE9t\xE9 Test", zone1, zone2});
+
+  struct Case {
+    bool useStored;
+    const char* date;
+  };
+  for (const Case& c : {Case{false, "20240115"}, Case{true, "20250301"}}) {
+    TheDossierRecord.Clear();
+    TheDossierRecord.Set(169, 8, "20240115");
+    TheDossierRecord.SetAt(194, 'A');
+    UseStoredWorkingDate = c.useStored;
+    ASSERT_TRUE(ReadC10Texts());
+    EXPECT_EQ(TheDossierRecord.Get(1, 30), "Soci\xE9t\xE9 Test" + std::string(18, ' '));
+    EXPECT_EQ(TheDossierRecord.Get(31, 5), "RUE A");
+    EXPECT_EQ(TheDossierRecord.Get(169, 8), c.date);
+    EXPECT_EQ(TheDossierRecord.At(194), 'A');
+    EXPECT_NEAR(TheDossierRecord.Parity(), 6.55957, 1e-9);
+  }
+
+  // Without the record the dossier record stays as it was.
+  ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+  ASSERT_TRUE(c10.DeleteRecord("", 1));
+  ASSERT_TRUE(c10.PutField(1, "9"));
+  TheDossierRecord.Clear();
+  EXPECT_FALSE(ReadC10Texts());
+  EXPECT_TRUE(IsBlank(TheDossierRecord.Text()));
+}

@@ -1,0 +1,103 @@
+// The engine-error report: caption, text and log line of a forced failure.
+#include "data/error_report.h"
+
+#include "table_test_util.h"
+
+using namespace table_test;
+
+namespace {
+
+const TableStructure& Plain() {
+  static const TableStructure s{TableKind::Unknown,
+                                "E*",
+                                {{"CODE", 'C', 4, 0}, {"LABEL", 'C', 10, 0}},
+                                {{"ECODE", "CODE", "", {1}, 0}}};
+  return s;
+}
+
+std::vector<std::pair<int, int>>& Posted() {
+  static std::vector<std::pair<int, int>> posted;
+  return posted;
+}
+
+class ErrorReportTest : public TableTest {
+ protected:
+  void SetUp() override {
+    TableTest::SetUp();
+    Create(Plain(), Path("errs"));
+    Posted().clear();
+    SetDbCommandPoster([](int window, int command) { Posted().push_back({window, command}); });
+  }
+  void TearDown() override {
+    SetDbCommandPoster(nullptr);
+    TableTest::TearDown();
+  }
+  // The last log line without its stamp and workstation ("DD/MM/YY-HHhMMmSS> 0 - ").
+  std::string LastLogLine() {
+    std::string log = ReadLog();
+    if (log.size() < 2) return "";
+    std::size_t start = log.rfind("\r\n", log.size() - 3);
+    std::string line = log.substr(start == std::string::npos ? 0 : start + 2);
+    std::size_t dash = line.find(" - ");
+    return dash == std::string::npos ? line : line.substr(dash + 3);
+  }
+};
+
+}  // namespace
+
+TEST_F(ErrorReportTest, RefusedInsertShowsCaptionTextAndLogLine) {
+  Table& t = *TableC20;
+  ASSERT_TRUE(t.OpenTable(Path("errs"), "ECODE"));
+  ASSERT_TRUE(t.AppendBlank());
+  t.recordBuffer[0] = 'X';  // not a delete mark: the engine refuses the record
+  EXPECT_FALSE(t.InsertRecord());
+  EXPECT_FALSE(AppendInProgress);
+  EXPECT_EQ(t.result, dbase::DBIERR_FIELDVALERR);
+
+  const std::string text = "\n\n 9475: Enregistrement invalide\n\nErreur:  2201/\n\nDBF: " + Path("errs.dbf") +
+                           "\nMDX: " + Path("errs.mdx") + "\nTAG: ECODE\n\n";
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].caption, "Erreur BDE n: 9475");
+  EXPECT_EQ(Boxes()[0].text, text);
+  EXPECT_EQ(Boxes()[0].style, kMbOk | kMbIconStop);
+  EXPECT_EQ(Beeps(), 1);
+  std::string flat = text;
+  for (char& c : flat)
+    if (c == '\n') c = ' ';
+  EXPECT_EQ(LastLogLine(), "BDE ERREUR - Erreur BDE n: 9475 - " + flat + "\r\n");
+  EXPECT_TRUE(Posted().empty());
+}
+
+TEST_F(ErrorReportTest, LinesAppearOnlyWhenTheyApply) {
+  Table& t = *TableC20;
+  ASSERT_FALSE(t.OpenTable(Path("missing"), ""));
+  ReportDbError(t, 77, "ouverture");
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].caption, "Erreur BDE n:" + std::to_string(t.result));
+  const std::string& m = Boxes()[0].text;
+  EXPECT_NE(m.find("Erreur:    77/ouverture\n\nDBF: " + Path("missing.dbf") + "\n\n"), std::string::npos) << m;
+  for (const char* absent : {"Champ #", "MDX: ", "TAG: "}) EXPECT_EQ(m.find(absent), std::string::npos) << absent;
+
+  ASSERT_TRUE(t.OpenTable(Path("errs"), ""));
+  t.result = dbase::DBIERR_LOCKED;
+  ReportDbError(t, 2010, "", 2);
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[1].text, "\n\n10241: Enregistrement verrouill\xE9 par un autre utilisateur\n\nErreur:  2010/\n\n"
+                             "Champ #LABEL\nDBF: " + Path("errs.dbf") + "\n\n");
+  EXPECT_EQ(t.result, dbase::DBIERR_LOCKED) << "the code stays for the caller";
+
+  // A failed switch of order reports context 2301 with the tag.
+  EXPECT_FALSE(t.SetOrder("NOPE"));
+  ASSERT_EQ(Boxes().size(), 3u);
+  EXPECT_NE(Boxes()[2].text.find("Erreur:  2301/NOPE\n"), std::string::npos);
+}
+
+TEST_F(ErrorReportTest, TooManyOpenFilesSendsTheUserToTheSettings) {
+  SetRegistryText(1, 10, "     40213");
+  Table& t = *TableC20;
+  ASSERT_TRUE(t.OpenTable(Path("errs"), ""));
+  t.result = dbase::DBIERR_TOOMANYFILES;
+  ReportDbError(t, 3201, "x");
+  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Posted(), (std::vector<std::pair<int, int>>{{40213, 20703}}));
+}
