@@ -1,0 +1,175 @@
+// Copies between structures: record copy by prefixed names and table copy by field names.
+#include "data/table_copy.h"
+
+#include "table_test_util.h"
+
+using namespace table_test;
+
+namespace {
+
+// An old structure and a new one: DREF became DLIB2, EXTRA went away, MISSING is new, the
+// amount got wider and the memo stays.
+const TableStructure& OldLines() {
+  static const TableStructure s{TableKind::Unknown,
+                                "O*",
+                                {{"DCODE", 'C', 6, 0}, {"DREF", 'C', 10, 0}, {"EXTRA", 'C', 5, 0},
+                                 {"DMONTANT", 'N', 10, 2}, {"DTEXTE", 'M', 10, 0}},
+                                {}};
+  return s;
+}
+const TableStructure& NewLines() {
+  static const TableStructure s{TableKind::Unknown,
+                                "N*",
+                                {{"DCODE", 'C', 6, 0}, {"DLIB2", 'C', 10, 0}, {"MISSING", 'C', 4, 0},
+                                 {"DMONTANT", 'N', 14, 2}, {"DTEXTE", 'M', 10, 0}},
+                                {}};
+  return s;
+}
+
+std::string Big(std::size_t size) {
+  std::string s;
+  for (std::size_t i = 0; i < size; ++i) s += static_cast<char>(i % 251 + 1);  // byte 26 included
+  return s;
+}
+
+std::vector<unsigned long>& Steps() {
+  static std::vector<unsigned long> steps;
+  return steps;
+}
+
+class TableCopyTest : public TableTest {
+ protected:
+  void SetUp() override {
+    TableTest::SetUp();
+    Steps().clear();
+    SetCopyProgressHook([](unsigned long, unsigned long recno) { Steps().push_back(recno); });
+  }
+  void TearDown() override {
+    SetCopyProgressHook(nullptr);
+    TableTest::TearDown();
+  }
+  // Source: three records, the second deleted; a memo of 40,000 bytes on the first.
+  void MakeSource() {
+    Create(OldLines(), Path("old"));
+    Table& s = *TableCXX;
+    ASSERT_TRUE(s.OpenTable(Path("old"), ""));
+    Add(s, {"L1", "ref one", "extra", "1234.56"});
+    ASSERT_TRUE(s.PutMemoText(5, Big(40000)));
+    Add(s, {"L2", "ref two", "", "-1"});
+    ASSERT_TRUE(s.DeleteRecord("", 1));
+    Add(s, {"L3", "", "", "0.5"});
+    ASSERT_TRUE(s.PutMemo(5, "short"));
+  }
+};
+
+}  // namespace
+
+TEST_F(TableCopyTest, FieldsMatchByNameOrFormerName) {
+  MakeSource();
+  Create(NewLines(), Path("new"));
+  Table& d = *TableC70;
+  ASSERT_TRUE(d.OpenTable(Path("new"), ""));
+  EXPECT_TRUE(CopyTableByFieldNames(d, *TableCXX, 0.0));
+  EXPECT_EQ(Steps(), (std::vector<unsigned long>{0, 1, 3}));
+
+  struct Row {
+    const char* code;
+    const char* lib2;
+    double amount;
+    std::string memo;
+  };
+  const Row rows[] = {{"L1    ", "ref one   ", 1234.56, Big(40000)}, {"L3    ", "          ", 0.5, "short"}};
+  ASSERT_EQ(d.RecCount(), 2u);
+  for (std::uint32_t r = 1; r <= 2; ++r) {
+    const Row& row = rows[r - 1];
+    ASSERT_TRUE(d.GoTo(r));
+    EXPECT_FALSE(d.IsDeleted());
+    EXPECT_STREQ(d.GetField(1), row.code);
+    EXPECT_STREQ(d.GetField(2), row.lib2) << "DLIB2 takes the old DREF";
+    EXPECT_STREQ(d.GetField(3), "    ") << "absent from the source";
+    EXPECT_DOUBLE_EQ(d.GetFieldNum(4), row.amount);
+    std::string memo;
+    ASSERT_TRUE(d.GetMemoText(5, memo));
+    EXPECT_EQ(memo.size(), row.memo.size());
+    EXPECT_TRUE(memo == row.memo) << "memos are copied whole";
+  }
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TableCopyTest, FailedInsertionsAreReportedInTheResult) {
+  MakeSource();
+  Create(NewLines(), Path("new"));
+  Table& d = *TableC70;
+  d.openMode = 1;  // read-only: every insertion fails
+  ASSERT_TRUE(d.OpenTable(Path("new"), ""));
+  EXPECT_FALSE(CopyTableByFieldNames(d, *TableCXX, 0.0));
+  EXPECT_EQ(Steps(), (std::vector<unsigned long>{0, 1, 3})) << "the copy goes on to the end";
+  EXPECT_FALSE(AppendInProgress);
+  EXPECT_EQ(d.RecCount(), 0u);
+}
+
+TEST_F(TableCopyTest, LineSequenceAndParityOfTheDossierTables) {
+  // C50 to C50: a blank line sequence (field 7) becomes "0001", a given one stays.
+  Create(TableKind::C50, Path("c50old"));
+  Create(TableKind::C50, Path("c50new"));
+  Table& s = *TableCXX;
+  ASSERT_TRUE(s.OpenTable(Path("c50old"), ""));
+  Add(s, {"Z", "0125", "VT", "000001", "", "0001", ""});
+  Add(s, {"Z", "0125", "VT", "000001", "", "0002", "0007"});
+  Table& d = *TableC50;
+  ASSERT_TRUE(d.OpenTable(Path("c50new"), ""));
+  ASSERT_TRUE(CopyTableByFieldNames(d, s, 0.0));
+  ASSERT_TRUE(d.GoTo(1));
+  EXPECT_STREQ(d.GetField(7), "0001");
+  ASSERT_TRUE(d.GoTo(2));
+  EXPECT_STREQ(d.GetField(7), "0007");
+
+  // C10 to C10: the parity goes into record "0" only, right-aligned in 10 characters.
+  Create(TableKind::C10, Path("c10old"));
+  Create(TableKind::C10, Path("c10new"));
+  s.CloseTable(true);
+  ASSERT_TRUE(s.OpenTable(Path("c10old"), ""));
+  const std::string zone2(254, '.');
+  Add(s, {"1", "A", "journal", "", zone2});
+  Add(s, {"0", "", "dossier", "", zone2});
+  Table& c10 = *TableC10;
+  ASSERT_TRUE(c10.OpenTable(Path("c10new"), ""));
+  ASSERT_TRUE(CopyTableByFieldNames(c10, s, 6.55957));
+  ASSERT_TRUE(c10.GoTo(1));
+  EXPECT_EQ(std::string(c10.GetField(5)), zone2);
+  ASSERT_TRUE(c10.GoTo(2));
+  std::string expected = zone2;
+  expected.replace(238, 10, "   6.55957");
+  EXPECT_EQ(std::string(c10.GetField(5)), expected);
+}
+
+TEST_F(TableCopyTest, CopyRecordRenamesByTheTargetPrefix) {
+  Create(TableKind::C50, Path("c50tst"));
+  Create(TableKind::C40, Path("c40tst"));
+  Table& draft = *TableC50;
+  ASSERT_TRUE(draft.OpenTable(Path("c50tst"), ""));
+  Add(draft, {"Z", "0125", "VT", "000042", "", "0003", "", "15", "  ", "411000", " ", "Facture 42", "ref"});
+  ASSERT_TRUE(draft.PutFieldNum(draft.FieldPos("BMONTANTE"), 120.5));
+  Table& closed = *TableC40;
+  ASSERT_TRUE(closed.OpenTable(Path("c40tst"), ""));
+  ASSERT_TRUE(closed.AppendBlank());
+  ASSERT_TRUE(CopyRecord(draft, closed, 2));
+  ASSERT_TRUE(closed.InsertRecord());
+  ASSERT_TRUE(closed.GoTo(1));
+
+  struct Case {
+    const char* draftName;
+    const char* closedName;
+  };
+  const Case cases[] = {{"BMOIS", "DMOIS"},   {"BJAL", "DJAL"}, {"BPIECE", "DPIECE"},      {"BLIB", "DLIB"},
+                        {"BLIB2", "DLIB2"},   {"BNUM", "DNUM"}, {"BMONTANTE", "DMONTANTE"}};
+  for (const Case& c : cases) {
+    const int from = draft.FieldPos(c.draftName);
+    const int to = closed.FieldPos(c.closedName);
+    ASSERT_NE(from, 0) << c.draftName;
+    ASSERT_NE(to, 0) << c.closedName;
+    EXPECT_EQ(std::string(closed.GetField(to)), std::string(draft.GetField(from))) << c.closedName;
+  }
+  EXPECT_STREQ(closed.GetField(closed.FieldPos("DCLE")), " ") << "fields before the first are not copied";
+  EXPECT_TRUE(Boxes().empty());
+}
