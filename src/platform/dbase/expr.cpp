@@ -132,9 +132,9 @@ struct Evaluator {
         std::string s;
         Text(*n.kids[0], rec, s);
         double startD = Number(*n.kids[1], rec);
-        long start = std::isfinite(startD) ? static_cast<long>(startD) : 1;
-        if (start < 1) start = 1;
-        if (static_cast<std::size_t>(start) > s.size()) return;
+        if (!(startD >= 1)) startD = 1;  // also a NaN
+        if (startD > static_cast<double>(s.size())) return;
+        const std::size_t start = static_cast<std::size_t>(startD);
         std::size_t count = s.size() - (start - 1);
         if (n.kids.size() > 2) {
           const double c = Number(*n.kids[2], rec);
