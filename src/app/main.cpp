@@ -6,12 +6,26 @@
 #include "shell/mdi_client.h"
 #include "shell/single_instance.h"
 
+#include "platform/gui/cursor.h"
+
 #if __has_include("data/session.h")
 #include "data/session.h"
 #define MERLON_HAS_TABLE_LAYER 1
 #endif
+#if __has_include("data/index_defs.h")
+#include "data/index_defs.h"
+#define MERLON_HAS_TABLE_CURSOR 1
+#endif
 
 namespace {
+
+#ifdef MERLON_HAS_TABLE_CURSOR
+// Cursors of the table layer's index work ("" = the arrow).
+void ShowTableCursor(const char* name) {
+  if (name == nullptr || name[0] == '\0') gui::SetArrowCursor();
+  else gui::SetNamedCursor(name);
+}
+#endif
 
 // The table layer's engine session and table closing, when it is built.
 void ConnectServices() {
@@ -20,6 +34,9 @@ void ConnectServices() {
   s.startDbSession = [] { return static_cast<int>(StartDbSession()); };
   s.stopDbSession = [] { StopDbSession(); };
   s.closeAllTables = [] { CloseAllTables(); };
+#endif
+#ifdef MERLON_HAS_TABLE_CURSOR
+  SetTableCursorHook(&ShowTableCursor);
 #endif
 }
 

@@ -5,7 +5,10 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/dc.h"
+#include "platform/gui/messagebox.h"
+#include "platform/system/clock.h"
 #include "runtime/inifiles.h"
+#include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
@@ -39,6 +42,20 @@ std::string FrameValue(char letter, const char* def) {
   std::string v = IniGetString(FrameKey(letter).c_str(), def);
   if (v.size() > 6) v.resize(6);
   return v;
+}
+
+// The runtime's messages and beeps go to the window system once the
+// application exists: boxes owned by the main window, through the seam.
+int ShowRuntimeMessage(const char* caption, const char* text, unsigned style) {
+  return gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), text ? text : "", caption ? caption : "",
+                         style);
+}
+void WindowBeep(unsigned type) { gui::MessageBeep(type); }
+
+void ConnectRuntimeHooks(bool on) {
+  SetRuntimeMessageHook(on ? &ShowRuntimeMessage : nullptr);
+  SetRuntimeBeepHook(on ? &WindowBeep : nullptr);
+  platform::SetBeepHook(on ? &WindowBeep : nullptr);
 }
 
 void ResetProgramWideObjects() {
@@ -97,12 +114,14 @@ Merlon::Merlon(int& argc, char** argv) : gui::Application(argc, argv, kApplicati
   TheApplication = this;
   ResetProgramWideObjects();
   RegisterGraphicsHooks();
+  ConnectRuntimeHooks(true);
 }
 
 Merlon::Merlon(int argc, char** argv, bool) : gui::Application(std::string(kApplicationName)), argc_(argc), argv_(argv) {
   TheApplication = this;
   ResetProgramWideObjects();
   RegisterGraphicsHooks();
+  ConnectRuntimeHooks(true);
 }
 
 Merlon::~Merlon() {
@@ -116,6 +135,7 @@ Merlon::~Merlon() {
   if (Services().stopDbSession) Services().stopDbSession();
   FreeRuntime();
   gui::SetArrowCursor();
+  ConnectRuntimeHooks(false);
   if (TheApplication == this) TheApplication = nullptr;
 }
 

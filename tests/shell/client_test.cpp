@@ -6,6 +6,7 @@
 
 #include "platform/gui/constants.h"
 #include "platform/gui/menu.h"
+#include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
@@ -258,6 +259,23 @@ TEST_F(ClientTest, CaptionNamesTheDossierWhenItsCheckPasses) {
   Services().ensureDossierOpen = [] { return false; };
   gui::SendCommand(client_->GetHandle(), CMDIClient::CM_SET_MAIN_CAPTION);
   EXPECT_EQ(frame_->GetCaption(), std::string("Nuv-Merlon ZEL+ - ") + ProgramFolder);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ClientTest, RuntimeMessagesAndBeepsReachTheWindowSystem) {
+  Start();
+  gui::ResetBeepCount();
+  RuntimeBeep(0);
+  EXPECT_EQ(gui::BeepCount(), 1);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  EXPECT_EQ(RuntimeMessage("ATTENTION", "\n\nFichier absent\n\n", kMbOk | kMbIconExclamation), gui::IDOK);
+  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+  EXPECT_EQ(gui::ModalSeam::LastShown()->caption, "ATTENTION");
+  EXPECT_EQ(gui::ModalSeam::LastShown()->text, "\n\nFichier absent\n\n");
+  EXPECT_EQ(gui::ModalSeam::LastShown()->icon, gui::MB_ICONEXCLAMATION);
 }
 
 }  // namespace
