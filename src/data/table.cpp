@@ -33,7 +33,12 @@ std::string LowerFileName(const std::string& path) {
   return path.substr(0, start) + LowerText(std::string_view(path).substr(start));
 }
 
-std::string TagText(std::string_view tag) { return UpperText(tag.substr(0, 10)); }
+// Tag names are upper-case, at most 10 characters; blanks around them are dropped.
+std::string TagText(std::string_view tag) {
+  while (!tag.empty() && tag.front() == ' ') tag.remove_prefix(1);
+  while (!tag.empty() && tag.back() == ' ') tag.remove_suffix(1);
+  return UpperText(tag.substr(0, 10));
+}
 
 }  // namespace
 

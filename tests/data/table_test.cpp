@@ -379,14 +379,3 @@ TEST_F(TableOps, CopyTableNeedsReadOnlyExclusive) {
   ASSERT_TRUE(TableC10->OpenTable(Path("copy"), "TCODE"));
   EXPECT_EQ(Walk(*TableC10, "TCODE"), (std::vector<std::string>{"2:A1", "3:B2", "1:C3", "4:D4"}));
 }
-
-TEST_F(TableOps, IsLockedByMeFollowsTheEditorLock) {
-  ASSERT_TRUE(t->GoTo(2));
-  EXPECT_FALSE(t->IsLockedByMe());
-  EditorLock = {t, 2};
-  EXPECT_TRUE(t->IsLockedByMe());
-  EXPECT_FALSE(TableC10->IsLockedByMe());
-  ASSERT_TRUE(t->GoTo(3));
-  EXPECT_FALSE(t->IsLockedByMe());
-  EditorLock = {};
-}
