@@ -1334,6 +1334,10 @@ DBIResult Mdx::Create(const std::string& path, std::string_view tableName, bool 
   h[26] = kTagEntry;
   Put32(h + 32, kFirstDataBlock);
   Impl::StampDate(h + 44);
+  // A new file starts its change counter somewhere else than the file it replaces, so an
+  // object still holding the old file's pages cannot take the new counter for its own.
+  Put32(h + kCounterAt, static_cast<std::uint32_t>(std::time(nullptr)) * 2654435761u ^
+                            static_cast<std::uint32_t>(::getpid()) << 16);
   DBIResult r = WriteExact(fd, h, kHeaderLength, 0);
   ::close(fd);
   if (r != DBIERR_NONE) return r;
