@@ -1,0 +1,226 @@
+// Index-file recovery: the table name in an index file's header, the production-index flag,
+// report-definition sets made usable again, and the entry counts read from a tag's pages.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "data/index_defs.h"
+#include "data/index_recovery.h"
+#include "platform/dbase/fileio.h"
+#include "table_create_test_util.h"
+
+namespace tlb_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Bytes(const std::string& path, std::size_t n) {
+  std::ifstream in(path, std::ios::binary);
+  std::string s(n, '\0');
+  in.read(s.data(), static_cast<std::streamsize>(n));
+  s.resize(static_cast<std::size_t>(in.gcount()));
+  return s;
+}
+
+void Poke32(const std::string& path, long offset, std::uint32_t value) {
+  std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+  f.seekp(offset);
+  const char b[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                     static_cast<char>(value >> 24)};
+  f.write(b, 4);
+}
+
+std::uint32_t Peek32(const std::string& path, long offset) {
+  const std::string b = Bytes(path, static_cast<std::size_t>(offset) + 4).substr(static_cast<std::size_t>(offset));
+  return static_cast<std::uint8_t>(b[0]) | static_cast<std::uint8_t>(b[1]) << 8 |
+         static_cast<std::uint8_t>(b[2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[3])) << 24;
+}
+
+TEST_F(DossierTest, IndexHeaderNameIsComparedWithoutCase) {
+  ASSERT_EQ(CreateTableOfKind(TableKind::C20, Path("c20tst")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C30, Path("c30tst")), 0);
+  fs::copy_file(Path("c20tst.mdx"), Path("C20UP.MDX"));
+  fs::copy_file(Path("c20tst.mdx"), Path("c30copy.mdx"));
+  struct Case {
+    std::string path;
+    bool matches;
+  };
+  for (const Case& c : {Case{Path("c20tst.mdx"), true}, Case{Path("C20TST.MDX"), true},
+                        Case{Path("c30tst.mdx"), true}, Case{Path("c30copy.mdx"), false},
+                        Case{Path("C20UP.MDX"), false}, Case{Path("missing.mdx"), false}, Case{"", false}})
+    EXPECT_EQ(MdxHeaderMatchesName(c.path.c_str()), c.matches) << c.path;
+  // A file copied from another system: upper-case name, header in upper case too.
+  fs::rename(Path("c30tst.mdx"), Path("C30TST.MDX"));
+  std::fstream f(Path("C30TST.MDX"), std::ios::binary | std::ios::in | std::ios::out);
+  f.seekp(4);
+  f.write("C30TST", 6);
+  f.close();
+  EXPECT_TRUE(MdxHeaderMatchesName(Path("c30tst.mdx").c_str()));
+  EXPECT_TRUE(MdxHeaderMatchesName(Path("C30TST.MDX").c_str()));
+}
+
+TEST_F(DossierTest, ClearingTheIndexFlagTouchesOnlyItsByte) {
+  ASSERT_EQ(CreateTableOfKind(TableKind::C20, Path("c20tst")), 0);
+  const std::string before = Bytes(Path("c20tst.dbf"), 64);
+  ASSERT_EQ(before[28], 1);
+  EXPECT_TRUE(ClearMdxFlag(::open(Path("c20tst.dbf").c_str(), O_RDWR)));
+  std::string after = Bytes(Path("c20tst.dbf"), 64);
+  EXPECT_EQ(after[28], 0);
+  after[28] = before[28];
+  EXPECT_EQ(after, before);
+  EXPECT_FALSE(ClearMdxFlag(-1));
+  EXPECT_FALSE(ClearMdxFlag(::open(Path("c20tst.dbf").c_str(), O_RDONLY)));  // cannot write
+  std::ofstream(Path("short.dbf")) << "abc";
+  EXPECT_FALSE(ClearMdxFlag(::open(Path("short.dbf").c_str(), O_RDWR)));
+}
+
+class ReportSetTest : public DossierTest {
+ protected:
+  // The reference set "CESETATS" in the program folder with three definitions, one deleted.
+  void MakeReferenceSet() {
+    ASSERT_EQ(CreateTableOfKind(TableKind::ReportDefs, PathReportDefs('S')), 0);
+    Table t;
+    ASSERT_TRUE(t.OpenTable(PathReportDefs('S'), "CE0CODE"));
+    Add(t, {"EL-GRAND", "Grand livre"});
+    Add(t, {"DB-PLAN", "Plan comptable"});
+    Add(t, {"BA-VIEUX", "Ancien"});
+    ASSERT_TRUE(t.DeleteRecord("", 1));
+  }
+  static std::vector<std::string> Codes(Table& t) {
+    std::vector<std::string> out;
+    for (bool ok = t.GoTop("CE0CODE"); ok; ok = t.Skip(1)) out.push_back(RTrim(t.GetField(1)));
+    return out;
+  }
+};
+
+TEST_F(ReportSetTest, MissingSetIsCopiedFromTheReferenceSet) {
+  MakeReferenceSet();
+  ASSERT_TRUE(EnsureReportTableCE0('0', false));
+  EXPECT_FALSE(TableCE0->isOpen);
+  EXPECT_TRUE(fs::exists(Path("ce0etats.dbf")));
+  ASSERT_TRUE(TableCE0->OpenTable(PathReportDefs('0'), "CE0CODE"));
+  EXPECT_EQ(TableCE0->shareMode, 0u);
+  // The copy carries its own index file; the deleted definition stays until a pack.
+  EXPECT_EQ(Codes(*TableCE0), (std::vector<std::string>{"BA-VIEUX", "DB-PLAN", "EL-GRAND"}));
+  EXPECT_TRUE(MdxHeaderMatchesName(Path("ce0etats.mdx").c_str()));
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(ReportSetTest, ForeignOrDroppedIndexIsRebuiltAndASoundOneKept) {
+  MakeReferenceSet();
+  ASSERT_TRUE(EnsureReportTableCE1('A', false));
+  ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
+  Add(*TableCE1, {"AA-NEUF", "Nouveau"});
+  TableCE1->CloseTable();
+
+  // A sound index file stays as it is (the deleted definition of the set too).
+  const auto stamp = fs::last_write_time(Path("ceaetats.mdx"));
+  ASSERT_TRUE(EnsureReportTableCE1('A', false));
+  EXPECT_EQ(fs::last_write_time(Path("ceaetats.mdx")), stamp);
+
+  // Another table's index file in its place.
+  fs::copy_file(Path("cesetats.mdx"), Path("ceaetats.mdx"), fs::copy_options::overwrite_existing);
+  EXPECT_FALSE(MdxHeaderMatchesName(Path("ceaetats.mdx").c_str()));
+  ASSERT_TRUE(EnsureReportTableCE1('A', false));
+  EXPECT_TRUE(MdxHeaderMatchesName(Path("ceaetats.mdx").c_str()));
+  ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
+  EXPECT_EQ(Codes(*TableCE1), (std::vector<std::string>{"AA-NEUF", "DB-PLAN", "EL-GRAND"}));
+  ASSERT_TRUE(TableCE1->Seek("CE0CODE", "EL-GRAND"));
+  EXPECT_EQ(RTrim(TableCE1->GetField(2)), std::string("Grand livre"));
+  TableCE1->CloseTable();
+
+  // Dropped on request, and missing altogether.
+  ASSERT_TRUE(EnsureReportTableCE1('A', true));
+  fs::remove(Path("ceaetats.mdx"));
+  ASSERT_TRUE(EnsureReportTableCE1('A', false));
+  ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
+  EXPECT_EQ(Codes(*TableCE1).size(), 3u);
+}
+
+TEST_F(ReportSetTest, NoSetAndNoReferenceSetFails) {
+  EXPECT_FALSE(EnsureReportTableCE0('7', false));
+  EXPECT_FALSE(fs::exists(Path("ce7etats.dbf")));
+}
+
+class CountEntriesTest : public DossierTest {
+ protected:
+  // Accounts 40100000 ... and 41100000 ...: enough of them for a tree of several levels.
+  void MakeAccounts(int perPrefix) {
+    Table& t = *TableC20;
+    t.CloseTable();
+    ASSERT_EQ(CreateTableOfKind(TableKind::C20, DossierPath(TableKind::C20), true), 0);
+    ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+    for (const char* prefix : {"411", "401", "512"})
+      for (int i = perPrefix; i >= 1; --i) {
+        char code[16];
+        std::snprintf(code, sizeof code, "%s%05d", prefix, i);
+        Add(t, {code, "Compte"});
+      }
+  }
+};
+
+TEST_F(CountEntriesTest, CountsAndPositionsAgreeWithTheRecords) {
+  for (int perPrefix : {3, 150}) {  // one page, then a tree of more than one level
+    SCOPED_TRACE(perPrefix);
+    MakeAccounts(perPrefix);
+    Table& t = *TableC20;
+    const std::uint32_t n = static_cast<std::uint32_t>(perPrefix);
+    // Mode 1: the entries of a key; the table stands on the last of them.
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), n);
+    EXPECT_EQ(RTrim(t.GetField(1)), "411" + std::string(perPrefix == 3 ? "00003" : "00150"));
+    // A key as long as the tag's key is cut by one character: "4110000".
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "41100002"), std::min(n, 9u));
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "4"), 2 * n);
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "999"), 0u);
+    EXPECT_EQ(t.recordNumber, 0u);
+    // Mode 2: the row of the first entry of a key in the tag's order.
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "401"), 1u);
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "411"), n + 1);
+    EXPECT_EQ(RTrim(t.GetField(1)), std::string("41100001"));
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "5120000"), 2 * n + 1);
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "5120001"), std::min(2 * n + 10, 3 * n));
+    // No entry begins with the key: every entry was read.
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "999"), 3 * n);
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 3, "411"), 0u);
+  }
+  // Deleted records have entries like live ones.
+  Table& t = *TableC20;
+  ASSERT_TRUE(t.Seek("C20CODE", "41100007"));
+  ASSERT_TRUE(t.DeleteRecord("", 1));
+  EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 150u);
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(CountEntriesTest, DamagedIndexFileAnswersZero) {
+  MakeAccounts(150);
+  Table& t = *TableC20;
+  const std::string mdx = DossierPath(TableKind::C20) + ".mdx";
+  ASSERT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 150u);
+  const std::uint32_t tagHeader = Peek32(mdx, 512 + 32);  // C20CODE is the first tag
+  const long root = static_cast<long>(tagHeader) * 512;
+  const std::uint32_t rootBlock = Peek32(mdx, root);
+  const std::uint32_t fileBlocks = static_cast<std::uint32_t>(fs::file_size(mdx) / 512);
+  struct Damage {
+    const char* what;
+    long offset;
+    std::uint32_t value;
+  };
+  for (const Damage& d : {Damage{"tag header beyond the file", 512 + 32, fileBlocks + 10},
+                          Damage{"root beyond the file", root, 0x7FFFFFF0u},
+                          Damage{"first child is the root again", static_cast<long>(rootBlock) * 512 + 8, rootBlock},
+                          Damage{"too many keys in the root", static_cast<long>(rootBlock) * 512, 100000u},
+                          Damage{"first leaf never reached", root + 248, 0u}}) {
+    const std::string saved = Bytes(mdx, static_cast<std::size_t>(fs::file_size(mdx)));
+    Poke32(mdx, d.offset, d.value);
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 0u) << d.what;
+    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "999"), 0u) << d.what;
+    std::ofstream(mdx, std::ios::binary | std::ios::trunc) << saved;
+  }
+  fs::resize_file(mdx, 2048);
+  EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 0u);
+}
+
+}  // namespace
+}  // namespace tlb_test
