@@ -12,6 +12,10 @@
 #include "data/session.h"
 #define MERLON_HAS_TABLE_LAYER 1
 #endif
+#if __has_include("data/index_recovery.h")
+#include "data/index_recovery.h"
+#define MERLON_HAS_REPORT_SETS 1
+#endif
 #if __has_include("data/index_defs.h")
 #include "data/index_defs.h"
 #define MERLON_HAS_TABLE_CURSOR 1
@@ -34,6 +38,14 @@ void ConnectServices() {
   s.startDbSession = [] { return static_cast<int>(StartDbSession()); };
   s.stopDbSession = [] { StopDbSession(); };
   s.closeAllTables = [] { CloseAllTables(); };
+#endif
+#ifdef MERLON_HAS_REPORT_SETS
+  // Display set: option 5; printing set: option 7 on the second printer
+  // (option 8 'O'), else option 6.
+  s.ensureReportTableCE0 = [] { return EnsureReportTableCE0(ProgramOption(5), false); };
+  s.ensureReportTableCE1 = [] {
+    return EnsureReportTableCE1(ProgramOption(8) == 'O' ? ProgramOption(7) : ProgramOption(6), false);
+  };
 #endif
 #ifdef MERLON_HAS_TABLE_CURSOR
   SetTableCursorHook(&ShowTableCursor);

@@ -13,8 +13,10 @@
 #include "shell/cursors.h"
 #include "shell/startup.h"
 
+#ifdef MERLON_SHELL_OWNS_DOSSIER_NAMES
 std::string DossierCode;
 std::string DossierFolder;
+#endif
 char DossierState = ' ';
 std::string RecentDossiers[kRecentDossierCount];
 std::string ProgramOptions(kProgramOptionsLength, ' ');

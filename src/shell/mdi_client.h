@@ -22,9 +22,15 @@ class CMDIClient;
 constexpr int kRecentDossierCount = 9;
 constexpr int kProgramOptionsLength = 22;
 
-// Code of the open dossier (at most 5 characters) and its folder ("/" at the end).
+// Code of the open dossier (at most 5 characters) and its folder ("/" at the
+// end): the table layer's, which builds the file names from them.
+#if __has_include("data/dossier_files.h")
+#include "data/dossier_files.h"
+#else
 extern std::string DossierCode;
 extern std::string DossierFolder;
+#define MERLON_SHELL_OWNS_DOSSIER_NAMES 1
+#endif
 // ' ' ready, '1' a dossier-wide process runs, '2' the dossier must be checked again.
 extern char DossierState;
 // Recent dossiers, entry 0 the current one: code blank-padded to 5, then the folder.
