@@ -56,6 +56,11 @@ inline const std::vector<TableKind>& DossierKinds() {
 }
 
 class DossierTest : public ::testing::Test {
+ public:
+  static std::string DossierPath(TableKind kind) {
+    return DossierFolder + TableBaseName(kind, DossierCode);
+  }
+
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/merlon-tlb-XXXXXX";
@@ -96,9 +101,6 @@ class DossierTest : public ::testing::Test {
   const std::string& Dir() const { return dir_; }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
-  static std::string DossierPath(TableKind kind) {
-    return DossierFolder + TableBaseName(kind, DossierCode);
-  }
   static Table* GlobalTable(TableKind kind) {
     switch (kind) {
       case TableKind::C10: return TableC10;

@@ -1,0 +1,199 @@
+// Record locks and the dossier lock between two processes: the test is one station, a
+// forked child the other, driven by one-byte commands through pipes (no sleeping: each
+// command waits for the child's answer).
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "data/dossier_lock.h"
+#include "data/locks.h"
+#include "table_create_test_util.h"
+
+namespace tlb_test {
+namespace {
+
+// The other station. Fork it before this process opens the tables the test shares with it,
+// so that the child holds no copy of this process's open files (their locks would follow).
+class Station {
+ public:
+  explicit Station(std::function<bool(char)> handler) {
+    int down[2], up[2];
+    if (::pipe(down) != 0 || ::pipe(up) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(down[1]);
+      ::close(up[0]);
+      char cmd;
+      while (::read(down[0], &cmd, 1) == 1 && cmd != 'q') {
+        const char answer = handler(cmd) ? '1' : '0';
+        if (::write(up[1], &answer, 1) != 1) break;
+      }
+      ::_exit(0);
+    }
+    ::close(down[0]);
+    ::close(up[1]);
+    to_ = down[1];
+    from_ = up[0];
+  }
+  ~Station() {
+    if (pid_ <= 0) return;
+    const char quit = 'q';
+    (void)!::write(to_, &quit, 1);
+    ::close(to_);
+    ::close(from_);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+  // Runs a command in the other station: true when it succeeded there.
+  bool Do(char cmd) {
+    char answer = 0;
+    return pid_ > 0 && ::write(to_, &cmd, 1) == 1 && ::read(from_, &answer, 1) == 1 && answer == '1';
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int to_ = -1;
+  int from_ = -1;
+};
+
+class LockTest : public DossierTest {
+ protected:
+  void SetUp() override {
+    DossierTest::SetUp();
+    CreateDossier();
+    Table t;
+    ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+    Add(t, {"41100000", "ORIGINE"});
+    Add(t, {"40100000", "AUTRE"});
+  }
+};
+
+// Commands of the other station on account 41100000: l lock, m modify (keeping the lock),
+// u unlock; o open the dossier's lock table shared, c close it.
+bool OtherStation(char cmd) {
+  static Table* accounts = nullptr;
+  static Table* lockTable = nullptr;
+  if (accounts == nullptr) {
+    accounts = new Table();
+    lockTable = new Table();
+    if (!accounts->OpenTable(DossierTest::DossierPath(TableKind::C20), "C20CODE")) return false;
+  }
+  switch (cmd) {
+    case 'l': return accounts->Seek("C20CODE", "41100000") && LockRecord(*accounts, nullptr, 0);
+    case 'm': return accounts->PutField(2, "CHANGE AILLEURS");
+    case 'u': return UnlockRecord(*accounts);
+    case 'o': return lockTable->OpenTable(DossierTablePath());
+    case 'c': return lockTable->CloseTable();
+    default: return false;
+  }
+}
+
+TEST_F(LockTest, ThreeModesWhileAnotherStationHoldsTheRecord) {
+  Station other(OtherStation);
+  ASSERT_TRUE(other.Do('l'));
+  ASSERT_TRUE(other.Do('m'));
+  Table& t = *TableC20;
+  ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+  ASSERT_TRUE(t.Seek("C20CODE", "41100000"));
+  const std::uint32_t held = t.recordNumber;
+
+  // Silent: false at once.
+  EXPECT_FALSE(LockRecord(t, nullptr, 0));
+  EXPECT_EQ(t.result, dbase::DBIERR_LOCKED);
+  EXPECT_TRUE(Notices().empty());
+
+  // Ask once, empty text: one notice with an empty record line, then false; the record was
+  // read again and shows the other station's change.
+  EXPECT_FALSE(LockRecord(t, "", 0));
+  EXPECT_EQ(t.result, dbase::DBIERR_LOCKED);
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_EQ(Notices()[0].caption, LoadStr(127));
+  const std::string title = TableFileTitle(&t);
+  EXPECT_EQ(Notices()[0].text, std::string(LoadStr(138)) + title + "\n   - Enregistrement: \n\n");
+  EXPECT_EQ(Notices()[0].text.rfind("La fiche suivante est utilis\xE9\x65 de mani\xE8re EXCLUSIVE", 0), 0u);
+  EXPECT_EQ(RTrim(t.GetField(2)), std::string("CHANGE AILLEURS"));
+  EXPECT_EQ(t.recordNumber, held);
+
+  // Ask once with the record's text.
+  Notices().clear();
+  const std::string text = t.RecordToText(2);
+  EXPECT_FALSE(LockRecord(t, text.c_str(), 0));
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_NE(Notices()[0].text.find("Enregistrement: " + text + "\n\n"), std::string::npos);
+
+  // Wait: the notice comes back until the other station lets the record go (here after the
+  // user's second OK).
+  Notices().clear();
+  OnNotice() = [&other] {
+    if (Notices().size() == 2) other.Do('u');
+  };
+  EXPECT_TRUE(LockRecord(t, text.c_str(), 1));
+  EXPECT_EQ(Notices().size(), 2u);
+  EXPECT_EQ(t.result, 0);
+  EXPECT_FALSE(other.Do('l'));  // now this station holds it
+
+  // Held by this cursor already: true without a notice.
+  Notices().clear();
+  EXPECT_TRUE(LockRecord(t, "", 0));
+  EXPECT_TRUE(LockRecord(t, nullptr, 0));
+  EXPECT_TRUE(Notices().empty());
+  EXPECT_TRUE(UnlockRecord(t));
+  EXPECT_TRUE(UnlockRecord(t));  // not locked any more: still true
+  EXPECT_TRUE(other.Do('l'));
+}
+
+TEST_F(LockTest, ExclusiveTablesAndRecordsThatCannotBeReadTakeNoNotice) {
+  Table& t = *TableC20;
+  t.shareMode = dbase::dbiOPENEXCL;
+  ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+  t.result = 4242;
+  EXPECT_TRUE(LockRecord(t, nullptr, 0));
+  EXPECT_TRUE(UnlockRecord(t));
+  EXPECT_EQ(t.result, 4242);  // the engine was not called
+
+  // No current record: a lock that can never be had is no reason to wait.
+  Table& empty = *TableC30;
+  ASSERT_TRUE(empty.OpenTable(DossierPath(TableKind::C30), "C30CODE"));
+  EXPECT_FALSE(empty.GoTop("C30CODE"));
+  EXPECT_FALSE(LockRecord(empty, "texte", 1));
+  EXPECT_TRUE(Notices().empty());
+  Table closed;
+  EXPECT_FALSE(LockRecord(closed, "texte", 1));
+  EXPECT_TRUE(Notices().empty());
+}
+
+TEST_F(LockTest, DossierLockWhileAnotherStationHasTheDossierOpen) {
+  Station other(OtherStation);
+  ASSERT_TRUE(DossierLockTable->OpenTable(DossierTablePath()));
+  ASSERT_TRUE(other.Do('o'));
+
+  // With reshare: refused, the message, and the lock table open shared again.
+  EXPECT_FALSE(OpenDossierExclusive(true));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].caption, "Nuv-MERLON ZEL+ - Version MultiUtilisateur");
+  EXPECT_EQ(Boxes()[0].text, LoadStr(2259));
+  EXPECT_EQ(Boxes()[0].style, kMbIconStop);
+  EXPECT_TRUE(DossierLockTable->isOpen);
+  EXPECT_EQ(DossierLockTable->shareMode, 0u);
+
+  // Without reshare: refused and closed until the release.
+  EXPECT_FALSE(OpenDossierExclusive(false));
+  EXPECT_EQ(Boxes().size(), 2u);
+  EXPECT_FALSE(DossierLockTable->isOpen);
+  EXPECT_TRUE(ReleaseDossierExclusive());
+  EXPECT_TRUE(DossierLockTable->isOpen);
+  EXPECT_EQ(DossierLockTable->shareMode, 0u);
+
+  // Once the other station has left, the dossier is taken; nobody opens it meanwhile.
+  ASSERT_TRUE(other.Do('c'));
+  EXPECT_TRUE(OpenDossierExclusive(true));
+  EXPECT_EQ(DossierLockTable->shareMode, 1u);
+  EXPECT_FALSE(other.Do('o'));
+  EXPECT_TRUE(ReleaseDossierExclusive());
+  EXPECT_TRUE(other.Do('o'));
+  EXPECT_EQ(Boxes().size(), 2u);
+}
+
+}  // namespace
+}  // namespace tlb_test
