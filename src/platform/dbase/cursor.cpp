@@ -133,6 +133,8 @@ DBIResult DbiCursor::Open(const std::string& path, const std::string& indexName,
   mdxPath = ResolveCase(WithExtension(dbfPath, ".mdx"));
   if (dbf_.productionIndexFlag()) {
     rc = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_);
+    // The header promises a production index: without it the table does not open.
+    if (rc == DBIERR_NOSUCHPATH || rc == DBIERR_NOSUCHTABLE) rc = DBIERR_INDEXCORRUPT;
     if (rc != DBIERR_NONE) {
       Close();
       return rc;

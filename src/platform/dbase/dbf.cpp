@@ -1,6 +1,7 @@
 #include "dbf.h"
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -187,6 +188,14 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
   int fd = -1;
   bool writable = false;
   DBIResult rc = OpenFile(path, write, &fd, &writable, DBIERR_NOSUCHTABLE);
+  if (rc == DBIERR_NOSUCHTABLE) {
+    // A missing folder is a path not found, a missing file in a folder a table not found.
+    std::size_t slash = path.rfind('/');
+    struct stat st;
+    if (slash != std::string::npos && slash > 0 &&
+        (::stat(path.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+      rc = DBIERR_NOSUCHPATH;
+  }
   if (rc != DBIERR_NONE) return rc;
   off_t size = 0;
   rc = FileSize(fd, &size);

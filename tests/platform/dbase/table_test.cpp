@@ -340,6 +340,10 @@ TEST_F(TableTest, DamagedDataFilesAreRefused) {
     if (cur != nullptr) DbiCloseCursor(&cur);
   }
   EXPECT_EQ(Open(dir / "absent.dbf", &cur), DBIERR_NOSUCHTABLE);
+  EXPECT_EQ(Open(dir / "no/folder.dbf", &cur), DBIERR_NOSUCHPATH);
+  // The production index flag without its index file.
+  PokeHeader(good, 28, {1});
+  EXPECT_EQ(Open(good, &cur), DBIERR_INDEXCORRUPT);
 }
 
 TEST_F(TableTest, CountBeyondTheRecordsIsClamped) {
