@@ -1,6 +1,7 @@
 #include "shell/handlers.h"
 
 #include <map>
+#include <string_view>
 #include <utility>
 
 #include "platform/gui/application.h"
@@ -27,10 +28,13 @@ const Work* FindWork(unsigned id) {
   auto& table = WorkTable();
   auto it = table.find(id);
   if (it != table.end()) return &it->second;
-  // Ranges (20510 with the balance-sheet buttons 20017-20021) share the
-  // work of their first id.
-  if (const CommandEntry* entry = FindCommand(id)) {
-    it = table.find(entry->first);
+  // Ids of one handler (a range, or 20510 with the balance-sheet buttons
+  // 20017-20021) share the work given for the first of them.
+  const CommandEntry* entry = FindCommand(id);
+  if (entry == nullptr) return nullptr;
+  for (const CommandEntry& e : CommandTable()) {
+    if (std::string_view(e.handler) != entry->handler) continue;
+    it = table.find(e.first);
     if (it != table.end()) return &it->second;
   }
   return nullptr;

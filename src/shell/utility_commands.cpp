@@ -201,11 +201,13 @@ void RebuildRecentDossiersMenu() {
 }
 
 void CmCompleterIni() {
+  CompleterIni(gui::GetKeyState(gui::VK_CONTROL) < 0, gui::GetKeyState(gui::VK_SHIFT) < 0);
+}
+
+void CompleterIni(bool ctrl, bool shift) {
   if (!HandlerPrologue()) return;
   const bool dossier = DossierIsCurrent();
   const std::string dossierIni = dossier ? DossierIniPath() : std::string();
-  const bool ctrl = gui::GetKeyState(gui::VK_CONTROL) < 0;
-  const bool shift = gui::GetKeyState(gui::VK_SHIFT) < 0;
   bool dossierFiles = shift || !ctrl;
   bool programIni = ctrl || !shift;
   if (!ctrl && !shift) {

@@ -42,7 +42,10 @@ void CmCommandesMsDos();        // 20803
 void CmConfigurerImprimante();  // 20207
 void CmDossierRecent(int k);    // 20220 + k, k 1-9
 void CmSupprimerChoix();        // 20210
-void CmCompleterIni();          // 20702
+void CmCompleterIni();          // 20702: reads the Ctrl and Shift keys, then CompleterIni
+// Ctrl alone: the program INI; Shift alone: the dossier's log and INI; both:
+// the three; neither: the program ends and the three files open.
+void CompleterIni(bool ctrl, bool shift);
 void CmConfigurerBde();         // 20703
 
 // Recent dossiers of the File menu (positions 14 and on) from RecentDossiers.

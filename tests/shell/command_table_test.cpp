@@ -1,0 +1,132 @@
+// The command table against its resources: menu 1101, the accelerator
+// tables and the string table's menu texts and hints.
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/gui/accelerators.h"
+#include "platform/gui/application.h"
+#include "platform/gui/menu.h"
+#include "runtime/runtime_init.h"
+#include "runtime/xbase.h"
+#include "shell/command_table.h"
+#include "shell/toolbar.h"
+
+namespace {
+
+std::string ReadSource(const std::string& relative) {
+  std::ifstream in(std::string(MERLON_SOURCE_DIR) + "/" + relative, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class CommandTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gui::Application::EnsureQt();
+    InitRuntime();
+  }
+};
+
+TEST_F(CommandTableTest, MenuResourceIsMadeFromTheMenuTexts) {
+  const std::string expected = MainMenuResourceText();
+  if (const char* out = std::getenv("MERLON_WRITE_MENU")) std::ofstream(out, std::ios::binary) << expected;
+  EXPECT_EQ(ReadSource("src/resources/menus/1101.menu"), expected)
+      << "menu 1101 differs from the command table; expected text:\n" << expected;
+
+  auto menu = gui::Menu::Load(1101);
+  ASSERT_NE(menu, nullptr);
+  // Every command of the menu with a menu text is in the client's table,
+  // except the ones the active child handles.
+  const std::set<unsigned> childCommands = {20035, 20041, 24321, 24322, 24323, 24324, 24325,
+                                            20063, 20065, 20067, 20069, 20173};
+  std::set<unsigned> inMenu;
+  for (unsigned id : menu->CommandIds()) {
+    inMenu.insert(id);
+    EXPECT_FALSE(IsBlank(LoadStr(static_cast<int>(id) + 1000))) << id;
+    if (!childCommands.count(id)) EXPECT_NE(FindCommand(id), nullptr) << id;
+  }
+  // Commands with menu texts are all in the menu.
+  for (unsigned id : {20201u, 20210u, 20308u, 20407u, 20510u, 20603u, 20713u, 20719u, 20722u, 20725u,
+                      20803u, 24365u, 20952u}) {
+    EXPECT_TRUE(inMenu.count(id)) << id;
+  }
+  // Commands without menu text stay out of it.
+  for (unsigned id : {20208u, 24310u, 20310u, 20311u, 20402u, 20403u, 20033u, 20991u}) {
+    EXPECT_FALSE(inMenu.count(id)) << id;
+  }
+
+  // File menu: 16 fixed items, "Quitter" last after the separator where
+  // the recent dossiers go.
+  gui::Menu* file = menu->GetSubMenu(0);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->GetItemCount(), kFileMenuFixedItems);
+  EXPECT_TRUE(file->IsSeparator(kRecentInsertPosition));
+  EXPECT_EQ(file->GetItemId(kRecentInsertPosition + 1), 20209u);
+  EXPECT_EQ(file->GetItemText(kRecentInsertPosition - 1).substr(0, 10), "Supprimer ");
+}
+
+TEST_F(CommandTableTest, TableEntriesAreConsistent) {
+  std::set<unsigned> seen;
+  for (const CommandEntry& e : CommandTable()) {
+    ASSERT_LE(e.first, e.last);
+    for (unsigned id = e.first; id <= e.last; ++id) EXPECT_TRUE(seen.insert(id).second) << "twice: " << id;
+    if (e.kind == EnablerKind::Rights) {
+      EXPECT_GE(e.rights, 1) << e.first;
+      EXPECT_LE(e.rights, 37) << e.first;
+      EXPECT_EQ(e.balanceSheet, e.rights >= 23 && e.rights <= 25) << e.first;
+    } else {
+      EXPECT_EQ(e.rights, 0) << e.first;
+      EXPECT_FALSE(e.constant056) << e.first;
+    }
+    EXPECT_EQ(e.kind == EnablerKind::None, std::string(e.enabler).empty()) << e.first;
+  }
+  // Constant 056 greys the entry, validation, matching and year-end work
+  // and the dossier properties, never the reports.
+  for (unsigned id : {20205u, 20401u, 20406u, 20407u, 20601u, 20602u, 20603u, 20604u, 20605u, 20606u, 20706u})
+    EXPECT_TRUE(FindCommand(id)->constant056) << id;
+  for (unsigned id : {20501u, 20504u, 20507u, 20510u, 20704u}) EXPECT_FALSE(FindCommand(id)->constant056) << id;
+  EXPECT_EQ(FindCommand(20017), FindCommand(20017));
+  EXPECT_STREQ(FindCommand(20021)->handler, "CmEtaBilanEdition");
+  EXPECT_EQ(FindCommand(20716)->rights, 34);
+  EXPECT_EQ(FindCommand(20035), nullptr);
+}
+
+TEST_F(CommandTableTest, HintsCarryStatusTextAndTooltip) {
+  EXPECT_EQ(CommandTooltip(20202), "Ouvrir dossier");
+  EXPECT_EQ(CommandStatusText(20202), "Ouvrir un dossier existant");
+  // A hint without a line break is its own tooltip.
+  EXPECT_EQ(CommandTooltip(20059), CommandStatusText(20059));
+  for (const CommandEntry& e : CommandTable()) {
+    if (!IsBlank(LoadStr(static_cast<int>(e.first) + 1000)))
+      EXPECT_FALSE(CommandTooltip(e.first).empty()) << e.first;
+  }
+}
+
+TEST_F(CommandTableTest, AcceleratorTables) {
+  struct Case {
+    int table;
+    const char* keys;
+    unsigned id;
+  };
+  const Case cases[] = {
+      {1102, "Ctrl+S", 20401}, {1102, "Ctrl+C", 20501}, {1102, "Ctrl+G", 20502}, {1102, "Ctrl+J", 20503},
+      {1102, "Ctrl+B", 20504}, {1102, "Ctrl+L", 20601}, {1102, "Ctrl+P", 20041}, {1102, "Ctrl+V", 20035},
+      {1102, "Ctrl+Q", 0},     {1100, "Ctrl+Q", 20023}, {1100, "Ctrl+E", 20055}, {1100, "Ctrl+T", 20187},
+      {1100, "Alt+Backspace", 24321}, {1100, "Shift+Del", 24322}, {1100, "Ctrl+Ins", 24323},
+      {1100, "Shift+Ins", 24324}, {1103, "F12", 1}, {1103, "Backspace", 1006}, {1103, "Return", 1024},
+      {1103, "C", 1003}, {1103, "Shift+C", 1003}, {1103, "0", 1022}, {1103, "7", 1007}, {1103, "Shift+9", 1009},
+      {1103, "*", 1010}, {1103, ".", 1023}, {1103, "=", 1024}, {1103, "+", 1020}, {1103, "-", 1015},
+  };
+  for (const Case& c : cases) {
+    auto table = gui::AcceleratorTable::Load(c.table);
+    ASSERT_NE(table, nullptr) << c.table;
+    EXPECT_EQ(table->TranslateText(c.keys), c.id) << c.table << " " << c.keys;
+  }
+}
+
+}  // namespace
