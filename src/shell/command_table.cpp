@@ -187,6 +187,10 @@ gui::ResponseTable BuildClientTable() {
   return t;
 }
 
+// The shell's hooks are in place before the client's start-up needs them
+// (the recent-dossier menu of start-up, the registry's window actions).
+const bool kShellHooksInstalled = (InstallShellCommands(), true);
+
 }  // namespace
 
 const std::vector<CommandEntry>& CommandTable() { return kTable; }
