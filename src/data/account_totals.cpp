@@ -99,10 +99,16 @@ void MoveTotals(Table& table, const TotalFields& f, double amount1, double amoun
     credit1 = Moved(credit1, amount1);
     credit2 = Moved(credit2, amount2);
   }
-  table.PutFieldNum(f.debit1, debit1);
-  table.PutFieldNum(f.credit1, credit1);
-  table.PutFieldNum(f.debit2, debit2);
-  table.PutFieldNum(f.credit2, credit2);
+  // The four totals go into the record buffer, then one write of the record (the lock is
+  // kept): the record is never seen with half of its totals moved.
+  const std::pair<int, double> values[] = {{f.debit1, debit1}, {f.credit1, credit1}, {f.debit2, debit2},
+                                           {f.credit2, credit2}};
+  for (const auto& [field, value] : values) {
+    table.result = dbase::DbiPutField(table.cursor, static_cast<std::uint16_t>(field), table.recordBuffer.data(), &value);
+    if (table.result != dbase::DBIERR_NONE) return;
+  }
+  table.result = dbase::DbiModifyRecord(table.cursor, table.recordBuffer.data(), false);
+  if (table.result != dbase::DBIERR_NONE) ReportDbError(table, kContextSave, "");
 }
 
 bool AccountHeldByWindow(Table& table) {
