@@ -1,0 +1,337 @@
+// CMDIBrowse: the base of every list window and report window. It shows a
+// page of rows in fixed columns of characters, keeps only the visible rows,
+// and reads them through its virtual data-source operations, which each
+// concrete list implements over its tables. The base owns the column layout,
+// the row store, keys and mouse, painting, the refresh timer, the lookup
+// side of the open-window registry and the report-field store.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/browse_columns.h"
+#include "framework/ordering_table.h"
+#include "framework/row_store.h"
+#include "platform/gui/custom_control.h"
+#include "platform/gui/dc.h"
+#include "platform/gui/mdi.h"
+#include "runtime/report_fields.h"
+
+class Table;
+class BrowseView;
+
+// Commands of the list windows.
+namespace browse_cmd {
+constexpr unsigned Quitter = 20023;
+constexpr unsigned QuitterGrid = 20025;
+constexpr unsigned Nouveau = 20027;
+constexpr unsigned Annuler = 20029;
+constexpr unsigned Reactiver = 20031;
+constexpr unsigned Visualiser = 20035;
+constexpr unsigned FinVisualisation = 20037;
+constexpr unsigned Imprimer = 20041;
+constexpr unsigned Modifier = 20047;
+constexpr unsigned Chercher = 20049;
+constexpr unsigned ChercherEncore = 20051;
+constexpr unsigned Rafraichir = 20057;
+constexpr unsigned RafraichirTotal = 20059;
+constexpr unsigned RenvoyerCode = 20061;
+constexpr unsigned CopierCode = 20063;
+constexpr unsigned CopierTableau = 20065;
+constexpr unsigned AjouterDepuis = 20067;
+constexpr unsigned AjouterVers = 20069;
+constexpr unsigned ReCaler = 20071;
+constexpr unsigned LigneSuivante = 20091;
+constexpr unsigned AllerAuCode = 20155;
+constexpr unsigned Entree = 20161;
+constexpr unsigned Texte = 20187;
+}  // namespace browse_cmd
+
+constexpr unsigned kBrowseRefreshTimer = 1100;
+constexpr int kBrowseMaxRefreshSeconds = 65;
+constexpr int kBrowseToolbarWords = 20;
+
+// Records another window has just added to a list's table; the next full
+// refresh (20059) adds them to the list's row count and clears the count.
+extern long PendingRowCount;
+// The search text of the word searches ("Chercher"); '&' or '|' in it makes
+// FindFolded look for any of the given words.
+extern std::string BrowseSearchText;
+
+// Clock of the type-ahead buffer in milliseconds (empty: the system's tick
+// count); tests set their own.
+extern std::function<std::uint32_t()> BrowseTickSource;
+
+// Refresh interval of dossier constant 025: seconds, 0 when not a number,
+// at most 65.
+int BrowseRefreshInterval();
+
+// Word search helpers of the concrete lists' "Chercher".
+// Upper-cases each text and turns '^' into a blank; with dossier constant
+// 064 beginning with 'O', accented capitals become their base letters.
+void FoldAccentsUpper(std::vector<std::string>& texts);
+// True when the text (upper-cased and folded) holds one of the words (when
+// the search text carries '&' or '|') or the trimmed search text. An empty
+// text never matches.
+bool FindFolded(const std::vector<std::string>& words, const std::string& text);
+
+// Cuts a text wider than `width` pixels for a cell: "abc..." (see the .cpp).
+// `measure` gives the pixel width of a text.
+template <class Measure>
+std::string FitTextToWidth(const std::string& text, int width, Measure measure) {
+  if (text.empty() || measure(text.substr(0, 1)) > width) return {};
+  std::size_t n = 0;
+  while (n < text.size() && measure(text.substr(0, n + 1)) <= width) ++n;
+  if (n >= 4) return text.substr(0, n - 3) + "...";
+  if (n == 3) return text.substr(0, 1) + "..";
+  if (n == 2) return text.substr(0, 1) + ".";
+  return ".";
+}
+
+class CMDIBrowse : public gui::MDIChild {
+ public:
+  // `columns` may be null (report windows): one empty column entry then.
+  CMDIBrowse(gui::MDIClient* parent, const std::string& title, const BrowseColumnTable* columns,
+             int ownSlot = 0, int slotLength = 0, int partnerSlot = 0);
+  ~CMDIBrowse() override;
+
+  // ---- virtual operations (data source, commands, painting, report hooks)
+  virtual void ReturnSelectedCode();
+  virtual void CopySelectedCode();
+  virtual void CopyTableToClipboard();
+  virtual void BeforeRefresh() {}
+  virtual void SetRowStripe() { stripe_ = true; }
+  virtual int GetCellTextColor(int row, int column) { return 0; }
+  virtual const gui::Font& GetCellFont(int row, int column, const gui::Font& font) { return font; }
+  virtual bool SeekTypedKey(char c);
+  // Key of the current record, mapped through the ordering table.
+  virtual std::string GetRecordKey(::Table* table, int start, int length, int firstField);
+  virtual bool HasCurrentRecord(::Table* table);
+  virtual void ReloadRow(BrowseRows& rows, int i, long recno) {}
+  virtual void FillRowsForward(BrowseRows& rows, int first, int count, long recno) {}
+  virtual void FillRowsFromFirst(BrowseRows& rows, int first, int count) {}
+  virtual void FillRowsFromLast(BrowseRows& rows, int last, int count) {}
+  virtual std::string GetCellText(int field, std::uint32_t value1, std::uint32_t value2, int column);
+  virtual void PositionOnRecord(long recno, int flag) {}
+  virtual void SkipRecords(long count) {}
+  virtual bool PrepareReport() { return false; }
+  virtual void InitReport() {}
+  virtual void ComputeLine() {}
+  virtual bool NextRecord() { return false; }
+  virtual void ClassifyLine() {}
+  virtual void DefaultAction();
+  virtual std::string GetCodeLabel(const std::string& code) { return {}; }
+  virtual std::string GetCodeValue(const std::string& code) { return {}; }
+
+  // ---- rows
+  // Row i := record number, then each column's cell (or marker).
+  void BuildRowText(BrowseRows& rows, int i, long recno, bool flagged);
+  int GetSelectedRowIndex() const;           // 1..rows per page, 0 none
+  std::string GetSelectedRowText() const;    // the selected row's code (key width), blanks when none
+  long PositionOnSelectedRow(int flag);      // its record made current; 0 when none
+  void InvalidateSelectedRow();
+  // Last top + 1, scroller sizes and the row count in the status bar.
+  void ShowRowCount();
+  std::string RowCountText() const;
+  void SelectRow(long rank, long firstRank);
+
+  // ---- moves of the page
+  void LineUp();
+  void LineDown();
+  void PageUp();
+  void PageDown();
+  void GoFirst();
+  void GoLast();
+  void ThumbTo(int pixels);
+
+  // ---- search
+  // Adds a typed character to the type-ahead buffer (emptied when full or
+  // when the typing paused too long) and returns the buffer.
+  const std::string& TypeAheadChar(char c);
+  void ClearTypeAhead() { typeAhead_.clear(); }
+  const std::string& TypeAheadText() const { return typeAhead_; }
+  // Brings the record whose key begins with `search` on the page and selects
+  // its row. The key of a record is GetRecordKey (table, keyStart, length of
+  // the search, firstField); the code stands in the row from character
+  // position + 7. True when a visible row matches.
+  bool LocateRowByKey(::Table* table, const std::string& search, int keyStart, int position, int firstField);
+  // "Aller au code": asks for a code until `find` finds it (upper-cased and
+  // trimmed; `find` shows it, with SelectRow and LocateRowByKey) or the user
+  // gives up; an unknown code beeps and asks again with "Code inconnu: ".
+  void GoToCodeDialog(const std::function<bool(const std::string& code)>& find);
+  // Asks for a code (the input dialog); false on cancel. Lists may replace it.
+  virtual bool AskCode(const std::string& caption, std::string& code);
+
+  // ---- refresh
+  void CmRafraichir();
+  void CmRafraichirTotal();
+  // One tick of the refresh timer.
+  void RefreshTick();
+
+  // ---- commands
+  void CmQuitter();
+  void CmQuitterGrid();
+  void CmFinVisualisation();
+  void CmEntree();
+  void CmRenvoyerCode() { ReturnSelectedCode(); }
+  void CmCopierCode() { CopySelectedCode(); }
+  void CmCopierTableau() { CopyTableToClipboard(); }
+  void CmAllerAuCode() {}
+  void CopySelectedCodeFrom(int position, int length);
+  bool PutTextOnClipboard(const std::string& text);
+  void ActivateBrowse();
+  void OpenPartnerForm(const std::string& key, int formSlot, unsigned command, int markSlot = 0);
+  static std::string VersionText();
+  // The text of the page as CopyTableToClipboard puts it.
+  std::string PageAsText() const;
+  // Context menu ids in order (0 = separator).
+  std::vector<unsigned> ContextMenuIds() const;
+
+  // ---- painting
+  // Draws the list on any device context of the client size.
+  void DrawList(gui::DC& dc, int width, int height);
+  // Writes a picture of the list (client area) as PNG.
+  bool SaveSnapshot(const std::string& path);
+
+  // ---- handlers (public so that tests can drive them as the user would)
+  void EvKeyDown(int vk, unsigned repeat, unsigned flags) override;
+  void EvKeyUp(int vk, unsigned repeat, unsigned flags) override;
+  void EvLButtonDown(unsigned modKeys, gui::Point p) override;
+  void EvLButtonUp(unsigned modKeys, gui::Point p) override;
+  void EvLButtonDblClk(unsigned modKeys, gui::Point p) override;
+  void EvRButtonDown(unsigned modKeys, gui::Point p) override;
+  void EvMouseMove(unsigned modKeys, gui::Point p) override;
+  void EvMouseWheel(unsigned modKeys, int delta, gui::Point p) override;
+  void EvSize(int sizeType, int width, int height) override;
+  void EvSetFocus(gui::Handle lost) override;
+  void EvTimer(unsigned id) override;
+  void EvVScroll(int code, int pos);
+  void EvHScroll(int code, int pos);
+  // Pointer left the client area during a drag.
+  void EvNCMouseMove();
+  bool CanClose() override;
+  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+  // ---- state
+  BrowseRowStore& Store() { return store_; }
+  const BrowseRowStore& Store() const { return store_; }
+  const BrowseColumnTable& Columns() const { return columns_; }
+  int ColumnCountOf() const { return ColumnCount(columns_); }
+  bool HasColumns() const { return ColumnCount(columns_) > 0; }
+  int RowLength() const { return static_cast<int>(columns_[0].value2); }
+  ::Table* GetTable(int i) { return tables_[static_cast<std::size_t>(i)].get(); }
+  const OrderingTable& Ordering() const { return ordering_; }
+  ReportFieldTable& ReportFields() { return reportFields_; }
+  BrowseView* View() const { return view_; }
+  gui::Rect ClientArea() const;
+  // Row height and character width of the list font, in pixels.
+  static int RowHeightPixels();
+  static int CharWidthPixels();
+
+  bool doubleBuffer = true;
+  long helpContext = 85;
+  std::vector<std::uint32_t> toolbarCommands;  // word 0 the count, then the ids
+  int rightsFunction = 0;
+  int keyWidth = 0;
+  std::string listName;
+  bool keepLayout = true;
+  int ownSlot = 0;
+  int slotLength = 0;
+  int partnerSlot = 0;
+  int refreshInterval = 0;
+  bool stripe_ = false;
+
+  // Second command of the toolbar list (run by Enter), 0 when none.
+  unsigned SecondToolbarCommand() const;
+  // The asking window of a lookup is still registered at its position.
+  bool LookupAskerAlive() const;
+  // The partner edit form is open (its flag is '1').
+  bool PartnerOpen() const;
+  bool Busy() const;  // print run in progress or minimised
+
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
+ protected:
+  void SetupWindow() override;
+  void EvPaint() override {}
+  void Paint();
+
+  // Enablers.
+  void CeVisualiser(gui::CommandEnabler& ce);
+  void CeImprimer(gui::CommandEnabler& ce);
+  void CeAnnuler(gui::CommandEnabler& ce);
+  void CeReactiver(gui::CommandEnabler& ce);
+  void CeModifier(gui::CommandEnabler& ce);
+  void CeRenvoyer(gui::CommandEnabler& ce);
+  void CeCopier(gui::CommandEnabler& ce);
+  void CeNever(gui::CommandEnabler& ce);
+  void CeHasRows(gui::CommandEnabler& ce);
+
+  void Repaint();
+  void RepaintRow(int index);  // 1-based visible row
+  void UpdateScroller();
+  void UpdateTooltip();
+  void ReadSavedLayout();
+  void SaveLayout();
+  void ArmTimer();
+  // 20059's body; true when the rows changed.
+  bool RefreshTotal();
+  bool SelectedIsOrdinary() const;
+  bool RowHasText(int index1) const;  // 1-based
+
+ private:
+  friend class BrowseView;
+  void MoveDone(long oldTop);
+  void FillAfterResize(int oldRows);
+  int ColumnAtX(int x) const;
+  int BorderAtX(int x) const;
+  void EndDrag(bool apply, int x);
+  void DrawDragMark(int x);
+
+  std::unique_ptr<::Table> tables_[3];
+  BrowseColumnTable columns_;
+  BrowseColumnTable declaredColumns_;
+  BrowseRowStore store_;
+  OrderingTable ordering_;
+  ReportFieldTable reportFields_;
+  BrowseView* view_ = nullptr;
+  std::string typeAhead_;
+  std::uint32_t typeAheadStart_ = 0;
+  bool sized_ = false;
+  int retryState_ = 0;
+  bool keyDefault_ = false;  // the key goes on to the default processing
+  // Column drag in the header.
+  enum class Drag { None, Resize, Move } drag_ = Drag::None;
+  int dragColumn_ = 0;
+  int dragStartX_ = 0;
+  int dragX_ = 0;
+};
+
+// The surface of a list: fills the list's client area, carries its scroll
+// bars and passes everything it receives to the list.
+class BrowseView : public gui::CustomControl {
+ public:
+  explicit BrowseView(CMDIBrowse* owner);
+
+ protected:
+  void EvPaint() override;
+  void EvKeyDown(int vk, unsigned repeat, unsigned flags) override;
+  void EvKeyUp(int vk, unsigned repeat, unsigned flags) override;
+  void EvLButtonDown(unsigned modKeys, gui::Point p) override { owner_->EvLButtonDown(modKeys, p); }
+  void EvLButtonUp(unsigned modKeys, gui::Point p) override { owner_->EvLButtonUp(modKeys, p); }
+  void EvLButtonDblClk(unsigned modKeys, gui::Point p) override { owner_->EvLButtonDblClk(modKeys, p); }
+  void EvRButtonDown(unsigned modKeys, gui::Point p) override { owner_->EvRButtonDown(modKeys, p); }
+  void EvMouseMove(unsigned modKeys, gui::Point p) override { owner_->EvMouseMove(modKeys, p); }
+  void EvMouseWheel(unsigned modKeys, int delta, gui::Point p) override { owner_->EvMouseWheel(modKeys, delta, p); }
+  void EvSetFocus(gui::Handle lost) override;
+  void EvSize(int sizeType, int width, int height) override;
+  void EvVScroll(int code, int pos) override { owner_->EvVScroll(code, pos); }
+  void EvHScroll(int code, int pos) override { owner_->EvHScroll(code, pos); }
+
+ private:
+  CMDIBrowse* owner_;
+};

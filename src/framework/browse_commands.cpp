@@ -1,0 +1,244 @@
+// Commands, enablers, clipboard and context menu of the list windows, and
+// the "Aller au code" input.
+#include <algorithm>
+
+#include "framework/browse.h"
+#include "platform/gui/application.h"
+#include "platform/gui/clipboard.h"
+#include "platform/gui/cursor.h"
+#include "platform/gui/dialog.h"
+#include "platform/gui/menu.h"
+#include "runtime/access_rights.h"
+#include "runtime/xbase.h"
+
+const gui::ResponseTable& CMDIBrowse::Table() {
+  using namespace browse_cmd;
+  static const gui::ResponseTable table =
+      gui::ResponseTable(&gui::MDIChild::Table())
+          .Command(Quitter, &CMDIBrowse::CmQuitter)
+          .Command(QuitterGrid, &CMDIBrowse::CmQuitterGrid)
+          .Command(Entree, &CMDIBrowse::CmEntree)
+          .Command(Rafraichir, &CMDIBrowse::CmRafraichir)
+          .Command(RafraichirTotal, &CMDIBrowse::CmRafraichirTotal)
+          .Command(RenvoyerCode, &CMDIBrowse::CmRenvoyerCode)
+          .Command(CopierCode, &CMDIBrowse::CmCopierCode)
+          .Command(CopierTableau, &CMDIBrowse::CmCopierTableau)
+          .Command(FinVisualisation, &CMDIBrowse::CmFinVisualisation)
+          .Enable(Visualiser, &CMDIBrowse::CeVisualiser)
+          .Enable(Imprimer, &CMDIBrowse::CeImprimer)
+          .Enable(Annuler, &CMDIBrowse::CeAnnuler)
+          .Enable(Reactiver, &CMDIBrowse::CeReactiver)
+          .Enable(Modifier, &CMDIBrowse::CeModifier)
+          .Enable(Texte, &CMDIBrowse::CeModifier)
+          .Enable(RenvoyerCode, &CMDIBrowse::CeRenvoyer)
+          .Enable(CopierCode, &CMDIBrowse::CeCopier)
+          .Enable(CopierTableau, &CMDIBrowse::CeCopier)
+          .Enable(AjouterDepuis, &CMDIBrowse::CeNever)
+          .Enable(AjouterVers, &CMDIBrowse::CeNever)
+          .Enable(LigneSuivante, &CMDIBrowse::CeHasRows);
+  return table;
+}
+
+void CMDIBrowse::CmQuitter() { gui::PostMessage(GetHandle(), gui::WM_CLOSE); }
+
+void CMDIBrowse::CmQuitterGrid() {
+  keepLayout = false;
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+void CMDIBrowse::CmFinVisualisation() { DefaultAction(); }
+
+void CMDIBrowse::CmEntree() {
+  if (Busy() || store_.totalRows <= 0 || GetSelectedRowIndex() == 0) return;
+  if (SelectedIsOrdinary() && LookupAskerAlive()) {
+    gui::PostCommand(GetHandle(), browse_cmd::RenvoyerCode);
+    return;
+  }
+  if (unsigned second = SecondToolbarCommand()) gui::PostCommand(GetHandle(), second);
+}
+
+// ---- enablers ------------------------------------------------------------------
+
+void CMDIBrowse::CeVisualiser(gui::CommandEnabler& ce) {
+  ce.Enable(!Busy() && HasAccessRight(rightsFunction, 5) && !PartnerOpen() && store_.totalRows > 0);
+}
+void CMDIBrowse::CeImprimer(gui::CommandEnabler& ce) {
+  ce.Enable(!Busy() && HasAccessRight(rightsFunction, 6) && !PartnerOpen() && store_.totalRows > 0);
+}
+void CMDIBrowse::CeAnnuler(gui::CommandEnabler& ce) {
+  ce.Enable(!Busy() && HasAccessRight(rightsFunction, 4) && SelectedIsOrdinary() && !PartnerOpen());
+}
+void CMDIBrowse::CeReactiver(gui::CommandEnabler& ce) {
+  const int i = GetSelectedRowIndex();
+  ce.Enable(!Busy() && HasAccessRight(rightsFunction, 4) && i != 0 && store_.MarkerOf(i - 1) == kMarkerCancelled &&
+            !PartnerOpen());
+}
+void CMDIBrowse::CeModifier(gui::CommandEnabler& ce) {
+  ce.Enable(!Busy() && HasAccessRight(rightsFunction, 3) && SelectedIsOrdinary());
+}
+void CMDIBrowse::CeRenvoyer(gui::CommandEnabler& ce) { ce.Enable(!Busy() && SelectedIsOrdinary() && LookupAskerAlive()); }
+void CMDIBrowse::CeCopier(gui::CommandEnabler& ce) { ce.Enable(!Busy() && GetSelectedRowIndex() != 0); }
+void CMDIBrowse::CeNever(gui::CommandEnabler& ce) { ce.Enable(false); }
+void CMDIBrowse::CeHasRows(gui::CommandEnabler& ce) { ce.Enable(!Busy() && store_.totalRows > 0); }
+
+// ---- clipboard -------------------------------------------------------------------
+
+bool CMDIBrowse::PutTextOnClipboard(const std::string& text) {
+  gui::SetNamedCursor(LoadStr(514));
+  const bool ok = gui::SetClipboardText(text);
+  gui::SetArrowCursor();
+  return ok;
+}
+
+void CMDIBrowse::CopySelectedCode() { CopySelectedCodeFrom(0, 0); }
+
+void CMDIBrowse::CopySelectedCodeFrom(int position, int length) {
+  if (position <= 0) position = 8;
+  if (length <= 0) length = keyWidth;
+  const int i = GetSelectedRowIndex();
+  if (Busy() || i == 0 || !SelectedIsOrdinary() || length <= 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  const std::string& row = store_.rows[static_cast<std::size_t>(i - 1)];
+  const std::string part = static_cast<std::size_t>(position - 1) < row.size()
+                               ? row.substr(static_cast<std::size_t>(position - 1), static_cast<std::size_t>(length))
+                               : std::string();
+  PutTextOnClipboard(AllTrim(part.c_str()));
+}
+
+std::string CMDIBrowse::PageAsText() const {
+  const std::string eol = LoadStr(54);
+  const int n = ColumnCount(columns_);
+  std::string out = std::string(LoadStr(2681)) + "\t" + LoadStr(37);
+  for (int k = 2; k <= n; ++k) out += "\t" + std::string(AllTrim(columns_[static_cast<std::size_t>(k)].title.c_str()));
+  out += eol;
+  for (const std::string& row : store_.rows) {
+    if (row.empty()) break;
+    out += row.substr(0, 6);
+    out += '\t';
+    if (row.size() > 6 && row[6] == kMarkerCancelled) out += LoadStr(37);
+    std::size_t pos = 6;
+    for (int k = 1; k <= n; ++k) {
+      const BrowseColumn& c = columns_[static_cast<std::size_t>(k)];
+      const std::size_t len = c.field == 0 ? 1 : c.value2;
+      if (k >= 2) {
+        const std::string cell = pos < row.size() ? row.substr(pos, len) : std::string();
+        out += '\t';
+        out += AllTrim(cell.c_str());
+      }
+      pos += len;
+    }
+    out += eol;
+  }
+  return out;
+}
+
+void CMDIBrowse::CopyTableToClipboard() {
+  gui::SetNamedCursor(LoadStr(514));
+  const std::string text = PageAsText();
+  // Only the header: nothing worth copying.
+  bool any = !store_.rows.empty() && !store_.rows[0].empty();
+  if (any && !IsBlank(text)) gui::SetClipboardText(text);
+  else gui::MessageBeep(0);
+  gui::SetArrowCursor();
+}
+
+// ---- context menu ----------------------------------------------------------------
+
+std::vector<unsigned> CMDIBrowse::ContextMenuIds() const {
+  std::vector<unsigned> ids;
+  auto separator = [&ids] {
+    if (!ids.empty() && ids.back() != 0) ids.push_back(0);
+  };
+  const std::size_t n = toolbarCommands.empty() ? 0 : std::min<std::size_t>(toolbarCommands[0], toolbarCommands.size() - 1);
+  for (std::size_t i = 1; i <= n; ++i) {
+    const unsigned id = toolbarCommands[i];
+    if (i == 2) separator();
+    if (id < 20001) separator();
+    else if (id % 2 == 1) ids.push_back(id);
+  }
+  separator();
+  for (unsigned id : {browse_cmd::AllerAuCode, browse_cmd::CopierCode, browse_cmd::CopierTableau}) ids.push_back(id);
+  separator();
+  for (unsigned id : {browse_cmd::Visualiser, browse_cmd::Imprimer}) ids.push_back(id);
+  return ids;
+}
+
+void CMDIBrowse::EvRButtonDown(unsigned modKeys, gui::Point p) {
+  if (Busy() || store_.totalRows <= 0) return;
+  const int r = p.y / std::max(1, RowHeightPixels());
+  if (r == 0 || r > store_.rowsPerPage || !RowHasText(r)) return;
+  EvLButtonDown(modKeys & ~gui::MK_RBUTTON, p);
+  gui::Menu menu;
+  for (unsigned id : ContextMenuIds()) {
+    if (id == 0) menu.InsertSeparator(-1);
+    else menu.InsertItem(-1, id, LoadStr(static_cast<int>(id) + 1000));
+  }
+  menu.TrackPopupMenu(*this, p);
+}
+
+// ---- "Aller au code" ---------------------------------------------------------------
+
+namespace {
+constexpr const char* kCodeDialogId = "BROWSE_ALLER_CODE";
+constexpr int kPromptId = 101;
+constexpr int kCodeId = 102;
+
+class CodeDialog : public gui::Dialog {
+ public:
+  CodeDialog(gui::Window* parent, std::string caption, std::string prompt)
+      : gui::Dialog(parent, kCodeDialogId), caption_(std::move(caption)), prompt_(std::move(prompt)) {}
+  std::string code;
+
+ protected:
+  void SetupWindow() override {
+    gui::Dialog::SetupWindow();
+    SetCaption(caption_);
+    SetItemText(kPromptId, prompt_);
+  }
+  void CmOk() override {
+    code = GetItemText(kCodeId);
+    gui::Dialog::CmOk();
+  }
+
+ private:
+  std::string caption_, prompt_;
+};
+
+void EnsureCodeDialogTemplate() {
+  if (gui::DialogTemplates::Find(kCodeDialogId) != nullptr) return;
+  gui::DialogTemplates::Register(
+      "DIALOG BROWSE_ALLER_CODE\n"
+      "CAPTION \"\"\n"
+      "FONT 8 \"MS Sans Serif\"\n"
+      "SIZE 200 56\n"
+      "static 101 \"\" 6 6 188 10\n"
+      "edit 102 \"\" 6 18 120 12 tabstop\n"
+      "button 1 \"OK\" 40 36 54 14 default,tabstop\n"
+      "button 2 \"Annuler\" 104 36 54 14 tabstop\n"
+      "END\n");
+}
+}  // namespace
+
+bool CMDIBrowse::AskCode(const std::string& caption, std::string& code) {
+  EnsureCodeDialogTemplate();
+  CodeDialog dialog(this, caption, LoadStr(2500));
+  const int answer = dialog.Execute();
+  if (answer != gui::IDOK) return false;
+  code = dialog.code.substr(0, static_cast<std::size_t>(std::max(keyWidth, 0)));
+  return true;
+}
+
+void CMDIBrowse::GoToCodeDialog(const std::function<bool(const std::string& code)>& find) {
+  if (PartnerOpen() || Busy()) return;
+  std::string caption = LoadStr(2501);
+  for (;;) {
+    std::string code;
+    if (!AskCode(caption, code) || IsBlank(code)) return;
+    code = AllTrim(Upper(code.c_str()));
+    if (find(code)) return;
+    gui::MessageBeep(0);
+    caption = "Code inconnu: " + code;
+  }
+}

@@ -1,0 +1,165 @@
+// Type-ahead search, search of a row by key and the word-search helpers.
+#include <algorithm>
+
+#include "data/table.h"
+#include "framework/browse.h"
+#include "platform/gui/application.h"
+#include "platform/gui/cursor.h"
+#include "platform/system/clock.h"
+#include "runtime/dossier_record.h"
+#include "runtime/xbase.h"
+
+namespace {
+// Now in milliseconds; tests replace the clock.
+std::uint32_t Now() { return platform::GetTickCount(); }
+}  // namespace
+
+std::function<std::uint32_t()> BrowseTickSource;
+
+const std::string& CMDIBrowse::TypeAheadChar(char c) {
+  const std::uint32_t now = BrowseTickSource ? BrowseTickSource() : Now();
+  const std::size_t room = static_cast<std::size_t>(std::max(keyWidth, 1));
+  if (typeAhead_.size() >= room ||
+      (!typeAhead_.empty() && now - typeAheadStart_ > static_cast<std::uint32_t>(typeAhead_.size()) * 1000u))
+    typeAhead_.clear();
+  if (IsBlank(typeAhead_)) {
+    typeAhead_.clear();
+    typeAheadStart_ = now;
+  }
+  typeAhead_ += c;
+  return typeAhead_;
+}
+
+bool CMDIBrowse::SeekTypedKey(char) {
+  gui::MessageBeep(0);
+  return false;
+}
+
+bool CMDIBrowse::HasCurrentRecord(::Table* table) { return table != nullptr && !table->bof && !table->eof; }
+
+std::string CMDIBrowse::GetRecordKey(::Table* table, int start, int length, int firstField) {
+  if (table == nullptr || table->tag.empty() || length <= 0) return {};
+  if (start < 1) start = 1;
+  std::string key;
+  const std::size_t need = static_cast<std::size_t>(start + length - 1);
+  for (int f = firstField; f <= table->FieldCount() && key.size() < need; ++f) key += table->GetField(f);
+  if (start > 1) key = key.size() >= static_cast<std::size_t>(start) ? key.substr(static_cast<std::size_t>(start - 1)) : std::string();
+  key = key.substr(0, static_cast<std::size_t>(length));
+  return ordering_.MapThroughOrderingTable(key);
+}
+
+bool CMDIBrowse::LocateRowByKey(::Table* table, const std::string& search, int keyStart, int position,
+                                int firstField) {
+  const std::size_t n = search.size();
+  if (n == 0) return false;
+  const std::string wanted = ordering_.MapThroughOrderingTable(search);
+  const std::size_t at = static_cast<std::size_t>(std::max(position, 1) + 6);
+  auto rowKey = [&](int i) -> std::string {
+    const std::string& row = store_.rows[static_cast<std::size_t>(i)];
+    return ordering_.MapThroughOrderingTable(at < row.size() ? row.substr(at, n) : std::string());
+  };
+  const int rpp = store_.rowsPerPage;
+  const long oldTop = store_.top;
+  if (rpp >= store_.totalRows) {
+    FillRowsFromFirst(store_.rows, 0, rpp);
+    store_.top = 0;
+  } else if (store_.RecordNumberOf(0) != 0) {
+    PositionOnRecord(store_.RecordNumberOf(0), 0);
+    const int cmp = rowKey(0).compare(wanted);
+    const long last = store_.LastTop();
+    if (cmp < 0) {
+      if (store_.top < last) {
+        gui::SetNamedCursor(LoadStr(514));
+        while (HasCurrentRecord(table) && GetRecordKey(table, keyStart, static_cast<int>(n), firstField) < wanted) {
+          SkipRecords(1);
+          if (store_.top < last) ++store_.top;
+        }
+        if (HasCurrentRecord(table) && store_.top < last) {
+          FillRowsForward(store_.rows, 0, rpp, 0);
+        } else {
+          FillRowsFromLast(store_.rows, rpp - 1, rpp);
+          store_.top = last;
+        }
+      } else {
+        FillRowsFromLast(store_.rows, rpp - 1, rpp);
+      }
+    } else if (cmp > 0) {
+      if (store_.top > 0) {
+        gui::SetNamedCursor(LoadStr(513));
+        while (HasCurrentRecord(table) && GetRecordKey(table, keyStart, static_cast<int>(n), firstField) > wanted) {
+          SkipRecords(-1);
+          if (store_.top > 0) --store_.top;
+        }
+        if (HasCurrentRecord(table)) {
+          FillRowsForward(store_.rows, 0, rpp, 0);
+        } else {
+          FillRowsFromFirst(store_.rows, 0, rpp);
+          store_.top = 0;
+        }
+      } else {
+        FillRowsFromFirst(store_.rows, 0, rpp);
+      }
+    }
+    UpdateScroller();
+    if (store_.top != oldTop) UpdateTooltip();
+    Repaint();
+  }
+  bool found = false;
+  for (int i = 0; i < rpp; ++i) {
+    if (store_.RecordNumberOf(i) == 0) break;
+    if (rowKey(i) == wanted) {
+      const int old = GetSelectedRowIndex();
+      store_.selected = store_.top + i + 1;
+      RepaintRow(old);
+      RepaintRow(i + 1);
+      found = true;
+      break;
+    }
+  }
+  gui::SetArrowCursor();
+  return found;
+}
+
+// ---- word search -------------------------------------------------------------------
+
+namespace {
+bool FoldAccentsWanted() {
+  const std::string c = TheDossierRecord.Constant(64);
+  return !c.empty() && c[0] == 'O';
+}
+
+std::string FoldOne(const std::string& text, bool accents, const std::string& from, const std::string& to) {
+  std::string out = Upper(text.c_str());
+  for (char& c : out) {
+    if (c == '^') {
+      c = ' ';
+      continue;
+    }
+    if (accents) {
+      const std::size_t k = from.find(c);
+      if (k != std::string::npos && k < to.size()) c = to[k];
+    }
+  }
+  return out;
+}
+}  // namespace
+
+void FoldAccentsUpper(std::vector<std::string>& texts) {
+  const bool accents = FoldAccentsWanted();
+  const std::string from = LoadStr(2869), to = LoadStr(2870);
+  for (std::string& t : texts) t = FoldOne(t, accents, from, to);
+}
+
+bool FindFolded(const std::vector<std::string>& words, const std::string& text) {
+  if (text.empty()) return false;
+  std::vector<std::string> one{text};
+  FoldAccentsUpper(one);
+  const std::string& folded = one[0];
+  if (BrowseSearchText.find_first_of("&|") != std::string::npos) {
+    for (const std::string& w : words)
+      if (!w.empty() && folded.find(w) != std::string::npos) return true;
+    return false;
+  }
+  const std::string wanted = AllTrim(BrowseSearchText.c_str());
+  return folded.find(wanted) != std::string::npos;
+}
