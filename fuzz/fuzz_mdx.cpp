@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -21,8 +22,11 @@ const dbase::RecordLayout& Layout() {
   return layout;
 }
 
-std::string Path() {
-  static const std::string path = "/tmp/fuzz_mdx_" + std::to_string(::getpid()) + ".mdx";
+const std::string& Path() {
+  static const std::string path = [] {
+    std::atexit([] { ::unlink(Path().c_str()); });
+    return "/tmp/fuzz_mdx_" + std::to_string(::getpid()) + ".mdx";
+  }();
   return path;
 }
 
