@@ -13,5 +13,5 @@ if [ -f "$top/fuzz/CMakeLists.txt" ]; then
   CC=clang-14 CXX=clang++-14 cmake -S "$top" -B "$fbuild" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DMERLON_FUZZ=ON -DMERLON_TESTS=OFF -DMERLON_BENCH=OFF -DMERLON_GUI=OFF >/dev/null
   cmake --build "$fbuild" -j "${MERLON_JOBS:-$(nproc)}"
-  ctest --test-dir "$fbuild" --output-on-failure -L fuzz
+  ctest --test-dir "$fbuild" --output-on-failure -L fuzz -j "${MERLON_JOBS:-$(nproc)}"
 fi
