@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -22,18 +21,19 @@ const dbase::RecordLayout& Layout() {
   return layout;
 }
 
-const std::string& Path() {
-  static const std::string path = [] {
-    std::atexit([] { ::unlink(Path().c_str()); });
-    return "/tmp/fuzz_mdx_" + std::to_string(::getpid()) + ".mdx";
-  }();
-  return path;
-}
+std::string Path() { return "/tmp/fuzz_mdx_" + std::to_string(::getpid()) + ".mdx"; }
+
+// Removes the scratch file whatever way a run ends.
+struct Scratch {
+  std::string path;
+  ~Scratch() { ::unlink(path.c_str()); }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string path = Path();
+  const Scratch scratch{path};
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
   if (fd < 0) return 0;
   if (size > 0 && ::write(fd, data, size) != static_cast<ssize_t>(size)) {
