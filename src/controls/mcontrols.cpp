@@ -1,0 +1,539 @@
+#include "controls/mcontrols.h"
+
+#include <algorithm>
+
+#include "platform/gui/application.h"
+#include "platform/gui/clipboard.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/cursor.h"
+#include "platform/gui/custom_control.h"
+#include "platform/gui/dc.h"
+#include "platform/gui/keyboard.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+gui::ControlTemplate TemplateItem(gui::ControlKind kind, int id) {
+  gui::ControlTemplate t;
+  t.kind = kind;
+  t.id = id;
+  return t;
+}
+
+void InitKeys(EntryKeyState& k, bool onTemplate, int enterAction) {
+  k.helpCopy = HelpContext();
+  k.onTemplate = onTemplate;
+  k.enterAction = enterAction;
+}
+
+// A one-pixel rectangle outline in `pen` over the control.
+void FrameRect(gui::Window& w, const gui::Pen& pen, int left, int top, int right, int bottom) {
+  gui::WindowDC dc(w);
+  if (!dc.IsValid()) return;
+  dc.SelectPen(pen);
+  dc.SelectBrush(gui::Brush::Hollow());
+  dc.Rectangle(left, top, right + 1, bottom + 1);
+}
+
+std::string Trim(const std::string& s) {
+  const std::size_t a = s.find_first_not_of(' ');
+  if (a == std::string::npos) return {};
+  return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+
+// Private message: after the combo lost the focus, see who took it.
+constexpr unsigned kCheckLeave = gui::WM_USER + 0x7E01;
+
+}  // namespace
+
+// ---- Shared keys -------------------------------------------------------------
+
+bool EntryFunctionKey(gui::Control& self, const EntryKeyState& k, int vk) {
+  switch (vk) {
+    case gui::VK_F1:
+      if (ControlEnv().showHelp) ControlEnv().showHelp(k.ownHelp != 0 ? k.ownHelp : k.helpCopy);
+      return true;
+    case gui::VK_F4:
+      PostNextControl(&self, true);
+      return true;
+    case gui::VK_F9:
+      PostCommandTo(self.Parent(), k.onTemplate ? static_cast<unsigned>(gui::IDCANCEL) : CM_QUITTER_FORM);
+      return true;
+    case gui::VK_F12:
+      PostCommandTo(self.Parent(), k.onTemplate ? static_cast<unsigned>(gui::IDOK) : CM_ENREGISTRER);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void EntryEnter(gui::Control& self, const EntryKeyState& k) {
+  if (k.enterAction > 3) {
+    if (k.notify != nullptr) PostCommandTo(k.notify, static_cast<unsigned>(k.enterAction));
+  } else if (k.enterAction == 1) {
+    if (self.IsCreated()) gui::PostMessage(self.GetHandle(), gui::WM_KEYDOWN, gui::VK_TAB, 0);
+  } else if (k.enterAction == 0) {
+    gui::Window* target = k.onTemplate && k.focusOnEnter != nullptr ? k.focusOnEnter : k.notify;
+    if (target != nullptr && target->IsCreated()) target->SetFocus();
+  }
+}
+
+bool EntryScrollArrow(const EntryKeyState& k, int vk) {
+  if (k.notify == nullptr || !k.notify->IsCreated() || !gui::IsScrollLockOn()) return false;
+  const gui::Handle h = k.notify->GetHandle();
+  switch (vk) {
+    case gui::VK_LEFT: return gui::PostMessage(h, gui::WM_HSCROLL, gui::SB_LINELEFT, 0);
+    case gui::VK_UP: return gui::PostMessage(h, gui::WM_VSCROLL, gui::SB_LINEUP, 0);
+    case gui::VK_RIGHT: return gui::PostMessage(h, gui::WM_HSCROLL, gui::SB_LINERIGHT, 0);
+    case gui::VK_DOWN: return gui::PostMessage(h, gui::WM_VSCROLL, gui::SB_LINEDOWN, 0);
+    default: return false;
+  }
+}
+
+// ---- Value displays ----------------------------------------------------------
+
+MStatic::MStatic(gui::Window* parent, const std::string& text, int id)
+    : gui::Static(parent, id, text), MTooltipEx(this) {}
+
+MStatic::MStatic(OnTemplate, gui::Window* parent, int id)
+    : gui::Static(parent, TemplateItem(gui::ControlKind::Static, id)), MTooltipEx(this) {}
+
+const std::string& MStatic::GetValue() {
+  value_ = GetText();
+  return value_;
+}
+
+void MRStatic::DrawFrame() {
+  frameDrawn_ = true;
+  Invalidate();
+}
+
+void MRStatic::EvPaint() {
+  const gui::Rect r = GetClientRect();
+  gui::WindowDC dc(*this);
+  if (!dc.IsValid()) return;
+  const int w = r.w, h = r.h;
+  // Raised: white top and left, gray right and bottom (sunken: exchanged).
+  dc.SelectPen(Sunken() ? GrayPen() : WhitePen());
+  dc.MoveTo(0, h - 1);
+  dc.LineTo(0, 0);
+  dc.LineTo(w - 1, 0);
+  dc.SelectPen(Sunken() ? WhitePen() : GrayPen());
+  dc.MoveTo(w - 1, 1);
+  dc.LineTo(w - 1, h - 1);
+  dc.LineTo(0, h - 1);
+  frameDrawn_ = true;
+}
+
+// ---- Check box ---------------------------------------------------------------
+
+MCheckBox::MCheckBox(gui::Window* parent, int id, const std::string& text, int enterAction)
+    : gui::CheckBox(parent, id, text, gui::ctl::TabStop | gui::ctl::AutoCheck), MTooltipEx(this) {
+  InitKeys(keys_, false, enterAction);
+}
+
+MCheckBox::MCheckBox(OnTemplate, gui::Window* parent, int id, int enterAction)
+    : gui::CheckBox(parent, TemplateItem(gui::ControlKind::CheckBox, id)), MTooltipEx(this) {
+  InitKeys(keys_, true, enterAction);
+}
+
+void MCheckBox::SetValue(bool checked, bool remember) {
+  const int state = checked ? gui::BST_CHECKED : gui::BST_UNCHECKED;
+  if (remember) remembered_ = state;
+  SetCheck(state);
+}
+
+void MCheckBox::FocusIfEnabled() {
+  if (!IsWindowEnabled()) return;
+  SetFocus();
+  keys_.focused = true;
+}
+
+void MCheckBox::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
+  if (EntryFunctionKey(*this, keys_, vk)) return;
+  if (vk == gui::VK_RETURN) {
+    EntryEnter(*this, keys_);
+    return;
+  }
+  if (vk == gui::VK_OEM_7) {  // '²': the loaded state back
+    if (remembered_ != 9) SetCheck(remembered_);
+    if (keys_.focused && FrameFocusedControls()) Invalidate();
+    return;
+  }
+  if (EntryScrollArrow(keys_, vk)) return;
+  DefaultProcessing();
+}
+
+std::intptr_t MCheckBox::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (msg == gui::WM_KEYDOWN && wParam == static_cast<std::uintptr_t>(gui::VK_TAB)) {
+    MoveFocusToNeighbour(this, false);
+    return 0;
+  }
+  return gui::CheckBox::EvMessage(msg, wParam, lParam);
+}
+
+std::intptr_t MButton::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (msg == gui::WM_KEYDOWN && wParam == static_cast<std::uintptr_t>(gui::VK_TAB)) {
+    MoveFocusToNeighbour(this, false);
+    return 0;
+  }
+  return gui::Button::EvMessage(msg, wParam, lParam);
+}
+
+void MCheckBox::EvSetFocus(gui::Handle lost) {
+  keys_.focused = true;
+  if (FrameFocusedControls()) Invalidate();
+  gui::CheckBox::EvSetFocus(lost);
+}
+
+void MCheckBox::EvKillFocus(gui::Handle gained) {
+  keys_.focused = false;
+  if (FrameFocusedControls()) Invalidate();
+  gui::CheckBox::EvKillFocus(gained);
+}
+
+void MCheckBox::EvPaint() {
+  if (!keys_.focused || !FrameFocusedControls()) return;
+  const gui::Rect r = GetClientRect();
+  FrameRect(*this, IsModified() ? LightBluePen() : LightRedPen(), 0, 0, r.w - 1, r.h - 1);
+  keys_.frameDrawn = true;
+}
+
+// ---- Radio button ------------------------------------------------------------
+
+MRadioButton::MRadioButton(OnTemplate, gui::Window* parent, int id)
+    : gui::RadioButton(parent, TemplateItem(gui::ControlKind::RadioButton, id)), MTooltipEx(this) {
+  InitKeys(keys_, true, 1);
+}
+
+void MRadioButton::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
+  if (EntryFunctionKey(*this, keys_, vk)) return;
+  DefaultProcessing();
+}
+
+// ---- Button ------------------------------------------------------------------
+
+MButton::MButton(gui::Window* parent, int id, const std::string& text)
+    : gui::Button(parent, id, text, gui::ctl::TabStop), MTooltipEx(this) {
+  InitKeys(keys_, false, 1);
+}
+
+MButton::MButton(OnTemplate, gui::Window* parent, int id)
+    : gui::Button(parent, TemplateItem(gui::ControlKind::Button, id)), MTooltipEx(this) {
+  InitKeys(keys_, true, 1);
+}
+
+void MButton::FocusIfEnabled() {
+  if (!IsWindowEnabled()) return;
+  SetFocus();
+  keys_.focused = true;
+}
+
+void MButton::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
+  if (EntryFunctionKey(*this, keys_, vk)) return;
+  if (vk == gui::VK_RETURN) {
+    if (moveOnEnter_) {
+      if (IsCreated()) gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_TAB, 0);
+    } else if (keys_.onTemplate) {
+      // Enter presses the focused button (never the default one).
+      PostCommandTo(Parent(), static_cast<unsigned>(GetId()));
+    } else if (keys_.notify != nullptr && keys_.notify->IsCreated()) {
+      keys_.notify->SetFocus();
+    }
+    return;
+  }
+  if (EntryScrollArrow(keys_, vk)) return;
+  DefaultProcessing();
+}
+
+void MButton::EvSetFocus(gui::Handle lost) {
+  keys_.focused = true;
+  if (FrameFocusedControls()) Invalidate();
+  gui::Button::EvSetFocus(lost);
+}
+
+void MButton::EvKillFocus(gui::Handle gained) {
+  keys_.focused = false;
+  if (FrameFocusedControls()) Invalidate();
+  gui::Button::EvKillFocus(gained);
+}
+
+void MButton::EvPaint() {
+  if (!keys_.focused || !FrameFocusedControls()) return;
+  const gui::Rect r = GetClientRect();
+  FrameRect(*this, LightRedPen(), 1, 1, r.w - 2, r.h - 1);
+  keys_.frameDrawn = true;
+}
+
+// ---- Combo box ---------------------------------------------------------------
+
+MComboBox::MComboBox(gui::Window* parent, int id, int fieldWidth, int enterAction)
+    : gui::ComboBox(parent, id, std::max(0, fieldWidth), true), MTooltipEx(this), fieldWidth_(std::max(0, fieldWidth)) {
+  InitKeys(keys_, false, enterAction);
+}
+
+MComboBox::MComboBox(OnTemplate, gui::Window* parent, int id, int fieldWidth, int enterAction)
+    : gui::ComboBox(parent, TemplateItem(gui::ControlKind::ComboBox, id)), MTooltipEx(this),
+      fieldWidth_(std::max(0, fieldWidth)) {
+  InitKeys(keys_, true, enterAction);
+  SetTextLimit(fieldWidth_);
+}
+
+void MComboBox::SetValue(const std::string& value, bool remember) {
+  const std::string cut = value.substr(0, static_cast<std::size_t>(fieldWidth_));
+  if (remember) loaded_ = cut;
+  for (int i = 0; i < GetCount(); ++i) {
+    const std::string line = GetString(i);
+    if (line.compare(0, value.size(), value) == 0) {
+      SetSelIndex(i);
+      return;
+    }
+  }
+  SetText(cut);
+}
+
+const std::string& MComboBox::GetValue() {
+  work_ = GetText();
+  return work_;
+}
+
+const std::string& MComboBox::GetValuePadded() {
+  work_ = GetText();
+  if (work_.size() < static_cast<std::size_t>(fieldWidth_)) work_.append(fieldWidth_ - work_.size(), ' ');
+  return work_;
+}
+
+bool MComboBox::IsModified() const { return GetText() != loaded_; }
+
+void MComboBox::SetLeaveCommand(unsigned command, gui::Window* e1, gui::Window* e2, gui::Window* e3) {
+  leaveCommand_ = command;
+  exempt_[0] = e1;
+  exempt_[1] = e2;
+  exempt_[2] = e3;
+}
+
+void MComboBox::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
+  if (EntryFunctionKey(*this, keys_, vk)) return;
+  if (vk == gui::VK_RETURN) {
+    EntryEnter(*this, keys_);
+    return;
+  }
+  if (EntryScrollArrow(keys_, vk)) return;
+  DefaultProcessing();
+}
+
+void MComboBox::EvChar(unsigned ch, unsigned repeat, unsigned flags) {
+  if (ch != 178) {
+    DefaultProcessing();
+    return;
+  }
+  SetValue(loaded_, false);
+  if (Parent() != nullptr && Parent()->IsCreated() && IsCreated())
+    gui::PostMessage(Parent()->GetHandle(), gui::WM_COMMAND, static_cast<std::uintptr_t>(GetId()),
+                     static_cast<std::intptr_t>((1u << 16) | (GetHandle() & 0xFFFFu)));
+}
+
+void MComboBox::EvSetFocus(gui::Handle lost) {
+  keys_.focused = true;
+  if (FrameFocusedControls()) Invalidate();
+  gui::ComboBox::EvSetFocus(lost);
+}
+
+void MComboBox::EvKillFocus(gui::Handle gained) {
+  keys_.focused = false;
+  if (leaveCommand_ != 0 && IsCreated()) gui::PostMessage(GetHandle(), kCheckLeave, 0, 0);
+  if (FrameFocusedControls()) Invalidate();
+  gui::ComboBox::EvKillFocus(gained);
+}
+
+std::intptr_t MComboBox::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (msg == gui::WM_KEYDOWN && wParam == static_cast<std::uintptr_t>(gui::VK_TAB)) {
+    MoveFocusToNeighbour(this, false);
+    return 0;
+  }
+  if (msg == kCheckLeave) {
+    gui::Window* parent = Parent();
+    if (parent == nullptr || keys_.focused) return 0;
+    for (gui::Window* w : parent->Children()) {
+      if (w == this || !w->HasFocus()) continue;
+      if (w != exempt_[0] && w != exempt_[1] && w != exempt_[2]) PostCommandTo(parent, leaveCommand_);
+      break;
+    }
+    return 0;
+  }
+  return gui::ComboBox::EvMessage(msg, wParam, lParam);
+}
+
+void MComboBox::EvPaint() {
+  if (!keys_.focused || !FrameFocusedControls()) return;
+  const gui::Rect r = GetClientRect();
+  FrameRect(*this, IsModified() ? LightBluePen() : LightRedPen(), 0, 0, r.w - 1, r.h - 1);
+  keys_.frameDrawn = true;
+}
+
+// ---- List box ----------------------------------------------------------------
+
+MListBox::MListBox(gui::Window* parent, int id)
+    : gui::ListBox(parent, id, gui::ctl::TabStop | gui::ctl::VScroll | gui::ctl::UseTabStops), MTooltipEx(this) {
+  InitKeys(keys_, false, 1);
+}
+
+MListBox::MListBox(OnTemplate, gui::Window* parent, int id)
+    : gui::ListBox(parent, TemplateItem(gui::ControlKind::ListBox, id)), MTooltipEx(this) {
+  InitKeys(keys_, true, 1);
+  SetFlags(Flags() | gui::ctl::UseTabStops);
+}
+
+void MListBox::SetNotify(gui::Window* notify, unsigned dblClick, unsigned click, unsigned space) {
+  keys_.notify = notify;
+  dblClickCommand_ = dblClick;
+  clickCommand_ = click;
+  spaceCommand_ = space;
+}
+
+void MListBox::RefreshSelectedItem() {
+  const int i = GetSelIndex();
+  if (i < 0) return;
+  const std::string text = GetString(i);
+  const std::uintptr_t data = GetItemData(i);
+  DeleteString(i);
+  InsertString(text, i);
+  SetItemData(i, data);
+  SetSelIndex(i);
+}
+
+bool MListBox::CopySelectedLine() {
+  const int i = GetSelIndex();
+  const std::string text = i >= 0 ? Trim(GetString(i)) : std::string();
+  if (i < 0 || GetCount() == 0) {
+    gui::MessageBeep(0);
+    return false;
+  }
+  gui::SetClipboardText(text + LoadStr(54));
+  return true;
+}
+
+bool MListBox::CopyAllLines() {
+  std::string all;
+  std::vector<std::string> frames;
+  for (int id = 518; id <= 525; ++id) frames.emplace_back(LoadStr(id));
+  gui::AnimatedCursor cursor(frames);
+  for (int i = 0; i < GetCount(); ++i) {
+    all += Trim(GetString(i));
+    all += LoadStr(54);
+    if (i % 64 == 0) cursor.Step();
+  }
+  gui::SetArrowCursor();
+  if (GetCount() == 0 || all.empty()) {
+    gui::MessageBeep(0);
+    return false;
+  }
+  gui::SetClipboardText(all);
+  return true;
+}
+
+void MListBox::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
+  if (EntryFunctionKey(*this, keys_, vk)) return;
+  if (vk == gui::VK_RETURN) {
+    EntryEnter(*this, keys_);
+    return;
+  }
+  if (vk == gui::VK_INSERT && CtrlDown()) {
+    if (ShiftDown()) CopyAllLines();
+    else CopySelectedLine();
+    return;
+  }
+  DefaultProcessing();
+}
+
+void MListBox::EvChar(unsigned ch, unsigned repeat, unsigned flags) {
+  DefaultProcessing();
+  if (ch == ' ' && keys_.notify != nullptr && spaceCommand_ != 0) PostCommandTo(keys_.notify, spaceCommand_);
+}
+
+void MListBox::EvItemClick(int index) {
+  gui::ListBox::EvItemClick(index);
+  if (keys_.notify != nullptr && clickCommand_ != 0) PostCommandTo(keys_.notify, clickCommand_);
+}
+
+void MListBox::EvItemDoubleClick(int index) {
+  gui::ListBox::EvItemDoubleClick(index);
+  if (keys_.notify != nullptr && dblClickCommand_ != 0) PostCommandTo(keys_.notify, dblClickCommand_);
+}
+
+std::intptr_t MListBox::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (msg == gui::WM_KEYDOWN && wParam == static_cast<std::uintptr_t>(gui::VK_TAB)) {
+    MoveFocusToNeighbour(this, false);
+    return 0;
+  }
+  return gui::ListBox::EvMessage(msg, wParam, lParam);
+}
+
+void MListBox::EvSetFocus(gui::Handle lost) {
+  keys_.focused = true;
+  if (FrameFocusedControls()) Invalidate();
+  gui::ListBox::EvSetFocus(lost);
+}
+
+void MListBox::EvKillFocus(gui::Handle gained) {
+  keys_.focused = false;
+  if (FrameFocusedControls()) Invalidate();
+  gui::ListBox::EvKillFocus(gained);
+}
+
+void MListBox::EvPaint() {
+  if (!keys_.focused || !FrameFocusedControls()) return;
+  const gui::Rect r = GetClientRect();
+  // The list's frame lies outside its client area; inside is what shows.
+  FrameRect(*this, LightRedPen(), 0, 0, r.w - 1, r.h - 1);
+  keys_.frameDrawn = true;
+}
+
+MODAListBox::MODAListBox(gui::Window* parent) : MListBox(kOnTemplate, parent, 1202) {
+  SetFlags((Flags() | gui::ctl::OwnerDraw) & ~gui::ctl::Border);
+}
+
+void MODAListBox::DrawItem(gui::DC& dc, int index, const gui::Box& rect, bool selected, bool focused) {
+  DrawEntireItem(dc, index, rect, selected);
+  if (focused) dc.DrawFocusRect(rect);
+}
+
+void MODAListBox::DrawEntireItem(gui::DC& dc, int index, const gui::Box& rect, bool selected) {
+  gui::ListBox::DrawItem(dc, index, rect, selected, false);
+}
+
+// ---- Form page ---------------------------------------------------------------
+
+MWindow::MWindow(gui::Window* parent) : gui::Window(parent) {}
+
+std::intptr_t MWindow::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (msg == gui::WM_COMMAND) {
+    // The form behind the page handles every command of its controls.
+    if (Parent() != nullptr && Parent()->IsCreated())
+      gui::PostMessage(Parent()->GetHandle(), gui::WM_COMMAND, wParam, lParam);
+    return 0;
+  }
+  return gui::Window::WindowProc(msg, wParam, lParam);
+}
+
+std::intptr_t MWindow::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (msg == gui::WM_NEXTDLGCTL) {
+    for (gui::Window* w : Children())
+      if (w->HasFocus()) {
+        MoveFocusToNeighbour(w, wParam != 0);
+        break;
+      }
+    return 0;
+  }
+  return gui::Window::EvMessage(msg, wParam, lParam);
+}
+
+void MWindow::EvPaint() {
+  const gui::Rect r = GetClientRect();
+  gui::WindowDC dc(*this);
+  if (!dc.IsValid()) return;
+  const gui::Brush* brush = ControlEnv().patternBrush;
+  if (brush != nullptr) dc.FillRect(gui::Box::From(r), *brush);
+  else dc.FillSolidRect(gui::Box::From(r), gui::GetSysColor(gui::SysColor::BtnFace));
+}

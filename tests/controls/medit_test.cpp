@@ -1,0 +1,402 @@
+// MEdit driven by typed keys: the filters of each input kind, the date
+// places, date stepping inside the financial year, function keys acting
+// on release, Enter, and the loaded value.
+#include <QApplication>
+
+#include "controls/medit.h"
+#include "controls_test_support.h"
+#include "runtime/dossier_record.h"
+
+namespace {
+
+using ctest::Press;
+using ctest::Release;
+using ctest::Type;
+
+class MEditTest : public ctest::ControlTest {
+ protected:
+  void SetUp() override {
+    ControlTest::SetUp();
+    ASSERT_TRUE(page->Create());
+  }
+  MEdit* Make(int kind, int width, int decimals = 0, bool multiLine = false, int enterAction = 1) {
+    auto* e = new MEdit(page, nextId_++, width, enterAction, kind, decimals, multiLine);
+    EXPECT_TRUE(e->Create());
+    return e;
+  }
+  MEdit* MakeOnTemplate(int kind, int width) {
+    auto* e = new MEdit(kOnTemplate, page, nextId_++, width, 1, true, kind, 0);
+    EXPECT_TRUE(e->Create());
+    return e;
+  }
+  static void SetYear(Ymd first, Ymd last) {
+    TheDossierRecord.SetDateYmd(DossierRecord::DateField::YearStart, first);
+    TheDossierRecord.SetDateYmd(DossierRecord::DateField::YearEnd, last);
+  }
+  int nextId_ = 100;
+};
+
+struct TypingCase {
+  const char* name;
+  int kind;
+  int width;
+  int decimals;
+  const char* loaded;  // SetValue with remember
+  int caret;           // -1 = at the end
+  const char* keys;    // "\b" backspace, "\x01" Ctrl+A, "\xB2" the superscript two
+  const char* expected;
+  int beeps;
+};
+
+const TypingCase kTyping[] = {
+    {"text", MEdit::kText, 10, 0, "", -1, "abc", "abc", 0},
+    {"full field, caret inside: last dropped", MEdit::kText, 6, 0, "abcdef", 3, "X", "abcXde", 0},
+    {"full field, caret at end: refused", MEdit::kText, 6, 0, "abcdef", -1, "X", "abcdef", 0},
+    {"blank at start empties text", MEdit::kText, 10, 0, "hello", 0, " ", "", 0},
+    {"blank at start empties number", MEdit::kUnsigned, 8, 2, "12.50", 0, " ", "", 0},
+    {"blank elsewhere is typed", MEdit::kText, 10, 0, "ab", -1, " c", "ab c", 0},
+    {"unsigned, no decimals", MEdit::kUnsigned, 8, 0, "", -1, "1.2-3", "123", 2},
+    {"unsigned with decimals", MEdit::kUnsigned, 8, 2, "", -1, "1.25", "1.25", 0},
+    {"unsigned refuses letters", MEdit::kUnsigned, 8, 2, "", -1, "4x", "4", 1},
+    {"signed minus only first", MEdit::kSigned, 8, 0, "", -1, "-1-2", "-12", 1},
+    {"signed without decimals", MEdit::kSigned, 8, 0, "", -1, "3.5", "35", 1},
+    {"backspace passes", MEdit::kUnsigned, 8, 0, "", -1, "12\b3", "13", 0},
+    {"amount sense letter first", MEdit::kAmount, 12, 2, "", -1, "c12.5", "c12.5", 0},
+    {"amount sense letter later", MEdit::kAmount, 12, 2, "", -1, "12c", "12", 1},
+    {"amount sign first", MEdit::kAmount, 12, 2, "", -1, "-5", "-5", 0},
+    {"amount D then digits", MEdit::kAmount, 12, 2, "", -1, "D7.25", "D7.25", 0},
+    {"superscript two restores", MEdit::kText, 10, 0, "777", -1, "12\xB2", "777", 0},
+    {"superscript two in a number", MEdit::kUnsigned, 8, 0, "42", 0, " 9\xB2", "42", 0},
+    {"ctrl+a then type replaces", MEdit::kText, 10, 0, "old", 1, "\x01new", "new", 0},
+    {"date digits", MEdit::kDate, 8, 0, "", 0, "310305", "31/03/05", 0},
+    {"date refuses letters", MEdit::kDate, 8, 0, "", 0, "31a", "31/", 1},
+    {"date overwrites", MEdit::kDate, 8, 0, "01/01/05", 0, "15", "15/01/05", 0},
+    {"date backspace skips slash", MEdit::kDate, 8, 0, "", 0, "3103\b\b", "31", 0},
+    {"date backspace then retype", MEdit::kDate, 8, 0, "", 0, "3103\b\b04", "31/04/", 0},
+    {"date backspace at start beeps", MEdit::kDate, 8, 0, "", 0, "\b", "", 1},
+    {"date ninth digit refused", MEdit::kDate, 8, 0, "", 0, "3103051", "31/03/05", 1},
+};
+
+TEST_F(MEditTest, TypedKeysGiveTheExpectedText) {
+  for (const TypingCase& c : kTyping) {
+    SCOPED_TRACE(c.name);
+    MEdit* e = Make(c.kind, c.width, c.decimals);
+    e->SetValue(c.loaded, true);
+    const int caret = c.caret < 0 ? e->GetTextLength() : c.caret;
+    e->SetSelection(caret, caret);
+    gui::ResetBeepCount();
+    Type(e->Widget(), c.keys);
+    EXPECT_EQ(e->GetValue(), c.expected);
+    EXPECT_EQ(gui::BeepCount(), c.beeps);
+  }
+}
+
+TEST_F(MEditTest, DateCaretSkipsSlashesAndClearOnFirstKey) {
+  MEdit* d = Make(MEdit::kDate, 8);
+  Type(d->Widget(), "3103");
+  EXPECT_EQ(d->GetCaretPos(), 6);
+  Type(d->Widget(), "05");
+  EXPECT_EQ(d->GetValue(), "31/03/05");
+  EXPECT_EQ(d->GetCaretPos(), 8);
+
+  MEdit* t = Make(MEdit::kText, 10);
+  t->SetClearOnFirstKey(true);
+  t->SetValue("ABCDEF", true);
+  t->SetSelection(0, 0);
+  Type(t->Widget(), "Z");
+  EXPECT_EQ(t->GetValue(), "Z");
+
+  MEdit* allowed = Make(MEdit::kText, 10);
+  allowed->SetAllowedChars("ABC");
+  gui::ResetBeepCount();
+  Type(allowed->Widget(), "AxB");
+  EXPECT_EQ(allowed->GetValue(), "AB");
+  EXPECT_EQ(gui::BeepCount(), 1);
+}
+
+struct StepCase {
+  const char* name;
+  Ymd first, last;
+  const char* start;
+  int key;
+  Qt::KeyboardModifiers mods;
+  const char* expected;
+  int beeps;
+};
+
+const StepCase kSteps[] = {
+    {"shift page up, short month", {2004, 10, 1}, {2005, 9, 30}, "31/03/05", Qt::Key_PageUp, Qt::ShiftModifier, "28/02/05", 0},
+    {"shift page down, day missing", {2004, 10, 1}, {2005, 9, 30}, "31/03/05", Qt::Key_PageDown, Qt::ShiftModifier, "01/05/05", 0},
+    {"page up", {2004, 10, 1}, {2005, 9, 30}, "31/03/05", Qt::Key_PageUp, Qt::NoModifier, "30/03/05", 0},
+    {"page down over month end", {2004, 10, 1}, {2005, 9, 30}, "31/03/05", Qt::Key_PageDown, Qt::NoModifier, "01/04/05", 0},
+    {"shift page up crosses year", {2009, 1, 1}, {2010, 12, 31}, "15/01/10", Qt::Key_PageUp, Qt::ShiftModifier, "15/12/09", 0},
+    {"shift page down 99 to 00", {1999, 1, 1}, {2000, 12, 31}, "15/12/99", Qt::Key_PageDown, Qt::ShiftModifier, "15/01/00", 0},
+    {"leaving the year up lands on first day", {2005, 1, 1}, {2005, 12, 31}, "01/01/05", Qt::Key_PageUp, Qt::NoModifier, "01/01/05", 0},
+    {"leaving the year down lands on last day", {2005, 1, 1}, {2005, 12, 31}, "15/12/05", Qt::Key_PageDown, Qt::ShiftModifier, "31/12/05", 0},
+    {"a date before the year, page down", {2005, 1, 1}, {2005, 12, 31}, "10/06/04", Qt::Key_PageDown, Qt::NoModifier, "31/12/05", 0},
+    {"ctrl page up: first day", {2004, 10, 1}, {2005, 9, 30}, "15/06/05", Qt::Key_PageUp, Qt::ControlModifier, "01/10/04", 0},
+    {"ctrl page down: last day", {2004, 10, 1}, {2005, 9, 30}, "15/06/05", Qt::Key_PageDown, Qt::ControlModifier, "30/09/05", 0},
+    {"invalid date beeps", {2004, 10, 1}, {2005, 9, 30}, "31/02/05", Qt::Key_PageUp, Qt::NoModifier, "31/02/05", 1},
+    {"half typed date beeps", {2004, 10, 1}, {2005, 9, 30}, "31/0", Qt::Key_PageDown, Qt::ShiftModifier, "31/0", 1},
+    {"empty date steps to the bound", {2004, 10, 1}, {2005, 9, 30}, "", Qt::Key_PageDown, Qt::NoModifier, "30/09/05", 0},
+};
+
+TEST_F(MEditTest, DateSteppingStaysInsideTheFinancialYear) {
+  for (const StepCase& c : kSteps) {
+    SCOPED_TRACE(c.name);
+    SetYear(c.first, c.last);
+    MEdit* e = Make(MEdit::kDate, 8);
+    e->SetValue(c.start, true);
+    gui::ResetBeepCount();
+    Press(e->Widget(), c.key, c.mods);
+    EXPECT_EQ(e->GetValue(), c.expected);
+    EXPECT_EQ(gui::BeepCount(), c.beeps);
+  }
+}
+
+struct FunctionKeyCase {
+  int key;
+  bool onTemplate;
+  unsigned f8Command;
+  unsigned expected;
+};
+
+const FunctionKeyCase kFunctionKeys[] = {
+    {Qt::Key_F2, false, 0, 20049},  {Qt::Key_F3, false, 0, 20051},  {Qt::Key_F9, false, 0, 20023},
+    {Qt::Key_F12, false, 0, 20055}, {Qt::Key_F9, true, 0, gui::IDCANCEL}, {Qt::Key_F12, true, 0, gui::IDOK},
+    {Qt::Key_F2, true, 0, 20049},   {Qt::Key_F8, false, 20777, 20777},
+};
+
+TEST_F(MEditTest, FunctionKeysActWhenReleased) {
+  for (const FunctionKeyCase& c : kFunctionKeys) {
+    SCOPED_TRACE(c.key);
+    MEdit* e = c.onTemplate ? MakeOnTemplate(MEdit::kText, 10) : Make(MEdit::kText, 10);
+    e->SetF8Command(c.f8Command);
+    page->commands.clear();
+    QKeyEvent down(QEvent::KeyPress, c.key, Qt::NoModifier);
+    QApplication::sendEvent(e->Widget(), &down);
+    gui::ProcessPendingMessages();
+    EXPECT_TRUE(page->commands.empty()) << "acted on the key press";
+    Release(e->Widget(), c.key);
+    gui::ProcessPendingMessages();
+    ASSERT_EQ(page->commands.size(), 1u);
+    EXPECT_EQ(page->commands[0], c.expected);
+  }
+}
+
+TEST_F(MEditTest, F4AsksTheParentForThePreviousControl) {
+  MEdit* e = Make(MEdit::kText, 10);
+  Release(e->Widget(), Qt::Key_F4);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(page->messages.size(), 1u);
+  EXPECT_EQ(page->messages[0].first, gui::WM_NEXTDLGCTL);
+  EXPECT_EQ(page->messages[0].second, 1u);
+}
+
+TEST_F(MEditTest, F8RunsTheCalculatorOnNumericFieldsOnly) {
+  std::string seen;
+  ControlEnv().runCalculator = [&seen](MEdit& edit, std::string& result) {
+    seen = edit.GetValue();
+    result = "12.5";
+    return true;
+  };
+  MEdit* amount = Make(MEdit::kAmount, 12, 2);
+  amount->SetValue("3", true);
+  Release(amount->Widget(), Qt::Key_F8);
+  EXPECT_EQ(seen, "3");
+  EXPECT_EQ(amount->GetValue(), "12.5");
+  EXPECT_EQ(amount->LoadedValue(), "3");  // not remembered
+  EXPECT_TRUE(amount->IsModified());
+
+  MEdit* text = Make(MEdit::kText, 12);
+  text->SetValue("abc", true);
+  Release(text->Widget(), Qt::Key_F8);
+  EXPECT_EQ(text->GetValue(), "abc");
+}
+
+TEST_F(MEditTest, IsModifiedComparesWithTheLoadedValue) {
+  MEdit* e = Make(MEdit::kText, 6);
+  e->SetValue("ABCDEFGH", true);
+  EXPECT_EQ(e->GetValue(), "ABCDEF");
+  EXPECT_EQ(e->LoadedValue(), "ABCDEF");
+  EXPECT_FALSE(e->IsModified());
+  e->SetValue("ABC", false);
+  EXPECT_TRUE(e->IsModified());
+  e->SetValue("ABCDEF", false);
+  EXPECT_FALSE(e->IsModified());
+
+  // Trailing blanks are no change, unless told so.
+  e->SetValue("AB   ", true);
+  e->SetText("AB");
+  EXPECT_FALSE(e->IsModified());
+  e->SetNoTrim(true);
+  EXPECT_TRUE(e->IsModified());
+
+  // A memo-sized field keeps its whole text.
+  MEdit* memo = Make(MEdit::kText, 1999, 0, true);
+  const std::string longText(2500, 'x');
+  memo->SetValue(longText, true);
+  EXPECT_EQ(memo->GetValue().size(), 2500u);
+  EXPECT_EQ(memo->LoadedValue().size(), 1999u);
+}
+
+TEST_F(MEditTest, FormattedGetters) {
+  struct Case {
+    int kind;
+    int width;
+    const char* text;
+    bool upper;
+    const char* formatted;
+    const char* zeroPadded;
+  } cases[] = {
+      {MEdit::kUnsigned, 6, "42", false, "    42", "420000"},
+      {MEdit::kSigned, 5, "-3", false, "   -3", "-3000"},
+      {MEdit::kText, 5, "ab", true, "Ab   ", "ab000"},
+      {MEdit::kText, 3, "\xe9t", true, "\xc9t ", "\xe9t0"},
+  };
+  for (const Case& c : cases) {
+    MEdit* e = Make(c.kind, c.width);
+    e->SetValue(c.text, true);
+    EXPECT_EQ(e->GetValueFormatted(c.upper), c.formatted);
+    EXPECT_EQ(e->GetValueZeroPadded(), c.zeroPadded);
+  }
+  MEdit* n = Make(MEdit::kAmount, 12, 2);
+  n->SetValue(" 1234.50", true);
+  EXPECT_DOUBLE_EQ(n->GetValueNum(), 1234.5);
+}
+
+TEST_F(MEditTest, EnterActions) {
+  ShowActive();
+  auto* first = Make(MEdit::kText, 10, 0, false, 1);
+  auto* second = Make(MEdit::kText, 10, 0, false, 2);
+  auto* third = Make(MEdit::kText, 10, 0, false, 30123);
+  third->SetNotifyWindow(page);
+
+  // EnterAction 1 moves on.
+  first->SetFocus();
+  Press(first->Widget(), Qt::Key_Return);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(second->HasFocus());
+  // EnterAction 2 with an empty text stays, with a text moves on.
+  Press(second->Widget(), Qt::Key_Return);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(second->HasFocus());
+  Type(second->Widget(), "x");
+  Press(second->Widget(), Qt::Key_Return);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(third->HasFocus());
+  // Above 3: the command goes to the notify window.
+  page->commands.clear();
+  Press(third->Widget(), Qt::Key_Return);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(page->commands.size(), 1u);
+  EXPECT_EQ(page->commands[0], 30123u);
+
+  // An invalid date beeps and keeps the focus.
+  auto* date = Make(MEdit::kDate, 8);
+  date->SetValue("31/02/05", true);
+  date->SetFocus();
+  gui::ResetBeepCount();
+  Press(date->Widget(), Qt::Key_Return);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(gui::BeepCount(), 1);
+  EXPECT_TRUE(date->HasFocus());
+}
+
+TEST_F(MEditTest, EnterInAMultiLineEditWithLineBreaksStaysInTheField) {
+  ShowActive();
+  auto* memo = Make(MEdit::kText, 200, 0, true, 1);
+  auto* after = Make(MEdit::kText, 10);
+  (void)after;
+  memo->SetLineBreak(true);
+  memo->SetFocus();
+  Type(memo->Widget(), "ab");
+  Press(memo->Widget(), Qt::Key_Return);
+  Type(memo->Widget(), "cd");
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(memo->GetValue(), "ab\r\ncd");
+  EXPECT_TRUE(memo->HasFocus());
+}
+
+TEST_F(MEditTest, PageKeysArrowsAndScrollLockGoToTheNotifyWindow) {
+  auto* e = Make(MEdit::kText, 10);
+  e->SetNotifyWindow(page);
+  e->SetKeyCommands(1, 2, 3, 0, 5, 6);
+  struct {
+    int key;
+    Qt::KeyboardModifiers mods;
+    unsigned expected;
+  } rows[] = {{Qt::Key_PageUp, Qt::NoModifier, 1},   {Qt::Key_PageDown, Qt::NoModifier, 2},
+              {Qt::Key_PageUp, Qt::ControlModifier, 3}, {Qt::Key_PageDown, Qt::ControlModifier, 2},
+              {Qt::Key_Up, Qt::NoModifier, 5},       {Qt::Key_Down, Qt::NoModifier, 6}};
+  for (const auto& r : rows) {
+    page->commands.clear();
+    Press(e->Widget(), r.key, r.mods);
+    gui::ProcessPendingMessages();
+    ASSERT_EQ(page->commands.size(), 1u) << r.key;
+    EXPECT_EQ(page->commands[0], r.expected);
+  }
+  page->messages.clear();
+  Release(e->Widget(), Qt::Key_Left);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(page->messages.empty());  // Scroll Lock off
+  gui::SetScrollLockOn(true);
+  Release(e->Widget(), Qt::Key_Left);
+  Release(e->Widget(), Qt::Key_Right);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(page->messages.size(), 2u);
+  EXPECT_EQ(page->messages[0].first, gui::WM_HSCROLL);
+  EXPECT_EQ(page->messages[0].second, 0u);
+  EXPECT_EQ(page->messages[1].second, 1u);
+}
+
+TEST_F(MEditTest, StepFlagIsClearedByTheUser) {
+  auto* e = Make(MEdit::kText, 10);
+  e->StepFlag = true;
+  Type(e->Widget(), "a");
+  EXPECT_FALSE(e->StepFlag);
+  e->StepFlag = true;
+  Release(e->Widget(), Qt::Key_Home);
+  EXPECT_FALSE(e->StepFlag);
+  e->StepFlag = true;
+  Release(e->Widget(), Qt::Key_F2);
+  EXPECT_TRUE(e->StepFlag);  // a command, not a change
+}
+
+TEST_F(MEditTest, CtrlDeleteCutsFromTheCaret) {
+  auto* e = Make(MEdit::kText, 20);
+  e->SetValue("keep-this", true);
+  e->SetSelection(4, 4);
+  Press(e->Widget(), Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(e->GetValue(), "keep");
+}
+
+TEST_F(MEditTest, LeaveCommandSparesTheExemptWindows) {
+  ShowActive();
+  auto* e = Make(MEdit::kText, 10);
+  auto* exempt = Make(MEdit::kText, 10);
+  auto* other = Make(MEdit::kText, 10);
+  e->SetLeaveCommand(20999, exempt);
+  e->SetFocus();
+  exempt->SetFocus();
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(page->commands.empty());
+  e->SetFocus();
+  other->SetFocus();
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(page->commands.size(), 1u);
+  EXPECT_EQ(page->commands[0], 20999u);
+}
+
+TEST_F(MEditTest, FocusFrameColourFollowsTheLoadedValue) {
+  SetOption(16, 'O');
+  auto* e = Make(MEdit::kText, 10);
+  e->SetValue("v", true);
+  EXPECT_EQ(e->FrameColor(), gui::colors::LtRed);
+  e->SetText("w");
+  EXPECT_EQ(e->FrameColor(), gui::colors::LtBlue);
+  Type(e->Widget(), "\xB2");
+  EXPECT_EQ(e->FrameColor(), gui::colors::LtRed);
+}
+
+}  // namespace
