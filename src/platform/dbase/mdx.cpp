@@ -1602,6 +1602,16 @@ DBIResult Mdx::RecordsAppended(std::uint32_t firstRecno, std::uint32_t count, co
 
 DBIResult Mdx::KeyOf(std::string_view tag, const std::uint8_t* record, std::string* key, bool* included) {
   Impl& d = *impl_;
+  // A key needs only the tag's expressions: a tag already known is used without going to
+  // the file (a cursor asks for the key of every record it writes).
+  if (d.synced && d.lockDepth == 0) {
+    if (TagState* t = d.FindTag(tag); t && t->exprOk) {
+      std::uint8_t k[kMdxMaxKeyLength];
+      d.MakeKey(*t, record, k, included);
+      if (*included) key->assign(reinterpret_cast<char*>(k), t->info.keyLength);
+      return DBIERR_NONE;
+    }
+  }
   DBIResult r = d.Begin(false);
   if (r != DBIERR_NONE) return r;
   TagState* t = d.FindTag(tag);
