@@ -1,0 +1,235 @@
+// Creation of a new dossier: what it writes (tables with their tags, dossier record with the
+// default constants and euro settings, INI, log), read back through the table layer and by
+// python3-dbfread; the refusals that leave the folder as it was.
+#include <filesystem>
+#include <set>
+
+#include "data/table_structures.h"
+#include "dossier/dossier_create.h"
+#include "dossier_test_util.h"
+#include "platform/dbase/idapi.h"
+
+namespace dossier_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+NewDossierSpec Spec(const std::string& folder, const std::string& code = "DEMO") {
+  NewDossierSpec s;
+  s.folder = folder;
+  s.code = code;
+  s.companyName = "SARL Caf\xE9 du Port";
+  s.firstDay = Ymd{2026, 1, 1};
+  s.lastDay = Ymd{2026, 12, 31};
+  return s;
+}
+
+std::set<std::string> FilesIn(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec)) names.insert(e.path().filename().string());
+  return names;
+}
+
+std::string KeyExpression(Table& t, const char* tag) {
+  dbase::IDXDesc desc;
+  if (!t.SetOrder(tag) || dbase::DbiGetIndexDesc(t.cursor, 0, &desc) != dbase::DBIERR_NONE) return "?";
+  return desc.szKeyExp;
+}
+
+using CreateTest = SessionTest;
+
+TEST_F(CreateTest, NewDossierOpensThroughTheTableLayerWithItsRecordConstantsAndEuroSettings) {
+  const std::string folder = Dir() + "/Dossiers/Caf\xE9";  // the folder keeps its case
+  std::string message = "unchanged";
+  ASSERT_TRUE(CreateDossier(Spec(folder, "dem-1"), &message)) << message;
+  EXPECT_EQ(message, "");
+
+  std::set<std::string> expected{"c10dem-1.ini", "clgdem-1.txt", "cdem-1__.dbf"};
+  for (const char* kind : {"c10", "c20", "c30", "c40", "c50", "c60", "c70"}) {
+    expected.insert(std::string(kind) + "dem-1.dbf");
+    expected.insert(std::string(kind) + "dem-1.mdx");
+  }
+  for (const std::string& f : FilesIn(folder)) expected.erase(f);
+  EXPECT_TRUE(expected.empty()) << *expected.begin();
+
+  SetDossier(folder, "DEM-1");
+  // The path functions share one buffer: each path is copied as it is made.
+  const struct {
+    Table* table;
+    std::string path;
+    const char* tag;
+  } tables[] = {{TableC10, PathC10(), "C10CODE"}, {TableC20, PathC20(), "C20NOM"}, {TableC30, PathC30(), "C30CODE"},
+                {TableC40, PathC40(), "C40CODE"}, {TableC50, PathC50(), "C50VENT"}, {TableC60, PathC60(), "C60DTVAE"},
+                {TableC70, PathC70(), ""},         {DossierLockTable, DossierTablePath(), ""}};
+  for (const auto& t : tables) EXPECT_TRUE(t.table->OpenTable(t.path, t.tag)) << t.path << " " << t.table->result;
+  ASSERT_TRUE(TableC10->SetOrder("C10CODE"));
+  EXPECT_EQ(TableC10->RecCount(), 2u);
+  EXPECT_EQ(TableC10->FieldName(TableC10->FieldCount()), std::string(kC10FormatStamp));
+  for (Table* t : {TableC20, TableC30, TableC40, TableC50, TableC60, TableC70}) EXPECT_EQ(t->RecCount(), 0u);
+  EXPECT_EQ(KeyExpression(*TableC60, "C60ANAL"), "TCODE+TMOIS+TJOUR");
+
+  TheDossierRecord.SetUserLevel('A');
+  UseStoredWorkingDate = true;
+  ASSERT_TRUE(ReadC10Texts());
+  const DossierRecord& r = TheDossierRecord;
+  EXPECT_EQ(r.Name(), Spec("").companyName + std::string(30 - Spec("").companyName.size(), ' '));
+  EXPECT_EQ(r.DateYyyymmdd(DossierRecord::DateField::YearStart), "20260101");
+  EXPECT_EQ(r.DateYyyymmdd(DossierRecord::DateField::YearEnd), "20261231");
+  EXPECT_NE(r.DateYyyymmdd(DossierRecord::DateField::Working), "");
+  EXPECT_EQ(r.At(DossierRecord::kAnalyticModePos), 'N');
+  EXPECT_EQ(r.UserLevel(), 'A');  // the workstation's level is kept
+  EXPECT_EQ(r.NextPiece(), "000001");
+  EXPECT_EQ(r.Get(DossierRecord::kParityPos, DossierRecord::kParityWidth), "   6.55957");
+  EXPECT_TRUE(r.EuroIsMain());
+  EXPECT_EQ(r.Get(121, 6), "Siret:");
+  EXPECT_EQ(r.Get(142, 4), "Ape:");
+
+  // Constants: record "P0" holds 001-074 (and 000 is in record "0"), the defaults as listed.
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "P", "0"));
+  DossierRecord::C10Texts texts = TheDossierRecord.ToC10();
+  texts.p0Field4 = TableC10->GetField(4);
+  texts.p0Field5 = TableC10->GetField(5);
+  DossierRecord full = TheDossierRecord;
+  full.LoadFromC10(texts);
+  for (int n = 0; n < DossierRecord::kConstantCount; ++n)
+    EXPECT_EQ(full.Constant(n), DefaultDossierConstants()[static_cast<std::size_t>(n)]) << n;
+  EXPECT_EQ(full.Constant(39), "OUI");
+  EXPECT_EQ(full.Constant(33), "MVT");
+  EXPECT_EQ(full.Constant(61), "NOR");
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "0"));
+  EXPECT_EQ(std::string(TableC10->GetField(6)).substr(0, 50), std::string(50, '?'));
+
+  EXPECT_EQ(IniFileGetString(PathC10(".ini"), "Monnaie", "SeulementEnEuros"), "O");
+  const std::string log = ReadFile(folder + "/clgdem-1.txt");
+  EXPECT_NE(log.find("Cr\xE9" "ation du dossier DEM-1 - SARL Caf\xE9 du Port - exercice du 01/01/2026 au 31/12/2026"),
+            std::string::npos)
+      << log;
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(CreateTest, FilesReadBackInDbfread) {
+  ASSERT_TRUE(CreateDossier(Spec(Dir() + "/d")));
+  std::string out;
+  ASSERT_EQ(RunPython("read_dossier.py", {Dir() + "/d", "DEMO"}, &out), 0) << out;
+  for (const char* kind : {"c10", "c20", "c30", "c40", "c50", "c60", "c70"}) {
+    const TableStructure& s = StructureOf(TableKindOfFileName(std::string(kind) + "demo"));
+    std::string names;
+    for (const FieldDef& f : s.fields) names += (names.empty() ? "" : ",") + std::string(f.name);
+    const std::string line = std::string(kind) + (std::string(kind) == "c10" ? " 2 " : " 0 ") + names;
+    EXPECT_NE(out.find(line + "\n"), std::string::npos) << line << "\n" << out;
+  }
+  EXPECT_NE(out.find("lock 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("record 0|SARL Caf\xC3\xA9 du Port|"), std::string::npos) << out;  // printed in UTF-8
+  EXPECT_NE(out.find("6.55957O"), std::string::npos) << out;
+  EXPECT_NE(out.find("record P0||         NON   NONNON"), std::string::npos) << out;
+}
+
+TEST_F(CreateTest, TheNewDossiersAnalyticOrderIgnoresTheOpenDossiersConstant) {
+  TheDossierRecord.SetConstant(32, "OUI");
+  ASSERT_TRUE(CreateDossier(Spec(Dir() + "/d")));
+  EXPECT_EQ(TheDossierRecord.Constant(32), "OUI");
+  Table c60;
+  ASSERT_TRUE(c60.OpenTable(Dir() + "/d/c60demo", "C60ANAL"));
+  EXPECT_EQ(KeyExpression(c60, "C60ANAL"), "TCODE+TMOIS+TJOUR");
+}
+
+TEST_F(CreateTest, RefusalsLeaveTheFolderEmpty) {
+  struct Case {
+    const char* what;
+    NewDossierSpec spec;
+    const char* message;  // beginning of the message
+  };
+  auto spec = [&](auto change) {
+    NewDossierSpec s = Spec(Dir() + "/refused");
+    change(s);
+    return s;
+  };
+  const std::vector<Case> cases{
+      {"blank code", spec([](NewDossierSpec& s) { s.code = "  "; }), "Le code du dossier est obligatoire"},
+      {"six characters", spec([](NewDossierSpec& s) { s.code = "ABCDEF"; }), "Le code du dossier a au plus 5"},
+      {"blank inside", spec([](NewDossierSpec& s) { s.code = "A B"; }), "Le code du dossier ne peut"},
+      {"underscore", spec([](NewDossierSpec& s) { s.code = "_AB"; }), "Le code du dossier ne peut"},
+      {"slash", spec([](NewDossierSpec& s) { s.code = "../X"; }), "Le code du dossier ne peut"},
+      {"accented letter", spec([](NewDossierSpec& s) { s.code = "\xC9T\xC9"; }), "Le code du dossier ne peut"},
+      {"last day before first", spec([](NewDossierSpec& s) { s.lastDay = Ymd{2025, 12, 31}; }),
+       "La fin de l'exercice doit suivre"},
+      {"one day", spec([](NewDossierSpec& s) { s.lastDay = s.firstDay; }), "La fin de l'exercice doit suivre"},
+      {"24 months and a day", spec([](NewDossierSpec& s) { s.lastDay = Ymd{2028, 1, 1}; }),
+       "L'exercice ne peut d\xE9passer 24 mois"},
+      {"30 February", spec([](NewDossierSpec& s) { s.firstDay = Ymd{2026, 2, 30}; }), "La date de d\xE9" "but"},
+      {"month 13", spec([](NewDossierSpec& s) { s.lastDay = Ymd{2026, 13, 1}; }), "La date de fin"},
+      {"blank name", spec([](NewDossierSpec& s) { s.companyName = "   "; }), "La raison sociale"},
+      {"blank folder", spec([](NewDossierSpec& s) { s.folder = ""; }), "L'emplacement du dossier"},
+  };
+  for (const Case& c : cases) {
+    std::string message;
+    EXPECT_FALSE(CreateDossier(c.spec, &message)) << c.what;
+    EXPECT_EQ(message.rfind(c.message, 0), 0u) << c.what << ": " << message;
+    EXPECT_FALSE(fs::exists(Dir() + "/refused")) << c.what;
+  }
+  // A file where the folder should be.
+  std::ofstream(Dir() + "/plain") << "x";
+  std::string message;
+  EXPECT_FALSE(CreateDossier(Spec(Dir() + "/plain"), &message));
+  EXPECT_EQ(message.rfind("Impossible de cr\xE9" "er l'emplacement", 0), 0u) << message;
+}
+
+TEST_F(CreateTest, LongestYearsAreAccepted) {
+  const struct {
+    Ymd first, last;
+  } years[] = {{{2026, 1, 1}, {2027, 12, 31}}, {{2024, 2, 29}, {2026, 2, 27}}, {{2026, 7, 1}, {2026, 7, 2}}};
+  int i = 0;
+  for (const auto& y : years) {
+    NewDossierSpec s = Spec(Dir() + "/y" + std::to_string(i++));
+    s.firstDay = y.first;
+    s.lastDay = y.last;
+    std::string message;
+    EXPECT_TRUE(CreateDossier(s, &message)) << message;
+  }
+  EXPECT_EQ(CheckFinancialYear({2024, 2, 29}, {2026, 2, 28}), "L'exercice ne peut d\xE9passer 24 mois.");
+}
+
+TEST_F(CreateTest, AnExistingDossierIsNeverOverwritten) {
+  const std::string folder = Dir() + "/d";
+  ASSERT_TRUE(CreateDossier(Spec(folder)));
+  const std::string before = ReadFile(folder + "/c10demo.dbf");
+  const std::set<std::string> files = FilesIn(folder);
+  std::string message;
+  NewDossierSpec again = Spec(folder, "demo");
+  again.companyName = "Autre soci\xE9t\xE9";
+  EXPECT_FALSE(CreateDossier(again, &message));
+  EXPECT_EQ(message.rfind("Le dossier DEMO existe d\xE9j\xE0", 0), 0u) << message;
+  EXPECT_EQ(ReadFile(folder + "/c10demo.dbf"), before);
+  EXPECT_EQ(FilesIn(folder), files);
+
+  // Any one file of the dossier, in any case, is enough to refuse; another dossier beside it is not.
+  const std::string other = Dir() + "/o";
+  fs::create_directories(other);
+  std::ofstream(other + "/C50DEMO.MDX") << "x";
+  EXPECT_FALSE(CreateDossier(Spec(other), &message));
+  EXPECT_EQ(FilesIn(other), std::set<std::string>{"C50DEMO.MDX"});
+  EXPECT_TRUE(CreateDossier(Spec(folder, "DEM"), &message)) << message;
+}
+
+TEST_F(CreateTest, ReferenceTablesHaveTheStructuresTheyStandFor) {
+  ASSERT_TRUE(MakeReferenceTables(Dir() + "/ref"));
+  const struct {
+    const char* name;
+    TableKind kind;
+  } refs[] = {{"cr00ref", TableKind::DossierLock}, {"cr10ref", TableKind::C10}, {"cr50ref", TableKind::C50}};
+  for (const auto& ref : refs) {
+    Table t;
+    ASSERT_TRUE(t.OpenTable(Dir() + "/ref/" + ref.name)) << ref.name;
+    const TableStructure& s = StructureOf(ref.kind);
+    ASSERT_EQ(t.FieldCount(), s.FieldCount()) << ref.name;
+    for (int f = 1; f <= s.FieldCount(); ++f) EXPECT_EQ(t.FieldName(f), std::string(s.Field(f)->name)) << ref.name;
+    for (const TagDef& tag : s.tags) EXPECT_TRUE(t.SetOrder(tag.name)) << ref.name << " " << tag.name;
+    EXPECT_EQ(t.RecCount(), 0u);
+  }
+  // Made again over older ones.
+  EXPECT_TRUE(MakeReferenceTables(Dir() + "/ref"));
+}
+
+}  // namespace
+}  // namespace dossier_test
