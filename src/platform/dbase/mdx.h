@@ -135,6 +135,7 @@ class Mdx {
                             const std::uint8_t* records, std::uint32_t recordLength);
 
   // The key a record has in a tag; *included false when the tag's condition excludes it.
+  // A tag this object already knows is used as known, without reading the file.
   DBIResult KeyOf(std::string_view tag, const std::uint8_t* record, std::string* key,
                   bool* included);
 
