@@ -17,10 +17,6 @@ bool UseStoredWorkingDate = true;
 
 namespace {
 
-// First tag names of the dossier tables (strings 21-27); their first three characters are
-// the file prefixes, so file names and tags always agree.
-const char* const kFirstTags[] = {"C10CODE", "C20CODE", "C30CODE", "C40CODE", "C50CODE", "C60CODE", "C70CODE"};
-
 std::string Folder() {
   std::string f = DossierFolder;
   if (!f.empty() && f.back() != '/') f += '/';
@@ -34,8 +30,10 @@ const char* Result(std::string path) {
   return PathBuffer.c_str();
 }
 
+// The file prefix of a dossier table is the first three characters of its first tag name
+// (strings 21-27), so file names and tags always agree.
 const char* TablePath(int n) {
-  const std::string prefix = Str(21 + n, kFirstTags[n]).substr(0, 3);
+  const std::string prefix = Str(21 + n).substr(0, 3);
   return Result(Folder() + LowerText(prefix + Code()));
 }
 
@@ -48,7 +46,7 @@ void SetDossier(const std::string& folder, const std::string& code) {
 }
 
 const char* PathC10(const char* suffix) {
-  std::string name = LowerText(Str(21, kFirstTags[0]).substr(0, 3) + Code() + (suffix != nullptr ? suffix : ""));
+  std::string name = LowerText(Str(21).substr(0, 3) + Code() + (suffix != nullptr ? suffix : ""));
   if (suffix == nullptr || suffix[0] == 0) return Result(Folder() + name);
   // A file with its extension (the dossier INI) is found without case.
   std::string folder = Folder();
@@ -63,33 +61,33 @@ const char* PathC60() { return TablePath(5); }
 const char* PathC70() { return TablePath(6); }
 
 const char* DossierTablePath() {
-  std::string name = Str(1081, "C") + Code();
+  std::string name = Str(1081) + Code();
   while (name.size() < 8) name += '_';
   return Result(Folder() + LowerText(name));
 }
 
 const char* PathReportDefs(char letter) {
-  std::string name = Str(43, "CESETATS");
+  std::string name = Str(43);
   if (name.size() >= 3) name[2] = letter;
   return Result(ProgramFolder + LowerText(name));
 }
 
 const char* PathCEP() {
-  return Result(Folder() + LowerText(Str(1081, "C") + Str(1083, "E") + Str(1094, "P") + Code()));
+  return Result(Folder() + LowerText(Str(1081) + Str(1083) + Str(1094) + Code()));
 }
 
 const char* ExportFileName(const char* extension, const char* namePart) {
   std::string configured = IniGetString("NomFichierExport", "");
   if (configured.size() > 200) configured.resize(200);
   if (!IsBlank(configured)) return Result(configured);
-  return Result(Folder() + LowerText(Str(1081, "C") + (namePart != nullptr ? namePart : "") + Code() +
+  return Result(Folder() + LowerText(Str(1081) + (namePart != nullptr ? namePart : "") + Code() +
                                      (extension != nullptr ? extension : "")));
 }
 
 bool ReadC10Texts() {
   if (TableC10 == nullptr || !TableC10->isOpen) return false;
-  const std::string tag = Str(21, kFirstTags[0]).substr(0, 7);
-  if (!TableC10->Seek(tag, Str(1105, "0").c_str())) return false;
+  const std::string tag = Str(21).substr(0, 7);
+  if (!TableC10->Seek(tag, Str(1105).c_str())) return false;
   DossierRecord& record = TheDossierRecord;
   const char level = record.At(DossierRecord::kUserLevelPos);
   const std::string workingDate = record.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth);

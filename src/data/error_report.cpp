@@ -18,27 +18,27 @@ DbCommandPoster g_poster = nullptr;
 
 void SetDbCommandPoster(DbCommandPoster poster) { g_poster = poster; }
 
-std::string DbErrorCaption(int code) { return Str(2520, "Erreur BDE n:") + Int5(code); }
+std::string DbErrorCaption(int code) { return Str(2520) + Int5(code); }
 
 std::string DbErrorMessage(Table& table, int context, const char* text, int field) {
   char engineText[4001] = {};
   dbase::DbiGetErrorString(table.result, engineText);
-  std::string m = Str(55, "\n\n");
+  std::string m = Str(55);
   m += Int5(table.result);
-  m += Str(2260, ":") + " ";
+  m += Str(2260) + " ";
   m += engineText;
   m += "\n\n";
-  m += Str(2515, "Erreur: ") + Int5(context) + Str(1282, "/") + (text != nullptr ? text : "") + "\n\n";
+  m += Str(2515) + Int5(context) + Str(1282) + (text != nullptr ? text : "") + "\n\n";
   if (field != 0) {
     // The name straight from the descriptors: a bad number must not open a second box here.
     const char* name = field > 0 && field <= table.FieldCount()
                            ? table.logicalFields[static_cast<std::size_t>(field - 1)].szName
                            : "";
-    m += Str(2516, "Champ #") + name + "\n";
+    m += Str(2516) + name + "\n";
   }
-  if (!IsBlank(table.tablePath)) m += Str(2517, "DBF: ") + table.tablePath + "\n";
-  if (!IsBlank(table.indexPath)) m += Str(2518, "MDX: ") + table.indexPath + "\n";
-  if (!IsBlank(table.tag)) m += Str(2519, "TAG: ") + table.tag + "\n";
+  if (!IsBlank(table.tablePath)) m += Str(2517) + table.tablePath + "\n";
+  if (!IsBlank(table.indexPath)) m += Str(2518) + table.indexPath + "\n";
+  if (!IsBlank(table.tag)) m += Str(2519) + table.tag + "\n";
   m += "\n";
   return m;
 }

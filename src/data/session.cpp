@@ -40,14 +40,6 @@ namespace {
 Table** const kTables[] = {&DossierLockTable, &TableC10, &TableC20, &TableC30, &TableC40, &TableC50,
                            &TableC60,         &TableC70, &TableCE0, &TableCE1, &TableCXX};
 
-// File titles of TableC10 ... TableCXX (strings 2246-2255) and of any other table (2256).
-const char* const kTitles[] = {"C10 Fichier G\xE9n\xE9ral",     "C20 Plan Comptable",
-                               "C30 Sections Analytiques",      "C40 Ecritures Cl\xF4tur\xE9\x65s",
-                               "C50 Ecritures Brouillard",      "C60 Tri des Ecritures",
-                               "C70 Bilan",                     "CE0 Etats pour Visu",
-                               "CE1 Etats pour Impression",     "CXX Fichier Temporaire",
-                               "C??"};
-
 }  // namespace
 
 char* FieldRingBuffers::Next(std::size_t room) {
@@ -121,23 +113,23 @@ void CloseAllTables() {
 
 const char* DbVersionText() {
   SYSVersion version;
-  if (DbiGetSysVersion(&version) != DBIERR_NONE) return RingCopy(tablelayer::Str(38, "???"));
+  if (DbiGetSysVersion(&version) != DBIERR_NONE) return RingCopy(tablelayer::Str(38));
   return AllTrim(FormatNumber(7, 0, false, version.iVersion));
 }
 
 const char* TableFileTitle(const Table* table) {
   for (int i = 1; i < 11; ++i)
-    if (table != nullptr && *kTables[i] == table) return RingCopy(tablelayer::Str(2245 + i, kTitles[i - 1]));
-  return RingCopy(tablelayer::Str(2256, kTitles[10]));
+    if (table != nullptr && *kTables[i] == table) return RingCopy(tablelayer::Str(2245 + i));
+  return RingCopy(tablelayer::Str(2256));
 }
 
 // ---------------------------------------------------------------- helpers
 
 namespace tablelayer {
 
-std::string Str(int id, const char* fallback) {
+std::string Str(int id) {
   const std::string* s = resources::FindString(id);
-  return s != nullptr ? *s : std::string(fallback);
+  return s != nullptr ? *s : std::string();
 }
 
 std::string Int5(long value) {

@@ -6,9 +6,8 @@
 
 namespace tablelayer {
 
-// String-table text, or the fallback when the table has no such id (texts the table layer
-// needs before every string of the table is in place).
-std::string Str(int id, const char* fallback = "");
+// String-table text as a std::string (empty for an id the table lacks).
+std::string Str(int id);
 
 // "%5i" of a number.
 std::string Int5(long value);

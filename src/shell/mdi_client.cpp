@@ -17,7 +17,6 @@
 std::string DossierCode;
 std::string DossierFolder;
 #endif
-char DossierState = ' ';
 std::string RecentDossiers[kRecentDossierCount];
 std::string ProgramOptions(kProgramOptionsLength, ' ');
 long CurrentHelpContext = 0;
@@ -46,19 +45,9 @@ ShellServices& Services() {
 }
 
 std::string EngineStartCodeText(int code) {
-  switch (code) {
-    case 1: return "Erreur BDE 1: Initialisation BDE";
-    case 2: return "Erreur BDE 2: Version incorrecte ant\xE9rieure \xE0 5.00, Installer BDE 32bits.";
-    case 3: return "Erreur BDE 3: DbiGetCurrSession()";
-    case 4: return "Erreur BDE 4: DbiGetSysConfig()";
-    case 5:
-      return "\n\n\nATTENTION:\n\n   - Le param\xE8tre 'LOCAL SHARE' n'est pas \xE0 la valeur TRUE\n\n"
-             "Lancer aussi aussit\xF4t 'Utilitaires | Configurer le BDE' ou 'Panneau de Configuration | "
-             "Administrateur BDE'\n\net modifier ce param\xE8tre dans l'onglet 'System'.\n\n\n";
-    case 6: return "Erreur BDE 6: DbiOpenDatabase()";
-    case 7: return "Erreur BDE 7: Initialisation des variables du BDE";
-    default: return "";
-  }
+  // Strings 1171-1177 are the texts of codes 1-7.
+  if (code < 1 || code > 7) return "";
+  return LoadStr(1170 + code);
 }
 
 namespace {
@@ -81,7 +70,7 @@ CMDIClient::CMDIClient(int argc, char** argv) : argc_(argc), argv_(argv) {
   ClearRecords();
   PrintRunFlag = false;
   ChildLayoutMode = 0;
-  DossierState = ' ';
+  SetDossierState(' ');
   CommandWindow = this;
 }
 
@@ -124,8 +113,7 @@ void CMDIClient::SetupWindow() {
     gui::MessageBeep(0);
     std::string text;
     if (engineStartCode_ != 5)
-      text = "\n\nMode 32 bits\n\nLancement Impossible 2\n\nPri\xE8re d'installer le Borland Database Engine "
-             "(BDE 32bits)\navant de relancer cette application\n\n";
+      text = LoadStr(126);
     text += EngineStartCodeText(engineStartCode_) + "\n\n";
     gui::MessageBox(this, text, ProgramTitle(), gui::MB_OK | gui::MB_ICONINFORMATION);
     if (engineStartCode_ != 5) {
@@ -183,7 +171,7 @@ bool CMDIClient::CanClose() {
     if (s.previewOpen && s.previewOpen() && s.closePreview) s.closePreview();
     return false;
   }
-  if (DossierState == '1' || IsIconic() || !CloseChildren()) return false;
+  if (GetDossierState() == '1' || IsIconic() || !CloseChildren()) return false;
   if (s.closeAllTables) s.closeAllTables();
   if (auto* frame = dynamic_cast<gui::MDIFrame*>(Parent()); frame != nullptr && frame->IsCreated()) {
     gui::FramePlacement p = frame->GetPlacement();
@@ -193,13 +181,13 @@ bool CMDIClient::CanClose() {
 }
 
 void CMDIClient::CmQuitter() {
-  if (DossierState == '1' || PrintRunFlag || IsIconic()) return;
+  if (GetDossierState() == '1' || PrintRunFlag || IsIconic()) return;
   CurrentHelpContext = 85;
   ShellServices& s = Services();
-  if (DossierState == '2' && !IsBlank(DossierCode)) {
+  if (GetDossierState() == '2' && !IsBlank(DossierCode)) {
     if (!s.ensureDossierOpen || !s.ensureDossierOpen()) return;
   }
-  if (DossierState != ' ') return;
+  if (GetDossierState() != ' ') return;
   if (!CloseChildren()) return;
   if (s.closeAllTables) s.closeAllTables();
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);

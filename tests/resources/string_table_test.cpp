@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "resources/string_table.h"
 
@@ -91,4 +93,52 @@ TEST(StringTable, BuildStepRefusesBadFiles) {
   EXPECT_NE(run("1\t\xE4\xB8\xAD\n"), 0);
   EXPECT_NE(run("x1\tpas de nombre\n"), 0);
   fs::remove_all(dir);
+}
+
+// Every id that the program's sources pass as a literal to LoadStr (or to the table
+// layer's Str) is in the table: a missing id would show an empty text at run time.
+TEST(StringTable, EveryLiteralIdUsedInTheSourcesExists) {
+  const std::regex use(R"(\b(?:LoadStr|Str)\(\s*(\d+)\s*[,)])");
+  std::vector<std::string> missing;
+  std::size_t uses = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(fs::path(MERLON_SOURCE_DIR) / "src")) {
+    const std::string ext = entry.path().extension().string();
+    if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (std::sregex_iterator it(text.begin(), text.end(), use), end; it != end; ++it) {
+      ++uses;
+      const int id = std::stoi((*it)[1].str());
+      if (resources::FindString(id) == nullptr)
+        missing.push_back(std::to_string(id) + " in " +
+                          fs::relative(entry.path(), MERLON_SOURCE_DIR).string());
+    }
+  }
+  EXPECT_GT(uses, 50u);
+  std::string list;
+  for (const auto& m : missing) list += m + "\n";
+  EXPECT_TRUE(missing.empty()) << list;
+}
+
+TEST(StringTable, TableLayerAndStartUpTexts) {
+  struct Row { int id; const char* text; } rows[] = {
+      {21, "C10CODE"},
+      {27, "C70CODEC70LIGNES"},
+      {1081, "C"},
+      {1094, "P"},
+      {1097, "S"},
+      {1171, "Erreur BDE 1: Initialisation BDE"},
+      {1177, "Erreur BDE 7: Initialisation des variables du BDE"},
+      {2249, "C40 Ecritures Cl\xF4tur\xE9\x65s"},
+      {2255, "CXX Fichier Temporaire"},
+      {2256, "C??"},
+  };
+  for (const auto& r : rows) {
+    const std::string* s = resources::FindString(r.id);
+    ASSERT_NE(s, nullptr) << r.id;
+    EXPECT_EQ(*s, r.text) << r.id;
+  }
+  // Strings 21-27: the first three characters of each are the dossier tables' file prefixes.
+  for (int n = 0; n < 7; ++n)
+    EXPECT_EQ(resources::FindString(21 + n)->substr(0, 3), "C" + std::to_string(n + 1) + "0") << n;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/gui/constants.h"
 #include "platform/gui/menu.h"
+#include "runtime/code_helpers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
@@ -108,20 +109,27 @@ TEST_F(ClientTest, StartsWithFrameToolbarAndStatusBars) {
 }
 
 TEST_F(ClientTest, EngineFailuresShowTheirMessageAndCloseTheWindow) {
-  for (int code : {1, 2, 3, 4, 6, 7}) {
+  const std::pair<int, const char*> cases[] = {
+      {1, "Erreur BDE 1: Initialisation BDE"},
+      {2, "Erreur BDE 2: Version incorrecte ant\xE9rieure \xE0 5.00, Installer BDE 32bits."},
+      {3, "Erreur BDE 3: DbiGetCurrSession()"},
+      {4, "Erreur BDE 4: DbiGetSysConfig()"},
+      {6, "Erreur BDE 6: DbiOpenDatabase()"},
+      {7, "Erreur BDE 7: Initialisation des variables du BDE"},
+  };
+  for (const auto& [code, codeText] : cases) {
     gui::ModalSeam::Reset();
-    Services().startDbSession = [code] { return code; };
+    Services().startDbSession = [code = code] { return code; };
     Start();
     ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << code;
     const gui::ShownModal& m = gui::ModalSeam::Shown()[0];
     EXPECT_EQ(m.caption, "Nuv-Merlon ZEL+");
     EXPECT_EQ(m.icon, gui::MB_ICONINFORMATION);
     EXPECT_EQ(m.text,
-              "\n\nMode 32 bits\n\nLancement Impossible 2\n\nPri\xE8re d'installer le Borland Database Engine "
-              "(BDE 32bits)\navant de relancer cette application\n\n" +
-                  EngineStartCodeText(code) + "\n\n")
+              std::string("\n\nMode 32 bits\n\nLancement Impossible 2\n\nPri\xE8re d'installer le Borland Database "
+                          "Engine (BDE 32bits)\navant de relancer cette application\n\n") +
+                  codeText + "\n\n")
         << code;
-    EXPECT_FALSE(EngineStartCodeText(code).empty());
     EXPECT_FALSE(client_->StartupSucceeded());
     EXPECT_FALSE(FrameAlive()) << code;
     RecentDossiers[0] = "ABC  /x/";
@@ -142,6 +150,28 @@ TEST_F(ClientTest, EngineWarningFiveLetsTheStartGoOn) {
   RecentDossiers[0] = "ABC  /x/";
   app_.reset();
   EXPECT_EQ(Ini("DossiersAuto1"), SampleDossierEntry());
+}
+
+// The start-up itself installs the shell's hooks: nothing relies on a static
+// initializer that the linker may drop from the library.
+TEST_F(ClientTest, StartUpInstallsTheShellHooks) {
+  SetWindowActionHook(nullptr);
+  Services().rebuildRecentDossiersMenu = nullptr;
+  Start();
+  EXPECT_TRUE(static_cast<bool>(Services().rebuildRecentDossiersMenu));
+  // The registry's window actions are the shell's: a refused close answers 0.
+  struct Refusing : gui::MDIChild {
+    using gui::MDIChild::MDIChild;
+    bool CanClose() override { return false; }
+  };
+  auto* w = new Refusing(client_, "Texte");
+  ASSERT_TRUE(w->Create());
+  SetRegistryText(3819, 1, "1");
+  SetRegistryText(3820, 10, StrNum10(w->GetHandle()));
+  SetRegistryText(3830, 5, "1QABC");
+  EXPECT_EQ(SwitchRegisteredWindow("1QXYZ", 5), 0);
+  EXPECT_TRUE(gui::IsWindow(w->GetHandle()));
+  w->Destroy();
 }
 
 bool FailingGraphics() { return false; }
@@ -216,21 +246,21 @@ TEST_F(ClientTest, CloseIsRefusedDuringPrintRunsAndDossierWork) {
   EXPECT_EQ(previewCloses, 1);
   PrintRunFlag = false;
 
-  DossierState = '1';
+  SetDossierState('1');
   EXPECT_FALSE(frame_->CloseWindow());
   gui::SendCommand(client_->GetHandle(), CMDIClient::CM_QUITTER);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(FrameAlive());
 
   // A dossier to check again whose check fails: Quitter stops.
-  DossierState = '2';
+  SetDossierState('2');
   DossierCode = "DEMO";
   gui::SendCommand(client_->GetHandle(), CMDIClient::CM_QUITTER);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(FrameAlive());
   // The check passes and clears the state: Quitter closes.
   Services().ensureDossierOpen = [] {
-    DossierState = ' ';
+    SetDossierState(' ');
     return true;
   };
   gui::SendCommand(client_->GetHandle(), CMDIClient::CM_QUITTER);
