@@ -53,9 +53,9 @@ std::vector<RecordedWindowAction> g_actions;
 WindowActionHook g_windowHook = nullptr;
 TextPromptHook g_prompt = nullptr;
 
-void Act(WindowAction action, unsigned long handle) {
+bool Act(WindowAction action, unsigned long handle) {
   g_actions.push_back({action, handle});
-  if (g_windowHook) g_windowHook(action, handle);
+  return g_windowHook == nullptr || g_windowHook(action, handle);
 }
 
 unsigned long RegisteredHandle() {
@@ -234,7 +234,9 @@ int SwitchRegisteredWindow(const char* key, int keyLength) {
   if (state == ' ') return 2;
   if (handle != 0) {
     Act(WindowAction::BringForward, handle);
-    Act(WindowAction::SendClose, handle);
+    // A window that refuses keeps its unsaved text: it stays in front and
+    // the caller is told "same record" so that it does not ask again.
+    if (!Act(WindowAction::SendClose, handle)) return 0;
   }
   return 1;
 }

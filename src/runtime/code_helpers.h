@@ -48,10 +48,12 @@ void StoreSessionCode(const char* code);
 // until then the actions are only recorded (tests read them).
 enum class WindowAction {
   BringForward,  // restore when iconic, bring to the top, enable, focus
-  SendClose,     // close message, then destroy message, sent at once
+  SendClose,     // close message sent at once; the window may refuse
   PostClose,     // close message posted
 };
-using WindowActionHook = void (*)(WindowAction action, unsigned long handle);
+// Answers false when the window refused the action (a close it did not
+// accept); true otherwise.
+using WindowActionHook = bool (*)(WindowAction action, unsigned long handle);
 void SetWindowActionHook(WindowActionHook hook);  // null = record only
 struct RecordedWindowAction {
   WindowAction action;
@@ -61,8 +63,10 @@ const std::vector<RecordedWindowAction>& RecordedWindowActions();
 void ClearRecordedWindowActions();
 
 // Record-text window registered at 3819 (state), 3820 (handle), 3830 (key).
-// 0: the window showing this key was brought forward; 2: none registered;
-// 1: another one was brought forward and closed.
+// 0: the window showing this key was brought forward, or the registered
+// window refused to close (it stays in front with its text and the caller
+// does not repeat its request); 2: none registered; 1: another one was
+// brought forward and closed.
 int SwitchRegisteredWindow(const char* key, int keyLength);
 // Closes the registered window (posted close) when the key is empty or is
 // the registered window's key (compared right-trimmed).

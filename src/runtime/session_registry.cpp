@@ -34,3 +34,7 @@ void SetRegistryText(int position, int width, std::string_view value) {
     OpenWindowRegistry[p - 1] = static_cast<std::size_t>(i) < value.size() ? value[i] : ' ';
   }
 }
+
+char GetDossierState() { return RegistryChar(kDossierStatePosition); }
+
+void SetDossierState(char state) { SetRegistryText(kDossierStatePosition, 1, std::string_view(&state, 1)); }

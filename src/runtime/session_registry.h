@@ -27,3 +27,10 @@ char RegistryChar(int position);
 // Writes the value blank-padded or cut to width; the registry is first made
 // its full length. Positions outside it are ignored.
 void SetRegistryText(int position, int width, std::string_view value);
+
+// DossierState is character 11 of the registry: ' ' ready, '1' a dossier-wide
+// process or an exclusive window runs, '2' the dossier must be tested again
+// before the next command. Every reader and writer goes through the registry.
+constexpr int kDossierStatePosition = 11;
+char GetDossierState();
+void SetDossierState(char state);

@@ -13,6 +13,7 @@
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
+#include "shell/utility_commands.h"
 
 Merlon* TheApplication = nullptr;
 CDecoratedMDIFrame* MainFrame = nullptr;
@@ -141,6 +142,9 @@ Merlon::~Merlon() {
 
 void Merlon::InitMainWindow() {
   if (MainFrame != nullptr) return;
+  // The shell's hooks (recent-dossier menu, registry window actions, toolbar
+  // hints) are in place before the client's start-up calls them.
+  InstallShellCommands();
   auto* client = new CMDIClient(argc_, argv_);
   auto* frame = new CDecoratedMDIFrame(kApplicationName, client);
   MainFrame = frame;

@@ -170,7 +170,6 @@ bool IsShellOwned(unsigned id) {
 }
 
 gui::ResponseTable BuildClientTable() {
-  InstallShellCommands();
   gui::ResponseTable t(&gui::MDIClient::Table());
   BindShellHandlers(t);
   for (const CommandEntry& e : kTable) {
@@ -186,10 +185,6 @@ gui::ResponseTable BuildClientTable() {
   }
   return t;
 }
-
-// The shell's hooks are in place before the client's start-up needs them
-// (the recent-dossier menu of start-up, the registry's window actions).
-const bool kShellHooksInstalled = (InstallShellCommands(), true);
 
 }  // namespace
 

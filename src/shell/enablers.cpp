@@ -29,7 +29,7 @@ bool BilanAllowed() {
 
 }  // namespace
 
-bool ShellIdle() { return DossierState != '1' && !PrintRunFlag && !ClientMinimised(); }
+bool ShellIdle() { return GetDossierState() != '1' && !PrintRunFlag && !ClientMinimised(); }
 
 void CeSansDossier(gui::CommandEnabler& ce) { ce.Enable(ShellIdle()); }
 

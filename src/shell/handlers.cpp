@@ -50,11 +50,11 @@ bool HandlerPrologue() {
     gui::MessageBeep(0);
     return false;
   }
-  if (DossierState == '2' && !IsBlank(DossierCode)) {
+  if (GetDossierState() == '2' && !IsBlank(DossierCode)) {
     const auto& check = Services().ensureDossierOpen;
     if (!check || !check()) return false;
   }
-  return DossierState == ' ';
+  return GetDossierState() == ' ';
 }
 
 void NotAvailableYet(unsigned id) {

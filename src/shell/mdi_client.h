@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/gui/mdi.h"
+#include "runtime/session_registry.h"
 
 namespace gui {
 class Menu;
@@ -31,8 +32,8 @@ extern std::string DossierCode;
 extern std::string DossierFolder;
 #define MERLON_SHELL_OWNS_DOSSIER_NAMES 1
 #endif
-// ' ' ready, '1' a dossier-wide process runs, '2' the dossier must be checked again.
-extern char DossierState;
+// DossierState is character 11 of the open-window registry: GetDossierState /
+// SetDossierState of runtime/session_registry.h.
 // Recent dossiers, entry 0 the current one: code blank-padded to 5, then the folder.
 extern std::string RecentDossiers[kRecentDossierCount];
 // 22 option characters (1-based positions through ProgramOption / SetProgramOption).

@@ -15,9 +15,6 @@
 
 namespace {
 
-// Set by the close action when the window refused to close.
-bool g_closeRefused = false;
-
 void BringForward(gui::Window& w) {
   if (w.IsIconic()) w.Show(gui::SW_SHOWNORMAL);
   if (auto* child = dynamic_cast<gui::MDIChild*>(&w)) child->Activate();
@@ -26,24 +23,23 @@ void BringForward(gui::Window& w) {
   w.SetFocus();
 }
 
-void ShellWindowAction(WindowAction action, unsigned long handle) {
+bool ShellWindowAction(WindowAction action, unsigned long handle) {
   const auto h = static_cast<gui::Handle>(handle);
   switch (action) {
     case WindowAction::BringForward:
       if (gui::Window* w = gui::Window::FromHandle(h)) BringForward(*w);
-      break;
+      return true;
     case WindowAction::SendClose:
       // The close message alone: the window asks its own questions and may
       // refuse; it is never destroyed behind its back.
-      if (gui::IsWindow(h)) {
-        gui::SendMessage(h, gui::WM_CLOSE);
-        if (gui::IsWindow(h)) g_closeRefused = true;
-      }
-      break;
+      if (!gui::IsWindow(h)) return true;
+      gui::SendMessage(h, gui::WM_CLOSE);
+      return !gui::IsWindow(h);
     case WindowAction::PostClose:
       gui::PostMessage(h, gui::WM_CLOSE);
-      break;
+      return true;
   }
+  return true;
 }
 
 }  // namespace
@@ -53,7 +49,7 @@ void ClearOpenWindowRegistry() {
   std::string handle = RegistryText(kRegistryMainHandle, kRegistryHandleWidth);
   SetRegistryText(1, kRegistryKeptFrom - 1, "");
   SetRegistryText(kRegistryMainHandle, kRegistryHandleWidth, handle);
-  DossierState = ' ';
+  SetDossierState(' ');
   if (MessageBar != nullptr) MessageBar->SetText("");
 }
 
@@ -93,11 +89,3 @@ bool ActivateExistingChild(int p) {
 }
 
 void InstallRegistryWindowHooks() { SetWindowActionHook(&ShellWindowAction); }
-
-int SwitchRecordTextWindow(const char* key, int keyLength) {
-  g_closeRefused = false;
-  int result = SwitchRegisteredWindow(key, keyLength);
-  if (result == 1 && g_closeRefused) result = 0;
-  g_closeRefused = false;
-  return result;
-}

@@ -4,10 +4,11 @@
 #pragma once
 
 #include "platform/gui/handles.h"
+#include "runtime/session_registry.h"
 
 // Registry positions the shell itself uses.
 constexpr int kRegistryMainHandle = 1;      // 1-10
-constexpr int kRegistryDossierState = 11;   // DossierState
+constexpr int kRegistryDossierState = kDossierStatePosition;  // DossierState
 constexpr int kRegistryKeptFrom = 3940;     // 3940-3968 survive every reset
 constexpr int kRegistryHandleWidth = 10;
 
@@ -28,11 +29,5 @@ bool ActivateExistingChild(int p);
 
 // Gives the runtime's registered-window functions their window actions:
 // bring forward, close (the close message only: a window that refuses
-// keeps its text), posted close.
+// keeps its text and the action answers false), posted close.
 void InstallRegistryWindowHooks();
-
-// The record-text window switch as forms use it: SwitchRegisteredWindow's
-// answer (0 same record shown, 1 another one closed, 2 none registered),
-// except that a registered window that refused to close answers 0: it stays
-// in front with its text and the form does not repeat its request.
-int SwitchRecordTextWindow(const char* key, int keyLength);

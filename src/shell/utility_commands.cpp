@@ -121,7 +121,7 @@ void CmCommandesMsDos() {
     const auto& take = Utilities().openDossierExclusive;
     if (take && !take()) return;  // its own message was shown
     exclusive = true;
-    DossierState = '1';
+    SetDossierState('1');
   }
   platform::LaunchOptions options;
   options.workingDirectory = DossierIsCurrent() && !DossierFolder.empty() ? DossierFolder : ProgramFolder;
@@ -134,7 +134,7 @@ void CmCommandesMsDos() {
     gui::MessageBeep(0);
   }
   if (Utilities().releaseDossierExclusive) Utilities().releaseDossierExclusive();
-  DossierState = '2';
+  SetDossierState('2');
 }
 
 void CmConfigurerImprimante() {

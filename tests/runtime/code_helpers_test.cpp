@@ -11,6 +11,7 @@ class CodeHelpersTest : public RuntimeHelpersTest {
  protected:
   void TearDown() override {
     SetTextPromptHook(nullptr);
+    SetWindowActionHook(nullptr);
     ClearRecordedWindowActions();
     RuntimeHelpersTest::TearDown();
   }
@@ -167,6 +168,26 @@ TEST_F(CodeHelpersTest, RegisteredWindow) {
       EXPECT_EQ(done[i].handle, 4242u);
     }
   }
+}
+
+// A registered window that refuses to close stays in front with its text: the
+// switch answers "same record" so that the asking form does not repeat itself.
+TEST_F(CodeHelpersTest, RegisteredWindowThatRefusesToClose) {
+  static std::vector<WindowAction> seen;
+  static bool accept = false;
+  seen.clear();
+  SetWindowActionHook([](WindowAction action, unsigned long) {
+    seen.push_back(action);
+    return action != WindowAction::SendClose || accept;
+  });
+  SetRegistryText(3819, 1, "1");
+  SetRegistryText(3820, 10, "      4242");
+  SetRegistryText(3830, 10, "C20-411000");
+  EXPECT_EQ(SwitchRegisteredWindow("C20-512000", 10), 0);
+  EXPECT_EQ(seen, (std::vector<WindowAction>{WindowAction::BringForward, WindowAction::SendClose}));
+  accept = true;
+  EXPECT_EQ(SwitchRegisteredWindow("C20-512000", 10), 1);
+  SetWindowActionHook(nullptr);
 }
 
 TEST_F(CodeHelpersTest, PrintForms) {

@@ -58,7 +58,7 @@ TEST_F(CommandEnablerTest, CommandsFollowTheProgramState) {
     std::string s = r.state;
     if (s != "no dossier") OpenDossier();
     if (s == "print run") PrintRunFlag = true;
-    if (s == "busy") DossierState = '1';
+    if (s == "busy") SetDossierState('1');
     if (s == "constant 056") TheDossierRecord.SetConstant(56, "O  ");
     EXPECT_EQ(Enabled(r.id), r.enabled) << r.state << " " << r.id;
   }
@@ -208,10 +208,10 @@ TEST_F(CommandEnablerTest, HandlersRunTheirPrologue) {
   int checks = 0;
   Services().ensureDossierOpen = [&] {
     ++checks;
-    if (checkAnswer) DossierState = ' ';
+    if (checkAnswer) SetDossierState(' ');
     return checkAnswer;
   };
-  DossierState = '2';
+  SetDossierState('2');
   gui::SendCommand(MainWindowHandle, 20302);
   EXPECT_EQ(checks, 1);
   EXPECT_EQ(runs, 1);
@@ -220,7 +220,7 @@ TEST_F(CommandEnablerTest, HandlersRunTheirPrologue) {
   EXPECT_EQ(checks, 2);
   EXPECT_EQ(runs, 2);
   // A dossier-wide process: nothing.
-  DossierState = '1';
+  SetDossierState('1');
   gui::SendCommand(MainWindowHandle, 20302);
   EXPECT_EQ(runs, 2);
   EXPECT_TRUE(gui::ModalSeam::Shown().empty());

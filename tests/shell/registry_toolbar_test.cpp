@@ -4,6 +4,7 @@
 #include "platform/gui/mdi.h"
 #include "platform/gui/statusbar.h"
 #include "runtime/code_helpers.h"
+#include "shell/enablers.h"
 #include "shell/placement.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
@@ -39,7 +40,7 @@ TEST_F(RegistryTest, ResetKeepsTheMainHandleAndTheSessionCodes) {
   const std::string handle = RegistryText(1, 10);
   EXPECT_EQ(std::atol(handle.c_str()), static_cast<long>(MainWindowHandle));
   SetRegistryText(11, 1, "2");
-  DossierState = '2';
+  SetDossierState('2');
   SetRegistryText(554, 12, "1      12345");
   SetRegistryText(3819, 20, "1         1QABC");
   SetRegistryText(3940, 29, "3   411000  CLIENT  SECT01   ");
@@ -49,23 +50,40 @@ TEST_F(RegistryTest, ResetKeepsTheMainHandleAndTheSessionCodes) {
   EXPECT_EQ(RegistryText(11, 3929), std::string(3929, ' '));
   EXPECT_EQ(RegistryText(3940, 29), "3   411000  CLIENT  SECT01   ");
   EXPECT_EQ(OpenWindowRegistry.size(), static_cast<std::size_t>(kOpenWindowRegistryLength));
-  EXPECT_EQ(DossierState, ' ');
+  EXPECT_EQ(GetDossierState(), ' ');
   EXPECT_EQ(MessageBar->GetText(), "");
+}
+
+// DossierState is the registry's character 11: a window that writes the registry
+// text and the shell's enablers see one value.
+TEST_F(RegistryTest, DossierStateIsTheRegistrysCharacterEleven) {
+  EnsureOpenWindowRegistry();
+  const std::string handle = RegistryText(1, 10);
+  SetRegistryText(11, 1, "1");
+  EXPECT_EQ(GetDossierState(), '1');
+  EXPECT_FALSE(ShellIdle());
+  SetDossierState('2');
+  EXPECT_EQ(OpenWindowRegistry[10], '2');
+  EXPECT_EQ(RegistryText(1, 10), handle);
+  EXPECT_EQ(RegistryChar(12), ' ');
+  OpenWindowRegistry[10] = ' ';
+  EXPECT_EQ(GetDossierState(), ' ');
+  EXPECT_TRUE(ShellIdle());
 }
 
 TEST_F(RegistryTest, SwitchingTheTextWindow) {
   // Nothing registered.
-  EXPECT_EQ(SwitchRecordTextWindow("1QABC", 5), 2);
+  EXPECT_EQ(SwitchRegisteredWindow("1QABC", 5), 2);
 
   // Same record: brought forward, not closed.
   TextWindow* w = RegisterTextWindow("1QABC", true);
   gui::Handle h = w->GetHandle();
-  EXPECT_EQ(SwitchRecordTextWindow("1QABC", 5), 0);
+  EXPECT_EQ(SwitchRegisteredWindow("1QABC", 5), 0);
   EXPECT_TRUE(gui::IsWindow(h));
   EXPECT_EQ(w->asked_, 0);
 
   // Another record: the window agrees and closes.
-  EXPECT_EQ(SwitchRecordTextWindow("1QXYZ", 5), 1);
+  EXPECT_EQ(SwitchRegisteredWindow("1QXYZ", 5), 1);
   gui::ProcessPendingMessages();
   EXPECT_FALSE(gui::IsWindow(h));
 }
@@ -79,7 +97,7 @@ TEST_F(RegistryTest, TextWindowThatRefusesKeepsItsText) {
   gui::ProcessPendingMessages();
   // Asked for another record: close asked once, refused; the window stays
   // in front, registered, and the form is told "same record".
-  EXPECT_EQ(SwitchRecordTextWindow("1QXYZ", 5), 0);
+  EXPECT_EQ(SwitchRegisteredWindow("1QXYZ", 5), 0);
   gui::ProcessPendingMessages();
   EXPECT_EQ(w->asked_, 1);
   ASSERT_TRUE(gui::IsWindow(h));

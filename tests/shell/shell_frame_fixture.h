@@ -13,6 +13,7 @@
 
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
+#include "platform/gui/keyboard.h"
 #include "platform/gui/menu.h"
 #include "platform/gui/modal_seam.h"
 #include "runtime/access_rights.h"
@@ -56,7 +57,6 @@ class ShellFrameTest : public ::testing::Test {
     ASSERT_TRUE(MainFrame->Create());
     MainFrame->Show(gui::SW_SHOWNORMAL);
     gui::ProcessPendingMessages();
-    InstallShellCommands();
     gui::ModalSeam::Reset();
     ResetState();
   }
@@ -74,8 +74,9 @@ class ShellFrameTest : public ::testing::Test {
 
   // No dossier, nothing running, every option at its default.
   void ResetState() {
+    gui::ClearModifierKeyOverrides();
     PrintRunFlag = false;
-    DossierState = ' ';
+    SetDossierState(' ');
     DossierCode.clear();
     DossierFolder.clear();
     for (auto& s : DossierSlots) s.clear();

@@ -32,7 +32,7 @@ class ShellTest : public ::testing::Test {
     gui::ResetBeepCount();
     Services() = ShellServices{};
     PrintRunFlag = false;
-    DossierState = ' ';
+    SetDossierState(' ');
     DossierCode.clear();
   }
   void TearDown() override {
@@ -41,7 +41,7 @@ class ShellTest : public ::testing::Test {
     gui::SetArrowCursor();
     Services() = ShellServices{};
     PrintRunFlag = false;
-    DossierState = ' ';
+    SetDossierState(' ');
     std::filesystem::remove_all(folder_);
   }
 

@@ -88,21 +88,28 @@ TEST_F(UtilityTest, IniFilesOpenInTheTextEditor) {
   OpenDossier();
   SetDossierIniPath(DossierFolder + "c10essai.ini");
   SetLogDossier(DossierFolder, "ESSAI");
+  // The command reads Ctrl and Shift as the user holds them.
   // Ctrl: the program INI only, the program goes on.
-  CompleterIni(true, false);
+  gui::SetModifierKeyDown(gui::VK_CONTROL, true);
+  gui::SetModifierKeyDown(gui::VK_SHIFT, false);
+  Choose(20702);
   ASSERT_EQ(launched_.size(), 1u);
   EXPECT_EQ(launched_[0], (std::vector<std::string>{"xdg-open", IniPath()}));
   EXPECT_TRUE(gui::IsWindow(MainWindowHandle));
   // Shift: the dossier's log and INI.
   launched_.clear();
-  CompleterIni(false, true);
+  gui::SetModifierKeyDown(gui::VK_CONTROL, false);
+  gui::SetModifierKeyDown(gui::VK_SHIFT, true);
+  Choose(20702);
   ASSERT_EQ(launched_.size(), 2u);
   EXPECT_EQ(launched_[0][1], LogPath(".txt"));
   EXPECT_EQ(launched_[1][1], DossierFolder + "c10essai.ini");
   // Both: the three files.
   launched_.clear();
-  CompleterIni(true, true);
+  gui::SetModifierKeyDown(gui::VK_CONTROL, true);
+  Choose(20702);
   EXPECT_EQ(launched_.size(), 3u);
+  gui::ClearModifierKeyOverrides();
   // Neither key: the program must end first; a child that refuses to close
   // stops everything.
   struct Refuse : gui::MDIChild {
@@ -155,7 +162,7 @@ TEST_F(UtilityTest, TerminalInTheDossierFolderWhileTheDossierIsHeld) {
   EXPECT_EQ(gui::ModalSeam::Shown().size(), 2u);
   EXPECT_EQ(gui::ModalSeam::Shown()[0].defaultButton, gui::IDNO);
   EXPECT_GE(gui::BeepCount(), 1);
-  EXPECT_EQ(DossierState, '2');
+  EXPECT_EQ(GetDossierState(), '2');
 
   // A child that refuses to close stops the command.
   struct Refuse : gui::MDIChild {
@@ -164,7 +171,7 @@ TEST_F(UtilityTest, TerminalInTheDossierFolderWhileTheDossierIsHeld) {
   };
   auto* refusing = new Refuse(CommandWindow, "Saisie");
   refusing->Create();
-  DossierState = ' ';
+  SetDossierState(' ');
   launched_.clear();
   Choose(20803);
   EXPECT_TRUE(launched_.empty());

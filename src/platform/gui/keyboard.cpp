@@ -14,7 +14,18 @@ struct KeyState {
   bool caps = false;
   bool num = true;
   bool overtype = false;
+  // Test overrides of Shift, Ctrl, Alt: -1 read the window system, else 0/1.
+  int shift = -1, control = -1, alt = -1;
 };
+
+int* ModifierOverride(KeyState& s, int vk) {
+  switch (vk) {
+    case VK_SHIFT: return &s.shift;
+    case VK_CONTROL: return &s.control;
+    case VK_MENU: return &s.alt;
+    default: return nullptr;
+  }
+}
 
 KeyState& State() {
   static KeyState s;
@@ -63,12 +74,16 @@ int VirtualKeyFromQtKey(int qtKey, bool keypad) {
 short GetKeyState(int vk) {
   KeyState& s = State();
   bool down = false;
-  Qt::KeyboardModifiers mods = QGuiApplication::queryKeyboardModifiers();
-  switch (vk) {
-    case VK_SHIFT: down = mods.testFlag(Qt::ShiftModifier); break;
-    case VK_CONTROL: down = mods.testFlag(Qt::ControlModifier); break;
-    case VK_MENU: down = mods.testFlag(Qt::AltModifier); break;
-    default: down = vk >= 0 && vk < 256 && s.down.test(static_cast<size_t>(vk)); break;
+  const int* held = ModifierOverride(s, vk);
+  if (held != nullptr && *held >= 0) {
+    down = *held == 1;
+  } else if (held != nullptr) {
+    const Qt::KeyboardModifiers mods = QGuiApplication::queryKeyboardModifiers();
+    down = mods.testFlag(vk == VK_SHIFT     ? Qt::ShiftModifier
+                         : vk == VK_CONTROL ? Qt::ControlModifier
+                                            : Qt::AltModifier);
+  } else {
+    down = vk >= 0 && vk < 256 && s.down.test(static_cast<size_t>(vk));
   }
   bool toggled = false;
   switch (vk) {
@@ -79,6 +94,15 @@ short GetKeyState(int vk) {
     default: break;
   }
   return static_cast<short>((down ? 0x8000 : 0) | (toggled ? 1 : 0));
+}
+
+void SetModifierKeyDown(int vk, bool down) {
+  if (int* held = ModifierOverride(State(), vk)) *held = down ? 1 : 0;
+}
+
+void ClearModifierKeyOverrides() {
+  KeyState& s = State();
+  s.shift = s.control = s.alt = -1;
 }
 
 bool IsScrollLockOn() { return State().scroll; }

@@ -25,6 +25,12 @@ void SetNumLockOn(bool on);
 bool IsOvertypeOn();
 void SetOvertypeOn(bool on);
 
+// Shift, Ctrl and Alt (VK_SHIFT, VK_CONTROL, VK_MENU) are read from the
+// window system. A test holds one down or up with SetModifierKeyDown, which
+// GetKeyState then answers until ClearModifierKeyOverrides.
+void SetModifierKeyDown(int vk, bool down);
+void ClearModifierKeyOverrides();
+
 // Records the key as down or up (the layer calls this for every key event).
 void NoteKeyDown(int vk);
 void NoteKeyUp(int vk);

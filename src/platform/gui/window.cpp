@@ -20,6 +20,15 @@ namespace gui {
 namespace {
 constexpr const char* kOwnerProperty = "merlonWindowHandle";
 
+// Windows destroyed and waiting for their delayed delete, each with the serial
+// of its request. A window deleted meanwhile (by its parent, say) leaves the
+// map in its destructor, so the delayed delete finds nothing and does nothing.
+std::map<Window*, unsigned long long>& PendingDeletes() {
+  static std::map<Window*, unsigned long long> pending;
+  return pending;
+}
+unsigned long long g_deleteSerial = 0;
+
 unsigned MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
   unsigned f = 0;
   if (buttons & Qt::LeftButton) f |= MK_LBUTTON;
@@ -77,6 +86,7 @@ Window::Window(Window* parent) : d_(std::make_unique<Impl>()), parent_(parent) {
 }
 
 Window::~Window() {
+  PendingDeletes().erase(this);
   // Children are owned by their parent window.
   while (!children_.empty()) {
     Window* child = children_.back();
@@ -195,9 +205,16 @@ void Window::Destroy() {
   DestroyWidgets(true);
   if (deleteOnDestroy_) {
     // Deleted once the current event is over, so a handler may destroy its
-    // own window.
+    // own window; skipped when something else deleted it first.
     Window* self = this;
-    QTimer::singleShot(0, qApp, [self] { delete self; });
+    const unsigned long long serial = ++g_deleteSerial;
+    PendingDeletes()[self] = serial;
+    QTimer::singleShot(0, qApp, [self, serial] {
+      auto it = PendingDeletes().find(self);
+      if (it == PendingDeletes().end() || it->second != serial) return;
+      PendingDeletes().erase(it);
+      delete self;
+    });
   }
 }
 

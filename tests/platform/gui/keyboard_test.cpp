@@ -81,6 +81,21 @@ TEST_F(KeyTest, InsertTogglesOvertypeAndLocksAreSettable) {
   EXPECT_GE(GetKeyState(VK_F1), 0) << "F1 is not held";
 }
 
+TEST_F(KeyTest, ModifierOverridesAnswerUntilCleared) {
+  for (int vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
+    SetModifierKeyDown(vk, true);
+    EXPECT_LT(GetKeyState(vk), 0) << vk;
+    SetModifierKeyDown(vk, false);
+    EXPECT_GE(GetKeyState(vk), 0) << vk;
+    SetModifierKeyDown(vk, true);
+  }
+  SetModifierKeyDown(VK_F1, true);  // not a modifier: ignored
+  EXPECT_GE(GetKeyState(VK_F1), 0);
+  ClearModifierKeyOverrides();
+  // Back to the window system, where nothing is held in an offscreen run.
+  for (int vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) EXPECT_GE(GetKeyState(vk), 0) << vk;
+}
+
 class AccelClient : public MDIClient {
  public:
   std::vector<unsigned> got;

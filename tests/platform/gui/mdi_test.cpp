@@ -161,6 +161,27 @@ TEST_F(MdiTest, CommandsReachActiveChildThenClient) {
   EXPECT_FALSE(ce.Handled()) << "printing belongs to the child, none is left";
 }
 
+// A child closed just before the frame goes: the frame's deletion takes the
+// child with it, and the child's delayed delete then finds nothing to do.
+TEST_F(MdiTest, FrameDeletedBeforeAClosedChildsDelayedDelete) {
+  static int deleted = 0;
+  struct Counted : Child {
+    using Child::Child;
+    ~Counted() override { ++deleted; }
+  };
+  deleted = 0;
+  auto* c = new Counted(client, "A");
+  ASSERT_TRUE(c->Create());
+  c->Show(SW_SHOW);
+  const Handle h = c->GetHandle();
+  SendMessage(h, WM_CLOSE);
+  EXPECT_FALSE(IsWindow(h));
+  frame.reset();
+  EXPECT_EQ(deleted, 1);
+  ProcessPendingMessages();
+  EXPECT_EQ(deleted, 1);
+}
+
 TEST_F(MdiTest, MenuEnablersGreyAndCheckItems) {
   Menu* bar = frame->GetMenu();
   Menu* file = bar->GetSubMenu(0);

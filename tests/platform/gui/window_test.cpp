@@ -128,6 +128,36 @@ TEST_F(WindowTest, HandlerMayDestroyItsOwnWindow) {
   EXPECT_TRUE(parent.Children().empty());
 }
 
+// A destroyed window waits for its delayed delete; when its parent is deleted
+// first (the frame closing), the delayed delete must not reach it again.
+TEST_F(WindowTest, DelayedDeleteAfterTheParentWentFirst) {
+  static int deleted = 0;
+  struct Counted : Recorder {
+    using Recorder::Recorder;
+    ~Counted() override { ++deleted; }
+  };
+  deleted = 0;
+  auto* parent = new Recorder;
+  ASSERT_TRUE(parent->Create());
+  auto* child = new Counted(parent);
+  child->SetDeleteOnDestroy(true);
+  ASSERT_TRUE(child->Create());
+  child->Destroy();
+  delete parent;  // deletes the child it still owns
+  EXPECT_EQ(deleted, 1);
+  ProcessPendingMessages();
+  EXPECT_EQ(deleted, 1);
+
+  // A window that destroys itself twice is deleted once.
+  auto* again = new Counted;
+  again->SetDeleteOnDestroy(true);
+  ASSERT_TRUE(again->Create());
+  again->Destroy();
+  again->Destroy();
+  ProcessPendingMessages();
+  EXPECT_EQ(deleted, 2);
+}
+
 TEST_F(WindowTest, ResponseTablesChainAndEnablersDecide) {
   Derived w;
   ASSERT_TRUE(w.Create());
