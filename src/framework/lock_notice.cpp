@@ -1,0 +1,29 @@
+#include "framework/lock_notice.h"
+
+#include "controls/control_env.h"
+#include "controls/mcontrols.h"
+#include "platform/gui/cursor.h"
+#include "runtime/xbase.h"
+
+TDMessageLockR::TDMessageLockR(gui::Window* parent, const std::string& message)
+    : TDNuv(parent, 1328, false),
+      message_(message),
+      static_(new MStatic(kOnTemplate, this, 1201)),
+      ok_(new MButton(kOnTemplate, this, 1)) {}
+
+void TDMessageLockR::SetupWindow() {
+  TDNuv::SetupWindow();
+  gui::SetWindowCursor(*this, LoadStr(537));
+  if (const gui::Font* f = SharedAssistFont()) {
+    static_->SetFont(*f);
+    ok_->SetFont(*f);
+  }
+  static_->SetText(message_);
+}
+
+void ShowLockNotice(const char* caption, const char* message) {
+  gui::Window* owner = ControlEnv().mainWindow ? ControlEnv().mainWindow() : nullptr;
+  TDMessageLockR notice(owner, message != nullptr ? message : "");
+  notice.SetCaption(caption != nullptr && *caption != '\0' ? caption : LoadStr(127));
+  notice.Execute(kTaskModal);
+}

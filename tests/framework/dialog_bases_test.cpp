@@ -1,0 +1,294 @@
+// Dialog bases driven headless: modal runs answered through the seam, Enter
+// never pressing a default button, the progress ticker and its abort, the
+// variables dialog, the one-value input, the lock notice and the boxes of
+// the lower layers.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+#include "controls/control_env.h"
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/error_report.h"
+#include "data/locks.h"
+#include "framework/dialog_bases.h"
+#include "framework/error_box.h"
+#include "framework/fmt_saisie.h"
+#include "framework/framework_hooks.h"
+#include "framework/lock_notice.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/modal_seam.h"
+#include "runtime/runtime_hooks.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DialogBasesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gui::Application::EnsureQt();
+    gui::ModalSeam::SetTestMode(true);
+    gui::ModalSeam::Reset();
+    gui::SetBeepHook([](unsigned) {});
+    gui::ResetBeepCount();
+    ControlEnv() = ControlEnvironment{};
+    ControlEnv().helpContext = &help_;
+    ControlEnv().setMessageBarText = [this](const std::string& t) { bar_ = t; };
+    InstallLowerLayerHooks();
+  }
+  void TearDown() override {
+    gui::ProcessPendingMessages();
+    gui::ModalSeam::Reset();
+    ControlEnv() = ControlEnvironment{};
+    SetRuntimeMessageHook(nullptr);
+    SetRuntimeBeepHook(nullptr);
+    SetLockNoticeHook(nullptr);
+    SetDbCommandPoster(nullptr);
+  }
+  static void Key(QWidget* w, QEvent::Type type, int key) {
+    QKeyEvent e(type, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+  }
+  long help_ = 12;
+  std::string bar_ = "busy";
+};
+
+TEST_F(DialogBasesTest, ConstructionSetsHelpContextAndEmptiesTheMessageBar) {
+  TDNuv d(nullptr, 1305, false);
+  EXPECT_EQ(help_, 85);
+  EXPECT_EQ(bar_, "");
+  EXPECT_EQ(d.ModalFlags(), 0u);
+}
+
+TEST_F(DialogBasesTest, FlaggedRunsAreModalForTheDialogOrItsParent) {
+  gui::Window owner;
+  TDNuv d(&owner, 1305, false);
+  struct {
+    unsigned flags;
+    bool self;
+  } rows[] = {{0x2000, true}, {0x1000, true}, {0x3000, true}, {0x2001, true}, {0x0001, false}, {0x4000, false}};
+  for (const auto& r : rows)
+    EXPECT_EQ(d.ModalWindowFor(r.flags), r.self ? static_cast<gui::Window*>(&d) : &owner) << r.flags;
+}
+
+TEST_F(DialogBasesTest, ExecuteRunsThroughTheSeamAndKeepsFlagsForTheRun) {
+  unsigned during = 0;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&during](gui::Window& w) {
+    during = static_cast<TDNuv&>(w).ModalFlags();
+  });
+  TDNuv d(nullptr, 1305, false);
+  EXPECT_EQ(d.Execute(kTaskModal), gui::IDOK);
+  EXPECT_EQ(during, kTaskModal);
+  EXPECT_EQ(d.ModalFlags(), 0u);
+  EXPECT_FALSE(d.IsCreated());
+
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
+  TDNuv plain(nullptr, 1306, false);
+  EXPECT_EQ(plain.Execute(0u), gui::IDCANCEL);
+
+  TDNuv missing(nullptr, 987654, false);
+  EXPECT_EQ(missing.Execute(kTaskModal), -1);
+  EXPECT_EQ(missing.Execute(0u), -1);
+}
+
+TEST_F(DialogBasesTest, EnterNeverPressesTheDefaultButtonAndMovesOnWhenReleased) {
+  TDNuv d(nullptr, 1306, false);
+  auto* edit = new MEdit(kOnTemplate, &d, 1202, 10, 1, true, MEdit::kText, 0);
+  auto* ok = new MButton(kOnTemplate, &d, 1);
+  ASSERT_TRUE(d.Create());
+  d.Show(gui::SW_SHOW);
+  QApplication::setActiveWindow(d.Widget());
+  edit->SetFocus();
+  QApplication::processEvents();
+
+  Key(edit->Widget(), QEvent::KeyPress, Qt::Key_Return);
+  Key(d.Widget(), QEvent::KeyPress, Qt::Key_Return);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(d.IsCreated());
+  EXPECT_FALSE(d.IsEnded());
+  // The release is the edit's: EnterAction 1 goes on to the next control.
+  Key(edit->Widget(), QEvent::KeyRelease, Qt::Key_Return);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(ok->HasFocus());
+  EXPECT_FALSE(d.IsEnded());
+  // F4 goes back; Enter released on the focused button presses it.
+  Key(ok->Widget(), QEvent::KeyRelease, Qt::Key_F4);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(edit->HasFocus());
+  ok->SetFocus();
+  Key(ok->Widget(), QEvent::KeyPress, Qt::Key_Return);
+  Key(ok->Widget(), QEvent::KeyRelease, Qt::Key_Return);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(d.IsEnded());
+  EXPECT_EQ(d.Result(), gui::IDOK);
+}
+
+TEST_F(DialogBasesTest, ProgressTickerShowsEveryTwentiethMarkAndStaysShort) {
+  TDNuvModeless p(nullptr, false);
+  ASSERT_TRUE(p.Create());
+  EXPECT_TRUE(p.SetUpDone());
+  EXPECT_NE(p.FramedLine(), 0u);
+  p.SetLine("Reconstruction");
+  EXPECT_EQ(p.Line1(), "Reconstruction");
+
+  for (int i = 1; i <= 19; ++i) p.Tick("401000", false);
+  EXPECT_EQ(p.TickLine(), "");
+  EXPECT_EQ(p.Line2(), "");
+  p.Tick("401001", false);
+  EXPECT_EQ(p.TickLine(), " 401001");
+  EXPECT_EQ(p.Line2(), " 401001");
+  p.Tick("END", true);  // forced: always shown, not counted
+  EXPECT_EQ(p.TickLine(), " 401001 END");
+  EXPECT_EQ(p.TickCount(), 20);
+
+  // Many marks: the oldest go, the line never passes 50 characters.
+  for (int i = 0; i < 30; ++i) p.Tick("C" + std::to_string(100000 + i) + (i % 3 ? " - NOM" : ""), true);
+  EXPECT_LE(p.TickLine().size(), 50u);
+  EXPECT_NE(p.TickLine().find("C100029"), std::string::npos);
+  p.Tick(std::string(70, 'x'), true);
+  EXPECT_LE(p.TickLine().size(), 50u);
+  EXPECT_EQ(p.TickLine(), " " + std::string(49, 'x'));
+  p.Destroy();
+}
+
+TEST_F(DialogBasesTest, EscapeOnTheProgressWindowAsksTheRunToStop) {
+  TDNuvModeless p(nullptr, false);
+  ASSERT_TRUE(p.Create());
+  EXPECT_FALSE(p.Aborted());
+  Key(p.Widget(), QEvent::KeyPress, Qt::Key_Escape);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(p.Aborted());
+  EXPECT_TRUE(p.IsCreated());  // the run still writes to it
+  gui::SendMessage(p.GetHandle(), gui::WM_CLOSE);
+  EXPECT_TRUE(p.IsCreated());
+  p.SetLine2("still here");
+  EXPECT_EQ(p.Line2(), "still here");
+  p.Destroy();
+}
+
+TEST_F(DialogBasesTest, VariablesDialogAppendsPickedLinesOnOk) {
+  std::string buffer = "[NOM]";
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<TDSaisieVariables&>(w);
+    d.List()->AddString("[ADRESSE]");
+    d.List()->AddString("[VILLE]");
+    d.CmInserer();  // nothing selected: nothing happens
+    EXPECT_EQ(d.Text()->GetValue(), "[NOM]");
+    d.List()->SetSelIndex(1);
+    gui::SendCommand(d.GetHandle(), TDSaisieVariables::CM_INSERER);
+    EXPECT_EQ(d.Text()->GetCaretPos(), 7);
+  });
+  TDSaisieVariables d(nullptr, &buffer);
+  EXPECT_EQ(d.Execute(0u), gui::IDOK);
+  EXPECT_EQ(buffer, "[NOM]\r\n[VILLE]");
+
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [](gui::Window& w) {
+    auto& d = static_cast<TDSaisieVariables&>(w);
+    d.Text()->SetText("changed");
+  });
+  TDSaisieVariables again(nullptr, &buffer);
+  EXPECT_EQ(again.Execute(0u), gui::IDCANCEL);
+  EXPECT_EQ(buffer, "[NOM]\r\n[VILLE]");
+}
+
+TEST_F(DialogBasesTest, PromptTextGivesWidthAndLabel) {
+  struct {
+    const char* prompt;
+    int width;
+    const char* label;
+  } rows[] = {{"07,Entrez la valeur", 7, "Entrez la valeur"}, {"00,Code", 10, "Code"},
+              {"12,", 12, ""},                                {"Sans largeur", 10, "Sans largeur"},
+              {"", 10, ""},                                   {"7,x", 10, "7,x"}};
+  for (const auto& r : rows) {
+    int width = 0;
+    std::string label;
+    TDFmtSaisie::ParsePrompt(r.prompt, width, label);
+    EXPECT_EQ(width, r.width) << r.prompt;
+    EXPECT_EQ(label, r.label) << r.prompt;
+  }
+}
+
+TEST_F(DialogBasesTest, OneValueInputReturnsTheTypedTextOnlyOnOk) {
+  std::string rate = "6.55957";
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<TDFmtSaisie&>(w);
+    EXPECT_EQ(d.GetItemText(1201), d.Label());
+    EXPECT_EQ(d.Input()->GetValue(), "6.55957");
+    d.Input()->SetText("6.56");
+  });
+  TDFmtSaisie ok(nullptr, TDFmtSaisie::kOkCancel, 2284, &rate, true);
+  EXPECT_EQ(ok.FieldWidth(), 7);
+  EXPECT_EQ(ok.Execute(kTaskModal), 1);
+  EXPECT_EQ(rate, "6.56");
+  EXPECT_EQ(gui::ModalSeam::LastShown()->resourceId, 1306);
+
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [](gui::Window& w) {
+    static_cast<TDFmtSaisie&>(w).Input()->SetText("9");
+  });
+  TDFmtSaisie cancel(nullptr, TDFmtSaisie::kOkCancel, 2284, &rate, true);
+  EXPECT_EQ(cancel.Execute(kTaskModal), 2);
+  EXPECT_EQ(rate, "6.56");
+
+  // The prompt's width holds the typed text.
+  std::string password;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<TDFmtSaisie&>(w);
+    d.Input()->SetValue("123456789012", false);
+  });
+  TDFmtSaisie only(nullptr, TDFmtSaisie::kOkOnly, 1868, &password, false);
+  EXPECT_EQ(only.Execute(kTaskModal), 1);
+  EXPECT_EQ(password, "12345678");
+}
+
+TEST_F(DialogBasesTest, LockNoticeShowsTheMessageAndWaitsForItsButton) {
+  std::string shownText;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&shownText](gui::Window& w) {
+    shownText = static_cast<TDMessageLockR&>(w).GetItemText(1201);
+  });
+  ShowLockNotice("Nuv-Merlon ZEL+", "La fiche suivante\n   - Enregistrement: 401000\n\n");
+  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+  EXPECT_EQ(gui::ModalSeam::LastShown()->resourceId, 1328);
+  EXPECT_EQ(gui::ModalSeam::LastShown()->caption, "Nuv-Merlon ZEL+");
+  EXPECT_EQ(shownText, "La fiche suivante\n   - Enregistrement: 401000\n\n");
+  EXPECT_EQ(gui::ModalSeam::PendingAnswers(), 0u);
+}
+
+TEST_F(DialogBasesTest, RuntimeMessagesBecomeMessageBoxes) {
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  RuntimeMessage("Erreur BDE n:  123", "\n\n  123: texte\n\n", kMbOk | kMbIconStop);
+  const gui::ShownModal* shown = gui::ModalSeam::LastShown();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->kind, gui::ModalKind::MessageBox);
+  EXPECT_EQ(shown->caption, "Erreur BDE n:  123");
+  EXPECT_EQ(shown->text, "\n\n  123: texte\n\n");
+  EXPECT_EQ(shown->icon, gui::MB_ICONHAND);
+
+  gui::ResetBeepCount();
+  RuntimeBeep(0);
+  EXPECT_EQ(gui::BeepCount(), 1);
+}
+
+// A window that records the commands posted to it.
+class Target : public gui::Window {
+ public:
+  std::vector<unsigned> ids;
+  bool EvCommand(unsigned id) override {
+    ids.push_back(id);
+    return true;
+  }
+};
+
+TEST_F(DialogBasesTest, CommandPosterReachesLiveWindowsOnly) {
+  Target t;
+  ASSERT_TRUE(t.Create());
+  PostCommandToWindow(static_cast<int>(t.GetHandle()), 20703);
+  PostCommandToWindow(0, 20703);
+  PostCommandToWindow(static_cast<int>(t.GetHandle()) + 100000, 20703);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(t.ids.size(), 1u);
+  EXPECT_EQ(t.ids[0], 20703u);
+}
+
+}  // namespace
