@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -754,6 +755,18 @@ bool RebuildTags(const std::string& path) {
   return ok;
 }
 
+// Removes what the run made of a dossier it could not finish.
+void RemoveDossier(const std::string& folder, const std::string& code) {
+  std::error_code ignored;
+  for (const std::string& base : DossierTableNames(code))
+    for (const char* ext : {".dbf", ".mdx", ".dbt"}) std::filesystem::remove(folder + base + ext, ignored);
+  std::string lower = code;
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  std::filesystem::remove(folder + "c10" + lower + ".ini", ignored);
+  std::filesystem::remove(folder + "clg" + lower + ".txt", ignored);
+}
+
 }  // namespace
 
 bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoStats* stats) {
@@ -786,6 +799,7 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   BulkWriter w50, w60;
   if (w50.Open(c50 + ".dbf") != dbase::DBIERR_NONE || w60.Open(c60 + ".dbf") != dbase::DBIERR_NONE) {
     Fail(message, "Impossible d'ouvrir les fichiers d'\xE9" "critures du dossier " + code + ".");
+    RemoveDossier(folder, code);
     return false;
   }
   DemoWriter writer(options, w50, w60);
@@ -794,15 +808,18 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   const std::uint32_t lines = w50.count();
   if (w50.Finish() != dbase::DBIERR_NONE || w60.Finish() != dbase::DBIERR_NONE) {
     Fail(message, "\xC9" "criture impossible des lignes d'\xE9" "critures du dossier " + code + ".");
+    RemoveDossier(folder, code);
     return false;
   }
   if (!RebuildTags(c50) || !RebuildTags(c60)) {
     Fail(message, "Construction impossible des index des \xE9" "critures du dossier " + code + ".");
+    RemoveDossier(folder, code);
     return false;
   }
   long headerCount = 0;
   if (!WriteCodes(c10, writer, options, &headerCount) || !WriteAccounts(c20, writer.accounts)) {
     Fail(message, "\xC9" "criture impossible des codes et des comptes du dossier " + code + ".");
+    RemoveDossier(folder, code);
     return false;
   }
   if (stats != nullptr) {

@@ -35,6 +35,6 @@ struct DemoStats {
 };
 
 // Creates the dossier (CreateDossier) and fills it. Needs the engine session. False with a
-// French *message when the options are refused or a write fails (a dossier refused because
-// it exists is left untouched).
+// French *message when the options are refused or a write fails: a dossier refused because
+// it exists is left untouched, and one that fails half-way is removed again.
 bool GenerateDemoDossier(const DemoOptions& options, std::string* message = nullptr, DemoStats* stats = nullptr);
