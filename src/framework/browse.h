@@ -168,6 +168,8 @@ class CMDIBrowse : public gui::MDIChild {
   // ---- refresh
   void CmRafraichir();
   void CmRafraichirTotal();
+  // 20059's body; true when the rows changed (and were repainted).
+  bool RefreshTotal();
   // One tick of the refresh timer.
   void RefreshTick();
 
@@ -278,8 +280,6 @@ class CMDIBrowse : public gui::MDIChild {
   void ReadSavedLayout();
   void SaveLayout();
   void ArmTimer();
-  // 20059's body; true when the rows changed.
-  bool RefreshTotal();
   bool SelectedIsOrdinary() const;
   bool RowHasText(int index1) const;  // 1-based
 

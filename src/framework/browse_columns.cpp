@@ -90,12 +90,15 @@ bool ApplySavedLayout(BrowseColumnTable& table, const std::string& value) {
   // Column 1's group first: it carries the total width the others must fit in.
   struct Group { int k, c, start, width; };
   std::vector<Group> groups;
-  for (int k = 1; k <= n; ++k) {
-    std::size_t at = static_cast<std::size_t>(k - 1) * kLayoutGroupLength;
-    if (at + kLayoutGroupLength > value.size()) break;  // the value ends before this group
-    if (Digits3(value, at) != k) continue;              // another position: declared column stays
+  std::set<int> positions;
+  // Groups are read wherever they stand: a value lists only the customised
+  // columns, so group k need not be the k-th group.
+  for (std::size_t at = 0; at + kLayoutGroupLength <= value.size(); at += kLayoutGroupLength) {
+    const int k = Digits3(value, at);
+    if (k < 1 || k > n) continue;  // no such position: the declared columns stay
     Group g{k, Digits3(value, at + 3), Digits3(value, at + 6), Digits3(value, at + 9)};
     if (g.c < 1 || g.c > n || g.start < 1 || g.width < 1) return false;
+    if (!positions.insert(k).second) return false;
     if (k == 1) {
       if (g.start < g.width) return false;
       total = g.start;

@@ -51,14 +51,15 @@ int TotalColumnWidth(const BrowseColumnTable& table);
 // Start of column k in characters (column 1: 0).
 inline int ColumnStart(const BrowseColumnTable& t, int k) { return k <= 1 ? 0 : static_cast<int>(t[static_cast<std::size_t>(k)].start); }
 
-// Applies a saved layout value to the declared table. Each group k (1 to n)
-// that carries k in its first three characters gives the declared column
-// shown at position k with its start and width (marked customised); a group
-// carrying another position keeps the declared column there. The whole value
-// is refused (the declared layout stays, result false) when a group names a
-// column outside 1..n, has a start or width below 1, runs past the total
-// width, is not made of digits, or when the result would show a column twice.
-// A blank value keeps the declared layout (result true).
+// Applies a saved layout value to the declared table. A group carrying
+// position k (1 to n) in its first three characters gives the declared
+// column shown at position k with its start and width (marked customised);
+// positions without a group keep their declared column, and a group naming
+// no position of the list is passed over. The whole value is refused (the
+// declared layout stays, result false) when a group names a column outside
+// 1..n, has a start or width below 1, runs past the total width, is not made
+// of digits, repeats a position, or when the result would show a column
+// twice. A blank value keeps the declared layout (result true).
 bool ApplySavedLayout(BrowseColumnTable& table, const std::string& value);
 // The value to save: one group for every customised column, in order.
 std::string FormatSavedLayout(const BrowseColumnTable& table);

@@ -85,12 +85,16 @@ bool CMDIBrowse::LocateRowByKey(::Table* table, const std::string& search, int k
       }
     } else if (cmp > 0) {
       if (store_.top > 0) {
+        // Back over every key at or above the search text, then one step
+        // forward: the page starts with the first record of that key, not
+        // the last one.
         gui::SetNamedCursor(LoadStr(513));
-        while (HasCurrentRecord(table) && GetRecordKey(table, keyStart, static_cast<int>(n), firstField) > wanted) {
+        while (HasCurrentRecord(table) && GetRecordKey(table, keyStart, static_cast<int>(n), firstField) >= wanted) {
           SkipRecords(-1);
           if (store_.top > 0) --store_.top;
         }
         if (HasCurrentRecord(table)) {
+          SkipRecords(1);
           FillRowsForward(store_.rows, 0, rpp, 0);
         } else {
           FillRowsFromFirst(store_.rows, 0, rpp);

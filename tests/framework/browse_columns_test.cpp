@@ -1,0 +1,146 @@
+// Column tables, saved layouts, ordering weights and the pure helpers of the
+// list windows.
+#include <gtest/gtest.h>
+
+#include "framework/browse.h"
+#include "framework/browse_columns.h"
+#include "framework/ordering_table.h"
+#include "framework/row_store.h"
+#include "platform/dbase/weights.h"
+
+namespace {
+
+// Marker (2), code (10), name (22), date (10): total width 44.
+BrowseColumnTable Declared() {
+  BrowseColumnTable t = MakeColumnTable(4, 1);
+  DefineColumn(t, 1, 2, "", 'C', 'C', 0, 0, 0);
+  DefineColumn(t, 2, 10, "Code", 'C', 'G', 1, 0, 8);
+  DefineColumn(t, 3, 22, "Nom du compte et un titre trop long", 'C', 'G', 2, 0, 20);
+  DefineColumn(t, 4, 10, "Date", 'D', 'D', 3, 0, 6);
+  PrepareColumnTable(t);
+  return t;
+}
+
+TEST(BrowseColumns, DeclaredTablePreparedAsTheListExpects) {
+  BrowseColumnTable t = Declared();
+  EXPECT_EQ(ColumnCount(t), 4);
+  EXPECT_EQ(FixedColumnCount(t), 1);
+  EXPECT_EQ(t[1].start, 44u);  // column 1 holds the total width
+  EXPECT_EQ(t[2].start, 2u);
+  EXPECT_EQ(t[3].start, 12u);
+  EXPECT_EQ(t[4].start, 34u);
+  EXPECT_EQ(t[0].value2, 1u + 8 + 20 + 6);  // row-text length
+  EXPECT_EQ(t[3].title, "Nom du compte et un ");
+  EXPECT_EQ(t[3].title.size(), 20u);
+  EXPECT_EQ(TotalColumnWidth(t), 44);
+
+  DefineColumn(t, 5, 9, "hors table", 'C', 'G', 4, 0, 9);  // above the count: ignored
+  EXPECT_EQ(t.size(), 5u);
+
+  BrowseColumnTable none;
+  PrepareColumnTable(none);
+  EXPECT_EQ(ColumnCount(none), 0);
+  EXPECT_EQ(none.size(), 2u);  // one empty column entry
+}
+
+TEST(BrowseColumns, SavedLayoutsGoodAndBad) {
+  struct Case {
+    const char* what;
+    std::string value;
+    bool accepted;
+    std::vector<unsigned> order;   // declared numbers at positions 1-4
+    std::vector<unsigned> widths;  // widths at positions 1-4
+  };
+  const std::vector<unsigned> declaredOrder{1, 2, 3, 4}, declaredWidths{2, 10, 22, 10};
+  const std::vector<Case> cases = {
+      {"blank", "   ", true, declaredOrder, declaredWidths},
+      {"empty", "", true, declaredOrder, declaredWidths},
+      {"same position twice", "003003012022003004012010", false, declaredOrder, declaredWidths},
+      {"resize of the code column", "001001048002" "002002002014" "003003016022" "004004038010", true, {1, 2, 3, 4}, {2, 14, 22, 10}},
+      {"columns 3 and 4 swapped", "003004012010004003022022", true, {1, 2, 4, 3}, {2, 10, 10, 22}},
+      {"group of no position is passed over", "009004012010", true, declaredOrder, declaredWidths},
+      {"only the last column wider", "001001046002004004034012", true, declaredOrder, {2, 10, 22, 12}},
+      {"column number 0", "002000002010", false, declaredOrder, declaredWidths},
+      {"column number past the table", "002007002010", false, declaredOrder, declaredWidths},
+      {"column number 999", "002999002010", false, declaredOrder, declaredWidths},
+      {"start 0", "002002000010", false, declaredOrder, declaredWidths},
+      {"width 0", "002002002000", false, declaredOrder, declaredWidths},
+      {"runs past the row", "002002040010", false, declaredOrder, declaredWidths},
+      {"letters in the start", "002002A02010", false, declaredOrder, declaredWidths},
+      {"a column shown twice", "002003002022", false, declaredOrder, declaredWidths},
+      {"total smaller than column 1", "001001001002", false, declaredOrder, declaredWidths},
+      {"cut group at the end is ignored", "002002002010003", true, declaredOrder, {2, 10, 22, 10}},
+  };
+  for (const Case& c : cases) {
+    BrowseColumnTable t = Declared();
+    EXPECT_EQ(ApplySavedLayout(t, c.value), c.accepted) << c.what;
+    for (int k = 1; k <= 4; ++k) {
+      EXPECT_EQ(t[static_cast<std::size_t>(k)].declared, c.order[static_cast<std::size_t>(k - 1)]) << c.what << " @" << k;
+      EXPECT_EQ(t[static_cast<std::size_t>(k)].width, c.widths[static_cast<std::size_t>(k - 1)]) << c.what << " @" << k;
+    }
+    if (!c.accepted) EXPECT_EQ(FormatSavedLayout(t), "") << c.what;  // nothing customised
+  }
+}
+
+TEST(BrowseColumns, LayoutRoundTripKeepsMovedColumns) {
+  BrowseColumnTable t = Declared();
+  ASSERT_TRUE(ApplySavedLayout(t, "001001048002" "002002002014" "003003016022" "004004038010"));
+  const std::string saved = FormatSavedLayout(t);
+  EXPECT_EQ(saved, "001001048002" "002002002014" "003003016022" "004004038010");
+  BrowseColumnTable again = Declared();
+  ASSERT_TRUE(ApplySavedLayout(again, saved));
+  for (int k = 1; k <= 4; ++k) {
+    EXPECT_EQ(again[static_cast<std::size_t>(k)].start, t[static_cast<std::size_t>(k)].start);
+    EXPECT_EQ(again[static_cast<std::size_t>(k)].field, t[static_cast<std::size_t>(k)].field);
+  }
+}
+
+TEST(BrowseColumns, OrderingTableFollowsTheIndexOrder) {
+  OrderingTable o;
+  const std::uint8_t* w = dbase::CollationWeights();
+  for (int c = 0; c < 256; ++c) EXPECT_EQ(o.Weight(static_cast<unsigned char>(c)), w[c]);
+  // Accented letters sort with their base letter, as the engine's keys do.
+  const std::vector<std::pair<std::string, std::string>> ordered = {
+      {"E", "\xC9"}, {"\xC9", "F"}, {"e", "\xE9"}, {"\xE9", "f"}, {"AB", "AC"}, {"Z", "a"}};
+  for (const auto& [lo, hi] : ordered) {
+    EXPECT_LT(o.MapThroughOrderingTable(lo), o.MapThroughOrderingTable(hi)) << lo << " " << hi;
+    EXPECT_LT(o.Compare(lo, hi, true), 0);
+  }
+}
+
+TEST(BrowseColumns, RowStoreReadsRecordNumbersAndMarkers) {
+  BrowseRowStore s;
+  s.rows = {"000042\xF0" "C1", "000007#C2", "", "      ", "00x001\xF0"};
+  s.rowsPerPage = 5;
+  const std::vector<long> numbers{42, 7, 0, 0, 0};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(s.RecordNumberOf(i), numbers[static_cast<std::size_t>(i)]) << i;
+  EXPECT_EQ(s.RecordNumberOf(9), 0);
+  EXPECT_EQ(s.MarkerOf(0), kMarkerOrdinary);
+  EXPECT_EQ(s.MarkerOf(1), kMarkerCancelled);
+  EXPECT_FALSE(s.HasText(2));
+  EXPECT_FALSE(s.HasText(3));
+  s.totalRows = 3;
+  EXPECT_EQ(s.LastTop(), 0);
+  s.totalRows = 12;
+  EXPECT_EQ(s.LastTop(), 7);
+}
+
+TEST(BrowseColumns, FitTextToWidthCutsAsTheCellsShowIt) {
+  auto measure = [](const std::string& t) { return static_cast<int>(t.size()) * 10; };  // 10 px a character
+  struct Case {
+    std::string text;
+    int width;
+    std::string expected;
+  } cases[] = {
+      {"ABCDEFGH", 75, "ABCD..."},  // 7 fit
+      {"ABCDEFGH", 40, "A..."},     // 4 fit
+      {"ABCDEFGH", 30, "A.."},      // 3 fit
+      {"ABCDEFGH", 20, "A."},       // 2 fit
+      {"ABCDEFGH", 10, "."},        // 1 fits
+      {"ABCDEFGH", 9, ""},          // not even the first
+      {"", 50, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FitTextToWidth(c.text, c.width, measure), c.expected) << c.width;
+}
+
+}  // namespace

@@ -1,0 +1,470 @@
+// A list window over records in memory, driven as a user would: keys,
+// wheel and scroll bar, clicks, type-ahead, refresh and its timer, cancel
+// and reactivate, lookup return, "Aller au code", clipboard, saved layouts
+// and painting.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+#include "browse_test_support.h"
+#include "data/table.h"
+#include "memory_browse.h"
+#include "platform/gui/dialog.h"
+
+namespace {
+
+// Codes A001 ... T010: 20 letters x 10.
+MemorySource LetterSource() {
+  MemorySource s;
+  long recno = 1;
+  for (char l = 'A'; l <= 'T'; ++l)
+    for (int i = 1; i <= 10; ++i) {
+      char code[8];
+      std::snprintf(code, sizeof code, "%c%03d", l, i);
+      s.records.push_back({recno++, code, std::string("Nom ") + code, false});
+    }
+  s.Reindex();
+  return s;
+}
+
+std::string CodeOfRank(long rank) { return MemorySource::Make(rank).records.back().code; }
+
+class Asker : public gui::MDIChild {
+ public:
+  explicit Asker(gui::MDIClient* c) : gui::MDIChild(c, "Saisie") {}
+  bool EvCommand(unsigned id) override {
+    received.push_back(id);
+    return true;
+  }
+  std::vector<unsigned> received;
+};
+
+using BrowseWindowTest = BrowseTest;
+
+TEST_F(BrowseWindowTest, OpensOnTheFirstPageAndKeepsOnlyVisibleRows) {
+  MemorySource src = MemorySource::Make(100);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  const BrowseRowStore& s = list->Store();
+  ASSERT_GT(s.rowsPerPage, 5);
+  EXPECT_EQ(s.rows.size(), static_cast<std::size_t>(s.rowsPerPage));
+  EXPECT_EQ(s.top, 0);
+  EXPECT_EQ(s.totalRows, 100);
+  EXPECT_EQ(list->VisibleCodes()[0], "C0000001");
+  EXPECT_EQ(list->VisibleCodes()[static_cast<std::size_t>(s.rowsPerPage - 1)], CodeOfRank(s.rowsPerPage));
+  // Record number, marker, then the cells at their widths.
+  EXPECT_EQ(s.rows[0], std::string("000100\xF0" "C0000001") + "Compte 1" + std::string(12, ' '));
+  EXPECT_EQ(list->RowCountText(), "100 ligne(s)");
+  EXPECT_EQ(list->View()->GetScrollPos(true), 0);
+}
+
+TEST_F(BrowseWindowTest, KeysMoveTheSelectionAndThePage) {
+  MemorySource src = MemorySource::Make(100);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  const long r = list->Store().rowsPerPage;
+  struct Case {
+    const char* what;
+    std::vector<int> keys;
+    long selected, top;
+  };
+  const std::vector<Case> cases = {
+      {"down from nothing", {gui::VK_DOWN}, 1, 0},
+      {"up from nothing", {gui::VK_UP}, 1, 0},
+      {"down past the page", std::vector<int>(static_cast<std::size_t>(r + 1), gui::VK_DOWN), r + 1, 1},
+      {"page down inside the page", {gui::VK_NEXT}, r - 1, 0},
+      {"page down twice", {gui::VK_NEXT, gui::VK_NEXT}, 2 * r - 2, r - 1},
+      {"end", {gui::VK_END}, 100, 100 - r},
+      {"end then home", {gui::VK_END, gui::VK_HOME}, 1, 0},
+      {"end then page up stays on the page", {gui::VK_END, gui::VK_PRIOR}, 100 - (r - 1), 100 - r},
+      {"end then down stays at the end", {gui::VK_END, gui::VK_DOWN}, 100, 100 - r},
+      {"end, page up twice", {gui::VK_END, gui::VK_PRIOR, gui::VK_PRIOR}, 100 - 2 * (r - 1), 100 - r - (r - 1)},
+  };
+  for (const Case& c : cases) {
+    list->Store().selected = 0;
+    list->GoFirst();
+    for (int k : c.keys) Key(list, k);
+    EXPECT_EQ(list->Store().selected, c.selected) << c.what;
+    EXPECT_EQ(list->Store().top, c.top) << c.what;
+    // The page always shows the records from top + 1 on.
+    EXPECT_EQ(list->VisibleCodes()[0], CodeOfRank(c.top + 1)) << c.what;
+    EXPECT_EQ(list->View()->GetScrollPos(true), c.top) << c.what;
+  }
+}
+
+TEST_F(BrowseWindowTest, WheelAndScrollBarMoveThePageNotTheSelection) {
+  MemorySource src = MemorySource::Make(300);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  const long r = list->Store().rowsPerPage;
+  const gui::Point inside{50, 50};
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    long top;
+  };
+  const std::vector<Step> steps = {
+      {"wheel down", [&] { list->EvMouseWheel(0, -120, inside); }, 1},
+      {"wheel down with shift", [&] { list->EvMouseWheel(gui::MK_SHIFT, -120, inside); }, 1 + r - 1},
+      {"wheel up", [&] { list->EvMouseWheel(0, 120, inside); }, r - 1},
+      {"wheel outside the rows does nothing", [&] { list->EvMouseWheel(0, -120, gui::Point{-5, 9000}); }, r - 1},
+      {"ctrl wheel down: last page", [&] { list->EvMouseWheel(gui::MK_CONTROL, -120, inside); }, 300 - r},
+      {"ctrl wheel up: first page", [&] { list->EvMouseWheel(gui::MK_CONTROL, 120, inside); }, 0},
+      {"thumb to row 150", [&] { list->EvVScroll(gui::SB_THUMBTRACK, 150); }, 150},
+      {"scroll bar page up", [&] { list->EvVScroll(gui::SB_PAGEUP, 0); }, 150 - (r - 1)},
+      {"thumb past the end", [&] { list->EvVScroll(gui::SB_THUMBPOSITION, 5000); }, 300 - r},
+      {"posted line up", [&] { gui::PostMessage(list->GetHandle(), gui::WM_VSCROLL, gui::SB_LINEUP); gui::ProcessPendingMessages(); }, 300 - r - 1},
+  };
+  list->Store().selected = 3;
+  for (const Step& s : steps) {
+    s.act();
+    EXPECT_EQ(list->Store().top, s.top) << s.what;
+    EXPECT_EQ(list->VisibleCodes()[0], CodeOfRank(s.top + 1)) << s.what;
+    EXPECT_EQ(list->Store().selected, 3) << s.what;
+  }
+}
+
+TEST_F(BrowseWindowTest, ListThatFitsOnlyMovesTheSelection) {
+  MemorySource src = MemorySource::Make(4);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  ASSERT_GT(list->Store().rowsPerPage, 4);
+  const int readsBefore = list->reads;
+  Key(list, gui::VK_NEXT);
+  EXPECT_EQ(list->Store().selected, 4);
+  Key(list, gui::VK_PRIOR);
+  EXPECT_EQ(list->Store().selected, 1);
+  list->EvMouseWheel(0, -120, gui::Point{50, 50});
+  EXPECT_EQ(list->Store().top, 0);
+  EXPECT_EQ(list->reads, readsBefore);  // nothing was read again
+  // A click under the last record selects nothing.
+  list->EvLButtonDown(0, RowPoint(6));
+  EXPECT_EQ(list->Store().selected, 1);
+  list->EvLButtonDown(0, RowPoint(3));
+  EXPECT_EQ(list->Store().selected, 3);
+}
+
+TEST_F(BrowseWindowTest, KeysArriveFromTheWindowSystem) {
+  MemorySource src = MemorySource::Make(100);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+  QApplication::sendEvent(list->View()->Widget(), &down);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(list->Store().selected, 100);
+  EXPECT_EQ(list->Store().top, 100 - list->Store().rowsPerPage);
+  // F12 released posts "Modifier" to the list.
+  QKeyEvent up(QEvent::KeyRelease, Qt::Key_F12, Qt::NoModifier);
+  QApplication::sendEvent(list->View()->Widget(), &up);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(list->modifyCount, 1);
+}
+
+TEST_F(BrowseWindowTest, TypeAheadBufferRestartsAfterAPauseOrWhenFull) {
+  MemorySource src = MemorySource::Make(10);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  list->keyWidth = 3;
+  struct Case {
+    char c;
+    std::uint32_t after;  // ms since the previous key
+    const char* buffer;
+  };
+  const std::vector<Case> cases = {
+      {'A', 0, "A"},    {'B', 500, "AB"},  {'C', 2000, "C"},   // 2.5 s after A: more than 2 x 1 s
+      {'D', 900, "CD"}, {'E', 1000, "CDE"}, {'F', 10, "F"},    // full at the key width
+      {'G', 1001, "G"},                                         // 1 character, more than 1 s
+  };
+  for (const Case& c : cases) {
+    now_ += c.after;
+    EXPECT_EQ(list->TypeAheadChar(c.c), c.buffer) << c.c;
+  }
+}
+
+TEST_F(BrowseWindowTest, TypeAheadSearchFindsTheRowInKeyOrder) {
+  MemorySource src = LetterSource();
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns(4)));
+  list->keyWidth = 4;
+  struct Case {
+    std::uint32_t after;
+    int vk;
+    const char* selectedCode;
+  };
+  const std::vector<Case> cases = {
+      {0, 'M', "M001"},     {100, '0', "M001"}, {100, '1', "M010"},  // walk forward
+      {5000, 'B', "B001"},                                           // walk backward after a pause
+      {5000, 'T', "T001"},                                           // near the end: last page
+      {5000, 'A', "A001"},
+      {5000, 'Z', nullptr},                                          // not found: no selection change
+  };
+  std::string last;
+  for (const Case& c : cases) {
+    now_ += c.after;
+    Key(list, c.vk);
+    const std::string code = AllTrim(list->GetSelectedRowText().c_str());
+    if (c.selectedCode != nullptr) {
+      EXPECT_EQ(code, c.selectedCode) << char(c.vk);
+      last = code;
+    }
+  }
+  // Z sorts after every code: the last page is shown and the previous
+  // selection stays (it is off the page now).
+  EXPECT_EQ(list->Store().top, list->Store().LastTop());
+}
+
+TEST_F(BrowseWindowTest, RefreshRepaintsOnlyWhenRowsChanged) {
+  MemorySource src = MemorySource::Make(50);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  EXPECT_FALSE(list->RefreshTotal());
+  src.records[1].name = "Renomme";  // another station changed the record
+  EXPECT_TRUE(list->RefreshTotal());
+  EXPECT_NE(list->Store().rows[1].find("Renomme"), std::string::npos);
+  EXPECT_FALSE(list->RefreshTotal());
+
+  // Records added by another window count once the full refresh runs.
+  src.records.push_back({51, "C0000051", "Nouveau", false});
+  src.Reindex();
+  PendingRowCount = 1;
+  gui::SendCommand(list->GetHandle(), browse_cmd::RafraichirTotal);
+  EXPECT_EQ(list->Store().totalRows, 51);
+  EXPECT_EQ(PendingRowCount, 0);
+  list->GoLast();
+  EXPECT_EQ(list->VisibleCodes().back(), "C0000051");
+}
+
+TEST_F(BrowseWindowTest, RefreshTimerFollowsDossierConstant025) {
+  struct Case {
+    const char* constant;
+    int seconds;
+  } cases[] = {{"005", 5}, {"000", 0}, {"abc", 0}, {"099", 65}, {"  7", 7}, {"030", 30}};
+  for (const Case& c : cases) {
+    TheDossierRecord.SetConstant(25, c.constant);
+    EXPECT_EQ(BrowseRefreshInterval(), c.seconds) << c.constant;
+  }
+  TheDossierRecord.SetConstant(25, "005");
+  MemorySource src = MemorySource::Make(20);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  EXPECT_TRUE(list->HasTimer(kBrowseRefreshTimer));
+  // A tick while a record is being appended changes nothing.
+  src.records[0].cancelled = true;
+  AppendInProgress = true;
+  list->EvTimer(kBrowseRefreshTimer);
+  EXPECT_EQ(list->Store().MarkerOf(0), kMarkerOrdinary);
+  AppendInProgress = false;
+  list->EvTimer(kBrowseRefreshTimer);
+  EXPECT_EQ(list->Store().MarkerOf(0), kMarkerCancelled);
+  // The constant is read again after each tick.
+  TheDossierRecord.SetConstant(25, "000");
+  list->EvTimer(kBrowseRefreshTimer);
+  EXPECT_FALSE(list->HasTimer(kBrowseRefreshTimer));
+
+  // A report window without columns never arms it.
+  TheDossierRecord.SetConstant(25, "005");
+  auto* report = Show(new CMDIBrowse(client_, "Etat", nullptr));
+  EXPECT_FALSE(report->HasColumns());
+  EXPECT_FALSE(report->HasTimer(kBrowseRefreshTimer));
+}
+
+TEST_F(BrowseWindowTest, CancelAndReactivateStrikeTheRowAndSwitchTheEnablers) {
+  MemorySource src = MemorySource::Make(30);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  list->EvLButtonDown(0, RowPoint(2));
+  ASSERT_EQ(list->Store().selected, 2);
+  auto enabled = [&](unsigned id) {
+    gui::CommandEnabler ce(id);
+    list->EvCommandEnable(ce);
+    return ce.Enabled();
+  };
+  EXPECT_TRUE(enabled(browse_cmd::Annuler));
+  EXPECT_FALSE(enabled(browse_cmd::Reactiver));
+  gui::SendCommand(list->GetHandle(), browse_cmd::Annuler);
+  EXPECT_EQ(list->Store().MarkerOf(1), kMarkerCancelled);
+  EXPECT_FALSE(enabled(browse_cmd::Annuler));
+  EXPECT_TRUE(enabled(browse_cmd::Reactiver));
+  EXPECT_FALSE(enabled(browse_cmd::Modifier));
+  EXPECT_FALSE(enabled(browse_cmd::AjouterVers));
+
+  // Painted: the cancelled row in its red band, the selected one in blue.
+  gui::MemoryDC dc(list->ClientArea().w, list->ClientArea().h);
+  list->Store().selected = 4;
+  list->DrawList(dc, list->ClientArea().w, list->ClientArea().h);
+  const int rh = CMDIBrowse::RowHeightPixels(), x = 20 * CMDIBrowse::CharWidthPixels();
+  const gui::ColorRef cancelled = dc.GetPixel(x, 2 * rh + rh / 2), selected = dc.GetPixel(x, 4 * rh + rh / 2),
+                      marker = dc.GetPixel(3, 2 * rh + rh / 2);
+  EXPECT_GT(gui::RedOf(cancelled), 200);
+  EXPECT_LT(gui::GreenOf(cancelled), 160);
+  EXPECT_GT(gui::BlueOf(selected), 200);
+  EXPECT_LT(gui::RedOf(selected), 160);
+  EXPECT_GT(gui::RedOf(marker), 200);  // every cell of a cancelled record
+  EXPECT_LT(gui::GreenOf(marker), 160);
+  dc.SavePng(ArtefactPath("browse_list.png"));
+
+  list->Store().selected = 2;
+  gui::SendCommand(list->GetHandle(), browse_cmd::Reactiver);
+  EXPECT_EQ(list->Store().MarkerOf(1), kMarkerOrdinary);
+  PrintRunFlag = true;  // nothing is enabled during a print run
+  EXPECT_FALSE(enabled(browse_cmd::Annuler));
+  EXPECT_FALSE(enabled(browse_cmd::CopierTableau));
+  PrintRunFlag = false;
+}
+
+TEST_F(BrowseWindowTest, ClipboardGetsThePageAsTabSeparatedText) {
+  MemorySource src = MemorySource::Make(3);
+  src.records[1].cancelled = true;
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  gui::SetClipboardText("avant");
+  gui::SendCommand(list->GetHandle(), browse_cmd::CopierTableau);
+  EXPECT_EQ(gui::GetClipboardText(),
+            "Num\xE9ro\t*\tCode\tNom du compte\r\n"
+            "000003\t\tC0000001\tCompte 1\r\n"
+            "000002\t*\tC0000002\tCompte 2\r\n"
+            "000001\t\tC0000003\tCompte 3\r\n");
+  // The code of the selected row; a cancelled row beeps instead.
+  list->EvLButtonDown(0, RowPoint(3));
+  gui::SendCommand(list->GetHandle(), browse_cmd::CopierCode);
+  EXPECT_EQ(gui::GetClipboardText(), "C0000003");
+  const int beeps = gui::BeepCount();
+  list->EvLButtonDown(0, RowPoint(2));
+  gui::SendCommand(list->GetHandle(), browse_cmd::CopierCode);
+  EXPECT_EQ(gui::BeepCount(), beeps + 1);
+  EXPECT_EQ(gui::GetClipboardText(), "C0000003");
+
+  MemorySource none;
+  auto* empty = Show(new MemoryBrowse(client_, none, MemoryColumns()));
+  gui::SendCommand(empty->GetHandle(), browse_cmd::CopierTableau);
+  EXPECT_EQ(gui::BeepCount(), beeps + 2);
+  EXPECT_EQ(gui::GetClipboardText(), "C0000003");
+}
+
+TEST_F(BrowseWindowTest, LookupReturnsTheCodeOnlyToALiveAskingWindow) {
+  MemorySource src = MemorySource::Make(20);
+  auto* asker = new Asker(client_);
+  ASSERT_TRUE(asker->Create());
+  const int s = 500, w = 8;
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns(), s));
+  EXPECT_EQ(RegistryChar(s), '1');
+  EXPECT_EQ(std::stoull(AllTrim(RegistryText(s + 1, 10).c_str())), list->GetHandle());
+  SetRegistryText(s + w + 11, 4, "600");
+  SetRegistryText(s + w + 15, 10, StrNum10(static_cast<std::uint32_t>(asker->GetHandle())));
+  SetRegistryText(s + w + 25, 4, "9001");
+  SetRegistryText(600, 10, StrNum10(static_cast<std::uint32_t>(asker->GetHandle())));
+
+  list->EvLButtonDown(0, RowPoint(5));
+  gui::SendCommand(list->GetHandle(), browse_cmd::Entree);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(RegistryText(s + 11, w), "C0000005");
+  EXPECT_EQ(asker->received, std::vector<unsigned>{9001});
+
+  // Enter on a cancelled row runs the list's second toolbar command instead.
+  src.records[5].cancelled = true;
+  SetRegistryText(s + 11, w, "");  // no saved key: every row is read again
+  list->CmRafraichir();
+  list->EvLButtonDown(0, RowPoint(6));
+  gui::SendCommand(list->GetHandle(), browse_cmd::Entree);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(list->modifyCount, 1);
+  EXPECT_EQ(asker->received.size(), 1u);
+
+  // The asking window has gone: nothing is written or posted.
+  SetRegistryText(s + 11, w, "");
+  SetRegistryText(600, 10, "");
+  list->EvLButtonDown(0, RowPoint(7));
+  gui::SendCommand(list->GetHandle(), browse_cmd::RenvoyerCode);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(IsBlank(RegistryText(s + 11, w)));
+  EXPECT_EQ(asker->received.size(), 1u);
+}
+
+TEST_F(BrowseWindowTest, GoToCodeAsksAgainUntilTheCodeIsKnown) {
+  MemorySource src = MemorySource::Make(200);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  auto answer = [](const char* code) {
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [code](gui::Window& d) {
+      static_cast<gui::Dialog&>(d).SetItemText(102, code);
+    });
+  };
+  answer("zz");
+  answer("c0000150");
+  std::vector<std::string> asked;
+  list->GoToCodeDialog([&](const std::string& code) {
+    asked.push_back(code);
+    for (const MemoryRecord& r : src.records)
+      if (r.code == code) {
+        src.GoTo(r.recno);
+        list->SelectRow(src.cur + 1, 1);
+        return list->LocateRowByKey(nullptr, code, 1, 1, 1);
+      }
+    return false;
+  });
+  EXPECT_EQ(asked, (std::vector<std::string>{"ZZ", "C0000150"}));
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 2u);
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, "Pour aller directement \xE0 un Code");
+  EXPECT_EQ(gui::ModalSeam::Shown()[1].caption, "Code inconnu: ZZ");
+  EXPECT_EQ(std::string(AllTrim(list->GetSelectedRowText().c_str())), "C0000150");
+  EXPECT_EQ(list->Store().selected, 150);
+  EXPECT_EQ(list->Store().top, 149);
+
+  // Cancel ends it at once.
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
+  int calls = 0;
+  list->GoToCodeDialog([&](const std::string&) { return ++calls > 0; });
+  EXPECT_EQ(calls, 0);
+}
+
+TEST_F(BrowseWindowTest, SavedLayoutIsUsedOnlyWhenSound) {
+  const char* section = "BrowseColonnes";
+  struct Case {
+    const char* value;
+    unsigned codeWidth;  // width of column 2 once opened
+  } cases[] = {
+      {"001001038002" "002002002014" "003003016022", 14},
+      {"002009002014", 10},  // column 9 of 3: declared layout
+      {"002002000014", 10},  // start 0
+      {"002002030014", 10},  // runs past the row
+  };
+  for (const Case& c : cases) {
+    IniSetSectionString(section, "T", c.value);
+    MemorySource src = MemorySource::Make(5);
+    auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+    EXPECT_EQ(list->Columns()[2].width, c.codeWidth) << c.value;
+    EXPECT_EQ(list->VisibleCodes()[0], "C0000001") << c.value;
+    list->keepLayout = false;  // closing deletes the keys
+    list->Destroy();
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(IniGetSectionString(section, "T", ""), "") << c.value;
+  }
+}
+
+TEST_F(BrowseWindowTest, ColumnResizeIsSavedAndQuitterGridForgetsIt) {
+  MemorySource src = MemorySource::Make(5);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  const int cw = CMDIBrowse::CharWidthPixels();
+  const int border = 12 * cw;  // right edge of the code column (2 + 10 characters)
+  list->EvLButtonDown(gui::MK_LBUTTON, gui::Point{border - 1, 3});
+  list->EvMouseMove(gui::MK_LBUTTON, gui::Point{border + 4 * cw, 3});
+  list->EvLButtonUp(0, gui::Point{border + 4 * cw, 3});
+  EXPECT_EQ(list->Columns()[2].width, 14u);
+  EXPECT_EQ(list->Columns()[3].start, 16u);
+  list->Destroy();
+  gui::ProcessPendingMessages();
+  const std::string saved = IniGetSectionString("BrowseColonnes", "T", "");
+  EXPECT_EQ(saved, "001001038002" "002002002014" "003003016022");
+  EXPECT_EQ(IniGetSectionString("BrowseScroll", "T", ""), "000000000000");
+
+  auto* again = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  EXPECT_EQ(again->Columns()[2].width, 14u);
+  gui::SendCommand(again->GetHandle(), browse_cmd::QuitterGrid);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(IniGetSectionString("BrowseColonnes", "T", ""), "");
+  EXPECT_EQ(IniGetSectionString("BrowseScroll", "T", ""), "");
+  auto* third = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  EXPECT_EQ(third->Columns()[2].width, 10u);
+}
+
+TEST_F(BrowseWindowTest, ContextMenuListsTheToolbarCommands) {
+  MemorySource src = MemorySource::Make(5);
+  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  EXPECT_EQ(list->ContextMenuIds(), (std::vector<unsigned>{20023, 0, 20047, 20029, 20031, 20027, 20061, 20187, 0, 20155,
+                                                          20063, 20065, 0, 20035, 20041}));
+  gui::ModalSeam::QueuePopupMenuAnswer(browse_cmd::Modifier);
+  list->EvRButtonDown(gui::MK_RBUTTON, RowPoint(2));
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(list->Store().selected, 2);
+  EXPECT_EQ(list->modifyCount, 1);
+}
+
+}  // namespace
