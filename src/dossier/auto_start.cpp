@@ -1,0 +1,76 @@
+#include "dossier/auto_start.h"
+
+#include <cstdio>
+
+#include "data/dossier_files.h"
+#include "platform/gui/command.h"
+#include "platform/system/clock.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+
+namespace {
+
+struct LaunchCode {
+  const char* code;
+  unsigned command;
+};
+
+constexpr LaunchCode kCodes[] = {
+    {"DE", 20301}, {"DJ", 20302}, {"DC", 20303}, {"DB", 20304}, {"DL", 20305}, {"DV", 20306},
+    {"DM", 20307}, {"DT", 20308}, {"DP", 20309}, {"DS", 20310}, {"SS", 20401}, {"EC", 20501},
+    {"EG", 20502}, {"EJ", 20503}, {"EB", 20504}, {"TM", 20601}, {"NP", 20801}, {"NA", 20802},
+    {"NM", 20803}, {"NC", 24361}, {"NV", 24362}, {"NH", 24363},
+};
+
+// Key of the program INI (characters 14-26 of the packed keys of string 5).
+constexpr const char* kLaunchKey = "LancementAuto";
+
+}  // namespace
+
+std::vector<unsigned> AutoLaunchCommands(const std::string& list) {
+  std::vector<unsigned> commands;
+  std::string rest = list;
+  while (!IsBlank(rest)) {
+    unsigned found = 0;
+    if (rest.size() >= 2) {
+      for (const LaunchCode& c : kCodes)
+        if (rest[0] == c.code[0] && rest[1] == c.code[1]) found = c.command;
+    }
+    if (found != 0) {
+      commands.push_back(found);
+      rest.erase(0, rest.size() >= 3 ? 3 : rest.size());
+    } else {
+      rest.erase(0, 1);
+    }
+  }
+  return commands;
+}
+
+std::string AutoLaunchList() {
+  std::string list = IniGetString(kLaunchKey, "");
+  if (list.size() > 100) list.resize(100);
+  const std::string upper = Upper(AllTrim(list.c_str()));
+  if (upper == "N" || upper == "NON") return "";
+  if (IsBlank(list) && TheDossierRecord.Constant(50).substr(0, 1) == "O") list = LoadStr(2832);
+  return list;
+}
+
+void RunAutoLaunch() {
+  for (unsigned command : AutoLaunchCommands(AutoLaunchList())) gui::PostCommand(MainWindowHandle, command);
+}
+
+bool SetWorkingDateToToday() {
+  const std::string keys = LoadStr(2617);  // "DateTravailJour"
+  const std::string section = keys.substr(0, 11), key = keys.size() > 11 ? keys.substr(11, 4) : "Jour";
+  std::string stored = DossierIniGet(section.c_str(), key.c_str(), "");
+  if (stored.size() > 8) stored.resize(8);
+  const platform::LocalTime now = platform::GetLocalTime();
+  char today[16];
+  std::snprintf(today, sizeof today, "%04d%02d%02d", now.year, now.month, now.day);
+  DossierIniSet(section.c_str(), key.c_str(), today);
+  const bool offer = TheDossierRecord.Constant(23).substr(0, 1) == "N" ? stored != today : true;
+  UseStoredWorkingDate = offer;
+  return offer;
+}
