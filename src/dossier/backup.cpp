@@ -1,0 +1,535 @@
+#include "dossier/backup.h"
+
+#include <dirent.h>
+#include <fnmatch.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/session.h"
+#include "dossier/backup_chooser.h"
+#include "dossier/conf_sauvegarde.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "platform/gui/modal_seam.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "runtime/backup_paths.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+
+namespace {
+
+ExternalLauncher g_launcher;
+std::function<void()> g_reopen;
+
+constexpr const char* kMethods = "7WR8092AZP";
+
+std::string TrimRight(const std::string& text) {
+  std::size_t end = text.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+std::string Lower(const std::string& text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(platform::Cp1252Lower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Code() { return TrimRight(DossierCode); }
+
+bool EndsWithSeparator(const std::string& text) {
+  return !text.empty() && (text.back() == '/' || text.back() == '\\');
+}
+
+std::string WithSeparator(std::string text) {
+  if (!text.empty() && !EndsWithSeparator(text)) text += '/';
+  return text;
+}
+
+bool IsBatchMethod(char m) { return m == '0' || m == '7' || m == '8' || m == '9' || m == 'R' || m == 'W'; }
+
+gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
+
+// The drive letter of methods A and Z: first character of "Un-Sauvegarde".
+std::string DriveLetter() {
+  std::string unit = IniGetString("Un-Sauvegarde", "A");
+  return unit.empty() || unit[0] == ' ' ? std::string("A") : unit.substr(0, 1);
+}
+
+// Power Archiver's path: string 2637 without its quotes, "%ProgramFiles%"
+// replaced by the environment's value.
+std::string PowerArchiverPath() {
+  std::string text = LoadStr(2637);
+  text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
+  const char* env = getenv("ProgramFiles");
+  const std::string value = env ? env : "";
+  for (std::size_t at; (at = text.find("%ProgramFiles%")) != std::string::npos;) text.replace(at, 14, value);
+  for (char& c : text) {
+    if (c == '\\') c = '/';
+  }
+  return text;
+}
+
+// The user's program of method Z (WinZip's path) as the first argument.
+std::string WinzipCommand() { return IniGetString("WinzipCommand", "C:\\WinZip\\WinZIP32.EXE"); }
+
+void AddBatch(ExternalCommand& command, char method, bool restore) {
+  command.argv = {"/bin/sh", BackupBatchPath(method, restore)};
+}
+
+std::string LogTextOf(const ExternalCommand& command) {
+  // The shell in front of a batch file is not part of what the user set up.
+  if (command.argv.size() > 1 && command.argv[0] == "/bin/sh") {
+    return CommandText(std::vector<std::string>(command.argv.begin() + 1, command.argv.end()));
+  }
+  return CommandText(command.argv);
+}
+
+platform::LaunchResult Launch(const ExternalCommand& command) {
+  platform::LaunchOptions options;
+  options.workingDirectory = ProgramFolder;
+  options.extraEnvironment = command.environment;
+  if (g_launcher) return g_launcher(command.argv, options);
+  return platform::LaunchProcess(command.argv, options);
+}
+
+// Starts the command; a program that cannot start is said at once, since
+// the user would otherwise wait for a run that never began.
+bool StartCommand(const ExternalCommand& command) {
+  if (command.argv.size() > 1 && command.argv[0] == "/bin/sh" && !platform::FileExists(command.argv[1])) {
+    gui::MessageBeep(0);
+    gui::MessageBox(Owner(), LoadStr(19993) + command.argv[1] + "\n\n\n", LoadStr(127),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  platform::LaunchResult r = Launch(command);
+  if (r.launched) return true;
+  gui::MessageBeep(0);
+  gui::MessageBox(Owner(), LoadStr(19993) + command.argv[0] + "\n\n\n", LoadStr(127),
+                  gui::MB_OK | gui::MB_ICONSTOP);
+  return false;
+}
+
+// Asks until the user answers "Oui" that the outside program has ended.
+void ConfirmEnd(int textId) {
+  for (;;) {
+    const int answer = gui::MessageBox(Owner(), LoadStr(textId), "ATTENTION",
+                                       gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2);
+    if (answer == gui::IDYES) return;
+    gui::MessageBeep(0);
+    // A test that queued no further answer must not hang.
+    if (gui::ModalSeam::TestMode() && gui::ModalSeam::PendingAnswers() == 0) return;
+  }
+}
+
+bool AskDrive(int captionId, const std::string& drive) {
+  gui::MessageBeep(0);
+  const std::string text = LoadStr(2807) + drive + LoadStr(2808);
+  return gui::MessageBox(Owner(), text, LoadStr(captionId), gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES;
+}
+
+void Reopen() {
+  SetDossierState('2');
+  if (g_reopen) {
+    g_reopen();
+    return;
+  }
+  const auto& check = Services().ensureDossierOpen;
+  if (check) check();
+}
+
+// Takes the dossier for a whole-dossier run: windows and tables closed, the
+// lock table exclusive. False when anything refuses (nothing changed).
+bool TakeDossier() {
+  if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return false;
+  CloseAllTables();
+  return OpenDossierExclusive(true);
+}
+
+}  // namespace
+
+// ---- Names and command texts -------------------------------------------------
+
+char ReadBackupMethod() {
+  std::string value = IniGetString("LanceM?BACKUP", "7");
+  char m = value.empty() ? '7' : static_cast<char>(std::toupper(static_cast<unsigned char>(value[0])));
+  std::string valid = LoadStr(1226);
+  if (valid.empty()) valid = kMethods;
+  if (m == 0 || valid.find(m) == std::string::npos) m = valid[0];
+  return m;
+}
+
+std::string BackupBatchName(char method, bool restore) {
+  char m = static_cast<char>(std::toupper(static_cast<unsigned char>(method)));
+  if (m == '2') m = 'C';
+  else if (!IsBatchMethod(m)) return "";
+  return std::string(restore ? "CRESTA" : "CSAUVE") + m + ".BAT";
+}
+
+std::string BackupBatchPath(char method, bool restore) {
+  const std::string name = BackupBatchName(method, restore);
+  return name.empty() ? std::string() : ProgramFilePath(name);
+}
+
+std::string CommandText(const std::vector<std::string>& argv) {
+  std::string out;
+  for (const std::string& a : argv) {
+    if (!out.empty()) out += ' ';
+    if (a.empty() || a.find_first_of(" \t\"'") != std::string::npos) {
+      out += '"' + a + '"';
+    } else {
+      out += a;
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> SplitCommandWords(const std::string& line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false, quoted = false;
+  for (char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
+}
+
+std::vector<std::string> ProcedureArguments(const std::string& line, const std::string& dossierFolder,
+                                            const std::string& dossierCode) {
+  std::vector<std::string> out;
+  const std::string code = TrimRight(dossierCode);
+  for (const std::string& word : SplitCommandWords(line)) {
+    const std::size_t at = Lower(word).find("%dossier%");
+    if (at == std::string::npos) {
+      std::string w = word;
+      ExpandProcedureLine(w, dossierFolder, code);
+      out.push_back(w);
+      continue;
+    }
+    std::string before = word.substr(0, at), after = word.substr(at + 9);
+    ExpandProcedureLine(before, dossierFolder, code);
+    ExpandProcedureLine(after, dossierFolder, code);
+    // No shell globs the pattern: the matching files are listed here.
+    std::vector<std::string> names;
+    const std::string pattern = DossierFilePattern(code);
+    std::string folder = dossierFolder.empty() ? std::string(".") : dossierFolder;
+    if (DIR* dir = opendir(folder.c_str())) {
+      while (dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) != 0) continue;
+        if (!platform::FileExists(WithSeparator(folder) + name)) continue;
+        names.push_back(name);
+      }
+      closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    if (names.empty()) {
+      std::string w = word;
+      ExpandProcedureLine(w, dossierFolder, code);
+      out.push_back(w);
+    }
+    for (const std::string& name : names) out.push_back(before + name + after);
+  }
+  return out;
+}
+
+std::string NuvSauveValue(const std::string& stamp) {
+  std::string t = DefaultBackupTarget();
+  const std::string code = Code();
+  std::size_t at = Lower(t).find("%code%");
+  if (at != std::string::npos) t.replace(at, 6, code);
+  at = Lower(t).find("%dateheure%");
+  if (at != std::string::npos) t.replace(at, 11, stamp);
+  return t;
+}
+
+// ---- Commands ------------------------------------------------------------------
+
+bool BuildBackupCommand(const BackupRequest& request, ExternalCommand& command) {
+  command = ExternalCommand{};
+  const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(request.method)));
+  const std::string code = Code();
+  if (IsBatchMethod(m)) {
+    const std::string nuv = NuvSauveValue(request.stamp);
+    // The one value that a batch file still reads as text.
+    if (nuv.find('"') != std::string::npos) return false;
+    AddBatch(command, m, false);
+    command.environment.push_back("NUVSAUVE=" + nuv);
+    command.argv.push_back(DossierFolder);
+    command.argv.push_back(code);
+    if (m == '7') {
+      std::string stampArg = "-" + request.stamp;
+      if (!Blank(request.comment)) stampArg += "-" + TrimRight(request.comment);
+      command.argv.push_back(request.unit1);
+      command.argv.push_back(stampArg);
+      if (!Blank(request.unit2)) {
+        command.argv.push_back(TrimRight(request.unit2));
+        command.argv.push_back(stampArg);
+      }
+    } else {
+      std::string unit2 = IniGetString("Un2Sauvegarde", "");
+      if (!Blank(unit2)) ExpandBackupUnit(unit2, code);
+      std::string unit1 = IniGetString("Un-Sauvegarde", (DossierFolder + DefaultBackupTarget()).c_str());
+      if (!Blank(unit1)) ExpandBackupUnit(unit1, code);
+      if (!Blank(unit1)) command.argv.push_back(WithSeparator(TrimRight(unit1)));
+      if (!Blank(unit2)) command.argv.push_back(WithSeparator(TrimRight(unit2)));
+    }
+  } else if (m == '2') {
+    std::string unit = IniGetString("Un-Sauvegarde", "").substr(0, 11);
+    if (Blank(unit)) unit = "A:\\";
+    ExpandBackupUnit(unit, code, kMethod2Placeholders);
+    AddBatch(command, m, false);
+    command.argv.push_back(DossierFolder);
+    command.argv.push_back(code);
+    command.argv.push_back(unit.substr(0, 2));
+    command.argv.push_back(unit.size() > 2 ? unit.substr(2, 9) : std::string());
+  } else if (m == 'A') {
+    const std::string drive = DriveLetter();
+    command.argv = {PowerArchiverPath(), "-a", "-v1440", drive + ":\\ZEL" + code + ".ZIP",
+                    DossierFolder + "C??" + code + ".*"};
+  } else if (m == 'Z') {
+    const std::string drive = DriveLetter();
+    command.argv = {WinzipCommand(), "-a", drive + ":ZEL" + code, DossierFolder + "C??" + code + ".*"};
+  } else if (m == 'P') {
+    command.argv = ProcedureArguments(IniGetString("Proc-Sauvegar", ""), DossierFolder, code);
+    if (command.argv.empty()) return false;
+  } else {
+    return false;
+  }
+  command.logText = LogTextOf(command);
+  return true;
+}
+
+bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand& command) {
+  command = ExternalCommand{};
+  const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(method)));
+  const std::string code = Code();
+  if (IsBatchMethod(m)) {
+    AddBatch(command, m, true);
+    command.argv.push_back(DossierFolder);
+    command.argv.push_back(code);
+    if (!Blank(chosen)) command.argv.push_back(m == '7' ? chosen : WithSeparator(chosen));
+  } else if (m == '2') {
+    AddBatch(command, m, true);
+    command.argv.push_back(DossierFolder);
+    command.argv.push_back(code);
+    // The chosen folder whole: a path cut to its first 11 characters would
+    // name another folder.
+    command.argv.push_back(chosen.substr(0, 2));
+    command.argv.push_back(chosen.size() > 2 ? chosen.substr(2) : std::string());
+  } else if (m == 'A') {
+    const std::string drive = DriveLetter();
+    command.argv = {PowerArchiverPath(), "-e", drive + ":\\ZEL" + code + ".ZIP", DossierFolder};
+  } else if (m == 'Z') {
+    const std::string drive = DriveLetter();
+    command.argv = {WinzipCommand(), "-e", drive + ":ZEL" + code, DossierFolder};
+  } else if (m == 'P') {
+    command.argv = ProcedureArguments(IniGetString("Proc-Restaure", ""), DossierFolder, code);
+    if (command.argv.empty()) return false;
+  } else {
+    return false;
+  }
+  command.logText = LogTextOf(command);
+  return true;
+}
+
+void SetBackupLauncher(ExternalLauncher launcher) { g_launcher = std::move(launcher); }
+void SetDossierReopener(std::function<void()> reopen) { g_reopen = std::move(reopen); }
+
+// ---- The station's log during a restore ---------------------------------------
+
+std::string SetAsideLogPath() {
+  const std::string log = LogPath(".txt");
+  if (log.empty()) return "";
+  const std::size_t slash = log.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string(".") : log.substr(0, slash);
+  const std::string name = slash == std::string::npos ? log : log.substr(slash + 1);
+  // "clg" + code + ".txt" becomes "c_lg" + code + ".tmp".
+  std::string aside = "c_lg" + Lower(name.size() > 7 ? name.substr(3, name.size() - 7) : Code()) + ".tmp";
+  return platform::ResolveName(folder, aside);
+}
+
+bool SetLogAside() {
+  const std::string log = LogPath(".txt");
+  const std::string aside = SetAsideLogPath();
+  if (log.empty() || aside.empty() || !platform::FileExists(log)) return true;
+  if (!platform::FileExists(aside)) return platform::AtomicRename(log, aside);
+  // An interrupted restore left its set-aside log: keep it, followed by the
+  // lines written since.
+  std::string older, current;
+  if (!platform::ReadWholeFile(aside, older) || !platform::ReadWholeFile(log, current)) return false;
+  if (!platform::WriteFileAtomic(aside, older + current)) return false;
+  return platform::RemoveFile(log);
+}
+
+bool PutLogBack(bool dropCurrent) {
+  const std::string log = LogPath(".txt");
+  const std::string aside = SetAsideLogPath();
+  if (log.empty() || aside.empty() || !platform::FileExists(aside)) return true;
+  if (!dropCurrent && platform::FileExists(log)) {
+    std::string older, current;
+    if (!platform::ReadWholeFile(aside, older) || !platform::ReadWholeFile(log, current)) return false;
+    if (!platform::WriteFileAtomic(aside, older + current)) return false;
+  }
+  // One rename replaces the log found there.
+  return platform::AtomicRename(aside, log);
+}
+
+// ---- Handlers ------------------------------------------------------------------
+
+void BackupDossier_Work() {
+  if (!TakeDossier()) return;
+  SetDossierState('1');
+  ChangeDir("");
+
+  BackupRequest request;
+  request.method = ReadBackupMethod();
+  request.stamp = BackupStamp();
+  const char m = request.method;
+  bool cancelled = false;
+
+  if (IsBatchMethod(m)) {
+    const std::string nuv = NuvSauveValue(request.stamp);
+    if (nuv.find('"') != std::string::npos) {
+      cancelled = true;
+    } else {
+      setenv("NUVSAUVE", nuv.c_str(), 1);
+      if (m == '7') {
+        TDConfSauvegarde dialog(Owner(), nuv);
+        if (dialog.Execute() == 1) {
+          request.unit1 = dialog.Unit1();
+          request.unit2 = dialog.Unit2();
+          request.comment = dialog.Comment();
+        } else {
+          cancelled = true;
+        }
+      }
+    }
+  } else if (m == 'Z') {
+    cancelled = !AskDrive(2806, DriveLetter());
+  }
+
+  if (!cancelled) {
+    ExternalCommand command;
+    const bool built = BuildBackupCommand(request, command);
+    if (built && !command.argv.empty()) {
+      if (IsBatchMethod(m)) {
+        WriteLog("Sauvegarde '" + std::string(1, m) + "' - " + command.logText);
+        if (m == '7') {
+          const std::string copy =
+              platform::ResolveName(DossierFolder, "cin" + Lower(Code()) + ".ini");
+          platform::CopyFile(IniPath(), copy, true);
+        }
+      }
+      if (!StartCommand(command)) cancelled = true;
+    } else if (m != 'P') {
+      cancelled = true;
+    }
+  }
+
+  if (!cancelled) {
+    ConfirmEnd(2268);
+    ReleaseDossierExclusive();
+  }
+  Reopen();
+}
+
+void RestoreDossier_Work() {
+  if (!TakeDossier()) return;
+  ClearOpenWindowRegistry();
+  SetDossierState('1');
+  ChangeDir("");
+  SetLogAside();
+
+  const char m = ReadBackupMethod();
+  const std::string code = Code();
+  bool cancelled = false;
+  ExternalCommand command;
+
+  if (IsBatchMethod(m) || m == '2') {
+    std::string path;
+    if (m == '2') {
+      path = IniGetString("Un-Sauvegarde", "").substr(0, 11);
+      if (Blank(path)) path = "A:\\";
+    } else {
+      path = IniGetString("Un-Sauvegarde", (DossierFolder + DefaultBackupTarget()).c_str());
+    }
+    if (!ChooseDossierBackup(Owner(), path, m, code)) {
+      cancelled = true;
+    } else {
+      BuildRestoreCommand(m, path, command);
+      if (m == '7') {
+        const std::string quoted = "\"" + path + "\"";
+        const std::string text = LoadStr(2986) + code + LoadStr(2987) + quoted + LoadStr(2988) + "\"" +
+                                 DossierFolder + "\"" + LoadStr(2989) + LoadStr(2990);
+        cancelled = gui::MessageBox(Owner(), text, LoadStr(2991) + code + "'",
+                                    gui::MB_YESNO | gui::MB_ICONINFORMATION) != gui::IDYES;
+      }
+    }
+  } else if (m == 'Z') {
+    cancelled = !AskDrive(2809, DriveLetter());
+    if (!cancelled) BuildRestoreCommand(m, "", command);
+  } else {
+    BuildRestoreCommand(m, "", command);
+  }
+
+  if (!cancelled && !command.argv.empty() && !StartCommand(command)) cancelled = true;
+
+  if (cancelled) {
+    PutLogBack(false);
+  } else {
+    ConfirmEnd(2269);
+    // The log brought back by the restore gives way to the station's own.
+    PutLogBack(true);
+    WriteLog("Restauration '" + std::string(1, m) + "' - " + command.logText);
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    UseStoredWorkingDate = true;
+  }
+  Reopen();
+}
+
+// ---- Seeding -------------------------------------------------------------------
+
+int SeedBackupBatchFiles(const std::string& sourceFolder) {
+  static const char* const kFiles[] = {"CSAUVE9.BAT", "CRESTA9.BAT", "CSAUVEW.BAT",
+                                       "CRESTAW.BAT", "CSAUVE7.BAT", "CRESTA7.BAT"};
+  int copied = 0;
+  for (const char* name : kFiles) {
+    const std::string from = platform::ResolveName(sourceFolder, name);
+    if (!platform::FileExists(from)) continue;
+    if (platform::FileExists(ProgramFilePath(name))) continue;
+    if (platform::CopyFile(from, ProgramFolder + name, false)) ++copied;
+  }
+  return copied;
+}
+
+// ---- Commands of the menu ------------------------------------------------------
+
+void InstallDossierBackupCommands() {
+  SetCommandWork(20723, &BackupDossier_Work);
+  SetCommandWork(20724, &RestoreDossier_Work);
+}

@@ -1,0 +1,233 @@
+// Backup: the method read from the INI, the arguments each method gives its
+// program (never command text), real runs of recording and tar batch files,
+// the method 7 confirmation, and the refusal while another station has the
+// dossier open.
+#include "backup_test_support.h"
+#include "dossier/conf_sauvegarde.h"
+
+namespace backup_test {
+namespace {
+
+using gui::ModalKind;
+using gui::ModalSeam;
+
+class BackupTest : public DossierFixture {};
+
+TEST_F(BackupTest, MethodLetterFromTheIni) {
+  struct Case {
+    const char* value;
+    char method;
+  } cases[] = {{"", '7'}, {"x", '7'}, {"w", 'W'}, {"9", '9'}, {"p", 'P'}, {"Zip", 'Z'}, {" ", '7'}};
+  for (const Case& c : cases) {
+    IniSetString("LanceM?BACKUP", c.value);
+    EXPECT_EQ(ReadBackupMethod(), c.method) << '"' << c.value << '"';
+  }
+  EXPECT_EQ(BackupBatchName('2', false), "CSAUVEC.BAT");
+  EXPECT_EQ(BackupBatchName('r', true), "CRESTAR.BAT");
+  EXPECT_EQ(BackupBatchName('P', false), "");
+}
+
+TEST_F(BackupTest, BatchMethodArgumentsAndUnits) {
+  SetDossier("/data/Compta d'\xE9t\xE9/", "AB");
+  const std::string stamp = BackupStamp();
+  ASSERT_EQ(stamp, "20240307-09h0503");
+  ExternalCommand c;
+
+  // No unit set: the default target under the dossier folder, three arguments.
+  ASSERT_TRUE(BuildBackupCommand({'8', stamp}, c));
+  ASSERT_EQ(c.argv.size(), 5u);
+  EXPECT_EQ(c.argv[0], "/bin/sh");
+  EXPECT_EQ(c.argv[1], program_ + "CSAUVE8.BAT");
+  EXPECT_EQ(c.argv[2], "/data/Compta d'\xE9t\xE9/");
+  EXPECT_EQ(c.argv[3], "AB");
+  EXPECT_EQ(c.argv[4], "/data/Compta d'\xE9t\xE9/Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/");
+  EXPECT_EQ(c.environment, std::vector<std::string>{"NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"});
+
+  // Units with placeholders (capitals too) and characters a shell would run.
+  IniSetString("Un-Sauvegarde", "/mnt/a\"b&c|d%e/%CODE%/%jour%");
+  IniSetString("Un2Sauvegarde", "/mnt/second/%dateheure%");
+  ASSERT_TRUE(BuildBackupCommand({'w', stamp}, c));
+  ASSERT_EQ(c.argv.size(), 6u);
+  EXPECT_EQ(c.argv[4], "/mnt/a\"b&c|d%e/AB/JEUDI/");
+  EXPECT_EQ(c.argv[5], "/mnt/second/20240307-09h0503/");
+
+  // Method 2: unit cut to 11, drive and folder parts; blank gives A:\ .
+  IniSetString("Un-Sauvegarde", "");
+  ASSERT_TRUE(BuildBackupCommand({'2', stamp}, c));
+  EXPECT_EQ(c.argv[1], program_ + "CSAUVEC.BAT");
+  EXPECT_EQ(std::vector<std::string>(c.argv.end() - 2, c.argv.end()), (std::vector<std::string>{"A:", "\\"}));
+
+  // Method 7: the dialog's units, each followed by the stamp and comment.
+  BackupRequest r{'7', stamp, folder_ + "T/", "/mnt/u2", "fin-annee"};
+  ASSERT_TRUE(BuildBackupCommand(r, c));
+  EXPECT_EQ(std::vector<std::string>(c.argv.begin() + 4, c.argv.end()),
+            (std::vector<std::string>{folder_ + "T/", "-20240307-09h0503-fin-annee", "/mnt/u2",
+                                      "-20240307-09h0503-fin-annee"}));
+
+  // A and Z: the folder in its own case, the pattern as one argument.
+  IniSetString("Un-Sauvegarde", "b");
+  IniSetString("WinzipCommand", "/opt/winzip/wz");
+  ASSERT_TRUE(BuildBackupCommand({'Z', stamp}, c));
+  EXPECT_EQ(c.argv, (std::vector<std::string>{"/opt/winzip/wz", "-a", "b:ZELAB",
+                                              "/data/Compta d'\xE9t\xE9/C??AB.*"}));
+  ASSERT_TRUE(BuildBackupCommand({'A', stamp}, c));
+  EXPECT_EQ(c.argv.back(), "/data/Compta d'\xE9t\xE9/C??AB.*");
+
+  // P with a blank line starts nothing.
+  EXPECT_FALSE(BuildBackupCommand({'P', stamp}, c));
+  EXPECT_TRUE(c.argv.empty());
+}
+
+TEST_F(BackupTest, ProcedureLineIsSplitBeforeItsPlaceholdersAndGlobbedHere) {
+  CreateAndOpen();
+  WriteText(folder_ + "notes.txt", "not a dossier file");
+  WriteText(folder_ + "C10ABX.dbf", "another dossier");
+  const std::string line = "cp -p \"%chemin%/%dossier%\" '/mnt/sauve %code%/' x%CODE%y";
+  std::vector<std::string> argv = ProcedureArguments(line, DossierFolder, DossierCode);
+  ASSERT_GE(argv.size(), 6u);
+  EXPECT_EQ(argv[0], "cp");
+  EXPECT_EQ(argv[1], "-p");
+  std::vector<std::string> files(argv.begin() + 2, argv.end() - 3);
+  for (const std::string& f : files) {
+    EXPECT_EQ(f.rfind(folder_, 0), 0u) << f;  // "%chemin%/" with the apostrophe folder
+    const std::string name = f.substr(folder_.size());
+    EXPECT_EQ(name.substr(3, 3), "ab.") << name;
+  }
+  EXPECT_NE(std::find(files.begin(), files.end(), folder_ + "c10ab.dbf"), files.end());
+  EXPECT_EQ(std::find(files.begin(), files.end(), folder_ + "C10ABX.dbf"), files.end());
+  // An apostrophe is an ordinary character: no grouping by single quotes.
+  EXPECT_EQ(*(argv.end() - 3), "'/mnt/sauve");
+  EXPECT_EQ(*(argv.end() - 2), "AB/'");
+  EXPECT_EQ(argv.back(), "xABy");
+
+  // No matching file: the pattern stays as typed (expanded).
+  SetDossier(root_ + "/empty/", "ZZ");
+  std::filesystem::create_directories(root_ + "/empty");
+  argv = ProcedureArguments("ls %dossier%", DossierFolder, DossierCode);
+  ASSERT_EQ(argv.size(), 2u);
+  EXPECT_EQ(argv[1], DossierFilePattern("ZZ"));
+}
+
+TEST_F(BackupTest, BatchFileReceivesEachValueAsOneArgument) {
+  CreateAndOpen();
+  const std::string out = root_ + "/args.txt";
+  RecordingBatch("CSAUVE8.BAT", out);
+  IniSetString("LanceM?BACKUP", "8");
+  IniSetString("Un-Sauvegarde", (root_ + "/u1 \"$(touch " + root_ + "/pwned)\" & | %PATH%").c_str());
+  ModalSeam::QueueMessageBoxAnswer(gui::IDNO);  // "Non" does not end the wait
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  BackupDossier_Work();
+
+  ASSERT_EQ(launched_.size(), 1u);
+  EXPECT_EQ(lastExit_, 0);
+  EXPECT_EQ(Lines(out), (std::vector<std::string>{
+                            folder_, "AB", root_ + "/u1 \"$(touch " + root_ + "/pwned)\" & | %PATH%/",
+                            "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));
+  EXPECT_FALSE(std::filesystem::exists(root_ + "/pwned"));
+  EXPECT_EQ(CountShown(ModalKind::MessageBox), 2);
+  EXPECT_EQ(ModalSeam::LastShown()->caption, "ATTENTION");
+  EXPECT_EQ(ModalSeam::LastShown()->text, LoadStr(2268));
+  EXPECT_EQ(ModalSeam::LastShown()->defaultButton, gui::IDNO);
+  EXPECT_EQ(std::string(getenv("NUVSAUVE")), "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/");
+  // Logged, given back to shared use and reopened.
+  const std::string log = ReadText(LogPath(".txt"));
+  EXPECT_NE(log.find("Sauvegarde '8' - " + program_ + "CSAUVE8.BAT"), std::string::npos) << log;
+  EXPECT_EQ(reopened_, 1);
+  EXPECT_EQ(GetDossierState(), ' ');
+  EXPECT_TRUE(DossierLockTable->isOpen);
+  EXPECT_EQ(DossierLockTable->shareMode, 0u);
+}
+
+TEST_F(BackupTest, MissingBatchFileIsSaidAndNothingWaits) {
+  CreateAndOpen();
+  IniSetString("LanceM?BACKUP", "0");
+  BackupDossier_Work();
+  EXPECT_TRUE(launched_.empty());
+  ASSERT_EQ(CountShown(ModalKind::MessageBox), 1);
+  EXPECT_NE(ModalSeam::LastShown()->text.find("CSAUVE0.BAT"), std::string::npos);
+  EXPECT_EQ(reopened_, 1);
+}
+
+TEST_F(BackupTest, Method7ConfirmationCancelledOrConfirmed) {
+  CreateAndOpen();
+  const std::string out = root_ + "/args7.txt";
+  RecordingBatch("CSAUVE7.BAT", out);
+  IniSetString("Un2Sauvegarde", "/mnt/deux");
+  const std::string copy = folder_ + "cinab.ini";
+
+  // "Non": nothing started, logged or copied; the dossier reopened at once.
+  ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
+  BackupDossier_Work();
+  EXPECT_TRUE(launched_.empty());
+  EXPECT_FALSE(std::filesystem::exists(copy));
+  EXPECT_EQ(ReadText(LogPath(".txt")).find("Sauvegarde '7'"), std::string::npos);
+  EXPECT_EQ(reopened_, 1);
+  EXPECT_EQ(CountShown(ModalKind::MessageBox), 0);
+  ASSERT_EQ(ModalSeam::Shown().size(), 1u);
+  EXPECT_EQ(ModalSeam::Shown()[0].resourceId, 1335);
+
+  // "Oui" with a comment: the INI copied, the units passed.
+  ModalSeam::Reset();
+  ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<gui::Dialog&>(w);
+    EXPECT_EQ(d.GetItemText(TDConfSauvegarde::kUnit2), "/mnt/deux");
+    d.SetItemText(TDConfSauvegarde::kComment, "cloture");
+  });
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  BackupDossier_Work();
+  ASSERT_EQ(launched_.size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(copy));
+  EXPECT_EQ(Lines(out), (std::vector<std::string>{
+                            folder_, "AB", folder_ + "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/",
+                            "-20240307-09h0503-cloture", "/mnt/deux", "-20240307-09h0503-cloture",
+                            "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));
+}
+
+TEST_F(BackupTest, ConfirmationDialogRefusesCharactersOutsideItsLists) {
+  EXPECT_TRUE(TDConfSauvegarde::Unit2Allowed("/mnt/Sauve_2(a)-B.x"));
+  EXPECT_FALSE(TDConfSauvegarde::Unit2Allowed("/mnt/a\"b"));
+  EXPECT_FALSE(TDConfSauvegarde::Unit2Allowed("/mnt/a;b"));
+  EXPECT_TRUE(TDConfSauvegarde::CommentAllowed("fin annee-2024"));
+  EXPECT_FALSE(TDConfSauvegarde::CommentAllowed("a/b"));
+  EXPECT_FALSE(TDConfSauvegarde::CommentAllowed("a:b"));
+}
+
+TEST_F(BackupTest, WinzipQuestionAnsweredNoStartsNothing) {
+  CreateAndOpen();
+  IniSetString("LanceM?BACKUP", "Z");
+  ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  BackupDossier_Work();
+  EXPECT_TRUE(launched_.empty());
+  ASSERT_EQ(CountShown(ModalKind::MessageBox), 1);
+  EXPECT_EQ(ModalSeam::LastShown()->caption, "Sauvegarde avec Winzip");
+  EXPECT_EQ(reopened_, 1);
+}
+
+TEST_F(BackupTest, DossierHeldByAnotherStationIsRefusedAndUnchanged) {
+  std::string message;
+  ASSERT_TRUE(CreateDossier(folder_, "AB", "SARL ARTHUR", Ymd{2024, 1, 1}, Ymd{2024, 12, 31}, &message));
+  SetDossier(folder_, "AB");
+  OtherStation other(DossierTablePath());
+  OpenDossier(folder_, "AB");
+  ASSERT_TRUE(other.Do('o'));
+  SeedBatchFiles();
+  IniSetString("LanceM?BACKUP", "9");
+  const auto before = FolderFiles(folder_);
+
+  BackupDossier_Work();
+  RestoreDossier_Work();
+
+  EXPECT_TRUE(launched_.empty());
+  ASSERT_EQ(RuntimeBoxes().size(), 2u);
+  EXPECT_NE(RuntimeBoxes()[0].find(LoadStr(2259)), std::string::npos);
+  EXPECT_NE(RuntimeBoxes()[1].find(LoadStr(2259)), std::string::npos);
+  EXPECT_TRUE(ModalSeam::Shown().empty());
+  EXPECT_EQ(FolderFiles(folder_), before);
+  EXPECT_EQ(GetDossierState(), ' ');
+  EXPECT_EQ(reopened_, 0);
+  EXPECT_TRUE(DossierLockTable->isOpen);  // shared again
+  ASSERT_TRUE(other.Do('c'));
+}
+
+}  // namespace
+}  // namespace backup_test

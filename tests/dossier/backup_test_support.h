@@ -1,0 +1,250 @@
+// Set-up of the backup, restore, properties and new-dossier tests: runtime,
+// engine and Qt (offscreen) up, a program folder and a real dossier "AB" of
+// their own, the dossier open with its lock table shared, the modal seam in
+// test mode, runtime messages and beeps recorded, and outside programs run
+// to their end (so a test reads their result without waiting).
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "dossier/backup.h"
+#include "dossier/dossier_create.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/modal_seam.h"
+#include "platform/system/files.h"
+#include "runtime/backup_paths.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/runtime_init.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+
+namespace backup_test {
+
+inline std::vector<std::string>& RuntimeBoxes() {
+  static std::vector<std::string> boxes;
+  return boxes;
+}
+
+inline std::string ReadText(const std::string& path) {
+  std::string text;
+  platform::ReadWholeFile(path, text);
+  return text;
+}
+
+inline void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every file of a folder (name -> content), the hidden ones left out.
+inline std::map<std::string, std::string> FolderFiles(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    if (!e.is_regular_file()) continue;
+    const std::string name = e.path().filename().string();
+    if (name[0] == '.') continue;
+    files[name] = ReadText(e.path().string());
+  }
+  return files;
+}
+
+inline platform::LocalTime FixedNow() {
+  platform::LocalTime t;
+  t.year = 2024;
+  t.month = 3;
+  t.day = 7;
+  t.hour = 9;
+  t.minute = 5;
+  t.second = 3;
+  return t;
+}
+
+class DossierFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/merlon-dosB-XXXXXX";
+    char* made = mkdtemp(pattern);
+    ASSERT_NE(made, nullptr);
+    root_ = made;
+    program_ = root_ + "/program/";
+    folder_ = root_ + "/Donn\xE9" "es d'Arthur/";  // an apostrophe and an accent
+    std::filesystem::create_directories(program_);
+    setenv("MERLON_HOME", program_.c_str(), 1);
+    SetProgramFolder(program_);
+    ASSERT_TRUE(InitRuntime());
+    EnsureOpenWindowRegistry();
+    SetDossierState(' ');
+    TheDossierRecord.Clear();
+    RuntimeBoxes().clear();
+    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
+      RuntimeBoxes().push_back(std::string(caption) + ": " + text);
+      return 1;
+    });
+    SetRuntimeBeepHook([](unsigned) {});
+    ASSERT_EQ(StartDbSession(), 0);
+    gui::Application::EnsureQt();
+    gui::ModalSeam::SetTestMode(true);
+    gui::ModalSeam::Reset();
+    gui::SetBeepHook([](unsigned) {});
+    gui::ResetBeepCount();
+    SetBackupClock(&FixedNow);
+    launched_.clear();
+    reopened_ = 0;
+    SetBackupLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions& o) {
+      launched_.push_back(argv);
+      platform::LaunchOptions waiting = o;
+      waiting.wait = true;
+      platform::LaunchResult r = platform::LaunchProcess(argv, waiting);
+      lastExit_ = r.exitStatus;
+      return r;
+    });
+    SetDossierReopener([this] {
+      ++reopened_;
+      // What the opening does to the lock table: back to shared use.
+      if (DossierLockTable != nullptr && !DossierLockTable->isOpen) {
+        DossierLockTable->shareMode = 0;
+        DossierLockTable->OpenTable(DossierTablePath());
+      }
+      SetDossierState(' ');
+    });
+    UseStoredWorkingDate = false;
+  }
+
+  void TearDown() override {
+    gui::ModalSeam::Reset();
+    SetBackupLauncher({});
+    SetDossierReopener({});
+    SetBackupClock(nullptr);
+    CloseAllTables();
+    StopDbSession();
+    SetRuntimeMessageHook(nullptr);
+    SetRuntimeBeepHook(nullptr);
+    SetLogDossier("", "");
+    SetDossierIniPath("");
+    SetDossier("", "");
+    SetDossierState(' ');
+    UseStoredWorkingDate = false;
+    FreeRuntime();
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+
+  // Creates dossier AB (year 2024) in the folder and opens it as the
+  // opening would: names, log, dossier INI, lock table shared, record read.
+  void CreateAndOpen(const std::string& code = "AB") {
+    std::string message;
+    Ymd first{2024, 1, 1}, last{2024, 12, 31};
+    ASSERT_TRUE(CreateDossier(folder_, code, "SARL ARTHUR", first, last, &message)) << message;
+    OpenDossier(folder_, code);
+  }
+  void OpenDossier(const std::string& folder, const std::string& code) {
+    SetDossier(folder, code);
+    SetLogDossier(folder, code);
+    SetDossierIniPath(PathC10(".ini"));
+    ASSERT_NE(DossierLockTable, nullptr);
+    DossierLockTable->shareMode = 0;
+    ASSERT_TRUE(DossierLockTable->OpenTable(DossierTablePath()));
+    ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
+    ASSERT_TRUE(ReadC10Texts());
+    TableC10->CloseTable(true);
+  }
+
+  // Copies the sample batch files into the program folder.
+  void SeedBatchFiles() {
+    ASSERT_GT(SeedBackupBatchFiles(std::string(MERLON_SOURCE_DIR) + "/src/resources/files"), 0);
+  }
+
+  // A batch file that writes each argument on its own line (and NUVSAUVE)
+  // into `out`.
+  void RecordingBatch(const std::string& name, const std::string& out) {
+    WriteText(program_ + name,
+              "#!/bin/sh\n: > \"" + out + "\"\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> \"" + out +
+                  "\"; done\nprintf 'NUVSAUVE=%s\\n' \"${NUVSAUVE:-}\" >> \"" + out + "\"\n");
+  }
+
+  std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadText(path));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  int CountShown(gui::ModalKind kind) const {
+    int n = 0;
+    for (const auto& s : gui::ModalSeam::Shown()) n += s.kind == kind;
+    return n;
+  }
+
+  std::string root_, program_, folder_;
+  std::vector<std::vector<std::string>> launched_;
+  int lastExit_ = -1;
+  int reopened_ = 0;
+};
+
+// Another station: a forked process that opens the dossier's lock table
+// shared when told 'o' and closes it on 'c'. Fork it before this process
+// opens the tables (the child must hold no copy of this process's locks).
+class OtherStation {
+ public:
+  explicit OtherStation(std::string lockTablePath) : path_(std::move(lockTablePath)) {
+    int down[2], up[2];
+    if (::pipe(down) != 0 || ::pipe(up) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(down[1]);
+      ::close(up[0]);
+      Table* lock = new Table();
+      char cmd;
+      while (::read(down[0], &cmd, 1) == 1 && cmd != 'q') {
+        bool ok = false;
+        if (cmd == 'o') ok = lock->OpenTable(path_);
+        if (cmd == 'c') ok = lock->CloseTable(true);
+        const char answer = ok ? '1' : '0';
+        if (::write(up[1], &answer, 1) != 1) break;
+      }
+      ::_exit(0);
+    }
+    ::close(down[0]);
+    ::close(up[1]);
+    to_ = down[1];
+    from_ = up[0];
+  }
+  ~OtherStation() {
+    if (pid_ <= 0) return;
+    const char quit = 'q';
+    (void)!::write(to_, &quit, 1);
+    ::close(to_);
+    ::close(from_);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+  bool Do(char cmd) {
+    char answer = 0;
+    return pid_ > 0 && ::write(to_, &cmd, 1) == 1 && ::read(from_, &answer, 1) == 1 && answer == '1';
+  }
+
+ private:
+  std::string path_;
+  pid_t pid_ = -1;
+  int to_ = -1;
+  int from_ = -1;
+};
+
+}  // namespace backup_test
