@@ -1,0 +1,34 @@
+// The File-menu commands that choose which dossier is open: "Ouvrir
+// dossier", the recent dossiers, "Changer de Dossier" and "Fermer dossier",
+// with the common ending of an opening (both dossier lists, the menu, the
+// caption, the message bar, the working date and the automatic start).
+#pragma once
+
+#include <string>
+
+// Plugs the dossier commands into the command table and fills the shell
+// services of the opening. Safe to repeat.
+void InstallDossierCommands();
+
+// The dossier a chosen file names: the C10 table itself, a symbolic link to
+// it, or the marker file "C10" + code + ".ZEL" (or a link to that). The
+// folder keeps its case and ends with "/"; the code is upper-cased. False
+// when the file is no C10 table.
+bool DossierFromChosenPath(const std::string& chosen, std::string& folder, std::string& code);
+
+// Opens recent dossier n (1-9); false when it could not be opened (the
+// previous dossier is then back).
+bool OpenRecentDossier(int n);
+// Work of "Ouvrir dossier" (after the prologue).
+void OuvrirDossier();
+// Work of "Fermer dossier" (after the prologue).
+void FermerDossier();
+// Closes the open dossier; the previous dossier of the run, if any, comes back.
+void CloseDossier();
+// Work of "Changer de Dossier": the window listing the dossiers of the run.
+void ChangerDossier();
+// The choice of line k (1-5) in that window: slot k becomes the open dossier.
+void ChangeToSlot(int k);
+
+// The frame caption for the open dossier, or for the program folder.
+std::string DossierCaption();

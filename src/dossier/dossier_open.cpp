@@ -1,0 +1,345 @@
+#include "dossier/dossier_open.h"
+
+#include <fcntl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/index_defs.h"
+#include "data/index_recovery.h"
+#include "data/locks.h"
+#include "data/session.h"
+#include "data/table_create.h"
+#include "dossier/constants_check.h"
+#include "dossier/conversion.h"
+#include "dossier/rebuild_indexes.h"
+#include "platform/dbase/dbierr.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/dialog.h"
+#include "platform/gui/messagebox.h"
+#include "platform/system/files.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/cursors.h"
+#include "shell/mdi_client.h"
+
+gui::Window* DossierMessageOwner() {
+  if (gui::Window* w = gui::Window::FromHandle(MainWindowHandle)) return w;
+  return CommandWindow;
+}
+
+namespace {
+
+// The one-line input of the euro rate.
+class EuroRateDialog : public gui::Dialog {
+ public:
+  explicit EuroRateDialog(gui::Window* owner) : gui::Dialog(owner, "DOSSIER_TAUX") {}
+  std::string typed;
+
+ protected:
+  void SetupWindow() override {
+    gui::Dialog::SetupWindow();
+    SetCaption(LoadStr(2285));
+    const std::string prompt = LoadStr(2284);  // "07,Entrez ..." : width, then the prompt
+    SetItemText(1201, prompt.size() > 3 ? prompt.substr(3) : prompt);
+    SetItemText(1202, AllTrim(FormatNumber(7, 5, false, Val(LoadStr(125)))));
+  }
+  void CmOk() override {
+    typed = GetItemText(1202);
+    if (typed.size() > 7) typed.resize(7);
+    gui::Dialog::CmOk();
+  }
+};
+
+void Beep() { gui::MessageBeep(0); }
+
+int Ask(const std::string& text, const std::string& caption, unsigned style) {
+  Beep();
+  return gui::MessageBox(DossierMessageOwner(), text, caption, style);
+}
+
+std::string Code() { return RTrim(DossierCode.c_str()); }
+
+// (a): the dossier's folder cannot be reached.
+void ShowUnreachable() {
+  Beep();
+  const std::string text = std::string(LoadStr(2244)) + Code() + LoadStr(2257) + DossierFolder + LoadStr(55);
+  gui::MessageBox(DossierMessageOwner(), text, LoadStr(2271), gui::MB_OK | gui::MB_ICONSTOP);
+}
+
+// (b): the lock table cannot be opened (another station holds the dossier alone).
+void ShowHeldElsewhere() {
+  Beep();
+  const std::string text = std::string(LoadStr(2244)) + Code() + LoadStr(61) + LoadStr(2270) + DossierFolder +
+                           LoadStr(2245);
+  gui::MessageBox(DossierMessageOwner(), text, LoadStr(2271), gui::MB_OK | gui::MB_ICONSTOP);
+}
+
+// Drops the index file a copied table brought and clears the flag that promises it, so
+// that the tags are built afresh for this table.
+void DropCopiedIndex(const std::string& base) {
+  const std::string mdx = platform::ResolvePath(base + ".mdx");
+  if (platform::FileExists(mdx)) std::remove(mdx.c_str());
+  const int fd = ::open(platform::ResolvePath(base + ".dbf").c_str(), O_RDWR);
+  if (fd >= 0) ClearMdxFlag(fd);
+}
+
+// Copies the reference table `name` of the program folder to `base` through `table`
+// (exclusive, read-only); a missing reference table is replaced by a new empty table of
+// that kind. The table object is left closed.
+bool CopyReferenceTable(Table& table, const char* name, TableKind kind, const std::string& base) {
+  const std::string reference = ProgramFilePath(std::string(Lower(name)) + ".dbf");
+  bool ok = false;
+  if (platform::FileExists(reference)) {
+    table.CloseTable(true);
+    table.shareMode = dbase::dbiOPENEXCL;
+    table.openMode = dbase::dbiREADONLY;
+    if (table.OpenTable(reference)) ok = table.CopyTable((base + ".dbf").c_str());
+    table.CloseTable(true);
+  }
+  if (!ok) ok = CreateTableOfKind(kind, base, true) == 0;
+  return ok;
+}
+
+// Step 5: the lock table, created from "CR00REF" when missing.
+bool OpenLockTable() {
+  Table& lock = *DossierLockTable;
+  lock.CloseTable(true);
+  lock.shareMode = dbase::dbiOPENSHARED;
+  const std::string path = DossierTablePath();
+  if (lock.OpenTable(path)) return true;
+  if (lock.result == dbase::DBIERR_NOSUCHTABLE) {
+    if (!CopyReferenceTable(lock, "CR00REF", TableKind::DossierLock, path)) {
+      ShowHeldElsewhere();
+      return false;
+    }
+    WriteLog("OUVERTURE - Ok - table de verrouillage " + path + " cr\xE9\xE9" "e");
+    return true;
+  }
+  if (lock.result == dbase::DBIERR_NOSUCHPATH) {
+    ShowUnreachable();
+    return false;
+  }
+  ShowHeldElsewhere();
+  return false;
+}
+
+// Step 14: a missing draft file is made from "CR50REF" with its three tags.
+void CreateMissingC50() {
+  const std::string code = Code();
+  Beep();
+  gui::MessageBox(DossierMessageOwner(), std::string(LoadStr(55)) + LoadStr(1344) + code + LoadStr(1347),
+                  LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+  DossierProgressWindow progress(DossierMessageOwner(), LoadStr(1344) + code);
+  const std::string base = PathC50();
+  progress.SetLine(base + ".dbf");
+  SetAppCursor(514, false);
+  Table& c50 = *TableC50;
+  if (CopyReferenceTable(c50, LoadStr(1346), TableKind::C50, base)) {
+    DropCopiedIndex(base);
+    c50.shareMode = dbase::dbiOPENEXCL;
+    c50.openMode = dbase::dbiREADWRITE;
+    if (c50.OpenTable(base)) BuildIndexesC50();
+    c50.CloseTable(true);
+  }
+  WriteLog("OUVERTURE - Ok - fichier brouillard " + base + ".dbf cr\xE9\xE9");
+  SetAppCursor(0, false);
+}
+
+bool SeekKind(Table& c10, const char* kind, const char* code) {
+  const std::string padded = std::string(code) + std::string(static_cast<std::size_t>(c10.FieldWidth(2)), ' ');
+  return c10.Seek("C10CODE", kind, padded.substr(0, static_cast<std::size_t>(c10.FieldWidth(2))).c_str()) &&
+         c10.MatchKey((std::string(kind) + padded).c_str(), 1 + c10.FieldWidth(2), 1, 2) != '#';
+}
+
+// A missing record "0" or "P0" is added empty.
+void EnsureRecord(Table& c10, const char* kind, const char* code) {
+  if (SeekKind(c10, kind, code)) return;
+  c10.AppendBlank();
+  c10.PutField(1, kind);
+  c10.PutField(2, code);
+  c10.InsertRecord();
+  c10.Commit();
+  SeekKind(c10, kind, code);
+}
+
+std::string Field(Table& t, int n, std::size_t width) {
+  std::string text = t.GetField(n);
+  text.resize(width, ' ');
+  return text;
+}
+
+// Step 15: the dossier record from C10 records "0" and "P0", the constants tested.
+void LoadDossierRecord() {
+  Table& c10 = *TableC10;
+  DossierRecord& r = TheDossierRecord;
+  const char level = r.UserLevel();
+  const std::string workingDate = r.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth);
+  EnsureRecord(c10, "0", "");
+  r.Set(1, 30, Field(c10, 3, 30));
+  r.Set(31, 254, Field(c10, 4, 254));
+  r.Set(285, 254, Field(c10, 5, 254));
+  r.Set(1043, 254, Field(c10, 6, 254));
+  r.EnsureRights();
+  if (!IsBlank(workingDate) && !UseStoredWorkingDate)
+    r.Set(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth, workingDate);
+  r.SetUserLevel(level);
+  EnsureRecord(c10, "P", "0");
+  r.Set(539, 252, Field(c10, 4, 252));
+  r.Set(791, 252, Field(c10, 5, 252));
+  if (CheckDossierConstants(DossierMessageOwner())) {
+    SeekKind(c10, "P", "0");
+    if (LockRecord(c10, LoadStr(2265), 0)) {
+      c10.PutField(4, RTrim(r.Get(539, 252).c_str()));
+      c10.PutField(5, RTrim(r.Get(791, 252).c_str()));
+      UnlockRecord(c10);
+      c10.Commit();
+    }
+  }
+  r.SetUserLevel(level);
+}
+
+// Steps 11 to 13: a dossier of another format is converted (the opening then stops).
+bool OfferConversion(bool olderGeneration, const std::string& stamp) {
+  const std::string code = Code();
+  const std::string where = "   " + code + LoadStr(61) + "   " + DossierFolder + LoadStr(55);
+  ConversionRequest request;
+  if (olderGeneration) {
+    if (Ask(LoadStr(19702) + where, LoadStr(52), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
+        gui::IDYES)
+      return false;
+  } else {
+    const std::string current(LoadStr(31));
+    if (Ask(LoadStr(19703) + where, "ATTENTION - " + stamp + ">" + current,
+            gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
+      return false;
+    if (stamp > current &&
+        Ask(LoadStr(2975), "ATTENTION - " + stamp, gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON1) !=
+            gui::IDYES)
+      return false;
+    if (stamp < std::string(LoadStr(2282))) {
+      if (Ask(LoadStr(2283), "Dossier: " + code, gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
+          gui::IDYES)
+        return false;
+      if (!AskEuroRate(DossierMessageOwner(), request.rate)) return false;
+      request.toTwoCurrencies = true;
+    }
+  }
+  if (!OpenDossierExclusive(false)) {
+    ReleaseDossierExclusive();
+    return false;
+  }
+  CloseAllTables();
+  RunDossierConversion(DossierMessageOwner(), request);
+  // The dossier is shared again, so that it can be opened in its new format.
+  ReleaseDossierExclusive();
+  return false;
+}
+
+}  // namespace
+
+bool AskEuroRate(gui::Window* owner, double& rate) {
+  EuroRateDialog dialog(owner);
+  if (dialog.Execute() != gui::IDOK) return false;
+  const std::string typed = AllTrim(dialog.typed.c_str());
+  if (typed.empty()) return false;
+  const double value = Val(typed.c_str());
+  if (!EuroRateInRange(value)) return false;
+  rate = value;
+  return true;
+}
+
+std::string C10FormatStamp() {
+  if (TableC10 == nullptr || !TableC10->isOpen || TableC10->FieldCount() == 0) return std::string(10, ' ');
+  std::string stamp = TableC10->FieldName(TableC10->FieldCount());
+  stamp.resize(10, ' ');
+  return stamp;
+}
+
+bool EnsureDossierOpen() {
+  // 1-2. Nothing named; a dossier kept aside by a restore.
+  if (IsBlank(DossierCode)) {
+    SetDossierState(' ');
+    return true;
+  }
+  if (DossierCode[0] == '_') {
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), LoadStr(2687), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    SetDossierState(' ');
+    return false;
+  }
+  if (TableC10 == nullptr || DossierLockTable == nullptr) return false;
+  const std::string code = Code();
+  SetLogDossier(DossierFolder, code);
+  SetDossierIniPath(PathC10(".ini"));
+
+  // 3. Every dossier table closed.
+  SetAppCursor(514, false);
+  CloseAllTables();
+  SetAppCursor(513, false);
+
+  // 4. The data file can be read.
+  const std::string c10Base = PathC10();
+  if (!FileExists(platform::ResolvePath(c10Base + ".dbf").c_str())) {
+    SetAppCursor(0, false);
+    ShowUnreachable();
+    return false;
+  }
+
+  // 5-6. The lock table, held shared.
+  if (!OpenLockTable() || !ReleaseDossierExclusive()) {
+    SetAppCursor(0, false);
+    return false;
+  }
+
+  // 7. A missing or foreign index file of C10: the whole dossier is reindexed.
+  const std::string mdx = platform::ResolvePath(c10Base + ".mdx");
+  if (!platform::FileExists(mdx) || !MdxHeaderMatchesName(mdx.c_str())) {
+    Beep();
+    if (!OpenDossierExclusive(false)) {
+      ReleaseDossierExclusive();
+      SetAppCursor(0, false);
+      return false;
+    }
+    const bool rebuilt = RebuildTablesAndIndexes(DossierMessageOwner(), false, true);
+    ReleaseDossierExclusive();
+    if (!rebuilt) {
+      SetAppCursor(0, false);
+      return false;
+    }
+  }
+
+  // 8. C10 itself.
+  Table& c10 = *TableC10;
+  c10.shareMode = dbase::dbiOPENSHARED;
+  c10.openMode = dbase::dbiREADWRITE;
+  if (!c10.OpenTable(c10Base)) {
+    SetAppCursor(0, false);
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + ".mdx"),
+                    std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
+    return false;
+  }
+  SetAppCursor(0, false);
+
+  // 9-13. Other formats.
+  if (c10.FieldCount() > 0 && c10.FieldName(1)[0] == 'C') return OfferConversion(true, C10FormatStamp());
+  c10.OpenTable(c10Base, std::string(LoadStr(21)).substr(0, 7));
+  const std::string stamp = C10FormatStamp();
+  if (RTrim(stamp.c_str()) != std::string(LoadStr(31))) return OfferConversion(false, RTrim(stamp.c_str()));
+
+  // 14. Missing draft file.
+  if (!platform::FileExists(platform::ResolvePath(std::string(PathC50()) + ".dbf"))) CreateMissingC50();
+
+  // 15-16.
+  LoadDossierRecord();
+  SetDossierState(' ');
+  return true;
+}
