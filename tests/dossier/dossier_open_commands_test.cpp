@@ -1,0 +1,213 @@
+// Opening, changing and closing generated dossiers through the commands, the
+// repairs made on opening, and a dossier held by another process.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "dossier/dossier_open.h"
+#include "dossier/dossier_slots.h"
+#include "dossier/rebuild_indexes.h"
+#include "data/index_recovery.h"
+#include "dossier_open_fixture.h"
+#include "shell/startup.h"
+
+TEST_F(DossierOpenTest, OpenChangeAndCloseTwoDossiers) {
+  // Folders with capitals: the chosen path keeps its case.
+  const std::string a = MakeDossier("Compta/Societe-A", "AAA");
+  const std::string b = MakeDossier("Compta/Societe-B", "BBB");
+  const std::string program = ProgramFolder;
+
+  OpenThroughDialog(C10Path(a, "AAA"));
+  EXPECT_EQ(DossierCode, "AAA");
+  EXPECT_EQ(DossierFolder, a);
+  EXPECT_EQ(DossierSlots[0], DossierEntry("AAA", a));
+  EXPECT_EQ(RecentDossiers[0], DossierEntry("AAA", a));
+  EXPECT_EQ(MainFrame->GetCaption(), "Nuv-Merlon ZEL+ - AAA sur " + a);
+  EXPECT_EQ(GetDossierState(), ' ');
+  const std::string marker = a + "c10aaa.ZEL";
+  ASSERT_TRUE(fs::exists(marker));
+  EXPECT_NE(ReadAll(marker).find("double-click sur un raccourci"), std::string::npos);
+
+  // The second one through a symbolic link to its marker file, as a shortcut would.
+  OpenThroughDialog(C10Path(b, "BBB"));
+  ASSERT_EQ(DossierCode, "BBB");
+  fs::create_symlink(b + "c10bbb.ZEL", root_ + "/raccourci-bbb");
+  std::ofstream(marker) << "kept";
+  OpenThroughDialog(C10Path(a, "AAA"));
+  EXPECT_EQ(ReadAll(marker), "kept") << "the marker file is written once";
+  OpenThroughDialog(root_ + "/raccourci-bbb");
+  EXPECT_EQ(DossierCode, "BBB");
+  EXPECT_EQ(DossierFolder, b);
+  EXPECT_EQ(DossierSlots[0], DossierEntry("BBB", b));
+  EXPECT_EQ(DossierSlots[1], DossierEntry("AAA", a));
+  EXPECT_TRUE(DossierSlots[2].empty());
+  EXPECT_EQ(RecentDossiers[1], DossierEntry("AAA", a));
+
+  // A chosen file that is no C10 table changes nothing.
+  OpenThroughDialog(b + "c20bbb.dbf");
+  EXPECT_EQ(DossierCode, "BBB");
+  EXPECT_EQ(MainFrame->GetCaption(), "Nuv-Merlon ZEL+ - BBB sur " + b);
+
+  // Changer: line 2 becomes the open dossier; the caption follows.
+  ChangeToSlot(2);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(DossierCode, "AAA");
+  EXPECT_EQ(DossierSlots[0], DossierEntry("AAA", a));
+  EXPECT_EQ(DossierSlots[1], DossierEntry("BBB", b));
+  EXPECT_EQ(MainFrame->GetCaption(), "Nuv-Merlon ZEL+ - AAA sur " + a);
+  EXPECT_EQ(TheDossierRecord.Name().substr(0, 3), TheDossierRecord.Name().substr(0, 3));
+
+  // Fermer: the earlier dossier comes back and the first two recent entries change places.
+  RunSubjectCommand(20203);
+  EXPECT_EQ(DossierCode, "BBB");
+  EXPECT_EQ(DossierSlots[0], DossierEntry("BBB", b));
+  EXPECT_TRUE(DossierSlots[1].empty());
+  EXPECT_EQ(RecentDossiers[0], DossierEntry("AAA", a));
+  EXPECT_EQ(RecentDossiers[1], DossierEntry("BBB", b));
+  EXPECT_EQ(MainFrame->GetCaption(), "Nuv-Merlon ZEL+ - BBB sur " + b);
+  RunSubjectCommand(20203);
+  EXPECT_TRUE(IsBlank(DossierCode));
+  EXPECT_EQ(MainFrame->GetCaption(), "Nuv-Merlon ZEL+ - " + program);
+
+  SaveRecentDossiers();
+  EXPECT_EQ(IniGetString("DossiersAuto1", ""), "AAA  " + a);
+  EXPECT_EQ(IniGetString("DossiersAuto2", ""), "BBB  " + b);
+
+  const std::string logA = ReadAll(a + "clgaaa.txt");
+  EXPECT_NE(logA.find("OUVERTURE DOSSIER - Ok - AAA sur " + a), std::string::npos) << logA;
+  EXPECT_NE(logA.find("FERMETURE DOSSIER - Ok - AAA"), std::string::npos) << logA;
+}
+
+TEST_F(DossierOpenTest, RecentEntryWithFiveSlotsFullDropsTheOldest) {
+  std::vector<std::string> folders;
+  for (const char* code : {"D1", "D2", "D3", "D4", "D5", "D6"})
+    folders.push_back(MakeDossier(std::string("dos-") + code, code, 10));
+  for (int i = 0; i < 5; ++i) OpenThroughDialog(C10Path(folders[static_cast<std::size_t>(i)], "D" + std::to_string(i + 1)));
+  ASSERT_EQ(FilledSlotCount(), 5);
+  RecentDossiers[8] = DossierEntry("D6", folders[5]);
+  Utilities().openRecentDossier(9);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(DossierCode, "D6");
+  EXPECT_EQ(DossierSlots[0], DossierEntry("D6", folders[5]));
+  EXPECT_EQ(DossierSlots[1], DossierEntry("D5", folders[4]));
+  EXPECT_EQ(DossierSlots[4], DossierEntry("D2", folders[1]));
+  // Fermer now closes D6, the dossier actually open, and brings D5 back.
+  RunSubjectCommand(20203);
+  EXPECT_EQ(DossierCode, "D5");
+}
+
+TEST_F(DossierOpenTest, DamagedDossierOpensRepaired) {
+  const std::string d = MakeDossier("abimé", "ABI");
+  const std::string other = MakeDossier("autre", "AUT", 10);
+  // No draft file, no lock table, the C10 index file of another dossier, two constants
+  // outside their lists and one typed freely.
+  fs::remove(d + "c50abi.dbf");
+  fs::remove(d + "c50abi.mdx");
+  fs::remove(d + "cabi____.dbf");
+  fs::copy_file(other + "c10aut.mdx", d + "c10abi.mdx", fs::copy_options::overwrite_existing);
+  WriteConstant(d, "ABI", 4, "XYZ");
+  WriteConstant(d, "ABI", 56, "?");
+  WriteConstant(d, "ABI", 37, "ZZ");
+
+  OpenThroughDialog(C10Path(d, "ABI"));
+  ASSERT_EQ(DossierCode, "ABI") << ShownTexts();
+  EXPECT_EQ(DossierProgressWindow::LastCaption() == "ReIndex du dossier: ABI" ||
+                DossierProgressWindow::LastCaption().rfind("Cr\xE9" "ation fichier Brouillard", 0) == 0,
+            true);
+  const std::string shown = ShownTexts();
+  EXPECT_NE(shown.find("Cr\xE9" "ation fichier Brouillard du dossier ABI"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("004:  'XYZ'  ->  'NON'"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("056:  '?  '  ->  'NON'"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("037:"), std::string::npos) << "a free constant is never reset";
+  EXPECT_TRUE(MdxHeaderMatchesName((d + "c10abi.mdx").c_str()));
+  EXPECT_TRUE(fs::exists(d + "cabi____.dbf"));
+  EXPECT_EQ(TheDossierRecord.Constant(4), "NON");
+  EXPECT_EQ(TheDossierRecord.Constant(37), "ZZ ");
+
+  // The draft file came back with its three tags, and the constants were written back.
+  CloseAllTables();
+  Table c50;
+  for (const char* tag : {"C50CODE", "C50ANAL", "C50VENT"}) EXPECT_TRUE(c50.OpenTable(d + "c50abi", tag)) << tag;
+  c50.CloseTable(true);
+  Table c10;
+  ASSERT_TRUE(c10.OpenTable(d + "c10abi", "C10CODE"));
+  ASSERT_TRUE(c10.Seek("C10CODE", "P", "0"));
+  EXPECT_EQ(std::string(c10.GetField(4)).substr(9, 3), "NON");
+  EXPECT_EQ(std::string(c10.GetField(4)).substr(165, 3), "NON");
+  EXPECT_EQ(std::string(c10.GetField(4)).substr(108, 3), "ZZ ");
+  c10.CloseTable(true);
+
+  // A second opening has nothing left to repair.
+  gui::ModalSeam::Reset();
+  CloseAllTables();
+  ASSERT_TRUE(EnsureDossierOpen());
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << ShownTexts();
+  const std::string log = ReadAll(d + "clgabi.txt");
+  EXPECT_NE(log.find("REINDEX - Ok - ABI"), std::string::npos) << log;
+  EXPECT_NE(log.find("CONSTANTES - Ok"), std::string::npos) << log;
+}
+
+TEST_F(DossierOpenTest, BlankAndUnderscoreCodesAndUnreachableFolders) {
+  DossierCode = "   ";
+  SetDossierState('2');
+  EXPECT_TRUE(EnsureDossierOpen());
+  EXPECT_EQ(GetDossierState(), ' ');
+
+  const std::string d = MakeDossier("kept", "KEP", 10);
+  DossierFolder = d;
+  DossierCode = "_KEP";
+  SetDossierState('2');
+  EXPECT_FALSE(EnsureDossierOpen());
+  EXPECT_EQ(GetDossierState(), ' ');
+  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("commen\xE7" "ant par '_'"), std::string::npos);
+
+  DossierFolder = root_ + "/nowhere/";
+  DossierCode = "KEP";
+  SetDossierState('2');
+  EXPECT_FALSE(EnsureDossierOpen());
+  EXPECT_EQ(GetDossierState(), '2') << "a failure leaves the state as it was";
+  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("IMPOSSIBLE d'ouvrir le dossier:\n\n   - KEP"), std::string::npos);
+  EXPECT_EQ(gui::ModalSeam::LastShown()->caption, "Nuv-MERLON ZEL+ - Version MultiUtilisateur");
+}
+
+TEST_F(DossierOpenTest, DossierHeldByAnotherProcessRefusesTheRebuild) {
+  const std::string d = MakeDossier("partage", "PAR", 10);
+  const std::string other = MakeDossier("autre", "AUT", 10);
+  fs::copy_file(other + "c10aut.mdx", d + "c10par.mdx", fs::copy_options::overwrite_existing);
+  const std::string before = ReadAll(d + "c10par.mdx");
+
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(done), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Another station: its own open of the lock table, shared, until told to stop.
+    Table lock;
+    char c = lock.OpenTable(d + "cpar____") ? 'y' : 'n';
+    (void)!::write(ready[1], &c, 1);
+    (void)!::read(done[0], &c, 1);
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+
+  OpenThroughDialog(C10Path(d, "PAR"));
+  const std::string shown = ShownTexts();
+  EXPECT_NE(shown.find("IMPOSSIBLE d'ouvrir le dossier en cours de mani\xE8re EXCLUSIVE"), std::string::npos)
+      << shown;
+  EXPECT_TRUE(IsBlank(DossierCode));
+  EXPECT_TRUE(DossierSlots[0].empty());
+  EXPECT_TRUE(RecentDossiers[0].empty());
+  EXPECT_EQ(ReadAll(d + "c10par.mdx"), before) << "nothing changed";
+
+  (void)!::write(done[1], "x", 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  // Once alone, the same opening repairs the index file.
+  gui::ModalSeam::Reset();
+  OpenThroughDialog(C10Path(d, "PAR"));
+  EXPECT_EQ(DossierCode, "PAR") << ShownTexts();
+  EXPECT_TRUE(MdxHeaderMatchesName((d + "c10par.mdx").c_str()));
+}

@@ -1,0 +1,147 @@
+// A whole main window over a started engine session, in a program folder of
+// its own, with the modal seam in test mode and the dossier commands
+// installed; helpers that make dossiers and damage them.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "dossier/dossier_commands.h"
+#include "dossier/dossier_create.h"
+#include "dossier/dossier_demo.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "platform/gui/modal_seam.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/utility_commands.h"
+
+namespace fs = std::filesystem;
+
+class DossierOpenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/merlon-dosA-XXXXXX";
+    root_ = mkdtemp(tmpl);
+    setenv("MERLON_HOME", (root_ + "/program").c_str(), 1);
+    fs::create_directories(root_ + "/program");
+    SetProgramFolder(root_ + "/program");
+    gui::Application::EnsureQt();
+    gui::ModalSeam::SetTestMode(true);
+    gui::ModalSeam::Reset();
+    gui::SetBeepHook([](unsigned) {});
+    Services() = ShellServices{};
+    Utilities() = UtilityServices{};
+    static char arg0[] = "merlon";
+    static char* argv[] = {arg0, nullptr};
+    app_ = new Merlon(1, argv, true);
+    app_->InitMainWindow();
+    ASSERT_NE(MainFrame, nullptr);
+    ASSERT_TRUE(MainFrame->Create());
+    gui::ProcessPendingMessages();
+    ASSERT_EQ(StartDbSession(), 0);
+    // Runtime messages (the dossier lock's refusal) go through the modal seam.
+    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned style) {
+      return gui::MessageBox(nullptr, text, caption, style);
+    });
+    SetRuntimeBeepHook([](unsigned) {});
+    ASSERT_TRUE(MakeReferenceTables(ProgramFolder));
+    InstallDossierCommands();
+    SetDossierState(' ');
+    DossierCode.clear();
+    DossierFolder.clear();
+    for (auto& s : DossierSlots) s.clear();
+    for (auto& r : RecentDossiers) r.clear();
+    TheDossierRecord.Clear();
+    IniSetString("LancementAuto", "N");
+    gui::ModalSeam::Reset();
+  }
+
+  void TearDown() override {
+    gui::ModalSeam::Reset();
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    StopDbSession();
+    delete app_;
+    app_ = nullptr;
+    SetRuntimeMessageHook(nullptr);
+    SetRuntimeBeepHook(nullptr);
+    Services() = ShellServices{};
+    Utilities() = UtilityServices{};
+    for (unsigned id : {20202u, 20203u, 20206u}) SetCommandWork(id, {});
+    DossierCode.clear();
+    DossierFolder.clear();
+    for (auto& s : DossierSlots) s.clear();
+    for (auto& r : RecentDossiers) r.clear();
+    fs::remove_all(root_);
+  }
+
+  // A small generated dossier in root/<folder>/; its folder with the final "/".
+  std::string MakeDossier(const std::string& folder, const std::string& code, long lines = 60) {
+    DemoOptions options;
+    options.folder = root_ + "/" + folder;
+    options.code = code;
+    options.lines = lines;
+    std::string message;
+    EXPECT_TRUE(GenerateDemoDossier(options, &message)) << message;
+    return options.folder + "/";
+  }
+
+  std::string C10Path(const std::string& folder, const std::string& code) {
+    return folder + "c10" + Lower(code.c_str()) + ".dbf";
+  }
+
+  // Opens the dossier through "Ouvrir dossier" and its file dialog.
+  void OpenThroughDialog(const std::string& chosen) {
+    gui::ModalSeam::QueueFileAnswer(chosen);
+    RunSubjectCommand(20202);
+    gui::ProcessPendingMessages();
+  }
+
+  // The texts of every message box shown, joined.
+  static std::string ShownTexts() {
+    std::string all;
+    for (const auto& s : gui::ModalSeam::Shown()) all += s.caption + "|" + s.text + "\n";
+    return all;
+  }
+
+  static std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  // Writes `value` into dossier constant n (1-74) of the C10 record "P0" of a closed dossier.
+  void WriteConstant(const std::string& folder, const std::string& code, int n, const std::string& value) {
+    Table c10;
+    ASSERT_TRUE(c10.OpenTable(C10Path(folder, code), "C10CODE"));
+    ASSERT_TRUE(c10.Seek("C10CODE", "P", "0"));
+    const int field = n < 85 ? 4 : 5;  // 539-790 in field 4, 791-1042 in field 5
+    const int position = field == 4 ? 3 * n - 2 : 3 * n - 254;
+    std::string padded = value;
+    padded.resize(3, ' ');  // the part replaced keeps its width
+    ASSERT_TRUE(c10.PutFieldPart(field, position, 3, padded.c_str()));
+    c10.CloseTable(true);
+  }
+
+  std::string root_;
+  Merlon* app_ = nullptr;
+};
