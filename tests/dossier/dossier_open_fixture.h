@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -109,8 +110,10 @@ class DossierOpenTest : public ::testing::Test {
   }
 
   // Opens the dossier through "Ouvrir dossier" and its file dialog.
-  void OpenThroughDialog(const std::string& chosen) {
+  // `more` queues the answers of what the opening asks next.
+  void OpenThroughDialog(const std::string& chosen, const std::function<void()>& more = {}) {
     gui::ModalSeam::QueueFileAnswer(chosen);
+    if (more) more();
     RunSubjectCommand(20202);
     gui::ProcessPendingMessages();
   }
