@@ -1,0 +1,52 @@
+// The rebuild of every index file of the dossier, with and without packing.
+#include "data/dossier_lock.h"
+#include "data/index_recovery.h"
+#include "dossier/dossier_open.h"
+#include "dossier/rebuild_indexes.h"
+#include "dossier_open_fixture.h"
+
+TEST_F(DossierOpenTest, RebuildReplacesEveryIndexFileAndPacksWhenAsked) {
+  const std::string d = MakeDossier("rebuild", "REB", 30);
+  const std::string other = MakeDossier("autre", "AUT", 10);
+  fs::copy_file(other + "c30aut.mdx", d + "c30reb.mdx", fs::copy_options::overwrite_existing);
+  fs::remove(d + "c60reb.mdx");
+  std::uint32_t accounts = 0;
+  {
+    Table c20;
+    ASSERT_TRUE(c20.OpenTable(d + "c20reb", "C20CODE"));
+    accounts = c20.RecCount();
+    ASSERT_TRUE(c20.GoTop("C20CODE"));
+    ASSERT_TRUE(c20.DeleteRecord(nullptr, 1));
+  }
+  OpenThroughDialog(C10Path(d, "REB"));
+  ASSERT_EQ(DossierCode, "REB");
+  CloseAllTables();
+  ASSERT_TRUE(OpenDossierExclusive(false));
+  ASSERT_TRUE(RebuildTablesAndIndexes(nullptr, true, true));
+  EXPECT_EQ(DossierProgressWindow::LastCaption(), "ReIndex du dossier: REB");
+  ASSERT_TRUE(ReleaseDossierExclusive());
+
+  for (const char* t : {"c10reb", "c20reb", "c30reb", "c40reb", "c50reb", "c60reb", "c70reb"})
+    EXPECT_TRUE(MdxHeaderMatchesName((d + t + ".mdx").c_str())) << t;
+  Table c20;
+  ASSERT_TRUE(c20.OpenTable(d + "c20reb", "C20NOM"));
+  EXPECT_EQ(c20.RecCount(), accounts - 1) << "the cancelled account went with the pack";
+  c20.CloseTable(true);
+  Table c60;
+  for (const char* tag : {"C60CODE", "C60REC", "C60DTVAE"}) EXPECT_TRUE(c60.OpenTable(d + "c60reb", tag)) << tag;
+  c60.CloseTable(true);
+}
+
+TEST_F(DossierOpenTest, RebuildIsRefusedWhileAnotherStationHoldsTheDossier) {
+  const std::string d = MakeDossier("tenu", "TEN", 10);
+  OpenThroughDialog(C10Path(d, "TEN"));
+  ASSERT_EQ(DossierCode, "TEN");
+  // A second open of the lock table, as another station keeps it.
+  Table station;
+  ASSERT_TRUE(station.OpenTable(d + "cten____"));
+  gui::ModalSeam::Reset();
+  CloseAllTables();
+  EXPECT_FALSE(OpenDossierExclusive(true));
+  EXPECT_NE(ShownTexts().find("EXCLUSIVE"), std::string::npos);
+  station.CloseTable(true);
+}
