@@ -7,6 +7,7 @@
 #include "shell/single_instance.h"
 
 #include "platform/gui/cursor.h"
+#include "program_hooks.h"
 
 #if __has_include("data/session.h")
 #include "data/session.h"
@@ -50,6 +51,7 @@ void ConnectServices() {
 #ifdef MERLON_HAS_TABLE_CURSOR
   SetTableCursorHook(&ShowTableCursor);
 #endif
+  ConnectProgramWindowHooks();
 }
 
 }  // namespace

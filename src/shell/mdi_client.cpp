@@ -11,6 +11,7 @@
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/cursors.h"
+#include "shell/seeding.h"
 #include "shell/startup.h"
 
 #ifdef MERLON_SHELL_OWNS_DOSSIER_NAMES
@@ -93,6 +94,11 @@ void CMDIClient::SetupWindow() {
   MainWindowHandle = GetHandle();
   if (auto* frame = dynamic_cast<gui::MDIFrame*>(Parent())) MainMenuHandle = frame->GetMenu();
 
+  // The program folder gets the shipped files it lacks before anything
+  // reads it (a file that cannot be copied is reported and start goes on).
+  if (ProgramFolder.empty()) SetProgramFolder(DefaultProgramFolder());
+  SeedProgramFolder(FindShareFolder(), ProgramFolder);
+
   // 1. Runtime: buffers, program folder, shared fonts, pens and brushes.
   runtimeStarted_ = InitRuntime();
   if (!runtimeStarted_) {
@@ -101,6 +107,7 @@ void CMDIClient::SetupWindow() {
     FailStartup();
     return;
   }
+  if (Services().installWindowHooks) Services().installWindowHooks();
 
   // 2. Caption: program title and program folder.
   if (Parent() != nullptr) Parent()->SetCaption(std::string(ProgramTitle()) + " - " + ProgramFolder);

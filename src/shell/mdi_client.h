@@ -66,6 +66,10 @@ struct ShellServices {
   std::function<bool()> previewOpen;           // a preview window exists (empty: false)
   std::function<void()> closePreview;          // asks the preview to close (empty: nothing)
   std::function<void()> rebuildRecentDossiersMenu;  // (empty: nothing)
+  // The window framework's hooks (custom controls, lock notice, message
+  // boxes of the lower layers), once the shared graphics are made (empty:
+  // nothing).
+  std::function<void()> installWindowHooks;
 };
 ShellServices& Services();
 
