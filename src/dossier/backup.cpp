@@ -12,6 +12,8 @@
 #include "data/session.h"
 #include "dossier/backup_chooser.h"
 #include "dossier/conf_sauvegarde.h"
+#include "dossier/dossier_properties.h"
+#include "dossier/working_date.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
@@ -532,4 +534,6 @@ int SeedBackupBatchFiles(const std::string& sourceFolder) {
 void InstallDossierBackupCommands() {
   SetCommandWork(20723, &BackupDossier_Work);
   SetCommandWork(20724, &RestoreDossier_Work);
+  SetCommandWork(20204, &CmFichierDateTravail_Work);
+  SetCommandWork(20205, &CmFichierAProposDossier_Work);
 }

@@ -26,11 +26,11 @@ bool OnlyChars(const std::string& text, const std::string& allowed) {
 }  // namespace
 
 TDConfSauvegarde::TDConfSauvegarde(gui::Window* owner, const std::string& defaultTarget, int resourceId)
-    : gui::Dialog(owner, resourceId) {
+    : TDNuv(owner, resourceId, false) {
   unit1_ = (DossierFolder + defaultTarget).substr(0, 200);
 }
 
-int TDConfSauvegarde::Execute() { return gui::Dialog::Execute() == gui::IDOK ? 1 : 0; }
+int TDConfSauvegarde::Execute() { return TDNuv::Execute(gui::MB_TASKMODAL) == gui::IDOK ? 1 : 0; }
 
 bool TDConfSauvegarde::Unit2Allowed(const std::string& text) {
   std::string allowed = LoadStr(3064);
@@ -46,7 +46,7 @@ std::string TDConfSauvegarde::Explanation() const {
 }
 
 void TDConfSauvegarde::SetupWindow() {
-  gui::Dialog::SetupWindow();
+  TDNuv::SetupWindow();
   unit2_ = Trimmed(IniGetString("Un2Sauvegarde", "")).substr(0, 100);
   if (auto* e = Item<gui::Edit>(kUnit2)) e->SetTextLimit(100);
   if (auto* e = Item<gui::Edit>(kComment)) e->SetTextLimit(30);
@@ -64,7 +64,7 @@ bool TDConfSauvegarde::EvCommand(unsigned id) {
     gui::MessageBox(this, Explanation(), GetCaption(), gui::MB_OK | gui::MB_ICONINFORMATION);
     return true;
   }
-  return gui::Dialog::EvCommand(id);
+  return TDNuv::EvCommand(id);
 }
 
 bool TDConfSauvegarde::CanClose() {

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "platform/gui/dialog.h"
+#include "framework/dialog_bases.h"
 
-class TDConfSauvegarde : public gui::Dialog {
+class TDConfSauvegarde : public TDNuv {
  public:
   static constexpr int kExplanation = 1201;
   static constexpr int kUnit2 = 1203;
@@ -18,7 +18,7 @@ class TDConfSauvegarde : public gui::Dialog {
   // `defaultTarget`: the default backup target with the code and the stamp.
   TDConfSauvegarde(gui::Window* owner, const std::string& defaultTarget, int resourceId = 1335);
 
-  // 1 for "&Oui", anything else otherwise.
+  // Runs task-modal: 1 for "&Oui", anything else otherwise.
   int Execute() override;
 
   // Read after the run (each at most 200 characters): the first target

@@ -162,7 +162,9 @@ class DossierFixture : public ::testing::Test {
     DossierLockTable->shareMode = 0;
     ASSERT_TRUE(DossierLockTable->OpenTable(DossierTablePath()));
     ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
+    UseStoredWorkingDate = true;  // as at an opening: the stored working date
     ASSERT_TRUE(ReadC10Texts());
+    UseStoredWorkingDate = false;
     TableC10->CloseTable(true);
   }
 

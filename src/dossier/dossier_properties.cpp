@@ -1,0 +1,326 @@
+#include "dossier/dossier_properties.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/combobox.h"
+#include "platform/gui/edit.h"
+#include "platform/gui/messagebox.h"
+#include "platform/system/files.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  std::size_t b = text.find_first_not_of(' ');
+  if (b == std::string::npos) return "";
+  return text.substr(b, text.find_last_not_of(' ') - b + 1);
+}
+
+bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+using Field = DossierRecord::DateField;
+
+// Edits and the record positions they show: control, position, width.
+struct Place {
+  int control, position, width;
+};
+constexpr Place kPlaces[] = {
+    {TDFicAProposDossier::kName, 1, 30},           {TDFicAProposDossier::kStreet, 31, 30},
+    {TDFicAProposDossier::kNumber, 61, 4},         {TDFicAProposDossier::kNumberSuffix, 65, 1},
+    {TDFicAProposDossier::kStreet2, 67, 24},       {TDFicAProposDossier::kPostalCode, 91, 5},
+    {TDFicAProposDossier::kTown, 97, 24},          {TDFicAProposDossier::kSiren, 127, 9},
+    {TDFicAProposDossier::kEstablishment, 136, 5}, {TDFicAProposDossier::kApe, 146, 5},
+};
+
+// YYYYMMDD of a DD/MM/YY text ("" when it is no valid date).
+std::string YmdText(const std::string& display) {
+  Ymd d;
+  if (!ParseDisplayDate(Trimmed(display), d) || !IsValidYmd(d)) return "";
+  return YyyymmddOf(d);
+}
+
+std::string DisplayOf(const std::string& yyyymmdd) {
+  Ymd d;
+  if (!ParseYyyymmdd(yyyymmdd, d)) return "";
+  return DisplayDateOf(d);
+}
+
+}  // namespace
+
+std::string DossierShortCode() { return Trimmed(DossierCode) + "-" + WorkstationNumber(); }
+
+bool ParseParity(const std::string& text, double& value) {
+  std::string t = Trimmed(text);
+  for (char& c : t) {
+    if (c == ',') c = '.';
+  }
+  if (t.empty()) return false;
+  char* end = nullptr;
+  value = std::strtod(t.c_str(), &end);
+  return end != nullptr && *end == '\0' && std::isfinite(value);
+}
+
+TDFicAProposDossier::TDFicAProposDossier(gui::Window* owner, int mode, int resourceId)
+    : TDNuv(owner, resourceId, false), mode_(mode) {}
+
+void TDFicAProposDossier::SetupWindow() {
+  TDNuv::SetupWindow();
+  const DossierRecord& r = TheDossierRecord;
+  SetItemText(kShortCode, LoadStr(1082) + std::string(" ") + DossierShortCode());
+  SetItemText(kEmpty, "");
+  SetItemText(kCode, Trimmed(DossierCode).substr(0, 5));
+  for (const Place& p : kPlaces) {
+    if (auto* e = Item<gui::Edit>(p.control)) e->SetTextLimit(p.width);
+    SetItemText(p.control, Trimmed(r.Get(p.position, p.width)));
+  }
+  for (int id : {kPrivileged, kSecondary}) {
+    if (auto* e = Item<gui::Edit>(id)) e->SetTextLimit(9);
+    const std::string stored = Trimmed(r.Get(id == kPrivileged ? 151 : 160, 9));
+    SetItemText(id, mode_ == kPropertiesMode ? stored : (stored.empty() ? "" : "*********"));
+  }
+  SetItemText(kWorkingDate, r.DateDisplay(Field::Working));
+  SetItemText(kYearStart, r.DateDisplay(Field::YearStart));
+  SetItemText(kYearEnd, r.DateDisplay(Field::YearEnd));
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%06ld", std::atol(Trimmed(r.NextPiece()).c_str()));
+  SetItemText(kNextPiece, buf);
+  const std::string parity = Trimmed(r.Get(DossierRecord::kParityPos, DossierRecord::kParityWidth));
+  SetItemText(kParity, parity.empty() ? std::string("6.55957") : parity);
+  SetCheck(kEuroMain, r.At(DossierRecord::kEuroMainPos) == 'N' ? gui::BST_UNCHECKED : gui::BST_CHECKED);
+  if (auto* combo = Item<gui::ComboBox>(kAnalytic)) {
+    for (int id = 1201; id <= 1203; ++id) combo->AddString(LoadStr(id));
+  }
+  const char mode = r.AnalyticMode();
+  SetItemSel(kAnalytic, mode == '1' ? 1 : mode == '2' ? 2 : 0);
+  oldStart_ = r.DateYyyymmdd(Field::YearStart);
+  oldEnd_ = r.DateYyyymmdd(Field::YearEnd);
+  if (mode_ == kWorkingDateMode && Template() != nullptr) {
+    for (const gui::ControlTemplate& c : Template()->controls) {
+      if (c.id != kWorkingDate && c.id != 1 && c.id != 2 && c.kind != gui::ControlKind::Static) EnableItem(c.id, false);
+    }
+  }
+  FocusItem(kWorkingDate);
+}
+
+bool TDFicAProposDossier::Refuse(int messageId, int control) {
+  gui::MessageBeep(0);
+  gui::MessageBox(this, LoadStr(messageId), LoadStr(49), gui::MB_OK | gui::MB_ICONSTOP);
+  refusedAt_ = control;
+  FocusItem(control);
+  return false;
+}
+
+bool TDFicAProposDossier::Ask(const std::string& text, int control) {
+  gui::MessageBeep(0);
+  if (gui::MessageBox(this, text, LoadStr(49), gui::MB_YESNO | gui::MB_ICONSTOP) == gui::IDYES) return true;
+  refusedAt_ = control;
+  FocusItem(control);
+  return false;
+}
+
+bool TDFicAProposDossier::CanClose() {
+  refusedAt_ = 0;
+  const std::string working = YmdText(GetItemText(kWorkingDate));
+  std::string start = YmdText(GetItemText(kYearStart));
+  std::string end = YmdText(GetItemText(kYearEnd));
+  if (working.empty()) return Refuse(1192, kWorkingDate);
+  if (mode_ == kPropertiesMode) {
+    for (int id : {kName, kPostalCode, kTown}) {
+      if (!Blank(GetItemText(id))) continue;
+      int focus = kApe;
+      for (int f : {kName, kPostalCode, kTown, kSiren, kEstablishment}) {
+        if (Blank(GetItemText(f))) {
+          focus = f;
+          break;
+        }
+      }
+      return Refuse(1196, focus);
+    }
+    if (start.empty()) return Refuse(1193, kYearStart);
+    if (end.empty()) return Refuse(1194, kYearEnd);
+    if (end < start) return Refuse(1195, kYearEnd);
+    if (!oldStart_.empty() && !oldEnd_.empty()) {
+      if (start > oldStart_ &&
+          !Ask(LoadStr(2509) + TheDossierRecord.Get(DossierRecord::kYearStartPos, 8) + LoadStr(2510), kYearStart))
+        return false;
+      if (end < oldEnd_ &&
+          !Ask(LoadStr(2511) + TheDossierRecord.Get(DossierRecord::kYearEndPos, 8) + LoadStr(2512), kYearEnd))
+        return false;
+    }
+  } else {
+    start = TheDossierRecord.DateYyyymmdd(Field::YearStart);
+    end = TheDossierRecord.DateYyyymmdd(Field::YearEnd);
+  }
+  if (!start.empty() && working < start) return Refuse(1197, kWorkingDate);
+  if (!end.empty() && working > end) return Refuse(1198, kWorkingDate);
+  // The rate is divided by: it is tested whatever the currency setting says.
+  double parity = 0;
+  if (!ParseParity(GetItemText(kParity), parity) || parity < 1.0 || parity >= 10.0) return Refuse(1188, kParity);
+
+  DossierRecord& r = TheDossierRecord;
+  if (mode_ == kPropertiesMode) {
+    for (const Place& p : kPlaces) {
+      std::string v = Trimmed(GetItemText(p.control)).substr(0, static_cast<std::size_t>(p.width));
+      if (p.control == kNumber && v.size() < 4) v = std::string(4 - v.size(), ' ') + v;  // right-aligned
+      r.Set(p.position, p.width, v);
+    }
+    r.Set(66, 1, " ");
+    r.Set(96, 1, " ");
+    r.Set(141, 1, " ");
+    r.Set(121, 6, LoadStr(1199));
+    r.Set(142, 4, LoadStr(1200));
+    r.Set(151, 9, Trimmed(GetItemText(kPrivileged)));
+    r.Set(160, 9, Trimmed(GetItemText(kSecondary)));
+    r.SetDateYyyymmdd(Field::YearStart, start);
+    r.SetDateYyyymmdd(Field::YearEnd, end);
+    const int sel = GetItemSel(kAnalytic);
+    r.SetAt(DossierRecord::kAnalyticModePos, sel == 1 ? '1' : sel == 2 ? '2' : 'N');
+    r.SetNextPiece(std::atol(Trimmed(GetItemText(kNextPiece)).c_str()));
+    r.SetParity(parity);
+    r.SetEuroIsMain(GetCheck(kEuroMain) == gui::BST_CHECKED);
+  }
+  r.SetDateYyyymmdd(Field::Working, working);
+  return true;
+}
+
+bool TDFicAProposDossier::EvCommand(unsigned id) {
+  if (id == static_cast<unsigned>(kVariables)) {
+    CmVariables();
+    return true;
+  }
+  return TDNuv::EvCommand(id);
+}
+
+void TDFicAProposDossier::CmVariables() {
+  std::string text = ReadVdVariables();
+  TDSaisieVariables dialog(this, &text);
+  dialog.SetCaption(LoadStr(3259));
+  if (dialog.Execute() == gui::IDOK) WriteVdVariables(text);
+}
+
+// ---- "VD_" variables -----------------------------------------------------------
+
+namespace {
+
+// The "VD_" lines of section [Variables_VD] of the dossier INI.
+std::vector<std::string> VdLines(const std::string& content) {
+  std::vector<std::string> lines;
+  const std::string section = LoadStr(3261), prefix = LoadStr(3255);
+  bool inSection = false;
+  std::size_t at = 0;
+  while (at < content.size()) {
+    std::size_t eol = content.find('\n', at);
+    if (eol == std::string::npos) eol = content.size();
+    std::string line = content.substr(at, eol - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    at = eol + 1;
+    const std::string t = Trimmed(line);
+    if (!t.empty() && t[0] == '[') {
+      inSection = Lower(t.c_str()) == std::string(Lower(section.c_str()));
+      continue;
+    }
+    if (inSection && t.compare(0, prefix.size(), prefix) == 0 && t.find('=') != std::string::npos)
+      lines.push_back(t);
+  }
+  return lines;
+}
+
+std::string KeyOf(const std::string& line) { return Trimmed(line.substr(0, line.find('='))); }
+
+}  // namespace
+
+std::string ReadVdVariables() {
+  std::string content;
+  platform::ReadWholeFile(DossierIniPath(), content);
+  std::string out;
+  for (const std::string& line : VdLines(content)) out += line + "\r\n";
+  return out;
+}
+
+bool WriteVdVariables(const std::string& text) {
+  std::string content;
+  platform::ReadWholeFile(DossierIniPath(), content);
+  std::set<std::string> kept;
+  bool ok = true;
+  // The edited text holds no section line: every "VD_" line counts.
+  const std::string prefix = LoadStr(3255);
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t eol = text.find('\n', at);
+    if (eol == std::string::npos) eol = text.size();
+    std::string line = Trimmed(text.substr(at, eol - at));
+    if (!line.empty() && line.back() == '\r') line = Trimmed(line.substr(0, line.size() - 1));
+    at = eol + 1;
+    const std::size_t eq = line.find('=');
+    if (line.compare(0, prefix.size(), prefix) != 0 || eq == std::string::npos) continue;
+    const std::string key = KeyOf(line);
+    const std::string value = line.substr(eq + 1);
+    kept.insert(key);
+    ok = DossierIniSet("Variables_VD", key.c_str(), value.c_str()) && ok;
+  }
+  for (const std::string& line : VdLines(content)) {
+    const std::string key = KeyOf(line);
+    if (kept.count(key) == 0) ok = DossierIniSet("Variables_VD", key.c_str(), "") && ok;
+  }
+  return ok;
+}
+
+// ---- Writing back to C10 -------------------------------------------------------
+
+namespace {
+
+bool SeekRecord0() {
+  if (TableC10 == nullptr || !TableC10->isOpen) return false;
+  return TableC10->Seek(std::string(LoadStr(21)).substr(0, 7), LoadStr(1105));
+}
+
+}  // namespace
+
+bool WriteDossierPropertiesToC10() {
+  if (!SeekRecord0()) return false;
+  if (!LockRecord(*TableC10, LoadStr(2266), 0)) return false;
+  const DossierRecord& r = TheDossierRecord;
+  bool ok = TableC10->PutField(3, r.Get(1, 30).c_str());
+  ok = TableC10->PutFieldPart(4, 1, 170, r.Get(31, 170).c_str()) && ok;
+  ok = TableC10->PutFieldPart(5, 523 - 284, 11, r.Get(523, 11).c_str()) && ok;
+  UnlockRecord(*TableC10);
+  return TableC10->Commit() && ok;
+}
+
+bool WriteWorkingDateToC10() {
+  if (!SeekRecord0()) return false;
+  if (!LockRecord(*TableC10, LoadStr(2266), 0)) return false;
+  const bool ok = TableC10->PutFieldPart(4, 139, 8, TheDossierRecord.Get(DossierRecord::kWorkingDatePos, 8).c_str());
+  UnlockRecord(*TableC10);
+  return TableC10->Commit() && ok;
+}
+
+void CmFichierAProposDossier_Work() {
+  if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  if (TableC10 == nullptr || !TableC10->OpenTable(PathC10(), std::string(LoadStr(21)).substr(0, 7)) ||
+      !SeekRecord0() || !ReadC10Texts()) {
+    CloseAllTables();
+    return;
+  }
+  const DossierRecord before = TheDossierRecord;
+  TDFicAProposDossier dialog(gui::Window::FromHandle(MainWindowHandle), TDFicAProposDossier::kPropertiesMode);
+  if (dialog.Execute(gui::MB_TASKMODAL) == gui::IDOK && !WriteDossierPropertiesToC10()) {
+    // The dossier keeps what it had: the record in memory follows it.
+    TheDossierRecord = before;
+  }
+  CloseAllTables();
+  if (CommandWindow != nullptr) gui::PostCommand(CommandWindow->GetHandle(), CMDIClient::CM_SET_MAIN_CAPTION);
+}

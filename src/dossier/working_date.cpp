@@ -1,0 +1,43 @@
+#include "dossier/working_date.h"
+
+#include <string>
+
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "dossier/auto_start.h"
+#include "dossier/dossier_properties.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/system/files.h"
+#include "runtime/inifiles.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+
+namespace {
+
+bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+}  // namespace
+
+void CmFichierDateTravail_Work() {
+  if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  const std::string tag = std::string(LoadStr(21)).substr(0, 7);
+  if (TableC10 != nullptr && TableC10->OpenTable(PathC10(), tag) && TableC10->Seek(tag, LoadStr(1105))) {
+    ReadC10Texts();
+    TDFicAProposDossier dialog(gui::Window::FromHandle(MainWindowHandle), TDFicAProposDossier::kWorkingDateMode);
+    dialog.SetCaption(LoadStr(2494) + std::string(AllTrim(DossierCode.c_str())));
+    // A refused lock leaves the stored date as it was; the one in memory changed.
+    if (dialog.Execute(gui::MB_TASKMODAL) == gui::IDOK) WriteWorkingDateToC10();
+  }
+  CloseAllTables();
+
+  // Automatic import of ASCII entries, else the automatic start.
+  std::string import = DossierIniGet("ImportAuto", "FichierImport", "");
+  if (Blank(import)) import = IniGetString("FichierImport", "");
+  if (!Blank(import) && platform::FileExists(import) && CommandWindow != nullptr) {
+    gui::PostCommand(CommandWindow->GetHandle(), 20706);
+    return;
+  }
+  RunAutoLaunch();
+}

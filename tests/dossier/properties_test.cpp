@@ -1,0 +1,190 @@
+// Working date and dossier properties: the dialog's tests on OK (answered
+// through the modal seam), what it writes into the dossier record and into
+// C10, and the "VD_" variables of the dossier INI.
+#include "backup_test_support.h"
+#include "dossier/dossier_properties.h"
+#include "dossier/working_date.h"
+
+namespace backup_test {
+namespace {
+
+using gui::ModalKind;
+using gui::ModalSeam;
+using D = TDFicAProposDossier;
+
+class PropertiesTest : public DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    CreateAndOpen();
+  }
+  // Runs the dialog with the fields set, answering OK; the dialog's result.
+  int RunWith(int mode, const std::map<int, std::string>& fields, int* refusedAt = nullptr) {
+    D dialog(nullptr, mode);
+    ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
+      auto& d = static_cast<gui::Dialog&>(w);
+      for (const auto& [id, text] : fields) d.SetItemText(id, text);
+    });
+    const int result = dialog.Execute(gui::MB_TASKMODAL);
+    if (refusedAt) *refusedAt = dialog.FocusedOnRefusal();
+    return result;
+  }
+  std::string LastMessage() const {
+    const gui::ShownModal* m = ModalSeam::LastShown();
+    return m && m->kind == ModalKind::MessageBox ? m->text : "";
+  }
+};
+
+TEST_F(PropertiesTest, SetUpShowsTheRecord) {
+  TheDossierRecord.Set(DossierRecord::kParityPos, DossierRecord::kParityWidth, "");
+  TheDossierRecord.Set(151, 9, "SECRET");
+  std::map<int, std::string> seen;
+  for (int mode : {D::kWorkingDateMode, D::kPropertiesMode}) {
+    D dialog(nullptr, mode);
+    ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& d = static_cast<gui::Dialog&>(w);
+      for (int id : {D::kParity, D::kPrivileged, D::kName, D::kCode, D::kNextPiece, D::kYearStart}) {
+        seen[id * 10 + mode] = d.GetItemText(id);
+      }
+      seen[mode] = d.GetDlgItem(D::kName)->IsWindowEnabled() ? "enabled" : "disabled";
+    });
+    EXPECT_EQ(dialog.Execute(gui::MB_TASKMODAL), gui::IDCANCEL);
+  }
+  EXPECT_EQ(seen[D::kParity * 10 + 1], "6.55957");
+  EXPECT_EQ(seen[D::kPrivileged * 10 + 1], "*********");
+  EXPECT_EQ(seen[D::kPrivileged * 10 + 2], "SECRET");
+  EXPECT_EQ(seen[D::kName * 10 + 2], "SARL ARTHUR");
+  EXPECT_EQ(seen[D::kCode * 10 + 2], "AB");
+  EXPECT_EQ(seen[D::kNextPiece * 10 + 2], "000001");
+  EXPECT_EQ(seen[D::kYearStart * 10 + 2], "01/01/24");
+  EXPECT_EQ(seen[1], "disabled");
+  EXPECT_EQ(seen[2], "enabled");
+}
+
+TEST_F(PropertiesTest, RefusalsOnOk) {
+  struct Case {
+    int mode;
+    std::map<int, std::string> fields;
+    int message;
+    int focus;
+  } cases[] = {
+      {1, {{D::kWorkingDate, "31/02/24"}}, 1192, D::kWorkingDate},
+      {1, {{D::kWorkingDate, "31/12/23"}}, 1197, D::kWorkingDate},
+      {1, {{D::kWorkingDate, "01/01/25"}}, 1198, D::kWorkingDate},
+      {2, {{D::kPostalCode, ""}, {D::kSiren, ""}}, 1196, D::kPostalCode},
+      {2, {{D::kTown, ""}, {D::kPostalCode, "75001"}}, 1196, D::kTown},
+      {2, {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearStart, "xx"}}, 1193, D::kYearStart},
+      {2, {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearEnd, "32/12/24"}}, 1194, D::kYearEnd},
+      {2,
+       {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearStart, "01/06/24"}, {D::kYearEnd, "31/05/24"}},
+       1195,
+       D::kYearEnd},
+      // The rate is tested in every mode, whatever the currency setting.
+      {1, {{D::kParity, "0"}}, 1188, D::kParity},
+      {1, {{D::kParity, "10.00"}}, 1188, D::kParity},
+      {2, {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kParity, "0,99999"}}, 1188, D::kParity},
+      {2, {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kParity, "abc"}}, 1188, D::kParity},
+  };
+  DossierIniSet("Monnaie", "SeulementEnEuros", "N");
+  for (const Case& c : cases) {
+    const DossierRecord before = TheDossierRecord;
+    ModalSeam::Reset();
+    int focus = 0;
+    EXPECT_EQ(RunWith(c.mode, c.fields, &focus), gui::IDCANCEL) << c.message;
+    EXPECT_EQ(LastMessage(), std::string(LoadStr(c.message)));
+    EXPECT_EQ(ModalSeam::LastShown()->caption, "A Propos du Dossier ouvert");
+    EXPECT_EQ(focus, c.focus) << c.message;
+    EXPECT_EQ(TheDossierRecord.Text(), before.Text()) << c.message;
+  }
+}
+
+TEST_F(PropertiesTest, WorkingDateOnTheYearBoundsIsKeptAndStored) {
+  for (const char* date : {"01/01/24", "31/12/24"}) {
+    ModalSeam::Reset();
+    EXPECT_EQ(RunWith(D::kWorkingDateMode, {{D::kWorkingDate, date}}), gui::IDOK) << date;
+    EXPECT_EQ(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), date);
+  }
+  // The command stores it in C10: read back with the stored date.
+  ModalSeam::Reset();
+  ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    static_cast<gui::Dialog&>(w).SetItemText(D::kWorkingDate, "15/06/24");
+  });
+  CmFichierDateTravail_Work();
+  ASSERT_EQ(ModalSeam::Shown().size(), 1u);
+  EXPECT_EQ(ModalSeam::Shown()[0].caption, "Date de Travail pour le dossier AB");
+  TheDossierRecord.SetDateDisplay(DossierRecord::DateField::Working, "01/02/24");
+  UseStoredWorkingDate = true;
+  ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
+  ASSERT_TRUE(ReadC10Texts());
+  TableC10->CloseTable(true);
+  EXPECT_EQ(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), "15/06/24");
+}
+
+TEST_F(PropertiesTest, PropertiesAreWrittenToTheRecordAndToC10) {
+  ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<gui::Dialog&>(w);
+    d.SetItemText(D::kName, "SAS L'\xC9T\xC9");
+    d.SetItemText(D::kNumber, "12");
+    d.SetItemText(D::kPostalCode, "69001");
+    d.SetItemText(D::kTown, "LYON");
+    d.SetItemText(D::kSiren, "123456789");
+    d.SetItemText(D::kApe, "6920Z");
+    d.SetItemText(D::kNextPiece, "42");
+    d.SetItemText(D::kParity, "6,55957");
+    d.SetItemText(D::kYearStart, "01/02/24");  // later than before: asked
+    d.SetItemText(D::kWorkingDate, "15/03/24");
+    d.SetItemSel(D::kAnalytic, 2);
+    d.SetCheck(D::kEuroMain, gui::BST_UNCHECKED);
+  });
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  CmFichierAProposDossier_Work();
+  ASSERT_EQ(ModalSeam::Shown().size(), 2u);
+  EXPECT_EQ(ModalSeam::Shown()[1].text.rfind(LoadStr(2509), 0), 0u);
+
+  TheDossierRecord.Clear();
+  ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
+  ASSERT_TRUE(ReadC10Texts());
+  TableC10->CloseTable(true);
+  const DossierRecord& r = TheDossierRecord;
+  EXPECT_EQ(r.Get(1, 30), "SAS L'\xC9T\xC9" + std::string(21, ' '));
+  EXPECT_EQ(r.Get(61, 4), "  12");
+  EXPECT_EQ(r.Get(91, 6), "69001 ");
+  EXPECT_EQ(r.Get(121, 15), "Siret:123456789");
+  EXPECT_EQ(r.Get(142, 9), "Ape:6920Z");
+  EXPECT_EQ(r.NextPiece(), "000042");
+  EXPECT_DOUBLE_EQ(r.Parity(), 6.55957);
+  EXPECT_EQ(r.At(DossierRecord::kEuroMainPos), 'N');
+  EXPECT_EQ(r.AnalyticMode(), '2');
+  EXPECT_EQ(r.DateDisplay(DossierRecord::DateField::YearStart), "01/02/24");
+}
+
+TEST_F(PropertiesTest, YearChangeAnsweredNoKeepsTheDialog) {
+  int focus = 0;
+  ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<gui::Dialog&>(w);
+    d.SetItemText(D::kPostalCode, "75001");
+    d.SetItemText(D::kTown, "PARIS");
+    d.SetItemText(D::kYearEnd, "30/11/24");
+  });
+  ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  D dialog(nullptr, D::kPropertiesMode);
+  EXPECT_EQ(dialog.Execute(gui::MB_TASKMODAL), gui::IDCANCEL);
+  focus = dialog.FocusedOnRefusal();
+  EXPECT_EQ(focus, D::kYearEnd);
+  EXPECT_EQ(LastMessage().rfind(LoadStr(2511), 0), 0u);
+  EXPECT_EQ(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), "31/12/24");
+}
+
+TEST_F(PropertiesTest, VdVariablesReadAndWritten) {
+  WriteText(DossierIniPath(),
+            "[Monnaie]\r\nSeulementEnEuros=O\r\n[Variables_VD]\r\nVD_A=1\r\nautre=2\r\nVD_B=deux\r\n"
+            "[Suite]\r\nVD_C=3\r\n");
+  EXPECT_EQ(ReadVdVariables(), "VD_A=1\r\nVD_B=deux\r\n");
+  ASSERT_TRUE(WriteVdVariables("VD_B=trois\r\nignor\xE9\r\nVD_N=neuf"));
+  EXPECT_EQ(ReadVdVariables(), "VD_B=trois\r\nVD_N=neuf\r\n");
+  EXPECT_EQ(DossierIniGet("Suite", "VD_C", ""), "3");
+  EXPECT_EQ(DossierIniGet("Monnaie", "SeulementEnEuros", ""), "O");
+}
+
+}  // namespace
+}  // namespace backup_test
