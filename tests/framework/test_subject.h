@@ -114,19 +114,19 @@ class JournalList : public CMDIBrowse {
     if (PositionOnSelectedRow(0) == 0) return;
     OpenPartnerForm(GetSelectedRowText(), kFormSlot, kSubjectCommand);
   }
-  // Cancel and reactivate under a record lock (asking once when another
-  // station holds the record).
+  // Cancel and reactivate under a record lock.
   void CmAnnuler() {
-    if (PositionOnSelectedRow(0) != 0) t_->DeleteRecord(t_->RecordToText(3), 1);
+    // Ask once (a waiting lock would loop on a test's notice), then let go.
+    if (PositionOnSelectedRow(0) != 0 && t_->DeleteRecord(t_->RecordToText(3), 0)) UnlockRecord(*t_);
     CmRafraichir();
   }
   void CmReactiver() {
-    if (PositionOnSelectedRow(0) != 0) t_->RecallRecord(t_->RecordToText(3), 1);
+    if (PositionOnSelectedRow(0) != 0 && t_->RecallRecord(t_->RecordToText(3), 0)) UnlockRecord(*t_);
     CmRafraichir();
   }
   // A form asked for the code in the slot: select its row.
   void CmReCaler() {
-    const std::string key = RegistryText(kListSlot + 11, kCodeWidth);
+    const std::string key = RTrim(RegistryText(kListSlot + 11, kCodeWidth).c_str());
     if (IsBlank(key)) return;
     ActivateBrowse();
     for (int i = 0; i < Store().rowsPerPage; ++i) {

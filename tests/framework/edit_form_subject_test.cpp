@@ -1,0 +1,234 @@
+// The journal list and its form over a real general file, driven as a user
+// would: a record opened from the list in its form, changed, and the form
+// closed with each answer to the save question; records cancelled and
+// reactivated; a record another process holds locked.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "test_subject.h"
+
+// Qt last: its "slots" keyword would clash with the table layer's field ring.
+#include <QPixmap>
+#include <QWidget>
+
+namespace {
+
+using namespace subject;
+
+// The other station: a forked process that locks a journal through its own
+// table object, driven by one-byte commands through pipes (no sleeping).
+class Station {
+ public:
+  explicit Station(std::string code) {
+    int down[2], up[2];
+    if (::pipe(down) != 0 || ::pipe(up) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(down[1]);
+      ::close(up[0]);
+      Table t;
+      char cmd;
+      while (::read(down[0], &cmd, 1) == 1 && cmd != 'q') {
+        bool ok = false;
+        code.resize(kCodeWidth, ' ');
+        if (cmd == 'l') ok = t.OpenTable(PathC10(), "C10CODE") && t.Seek("C10CODE", kKind, code.c_str()) &&
+                            LockRecord(t, nullptr, 0);
+        if (cmd == 'u') ok = UnlockRecord(t);
+        const char answer = ok ? '1' : '0';
+        if (::write(up[1], &answer, 1) != 1) break;
+      }
+      ::_exit(0);
+    }
+    ::close(down[0]);
+    ::close(up[1]);
+    to_ = down[1];
+    from_ = up[0];
+  }
+  ~Station() {
+    if (pid_ <= 0) return;
+    const char quit = 'q';
+    (void)!::write(to_, &quit, 1);
+    ::close(to_);
+    ::close(from_);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+  bool Do(char cmd) {
+    char answer = 0;
+    return pid_ > 0 && ::write(to_, &cmd, 1) == 1 && ::read(from_, &answer, 1) == 1 && answer == '1';
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int to_ = -1;
+  int from_ = -1;
+};
+
+class FormSubjectTest : public SubjectTest {
+ protected:
+  void SetUp() override {
+    SubjectTest::SetUp();
+    AddC10("J", "AC", "ACHATS");
+    AddC10("J", "BQ", "BANQUE");
+    AddC10("J", "VT", "VENTES");
+    AddC10("B", "BQ", "UNE BANQUE");  // another kind: never listed
+  }
+  JournalList* List() {
+    Choose(kSubjectCommand);
+    JournalList* list = OpenList();
+    EXPECT_NE(list, nullptr);
+    return list;
+  }
+  // Opens the form of a journal from the list, as a double click does.
+  JournalForm* Edit(JournalList* list, const std::string& code) {
+    list->SelectCode(code);
+    gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
+    gui::ProcessPendingMessages();
+    JournalForm* form = OpenForm();
+    EXPECT_NE(form, nullptr);
+    return form;
+  }
+  void CloseForm(int answer) {
+    gui::ModalSeam::QueueMessageBoxAnswer(answer);
+    gui::PostMessage(SlotHandle(kFormSlot), gui::WM_CLOSE);
+    gui::ProcessPendingMessages();
+  }
+};
+
+TEST_F(FormSubjectTest, ChangeARecordAndAnswerTheSaveQuestion) {
+  JournalList* list = List();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->Store().totalRows, 3);
+  EXPECT_NE(list->RowOf("BQ").find("BANQUE"), std::string::npos);
+
+  JournalForm* form = Edit(list, "BQ");
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->nameEdit->GetText(), "BANQUE");
+  EXPECT_TRUE(form->locked);
+  EXPECT_NE(FormRecordLocks[kFormKind], 0u);
+  EXPECT_EQ(RegistryChar(kFormSlot), '1');
+
+  // No: nothing written, the lock is given back.
+  form->nameEdit->SetText("BANQUE POPULAIRE");
+  CloseForm(gui::IDNO);
+  EXPECT_EQ(OpenForm(), nullptr);
+  EXPECT_EQ(StoredName("J", "BQ"), "BANQUE");
+  EXPECT_EQ(FormRecordLocks[kFormKind], 0u);
+  EXPECT_EQ(RegistryText(kFormSlot, kFormSlotLength), std::string(kFormSlotLength, ' '));
+
+  // Cancel: the form stays with what was typed.
+  form = Edit(list, "BQ");
+  ASSERT_NE(form, nullptr);
+  form->nameEdit->SetText("BANQUE POPULAIRE");
+  CloseForm(gui::IDCANCEL);
+  ASSERT_EQ(OpenForm(), form);
+  EXPECT_EQ(form->nameEdit->GetText(), "BANQUE POPULAIRE");
+  EXPECT_EQ(form->saves, 0);
+
+  // Yes: written under the form's lock, and the list shows it.
+  CloseForm(gui::IDYES);
+  EXPECT_EQ(OpenForm(), nullptr);
+  EXPECT_EQ(StoredName("J", "BQ"), "BANQUE POPULAIRE");
+  EXPECT_EQ(FormRecordLocks[kFormKind], 0u);
+  EXPECT_NE(list->RowOf("BQ").find("BANQUE POPULAIRE"), std::string::npos);
+  EXPECT_EQ(StoredName("B", "BQ"), "UNE BANQUE");
+}
+
+TEST_F(FormSubjectTest, SaveWithF12WritesUnderTheLockWithoutAsking) {
+  JournalList* list = List();
+  ASSERT_NE(list, nullptr);
+  JournalForm* form = Edit(list, "VT");
+  ASSERT_NE(form, nullptr);
+  form->nameEdit->SetText("VENTES FRANCE");
+  gui::PostCommand(form->GetHandle(), form_cmd::Enregistrer);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(OpenForm(), nullptr);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty());
+  EXPECT_EQ(StoredName("J", "VT"), "VENTES FRANCE");
+
+  // An empty name is refused by the form's check: it stays open.
+  form = Edit(list, "VT");
+  ASSERT_NE(form, nullptr);
+  form->nameEdit->SetText("");
+  gui::PostCommand(form->GetHandle(), form_cmd::Enregistrer);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(OpenForm(), form);
+  EXPECT_EQ(StoredName("J", "VT"), "VENTES FRANCE");
+  form->CmQuitter();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(FormRecordLocks[kFormKind], 0u);
+}
+
+TEST_F(FormSubjectTest, CancelAndReactivateFromTheList) {
+  JournalList* list = List();
+  ASSERT_NE(list, nullptr);
+  list->SelectCode("AC");
+  gui::SendCommand(list->GetHandle(), browse_cmd::Annuler);
+  ASSERT_GE(list->RowOf("AC").size(), 7u);
+  EXPECT_EQ(list->RowOf("AC")[6], kMarkerCancelled);
+  {
+    Table t;
+    ASSERT_TRUE(t.OpenTable(PathC10(), "C10CODE"));
+    ASSERT_TRUE(t.Seek("C10CODE", "J", "AC "));
+    EXPECT_TRUE(t.IsDeleted());
+  }
+  gui::SendCommand(list->GetHandle(), browse_cmd::Reactiver);
+  EXPECT_EQ(list->RowOf("AC")[6], kMarkerOrdinary);
+  Table t;
+  ASSERT_TRUE(t.OpenTable(PathC10(), "C10CODE"));
+  ASSERT_TRUE(t.Seek("C10CODE", "J", "AC "));
+  EXPECT_FALSE(t.IsDeleted());
+}
+
+TEST_F(FormSubjectTest, ARecordLockedElsewhereGivesTheNoticeAndIsNotWritten) {
+  Station other("BQ");
+  ASSERT_TRUE(other.Do('l'));
+  JournalList* list = List();
+  ASSERT_NE(list, nullptr);
+  JournalForm* form = Edit(list, "BQ");
+  ASSERT_NE(form, nullptr);
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_NE(Notices()[0].find("BANQUE"), std::string::npos) << Notices()[0];
+  EXPECT_FALSE(form->locked);
+  EXPECT_FALSE(form->nameEdit->IsWindowEnabled());
+  EXPECT_EQ(FormRecordLocks[kFormKind], 0u);
+  form->forceModified = true;
+  CloseForm(gui::IDYES);
+  EXPECT_EQ(OpenForm(), nullptr);
+  EXPECT_EQ(form == nullptr, false);
+  EXPECT_EQ(StoredName("J", "BQ"), "BANQUE");
+
+  // Cancelling it from the list asks once too, and leaves it live.
+  list->SelectCode("BQ");
+  gui::SendCommand(list->GetHandle(), browse_cmd::Annuler);
+  EXPECT_EQ(Notices().size(), 2u);
+  EXPECT_EQ(list->RowOf("BQ")[6], kMarkerOrdinary);
+
+  // Once the other station lets go, the form locks it.
+  ASSERT_TRUE(other.Do('u'));
+  form = Edit(list, "BQ");
+  ASSERT_NE(form, nullptr);
+  EXPECT_TRUE(form->locked);
+  EXPECT_FALSE(other.Do('l')) << "the form holds the record now";
+  form->CmQuitter();
+  gui::ProcessPendingMessages();
+}
+
+TEST_F(FormSubjectTest, ScreenshotOfTheListAndTheForm) {
+  JournalList* list = List();
+  ASSERT_NE(list, nullptr);
+  JournalForm* form = Edit(list, "BQ");
+  ASSERT_NE(form, nullptr);
+  form->nameEdit->SetText("BANQUE POPULAIRE");
+  form->refEdit->SetText("VT");
+  gui::ProcessPendingMessages();
+  QWidget* top = frame_->OuterWidget();
+  ASSERT_NE(top, nullptr);
+  const QPixmap shot = top->grab();
+  ASSERT_FALSE(shot.isNull());
+  EXPECT_TRUE(shot.save(QString::fromStdString(ArtefactPath("edit_form_and_list.png")), "PNG"));
+  form->CmQuitter();
+  gui::ProcessPendingMessages();
+}
+
+}  // namespace
