@@ -1,0 +1,124 @@
+#include "dossier/maintenance_pack.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "data/dossier_files.h"
+#include "data/index_defs.h"
+#include "data/session.h"
+#include "platform/dbase/idapi.h"
+#include "platform/system/files.h"
+#include "runtime/logfile.h"
+
+namespace {
+
+constexpr int kHeaderBytes = 29;       // the part of the dBASE header the flag lives in
+constexpr int kIndexFlagOffset = 28;   // production-index flag
+constexpr int kFirstFieldOffset = 32;  // first field descriptor: its name, 11 bytes
+
+// Opens the data file read-write and reads its first 29 bytes; -1 when either fails.
+int OpenHeader(const std::string& dbf, unsigned char header[kHeaderBytes]) {
+  const int fd = ::open(dbf.c_str(), O_RDWR);
+  if (fd < 0) return -1;
+  if (::pread(fd, header, kHeaderBytes, 0) != kHeaderBytes) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void OpenExclusive(Table& table, const std::string& path) {
+  table.CloseTable(true);
+  table.shareMode = dbase::dbiOPENEXCL;
+  table.openMode = dbase::dbiREADWRITE;
+  table.OpenTable(path);
+}
+
+}  // namespace
+
+DossierTableRef DossierTableOf(int number) {
+  switch (number) {
+    case 10: return {10, TableKind::C10, TableC10, PathC10()};
+    case 20: return {20, TableKind::C20, TableC20, PathC20()};
+    case 30: return {30, TableKind::C30, TableC30, PathC30()};
+    case 40: return {40, TableKind::C40, TableC40, PathC40()};
+    case 50: return {50, TableKind::C50, TableC50, PathC50()};
+    case 60: return {60, TableKind::C60, TableC60, PathC60()};
+    default: return {70, TableKind::C70, TableC70, PathC70()};
+  }
+}
+
+bool IsOldGenerationC10(const std::string& c10DataPath) {
+  const int fd = ::open(platform::ResolvePath(c10DataPath).c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  char name[12] = {};
+  const bool read = ::pread(fd, name, 11, kFirstFieldOffset) == 11;
+  ::close(fd);
+  return read && name[0] == 'C';
+}
+
+std::string ReindexErrorCaption(int table) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%5i", table);
+  return std::string("ERREUR pendant ReIndex du fichier: ") + number;
+}
+
+PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress) {
+  MaintenanceProgress none;
+  MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  PackResult result;
+  CloseAllTables();
+
+  // An old C10 has field names the tag builders do not know: its index files
+  // would be deleted and never made again. The conversion handles it.
+  if (IsOldGenerationC10(std::string(PathC10()) + ".dbf")) {
+    result.outcome = PackOutcome::OldGeneration;
+    result.table = 10;
+    result.dataPath = platform::ResolvePath(std::string(PathC10()) + ".dbf");
+    return result;
+  }
+
+  for (int number = 10; number <= 70; number += 10) {
+    const DossierTableRef t = DossierTableOf(number);
+    if (t.table == nullptr) {
+      result.outcome = PackOutcome::TableFailed;
+      result.table = number;
+      return result;
+    }
+    const std::string dbf = platform::ResolvePath(t.path + ".dbf");
+    show.SetLine(t.path);
+
+    // The data file must open and its header be writable before its index
+    // file is thrown away: a table that cannot be reindexed keeps its index.
+    unsigned char header[kHeaderBytes];
+    const int fd = OpenHeader(dbf, header);
+    bool ok = fd >= 0;
+    if (ok) {
+      ok = DeleteFileIfExists(t.path.c_str(), ".mdx");
+      header[kIndexFlagOffset] = 0;
+      ok = ok && ::pwrite(fd, header, kHeaderBytes, 0) == kHeaderBytes;
+      ok = (::close(fd) == 0) && ok;
+    }
+    if (!ok) {
+      result.outcome = PackOutcome::TableFailed;
+      result.table = number;
+      result.dataPath = dbf;
+      return result;
+    }
+
+    Table& table = *t.table;
+    OpenExclusive(table, t.path);
+    if (table.isOpen && (pack || number == 60) && !table.Pack()) ++result.packFailures;
+    table.CloseTable(true);
+
+    OpenExclusive(table, t.path);
+    if (!table.isOpen || !BuildIndexesOf(table, t.kind)) ++result.tagFailures;
+    table.CloseTable(true);
+    show.TableDone();
+  }
+  CloseAllTables();
+  return result;
+}

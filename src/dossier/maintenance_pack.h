@@ -1,0 +1,65 @@
+// Packing and reindexing of the dossier tables C10 to C70, without any
+// window: the dossier-wide runs call it with the dossier held exclusively
+// and every table closed, and show its progress through MaintenanceProgress.
+#pragma once
+
+#include <string>
+
+#include "data/table.h"
+#include "data/table_structures.h"
+
+// What a maintenance run shows while it works. The default does nothing, so
+// a test or a benchmark drives the runs without a window.
+class MaintenanceProgress {
+ public:
+  virtual ~MaintenanceProgress() = default;
+  virtual void SetLine(const std::string& text) {}   // the framed line
+  virtual void SetLine2(const std::string& text) {}  // the second line
+  virtual void RestartTicker() {}                    // ticker text emptied, count 0
+  virtual void Tick(const std::string& mark, bool force) {}
+  virtual void SetTotal(long total) {}               // records the run expects to visit
+  virtual void Step() {}                             // one record visited
+  virtual void TableDone() {}                        // one table of the reindex handled
+};
+
+// The seven dossier tables in their order, with their number (10 ... 70).
+struct DossierTableRef {
+  int number;
+  TableKind kind;
+  Table* table;        // the global table object (null outside a session)
+  std::string path;    // DossierFolder + file name, without extension
+};
+DossierTableRef DossierTableOf(int number);  // 10, 20 ... 70
+
+enum class PackOutcome {
+  Done,           // every table packed (as asked) and given its tags
+  TableFailed,    // a data file cannot be opened read-write or its header read and written
+  OldGeneration,  // C10 is of the oldest generation: nothing was touched
+};
+
+struct PackResult {
+  PackOutcome outcome = PackOutcome::Done;
+  int table = 0;            // number of the table that failed
+  std::string dataPath;     // its data file
+  int packFailures = 0;     // tables whose pack the engine refused (run went on)
+  int tagFailures = 0;      // tables whose tags were not all added (reported by the builders)
+  bool ok() const { return outcome == PackOutcome::Done; }
+};
+
+// True when the data file of C10 is of the oldest generation (the name of its
+// first field begins with "C"), read from the file header without the engine.
+bool IsOldGenerationC10(const std::string& c10DataPath);
+
+// For C10 ... C70 in turn: checks that the data file opens read-write and
+// that its 29-byte header reads and writes back, and only then deletes the
+// index file and clears the header's production-index flag; packs the table
+// when `pack` is set (C60 always); adds the table's tags again. A table that
+// fails stops the run there (the tables before it are done, the ones after
+// untouched, its own index file still in place). A C10 of the oldest
+// generation stops the run before anything is changed. Every table is left
+// closed. The caller holds the dossier exclusively.
+PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress = nullptr);
+
+// Caption of the failure box: "ERREUR pendant ReIndex du fichier: " + the
+// table number printed "%5i".
+std::string ReindexErrorCaption(int table);

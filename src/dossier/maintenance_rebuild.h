@@ -1,0 +1,40 @@
+// The dossier rebuild without any window: reindex, the record walks that
+// mend or delete what is wrong, the refill of the sort file C60, duplicate
+// codes and analytic lines, then the totals and the balance check.
+//
+// Every record the rules delete is written to the dossier log first, as its
+// whole record text, so that nothing vanishes without a trace.
+#pragma once
+
+#include <string>
+
+#include "dossier/maintenance_pack.h"
+#include "dossier/maintenance_totals.h"
+
+// Result codes of the run (0 = success).
+inline constexpr int kRebuildFirstReindex = 5000;
+inline constexpr int kRebuildOldGeneration = 5001;  // refused: the dossier needs the conversion
+inline constexpr int kRebuildSecondReindex = 5100;
+inline constexpr int kRebuildRefillC60 = 5060;
+inline constexpr int kRebuildRefillC40 = 5064;
+inline constexpr int kRebuildRefillC50 = 5065;
+// 5010 ... 5050: table cannot be opened for its walk; 5110 ... 5160: on its code tag.
+
+struct RebuildReport {
+  int code = 0;
+  long removed = 0;            // records deleted by the rules, each one in the log
+  bool totalsRebuilt = false;  // the totals and journal headers were computed again
+  PackResult reindex;          // the reindex that failed (its table and data file)
+  BalanceCheck balance;
+};
+
+// The whole run on the current dossier (DossierFolder, DossierCode and
+// TheDossierRecord loaded). The caller holds the dossier exclusively and has
+// closed every table; they are all closed afterwards. After an error the
+// later steps are skipped, except that the totals still run when the sort
+// file was refilled and every table reopened on its code tag.
+RebuildReport RunDossierRebuild(bool rebalance, bool pack, MaintenanceProgress* progress = nullptr);
+
+// The log line of a record the run deletes: table name, record number and
+// the record's text.
+std::string RemovedRecordLogText(const char* tableName, Table& table);

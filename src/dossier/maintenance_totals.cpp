@@ -1,0 +1,390 @@
+#include "dossier/maintenance_totals.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "data/account_totals.h"
+#include "data/session.h"
+#include "platform/system/clock.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+constexpr int kC10CodeWidth = 14;
+constexpr int kAccountWidth = 8;
+
+// Debit and credit of both currencies, in whole cents.
+struct Sums {
+  long long debitF = 0, debitE = 0, creditF = 0, creditE = 0;
+  void Add(const char* sense, double francs, double euros) {
+    if (sense[0] == 'D') {
+      debitF += ToCents(francs);
+      debitE += ToCents(euros);
+    } else {
+      creditF += ToCents(francs);
+      creditE += ToCents(euros);
+    }
+  }
+  bool Empty() const { return debitF == 0 && debitE == 0 && creditF == 0 && creditE == 0; }
+};
+
+std::string Padded(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+// Exact key of a C10 record: kind + code blank-padded to the code's width.
+std::string C10Key(char kind, const std::string& code) {
+  return std::string(1, kind) + Padded(code, kC10CodeWidth);
+}
+
+std::string Field(Table& t, int field) { return t.GetField(field); }
+
+std::string Amount14(double value) { return FormatNumber(14, 2, false, value); }
+
+// Adds the sums of one currency to characters 1-14 (debit) and 15-28
+// (credit) of a header field.
+void AddToHeaderField(Table& c10, int field, long long debit, long long credit) {
+  if (debit == 0 && credit == 0) return;
+  const std::string text = Padded(Field(c10, field), 28);
+  const double d = Val(text.substr(0, 14).c_str()) + FromCents(debit);
+  const double c = Val(text.substr(14, 14).c_str()) + FromCents(credit);
+  c10.PutFieldPart(field, 1, 14, Amount14(d).c_str());
+  c10.PutFieldPart(field, 15, 14, Amount14(c).c_str());
+}
+
+// Posts a journal-month group to its header "C" + month + journal + source.
+void PostHeader(const std::string& group, char source, const Sums& sums, MaintenanceProgress& show) {
+  Table& c10 = *TableC10;
+  show.Tick(group.substr(4, 3) + " - " + group.substr(2, 2) + "/" + group.substr(0, 2), false);
+  const std::string code = group + source;
+  if (!c10.Seek("C10CODE", C10Key('C', code).c_str())) {
+    std::string label = "???";
+    if (c10.Seek("C10CODE", C10Key('J', group.substr(4, 3)).c_str()) && !c10.IsDeleted())
+      label = Field(c10, 3);
+    c10.AppendBlank();
+    c10.PutField(1, "C");
+    c10.PutField(2, code.c_str());
+    c10.PutField(3, label.c_str());
+    c10.InsertRecord();
+  }
+  if (c10.IsDeleted()) {
+    c10.PutField(4, "");
+    c10.PutField(5, "");
+    c10.RecallRecord(nullptr, 0);
+  }
+  AddToHeaderField(c10, 4, sums.debitF, sums.creditF);
+  AddToHeaderField(c10, 5, sums.debitE, sums.creditE);
+}
+
+// Journal-month totals of one line table walked in the order of its code tag.
+void HeaderTotals(Table& lines, const char* tag, int monthField, int journalField, int senseField,
+                  int francsField, char source, bool onlyGeneralKind, MaintenanceProgress& show) {
+  if (lines.RecCount() == 0) return;
+  show.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
+  show.RestartTicker();
+  lines.GoTop(tag);
+  bool more = onlyGeneralKind ? lines.LocateText(1, "Z", false) : lines.SkipActive(false);
+  std::string group;
+  Sums sums;
+  while (more) {
+    show.Step();
+    const std::string key = Field(lines, monthField) + Field(lines, journalField);
+    if (key != group) {
+      if (!group.empty()) PostHeader(group, source, sums, show);
+      group = key;
+      sums = Sums();
+    }
+    sums.Add(lines.GetField(senseField), lines.GetFieldNum(francsField), lines.GetFieldNum(francsField + 1));
+    more = onlyGeneralKind ? lines.LocateText(1, "Z", true) : lines.SkipActive(true);
+  }
+  if (!group.empty()) PostHeader(group, source, sums, show);
+  show.Tick("", true);
+}
+
+// The line a sort record points at, current in its table; null when it cannot be reached.
+Table* LineOf(Table& c60) {
+  const long recno = std::atol(c60.GetField(10));
+  if (recno <= 0) return nullptr;
+  Table* lines = c60.GetField(9)[0] == 'B' ? TableC50 : TableC40;
+  if (lines == nullptr || !lines->isOpen || !lines->GoTo(recno)) return nullptr;
+  return lines;
+}
+
+int SenseField(const Table* lines) { return lines == TableC50 ? 17 : 13; }
+
+// The C20 record of an account, created when missing.
+void FindOrCreateAccount(const std::string& code) {
+  Table& c20 = *TableC20;
+  if (c20.Seek("C20CODE", Padded(code, kAccountWidth).c_str())) return;
+  c20.AppendBlank();
+  c20.PutField(1, code.c_str());
+  c20.PutField(2, kRebuildLabel);
+  c20.InsertRecord();
+}
+
+void AddTotals(Table& t, int firstField, const Sums& s) {
+  t.PutFieldNum(firstField, t.GetFieldNum(firstField) + FromCents(s.debitF));
+  t.PutFieldNum(firstField + 1, t.GetFieldNum(firstField + 1) + FromCents(s.debitE));
+  t.PutFieldNum(firstField + 2, t.GetFieldNum(firstField + 2) + FromCents(s.creditF));
+  t.PutFieldNum(firstField + 3, t.GetFieldNum(firstField + 3) + FromCents(s.creditE));
+}
+
+void PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
+  show.Tick(RTrim(code.c_str()), false);
+  FindOrCreateAccount(code);
+  AddTotals(*TableC20, 17, sums);
+  if (code.empty() || code[0] < 'A' || code[0] > 'Z') return;
+  // An auxiliary account also moves the general account that collects its letter.
+  Table& c10 = *TableC10;
+  if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str())) {
+    c10.AppendBlank();
+    c10.PutField(1, "B");
+    c10.PutField(2, code.substr(0, 1).c_str());
+    c10.PutField(3, "MajCompteC20 (2-Collectif)");
+    c10.PutField(4, "44444444");
+    c10.InsertRecord();
+  }
+  std::string collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
+  collecting.resize(kAccountWidth, '0');
+  FindOrCreateAccount(collecting);
+  AddTotals(*TableC20, 17, sums);
+}
+
+void PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
+  show.Tick(RTrim(code.c_str()), false);
+  Table& c30 = *TableC30;
+  if (!c30.Seek("C30CODE", Padded(code, kAccountWidth).c_str())) {
+    c30.AppendBlank();
+    c30.PutField(1, code.c_str());
+    c30.PutField(2, kRebuildLabel);
+    c30.InsertRecord();
+  }
+  AddTotals(c30, 9, sums);
+}
+
+// Account totals ("Z" records of C60CODE) or section totals ("W" and "Y"
+// records of C60ANAL), grouped by TCODE.
+void CodeTotals(bool sections, MaintenanceProgress& show) {
+  Table& c60 = *TableC60;
+  show.SetLine(c60.tablePath.substr(0, c60.tablePath.size() - 4));
+  show.RestartTicker();
+  c60.GoTop(sections ? "C60ANAL" : "C60CODE");
+  bool more = sections ? c60.LocateText(1, "WY", false) : c60.SkipActive(false);
+  std::string group;
+  bool started = false;
+  Sums sums;
+  while (more) {
+    show.Step();
+    const std::string code = Field(c60, 2);
+    if (!started || code != group) {
+      if (started) sections ? PostSection(group, sums, show) : PostAccount(group, sums, show);
+      group = code;
+      started = true;
+      sums = Sums();
+    }
+    if (Table* line = LineOf(c60)) {
+      const int sense = SenseField(line);
+      sums.Add(line->GetField(sense), line->GetFieldNum(sense + 1), line->GetFieldNum(sense + 2));
+    }
+    more = sections ? c60.LocateText(1, "WY", true) : c60.SkipActive(true);
+  }
+  if (started) sections ? PostSection(group, sums, show) : PostAccount(group, sums, show);
+  show.Tick("", true);
+}
+
+// ---- balance check
+
+struct HeaderGroup {
+  std::string key;  // month + journal, 7 characters
+  Sums sums;
+};
+
+std::vector<HeaderGroup> ReadHeaderGroups(MaintenanceProgress& show) {
+  std::vector<HeaderGroup> groups;
+  Table& c10 = *TableC10;
+  if (!c10.Seek("C10CODE", "C")) return groups;
+  bool more = c10.SkipActive(false);
+  while (more && c10.GetField(1)[0] == 'C') {
+    show.Step();
+    const std::string key = Field(c10, 2).substr(0, 7);
+    if (groups.empty() || groups.back().key != key) groups.push_back({key, Sums()});
+    Sums& s = groups.back().sums;
+    const std::string f = Padded(Field(c10, 4), 28), e = Padded(Field(c10, 5), 28);
+    s.debitF += ToCents(Val(f.substr(0, 14).c_str()));
+    s.creditF += ToCents(Val(f.substr(14, 14).c_str()));
+    s.debitE += ToCents(Val(e.substr(0, 14).c_str()));
+    s.creditE += ToCents(Val(e.substr(14, 14).c_str()));
+    more = c10.SkipActive(true);
+  }
+  return groups;
+}
+
+std::string RoundingAccount(const char* key, const char* fallback) {
+  std::string value = IniGetString(key, fallback);
+  if (value.size() > 8) value.resize(8);
+  return value;
+}
+
+// Writes one balancing draft line, its sort record, and posts it.
+void WriteBalancingLine(const std::string& group, const std::string& account, char sense, double francs,
+                        bool withFrancs, double euros, bool withEuros, char marker) {
+  Table& c50 = *TableC50;
+  Table& c60 = *TableC60;
+  const std::string month = group.substr(0, 4), journal = group.substr(4, 3);
+  const std::string day = std::string(PrevDay(NextDay((month + "31").c_str()))).substr(4, 2);
+  const std::string piece = TheDossierRecord.NextPiece();
+  const std::string recno = StrZero(static_cast<long>(c50.RecCount()) + 1, 0);
+  const std::string senseText(1, sense);
+
+  c50.SetOrder("C50CODE");
+  c50.AppendBlank();
+  c50.PutField(1, "Z");
+  c50.PutField(2, month.c_str());
+  c50.PutField(3, journal.c_str());
+  c50.PutField(4, piece.c_str());
+  c50.PutField(5, recno.c_str());
+  c50.PutField(6, "0001");
+  c50.PutField(7, "0001");
+  c50.PutField(8, day.c_str());
+  c50.PutField(10, account.c_str());
+  c50.PutField(11, "0");
+  c50.PutField(12, kRebuildLabel);
+  c50.PutField(16, std::string(1, marker).c_str());
+  c50.PutField(17, senseText.c_str());
+  if (withFrancs) c50.PutField(18, Amount14(francs).c_str());
+  if (withEuros) c50.PutField(19, Amount14(euros).c_str());
+  c50.InsertRecord();
+
+  c60.SetOrder("C60REC");
+  c60.AppendBlank();
+  c60.PutField(1, "Z");
+  c60.PutField(2, account.c_str());
+  c60.PutField(3, month.c_str());
+  c60.PutField(4, day.c_str());
+  c60.PutField(5, journal.c_str());
+  c60.PutField(9, "B");
+  c60.PutField(10, recno.c_str());
+  c60.PutField(11, piece.c_str());
+  c60.PutField(13, "0001");
+  c60.PutField(14, "0001");
+  c60.InsertRecord();
+  c60.SetOrder("C60CODE");
+
+  const std::string operation = "+" + senseText;
+  MajCompteC20(account.c_str(), operation.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
+  MajCentC10((group + "B").c_str(), operation.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
+}
+
+std::string StampText() {
+  const platform::LocalTime now = platform::GetLocalTime();
+  char text[40];
+  std::snprintf(text, sizeof text, "faite le %02d/%02d/%02d \xE0 %02dh%02d", now.day, now.month, now.year % 100,
+                now.hour, now.minute);
+  return text;
+}
+
+}  // namespace
+
+void RecomputeDossierTotals(MaintenanceProgress* progress) {
+  MaintenanceProgress none;
+  MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  HeaderTotals(*TableC40, "C40CODE", 3, 5, 13, 14, 'C', true, show);
+  HeaderTotals(*TableC50, "C50CODE", 2, 3, 17, 18, 'B', false, show);
+  if (TableC60->RecCount() == 0) return;
+  CodeTotals(false, show);
+  CodeTotals(true, show);
+  TableC60->SetOrder("C60CODE");
+  TableC50->SetOrder("C50CODE");
+}
+
+bool RebalancingAllowed(bool rebalance) { return rebalance || ConstantIs(27, 'O'); }
+
+std::string BalanceCheck::Message() const {
+  if (list.empty()) return "";
+  if (rebalancing)
+    return "\nATTENTION: Les journaux suivants ont \xE9t\xE9 RE-EQUILIBRES\n(Voir le d\xE9tail du compte 47599999 et les "
+           "comptes d'\xE9" "carts sur arrondis)\n\n" +
+           list;
+  return "\nATTENTION: Les journaux suivants ne sont pas EQUILIBRES\n\n" + list;
+}
+
+BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress) {
+  MaintenanceProgress none;
+  MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  BalanceCheck result;
+  result.rebalancing = RebalancingAllowed(rebalance);
+  show.SetLine("V\xE9rification de l'Equilibre de tous les journaux");
+  show.SetLine2("");
+
+  const bool francsMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N';
+  const bool euroOnly = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'O' && ConstantIs(39, 'O');
+  double parity = TheDossierRecord.Parity();
+  if (parity <= 0) parity = 6.55957;
+  const std::string roundingDebit = RoundingAccount("CpteArrondiDB", kDefaultRoundingDebit);
+  const std::string roundingCredit = RoundingAccount("CpteArrondiCR", kDefaultRoundingCredit);
+
+  std::vector<HeaderGroup> groups = ReadHeaderGroups(show);
+  for (HeaderGroup& g : groups) {
+    // The first check is the main currency's.
+    for (int check = 0; check < 2; ++check) {
+      const bool francs = (check == 0) == francsMain;
+      if (francs && euroOnly) continue;
+      long long& debit = francs ? g.sums.debitF : g.sums.debitE;
+      long long& credit = francs ? g.sums.creditF : g.sums.creditE;
+      const long long diff = debit - credit;
+      if (diff == 0) continue;
+      ++result.unbalanced;
+      if (result.unbalanced <= 12) {
+        result.list += "   - " + g.key.substr(4, 3) + g.key.substr(2, 2) + "/" + DecodeYear(g.key.substr(0, 2).c_str()) +
+                       " " + FormatAmount(FromCents(diff)) + (francs ? " Franc(s)\n" : " Euro(s)\n");
+      } else if (result.unbalanced == 13) {
+        result.list += "   - ... etc (voir le compte 47599999 et les comptes d'\xE9" "carts sur arrondis).";
+      }
+      if (!result.rebalancing) continue;
+
+      const char sense = diff > 0 ? 'C' : 'D';
+      const long long amount = diff > 0 ? diff : -diff;
+      if (check == 0) {
+        // The main currency on the suspense account, with the other currency converted.
+        const long long other = ToCents(francs ? FromCents(amount) / parity : FromCents(amount) * parity);
+        const long long f = francs ? amount : other, e = francs ? other : amount;
+        WriteBalancingLine(g.key, kSuspenseAccount, sense, FromCents(f), true, FromCents(e), true,
+                           francsMain ? 'N' : 'O');
+        if (sense == 'C') {
+          g.sums.creditF += f;
+          g.sums.creditE += e;
+        } else {
+          g.sums.debitF += f;
+          g.sums.debitE += e;
+        }
+      } else {
+        const long long firstDiff = francs ? g.sums.debitE - g.sums.creditE : g.sums.debitF - g.sums.creditF;
+        const std::string account =
+            firstDiff != 0 ? std::string(kSuspenseAccount) : (diff > 0 ? roundingCredit : roundingDebit);
+        WriteBalancingLine(g.key, account, sense, FromCents(amount), francs, FromCents(amount), !francs,
+                           francsMain ? 'o' : 'n');
+        (sense == 'C' ? credit : debit) += amount;
+      }
+      ++result.linesWritten;
+    }
+  }
+
+  if (!result.list.empty()) {
+    Table& c20 = *TableC20;
+    if (c20.Seek("C20CODE", kSuspenseAccount)) {
+      c20.PutField(2, kRebuildLabel);
+      c20.PutField(3, StampText().c_str());
+      c20.PutField(26, "O");
+    }
+    if (result.rebalancing) StoreSessionCode(kSuspenseAccount);
+  }
+  return result;
+}

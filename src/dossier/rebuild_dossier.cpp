@@ -1,0 +1,202 @@
+#include "dossier/rebuild_dossier.h"
+
+#include <memory>
+#include <string>
+
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/session.h"
+#include "framework/dialog_bases.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/logfile.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/cursors.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/progress.h"
+
+namespace {
+
+constexpr unsigned kRebuildCommand = 20712;
+// Waiting window messages are let through once every this many records.
+constexpr long kPumpEvery = 256;
+
+// The run's progress on the screen: the modeless progress window, the
+// cursor stages and, during the reindex, the busy cursor.
+class WindowProgress : public MaintenanceProgress {
+ public:
+  WindowProgress(gui::Window* parent, const std::string& caption, bool animate)
+      : cursor_(0, nullptr), animate_(animate) {
+    window_ = std::make_unique<TDNuvModeless>(parent, animate);
+    if (window_->Create()) {
+      window_->SetCaption(caption);
+      window_->Show(gui::SW_SHOWNORMAL);
+      gui::Dialog::ProcessEvents();
+    } else {
+      window_.reset();
+    }
+    if (animate_) ToggleBusyCursor();
+  }
+  ~WindowProgress() override {
+    if (window_) window_->Destroy();
+    SetAppCursor(0, false);
+  }
+
+  void SetLine(const std::string& text) override {
+    if (window_) window_->SetLine(text);
+  }
+  void SetLine2(const std::string& text) override {
+    if (window_) window_->SetLine2(text);
+  }
+  void RestartTicker() override {
+    ticks_ = 0;
+    if (window_) window_->SetLine2("");
+  }
+  void Tick(const std::string& mark, bool force) override {
+    if (window_) window_->Tick(mark, force);
+  }
+  void SetTotal(long total) override {
+    count_ = 0;
+    cursor_.ProgressInit(total, window_.get());
+  }
+  void Step() override {
+    ++count_;
+    cursor_.ProgressStep(count_, count_ % kPumpEvery == 0);
+  }
+  void TableDone() override {
+    if (animate_) ToggleBusyCursor();
+    gui::Dialog::ProcessEvents();
+  }
+
+ private:
+  std::unique_ptr<TDNuvModeless> window_;
+  Progress cursor_;
+  bool animate_;
+  long count_ = 0;
+  int ticks_ = 0;
+};
+
+RebuildReport& LastReport() {
+  static RebuildReport report;
+  return report;
+}
+
+std::function<void()>& Reopener() {
+  static std::function<void()> reopen;
+  return reopen;
+}
+
+std::string Code() { return RTrim(DossierCode.c_str()); }
+
+std::string Caption() { return std::string(LoadStr(19860)) + Code(); }
+
+void ShowPackFailure(gui::Window* parent, const PackResult& result) {
+  RuntimeBeep();
+  if (result.outcome == PackOutcome::OldGeneration) {
+    gui::MessageBox(parent, LoadStr(19879), Caption(), gui::MB_OK | gui::MB_ICONHAND);
+    return;
+  }
+  gui::MessageBox(parent, result.dataPath, ReindexErrorCaption(result.table), gui::MB_OK | gui::MB_ICONHAND);
+}
+
+}  // namespace
+
+bool PackAndReindexDossier(gui::Window* parent, bool pack, bool animate) {
+  PackResult result;
+  {
+    WindowProgress progress(parent, std::string(LoadStr(19880)) + Code(), animate);
+    result = PackAndReindexTables(pack, &progress);
+  }
+  if (!result.ok()) ShowPackFailure(parent, result);
+  return result.ok();
+}
+
+int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
+  RebuildReport& report = LastReport();
+  {
+    WindowProgress progress(parent, Caption(), true);
+    report = RunDossierRebuild(rebalance, pack, &progress);
+  }
+  if (report.code == kRebuildFirstReindex || report.code == kRebuildSecondReindex ||
+      report.code == kRebuildOldGeneration)
+    ShowPackFailure(parent, report.reindex);
+  if (!report.balance.list.empty()) {
+    RuntimeBeep();
+    gui::MessageBox(parent, report.balance.Message(), Caption(), gui::MB_OK | gui::MB_ICONSTOP);
+  }
+  const std::string removed = std::to_string(report.removed) + LoadStr(19883);
+  if (report.code == 0)
+    WriteLog("ReConstruction du dossier - Ok - " + removed);
+  else
+    WriteLog("ReConstruction du dossier - Erreur: " + std::to_string(report.code) + " - " + removed +
+             (report.totalsRebuilt ? "" : " - totaux NON reconstruits"));
+  return report.code;
+}
+
+const RebuildReport& LastRebuildReport() { return LastReport(); }
+
+std::string RebuildQuestionText(bool euroOnly) {
+  const DossierRecord& r = TheDossierRecord;
+  std::string text = LoadStr(19861);
+  text += LoadStr(ConstantIs(27, 'O') ? 19862 : 19863);
+  text += LoadStr(19864);
+  text += LoadStr(19865);
+  text += Code() + LoadStr(19866) + DossierFolder;
+  text += LoadStr(19867) + r.DateDisplay(DossierRecord::DateField::YearStart);
+  text += LoadStr(19868) + r.DateDisplay(DossierRecord::DateField::YearEnd);
+  const char mode = r.AnalyticMode();
+  const int closing = mode == 'N' ? 0 : (mode == '1' ? 1 : 2);
+  text += LoadStr((euroOnly ? 19872 : 19869) + closing);
+  return text;
+}
+
+std::string RebuildEndMessage(const RebuildReport& report) {
+  if (report.code == 0) return LoadStr(19875);
+  std::string text = std::string(LoadStr(19876)) + StrInt(report.code, 0);
+  text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
+  return text;
+}
+
+void ReconstructionDossier_Work() {
+  gui::Window* parent = CommandWindow;
+  if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  if (!OpenDossierExclusive(true)) return;
+  RuntimeBeep();
+
+  const bool euroOnly = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'O' && ConstantIs(39, 'O');
+  const unsigned style = euroOnly ? (gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2)
+                                  : (gui::MB_YESNOCANCEL | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON3);
+  const int answer = gui::MessageBox(parent, RebuildQuestionText(euroOnly), LoadStr(19881), style);
+  const bool stop = euroOnly ? answer != gui::IDYES : (answer != gui::IDYES && answer != gui::IDNO);
+  if (stop) {
+    ReleaseDossierExclusive();
+    return;
+  }
+  const bool rebalance = !euroOnly && answer == gui::IDYES;
+
+  SetDossierState('1');
+  const int code = RebuildDossier(parent, rebalance, true);
+  ReleaseDossierExclusive();
+  RuntimeBeep();
+  gui::MessageBox(parent, RebuildEndMessage(LastReport()), Caption(),
+                  gui::MB_OK | (code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONSTOP));
+
+  // The dossier is read again from the rebuilt files.
+  UseStoredWorkingDate = true;
+  SetDossierState('2');
+  if (Reopener()) {
+    Reopener()();
+  } else if (Services().ensureDossierOpen) {
+    Services().ensureDossierOpen();
+  }
+}
+
+void SetRebuildReopener(std::function<void()> reopen) { Reopener() = std::move(reopen); }
+
+void InstallMaintenanceCommands() { SetCommandWork(kRebuildCommand, &ReconstructionDossier_Work); }

@@ -1,0 +1,278 @@
+// The rebuild run without windows on generated dossiers damaged by the test:
+// totals equal to the lines afterwards, journals balanced or rebalanced,
+// every deleted record in the log; the pack and reindex refusals that leave
+// the files as they were.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "dossier/maintenance_rebuild.h"
+#include "maintenance_test_support.h"
+#include "runtime/code_helpers.h"
+
+namespace maintenance_test {
+namespace {
+
+using RebuildTest = MaintenanceTest;
+
+long Count(Table& t, const std::string& path, const std::function<bool(Table&)>& which) {
+  long n = 0;
+  EachLive(t, path, [&](Table& r) {
+    if (which(r)) ++n;
+  });
+  return n;
+}
+
+std::string FileBytes(const std::string& path) { return dossier_test::ReadFile(path); }
+
+TEST_F(RebuildTest, SoundDossierKeepsItsTotalsAndNeedsNoBalancingLine) {
+  const LineTotals before = TotalsKept();
+  const RebuildReport report = RunDossierRebuild(true, true);
+  EXPECT_EQ(report.code, 0);
+  EXPECT_EQ(report.removed, 0);
+  EXPECT_TRUE(report.totalsRebuilt);
+  EXPECT_EQ(report.balance.linesWritten, 0);
+  EXPECT_TRUE(report.balance.Message().empty());
+  ExpectTotalsEqualLines();
+  EXPECT_EQ(TotalsKept().headers, before.headers);
+  EXPECT_EQ(TotalsKept().accounts, before.accounts);
+}
+
+// Totals zeroed, a journal header gone, an index file deleted, duplicate and
+// badly coded accounts: one run mends it all and logs what it removed.
+TEST_F(RebuildTest, DamagedDossierIsMendedAndRemovedRecordsAreLogged) {
+  Edit(*TableC20, PathC20(), [](Table& t) {
+    for (int f = 17; f <= 20; ++f) t.PutFieldNum(f, 0);
+  });
+  bool dropped = false;
+  Edit(*TableC10, PathC10(), [&](Table& t) {
+    if (!dropped && t.GetField(1)[0] == 'C') dropped = t.DeleteRecord(nullptr, 0);
+    else if (t.GetField(1)[0] == 'C') t.PutField(4, "");
+  });
+  ASSERT_TRUE(dropped);
+  Append(*TableC20, PathC20(), {{1, "41100000"}, {2, "Doublon"}});
+  Append(*TableC20, PathC20(), {{1, " 411"}, {2, "Blanc devant"}});
+  Append(*TableC20, PathC20(), {{1, "abc"}, {2, "Minuscules"}});
+  Append(*TableC20, PathC20(), {{1, "512"}, {2, "Court"}});
+  Append(*TableC30, PathC30(), {{1, "-X"}, {2, "Ponctuation"}});
+  ASSERT_TRUE(fs::remove(std::string(PathC20()) + ".mdx"));
+
+  const RebuildReport report = RunDossierRebuild(false, true);
+  ASSERT_EQ(report.code, 0);
+  // " 411", "abc", "-X", the second 41100000, and "512" which became a second 51200000.
+  EXPECT_EQ(report.removed, 5);
+  ExpectTotalsEqualLines();
+  EXPECT_EQ(UnbalancedJournalMonths(true), 0);
+  EXPECT_TRUE(fs::exists(std::string(PathC20()) + ".mdx"));
+
+  EXPECT_EQ(Count(*TableC20, PathC20(), [](Table& t) { return Trim(t.GetField(1)) == "41100000"; }), 1);
+  EXPECT_EQ(Count(*TableC20, PathC20(), [](Table& t) { return Trim(t.GetField(1)) == "51200000"; }), 1);
+  EXPECT_EQ(Count(*TableC20, PathC20(), [](Table& t) { return Trim(t.GetField(1)) == "abc"; }), 0);
+
+  const std::string log = LogText();
+  EXPECT_NE(log.find("supprim\xE9: C20"), std::string::npos);
+  EXPECT_NE(log.find("Blanc devant"), std::string::npos);
+  EXPECT_NE(log.find("Minuscules"), std::string::npos);
+  EXPECT_NE(log.find("Ponctuation"), std::string::npos);
+  EXPECT_NE(log.find("Doublon"), std::string::npos);
+  EXPECT_NE(log.find("Court"), std::string::npos);
+}
+
+// Closed and draft lines outside the year, of a kind the analytic mode
+// refuses, or without an account are removed and logged; the others are
+// completed.
+TEST_F(RebuildTest, LineRules) {
+  // A closed journal-month: two balanced lines, one of them on " 411".
+  Append(*TableC40, PathC40(), {{1, "Z"}, {2, " 411"}, {3, "C603"}, {4, "01"}, {5, "OD "}, {6, "000900"},
+                                {13, "D"}, {14, "65.60"}, {15, "10.00"}, {11, "C60405"}});
+  Append(*TableC40, PathC40(), {{1, "Z"}, {2, "70600000"}, {3, "C603"}, {4, "01"}, {5, "OD "}, {6, "000900"},
+                                {13, "C"}, {14, "65.60"}, {15, "10.00"}, {11, "C6 4"}});
+  // Outside the year (the day after its last day, a line of 2025), an analytic line in a
+  // dossier without analytics, a general line without account.
+  Append(*TableC40, PathC40(), {{1, "Z"}, {2, "60100000"}, {3, "C701"}, {4, "01"}, {5, "OD "}, {13, "D"},
+                                {14, "6.56"}, {15, "1.00"}, {8, "Apres"}});
+  Append(*TableC50, PathC50(), {{1, "Z"}, {2, "C512"}, {3, "OD "}, {8, "31"}, {10, "60100000"}, {17, "D"},
+                                {18, "6.56"}, {19, "1.00"}, {12, "Avant"}});
+  Append(*TableC50, PathC50(), {{1, "W"}, {2, "C605"}, {3, "OD "}, {8, "02"}, {10, "SECT1"}, {17, "D"},
+                                {18, "6.56"}, {19, "1.00"}, {12, "Analytique"}});
+  Append(*TableC50, PathC50(), {{1, "Z"}, {2, "C605"}, {3, "OD "}, {8, "02"}, {10, ""}, {17, "D"},
+                                {18, "6.56"}, {19, "1.00"}, {12, "SansCompte"}});
+
+  const RebuildReport report = RunDossierRebuild(false, true);
+  ASSERT_EQ(report.code, 0);
+  EXPECT_EQ(report.removed, 4);
+  const std::string log = LogText();
+  for (const char* label : {"Apres", "Avant", "Analytique", "SansCompte"})
+    EXPECT_NE(log.find(label), std::string::npos) << label;
+
+  int seen = 0;
+  EachLive(*TableC40, PathC40(), [&](Table& t) {
+    ++seen;
+    EXPECT_EQ(std::string(t.GetField(19)), "0001");
+    EXPECT_EQ(std::string(t.GetField(20)), "0001");
+    if (Trim(t.GetField(2)) == "41100000") EXPECT_EQ(std::string(t.GetField(11)), "C60405");
+    else EXPECT_EQ(Trim(t.GetField(11)), "");  // a second date with a blank is emptied
+  });
+  EXPECT_EQ(seen, 2);
+  ExpectTotalsEqualLines();
+}
+
+// A line removed because it lies outside the year leaves its journal-month
+// unbalanced: rebalanced on 47599999 when asked, listed otherwise.
+TEST_F(RebuildTest, UnbalancedJournalIsRebalancedOrListed) {
+  for (const bool rebalance : {false, true}) {
+    SCOPED_TRACE(rebalance);
+    bool moved = false;
+    Edit(*TableC50, PathC50(), [&](Table& t) {
+      if (!moved && std::string(t.GetField(2)) == "C603" && t.GetField(17)[0] == 'D') {
+        t.PutField(2, "C503");
+        moved = true;
+      }
+    });
+    ASSERT_TRUE(moved);
+    const RebuildReport report = RunDossierRebuild(rebalance, true);
+    ASSERT_EQ(report.code, 0);
+    EXPECT_EQ(report.removed, 1);
+    EXPECT_EQ(report.balance.unbalanced, 1);
+    EXPECT_NE(report.balance.list.find("03/26"), std::string::npos) << report.balance.list;
+    EXPECT_NE(report.balance.list.find(" Euro(s)\n"), std::string::npos);
+    ExpectTotalsEqualLines();
+    if (rebalance) {
+      EXPECT_EQ(report.balance.linesWritten, 1);  // euros only: no francs line
+      EXPECT_NE(report.balance.Message().find("RE-EQUILIBRES"), std::string::npos);
+      EXPECT_EQ(UnbalancedJournalMonths(false), 0);
+      EXPECT_EQ(Count(*TableC50, PathC50(),
+                      [](Table& t) { return Trim(t.GetField(10)) == "47599999" && t.GetField(16)[0] == 'O'; }),
+                1);
+    } else {
+      EXPECT_EQ(report.balance.linesWritten, 0);
+      EXPECT_NE(report.balance.Message().find("ne sont pas EQUILIBRES"), std::string::npos);
+      EXPECT_EQ(UnbalancedJournalMonths(false), 1);
+    }
+    // The next run of the same dossier finds nothing more to do.
+    const RebuildReport again = RunDossierRebuild(rebalance, true);
+    EXPECT_EQ(again.removed, 0);
+    EXPECT_EQ(again.balance.linesWritten, 0);
+    if (rebalance) break;
+  }
+}
+
+// A dossier that keeps both currencies: the euro difference goes to 47599999
+// with its francs, the francs' remaining rounding to the rounding account.
+TEST_F(RebuildTest, SecondCurrencyRoundingGoesToTheRoundingAccount) {
+  SetConstant(39, "NON");
+  SetConstant(27, "OUI");
+  bool changed = false;
+  Edit(*TableC50, PathC50(), [&](Table& t) {
+    if (!changed && t.GetField(17)[0] == 'D') {
+      t.PutFieldNum(19, t.GetFieldNum(19) + 0.01);
+      changed = true;
+    }
+  });
+  IniSetString("CpteArrondiDB", "66800000");
+  const RebuildReport report = RunDossierRebuild(false, true);
+  ASSERT_EQ(report.code, 0);
+  EXPECT_TRUE(report.balance.rebalancing);  // constant 027
+  EXPECT_EQ(report.balance.linesWritten, 2);
+  EXPECT_EQ(UnbalancedJournalMonths(true), 0);
+  ExpectTotalsEqualLines();
+  // 0.01 euro more on the debit side: a credit of 0.01 euro and 0.07 franc on 47599999;
+  // the francs then lack 0.07 on the debit side: a francs-only debit line on the
+  // rounding account of "CpteArrondiDB".
+  EXPECT_EQ(Count(*TableC50, PathC50(),
+                  [](Table& t) {
+                    return Trim(t.GetField(10)) == "47599999" && t.GetField(17)[0] == 'C' &&
+                           ToCents(t.GetFieldNum(19)) == 1 && ToCents(t.GetFieldNum(18)) == 7;
+                  }),
+            1);
+  EXPECT_EQ(Count(*TableC50, PathC50(),
+                  [](Table& t) {
+                    return Trim(t.GetField(16)) == "n" && Trim(t.GetField(10)) == "66800000" && t.GetField(17)[0] == 'D' &&
+                           ToCents(t.GetFieldNum(18)) == 7 && ToCents(t.GetFieldNum(19)) == 0;
+                  }),
+            1);
+  EXPECT_EQ(Count(*TableC20, PathC20(),
+                  [](Table& t) { return Trim(t.GetField(1)) == "47599999" && t.GetField(26)[0] == 'O'; }),
+            1);
+  EXPECT_NE(std::string(OpenWindowRegistry).substr(3943, 8), "        ");
+}
+
+// Thirteen unbalanced checks: twelve lines of list and the "etc" line.
+TEST_F(RebuildTest, ListStopsAfterTwelveLines) {
+  std::map<std::string, bool> moved;
+  Edit(*TableC50, PathC50(), [&](Table& t) {
+    const std::string key = std::string(t.GetField(2)) + t.GetField(3);
+    if (moved.size() < 13 && !moved.count(key) && t.GetField(17)[0] == 'C') {
+      t.PutFieldNum(19, t.GetFieldNum(19) + 1);
+      moved[key] = true;
+    }
+  });
+  ASSERT_EQ(moved.size(), 13u);
+  const RebuildReport report = RunDossierRebuild(false, true);
+  EXPECT_EQ(report.balance.unbalanced, 13);
+  EXPECT_EQ(std::count(report.balance.list.begin(), report.balance.list.end(), '\n'), 12);
+  EXPECT_NE(report.balance.list.find("... etc"), std::string::npos);
+}
+
+// The data file of C30 too short to hold a header: the run stops there with
+// C30's index file still in place and C40 to C70 untouched.
+TEST_F(RebuildTest, ReindexChecksTheDataFileBeforeDeletingTheIndex) {
+  const std::string c30 = std::string(PathC30());
+  fs::resize_file(c30 + ".dbf", 20);
+  const std::string c40Index = FileBytes(std::string(PathC40()) + ".mdx");
+  const PackResult result = PackAndReindexTables(true);
+  EXPECT_EQ(result.outcome, PackOutcome::TableFailed);
+  EXPECT_EQ(result.table, 30);
+  EXPECT_TRUE(fs::exists(c30 + ".mdx"));
+  EXPECT_EQ(FileBytes(std::string(PathC40()) + ".mdx"), c40Index);
+  EXPECT_EQ(ReindexErrorCaption(10), "ERREUR pendant ReIndex du fichier:    10");
+
+  const RebuildReport report = RunDossierRebuild(true, true);
+  // The second reindex fails on the same table and its code is the one kept.
+  EXPECT_EQ(report.code, kRebuildSecondReindex);
+  EXPECT_EQ(report.reindex.table, 30);
+  EXPECT_FALSE(report.totalsRebuilt);
+}
+
+// A C10 of the oldest generation is refused before anything changes.
+TEST_F(RebuildTest, OldGenerationIsRefusedUntouched) {
+  const std::string c10 = std::string(PathC10()) + ".dbf";
+  {
+    std::fstream f(c10, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(32);
+    f.write("CCLE", 4);
+  }
+  std::map<std::string, std::string> before;
+  for (const auto& e : fs::directory_iterator(Folder())) before[e.path().string()] = FileBytes(e.path().string());
+  const RebuildReport report = RunDossierRebuild(true, true);
+  EXPECT_EQ(report.code, kRebuildOldGeneration);
+  for (const auto& [path, bytes] : before) EXPECT_EQ(FileBytes(path), bytes) << path;
+}
+
+// A late error (C70 turns unreadable during the walks, so the second reindex
+// fails) no longer leaves zeroed totals: the sort file is refilled and the
+// totals computed, and the report says so.
+TEST_F(RebuildTest, TotalsStillRunAfterALateReindexError) {
+  class Breaker : public MaintenanceProgress {
+   public:
+    void SetLine(const std::string& text) override {
+      if (!broken && text == PathC50() && ++seen == 2) {
+        fs::resize_file(std::string(PathC70()) + ".dbf", 10);
+        broken = true;
+      }
+    }
+    int seen = 0;
+    bool broken = false;
+  } breaker;
+  Edit(*TableC20, PathC20(), [](Table& t) { t.PutFieldNum(17, 0); });
+  const RebuildReport report = RunDossierRebuild(false, true, &breaker);
+  ASSERT_TRUE(breaker.broken);
+  EXPECT_EQ(report.code, kRebuildSecondReindex);
+  EXPECT_EQ(report.reindex.table, 70);
+  EXPECT_TRUE(report.totalsRebuilt);
+  ExpectTotalsEqualLines();
+}
+
+}  // namespace
+}  // namespace maintenance_test
