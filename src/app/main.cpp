@@ -17,6 +17,11 @@
 #include "data/index_recovery.h"
 #define MERLON_HAS_REPORT_SETS 1
 #endif
+// The dossier commands (backup, restore, properties, working date, new
+// dossier), once the program links the dossier library.
+#ifdef MERLON_WITH_DOSSIER
+#include "dossier/backup.h"
+#endif
 #if __has_include("data/index_defs.h")
 #include "data/index_defs.h"
 #define MERLON_HAS_TABLE_CURSOR 1

@@ -13,6 +13,7 @@
 #include "dossier/backup_chooser.h"
 #include "dossier/conf_sauvegarde.h"
 #include "dossier/dossier_properties.h"
+#include "dossier/new_dossier.h"
 #include "dossier/working_date.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
@@ -514,21 +515,6 @@ void RestoreDossier_Work() {
   Reopen();
 }
 
-// ---- Seeding -------------------------------------------------------------------
-
-int SeedBackupBatchFiles(const std::string& sourceFolder) {
-  static const char* const kFiles[] = {"CSAUVE9.BAT", "CRESTA9.BAT", "CSAUVEW.BAT",
-                                       "CRESTAW.BAT", "CSAUVE7.BAT", "CRESTA7.BAT"};
-  int copied = 0;
-  for (const char* name : kFiles) {
-    const std::string from = platform::ResolveName(sourceFolder, name);
-    if (!platform::FileExists(from)) continue;
-    if (platform::FileExists(ProgramFilePath(name))) continue;
-    if (platform::CopyFile(from, ProgramFolder + name, false)) ++copied;
-  }
-  return copied;
-}
-
 // ---- Commands of the menu ------------------------------------------------------
 
 void InstallDossierBackupCommands() {
@@ -536,4 +522,5 @@ void InstallDossierBackupCommands() {
   SetCommandWork(20724, &RestoreDossier_Work);
   SetCommandWork(20204, &CmFichierDateTravail_Work);
   SetCommandWork(20205, &CmFichierAProposDossier_Work);
+  SetCommandWork(20201, &CmFichierNouveauDossier_Work);
 }

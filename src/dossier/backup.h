@@ -93,9 +93,7 @@ std::string SetAsideLogPath();
 void BackupDossier_Work();
 void RestoreDossier_Work();
 
-// Gives commands 20723 and 20724 their work.
+// Gives their work to commands 20723 and 20724 (backup, restore), 20204
+// (working date), 20205 (dossier properties) and 20201 (new dossier).
 void InstallDossierBackupCommands();
 
-// Copies the sample batch files that are missing in the program folder
-// from `sourceFolder` (the installed resource files). Count copied.
-int SeedBackupBatchFiles(const std::string& sourceFolder);

@@ -168,9 +168,13 @@ class DossierFixture : public ::testing::Test {
     TableC10->CloseTable(true);
   }
 
-  // Copies the sample batch files into the program folder.
+  // Copies the sample batch files into the program folder, as the seeding
+  // of the program folder does.
   void SeedBatchFiles() {
-    ASSERT_GT(SeedBackupBatchFiles(std::string(MERLON_SOURCE_DIR) + "/src/resources/files"), 0);
+    const std::string from = std::string(MERLON_SOURCE_DIR) + "/src/resources/files/";
+    for (const char* name : {"CSAUVE9.BAT", "CRESTA9.BAT", "CSAUVEW.BAT", "CRESTAW.BAT"}) {
+      ASSERT_TRUE(platform::CopyFile(from + name, program_ + name)) << name;
+    }
   }
 
   // A batch file that writes each argument on its own line (and NUVSAUVE)

@@ -1,0 +1,109 @@
+#include "dossier/new_dossier.h"
+
+#include "data/dossier_files.h"
+#include "dossier/dossier_create.h"
+#include "dossier/dossier_slots.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/edit.h"
+#include "platform/gui/filedialog.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/dates.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#if __has_include("dossier/dossier_commands.h")
+#include "dossier/dossier_commands.h"
+#define MERLON_HAS_DOSSIER_COMMANDS 1
+#endif
+
+namespace {
+
+std::function<bool(const std::string&, const std::string&)> g_open;
+
+std::string Trimmed(const std::string& text) {
+  std::size_t b = text.find_first_not_of(' ');
+  if (b == std::string::npos) return "";
+  return text.substr(b, text.find_last_not_of(' ') - b + 1);
+}
+
+bool DefaultOpen(const std::string& folder, const std::string& code) {
+  PutFirstInRecent(DossierEntry(code, folder));
+#ifdef MERLON_HAS_DOSSIER_COMMANDS
+  return OpenRecentDossier(1);
+#else
+  SetDossier(folder, code);
+  SetDossierState('2');
+  const auto& check = Services().ensureDossierOpen;
+  return check && check();
+#endif
+}
+
+}  // namespace
+
+TDNouveauDossier::TDNouveauDossier(gui::Window* owner) : TDNuv(owner, "NOUVEAU_DOSSIER", false) {}
+
+void TDNouveauDossier::SetupWindow() {
+  TDNuv::SetupWindow();
+  if (auto* e = Item<gui::Edit>(kCode)) e->SetTextLimit(5);
+  if (auto* e = Item<gui::Edit>(kName)) e->SetTextLimit(30);
+  if (auto* e = Item<gui::Edit>(kYearStart)) e->SetTextLimit(8);
+  if (auto* e = Item<gui::Edit>(kYearEnd)) e->SetTextLimit(8);
+  const Ymd today = Today();
+  SetItemText(kYearStart, DisplayDateOf(Ymd{today.year, 1, 1}));
+  SetItemText(kYearEnd, DisplayDateOf(Ymd{today.year, 12, 31}));
+  FocusItem(kCode);
+}
+
+bool TDNouveauDossier::EvCommand(unsigned id) {
+  if (id == static_cast<unsigned>(kBrowse)) {
+    std::string folder;
+    if (gui::BrowseForFolder(this, LoadStr(19602), Trimmed(GetItemText(kFolder)), folder)) SetItemText(kFolder, folder);
+    return true;
+  }
+  return TDNuv::EvCommand(id);
+}
+
+bool TDNouveauDossier::Refuse(const std::string& text, int control) {
+  gui::MessageBeep(0);
+  gui::MessageBox(this, text, LoadStr(19600), gui::MB_OK | gui::MB_ICONSTOP);
+  FocusItem(control);
+  return false;
+}
+
+bool TDNouveauDossier::CanClose() {
+  const std::string code = Trimmed(GetItemText(kCode));
+  std::string message = CheckDossierCode(code);
+  if (!message.empty()) return Refuse(message, kCode);
+  std::string folder = Trimmed(GetItemText(kFolder));
+  if (folder.empty()) return Refuse(LoadStr(19601), kFolder);
+  Ymd first, last;
+  if (!ParseDisplayDate(Trimmed(GetItemText(kYearStart)), first) || !IsValidYmd(first))
+    return Refuse(LoadStr(1193), kYearStart);
+  if (!ParseDisplayDate(Trimmed(GetItemText(kYearEnd)), last) || !IsValidYmd(last))
+    return Refuse(LoadStr(1194), kYearEnd);
+  message = CheckFinancialYear(first, last);
+  if (!message.empty()) return Refuse(message, kYearEnd);
+  NewDossierSpec spec;
+  spec.folder = folder;
+  spec.code = code;
+  spec.companyName = Trimmed(GetItemText(kName));
+  spec.firstDay = first;
+  spec.lastDay = last;
+  if (!CreateDossier(spec, &message)) return Refuse(message, spec.companyName.empty() ? kName : kCode);
+  if (folder.back() != '/') folder += '/';
+  folder_ = folder;
+  code_ = Upper(code.c_str());
+  return true;
+}
+
+void SetNewDossierOpener(std::function<bool(const std::string&, const std::string&)> open) {
+  g_open = std::move(open);
+}
+
+void CmFichierNouveauDossier_Work() {
+  TDNouveauDossier dialog(gui::Window::FromHandle(MainWindowHandle));
+  if (dialog.Execute(gui::MB_TASKMODAL) != gui::IDOK) return;
+  if (g_open) g_open(dialog.Folder(), dialog.Code());
+  else DefaultOpen(dialog.Folder(), dialog.Code());
+}
