@@ -82,9 +82,10 @@ bool TakeRecord(const CodeSource& s, MEdit* edit, gui::Static* label) {
   std::string code = RTrim(s.table->GetField(s.codeField));
   if (static_cast<int>(code.size()) > s.width) code.resize(static_cast<std::size_t>(s.width));
   if (edit != nullptr) {
+    // The window layer's limit counts characters (no terminator).
     const int limit = edit->GetTextLimit();
-    if (limit > 0 && limit < kTextLimitCap && static_cast<int>(code.size()) > limit - 1)
-      code.resize(static_cast<std::size_t>(std::max(limit - 1, 0)));
+    if (limit > 0 && limit < kTextLimitCap && static_cast<int>(code.size()) > limit)
+      code.resize(static_cast<std::size_t>(limit));
     edit->SetValue(code, false);
   }
   SetLabel(label, RTrim(s.table->GetField(s.nameField)));
@@ -233,15 +234,16 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
   request += RegistryText(form.OwnSlot + 1, 10);
   request += Four(static_cast<long>(returnCommand));
   SetRegistryText(listSlot + 11, static_cast<int>(request.size()), request);
+  // A slot whose window has ended counts as closed: the list is opened again.
   const char flag = RegistryChar(listSlot);
-  if (flag == ' ' || flag == 0) {
+  const gui::Handle list = SlotHandle(listSlot);
+  if (flag == ' ' || flag == 0 || !gui::IsWindow(list)) {
     ChildLayoutMode = 8;
     if (lk == LookupKind::C20) SetProgramOption(kAccountOrderOption, 'C');
     if (lk == LookupKind::C30) SetProgramOption(kSectionOrderOption, 'C');
     gui::PostCommand(static_cast<gui::Handle>(SessionInt(1)), listCommand);
     return kLookupListOpened;
   }
-  const gui::Handle list = SlotHandle(listSlot);
   form.ActivateWindowHandle(list);
   gui::PostCommand(list, form_cmd::ListReposition);
   return kLookupListRepositioned;

@@ -422,9 +422,10 @@ bool CMDIModif::CheckAmountDigits(gui::Edit& edit) {
 
 namespace {
 void PutConverted(gui::Edit& target, std::string text) {
+  // The window layer's limit counts characters (no terminator).
   const int limit = target.GetTextLimit();
-  if (limit > 0 && limit < kTextLimitCap && static_cast<int>(text.size()) > limit - 1)
-    text.resize(static_cast<std::size_t>(std::max(limit - 1, 0)));
+  if (limit > 0 && limit < kTextLimitCap && static_cast<int>(text.size()) > limit)
+    text.resize(static_cast<std::size_t>(limit));
   target.SetText(text);
 }
 double DossierRate() { return Val(TheDossierRecord.Get(DossierRecord::kParityPos, DossierRecord::kParityWidth).c_str()); }

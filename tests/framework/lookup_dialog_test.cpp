@@ -1,0 +1,157 @@
+// The "Aide fichier" lookup list over real tables: what it lists, the row
+// limit of dossier constant 030, the shortened search text, cancelled
+// records, the code handed back and the dialog's answers through the seam.
+#include "framework/lookup_dialog.h"
+
+#include <cstdio>
+
+#include "controls/mcontrols.h"
+#include "test_subject.h"
+
+namespace {
+
+using subject::SubjectTest;
+
+class LookupDialogTest : public SubjectTest {
+ protected:
+  // Runs the dialog; `fill` acts on it before the queued answer.
+  int Run(const std::string& kind, int width, std::string& text, int answer,
+          std::function<void(TDAideFichier&)> fill = {}) {
+    TDAideFichier dialog(nullptr, nullptr, kind, width, &text);
+    gui::ModalSeam::QueueDialogAnswer(answer, [fill](gui::Window& w) {
+      if (fill) fill(static_cast<TDAideFichier&>(w));
+    });
+    return dialog.Execute(kTaskModal);
+  }
+};
+
+TEST_F(LookupDialogTest, SelectorsOfTheKinds) {
+  const std::pair<const char*, char> cases[] = {{"2", '2'}, {"3", '3'}, {"Y", 'Y'}, {"Z", 'Z'},
+                                                {"C", '4'}, {"5", '5'}, {"J", '1'}, {"B", '1'}};
+  for (const auto& [kind, selector] : cases) EXPECT_EQ(LookupSelectorOf(kind), selector) << kind;
+  // Kinds that list nothing give no rows.
+  EXPECT_TRUE(CollectLookupRows('4', "C", "", 0).rows.empty());
+  EXPECT_TRUE(CollectLookupRows('5', "5", "", 0).rows.empty());
+}
+
+TEST_F(LookupDialogTest, RowLimitOfConstant030) {
+  for (int i = 0; i < 60; ++i) {
+    char code[8];
+    std::snprintf(code, sizeof code, "J%02d", i);
+    AddC10("J", code, std::string("JOURNAL ") + code);
+  }
+  struct Case {
+    const char* constant;
+    const char* typed;
+    int limit;
+    std::size_t rows;
+  };
+  const Case cases[] = {
+      {"050", "", 50, 51}, {"O", "", 0, 60}, {"N", "", 0, 60}, {"050", "J", 0, 60}, {"   ", "", 0, 60},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.constant) + "/" + c.typed);
+    TheDossierRecord.SetConstant(30, c.constant);
+    EXPECT_EQ(LookupRowLimit(c.typed), c.limit);
+    const LookupRows r = CollectLookupRows('1', "J", c.typed, LookupRowLimit(c.typed));
+    ASSERT_EQ(r.rows.size(), c.rows);
+    EXPECT_EQ(r.rows[0], "J00\tJOURNAL J00");
+  }
+  TheDossierRecord.SetConstant(30, "050");
+  const LookupRows r = CollectLookupRows('1', "J", "", 50);
+  EXPECT_EQ(r.rows[49], "J49\tJOURNAL J49");
+  EXPECT_EQ(r.rows[50], "\t>>> Nombre maxi d\xE9pass\xE9 (Constante 030):   50");
+
+  // The overflow row chosen with OK hands back an empty code.
+  std::string text;
+  EXPECT_EQ(Run("J", 3, text, gui::IDOK, [](TDAideFichier& d) { d.List()->SetSelIndex(50); }), gui::IDOK);
+  EXPECT_EQ(text, "");
+}
+
+TEST_F(LookupDialogTest, SearchTextShortensUntilSomethingMatches) {
+  AddCode(*TableC20, "40110000", "FOURNISSEUR A");
+  AddCode(*TableC20, "40111000", "FOURNISSEUR B");
+  AddCode(*TableC20, "40112000", "FOURNISSEUR ANNULE", true);
+  AddCode(*TableC20, "40120000", "FOURNISSEUR C");
+  AddCode(*TableC20, "41100000", "CLIENTS");
+  struct Case {
+    const char* typed;
+    const char* search;
+    std::vector<std::string> rows;
+  };
+  const Case cases[] = {
+      {"4011X", "4011", {"40110000\tFOURNISSEUR A", "40111000\tFOURNISSEUR B"}},
+      {"40111", "40111", {"40111000\tFOURNISSEUR B"}},
+      {"4011200", "4011", {"40110000\tFOURNISSEUR A", "40111000\tFOURNISSEUR B"}},  // cancelled: no match
+      {"9", "", {}},
+      {"", "", {"40110000\tFOURNISSEUR A", "40111000\tFOURNISSEUR B", "40120000\tFOURNISSEUR C", "41100000\tCLIENTS"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    const LookupRows r = CollectLookupRows('2', "2", c.typed, 0);
+    EXPECT_EQ(r.search, c.search);
+    EXPECT_EQ(r.rows, c.rows);
+  }
+
+  // The dialog shows the search text and the count, and selects the row of
+  // the typed text; OK hands back its code.
+  std::string text = "4011X";
+  std::string search, count;
+  int selected = -2;
+  EXPECT_EQ(Run("2", 8, text, gui::IDOK,
+                [&](TDAideFichier& d) {
+                  search = d.GetItemText(kLookupSearchId);
+                  count = d.GetItemText(kLookupCountId);
+                  selected = d.List()->GetSelIndex();
+                  d.List()->SetSelIndex(1);
+                }),
+            gui::IDOK);
+  EXPECT_EQ(search, "'4011'");
+  EXPECT_EQ(count, "    2 ligne(s)");
+  EXPECT_EQ(selected, -1) << "no row begins with 4011X";
+  EXPECT_EQ(text, "40111000");
+  const gui::ShownModal* shown = gui::ModalSeam::LastShown();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->resourceId, kLookupDialogId);
+}
+
+TEST_F(LookupDialogTest, CodeIsCutToTheWidthAndCancelKeepsTheText) {
+  AddC10("J", "ACH", "ACHATS");
+  AddC10("J", "ACX", "ANNULE", true);
+  AddC10("J", "BQ", "BANQUE");
+  AddC10("B", "ACZ", "AUTRE SORTE");
+
+  std::string text = "AC";
+  EXPECT_EQ(Run("J", 2, text, gui::IDOK), gui::IDOK);
+  EXPECT_EQ(text, "AC") << "ACH cut to two characters";
+
+  text = "B";
+  EXPECT_EQ(Run("J", 3, text, gui::IDCANCEL), gui::IDCANCEL);
+  EXPECT_EQ(text, "B");
+
+  // OK without a selected row: a beep and the dialog does not end with OK.
+  gui::ResetBeepCount();
+  text = "";
+  EXPECT_EQ(Run("J", 3, text, gui::IDOK, [](TDAideFichier& d) { d.List()->SetSelIndex(-1); }), gui::IDCANCEL);
+  EXPECT_GE(gui::BeepCount(), 1);
+  EXPECT_EQ(text, "");
+
+  // Only live records of the kind.
+  EXPECT_EQ(CollectLookupRows('1', "J", "", 0).rows, (std::vector<std::string>{"ACH\tACHATS", "BQ\tBANQUE"}));
+}
+
+TEST_F(LookupDialogTest, NothingToListEndsCancelledWithoutShowing) {
+  AddC10("J", "AC", "ACHATS");
+  gui::ResetBeepCount();
+  std::string text;
+  TDAideFichier dialog(nullptr, nullptr, "T", 3, &text);
+  EXPECT_EQ(dialog.Execute(kTaskModal), gui::IDCANCEL);
+  EXPECT_EQ(gui::BeepCount(), 1);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty());
+  // A closed table lists nothing either (and shows no error box).
+  TableC20->CloseTable();
+  EXPECT_TRUE(CollectLookupRows('2', "2", "", 0).rows.empty());
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty());
+}
+
+}  // namespace

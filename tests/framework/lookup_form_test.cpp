@@ -1,0 +1,252 @@
+// Code-field lookups of an edit form: through the "Aide fichier" dialog,
+// through the subject's list window (dossier constant 030 "N"), the code
+// steps and the balance display.
+#include "framework/lookup_dialog.h"
+#include "runtime/numbers.h"
+#include "test_subject.h"
+
+namespace {
+
+using namespace subject;
+
+class LookupFormTest : public SubjectTest {
+ protected:
+  void SetUp() override {
+    SubjectTest::SetUp();
+    AddC10("J", "AC", "ACHATS");
+    AddC10("J", "BQ", "BANQUE");
+    AddC10("J", "BR", "BANQUE 2");
+    AddC10("J", "CX", "ANNULE", true);
+    AddC10("J", "VT", "VENTES");
+    AddC10("J", "ZZ", "ANNULE AUSSI", true);
+    AddC10("K", "AA", "AUTRE SORTE");
+  }
+  // The list, and the form of AC opened from it.
+  JournalForm* Form() {
+    Choose(kSubjectCommand);
+    JournalList* list = OpenList();
+    EXPECT_NE(list, nullptr);
+    if (list == nullptr) return nullptr;
+    list->SelectCode("AC");
+    gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
+    gui::ProcessPendingMessages();
+    return OpenForm();
+  }
+  // Presses the form's "?" button.
+  static char Press(JournalForm* form) {
+    form->lookup->Click();
+    gui::ProcessPendingMessages();
+    return form->lastLookup;
+  }
+  // An 8-character code field of the form.
+  static MEdit* AccountEdit(JournalForm* form) {
+    auto* e = new MEdit(form, 110, 8, 1, MEdit::kText, 0, false);
+    EXPECT_TRUE(e->Create());
+    return e;
+  }
+};
+
+TEST_F(LookupFormTest, DialogStartsFromTheTextBeforeTheHelpCharacter) {
+  JournalForm* form = Form();
+  ASSERT_NE(form, nullptr);
+  form->refEdit->SetText("B*");
+  std::vector<std::string> rows;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&rows](gui::Window& w) {
+    auto& d = static_cast<TDAideFichier&>(w);
+    for (int i = 0; i < d.List()->GetCount(); ++i) rows.push_back(d.List()->GetString(i));
+    d.List()->SetSelIndex(1);
+  });
+  EXPECT_EQ(Press(form), kLookupFound);
+  EXPECT_EQ(rows, (std::vector<std::string>{"BQ\tBANQUE", "BR\tBANQUE 2"}));
+  EXPECT_EQ(form->refEdit->GetText(), "BR");
+  EXPECT_EQ(form->refName->GetText(), "BANQUE 2");
+  EXPECT_EQ(form->lookupResult, "BR");
+  EXPECT_TRUE(form->IsModified()) << "the chosen code is not the loaded value";
+
+  // Cancelled: "???" beside the field, the text stays as typed.
+  form->refEdit->SetText("V*");
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
+  EXPECT_EQ(Press(form), kLookupNone);
+  EXPECT_EQ(form->refName->GetText(), "???");
+  EXPECT_EQ(form->refEdit->GetText(), "V*");
+  EXPECT_EQ(form->lookupResult, "");
+  form->CmQuitter();
+}
+
+TEST_F(LookupFormTest, ListWindowRouteAsksOpensAndAnswers) {
+  TheDossierRecord.SetConstant(30, "N");
+  JournalForm* form = Form();
+  ASSERT_NE(form, nullptr);
+  // The list is closed; the form asks for it.
+  OpenList()->CmQuitter();
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(OpenList(), nullptr);
+
+  form->refEdit->SetText("");
+  gui::ModalSeam::Reset();
+  form->lookup->Click();
+  // The request, before anyone reads it: code, position of the asker's
+  // handle, the handle, the return command.
+  const std::string request = RegistryText(kListSlot + 11, 21);
+  EXPECT_EQ(request, std::string("   ") + " 401" + RegistryText(kFormSlot + 1, 10) + "1301");
+  EXPECT_EQ(form->lastLookup, kLookupListOpened);
+  EXPECT_EQ(ChildLayoutMode, 8);
+  gui::ProcessPendingMessages();
+  JournalList* list = OpenList();
+  ASSERT_NE(list, nullptr) << "the list command reached the main window";
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << "no dialog on this route";
+
+  // Pressing "?" again before the list answers re-positions the same list.
+  EXPECT_EQ(Press(form), kLookupListRepositioned);
+  EXPECT_EQ(OpenList(), list);
+
+  // The user picks VT in the list: the list answers, the form takes it.
+  list->SelectCode("VT");
+  gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(form->lastLookup, kLookupFound);
+  EXPECT_EQ(form->refEdit->GetText(), "VT");
+  EXPECT_EQ(form->refName->GetText(), "VENTES");
+  EXPECT_EQ(RegistryText(kListSlot + 11, kCodeWidth), "   ") << "the answer is taken";
+  form->CmQuitter();
+}
+
+TEST_F(LookupFormTest, AccountsAnsweredByTheListArePadded) {
+  AddCode(*TableC20, "40100000", "FOURNISSEURS");
+  AddCode(*TableC20, "ABCDEF", "FOURNISSEUR ABCDEF");
+  AddCode(*TableC30, "SECT1", "SECTION 1");
+  TheDossierRecord.SetConstant(30, "N");
+  JournalForm* form = Form();
+  ASSERT_NE(form, nullptr);
+  MEdit* account = AccountEdit(form);
+  auto* name = new MStatic(form, "", 111);
+  ASSERT_TRUE(name->Create());
+  struct Case {
+    const char* answer;
+    const char* text;
+    char result;
+    const char* name;
+  };
+  const Case cases[] = {
+      {"401     ", "40100000", kLookupFound, "FOURNISSEURS"},
+      {"ABCDEF  ", "ABCDEF", kLookupFound, "FOURNISSEUR ABCDEF"},
+      {"512     ", "51200000", kLookupNone, "???"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    SetRegistryText(kAccountListSlot + 11, 8, c.answer);
+    EXPECT_EQ(form->LookupC20Code(account, 1302, name), c.result);
+    EXPECT_EQ(account->GetText(), c.text);
+    EXPECT_EQ(name->GetText(), c.name);
+    EXPECT_EQ(RegistryText(kAccountListSlot + 11, 8), "        ");
+  }
+  SetRegistryText(kSectionListSlot + 11, 8, "SECT1   ");
+  EXPECT_EQ(form->LookupC30Code(account, 1303, name), kLookupFound);
+  EXPECT_EQ(name->GetText(), "SECTION 1");
+
+  // Without an answer, the chart of accounts is asked for in code order.
+  SetProgramOption(21, ' ');
+  EXPECT_EQ(form->LookupC20Code(account, 1302, name), kLookupListOpened);
+  EXPECT_EQ(ProgramOption(21), 'C');
+  EXPECT_EQ(RegistryText(kAccountListSlot + 11, 8), "SECT1   ");
+  SetRegistryText(kAccountListSlot + 11, 30, "");
+  form->CmQuitter();
+}
+
+TEST_F(LookupFormTest, AccountsChosenInTheDialogAreRemembered) {
+  AddCode(*TableC20, "40100000", "FOURNISSEURS");
+  AddCode(*TableC20, "ABCDEF", "FOURNISSEUR ABCDEF");
+  JournalForm* form = Form();
+  ASSERT_NE(form, nullptr);
+  MEdit* account = AccountEdit(form);
+  account->SetText("AB");
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK);
+  EXPECT_EQ(form->LookupC20Code(account, 1302, nullptr), kLookupFound);
+  EXPECT_EQ(RegistryText(kRegistryLastAccount, 8), "ABCDEF  ");
+  EXPECT_EQ(RegistryText(kRegistryLastAuxiliary, 8), "ABCDEF  ");
+  account->SetText("401");
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK);
+  EXPECT_EQ(form->LookupC20Code(account, 1302, nullptr), kLookupFound);
+  EXPECT_EQ(RegistryText(kRegistryLastAccount, 8), "40100000");
+  EXPECT_EQ(RegistryText(kRegistryLastAuxiliary, 8), "ABCDEF  ");
+  form->CmQuitter();
+}
+
+TEST_F(LookupFormTest, CodeSteps) {
+  JournalForm* form = Form();
+  ASSERT_NE(form, nullptr);
+  MEdit* e = form->refEdit;
+  gui::Static* l = form->refName;
+  // Typing "BR" (the edit clears its step flag), then Prior: BR itself first.
+  e->SetText("BR");
+  e->StepFlag = false;
+  struct Step {
+    const char* what;
+    bool (CMDIModif::*fn)(MEdit*, const char*, int, gui::Static*);
+    bool ok;
+    const char* text;
+    const char* name;
+  };
+  const Step steps[] = {
+      {"prior after typing", &CMDIModif::PriorC10Code, true, "BR", "BANQUE 2"},
+      {"prior", &CMDIModif::PriorC10Code, true, "BQ", "BANQUE"},
+      {"prior", &CMDIModif::PriorC10Code, true, "AC", "ACHATS"},
+      {"prior past the first", &CMDIModif::PriorC10Code, false, "AC", "???"},
+      {"next", &CMDIModif::NextC10Code, true, "BQ", "BANQUE"},
+      {"next", &CMDIModif::NextC10Code, true, "BR", "BANQUE 2"},
+      {"next over a cancelled code", &CMDIModif::NextC10Code, true, "VT", "VENTES"},
+      {"next past the last", &CMDIModif::NextC10Code, false, "VT", "???"},
+      {"first", &CMDIModif::FirstC10Code, true, "AC", "ACHATS"},
+      {"last, a cancelled code after it", &CMDIModif::LastC10Code, true, "VT", "VENTES"},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.what);
+    gui::ResetBeepCount();
+    EXPECT_EQ((form->*s.fn)(e, "J", 3, l), s.ok);
+    EXPECT_EQ(e->GetText(), s.text);
+    EXPECT_EQ(l->GetText(), s.name);
+    EXPECT_EQ(gui::BeepCount(), s.ok ? 0 : 1);
+  }
+  // Next after typing shows the first code at or after the text.
+  e->SetText("C");
+  e->StepFlag = false;
+  EXPECT_TRUE(form->NextC10Code(e, "J", 3, l));
+  EXPECT_EQ(e->GetText(), "VT");
+  form->CmQuitter();
+}
+
+TEST_F(LookupFormTest, AccountStepsAndBalance) {
+  AddCode(*TableC20, "40100000", "FOURNISSEURS");
+  AddCode(*TableC20, "41100000", "CLIENTS");
+  AddCode(*TableC20, "51200000", "BANQUE", true);
+  JournalForm* form = Form();
+  ASSERT_NE(form, nullptr);
+  MEdit* account = AccountEdit(form);
+  auto* label = new MStatic(form, "", 111);
+  ASSERT_TRUE(label->Create());
+  EXPECT_TRUE(form->LastC20Code(account, label));
+  EXPECT_EQ(account->GetText(), "41100000");
+  EXPECT_TRUE(form->FirstC20Code(account, label));
+  EXPECT_EQ(account->GetText(), "40100000");
+  // First does not count as a step: Next shows the code at the text, then moves.
+  EXPECT_TRUE(form->NextC20Code(account, label));
+  EXPECT_EQ(account->GetText(), "40100000");
+  EXPECT_TRUE(form->NextC20Code(account, label));
+  EXPECT_EQ(account->GetText(), "41100000");
+  EXPECT_FALSE(form->NextC20Code(account, label)) << "the cancelled account is never shown";
+
+  // Balance of the current account: debit minus credit, francs or euros.
+  Table& t = *TableC20;
+  ASSERT_TRUE(t.Seek("C20CODE", "41100000"));
+  ASSERT_TRUE(t.PutFieldNum(17, 1000.0));
+  ASSERT_TRUE(t.PutFieldNum(18, 152.45));
+  ASSERT_TRUE(t.PutFieldNum(19, 300.0));
+  ASSERT_TRUE(t.PutFieldNum(20, 45.73));
+  form->ShowAccountBalanceC20(label, false);
+  EXPECT_EQ(label->GetText(), std::string("CLIENTS - ") + LTrim(FormatAmountPlain(700.0)) + " Francs");
+  form->ShowAccountBalanceC20(label, true);
+  EXPECT_EQ(label->GetText(), std::string("CLIENTS - ") + LTrim(FormatAmountPlain(106.72)) + " Euros");
+  form->CmQuitter();
+}
+
+}  // namespace
