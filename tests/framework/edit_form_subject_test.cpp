@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "framework/lock_notice.h"
 #include "test_subject.h"
 
 // Qt last: its "slots" keyword would clash with the table layer's field ring.
@@ -180,7 +181,15 @@ TEST_F(FormSubjectTest, CancelAndReactivateFromTheList) {
   EXPECT_FALSE(t.IsDeleted());
 }
 
+// The notice as the program shows it (TDMessageLockR through the seam),
+// recorded as well.
+void NoticeThroughTheWindowLayer(const char* caption, const char* message) {
+  RecordNotice(caption, message);
+  ShowLockNotice(caption, message);
+}
+
 TEST_F(FormSubjectTest, ARecordLockedElsewhereGivesTheNoticeAndIsNotWritten) {
+  SetLockNoticeHook(&NoticeThroughTheWindowLayer);
   Station other("BQ");
   ASSERT_TRUE(other.Do('l'));
   JournalList* list = List();
@@ -189,13 +198,14 @@ TEST_F(FormSubjectTest, ARecordLockedElsewhereGivesTheNoticeAndIsNotWritten) {
   ASSERT_NE(form, nullptr);
   ASSERT_EQ(Notices().size(), 1u);
   EXPECT_NE(Notices()[0].find("BANQUE"), std::string::npos) << Notices()[0];
+  ASSERT_FALSE(gui::ModalSeam::Shown().empty());
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].kind, gui::ModalKind::Dialog) << "the lock notice window";
   EXPECT_FALSE(form->locked);
   EXPECT_FALSE(form->nameEdit->IsWindowEnabled());
   EXPECT_EQ(FormRecordLocks[kFormKind], 0u);
   form->forceModified = true;
   CloseForm(gui::IDYES);
   EXPECT_EQ(OpenForm(), nullptr);
-  EXPECT_EQ(form == nullptr, false);
   EXPECT_EQ(StoredName("J", "BQ"), "BANQUE");
 
   // Cancelling it from the list asks once too, and leaves it live.
