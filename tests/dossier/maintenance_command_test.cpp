@@ -1,0 +1,166 @@
+// The rebuild command 20712 headless: its question and answers through the
+// modal seam, the run and its final message, the log line with the count of
+// records removed, the refusal of a dossier another process holds, and the
+// reindex failure box.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "data/dossier_lock.h"
+#include "dossier/rebuild_dossier.h"
+#include "maintenance_test_support.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/modal_seam.h"
+#include "runtime/session_registry.h"
+#include "shell/handlers.h"
+
+namespace maintenance_test {
+namespace {
+
+class RebuildCommandTest : public MaintenanceTest {
+ protected:
+  void SetUp() override {
+    MaintenanceTest::SetUp();
+    gui::Application::EnsureQt();
+    gui::ModalSeam::SetTestMode(true);
+    gui::ModalSeam::Reset();
+    reopened_ = 0;
+    SetRebuildReopener([this] { ++reopened_; });
+    ASSERT_TRUE(ReleaseDossierExclusive());  // the dossier open as a station opens it
+    SetDossierState(' ');
+  }
+  void TearDown() override {
+    SetRebuildReopener({});
+    gui::ModalSeam::Reset();
+    MaintenanceTest::TearDown();
+  }
+
+  std::string DossierBytes() {
+    std::string all;
+    for (const auto& e : fs::directory_iterator(Folder()))
+      if (e.path().extension() != ".txt") all += e.path().string() + dossier_test::ReadFile(e.path().string());
+    return all;
+  }
+
+  int reopened_ = 0;
+};
+
+TEST_F(RebuildCommandTest, QuestionFollowsConstantsAndCancelChangesNothing) {
+  struct Case {
+    const char* c039;
+    const char* c027;
+    int answer;
+    unsigned buttons;
+    const char* sentence;
+  } cases[] = {
+      {"OUI", "NON", gui::IDNO, gui::MB_YESNO, "Voulez-vous confirmer le lancement ?"},
+      {"NON", "OUI", gui::IDCANCEL, gui::MB_YESNOCANCEL, "Le bouton 'Annuler' permet d'abandonner"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.c039);
+    SetConstant(39, c.c039);
+    SetConstant(27, c.c027);
+    const std::string before = DossierBytes();
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueMessageBoxAnswer(c.answer);
+    ReconstructionDossier_Work();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+    const gui::ShownModal& q = gui::ModalSeam::Shown()[0];
+    EXPECT_EQ(q.caption, "ATTENTION");
+    EXPECT_EQ(q.buttons, c.buttons);
+    EXPECT_NE(q.text.find(c.sentence), std::string::npos);
+    EXPECT_NE(q.text.find(std::string("positionn\xE9" "e \xE0 '") + (c.c027[0] == 'O' ? "OUI" : "NON")),
+              std::string::npos);
+    EXPECT_NE(q.text.find("recopi\xE9s dans le journal du dossier"), std::string::npos);
+    EXPECT_NE(q.text.find("DEMO sur " + Folder()), std::string::npos);
+    EXPECT_NE(q.text.find("Exercice du 01/01/26 au 31/12/26"), std::string::npos);
+    EXPECT_NE(q.text.find("Sans Analytique"), std::string::npos);
+    EXPECT_EQ(DossierBytes(), before);
+    EXPECT_EQ(reopened_, 0);
+    EXPECT_EQ(GetDossierState(), ' ');
+    // The exclusive hold was given back: it can be taken again.
+    EXPECT_TRUE(OpenDossierExclusive(true));
+    EXPECT_TRUE(ReleaseDossierExclusive());
+  }
+}
+
+TEST_F(RebuildCommandTest, RunEndsWithItsMessageLogLineAndReopening) {
+  Append(*TableC20, PathC20(), {{1, "abc"}, {2, "Minuscules"}});
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ReconstructionDossier_Work();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 2u);
+  const gui::ShownModal& end = gui::ModalSeam::Shown()[1];
+  EXPECT_EQ(end.caption, "ReConstruction du dossier: DEMO");
+  EXPECT_EQ(end.icon, gui::MB_ICONINFORMATION);
+  EXPECT_NE(end.text.find("La Re-Construction du dossier est termin\xE9" "e."), std::string::npos);
+  EXPECT_EQ(LastRebuildReport().code, 0);
+  EXPECT_EQ(LastRebuildReport().removed, 1);
+  const std::string log = LogText();
+  EXPECT_NE(log.find("ReConstruction du dossier - Ok - 1 enregistrement(s) supprim\xE9(s)"), std::string::npos)
+      << log;
+  EXPECT_LT(log.find("Minuscules"), log.find("ReConstruction du dossier - Ok"));
+  EXPECT_EQ(GetDossierState(), '2');
+  EXPECT_EQ(reopened_, 1);
+  ExpectTotalsEqualLines();
+}
+
+// Another process has the dossier open: message 2259, nothing run, nothing changed.
+TEST_F(RebuildCommandTest, DossierHeldByAnotherProcessIsRefused) {
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(done), 0);
+  const std::string lockPath = DossierTablePath();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Table lock;
+    char c = lock.OpenTable(lockPath) ? 'y' : 'n';
+    (void)!::write(ready[1], &c, 1);
+    (void)!::read(done[0], &c, 1);
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+
+  const std::string before = DossierBytes();
+  dossier_test::Boxes().clear();
+  ReconstructionDossier_Work();
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << "no question asked";
+  ASSERT_EQ(dossier_test::Boxes().size(), 1u);
+  EXPECT_NE(dossier_test::Boxes()[0].find("IMPOSSIBLE d'ouvrir le dossier en cours de mani\xE8re EXCLUSIVE"),
+            std::string::npos);
+  EXPECT_EQ(DossierBytes(), before);
+  EXPECT_EQ(reopened_, 0);
+
+  (void)!::write(done[1], "x", 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+}
+
+// The failure box of the reindex names the data file; the incident message
+// says that the totals were not rebuilt and the run must be made again.
+TEST_F(RebuildCommandTest, ReindexFailureBoxAndIncidentMessage) {
+  fs::resize_file(std::string(PathC40()) + ".dbf", 12);
+  SetConstant(39, "NON");
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  ReconstructionDossier_Work();
+  const auto& shown = gui::ModalSeam::Shown();
+  ASSERT_GE(shown.size(), 3u);
+  EXPECT_EQ(shown[1].caption, "ERREUR pendant ReIndex du fichier:    40");
+  EXPECT_EQ(shown[1].icon, gui::MB_ICONHAND);
+  EXPECT_NE(shown[1].text.find("c40demo.dbf"), std::string::npos) << shown[1].text;
+  const gui::ShownModal& end = shown.back();
+  EXPECT_EQ(end.icon, gui::MB_ICONSTOP);
+  EXPECT_NE(end.text.find("a rencontr\xE9 un incident: \n\n 5100"), std::string::npos) << end.text;
+  EXPECT_NE(end.text.find("n'ont PAS \xE9t\xE9 reconstruits"), std::string::npos);
+  EXPECT_NE(LogText().find("ReConstruction du dossier - Erreur: 5100"), std::string::npos);
+}
+
+TEST_F(RebuildCommandTest, CommandIsInstalled) {
+  InstallMaintenanceCommands();
+  EXPECT_TRUE(HasCommandWork(20712));
+}
+
+}  // namespace
+}  // namespace maintenance_test
