@@ -12,6 +12,7 @@
 #include "data/session.h"
 #include "dossier/backup_chooser.h"
 #include "dossier/conf_sauvegarde.h"
+#include "dossier/dossier_commands.h"
 #include "dossier/dossier_properties.h"
 #include "dossier/new_dossier.h"
 #include "dossier/working_date.h"
@@ -149,8 +150,8 @@ void Reopen() {
     g_reopen();
     return;
   }
-  const auto& check = Services().ensureDossierOpen;
-  if (check) check();
+  // Entry 1 of the recent dossiers is the dossier open now.
+  OpenRecentDossier(1);
 }
 
 // Takes the dossier for a whole-dossier run: windows and tables closed, the

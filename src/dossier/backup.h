@@ -74,8 +74,7 @@ using ExternalLauncher =
 void SetBackupLauncher(ExternalLauncher launcher);  // empty = LaunchProcess
 
 // Reopens the current dossier after a backup or a restore (DossierState
-// is '2' then). The default runs the shell's dossier check; the dossier
-// opening installs the full reopening of the recent entry 1.
+// is '2' then). The default reopens entry 1 of the recent dossiers.
 void SetDossierReopener(std::function<void()> reopen);
 
 // The station's log during a restore: "clg" + code + ".txt" is moved aside

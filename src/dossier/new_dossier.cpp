@@ -12,10 +12,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
-#if __has_include("dossier/dossier_commands.h")
 #include "dossier/dossier_commands.h"
-#define MERLON_HAS_DOSSIER_COMMANDS 1
-#endif
 
 namespace {
 
@@ -29,14 +26,7 @@ std::string Trimmed(const std::string& text) {
 
 bool DefaultOpen(const std::string& folder, const std::string& code) {
   PutFirstInRecent(DossierEntry(code, folder));
-#ifdef MERLON_HAS_DOSSIER_COMMANDS
   return OpenRecentDossier(1);
-#else
-  SetDossier(folder, code);
-  SetDossierState('2');
-  const auto& check = Services().ensureDossierOpen;
-  return check && check();
-#endif
 }
 
 }  // namespace

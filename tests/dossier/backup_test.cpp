@@ -32,9 +32,15 @@ TEST_F(BackupTest, BatchMethodArgumentsAndUnits) {
   const std::string stamp = BackupStamp();
   ASSERT_EQ(stamp, "20240307-09h0503");
   ExternalCommand c;
+  auto Req = [&](char method) {
+    BackupRequest r;
+    r.method = method;
+    r.stamp = stamp;
+    return r;
+  };
 
   // No unit set: the default target under the dossier folder, three arguments.
-  ASSERT_TRUE(BuildBackupCommand({'8', stamp}, c));
+  ASSERT_TRUE(BuildBackupCommand(Req('8'), c));
   ASSERT_EQ(c.argv.size(), 5u);
   EXPECT_EQ(c.argv[0], "/bin/sh");
   EXPECT_EQ(c.argv[1], program_ + "CSAUVE8.BAT");
@@ -46,14 +52,14 @@ TEST_F(BackupTest, BatchMethodArgumentsAndUnits) {
   // Units with placeholders (capitals too) and characters a shell would run.
   IniSetString("Un-Sauvegarde", "/mnt/a\"b&c|d%e/%CODE%/%jour%");
   IniSetString("Un2Sauvegarde", "/mnt/second/%dateheure%");
-  ASSERT_TRUE(BuildBackupCommand({'w', stamp}, c));
+  ASSERT_TRUE(BuildBackupCommand(Req('w'), c));
   ASSERT_EQ(c.argv.size(), 6u);
   EXPECT_EQ(c.argv[4], "/mnt/a\"b&c|d%e/AB/JEUDI/");
   EXPECT_EQ(c.argv[5], "/mnt/second/20240307-09h0503/");
 
   // Method 2: unit cut to 11, drive and folder parts; blank gives A:\ .
   IniSetString("Un-Sauvegarde", "");
-  ASSERT_TRUE(BuildBackupCommand({'2', stamp}, c));
+  ASSERT_TRUE(BuildBackupCommand(Req('2'), c));
   EXPECT_EQ(c.argv[1], program_ + "CSAUVEC.BAT");
   EXPECT_EQ(std::vector<std::string>(c.argv.end() - 2, c.argv.end()), (std::vector<std::string>{"A:", "\\"}));
 
@@ -67,14 +73,14 @@ TEST_F(BackupTest, BatchMethodArgumentsAndUnits) {
   // A and Z: the folder in its own case, the pattern as one argument.
   IniSetString("Un-Sauvegarde", "b");
   IniSetString("WinzipCommand", "/opt/winzip/wz");
-  ASSERT_TRUE(BuildBackupCommand({'Z', stamp}, c));
+  ASSERT_TRUE(BuildBackupCommand(Req('Z'), c));
   EXPECT_EQ(c.argv, (std::vector<std::string>{"/opt/winzip/wz", "-a", "b:ZELAB",
                                               "/data/Compta d'\xE9t\xE9/C??AB.*"}));
-  ASSERT_TRUE(BuildBackupCommand({'A', stamp}, c));
+  ASSERT_TRUE(BuildBackupCommand(Req('A'), c));
   EXPECT_EQ(c.argv.back(), "/data/Compta d'\xE9t\xE9/C??AB.*");
 
   // P with a blank line starts nothing.
-  EXPECT_FALSE(BuildBackupCommand({'P', stamp}, c));
+  EXPECT_FALSE(BuildBackupCommand(Req('P'), c));
   EXPECT_TRUE(c.argv.empty());
 }
 
