@@ -431,11 +431,22 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   DBIResult rc = FlushBlobs(buf, true);
   if (rc != DBIERR_NONE) return rc;
   aheadCount_ = 0;
-  // Appends of all processes are serialised; the count is read again under the lock.
+  // Appends of all processes are serialised; the count is read again under the lock. A
+  // table with a production index serialises them with the index's update lock, held from
+  // before the count is read until its entries are written: one lock for the whole append
+  // (every process that can append to such a table has its index open, see Open). A table
+  // without one uses the append lock byte of the data file.
   bool locked = false;
-  if (!exclusive) {
+  bool indexLocked = false;
+  if (!exclusive && mdx_) {
+    rc = mdx_->BeginUpdate();
+    if (rc != DBIERR_NONE) return rc;
+    indexLocked = true;
+  } else if (!exclusive) {
     if (OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true) != LockOutcome::kGranted) return DBIERR_OSERROR;
     locked = true;
+  }
+  if (!exclusive) {
     // Under the lock the header count is the truth; a count above the one we knew (another
     // process appended, or a damaged header) is checked against the file size.
     std::uint32_t stored = 0;
@@ -457,6 +468,10 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   if (rc == DBIERR_NONE) {
     count_ = n;
     rc = MaintainIndex(n, nullptr, buf);
+  }
+  if (indexLocked) {
+    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
+    if (rc == DBIERR_NONE) rc = r2;
   }
   if (locked) OfdUnlock(dbf_.fd(), kAppendLockByte, 1);
   if (rc != DBIERR_NONE) return rc;

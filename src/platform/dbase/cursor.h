@@ -51,6 +51,7 @@ struct DbiCursor {
   DBIResult PutField(std::uint16_t field, std::uint8_t* buf, const void* src) const;
   void FillDescs(FLDDesc* descs) const;
   void FillProps(CURProps* props);
+  std::uint16_t RecordLength() const { return dbf_.recordLength(); }
 
   // Memo buffers, one per memo field, from DbiOpenBlob to DbiFreeBlob.
   DBIResult OpenBlob(std::uint16_t field, const std::uint8_t* buf, bool readOnly);

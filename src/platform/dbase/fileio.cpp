@@ -79,6 +79,11 @@ DBIResult FileSize(int fd, off_t* size) {
   return DBIERR_NONE;
 }
 
+void SkipAccessTime(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0 && (flags & O_NOATIME) == 0) ::fcntl(fd, F_SETFL, flags | O_NOATIME);
+}
+
 DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writable,
                    DBIResult missing) {
   *fd = -1;
@@ -86,6 +91,7 @@ DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writa
   if (wantWrite) {
     int f = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (f >= 0) {
+      SkipAccessTime(f);
       *fd = f;
       *writable = true;
       return DBIERR_NONE;
@@ -99,6 +105,7 @@ DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writa
     ::close(f);
     return missing;
   }
+  SkipAccessTime(f);
   *fd = f;
   return DBIERR_NONE;
 }

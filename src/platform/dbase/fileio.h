@@ -35,6 +35,11 @@ DBIResult FileSize(int fd, off_t* size);
 // Opens read-write when the file allows it, else read-only (*writable tells which).
 DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writable,
                    DBIResult missing = DBIERR_NOSUCHPATH);
+// Asks the system not to record access times on reads through fd. Each read after a write
+// would otherwise rewrite the file's inode (relatime updates the access time whenever it is
+// older than the last change), which is most of the cost of the small reads of the shared
+// update protocol. Refused (and harmless) when this user does not own the file.
+void SkipAccessTime(int fd);
 // Creates (truncating) a file read-write.
 DBIResult CreateFile(const std::string& path, int* fd);
 // Copies a whole file, replacing the target.

@@ -354,9 +354,8 @@ DBIResult DbiPutField(hDBICur cursor, std::uint16_t field, std::uint8_t* recBuf,
 DBIResult DbiInitRecord(hDBICur cursor, std::uint8_t* recBuf) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   if (recBuf == nullptr) return DBIERR_INVALIDPARAM;
-  CURProps props;
-  cursor->FillProps(&props);
-  std::memset(recBuf, ' ', props.iRecBufSize);
+  // Only the record length is needed: no file is read.
+  std::memset(recBuf, ' ', cursor->RecordLength());
   return DBIERR_NONE;
 }
 

@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "expr.h"
+#include "fileio.h"
 #include "weights.h"
 
 namespace dbase {
@@ -240,6 +241,7 @@ struct Mdx::Impl {
   std::uint64_t clock = 0;
   int lockDepth = 0;
   bool writeLocked = false;
+  bool abandoned = false;  // an inner call of a spanning update failed: nothing is written
 
   ~Impl() { CloseFile(); }
 
@@ -276,7 +278,12 @@ struct Mdx::Impl {
   // Writes what the transaction changed (shared mode), raises the counter, unlocks.
   DBIResult End(bool commit) {
     if (lockDepth == 0) return DBIERR_NONE;
-    if (--lockDepth > 0) return DBIERR_NONE;
+    if (--lockDepth > 0) {
+      if (!commit) abandoned = true;
+      return DBIERR_NONE;
+    }
+    if (abandoned) commit = false;
+    abandoned = false;
     DBIResult r = DBIERR_NONE;
     if (!exclusive) {
       if (writeLocked && commit) r = WriteBack();
@@ -1354,6 +1361,7 @@ DBIResult Mdx::Open(const std::string& path, const RecordLayout& layout, bool re
   d.exclusive = exclusive;
   d.fd = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
   if (d.fd < 0) return ErrnoResult(errno);
+  SkipAccessTime(d.fd);
   DBIResult r = d.Begin(false);
   if (r != DBIERR_NONE) return r;
   d.End(true);
@@ -1572,6 +1580,10 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
   }
   return d.End(true);
 }
+
+DBIResult Mdx::BeginUpdate() { return impl_->Begin(true); }
+
+DBIResult Mdx::EndUpdate(bool commit) { return impl_->End(commit); }
 
 DBIResult Mdx::RecordChanged(std::uint32_t recno, const std::uint8_t* oldRecord, const std::uint8_t* newRecord) {
   Impl& d = *impl_;

@@ -29,8 +29,11 @@
 // Processes. Several processes may open the same file. Every update (record change, tag
 // added or deleted, rebuild) runs under an open-file-description write lock on the byte
 // kMdxLockByte of the .mdx; readers (seek, walk, count) hold a read lock on it for the
-// duration of one call. The change counter at byte 508 is raised by each update: an
-// object keeps its page cache only while the counter is the one it last saw. A cursor's
+// duration of one call. An append to the table holds the update lock from before it reads
+// the record count until its entries are written (BeginUpdate/EndUpdate), so the same lock
+// serialises the appends of all processes. The change counter at byte 508 is raised by
+// each update: an object keeps its page cache only while the counter is the one it last
+// saw (read once per call or spanning update). A cursor's
 // place in key order is therefore an MdxEntry (key, record number) kept by the caller, and
 // every move (Next, Prior) starts again from it: another process's inserts and removals
 // never leave a cursor on a stale page.
@@ -125,6 +128,14 @@ class Mdx {
   DBIResult DeleteTag(std::string_view name);
   // Empties and refills every tag from the records (after a pack or an empty).
   DBIResult Rebuild(RecordSource* records);
+
+  // An update spanning several calls: takes the update lock (shared mode) and makes the
+  // cache current; the calls made until EndUpdate run inside it, and EndUpdate writes what
+  // they changed (with the change counter raised once) and unlocks. A caller may do its own
+  // writes under the lock in between (a record append serialised with the index update).
+  // When an inner call fails, or commit is false, nothing of the update is written.
+  DBIResult BeginUpdate();
+  DBIResult EndUpdate(bool commit);
 
   // Keeps every tag current after a record write: oldRecord is the record before the write
   // (nullptr for an append), newRecord after it (nullptr when the record disappears).
