@@ -21,6 +21,7 @@
 // dossier), once the program links the dossier library.
 #ifdef MERLON_WITH_DOSSIER
 #include "dossier/backup.h"
+#include "dossier/rebuild_dossier.h"
 #endif
 #if __has_include("data/index_defs.h")
 #include "data/index_defs.h"
@@ -67,6 +68,9 @@ int main(int argc, char** argv) {
   if (!EnsureSingleInstance(guard)) return 0;
 
   ConnectServices();
+#ifdef MERLON_WITH_DOSSIER
+  InstallMaintenanceCommands();
+#endif
   int result;
   {
     Merlon app(argc, argv);
