@@ -1,0 +1,152 @@
+// Appends of a shared cursor while another process changes the same table between them:
+// the next append lands after the other's records and the index still lists every entry,
+// with and without a production index (the two ways appends are serialised).
+#include <signal.h>
+
+#include <algorithm>
+#include <set>
+
+#include "dbase/idapi.h"
+#include "dbase/mdx.h"
+#include "dbase_test_util.h"
+
+namespace dbase_test {
+namespace {
+
+class SharedAppend : public Engine, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool indexed() const { return GetParam(); }
+
+  void SetUp() override {
+    Engine::SetUp();
+    table = dir / "sa.dbf";
+    std::vector<FLDCreate> f = {Field("CODE", 'C', 8), Field("NAME", 'C', 12)};
+    ASSERT_EQ(DbiCreateTable(db, table.c_str(), 2, f.data(), true), DBIERR_NONE);
+    if (!indexed()) return;
+    hDBICur c = nullptr;
+    ASSERT_EQ(Open(table, &c, dbiOPENEXCL), DBIERR_NONE);
+    IDXDesc idx;
+    std::snprintf(idx.szTagName, sizeof idx.szTagName, "CODE");
+    std::snprintf(idx.szKeyExp, sizeof idx.szKeyExp, "CODE");
+    ASSERT_EQ(DbiAddIndex(db, c, nullptr, nullptr, &idx, nullptr), DBIERR_NONE);
+    DbiCloseCursor(&c);
+  }
+
+  DBIResult OpenOurs(hDBICur* c) { return Open(table, c, dbiOPENSHARED, indexed() ? "CODE" : nullptr); }
+
+  // Physical number of the record the cursor stands on.
+  static std::uint32_t Here(hDBICur c) {
+    RECProps rp;
+    std::vector<std::uint8_t> buf(21);
+    if (DbiGetRecord(c, dbiNOLOCK, buf.data(), &rp) != DBIERR_NONE) return 0;
+    return rp.iPhyRecNum;
+  }
+
+  // Record number found by a seek of the whole code, 0 when it is not there.
+  static std::uint32_t Seek(hDBICur c, const char* code) {
+    if (DbiSetToKey(c, keySEARCHEQ, true, 0, 0, code) != DBIERR_NONE) return 0;
+    RECProps rp;
+    std::vector<std::uint8_t> buf(21);
+    if (DbiGetNextRecord(c, dbiNOLOCK, buf.data(), &rp) != DBIERR_NONE) return 0;
+    return rp.iPhyRecNum;
+  }
+
+  // Every record in physical order and, with an index, every entry in key order.
+  void ExpectWhole(const std::vector<std::string>& physical) {
+    hDBICur c = nullptr;
+    ASSERT_EQ(Open(table, &c), DBIERR_NONE);
+    EXPECT_EQ(Walk(c), physical);
+    DbiCloseCursor(&c);
+    if (!indexed()) return;
+    std::vector<std::string> sorted = physical;
+    std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+      return a.substr(a.find(':')) < b.substr(b.find(':'));
+    });
+    ASSERT_EQ(Open(table, &c, dbiOPENSHARED, "CODE"), DBIERR_NONE);
+    EXPECT_EQ(Walk(c), sorted);
+    DbiCloseCursor(&c);
+    std::unique_ptr<Mdx> m;
+    ASSERT_EQ(Mdx::Open(dir / "sa.mdx", {{"CODE", 'C', 1, 8, 0}, {"NAME", 'C', 9, 12, 0}}, true, false, &m),
+              DBIERR_NONE);
+    EXPECT_EQ(m->Check("CODE"), DBIERR_NONE);
+    std::uint64_t n = 0;
+    EXPECT_EQ(m->Count("CODE", &n), DBIERR_NONE);
+    EXPECT_EQ(n, physical.size());
+  }
+
+  TempDir dir;
+  std::string table;
+};
+
+TEST_P(SharedAppend, NextAppendAndSeeksSeeTheOtherProcessesChanges) {
+  hDBICur ours = nullptr;
+  ASSERT_EQ(OpenOurs(&ours), DBIERR_NONE);
+  for (const char* c : {"M1", "M3", "M5"}) ASSERT_EQ(Append(ours, {c}), DBIERR_NONE);
+  if (indexed()) ASSERT_EQ(Seek(ours, "M3"), 2u);  // our cache now holds the tag's pages
+  Signal go, done;
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    go.Wait();
+    hDBICur c = nullptr;
+    if (Open(table, &c) != DBIERR_NONE) ::_exit(2);
+    for (const char* code : {"M2", "M4"})
+      if (Append(c, {code}) != DBIERR_NONE) ::_exit(3);
+    // One of our records changes its key: its entry moves.
+    std::vector<std::uint8_t> buf(21);
+    if (DbiSetToRecordNo(c, 3) != DBIERR_NONE || DbiGetRecord(c, dbiNOLOCK, buf.data(), nullptr) != DBIERR_NONE)
+      ::_exit(4);
+    DbiPutField(c, 1, buf.data(), "M0");
+    if (DbiModifyRecord(c, buf.data(), false) != DBIERR_NONE) ::_exit(5);
+    DbiCloseCursor(&c);
+    done.Post();
+    ::_exit(0);
+  }
+  go.Post();
+  done.Wait();
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << st;
+
+  ASSERT_EQ(Append(ours, {"M6"}), DBIERR_NONE);
+  EXPECT_EQ(Here(ours), 6u);
+  std::uint32_t n = 0;
+  ASSERT_EQ(DbiGetRecordCount(ours, &n), DBIERR_NONE);
+  EXPECT_EQ(n, 6u);
+  if (indexed()) {
+    EXPECT_EQ(Seek(ours, "M2"), 4u);
+    EXPECT_EQ(Seek(ours, "M4"), 5u);
+    EXPECT_EQ(Seek(ours, "M0"), 3u);
+    EXPECT_EQ(Seek(ours, "M5"), 0u);  // its old key is gone
+    EXPECT_EQ(Seek(ours, "M6"), 6u);
+  }
+  DbiCloseCursor(&ours);
+  ExpectWhole({"1:M1", "2:M3", "3:M0", "4:M2", "5:M4", "6:M6"});
+}
+
+TEST_P(SharedAppend, AppendKilledUnderTheLockLetsTheNextOneThrough) {
+  hDBICur ours = nullptr;
+  ASSERT_EQ(OpenOurs(&ours), DBIERR_NONE);
+  for (const char* c : {"K1", "K2"}) ASSERT_EQ(Append(ours, {c}), DBIERR_NONE);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    hDBICur c = nullptr;
+    if (Open(table, &c) != DBIERR_NONE) ::_exit(2);
+    DbiAppendHook = [] { ::raise(SIGKILL); };  // dies holding the lock, record written, count not
+    Append(c, {"LOST"});
+    ::_exit(3);
+  }
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  ASSERT_TRUE(WIFSIGNALED(st));
+  // The lock went with the process: our next append neither waits nor keeps the lost record.
+  ASSERT_EQ(Append(ours, {"K3"}), DBIERR_NONE);
+  EXPECT_EQ(Here(ours), 3u);
+  if (indexed()) EXPECT_EQ(Seek(ours, "LOST"), 0u);
+  DbiCloseCursor(&ours);
+  ExpectWhole({"1:K1", "2:K2", "3:K3"});
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutIndex, SharedAppend, ::testing::Values(true, false));
+
+}  // namespace
+}  // namespace dbase_test
