@@ -158,7 +158,8 @@ std::string RebuildQuestionText(bool euroOnly) {
 std::string RebuildEndMessage(const RebuildReport& report) {
   if (report.code == 0) return LoadStr(19875);
   std::string text = std::string(LoadStr(19876)) + StrInt(report.code, 5);
-  text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
+  // A refused old dossier was not touched: its box already pointed to the conversion.
+  if (report.code != kRebuildOldGeneration) text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
   return text;
 }
 

@@ -3,6 +3,7 @@
 // records removed, the refusal of a dossier another process holds, and the
 // reindex failure box.
 #include <sys/wait.h>
+#include <fstream>
 #include <unistd.h>
 
 #include "data/dossier_lock.h"
@@ -155,6 +156,24 @@ TEST_F(RebuildCommandTest, ReindexFailureBoxAndIncidentMessage) {
   EXPECT_NE(end.text.find("a rencontr\xE9 un incident: \n\n 5100"), std::string::npos) << end.text;
   EXPECT_NE(end.text.find("n'ont PAS \xE9t\xE9 reconstruits"), std::string::npos);
   EXPECT_NE(LogText().find("ReConstruction du dossier - Erreur: 5100"), std::string::npos);
+}
+
+// A C10 of the oldest generation: the box points to the conversion and no file changes.
+TEST_F(RebuildCommandTest, OldGenerationPointsToTheConversion) {
+  {
+    std::fstream f(std::string(PathC10()) + ".dbf", std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(32);
+    f.write("CCLE", 4);
+  }
+  const std::string before = DossierBytes();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ReconstructionDossier_Work();
+  const auto& shown = gui::ModalSeam::Shown();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_NE(shown[1].text.find("CONVERTIR"), std::string::npos);
+  EXPECT_NE(shown[2].text.find(" 5001"), std::string::npos);
+  EXPECT_EQ(shown[2].text.find("reconstruits"), std::string::npos);
+  EXPECT_EQ(DossierBytes(), before);
 }
 
 TEST_F(RebuildCommandTest, CommandIsInstalled) {
