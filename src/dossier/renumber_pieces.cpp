@@ -1,5 +1,7 @@
 #include "dossier/renumber_pieces.h"
 
+#include "dossier/dossier_management.h"
+
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -475,4 +477,7 @@ void CmRenumeroterPieces_Work() {
   }
 }
 
-void InstallMaintenance2Commands() { SetCommandWork(20722, &CmRenumeroterPieces_Work); }
+void InstallMaintenance2Commands() {
+  SetCommandWork(20722, &CmRenumeroterPieces_Work);
+  SetCommandWork(20725, &CmGestionDossiers_Work);
+}

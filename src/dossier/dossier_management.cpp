@@ -1,0 +1,371 @@
+#include "dossier/dossier_management.h"
+
+#include <cstring>
+#include <string>
+
+#include "controls/control_env.h"
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/session.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/filedialog.h"
+#include "platform/system/files.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/cursors.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+
+namespace {
+
+constexpr int kSourceCode = 1208, kSourceButton = 1209, kSourceWord = 1210, kSourceFolder = 1211;
+constexpr int kActionName = 1207, kDestLabel = 1212, kDestButton = 1213, kDestCode = 1214;
+constexpr int kDestWord = 1215, kDestFolder = 1216, kWarning = 1217;
+
+// String ids of the action names and the batch-name pairs (packed by 10).
+int ActionIndex(DossierAction a) {
+  switch (a) {
+    case DossierAction::Rechercher: return 0;
+    case DossierAction::Copier: return 1;
+    case DossierAction::Deplacer: return 2;
+    case DossierAction::Annuler: return 3;
+    case DossierAction::Renommer: return 4;
+    default: return -1;
+  }
+}
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t b = text.find_first_not_of(' ');
+  if (b == std::string::npos) return "";
+  return text.substr(b, text.find_last_not_of(' ') - b + 1);
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+std::string WithSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+// The open dossier as slot 1 holds it: code padded to 5, then the folder.
+bool IsOpenDossier(const std::string& code, const std::string& folder) {
+  const std::string open = DossierSlots[0];
+  if (IsBlank(open)) return false;
+  std::string padded = Trimmed(code);
+  padded.resize(5, ' ');
+  const std::string openCode = open.substr(0, 5);
+  const std::string openFolder = WithSlash(open.size() > 5 ? open.substr(5) : "");
+  return UpperAscii(padded + WithSlash(folder)) == UpperAscii(openCode + openFolder);
+}
+
+bool ValidNewCode(const std::string& code) {
+  const std::string t = Trimmed(code);
+  if (t.empty()) return false;
+  for (char c : t)
+    if (!((c >= '0' && c <= '9') || c == '-' || (c >= 'A' && c <= 'Z'))) return false;
+  return true;
+}
+
+DossierCheck Refused(int textId, int focus, const std::string& more = "") {
+  return {false, LoadStr(textId) + more, focus};
+}
+
+DossierLauncher& Launcher() {
+  static DossierLauncher launcher;
+  return launcher;
+}
+
+}  // namespace
+
+int ProgramVersionCode() {
+  return 100 * static_cast<unsigned char>(ProgramOption(1)) + static_cast<unsigned char>(ProgramOption(2)) - 101;
+}
+
+std::string DossierBatchName(DossierAction action, int versionCode) {
+  const int i = ActionIndex(action);
+  if (i < 0) return "";
+  const std::string packed = LoadStr(3494);
+  const std::size_t at = static_cast<std::size_t>(i * 20 + (versionCode < 501 ? 0 : 10));
+  if (packed.size() < at + 10) return "";
+  return Trimmed(packed.substr(at, 10));
+}
+
+bool ParseChosenDossierFile(const std::string& path, std::string* folder, std::string* code, bool refuseUnderscore) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string newCode;
+  if (name.size() >= 3 && UpperAscii(name.substr(0, 3)) == "C10") {
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot >= 3) name.resize(dot);
+    newCode = UpperAscii(name.substr(3, 5));
+    if (refuseUnderscore && newCode.find('_') != std::string::npos) return false;
+  }
+  *folder = dir;
+  *code = newCode;
+  return true;
+}
+
+bool DossierFilesExist(const std::string& folder, const std::string& code) {
+  const std::string c = Trimmed(code);
+  std::string name = "c10" + c + ".dbf";
+  for (char& ch : name)
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  return platform::FileExists(platform::ResolvePath(WithSlash(folder) + name));
+}
+
+DossierCheck CheckDossierChoice(DossierChoice& c) {
+  const std::string batch = DossierBatchName(c.action, ProgramVersionCode());
+  auto batchPresent = [&]() -> DossierCheck {
+    if (!FileExists((ProgramFolder + batch).c_str())) return Refused(3486, 0, batch);
+    return {};
+  };
+  auto sourceExists = [&]() -> DossierCheck {
+    if (!DossierFilesExist(c.sourceFolder, c.sourceCode)) return Refused(3481, kSourceCode);
+    return {};
+  };
+  auto copyChecks = [&]() -> DossierCheck {
+    if (DossierCheck k = sourceExists(); !k.ok) return k;
+    if (IsOpenDossier(c.destCode, c.destFolder)) return Refused(3483, kDestCode);
+    if (!ValidNewCode(c.destCode)) return Refused(3484, kDestCode);
+    if (IsBlank(c.destFolder)) return Refused(3485, kDestButton);
+    if (DossierFilesExist(c.destFolder, c.destCode)) return Refused(3482, kDestCode);
+    return batchPresent();
+  };
+  switch (c.action) {
+    case DossierAction::Copier:
+      return copyChecks();
+    case DossierAction::Deplacer:
+      c.destCode = c.sourceCode;  // a move keeps the code
+      return copyChecks();
+    case DossierAction::Annuler:
+      if (IsOpenDossier(c.sourceCode, c.sourceFolder)) return Refused(3483, kSourceCode);
+      if (DossierCheck k = sourceExists(); !k.ok) return k;
+      return batchPresent();
+    case DossierAction::Renommer:
+      if (IsOpenDossier(c.sourceCode, c.sourceFolder)) return Refused(3483, kSourceCode);
+      if (DossierCheck k = sourceExists(); !k.ok) return k;
+      if (IsOpenDossier(c.destCode, c.sourceFolder)) return Refused(3483, kDestCode);
+      if (!ValidNewCode(c.destCode)) return Refused(3484, kDestCode);
+      // The new name is made in the source folder, whatever 1216 says.
+      if (DossierFilesExist(c.sourceFolder, c.destCode)) return Refused(3482, kDestCode);
+      return batchPresent();
+    case DossierAction::Rechercher:
+      return batchPresent();
+    default:
+      return {false, "", 0};
+  }
+}
+
+std::vector<std::string> DossierBatchCommand(const DossierChoice& c, int versionCode) {
+  std::vector<std::string> argv{"/bin/sh", ProgramFolder + DossierBatchName(c.action, versionCode)};
+  const std::string srcCode = Trimmed(c.sourceCode), dstCode = Trimmed(c.destCode);
+  switch (c.action) {
+    case DossierAction::Rechercher:
+      argv.push_back(c.sourceFolder);
+      break;
+    case DossierAction::Copier:
+    case DossierAction::Deplacer:
+      argv.insert(argv.end(), {WithSlash(c.sourceFolder), srcCode, WithSlash(c.destFolder), dstCode});
+      break;
+    case DossierAction::Annuler:
+      argv.insert(argv.end(), {WithSlash(c.sourceFolder), srcCode});
+      break;
+    case DossierAction::Renommer:
+      argv.insert(argv.end(), {WithSlash(c.sourceFolder), srcCode, dstCode});
+      break;
+    default:
+      break;
+  }
+  return argv;
+}
+
+void SetDossierManagementLauncher(DossierLauncher launcher) { Launcher() = std::move(launcher); }
+
+DossierCheck RunDossierChoice(DossierChoice& choice) {
+  DossierCheck check = CheckDossierChoice(choice);
+  if (!check.ok) return check;
+  const std::vector<std::string> argv = DossierBatchCommand(choice, ProgramVersionCode());
+  platform::LaunchOptions options;
+  options.workingDirectory = ProgramFolder;
+  const platform::LaunchResult r = Launcher() ? Launcher()(argv, options) : platform::LaunchProcess(argv, options);
+  if (!r.launched) {
+    const std::string reason = std::strerror(r.error != 0 ? r.error : ENOENT);
+    return Refused(3487, 0, DossierBatchName(choice.action, ProgramVersionCode()) + " (" + reason + ")");
+  }
+  return check;
+}
+
+// ---- the dialog --------------------------------------------------------------
+
+TDUtiGestionDossiers::TDUtiGestionDossiers(gui::Window* parent) : TDNuv(parent, 1331, false) {
+  for (int id : {1202, 1203, 1204, 1205, 1206}) new MRadioButton(kOnTemplate, this, id);
+  new MEdit(kOnTemplate, this, kSourceCode, 5, 1, true, MEdit::kText, 0);
+  new MEdit(kOnTemplate, this, kDestCode, 5, 1, true, MEdit::kText, 0);
+  for (int id : {1201, kActionName, kSourceWord, kSourceFolder, kDestLabel, kDestWord, kDestFolder})
+    new MStatic(kOnTemplate, this, id);
+  new MRStatic(kOnTemplate, this, kWarning);
+  for (int id : {kSourceButton, kDestButton, 1, 2}) new MButton(kOnTemplate, this, id);
+}
+
+const gui::ResponseTable& TDUtiGestionDossiers::Table() {
+  static const gui::ResponseTable table = gui::ResponseTable(&gui::Dialog::Table())
+                                              .Command(1202, &TDUtiGestionDossiers::CmRechercher)
+                                              .Command(1204, &TDUtiGestionDossiers::CmCopier)
+                                              .Command(1203, &TDUtiGestionDossiers::CmDeplacer)
+                                              .Command(1206, &TDUtiGestionDossiers::CmAnnuler)
+                                              .Command(1205, &TDUtiGestionDossiers::CmRenommer)
+                                              .Command(kSourceButton, &TDUtiGestionDossiers::CmChoisirSource)
+                                              .Command(kDestButton, &TDUtiGestionDossiers::CmChoisirDestination)
+                                              .Command(gui::IDOK, &TDUtiGestionDossiers::RunDossierAction);
+  return table;
+}
+
+void TDUtiGestionDossiers::SetupWindow() {
+  TDNuv::SetupWindow();
+  SetCheck(1204, gui::BST_CHECKED);
+  busy_ = false;
+  SetAction(DossierAction::Copier);
+}
+
+void TDUtiGestionDossiers::CmRechercher() { SetAction(DossierAction::Rechercher); }
+void TDUtiGestionDossiers::CmCopier() { SetAction(DossierAction::Copier); }
+void TDUtiGestionDossiers::CmDeplacer() { SetAction(DossierAction::Deplacer); }
+void TDUtiGestionDossiers::CmAnnuler() { SetAction(DossierAction::Annuler); }
+void TDUtiGestionDossiers::CmRenommer() { SetAction(DossierAction::Renommer); }
+
+// Layout of the two rows for an action.
+void TDUtiGestionDossiers::SetAction(DossierAction action) {
+  if (busy_) return;
+  action_ = action;
+  SetItemText(kActionName, LoadStr(3495 + ActionIndex(action)));
+  SetItemText(kSourceCode, "");
+  SetItemText(kSourceFolder, "");
+  const bool twoRows = action == DossierAction::Copier || action == DossierAction::Renommer;
+  const bool destButton = action == DossierAction::Copier || action == DossierAction::Deplacer;
+  ShowItem(kSourceCode, action != DossierAction::Rechercher);
+  EnableItem(kSourceCode, false);
+  SetItemText(kSourceWord, LoadStr(action == DossierAction::Deplacer ? 3501 : 3500));
+  ShowItem(kDestLabel, twoRows);
+  if (twoRows) SetItemText(kDestLabel, LoadStr(action == DossierAction::Copier ? 3503 : 3504));
+  ShowItem(kDestButton, destButton);
+  ShowItem(kDestCode, twoRows);
+  if (twoRows) SetItemText(kDestCode, "");
+  ShowItem(kDestWord, destButton);
+  if (destButton) SetItemText(kDestWord, LoadStr(action == DossierAction::Copier ? 3500 : 3502));
+  ShowItem(kDestFolder, destButton);
+  if (destButton) SetItemText(kDestFolder, "");
+  if (gui::Control* b = GetDlgItem(kSourceButton); b != nullptr && b->IsWindowEnabled()) FocusItem(kSourceButton);
+}
+
+// A dossier file chosen in the file-open dialog: its folder, with its case,
+// and its code.
+void TDUtiGestionDossiers::ChooseDossierFile(bool asSource) {
+  std::string start = ProgramFolder;
+  if (!asSource && !IsBlank(GetItemText(kSourceFolder))) start = GetItemText(kSourceFolder);
+  std::string path;
+  if (!gui::GetOpenFileName(this, LoadStr(asSource ? 3490 : 3493), LoadStr(3491), start, path)) return;
+  std::string folder, code;
+  const int codeId = asSource ? kSourceCode : kDestCode;
+  if (!ParseChosenDossierFile(path, &folder, &code, asSource)) {
+    // A code with "_" (a dossier set aside by a restore) is refused as source.
+    gui::MessageBeep(0);
+    return;
+  }
+  SetItemText(codeId, code);
+  if (asSource) SetItemText(kSourceFolder, folder);
+  SetItemText(kDestFolder, folder);
+  if (!asSource) {
+    FocusItem(kDestCode);
+    return;
+  }
+  if ((action_ == DossierAction::Copier || action_ == DossierAction::Renommer) && !IsBlank(GetItemText(kSourceCode))) {
+    if (auto* e = Item<MEdit>(kDestCode)) e->FocusSelect(ProgramOption(14) == 'O');
+  } else if (action_ == DossierAction::Annuler) {
+    FocusItem(kSourceButton);
+  }
+}
+
+void TDUtiGestionDossiers::CmChoisirSource() {
+  SetItemText(kWarning, "");
+  busy_ = true;
+  if (action_ == DossierAction::Rechercher) {
+    if (BrowseForFolder(this, LoadStr(3489), "")) SetItemText(kSourceFolder, ScratchText);
+    FocusItem(kSourceButton);
+  } else {
+    ChooseDossierFile(true);
+  }
+  busy_ = false;
+}
+
+void TDUtiGestionDossiers::CmChoisirDestination() {
+  SetItemText(kWarning, "");
+  busy_ = true;
+  if (action_ == DossierAction::Copier || action_ == DossierAction::Deplacer) {
+    if (BrowseForFolder(this, LoadStr(3492), "")) SetItemText(kDestFolder, ScratchText);
+    FocusItem(kDestButton);
+  } else {
+    ChooseDossierFile(false);
+  }
+  busy_ = false;
+}
+
+DossierChoice TDUtiGestionDossiers::Choice() const {
+  DossierChoice c;
+  c.action = action_;
+  c.sourceCode = GetItemText(kSourceCode);
+  c.sourceFolder = GetItemText(kSourceFolder);
+  c.destCode = GetItemText(kDestCode);
+  c.destFolder = GetItemText(kDestFolder);
+  return c;
+}
+
+void TDUtiGestionDossiers::Refuse(const DossierCheck& check) {
+  gui::MessageBeep(0);
+  SetItemText(kWarning, check.message);
+  if (auto* w = Item<MRStatic>(kWarning)) w->DrawFrame();
+  if (check.focus != 0) FocusItem(check.focus);
+}
+
+void TDUtiGestionDossiers::RunDossierAction() {
+  if (gui::Control* b = GetDlgItem(2); b != nullptr && b->IsWindowEnabled()) FocusItem(2);
+  if (action_ == DossierAction::None) {
+    EndDialog(gui::IDCANCEL);
+    return;
+  }
+  SetItemText(kWarning, "");
+  DossierChoice choice = Choice();
+  const DossierCheck check = RunDossierChoice(choice);
+  if (action_ == DossierAction::Deplacer) SetItemText(kDestCode, choice.destCode);
+  if (!check.ok) Refuse(check);
+}
+
+// ---- the command -------------------------------------------------------------
+
+void CmGestionDossiers_Work() {
+  if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  const bool heldDossier = !IsBlank(DossierSlots[0]);
+  if (heldDossier) {
+    if (!OpenDossierExclusive(true)) return;
+    SetDossierState('1');
+  }
+  gui::Window* owner = gui::Window::FromHandle(MainWindowHandle);
+  {
+    TDUtiGestionDossiers dialog(owner != nullptr ? owner : CommandWindow);
+    dialog.Execute(kTaskModal);
+  }
+  if (heldDossier) {
+    ReleaseDossierExclusive();
+    SetDossierState('2');
+  }
+}
