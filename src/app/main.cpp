@@ -22,6 +22,7 @@
 #ifdef MERLON_WITH_DOSSIER
 #include "dossier/backup.h"
 #include "dossier/rebuild_dossier.h"
+#include "dossier/renumber_pieces.h"
 #endif
 #if __has_include("data/index_defs.h")
 #include "data/index_defs.h"
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
   ConnectServices();
 #ifdef MERLON_WITH_DOSSIER
   InstallMaintenanceCommands();
+  InstallMaintenance2Commands();
 #endif
   int result;
   {
