@@ -1323,6 +1323,7 @@ Mdx::Mdx() : impl_(std::make_unique<Impl>()) {}
 Mdx::~Mdx() { Close(); }
 
 const std::string& Mdx::path() const { return impl_->path; }
+std::uint32_t Mdx::ChangeCounter() const { return impl_->counter; }
 bool Mdx::production() const { return impl_->header[24] != 0; }
 
 DBIResult Mdx::Create(const std::string& path, std::string_view tableName, bool production,
@@ -1581,7 +1582,14 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
   return d.End(true);
 }
 
-DBIResult Mdx::BeginUpdate() { return impl_->Begin(true); }
+DBIResult Mdx::BeginUpdate() {
+  Impl& d = *impl_;
+  DBIResult r = d.Begin(true);
+  // The update raises the counter even when no entry changes: an append always leaves its
+  // mark, which is what lets its caller trust the count it wrote while the mark stands.
+  if (r == DBIERR_NONE && d.lockDepth == 1) d.headerDirty = true;
+  return r;
+}
 
 DBIResult Mdx::EndUpdate(bool commit) { return impl_->End(commit); }
 

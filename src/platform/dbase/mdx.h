@@ -133,9 +133,12 @@ class Mdx {
   // cache current; the calls made until EndUpdate run inside it, and EndUpdate writes what
   // they changed (with the change counter raised once) and unlocks. A caller may do its own
   // writes under the lock in between (a record append serialised with the index update).
-  // When an inner call fails, or commit is false, nothing of the update is written.
+  // When an inner call fails, or commit is false, nothing of the update is written. A
+  // committed update raises the change counter even when no entry changed.
   DBIResult BeginUpdate();
   DBIResult EndUpdate(bool commit);
+  // The change counter as this object last read or wrote it (current inside an update).
+  std::uint32_t ChangeCounter() const;
 
   // Keeps every tag current after a record write: oldRecord is the record before the write
   // (nullptr for an append), newRecord after it (nullptr when the record disappears).
