@@ -1,0 +1,152 @@
+#include "dossier/backup_settings.h"
+
+#include "controls/control_env.h"
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/controls.h"
+#include "runtime/inifiles.h"
+#include "runtime/xbase.h"
+#include "shell/cursors.h"
+#include "shell/mdi_client.h"
+
+namespace {
+
+constexpr int kText = 1201, kUnit2Label = 1205, kUnit2 = 1206, kCommentLabel = 1202, kComment = 1203;
+constexpr int kModify = 1204, kChoose = 1207;
+constexpr int kUnit2Width = 100, kCommentWidth = 30;
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t b = text.find_first_not_of(' ');
+  if (b == std::string::npos) return "";
+  return text.substr(b, text.find_last_not_of(' ') - b + 1);
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// "-" and the comment put before the last character (the final "/").
+void AddComment(std::string& target, const std::string& comment) {
+  if (comment.empty() || target.empty()) return;
+  target.insert(target.size() - 1, "-" + comment);
+}
+
+}  // namespace
+
+std::string InitialUnit2() {
+  std::string value = IniGetString(LoadStr(3505), "");
+  if (value.size() > kBackupTargetRoom) value.resize(kBackupTargetRoom);
+  const std::string placeholder = SubStr(LoadStr(2575), 35, 8);  // "%defaut%"
+  if (!placeholder.empty()) {
+    const std::size_t at = LowerAscii(value).find(LowerAscii(placeholder));
+    if (at != std::string::npos) value.erase(at, placeholder.size());
+  }
+  if (value.size() > static_cast<std::size_t>(kUnit2Width)) value.resize(kUnit2Width);
+  return value;
+}
+
+BackupTargets BuildBackupTargets(const std::string& relative, const std::string& unit2Edit,
+                                 const std::string& commentEdit) {
+  BackupTargets t;
+  t.relative = relative;
+  t.comment = Trimmed(commentEdit);
+  t.unit1 = DossierFolder + relative;
+  AddComment(t.unit1, t.comment);
+  const std::string unit2 = Trimmed(unit2Edit);
+  if (!unit2.empty()) {
+    t.unit2 = unit2;
+    if (t.unit2.back() != '/') t.unit2 += '/';
+    t.unit2 += relative;
+    AddComment(t.unit2, t.comment);
+  }
+  t.fits = t.unit1.size() <= kBackupTargetRoom && t.unit2.size() <= kBackupTargetRoom;
+  t.confirmation = LoadStr(3506) + std::string(RTrim(DossierCode.c_str())) + LoadStr(3507) + "\"" + DossierFolder +
+                   "\"" + LoadStr(3508) + t.unit1;
+  if (!IsBlank(t.unit2)) t.confirmation += LoadStr(3509) + t.unit2;
+  t.confirmation += LoadStr(3510);
+  return t;
+}
+
+std::string Unit2AllowedChars() { return LoadStr(3064) + std::string("/"); }
+std::string CommentAllowedChars() { return LoadStr(3065); }
+
+// ---- the dialog --------------------------------------------------------------
+
+TDFicConfSauvegarde::TDFicConfSauvegarde(gui::Window* parent, const std::string& relativeFolder)
+    : TDNuv(parent, "FIC_CONF_SAUVEGARDE", true), relative_(relativeFolder) {
+  for (int id : {kText, kUnit2Label, kCommentLabel}) new MStatic(kOnTemplate, this, id);
+  auto* unit2 = new MEdit(kOnTemplate, this, kUnit2, kUnit2Width, 1, true, MEdit::kText, 0);
+  unit2->SetAllowedChars(Unit2AllowedChars());
+  auto* comment = new MEdit(kOnTemplate, this, kComment, kCommentWidth, 1, true, MEdit::kText, 0);
+  comment->SetAllowedChars(CommentAllowedChars());
+  new MCheckBox(kOnTemplate, this, kModify);
+  for (int id : {1, 2, kChoose}) new MButton(kOnTemplate, this, id);
+}
+
+const gui::ResponseTable& TDFicConfSauvegarde::Table() {
+  static const gui::ResponseTable table = gui::ResponseTable(&gui::Dialog::Table())
+                                              .Command(kModify, &TDFicConfSauvegarde::CmModifierUnite2)
+                                              .Command(kChoose, &TDFicConfSauvegarde::CmChoisirUnite2);
+  return table;
+}
+
+void TDFicConfSauvegarde::SetupWindow() {
+  TDNuv::SetupWindow();
+  if (auto* e = Item<MEdit>(kUnit2)) e->SetValue(InitialUnit2(), true);
+  BuildTexts();
+  SetCheck(kModify, gui::BST_UNCHECKED);
+  EnableItem(kUnit2, false);
+  EnableItem(kChoose, false);
+  if (auto* e = Item<MEdit>(kComment)) e->FocusSelect(true);
+}
+
+void TDFicConfSauvegarde::BuildTexts() {
+  targets_ = BuildBackupTargets(relative_, GetItemText(kUnit2), GetItemText(kComment));
+  SetItemText(kText, targets_.confirmation);
+}
+
+void TDFicConfSauvegarde::EvChildNotify(int id, unsigned code, gui::Handle control) {
+  if (code == gui::EN_CHANGE && (id == kUnit2 || id == kComment)) {
+    BuildTexts();
+    return;
+  }
+  TDNuv::EvChildNotify(id, code, control);
+}
+
+void TDFicConfSauvegarde::CmModifierUnite2() {
+  const bool on = GetCheck(kModify) == gui::BST_CHECKED;
+  EnableItem(kUnit2, on);
+  EnableItem(kChoose, on);
+  if (on) {
+    if (auto* e = Item<MEdit>(kUnit2)) e->FocusSelect(true);
+  } else {
+    FocusItem(kComment);
+  }
+}
+
+void TDFicConfSauvegarde::CmChoisirUnite2() {
+  if (BrowseForFolder(this, LoadStr(3511), GetItemText(kUnit2))) {
+    std::string folder = ScratchText;
+    if (folder.size() > static_cast<std::size_t>(kUnit2Width)) folder.resize(kUnit2Width);
+    SetItemText(kUnit2, folder);
+    BuildTexts();
+  }
+  if (auto* e = Item<MEdit>(kUnit2)) e->FocusSelect(true);
+}
+
+// "&Oui": the texts as shown; a destination too long for the backup's
+// command is refused rather than cut.
+void TDFicConfSauvegarde::CmOk() {
+  BuildTexts();
+  if (!targets_.fits) {
+    gui::MessageBeep(0);
+    FocusItem(kComment);
+    return;
+  }
+  TDNuv::CmOk();
+}
