@@ -21,6 +21,7 @@
 // dossier), once the program links the dossier library.
 #ifdef MERLON_WITH_DOSSIER
 #include "dossier/backup.h"
+#include "dossier/dossier_commands.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/renumber_pieces.h"
 #endif
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
 
   ConnectServices();
 #ifdef MERLON_WITH_DOSSIER
+  InstallDossierCommands();
   InstallMaintenanceCommands();
   InstallMaintenance2Commands();
 #endif
