@@ -853,10 +853,10 @@ struct Mdx::Impl {
     const std::uint32_t idx = path.back().index;
     const std::uint32_t cnt = Count(p);
     if (idx < cnt && CompareEntry(t, Item(t, p, idx), key, recno) == 0) return DBIERR_NONE;  // already there
-    std::vector<std::uint8_t> item(t.itemLength, 0);
-    Put32(item.data(), recno);
-    std::memcpy(item.data() + 4, key, t.info.keyLength);
-    return InsertInNode(t, path, path.size() - 1, item.data(), 0);
+    std::uint8_t item[kMdxMaxKeyLength + 8] = {};
+    Put32(item, recno);
+    std::memcpy(item + 4, key, t.info.keyLength);
+    return InsertInNode(t, path, path.size() - 1, item, 0);
   }
 
   // Inserts an item at path[level].index of that node. For an upper node `rightChild` is the
@@ -871,7 +871,18 @@ struct Mdx::Impl {
     const std::uint32_t cnt = Count(p);
     const std::uint32_t idx = path[level].index;
     const std::uint32_t L = t.itemLength;
-    // Build the node's items in a scratch array: cnt + 1 items plus the trailing word.
+    if (cnt + 1 <= t.maxKeys) {
+      // Room in the page: the items from idx on (and the trailing word) move one place up.
+      std::memmove(p + 8 + (idx + 1) * L, p + 8 + idx * L, (cnt - idx) * L + 4);
+      std::memcpy(p + 8 + idx * L, item, L);
+      // An upper node: the old pointer at idx, now at idx + 1, becomes the new right part.
+      if (!leaf) Put32(p + 8 + (idx + 1) * L, rightChild);
+      Put32(p, cnt + 1);
+      MarkDirty(block);
+      return DBIERR_NONE;
+    }
+    // A full page: the node's items go to a scratch array (cnt + 1 items and the trailing
+    // word) to be split in two.
     std::vector<std::uint8_t> buf((cnt + 1) * L + 4, 0);
     std::memcpy(buf.data(), p + 8, idx * L);
     std::memcpy(buf.data() + idx * L, item, L);
@@ -882,11 +893,6 @@ struct Mdx::Impl {
       Put32(buf.data() + (idx + 1) * L, rightChild);
     }
     const std::uint32_t total = cnt + 1;
-    if (total <= t.maxKeys) {
-      WriteNode(p, buf.data(), total, L, leaf);
-      MarkDirty(block);
-      return DBIERR_NONE;
-    }
     // Split: the left part stays in this page, the right part goes to a new page.
     std::uint32_t newBlock = 0;
     std::uint8_t* q = NewPage(&newBlock, &err);
