@@ -24,8 +24,8 @@ constexpr LaunchCode kCodes[] = {
     {"NM", 20803}, {"NC", 24361}, {"NV", 24362}, {"NH", 24363},
 };
 
-// Key of the program INI (characters 14-26 of the packed keys of string 5).
-constexpr const char* kLaunchKey = "LancementAuto";
+// Key of the program INI: characters 14-26 of the packed keys of string 5.
+std::string LaunchKey() { return SubStr(LoadStr(5), 14, 13); }
 
 }  // namespace
 
@@ -49,7 +49,7 @@ std::vector<unsigned> AutoLaunchCommands(const std::string& list) {
 }
 
 std::string AutoLaunchList() {
-  std::string list = IniGetString(kLaunchKey, "");
+  std::string list = IniGetString(LaunchKey().c_str(), "");
   if (list.size() > 100) list.resize(100);
   const std::string upper = Upper(AllTrim(list.c_str()));
   if (upper == "N" || upper == "NON") return "";
@@ -62,8 +62,9 @@ void RunAutoLaunch() {
 }
 
 bool SetWorkingDateToToday() {
-  const std::string keys = LoadStr(2617);  // "DateTravailJour"
-  const std::string section = keys.substr(0, 11), key = keys.size() > 11 ? keys.substr(11, 4) : "Jour";
+  // Section and key cut from string 2617 ("DateTravailJour").
+  const std::string section = SubStr(LoadStr(2617), 1, 11);
+  const std::string key = SubStr(LoadStr(2617), 12, 4);
   std::string stored = DossierIniGet(section.c_str(), key.c_str(), "");
   if (stored.size() > 8) stored.resize(8);
   const platform::LocalTime now = platform::GetLocalTime();

@@ -4,12 +4,14 @@
 #include <fstream>
 #include <system_error>
 
+#include "controls/mcontrols.h"
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "dossier/auto_start.h"
 #include "dossier/dossier_open.h"
 #include "dossier/dossier_slots.h"
+#include "framework/edit_form.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
@@ -28,7 +30,9 @@
 #include "shell/application.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
+#include "shell/placement.h"
 #include "shell/registry.h"
+#include "shell/toolbar.h"
 #include "shell/utility_commands.h"
 
 namespace fs = std::filesystem;
@@ -41,10 +45,6 @@ std::string LowerAscii(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return text;
-}
-
-bool EndsWithNoCase(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && LowerAscii(text.substr(text.size() - end.size())) == end;
 }
 
 void SetFrameCaption(const std::string& caption) {
@@ -125,10 +125,24 @@ bool CloseChildrenOfClient() { return Client() == nullptr || Client()->CloseChil
 
 std::string CurrentEntry() { return DossierEntry(RTrim(DossierCode.c_str()), DossierFolder); }
 
-// "Changer de dossier": one line per filled slot; choosing a line opens that dossier.
-class TWFicChanger : public gui::MDIChild {
+// "Changer de dossier": an edit form holding one list, a line per filled
+// dossier slot; the list's choice (20053, a double click or Enter) makes that
+// slot the open dossier. While it exists every other dossier command waits.
+class TWFicChanger : public CMDIModif {
  public:
-  explicit TWFicChanger(gui::MDIClient* client) : gui::MDIChild(client, LoadStr(682)) {}
+  static constexpr unsigned CM_CHANGER = 20053;
+
+  explicit TWFicChanger(gui::MDIClient* client) : CMDIModif(client, LoadStr(682), 1, 1) {
+    ContextCommands = {2, form_cmd::Quitter, CM_CHANGER};
+    AskOnClose = false;  // nothing is typed here, nothing to save
+    list_ = new MListBox(this, 1201);
+    list_->SetNotify(this, CM_CHANGER, 0, 0);
+    list_->Keys().enterAction = static_cast<int>(CM_CHANGER);
+    SetDossierState('1');
+    HelpContext() = 21;
+    CurrentHelpContext = 21;
+    Current() = this;
+  }
   ~TWFicChanger() override {
     if (Current() == this) Current() = nullptr;
     if (GetDossierState() == '1') SetDossierState(' ');
@@ -137,23 +151,49 @@ class TWFicChanger : public gui::MDIChild {
     static TWFicChanger* current = nullptr;
     return current;
   }
-  gui::ListBox* List() const { return list_; }
+  MListBox* List() const { return list_; }
+
+  void CmChangerDossier() {
+    const int line = list_->GetSelIndex();
+    if (line < 0) {
+      gui::MessageBeep(0);
+      return;
+    }
+    ChangeToSlot(static_cast<int>(list_->GetItemData(line)));
+  }
+
+  static const gui::ResponseTable& Table() {
+    static const gui::ResponseTable table =
+        gui::ResponseTable(&CMDIModif::Table()).Command(CM_CHANGER, &TWFicChanger::CmChangerDossier);
+    return table;
+  }
+  const gui::ResponseTable& Responses() const override { return Table(); }
 
  protected:
   void SetupWindow() override {
-    gui::MDIChild::SetupWindow();
-    list_ = new gui::ListBox(this, 1201);
-    list_->Create();
+    CMDIModif::SetupWindow();
+    BuildToolbar(ContextCommands, true);
     for (int k = 1; k <= kDossierSlotCount; ++k) {
       const std::string& slot = DossierSlots[k - 1];
       if (IsBlank(slot)) continue;
-      list_->AddString(LoadStr(682 + k) + std::string(Upper(EntryCode(slot).c_str())) + LoadStr(60) +
-                       EntryFolder(slot));
+      const int line = list_->AddString(LoadStr(682 + k) + std::string(Upper(EntryCode(slot).c_str())) +
+                                        LoadStr(60) + EntryFolder(slot));
+      list_->SetItemData(line, static_cast<std::uintptr_t>(k));
     }
+  }
+  void EvSetFocus(gui::Handle lost) override {
+    CMDIModif::EvSetFocus(lost);
+    if (list_->IsCreated() && list_->IsWindowEnabled()) list_->SetFocus();
+  }
+  // The list covers the whole client area.
+  void ArrangeControls() override {
+    if (!list_->IsCreated()) return;
+    const gui::Rect r = GetClientRect();
+    list_->MoveWindow(gui::Rect{0, 0, r.w, r.h});
   }
 
  private:
-  gui::ListBox* list_ = nullptr;
+  MListBox* list_;
 };
 
 }  // namespace
@@ -221,7 +261,8 @@ void OuvrirDossier() {
     return;
   }
   if (path.rfind("//", 0) == 0 || path.rfind("\\\\", 0) == 0) {
-    const std::string allowed = IniGetString("Autoriser-UNC", "O");
+    // The permission's key: characters 1-13 of the packed keys of string 5.
+    const std::string allowed = IniGetString(SubStr(LoadStr(5), 1, 13), "O");
     if (allowed.empty() || allowed[0] != 'O') {
       gui::MessageBeep(0);
       gui::MessageBox(DossierMessageOwner(), LoadStr(3046), path, gui::MB_OK | gui::MB_ICONINFORMATION);
@@ -279,14 +320,22 @@ void ChangerDossier() {
   ClearOpenWindowRegistry();
   if (Client() == nullptr) return;
   auto* window = new TWFicChanger(Client());
-  TWFicChanger::Current() = window;
-  CurrentHelpContext = 21;
+  window->MoveWindow(gui::Rect{0, 0, 400, 150});
   if (!window->Create()) {
-    window->Destroy();
+    // A window that got as far as its widget is deleted by the layer.
+    if (window->IsCreated()) window->Destroy();
+    else delete window;
     return;
   }
-  SetDossierState('1');
+  SetChildIcon(*window, 1003);
   window->Show(gui::SW_SHOWNORMAL);
+}
+
+gui::Window* ChangeDossierWindow() { return TWFicChanger::Current(); }
+
+gui::ListBox* ChangeDossierList() {
+  TWFicChanger* window = TWFicChanger::Current();
+  return window != nullptr ? window->List() : nullptr;
 }
 
 void ChangeToSlot(int k) {
@@ -295,11 +344,9 @@ void ChangeToSlot(int k) {
   DossierCode = EntryCode(DossierSlots[0]);
   DossierFolder = EntryFolder(DossierSlots[0]);
   UseStoredWorkingDate = true;
-  if (TWFicChanger* window = TWFicChanger::Current()) {
-    TWFicChanger::Current() = nullptr;
-    window->CloseWindow();
-  }
-  if (GetDossierState() == '1') SetDossierState(' ');
+  // The window closes first (its end gives the dossier state back), then the
+  // main window opens the dossier and sets its caption.
+  if (TWFicChanger* window = TWFicChanger::Current()) window->CmQuitter();
   gui::PostCommand(MainWindowHandle, CMDIClient::CM_SET_MAIN_CAPTION);
 }
 

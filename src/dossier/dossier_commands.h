@@ -6,6 +6,11 @@
 
 #include <string>
 
+namespace gui {
+class ListBox;
+class Window;
+}  // namespace gui
+
 // Plugs the dossier commands into the command table and fills the shell
 // services of the opening. Safe to repeat.
 void InstallDossierCommands();
@@ -27,8 +32,12 @@ void FermerDossier();
 void CloseDossier();
 // Work of "Changer de Dossier": the window listing the dossiers of the run.
 void ChangerDossier();
-// The choice of line k (1-5) in that window: slot k becomes the open dossier.
+// The choice of slot k (1-5) in that window: slot k and slot 1 change
+// places, the window closes and the main window opens the dossier.
 void ChangeToSlot(int k);
+// That window and its list while it is open (nullptr otherwise).
+gui::Window* ChangeDossierWindow();
+gui::ListBox* ChangeDossierList();
 
 // The frame caption for the open dossier, or for the program folder.
 std::string DossierCaption();

@@ -15,6 +15,7 @@
 #include "dossier/constants_check.h"
 #include "dossier/conversion.h"
 #include "dossier/rebuild_indexes.h"
+#include "framework/fmt_saisie.h"
 #include "platform/dbase/dbierr.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
@@ -36,27 +37,6 @@ gui::Window* DossierMessageOwner() {
 }
 
 namespace {
-
-// The one-line input of the euro rate.
-class EuroRateDialog : public gui::Dialog {
- public:
-  explicit EuroRateDialog(gui::Window* owner) : gui::Dialog(owner, "DOSSIER_TAUX") {}
-  std::string typed;
-
- protected:
-  void SetupWindow() override {
-    gui::Dialog::SetupWindow();
-    SetCaption(LoadStr(2285));
-    const std::string prompt = LoadStr(2284);  // "07,Entrez ..." : width, then the prompt
-    SetItemText(1201, prompt.size() > 3 ? prompt.substr(3) : prompt);
-    SetItemText(1202, AllTrim(FormatNumber(7, 5, false, Val(LoadStr(125)))));
-  }
-  void CmOk() override {
-    typed = GetItemText(1202);
-    if (typed.size() > 7) typed.resize(7);
-    gui::Dialog::CmOk();
-  }
-};
 
 void Beep() { gui::MessageBeep(0); }
 
@@ -246,9 +226,12 @@ bool OfferConversion(bool olderGeneration, const std::string& stamp) {
 }  // namespace
 
 bool AskEuroRate(gui::Window* owner, double& rate) {
-  EuroRateDialog dialog(owner);
-  if (dialog.Execute() != gui::IDOK) return false;
-  const std::string typed = AllTrim(dialog.typed.c_str());
+  // The input of 7 characters, preset with the usual parity printed 7.5.
+  std::string typed = AllTrim(FormatNumber(7, 5, false, Val(LoadStr(125))));
+  TDFmtSaisie dialog(owner, TDFmtSaisie::kOkCancel, 2284, &typed, true);
+  dialog.SetCaption(LoadStr(2285));
+  if (dialog.Execute(kTaskModal) != gui::IDOK) return false;
+  typed = AllTrim(typed.c_str());
   if (typed.empty()) return false;
   const double value = Val(typed.c_str());
   if (!EuroRateInRange(value)) return false;

@@ -12,8 +12,10 @@
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "data/session.h"
+#include "framework/dialog_bases.h"
 #include "platform/dbase/idapi.h"
 #include "platform/gui/constants.h"
+#include "platform/gui/dialog.h"
 #include "platform/system/files.h"
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"
@@ -25,42 +27,49 @@ std::string& LastProgressCaption() {
   return caption;
 }
 
+std::string& LastProgressLine() {
+  static std::string line;
+  return line;
+}
+
 }  // namespace
 
-DossierProgressWindow::DossierProgressWindow(gui::Window* owner, const std::string& caption) : caption_(caption) {
+DossierProgressWindow::DossierProgressWindow(gui::Window* owner, const std::string& caption)
+    : caption_(caption) {
   LastProgressCaption() = caption;
-  if (gui::DialogTemplates::Find("DOSSIER_PROGRES") == nullptr) return;
-  dialog_ = new gui::Dialog(owner, "DOSSIER_PROGRES");
-  if (!dialog_->Create()) {
-    delete dialog_;
-    dialog_ = nullptr;
+  LastProgressLine().clear();
+  window_ = std::make_unique<TDNuvModeless>(owner, false);
+  if (!window_->Create()) {
+    window_.reset();
     return;
   }
-  dialog_->SetCaption(caption);
-  dialog_->Show(gui::SW_SHOWNORMAL);
+  window_->SetCaption(caption);
+  window_->Show(gui::SW_SHOWNORMAL);
   gui::Dialog::ProcessEvents();
 }
 
 DossierProgressWindow::~DossierProgressWindow() {
-  if (dialog_ == nullptr) return;
-  dialog_->Destroy();
-  delete dialog_;
+  if (!window_ || !window_->IsCreated()) return;
+  LastProgressLine() = window_->Line1();
+  window_->Destroy();
 }
 
 void DossierProgressWindow::SetLine(const std::string& text) {
   line_ = text;
-  if (dialog_ == nullptr) return;
-  dialog_->SetItemText(1201, text);
+  if (!window_) return;
+  window_->SetLine(text);
   gui::Dialog::ProcessEvents();
 }
 
 void DossierProgressWindow::SetLine2(const std::string& text) {
-  if (dialog_ == nullptr) return;
-  dialog_->SetItemText(1202, text);
+  if (!window_) return;
+  window_->SetLine2(text);
   gui::Dialog::ProcessEvents();
 }
 
 const std::string& DossierProgressWindow::LastCaption() { return LastProgressCaption(); }
+
+const std::string& DossierProgressWindow::LastFramedLine() { return LastProgressLine(); }
 
 namespace {
 

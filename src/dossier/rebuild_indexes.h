@@ -1,13 +1,18 @@
-// The rebuild of the dossier's index files, and the small progress window
-// that the dossier-wide runs of the opening show while they work.
+// The rebuild of the dossier's index files, and the progress window that
+// the dossier-wide runs of the opening show while they work.
 #pragma once
 
+#include <memory>
 #include <string>
 
-#include "platform/gui/dialog.h"
+class TDNuvModeless;
+namespace gui {
+class Window;
+}
 
-// A modeless window with a framed first line and a second line; it lets the
-// window system work while the run goes on and is destroyed with the object.
+// The framework's modeless progress window (a framed first line, a second
+// line), shown under `caption` for as long as the object lives; it lets the
+// window system work while the run goes on.
 class DossierProgressWindow {
  public:
   DossierProgressWindow(gui::Window* owner, const std::string& caption);
@@ -19,13 +24,16 @@ class DossierProgressWindow {
   void SetLine2(const std::string& text);
   std::string Caption() const { return caption_; }
   std::string Line() const { return line_; }
-  bool Shown() const { return dialog_ != nullptr; }
+  bool Shown() const { return window_ != nullptr; }
+  TDNuvModeless* Window() const { return window_.get(); }
 
-  // The caption of the last progress window made (tests read it).
+  // The caption of the last progress window made, and what its framed line
+  // showed when it closed (tests read them).
   static const std::string& LastCaption();
+  static const std::string& LastFramedLine();
 
  private:
-  gui::Dialog* dialog_ = nullptr;
+  std::unique_ptr<TDNuvModeless> window_;
   std::string caption_;
   std::string line_;
 };
