@@ -24,6 +24,8 @@ TEST_F(DossierOpenTest, RebuildReplacesEveryIndexFileAndPacksWhenAsked) {
   ASSERT_TRUE(OpenDossierExclusive(false));
   ASSERT_TRUE(RebuildTablesAndIndexes(nullptr, true, true));
   EXPECT_EQ(DossierProgressWindow::LastCaption(), "ReIndex du dossier: REB");
+  // The framed line of the progress window named each table in turn, the last one at the end.
+  EXPECT_EQ(DossierProgressWindow::LastFramedLine(), d + "c70reb.dbf");
   ASSERT_TRUE(ReleaseDossierExclusive());
 
   for (const char* t : {"c10reb", "c20reb", "c30reb", "c40reb", "c50reb", "c60reb", "c70reb"})

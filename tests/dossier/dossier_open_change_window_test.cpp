@@ -1,0 +1,158 @@
+// The "Changer de dossier" window, the euro-rate input of the opening and
+// the program INI keys read from the packed key string.
+#include <QApplication>
+#include <QWidget>
+#include <QKeyEvent>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "dossier/auto_start.h"
+#include "dossier/dossier_open.h"
+#include "dossier/dossier_slots.h"
+#include "dossier_open_fixture.h"
+#include "framework/dialog_bases.h"
+#include "framework/fmt_saisie.h"
+#include "platform/gui/listbox.h"
+
+namespace {
+
+void Key(QWidget* w, QEvent::Type type, int key) {
+  QKeyEvent e(type, key, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+std::vector<std::string> Lines(gui::ListBox* list) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < list->GetCount(); ++i) lines.push_back(list->GetString(i));
+  return lines;
+}
+
+}  // namespace
+
+TEST_F(DossierOpenTest, ChangeWindowListsTheDossiersOfTheRunAndItsChoiceOpensOne) {
+  const std::string a = MakeDossier("Compta/Alpha", "AAA", 10);
+  const std::string b = MakeDossier("Compta/Beta", "BBB", 10);
+  OpenThroughDialog(C10Path(a, "AAA"));
+  OpenThroughDialog(C10Path(b, "BBB"));
+  ASSERT_EQ(DossierCode, "BBB");
+  int beeps = 0;
+  gui::SetBeepHook([&beeps](unsigned) { ++beeps; });
+
+  RunSubjectCommand(20206);
+  gui::ProcessPendingMessages();
+  gui::Window* window = ChangeDossierWindow();
+  ASSERT_NE(window, nullptr);
+  gui::ListBox* list = ChangeDossierList();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(window->GetCaption(), "Changer de dossier");
+  EXPECT_EQ(CurrentHelpContext, 21);
+  EXPECT_EQ(GetDossierState(), '1');
+  EXPECT_EQ(Lines(list), (std::vector<std::string>{"1 - BBB sur " + b, "2 - AAA sur " + a}));
+  const gui::Rect client = window->GetClientRect();
+  EXPECT_EQ(list->GetClientRect().w > client.w / 2, true) << "the list covers the window";
+
+  // While it is open the other dossier commands wait.
+  RunSubjectCommand(20203);
+  EXPECT_EQ(DossierCode, "BBB");
+  EXPECT_EQ(DossierSlots[0], DossierEntry("BBB", b));
+
+  // The choice without a selected line: a beep and nothing else.
+  gui::SendCommand(window->GetHandle(), 20053);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(beeps, 1);
+  EXPECT_EQ(ChangeDossierWindow(), window);
+  EXPECT_EQ(DossierSlots[0], DossierEntry("BBB", b));
+
+  // Enter on line 2: that dossier is opened, the window is gone, commands run again.
+  list->SetSelIndex(1);
+  list->SetFocus();
+  Key(list->Widget(), QEvent::KeyPress, Qt::Key_Return);
+  Key(list->Widget(), QEvent::KeyRelease, Qt::Key_Return);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(ChangeDossierWindow(), nullptr);
+  EXPECT_EQ(GetDossierState(), ' ');
+  EXPECT_EQ(DossierCode, "AAA");
+  EXPECT_EQ(DossierFolder, a);
+  EXPECT_EQ(DossierSlots[0], DossierEntry("AAA", a));
+  EXPECT_EQ(DossierSlots[1], DossierEntry("BBB", b));
+  EXPECT_EQ(MainFrame->GetCaption(), "Nuv-Merlon ZEL+ - AAA sur " + a);
+  EXPECT_TRUE(UseStoredWorkingDate);
+  ASSERT_NE(TableC10, nullptr);
+  EXPECT_TRUE(TableC10->isOpen);
+  EXPECT_NE(TableC10->tablePath.find("c10aaa"), std::string::npos) << TableC10->tablePath;
+
+  // "Quitter" closes it without a change; line 1 is the dossier already open.
+  RunSubjectCommand(20206);
+  gui::ProcessPendingMessages();
+  ASSERT_NE(ChangeDossierWindow(), nullptr);
+  gui::SendCommand(ChangeDossierWindow()->GetHandle(), 20023);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(ChangeDossierWindow(), nullptr);
+  EXPECT_EQ(GetDossierState(), ' ');
+  EXPECT_EQ(DossierCode, "AAA");
+
+  RunSubjectCommand(20206);
+  gui::ProcessPendingMessages();
+  ASSERT_NE(ChangeDossierList(), nullptr);
+  ChangeDossierList()->SetSelIndex(0);
+  gui::SendCommand(ChangeDossierWindow()->GetHandle(), 20053);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(ChangeDossierWindow(), nullptr);
+  EXPECT_EQ(DossierCode, "AAA");
+  EXPECT_EQ(DossierSlots[0], DossierEntry("AAA", a));
+  EXPECT_EQ(DossierSlots[1], DossierEntry("BBB", b));
+  EXPECT_EQ(GetDossierState(), ' ');
+}
+
+TEST_F(DossierOpenTest, EuroRateIsAskedThroughTheOneValueInputWithinItsBounds) {
+  struct Case {
+    int answer;
+    const char* typed;  // nullptr: the preset is kept
+    bool accepted;
+    double rate;
+  };
+  const Case cases[] = {
+      {gui::IDOK, nullptr, true, 6.55957}, {gui::IDOK, "1.00", true, 1.0},   {gui::IDOK, "9.99", true, 9.99},
+      {gui::IDOK, "0.99", false, 0},       {gui::IDOK, "10.00", false, 0},   {gui::IDOK, "0", false, 0},
+      {gui::IDOK, "  ", false, 0},         {gui::IDOK, "abc", false, 0},     {gui::IDCANCEL, "6.5", false, 0},
+  };
+  for (const Case& c : cases) {
+    gui::ModalSeam::Reset();
+    std::string preset, label;
+    gui::ModalSeam::QueueDialogAnswer(c.answer, [&, typed = c.typed](gui::Window& w) {
+      auto& input = static_cast<TDFmtSaisie&>(w);
+      preset = input.Input()->GetValue();
+      label = input.Label();
+      if (typed != nullptr) input.Input()->SetText(typed);
+    });
+    double rate = -1;
+    EXPECT_EQ(AskEuroRate(MainFrame, rate), c.accepted) << (c.typed ? c.typed : "preset");
+    if (c.accepted) EXPECT_DOUBLE_EQ(rate, c.rate);
+    else EXPECT_EQ(rate, -1) << "the rate is left alone";
+    ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+    EXPECT_EQ(gui::ModalSeam::LastShown()->resourceId, 1306);
+    EXPECT_EQ(gui::ModalSeam::LastShown()->caption, "Conversion du dossier en EUROs");
+    EXPECT_EQ(preset, "6.55957");
+    EXPECT_EQ(label, "Entrez la valeur en Francs d'un EURO");
+  }
+}
+
+TEST_F(DossierOpenTest, ProgramKeysComeFromThePackedKeyString) {
+  // The automatic-start list.
+  IniSetString("LancementAuto", "DJ-EB-");
+  EXPECT_EQ(AutoLaunchList(), "DJ-EB-");
+  IniSetString("LancementAuto", "non");
+  EXPECT_EQ(AutoLaunchList(), "");
+
+  // The UNC permission of the open command: "N" refuses a path that begins with two slashes.
+  const std::string d = MakeDossier("unc", "UNC", 10);
+  IniSetString("Autoriser-UNC", "N");
+  OpenThroughDialog("//" + d.substr(1) + "c10unc.dbf");
+  EXPECT_TRUE(IsBlank(DossierCode));
+  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("Les chemins UNC ne sont pas autoris"), std::string::npos);
+  // Allowed: the same path (a double slash names the same folder here) opens.
+  IniSetString("Autoriser-UNC", "O");
+  OpenThroughDialog("//" + d.substr(1) + "c10unc.dbf");
+  EXPECT_EQ(DossierCode, "UNC");
+}
