@@ -44,7 +44,7 @@ Table** const kTables[] = {&DossierLockTable, &TableC10, &TableC20, &TableC30, &
 
 char* FieldRingBuffers::Next(std::size_t room) {
   index = (index + 1) % kSlots;
-  std::string& s = slots[static_cast<std::size_t>(index)];
+  std::string& s = buffers[static_cast<std::size_t>(index)];
   if (s.size() < room) s.resize(room);
   s[0] = 0;
   return s.data();
@@ -72,7 +72,7 @@ std::uint8_t StartDbSession() {
   FormRecordLocks.fill(0);
   DbiUseIdleTime();
   DbSessionUp = true;
-  for (std::string& s : FieldRing.slots) s.assign(FieldRingBuffers::kRoom, '\0');
+  for (std::string& s : FieldRing.buffers) s.assign(FieldRingBuffers::kRoom, '\0');
   FieldRing.index = 0;
   PathBuffer.clear();
   PathBuffer.reserve(256);
@@ -97,7 +97,7 @@ void StopDbSession() {
   AppendInProgress = false;
   EditorLock = EditorLockPair();
   FormRecordLocks.fill(0);
-  for (std::string& s : FieldRing.slots) std::string().swap(s);
+  for (std::string& s : FieldRing.buffers) std::string().swap(s);
   FieldRing.index = 0;
   std::string().swap(PathBuffer);
   std::string().swap(PathBuffer2);

@@ -45,7 +45,7 @@ extern bool DbSessionUp;
 struct FieldRingBuffers {
   static constexpr int kSlots = 16;
   static constexpr std::size_t kRoom = 256;
-  std::array<std::string, kSlots> slots;
+  std::array<std::string, kSlots> buffers;
   int index = 0;
   // The next buffer, made at least `room` bytes long (it never shrinks).
   char* Next(std::size_t room);

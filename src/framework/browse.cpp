@@ -204,8 +204,11 @@ bool CMDIBrowse::SelectedIsOrdinary() const {
   return i != 0 && store_.MarkerOf(i - 1) == kMarkerOrdinary;
 }
 
+// The rows' area only: the scroll bars repaint themselves when they move.
 void CMDIBrowse::Repaint() {
-  if (view_ != nullptr && view_->IsCreated()) view_->Invalidate(false);
+  if (view_ == nullptr || !view_->IsCreated()) return;
+  const gui::Rect c = ClientArea();
+  view_->InvalidateRect(gui::Rect{0, 0, c.w, c.h}, false);
 }
 
 void CMDIBrowse::RepaintRow(int index) {

@@ -46,7 +46,8 @@ struct MessageEvent : QEvent {
   std::intptr_t lParam;
 };
 
-int pendingMessages = 0;
+int pendingMessages = 0;   // posted, not yet delivered
+unsigned long postedCount = 0;  // every message posted so far
 
 // Receives every posted message; Qt keeps posted events of one thread in
 // posting order, so messages arrive in the order they were posted.
@@ -74,6 +75,7 @@ Dispatcher& TheDispatcher() {
 bool PostMessage(Handle handle, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (!IsWindow(handle) || QCoreApplication::instance() == nullptr) return false;
   ++pendingMessages;
+  ++postedCount;
   QCoreApplication::postEvent(&TheDispatcher(), new MessageEvent(handle, msg, wParam, lParam));
   return true;
 }
@@ -93,12 +95,20 @@ bool SendCommand(Handle handle, unsigned id) {
 
 void ProcessPendingMessages() {
   if (QCoreApplication::instance() == nullptr) return;
-  // Bounded: a window that keeps posting to itself cannot hang the caller.
+  // One round delivers the queued messages, then one pass of the event loop
+  // (events those handlers caused, timers, window-system events) and the
+  // deferred deletes. Another round runs only while messages are still
+  // queued or were posted during the round; a repaint asked for during the
+  // round is delivered at its end. Bounded: a window that keeps posting to
+  // itself cannot hang the caller.
   for (int round = 0; round < 1000; ++round) {
+    const unsigned long postedBefore = postedCount;
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (pendingMessages <= 0 && round >= 1) break;
+    if (pendingMessages > 0 || postedCount != postedBefore) continue;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    break;
   }
   if (Application* app = Application::Current()) app->RunIdle();
   else Application::RunWindowIdleHandlers();

@@ -13,6 +13,10 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+#include <unordered_map>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -430,10 +434,14 @@ bool DC::ExtTextOut(int x, int y, unsigned options, const Box* rect, std::string
 
   const QString s = FontText(d.st.font, text);
   const QFontMetrics fm = p.fontMetrics();
-  const int w = fm.horizontalAdvance(s);
+  // The text's width matters only for centred or right-aligned text and for
+  // an opaque background; measuring costs as much as drawing.
+  const bool centred = (d.st.align & TA_CENTER) == TA_CENTER;
+  const bool right = !centred && (d.st.align & TA_RIGHT) != 0;
+  const int w = centred || right || d.st.bkMode == OPAQUE ? fm.horizontalAdvance(s) : 0;
   int dx = 0;
-  if ((d.st.align & TA_CENTER) == TA_CENTER) dx = -w / 2;
-  else if ((d.st.align & TA_RIGHT) != 0) dx = -w;
+  if (centred) dx = -w / 2;
+  else if (right) dx = -w;
   int baseline = fm.ascent();
   if ((d.st.align & TA_BASELINE) == TA_BASELINE) baseline = 0;
   else if ((d.st.align & TA_BOTTOM) != 0) baseline = -fm.descent();
@@ -495,6 +503,35 @@ Size DC::GetTextExtent(std::string_view text) const {
   const QFontMetrics fm = d_->Metrics();
   const QString s = FontText(d_->st.font, text);
   return Size{fm.horizontalAdvance(s), fm.height()};
+}
+
+namespace {
+// Advances of the 256 characters of one font on one resolution, measured
+// when first asked for (-1 until then).
+struct CharAdvances {
+  std::array<int, 256> width;
+  CharAdvances() { width.fill(-1); }
+};
+}  // namespace
+
+int DC::GetCharsWidth(std::string_view text) const {
+  static std::unordered_map<std::string, CharAdvances> cache;
+  const QFont& qf = d_->st.font.impl().qfont;
+  const QPaintDevice* dev = d_->active ? d_->painter().device() : d_->device;
+  const int dpi = dev != nullptr ? dev->logicalDpiY() : MeasureDevice().logicalDpiY();
+  const std::string key = qf.key().toStdString() + '@' + std::to_string(dpi);
+  CharAdvances& adv = cache[key];
+  int total = 0;
+  std::unique_ptr<QFontMetrics> fm;
+  for (char ch : text) {
+    int& w = adv.width[static_cast<unsigned char>(ch)];
+    if (w < 0) {
+      if (!fm) fm = std::make_unique<QFontMetrics>(d_->Metrics());
+      w = fm->horizontalAdvance(FontText(d_->st.font, std::string_view(&ch, 1)));
+    }
+    total += w;
+  }
+  return total;
 }
 
 TextMetrics DC::GetTextMetrics() const {
