@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -632,10 +633,16 @@ DBIResult DbiCursor::PutField(std::uint16_t field, std::uint8_t* buf, const void
       double v;
       std::memcpy(&v, src, sizeof v);
       if (!std::isfinite(v)) return DBIERR_MINVALERR;
+      // Fixed notation with the field's decimals, rounded as printf's "%.*f" rounds (the
+      // exact binary value, ties to even), right-aligned in the field.
       char text[400];
-      int n = snprintf(text, sizeof text, "%*.*f", static_cast<int>(f.length), static_cast<int>(f.decimals), v);
-      if (n < 0 || static_cast<std::uint32_t>(n) > f.length) return DBIERR_MINVALERR;
-      std::memcpy(raw, text, f.length);
+      const std::to_chars_result r =
+          std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, static_cast<int>(f.decimals));
+      if (r.ec != std::errc()) return DBIERR_MINVALERR;
+      const std::size_t n = static_cast<std::size_t>(r.ptr - text);
+      if (n > f.length) return DBIERR_MINVALERR;
+      std::memset(raw, ' ', f.length - n);
+      std::memcpy(raw + (f.length - n), text, n);
       return DBIERR_NONE;
     }
     case 'D': {

@@ -642,6 +642,7 @@ struct Mdx::Impl {
   DBIResult Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path) {
     DBIResult err = DBIERR_NONE;
     path->clear();
+    path->reserve(kMaxLevels);
     std::uint32_t block = Root(t, &err);
     if (err != DBIERR_NONE) return err;
     for (int level = 0; level < kMaxLevels; ++level) {

@@ -117,6 +117,32 @@ TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
   DbiCloseCursor(&cur);
 }
 
+TEST_F(TableTest, NumbersAreRoundedAsTheirBinaryValueSays) {
+  std::string t = dir / "n.dbf";
+  MakeTable(t);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  // AMOUNT is N10.2: the exact binary value decides, a true tie goes to the even digit.
+  struct Case {
+    double value;
+    const char* raw;
+  } cases[] = {
+      {0.125, "      0.12"},      {0.375, "      0.38"},     {2.675, "      2.67"},
+      {1.005, "      1.00"},      {-1.125, "     -1.12"},    {-0.0, "     -0.00"},
+      {1234567.995, "1234568.00"}, {9999999.99, "9999999.99"}, {0.004999, "      0.00"},
+      {1e-300, "      0.00"},     {42, "     42.00"},      {-123456.785, "-123456.79"},
+  };
+  auto buf = Buffer(cur);
+  for (const Case& c : cases) {
+    EXPECT_EQ(DbiPutField(cur, 3, buf.data(), &c.value), DBIERR_NONE) << c.raw;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf.data()) + 27, 10), c.raw);
+    char ref[64];
+    std::snprintf(ref, sizeof ref, "%10.2f", c.value);
+    EXPECT_STREQ(ref, c.raw);  // the form of the C library's printf
+  }
+  DbiCloseCursor(&cur);
+}
+
 TEST_F(TableTest, NavigationEndsAndPhysicalPositions) {
   std::string t = dir / "nav.dbf";
   MakeTable(t);
