@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "data/table.h"
+#include "framework/lookup_registry.h"
 #include "platform/gui/application.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/keyboard.h"
@@ -87,6 +88,12 @@ CMDIBrowse::CMDIBrowse(gui::MDIClient* parent, const std::string& title, const B
 
 CMDIBrowse::~CMDIBrowse() {
   SaveLayout();
+  // The slot is free again, unless another window of the kind took it.
+  if (ownSlot > 0 && slotLength > 0) {
+    const unsigned long long held = ParseRegistryHandle(RegistryText(ownSlot + 1, 10));
+    if (held == 0 || held == GetHandle() || !gui::IsWindow(static_cast<gui::Handle>(held)))
+      SetRegistryText(ownSlot, slotLength, "");
+  }
   if (HasTimer(kBrowseRefreshTimer)) KillTimer(kBrowseRefreshTimer);
   if (MessageBar != nullptr) MessageBar->SetText("");
 }
@@ -787,14 +794,7 @@ bool CMDIBrowse::RefreshTotal() {
 
 // ---- lookup and partner ------------------------------------------------------
 
-bool CMDIBrowse::LookupAskerAlive() const {
-  if (ownSlot <= 0) return false;
-  const int s = ownSlot, w = keyWidth;
-  const int pos = std::atoi(RegistryText(s + w + 11, 4).c_str());
-  if (pos <= 0) return false;
-  const unsigned long long handle = ParseHandle(RegistryText(s + w + 15, 10));
-  return handle != 0 && ParseHandle(RegistryText(pos, 10)) == handle;
-}
+bool CMDIBrowse::LookupAskerAlive() const { return ::LookupAskerAlive(ownSlot, keyWidth); }
 
 bool CMDIBrowse::PartnerOpen() const { return partnerSlot > 0 && RegistryChar(partnerSlot) == '1'; }
 
@@ -809,11 +809,35 @@ void CMDIBrowse::ReturnSelectedCode() {
     return;
   }
   if (!LookupAskerAlive()) return;
-  const int s = ownSlot, w = keyWidth;
-  SetRegistryText(s + 11, w, GetSelectedRowText());
-  const int cmd = std::atoi(RegistryText(s + w + 25, 4).c_str());
-  const unsigned long long handle = ParseHandle(RegistryText(s + w + 15, 10));
-  if (cmd > 0) gui::PostCommand(static_cast<gui::Handle>(handle), static_cast<unsigned>(cmd));
+  // The code with the answer mark, so that the form never takes its own
+  // request (or a code left to refresh the list) for an answer.
+  WriteLookupAnswer(ownSlot, keyWidth, GetSelectedRowText());
+  const int cmd = LookupReturnCommand(ownSlot, keyWidth);
+  const auto handle = static_cast<gui::Handle>(LookupAskerHandle(ownSlot, keyWidth));
+  if (cmd > 0) gui::PostCommand(handle, static_cast<unsigned>(cmd));
+}
+
+void CMDIBrowse::CmReCaler() {
+  if (ownSlot <= 0 || keyWidth <= 0) return;
+  const std::string key = RTrim(RegistryText(ownSlot + 11, keyWidth).c_str());
+  if (IsBlank(key)) return;
+  ActivateBrowse();
+  LocateCode(key);
+}
+
+bool CMDIBrowse::LocateCode(const std::string& code) {
+  for (int i = 0; i < store_.rowsPerPage && i < static_cast<int>(store_.rows.size()); ++i) {
+    const std::string& row = store_.rows[static_cast<std::size_t>(i)];
+    if (store_.RecordNumberOf(i) == 0) break;
+    if (row.size() >= 7 + code.size() && row.compare(7, code.size(), code) == 0) {
+      const int old = GetSelectedRowIndex();
+      store_.selected = store_.top + i + 1;
+      RepaintRow(old);
+      RepaintRow(i + 1);
+      return true;
+    }
+  }
+  return false;
 }
 
 void CMDIBrowse::OpenPartnerForm(const std::string& key, int f, unsigned command, int markSlot) {

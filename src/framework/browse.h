@@ -179,6 +179,13 @@ class CMDIBrowse : public gui::MDIChild {
   void CmFinVisualisation();
   void CmEntree();
   void CmRenvoyerCode() { ReturnSelectedCode(); }
+  // "ReCaler" (20071): the list comes forward and shows the code written in
+  // its slot (by a form's lookup, or before the list opened).
+  void CmReCaler();
+  // Selects the row of the first record whose code begins with `code`;
+  // false when there is none. The base looks on the visible page; lists
+  // that can search their table (LocateRowByKey) override it.
+  virtual bool LocateCode(const std::string& code);
   void CmCopierCode() { CopySelectedCode(); }
   void CmCopierTableau() { CopyTableToClipboard(); }
   void CmAllerAuCode() {}

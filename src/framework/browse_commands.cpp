@@ -21,6 +21,7 @@ const gui::ResponseTable& CMDIBrowse::Table() {
           .Command(Rafraichir, &CMDIBrowse::CmRafraichir)
           .Command(RafraichirTotal, &CMDIBrowse::CmRafraichirTotal)
           .Command(RenvoyerCode, &CMDIBrowse::CmRenvoyerCode)
+          .Command(ReCaler, &CMDIBrowse::CmReCaler)
           .Command(CopierCode, &CMDIBrowse::CmCopierCode)
           .Command(CopierTableau, &CMDIBrowse::CmCopierTableau)
           .Command(FinVisualisation, &CMDIBrowse::CmFinVisualisation)

@@ -9,6 +9,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/edit_form.h"
+#include "framework/lookup_registry.h"
 #include "framework/lookup_dialog.h"
 #include "platform/gui/application.h"
 #include "platform/gui/controls.h"
@@ -163,12 +164,6 @@ bool StepLast(const CodeSource& s, MEdit* edit, gui::Static* label) {
   return TakeRecord(s, edit, label);
 }
 
-// "%5i" of a number without its first character.
-std::string Four(long n) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%5li", n);
-  return std::string(buf).substr(1);
-}
 }  // namespace
 
 // ---- the lookups --------------------------------------------------------------------
@@ -216,10 +211,11 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
     return finish(chosen);
   }
 
-  // The list window of the subject.
-  const std::string answer = RegistryText(listSlot + 11, s.width);
-  if (!IsBlank(answer)) {
-    SetRegistryText(listSlot + 11, s.width, "");
+  // The list window of the subject. Only a code the list returned to this
+  // form (written with the answer mark) is an answer.
+  const std::string ownHandle = RegistryText(form.OwnSlot + 1, 10);
+  std::string answer;
+  if (TakeLookupAnswer(listSlot, s.width, ownHandle, answer)) {
     form.ActivateWindowHandle(0);
     std::string code = AllTrim(answer.c_str());
     // A general account answered short is completed with zeros.
@@ -228,12 +224,8 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
     if (edit != nullptr) edit->SetValue(code, false);
     return finish(code);
   }
-  std::string request = Padded(edit != nullptr ? edit->GetText() : std::string(), s.width);
-  request.resize(static_cast<std::size_t>(s.width));
-  request += Four(form.OwnSlot + 1);
-  request += RegistryText(form.OwnSlot + 1, 10);
-  request += Four(static_cast<long>(returnCommand));
-  SetRegistryText(listSlot + 11, static_cast<int>(request.size()), request);
+  WriteLookupRequest(listSlot, s.width, edit != nullptr ? edit->GetText() : std::string(), form.OwnSlot + 1, ownHandle,
+                     returnCommand);
   // A slot whose window has ended counts as closed: the list is opened again.
   const char flag = RegistryChar(listSlot);
   const gui::Handle list = SlotHandle(listSlot);

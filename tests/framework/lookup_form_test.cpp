@@ -2,6 +2,7 @@
 // through the subject's list window (dossier constant 030 "N"), the code
 // steps and the balance display.
 #include "framework/lookup_dialog.h"
+#include "framework/lookup_registry.h"
 #include "runtime/numbers.h"
 #include "test_subject.h"
 
@@ -31,6 +32,12 @@ class LookupFormTest : public SubjectTest {
     gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
     gui::ProcessPendingMessages();
     return OpenForm();
+  }
+  // What a list opened as a lookup leaves in its slot after "Renvoyer ce
+  // code": the form's request, then the code with the answer mark.
+  static void AnswerAsTheList(JournalForm* form, int slot, int width, const std::string& code) {
+    WriteLookupRequest(slot, width, "", form->OwnSlot + 1, RegistryText(form->OwnSlot + 1, 10), 1302);
+    WriteLookupAnswer(slot, width, code);
   }
   // Presses the form's "?" button.
   static char Press(JournalForm* form) {
@@ -134,13 +141,13 @@ TEST_F(LookupFormTest, AccountsAnsweredByTheListArePadded) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer);
-    SetRegistryText(kAccountListSlot + 11, 8, c.answer);
+    AnswerAsTheList(form, kAccountListSlot, 8, c.answer);
     EXPECT_EQ(form->LookupC20Code(account, 1302, name), c.result);
     EXPECT_EQ(account->GetText(), c.text);
     EXPECT_EQ(name->GetText(), c.name);
     EXPECT_EQ(RegistryText(kAccountListSlot + 11, 8), "        ");
   }
-  SetRegistryText(kSectionListSlot + 11, 8, "SECT1   ");
+  AnswerAsTheList(form, kSectionListSlot, 8, "SECT1   ");
   EXPECT_EQ(form->LookupC30Code(account, 1303, name), kLookupFound);
   EXPECT_EQ(name->GetText(), "SECTION 1");
 

@@ -124,20 +124,6 @@ class JournalList : public CMDIBrowse {
     if (PositionOnSelectedRow(0) != 0 && t_->RecallRecord(t_->RecordToText(3), 0)) UnlockRecord(*t_);
     CmRafraichir();
   }
-  // A form asked for the code in the slot: select its row.
-  void CmReCaler() {
-    const std::string key = RTrim(RegistryText(kListSlot + 11, kCodeWidth).c_str());
-    if (IsBlank(key)) return;
-    ActivateBrowse();
-    for (int i = 0; i < Store().rowsPerPage; ++i) {
-      const std::string& row = Store().rows[static_cast<std::size_t>(i)];
-      if (row.size() >= 7 + key.size() && row.compare(7, key.size(), key) == 0) {
-        Store().selected = Store().top + i + 1;
-        Repaint();
-        return;
-      }
-    }
-  }
   // The whole visible row of a code ("" when not shown).
   std::string RowOf(const std::string& code) const {
     for (const std::string& row : Store().rows)
@@ -158,8 +144,7 @@ class JournalList : public CMDIBrowse {
     static const gui::ResponseTable table = gui::ResponseTable(&CMDIBrowse::Table())
                                                 .Command(browse_cmd::Modifier, &JournalList::CmModifier)
                                                 .Command(browse_cmd::Annuler, &JournalList::CmAnnuler)
-                                                .Command(browse_cmd::Reactiver, &JournalList::CmReactiver)
-                                                .Command(browse_cmd::ReCaler, &JournalList::CmReCaler);
+                                                .Command(browse_cmd::Reactiver, &JournalList::CmReactiver);
     return table;
   }
   const gui::ResponseTable& Responses() const override { return Table(); }

@@ -1,0 +1,161 @@
+// The list window's side of the open-window registry: re-positioning on the
+// code in its slot (20071), the slot freed when the list ends, and the
+// answer mark that tells a list's answer from a form's pending request.
+#include <QObject>  // Qt first: the table layer's headers must not clash with its macros
+
+#include "data/session.h"
+#include "framework/lookup_registry.h"
+#include "test_subject.h"
+
+namespace {
+
+using namespace subject;
+
+class ListRegistryTest : public SubjectTest {
+ protected:
+  void SetUp() override {
+    SubjectTest::SetUp();
+    for (const char* code : {"AC", "BQ", "BR", "VT"}) AddC10("J", code, std::string("JOURNAL ") + code);
+  }
+  // The selected row's code, "" when none.
+  static std::string SelectedCode(JournalList* list) {
+    return list->GetSelectedRowIndex() == 0 ? std::string() : RTrim(list->GetSelectedRowText().c_str());
+  }
+  JournalForm* FormOf(const std::string& code) {
+    JournalList* list = OpenList();
+    if (list == nullptr) return nullptr;
+    list->SelectCode(code);
+    gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
+    gui::ProcessPendingMessages();
+    return OpenForm();
+  }
+};
+
+TEST_F(ListRegistryTest, ReCalerShowsTheCodeOfTheSlot) {
+  // A code already in the slot when the list opens: the list shows it.
+  SetRegistryText(kListSlot + 11, kCodeWidth, "BR");
+  Choose(kSubjectCommand);
+  JournalList* list = OpenList();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(SelectedCode(list), "BR");
+
+  struct Case {
+    const char* key;
+    const char* selected;
+  };
+  const Case cases[] = {
+      {"VT", "VT"},  // a whole code
+      {"A", "AC"},   // the start of a code, as a form's typed text
+      {"ZZ", "AC"},  // unknown: the selection stays
+      {"", "AC"},    // no code: nothing moves
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    SetRegistryText(kListSlot + 11, kCodeWidth, c.key);
+    gui::PostCommand(list->GetHandle(), browse_cmd::ReCaler);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(SelectedCode(list), c.selected);
+  }
+}
+
+TEST_F(ListRegistryTest, ClosingTheListFreesItsSlot) {
+  Choose(kSubjectCommand);
+  JournalList* list = OpenList();
+  ASSERT_NE(list, nullptr);
+  SetRegistryText(kListSlot + 11, kCodeWidth, "BQ");
+  EXPECT_EQ(RegistryChar(kListSlot), '1');
+  const std::string before = RegistryText(kListSlot - 1, 1) + RegistryText(kListSlot + kListSlotLength, 1);
+  list->CmQuitter();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(RegistryText(kListSlot, kListSlotLength), std::string(kListSlotLength, ' '));
+  EXPECT_EQ(RegistryText(kListSlot - 1, 1) + RegistryText(kListSlot + kListSlotLength, 1), before)
+      << "nothing outside the slot";
+  EXPECT_FALSE(ActivateExistingChild(kListSlot)) << "the menu opens a new list";
+
+  // A slot that another live window of the kind holds is left to it.
+  Choose(kSubjectCommand);
+  list = OpenList();
+  ASSERT_NE(list, nullptr);
+  const std::string other = StrNum10(client_->GetHandle());
+  SetRegistryText(kListSlot + 1, 10, other);
+  list->CmQuitter();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(RegistryChar(kListSlot), '1');
+  EXPECT_EQ(RegistryText(kListSlot + 1, 10), other);
+}
+
+TEST_F(ListRegistryTest, OnlyTheListsAnswerIsTakenAsOne) {
+  // Registry handles of two askers.
+  const std::string asker = StrNum10(0x00123456);
+  const std::string other = StrNum10(0x00123457);
+  struct Case {
+    const char* what;
+    bool answered;      // the list answered after the request
+    const char* text;   // the form's text in the request
+    std::string reader;  // handle of the window that reads
+    bool taken;
+  };
+  const Case cases[] = {
+      {"request pending, text typed", false, "BQ", asker, false},
+      {"request pending, nothing typed", false, "", asker, false},
+      {"answered", true, "B", asker, true},
+      {"answered to another window", true, "B", other, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
+    WriteLookupRequest(kListSlot, kCodeWidth, c.text, kFormSlot + 1, asker, 1301);
+    EXPECT_EQ(LookupAskerHandle(kListSlot, kCodeWidth), 0x00123456u);
+    EXPECT_EQ(LookupReturnCommand(kListSlot, kCodeWidth), 1301);
+    if (c.answered) WriteLookupAnswer(kListSlot, kCodeWidth, "VT ");
+    EXPECT_EQ(LookupAskerHandle(kListSlot, kCodeWidth), 0x00123456u) << "the mark hides no digit";
+    std::string code;
+    EXPECT_EQ(TakeLookupAnswer(kListSlot, kCodeWidth, c.reader, code), c.taken);
+    EXPECT_EQ(code, c.taken ? "VT " : "");
+    if (c.taken) {
+      EXPECT_EQ(RegistryText(kListSlot + 11, kCodeWidth), "   ");
+      EXPECT_FALSE(TakeLookupAnswer(kListSlot, kCodeWidth, c.reader, code)) << "taken once";
+    }
+  }
+}
+
+TEST_F(ListRegistryTest, SecondPressWithTextRepositionsTheList) {
+  TheDossierRecord.SetConstant(30, "N");
+  Choose(kSubjectCommand);
+  JournalForm* form = FormOf("AC");
+  ASSERT_NE(form, nullptr);
+  JournalList* list = OpenList();
+  ASSERT_NE(list, nullptr);
+
+  // The form saved earlier: its code was left in the list's slot to
+  // refresh that row. It is no answer.
+  form->RefreshPartnerList("AC");
+  form->refEdit->SetText("B");
+  form->lookup->Click();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(form->lastLookup, kLookupListRepositioned);
+  EXPECT_EQ(form->refEdit->GetText(), "B");
+  EXPECT_EQ(SelectedCode(list), "BQ") << "the list shows the typed start";
+
+  // "?" again before the list answers, with text in the field: the request
+  // is written again and the list re-positioned, the text stays.
+  form->refEdit->SetText("BR");
+  form->lookup->Click();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(form->lastLookup, kLookupListRepositioned);
+  EXPECT_EQ(form->refEdit->GetText(), "BR");
+  EXPECT_EQ(RegistryText(kListSlot + 11, kCodeWidth), "BR ");
+  EXPECT_EQ(SelectedCode(list), "BR");
+
+  // The user picks VT: that answer is taken.
+  list->SelectCode("VT");
+  gui::PostCommand(list->GetHandle(), browse_cmd::RenvoyerCode);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(form->lastLookup, kLookupFound);
+  EXPECT_EQ(form->refEdit->GetText(), "VT");
+  EXPECT_EQ(form->refName->GetText(), "JOURNAL VT");
+  form->CmQuitter();
+  gui::ProcessPendingMessages();
+}
+
+}  // namespace
