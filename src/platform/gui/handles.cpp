@@ -6,8 +6,11 @@ namespace gui {
 namespace {
 
 // Handles start well above small numbers so that a stray count or id is never
-// mistaken for one; 4,294,967,295 still fits in 10 digits.
+// mistaken for one, and stay below 10 digits, so that a handle written in a
+// 10-character field of the open-window registry always leaves its first
+// character blank (the lookup answer mark goes there).
 constexpr Handle kFirstHandle = 0x00100000;
+constexpr Handle kLastHandle = 999999999;
 
 struct Table {
   Handle next = kFirstHandle;
@@ -27,7 +30,7 @@ Handle Register(Window* window) {
   Table& t = TheTable();
   if (window == nullptr || t.next == 0) return 0;
   Handle h = t.next;
-  t.next = (t.next == UINT32_MAX) ? 0 : t.next + 1;
+  t.next = (t.next >= kLastHandle) ? 0 : t.next + 1;
   t.live.emplace(h, window);
   return h;
 }
