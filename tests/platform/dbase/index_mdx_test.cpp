@@ -138,7 +138,7 @@ std::vector<std::uint8_t> RandomRecord(std::mt19937& rng) {
   const std::string kind = (rng() % 3 == 0) ? "V" : "Z";
   const std::string amount = std::to_string(static_cast<int>(rng() % 20000) - 10000) + ".25";
   char day[9];
-  std::snprintf(day, sizeof day, "2024%02u%02u", 1 + rng() % 12, 1 + rng() % 28);
+  std::snprintf(day, sizeof day, "2024%02u%02u", static_cast<unsigned>(1 + rng() % 12), static_cast<unsigned>(1 + rng() % 28));
   return MakeRecord(code, name, kind, amount, rng() % 10 == 0 ? "" : day);
 }
 
