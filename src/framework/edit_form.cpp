@@ -32,6 +32,7 @@ constexpr int kMinTrackWidth = 300;
 constexpr int kMinTrackHeight = 150;
 constexpr int kBorderAllowance = 10;  // (client width - 10) / columns
 constexpr int kTextLimitCap = 2000;
+constexpr int kFormAccelerators = 1100;
 
 int EntryWidth() { return EntryCharWidth > 0 ? EntryCharWidth : 7; }
 int EntryHeight() { return EntryRowHeight > 0 ? EntryRowHeight : 16; }
@@ -153,6 +154,8 @@ CMDIModif::CMDIModif(gui::MDIClient* client, const std::string& title, int gridC
   RowHeight = MinRowHeight;
   BackgroundWindow = new MWindow(this);
   SetMinimumSize(kMinTrackWidth, kMinTrackHeight);
+  // The forms' keys (Ctrl+Q, Ctrl+E, Ctrl+T, the edit keys) before the frame's.
+  SetAccelerators(kFormAccelerators);
 }
 
 CMDIModif::~CMDIModif() {
@@ -282,9 +285,6 @@ void CMDIModif::EvSize(int sizeType, int width, int height) {
       ComputeGridSizing(ClientRect.w, ClientRect.h, GridColumns, GridRows, MinColumnWidth, MinRowHeight);
   ColumnWidth = s.columnWidth;
   RowHeight = s.rowHeight;
-  if (BackgroundWindow != nullptr && BackgroundWindow->IsCreated())
-    BackgroundWindow->MoveWindow(gui::Rect{0, 0, std::max(ClientRect.w, MinColumnWidth * GridColumns),
-                                           std::max(ClientRect.h, MinRowHeight * GridRows)});
   if (s.hRange != hRange_ || s.vRange != vRange_) {
     hRange_ = s.hRange;
     vRange_ = s.vRange;
@@ -292,7 +292,20 @@ void CMDIModif::EvSize(int sizeType, int width, int height) {
   }
   scrollX_ = std::min(scrollX_, hRange_);
   scrollY_ = std::min(scrollY_, vRange_);
+  // The bars show while the grid is larger than the window (showing one
+  // narrows the client area, and the sizing runs again).
+  SetScrollRange(false, 0, hRange_, std::max(1, ClientRect.w));
+  SetScrollRange(true, 0, vRange_, std::max(1, ClientRect.h));
+  SetScrollPos(false, scrollX_);
+  SetScrollPos(true, scrollY_);
+  PlaceBackground();
   ArrangeControls();
+}
+
+void CMDIModif::PlaceBackground() {
+  if (BackgroundWindow == nullptr || !BackgroundWindow->IsCreated()) return;
+  BackgroundWindow->MoveWindow(gui::Rect{-scrollX_, -scrollY_, std::max(ClientRect.w, MinColumnWidth * GridColumns),
+                                         std::max(ClientRect.h, MinRowHeight * GridRows)});
 }
 
 std::intptr_t CMDIModif::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -322,10 +335,8 @@ void CMDIModif::Scroll(bool vertical, int code, int pos) {
   next = std::clamp(next, 0, range);
   if (next == at) return;
   at = next;
-  if (BackgroundWindow != nullptr && BackgroundWindow->IsCreated()) {
-    gui::Rect r = BackgroundWindow->GetWindowRect();
-    BackgroundWindow->MoveWindow(gui::Rect{-scrollX_, -scrollY_, r.w, r.h});
-  }
+  SetScrollPos(vertical, at);
+  PlaceBackground();
   ArrangeControls();
 }
 

@@ -230,6 +230,7 @@ class CMDIModif : public gui::MDIChild {
 
  private:
   void Scroll(bool vertical, int code, int pos);
+  void PlaceBackground();
   int hRange_ = 0;
   int vRange_ = 0;
   int scrollX_ = 0;

@@ -6,9 +6,11 @@
 #include <QKeySequence>
 #include <QWidget>
 #include <algorithm>
+#include <utility>
 
 #include "platform/gui/command.h"
 #include "platform/gui/window.h"
+#include "platform/gui/window_widget.h"
 
 namespace gui {
 namespace {
@@ -23,7 +25,12 @@ std::vector<Installed>& InstalledTables() {
   return list;
 }
 
-// Looks at every key press of the program before its target does.
+// Looks at every key press of the program before its target does. The
+// tables of the windows that hold the target are tried from the innermost
+// out (an MDI child's own table before the frame's); the first that knows
+// the key sends its command along the chain from the focused window out to
+// the table's window. A command that no window answers lets the key go on
+// to its target; one that is greyed is not sent.
 class AcceleratorFilter : public QObject {
  public:
   bool eventFilter(QObject* watched, QEvent* e) override {
@@ -31,25 +38,35 @@ class AcceleratorFilter : public QObject {
     auto* target = static_cast<QWidget*>(watched);
     auto* k = static_cast<QKeyEvent*>(e);
     int combined = k->keyCombination().toCombined() & ~static_cast<int>(Qt::KeypadModifier);
-    // The innermost window holding a table wins.
-    Window* best = nullptr;
-    AcceleratorTable* bestTable = nullptr;
+    std::vector<std::pair<Window*, AcceleratorTable*>> holders;
     for (const Installed& inst : InstalledTables()) {
       Window* w = handles::Find(inst.window);
       QWidget* ow = w != nullptr ? w->OuterWidget() : nullptr;
-      if (ow == nullptr || !(ow == target || ow->isAncestorOf(target))) continue;
-      if (best == nullptr || best->OuterWidget()->isAncestorOf(ow)) {
-        best = w;
-        bestTable = inst.table;
-      }
+      if (ow != nullptr && (ow == target || ow->isAncestorOf(target))) holders.emplace_back(w, inst.table);
     }
-    if (best == nullptr) return false;
-    unsigned id = bestTable->Translate(combined);
-    if (id == 0) return false;
-    CommandEnabler ce(id);
-    best->RouteCommandEnable(ce);
-    if (ce.Handled() && ce.Enabled()) best->RouteCommand(id);
-    return true;
+    std::stable_sort(holders.begin(), holders.end(), [](const auto& a, const auto& b) {
+      return b.first->OuterWidget()->isAncestorOf(a.first->OuterWidget());
+    });
+    for (const auto& [owner, table] : holders) {
+      const unsigned id = table->Translate(combined);
+      if (id == 0) continue;
+      Window* handler = nullptr;
+      CommandEnabler ce(id);
+      for (Window* w = WindowOfWidget(target); w != nullptr && w != owner; w = w->Parent())
+        if (w->IsCreated() && w->EvCommandEnable(ce)) {
+          handler = w;
+          break;
+        }
+      if (handler == nullptr) {
+        owner->RouteCommandEnable(ce);
+        if (!ce.Handled()) return false;
+        if (ce.Enabled()) owner->RouteCommand(id);
+        return true;
+      }
+      if (ce.Enabled()) handler->EvCommand(id);
+      return true;
+    }
+    return false;
   }
 };
 

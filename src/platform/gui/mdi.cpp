@@ -6,10 +6,14 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollBar>
+#include <QPointer>
+#include <QGridLayout>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "platform/gui/accelerators.h"
+#include "platform/gui/custom_control.h"
 #include "platform/gui/menu.h"
 #include "platform/gui/text_codec.h"
 #include "platform/gui/window_widget.h"
@@ -252,6 +256,10 @@ const ResponseTable& MDIClient::Table() {
 
 // ---- child ----------------------------------------------------------------
 
+struct MDIChild::BarWidgets {
+  QPointer<QScrollBar> v, h;
+};
+
 MDIChild::MDIChild(MDIClient* client, const std::string& caption) : Window(client) {
   SetCaption(caption);
   SetDeleteOnDestroy(true);
@@ -261,10 +269,102 @@ QWidget* MDIChild::CreateWidget(QWidget* parentWidget) {
   auto* area = qobject_cast<QMdiArea*>(parentWidget);
   auto* content = new WindowWidget(this, nullptr);
   if (area == nullptr) return content;
-  QMdiSubWindow* sub = area->addSubWindow(content);
+  // The client area with its two scroll bars right and below.
+  auto* frame = new QWidget;
+  auto* grid = new QGridLayout(frame);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setSpacing(0);
+  grid->addWidget(content, 0, 0);
+  auto wire = [this, frame](bool vertical) {
+    auto* bar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, frame);
+    bar->setFocusPolicy(Qt::NoFocus);
+    bar->hide();
+    QObject::connect(bar, &QScrollBar::actionTriggered, bar, [this, bar, vertical](int action) {
+      int code = SB_ENDSCROLL;
+      switch (action) {
+        case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+        case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+        case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+        case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+        case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+        case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+        case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+        default: return;
+      }
+      // The window moves the bar itself (SetScrollPos), as with Windows bars.
+      const int pos = bar->sliderPosition();
+      bar->blockSignals(true);
+      bar->setSliderPosition(bars_[vertical ? 1 : 0].pos);
+      bar->blockSignals(false);
+      const auto w = static_cast<std::uintptr_t>(code) | (static_cast<std::uintptr_t>(pos & 0xFFFF) << 16);
+      WindowProc(vertical ? WM_VSCROLL : WM_HSCROLL, w, 0);
+    });
+    return bar;
+  };
+  barWidgets_ = std::make_unique<BarWidgets>();
+  barWidgets_->v = wire(true);
+  barWidgets_->h = wire(false);
+  grid->addWidget(barWidgets_->v, 0, 1);
+  grid->addWidget(barWidgets_->h, 1, 0);
+  QMdiSubWindow* sub = area->addSubWindow(frame);
   sub->setAttribute(Qt::WA_DeleteOnClose, false);
   SetOuterWidget(sub);
+  ApplyBar(true);
+  ApplyBar(false);
   return content;
+}
+
+void MDIChild::ApplyBar(bool vertical) {
+  QScrollBar* bar = !barWidgets_ ? nullptr : vertical ? barWidgets_->v.data() : barWidgets_->h.data();
+  if (bar == nullptr) return;
+  const Bar& b = bars_[vertical ? 1 : 0];
+  bar->blockSignals(true);
+  bar->setRange(b.range.min, b.range.max);
+  bar->setPageStep(b.range.page);
+  bar->setValue(b.pos);
+  bar->blockSignals(false);
+  const bool show = b.range.max > b.range.min;
+  if (show != !bar->isHidden()) bar->setVisible(show);
+}
+
+void MDIChild::SetScrollRange(bool vertical, int min, int max, int page) {
+  Bar& b = bars_[vertical ? 1 : 0];
+  b.range = ScrollRange{min, std::max(min, max), std::max(1, page)};
+  b.pos = std::clamp(b.pos, b.range.min, b.range.max);
+  ApplyBar(vertical);
+}
+
+void MDIChild::SetScrollPos(bool vertical, int pos) {
+  Bar& b = bars_[vertical ? 1 : 0];
+  b.pos = std::clamp(pos, b.range.min, b.range.max);
+  ApplyBar(vertical);
+}
+
+int MDIChild::GetScrollPos(bool vertical) const { return bars_[vertical ? 1 : 0].pos; }
+
+MDIChild::ScrollRange MDIChild::GetScrollRange(bool vertical) const { return bars_[vertical ? 1 : 0].range; }
+
+bool MDIChild::ScrollBarShown(bool vertical) const {
+  const QScrollBar* bar = !barWidgets_ ? nullptr : vertical ? barWidgets_->v.data() : barWidgets_->h.data();
+  return bar != nullptr && !bar->isHidden();
+}
+
+MDIChild::~MDIChild() = default;
+
+bool MDIChild::SetAccelerators(int resourceId) {
+  std::unique_ptr<AcceleratorTable> table = AcceleratorTable::Load(resourceId);
+  if (!table) return false;
+  SetAccelerators(std::move(table));
+  return true;
+}
+
+void MDIChild::SetAccelerators(std::unique_ptr<AcceleratorTable> table) {
+  accelerators_ = std::move(table);
+  if (accelerators_ && IsCreated()) accelerators_->Install(*this);
+}
+
+void MDIChild::SetupWindow() {
+  if (accelerators_) accelerators_->Install(*this);
 }
 
 void MDIChild::Activate() {

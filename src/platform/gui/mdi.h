@@ -104,11 +104,46 @@ class MDIChild : public Window {
  public:
   // Deleted by the layer once destroyed (after closing).
   MDIChild(MDIClient* client, const std::string& caption);
+  ~MDIChild() override;
 
   void Activate();
 
+  // The child's own accelerator table (resource `id`): keys typed inside the
+  // child are looked up there before the frame's table. False when the
+  // resource is missing or malformed.
+  bool SetAccelerators(int resourceId);
+  void SetAccelerators(std::unique_ptr<AcceleratorTable> table);
+  AcceleratorTable* GetAccelerators() const { return accelerators_.get(); }
+
+  // Scroll bars beside the client area (which they narrow), shown while
+  // their range is not empty. A move of a bar by the user reaches the
+  // window as WM_VSCROLL / WM_HSCROLL (code in the low word, the track
+  // position in the high word); the window moves the bar with SetScrollPos.
+  void SetScrollRange(bool vertical, int min, int max, int page = 1);
+  void SetScrollPos(bool vertical, int pos);
+  int GetScrollPos(bool vertical) const;
+  bool ScrollBarShown(bool vertical) const;
+  // What the bar holds: minimum, maximum, page.
+  struct ScrollRange {
+    int min = 0, max = 0, page = 1;
+  };
+  ScrollRange GetScrollRange(bool vertical) const;
+
  protected:
   QWidget* CreateWidget(QWidget* parentWidget) override;
+  // Installs the child's accelerators; an override calls it.
+  void SetupWindow() override;
+
+ private:
+  struct Bar {
+    ScrollRange range;
+    int pos = 0;
+  };
+  void ApplyBar(bool vertical);
+  std::unique_ptr<AcceleratorTable> accelerators_;
+  Bar bars_[2];  // 0 horizontal, 1 vertical
+  struct BarWidgets;  // the Qt bars, gone with the window's widgets
+  std::unique_ptr<BarWidgets> barWidgets_;
 };
 
 }  // namespace gui
