@@ -1,0 +1,186 @@
+// MDI children: their own accelerator table before the frame's, their
+// scroll bars, and the delivery of posted messages.
+#include <QScrollBar>
+#include <QTest>
+#include <QWidget>
+
+#include "gui_test_support.h"
+#include "platform/gui/accelerators.h"
+#include "platform/gui/custom_control.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/window.h"
+
+using namespace gui;
+
+namespace {
+
+class Client : public MDIClient {
+ public:
+  std::vector<unsigned> got;
+  void CmFrameKey() { got.push_back(20501); }
+  static const ResponseTable& Table() {
+    static const ResponseTable t = ResponseTable(&MDIClient::Table()).Command(20501, &Client::CmFrameKey);
+    return t;
+  }
+  const ResponseTable& Responses() const override { return Table(); }
+};
+
+class Child : public MDIChild {
+ public:
+  using MDIChild::MDIChild;
+  std::vector<unsigned> got;
+  std::vector<std::pair<unsigned, std::uintptr_t>> scrolls;
+  int keys = 0;
+  int chain = 0;
+  bool saveEnabled = true;
+  void CmQuit() { got.push_back(20023); }
+  void CmSave() { got.push_back(20055); }
+  void CeSave(CommandEnabler& ce) { ce.Enable(saveEnabled); }
+  static const ResponseTable& Table() {
+    static const ResponseTable t = ResponseTable(&MDIChild::Table())
+                                       .Command(20023, &Child::CmQuit)
+                                       .Command(20055, &Child::CmSave)
+                                       .Enable(20055, &Child::CeSave);
+    return t;
+  }
+  const ResponseTable& Responses() const override { return Table(); }
+  std::intptr_t WindowProc(unsigned msg, std::uintptr_t w, std::intptr_t l) override {
+    if (msg == WM_VSCROLL || msg == WM_HSCROLL) {
+      scrolls.emplace_back(msg, w);
+      return 0;
+    }
+    if (msg == WM_USER + 1) {
+      // Each message posts the next one, three deep.
+      if (++chain < 3) PostMessage(GetHandle(), WM_USER + 1);
+      return 0;
+    }
+    return MDIChild::WindowProc(msg, w, l);
+  }
+  void EvKeyDown(int vk, unsigned, unsigned) override {
+    if (vk != VK_CONTROL && vk != VK_SHIFT) ++keys;
+  }
+};
+
+class ChildWindowTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    client = new Client;
+    frame = std::make_unique<MDIFrame>("Merlon", client);
+    frame->MoveWindow(Rect{0, 0, 800, 600});
+    ASSERT_TRUE(frame->Create());
+    frame->Show(SW_SHOW);
+  }
+  void TearDown() override {
+    frame.reset();
+    GuiTest::TearDown();
+  }
+  Child* NewChild(const char* caption) {
+    auto* c = new Child(client, caption);
+    c->MoveWindow(Rect{0, 0, 300, 200});
+    EXPECT_TRUE(c->Create());
+    c->Show(SW_SHOW);
+    return c;
+  }
+  Client* client = nullptr;
+  std::unique_ptr<MDIFrame> frame;
+};
+
+TEST_F(ChildWindowTest, ChildAcceleratorsComeBeforeTheFrames) {
+  auto frameTable = AcceleratorTable::FromText("Ctrl+Q\t20501\nCtrl+C\t20501\n");
+  ASSERT_TRUE(frameTable);
+  frameTable->Install(*frame);
+  Child* form = NewChild("Fiche");
+  form->SetAccelerators(AcceleratorTable::FromText("Ctrl+Q\t20023\nCtrl+E\t20055\nShift+Del\t24322\n"));
+  Child* plain = NewChild("Liste");
+
+  struct Case {
+    Child* target;
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    std::vector<unsigned> child, frame;
+    int keys;  // keys that reached the child
+  };
+  const Case cases[] = {
+      {form, Qt::Key_Q, Qt::ControlModifier, {20023}, {}, 0},         // the child's own table first
+      {form, Qt::Key_C, Qt::ControlModifier, {20023}, {20501}, 0},    // not in it: the frame's
+      {form, Qt::Key_Delete, Qt::ShiftModifier, {20023}, {20501}, 1},  // no window answers: the key goes on
+      {plain, Qt::Key_Q, Qt::ControlModifier, {}, {20501, 20501}, 0},  // a child without a table
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target == form ? "form" : "plain");
+    c.target->Widget()->setFocus();
+    QTest::keyClick(c.target->Widget(), c.key, c.mods);
+    EXPECT_EQ(c.target->got, c.child);
+    EXPECT_EQ(client->got, c.frame);
+    EXPECT_EQ(c.target->keys, c.keys);
+  }
+  // A greyed command is not sent, and the key is taken all the same.
+  form->saveEnabled = false;
+  QTest::keyClick(form->Widget(), Qt::Key_E, Qt::ControlModifier);
+  EXPECT_EQ(form->got, (std::vector<unsigned>{20023}));
+  EXPECT_EQ(form->keys, 1);
+  form->saveEnabled = true;
+  QTest::keyClick(form->Widget(), Qt::Key_E, Qt::ControlModifier);
+  EXPECT_EQ(form->got, (std::vector<unsigned>{20023, 20055}));
+}
+
+TEST_F(ChildWindowTest, ScrollBarsShowWithTheirRangeAndReportMoves) {
+  Child* c = NewChild("Fiche");
+  ProcessPendingMessages();
+  const int fullWidth = c->GetClientRect().w;
+  EXPECT_FALSE(c->ScrollBarShown(true));
+  EXPECT_FALSE(c->ScrollBarShown(false));
+
+  c->SetScrollRange(true, 0, 120, 50);
+  c->SetScrollPos(true, 500);  // kept within the range
+  ProcessPendingMessages();
+  EXPECT_TRUE(c->ScrollBarShown(true));
+  EXPECT_FALSE(c->ScrollBarShown(false));
+  EXPECT_EQ(c->GetScrollPos(true), 120);
+  EXPECT_LT(c->GetClientRect().w, fullWidth) << "the bar narrows the client area";
+
+  auto* bar = c->OuterWidget()->findChild<QScrollBar*>();
+  ASSERT_NE(bar, nullptr);
+  for (QScrollBar* b : c->OuterWidget()->findChildren<QScrollBar*>())
+    if (b->orientation() == Qt::Vertical) bar = b;
+  EXPECT_EQ(bar->maximum(), 120);
+  EXPECT_EQ(bar->pageStep(), 50);
+  bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  bar->triggerAction(QAbstractSlider::SliderToMinimum);
+  ASSERT_EQ(c->scrolls.size(), 2u);
+  EXPECT_EQ(c->scrolls[0].first, WM_VSCROLL);
+  EXPECT_EQ(c->scrolls[0].second & 0xFFFF, static_cast<std::uintptr_t>(SB_LINEUP));
+  EXPECT_EQ(c->scrolls[1].second & 0xFFFF, static_cast<std::uintptr_t>(SB_TOP));
+  EXPECT_EQ(bar->value(), 120) << "only the window moves its bar";
+
+  c->SetScrollRange(true, 0, 0);
+  ProcessPendingMessages();
+  EXPECT_FALSE(c->ScrollBarShown(true));
+  EXPECT_EQ(c->GetClientRect().w, fullWidth);
+}
+
+TEST_F(ChildWindowTest, PendingMessagesAndThoseTheyPostAreDelivered) {
+  Child* c = NewChild("Fiche");
+  ProcessPendingMessages();
+  PostMessage(c->GetHandle(), WM_USER + 1);
+  ProcessPendingMessages();
+  EXPECT_EQ(c->chain, 3);
+  // A repaint asked for is done before the call returns.
+  int paints = 0;
+  struct Counter : QObject {
+    int* n;
+    explicit Counter(int* p) : n(p) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++*n;
+      return false;
+    }
+  } counter(&paints);
+  c->Widget()->installEventFilter(&counter);
+  c->Invalidate();
+  ProcessPendingMessages();
+  EXPECT_GE(paints, 1);
+  c->Widget()->removeEventFilter(&counter);
+}
+
+}  // namespace
