@@ -7,6 +7,7 @@
 #include "shell/single_instance.h"
 
 #include "platform/gui/cursor.h"
+#include "program_commands.h"
 #include "program_hooks.h"
 
 #if __has_include("data/session.h")
@@ -16,14 +17,6 @@
 #if __has_include("data/index_recovery.h")
 #include "data/index_recovery.h"
 #define MERLON_HAS_REPORT_SETS 1
-#endif
-// The dossier commands (backup, restore, properties, working date, new
-// dossier), once the program links the dossier library.
-#ifdef MERLON_WITH_DOSSIER
-#include "dossier/backup.h"
-#include "dossier/dossier_commands.h"
-#include "dossier/rebuild_dossier.h"
-#include "dossier/renumber_pieces.h"
 #endif
 #if __has_include("data/index_defs.h")
 #include "data/index_defs.h"
@@ -70,11 +63,7 @@ int main(int argc, char** argv) {
   if (!EnsureSingleInstance(guard)) return 0;
 
   ConnectServices();
-#ifdef MERLON_WITH_DOSSIER
-  InstallDossierCommands();
-  InstallMaintenanceCommands();
-  InstallMaintenance2Commands();
-#endif
+  InstallProgramCommands();
   int result;
   {
     Merlon app(argc, argv);

@@ -66,7 +66,20 @@ std::string ReindexErrorCaption(int table) {
   return std::string("ERREUR pendant ReIndex du fichier: ") + number;
 }
 
-PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress) {
+bool DropIndexFile(const std::string& path) {
+  const std::string dbf = platform::ResolvePath(path + ".dbf");
+  // The data file must open and its header be writable before its index
+  // file is thrown away: a table that cannot be reindexed keeps its index.
+  unsigned char header[kHeaderBytes];
+  const int fd = OpenHeader(dbf, header);
+  if (fd < 0) return false;
+  bool ok = DeleteFileIfExists(path.c_str(), ".mdx");
+  header[kIndexFlagOffset] = 0;
+  ok = ok && ::pwrite(fd, header, kHeaderBytes, 0) == kHeaderBytes;
+  return (::close(fd) == 0) && ok;
+}
+
+PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool passOverMissing) {
   MaintenanceProgress none;
   MaintenanceProgress& show = progress != nullptr ? *progress : none;
   PackResult result;
@@ -89,20 +102,9 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress) {
       return result;
     }
     const std::string dbf = platform::ResolvePath(t.path + ".dbf");
+    if (passOverMissing && !platform::FileExists(dbf)) continue;
     show.SetLine(t.path);
-
-    // The data file must open and its header be writable before its index
-    // file is thrown away: a table that cannot be reindexed keeps its index.
-    unsigned char header[kHeaderBytes];
-    const int fd = OpenHeader(dbf, header);
-    bool ok = fd >= 0;
-    if (ok) {
-      ok = DeleteFileIfExists(t.path.c_str(), ".mdx");
-      header[kIndexFlagOffset] = 0;
-      ok = ok && ::pwrite(fd, header, kHeaderBytes, 0) == kHeaderBytes;
-      ok = (::close(fd) == 0) && ok;
-    }
-    if (!ok) {
+    if (!DropIndexFile(t.path)) {
       result.outcome = PackOutcome::TableFailed;
       result.table = number;
       result.dataPath = dbf;
@@ -116,6 +118,7 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress) {
 
     OpenExclusive(table, t.path);
     if (!table.isOpen || !BuildIndexesOf(table, t.kind)) ++result.tagFailures;
+    else ++result.reindexed;
     table.CloseTable(true);
     show.TableDone();
   }

@@ -43,6 +43,7 @@ struct PackResult {
   std::string dataPath;     // its data file
   int packFailures = 0;     // tables whose pack the engine refused (run went on)
   int tagFailures = 0;      // tables whose tags were not all added (reported by the builders)
+  int reindexed = 0;        // tables given their tags again
   bool ok() const { return outcome == PackOutcome::Done; }
 };
 
@@ -50,15 +51,22 @@ struct PackResult {
 // first field begins with "C"), read from the file header without the engine.
 bool IsOldGenerationC10(const std::string& c10DataPath);
 
-// For C10 ... C70 in turn: checks that the data file opens read-write and
-// that its 29-byte header reads and writes back, and only then deletes the
-// index file and clears the header's production-index flag; packs the table
-// when `pack` is set (C60 always); adds the table's tags again. A table that
-// fails stops the run there (the tables before it are done, the ones after
-// untouched, its own index file still in place). A C10 of the oldest
-// generation stops the run before anything is changed. Every table is left
-// closed. The caller holds the dossier exclusively.
-PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress = nullptr);
+// Checks that the data file `path` + ".dbf" opens read-write and that its
+// 29-byte header reads and writes back, and only then deletes the index file
+// `path` + ".mdx" and clears the header's production-index flag. False (and
+// the index file kept) when the data file cannot be opened or written.
+bool DropIndexFile(const std::string& path);
+
+// For C10 ... C70 in turn: drops the index file (DropIndexFile); packs the
+// table when `pack` is set (C60 always); adds the table's tags again. A table
+// that fails stops the run there (the tables before it are done, the ones
+// after untouched, its own index file still in place). A table without data
+// file fails too, unless `passOverMissing` (the opening makes a missing draft
+// file afterwards). A C10 of the oldest generation stops the run before
+// anything is changed. Every table is left closed. The caller holds the
+// dossier exclusively.
+PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress = nullptr,
+                                bool passOverMissing = false);
 
 // Caption of the failure box: "ERREUR pendant ReIndex du fichier: " + the
 // table number printed "%5i".

@@ -95,25 +95,15 @@ std::string Code() { return RTrim(DossierCode.c_str()); }
 
 std::string Caption() { return std::string(LoadStr(19860)) + Code(); }
 
-void ShowPackFailure(gui::Window* parent, const PackResult& result) {
+}  // namespace
+
+void ShowReindexFailure(gui::Window* parent, const PackResult& result) {
   RuntimeBeep();
   if (result.outcome == PackOutcome::OldGeneration) {
     gui::MessageBox(parent, LoadStr(19879), Caption(), gui::MB_OK | gui::MB_ICONHAND);
     return;
   }
   gui::MessageBox(parent, result.dataPath, ReindexErrorCaption(result.table), gui::MB_OK | gui::MB_ICONHAND);
-}
-
-}  // namespace
-
-bool PackAndReindexDossier(gui::Window* parent, bool pack, bool animate) {
-  PackResult result;
-  {
-    WindowProgress progress(parent, std::string(LoadStr(19880)) + Code(), animate);
-    result = PackAndReindexTables(pack, &progress);
-  }
-  if (!result.ok()) ShowPackFailure(parent, result);
-  return result.ok();
 }
 
 int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
@@ -124,7 +114,7 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
   }
   if (report.code == kRebuildFirstReindex || report.code == kRebuildSecondReindex ||
       report.code == kRebuildOldGeneration)
-    ShowPackFailure(parent, report.reindex);
+    ShowReindexFailure(parent, report.reindex);
   if (!report.balance.list.empty()) {
     RuntimeBeep();
     gui::MessageBox(parent, report.balance.Message(), Caption(), gui::MB_OK | gui::MB_ICONSTOP);

@@ -13,12 +13,11 @@ namespace gui {
 class Window;
 }
 
-// Packs (as asked) and reindexes C10 ... C70 under a progress window titled
-// "ReIndex du dossier: " + code. A table that fails: beep and a box with the
-// hand icon, its data file as text and "ERREUR pendant ReIndex du fichier: "
-// + the table number as caption; a C10 of the oldest generation: the box
-// that points to the conversion. False in both cases.
-bool PackAndReindexDossier(gui::Window* parent, bool pack, bool animate);
+// The box of a pack and reindex that did not end: beep, then for a table
+// that failed a box with the hand icon, its data file as text and
+// "ERREUR pendant ReIndex du fichier: " + the table number as caption; for a
+// C10 of the oldest generation the box that points to the conversion.
+void ShowReindexFailure(gui::Window* parent, const PackResult& result);
 
 // The rebuild as a service (the command and the year-end runs call it): the
 // dossier is current, every table closed, the caller holds the dossier

@@ -1,22 +1,14 @@
 #include "dossier/rebuild_indexes.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "data/dossier_files.h"
-#include "data/error_report.h"
-#include "data/index_defs.h"
-#include "data/index_recovery.h"
-#include "data/session.h"
+#include "dossier/maintenance_pack.h"
+#include "dossier/rebuild_dossier.h"
 #include "framework/dialog_bases.h"
-#include "platform/dbase/idapi.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/dialog.h"
-#include "platform/system/files.h"
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"
 
@@ -73,71 +65,51 @@ const std::string& DossierProgressWindow::LastFramedLine() { return LastProgress
 
 namespace {
 
-struct DossierTable {
-  Table** table;
-  const char* (*path)();
-  TableKind kind;
-};
+// The reindex's progress on the dossier's progress window, counting the
+// tables done.
+class ReindexProgress : public MaintenanceProgress {
+ public:
+  explicit ReindexProgress(DossierProgressWindow* window) : window_(window) {}
+  void SetLine(const std::string& text) override {
+    if (window_ != nullptr) window_->SetLine(text);
+  }
+  void TableDone() override { gui::Dialog::ProcessEvents(); }
 
-// Clears byte 28 of the data file so that the engine opens it without its
-// (deleted) production index.
-bool ClearIndexFlag(const std::string& dbfPath) {
-  const int fd = ::open(dbfPath.c_str(), O_RDWR);
-  if (fd < 0) return false;
-  return ClearMdxFlag(fd);
-}
+ private:
+  DossierProgressWindow* window_;
+};
 
 }  // namespace
 
 bool RebuildTablesAndIndexes(gui::Window* owner, bool pack, bool showProgress) {
-  static const DossierTable tables[] = {
-      {&TableC10, [] { return PathC10(); }, TableKind::C10}, {&TableC20, PathC20, TableKind::C20},
-      {&TableC30, PathC30, TableKind::C30}, {&TableC40, PathC40, TableKind::C40},
-      {&TableC50, PathC50, TableKind::C50}, {&TableC60, PathC60, TableKind::C60},
-      {&TableC70, PathC70, TableKind::C70},
-  };
   const std::string code = RTrim(DossierCode.c_str());
-  std::unique_ptr<DossierProgressWindow> progress;
-  if (showProgress) progress = std::make_unique<DossierProgressWindow>(owner, LoadStr(19700) + code);
-  CloseAllTables();
-
-  int rebuilt = 0;
-  for (const DossierTable& t : tables) {
-    Table* table = *t.table;
-    if (table == nullptr) return false;
-    const std::string base = t.path();
-    const std::string dbf = platform::ResolvePath(base + ".dbf");
-    if (!FileExists(dbf.c_str())) continue;
-    if (progress) progress->SetLine(dbf);
-    // Index file first, then the flag that promises it.
-    std::string mdx = dbf.substr(0, dbf.size() - 4) + ".mdx";
-    mdx = platform::ResolvePath(mdx);
-    if (FileExists(mdx.c_str()) && std::remove(mdx.c_str()) != 0) {
-      WriteLog("REINDEX - Erreur: " + mdx + " ne peut pas \xEAtre supprim\xE9");
-      return false;
-    }
-    if (!ClearIndexFlag(dbf)) {
-      WriteLog("REINDEX - Erreur: " + dbf + " ne peut pas \xEAtre \xE9" "crit");
-      return false;
-    }
-    table->CloseTable(true);
-    table->shareMode = dbase::dbiOPENEXCL;
-    table->openMode = dbase::dbiREADWRITE;
-    if (!table->OpenTable(base)) {
-      ReportDbError(*table, 3100, base.c_str());
-      table->CloseTable(true);
-      return false;
-    }
-    bool ok = true;
-    if (pack) ok = table->Pack();
-    if (ok) ok = BuildIndexesOf(*table, t.kind);
-    table->CloseTable(true);
-    if (!ok) {
-      WriteLog("REINDEX - Erreur: " + dbf);
-      return false;
-    }
-    ++rebuilt;
+  PackResult result;
+  {
+    std::unique_ptr<DossierProgressWindow> window;
+    if (showProgress) window = std::make_unique<DossierProgressWindow>(owner, LoadStr(19700) + code);
+    ReindexProgress progress(window.get());
+    result = PackAndReindexTables(pack, &progress, true);
   }
-  WriteLog("REINDEX - Ok - " + code + " - " + std::to_string(rebuilt) + " fichiers" + (pack ? " (compact\xE9s)" : ""));
+  if (result.outcome == PackOutcome::OldGeneration) {
+    // Its tags cannot be made: the opening goes on to offer the conversion,
+    // with C10's missing or foreign index file dropped so the table opens.
+    if (!DropIndexFile(PathC10())) {
+      ShowReindexFailure(owner, PackResult{PackOutcome::TableFailed, 10, result.dataPath});
+      return false;
+    }
+    return true;
+  }
+  if (!result.ok()) {
+    WriteLog("REINDEX - Erreur: " + result.dataPath);
+    ShowReindexFailure(owner, result);
+    return false;
+  }
+  // A tag builder that failed has shown its engine error: the dossier cannot be used.
+  if (result.tagFailures > 0) {
+    WriteLog("REINDEX - Erreur: " + code + " - " + std::to_string(result.tagFailures) + " fichiers sans index");
+    return false;
+  }
+  WriteLog("REINDEX - Ok - " + code + " - " + std::to_string(result.reindexed) + " fichiers" +
+           (pack ? " (compact\xE9s)" : ""));
   return true;
 }

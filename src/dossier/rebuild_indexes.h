@@ -38,12 +38,13 @@ class DossierProgressWindow {
   std::string line_;
 };
 
-// For each dossier table C10 to C70 in turn (the dossier held exclusively):
-// deletes its index file, clears the production-index flag of its data
-// file, packs it when asked, reopens it exclusively and adds its tags again,
-// under a progress window titled "ReIndex du dossier: " + code when
-// `showProgress`. A table whose data file is missing is passed over (the
-// opening creates a missing draft file afterwards). True when every table
-// present was rebuilt; an engine error is reported by the table layer and
-// gives false. The tables are left closed.
+// The dossier's pack and reindex (PackAndReindexTables: each data file is
+// checked before its index file goes), under a progress window titled
+// "ReIndex du dossier: " + code when `showProgress`; the dossier is held
+// exclusively. A table whose data file is missing is passed over (the
+// opening creates a missing draft file afterwards). A table that cannot be
+// reindexed shows the reindex failure box; a tag the engine refused is
+// reported by the table layer; both give false. A C10 of the oldest
+// generation keeps its tables untouched but loses its unusable index file,
+// so the opening can offer the conversion: true. The tables are left closed.
 bool RebuildTablesAndIndexes(gui::Window* owner, bool pack, bool showProgress);

@@ -1,0 +1,19 @@
+// The subjects' commands that the program installs in the shell's command
+// table at start. The program's entry routine and the start-up tests use the
+// same list.
+#pragma once
+
+#include "dossier/backup.h"
+#include "dossier/dossier_commands.h"
+#include "dossier/rebuild_dossier.h"
+#include "dossier/renumber_pieces.h"
+
+inline void InstallProgramCommands() {
+  // Open, recent, change and close.
+  InstallDossierCommands();
+  // Backup, restore, properties, working date and new dossier.
+  InstallDossierBackupCommands();
+  // Rebuild; renumbering and dossier management.
+  InstallMaintenanceCommands();
+  InstallMaintenance2Commands();
+}
