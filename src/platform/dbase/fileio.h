@@ -18,7 +18,9 @@ namespace dbase {
 constexpr off_t kRecordLockBase = 0xEFFFFFFEL;
 // Every open holds this byte: shared opens read-lock it, exclusive opens write-lock it.
 constexpr off_t kOpenSentinelByte = 0xEFFFFFFFL;
-// Appends (and the header count they write) are serialised on this byte; record 0 never exists.
+// Appends (and the header count they write) to a table without a production index are
+// serialised on this byte (record 0 never exists); a table with one serialises them with the
+// index's update lock, which the append needs anyway.
 constexpr off_t kAppendLockByte = kRecordLockBase;
 inline off_t RecordLockByte(std::uint32_t recno) { return kRecordLockBase - static_cast<off_t>(recno); }
 
