@@ -11,7 +11,7 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "dossier/backup_chooser.h"
-#include "dossier/conf_sauvegarde.h"
+#include "dossier/backup_settings.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_properties.h"
 #include "dossier/new_dossier.h"
@@ -423,11 +423,13 @@ void BackupDossier_Work() {
     } else {
       setenv("NUVSAUVE", nuv.c_str(), 1);
       if (m == '7') {
-        TDConfSauvegarde dialog(Owner(), nuv);
-        if (dialog.Execute() == 1) {
-          request.unit1 = dialog.Unit1();
-          request.unit2 = dialog.Unit2();
-          request.comment = dialog.Comment();
+        TDConfSauvegarde dialog(Owner(), 1335, nuv);
+        if (dialog.Execute(kTaskModal) == gui::IDOK) {
+          // The batch file gets each folder and, after it, the stamp and the comment.
+          const BackupTargets& targets = dialog.Targets();
+          request.unit1 = DossierFolder + targets.relative;
+          request.unit2 = targets.unit2Folder;
+          request.comment = targets.comment;
         } else {
           cancelled = true;
         }

@@ -14,8 +14,9 @@
 
 namespace {
 
-constexpr int kText = 1201, kUnit2Label = 1205, kUnit2 = 1206, kCommentLabel = 1202, kComment = 1203;
-constexpr int kModify = 1204, kChoose = 1207;
+constexpr int kText = TDConfSauvegarde::kText, kUnit2Label = 1205, kUnit2 = TDConfSauvegarde::kUnit2;
+constexpr int kCommentLabel = 1202, kComment = TDConfSauvegarde::kComment;
+constexpr int kModify = TDConfSauvegarde::kModifyUnit2, kChoose = TDConfSauvegarde::kChooseUnit2;
 constexpr int kUnit2Width = 100, kCommentWidth = 30;
 
 std::string Trimmed(const std::string& text) {
@@ -59,6 +60,7 @@ BackupTargets BuildBackupTargets(const std::string& relative, const std::string&
   AddComment(t.unit1, t.comment);
   const std::string unit2 = Trimmed(unit2Edit);
   if (!unit2.empty()) {
+    t.unit2Folder = unit2;
     t.unit2 = unit2;
     if (t.unit2.back() != '/') t.unit2 += '/';
     t.unit2 += relative;
@@ -77,8 +79,8 @@ std::string CommentAllowedChars() { return LoadStr(3065); }
 
 // ---- the dialog --------------------------------------------------------------
 
-TDFicConfSauvegarde::TDFicConfSauvegarde(gui::Window* parent, const std::string& relativeFolder)
-    : TDNuv(parent, "FIC_CONF_SAUVEGARDE", true), relative_(relativeFolder) {
+TDConfSauvegarde::TDConfSauvegarde(gui::Window* parent, int resourceId, const std::string& relativeFolder)
+    : TDNuv(parent, resourceId, true), relative_(relativeFolder) {
   for (int id : {kText, kUnit2Label, kCommentLabel}) new MStatic(kOnTemplate, this, id);
   auto* unit2 = new MEdit(kOnTemplate, this, kUnit2, kUnit2Width, 1, true, MEdit::kText, 0);
   unit2->SetAllowedChars(Unit2AllowedChars());
@@ -88,14 +90,14 @@ TDFicConfSauvegarde::TDFicConfSauvegarde(gui::Window* parent, const std::string&
   for (int id : {1, 2, kChoose}) new MButton(kOnTemplate, this, id);
 }
 
-const gui::ResponseTable& TDFicConfSauvegarde::Table() {
+const gui::ResponseTable& TDConfSauvegarde::Table() {
   static const gui::ResponseTable table = gui::ResponseTable(&gui::Dialog::Table())
-                                              .Command(kModify, &TDFicConfSauvegarde::CmModifierUnite2)
-                                              .Command(kChoose, &TDFicConfSauvegarde::CmChoisirUnite2);
+                                              .Command(kModify, &TDConfSauvegarde::CmModifierUnite2)
+                                              .Command(kChoose, &TDConfSauvegarde::CmChoisirUnite2);
   return table;
 }
 
-void TDFicConfSauvegarde::SetupWindow() {
+void TDConfSauvegarde::SetupWindow() {
   TDNuv::SetupWindow();
   if (auto* e = Item<MEdit>(kUnit2)) e->SetValue(InitialUnit2(), true);
   BuildTexts();
@@ -105,12 +107,12 @@ void TDFicConfSauvegarde::SetupWindow() {
   if (auto* e = Item<MEdit>(kComment)) e->FocusSelect(true);
 }
 
-void TDFicConfSauvegarde::BuildTexts() {
+void TDConfSauvegarde::BuildTexts() {
   targets_ = BuildBackupTargets(relative_, GetItemText(kUnit2), GetItemText(kComment));
   SetItemText(kText, targets_.confirmation);
 }
 
-void TDFicConfSauvegarde::EvChildNotify(int id, unsigned code, gui::Handle control) {
+void TDConfSauvegarde::EvChildNotify(int id, unsigned code, gui::Handle control) {
   if (code == gui::EN_CHANGE && (id == kUnit2 || id == kComment)) {
     BuildTexts();
     return;
@@ -118,7 +120,7 @@ void TDFicConfSauvegarde::EvChildNotify(int id, unsigned code, gui::Handle contr
   TDNuv::EvChildNotify(id, code, control);
 }
 
-void TDFicConfSauvegarde::CmModifierUnite2() {
+void TDConfSauvegarde::CmModifierUnite2() {
   const bool on = GetCheck(kModify) == gui::BST_CHECKED;
   EnableItem(kUnit2, on);
   EnableItem(kChoose, on);
@@ -129,7 +131,7 @@ void TDFicConfSauvegarde::CmModifierUnite2() {
   }
 }
 
-void TDFicConfSauvegarde::CmChoisirUnite2() {
+void TDConfSauvegarde::CmChoisirUnite2() {
   if (BrowseForFolder(this, LoadStr(3511), GetItemText(kUnit2))) {
     std::string folder = ScratchText;
     if (folder.size() > static_cast<std::size_t>(kUnit2Width)) folder.resize(kUnit2Width);
@@ -141,7 +143,7 @@ void TDFicConfSauvegarde::CmChoisirUnite2() {
 
 // "&Oui": the texts as shown; a destination too long for the backup's
 // command is refused rather than cut.
-void TDFicConfSauvegarde::CmOk() {
+void TDConfSauvegarde::CmOk() {
   BuildTexts();
   if (!targets_.fits) {
     gui::MessageBeep(0);

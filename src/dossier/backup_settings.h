@@ -1,4 +1,5 @@
-// Confirmation of the automatic backup (method 7) with its destinations: the
+// Confirmation of the automatic backup (method 7), TDConfSauvegarde (dialog
+// 1335), with its destinations: the
 // unit-1 folder (the dossier folder + the relative backup folder), an
 // optional unit-2 folder taken from the program INI key "Un2Sauvegarde" and
 // changeable for this backup only, and a comment added to the name of the
@@ -18,6 +19,7 @@ struct BackupTargets {
   std::string relative;      // text 1: relative backup folder, ending with "/"
   std::string unit1;         // text 2
   std::string unit2;         // text 3 ("" when no unit 2)
+  std::string unit2Folder;   // the unit-2 folder as typed, without outer blanks ("" when none)
   std::string comment;       // text 4: the comment without outer blanks
   std::string confirmation;  // the text of 1201
   bool fits = true;          // texts 2 and 3 within kBackupTargetRoom
@@ -37,13 +39,15 @@ BackupTargets BuildBackupTargets(const std::string& relative, const std::string&
 std::string Unit2AllowedChars();
 std::string CommentAllowedChars();
 
-// The dialog on its own template "FIC_CONF_SAUVEGARDE" (the ids of 1335):
-// 1201 text, 1205/1206 unit 2, 1202/1203 comment, 1204 "Modifier Unité 2",
-// 1207 "?" folder chooser, 1 "&Oui", 2 "&Non". Execute answers 1 for "&Oui"; "&Oui"
-// beeps and stays while a destination is longer than kBackupTargetRoom.
-class TDFicConfSauvegarde : public TDNuv {
+// The dialog (template 1335): 1201 text, 1205/1206 unit 2, 1202/1203
+// comment, 1204 "Modifier Unité 2", 1207 "?" folder chooser, 1 "&Oui",
+// 2 "&Non". Run task-modal, it answers IDOK (1) for "&Oui"; "&Oui" beeps and
+// stays while a destination is longer than kBackupTargetRoom.
+class TDConfSauvegarde : public TDNuv {
  public:
-  TDFicConfSauvegarde(gui::Window* parent, const std::string& relativeFolder);
+  static constexpr int kText = 1201, kUnit2 = 1206, kComment = 1203, kModifyUnit2 = 1204, kChooseUnit2 = 1207;
+
+  TDConfSauvegarde(gui::Window* parent, int resourceId, const std::string& relativeFolder);
 
   // After "&Oui": texts 2, 3 and 4.
   const BackupTargets& Targets() const { return targets_; }

@@ -3,7 +3,7 @@
 // the method 7 confirmation, and the refusal while another station has the
 // dossier open.
 #include "backup_test_support.h"
-#include "dossier/conf_sauvegarde.h"
+#include "dossier/backup_settings.h"
 
 namespace backup_test {
 namespace {
@@ -187,15 +187,6 @@ TEST_F(BackupTest, Method7ConfirmationCancelledOrConfirmed) {
                             folder_, "AB", folder_ + "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/",
                             "-20240307-09h0503-cloture", "/mnt/deux", "-20240307-09h0503-cloture",
                             "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));
-}
-
-TEST_F(BackupTest, ConfirmationDialogRefusesCharactersOutsideItsLists) {
-  EXPECT_TRUE(TDConfSauvegarde::Unit2Allowed("/mnt/Sauve_2(a)-B.x"));
-  EXPECT_FALSE(TDConfSauvegarde::Unit2Allowed("/mnt/a\"b"));
-  EXPECT_FALSE(TDConfSauvegarde::Unit2Allowed("/mnt/a;b"));
-  EXPECT_TRUE(TDConfSauvegarde::CommentAllowed("fin annee-2024"));
-  EXPECT_FALSE(TDConfSauvegarde::CommentAllowed("a/b"));
-  EXPECT_FALSE(TDConfSauvegarde::CommentAllowed("a:b"));
 }
 
 TEST_F(BackupTest, WinzipQuestionAnsweredNoStartsNothing) {

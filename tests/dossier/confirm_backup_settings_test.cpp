@@ -64,6 +64,32 @@ TEST_F(BackupSettingsTest, TargetsTakeTheCommentAndUnitTwo) {
   EXPECT_FALSE(BuildBackupTargets(std::string(190, 'r') + "/", "", "commentaire").fits);
 }
 
+// What each edit lets through: a character outside its set is refused by the edit.
+TEST_F(BackupSettingsTest, EditsAcceptOnlyTheirCharacters) {
+  auto accepts = [](const std::string& allowed, const std::string& text) {
+    for (char c : text)
+      if (allowed.find(c) == std::string::npos) return false;
+    return true;
+  };
+  struct Case {
+    const char* text;
+    bool unit2, comment;
+  } cases[] = {
+      {"/mnt/Sauve_2(a)-B", true, false},
+      {"fin-annee_2024", true, true},
+      {"a\"b", false, false},
+      {"a;b", false, false},
+      {"a&b", false, false},
+      {"a b", false, false},
+      {"a.b", false, false},
+      {"a:b", true, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(accepts(Unit2AllowedChars(), c.text), c.unit2) << c.text;
+    EXPECT_EQ(accepts(CommentAllowedChars(), c.text), c.comment) << c.text;
+  }
+}
+
 TEST_F(BackupSettingsTest, UnitTwoComesFromTheIniWithoutItsPlaceholder) {
   EXPECT_EQ(InitialUnit2(), "");
   struct Case {
@@ -85,7 +111,7 @@ TEST_F(BackupSettingsTest, DialogShowsTheTargetsLetsUnitTwoChangeAndWritesNoIni)
   bool disabledFirst = false, enabledAfterCheck = false, keptAfterUncheck = false;
   std::string firstText, unit2Shown;
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
-    auto& d = static_cast<TDFicConfSauvegarde&>(w);
+    auto& d = static_cast<TDConfSauvegarde&>(w);
     unit2Shown = d.GetItemText(1206);
     firstText = d.GetItemText(1201);
     disabledFirst = !d.GetDlgItem(1206)->IsWindowEnabled() && !d.GetDlgItem(1207)->IsWindowEnabled();
@@ -99,7 +125,7 @@ TEST_F(BackupSettingsTest, DialogShowsTheTargetsLetsUnitTwoChangeAndWritesNoIni)
     d.PressButton(1204);
     keptAfterUncheck = d.GetItemText(1206) == "/media/Disque 2/" && !d.GetDlgItem(1206)->IsWindowEnabled();
   });
-  TDFicConfSauvegarde dialog(nullptr, kRelative);
+  TDConfSauvegarde dialog(nullptr, 1335, kRelative);
   EXPECT_EQ(dialog.Execute(kTaskModal), gui::IDOK);
   EXPECT_EQ(unit2Shown, "/mnt/Usb/");
   EXPECT_NE(firstText.find("/mnt/Usb/Sauvegarde-Nuv-MERLON/Dossier-AB/C61206-2215/"), std::string::npos);
@@ -110,8 +136,14 @@ TEST_F(BackupSettingsTest, DialogShowsTheTargetsLetsUnitTwoChangeAndWritesNoIni)
   EXPECT_EQ(dialog.Targets().unit2, "/media/Disque 2/Sauvegarde-Nuv-MERLON/Dossier-AB/C61206-2215-avant-cloture/");
   EXPECT_EQ(dialog.Targets().comment, "avant-cloture");
   const gui::ShownModal* folder = nullptr;
-  for (const auto& s : gui::ModalSeam::Shown())
+  const gui::ShownModal* shown = nullptr;
+  for (const auto& s : gui::ModalSeam::Shown()) {
     if (s.kind == gui::ModalKind::Folder) folder = &s;
+    if (s.kind == gui::ModalKind::Dialog) shown = &s;
+  }
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->resourceId, 1335);
+  EXPECT_EQ(shown->caption, "Confirmation du lancement de la Sauvegarde 'CSauve7'");
   ASSERT_NE(folder, nullptr);
   EXPECT_EQ(folder->caption, "Choisissez l'emplacement de sauvegarde");
   // The change held for this backup only.
@@ -121,13 +153,13 @@ TEST_F(BackupSettingsTest, DialogShowsTheTargetsLetsUnitTwoChangeAndWritesNoIni)
 TEST_F(BackupSettingsTest, OuiRefusesADestinationTooLongAndNonAnswersNo) {
   bool stayed = false;
   gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
-    auto& d = static_cast<TDFicConfSauvegarde&>(w);
+    auto& d = static_cast<TDConfSauvegarde&>(w);
     d.SetItemText(1206, "/" + std::string(99, 'u'));
     d.SetItemText(1203, std::string(30, 'c'));
     d.PressButton(1);
     stayed = !d.IsEnded();
   });
-  TDFicConfSauvegarde dialog(nullptr, std::string(90, 'r') + "/");
+  TDConfSauvegarde dialog(nullptr, 1335, std::string(90, 'r') + "/");
   EXPECT_NE(dialog.Execute(kTaskModal), gui::IDOK);
   EXPECT_TRUE(stayed);
   EXPECT_GE(beeps_, 1);
