@@ -8,16 +8,6 @@ namespace gui {
 class Window;
 }
 
-// Name of the backups a method writes for a dossier, as the restore accepts
-// them (file name only, compared without case):
-//   0, R, 2: "ZEL" + code + ".EXE"; 9: ".LZH"; 8: ".RAR";
-//   7: "ZEL" + code + "-" + an 8-digit date + "-" + HH "h" MMSS, then any
-//      "-comment", then ".RAR" (what CSAUVE7.BAT writes);
-//   W: "C10" + code + "-SAUVEW.DBF".
-// Another dossier's backup never passes, whatever its code ("AB" refuses
-// "ZELABC.rar" and "ZELAB-1.rar").
-bool IsBackupOfDossier(const std::string& path, const std::string& dossierCode, char method);
-
 // Title and filter string ids of a method's choice (0 when the method has
 // no file choice).
 int BackupChoiceTitle(char method);

@@ -199,13 +199,55 @@ void PrepareBackupStartFolder(std::string& path, const std::string& dossierCode)
   TrimTrailingSeparators(path);
 }
 
+namespace {
+
+bool Digits(const std::string& text, std::size_t at, std::size_t count) {
+  if (at + count > text.size()) return false;
+  for (std::size_t i = at; i < at + count; ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return true;
+}
+
+// "-" YYYYMMDD "-" HH "H" MMSS at `at` (upper-cased): the stamp that the
+// automatic backup's batch file puts after the code. Its length, 0 when absent.
+std::size_t StampAt(const std::string& name, std::size_t at) {
+  if (at >= name.size() || name[at] != '-' || !Digits(name, at + 1, 8)) return 0;
+  if (at + 9 >= name.size() || name[at + 9] != '-' || !Digits(name, at + 10, 2)) return 0;
+  if (at + 12 >= name.size() || name[at + 12] != 'H' || !Digits(name, at + 13, 4)) return 0;
+  return 17;
+}
+
+}  // namespace
+
 bool IsBackupFileFor(const std::string& path, const std::string& dossierCode, char method) {
-  std::string name = UpperCopy(FileNameOf(path));
-  std::string code = UpperCopy(RightTrimmed(dossierCode));
-  std::string prefix = "ZEL" + code;
-  if (name.compare(0, prefix.size(), prefix) == 0) return true;
-  if (method == 'W' || method == 'w') return name == "C10" + code + "-SAUVEW.DBF";
-  return false;
+  const std::string name = UpperCopy(FileNameOf(path));
+  const std::string code = UpperCopy(RightTrimmed(dossierCode));
+  if (code.empty()) return false;
+  const std::string prefix = "ZEL" + code;
+  switch (static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(method)))) {
+    case '0':
+    case 'R':
+    case '2':
+      return name == prefix + ".EXE";
+    case '9':
+      return name == prefix + ".LZH";
+    case '8':
+      return name == prefix + ".RAR";
+    case 'W':
+      return name == "C10" + code + "-SAUVEW.DBF";
+    case '7': {
+      if (name.size() < prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) return false;
+      if (name.compare(name.size() - 4, 4, ".RAR") != 0) return false;
+      const std::size_t stamp = StampAt(name, prefix.size());
+      if (stamp == 0) return false;
+      const std::size_t rest = prefix.size() + stamp;
+      const std::size_t end = name.size() - 4;
+      // Nothing more, or "-" and the comment.
+      return rest == end || (name[rest] == '-' && rest + 1 < end);
+    }
+    default:
+      return false;
+  }
 }
 
 bool ChooseBackupFile(unsigned long owner, std::string& path, int titleId, int filterId,

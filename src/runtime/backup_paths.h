@@ -65,8 +65,14 @@ std::string DossierFilePattern(const std::string& dossierCode);
 void PrepareBackupStartFolder(std::string& path, const std::string& dossierCode);
 
 // Name test of a chosen backup: the file name (after the last separator),
-// upper-cased, begins with "ZEL" + the right-trimmed code. For method "W" the
-// copies "c10" + code + "-SauveW.dbf" are accepted as well.
+// compared without case, is the name the method writes for the dossier
+// (code right-trimmed):
+//   0, R, 2: "ZEL" + code + ".EXE"; 9: ".LZH"; 8: ".RAR";
+//   7: "ZEL" + code + "-" + an 8-digit date + "-" + HH "h" MMSS, then any
+//      "-comment", then ".RAR" (what the automatic backup's batch file writes);
+//   W: "C10" + code + "-SAUVEW.DBF".
+// Another dossier's backup never passes, whatever its code ("AB" refuses
+// "ZELABC.rar" and "ZELAB-1.rar"); other methods have no backup file.
 bool IsBackupFileFor(const std::string& path, const std::string& dossierCode, char method);
 
 // File-open dialog through which ChooseBackupFile asks (the window layer

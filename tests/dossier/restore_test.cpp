@@ -29,34 +29,6 @@ class RestoreTest : public DossierFixture {
   }
 };
 
-TEST_F(RestoreTest, BackupNamesAreExactPerMethod) {
-  struct Case {
-    const char* name;
-    char method;
-    bool accepted;
-  } cases[] = {
-      {"/b/ZELAB.exe", '0', true},       {"/b/zelab.EXE", 'R', true},    {"/b/ZELAB.exe", '2', true},
-      {"/b/ZELABC.exe", '0', false},     {"/b/ZELAB.lzh", '0', false},   {"/b/ZELAB.lzh", '9', true},
-      {"/b/ZELAB-1.lzh", '9', false},    {"/b/ZELAB.rar", '8', true},    {"/b/ZELABC.rar", '8', false},
-      {"/b/ZELAB-X.rar", '8', false},    {"/b/c10AB-SauveW.dbf", 'W', true},
-      {"/b/C10ABC-SAUVEW.DBF", 'W', false}, {"/b/ZELAB.exe", 'W', false},
-      {"/b/ZELAB-20240307-09h0503.rar", '7', true},
-      {"/b/zelab-20240307-09h0503-cloture.rar", '7', true},
-      {"/b/ZELAB-20240307-09h0503-.rar", '7', false},
-      {"/b/ZELABC-20240307-09h0503.rar", '7', false},
-      {"/b/ZELAB-C-20240307-09h0503.rar", '7', false},  // dossier "AB-C"
-      {"/b/ZELAB-2024037-09h0503.rar", '7', false},     {"/b/ZELAB.rar", '7', false},
-      {"/b/ZELAB.ZIP", 'A', false},      {"/b/ZELAB.exe", 'P', false},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(IsBackupOfDossier(c.name, "AB   ", c.method), c.accepted) << c.name << " " << c.method;
-  }
-  // A code holding "-": the backups of "AB" are not its own.
-  EXPECT_TRUE(IsBackupOfDossier("/b/ZELAB-C.rar", "AB-C", '8'));
-  EXPECT_FALSE(IsBackupOfDossier("/b/ZELAB-C.rar", "AB", '8'));
-  EXPECT_FALSE(IsBackupOfDossier("/b/ZEL.rar", "", '8'));
-}
-
 TEST_F(RestoreTest, ChooserComesBackUntilABackupOfThisDossier) {
   SetDossier("/data/x/", "AB");
   ModalSeam::QueueFileAnswer("/data/x/Sauvegarde-Nuv-MERLON/Dossier-AB/ZELABC.rar");

@@ -120,19 +120,34 @@ TEST_F(BackupPathsTest, StartFolderOfTheRestore) {
   }
 }
 
-TEST_F(BackupPathsTest, BackupFileNames) {
+// The name a method writes, exactly: another dossier's backup never passes.
+TEST_F(BackupPathsTest, BackupFileNamesAreExactPerMethod) {
   const struct {
     const char* path;
     char method;
     bool accepted;
   } cases[] = {
-      {"/b/ZELAB-20240101.rar", 'R', true}, {"/b/zelab.rar", '8', true},
-      {"/b/ZELABC.rar", '7', true},  // a prefix test: the backup of ABC passes too
-      {"/b/ZELA.rar", 'R', false},    {"/b/XZELAB.rar", 'R', false},
-      {"/b/ZELAB/other.rar", 'R', false}, {"/b/c10ab-SauveW.dbf", 'W', true},
-      {"/b/c10ab-SauveW.dbf", 'R', false}, {"", 'R', false},
+      {"/b/ZELAB.exe", '0', true},       {"/b/zelab.EXE", 'R', true},    {"/b/ZELAB.exe", '2', true},
+      {"/b/ZELAB.exe", 'r', true},       {"/b/ZELABC.exe", '0', false},  {"/b/ZELAB.lzh", '0', false},
+      {"/b/ZELAB.lzh", '9', true},       {"/b/ZELAB-1.lzh", '9', false}, {"/b/ZELAB.rar", '8', true},
+      {"/b/ZELABC.rar", '8', false},     {"/b/ZELAB-X.rar", '8', false}, {"/b/ZELA.rar", '8', false},
+      {"/b/XZELAB.rar", '8', false},     {"/b/ZELAB/other.rar", '8', false},
+      {"/b/c10AB-SauveW.dbf", 'W', true}, {"/b/c10ab-SauveW.dbf", 'w', true},
+      {"/b/C10ABC-SAUVEW.DBF", 'W', false}, {"/b/c10ab-SauveW.dbf", 'R', false}, {"/b/ZELAB.exe", 'W', false},
+      {"/b/ZELAB-20240307-09h0503.rar", '7', true},
+      {"/b/zelab-20240307-09h0503-cloture.rar", '7', true},
+      {"/b/ZELAB-20240307-09h0503-.rar", '7', false},
+      {"/b/ZELABC-20240307-09h0503.rar", '7', false},
+      {"/b/ZELAB-C-20240307-09h0503.rar", '7', false},  // dossier "AB-C"
+      {"/b/ZELAB-2024037-09h0503.rar", '7', false},     {"/b/ZELAB.rar", '7', false},
+      {"/b/ZELAB.ZIP", 'A', false},      {"/b/ZELAB.exe", 'P', false},   {"", 'R', false},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsBackupFileFor(c.path, "AB   ", c.method), c.accepted) << c.path;
+  for (const auto& c : cases)
+    EXPECT_EQ(IsBackupFileFor(c.path, "AB   ", c.method), c.accepted) << c.path << " " << c.method;
+  // A code holding "-": the backups of "AB" are not its own, nor the reverse.
+  EXPECT_TRUE(IsBackupFileFor("/b/ZELAB-C.rar", "AB-C", '8'));
+  EXPECT_FALSE(IsBackupFileFor("/b/ZELAB-C.rar", "AB", '8'));
+  EXPECT_FALSE(IsBackupFileFor("/b/ZEL.rar", "", '8'));
 }
 
 std::deque<std::string> g_answers;
@@ -160,8 +175,8 @@ TEST_F(BackupPathsTest, ChooseBackupFileAsksAgainUntilABackupIsChosen) {
     const char* path;
     int beeps;
   } cases[] = {
-      {{"/b/other.rar", "/b/2024/ZELAB.rar"}, 'R', true, "/b/2024/", 1},
-      {{"/b/2024/ZELAB.rar"}, '7', true, "/b/2024/ZELAB.rar", 0},
+      {{"/b/other.exe", "/b/2024/ZELAB.exe"}, 'R', true, "/b/2024/", 1},
+      {{"/b/2024/ZELAB-20240307-09h0503.rar"}, '7', true, "/b/2024/ZELAB-20240307-09h0503.rar", 0},
       {{"/b/x.rar", "/b/y.rar"}, 'R', false, "/data/%defaut%", 2},  // then cancelled
       {{}, 'R', false, "/data/%defaut%", 0},
   };
