@@ -176,10 +176,15 @@ char ReadBackupMethod() {
 }
 
 std::string BackupBatchName(char method, bool restore) {
-  char m = static_cast<char>(std::toupper(static_cast<unsigned char>(method)));
-  if (m == '2') m = 'C';
-  else if (!IsBatchMethod(m)) return "";
-  return std::string(restore ? "CRESTA" : "CSAUVE") + m + ".BAT";
+  const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(method)));
+  // Strings 1220 (methods 0, 9, W, R, 8, 7) and 1221 (method 2) pack the
+  // names by 11, each backup name followed by its restore name.
+  static const std::string kOrder = "09WR87";
+  const std::size_t k = kOrder.find(m);
+  if (m != '2' && (k == std::string::npos || !IsBatchMethod(m))) return "";
+  const int id = m == '2' ? 1221 : 1220;
+  const int start = 1 + 22 * static_cast<int>(m == '2' ? 0 : k) + (restore ? 11 : 0);
+  return SubStr(LoadStr(id), start, 11);
 }
 
 std::string BackupBatchPath(char method, bool restore) {

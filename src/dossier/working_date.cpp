@@ -33,8 +33,11 @@ void CmFichierDateTravail_Work() {
   CloseAllTables();
 
   // Automatic import of ASCII entries, else the automatic start.
-  std::string import = DossierIniGet("ImportAuto", "FichierImport", "");
-  if (Blank(import)) import = IniGetString("FichierImport", "");
+  // Section "ImportAuto" and key "FichierImport", cut from the packed key string 13.
+  const std::string section = SubStr(LoadStr(13), 49, 10);
+  const std::string key = SubStr(LoadStr(13), 59, 13);
+  std::string import = DossierIniGet(section.c_str(), key.c_str(), "");
+  if (Blank(import)) import = IniGetString(key.c_str(), "");
   if (!Blank(import) && platform::FileExists(import) && CommandWindow != nullptr) {
     gui::PostCommand(CommandWindow->GetHandle(), 20706);
     return;
