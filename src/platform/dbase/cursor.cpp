@@ -447,14 +447,11 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
     if (OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true) != LockOutcome::kGranted) return DBIERR_OSERROR;
     locked = true;
   }
-  if (indexLocked && appendMarked_ && mdx_->ChangeCounter() == appendMark_ && count_ == appendCount_) {
-    // Nobody changed the index since our last append raised its counter, so no process of
-    // this engine appended since (every append raises it under this same lock): the count
-    // we wrote is still the header's. (A process killed before raising it left a record
-    // without entries past our count; this append takes its place.)
-  } else if (!exclusive) {
-    // Under the lock the header count is the truth; a count above the one we knew (another
-    // process appended, or a damaged header) is checked against the file size.
+  if (!exclusive) {
+    // Under the lock the header count is the truth, read on every append, so a tool that
+    // appends without our locks (dBASE, a script) never sees its record overwritten; a count
+    // above the one we knew (another process appended, or a damaged header) is checked
+    // against the file size.
     std::uint32_t stored = 0;
     rc = dbf_.ReadStoredCount(&stored);
     if (rc == DBIERR_NONE) {
@@ -478,9 +475,6 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   if (indexLocked) {
     DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
     if (rc == DBIERR_NONE) rc = r2;
-    appendMarked_ = rc == DBIERR_NONE;
-    appendMark_ = mdx_->ChangeCounter();
-    appendCount_ = n;
   }
   if (locked) OfdUnlock(dbf_.fd(), kAppendLockByte, 1);
   if (rc != DBIERR_NONE) return rc;

@@ -115,11 +115,6 @@ struct DbiCursor {
   MdxEntry entry_;               // place in key order when kOn or kBefore
   std::uint32_t count_ = 0;      // record count last read
   bool countKnown_ = false;      // an exclusive cursor reads the count once
-  // Our last append to an indexed shared table: the index change counter it left and the
-  // count it wrote. While the counter still says so, the next append need not read the count.
-  bool appendMarked_ = false;
-  std::uint32_t appendMark_ = 0;
-  std::uint32_t appendCount_ = 0;
   std::vector<std::uint8_t> ahead_;  // read-ahead window of an exclusive cursor
   std::uint32_t aheadFirst_ = 0;
   std::uint32_t aheadCount_ = 0;

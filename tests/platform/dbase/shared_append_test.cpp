@@ -146,6 +146,40 @@ TEST_P(SharedAppend, AppendKilledUnderTheLockLetsTheNextOneThrough) {
   ExpectWhole({"1:K1", "2:K2", "3:K3"});
 }
 
+TEST_P(SharedAppend, RecordAppendedByAToolWithoutOurLocksIsNeverOverwritten) {
+  hDBICur ours = nullptr;
+  ASSERT_EQ(OpenOurs(&ours), DBIERR_NONE);
+  for (const char* c : {"T1", "T2"}) ASSERT_EQ(Append(ours, {c}), DBIERR_NONE);
+  {
+    // Another tool appends the way dBASE does: record, end mark, header count; no lock, and
+    // it knows nothing of our index's change counter.
+    std::FILE* f = std::fopen(table.c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    unsigned char h[12];
+    ASSERT_EQ(std::fread(h, 1, 12, f), 12u);
+    std::uint32_t count = h[4] | h[5] << 8 | h[6] << 16 | std::uint32_t(h[7]) << 24;
+    unsigned headerLen = h[8] | h[9] << 8, recLen = h[10] | h[11] << 8;
+    std::string rec(recLen, ' ');
+    rec.replace(1, 2, "XT");
+    rec += '\x1A';
+    std::fseek(f, long(headerLen + count * recLen), SEEK_SET);
+    ASSERT_EQ(std::fwrite(rec.data(), 1, rec.size(), f), rec.size());
+    ++count;
+    unsigned char c4[4] = {(unsigned char)count, (unsigned char)(count >> 8), (unsigned char)(count >> 16),
+                           (unsigned char)(count >> 24)};
+    std::fseek(f, 4, SEEK_SET);
+    ASSERT_EQ(std::fwrite(c4, 1, 4, f), 4u);
+    std::fclose(f);
+  }
+  ASSERT_EQ(Append(ours, {"T3"}), DBIERR_NONE);
+  EXPECT_EQ(Here(ours), 4u);
+  DbiCloseCursor(&ours);
+  hDBICur c = nullptr;
+  ASSERT_EQ(Open(table, &c), DBIERR_NONE);
+  EXPECT_EQ(Walk(c), (std::vector<std::string>{"1:T1", "2:T2", "3:XT", "4:T3"}));
+  DbiCloseCursor(&c);
+}
+
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutIndex, SharedAppend, ::testing::Values(true, false));
 
 }  // namespace
