@@ -51,12 +51,6 @@ std::string YmdText(const std::string& display) {
   return YyyymmddOf(d);
 }
 
-std::string DisplayOf(const std::string& yyyymmdd) {
-  Ymd d;
-  if (!ParseYyyymmdd(yyyymmdd, d)) return "";
-  return DisplayDateOf(d);
-}
-
 }  // namespace
 
 std::string DossierShortCode() { return Trimmed(DossierCode) + "-" + WorkstationNumber(); }

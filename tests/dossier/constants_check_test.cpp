@@ -81,7 +81,9 @@ TEST(EuroRate, DivisionOnlyWithinRange) {
                        Case{9.99, true}, Case{10.0, false}, Case{-6.55957, false}}) {
     double euros = 123.45;
     EXPECT_EQ(FrancsToEuros(655.96, c.rate, euros), c.accepted) << c.rate;
-    if (!c.accepted) EXPECT_DOUBLE_EQ(euros, 123.45) << "untouched for " << c.rate;
+    if (!c.accepted) {
+      EXPECT_DOUBLE_EQ(euros, 123.45) << "untouched for " << c.rate;
+    }
   }
   double euros = 0;
   ASSERT_TRUE(FrancsToEuros(655.957, 6.55957, euros));

@@ -165,7 +165,9 @@ TEST_F(ManagementTest, ChecksRefuseWithTheirMessages) {
     const DossierCheck check = CheckDossierChoice(choice);
     EXPECT_EQ(check.ok, c.message.empty()) << static_cast<int>(c.action) << " " << c.srcCode << " " << c.dstCode;
     EXPECT_EQ(check.message, c.message) << static_cast<int>(c.action) << " " << c.srcCode << " " << c.dstCode;
-    if (c.action == DossierAction::Deplacer) EXPECT_EQ(choice.destCode, "AB");  // a move keeps the code
+    if (c.action == DossierAction::Deplacer) {
+      EXPECT_EQ(choice.destCode, "AB");  // a move keeps the code
+    }
   }
 
   // The batch file must be there.

@@ -102,7 +102,9 @@ class RenumberTest : public SessionTest {
       }
       t.PutField(PieceField(l.file), l.piece.c_str());
       ASSERT_TRUE(t.InsertRecord());
-      if (l.deleted) ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+      if (l.deleted) {
+        ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+      }
     }
     CloseAllTables();
   }

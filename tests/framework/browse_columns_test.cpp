@@ -78,7 +78,9 @@ TEST(BrowseColumns, SavedLayoutsGoodAndBad) {
       EXPECT_EQ(t[static_cast<std::size_t>(k)].declared, c.order[static_cast<std::size_t>(k - 1)]) << c.what << " @" << k;
       EXPECT_EQ(t[static_cast<std::size_t>(k)].width, c.widths[static_cast<std::size_t>(k - 1)]) << c.what << " @" << k;
     }
-    if (!c.accepted) EXPECT_EQ(FormatSavedLayout(t), "") << c.what;  // nothing customised
+    if (!c.accepted) {
+      EXPECT_EQ(FormatSavedLayout(t), "") << c.what;  // nothing customised
+    }
   }
 }
 

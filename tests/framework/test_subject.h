@@ -360,14 +360,18 @@ class SubjectTest : public ::testing::Test {
     t.PutField(2, code.c_str());
     t.PutField(3, name.c_str());
     ASSERT_TRUE(t.InsertRecord());
-    if (cancelled) ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+    if (cancelled) {
+      ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+    }
   }
   static void AddCode(Table& t, const std::string& code, const std::string& name, bool cancelled = false) {
     ASSERT_TRUE(t.AppendBlank());
     t.PutField(1, code.c_str());
     t.PutField(2, name.c_str());
     ASSERT_TRUE(t.InsertRecord());
-    if (cancelled) ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+    if (cancelled) {
+      ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+    }
   }
   // Name of a C10 record read back from the file by a fresh table object.
   static std::string StoredName(const char* kind, const std::string& code) {

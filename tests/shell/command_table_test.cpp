@@ -48,7 +48,9 @@ TEST_F(CommandTableTest, MenuResourceIsMadeFromTheMenuTexts) {
   for (unsigned id : menu->CommandIds()) {
     inMenu.insert(id);
     EXPECT_FALSE(IsBlank(LoadStr(static_cast<int>(id) + 1000))) << id;
-    if (!childCommands.count(id)) EXPECT_NE(FindCommand(id), nullptr) << id;
+    if (!childCommands.count(id)) {
+      EXPECT_NE(FindCommand(id), nullptr) << id;
+    }
   }
   // Commands with menu texts are all in the menu.
   for (unsigned id : {20201u, 20210u, 20308u, 20407u, 20510u, 20603u, 20713u, 20719u, 20722u, 20725u,
@@ -102,8 +104,9 @@ TEST_F(CommandTableTest, HintsCarryStatusTextAndTooltip) {
   // A hint without a line break is its own tooltip.
   EXPECT_EQ(CommandTooltip(20059), CommandStatusText(20059));
   for (const CommandEntry& e : CommandTable()) {
-    if (!IsBlank(LoadStr(static_cast<int>(e.first) + 1000)))
+    if (!IsBlank(LoadStr(static_cast<int>(e.first) + 1000))) {
       EXPECT_FALSE(CommandTooltip(e.first).empty()) << e.first;
+    }
   }
 }
 
