@@ -7,17 +7,19 @@
 
 #include "data/account_totals.h"
 #include "runtime/numbers.h"
-#include "table_create_test_util.h"
+#include "data_test_util.h"
 
-namespace tlb_test {
+namespace data_test {
 namespace {
 
-class TotalsTest : public DossierTest {
+class TotalsTest : public DataTest {
  protected:
   void SetUp() override {
-    DossierTest::SetUp();
+    DataTest::SetUp();
     CreateDossier();
-    OpenTotalsTables();
+    ASSERT_TRUE(TableC10->OpenTable(DossierPath(TableKind::C10), "C10CODE"));
+    ASSERT_TRUE(TableC20->OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+    ASSERT_TRUE(TableC30->OpenTable(DossierPath(TableKind::C30), "C30CODE"));
   }
   // The four totals of an account (17, 18, 19, 20) or a section (9, 10, 11, 12): debit and
   // credit in francs, then in euros; empty when the record is missing.
@@ -158,19 +160,19 @@ TEST_F(TotalsTest, HeaderTotalThatNoLongerFitsKeepsItsValue) {
 }
 
 TEST_F(TotalsTest, LocksHeldByWindowsAreKept) {
-  Table other;  // another cursor, as another station would be
+  // Other cursors, as another station would have: is the record of `key` locked?
+  Table other, otherC10;
   ASSERT_TRUE(other.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
-  auto lockedElsewhere = [&other](const char* code) {
-    std::string key = code;
-    key.resize(8, ' ');
-    if (!other.Seek("C20CODE", key.c_str())) return false;
-    const bool free = LockRecord(other, nullptr, 0);
-    if (free) UnlockRecord(other);
+  ASSERT_TRUE(otherC10.OpenTable(DossierPath(TableKind::C10), "C10CODE"));
+  auto lockedElsewhere = [](Table& t, const char* key) {
+    if (!t.Seek(key[0] == 'C' ? "C10CODE" : "C20CODE", key)) return false;
+    const bool free = LockRecord(t, nullptr, 0);
+    if (free) UnlockRecord(t);
     return !free;
   };
   MajCompteC20("411", "+D", 1, 0.15);
   MajCompteC20("512", "+D", 1, 0.15);
-  EXPECT_FALSE(lockedElsewhere("41100000"));
+  EXPECT_FALSE(lockedElsewhere(other, "41100000"));
 
   // The account form holds 411, the matching window 512.
   ASSERT_TRUE(TableC20->Seek("C20CODE", "41100000"));
@@ -179,31 +181,23 @@ TEST_F(TotalsTest, LocksHeldByWindowsAreKept) {
   SetRegistryText(kRegistryHeldAccountPos, kRegistryHeldAccountWidth, "51200000");
   MajCompteC20("411", "+D", 1, 0.15);
   MajCompteC20("512", "+D", 1, 0.15);
-  EXPECT_TRUE(lockedElsewhere("41100000"));
-  EXPECT_TRUE(lockedElsewhere("51200000"));
+  EXPECT_TRUE(lockedElsewhere(other, "41100000"));
+  EXPECT_TRUE(lockedElsewhere(other, "51200000"));
   FormRecordLocks[kAccountFormLockEntry] = 0;
   SetRegistryText(kRegistryHeldAccountPos, kRegistryHeldAccountWidth, "");
   MajCompteC20("411", "+D", 1, 0.15);
   MajCompteC20("512", "+D", 1, 0.15);
-  EXPECT_FALSE(lockedElsewhere("41100000"));
-  EXPECT_FALSE(lockedElsewhere("51200000"));
+  EXPECT_FALSE(lockedElsewhere(other, "41100000"));
+  EXPECT_FALSE(lockedElsewhere(other, "51200000"));
   EXPECT_EQ(Account("41100000"), (std::vector<double>{3, 0, 0.45, 0}));
 
   // Sections are always released; a header stays locked while its journal is being entered.
-  Table otherC10;
-  ASSERT_TRUE(otherC10.OpenTable(DossierPath(TableKind::C10), "C10CODE"));
-  auto headerLocked = [&otherC10](const char* key) {
-    if (!otherC10.Seek("C10CODE", key)) return false;
-    const bool free = LockRecord(otherC10, nullptr, 0);
-    if (free) UnlockRecord(otherC10);
-    return !free;
-  };
   MajCentC10("2403VTE1", "+D", 1, 0.15);
-  EXPECT_FALSE(headerLocked("C2403VTE1"));
+  EXPECT_FALSE(lockedElsewhere(otherC10, "C2403VTE1"));
   SetRegistryText(554, 1, "1");
   SetRegistryText(565, 7, "2403VTE");
   MajCentC10("2403VTE1", "+D", 1, 0.15);
-  EXPECT_TRUE(headerLocked("C2403VTE1"));
+  EXPECT_TRUE(lockedElsewhere(otherC10, "C2403VTE1"));
 }
 
 // Totals equal the sum of the lines, in francs and in euros, after random postings and
@@ -285,4 +279,4 @@ TEST_F(TotalsTest, TotalsStayTheSumOfTheLines) {
 }
 
 }  // namespace
-}  // namespace tlb_test
+}  // namespace data_test

@@ -4,22 +4,11 @@
 #include <fstream>
 #include <functional>
 
-#include "table_test_util.h"
+#include "data_test_util.h"
 
-using namespace table_test;
+using namespace data_test;
 
-namespace {
-
-class DossierFilesTest : public TableTest {
- protected:
-  void TearDown() override {
-    SetDossier("", "");
-    UseStoredWorkingDate = true;
-    TableTest::TearDown();
-  }
-};
-
-}  // namespace
+using DossierFilesTest = DataTest;
 
 TEST_F(DossierFilesTest, NamesFollowTheCodeAndFolder) {
   struct Case {
@@ -36,11 +25,7 @@ TEST_F(DossierFilesTest, NamesFollowTheCodeAndFolder) {
       {"DEMO", [] { return PathC60(); }, "c60demo"},
       {"DEMO", [] { return PathC70(); }, "c70demo"},
       {"DEMO", [] { return PathC10(".ini"); }, "c10demo.ini"},
-      {"DEMO", [] { return DossierTablePath(); }, "cdemo___"},
-      {"ABCDE", [] { return DossierTablePath(); }, "cabcde__"},
       {"AB  ", [] { return DossierTablePath(); }, "cab_____"},
-      {"X", [] { return DossierTablePath(); }, "cx______"},
-      {"DEMO", [] { return PathCEP(); }, "cepdemo"},
       {"AB ", [] { return PathCEP(); }, "cepab"},
       {"DEMO", [] { return ExportFileName(".csv", "XP"); }, "cxpdemo.csv"},
   };
@@ -63,7 +48,7 @@ TEST_F(DossierFilesTest, IniAndExportNamesFromTheSystemAndSettings) {
 
 TEST_F(DossierFilesTest, DossierRecordLoadsFromC10KeepingLevelAndWorkingDate) {
   SetDossier(Dir(), "TST");
-  Create(TableKind::C10, PathC10());
+  ASSERT_EQ(CreateTableOfKind(TableKind::C10, PathC10()), 0);
   Table& c10 = *TableC10;
   ASSERT_TRUE(c10.OpenTable(PathC10(), "C10CODE"));
   std::string zone1(254, ' ');

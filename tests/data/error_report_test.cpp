@@ -1,9 +1,9 @@
 // The engine-error report: caption, text and log line of a forced failure.
 #include "data/error_report.h"
 
-#include "table_test_util.h"
+#include "data_test_util.h"
 
-using namespace table_test;
+using namespace data_test;
 
 namespace {
 
@@ -20,17 +20,17 @@ std::vector<std::pair<int, int>>& Posted() {
   return posted;
 }
 
-class ErrorReportTest : public TableTest {
+class ErrorReportTest : public DataTest {
  protected:
   void SetUp() override {
-    TableTest::SetUp();
+    DataTest::SetUp();
     Create(Plain(), Path("errs"));
     Posted().clear();
     SetDbCommandPoster([](int window, int command) { Posted().push_back({window, command}); });
   }
   void TearDown() override {
     SetDbCommandPoster(nullptr);
-    TableTest::TearDown();
+    DataTest::TearDown();
   }
   // The last log line without its stamp and workstation ("DD/MM/YY-HHhMMmSS> 0 - ").
   std::string LastLogLine() {

@@ -12,9 +12,9 @@
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "platform/dbase/weights.h"
-#include "table_create_test_util.h"
+#include "data_test_util.h"
 
-namespace tlb_test {
+namespace data_test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -81,7 +81,7 @@ std::vector<std::uint32_t> Expected(const TableStructure& s, const TagDef& tag, 
   return out;
 }
 
-class DossierIndexTest : public DossierTest {
+class DossierIndexTest : public DataTest {
  protected:
   // Fills every dossier table with random records (one of them soft-deleted, which keeps
   // its entries) and remembers them.
@@ -234,4 +234,4 @@ TEST_F(DossierIndexTest, SeparateSortFileOfTheLines) {
 }
 
 }  // namespace
-}  // namespace tlb_test
+}  // namespace data_test

@@ -9,9 +9,9 @@
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "platform/dbase/fileio.h"
-#include "table_create_test_util.h"
+#include "data_test_util.h"
 
-namespace tlb_test {
+namespace data_test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -38,7 +38,7 @@ std::uint32_t Peek32(const std::string& path, long offset) {
          static_cast<std::uint8_t>(b[2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[3])) << 24;
 }
 
-TEST_F(DossierTest, IndexHeaderNameIsComparedWithoutCase) {
+TEST_F(DataTest, IndexHeaderNameIsComparedWithoutCase) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C20, Path("c20tst")), 0);
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, Path("c30tst")), 0);
   fs::copy_file(Path("c20tst.mdx"), Path("C20UP.MDX"));
@@ -61,7 +61,7 @@ TEST_F(DossierTest, IndexHeaderNameIsComparedWithoutCase) {
   EXPECT_TRUE(MdxHeaderMatchesName(Path("C30TST.MDX").c_str()));
 }
 
-TEST_F(DossierTest, ClearingTheIndexFlagTouchesOnlyItsByte) {
+TEST_F(DataTest, ClearingTheIndexFlagTouchesOnlyItsByte) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C20, Path("c20tst")), 0);
   const std::string before = Bytes(Path("c20tst.dbf"), 64);
   ASSERT_EQ(before[28], 1);
@@ -76,7 +76,7 @@ TEST_F(DossierTest, ClearingTheIndexFlagTouchesOnlyItsByte) {
   EXPECT_FALSE(ClearMdxFlag(::open(Path("short.dbf").c_str(), O_RDWR)));
 }
 
-class ReportSetTest : public DossierTest {
+class ReportSetTest : public DataTest {
  protected:
   // The reference set "CESETATS" in the program folder with three definitions, one deleted.
   void MakeReferenceSet() {
@@ -144,7 +144,7 @@ TEST_F(ReportSetTest, NoSetAndNoReferenceSetFails) {
   EXPECT_FALSE(fs::exists(Path("ce7etats.dbf")));
 }
 
-class CountEntriesTest : public DossierTest {
+class CountEntriesTest : public DataTest {
  protected:
   // Accounts 40100000 ... and 41100000 ...: enough of them for a tree of several levels.
   void MakeAccounts(int perPrefix) {
@@ -223,4 +223,4 @@ TEST_F(CountEntriesTest, DamagedIndexFileAnswersZero) {
 }
 
 }  // namespace
-}  // namespace tlb_test
+}  // namespace data_test

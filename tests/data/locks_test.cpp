@@ -8,9 +8,9 @@
 
 #include "data/dossier_lock.h"
 #include "data/locks.h"
-#include "table_create_test_util.h"
+#include "data_test_util.h"
 
-namespace tlb_test {
+namespace data_test {
 namespace {
 
 // The other station. Fork it before this process opens the tables the test shares with it,
@@ -57,10 +57,10 @@ class Station {
   int from_ = -1;
 };
 
-class LockTest : public DossierTest {
+class LockTest : public DataTest {
  protected:
   void SetUp() override {
-    DossierTest::SetUp();
+    DataTest::SetUp();
     CreateDossier();
     Table t;
     ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
@@ -77,7 +77,7 @@ bool OtherStation(char cmd) {
   if (accounts == nullptr) {
     accounts = new Table();
     lockTable = new Table();
-    if (!accounts->OpenTable(DossierTest::DossierPath(TableKind::C20), "C20CODE")) return false;
+    if (!accounts->OpenTable(DataTest::DossierPath(TableKind::C20), "C20CODE")) return false;
   }
   switch (cmd) {
     case 'l': return accounts->Seek("C20CODE", "41100000") && LockRecord(*accounts, nullptr, 0);
@@ -196,4 +196,4 @@ TEST_F(LockTest, DossierLockWhileAnotherStationHasTheDossierOpen) {
 }
 
 }  // namespace
-}  // namespace tlb_test
+}  // namespace data_test

@@ -1,8 +1,8 @@
 // Memo fields: whole texts of any size and content, the borrowed 32 KiB read, and memos
 // written while a record is being appended.
-#include "table_test_util.h"
+#include "data_test_util.h"
 
-using namespace table_test;
+using namespace data_test;
 
 namespace {
 
@@ -21,10 +21,10 @@ std::string Big(std::size_t size, std::size_t eofAt) {
   return s;
 }
 
-class MemoTest : public TableTest {
+class MemoTest : public DataTest {
  protected:
   void SetUp() override {
-    TableTest::SetUp();
+    DataTest::SetUp();
     Create(WithMemo(), Path("memo"));
     t = TableCXX;
     ASSERT_TRUE(t->OpenTable(Path("memo"), "MCODE"));

@@ -1,9 +1,9 @@
 // Copies between structures: record copy by prefixed names and table copy by field names.
 #include "data/table_copy.h"
 
-#include "table_test_util.h"
+#include "data_test_util.h"
 
-using namespace table_test;
+using namespace data_test;
 
 namespace {
 
@@ -37,16 +37,16 @@ std::vector<unsigned long>& Steps() {
   return steps;
 }
 
-class TableCopyTest : public TableTest {
+class TableCopyTest : public DataTest {
  protected:
   void SetUp() override {
-    TableTest::SetUp();
+    DataTest::SetUp();
     Steps().clear();
     SetCopyProgressHook([](unsigned long, unsigned long recno) { Steps().push_back(recno); });
   }
   void TearDown() override {
     SetCopyProgressHook(nullptr);
-    TableTest::TearDown();
+    DataTest::TearDown();
   }
   // Source: three records, the second deleted; a memo of 40,000 bytes on the first.
   void MakeSource() {
@@ -110,8 +110,8 @@ TEST_F(TableCopyTest, FailedInsertionsAreReportedInTheResult) {
 
 TEST_F(TableCopyTest, LineSequenceAndParityOfTheDossierTables) {
   // C50 to C50: a blank line sequence (field 7) becomes "0001", a given one stays.
-  Create(TableKind::C50, Path("c50old"));
-  Create(TableKind::C50, Path("c50new"));
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, Path("c50old")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, Path("c50new")), 0);
   Table& s = *TableCXX;
   ASSERT_TRUE(s.OpenTable(Path("c50old"), ""));
   Add(s, {"Z", "0125", "VT", "000001", "", "0001", ""});
@@ -125,8 +125,8 @@ TEST_F(TableCopyTest, LineSequenceAndParityOfTheDossierTables) {
   EXPECT_STREQ(d.GetField(7), "0007");
 
   // C10 to C10: the parity goes into record "0" only, right-aligned in 10 characters.
-  Create(TableKind::C10, Path("c10old"));
-  Create(TableKind::C10, Path("c10new"));
+  ASSERT_EQ(CreateTableOfKind(TableKind::C10, Path("c10old")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C10, Path("c10new")), 0);
   s.CloseTable(true);
   ASSERT_TRUE(s.OpenTable(Path("c10old"), ""));
   const std::string zone2(254, '.');
@@ -144,8 +144,8 @@ TEST_F(TableCopyTest, LineSequenceAndParityOfTheDossierTables) {
 }
 
 TEST_F(TableCopyTest, CopyRecordRenamesByTheTargetPrefix) {
-  Create(TableKind::C50, Path("c50tst"));
-  Create(TableKind::C40, Path("c40tst"));
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, Path("c50tst")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C40, Path("c40tst")), 0);
   Table& draft = *TableC50;
   ASSERT_TRUE(draft.OpenTable(Path("c50tst"), ""));
   Add(draft, {"Z", "0125", "VT", "000042", "", "0003", "", "15", "  ", "411000", " ", "Facture 42", "ref"});

@@ -1,14 +1,13 @@
 // Tables made by the creation function: fields, tags, memo files, names, replacement, and
 // the files read back by python3-dbfread.
-#include <cstdio>
 #include <filesystem>
 #include <map>
 
 #include "data/table_create.h"
 #include "platform/dbase/idapi.h"
-#include "table_create_test_util.h"
+#include "data_test_util.h"
 
-namespace tlb_test {
+namespace data_test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,31 +25,12 @@ const std::vector<Made>& AllMade() {
       {TableKind::C50, "c50tst", "c50tst"},        {TableKind::C60, "c60tst", "c60tst"},
       {TableKind::C70, "c70tst", "c70tst"},        {TableKind::ReportDefs, "CEAETATS", "ceaetats"},
       {TableKind::DossierLock, "ctst____", "ctst____"}, {TableKind::ModelLines, "clbilana", "clbilana"},
-      {TableKind::ModelParams, "CPBILANA", "cpbilana"}, {TableKind::C10, "CR10REF", "cr10ref"},
-      {TableKind::DossierLock, "CR00REF", "cr00ref"},  {TableKind::C50, "CR50REF", "cr50ref"},
+      {TableKind::ModelParams, "CPBILANA", "cpbilana"},
   };
   return made;
 }
 
-std::string RunPython(const std::string& script) {
-  const std::string path = fs::temp_directory_path() / ("tlb-" + std::to_string(::getpid()) + ".py");
-  {
-    std::ofstream out(path);
-    out << script;
-  }
-  std::string output;
-  FILE* pipe = ::popen(("/usr/bin/python3 " + path + " 2>&1").c_str(), "r");
-  if (pipe != nullptr) {
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
-    ::pclose(pipe);
-  }
-  fs::remove(path);
-  return output;
-}
-
-TEST_F(DossierTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
+TEST_F(DataTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
   for (const Made& m : AllMade()) {
     SCOPED_TRACE(m.given);
     const TableStructure& s = StructureOf(m.kind);
@@ -87,8 +67,7 @@ TEST_F(DossierTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
   // python3-dbfread reads every file with the same fields.
   std::string script = "import dbfread\n";
   for (const Made& m : AllMade())
-    script += "t = dbfread.DBF('" + Path(m.file + ".dbf") +
-              "', load=True, encoding='cp1252')\n"
+    script += "t = dbfread.DBF('" + Path(m.file + ".dbf") + "', load=True, encoding='cp1252')\n"
               "print('" + m.file + "', len(t.records), ' '.join('%s:%s:%d:%d' % (f.name, f.type, f.length, "
               "f.decimal_count) for f in t.fields))\n";
   std::map<std::string, std::string> seen;
@@ -100,13 +79,13 @@ TEST_F(DossierTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
   for (const Made& m : AllMade()) {
     std::string want = "0";
     for (const FieldDef& f : StructureOf(m.kind).fields)
-      want += (want == "0" ? " " : " ") + std::string(f.name) + ":" + f.type + ":" + std::to_string(f.width) + ":" +
+      want += " " + std::string(f.name) + ":" + f.type + ":" + std::to_string(f.width) + ":" +
               std::to_string(f.decimals);
     EXPECT_EQ(seen[m.file], want) << m.file;
   }
 }
 
-TEST_F(DossierTest, AnExistingTableIsReplacedOnlyWhenAsked) {
+TEST_F(DataTest, AnExistingTableIsReplacedOnlyWhenAsked) {
   const std::string path = Path("c30tst");
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, path), 0);
   {
@@ -128,7 +107,7 @@ TEST_F(DossierTest, AnExistingTableIsReplacedOnlyWhenAsked) {
   EXPECT_EQ(CreateTableOfKind(TableKind::Unknown, Path("x")), dbase::DBIERR_INVALIDPARAM);
 }
 
-TEST_F(DossierTest, AnalyticSortTagCarriesTheAccountByDossierConstant) {
+TEST_F(DataTest, AnalyticSortTagCarriesTheAccountByDossierConstant) {
   struct Case {
     const char* constant;
     const char* expression;
@@ -148,4 +127,4 @@ TEST_F(DossierTest, AnalyticSortTagCarriesTheAccountByDossierConstant) {
 }
 
 }  // namespace
-}  // namespace tlb_test
+}  // namespace data_test

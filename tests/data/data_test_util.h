@@ -1,6 +1,5 @@
-// Set-up shared by the table layer's tests: a started runtime and engine session in a folder
-// of its own, every message box and beep recorded, and tables made from the program's
-// structures directly through the engine.
+// Set-up shared by the data layer's tests: a started runtime and engine session in a folder
+// of its own holding dossier "TST", every message box, beep and lock notice recorded.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,16 +8,18 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "data/dossier_files.h"
+#include "data/locks.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_create.h"
 #include "data/table_structures.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
@@ -28,26 +29,41 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 
-namespace table_test {
+namespace data_test {
 
-struct Shown {
+struct Box {
   std::string caption;
   std::string text;
-  unsigned style;
+  unsigned style = 0;
 };
 
-inline std::vector<Shown>& Boxes() {
-  static std::vector<Shown> boxes;
+inline std::vector<Box>& Boxes() {
+  static std::vector<Box> boxes;
   return boxes;
+}
+inline std::vector<Box>& Notices() {
+  static std::vector<Box> notices;
+  return notices;
 }
 inline int& Beeps() {
   static int beeps = 0;
   return beeps;
 }
+// What a test does when the lock notice is shown (the user reading it, then pressing OK).
+inline std::function<void()>& OnNotice() {
+  static std::function<void()> action;
+  return action;
+}
+
+inline const std::vector<TableKind>& DossierKinds() {
+  static const std::vector<TableKind> kinds{TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40,
+                                            TableKind::C50, TableKind::C60, TableKind::C70};
+  return kinds;
+}
 
 // Runs a Python 3 script with Debian's interpreter (no shell) and returns what it printed.
 inline std::string RunPython(const std::string& script) {
-  char tmpl[] = "/tmp/merlon-tla-py-XXXXXX";
+  char tmpl[] = "/tmp/merlon-data-py-XXXXXX";
   int fd = ::mkstemp(tmpl);
   if (fd < 0) return "";
   (void)!::write(fd, script.data(), script.size());
@@ -75,28 +91,42 @@ inline std::string RunPython(const std::string& script) {
   return result;
 }
 
-class TableTest : public ::testing::Test {
+class DataTest : public ::testing::Test {
+ public:
+  static std::string DossierPath(TableKind kind) { return DossierFolder + TableBaseName(kind, DossierCode); }
+
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/merlon-tla-XXXXXX";
+    char pattern[] = "/tmp/merlon-data-XXXXXX";
     char* made = mkdtemp(pattern);
     ASSERT_NE(made, nullptr);
     dir_ = made;
     SetProgramFolder(dir_ + "/");
     ASSERT_TRUE(InitRuntime());
     OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
+    TheDossierRecord.Clear();
     Boxes().clear();
+    Notices().clear();
     Beeps() = 0;
+    OnNotice() = nullptr;
     SetRuntimeMessageHook([](const char* caption, const char* text, unsigned style) {
       Boxes().push_back({caption, text, style});
       return 1;
     });
     SetRuntimeBeepHook([](unsigned) { ++Beeps(); });
+    SetLockNoticeHook([](const char* caption, const char* text) {
+      Notices().push_back({caption, text, 0});
+      if (OnNotice()) OnNotice()();
+    });
     SetLogDossier(dir_ + "/", "TST");
     ASSERT_EQ(StartDbSession(), 0);
+    SetDossier(dir_, "TST");
   }
   void TearDown() override {
     StopDbSession();
+    SetDossier("", "");
+    UseStoredWorkingDate = true;
+    SetLockNoticeHook(nullptr);
     SetRuntimeMessageHook(nullptr);
     SetRuntimeBeepHook(nullptr);
     SetLogDossier("", "");
@@ -108,8 +138,21 @@ class TableTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   const std::string& Dir() const { return dir_; }
 
-  // Creates a table of that structure (without extension in `path`) with all its tags.
-  void Create(const TableStructure& s, const std::string& path, bool withTags = true) {
+  static Table* GlobalTable(TableKind kind) {
+    switch (kind) {
+      case TableKind::C10: return TableC10;
+      case TableKind::C20: return TableC20;
+      case TableKind::C30: return TableC30;
+      case TableKind::C40: return TableC40;
+      case TableKind::C50: return TableC50;
+      case TableKind::C60: return TableC60;
+      case TableKind::C70: return TableC70;
+      default: return nullptr;
+    }
+  }
+
+  // A table of a structure of the test's own (`path` without extension), with its tags.
+  void Create(const TableStructure& s, const std::string& path) {
     using namespace dbase;
     std::vector<FLDCreate> fields;
     for (const FieldDef& f : s.fields) {
@@ -120,13 +163,13 @@ class TableTest : public ::testing::Test {
       c.iDecimals = static_cast<std::uint16_t>(f.decimals);
       fields.push_back(c);
     }
-    ASSERT_EQ(DbiCreateTable(DbHandle, (path + ".dbf").c_str(), static_cast<std::uint16_t>(fields.size()),
-                             fields.data(), true),
+    const std::string dbf = path + ".dbf";
+    ASSERT_EQ(DbiCreateTable(DbHandle, dbf.c_str(), static_cast<std::uint16_t>(fields.size()), fields.data(), true),
               DBIERR_NONE);
-    if (!withTags || s.tags.empty()) return;
+    if (s.tags.empty()) return;
     hDBICur cur = nullptr;
-    ASSERT_EQ(DbiOpenTable(DbHandle, (path + ".dbf").c_str(), "DBASE", "", "", 0, dbiREADWRITE, dbiOPENEXCL,
-                           xltFIELD, false, nullptr, &cur),
+    ASSERT_EQ(DbiOpenTable(DbHandle, dbf.c_str(), "DBASE", "", "", 0, dbiREADWRITE, dbiOPENEXCL, xltFIELD, false,
+                           nullptr, &cur),
               DBIERR_NONE);
     for (const TagDef& t : s.tags) {
       IDXDesc d;
@@ -138,14 +181,18 @@ class TableTest : public ::testing::Test {
       d.bSubset = !t.condition.empty();
       d.bExpIdx = true;
       d.bMaintained = true;
-      EXPECT_EQ(DbiAddIndex(DbHandle, cur, (path + ".dbf").c_str(), "DBASE", &d, nullptr), DBIERR_NONE)
-          << t.name;
+      EXPECT_EQ(DbiAddIndex(DbHandle, cur, dbf.c_str(), "DBASE", &d, nullptr), DBIERR_NONE) << t.name;
     }
     DbiCloseCursor(&cur);
   }
-  void Create(TableKind kind, const std::string& path, bool withTags = true) { Create(StructureOf(kind), path, withTags); }
 
-  // Appends a record with the given texts in fields 1, 2, ... (through the layer).
+  // The dossier's tables C10 ... C70 and its lock table, made by the creation function.
+  void CreateDossier() {
+    for (TableKind kind : DossierKinds()) ASSERT_EQ(CreateTableOfKind(kind, DossierPath(kind)), 0);
+    ASSERT_EQ(CreateTableOfKind(TableKind::DossierLock, DossierTablePath()), 0);
+  }
+
+  // Appends a record with the given texts in fields 1, 2, ...
   static void Add(Table& t, const std::vector<std::string>& texts) {
     ASSERT_TRUE(t.AppendBlank());
     for (std::size_t i = 0; i < texts.size(); ++i)
@@ -153,11 +200,17 @@ class TableTest : public ::testing::Test {
     ASSERT_TRUE(t.InsertRecord());
   }
 
-  // Field f of every record in the current order, "recno:text" (trailing blanks removed).
+  // Field f of every record in the order of a tag, "recno:text" (trailing blanks removed).
   static std::vector<std::string> Walk(Table& t, const std::string& tag, int f = 1) {
     std::vector<std::string> out;
     for (bool ok = t.GoTop(tag); ok; ok = t.Skip(1))
       out.push_back(std::to_string(t.recordNumber) + ":" + RTrim(t.GetField(f)));
+    return out;
+  }
+  // Physical record numbers in the order of a tag.
+  static std::vector<std::uint32_t> WalkRecords(Table& t, const std::string& tag) {
+    std::vector<std::uint32_t> out;
+    for (bool ok = t.GoTop(tag); ok; ok = t.Skip(1)) out.push_back(t.recordNumber);
     return out;
   }
 
@@ -172,4 +225,4 @@ class TableTest : public ::testing::Test {
   std::string dir_;
 };
 
-}  // namespace table_test
+}  // namespace data_test
