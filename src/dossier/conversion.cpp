@@ -39,6 +39,12 @@ bool FrancsToEuros(double francs, double rate, double& euros) {
   return true;
 }
 
+bool EurosToFrancs(double euros, double rate, double& francs) {
+  if (!EuroRateInRange(rate)) return false;
+  francs = std::round(euros * rate * 100.0) / 100.0;
+  return true;
+}
+
 std::string EuroRateOutOfRangeText(double rate) {
   return std::string(LoadStr(19708)) + AllTrim(FormatNumber(12, 5, false, rate)) + LoadStr(19709);
 }

@@ -19,6 +19,8 @@ bool EuroRateInRange(double rate);
 // Euros of a franc amount, rounded to the cent. A rate outside the range is
 // never divided by: false, `euros` untouched.
 bool FrancsToEuros(double francs, double rate, double& euros);
+// Francs of a euro amount, rounded to the cent; the same rule for the rate.
+bool EurosToFrancs(double euros, double rate, double& francs);
 
 // The message of a rate outside the range (strings 19708, 19709).
 std::string EuroRateOutOfRangeText(double rate);

@@ -8,6 +8,7 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "dossier/conversion.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/combobox.h"
@@ -161,7 +162,7 @@ bool TDFicAProposDossier::CanClose() {
   if (!end.empty() && working > end) return Refuse(1198, kWorkingDate);
   // The rate is divided by: it is tested whatever the currency setting says.
   double parity = 0;
-  if (!ParseParity(GetItemText(kParity), parity) || parity < 1.0 || parity >= 10.0) return Refuse(1188, kParity);
+  if (!ParseParity(GetItemText(kParity), parity) || !EuroRateInRange(parity)) return Refuse(1188, kParity);
 
   DossierRecord& r = TheDossierRecord;
   if (mode_ == kPropertiesMode) {

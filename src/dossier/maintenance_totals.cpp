@@ -7,6 +7,7 @@
 
 #include "data/account_totals.h"
 #include "data/session.h"
+#include "dossier/conversion.h"
 #include "platform/system/clock.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -326,8 +327,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
 
   const bool francsMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N';
   const bool euroOnly = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'O' && ConstantIs(39, 'O');
-  double parity = TheDossierRecord.Parity();
-  if (parity <= 0) parity = 6.55957;
+  const double parity = TheDossierRecord.Parity();
   const std::string roundingDebit = RoundingAccount("CpteArrondiDB", kDefaultRoundingDebit);
   const std::string roundingCredit = RoundingAccount("CpteArrondiCR", kDefaultRoundingCredit);
 
@@ -354,7 +354,12 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
       const long long amount = diff > 0 ? diff : -diff;
       if (check == 0) {
         // The main currency on the suspense account, with the other currency converted.
-        const long long other = ToCents(francs ? FromCents(amount) / parity : FromCents(amount) * parity);
+        // A rate outside its range converts nothing: the second check then
+        // balances the other currency on its own.
+        double converted = 0;
+        const bool rated = francs ? FrancsToEuros(FromCents(amount), parity, converted)
+                                  : EurosToFrancs(FromCents(amount), parity, converted);
+        const long long other = rated ? ToCents(converted) : 0;
         const long long f = francs ? amount : other, e = francs ? other : amount;
         WriteBalancingLine(g.key, kSuspenseAccount, sense, FromCents(f), true, FromCents(e), true,
                            francsMain ? 'N' : 'O');

@@ -199,6 +199,36 @@ TEST_F(RebuildTest, SecondCurrencyRoundingGoesToTheRoundingAccount) {
 }
 
 // Thirteen unbalanced checks: twelve lines of list and the "etc" line.
+// A franc rate outside 1 to 10 is never divided by: the euro difference goes to
+// 47599999 without francs, and the francs, still balanced, need no line.
+TEST_F(RebuildTest, RateOutsideItsRangeConvertsNothing) {
+  SetConstant(39, "NON");
+  SetConstant(27, "OUI");
+  ASSERT_TRUE(Open(*TableC10, PathC10(), "C10CODE"));
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "0"));
+  ASSERT_TRUE(TableC10->PutFieldPart(5, 239, 10, "   0.00000"));
+  CloseAllTables();
+  bool changed = false;
+  Edit(*TableC50, PathC50(), [&](Table& t) {
+    if (!changed && t.GetField(17)[0] == 'D') {
+      t.PutFieldNum(19, t.GetFieldNum(19) + 0.01);
+      changed = true;
+    }
+  });
+  const RebuildReport report = RunDossierRebuild(false, true);
+  ASSERT_EQ(report.code, 0);
+  EXPECT_EQ(TheDossierRecord.Parity(), 0.0);
+  EXPECT_EQ(report.balance.linesWritten, 1);
+  EXPECT_EQ(UnbalancedJournalMonths(true), 0);
+  ExpectTotalsEqualLines();
+  EXPECT_EQ(Count(*TableC50, PathC50(),
+                  [](Table& t) {
+                    return Trim(t.GetField(10)) == "47599999" && t.GetField(17)[0] == 'C' &&
+                           ToCents(t.GetFieldNum(19)) == 1 && ToCents(t.GetFieldNum(18)) == 0;
+                  }),
+            1);
+}
+
 TEST_F(RebuildTest, ListStopsAfterTwelveLines) {
   std::map<std::string, bool> moved;
   Edit(*TableC50, PathC50(), [&](Table& t) {
