@@ -30,10 +30,10 @@
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
+#include "shell/utility_commands.h"
 
 namespace {
 
-ExternalLauncher g_launcher;
 std::function<void()> g_reopen;
 
 constexpr const char* kMethods = "7WR8092AZP";
@@ -90,7 +90,7 @@ std::string PowerArchiverPath() {
 std::string WinzipCommand() { return IniGetString("WinzipCommand", "C:\\WinZip\\WinZIP32.EXE"); }
 
 void AddBatch(ExternalCommand& command, char method, bool restore) {
-  command.argv = {"/bin/sh", BackupBatchPath(method, restore)};
+  command.argv = BatchFileCommand(BackupBatchPath(method, restore));
 }
 
 std::string LogTextOf(const ExternalCommand& command) {
@@ -105,8 +105,7 @@ platform::LaunchResult Launch(const ExternalCommand& command) {
   platform::LaunchOptions options;
   options.workingDirectory = ProgramFolder;
   options.extraEnvironment = command.environment;
-  if (g_launcher) return g_launcher(command.argv, options);
-  return platform::LaunchProcess(command.argv, options);
+  return LaunchProgram(command.argv, options);
 }
 
 // Starts the command; a program that cannot start is said at once, since
@@ -366,7 +365,6 @@ bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand
   return true;
 }
 
-void SetBackupLauncher(ExternalLauncher launcher) { g_launcher = std::move(launcher); }
 void SetDossierReopener(std::function<void()> reopen) { g_reopen = std::move(reopen); }
 
 // ---- The station's log during a restore ---------------------------------------

@@ -67,12 +67,6 @@ bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand
 // The "NUVSAUVE" value: the default target with the code and the stamp.
 std::string NuvSauveValue(const std::string& stamp);
 
-// Starts outside programs (tests give one that records or waits). The
-// default starts the program without waiting.
-using ExternalLauncher =
-    std::function<platform::LaunchResult(const std::vector<std::string>&, const platform::LaunchOptions&)>;
-void SetBackupLauncher(ExternalLauncher launcher);  // empty = LaunchProcess
-
 // Reopens the current dossier after a backup or a restore (DossierState
 // is '2' then). The default reopens entry 1 of the recent dossiers.
 void SetDossierReopener(std::function<void()> reopen);

@@ -20,6 +20,7 @@
 #include "shell/cursors.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
+#include "shell/utility_commands.h"
 
 namespace {
 
@@ -79,10 +80,6 @@ DossierCheck Refused(int textId, int focus, const std::string& more = "") {
   return {false, LoadStr(textId) + more, focus};
 }
 
-DossierLauncher& Launcher() {
-  static DossierLauncher launcher;
-  return launcher;
-}
 
 }  // namespace
 
@@ -167,7 +164,7 @@ DossierCheck CheckDossierChoice(DossierChoice& c) {
 }
 
 std::vector<std::string> DossierBatchCommand(const DossierChoice& c, int versionCode) {
-  std::vector<std::string> argv{"/bin/sh", ProgramFolder + DossierBatchName(c.action, versionCode)};
+  std::vector<std::string> argv = BatchFileCommand(ProgramFolder + DossierBatchName(c.action, versionCode));
   const std::string srcCode = Trimmed(c.sourceCode), dstCode = Trimmed(c.destCode);
   switch (c.action) {
     case DossierAction::Rechercher:
@@ -189,15 +186,13 @@ std::vector<std::string> DossierBatchCommand(const DossierChoice& c, int version
   return argv;
 }
 
-void SetDossierManagementLauncher(DossierLauncher launcher) { Launcher() = std::move(launcher); }
-
 DossierCheck RunDossierChoice(DossierChoice& choice) {
   DossierCheck check = CheckDossierChoice(choice);
   if (!check.ok) return check;
   const std::vector<std::string> argv = DossierBatchCommand(choice, ProgramVersionCode());
   platform::LaunchOptions options;
   options.workingDirectory = ProgramFolder;
-  const platform::LaunchResult r = Launcher() ? Launcher()(argv, options) : platform::LaunchProcess(argv, options);
+  const platform::LaunchResult r = LaunchProgram(argv, options);
   if (!r.launched) {
     const std::string reason = std::strerror(r.error != 0 ? r.error : ENOENT);
     return Refused(3487, 0, DossierBatchName(choice.action, ProgramVersionCode()) + " (" + reason + ")");

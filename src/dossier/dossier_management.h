@@ -62,10 +62,6 @@ DossierCheck CheckDossierChoice(DossierChoice& choice);
 // the program folder, then the folders and codes.
 std::vector<std::string> DossierBatchCommand(const DossierChoice& choice, int versionCode);
 
-// Starts external programs; tests give one that waits and records.
-using DossierLauncher = std::function<platform::LaunchResult(const std::vector<std::string>&, const platform::LaunchOptions&)>;
-void SetDossierManagementLauncher(DossierLauncher launcher);  // empty = LaunchProcess
-
 // Checks, then starts the batch file without waiting, in the program folder.
 // A launch that fails is refused like a check, naming the file and the
 // system's reason.

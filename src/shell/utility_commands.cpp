@@ -55,9 +55,15 @@ UtilityServices& Utilities() {
 
 void SetProcessLauncher(ProcessLauncher launcher) { Launcher() = std::move(launcher); }
 
+platform::LaunchResult LaunchProgram(const std::vector<std::string>& argv, const platform::LaunchOptions& options) {
+  return Launcher() ? Launcher()(argv, options) : platform::LaunchProcess(argv, options);
+}
+
+std::vector<std::string> BatchFileCommand(const std::string& path) { return {"/bin/sh", path}; }
+
 bool LaunchReported(const std::vector<std::string>& argv, const platform::LaunchOptions& options) {
   if (argv.empty()) return false;
-  platform::LaunchResult r = Launcher() ? Launcher()(argv, options) : platform::LaunchProcess(argv, options);
+  platform::LaunchResult r = LaunchProgram(argv, options);
   if (r.launched) return true;
   gui::MessageBeep(0);
   std::string text = std::string(LoadStr(19993)) + argv[0] + "\n\n" + std::strerror(r.error ? r.error : ENOENT) +

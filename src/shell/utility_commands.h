@@ -26,6 +26,10 @@ UtilityServices& Utilities();
 using ProcessLauncher =
     std::function<platform::LaunchResult(const std::vector<std::string>& argv, const platform::LaunchOptions&)>;
 void SetProcessLauncher(ProcessLauncher launcher);
+// Starts the program through that launcher; the caller reports a failure.
+platform::LaunchResult LaunchProgram(const std::vector<std::string>& argv, const platform::LaunchOptions& options = {});
+// The argument vector that runs a batch file of ours: /bin/sh and its path.
+std::vector<std::string> BatchFileCommand(const std::string& path);
 // Starts the program; a failed start is reported in a message box naming
 // the program and the reason. True when it started.
 bool LaunchReported(const std::vector<std::string>& argv, const platform::LaunchOptions& options = {});

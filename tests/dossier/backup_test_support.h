@@ -35,6 +35,7 @@
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/utility_commands.h"
 
 namespace backup_test {
 
@@ -107,7 +108,7 @@ class DossierFixture : public ::testing::Test {
     SetBackupClock(&FixedNow);
     launched_.clear();
     reopened_ = 0;
-    SetBackupLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions& o) {
+    SetProcessLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions& o) {
       launched_.push_back(argv);
       platform::LaunchOptions waiting = o;
       waiting.wait = true;
@@ -129,7 +130,7 @@ class DossierFixture : public ::testing::Test {
 
   void TearDown() override {
     gui::ModalSeam::Reset();
-    SetBackupLauncher({});
+    SetProcessLauncher({});
     SetDossierReopener({});
     SetBackupClock(nullptr);
     CloseAllTables();

@@ -17,6 +17,7 @@
 #include "platform/gui/modal_seam.h"
 #include "platform/system/files.h"
 #include "shell/mdi_client.h"
+#include "shell/utility_commands.h"
 
 namespace dossier_test {
 namespace {
@@ -37,7 +38,7 @@ class ManagementTest : public SessionTest {
     SetProgramOption(2, ' ');
     launched_.clear();
     // Batch files run to their end, so a test reads what they did at once.
-    SetDossierManagementLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions& o) {
+    SetProcessLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions& o) {
       launched_.push_back(argv);
       platform::LaunchOptions waiting = o;
       waiting.wait = true;
@@ -47,7 +48,7 @@ class ManagementTest : public SessionTest {
     });
   }
   void TearDown() override {
-    SetDossierManagementLauncher({});
+    SetProcessLauncher({});
     gui::ModalSeam::Reset();
     gui::SetBeepHook({});
     DossierSlots[0].clear();
