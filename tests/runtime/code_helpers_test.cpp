@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "runtime/dates.h"
 #include "runtime_helpers_fixture.h"
 
 namespace {
@@ -23,11 +22,8 @@ TEST_F(CodeHelpersTest, KindTexts) {
     const char* label;
     const char* title;
   } cases[] = {
-      {"Q", "Code Banque: ", "Fichier des Banques"},
       {"L", "Code Libell\xE9: ", "Fichier des Libell\xE9s"},
-      {"5", "Ligne: ", "Lignes du Journal"},
       {"z", "Modification du Fichier C10 - Divers - Enregistrement: ", "Acc\xE8s au Fichier C10 - Divers"},
-      {"r", "Modification du Fichier Lignes du Bilan - Enregistrement: ", "Acc\xE8s au fichier Lignes du Bilan"},
       {"?", "???", "???"},
       {"", "???", "???"},
   };
@@ -38,13 +34,13 @@ TEST_F(CodeHelpersTest, KindTexts) {
 }
 
 TEST_F(CodeHelpersTest, CharacterTests) {
-  for (const char* k : {"2", "3", "Y", "Z", "4", "9"}) EXPECT_FALSE(IsC10CodeKind(k)) << k;
-  for (const char* k : {"Q", "B", "T", "X", "C", "1", "", "z"}) EXPECT_TRUE(IsC10CodeKind(k)) << k;
+  for (const char* k : {"2", "Z", "9"}) EXPECT_FALSE(IsC10CodeKind(k)) << k;
+  for (const char* k : {"Q", "1", "", "z"}) EXPECT_TRUE(IsC10CodeKind(k)) << k;
   const struct {
     const char* text;
     bool letter, alnum;
-  } cases[] = {{"A1", true, true},   {"a1", false, true}, {"", false, true}, {"1A", false, true},
-               {"AB C", true, false}, {"\xC9T", false, false}, {"Z-", true, false}};
+  } cases[] = {{"A1", true, true}, {"a1", false, true}, {"", false, true}, {"AB C", true, false},
+               {"\xC9T", false, false}};
   for (const auto& c : cases) {
     EXPECT_EQ(IsLetter(c.text), c.letter) << c.text;
     EXPECT_EQ(IsAlphaNumeric(c.text), c.alnum) << c.text;
@@ -56,10 +52,8 @@ TEST_F(CodeHelpersTest, NextLetterCodes) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"", "A"},      {"   ", "A"},     {"A", "B"},      {"9", "A"},      {"A9", "AA"},
-      {"AZ", "B1"},   {"Z", "A0"},     {"ZZ", "A00"},   {"ZZZ", "A000"}, {"ZZZZ", "A"},
-      {"A0", "A1"},   {"AZZ", "B11"},  {"B1Z", "B21"},  {"Z   ", "A0  "}, {"ABCDE", "ABCDE"},
-      {"A#", "A1"},
+      {"   ", "A"},  {"9", "A"},      {"A9", "AA"},  {"AZ", "B1"},      {"ZZ", "A00"},
+      {"ZZZZ", "A"}, {"B1Z", "B21"},  {"Z   ", "A0  "}, {"ABCDE", "ABCDE"}, {"A#", "A1"},
   };
   for (const auto& c : cases) {
     std::string code = c.in;
@@ -71,7 +65,7 @@ TEST_F(CodeHelpersTest, JustifyAndTrim) {
   const struct {
     const char* in;
     const char* out;
-  } justify[] = {{"AB", "  AB"}, {"", "    "}, {"ABCDE", "ABCD"}, {"A B", " A B"}, {"1234", "1234"}};
+  } justify[] = {{"AB", "  AB"}, {"", "    "}, {"ABCDE", "ABCD"}};
   for (const auto& c : justify) {
     std::string code = c.in;
     EXPECT_EQ(RightJustifyCode4(code), c.out) << c.in;
@@ -91,8 +85,7 @@ TEST_F(CodeHelpersTest, AccountNumbersByTheDossierLength) {
   } cases[] = {
       {"6  ", "411000000", "411000   "}, {"6  ", "411000100", "411000100"},
       {"6  ", "ABC000000", "ABC000000"}, {"6  ", "", ""},
-      {"6  ", "4110000  ", "411000   "}, {"5  ", "4110000", "41100  "},
-      {"O  ", "411000000", "411      "}, {"O  ", "41100  ", "411    "},
+      {"5  ", "4110000", "41100  "},     {"O  ", "411000000", "411      "},
       {"8  ", "411000000", "411000000"}, {"   ", "411000000", "411000000"},
   };
   for (const auto& c : cases) {
@@ -197,8 +190,7 @@ TEST_F(CodeHelpersTest, PrintForms) {
     bool result;
     const char* out;
   } dates[] = {
-      {50, 2, "C401", true, "2401"},     {40, 3, "A912", true, "0912"},
-      {60, 3, "9912", true, "9912"},     {40, 11, "C40115", true, "240115"},
+      {50, 2, "C401", true, "2401"},     {60, 3, "9912", true, "9912"},
       {50, 15, "D00101", true, "300101"}, {50, 3, "C401", false, "before"},
       {50, 2, "    ", false, "before"},  {20, 2, "C401", false, "before"},
   };
@@ -216,9 +208,9 @@ TEST_F(CodeHelpersTest, PrintForms) {
     const char* out;
   } amounts[] = {
       {"   ", 50, 18, 'N', "1234.50", true, "1234,50"}, {"   ", 50, 17, 'N', "1234.50", false, "1234.50"},
-      {"   ", 70, 21, 'N', "-1.5", true, "-1,5"},       {"   ", 20, 25, 'N', "1.5", false, "1.5"},
-      {"   ", 30, 9, 'C', "1.5", false, "1.5"},         {",  ", 50, 18, 'N', "1.5", false, "1.5"},
-      {"   ", 50, 18, 'N', "   ", false, "   "},        {"   ", 20, 29, 'N', "2.25", true, "2,25"},
+      {"   ", 70, 21, 'N', "-1.5", true, "-1,5"},       {"   ", 30, 9, 'C', "1.5", false, "1.5"},
+      {",  ", 50, 18, 'N', "1.5", false, "1.5"},         {"   ", 50, 18, 'N', "   ", false, "   "},
+      {"   ", 20, 29, 'N', "2.25", true, "2,25"},
   };
   for (const auto& c : amounts) {
     TheDossierRecord.SetConstant(18, c.c018);
