@@ -6,6 +6,7 @@
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/session.h"
+#include "dossier/rebuild_indexes.h"
 #include "framework/dialog_bases.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
@@ -31,38 +32,20 @@ constexpr long kPumpEvery = 256;
 class WindowProgress : public MaintenanceProgress {
  public:
   WindowProgress(gui::Window* parent, const std::string& caption, bool animate)
-      : cursor_(0, nullptr), animate_(animate) {
-    window_ = std::make_unique<TDNuvModeless>(parent, animate);
-    if (window_->Create()) {
-      window_->SetCaption(caption);
-      window_->Show(gui::SW_SHOWNORMAL);
-      gui::Dialog::ProcessEvents();
-    } else {
-      window_.reset();
-    }
+      : window_(parent, caption, animate), cursor_(0, nullptr), animate_(animate) {
     if (animate_) ToggleBusyCursor();
   }
-  ~WindowProgress() override {
-    if (window_) window_->Destroy();
-    SetAppCursor(0, false);
-  }
+  ~WindowProgress() override { SetAppCursor(0, false); }
 
-  void SetLine(const std::string& text) override {
-    if (window_) window_->SetLine(text);
-  }
-  void SetLine2(const std::string& text) override {
-    if (window_) window_->SetLine2(text);
-  }
-  void RestartTicker() override {
-    ticks_ = 0;
-    if (window_) window_->SetLine2("");
-  }
+  void SetLine(const std::string& text) override { window_.SetLine(text); }
+  void SetLine2(const std::string& text) override { window_.SetLine2(text); }
+  void RestartTicker() override { window_.SetLine2(""); }
   void Tick(const std::string& mark, bool force) override {
-    if (window_) window_->Tick(mark, force);
+    if (window_.Window() != nullptr) window_.Window()->Tick(mark, force);
   }
   void SetTotal(long total) override {
     count_ = 0;
-    cursor_.ProgressInit(total, window_.get());
+    cursor_.ProgressInit(total, window_.Window());
   }
   void Step() override {
     ++count_;
@@ -74,11 +57,10 @@ class WindowProgress : public MaintenanceProgress {
   }
 
  private:
-  std::unique_ptr<TDNuvModeless> window_;
+  DossierProgressWindow window_;
   Progress cursor_;
   bool animate_;
   long count_ = 0;
-  int ticks_ = 0;
 };
 
 RebuildReport& LastReport() {

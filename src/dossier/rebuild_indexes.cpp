@@ -26,11 +26,11 @@ std::string& LastProgressLine() {
 
 }  // namespace
 
-DossierProgressWindow::DossierProgressWindow(gui::Window* owner, const std::string& caption)
+DossierProgressWindow::DossierProgressWindow(gui::Window* owner, const std::string& caption, bool waitCursor)
     : caption_(caption) {
   LastProgressCaption() = caption;
   LastProgressLine().clear();
-  window_ = std::make_unique<TDNuvModeless>(owner, false);
+  window_ = std::make_unique<TDNuvModeless>(owner, waitCursor);
   if (!window_->Create()) {
     window_.reset();
     return;

@@ -12,10 +12,11 @@ class Window;
 
 // The framework's modeless progress window (a framed first line, a second
 // line), shown under `caption` for as long as the object lives; it lets the
-// window system work while the run goes on.
+// window system work while the run goes on. `waitCursor`: the window's
+// wait-cursor flag.
 class DossierProgressWindow {
  public:
-  DossierProgressWindow(gui::Window* owner, const std::string& caption);
+  DossierProgressWindow(gui::Window* owner, const std::string& caption, bool waitCursor = false);
   ~DossierProgressWindow();
   DossierProgressWindow(const DossierProgressWindow&) = delete;
   DossierProgressWindow& operator=(const DossierProgressWindow&) = delete;
