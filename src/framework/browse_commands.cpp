@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/browse.h"
+#include "framework/fmt_saisie.h"
 #include "platform/gui/application.h"
 #include "platform/gui/clipboard.h"
 #include "platform/gui/cursor.h"
@@ -181,53 +182,14 @@ void CMDIBrowse::EvRButtonDown(unsigned modKeys, gui::Point p) {
 
 // ---- "Aller au code" ---------------------------------------------------------------
 
-namespace {
-constexpr const char* kCodeDialogId = "BROWSE_ALLER_CODE";
-constexpr int kPromptId = 101;
-constexpr int kCodeId = 102;
-
-class CodeDialog : public gui::Dialog {
- public:
-  CodeDialog(gui::Window* parent, std::string caption, std::string prompt)
-      : gui::Dialog(parent, kCodeDialogId), caption_(std::move(caption)), prompt_(std::move(prompt)) {}
-  std::string code;
-
- protected:
-  void SetupWindow() override {
-    gui::Dialog::SetupWindow();
-    SetCaption(caption_);
-    SetItemText(kPromptId, prompt_);
-  }
-  void CmOk() override {
-    code = GetItemText(kCodeId);
-    gui::Dialog::CmOk();
-  }
-
- private:
-  std::string caption_, prompt_;
-};
-
-void EnsureCodeDialogTemplate() {
-  if (gui::DialogTemplates::Find(kCodeDialogId) != nullptr) return;
-  gui::DialogTemplates::Register(
-      "DIALOG BROWSE_ALLER_CODE\n"
-      "CAPTION \"\"\n"
-      "FONT 8 \"MS Sans Serif\"\n"
-      "SIZE 200 56\n"
-      "static 101 \"\" 6 6 188 10\n"
-      "edit 102 \"\" 6 18 120 12 tabstop\n"
-      "button 1 \"OK\" 40 36 54 14 default,tabstop\n"
-      "button 2 \"Annuler\" 104 36 54 14 tabstop\n"
-      "END\n");
-}
-}  // namespace
-
 bool CMDIBrowse::AskCode(const std::string& caption, std::string& code) {
-  EnsureCodeDialogTemplate();
-  CodeDialog dialog(this, caption, LoadStr(2500));
-  const int answer = dialog.Execute();
-  if (answer != gui::IDOK) return false;
-  code = dialog.code.substr(0, static_cast<std::size_t>(std::max(keyWidth, 0)));
+  // The one-value input with its Cancel button; the prompt (string 2500)
+  // gives the field's width and label. Cancel leaves `typed` empty.
+  std::string typed;
+  TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, 2500, &typed, true);
+  dialog.SetCaption(caption);
+  if (dialog.Execute(kTaskModal) != gui::IDOK) return false;
+  code = keyWidth > 0 ? typed.substr(0, static_cast<std::size_t>(keyWidth)) : typed;
   return true;
 }
 

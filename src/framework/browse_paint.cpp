@@ -2,6 +2,7 @@
 // selected, cancelled and striped rows, grid, cut texts with tooltips.
 #include <algorithm>
 
+#include "controls/drawing.h"
 #include "framework/browse.h"
 #include "runtime/access_rights.h"
 #include "runtime/dates.h"
@@ -16,16 +17,16 @@ constexpr gui::ColorRef kStripeBand = gui::Rgb(187, 232, 234);
 constexpr gui::ColorRef kGrid = gui::Rgb(192, 192, 192);
 
 gui::ColorRef Shade(gui::ColorRef c, int d) {
-  auto f = [d](int v) { return std::clamp(v + d, 0, 255); };
-  return gui::Rgb(f(gui::RedOf(c)), f(gui::GreenOf(c)), f(gui::BlueOf(c)));
+  const auto s = static_cast<short>(d);
+  return ShadeColor(c, s, s, s);
 }
 
 // A vertical band split at 45 % of its height: from the colour shaded by
 // +d to the colour, then from the colour to the colour shaded by -d.
 void ShadedBand(gui::DC& dc, const gui::Box& b, gui::ColorRef c, int d) {
   const int split = b.top + b.Height() * 45 / 100;
-  dc.GradientFill(gui::Box{b.left, b.top, b.right, split}, Shade(c, d), c, false);
-  dc.GradientFill(gui::Box{b.left, split, b.right, b.bottom}, c, Shade(c, -d), false);
+  GradientRect(dc, false, b.left, b.top, Shade(c, d), b.right, split, c, 255, 255);
+  GradientRect(dc, false, b.left, split, c, b.right, b.bottom, Shade(c, -d), 255, 255);
 }
 
 gui::ColorRef TextColour(int code) {
@@ -52,13 +53,10 @@ void CMDIBrowse::Paint() {
   gui::WindowDC dc(*view_);
   if (!dc.IsValid()) return;
   view_->ClearToolTips();
-  if (doubleBuffer) {
-    gui::MemoryDC mem(c.w, c.h);
-    DrawList(mem, c.w, c.h);
-    dc.BitBlt(0, 0, c.w, c.h, mem, 0, 0);
-  } else {
-    DrawList(dc, c.w, c.h);
-  }
+  // A window's paint goes to its backing store and reaches the screen
+  // whole, so the list draws straight there with or without double
+  // buffering: a bitmap of its own would only add a copy of the same pixels.
+  DrawList(dc, c.w, c.h);
 }
 
 bool CMDIBrowse::SaveSnapshot(const std::string& path) {
@@ -99,8 +97,8 @@ void CMDIBrowse::DrawList(gui::DC& dc, int width, int height) {
     if (!visible(b, k)) continue;
     if (k > fixed && b.left < fixedRight) b.left = fixedRight;
     const int split = b.top + rh * 45 / 100;
-    dc.GradientFill(gui::Box{b.left, b.top, b.right, split}, Shade(kHeaderBand, 4), Shade(kHeaderBand, -8), false);
-    dc.GradientFill(gui::Box{b.left, split, b.right, b.bottom}, Shade(kHeaderBand, -14), Shade(kHeaderBand, -30), false);
+    GradientRect(dc, false, b.left, b.top, Shade(kHeaderBand, 4), b.right, split, Shade(kHeaderBand, -8), 255, 255);
+    GradientRect(dc, false, b.left, split, Shade(kHeaderBand, -14), b.right, b.bottom, Shade(kHeaderBand, -30), 255, 255);
     dc.FillSolidRect(gui::Box{b.right - 1, b.top, b.right, b.bottom}, Shade(kHeaderBand, -35));
     std::string title = AllTrim(columns_[static_cast<std::size_t>(k)].title.c_str());
     const gui::Box full = cellBox(k, 0);

@@ -1,13 +1,57 @@
 #include "platform/gui/custom_control.h"
 
 #include <QHelpEvent>
+#include <QPaintEvent>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QToolTip>
 
 #include "platform/gui/controls_internal.h"
 #include "platform/gui/text_codec.h"
 
 namespace gui {
+
+// A scroll bar that repaints on a new position only when its thumb moves
+// by a pixel: a list of a million rows moves it by a page of twenty rows,
+// which seldom shows. The ends always repaint, as styles may draw the arrow
+// buttons differently there.
+class ListScrollBar : public QScrollBar {
+ public:
+  ListScrollBar(Qt::Orientation o, QWidget* parent) : QScrollBar(o, parent) {}
+
+  // Thumb rectangle at the current position.
+  QRect ThumbRect() const {
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    return style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, this);
+  }
+
+ protected:
+  void sliderChange(SliderChange change) override {
+    if (change == SliderValueChange && painted_) {
+      const bool atEnd = value() == minimum() || value() == maximum();
+      const bool wasAtEnd = paintedValue_ == minimum() || paintedValue_ == maximum();
+      if (!atEnd && !wasAtEnd && !isSliderDown() && ThumbRect() == paintedThumb_) return;
+    }
+    QScrollBar::sliderChange(change);
+  }
+  void paintEvent(QPaintEvent* e) override {
+    QScrollBar::paintEvent(e);
+    painted_ = true;
+    paintedValue_ = value();
+    paintedThumb_ = ThumbRect();
+  }
+  void resizeEvent(QResizeEvent* e) override {
+    painted_ = false;
+    QScrollBar::resizeEvent(e);
+  }
+
+ private:
+  bool painted_ = false;
+  int paintedValue_ = 0;
+  QRect paintedThumb_;
+};
 
 class CustomWidget : public QWidget {
  public:
@@ -50,7 +94,7 @@ CustomControl::CustomControl(Window* parent, int id, unsigned flags) : Control(p
 QWidget* CustomControl::CreateWidget(QWidget* parent) {
   auto* w = new CustomWidget(this, parent);
   auto wire = [this, w](bool vertical) {
-    auto* bar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, w);
+    auto* bar = new ListScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, w);
     bar->setFocusPolicy(Qt::NoFocus);
     QObject::connect(bar, &QScrollBar::actionTriggered, w, [this, bar, vertical](int action) {
       int code = SB_ENDSCROLL;
