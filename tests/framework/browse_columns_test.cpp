@@ -80,20 +80,15 @@ TEST(BrowseColumns, SavedLayoutsGoodAndBad) {
     }
     if (!c.accepted) {
       EXPECT_EQ(FormatSavedLayout(t), "") << c.what;  // nothing customised
+      continue;
     }
-  }
-}
-
-TEST(BrowseColumns, LayoutRoundTripKeepsMovedColumns) {
-  BrowseColumnTable t = Declared();
-  ASSERT_TRUE(ApplySavedLayout(t, "001001048002" "002002002014" "003003016022" "004004038010"));
-  const std::string saved = FormatSavedLayout(t);
-  EXPECT_EQ(saved, "001001048002" "002002002014" "003003016022" "004004038010");
-  BrowseColumnTable again = Declared();
-  ASSERT_TRUE(ApplySavedLayout(again, saved));
-  for (int k = 1; k <= 4; ++k) {
-    EXPECT_EQ(again[static_cast<std::size_t>(k)].start, t[static_cast<std::size_t>(k)].start);
-    EXPECT_EQ(again[static_cast<std::size_t>(k)].field, t[static_cast<std::size_t>(k)].field);
+    // What is saved again opens as the same layout.
+    BrowseColumnTable again = Declared();
+    ASSERT_TRUE(ApplySavedLayout(again, FormatSavedLayout(t))) << c.what;
+    for (int k = 1; k <= 4; ++k) {
+      EXPECT_EQ(again[static_cast<std::size_t>(k)].start, t[static_cast<std::size_t>(k)].start) << c.what << " @" << k;
+      EXPECT_EQ(again[static_cast<std::size_t>(k)].field, t[static_cast<std::size_t>(k)].field) << c.what << " @" << k;
+    }
   }
 }
 

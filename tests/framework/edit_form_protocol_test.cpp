@@ -1,10 +1,11 @@
 // The edit-form base without a table: the close and save protocol with its
 // question, "Enregistrer" and "Quitter", the registry slot, the partner
-// list's refresh, the context menu, the grid and the small checks.
+// list's refresh, the context menu, the keys, the grid and the small checks.
 #include <functional>
 
 #include "controls/medit.h"
 #include "framework/edit_form.h"
+#include "platform/gui/accelerators.h"
 #include "test_subject.h"
 
 namespace {
@@ -113,49 +114,41 @@ TEST_F(FormProtocolTest, CloseAsksOnlyWhenModifiedAndFollowsTheAnswer) {
   }
 }
 
-TEST_F(FormProtocolTest, EnregistrerChecksSavesAndClosesWithoutTheQuestion) {
-  PlainForm* form = Open();
-  form->modified = true;
-  form->check = CMDIModif::kCheckInvalid;
-  form->CmEnregistrer();
-  gui::ProcessPendingMessages();
-  EXPECT_TRUE(Alive());
-  EXPECT_EQ(form->saves, 0);
-  EXPECT_TRUE(form->AskOnClose);
-  EXPECT_EQ(Questions(), 0);
-
-  form->check = CMDIModif::kCheckSave;
-  form->CmEnregistrer();
-  EXPECT_FALSE(form->AskOnClose);
-  gui::ProcessPendingMessages();
-  EXPECT_FALSE(Alive());
-  EXPECT_EQ(Questions(), 0);
-}
-
-TEST_F(FormProtocolTest, AFailedSaveKeepsTheFormOpen) {
-  PlainForm* form = Open();
-  form->modified = true;
-  form->check = CMDIModif::kCheckSave;
-  form->saveWorks = false;
-  form->CmEnregistrer();
-  gui::ProcessPendingMessages();
-  ASSERT_TRUE(Alive());
-  EXPECT_EQ(form->saves, 1);
-  form->saveWorks = true;
-  form->CmEnregistrer();
-  gui::ProcessPendingMessages();
-  EXPECT_FALSE(Alive());
-}
-
-TEST_F(FormProtocolTest, QuitterClosesAModifiedFormWithoutAskingOrSaving) {
-  PlainForm* form = Open();
-  form->modified = true;
-  form->check = CMDIModif::kCheckSave;
-  // F9 in a field posts 20023 to the form.
-  gui::PostCommand(handle_, form_cmd::Quitter);
-  gui::ProcessPendingMessages();
-  EXPECT_FALSE(Alive());
-  EXPECT_EQ(Questions(), 0);
+TEST_F(FormProtocolTest, EnregistrerAndQuitterNeverAsk) {
+  struct Case {
+    const char* what;
+    unsigned command;
+    int check;
+    bool saveWorks;
+    bool closes;
+    int saves;
+  };
+  const Case cases[] = {
+      {"Enregistrer, invalid", form_cmd::Enregistrer, CMDIModif::kCheckInvalid, true, false, 0},
+      {"Enregistrer, valid", form_cmd::Enregistrer, CMDIModif::kCheckSave, true, true, 1},
+      {"Enregistrer, the save fails", form_cmd::Enregistrer, CMDIModif::kCheckSave, false, false, 1},
+      {"Quitter (F9 in a field)", form_cmd::Quitter, CMDIModif::kCheckSave, true, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    gui::ModalSeam::Reset();
+    PlainForm* form = Open();
+    form->modified = true;
+    form->check = c.check;
+    form->saveWorks = c.saveWorks;
+    gui::PostCommand(handle_, c.command);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(Alive(), !c.closes);
+    EXPECT_EQ(Questions(), 0);
+    if (Alive()) {
+      EXPECT_EQ(form->saves, c.saves);
+      if (c.check == CMDIModif::kCheckInvalid) {
+        EXPECT_TRUE(form->AskOnClose) << "the close box still asks";
+      }
+      form->CmQuitter();
+      gui::ProcessPendingMessages();
+    }
+  }
 }
 
 TEST_F(FormProtocolTest, NoCloseWhileBusyMinimisedOrPrinting) {
@@ -190,17 +183,16 @@ TEST_F(FormProtocolTest, NoCloseWhileBusyMinimisedOrPrinting) {
 
 TEST_F(FormProtocolTest, EnregistrerIsEnabledOnlyWhileSomethingChanged) {
   PlainForm* form = Open();
-  gui::CommandEnabler off(form_cmd::Enregistrer);
-  form->CeEnregistrer(off);
-  EXPECT_FALSE(off.Enabled());
-  form->modified = true;
-  gui::CommandEnabler on(form_cmd::Enregistrer);
-  form->CeEnregistrer(on);
-  EXPECT_TRUE(on.Enabled());
-  PrintRunFlag = true;
-  gui::CommandEnabler printing(form_cmd::Enregistrer);
-  form->CeEnregistrer(printing);
-  EXPECT_FALSE(printing.Enabled());
+  struct Case {
+    bool modified, printing, enabled;
+  } cases[] = {{false, false, false}, {true, false, true}, {true, true, false}};
+  for (const Case& c : cases) {
+    form->modified = c.modified;
+    PrintRunFlag = c.printing;
+    gui::CommandEnabler ce(form_cmd::Enregistrer);
+    form->CeEnregistrer(ce);
+    EXPECT_EQ(ce.Enabled(), c.enabled) << c.modified << c.printing;
+  }
   PrintRunFlag = false;
   form->CmQuitter();
 }
@@ -296,9 +288,6 @@ TEST_F(FormProtocolTest, AmountsConvertWithTheDossierRate) {
   EXPECT_EQ(francs->GetText(), "655.96");
   form->ConvertAmountByInverseRate(*francs, *euros);
   EXPECT_EQ(euros->GetText(), "100.00");
-  euros->SetText("0");
-  form->ConvertAmountByRate(*euros, *francs);
-  EXPECT_EQ(francs->GetText(), "");
   // A dossier without a rate converts nothing (no division by zero).
   TheDossierRecord.Set(DossierRecord::kParityPos, DossierRecord::kParityWidth, "");
   francs->SetText("655.96");
@@ -306,6 +295,43 @@ TEST_F(FormProtocolTest, AmountsConvertWithTheDossierRate) {
   form->ConvertAmountByInverseRate(*francs, *euros);
   EXPECT_EQ(euros->GetText(), "");
   form->CmQuitter();
+}
+
+// Its accelerator table 1100 and the scroll bars of its grid.
+TEST_F(FormProtocolTest, FormKeysAndGridScrollBars) {
+  // A grid of 12 columns and 20 rows.
+  auto* form = new CMDIModif(client_, "Grille", 12, 20);
+  form->MoveWindow(gui::Rect{0, 0, 900, 700});
+  ASSERT_TRUE(form->Create());
+  form->Show(gui::SW_SHOWNORMAL);
+  gui::ProcessPendingMessages();
+
+  ASSERT_NE(form->GetAccelerators(), nullptr);
+  struct Key {
+    const char* keys;
+    unsigned id;
+  };
+  for (const Key& k : {Key{"Ctrl+Q", 20023}, Key{"Ctrl+E", 20055}, Key{"Ctrl+T", 20187}, Key{"Shift+Ins", 24324}})
+    EXPECT_EQ(form->GetAccelerators()->TranslateText(k.keys), k.id) << k.keys;
+
+  // Large enough: no bars. Smaller than the grid's minimum: both bars, with
+  // the ranges the grid computed, and a move of the bar scrolls the form.
+  EXPECT_FALSE(form->ScrollBarShown(true));
+  EXPECT_FALSE(form->ScrollBarShown(false));
+  form->MoveWindow(gui::Rect{0, 0, 320, 200});
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(form->ScrollBarShown(true));
+  EXPECT_TRUE(form->ScrollBarShown(false));
+  EXPECT_EQ(form->GetScrollRange(false).max, form->HorizontalRange());
+  EXPECT_EQ(form->GetScrollRange(true).max, form->VerticalRange());
+  EXPECT_EQ(form->HorizontalRange() % form->MinColumnWidth, 0);
+  gui::SendMessage(form->GetHandle(), gui::WM_VSCROLL, gui::SB_LINEDOWN);
+  EXPECT_EQ(form->ScrollY(), form->MinRowHeight);
+  EXPECT_EQ(form->GetScrollPos(true), form->MinRowHeight) << "the bar follows";
+  gui::SendMessage(form->GetHandle(), gui::WM_HSCROLL, gui::SB_BOTTOM);
+  EXPECT_EQ(form->GetScrollPos(false), form->HorizontalRange());
+  form->CmQuitter();
+  gui::ProcessPendingMessages();
 }
 
 TEST(FormGrid, PlacesEachKindOfControl) {

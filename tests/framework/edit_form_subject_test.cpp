@@ -1,7 +1,7 @@
 // The journal list and its form over a real general file, driven as a user
 // would: a record opened from the list in its form, changed, and the form
-// closed with each answer to the save question; records cancelled and
-// reactivated; a record another process holds locked.
+// closed with each answer to the save question; a record another process
+// holds locked.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -158,27 +158,6 @@ TEST_F(FormSubjectTest, SaveWithF12WritesUnderTheLockWithoutAsking) {
   form->CmQuitter();
   gui::ProcessPendingMessages();
   EXPECT_EQ(FormRecordLocks[kFormKind], 0u);
-}
-
-TEST_F(FormSubjectTest, CancelAndReactivateFromTheList) {
-  JournalList* list = List();
-  ASSERT_NE(list, nullptr);
-  list->SelectCode("AC");
-  gui::SendCommand(list->GetHandle(), browse_cmd::Annuler);
-  ASSERT_GE(list->RowOf("AC").size(), 7u);
-  EXPECT_EQ(list->RowOf("AC")[6], kMarkerCancelled);
-  {
-    Table t;
-    ASSERT_TRUE(t.OpenTable(PathC10(), "C10CODE"));
-    ASSERT_TRUE(t.Seek("C10CODE", "J", "AC "));
-    EXPECT_TRUE(t.IsDeleted());
-  }
-  gui::SendCommand(list->GetHandle(), browse_cmd::Reactiver);
-  EXPECT_EQ(list->RowOf("AC")[6], kMarkerOrdinary);
-  Table t;
-  ASSERT_TRUE(t.OpenTable(PathC10(), "C10CODE"));
-  ASSERT_TRUE(t.Seek("C10CODE", "J", "AC "));
-  EXPECT_FALSE(t.IsDeleted());
 }
 
 // The notice as the program shows it (TDMessageLockR through the seam),

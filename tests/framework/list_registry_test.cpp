@@ -21,14 +21,6 @@ class ListRegistryTest : public SubjectTest {
   static std::string SelectedCode(JournalList* list) {
     return list->GetSelectedRowIndex() == 0 ? std::string() : RTrim(list->GetSelectedRowText().c_str());
   }
-  JournalForm* FormOf(const std::string& code) {
-    JournalList* list = OpenList();
-    if (list == nullptr) return nullptr;
-    list->SelectCode(code);
-    gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
-    gui::ProcessPendingMessages();
-    return OpenForm();
-  }
 };
 
 TEST_F(ListRegistryTest, ReCalerShowsTheCodeOfTheSlot) {
@@ -117,45 +109,6 @@ TEST_F(ListRegistryTest, OnlyTheListsAnswerIsTakenAsOne) {
       EXPECT_FALSE(TakeLookupAnswer(kListSlot, kCodeWidth, c.reader, code)) << "taken once";
     }
   }
-}
-
-TEST_F(ListRegistryTest, SecondPressWithTextRepositionsTheList) {
-  TheDossierRecord.SetConstant(30, "N");
-  Choose(kSubjectCommand);
-  JournalForm* form = FormOf("AC");
-  ASSERT_NE(form, nullptr);
-  JournalList* list = OpenList();
-  ASSERT_NE(list, nullptr);
-
-  // The form saved earlier: its code was left in the list's slot to
-  // refresh that row. It is no answer.
-  form->RefreshPartnerList("AC");
-  form->refEdit->SetText("B");
-  form->lookup->Click();
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(form->lastLookup, kLookupListRepositioned);
-  EXPECT_EQ(form->refEdit->GetText(), "B");
-  EXPECT_EQ(SelectedCode(list), "BQ") << "the list shows the typed start";
-
-  // "?" again before the list answers, with text in the field: the request
-  // is written again and the list re-positioned, the text stays.
-  form->refEdit->SetText("BR");
-  form->lookup->Click();
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(form->lastLookup, kLookupListRepositioned);
-  EXPECT_EQ(form->refEdit->GetText(), "BR");
-  EXPECT_EQ(RegistryText(kListSlot + 11, kCodeWidth), "BR ");
-  EXPECT_EQ(SelectedCode(list), "BR");
-
-  // The user picks VT: that answer is taken.
-  list->SelectCode("VT");
-  gui::PostCommand(list->GetHandle(), browse_cmd::RenvoyerCode);
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(form->lastLookup, kLookupFound);
-  EXPECT_EQ(form->refEdit->GetText(), "VT");
-  EXPECT_EQ(form->refName->GetText(), "JOURNAL VT");
-  form->CmQuitter();
-  gui::ProcessPendingMessages();
 }
 
 }  // namespace

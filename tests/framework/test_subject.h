@@ -96,7 +96,19 @@ class JournalList : public CMDIBrowse {
     t_->Seek("C10CODE", kKind);
     FillRowsForward(rows, first, count, 0);
   }
-  void FillRowsFromLast(BrowseRows& rows, int last, int count) override { FillRowsFromFirst(rows, last - count + 1, count); }
+  // From the last journal back: the first record of the next kind, one step up.
+  void FillRowsFromLast(BrowseRows& rows, int last, int count) override {
+    if (Store().totalRows < count) return FillRowsFromFirst(rows, last - count + 1, count);
+    if (t_->Seek("C10CODE", "K")) {
+      t_->Skip(-1);
+    } else {
+      t_->GoBottom();
+    }
+    for (int i = last; i > last - count; --i) {
+      Row(rows, i);
+      if (HasCurrentRecord(t_)) t_->Skip(-1);
+    }
+  }
   void ReloadRow(BrowseRows& rows, int i, long recno) override {
     t_->GoTo(recno);
     Row(rows, i);
@@ -108,6 +120,16 @@ class JournalList : public CMDIBrowse {
   }
   void PositionOnRecord(long recno, int) override { t_->GoTo(recno); }
   void SkipRecords(long n) override { t_->Skip(n); }
+  bool SeekTypedKey(char c) override { return LocateRowByKey(t_, TypeAheadChar(c), 1, 1, 2); }
+  // The "Chercher" of this list: the first journal whose name holds the words.
+  long FindName(const std::string& search) {
+    BrowseSearchText = search;
+    std::vector<std::string> words = SplitText(search.c_str(), true, '&');
+    FoldAccentsUpper(words);
+    for (bool ok = t_->Seek("C10CODE", kKind); ok && HasCurrentRecord(t_); ok = t_->Skip(1))
+      if (FindFolded(words, t_->GetField(3))) return static_cast<long>(t_->recordNumber);
+    return 0;
+  }
 
   // The form of the selected record.
   void CmModifier() {
@@ -155,8 +177,11 @@ class JournalList : public CMDIBrowse {
     return &columns;
   }
   void Row(BrowseRows& rows, int i) {
-    if (HasCurrentRecord(t_)) BuildRowText(rows, i, static_cast<long>(t_->recordNumber), t_->IsDeleted());
-    else if (i >= 0 && static_cast<std::size_t>(i) < rows.size()) rows[static_cast<std::size_t>(i)].clear();
+    if (HasCurrentRecord(t_)) {
+      BuildRowText(rows, i, static_cast<long>(t_->recordNumber), t_->IsDeleted());
+    } else if (i >= 0 && static_cast<std::size_t>(i) < rows.size()) {
+      rows[static_cast<std::size_t>(i)].clear();
+    }
   }
   ::Table* t_ = nullptr;
 };
@@ -320,6 +345,7 @@ class SubjectTest : public ::testing::Test {
     TheDossierRecord.Clear();
     PrintRunFlag = false;
     PendingRowCount = 0;
+    BrowseTickSource = [this] { return now_; };
     FormRecordLocks.fill(0);
     Notices().clear();
     SetLockNoticeHook(&RecordNotice);
@@ -344,6 +370,7 @@ class SubjectTest : public ::testing::Test {
     frame_.reset();
     gui::ProcessPendingMessages();
     gui::ModalSeam::Reset();
+    BrowseTickSource = nullptr;
     SetLockNoticeHook(nullptr);
     SetRuntimeBeepHook(nullptr);
     StopDbSession();
@@ -386,6 +413,22 @@ class SubjectTest : public ::testing::Test {
     gui::SendCommand(client_->GetHandle(), id);
     gui::ProcessPendingMessages();
   }
+  // Creates and shows a list at a fixed size; the first EvSize fills it.
+  template <class T>
+  T* Show(T* list, int width = 640, int height = 420) {
+    list->MoveWindow(gui::Rect{0, 0, width, height});
+    EXPECT_TRUE(list->Create());
+    list->Show(gui::SW_SHOWNORMAL);
+    gui::ProcessPendingMessages();
+    return list;
+  }
+  static void Key(CMDIBrowse* list, int vk) {
+    list->EvKeyDown(vk, 1, 0);
+    gui::ProcessPendingMessages();
+  }
+  static gui::Point RowPoint(int row) {
+    return gui::Point{40, row * CMDIBrowse::RowHeightPixels() + CMDIBrowse::RowHeightPixels() / 2};
+  }
   static std::string ArtefactPath(const std::string& name) {
     std::filesystem::path p = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts";
     std::filesystem::create_directories(p);
@@ -393,6 +436,7 @@ class SubjectTest : public ::testing::Test {
   }
 
   std::string dir_;
+  std::uint32_t now_ = 100000;  // the type-ahead clock, in ms
   CommandClient* client_ = nullptr;
   std::unique_ptr<gui::MDIFrame> frame_;
 };
