@@ -6,9 +6,9 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+#include "framework/fmt_saisie.h"
 #include "memory_browse.h"
 #include "platform/gui/clipboard.h"
-#include "platform/gui/dialog.h"
 #include "test_subject.h"
 
 namespace {
@@ -323,7 +323,7 @@ TEST_F(BrowseWindowTest, GoToCodeAsksAgainUntilTheCodeIsKnown) {
   auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
   auto answer = [](const char* code) {
     gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [code](gui::Window& d) {
-      static_cast<gui::Dialog&>(d).SetItemText(102, code);
+      static_cast<TDFmtSaisie&>(d).Input()->SetText(code);
     });
   };
   answer("zz");
