@@ -10,8 +10,6 @@ class CodeHelpersTest : public RuntimeHelpersTest {
  protected:
   void TearDown() override {
     SetTextPromptHook(nullptr);
-    SetWindowActionHook(nullptr);
-    ClearRecordedWindowActions();
     RuntimeHelpersTest::TearDown();
   }
 };
@@ -129,59 +127,7 @@ TEST_F(CodeHelpersTest, SessionCodes) {
   EXPECT_EQ(OpenWindowRegistry.size(), 3968u);
 }
 
-TEST_F(CodeHelpersTest, RegisteredWindow) {
-  using A = WindowAction;
-  struct Case {
-    const char* state;
-    int op;  // 0 switch, 1 close
-    const char* key;
-    int result;
-    std::vector<A> actions;
-  } cases[] = {
-      {"1", 0, "C20-411000", 0, {A::BringForward}},
-      {"1", 0, "C20-512000", 1, {A::BringForward, A::SendClose}},
-      {" ", 0, "C20-411000", 2, {}},
-      {"1", 1, "", 0, {A::BringForward, A::PostClose}},
-      {"1", 1, "C20-411000", 0, {A::BringForward, A::PostClose}},
-      {"1", 1, "C20-41", 0, {}},
-      {" ", 1, "", 0, {}},
-  };
-  for (const auto& c : cases) {
-    ClearRecordedWindowActions();
-    SetRegistryText(3819, 1, c.state);
-    SetRegistryText(3820, 10, "      4242");
-    SetRegistryText(3830, 10, "C20-411000");
-    SetRegistryText(3944, 8, "411000");  // kept codes past the key do not disturb it
-    int result = c.op == 0 ? SwitchRegisteredWindow(c.key, 10) : (CloseRegisteredWindow(c.key), 0);
-    EXPECT_EQ(result, c.result) << c.state << c.op << c.key;
-    const auto& done = RecordedWindowActions();
-    ASSERT_EQ(done.size(), c.actions.size()) << c.state << c.op << c.key;
-    for (std::size_t i = 0; i < done.size(); ++i) {
-      EXPECT_EQ(done[i].action, c.actions[i]);
-      EXPECT_EQ(done[i].handle, 4242u);
-    }
-  }
-}
-
-// A registered window that refuses to close stays in front with its text: the
-// switch answers "same record" so that the asking form does not repeat itself.
-TEST_F(CodeHelpersTest, RegisteredWindowThatRefusesToClose) {
-  static std::vector<WindowAction> seen;
-  static bool accept = false;
-  seen.clear();
-  SetWindowActionHook([](WindowAction action, unsigned long) {
-    seen.push_back(action);
-    return action != WindowAction::SendClose || accept;
-  });
-  SetRegistryText(3819, 1, "1");
-  SetRegistryText(3820, 10, "      4242");
-  SetRegistryText(3830, 10, "C20-411000");
-  EXPECT_EQ(SwitchRegisteredWindow("C20-512000", 10), 0);
-  EXPECT_EQ(seen, (std::vector<WindowAction>{WindowAction::BringForward, WindowAction::SendClose}));
-  accept = true;
-  EXPECT_EQ(SwitchRegisteredWindow("C20-512000", 10), 1);
-  SetWindowActionHook(nullptr);
-}
+// Switching and closing the registered window are tested with real windows by the shell.
 
 TEST_F(CodeHelpersTest, PrintForms) {
   const struct {
