@@ -111,7 +111,8 @@ TEST_F(TextFunctions, StuffPadToAndStrTranNeverOverrun) {
 }
 
 TEST_F(TextFunctions, StrTranRefusesAReplacementThatContainsTheSearch) {
-  static int beeps = 0;
+  static int beeps;
+  beeps = 0;
   SetRuntimeBeepHook([](unsigned) { ++beeps; });
   std::string t = "abc";
   EXPECT_FALSE(StrTran(t, "b", "bb"));

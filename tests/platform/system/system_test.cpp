@@ -189,7 +189,8 @@ TEST(Clock, TickAndLocalTimeAndBeepHook) {
   LocalTime now = GetLocalTime();
   EXPECT_GE(now.year, 2024);
   EXPECT_TRUE(now.month >= 1 && now.month <= 12);
-  static int beeps = 0;
+  static int beeps;
+  beeps = 0;
   MessageBeep(0);  // no hook: nothing happens
   SetBeepHook([](unsigned) { ++beeps; });
   MessageBeep(0);
