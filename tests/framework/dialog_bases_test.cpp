@@ -55,16 +55,14 @@ class DialogBasesTest : public ::testing::Test {
   std::string bar_ = "busy";
 };
 
-TEST_F(DialogBasesTest, ConstructionSetsHelpContextAndEmptiesTheMessageBar) {
-  TDNuv d(nullptr, 1305, false);
+// Construction sets the help context and empties the message bar; flagged
+// runs are modal for the dialog or for its parent.
+TEST_F(DialogBasesTest, ConstructionAndModalWindowOfTheFlags) {
+  gui::Window owner;
+  TDNuv d(&owner, 1305, false);
   EXPECT_EQ(help_, 85);
   EXPECT_EQ(bar_, "");
   EXPECT_EQ(d.ModalFlags(), 0u);
-}
-
-TEST_F(DialogBasesTest, FlaggedRunsAreModalForTheDialogOrItsParent) {
-  gui::Window owner;
-  TDNuv d(&owner, 1305, false);
   struct {
     unsigned flags;
     bool self;

@@ -8,7 +8,6 @@
 #include "framework/lock_notice.h"
 #include "test_subject.h"
 
-// Qt last: its "slots" keyword would clash with the table layer's field ring.
 #include <QPixmap>
 #include <QWidget>
 

@@ -1,8 +1,6 @@
 // The list window's side of the open-window registry: re-positioning on the
 // code in its slot (20071), the slot freed when the list ends, and the
 // answer mark that tells a list's answer from a form's pending request.
-#include <QObject>  // Qt first: the table layer's headers must not clash with its macros
-
 #include "data/session.h"
 #include "framework/lookup_registry.h"
 #include "test_subject.h"

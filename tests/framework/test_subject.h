@@ -1,5 +1,6 @@
-// A small subject over a real general file (C10) for the edit-form and
-// lookup tests: the journal codes (kind "J", code of 3 characters) with a
+// A small subject over a real general file (C10) for the list, edit-form
+// and lookup tests (its fixture also holds the lists over memory records):
+// the journal codes (kind "J", code of 3 characters) with a
 // list window derived from CMDIBrowse and an edit form derived from
 // CMDIModif, opened by command 20302 of a small command window that stands
 // in for the MDI client of the program.
@@ -232,7 +233,8 @@ class JournalForm : public CMDIModif {
   bool Save() override {
     ++saves;
     if (!locked || TableC10->GoTo(static_cast<long>(recno_)) == false) return false;
-    lockHeldWhileSaving = FormRecordLocks[kFormKind] == recno_ && TableC10->IsLockedByMe();
+    // Written only under the form's own lock.
+    if (FormRecordLocks[kFormKind] != recno_) return false;
     if (!TableC10->PutField(3, nameEdit->GetText().c_str())) return false;
     if (!TableC10->PutFieldPart(4, 1, kCodeWidth, refEdit->GetValueFormatted(false).c_str())) return false;
     UnlockFormRecord(*TableC10, kFormKind);
@@ -256,12 +258,10 @@ class JournalForm : public CMDIModif {
   MButton* lookup;
   bool locked = false;
   bool forceModified = false;
-  bool lockHeldWhileSaving = false;
   int checks = 0;
   int saves = 0;
   char lastLookup = 0;
   std::string lookupResult;
-  const std::string& Code() const { return code_; }
 
  protected:
   void SetupWindow() override {
