@@ -184,15 +184,6 @@ TEST_F(MEditTest, FunctionKeysActWhenReleased) {
   }
 }
 
-TEST_F(MEditTest, F4AsksTheParentForThePreviousControl) {
-  MEdit* e = Make(MEdit::kText, 10);
-  Release(e->Widget(), Qt::Key_F4);
-  gui::ProcessPendingMessages();
-  ASSERT_EQ(page->messages.size(), 1u);
-  EXPECT_EQ(page->messages[0].first, gui::WM_NEXTDLGCTL);
-  EXPECT_EQ(page->messages[0].second, 1u);
-}
-
 TEST_F(MEditTest, F8RunsTheCalculatorOnNumericFieldsOnly) {
   std::string seen;
   ControlEnv().runCalculator = [&seen](MEdit& edit, std::string& result) {
@@ -318,7 +309,7 @@ TEST_F(MEditTest, EnterInAMultiLineEditWithLineBreaksStaysInTheField) {
   EXPECT_TRUE(memo->HasFocus());
 }
 
-TEST_F(MEditTest, PageKeysArrowsAndScrollLockGoToTheNotifyWindow) {
+TEST_F(MEditTest, PageKeysArrowsF4AndScrollLockGoToTheirWindows) {
   auto* e = Make(MEdit::kText, 10);
   e->SetNotifyWindow(page);
   e->SetKeyCommands(1, 2, 3, 0, 5, 6);
@@ -336,6 +327,13 @@ TEST_F(MEditTest, PageKeysArrowsAndScrollLockGoToTheNotifyWindow) {
     ASSERT_EQ(page->commands.size(), 1u) << r.key;
     EXPECT_EQ(page->commands[0], r.expected);
   }
+  // F4 asks the parent for the previous control.
+  page->messages.clear();
+  Release(e->Widget(), Qt::Key_F4);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(page->messages.size(), 1u);
+  EXPECT_EQ(page->messages[0].first, gui::WM_NEXTDLGCTL);
+  EXPECT_EQ(page->messages[0].second, 1u);
   page->messages.clear();
   Release(e->Widget(), Qt::Key_Left);
   gui::ProcessPendingMessages();
