@@ -19,17 +19,12 @@ TEST(Keyboard, QtKeysToVirtualKeys) {
     bool keypad;
     int vk;
   };
-  for (Case c : {Case{Qt::Key_F1, false, VK_F1}, Case{Qt::Key_F9, false, VK_F9}, Case{Qt::Key_F12, false, VK_F12},
-                 Case{Qt::Key_Return, false, VK_RETURN}, Case{Qt::Key_Enter, true, VK_RETURN},
-                 Case{Qt::Key_Escape, false, VK_ESCAPE}, Case{Qt::Key_Tab, false, VK_TAB},
-                 Case{Qt::Key_Backtab, false, VK_TAB}, Case{Qt::Key_Left, false, VK_LEFT},
-                 Case{Qt::Key_Down, false, VK_DOWN}, Case{Qt::Key_PageUp, false, VK_PRIOR},
-                 Case{Qt::Key_PageDown, false, VK_NEXT}, Case{Qt::Key_Home, false, VK_HOME},
-                 Case{Qt::Key_End, false, VK_END}, Case{Qt::Key_Insert, false, VK_INSERT},
-                 Case{Qt::Key_Delete, false, VK_DELETE}, Case{Qt::Key_twosuperior, false, VK_OEM_7},
+  // The keys whose code is not the obvious one, and keys with no code.
+  for (Case c : {Case{Qt::Key_F12, false, VK_F12}, Case{Qt::Key_Enter, true, VK_RETURN},
+                 Case{Qt::Key_Backtab, false, VK_TAB}, Case{Qt::Key_PageUp, false, VK_PRIOR},
+                 Case{Qt::Key_PageDown, false, VK_NEXT}, Case{Qt::Key_twosuperior, false, VK_OEM_7},
                  Case{Qt::Key_A, false, 'A'}, Case{Qt::Key_5, false, '5'}, Case{Qt::Key_5, true, VK_NUMPAD0 + 5},
-                 Case{Qt::Key_Plus, true, VK_ADD}, Case{Qt::Key_Control, false, VK_CONTROL},
-                 Case{Qt::Key_Shift, false, VK_SHIFT}, Case{Qt::Key_ScrollLock, false, VK_SCROLL},
+                 Case{Qt::Key_Plus, true, VK_ADD}, Case{Qt::Key_ScrollLock, false, VK_SCROLL},
                  Case{Qt::Key_F13, false, 0}, Case{Qt::Key_Eacute, false, 0}}) {
     EXPECT_EQ(VirtualKeyFromQtKey(c.qt, c.keypad), c.vk) << std::hex << c.qt;
   }

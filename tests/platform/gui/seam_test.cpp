@@ -48,21 +48,6 @@ TEST_F(SeamTest, UnqueuedBoxNeverBlocksAndAnswersCancelOrDefault) {
   }
 }
 
-TEST_F(SeamTest, ButtonSetsMatchTheWindowsOrder) {
-  struct Case {
-    unsigned style;
-    std::vector<int> ids;
-  };
-  for (const Case& c : {Case{MB_OK, {IDOK}}, Case{MB_OKCANCEL, {IDOK, IDCANCEL}},
-                        Case{MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}},
-                        Case{MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}}, Case{MB_YESNO, {IDYES, IDNO}},
-                        Case{MB_RETRYCANCEL, {IDRETRY, IDCANCEL}}}) {
-    int n = 0;
-    const int* ids = MessageBoxButtons(c.style | MB_ICONHAND | MB_TASKMODAL, &n);
-    EXPECT_EQ(std::vector<int>(ids, ids + n), c.ids);
-  }
-}
-
 TEST_F(SeamTest, AnswerForAnotherKindStaysQueuedAndIsFlagged) {
   ModalSeam::QueueFileAnswer("/tmp/x.txt");
   EXPECT_EQ(MessageBox("x", "y", MB_OKCANCEL), IDCANCEL);

@@ -225,10 +225,6 @@ TEST_F(WindowTest, CaptionKeepsCp1252Text) {
   EXPECT_EQ(w.GetCaption(), "Donn\xE9" "es \x80");
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(WindowTest, ResourcesAreEmbeddedAndMissingOnesReported) {
   Window w;
   ASSERT_TRUE(w.Create());
