@@ -69,6 +69,10 @@ TEST(DcTextCacheTest, SymbolFacesKeepTheirOwnWidths) {
   const Font symbol = Face("Wingdings", -13, false, false, SYMBOL_CHARSET);
   ASSERT_EQ(plain.InstalledFace(), symbol.InstalledFace());
   MemoryDC dc(50, 20);
+  dc.SelectFont(plain);
+  const int letter = FreshWidth(dc, "\xF0");
+  dc.SelectFont(symbol);
+  ASSERT_NE(FreshWidth(dc, "\xF0"), letter) << "the two faces must differ for this test to tell them apart";
   for (const Font* f : {&plain, &symbol, &plain, &symbol}) {
     dc.SelectFont(*f);
     EXPECT_EQ(dc.GetTextExtent("\xF0").cx, FreshWidth(dc, "\xF0")) << f->Desc().face;
