@@ -15,16 +15,6 @@ namespace {
 
 std::string CodeOfRank(long rank) { return MemorySource::Make(rank).records.back().code; }
 
-class Asker : public gui::MDIChild {
- public:
-  explicit Asker(gui::MDIClient* c) : gui::MDIChild(c, "Saisie") {}
-  bool EvCommand(unsigned id) override {
-    received.push_back(id);
-    return true;
-  }
-  std::vector<unsigned> received;
-};
-
 using BrowseWindowTest = subject::SubjectTest;
 
 TEST_F(BrowseWindowTest, OpensOnTheFirstPageAndKeepsOnlyVisibleRows) {
@@ -281,7 +271,7 @@ TEST_F(BrowseWindowTest, ClipboardGetsThePageAsTabSeparatedText) {
 
 TEST_F(BrowseWindowTest, LookupReturnsTheCodeOnlyToALiveAskingWindow) {
   MemorySource src = MemorySource::Make(20);
-  auto* asker = new Asker(client_);
+  auto* asker = new subject::CommandRecorder(client_);
   ASSERT_TRUE(asker->Create());
   const int s = 500, w = 8;
   auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns(), s));
@@ -296,7 +286,7 @@ TEST_F(BrowseWindowTest, LookupReturnsTheCodeOnlyToALiveAskingWindow) {
   gui::SendCommand(list->GetHandle(), browse_cmd::Entree);
   gui::ProcessPendingMessages();
   EXPECT_EQ(RegistryText(s + 11, w), "C0000005");
-  EXPECT_EQ(asker->received, std::vector<unsigned>{9001});
+  EXPECT_EQ(asker->got, std::vector<unsigned>{9001});
 
   // Enter on a cancelled row runs the list's second toolbar command instead.
   src.records[5].cancelled = true;
@@ -306,7 +296,7 @@ TEST_F(BrowseWindowTest, LookupReturnsTheCodeOnlyToALiveAskingWindow) {
   gui::SendCommand(list->GetHandle(), browse_cmd::Entree);
   gui::ProcessPendingMessages();
   EXPECT_EQ(list->modifyCount, 1);
-  EXPECT_EQ(asker->received.size(), 1u);
+  EXPECT_EQ(asker->got.size(), 1u);
 
   // The asking window has gone: nothing is written or posted.
   SetRegistryText(s + 11, w, "");
@@ -315,7 +305,7 @@ TEST_F(BrowseWindowTest, LookupReturnsTheCodeOnlyToALiveAskingWindow) {
   gui::SendCommand(list->GetHandle(), browse_cmd::RenvoyerCode);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(IsBlank(RegistryText(s + 11, w)));
-  EXPECT_EQ(asker->received.size(), 1u);
+  EXPECT_EQ(asker->got.size(), 1u);
 }
 
 TEST_F(BrowseWindowTest, GoToCodeAsksAgainUntilTheCodeIsKnown) {

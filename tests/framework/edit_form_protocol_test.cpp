@@ -33,17 +33,6 @@ class PlainForm : public CMDIModif {
   }
 };
 
-// A window that records the commands it receives (the partner list).
-class Recorder : public gui::MDIChild {
- public:
-  explicit Recorder(gui::MDIClient* client) : gui::MDIChild(client, "Liste") {}
-  std::vector<unsigned> got;
-  bool EvCommand(unsigned id) override {
-    got.push_back(id);
-    return true;
-  }
-};
-
 class FormProtocolTest : public SubjectTest {
  protected:
   PlainForm* Open(int ownSlot = 500, int partnerSlot = 0) {
@@ -198,7 +187,7 @@ TEST_F(FormProtocolTest, EnregistrerIsEnabledOnlyWhileSomethingChanged) {
 }
 
 TEST_F(FormProtocolTest, RegistrySlotLivesWithTheFormAndThePartnerListIsRefreshed) {
-  auto* list = new Recorder(client_);
+  auto* list = new subject::CommandRecorder(client_);  // the partner list
   ASSERT_TRUE(list->Create());
   RegisterWindowSlot(700, list->GetHandle());
   PlainForm* form = Open(500, 700);

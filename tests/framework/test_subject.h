@@ -294,6 +294,17 @@ class CommandClient : public gui::MDIClient {
   const gui::ResponseTable& Responses() const override { return Table(); }
 };
 
+// A child window that records the commands it receives.
+class CommandRecorder : public gui::MDIChild {
+ public:
+  explicit CommandRecorder(gui::MDIClient* client) : gui::MDIChild(client, "Fen\xEAtre") {}
+  std::vector<unsigned> got;
+  bool EvCommand(unsigned id) override {
+    got.push_back(id);
+    return true;
+  }
+};
+
 inline JournalList* OpenList() { return dynamic_cast<JournalList*>(gui::Window::FromHandle(SlotHandle(kListSlot))); }
 inline JournalForm* OpenForm() { return dynamic_cast<JournalForm*>(gui::Window::FromHandle(SlotHandle(kFormSlot))); }
 
