@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <cmath>
@@ -206,6 +207,25 @@ Brush Brush::Pattern(const Bitmap& bitmap) {
 
 // ---- Device context --------------------------------------------------------
 
+namespace {
+// What is known of one font at one resolution: each character's own
+// advance (-1 until measured) and the widths of the texts measured lately.
+// A list measures the same titles and marks at every paint; shaping them
+// again each time costs as much as drawing them.
+struct FontMeasures {
+  std::array<int, 256> advance;
+  std::unordered_map<std::string, int> widths;
+  int height = -1;
+  FontMeasures() { advance.fill(-1); }
+};
+constexpr std::size_t kMaxKeptWidths = 4096;
+
+FontMeasures& MeasuresOf(const std::string& fontKey) {
+  static std::unordered_map<std::string, FontMeasures> all;
+  return all[fontKey];
+}
+}  // namespace
+
 struct DC::Impl {
   QPainter own;
   QPainter* pp = &own;  // the painter drawn with: our own, or one lent by Qt
@@ -230,6 +250,16 @@ struct DC::Impl {
   };
   State st;
   std::vector<State> saved;
+
+  // The measures of the last fonts used here. Each slot holds its font, so
+  // that its description cannot be freed and another take its address.
+  struct MeasureSlot {
+    std::optional<Font> font;
+    int dpi = 0;
+    FontMeasures* measures = nullptr;
+  };
+  std::array<MeasureSlot, 4> measureSlots;
+  std::size_t nextSlot = 0;
 
   // Printer page geometry (device pixels); zero = the device's own size.
   int physWidth = 0, physHeight = 0, offsetX = 0, offsetY = 0;
@@ -311,6 +341,33 @@ struct DC::Impl {
   QFontMetrics Metrics() const {
     if (active) return painter().fontMetrics();
     return QFontMetrics(st.font.impl().qfont, device != nullptr ? device : &MeasureDevice());
+  }
+
+  // Measures of the selected font on the device measured with.
+  FontMeasures& Measures() {
+    const QPaintDevice* dev = active ? painter().device() : device;
+    const int dpi = dev != nullptr ? dev->logicalDpiY() : MeasureDevice().logicalDpiY();
+    const Font::Impl* f = &st.font.impl();
+    for (MeasureSlot& slot : measureSlots)
+      if (slot.measures != nullptr && &slot.font->impl() == f && slot.dpi == dpi) return *slot.measures;
+    MeasureSlot& slot = measureSlots[nextSlot];
+    nextSlot = (nextSlot + 1) % measureSlots.size();
+    slot.font = st.font;
+    slot.dpi = dpi;
+    // Symbol faces draw other characters for the same bytes.
+    slot.measures = &MeasuresOf(f->qfont.key().toStdString() + '@' + std::to_string(dpi) + '#' +
+                                std::to_string(static_cast<int>(f->symbols)));
+    return *slot.measures;
+  }
+
+  // Advance of one character, measured once per font.
+  int CharAdvance(FontMeasures& m, char ch, std::unique_ptr<QFontMetrics>& fm) {
+    int& w = m.advance[static_cast<unsigned char>(ch)];
+    if (w < 0) {
+      if (!fm) fm = std::make_unique<QFontMetrics>(Metrics());
+      w = fm->horizontalAdvance(FontText(st.font, std::string_view(&ch, 1)));
+    }
+    return w;
   }
 };
 
@@ -425,6 +482,14 @@ bool DC::TextOut(int x, int y, std::string_view text) {
 bool DC::ExtTextOut(int x, int y, unsigned options, const Box* rect, std::string_view text) {
   Impl& d = *d_;
   if (!d.active) return false;
+  const QString s = FontText(d.st.font, text);
+  // Blanks leave no ink: without a background or a line through them there
+  // is nothing to draw (the empty cells of a list).
+  const FontDesc& desc = d.st.font.Desc();
+  if (d.st.bkMode != OPAQUE && (options & ETO_OPAQUE) == 0 && !desc.underline && !desc.strikeOut &&
+      std::all_of(s.begin(), s.end(), [](QChar c) { return c == QLatin1Char(' '); }))
+    return true;
+
   QPainter& p = d.painter();
   p.save();
   if (rect != nullptr && (options & ETO_OPAQUE) != 0)
@@ -432,7 +497,6 @@ bool DC::ExtTextOut(int x, int y, unsigned options, const Box* rect, std::string
   if (rect != nullptr && (options & ETO_CLIPPED) != 0)
     p.setClipRect(QRect(rect->left, rect->top, rect->Width(), rect->Height()), Qt::IntersectClip);
 
-  const QString s = FontText(d.st.font, text);
   const QFontMetrics fm = p.fontMetrics();
   // The text's width matters only for centred or right-aligned text and for
   // an opaque background; measuring costs as much as drawing.
@@ -500,37 +564,34 @@ int DC::DrawText(std::string_view text, Box& rect, unsigned format) {
 }
 
 Size DC::GetTextExtent(std::string_view text) const {
-  const QFontMetrics fm = d_->Metrics();
-  const QString s = FontText(d_->st.font, text);
-  return Size{fm.horizontalAdvance(s), fm.height()};
+  Impl& d = *d_;
+  FontMeasures& m = d.Measures();
+  std::unique_ptr<QFontMetrics> fm;
+  int width = 0;
+  if (text.size() == 1) {
+    width = d.CharAdvance(m, text[0], fm);
+  } else if (!text.empty()) {
+    const std::string key(text);
+    const auto it = m.widths.find(key);
+    if (it != m.widths.end()) {
+      width = it->second;
+    } else {
+      fm = std::make_unique<QFontMetrics>(d.Metrics());
+      width = fm->horizontalAdvance(FontText(d.st.font, text));
+      if (m.widths.size() >= kMaxKeptWidths) m.widths.clear();
+      m.widths.emplace(key, width);
+    }
+  }
+  if (m.height < 0) m.height = (fm ? *fm : d.Metrics()).height();
+  return Size{width, m.height};
 }
 
-namespace {
-// Advances of the 256 characters of one font on one resolution, measured
-// when first asked for (-1 until then).
-struct CharAdvances {
-  std::array<int, 256> width;
-  CharAdvances() { width.fill(-1); }
-};
-}  // namespace
-
 int DC::GetCharsWidth(std::string_view text) const {
-  static std::unordered_map<std::string, CharAdvances> cache;
-  const QFont& qf = d_->st.font.impl().qfont;
-  const QPaintDevice* dev = d_->active ? d_->painter().device() : d_->device;
-  const int dpi = dev != nullptr ? dev->logicalDpiY() : MeasureDevice().logicalDpiY();
-  const std::string key = qf.key().toStdString() + '@' + std::to_string(dpi);
-  CharAdvances& adv = cache[key];
-  int total = 0;
+  Impl& d = *d_;
+  FontMeasures& m = d.Measures();
   std::unique_ptr<QFontMetrics> fm;
-  for (char ch : text) {
-    int& w = adv.width[static_cast<unsigned char>(ch)];
-    if (w < 0) {
-      if (!fm) fm = std::make_unique<QFontMetrics>(d_->Metrics());
-      w = fm->horizontalAdvance(FontText(d_->st.font, std::string_view(&ch, 1)));
-    }
-    total += w;
-  }
+  int total = 0;
+  for (char ch : text) total += d.CharAdvance(m, ch, fm);
   return total;
 }
 
