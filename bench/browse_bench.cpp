@@ -83,7 +83,8 @@ void BM_OpenList(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenList)->Unit(benchmark::kMillisecond);
 
-// 1,000 page-downs (Page Down key, then the page move it posts) per iteration.
+// 1,000 page-downs (Page Down key, then the page move it posts and the
+// window's paint) per iteration.
 void BM_PageDown1000(benchmark::State& state) {
   World& w = TheWorld();
   MemoryBrowse* list = w.Open();
@@ -119,7 +120,8 @@ void BM_PageMove1000(benchmark::State& state) {
 }
 BENCHMARK(BM_PageMove1000)->Unit(benchmark::kMillisecond);
 
-// Drawing one page (double-buffered, as the window paints).
+// Drawing one page on a bitmap of its own (as a snapshot does; the window
+// draws straight into its backing store).
 void BM_PaintPage(benchmark::State& state) {
   World& w = TheWorld();
   MemoryBrowse* list = w.Open();
