@@ -8,9 +8,12 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QGridLayout>
+#include <QLayout>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <vector>
 
 #include "platform/gui/accelerators.h"
 #include "platform/gui/custom_control.h"
@@ -19,6 +22,38 @@
 #include "platform/gui/window_widget.h"
 
 namespace gui {
+
+namespace {
+// Lays out the widgets between `outer` and `inner` now rather than when
+// they are shown: each layout from the outside in, so that each one works
+// from the size its parent just received.
+void SettleLayouts(QWidget* outer, QWidget* inner) {
+  std::vector<QWidget*> path;
+  for (QWidget* w = inner->parentWidget(); w != nullptr; w = w->parentWidget()) {
+    path.push_back(w);
+    if (w == outer) break;
+  }
+  for (auto it = path.rbegin(); it != path.rend(); ++it) {
+    if (QLayout* layout = (*it)->layout()) {
+      layout->invalidate();
+      layout->activate();
+    }
+  }
+}
+
+// Lays out a frame that is not shown down to the MDI client's viewport, and
+// gives maximized children the viewport's size, as showing it would.
+void SettleClientArea(QMdiArea* area) {
+  if (area == nullptr || area->isVisible()) return;
+  SettleLayouts(area->window(), area);
+  QResizeEvent areaResize(area->size(), area->size());
+  QApplication::sendEvent(area, &areaResize);
+  QWidget* viewport = area->viewport();
+  QResizeEvent viewportResize(viewport->size(), viewport->size());
+  QApplication::sendEvent(viewport, &viewportResize);
+}
+
+}  // namespace
 
 // ---- frame ----------------------------------------------------------------
 
@@ -46,6 +81,12 @@ QWidget* MDIFrame::CreateWidget(QWidget*) {
 }
 
 QWidget* MDIFrame::ChildParentWidget() const { return container_; }
+
+void MDIFrame::AfterPlacement(bool) {
+  if (client_ == nullptr || !client_->IsCreated() || OuterWidget()->isVisible()) return;
+  SettleClientArea(qobject_cast<QMdiArea*>(client_->Widget()));
+  for (MDIChild* c : client_->GetChildren()) c->SyncHiddenClientSize(false);
+}
 
 void MDIFrame::SetupWindow() {
   DrawMenuBar();
@@ -267,10 +308,10 @@ MDIChild::MDIChild(MDIClient* client, const std::string& caption) : Window(clien
 
 QWidget* MDIChild::CreateWidget(QWidget* parentWidget) {
   auto* area = qobject_cast<QMdiArea*>(parentWidget);
-  auto* content = new WindowWidget(this, nullptr);
-  if (area == nullptr) return content;
+  if (area == nullptr) return new WindowWidget(this, parentWidget);
   // The client area with its two scroll bars right and below.
   auto* frame = new QWidget;
+  auto* content = new WindowWidget(this, frame);
   auto* grid = new QGridLayout(frame);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setSpacing(0);
@@ -324,7 +365,38 @@ void MDIChild::ApplyBar(bool vertical) {
   bar->setValue(b.pos);
   bar->blockSignals(false);
   const bool show = b.range.max > b.range.min;
-  if (show != !bar->isHidden()) bar->setVisible(show);
+  if (show != !bar->isHidden()) {
+    bar->setVisible(show);
+    // The bar narrows or widens the client area.
+    SyncHiddenClientSize(false);
+  }
+}
+
+void MDIChild::AfterPlacement(bool stateChanged) { SyncHiddenClientSize(stateChanged); }
+
+void MDIChild::SyncHiddenClientSize(bool announce) {
+  QWidget* sub = OuterWidget();
+  QWidget* content = Widget();
+  if (sub == nullptr || content == nullptr || sub == content || sub->isVisible()) return;
+  const QSize before = content->size();
+  if (auto* s = qobject_cast<QMdiSubWindow*>(sub); s != nullptr && s->isMaximized()) SettleClientArea(s->mdiArea());
+  SettleLayouts(sub, content);
+  // Inside an EvSize sent below: the loop there looks at the size again.
+  if (sizing_ || !IsCreated()) return;
+  if (!announce && content->size() == before) return;
+  sizing_ = true;
+  QSize sent(-1, -1);
+  // A handler that shows or hides a scroll bar changes the client area; it
+  // hears of it once it has returned. A few rounds, in case the bars keep
+  // toggling each other.
+  for (int round = 0; round < 4 && IsCreated(); ++round) {
+    const QSize now = Widget()->size();
+    if (now == sent) break;
+    sent = now;
+    const int kind = IsIconic() ? SIZE_MINIMIZED : IsZoomed() ? SIZE_MAXIMIZED : SIZE_RESTORED;
+    EvSize(kind, now.width(), now.height());
+  }
+  sizing_ = false;
 }
 
 void MDIChild::SetScrollRange(bool vertical, int min, int max, int page) {

@@ -63,6 +63,9 @@ class MDIFrame : public Window {
   // Shows the menu bar and installs the accelerators given before creation;
   // an override calls it first.
   void SetupWindow() override;
+  // While the frame is not shown: lays it out down to the children, whose
+  // client sizes follow.
+  void AfterPlacement(bool stateChanged) override;
 
  private:
   MDIClient* client_;
@@ -133,17 +136,26 @@ class MDIChild : public Window {
   QWidget* CreateWidget(QWidget* parentWidget) override;
   // Installs the child's accelerators; an override calls it.
   void SetupWindow() override;
+  // A hidden child (its frame window not shown yet, say) gets no resize
+  // events from Qt: its inner layouts are brought up to date here and
+  // EvSize is sent with the client size, as for a shown one.
+  void AfterPlacement(bool stateChanged) override;
 
  private:
+  friend class MDIFrame;
   struct Bar {
     ScrollRange range;
     int pos = 0;
   };
   void ApplyBar(bool vertical);
+  // While the child is not visible: lays its frame out again and, when the
+  // client size changed (or `announce`), sends EvSize until the size holds.
+  void SyncHiddenClientSize(bool announce);
   std::unique_ptr<AcceleratorTable> accelerators_;
   Bar bars_[2];  // 0 horizontal, 1 vertical
   struct BarWidgets;  // the Qt bars, gone with the window's widgets
   std::unique_ptr<BarWidgets> barWidgets_;
+  bool sizing_ = false;  // an EvSize sent by SyncHiddenClientSize is running
 };
 
 }  // namespace gui

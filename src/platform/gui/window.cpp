@@ -79,6 +79,7 @@ struct Window::Impl {
   int minW = 0, minH = 0;
   int showAfterCreate = -1;
   bool enabled = true;
+  bool creating = false;
 };
 
 Window::Window(Window* parent) : d_(std::make_unique<Impl>()), parent_(parent) {
@@ -150,8 +151,11 @@ bool Window::Create() {
   for (Window* child : pending)
     if (!child->IsCreated()) child->Create();
   SetupWindow();
+  d_->creating = true;
   if (d_->showAfterCreate >= 0) Show(d_->showAfterCreate);
   else if (parent_ != nullptr && outer->parentWidget() != nullptr) outer->show();
+  d_->creating = false;
+  if (IsCreated()) AfterPlacement(true);
   return true;
 }
 
@@ -238,6 +242,7 @@ void Window::Show(int cmd) {
     d_->showAfterCreate = cmd;
     return;
   }
+  const bool wasIconic = o->isMinimized(), wasZoomed = o->isMaximized();
   switch (cmd) {
     case SW_HIDE: o->hide(); break;
     case SW_SHOWMINIMIZED:
@@ -247,6 +252,8 @@ void Window::Show(int cmd) {
     case SW_SHOWNORMAL: o->showNormal(); break;
     default: o->show(); break;
   }
+  if (!d_->creating && IsCreated())
+    AfterPlacement(o->isMinimized() != wasIconic || o->isMaximized() != wasZoomed);
 }
 
 bool Window::IsWindowVisible() const {
@@ -290,7 +297,10 @@ void Window::BringToTop() {
 
 void Window::MoveWindow(const Rect& r) {
   d_->initial = r;
-  if (QWidget* o = OuterWidget()) o->setGeometry(r.x, r.y, r.w, r.h);
+  if (QWidget* o = OuterWidget()) {
+    o->setGeometry(r.x, r.y, r.w, r.h);
+    if (IsCreated()) AfterPlacement(false);
+  }
 }
 
 Rect Window::GetWindowRect() const {

@@ -168,6 +168,11 @@ class Window {
   // Where the widgets of child windows go (default: Widget()).
   virtual QWidget* ChildParentWidget() const;
   void SetOuterWidget(QWidget* outer);
+  // Called once the program has set the window's rectangle or placement
+  // mode (end of Create, MoveWindow, Show). `stateChanged`: the window was
+  // just created, or became minimized, maximized or restored. Windows whose
+  // widgets only learn their size when shown bring it up to date here.
+  virtual void AfterPlacement(bool stateChanged) {}
   // Asks every child's CanClose (true when all agree).
   bool ChildrenCanClose();
 

@@ -1,0 +1,174 @@
+// MDI children whose frame window is not shown: their client area and the
+// EvSize they receive must be those of a shown child of the same rectangle.
+#include <QWidget>
+
+#include "gui_test_support.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/window.h"
+
+using namespace gui;
+
+namespace {
+
+struct Sized {
+  int kind, w, h;
+  bool operator==(const Sized& o) const { return kind == o.kind && w == o.w && h == o.h; }
+};
+std::ostream& operator<<(std::ostream& os, const Sized& s) {
+  return os << "{" << s.kind << ", " << s.w << "x" << s.h << "}";
+}
+
+class Child : public MDIChild {
+ public:
+  using MDIChild::MDIChild;
+  std::vector<Sized> sizes;
+  // When set, each EvSize shows the vertical bar while the client area is
+  // narrower than this, as a form wider than its window does.
+  int needsWidth = 0;
+
+ protected:
+  void EvSize(int kind, int w, int h) override {
+    sizes.push_back({kind, w, h});
+    const Rect r = GetClientRect();
+    EXPECT_EQ(r.w, w) << "the client rectangle agrees with EvSize";
+    EXPECT_EQ(r.h, h);
+    if (needsWidth > 0) SetScrollRange(true, 0, w < needsWidth ? 100 : 0, 10);
+    MDIChild::EvSize(kind, w, h);
+  }
+};
+
+// A frame with its client; `shown` says whether the frame is put on screen.
+struct Frame {
+  MDIClient* client = new MDIClient;
+  std::unique_ptr<MDIFrame> frame = std::make_unique<MDIFrame>("Merlon", client);
+  explicit Frame(bool shown) {
+    frame->MoveWindow(Rect{0, 0, 800, 600});
+    EXPECT_TRUE(frame->Create());
+    if (shown) frame->Show(SW_SHOW);
+    ProcessPendingMessages();
+  }
+  Child* NewChild(const Rect& r) {
+    auto* c = new Child(client, "Fiche");
+    c->MoveWindow(r);
+    EXPECT_TRUE(c->Create());
+    c->Show(SW_SHOWNORMAL);
+    return c;
+  }
+};
+
+class HiddenChildTest : public GuiTest {};
+
+// What a shown child of that rectangle and those bars has as client area.
+Rect ShownClient(const Rect& r, bool vbar, bool hbar) {
+  Frame shown(true);
+  Child* c = shown.NewChild(r);
+  c->SetScrollRange(true, 0, vbar ? 50 : 0);
+  c->SetScrollRange(false, 0, hbar ? 50 : 0);
+  ProcessPendingMessages();
+  return c->GetClientRect();
+}
+
+TEST_F(HiddenChildTest, ClientAreaAndEvSizeFollowTheRectangleAndTheBars) {
+  struct Case {
+    Rect rect;
+    bool vbar, hbar;
+  } const cases[] = {
+      {{0, 0, 400, 150}, false, false},
+      {{10, 20, 520, 310}, true, false},
+      {{0, 0, 300, 260}, false, true},
+      {{5, 5, 450, 200}, true, true},
+  };
+  Frame hidden(false);
+  Child* c = hidden.NewChild(Rect{0, 0, 400, 150});
+  ASSERT_FALSE(c->IsWindowVisible());
+  const Rect first = ShownClient(Rect{0, 0, 400, 150}, false, false);
+  EXPECT_EQ(c->GetClientRect().w, first.w);
+  EXPECT_EQ(c->GetClientRect().h, first.h);
+  ASSERT_EQ(c->sizes.size(), 1u) << "one EvSize at creation";
+  EXPECT_EQ(c->sizes[0], (Sized{SIZE_RESTORED, first.w, first.h}));
+
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.rect.w << "x" << k.rect.h << " v" << k.vbar << " h" << k.hbar);
+    const Rect want = ShownClient(k.rect, k.vbar, k.hbar);
+    ASSERT_LT(want.w, k.rect.w);
+    // Bars first, then the move; and the other way round.
+    for (bool barsFirst : {true, false}) {
+      c->SetScrollRange(true, 0, 0);
+      c->SetScrollRange(false, 0, 0);
+      c->MoveWindow(Rect{0, 0, 200, 100});
+      c->sizes.clear();
+      if (barsFirst) {
+        c->SetScrollRange(true, 0, k.vbar ? 50 : 0);
+        c->SetScrollRange(false, 0, k.hbar ? 50 : 0);
+      }
+      c->MoveWindow(k.rect);
+      if (!barsFirst) {
+        c->SetScrollRange(true, 0, k.vbar ? 50 : 0);
+        c->SetScrollRange(false, 0, k.hbar ? 50 : 0);
+      }
+      EXPECT_EQ(c->GetClientRect().w, want.w);
+      EXPECT_EQ(c->GetClientRect().h, want.h);
+      ASSERT_FALSE(c->sizes.empty());
+      EXPECT_EQ(c->sizes.back(), (Sized{SIZE_RESTORED, want.w, want.h}));
+    }
+  }
+  // The same rectangle again: no change, no EvSize.
+  c->sizes.clear();
+  c->MoveWindow(cases[3].rect);
+  EXPECT_TRUE(c->sizes.empty());
+}
+
+TEST_F(HiddenChildTest, BarsShownFromEvSizeSettleAndShowingTheFrameChangesNothing) {
+  const Rect rect{0, 0, 400, 150};
+  const Rect wide = ShownClient(rect, false, false);
+  const Rect narrow = ShownClient(rect, true, false);
+  Frame hidden(false);
+  auto* c = new Child(hidden.client, "Fiche");
+  c->needsWidth = wide.w + 1;  // the bar shows at 400 pixels, not at 600
+  c->MoveWindow(Rect{0, 0, 600, 150});
+  ASSERT_TRUE(c->Create());
+  ASSERT_EQ(c->sizes.size(), 1u);
+  EXPECT_FALSE(c->ScrollBarShown(true));
+
+  c->sizes.clear();
+  c->MoveWindow(rect);
+  EXPECT_TRUE(c->ScrollBarShown(true));
+  // The full width, then the width the bar leaves; nothing nested.
+  EXPECT_EQ(c->sizes, (std::vector<Sized>{{SIZE_RESTORED, wide.w, wide.h}, {SIZE_RESTORED, narrow.w, narrow.h}}));
+  EXPECT_EQ(c->GetClientRect().w, narrow.w);
+
+  // Put on screen, the child may hear its size again, never another one.
+  c->sizes.clear();
+  hidden.frame->Show(SW_SHOW);
+  ProcessPendingMessages();
+  ASSERT_TRUE(c->IsWindowVisible());
+  for (const Sized& s : c->sizes) EXPECT_EQ(s, (Sized{SIZE_RESTORED, narrow.w, narrow.h}));
+  EXPECT_EQ(c->GetClientRect().w, narrow.w);
+  EXPECT_EQ(c->GetClientRect().h, narrow.h);
+}
+
+TEST_F(HiddenChildTest, PlacementModesOfAHiddenChildSendEvSize) {
+  Frame hidden(false);
+  Child* c = hidden.NewChild(Rect{0, 0, 300, 200});
+  const Rect normal = c->GetClientRect();
+  c->sizes.clear();
+  c->Show(SW_SHOWMAXIMIZED);
+  ASSERT_TRUE(c->IsZoomed());
+  ASSERT_FALSE(c->sizes.empty());
+  EXPECT_EQ(c->sizes.back().kind, SIZE_MAXIMIZED);
+  EXPECT_EQ(c->sizes.back().w, c->GetClientRect().w);
+  Frame shown(true);
+  Child* twin = shown.NewChild(Rect{0, 0, 300, 200});
+  twin->Show(SW_SHOWMAXIMIZED);
+  ProcessPendingMessages();
+  EXPECT_EQ(c->GetClientRect().w, twin->GetClientRect().w) << "maximized, the child fills the client window";
+  EXPECT_EQ(c->GetClientRect().h, twin->GetClientRect().h);
+
+  c->sizes.clear();
+  c->Show(SW_RESTORE);
+  ASSERT_FALSE(c->sizes.empty());
+  EXPECT_EQ(c->sizes.back(), (Sized{SIZE_RESTORED, normal.w, normal.h}));
+  EXPECT_EQ(c->GetClientRect().w, normal.w);
+}
+
+}  // namespace
