@@ -308,6 +308,7 @@ bool BuildBackupCommand(const BackupRequest& request, ExternalCommand& command) 
     }
   } else if (m == '2') {
     std::string unit = IniGetString("Un-Sauvegarde", "").substr(0, 11);
+    NormaliseBackupUnitPath(unit, m);
     if (Blank(unit)) unit = "A:\\";
     ExpandBackupUnit(unit, code, kMethod2Placeholders);
     AddBatch(command, m, false);
@@ -483,6 +484,7 @@ void RestoreDossier_Work() {
     std::string path;
     if (m == '2') {
       path = IniGetString("Un-Sauvegarde", "").substr(0, 11);
+      NormaliseBackupUnitPath(path, m);
       if (Blank(path)) path = "A:\\";
     } else {
       path = IniGetString("Un-Sauvegarde", (DossierFolder + DefaultBackupTarget()).c_str());

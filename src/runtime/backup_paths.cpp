@@ -192,6 +192,44 @@ void ExpandProcedureLine(std::string& text, const std::string& dossierFolder,
   text = out;
 }
 
+void NormaliseBackupUnitPath(std::string& unit, char method) {
+  switch (static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(method)))) {
+    case '7':
+    case 'W':
+    case 'R':
+    case '8':
+    case '0':
+    case '9':
+      return;
+    default:
+      break;
+  }
+  if (!unit.empty() && unit[0] == '/') {
+    while (unit.size() > 1 && unit.back() == '/') unit.pop_back();
+    return;
+  }
+  if (!unit.empty()) unit[0] = static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(unit[0])));
+  std::string text;
+  for (char c : unit) {
+    if (c != ' ' && c != '.' && c != '/' && c != '*' && c != '<' && c != '>') text += c;
+  }
+  if (text.empty() || text[0] < 'A' || text[0] > 'Z') {
+    unit.clear();
+    return;
+  }
+  if (text.size() == 1) text += ':';
+  if (text[1] != ':') {
+    unit.clear();
+    return;
+  }
+  // Positions 1-3 hold the drive and its backslash.
+  if (text.size() < 3 || text[2] != '\\') text.insert(2, 1, '\\');
+  if (text.size() > 3 && text.back() == '\\') text.pop_back();
+  for (std::size_t last = text.rfind('\\'); last != std::string::npos && last > 2; last = text.rfind('\\'))
+    text.resize(last);
+  unit = text;
+}
+
 void PrepareBackupStartFolder(std::string& path, const std::string& dossierCode) {
   ReplaceFirst(path, "%defaut%", DefaultBackupTarget());
   ReplaceFirst(path, "%code%", dossierCode);

@@ -47,6 +47,16 @@ std::string DefaultBackupTarget();
 void ExpandBackupUnit(std::string& text, const std::string& dossierCode,
                       unsigned placeholders = kAllBackupPlaceholders);
 
+// Brings a backup unit typed in the settings to the form the backups use,
+// in place. Methods 7, W, R, 8, 0 and 9 take the unit as it is. For the
+// others, a unit that begins with "/" is a folder: only its trailing "/"
+// go ("/" itself stays). Any other unit is read as a drive and a folder:
+// first letter upper-cased, blanks and any of . / * < > removed, a drive
+// letter alone gets ":", "\" follows the ":", and the text is cut back to
+// the drive and at most one folder ("c:\Save\2024\" gives "C:\Save",
+// "d" gives "D:\"). A unit that is no drive becomes empty.
+void NormaliseBackupUnitPath(std::string& unit, char method);
+
 // Expands a procedure command line in place, in one left-to-right pass:
 // every "%chemin%" (the dossier folder without its final "/"), "%dossier%"
 // (the pattern of the dossier's files) and "%code%" (the code right-trimmed)

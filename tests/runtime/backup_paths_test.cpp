@@ -64,6 +64,49 @@ TEST_F(BackupPathsTest, BackupUnits) {
   }
 }
 
+TEST_F(BackupPathsTest, BackupUnitsAreNormalisedToADriveAndOneFolder) {
+  struct Case {
+    const char* unit;
+    char method;
+    const char* expected;
+  } const cases[] = {
+      {"c:\\Save\\2024\\", '2', "C:\\Save"},
+      {"d", '2', "D:\\"},
+      {"d:", '2', "D:\\"},
+      {"e:Save", '2', "E:\\Save"},
+      {"C:\\", '2', "C:\\"},
+      {"C:\\Save\\", '2', "C:\\Save"},
+      {"C:\\a\\b\\c\\d", '2', "C:\\a"},
+      {"c: \\My Save.old\\x", '2', "C:\\MySaveold"},  // blanks and dots go
+      {"a:\\<*>z", '2', "A:\\z"},
+      {"C:\\%date%\\x", '2', "C:\\%date%"},
+      {"Save", '2', ""},  // no drive
+      {"1:\\", '2', ""},
+      {"\xE9:\\", '2', ""},
+      {"\\\\server\\share", '2', ""},
+      {"", '2', ""},
+      {"c:\\Save\\2024\\", 'A', "C:\\Save"},  // other letters than those below too
+      // Folders of this system: only their trailing separators go.
+      {"/mnt/save/", '2', "/mnt/save"},
+      {"/mnt/my save.d//", '2', "/mnt/my save.d"},
+      {"/", '2', "/"},
+      // Units these methods use as they are.
+      {"c:\\Save\\2024\\", '7', "c:\\Save\\2024\\"},
+      {"/mnt/save/", '7', "/mnt/save/"},
+      {"c:\\Save\\2024\\", 'W', "c:\\Save\\2024\\"},
+      {"c:\\Save\\2024\\", 'w', "c:\\Save\\2024\\"},
+      {"d", 'R', "d"},
+      {"d", '8', "d"},
+      {"d", '0', "d"},
+      {"d", '9', "d"},
+  };
+  for (const Case& c : cases) {
+    std::string unit = c.unit;
+    NormaliseBackupUnitPath(unit, c.method);
+    EXPECT_EQ(unit, c.expected) << c.unit << " / " << c.method;
+  }
+}
+
 TEST_F(BackupPathsTest, ProcedureLinesExpandInOnePass) {
   struct Case {
     const char* line;
