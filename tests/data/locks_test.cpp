@@ -1,61 +1,15 @@
 // Record locks and the dossier lock between two processes: the test is one station, a
 // forked child the other, driven by one-byte commands through pipes (no sleeping: each
 // command waits for the child's answer).
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <functional>
-
 #include "data/dossier_lock.h"
 #include "data/locks.h"
 #include "data_test_util.h"
+#include "support/other_process.h"
 
 namespace data_test {
 namespace {
 
-// The other station. Fork it before this process opens the tables the test shares with it,
-// so that the child holds no copy of this process's open files (their locks would follow).
-class Station {
- public:
-  explicit Station(std::function<bool(char)> handler) {
-    int down[2], up[2];
-    if (::pipe(down) != 0 || ::pipe(up) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(down[1]);
-      ::close(up[0]);
-      char cmd;
-      while (::read(down[0], &cmd, 1) == 1 && cmd != 'q') {
-        const char answer = handler(cmd) ? '1' : '0';
-        if (::write(up[1], &answer, 1) != 1) break;
-      }
-      ::_exit(0);
-    }
-    ::close(down[0]);
-    ::close(up[1]);
-    to_ = down[1];
-    from_ = up[0];
-  }
-  ~Station() {
-    if (pid_ <= 0) return;
-    const char quit = 'q';
-    (void)!::write(to_, &quit, 1);
-    ::close(to_);
-    ::close(from_);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-  }
-  // Runs a command in the other station: true when it succeeded there.
-  bool Do(char cmd) {
-    char answer = 0;
-    return pid_ > 0 && ::write(to_, &cmd, 1) == 1 && ::read(from_, &answer, 1) == 1 && answer == '1';
-  }
-
- private:
-  pid_t pid_ = -1;
-  int to_ = -1;
-  int from_ = -1;
-};
+using test_support::OtherProcess;
 
 class LockTest : public DataTest {
  protected:
@@ -90,7 +44,7 @@ bool OtherStation(char cmd) {
 }
 
 TEST_F(LockTest, ThreeModesWhileAnotherStationHoldsTheRecord) {
-  Station other(OtherStation);
+  OtherProcess other(OtherStation);
   ASSERT_TRUE(other.Do('l'));
   ASSERT_TRUE(other.Do('m'));
   Table& t = *TableC20;
@@ -164,7 +118,7 @@ TEST_F(LockTest, ExclusiveTablesAndRecordsThatCannotBeReadTakeNoNotice) {
 }
 
 TEST_F(LockTest, DossierLockWhileAnotherStationHasTheDossierOpen) {
-  Station other(OtherStation);
+  OtherProcess other(OtherStation);
   ASSERT_TRUE(DossierLockTable->OpenTable(DossierTablePath()));
   ASSERT_TRUE(other.Do('o'));
 

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -36,6 +34,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/utility_commands.h"
+#include "support/other_process.h"
 
 namespace backup_test {
 
@@ -208,50 +207,16 @@ class DossierFixture : public ::testing::Test {
 // Another station: a forked process that opens the dossier's lock table
 // shared when told 'o' and closes it on 'c'. Fork it before this process
 // opens the tables (the child must hold no copy of this process's locks).
-class OtherStation {
+class OtherStation : public test_support::OtherProcess {
  public:
-  explicit OtherStation(std::string lockTablePath) : path_(std::move(lockTablePath)) {
-    int down[2], up[2];
-    if (::pipe(down) != 0 || ::pipe(up) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(down[1]);
-      ::close(up[0]);
-      Table* lock = new Table();
-      char cmd;
-      while (::read(down[0], &cmd, 1) == 1 && cmd != 'q') {
-        bool ok = false;
-        if (cmd == 'o') ok = lock->OpenTable(path_);
-        if (cmd == 'c') ok = lock->CloseTable(true);
-        const char answer = ok ? '1' : '0';
-        if (::write(up[1], &answer, 1) != 1) break;
-      }
-      ::_exit(0);
-    }
-    ::close(down[0]);
-    ::close(up[1]);
-    to_ = down[1];
-    from_ = up[0];
-  }
-  ~OtherStation() {
-    if (pid_ <= 0) return;
-    const char quit = 'q';
-    (void)!::write(to_, &quit, 1);
-    ::close(to_);
-    ::close(from_);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-  }
-  bool Do(char cmd) {
-    char answer = 0;
-    return pid_ > 0 && ::write(to_, &cmd, 1) == 1 && ::read(from_, &answer, 1) == 1 && answer == '1';
-  }
-
- private:
-  std::string path_;
-  pid_t pid_ = -1;
-  int to_ = -1;
-  int from_ = -1;
+  explicit OtherStation(std::string lockTablePath)
+      : OtherProcess([path = std::move(lockTablePath)](char cmd) {
+          static Table* lock = nullptr;
+          if (lock == nullptr) lock = new Table();
+          if (cmd == 'o') return lock->OpenTable(path);
+          if (cmd == 'c') return lock->CloseTable(true);
+          return false;
+        }) {}
 };
 
 }  // namespace backup_test

@@ -2,10 +2,8 @@
 // would: a record opened from the list in its form, changed, and the form
 // closed with each answer to the save question; a record another process
 // holds locked.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "framework/lock_notice.h"
+#include "support/other_process.h"
 #include "test_subject.h"
 
 #include <QPixmap>
@@ -16,53 +14,16 @@ namespace {
 using namespace subject;
 
 // The other station: a forked process that locks a journal through its own
-// table object, driven by one-byte commands through pipes (no sleeping).
-class Station {
- public:
-  explicit Station(std::string code) {
-    int down[2], up[2];
-    if (::pipe(down) != 0 || ::pipe(up) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(down[1]);
-      ::close(up[0]);
-      Table t;
-      char cmd;
-      while (::read(down[0], &cmd, 1) == 1 && cmd != 'q') {
-        bool ok = false;
-        code.resize(kCodeWidth, ' ');
-        if (cmd == 'l') ok = t.OpenTable(PathC10(), "C10CODE") && t.Seek("C10CODE", kKind, code.c_str()) &&
-                            LockRecord(t, nullptr, 0);
-        if (cmd == 'u') ok = UnlockRecord(t);
-        const char answer = ok ? '1' : '0';
-        if (::write(up[1], &answer, 1) != 1) break;
-      }
-      ::_exit(0);
-    }
-    ::close(down[0]);
-    ::close(up[1]);
-    to_ = down[1];
-    from_ = up[0];
-  }
-  ~Station() {
-    if (pid_ <= 0) return;
-    const char quit = 'q';
-    (void)!::write(to_, &quit, 1);
-    ::close(to_);
-    ::close(from_);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-  }
-  bool Do(char cmd) {
-    char answer = 0;
-    return pid_ > 0 && ::write(to_, &cmd, 1) == 1 && ::read(from_, &answer, 1) == 1 && answer == '1';
-  }
-
- private:
-  pid_t pid_ = -1;
-  int to_ = -1;
-  int from_ = -1;
-};
+// table object on 'l' and unlocks it on 'u'.
+bool LockJournalElsewhere(std::string code, char cmd) {
+  static Table* t = nullptr;
+  if (t == nullptr) t = new Table();
+  code.resize(kCodeWidth, ' ');
+  if (cmd == 'l') return t->OpenTable(PathC10(), "C10CODE") && t->Seek("C10CODE", kKind, code.c_str()) &&
+                         LockRecord(*t, nullptr, 0);
+  if (cmd == 'u') return UnlockRecord(*t);
+  return false;
+}
 
 class FormSubjectTest : public SubjectTest {
  protected:
@@ -168,7 +129,7 @@ void NoticeThroughTheWindowLayer(const char* caption, const char* message) {
 
 TEST_F(FormSubjectTest, ARecordLockedElsewhereGivesTheNoticeAndIsNotWritten) {
   SetLockNoticeHook(&NoticeThroughTheWindowLayer);
-  Station other("BQ");
+  test_support::OtherProcess other([](char cmd) { return LockJournalElsewhere("BQ", cmd); });
   ASSERT_TRUE(other.Do('l'));
   JournalList* list = List();
   ASSERT_NE(list, nullptr);

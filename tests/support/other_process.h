@@ -1,0 +1,72 @@
+// Another station for tests that need a second process: a forked child that
+// runs one-byte commands through a handler and answers each through a pipe, so
+// a test waits for the answer and never sleeps. Fork it before this process
+// opens the files it shares with the child: the child must hold no copy of this
+// process's open files (their locks would follow it).
+#pragma once
+
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+namespace test_support {
+
+class OtherProcess {
+ public:
+  // The handler runs in the child, once per command: true when the command
+  // succeeded there. The command 'q' ends the child.
+  explicit OtherProcess(std::function<bool(char)> handler) {
+    int down[2], up[2];
+    if (::pipe(down) != 0) return;
+    if (::pipe(up) != 0) {
+      ::close(down[0]);
+      ::close(down[1]);
+      return;
+    }
+    pid_ = ::fork();
+    if (pid_ < 0) {
+      for (int fd : {down[0], down[1], up[0], up[1]}) ::close(fd);
+      return;
+    }
+    if (pid_ == 0) {
+      ::close(down[1]);
+      ::close(up[0]);
+      char cmd;
+      while (::read(down[0], &cmd, 1) == 1 && cmd != 'q') {
+        const char answer = handler(cmd) ? '1' : '0';
+        if (::write(up[1], &answer, 1) != 1) break;
+      }
+      ::_exit(0);
+    }
+    ::close(down[0]);
+    ::close(up[1]);
+    to_ = down[1];
+    from_ = up[0];
+  }
+  ~OtherProcess() {
+    if (pid_ <= 0) return;
+    const char quit = 'q';
+    (void)!::write(to_, &quit, 1);
+    ::close(to_);
+    ::close(from_);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+  OtherProcess(const OtherProcess&) = delete;
+  OtherProcess& operator=(const OtherProcess&) = delete;
+
+  // Runs a command in the other process: true when it succeeded there.
+  bool Do(char cmd) {
+    char answer = 0;
+    return pid_ > 0 && ::write(to_, &cmd, 1) == 1 && ::read(from_, &answer, 1) == 1 && answer == '1';
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int to_ = -1;
+  int from_ = -1;
+};
+
+}  // namespace test_support
