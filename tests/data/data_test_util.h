@@ -28,6 +28,7 @@
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "support/python.h"
 
 namespace data_test {
 
@@ -61,35 +62,9 @@ inline const std::vector<TableKind>& DossierKinds() {
   return kinds;
 }
 
-// Runs a Python 3 script with Debian's interpreter (no shell) and returns what it printed.
-inline std::string RunPython(const std::string& script) {
-  char tmpl[] = "/tmp/merlon-data-py-XXXXXX";
-  int fd = ::mkstemp(tmpl);
-  if (fd < 0) return "";
-  (void)!::write(fd, script.data(), script.size());
-  ::close(fd);
-  int out[2];
-  if (::pipe(out) != 0) return "";
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::dup2(out[1], 2);
-    ::close(out[0]);
-    ::close(out[1]);
-    ::execl("/usr/bin/python3", "python3", tmpl, static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  std::string result;
-  char buf[4096];
-  ssize_t n;
-  while ((n = ::read(out[0], buf, sizeof buf)) > 0) result.append(buf, static_cast<std::size_t>(n));
-  ::close(out[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ::unlink(tmpl);
-  return result;
-}
+// Runs a Python 3 script with Debian's interpreter (no shell) and returns what it printed,
+// errors included.
+inline std::string RunPython(const std::string& script) { return test_support::RunPythonScript(script, true); }
 
 class DataTest : public ::testing::Test {
  public:

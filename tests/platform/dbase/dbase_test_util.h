@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "dbase/idapi.h"
+#include "support/python.h"
 
 namespace dbase_test {
 
@@ -106,38 +107,7 @@ class Engine : public ::testing::Test {
 
 // Runs a shell-free Python 3 script (Debian's interpreter) and returns its standard output.
 inline std::string RunPython(const std::string& script, int* status) {
-  char tmpl[] = "/tmp/merlon-py-XXXXXX";
-  int fd = ::mkstemp(tmpl);
-  if (fd < 0) {
-    *status = -1;
-    return "";
-  }
-  (void)!::write(fd, script.data(), script.size());
-  ::close(fd);
-  int out[2];
-  if (::pipe(out) != 0) {
-    *status = -1;
-    return "";
-  }
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::close(out[0]);
-    ::close(out[1]);
-    ::execl("/usr/bin/python3", "python3", tmpl, static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  std::string result;
-  char buf[4096];
-  ssize_t n;
-  while ((n = ::read(out[0], buf, sizeof buf)) > 0) result.append(buf, static_cast<std::size_t>(n));
-  ::close(out[0]);
-  int st = 0;
-  ::waitpid(pid, &st, 0);
-  *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  ::unlink(tmpl);
-  return result;
+  return test_support::RunPythonScript(script, false, status);
 }
 
 // A one-way signal between two processes: one writes a byte, the other waits for it.
