@@ -4,21 +4,11 @@
 #include <QLineEdit>
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/gui/controls_internal.h"
 #include "platform/gui/text_codec.h"
 
 namespace gui {
-
-namespace {
-bool StartsNoCase(const std::string& text, const std::string& prefix) {
-  if (prefix.size() > text.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i]))) return false;
-  return true;
-}
-}  // namespace
 
 ComboBox::ComboBox(Window* parent, int id, int textLimit, bool dropDownList)
     : Control(parent, id, {}, (dropDownList ? ctl::DropDownList : 0u) | ctl::TabStop) {
@@ -122,22 +112,13 @@ std::uintptr_t ComboBox::GetItemData(int index) const {
 }
 
 int ComboBox::FindString(const std::string& prefix, int start) const {
-  const int n = GetCount();
-  for (int k = 1; k <= n; ++k) {
-    const int i = ((start < 0 ? -1 : start) + k) % n;
-    if (StartsNoCase(lines_[static_cast<std::size_t>(i)].text, prefix)) return i;
-  }
-  return CB_ERR;
+  const int i = FindLine(lines_, prefix, start, false);
+  return i < 0 ? CB_ERR : i;
 }
 
 int ComboBox::FindStringExact(const std::string& text, int start) const {
-  const int n = GetCount();
-  for (int k = 1; k <= n; ++k) {
-    const int i = ((start < 0 ? -1 : start) + k) % n;
-    const std::string& l = lines_[static_cast<std::size_t>(i)].text;
-    if (l.size() == text.size() && StartsNoCase(l, text)) return i;
-  }
-  return CB_ERR;
+  const int i = FindLine(lines_, text, start, true);
+  return i < 0 ? CB_ERR : i;
 }
 
 int ComboBox::GetSelIndex() const { return sel_; }

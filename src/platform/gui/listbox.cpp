@@ -5,7 +5,6 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/gui/controls_internal.h"
 #include "platform/gui/text_codec.h"
@@ -13,13 +12,6 @@
 namespace gui {
 
 namespace {
-bool StartsNoCase(const std::string& text, const std::string& prefix) {
-  if (prefix.size() > text.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i]))) return false;
-  return true;
-}
-
 // Tab stops: lines with tabs show their columns aligned.
 QString Shown(const std::string& text, bool tabs) {
   QString s = ToQString(text);
@@ -133,22 +125,13 @@ std::uintptr_t ListBox::GetItemData(int index) const {
 }
 
 int ListBox::FindString(const std::string& prefix, int start) const {
-  const int n = GetCount();
-  for (int k = 1; k <= n; ++k) {
-    const int i = ((start < 0 ? -1 : start) + k) % n;
-    if (StartsNoCase(lines_[static_cast<std::size_t>(i)].text, prefix)) return i;
-  }
-  return LB_ERR;
+  const int i = FindLine(lines_, prefix, start, false);
+  return i < 0 ? LB_ERR : i;
 }
 
 int ListBox::FindStringExact(const std::string& text, int start) const {
-  const int n = GetCount();
-  for (int k = 1; k <= n; ++k) {
-    const int i = ((start < 0 ? -1 : start) + k) % n;
-    const std::string& l = lines_[static_cast<std::size_t>(i)].text;
-    if (l.size() == text.size() && StartsNoCase(l, text)) return i;
-  }
-  return LB_ERR;
+  const int i = FindLine(lines_, text, start, true);
+  return i < 0 ? LB_ERR : i;
 }
 
 int ListBox::GetSelIndex() const {
