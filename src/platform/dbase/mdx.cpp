@@ -683,8 +683,9 @@ struct Mdx::Impl {
     return DBIERR_INDEXCORRUPT;
   }
 
-  // Moves the path to the first item of the next leaf; *end when there is none.
-  DBIResult NextLeaf(const TagState& t, std::vector<PathStep>* path, bool* end) {
+  // Moves the path to the first item of the next leaf (forward) or to the last item of the
+  // previous one; *end when there is none.
+  DBIResult SiblingLeaf(const TagState& t, bool forward, std::vector<PathStep>* path, bool* end) {
     DBIResult err = DBIERR_NONE;
     *end = false;
     std::vector<PathStep> up = *path;
@@ -693,34 +694,10 @@ struct Mdx::Impl {
       PathStep& s = up.back();
       std::uint8_t* p = Page(s.block, &err);
       if (!p) return err;
-      if (s.index < Count(p)) {
-        ++s.index;
+      if (forward ? s.index < Count(p) : s.index > 0) {
+        s.index = forward ? s.index + 1 : s.index - 1;
         const std::uint32_t child = Child(t, p, s.index);
-        DBIResult r = DescendEdge(t, child, false, &up);
-        if (r != DBIERR_NONE) return r;
-        *path = std::move(up);
-        return DBIERR_NONE;
-      }
-      up.pop_back();
-    }
-    *end = true;
-    return DBIERR_NONE;
-  }
-
-  // Moves the path to the last item of the previous leaf; *end when there is none.
-  DBIResult PrevLeaf(const TagState& t, std::vector<PathStep>* path, bool* end) {
-    DBIResult err = DBIERR_NONE;
-    *end = false;
-    std::vector<PathStep> up = *path;
-    up.pop_back();
-    while (!up.empty()) {
-      PathStep& s = up.back();
-      std::uint8_t* p = Page(s.block, &err);
-      if (!p) return err;
-      if (s.index > 0) {
-        --s.index;
-        const std::uint32_t child = Child(t, p, s.index);
-        DBIResult r = DescendEdge(t, child, true, &up);
+        DBIResult r = DescendEdge(t, child, !forward, &up);
         if (r != DBIERR_NONE) return r;
         *path = std::move(up);
         return DBIERR_NONE;
@@ -766,7 +743,7 @@ struct Mdx::Impl {
       if (guard-- == 0) return DBIERR_INDEXCORRUPT;
       std::vector<PathStep> next = *path;
       bool atEnd = false;
-      r = NextLeaf(t, &next, &atEnd);
+      r = SiblingLeaf(t, true, &next, &atEnd);
       if (r != DBIERR_NONE) return r;
       if (atEnd) {
         *end = !stopAtLeafEnd;
@@ -811,7 +788,7 @@ struct Mdx::Impl {
     std::uint64_t guard = fileSize / kPage + 1;
     for (;;) {
       if (guard-- == 0) return DBIERR_INDEXCORRUPT;
-      DBIResult r = NextLeaf(t, path, end);
+      DBIResult r = SiblingLeaf(t, true, path, end);
       if (r != DBIERR_NONE || *end) return r;
       p = Page(path->back().block, &err);
       if (!p) return err;
@@ -829,7 +806,7 @@ struct Mdx::Impl {
     }
     for (;;) {
       if (guard-- == 0) return DBIERR_INDEXCORRUPT;
-      DBIResult r = PrevLeaf(t, path, begin);
+      DBIResult r = SiblingLeaf(t, false, path, begin);
       if (r != DBIERR_NONE || *begin) return r;
       DBIResult err = DBIERR_NONE;
       std::uint8_t* p = Page(path->back().block, &err);
@@ -1666,53 +1643,33 @@ DBIResult WithTag(Mdx::Impl& d, std::string_view tag, Fn fn) {
   return r;
 }
 
+// The first entry of the tag, or its last one when last: down the edge of the tree, then
+// on past empty leaves.
+DBIResult EdgeEntry(Mdx::Impl& d, std::string_view tag, bool last, MdxEntry* out) {
+  return WithTag(d, tag, [&](TagState& t) -> DBIResult {
+    std::vector<PathStep> path;
+    DBIResult err = DBIERR_NONE;
+    const std::uint32_t root = d.Root(t, &err);
+    if (err != DBIERR_NONE) return err;
+    DBIResult r = d.DescendEdge(t, root, last, &path);
+    if (r != DBIERR_NONE) return r;
+    std::uint8_t* p = d.Page(path.back().block, &err);
+    if (!p) return err;
+    if (Mdx::Impl::Count(p) == 0) {
+      bool end = false;
+      r = last ? d.StepBack(t, &path, &end) : d.StepForward(t, &path, &end);
+      if (r != DBIERR_NONE) return r;
+      if (end) return last ? DBIERR_BOF : DBIERR_EOF;
+    }
+    return d.EntryAt(t, path, out);
+  });
+}
+
 }  // namespace
 
-DBIResult Mdx::First(std::string_view tag, MdxEntry* out) {
-  Impl& d = *impl_;
-  return WithTag(d, tag, [&](TagState& t) -> DBIResult {
-    std::vector<PathStep> path;
-    DBIResult err = DBIERR_NONE;
-    const std::uint32_t root = d.Root(t, &err);
-    if (err != DBIERR_NONE) return err;
-    DBIResult r = d.DescendEdge(t, root, false, &path);
-    if (r != DBIERR_NONE) return r;
-    std::uint8_t* p = d.Page(path.back().block, &err);
-    if (!p) return err;
-    std::uint64_t guard = d.fileSize / kPage + 1;
-    while (Impl::Count(p) == 0) {
-      bool end = false;
-      if (guard-- == 0) return DBIERR_INDEXCORRUPT;
-      r = d.NextLeaf(t, &path, &end);
-      if (r != DBIERR_NONE) return r;
-      if (end) return DBIERR_EOF;
-      p = d.Page(path.back().block, &err);
-      if (!p) return err;
-    }
-    return d.EntryAt(t, path, out);
-  });
-}
+DBIResult Mdx::First(std::string_view tag, MdxEntry* out) { return EdgeEntry(*impl_, tag, false, out); }
 
-DBIResult Mdx::Last(std::string_view tag, MdxEntry* out) {
-  Impl& d = *impl_;
-  return WithTag(d, tag, [&](TagState& t) -> DBIResult {
-    std::vector<PathStep> path;
-    DBIResult err = DBIERR_NONE;
-    const std::uint32_t root = d.Root(t, &err);
-    if (err != DBIERR_NONE) return err;
-    DBIResult r = d.DescendEdge(t, root, true, &path);
-    if (r != DBIERR_NONE) return r;
-    std::uint8_t* p = d.Page(path.back().block, &err);
-    if (!p) return err;
-    if (Impl::Count(p) == 0) {
-      bool begin = false;
-      r = d.StepBack(t, &path, &begin);
-      if (r != DBIERR_NONE) return r;
-      if (begin) return DBIERR_BOF;
-    }
-    return d.EntryAt(t, path, out);
-  });
-}
+DBIResult Mdx::Last(std::string_view tag, MdxEntry* out) { return EdgeEntry(*impl_, tag, true, out); }
 
 DBIResult Mdx::Next(std::string_view tag, const MdxEntry& from, MdxEntry* out) {
   Impl& d = *impl_;
@@ -1771,7 +1728,7 @@ DBIResult Mdx::Seek(std::string_view tag, std::string_view key, MdxEntry* out, b
     while (path.back().index >= Impl::Count(p)) {
       bool end = false;
       if (guard-- == 0) return DBIERR_INDEXCORRUPT;
-      r = d.NextLeaf(t, &path, &end);
+      r = d.SiblingLeaf(t, true, &path, &end);
       if (r != DBIERR_NONE) return r;
       if (end) return DBIERR_EOF;
       p = d.Page(path.back().block, &err);
