@@ -268,14 +268,17 @@ DBIResult DbiCursor::SetToKey(const std::string& key, DBISearchCond cond) {
   return cond == keySEARCHEQ && !found ? DBIERR_RECNOTFOUND : DBIERR_NONE;
 }
 
-DBIResult DbiCursor::Land(std::uint32_t recno, DBILockType lock, std::uint8_t* buf, RECProps* props) {
+DBIResult DbiCursor::Land(std::uint32_t recno, DBILockType lock, std::uint8_t* buf, RECProps* props,
+                           bool reread) {
   pos_ = Pos::kOn;
   recno_ = recno;
   DBIResult rc = DBIERR_NONE;
   if (lock == dbiWRITELOCK) {
     rc = LockRecord(recno);
     if (rc != DBIERR_NONE && rc != DBIERR_ALREADYLOCKED) return rc;
-    // Read again under the lock: the last writer's version.
+    reread = true;  // read again under the lock: the last writer's version
+  }
+  if (reread) {
     DBIResult r2 = dbf_.ReadRecord(recno, rec_.data());
     if (r2 != DBIERR_NONE) return r2;
   }
@@ -376,17 +379,8 @@ DBIResult DbiCursor::Current(DBILockType lock, std::uint8_t* buf, RECProps* prop
   if (pos_ == Pos::kBof) return DBIERR_BOF;
   if (pos_ == Pos::kEof) return DBIERR_EOF;
   if (pos_ != Pos::kOn) return DBIERR_NOCURRREC;
-  DBIResult rc = DBIERR_NONE;
-  if (lock == dbiWRITELOCK) {
-    rc = LockRecord(recno_);
-    if (rc != DBIERR_NONE && rc != DBIERR_ALREADYLOCKED) return rc;
-  }
   // Always from the file: another process may have changed the record.
-  DBIResult r2 = dbf_.ReadRecord(recno_, rec_.data());
-  if (r2 != DBIERR_NONE) return r2;
-  if (buf != nullptr) std::memcpy(buf, rec_.data(), rec_.size());
-  FillRecProps(props);
-  return rc;
+  return Land(recno_, lock, buf, props, true);
 }
 
 // ---------------------------------------------------------------- locks

@@ -93,7 +93,10 @@ struct DbiCursor {
   DBIResult RefreshCount();
   DBIResult ReadInto(std::uint32_t recno, std::uint8_t* buf);
   DBIResult Step(bool forward, DBILockType lock, std::uint8_t* buf, RECProps* props);
-  DBIResult Land(std::uint32_t recno, DBILockType lock, std::uint8_t* buf, RECProps* props);
+  // Puts the cursor on recno; the record is read again from the file under a write lock or
+  // when reread.
+  DBIResult Land(std::uint32_t recno, DBILockType lock, std::uint8_t* buf, RECProps* props,
+                 bool reread = false);
   void FillRecProps(RECProps* props) const;
   DBIResult FlushBlobs(std::uint8_t* buf, bool fresh);
   DBIResult EnsureMemo();
