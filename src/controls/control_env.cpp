@@ -114,6 +114,14 @@ bool MoveFocusToNeighbour(gui::Window* from, bool previous) {
   return false;
 }
 
+void MoveFocusFromFocusedChild(gui::Window* parent, bool previous) {
+  for (gui::Window* w : parent->Children())
+    if (w->HasFocus()) {
+      MoveFocusToNeighbour(w, previous);
+      break;
+    }
+}
+
 bool CtrlDown() { return gui::GetKeyState(gui::VK_CONTROL) < 0; }
 bool ShiftDown() { return gui::GetKeyState(gui::VK_SHIFT) < 0; }
 

@@ -68,6 +68,9 @@ void PostNextControl(gui::Window* control, bool previous);
 // parent that can take it (enabled, visible, not a static). Dialogs go in
 // template order, other windows in creation order, wrapping around.
 bool MoveFocusToNeighbour(gui::Window* from, bool previous);
+// WM_NEXTDLGCTL received by `parent`: the focus goes from the child that has
+// it to that child's next or previous neighbour.
+void MoveFocusFromFocusedChild(gui::Window* parent, bool previous);
 // Ctrl / Shift held now.
 bool CtrlDown();
 bool ShiftDown();

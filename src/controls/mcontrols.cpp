@@ -519,11 +519,7 @@ std::intptr_t MWindow::WindowProc(unsigned msg, std::uintptr_t wParam, std::intp
 
 std::intptr_t MWindow::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (msg == gui::WM_NEXTDLGCTL) {
-    for (gui::Window* w : Children())
-      if (w->HasFocus()) {
-        MoveFocusToNeighbour(w, wParam != 0);
-        break;
-      }
+    MoveFocusFromFocusedChild(this, wParam != 0);
     return 0;
   }
   return gui::Window::EvMessage(msg, wParam, lParam);

@@ -47,11 +47,7 @@ int TDNuv::Execute(unsigned flags) {
 
 std::intptr_t TDNuv::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (msg == gui::WM_NEXTDLGCTL) {
-    for (gui::Window* w : Children())
-      if (w->HasFocus()) {
-        MoveFocusToNeighbour(w, wParam != 0);
-        break;
-      }
+    MoveFocusFromFocusedChild(this, wParam != 0);
     return 0;
   }
   return gui::Dialog::EvMessage(msg, wParam, lParam);
