@@ -1,7 +1,6 @@
 // Fuzzes the data-file reader: an arbitrary .dbf is opened, walked both ways with every field
 // read, then changed (append, delete, pack). Any outcome but a crash, a hang or a wild read
 // is fine: damaged files must come back as error codes.
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,29 +10,11 @@
 
 #include "dbase/dbt.h"
 #include "dbase/idapi.h"
+#include "fuzz_support.h"
 
 using namespace dbase;
 
 namespace {
-
-std::string Folder() {
-  static std::string dir = [] {
-    char tmpl[] = "/tmp/merlon-fuzz-dbf-XXXXXX";
-    char* p = ::mkdtemp(tmpl);
-    return std::string(p != nullptr ? p : "/tmp");
-  }();
-  return dir;
-}
-
-hDBIDb Db() {
-  static hDBIDb db = [] {
-    DbiInit(nullptr, 300);
-    hDBIDb d = nullptr;
-    DbiOpenDatabase(nullptr, nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, &d);
-    return d;
-  }();
-  return db;
-}
 
 void Write(const std::string& path, const std::uint8_t* data, std::size_t size) {
   FILE* f = std::fopen(path.c_str(), "wb");
@@ -62,12 +43,12 @@ void ReadAll(hDBICur cur, std::vector<std::uint8_t>& buf, const std::vector<FLDD
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string table = Folder() + "/t.dbf";
+  const std::string table = FuzzFolder() + "/t.dbf";
   Write(table, data, size);
-  DbtFile::Create(Folder() + "/t.dbt", "t");
-  ::unlink((Folder() + "/t.mdx").c_str());
+  DbtFile::Create(FuzzFolder() + "/t.dbt", "t");
+  ::unlink((FuzzFolder() + "/t.mdx").c_str());
   hDBICur cur = nullptr;
-  if (DbiOpenTable(Db(), table.c_str(), "DBASE", nullptr, nullptr, 0, dbiREADWRITE, dbiOPENEXCL, xltFIELD, false,
+  if (DbiOpenTable(FuzzDb(), table.c_str(), "DBASE", nullptr, nullptr, 0, dbiREADWRITE, dbiOPENEXCL, xltFIELD, false,
                    nullptr, &cur) != DBIERR_NONE)
     return 0;
   CURProps props;
@@ -84,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DbiInitRecord(cur, buf.data());
   DbiInsertRecord(cur, dbiNOLOCK, buf.data());
   if (DbiSetToRecordNo(cur, 1) == DBIERR_NONE) DbiDeleteRecord(cur, buf.data());
-  DbiPackTable(Db(), cur, nullptr, nullptr, true);
+  DbiPackTable(FuzzDb(), cur, nullptr, nullptr, true);
   DbiCloseCursor(&cur);
   return 0;
 }

@@ -1,7 +1,6 @@
 // Fuzzes the memo-file reader: the input's first 4 bytes are the block number stored in a
 // record, the rest is the .dbt. The memo is read, rewritten in place or appended, and read
 // again; a damaged reference or file must come back as an error code.
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,29 +10,11 @@
 
 #include "dbase/dbt.h"
 #include "dbase/idapi.h"
+#include "fuzz_support.h"
 
 using namespace dbase;
 
 namespace {
-
-std::string Folder() {
-  static std::string dir = [] {
-    char tmpl[] = "/tmp/merlon-fuzz-dbt-XXXXXX";
-    char* p = ::mkdtemp(tmpl);
-    return std::string(p != nullptr ? p : "/tmp");
-  }();
-  return dir;
-}
-
-hDBIDb Db() {
-  static hDBIDb db = [] {
-    DbiInit(nullptr, 300);
-    hDBIDb d = nullptr;
-    DbiOpenDatabase(nullptr, nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, &d);
-    return d;
-  }();
-  return db;
-}
 
 std::string Read(hDBICur cur, std::uint8_t* buf) {
   std::string out;
@@ -49,7 +30,7 @@ std::string Read(hDBICur cur, std::uint8_t* buf) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 5) return 0;
-  const std::string table = Folder() + "/m.dbf";
+  const std::string table = FuzzFolder() + "/m.dbf";
   static bool made = [&] {
     FLDCreate f[2];
     std::snprintf(f[0].szName, sizeof f[0].szName, "K");
@@ -57,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     f[0].iWidth = 2;
     std::snprintf(f[1].szName, sizeof f[1].szName, "TXT");
     f[1].cType = 'M';
-    return DbiCreateTable(Db(), table.c_str(), 2, f, true) == DBIERR_NONE;
+    return DbiCreateTable(FuzzDb(), table.c_str(), 2, f, true) == DBIERR_NONE;
   }();
   if (!made) return 0;
   // dBASE IV or III layout, chosen by the first byte's low bit.
@@ -74,13 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fseek(t, 32 + 64 + 1, SEEK_SET);
   std::fwrite(rec, 1, 13, t);
   std::fclose(t);
-  FILE* m = std::fopen((Folder() + "/m.dbt").c_str(), "wb");
+  FILE* m = std::fopen((FuzzFolder() + "/m.dbt").c_str(), "wb");
   if (m == nullptr) return 0;
   std::fwrite(data + 4, 1, size - 4, m);
   std::fclose(m);
 
   hDBICur cur = nullptr;
-  if (DbiOpenTable(Db(), table.c_str(), "DBASE", nullptr, nullptr, 0, dbiREADWRITE, dbiOPENEXCL, xltFIELD, false,
+  if (DbiOpenTable(FuzzDb(), table.c_str(), "DBASE", nullptr, nullptr, 0, dbiREADWRITE, dbiOPENEXCL, xltFIELD, false,
                    nullptr, &cur) != DBIERR_NONE)
     return 0;
   std::uint8_t buf[14] = {};
