@@ -2,7 +2,7 @@
 // the comment, the INI value read with its placeholder removed and never written back, and
 // the dialog driven through the modal seam.
 #include "dossier/backup_settings.h"
-#include "dossier_test_util.h"
+#include "modal_session_test.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/controls.h"
@@ -12,23 +12,13 @@
 namespace dossier_test {
 namespace {
 
-class BackupSettingsTest : public SessionTest {
+class BackupSettingsTest : public ModalSessionTest {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
+    ModalSessionTest::SetUp();
     if (HasFatalFailure()) return;
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([this](unsigned) { ++beeps_; });
     SetDossier("/srv/Compta/Clients/", "AB");
   }
-  void TearDown() override {
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook({});
-    SessionTest::TearDown();
-  }
-  int beeps_ = 0;
 };
 
 const char kRelative[] = "Sauvegarde-Nuv-MERLON/Dossier-AB/C61206-2215/";

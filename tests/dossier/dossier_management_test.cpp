@@ -10,7 +10,7 @@
 
 #include "dossier/dossier_create.h"
 #include "dossier/dossier_management.h"
-#include "dossier_test_util.h"
+#include "modal_session_test.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/controls.h"
@@ -24,15 +24,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ManagementTest : public SessionTest {
+class ManagementTest : public ModalSessionTest {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
+    ModalSessionTest::SetUp();
     if (HasFatalFailure()) return;
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
     DossierSlots[0].clear();
     SetProgramOption(1, ' ');
     SetProgramOption(2, ' ');
@@ -49,10 +45,8 @@ class ManagementTest : public SessionTest {
   }
   void TearDown() override {
     SetProcessLauncher({});
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook({});
     DossierSlots[0].clear();
-    SessionTest::TearDown();
+    ModalSessionTest::TearDown();
   }
 
   static void Touch(const std::string& path) {

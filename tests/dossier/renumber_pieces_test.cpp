@@ -9,7 +9,7 @@
 #include "dossier/dossier_create.h"
 #include "dossier/dossier_demo.h"
 #include "dossier/renumber_pieces.h"
-#include "dossier_test_util.h"
+#include "modal_session_test.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/modal_seam.h"
@@ -40,22 +40,12 @@ struct SortRecord {
   bool deleted = false;
 };
 
-class RenumberTest : public SessionTest {
+class RenumberTest : public ModalSessionTest {
  protected:
-  void SetUp() override {
-    SessionTest::SetUp();
-    if (HasFatalFailure()) return;
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
-  }
   void TearDown() override {
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook({});
     SetTextPromptHook(nullptr);
     CloseAllTables();
-    SessionTest::TearDown();
+    ModalSessionTest::TearDown();
   }
 
   // An empty dossier "TST" in its own folder, made the open one.
