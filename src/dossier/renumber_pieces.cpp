@@ -73,6 +73,15 @@ bool SetField(Table& t, int field, const std::string& text) {
 
 std::string Count6(long n) { return std::string(FormatNumber(6, 0, false, static_cast<double>(n))); }
 
+// The line a C60 record stands for, on its record: in C40 when its file is closed ("C"),
+// else in C50; null when its record number leads to no record.
+Table* LineOf(Table& c60, bool* closed, long* lineRec) {
+  *closed = Field(c60, kTfic)[0] == 'C';
+  Table& line = *closed ? *TableC40 : *TableC50;
+  *lineRec = static_cast<long>(Val(Field(c60, kTrec).c_str()));
+  return *lineRec > 0 && line.GoTo(*lineRec) ? &line : nullptr;
+}
+
 class Run {
  public:
   explicit Run(RenumberObserver* observer) : obs_(observer ? observer : &quiet_) {}
@@ -91,11 +100,20 @@ class Run {
   void Refill();
   void WriteNextNumber(long next);
   void CloseAll() { CloseAllTables(); }
+  // Shows the path and the record count of a table walked record by record; returns the count.
+  long ShowCount(Table& t, const std::string& path);
 
   RenumberObserver quiet_;
   RenumberObserver* obs_;
   RenumberResult r_;
 };
+
+long Run::ShowCount(Table& t, const std::string& path) {
+  const long count = static_cast<long>(t.RecCount());
+  obs_->SetLine(path);
+  obs_->SetLine2(Count6(count) + LoadStr(3472));
+  return count;
+}
 
 bool Run::OpenExclusive(Table* t, const char* path, const char* tag) {
   std::string p = path;
@@ -174,9 +192,7 @@ void Run::FillFromLines() {
   const Source sources[] = {{TableC40, "C", kC40Piece}, {TableC50, "B", kC50Piece}};
   for (const Source& s : sources) {
     Table& t = *s.table;
-    const long count = static_cast<long>(t.RecCount());
-    obs_->SetLine(t.tablePath);
-    obs_->SetLine2(Count6(count) + LoadStr(3472));
+    const long count = ShowCount(t, t.tablePath);
     for (long rec = 1; rec <= count; ++rec) {
       if (!t.GoTo(rec)) break;
       obs_->Step();
@@ -232,25 +248,23 @@ bool Run::Analyse(long* pieces) {
 // Pass 3: the plan of C60, in physical order, onto the lines.
 bool Run::WriteBack() {
   Table& c60 = *TableC60;
-  const long count = static_cast<long>(c60.RecCount());
-  obs_->SetLine(PathC60());
-  obs_->SetLine2(Count6(count) + LoadStr(3472));
+  const long count = ShowCount(c60, PathC60());
   for (long rec = 1; rec <= count; ++rec) {
     if (!c60.GoTo(rec)) break;
     obs_->Step();
     const std::string code = Field(c60, kTcode);
     const std::string planned = Field(c60, kTcg).substr(0, 6);
     if (IsDistribution(code) || IsBlank(planned)) continue;
-    const bool closed = Field(c60, kTfic)[0] == 'C';
-    Table& line = closed ? *TableC40 : *TableC50;
-    const long lineRec = static_cast<long>(Val(Field(c60, kTrec).c_str()));
-    if (lineRec <= 0 || !line.GoTo(lineRec)) {
+    bool closed = false;
+    long lineRec = 0;
+    Table* line = LineOf(c60, &closed, &lineRec);
+    if (line == nullptr) {
       ++r_.unreachable;
       continue;
     }
     const int field = closed ? kC40Piece : kC50Piece;
-    if (Field(line, field) != planned) {
-      line.PutField(field, planned.c_str());
+    if (Field(*line, field) != planned) {
+      line->PutField(field, planned.c_str());
       ++r_.linesWritten;
       if (obs_->StopNow()) return false;
     }
@@ -262,21 +276,18 @@ bool Run::WriteBack() {
 // sort file; a record whose line cannot be read is cancelled.
 void Run::Refill() {
   Table& c60 = *TableC60;
-  const long count = static_cast<long>(c60.RecCount());
-  obs_->SetLine(PathC60());
-  obs_->SetLine2(Count6(count) + LoadStr(3472));
+  const long count = ShowCount(c60, PathC60());
   for (long rec = 1; rec <= count; ++rec) {
     if (!c60.GoTo(rec)) break;
     obs_->Step();
-    const std::string file = Field(c60, kTfic);
-    const bool closed = file[0] == 'C';
-    Table& line = closed ? *TableC40 : *TableC50;
-    const long lineRec = static_cast<long>(Val(Field(c60, kTrec).c_str()));
-    if (lineRec <= 0 || !line.GoTo(lineRec)) {
+    bool closed = false;
+    long lineRec = 0;
+    Table* line = LineOf(c60, &closed, &lineRec);
+    if (line == nullptr) {
       if (!c60.IsDeleted()) c60.DeleteRecord(nullptr, 0);
       continue;
     }
-    for (const RefillField& f : kRefill) SetField(c60, f.c60, Field(line, closed ? f.c40 : f.c50));
+    for (const RefillField& f : kRefill) SetField(c60, f.c60, Field(*line, closed ? f.c40 : f.c50));
     SetField(c60, kTfic, closed ? "C" : "B");
     SetField(c60, kTrec, StrZero(lineRec, 0));
   }
