@@ -14,19 +14,6 @@
 namespace {
 std::string g_logFolder;
 std::string g_logCode;
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
 }  // namespace
 
 void SetLogDossier(const std::string& folder, const std::string& code) {
@@ -55,7 +42,7 @@ void WriteLog(const char* text) {
   // never mix inside a line.
   int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return;
-  WriteAll(fd, line.data(), line.size());
+  platform::WriteAll(fd, line.data(), line.size());
   close(fd);
 }
 
@@ -81,8 +68,8 @@ bool CloseFile(int handle) { return handle >= 0 && close(handle) == 0; }
 bool WriteLine(int handle, const char* text, bool crlf) {
   if (handle < 0) return false;
   const char* t = text ? text : "";
-  if (!WriteAll(handle, t, std::strlen(t))) return false;
-  return !crlf || WriteAll(handle, "\r\n", 2);
+  if (!platform::WriteAll(handle, t, std::strlen(t))) return false;
+  return !crlf || platform::WriteAll(handle, "\r\n", 2);
 }
 
 bool ReadFileChunk(char* chunk, int handle, long long total, long long& offset) {

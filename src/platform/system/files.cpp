@@ -66,7 +66,7 @@ static std::string TempNameFor(const std::string& path) {
   return path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(++counter);
 }
 
-static bool WriteAll(int fd, const char* data, std::size_t size) {
+bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     ssize_t n = write(fd, data, size);
     if (n < 0) {

@@ -2,6 +2,7 @@
 // paths; folders keep their case, file names are matched without case.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -28,6 +29,8 @@ bool AtomicRename(const std::string& from, const std::string& to);
 // Writes the whole content to a temporary file in the same folder, flushes
 // it and renames it over `path`.
 bool WriteFileAtomic(const std::string& path, const std::string& content);
+// Writes all of data to fd, going on after interruptions; false on an error.
+bool WriteAll(int fd, const char* data, std::size_t size);
 
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& content);
