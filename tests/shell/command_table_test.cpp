@@ -44,24 +44,12 @@ TEST_F(CommandTableTest, MenuResourceIsMadeFromTheMenuTexts) {
   // except the ones the active child handles.
   const std::set<unsigned> childCommands = {20035, 20041, 24321, 24322, 24323, 24324, 24325,
                                             20063, 20065, 20067, 20069, 20173};
-  std::set<unsigned> inMenu;
   for (unsigned id : menu->CommandIds()) {
-    inMenu.insert(id);
     EXPECT_FALSE(IsBlank(LoadStr(static_cast<int>(id) + 1000))) << id;
     if (!childCommands.count(id)) {
       EXPECT_NE(FindCommand(id), nullptr) << id;
     }
   }
-  // Commands with menu texts are all in the menu.
-  for (unsigned id : {20201u, 20210u, 20308u, 20407u, 20510u, 20603u, 20713u, 20719u, 20722u, 20725u,
-                      20803u, 24365u, 20952u}) {
-    EXPECT_TRUE(inMenu.count(id)) << id;
-  }
-  // Commands without menu text stay out of it.
-  for (unsigned id : {20208u, 24310u, 20310u, 20311u, 20402u, 20403u, 20033u, 20991u}) {
-    EXPECT_FALSE(inMenu.count(id)) << id;
-  }
-
   // File menu: 16 fixed items, "Quitter" last after the separator where
   // the recent dossiers go.
   gui::Menu* file = menu->GetSubMenu(0);
@@ -87,14 +75,6 @@ TEST_F(CommandTableTest, TableEntriesAreConsistent) {
     }
     EXPECT_EQ(e.kind == EnablerKind::None, std::string(e.enabler).empty()) << e.first;
   }
-  // Constant 056 greys the entry, validation, matching and year-end work
-  // and the dossier properties, never the reports.
-  for (unsigned id : {20205u, 20401u, 20406u, 20407u, 20601u, 20602u, 20603u, 20604u, 20605u, 20606u, 20706u})
-    EXPECT_TRUE(FindCommand(id)->constant056) << id;
-  for (unsigned id : {20501u, 20504u, 20507u, 20510u, 20704u}) EXPECT_FALSE(FindCommand(id)->constant056) << id;
-  EXPECT_EQ(FindCommand(20017), FindCommand(20017));
-  EXPECT_STREQ(FindCommand(20021)->handler, "CmEtaBilanEdition");
-  EXPECT_EQ(FindCommand(20716)->rights, 34);
   EXPECT_EQ(FindCommand(20035), nullptr);
 }
 
@@ -116,14 +96,12 @@ TEST_F(CommandTableTest, AcceleratorTables) {
     const char* keys;
     unsigned id;
   };
+  // One key of each kind per table; a key of one table is absent from another.
   const Case cases[] = {
-      {1102, "Ctrl+S", 20401}, {1102, "Ctrl+C", 20501}, {1102, "Ctrl+G", 20502}, {1102, "Ctrl+J", 20503},
-      {1102, "Ctrl+B", 20504}, {1102, "Ctrl+L", 20601}, {1102, "Ctrl+P", 20041}, {1102, "Ctrl+V", 20035},
-      {1102, "Ctrl+Q", 0},     {1100, "Ctrl+Q", 20023}, {1100, "Ctrl+E", 20055}, {1100, "Ctrl+T", 20187},
-      {1100, "Alt+Backspace", 24321}, {1100, "Shift+Del", 24322}, {1100, "Ctrl+Ins", 24323},
-      {1100, "Shift+Ins", 24324}, {1103, "F12", 1}, {1103, "Backspace", 1006}, {1103, "Return", 1024},
-      {1103, "C", 1003}, {1103, "Shift+C", 1003}, {1103, "0", 1022}, {1103, "7", 1007}, {1103, "Shift+9", 1009},
-      {1103, "*", 1010}, {1103, ".", 1023}, {1103, "=", 1024}, {1103, "+", 1020}, {1103, "-", 1015},
+      {1102, "Ctrl+S", 20401},        {1102, "Ctrl+V", 20035},   {1102, "Ctrl+Q", 0},
+      {1100, "Ctrl+Q", 20023},        {1100, "Alt+Backspace", 24321}, {1100, "Shift+Ins", 24324},
+      {1103, "F12", 1},               {1103, "Return", 1024},    {1103, "Shift+C", 1003},
+      {1103, "Shift+9", 1009},        {1103, ".", 1023},         {1103, "-", 1015},
   };
   for (const Case& c : cases) {
     auto table = gui::AcceleratorTable::Load(c.table);

@@ -4,43 +4,24 @@
 // of started.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "platform/gui/application.h"
-#include "platform/gui/command.h"
 #include "platform/gui/keyboard.h"
 #include "platform/gui/menu.h"
-#include "platform/gui/modal_seam.h"
-#include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
-#include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
-#include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
-#include "shell/mdi_client.h"
 #include "shell/utility_commands.h"
+#include "shell_test_support.h"
 
-class ShellFrameTest : public ::testing::Test {
+class ShellFrameTest : public ShellTest {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/merlon-shb-XXXXXX";
-    folder_ = mkdtemp(tmpl);
+    ShellTest::SetUp();
     setenv("MERLON_HOME", folder_.c_str(), 1);
-    SetProgramFolder(folder_);
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
-    gui::ResetBeepCount();
-    Services() = ShellServices{};
     Utilities() = UtilityServices{};
-    launched_.clear();
     SetProcessLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions& o) {
       launched_.push_back(argv);
       launchedIn_.push_back(o.workingDirectory);
@@ -66,10 +47,8 @@ class ShellFrameTest : public ::testing::Test {
     delete app_;
     app_ = nullptr;
     SetProcessLauncher({});
-    gui::ModalSeam::Reset();
     Utilities() = UtilityServices{};
-    Services() = ShellServices{};
-    std::filesystem::remove_all(folder_);
+    ShellTest::TearDown();
   }
 
   // No dossier, nothing running, every option at its default.
@@ -130,7 +109,6 @@ class ShellFrameTest : public ::testing::Test {
   }
 
   Merlon* app_ = nullptr;
-  std::string folder_;
   std::vector<std::vector<std::string>> launched_;
   std::vector<std::string> launchedIn_;
   bool launchWorks_ = true;

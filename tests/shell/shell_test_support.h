@@ -8,7 +8,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
@@ -18,6 +20,12 @@
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
+#include "controls/control_env.h"
+#include "data/error_report.h"
+#include "data/locks.h"
+#include "runtime/runtime_hooks.h"
+#include "shell/application.h"
+#include "shell/utility_commands.h"
 
 class ShellTest : public ::testing::Test {
  protected:
@@ -52,4 +60,59 @@ class ShellTest : public ::testing::Test {
   void Touch(const std::string& name) const { std::ofstream(File(name)) << "x\n"; }
 
   std::string folder_;
+};
+
+// The whole program started as its entry routine starts it, with a share
+// folder of its own and external programs recorded instead of started.
+class ProgramStartTest : public ShellTest {
+ protected:
+  void SetUp() override {
+    ShellTest::SetUp();
+    share_ = folder_ + "-share";
+    std::filesystem::create_directories(share_);
+    std::ofstream(share_ + "/CRefEML.txt", std::ios::binary) << "shipped template";
+    std::ofstream(share_ + "/CSAUVE9.BAT", std::ios::binary) << "shipped batch";
+    setenv("MERLON_SHARE", share_.c_str(), 1);
+    ControlEnv() = ControlEnvironment{};
+    SetProcessLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions&) {
+      launched_.push_back(argv);
+      platform::LaunchResult r;
+      r.launched = true;
+      return r;
+    });
+  }
+  void TearDown() override {
+    app_.reset();
+    SetProcessLauncher({});
+    SetLockNoticeHook(nullptr);
+    SetRuntimeMessageHook(nullptr);
+    SetRuntimeBeepHook(nullptr);
+    SetDbCommandPoster(nullptr);
+    ControlEnv() = ControlEnvironment{};
+    unsetenv("MERLON_SHARE");
+    std::filesystem::remove_all(share_);
+    ShellTest::TearDown();
+  }
+  // Builds the application and its frame; the client's start-up runs when
+  // the frame is created, its posted messages are then delivered.
+  void Start() {
+    static char arg0[] = "merlon";
+    static char* argv[] = {arg0, nullptr};
+    app_ = std::make_unique<Merlon>(1, argv, true);
+    app_->InitMainWindow();
+    ASSERT_NE(MainFrame, nullptr);
+    frame_ = MainFrame;
+    ASSERT_TRUE(frame_->Create());
+    client_ = dynamic_cast<CMDIClient*>(frame_->GetClient());
+    ASSERT_NE(client_, nullptr);
+    frame_->Show(gui::SW_SHOWNORMAL);
+    gui::ProcessPendingMessages();
+  }
+  bool FrameAlive() const { return frame_ != nullptr && frame_->IsCreated(); }
+
+  std::string share_;
+  std::unique_ptr<Merlon> app_;
+  CDecoratedMDIFrame* frame_ = nullptr;
+  CMDIClient* client_ = nullptr;
+  std::vector<std::vector<std::string>> launched_;
 };

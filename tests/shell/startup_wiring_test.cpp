@@ -141,58 +141,14 @@ TEST(ShareFolderOfTheBuild, HoldsEveryShippedFileAndTheReferenceTables) {
 
 // ---- Start-up ----------------------------------------------------------------
 
-char arg0[] = "merlon";
-char* argv1[] = {arg0, nullptr};
-
-class StartupWiringTest : public ShellTest {
+class StartupWiringTest : public ProgramStartTest {
  protected:
-  void SetUp() override {
-    ShellTest::SetUp();
-    share_ = folder_ + "-share";
-    Write(fs::path(share_) / "CRefEML.txt", "shipped template");
-    Write(fs::path(share_) / "CSAUVE9.BAT", "shipped batch");
-    setenv("MERLON_SHARE", share_.c_str(), 1);
-    ControlEnv() = ControlEnvironment{};
-    SetProcessLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions&) {
-      launched_.push_back(argv);
-      platform::LaunchResult r;
-      r.launched = true;
-      return r;
-    });
-  }
-  void TearDown() override {
-    app_.reset();
-    SetProcessLauncher({});
-    SetLockNoticeHook(nullptr);
-    SetRuntimeMessageHook(nullptr);
-    SetRuntimeBeepHook(nullptr);
-    SetDbCommandPoster(nullptr);
-    ControlEnv() = ControlEnvironment{};
-    unsetenv("MERLON_SHARE");
-    fs::remove_all(share_);
-    ShellTest::TearDown();
-  }
   // The program's services, as its entry routine connects them.
   void ConnectLikeTheProgram() {
     Services().startDbSession = [] { return static_cast<int>(StartDbSession()); };
     Services().stopDbSession = [] { StopDbSession(); };
     ConnectProgramWindowHooks();
   }
-  void Start() {
-    app_ = std::make_unique<Merlon>(1, argv1, true);
-    app_->InitMainWindow();
-    ASSERT_NE(MainFrame, nullptr);
-    ASSERT_TRUE(MainFrame->Create());
-    MainFrame->Show(gui::SW_SHOWNORMAL);
-    gui::ProcessPendingMessages();
-    auto* client = dynamic_cast<CMDIClient*>(MainFrame->GetClient());
-    ASSERT_NE(client, nullptr);
-    ASSERT_TRUE(client->StartupSucceeded());
-  }
-
-  std::string share_;
-  std::unique_ptr<Merlon> app_;
-  std::vector<std::vector<std::string>> launched_;
 };
 
 TEST_F(StartupWiringTest, ProgramFolderIsSeededBeforeTheEngineStarts) {
@@ -203,6 +159,7 @@ TEST_F(StartupWiringTest, ProgramFolderIsSeededBeforeTheEngineStarts) {
     return 0;
   };
   Start();
+  EXPECT_TRUE(client_->StartupSucceeded());
   EXPECT_TRUE(seededFirst);
   EXPECT_EQ(ReadAll(File("CSAUVE9.BAT")), "shipped batch");
   EXPECT_EQ(ReadAll(File("CRefEML.txt")), "x\n");
@@ -217,6 +174,7 @@ TEST_F(StartupWiringTest, FrameworkHooksAreInstalledOnceAfterTheSharedGraphics) 
     InstallProgramWindowHooks();
   };
   Start();
+  EXPECT_TRUE(client_->StartupSucceeded());
   EXPECT_EQ(calls, 1);
   EXPECT_TRUE(graphicsFirst);
   EXPECT_EQ(ControlEnv().penLightRed, &PenLightRed);
@@ -237,6 +195,7 @@ TEST_F(StartupWiringTest, FrameworkHooksAreInstalledOnceAfterTheSharedGraphics) 
 TEST_F(StartupWiringTest, LockNoticeAndEngineErrorsAreShownAsDialogsAfterStartup) {
   ConnectLikeTheProgram();
   Start();
+  ASSERT_TRUE(client_->StartupSucceeded());
   gui::ModalSeam::Reset();
   const std::string path = File("c20tst");
   ASSERT_EQ(CreateTableOfKind(TableKind::C20, path), 0);
