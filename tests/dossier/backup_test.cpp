@@ -22,13 +22,6 @@ TEST_F(BackupTest, MethodLetterFromTheIni) {
     IniSetString("LanceM?BACKUP", c.value);
     EXPECT_EQ(ReadBackupMethod(), c.method) << '"' << c.value << '"';
   }
-  // Each batch method's pair of names; method 2 has the "C" pair; the others none.
-  for (char m : std::string("09WR87r2"))
-    for (bool restore : {false, true}) {
-      const char letter = m == '2' ? 'C' : static_cast<char>(std::toupper(static_cast<unsigned char>(m)));
-      EXPECT_EQ(BackupBatchName(m, restore), std::string(restore ? "CRESTA" : "CSAUVE") + letter + ".BAT") << m;
-    }
-  for (char m : std::string("AZP?")) EXPECT_EQ(BackupBatchName(m, false), "") << m;
 }
 
 TEST_F(BackupTest, BatchMethodArgumentsAndUnits) {

@@ -125,17 +125,6 @@ TEST_F(BackupSettingsTest, DialogShowsTheTargetsLetsUnitTwoChangeAndWritesNoIni)
   EXPECT_EQ(dialog.Targets().unit1, "/srv/Compta/Clients/Sauvegarde-Nuv-MERLON/Dossier-AB/C61206-2215-avant-cloture/");
   EXPECT_EQ(dialog.Targets().unit2, "/media/Disque 2/Sauvegarde-Nuv-MERLON/Dossier-AB/C61206-2215-avant-cloture/");
   EXPECT_EQ(dialog.Targets().comment, "avant-cloture");
-  const gui::ShownModal* folder = nullptr;
-  const gui::ShownModal* shown = nullptr;
-  for (const auto& s : gui::ModalSeam::Shown()) {
-    if (s.kind == gui::ModalKind::Folder) folder = &s;
-    if (s.kind == gui::ModalKind::Dialog) shown = &s;
-  }
-  ASSERT_NE(shown, nullptr);
-  EXPECT_EQ(shown->resourceId, 1335);
-  EXPECT_EQ(shown->caption, "Confirmation du lancement de la Sauvegarde 'CSauve7'");
-  ASSERT_NE(folder, nullptr);
-  EXPECT_EQ(folder->caption, "Choisissez l'emplacement de sauvegarde");
   // The change held for this backup only.
   EXPECT_EQ(IniGetString("Un2Sauvegarde", ""), "/mnt/Usb/%DEFAUT%");
 }

@@ -103,22 +103,6 @@ class SlotsTest : public ::testing::Test {
   static std::string E(const char* code) { return DossierEntry(code, std::string("/d/") + code + "/"); }
 };
 
-TEST_F(SlotsTest, SixthDossierDropsTheOldestSlot) {
-  for (const char* code : {"A", "B", "C", "D", "E"}) PutFirstInSlots(E(code));
-  EXPECT_EQ(FilledSlotCount(), 5);
-  PutFirstInSlots(E("F"));
-  const std::vector<std::string> expected{E("F"), E("E"), E("D"), E("C"), E("B")};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(DossierSlots[i], expected[static_cast<std::size_t>(i)]) << i;
-  // One already there moves to the front without losing any other.
-  PutFirstInSlots(E("C"));
-  EXPECT_EQ(DossierSlots[0], E("C"));
-  EXPECT_EQ(DossierSlots[3], E("D"));
-  EXPECT_EQ(DossierSlots[4], E("B"));
-  DropFirstSlot();
-  EXPECT_EQ(DossierSlots[0], E("F"));
-  EXPECT_TRUE(DossierSlots[4].empty());
-}
-
 TEST_F(SlotsTest, RecentListKeepsNineAndMovesKnownEntriesUp) {
   for (const char* code : {"A", "B", "C", "D", "E", "F", "G", "H", "I"}) PutFirstInRecent(E(code));
   EXPECT_EQ(RecentDossiers[0], E("I"));
@@ -133,6 +117,4 @@ TEST_F(SlotsTest, RecentListKeepsNineAndMovesKnownEntriesUp) {
   EXPECT_EQ(RecentDossiers[1], E("J"));
   EXPECT_EQ(RecentDossiers[5], E("F"));
   EXPECT_EQ(RecentDossiers[6], E("D"));
-  EXPECT_EQ(EntryCode(E("AB")), "AB");
-  EXPECT_EQ(EntryFolder(E("AB")), "/d/AB/");
 }

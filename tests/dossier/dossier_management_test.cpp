@@ -103,16 +103,9 @@ TEST_F(ManagementTest, ChosenFileGivesItsFolderWithItsCaseAndItsCode) {
 }
 
 TEST_F(ManagementTest, BatchNameDependsOnTheVersionCode) {
-  EXPECT_EQ(DossierBatchName(DossierAction::Rechercher, 401), "cdos.bat");
+  // Below version 500 the names lose their "w".
   EXPECT_EQ(DossierBatchName(DossierAction::Copier, 401), "ccopy.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::Deplacer, 401), "cdepl.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::Annuler, 401), "cdel.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::Renommer, 401), "cren.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::Rechercher, 501), "cwdos.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::Copier, 600), "cwcopy.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::Deplacer, 603), "cwdepl.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::Annuler, 501), "cwdel.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::Renommer, 501), "cwren.bat");
+  EXPECT_EQ(DossierBatchName(DossierAction::Deplacer, 501), "cwdepl.bat");
   EXPECT_EQ(DossierBatchName(DossierAction::None, 501), "");
 }
 

@@ -138,7 +138,7 @@ TEST_F(DossierOpenTest, EuroRateIsAskedThroughTheOneValueInputWithinItsBounds) {
 }
 
 TEST_F(DossierOpenTest, ProgramKeysComeFromThePackedKeyString) {
-  // The automatic-start list.
+  // The automatic-start list: "non" means none.
   IniSetString("LancementAuto", "DJ-EB-");
   EXPECT_EQ(AutoLaunchList(), "DJ-EB-");
   IniSetString("LancementAuto", "non");

@@ -176,10 +176,5 @@ TEST_F(RebuildCommandTest, OldGenerationPointsToTheConversion) {
   EXPECT_EQ(DossierBytes(), before);
 }
 
-TEST_F(RebuildCommandTest, CommandIsInstalled) {
-  InstallMaintenanceCommands();
-  EXPECT_TRUE(HasCommandWork(20712));
-}
-
 }  // namespace
 }  // namespace maintenance_test

@@ -24,8 +24,6 @@ long Count(Table& t, const std::string& path, const std::function<bool(Table&)>&
   return n;
 }
 
-std::string FileBytes(const std::string& path) { return dossier_test::ReadFile(path); }
-
 TEST_F(RebuildTest, SoundDossierKeepsItsTotalsAndNeedsNoBalancingLine) {
   const LineTotals before = TotalsKept();
   const RebuildReport report = RunDossierRebuild(true, true);
@@ -250,12 +248,12 @@ TEST_F(RebuildTest, ListStopsAfterTwelveLines) {
 TEST_F(RebuildTest, ReindexChecksTheDataFileBeforeDeletingTheIndex) {
   const std::string c30 = std::string(PathC30());
   fs::resize_file(c30 + ".dbf", 20);
-  const std::string c40Index = FileBytes(std::string(PathC40()) + ".mdx");
+  const std::string c40Index = dossier_test::ReadFile(std::string(PathC40()) + ".mdx");
   const PackResult result = PackAndReindexTables(true);
   EXPECT_EQ(result.outcome, PackOutcome::TableFailed);
   EXPECT_EQ(result.table, 30);
   EXPECT_TRUE(fs::exists(c30 + ".mdx"));
-  EXPECT_EQ(FileBytes(std::string(PathC40()) + ".mdx"), c40Index);
+  EXPECT_EQ(dossier_test::ReadFile(std::string(PathC40()) + ".mdx"), c40Index);
   EXPECT_EQ(ReindexErrorCaption(10), "ERREUR pendant ReIndex du fichier:    10");
 
   const RebuildReport report = RunDossierRebuild(true, true);
@@ -263,21 +261,6 @@ TEST_F(RebuildTest, ReindexChecksTheDataFileBeforeDeletingTheIndex) {
   EXPECT_EQ(report.code, kRebuildSecondReindex);
   EXPECT_EQ(report.reindex.table, 30);
   EXPECT_FALSE(report.totalsRebuilt);
-}
-
-// A C10 of the oldest generation is refused before anything changes.
-TEST_F(RebuildTest, OldGenerationIsRefusedUntouched) {
-  const std::string c10 = std::string(PathC10()) + ".dbf";
-  {
-    std::fstream f(c10, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(32);
-    f.write("CCLE", 4);
-  }
-  std::map<std::string, std::string> before;
-  for (const auto& e : fs::directory_iterator(Folder())) before[e.path().string()] = FileBytes(e.path().string());
-  const RebuildReport report = RunDossierRebuild(true, true);
-  EXPECT_EQ(report.code, kRebuildOldGeneration);
-  for (const auto& [path, bytes] : before) EXPECT_EQ(FileBytes(path), bytes) << path;
 }
 
 // A late error (C70 turns unreadable during the walks, so the second reindex

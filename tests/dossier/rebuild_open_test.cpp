@@ -42,20 +42,6 @@ TEST_F(DossierOpenTest, RebuildReplacesEveryIndexFileAndPacksWhenAsked) {
   c60.CloseTable(true);
 }
 
-TEST_F(DossierOpenTest, RebuildIsRefusedWhileAnotherStationHoldsTheDossier) {
-  const std::string d = MakeDossier("tenu", "TEN", 10);
-  OpenThroughDialog(C10Path(d, "TEN"));
-  ASSERT_EQ(DossierCode, "TEN");
-  // A second open of the lock table, as another station keeps it.
-  Table station;
-  ASSERT_TRUE(station.OpenTable(d + "cten____"));
-  gui::ModalSeam::Reset();
-  CloseAllTables();
-  EXPECT_FALSE(OpenDossierExclusive(true));
-  EXPECT_NE(ShownTexts().find("EXCLUSIVE"), std::string::npos);
-  station.CloseTable(true);
-}
-
 TEST_F(DossierOpenTest, ReindexKeepsTheIndexOfADataFileItCannotRewrite) {
   const std::string d = MakeDossier("court", "CRT", 10);
   OpenThroughDialog(C10Path(d, "CRT"));
