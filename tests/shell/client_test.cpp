@@ -1,17 +1,12 @@
 #include <QImage>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QWidget>
 #include <set>
 
 #include "platform/gui/constants.h"
 #include "platform/gui/menu.h"
 #include "runtime/code_helpers.h"
-#include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
-#include "runtime/xbase.h"
-#include "shell/application.h"
 #include "shell/startup.h"
 #include "shell_test_support.h"
 

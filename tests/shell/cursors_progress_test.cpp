@@ -45,9 +45,6 @@ std::vector<std::string> Shown(Progress& p, std::initializer_list<long> counts) 
 TEST_F(CursorTest, ProgressPassesTenStages) {
   Progress p(100);
   EXPECT_EQ(gui::CurrentCursorName(), "C15");
-  EXPECT_EQ(p.Threshold(1), 10);
-  EXPECT_EQ(p.Threshold(9), 90);
-  EXPECT_EQ(p.Threshold(10), 99);
   EXPECT_EQ(Shown(p, {1, 5, 10, 11, 20, 55, 56, 90, 98, 99, 200}),
             (std::vector<std::string>{"0:C15", "0:C15", "1:C16", "0:C16", "1:C17", "3:C20", "0:C20",
                                       "4:C24", "0:C24", "1:C25", "0:C25"}));

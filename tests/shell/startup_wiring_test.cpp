@@ -8,14 +8,10 @@
 #include <sstream>
 
 #include "app/program_hooks.h"
-#include "data/error_report.h"
 #include "platform/gui/dialog.h"
-#include "data/locks.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_create.h"
-#include "runtime/runtime_hooks.h"
-#include "shell/application.h"
 #include "shell/graphics.h"
 #include "shell/seeding.h"
 #include "shell_test_support.h"
