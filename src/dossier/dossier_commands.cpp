@@ -246,6 +246,16 @@ bool OpenRecentDossier(int n) {
   return false;
 }
 
+// The dossier named on the command line (a C10 table, its ".ZEL" marker or a link to either)
+// opens at start without the file dialog, as a double-click on a shortcut would; the argument
+// serves the first opening only, and a name that is not there leaves the dialog to choose.
+static std::string TakeStartupDossierArgument() {
+  if (CommandWindow == nullptr) return {};
+  const std::string arg = CommandWindow->TakeStartArgument();
+  if (arg.empty() || !platform::FileExists(arg)) return {};
+  return arg;
+}
+
 void OuvrirDossier() {
   if (!CloseChildrenOfClient()) return;
   CloseAllTables();
@@ -255,8 +265,9 @@ void OuvrirDossier() {
   const std::string previous = CurrentEntry();
   const std::string start = IsBlank(DossierFolder) ? ProgramFolder : DossierFolder;
   if (!IsBlank(DossierFolder)) ChangeDir(DossierFolder.c_str());
-  std::string path;
-  if (!gui::GetOpenFileName(DossierMessageOwner(), LoadStr(2059), LoadStr(1189), start, path) || path.empty()) {
+  std::string path = TakeStartupDossierArgument();
+  if (path.empty() &&
+      (!gui::GetOpenFileName(DossierMessageOwner(), LoadStr(2059), LoadStr(1189), start, path) || path.empty())) {
     RestorePrevious(previous);
     return;
   }

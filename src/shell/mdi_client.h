@@ -105,6 +105,13 @@ class CMDIClient : public gui::MDIClient {
 
   int ArgumentCount() const { return argc_; }
   char** ArgumentVector() const { return argv_; }
+  // The first command-line argument, given once (the dossier the program was started on);
+  // empty when there is none or it was already taken.
+  std::string TakeStartArgument() {
+    if (startArgumentTaken_ || argc_ < 2 || argv_ == nullptr || argv_[1] == nullptr) return {};
+    startArgumentTaken_ = true;
+    return argv_[1];
+  }
   bool RuntimeStartedFlag() const { return runtimeStarted_; }
   int EngineStartCode() const { return engineStartCode_; }
   // True once every start-up step passed.
@@ -122,4 +129,5 @@ class CMDIClient : public gui::MDIClient {
   bool runtimeStarted_ = false;
   int engineStartCode_ = -1;
   bool startupOk_ = false;
+  bool startArgumentTaken_ = false;
 };

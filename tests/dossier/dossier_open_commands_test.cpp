@@ -211,3 +211,27 @@ TEST_F(DossierOpenTest, DossierHeldByAnotherProcessRefusesTheRebuild) {
   EXPECT_EQ(DossierCode, "PAR") << ShownTexts();
   EXPECT_TRUE(MdxHeaderMatchesName((d + "c10par.mdx").c_str()));
 }
+
+// Started on a dossier's C10 table (the run script, a shortcut), the first "Ouvrir dossier"
+// opens it without the file dialog; the next one asks as usual.
+class StartedOnADossier : public DossierOpenTest {
+ protected:
+  const char* StartArgument() const override { return "Compta/Start/c10sta.dbf"; }
+};
+
+TEST_F(StartedOnADossier, FirstOpeningTakesTheArgumentThenTheDialogAsks) {
+  const std::string folder = MakeDossier("Compta/Start", "STA", 10);
+  RunSubjectCommand(20202);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(DossierCode, "STA");
+  EXPECT_EQ(DossierFolder, folder);
+  for (const auto& shown : gui::ModalSeam::Shown()) EXPECT_NE(shown.kind, gui::ModalKind::FileOpen);
+
+  gui::ModalSeam::QueueFileAnswer("");
+  RunSubjectCommand(20202);
+  gui::ProcessPendingMessages();
+  bool asked = false;
+  for (const auto& shown : gui::ModalSeam::Shown()) asked = asked || shown.kind == gui::ModalKind::FileOpen;
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(DossierCode, "STA");
+}

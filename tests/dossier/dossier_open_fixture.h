@@ -38,6 +38,8 @@ namespace fs = std::filesystem;
 
 class DossierOpenTest : public ::testing::Test {
  protected:
+  // The command-line argument the program is started with, relative to the test's folder.
+  virtual const char* StartArgument() const { return nullptr; }
   void SetUp() override {
     char tmpl[] = "/tmp/merlon-dosA-XXXXXX";
     root_ = mkdtemp(tmpl);
@@ -51,8 +53,15 @@ class DossierOpenTest : public ::testing::Test {
     Services() = ShellServices{};
     Utilities() = UtilityServices{};
     static char arg0[] = "merlon";
-    static char* argv[] = {arg0, nullptr};
-    app_ = new Merlon(1, argv, true);
+    static std::string arg1;
+    static char* argv[] = {arg0, nullptr, nullptr};
+    int argc = 1;
+    if (const char* rel = StartArgument()) {
+      arg1 = root_ + "/" + rel;
+      argv[1] = arg1.data();
+      argc = 2;
+    }
+    app_ = new Merlon(argc, argv, true);
     app_->InitMainWindow();
     ASSERT_NE(MainFrame, nullptr);
     ASSERT_TRUE(MainFrame->Create());
