@@ -187,7 +187,7 @@ bool Menu::Choose(unsigned id) {
   QAction* a = d_->FindAction(id);
   if (a == nullptr) return false;
   // Enablers of the menu holding the item run first, as when it opens.
-  for (QWidget* w : a->associatedWidgets())
+  for (QObject* w : a->associatedObjects())
     if (auto* qm = qobject_cast<QMenu*>(w)) emit qm->aboutToShow();
   if (!a->isEnabled()) return false;
   a->trigger();

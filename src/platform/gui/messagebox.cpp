@@ -30,7 +30,7 @@ const char* ButtonText(int answer) {
     case IDOK: return "OK";
     case IDCANCEL: return "Annuler";
     case IDABORT: return "&Abandonner";
-    case IDRETRY: return "&R\xE9essayer";
+    case IDRETRY: return "&R\xE9" "essayer";
     case IDIGNORE: return "&Ignorer";
     case IDYES: return "&Oui";
     case IDNO: return "&Non";

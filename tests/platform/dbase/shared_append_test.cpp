@@ -82,7 +82,9 @@ TEST_P(SharedAppend, NextAppendAndSeeksSeeTheOtherProcessesChanges) {
   hDBICur ours = nullptr;
   ASSERT_EQ(OpenOurs(&ours), DBIERR_NONE);
   for (const char* c : {"M1", "M3", "M5"}) ASSERT_EQ(Append(ours, {c}), DBIERR_NONE);
-  if (indexed()) ASSERT_EQ(Seek(ours, "M3"), 2u);  // our cache now holds the tag's pages
+  if (indexed()) {
+    ASSERT_EQ(Seek(ours, "M3"), 2u);  // our cache now holds the tag's pages
+  }
   Signal go, done;
   pid_t pid = ::fork();
   if (pid == 0) {
@@ -141,7 +143,9 @@ TEST_P(SharedAppend, AppendKilledUnderTheLockLetsTheNextOneThrough) {
   // The lock went with the process: our next append neither waits nor keeps the lost record.
   ASSERT_EQ(Append(ours, {"K3"}), DBIERR_NONE);
   EXPECT_EQ(Here(ours), 3u);
-  if (indexed()) EXPECT_EQ(Seek(ours, "LOST"), 0u);
+  if (indexed()) {
+    EXPECT_EQ(Seek(ours, "LOST"), 0u);
+  }
   DbiCloseCursor(&ours);
   ExpectWhole({"1:K1", "2:K2", "3:K3"});
 }
