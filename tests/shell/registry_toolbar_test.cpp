@@ -67,36 +67,29 @@ TEST_F(RegistryTest, ResetKeepsTheMainHandleAndTheSessionCodes) {
 TEST_F(RegistryTest, SwitchingTheTextWindow) {
   // Nothing registered.
   EXPECT_EQ(SwitchRegisteredWindow("1QABC", 5), 2);
-
-  // Same record: brought forward, not closed.
-  TextWindow* w = RegisterTextWindow("1QABC", true);
-  gui::Handle h = w->GetHandle();
-  EXPECT_EQ(SwitchRegisteredWindow("1QABC", 5), 0);
-  EXPECT_TRUE(gui::IsWindow(h));
-  EXPECT_EQ(w->asked_, 0);
-
-  // Another record: the window agrees and closes.
-  EXPECT_EQ(SwitchRegisteredWindow("1QXYZ", 5), 1);
-  gui::ProcessPendingMessages();
-  EXPECT_FALSE(gui::IsWindow(h));
-}
-
-TEST_F(RegistryTest, TextWindowThatRefusesKeepsItsText) {
-  TextWindow* w = RegisterTextWindow("1QABC", false);
-  gui::Handle h = w->GetHandle();
-  TextWindow* other = new TextWindow(true);
-  other->Create();
-  other->Activate();
-  gui::ProcessPendingMessages();
-  // Asked for another record: close asked once, refused; the window stays
-  // in front, registered, and the form is told "same record".
-  EXPECT_EQ(SwitchRegisteredWindow("1QXYZ", 5), 0);
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(w->asked_, 1);
-  ASSERT_TRUE(gui::IsWindow(h));
-  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), w);
-  EXPECT_EQ(RegistryChar(3819), '1');
-  EXPECT_EQ(RegistryText(3830, 5), "1QABC");
+  for (bool agree : {true, false}) {
+    TextWindow* w = RegisterTextWindow("1QABC", agree);
+    gui::Handle h = w->GetHandle();
+    TextWindow* other = new TextWindow(true);
+    other->Create();
+    other->Activate();
+    gui::ProcessPendingMessages();
+    // Same record: brought forward, not closed.
+    EXPECT_EQ(SwitchRegisteredWindow("1QABC", 5), 0);
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), w);
+    EXPECT_EQ(w->asked_, 0);
+    other->Activate();
+    // Another record: a window that agrees closes; one that refuses is asked
+    // once, stays in front and registered, and the form is told "same record".
+    EXPECT_EQ(SwitchRegisteredWindow("1QXYZ", 5), agree ? 1 : 0) << agree;
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(gui::IsWindow(h), !agree);
+    if (agree) continue;
+    EXPECT_EQ(w->asked_, 1);
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), w);
+    EXPECT_EQ(RegistryChar(3819), '1');
+    EXPECT_EQ(RegistryText(3830, 5), "1QABC");
+  }
 }
 
 TEST_F(RegistryTest, ClosingTheTextWindowComparesTheRegisteredName) {

@@ -79,27 +79,26 @@ TEST_F(UtilityTest, IniFilesOpenInTheTextEditor) {
   OpenDossier();
   SetDossierIniPath(DossierFolder + "c10essai.ini");
   SetLogDossier(DossierFolder, "ESSAI");
-  // The command reads Ctrl and Shift as the user holds them.
-  // Ctrl: the program INI only, the program goes on.
-  gui::SetModifierKeyDown(gui::VK_CONTROL, true);
-  gui::SetModifierKeyDown(gui::VK_SHIFT, false);
-  Choose(20702);
-  ASSERT_EQ(launched_.size(), 1u);
-  EXPECT_EQ(launched_[0], (std::vector<std::string>{"xdg-open", IniPath()}));
-  EXPECT_TRUE(gui::IsWindow(MainWindowHandle));
-  // Shift: the dossier's log and INI.
-  launched_.clear();
-  gui::SetModifierKeyDown(gui::VK_CONTROL, false);
-  gui::SetModifierKeyDown(gui::VK_SHIFT, true);
-  Choose(20702);
-  ASSERT_EQ(launched_.size(), 2u);
-  EXPECT_EQ(launched_[0][1], LogPath(".txt"));
-  EXPECT_EQ(launched_[1][1], DossierFolder + "c10essai.ini");
-  // Both: the three files.
-  launched_.clear();
-  gui::SetModifierKeyDown(gui::VK_CONTROL, true);
-  Choose(20702);
-  EXPECT_EQ(launched_.size(), 3u);
+  // The command reads Ctrl and Shift as the user holds them: Ctrl the
+  // program INI, Shift the dossier's log and INI; the program goes on.
+  const std::string log = LogPath(".txt"), ini = DossierFolder + "c10essai.ini";
+  const struct {
+    bool ctrl, shift;
+    std::vector<std::string> files;
+  } cases[] = {{true, false, {IniPath()}}, {false, true, {log, ini}}, {true, true, {log, ini, IniPath()}}};
+  for (const auto& c : cases) {
+    launched_.clear();
+    gui::SetModifierKeyDown(gui::VK_CONTROL, c.ctrl);
+    gui::SetModifierKeyDown(gui::VK_SHIFT, c.shift);
+    Choose(20702);
+    std::vector<std::string> files;
+    for (const auto& argv : launched_) {
+      EXPECT_EQ(argv.at(0), "xdg-open");
+      files.push_back(argv.at(1));
+    }
+    EXPECT_EQ(files, c.files) << c.ctrl << c.shift;
+    EXPECT_TRUE(gui::IsWindow(MainWindowHandle));
+  }
   gui::ClearModifierKeyOverrides();
   // Neither key: the program must end first; a child that refuses to close
   // stops everything.
