@@ -120,11 +120,7 @@ TEST_F(ClientTest, StartUpInstallsTheShellHooks) {
   Start();
   EXPECT_TRUE(static_cast<bool>(Services().rebuildRecentDossiersMenu));
   // The registry's window actions are the shell's: a refused close answers 0.
-  struct Refusing : gui::MDIChild {
-    using gui::MDIChild::MDIChild;
-    bool CanClose() override { return false; }
-  };
-  auto* w = new Refusing(client_, "Texte");
+  auto* w = new AskedChild(client_, "Texte", false);
   ASSERT_TRUE(w->Create());
   SetRegistryText(3819, 1, "1");
   SetRegistryText(3820, 10, StrNum10(w->GetHandle()));

@@ -13,16 +13,8 @@ namespace {
 
 using CommandEnablerTest = ShellFrameTest;
 
-class TestChild : public gui::MDIChild {
- public:
-  TestChild(gui::MDIClient* client, const std::string& caption, bool agree = true)
-      : gui::MDIChild(client, caption), agree_(agree) {}
-  bool CanClose() override { return agree_; }
-  bool agree_;
-};
-
-TestChild* OpenChild(const std::string& caption, bool agree = true) {
-  auto* child = new TestChild(CommandWindow, caption, agree);
+AskedChild* OpenChild(const std::string& caption, bool agree = true) {
+  auto* child = new AskedChild(CommandWindow, caption, agree);
   child->Create();
   child->Show(gui::SW_SHOWNORMAL);
   gui::ProcessPendingMessages();
@@ -169,7 +161,7 @@ TEST_F(CommandEnablerTest, WindowCommandsNeedAnActiveChildAndAnIdleProgram) {
 
 TEST_F(CommandEnablerTest, LastChildClosedEmptiesTheWindowButtons) {
   const std::size_t permanent = MainControlBar->GadgetCount();
-  TestChild* child = OpenChild("Liste");
+  AskedChild* child = OpenChild("Liste");
   BuildToolbar(std::vector<std::uint32_t>{20023, 20055, 1, 20049}, false);
   MessageBar->SetText("3 lignes");
   EXPECT_EQ(MainControlBar->GadgetCount(), static_cast<int>(permanent) + 4);
@@ -245,7 +237,7 @@ int g_created = 0;
 void OpenOrActivateList() {
   if (ActivateExistingChild(kTestSlot)) return;
   ++g_created;
-  TestChild* child = OpenChild("Journaux");
+  AskedChild* child = OpenChild("Journaux");
   RegisterWindowSlot(kTestSlot, child->GetHandle());
 }
 
@@ -256,7 +248,7 @@ TEST_F(CommandEnablerTest, OpenWindowComesToTheTopInsteadOfASecondOne) {
   Choose(20302);
   ASSERT_EQ(g_created, 1);
   gui::Handle first = SlotHandle(kTestSlot);
-  TestChild* other = OpenChild("Autre");
+  AskedChild* other = OpenChild("Autre");
   EXPECT_EQ(CommandWindow->GetActiveMDIChild(), other);
   Choose(20302);
   EXPECT_EQ(g_created, 1);

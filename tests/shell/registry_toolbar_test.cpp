@@ -14,20 +14,9 @@ namespace {
 
 using RegistryTest = ShellFrameTest;
 
-class TextWindow : public gui::MDIChild {
- public:
-  TextWindow(bool agree) : gui::MDIChild(CommandWindow, "Texte"), agree_(agree) {}
-  bool CanClose() override {
-    ++asked_;
-    return agree_;
-  }
-  bool agree_;
-  int asked_ = 0;
-};
-
 // Registers a record-text window showing `key` at 3819/3820/3830.
-TextWindow* RegisterTextWindow(const std::string& key, bool agree) {
-  auto* w = new TextWindow(agree);
+AskedChild* RegisterTextWindow(const std::string& key, bool agree) {
+  auto* w = new AskedChild(CommandWindow, "Texte", agree);
   w->Create();
   gui::ProcessPendingMessages();
   RegisterWindowSlot(3819, w->GetHandle());
@@ -68,9 +57,9 @@ TEST_F(RegistryTest, SwitchingTheTextWindow) {
   // Nothing registered.
   EXPECT_EQ(SwitchRegisteredWindow("1QABC", 5), 2);
   for (bool agree : {true, false}) {
-    TextWindow* w = RegisterTextWindow("1QABC", agree);
+    AskedChild* w = RegisterTextWindow("1QABC", agree);
     gui::Handle h = w->GetHandle();
-    TextWindow* other = new TextWindow(true);
+    AskedChild* other = new AskedChild(CommandWindow, "Texte");
     other->Create();
     other->Activate();
     gui::ProcessPendingMessages();
@@ -103,7 +92,7 @@ TEST_F(RegistryTest, ClosingTheTextWindowComparesTheRegisteredName) {
       {"1QABC", "1QAB", false},  {"1QABC", "1QABCD", false},  {"1QABC", "1qabc", false},
   };
   for (const Case& c : cases) {
-    TextWindow* w = RegisterTextWindow(c.registered, true);
+    AskedChild* w = RegisterTextWindow(c.registered, true);
     gui::Handle h = w->GetHandle();
     // The kept area after the name holds other texts.
     SetRegistryText(3940, 29, "7   411000  CLIENT  SECT01  ");

@@ -15,6 +15,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/cursor.h"
+#include "platform/gui/mdi.h"
 #include "platform/gui/modal_seam.h"
 #include "runtime/access_rights.h"
 #include "runtime/inifiles.h"
@@ -26,6 +27,19 @@
 #include "runtime/runtime_hooks.h"
 #include "shell/application.h"
 #include "shell/utility_commands.h"
+
+// A child window that counts the close questions and answers as told.
+class AskedChild : public gui::MDIChild {
+ public:
+  AskedChild(gui::MDIClient* client, const std::string& caption, bool agree = true)
+      : gui::MDIChild(client, caption), agree_(agree) {}
+  bool CanClose() override {
+    ++asked_;
+    return agree_;
+  }
+  bool agree_;
+  int asked_ = 0;
+};
 
 class ShellTest : public ::testing::Test {
  protected:

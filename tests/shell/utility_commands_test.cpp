@@ -102,11 +102,7 @@ TEST_F(UtilityTest, IniFilesOpenInTheTextEditor) {
   gui::ClearModifierKeyOverrides();
   // Neither key: the program must end first; a child that refuses to close
   // stops everything.
-  struct Refuse : gui::MDIChild {
-    using gui::MDIChild::MDIChild;
-    bool CanClose() override { return false; }
-  };
-  auto* refusing = new Refuse(CommandWindow, "Saisie");
+  auto* refusing = new AskedChild(CommandWindow, "Saisie", false);
   refusing->Create();
   launched_.clear();
   CompleterIni(false, false);
@@ -155,11 +151,7 @@ TEST_F(UtilityTest, TerminalInTheDossierFolderWhileTheDossierIsHeld) {
   EXPECT_EQ(GetDossierState(), '2');
 
   // A child that refuses to close stops the command.
-  struct Refuse : gui::MDIChild {
-    using gui::MDIChild::MDIChild;
-    bool CanClose() override { return false; }
-  };
-  auto* refusing = new Refuse(CommandWindow, "Saisie");
+  auto* refusing = new AskedChild(CommandWindow, "Saisie", false);
   refusing->Create();
   SetDossierState(' ');
   launched_.clear();
