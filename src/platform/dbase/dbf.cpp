@@ -36,13 +36,20 @@ void Put16(std::uint8_t* p, std::uint16_t v) {
 }
 
 // Today as dBASE keeps it: years since 1900, month, day.
+// Every append stamps it: the conversion is done again only when the second changes.
 void Today(std::uint8_t* p) {
-  std::time_t t = std::time(nullptr);
-  std::tm tm {};
-  localtime_r(&t, &tm);
-  p[0] = static_cast<std::uint8_t>(tm.tm_year);
-  p[1] = static_cast<std::uint8_t>(tm.tm_mon + 1);
-  p[2] = static_cast<std::uint8_t>(tm.tm_mday);
+  thread_local std::time_t last = -1;
+  thread_local std::uint8_t date[3] = {};
+  const std::time_t t = std::time(nullptr);
+  if (t != last) {
+    std::tm tm {};
+    localtime_r(&t, &tm);
+    date[0] = static_cast<std::uint8_t>(tm.tm_year);
+    date[1] = static_cast<std::uint8_t>(tm.tm_mon + 1);
+    date[2] = static_cast<std::uint8_t>(tm.tm_mday);
+    last = t;
+  }
+  std::memcpy(p, date, 3);
 }
 
 bool ValidName(const std::string& name) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -238,12 +239,39 @@ struct Mdx::Impl {
   std::vector<std::unique_ptr<TagState>> tags;
   std::unordered_map<std::uint32_t, std::unique_ptr<Slot>> cache;
   std::vector<std::uint32_t> dirtyList;  // blocks marked dirty since the last write-back
+  // Direct-mapped memo in front of `cache`: the few pages every update descends through
+  // (roots, upper nodes, the leaves being filled) are found without hashing. Emptied
+  // whenever a slot leaves the cache.
+  struct FrontEntry {
+    std::uint32_t block = 0;
+    Slot* slot = nullptr;
+  };
+  static constexpr std::size_t kFrontSize = 64;
+  std::array<FrontEntry, kFrontSize> front{};
+  std::vector<PathStep> insertPath;  // reused by Insert: no allocation per entry
   std::uint64_t clock = 0;
   int lockDepth = 0;
   bool writeLocked = false;
   bool abandoned = false;  // an inner call of a spanning update failed: nothing is written
 
   ~Impl() { CloseFile(); }
+
+  Slot* Lookup(std::uint32_t block) {
+    FrontEntry& f = front[(block / kBlocksPerPage) % kFrontSize];
+    if (f.slot != nullptr && f.block == block) return f.slot;
+    auto it = cache.find(block);
+    if (it == cache.end()) return nullptr;
+    f.block = block;
+    f.slot = it->second.get();
+    return f.slot;
+  }
+
+  void ForgetFront() { front.fill(FrontEntry{}); }
+
+  void ClearCache() {
+    ForgetFront();
+    cache.clear();
+  }
 
   void CloseFile() {
     if (fd >= 0) ::close(fd);
@@ -290,7 +318,7 @@ struct Mdx::Impl {
       if (writeLocked && (!commit || r != DBIERR_NONE)) {
         // Nothing of a failed update reaches the file: forget it and read again next time.
         synced = false;
-        cache.clear();
+        ClearCache();
         dirtyList.clear();
       }
       UnlockByte(fd);
@@ -304,11 +332,11 @@ struct Mdx::Impl {
     bool any = headerDirty || tagTableDirty;
     std::sort(dirtyList.begin(), dirtyList.end());
     for (std::uint32_t block : dirtyList) {
-      auto it = cache.find(block);
-      if (it == cache.end() || !it->second->dirty) continue;
-      DBIResult r = WriteExact(fd, it->second->data, kPage, static_cast<off_t>(block) * kBlock);
+      Slot* slot = Lookup(block);
+      if (slot == nullptr || !slot->dirty) continue;
+      DBIResult r = WriteExact(fd, slot->data, kPage, static_cast<off_t>(block) * kBlock);
       if (r != DBIERR_NONE) return r;
-      it->second->dirty = false;
+      slot->dirty = false;
       any = true;
     }
     dirtyList.clear();
@@ -323,13 +351,20 @@ struct Mdx::Impl {
     return r;
   }
 
+  // Stamped by every update: converted again only when the second changes.
   static void StampDate(std::uint8_t* p) {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    p[0] = static_cast<std::uint8_t>(tm.tm_year % 256);
-    p[1] = static_cast<std::uint8_t>(tm.tm_mon + 1);
-    p[2] = static_cast<std::uint8_t>(tm.tm_mday);
+    thread_local std::time_t last = -1;
+    thread_local std::uint8_t date[3] = {};
+    const std::time_t t = std::time(nullptr);
+    if (t != last) {
+      std::tm tm{};
+      localtime_r(&t, &tm);
+      date[0] = static_cast<std::uint8_t>(tm.tm_year % 256);
+      date[1] = static_cast<std::uint8_t>(tm.tm_mon + 1);
+      date[2] = static_cast<std::uint8_t>(tm.tm_mday);
+      last = t;
+    }
+    std::memcpy(p, date, 3);
   }
 
   void Trim() {
@@ -339,6 +374,7 @@ struct Mdx::Impl {
     for (auto& [block, slot] : cache) order.emplace_back(slot->used, block);
     std::sort(order.begin(), order.end());
     const std::size_t drop = cache.size() - kCachePages / 2;
+    ForgetFront();
     for (std::size_t i = 0; i < drop; ++i) {
       auto it = cache.find(order[i].second);
       if (it->second->dirty) {
@@ -363,7 +399,7 @@ struct Mdx::Impl {
   }
 
   DBIResult Reload() {
-    cache.clear();
+    ClearCache();
     dirtyList.clear();
     synced = false;
     struct stat st {};
@@ -455,10 +491,9 @@ struct Mdx::Impl {
 
   // Page of a block through the cache; null (and *err) for a block outside the file.
   std::uint8_t* Page(std::uint32_t block, DBIResult* err) {
-    auto it = cache.find(block);
-    if (it != cache.end()) {
-      it->second->used = ++clock;
-      return it->second->data;
+    if (Slot* hit = Lookup(block)) {
+      hit->used = ++clock;
+      return hit->data;
     }
     if (!ValidBlock(block)) {
       *err = DBIERR_INDEXCORRUPT;
@@ -477,9 +512,9 @@ struct Mdx::Impl {
   }
 
   void MarkDirty(std::uint32_t block) {
-    auto it = cache.find(block);
-    if (it != cache.end() && !it->second->dirty) {
-      it->second->dirty = true;
+    Slot* slot = Lookup(block);
+    if (slot != nullptr && !slot->dirty) {
+      slot->dirty = true;
       dirtyList.push_back(block);
     }
   }
@@ -494,6 +529,9 @@ struct Mdx::Impl {
     slot->dirty = true;
     slot->used = ++clock;
     std::uint8_t* data = slot->data;
+    FrontEntry& f = front[(b / kBlocksPerPage) % kFrontSize];
+    f.block = b;
+    f.slot = slot.get();
     cache[b] = std::move(slot);
     dirtyList.push_back(b);
     *block = b;
@@ -533,6 +571,7 @@ struct Mdx::Impl {
 
   // Puts a page on the free list (its first word 0, then the next free page).
   DBIResult FreeBlock(std::uint32_t block) {
+    ForgetFront();
     cache.erase(block);
     std::uint8_t link[8] = {};
     Put32(link + 4, Get32(header + 36));
@@ -821,7 +860,7 @@ struct Mdx::Impl {
   // ---- maintenance ----
 
   DBIResult Insert(const TagState& t, const std::uint8_t* key, std::uint32_t recno) {
-    std::vector<PathStep> path;
+    std::vector<PathStep>& path = insertPath;
     bool end = false;
     DBIResult r = LowerBound(t, key, recno, true, &path, &end);
     if (r != DBIERR_NONE) return r;
