@@ -246,7 +246,7 @@ struct Mdx::Impl {
     std::uint32_t block = 0;
     Slot* slot = nullptr;
   };
-  static constexpr std::size_t kFrontSize = 64;
+  static constexpr std::size_t kFrontSize = 512;
   std::array<FrontEntry, kFrontSize> front{};
   std::vector<PathStep> insertPath;  // reused by Insert: no allocation per entry
   std::uint64_t clock = 0;
@@ -372,8 +372,8 @@ struct Mdx::Impl {
     std::vector<std::pair<std::uint64_t, std::uint32_t>> order;
     order.reserve(cache.size());
     for (auto& [block, slot] : cache) order.emplace_back(slot->used, block);
-    std::sort(order.begin(), order.end());
     const std::size_t drop = cache.size() - kCachePages / 2;
+    std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(drop), order.end());
     ForgetFront();
     for (std::size_t i = 0; i < drop; ++i) {
       auto it = cache.find(order[i].second);
