@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace dbase {
@@ -57,20 +58,33 @@ char BaseLetter(unsigned char c) { return static_cast<char>(GetTables().base[c])
 
 int CompareWeighted(const char* a, const char* b, std::size_t n) {
   const std::uint8_t* w = GetTables().weight.data();
-  // Keys of one index share long beginnings: equal bytes weigh the same, so equal 8-byte
-  // runs are passed over whole.
+  // Keys of one index share long beginnings: equal bytes weigh the same, so they are passed
+  // over eight at a time, and the weights (one rank per byte value) are looked up only at
+  // the first byte that differs.
+  auto at = [&](std::size_t k) {
+    return w[static_cast<unsigned char>(a[k])] < w[static_cast<unsigned char>(b[k])] ? -1 : 1;
+  };
+  auto firstDiff = [](std::uint64_t x, std::uint64_t y) {
+    return static_cast<std::size_t>(std::countr_zero(x ^ y) / 8);
+  };
   std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
+  if constexpr (std::endian::native == std::endian::little) {
     std::uint64_t x, y;
-    std::memcpy(&x, a + i, 8);
-    std::memcpy(&y, b + i, 8);
-    if (x != y) break;
+    for (; i + 8 <= n; i += 8) {
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      if (x != y) return at(i + firstDiff(x, y));
+    }
+    if (i == n) return 0;
+    if (n >= 8) {
+      // The last eight bytes, overlapping bytes already known equal.
+      std::memcpy(&x, a + n - 8, 8);
+      std::memcpy(&y, b + n - 8, 8);
+      return x == y ? 0 : at(n - 8 + firstDiff(x, y));
+    }
   }
-  for (; i < n; ++i) {
-    const unsigned char x = static_cast<unsigned char>(a[i]);
-    const unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x != y) return w[x] < w[y] ? -1 : 1;
-  }
+  for (; i < n; ++i)
+    if (a[i] != b[i]) return at(i);
   return 0;
 }
 
