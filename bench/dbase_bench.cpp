@@ -49,19 +49,25 @@ const TagDef kTags[] = {
     {"C50VENT", "BCLE+BMOIS+BJAL+BVENT+BCODE", "BCLE='Z' .AND. BVENT#'  '"},
 };
 
-std::string& Folder() {
-  static std::string dir = [] {
+// The scratch folder, made on first use. Defined before `cleanup` so that it is destroyed
+// after it: the folder and the tables in it (about a gigabyte) go at exit.
+std::string folder;
+
+const std::string& Folder() {
+  if (folder.empty()) {
     char tmpl[] = "/tmp/merlon-bench-XXXXXX";
-    char* p = ::mkdtemp(tmpl);
-    return std::string(p != nullptr ? p : "/tmp");
-  }();
-  return dir;
+    if (char* p = ::mkdtemp(tmpl)) folder = p;
+  }
+  // Without a folder every create fails and the benchmarks report it.
+  static const std::string none = "/nonexistent/merlon-bench";
+  return folder.empty() ? none : folder;
 }
 
 struct Cleanup {
   ~Cleanup() {
+    if (folder.empty()) return;
     std::error_code ec;
-    std::filesystem::remove_all(Folder(), ec);
+    std::filesystem::remove_all(folder, ec);
   }
 } cleanup;
 
