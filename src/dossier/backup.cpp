@@ -473,7 +473,16 @@ void RestoreDossier_Work() {
   ClearOpenWindowRegistry();
   SetDossierState('1');
   ChangeDir("");
-  SetLogAside();
+  if (!SetLogAside()) {
+    // A restore now could put the backup's log over the station's own.
+    gui::MessageBeep(0);
+    gui::MessageBox(Owner(),
+                    "Le journal du dossier ne peut pas \xEAtre mis de c\xF4t\xE9: la restauration n'est pas faite."
+                    "\n\n\n",
+                    LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+    Reopen();
+    return;
+  }
 
   const char m = ReadBackupMethod();
   const std::string code = Code();

@@ -142,6 +142,25 @@ TEST_F(RestoreTest, CancelledRestoreLeavesTheLogAsItWas) {
   EXPECT_NE(q->text.find("\"" + folder_ + "\""), std::string::npos);
 }
 
+TEST_F(RestoreTest, LogThatCannotBeSetAsideStopsTheRestore) {
+  CreateAndOpen();
+  IniSetString("LanceM?BACKUP", "8");
+  // A restore that brings back the backup's log over the station's.
+  WriteText(program_ + BackupBatchName('8', true),
+            "#!/bin/sh\nprintf 'journal de la sauvegarde\\r\\n' > \"$1/clgab.txt\"\n");
+  WriteLog("ligne du poste");
+  const std::string log = ReadText(LogPath(".txt"));
+  // The set-aside name is taken by a folder: the log cannot go there.
+  std::filesystem::create_directory(folder_ + "c_lgab.tmp");
+  ModalSeam::QueueFileAnswer(root_ + "/s/ZELAB.rar");
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  RestoreDossier_Work();
+  EXPECT_TRUE(launched_.empty());
+  EXPECT_EQ(ReadText(LogPath(".txt")), log);
+  EXPECT_FALSE(UseStoredWorkingDate);
+  EXPECT_EQ(reopened_, 1);
+}
+
 TEST_F(RestoreTest, OlderSetAsideLogIsKeptAndNeverLost) {
   CreateAndOpen();
   WriteLog("courant");
