@@ -84,14 +84,19 @@ std::vector<fs::path> DossierTableFiles(const std::string& folder, const std::st
   return files;
 }
 
-// Moves the files into the folder `to`; on a failure the ones moved go back. False then.
+// Moves the files into the folder `to`; on a failure the ones moved go back. False then,
+// with `moved` left holding those that could not go back.
 bool MoveFiles(const std::vector<fs::path>& files, const fs::path& to, std::vector<fs::path>& moved) {
   for (const fs::path& f : files) {
     std::error_code ec;
     fs::rename(f, to / f.filename(), ec);
     if (ec) {
-      for (const fs::path& m : moved) fs::rename(to / m.filename(), m, ec);
-      moved.clear();
+      std::vector<fs::path> stuck;
+      for (const fs::path& m : moved) {
+        fs::rename(to / m.filename(), m, ec);
+        if (ec) stuck.push_back(m);
+      }
+      moved = stuck;
       return false;
     }
     moved.push_back(f);
@@ -338,8 +343,16 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   if (!fs::create_directories(aside, ec) || ec) return fail("dossier de sauvegarde impossible: " + aside);
   std::vector<fs::path> moved;
   if (!MoveFiles(files, aside, moved)) {
-    fs::remove_all(aside, ec);
-    return fail("les fichiers d'origine ne peuvent pas \xEAtre d\xE9plac\xE9s");
+    std::string why = "les fichiers d'origine ne peuvent pas \xEAtre d\xE9plac\xE9s";
+    if (moved.empty()) {
+      fs::remove_all(aside, ec);
+    } else {
+      // Originals that did not come back stay in the aside folder, never deleted.
+      result.asideFolder = aside;
+      result.originalsKept = true;
+      why += ", fichiers d'origine dans " + aside;
+    }
+    return fail(why);
   }
   result.asideFolder = aside;
 
