@@ -264,7 +264,13 @@ bool Run::WriteBack() {
     }
     const int field = closed ? kC40Piece : kC50Piece;
     if (Field(*line, field) != planned) {
-      line->PutField(field, planned.c_str());
+      // A line left on its old number could share it with another piece: the
+      // run stops with its plan kept, so that the next run finishes it.
+      if (!line->PutField(field, planned.c_str())) {
+        r_.outcome = RenumberOutcome::TableFailed;
+        r_.failedTable = line->tablePath;
+        return false;
+      }
       ++r_.linesWritten;
       if (obs_->StopNow()) return false;
     }
@@ -329,7 +335,7 @@ RenumberResult Run::Go() {
     r_.resumed = true;
     obs_->SetTotal(6 * lines);
     if (!WriteBack()) {
-      r_.outcome = RenumberOutcome::Stopped;
+      if (r_.outcome != RenumberOutcome::TableFailed) r_.outcome = RenumberOutcome::Stopped;
       CloseAll();
       return r_;
     }
@@ -366,7 +372,7 @@ RenumberResult Run::Go() {
     return r_;
   }
   if (!WriteBack()) {
-    r_.outcome = RenumberOutcome::Stopped;
+    if (r_.outcome != RenumberOutcome::TableFailed) r_.outcome = RenumberOutcome::Stopped;
     CloseAll();
     return r_;
   }
