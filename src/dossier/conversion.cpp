@@ -419,7 +419,10 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
         why = "conversion en euros incompl\xE8te des centralisateurs";
   }
   result.tables = static_cast<int>(written.size());
-  for (OpenPair& p : written) p.destination->CloseTable(true);
+  // A table that does not close cleanly (its last writes not flushed) fails the run, so the
+  // originals come back rather than being removed behind an incomplete copy.
+  for (OpenPair& p : written)
+    if (!p.destination->CloseTable(true) && why.empty()) why = "fermeture impossible de " + p.base;
 
   if (!why.empty()) {
     // What was written goes; the originals come back.
