@@ -163,7 +163,8 @@ bool CopyOlderGeneration(Table& destination, Table& source, long& records) {
       if (s != 0 && !CopyValue(source, s, destination, d)) ok = false;
     }
     if (!destination.InsertRecord()) return false;
-    if (cancelled) destination.DeleteRecord("", 0);
+    // A cancelled record that cannot be cancelled again would come back as live: fail the run.
+    if (cancelled && !destination.DeleteRecord("", 0)) ok = false;
     ++records;
   }
   return ok;
