@@ -137,18 +137,10 @@ bool Run::ReadPlanFile(long* pieces) {
   return true;
 }
 
-// The plan file is written whole under another name and then renamed, so it
-// either exists complete or not at all.
+// The plan file is written whole (and flushed to disk) under another name and then
+// renamed, so it either exists complete or not at all.
 bool Run::WritePlanFile(long pieces) {
-  const std::string path = RenumberPlanPath();
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    out << pieces << "\n";
-    out.flush();
-    if (!out) return false;
-  }
-  return std::rename(temp.c_str(), path.c_str()) == 0;
+  return platform::WriteFileAtomic(RenumberPlanPath(), std::to_string(pieces) + "\n");
 }
 
 // A plan is only finished when C60 still holds it and every line carries
