@@ -8,6 +8,7 @@
 #include <QToolTip>
 
 #include "platform/gui/controls_internal.h"
+#include "platform/gui/scroll_bar_internal.h"
 #include "platform/gui/text_codec.h"
 
 namespace gui {
@@ -96,26 +97,12 @@ QWidget* CustomControl::CreateWidget(QWidget* parent) {
   auto wire = [this, w](bool vertical) {
     auto* bar = new ListScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, w);
     bar->setFocusPolicy(Qt::NoFocus);
-    QObject::connect(bar, &QScrollBar::actionTriggered, w, [this, bar, vertical](int action) {
-      int code = SB_ENDSCROLL;
-      switch (action) {
-        case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
-        case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
-        case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
-        case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
-        case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
-        case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
-        case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
-        default: return;
-      }
-      // The owner moves the bar itself (SetScrollPos), as with Windows bars.
-      const int pos = bar->sliderPosition();
-      bar->blockSignals(true);
-      bar->setSliderPosition(vertical ? vPos_ : hPos_);
-      bar->blockSignals(false);
-      if (vertical) EvVScroll(code, pos);
-      else EvHScroll(code, pos);
-    });
+    ConnectScrollBar(
+        bar, w, [this, vertical] { return vertical ? vPos_ : hPos_; },
+        [this, vertical](int code, int pos) {
+          if (vertical) EvVScroll(code, pos);
+          else EvHScroll(code, pos);
+        });
     return bar;
   };
   if (flags_ & ctl::VScroll) w->vbar = wire(true);

@@ -18,6 +18,7 @@
 #include "platform/gui/accelerators.h"
 #include "platform/gui/custom_control.h"
 #include "platform/gui/menu.h"
+#include "platform/gui/scroll_bar_internal.h"
 #include "platform/gui/text_codec.h"
 #include "platform/gui/window_widget.h"
 
@@ -320,26 +321,12 @@ QWidget* MDIChild::CreateWidget(QWidget* parentWidget) {
     auto* bar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, frame);
     bar->setFocusPolicy(Qt::NoFocus);
     bar->hide();
-    QObject::connect(bar, &QScrollBar::actionTriggered, bar, [this, bar, vertical](int action) {
-      int code = SB_ENDSCROLL;
-      switch (action) {
-        case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
-        case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
-        case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
-        case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
-        case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
-        case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
-        case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
-        default: return;
-      }
-      // The window moves the bar itself (SetScrollPos), as with Windows bars.
-      const int pos = bar->sliderPosition();
-      bar->blockSignals(true);
-      bar->setSliderPosition(bars_[vertical ? 1 : 0].pos);
-      bar->blockSignals(false);
-      const auto w = static_cast<std::uintptr_t>(code) | (static_cast<std::uintptr_t>(pos & 0xFFFF) << 16);
-      WindowProc(vertical ? WM_VSCROLL : WM_HSCROLL, w, 0);
-    });
+    ConnectScrollBar(
+        bar, bar, [this, vertical] { return bars_[vertical ? 1 : 0].pos; },
+        [this, vertical](int code, int pos) {
+          const auto w = static_cast<std::uintptr_t>(code) | (static_cast<std::uintptr_t>(pos & 0xFFFF) << 16);
+          WindowProc(vertical ? WM_VSCROLL : WM_HSCROLL, w, 0);
+        });
     return bar;
   };
   barWidgets_ = std::make_unique<BarWidgets>();
