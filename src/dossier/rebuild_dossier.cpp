@@ -172,4 +172,6 @@ void ReconstructionDossier_Work() {
 
 void SetRebuildReopener(std::function<void()> reopen) { Reopener() = std::move(reopen); }
 
-void InstallMaintenanceCommands() { SetCommandWork(kRebuildCommand, &ReconstructionDossier_Work); }
+void InstallMaintenanceCommands() {
+  SetCommandWork(kRebuildCommand, &ReconstructionDossier_Work);  // "&Utilitaires > R&eConstruction du dossier..."
+}

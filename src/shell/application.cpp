@@ -5,12 +5,14 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/dc.h"
+#include "platform/gui/menu.h"
 #include "platform/gui/messagebox.h"
 #include "platform/system/clock.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/xbase.h"
+#include "shell/command_table.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/utility_commands.h"
@@ -149,6 +151,7 @@ void Merlon::InitMainWindow() {
   auto* frame = new CDecoratedMDIFrame(kApplicationName, client);
   MainFrame = frame;
   frame->AssignMenu(kMainMenu);
+  if (gui::Menu* menu = frame->GetMenu()) FillMenuTexts(*menu);
   frame->SetAccelerators(kMainAccelerators);
   frame->SetReportChoiceFlag(true);
 

@@ -1,6 +1,7 @@
 #include "shell/command_table.h"
 
 #include "platform/gui/mdi.h"
+#include "platform/gui/menu.h"
 #include "resources/string_table.h"
 #include "runtime/xbase.h"
 #include "shell/about_box.h"
@@ -13,8 +14,27 @@ namespace {
 
 using K = EnablerKind;
 
-// Owners: the shell's own handlers are bound below; the others are the
-// subjects' (RunSubjectCommand).
+// The shell's own handlers.
+void SetMainCaption(CMDIClient& c, unsigned) { c.SetMainCaption(); }
+void Quitter(CMDIClient& c, unsigned) { c.CmQuitter(); }
+void FermerApplication(CMDIClient& c, unsigned) { c.CmFermerApplication(); }
+void ConfigurerImprimante(CMDIClient&, unsigned) { CmConfigurerImprimante(); }
+void SupprimerChoix(CMDIClient&, unsigned) { CmSupprimerChoix(); }
+void DossierRecent(CMDIClient&, unsigned id) { CmDossierRecent(static_cast<int>(id) - 20220); }
+void CompleterIni(CMDIClient&, unsigned) { CmCompleterIni(); }
+void ConfigurerBde(CMDIClient&, unsigned) { CmConfigurerBde(); }
+void FenetresPleinEcran(CMDIClient&, unsigned) { CmFenetresPleinEcran(); }
+void AgrandirFenetre(CMDIClient&, unsigned) { CmAgrandirFenetre(); }
+void CommandesMsDos(CMDIClient&, unsigned) { CmCommandesMsDos(); }
+void Aide(CMDIClient&, unsigned) { CmAide(); }
+void AProposVersion(CMDIClient&, unsigned) { CmAProposVersion(); }
+void ChoixEtat(CMDIClient&, unsigned) { CmChoixEtat(); }
+// Cascade, tile, arrange and close all: the MDI client's own handlers.
+void MdiWindowCommand(CMDIClient& c, unsigned id) {
+  if (const auto* handler = gui::MDIClient::Table().FindHandler(id)) (*handler)(c, id);
+}
+
+// A row without a shell handler runs a subject's work (RunSubjectCommand).
 const std::vector<CommandEntry> kTable = {
     {20201, 20201, "CmFichierNouveauDossier", "CeSansDossier", K::SansDossier, 0, false, false},
     {20202, 20202, "CmFichierOuvrirDossier", "CeOuvrirDossier", K::DossierSlotFree, 0, false, false},
@@ -22,13 +42,13 @@ const std::vector<CommandEntry> kTable = {
     {20204, 20204, "CmFichierDateTravail", "CeDateTravail", K::Rights, 1, false, false},
     {20205, 20205, "CmFichierAProposDossier", "CeAProposDossier", K::Rights, 2, true, false},
     {20206, 20206, "CmFichierChangerDossier", "CeChangerDossier", K::TwoDossiers, 0, false, false},
-    {20207, 20207, "CmConfigurerImprimante", "CeSansDossier", K::SansDossier, 0, false, false},
-    {20208, 20208, "SetMainCaption", "", K::None, 0, false, false},
-    {20209, 20209, "CmQuitter", "CeSansDossier", K::SansDossier, 0, false, false},
-    {24310, 24310, "CmFermerApplication", "", K::None, 0, false, false},
-    {20210, 20210, "CmSupprimerChoix", "CeSupprimerChoix", K::SupprimerChoix, 0, false, false},
-    {20221, 20221, "CmDossierRecent1", "CeDossierRecent1", K::DossierRecent1, 0, false, false},
-    {20222, 20229, "CmDossierRecent2-9", "CeSansDossier", K::SansDossier, 0, false, false},
+    {20207, 20207, "CmConfigurerImprimante", "CeSansDossier", K::SansDossier, 0, false, false, &ConfigurerImprimante},
+    {20208, 20208, "SetMainCaption", "", K::None, 0, false, false, &SetMainCaption},
+    {20209, 20209, "CmQuitter", "CeSansDossier", K::SansDossier, 0, false, false, &Quitter},
+    {24310, 24310, "CmFermerApplication", "", K::None, 0, false, false, &FermerApplication},
+    {20210, 20210, "CmSupprimerChoix", "CeSupprimerChoix", K::SupprimerChoix, 0, false, false, &SupprimerChoix},
+    {20221, 20221, "CmDossierRecent1", "CeDossierRecent1", K::DossierRecent1, 0, false, false, &DossierRecent},
+    {20222, 20229, "CmDossierRecent2-9", "CeSansDossier", K::SansDossier, 0, false, false, &DossierRecent},
     {20301, 20301, "CmDonneesEtablissements", "CeEtablissements", K::Rights, 4, false, false},
     {20302, 20302, "CmDonneesJournaux", "CeJournaux", K::Rights, 5, false, false},
     {20303, 20303, "CmDonneesCollectifs", "CeCollectifs", K::Rights, 6, false, false},
@@ -67,8 +87,8 @@ const std::vector<CommandEntry> kTable = {
     {20605, 20605, "CmGenerationSoldesANouveau", "CeSoldesANouveau", K::Rights, 29, true, false},
     {20606, 20606, "CmAjoutDossier", "CeAjoutDossier", K::Rights, 30, true, false},
     {20701, 20701, "CmConfiguration", "CeSansDossier", K::SansDossier, 0, false, false},
-    {20702, 20702, "CmCompleterIni", "CeSansDossier", K::SansDossier, 0, false, false},
-    {20703, 20703, "CmConfigurerBde", "CeSansDossier", K::SansDossier, 0, false, false},
+    {20702, 20702, "CmCompleterIni", "CeSansDossier", K::SansDossier, 0, false, false, &CompleterIni},
+    {20703, 20703, "CmConfigurerBde", "CeSansDossier", K::SansDossier, 0, false, false, &ConfigurerBde},
     {20704, 20704, "CmConstantesDossier", "CeConstantesDossier", K::Rights, 31, false, false},
     {20705, 20705, "CmDroitsAcces", "CeDroitsAcces", K::DroitsAcces, 0, false, false},
     {20706, 20706, "CmAjoutAsciiBrouillard", "CeAjoutAscii", K::Rights, 32, true, false},
@@ -83,98 +103,24 @@ const std::vector<CommandEntry> kTable = {
     {20723, 20723, "BackupDossier", "CeSauvegarde", K::Rights, 35, false, false},
     {20724, 20724, "RestoreDossier", "CeRestauration", K::Rights, 36, false, false},
     {20725, 20725, "CmGestionDossiers", "CeGestionDossiers", K::GestionDossiers, 0, false, false},
-    {20801, 20801, "CmFenetresPleinEcran", "CeSansDossier", K::SansDossier, 0, false, false},
-    {20802, 20802, "CmAgrandirFenetre", "CeFenetres", K::ChildActive, 0, false, false},
-    {20803, 20803, "CmCommandesMsDos", "CeSansDossier", K::SansDossier, 0, false, false},
-    {24361, 24365, "MDI client window commands", "CeFenetres", K::ChildActive, 0, false, false},
-    {20951, 20951, "CmAide", "CeSansDossier", K::SansDossier, 0, false, false},
-    {20952, 20952, "CmAProposVersion", "CeSansDossier", K::SansDossier, 0, false, false},
-    {20033, 20033, "CmChoixEtat", "", K::None, 0, false, false},
+    {20801, 20801, "CmFenetresPleinEcran", "CeSansDossier", K::SansDossier, 0, false, false, &FenetresPleinEcran},
+    {20802, 20802, "CmAgrandirFenetre", "CeFenetres", K::ChildActive, 0, false, false, &AgrandirFenetre},
+    {20803, 20803, "CmCommandesMsDos", "CeSansDossier", K::SansDossier, 0, false, false, &CommandesMsDos},
+    {24361, 24365, "MDI client window commands", "CeFenetres", K::ChildActive, 0, false, false, &MdiWindowCommand},
+    {20951, 20951, "CmAide", "CeSansDossier", K::SansDossier, 0, false, false, &Aide},
+    {20952, 20952, "CmAProposVersion", "CeSansDossier", K::SansDossier, 0, false, false, &AProposVersion},
+    {20033, 20033, "CmChoixEtat", "", K::None, 0, false, false, &ChoixEtat},
     {20991, 20991, "CmVisu", "", K::None, 0, false, false},
     {20992, 20992, "CmVisuMode1", "", K::None, 0, false, false},
 };
 
-// Menu 1101: pop-ups with their items (0 = separator, 1 = the sub-menu of
-// the file accesses).
-struct Popup {
-  const char* title;  // UTF-8
-  std::vector<unsigned> items;
-};
-constexpr unsigned kSeparator = 0;
-constexpr unsigned kFileAccessMenu = 1;
-
-const std::vector<Popup> kMenu = {
-    // The recent dossiers go before the separator at position 14.
-    {"&Fichier",
-     {20201, kSeparator, 20202, 20206, 20203, kSeparator, 20204, 20205, kSeparator, 20035, 20041, 20207,
-      kSeparator, 20210, kSeparator, 20209}},
-    {"Ed&ition",
-     {24321, kSeparator, 24322, 24323, 24324, 24325, kSeparator, 20173, kSeparator, 20063, 20065, kSeparator,
-      20067, 20069}},
-    {"&Données", {20301, 20302, 20303, 20304, 20305, 20306, 20307, 20308, kSeparator, 20309}},
-    {"&Saisie", {20401, kSeparator, 20406, kSeparator, 20407}},
-    {"&Etats",
-     {20501, 20502, 20503, 20504, 20505, kSeparator, 20506, 20507, kSeparator, 20508, 20509, 20510}},
-    {"&Traitements", {20601, 20602, 20603, kSeparator, 20604, 20605, kSeparator, 20606}},
-    {"&Utilitaires",
-     {20701, 20702, 20703, kSeparator, 20704, 20705, kSeparator, 20706, kSeparator, 20707, 20708, kSeparator,
-      20712, kFileAccessMenu, kSeparator, 20723, 20724, kSeparator, 20725}},
-    {"Fe&nêtres",
-     {20801, 20802, 20803, kSeparator, 24361, 24362, 24363, 24364, 24365}},
-    {"&Aide", {20951, kSeparator, 20952}},
-};
-const char* kFileAccessTitle = "Accès aux &Fichiers";
-const std::vector<unsigned> kFileAccessItems = {20713, 20714, 20715, 20716, 20717, 20718, 20719, kSeparator,
-                                                20720, 20721, kSeparator, 20722};
-
-std::string MenuLine(unsigned id, const std::string& indent) {
-  if (id == kSeparator) return indent + "-\n";
-  std::string text = resources::Cp1252ToUtf8(LoadStr(static_cast<int>(id) + 1000));
-  std::string escaped;
-  for (char c : text) {
-    if (c == '\t') escaped += "\\t";
-    else escaped += c;
-  }
-  return indent + std::to_string(id) + "\t" + escaped + "\n";
-}
-
-// The shell's own handlers and the window commands, bound by id.
-void BindShellHandlers(gui::ResponseTable& t) {
-  auto bind = [&t](unsigned first, unsigned last, void (*fn)(unsigned)) {
-    t.AddHandler(first, last, [fn](gui::Window&, unsigned id) { fn(id); });
-  };
-  t.AddHandler(20208, 20208, [](gui::Window& w, unsigned) { static_cast<CMDIClient&>(w).SetMainCaption(); });
-  t.AddHandler(20209, 20209, [](gui::Window& w, unsigned) { static_cast<CMDIClient&>(w).CmQuitter(); });
-  t.AddHandler(24310, 24310, [](gui::Window& w, unsigned) { static_cast<CMDIClient&>(w).CmFermerApplication(); });
-  bind(20207, 20207, [](unsigned) { CmConfigurerImprimante(); });
-  bind(20210, 20210, [](unsigned) { CmSupprimerChoix(); });
-  bind(20221, 20229, [](unsigned id) { CmDossierRecent(static_cast<int>(id) - 20220); });
-  bind(20702, 20702, [](unsigned) { CmCompleterIni(); });
-  bind(20703, 20703, [](unsigned) { CmConfigurerBde(); });
-  bind(20801, 20801, [](unsigned) { CmFenetresPleinEcran(); });
-  bind(20802, 20802, [](unsigned) { CmAgrandirFenetre(); });
-  bind(20803, 20803, [](unsigned) { CmCommandesMsDos(); });
-  bind(20951, 20951, [](unsigned) { CmAide(); });
-  bind(20952, 20952, [](unsigned) { CmAProposVersion(); });
-  bind(20033, 20033, [](unsigned) { CmChoixEtat(); });
-}
-
-bool IsShellOwned(unsigned id) {
-  switch (id) {
-    case 20207: case 20208: case 20209: case 24310: case 20210: case 20702: case 20703: case 20801:
-    case 20802: case 20803: case 20951: case 20952: case 20033:
-      return true;
-    default:
-      return (id >= 20221 && id <= 20229) || (id >= 24361 && id <= 24365);
-  }
-}
-
 gui::ResponseTable BuildClientTable() {
   gui::ResponseTable t(&gui::MDIClient::Table());
-  BindShellHandlers(t);
   for (const CommandEntry& e : kTable) {
-    for (unsigned id = e.first; id <= e.last; ++id) {
-      if (!IsShellOwned(id)) t.AddHandler(id, id, [](gui::Window&, unsigned cmd) { RunSubjectCommand(cmd); });
+    if (ShellHandler shell = e.shell) {
+      t.AddHandler(e.first, e.last, [shell](gui::Window& w, unsigned id) { shell(static_cast<CMDIClient&>(w), id); });
+    } else {
+      t.AddHandler(e.first, e.last, [](gui::Window&, unsigned id) { RunSubjectCommand(id); });
     }
     if (e.kind == EnablerKind::None) continue;
     t.AddEnabler(e.first, e.last, [](gui::Window&, gui::CommandEnabler& ce) {
@@ -197,21 +143,14 @@ const CommandEntry* FindCommand(unsigned id) {
   return nullptr;
 }
 
-std::string MainMenuResourceText() {
-  std::string out = "# Menu 1101, the main menu: made from the command table's menu texts\n"
-                    "# (string N + 1000 of command N).\n";
-  for (const Popup& p : kMenu) {
-    out += std::string(p.title) + "\n";
-    for (unsigned id : p.items) {
-      if (id == kFileAccessMenu) {
-        out += std::string("  ") + kFileAccessTitle + "\n";
-        for (unsigned sub : kFileAccessItems) out += MenuLine(sub, "    ");
-      } else {
-        out += MenuLine(id, "  ");
-      }
-    }
-  }
-  return out;
+bool IsShellOwned(unsigned id) {
+  const CommandEntry* e = FindCommand(id);
+  return e != nullptr && e->shell != nullptr;
+}
+
+void FillMenuTexts(gui::Menu& menu) {
+  for (unsigned id : menu.CommandIds())
+    if (const std::string* text = resources::FindString(static_cast<int>(id) + 1000)) menu.SetItemText(id, *text);
 }
 
 const gui::ResponseTable& CMDIClient::Table() {

@@ -2,11 +2,19 @@
 // 1101, toolbar, accelerator table 1102) its handler, its enabler, the
 // access-rights function that guards it and whether dossier constant 056
 // ("Saisie IMPOSSIBLE") greys it. CMDIClient's response table is built from
-// it, and so is the text of menu resource 1101.
+// it in one walk: a row with a shell handler runs it, any other row runs the
+// work a subject installed with SetCommandWork (handlers.h). The menu texts
+// are the string table's (command N + 1000); menu resource 1101 gives only
+// the layout.
 #pragma once
 
 #include <string>
 #include <vector>
+
+class CMDIClient;
+namespace gui {
+class Menu;
+}
 
 // Which enabler a command uses.
 enum class EnablerKind {
@@ -24,6 +32,9 @@ enum class EnablerKind {
   Rights,                // rights enabler of the command's function (+ 056, + balance sheet)
 };
 
+// A handler of the shell itself: the client and the command id.
+using ShellHandler = void (*)(CMDIClient& client, unsigned id);
+
 struct CommandEntry {
   unsigned first;       // command id (first of a range)
   unsigned last;        // last id of the range (= first for one command)
@@ -33,6 +44,7 @@ struct CommandEntry {
   int rights;           // access-rights function number, 0 when none
   bool constant056;     // also greyed when dossier constant 056 begins with 'O'
   bool balanceSheet;    // rights enabler goes on as CeBilan (functions 23-25)
+  ShellHandler shell = nullptr;  // the shell's own handler; none: a subject's work
 };
 
 // Every entry, in menu order.
@@ -40,9 +52,12 @@ const std::vector<CommandEntry>& CommandTable();
 // Entry holding `id`, nullptr when the client's table has none.
 const CommandEntry* FindCommand(unsigned id);
 
-// Text of menu resource 1101 (UTF-8, in the window layer's menu format),
-// made from the string table's menu texts (command N + 1000).
-std::string MainMenuResourceText();
+// True when the shell itself handles `id` (the row carries a shell handler).
+bool IsShellOwned(unsigned id);
+
+// Gives every command of the menu its text from the string table (command
+// N + 1000); the items of menu resource 1101 carry ids only.
+void FillMenuTexts(gui::Menu& menu);
 
 // Number of fixed items of the File menu and the position (0-based) before
 // which the recent-dossier entries go.

@@ -14,10 +14,6 @@
 #include "shell/seeding.h"
 #include "shell/startup.h"
 
-#ifdef MERLON_SHELL_OWNS_DOSSIER_NAMES
-std::string DossierCode;
-std::string DossierFolder;
-#endif
 std::string RecentDossiers[kRecentDossierCount];
 std::string ProgramOptions(kProgramOptionsLength, ' ');
 long CurrentHelpContext = 0;
@@ -99,53 +95,64 @@ void CMDIClient::SetupWindow() {
   if (ProgramFolder.empty()) SetProgramFolder(DefaultProgramFolder());
   SeedProgramFolder(FindShareFolder(), ProgramFolder);
 
-  // 1. Runtime: buffers, program folder, shared fonts, pens and brushes.
+  if (!StartRuntime() || !StartEngine() || !CheckFileHandles()) {
+    FailStartup();
+    return;
+  }
+  RegisterClientHandle();
+  ReadProgramSettings();
+  // The report-definition sets are there before the first command.
+  EnsureReportSets();
+  if (unsigned first = FirstStartupCommand(argc_)) gui::PostCommand(GetHandle(), first);
+  SetAppCursor(0, false);
+  startupOk_ = true;
+}
+
+// Buffers, program folder, shared fonts, pens and brushes; then the
+// window framework's hooks and the caption with the program folder.
+bool CMDIClient::StartRuntime() {
   runtimeStarted_ = InitRuntime();
   if (!runtimeStarted_) {
     gui::MessageBeep(0);
     gui::MessageBox(this, "Lancement Impossible 1 (Init)", "Nuv-Merlon", gui::MB_OK | gui::MB_ICONHAND);
-    FailStartup();
-    return;
+    return false;
   }
   if (Services().installWindowHooks) Services().installWindowHooks();
-
-  // 2. Caption: program title and program folder.
   if (Parent() != nullptr) Parent()->SetCaption(std::string(ProgramTitle()) + " - " + ProgramFolder);
-
   // (New program packages are not looked for: nothing is started or deleted.)
+  return true;
+}
 
-  // 3. Database engine.
+// The database engine; code 5 is reported and the start goes on.
+bool CMDIClient::StartEngine() {
   engineStartCode_ = Services().startDbSession ? Services().startDbSession() : 0;
-  if (engineStartCode_ != 0) {
-    gui::MessageBeep(0);
-    std::string text;
-    if (engineStartCode_ != 5)
-      text = LoadStr(126);
-    text += EngineStartCodeText(engineStartCode_) + "\n\n";
-    gui::MessageBox(this, text, ProgramTitle(), gui::MB_OK | gui::MB_ICONINFORMATION);
-    if (engineStartCode_ != 5) {
-      FailStartup();
-      return;
-    }
-  }
+  if (engineStartCode_ == 0) return true;
+  gui::MessageBeep(0);
+  std::string text;
+  if (engineStartCode_ != 5) text = LoadStr(126);
+  text += EngineStartCodeText(engineStartCode_) + "\n\n";
+  gui::MessageBox(this, text, ProgramTitle(), gui::MB_OK | gui::MB_ICONINFORMATION);
+  return engineStartCode_ == 5;
+}
 
-  // 4. File handles.
-  if (!EnsureFileHandles(80)) {
-    gui::MessageBeep(0);
-    gui::MessageBox(this, "Lancement Impossible 3 (Files)", ProgramTitle(), gui::MB_OK | gui::MB_ICONHAND);
-    FailStartup();
-    return;
-  }
+bool CMDIClient::CheckFileHandles() {
+  if (EnsureFileHandles(80)) return true;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, "Lancement Impossible 3 (Files)", ProgramTitle(), gui::MB_OK | gui::MB_ICONHAND);
+  return false;
+}
 
-  // 5. The client's handle heads the open-window registry.
+// The client's handle heads the open-window registry.
+void CMDIClient::RegisterClientHandle() {
   EnsureOpenWindowRegistry();
-  {
-    std::string handle = std::to_string(GetHandle());
-    if (handle.size() < 10) handle.insert(0, 10 - handle.size(), ' ');
-    SetRegistryText(1, 10, handle);
-  }
+  std::string handle = std::to_string(GetHandle());
+  if (handle.size() < 10) handle.insert(0, 10 - handle.size(), ' ');
+  SetRegistryText(1, 10, handle);
+}
 
-  // 6. Old INI keys, program options, one-time settings, recent dossiers.
+// Old INI keys renamed, program options, one-time settings, report options
+// and the recent dossiers.
+void CMDIClient::ReadProgramSettings() {
   RenameOldIniKeys();
   bool reportChoice = true;
   if (auto* frame = dynamic_cast<CDecoratedMDIFrame*>(Parent())) reportChoice = frame->ReportChoiceFlag();
@@ -153,14 +160,6 @@ void CMDIClient::SetupWindow() {
   ApplyFirstRunSettings();
   if (FillReportOptions()) gui::PostCommand(GetHandle(), 20033);
   LoadRecentDossiers();
-
-  // 7. Report-definition sets before the first command.
-  EnsureReportSets();
-
-  // 8. First command.
-  if (unsigned first = FirstStartupCommand(argc_)) gui::PostCommand(GetHandle(), first);
-  SetAppCursor(0, false);
-  startupOk_ = true;
 }
 
 std::intptr_t CMDIClient::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {

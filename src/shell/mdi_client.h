@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/dossier_files.h"
 #include "platform/gui/mdi.h"
 #include "runtime/session_registry.h"
 
@@ -23,15 +24,8 @@ class CMDIClient;
 constexpr int kRecentDossierCount = 9;
 constexpr int kProgramOptionsLength = 22;
 
-// Code of the open dossier (at most 5 characters) and its folder ("/" at the
-// end): the table layer's, which builds the file names from them.
-#if __has_include("data/dossier_files.h")
-#include "data/dossier_files.h"
-#else
-extern std::string DossierCode;
-extern std::string DossierFolder;
-#define MERLON_SHELL_OWNS_DOSSIER_NAMES 1
-#endif
+// DossierCode (at most 5 characters) and DossierFolder ("/" at the end) are
+// the table layer's (data/dossier_files.h), which builds the file names.
 // DossierState is character 11 of the open-window registry: GetDossierState /
 // SetDossierState of runtime/session_registry.h.
 // Recent dossiers, entry 0 the current one: code blank-padded to 5, then the folder.
@@ -124,6 +118,13 @@ class CMDIClient : public gui::MDIClient {
 
  private:
   void FailStartup();
+  // The steps of the start-up, in order; false stops it (the step has
+  // shown its message).
+  bool StartRuntime();
+  bool StartEngine();
+  bool CheckFileHandles();
+  void RegisterClientHandle();
+  void ReadProgramSettings();
   int argc_;
   char** argv_;
   bool runtimeStarted_ = false;

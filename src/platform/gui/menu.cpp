@@ -267,13 +267,18 @@ std::unique_ptr<Menu> Menu::FromText(const std::string& utf8, std::string* error
       menu->InsertSeparator(-1);
       continue;
     }
+    // A command is its id, alone (the owner gives the text) or followed by
+    // a tab and its text.
     size_t tab = body.find('\t');
-    bool numbered = tab != std::string::npos && tab > 0 &&
-                    body.find_first_not_of("0123456789") == tab;
+    const size_t digits = body.find_first_not_of("0123456789");
+    bool numbered = digits != 0 && (digits == std::string::npos || (tab != std::string::npos && digits == tab));
     if (numbered) {
-      unsigned long id = std::stoul(body.substr(0, tab));
+      const std::string number = body.substr(0, digits);
+      if (number.size() > 5) return fail("command id out of range");
+      unsigned long id = std::stoul(number);
       if (id == 0 || id > 0xFFFF) return fail("command id out of range");
-      menu->InsertItem(-1, static_cast<unsigned>(id), Utf8ToCp1252(Unescape(body.substr(tab + 1))));
+      const std::string text = tab == std::string::npos ? std::string() : body.substr(tab + 1);
+      menu->InsertItem(-1, static_cast<unsigned>(id), Utf8ToCp1252(Unescape(text)));
     } else {
       auto sub = std::make_unique<Menu>();
       lastPopup = sub.get();
