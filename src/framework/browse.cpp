@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "controls/control_env.h"
 #include "data/table.h"
 #include "framework/lookup_registry.h"
 #include "platform/gui/application.h"
@@ -492,6 +493,9 @@ void CMDIBrowse::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
   keyDefault_ = false;
   unsigned cmd = 0;
   switch (vk) {
+    case gui::VK_F1:
+      if (ControlEnv().showHelp) ControlEnv().showHelp(helpContext);
+      return;
     case gui::VK_F2: cmd = browse_cmd::Chercher; break;
     case gui::VK_F3: cmd = browse_cmd::ChercherEncore; break;
     case gui::VK_F8: cmd = browse_cmd::AllerAuCode; break;
@@ -826,6 +830,7 @@ void CMDIBrowse::CmReCaler() {
 }
 
 bool CMDIBrowse::LocateCode(const std::string& code) {
+  if (codeIndex.table != nullptr) return ShowCode(code);
   for (int i = 0; i < store_.rowsPerPage && i < static_cast<int>(store_.rows.size()); ++i) {
     const std::string& row = store_.rows[static_cast<std::size_t>(i)];
     if (store_.RecordNumberOf(i) == 0) break;

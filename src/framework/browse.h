@@ -91,6 +91,17 @@ std::string FitTextToWidth(const std::string& text, int width, Measure measure) 
   return ".";
 }
 
+// Where a code list finds its codes in its table: the tag in code order, the
+// key prefix written before the code (the record-kind letter of a code list)
+// and the record's first field of the code. A concrete list sets it; "Aller
+// au code" and "ReCaler" then search the whole table through it.
+struct BrowseCodeIndex {
+  ::Table* table = nullptr;
+  std::string tag;
+  std::string prefix;
+  int firstField = 1;
+};
+
 class CMDIBrowse : public gui::MDIChild {
  public:
   // `columns` may be null (report windows): one empty column entry then.
@@ -183,12 +194,19 @@ class CMDIBrowse : public gui::MDIChild {
   // its slot (by a form's lookup, or before the list opened).
   void CmReCaler();
   // Selects the row of the first record whose code begins with `code`;
-  // false when there is none. The base looks on the visible page; lists
-  // that can search their table (LocateRowByKey) override it.
+  // false when there is none. With a code index the whole table is
+  // searched (ShowCode); without one, the visible page.
   virtual bool LocateCode(const std::string& code);
+  // Shows the first record whose code begins with `code` on the code index:
+  // sought behind the prefix, its rank in the index counted from the
+  // prefix's first entry (CountIndexEntries), the page brought there
+  // (SelectRow) and its row selected (LocateRowByKey). False when the table
+  // has no such code or the list no code index.
+  bool ShowCode(const std::string& code);
   void CmCopierCode() { CopySelectedCode(); }
   void CmCopierTableau() { CopyTableToClipboard(); }
-  void CmAllerAuCode() {}
+  // "Aller au code" (20155, F8) on the code index; a list without one beeps.
+  void CmAllerAuCode();
   void CopySelectedCodeFrom(int position, int length);
   bool PutTextOnClipboard(const std::string& text);
   void ActivateBrowse();
@@ -252,6 +270,7 @@ class CMDIBrowse : public gui::MDIChild {
   int partnerSlot = 0;
   int refreshInterval = 0;
   bool stripe_ = false;
+  BrowseCodeIndex codeIndex;
 
   // Second command of the toolbar list (run by Enter), 0 when none.
   unsigned SecondToolbarCommand() const;

@@ -26,6 +26,7 @@ const gui::ResponseTable& CMDIBrowse::Table() {
           .Command(CopierCode, &CMDIBrowse::CmCopierCode)
           .Command(CopierTableau, &CMDIBrowse::CmCopierTableau)
           .Command(FinVisualisation, &CMDIBrowse::CmFinVisualisation)
+          .Command(AllerAuCode, &CMDIBrowse::CmAllerAuCode)
           .Enable(Visualiser, &CMDIBrowse::CeVisualiser)
           .Enable(Imprimer, &CMDIBrowse::CeImprimer)
           .Enable(Annuler, &CMDIBrowse::CeAnnuler)
@@ -204,4 +205,12 @@ void CMDIBrowse::GoToCodeDialog(const std::function<bool(const std::string& code
     gui::MessageBeep(0);
     caption = "Code inconnu: " + code;
   }
+}
+
+void CMDIBrowse::CmAllerAuCode() {
+  if (codeIndex.table == nullptr) {
+    gui::MessageBeep(0);
+    return;
+  }
+  GoToCodeDialog([this](const std::string& code) { return ShowCode(code); });
 }

@@ -1,6 +1,7 @@
 // Type-ahead search, search of a row by key and the word-search helpers.
 #include <algorithm>
 
+#include "data/index_recovery.h"
 #include "data/table.h"
 #include "framework/browse.h"
 #include "platform/gui/application.h"
@@ -122,6 +123,22 @@ bool CMDIBrowse::LocateRowByKey(::Table* table, const std::string& search, int k
   }
   gui::SetArrowCursor();
   return found;
+}
+
+bool CMDIBrowse::ShowCode(const std::string& code) {
+  ::Table* t = codeIndex.table;
+  if (t == nullptr || code.empty()) return false;
+  const std::string& prefix = codeIndex.prefix;
+  if (!t->Seek(codeIndex.tag, prefix.c_str(), code.c_str()) || !HasCurrentRecord(t)) return false;
+  // Ranks in the index: the list's first record (the prefix's first entry),
+  // then the code's, which leaves the table on the code's record. An index
+  // file that cannot be read gives 0: the walk of LocateRowByKey alone then
+  // brings the row from the visible page.
+  const char* tag = codeIndex.tag.c_str();
+  const long first = prefix.empty() ? 1 : static_cast<long>(CountIndexEntries(*t, tag, 2, prefix.c_str()));
+  const long rank = static_cast<long>(CountIndexEntries(*t, tag, 2, (prefix + code).c_str()));
+  if (first > 0 && rank >= first) SelectRow(rank, first);
+  return LocateRowByKey(t, code, 1, 1, codeIndex.firstField);
 }
 
 // ---- word search -------------------------------------------------------------------

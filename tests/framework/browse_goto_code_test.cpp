@@ -1,0 +1,104 @@
+// "Aller au code", "ReCaler" and F1 of a code list over a real general file
+// (C10): 400 journals between records of other kinds, so that the codes
+// sought lie far off the visible page and the list's first record is not
+// the table's.
+#include <cstdio>
+
+#include "framework/fmt_saisie.h"
+#include "test_subject.h"
+
+namespace {
+
+using namespace subject;
+
+// The journal list with its code index: kind "J" before the code, on C10CODE.
+class IndexedJournalList : public JournalList {
+ public:
+  explicit IndexedJournalList(gui::MDIClient* client) : JournalList(client) {
+    codeIndex = BrowseCodeIndex{GetTable(0), "C10CODE", kKind, 2};
+  }
+};
+
+std::string Code(int i) {
+  char code[16];
+  std::snprintf(code, sizeof code, "%03d", i);
+  return code;
+}
+
+class BrowseGoToCodeTest : public SubjectTest {
+ protected:
+  static constexpr int kJournals = 400;
+  void SetUp() override {
+    SubjectTest::SetUp();
+    AddC10("A", "ZZZ", "autre sorte avant");
+    AddC10("F", "001", "autre sorte avant, meme code");
+    // Written in reverse code order: physical order differs from the index.
+    for (int i = kJournals; i >= 1; --i) AddC10("J", Code(i), "Journal " + std::to_string(i), i == 250);
+    AddC10("K", "AAA", "autre sorte apres");
+  }
+  IndexedJournalList* List() { return Show(new IndexedJournalList(client_), 500, 360); }
+  static void Answer(const char* code) {
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [code](gui::Window& d) {
+      static_cast<TDFmtSaisie&>(d).Input()->SetText(code);
+    });
+  }
+};
+
+TEST_F(BrowseGoToCodeTest, ReCalerFindsACodeAnywhereInTheTable) {
+  IndexedJournalList* list = List();
+  const BrowseRowStore& s = list->Store();
+  ASSERT_EQ(s.totalRows, kJournals);
+  const long lastTop = s.LastTop();
+  struct Case {
+    const char* key;  // left in the list's slot
+    const char* shown;
+    long selected;
+    long top;
+  } cases[] = {
+      {"350", "350", 350, 349},                    // far below the page: first row
+      {"004", "004", 4, 3},                        // back up
+      {"250", "250", 250, 249},                    // a cancelled record is shown too
+      {"399", "399", 399, lastTop},                // on the last page
+      {"1", "100", 100, 99},                       // the first code beginning with it
+      {"AAA", "100", 100, 99},                     // another kind's code: nothing moves
+  };
+  for (const Case& c : cases) {
+    SetRegistryText(kListSlot + 11, kCodeWidth, c.key);
+    gui::SendCommand(list->GetHandle(), browse_cmd::ReCaler);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(list->GetSelectedRowText(), c.shown) << c.key;
+    EXPECT_EQ(s.selected, c.selected) << c.key;
+    EXPECT_EQ(s.top, c.top) << c.key;
+    // The page shows the records in index order from the top.
+    EXPECT_EQ(s.rows[0].substr(7, 3), Code(static_cast<int>(s.top) + 1)) << c.key;
+  }
+  list->SaveSnapshot(ArtefactPath("browse_goto_code.png"));
+}
+
+TEST_F(BrowseGoToCodeTest, F8AsksForTheCodeAndF1OpensTheListsHelp) {
+  IndexedJournalList* list = List();
+  Answer("zz");
+  Answer("321");
+  list->EvKeyUp(gui::VK_F8, 1, 0);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 2u);
+  EXPECT_EQ(gui::ModalSeam::Shown()[1].caption, "Code inconnu: ZZ");
+  EXPECT_EQ(list->GetSelectedRowText(), "321");
+  EXPECT_EQ(list->Store().top, 320);
+
+  // A list without a code index only beeps.
+  const int beeps = gui::BeepCount();
+  list->codeIndex = BrowseCodeIndex{};
+  gui::SendCommand(list->GetHandle(), browse_cmd::AllerAuCode);
+  EXPECT_EQ(gui::BeepCount(), beeps + 1);
+  EXPECT_EQ(gui::ModalSeam::Shown().size(), 2u);
+
+  long shownHelp = -1;
+  ControlEnv().showHelp = [&shownHelp](long context) { shownHelp = context; };
+  list->helpContext = 4302;
+  list->EvKeyUp(gui::VK_F1, 1, 0);
+  ControlEnv().showHelp = nullptr;
+  EXPECT_EQ(shownHelp, 4302);
+}
+
+}  // namespace
