@@ -21,21 +21,6 @@ gui::ControlTemplate TemplateItem(gui::ControlKind kind, int id) {
   return t;
 }
 
-void InitKeys(EntryKeyState& k, bool onTemplate, int enterAction) {
-  k.helpCopy = HelpContext();
-  k.onTemplate = onTemplate;
-  k.enterAction = enterAction;
-}
-
-// A one-pixel rectangle outline in `pen` over the control.
-void FrameRect(gui::Window& w, const gui::Pen& pen, int left, int top, int right, int bottom) {
-  gui::WindowDC dc(w);
-  if (!dc.IsValid()) return;
-  dc.SelectPen(pen);
-  dc.SelectBrush(gui::Brush::Hollow());
-  dc.Rectangle(left, top, right + 1, bottom + 1);
-}
-
 std::string Trim(const std::string& s) {
   const std::size_t a = s.find_first_not_of(' ');
   if (a == std::string::npos) return {};
@@ -129,25 +114,15 @@ void MRStatic::EvPaint() {
 // ---- Check box ---------------------------------------------------------------
 
 MCheckBox::MCheckBox(gui::Window* parent, int id, const std::string& text, int enterAction)
-    : gui::CheckBox(parent, id, text, gui::ctl::TabStop | gui::ctl::AutoCheck), MTooltipEx(this) {
-  InitKeys(keys_, false, enterAction);
-}
+    : MEntryControl(false, enterAction, parent, id, text, gui::ctl::TabStop | gui::ctl::AutoCheck) {}
 
 MCheckBox::MCheckBox(OnTemplate, gui::Window* parent, int id, int enterAction)
-    : gui::CheckBox(parent, TemplateItem(gui::ControlKind::CheckBox, id)), MTooltipEx(this) {
-  InitKeys(keys_, true, enterAction);
-}
+    : MEntryControl(true, enterAction, parent, TemplateItem(gui::ControlKind::CheckBox, id)) {}
 
 void MCheckBox::SetValue(bool checked, bool remember) {
   const int state = checked ? gui::BST_CHECKED : gui::BST_UNCHECKED;
   if (remember) remembered_ = state;
   SetCheck(state);
-}
-
-void MCheckBox::FocusIfEnabled() {
-  if (!IsWindowEnabled()) return;
-  SetFocus();
-  keys_.focused = true;
 }
 
 void MCheckBox::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
@@ -165,46 +140,12 @@ void MCheckBox::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
   DefaultProcessing();
 }
 
-std::intptr_t MCheckBox::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (msg == gui::WM_KEYDOWN && wParam == static_cast<std::uintptr_t>(gui::VK_TAB)) {
-    MoveFocusToNeighbour(this, false);
-    return 0;
-  }
-  return gui::CheckBox::EvMessage(msg, wParam, lParam);
-}
-
-std::intptr_t MButton::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (msg == gui::WM_KEYDOWN && wParam == static_cast<std::uintptr_t>(gui::VK_TAB)) {
-    MoveFocusToNeighbour(this, false);
-    return 0;
-  }
-  return gui::Button::EvMessage(msg, wParam, lParam);
-}
-
-void MCheckBox::EvSetFocus(gui::Handle lost) {
-  keys_.focused = true;
-  if (FrameFocusedControls()) Invalidate();
-  gui::CheckBox::EvSetFocus(lost);
-}
-
-void MCheckBox::EvKillFocus(gui::Handle gained) {
-  keys_.focused = false;
-  if (FrameFocusedControls()) Invalidate();
-  gui::CheckBox::EvKillFocus(gained);
-}
-
-void MCheckBox::EvPaint() {
-  if (!keys_.focused || !FrameFocusedControls()) return;
-  const gui::Rect r = GetClientRect();
-  FrameRect(*this, IsModified() ? LightBluePen() : LightRedPen(), 0, 0, r.w - 1, r.h - 1);
-  keys_.frameDrawn = true;
-}
-
 // ---- Radio button ------------------------------------------------------------
 
 MRadioButton::MRadioButton(OnTemplate, gui::Window* parent, int id)
     : gui::RadioButton(parent, TemplateItem(gui::ControlKind::RadioButton, id)), MTooltipEx(this) {
-  InitKeys(keys_, true, 1);
+  keys_.helpCopy = HelpContext();
+  keys_.onTemplate = true;
 }
 
 void MRadioButton::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
@@ -215,20 +156,10 @@ void MRadioButton::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
 // ---- Button ------------------------------------------------------------------
 
 MButton::MButton(gui::Window* parent, int id, const std::string& text)
-    : gui::Button(parent, id, text, gui::ctl::TabStop), MTooltipEx(this) {
-  InitKeys(keys_, false, 1);
-}
+    : MEntryControl(false, 1, parent, id, text, gui::ctl::TabStop) {}
 
 MButton::MButton(OnTemplate, gui::Window* parent, int id)
-    : gui::Button(parent, TemplateItem(gui::ControlKind::Button, id)), MTooltipEx(this) {
-  InitKeys(keys_, true, 1);
-}
-
-void MButton::FocusIfEnabled() {
-  if (!IsWindowEnabled()) return;
-  SetFocus();
-  keys_.focused = true;
-}
+    : MEntryControl(true, 1, parent, TemplateItem(gui::ControlKind::Button, id)) {}
 
 void MButton::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
   if (EntryFunctionKey(*this, keys_, vk)) return;
@@ -247,36 +178,15 @@ void MButton::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
   DefaultProcessing();
 }
 
-void MButton::EvSetFocus(gui::Handle lost) {
-  keys_.focused = true;
-  if (FrameFocusedControls()) Invalidate();
-  gui::Button::EvSetFocus(lost);
-}
-
-void MButton::EvKillFocus(gui::Handle gained) {
-  keys_.focused = false;
-  if (FrameFocusedControls()) Invalidate();
-  gui::Button::EvKillFocus(gained);
-}
-
-void MButton::EvPaint() {
-  if (!keys_.focused || !FrameFocusedControls()) return;
-  const gui::Rect r = GetClientRect();
-  FrameRect(*this, LightRedPen(), 1, 1, r.w - 2, r.h - 1);
-  keys_.frameDrawn = true;
-}
-
 // ---- Combo box ---------------------------------------------------------------
 
 MComboBox::MComboBox(gui::Window* parent, int id, int fieldWidth, int enterAction)
-    : gui::ComboBox(parent, id, std::max(0, fieldWidth), true), MTooltipEx(this), fieldWidth_(std::max(0, fieldWidth)) {
-  InitKeys(keys_, false, enterAction);
-}
+    : MEntryControl(false, enterAction, parent, id, std::max(0, fieldWidth), true),
+      fieldWidth_(std::max(0, fieldWidth)) {}
 
 MComboBox::MComboBox(OnTemplate, gui::Window* parent, int id, int fieldWidth, int enterAction)
-    : gui::ComboBox(parent, TemplateItem(gui::ControlKind::ComboBox, id)), MTooltipEx(this),
+    : MEntryControl(true, enterAction, parent, TemplateItem(gui::ControlKind::ComboBox, id)),
       fieldWidth_(std::max(0, fieldWidth)) {
-  InitKeys(keys_, true, enterAction);
   SetTextLimit(fieldWidth_);
 }
 
@@ -334,24 +244,12 @@ void MComboBox::EvChar(unsigned ch, unsigned repeat, unsigned flags) {
                      static_cast<std::intptr_t>((1u << 16) | (GetHandle() & 0xFFFFu)));
 }
 
-void MComboBox::EvSetFocus(gui::Handle lost) {
-  keys_.focused = true;
-  if (FrameFocusedControls()) Invalidate();
-  gui::ComboBox::EvSetFocus(lost);
-}
-
 void MComboBox::EvKillFocus(gui::Handle gained) {
-  keys_.focused = false;
   if (leaveCommand_ != 0 && IsCreated()) gui::PostMessage(GetHandle(), kCheckLeave, 0, 0);
-  if (FrameFocusedControls()) Invalidate();
-  gui::ComboBox::EvKillFocus(gained);
+  MEntryControl::EvKillFocus(gained);
 }
 
 std::intptr_t MComboBox::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (msg == gui::WM_KEYDOWN && wParam == static_cast<std::uintptr_t>(gui::VK_TAB)) {
-    MoveFocusToNeighbour(this, false);
-    return 0;
-  }
   if (msg == kCheckLeave) {
     gui::Window* parent = Parent();
     if (parent == nullptr || keys_.focused) return 0;
@@ -362,26 +260,16 @@ std::intptr_t MComboBox::EvMessage(unsigned msg, std::uintptr_t wParam, std::int
     }
     return 0;
   }
-  return gui::ComboBox::EvMessage(msg, wParam, lParam);
-}
-
-void MComboBox::EvPaint() {
-  if (!keys_.focused || !FrameFocusedControls()) return;
-  const gui::Rect r = GetClientRect();
-  FrameRect(*this, IsModified() ? LightBluePen() : LightRedPen(), 0, 0, r.w - 1, r.h - 1);
-  keys_.frameDrawn = true;
+  return MEntryControl::EvMessage(msg, wParam, lParam);
 }
 
 // ---- List box ----------------------------------------------------------------
 
 MListBox::MListBox(gui::Window* parent, int id)
-    : gui::ListBox(parent, id, gui::ctl::TabStop | gui::ctl::VScroll | gui::ctl::UseTabStops), MTooltipEx(this) {
-  InitKeys(keys_, false, 1);
-}
+    : MEntryControl(false, 1, parent, id, gui::ctl::TabStop | gui::ctl::VScroll | gui::ctl::UseTabStops) {}
 
 MListBox::MListBox(OnTemplate, gui::Window* parent, int id)
-    : gui::ListBox(parent, TemplateItem(gui::ControlKind::ListBox, id)), MTooltipEx(this) {
-  InitKeys(keys_, true, 1);
+    : MEntryControl(true, 1, parent, TemplateItem(gui::ControlKind::ListBox, id)) {
   SetFlags(Flags() | gui::ctl::UseTabStops);
 }
 
@@ -460,34 +348,6 @@ void MListBox::EvItemClick(int index) {
 void MListBox::EvItemDoubleClick(int index) {
   gui::ListBox::EvItemDoubleClick(index);
   if (keys_.notify != nullptr && dblClickCommand_ != 0) PostCommandTo(keys_.notify, dblClickCommand_);
-}
-
-std::intptr_t MListBox::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (msg == gui::WM_KEYDOWN && wParam == static_cast<std::uintptr_t>(gui::VK_TAB)) {
-    MoveFocusToNeighbour(this, false);
-    return 0;
-  }
-  return gui::ListBox::EvMessage(msg, wParam, lParam);
-}
-
-void MListBox::EvSetFocus(gui::Handle lost) {
-  keys_.focused = true;
-  if (FrameFocusedControls()) Invalidate();
-  gui::ListBox::EvSetFocus(lost);
-}
-
-void MListBox::EvKillFocus(gui::Handle gained) {
-  keys_.focused = false;
-  if (FrameFocusedControls()) Invalidate();
-  gui::ListBox::EvKillFocus(gained);
-}
-
-void MListBox::EvPaint() {
-  if (!keys_.focused || !FrameFocusedControls()) return;
-  const gui::Rect r = GetClientRect();
-  // The list's frame lies outside its client area; inside is what shows.
-  FrameRect(*this, LightRedPen(), 0, 0, r.w - 1, r.h - 1);
-  keys_.frameDrawn = true;
 }
 
 MODAListBox::MODAListBox(gui::Window* parent) : MListBox(kOnTemplate, parent, 1202) {

@@ -1,31 +1,20 @@
 // The custom controls beside MEdit: value displays (MStatic, MRStatic,
 // MEStatic), check box, radio button, button, combo box, list boxes, the
 // form-page window MWindow and the toolbar button gadgets. Each copies the
-// help context for F1, draws a one-pixel frame while focused when
-// "SaisieEnRouge" is on, and turns F1, F4, F9, F12, Enter and the Scroll
-// Lock arrows into the same actions as MEdit, when the key is released.
+// help context for F1 and turns F1, F4, F9, F12, Enter and the Scroll Lock
+// arrows into the same actions as MEdit, when the key is released; the entry
+// controls share Tab, focus and the focus frame (MEntryControl).
 #pragma once
 
 #include <string>
 
 #include "controls/control_env.h"
+#include "controls/entry_control.h"
 #include "platform/gui/combobox.h"
 #include "platform/gui/controlbar.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/listbox.h"
 #include "platform/gui/window.h"
-
-// What the entry controls share for their keys.
-struct EntryKeyState {
-  long helpCopy = 0;        // CurrentHelpContext at construction
-  long ownHelp = 0;         // set by the owner; wins over the copy
-  bool onTemplate = false;  // built on a dialog template's control
-  bool frameDrawn = false;
-  bool focused = false;
-  gui::Window* focusOnEnter = nullptr;
-  gui::Window* notify = nullptr;
-  int enterAction = 1;
-};
 
 // F1, F4, F9 and F12 of an entry control; true when `vk` was one of them.
 bool EntryFunctionKey(gui::Control& self, const EntryKeyState& k, int vk);
@@ -76,7 +65,7 @@ class MEStatic : public MRStatic {
 
 // ---- Check box, radio button, button -----------------------------------------
 
-class MCheckBox : public gui::CheckBox, public MTooltipEx {
+class MCheckBox : public MEntryControl<gui::CheckBox> {
  public:
   MCheckBox(gui::Window* parent, int id, const std::string& text, int enterAction);
   MCheckBox(OnTemplate, gui::Window* parent, int id, int enterAction = 1);
@@ -86,19 +75,13 @@ class MCheckBox : public gui::CheckBox, public MTooltipEx {
   bool IsModified() const { return remembered_ != 9 && GetCheck() != remembered_; }
   bool IsChecked() const { return GetCheck() == gui::BST_CHECKED; }
   int RememberedState() const { return remembered_; }
-  void FocusIfEnabled();
-  EntryKeyState& Keys() { return keys_; }
-  gui::ColorRef FrameColor() const { return IsModified() ? LightBluePen().color : LightRedPen().color; }
+  gui::ColorRef FrameColor() const { return FramePen().color; }
 
  protected:
   void EvKeyUp(int vk, unsigned repeat, unsigned flags) override;
-  void EvSetFocus(gui::Handle lost) override;
-  void EvKillFocus(gui::Handle gained) override;
-  void EvPaint() override;
-  std::intptr_t EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  const gui::Pen& FramePen() const override { return IsModified() ? LightBluePen() : LightRedPen(); }
 
  private:
-  EntryKeyState keys_;
   int remembered_ = 9;  // 9 until loaded
 };
 
@@ -114,29 +97,24 @@ class MRadioButton : public gui::RadioButton, public MTooltipEx {
   EntryKeyState keys_;
 };
 
-class MButton : public gui::Button, public MTooltipEx {
+class MButton : public MEntryControl<gui::Button> {
  public:
   MButton(gui::Window* parent, int id, const std::string& text);
   MButton(OnTemplate, gui::Window* parent, int id);
   void SetMoveOnEnter(bool on) { moveOnEnter_ = on; }
-  void FocusIfEnabled();
-  EntryKeyState& Keys() { return keys_; }
 
  protected:
   void EvKeyUp(int vk, unsigned repeat, unsigned flags) override;
-  void EvSetFocus(gui::Handle lost) override;
-  void EvKillFocus(gui::Handle gained) override;
-  void EvPaint() override;
-  std::intptr_t EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  // Inside the button's own border.
+  gui::Box FrameInset() const override { return {1, 1, 1, 0}; }
 
  private:
-  EntryKeyState keys_;
   bool moveOnEnter_ = false;
 };
 
 // ---- Combo box ---------------------------------------------------------------
 
-class MComboBox : public gui::ComboBox, public MTooltipEx {
+class MComboBox : public MEntryControl<gui::ComboBox> {
  public:
   // A drop-down list holding at most `fieldWidth` characters of text.
   MComboBox(gui::Window* parent, int id, int fieldWidth, int enterAction);
@@ -153,19 +131,16 @@ class MComboBox : public gui::ComboBox, public MTooltipEx {
   int FieldWidth() const { return fieldWidth_; }
   void SetLeaveCommand(unsigned command, gui::Window* exempt1 = nullptr, gui::Window* exempt2 = nullptr,
                        gui::Window* exempt3 = nullptr);
-  EntryKeyState& Keys() { return keys_; }
-  gui::ColorRef FrameColor() const { return IsModified() ? LightBluePen().color : LightRedPen().color; }
+  gui::ColorRef FrameColor() const { return FramePen().color; }
 
  protected:
   void EvKeyUp(int vk, unsigned repeat, unsigned flags) override;
   void EvChar(unsigned ch, unsigned repeat, unsigned flags) override;
-  void EvSetFocus(gui::Handle lost) override;
   void EvKillFocus(gui::Handle gained) override;
-  void EvPaint() override;
   std::intptr_t EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  const gui::Pen& FramePen() const override { return IsModified() ? LightBluePen() : LightRedPen(); }
 
  private:
-  EntryKeyState keys_;
   int fieldWidth_;
   std::string loaded_;
   std::string work_;
@@ -175,7 +150,7 @@ class MComboBox : public gui::ComboBox, public MTooltipEx {
 
 // ---- List boxes --------------------------------------------------------------
 
-class MListBox : public gui::ListBox, public MTooltipEx {
+class MListBox : public MEntryControl<gui::ListBox> {
  public:
   MListBox(gui::Window* parent, int id);
   MListBox(OnTemplate, gui::Window* parent, int id);
@@ -190,20 +165,14 @@ class MListBox : public gui::ListBox, public MTooltipEx {
   // when there is nothing to copy.
   bool CopySelectedLine();
   bool CopyAllLines();
-  EntryKeyState& Keys() { return keys_; }
 
  protected:
   void EvKeyUp(int vk, unsigned repeat, unsigned flags) override;
   void EvChar(unsigned ch, unsigned repeat, unsigned flags) override;
-  void EvSetFocus(gui::Handle lost) override;
-  void EvKillFocus(gui::Handle gained) override;
-  void EvPaint() override;
   void EvItemClick(int index) override;
   void EvItemDoubleClick(int index) override;
-  std::intptr_t EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
  private:
-  EntryKeyState keys_;
   unsigned dblClickCommand_ = 0;
   unsigned clickCommand_ = 0;
   unsigned spaceCommand_ = 0;

@@ -57,23 +57,19 @@ std::string Dmy(int d, int m, int yy) {
 
 MEdit::MEdit(gui::Window* parent, int id, int fieldWidth, int enterAction, int inputKind, int decimals,
              bool multiLine)
-    : gui::Edit(parent, id, "", 0, multiLine), MTooltipEx(this) {
-  Init(fieldWidth, enterAction, inputKind, decimals);
-  onTemplate_ = false;
+    : MEntryControl(false, enterAction, parent, id, "", 0, multiLine) {
+  Init(fieldWidth, inputKind, decimals);
 }
 
 MEdit::MEdit(OnTemplate, gui::Window* parent, int id, int fieldWidth, int enterAction, bool fullField, int inputKind,
              int decimals)
-    : gui::Edit(parent, gui::ControlTemplate{gui::ControlKind::Edit, id, {}, 0, 0, 0, 0, 0}), MTooltipEx(this) {
-  Init(fieldWidth, enterAction, inputKind, decimals);
-  onTemplate_ = true;
+    : MEntryControl(true, enterAction, parent, gui::ControlTemplate{gui::ControlKind::Edit, id, {}, 0, 0, 0, 0, 0}) {
+  Init(fieldWidth, inputKind, decimals);
   fullField_ = fullField;
 }
 
-void MEdit::Init(int fieldWidth, int enterAction, int inputKind, int decimals) {
-  helpCopy_ = HelpContext();
+void MEdit::Init(int fieldWidth, int inputKind, int decimals) {
   fieldWidth_ = std::max(0, fieldWidth);
-  enterAction_ = enterAction;
   inputKind_ = inputKind;
   decimals_ = decimals;
   // A memo-sized field takes its whole text; others hold the field width.
@@ -140,7 +136,7 @@ void MEdit::FocusSelect(bool select) {
     const int len = GetTextLength();
     SetSelection(len, len);
   }
-  focused_ = true;
+  keys_.focused = true;
 }
 
 void MEdit::SetKeyCommands(unsigned pageUp, unsigned pageDown, unsigned ctrlPageUp, unsigned ctrlPageDown,
@@ -156,7 +152,7 @@ void MEdit::SetLeaveCommand(unsigned command, gui::Window* e1, gui::Window* e2, 
   exempt_[2] = e3;
 }
 
-gui::ColorRef MEdit::FrameColor() const { return IsModified() ? LightBluePen().color : LightRedPen().color; }
+gui::ColorRef MEdit::FrameColor() const { return FramePen().color; }
 
 // ---- Keys ------------------------------------------------------------------
 
@@ -184,16 +180,16 @@ void MEdit::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
   }
   switch (vk) {
     case gui::VK_F1:
-      if (ControlEnv().showHelp) ControlEnv().showHelp(ownHelp_ != 0 ? ownHelp_ : helpCopy_);
+      if (ControlEnv().showHelp) ControlEnv().showHelp(keys_.ownHelp != 0 ? keys_.ownHelp : keys_.helpCopy);
       return;
     case gui::VK_F4:
       PostNextControl(this, true);
       return;
     case gui::VK_F9:
-      PostCommandTo(parent, onTemplate_ ? static_cast<unsigned>(gui::IDCANCEL) : CM_QUITTER_FORM);
+      PostCommandTo(parent, keys_.onTemplate ? static_cast<unsigned>(gui::IDCANCEL) : CM_QUITTER_FORM);
       return;
     case gui::VK_F12:
-      PostCommandTo(parent, onTemplate_ ? static_cast<unsigned>(gui::IDOK) : CM_ENREGISTRER);
+      PostCommandTo(parent, keys_.onTemplate ? static_cast<unsigned>(gui::IDOK) : CM_ENREGISTRER);
       return;
     case gui::VK_F2:
       PostCommandTo(parent, CM_WORD_SEARCH);
@@ -215,21 +211,19 @@ void MEdit::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
     StepDate(vk == gui::VK_PRIOR);
     return;
   }
-  if (notify_ != nullptr) {
+  if (keys_.notify != nullptr) {
     unsigned cmd = 0;
     if (vk == gui::VK_PRIOR) cmd = ctrl && keyCommands_[2] != 0 ? keyCommands_[2] : keyCommands_[0];
     else if (vk == gui::VK_NEXT) cmd = ctrl && keyCommands_[3] != 0 ? keyCommands_[3] : keyCommands_[1];
     else if (vk == gui::VK_UP) cmd = keyCommands_[4];
     else if (vk == gui::VK_DOWN) cmd = keyCommands_[5];
     if (vk == gui::VK_PRIOR || vk == gui::VK_NEXT || cmd != 0) {
-      if (cmd != 0) PostCommandTo(notify_, cmd);
+      if (cmd != 0) PostCommandTo(keys_.notify, cmd);
       return;
     }
   }
   if (vk == gui::VK_PRIOR || vk == gui::VK_NEXT) return;
-  EntryKeyState k;
-  k.notify = notify_;
-  if (EntryScrollArrow(k, vk)) return;
+  if (EntryScrollArrow(keys_, vk)) return;
   DefaultProcessing();
   StepFlag = false;
 }
@@ -247,16 +241,16 @@ void MEdit::OnEnter() {
     gui::MessageBeep(0);
     return;
   }
-  if (enterAction_ > 3) {
-    if (notify_ != nullptr) PostCommandTo(notify_, static_cast<unsigned>(enterAction_));
+  if (keys_.enterAction > 3) {
+    if (keys_.notify != nullptr) PostCommandTo(keys_.notify, static_cast<unsigned>(keys_.enterAction));
     return;
   }
-  if (enterAction_ == 1 || enterAction_ == 3 || (enterAction_ == 2 && !IsBlank(text))) {
+  if (keys_.enterAction == 1 || keys_.enterAction == 3 || (keys_.enterAction == 2 && !IsBlank(text))) {
     if (IsCreated()) gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_TAB, 0);
     return;
   }
-  if (enterAction_ == 0) {
-    gui::Window* target = onTemplate_ && focusOnEnter_ != nullptr ? focusOnEnter_ : notify_;
+  if (keys_.enterAction == 0) {
+    gui::Window* target = keys_.onTemplate && keys_.focusOnEnter != nullptr ? keys_.focusOnEnter : keys_.notify;
     if (target != nullptr && target->IsCreated()) target->SetFocus();
   }
 }
@@ -437,38 +431,31 @@ void MEdit::DateChar(unsigned ch, int caret) {
 }
 
 std::intptr_t MEdit::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (msg == gui::WM_KEYDOWN && wParam == static_cast<std::uintptr_t>(gui::VK_TAB)) {
-    MoveFocusToNeighbour(this, false);
-    return 0;
-  }
   if (msg == kCheckLeave) {
     CheckLeave();
     return 0;
   }
-  return gui::Edit::EvMessage(msg, wParam, lParam);
+  return MEntryControl::EvMessage(msg, wParam, lParam);
 }
 
 // ---- Focus and painting ----------------------------------------------------
 
 void MEdit::EvSetFocus(gui::Handle lost) {
-  focused_ = true;
-  if (FrameFocusedControls()) PaintFrame();
+  if (FrameFocusedControls()) keys_.frameDrawn = true;
   UpdateCaretInfo();
-  gui::Edit::EvSetFocus(lost);
+  MEntryControl::EvSetFocus(lost);
 }
 
 void MEdit::EvKillFocus(gui::Handle gained) {
-  focused_ = false;
   // The window layer does not say who takes the focus: look once the
   // change is over.
   if (leaveCommand_ != 0 && IsCreated()) gui::PostMessage(GetHandle(), kCheckLeave, 0, 0);
-  if (FrameFocusedControls()) Invalidate();
-  gui::Edit::EvKillFocus(gained);
+  MEntryControl::EvKillFocus(gained);
 }
 
 void MEdit::CheckLeave() {
   gui::Window* parent = Parent();
-  if (parent == nullptr || leaveCommand_ == 0 || focused_) return;
+  if (parent == nullptr || leaveCommand_ == 0 || keys_.focused) return;
   for (gui::Window* w : parent->Children()) {
     if (w == this || !w->HasFocus()) continue;
     if (w == exempt_[0] || w == exempt_[1] || w == exempt_[2]) return;
@@ -484,20 +471,8 @@ void MEdit::EvLButtonDown(unsigned modKeys, gui::Point p) {
 
 void MEdit::PaintFrame() {
   if (!FrameFocusedControls()) return;
-  frameDrawn_ = true;
+  keys_.frameDrawn = true;
   Invalidate();
-}
-
-void MEdit::EvPaint() {
-  if (!focused_ || !FrameFocusedControls()) return;
-  const gui::Rect r = GetClientRect();
-  gui::WindowDC dc(*this);
-  if (!dc.IsValid()) return;
-  dc.SelectPen(IsModified() ? LightBluePen() : LightRedPen());
-  dc.SelectBrush(gui::Brush::Hollow());
-  // Inside the control: Qt clips at its edges, so the frame runs along them.
-  dc.Rectangle(0, 0, r.w, r.h);
-  frameDrawn_ = true;
 }
 
 // ---- Caret displays --------------------------------------------------------

@@ -8,12 +8,13 @@
 #include <string>
 
 #include "controls/control_env.h"
+#include "controls/entry_control.h"
 #include "platform/gui/edit.h"
 
 class MRStatic;
 class MListBox;
 
-class MEdit : public gui::Edit, public MTooltipEx {
+class MEdit : public MEntryControl<gui::Edit> {
  public:
   // InputKind values.
   static constexpr int kText = 1;
@@ -53,13 +54,13 @@ class MEdit : public gui::Edit, public MTooltipEx {
   int InputKind() const { return inputKind_; }
   int FieldWidth() const { return fieldWidth_; }
   int Decimals() const { return decimals_; }
-  int EnterAction() const { return enterAction_; }
-  void SetEnterAction(int action) { enterAction_ = action; }
-  bool OnDialogTemplate() const { return onTemplate_; }
+  int EnterAction() const { return keys_.enterAction; }
+  void SetEnterAction(int action) { keys_.enterAction = action; }
+  bool OnDialogTemplate() const { return keys_.onTemplate; }
   void SetLineBreak(bool on) { lineBreak_ = on; }
-  void SetFocusOnEnter(gui::Window* w) { focusOnEnter_ = w; }
-  void SetNotifyWindow(gui::Window* w) { notify_ = w; }
-  gui::Window* NotifyWindow() const { return notify_; }
+  void SetFocusOnEnter(gui::Window* w) { keys_.focusOnEnter = w; }
+  void SetNotifyWindow(gui::Window* w) { keys_.notify = w; }
+  gui::Window* NotifyWindow() const { return keys_.notify; }
   void SetF8Command(unsigned id) { f8Command_ = id; }
   // Page Up, Page Down, Ctrl+Page Up, Ctrl+Page Down, Up, Down (0 = none).
   void SetKeyCommands(unsigned pageUp, unsigned pageDown, unsigned ctrlPageUp, unsigned ctrlPageDown,
@@ -72,8 +73,8 @@ class MEdit : public gui::Edit, public MTooltipEx {
   void SetFullField(bool on) { fullField_ = on; }
   void SetClearOnFirstKey(bool on) { clearOnFirstKey_ = on; }
   void SetNoTrim(bool on) { noTrim_ = on; }
-  void SetHelpContext(long context) { ownHelp_ = context; }
-  long HelpContextCopy() const { return helpCopy_; }
+  void SetHelpContext(long context) { keys_.ownHelp = context; }
+  long HelpContextCopy() const { return keys_.helpCopy; }
   // Caret displays of the record-text and template editors.
   void LinkCaretStatics(MRStatic* line, MRStatic* column, MRStatic* position) {
     lineStatic_ = line;
@@ -89,8 +90,6 @@ class MEdit : public gui::Edit, public MTooltipEx {
   // clears it.
   bool StepFlag = false;
 
-  bool IsFocused() const { return focused_; }
-  bool FrameDrawn() const { return frameDrawn_; }
   // The pen colour of the focus frame now: light blue when the value
   // differs from the loaded one, light red otherwise.
   gui::ColorRef FrameColor() const;
@@ -107,25 +106,18 @@ class MEdit : public gui::Edit, public MTooltipEx {
   void EvSetFocus(gui::Handle lost) override;
   void EvKillFocus(gui::Handle gained) override;
   void EvLButtonDown(unsigned modKeys, gui::Point p) override;
-  void EvPaint() override;
   std::intptr_t EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  const gui::Pen& FramePen() const override { return IsModified() ? LightBluePen() : LightRedPen(); }
 
  private:
-  void Init(int fieldWidth, int enterAction, int inputKind, int decimals);
+  void Init(int fieldWidth, int inputKind, int decimals);
   void OnEnter();
   void DateChar(unsigned ch, int selStart);
   void StepDate(bool up);
   void RunCalculator();
   void CheckLeave();
 
-  long helpCopy_ = 0;
-  long ownHelp_ = 0;
-  bool onTemplate_ = false;
   bool lineBreak_ = false;
-  bool frameDrawn_ = false;
-  bool focused_ = false;
-  gui::Window* focusOnEnter_ = nullptr;
-  gui::Window* notify_ = nullptr;
   unsigned f8Command_ = 0;
   unsigned keyCommands_[6] = {0, 0, 0, 0, 0, 0};
   gui::Window* exempt_[3] = {nullptr, nullptr, nullptr};
@@ -133,7 +125,6 @@ class MEdit : public gui::Edit, public MTooltipEx {
   std::string allowed_;
   std::string loaded_;
   std::string work_;
-  int enterAction_ = 1;
   int decimals_ = 0;
   int inputKind_ = kText;
   int fieldWidth_ = 0;

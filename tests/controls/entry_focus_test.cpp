@@ -1,0 +1,82 @@
+// What the entry controls share: a posted Tab walks the controls of a page in
+// creation order and wraps, the focused flag follows the focus, and with
+// "SaisieEnRouge" on only the focused control draws its frame, light blue
+// once its value differs from the loaded one.
+#include <QApplication>
+#include <QPixmap>
+#include <QWidget>
+#include <filesystem>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "controls_test_support.h"
+
+namespace {
+
+class EntryFocusTest : public ctest::ControlTest {};
+
+TEST_F(EntryFocusTest, TabFocusAndFrameAcrossTheEntryControls) {
+  SetOption(16, 'O');
+  auto* edit = new MEdit(page, 10, 10, 1, MEdit::kText, 0, false);
+  auto* check = new MCheckBox(page, 11, "Actif", 1);
+  auto* button = new MButton(page, 12, "Valider");
+  auto* combo = new MComboBox(page, 13, 8, 1);
+  auto* list = new MListBox(page, 14);
+  ShowActive();
+  edit->MoveWindow(gui::Rect{10, 10, 120, 24});
+  check->MoveWindow(gui::Rect{10, 44, 120, 24});
+  button->MoveWindow(gui::Rect{10, 78, 120, 28});
+  combo->MoveWindow(gui::Rect{10, 116, 120, 26});
+  list->MoveWindow(gui::Rect{150, 10, 200, 130});
+  combo->AddString("BANQUE");
+  combo->AddString("CAISSE");
+  combo->SetValue("BANQUE", true);
+  list->AddString("Ligne 1");
+
+  struct Entry {
+    gui::Window* window;
+    bool (*focused)(gui::Window*);
+    bool (*framed)(gui::Window*);
+  };
+  // The focused flag and the frame of each kind.
+  const Entry entries[] = {
+      {edit, [](gui::Window* w) { return static_cast<MEdit*>(w)->IsFocused(); },
+       [](gui::Window* w) { return static_cast<MEdit*>(w)->FrameDrawn(); }},
+      {check, [](gui::Window* w) { return static_cast<MCheckBox*>(w)->IsFocused(); },
+       [](gui::Window* w) { return static_cast<MCheckBox*>(w)->FrameDrawn(); }},
+      {button, [](gui::Window* w) { return static_cast<MButton*>(w)->IsFocused(); },
+       [](gui::Window* w) { return static_cast<MButton*>(w)->FrameDrawn(); }},
+      {combo, [](gui::Window* w) { return static_cast<MComboBox*>(w)->IsFocused(); },
+       [](gui::Window* w) { return static_cast<MComboBox*>(w)->FrameDrawn(); }},
+      {list, [](gui::Window* w) { return static_cast<MListBox*>(w)->IsFocused(); },
+       [](gui::Window* w) { return static_cast<MListBox*>(w)->FrameDrawn(); }},
+  };
+  edit->SetFocus();
+  QApplication::processEvents();
+  for (int step = 0; step <= 5; ++step) {
+    const Entry& now = entries[step % 5];
+    QApplication::processEvents();
+    EXPECT_TRUE(now.window->HasFocus()) << step;
+    for (const Entry& e : entries) EXPECT_EQ(e.focused(e.window), &e == &now) << step;
+    now.window->Widget()->repaint();
+    EXPECT_TRUE(now.framed(now.window)) << step;
+    // The Tab that Enter posts to the control.
+    gui::PostMessage(now.window->GetHandle(), gui::WM_KEYDOWN, gui::VK_TAB, 0);
+    gui::ProcessPendingMessages();
+  }
+  // The check box's and the combo's frames turn blue once changed.
+  EXPECT_EQ(combo->FrameColor(), gui::colors::LtRed);
+  combo->SetValue("CAISSE", false);
+  EXPECT_EQ(combo->FrameColor(), gui::colors::LtBlue);
+  check->SetValue(false, true);
+  check->SetValue(true, false);
+  EXPECT_EQ(check->FrameColor(), gui::colors::LtBlue);
+
+  combo->SetFocus();
+  QApplication::processEvents();
+  const std::filesystem::path out = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "controls";
+  std::filesystem::create_directories(out);
+  EXPECT_TRUE(page->Widget()->grab().save(QString::fromStdString((out / "entry_focus.png").string())));
+}
+
+}  // namespace
