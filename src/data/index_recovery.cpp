@@ -67,7 +67,7 @@ bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
   const std::string base = PathReportDefs(letter);
   const std::string dbf = base + ".dbf";
 
-  // 1-2. A missing set is copied from the reference set.
+  // A missing set is copied from the reference set.
   if (!CanOpenForReading(dbase::ResolveCase(dbf))) {
     SetTableCursor(LoadStr(538));
     table.openMode = dbase::dbiREADONLY;
@@ -80,16 +80,16 @@ bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
     if (!CanOpenForReading(dbase::ResolveCase(dbf))) return false;
   }
 
-  // 3-4. The index file: kept when it is this table's own.
+  // The index file: kept when it is this table's own.
   const std::string mdx = dbase::ResolveCase(base + ".mdx");
   if (dbase::FileExists(mdx) && (dropIndex || !MdxHeaderMatchesName(mdx.c_str()))) ::unlink(mdx.c_str());
   if (dbase::FileExists(mdx)) return true;
 
-  // 5. Without its index file the data file must not claim one.
+  // Without its index file the data file must not claim one.
   const int fd = ::open(dbase::ResolveCase(dbf).c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0 || !ClearMdxFlag(fd)) return false;
 
-  // 6. Pack, then the tag anew.
+  // Pack, then the tag anew.
   RuntimeBeep();
   SetTableCursor(LoadStr(538));
   table.shareMode = dbase::dbiOPENEXCL;

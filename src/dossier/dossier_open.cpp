@@ -88,7 +88,7 @@ bool CopyReferenceTable(Table& table, const char* name, TableKind kind, const st
   return ok;
 }
 
-// Step 5: the lock table, created from "CR00REF" when missing.
+// The lock table, created from "CR00REF" when missing.
 bool OpenLockTable() {
   Table& lock = *DossierLockTable;
   lock.CloseTable(true);
@@ -111,7 +111,7 @@ bool OpenLockTable() {
   return false;
 }
 
-// Step 14: a missing draft file is made from "CR50REF" with its three tags.
+// A missing draft file is made from "CR50REF" with its three tags.
 void CreateMissingC50() {
   const std::string code = Code();
   Beep();
@@ -156,7 +156,7 @@ std::string Field(Table& t, int n, std::size_t width) {
   return text;
 }
 
-// Step 15: the dossier record from C10 records "0" and "P0", the constants tested.
+// The dossier record from C10 records "0" and "P0", the constants tested.
 void LoadDossierRecord() {
   Table& c10 = *TableC10;
   DossierRecord& r = TheDossierRecord;
@@ -247,7 +247,7 @@ std::string C10FormatStamp() {
 }
 
 bool EnsureDossierOpen() {
-  // 1-2. Nothing named; a dossier kept aside by a restore.
+  // Nothing named, or a dossier kept aside by a restore.
   if (IsBlank(DossierCode)) {
     SetDossierState(' ');
     return true;
@@ -263,12 +263,12 @@ bool EnsureDossierOpen() {
   SetLogDossier(DossierFolder, code);
   SetDossierIniPath(PathC10(".ini"));
 
-  // 3. Every dossier table closed.
+  // Every dossier table closed.
   SetAppCursor(514, false);
   CloseAllTables();
   SetAppCursor(513, false);
 
-  // 4. The data file can be read.
+  // The data file can be read.
   const std::string c10Base = PathC10();
   if (!FileExists(platform::ResolvePath(c10Base + ".dbf").c_str())) {
     SetAppCursor(0, false);
@@ -276,13 +276,13 @@ bool EnsureDossierOpen() {
     return false;
   }
 
-  // 5-6. The lock table, held shared.
+  // The lock table, held shared.
   if (!OpenLockTable() || !ReleaseDossierExclusive()) {
     SetAppCursor(0, false);
     return false;
   }
 
-  // 7. A missing or foreign index file of C10: the whole dossier is reindexed.
+  // A missing or foreign index file of C10: the whole dossier is reindexed.
   const std::string mdx = platform::ResolvePath(c10Base + ".mdx");
   if (!platform::FileExists(mdx) || !MdxHeaderMatchesName(mdx.c_str())) {
     Beep();
@@ -299,7 +299,7 @@ bool EnsureDossierOpen() {
     }
   }
 
-  // 8. C10 itself.
+  // The general file itself.
   Table& c10 = *TableC10;
   c10.shareMode = dbase::dbiOPENSHARED;
   c10.openMode = dbase::dbiREADWRITE;
@@ -312,16 +312,16 @@ bool EnsureDossierOpen() {
   }
   SetAppCursor(0, false);
 
-  // 9-13. Other formats.
+  // A dossier of another format is offered its conversion.
   if (c10.FieldCount() > 0 && c10.FieldName(1)[0] == 'C') return OfferConversion(true, C10FormatStamp());
   c10.OpenTable(c10Base, std::string(LoadStr(21)).substr(0, 7));
   const std::string stamp = C10FormatStamp();
   if (RTrim(stamp.c_str()) != std::string(LoadStr(31))) return OfferConversion(false, RTrim(stamp.c_str()));
 
-  // 14. Missing draft file.
+  // A missing draft file is created.
   if (!platform::FileExists(platform::ResolvePath(std::string(PathC50()) + ".dbf"))) CreateMissingC50();
 
-  // 15-16.
+  // The dossier record, and the dossier is ready.
   LoadDossierRecord();
   SetDossierState(' ');
   return true;

@@ -95,7 +95,7 @@ class RebuildRun {
 };
 
 RebuildReport RebuildRun::Run() {
-  // 1-2. First reindex.
+  // First reindex.
   PackResult first = PackAndReindexTables(pack_, &show_);
   if (first.outcome == PackOutcome::OldGeneration) {
     report_.code = kRebuildOldGeneration;
@@ -107,18 +107,18 @@ RebuildReport RebuildRun::Run() {
     report_.reindex = first;
   }
 
-  // 3. The progress total.
+  // The progress total.
   const long total = static_cast<long>(CountOf(10)) + 2L * CountOf(20) + 2L * CountOf(30) + 4L * CountOf(40) +
                      4L * CountOf(50);
   show_.SetTotal(total);
 
-  // 4. Record walks.
+  // Record walks.
   yearStart_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
   yearEnd_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
   for (int number = 10; number <= 50 && report_.code == 0; number += 10) WalkTable(number);
   const bool walked = report_.code == 0;
 
-  // 5. Second reindex, always.
+  // Second reindex, always.
   for (int number = 10; number <= 50; number += 10) DossierTableOf(number).table->CloseTable(true);
   PackResult second = PackAndReindexTables(pack_, &show_);
   if (!second.ok()) {
@@ -126,12 +126,12 @@ RebuildReport RebuildRun::Run() {
     report_.reindex = second;
   }
 
-  // 6. Refill of the sort file: the walks deleted the journal headers and
+  // Refill of the sort file: the walks deleted the journal headers and
   // zeroed the totals, so it goes on after a failed second reindex as long as
   // its own tables open.
   if (walked) RefillC60();
 
-  // 7-10. Code tags, duplicates, totals.
+  // Code tags, duplicates, totals.
   CloseAllTables();
   const bool reopened = refilled_ && ReopenOnCodeTags();
   if (report_.code == 0) {
@@ -149,7 +149,7 @@ RebuildReport RebuildRun::Run() {
     report_.totalsRebuilt = true;
   }
 
-  // 11. End.
+  // Every table closed at the end.
   CloseAllTables();
   return report_;
 }
@@ -240,23 +240,23 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
   const int secondDateField = closed ? 11 : 15;
   const char* name = closed ? "C40" : "C50";
 
-  // 1. The year of the date encoded anew.
+  // The year of the date encoded anew.
   const std::string date = std::string(t.GetField(monthField)) + t.GetField(dayField);
   Renew(t, monthField, RenewedDate(date).substr(0, 4));
-  // 2. Inside the financial year (not tested when the dossier's year is unreadable:
+  // Inside the financial year (not tested when the dossier's year is unreadable:
   //    every line would go).
   const std::string now = std::string(t.GetField(monthField)) + t.GetField(dayField);
   if (!yearStart_.empty() && !yearEnd_.empty() && (now < yearStart_ || now > yearEnd_)) {
     Remove(t, name);
     return;
   }
-  // 3. A dossier in euros only has no line with francs and no euros.
+  // A dossier in euros only has no line with francs and no euros.
   if (ConstantIs(39, 'O') && AmountsEqual(t.GetFieldNum(francsField + 1), 0) &&
       !AmountsEqual(t.GetFieldNum(francsField), 0)) {
     Remove(t, name);
     return;
   }
-  // 4. Kinds the analytic mode allows.
+  // Kinds the analytic mode allows.
   const char kind = t.GetField(1)[0];
   const char mode = TheDossierRecord.AnalyticMode();
   const bool allowed = mode == '1' ? (kind == 'V' || kind == 'W' || kind == 'Z')
@@ -266,7 +266,7 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
     Remove(t, name);
     return;
   }
-  // 5. A blank account.
+  // A blank account.
   const bool firstOfAxis = kind == 'V' || kind == 'X';
   const std::string account = t.GetField(accountField);
   if (IsBlank(account)) {
@@ -276,13 +276,13 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
     }
     if (closed) return;
   }
-  // 6. A general account completed.
+  // A general account completed.
   if (kind == 'Z' && static_cast<unsigned char>(account[0]) <= '9') Renew(t, accountField, GeneralAccount(account.c_str()));
-  // 7. Line numbers.
+  // Line numbers.
   if (IsBlank(t.GetField(numberField))) Renew(t, numberField, "0001");
   if (!closed && firstOfAxis) Renew(t, subNumberField, "");
   else if (IsBlank(t.GetField(subNumberField))) Renew(t, subNumberField, "0001");
-  // 8. The second date.
+  // The second date.
   const std::string second = t.GetField(secondDateField);
   if (second.find(' ') != std::string::npos) Renew(t, secondDateField, "");
   else Renew(t, secondDateField, RenewedDate(second));
