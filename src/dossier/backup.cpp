@@ -535,9 +535,9 @@ void RestoreDossier_Work() {
 // ---- Commands of the menu ------------------------------------------------------
 
 void InstallDossierBackupCommands() {
-  SetCommandWork(20723, &BackupDossier_Work);  // "&Utilitaires > &Sauvegarde du dossier"
-  SetCommandWork(20724, &RestoreDossier_Work);  // "&Utilitaires > &Restauration du dossier"
-  SetCommandWork(20204, &CmFichierDateTravail_Work);  // "&Fichier > &Date de travail..."
-  SetCommandWork(20205, &CmFichierAProposDossier_Work);  // "&Fichier > &A Propos du dossier ouvert..."
-  SetCommandWork(20201, &CmFichierNouveauDossier_Work);  // "&Fichier > &Nouveau dossier..."
+  SetCommandWork(20723, &BackupDossier_Work);  // "Utilitaires > Sauvegarde du dossier"
+  SetCommandWork(20724, &RestoreDossier_Work);  // "Utilitaires > Restauration du dossier"
+  SetCommandWork(20204, &CmFichierDateTravail_Work);  // "Fichier > Date de travail..."
+  SetCommandWork(20205, &CmFichierAProposDossier_Work);  // "Fichier > A Propos du dossier ouvert..."
+  SetCommandWork(20201, &CmFichierNouveauDossier_Work);  // "Fichier > Nouveau dossier..."
 }

@@ -370,7 +370,7 @@ void InstallDossierCommands() {
   };
   Utilities().openDossierExclusive = [] { return OpenDossierExclusive(true); };
   Utilities().releaseDossierExclusive = [] { ReleaseDossierExclusive(); };
-  SetCommandWork(20202, [] { OuvrirDossier(); });  // "&Fichier > &Ouvrir dossier..."
-  SetCommandWork(20203, [] { FermerDossier(); });  // "&Fichier > &Fermer dossier"
-  SetCommandWork(20206, [] { ChangerDossier(); });  // "&Fichier > &Changer de Dossier..."
+  SetCommandWork(20202, [] { OuvrirDossier(); });  // "Fichier > Ouvrir dossier..."
+  SetCommandWork(20203, [] { FermerDossier(); });  // "Fichier > Fermer dossier"
+  SetCommandWork(20206, [] { ChangerDossier(); });  // "Fichier > Changer de Dossier..."
 }

@@ -173,5 +173,5 @@ void ReconstructionDossier_Work() {
 void SetRebuildReopener(std::function<void()> reopen) { Reopener() = std::move(reopen); }
 
 void InstallMaintenanceCommands() {
-  SetCommandWork(kRebuildCommand, &ReconstructionDossier_Work);  // "&Utilitaires > R&eConstruction du dossier..."
+  SetCommandWork(kRebuildCommand, &ReconstructionDossier_Work);  // "Utilitaires > ReConstruction du dossier..."
 }

@@ -487,7 +487,7 @@ void CmRenumeroterPieces_Work() {
 }
 
 void InstallMaintenance2Commands() {
-  // "&Utilitaires > Accès aux &Fichiers > &Renuméroter toutes les Pièces"
+  // "Utilitaires > Accès aux Fichiers > Renuméroter toutes les Pièces"
   SetCommandWork(20722, &CmRenumeroterPieces_Work);
-  SetCommandWork(20725, &CmGestionDossiers_Work);  // "&Utilitaires > &Gestion des dossiers..."
+  SetCommandWork(20725, &CmGestionDossiers_Work);  // "Utilitaires > Gestion des dossiers..."
 }

@@ -4,10 +4,10 @@
 //
 // Menu resources are text files ":/menus/<id>.menu" (UTF-8): one line per
 // entry, two spaces of indentation per level. A line "<id><TAB><text>" is a
-// command ("<id>" alone: a command whose owner sets the text), "-" a separator, and a line with text only opens a pop-up that
-// holds the more indented lines below it. In texts "&" marks the mnemonic
-// and "\t" separates the accelerator text. Lines starting with "#" are
-// comments.
+// command ("<id>" alone: a command whose owner sets the text later), "-" a
+// separator, and a line with text only opens a pop-up that holds the more
+// indented lines below it. In texts "&" marks the mnemonic and "\t"
+// separates the accelerator text. Lines starting with "#" are comments.
 #pragma once
 
 #include <functional>
