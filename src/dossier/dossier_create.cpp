@@ -128,9 +128,10 @@ DossierRecord NewDossierRecord(const NewDossierSpec& spec) {
                                                      : 'N');
   record.SetNextPiece(1);
   record.SetParity(kEuroRate);
-  record.SetEuroIsMain(true);
+  record.SetEuroIsMain(spec.currency != DossierCurrency::FrancMain);
   const std::vector<std::string>& constants = DefaultDossierConstants();
   for (int n = 0; n < DossierRecord::kConstantCount; ++n) record.SetConstant(n, constants[n]);
+  record.SetConstant(kEuroOnlyConstant, spec.currency == DossierCurrency::EuroOnly ? "OUI" : "NON");
   record.EnsureRights();
   return record;
 }
@@ -245,7 +246,8 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   const std::string ini = folder + "c10" + lowerCode + ".ini";
   if (ok) {
     created.AddFile(ini);
-    if (!IniFileSetString(ini.c_str(), "Monnaie", "SeulementEnEuros", "O")) {
+    const char* euroOnly = spec.currency == DossierCurrency::EuroOnly ? "O" : "N";
+    if (!IniFileSetString(ini.c_str(), "Monnaie", "SeulementEnEuros", euroOnly)) {
       problem = "Impossible d'\xE9" "crire le fichier " + ini + ".";
       ok = false;
     }

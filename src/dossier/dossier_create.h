@@ -19,6 +19,9 @@ inline constexpr double kEuroRate = 6.55957;
 // Longest financial year a dossier may have, in months.
 inline constexpr int kMaxYearMonths = 24;
 
+// The currencies a dossier keeps: the euro or the franc as the main currency, or the euro only.
+enum class DossierCurrency { EuroMain, FrancMain, EuroOnly };
+
 // What a new dossier is made of.
 struct NewDossierSpec {
   std::string folder;        // created when missing; keeps its case
@@ -27,6 +30,7 @@ struct NewDossierSpec {
   Ymd firstDay;              // first day of the financial year
   Ymd lastDay;               // last day of the financial year
   char analyticMode = 'N';   // "N", "1" or "2"
+  DossierCurrency currency = DossierCurrency::EuroOnly;
 };
 
 // The dossier constants a new dossier starts with (75 texts of 3 characters, blank when the
@@ -34,8 +38,9 @@ struct NewDossierSpec {
 const std::vector<std::string>& DefaultDossierConstants();
 
 // The dossier record of a new dossier: name, year, analytic mode, next piece 1, working date
-// (today within the year, else its first day), the rate "6.55957" with the euro as the only
-// currency, the default constants and every access right granted.
+// (today within the year, else its first day), the rate "6.55957", the currency (character 533
+// "N" when the franc is the main one; constant 039 "OUI" for the euro only, else "NON"), the
+// default constants and every access right granted.
 DossierRecord NewDossierRecord(const NewDossierSpec& spec);
 
 // Checks of the dossier code, the financial year and the company name; "" when they are

@@ -326,7 +326,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
   show.SetLine2("");
 
   const bool francsMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N';
-  const bool euroOnly = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'O' && ConstantIs(39, 'O');
+  const bool euroOnly = DossierIsEuroOnly();
   const double parity = TheDossierRecord.Parity();
   const std::string roundingDebit = RoundingAccount("CpteArrondiDB", kDefaultRoundingDebit);
   const std::string roundingCredit = RoundingAccount("CpteArrondiCR", kDefaultRoundingCredit);

@@ -142,7 +142,7 @@ void ReconstructionDossier_Work() {
   if (!OpenDossierExclusive(true)) return;
   RuntimeBeep();
 
-  const bool euroOnly = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'O' && ConstantIs(39, 'O');
+  const bool euroOnly = DossierIsEuroOnly();
   const unsigned style = euroOnly ? (gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2)
                                   : (gui::MB_YESNOCANCEL | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON3);
   const int answer = gui::MessageBox(parent, RebuildQuestionText(euroOnly), LoadStr(19881), style);

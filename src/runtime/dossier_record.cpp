@@ -61,6 +61,10 @@ void DossierRecord::SetConstant(int n, std::string_view value) {
   Set(kConstantsPos + kConstantWidth * n, kConstantWidth, value);
 }
 
+bool DossierIsEuroOnly(const DossierRecord& record) {
+  return record.At(DossierRecord::kEuroMainPos) == 'O' && record.Constant(kEuroOnlyConstant)[0] == 'O';
+}
+
 void DossierRecord::EnsureRights() {
   if (!IsBlank(Get(kRightsPos, kLength - kRightsPos + 1))) return;
   std::string all = LoadStr(9000);

@@ -100,3 +100,10 @@ class DossierRecord {
 
 // The record of the dossier open now (program-wide).
 extern DossierRecord TheDossierRecord;
+
+// Dossier constant 039, "Ce dossier est SEULEMENT en EUROS".
+inline constexpr int kEuroOnlyConstant = 39;
+
+// A dossier kept in euros only: the euro is the main currency (character 533 "O") and
+// constant 039 begins with "O". Its franc amounts are neither shown nor balanced.
+bool DossierIsEuroOnly(const DossierRecord& record = TheDossierRecord);
