@@ -12,7 +12,7 @@
 
 #include "data/dossier_files.h"
 #include "data/session.h"
-#include "dossier/dossier_demo.h"
+#include "demo/dossier_demo.h"
 #include "dossier/maintenance_rebuild.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

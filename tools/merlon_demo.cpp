@@ -1,24 +1,35 @@
-// merlon-demo --folder DIR --code CODE --lines N [--year YYYY] [--seed S]: creates a demo
-// dossier (a French company with a year of entries) in DIR. Prints what it made and the time.
+// merlon-demo: creates a demo dossier (a French company with a year of entries) in a folder.
+// Prints what it made and the time. See Usage for the options.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "console_text.h"
 #include "data/session.h"
-#include "dossier/dossier_demo.h"
+#include "demo/dossier_demo.h"
 #include "runtime/runtime_init.h"
 
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: merlon-demo --folder DIR --code CODE --lines N [--year YYYY] [--seed S]\n"
-               "  N from %ld to %ld entry lines; the year runs from 1 January to 31 December.\n",
-               kMinDemoLines, kMaxDemoLines);
+  const std::string text =
+      "usage: merlon-demo --folder DOSSIER --code CODE --lines N [options]\n"
+      "  --lines N          de " + std::to_string(kMinDemoLines) + " \xE0 " + std::to_string(kMaxDemoLines) +
+      " lignes d'\xE9" "critures (lignes analytiques comprises)\n"
+      "  --year AAAA        exercice du 1er janvier au 31 d\xE9" "cembre de l'ann\xE9" "e AAAA (2026 par d\xE9" "faut)\n"
+      "  --from AAAAMMJJ    premier jour de l'exercice (n'importe quel jour)\n"
+      "  --to AAAAMMJJ      dernier jour de l'exercice (24 mois au plus)\n"
+      "  --currency MODE    euro (l'euro monnaie principale), franc (le franc monnaie principale)\n"
+      "                     ou euro-only (seulement en euros, par d\xE9" "faut)\n"
+      "  --analytic 0|1|2   sans analytique (0, par d\xE9" "faut), un axe ou deux axes de sections\n"
+      "  --accounts N       nombre de comptes, de 39 \xE0 " + std::to_string(kMaxDemoAccounts) +
+      " (selon le nombre de lignes par d\xE9" "faut)\n"
+      "  --siren NNNNNNNNN  num\xE9ro SIREN, 9 chiffres dont la cl\xE9\n"
+      "  --seed S           la m\xEAme graine donne le m\xEAme dossier\n";
+  std::fputs(ConsoleText(text).c_str(), stderr);
   return 2;
 }
 
@@ -31,38 +42,69 @@ bool Number(const char* text, long long lo, long long hi, long long* out) {
   return true;
 }
 
+// A date written YYYYMMDD; the generator checks that it is a day of the calendar.
+bool Date(const char* text, Ymd* out) {
+  long long v = 0;
+  if (std::strlen(text) != 8 || !Number(text, 10000101, 99991231, &v)) return false;
+  *out = Ymd{static_cast<int>(v / 10000), static_cast<int>(v / 100 % 100), static_cast<int>(v % 100)};
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   DemoOptions options;
   options.folder.clear();
   options.code.clear();
-  long long lines = -1, year = options.year, seed = static_cast<long long>(options.seed);
+  long long lines = -1, value = 0;
+  bool from = false, to = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (i + 1 >= argc) return Usage();
-    const char* value = argv[++i];
+    const char* text = argv[++i];
+    const std::string v = text;
     if (arg == "--folder") {
-      options.folder = value;
+      options.folder = v;
     } else if (arg == "--code") {
-      options.code = value;
+      options.code = v;
     } else if (arg == "--lines") {
-      if (!Number(value, kMinDemoLines, kMaxDemoLines, &lines)) return Usage();
+      if (!Number(text, kMinDemoLines, kMaxDemoLines, &lines)) return Usage();
     } else if (arg == "--year") {
-      if (!Number(value, 1931, 2258, &year)) return Usage();
+      if (!Number(text, 1931, 2258, &value)) return Usage();
+      options.firstDay = Ymd{static_cast<int>(value), 1, 1};
+      options.lastDay = Ymd{static_cast<int>(value), 12, 31};
+    } else if (arg == "--from") {
+      if (!Date(text, &options.firstDay)) return Usage();
+      from = true;
+    } else if (arg == "--to") {
+      if (!Date(text, &options.lastDay)) return Usage();
+      to = true;
+    } else if (arg == "--currency") {
+      if (v == "euro") options.currency = DossierCurrency::EuroMain;
+      else if (v == "franc") options.currency = DossierCurrency::FrancMain;
+      else if (v == "euro-only") options.currency = DossierCurrency::EuroOnly;
+      else return Usage();
+    } else if (arg == "--analytic") {
+      if (v != "0" && v != "1" && v != "2") return Usage();
+      options.analyticMode = v[0];
+    } else if (arg == "--accounts") {
+      if (!Number(text, 1, kMaxDemoAccounts, &value)) return Usage();
+      options.accounts = static_cast<long>(value);
+    } else if (arg == "--siren") {
+      options.siren = v;
     } else if (arg == "--seed") {
-      if (!Number(value, 0, 0x7FFFFFFFFFFFFFFFLL, &seed)) return Usage();
+      if (!Number(text, 0, 0x7FFFFFFFFFFFFFFFLL, &value)) return Usage();
+      options.seed = static_cast<std::uint64_t>(value);
     } else {
       return Usage();
     }
   }
-  if (options.folder.empty() || options.code.empty() || lines < 0) return Usage();
+  // A year given by one bound only is a mistake, not a year of the default.
+  if (options.folder.empty() || options.code.empty() || lines < 0 || from != to) return Usage();
   options.lines = static_cast<long>(lines);
-  options.year = static_cast<int>(year);
-  options.seed = static_cast<std::uint64_t>(seed);
 
   if (!InitRuntime() || StartDbSession() != 0) {
-    std::fprintf(stderr, "merlon-demo: the runtime or the engine does not start\n");
+    std::fprintf(stderr, "merlon-demo: %s\n", ConsoleText("le moteur de tables ne d\xE9marre pas").c_str());
     return 1;
   }
   const auto start = std::chrono::steady_clock::now();
@@ -76,9 +118,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "merlon-demo: %s\n", ConsoleText(message).c_str());
     return 1;
   }
-  std::printf("Dossier %s in %s: %ld lines, %ld pieces, %ld accounts (%ld customers, %ld suppliers), "
-              "%ld journal-months, %.2f s\n",
-              options.code.c_str(), options.folder.c_str(), stats.lines, stats.pieces, stats.accounts,
-              stats.customers, stats.suppliers, stats.journalMonths, seconds);
+  std::printf("Dossier %s in %s: %ld lines (%ld analytic), %ld pieces, %ld accounts (%ld customers, "
+              "%ld suppliers), %ld sections, %ld journal-months, %.2f s\n",
+              options.code.c_str(), options.folder.c_str(), stats.lines, stats.analyticLines, stats.pieces,
+              stats.accounts, stats.customers, stats.suppliers, stats.sections, stats.journalMonths, seconds);
   return 0;
 }

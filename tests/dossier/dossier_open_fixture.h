@@ -17,7 +17,7 @@
 #include "data/table.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_create.h"
-#include "dossier/dossier_demo.h"
+#include "demo/dossier_demo.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"

@@ -13,7 +13,7 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "dossier/dossier_demo.h"
+#include "demo/dossier_demo.h"
 #include "dossier_test_util.h"
 #include "platform/dbase/idapi.h"
 #include "runtime/dossier_record.h"

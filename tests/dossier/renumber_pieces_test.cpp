@@ -7,7 +7,7 @@
 
 #include "data/dossier_lock.h"
 #include "dossier/dossier_create.h"
-#include "dossier/dossier_demo.h"
+#include "demo/dossier_demo.h"
 #include "dossier/renumber_pieces.h"
 #include "modal_session_test.h"
 #include "platform/gui/application.h"

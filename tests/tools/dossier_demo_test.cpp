@@ -1,17 +1,18 @@
-// The demo dossier: balanced journal-months and totals equal to the lines (checked by an
-// independent reader), one sort record per line, tags that agree with the records, exact
-// sizes, the same dossier for the same seed, and the refusals.
+// The demo dossier: balanced journal-months and totals equal to the lines in every currency
+// and analytic mode (checked by an independent reader), one sort record per line, tags that
+// agree with the records, exact sizes, the same dossier for the same seed, and the refusals.
 #include <filesystem>
 #include <functional>
 #include <memory>
 
 #include "data/table_structures.h"
-#include "dossier/dossier_demo.h"
+#include "demo/dossier_demo.h"
 #include "dossier_test_util.h"
 #include "platform/dbase/dbf.h"
 #include "platform/dbase/mdx.h"
 #include "runtime/bank_ids.h"
 #include "runtime/xbase.h"
+#include "support/demo_oracle.h"
 
 namespace dossier_test {
 namespace {
@@ -20,18 +21,19 @@ namespace fs = std::filesystem;
 
 using DemoTest = SessionTest;
 
-DemoOptions Options(const std::string& folder, long lines, std::uint64_t seed = 7) {
+DemoOptions Options(const std::string& folder, long lines, std::uint64_t seed = 7, char analytic = '0') {
   DemoOptions o;
   o.folder = folder;
   o.code = "DEMO";
   o.lines = lines;
   o.seed = seed;
+  o.analyticMode = analytic;
   return o;
 }
 
 std::string Check(const std::string& folder) {
   std::string out;
-  RunPython("check_demo.py", {folder, "DEMO"}, &out);
+  Run({"/usr/bin/python3", test_support::DemoOracle(), folder, "DEMO"}, &out);
   return out;
 }
 
@@ -67,7 +69,8 @@ TEST_F(DemoTest, TwoThousandLinesBalanceAndTotalsEqualTheLines) {
   EXPECT_EQ(stats.lines, 2000);
   EXPECT_EQ(stats.journalMonths, 48);  // four journals, twelve months
   EXPECT_EQ(stats.accounts, 37 + stats.customers + stats.suppliers);
-  EXPECT_EQ(Check(folder), "OK 2000 " + std::to_string(stats.pieces) + " 48 " + std::to_string(stats.accounts) + "\n");
+  EXPECT_EQ(Check(folder), "OK 2000 " + std::to_string(stats.pieces) + " 48 " + std::to_string(stats.accounts) +
+                               " 0 0 euro-only N\n");
 
   // Through the table layer: the dossier record counts the pieces, the bank keys are valid.
   SetDossier(folder, "DEMO");
@@ -84,7 +87,9 @@ TEST_F(DemoTest, TwoThousandLinesBalanceAndTotalsEqualTheLines) {
 
 TEST_F(DemoTest, SortRecordsAndTagsAgreeWithTheLines) {
   const std::string folder = Dir() + "/demo";
-  ASSERT_TRUE(GenerateDemoDossier(Options(folder, 2000)));
+  DemoStats stats;
+  ASSERT_TRUE(GenerateDemoDossier(Options(folder, 2000, 7, '2'), nullptr, &stats));
+  ASSERT_GT(stats.analyticLines, 0);
   const TableStructure& s60 = StructureOf(TableKind::C60);
   const int tcle = s60.FieldNumber("TCLE"), tcode = s60.FieldNumber("TCODE"), ttva = s60.FieldNumber("TTVA");
   auto at = [](const TableStructure& s, int field) {
@@ -93,7 +98,8 @@ TEST_F(DemoTest, SortRecordsAndTagsAgreeWithTheLines) {
     return offset;
   };
   ExpectTagsAgree(folder + "/c50demo", TableKind::C50, [](const char* tag, const std::uint8_t* r) {
-    return std::string(tag) == "C50CODE" && r[1] == 'Z';  // no analytic line, no distribution code
+    const std::string name(tag);  // no distribution code
+    return name == "C50CODE" ? r[1] == 'Z' : name == "C50ANAL" && r[1] < 'Z';
   });
   ExpectTagsAgree(folder + "/c60demo", TableKind::C60, [&](const char* tag, const std::uint8_t* r) {
     const std::string name(tag);
@@ -137,7 +143,9 @@ TEST_F(DemoTest, EverySizeIsExactAndBalanced) {
     const std::string folder = Dir() + "/n" + std::to_string(n);
     DemoStats stats;
     std::string message;
-    ASSERT_TRUE(GenerateDemoDossier(Options(folder, n, static_cast<std::uint64_t>(n)), &message, &stats)) << message;
+    const char analytic = "012"[n % 3];
+    ASSERT_TRUE(GenerateDemoDossier(Options(folder, n, static_cast<std::uint64_t>(n), analytic), &message, &stats))
+        << message;
     EXPECT_EQ(stats.lines, n);
     EXPECT_EQ(Check(folder).rfind("OK " + std::to_string(n) + " ", 0), 0u) << n << ": " << Check(folder);
   }
@@ -154,13 +162,91 @@ TEST_F(DemoTest, TheSameSeedMakesTheSameDossier) {
   EXPECT_NE(records(Dir() + "/a/c50demo.dbf"), records(Dir() + "/c/c50demo.dbf"));
 }
 
-TEST_F(DemoTest, Refusals) {
-  std::string message;
-  EXPECT_FALSE(GenerateDemoDossier(Options(Dir() + "/x", 1), &message));
-  EXPECT_EQ(message, "Le nombre de lignes doit \xEAtre compris entre 2 et 999999.");
-  EXPECT_FALSE(GenerateDemoDossier(Options(Dir() + "/x", 1000000), &message));
-  EXPECT_FALSE(fs::exists(Dir() + "/x"));
+TEST_F(DemoTest, EveryCurrencyAndAnalyticModeSatisfiesTheOracle) {
+  const struct Case {
+    DossierCurrency currency;
+    char analytic;
+    Ymd first, last;
+    long accounts;
+    const char* oracleMode;
+  } cases[] = {
+      {DossierCurrency::FrancMain, '2', {2025, 7, 1}, {2026, 6, 30}, 0, "franc 2"},
+      {DossierCurrency::EuroMain, '1', {2026, 3, 15}, {2027, 3, 14}, 500, "euro 1"},
+      {DossierCurrency::EuroOnly, '2', {2026, 1, 1}, {2027, 6, 30}, 0, "euro-only 2"},
+      {DossierCurrency::FrancMain, '0', {2029, 10, 1}, {2030, 9, 30}, 39, "franc N"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string folder = Dir() + "/m" + std::to_string(++n);
+    DemoOptions o = Options(folder, 3000, static_cast<std::uint64_t>(n), c.analytic);
+    o.currency = c.currency;
+    o.firstDay = c.first;
+    o.lastDay = c.last;
+    o.accounts = c.accounts;
+    DemoStats stats;
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(o, &message, &stats)) << message;
+    const std::string out = Check(folder);
+    EXPECT_EQ(out.rfind("OK 3000 ", 0), 0u) << c.oracleMode << ": " << out;
+    EXPECT_NE(out.find(std::string(" ") + c.oracleMode + "\n"), std::string::npos) << out;
+    EXPECT_EQ(stats.analyticLines > 0, c.analytic != '0') << c.oracleMode;
+    if (c.accounts != 0) {
+      EXPECT_EQ(stats.accounts, c.accounts);
+    }
 
+    // The program reads the same settings from the dossier record.
+    SetDossier(folder, "DEMO");
+    ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
+    UseStoredWorkingDate = true;
+    ASSERT_TRUE(ReadC10Texts());
+    ASSERT_TRUE(TableC10->Seek("C10CODE", "P", "0"));
+    TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+    TableC10->CloseTable();
+    EXPECT_EQ(DossierIsEuroOnly(), c.currency == DossierCurrency::EuroOnly) << c.oracleMode;
+    EXPECT_EQ(TheDossierRecord.EuroIsMain(), c.currency != DossierCurrency::FrancMain) << c.oracleMode;
+    EXPECT_EQ(TheDossierRecord.DateYyyymmdd(DossierRecord::DateField::YearStart), YyyymmddOf(c.first));
+  }
+}
+
+TEST_F(DemoTest, TheOracleFindsASplitThatNoLongerAddsUp) {
+  const std::string folder = Dir() + "/demo";
+  ASSERT_TRUE(GenerateDemoDossier(Options(folder, 400, 3, '1')));
+  SetDossier(folder, "DEMO");
+  ASSERT_TRUE(TableC50->OpenTable(PathC50()));
+  ASSERT_TRUE(TableC50->LocateText(1, "W", false));
+  ASSERT_TRUE(TableC50->PutFieldNum(19, TableC50->GetFieldNum(19) + 0.01));
+  ASSERT_TRUE(TableC50->Commit());
+  TableC50->CloseTable();
+  const std::string out = Check(folder);
+  EXPECT_NE(out.find("split"), std::string::npos) << out;
+  EXPECT_NE(out.find("section"), std::string::npos) << out;
+}
+
+TEST_F(DemoTest, Refusals) {
+  const struct Case {
+    void (*change)(DemoOptions&);
+    const char* message;
+  } cases[] = {
+      {[](DemoOptions& o) { o.lines = 1; }, "Le nombre de lignes doit \xEAtre compris entre 2 et 999999."},
+      {[](DemoOptions& o) { o.lines = 1000000; }, "Le nombre de lignes"},
+      {[](DemoOptions& o) { o.accounts = 38; }, "Le nombre de comptes doit \xEAtre compris entre 39 et 100000."},
+      {[](DemoOptions& o) { o.accounts = 100001; }, "Le nombre de comptes"},
+      {[](DemoOptions& o) { o.analyticMode = 'N'; }, "Le mode analytique"},
+      {[](DemoOptions& o) { o.siren = "412567381"; }, "Le num\xE9ro SIREN 412567381 est invalide"},
+      {[](DemoOptions& o) { o.siren = "41256738"; }, "Le num\xE9ro SIREN"},
+      {[](DemoOptions& o) { o.lastDay = Ymd{2028, 1, 1}; }, "L'exercice ne peut d\xE9passer 24 mois."},
+      {[](DemoOptions& o) { o.firstDay = Ymd{2026, 2, 30}; }, "La date de d\xE9" "but de l'exercice est invalide."},
+  };
+  for (const Case& c : cases) {
+    DemoOptions o = Options(Dir() + "/x", 100);
+    c.change(o);
+    std::string message;
+    EXPECT_FALSE(GenerateDemoDossier(o, &message));
+    EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
+  }
+  EXPECT_FALSE(fs::exists(Dir() + "/x/c10demo.dbf"));
+
+  std::string message;
   ASSERT_TRUE(GenerateDemoDossier(Options(Dir() + "/d", 100)));
   const std::string before = ReadFile(Dir() + "/d/c50demo.dbf");
   EXPECT_FALSE(GenerateDemoDossier(Options(Dir() + "/d", 500), &message));

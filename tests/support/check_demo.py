@@ -1,0 +1,254 @@
+# Independent check of a generated dossier, read with python3-dbfread (it shares no code with
+# the program):
+# - the dossier record: the currency (character 533 and constant 039, with the dossier INI),
+#   the rate, the analytic mode, the financial year, a SIREN and SIRET whose keys are right;
+# - every line converts from its entry currency at the rate, rounded to the cent, and lies in
+#   the financial year; every journal-month balances (in francs too unless the dossier is in
+#   euros only) and equals its C10 header;
+# - with analytic sections, every line of an account "Avec Analytique" has per axis a header
+#   copy and a split that adds up to it, and the C30 totals are the sums of the split lines;
+# - every line has one sort record pointing back at it; the C20 totals are the sums of the
+#   lines (a collective also sums its auxiliary accounts).
+# Usage: check_demo.py FOLDER CODE. Prints "OK lines pieces headers accounts sections
+# analytic-lines currency analytic-mode" or one line per fault.
+import sys
+from collections import defaultdict
+from decimal import Decimal, ROUND_HALF_UP
+from dbfread import DBF
+
+folder, code = sys.argv[1], sys.argv[2].lower()
+RATE = Decimal('6.55957')
+
+
+def table(kind):
+    return DBF('%s/%s%s.dbf' % (folder, kind, code), encoding='cp1252')
+
+
+def cents(value):
+    return int((Decimal(str(value)) * 100).to_integral_value(ROUND_HALF_UP))
+
+
+def text_cents(text):
+    return cents(Decimal(text.strip() or '0'))
+
+
+def rounded(value):
+    return int(value.to_integral_value(ROUND_HALF_UP))
+
+
+def luhn(digits):
+    total = 0
+    for i, c in enumerate(reversed(digits)):
+        d = int(c) * (2 if i % 2 else 1)
+        total += d - 9 if d > 9 else d
+    return total % 10 == 0
+
+
+def year_of(stored):
+    # Stored years: "31"-"99" are 1931-1999, then a letter for each decade from 2000 ("A0").
+    c = stored[0]
+    return 1900 + int(stored[:2]) if c.isdigit() else 2000 + (ord(c) - ord('A')) * 10 + int(stored[1])
+
+
+faults = []
+
+
+def fault(text):
+    if len(faults) < 20:
+        faults.append(text)
+
+
+# The dossier record: record "0" fields 4 and 5 hold positions 31-538, record "P0" field 4
+# positions 539-790.
+zones = {}
+for r in table('c10'):
+    if r['GCLE'] == '0' and not r['GCODE'].strip():
+        zones[31], zones[285] = r['GZONE1'].ljust(254), r['GZONE2'].ljust(254)
+    elif r['GCLE'] == 'P' and r['GCODE'].strip() == '0':
+        zones[539] = r['GZONE1'].ljust(252)
+if len(zones) != 3:
+    print('the dossier record "0" or "P0" is missing')
+    sys.exit(1)
+
+
+def at(position, width=1):
+    start = max(p for p in zones if p <= position)
+    return zones[start][position - start:position - start + width]
+
+
+euro_main = at(533)
+constant_039 = at(536 + 3 * 39, 3)
+euro_only = euro_main == 'O' and constant_039.startswith('O')
+franc_main = euro_main == 'N'
+currency = 'franc' if franc_main else 'euro-only' if euro_only else 'euro'
+if euro_main not in ('O', 'N'):
+    fault('character 533 is %r' % euro_main)
+ini = {}
+try:
+    with open('%s/c10%s.ini' % (folder, code), encoding='cp1252') as f:
+        for row in f:
+            if '=' in row:
+                key, value = row.split('=', 1)
+                ini[key.strip()] = value.strip()
+except OSError:
+    fault('no dossier INI')
+if ini.get('SeulementEnEuros', 'O').startswith('O') != euro_only:
+    fault('SeulementEnEuros %r in a %s dossier' % (ini.get('SeulementEnEuros'), currency))
+if Decimal(at(523, 10).strip() or '0') != RATE:
+    fault('rate %r' % at(523, 10))
+mode = at(193)
+if mode not in ('N', '1', '2'):
+    fault('analytic mode %r' % mode)
+axes = {'1': 1, '2': 2}.get(mode, 0)
+first_day, last_day = at(177, 8), at(185, 8)
+siren, siret = at(127, 9), at(127, 14)
+if not (siren.isdigit() and siret.isdigit() and luhn(siren) and luhn(siret)):
+    fault('SIREN %r or SIRET %r has a wrong key' % (siren, siret))
+
+# The lines.
+kinds = 'Z' + 'VWXY'[:2 * axes]
+months = defaultdict(lambda: [0, 0, 0, 0])     # debit F, credit F, debit E, credit E
+accounts = defaultdict(lambda: [0, 0, 0, 0])
+sections = defaultdict(lambda: [0, 0, 0, 0])
+general = {}                                    # identity -> (sense, F, E)
+copies = {}                                     # identity + axis -> (sense, F, E)
+splits = defaultdict(lambda: [0, 0])            # identity + axis -> signed F, E
+pieces = set()
+sort_keys = []
+analytic_lines = 0
+for n, l in enumerate(table('c50'), 1):
+    kind, sense = l['BCLE'], l['BSENS']
+    f, e = cents(l['BMONTANTF']), cents(l['BMONTANTE'])
+    sort_keys.append('|'.join((kind, l['BCODE'], l['BMOIS'], l['BJOUR'], l['BJAL'], l['BPIECE'], l['BCG'],
+                               l['BNUM'], l['BNUMA'], l['BTVA'])))
+    if kind not in kinds or sense not in ('D', 'C'):
+        fault('line %d: kind %r or sense %r' % (n, kind, sense))
+        continue
+    if franc_main:
+        if l['BEURO'] != 'N' or e != rounded(Decimal(f) / RATE):
+            fault('line %d: %s euros for %s francs typed %r' % (n, e, f, l['BEURO']))
+    elif l['BEURO'] != 'O' or f != rounded(Decimal(e) * RATE):
+        fault('line %d: %s francs for %s euros typed %r' % (n, f, e, l['BEURO']))
+    date = '%04d%s%s' % (year_of(l['BMOIS']), l['BMOIS'][2:], l['BJOUR'])
+    if not first_day <= date <= last_day:
+        fault('line %d: %s is outside the year %s-%s' % (n, date, first_day, last_day))
+    side = 0 if sense == 'D' else 1
+    identity = (l['BMOIS'], l['BJAL'], l['BPIECE'], l['BNUM'])
+    if kind == 'Z':
+        if l['BNUMA'] != '0001':
+            fault('line %d: sub-number %r' % (n, l['BNUMA']))
+        key = l['BMOIS'] + l['BJAL'].ljust(3)
+        months[key][side] += f
+        months[key][2 + side] += e
+        accounts[l['BCODE']][side] += f
+        accounts[l['BCODE']][2 + side] += e
+        pieces.add(l['BPIECE'])
+        general[identity + (l['BCODE'],)] = (sense, f, e)
+        continue
+    axis = 1 if kind in 'VW' else 2
+    identity += (l['BCG'], axis)
+    if kind in 'VX':
+        if identity in copies or l['BNUMA'].strip() or l['BCODE'].strip():
+            fault('line %d: a second or filled analytic header %r' % (n, identity))
+        copies[identity] = (sense, f, e)
+    else:
+        analytic_lines += 1
+        sign = 1 if sense == 'D' else -1
+        splits[identity][0] += sign * f
+        splits[identity][1] += sign * e
+        sections[l['BCODE']][side] += f
+        sections[l['BCODE']][2 + side] += e
+
+# Journal-months against their headers.
+headers = {}
+collectives = {}
+for r in table('c10'):
+    if r['GCLE'] == 'C':
+        if r['GCODE'][7:8] != 'B':
+            fault('header %s is not a draft header' % r['GCODE'])
+        z4, z5 = r['GZONE1'].ljust(28), r['GZONE2'].ljust(28)
+        headers[r['GCODE'][:7]] = [text_cents(z4[:14]), text_cents(z4[14:28]), text_cents(z5[:14]), text_cents(z5[14:28])]
+    elif r['GCLE'] == 'B':
+        collectives[r['GCODE'][:1]] = r['GZONE1'][:8]
+for key, sums in months.items():
+    if sums[2] != sums[3] or (not euro_only and sums[0] != sums[1]):
+        fault('journal-month %s does not balance: %r' % (key, sums))
+    if headers.get(key) != sums:
+        fault('journal-month %s: header %r, lines %r' % (key, headers.get(key), sums))
+for key in headers:
+    if key not in months:
+        fault('header %s has no line' % key)
+
+# Accounts, with the analytic splits of the accounts that carry them.
+c20 = list(table('c20'))
+split_accounts = {a['CCODE'] for a in c20 if a['CANALYT'] == 'O'}
+if split_accounts and not axes:
+    fault('accounts are marked analytic in a dossier without sections')
+for identity, (sense, f, e) in general.items():
+    if identity[4] not in split_accounts:
+        continue
+    sign = 1 if sense == 'D' else -1
+    for axis in range(1, axes + 1):
+        key = identity[:4] + (identity[4], axis)
+        if copies.get(key) != (sense, f, e):
+            fault('line %r: analytic header %r on axis %d' % (identity, copies.get(key), axis))
+        got = splits.get(key, [0, 0])
+        if got[1] != sign * e or (not euro_only and got[0] != sign * f):
+            fault('line %r: split %r on axis %d' % (identity, got, axis))
+for key in list(copies) + list(splits):
+    if key[:5] not in general or key[4] not in split_accounts:
+        fault('analytic records %r belong to no line of an analytic account' % (key,))
+
+# Sections.
+c30 = list(table('c30'))
+section_codes = set()
+for s in c30:
+    section_codes.add(s['ACODE'])
+    got = [cents(s['ADEBITF']), cents(s['ACREDITF']), cents(s['ADEBITE']), cents(s['ACREDITE'])]
+    want = sections.get(s['ACODE'], [0, 0, 0, 0])
+    if got != want:
+        fault('section %s: totals %r, lines %r' % (s['ACODE'], got, want))
+for code_ in sections:
+    if code_ not in section_codes:
+        fault('section %r of the lines is not in C30' % code_)
+
+# Sort records.
+count = 0
+seen = set()
+for t in table('c60'):
+    count += 1
+    n = int(t['TREC'] or 0)
+    if t['TFIC'] != 'B' or n < 1 or n > len(sort_keys) or n in seen:
+        fault('sort record %r points nowhere or twice' % t)
+        continue
+    seen.add(n)
+    key = '|'.join((t['TCLE'], t['TCODE'], t['TMOIS'], t['TJOUR'], t['TJAL'], t['TPIECE'], t['TCG'], t['TNUM'],
+                    t['TNUMA'], t['TTVA']))
+    if key != sort_keys[n - 1]:
+        fault('sort record of line %d: %s, line %s' % (n, key, sort_keys[n - 1]))
+if count != len(sort_keys):
+    fault('%d sort records for %d lines' % (count, len(sort_keys)))
+
+# Account totals.
+totals = dict(accounts)
+for acc, sums in accounts.items():
+    if acc[:1].isalpha():
+        coll = collectives.get(acc[:1], '').rstrip().ljust(8, '0')
+        c = totals.setdefault(coll, [0, 0, 0, 0])
+        totals[coll] = [x + y for x, y in zip(c, sums)]
+codes = set()
+for a in c20:
+    codes.add(a['CCODE'])
+    got = [cents(a['CDEBITF']), cents(a['CCREDITF']), cents(a['CDEBITE']), cents(a['CCREDITE'])]
+    want = totals.get(a['CCODE'], [0, 0, 0, 0])
+    if got != want:
+        fault('account %s: totals %r, lines %r' % (a['CCODE'], got, want))
+for acc in totals:
+    if acc not in codes:
+        fault('account %s of the lines is not in C20' % acc)
+
+if faults:
+    print('\n'.join(faults))
+    sys.exit(1)
+print('OK %d %d %d %d %d %d %s %s' % (len(sort_keys), len(pieces), len(headers), len(c20), len(c30), analytic_lines,
+                                      currency, mode))

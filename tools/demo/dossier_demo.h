@@ -1,0 +1,58 @@
+// The demo dossier: a French trading and services company with its chart of accounts (plan
+// comptable général), customers and suppliers, VAT codes, journals AC, VE, BQ and OD, and a
+// financial year of balanced draft entries with VAT, their sort records, the journal-month
+// headers and the account totals; with analytic sections, the lines of the charge and
+// product accounts are split over one or two axes of sections, whose totals are written too.
+//
+// Every line carries its amount in euros and in francs: typed in the main currency, the other
+// one converted at 6.55957 and rounded to the cent; every piece, hence every journal-month,
+// and every analytic split balances in both currencies. The entry lines are written in bulk
+// and the tags built once at the end; the totals are summed in whole cents in memory and each
+// total record is written once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "dossier/dossier_create.h"
+#include "runtime/dates.h"
+
+// Most lines a demo dossier can hold: the sort file points at its line by a record number of
+// six digits, so record 1,000,000 could not be told from an empty pointer.
+inline constexpr long kMaxDemoLines = 999999;
+inline constexpr long kMinDemoLines = 2;
+inline constexpr long kMaxDemoAccounts = 100000;
+
+struct DemoOptions {
+  std::string folder;
+  std::string code = "DEMO";
+  long lines = 5000;              // C50 records: the general lines and their analytic records
+  Ymd firstDay{2026, 1, 1};       // the financial year: any first day, at most 24 months
+  Ymd lastDay{2026, 12, 31};
+  DossierCurrency currency = DossierCurrency::EuroOnly;
+  char analyticMode = '0';        // "0" no sections, "1" one axis, "2" two axes
+  long accounts = 0;              // C20 records; 0 chooses from the number of lines
+  std::string siren;              // 9 digits with a valid key; empty gives the company's own
+  std::uint64_t seed = 1;         // same seed, same dossier
+};
+
+struct DemoStats {
+  long lines = 0;            // C50 (and C60) records written
+  long analyticLines = 0;    // of which analytic lines (kinds "W" and "Y")
+  long pieces = 0;
+  long accounts = 0;         // C20 records
+  long customers = 0;
+  long suppliers = 0;
+  long sections = 0;         // C30 records
+  long journalMonths = 0;    // C10 headers of kind "C"
+};
+
+// The key digit that makes a run of digits pass the Luhn check, as the SIREN (8 digits + key)
+// and the SIRET (SIREN + establishment number of 4 digits + key) carry it; -1 for a text that
+// is not all digits.
+int LuhnKey(const std::string& digits);
+
+// Creates the dossier (CreateDossier) and fills it. Needs the engine session. False with a
+// French *message when the options are refused or a write fails: a dossier refused because
+// it exists is left untouched, and one that fails half-way is removed again.
+bool GenerateDemoDossier(const DemoOptions& options, std::string* message = nullptr, DemoStats* stats = nullptr);

@@ -1,0 +1,353 @@
+// The demo company's accounts and its year of entries: sales, purchases, receipts, payments,
+// cheque remittances, bank fees, salaries and depreciation, spread over the months of the
+// financial year.
+#include <algorithm>
+
+#include "demo/dossier_demo_internal.h"
+
+namespace demo {
+namespace {
+
+std::string PlainLower(const char* key) {
+  std::string out(key);
+  for (char& c : out) c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// Three characters that number the accounts of one name: "001" to "999", then "A00" to "Z99".
+constexpr int kCodesPerName = 999 + 26 * 100;
+std::string CodeSuffix(int n) {
+  if (n <= 999) return Digits(n, 3);
+  n -= 1000;
+  return std::string(1, static_cast<char>('A' + n / 100)) + Digits(n % 100, 2);
+}
+
+enum PieceKind { kSale, kPurchase, kReceipt, kPayment, kRemittance, kBankFees, kSalaries, kDepreciation, kKinds };
+// Per kind: its share of the pieces (percent), its general lines at most and how many of them
+// go to an account split over the sections.
+constexpr struct {
+  int percent;
+  int lines;
+  int analytic;
+} kKindShape[kKinds] = {{30, 3, 1}, {24, 3, 1}, {16, 2, 0}, {14, 2, 0}, {5, 6, 0}, {5, 2, 1}, {3, 4, 2}, {3, 2, 1}};
+constexpr int kMostCheques = 8;
+
+}  // namespace
+
+DemoWriter::DemoWriter(const DemoOptions& options, BulkWriter& c50, BulkWriter& c60)
+    : options_(options),
+      money_(options.currency == DossierCurrency::FrancMain),
+      axes_(options.analyticMode == '1' ? 1 : options.analyticMode == '2' ? 2 : 0),
+      rng_(options.seed * 0x2545F4914F6CDD1Dull + 7),
+      c50_(c50),
+      c60_(c60) {}
+
+int DemoWriter::General(const char* code) const { return ChartIndex(code); }
+
+void DemoWriter::MakeAccounts(long customerCount, long supplierCount) {
+  customers = customerCount;
+  suppliers = supplierCount;
+  for (const GeneralAccount& g : kChart) {
+    Account a;
+    a.code = g.code;
+    a.name = g.name;
+    a.analytic = axes_ > 0 && (g.code[0] == '6' || g.code[0] == '7');
+    accounts.push_back(std::move(a));
+  }
+  std::array<int, kSurnames.size()> used{};
+  auto address = [&](Account& a, const Surname& s) {
+    a.street = std::to_string(rng_.Between(1, 150)) + " " + rng_.Pick(kStreets);
+    a.town = rng_.Pick(kTowns);
+    a.phone = "0" + std::to_string(rng_.Between(1, 5)) + " " + Digits(rng_.Between(0, 99), 2) + " " +
+              Digits(rng_.Between(0, 99), 2) + " " + Digits(rng_.Between(0, 99), 2) + " " +
+              Digits(rng_.Between(0, 99), 2);
+    a.email = "contact@" + PlainLower(s.key) + Digits(rng_.Between(1, 99), 2) + ".fr";
+  };
+  // A name whose codes are not all taken (the next one when the drawn one is full).
+  auto name = [&]() {
+    std::size_t si = static_cast<std::size_t>(rng_.Next() % kSurnames.size());
+    while (used[si] == kCodesPerName) si = (si + 1) % kSurnames.size();
+    return si;
+  };
+  firstCustomer_ = static_cast<int>(accounts.size());
+  for (long i = 0; i < customers; ++i) {
+    const std::size_t si = name();
+    const Surname& s = kSurnames[si];
+    Account a;
+    a.code = std::string("C") + s.key + CodeSuffix(++used[si]);
+    a.name = std::string(rng_.Pick(kCustomerTrades)) + " " + s.name;
+    a.counterpart = "41100000";
+    address(a, s);
+    accounts.push_back(std::move(a));
+  }
+  used.fill(0);
+  firstSupplier_ = static_cast<int>(accounts.size());
+  for (long i = 0; i < suppliers; ++i) {
+    const std::size_t si = name();
+    const Surname& s = kSurnames[si];
+    const SupplierTrade& trade = rng_.Pick(kSupplierTrades);
+    Account a;
+    a.code = std::string("F") + s.key + CodeSuffix(++used[si]);
+    a.name = std::string(rng_.Pick(kLegalForms)) + " " + s.name + " " + trade.name;
+    a.counterpart = "40100000";
+    a.charge = trade.account;
+    address(a, s);
+    accounts.push_back(std::move(a));
+  }
+  std::sort(accounts.begin() + firstCustomer_, accounts.end(),
+            [](const Account& x, const Account& y) { return x.code < y.code; });
+  // Sorting moved the suppliers behind the customers by code ("C" < "F"): the ranges hold.
+}
+
+std::string DemoWriter::DueDate(int days) const { return StoredDateOf(CivilFromDays(DaysFromCivil(date_) + days)); }
+
+void DemoWriter::WriteRecord(char kind, const std::string& code, const std::string& account,
+                             const std::string& number, const std::string& subNumber, const Line& line, char entry,
+                             long long francs, long long euros) {
+  const bool general = kind == 'Z';
+  const RecordShape& s50 = c50_.shape();
+  const RecordShape& s60 = c60_.shape();
+  const std::string_view kindText(&kind, 1);
+  std::uint8_t* r = c50_.NewRecord();
+  s50.Text(r, 1, kindText);
+  s50.Text(r, 2, monthKey_);
+  s50.Text(r, 3, kJournals[journal_].code);
+  s50.Text(r, 4, piece_);
+  s50.Text(r, 5, group_);
+  s50.Text(r, 6, number);
+  s50.Text(r, 7, subNumber);
+  s50.Text(r, 8, dayText_);
+  s50.Text(r, 10, code);
+  s50.Text(r, 11, std::string_view(&line.labelCode, 1));
+  s50.Text(r, 12, line.label);
+  if (general) s50.Text(r, 15, line.due);
+  s50.Text(r, 16, std::string_view(&entry, 1));
+  s50.Text(r, 17, std::string_view(&line.sense, 1));
+  s50.Cents(r, 18, francs);
+  s50.Cents(r, 19, euros);
+  s50.Text(r, 22, account);
+  if (general) s50.Text(r, 23, std::string_view(&line.vat, 1));
+
+  // Its sort record, derived as every writer of a line derives it.
+  const std::string recno = Digits(c50_.count(), 6);
+  std::uint8_t* t = c60_.NewRecord();
+  s60.Text(t, 1, kindText);
+  s60.Text(t, 2, code);
+  s60.Text(t, 3, monthKey_);
+  s60.Text(t, 4, dayText_);
+  s60.Text(t, 5, kJournals[journal_].code);
+  s60.Text(t, 9, "B");
+  s60.Text(t, 10, recno);
+  s60.Text(t, 11, piece_);
+  s60.Text(t, 12, account);
+  s60.Text(t, 13, number);
+  s60.Text(t, 14, subNumber);
+  if (general) s60.Text(t, 15, std::string_view(&line.vat, 1));
+}
+
+void DemoWriter::Piece(Journal journal, const std::vector<Line>& lines) {
+  ++pieces;
+  journal_ = journal;
+  piece_ = Digits(pieces, 6);
+  group_ = Digits(c50_.count() + 1, 6);
+  Sums& header = headers[period_][journal];
+  int number = 0;
+  for (const Line& line : lines) {
+    const std::string num = Digits(++number, 4);
+    const long long francs = money_.Francs(line.main), euros = money_.Euros(line.main);
+    Account& account = accounts[static_cast<std::size_t>(line.account)];
+    WriteRecord('Z', account.code, "", num, "0001", line, money_.EntryLetter(), francs, euros);
+    account.totals.Add(line.sense, francs, euros);
+    header.Add(line.sense, francs, euros);
+    if (account.analytic)
+      for (int axis = 1; axis <= axes_; ++axis) Split(axis, num, line, account, francs, euros);
+  }
+}
+
+int DemoWriter::MostRecords(int kind) const {
+  // An analytic split takes its header copy and at most three lines per axis.
+  return kKindShape[kind].lines + kKindShape[kind].analytic * axes_ * 4;
+}
+
+namespace {
+
+// A net amount whose VAT and total convert as they add up, each line converted on its own.
+void NetAndTax(const Money& money, long long basisPoints, long long& net, long long& tax, long long& total) {
+  for (;; ++net) {
+    tax = (net * basisPoints + 5000) / 10000;
+    total = net + tax;
+    if (money.Other(total) == money.Other(net) + money.Other(tax)) return;
+  }
+}
+
+const VatCode& PickVat(Rng& rng) {
+  const long long r = rng.Between(1, 100);
+  return r <= 80 ? kVat[0] : (r <= 92 ? kVat[1] : kVat[2]);
+}
+
+}  // namespace
+
+void DemoWriter::Sale() {
+  const int customer = firstCustomer_ + static_cast<int>(rng_.Next() % static_cast<std::uint64_t>(customers));
+  const VatCode& vat = PickVat(rng_);
+  long long net = money_.FromEuros(rng_.Amount(20, 6000)), tax = 0, total = 0;
+  NetAndTax(money_, vat.basisPoints, net, tax, total);
+  const bool creditNote = rng_.Chance(5);
+  const char in = creditNote ? 'C' : 'D', out = creditNote ? 'D' : 'C';
+  const std::string& name = accounts[static_cast<std::size_t>(customer)].name;
+  const std::string label = std::string(creditNote ? "Avoir " : "Fact. ") + Digits(pieces + 1, 6) + " " + name;
+  const char labelCode = creditNote ? '2' : '1';
+  const int product = General(rng_.Chance(70) ? "70700000" : "70600000");
+  Piece(kVE, {{customer, labelCode, label, DueDate(30), in, total, ' '},
+              {product, labelCode, label, "", out, net, vat.code},
+              {General("44571000"), labelCode, label, "", out, tax, vat.code}});
+  if (!creditNote) openSales_.emplace_back(customer, total);
+}
+
+void DemoWriter::Purchase() {
+  const int supplier = firstSupplier_ + static_cast<int>(rng_.Next() % static_cast<std::uint64_t>(suppliers));
+  const VatCode& vat = PickVat(rng_);
+  long long net = money_.FromEuros(rng_.Amount(10, 4000)), tax = 0, total = 0;
+  NetAndTax(money_, vat.basisPoints, net, tax, total);
+  const Account& a = accounts[static_cast<std::size_t>(supplier)];
+  const std::string label = "Fact. F" + Digits(rng_.Between(1, 99999), 5) + " " + a.name;
+  Piece(kAC, {{General(a.charge.c_str()), '1', label, "", 'D', net, vat.code},
+              {General("44566000"), '1', label, "", 'D', tax, vat.code},
+              {supplier, '1', label, DueDate(45), 'C', total, ' '}});
+  openPurchases_.emplace_back(supplier, total);
+}
+
+namespace {
+
+// An open item to settle (taken off the list), or a new amount for any account of the range.
+std::pair<int, long long> Settle(std::vector<std::pair<int, long long>>& open, Rng& rng, const Money& money, int first,
+                                 long count) {
+  if (!open.empty()) {
+    const std::size_t i = static_cast<std::size_t>(rng.Next() % open.size());
+    const auto item = open[i];
+    open[i] = open.back();
+    open.pop_back();
+    return item;
+  }
+  return {first + static_cast<int>(rng.Next() % static_cast<std::uint64_t>(count)), money.FromEuros(rng.Amount(50, 2000))};
+}
+
+}  // namespace
+
+void DemoWriter::Receipt() {
+  const auto [customer, amount] = Settle(openSales_, rng_, money_, firstCustomer_, customers);
+  const std::string label = "R\xE8glement " + accounts[static_cast<std::size_t>(customer)].name;
+  Piece(kBQ, {{General("51200000"), '5', label, "", 'D', amount, ' '}, {customer, '5', label, "", 'C', amount, ' '}});
+}
+
+void DemoWriter::Payment() {
+  const auto [supplier, amount] = Settle(openPurchases_, rng_, money_, firstSupplier_, suppliers);
+  const std::string label = "Virement " + accounts[static_cast<std::size_t>(supplier)].name;
+  Piece(kBQ, {{supplier, '4', label, "", 'D', amount, ' '}, {General("51200000"), '4', label, "", 'C', amount, ' '}});
+}
+
+void DemoWriter::Remittance(int cheques) {
+  std::vector<Line> lines(1);
+  long long sum = 0;
+  for (int i = 0; i < cheques; ++i) {
+    auto [customer, amount] = Settle(openSales_, rng_, money_, firstCustomer_, customers);
+    // The bank line converts on its own: each cheque converts as the running sum grows.
+    while (money_.Other(sum + amount) != money_.Other(sum) + money_.Other(amount)) ++amount;
+    sum += amount;
+    lines.push_back({customer, '5', "Ch\xE8que " + accounts[static_cast<std::size_t>(customer)].name, "", 'C', amount, ' '});
+  }
+  lines[0] = {General("51200000"), '5', "Remise de ch\xE8ques", "", 'D', sum, ' '};
+  Piece(kBQ, lines);
+}
+
+void DemoWriter::BankFees() {
+  const long long amount = money_.FromEuros(rng_.Amount(2, 80));
+  Piece(kBQ, {{General("62700000"), '0', "Frais bancaires", "", 'D', amount, ' '},
+              {General("51200000"), '0', "Frais bancaires", "", 'C', amount, ' '}});
+}
+
+void DemoWriter::Salaries() {
+  long long gross = money_.FromEuros(rng_.Between(180000, 450000)), employer = 0, employee = 0;
+  for (;; ++gross) {
+    employer = (gross * 42 + 50) / 100;
+    employee = (gross * 22 + 50) / 100;
+    if (money_.Other(gross) + money_.Other(employer) ==
+        money_.Other(employee + employer) + money_.Other(gross - employee))
+      break;
+  }
+  const std::string label = std::string("Salaires ") + kMonths[static_cast<std::size_t>(date_.month - 1)];
+  Piece(kOD, {{General("64110000"), '7', label, "", 'D', gross, ' '},
+              {General("64510000"), '7', label, "", 'D', employer, ' '},
+              {General("43100000"), '7', label, "", 'C', employee + employer, ' '},
+              {General("42100000"), '7', label, "", 'C', gross - employee, ' '}});
+}
+
+void DemoWriter::Depreciation() {
+  const long long amount = money_.FromEuros(rng_.Amount(100, 1500));
+  const std::string label = std::string("Dotation amort. ") + kMonths[static_cast<std::size_t>(date_.month - 1)];
+  Piece(kOD, {{General("68112000"), '7', label, "", 'D', amount, ' '},
+              {General("28154000"), '7', label, "", 'C', amount, ' '}});
+}
+
+void DemoWriter::MakeEntries(const std::vector<Period>& periods) {
+  headers.assign(periods.size(), {});
+  // The records of the year shared among the periods by their days; a period never gets a
+  // single record (no piece has one line).
+  std::vector<long> days(periods.size()), quota(periods.size());
+  long totalDays = 0;
+  for (std::size_t p = 0; p < periods.size(); ++p) {
+    days[p] = DaysFromCivil(periods[p].last) - DaysFromCivil(periods[p].first) + 1;
+    totalDays += days[p];
+  }
+  long cumulative = 0, given = 0, carry = 0;
+  for (std::size_t p = 0; p < periods.size(); ++p) {
+    cumulative += days[p];
+    const long upTo = static_cast<long>(static_cast<long long>(options_.lines) * cumulative / totalDays);
+    long q = upTo - given + carry;
+    given = upTo;
+    carry = 0;
+    if (q == 1) {
+      carry = 1;
+      q = 0;
+    }
+    quota[p] = q;
+  }
+  for (std::size_t p = periods.size(); carry == 1 && p-- > 0;)
+    if (quota[p] > 0) {
+      ++quota[p];
+      carry = 0;
+    }
+
+  for (std::size_t p = 0; p < periods.size(); ++p) {
+    period_ = p;
+    monthKey_ = periods[p].monthKey;
+    const long total = quota[p];
+    long remaining = total;
+    while (remaining > 0) {
+      date_ = CivilFromDays(DaysFromCivil(periods[p].first) + (total - remaining) * days[p] / total);
+      dayText_ = Digits(date_.day, 2);
+      const std::uint32_t before = c50_.count();
+      long long r = rng_.Between(1, 100);
+      int kind = 0;
+      while (r > kKindShape[kind].percent) r -= kKindShape[kind++].percent;
+      if (remaining < MostRecords(kind) + 2) {
+        // The end of the period: remittances of as many cheques as the records left.
+        Remittance(static_cast<int>(remaining <= kMostCheques + 1 ? remaining - 1 : rng_.Between(1, 6)));
+      } else {
+        switch (kind) {
+          case kSale: Sale(); break;
+          case kPurchase: Purchase(); break;
+          case kReceipt: Receipt(); break;
+          case kPayment: Payment(); break;
+          case kRemittance: Remittance(static_cast<int>(rng_.Between(2, 5))); break;
+          case kBankFees: BankFees(); break;
+          case kSalaries: Salaries(); break;
+          default: Depreciation(); break;
+        }
+      }
+      remaining -= static_cast<long>(c50_.count() - before);
+    }
+  }
+}
+
+}  // namespace demo

@@ -1,0 +1,223 @@
+// What the files of the demo generator share: randomness, amounts in both currencies, the
+// bulk writer of records, the company's accounts and sections, and the writer of the entries.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "demo/dossier_demo.h"
+#include "demo/dossier_demo_world.h"
+#include "platform/dbase/dbf.h"
+
+namespace demo {
+
+// splitmix64: the same seed gives the same dossier on every machine.
+class Rng {
+ public:
+  explicit Rng(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t Next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // Uniform in [lo, hi].
+  long long Between(long long lo, long long hi) {
+    return lo + static_cast<long long>(Next() % static_cast<std::uint64_t>(hi - lo + 1));
+  }
+  bool Chance(int percent) { return Between(1, 100) <= percent; }
+  // An amount in cents spread over [lo, hi] euros with small amounts more frequent.
+  long long Amount(long long loEuros, long long hiEuros) {
+    const long long a = Between(loEuros * 100, hiEuros * 100);
+    const long long b = Between(loEuros * 100, hiEuros * 100);
+    return a < b ? a : b;
+  }
+  template <class T, std::size_t N>
+  const T& Pick(const std::array<T, N>& items) {
+    return items[static_cast<std::size_t>(Next() % N)];
+  }
+
+ private:
+  std::uint64_t state_;
+};
+
+// Amounts typed in the main currency, in cents; the other currency is converted at 6.55957
+// francs for one euro and rounded half away from zero (amounts are positive).
+class Money {
+ public:
+  explicit Money(bool francMain) : francMain_(francMain) {}
+  static long long FrancsOf(long long euroCents) { return (euroCents * 655957 + 50000) / 100000; }
+  static long long EurosOf(long long francCents) { return (francCents * 200000 + 655957) / 1311914; }
+  bool francMain() const { return francMain_; }
+  long long Other(long long main) const { return francMain_ ? EurosOf(main) : FrancsOf(main); }
+  long long Francs(long long main) const { return francMain_ ? main : FrancsOf(main); }
+  long long Euros(long long main) const { return francMain_ ? EurosOf(main) : main; }
+  // A main amount of about that many euros.
+  long long FromEuros(long long euroCents) const { return francMain_ ? FrancsOf(euroCents) : euroCents; }
+  char EntryLetter() const { return francMain_ ? 'N' : 'O'; }
+
+ private:
+  bool francMain_;
+};
+
+std::string Fit(std::string text, std::size_t width);
+std::string Digits(long long value, int width);
+
+// Where each field lies in the records of a data file, by field number.
+struct RecordShape {
+  std::vector<std::pair<std::uint16_t, std::uint8_t>> fields;  // offset, width (index = number - 1)
+  std::size_t length = 0;
+
+  explicit RecordShape(const dbase::DbfFile& dbf);
+  void Text(std::uint8_t* rec, int field, std::string_view text) const {
+    const auto [offset, width] = fields[static_cast<std::size_t>(field - 1)];
+    std::memcpy(rec + offset, text.data(), std::min<std::size_t>(width, text.size()));
+  }
+  // A positive or negative amount in cents, right-aligned with two decimals.
+  void Cents(std::uint8_t* rec, int field, long long cents) const;
+};
+
+// Appends records to a data file in chunks; Finish writes the count and the end mark.
+class BulkWriter {
+ public:
+  static constexpr std::uint32_t kChunk = 16384;
+
+  dbase::DBIResult Open(const std::string& path);
+  const RecordShape& shape() const { return *shape_; }
+  std::uint32_t count() const { return written_ + pending_; }
+  // A blank record to fill; it belongs to record number count() after the call.
+  std::uint8_t* NewRecord();
+  dbase::DBIResult Finish();
+
+ private:
+  void Flush();
+
+  dbase::DbfFile dbf_;
+  std::unique_ptr<RecordShape> shape_;
+  std::vector<std::uint8_t> buffer_;
+  std::uint32_t written_ = 0;
+  std::uint32_t pending_ = 0;
+  dbase::DBIResult status_ = dbase::DBIERR_NONE;
+};
+
+// Debit and credit of both currencies, in cents.
+struct Sums {
+  long long debitF = 0, debitE = 0, creditF = 0, creditE = 0;
+  void Add(char sense, long long francs, long long euros) {
+    if (sense == 'D') {
+      debitF += francs;
+      debitE += euros;
+    } else {
+      creditF += francs;
+      creditE += euros;
+    }
+  }
+  void Add(const Sums& s) {
+    debitF += s.debitF;
+    debitE += s.debitE;
+    creditF += s.creditF;
+    creditE += s.creditE;
+  }
+  bool Empty() const { return debitF == 0 && debitE == 0 && creditF == 0 && creditE == 0; }
+};
+
+struct Account {
+  std::string code;  // 8 characters
+  std::string name;
+  std::string street, town, phone, email;
+  std::string counterpart;  // collective account of an auxiliary account
+  std::string charge;       // a supplier's charge account
+  bool analytic = false;    // its lines are split over the analytic sections
+  Sums totals;
+};
+
+struct Section {
+  std::string code;  // 8 characters
+  std::string name;
+  Sums totals;
+};
+
+// A month of the financial year, or the part of it that the year covers.
+struct Period {
+  Ymd first;
+  Ymd last;
+  std::string monthKey;  // stored YYMM
+};
+
+
+struct Line {
+  int account;           // index into the accounts
+  char labelCode;
+  std::string label;
+  std::string due;       // stored date or empty
+  char sense;
+  long long main;        // cents of the main currency
+  char vat = ' ';
+};
+
+// The company's accounts and sections, and its entries written as C50 lines with their C60
+// sort records.
+class DemoWriter {
+ public:
+  DemoWriter(const DemoOptions& options, BulkWriter& c50, BulkWriter& c60);
+
+  // The chart, the customers and the suppliers; the sections of each axis.
+  void MakeAccounts(long customers, long suppliers);
+  void MakeSections();
+  void MakeEntries(const std::vector<Period>& periods);
+
+  std::vector<Account> accounts;
+  std::vector<Section> sections;                 // axis 1, then axis 2
+  std::vector<std::array<Sums, kJournalCount>> headers;  // per period
+  long pieces = 0;
+  long analyticLines = 0;
+  long customers = 0;
+  long suppliers = 0;
+
+ private:
+  int General(const char* code) const;
+  // Writes one piece: its lines as C50 records with their C60 records (and analytic
+  // records), and adds them to the totals.
+  void Piece(Journal journal, const std::vector<Line>& lines);
+  // The analytic records of a general line on one axis: the header copy and its split.
+  void Split(int axis, const std::string& number, const Line& line, const Account& account, long long francs,
+             long long euros);
+  void WriteRecord(char kind, const std::string& code, const std::string& account, const std::string& number,
+                   const std::string& subNumber, const Line& line, char entry, long long francs, long long euros);
+  // Most C50 records a piece of that kind can take.
+  int MostRecords(int kind) const;
+  void Sale();
+  void Purchase();
+  void Receipt();
+  void Payment();
+  void Remittance(int cheques);
+  void BankFees();
+  void Salaries();
+  void Depreciation();
+  std::string DueDate(int days) const;
+
+  const DemoOptions& options_;
+  const Money money_;
+  const int axes_;
+  Rng rng_;
+  BulkWriter& c50_;
+  BulkWriter& c60_;
+  int firstCustomer_ = 0, firstSupplier_ = 0;
+  std::vector<std::pair<int, long long>> openSales_;      // customer, amount due (cents)
+  std::vector<std::pair<int, long long>> openPurchases_;  // supplier, amount due
+  // The piece being written: its period, date and identity.
+  std::size_t period_ = 0;
+  Journal journal_ = kOD;
+  Ymd date_;
+  std::string monthKey_, dayText_, piece_, group_;
+  int number_ = 0;
+};
+
+}  // namespace demo
