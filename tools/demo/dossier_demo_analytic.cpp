@@ -40,9 +40,8 @@ void DemoWriter::Split(int axis, const std::string& number, const Line& line, co
   long long rest = line.main;
   for (int i = 0; i < parts && rest > 0; ++i) {
     long long part = rest;
-    if (i + 1 < parts) {
+    if (i + 1 < parts && rest >= 2) {
       const long long target = std::clamp<long long>(rest * rng_.Between(50, 150) / (100LL * (parts - i)), 1, rest - 1);
-      part = rest;
       for (long long d = 0; d < kSplitSearch && part == rest; ++d) {
         for (const long long candidate : {target + d, target - d}) {
           if (candidate < 1 || candidate >= rest) continue;

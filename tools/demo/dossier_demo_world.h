@@ -7,7 +7,6 @@
 
 namespace demo {
 
-
 struct GeneralAccount {
   const char* code;
   const char* name;
