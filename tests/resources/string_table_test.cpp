@@ -29,26 +29,6 @@ TEST(StringTable, EveryIdLoadsAsCp1252) {
   EXPECT_EQ(resources::FindString(999999), nullptr);
 }
 
-// Escapes and accented letters of the source files arrive as the program's bytes.
-TEST(StringTable, KnownTextsAndEscapes) {
-  struct Row { int id; const char* text; } rows[] = {
-      {0, "Nuv-Merlon ZEL"},
-      {58, "\\"},
-      {54, "\r\n"},
-      {21035, "Visualiser\t[F5]"},
-      {2249, "C40 Ecritures Cl\xF4tur\xE9\x65s"},
-      {2847, "Sauvegarde-Nuv-MERLON\\Dossier-%code%\\%dateheure%\\"},
-  };
-  for (const auto& r : rows) {
-    const std::string* s = resources::FindString(r.id);
-    ASSERT_NE(s, nullptr) << r.id;
-    EXPECT_EQ(*s, r.text) << r.id;
-  }
-  // Strings 21-27: the first three characters of each are the dossier tables' file prefixes.
-  for (int n = 0; n < 7; ++n)
-    EXPECT_EQ(resources::FindString(21 + n)->substr(0, 3), "C" + std::to_string(n + 1) + "0") << n;
-}
-
 TEST(TextEncoding, Utf8ToCp1252) {
   struct Row { std::string utf8; bool ok; std::string cp; } rows[] = {
       {"abc", true, "abc"},

@@ -3,14 +3,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime_helpers_fixture.h"
+#include "support/runtime_fixture.h"
 
 namespace {
 
-class AccessRightsTest : public RuntimeHelpersTest {
+class AccessRightsTest : public test_support::RuntimeTest {
  protected:
   void SetUp() override {
-    RuntimeHelpersTest::SetUp();
+    test_support::RuntimeTest::SetUp();
     DossierSlots[0] = "AB   /data/ab/";
     TheDossierRecord.SetUserLevel('5');
     TheDossierRecord.SetRights(std::string(50, '0'));

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "runtime_helpers_fixture.h"
+#include "support/runtime_fixture.h"
 
 namespace {
 
-using BankIdsTest = RuntimeHelpersTest;
+using BankIdsTest = test_support::RuntimeTest;
 
 TEST_F(BankIdsTest, RibKeys) {
   struct Case {

@@ -2,34 +2,17 @@
 
 #include <string>
 
-#include "runtime_helpers_fixture.h"
+#include "support/runtime_fixture.h"
 
 namespace {
 
-class CodeHelpersTest : public RuntimeHelpersTest {
+class CodeHelpersTest : public test_support::RuntimeTest {
  protected:
   void TearDown() override {
     SetTextPromptHook(nullptr);
-    RuntimeHelpersTest::TearDown();
+    test_support::RuntimeTest::TearDown();
   }
 };
-
-TEST_F(CodeHelpersTest, KindTexts) {
-  const struct {
-    const char* kind;
-    const char* label;
-    const char* title;
-  } cases[] = {
-      {"L", "Code Libell\xE9: ", "Fichier des Libell\xE9s"},
-      {"z", "Modification du Fichier C10 - Divers - Enregistrement: ", "Acc\xE8s au Fichier C10 - Divers"},
-      {"?", "???", "???"},
-      {"", "???", "???"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_STREQ(CodeLabelForType(c.kind), c.label) << c.kind;
-    EXPECT_STREQ(FileTitleForType(c.kind), c.title) << c.kind;
-  }
-}
 
 TEST_F(CodeHelpersTest, CharacterTests) {
   for (const char* k : {"2", "Z", "9"}) EXPECT_FALSE(IsC10CodeKind(k)) << k;
@@ -57,22 +40,6 @@ TEST_F(CodeHelpersTest, NextLetterCodes) {
     std::string code = c.in;
     EXPECT_EQ(NextLetterCode(code), c.out) << "'" << c.in << "'";
   }
-}
-
-TEST_F(CodeHelpersTest, JustifyAndTrim) {
-  const struct {
-    const char* in;
-    const char* out;
-  } justify[] = {{"AB", "  AB"}, {"", "    "}, {"ABCDE", "ABCD"}};
-  for (const auto& c : justify) {
-    std::string code = c.in;
-    EXPECT_EQ(RightJustifyCode4(code), c.out) << c.in;
-  }
-  std::string text = "  ab ";
-  EXPECT_STREQ(LTrimInPlace(text), "ab ");
-  std::string blank = "   ";
-  EXPECT_STREQ(LTrimInPlace(blank), "");
-  EXPECT_EQ(blank, "   ");
 }
 
 TEST_F(CodeHelpersTest, AccountNumbersByTheDossierLength) {
@@ -116,18 +83,6 @@ TEST_F(CodeHelpersTest, JournalsInEntryAreFoundByTheirKey) {
   OpenWindowRegistry = "short";
   EXPECT_FALSE(IsJournalInEntry("C401VTE"));
 }
-
-TEST_F(CodeHelpersTest, SessionCodes) {
-  StoreSessionCode("411000  ");
-  EXPECT_EQ(RegistryText(3944, 8), "411000  ");
-  EXPECT_EQ(RegistryText(3952, 8), "        ");
-  StoreSessionCode("DUPONT");
-  EXPECT_EQ(RegistryText(3944, 8), "DUPONT  ");
-  EXPECT_EQ(RegistryText(3952, 8), "DUPONT  ");
-  EXPECT_EQ(OpenWindowRegistry.size(), 3968u);
-}
-
-// Switching and closing the registered window are tested with real windows by the shell.
 
 TEST_F(CodeHelpersTest, PrintForms) {
   const struct {

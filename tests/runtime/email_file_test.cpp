@@ -7,17 +7,17 @@
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "resources/string_table.h"
-#include "runtime_helpers_fixture.h"
+#include "support/runtime_fixture.h"
 
 namespace {
 
-class EmailFileTest : public RuntimeHelpersTest {
+class EmailFileTest : public test_support::RuntimeTest {
  protected:
   // Writes the message with a template of our own and returns the output.
   std::string Message(const std::string& templ, const std::string& attachment, const char* subject = "S") {
     Write("CRefEML.txt", templ);
     Write("att.bin", attachment);
-    EXPECT_TRUE(WriteEmlFile((Folder() + "att.bin").c_str(), (Folder() + "out.eml").c_str(), "a.csv",
+    EXPECT_TRUE(WriteEmlFile(File("att.bin").c_str(), File("out.eml").c_str(), "a.csv",
                              "x@example.com", subject, "M"));
     return Read("out.eml");
   }
@@ -95,14 +95,14 @@ TEST_F(EmailFileTest, TagsAreFilledFromTheTemplateOnly) {
 }
 
 TEST_F(EmailFileTest, FailuresAreReported) {
-  std::string out = Folder() + "out.eml";
+  std::string out = File("out.eml");
   EXPECT_FALSE(WriteEmlFile("", out.c_str(), "a", "b", "c", "d"));  // no template
   Write("crefeml.txt", "x\r\n");  // found without case
   EXPECT_TRUE(WriteEmlFile("", out.c_str(), "a", "b", "c", "d"));
-  EXPECT_FALSE(WriteEmlFile("", (Folder() + "missing/out.eml").c_str(), "a", "b", "c", "d"));
+  EXPECT_FALSE(WriteEmlFile("", File("missing/out.eml").c_str(), "a", "b", "c", "d"));
   // An attachment that cannot be opened leaves the body out.
   Write("crefeml.txt", "a\r\n[FICHIERBASE64]\r\nb\r\n");
-  EXPECT_TRUE(WriteEmlFile((Folder() + "nothing.bin").c_str(), out.c_str(), "a", "b", "c", "d"));
+  EXPECT_TRUE(WriteEmlFile(File("nothing.bin").c_str(), out.c_str(), "a", "b", "c", "d"));
   EXPECT_EQ(Read("out.eml"), "a\r\nb\r\n");
   EXPECT_TRUE(WriteEmlFile(nullptr, out.c_str(), nullptr, nullptr, nullptr, nullptr));
 }
@@ -122,7 +122,7 @@ TEST_F(EmailFileTest, MailReadersDecodeTheMessage) {
   const std::string recipient = "J\xE9r\xF4me Dupont <jerome@example.com>";
   const std::string fileName = "Relev\xE9 \"f\xE9vrier\".csv";
   const std::string message = "Bonjour,\nVoici l'\xE9tat.\r\nCordialement";
-  ASSERT_TRUE(WriteEmlFile((Folder() + "export.csv").c_str(), (Folder() + "out.eml").c_str(),
+  ASSERT_TRUE(WriteEmlFile(File("export.csv").c_str(), File("out.eml").c_str(),
                            fileName.c_str(), recipient.c_str(), subject.c_str(), message.c_str()));
 
   const char* script =
@@ -141,7 +141,7 @@ TEST_F(EmailFileTest, MailReadersDecodeTheMessage) {
   platform::LaunchOptions options;
   options.wait = true;
   platform::LaunchResult run = platform::LaunchProcess(
-      {"/usr/bin/python3", "-c", script, Folder() + "out.eml", Folder() + "export.csv", Folder() + "result.txt"},
+      {"/usr/bin/python3", "-c", script, File("out.eml"), File("export.csv"), File("result.txt")},
       options);
   ASSERT_TRUE(run.launched);
   ASSERT_EQ(run.exitStatus, 0);

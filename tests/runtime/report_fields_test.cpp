@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "runtime_helpers_fixture.h"
+#include "support/runtime_fixture.h"
 
 namespace {
 
-using ReportFieldsTest = RuntimeHelpersTest;
+using ReportFieldsTest = test_support::RuntimeTest;
 
 TEST_F(ReportFieldsTest, DefinitionParts) {
   struct Case {
@@ -162,14 +162,6 @@ TEST_F(FieldTable, Differences) {
     t.SetFieldDifference(c.target, c.a, c.b);
     EXPECT_EQ(t.Value(c.target), c.expected) << c.va << " - " << c.vb;
   }
-}
-
-TEST_F(ReportFieldsTest, EmptyReportMessage) {
-  ShowEmptyReport("Compte: 411000");
-  EXPECT_EQ(LastRuntimeMessage().caption, "ATTENTION");
-  EXPECT_NE(LastRuntimeMessage().text.find("Il n'y a rien dans cet Etat"), std::string::npos);
-  EXPECT_NE(LastRuntimeMessage().text.find("Compte: 411000"), std::string::npos);
-  EXPECT_EQ(LastRuntimeMessage().style & kMbIconStop, kMbIconStop);
 }
 
 }  // namespace

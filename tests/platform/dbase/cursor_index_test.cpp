@@ -28,10 +28,10 @@ class IndexTest : public Engine {
     std::vector<FLDCreate> f = {Field("BCLE", 'C', 1), Field("BJAL", 'C', 2), Field("BPIECE", 'C', 6),
                                 Field("BVENT", 'C', 2), Field("BLIB", 'C', 20), Field("BMONT", 'N', 12, 2)};
     ASSERT_EQ(DbiCreateTable(db, path.c_str(), static_cast<std::uint16_t>(f.size()), f.data(), true), DBIERR_NONE);
-    hDBICur cur = nullptr;
+    EngineCursor cur;
     ASSERT_EQ(Open(path, &cur, dbiOPENEXCL), DBIERR_NONE);
     for (const TagDef& t : kLineTags) ASSERT_EQ(AddTag(cur, t.name, t.key, t.cond), DBIERR_NONE) << t.name;
-    DbiCloseCursor(&cur);
+    cur.Close();
   }
   DBIResult AddTag(hDBICur cur, const char* name, const char* key, const char* cond) {
     IDXDesc idx;
@@ -96,7 +96,7 @@ class IndexTest : public Engine {
 TEST_F(IndexTest, TagsOrderSeekAndDescribe) {
   std::string t = dir / "lines.dbf";
   MakeLines(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur, dbiOPENSHARED, "LCODE"), DBIERR_NONE);
   const std::vector<std::vector<const char*>> rows = {
       {"Z", "VT", "000002", "  ", "\xE9t\xE9"}, {"Z", "AC", "000001", "01", "Eau"},
@@ -108,7 +108,7 @@ TEST_F(IndexTest, TagsOrderSeekAndDescribe) {
   EXPECT_EQ(TagOrder(cur, "LVENT"), (std::vector<std::uint32_t>{2, 5}));
 
   // Seeks with a partial key: the first entry that begins with it, or where it would be.
-  DbiSwitchToIndex(&cur, nullptr, "LCODE", 0, false);
+  DbiSwitchToIndex(cur.Handle(), nullptr, "LCODE", 0, false);
   struct Seek {
     const char* key;
     std::uint16_t len;
@@ -142,7 +142,7 @@ TEST_F(IndexTest, TagsOrderSeekAndDescribe) {
   EXPECT_STREQ(desc.szTagName, "LVENT");
   EXPECT_TRUE(desc.bSubset);
   EXPECT_EQ(DbiGetIndexSeqNo(cur, nullptr, "NOPE", 0, &seq), DBIERR_NOSUCHINDEX);
-  EXPECT_EQ(DbiSwitchToIndex(&cur, nullptr, "NOPE", 0, false), DBIERR_NOSUCHINDEX);
+  EXPECT_EQ(DbiSwitchToIndex(cur.Handle(), nullptr, "NOPE", 0, false), DBIERR_NOSUCHINDEX);
 
   // A temporary tag comes and goes; deleting it twice says there is no such tag.
   ASSERT_EQ(AddTag(cur, "TAG_TMP", "BLIB", ""), DBIERR_NONE);
@@ -150,13 +150,13 @@ TEST_F(IndexTest, TagsOrderSeekAndDescribe) {
   EXPECT_EQ(DbiDeleteIndex(db, cur, nullptr, nullptr, nullptr, "TAG_TMP", 0), DBIERR_NONE);
   EXPECT_EQ(DbiDeleteIndex(db, cur, nullptr, nullptr, nullptr, "TAG_TMP", 0), DBIERR_NOSUCHINDEX);
   EXPECT_EQ(AddTag(cur, "BAD", "BLIB+", ""), DBIERR_INVALIDEXPR);
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
   std::string t = dir / "c60.dbf";
   MakeLines(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   for (const char* lib : {"b", "c", "a"}) Append(cur, {"Z", "AC", "1", "  ", lib});
   IDXDesc idx;
@@ -165,7 +165,7 @@ TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
   idx.bMaintained = false;
   idx.iFldsInKey = 1;
   ASSERT_EQ(DbiAddIndex(db, cur, nullptr, nullptr, &idx, nullptr), DBIERR_NONE);
-  ASSERT_EQ(DbiSwitchToIndex(&cur, "match.mdx", nullptr, 0, false), DBIERR_NONE);
+  ASSERT_EQ(DbiSwitchToIndex(cur.Handle(), "match.mdx", nullptr, 0, false), DBIERR_NONE);
   Append(cur, {"Z", "AC", "1", "  ", "0"});
   EXPECT_EQ(Walk(cur, 5), (std::vector<std::string>{"3:a", "1:b", "2:c"}));
   EXPECT_EQ(DbiCloseIndex(cur, "match.mdx", 0), DBIERR_NONE);
@@ -173,13 +173,13 @@ TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
   EXPECT_EQ(DbiCloseIndex(cur, "match.mdx", 0), DBIERR_NOSUCHINDEX);
   std::snprintf(idx.szName, sizeof idx.szName, "%s", "/no/such/folder/m.mdx");
   EXPECT_EQ(DbiAddIndex(db, cur, nullptr, nullptr, &idx, nullptr), DBIERR_INDEXFILEERR);
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(IndexTest, TagsStayRightThroughRandomChanges) {
   std::string t = dir / "churn.dbf";
   MakeLines(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   std::mt19937 rng(20240229);
   const char* kinds[] = {"Z", "Z", "Z", "A", "B"};
@@ -218,7 +218,7 @@ TEST_F(IndexTest, TagsStayRightThroughRandomChanges) {
     for (const TagDef& tag : kLineTags)
       ASSERT_EQ(TagOrder(cur, tag.name), Expected(cur, tag)) << tag.name << " round " << round;
   }
-  DbiCloseCursor(&cur);
+  cur.Close();
   // Each tag equals one built afresh from the data, and stays so after a pack.
   ASSERT_EQ(Open(t, &cur, dbiOPENEXCL), DBIERR_NONE);
   for (const TagDef& tag : kLineTags) {
@@ -228,7 +228,7 @@ TEST_F(IndexTest, TagsStayRightThroughRandomChanges) {
   }
   ASSERT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NONE);
   for (const TagDef& tag : kLineTags) EXPECT_EQ(TagOrder(cur, tag.name), Expected(cur, tag)) << tag.name;
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 }  // namespace

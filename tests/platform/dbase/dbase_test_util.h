@@ -1,11 +1,8 @@
-// Helpers shared by the engine's tests: a temporary folder per test, table creation and
-// a cursor that closes itself.
+// Helpers shared by the engine's tests: a session, table creation, record layouts and
+// records held in memory for the index layer, a temporary folder per test.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,29 +13,18 @@
 #include <vector>
 
 #include "dbase/idapi.h"
+#include "field_layout.h"
+#include "mdx.h"
+#include "support/engine_cursor.h"
 #include "support/python.h"
+#include "support/temp_folder.h"
 
 namespace dbase_test {
 
 using namespace dbase;
 
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/merlon-dbase-XXXXXX";
-    char* p = ::mkdtemp(tmpl);
-    path_ = p != nullptr ? p : "/tmp";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using TempDir = test_support::TempFolder;
+using test_support::EngineCursor;
 
 inline FLDCreate Field(const char* name, char type, int width = 0, int decimals = 0) {
   FLDCreate f;
@@ -69,6 +55,11 @@ class Engine : public ::testing::Test {
     index += ".mdx";
     return DbiOpenTable(db, path.c_str(), "DBASE", tag != nullptr ? index.c_str() : nullptr, tag, 0, mode, share,
                         xltFIELD, false, nullptr, cur);
+  }
+
+  DBIResult Open(const std::string& path, EngineCursor* cur, DBIShareMode share = dbiOPENSHARED,
+                 const char* tag = nullptr, DBIOpenMode mode = dbiREADWRITE) {
+    return Open(path, cur->Out(), share, tag, mode);
   }
 
   // Appends a record with C fields given as texts, in field order (nullptr skips a field).
@@ -110,22 +101,52 @@ inline std::string RunPython(const std::string& script, int* status) {
   return test_support::RunPythonScript(script, false, status);
 }
 
-// A one-way signal between two processes: one writes a byte, the other waits for it.
-class Signal {
- public:
-  Signal() { (void)!::pipe(fd_); }
-  ~Signal() {
-    ::close(fd_[0]);
-    ::close(fd_[1]);
-  }
-  void Post() { (void)!::write(fd_[1], "x", 1); }
-  bool Wait() {
-    char c;
-    return ::read(fd_[0], &c, 1) == 1;
-  }
+// CODE C6, NAME C12, KIND C1, AMOUNT N10.2, DAY D8, OK L1.
+inline RecordLayout TestLayout() {
+  return {
+      {"CODE", 'C', 1, 6, 0},   {"NAME", 'C', 7, 12, 0}, {"KIND", 'C', 19, 1, 0},
+      {"AMOUNT", 'N', 20, 10, 2}, {"DAY", 'D', 30, 8, 0}, {"OK", 'L', 38, 1, 0},
+  };
+}
+constexpr std::uint32_t kTestRecordLength = 39;
 
- private:
-  int fd_[2] = {-1, -1};
+inline void SetField(std::vector<std::uint8_t>& rec, const FieldLayout& f, const std::string& text, bool right = false) {
+  std::string v = text.substr(0, f.length);
+  if (right) v = std::string(f.length - v.size(), ' ') + v;
+  else v.resize(f.length, ' ');
+  std::memcpy(rec.data() + f.offset, v.data(), f.length);
+}
+
+inline std::vector<std::uint8_t> MakeRecord(const std::string& code, const std::string& name = "",
+                                            const std::string& kind = "Z", const std::string& amount = "",
+                                            const std::string& day = "", const std::string& ok = "F") {
+  const RecordLayout l = TestLayout();
+  std::vector<std::uint8_t> rec(kTestRecordLength, ' ');
+  SetField(rec, l[0], code);
+  SetField(rec, l[1], name);
+  SetField(rec, l[2], kind);
+  SetField(rec, l[3], amount, true);
+  SetField(rec, l[4], day);
+  SetField(rec, l[5], ok);
+  return rec;
+}
+
+// Records 1..n held in memory.
+class MemoryTable : public RecordSource {
+ public:
+  std::vector<std::vector<std::uint8_t>> records;  // record n at index n - 1
+  std::size_t next = 0;
+  bool Next(std::uint32_t* recno, const std::uint8_t** record) override {
+    if (next >= records.size()) return false;
+    *recno = static_cast<std::uint32_t>(next + 1);
+    *record = records[next].data();
+    ++next;
+    return true;
+  }
+  MemoryTable& Rewind() {
+    next = 0;
+    return *this;
+  }
 };
 
 }  // namespace dbase_test

@@ -2,14 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "expr.h"
-#include "index_test_util.h"
+#include "dbase_test_util.h"
 #include "weights.h"
 
 namespace dbase {
 namespace {
 
-using testing::MakeRecord;
-using testing::TestLayout;
+using dbase_test::MakeRecord;
+using dbase_test::TestLayout;
 
 std::vector<std::uint8_t> Rec1() { return MakeRecord("4456", "d\xE9" "bit", "Z", "12.50", "20240229", "T"); }
 std::vector<std::uint8_t> Rec2() { return MakeRecord("", "", "V", "-3", "", "F"); }

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "index_test_util.h"
+#include "dbase_test_util.h"
 #include "mdx.h"
 
 namespace dbase {
 namespace {
 
-using testing::MakeRecord;
-using testing::MemoryTable;
-using testing::TempDir;
-using testing::TestLayout;
+using dbase_test::MakeRecord;
+using dbase_test::MemoryTable;
+using dbase_test::TempDir;
+using dbase_test::TestLayout;
 
 constexpr const char* kIndexDump = "/usr/bin/index_dump";
 
@@ -41,7 +41,7 @@ std::vector<std::string> RunIndexDump(const std::string& args) {
 TEST(IndexDump, ListsOurTagsAndWalksACharacterTagInOurOrder) {
   if (!std::ifstream(kIndexDump).good()) GTEST_SKIP() << "libdbd-xbase-perl is not installed";
   TempDir dir;
-  const std::string path = dir.File("c20demo.mdx");
+  const std::string path = (dir / "c20demo.mdx");
   std::unique_ptr<Mdx> m;
   ASSERT_EQ(Mdx::Create(path, "c20demo", true, TestLayout(), false, &m), DBIERR_NONE);
   MemoryTable table;

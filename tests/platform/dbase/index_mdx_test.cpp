@@ -11,17 +11,17 @@
 #include <fstream>
 #include <random>
 
-#include "index_test_util.h"
+#include "dbase_test_util.h"
 #include "mdx.h"
 #include "weights.h"
 
 namespace dbase {
 namespace {
 
-using testing::MakeRecord;
-using testing::MemoryTable;
-using testing::TempDir;
-using testing::TestLayout;
+using dbase_test::MakeRecord;
+using dbase_test::MemoryTable;
+using dbase_test::TempDir;
+using dbase_test::TestLayout;
 
 std::uint32_t Le32(const std::vector<char>& b, std::size_t at) {
   std::uint32_t v;
@@ -149,7 +149,7 @@ class TagChurn : public ::testing::TestWithParam<bool> {};
 TEST_P(TagChurn, TagsFollowEveryChange) {
   const bool exclusive = GetParam();
   TempDir dir;
-  const std::string path = dir.File("churn.mdx");
+  const std::string path = (dir / "churn.mdx");
   std::unique_ptr<Mdx> m;
   ASSERT_EQ(Mdx::Create(path, "churn", true, TestLayout(), exclusive, &m), DBIERR_NONE);
   std::mt19937 rng(42);
@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(SharedAndExclusive, TagChurn, ::testing::Values(false, 
 TEST(TagSeek, PartialKeysFindTheFirstEntryThatBeginsWithThem) {
   TempDir dir;
   std::unique_ptr<Mdx> m;
-  ASSERT_EQ(Mdx::Create(dir.File("s.mdx"), "s", true, TestLayout(), false, &m), DBIERR_NONE);
+  ASSERT_EQ(Mdx::Create((dir / "s.mdx"), "s", true, TestLayout(), false, &m), DBIERR_NONE);
   MemoryTable table;
   const char* codes[] = {"401", "411", "411", "4111", "41A", "512", "\xE9t", "et", "fa"};
   for (const char* c : codes) table.records.push_back(MakeRecord(c));
@@ -273,7 +273,7 @@ TEST(TagSeek, PartialKeysFindTheFirstEntryThatBeginsWithThem) {
 TEST(TagSeek, NumericAndDateTagsTakeTheirValueAsText) {
   TempDir dir;
   std::unique_ptr<Mdx> m;
-  ASSERT_EQ(Mdx::Create(dir.File("n.mdx"), "n", true, TestLayout(), false, &m), DBIERR_NONE);
+  ASSERT_EQ(Mdx::Create((dir / "n.mdx"), "n", true, TestLayout(), false, &m), DBIERR_NONE);
   MemoryTable table;
   table.records = {MakeRecord("a", "", "Z", "-5", "20240105"), MakeRecord("b", "", "Z", "100", "20231231"),
                    MakeRecord("c", "", "Z", "0.5", "20240101"), MakeRecord("d", "", "Z", "", "")};
@@ -309,7 +309,7 @@ TEST(NumericKeys, BcdRoundTripsAndKeepsItsForm) {
 
 TEST(TagFile, LayoutIsTheOneThePageReaderExpects) {
   TempDir dir;
-  const std::string path = dir.File("c20abc.mdx");
+  const std::string path = (dir / "c20abc.mdx");
   std::unique_ptr<Mdx> m;
   ASSERT_EQ(Mdx::Create(path, "c20abc", true, TestLayout(), false, &m), DBIERR_NONE);
   MemoryTable table;
@@ -356,7 +356,7 @@ TEST(TagFile, LayoutIsTheOneThePageReaderExpects) {
 TEST(TagFile, TagsAreAddedAndDeletedByName) {
   TempDir dir;
   std::unique_ptr<Mdx> m;
-  ASSERT_EQ(Mdx::Create(dir.File("t.mdx"), "t", true, TestLayout(), false, &m), DBIERR_NONE);
+  ASSERT_EQ(Mdx::Create((dir / "t.mdx"), "t", true, TestLayout(), false, &m), DBIERR_NONE);
   MemoryTable table;
   for (int i = 0; i < 3000; ++i) table.records.push_back(MakeRecord(std::to_string(i % 97), "n" + std::to_string(i)));
   ASSERT_EQ(m->AddTag("ONE", "CODE", "", &table.Rewind()), DBIERR_NONE);
@@ -366,7 +366,7 @@ TEST(TagFile, TagsAreAddedAndDeletedByName) {
   EXPECT_EQ(m->AddTag("BAD", "NAME+", "", &table.Rewind()), DBIERR_INVALIDEXPR);
   EXPECT_EQ(m->AddTag("BAD", "NAME", "CODE", &table.Rewind()), DBIERR_INVALIDEXPR);
   EXPECT_EQ(m->AddTag("BAD", "NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME", "", &table.Rewind()), DBIERR_INVALIDEXPR);
-  const auto sizeBefore = ReadAll(dir.File("t.mdx")).size();
+  const auto sizeBefore = ReadAll((dir / "t.mdx")).size();
 
   ASSERT_EQ(m->DeleteTag("tag_tmp"), DBIERR_NONE);
   EXPECT_EQ(m->DeleteTag("TAG_TMP"), DBIERR_NOSUCHINDEX);
@@ -383,14 +383,14 @@ TEST(TagFile, TagsAreAddedAndDeletedByName) {
   // The freed pages serve the next tag: the file does not grow.
   ASSERT_EQ(m->AddTag("TAG_TMP", "NAME+CODE", "", &table.Rewind()), DBIERR_NONE);
   ASSERT_EQ(m->Check("TAG_TMP"), DBIERR_NONE);
-  EXPECT_LE(ReadAll(dir.File("t.mdx")).size(), sizeBefore);
+  EXPECT_LE(ReadAll((dir / "t.mdx")).size(), sizeBefore);
   ASSERT_EQ(m->Count("TAG_TMP", &n), DBIERR_NONE);
   EXPECT_EQ(n, 3000u);
 }
 
 TEST(PageReader, CountsAndPositionsAsTheListsNeedThem) {
   TempDir dir;
-  const std::string path = dir.File("r.mdx");
+  const std::string path = (dir / "r.mdx");
   std::unique_ptr<Mdx> m;
   ASSERT_EQ(Mdx::Create(path, "r", true, TestLayout(), false, &m), DBIERR_NONE);
   MemoryTable table;
@@ -430,12 +430,12 @@ TEST(PageReader, CountsAndPositionsAsTheListsNeedThem) {
   std::uint32_t recno = 0;
   EXPECT_EQ(CountTagEntries(path, 1, 1, "Z", &recno), entries);
   EXPECT_EQ(CountTagEntries(path, 3, 1, "Z", &recno), 0u);  // no third tag
-  EXPECT_EQ(CountTagEntries(dir.File("none.mdx"), 1, 1, "Z", &recno), 0u);
+  EXPECT_EQ(CountTagEntries((dir / "none.mdx"), 1, 1, "Z", &recno), 0u);
 }
 
 TEST(SharedUse, ChangesMadeThroughOneObjectAreSeenByAnother) {
   TempDir dir;
-  const std::string path = dir.File("two.mdx");
+  const std::string path = (dir / "two.mdx");
   std::unique_ptr<Mdx> a, b;
   ASSERT_EQ(Mdx::Create(path, "two", true, TestLayout(), false, &a), DBIERR_NONE);
   MemoryTable empty;
@@ -462,7 +462,7 @@ TEST(SharedUse, ChangesMadeThroughOneObjectAreSeenByAnother) {
 
 TEST(SharedUse, TwoProcessesAppendingKeepEveryEntry) {
   TempDir dir;
-  const std::string path = dir.File("proc.mdx");
+  const std::string path = (dir / "proc.mdx");
   {
     std::unique_ptr<Mdx> m;
     ASSERT_EQ(Mdx::Create(path, "proc", true, TestLayout(), false, &m), DBIERR_NONE);
@@ -502,7 +502,7 @@ TEST(SharedUse, TwoProcessesAppendingKeepEveryEntry) {
 
 // A file of two tags, the second with three levels of pages.
 std::string MakeDeepFile(const TempDir& dir) {
-  const std::string path = dir.File("deep.mdx");
+  const std::string path = (dir / "deep.mdx");
   std::unique_ptr<Mdx> m;
   EXPECT_EQ(Mdx::Create(path, "deep", true, TestLayout(), false, &m), DBIERR_NONE);
   MemoryTable table;
@@ -601,7 +601,7 @@ TEST(SeparateIndexFile, BuiltOnceWithOneTagNamedAfterTheFile) {
   TempDir dir;
   MemoryTable table;
   table.records = {MakeRecord("B", "", "Z"), MakeRecord("A", "", "V"), MakeRecord("C", "", "Z")};
-  const std::string path = dir.File("lettrage.mdx");
+  const std::string path = (dir / "lettrage.mdx");
   ASSERT_EQ(Mdx::CreateIndexFile(path, "CODE", "KIND='Z'", TestLayout(), &table), DBIERR_NONE);
   std::unique_ptr<Mdx> m;
   ASSERT_EQ(Mdx::Open(path, TestLayout(), true, false, &m), DBIERR_NONE);
@@ -613,9 +613,9 @@ TEST(SeparateIndexFile, BuiltOnceWithOneTagNamedAfterTheFile) {
   std::vector<std::uint32_t> order;
   for (const MdxEntry& e : WalkForward(*m, "LETTRAGE")) order.push_back(e.recno);
   EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 3}));
-  EXPECT_EQ(Mdx::CreateIndexFile(dir.File("bad.mdx"), "CODE+", "", TestLayout(), &table.Rewind()),
+  EXPECT_EQ(Mdx::CreateIndexFile((dir / "bad.mdx"), "CODE+", "", TestLayout(), &table.Rewind()),
             DBIERR_INVALIDEXPR);
-  EXPECT_FALSE(std::ifstream(dir.File("bad.mdx")).good());
+  EXPECT_FALSE(std::ifstream((dir / "bad.mdx")).good());
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST_F(InteropTest, DbfreadReadsOurRecordsMemosAndDeletions) {
   std::vector<FLDCreate> f = {Field("CODE", 'C', 6), Field("NAME", 'C', 20), Field("AMOUNT", 'N', 10, 2),
                               Field("DAY", 'D'),      Field("OK", 'L'),        Field("NOTE", 'M')};
   ASSERT_EQ(DbiCreateTable(db, t.c_str(), 6, f.data(), true), DBIERR_NONE);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   struct Row {
     const char* code;
@@ -57,7 +57,7 @@ TEST_F(InteropTest, DbfreadReadsOurRecordsMemosAndDeletions) {
       ASSERT_EQ(DbiDeleteRecord(cur, buf.data()), DBIERR_NONE);
     }
   }
-  DbiCloseCursor(&cur);
+  cur.Close();
   // dbfread takes the stored memo length (which counts the block header) as the text's
   // length: only the start of a memo text is compared.
   std::string script = "PATH = '" + t + "'\n" + R"PY(
@@ -99,7 +99,7 @@ print('OK')
 )PY";
   int status = 0;
   ASSERT_EQ(RunPython(script, &status), "OK\n");
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   CURProps props;
   DbiGetCursorProps(cur, &props);
@@ -133,7 +133,7 @@ print('OK')
   DbiPutBlob(cur, buf.data(), 6, 0, 5, "ajout");
   ASSERT_EQ(DbiModifyRecord(cur, buf.data(), true), DBIERR_NONE);
   DbiFreeBlob(cur, buf.data(), 6);
-  DbiCloseCursor(&cur);
+  cur.Close();
   script = "PATH = '" + t + "'\n" + R"PY(
 import dbfread
 t = dbfread.DBF(PATH, encoding='cp1252', load=True)

@@ -4,6 +4,7 @@
 
 #include "dbase/mdx.h"
 #include "dbase_test_util.h"
+#include "support/other_process.h"
 
 namespace dbase_test {
 namespace {
@@ -15,14 +16,14 @@ class LockTest : public Engine {
     table = dir / "lk.dbf";
     std::vector<FLDCreate> f = {Field("CODE", 'C', 8), Field("NAME", 'C', 12)};
     ASSERT_EQ(DbiCreateTable(db, table.c_str(), 2, f.data(), true), DBIERR_NONE);
-    hDBICur cur = nullptr;
+    EngineCursor cur;
     ASSERT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_NONE);
     IDXDesc idx;
     std::snprintf(idx.szTagName, sizeof idx.szTagName, "CODE");
     std::snprintf(idx.szKeyExp, sizeof idx.szKeyExp, "CODE");
     ASSERT_EQ(DbiAddIndex(db, cur, nullptr, nullptr, &idx, nullptr), DBIERR_NONE);
     for (const char* c : {"R1", "R2", "R3"}) ASSERT_EQ(Append(cur, {c}), DBIERR_NONE);
-    DbiCloseCursor(&cur);
+    cur.Close();
   }
   DBIResult LockAt(hDBICur cur, std::uint32_t recno) {
     DBIResult rc = DbiSetToRecordNo(cur, recno);
@@ -42,7 +43,7 @@ class LockTest : public Engine {
 };
 
 TEST_F(LockTest, CursorsOfOneProcessExcludeEachOther) {
-  hDBICur a = nullptr, b = nullptr, c = nullptr;
+  EngineCursor a, b, c;
   ASSERT_EQ(Open(table, &a), DBIERR_NONE);
   ASSERT_EQ(Open(table, &b), DBIERR_NONE);
   EXPECT_EQ(LockAt(a, 1), DBIERR_NONE);
@@ -53,7 +54,7 @@ TEST_F(LockTest, CursorsOfOneProcessExcludeEachOther) {
   EXPECT_EQ(LockAt(b, 1), DBIERR_LOCKED);
   // Opening and closing a third cursor on the same file keeps a's lock (an OFD lock).
   ASSERT_EQ(Open(table, &c), DBIERR_NONE);
-  DbiCloseCursor(&c);
+  c.Close();
   EXPECT_EQ(LockAt(b, 1), DBIERR_LOCKED);
   DbiSetToRecordNo(a, 1);
   EXPECT_EQ(DbiRelRecordLock(a, false), DBIERR_NONE);
@@ -66,88 +67,72 @@ TEST_F(LockTest, CursorsOfOneProcessExcludeEachOther) {
   DbiGetRecord(a, dbiNOLOCK, buf.data(), nullptr);
   EXPECT_EQ(Text(a, buf, 2), "by b");
   // Closing the cursor releases its locks.
-  DbiCloseCursor(&b);
+  b.Close();
   EXPECT_EQ(LockAt(a, 1), DBIERR_NONE);
-  DbiCloseCursor(&a);
 }
 
 TEST_F(LockTest, ExclusiveAndSharedOpensRefuseEachOther) {
-  hDBICur shared = nullptr, excl = nullptr, other = nullptr;
+  EngineCursor shared, excl, other;
   ASSERT_EQ(Open(table, &shared), DBIERR_NONE);
   EXPECT_EQ(Open(table, &excl, dbiOPENEXCL), DBIERR_TABLEINUSE);
-  EXPECT_EQ(excl, nullptr);
-  DbiCloseCursor(&shared);
+  EXPECT_EQ(static_cast<hDBICur>(excl), nullptr);
+  shared.Close();
   ASSERT_EQ(Open(table, &excl, dbiOPENEXCL), DBIERR_NONE);
   EXPECT_EQ(Open(table, &other), DBIERR_TABLEINUSE);
   EXPECT_EQ(Open(table, &other, dbiOPENEXCL), DBIERR_TABLEINUSE);
   // An exclusive cursor takes no record locks: locking always succeeds.
   EXPECT_EQ(LockAt(excl, 2), DBIERR_NONE);
   EXPECT_EQ(LockAt(excl, 2), DBIERR_NONE);
-  DbiCloseCursor(&excl);
+  excl.Close();
   ASSERT_EQ(Open(table, &other, dbiOPENEXCL, nullptr, dbiREADONLY), DBIERR_NONE);
-  DbiCloseCursor(&other);
 }
 
 TEST_F(LockTest, AnotherProcessHoldsAndGivesBackARecord) {
-  Signal locked, release, released;
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    hDBICur c = nullptr;
-    if (Open(table, &c) != DBIERR_NONE || LockAt(c, 2) != DBIERR_NONE) ::_exit(2);
-    locked.Post();
-    release.Wait();
-    DbiRelRecordLock(c, false);
-    released.Post();
-    release.Wait();  // keeps the table open until told to end
-    DbiCloseCursor(&c);
-    ::_exit(0);
-  }
-  ASSERT_TRUE(locked.Wait());
-  hDBICur cur = nullptr;
+  EngineCursor theirs;
+  test_support::OtherProcess other([&](char cmd) {
+    switch (cmd) {
+      case 'l': return Open(table, &theirs) == DBIERR_NONE && LockAt(theirs, 2) == DBIERR_NONE;
+      case 'r': return DbiRelRecordLock(theirs, false) == DBIERR_NONE;
+      default: return theirs.Close() == DBIERR_NONE;
+    }
+  });
+  ASSERT_TRUE(other.Do('l'));
+  EngineCursor cur;
   ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
   EXPECT_EQ(LockAt(cur, 2), DBIERR_LOCKED);
   EXPECT_EQ(LockAt(cur, 3), DBIERR_NONE);
-  release.Post();
-  ASSERT_TRUE(released.Wait());
+  ASSERT_TRUE(other.Do('r'));
   EXPECT_EQ(LockAt(cur, 2), DBIERR_NONE);
-  DbiCloseCursor(&cur);
+  cur.Close();
   // The other process still has the table open: no exclusive open.
   EXPECT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_TABLEINUSE);
-  release.Post();
-  int st = 0;
-  ::waitpid(pid, &st, 0);
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+  ASSERT_TRUE(other.Do('c'));
   ASSERT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_NONE);
-  DbiCloseCursor(&cur);
 }
 
 TEST_F(LockTest, AppendsOfTwoProcessesKeepEveryRecordAndTheIndex) {
   constexpr int kEach = 150;
-  Signal go;
   std::vector<pid_t> kids;
   for (int k = 0; k < 2; ++k) {
     pid_t pid = ::fork();
     if (pid == 0) {
-      hDBICur c = nullptr;
+      EngineCursor c;
       if (Open(table, &c) != DBIERR_NONE) ::_exit(2);
-      go.Wait();
       for (int i = 0; i < kEach; ++i) {
         std::string code = (k == 0 ? "A" : "B") + std::to_string(1000 + i);
         if (Append(c, {code.c_str()}) != DBIERR_NONE) ::_exit(3);
       }
-      DbiCloseCursor(&c);
+      c.Close();
       ::_exit(0);
     }
     kids.push_back(pid);
   }
-  go.Post();
-  go.Post();
   for (pid_t pid : kids) {
     int st = 0;
     ::waitpid(pid, &st, 0);
     EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
   }
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(table, &cur, dbiOPENSHARED, "CODE"), DBIERR_NONE);
   std::uint32_t n = 0;
   DbiGetRecordCount(cur, &n);
@@ -158,11 +143,10 @@ TEST_F(LockTest, AppendsOfTwoProcessesKeepEveryRecordAndTheIndex) {
   for (const std::string& s : byTag) codes.push_back(s.substr(s.find(':') + 1));
   EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
   EXPECT_EQ(std::set<std::string>(codes.begin(), codes.end()).size(), n);
-  DbiSwitchToIndex(&cur, nullptr, nullptr, 0, false);
+  DbiSwitchToIndex(cur.Handle(), nullptr, nullptr, 0, false);
   std::set<std::uint32_t> recnos;
   for (const std::string& s : Walk(cur)) recnos.insert(static_cast<std::uint32_t>(std::stoul(s)));
   EXPECT_EQ(recnos.size(), n);
-  DbiCloseCursor(&cur);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // the next append lands after the other's records and the index still lists every entry,
 // with and without a production index (the two ways appends are serialised).
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <set>
@@ -23,16 +25,16 @@ class SharedAppend : public Engine, public ::testing::WithParamInterface<bool> {
     std::vector<FLDCreate> f = {Field("CODE", 'C', 8), Field("NAME", 'C', 12)};
     ASSERT_EQ(DbiCreateTable(db, table.c_str(), 2, f.data(), true), DBIERR_NONE);
     if (!indexed()) return;
-    hDBICur c = nullptr;
+    EngineCursor c;
     ASSERT_EQ(Open(table, &c, dbiOPENEXCL), DBIERR_NONE);
     IDXDesc idx;
     std::snprintf(idx.szTagName, sizeof idx.szTagName, "CODE");
     std::snprintf(idx.szKeyExp, sizeof idx.szKeyExp, "CODE");
     ASSERT_EQ(DbiAddIndex(db, c, nullptr, nullptr, &idx, nullptr), DBIERR_NONE);
-    DbiCloseCursor(&c);
+    c.Close();
   }
 
-  DBIResult OpenOurs(hDBICur* c) { return Open(table, c, dbiOPENSHARED, indexed() ? "CODE" : nullptr); }
+  DBIResult OpenOurs(EngineCursor* c) { return Open(table, c, dbiOPENSHARED, indexed() ? "CODE" : nullptr); }
 
   // Physical number of the record the cursor stands on.
   static std::uint32_t Here(hDBICur c) {
@@ -53,10 +55,10 @@ class SharedAppend : public Engine, public ::testing::WithParamInterface<bool> {
 
   // Every record in physical order and, with an index, every entry in key order.
   void ExpectWhole(const std::vector<std::string>& physical) {
-    hDBICur c = nullptr;
+    EngineCursor c;
     ASSERT_EQ(Open(table, &c), DBIERR_NONE);
     EXPECT_EQ(Walk(c), physical);
-    DbiCloseCursor(&c);
+    c.Close();
     if (!indexed()) return;
     std::vector<std::string> sorted = physical;
     std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
@@ -64,7 +66,7 @@ class SharedAppend : public Engine, public ::testing::WithParamInterface<bool> {
     });
     ASSERT_EQ(Open(table, &c, dbiOPENSHARED, "CODE"), DBIERR_NONE);
     EXPECT_EQ(Walk(c), sorted);
-    DbiCloseCursor(&c);
+    c.Close();
     std::unique_ptr<Mdx> m;
     ASSERT_EQ(Mdx::Open(dir / "sa.mdx", {{"CODE", 'C', 1, 8, 0}, {"NAME", 'C', 9, 12, 0}}, true, false, &m),
               DBIERR_NONE);
@@ -79,17 +81,15 @@ class SharedAppend : public Engine, public ::testing::WithParamInterface<bool> {
 };
 
 TEST_P(SharedAppend, NextAppendAndSeeksSeeTheOtherProcessesChanges) {
-  hDBICur ours = nullptr;
+  EngineCursor ours;
   ASSERT_EQ(OpenOurs(&ours), DBIERR_NONE);
   for (const char* c : {"M1", "M3", "M5"}) ASSERT_EQ(Append(ours, {c}), DBIERR_NONE);
   if (indexed()) {
     ASSERT_EQ(Seek(ours, "M3"), 2u);  // our cache now holds the tag's pages
   }
-  Signal go, done;
   pid_t pid = ::fork();
   if (pid == 0) {
-    go.Wait();
-    hDBICur c = nullptr;
+    EngineCursor c;
     if (Open(table, &c) != DBIERR_NONE) ::_exit(2);
     for (const char* code : {"M2", "M4"})
       if (Append(c, {code}) != DBIERR_NONE) ::_exit(3);
@@ -99,12 +99,9 @@ TEST_P(SharedAppend, NextAppendAndSeeksSeeTheOtherProcessesChanges) {
       ::_exit(4);
     DbiPutField(c, 1, buf.data(), "M0");
     if (DbiModifyRecord(c, buf.data(), false) != DBIERR_NONE) ::_exit(5);
-    DbiCloseCursor(&c);
-    done.Post();
+    c.Close();
     ::_exit(0);
   }
-  go.Post();
-  done.Wait();
   int st = 0;
   ::waitpid(pid, &st, 0);
   ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << st;
@@ -121,17 +118,17 @@ TEST_P(SharedAppend, NextAppendAndSeeksSeeTheOtherProcessesChanges) {
     EXPECT_EQ(Seek(ours, "M5"), 0u);  // its old key is gone
     EXPECT_EQ(Seek(ours, "M6"), 6u);
   }
-  DbiCloseCursor(&ours);
+  ours.Close();
   ExpectWhole({"1:M1", "2:M3", "3:M0", "4:M2", "5:M4", "6:M6"});
 }
 
 TEST_P(SharedAppend, AppendKilledUnderTheLockLetsTheNextOneThrough) {
-  hDBICur ours = nullptr;
+  EngineCursor ours;
   ASSERT_EQ(OpenOurs(&ours), DBIERR_NONE);
   for (const char* c : {"K1", "K2"}) ASSERT_EQ(Append(ours, {c}), DBIERR_NONE);
   pid_t pid = ::fork();
   if (pid == 0) {
-    hDBICur c = nullptr;
+    EngineCursor c;
     if (Open(table, &c) != DBIERR_NONE) ::_exit(2);
     DbiAppendHook = [] { ::raise(SIGKILL); };  // dies holding the lock, record written, count not
     Append(c, {"LOST"});
@@ -146,12 +143,12 @@ TEST_P(SharedAppend, AppendKilledUnderTheLockLetsTheNextOneThrough) {
   if (indexed()) {
     EXPECT_EQ(Seek(ours, "LOST"), 0u);
   }
-  DbiCloseCursor(&ours);
+  ours.Close();
   ExpectWhole({"1:K1", "2:K2", "3:K3"});
 }
 
 TEST_P(SharedAppend, RecordAppendedByAToolWithoutOurLocksIsNeverOverwritten) {
-  hDBICur ours = nullptr;
+  EngineCursor ours;
   ASSERT_EQ(OpenOurs(&ours), DBIERR_NONE);
   for (const char* c : {"T1", "T2"}) ASSERT_EQ(Append(ours, {c}), DBIERR_NONE);
   {
@@ -177,11 +174,10 @@ TEST_P(SharedAppend, RecordAppendedByAToolWithoutOurLocksIsNeverOverwritten) {
   }
   ASSERT_EQ(Append(ours, {"T3"}), DBIERR_NONE);
   EXPECT_EQ(Here(ours), 4u);
-  DbiCloseCursor(&ours);
-  hDBICur c = nullptr;
+  ours.Close();
+  EngineCursor c;
   ASSERT_EQ(Open(table, &c), DBIERR_NONE);
   EXPECT_EQ(Walk(c), (std::vector<std::string>{"1:T1", "2:T2", "3:XT", "4:T3"}));
-  DbiCloseCursor(&c);
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutIndex, SharedAppend, ::testing::Values(true, false));

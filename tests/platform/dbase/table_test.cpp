@@ -36,10 +36,10 @@ class TableTest : public Engine {
 TEST_F(TableTest, RecordsSurviveReopenInPhysicalOrder) {
   std::string t = dir / "t1.dbf";
   MakeTable(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   for (const char* code : {"C3", "A1", "B2"}) ASSERT_EQ(Append(cur, {code, "x"}), DBIERR_NONE);
-  ASSERT_EQ(DbiCloseCursor(&cur), DBIERR_NONE);
+  ASSERT_EQ(cur.Close(), DBIERR_NONE);
   ASSERT_EQ(Open(dir / "t1", &cur), DBIERR_NONE);  // without the extension: the same table
   std::uint32_t n = 0;
   EXPECT_EQ(DbiGetRecordCount(cur, &n), DBIERR_NONE);
@@ -50,13 +50,13 @@ TEST_F(TableTest, RecordsSurviveReopenInPhysicalOrder) {
   EXPECT_EQ(p.iFields, 5);
   EXPECT_EQ(p.iRecBufSize, 1 + 6 + 20 + 10 + 8 + 1);
   EXPECT_EQ(p.iLanguageDriver, 0x57);
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
   std::string t = dir / "f.dbf";
   MakeTable(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   std::vector<FLDDesc> native(5);
   DbiSetProp(cur, curXLTMODE, xltNONE);
@@ -114,13 +114,13 @@ TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
   EXPECT_EQ(num, 0);
   EXPECT_EQ(DbiGetField(cur, 0, buf.data(), text, &blank), DBIERR_INVALIDPARAM);
   EXPECT_EQ(DbiGetField(cur, 6, buf.data(), text, &blank), DBIERR_INVALIDPARAM);
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(TableTest, NumbersAreRoundedAsTheirBinaryValueSays) {
   std::string t = dir / "n.dbf";
   MakeTable(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   // AMOUNT is N10.2: the exact binary value decides, a true tie goes to the even digit.
   struct Case {
@@ -140,13 +140,13 @@ TEST_F(TableTest, NumbersAreRoundedAsTheirBinaryValueSays) {
     std::snprintf(ref, sizeof ref, "%10.2f", c.value);
     EXPECT_STREQ(ref, c.raw);  // the form of the C library's printf
   }
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(TableTest, NavigationEndsAndPhysicalPositions) {
   std::string t = dir / "nav.dbf";
   MakeTable(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   auto buf = Buffer(cur);
   RECProps rp;
@@ -180,13 +180,13 @@ TEST_F(TableTest, NavigationEndsAndPhysicalPositions) {
       EXPECT_EQ(rp.iPhyRecNum, s.recno) << w;
     }
   }
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(TableTest, DeletedRecordsStayVisibleUntilRecalledOrPacked) {
   std::string t = dir / "del.dbf";
   MakeTable(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur, dbiOPENEXCL), DBIERR_NONE);
   for (const char* c : {"R1", "R2", "R3", "R4"}) Append(cur, {c});
   auto buf = Buffer(cur);
@@ -211,18 +211,18 @@ TEST_F(TableTest, DeletedRecordsStayVisibleUntilRecalledOrPacked) {
   EXPECT_TRUE(Walk(cur).empty());
   ASSERT_EQ(Append(cur, {"NEW"}), DBIERR_NONE);
   EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:NEW"}));
-  DbiCloseCursor(&cur);
+  cur.Close();
   // Pack and empty need the table to themselves.
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   EXPECT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NEEDEXCLACCESS);
   EXPECT_EQ(DbiEmptyTable(db, cur, nullptr, nullptr), DBIERR_NEEDEXCLACCESS);
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(TableTest, MemoTextsAreWrittenReusedAndPacked) {
   std::string t = dir / "memo.dbf";
   MakeTable(t, true);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur, dbiOPENEXCL), DBIERR_NONE);
   auto put = [&](const std::string& text) {
     auto buf = Buffer(cur);
@@ -272,16 +272,16 @@ TEST_F(TableTest, MemoTextsAreWrittenReusedAndPacked) {
   EXPECT_EQ(get(), longText);
   DbiSetToRecordNo(cur, 2);
   EXPECT_EQ(get(), "troisi\xE8me");
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(TableTest, DamagedMemoReferencesGiveAnErrorCode) {
   std::string t = dir / "bad.dbf";
   MakeTable(t, true);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   Append(cur, {"A"});
-  DbiCloseCursor(&cur);
+  cur.Close();
   // A memo of 8 bytes declared 100000 long, at block 1.
   std::vector<std::uint8_t> block = {0xFF, 0xFF, 0x08, 0x00, 0xA0, 0x86, 0x01, 0x00, 'a', 'b'};
   PokeHeader(dir / "bad.dbt", 512, block);
@@ -299,7 +299,7 @@ TEST_F(TableTest, DamagedMemoReferencesGiveAnErrorCode) {
     auto buf = Buffer(cur);
     DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), nullptr);
     EXPECT_EQ(DbiOpenBlob(cur, buf.data(), 6, dbiREADONLY), c.rc) << c.ref;
-    DbiCloseCursor(&cur);
+    cur.Close();
   }
 }
 
@@ -320,7 +320,7 @@ TEST_F(TableTest, DbaseThreeMemosAreRead) {
   rec += '\x1A';
   PokeHeader(t, 32 + 64 + 1, std::vector<std::uint8_t>(rec.begin(), rec.end()));
   PokeHeader(t, 4, {1, 0, 0, 0});
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   std::vector<std::uint8_t> buf(13);
   ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), nullptr), DBIERR_NONE);
@@ -328,16 +328,16 @@ TEST_F(TableTest, DbaseThreeMemosAreRead) {
   std::uint32_t size = 0;
   DbiGetBlobSize(cur, buf.data(), 2, &size);
   EXPECT_EQ(size, text.size());
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(TableTest, DamagedDataFilesAreRefused) {
   std::string good = dir / "good.dbf";
   MakeTable(good);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(good, &cur), DBIERR_NONE);
   for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
-  DbiCloseCursor(&cur);
+  cur.Close();
   std::string bytes;
   {
     std::ifstream in(good, std::ios::binary);
@@ -363,7 +363,7 @@ TEST_F(TableTest, DamagedDataFilesAreRefused) {
     std::string path = dir / "damaged.dbf";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
     EXPECT_EQ(Open(path, &cur), c.rc) << c.what;
-    if (cur != nullptr) DbiCloseCursor(&cur);
+    if (cur != nullptr) cur.Close();
   }
   EXPECT_EQ(Open(dir / "absent.dbf", &cur), DBIERR_NOSUCHTABLE);
   EXPECT_EQ(Open(dir / "no/folder.dbf", &cur), DBIERR_NOSUCHPATH);
@@ -375,10 +375,10 @@ TEST_F(TableTest, DamagedDataFilesAreRefused) {
 TEST_F(TableTest, CountBeyondTheRecordsIsClamped) {
   std::string t = dir / "clamp.dbf";
   MakeTable(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
-  DbiCloseCursor(&cur);
+  cur.Close();
   PokeHeader(t, 4, {0x40, 0x42, 0x0F, 0x00});  // a million records claimed
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   std::uint32_t n = 0;
@@ -388,19 +388,19 @@ TEST_F(TableTest, CountBeyondTheRecordsIsClamped) {
   EXPECT_EQ(DbiSetToRecordNo(cur, 4), DBIERR_EOF);
   ASSERT_EQ(Append(cur, {"R4"}), DBIERR_NONE);
   EXPECT_EQ(Walk(cur).back(), "4:R4");
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(TableTest, KilledAppendLeavesTheEarlierRecords) {
   std::string t = dir / "kill.dbf";
   MakeTable(t);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   for (const char* c : {"R1", "R2"}) Append(cur, {c});
-  DbiCloseCursor(&cur);
+  cur.Close();
   pid_t pid = ::fork();
   if (pid == 0) {
-    hDBICur c = nullptr;
+    EngineCursor c;
     if (Open(t, &c) != DBIERR_NONE) ::_exit(2);
     DbiAppendHook = [] { ::raise(SIGKILL); };  // dies between the record and the count
     Append(c, {"LOST"});
@@ -413,13 +413,13 @@ TEST_F(TableTest, KilledAppendLeavesTheEarlierRecords) {
   EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R2"}));
   ASSERT_EQ(Append(cur, {"R3"}), DBIERR_NONE);
   EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R2", "3:R3"}));
-  DbiCloseCursor(&cur);
+  cur.Close();
 }
 
 TEST_F(TableTest, CopyTakesIndexAndMemoAndReplacesTheTarget) {
   std::string src = dir / "src.dbf";
   MakeTable(src, true);
-  hDBICur cur = nullptr;
+  EngineCursor cur;
   ASSERT_EQ(Open(src, &cur, dbiOPENEXCL), DBIERR_NONE);
   IDXDesc idx;
   std::snprintf(idx.szTagName, sizeof idx.szTagName, "BYNAME");
@@ -427,7 +427,7 @@ TEST_F(TableTest, CopyTakesIndexAndMemoAndReplacesTheTarget) {
   ASSERT_EQ(DbiAddIndex(db, cur, nullptr, "DBASE", &idx, nullptr), DBIERR_NONE);
   Append(cur, {"1", "zeta"});
   Append(cur, {"2", "alpha"});
-  DbiCloseCursor(&cur);
+  cur.Close();
   // An older target with other contents is replaced.
   std::string dest = dir / "dest.dbf";
   MakeTable(dest);
@@ -435,7 +435,7 @@ TEST_F(TableTest, CopyTakesIndexAndMemoAndReplacesTheTarget) {
   ASSERT_EQ(DbiCopyTable(db, true, src.c_str(), "DBASE", (dir / "dest").c_str()), DBIERR_NONE);
   ASSERT_EQ(Open(dest, &cur, dbiOPENSHARED, "BYNAME"), DBIERR_NONE);
   EXPECT_EQ(Walk(cur, 2), (std::vector<std::string>{"2:alpha", "1:zeta"}));
-  DbiCloseCursor(&cur);
+  cur.Close();
   std::ifstream mdx(dir / "dest.mdx", std::ios::binary);
   char head[20] = {};
   mdx.read(head, 20);

@@ -1,36 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "platform/system/profile.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
 
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/merlon-system-XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using TempDir = test_support::TempFolder;
 
 void WriteRaw(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
@@ -67,7 +52,7 @@ TEST(Cp1252Case, AccentedLettersChangeCase) {
 
 TEST(Profile, ReadsWithWindowsRules) {
   TempDir dir;
-  std::string ini = dir.File("a.ini");
+  std::string ini = dir / "a.ini";
   // CR LF line ends, blanks around names and values, quotes, a comment,
   // an accented key and no final line end.
   WriteRaw(ini,
@@ -91,7 +76,7 @@ TEST(Profile, ReadsWithWindowsRules) {
       {"Absent", "Last", "dflt"},
   };
   for (const auto& r : rows) EXPECT_EQ(Get(r.section, r.key, ini), r.expected) << r.section << "/" << r.key;
-  EXPECT_EQ(Get("x", "y", dir.File("missing.ini"), "def  "), "def");
+  EXPECT_EQ(Get("x", "y", dir / "missing.ini", "def  "), "def");
 
   char small[4];
   EXPECT_EQ(GetPrivateProfileString("Nuv-Merlon ZEL", "Quoted", "", small, sizeof small, ini.c_str()), 3u);
@@ -100,7 +85,7 @@ TEST(Profile, ReadsWithWindowsRules) {
 
 TEST(Profile, WritesDeletesAndKeepsTheRest) {
   TempDir dir;
-  std::string ini = dir.File("b.ini");
+  std::string ini = dir / "b.ini";
   WriteRaw(ini, "[S]\r\nA=1\r\nB=2\r\n\r\n[T]\r\nC=3");
 
   ASSERT_TRUE(WritePrivateProfileString("s", "a", "10", ini.c_str()));      // replace, keeps "A"
@@ -115,41 +100,41 @@ TEST(Profile, WritesDeletesAndKeepsTheRest) {
   EXPECT_FALSE(WritePrivateProfileString(nullptr, "k", "v", ini.c_str()));
 
   // A new file is created with LF line ends; no temporary file stays behind.
-  std::string fresh = dir.File("fresh.ini");
+  std::string fresh = dir / "fresh.ini";
   ASSERT_TRUE(WritePrivateProfileString("Sec", "Fen\xEAtres-Maxi", "N", fresh.c_str()));
   ASSERT_TRUE(WritePrivateProfileString("SEC", "FEN\xCATRES-MAXI", "O", fresh.c_str()));
   EXPECT_EQ(ReadRaw(fresh), "[Sec]\nFen\xEAtres-Maxi=O\n");
   int files = 0;
-  for (auto& e : fs::directory_iterator(dir.Path())) files += e.is_regular_file();
+  for (auto& e : fs::directory_iterator(dir.path())) files += e.is_regular_file();
   EXPECT_EQ(files, 2);
   EXPECT_EQ(ProfileKeyNames("sec", fresh.c_str()).size(), 1u);
 }
 
 TEST(Files, ResolvesNamesWithoutCase) {
   TempDir dir;
-  WriteRaw(dir.File("C10DEMO.DBF"), "x");
-  WriteRaw(dir.File("clgdemo.txt"), "12345");
+  WriteRaw(dir / "C10DEMO.DBF", "x");
+  WriteRaw(dir / "clgdemo.txt", "12345");
   struct Row { const char* asked; const char* found; } rows[] = {
       {"c10demo.dbf", "C10DEMO.DBF"},
       {"C10Demo.Dbf", "C10DEMO.DBF"},
       {"CLGDEMO.TXT", "clgdemo.txt"},
       {"absent.dbf", "absent.dbf"},
   };
-  for (const auto& r : rows) EXPECT_EQ(ResolveName(dir.Path(), r.asked), dir.File(r.found)) << r.asked;
-  EXPECT_EQ(ResolvePath(dir.File("CLGDEMO.txt")), dir.File("clgdemo.txt"));
-  EXPECT_EQ(FileSize(ResolvePath(dir.File("CLGDEMO.txt"))), 5);
-  EXPECT_EQ(FileSize(dir.File("none")), -1);
+  for (const auto& r : rows) EXPECT_EQ(ResolveName(dir.path(), r.asked), dir / (r.found)) << r.asked;
+  EXPECT_EQ(ResolvePath(dir / "CLGDEMO.txt"), dir / "clgdemo.txt");
+  EXPECT_EQ(FileSize(ResolvePath(dir / "CLGDEMO.txt")), 5);
+  EXPECT_EQ(FileSize(dir / "none"), -1);
 
-  ASSERT_TRUE(CopyFile(dir.File("clgdemo.txt"), dir.File("copy.txt")));
-  EXPECT_EQ(ReadRaw(dir.File("copy.txt")), "12345");
-  EXPECT_FALSE(CopyFile(dir.File("clgdemo.txt"), dir.File("copy.txt"), false));
-  EXPECT_FALSE(CopyFile(dir.File("none"), dir.File("copy2.txt")));
-  ASSERT_TRUE(AtomicRename(dir.File("copy.txt"), dir.File("moved.txt")));
-  EXPECT_FALSE(FileExists(dir.File("copy.txt")));
-  EXPECT_TRUE(RemoveFile(dir.File("moved.txt")));
-  EXPECT_TRUE(RemoveFile(dir.File("moved.txt")));  // already gone
-  ASSERT_TRUE(MakeDirectories(dir.File("a/b/c")));
-  EXPECT_TRUE(DirectoryExists(dir.File("a/b/c")));
+  ASSERT_TRUE(CopyFile(dir / "clgdemo.txt", dir / "copy.txt"));
+  EXPECT_EQ(ReadRaw(dir / "copy.txt"), "12345");
+  EXPECT_FALSE(CopyFile(dir / "clgdemo.txt", dir / "copy.txt", false));
+  EXPECT_FALSE(CopyFile(dir / "none", dir / "copy2.txt"));
+  ASSERT_TRUE(AtomicRename(dir / "copy.txt", dir / "moved.txt"));
+  EXPECT_FALSE(FileExists(dir / "copy.txt"));
+  EXPECT_TRUE(RemoveFile(dir / "moved.txt"));
+  EXPECT_TRUE(RemoveFile(dir / "moved.txt"));  // already gone
+  ASSERT_TRUE(MakeDirectories(dir / "a/b/c"));
+  EXPECT_TRUE(DirectoryExists(dir / "a/b/c"));
 }
 
 TEST(Process, LaunchesFromAnArgumentVector) {
@@ -172,28 +157,13 @@ TEST(Process, LaunchesFromAnArgumentVector) {
   // An argument with blanks and shell characters stays one argument; the
   // environment entry and the working folder reach the child.
   LaunchOptions opts = wait;
-  opts.workingDirectory = dir.Path();
+  opts.workingDirectory = dir.path();
   opts.extraEnvironment = {"NUVSAUVE=sub dir"};
   std::string tricky = "a b; touch injected";
   auto res = LaunchProcess({"/bin/sh", "-c", "printf '%s|%s' \"$1\" \"$NUVSAUVE\" > out.txt", "sh", tricky}, opts);
   ASSERT_TRUE(res.launched);
   EXPECT_EQ(res.exitStatus, 0);
-  EXPECT_EQ(ReadRaw(dir.File("out.txt")), tricky + "|sub dir");
-  EXPECT_FALSE(FileExists(dir.File("injected")));
+  EXPECT_EQ(ReadRaw(dir / "out.txt"), tricky + "|sub dir");
+  EXPECT_FALSE(FileExists(dir / "injected"));
 }
 
-TEST(Clock, TickAndLocalTimeAndBeepHook) {
-  auto t1 = GetTickCount();
-  auto t2 = GetTickCount();
-  EXPECT_LE(t1, t2);
-  LocalTime now = GetLocalTime();
-  EXPECT_GE(now.year, 2024);
-  EXPECT_TRUE(now.month >= 1 && now.month <= 12);
-  static int beeps;
-  beeps = 0;
-  MessageBeep(0);  // no hook: nothing happens
-  SetBeepHook([](unsigned) { ++beeps; });
-  MessageBeep(0);
-  SetBeepHook(nullptr);
-  EXPECT_EQ(beeps, 1);
-}

@@ -1,13 +1,13 @@
-// Shared set-up of the runtime tests: a started runtime with a program folder of its own,
-// blank session texts and a fixed two-digit year window (2026), so that results do not
+// A started runtime in a program folder of its own, with the program-wide state reset once
+// here for every test that needs it: blank session texts and dossier record, no dossier
+// slots, no pending message, and a fixed two-digit year window (2026) so that results do not
 // depend on the day the tests run.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "runtime/access_rights.h"
@@ -18,15 +18,15 @@
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "support/temp_folder.h"
 
-class RuntimeHelpersTest : public ::testing::Test {
+namespace test_support {
+
+class RuntimeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/merlon-rtb-XXXXXX";
-    char* made = mkdtemp(pattern);
-    ASSERT_NE(made, nullptr);
-    folder_ = std::string(made) + "/";
-    SetProgramFolder(folder_);
+    ASSERT_FALSE(folder_.path().empty());
+    SetProgramFolder(folder_.path() + "/");
     ASSERT_TRUE(InitRuntime());
     SetDateWindowYear(2026);
     OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
@@ -37,21 +37,23 @@ class RuntimeHelpersTest : public ::testing::Test {
   }
   void TearDown() override {
     SetRuntimeBeepHook(nullptr);
+    SetRuntimeMessageHook(nullptr);
     SetDateWindowYear(0);
     FreeRuntime();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
   }
-  const std::string& Folder() const { return folder_; }
-  std::string File(const std::string& name) const { return folder_ + name; }
+
+  const std::string& Dir() const { return folder_.path(); }
+  std::string File(const std::string& name) const { return folder_ / name; }
   void Write(const std::string& name, const std::string& content) const {
     std::ofstream(File(name), std::ios::binary) << content;
   }
   std::string Read(const std::string& name) const {
     std::ifstream in(File(name), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
  private:
-  std::string folder_;
+  TempFolder folder_{"merlon-rt"};
 };
+
+}  // namespace test_support
