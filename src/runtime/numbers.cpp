@@ -139,10 +139,19 @@ double Round(int decimals, double value) {
   if (decimals > 5) decimals = 5;
   double offset = 5.0 / std::pow(10.0, decimals + 1);
   double sum = value + (value < 0 ? -offset : offset);
-  char buf[32];
-  FormatNumberInto(buf, 20, 5, false, sum);
-  buf[decimals == 0 ? 14 : 15 + decimals] = 0;
-  return ParseNumber(buf);
+  // The half unit added, the digits after the kept decimals are cut. Printed with
+  // three digits more than kept (five at least), so that the binary error of the
+  // sum is absorbed and the print itself never rounds up into a kept decimal.
+  char buf[400];
+  const int printed = decimals + 3 > 5 ? decimals + 3 : 5;
+  auto res = std::to_chars(buf, buf + sizeof buf - 1, sum, std::chars_format::fixed, printed);
+  if (res.ec != std::errc() || !std::isfinite(sum)) return 0;
+  *res.ptr = 0;
+  char* point = std::strchr(buf, '.');
+  if (point == nullptr || point - buf > 14) return 0;  // beyond 14 integer positions
+  point[decimals == 0 ? 0 : decimals + 1] = 0;
+  const double rounded = ParseNumber(buf);
+  return rounded == 0 ? 0.0 : rounded;  // no negative zero
 }
 
 bool AmountsEqual(double a, double b) {
