@@ -3,9 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -21,14 +18,9 @@
 #include "data/table.h"
 #include "data/table_create.h"
 #include "data/table_structures.h"
-#include "runtime/dossier_record.h"
-#include "runtime/inifiles.h"
 #include "runtime/logfile.h"
-#include "runtime/runtime_hooks.h"
-#include "runtime/runtime_init.h"
-#include "runtime/session_registry.h"
-#include "runtime/xbase.h"
 #include "support/python.h"
+#include "support/runtime_fixture.h"
 
 namespace data_test {
 
@@ -66,20 +58,13 @@ inline const std::vector<TableKind>& DossierKinds() {
 // errors included.
 inline std::string RunPython(const std::string& script) { return test_support::RunPythonScript(script, true); }
 
-class DataTest : public ::testing::Test {
+class DataTest : public test_support::RuntimeTest {
  public:
   static std::string DossierPath(TableKind kind) { return DossierFolder + TableBaseName(kind, DossierCode); }
 
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/merlon-data-XXXXXX";
-    char* made = mkdtemp(pattern);
-    ASSERT_NE(made, nullptr);
-    dir_ = made;
-    SetProgramFolder(dir_ + "/");
-    ASSERT_TRUE(InitRuntime());
-    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
-    TheDossierRecord.Clear();
+    RuntimeTest::SetUp();
     Boxes().clear();
     Notices().clear();
     Beeps() = 0;
@@ -93,25 +78,18 @@ class DataTest : public ::testing::Test {
       Notices().push_back({caption, text, 0});
       if (OnNotice()) OnNotice()();
     });
-    SetLogDossier(dir_ + "/", "TST");
+    SetLogDossier(Dir() + "/", "TST");
     ASSERT_EQ(StartDbSession(), 0);
-    SetDossier(dir_, "TST");
+    SetDossier(Dir(), "TST");
   }
   void TearDown() override {
     StopDbSession();
     SetDossier("", "");
     UseStoredWorkingDate = true;
     SetLockNoticeHook(nullptr);
-    SetRuntimeMessageHook(nullptr);
-    SetRuntimeBeepHook(nullptr);
     SetLogDossier("", "");
-    FreeRuntime();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
+    RuntimeTest::TearDown();
   }
-
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  const std::string& Dir() const { return dir_; }
 
   static Table* GlobalTable(TableKind kind) {
     switch (kind) {
@@ -196,8 +174,6 @@ class DataTest : public ::testing::Test {
     return s.str();
   }
 
- private:
-  std::string dir_;
 };
 
 }  // namespace data_test

@@ -24,7 +24,7 @@ class ErrorReportTest : public DataTest {
  protected:
   void SetUp() override {
     DataTest::SetUp();
-    Create(Plain(), Path("errs"));
+    Create(Plain(), File("errs"));
     Posted().clear();
     SetDbCommandPoster([](int window, int command) { Posted().push_back({window, command}); });
   }
@@ -47,15 +47,15 @@ class ErrorReportTest : public DataTest {
 
 TEST_F(ErrorReportTest, RefusedInsertShowsCaptionTextAndLogLine) {
   Table& t = *TableC20;
-  ASSERT_TRUE(t.OpenTable(Path("errs"), "ECODE"));
+  ASSERT_TRUE(t.OpenTable(File("errs"), "ECODE"));
   ASSERT_TRUE(t.AppendBlank());
   t.recordBuffer[0] = 'X';  // not a delete mark: the engine refuses the record
   EXPECT_FALSE(t.InsertRecord());
   EXPECT_FALSE(AppendInProgress);
   EXPECT_EQ(t.result, dbase::DBIERR_FIELDVALERR);
 
-  const std::string text = "\n\n 9475: Enregistrement invalide\n\nErreur:  2201/\n\nDBF: " + Path("errs.dbf") +
-                           "\nMDX: " + Path("errs.mdx") + "\nTAG: ECODE\n\n";
+  const std::string text = "\n\n 9475: Enregistrement invalide\n\nErreur:  2201/\n\nDBF: " + File("errs.dbf") +
+                           "\nMDX: " + File("errs.mdx") + "\nTAG: ECODE\n\n";
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].caption, "Erreur BDE n: 9475");
   EXPECT_EQ(Boxes()[0].text, text);
@@ -70,20 +70,20 @@ TEST_F(ErrorReportTest, RefusedInsertShowsCaptionTextAndLogLine) {
 
 TEST_F(ErrorReportTest, LinesAppearOnlyWhenTheyApply) {
   Table& t = *TableC20;
-  ASSERT_FALSE(t.OpenTable(Path("missing"), ""));
+  ASSERT_FALSE(t.OpenTable(File("missing"), ""));
   ReportDbError(t, 77, "ouverture");
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].caption, "Erreur BDE n:" + std::to_string(t.result));
   const std::string& m = Boxes()[0].text;
-  EXPECT_NE(m.find("Erreur:    77/ouverture\n\nDBF: " + Path("missing.dbf") + "\n\n"), std::string::npos) << m;
+  EXPECT_NE(m.find("Erreur:    77/ouverture\n\nDBF: " + File("missing.dbf") + "\n\n"), std::string::npos) << m;
   for (const char* absent : {"Champ #", "MDX: ", "TAG: "}) EXPECT_EQ(m.find(absent), std::string::npos) << absent;
 
-  ASSERT_TRUE(t.OpenTable(Path("errs"), ""));
+  ASSERT_TRUE(t.OpenTable(File("errs"), ""));
   t.result = dbase::DBIERR_LOCKED;
   ReportDbError(t, 2010, "", 2);
   ASSERT_EQ(Boxes().size(), 2u);
   EXPECT_EQ(Boxes()[1].text, "\n\n10241: Enregistrement verrouill\xE9 par un autre utilisateur\n\nErreur:  2010/\n\n"
-                             "Champ #LABEL\nDBF: " + Path("errs.dbf") + "\n\n");
+                             "Champ #LABEL\nDBF: " + File("errs.dbf") + "\n\n");
   EXPECT_EQ(t.result, dbase::DBIERR_LOCKED) << "the code stays for the caller";
 
   // A failed switch of order reports context 2301 with the tag.
@@ -95,7 +95,7 @@ TEST_F(ErrorReportTest, LinesAppearOnlyWhenTheyApply) {
 TEST_F(ErrorReportTest, TooManyOpenFilesSendsTheUserToTheSettings) {
   SetRegistryText(1, 10, "     40213");
   Table& t = *TableC20;
-  ASSERT_TRUE(t.OpenTable(Path("errs"), ""));
+  ASSERT_TRUE(t.OpenTable(File("errs"), ""));
   t.result = dbase::DBIERR_TOOMANYFILES;
   ReportDbError(t, 3201, "x");
   EXPECT_EQ(Boxes().size(), 1u);

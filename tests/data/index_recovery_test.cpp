@@ -35,41 +35,41 @@ std::uint32_t Peek32(const std::string& path, long offset) {
 }
 
 TEST_F(DataTest, IndexHeaderNameIsComparedWithoutCase) {
-  ASSERT_EQ(CreateTableOfKind(TableKind::C20, Path("c20tst")), 0);
-  ASSERT_EQ(CreateTableOfKind(TableKind::C30, Path("c30tst")), 0);
-  fs::copy_file(Path("c20tst.mdx"), Path("C20UP.MDX"));
-  fs::copy_file(Path("c20tst.mdx"), Path("c30copy.mdx"));
+  ASSERT_EQ(CreateTableOfKind(TableKind::C20, File("c20tst")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C30, File("c30tst")), 0);
+  fs::copy_file(File("c20tst.mdx"), File("C20UP.MDX"));
+  fs::copy_file(File("c20tst.mdx"), File("c30copy.mdx"));
   struct Case {
     std::string path;
     bool matches;
   };
-  for (const Case& c : {Case{Path("c20tst.mdx"), true}, Case{Path("C20TST.MDX"), true},
-                        Case{Path("c30tst.mdx"), true}, Case{Path("c30copy.mdx"), false},
-                        Case{Path("C20UP.MDX"), false}, Case{Path("missing.mdx"), false}, Case{"", false}})
+  for (const Case& c : {Case{File("c20tst.mdx"), true}, Case{File("C20TST.MDX"), true},
+                        Case{File("c30tst.mdx"), true}, Case{File("c30copy.mdx"), false},
+                        Case{File("C20UP.MDX"), false}, Case{File("missing.mdx"), false}, Case{"", false}})
     EXPECT_EQ(MdxHeaderMatchesName(c.path.c_str()), c.matches) << c.path;
   // A file copied from another system: upper-case name, header in upper case too.
-  fs::rename(Path("c30tst.mdx"), Path("C30TST.MDX"));
-  std::fstream f(Path("C30TST.MDX"), std::ios::binary | std::ios::in | std::ios::out);
+  fs::rename(File("c30tst.mdx"), File("C30TST.MDX"));
+  std::fstream f(File("C30TST.MDX"), std::ios::binary | std::ios::in | std::ios::out);
   f.seekp(4);
   f.write("C30TST", 6);
   f.close();
-  EXPECT_TRUE(MdxHeaderMatchesName(Path("c30tst.mdx").c_str()));
-  EXPECT_TRUE(MdxHeaderMatchesName(Path("C30TST.MDX").c_str()));
+  EXPECT_TRUE(MdxHeaderMatchesName(File("c30tst.mdx").c_str()));
+  EXPECT_TRUE(MdxHeaderMatchesName(File("C30TST.MDX").c_str()));
 }
 
 TEST_F(DataTest, ClearingTheIndexFlagTouchesOnlyItsByte) {
-  ASSERT_EQ(CreateTableOfKind(TableKind::C20, Path("c20tst")), 0);
-  const std::string before = Bytes(Path("c20tst.dbf"), 64);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C20, File("c20tst")), 0);
+  const std::string before = Bytes(File("c20tst.dbf"), 64);
   ASSERT_EQ(before[28], 1);
-  EXPECT_TRUE(ClearMdxFlag(::open(Path("c20tst.dbf").c_str(), O_RDWR)));
-  std::string after = Bytes(Path("c20tst.dbf"), 64);
+  EXPECT_TRUE(ClearMdxFlag(::open(File("c20tst.dbf").c_str(), O_RDWR)));
+  std::string after = Bytes(File("c20tst.dbf"), 64);
   EXPECT_EQ(after[28], 0);
   after[28] = before[28];
   EXPECT_EQ(after, before);
   EXPECT_FALSE(ClearMdxFlag(-1));
-  EXPECT_FALSE(ClearMdxFlag(::open(Path("c20tst.dbf").c_str(), O_RDONLY)));  // cannot write
-  std::ofstream(Path("short.dbf")) << "abc";
-  EXPECT_FALSE(ClearMdxFlag(::open(Path("short.dbf").c_str(), O_RDWR)));
+  EXPECT_FALSE(ClearMdxFlag(::open(File("c20tst.dbf").c_str(), O_RDONLY)));  // cannot write
+  std::ofstream(File("short.dbf")) << "abc";
+  EXPECT_FALSE(ClearMdxFlag(::open(File("short.dbf").c_str(), O_RDWR)));
 }
 
 class ReportSetTest : public DataTest {
@@ -95,12 +95,12 @@ TEST_F(ReportSetTest, MissingSetIsCopiedFromTheReferenceSet) {
   MakeReferenceSet();
   ASSERT_TRUE(EnsureReportTableCE0('0', false));
   EXPECT_FALSE(TableCE0->isOpen);
-  EXPECT_TRUE(fs::exists(Path("ce0etats.dbf")));
+  EXPECT_TRUE(fs::exists(File("ce0etats.dbf")));
   ASSERT_TRUE(TableCE0->OpenTable(PathReportDefs('0'), "CE0CODE"));
   EXPECT_EQ(TableCE0->shareMode, 0u);
   // The copy carries its own index file; the deleted definition stays until a pack.
   EXPECT_EQ(Codes(*TableCE0), (std::vector<std::string>{"BA-VIEUX", "DB-PLAN", "EL-GRAND"}));
-  EXPECT_TRUE(MdxHeaderMatchesName(Path("ce0etats.mdx").c_str()));
+  EXPECT_TRUE(MdxHeaderMatchesName(File("ce0etats.mdx").c_str()));
   EXPECT_TRUE(Boxes().empty());
 }
 
@@ -112,15 +112,15 @@ TEST_F(ReportSetTest, ForeignOrDroppedIndexIsRebuiltAndASoundOneKept) {
   TableCE1->CloseTable();
 
   // A sound index file stays as it is (the deleted definition of the set too).
-  const auto stamp = fs::last_write_time(Path("ceaetats.mdx"));
+  const auto stamp = fs::last_write_time(File("ceaetats.mdx"));
   ASSERT_TRUE(EnsureReportTableCE1('A', false));
-  EXPECT_EQ(fs::last_write_time(Path("ceaetats.mdx")), stamp);
+  EXPECT_EQ(fs::last_write_time(File("ceaetats.mdx")), stamp);
 
   // Another table's index file in its place.
-  fs::copy_file(Path("cesetats.mdx"), Path("ceaetats.mdx"), fs::copy_options::overwrite_existing);
-  EXPECT_FALSE(MdxHeaderMatchesName(Path("ceaetats.mdx").c_str()));
+  fs::copy_file(File("cesetats.mdx"), File("ceaetats.mdx"), fs::copy_options::overwrite_existing);
+  EXPECT_FALSE(MdxHeaderMatchesName(File("ceaetats.mdx").c_str()));
   ASSERT_TRUE(EnsureReportTableCE1('A', false));
-  EXPECT_TRUE(MdxHeaderMatchesName(Path("ceaetats.mdx").c_str()));
+  EXPECT_TRUE(MdxHeaderMatchesName(File("ceaetats.mdx").c_str()));
   ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
   EXPECT_EQ(Codes(*TableCE1), (std::vector<std::string>{"AA-NEUF", "DB-PLAN", "EL-GRAND"}));
   ASSERT_TRUE(TableCE1->Seek("CE0CODE", "EL-GRAND"));
@@ -129,7 +129,7 @@ TEST_F(ReportSetTest, ForeignOrDroppedIndexIsRebuiltAndASoundOneKept) {
 
   // Dropped on request, and missing altogether.
   ASSERT_TRUE(EnsureReportTableCE1('A', true));
-  fs::remove(Path("ceaetats.mdx"));
+  fs::remove(File("ceaetats.mdx"));
   ASSERT_TRUE(EnsureReportTableCE1('A', false));
   ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
   EXPECT_EQ(Codes(*TableCE1).size(), 3u);
@@ -137,7 +137,7 @@ TEST_F(ReportSetTest, ForeignOrDroppedIndexIsRebuiltAndASoundOneKept) {
 
 TEST_F(ReportSetTest, NoSetAndNoReferenceSetFails) {
   EXPECT_FALSE(EnsureReportTableCE0('7', false));
-  EXPECT_FALSE(fs::exists(Path("ce7etats.dbf")));
+  EXPECT_FALSE(fs::exists(File("ce7etats.dbf")));
 }
 
 class CountEntriesTest : public DataTest {

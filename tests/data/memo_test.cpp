@@ -25,9 +25,9 @@ class MemoTest : public DataTest {
  protected:
   void SetUp() override {
     DataTest::SetUp();
-    Create(WithMemo(), Path("memo"));
+    Create(WithMemo(), File("memo"));
     t = TableCXX;
-    ASSERT_TRUE(t->OpenTable(Path("memo"), "MCODE"));
+    ASSERT_TRUE(t->OpenTable(File("memo"), "MCODE"));
     Add(*t, {"R1"});
     ASSERT_TRUE(t->PutMemo(2, "first"));
   }
@@ -54,7 +54,7 @@ TEST_F(MemoTest, TextsRoundTripWhole) {
   for (const Case& c : cases) {
     ASSERT_TRUE(t->GoTo(1));
     ASSERT_TRUE(t->PutMemoText(2, c.text)) << c.what;
-    ASSERT_TRUE(TableC10->OpenTable(Path("memo"), ""));  // another cursor reads the file
+    ASSERT_TRUE(TableC10->OpenTable(File("memo"), ""));  // another cursor reads the file
     ASSERT_TRUE(TableC10->GoTo(1));
     std::string back;
     ASSERT_TRUE(TableC10->GetMemoText(2, back)) << c.what;
@@ -78,7 +78,7 @@ TEST_F(MemoTest, MemoWrittenWhileAppendingGoesWithTheNewRecord) {
   ASSERT_TRUE(t->GetMemoText(2, pending));
   EXPECT_TRUE(pending == big) << "the text waiting for the insert reads back";
   // Nothing is written before the insert, and never to record 1.
-  ASSERT_TRUE(TableC10->OpenTable(Path("memo"), ""));
+  ASSERT_TRUE(TableC10->OpenTable(File("memo"), ""));
   ASSERT_TRUE(TableC10->GoTo(1));
   EXPECT_STREQ(TableC10->GetMemo(2), "first");
   EXPECT_STREQ(TableC10->GetMemo(3), "");
@@ -118,7 +118,7 @@ TEST_F(MemoTest, MemoFileReadsInDbfread) {
   t->CloseTable(true);
   const std::string script =
       "from dbfread import DBF\n"
-      "for r in DBF('" + Path("memo.dbf") + "', encoding='cp1252', char_decode_errors='replace'):\n"
+      "for r in DBF('" + File("memo.dbf") + "', encoding='cp1252', char_decode_errors='replace'):\n"
       "    v = r['NOTE'] or ''\n"
       "    if isinstance(v, bytes): v = v.decode('cp1252', 'replace')\n"
       "    print(r['CODE'], len(v) >= 40000, v[:5], ord(v[30000]))\n";

@@ -50,9 +50,9 @@ class TableCopyTest : public DataTest {
   }
   // Source: three records, the second deleted; a memo of 40,000 bytes on the first.
   void MakeSource() {
-    Create(OldLines(), Path("old"));
+    Create(OldLines(), File("old"));
     Table& s = *TableCXX;
-    ASSERT_TRUE(s.OpenTable(Path("old"), ""));
+    ASSERT_TRUE(s.OpenTable(File("old"), ""));
     Add(s, {"L1", "ref one", "extra", "1234.56"});
     ASSERT_TRUE(s.PutMemoText(5, Big(40000)));
     Add(s, {"L2", "ref two", "", "-1"});
@@ -66,9 +66,9 @@ class TableCopyTest : public DataTest {
 
 TEST_F(TableCopyTest, FieldsMatchByNameOrFormerName) {
   MakeSource();
-  Create(NewLines(), Path("new"));
+  Create(NewLines(), File("new"));
   Table& d = *TableC70;
-  ASSERT_TRUE(d.OpenTable(Path("new"), ""));
+  ASSERT_TRUE(d.OpenTable(File("new"), ""));
   EXPECT_TRUE(CopyTableByFieldNames(d, *TableCXX, 0.0));
   EXPECT_EQ(Steps(), (std::vector<unsigned long>{0, 1, 3}));
 
@@ -98,10 +98,10 @@ TEST_F(TableCopyTest, FieldsMatchByNameOrFormerName) {
 
 TEST_F(TableCopyTest, FailedInsertionsAreReportedInTheResult) {
   MakeSource();
-  Create(NewLines(), Path("new"));
+  Create(NewLines(), File("new"));
   Table& d = *TableC70;
   d.openMode = 1;  // read-only: every insertion fails
-  ASSERT_TRUE(d.OpenTable(Path("new"), ""));
+  ASSERT_TRUE(d.OpenTable(File("new"), ""));
   EXPECT_FALSE(CopyTableByFieldNames(d, *TableCXX, 0.0));
   EXPECT_EQ(Steps(), (std::vector<unsigned long>{0, 1, 3})) << "the copy goes on to the end";
   EXPECT_FALSE(AppendInProgress);
@@ -110,14 +110,14 @@ TEST_F(TableCopyTest, FailedInsertionsAreReportedInTheResult) {
 
 TEST_F(TableCopyTest, LineSequenceAndParityOfTheDossierTables) {
   // C50 to C50: a blank line sequence (field 7) becomes "0001", a given one stays.
-  ASSERT_EQ(CreateTableOfKind(TableKind::C50, Path("c50old")), 0);
-  ASSERT_EQ(CreateTableOfKind(TableKind::C50, Path("c50new")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50old")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50new")), 0);
   Table& s = *TableCXX;
-  ASSERT_TRUE(s.OpenTable(Path("c50old"), ""));
+  ASSERT_TRUE(s.OpenTable(File("c50old"), ""));
   Add(s, {"Z", "0125", "VT", "000001", "", "0001", ""});
   Add(s, {"Z", "0125", "VT", "000001", "", "0002", "0007"});
   Table& d = *TableC50;
-  ASSERT_TRUE(d.OpenTable(Path("c50new"), ""));
+  ASSERT_TRUE(d.OpenTable(File("c50new"), ""));
   ASSERT_TRUE(CopyTableByFieldNames(d, s, 0.0));
   ASSERT_TRUE(d.GoTo(1));
   EXPECT_STREQ(d.GetField(7), "0001");
@@ -125,15 +125,15 @@ TEST_F(TableCopyTest, LineSequenceAndParityOfTheDossierTables) {
   EXPECT_STREQ(d.GetField(7), "0007");
 
   // C10 to C10: the parity goes into record "0" only, right-aligned in 10 characters.
-  ASSERT_EQ(CreateTableOfKind(TableKind::C10, Path("c10old")), 0);
-  ASSERT_EQ(CreateTableOfKind(TableKind::C10, Path("c10new")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C10, File("c10old")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C10, File("c10new")), 0);
   s.CloseTable(true);
-  ASSERT_TRUE(s.OpenTable(Path("c10old"), ""));
+  ASSERT_TRUE(s.OpenTable(File("c10old"), ""));
   const std::string zone2(254, '.');
   Add(s, {"1", "A", "journal", "", zone2});
   Add(s, {"0", "", "dossier", "", zone2});
   Table& c10 = *TableC10;
-  ASSERT_TRUE(c10.OpenTable(Path("c10new"), ""));
+  ASSERT_TRUE(c10.OpenTable(File("c10new"), ""));
   ASSERT_TRUE(CopyTableByFieldNames(c10, s, 6.55957));
   ASSERT_TRUE(c10.GoTo(1));
   EXPECT_EQ(std::string(c10.GetField(5)), zone2);
@@ -144,14 +144,14 @@ TEST_F(TableCopyTest, LineSequenceAndParityOfTheDossierTables) {
 }
 
 TEST_F(TableCopyTest, CopyRecordRenamesByTheTargetPrefix) {
-  ASSERT_EQ(CreateTableOfKind(TableKind::C50, Path("c50tst")), 0);
-  ASSERT_EQ(CreateTableOfKind(TableKind::C40, Path("c40tst")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50tst")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C40, File("c40tst")), 0);
   Table& draft = *TableC50;
-  ASSERT_TRUE(draft.OpenTable(Path("c50tst"), ""));
+  ASSERT_TRUE(draft.OpenTable(File("c50tst"), ""));
   Add(draft, {"Z", "0125", "VT", "000042", "", "0003", "", "15", "  ", "411000", " ", "Facture 42", "ref"});
   ASSERT_TRUE(draft.PutFieldNum(draft.FieldPos("BMONTANTE"), 120.5));
   Table& closed = *TableC40;
-  ASSERT_TRUE(closed.OpenTable(Path("c40tst"), ""));
+  ASSERT_TRUE(closed.OpenTable(File("c40tst"), ""));
   ASSERT_TRUE(closed.AppendBlank());
   ASSERT_TRUE(CopyRecord(draft, closed, 2));
   ASSERT_TRUE(closed.InsertRecord());

@@ -34,13 +34,13 @@ TEST_F(DataTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
   for (const Made& m : AllMade()) {
     SCOPED_TRACE(m.given);
     const TableStructure& s = StructureOf(m.kind);
-    ASSERT_EQ(CreateTableOfKind(m.kind, Path(m.given)), 0);
-    EXPECT_TRUE(fs::exists(Path(m.file + ".dbf")));
-    EXPECT_EQ(fs::exists(Path(m.file + ".dbt")), s.HasMemo());
-    EXPECT_EQ(fs::exists(Path(m.file + ".mdx")), !s.tags.empty());
+    ASSERT_EQ(CreateTableOfKind(m.kind, File(m.given)), 0);
+    EXPECT_TRUE(fs::exists(File(m.file + ".dbf")));
+    EXPECT_EQ(fs::exists(File(m.file + ".dbt")), s.HasMemo());
+    EXPECT_EQ(fs::exists(File(m.file + ".mdx")), !s.tags.empty());
 
     Table t;
-    ASSERT_TRUE(t.OpenTable(Path(m.file)));
+    ASSERT_TRUE(t.OpenTable(File(m.file)));
     ASSERT_EQ(t.FieldCount(), s.FieldCount());
     for (int f = 1; f <= s.FieldCount(); ++f) {
       const FieldDef& def = *s.Field(f);
@@ -67,7 +67,7 @@ TEST_F(DataTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
   // python3-dbfread reads every file with the same fields.
   std::string script = "import dbfread\n";
   for (const Made& m : AllMade())
-    script += "t = dbfread.DBF('" + Path(m.file + ".dbf") + "', load=True, encoding='cp1252')\n"
+    script += "t = dbfread.DBF('" + File(m.file + ".dbf") + "', load=True, encoding='cp1252')\n"
               "print('" + m.file + "', len(t.records), ' '.join('%s:%s:%d:%d' % (f.name, f.type, f.length, "
               "f.decimal_count) for f in t.fields))\n";
   std::map<std::string, std::string> seen;
@@ -86,7 +86,7 @@ TEST_F(DataTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
 }
 
 TEST_F(DataTest, AnExistingTableIsReplacedOnlyWhenAsked) {
-  const std::string path = Path("c30tst");
+  const std::string path = File("c30tst");
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, path), 0);
   {
     Table t;
@@ -104,7 +104,7 @@ TEST_F(DataTest, AnExistingTableIsReplacedOnlyWhenAsked) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, path, true), 0);
   ASSERT_TRUE(t.OpenTable(path, "C30CODE"));
   EXPECT_EQ(t.RecCount(), 0u);
-  EXPECT_EQ(CreateTableOfKind(TableKind::Unknown, Path("x")), dbase::DBIERR_INVALIDPARAM);
+  EXPECT_EQ(CreateTableOfKind(TableKind::Unknown, File("x")), dbase::DBIERR_INVALIDPARAM);
 }
 
 TEST_F(DataTest, AnalyticSortTagCarriesTheAccountByDossierConstant) {
@@ -115,9 +115,9 @@ TEST_F(DataTest, AnalyticSortTagCarriesTheAccountByDossierConstant) {
   for (const Case& c : {Case{"O  ", "TCODE+TCG+TMOIS+TJOUR"}, Case{"N  ", "TCODE+TMOIS+TJOUR"},
                         Case{"   ", "TCODE+TMOIS+TJOUR"}}) {
     TheDossierRecord.SetConstant(32, c.constant);
-    ASSERT_EQ(CreateTableOfKind(TableKind::C60, Path("c60tst"), true), 0);
+    ASSERT_EQ(CreateTableOfKind(TableKind::C60, File("c60tst"), true), 0);
     Table t;
-    ASSERT_TRUE(t.OpenTable(Path("c60tst")));
+    ASSERT_TRUE(t.OpenTable(File("c60tst")));
     std::uint16_t seq = 0;
     ASSERT_EQ(dbase::DbiGetIndexSeqNo(t.cursor, "", "C60ANAL", 0, &seq), 0);
     dbase::IDXDesc d;

@@ -28,9 +28,9 @@ class TableOps : public DataTest {
  protected:
   void SetUp() override {
     DataTest::SetUp();
-    Create(Small(), Path("SMALL"));
+    Create(Small(), File("SMALL"));
     t = TableCXX;
-    ASSERT_TRUE(t->OpenTable(Path("small"), ""));
+    ASSERT_TRUE(t->OpenTable(File("small"), ""));
     // Natural order 1..4.
     Add(*t, {"C3", "delta", "W"});
     Add(*t, {"A1", "alpha", "X"});
@@ -47,8 +47,8 @@ class TableOps : public DataTest {
 // ---------------------------------------------------------------- opening
 
 TEST_F(DataTest, OpenKeepsFolderCaseAndLowersTheFileName) {
-  std::filesystem::create_directories(Path("Dossiers/Demo"));
-  Create(Small(), Path("Dossiers/Demo/C20DEMO"));  // upper-case file, as copied from elsewhere
+  std::filesystem::create_directories(File("Dossiers/Demo"));
+  Create(Small(), File("Dossiers/Demo/C20DEMO"));  // upper-case file, as copied from elsewhere
   struct Case {
     std::string given;
     std::string tag;
@@ -58,41 +58,41 @@ TEST_F(DataTest, OpenKeepsFolderCaseAndLowersTheFileName) {
                         {"Dossiers/Demo/c20demo.dbf", "TNAME"}};
   for (const Case& c : cases) {
     Table& t = *TableC20;
-    ASSERT_TRUE(t.OpenTable(Path(c.given), c.tag)) << c.given << " " << t.result;
-    EXPECT_EQ(t.tablePath, Path("Dossiers/Demo/c20demo.dbf"));
-    EXPECT_EQ(t.indexPath, c.tag.empty() ? "" : Path("Dossiers/Demo/c20demo.mdx"));
+    ASSERT_TRUE(t.OpenTable(File(c.given), c.tag)) << c.given << " " << t.result;
+    EXPECT_EQ(t.tablePath, File("Dossiers/Demo/c20demo.dbf"));
+    EXPECT_EQ(t.indexPath, c.tag.empty() ? "" : File("Dossiers/Demo/c20demo.mdx"));
     EXPECT_EQ(t.tag, std::string(Upper(c.tag.c_str())));
     EXPECT_EQ(t.FieldCount(), 5);
     t.CloseTable(true);
   }
   // Another folder case is another folder.
-  EXPECT_FALSE(TableC20->OpenTable(Path("dossiers/demo/c20demo"), ""));
+  EXPECT_FALSE(TableC20->OpenTable(File("dossiers/demo/c20demo"), ""));
   EXPECT_TRUE(Boxes().empty()) << "a failed opening shows nothing";
 }
 
 TEST_F(TableOps, ReopeningTheSameTableOnlySwitchesTheOrder) {
   dbase::hDBICur cursor = t->cursor;
-  ASSERT_TRUE(t->OpenTable(Path("SMALL.dbf"), ""));
+  ASSERT_TRUE(t->OpenTable(File("SMALL.dbf"), ""));
   EXPECT_EQ(t->cursor, cursor);
-  ASSERT_TRUE(t->OpenTable(Path("small"), "tname"));
+  ASSERT_TRUE(t->OpenTable(File("small"), "tname"));
   EXPECT_EQ(t->cursor, cursor) << "only the order changes";
   EXPECT_EQ(t->tag, "TNAME");
-  ASSERT_TRUE(t->OpenTable(Path("small"), ""));
+  ASSERT_TRUE(t->OpenTable(File("small"), ""));
   EXPECT_EQ(Walk(*t, ""), (std::vector<std::string>{"1:C3", "2:A1", "3:B2", "4:D4"}));
   // After a close the same path opens again for real.
   ASSERT_TRUE(t->CloseTable(true));
-  ASSERT_TRUE(t->OpenTable(Path("small"), ""));
+  ASSERT_TRUE(t->OpenTable(File("small"), ""));
   EXPECT_EQ(t->isOpen, 1);
   EXPECT_EQ(t->recordNumber, 1u);
   EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(DataTest, EmptyTableAndClosingStates) {
-  Create(Small(), Path("empty"));
+  Create(Small(), File("empty"));
   Table& t = *TableC30;
   t.shareMode = 1;
   t.openMode = 0;
-  ASSERT_TRUE(t.OpenTable(Path("empty"), "TCODE"));
+  ASSERT_TRUE(t.OpenTable(File("empty"), "TCODE"));
   EXPECT_EQ(t.cursorProps.eShareMode, dbase::dbiOPENEXCL);
   EXPECT_FALSE(t.GoTop(""));
   EXPECT_EQ(t.bof + t.eof, 2);
@@ -104,8 +104,8 @@ TEST_F(DataTest, EmptyTableAndClosingStates) {
   EXPECT_EQ(t.shareMode, 0u);
 
   // CloseAllTables closes the dossier tables and leaves the lock table open.
-  ASSERT_TRUE(DossierLockTable->OpenTable(Path("empty"), ""));
-  ASSERT_TRUE(TableC50->OpenTable(Path("empty"), ""));
+  ASSERT_TRUE(DossierLockTable->OpenTable(File("empty"), ""));
+  ASSERT_TRUE(TableC50->OpenTable(File("empty"), ""));
   TableC50->shareMode = 1;
   CloseAllTables();
   EXPECT_EQ(DossierLockTable->isOpen, 1);
@@ -245,7 +245,7 @@ TEST_F(TableOps, FieldsReadPaddedAndNumbersFormatted) {
   EXPECT_EQ(t->FieldPos("NOPE"), 0);
 
   // Another cursor sees the writes at once.
-  ASSERT_TRUE(TableC10->OpenTable(Path("small"), "TCODE"));
+  ASSERT_TRUE(TableC10->OpenTable(File("small"), "TCODE"));
   ASSERT_TRUE(TableC10->Seek("", "B2"));
   EXPECT_STREQ(TableC10->GetField(2), "ChXYlie     ");
   EXPECT_STREQ(TableC10->GetField(4), " 3.46");
@@ -256,11 +256,11 @@ TEST_F(TableOps, NumberWiderThanItsFieldReadsAsAsterisks) {
   // A value written by another program without its decimals: 12345 in N5.2.
   t->CloseTable(true);
   const long offset = Small().HeaderLength() + 1 + 6 + 12 + 1;  // record 1, AMOUNT
-  int fd = ::open(Path("SMALL.dbf").c_str(), O_WRONLY);
+  int fd = ::open(File("SMALL.dbf").c_str(), O_WRONLY);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::pwrite(fd, "12345", 5, offset), 5);
   ::close(fd);
-  ASSERT_TRUE(t->OpenTable(Path("small"), ""));
+  ASSERT_TRUE(t->OpenTable(File("small"), ""));
   EXPECT_STREQ(t->GetField(4), "*****");
   EXPECT_DOUBLE_EQ(t->GetFieldNum(4), 12345.0);
 }
@@ -281,7 +281,7 @@ TEST_F(TableOps, AppendModifyDeleteRecall) {
   EXPECT_EQ(t->appending, 1);
   ASSERT_TRUE(t->PutField(1, "E5"));
   // While appending nothing is written to the current record.
-  ASSERT_TRUE(TableC10->OpenTable(Path("small"), ""));
+  ASSERT_TRUE(TableC10->OpenTable(File("small"), ""));
   EXPECT_EQ(TableC10->RecCount(), 4u);
   ASSERT_TRUE(t->InsertRecord());
   EXPECT_FALSE(AppendInProgress);
@@ -311,7 +311,7 @@ TEST_F(TableOps, AppendModifyDeleteRecall) {
   TableC10->CloseTable(true);
   t->CloseTable(true);
   t->shareMode = 1;
-  ASSERT_TRUE(t->OpenTable(Path("small"), "TCODE"));
+  ASSERT_TRUE(t->OpenTable(File("small"), "TCODE"));
   EXPECT_TRUE(t->Pack());
   EXPECT_EQ(Walk(*t, "TCODE"), (std::vector<std::string>{"2:B2", "1:C3", "3:D4", "4:E5"}));
   EXPECT_TRUE(t->Zap());
@@ -339,7 +339,7 @@ TEST_F(TableOps, ProgrammingErrorsShowTheirNumberAndChangeNothing) {
       {"FieldName 9", [&] { EXPECT_STREQ(t->FieldName(9), ""); }, "12901", "  9"},
       {"FieldType 0", [&] { EXPECT_EQ(t->FieldType(0), 'U'); }, "12902", "  0"},
       {"FieldWidth 0", [&] { EXPECT_EQ(t->FieldWidth(0), 0); }, "12903", "  0"},
-      {"CopyTable shared", [&] { EXPECT_FALSE(t->CopyTable(Path("copy").c_str())); }, "13200",
+      {"CopyTable shared", [&] { EXPECT_FALSE(t->CopyTable(File("copy").c_str())); }, "13200",
        nullptr},
       {"Seek closed", [&] { EXPECT_FALSE(TableC70->Seek("C70CODE", "x")); }, "12400", "C70CODE"},
   };
@@ -349,21 +349,21 @@ TEST_F(TableOps, ProgrammingErrorsShowTheirNumberAndChangeNothing) {
     c.call();
     ASSERT_EQ(Boxes().size(), 1u) << c.what;
     EXPECT_EQ(Boxes()[0].caption, c.caption) << c.what;
-    EXPECT_EQ(Boxes()[0].text, c.text != nullptr ? c.text : Path("copy")) << c.what;
+    EXPECT_EQ(Boxes()[0].text, c.text != nullptr ? c.text : File("copy")) << c.what;
     EXPECT_EQ(Boxes()[0].style, kMbOk) << c.what;
     EXPECT_EQ(Beeps(), 1) << c.what;
     EXPECT_EQ(t->recordNumber, 3u) << c.what;
     EXPECT_EQ(t->recordBuffer, before) << c.what;
   }
-  EXPECT_FALSE(std::filesystem::exists(Path("copy.dbf")));
+  EXPECT_FALSE(std::filesystem::exists(File("copy.dbf")));
 }
 
 TEST_F(TableOps, CopyTableNeedsReadOnlyExclusive) {
   t->CloseTable(true);
   t->openMode = 1;
   t->shareMode = 1;
-  ASSERT_TRUE(t->OpenTable(Path("small"), ""));
-  ASSERT_TRUE(t->CopyTable(Path("copy").c_str()));
-  ASSERT_TRUE(TableC10->OpenTable(Path("copy"), "TCODE"));
+  ASSERT_TRUE(t->OpenTable(File("small"), ""));
+  ASSERT_TRUE(t->CopyTable(File("copy").c_str()));
+  ASSERT_TRUE(TableC10->OpenTable(File("copy"), "TCODE"));
   EXPECT_EQ(Walk(*TableC10, "TCODE"), (std::vector<std::string>{"2:A1", "3:B2", "1:C3", "4:D4"}));
 }

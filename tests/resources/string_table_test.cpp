@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "resources/string_table.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -54,8 +55,8 @@ TEST(TextEncoding, Utf8ToCp1252) {
 // The build step refuses duplicate ids, characters outside cp1252 and
 // malformed lines, naming the file and line.
 TEST(StringTable, BuildStepRefusesBadFiles) {
-  char tmpl[] = "/tmp/merlon-strings-XXXXXX";
-  fs::path dir = mkdtemp(tmpl);
+  test_support::TempFolder folder("merlon-strings");
+  const fs::path dir = folder.path();
   auto run = [&](const std::string& content) {
     std::ofstream(dir / "in.txt", std::ios::binary) << content;
     std::string cmd = std::string("'") + MERLON_EMBED_TOOL + "' '" + (dir / "out.cpp").string() + "' '" +
@@ -69,7 +70,6 @@ TEST(StringTable, BuildStepRefusesBadFiles) {
   EXPECT_NE(run("1\tun\n1\tencore\n"), 0);
   EXPECT_NE(run("1\t\xE4\xB8\xAD\n"), 0);
   EXPECT_NE(run("x1\tpas de nombre\n"), 0);
-  fs::remove_all(dir);
 }
 
 // Every id that the program's sources pass as a literal to LoadStr (or to the table

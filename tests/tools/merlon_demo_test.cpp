@@ -3,6 +3,7 @@
 
 #include "dossier_test_util.h"
 #include "support/demo_oracle.h"
+#include "support/temp_folder.h"
 
 namespace dossier_test {
 namespace {
@@ -11,20 +12,12 @@ namespace fs = std::filesystem;
 
 class ToolTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/merlon-tools-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
   int Tool(const char* name, std::vector<std::string> args, std::string* out) {
     args.insert(args.begin(), std::string(MERLON_BINARY_DIR) + "/tools/" + name);
     return dossier_test::Run(args, out, {"MERLON_HOME=" + dir_ + "/home"});
   }
-  std::string dir_;
+  test_support::TempFolder folder_{"merlon-tools"};
+  const std::string dir_ = folder_.path();
 };
 
 TEST_F(ToolTest, TheRunScriptsCommandLineMakesTheDemoDossierOnce) {

@@ -443,20 +443,5 @@ TEST_F(TableTest, CopyTakesIndexAndMemoAndReplacesTheTarget) {
   EXPECT_EQ(DbiCopyTable(db, true, (dir / "none").c_str(), "DBASE", dest.c_str()), DBIERR_NOSUCHTABLE);
 }
 
-TEST_F(TableTest, EveryCodeHasItsOwnText) {
-  const DBIResult codes[] = {0,     8705,  8706,  9217,  9218,  9475,  9997, 10024,
-                             10243, 10247, 10248, 10253, 11011, 11012, 8963};
-  std::set<std::string> seen;
-  for (DBIResult c : codes) {
-    char text[kDbiMaxMsgLen + 1];
-    ASSERT_EQ(DbiGetErrorString(c, text), DBIERR_NONE);
-    EXPECT_GT(std::strlen(text), 5u) << c;
-    EXPECT_TRUE(seen.insert(text).second) << "same text for " << c;
-  }
-  char unknown[kDbiMaxMsgLen + 1];
-  DbiGetErrorString(1, unknown);
-  EXPECT_NE(std::string(unknown), "");
-}
-
 }  // namespace
 }  // namespace dbase_test

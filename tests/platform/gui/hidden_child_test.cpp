@@ -147,28 +147,4 @@ TEST_F(HiddenChildTest, BarsShownFromEvSizeSettleAndShowingTheFrameChangesNothin
   EXPECT_EQ(c->GetClientRect().h, narrow.h);
 }
 
-TEST_F(HiddenChildTest, PlacementModesOfAHiddenChildSendEvSize) {
-  Frame hidden(false);
-  Child* c = hidden.NewChild(Rect{0, 0, 300, 200});
-  const Rect normal = c->GetClientRect();
-  c->sizes.clear();
-  c->Show(SW_SHOWMAXIMIZED);
-  ASSERT_TRUE(c->IsZoomed());
-  ASSERT_FALSE(c->sizes.empty());
-  EXPECT_EQ(c->sizes.back().kind, SIZE_MAXIMIZED);
-  EXPECT_EQ(c->sizes.back().w, c->GetClientRect().w);
-  Frame shown(true);
-  Child* twin = shown.NewChild(Rect{0, 0, 300, 200});
-  twin->Show(SW_SHOWMAXIMIZED);
-  ProcessPendingMessages();
-  EXPECT_EQ(c->GetClientRect().w, twin->GetClientRect().w) << "maximized, the child fills the client window";
-  EXPECT_EQ(c->GetClientRect().h, twin->GetClientRect().h);
-
-  c->sizes.clear();
-  c->Show(SW_RESTORE);
-  ASSERT_FALSE(c->sizes.empty());
-  EXPECT_EQ(c->sizes.back(), (Sized{SIZE_RESTORED, normal.w, normal.h}));
-  EXPECT_EQ(c->GetClientRect().w, normal.w);
-}
-
 }  // namespace

@@ -60,22 +60,6 @@ TEST_F(KeyTest, KeyEventsReachTheWindowAsVirtualKeys) {
   EXPECT_NE(std::find(w.log.begin(), w.log.end(), "char 233"), w.log.end());
 }
 
-TEST_F(KeyTest, InsertTogglesOvertypeAndLocksAreSettable) {
-  KeyWindow w;
-  ASSERT_TRUE(w.Create());
-  bool before = IsOvertypeOn();
-  QTest::keyClick(w.Widget(), Qt::Key_Insert);
-  EXPECT_NE(IsOvertypeOn(), before);
-  EXPECT_EQ((GetKeyState(VK_INSERT) & 1) != 0, IsOvertypeOn());
-  QTest::keyClick(w.Widget(), Qt::Key_Insert);
-  EXPECT_EQ(IsOvertypeOn(), before);
-  SetScrollLockOn(true);
-  EXPECT_EQ(GetKeyState(VK_SCROLL) & 1, 1);
-  SetScrollLockOn(false);
-  EXPECT_EQ(GetKeyState(VK_SCROLL) & 1, 0);
-  EXPECT_GE(GetKeyState(VK_F1), 0) << "F1 is not held";
-}
-
 TEST_F(KeyTest, ModifierOverridesAnswerUntilCleared) {
   for (int vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
     SetModifierKeyDown(vk, true);

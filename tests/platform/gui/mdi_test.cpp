@@ -205,25 +205,6 @@ TEST_F(MdiTest, MenuEnablersGreyAndCheckItems) {
   EXPECT_TRUE(bar->IsItemChecked(20033));
 }
 
-TEST_F(MdiTest, MenuItemsInsertedAndDeletedByPosition) {
-  Menu* file = frame->GetMenu()->GetSubMenu(0);
-  const int fixed = file->GetItemCount();
-  ASSERT_EQ(fixed, 5);
-  EXPECT_EQ(file->GetItemText(3), "&Imprimer\tCtrl+P");
-  // The recent entries go before the last item, after a separator of their own.
-  file->InsertSeparator(4);
-  for (unsigned i = 0; i < 3; ++i) file->InsertItem(5 + static_cast<int>(i), 20221 + i, "&" + std::to_string(i + 1) + " ESSAI");
-  EXPECT_EQ(file->GetItemCount(), fixed + 4);
-  EXPECT_EQ(file->FindPosition(20222), 6);
-  EXPECT_EQ(file->GetItemId(fixed + 3), 20999u);
-  while (file->GetItemCount() > fixed) EXPECT_TRUE(file->DeleteItem(4));
-  EXPECT_EQ(file->CommandIds(), (std::vector<unsigned>{20202, 20203, 20041, 20999}));
-  EXPECT_FALSE(file->DeleteItem(99));
-  EXPECT_TRUE(file->CheckItem(20041, true));
-  EXPECT_TRUE(file->IsItemChecked(20041));
-  EXPECT_FALSE(file->CheckItem(12345, true));
-}
-
 TEST_F(MdiTest, MenuResourceTextErrorsAreReported) {
   struct Case {
     const char* text;
@@ -275,42 +256,6 @@ TEST_F(MdiTest, ToolbarButtonsFollowEnablers) {
   EXPECT_EQ(bar->GadgetCount(), 3);
   EXPECT_EQ(bar->GadgetAt(1)->GetId(), 20033u);
   EXPECT_EQ(qobject_cast<QToolBar*>(bar->Widget())->actions().size(), 3);
-}
-
-TEST_F(MdiTest, CascadeAndTileLayOutTheChildren) {
-  Child* a = AddChild("A");
-  Child* b = AddChild("B");
-  ProcessPendingMessages();
-  client->TileChildren(false);
-  Rect ra = a->GetWindowRect(), rb = b->GetWindowRect();
-  EXPECT_EQ(ra.y, rb.y);
-  EXPECT_NE(ra.x, rb.x);
-  EXPECT_EQ(ra.w, rb.w);
-  client->TileChildren(true);
-  ra = a->GetWindowRect();
-  rb = b->GetWindowRect();
-  EXPECT_EQ(ra.x, rb.x);
-  EXPECT_NE(ra.y, rb.y);
-  client->CascadeChildren();
-  EXPECT_NE(a->GetWindowRect().x, b->GetWindowRect().x);
-  a->SetMinimumSize(300, 200);
-  EXPECT_GE(a->GetWindowRect().w, 300);
-}
-
-TEST_F(MdiTest, FramePlacementChecks) {
-  struct Case {
-    FramePlacement p;
-    bool usable;
-  };
-  for (Case c : {Case{{10, 10, 640, 480, false, false}, true}, Case{{-5000, -5000, 640, 480, false, false}, false},
-                 Case{{10, 10, 50, 30, false, false}, false}, Case{{100000, 10, 640, 480, false, false}, false}}) {
-    EXPECT_EQ(MDIFrame::PlacementUsable(c.p, 200, 150), c.usable) << c.p.x << "," << c.p.w;
-  }
-  frame->SetPlacement({20, 30, 700, 500, false, false});
-  FramePlacement got = frame->GetPlacement();
-  EXPECT_EQ(got.w, 700);
-  EXPECT_EQ(got.h, 500);
-  EXPECT_FALSE(got.maximized);
 }
 
 // A frame with menu, toolbar and both status bars, grabbed to a PNG under

@@ -135,15 +135,6 @@ TEST_F(SeamTest, PopupMenuChoiceGoesToOwnerUnlessGreyed) {
   EXPECT_EQ(owner.got, (std::vector<unsigned>{10}));
 }
 
-TEST_F(SeamTest, BeepsGoToTheHook) {
-  std::vector<unsigned> beeps;
-  SetBeepHook([&](unsigned t) { beeps.push_back(t); });
-  MessageBeep(0);
-  MessageBeep(MB_ICONHAND);
-  EXPECT_EQ(beeps, (std::vector<unsigned>{0, MB_ICONHAND}));
-  EXPECT_EQ(BeepCount(), 2);
-}
-
 TEST(TextCodec, Cp1252RoundTripsThroughUnicode) {
   struct Case {
     unsigned char byte;

@@ -194,37 +194,6 @@ TEST_F(WindowTest, CloseAsksCanCloseAndWmClosePostedLater) {
   EXPECT_FALSE(w.IsCreated());
 }
 
-class Ticker : public Window {
- public:
-  int ticks = 0;
-  void EvTimer(unsigned id) override {
-    if (id == 1100) ++ticks;
-  }
-};
-
-TEST_F(WindowTest, TimersBelongToTheWindow) {
-  Ticker w;
-  EXPECT_FALSE(w.SetTimer(1100, 1)) << "no timer before the window exists";
-  ASSERT_TRUE(w.Create());
-  EXPECT_TRUE(w.SetTimer(1100, 0));
-  EXPECT_TRUE(w.HasTimer(1100));
-  for (int i = 0; i < 20 && w.ticks == 0; ++i) QCoreApplication::processEvents();
-  EXPECT_GT(w.ticks, 0);
-  EXPECT_TRUE(w.KillTimer(1100));
-  EXPECT_FALSE(w.KillTimer(1100));
-  int before = w.ticks;
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  EXPECT_EQ(w.ticks, before);
-}
-
-TEST_F(WindowTest, CaptionKeepsCp1252Text) {
-  Window w;
-  w.SetCaption("Donn\xE9" "es \x80");
-  ASSERT_TRUE(w.Create());
-  EXPECT_EQ(w.OuterWidget()->windowTitle(), QString::fromUtf8("Données €"));
-  EXPECT_EQ(w.GetCaption(), "Donn\xE9" "es \x80");
-}
-
 TEST_F(WindowTest, ResourcesAreEmbeddedAndMissingOnesReported) {
   Window w;
   ASSERT_TRUE(w.Create());
