@@ -150,7 +150,6 @@ TEST_F(IndexTest, TagsOrderSeekAndDescribe) {
   EXPECT_EQ(DbiDeleteIndex(db, cur, nullptr, nullptr, nullptr, "TAG_TMP", 0), DBIERR_NONE);
   EXPECT_EQ(DbiDeleteIndex(db, cur, nullptr, nullptr, nullptr, "TAG_TMP", 0), DBIERR_NOSUCHINDEX);
   EXPECT_EQ(AddTag(cur, "BAD", "BLIB+", ""), DBIERR_INVALIDEXPR);
-  cur.Close();
 }
 
 TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
@@ -173,7 +172,6 @@ TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
   EXPECT_EQ(DbiCloseIndex(cur, "match.mdx", 0), DBIERR_NOSUCHINDEX);
   std::snprintf(idx.szName, sizeof idx.szName, "%s", "/no/such/folder/m.mdx");
   EXPECT_EQ(DbiAddIndex(db, cur, nullptr, nullptr, &idx, nullptr), DBIERR_INDEXFILEERR);
-  cur.Close();
 }
 
 TEST_F(IndexTest, TagsStayRightThroughRandomChanges) {
@@ -228,7 +226,6 @@ TEST_F(IndexTest, TagsStayRightThroughRandomChanges) {
   }
   ASSERT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NONE);
   for (const TagDef& tag : kLineTags) EXPECT_EQ(TagOrder(cur, tag.name), Expected(cur, tag)) << tag.name;
-  cur.Close();
 }
 
 }  // namespace

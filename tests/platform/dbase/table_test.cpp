@@ -30,14 +30,19 @@ class TableTest : public Engine {
     ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), at), static_cast<ssize_t>(bytes.size()));
     ::close(fd);
   }
+  // Makes the table `name` in the test's folder and opens it shared: its path.
+  std::string OpenNew(const std::string& name, EngineCursor* cur, bool memo = false) {
+    const std::string path = dir / name;
+    MakeTable(path, memo);
+    EXPECT_EQ(Open(path, cur), DBIERR_NONE);
+    return path;
+  }
   TempDir dir;
 };
 
 TEST_F(TableTest, RecordsSurviveReopenInPhysicalOrder) {
-  std::string t = dir / "t1.dbf";
-  MakeTable(t);
   EngineCursor cur;
-  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  const std::string t = OpenNew("t1.dbf", &cur);
   for (const char* code : {"C3", "A1", "B2"}) ASSERT_EQ(Append(cur, {code, "x"}), DBIERR_NONE);
   ASSERT_EQ(cur.Close(), DBIERR_NONE);
   ASSERT_EQ(Open(dir / "t1", &cur), DBIERR_NONE);  // without the extension: the same table
@@ -50,14 +55,11 @@ TEST_F(TableTest, RecordsSurviveReopenInPhysicalOrder) {
   EXPECT_EQ(p.iFields, 5);
   EXPECT_EQ(p.iRecBufSize, 1 + 6 + 20 + 10 + 8 + 1);
   EXPECT_EQ(p.iLanguageDriver, 0x57);
-  cur.Close();
 }
 
 TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
-  std::string t = dir / "f.dbf";
-  MakeTable(t);
   EngineCursor cur;
-  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  const std::string t = OpenNew("f.dbf", &cur);
   std::vector<FLDDesc> native(5);
   DbiSetProp(cur, curXLTMODE, xltNONE);
   DbiGetFieldDescs(cur, native.data());
@@ -114,14 +116,11 @@ TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
   EXPECT_EQ(num, 0);
   EXPECT_EQ(DbiGetField(cur, 0, buf.data(), text, &blank), DBIERR_INVALIDPARAM);
   EXPECT_EQ(DbiGetField(cur, 6, buf.data(), text, &blank), DBIERR_INVALIDPARAM);
-  cur.Close();
 }
 
 TEST_F(TableTest, NumbersAreRoundedAsTheirBinaryValueSays) {
-  std::string t = dir / "n.dbf";
-  MakeTable(t);
   EngineCursor cur;
-  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  const std::string t = OpenNew("n.dbf", &cur);
   // AMOUNT is N10.2: the exact binary value decides, a true tie goes to the even digit.
   struct Case {
     double value;
@@ -140,14 +139,11 @@ TEST_F(TableTest, NumbersAreRoundedAsTheirBinaryValueSays) {
     std::snprintf(ref, sizeof ref, "%10.2f", c.value);
     EXPECT_STREQ(ref, c.raw);  // the form of the C library's printf
   }
-  cur.Close();
 }
 
 TEST_F(TableTest, NavigationEndsAndPhysicalPositions) {
-  std::string t = dir / "nav.dbf";
-  MakeTable(t);
   EngineCursor cur;
-  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  const std::string t = OpenNew("nav.dbf", &cur);
   auto buf = Buffer(cur);
   RECProps rp;
   // Empty table: both directions end at once.
@@ -180,7 +176,6 @@ TEST_F(TableTest, NavigationEndsAndPhysicalPositions) {
       EXPECT_EQ(rp.iPhyRecNum, s.recno) << w;
     }
   }
-  cur.Close();
 }
 
 TEST_F(TableTest, DeletedRecordsStayVisibleUntilRecalledOrPacked) {
@@ -216,7 +211,6 @@ TEST_F(TableTest, DeletedRecordsStayVisibleUntilRecalledOrPacked) {
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
   EXPECT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NEEDEXCLACCESS);
   EXPECT_EQ(DbiEmptyTable(db, cur, nullptr, nullptr), DBIERR_NEEDEXCLACCESS);
-  cur.Close();
 }
 
 TEST_F(TableTest, MemoTextsAreWrittenReusedAndPacked) {
@@ -272,7 +266,6 @@ TEST_F(TableTest, MemoTextsAreWrittenReusedAndPacked) {
   EXPECT_EQ(get(), longText);
   DbiSetToRecordNo(cur, 2);
   EXPECT_EQ(get(), "troisi\xE8me");
-  cur.Close();
 }
 
 TEST_F(TableTest, DamagedMemoReferencesGiveAnErrorCode) {
@@ -328,14 +321,11 @@ TEST_F(TableTest, DbaseThreeMemosAreRead) {
   std::uint32_t size = 0;
   DbiGetBlobSize(cur, buf.data(), 2, &size);
   EXPECT_EQ(size, text.size());
-  cur.Close();
 }
 
 TEST_F(TableTest, DamagedDataFilesAreRefused) {
-  std::string good = dir / "good.dbf";
-  MakeTable(good);
   EngineCursor cur;
-  ASSERT_EQ(Open(good, &cur), DBIERR_NONE);
+  const std::string good = OpenNew("good.dbf", &cur);
   for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
   cur.Close();
   std::string bytes;
@@ -373,10 +363,8 @@ TEST_F(TableTest, DamagedDataFilesAreRefused) {
 }
 
 TEST_F(TableTest, CountBeyondTheRecordsIsClamped) {
-  std::string t = dir / "clamp.dbf";
-  MakeTable(t);
   EngineCursor cur;
-  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  const std::string t = OpenNew("clamp.dbf", &cur);
   for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
   cur.Close();
   PokeHeader(t, 4, {0x40, 0x42, 0x0F, 0x00});  // a million records claimed
@@ -388,14 +376,11 @@ TEST_F(TableTest, CountBeyondTheRecordsIsClamped) {
   EXPECT_EQ(DbiSetToRecordNo(cur, 4), DBIERR_EOF);
   ASSERT_EQ(Append(cur, {"R4"}), DBIERR_NONE);
   EXPECT_EQ(Walk(cur).back(), "4:R4");
-  cur.Close();
 }
 
 TEST_F(TableTest, KilledAppendLeavesTheEarlierRecords) {
-  std::string t = dir / "kill.dbf";
-  MakeTable(t);
   EngineCursor cur;
-  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
+  const std::string t = OpenNew("kill.dbf", &cur);
   for (const char* c : {"R1", "R2"}) Append(cur, {c});
   cur.Close();
   pid_t pid = ::fork();
@@ -413,7 +398,6 @@ TEST_F(TableTest, KilledAppendLeavesTheEarlierRecords) {
   EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R2"}));
   ASSERT_EQ(Append(cur, {"R3"}), DBIERR_NONE);
   EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R2", "3:R3"}));
-  cur.Close();
 }
 
 TEST_F(TableTest, CopyTakesIndexAndMemoAndReplacesTheTarget) {
