@@ -53,11 +53,7 @@ class TotalsTest : public DataTest {
 TEST_F(TotalsTest, AccountsAndCollectivesAreCreatedWhereMissing) {
   Add(*TableC10, {"B", "F", "Fournisseurs", "401"});
   Add(*TableC10, {"B", "G", "Sans collectif", ""});
-  struct Post {
-    const char* code;
-    const char* op;
-    double francs, euros;
-  };
+  struct Post { const char* code; const char* op; double francs, euros; };
   for (const Post& p : {Post{"411", "+D", 100, 15.24}, Post{"41100000", "+C", 40, 6.10},
                         Post{"CDUPONT", "+D", 50, 7.62}, Post{"CDUPON", "+C", 5, 0.76},
                         Post{"FMARTIN", "+C", 30, 4.57}, Post{"GDURAND", "+D", 9, 1.37},

@@ -24,11 +24,7 @@
 
 namespace data_test {
 
-struct Box {
-  std::string caption;
-  std::string text;
-  unsigned style = 0;
-};
+struct Box { std::string caption; std::string text; unsigned style = 0; };
 
 inline std::vector<Box>& Boxes() {
   static std::vector<Box> boxes;

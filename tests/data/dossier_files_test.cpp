@@ -54,10 +54,7 @@ TEST_F(DossierFilesTest, DossierRecordLoadsFromC10KeepingLevelAndWorkingDate) {
   Add(c10, {"1", "X", "a journal"});
   Add(c10, {"0", "", "Soci\xE9t\xE9 Test", zone1, zone2});
 
-  struct Case {
-    bool useStored;
-    const char* date;
-  };
+  struct Case { bool useStored; const char* date; };
   for (const Case& c : {Case{false, "20240115"}, Case{true, "20250301"}}) {
     TheDossierRecord.Clear();
     TheDossierRecord.Set(169, 8, "20240115");

@@ -215,11 +215,7 @@ TEST_F(DossierIndexTest, SeparateSortFileOfTheLines) {
   EXPECT_TRUE(std::is_sorted(walked.begin(), walked.end()));
   EXPECT_TRUE(Boxes().empty());
 
-  struct Case {
-    const char* name;
-    const char* expression;
-    const char* context;
-  };
+  struct Case { const char* name; const char* expression; const char* context; };
   for (const Case& c : {Case{"c60bad.mdx", "TCODE+", "Erreur:  3002/c60bad.mdx/TCODE+"},
                         Case{"no/such/folder/x.mdx", expr, "Erreur:  3001/no/such/folder/x.mdx/"}}) {
     Boxes().clear();

@@ -39,10 +39,7 @@ TEST_F(DataTest, IndexHeaderNameIsComparedWithoutCase) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, File("c30tst")), 0);
   fs::copy_file(File("c20tst.mdx"), File("C20UP.MDX"));
   fs::copy_file(File("c20tst.mdx"), File("c30copy.mdx"));
-  struct Case {
-    std::string path;
-    bool matches;
-  };
+  struct Case { std::string path; bool matches; };
   for (const Case& c : {Case{File("c20tst.mdx"), true}, Case{File("C20TST.MDX"), true},
                         Case{File("c30tst.mdx"), true}, Case{File("c30copy.mdx"), false},
                         Case{File("C20UP.MDX"), false}, Case{File("missing.mdx"), false}, Case{"", false}})
@@ -198,11 +195,7 @@ TEST_F(CountEntriesTest, DamagedIndexFileAnswersZero) {
   const long root = static_cast<long>(tagHeader) * 512;
   const std::uint32_t rootBlock = Peek32(mdx, root);
   const std::uint32_t fileBlocks = static_cast<std::uint32_t>(fs::file_size(mdx) / 512);
-  struct Damage {
-    const char* what;
-    long offset;
-    std::uint32_t value;
-  };
+  struct Damage { const char* what; long offset; std::uint32_t value; };
   for (const Damage& d : {Damage{"tag header beyond the file", 512 + 32, fileBlocks + 10},
                           Damage{"root beyond the file", root, 0x7FFFFFF0u},
                           Damage{"first child is the root again", static_cast<long>(rootBlock) * 512 + 8, rootBlock},

@@ -72,12 +72,7 @@ TEST_F(TableCopyTest, FieldsMatchByNameOrFormerName) {
   EXPECT_TRUE(CopyTableByFieldNames(d, *TableCXX, 0.0));
   EXPECT_EQ(Steps(), (std::vector<unsigned long>{0, 1, 3}));
 
-  struct Row {
-    const char* code;
-    const char* lib2;
-    double amount;
-    std::string memo;
-  };
+  struct Row { const char* code; const char* lib2; double amount; std::string memo; };
   const Row rows[] = {{"L1    ", "ref one   ", 1234.56, Big(40000)}, {"L3    ", "          ", 0.5, "short"}};
   ASSERT_EQ(d.RecCount(), 2u);
   for (std::uint32_t r = 1; r <= 2; ++r) {
@@ -157,10 +152,7 @@ TEST_F(TableCopyTest, CopyRecordRenamesByTheTargetPrefix) {
   ASSERT_TRUE(closed.InsertRecord());
   ASSERT_TRUE(closed.GoTo(1));
 
-  struct Case {
-    const char* draftName;
-    const char* closedName;
-  };
+  struct Case { const char* draftName; const char* closedName; };
   const Case cases[] = {{"BMOIS", "DMOIS"},   {"BJAL", "DJAL"}, {"BPIECE", "DPIECE"},      {"BLIB", "DLIB"},
                         {"BLIB2", "DLIB2"},   {"BNUM", "DNUM"}, {"BMONTANTE", "DMONTANTE"}};
   for (const Case& c : cases) {

@@ -108,10 +108,7 @@ TEST_F(DataTest, AnExistingTableIsReplacedOnlyWhenAsked) {
 }
 
 TEST_F(DataTest, AnalyticSortTagCarriesTheAccountByDossierConstant) {
-  struct Case {
-    const char* constant;
-    const char* expression;
-  };
+  struct Case { const char* constant; const char* expression; };
   for (const Case& c : {Case{"O  ", "TCODE+TCG+TMOIS+TJOUR"}, Case{"N  ", "TCODE+TMOIS+TJOUR"},
                         Case{"   ", "TCODE+TMOIS+TJOUR"}}) {
     TheDossierRecord.SetConstant(32, c.constant);

@@ -133,11 +133,7 @@ TEST(TableStructures, KindOfFileName) {
 }
 
 TEST(TableStructures, BaseNamesAreLowerCaseAndStayInTheFolder) {
-  struct Case {
-    TableKind kind;
-    const char* code;
-    const char* name;
-  };
+  struct Case { TableKind kind; const char* code; const char* name; };
   const Case cases[] = {
       {TableKind::C50, "AB   ", "c50ab"},
       {TableKind::DossierLock, "AB  ", "cab_____"},

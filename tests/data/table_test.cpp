@@ -49,10 +49,7 @@ class TableOps : public DataTest {
 TEST_F(DataTest, OpenKeepsFolderCaseAndLowersTheFileName) {
   std::filesystem::create_directories(File("Dossiers/Demo"));
   Create(Small(), File("Dossiers/Demo/C20DEMO"));  // upper-case file, as copied from elsewhere
-  struct Case {
-    std::string given;
-    std::string tag;
-  };
+  struct Case { std::string given; std::string tag; };
   const Case cases[] = {{"Dossiers/Demo/C20DEMO", ""},
                         {"Dossiers/Demo/C20DEMO.DBF", "tcode"},
                         {"Dossiers/Demo/c20demo.dbf", "TNAME"}};
@@ -116,10 +113,7 @@ TEST_F(DataTest, EmptyTableAndClosingStates) {
 // ---------------------------------------------------------------- walking and seeking
 
 TEST_F(TableOps, WalksInNaturalAndTagOrder) {
-  struct Case {
-    const char* tag;
-    std::vector<std::string> expected;
-  };
+  struct Case { const char* tag; std::vector<std::string> expected; };
   const Case cases[] = {
       {"", {"1:C3", "2:A1", "3:B2", "4:D4"}},
       {"TCODE", {"2:A1", "3:B2", "1:C3", "4:D4"}},
@@ -147,13 +141,7 @@ TEST_F(TableOps, WalksInNaturalAndTagOrder) {
 }
 
 TEST_F(TableOps, SeeksTheFirstRecordOfAKeyPrefix) {
-  struct Case {
-    const char* tag;
-    const char* k1;
-    const char* k2;
-    bool found;
-    std::uint32_t recno;
-  };
+  struct Case { const char* tag; const char* k1; const char* k2; bool found; std::uint32_t recno; };
   const Case cases[] = {
       {"TCODE", "B", "", true, 3},    {"TCODE", "B2", "", true, 3}, {"TCODE", "Z", "", false, 0},
       {"TNAME", "CH", "", true, 3},   {"TLIVE", "Y", "D", true, 4}, {"TLIVE", "X", "", false, 0},
@@ -172,12 +160,7 @@ TEST_F(TableOps, SeeksTheFirstRecordOfAKeyPrefix) {
 
 TEST_F(TableOps, MatchKeyTellsWhetherAWalkStaysInItsRange) {
   ASSERT_TRUE(t->Seek("TCODE", "B2"));
-  struct Case {
-    const char* key;
-    int length;
-    int f1, f2;
-    char expected;
-  };
+  struct Case { const char* key; int length; int f1, f2; char expected; };
   const Case cases[] = {
       {"B2", 2, 1, 0, 'O'},   {"B", 1, 1, 0, 'O'},          {"C", 1, 1, 0, '#'},
       {"B2", 0, 1, 0, '?'},   {"B2    Charl", 11, 1, 2, 'O'}, {"B2    Charx", 11, 1, 2, '#'},
@@ -198,11 +181,7 @@ TEST_F(TableOps, SkipActiveAndLocatePassDeletedRecords) {
   EXPECT_TRUE(t->SkipActive(true));
   EXPECT_EQ(t->recordNumber, 3u) << "record 2 is deleted";
 
-  struct Case {
-    const char* text;
-    bool found;
-    std::uint32_t recno;
-  };
+  struct Case { const char* text; bool found; std::uint32_t recno; };
   // Kinds W, X (deleted), Y, Y from record 1.
   const Case cases[] = {{"XY", true, 3}, {"W", true, 1}, {"X", false, 0}, {"", false, 0}, {"Q", false, 0}};
   for (const Case& c : cases) {
@@ -322,12 +301,7 @@ TEST_F(TableOps, AppendModifyDeleteRecall) {
 TEST_F(TableOps, ProgrammingErrorsShowTheirNumberAndChangeNothing) {
   ASSERT_TRUE(t->GoTo(3));
   const std::vector<std::uint8_t> before = t->recordBuffer;
-  struct Case {
-    const char* what;
-    std::function<void()> call;
-    const char* caption;
-    const char* text;
-  };
+  struct Case { const char* what; std::function<void()> call; const char* caption; const char* text; };
   const Case cases[] = {
       {"GoTo 0", [&] { EXPECT_FALSE(t->GoTo(0)); }, "10500", "000000"},
       {"GetField memo", [&] { EXPECT_STREQ(t->GetField(5), ""); }, "11500", "NOTE"},

@@ -22,10 +22,7 @@ class AccessRightsTest : public test_support::RuntimeTest {
 };
 
 TEST_F(AccessRightsTest, BitsOfOneCharacter) {
-  struct Case {
-    char c;
-    bool rights[4];
-  } cases[] = {
+  struct Case { char c; bool rights[4]; } cases[] = {
       {'?', {true, true, true, true}},  {'5', {true, false, true, false}},
       {'0', {false, false, false, false}}, {'8', {false, false, false, true}},
       {'a', {false, true, false, true}},  // hexadecimal letters read as masks
@@ -63,13 +60,7 @@ TEST_F(AccessRightsTest, EveryFunctionOwnsItsCharacters) {
 }
 
 TEST_F(AccessRightsTest, WhoIsGrantedEverything) {
-  struct Case {
-    const char* what;
-    char level;
-    bool dossier, printRun;
-    int function;
-    bool granted;
-  } cases[] = {
+  struct Case { const char* what; char level; bool dossier, printRun; int function; bool granted; } cases[] = {
       {"restricted user", '5', true, false, 11, false},
       {"level 0", '0', true, false, 11, true},
       {"level A", 'A', true, false, 11, true},

@@ -31,11 +31,7 @@ class BackupPathsTest : public test_support::RuntimeTest {
 };
 
 TEST_F(BackupPathsTest, BackupUnits) {
-  struct Case {
-    const char* unit;
-    unsigned which;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char* unit; unsigned which; const char* expected; } cases[] = {
       {"%defaut%", kAllBackupPlaceholders, "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"},
       {"/mnt/sauve/%code%/%jour%/", kAllBackupPlaceholders, "/mnt/sauve/AB/JEUDI/"},
       {"/s/%jour%/%jour%/", kAllBackupPlaceholders, "/s/JEUDI/%jour%/"},  // first one only
@@ -52,11 +48,7 @@ TEST_F(BackupPathsTest, BackupUnits) {
 }
 
 TEST_F(BackupPathsTest, BackupUnitsAreNormalisedToADriveAndOneFolder) {
-  struct Case {
-    const char* unit;
-    char method;
-    const char* expected;
-  } const cases[] = {
+  struct Case { const char* unit; char method; const char* expected; } const cases[] = {
       {"c:\\Save\\2024\\", '2', "C:\\Save"},
       {"d", '2', "D:\\"},
       {"e:Save", '2', "E:\\Save"},
@@ -84,12 +76,7 @@ TEST_F(BackupPathsTest, BackupUnitsAreNormalisedToADriveAndOneFolder) {
 }
 
 TEST_F(BackupPathsTest, ProcedureLinesExpandInOnePass) {
-  struct Case {
-    const char* line;
-    const char* folder;
-    const char* code;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char* line; const char* folder; const char* code; const char* expected; } cases[] = {
       {"cp %chemin%/%dossier% /mnt/a/%code%/", "/data/", "AB   ", "cp /data/[cC]??[aA][bB].* /mnt/a/AB/"},
       // Values that hold placeholders are never expanded again.
       {"cp -r %chemin% /b", "/srv/%chemin%/x/", "AB", "cp -r /srv/%chemin%/x /b"},
@@ -107,10 +94,7 @@ TEST_F(BackupPathsTest, ProcedureLinesExpandInOnePass) {
 }
 
 TEST_F(BackupPathsTest, StartFolderOfTheRestore) {
-  const struct {
-    const char* in;
-    const char* expected;
-  } cases[] = {
+  const struct { const char* in; const char* expected; } cases[] = {
       {"/data/%defaut%", "/data/Sauvegarde-Nuv-MERLON/Dossier-AB"},
       {"/mnt/%code%/%dateheure%//", "/mnt/AB"},
       {"////", ""},
@@ -125,11 +109,7 @@ TEST_F(BackupPathsTest, StartFolderOfTheRestore) {
 
 // The name a method writes, exactly: another dossier's backup never passes.
 TEST_F(BackupPathsTest, BackupFileNamesAreExactPerMethod) {
-  const struct {
-    const char* path;
-    char method;
-    bool accepted;
-  } cases[] = {
+  const struct { const char* path; char method; bool accepted; } cases[] = {
       {"/b/ZELAB.exe", '0', true},       {"/b/zelab.EXE", 'R', true},    {"/b/ZELAB.exe", '2', true},
       {"/b/ZELAB.exe", 'r', true},       {"/b/ZELABC.exe", '0', false},  {"/b/ZELAB.lzh", '0', false},
       {"/b/ZELAB.lzh", '9', true},       {"/b/ZELAB-1.lzh", '9', false}, {"/b/ZELAB.rar", '8', true},
@@ -171,13 +151,7 @@ void CountBeep(unsigned) { ++g_beeps; }
 TEST_F(BackupPathsTest, ChooseBackupFileAsksAgainUntilABackupIsChosen) {
   SetBackupFileDialog(QueuedDialog);
   SetRuntimeBeepHook(CountBeep);
-  const struct {
-    std::deque<std::string> answers;
-    char method;
-    bool result;
-    const char* path;
-    int beeps;
-  } cases[] = {
+  const struct { std::deque<std::string> answers; char method; bool result; const char* path; int beeps; } cases[] = {
       {{"/b/other.exe", "/b/2024/ZELAB.exe"}, 'R', true, "/b/2024/", 1},
       {{"/b/2024/ZELAB-20240307-09h0503.rar"}, '7', true, "/b/2024/ZELAB-20240307-09h0503.rar", 0},
       {{"/b/x.rar", "/b/y.rar"}, 'R', false, "/data/%defaut%", 2},  // then cancelled

@@ -9,10 +9,7 @@ namespace {
 using BankIdsTest = test_support::RuntimeTest;
 
 TEST_F(BankIdsTest, RibKeys) {
-  struct Case {
-    const char* rib;
-    int expected;
-  } cases[] = {
+  struct Case { const char* rib; int expected; } cases[] = {
       {"20041010050500013M02606", 0},     // valid, letter in the account
       {"20041010050500013402606", 0},     // the same with M written as its digit 4
       {"20041010050500013m02606", 0},     // lower-case letters read as the capitals
@@ -32,10 +29,7 @@ TEST_F(BankIdsTest, RibKeys) {
 }
 
 TEST_F(BankIdsTest, IbanCheckDigits) {
-  struct Case {
-    const char* iban;
-    int expected;
-  } cases[] = {
+  struct Case { const char* iban; int expected; } cases[] = {
       {"FR1420041010050500013M02606", 0},
       {"FR7630006000011234567890188", 6},         // one wrong digit: the right check digits
       {"FR0030006000011234567890189", 76},        // check digits 00
@@ -67,11 +61,7 @@ TEST_F(BankIdsTest, SepaTextKeepsOnlySepaCharacters) {
       EXPECT_EQ(text[0], static_cast<char>(b)) << "byte " << b;
     }
   }
-  struct Case {
-    int n;
-    std::string text;
-    std::string expected;
-  } cases[] = {
+  struct Case { int n; std::string text; std::string expected; } cases[] = {
       {140, "Soci\xE9t\xE9 Stra\xDF" "e & Fils", "Societe StraEe - Fils"},
       {140, "\xC0\xE7\xC7\x9C\xFF\xF0\xD8\x8A\xFE", "AcCoyoOSt"},
       {140, "l\x91" "a\x92" "b'c", "l-a-b-c"},  // typographic quotes and the apostrophe

@@ -17,10 +17,7 @@ class CodeHelpersTest : public test_support::RuntimeTest {
 TEST_F(CodeHelpersTest, CharacterTests) {
   for (const char* k : {"2", "Z", "9"}) EXPECT_FALSE(IsC10CodeKind(k)) << k;
   for (const char* k : {"Q", "1", "", "z"}) EXPECT_TRUE(IsC10CodeKind(k)) << k;
-  const struct {
-    const char* text;
-    bool letter, alnum;
-  } cases[] = {{"A1", true, true}, {"a1", false, true}, {"", false, true}, {"AB C", true, false},
+  const struct { const char* text; bool letter, alnum; } cases[] = {{"A1", true, true}, {"a1", false, true}, {"", false, true}, {"AB C", true, false},
                {"\xC9T", false, false}};
   for (const auto& c : cases) {
     EXPECT_EQ(IsLetter(c.text), c.letter) << c.text;
@@ -29,10 +26,7 @@ TEST_F(CodeHelpersTest, CharacterTests) {
 }
 
 TEST_F(CodeHelpersTest, NextLetterCodes) {
-  const struct {
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const struct { const char* in; const char* out; } cases[] = {
       {"   ", "A"},  {"9", "A"},      {"A9", "AA"},  {"AZ", "B1"},      {"ZZ", "A00"},
       {"ZZZZ", "A"}, {"B1Z", "B21"},  {"Z   ", "A0  "}, {"ABCDE", "ABCDE"}, {"A#", "A1"},
   };
@@ -43,11 +37,7 @@ TEST_F(CodeHelpersTest, NextLetterCodes) {
 }
 
 TEST_F(CodeHelpersTest, AccountNumbersByTheDossierLength) {
-  const struct {
-    const char* constant;
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const struct { const char* constant; const char* in; const char* out; } cases[] = {
       {"6  ", "411000000", "411000   "}, {"6  ", "411000100", "411000100"},
       {"6  ", "ABC000000", "ABC000000"}, {"6  ", "", ""},
       {"5  ", "4110000", "41100  "},     {"O  ", "411000000", "411      "},
@@ -71,10 +61,7 @@ TEST_F(CodeHelpersTest, JournalsInEntryAreFoundByTheirKey) {
   SetRegistryText(2213, 8, "ZC402ACH");
   // Slot 0 is not in use.
   SetRegistryText(565, 7, "C403BQ1");
-  const struct {
-    const char* journal;
-    bool found;
-  } cases[] = {
+  const struct { const char* journal; bool found; } cases[] = {
       {"C401VTE", true}, {"C401VTE and more", true}, {"C402ACH", true},
       {"C403BQ1", false}, {"3456C40", false},  // handle characters never count
       {"ZC402AC", false}, {"C401", false},     {"", false},
@@ -85,12 +72,7 @@ TEST_F(CodeHelpersTest, JournalsInEntryAreFoundByTheirKey) {
 }
 
 TEST_F(CodeHelpersTest, PrintForms) {
-  const struct {
-    int file, field;
-    const char* stored;
-    bool result;
-    const char* out;
-  } dates[] = {
+  const struct { int file, field; const char* stored; bool result; const char* out; } dates[] = {
       {50, 2, "C401", true, "2401"},     {60, 3, "9912", true, "9912"},
       {50, 15, "D00101", true, "300101"}, {50, 3, "C401", false, "before"},
       {50, 2, "    ", false, "before"},  {20, 2, "C401", false, "before"},
@@ -100,14 +82,7 @@ TEST_F(CodeHelpersTest, PrintForms) {
     EXPECT_EQ(PrintFieldText(out, c.file, c.field, c.stored), c.result) << c.file << "/" << c.field;
     EXPECT_EQ(out, c.out);
   }
-  const struct {
-    const char* c018;
-    int file, field;
-    char type;
-    const char* in;
-    bool result;
-    const char* out;
-  } amounts[] = {
+  const struct { const char* c018; int file, field; char type; const char* in; bool result; const char* out; } amounts[] = {
       {"   ", 50, 18, 'N', "1234.50", true, "1234,50"}, {"   ", 50, 17, 'N', "1234.50", false, "1234.50"},
       {"   ", 70, 21, 'N', "-1.5", true, "-1,5"},       {"   ", 30, 9, 'C', "1.5", false, "1.5"},
       {",  ", 50, 18, 'N', "1.5", false, "1.5"},         {"   ", 50, 18, 'N', "   ", false, "   "},
@@ -138,10 +113,7 @@ TEST_F(CodeHelpersTest, SupportPassword) {
   SetTextPromptHook(TypedPrompt);
   std::string lower = code;
   for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  const struct {
-    std::string typed;
-    bool accepted;
-  } cases[] = {{code, true}, {lower, true}, {code + "  ", true}, {"ABCDEFGH", code == "ABCDEFGH"}, {"", false}};
+  const struct { std::string typed; bool accepted; } cases[] = {{code, true}, {lower, true}, {code + "  ", true}, {"ABCDEFGH", code == "ABCDEFGH"}, {"", false}};
   for (const auto& c : cases) {
     g_typed = c.typed;
     EXPECT_EQ(AskSupportPassword(), c.accepted) << c.typed;

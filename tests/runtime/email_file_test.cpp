@@ -50,11 +50,7 @@ TEST_F(EmailFileTest, Base64Lines) {
 }
 
 TEST_F(EmailFileTest, TagsAreFilledFromTheTemplateOnly) {
-  const struct {
-    const char* templ;
-    const char* subject;
-    const char* expected;
-  } cases[] = {
+  const struct { const char* templ; const char* subject; const char* expected; } cases[] = {
       {"A [OBJET] [OBJET]\r\n", "S", "A S [OBJET]\r\n"},
       {"[EMETTEUR][DESTINATAIRE:CC][DESTINATAIRE:CCI]x\r\n", "S", "x\r\n"},
       {"To: [DESTINATAIRE:A]\r\n", "S", "To: x@example.com\r\n"},

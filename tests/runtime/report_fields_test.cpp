@@ -9,12 +9,7 @@ namespace {
 using ReportFieldsTest = test_support::RuntimeTest;
 
 TEST_F(ReportFieldsTest, DefinitionParts) {
-  struct Case {
-    const char* def;
-    const char* name;
-    char type;
-    int width, decimals;
-  } cases[] = {
+  struct Case { const char* def; const char* name; char type; int width, decimals; } cases[] = {
       {"DEBIT     M142", "DEBIT", 'M', 14, 2},
       {"LIBELLE   CA00", "LIBELLE", 'C', 100, 0},
       {"LONG      CA95", "LONG", 'C', 109, 5},
@@ -62,10 +57,7 @@ TEST_F(FieldTable, DeclareKeepsTheFirstAndRefusesOutsideTheCount) {
 
 TEST_F(FieldTable, CopiesTakeTheLetterOfTheirGroup) {
   table.DeclareFieldCopies(2, 3);
-  const struct {
-    int n;
-    const char* def;
-  } expected[] = {{3, "ADEBIT    M142"}, {4, "ACREDIT   M142"}, {5, "ANOM      C300"},
+  const struct { int n; const char* def; } expected[] = {{3, "ADEBIT    M142"}, {4, "ACREDIT   M142"}, {5, "ANOM      C300"},
                   {6, "BDEBIT    M142"}, {7, "BCREDIT   M142"}, {8, "BNOM      C300"}};
   for (const auto& e : expected) EXPECT_EQ(table.Definition(e.n), e.def) << e.n;
   EXPECT_EQ(table.FindField("bcredit"), 7);
@@ -98,11 +90,7 @@ TEST_F(FieldTable, NumbersLoseDecimalsBeforeOverflowing) {
   t.DeclareField(0, "MONTANT   N102");
   t.DeclareField(1, "SOLDE     M142");
   t.DeclareField(2, "LARGE     N252");
-  struct Case {
-    int n;
-    double value;
-    const char* expected;
-  } cases[] = {
+  struct Case { int n; double value; const char* expected; } cases[] = {
       {0, 123456789.5, " 123456790"},
       {0, 1234567.891, "1234567.89"},
       {0, -12.5, "    -12.50"},
@@ -144,12 +132,7 @@ TEST_F(FieldTable, Differences) {
   t.DeclareField(2, "SOLDE     C170");
   t.DeclareField(3, "NOMBRE    N102");
   t.DeclareField(4, "ECART     C100");
-  struct Case {
-    int a, b;
-    double va, vb;
-    int target;
-    const char* expected;
-  } cases[] = {
+  struct Case { int a, b; double va, vb; int target; const char* expected; } cases[] = {
       {0, 1, 100.0, 100.0, 2, "          0.00   "},
       {0, 1, 1500.0, 250.5, 2, "      1 249.50 Db"},
       {0, 1, 250.5, 1500.0, 2, "      1 249.50 Cr"},

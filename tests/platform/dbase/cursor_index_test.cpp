@@ -10,11 +10,7 @@
 namespace dbase_test {
 namespace {
 
-struct TagDef {
-  const char* name;
-  const char* key;
-  const char* cond;
-};
+struct TagDef { const char* name; const char* key; const char* cond; };
 
 const TagDef kLineTags[] = {
     {"LCODE", "BCLE+BJAL+BPIECE", "BCLE='Z'"},

@@ -53,11 +53,7 @@ TEST(ExpressionText, EvaluatesCharacterExpressions) {
   }
 }
 
-struct LogicalCase {
-  const char* expr;
-  bool onRecord1;
-  bool onRecord2;
-};
+struct LogicalCase { const char* expr; bool onRecord1; bool onRecord2; };
 
 TEST(ExpressionLogic, EvaluatesConditions) {
   const LogicalCase cases[] = {
@@ -97,11 +93,7 @@ TEST(ExpressionLogic, EvaluatesConditions) {
 }
 
 TEST(ExpressionNumbers, NumericAndDateValues) {
-  struct Case {
-    const char* expr;
-    ExprType type;
-    double value;
-  } cases[] = {
+  struct Case { const char* expr; ExprType type; double value; } cases[] = {
       {"AMOUNT", ExprType::kNumeric, 12.5},
       {"AMOUNT+AMOUNT+0.25", ExprType::kNumeric, 25.25},
       {"LEN(NAME)", ExprType::kNumeric, 12},
@@ -122,10 +114,7 @@ TEST(ExpressionNumbers, NumericAndDateValues) {
 }
 
 TEST(ExpressionErrors, RefusesBadTextWithACode) {
-  struct Case {
-    std::string expr;
-    ExprStatus status;
-  } cases[] = {
+  struct Case { std::string expr; ExprStatus status; } cases[] = {
       {"", ExprStatus::kEmpty},
       {"   ", ExprStatus::kEmpty},
       {"CODE+", ExprStatus::kSyntax},

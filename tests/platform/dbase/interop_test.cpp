@@ -106,13 +106,7 @@ print('OK')
   EXPECT_EQ(props.iFields, 6);
   std::vector<std::uint8_t> buf(props.iRecBufSize);
   RECProps rp;
-  struct Expect {
-    const char* code;
-    const char* name;
-    double amount;
-    bool deleted;
-    std::string memo;
-  } expect[] = {{"A1", "Caf\xE9", 12.5, false, "note \xE9" "crite"},
+  struct Expect { const char* code; const char* name; double amount; bool deleted; std::string memo; } expect[] = {{"A1", "Caf\xE9", 12.5, false, "note \xE9" "crite"},
                 {"B2", "gone", -1.0, true, ""},
                 {"C3", "last", 7.0, false, std::string(600, 'x')}};
   for (const Expect& e : expect) {

@@ -122,10 +122,7 @@ TEST_F(TableTest, NumbersAreRoundedAsTheirBinaryValueSays) {
   EngineCursor cur;
   const std::string t = OpenNew("n.dbf", &cur);
   // AMOUNT is N10.2: the exact binary value decides, a true tie goes to the even digit.
-  struct Case {
-    double value;
-    const char* raw;
-  } cases[] = {
+  struct Case { double value; const char* raw; } cases[] = {
       {0.125, "      0.12"},      {0.375, "      0.38"},     {2.675, "      2.67"},
       {1.005, "      1.00"},      {-1.125, "     -1.12"},    {-0.0, "     -0.00"},
       {1234567.995, "1234568.00"}, {9999999.99, "9999999.99"}, {0.004999, "      0.00"},
@@ -151,11 +148,7 @@ TEST_F(TableTest, NavigationEndsAndPhysicalPositions) {
   DbiSetToEnd(cur);
   EXPECT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, buf.data(), &rp), DBIERR_BOF);
   for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
-  struct Step {
-    const char* what;
-    DBIResult rc;
-    std::uint32_t recno;
-  } steps[] = {{"begin", DBIERR_NONE, 0}, {"next", DBIERR_NONE, 1}, {"next", DBIERR_NONE, 2},
+  struct Step { const char* what; DBIResult rc; std::uint32_t recno; } steps[] = {{"begin", DBIERR_NONE, 0}, {"next", DBIERR_NONE, 1}, {"next", DBIERR_NONE, 2},
                {"goto3", DBIERR_NONE, 3}, {"next", DBIERR_EOF, 0},  {"prior", DBIERR_NONE, 3},
                {"goto0", DBIERR_INVALIDPARAM, 0}, {"goto9", DBIERR_EOF, 0}, {"prior", DBIERR_NONE, 3},
                {"begin", DBIERR_NONE, 0}, {"prior", DBIERR_BOF, 0}, {"current", DBIERR_BOF, 0}};
@@ -278,10 +271,7 @@ TEST_F(TableTest, DamagedMemoReferencesGiveAnErrorCode) {
   // A memo of 8 bytes declared 100000 long, at block 1.
   std::vector<std::uint8_t> block = {0xFF, 0xFF, 0x08, 0x00, 0xA0, 0x86, 0x01, 0x00, 'a', 'b'};
   PokeHeader(dir / "bad.dbt", 512, block);
-  struct Case {
-    const char* ref;
-    DBIResult rc;
-  } cases[] = {{"         1", DBIERR_MEMOCORRUPT},  // length past the end of the file
+  struct Case { const char* ref; DBIResult rc; } cases[] = {{"         1", DBIERR_MEMOCORRUPT},  // length past the end of the file
                {"     99999", DBIERR_MEMOCORRUPT},  // block past the end of the file
                {"   12x4   ", DBIERR_MEMOCORRUPT},  // not a number
                {"          ", DBIERR_NONE}};

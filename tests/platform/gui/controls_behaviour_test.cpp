@@ -149,11 +149,7 @@ TEST_F(ControlsTest, ComboSelectionNotifiesOnlyWhenTheUserChooses) {
   EXPECT_EQ(page->notes[0], (std::pair<int, unsigned>{20, CBN_SELCHANGE}));
   EXPECT_EQ(list->GetSelIndex(), 1);
   EXPECT_EQ(list->SetSelIndex(7), CB_ERR);
-  struct Find {
-    const char* what;
-    int start;
-    int prefix, exact;
-  } finds[] = {{"a", -1, 1, -1}, {"VENTES", -1, 2, 2}, {"b", 0, 0, -1}, {"", 1, 2, -1}, {"Z", -1, -1, -1}};
+  struct Find { const char* what; int start; int prefix, exact; } finds[] = {{"a", -1, 1, -1}, {"VENTES", -1, 2, 2}, {"b", 0, 0, -1}, {"", 1, 2, -1}, {"Z", -1, -1, -1}};
   for (const auto& f : finds) {
     EXPECT_EQ(list->FindString(f.what, f.start), f.prefix) << f.what;
     EXPECT_EQ(list->FindStringExact(f.what, f.start), f.exact) << f.what;

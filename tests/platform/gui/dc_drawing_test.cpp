@@ -26,10 +26,7 @@ class DcTest : public ::testing::Test {
 
 TEST(FontMap, WindowsFacesMapToInstalledFaces) {
   Application::EnsureQt();
-  struct Case {
-    const char* face;
-    const char* installed;
-  } cases[] = {
+  struct Case { const char* face; const char* installed; } cases[] = {
       {"Arial", "Liberation Sans"},          {"arial", "Liberation Sans"},
       {" Times New Roman ", "Liberation Serif"}, {"Courier New", "Liberation Mono"},
       {"MS Sans Serif", "DejaVu Sans"},      {"Verdana", "DejaVu Sans"},
@@ -60,10 +57,7 @@ TEST_F(DcTest, FilledAndOutlinedRectanglesCoverWindowsPixels) {
   dc.SelectPen(Pen::Solid(colors::LtRed));
   dc.SelectBrush(Brush::Solid(colors::LtBlue));
   dc.Rectangle(20, 10, 30, 20);
-  struct Px {
-    int x, y;
-    ColorRef want;
-  } px[] = {
+  struct Px { int x, y; ColorRef want; } px[] = {
       {2, 2, Rgb(10, 20, 30)},  {11, 7, Rgb(10, 20, 30)}, {12, 7, colors::White}, {11, 8, colors::White},
       {20, 10, colors::LtRed},  {29, 19, colors::LtRed},  {30, 19, colors::White}, {29, 20, colors::White},
       {25, 15, colors::LtBlue}, {0, 0, colors::White},

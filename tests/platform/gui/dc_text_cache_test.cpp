@@ -99,13 +99,7 @@ TEST(DcTextCacheTest, ManyTextsStillMeasureRight) {
 TEST(DcTextCacheTest, BlankTextsDrawOnlyWhatShows) {
   Application::EnsureQt();
   const Box cell{0, 0, 60, 20};
-  struct Case {
-    const char* what;
-    bool struck, underlined;
-    int bkMode;
-    unsigned options;
-    bool inked;
-  } cases[] = {
+  struct Case { const char* what; bool struck, underlined; int bkMode; unsigned options; bool inked; } cases[] = {
       {"transparent blanks", false, false, TRANSPARENT, ETO_CLIPPED, false},
       {"opaque background", false, false, OPAQUE, ETO_CLIPPED, true},
       {"opaque cell", false, false, TRANSPARENT, ETO_CLIPPED | ETO_OPAQUE, true},

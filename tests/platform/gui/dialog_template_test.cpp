@@ -68,10 +68,7 @@ TEST(DialogTemplateParse, ReadsEveryPartOfATemplate) {
 }
 
 TEST(DialogTemplateParse, RejectsMalformedTextNamingTheLine) {
-  struct Case {
-    const char* text;
-    const char* says;
-  } cases[] = {
+  struct Case { const char* text; const char* says; } cases[] = {
       {"DIALOG 1\nedit 5 \"x\" 1 2 3\nEND\n", "line 2"},
       {"DIALOG 1\nslider 5 \"x\" 1 2 3 4\nEND\n", "unknown control kind"},
       {"DIALOG 1\nedit 5 \"x\" 1 2 3 4 sparkly\nEND\n", "unknown control flag"},

@@ -69,10 +69,7 @@ Rect ShownClient(const Rect& r, bool vbar, bool hbar) {
 }
 
 TEST_F(HiddenChildTest, ClientAreaAndEvSizeFollowTheRectangleAndTheBars) {
-  struct Case {
-    Rect rect;
-    bool vbar, hbar;
-  } const cases[] = {
+  struct Case { Rect rect; bool vbar, hbar; } const cases[] = {
       {{0, 0, 400, 150}, false, false},
       {{10, 20, 520, 310}, true, false},
       {{0, 0, 300, 260}, false, true},

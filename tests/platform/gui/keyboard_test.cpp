@@ -14,11 +14,7 @@ using namespace gui;
 namespace {
 
 TEST(Keyboard, QtKeysToVirtualKeys) {
-  struct Case {
-    int qt;
-    bool keypad;
-    int vk;
-  };
+  struct Case { int qt; bool keypad; int vk; };
   // The keys whose code is not the obvious one, and keys with no code.
   for (Case c : {Case{Qt::Key_F12, false, VK_F12}, Case{Qt::Key_Enter, true, VK_RETURN},
                  Case{Qt::Key_Backtab, false, VK_TAB}, Case{Qt::Key_PageUp, false, VK_PRIOR},

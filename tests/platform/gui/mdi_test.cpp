@@ -19,11 +19,7 @@ using namespace gui;
 namespace {
 
 // State that the enablers below read, as the shell's enablers read theirs.
-struct AppState {
-  bool dossierOpen = false;
-  bool reportChoice = false;
-  std::vector<unsigned> ran;
-};
+struct AppState { bool dossierOpen = false; bool reportChoice = false; std::vector<unsigned> ran; };
 AppState state;
 
 class Client : public MDIClient {
@@ -206,10 +202,7 @@ TEST_F(MdiTest, MenuEnablersGreyAndCheckItems) {
 }
 
 TEST_F(MdiTest, MenuResourceTextErrorsAreReported) {
-  struct Case {
-    const char* text;
-    bool ok;
-  };
+  struct Case { const char* text; bool ok; };
   for (Case c : {Case{"A\n  1\tx\n", true}, Case{"A\n   1\tx\n", false}, Case{"  1\tx\n", false},
                  Case{"A\n  0\tzero\n", false}, Case{"A\n  70000\tbig\n", false}, Case{"\n# only\n", true},
                  Case{"A\r\n  12\tx\r\n  -\r\n", true}, Case{"A\n  21201\n", true},

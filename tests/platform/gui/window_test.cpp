@@ -161,11 +161,7 @@ TEST_F(WindowTest, DelayedDeleteAfterTheParentWentFirst) {
 TEST_F(WindowTest, ResponseTablesChainAndEnablersDecide) {
   Derived w;
   ASSERT_TRUE(w.Create());
-  struct Case {
-    unsigned id;
-    bool handled;
-    bool enabled;
-  };
+  struct Case { unsigned id; bool handled; bool enabled; };
   for (Case c : {Case{1, true, true}, Case{2, true, true}, Case{3, true, false}, Case{5, true, true},
                  Case{10, false, false}}) {
     CommandEnabler ce(c.id);
