@@ -23,17 +23,6 @@ std::string Bytes(const std::string& path, std::size_t n) {
   return s;
 }
 
-// The little-endian word at `offset` of a file, read or written.
-void Poke32(const std::string& path, long offset, std::uint32_t value) {
-  const char b[4] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
-  std::fstream(path, std::ios::binary | std::ios::in | std::ios::out).seekp(offset).write(b, 4);
-}
-std::uint32_t Peek32(const std::string& path, long offset) {
-  unsigned char b[4] = {};
-  std::ifstream(path, std::ios::binary).seekg(offset).read(reinterpret_cast<char*>(b), 4);
-  return b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-}
-
 TEST_F(DataTest, IndexHeaderNameIsComparedWithoutCase) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C20, File("c20tst")), 0);
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, File("c30tst")), 0);
@@ -184,31 +173,6 @@ TEST_F(CountEntriesTest, CountsAndPositionsAgreeWithTheRecords) {
   ASSERT_TRUE(t.DeleteRecord("", 1));
   EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 150u);
   EXPECT_TRUE(Boxes().empty());
-}
-
-TEST_F(CountEntriesTest, DamagedIndexFileAnswersZero) {
-  MakeAccounts(150);
-  Table& t = *TableC20;
-  const std::string mdx = DossierPath(TableKind::C20) + ".mdx";
-  ASSERT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 150u);
-  const std::uint32_t tagHeader = Peek32(mdx, 512 + 32);  // C20CODE is the first tag
-  const long root = static_cast<long>(tagHeader) * 512;
-  const std::uint32_t rootBlock = Peek32(mdx, root);
-  const std::uint32_t fileBlocks = static_cast<std::uint32_t>(fs::file_size(mdx) / 512);
-  struct Damage { const char* what; long offset; std::uint32_t value; };
-  for (const Damage& d : {Damage{"tag header beyond the file", 512 + 32, fileBlocks + 10},
-                          Damage{"root beyond the file", root, 0x7FFFFFF0u},
-                          Damage{"first child is the root again", static_cast<long>(rootBlock) * 512 + 8, rootBlock},
-                          Damage{"too many keys in the root", static_cast<long>(rootBlock) * 512, 100000u},
-                          Damage{"first leaf never reached", root + 248, 0u}}) {
-    const std::string saved = Bytes(mdx, static_cast<std::size_t>(fs::file_size(mdx)));
-    Poke32(mdx, d.offset, d.value);
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 0u) << d.what;
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "999"), 0u) << d.what;
-    std::ofstream(mdx, std::ios::binary | std::ios::trunc) << saved;
-  }
-  fs::resize_file(mdx, 2048);
-  EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 0u);
 }
 
 }  // namespace

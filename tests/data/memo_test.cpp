@@ -112,16 +112,3 @@ TEST_F(MemoTest, EmptyTextTruncatesAndOtherRecordsKeepTheirMemos) {
   EXPECT_STREQ(t->GetMemo(2), "second");
 }
 
-TEST_F(MemoTest, MemoFileReadsInDbfread) {
-  ASSERT_TRUE(t->GoTo(1));
-  ASSERT_TRUE(t->PutMemoText(2, Big(40000, 30000)));
-  t->CloseTable(true);
-  const std::string script =
-      "from dbfread import DBF\n"
-      "for r in DBF('" + File("memo.dbf") + "', encoding='cp1252', char_decode_errors='replace'):\n"
-      "    v = r['NOTE'] or ''\n"
-      "    if isinstance(v, bytes): v = v.decode('cp1252', 'replace')\n"
-      "    print(r['CODE'], len(v) >= 40000, v[:5], ord(v[30000]))\n";
-  const std::string out = RunPython(script);
-  EXPECT_EQ(out, "R1 True abcde 26\n");
-}

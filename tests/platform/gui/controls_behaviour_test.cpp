@@ -242,53 +242,6 @@ TEST_F(ControlsTest, CustomControlPaintsScrollsAndShowsTips) {
   g->SetScrollRange(true, 0, 10, 3);
   g->SetScrollPos(true, 42);
   EXPECT_EQ(g->GetScrollPos(true), 10);
-  g->AddToolTip(Box{0, 0, 50, 20}, "Libell\xE9 complet");
-  EXPECT_EQ(g->ToolTipAt(Point{10, 10}), "Libell\xE9 complet");
-  EXPECT_EQ(g->ToolTipAt(Point{50, 10}), "");
-  g->ClearToolTips();
-  EXPECT_EQ(g->ToolTipAt(Point{10, 10}), "");
-}
-
-// The frame the program's entry controls draw over themselves.
-class FramedEdit : public Edit {
- public:
-  using Edit::Edit;
-  int frames = 0;
-
- protected:
-  void EvPaint() override {
-    WindowDC dc(*this);
-    if (!dc.IsValid()) return;
-    ++frames;
-    dc.SelectPen(Pen::Solid(colors::LtRed));
-    dc.SelectBrush(Brush::Hollow());
-    const Rect r = GetClientRect();
-    dc.Rectangle(0, 0, r.w, r.h);
-  }
-};
-
-TEST_F(ControlsTest, ControlsPaintThemselvesThenTheirOwnerDrawsOver) {
-  auto* one = new FramedEdit(page, 50, "1234", 10, false);
-  auto* many = new FramedEdit(page, 51, "a\r\nb", 0, true);
-  auto* label = new Static(page, 52, "&Compte && tiers");
-  one->MoveWindow(Rect{0, 0, 100, 24});
-  many->MoveWindow(Rect{0, 30, 100, 60});
-  label->MoveWindow(Rect{0, 100, 200, 20});
-  ASSERT_TRUE(page->Create());
-  page->Widget()->show();
-  const QImage a = one->Widget()->grab().toImage();
-  EXPECT_GT(one->frames, 0);
-  EXPECT_EQ(QColor(a.pixel(0, 0)).rgb(), QColor(255, 0, 0).rgb());
-  EXPECT_EQ(QColor(a.pixel(99, 23)).rgb(), QColor(255, 0, 0).rgb());
-  int ink = 0;  // the edit's own text is still there
-  for (int y = 3; y < 21; ++y)
-    for (int x = 3; x < 60; ++x)
-      if (qGray(a.pixel(x, y)) < 100) ++ink;
-  EXPECT_GT(ink, 5);
-  many->Widget()->grab();
-  EXPECT_GT(many->frames, 0);  // drawn on the scrolling area's viewport
-  EXPECT_EQ(label->GetText(), "&Compte && tiers");
-  EXPECT_EQ(static_cast<QLabel*>(label->Widget())->text(), QStringLiteral("Compte & tiers"));
 }
 
 }  // namespace
