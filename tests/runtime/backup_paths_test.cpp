@@ -7,20 +7,12 @@
 
 namespace {
 
-platform::LocalTime g_now;
-platform::LocalTime FixedClock() { return g_now; }
+platform::LocalTime FixedClock() { return {.year = 2024, .month = 3, .day = 7, .hour = 9, .minute = 5, .second = 3}; }
 
 class BackupPathsTest : public test_support::RuntimeTest {
  protected:
   void SetUp() override {
     test_support::RuntimeTest::SetUp();
-    g_now = {};
-    g_now.year = 2024;
-    g_now.month = 3;
-    g_now.day = 7;
-    g_now.hour = 9;
-    g_now.minute = 5;
-    g_now.second = 3;
     SetBackupClock(FixedClock);
   }
   void TearDown() override {
