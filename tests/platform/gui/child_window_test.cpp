@@ -123,6 +123,10 @@ TEST_F(ChildWindowTest, ChildAcceleratorsComeBeforeTheFrames) {
   form->saveEnabled = true;
   QTest::keyClick(form->Widget(), Qt::Key_E, Qt::ControlModifier);
   EXPECT_EQ(form->got, (std::vector<unsigned>{20023, 20055}));
+  // A destroyed table is no longer installed.
+  frameTable.reset();
+  QTest::keyClick(plain->Widget(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(client->got.size(), 2u);
 }
 
 TEST_F(ChildWindowTest, ScrollBarsShowWithTheirRangeAndReportMoves) {
