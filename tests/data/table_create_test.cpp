@@ -1,7 +1,6 @@
 // Tables made by the creation function: fields, tags, memo files, names, replacement, and
 // the files read back by python3-dbfread.
 #include <filesystem>
-#include <map>
 
 #include "data/table_create.h"
 #include "platform/dbase/idapi.h"
@@ -41,16 +40,6 @@ TEST_F(DataTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
 
     Table t;
     ASSERT_TRUE(t.OpenTable(File(m.file)));
-    ASSERT_EQ(t.FieldCount(), s.FieldCount());
-    for (int f = 1; f <= s.FieldCount(); ++f) {
-      const FieldDef& def = *s.Field(f);
-      EXPECT_EQ(std::string(t.FieldName(f)), std::string(def.name));
-      EXPECT_EQ(t.FieldType(f), def.type == 'F' ? 'N' : def.type) << def.name;
-      if (def.type != 'M') {
-        EXPECT_EQ(t.FieldWidth(f), def.width) << def.name;
-        EXPECT_EQ(t.FieldDecimals(f), def.decimals) << def.name;
-      }
-    }
     EXPECT_EQ(t.cursorProps.iIndexes, s.tags.size());
     for (const TagDef& tag : s.tags) {
       std::uint16_t seq = 0;
@@ -64,25 +53,19 @@ TEST_F(DataTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
   }
   EXPECT_TRUE(Boxes().empty());
 
-  // python3-dbfread reads every file with the same fields.
-  std::string script = "import dbfread\n";
-  for (const Made& m : AllMade())
-    script += "t = dbfread.DBF('" + File(m.file + ".dbf") + "', load=True, encoding='cp1252')\n"
-              "print('" + m.file + "', len(t.records), ' '.join('%s:%s:%d:%d' % (f.name, f.type, f.length, "
-              "f.decimal_count) for f in t.fields))\n";
-  std::map<std::string, std::string> seen;
-  std::istringstream lines(RunPython(script));
-  for (std::string line; std::getline(lines, line);) {
-    const std::size_t sp = line.find(' ');
-    if (sp != std::string::npos) seen[line.substr(0, sp)] = line.substr(sp + 1);
-  }
+  // python3-dbfread reads every file with the fields of its structure.
+  std::string script = "import dbfread\n", want;
   for (const Made& m : AllMade()) {
-    std::string want = "0";
+    script += "t = dbfread.DBF('" + File(m.file + ".dbf") + "', load=True, encoding='cp1252')\n"
+              "print(len(t.records), ' '.join('%s:%s:%d:%d' % (f.name, f.type, f.length, f.decimal_count) "
+              "for f in t.fields))\n";
+    want += "0";
     for (const FieldDef& f : StructureOf(m.kind).fields)
       want += " " + std::string(f.name) + ":" + f.type + ":" + std::to_string(f.width) + ":" +
               std::to_string(f.decimals);
-    EXPECT_EQ(seen[m.file], want) << m.file;
+    want += "\n";
   }
+  EXPECT_EQ(RunPython(script), want);
 }
 
 TEST_F(DataTest, AnExistingTableIsReplacedOnlyWhenAsked) {
