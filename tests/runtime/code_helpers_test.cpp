@@ -14,17 +14,6 @@ class CodeHelpersTest : public test_support::RuntimeTest {
   }
 };
 
-TEST_F(CodeHelpersTest, CharacterTests) {
-  for (const char* k : {"2", "Z", "9"}) EXPECT_FALSE(IsC10CodeKind(k)) << k;
-  for (const char* k : {"Q", "1", "", "z"}) EXPECT_TRUE(IsC10CodeKind(k)) << k;
-  const struct { const char* text; bool letter, alnum; } cases[] = {{"A1", true, true}, {"a1", false, true}, {"", false, true}, {"AB C", true, false},
-               {"\xC9T", false, false}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(IsLetter(c.text), c.letter) << c.text;
-    EXPECT_EQ(IsAlphaNumeric(c.text), c.alnum) << c.text;
-  }
-}
-
 TEST_F(CodeHelpersTest, NextLetterCodes) {
   const struct { const char* in; const char* out; } cases[] = {
       {"   ", "A"},  {"9", "A"},      {"A9", "AA"},  {"AZ", "B1"},      {"ZZ", "A00"},
