@@ -128,7 +128,7 @@ TEST_F(ReportSetTest, NoSetAndNoReferenceSetFails) {
 
 class CountEntriesTest : public DataTest {
  protected:
-  // Accounts 40100000 ... and 41100000 ...: enough of them for a tree of several levels.
+  // Accounts 40100001 ..., 41100001 ... and 51200001 ..., entered from the last.
   void MakeAccounts(int perPrefix) {
     Table& t = *TableC20;
     t.CloseTable();
@@ -143,32 +143,20 @@ class CountEntriesTest : public DataTest {
   }
 };
 
-TEST_F(CountEntriesTest, CountsAndPositionsAgreeWithTheRecords) {
-  for (int perPrefix : {3, 150}) {  // one page, then a tree of more than one level
-    SCOPED_TRACE(perPrefix);
-    MakeAccounts(perPrefix);
-    Table& t = *TableC20;
-    const std::uint32_t n = static_cast<std::uint32_t>(perPrefix);
-    // Mode 1: the entries of a key; the table stands on the last of them.
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), n);
-    EXPECT_EQ(RTrim(t.GetField(1)), "411" + std::string(perPrefix == 3 ? "00003" : "00150"));
-    // A key as long as the tag's key is cut by one character: "4110000".
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "41100002"), std::min(n, 9u));
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "4"), 2 * n);
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "999"), 0u);
-    EXPECT_EQ(t.recordNumber, 0u);
-    // Mode 2: the row of the first entry of a key in the tag's order.
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "401"), 1u);
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "411"), n + 1);
-    EXPECT_EQ(RTrim(t.GetField(1)), std::string("41100001"));
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "5120000"), 2 * n + 1);
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "5120001"), std::min(2 * n + 10, 3 * n));
-    // No entry begins with the key: every entry was read.
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "999"), 3 * n);
-    EXPECT_EQ(CountIndexEntries(t, "C20CODE", 3, "411"), 0u);
-  }
-  // Deleted records have entries like live ones.
+// The counts themselves are the engine page reader's (checked there on trees and damaged
+// files); here, where the table stands after them.
+TEST_F(CountEntriesTest, CountsPositionTheTable) {
+  MakeAccounts(150);
   Table& t = *TableC20;
+  // Mode 1: the entries of a key; the table stands on the last of them, or nowhere.
+  EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 150u);
+  EXPECT_EQ(RTrim(t.GetField(1)), std::string("41100150"));
+  EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "999"), 0u);
+  EXPECT_EQ(t.recordNumber, 0u);
+  // Mode 2: the row of the first entry of a key, where the table stands.
+  EXPECT_EQ(CountIndexEntries(t, "C20CODE", 2, "411"), 151u);
+  EXPECT_EQ(RTrim(t.GetField(1)), std::string("41100001"));
+  // Deleted records have entries like live ones.
   ASSERT_TRUE(t.Seek("C20CODE", "41100007"));
   ASSERT_TRUE(t.DeleteRecord("", 1));
   EXPECT_EQ(CountIndexEntries(t, "C20CODE", 1, "411"), 150u);
