@@ -11,6 +11,8 @@
 #include "data/session.h"
 #include "platform/dbase/fileio.h"
 #include "platform/dbase/mdx.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 
@@ -32,7 +34,7 @@ std::string FileNameOf(const std::string& path) {
 }
 
 bool CanOpenForReading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(platform::DiskPath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   ::close(fd);
   return true;
@@ -42,7 +44,7 @@ bool CanOpenForReading(const std::string& path) {
 
 bool MdxHeaderMatchesName(const char* mdxPath) {
   if (mdxPath == nullptr || *mdxPath == 0) return false;
-  const std::string path = dbase::ResolveCase(mdxPath);
+  const std::string path = platform::ResolvePath(mdxPath);
   std::string name;
   if (!dbase::ReadMdxTableName(path, &name) || name.empty()) return false;
   // Files copied from other systems keep upper-case names while the header may hold either
@@ -68,7 +70,7 @@ bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
   const std::string dbf = base + ".dbf";
 
   // A missing set is copied from the reference set.
-  if (!CanOpenForReading(dbase::ResolveCase(dbf))) {
+  if (!CanOpenForReading(platform::ResolvePath(dbf))) {
     SetTableCursor(LoadStr(538));
     table.openMode = dbase::dbiREADONLY;
     table.shareMode = dbase::dbiOPENEXCL;
@@ -77,16 +79,16 @@ bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
     table.CloseTable(true);
     SetTableCursor("");
     if (!copied) return false;
-    if (!CanOpenForReading(dbase::ResolveCase(dbf))) return false;
+    if (!CanOpenForReading(platform::ResolvePath(dbf))) return false;
   }
 
   // The index file: kept when it is this table's own.
-  const std::string mdx = dbase::ResolveCase(base + ".mdx");
-  if (dbase::FileExists(mdx) && (dropIndex || !MdxHeaderMatchesName(mdx.c_str()))) ::unlink(mdx.c_str());
-  if (dbase::FileExists(mdx)) return true;
+  const std::string mdx = platform::ResolvePath(base + ".mdx");
+  if (platform::FileExists(mdx) && (dropIndex || !MdxHeaderMatchesName(mdx.c_str()))) platform::RemoveFile(mdx);
+  if (platform::FileExists(mdx)) return true;
 
   // Without its index file the data file must not claim one.
-  const int fd = ::open(dbase::ResolveCase(dbf).c_str(), O_RDWR | O_CLOEXEC);
+  const int fd = ::open(platform::DiskPath(platform::ResolvePath(dbf)).c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0 || !ClearMdxFlag(fd)) return false;
 
   // Pack, then the tag anew.
@@ -130,7 +132,7 @@ std::uint32_t CountIndexEntries(Table& table, const char* tag, int mode, const c
   table.recordNumber = 0;
   std::uint32_t recno = 0;
   const std::uint32_t n =
-      dbase::CountTagEntries(dbase::ResolveCase(mdxPath), seqNo, mode, keyText, &recno);
+      dbase::CountTagEntries(platform::ResolvePath(mdxPath), seqNo, mode, keyText, &recno);
   if (recno != 0) table.GoTo(static_cast<long>(recno));
   return n;
 }

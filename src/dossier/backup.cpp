@@ -1,7 +1,5 @@
 #include "dossier/backup.h"
 
-#include <dirent.h>
-#include <fnmatch.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -241,20 +239,7 @@ std::vector<std::string> ProcedureArguments(const std::string& line, const std::
     ExpandProcedureLine(before, dossierFolder, code);
     ExpandProcedureLine(after, dossierFolder, code);
     // No shell globs the pattern: the matching files are listed here.
-    std::vector<std::string> names;
-    const std::string pattern = DossierFilePattern(code);
-    std::string folder = dossierFolder.empty() ? std::string(".") : dossierFolder;
-    if (DIR* dir = opendir(folder.c_str())) {
-      while (dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        if (fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) != 0) continue;
-        if (!platform::FileExists(WithSeparator(folder) + name)) continue;
-        names.push_back(name);
-      }
-      closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
+    const std::vector<std::string> names = platform::ListFiles(dossierFolder, DossierFilePattern(code));
     if (names.empty()) {
       std::string w = word;
       ExpandProcedureLine(w, dossierFolder, code);

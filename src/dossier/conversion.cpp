@@ -22,6 +22,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "platform/system/clock.h"
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
@@ -77,7 +78,7 @@ std::vector<fs::path> DossierTableFiles(const std::string& folder, const std::st
   }
   std::vector<fs::path> files;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+  for (const auto& entry : fs::directory_iterator(platform::DiskPath(folder), ec)) {
     if (!entry.is_regular_file(ec)) continue;
     if (wanted.count(LowerAscii(entry.path().filename().string())) != 0) files.push_back(entry.path());
   }
@@ -114,12 +115,12 @@ bool OpenSource(Table& source, const std::string& asideFolder, const std::string
   if (source.OpenTable(path)) return true;
   const std::string work = asideFolder + "sans-index/";
   std::error_code ec;
-  fs::create_directories(work, ec);
+  fs::create_directories(platform::DiskPath(work), ec);
   const std::string copy = work + base + ".dbf";
   if (!platform::CopyFile(path, copy)) return false;
   const std::string memo = platform::ResolvePath(asideFolder + base + ".dbt");
   if (platform::FileExists(memo)) platform::CopyFile(memo, work + base + ".dbt");
-  const int fd = ::open(copy.c_str(), O_RDWR);
+  const int fd = ::open(platform::DiskPath(copy).c_str(), O_RDWR);
   if (fd < 0 || !ClearMdxFlag(fd)) return false;
   source.CloseTable(true);
   source.openMode = dbase::dbiREADONLY;
@@ -341,12 +342,12 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
                             TwoDigits(now.month) + TwoDigits(now.day) + "-" + TwoDigits(now.hour) +
                             TwoDigits(now.minute) + TwoDigits(now.second) + "/";
   std::error_code ec;
-  if (!fs::create_directories(aside, ec) || ec) return fail("dossier de sauvegarde impossible: " + aside);
+  if (!fs::create_directories(platform::DiskPath(aside), ec) || ec) return fail("dossier de sauvegarde impossible: " + aside);
   std::vector<fs::path> moved;
-  if (!MoveFiles(files, aside, moved)) {
+  if (!MoveFiles(files, platform::DiskPath(aside), moved)) {
     std::string why = "les fichiers d'origine ne peuvent pas \xEAtre d\xE9plac\xE9s";
     if (moved.empty()) {
-      fs::remove_all(aside, ec);
+      fs::remove_all(platform::DiskPath(aside), ec);
     } else {
       // Originals that did not come back stay in the aside folder, never deleted.
       result.asideFolder = aside;
@@ -430,11 +431,11 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
     for (const fs::path& f : DossierTableFiles(folder, code)) fs::remove(f, ec);
     bool back = true;
     for (const fs::path& m : moved) {
-      fs::rename(fs::path(aside) / m.filename(), m, ec);
+      fs::rename(fs::path(platform::DiskPath(aside)) / m.filename(), m, ec);
       if (ec) back = false;
     }
     if (back) {
-      fs::remove_all(aside, ec);
+      fs::remove_all(platform::DiskPath(aside), ec);
       result.asideFolder.clear();
     } else {
       result.originalsKept = true;
@@ -447,7 +448,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   if (request.keepOriginals) {
     result.originalsKept = true;
   } else {
-    fs::remove_all(aside, ec);
+    fs::remove_all(platform::DiskPath(aside), ec);
     result.originalsKept = static_cast<bool>(ec);
   }
   std::string line = "CONVERSION - Ok - " + code + " " + (oldStamp.empty() ? "?" : oldStamp) + ">" +

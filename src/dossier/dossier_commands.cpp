@@ -1,9 +1,5 @@
 #include "dossier/dossier_commands.h"
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
 #include "controls/mcontrols.h"
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
@@ -35,7 +31,6 @@
 #include "shell/toolbar.h"
 #include "shell/utility_commands.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -205,15 +200,8 @@ std::string DossierCaption() {
 }
 
 bool DossierFromChosenPath(const std::string& chosen, std::string& folder, std::string& code) {
-  std::string path = chosen;
-  std::error_code ec;
   // A symbolic link plays the part of a shortcut: the file it points to is the choice.
-  for (int depth = 0; depth < 8 && fs::is_symlink(path, ec); ++depth) {
-    fs::path target = fs::read_symlink(path, ec);
-    if (ec) break;
-    if (target.is_relative()) target = fs::path(path).parent_path() / target;
-    path = target.lexically_normal().string();
-  }
+  const std::string path = platform::FollowLinks(chosen);
   const std::size_t slash = path.rfind('/');
   const std::size_t dot = path.rfind('.');
   if (slash == std::string::npos || dot == std::string::npos || dot < slash) return false;

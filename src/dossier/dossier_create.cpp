@@ -2,20 +2,17 @@
 
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <set>
-#include <system_error>
 
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_create.h"
 #include "data/table_structures.h"
+#include "platform/system/files.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -64,8 +61,7 @@ class CreatedFiles {
   }
   void AddFile(const std::string& path) { paths_.push_back(path); }
   void RemoveAll() {
-    std::error_code ignored;
-    for (const std::string& p : paths_) fs::remove(p, ignored);
+    for (const std::string& p : paths_) platform::RemoveFile(p);
     paths_.clear();
   }
 
@@ -191,9 +187,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   if (spec.companyName.size() > DossierRecord::kNameWidth) spec.companyName.resize(DossierRecord::kNameWidth);
   const std::string folder = WithSlash(spec.folder);
 
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) {
+  if (!platform::MakeDirectories(folder)) {
     Fail(message, "Impossible de cr\xE9" "er l'emplacement du dossier:\n\n   " + folder);
     return false;
   }
@@ -204,8 +198,8 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   for (const std::string& base : DossierTableNames(spec.code))
     for (const char* ext : {".dbf", ".mdx", ".dbt"}) ours.insert(base + ext);
   ours.insert("c10" + lowerCode + ".ini");
-  for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
-    if (ours.count(LowerAscii(e.path().filename().string())) != 0) {
+  for (const std::string& name : platform::ListFiles(folder)) {
+    if (ours.count(LowerAscii(name)) != 0) {
       Fail(message, "Le dossier " + spec.code + " existe d\xE9j\xE0 sur\n\n   " + folder +
                         "\n\nIl n'est pas remplac\xE9.");
       return false;
@@ -267,8 +261,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
 }
 
 bool MakeReferenceTables(const std::string& folder, std::string* message) {
-  std::error_code ec;
-  fs::create_directories(folder, ec);
+  platform::MakeDirectories(folder);
   const std::string dir = WithSlash(folder);
   const struct {
     TableKind kind;

@@ -21,6 +21,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/messagebox.h"
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
@@ -66,8 +67,8 @@ void ShowHeldElsewhere() {
 // that the tags are built afresh for this table.
 void DropCopiedIndex(const std::string& base) {
   const std::string mdx = platform::ResolvePath(base + ".mdx");
-  if (platform::FileExists(mdx)) std::remove(mdx.c_str());
-  const int fd = ::open(platform::ResolvePath(base + ".dbf").c_str(), O_RDWR);
+  if (platform::FileExists(mdx)) platform::RemoveFile(mdx);
+  const int fd = ::open(platform::DiskPath(platform::ResolvePath(base + ".dbf")).c_str(), O_RDWR);
   if (fd >= 0) ClearMdxFlag(fd);
 }
 

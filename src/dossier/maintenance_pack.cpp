@@ -10,6 +10,7 @@
 #include "data/index_defs.h"
 #include "data/session.h"
 #include "platform/dbase/idapi.h"
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/logfile.h"
 
@@ -21,7 +22,7 @@ constexpr int kFirstFieldOffset = 32;  // first field descriptor: its name, 11 b
 
 // Opens the data file read-write and reads its first 29 bytes; -1 when either fails.
 int OpenHeader(const std::string& dbf, unsigned char header[kHeaderBytes]) {
-  const int fd = ::open(dbf.c_str(), O_RDWR);
+  const int fd = ::open(platform::DiskPath(dbf).c_str(), O_RDWR);
   if (fd < 0) return -1;
   if (::pread(fd, header, kHeaderBytes, 0) != kHeaderBytes) {
     ::close(fd);
@@ -52,7 +53,7 @@ DossierTableRef DossierTableOf(int number) {
 }
 
 bool IsOldGenerationC10(const std::string& c10DataPath) {
-  const int fd = ::open(platform::ResolvePath(c10DataPath).c_str(), O_RDONLY);
+  const int fd = ::open(platform::DiskPath(platform::ResolvePath(c10DataPath)).c_str(), O_RDONLY);
   if (fd < 0) return false;
   char name[12] = {};
   const bool read = ::pread(fd, name, 11, kFirstFieldOffset) == 11;

@@ -10,6 +10,7 @@
 #include "data/index_recovery.h"
 #include "data/session.h"
 #include "platform/dbase/idapi.h"
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -306,7 +307,7 @@ void RebuildRun::RefillC60() {
   c60.CloseTable(true);
   const std::string dbf = platform::ResolvePath(path + ".dbf");
   DeleteFileIfExists(path.c_str(), ".mdx");
-  const int fd = ::open(dbf.c_str(), O_RDWR);
+  const int fd = ::open(platform::DiskPath(dbf).c_str(), O_RDWR);
   bool flagCleared = fd >= 0 && ClearMdxFlag(fd);
   if (!flagCleared || !OpenExclusive(c60, path)) {
     Record(kRebuildRefillC60);

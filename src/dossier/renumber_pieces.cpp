@@ -17,6 +17,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
@@ -128,7 +129,7 @@ bool Run::OpenExclusive(Table* t, const char* path, const char* tag) {
 }
 
 bool Run::ReadPlanFile(long* pieces) {
-  std::ifstream in(RenumberPlanPath());
+  std::ifstream in(platform::DiskPath(RenumberPlanPath()));
   if (!in) return false;
   long n = -1;
   in >> n;
@@ -320,7 +321,7 @@ RenumberResult Run::Go() {
   // every line's new number.
   long planned = -1;
   if (ReadPlanFile(&planned) && (planned < 0 || !PlanMatchesLines())) {
-    std::remove(RenumberPlanPath().c_str());
+    platform::RemoveFile(RenumberPlanPath());
     planned = -1;
   }
   if (planned >= 0) {
@@ -331,7 +332,7 @@ RenumberResult Run::Go() {
       CloseAll();
       return r_;
     }
-    std::remove(RenumberPlanPath().c_str());
+    platform::RemoveFile(RenumberPlanPath());
   } else {
     obs_->SetTotal(4 * lines);
   }
@@ -368,7 +369,7 @@ RenumberResult Run::Go() {
     CloseAll();
     return r_;
   }
-  std::remove(RenumberPlanPath().c_str());
+  platform::RemoveFile(RenumberPlanPath());
   Refill();
   CloseAll();
   r_.outcome = RenumberOutcome::Done;

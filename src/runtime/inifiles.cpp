@@ -1,7 +1,5 @@
 #include "runtime/inifiles.h"
 
-#include <pwd.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -49,22 +47,15 @@ bool IsProgramFile(const std::string& path) {
     std::size_t n = std::strlen(s);
     if (lower.size() >= n && lower.compare(lower.size() - n, n, s) == 0) return true;
   }
-  return access(path.c_str(), X_OK) == 0;
+  return platform::IsExecutable(path);
 }
 
 }  // namespace
 
 std::string DefaultProgramFolder() {
-  const char* home = std::getenv("MERLON_HOME");
-  std::string folder;
-  if (home && *home) {
-    folder = home;
-  } else {
-    const char* user = std::getenv("HOME");
-    std::string base = user && *user ? user : "";
-    if (base.empty()) {
-      if (passwd* pw = getpwuid(getuid())) base = pw->pw_dir ? pw->pw_dir : "";
-    }
+  std::string folder = platform::EnvironmentPath("MERLON_HOME");
+  if (folder.empty()) {
+    std::string base = platform::HomeFolder();
     if (base.empty()) base = "/tmp";
     folder = base + "/.local/share/merlon";
   }
@@ -166,7 +157,7 @@ bool ChangeDir(const char* folder) {
   std::string target = IsBlank(folder) ? ProgramFolder : std::string(folder);
   if (target.empty()) return false;
   if (target.size() > 1 && target.back() == '/') target.pop_back();
-  return chdir(target.c_str()) == 0;
+  return platform::ChangeDirectory(target);
 }
 
 void SetDocumentErrorHook(DocumentErrorHook hook) { g_documentError = hook; }

@@ -1,10 +1,5 @@
 #include "runtime/logfile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "platform/system/files.h"
@@ -40,30 +35,25 @@ void WriteLog(const char* text) {
                      (text ? text : "") + "\r\n";
   // One write of the whole line in append mode: lines of several stations
   // never mix inside a line.
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  platform::WriteAll(fd, line.data(), line.size());
-  close(fd);
+  platform::AppendToFile(path, line);
 }
 
 int OpenFileRead(const char* path) {
   if (!path || !*path) return -1;
-  return open(platform::ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  return platform::OpenForReading(platform::ResolvePath(path));
 }
 
 int OpenFileWrite(const char* path) {
   if (!path || !*path) return -1;
-  int fd = open(platform::ResolvePath(path).c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd >= 0) lseek(fd, 0, SEEK_END);
-  return fd;
+  return platform::OpenForAppending(platform::ResolvePath(path));
 }
 
 int CreateFileTrunc(const char* path) {
   if (!path || !*path) return -1;
-  return open(platform::ResolvePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return platform::CreateTruncated(platform::ResolvePath(path));
 }
 
-bool CloseFile(int handle) { return handle >= 0 && close(handle) == 0; }
+bool CloseFile(int handle) { return platform::CloseHandle(handle); }
 
 bool WriteLine(int handle, const char* text, bool crlf) {
   if (handle < 0) return false;
@@ -80,12 +70,9 @@ bool ReadFileChunk(char* chunk, int handle, long long total, long long& offset) 
   if (want > static_cast<long long>(kChunkSize)) want = kChunkSize;
   if (want == 0) return true;
   std::size_t got = 0;
-  while (got < static_cast<std::size_t>(want)) {
-    ssize_t n = pread(handle, chunk + got, static_cast<std::size_t>(want) - got, offset + static_cast<long long>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    got += static_cast<std::size_t>(n);
-  }
+  if (platform::ReadUpTo(handle, chunk, static_cast<std::size_t>(want), offset, &got) != 0 ||
+      got != static_cast<std::size_t>(want))
+    return false;
   offset += want;
   return true;
 }
@@ -108,9 +95,8 @@ bool TakeLine(std::string& text, std::string& line) {
 bool FileExists(const char* path) {
   int fd = OpenFileRead(path);
   if (fd < 0) return false;
-  struct stat st{};
-  bool regular = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-  close(fd);
+  const bool regular = !platform::IsFolderHandle(fd);
+  platform::CloseHandle(fd);
   return regular;
 }
 
@@ -118,9 +104,7 @@ bool DeleteFileIfExists(const char* name, const char* suffix) {
   std::string path = std::string(name ? name : "") + (suffix ? suffix : "");
   if (path.empty()) return false;
   std::string resolved = platform::ResolvePath(path);
-  struct stat st{};
-  if (lstat(resolved.c_str(), &st) != 0) return true;
-  if (S_ISDIR(st.st_mode)) return false;
+  if (platform::DirectoryExists(resolved)) return false;
   return platform::RemoveFile(resolved);
 }
 

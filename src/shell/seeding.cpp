@@ -1,7 +1,5 @@
 #include "shell/seeding.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

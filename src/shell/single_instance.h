@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/system/files.h"
+
 // $XDG_RUNTIME_DIR when it names a folder, else /tmp/merlon-<uid> (made
 // with mode 0700 when missing). Ends without "/".
 std::string RuntimeFolder();
@@ -13,7 +15,6 @@ std::string RuntimeFolder();
 class SingleInstanceGuard {
  public:
   SingleInstanceGuard() = default;
-  ~SingleInstanceGuard();
   SingleInstanceGuard(const SingleInstanceGuard&) = delete;
   SingleInstanceGuard& operator=(const SingleInstanceGuard&) = delete;
 
@@ -22,11 +23,11 @@ class SingleInstanceGuard {
   // kept until Release or the end of the process.
   Result Acquire(const std::string& folder);
   Result Acquire() { return Acquire(RuntimeFolder()); }
-  void Release();
-  bool Held() const { return fd_ >= 0; }
+  void Release() { lock_.Release(); }
+  bool Held() const { return lock_.Held(); }
 
  private:
-  int fd_ = -1;
+  platform::FileLock lock_;
 };
 
 // The entry routine's guard: true when this process may go on; otherwise

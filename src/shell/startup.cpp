@@ -1,7 +1,5 @@
 #include "shell/startup.h"
 
-#include <sys/resource.h>
-
 #include <cstdlib>
 
 #include "platform/system/files.h"
@@ -147,14 +145,7 @@ unsigned FirstStartupCommand(int argc) {
 }
 
 bool EnsureFileHandles(int wanted) {
-  struct rlimit rl {};
-  if (::getrlimit(RLIMIT_NOFILE, &rl) != 0) return false;
-  if (rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < static_cast<rlim_t>(wanted)) {
-    if (rl.rlim_max != RLIM_INFINITY && rl.rlim_max < static_cast<rlim_t>(wanted)) return false;
-    rl.rlim_cur = static_cast<rlim_t>(wanted);
-    if (::setrlimit(RLIMIT_NOFILE, &rl) != 0) return false;
-  }
-  return true;
+  return platform::EnsureOpenFileLimit(wanted);
 }
 
 void WriteFramePlacement(const gui::FramePlacement& restored, bool maximized, char reportChoiceOption,

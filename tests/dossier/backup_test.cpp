@@ -124,7 +124,7 @@ TEST_F(BackupTest, BatchFileReceivesEachValueAsOneArgument) {
   ASSERT_EQ(launched_.size(), 1u);
   EXPECT_EQ(lastExit_, 0);
   EXPECT_EQ(Lines(out), (std::vector<std::string>{
-                            folder_, "AB", root_ + "/u1 \"$(touch " + root_ + "/pwned)\" & | %PATH%/",
+                            platform::DiskPath(folder_), "AB", root_ + "/u1 \"$(touch " + root_ + "/pwned)\" & | %PATH%/",
                             "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));
   EXPECT_FALSE(std::filesystem::exists(root_ + "/pwned"));
   EXPECT_EQ(CountShown(ModalKind::MessageBox), 2);
@@ -162,7 +162,7 @@ TEST_F(BackupTest, Method7ConfirmationCancelledOrConfirmed) {
   ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
   BackupDossier_Work();
   EXPECT_TRUE(launched_.empty());
-  EXPECT_FALSE(std::filesystem::exists(copy));
+  EXPECT_FALSE(std::filesystem::exists(platform::DiskPath(copy)));
   EXPECT_EQ(ReadText(LogPath(".txt")).find("Sauvegarde '7'"), std::string::npos);
   EXPECT_EQ(reopened_, 1);
   EXPECT_EQ(CountShown(ModalKind::MessageBox), 0);
@@ -179,9 +179,9 @@ TEST_F(BackupTest, Method7ConfirmationCancelledOrConfirmed) {
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   BackupDossier_Work();
   ASSERT_EQ(launched_.size(), 1u);
-  EXPECT_TRUE(std::filesystem::exists(copy));
+  EXPECT_TRUE(std::filesystem::exists(platform::DiskPath(copy)));
   EXPECT_EQ(Lines(out), (std::vector<std::string>{
-                            folder_, "AB", folder_ + "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/",
+                            platform::DiskPath(folder_), "AB", platform::DiskPath(folder_) + "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/",
                             "-20240307-09h0503-cloture", "/mnt/deux", "-20240307-09h0503-cloture",
                             "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));
 }

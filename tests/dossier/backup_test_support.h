@@ -24,6 +24,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/modal_seam.h"
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/backup_paths.h"
 #include "runtime/dossier_record.h"
@@ -49,19 +50,15 @@ inline std::string ReadText(const std::string& path) {
   return text;
 }
 
+// Paths are the program's (cp1252); on disk they are UTF-8.
 inline void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
+  std::ofstream(platform::DiskPath(path), std::ios::binary) << text;
 }
 
 // Every file of a folder (name -> content), the hidden ones left out.
 inline std::map<std::string, std::string> FolderFiles(const std::string& folder) {
   std::map<std::string, std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) {
-    if (!e.is_regular_file()) continue;
-    const std::string name = e.path().filename().string();
-    if (name[0] == '.') continue;
-    files[name] = ReadText(e.path().string());
-  }
+  for (const std::string& name : platform::ListFiles(folder)) files[name] = ReadText(folder + "/" + name);
   return files;
 }
 

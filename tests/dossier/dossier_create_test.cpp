@@ -41,6 +41,7 @@ using CreateTest = SessionTest;
 
 TEST_F(CreateTest, NewDossierOpensThroughTheTableLayerWithItsRecordConstantsAndEuroSettings) {
   const std::string folder = Dir() + "/Dossiers/Caf\xE9";  // the folder keeps its case
+  const std::string onDisk = Dir() + "/Dossiers/Caf\xC3\xA9";  // and is named in UTF-8
   std::string message = "unchanged";
   ASSERT_TRUE(CreateDossier(Spec(folder, "dem-1"), &message)) << message;
   EXPECT_EQ(message, "");
@@ -50,7 +51,7 @@ TEST_F(CreateTest, NewDossierOpensThroughTheTableLayerWithItsRecordConstantsAndE
     expected.insert(std::string(kind) + "dem-1.dbf");
     expected.insert(std::string(kind) + "dem-1.mdx");
   }
-  for (const std::string& f : FilesIn(folder)) expected.erase(f);
+  for (const std::string& f : FilesIn(onDisk)) expected.erase(f);
   EXPECT_TRUE(expected.empty()) << *expected.begin();
 
   SetDossier(folder, "DEM-1");
@@ -96,7 +97,7 @@ TEST_F(CreateTest, NewDossierOpensThroughTheTableLayerWithItsRecordConstantsAndE
   EXPECT_EQ(std::string(TableC10->GetField(6)).substr(0, 50), std::string(50, '?'));
 
   EXPECT_EQ(IniFileGetString(PathC10(".ini"), "Monnaie", "SeulementEnEuros"), "O");
-  const std::string log = ReadFile(folder + "/clgdem-1.txt");
+  const std::string log = ReadFile(onDisk + "/clgdem-1.txt");
   EXPECT_NE(log.find("Cr\xE9" "ation du dossier DEM-1 - SARL Caf\xE9 du Port - exercice du 01/01/2026 au 31/12/2026"),
             std::string::npos)
       << log;

@@ -8,6 +8,7 @@
 #include "dossier/rebuild_indexes.h"
 #include "data/index_recovery.h"
 #include "dossier_open_fixture.h"
+#include "platform/system/cp1252.h"
 #include "shell/startup.h"
 
 TEST_F(DossierOpenTest, OpenChangeAndCloseTwoDossiers) {
@@ -96,14 +97,15 @@ TEST_F(DossierOpenTest, RecentEntryWithFiveSlotsFullDropsTheOldest) {
 }
 
 TEST_F(DossierOpenTest, DamagedDossierOpensRepaired) {
-  const std::string d = MakeDossier("abimé", "ABI");
+  const std::string d = MakeDossier("abim\xE9", "ABI");
+  const std::string disk = platform::DiskPath(d);
   const std::string other = MakeDossier("autre", "AUT", 10);
   // No draft file, no lock table, the C10 index file of another dossier, two constants
   // outside their lists and one typed freely.
-  fs::remove(d + "c50abi.dbf");
-  fs::remove(d + "c50abi.mdx");
-  fs::remove(d + "cabi____.dbf");
-  fs::copy_file(other + "c10aut.mdx", d + "c10abi.mdx", fs::copy_options::overwrite_existing);
+  fs::remove(disk + "c50abi.dbf");
+  fs::remove(disk + "c50abi.mdx");
+  fs::remove(disk + "cabi____.dbf");
+  fs::copy_file(other + "c10aut.mdx", disk + "c10abi.mdx", fs::copy_options::overwrite_existing);
   WriteConstant(d, "ABI", 4, "XYZ");
   WriteConstant(d, "ABI", 56, "?");
   WriteConstant(d, "ABI", 37, "ZZ");
@@ -119,7 +121,7 @@ TEST_F(DossierOpenTest, DamagedDossierOpensRepaired) {
   EXPECT_NE(shown.find("056:  '?  '  ->  'NON'"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("037:"), std::string::npos) << "a free constant is never reset";
   EXPECT_TRUE(MdxHeaderMatchesName((d + "c10abi.mdx").c_str()));
-  EXPECT_TRUE(fs::exists(d + "cabi____.dbf"));
+  EXPECT_TRUE(fs::exists(disk + "cabi____.dbf"));
   EXPECT_EQ(TheDossierRecord.Constant(4), "NON");
   EXPECT_EQ(TheDossierRecord.Constant(37), "ZZ ");
 
@@ -141,7 +143,7 @@ TEST_F(DossierOpenTest, DamagedDossierOpensRepaired) {
   CloseAllTables();
   ASSERT_TRUE(EnsureDossierOpen());
   EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << ShownTexts();
-  const std::string log = ReadAll(d + "clgabi.txt");
+  const std::string log = ReadAll(disk + "clgabi.txt");
   EXPECT_NE(log.find("REINDEX - Ok - ABI"), std::string::npos) << log;
   EXPECT_NE(log.find("CONSTANTES - Ok"), std::string::npos) << log;
 }

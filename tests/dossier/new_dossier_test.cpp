@@ -36,7 +36,8 @@ class NewDossierTest : public DossierFixture {
 
 TEST_F(NewDossierTest, CreatedFromTheCommandOpensAndReadsInDbfread) {
   const std::string chosen = root_ + "/Soci\xE9t\xE9 d'Ax";  // the folder dialog's answer, its case kept
-  std::filesystem::create_directories(chosen);
+  const std::string onDisk = root_ + "/Soci\xC3\xA9t\xC3\xA9 d'Ax";  // as a file manager names it
+  std::filesystem::create_directories(onDisk);
   ModalSeam::QueueDialogAnswer(gui::IDOK, Fill({{N::kCode, "ax-1"},
                                                 {N::kName, "SARL D'AX"},
                                                 {N::kYearStart, "01/07/24"},
@@ -55,7 +56,7 @@ TEST_F(NewDossierTest, CreatedFromTheCommandOpensAndReadsInDbfread) {
        "import sys, dbfread\n"
        "t = dbfread.DBF(sys.argv[1], encoding='cp1252')\n"
        "print(len(list(t)) > 0, any('SARL D\\'AX' in str(v) for r in t for v in r.values()))\n",
-       chosen + "/c10ax-1.dbf"},
+       onDisk + "/c10ax-1.dbf"},
       &out);
   EXPECT_EQ(rc, 0) << out;
   EXPECT_EQ(out, "True True\n");

@@ -25,7 +25,7 @@ class RestoreTest : public DossierFixture {
   // Spoils the dossier after the backup: one file changed, one removed.
   void Spoil() {
     WriteText(folder_ + "c20ab.dbf", "spoilt");
-    std::filesystem::remove(folder_ + "c70ab.dbf");
+    std::filesystem::remove(platform::DiskPath(folder_ + "c70ab.dbf"));
   }
 };
 
@@ -85,7 +85,7 @@ TEST_F(RestoreTest, TarMethodRoundTripGivesTheDossierBackByteForByte) {
   const std::string log = ReadText(LogPath(".txt"));
   EXPECT_EQ(log.rfind(logBefore, 0), 0u);
   EXPECT_NE(log.find("Restauration '9' - ", logBefore.size()), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(folder_ + "c_lgab.tmp"));
+  EXPECT_FALSE(std::filesystem::exists(platform::DiskPath(folder_ + "c_lgab.tmp")));
   // Shown: the chooser and the wait, no text describing the restore.
   ASSERT_EQ(ModalSeam::Shown().size(), 2u);
   EXPECT_EQ(ModalSeam::Shown()[1].text, LoadStr(2269));
@@ -123,7 +123,7 @@ TEST_F(RestoreTest, CancelledRestoreLeavesTheLogAsItWas) {
   RestoreDossier_Work();
   EXPECT_TRUE(launched_.empty());
   EXPECT_EQ(ReadText(LogPath(".txt")), log);
-  EXPECT_FALSE(std::filesystem::exists(folder_ + "c_lgab.tmp"));
+  EXPECT_FALSE(std::filesystem::exists(platform::DiskPath(folder_ + "c_lgab.tmp")));
   EXPECT_FALSE(UseStoredWorkingDate);
   EXPECT_EQ(reopened_, 1);
 
@@ -151,7 +151,7 @@ TEST_F(RestoreTest, LogThatCannotBeSetAsideStopsTheRestore) {
   WriteLog("ligne du poste");
   const std::string log = ReadText(LogPath(".txt"));
   // The set-aside name is taken by a folder: the log cannot go there.
-  std::filesystem::create_directory(folder_ + "c_lgab.tmp");
+  std::filesystem::create_directory(platform::DiskPath(folder_ + "c_lgab.tmp"));
   ModalSeam::QueueFileAnswer(root_ + "/s/ZELAB.rar");
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   RestoreDossier_Work();
@@ -175,7 +175,7 @@ TEST_F(RestoreTest, OlderSetAsideLogIsKeptAndNeverLost) {
   WriteText(folder_ + "clgab.txt", "pendant\r\n");
   ASSERT_TRUE(PutLogBack(false));
   EXPECT_EQ(ReadText(LogPath(".txt")), "ancien journal\r\n" + current + "pendant\r\n");
-  EXPECT_FALSE(std::filesystem::exists(folder_ + "c_lgab.tmp"));
+  EXPECT_FALSE(std::filesystem::exists(platform::DiskPath(folder_ + "c_lgab.tmp")));
 
   // Dropping: the restored log gives way, in one rename.
   ASSERT_TRUE(SetLogAside());
@@ -200,7 +200,7 @@ TEST_F(RestoreTest, RecordedArgumentsPerMethod) {
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   RestoreDossier_Work();
-  EXPECT_EQ(Lines(out), (std::vector<std::string>{folder_, "AB", archive, "NUVSAUVE=" + std::string(getenv("NUVSAUVE") ? getenv("NUVSAUVE") : "")}));
+  EXPECT_EQ(Lines(out), (std::vector<std::string>{platform::DiskPath(folder_), "AB", archive, "NUVSAUVE=" + std::string(getenv("NUVSAUVE") ? getenv("NUVSAUVE") : "")}));
 
   // Method 8: its folder only; no question before it starts.
   IniSetString("LanceM?BACKUP", "8");

@@ -1,12 +1,12 @@
 #include "demo/dossier_demo.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_structures.h"
 #include "demo/dossier_demo_internal.h"
+#include "platform/system/files.h"
 #include "runtime/bank_ids.h"
 #include "runtime/numbers.h"
 
@@ -274,14 +274,13 @@ bool RebuildTags(const std::string& path) {
 
 // Removes what the run made of a dossier it could not finish.
 void RemoveDossier(const std::string& folder, const std::string& code) {
-  std::error_code ignored;
   for (const std::string& base : DossierTableNames(code))
-    for (const char* ext : {".dbf", ".mdx", ".dbt"}) std::filesystem::remove(folder + base + ext, ignored);
+    for (const char* ext : {".dbf", ".mdx", ".dbt"}) platform::RemoveFile(folder + base + ext);
   std::string lower = code;
   for (char& c : lower)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  std::filesystem::remove(folder + "c10" + lower + ".ini", ignored);
-  std::filesystem::remove(folder + "clg" + lower + ".txt", ignored);
+  platform::RemoveFile(folder + "c10" + lower + ".ini");
+  platform::RemoveFile(folder + "clg" + lower + ".txt");
 }
 
 // "" when the options can be generated, else the French message.

@@ -13,6 +13,8 @@
 
 #include "expr.h"
 #include "fileio.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 
 namespace dbase {
 
@@ -89,7 +91,7 @@ DbiCursor::~DbiCursor() { Close(); }
 
 DBIResult DbiCursor::Open(const std::string& path, const std::string& indexName, const std::string& tagName,
                           bool ro, bool excl, XLTMode mode) {
-  dbfPath = ResolveCase(path);
+  dbfPath = platform::ResolvePath(path);
   readOnly = ro;
   exclusive = excl;
   xlt = mode;
@@ -124,14 +126,14 @@ DBIResult DbiCursor::Open(const std::string& path, const std::string& indexName,
   rec_.assign(dbf_.recordLength(), ' ');
   old_.assign(dbf_.recordLength(), ' ');
   if (dbf_.hasMemo()) {
-    dbtPath = ResolveCase(WithExtension(dbfPath, ".dbt"));
+    dbtPath = platform::ResolvePath(WithExtension(dbfPath, ".dbt"));
     rc = dbt_.Open(dbtPath, !readOnly, dbf_.dbase3Memo());
     if (rc != DBIERR_NONE) {
       Close();
       return rc;
     }
   }
-  mdxPath = ResolveCase(WithExtension(dbfPath, ".mdx"));
+  mdxPath = platform::ResolvePath(WithExtension(dbfPath, ".mdx"));
   if (dbf_.productionIndexFlag()) {
     rc = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_);
     // The header promises a production index: without it the table does not open.
@@ -799,7 +801,7 @@ DBIResult DbiCursor::Pack(bool) {
       }
     }
     if (rc != DBIERR_NONE) {
-      ::unlink(tmpMemo.c_str());
+      platform::RemoveFile(tmpMemo);
       return rc;
     }
   }
@@ -831,11 +833,11 @@ DBIResult DbiCursor::Pack(bool) {
   if (!tmpMemo.empty()) {
     if (rc == DBIERR_NONE) {
       dbt_.Close();
-      if (::rename(tmpMemo.c_str(), dbtPath.c_str()) != 0) rc = ErrnoToResult(errno);
+      if (!platform::AtomicRename(tmpMemo, dbtPath)) rc = ErrnoToResult(errno);
       DBIResult r2 = dbt_.Open(dbtPath, true, dbf_.dbase3Memo());
       if (rc == DBIERR_NONE) rc = r2;
     } else {
-      ::unlink(tmpMemo.c_str());
+      platform::RemoveFile(tmpMemo);
     }
   }
   count_ = w - 1;
@@ -894,10 +896,10 @@ Mdx* DbiCursor::FindSeparate(const std::string& path) {
 }
 
 std::string DbiCursor::SeparatePath(const std::string& indexName) const {
-  if (indexName.find('/') != std::string::npos) return ResolveCase(indexName);
+  if (indexName.find('/') != std::string::npos) return platform::ResolvePath(indexName);
   std::size_t slash = dbfPath.rfind('/');
   std::string dir = slash == std::string::npos ? "" : dbfPath.substr(0, slash + 1);
-  return ResolveCase(dir + indexName);
+  return platform::ResolvePath(dir + indexName);
 }
 
 DBIResult DbiCursor::OpenSeparate(const std::string& path, Mdx** mdx) {

@@ -11,6 +11,8 @@
 #include <ctime>
 
 #include "fileio.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 
 namespace dbase {
 
@@ -198,9 +200,7 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
   if (rc == DBIERR_NOSUCHTABLE) {
     // A missing folder is a path not found, a missing file in a folder a table not found.
     std::size_t slash = path.rfind('/');
-    struct stat st;
-    if (slash != std::string::npos && slash > 0 &&
-        (::stat(path.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    if (slash != std::string::npos && slash > 0 && !platform::DirectoryExists(path.substr(0, slash)))
       rc = DBIERR_NOSUCHPATH;
   }
   if (rc != DBIERR_NONE) return rc;

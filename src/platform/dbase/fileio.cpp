@@ -5,10 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <dirent.h>
-#include <strings.h>
-
 #include <vector>
+
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 
 namespace dbase {
 
@@ -35,20 +35,8 @@ DBIResult ErrnoToResult(int err, DBIResult missing) {
 }
 
 DBIResult ReadSome(int fd, void* buf, std::size_t n, off_t off, std::size_t* got) {
-  auto* p = static_cast<char*>(buf);
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t r = ::pread(fd, p + done, n - done, off + static_cast<off_t>(done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      *got = done;
-      return ErrnoToResult(errno);
-    }
-    if (r == 0) break;
-    done += static_cast<std::size_t>(r);
-  }
-  *got = done;
-  return DBIERR_NONE;
+  const int err = platform::ReadUpTo(fd, buf, n, off, got);
+  return err == 0 ? DBIERR_NONE : ErrnoToResult(err);
 }
 
 DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off) {
@@ -59,17 +47,8 @@ DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off) {
 }
 
 DBIResult WriteAt(int fd, const void* buf, std::size_t n, off_t off) {
-  const auto* p = static_cast<const char*>(buf);
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t r = ::pwrite(fd, p + done, n - done, off + static_cast<off_t>(done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return ErrnoToResult(errno);
-    }
-    done += static_cast<std::size_t>(r);
-  }
-  return DBIERR_NONE;
+  const int err = platform::WriteAllAt(fd, buf, n, off);
+  return err == 0 ? DBIERR_NONE : ErrnoToResult(err);
 }
 
 DBIResult FileSize(int fd, off_t* size) {
@@ -89,7 +68,7 @@ DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writa
   *fd = -1;
   *writable = false;
   if (wantWrite) {
-    int f = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    int f = ::open(platform::DiskPath(path).c_str(), O_RDWR | O_CLOEXEC);
     if (f >= 0) {
       SkipAccessTime(f);
       *fd = f;
@@ -98,7 +77,7 @@ DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writa
     }
     if (errno != EACCES && errno != EROFS && errno != EPERM) return ErrnoToResult(errno, missing);
   }
-  int f = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int f = ::open(platform::DiskPath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (f < 0) return ErrnoToResult(errno, missing);
   struct stat st;
   if (::fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -111,34 +90,10 @@ DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writa
 }
 
 DBIResult CreateFile(const std::string& path, int* fd) {
-  int f = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int f = ::open(platform::DiskPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (f < 0) return ErrnoToResult(errno);
   *fd = f;
   return DBIERR_NONE;
-}
-
-bool FileExists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string ResolveCase(const std::string& path) {
-  if (path.empty() || FileExists(path)) return path;
-  std::size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr) return path;
-  std::string found;
-  while (dirent* e = ::readdir(d)) {
-    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
-      found = e->d_name;
-      break;
-    }
-  }
-  ::closedir(d);
-  if (found.empty()) return path;
-  return slash == std::string::npos ? found : path.substr(0, slash + 1) + found;
 }
 
 std::string WithExtension(const std::string& path, const std::string& ext) {
@@ -156,7 +111,7 @@ std::string BaseName(const std::string& path) {
 }
 
 DBIResult CopyFile(const std::string& from, const std::string& to) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  int in = ::open(platform::DiskPath(from).c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return ErrnoToResult(errno, DBIERR_NOSUCHTABLE);
   int out = -1;
   DBIResult rc = CreateFile(to, &out);

@@ -46,10 +46,8 @@ void SkipAccessTime(int fd);
 DBIResult CreateFile(const std::string& path, int* fd);
 // Copies a whole file, replacing the target.
 DBIResult CopyFile(const std::string& from, const std::string& to);
-bool FileExists(const std::string& path);
-// The path itself when it exists, else the entry of its folder whose name matches it without
-// regard to case (tables copied from other systems keep upper-case names), else the path.
-std::string ResolveCase(const std::string& path);
+// Paths are cp1252 and opened in UTF-8 (platform::DiskPath). Existence and the case-insensitive
+// look-up of names are the system layer's: platform::FileExists, platform::ResolvePath.
 // Path with its extension replaced (or added): WithExtension("a/b.DBF", ".mdx") = "a/b.mdx".
 std::string WithExtension(const std::string& path, const std::string& ext);
 // File name without folder and extension.

@@ -12,6 +12,8 @@
 
 #include "cursor.h"
 #include "fileio.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 
 namespace dbase {
 
@@ -49,7 +51,7 @@ std::string TablePath(const char* name) {
 
 // True when some open file description holds the table's open lock.
 bool TableInUse(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(platform::DiskPath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   bool busy = OfdConflict(fd, kOpenSentinelByte, 1, F_WRLCK);
   ::close(fd);
@@ -265,7 +267,7 @@ DBIResult DbiCreateTable(hDBIDb, const char* tableName, std::uint16_t fieldCount
   if (tableName == nullptr || tableName[0] == 0 || fields == nullptr || fieldCount == 0)
     return DBIERR_INVALIDPARAM;
   std::string path = TablePath(tableName);
-  if (FileExists(path)) {
+  if (platform::FileExists(path)) {
     if (!overwrite) return DBIERR_FILEEXISTS;
     if (TableInUse(path)) return DBIERR_TABLEINUSE;
   }
@@ -461,10 +463,10 @@ DBIResult DbiCopyTable(hDBIDb, bool overwrite, const char* srcTableName, const c
   if (S().initCount == 0) return DBIERR_NOTINITIALIZED;
   if (!DriverOk(srcDriverType)) return DBIERR_INVALIDPARAM;
   if (srcTableName == nullptr || destTableName == nullptr || destTableName[0] == 0) return DBIERR_INVALIDPARAM;
-  std::string src = ResolveCase(TablePath(srcTableName));
+  std::string src = platform::ResolvePath(TablePath(srcTableName));
   std::string dest = TablePath(destTableName);
-  if (!FileExists(src)) return DBIERR_NOSUCHTABLE;
-  if (FileExists(dest)) {
+  if (!platform::FileExists(src)) return DBIERR_NOSUCHTABLE;
+  if (platform::FileExists(dest)) {
     if (!overwrite) return DBIERR_FILEEXISTS;
     if (TableInUse(dest)) return DBIERR_TABLEINUSE;
   }
@@ -475,25 +477,25 @@ DBIResult DbiCopyTable(hDBIDb, bool overwrite, const char* srcTableName, const c
   bool memo = head.hasMemo();
   bool mdx = head.productionIndexFlag();
   head.Close();
-  std::string srcMemo = ResolveCase(WithExtension(src, ".dbt"));
-  std::string srcIndex = ResolveCase(WithExtension(src, ".mdx"));
+  std::string srcMemo = platform::ResolvePath(WithExtension(src, ".dbt"));
+  std::string srcIndex = platform::ResolvePath(WithExtension(src, ".mdx"));
   std::string destMemo = WithExtension(dest, ".dbt");
   std::string destIndex = WithExtension(dest, ".mdx");
-  if (memo && !FileExists(srcMemo)) return DBIERR_MEMOCORRUPT;
-  if (mdx && !FileExists(srcIndex)) return DBIERR_INDEXCORRUPT;
+  if (memo && !platform::FileExists(srcMemo)) return DBIERR_MEMOCORRUPT;
+  if (mdx && !platform::FileExists(srcIndex)) return DBIERR_INDEXCORRUPT;
   rc = CopyFile(src, dest);
   if (rc == DBIERR_NONE && memo) {
     rc = CopyFile(srcMemo, destMemo);
     if (rc == DBIERR_NONE) rc = PatchName(destMemo, 8, 8, BaseName(dest));
   } else if (rc == DBIERR_NONE) {
-    ::unlink(destMemo.c_str());
+    platform::RemoveFile(destMemo);
   }
   if (rc == DBIERR_NONE && mdx) {
     rc = CopyFile(srcIndex, destIndex);
     // The index file names the table it belongs to.
     if (rc == DBIERR_NONE) rc = PatchName(destIndex, 4, 16, BaseName(dest));
   } else if (rc == DBIERR_NONE) {
-    ::unlink(destIndex.c_str());
+    platform::RemoveFile(destIndex);
   }
   return rc;
 }

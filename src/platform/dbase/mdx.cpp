@@ -19,6 +19,8 @@
 
 #include "expr.h"
 #include "fileio.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 #include "weights.h"
 
 namespace dbase {
@@ -1351,7 +1353,7 @@ bool Mdx::production() const { return impl_->header[24] != 0; }
 
 DBIResult Mdx::Create(const std::string& path, std::string_view tableName, bool production,
                       const RecordLayout& layout, bool exclusive, std::unique_ptr<Mdx>* out) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int fd = ::open(platform::DiskPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return ErrnoResult(errno);
   std::uint8_t h[kHeaderLength] = {};
   h[0] = 2;
@@ -1383,7 +1385,7 @@ DBIResult Mdx::Open(const std::string& path, const RecordLayout& layout, bool re
   d.layout = layout;
   d.readOnly = readOnly;
   d.exclusive = exclusive;
-  d.fd = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+  d.fd = ::open(platform::DiskPath(path).c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
   if (d.fd < 0) return ErrnoResult(errno);
   SkipAccessTime(d.fd);
   DBIResult r = d.Begin(false);
@@ -1859,7 +1861,7 @@ DBIResult Mdx::CreateIndexFile(const std::string& path, std::string_view keyExpr
   r = m->AddTag(tag, keyExpr, forExpr, records);
   DBIResult c = m->Close();
   if (r != DBIERR_NONE) {
-    ::unlink(path.c_str());
+    platform::RemoveFile(path);
     return r;
   }
   return c;
@@ -1871,7 +1873,7 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
                               std::uint32_t* recno) {
   *recno = 0;
   if (tagSeqNo < 1 || tagSeqNo > kMdxMaxTags || (mode != 1 && mode != 2)) return 0;
-  const int fd = ::open(mdxPath.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(platform::DiskPath(mdxPath).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
   struct Closer {
     int fd;
@@ -1979,7 +1981,7 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
 }
 
 bool ReadMdxTableName(const std::string& mdxPath, std::string* name) {
-  const int fd = ::open(mdxPath.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(platform::DiskPath(mdxPath).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   std::uint8_t h[20];
   const DBIResult r = ReadExact(fd, h, sizeof h, 0);

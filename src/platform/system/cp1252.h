@@ -2,6 +2,9 @@
 // the old platform did it: accented letters change case too.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace platform {
 
 // Upper- and lower-case of one cp1252 byte (0x9A <-> 0x8A, 0xE9 <-> 0xC9 ...).
@@ -12,5 +15,24 @@ unsigned char Cp1252Lower(unsigned char c);
 // Byte-wise comparison ignoring case (0 when equal, <0 / >0 otherwise).
 int Cp1252CompareNoCase(const char* a, const char* b);
 bool Cp1252EqualNoCase(const char* a, const char* b);
+
+}  // namespace platform
+
+namespace platform {
+
+// Names on disk are UTF-8 while the program holds text in cp1252. Every cp1252
+// byte has a UTF-8 form (the five unassigned bytes go to the C1 points of the
+// same value, so they come back unchanged).
+std::string Cp1252ToUtf8(std::string_view cp1252);
+// False when the text is not UTF-8 or holds a character cp1252 lacks; `out`
+// then holds nothing useful.
+bool Utf8ToCp1252(std::string_view utf8, std::string& out);
+
+// A path of the program as the system takes it (cp1252 to UTF-8).
+inline std::string DiskPath(std::string_view path) { return Cp1252ToUtf8(path); }
+// A name read from the system as the program holds it. Names that are not
+// UTF-8 (written by older programs in a single-byte set) come back as they
+// are; false for a UTF-8 name with a character cp1252 lacks.
+bool ProgramName(std::string_view diskName, std::string& out);
 
 }  // namespace platform

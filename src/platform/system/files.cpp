@@ -2,30 +2,53 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/system/cp1252.h"
 
 namespace platform {
 
+namespace {
+
+bool StatOf(const std::string& path, struct stat& st) {
+  return !path.empty() && ::stat(DiskPath(path).c_str(), &st) == 0;
+}
+
+int OpenDisk(const std::string& path, int flags, mode_t mode = 0644) {
+  if (path.empty()) return -1;
+  for (;;) {
+    const int fd = ::open(DiskPath(path).c_str(), flags | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EINTR) return fd;
+  }
+}
+
+}  // namespace
+
 bool FileExists(const std::string& path) {
   struct stat st{};
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return StatOf(path, st) && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st{};
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return StatOf(path, st) && S_ISDIR(st.st_mode);
 }
 
 std::int64_t FileSize(const std::string& path) {
   struct stat st{};
-  if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (!StatOf(path, st) || !S_ISREG(st.st_mode)) return -1;
   return static_cast<std::int64_t>(st.st_size);
 }
 
@@ -39,17 +62,17 @@ std::string ResolveName(const std::string& folder, const std::string& name) {
   std::string exact = JoinPath(folder, name);
   if (name.empty() || name.find('/') != std::string::npos) return exact;
   struct stat st{};
-  if (lstat(exact.c_str(), &st) == 0) return exact;
-  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (::lstat(DiskPath(exact).c_str(), &st) == 0) return exact;
+  DIR* dir = ::opendir(folder.empty() ? "." : DiskPath(folder).c_str());
   if (!dir) return exact;
-  std::string found;
-  while (dirent* e = readdir(dir)) {
-    if (Cp1252EqualNoCase(e->d_name, name.c_str())) {
-      found = e->d_name;
+  std::string found, entry;
+  while (dirent* e = ::readdir(dir)) {
+    if (ProgramName(e->d_name, entry) && Cp1252EqualNoCase(entry.c_str(), name.c_str())) {
+      found = entry;
       break;
     }
   }
-  closedir(dir);
+  ::closedir(dir);
   return found.empty() ? exact : JoinPath(folder, found);
 }
 
@@ -68,7 +91,7 @@ static std::string TempNameFor(const std::string& path) {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
-    ssize_t n = write(fd, data, size);
+    ssize_t n = ::write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -79,97 +102,242 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
+int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset) {
+  const auto* p = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::pwrite(fd, p + done, size - done, static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+int ReadUpTo(int fd, void* data, std::size_t size, std::int64_t offset, std::size_t* got) {
+  auto* p = static_cast<char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::pread(fd, p + done, size - done, static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *got = done;
+      return errno;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  *got = done;
+  return 0;
+}
+
 bool WriteFileAtomic(const std::string& path, const std::string& content) {
   if (path.empty()) return false;
   std::string tmp = TempNameFor(path);
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = OpenDisk(tmp, O_WRONLY | O_CREAT | O_TRUNC);
   if (fd < 0) return false;
   // Keep the permissions of the file being replaced.
   struct stat st{};
-  if (stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
-  bool ok = WriteAll(fd, content.data(), content.size()) && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
-  if (ok) ok = rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(tmp.c_str());
+  if (StatOf(path, st)) ::fchmod(fd, st.st_mode & 07777);
+  bool ok = WriteAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = AtomicRename(tmp, path);
+  if (!ok) RemoveFile(tmp);
   return ok;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content) {
   content.clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenDisk(path, O_RDONLY);
   if (fd < 0) return false;
   char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    content.append(buf, static_cast<std::size_t>(n));
+  std::size_t got = 0;
+  bool ok = true;
+  for (std::int64_t off = 0;; off += static_cast<std::int64_t>(got)) {
+    if (ReadUpTo(fd, buf, sizeof buf, off, &got) != 0) ok = false;
+    content.append(buf, got);
+    if (!ok || got < sizeof buf) break;
   }
-  close(fd);
-  return true;
+  ::close(fd);
+  return ok;
 }
 
 bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
   if (!FileExists(from)) return false;
-  if (!overwrite && access(to.c_str(), F_OK) == 0) return false;
-  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat existing{};
+  if (!overwrite && ::lstat(DiskPath(to).c_str(), &existing) == 0) return false;
+  int in = OpenDisk(from, O_RDONLY);
   if (in < 0) return false;
   std::string tmp = TempNameFor(to);
-  int out = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int out = OpenDisk(tmp, O_WRONLY | O_CREAT | O_TRUNC);
   if (out < 0) {
-    close(in);
+    ::close(in);
     return false;
   }
   struct stat st{};
-  if (fstat(in, &st) == 0) fchmod(out, st.st_mode & 07777);
+  if (::fstat(in, &st) == 0) ::fchmod(out, st.st_mode & 07777);
   bool ok = true;
   char buf[65536];
-  for (;;) {
-    ssize_t n = read(in, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    if (!WriteAll(out, buf, static_cast<std::size_t>(n))) {
-      ok = false;
-      break;
-    }
+  std::size_t got = 0;
+  for (std::int64_t off = 0;; off += static_cast<std::int64_t>(got)) {
+    ok = ReadUpTo(in, buf, sizeof buf, off, &got) == 0 && WriteAllAt(out, buf, got, off) == 0;
+    if (!ok || got < sizeof buf) break;
   }
-  close(in);
-  ok = fsync(out) == 0 && ok;
-  ok = close(out) == 0 && ok;
-  if (ok) ok = rename(tmp.c_str(), to.c_str()) == 0;
-  if (!ok) unlink(tmp.c_str());
+  ::close(in);
+  ok = ::fsync(out) == 0 && ok;
+  ok = ::close(out) == 0 && ok;
+  if (ok) ok = AtomicRename(tmp, to);
+  if (!ok) RemoveFile(tmp);
   return ok;
 }
 
 bool AtomicRename(const std::string& from, const std::string& to) {
-  return !from.empty() && !to.empty() && rename(from.c_str(), to.c_str()) == 0;
+  return !from.empty() && !to.empty() && ::rename(DiskPath(from).c_str(), DiskPath(to).c_str()) == 0;
 }
 
 bool RemoveFile(const std::string& path) {
   if (path.empty()) return false;
-  if (unlink(path.c_str()) == 0) return true;
+  if (::unlink(DiskPath(path).c_str()) == 0) return true;
   return errno == ENOENT;
 }
 
 bool MakeDirectories(const std::string& path) {
   if (path.empty()) return false;
-  std::string part;
+  const std::string disk = DiskPath(path);
   std::size_t pos = 0;
   while (pos != std::string::npos) {
-    pos = path.find('/', pos + 1);
-    part = path.substr(0, pos);
+    pos = disk.find('/', pos + 1);
+    const std::string part = disk.substr(0, pos);
     if (part.empty()) continue;
-    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
   }
   return DirectoryExists(path);
+}
+
+bool IsExecutable(const std::string& path) {
+  return !path.empty() && ::access(DiskPath(path).c_str(), X_OK) == 0;
+}
+
+bool ChangeDirectory(const std::string& path) { return !path.empty() && ::chdir(DiskPath(path).c_str()) == 0; }
+
+std::string FollowLinks(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path disk = DiskPath(path);
+  std::error_code ec;
+  bool followed = false;
+  for (int depth = 0; depth < 8 && fs::is_symlink(disk, ec); ++depth) {
+    fs::path target = fs::read_symlink(disk, ec);
+    if (ec) break;
+    if (target.is_relative()) target = disk.parent_path() / target;
+    disk = target.lexically_normal();
+    followed = true;
+  }
+  std::string result;
+  if (!followed || !ProgramName(disk.string(), result)) return path;
+  return result;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  const std::string where = folder.empty() ? std::string(".") : folder;
+  DIR* dir = ::opendir(DiskPath(where).c_str());
+  if (dir == nullptr) return names;
+  std::string name;
+  while (dirent* e = ::readdir(dir)) {
+    if (!ProgramName(e->d_name, name) || name == "." || name == "..") continue;
+    if (::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) != 0) continue;
+    if (FileExists(JoinPath(where, name))) names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+int OpenForReading(const std::string& path) { return OpenDisk(path, O_RDONLY); }
+
+int OpenForAppending(const std::string& path) {
+  const int fd = OpenDisk(path, O_WRONLY);
+  if (fd >= 0) ::lseek(fd, 0, SEEK_END);
+  return fd;
+}
+
+int CreateTruncated(const std::string& path) { return OpenDisk(path, O_WRONLY | O_CREAT | O_TRUNC); }
+
+bool CloseHandle(int handle) { return handle >= 0 && ::close(handle) == 0; }
+
+bool IsFolderHandle(int handle) {
+  struct stat st{};
+  return handle >= 0 && ::fstat(handle, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool AppendToFile(const std::string& path, const std::string& text) {
+  const int fd = OpenDisk(path, O_WRONLY | O_APPEND | O_CREAT);
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, text.data(), text.size());
+  return ::close(fd) == 0 && ok;
+}
+
+std::string EnvironmentPath(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return "";
+  std::string path;
+  return ProgramName(value, path) ? path : std::string(value);
+}
+
+std::string HomeFolder() {
+  std::string home = EnvironmentPath("HOME");
+  if (home.empty()) {
+    if (passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
+      if (!ProgramName(pw->pw_dir, home)) home = pw->pw_dir;
+  }
+  return home;
+}
+
+std::string UserRuntimeFolder() {
+  std::string folder = EnvironmentPath("XDG_RUNTIME_DIR");
+  if (!folder.empty() && folder[0] == '/' && DirectoryExists(folder)) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+  }
+  folder = "/tmp/merlon-" + std::to_string(::getuid());
+  ::mkdir(folder.c_str(), 0700);  // an existing folder is fine
+  return folder;
+}
+
+bool EnsureOpenFileLimit(int wanted) {
+  struct rlimit rl {};
+  if (::getrlimit(RLIMIT_NOFILE, &rl) != 0) return false;
+  if (rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < static_cast<rlim_t>(wanted)) {
+    if (rl.rlim_max != RLIM_INFINITY && rl.rlim_max < static_cast<rlim_t>(wanted)) return false;
+    rl.rlim_cur = static_cast<rlim_t>(wanted);
+    if (::setrlimit(RLIMIT_NOFILE, &rl) != 0) return false;
+  }
+  return true;
+}
+
+FileLock::Result FileLock::Acquire(const std::string& path) {
+  Release();
+  const int fd = OpenDisk(path, O_RDWR | O_CREAT, 0600);
+  if (fd < 0) return Result::Failed;
+  // flock belongs to the open file description: another open of the same
+  // file, in this process or another, is refused while this one holds it.
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    const int err = errno;
+    ::close(fd);
+    return err == EWOULDBLOCK ? Result::Busy : Result::Failed;
+  }
+  fd_ = fd;
+  return Result::Acquired;
+}
+
+void FileLock::Release() {
+  if (fd_ < 0) return;
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
 }
 
 }  // namespace platform

@@ -1,10 +1,13 @@
 // Small file helpers and case-insensitive name resolution. Paths are POSIX
 // paths; folders keep their case, file names are matched without case.
+// Paths are given and returned in cp1252; on disk they are UTF-8 (each call
+// converts).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -31,11 +34,64 @@ bool AtomicRename(const std::string& from, const std::string& to);
 bool WriteFileAtomic(const std::string& path, const std::string& content);
 // Writes all of data to fd, going on after interruptions; false on an error.
 bool WriteAll(int fd, const char* data, std::size_t size);
+// Writes all of data at `offset`; 0, or the errno of the failure.
+int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset);
+// Reads up to `size` bytes at `offset`, stopping early only at the end of the
+// file; *got receives the count. 0, or the errno of the failure.
+int ReadUpTo(int fd, void* data, std::size_t size, std::int64_t offset, std::size_t* got);
 
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& content);
 
 bool RemoveFile(const std::string& path);  // true when it no longer exists
 bool MakeDirectories(const std::string& path);
+bool IsExecutable(const std::string& path);  // the user may run it
+bool ChangeDirectory(const std::string& path);
+// The path a chain of symbolic links ends at (the path itself when it is none).
+std::string FollowLinks(const std::string& path);  // the process's current folder
+
+// The names (cp1252) of the regular files of `folder` that match the shell
+// pattern (`*`, `?`, `[...]`; a leading dot only by a dot), sorted. Names that
+// cp1252 cannot hold are left out.
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern = "*");
+
+// Handles of files read and written piecewise (-1 when the open fails).
+int OpenForReading(const std::string& path);
+int OpenForAppending(const std::string& path);  // existing file, positioned at its end
+int CreateTruncated(const std::string& path);   // created or emptied
+bool CloseHandle(int handle);
+bool IsFolderHandle(int handle);
+// Appends the text with one write in append mode, creating the file, so the
+// lines of several processes never mix.
+bool AppendToFile(const std::string& path, const std::string& text);
+
+// The user's home folder ($HOME, else the password entry), "" when unknown.
+std::string HomeFolder();
+// An environment variable holding a path, in cp1252 ("" when unset).
+std::string EnvironmentPath(const char* name);
+// The user's runtime folder: $XDG_RUNTIME_DIR when it names a folder, else
+// /tmp/merlon-<uid> (made with mode 0700 when missing). Ends without "/".
+std::string UserRuntimeFolder();
+// Raises the soft limit of open files to at least `wanted`; false when the
+// hard limit forbids it.
+bool EnsureOpenFileLimit(int wanted);
+
+// An exclusive lock on a whole file, held by the open file (the kernel drops
+// it when the process ends, however it ends).
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock() { Release(); }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  enum class Result { Acquired, Busy, Failed };
+  // Opens (creating, mode 0600) the file and locks it without waiting.
+  Result Acquire(const std::string& path);
+  void Release();
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
 
 }  // namespace platform

@@ -8,6 +8,8 @@
 
 #include <thread>
 
+#include "platform/system/cp1252.h"
+
 extern char** environ;
 
 namespace platform {
@@ -18,15 +20,20 @@ LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOpt
     result.error = EINVAL;
     return result;
   }
+  // Arguments are cp1252 text (paths, codes); the system reads UTF-8.
+  std::vector<std::string> diskArgs;
+  diskArgs.reserve(argv.size());
+  for (const auto& a : argv) diskArgs.push_back(Cp1252ToUtf8(a));
   std::vector<char*> args;
-  args.reserve(argv.size() + 1);
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.reserve(diskArgs.size() + 1);
+  for (auto& a : diskArgs) args.push_back(a.data());
   args.push_back(nullptr);
 
   // Environment: ours, with the extra entries added or replacing the same name.
   std::vector<std::string> env;
   for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
-  for (const auto& extra : options.extraEnvironment) {
+  for (const auto& given : options.extraEnvironment) {
+    const std::string extra = Cp1252ToUtf8(given);
     auto eq = extra.find('=');
     if (eq == std::string::npos) continue;
     std::string prefix = extra.substr(0, eq + 1);
@@ -47,8 +54,8 @@ LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOpt
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (!options.workingDirectory.empty())
-    posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
+  const std::string workingDirectory = Cp1252ToUtf8(options.workingDirectory);
+  if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
 
   pid_t pid = 0;
   int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());

@@ -20,7 +20,8 @@ struct LaunchResult {
   int pid = 0;
 };
 
-// argv[0] is the program: a path, or a name looked up in PATH.
+// argv[0] is the program: a path, or a name looked up in PATH. Arguments,
+// folder and environment entries are cp1252 and reach the program in UTF-8.
 LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOptions& options = {});
 
 }  // namespace platform
