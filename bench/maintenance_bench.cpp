@@ -60,8 +60,7 @@ class BenchDossier {
     SetDossier(options.folder, "BENCH");
     SetLogDossier(options.folder, "BENCH");
     SetDossierIniPath(PathC10(".ini"));
-    TableC10->shareMode = 1;
-    if (!TableC10->OpenTable(PathC10(), "C10CODE") || !ReadC10Texts()) return;
+    if (!TableC10->OpenExclusive(PathC10(), "C10CODE") || !ReadC10Texts()) return;
     if (TableC10->Seek("C10CODE", "P")) {
       TheDossierRecord.Set(539, 252, TableC10->GetField(4));
       TheDossierRecord.Set(791, 252, TableC10->GetField(5));

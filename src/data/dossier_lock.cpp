@@ -9,22 +9,20 @@
 
 namespace {
 
-bool ReopenLockTable(std::uint32_t shareMode) {
+bool ReopenLockTable(bool exclusive) {
   if (DossierLockTable == nullptr) return false;
-  DossierLockTable->CloseTable(true);
-  DossierLockTable->shareMode = shareMode;
   const std::string path = DossierTablePath();
-  return DossierLockTable->OpenTable(path);
+  return exclusive ? DossierLockTable->OpenExclusive(path) : DossierLockTable->OpenShared(path);
 }
 
 }  // namespace
 
 bool OpenDossierExclusive(bool reshare) {
-  if (ReopenLockTable(dbase::dbiOPENEXCL)) return true;
-  if (reshare && ReopenLockTable(dbase::dbiOPENSHARED)) RuntimeBeep();
+  if (ReopenLockTable(true)) return true;
+  if (reshare && ReopenLockTable(false)) RuntimeBeep();
   RuntimeBeep();
   RuntimeMessage(LoadStr(2271), LoadStr(2259), kMbIconStop);
   return false;
 }
 
-bool ReleaseDossierExclusive() { return ReopenLockTable(dbase::dbiOPENSHARED); }
+bool ReleaseDossierExclusive() { return ReopenLockTable(false); }

@@ -72,9 +72,7 @@ bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
   // A missing set is copied from the reference set.
   if (!CanOpenForReading(platform::ResolvePath(dbf))) {
     SetTableCursor(LoadStr(538));
-    table.openMode = dbase::dbiREADONLY;
-    table.shareMode = dbase::dbiOPENEXCL;
-    bool copied = table.OpenTable(PathReportDefs(kReferenceSetLetter));
+    bool copied = table.OpenExclusive(PathReportDefs(kReferenceSetLetter), "", true);
     if (copied) copied = table.CopyTable(base.c_str());
     table.CloseTable(true);
     SetTableCursor("");
@@ -94,8 +92,7 @@ bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
   // Pack, then the tag anew.
   RuntimeBeep();
   SetTableCursor(LoadStr(538));
-  table.shareMode = dbase::dbiOPENEXCL;
-  bool ok = table.OpenTable(base);
+  bool ok = table.OpenExclusive(base);
   if (ok) ok = table.Pack();
   table.CloseTable(false);
   if (ok) ok = table.OpenTable(base);

@@ -117,6 +117,20 @@ bool Table::OpenTable(std::string_view path, std::string_view newTag) {
   return true;
 }
 
+bool Table::OpenExclusive(std::string_view path, std::string_view tag, bool readOnly) {
+  CloseTable(true);
+  shareMode = dbiOPENEXCL;
+  openMode = readOnly ? dbiREADONLY : dbiREADWRITE;
+  return OpenTable(path, tag);
+}
+
+bool Table::OpenShared(std::string_view path, std::string_view tag, bool readOnly) {
+  CloseTable(true);
+  shareMode = dbiOPENSHARED;
+  openMode = readOnly ? dbiREADONLY : dbiREADWRITE;
+  return OpenTable(path, tag);
+}
+
 bool Table::CloseTable(bool resetModes) {
   if (resetModes) openMode = shareMode = 0;
   if (!isOpen) return true;

@@ -33,6 +33,10 @@ class Table {
   // and tag again does nothing; the same path with another tag only switches the order.
   // A failure keeps the engine code in `result` and shows nothing.
   bool OpenTable(std::string_view path, std::string_view tag = "");
+  // Close the table, then open it alone (refused while any other cursor, here or on another
+  // station, has it open; no record locks needed) or shared, read-write or read-only.
+  bool OpenExclusive(std::string_view path, std::string_view tag = "", bool readOnly = false);
+  bool OpenShared(std::string_view path, std::string_view tag = "", bool readOnly = false);
   // True when closed already or when the engine closed the cursor; resetModes puts
   // openMode and shareMode back to 0.
   bool CloseTable(bool resetModes = true);

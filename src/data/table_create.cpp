@@ -43,8 +43,7 @@ dbase::DBIResult CreateTableOfKind(TableKind kind, const std::string& path, bool
 
   // The production index is made by the first tag, on the table opened exclusively.
   Table table;
-  table.shareMode = dbase::dbiOPENEXCL;
-  if (!table.OpenTable(file)) return table.result;
+  if (!table.OpenExclusive(file)) return table.result;
   const bool built = BuildIndexesOf(table, kind);
   rc = built ? dbase::DBIERR_NONE : table.result;
   if (!built && rc == dbase::DBIERR_NONE) rc = dbase::DBIERR_INVALIDPARAM;

@@ -109,10 +109,8 @@ bool MoveFiles(const std::vector<fs::path>& files, const fs::path& to, std::vect
 // (an index of an older engine), the data and memo files are copied to a work folder, their
 // index flag cleared, and the copy is opened.
 bool OpenSource(Table& source, const std::string& asideFolder, const std::string& base) {
-  source.openMode = dbase::dbiREADONLY;
-  source.shareMode = dbase::dbiOPENEXCL;
   const std::string path = platform::ResolvePath(asideFolder + base + ".dbf");
-  if (source.OpenTable(path)) return true;
+  if (source.OpenExclusive(path, "", true)) return true;
   const std::string work = asideFolder + "sans-index/";
   std::error_code ec;
   fs::create_directories(platform::DiskPath(work), ec);
@@ -122,10 +120,7 @@ bool OpenSource(Table& source, const std::string& asideFolder, const std::string
   if (platform::FileExists(memo)) platform::CopyFile(memo, work + base + ".dbt");
   const int fd = ::open(platform::DiskPath(copy).c_str(), O_RDWR);
   if (fd < 0 || !ClearMdxFlag(fd)) return false;
-  source.CloseTable(true);
-  source.openMode = dbase::dbiREADONLY;
-  source.shareMode = dbase::dbiOPENEXCL;
-  return source.OpenTable(copy);
+  return source.OpenExclusive(copy, "", true);
 }
 
 bool CopyValue(Table& source, int s, Table& destination, int d) {
@@ -371,8 +366,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
     }
     OpenPair pair{kind, base, std::make_unique<Table>()};
     Table& destination = *pair.destination;
-    destination.shareMode = dbase::dbiOPENEXCL;
-    if (!destination.OpenTable(folder + base)) {
+    if (!destination.OpenExclusive(folder + base)) {
       why = "ouverture impossible de " + base;
       break;
     }

@@ -79,10 +79,7 @@ bool CopyReferenceTable(Table& table, const char* name, TableKind kind, const st
   const std::string reference = ProgramFilePath(std::string(Lower(name)) + ".dbf");
   bool ok = false;
   if (platform::FileExists(reference)) {
-    table.CloseTable(true);
-    table.shareMode = dbase::dbiOPENEXCL;
-    table.openMode = dbase::dbiREADONLY;
-    if (table.OpenTable(reference)) ok = table.CopyTable((base + ".dbf").c_str());
+    if (table.OpenExclusive(reference, "", true)) ok = table.CopyTable((base + ".dbf").c_str());
     table.CloseTable(true);
   }
   if (!ok) ok = CreateTableOfKind(kind, base, true) == 0;
@@ -92,10 +89,8 @@ bool CopyReferenceTable(Table& table, const char* name, TableKind kind, const st
 // The lock table, created from "CR00REF" when missing.
 bool OpenLockTable() {
   Table& lock = *DossierLockTable;
-  lock.CloseTable(true);
-  lock.shareMode = dbase::dbiOPENSHARED;
   const std::string path = DossierTablePath();
-  if (lock.OpenTable(path)) return true;
+  if (lock.OpenShared(path)) return true;
   if (lock.result == dbase::DBIERR_NOSUCHTABLE) {
     if (!CopyReferenceTable(lock, "CR00REF", TableKind::DossierLock, path)) {
       ShowHeldElsewhere();
@@ -125,9 +120,7 @@ void CreateMissingC50() {
   Table& c50 = *TableC50;
   if (CopyReferenceTable(c50, LoadStr(1346), TableKind::C50, base)) {
     DropCopiedIndex(base);
-    c50.shareMode = dbase::dbiOPENEXCL;
-    c50.openMode = dbase::dbiREADWRITE;
-    if (c50.OpenTable(base)) BuildIndexesC50();
+    if (c50.OpenExclusive(base)) BuildIndexesC50();
     c50.CloseTable(true);
   }
   WriteLog("OUVERTURE - Ok - fichier brouillard " + base + ".dbf cr\xE9\xE9");
@@ -302,9 +295,7 @@ bool EnsureDossierOpen() {
 
   // The general file itself.
   Table& c10 = *TableC10;
-  c10.shareMode = dbase::dbiOPENSHARED;
-  c10.openMode = dbase::dbiREADWRITE;
-  if (!c10.OpenTable(c10Base)) {
+  if (!c10.OpenShared(c10Base)) {
     SetAppCursor(0, false);
     Beep();
     gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + ".mdx"),

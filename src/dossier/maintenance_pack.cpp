@@ -31,13 +31,6 @@ int OpenHeader(const std::string& dbf, unsigned char header[kHeaderBytes]) {
   return fd;
 }
 
-void OpenExclusive(Table& table, const std::string& path) {
-  table.CloseTable(true);
-  table.shareMode = dbase::dbiOPENEXCL;
-  table.openMode = dbase::dbiREADWRITE;
-  table.OpenTable(path);
-}
-
 }  // namespace
 
 DossierTableRef DossierTableOf(int number) {
@@ -113,11 +106,11 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
     }
 
     Table& table = *t.table;
-    OpenExclusive(table, t.path);
+    table.OpenExclusive(t.path);
     if (table.isOpen && (pack || number == 60) && !table.Pack()) ++result.packFailures;
     table.CloseTable(true);
 
-    OpenExclusive(table, t.path);
+    table.OpenExclusive(t.path);
     if (!table.isOpen || !BuildIndexesOf(table, t.kind)) ++result.tagFailures;
     else ++result.reindexed;
     table.CloseTable(true);

@@ -21,16 +21,9 @@
 
 namespace {
 
-bool OpenExclusive(Table& table, const std::string& path, const char* tag = "") {
-  table.CloseTable(true);
-  table.shareMode = dbase::dbiOPENEXCL;
-  table.openMode = dbase::dbiREADWRITE;
-  return table.OpenTable(path, tag);
-}
-
 std::uint32_t CountOf(int number) {
   const DossierTableRef t = DossierTableOf(number);
-  if (t.table == nullptr || !OpenExclusive(*t.table, t.path)) return 0;
+  if (t.table == nullptr || !t.table->OpenExclusive(t.path)) return 0;
   const std::uint32_t n = t.table->RecCount();
   t.table->CloseTable(true);
   return n;
@@ -158,7 +151,7 @@ RebuildReport RebuildRun::Run() {
 bool RebuildRun::WalkTable(int number) {
   const DossierTableRef ref = DossierTableOf(number);
   Table& t = *ref.table;
-  if (!OpenExclusive(t, ref.path)) {
+  if (!t.OpenExclusive(ref.path)) {
     Record(5000 + number);
     return false;
   }
@@ -292,7 +285,7 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
 void RebuildRun::RefillC60() {
   Table& c60 = *TableC60;
   const std::string path = PathC60();
-  if (!OpenExclusive(c60, path)) {
+  if (!c60.OpenExclusive(path)) {
     Record(kRebuildRefillC60);
     return;
   }
@@ -309,14 +302,14 @@ void RebuildRun::RefillC60() {
   DeleteFileIfExists(path.c_str(), ".mdx");
   const int fd = ::open(platform::DiskPath(dbf).c_str(), O_RDWR);
   bool flagCleared = fd >= 0 && ClearMdxFlag(fd);
-  if (!flagCleared || !OpenExclusive(c60, path)) {
+  if (!flagCleared || !c60.OpenExclusive(path)) {
     Record(kRebuildRefillC60);
     return;
   }
 
   for (int number : {40, 50}) {
     const DossierTableRef ref = DossierTableOf(number);
-    if (!OpenExclusive(*ref.table, ref.path)) {
+    if (!ref.table->OpenExclusive(ref.path)) {
       Record(number == 40 ? kRebuildRefillC40 : kRebuildRefillC50);
       c60.CloseTable(true);
       return;
@@ -325,7 +318,7 @@ void RebuildRun::RefillC60() {
     ref.table->CloseTable(true);
   }
   c60.CloseTable(true);
-  if (!OpenExclusive(c60, path) || !BuildIndexesOf(c60, TableKind::C60)) {
+  if (!c60.OpenExclusive(path) || !BuildIndexesOf(c60, TableKind::C60)) {
     c60.CloseTable(true);
     Record(5160);
     return;
@@ -363,7 +356,7 @@ bool RebuildRun::ReopenOnCodeTags() {
   static constexpr const char* kTags[] = {"C10CODE", "C20CODE", "C30CODE", "C40CODE", "C50CODE", "C60CODE"};
   for (int i = 0; i < 6; ++i) {
     const DossierTableRef ref = DossierTableOf(10 * (i + 1));
-    if (!OpenExclusive(*ref.table, ref.path, kTags[i])) {
+    if (!ref.table->OpenExclusive(ref.path, kTags[i])) {
       ref.table->CloseTable(true);
       Record(5110 + 10 * i);
       return false;

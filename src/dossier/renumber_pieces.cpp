@@ -90,7 +90,8 @@ class Run {
   RenumberResult Go();
 
  private:
-  bool OpenExclusive(Table* t, const char* path, const char* tag = "");
+  // Opens the table alone; a failure is recorded in the result.
+  bool OpenOrFail(Table* t, const char* path, const char* tag = "");
   bool ReadPlanFile(long* pieces);
   bool PlanMatchesLines();
   bool WritePlanFile(long pieces);
@@ -116,12 +117,9 @@ long Run::ShowCount(Table& t, const std::string& path) {
   return count;
 }
 
-bool Run::OpenExclusive(Table* t, const char* path, const char* tag) {
+bool Run::OpenOrFail(Table* t, const char* path, const char* tag) {
   std::string p = path;
-  t->CloseTable(true);
-  t->shareMode = dbase::dbiOPENEXCL;
-  t->openMode = dbase::dbiREADWRITE;
-  if (t->OpenTable(p, tag)) return true;
+  if (t->OpenExclusive(p, tag)) return true;
   r_.outcome = RenumberOutcome::TableFailed;
   r_.failedTable = p;
   t->CloseTable(true);
@@ -295,7 +293,7 @@ void Run::Refill() {
 void Run::WriteNextNumber(long next) {
   r_.nextNumber = next;
   Table& c10 = *TableC10;
-  if (!OpenExclusive(&c10, PathC10(), "C10CODE")) {
+  if (!OpenOrFail(&c10, PathC10(), "C10CODE")) {
     r_.outcome = RenumberOutcome::Done;  // the lines are done; only the record is missing
     return;
   }
@@ -310,8 +308,8 @@ void Run::WriteNextNumber(long next) {
 
 RenumberResult Run::Go() {
   CloseAll();
-  if (!OpenExclusive(TableC40, PathC40()) || !OpenExclusive(TableC50, PathC50()) ||
-      !OpenExclusive(TableC60, PathC60())) {
+  if (!OpenOrFail(TableC40, PathC40()) || !OpenOrFail(TableC50, PathC50()) ||
+      !OpenOrFail(TableC60, PathC60())) {
     CloseAll();
     return r_;
   }
@@ -339,12 +337,12 @@ RenumberResult Run::Go() {
 
   FillFromLines();
   long pieces = 0;
-  if (!OpenExclusive(TableC60, PathC60(), "C60CODE")) {
+  if (!OpenOrFail(TableC60, PathC60(), "C60CODE")) {
     CloseAll();
     return r_;
   }
   const bool fits = Analyse(&pieces);
-  if (!OpenExclusive(TableC60, PathC60())) {
+  if (!OpenOrFail(TableC60, PathC60())) {
     CloseAll();
     return r_;
   }
@@ -444,9 +442,7 @@ void CmRenumeroterPieces_Work() {
   CloseAllTables();
   if (!OpenDossierExclusive(true)) return;
   SetDossierState('1');
-  TableC10->CloseTable(true);
-  TableC10->shareMode = dbase::dbiOPENEXCL;
-  if (!TableC10->OpenTable(PathC10())) {
+  if (!TableC10->OpenExclusive(PathC10())) {
     GiveBack(true);
     return;
   }

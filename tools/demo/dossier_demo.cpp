@@ -265,8 +265,7 @@ bool WriteSections(const std::string& c30Path, const std::vector<Section>& secti
 // Builds every tag of a table written in bulk, the table held exclusively.
 bool RebuildTags(const std::string& path) {
   Table t;
-  t.shareMode = dbase::dbiOPENEXCL;
-  if (!t.OpenTable(path)) return false;
+  if (!t.OpenExclusive(path)) return false;
   const bool ok = t.Pack();
   t.CloseTable();
   return ok;
