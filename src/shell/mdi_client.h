@@ -11,6 +11,7 @@
 
 #include "data/dossier_files.h"
 #include "platform/gui/mdi.h"
+#include "platform/system/cp1252.h"
 #include "runtime/session_registry.h"
 
 namespace gui {
@@ -99,12 +100,14 @@ class CMDIClient : public gui::MDIClient {
 
   int ArgumentCount() const { return argc_; }
   char** ArgumentVector() const { return argv_; }
-  // The first command-line argument, given once (the dossier the program was started on);
-  // empty when there is none or it was already taken.
+  // The first command-line argument, given once (the dossier the program was started on), in
+  // cp1252; empty when there is none or it was already taken. A path cp1252 cannot hold stays
+  // as given, so the opening names it in its refusal.
   std::string TakeStartArgument() {
     if (startArgumentTaken_ || argc_ < 2 || argv_ == nullptr || argv_[1] == nullptr) return {};
     startArgumentTaken_ = true;
-    return argv_[1];
+    std::string path;
+    return platform::ProgramName(argv_[1], path) ? path : std::string(argv_[1]);
   }
   bool RuntimeStartedFlag() const { return runtimeStarted_; }
   int EngineStartCode() const { return engineStartCode_; }

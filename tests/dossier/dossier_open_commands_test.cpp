@@ -237,3 +237,19 @@ TEST_F(StartedOnADossier, FirstOpeningTakesTheArgumentThenTheDialogAsks) {
   EXPECT_TRUE(asked);
   EXPECT_EQ(DossierCode, "STA");
 }
+
+// A folder made by a file manager is named in UTF-8: a dossier put there opens through the
+// file dialog (whose answer is the program's cp1252 text) and its files stay in that folder.
+TEST_F(DossierOpenTest, DossierInAnAccentedFolderOpens) {
+  const std::string onDisk = root_ + "/Comptabilit\xC3\xA9";
+  fs::create_directories(onDisk);
+  const std::string d = MakeDossier("Comptabilit\xE9", "CPT", 10);
+  EXPECT_TRUE(fs::exists(onDisk + "/c10cpt.dbf"));
+  EXPECT_FALSE(fs::exists(root_ + "/Comptabilit\xE9")) << "no second folder in single-byte text";
+
+  OpenThroughDialog(C10Path(d, "CPT"));
+  ASSERT_EQ(DossierCode, "CPT") << ShownTexts();
+  EXPECT_EQ(DossierFolder, d);
+  EXPECT_TRUE(fs::exists(onDisk + "/c10cpt.ZEL"));
+  EXPECT_NE(ReadAll(onDisk + "/clgcpt.txt").find("OUVERTURE DOSSIER - Ok"), std::string::npos);
+}

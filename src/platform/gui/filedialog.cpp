@@ -6,6 +6,7 @@
 #include <QPrinter>
 
 #include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
 #include "platform/gui/modal_seam.h"
 #include "platform/gui/text_codec.h"
 #include "platform/gui/window.h"
@@ -27,6 +28,7 @@ bool RunFile(ModalKind kind, Window* owner, const std::string& caption, const st
   shown.text = start;
   shown.filter = filter;
   std::string chosen;
+  QString unusable;  // a name the program cannot hold
   int answer = ModalSeam::Run(shown, IDCANCEL, [&](ShownModal& s) {
     QFileDialog dlg(ParentOf(owner), ToQString(caption), ToQString(start),
                     ToQString(ConvertFileFilter(filter)));
@@ -40,10 +42,23 @@ bool RunFile(ModalKind kind, Window* owner, const std::string& caption, const st
       dlg.setFileMode(QFileDialog::ExistingFile);
     }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return IDCANCEL;
-    s.path = FromQString(dlg.selectedFiles().front());
+    const QString picked = dlg.selectedFiles().front();
+    if (!FitsCp1252(picked)) {
+      unusable = picked;
+      return IDCANCEL;
+    }
+    s.path = FromQString(picked);
     chosen = s.path;
     return IDOK;
   });
+  if (!unusable.isEmpty()) {
+    MessageBox(owner,
+               "Le nom choisi contient un caract\xE8re que le programme ne sait pas \xE9" "crire:\n\n   " +
+                   FromQString(unusable) + "\n\nRenommez-le (lettres accentu\xE9" "es fran\xE7" "aises permises) ou "
+                   "choisissez-en un autre.",
+               caption, MB_OK | MB_ICONSTOP);
+    return false;
+  }
   if (ModalSeam::TestMode()) {
     const ShownModal* last = ModalSeam::LastShown();
     chosen = last != nullptr ? last->path : std::string();

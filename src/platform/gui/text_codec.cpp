@@ -48,6 +48,8 @@ std::string FromQString(const QString& text) {
   return out;
 }
 
+bool FitsCp1252(const QString& text) { return ToQString(FromQString(text)) == text; }
+
 std::string Utf8ToCp1252(std::string_view utf8) {
   return FromQString(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }

@@ -19,6 +19,8 @@ int UnicodeToCp1252(char32_t codePoint);
 QString ToQString(std::string_view cp1252);
 // Characters without a cp1252 form become '?'.
 std::string FromQString(const QString& text);
+// True when every character of the text has a cp1252 form.
+bool FitsCp1252(const QString& text);
 
 // UTF-8 (resource files) to cp1252, with the same replacement rule.
 std::string Utf8ToCp1252(std::string_view utf8);
