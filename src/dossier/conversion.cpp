@@ -337,7 +337,8 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
                             TwoDigits(now.month) + TwoDigits(now.day) + "-" + TwoDigits(now.hour) +
                             TwoDigits(now.minute) + TwoDigits(now.second) + "/";
   std::error_code ec;
-  if (!fs::create_directories(platform::DiskPath(aside), ec) || ec) return fail("dossier de sauvegarde impossible: " + aside);
+  if (!fs::create_directories(platform::DiskPath(aside), ec) || ec)
+    return fail("dossier de sauvegarde impossible: " + aside);
   std::vector<fs::path> moved;
   if (!MoveFiles(files, platform::DiskPath(aside), moved)) {
     std::string why = "les fichiers d'origine ne peuvent pas \xEAtre d\xE9plac\xE9s";

@@ -2,25 +2,22 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool IsFolder(const fs::path& p) {
-  std::error_code ec;
-  return fs::is_directory(p, ec);
-}
+// Paths here are the program's (cp1252); the system layer names them on disk.
+bool IsFolder(const fs::path& p) { return platform::DirectoryExists(p.string()); }
 
 std::string ExecutablePath() {
-  std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : self.string();
+  const std::string self = platform::FollowLinks("/proc/self/exe");
+  return self == "/proc/self/exe" ? std::string() : self;
 }
 
 void Report(const std::string& what, const std::string& path) {
@@ -31,10 +28,13 @@ void Report(const std::string& what, const std::string& path) {
 std::vector<fs::path> ShippedFiles(const fs::path& share) {
   std::vector<fs::path> files;
   std::error_code ec;
-  fs::recursive_directory_iterator it(share, fs::directory_options::skip_permission_denied, ec), end;
+  const fs::path disk = platform::DiskPath(share.string());
+  fs::recursive_directory_iterator it(disk, fs::directory_options::skip_permission_denied, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code kindError;
-    if (it->is_regular_file(kindError)) files.push_back(it->path().lexically_relative(share));
+    std::string relative;
+    if (it->is_regular_file(kindError) && platform::ProgramName(it->path().lexically_relative(disk).string(), relative))
+      files.push_back(relative);
   }
   if (ec) Report("share folder not fully read", share.string());
   std::sort(files.begin(), files.end());
@@ -54,8 +54,8 @@ std::string FindShareFolderFrom(const std::string& executablePath) {
 }
 
 std::string FindShareFolder() {
-  const char* env = std::getenv("MERLON_SHARE");
-  if (env != nullptr && *env != '\0') return env;
+  const std::string env = platform::EnvironmentPath("MERLON_SHARE");
+  if (!env.empty()) return env;
   return FindShareFolderFrom(ExecutablePath());
 }
 
@@ -76,7 +76,7 @@ SeedResult SeedProgramFolder(const std::string& share, const std::string& progra
       if (std::next(part) != relative.end() && !IsFolder(target)) ok = ok && platform::MakeDirectories(target);
     }
     std::error_code ec;
-    if (ok && fs::exists(fs::symlink_status(target, ec))) continue;  // present: the user's copy is kept
+    if (ok && fs::exists(fs::symlink_status(platform::DiskPath(target), ec))) continue;  // present: the user's copy is kept
     if (ok) ok = platform::CopyFile((fs::path(share) / relative).string(), target, false);
     if (ok) {
       result.copied.push_back(relative.string());

@@ -69,6 +69,16 @@ TEST_F(SeedingTest, FreshProgramFolderGetsEveryShippedFileAsShipped) {
   EXPECT_TRUE(SeedProgramFolder(share_.string(), home_.string()).copied.empty());
 }
 
+// A home folder with an accent (the program holds it in cp1252, the disk in UTF-8).
+TEST_F(SeedingTest, AccentedProgramFolderIsSeededOnceInUtf8) {
+  const std::string program = root_.string() + "/Ren\xE9/merlon/";
+  EXPECT_EQ(SeedProgramFolder(share_.string(), program).copied.size(), 4u);
+  EXPECT_EQ(ReadAll(root_ / "Ren\xC3\xA9/merlon/sets/ce0ref.dbf"), "sets");
+  const SeedResult again = SeedProgramFolder(share_.string(), program);
+  EXPECT_TRUE(again.copied.empty());
+  EXPECT_TRUE(again.failed.empty());
+}
+
 TEST_F(SeedingTest, UserFilesAreNeverReplacedWhateverTheirCase) {
   Write(home_ / "CRefEML.txt", "my own template");
   Write(home_ / "csauve9.bat", "my own batch");
