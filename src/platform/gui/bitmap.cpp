@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include "platform/gui/text_codec.h"
+
 namespace gui {
 
 namespace {
@@ -52,7 +54,7 @@ Bitmap Bitmap::Load(const std::string& name) { return LoadFrom(":/bitmaps", name
 Bitmap Bitmap::LoadIcon(const std::string& name) { return LoadFrom(":/icons", name); }
 
 Bitmap Bitmap::LoadFile(const std::string& path) {
-  QImage img(QString::fromLocal8Bit(path.c_str()));
+  QImage img(ToQString(path));
   if (img.isNull()) return Bitmap();
   return FromImage(img);
 }
@@ -67,7 +69,7 @@ std::uint32_t Bitmap::PixelArgb(int x, int y) const {
 }
 
 bool Bitmap::SavePng(const std::string& path) const {
-  return !image_->isNull() && image_->save(QString::fromLocal8Bit(path.c_str()), "PNG");
+  return !image_->isNull() && image_->save(ToQString(path), "PNG");
 }
 
 const QImage& Bitmap::Image() const { return *image_; }

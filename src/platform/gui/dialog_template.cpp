@@ -277,7 +277,7 @@ const DialogTemplate* DialogTemplates::Find(std::string_view id) {
 const DialogTemplate* DialogTemplates::Find(int id) { return Find(std::to_string(id)); }
 
 bool DialogTemplates::AddFolder(const std::string& path, std::string* error) {
-  return LoadFolder(QString::fromLocal8Bit(path.c_str()), R().added, error);
+  return LoadFolder(ToQString(path), R().added, error);
 }
 
 bool DialogTemplates::Register(std::string_view utf8, std::string* error) {

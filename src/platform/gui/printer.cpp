@@ -78,7 +78,7 @@ PrinterDC::PrinterDC(const std::string& printerName, bool landscape)
 std::unique_ptr<PrinterDC> PrinterDC::ToFile(const std::string& pdfPath, bool landscape) {
   auto dc = std::make_unique<PrinterDC>(std::string(), landscape);
   dc->printer_->setOutputFormat(QPrinter::PdfFormat);
-  dc->printer_->setOutputFileName(QString::fromLocal8Bit(pdfPath.c_str()));
+  dc->printer_->setOutputFileName(ToQString(pdfPath));
   return dc;
 }
 
@@ -94,7 +94,7 @@ void PrinterDC::Abort() { printer_->abort(); }
 // ---- PDF -------------------------------------------------------------------
 
 PdfDC::PdfDC(const std::string& path, bool landscape, int dpi)
-    : writer_(std::make_unique<QPdfWriter>(QString::fromLocal8Bit(path.c_str()))) {
+    : writer_(std::make_unique<QPdfWriter>(ToQString(path))) {
   writer_->setResolution(dpi > 0 ? dpi : 300);
   writer_->setPageSize(QPageSize(QPageSize::A4));
   writer_->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
