@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     const char* text = argv[++i];
     const std::string v = text;
     if (arg == "--folder") {
-      options.folder = v;
+      options.folder = ProgramPath(text);
     } else if (arg == "--code") {
       options.code = v;
     } else if (arg == "--lines") {
@@ -120,7 +120,8 @@ int main(int argc, char** argv) {
   }
   std::printf("Dossier %s in %s: %ld lines (%ld analytic), %ld pieces, %ld accounts (%ld customers, "
               "%ld suppliers), %ld sections, %ld journal-months, %.2f s\n",
-              options.code.c_str(), options.folder.c_str(), stats.lines, stats.analyticLines, stats.pieces,
-              stats.accounts, stats.customers, stats.suppliers, stats.sections, stats.journalMonths, seconds);
+              options.code.c_str(), ConsoleText(options.folder).c_str(), stats.lines, stats.analyticLines,
+              stats.pieces, stats.accounts, stats.customers, stats.suppliers, stats.sections, stats.journalMonths,
+              seconds);
   return 0;
 }

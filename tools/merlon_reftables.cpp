@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   std::string folder;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc) {
-      folder = argv[++i];
+      folder = ProgramPath(argv[++i]);
     } else {
       std::fprintf(stderr, "usage: merlon-reftables --folder DIR\n");
       return 2;
