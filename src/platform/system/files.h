@@ -46,9 +46,9 @@ bool ReadWholeFile(const std::string& path, std::string& content);
 bool RemoveFile(const std::string& path);  // true when it no longer exists
 bool MakeDirectories(const std::string& path);
 bool IsExecutable(const std::string& path);  // the user may run it
-bool ChangeDirectory(const std::string& path);
+bool ChangeDirectory(const std::string& path);  // the process's current folder
 // The path a chain of symbolic links ends at (the path itself when it is none).
-std::string FollowLinks(const std::string& path);  // the process's current folder
+std::string FollowLinks(const std::string& path);
 
 // The names (cp1252) of the regular files of `folder` that match the shell
 // pattern (`*`, `?`, `[...]`; a leading dot only by a dot), sorted. Names that
