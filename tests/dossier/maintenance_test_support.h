@@ -165,6 +165,20 @@ inline int UnbalancedJournalMonths(bool francsToo) {
 
 inline std::string LogText() { return dossier_test::ReadFile(LogPath(".txt")); }
 
+// The dossier in `folder` made current with TheDossierRecord loaded from its C10 records "0"
+// and "P", as the opening does.
+inline void MakeCurrent(const std::string& folder, const char* code) {
+  SetDossier(folder, code);
+  SetLogDossier(folder, code);
+  SetDossierIniPath(PathC10(".ini"));
+  ASSERT_TRUE(Open(*TableC10, PathC10(), "C10CODE"));
+  ASSERT_TRUE(ReadC10Texts());
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "P"));
+  TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+  TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+  CloseAllTables();
+}
+
 // Session, runtime and a demo dossier made current.
 class MaintenanceTest : public dossier_test::SessionTest {
  protected:
@@ -178,22 +192,9 @@ class MaintenanceTest : public dossier_test::SessionTest {
     o.seed = 11;
     std::string message;
     ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
-    SetDossier(folder_, "DEMO");
-    SetLogDossier(folder_, "DEMO");
-    SetDossierIniPath(PathC10(".ini"));
-    LoadDossierRecord();
+    MakeCurrent(folder_, "DEMO");
   }
   virtual long Lines() const { return 600; }
-
-  // TheDossierRecord from the C10 records "0" and "P" as the opening loads it.
-  static void LoadDossierRecord() {
-    ASSERT_TRUE(Open(*TableC10, PathC10(), "C10CODE"));
-    ASSERT_TRUE(ReadC10Texts());
-    ASSERT_TRUE(TableC10->Seek("C10CODE", "P"));
-    TheDossierRecord.Set(539, 252, TableC10->GetField(4));
-    TheDossierRecord.Set(791, 252, TableC10->GetField(5));
-    CloseAllTables();
-  }
 
   // Changes the records of a table through fn (record by record, physical order).
   static void Edit(Table& t, const std::string& path, const std::function<void(Table&)>& fn) {

@@ -1,0 +1,109 @@
+// A small dossier kept in tests/data/golden/in (a generated year with lines cancelled here and
+// there, so that pieces lose lines, journal-months fall out of balance and piece numbers leave
+// gaps) is packed, rebuilt with rebalancing and renumbered; every table, index and memo file
+// must then equal tests/data/golden/out byte for byte, the last-update dates and the index
+// change counter aside. Any change of what the maintenance writes shows here.
+//
+// MERLON_GOLDEN_UPDATE=1 writes the expected files again (and makes the input when it is
+// missing); look at what changed before committing them.
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "dossier/maintenance_rebuild.h"
+#include "dossier/renumber_pieces.h"
+#include "maintenance_test_support.h"
+
+namespace maintenance_test {
+namespace {
+
+const fs::path kGolden = fs::path(MERLON_SOURCE_DIR) / "tests/data/golden";
+
+bool IsTableFile(const fs::path& p) {
+  std::string ext = p.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".dbf" || ext == ".mdx" || ext == ".dbt";
+}
+
+// The bytes that depend on the day and the run: dates of the table and index headers, the
+// index file's change counter, and the "faite le dd/mm/yy à hhhmm" of the balancing account.
+std::string Masked(const fs::path& p) {
+  std::string bytes = dossier_test::ReadFile(p.string());
+  auto blank = [&](std::size_t at, std::size_t n) {
+    if (bytes.size() >= at + n) bytes.replace(at, n, n, '\0');
+  };
+  blank(1, 3);
+  const std::string stamp = "faite le ";
+  for (std::size_t at = bytes.find(stamp); at != std::string::npos; at = bytes.find(stamp, at + 1))
+    blank(at + stamp.size(), 17);
+  if (p.extension() == ".mdx" || p.extension() == ".MDX") {
+    blank(44, 3);
+    blank(508, 4);
+  }
+  return bytes;
+}
+
+std::set<std::string> TableFiles(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (IsTableFile(e.path())) names.insert(e.path().filename().string());
+  return names;
+}
+
+// A 40-line demo year with every line of every third piece cancelled, and every seventh line.
+void MakeInput(const fs::path& in) {
+  DemoOptions o;
+  o.folder = in.string() + "/";
+  o.lines = 40;
+  o.seed = 3;
+  std::string message;
+  ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
+  SetDossier(o.folder, "DEMO");
+  ASSERT_TRUE(Open(*TableC50, PathC50()));
+  for (std::uint32_t r = 1; r <= TableC50->RecCount(); ++r) {
+    ASSERT_TRUE(TableC50->GoTo(r));
+    if (r % 7 == 0 || std::atol(TableC50->GetField(4)) % 3 == 0) {
+      ASSERT_TRUE(TableC50->DeleteRecord(nullptr, 0));
+    }
+  }
+  CloseAllTables();
+}
+
+using GoldenTest = dossier_test::SessionTest;
+
+TEST_F(GoldenTest, PackRebuildAndRenumberWriteTheExpectedFiles) {
+  const bool update = std::getenv("MERLON_GOLDEN_UPDATE") != nullptr;
+  if (update && !fs::exists(kGolden / "in")) MakeInput(kGolden / "in");
+  const fs::path folder = Dir() + "/dossier";
+  fs::create_directories(folder);
+  for (const auto& e : fs::directory_iterator(kGolden / "in")) fs::copy_file(e.path(), folder / e.path().filename());
+  MakeCurrent(folder.string() + "/", "DEMO");
+
+  const PackResult pack = PackAndReindexTables(true);
+  ASSERT_TRUE(pack.ok()) << pack.table;
+  const RebuildReport rebuild = RunDossierRebuild(true, true);
+  ASSERT_EQ(rebuild.code, 0);
+  EXPECT_GT(rebuild.balance.linesWritten, 0);  // the cancelled lines left months to balance
+  const RenumberResult renumber = RenumberPieces();
+  ASSERT_EQ(renumber.outcome, RenumberOutcome::Done);
+  EXPECT_GT(renumber.linesWritten, 0);
+  ExpectTotalsEqualLines();
+  EXPECT_EQ(UnbalancedJournalMonths(true), 0);
+
+  const fs::path out = kGolden / "out";
+  if (update) {
+    fs::remove_all(out);
+    fs::create_directories(out);
+    for (const std::string& name : TableFiles(folder)) fs::copy_file(folder / name, out / name);
+  }
+  ASSERT_EQ(TableFiles(folder), TableFiles(out));
+  for (const std::string& name : TableFiles(out)) {
+    const std::string got = Masked(folder / name), want = Masked(out / name);
+    const auto diff = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
+    EXPECT_TRUE(got == want) << name << ": " << got.size() << " bytes against " << want.size()
+                             << ", first difference at byte " << (diff.first - got.begin());
+  }
+}
+
+}  // namespace
+}  // namespace maintenance_test
