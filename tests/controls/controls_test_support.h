@@ -18,6 +18,7 @@
 #include "platform/gui/keyboard.h"
 #include "platform/gui/modal_seam.h"
 #include "platform/gui/window.h"
+#include "support/gui_test.h"
 
 namespace ctest {
 
@@ -37,48 +38,35 @@ class Page : public gui::Window {
 // Types cp1252 text: each byte as a key press and release carrying it.
 inline void Type(QWidget* w, const std::string& cp1252) {
   for (unsigned char c : cp1252) {
-    int key = 0;
-    if (c == '\b') key = Qt::Key_Backspace;
-    QString text(QChar(static_cast<ushort>(c)));
-    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &down);
-    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &up);
+    const QString text(QChar(static_cast<ushort>(c)));
+    const int key = c == '\b' ? Qt::Key_Backspace : 0;
+    test_support::SendKey(w, QEvent::KeyPress, key, Qt::NoModifier, text);
+    test_support::SendKey(w, QEvent::KeyRelease, key, Qt::NoModifier, text);
   }
 }
 
 // Presses and releases one key with modifiers.
 inline void Press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
-  QKeyEvent down(QEvent::KeyPress, key, mods, text);
-  QApplication::sendEvent(w, &down);
-  QKeyEvent up(QEvent::KeyRelease, key, mods, text);
-  QApplication::sendEvent(w, &up);
+  test_support::SendKey(w, QEvent::KeyPress, key, mods, text);
+  test_support::SendKey(w, QEvent::KeyRelease, key, mods, text);
 }
 
 inline void Release(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-  QKeyEvent up(QEvent::KeyRelease, key, mods);
-  QApplication::sendEvent(w, &up);
+  test_support::SendKey(w, QEvent::KeyRelease, key, mods);
 }
 
-class ControlTest : public ::testing::Test {
+class ControlTest : public test_support::GuiTest {
  protected:
   void SetUp() override {
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
-    gui::ResetBeepCount();
+    GuiTest::SetUp();
     gui::SetScrollLockOn(false);
-    ControlEnv() = ControlEnvironment{};
     options_ = std::string(22, 'N');
     ControlEnv().programOptions = &options_;
     page = new Page;
   }
   void TearDown() override {
     delete page;
-    gui::ProcessPendingMessages();
-    gui::ModalSeam::Reset();
-    ControlEnv() = ControlEnvironment{};
+    GuiTest::TearDown();
   }
   // Shows the page as the active window so that focus changes are real.
   void ShowActive() {

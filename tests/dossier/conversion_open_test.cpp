@@ -9,7 +9,7 @@
 
 #include "dossier/conversion.h"
 #include "dossier/dossier_open.h"
-#include "dossier_open_fixture.h"
+#include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
 
 namespace {

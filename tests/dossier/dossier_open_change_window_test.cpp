@@ -9,7 +9,7 @@
 #include "dossier/auto_start.h"
 #include "dossier/dossier_open.h"
 #include "dossier/dossier_slots.h"
-#include "dossier_open_fixture.h"
+#include "support/dossier_fixture.h"
 #include "framework/dialog_bases.h"
 #include "framework/fmt_saisie.h"
 #include "platform/gui/listbox.h"

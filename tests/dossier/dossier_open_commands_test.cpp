@@ -7,8 +7,8 @@
 #include "dossier/dossier_slots.h"
 #include "dossier/rebuild_indexes.h"
 #include "data/index_recovery.h"
-#include "dossier_open_fixture.h"
 #include "platform/system/cp1252.h"
+#include "support/dossier_fixture.h"
 #include "shell/startup.h"
 
 TEST_F(DossierOpenTest, OpenChangeAndCloseTwoDossiers) {

@@ -6,7 +6,7 @@
 #include "data/index_recovery.h"
 #include "dossier/dossier_open.h"
 #include "dossier/rebuild_indexes.h"
-#include "dossier_open_fixture.h"
+#include "support/dossier_fixture.h"
 
 TEST_F(DossierOpenTest, RebuildReplacesEveryIndexFileAndPacksWhenAsked) {
   const std::string d = MakeDossier("rebuild", "REB", 30);

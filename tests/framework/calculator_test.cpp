@@ -1,16 +1,10 @@
 // The calculator: its operations as tables of keys and displays, the memory
 // kept between calculators, and the run from F8 on an amount field.
-#include <QApplication>
-#include <QKeyEvent>
-#include <QWidget>
 
-#include "controls/control_env.h"
 #include "controls/medit.h"
 #include "framework/calculator.h"
 #include "framework/framework_hooks.h"
-#include "platform/gui/application.h"
-#include "platform/gui/command.h"
-#include "platform/gui/modal_seam.h"
+#include "support/gui_test.h"
 
 #include <gtest/gtest.h>
 
@@ -106,22 +100,13 @@ TEST(CalcEngineTest, MemoryOutlivesTheCalculator) {
   EXPECT_EQ(later.Display(), "0");
 }
 
-class CalculatorDialogTest : public ::testing::Test {
+class CalculatorDialogTest : public test_support::GuiTest {
  protected:
   void SetUp() override {
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
-    ControlEnv() = ControlEnvironment{};
+    GuiTest::SetUp();
     InstallLowerLayerHooks();
     page.MoveWindow(gui::Rect{0, 0, 300, 200});
     ASSERT_TRUE(page.Create());
-  }
-  void TearDown() override {
-    gui::ProcessPendingMessages();
-    gui::ModalSeam::Reset();
-    ControlEnv() = ControlEnvironment{};
   }
   gui::Window page;
 };
@@ -159,9 +144,9 @@ TEST_F(CalculatorDialogTest, F8RunsTheCalculatorOnTheField) {
       shown = calc.DisplayText();
       for (int b : c.buttons) pressed = calc.PressButton(b) && pressed;
       typed = calc.GetItemText(TDCalc::kDisplay);
+      test_support::Screenshot(calc.Widget(), "calculator", "calculator");
     });
-    QKeyEvent f8(QEvent::KeyRelease, Qt::Key_F8, Qt::NoModifier);
-    QApplication::sendEvent(field->Widget(), &f8);
+    test_support::SendKey(field->Widget(), QEvent::KeyRelease, Qt::Key_F8);
     EXPECT_EQ(shown, c.shown);
     if (c.typed != nullptr) {
       EXPECT_TRUE(pressed);

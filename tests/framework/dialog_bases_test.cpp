@@ -2,11 +2,7 @@
 // never pressing a default button, the progress ticker and its abort, the
 // variables dialog, the one-value input, the lock notice and the boxes of
 // the lower layers.
-#include <QApplication>
-#include <QKeyEvent>
-#include <QWidget>
 
-#include "controls/control_env.h"
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/error_report.h"
@@ -16,41 +12,29 @@
 #include "framework/fmt_saisie.h"
 #include "framework/framework_hooks.h"
 #include "framework/lock_notice.h"
-#include "platform/gui/application.h"
-#include "platform/gui/command.h"
-#include "platform/gui/modal_seam.h"
 #include "runtime/runtime_hooks.h"
+#include "support/gui_test.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class DialogBasesTest : public ::testing::Test {
+class DialogBasesTest : public test_support::GuiTest {
  protected:
   void SetUp() override {
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
-    gui::ResetBeepCount();
-    ControlEnv() = ControlEnvironment{};
+    GuiTest::SetUp();
     ControlEnv().helpContext = &help_;
     ControlEnv().setMessageBarText = [this](const std::string& t) { bar_ = t; };
     InstallLowerLayerHooks();
   }
   void TearDown() override {
-    gui::ProcessPendingMessages();
-    gui::ModalSeam::Reset();
-    ControlEnv() = ControlEnvironment{};
+    GuiTest::TearDown();
     SetRuntimeMessageHook(nullptr);
     SetRuntimeBeepHook(nullptr);
     SetLockNoticeHook(nullptr);
     SetDbCommandPoster(nullptr);
   }
-  static void Key(QWidget* w, QEvent::Type type, int key) {
-    QKeyEvent e(type, key, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-  }
+  static void Key(QWidget* w, QEvent::Type type, int key) { test_support::SendKey(w, type, key); }
   long help_ = 12;
   std::string bar_ = "busy";
 };

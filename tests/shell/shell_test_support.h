@@ -27,6 +27,8 @@
 #include "runtime/runtime_hooks.h"
 #include "shell/application.h"
 #include "shell/utility_commands.h"
+#include "support/gui_test.h"
+#include "support/temp_folder.h"
 
 // A child window that counts the close questions and answers as told.
 class AskedChild : public gui::MDIChild {
@@ -41,30 +43,22 @@ class AskedChild : public gui::MDIChild {
   int asked_ = 0;
 };
 
-class ShellTest : public ::testing::Test {
+class ShellTest : public test_support::GuiTest {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/merlon-shell-XXXXXX";
-    folder_ = mkdtemp(tmpl);
+    GuiTest::SetUp();
     SetProgramFolder(folder_);
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
-    gui::ResetBeepCount();
     Services() = ShellServices{};
     PrintRunFlag = false;
     SetDossierState(' ');
     DossierCode.clear();
   }
   void TearDown() override {
-    gui::ProcessPendingMessages();
-    gui::ModalSeam::Reset();
+    GuiTest::TearDown();
     gui::SetArrowCursor();
     Services() = ShellServices{};
     PrintRunFlag = false;
     SetDossierState(' ');
-    std::filesystem::remove_all(folder_);
   }
 
   // The program INI's value of a key ("" when absent).
@@ -73,7 +67,8 @@ class ShellTest : public ::testing::Test {
   std::string File(const std::string& name) const { return folder_ + "/" + name; }
   void Touch(const std::string& name) const { std::ofstream(File(name)) << "x\n"; }
 
-  std::string folder_;
+  test_support::TempFolder temp_{"merlon-shell"};
+  const std::string folder_ = temp_.path();
 };
 
 // The whole program started as its entry routine starts it, with a share
@@ -87,7 +82,6 @@ class ProgramStartTest : public ShellTest {
     std::ofstream(share_ + "/CRefEML.txt", std::ios::binary) << "shipped template";
     std::ofstream(share_ + "/CSAUVE9.BAT", std::ios::binary) << "shipped batch";
     setenv("MERLON_SHARE", share_.c_str(), 1);
-    ControlEnv() = ControlEnvironment{};
     SetProcessLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions&) {
       launched_.push_back(argv);
       platform::LaunchResult r;
@@ -102,7 +96,6 @@ class ProgramStartTest : public ShellTest {
     SetRuntimeMessageHook(nullptr);
     SetRuntimeBeepHook(nullptr);
     SetDbCommandPoster(nullptr);
-    ControlEnv() = ControlEnvironment{};
     unsetenv("MERLON_SHARE");
     std::filesystem::remove_all(share_);
     ShellTest::TearDown();

@@ -1,6 +1,7 @@
-// A whole main window over a started engine session, in a program folder of
-// its own, with the modal seam in test mode and the dossier commands
-// installed; helpers that make dossiers and damage them.
+// A whole main window over a started engine session, in a temporary folder whose "program"
+// folder is the program folder, with the modal seam in test mode and the dossier commands
+// installed; helpers that generate small demo dossiers there, open them as the user does and
+// damage them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,23 +34,32 @@
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/utility_commands.h"
+#include "support/gui_test.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
-class DossierOpenTest : public ::testing::Test {
+namespace test_support {
+
+// No dossier open, no slot or recent entry, an empty dossier record.
+inline void ClearDossierState() {
+  SetDossierState(' ');
+  DossierCode.clear();
+  DossierFolder.clear();
+  for (auto& s : DossierSlots) s.clear();
+  for (auto& r : RecentDossiers) r.clear();
+  TheDossierRecord.Clear();
+}
+
+class DossierFixture : public GuiTest {
  protected:
   // The command-line argument the program is started with, relative to the test's folder.
   virtual const char* StartArgument() const { return nullptr; }
   void SetUp() override {
-    char tmpl[] = "/tmp/merlon-dosA-XXXXXX";
-    root_ = mkdtemp(tmpl);
+    GuiTest::SetUp();
     setenv("MERLON_HOME", (root_ + "/program").c_str(), 1);
     fs::create_directories(root_ + "/program");
     SetProgramFolder(root_ + "/program");
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
     Services() = ShellServices{};
     Utilities() = UtilityServices{};
     static char arg0[] = "merlon";
@@ -74,18 +84,12 @@ class DossierOpenTest : public ::testing::Test {
     SetRuntimeBeepHook([](unsigned) {});
     ASSERT_TRUE(MakeReferenceTables(ProgramFolder));
     InstallDossierCommands();
-    SetDossierState(' ');
-    DossierCode.clear();
-    DossierFolder.clear();
-    for (auto& s : DossierSlots) s.clear();
-    for (auto& r : RecentDossiers) r.clear();
-    TheDossierRecord.Clear();
+    ClearDossierState();
     IniSetString("LancementAuto", "N");
     gui::ModalSeam::Reset();
   }
 
   void TearDown() override {
-    gui::ModalSeam::Reset();
     CloseAllTables();
     if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
     StopDbSession();
@@ -96,11 +100,8 @@ class DossierOpenTest : public ::testing::Test {
     Services() = ShellServices{};
     Utilities() = UtilityServices{};
     for (unsigned id : {20202u, 20203u, 20206u}) SetCommandWork(id, {});
-    DossierCode.clear();
-    DossierFolder.clear();
-    for (auto& s : DossierSlots) s.clear();
-    for (auto& r : RecentDossiers) r.clear();
-    fs::remove_all(root_);
+    ClearDossierState();
+    GuiTest::TearDown();
   }
 
   // A small generated dossier in root/<folder>/; its folder with the final "/".
@@ -127,13 +128,6 @@ class DossierOpenTest : public ::testing::Test {
     gui::ProcessPendingMessages();
   }
 
-  // The texts of every message box shown, joined.
-  static std::string ShownTexts() {
-    std::string all;
-    for (const auto& s : gui::ModalSeam::Shown()) all += s.caption + "|" + s.text + "\n";
-    return all;
-  }
-
   static std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -154,6 +148,12 @@ class DossierOpenTest : public ::testing::Test {
     c10.CloseTable(true);
   }
 
-  std::string root_;
+  TempFolder temp_{"merlon-dossier"};
+  const std::string root_ = temp_.path();
   Merlon* app_ = nullptr;
 };
+
+}  // namespace test_support
+
+using DossierOpenTest = test_support::DossierFixture;
+using test_support::ShownTexts;

@@ -1,0 +1,76 @@
+// Base of the window tests: Qt up headless, modal windows answered through the seam (recorded,
+// never shown), beeps counted, the control environment emptied; and the screenshot that every
+// window test saves under <build>/test-artefacts/<subject>/.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QWidget>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "controls/control_env.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/modal_seam.h"
+
+namespace test_support {
+
+// The texts of every box shown since the last reset, "caption|text" one a line.
+inline std::string ShownTexts() {
+  std::string all;
+  for (const auto& s : gui::ModalSeam::Shown()) all += s.caption + "|" + s.text + "\n";
+  return all;
+}
+
+// Grabs the widget, checks that the picture is not blank and saves it as
+// <build>/test-artefacts/<subject>/<name>.png.
+inline QImage Screenshot(QWidget* widget, const std::string& subject, const std::string& name) {
+  EXPECT_NE(widget, nullptr);
+  if (widget == nullptr) return {};
+  QApplication::processEvents();
+  QImage img = widget->grab().toImage();
+  EXPECT_FALSE(img.isNull()) << name;
+  std::set<QRgb> colours;
+  for (int y = 0; y < img.height(); y += 2)
+    for (int x = 0; x < img.width(); x += 2) colours.insert(img.pixel(x, y));
+  EXPECT_GT(colours.size(), 2u) << name << ": the picture is blank";
+  const std::filesystem::path folder = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / subject;
+  std::filesystem::create_directories(folder);
+  EXPECT_TRUE(img.save(QString::fromStdString((folder / (name + ".png")).string()))) << name;
+  return img;
+}
+
+// Sends one key event of the given type.
+inline void SendKey(QWidget* w, QEvent::Type type, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
+                    const QString& text = {}) {
+  QKeyEvent e(type, key, mods, text);
+  QApplication::sendEvent(w, &e);
+}
+
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gui::Application::EnsureQt();
+    gui::ModalSeam::SetTestMode(true);
+    gui::ModalSeam::Reset();
+    gui::SetBeepHook([this](unsigned) { ++beeps; });
+    gui::ResetBeepCount();
+    ControlEnv() = ControlEnvironment{};
+  }
+  void TearDown() override {
+    gui::ProcessPendingMessages();
+    gui::ModalSeam::Reset();
+    gui::SetBeepHook([](unsigned) {});
+    ControlEnv() = ControlEnvironment{};
+  }
+
+  int beeps = 0;
+};
+
+}  // namespace test_support
