@@ -230,7 +230,7 @@ TEST_F(BrowseWindowTest, CancelAndReactivateStrikeTheRowAndSwitchTheEnablers) {
   EXPECT_LT(gui::RedOf(selected), 160);
   EXPECT_GT(gui::RedOf(marker), 200);  // every cell of a cancelled record
   EXPECT_LT(gui::GreenOf(marker), 160);
-  dc.SavePng(ArtefactPath("browse_list.png"));
+  dc.SavePng(test_support::ArtefactPath("browse", "list.png"));
 
   list->Store().selected = 2;
   gui::SendCommand(list->GetHandle(), browse_cmd::Reactiver);

@@ -171,11 +171,7 @@ TEST_F(FormSubjectTest, ScreenshotOfTheListAndTheForm) {
   form->nameEdit->SetText("BANQUE POPULAIRE");
   form->refEdit->SetText("VT");
   gui::ProcessPendingMessages();
-  QWidget* top = frame_->OuterWidget();
-  ASSERT_NE(top, nullptr);
-  const QPixmap shot = top->grab();
-  ASSERT_FALSE(shot.isNull());
-  EXPECT_TRUE(shot.save(QString::fromStdString(ArtefactPath("edit_form_and_list.png")), "PNG"));
+  test_support::Screenshot(frame_->OuterWidget(), "edit_form", "form_and_list");
   form->CmQuitter();
   gui::ProcessPendingMessages();
 }

@@ -43,6 +43,8 @@
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
+#include "support/gui_test.h"
+#include "support/temp_folder.h"
 
 namespace subject {
 
@@ -336,21 +338,13 @@ inline std::vector<std::string>& Notices() {
 inline void RecordNotice(const char*, const char* message) { Notices().push_back(message != nullptr ? message : ""); }
 
 // A dossier "TST" with its general file, the main window and the registry.
-class SubjectTest : public ::testing::Test {
+class SubjectTest : public test_support::GuiTest {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/merlon-form-XXXXXX";
-    char* made = mkdtemp(tmpl);
-    ASSERT_NE(made, nullptr);
-    dir_ = made;
+    GuiTest::SetUp();
     SetProgramFolder(dir_ + "/");
     ASSERT_TRUE(InitRuntime());
-    gui::Application::EnsureQt();
     ASSERT_TRUE(MakeSharedGraphics(96));
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
-    gui::ResetBeepCount();
     SetRuntimeBeepHook([](unsigned type) { gui::MessageBeep(type); });
     OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
     TheDossierRecord.Clear();
@@ -379,37 +373,28 @@ class SubjectTest : public ::testing::Test {
   void TearDown() override {
     gui::ProcessPendingMessages();
     frame_.reset();
-    gui::ProcessPendingMessages();
-    gui::ModalSeam::Reset();
+    GuiTest::TearDown();
     BrowseTickSource = nullptr;
     SetLockNoticeHook(nullptr);
     SetRuntimeBeepHook(nullptr);
     StopDbSession();
     FreeSharedGraphics();
     FreeRuntime();
-    std::filesystem::remove_all(dir_);
   }
 
   // A C10 record of a kind.
   static void AddC10(const char* kind, const std::string& code, const std::string& name, bool cancelled = false) {
-    Table& t = *TableC10;
-    ASSERT_TRUE(t.AppendBlank());
-    t.PutField(1, kind);
-    t.PutField(2, code.c_str());
-    t.PutField(3, name.c_str());
-    ASSERT_TRUE(t.InsertRecord());
-    if (cancelled) {
-      ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
-    }
+    AddRecord(*TableC10, {kind, code, name}, cancelled);
   }
   static void AddCode(Table& t, const std::string& code, const std::string& name, bool cancelled = false) {
+    AddRecord(t, {code, name}, cancelled);
+  }
+  // Appends a record whose first fields take the texts; cancelled when asked.
+  static void AddRecord(Table& t, const std::vector<std::string>& fields, bool cancelled) {
     ASSERT_TRUE(t.AppendBlank());
-    t.PutField(1, code.c_str());
-    t.PutField(2, name.c_str());
+    for (std::size_t f = 0; f < fields.size(); ++f) t.PutField(static_cast<int>(f) + 1, fields[f].c_str());
     ASSERT_TRUE(t.InsertRecord());
-    if (cancelled) {
-      ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
-    }
+    if (cancelled) ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
   }
   // Name of a C10 record read back from the file by a fresh table object.
   static std::string StoredName(const char* kind, const std::string& code) {
@@ -440,13 +425,8 @@ class SubjectTest : public ::testing::Test {
   static gui::Point RowPoint(int row) {
     return gui::Point{40, row * CMDIBrowse::RowHeightPixels() + CMDIBrowse::RowHeightPixels() / 2};
   }
-  static std::string ArtefactPath(const std::string& name) {
-    std::filesystem::path p = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts";
-    std::filesystem::create_directories(p);
-    return (p / name).string();
-  }
-
-  std::string dir_;
+  test_support::TempFolder temp_{"merlon-form"};
+  const std::string dir_ = temp_.path();
   std::uint32_t now_ = 100000;  // the type-ahead clock, in ms
   CommandClient* client_ = nullptr;
   std::unique_ptr<gui::MDIFrame> frame_;

@@ -33,64 +33,25 @@ TEST(FontTextTest, FacesSizesAndWeights) {
   }
 }
 
-TEST(FontTextTest, HeightsAndMultipliers) {
-  EXPECT_EQ(FontHeight(9, 96), -12);
-  EXPECT_EQ(FontHeight(10, 120), -17);
-  EXPECT_EQ(BoldTableHeight(-13), -10);
-  EXPECT_EQ(BoldTableHeight(6), 9);
-  // A multiplier that is not a positive number leaves the metric alone.
-  for (const char* bad : {"0", "-2", "abc"}) EXPECT_EQ(ScaleMetric(15, bad), 15) << bad;
-  EXPECT_EQ(ScaleMetric(15, "1.3"), 19);
-}
-
-TEST_F(GraphicsTest, WithoutAnIniTheListFontIsVerdanaTenPoints) {
+// What the INI says reaches the fonts: the default list font, the stock fonts up to 16,
+// a face and weight, and the width multiplier.
+TEST_F(GraphicsTest, FontsFollowTheIni) {
   ASSERT_TRUE(MakeSharedGraphics(96));
-  EXPECT_TRUE(SharedGraphicsMade());
   EXPECT_EQ(TableFont.Desc().face, "Verdana");
   EXPECT_EQ(TableFont.Desc().height, -13);
-  EXPECT_EQ(TableFontBold.Desc().height, -10);
-  gui::TextMetrics tm = gui::ScreenTextMetrics(TableFont);
-  EXPECT_EQ(TableRowHeight, static_cast<int>((tm.height + tm.externalLeading) * 1.3));
-  EXPECT_EQ(TableCharWidth, static_cast<int>(tm.aveCharWidth * 1.5));
-  EXPECT_GT(EntryRowHeight, 0);
-  // The brushes exist even without bitmap resources.
-  EXPECT_EQ(BackgroundBrush.GetKind(), gui::Brush::Kind::Pattern);
-  FreeSharedGraphics();
-  EXPECT_FALSE(SharedGraphicsMade());
-}
-
-TEST_F(GraphicsTest, EntryFontStockNumbersStopAtSixteen) {
+  EXPECT_EQ(BackgroundBrush.GetKind(), gui::Brush::Kind::Pattern);  // even without bitmap resources
   SetIni("PoliceSaisies", "16");
-  SetIni("MajHautPolSai", "1");
   ASSERT_TRUE(MakeSharedGraphics(96));
-  EXPECT_EQ(EntryCharWidth, 8);
-  EXPECT_EQ(EntryRowHeight, 19);
-  EXPECT_TRUE(EntryFont.Desc().fixedPitch);  // stock 16: the system fixed font
-
-  SetIni("PoliceSaisies", "17");  // a text without a comma: default face, -13
-  ASSERT_TRUE(MakeSharedGraphics(96));
-  EXPECT_EQ(EntryFont.Desc().height, -13);
-  EXPECT_EQ(EntryFont.Desc().face, "");
-  gui::TextMetrics em = gui::ScreenTextMetrics(EntryFont);
-  EXPECT_EQ(EntryRowHeight, em.height + em.externalLeading + 2);
-
+  EXPECT_TRUE(EntryFont.Desc().fixedPitch);
   SetIni("PoliceSaisies", "Arial,012/700");
   SetIni("MajLargPolSai", "2");
   ASSERT_TRUE(MakeSharedGraphics(96));
   EXPECT_EQ(EntryFont.Desc().face, "Arial");
-  EXPECT_EQ(EntryFont.Desc().height, -16);
   EXPECT_EQ(EntryFont.Desc().weight, 700);
   EXPECT_EQ(EntryCharWidth, 2 * gui::ScreenTextMetrics(EntryFont).aveCharWidth);
+  for (const char* bad : {"0", "-2", "abc"}) EXPECT_EQ(ScaleMetric(15, bad), 15) << bad;
   FreeSharedGraphics();
-}
-
-TEST_F(GraphicsTest, WindowsVersionIsKeptAsTwoBytes) {
-  ProgramOptions.assign(22, ' ');
-  ASSERT_TRUE(MakeSharedGraphics(96));
-  EXPECT_EQ(StoredWindowsVersion(), 603);
-  StoreWindowsVersion(501);
-  EXPECT_EQ(StoredWindowsVersion(), 501);
-  FreeSharedGraphics();
+  EXPECT_FALSE(SharedGraphicsMade());
 }
 
 }  // namespace

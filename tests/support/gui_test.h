@@ -28,6 +28,13 @@ inline std::string ShownTexts() {
   return all;
 }
 
+// <build>/test-artefacts/<subject>/<name>, its folder made.
+inline std::string ArtefactPath(const std::string& subject, const std::string& name) {
+  const std::filesystem::path folder = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / subject;
+  std::filesystem::create_directories(folder);
+  return (folder / name).string();
+}
+
 // Grabs the widget, checks that the picture is not blank and saves it as
 // <build>/test-artefacts/<subject>/<name>.png.
 inline QImage Screenshot(QWidget* widget, const std::string& subject, const std::string& name) {
@@ -40,9 +47,7 @@ inline QImage Screenshot(QWidget* widget, const std::string& subject, const std:
   for (int y = 0; y < img.height(); y += 2)
     for (int x = 0; x < img.width(); x += 2) colours.insert(img.pixel(x, y));
   EXPECT_GT(colours.size(), 2u) << name << ": the picture is blank";
-  const std::filesystem::path folder = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / subject;
-  std::filesystem::create_directories(folder);
-  EXPECT_TRUE(img.save(QString::fromStdString((folder / (name + ".png")).string()))) << name;
+  EXPECT_TRUE(img.save(QString::fromStdString(ArtefactPath(subject, name + ".png")))) << name;
   return img;
 }
 
