@@ -21,9 +21,6 @@
 #include "data/table.h"
 #include "dossier/backup.h"
 #include "dossier/dossier_create.h"
-#include "platform/gui/application.h"
-#include "platform/gui/constants.h"
-#include "platform/gui/modal_seam.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/backup_paths.h"
@@ -35,7 +32,9 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/utility_commands.h"
+#include "support/gui_test.h"
 #include "support/other_process.h"
+#include "support/temp_folder.h"
 
 namespace backup_test {
 
@@ -76,10 +75,6 @@ inline platform::LocalTime FixedNow() {
 class DossierFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/merlon-dosB-XXXXXX";
-    char* made = mkdtemp(pattern);
-    ASSERT_NE(made, nullptr);
-    root_ = made;
     program_ = root_ + "/program/";
     folder_ = root_ + "/Donn\xE9" "es d'Arthur/";  // an apostrophe and an accent
     std::filesystem::create_directories(program_);
@@ -96,11 +91,7 @@ class DossierFixture : public ::testing::Test {
     });
     SetRuntimeBeepHook([](unsigned) {});
     ASSERT_EQ(StartDbSession(), 0);
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
-    gui::ResetBeepCount();
+    test_support::EnterGuiTestMode(&beeps_);
     SetBackupClock(&FixedNow);
     launched_.clear();
     reopened_ = 0;
@@ -125,7 +116,7 @@ class DossierFixture : public ::testing::Test {
   }
 
   void TearDown() override {
-    gui::ModalSeam::Reset();
+    test_support::LeaveGuiTestMode();
     SetProcessLauncher({});
     SetDossierReopener({});
     SetBackupClock(nullptr);
@@ -139,8 +130,6 @@ class DossierFixture : public ::testing::Test {
     SetDossierState(' ');
     UseStoredWorkingDate = false;
     FreeRuntime();
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
   }
 
   // Creates dossier AB (year 2024) in the folder and opens it as the
@@ -195,7 +184,9 @@ class DossierFixture : public ::testing::Test {
     return n;
   }
 
-  std::string root_, program_, folder_;
+  test_support::TempFolder temp_{"merlon-backup"};
+  std::string root_ = temp_.path(), program_, folder_;
+  int beeps_ = 0;
   std::vector<std::vector<std::string>> launched_;
   int lastExit_ = -1;
   int reopened_ = 0;

@@ -24,6 +24,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
+#include "support/temp_folder.h"
 
 extern char** environ;
 
@@ -88,10 +89,6 @@ inline std::string ReadFile(const std::string& path) {
 class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/merlon-gen-XXXXXX";
-    char* made = mkdtemp(pattern);
-    ASSERT_NE(made, nullptr);
-    dir_ = made;
     SetProgramFolder(dir_ + "/program/");
     ASSERT_TRUE(InitRuntime());
     EnsureOpenWindowRegistry();
@@ -111,14 +108,13 @@ class SessionTest : public ::testing::Test {
     SetLogDossier("", "");
     SetDossier("", "");
     FreeRuntime();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
   }
 
-  const std::string& Dir() const { return dir_; }
+  const std::string& Dir() const { return temp_.path(); }
 
  private:
-  std::string dir_;
+  test_support::TempFolder temp_{"merlon-gen"};
+  const std::string dir_ = temp_.path();
 };
 
 }  // namespace dossier_test

@@ -3,9 +3,7 @@
 #pragma once
 
 #include "dossier_test_util.h"
-#include "platform/gui/application.h"
-#include "platform/gui/constants.h"
-#include "platform/gui/modal_seam.h"
+#include "support/gui_test.h"
 
 namespace dossier_test {
 
@@ -14,14 +12,10 @@ class ModalSessionTest : public SessionTest {
   void SetUp() override {
     SessionTest::SetUp();
     if (HasFatalFailure()) return;
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([this](unsigned) { ++beeps_; });
+    test_support::EnterGuiTestMode(&beeps_);
   }
   void TearDown() override {
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook({});
+    test_support::LeaveGuiTestMode();
     SessionTest::TearDown();
   }
   int beeps_ = 0;

@@ -16,12 +16,8 @@ namespace {
 
 class SingleInstanceTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/merlon-lock-XXXXXX";
-    folder_ = mkdtemp(tmpl);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::string folder_;
+  test_support::TempFolder temp_{"merlon-lock"};
+  const std::string folder_ = temp_.path();
 };
 
 TEST_F(SingleInstanceTest, OneHolderAtATime) {

@@ -35,21 +35,15 @@ void Write(const fs::path& p, const std::string& text) {
 class SeedingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/merlon-seed-XXXXXX";
-    root_ = mkdtemp(tmpl);
-    share_ = root_ / "share";
-    home_ = root_ / "home";
     Write(share_ / "CRefEML.txt", "To: [DESTINATAIRE:A]\r\n");
     Write(share_ / "CSAUVE9.BAT", "#!/bin/sh\n");
     ::chmod((share_ / "CSAUVE9.BAT").c_str(), 0755);
     Write(share_ / "cr10ref.dbf", std::string("\x03\x7d\x01\x01\0\0", 6));
     Write(share_ / "sets" / "ce0ref.dbf", "sets");
   }
-  void TearDown() override {
-    unsetenv("MERLON_SHARE");
-    fs::remove_all(root_);
-  }
-  fs::path root_, share_, home_;
+  void TearDown() override { unsetenv("MERLON_SHARE"); }
+  test_support::TempFolder temp_{"merlon-seed"};
+  const fs::path root_ = temp_.path(), share_ = root_ / "share", home_ = root_ / "home";
 };
 
 TEST_F(SeedingTest, FreshProgramFolderGetsEveryShippedFileAsShipped) {

@@ -58,22 +58,28 @@ inline void SendKey(QWidget* w, QEvent::Type type, int key, Qt::KeyboardModifier
   QApplication::sendEvent(w, &e);
 }
 
+// The window layer in test mode, for fixtures that cannot derive from GuiTest: beeps are
+// counted in *beeps.
+inline void EnterGuiTestMode(int* beeps) {
+  gui::Application::EnsureQt();
+  gui::ModalSeam::SetTestMode(true);
+  gui::ModalSeam::Reset();
+  gui::SetBeepHook([beeps](unsigned) { ++*beeps; });
+  gui::ResetBeepCount();
+  ControlEnv() = ControlEnvironment{};
+}
+
+inline void LeaveGuiTestMode() {
+  gui::ProcessPendingMessages();
+  gui::ModalSeam::Reset();
+  gui::SetBeepHook([](unsigned) {});
+  ControlEnv() = ControlEnvironment{};
+}
+
 class GuiTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    gui::Application::EnsureQt();
-    gui::ModalSeam::SetTestMode(true);
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([this](unsigned) { ++beeps; });
-    gui::ResetBeepCount();
-    ControlEnv() = ControlEnvironment{};
-  }
-  void TearDown() override {
-    gui::ProcessPendingMessages();
-    gui::ModalSeam::Reset();
-    gui::SetBeepHook([](unsigned) {});
-    ControlEnv() = ControlEnvironment{};
-  }
+  void SetUp() override { EnterGuiTestMode(&beeps); }
+  void TearDown() override { LeaveGuiTestMode(); }
 
   int beeps = 0;
 };
