@@ -32,8 +32,8 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/utility_commands.h"
+#include "dossier_test_util.h"
 #include "support/gui_test.h"
-#include "support/other_process.h"
 #include "support/temp_folder.h"
 
 namespace backup_test {
@@ -192,19 +192,6 @@ class DossierFixture : public ::testing::Test {
   int reopened_ = 0;
 };
 
-// Another station: a forked process that opens the dossier's lock table
-// shared when told 'o' and closes it on 'c'. Fork it before this process
-// opens the tables (the child must hold no copy of this process's locks).
-class OtherStation : public test_support::OtherProcess {
- public:
-  explicit OtherStation(std::string lockTablePath)
-      : OtherProcess([path = std::move(lockTablePath)](char cmd) {
-          static Table* lock = nullptr;
-          if (lock == nullptr) lock = new Table();
-          if (cmd == 'o') return lock->OpenTable(path);
-          if (cmd == 'c') return lock->CloseTable(true);
-          return false;
-        }) {}
-};
+using dossier_test::OtherStation;
 
 }  // namespace backup_test

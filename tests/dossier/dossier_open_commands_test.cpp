@@ -1,13 +1,12 @@
 // Opening, changing and closing generated dossiers through the commands, the
 // repairs made on opening, and a dossier held by another process.
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "dossier/dossier_open.h"
 #include "dossier/dossier_slots.h"
 #include "dossier/rebuild_indexes.h"
 #include "data/index_recovery.h"
 #include "platform/system/cp1252.h"
+#include "dossier_test_util.h"
 #include "support/dossier_fixture.h"
 #include "shell/startup.h"
 
@@ -178,22 +177,8 @@ TEST_F(DossierOpenTest, DossierHeldByAnotherProcessRefusesTheRebuild) {
   fs::copy_file(other + "c10aut.mdx", d + "c10par.mdx", fs::copy_options::overwrite_existing);
   const std::string before = ReadAll(d + "c10par.mdx");
 
-  int ready[2], done[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(done), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // Another station: its own open of the lock table, shared, until told to stop.
-    Table lock;
-    char c = lock.OpenTable(d + "cpar____") ? 'y' : 'n';
-    (void)!::write(ready[1], &c, 1);
-    (void)!::read(done[0], &c, 1);
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
+  auto station = std::make_unique<dossier_test::OtherStation>(d + "cpar____");
+  ASSERT_TRUE(station->Do('o'));
 
   OpenThroughDialog(C10Path(d, "PAR"));
   const std::string shown = ShownTexts();
@@ -204,9 +189,7 @@ TEST_F(DossierOpenTest, DossierHeldByAnotherProcessRefusesTheRebuild) {
   EXPECT_TRUE(RecentDossiers[0].empty());
   EXPECT_EQ(ReadAll(d + "c10par.mdx"), before) << "nothing changed";
 
-  (void)!::write(done[1], "x", 1);
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  station.reset();
   // Once alone, the same opening repairs the index file.
   gui::ModalSeam::Reset();
   OpenThroughDialog(C10Path(d, "PAR"));

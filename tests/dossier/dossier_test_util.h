@@ -24,6 +24,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
+#include "support/other_process.h"
 #include "support/temp_folder.h"
 
 extern char** environ;
@@ -115,6 +116,21 @@ class SessionTest : public ::testing::Test {
  private:
   test_support::TempFolder temp_{"merlon-gen"};
   const std::string dir_ = temp_.path();
+};
+
+// Another station: a forked process that opens the dossier's lock table
+// shared when told 'o' and closes it on 'c'. Fork it before this process
+// opens the tables (the child must hold no copy of this process's locks).
+class OtherStation : public test_support::OtherProcess {
+ public:
+  explicit OtherStation(std::string lockTablePath)
+      : OtherProcess([path = std::move(lockTablePath)](char cmd) {
+          static Table* lock = nullptr;
+          if (lock == nullptr) lock = new Table();
+          if (cmd == 'o') return lock->OpenTable(path);
+          if (cmd == 'c') return lock->CloseTable(true);
+          return false;
+        }) {}
 };
 
 }  // namespace dossier_test
