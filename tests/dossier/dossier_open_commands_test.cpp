@@ -168,7 +168,6 @@ TEST_F(DossierOpenTest, BlankAndUnderscoreCodesAndUnreachableFolders) {
   EXPECT_FALSE(EnsureDossierOpen());
   EXPECT_EQ(GetDossierState(), '2') << "a failure leaves the state as it was";
   EXPECT_NE(gui::ModalSeam::LastShown()->text.find("IMPOSSIBLE d'ouvrir le dossier:\n\n   - KEP"), std::string::npos);
-  EXPECT_EQ(gui::ModalSeam::LastShown()->caption, "Nuv-MERLON ZEL+ - Version MultiUtilisateur");
 }
 
 TEST_F(DossierOpenTest, DossierHeldByAnotherProcessRefusesTheRebuild) {

@@ -349,7 +349,6 @@ TEST_F(RenumberTest, CommandAsksThenRenumbersAndGivesTheDossierBack) {
   CmRenumeroterPieces_Work();
   ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
   EXPECT_NE(gui::ModalSeam::LastShown()->text.find("000001"), std::string::npos);
-  EXPECT_EQ(gui::ModalSeam::LastShown()->icon, gui::MB_ICONSTOP);
   EXPECT_EQ(Pieces('C'), (std::vector<std::string>{"000040"}));
   EXPECT_EQ(GetDossierState(), '2');
   EXPECT_TRUE(OpenDossierExclusive(true));  // nobody holds it any more

@@ -232,7 +232,6 @@ TEST_F(DialogBasesTest, LockNoticeShowsTheMessageAndWaitsForItsButton) {
   ShowLockNotice("Nuv-Merlon ZEL+", "La fiche suivante\n   - Enregistrement: 401000\n\n");
   ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
   EXPECT_EQ(gui::ModalSeam::LastShown()->resourceId, 1328);
-  EXPECT_EQ(gui::ModalSeam::LastShown()->caption, "Nuv-Merlon ZEL+");
   EXPECT_EQ(shownText, "La fiche suivante\n   - Enregistrement: 401000\n\n");
   EXPECT_EQ(gui::ModalSeam::PendingAnswers(), 0u);
 }
@@ -245,7 +244,6 @@ TEST_F(DialogBasesTest, RuntimeMessagesBecomeMessageBoxes) {
   EXPECT_EQ(shown->kind, gui::ModalKind::MessageBox);
   EXPECT_EQ(shown->caption, "Erreur BDE n:  123");
   EXPECT_EQ(shown->text, "\n\n  123: texte\n\n");
-  EXPECT_EQ(shown->icon, gui::MB_ICONHAND);
 
   gui::ResetBeepCount();
   RuntimeBeep(0);

@@ -220,7 +220,6 @@ TEST_F(StartupWiringTest, LockNoticeAndEngineErrorsAreShownAsDialogsAfterStartup
     const gui::ShownModal& notice = gui::ModalSeam::Shown()[0];
     EXPECT_EQ(notice.kind, gui::ModalKind::Dialog);
     EXPECT_EQ(notice.resourceId, 1328);
-    EXPECT_EQ(notice.caption, LoadStr(127));
     EXPECT_EQ(noticeText, LockNoticeText(mine, "41100000"));
     EXPECT_TRUE(notice.queued);
     EXPECT_TRUE(UnlockRecord(other));

@@ -48,7 +48,6 @@ TEST_F(UtilityTest, RemovingRecentChoices) {
   for (int k = 1; k < 9; ++k) EXPECT_TRUE(RecentDossiers[k].empty()) << k;
   EXPECT_EQ(FileMenu()->GetItemCount(), 16 + 1 + 1);
   const gui::ShownModal& shown = gui::ModalSeam::Shown().back();
-  EXPECT_EQ(shown.caption, LoadStr(127));
   EXPECT_EQ(shown.buttons, gui::MB_YESNOCANCEL);
   EXPECT_EQ(shown.defaultButton, gui::IDCANCEL);
 
@@ -119,7 +118,6 @@ TEST_F(UtilityTest, LaunchFailuresAreReported) {
   CompleterIni(true, false);
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
   EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("xdg-open"), std::string::npos);
-  EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, "ATTENTION");
 }
 
 TEST_F(UtilityTest, TerminalInTheDossierFolderWhileTheDossierIsHeld) {
