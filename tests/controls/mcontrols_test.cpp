@@ -121,14 +121,6 @@ TEST_F(MControlsTest, ListBoxCopiesLinesToTheClipboard) {
   EXPECT_EQ(list->GetItemData(0), 77u);
 }
 
-TEST_F(MControlsTest, TipIsSetOnce) {
-  auto* button = new MButton(page, 50, "Go");
-  EXPECT_FALSE(button->SetTip(""));
-  EXPECT_TRUE(button->SetTip("first"));
-  EXPECT_FALSE(button->SetTip("second"));
-  EXPECT_EQ(button->GetToolTip(), "first");
-}
-
 TEST_F(MControlsTest, ShadeColorClampsEachComponent) {
   struct {
     gui::ColorRef in;

@@ -102,13 +102,6 @@ TEST_F(ManagementTest, ChosenFileGivesItsFolderWithItsCaseAndItsCode) {
   EXPECT_EQ(code, "_AB");
 }
 
-TEST_F(ManagementTest, BatchNameDependsOnTheVersionCode) {
-  // Below version 500 the names lose their "w".
-  EXPECT_EQ(DossierBatchName(DossierAction::Copier, 401), "ccopy.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::Deplacer, 501), "cwdepl.bat");
-  EXPECT_EQ(DossierBatchName(DossierAction::None, 501), "");
-}
-
 TEST_F(ManagementTest, ChecksRefuseWithTheirMessages) {
   const std::string src = Dir() + "/Src/", dst = Dir() + "/Dst/";
   Touch(src + "c10ab.dbf");

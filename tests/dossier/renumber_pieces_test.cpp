@@ -246,29 +246,6 @@ TEST_F(RenumberTest, EmptyDossierGetsNextPieceOne) {
   EXPECT_EQ(StoredNextPiece(), "000001");
 }
 
-TEST_F(RenumberTest, GeneratedDossierIsNumberedFromOneAndTwiceGivesTheSame) {
-  MakeDemo("demo", 400);
-  SpreadDraftPieces();
-  const std::vector<std::string> before = Pieces('B');
-  ASSERT_EQ(RenumberPieces().outcome, RenumberOutcome::Done);
-  const std::vector<std::string> after = Pieces('B');
-  ASSERT_EQ(after.size(), before.size());
-  // The old order is kept and the numbers run from 000001 without a gap.
-  std::map<std::string, std::string> mapping;
-  for (std::size_t i = 0; i < before.size(); ++i) {
-    auto [it, fresh] = mapping.emplace(before[i], after[i]);
-    EXPECT_EQ(it->second, after[i]) << "one old piece, one new piece";
-  }
-  long expected = 1;
-  for (const auto& [old, now] : mapping) EXPECT_EQ(now, std::string(StrZero(expected++, 0)));
-  EXPECT_EQ(StoredNextPiece(), std::string(StrZero(expected, 0)));
-  ExpectSortFileFollowsLines();
-
-  const RenumberResult again = RenumberPieces();
-  EXPECT_EQ(again.linesWritten, 0);
-  EXPECT_EQ(Pieces('B'), after);
-}
-
 // The same generated dossier twice: one run straight through, one stopped half-way and run
 // again (also stopped once more during the recovery) end with the same lines and sort file.
 TEST_F(RenumberTest, StoppedRunFinishedByTheNextRunEndsAsAnUninterruptedRun) {

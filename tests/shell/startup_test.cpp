@@ -163,6 +163,4 @@ TEST_F(StartupTest, BitmapSizeFromTheKeyOrTheScreen) {
   EXPECT_EQ(ReadFrameSettings(96).bitmapSizeOffset, 2000);
 }
 
-TEST_F(StartupTest, FileHandlesAreRaisedToEighty) { EXPECT_TRUE(EnsureFileHandles(80)); }
-
 }  // namespace
