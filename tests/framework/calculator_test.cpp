@@ -142,6 +142,7 @@ TEST_F(CalculatorDialogTest, F8RunsTheCalculatorOnTheField) {
     gui::ModalSeam::QueueDialogAnswer(c.answer, [&](gui::Window& w) {
       auto& calc = static_cast<TDCalc&>(w);
       shown = calc.DisplayText();
+      EXPECT_EQ(calc.GetItemText(TDCalc::kSeven), "7");  // the keys show their template texts
       for (int b : c.buttons) pressed = calc.PressButton(b) && pressed;
       typed = calc.GetItemText(TDCalc::kDisplay);
       test_support::Screenshot(calc.Widget(), "calculator", "calculator");

@@ -40,8 +40,10 @@ Control::Control(Window* parent, const ControlTemplate& item)
   SetId(item.id);
 }
 
+// A control the dialog's class built, in code or on the template, takes the template line's
+// text unless it was given one of its own.
 void Control::BindTemplate(const ControlTemplate& item) {
-  if (!fromTemplate_ && text_.empty()) text_ = item.text;
+  if (text_.empty()) text_ = item.text;
   flags_ |= item.flags;
   fromTemplate_ = true;
 }
