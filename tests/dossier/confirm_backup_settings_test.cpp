@@ -1,6 +1,7 @@
 // Backup confirmation with its destinations: the texts built from the dossier, unit 2 and
 // the comment, the INI value read with its placeholder removed and never written back, and
 // the dialog driven through the modal seam.
+#include "support/gui_test.h"
 #include "dossier/backup_settings.h"
 #include "modal_session_test.h"
 #include "platform/gui/application.h"
@@ -101,6 +102,7 @@ TEST_F(BackupSettingsTest, DialogShowsTheTargetsLetsUnitTwoChangeAndWritesNoIni)
   bool disabledFirst = false, enabledAfterCheck = false, keptAfterUncheck = false;
   std::string firstText, unit2Shown;
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
+    test_support::Screenshot(w.Widget(), "dossier", "backup_settings");
     auto& d = static_cast<TDConfSauvegarde&>(w);
     unit2Shown = d.GetItemText(1206);
     firstText = d.GetItemText(1201);

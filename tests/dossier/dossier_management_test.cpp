@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/gui_test.h"
 #include "dossier/dossier_create.h"
 #include "dossier/dossier_management.h"
 #include "modal_session_test.h"
@@ -216,6 +217,7 @@ TEST_F(ManagementTest, DialogCopiesTheChosenDossierAndSaysRefusals) {
   std::string warning, sourceCode, sourceFolder, destFolder, refusal, moveCode;
 
   gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+    test_support::Screenshot(w.Widget(), "dossier", "management");
     auto& d = static_cast<TDUtiGestionDossiers&>(w);
     EXPECT_EQ(d.Action(), DossierAction::Copier);  // opens in the Copier layout
     EXPECT_EQ(d.GetCheck(1204), gui::BST_CHECKED);

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <QKeyEvent>
 
+#include "support/gui_test.h"
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "dossier/auto_start.h"
@@ -120,6 +121,7 @@ TEST_F(DossierOpenTest, EuroRateIsAskedThroughTheOneValueInputWithinItsBounds) {
     gui::ModalSeam::Reset();
     std::string preset, label;
     gui::ModalSeam::QueueDialogAnswer(c.answer, [&, typed = c.typed](gui::Window& w) {
+      test_support::Screenshot(w.Widget(), "dossier", "euro_rate");
       auto& input = static_cast<TDFmtSaisie&>(w);
       preset = input.Input()->GetValue();
       label = input.Label();

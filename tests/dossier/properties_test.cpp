@@ -1,6 +1,7 @@
 // Working date and dossier properties: the dialog's tests on OK (answered
 // through the modal seam), what it writes into the dossier record and into
 // C10, and the "VD_" variables of the dossier INI.
+#include "support/gui_test.h"
 #include "backup_test_support.h"
 #include "dossier/dossier_properties.h"
 #include "dossier/working_date.h"
@@ -22,6 +23,7 @@ class PropertiesTest : public DossierFixture {
   int RunWith(int mode, const std::map<int, std::string>& fields, int* refusedAt = nullptr) {
     D dialog(nullptr, mode);
     ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
+      test_support::Screenshot(w.Widget(), "dossier", "properties");
       auto& d = static_cast<gui::Dialog&>(w);
       for (const auto& [id, text] : fields) d.SetItemText(id, text);
     });

@@ -1,6 +1,7 @@
 // The "Aide fichier" lookup list over real tables: what it lists, the row
 // limit of dossier constant 030, the shortened search text, cancelled
 // records, the code handed back and the dialog's answers through the seam.
+#include "support/gui_test.h"
 #include "framework/lookup_dialog.h"
 
 #include <cstdio>
@@ -19,6 +20,7 @@ class LookupDialogTest : public SubjectTest {
           std::function<void(TDAideFichier&)> fill = {}) {
     TDAideFichier dialog(nullptr, nullptr, kind, width, &text);
     gui::ModalSeam::QueueDialogAnswer(answer, [fill](gui::Window& w) {
+      test_support::Screenshot(w.Widget(), "lookup", "lookup_dialog");
       if (fill) fill(static_cast<TDAideFichier&>(w));
     });
     return dialog.Execute(kTaskModal);

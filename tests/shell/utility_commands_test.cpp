@@ -3,6 +3,7 @@
 // and full-screen toggles, the about box.
 #include <fstream>
 
+#include "support/gui_test.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/keyboard.h"
 #include "platform/gui/mdi.h"
@@ -210,6 +211,7 @@ TEST_F(UtilityTest, AboutBox) {
   Utilities().dbVersionText = [] { return std::string("Merlon dBASE 1.0"); };
   std::string version, engine, os;
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
+    test_support::Screenshot(w.Widget(), "shell", "about");
     auto& d = static_cast<gui::Dialog&>(w);
     version = d.GetItemText(1201);
     engine = d.GetItemText(1202);
