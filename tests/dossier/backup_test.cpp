@@ -123,7 +123,7 @@ TEST_F(BackupTest, BatchFileReceivesEachValueAsOneArgument) {
 
   ASSERT_EQ(launched_.size(), 1u);
   EXPECT_EQ(lastExit_, 0);
-  EXPECT_EQ(Lines(out), (std::vector<std::string>{
+  EXPECT_EQ(dossier_test::FileLines(out), (std::vector<std::string>{
                             platform::DiskPath(folder_), "AB", root_ + "/u1 \"$(touch " + root_ + "/pwned)\" & | %PATH%/",
                             "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));
   EXPECT_FALSE(std::filesystem::exists(root_ + "/pwned"));
@@ -179,7 +179,7 @@ TEST_F(BackupTest, Method7ConfirmationCancelledOrConfirmed) {
   BackupDossier_Work();
   ASSERT_EQ(launched_.size(), 1u);
   EXPECT_TRUE(std::filesystem::exists(platform::DiskPath(copy)));
-  EXPECT_EQ(Lines(out), (std::vector<std::string>{
+  EXPECT_EQ(dossier_test::FileLines(out), (std::vector<std::string>{
                             platform::DiskPath(folder_), "AB", platform::DiskPath(folder_) + "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/",
                             "-20240307-09h0503-cloture", "/mnt/deux", "-20240307-09h0503-cloture",
                             "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));

@@ -43,13 +43,13 @@ inline std::vector<std::string>& RuntimeBoxes() {
   return boxes;
 }
 
+// Paths are the program's (cp1252); on disk they are UTF-8.
 inline std::string ReadText(const std::string& path) {
   std::string text;
   platform::ReadWholeFile(path, text);
   return text;
 }
 
-// Paths are the program's (cp1252); on disk they are UTF-8.
 inline void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(platform::DiskPath(path), std::ios::binary) << text;
 }
@@ -169,13 +169,6 @@ class DossierFixture : public ::testing::Test {
     WriteText(program_ + name,
               "#!/bin/sh\n: > \"" + out + "\"\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> \"" + out +
                   "\"; done\nprintf 'NUVSAUVE=%s\\n' \"${NUVSAUVE:-}\" >> \"" + out + "\"\n");
-  }
-
-  std::vector<std::string> Lines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadText(path));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
   }
 
   int CountShown(gui::ModalKind kind) const {

@@ -54,7 +54,6 @@ class ManagementTest : public ModalSessionTest {
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream(path) << "x";
   }
-  static std::string Read(const std::string& path) { return ReadFile(path); }
 
   // A batch file of the program folder that writes each argument on its own line and its
   // working folder last.
@@ -63,12 +62,6 @@ class ManagementTest : public ModalSessionTest {
     std::ofstream(ProgramFolder + name) << "#!/bin/sh\n: > '" << out << "'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '"
                                         << out << "'; done\nprintf 'PWD=%s\\n' \"$PWD\" >> '" << out << "'\n";
     return out;
-  }
-  static std::vector<std::string> Lines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFile(path));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
   }
 
   std::vector<std::vector<std::string>> launched_;
@@ -188,7 +181,7 @@ TEST_F(ManagementTest, BatchFilesGetOneArgumentPerFolderAndCodeWithTheirCase) {
     EXPECT_EQ(launched_[0][1], ProgramFolder + c.batch);
     std::vector<std::string> expected = c.args;
     expected.push_back("PWD=" + ProgramFolder.substr(0, ProgramFolder.size() - 1));
-    EXPECT_EQ(Lines(out), expected) << c.batch;
+    EXPECT_EQ(FileLines(out), expected) << c.batch;
   }
   EXPECT_FALSE(fs::exists(ProgramFolder + "PWNED"));
   EXPECT_FALSE(fs::exists(Dir() + "/PWNED"));
@@ -258,7 +251,7 @@ TEST_F(ManagementTest, DialogCopiesTheChosenDossierAndSaysRefusals) {
   ASSERT_EQ(launched_.size(), 2u);
   EXPECT_EQ(launched_[0], (std::vector<std::string>{"/bin/sh", ProgramFolder + "cwcopy.bat", src, "ABC", dst, "NEW"}));
   EXPECT_EQ(launched_[1], (std::vector<std::string>{"/bin/sh", ProgramFolder + "cwdepl.bat", src, "ABC", dst, "ABC"}));
-  EXPECT_EQ(Lines(out).size(), 5u);
+  EXPECT_EQ(FileLines(out).size(), 5u);
   const gui::ShownModal* file = nullptr;
   for (const auto& s : gui::ModalSeam::Shown())
     if (s.kind == gui::ModalKind::FileOpen) file = &s;

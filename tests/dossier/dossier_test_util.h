@@ -86,6 +86,14 @@ inline std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
+// The lines of a text file, without their line ends.
+inline std::vector<std::string> FileLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadFile(path));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 // Runtime and engine up, in a temporary folder that is also the program folder.
 class SessionTest : public ::testing::Test {
  protected:

@@ -199,7 +199,7 @@ TEST_F(RestoreTest, RecordedArgumentsPerMethod) {
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   RestoreDossier_Work();
-  EXPECT_EQ(Lines(out), (std::vector<std::string>{platform::DiskPath(folder_), "AB", archive, "NUVSAUVE=" + std::string(getenv("NUVSAUVE") ? getenv("NUVSAUVE") : "")}));
+  EXPECT_EQ(dossier_test::FileLines(out), (std::vector<std::string>{platform::DiskPath(folder_), "AB", archive, "NUVSAUVE=" + std::string(getenv("NUVSAUVE") ? getenv("NUVSAUVE") : "")}));
 
   // Method 8: its folder only; no question before it starts.
   IniSetString("LanceM?BACKUP", "8");
@@ -207,7 +207,7 @@ TEST_F(RestoreTest, RecordedArgumentsPerMethod) {
   ModalSeam::QueueFileAnswer(root_ + "/b/ZELAB.rar");
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   RestoreDossier_Work();
-  EXPECT_EQ(Lines(out)[2], root_ + "/b/");
+  EXPECT_EQ(dossier_test::FileLines(out)[2], root_ + "/b/");
   EXPECT_EQ(CountShown(ModalKind::MessageBox), 1);
 
   // Method P with a blank line: nothing starts, the wait still runs, the
