@@ -72,7 +72,7 @@ TEST_F(BrowseGoToCodeTest, ReCalerFindsACodeAnywhereInTheTable) {
     // The page shows the records in index order from the top.
     EXPECT_EQ(s.rows[0].substr(7, 3), Code(static_cast<int>(s.top) + 1)) << c.key;
   }
-  list->SaveSnapshot(ArtefactPath("browse_goto_code.png"));
+  list->SaveSnapshot(test_support::ArtefactPath("browse", "goto_code.png"));
 }
 
 TEST_F(BrowseGoToCodeTest, F8AsksForTheCodeAndF1OpensTheListsHelp) {

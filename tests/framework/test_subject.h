@@ -394,7 +394,9 @@ class SubjectTest : public test_support::GuiTest {
     ASSERT_TRUE(t.AppendBlank());
     for (std::size_t f = 0; f < fields.size(); ++f) t.PutField(static_cast<int>(f) + 1, fields[f].c_str());
     ASSERT_TRUE(t.InsertRecord());
-    if (cancelled) ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+    if (cancelled) {
+      ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+    }
   }
   // Name of a C10 record read back from the file by a fresh table object.
   static std::string StoredName(const char* kind, const std::string& code) {
