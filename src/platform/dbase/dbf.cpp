@@ -226,6 +226,7 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
     }
   }
   if (rc == DBIERR_NONE) rc = ParseHeader(head.data(), head.size(), size);
+  if (rc == DBIERR_NONE) rc = CheckRecordMarks(fd, Get32(&head[4]));
   if (rc != DBIERR_NONE) {
     ::close(fd);
     fields_.clear();
@@ -237,7 +238,7 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
   return DBIERR_NONE;
 }
 
-DBIResult DbfFile::ParseHeader(const std::uint8_t* head, std::size_t size, off_t) {
+DBIResult DbfFile::ParseHeader(const std::uint8_t* head, std::size_t size, off_t fileSize) {
   version_ = head[0];
   headerLength_ = Get16(&head[8]);
   recordLength_ = Get16(&head[10]);
@@ -246,7 +247,8 @@ DBIResult DbfFile::ParseHeader(const std::uint8_t* head, std::size_t size, off_t
   if (recordLength_ < 2) return DBIERR_HEADERCORRUPT;
   fields_.clear();
   std::size_t offset = 1;
-  for (std::size_t pos = 32; pos + 32 <= size && head[pos] != kHeaderEnd; pos += 32) {
+  std::size_t pos = 32;
+  for (; pos + 32 <= size && head[pos] != kHeaderEnd; pos += 32) {
     const std::uint8_t* d = head + pos;
     if (fields_.size() >= static_cast<std::size_t>(kMaxFields)) return DBIERR_HEADERCORRUPT;
     DbfField f;
@@ -255,7 +257,11 @@ DBIResult DbfFile::ParseHeader(const std::uint8_t* head, std::size_t size, off_t
     f.name.assign(reinterpret_cast<const char*>(d), n);
     while (!f.name.empty() && f.name.back() == ' ') f.name.pop_back();
     char type = static_cast<char>(std::toupper(d[11]));
-    f.type = std::strchr("CNDLMF", type) != nullptr && type != 0 ? type : 'U';
+    // A type the engine does not know means the descriptors are not what they seem:
+    // reading records through them would misplace every field.
+    // dBASE's binary and general memo fields are known and read raw ('U').
+    if (type == 0 || std::strchr("CNDLMFBG", type) == nullptr) return DBIERR_HEADERCORRUPT;
+    f.type = type == 'B' || type == 'G' ? 'U' : type;
     f.width = d[16];
     f.decimals = d[17];
     if (f.width == 0 || f.name.empty()) return DBIERR_HEADERCORRUPT;
@@ -265,6 +271,28 @@ DBIResult DbfFile::ParseHeader(const std::uint8_t* head, std::size_t size, off_t
     fields_.push_back(std::move(f));
   }
   if (fields_.empty()) return DBIERR_HEADERCORRUPT;
+  // The terminator closes the descriptors, only padding follows it up to the header
+  // length, and the record is the delete mark and the fields: a header length or a
+  // record length that is off would read every record misaligned.
+  if (pos >= size || head[pos] != kHeaderEnd || offset != recordLength_) return DBIERR_HEADERCORRUPT;
+  for (std::size_t i = pos + 1; i < size; ++i)
+    if (head[i] != 0) return DBIERR_HEADERCORRUPT;
+  // An append writes its record before the count: a count beyond the file is damage.
+  const std::uint32_t count = Get32(&head[4]);
+  const off_t end = static_cast<off_t>(headerLength_) + static_cast<off_t>(count) * recordLength_;
+  if (end > fileSize) return DBIERR_FILECORRUPT;
+  return DBIERR_NONE;
+}
+
+// The first and the last counted record begin with a delete mark.
+DBIResult DbfFile::CheckRecordMarks(int fd, std::uint32_t count) const {
+  for (std::uint32_t n : {1u, count}) {
+    if (n == 0 || n > count) continue;
+    std::uint8_t mark = 0;
+    DBIResult rc = ReadAt(fd, &mark, 1, RecordOffset(n));
+    if (rc != DBIERR_NONE) return rc;
+    if (mark != ' ' && mark != '*') return DBIERR_FILECORRUPT;
+  }
   return DBIERR_NONE;
 }
 
@@ -278,7 +306,10 @@ DBIResult DbfFile::ReadCount(std::uint32_t* count) {
   if (rc != DBIERR_NONE) return rc;
   std::uint32_t stored = Get32(&head[4]);
   off_t room = size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
-  *count = static_cast<off_t>(stored) > room ? static_cast<std::uint32_t>(room) : stored;
+  // Records are written before the count is raised, so a count past the records on
+  // disk was not left by an append: the file was cut or its header damaged.
+  if (static_cast<off_t>(stored) > room) return DBIERR_FILECORRUPT;
+  *count = stored;
   return DBIERR_NONE;
 }
 

@@ -1,7 +1,7 @@
 // dBASE data file (.dbf): header, field descriptors and records addressed by physical number.
 // Every read and write goes straight to the file (pread/pwrite), so a record written by one
 // process is seen by the next read of another. The header record count is written after the
-// record of an append, and a count beyond the records on disk is clamped when read.
+// record of an append, so a count beyond the records on disk is reported as damage.
 #pragma once
 
 #include <sys/types.h>
@@ -17,7 +17,7 @@ namespace dbase {
 // One field as declared in the file. Offsets count from the delete mark (byte 0).
 struct DbfField {
   std::string name;     // upper-case as stored, at most 10 characters
-  char type = 'C';      // C, N, D, L, M, F ('U' for a type the engine does not know)
+  char type = 'C';      // C, N, D, L, M, F ('U' for dBASE's B and G, read raw)
   std::uint16_t offset = 0;
   std::uint8_t width = 0;
   std::uint8_t decimals = 0;
@@ -67,9 +67,9 @@ class DbfFile {
   // Field number (1-based) of a name compared case-insensitively over 10 characters; 0 = none.
   int FieldNumber(const std::string& name) const;
 
-  // Record count from the header, clamped to the records the file holds.
+  // Record count from the header; DBIERR_FILECORRUPT when the file does not hold them all.
   DBIResult ReadCount(std::uint32_t* count);
-  // Record count as the header stores it, unchecked (one read; the caller clamps).
+  // Record count as the header stores it, unchecked (one read).
   DBIResult ReadStoredCount(std::uint32_t* count);
   // Reads record n (1-based) into buf (recordLength bytes); n must be within the count.
   DBIResult ReadRecord(std::uint32_t n, std::uint8_t* buf) const;
@@ -92,6 +92,7 @@ class DbfFile {
 
  private:
   DBIResult ParseHeader(const std::uint8_t* head, std::size_t size, off_t fileSize);
+  DBIResult CheckRecordMarks(int fd, std::uint32_t count) const;
   off_t RecordOffset(std::uint32_t n) const {
     return static_cast<off_t>(headerLength_) + static_cast<off_t>(n - 1) * recordLength_;
   }
