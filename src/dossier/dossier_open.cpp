@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
@@ -14,6 +15,7 @@
 #include "data/table_create.h"
 #include "dossier/constants_check.h"
 #include "dossier/conversion.h"
+#include "dossier/maintenance_pack.h"
 #include "dossier/rebuild_indexes.h"
 #include "framework/fmt_saisie.h"
 #include "platform/dbase/dbierr.h"
@@ -61,6 +63,45 @@ void ShowHeldElsewhere() {
   const std::string text = std::string(LoadStr(2244)) + Code() + LoadStr(61) + LoadStr(2270) + DossierFolder +
                            LoadStr(2245);
   gui::MessageBox(DossierMessageOwner(), text, LoadStr(2271), gui::MB_OK | gui::MB_ICONSTOP);
+}
+
+// A damaged data or memo file: nothing is written into the dossier, the user is told which
+// file and what to do.
+bool RefuseDamaged(const std::string& file) {
+  SetAppCursor(0, false);
+  Beep();
+  gui::MessageBox(DossierMessageOwner(), DamagedFileMessage(file),
+                  std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+  WriteLog("OUVERTURE DOSSIER - Erreur - " + Code() + " - fichier endommag\xE9: " + file);
+  return false;
+}
+
+// A walk of the open tag meets every record of the table once (the tags of C10 have no
+// condition), and ends.
+bool C10TagReadsEveryRecord(Table& c10) {
+  const std::uint32_t count = c10.RecCount();
+  std::vector<bool> seen(count + 1, false);
+  std::uint32_t visited = 0;
+  for (bool more = c10.GoTop(); more; more = c10.Skip(1)) {
+    const std::uint32_t r = c10.RecNo();
+    if (r == 0 || r > count || seen[r] || ++visited > count) return false;
+    seen[r] = true;
+  }
+  return visited == count;
+}
+
+// The index of C10 needs making again: missing, made for another table, or refused by the
+// engine (cut, emptied, a tag whose pages do not hold together).
+bool C10IndexNeedsRebuild(const std::string& c10Base) {
+  const std::string mdx = platform::ResolvePath(c10Base + ".mdx");
+  if (!platform::FileExists(mdx) || !MdxHeaderMatchesName(mdx.c_str())) return true;
+  Table& c10 = *TableC10;
+  // An older C10 has none of today's tags: the conversion makes them.
+  const bool older = IsOldGenerationC10(c10Base + ".dbf");
+  const bool opened = c10.OpenShared(c10Base, older ? "" : "C10CODE", true);
+  const bool sound = opened && (older || C10TagReadsEveryRecord(c10));
+  c10.CloseTable(true);
+  return !sound;
 }
 
 // Drops the index file a copied table brought and clears the flag that promises it, so
@@ -150,13 +191,14 @@ std::string Field(Table& t, int n, std::size_t width) {
   return text;
 }
 
-// The dossier record from C10 records "0" and "P0", the constants tested.
-void LoadDossierRecord() {
+// The dossier record from C10 records "0" and "P0", the constants tested. Every dossier is
+// made with its record "0": without it C10 lost its records (false, nothing written).
+bool LoadDossierRecord() {
   Table& c10 = *TableC10;
   DossierRecord& r = TheDossierRecord;
   const char level = r.UserLevel();
   const std::string workingDate = r.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth);
-  EnsureRecord(c10, "0", "");
+  if (!SeekKind(c10, "0", "")) return RefuseDamaged(platform::ResolvePath(PathC10(".dbf")));
   r.Set(1, 30, Field(c10, 3, 30));
   r.Set(31, 254, Field(c10, 4, 254));
   r.Set(285, 254, Field(c10, 5, 254));
@@ -178,6 +220,7 @@ void LoadDossierRecord() {
     }
   }
   r.SetUserLevel(level);
+  return true;
 }
 
 // Steps 11 to 13: a dossier of another format is converted (the opening then stops).
@@ -276,9 +319,13 @@ bool EnsureDossierOpen() {
     return false;
   }
 
-  // A missing or foreign index file of C10: the whole dossier is reindexed.
-  const std::string mdx = platform::ResolvePath(c10Base + ".mdx");
-  if (!platform::FileExists(mdx) || !MdxHeaderMatchesName(mdx.c_str())) {
+  // A damaged data or memo file stops the opening before anything is written: a reindex
+  // or a record added would be made through a header that misplaces every field.
+  const std::string damaged = FindDamagedDossierTable();
+  if (!damaged.empty()) return RefuseDamaged(damaged);
+
+  // C10's index missing, foreign or damaged: the whole dossier is reindexed.
+  if (C10IndexNeedsRebuild(c10Base)) {
     Beep();
     if (!OpenDossierExclusive(false)) {
       ReleaseDossierExclusive();
@@ -314,7 +361,7 @@ bool EnsureDossierOpen() {
   if (!platform::FileExists(platform::ResolvePath(std::string(PathC50()) + ".dbf"))) CreateMissingC50();
 
   // The dossier record, and the dossier is ready.
-  LoadDossierRecord();
+  if (!LoadDossierRecord()) return false;
   SetDossierState(' ');
   return true;
 }

@@ -9,6 +9,7 @@
 #include "data/dossier_files.h"
 #include "data/index_defs.h"
 #include "data/session.h"
+#include "data/table_check.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
@@ -60,6 +61,25 @@ std::string ReindexErrorCaption(int table) {
   return std::string("ERREUR pendant ReIndex du fichier: ") + number;
 }
 
+std::string FindDamagedDossierTable(int* table) {
+  for (int number = 10; number <= 70; number += 10) {
+    const std::string base = DossierTableOf(number).path;
+    if (!platform::FileExists(platform::ResolvePath(base + ".dbf"))) continue;
+    std::string damaged = DamagedTableFile(base);
+    if (damaged.empty()) continue;
+    if (table != nullptr) *table = number;
+    return damaged;
+  }
+  return "";
+}
+
+std::string DamagedFileMessage(const std::string& file) {
+  return "\n\nLe fichier\n\n   " + file +
+         "\n\nest endommag\xE9 : le dossier n'a pas \xE9t\xE9 modifi\xE9.\n\n"
+         "Restaurez la derni\xE8re sauvegarde du dossier, ou faites une ReConstruction\n"
+         "quand ce fichier aura \xE9t\xE9 remplac\xE9 par une copie saine.\n\n";
+}
+
 bool DropIndexFile(const std::string& path) {
   const std::string dbf = platform::ResolvePath(path + ".dbf");
   // The data file must open and its header be writable before its index
@@ -85,6 +105,13 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
     result.outcome = PackOutcome::OldGeneration;
     result.table = 10;
     result.dataPath = platform::ResolvePath(std::string(PathC10()) + ".dbf");
+    return result;
+  }
+
+  // Packing or reindexing a table read through a damaged header would rewrite it wrong.
+  result.dataPath = FindDamagedDossierTable(&result.table);
+  if (!result.dataPath.empty()) {
+    result.outcome = PackOutcome::TableDamaged;
     return result;
   }
 

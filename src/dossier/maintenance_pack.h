@@ -35,12 +35,13 @@ enum class PackOutcome {
   Done,           // every table packed (as asked) and given its tags
   TableFailed,    // a data file cannot be opened read-write or its header read and written
   OldGeneration,  // C10 is of the oldest generation: nothing was touched
+  TableDamaged,   // the engine finds a data or memo file damaged: nothing was touched
 };
 
 struct PackResult {
   PackOutcome outcome = PackOutcome::Done;
   int table = 0;            // number of the table that failed
-  std::string dataPath;     // its data file
+  std::string dataPath;     // its data file (the damaged file for TableDamaged)
   int packFailures = 0;     // tables whose pack the engine refused (run went on)
   int tagFailures = 0;      // tables whose tags were not all added (reported by the builders)
   int reindexed = 0;        // tables given their tags again
@@ -50,6 +51,13 @@ struct PackResult {
 // True when the data file of C10 is of the oldest generation (the name of its
 // first field begins with "C"), read from the file header without the engine.
 bool IsOldGenerationC10(const std::string& c10DataPath);
+
+// The file of the first dossier table (C10 ... C70, those that exist) that the engine finds
+// damaged (DamagedTableFile); empty when none. `table` receives its number.
+std::string FindDamagedDossierTable(int* table = nullptr);
+
+// The message that names a damaged file and says that nothing was changed.
+std::string DamagedFileMessage(const std::string& file);
 
 // Checks that the data file `path` + ".dbf" opens read-write and that its
 // 29-byte header reads and writes back, and only then deletes the index file

@@ -91,8 +91,8 @@ class RebuildRun {
 RebuildReport RebuildRun::Run() {
   // First reindex.
   PackResult first = PackAndReindexTables(pack_, &show_);
-  if (first.outcome == PackOutcome::OldGeneration) {
-    report_.code = kRebuildOldGeneration;
+  if (first.outcome == PackOutcome::OldGeneration || first.outcome == PackOutcome::TableDamaged) {
+    report_.code = first.outcome == PackOutcome::OldGeneration ? kRebuildOldGeneration : kRebuildDamagedTable;
     report_.reindex = first;
     return report_;
   }

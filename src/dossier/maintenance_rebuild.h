@@ -14,6 +14,7 @@
 // Result codes of the run (0 = success).
 inline constexpr int kRebuildFirstReindex = 5000;
 inline constexpr int kRebuildOldGeneration = 5001;  // refused: the dossier needs the conversion
+inline constexpr int kRebuildDamagedTable = 5002;   // refused: a data or memo file is damaged
 inline constexpr int kRebuildSecondReindex = 5100;
 inline constexpr int kRebuildRefillC60 = 5060;
 inline constexpr int kRebuildRefillC40 = 5064;

@@ -85,6 +85,11 @@ void ShowReindexFailure(gui::Window* parent, const PackResult& result) {
     gui::MessageBox(parent, LoadStr(19879), Caption(), gui::MB_OK | gui::MB_ICONHAND);
     return;
   }
+  if (result.outcome == PackOutcome::TableDamaged) {
+    gui::MessageBox(parent, DamagedFileMessage(result.dataPath), ReindexErrorCaption(result.table),
+                    gui::MB_OK | gui::MB_ICONHAND);
+    return;
+  }
   gui::MessageBox(parent, result.dataPath, ReindexErrorCaption(result.table), gui::MB_OK | gui::MB_ICONHAND);
 }
 
@@ -95,7 +100,7 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
     report = RunDossierRebuild(rebalance, pack, &progress);
   }
   if (report.code == kRebuildFirstReindex || report.code == kRebuildSecondReindex ||
-      report.code == kRebuildOldGeneration)
+      report.code == kRebuildOldGeneration || report.code == kRebuildDamagedTable)
     ShowReindexFailure(parent, report.reindex);
   if (!report.balance.list.empty()) {
     RuntimeBeep();
@@ -130,8 +135,9 @@ std::string RebuildQuestionText(bool euroOnly) {
 std::string RebuildEndMessage(const RebuildReport& report) {
   if (report.code == 0) return LoadStr(19875);
   std::string text = std::string(LoadStr(19876)) + StrInt(report.code, 5);
-  // A refused old dossier was not touched: its box already pointed to the conversion.
-  if (report.code != kRebuildOldGeneration) text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
+  // A refused old or damaged dossier was not touched: its box already said why.
+  if (report.code != kRebuildOldGeneration && report.code != kRebuildDamagedTable)
+    text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
   return text;
 }
 

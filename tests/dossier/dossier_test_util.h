@@ -94,6 +94,14 @@ inline std::vector<std::string> FileLines(const std::string& path) {
   return lines;
 }
 
+// Every file of a folder but its text files (logs), names and contents joined.
+inline std::string FolderBytes(const std::string& folder) {
+  std::string all;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    if (e.path().extension() != ".txt") all += e.path().string() + ReadFile(e.path().string());
+  return all;
+}
+
 // Runtime and engine up, in a temporary folder that is also the program folder.
 class SessionTest : public ::testing::Test {
  protected:

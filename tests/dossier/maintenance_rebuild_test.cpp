@@ -243,24 +243,37 @@ TEST_F(RebuildTest, ListStopsAfterTwelveLines) {
   EXPECT_NE(report.balance.list.find("... etc"), std::string::npos);
 }
 
-// The data file of C30 too short to hold a header: the run stops there with
-// C30's index file still in place and C40 to C70 untouched.
-TEST_F(RebuildTest, ReindexChecksTheDataFileBeforeDeletingTheIndex) {
-  const std::string c30 = std::string(PathC30());
-  fs::resize_file(c30 + ".dbf", 20);
-  const std::string c40Index = dossier_test::ReadFile(std::string(PathC40()) + ".mdx");
-  const PackResult result = PackAndReindexTables(true);
-  EXPECT_EQ(result.outcome, PackOutcome::TableFailed);
-  EXPECT_EQ(result.table, 30);
-  EXPECT_TRUE(fs::exists(c30 + ".mdx"));
-  EXPECT_EQ(dossier_test::ReadFile(std::string(PathC40()) + ".mdx"), c40Index);
+// A damaged data file (C30 too short to hold a header, C40 with a first field
+// of unknown type): the reindex and the rebuild refuse before touching any file.
+TEST_F(RebuildTest, DamagedDataFileIsRefusedBeforeAnyFileIsTouched) {
+  struct Case {
+    const char* what;
+    int table;
+    std::function<void(const std::string&)> damage;
+  } cases[] = {
+      {"C30 cut to 20 bytes", 30, [](const std::string& dbf) { fs::resize_file(dbf, 20); }},
+      {"C40 first field of unknown type", 40, [](const std::string& dbf) {
+         std::fstream f(dbf, std::ios::in | std::ios::out | std::ios::binary);
+         f.seekp(32 + 11);
+         f.put('X'); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string base = DossierTableOf(c.table).path;
+    const std::string saved = dossier_test::ReadFile(base + ".dbf");
+    c.damage(base + ".dbf");
+    const std::string before = dossier_test::FolderBytes(Folder());
+    const PackResult result = PackAndReindexTables(true);
+    EXPECT_EQ(result.outcome, PackOutcome::TableDamaged);
+    EXPECT_EQ(result.table, c.table);
+    EXPECT_EQ(result.dataPath, base + ".dbf");
+    const RebuildReport report = RunDossierRebuild(true, true);
+    EXPECT_EQ(report.code, kRebuildDamagedTable);
+    EXPECT_EQ(report.removed, 0);
+    EXPECT_TRUE(dossier_test::FolderBytes(Folder()) == before) << "a file of the dossier changed";
+    std::ofstream(base + ".dbf", std::ios::binary | std::ios::trunc) << saved;
+  }
   EXPECT_EQ(ReindexErrorCaption(10), "ERREUR pendant ReIndex du fichier:    10");
-
-  const RebuildReport report = RunDossierRebuild(true, true);
-  // The second reindex fails on the same table and its code is the one kept.
-  EXPECT_EQ(report.code, kRebuildSecondReindex);
-  EXPECT_EQ(report.reindex.table, 30);
-  EXPECT_FALSE(report.totalsRebuilt);
 }
 
 // A late error (C70 turns unreadable during the walks, so the second reindex

@@ -1,0 +1,108 @@
+// A dossier whose general file or its index was damaged: the opening rebuilds an index it
+// can make again, and refuses a damaged data file without writing a byte into the dossier.
+#include <map>
+
+#include "dossier/dossier_open.h"
+#include "support/dossier_fixture.h"
+
+namespace {
+
+std::map<std::string, std::string> TableFiles(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    const std::string name = e.path().filename();
+    const std::string ext = e.path().extension();
+    if (name[0] == 'c' && name[1] >= '1' && name[1] <= '7' && (ext == ".dbf" || ext == ".dbt" || ext == ".mdx")) {
+      std::ifstream in(e.path(), std::ios::binary);
+      files[name].assign(std::istreambuf_iterator<char>(in), {});
+    }
+  }
+  return files;
+}
+
+std::uint32_t Get32(const std::string& s, std::size_t at) {
+  return static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8 |
+         static_cast<unsigned char>(s[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24;
+}
+
+void Poke(const std::string& path, std::size_t at, const std::string& bytes) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(static_cast<std::streamoff>(at));
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Le32(std::uint32_t v) {
+  return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
+          static_cast<char>(v >> 24)};
+}
+
+// Points the root of tag C10CODE at `block` (in 512-byte units); 0 = its own header.
+void MoveC10CodeRoot(const std::string& mdx, std::uint32_t block) {
+  std::ifstream in(mdx, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  for (std::size_t entry = 544; entry + 32 <= 1024; entry += 32) {
+    if (bytes.compare(entry + 4, 7, "C10CODE") != 0) continue;
+    const std::uint32_t header = Get32(bytes, entry);
+    Poke(mdx, header * 512u, Le32(block == 0 ? header : block));
+    return;
+  }
+  FAIL() << "no C10CODE tag in " << mdx;
+}
+
+}  // namespace
+
+TEST_F(DossierOpenTest, DamagedGeneralFileIsRefusedAndADamagedIndexRebuilt) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& dbf, const std::string& mdx)> damage;
+    const char* damaged;  // the file the refusal names; null: the opening repairs and goes on
+  } cases[] = {
+      {"data file cut to 1,000 bytes", [](const std::string& dbf, const std::string&) { fs::resize_file(dbf, 1000); },
+       ".dbf"},
+      {"first field of unknown type", [](const std::string& dbf, const std::string&) { Poke(dbf, 32 + 11, "X"); },
+       ".dbf"},
+      {"record \"0\" gone", [](const std::string& dbf, const std::string&) {
+         std::ifstream in(dbf, std::ios::binary);
+         char head[10];
+         in.read(head, sizeof head);
+         Poke(dbf, (static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8) + 1u, "Z"); },
+       ".dbf"},
+      {"memo file missing", [](const std::string& dbf, const std::string&) {
+         fs::remove(dbf.substr(0, dbf.size() - 4) + ".dbt"); }, ".dbt"},
+      {"index root past its end", [](const std::string&, const std::string& mdx) {
+         MoveC10CodeRoot(mdx, static_cast<std::uint32_t>(fs::file_size(mdx) / 512 + 40)); }, nullptr},
+      {"index root at its own header", [](const std::string&, const std::string& mdx) { MoveC10CodeRoot(mdx, 0); },
+       nullptr},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string code = "DMG" + std::to_string(++n);
+    const std::string d = MakeDossier("d" + std::to_string(n), code);
+    const std::string base = d + "c10" + Lower(code.c_str());
+    const std::map<std::string, std::string> sound = TableFiles(d);
+    c.damage(base + ".dbf", base + ".mdx");
+    const std::map<std::string, std::string> before = TableFiles(d);
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(base + ".dbf");
+    const std::string shown = ShownTexts();
+    const std::string log = ReadAll(d + "clg" + Lower(code.c_str()) + ".txt");
+    CloseAllTables();
+    if (c.damaged != nullptr) {
+      EXPECT_NE(DossierCode, code);
+      EXPECT_NE(shown.find(base + c.damaged), std::string::npos) << shown;
+      EXPECT_NE(shown.find("Restaurez"), std::string::npos) << shown;
+      EXPECT_NE(log.find("OUVERTURE DOSSIER - Erreur"), std::string::npos) << log;
+      EXPECT_EQ(log.find("OUVERTURE DOSSIER - Ok"), std::string::npos) << log;
+      EXPECT_TRUE(TableFiles(d) == before) << "the dossier was written into";
+    } else {
+      // The index is made again; no record is added and no constant reset.
+      EXPECT_EQ(DossierCode, code) << shown;
+      EXPECT_EQ(shown.find("constantes"), std::string::npos) << shown;
+      const auto after = TableFiles(d);
+      const std::string c10 = std::string("c10") + Lower(code.c_str()) + ".dbf";
+      // Header bytes 1-3 (the date of last update) aside, C10 is as it was.
+      EXPECT_TRUE(after.at(c10).substr(4) == sound.at(c10).substr(4)) << "C10 was written into";
+    }
+  }
+}
