@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "data/account_totals.h"
 #include "data/session.h"
 #include "dossier/conversion.h"
+#include "platform/dbase/weights.h"
 #include "platform/system/clock.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -85,41 +87,59 @@ void PostHeader(const std::string& group, char source, const Sums& sums, Mainten
   AddToHeaderField(c10, 5, sums.debitE, sums.creditE);
 }
 
-// Journal-month totals of one line table walked in the order of its code tag.
-void HeaderTotals(Table& lines, const char* tag, int monthField, int journalField, int senseField,
-                  int francsField, char source, bool onlyGeneralKind, MaintenanceProgress& show) {
+// Text keys in the order of the tags: the engine's collation weights.
+struct TagOrder {
+  bool operator()(const std::string& a, const std::string& b) const { return dbase::CompareWeighted(a, b) < 0; }
+};
+template <typename T>
+using Groups = std::map<std::string, T, TagOrder>;
+
+// Calls visit(record) for every record of the table in physical order: one straight read,
+// where a walk in the order of a tag fetches every record out of place.
+template <typename Visit>
+void ForEachRecord(Table& t, MaintenanceProgress& show, Visit visit) {
+  const std::uint32_t count = t.RecCount();
+  for (std::uint32_t r = 1; r <= count; ++r) {
+    if (!t.GoTo(static_cast<long>(r))) break;
+    show.Step();
+    visit(r);
+  }
+}
+
+// Journal-month totals of the live general lines ("Z") of one line table, posted in the
+// order of its code tag (kind, month, journal).
+void HeaderTotals(Table& lines, int monthField, int journalField, int senseField, int francsField, char source,
+                  MaintenanceProgress& show) {
   if (lines.RecCount() == 0) return;
   show.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
   show.RestartTicker();
-  lines.GoTop(tag);
-  bool more = onlyGeneralKind ? lines.LocateText(1, "Z", false) : lines.SkipActive(false);
-  std::string group;
-  Sums sums;
-  while (more) {
-    show.Step();
-    const std::string key = Field(lines, monthField) + Field(lines, journalField);
-    if (key != group) {
-      if (!group.empty()) PostHeader(group, source, sums, show);
-      group = key;
-      sums = Sums();
-    }
-    sums.Add(lines.GetField(senseField), lines.GetFieldNum(francsField), lines.GetFieldNum(francsField + 1));
-    more = onlyGeneralKind ? lines.LocateText(1, "Z", true) : lines.SkipActive(true);
-  }
-  if (!group.empty()) PostHeader(group, source, sums, show);
+  Groups<Sums> groups;
+  ForEachRecord(lines, show, [&](std::uint32_t) {
+    if (lines.IsDeleted() || lines.GetField(1)[0] != 'Z') return;
+    groups[Field(lines, monthField) + Field(lines, journalField)].Add(
+        lines.GetField(senseField), lines.GetFieldNum(francsField), lines.GetFieldNum(francsField + 1));
+  });
+  for (const auto& [group, sums] : groups) PostHeader(group, source, sums, show);
   show.Tick("", true);
 }
 
-// The line a sort record points at, current in its table; null when it cannot be reached.
-Table* LineOf(Table& c60) {
-  const long recno = std::atol(c60.GetField(10));
-  if (recno <= 0) return nullptr;
-  Table* lines = c60.GetField(9)[0] == 'B' ? TableC50 : TableC40;
-  if (lines == nullptr || !lines->isOpen || !lines->GoTo(recno)) return nullptr;
-  return lines;
+// Sense and amounts (in cents) of every line of a line table, by record number; deleted
+// lines included, as a sort record may still point at one.
+struct LineAmounts {
+  char sense = ' ';
+  long long francs = 0, euros = 0;
+};
+std::vector<LineAmounts> ReadLineAmounts(Table* lines, int senseField, MaintenanceProgress& show) {
+  std::vector<LineAmounts> all(1);
+  if (lines == nullptr || !lines->isOpen) return all;
+  all.resize(static_cast<std::size_t>(lines->RecCount()) + 1);
+  MaintenanceProgress quiet;
+  ForEachRecord(*lines, quiet, [&](std::uint32_t r) {
+    all[r] = {lines->GetField(senseField)[0], ToCents(lines->GetFieldNum(senseField + 1)),
+              ToCents(lines->GetFieldNum(senseField + 2))};
+  });
+  return all;
 }
-
-int SenseField(const Table* lines) { return lines == TableC50 ? 17 : 13; }
 
 // The C20 record of an account, created when missing.
 void FindOrCreateAccount(const std::string& code) {
@@ -171,33 +191,32 @@ void PostSection(const std::string& code, const Sums& sums, MaintenanceProgress&
   AddTotals(c30, 9, sums);
 }
 
-// Account totals ("Z" records of C60CODE) or section totals ("W" and "Y"
-// records of C60ANAL), grouped by TCODE.
-void CodeTotals(bool sections, MaintenanceProgress& show) {
+// Account totals (live "Z" sort records, the records of C60CODE) and section totals (live
+// "W" and "Y" records, of C60ANAL), grouped by TCODE and posted in the order of those tags;
+// each sort record adds the amounts of the line it points at.
+void CodeTotals(MaintenanceProgress& show) {
   Table& c60 = *TableC60;
   show.SetLine(c60.tablePath.substr(0, c60.tablePath.size() - 4));
   show.RestartTicker();
-  c60.GoTop(sections ? "C60ANAL" : "C60CODE");
-  bool more = sections ? c60.LocateText(1, "WY", false) : c60.SkipActive(false);
-  std::string group;
-  bool started = false;
-  Sums sums;
-  while (more) {
-    show.Step();
-    const std::string code = Field(c60, 2);
-    if (!started || code != group) {
-      if (started) sections ? PostSection(group, sums, show) : PostAccount(group, sums, show);
-      group = code;
-      started = true;
-      sums = Sums();
-    }
-    if (Table* line = LineOf(c60)) {
-      const int sense = SenseField(line);
-      sums.Add(line->GetField(sense), line->GetFieldNum(sense + 1), line->GetFieldNum(sense + 2));
-    }
-    more = sections ? c60.LocateText(1, "WY", true) : c60.SkipActive(true);
-  }
-  if (started) sections ? PostSection(group, sums, show) : PostAccount(group, sums, show);
+  const std::vector<LineAmounts> closed = ReadLineAmounts(TableC40, 13, show);
+  const std::vector<LineAmounts> draft = ReadLineAmounts(TableC50, 17, show);
+  Groups<Sums> accounts, sections;
+  ForEachRecord(c60, show, [&](std::uint32_t) {
+    if (c60.IsDeleted()) return;
+    const char kind = c60.GetField(1)[0];
+    if (kind != 'Z' && kind != 'W' && kind != 'Y') return;
+    Sums& sums = (kind == 'Z' ? accounts : sections)[Field(c60, 2)];
+    const long recno = std::atol(c60.GetField(10));
+    const std::vector<LineAmounts>& lines = c60.GetField(9)[0] == 'B' ? draft : closed;
+    if (recno <= 0 || static_cast<std::size_t>(recno) >= lines.size()) return;
+    const LineAmounts& line = lines[static_cast<std::size_t>(recno)];
+    long long& debitOrCreditF = line.sense == 'D' ? sums.debitF : sums.creditF;
+    long long& debitOrCreditE = line.sense == 'D' ? sums.debitE : sums.creditE;
+    debitOrCreditF += line.francs;
+    debitOrCreditE += line.euros;
+  });
+  for (const auto& [code, sums] : accounts) PostAccount(code, sums, show);
+  for (const auto& [code, sums] : sections) PostSection(code, sums, show);
   show.Tick("", true);
 }
 
@@ -297,11 +316,10 @@ std::string StampText() {
 void RecomputeDossierTotals(MaintenanceProgress* progress) {
   MaintenanceProgress none;
   MaintenanceProgress& show = progress != nullptr ? *progress : none;
-  HeaderTotals(*TableC40, "C40CODE", 3, 5, 13, 14, 'C', true, show);
-  HeaderTotals(*TableC50, "C50CODE", 2, 3, 17, 18, 'B', false, show);
+  HeaderTotals(*TableC40, 3, 5, 13, 14, 'C', show);
+  HeaderTotals(*TableC50, 2, 3, 17, 18, 'B', show);
   if (TableC60->RecCount() == 0) return;
-  CodeTotals(false, show);
-  CodeTotals(true, show);
+  CodeTotals(show);
   TableC60->SetOrder("C60CODE");
   TableC50->SetOrder("C50CODE");
 }
