@@ -408,6 +408,25 @@ bool Table::InsertRecord() {
   return true;
 }
 
+void Table::QueueRecord(bool deleted) {
+  const std::size_t size = cursorProps.iRecBufSize;
+  appending = 0;
+  AppendInProgress = false;
+  if (!isOpen) return;
+  Buffer()[0] = deleted ? '*' : ' ';
+  queued_.insert(queued_.end(), Buffer(), Buffer() + size);
+  ++queuedCount_;
+}
+
+bool Table::AppendQueued() {
+  result = queuedCount_ == 0 ? DBIERR_NONE : DbiAppendRecords(cursor, queuedCount_, queued_.data());
+  queued_.clear();
+  queuedCount_ = 0;
+  if (result == DBIERR_NONE) return true;
+  ReportDbError(*this, 2201);
+  return false;
+}
+
 bool Table::DeleteRecord(const char* text, int lockMode) {
   RECProps props;
   result = DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props);

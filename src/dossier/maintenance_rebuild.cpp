@@ -75,7 +75,7 @@ class RebuildRun {
   void VisitC30(Table& t);
   void VisitLine(Table& t, bool closed);
   void RefillC60();
-  void AppendSortRecords(Table& lines, bool closed, Table& c60);
+  bool AppendSortRecords(Table& lines, bool closed, Table& c60);
   bool ReopenOnCodeTags();
   void RemoveDuplicateCodes(int number, const char* tag);
   void RemoveDuplicateAnalyticLines();
@@ -314,8 +314,13 @@ void RebuildRun::RefillC60() {
       c60.CloseTable(true);
       return;
     }
-    AppendSortRecords(*ref.table, number == 40, c60);
+    const bool appended = AppendSortRecords(*ref.table, number == 40, c60);
     ref.table->CloseTable(true);
+    if (!appended) {
+      Record(kRebuildRefillC60);
+      c60.CloseTable(true);
+      return;
+    }
   }
   c60.CloseTable(true);
   if (!c60.OpenExclusive(path) || !BuildIndexesOf(c60, TableKind::C60)) {
@@ -329,9 +334,9 @@ void RebuildRun::RefillC60() {
 
 // One sort record per physical line, in physical order; a deleted line gets
 // a deleted sort record so that C60 keeps one record per line.
-void RebuildRun::AppendSortRecords(Table& lines, bool closed, Table& c60) {
+bool RebuildRun::AppendSortRecords(Table& lines, bool closed, Table& c60) {
   const std::uint32_t count = lines.RecCount();
-  if (count == 0) return;
+  if (count == 0) return true;
   show_.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
   show_.SetLine2(std::string(FormatNumber(6, 0, false, count)) + " enregistrement(s)");
   // C60 field <- line field, closed then draft.
@@ -339,6 +344,8 @@ void RebuildRun::AppendSortRecords(Table& lines, bool closed, Table& c60) {
                                     {6, 16, 20}, {7, 17, 21}, {11, 6, 4},  {12, 18, 22}, {13, 19, 6},
                                     {14, 20, 7}, {15, 21, 23}, {16, 22, 24}};
   const char* source = closed ? "C" : "B";
+  // The records are written in batches: one write for many lines.
+  constexpr std::uint32_t kBatch = 8192;
   for (std::uint32_t r = 1; r <= count; ++r) {
     if (!lines.GoTo(static_cast<long>(r))) break;
     show_.Step();
@@ -347,9 +354,10 @@ void RebuildRun::AppendSortRecords(Table& lines, bool closed, Table& c60) {
     for (const auto& m : kMap) c60.PutField(m[0], lines.GetField(closed ? m[1] : m[2]));
     c60.PutField(9, source);
     c60.PutField(10, StrZero(static_cast<long>(r), 0));
-    c60.InsertRecord();
-    if (deleted) c60.DeleteRecord(nullptr, 0);
+    c60.QueueRecord(deleted);
+    if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) return false;
   }
+  return c60.AppendQueued();
 }
 
 bool RebuildRun::ReopenOnCodeTags() {

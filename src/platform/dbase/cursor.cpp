@@ -482,6 +482,29 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   return rc;
 }
 
+DBIResult DbiCursor::AppendRecords(std::uint32_t count, const std::uint8_t* records) {
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  if (!exclusive) return DBIERR_NEEDEXCLACCESS;
+  if (records == nullptr) return DBIERR_INVALIDPARAM;
+  const std::size_t len = dbf_.recordLength();
+  for (std::uint32_t i = 0; i < count; ++i)
+    if (records[i * len] != ' ' && records[i * len] != '*') return DBIERR_FIELDVALERR;
+  if (count == 0) return DBIERR_NONE;
+  aheadCount_ = 0;
+  DBIResult rc = RefreshCount();
+  if (rc != DBIERR_NONE) return rc;
+  const std::uint32_t first = count_ + 1;
+  if (first + count < first) return DBIERR_INVALIDPARAM;
+  // The records first, then the count and the end mark, as a single append does.
+  rc = dbf_.WriteRecords(first, count, records);
+  if (rc == DBIERR_NONE) rc = dbf_.TruncateTo(count_ + count);
+  if (rc != DBIERR_NONE) return rc;
+  count_ += count;
+  for (std::uint32_t i = 0; i < count && rc == DBIERR_NONE; ++i) rc = MaintainIndex(first + i, nullptr, records + i * len);
+  SetToEnd();
+  return rc;
+}
+
 DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
   if (readOnly) return DBIERR_NOTSUPPORTED;
   if (pos_ != Pos::kOn) return DBIERR_NOCURRREC;

@@ -366,6 +366,11 @@ DBIResult DbiInsertRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf
   return cursor->Insert(lock, recBuf);
 }
 
+DBIResult DbiAppendRecords(hDBICur cursor, std::uint32_t count, const std::uint8_t* records) {
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  return cursor->AppendRecords(count, records);
+}
+
 DBIResult DbiModifyRecord(hDBICur cursor, std::uint8_t* recBuf, bool freeLock) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   return cursor->Modify(recBuf, freeLock);

@@ -195,6 +195,10 @@ DBIResult DbiGetField(hDBICur cursor, std::uint16_t field, const std::uint8_t* r
 DBIResult DbiPutField(hDBICur cursor, std::uint16_t field, std::uint8_t* recBuf, const void* src);
 DBIResult DbiInitRecord(hDBICur cursor, std::uint8_t* recBuf);
 DBIResult DbiInsertRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf);
+// Appends `count` whole records (each a record buffer, delete mark first, no memo waiting)
+// in one write, the count after them; the production index is maintained. Needs the table
+// opened exclusively. The cursor ends past the last record.
+DBIResult DbiAppendRecords(hDBICur cursor, std::uint32_t count, const std::uint8_t* records);
 DBIResult DbiModifyRecord(hDBICur cursor, std::uint8_t* recBuf, bool freeLock);
 DBIResult DbiDeleteRecord(hDBICur cursor, std::uint8_t* recBuf);
 DBIResult DbiUndeleteRecord(hDBICur cursor);
