@@ -62,6 +62,29 @@ void LogRefused(const char* process, const std::string& what, double amount1, do
            " / " + AmountText(amount2));
 }
 
+// The record lock of a totals write, waited for; a refusal (no current record, a damaged
+// file) is reported and the caller writes nothing.
+bool LockForTotals(Table& table, const std::string& text) {
+  if (LockRecord(table, text.c_str(), 1)) return true;
+  ReportDbError(table, kContextSave, text.c_str());
+  return false;
+}
+
+const void* ValuePointer(const double& value) { return &value; }
+const void* ValuePointer(const std::string& text) { return text.c_str(); }
+
+// Puts the fields into the record buffer, then writes the record once (the lock is kept):
+// the record is never seen with half of its totals moved.
+template <typename Value>
+void WriteFields(Table& table, std::initializer_list<std::pair<int, Value>> values) {
+  for (const auto& [field, value] : values) {
+    table.result = dbase::DbiPutField(table.cursor, static_cast<std::uint16_t>(field), table.recordBuffer.data(),
+                                      ValuePointer(value));
+    if (table.result != dbase::DBIERR_NONE) return;
+  }
+  table.result = dbase::DbiModifyRecord(table.cursor, table.recordBuffer.data(), false);
+  if (table.result != dbase::DBIERR_NONE) ReportDbError(table, kContextSave, "");
+}
 void SaveChanges(Table& table) {
   table.result = dbase::DbiSaveChanges(table.cursor);
   if (table.result != dbase::DBIERR_NONE) ReportDbError(table, kContextSave, "");
@@ -99,16 +122,7 @@ void MoveTotals(Table& table, const TotalFields& f, double amount1, double amoun
     credit1 = Moved(credit1, amount1);
     credit2 = Moved(credit2, amount2);
   }
-  // The four totals go into the record buffer, then one write of the record (the lock is
-  // kept): the record is never seen with half of its totals moved.
-  const std::pair<int, double> values[] = {{f.debit1, debit1}, {f.credit1, credit1}, {f.debit2, debit2},
-                                           {f.credit2, credit2}};
-  for (const auto& [field, value] : values) {
-    table.result = dbase::DbiPutField(table.cursor, static_cast<std::uint16_t>(field), table.recordBuffer.data(), &value);
-    if (table.result != dbase::DBIERR_NONE) return;
-  }
-  table.result = dbase::DbiModifyRecord(table.cursor, table.recordBuffer.data(), false);
-  if (table.result != dbase::DBIERR_NONE) ReportDbError(table, kContextSave, "");
+  WriteFields<double>(table, {{f.debit1, debit1}, {f.credit1, credit1}, {f.debit2, debit2}, {f.credit2, credit2}});
 }
 
 bool AccountHeldByWindow(Table& table) {
@@ -129,17 +143,15 @@ bool MoveHeaderTotal(std::string& total, double amount, bool moved) {
   return true;
 }
 
-// Field 4 or 5 of a header: debit at 1-14, credit at 15-28. False when a total kept its
-// last value because the new one does not fit.
-bool MoveHeaderField(Table& table, int field, double amount) {
-  std::string text = table.GetField(field);
+// Field 4 or 5 of a header, moved in `text`: debit at 1-14, credit at 15-28. False when a
+// total kept its last value because the new one does not fit.
+bool MoveHeaderField(std::string& text, double amount) {
   text = BlankPadded(text, 2 * kHeaderTotalWidth);
   std::string debit = text.substr(0, kHeaderTotalWidth);
   std::string credit = text.substr(kHeaderTotalWidth, kHeaderTotalWidth);
   const bool debitOk = MoveHeaderTotal(debit, amount, OnDebit());
   const bool creditOk = MoveHeaderTotal(credit, amount, !OnDebit());
   text.replace(0, 2 * kHeaderTotalWidth, debit + credit);
-  table.PutField(field, text.c_str());
   return debitOk && creditOk;
 }
 
@@ -159,7 +171,7 @@ void AddToAccountTotals(double amount1, double amount2) {
   if (TableC20 == nullptr) return;
   Table& table = *TableC20;
   const std::string text = table.RecordToText(1);
-  LockRecord(table, text.c_str(), 1);
+  if (!LockForTotals(table, text)) return;
   MoveTotals(table, kAccountTotals, amount1, amount2);
   if (!AccountHeldByWindow(table)) UnlockRecord(table);
   SaveChanges(table);
@@ -210,7 +222,7 @@ void MajAnalC30(const char* code, const char* operation, double amount1, double 
   const std::string key = BlankPadded(section, kCodeLength);
   if (!SeekOrCreate(sections, "C30CODE", key, {{1, section}, {2, LoadStr(185)}})) return;
   const std::string text = sections.RecordToText(1);
-  LockRecord(sections, text.c_str(), 1);
+  if (!LockForTotals(sections, text)) return;
   MoveTotals(sections, kSectionTotals, amount1, amount2);
   SaveChanges(sections);
   if (sections.shareMode != dbase::dbiOPENEXCL) dbase::DbiRelRecordLock(sections.cursor, false);
@@ -238,10 +250,12 @@ void MajCentC10(const char* code, const char* operation, double amount1, double 
     if (!general.Seek("C10CODE", key.c_str())) return;
   }
   const std::string text = general.RecordToText(2);
-  LockRecord(general, text.c_str(), 1);
+  if (!LockForTotals(general, text)) return;
   bool fits = true;
-  if (amount1 != 0) fits = MoveHeaderField(general, 4, amount1) && fits;
-  if (amount2 != 0) fits = MoveHeaderField(general, 5, amount2) && fits;
+  std::string first = general.GetField(4), second = general.GetField(5);
+  if (amount1 != 0) fits = MoveHeaderField(first, amount1) && fits;
+  if (amount2 != 0) fits = MoveHeaderField(second, amount2) && fits;
+  if (amount1 != 0 || amount2 != 0) WriteFields<std::string>(general, {{4, first}, {5, second}});
   SaveChanges(general);
   const std::string journalMonth = Cut(general.GetField(2), 7);
   if (!IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
