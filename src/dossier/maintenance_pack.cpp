@@ -73,6 +73,26 @@ std::string FindDamagedDossierTable(int* table) {
   return "";
 }
 
+std::string FindOverfullLineTable(int* table) {
+  for (int number : {40, 50}) {
+    const DossierTableRef t = DossierTableOf(number);
+    if (t.table == nullptr) continue;
+    t.table->OpenExclusive(t.path);
+    const long count = t.table->isOpen ? static_cast<long>(t.table->RecCount()) : 0;
+    t.table->CloseTable(true);
+    if (count <= kMaxLineRecords) continue;
+    if (table != nullptr) *table = number;
+    return platform::ResolvePath(t.path + ".dbf");
+  }
+  return "";
+}
+
+std::string TooManyLinesMessage(const std::string& file) {
+  return "\n\nLe fichier\n\n   " + file +
+         "\n\ncompte plus de 999 999 lignes : le fichier de tri ne peut pas les d\xE9signer.\n"
+         "Rien n'a \xE9t\xE9 modifi\xE9.\n\n";
+}
+
 std::string DamagedFileMessage(const std::string& file) {
   return "\n\nLe fichier\n\n   " + file +
          "\n\nest endommag\xE9 : le dossier n'a pas \xE9t\xE9 modifi\xE9.\n\n"

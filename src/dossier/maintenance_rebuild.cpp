@@ -89,6 +89,14 @@ class RebuildRun {
 };
 
 RebuildReport RebuildRun::Run() {
+  // The refill writes six-digit pointers: a larger line table is refused before any write.
+  report_.reindex.dataPath = FindOverfullLineTable(&report_.reindex.table);
+  if (!report_.reindex.dataPath.empty()) {
+    report_.code = kRebuildTooManyLines;
+    report_.reindex.outcome = PackOutcome::TableFailed;
+    return report_;
+  }
+
   // First reindex.
   PackResult first = PackAndReindexTables(pack_, &show_);
   if (first.outcome == PackOutcome::OldGeneration || first.outcome == PackOutcome::TableDamaged) {

@@ -9,6 +9,7 @@
 #include "data/account_totals.h"
 #include "data/session.h"
 #include "dossier/conversion.h"
+#include "dossier/maintenance_pack.h"
 #include "platform/dbase/weights.h"
 #include "platform/system/clock.h"
 #include "runtime/code_helpers.h"
@@ -253,13 +254,15 @@ std::string RoundingAccount(const char* key, const char* fallback) {
   return value;
 }
 
-// Writes one balancing draft line, its sort record, and posts it.
-void WriteBalancingLine(const std::string& group, const std::string& account, char sense, double francs,
+// Writes one balancing draft line, its sort record, and posts it; false (nothing written)
+// when the draft file cannot take another line that a sort record can point at.
+bool WriteBalancingLine(const std::string& group, const std::string& account, char sense, double francs,
                         bool withFrancs, double euros, bool withEuros, char marker) {
   Table& c50 = *TableC50;
   Table& c60 = *TableC60;
   const std::string month = group.substr(0, 4), journal = group.substr(4, 3);
   const std::string day = std::string(PrevDay(NextDay((month + "31").c_str()))).substr(4, 2);
+  if (static_cast<long>(c50.RecCount()) >= kMaxLineRecords) return false;
   const std::string piece = TheDossierRecord.NextPiece();
   const std::string recno = StrZero(static_cast<long>(c50.RecCount()) + 1, 0);
   const std::string senseText(1, sense);
@@ -301,6 +304,7 @@ void WriteBalancingLine(const std::string& group, const std::string& account, ch
   const std::string operation = "+" + senseText;
   MajCompteC20(account.c_str(), operation.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
   MajCentC10((group + "B").c_str(), operation.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
+  return true;
 }
 
 std::string StampText() {
@@ -328,6 +332,9 @@ bool RebalancingAllowed(bool rebalance) { return rebalance || ConstantIs(27, 'O'
 
 std::string BalanceCheck::Message() const {
   if (list.empty()) return "";
+  if (draftFull)
+    return "\nATTENTION: Le fichier brouillard compte 999 999 lignes : des journaux n'ont pas pu \xEAtre "
+           "RE-EQUILIBRES\n\n" + list;
   if (rebalancing)
     return "\nATTENTION: Les journaux suivants ont \xE9t\xE9 RE-EQUILIBRES\n(Voir le d\xE9tail du compte 47599999 et les "
            "comptes d'\xE9" "carts sur arrondis)\n\n" +
@@ -366,7 +373,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
       } else if (result.unbalanced == 13) {
         result.list += "   - ... etc (voir le compte 47599999 et les comptes d'\xE9" "carts sur arrondis).";
       }
-      if (!result.rebalancing) continue;
+      if (!result.rebalancing || result.draftFull) continue;
 
       const char sense = diff > 0 ? 'C' : 'D';
       const long long amount = diff > 0 ? diff : -diff;
@@ -379,8 +386,11 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
                                   : EurosToFrancs(FromCents(amount), parity, converted);
         const long long other = rated ? ToCents(converted) : 0;
         const long long f = francs ? amount : other, e = francs ? other : amount;
-        WriteBalancingLine(g.key, kSuspenseAccount, sense, FromCents(f), true, FromCents(e), true,
-                           francsMain ? 'N' : 'O');
+        if (!WriteBalancingLine(g.key, kSuspenseAccount, sense, FromCents(f), true, FromCents(e), true,
+                                francsMain ? 'N' : 'O')) {
+          result.draftFull = true;
+          continue;
+        }
         if (sense == 'C') {
           g.sums.creditF += f;
           g.sums.creditE += e;
@@ -392,8 +402,11 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
         const long long firstDiff = francs ? g.sums.debitE - g.sums.creditE : g.sums.debitF - g.sums.creditF;
         const std::string account =
             firstDiff != 0 ? std::string(kSuspenseAccount) : (diff > 0 ? roundingCredit : roundingDebit);
-        WriteBalancingLine(g.key, account, sense, FromCents(amount), francs, FromCents(amount), !francs,
-                           francsMain ? 'o' : 'n');
+        if (!WriteBalancingLine(g.key, account, sense, FromCents(amount), francs, FromCents(amount), !francs,
+                                francsMain ? 'o' : 'n')) {
+          result.draftFull = true;
+          continue;
+        }
         (sense == 'C' ? credit : debit) += amount;
       }
       ++result.linesWritten;

@@ -26,6 +26,7 @@ struct BalanceCheck {
   bool rebalancing = false;  // balancing lines were allowed
   int unbalanced = 0;        // checks (a currency of a journal-month) found unbalanced
   int linesWritten = 0;      // balancing lines written into C50
+  bool draftFull = false;    // C50 held 999,999 records: the balancing lines left were not written
   std::string list;          // the list of the message (at most 12 lines and "etc")
   // The message box text ("" when every journal balances).
   std::string Message() const;

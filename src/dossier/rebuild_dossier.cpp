@@ -99,6 +99,10 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
     WindowProgress progress(parent, Caption(), true);
     report = RunDossierRebuild(rebalance, pack, &progress);
   }
+  if (report.code == kRebuildTooManyLines) {
+    RuntimeBeep();
+    gui::MessageBox(parent, TooManyLinesMessage(report.reindex.dataPath), Caption(), gui::MB_OK | gui::MB_ICONHAND);
+  }
   if (report.code == kRebuildFirstReindex || report.code == kRebuildSecondReindex ||
       report.code == kRebuildOldGeneration || report.code == kRebuildDamagedTable)
     ShowReindexFailure(parent, report.reindex);
@@ -136,7 +140,8 @@ std::string RebuildEndMessage(const RebuildReport& report) {
   if (report.code == 0) return LoadStr(19875);
   std::string text = std::string(LoadStr(19876)) + StrInt(report.code, 5);
   // A refused old or damaged dossier was not touched: its box already said why.
-  if (report.code != kRebuildOldGeneration && report.code != kRebuildDamagedTable)
+  if (report.code != kRebuildOldGeneration && report.code != kRebuildDamagedTable &&
+      report.code != kRebuildTooManyLines)
     text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
   return text;
 }

@@ -13,6 +13,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/dialog_bases.h"
+#include "dossier/maintenance_pack.h"
 #include "platform/dbase/idapi.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
@@ -313,6 +314,14 @@ RenumberResult Run::Go() {
     CloseAll();
     return r_;
   }
+  // Sort records point at their lines through six digits: a larger table is refused first.
+  for (Table* t : {TableC40, TableC50}) {
+    if (static_cast<long>(t->RecCount()) <= kMaxLineRecords) continue;
+    r_.outcome = RenumberOutcome::TooManyLines;
+    r_.failedTable = platform::ResolvePath(t->tablePath);
+    CloseAll();
+    return r_;
+  }
   const long lines = static_cast<long>(TableC40->RecCount() + TableC50->RecCount());
 
   // A plan left by a stopped run is finished first: its C60 still holds
@@ -472,6 +481,9 @@ void CmRenumeroterPieces_Work() {
       break;
     case RenumberOutcome::TooManyPieces:
       gui::MessageBox(owner, LoadStr(3478), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      break;
+    case RenumberOutcome::TooManyLines:
+      gui::MessageBox(owner, TooManyLinesMessage(result.failedTable), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
       break;
     case RenumberOutcome::TableFailed:
       gui::MessageBox(owner, LoadStr(3479) + result.failedTable + "\n\n\n", LoadStr(3474),

@@ -37,6 +37,7 @@ enum class RenumberOutcome {
   Done,           // every line has its new number, C60 is a sort file again
   Stopped,        // StopNow answered true while the lines were written
   TooManyPieces,  // more than 999,999 pieces: nothing was renumbered
+  TooManyLines,   // C40 or C50 past 999,999 records (failedTable): nothing was written
   TableFailed,    // C40, C50 or C60 could not be opened exclusively, or a line not written
 };
 
