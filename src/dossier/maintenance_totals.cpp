@@ -97,14 +97,18 @@ using Groups = std::map<std::string, T, TagOrder>;
 
 // Calls visit(record) for every record of the table in physical order: one straight read,
 // where a walk in the order of a tag fetches every record out of place.
+// The table goes through natural order, where a move computes no key; its tag comes back.
 template <typename Visit>
 void ForEachRecord(Table& t, MaintenanceProgress& show, Visit visit) {
+  const std::string tag = t.tag;
+  if (!tag.empty() && !t.SetOrder("")) return;
   const std::uint32_t count = t.RecCount();
   for (std::uint32_t r = 1; r <= count; ++r) {
     if (!t.GoTo(static_cast<long>(r))) break;
     show.Step();
     visit(r);
   }
+  if (!tag.empty()) t.SetOrder(tag);
 }
 
 // Journal-month totals of the live general lines ("Z") of one line table, posted in the
