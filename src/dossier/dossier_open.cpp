@@ -17,6 +17,7 @@
 #include "dossier/conversion.h"
 #include "dossier/maintenance_pack.h"
 #include "dossier/rebuild_indexes.h"
+#include "dossier/renumber_pieces.h"
 #include "framework/fmt_saisie.h"
 #include "platform/dbase/dbierr.h"
 #include "platform/gui/application.h"
@@ -323,6 +324,12 @@ bool EnsureDossierOpen() {
   // or a record added would be made through a header that misplaces every field.
   const std::string damaged = FindDamagedDossierTable();
   if (!damaged.empty()) return RefuseDamaged(damaged);
+
+  // A stopped renumbering is said at each opening until it is finished.
+  if (RenumberingPending()) {
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), RenumberPendingMessage(), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+  }
 
   // C10's index missing, foreign or damaged: the whole dossier is reindexed.
   if (C10IndexNeedsRebuild(c10Base)) {

@@ -10,6 +10,7 @@
 #include "data/index_defs.h"
 #include "data/session.h"
 #include "data/table_check.h"
+#include "dossier/renumber_pieces.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
@@ -128,6 +129,12 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
     return result;
   }
 
+  // A pack of C60 would lose the plan of a stopped renumbering.
+  if (RenumberingPending()) {
+    result.outcome = PackOutcome::RenumberPending;
+    result.dataPath = RenumberPlanPath();
+    return result;
+  }
   // Packing or reindexing a table read through a damaged header would rewrite it wrong.
   result.dataPath = FindDamagedDossierTable(&result.table);
   if (!result.dataPath.empty()) {

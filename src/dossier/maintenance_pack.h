@@ -36,6 +36,7 @@ enum class PackOutcome {
   TableFailed,    // a data file cannot be opened read-write or its header read and written
   OldGeneration,  // C10 is of the oldest generation: nothing was touched
   TableDamaged,   // the engine finds a data or memo file damaged: nothing was touched
+  RenumberPending,  // a stopped renumbering must be finished first: nothing was touched
 };
 
 struct PackResult {

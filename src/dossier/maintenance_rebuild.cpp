@@ -99,8 +99,11 @@ RebuildReport RebuildRun::Run() {
 
   // First reindex.
   PackResult first = PackAndReindexTables(pack_, &show_);
-  if (first.outcome == PackOutcome::OldGeneration || first.outcome == PackOutcome::TableDamaged) {
-    report_.code = first.outcome == PackOutcome::OldGeneration ? kRebuildOldGeneration : kRebuildDamagedTable;
+  if (first.outcome == PackOutcome::OldGeneration || first.outcome == PackOutcome::TableDamaged ||
+      first.outcome == PackOutcome::RenumberPending) {
+    report_.code = first.outcome == PackOutcome::OldGeneration   ? kRebuildOldGeneration
+                   : first.outcome == PackOutcome::TableDamaged ? kRebuildDamagedTable
+                                                                : kRebuildRenumberPending;
     report_.reindex = first;
     return report_;
   }

@@ -16,6 +16,7 @@ inline constexpr int kRebuildFirstReindex = 5000;
 inline constexpr int kRebuildOldGeneration = 5001;  // refused: the dossier needs the conversion
 inline constexpr int kRebuildDamagedTable = 5002;   // refused: a data or memo file is damaged
 inline constexpr int kRebuildTooManyLines = 5003;   // refused: C40 or C50 past 999,999 records
+inline constexpr int kRebuildRenumberPending = 5004;  // refused: a stopped renumbering is pending
 inline constexpr int kRebuildSecondReindex = 5100;
 inline constexpr int kRebuildRefillC60 = 5060;
 inline constexpr int kRebuildRefillC40 = 5064;

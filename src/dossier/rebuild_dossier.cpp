@@ -7,6 +7,7 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "dossier/rebuild_indexes.h"
+#include "dossier/renumber_pieces.h"
 #include "framework/dialog_bases.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
@@ -85,6 +86,10 @@ void ShowReindexFailure(gui::Window* parent, const PackResult& result) {
     gui::MessageBox(parent, LoadStr(19879), Caption(), gui::MB_OK | gui::MB_ICONHAND);
     return;
   }
+  if (result.outcome == PackOutcome::RenumberPending) {
+    gui::MessageBox(parent, RenumberPendingMessage(), Caption(), gui::MB_OK | gui::MB_ICONHAND);
+    return;
+  }
   if (result.outcome == PackOutcome::TableDamaged) {
     gui::MessageBox(parent, DamagedFileMessage(result.dataPath), ReindexErrorCaption(result.table),
                     gui::MB_OK | gui::MB_ICONHAND);
@@ -104,7 +109,8 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
     gui::MessageBox(parent, TooManyLinesMessage(report.reindex.dataPath), Caption(), gui::MB_OK | gui::MB_ICONHAND);
   }
   if (report.code == kRebuildFirstReindex || report.code == kRebuildSecondReindex ||
-      report.code == kRebuildOldGeneration || report.code == kRebuildDamagedTable)
+      report.code == kRebuildOldGeneration || report.code == kRebuildDamagedTable ||
+      report.code == kRebuildRenumberPending)
     ShowReindexFailure(parent, report.reindex);
   if (!report.balance.list.empty()) {
     RuntimeBeep();
@@ -141,7 +147,7 @@ std::string RebuildEndMessage(const RebuildReport& report) {
   std::string text = std::string(LoadStr(19876)) + StrInt(report.code, 5);
   // A refused old or damaged dossier was not touched: its box already said why.
   if (report.code != kRebuildOldGeneration && report.code != kRebuildDamagedTable &&
-      report.code != kRebuildTooManyLines)
+      report.code != kRebuildTooManyLines && report.code != kRebuildRenumberPending)
     text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
   return text;
 }

@@ -328,8 +328,13 @@ RenumberResult Run::Go() {
   // every line's new number.
   long planned = -1;
   if (ReadPlanFile(&planned) && (planned < 0 || !PlanMatchesLines())) {
-    platform::RemoveFile(RenumberPlanPath());
-    planned = -1;
+    // The lines carry old and new numbers mixed and the sort file no longer says which:
+    // numbering them again would merge pieces. The plan stays; the backup made before the
+    // run is the way back.
+    r_.outcome = RenumberOutcome::PlanStale;
+    r_.failedTable = RenumberPlanPath();
+    CloseAll();
+    return r_;
   }
   if (planned >= 0) {
     r_.resumed = true;
@@ -388,6 +393,14 @@ RenumberResult Run::Go() {
 }  // namespace
 
 std::string RenumberPlanPath() { return std::string(PathC60()) + LoadStr(3471); }
+
+bool RenumberingPending() { return platform::FileExists(platform::ResolvePath(RenumberPlanPath())); }
+
+std::string RenumberPendingMessage() {
+  return "\n\n\nUne ReNum\xE9rotation des Pi\xE8" "ces a \xE9t\xE9 interrompue sur ce dossier.\n\n"
+         "Relancez-la (Renum\xE9roter toutes les Pi\xE8" "ces) avant tout autre traitement:\n"
+         "la ReConstruction et les traitements du dossier sont refus\xE9s jusque-l\xE0.\n\n\n";
+}
 
 RenumberResult RenumberPieces(RenumberObserver* observer) {
   Run run(observer);
@@ -484,6 +497,13 @@ void CmRenumeroterPieces_Work() {
       break;
     case RenumberOutcome::TooManyLines:
       gui::MessageBox(owner, TooManyLinesMessage(result.failedTable), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      break;
+    case RenumberOutcome::PlanStale:
+      gui::MessageBox(owner,
+                      "\n\n\nLa ReNum\xE9rotation interrompue ne peut pas \xEAtre reprise: les lignes ont chang\xE9 "
+                      "depuis.\n\nRien n'a \xE9t\xE9 modifi\xE9. Restaurez la sauvegarde faite avant la "
+                      "ReNum\xE9rotation,\npuis supprimez le fichier\n\n   " + result.failedTable + "\n\n\n",
+                      LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
       break;
     case RenumberOutcome::TableFailed:
       gui::MessageBox(owner, LoadStr(3479) + result.failedTable + "\n\n\n", LoadStr(3474),

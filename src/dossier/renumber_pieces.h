@@ -38,6 +38,7 @@ enum class RenumberOutcome {
   Stopped,        // StopNow answered true while the lines were written
   TooManyPieces,  // more than 999,999 pieces: nothing was renumbered
   TooManyLines,   // C40 or C50 past 999,999 records (failedTable): nothing was written
+  PlanStale,      // the plan of a stopped run no longer matches the lines: kept, nothing written
   TableFailed,    // C40, C50 or C60 could not be opened exclusively, or a line not written
 };
 
@@ -57,6 +58,11 @@ inline constexpr long kMaxPieceNumber = 999999;
 
 // Path of the plan file: the C60 path + ".ren".
 std::string RenumberPlanPath();
+// A stopped renumbering left its plan: until it is finished the lines carry old and new
+// numbers mixed, and no other run may rewrite the sort file.
+bool RenumberingPending();
+// What the opening and the refused runs say while a plan is pending.
+std::string RenumberPendingMessage();
 
 // The whole run on the open dossier (DossierFolder / DossierCode). The
 // caller holds the dossier exclusively; every table is left closed.

@@ -8,7 +8,9 @@
 #include "data/dossier_lock.h"
 #include "dossier/dossier_create.h"
 #include "demo/dossier_demo.h"
+#include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
+#include "dossier_test_util.h"
 #include "modal_session_test.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
@@ -284,18 +286,39 @@ TEST_F(RenumberTest, StoppedRunFinishedByTheNextRunEndsAsAnUninterruptedRun) {
   }
 }
 
-TEST_F(RenumberTest, StalePlanFileIsDroppedWhenTheSortFileNoLongerHoldsThePlan) {
-  MakeDossier();
-  AddLines({{'C', "000007"}, {'B', "000003"}});
-  ASSERT_EQ(RenumberPieces().outcome, RenumberOutcome::Done);
-  // A plan file left behind while C60 was refilled since (a rebuild ran in between).
-  { std::ofstream(RenumberPlanPath()) << "2\n"; }
+// A run stopped after 100 writes: the rebuild refuses to start (it would refill the sort
+// file and the plan with it); once the sort file has changed anyway (a line added), the
+// next run refuses too and keeps the plan, instead of numbering mixed lines.
+TEST_F(RenumberTest, PendingPlanStopsTheRebuildAndAStalePlanIsKept) {
+  MakeDemo("stopped", 300);
+  SpreadDraftPieces();
+  StopAfter stop(100);
+  ASSERT_EQ(RenumberPieces(&stop).outcome, RenumberOutcome::Stopped);
+  ASSERT_TRUE(RenumberingPending());
+  const std::string folder = fs::path(PathC60()).parent_path();
+  const std::string before = FolderBytes(folder);
+  EXPECT_EQ(RunDossierRebuild(false, true).code, kRebuildRenumberPending);
+  EXPECT_TRUE(FolderBytes(folder) == before) << "the refused rebuild wrote";
+
+  const std::vector<std::string> mixed = Pieces('B');
+  AddLines({{'B', "000777"}});
+  {
+    // The entry writes the line's sort record too.
+    Table c60;
+    ASSERT_TRUE(c60.OpenTable(PathC60()));
+    ASSERT_TRUE(c60.AppendBlank());
+    for (const auto& [field, text] : {std::pair<int, std::string>{1, "Z"}, {2, "000777"}, {9, "B"},
+                                      {10, StrZero(static_cast<long>(mixed.size()) + 1, 0)}})
+      c60.PutField(field, text.c_str());
+    ASSERT_TRUE(c60.InsertRecord());
+  }
   const RenumberResult r = RenumberPieces();
-  EXPECT_EQ(r.outcome, RenumberOutcome::Done);
-  EXPECT_FALSE(r.resumed);
-  EXPECT_EQ(Pieces('C'), (std::vector<std::string>{"000002"}));
-  EXPECT_EQ(Pieces('B'), (std::vector<std::string>{"000001"}));
-  EXPECT_FALSE(fs::exists(RenumberPlanPath()));
+  EXPECT_EQ(r.outcome, RenumberOutcome::PlanStale);
+  EXPECT_EQ(r.failedTable, RenumberPlanPath());
+  EXPECT_TRUE(RenumberingPending());
+  std::vector<std::string> expected = mixed;
+  expected.push_back("000777");
+  EXPECT_EQ(Pieces('B'), expected);
 }
 
 TEST_F(RenumberTest, LockedTableRefusesTheRunAndChangesNothing) {
