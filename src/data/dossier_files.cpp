@@ -60,11 +60,13 @@ const char* PathC50() { return TablePath(4); }
 const char* PathC60() { return TablePath(5); }
 const char* PathC70() { return TablePath(6); }
 
-const char* DossierTablePath() {
-  std::string name = Str(1081) + Code();
+std::string DossierTablePathOf(const std::string& folder, const std::string& code) {
+  std::string name = Str(1081) + RTrim(code.c_str());
   while (name.size() < 8) name += '_';
-  return Result(Folder() + LowerText(name));
+  return folder + LowerText(name);
 }
+
+const char* DossierTablePath() { return Result(DossierTablePathOf(Folder(), DossierCode)); }
 
 const char* PathReportDefs(char letter) {
   std::string name = Str(43);

@@ -26,6 +26,8 @@ const char* PathC60();
 const char* PathC70();
 // DossierFolder + "c" + code without trailing blanks + "_" up to 7 characters after the "c".
 const char* DossierTablePath();
+// The same lock table of another dossier: `folder` + "c" + code ... (folder ending with "/").
+std::string DossierTablePathOf(const std::string& folder, const std::string& code);
 // ProgramFolder + "ce" + letter + "etats".
 const char* PathReportDefs(char letter);
 // DossierFolder + "cep" + code without trailing blanks.

@@ -4,6 +4,7 @@
 
 #include "data/dossier_files.h"
 #include "data/session.h"
+#include "platform/system/files.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 
@@ -26,3 +27,12 @@ bool OpenDossierExclusive(bool reshare) {
 }
 
 bool ReleaseDossierExclusive() { return ReopenLockTable(false); }
+
+DossierHold::DossierHold(const std::string& folder, const std::string& code) {
+  const std::string path = DossierTablePathOf(folder, code);
+  if (!platform::FileExists(platform::ResolvePath(path + ".dbf"))) {
+    held_ = true;
+    return;
+  }
+  held_ = table_.OpenExclusive(path);
+}

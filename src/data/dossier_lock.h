@@ -10,3 +10,24 @@ bool OpenDossierExclusive(bool reshare);
 
 // Reopens the lock table shared: true when it is open shared again.
 bool ReleaseDossierExclusive();
+
+#include <string>
+
+#include "data/table.h"
+
+// Another dossier (folder ending with "/", code) taken for a run that removes or replaces
+// its files: its lock table held exclusively for the object's life, which no station that
+// has the dossier open lets happen. A dossier without a lock table is open nowhere.
+class DossierHold {
+ public:
+  DossierHold(const std::string& folder, const std::string& code);
+  ~DossierHold() { table_.CloseTable(true); }
+  DossierHold(const DossierHold&) = delete;
+  DossierHold& operator=(const DossierHold&) = delete;
+  // False when another station holds the dossier (or its lock table cannot be opened).
+  bool held() const { return held_; }
+
+ private:
+  Table table_;
+  bool held_ = false;
+};

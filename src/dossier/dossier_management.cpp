@@ -1,6 +1,7 @@
 #include "dossier/dossier_management.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "controls/control_env.h"
@@ -189,9 +190,18 @@ std::vector<std::string> DossierBatchCommand(const DossierChoice& c, int version
 DossierCheck RunDossierChoice(DossierChoice& choice) {
   DossierCheck check = CheckDossierChoice(choice);
   if (!check.ok) return check;
+  // A dossier whose files the batch removes or replaces is taken exclusively until the
+  // batch ends: on Linux a file another station has open can still be deleted or moved.
+  std::unique_ptr<DossierHold> hold;
+  if (choice.action == DossierAction::Deplacer || choice.action == DossierAction::Annuler ||
+      choice.action == DossierAction::Renommer) {
+    hold = std::make_unique<DossierHold>(WithSlash(choice.sourceFolder), Trimmed(choice.sourceCode));
+    if (!hold->held()) return Refused(2259, kSourceCode);
+  }
   const std::vector<std::string> argv = DossierBatchCommand(choice, ProgramVersionCode());
   platform::LaunchOptions options;
   options.workingDirectory = ProgramFolder;
+  options.wait = true;
   const platform::LaunchResult r = LaunchProgram(argv, options);
   if (!r.launched) {
     const std::string reason = std::strerror(r.error != 0 ? r.error : ENOENT);

@@ -11,6 +11,9 @@
 #include "support/gui_test.h"
 #include "dossier/dossier_create.h"
 #include "dossier/dossier_management.h"
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "support/other_process.h"
 #include "modal_session_test.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
@@ -304,6 +307,43 @@ TEST_F(ManagementTest, SampleBatchFilesCopyRenameMoveAndDeleteADossier) {
 
   run({DossierAction::Annuler, "ZZ", a, "", ""});
   EXPECT_EQ(files(a), before);  // dossier ABC, whose code begins like AB's, is untouched
+}
+
+}  // namespace
+}  // namespace dossier_test
+
+namespace dossier_test {
+namespace {
+
+// Another process has the dossier open (its lock table held shared, as every opening does):
+// deleting, moving or renaming it is refused with the exclusive-open message and leaves its
+// files; once that process lets go, the deletion runs.
+TEST_F(ManagementTest, DossierOpenInAnotherProcessIsNeitherDeletedMovedNorRenamed) {
+  for (const char* b : {"cwdel.bat", "cwren.bat", "cwdepl.bat"})
+    ASSERT_TRUE(platform::CopyFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/" + b, ProgramFolder + b));
+  const std::string a = Dir() + "/A/", b = Dir() + "/B/";
+  fs::create_directories(b);
+  Table held;
+  test_support::OtherProcess other([&](char c) {
+    if (c == 'o') return held.OpenTable(DossierTablePathOf(a, "AB"));
+    return held.CloseTable(true);
+  });
+  std::string message;
+  ASSERT_TRUE(CreateDossier(a, "AB", "Essai", Ymd{2026, 1, 1}, Ymd{2026, 12, 31}, &message)) << message;
+  ASSERT_TRUE(other.Do('o'));
+  for (DossierChoice c : {DossierChoice{DossierAction::Annuler, "AB", a, "", ""},
+                          DossierChoice{DossierAction::Deplacer, "AB", a, "", b},
+                          DossierChoice{DossierAction::Renommer, "AB", a, "XY", ""}}) {
+    const DossierCheck check = RunDossierChoice(c);
+    EXPECT_FALSE(check.ok);
+    EXPECT_NE(check.message.find("IMPOSSIBLE d'ouvrir le dossier en cours de mani\xE8re EXCLUSIVE"),
+              std::string::npos) << check.message;
+    EXPECT_TRUE(DossierFilesExist(a, "AB"));
+  }
+  ASSERT_TRUE(other.Do('c'));
+  DossierChoice remove{DossierAction::Annuler, "AB", a, "", ""};
+  EXPECT_TRUE(RunDossierChoice(remove).ok);
+  EXPECT_FALSE(DossierFilesExist(a, "AB"));
 }
 
 }  // namespace
