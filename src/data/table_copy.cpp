@@ -93,15 +93,14 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
   if (DbiGetRecordCount(source.cursor, &total) != DBIERR_NONE) total = 0;
   if (g_progress != nullptr) g_progress(total, 0);
 
+  // Every physical record is copied, cancelled ones as cancelled records, so that the
+  // record numbers the sort file points at stay those of the same lines.
   bool ok = true;
-  source.GoTop("");
-  source.SkipActive(false);
-  while (!source.eof) {
-    const bool readOk = DbiGetRecord(source.cursor, dbiNOLOCK, source.recordBuffer.data(), &source.recordProps) ==
-                        DBIERR_NONE;
-    if (readOk) source.recordNumber = source.recordProps.iPhyRecNum;
-    const bool dropped = !readOk || source.recordProps.bDeleteFlag;
-    if (g_progress != nullptr) g_progress(total, source.recordNumber);
+  if (!source.SetOrder("")) return false;
+  for (std::uint32_t r = 1; r <= total; ++r) {
+    const bool readOk = source.GoTo(static_cast<long>(r));
+    const bool dropped = !readOk || source.IsDeleted();
+    if (g_progress != nullptr) g_progress(total, r);
 
     if (!destination.AppendBlank()) {
       ok = false;
@@ -130,7 +129,6 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
         ok = false;
       }
     }
-    source.SkipActive(true);
   }
   return ok;
 }

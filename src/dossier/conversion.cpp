@@ -205,8 +205,10 @@ struct PieceLine {
 // Entry lines (C40 or C50, field names from the prefix letter): euros from francs, then in
 // each piece whose general lines balance in francs the rounding difference in euros goes to
 // its largest line, so the piece balances in euros too. Euro totals of the general lines
-// by month and journal are added to `journalTotals` (debit, credit in cents).
-bool ConvertEntryLines(Table& table, double rate, std::map<std::string, std::pair<long long, long long>>* journalTotals) {
+// by month, journal and `source` (the header's letter: "C" closed, "B" draft lines) are
+// added to `journalTotals` (debit, credit in cents).
+bool ConvertEntryLines(Table& table, double rate, char source,
+                       std::map<std::string, std::pair<long long, long long>>* journalTotals) {
   const std::string p(1, table.FieldName(1)[0]);
   const int kindField = 1;
   const int month = table.FieldPos(p + "MOIS"), journal = table.FieldPos(p + "JAL");
@@ -244,7 +246,7 @@ bool ConvertEntryLines(Table& table, double rate, std::map<std::string, std::pai
         ok = false;
     }
     if (journalTotals != nullptr) {
-      auto& total = (*journalTotals)[key.substr(0, 7)];
+      auto& total = (*journalTotals)[key.substr(0, 7) + source];
       for (const PieceLine& l : lines) (l.debit ? total.first : total.second) += l.euros;
     }
   }
@@ -254,14 +256,15 @@ bool ConvertEntryLines(Table& table, double rate, std::map<std::string, std::pai
 std::string Amount14(long long cents) { return FormatNumber(14, 2, false, static_cast<double>(cents) / 100.0); }
 
 // Journal-month headers of C10 (kind "C"): field 4 the franc debit and credit, field 5 the
-// euro ones, 14 characters each. Euro totals come from the converted draft lines of that
-// journal-month, or from the franc totals when it has none.
+// euro ones, 14 characters each. Euro totals come from the converted lines of that
+// journal-month and source (closed and draft headers apart), or from the franc totals when
+// it has none.
 bool ConvertJournalHeaders(Table& c10, double rate,
                            const std::map<std::string, std::pair<long long, long long>>& fromLines) {
   bool ok = true;
   for (bool more = c10.GoTop(""); more && !c10.eof; more = c10.Skip(1)) {
     if (c10.GetField(1)[0] != 'C') continue;
-    const std::string code = std::string(c10.GetField(2)).substr(0, 7);
+    const std::string code = std::string(c10.GetField(2)).substr(0, 8);
     std::string francs = c10.GetField(4);
     francs.resize(28, ' ');
     long long debit = 0, credit = 0;
@@ -406,8 +409,8 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
     std::map<std::string, std::pair<long long, long long>> journalTotals;
     for (OpenPair& p : written) {
       bool ok = true;
-      if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, &journalTotals);
-      else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, nullptr);
+      if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, 'B', &journalTotals);
+      else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, 'C', &journalTotals);
       else if (p.kind != TableKind::C10) ok = ConvertAmountPairs(*p.destination, request.rate);
       if (!ok) why = "conversion en euros incompl\xE8te de " + p.base;
     }
@@ -439,13 +442,9 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
     return fail(why);
   }
 
+  // The originals stay in their sub-folder: the only copy of the dossier in its old format.
   result.ok = true;
-  if (request.keepOriginals) {
-    result.originalsKept = true;
-  } else {
-    fs::remove_all(platform::DiskPath(aside), ec);
-    result.originalsKept = static_cast<bool>(ec);
-  }
+  result.originalsKept = true;
   std::string line = "CONVERSION - Ok - " + code + " " + (oldStamp.empty() ? "?" : oldStamp) + ">" +
                      std::string(kC10FormatStamp);
   if (request.toTwoCurrencies)
@@ -466,7 +465,7 @@ bool RunDossierConversion(gui::Window* owner, const ConversionRequest& request) 
   gui::MessageBeep(0);
   if (result.ok) {
     std::string text = LoadStr(19705);
-    if (result.originalsKept) text = std::string(LoadStr(19707)) + result.asideFolder + LoadStr(55);
+    if (result.originalsKept) text += std::string(LoadStr(19707)) + result.asideFolder + LoadStr(55);
     gui::MessageBox(owner, text, LoadStr(127), gui::MB_OK | gui::MB_ICONINFORMATION);
   } else {
     std::string text = LoadStr(19706) + result.error + LoadStr(55);

@@ -30,8 +30,6 @@ struct ConversionRequest {
   // franc partner at `rate`.
   bool toTwoCurrencies = false;
   double rate = 0;
-  // Keep the originals in their sub-folder even after a success.
-  bool keepOriginals = false;
 };
 
 struct ConversionResult {

@@ -233,6 +233,9 @@ bool OfferConversion(bool olderGeneration, const std::string& stamp) {
     if (Ask(LoadStr(19702) + where, LoadStr(52), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
         gui::IDYES)
       return false;
+    // A dossier of the older generation holds francs only: its euro amounts are computed.
+    if (!AskEuroRate(DossierMessageOwner(), request.rate)) return false;
+    request.toTwoCurrencies = true;
   } else {
     const std::string current(LoadStr(31));
     if (Ask(LoadStr(19703) + where, "ATTENTION - " + stamp + ">" + current,

@@ -93,7 +93,7 @@ TEST_F(DossierOpenTest, OtherStampIsConvertedAfterOneQuestion) {
   ASSERT_TRUE(c50.OpenTable(d + "c50old", "C50CODE"));
   EXPECT_EQ(c50.RecCount(), lines);
   c50.CloseTable(true);
-  EXPECT_FALSE(HasAsideFolder(d)) << "originals removed after the success";
+  EXPECT_TRUE(HasAsideFolder(d)) << "originals kept after the success";
   const std::string log = ReadAll(d + "clgold.txt");
   EXPECT_NE(log.find("CONVERSION - Ok - OLD GD20000101>GD20131223"), std::string::npos) << log;
 
@@ -144,7 +144,7 @@ TEST_F(DossierOpenTest, FrancsOnlyDossierGetsEurosAtTheTypedRate) {
     });
   });
   ASSERT_EQ(LastFieldName(d + "c10frf"), "GD20131223") << ShownTexts();
-  EXPECT_FALSE(HasAsideFolder(d));
+  EXPECT_TRUE(HasAsideFolder(d));
 
   // Every line in euros at the rate (a rounding cent moved at most), every piece balanced.
   Table c50;
@@ -223,9 +223,7 @@ TEST_F(DossierOpenTest, ConversionRunRefusesABadRateAndConvertsTheOlderGeneratio
     ASSERT_EQ(::pwrite(fd, &zero, 1, 28), 1);
     ::close(fd);
   }
-  ConversionRequest keep;
-  keep.keepOriginals = true;
-  r = ConvertDossier(keep);
+  r = ConvertDossier(ConversionRequest{});
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_TRUE(r.originalsKept);
   EXPECT_TRUE(fs::exists(r.asideFolder + "c10vie.dbf"));
@@ -237,4 +235,48 @@ TEST_F(DossierOpenTest, ConversionRunRefusesABadRateAndConvertsTheOlderGeneratio
   EXPECT_EQ(std::string(c10.GetField(5)).substr(238, 10), "   6.55957");
   c10.CloseTable(true);
   EXPECT_NE(ReadAll(d + "clgvie.txt").find("originaux dans " + r.asideFolder), std::string::npos);
+}
+
+// A 200-line dossier with six cancelled lines and cancelled accounts: the conversion keeps
+// every record in its place, so each sort record still points at its own line, and the
+// cancelled records stay cancelled.
+TEST_F(DossierOpenTest, ConversionKeepsCancelledRecordsAndTheSortFilesPointers) {
+  const std::string d = MakeDossier("annules", "ANN", 200);
+  std::vector<bool> cancelled;
+  {
+    Table c50, c20;
+    ASSERT_TRUE(c50.OpenTable(d + "c50ann"));
+    for (long r : {3, 40, 41, 99, 150, 200}) {
+      ASSERT_TRUE(c50.GoTo(r));
+      ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+    }
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) cancelled.push_back(c50.GoTo(r) && c50.IsDeleted());
+    ASSERT_TRUE(c20.OpenTable(d + "c20ann"));
+    ASSERT_TRUE(c20.GoTo(2));
+    ASSERT_TRUE(c20.DeleteRecord(nullptr, 0));
+  }
+  RenameField(d + "c10ann.dbf", 0, "GD20000101");
+  SetDossier(d, "ANN");
+  SetLogDossier(d, "ANN");
+  const ConversionResult r = ConvertDossier(ConversionRequest{});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(fs::exists(r.asideFolder + "c50ann.dbf")) << "the originals are kept";
+
+  Table c50, c60, c20;
+  ASSERT_TRUE(c50.OpenTable(d + "c50ann"));
+  ASSERT_EQ(c50.RecCount(), cancelled.size());
+  for (std::uint32_t n = 1; n <= c50.RecCount(); ++n) {
+    ASSERT_TRUE(c50.GoTo(n));
+    EXPECT_EQ(c50.IsDeleted(), cancelled[n - 1]) << n;
+  }
+  ASSERT_TRUE(c60.OpenTable(d + "c60ann"));
+  for (std::uint32_t n = 1; n <= c60.RecCount(); ++n) {
+    ASSERT_TRUE(c60.GoTo(n));
+    if (c60.GetField(9)[0] != 'B') continue;
+    ASSERT_TRUE(c50.GoTo(std::atol(c60.GetField(10))));
+    EXPECT_STREQ(c60.GetField(2), c50.GetField(10)) << "sort record " << n << " points at another line";
+  }
+  ASSERT_TRUE(c20.OpenTable(d + "c20ann"));
+  ASSERT_TRUE(c20.GoTo(2));
+  EXPECT_TRUE(c20.IsDeleted()) << "the cancelled account is kept cancelled";
 }
