@@ -11,6 +11,7 @@
 #include "dossier/dossier_open.h"
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
+#include "runtime/numbers.h"
 
 namespace {
 
@@ -279,4 +280,37 @@ TEST_F(DossierOpenTest, ConversionKeepsCancelledRecordsAndTheSortFilesPointers) 
   ASSERT_TRUE(c20.OpenTable(d + "c20ann"));
   ASSERT_TRUE(c20.GoTo(2));
   EXPECT_TRUE(c20.IsDeleted()) << "the cancelled account is kept cancelled";
+}
+
+// A closed header ("...C") beside the draft header ("...B") of the same journal-month: each
+// takes the euro totals of its own lines; the closed one, without lines, its francs converted.
+TEST_F(DossierOpenTest, ConversionKeepsClosedAndDraftHeadersApart) {
+  const std::string d = MakeDossier("sources", "SRC", 60);
+  MakeFrancsOnly(d, "src");
+  std::string draft;
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenTable(d + "c10src"));
+    for (bool more = c10.GoTop(""); more && draft.empty(); more = c10.Skip(1))
+      if (c10.GetField(1)[0] == 'C') draft = RTrim(c10.GetField(2));
+    ASSERT_EQ(draft.size(), 8u);
+    ASSERT_TRUE(c10.AppendBlank());
+    c10.PutField(1, "C");
+    c10.PutField(2, (draft.substr(0, 7) + "C").c_str());
+    c10.PutField(4, (std::string(FormatNumber(14, 2, false, 655.96)) + FormatNumber(14, 2, false, 0)).c_str());
+    ASSERT_TRUE(c10.InsertRecord());
+  }
+  RenameField(d + "c10src.dbf", 0, "GD19970101");
+  SetDossier(d, "SRC");
+  SetLogDossier(d, "SRC");
+  ConversionRequest request;
+  request.toTwoCurrencies = true;
+  request.rate = 6.55957;
+  const ConversionResult r = ConvertDossier(request);
+  ASSERT_TRUE(r.ok) << r.error;
+  Table c10;
+  ASSERT_TRUE(c10.OpenTable(d + "c10src", "C10CODE"));
+  ASSERT_TRUE(c10.Seek("C10CODE", ("C" + draft.substr(0, 7) + "C").c_str()));
+  EXPECT_EQ(std::string(c10.GetField(5)).substr(0, 28),
+            std::string(FormatNumber(14, 2, false, 100)) + FormatNumber(14, 2, false, 0));
 }
