@@ -355,7 +355,9 @@ bool EnsureDossierOpen() {
   if (!c10.OpenShared(c10Base)) {
     SetAppCursor(0, false);
     Beep();
-    gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + ".mdx"),
+    // The index when the engine refused it, the data file otherwise.
+    const bool index = c10.result == dbase::DBIERR_INDEXCORRUPT || c10.result == dbase::DBIERR_INDEXFILEERR;
+    gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + (index ? ".mdx" : ".dbf")),
                     std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
     return false;
   }
