@@ -2,6 +2,8 @@
 // journal-month headers and their 14-character totals, locks kept for the windows that hold
 // them, and totals equal to the sum of the lines after random postings and reversals.
 #include <cmath>
+#include <fstream>
+#include <filesystem>
 #include <map>
 #include <random>
 
@@ -194,6 +196,51 @@ TEST_F(TotalsTest, LocksHeldByWindowsAreKept) {
   SetRegistryText(565, 7, "2403VTE");
   MajCentC10("2403VTE1", "+D", 1, 0.15);
   EXPECT_TRUE(lockedElsewhere(otherC10, "C2403VTE1"));
+}
+
+// The record is held by another cursor; while the update waits, that cursor lets go and the
+// file is cut (another station's pack, a restore): the lock is refused and reported, and
+// nothing is written, where a write would have put the record back past the file's end.
+Table* gHolder = nullptr;
+std::string gCutFile;
+TEST_F(TotalsTest, RefusedLockIsReportedAndWritesNothing) {
+  struct Case {
+    void (*post)();
+    TableKind kind;
+    const char* tag;
+    const char* key;
+  } cases[] = {
+      {[] { MajCompteC20("411", "+D", 1, 0.15); }, TableKind::C20, "C20CODE", "41100000"},
+      {[] { MajAnalC30("S1", "+D", 1, 0.15); }, TableKind::C30, "C30CODE", "S1      "},
+      {[] { MajCentC10("2403VTE1", "+D", 1, 0.15); }, TableKind::C10, "C10CODE", "C2403VTE1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    c.post();
+    Table holder;
+    gHolder = &holder;
+    gCutFile = DossierPath(c.kind) + ".dbf";
+    ASSERT_TRUE(holder.OpenTable(DossierPath(c.kind), c.tag));
+    ASSERT_TRUE(holder.Seek(c.tag, c.key));
+    ASSERT_TRUE(LockRecord(holder, nullptr, 0));
+    SetLockNoticeHook([](const char*, const char*) {
+      gHolder->CloseTable(true);
+      std::ifstream in(gCutFile, std::ios::binary);
+      char head[10] = {};
+      in.read(head, sizeof head);
+      std::filesystem::resize_file(gCutFile, static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8);
+    });
+    Boxes().clear();
+    c.post();
+    SetLockNoticeHook(nullptr);
+    std::ifstream in(gCutFile, std::ios::binary);
+    char head[10] = {};
+    in.read(head, sizeof head);
+    EXPECT_EQ(std::filesystem::file_size(gCutFile),
+              static_cast<std::uintmax_t>(static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8))
+        << "a record was written";
+    EXPECT_FALSE(Boxes().empty()) << "the refusal is reported";
+  }
 }
 
 // Totals equal the sum of the lines, in francs and in euros, after random postings and
