@@ -106,3 +106,14 @@ TEST_F(DossierOpenTest, DamagedGeneralFileIsRefusedAndADamagedIndexRebuilt) {
     }
   }
 }
+
+// The plan of a stopped renumbering: the opening goes on and says that the run must be
+// finished first.
+TEST_F(DossierOpenTest, PendingRenumberingIsSaidAtTheOpening) {
+  const std::string d = MakeDossier("plan", "PLN", 10);
+  std::ofstream(d + "c60pln.ren") << "4\n";
+  OpenThroughDialog(C10Path(d, "PLN"));
+  EXPECT_EQ(DossierCode, "PLN");
+  EXPECT_NE(ShownTexts().find("ReNum\xE9rotation des Pi\xE8" "ces a \xE9t\xE9 interrompue"), std::string::npos)
+      << ShownTexts();
+}
