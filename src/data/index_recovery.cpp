@@ -1,8 +1,5 @@
 #include "index_recovery.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <string>
 
@@ -18,8 +15,6 @@
 
 namespace {
 
-constexpr int kHeaderBytes = 29;        // dBASE header bytes read and written back
-constexpr int kIndexFlagByte = 28;      // production-index flag
 constexpr char kReferenceSetLetter = 'S';  // "CESETATS", the set missing sets are copied from
 
 std::string LowerAscii(std::string text) {
@@ -31,13 +26,6 @@ std::string LowerAscii(std::string text) {
 std::string FileNameOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool CanOpenForReading(const std::string& path) {
-  const int fd = ::open(platform::DiskPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
 }
 
 }  // namespace
@@ -52,42 +40,32 @@ bool MdxHeaderMatchesName(const char* mdxPath) {
   return LowerAscii(FileNameOf(mdxPath)) == LowerAscii(name) + ".mdx";
 }
 
-bool ClearMdxFlag(int fileHandle) {
-  if (fileHandle < 0) return false;
-  unsigned char header[kHeaderBytes];
-  bool ok = ::pread(fileHandle, header, kHeaderBytes, 0) == kHeaderBytes;
-  if (ok) {
-    header[kIndexFlagByte] = 0;
-    ok = ::pwrite(fileHandle, header, kHeaderBytes, 0) == kHeaderBytes;
-  }
-  ::close(fileHandle);
-  return ok;
-}
-
 bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
   table.CloseTable(true);
   const std::string base = PathReportDefs(letter);
   const std::string dbf = base + ".dbf";
 
   // A missing set is copied from the reference set.
-  if (!CanOpenForReading(platform::ResolvePath(dbf))) {
+  if (!platform::FileExists(platform::ResolvePath(dbf))) {
     SetTableCursor(LoadStr(538));
     bool copied = table.OpenExclusive(PathReportDefs(kReferenceSetLetter), "", true);
     if (copied) copied = table.CopyTable(base.c_str());
     table.CloseTable(true);
     SetTableCursor("");
     if (!copied) return false;
-    if (!CanOpenForReading(platform::ResolvePath(dbf))) return false;
+    if (!platform::FileExists(platform::ResolvePath(dbf))) return false;
   }
 
-  // The index file: kept when it is this table's own.
+  // The index file is kept when it is this table's own; one that cannot be dropped (the
+  // set is open elsewhere) leaves the set as it is, unusable here.
   const std::string mdx = platform::ResolvePath(base + ".mdx");
-  if (platform::FileExists(mdx) && (dropIndex || !MdxHeaderMatchesName(mdx.c_str()))) platform::RemoveFile(mdx);
-  if (platform::FileExists(mdx)) return true;
-
-  // Without its index file the data file must not claim one.
-  const int fd = ::open(platform::DiskPath(platform::ResolvePath(dbf)).c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0 || !ClearMdxFlag(fd)) return false;
+  if (platform::FileExists(mdx)) {
+    if (!dropIndex && MdxHeaderMatchesName(mdx.c_str())) return true;
+    if (dbase::DbiDropProductionIndex(base.c_str()) != dbase::DBIERR_NONE) return false;
+  } else if (dbase::DbiSetProductionIndexFlag(base.c_str(), false) != dbase::DBIERR_NONE) {
+    // Without its index file the data file must not claim one.
+    return false;
+  }
 
   // Pack, then the tag anew.
   RuntimeBeep();

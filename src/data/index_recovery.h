@@ -1,6 +1,5 @@
 // Recovery of index files: report-definition tables whose index file is missing or was made
-// for another table, the production-index flag of a data file, and the count of a key's
-// entries read from a tag's pages.
+// for another table, and the count of a key's entries read from a tag's pages.
 #pragma once
 
 #include <cstdint>
@@ -19,10 +18,6 @@ bool EnsureReportTableCE1(char letter, bool dropIndex);
 // True when the index file was made for the table of the same file name (the table name in
 // its header compared without regard to case); false when it cannot be read.
 bool MdxHeaderMatchesName(const char* mdxPath);
-
-// Clears the production-index flag (byte 28) of a data file open read-write, then closes the
-// handle: true when the 29 header bytes were read and written back.
-bool ClearMdxFlag(int fileHandle);
 
 // Seeks the key on the tag, then reads the tag's pages from the index file: mode 1 counts
 // the entries whose key begins with the key (the table goes to the last of them), mode 2

@@ -28,7 +28,6 @@
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
-#include <fcntl.h>
 
 namespace fs = std::filesystem;
 
@@ -118,8 +117,7 @@ bool OpenSource(Table& source, const std::string& asideFolder, const std::string
   if (!platform::CopyFile(path, copy)) return false;
   const std::string memo = platform::ResolvePath(asideFolder + base + ".dbt");
   if (platform::FileExists(memo)) platform::CopyFile(memo, work + base + ".dbt");
-  const int fd = ::open(platform::DiskPath(copy).c_str(), O_RDWR);
-  if (fd < 0 || !ClearMdxFlag(fd)) return false;
+  if (dbase::DbiSetProductionIndexFlag(copy.c_str(), false) != dbase::DBIERR_NONE) return false;
   return source.OpenExclusive(copy, "", true);
 }
 

@@ -1,6 +1,5 @@
 #include "dossier/dossier_open.h"
 
-#include <fcntl.h>
 
 #include <cstdio>
 #include <string>
@@ -19,7 +18,7 @@
 #include "dossier/rebuild_indexes.h"
 #include "dossier/renumber_pieces.h"
 #include "framework/fmt_saisie.h"
-#include "platform/dbase/dbierr.h"
+#include "platform/dbase/idapi.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/dialog.h"
@@ -107,12 +106,7 @@ bool C10IndexNeedsRebuild(const std::string& c10Base) {
 
 // Drops the index file a copied table brought and clears the flag that promises it, so
 // that the tags are built afresh for this table.
-void DropCopiedIndex(const std::string& base) {
-  const std::string mdx = platform::ResolvePath(base + ".mdx");
-  if (platform::FileExists(mdx)) platform::RemoveFile(mdx);
-  const int fd = ::open(platform::DiskPath(platform::ResolvePath(base + ".dbf")).c_str(), O_RDWR);
-  if (fd >= 0) ClearMdxFlag(fd);
-}
+void DropCopiedIndex(const std::string& base) { dbase::DbiDropProductionIndex(base.c_str()); }
 
 // Copies the reference table `name` of the program folder to `base` through `table`
 // (exclusive, read-only); a missing reference table is replaced by a new empty table of

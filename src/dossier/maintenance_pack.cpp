@@ -1,10 +1,8 @@
 #include "dossier/maintenance_pack.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "data/dossier_files.h"
 #include "data/index_defs.h"
@@ -15,25 +13,6 @@
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/logfile.h"
-
-namespace {
-
-constexpr int kHeaderBytes = 29;       // the part of the dBASE header the flag lives in
-constexpr int kIndexFlagOffset = 28;   // production-index flag
-constexpr int kFirstFieldOffset = 32;  // first field descriptor: its name, 11 bytes
-
-// Opens the data file read-write and reads its first 29 bytes; -1 when either fails.
-int OpenHeader(const std::string& dbf, unsigned char header[kHeaderBytes]) {
-  const int fd = ::open(platform::DiskPath(dbf).c_str(), O_RDWR);
-  if (fd < 0) return -1;
-  if (::pread(fd, header, kHeaderBytes, 0) != kHeaderBytes) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-}  // namespace
 
 DossierTableRef DossierTableOf(int number) {
   switch (number) {
@@ -48,12 +27,9 @@ DossierTableRef DossierTableOf(int number) {
 }
 
 bool IsOldGenerationC10(const std::string& c10DataPath) {
-  const int fd = ::open(platform::DiskPath(platform::ResolvePath(c10DataPath)).c_str(), O_RDONLY);
-  if (fd < 0) return false;
-  char name[12] = {};
-  const bool read = ::pread(fd, name, 11, kFirstFieldOffset) == 11;
-  ::close(fd);
-  return read && name[0] == 'C';
+  std::vector<std::string> names;
+  return dbase::DbiGetTableFieldNames(c10DataPath.c_str(), &names) == dbase::DBIERR_NONE && !names.empty() &&
+         names.front().compare(0, 1, "C") == 0;
 }
 
 std::string ReindexErrorCaption(int table) {
@@ -102,16 +78,7 @@ std::string DamagedFileMessage(const std::string& file) {
 }
 
 bool DropIndexFile(const std::string& path) {
-  const std::string dbf = platform::ResolvePath(path + ".dbf");
-  // The data file must open and its header be writable before its index
-  // file is thrown away: a table that cannot be reindexed keeps its index.
-  unsigned char header[kHeaderBytes];
-  const int fd = OpenHeader(dbf, header);
-  if (fd < 0) return false;
-  bool ok = DeleteFileIfExists(path.c_str(), ".mdx");
-  header[kIndexFlagOffset] = 0;
-  ok = ok && ::pwrite(fd, header, kHeaderBytes, 0) == kHeaderBytes;
-  return (::close(fd) == 0) && ok;
+  return dbase::DbiDropProductionIndex(path.c_str()) == dbase::DBIERR_NONE;
 }
 
 PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool passOverMissing) {

@@ -50,7 +50,7 @@ struct PackResult {
 };
 
 // True when the data file of C10 is of the oldest generation (the name of its
-// first field begins with "C"), read from the file header without the engine.
+// first field begins with "C"), read from the file header without a cursor.
 bool IsOldGenerationC10(const std::string& c10DataPath);
 
 // The file of the first dossier table (C10 ... C70, those that exist) that the engine finds
@@ -68,10 +68,10 @@ std::string TooManyLinesMessage(const std::string& file);
 // The message that names a damaged file and says that nothing was changed.
 std::string DamagedFileMessage(const std::string& file);
 
-// Checks that the data file `path` + ".dbf" opens read-write and that its
-// 29-byte header reads and writes back, and only then deletes the index file
-// `path` + ".mdx" and clears the header's production-index flag. False (and
-// the index file kept) when the data file cannot be opened or written.
+// Checks that the data file `path` + ".dbf" opens read-write and that nobody
+// has the table open, and only then deletes the index file `path` + ".mdx"
+// and clears the header's production-index flag. False (and the index file
+// kept) when the data file cannot be opened or written.
 bool DropIndexFile(const std::string& path);
 
 // For C10 ... C70 in turn: drops the index file (DropIndexFile); packs the

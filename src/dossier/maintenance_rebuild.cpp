@@ -1,7 +1,5 @@
 #include "dossier/maintenance_rebuild.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -309,11 +307,8 @@ void RebuildRun::RefillC60() {
   // The records go in without an index to maintain; the tags are built once
   // at the end, which gives the same index far sooner.
   c60.CloseTable(true);
-  const std::string dbf = platform::ResolvePath(path + ".dbf");
-  DeleteFileIfExists(path.c_str(), ".mdx");
-  const int fd = ::open(platform::DiskPath(dbf).c_str(), O_RDWR);
-  bool flagCleared = fd >= 0 && ClearMdxFlag(fd);
-  if (!flagCleared || !c60.OpenExclusive(path)) {
+  const bool dropped = dbase::DbiDropProductionIndex(path.c_str()) == dbase::DBIERR_NONE;
+  if (!dropped || !c60.OpenExclusive(path)) {
     Record(kRebuildRefillC60);
     return;
   }

@@ -130,8 +130,7 @@ TEST_F(DossierIndexTest, EveryTagWalksInKeyOrderAndSurvivesARebuild) {
   // builders make every tag again from the records.
   CloseAllTables();
   for (TableKind kind : DossierKinds()) {
-    ASSERT_TRUE(fs::remove(DossierPath(kind) + ".mdx"));
-    ASSERT_TRUE(ClearMdxFlag(::open((DossierPath(kind) + ".dbf").c_str(), O_RDWR)));
+    ASSERT_EQ(dbase::DbiDropProductionIndex(DossierPath(kind).c_str()), dbase::DBIERR_NONE);
     Table& t = *GlobalTable(kind);
     t.shareMode = dbase::dbiOPENEXCL;
     ASSERT_TRUE(t.OpenTable(DossierPath(kind)));
@@ -156,7 +155,7 @@ TEST_F(DossierIndexTest, RefusedTagIsReportedAndStopsTheBuilder) {
   // A builder on a table opened shared cannot make the production index.
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, DossierPath(TableKind::C30)), 0);
   fs::remove(DossierPath(TableKind::C30) + ".mdx");
-  ASSERT_TRUE(ClearMdxFlag(::open((DossierPath(TableKind::C30) + ".dbf").c_str(), O_RDWR)));
+  ASSERT_EQ(dbase::DbiSetProductionIndexFlag(DossierPath(TableKind::C30).c_str(), false), dbase::DBIERR_NONE);
   ASSERT_TRUE(TableC30->OpenTable(DossierPath(TableKind::C30)));
   EXPECT_FALSE(BuildIndexesC30());
   ASSERT_EQ(Boxes().size(), 1u);

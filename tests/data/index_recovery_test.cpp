@@ -43,21 +43,6 @@ TEST_F(DataTest, IndexHeaderNameIsComparedWithoutCase) {
   EXPECT_TRUE(MdxHeaderMatchesName(File("C30TST.MDX").c_str()));
 }
 
-TEST_F(DataTest, ClearingTheIndexFlagTouchesOnlyItsByte) {
-  ASSERT_EQ(CreateTableOfKind(TableKind::C20, File("c20tst")), 0);
-  const std::string before = Bytes(File("c20tst.dbf"), 64);
-  ASSERT_EQ(before[28], 1);
-  EXPECT_TRUE(ClearMdxFlag(::open(File("c20tst.dbf").c_str(), O_RDWR)));
-  std::string after = Bytes(File("c20tst.dbf"), 64);
-  EXPECT_EQ(after[28], 0);
-  after[28] = before[28];
-  EXPECT_EQ(after, before);
-  EXPECT_FALSE(ClearMdxFlag(-1));
-  EXPECT_FALSE(ClearMdxFlag(::open(File("c20tst.dbf").c_str(), O_RDONLY)));  // cannot write
-  std::ofstream(File("short.dbf")) << "abc";
-  EXPECT_FALSE(ClearMdxFlag(::open(File("short.dbf").c_str(), O_RDWR)));
-}
-
 class ReportSetTest : public DataTest {
  protected:
   // The reference set "CESETATS" in the program folder with three definitions, one deleted.

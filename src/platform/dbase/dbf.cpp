@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "file_layout.h"
 #include "fileio.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
@@ -132,7 +133,7 @@ int DbfFile::FieldNumber(const std::string& name) const {
 DBIResult DbfFile::Create(const std::string& path, const std::vector<DbfFieldSpec>& specs,
                           bool productionIndex, std::uint8_t languageDriver) {
   if (specs.empty() || specs.size() > kMaxFields) return DBIERR_INVALIDPARAM;
-  std::vector<std::uint8_t> head(32 + 32 * specs.size() + 2, 0);
+  std::vector<std::uint8_t> head(dbf_header::kSize + dbf_field::kSize * specs.size() + 2, 0);
   std::size_t recordLength = 1;
   bool memo = false;
   for (std::size_t i = 0; i < specs.size(); ++i) {
@@ -166,21 +167,21 @@ DBIResult DbfFile::Create(const std::string& path, const std::vector<DbfFieldSpe
       default:
         return DBIERR_INVALIDPARAM;
     }
-    std::uint8_t* d = &head[32 + 32 * i];
-    std::memcpy(d, name.data(), name.size());
-    d[11] = static_cast<std::uint8_t>(type);
-    d[16] = static_cast<std::uint8_t>(width);
-    d[17] = static_cast<std::uint8_t>(decimals);
+    std::uint8_t* d = &head[dbf_header::kSize + dbf_field::kSize * i];
+    std::memcpy(d + dbf_field::kName, name.data(), name.size());
+    d[dbf_field::kType] = static_cast<std::uint8_t>(type);
+    d[dbf_field::kWidth] = static_cast<std::uint8_t>(width);
+    d[dbf_field::kDecimals] = static_cast<std::uint8_t>(decimals);
     recordLength += static_cast<std::size_t>(width);
   }
   if (recordLength > 0xFFFF) return DBIERR_INVALIDPARAM;
-  std::size_t headerLength = 32 + 32 * specs.size() + 1;
-  head[0] = memo ? kDbfVersionMemo4 : kDbfVersionPlain;
-  Today(&head[1]);
-  Put16(&head[8], static_cast<std::uint16_t>(headerLength));
-  Put16(&head[10], static_cast<std::uint16_t>(recordLength));
-  head[28] = productionIndex ? 1 : 0;
-  head[29] = languageDriver;
+  std::size_t headerLength = dbf_header::kSize + dbf_field::kSize * specs.size() + 1;
+  head[dbf_header::kVersion] = memo ? kDbfVersionMemo4 : kDbfVersionPlain;
+  Today(&head[dbf_header::kLastUpdate]);
+  Put16(&head[dbf_header::kHeaderLength], static_cast<std::uint16_t>(headerLength));
+  Put16(&head[dbf_header::kRecordLength], static_cast<std::uint16_t>(recordLength));
+  head[dbf_header::kProductionIndex] = productionIndex ? 1 : 0;
+  head[dbf_header::kLanguageDriver] = languageDriver;
   head[headerLength - 1] = kHeaderEnd;
   head[headerLength] = kFileEnd;
 
@@ -208,14 +209,14 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
   rc = FileSize(fd, &size);
   std::vector<std::uint8_t> head;
   if (rc == DBIERR_NONE) {
-    if (size < 32) {
+    if (size < static_cast<off_t>(dbf_header::kSize)) {
       rc = DBIERR_HEADERCORRUPT;
     } else {
-      std::uint8_t first[32];
-      rc = ReadAt(fd, first, 32, 0);
-      std::size_t headerLength = Get16(&first[8]);
+      std::uint8_t first[dbf_header::kSize];
+      rc = ReadAt(fd, first, sizeof first, 0);
+      std::size_t headerLength = Get16(&first[dbf_header::kHeaderLength]);
       if (rc == DBIERR_NONE) {
-        if (headerLength < 32 + 32 + 1 || static_cast<off_t>(headerLength) > size) {
+        if (headerLength < dbf_header::kSize + dbf_field::kSize + 1 || static_cast<off_t>(headerLength) > size) {
           rc = DBIERR_HEADERCORRUPT;
         } else {
           head.resize(headerLength);
@@ -226,7 +227,7 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
     }
   }
   if (rc == DBIERR_NONE) rc = ParseHeader(head.data(), head.size(), size);
-  if (rc == DBIERR_NONE) rc = CheckRecordMarks(fd, Get32(&head[4]));
+  if (rc == DBIERR_NONE) rc = CheckRecordMarks(fd, Get32(&head[dbf_header::kRecordCount]));
   if (rc != DBIERR_NONE) {
     ::close(fd);
     fields_.clear();
@@ -239,31 +240,31 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
 }
 
 DBIResult DbfFile::ParseHeader(const std::uint8_t* head, std::size_t size, off_t fileSize) {
-  version_ = head[0];
-  headerLength_ = Get16(&head[8]);
-  recordLength_ = Get16(&head[10]);
-  mdxFlag_ = head[28] != 0;
-  languageDriver_ = head[29];
+  version_ = head[dbf_header::kVersion];
+  headerLength_ = Get16(&head[dbf_header::kHeaderLength]);
+  recordLength_ = Get16(&head[dbf_header::kRecordLength]);
+  mdxFlag_ = head[dbf_header::kProductionIndex] != 0;
+  languageDriver_ = head[dbf_header::kLanguageDriver];
   if (recordLength_ < 2) return DBIERR_HEADERCORRUPT;
   fields_.clear();
   std::size_t offset = 1;
-  std::size_t pos = 32;
-  for (; pos + 32 <= size && head[pos] != kHeaderEnd; pos += 32) {
+  std::size_t pos = dbf_header::kSize;
+  for (; pos + dbf_field::kSize <= size && head[pos] != kHeaderEnd; pos += dbf_field::kSize) {
     const std::uint8_t* d = head + pos;
     if (fields_.size() >= static_cast<std::size_t>(kMaxFields)) return DBIERR_HEADERCORRUPT;
     DbfField f;
     std::size_t n = 0;
-    while (n < 11 && d[n] != 0) ++n;
-    f.name.assign(reinterpret_cast<const char*>(d), n);
+    while (n < dbf_field::kNameLength && d[dbf_field::kName + n] != 0) ++n;
+    f.name.assign(reinterpret_cast<const char*>(d + dbf_field::kName), n);
     while (!f.name.empty() && f.name.back() == ' ') f.name.pop_back();
-    char type = static_cast<char>(std::toupper(d[11]));
+    char type = static_cast<char>(std::toupper(d[dbf_field::kType]));
     // A type the engine does not know means the descriptors are not what they seem:
     // reading records through them would misplace every field.
     // dBASE's binary and general memo fields are known and read raw ('U').
     if (type == 0 || std::strchr("CNDLMFBG", type) == nullptr) return DBIERR_HEADERCORRUPT;
     f.type = type == 'B' || type == 'G' ? 'U' : type;
-    f.width = d[16];
-    f.decimals = d[17];
+    f.width = d[dbf_field::kWidth];
+    f.decimals = d[dbf_field::kDecimals];
     if (f.width == 0 || f.name.empty()) return DBIERR_HEADERCORRUPT;
     f.offset = static_cast<std::uint16_t>(offset);
     offset += f.width;
@@ -278,7 +279,7 @@ DBIResult DbfFile::ParseHeader(const std::uint8_t* head, std::size_t size, off_t
   for (std::size_t i = pos + 1; i < size; ++i)
     if (head[i] != 0) return DBIERR_HEADERCORRUPT;
   // An append writes its record before the count: a count beyond the file is damage.
-  const std::uint32_t count = Get32(&head[4]);
+  const std::uint32_t count = Get32(&head[dbf_header::kRecordCount]);
   const off_t end = static_cast<off_t>(headerLength_) + static_cast<off_t>(count) * recordLength_;
   if (end > fileSize) return DBIERR_FILECORRUPT;
   return DBIERR_NONE;
@@ -298,13 +299,12 @@ DBIResult DbfFile::CheckRecordMarks(int fd, std::uint32_t count) const {
 
 DBIResult DbfFile::ReadCount(std::uint32_t* count) {
   *count = 0;
-  std::uint8_t head[8];
-  DBIResult rc = ReadAt(fd_, head, sizeof head, 0);
+  std::uint32_t stored = 0;
+  DBIResult rc = ReadStoredCount(&stored);
   if (rc != DBIERR_NONE) return rc;
   off_t size = 0;
   rc = FileSize(fd_, &size);
   if (rc != DBIERR_NONE) return rc;
-  std::uint32_t stored = Get32(&head[4]);
   off_t room = size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
   // Records are written before the count is raised, so a count past the records on
   // disk was not left by an append: the file was cut or its header damaged.
@@ -315,7 +315,7 @@ DBIResult DbfFile::ReadCount(std::uint32_t* count) {
 
 DBIResult DbfFile::ReadStoredCount(std::uint32_t* count) {
   std::uint8_t head[4];
-  DBIResult rc = ReadAt(fd_, head, sizeof head, 4);
+  DBIResult rc = ReadAt(fd_, head, sizeof head, dbf_header::kRecordCount);
   *count = rc == DBIERR_NONE ? Get32(head) : 0;
   return rc;
 }
@@ -378,16 +378,18 @@ DBIResult DbfFile::WriteAppended(std::uint32_t n, const std::uint8_t* buf) {
 
 DBIResult DbfFile::WriteCount(std::uint32_t count) {
   if (!writable_) return DBIERR_OSACCESS;
+  // Date and count lie side by side: one write.
+  static_assert(dbf_header::kRecordCount == dbf_header::kLastUpdate + 3);
   std::uint8_t head[7];
   Today(head);
   Put32(&head[3], count);
-  return WriteAt(fd_, head, sizeof head, 1);
+  return WriteAt(fd_, head, sizeof head, dbf_header::kLastUpdate);
 }
 
 DBIResult DbfFile::WriteProductionIndexFlag(bool on) {
   if (!writable_) return DBIERR_OSACCESS;
   std::uint8_t flag = on ? 1 : 0;
-  DBIResult rc = WriteAt(fd_, &flag, 1, 28);
+  DBIResult rc = WriteAt(fd_, &flag, 1, dbf_header::kProductionIndex);
   if (rc == DBIERR_NONE) mdxFlag_ = on;
   return rc;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "file_layout.h"
 #include "fileio.h"
 
 namespace dbase {
@@ -56,15 +57,15 @@ DBIResult DbtFile::Create(const std::string& path, const std::string& tableName,
                           std::uint16_t blockSize) {
   if (blockSize < 64) return DBIERR_INVALIDPARAM;
   std::vector<std::uint8_t> head(blockSize, 0);
-  Put32(&head[0], 1);  // the next free block follows the header block
-  std::size_t n = 0;
-  for (; n < tableName.size() && n < 8; ++n) head[8 + n] = static_cast<std::uint8_t>(tableName[n]);
+  Put32(&head[dbt_header::kNextFreeBlock], 1);  // the next free block follows the header block
+  for (std::size_t n = 0; n < tableName.size() && n < dbt_header::kTableNameLength; ++n)
+    head[dbt_header::kTableName + n] = static_cast<std::uint8_t>(tableName[n]);
   head[16] = 0x00;
   head[17] = 0x00;
   head[18] = 0x02;
   head[19] = 0x01;
-  head[20] = blockSize & 0xFF;
-  head[21] = blockSize >> 8;
+  head[dbt_header::kBlockLength] = blockSize & 0xFF;
+  head[dbt_header::kBlockLength + 1] = blockSize >> 8;
   int fd = -1;
   DBIResult rc = CreateFile(path, &fd);
   if (rc != DBIERR_NONE) return rc;
@@ -79,13 +80,13 @@ DBIResult DbtFile::Open(const std::string& path, bool write, bool dbase3) {
   bool writable = false;
   DBIResult rc = OpenFile(path, write, &fd, &writable, DBIERR_MEMOCORRUPT);
   if (rc != DBIERR_NONE) return rc;
-  std::uint8_t head[22];
+  std::uint8_t head[dbt_header::kBlockLength + 2];
   rc = ReadAt(fd, head, sizeof head, 0);
   if (rc != DBIERR_NONE) {
     ::close(fd);
     return DBIERR_MEMOCORRUPT;
   }
-  std::uint16_t size = static_cast<std::uint16_t>(head[20] | (head[21] << 8));
+  std::uint16_t size = static_cast<std::uint16_t>(head[dbt_header::kBlockLength] | (head[dbt_header::kBlockLength + 1] << 8));
   // dBASE III files leave the size at zero: 512-byte blocks.
   blockSize_ = dbase3 || size < 64 ? kDefaultMemoBlock : size;
   fd_ = fd;
@@ -173,7 +174,7 @@ DBIResult DbtFile::Append(const std::string& text, std::uint32_t* block) {
   AllocLock lock(fd_);
   if (!lock.ok()) return DBIERR_OSERROR;
   std::uint8_t head[4];
-  DBIResult rc = ReadAt(fd_, head, sizeof head, 0);
+  DBIResult rc = ReadAt(fd_, head, sizeof head, dbt_header::kNextFreeBlock);
   if (rc != DBIERR_NONE) return DBIERR_MEMOCORRUPT;
   std::uint32_t next = Get32(head);
   // A damaged next-free pointer is mended from the file size, never trusted past it.
@@ -198,7 +199,7 @@ DBIResult DbtFile::Append(const std::string& text, std::uint32_t* block) {
   rc = WriteAt(fd_, out.data(), out.size(), static_cast<off_t>(next) * blockSize_);
   if (rc != DBIERR_NONE) return rc;
   Put32(head, next + static_cast<std::uint32_t>(blocks));
-  rc = WriteAt(fd_, head, sizeof head, 0);
+  rc = WriteAt(fd_, head, sizeof head, dbt_header::kNextFreeBlock);
   if (rc == DBIERR_NONE) *block = next;
   return rc;
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cursor.h"
+#include "file_layout.h"
 #include "fileio.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
@@ -491,18 +492,62 @@ DBIResult DbiCopyTable(hDBIDb, bool overwrite, const char* srcTableName, const c
   rc = CopyFile(src, dest);
   if (rc == DBIERR_NONE && memo) {
     rc = CopyFile(srcMemo, destMemo);
-    if (rc == DBIERR_NONE) rc = PatchName(destMemo, 8, 8, BaseName(dest));
+    if (rc == DBIERR_NONE)
+      rc = PatchName(destMemo, dbt_header::kTableName, dbt_header::kTableNameLength, BaseName(dest));
   } else if (rc == DBIERR_NONE) {
     platform::RemoveFile(destMemo);
   }
   if (rc == DBIERR_NONE && mdx) {
     rc = CopyFile(srcIndex, destIndex);
     // The index file names the table it belongs to.
-    if (rc == DBIERR_NONE) rc = PatchName(destIndex, 4, 16, BaseName(dest));
+    if (rc == DBIERR_NONE)
+      rc = PatchName(destIndex, mdx_header::kTableName, mdx_header::kTableNameLength, BaseName(dest));
   } else if (rc == DBIERR_NONE) {
     platform::RemoveFile(destIndex);
   }
   return rc;
+}
+
+// ---------------------------------------------------------------- table files without a cursor
+
+namespace {
+
+// The data file of a table named as DbiOpenTable takes it, found without case, with its
+// header checked; `write` insists on write access.
+DBIResult OpenDataFile(const char* tableName, bool write, DbfFile* file) {
+  if (tableName == nullptr || tableName[0] == 0) return DBIERR_INVALIDPARAM;
+  DBIResult rc = file->Open(platform::ResolvePath(TablePath(tableName)), write);
+  if (rc == DBIERR_NONE && write && !file->writable()) rc = DBIERR_OSACCESS;
+  return rc;
+}
+
+}  // namespace
+
+DBIResult DbiSetProductionIndexFlag(const char* tableName, bool on) {
+  DbfFile file;
+  DBIResult rc = OpenDataFile(tableName, true, &file);
+  if (rc == DBIERR_NONE) rc = file.WriteProductionIndexFlag(on);
+  return rc;
+}
+
+DBIResult DbiDropProductionIndex(const char* tableName) {
+  DbfFile file;
+  DBIResult rc = OpenDataFile(tableName, true, &file);
+  if (rc != DBIERR_NONE) return rc;
+  // Another cursor (of any process) reads the index file: it must not vanish under it.
+  if (TableInUse(file.path())) return DBIERR_TABLEINUSE;
+  if (!platform::RemoveFile(platform::ResolvePath(WithExtension(file.path(), ".mdx")))) return DBIERR_OSACCESS;
+  return file.WriteProductionIndexFlag(false);
+}
+
+DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>* names) {
+  if (names == nullptr) return DBIERR_INVALIDPARAM;
+  names->clear();
+  DbfFile file;
+  DBIResult rc = OpenDataFile(tableName, false, &file);
+  if (rc != DBIERR_NONE) return rc;
+  for (const DbfField& f : file.fields()) names->push_back(f.name);
+  return DBIERR_NONE;
 }
 
 // ---------------------------------------------------------------- indexes

@@ -16,6 +16,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "dbierr.h"
 
@@ -225,6 +227,18 @@ DBIResult DbiEmptyTable(hDBIDb db, hDBICur cursor, const char* tableName, const 
 // Copies the data file with its memo and production index files.
 DBIResult DbiCopyTable(hDBIDb db, bool overwrite, const char* srcTableName, const char* srcDriverType,
                        const char* destTableName);
+
+// ---- table files without a cursor ----
+// Sets or clears the production-index flag of a data file (found without case). A table
+// opens with its .mdx only when the flag is set: cleared, a table whose index file is gone
+// or foreign opens in natural order and its tags can be built afresh.
+DBIResult DbiSetProductionIndexFlag(const char* tableName, bool on);
+// Deletes the production index file of a table and clears the flag. The data file must open
+// read-write first and no cursor (of any process) may have the table open: otherwise nothing
+// changes (DBIERR_TABLEINUSE, or the open's code).
+DBIResult DbiDropProductionIndex(const char* tableName);
+// The field names as the table's header declares them, in order, read without a cursor.
+DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>* names);
 
 // ---- indexes ----
 // A maintained tag of the production index (created when the table has none), or, with

@@ -18,6 +18,7 @@
 #include <unordered_map>
 
 #include "expr.h"
+#include "file_layout.h"
 #include "fileio.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
@@ -32,15 +33,17 @@ constexpr std::uint32_t kBlock = 512;
 constexpr std::uint32_t kBlocksPerPage = kPage / kBlock;
 constexpr std::uint32_t kHeaderLength = 2048;  // file header and the tag table
 constexpr std::uint32_t kFirstDataBlock = kHeaderLength / kBlock;
-constexpr std::uint32_t kTagEntry = 32;
+constexpr std::uint32_t kTagEntry = mdx_tag_entry::kSize;
 constexpr std::uint32_t kTagTableSlots = 48;
-constexpr std::uint32_t kCounterAt = 508;
-constexpr std::uint32_t kKeyExprAt = 24;
-constexpr std::uint32_t kKeyExprMax = 220;
-constexpr std::uint32_t kForFlagAt = 245;
-constexpr std::uint32_t kFirstLeafAt = 248;
-constexpr std::uint32_t kForExprAt = 762;
+constexpr std::uint32_t kTagTable = mdx_header::kTagTable;
+constexpr std::uint32_t kCounterAt = mdx_header::kChangeCounter;
+constexpr std::uint32_t kKeyExprAt = mdx_tag_header::kKeyExpr;
+constexpr std::uint32_t kKeyExprMax = mdx_tag_header::kKeyExprMax;
+constexpr std::uint32_t kForFlagAt = mdx_tag_header::kForFlag;
+constexpr std::uint32_t kFirstLeafAt = mdx_tag_header::kFirstLeaf;
+constexpr std::uint32_t kForExprAt = mdx_tag_header::kForExpr;
 constexpr std::uint32_t kForExprMax = kPage - kForExprAt - 1;
+constexpr std::uint32_t kItemsAt = mdx_node::kItems;  // first item of a node page
 constexpr int kMaxLevels = 16;
 constexpr std::size_t kCachePages = 2048;  // 2 MB per open index
 
@@ -345,10 +348,10 @@ struct Mdx::Impl {
     if (!any) return DBIERR_NONE;
     ++counter;
     Put32(header + kCounterAt, counter);
-    StampDate(header + 44);
+    StampDate(header + mdx_header::kLastUpdate);
     DBIResult r = WriteExact(fd, header, tagTableDirty ? kHeaderLength : kBlock, 0);
     headerDirty = tagTableDirty = false;
-    const std::uint64_t end = static_cast<std::uint64_t>(Get32(header + 32)) * kBlock;
+    const std::uint64_t end = static_cast<std::uint64_t>(Get32(header + mdx_header::kNextFreeBlock)) * kBlock;
     fileSize = std::max(fileSize, end);
     return r;
   }
@@ -411,28 +414,29 @@ struct Mdx::Impl {
     DBIResult r = ReadExact(fd, header, kHeaderLength, 0);
     if (r != DBIERR_NONE) return r;
     headerDirty = tagTableDirty = false;
-    if (Get16(header + 20) != kBlocksPerPage || Get16(header + 22) != kPage || header[26] != kTagEntry)
+    if (Get16(header + mdx_header::kBlocksPerPage) != kBlocksPerPage ||
+        Get16(header + mdx_header::kPageLength) != kPage || header[mdx_header::kTagEntryLength] != kTagEntry)
       return DBIERR_INDEXCORRUPT;
-    const std::uint32_t used = Get16(header + 28);
+    const std::uint32_t used = Get16(header + mdx_header::kTagsInUse);
     if (used > kMdxMaxTags) return DBIERR_INDEXCORRUPT;
-    const std::uint32_t next = Get32(header + 32);
+    const std::uint32_t next = Get32(header + mdx_header::kNextFreeBlock);
     if (next < kFirstDataBlock || static_cast<std::uint64_t>(next) * kBlock > fileSize + kPage)
       return DBIERR_INDEXCORRUPT;
     std::vector<std::unique_ptr<TagState>> fresh;
     for (std::uint32_t i = 1; i <= used; ++i) {
-      const std::uint8_t* e = header + kBlock + kTagEntry * i;
+      const std::uint8_t* e = header + kTagTable + kTagEntry * i;
       auto t = std::make_unique<TagState>();
-      t->headerBlock = Get32(e);
+      t->headerBlock = Get32(e + mdx_tag_entry::kHeaderBlock);
       t->info.seqNo = static_cast<int>(i);
-      std::string name(reinterpret_cast<const char*>(e + 4), 11);
+      std::string name(reinterpret_cast<const char*>(e + mdx_tag_entry::kName), mdx_tag_entry::kNameLength);
       name.resize(std::strlen(name.c_str()));
       t->info.name = UpperName(name);
       if (!ValidBlock(t->headerBlock)) return DBIERR_INDEXCORRUPT;
       std::uint8_t th[kPage];
       r = ReadExact(fd, th, kPage, static_cast<off_t>(t->headerBlock) * kBlock);
       if (r != DBIERR_NONE) return r;
-      t->info.keyType = static_cast<char>(th[9]);
-      t->info.keyLength = Get16(th + 12);
+      t->info.keyType = static_cast<char>(th[mdx_tag_header::kKeyType]);
+      t->info.keyLength = Get16(th + mdx_tag_header::kKeyLength);
       const std::uint16_t len = t->info.keyLength;
       const char kt = t->info.keyType;
       if (!((kt == 'C' && len >= 1 && len <= kMdxMaxKeyLength) || (kt == 'N' && len == 12) ||
@@ -541,8 +545,8 @@ struct Mdx::Impl {
   }
 
   DBIResult AllocBlock(std::uint32_t* block) {
-    std::uint32_t head = Get32(header + 36);
-    std::uint32_t avail = Get32(header + 40);
+    std::uint32_t head = Get32(header + mdx_header::kFreeListHead);
+    std::uint32_t avail = Get32(header + mdx_header::kFreeListPages);
     if (head != 0 && avail > 0 && ValidBlock(head)) {
       std::uint8_t link[8];
       auto it = cache.find(head);
@@ -552,19 +556,19 @@ struct Mdx::Impl {
         DBIResult r = ReadExact(fd, link, 8, static_cast<off_t>(head) * kBlock);
         if (r != DBIERR_NONE) return r;
       }
-      Put32(header + 36, Get32(link + 4));
-      Put32(header + 40, avail - 1);
+      Put32(header + mdx_header::kFreeListHead, Get32(link + 4));
+      Put32(header + mdx_header::kFreeListPages, avail - 1);
       headerDirty = true;
       *block = head;
       return DBIERR_NONE;
     }
     if (head != 0 || avail != 0) {  // a broken free list is dropped, never followed
-      Put32(header + 36, 0);
-      Put32(header + 40, 0);
+      Put32(header + mdx_header::kFreeListHead, 0);
+      Put32(header + mdx_header::kFreeListPages, 0);
     }
-    const std::uint32_t next = Get32(header + 32);
+    const std::uint32_t next = Get32(header + mdx_header::kNextFreeBlock);
     if (next > 0x7FFFFFF0u / kBlock - kBlocksPerPage) return DBIERR_OSERROR;  // 2 GB limit
-    Put32(header + 32, next + kBlocksPerPage);
+    Put32(header + mdx_header::kNextFreeBlock, next + kBlocksPerPage);
     headerDirty = true;
     fileSize = std::max<std::uint64_t>(fileSize, static_cast<std::uint64_t>(next + kBlocksPerPage) * kBlock);
     *block = next;
@@ -576,11 +580,11 @@ struct Mdx::Impl {
     ForgetFront();
     cache.erase(block);
     std::uint8_t link[8] = {};
-    Put32(link + 4, Get32(header + 36));
+    Put32(link + 4, Get32(header + mdx_header::kFreeListHead));
     DBIResult r = WriteExact(fd, link, 8, static_cast<off_t>(block) * kBlock);
     if (r != DBIERR_NONE) return r;
-    Put32(header + 36, block);
-    Put32(header + 40, Get32(header + 40) + 1);
+    Put32(header + mdx_header::kFreeListHead, block);
+    Put32(header + mdx_header::kFreeListPages, Get32(header + mdx_header::kFreeListPages) + 1);
     headerDirty = true;
     return DBIERR_NONE;
   }
@@ -663,11 +667,11 @@ struct Mdx::Impl {
 
   // ---- node helpers ----
 
-  static std::uint32_t Count(const std::uint8_t* p) { return Get32(p); }
-  std::uint8_t* Item(const TagState& t, std::uint8_t* p, std::uint32_t i) const { return p + 8 + i * t.itemLength; }
+  static std::uint32_t Count(const std::uint8_t* p) { return Get32(p + mdx_node::kKeyCount); }
+  std::uint8_t* Item(const TagState& t, std::uint8_t* p, std::uint32_t i) const { return p + kItemsAt + i * t.itemLength; }
   bool IsLeaf(const TagState& t, const std::uint8_t* p) const {
     const std::uint32_t n = Count(p);
-    const std::uint32_t at = 8 + n * t.itemLength;
+    const std::uint32_t at = kItemsAt + n * t.itemLength;
     return at + 4 > kPage || Get32(p + at) == 0;
   }
   bool CountOk(const TagState& t, const std::uint8_t* p) const { return Count(p) <= t.maxKeys; }
@@ -675,7 +679,7 @@ struct Mdx::Impl {
 
   std::uint32_t Root(const TagState& t, DBIResult* err) {
     std::uint8_t* h = Page(t.headerBlock, err);
-    return h ? Get32(h) : 0;
+    return h ? Get32(h + mdx_tag_header::kRoot) : 0;
   }
 
   // Descends to the leaf where `key` (compared over n bytes) belongs: first separator >= key.
@@ -892,21 +896,21 @@ struct Mdx::Impl {
     const std::uint32_t L = t.itemLength;
     if (cnt + 1 <= t.maxKeys) {
       // Room in the page: the items from idx on (and the trailing word) move one place up.
-      std::memmove(p + 8 + (idx + 1) * L, p + 8 + idx * L, (cnt - idx) * L + 4);
-      std::memcpy(p + 8 + idx * L, item, L);
+      std::memmove(p + kItemsAt + (idx + 1) * L, p + kItemsAt + idx * L, (cnt - idx) * L + 4);
+      std::memcpy(p + kItemsAt + idx * L, item, L);
       // An upper node: the old pointer at idx, now at idx + 1, becomes the new right part.
-      if (!leaf) Put32(p + 8 + (idx + 1) * L, rightChild);
-      Put32(p, cnt + 1);
+      if (!leaf) Put32(p + kItemsAt + (idx + 1) * L, rightChild);
+      Put32(p + mdx_node::kKeyCount, cnt + 1);
       MarkDirty(block);
       return DBIERR_NONE;
     }
     // A full page: the node's items go to a scratch array (cnt + 1 items and the trailing
     // word) to be split in two.
     std::vector<std::uint8_t> buf((cnt + 1) * L + 4, 0);
-    std::memcpy(buf.data(), p + 8, idx * L);
+    std::memcpy(buf.data(), p + kItemsAt, idx * L);
     std::memcpy(buf.data() + idx * L, item, L);
-    std::memcpy(buf.data() + (idx + 1) * L, p + 8 + idx * L, (cnt - idx) * L);
-    std::memcpy(buf.data() + (cnt + 1) * L, p + 8 + cnt * L, 4);  // trailing word (last child)
+    std::memcpy(buf.data() + (idx + 1) * L, p + kItemsAt + idx * L, (cnt - idx) * L);
+    std::memcpy(buf.data() + (cnt + 1) * L, p + kItemsAt + cnt * L, 4);  // trailing word (last child)
     if (!leaf) {
       // The old pointer at idx moved to idx + 1: it becomes the new right part.
       Put32(buf.data() + (idx + 1) * L, rightChild);
@@ -945,12 +949,12 @@ struct Mdx::Impl {
       std::uint32_t rootBlock = 0;
       std::uint8_t* root = NewPage(&rootBlock, &err);
       if (!root) return err;
-      Put32(root, 1);
-      std::memcpy(root + 8, sep.data(), L);
-      Put32(root + 8 + L, newBlock);
+      Put32(root + mdx_node::kKeyCount, 1);
+      std::memcpy(root + kItemsAt, sep.data(), L);
+      Put32(root + kItemsAt + L, newBlock);
       std::uint8_t* h = Page(t.headerBlock, &err);
       if (!h) return err;
-      Put32(h, rootBlock);
+      Put32(h + mdx_tag_header::kRoot, rootBlock);
       MarkDirty(t.headerBlock);
       return DBIERR_NONE;
     }
@@ -960,9 +964,9 @@ struct Mdx::Impl {
   // Writes n items (and, for an upper node, the trailing last-child word) into a page.
   static void WriteNode(std::uint8_t* page, const std::uint8_t* items, std::uint32_t n, std::uint32_t L, bool leaf) {
     std::memset(page, 0, kPage);
-    Put32(page, n);
-    std::memcpy(page + 8, items, n * L);
-    if (!leaf) std::memcpy(page + 8 + n * L, items + n * L, 4);
+    Put32(page + mdx_node::kKeyCount, n);
+    std::memcpy(page + kItemsAt, items, n * L);
+    if (!leaf) std::memcpy(page + kItemsAt + n * L, items + n * L, 4);
   }
 
   DBIResult Remove(TagState& t, const std::uint8_t* key, std::uint32_t recno) {
@@ -977,9 +981,9 @@ struct Mdx::Impl {
     if (CompareEntry(t, Item(t, p, idx), key, recno) != 0) return DBIERR_NONE;  // not there
     const std::uint32_t cnt = Count(p);
     const std::uint32_t L = t.itemLength;
-    std::memmove(p + 8 + idx * L, p + 8 + (idx + 1) * L, (cnt - idx - 1) * L);
-    std::memset(p + 8 + (cnt - 1) * L, 0, std::min<std::uint32_t>(L + 4, kPage - 8 - (cnt - 1) * L));
-    Put32(p, cnt - 1);
+    std::memmove(p + kItemsAt + idx * L, p + kItemsAt + (idx + 1) * L, (cnt - idx - 1) * L);
+    std::memset(p + kItemsAt + (cnt - 1) * L, 0, std::min<std::uint32_t>(L + 4, kPage - kItemsAt - (cnt - 1) * L));
+    Put32(p + mdx_node::kKeyCount, cnt - 1);
     MarkDirty(path.back().block);
     if (cnt - 1 == 0 && path.size() > 1) return DropChild(t, path, path.size() - 1);
     return DBIERR_NONE;
@@ -1010,14 +1014,14 @@ struct Mdx::Impl {
     }
     if (j < n) {
       // Drop pointer j and key j.
-      std::memmove(p + 8 + j * L, p + 8 + (j + 1) * L, (n - j - 1) * L + 4);
+      std::memmove(p + kItemsAt + j * L, p + kItemsAt + (j + 1) * L, (n - j - 1) * L + 4);
     } else {
       // Drop the last pointer and the key before it; the previous child becomes the last.
-      const std::uint32_t prev = Get32(p + 8 + (n - 1) * L);
-      Put32(p + 8 + (n - 1) * L, prev);
+      const std::uint32_t prev = Get32(p + kItemsAt + (n - 1) * L);
+      Put32(p + kItemsAt + (n - 1) * L, prev);
     }
-    Put32(p, n - 1);
-    std::memset(p + 8 + (n - 1) * L + 4, 0, kPage - (8 + (n - 1) * L + 4));
+    Put32(p + mdx_node::kKeyCount, n - 1);
+    std::memset(p + kItemsAt + (n - 1) * L + 4, 0, kPage - (kItemsAt + (n - 1) * L + 4));
     MarkDirty(parentBlock);
     DBIResult r = FreeBlock(gone);
     if (r != DBIERR_NONE) return r;
@@ -1028,10 +1032,10 @@ struct Mdx::Impl {
       std::uint8_t* root = Page(rootBlock, &err);
       if (!root) return err;
       if (IsLeaf(t, root) || Count(root) != 0) break;
-      const std::uint32_t only = Get32(root + 8);
+      const std::uint32_t only = Get32(root + kItemsAt);
       std::uint8_t* h = Page(t.headerBlock, &err);
       if (!h) return err;
-      Put32(h, only);
+      Put32(h + mdx_tag_header::kRoot, only);
       MarkDirty(t.headerBlock);
       r = FreeBlock(rootBlock);
       if (r != DBIERR_NONE) return r;
@@ -1175,10 +1179,10 @@ struct Mdx::Impl {
     for (std::size_t i = 0; i < leaves; ++i) {
       const std::size_t take = n / leaves + (i < n % leaves ? 1 : 0);
       std::memset(page.data(), 0, kPage);
-      Put32(page.data(), static_cast<std::uint32_t>(take));
+      Put32(page.data() + mdx_node::kKeyCount, static_cast<std::uint32_t>(take));
       for (std::size_t k = 0; k < take; ++k) {
         const std::uint8_t* e = items.data() + (pos + k) * (t.info.keyLength + 4);
-        std::uint8_t* dst = page.data() + 8 + k * L;
+        std::uint8_t* dst = page.data() + kItemsAt + k * L;
         std::memcpy(dst, e + t.info.keyLength, 4);
         std::memcpy(dst + 4, e, t.info.keyLength);
       }
@@ -1198,9 +1202,9 @@ struct Mdx::Impl {
       for (std::size_t i = 0; i < nodes; ++i) {
         const std::size_t take = level.size() / nodes + (i < level.size() % nodes ? 1 : 0);
         std::memset(page.data(), 0, kPage);
-        Put32(page.data(), static_cast<std::uint32_t>(take - 1));
+        Put32(page.data() + mdx_node::kKeyCount, static_cast<std::uint32_t>(take - 1));
         for (std::size_t k = 0; k < take; ++k) {
-          std::uint8_t* dst = page.data() + 8 + k * L;
+          std::uint8_t* dst = page.data() + kItemsAt + k * L;
           Put32(dst, level[at + k].block);
           if (k + 1 < take) {
             const std::uint8_t* e = items.data() + level[at + k].lastItem * (t.info.keyLength + 4);
@@ -1307,7 +1311,7 @@ struct Mdx::Impl {
     DBIResult err = DBIERR_NONE;
     std::uint8_t* h = Page(t.headerBlock, &err);
     if (!h) return err;
-    Put32(h, b.root);
+    Put32(h + mdx_tag_header::kRoot, b.root);
     Put32(h + kFirstLeafAt, b.firstLeaf);
     MarkDirty(t.headerBlock);
     return DBIERR_NONE;
@@ -1315,12 +1319,12 @@ struct Mdx::Impl {
 
   // Tag tree links of the tag table: a balanced binary tree of the tags by name.
   void LinkTags() {
-    const std::uint32_t used = Get16(header + 28);
+    const std::uint32_t used = Get16(header + mdx_header::kTagsInUse);
     std::vector<std::pair<std::string, std::uint32_t>> names;
     for (std::uint32_t i = 1; i <= used; ++i) {
-      std::uint8_t* e = header + kBlock + kTagEntry * i;
-      names.emplace_back(CString(e + 4, 11), i);
-      e[16] = e[17] = e[18] = 0;
+      std::uint8_t* e = header + kTagTable + kTagEntry * i;
+      names.emplace_back(CString(e + mdx_tag_entry::kName, mdx_tag_entry::kNameLength), i);
+      e[mdx_tag_entry::kLeftTag] = e[mdx_tag_entry::kRightTag] = e[mdx_tag_entry::kParentTag] = 0;
     }
     std::sort(names.begin(), names.end());
     struct Builder {
@@ -1330,10 +1334,10 @@ struct Mdx::Impl {
         if (lo >= hi) return 0;
         const std::size_t mid = (lo + hi) / 2;
         const std::uint32_t seq = names[mid].second;
-        std::uint8_t* e = header + kBlock + kTagEntry * seq;
-        e[18] = static_cast<std::uint8_t>(parent);
-        e[16] = static_cast<std::uint8_t>(Build(lo, mid, seq));
-        e[17] = static_cast<std::uint8_t>(Build(mid + 1, hi, seq));
+        std::uint8_t* e = header + kTagTable + kTagEntry * seq;
+        e[mdx_tag_entry::kParentTag] = static_cast<std::uint8_t>(parent);
+        e[mdx_tag_entry::kLeftTag] = static_cast<std::uint8_t>(Build(lo, mid, seq));
+        e[mdx_tag_entry::kRightTag] = static_cast<std::uint8_t>(Build(mid + 1, hi, seq));
         return seq;
       }
     } builder{header, names};
@@ -1349,24 +1353,24 @@ Mdx::~Mdx() { Close(); }
 
 const std::string& Mdx::path() const { return impl_->path; }
 std::uint32_t Mdx::ChangeCounter() const { return impl_->counter; }
-bool Mdx::production() const { return impl_->header[24] != 0; }
+bool Mdx::production() const { return impl_->header[mdx_header::kProduction] != 0; }
 
 DBIResult Mdx::Create(const std::string& path, std::string_view tableName, bool production,
                       const RecordLayout& layout, bool exclusive, std::unique_ptr<Mdx>* out) {
   const int fd = ::open(platform::DiskPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return ErrnoResult(errno);
   std::uint8_t h[kHeaderLength] = {};
-  h[0] = 2;
-  Impl::StampDate(h + 1);
-  const std::size_t n = std::min<std::size_t>(tableName.size(), 16);
-  std::memcpy(h + 4, tableName.data(), n);
-  Put16(h + 20, kBlocksPerPage);
-  Put16(h + 22, kPage);
-  h[24] = production ? 1 : 0;
-  h[25] = kTagTableSlots;
-  h[26] = kTagEntry;
-  Put32(h + 32, kFirstDataBlock);
-  Impl::StampDate(h + 44);
+  h[mdx_header::kVersion] = 2;
+  Impl::StampDate(h + mdx_header::kCreated);
+  const std::size_t n = std::min<std::size_t>(tableName.size(), mdx_header::kTableNameLength);
+  std::memcpy(h + mdx_header::kTableName, tableName.data(), n);
+  Put16(h + mdx_header::kBlocksPerPage, kBlocksPerPage);
+  Put16(h + mdx_header::kPageLength, kPage);
+  h[mdx_header::kProduction] = production ? 1 : 0;
+  h[mdx_header::kTagSlots] = kTagTableSlots;
+  h[mdx_header::kTagEntryLength] = kTagEntry;
+  Put32(h + mdx_header::kNextFreeBlock, kFirstDataBlock);
+  Impl::StampDate(h + mdx_header::kLastUpdate);
   // A new file starts its change counter somewhere else than the file it replaces, so an
   // object still holding the old file's pages cannot take the new counter for its own.
   Put32(h + kCounterAt, static_cast<std::uint32_t>(std::time(nullptr)) * 2654435761u ^
@@ -1467,7 +1471,7 @@ DBIResult Mdx::AddTag(std::string_view name, std::string_view keyExpr, std::stri
     return code;
   };
   if (d.FindTag(tagName)) return fail(DBIERR_INVALIDPARAM);
-  const std::uint32_t used = Get16(d.header + 28);
+  const std::uint32_t used = Get16(d.header + mdx_header::kTagsInUse);
   if (used >= static_cast<std::uint32_t>(kMdxMaxTags)) return fail(DBIERR_INVALIDPARAM);
 
   Impl::Collector c{t.get(), t->info.keyType == 'C' ? t->info.keyLength : 8u, {}, 0};
@@ -1489,12 +1493,12 @@ DBIResult Mdx::AddTag(std::string_view name, std::string_view keyExpr, std::stri
   // Tag header page.
   std::uint8_t* h = d.NewPage(&t->headerBlock, &r);
   if (!h) return fail(r);
-  Put32(h, built.root);
-  h[8] = 0x10;
-  h[9] = static_cast<std::uint8_t>(t->info.keyType);
-  Put16(h + 12, t->info.keyLength);
-  Put16(h + 14, t->maxKeys);
-  Put16(h + 18, t->itemLength);
+  Put32(h + mdx_tag_header::kRoot, built.root);
+  h[mdx_tag_header::kKeyFormat] = 0x10;
+  h[mdx_tag_header::kKeyType] = static_cast<std::uint8_t>(t->info.keyType);
+  Put16(h + mdx_tag_header::kKeyLength, t->info.keyLength);
+  Put16(h + mdx_tag_header::kKeysPerPage, t->maxKeys);
+  Put16(h + mdx_tag_header::kItemLength, t->itemLength);
   std::memcpy(h + kKeyExprAt, t->info.keyExpr.data(), t->info.keyExpr.size());
   h[kForFlagAt] = cond.empty() ? 0 : 1;
   Put32(h + kFirstLeafAt, built.firstLeaf);
@@ -1502,14 +1506,14 @@ DBIResult Mdx::AddTag(std::string_view name, std::string_view keyExpr, std::stri
 
   // Tag table entry, last.
   const std::uint32_t seq = used + 1;
-  std::uint8_t* e = d.header + kBlock + kTagEntry * seq;
+  std::uint8_t* e = d.header + kTagTable + kTagEntry * seq;
   std::memset(e, 0, kTagEntry);
-  Put32(e, t->headerBlock);
-  std::memcpy(e + 4, tagName.data(), tagName.size());
-  e[15] = 0x10;
-  e[19] = 0x02;
-  e[20] = static_cast<std::uint8_t>(t->info.keyType);
-  Put16(d.header + 28, static_cast<std::uint16_t>(seq));
+  Put32(e + mdx_tag_entry::kHeaderBlock, t->headerBlock);
+  std::memcpy(e + mdx_tag_entry::kName, tagName.data(), tagName.size());
+  e[mdx_tag_entry::kKeyFormat] = 0x10;
+  e[mdx_tag_entry::kTagFlag] = 0x02;
+  e[mdx_tag_entry::kKeyType] = static_cast<std::uint8_t>(t->info.keyType);
+  Put16(d.header + mdx_header::kTagsInUse, static_cast<std::uint16_t>(seq));
   d.LinkTags();
   d.headerDirty = true;
   t->info.seqNo = static_cast<int>(seq);
@@ -1536,12 +1540,12 @@ DBIResult Mdx::DeleteTag(std::string_view name) {
     d.End(false);
     return r;
   }
-  const std::uint32_t used = Get16(d.header + 28);
+  const std::uint32_t used = Get16(d.header + mdx_header::kTagsInUse);
   const std::uint32_t seq = static_cast<std::uint32_t>(t->info.seqNo);
-  std::uint8_t* tableStart = d.header + kBlock;
+  std::uint8_t* tableStart = d.header + kTagTable;
   std::memmove(tableStart + kTagEntry * seq, tableStart + kTagEntry * (seq + 1), kTagEntry * (used - seq));
   std::memset(tableStart + kTagEntry * used, 0, kTagEntry);
-  Put16(d.header + 28, static_cast<std::uint16_t>(used - 1));
+  Put16(d.header + mdx_header::kTagsInUse, static_cast<std::uint16_t>(used - 1));
   d.LinkTags();
   d.headerDirty = true;
   d.tags.erase(d.tags.begin() + (seq - 1));
@@ -1582,8 +1586,8 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
     const TagState& t = *d.tags[i];
     // A damaged old tree is simply abandoned; its pages are not reused.
     if (d.FreeTree(t) != DBIERR_NONE) {
-      Put32(d.header + 36, 0);
-      Put32(d.header + 40, 0);
+      Put32(d.header + mdx_header::kFreeListHead, 0);
+      Put32(d.header + mdx_header::kFreeListPages, 0);
       d.headerDirty = true;
     }
     std::vector<std::uint8_t> items;
@@ -1888,23 +1892,23 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
   const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
   // The file header with the whole tag table.
   std::uint8_t head[kHeaderLength] = {};
-  const std::uint32_t entryAt = kBlock + kTagEntry * static_cast<std::uint32_t>(tagSeqNo);
+  const std::uint32_t entryAt = kTagTable + kTagEntry * static_cast<std::uint32_t>(tagSeqNo);
   if (size < entryAt + kTagEntry) return 0;
   if (ReadExact(fd, head, std::min<std::uint64_t>(size, kHeaderLength), 0) != DBIERR_NONE) return 0;
   auto valid = [size](std::uint32_t block) {
     return block >= 1 && static_cast<std::uint64_t>(block) * kBlock + kPage <= size;
   };
-  const std::uint32_t tagHeader = Get32(head + entryAt);
+  const std::uint32_t tagHeader = Get32(head + entryAt + mdx_tag_entry::kHeaderBlock);
   if (!valid(tagHeader)) return 0;
   std::uint8_t th[kPage];
   if (ReadExact(fd, th, kPage, static_cast<off_t>(tagHeader) * kBlock) != DBIERR_NONE) return 0;
-  const std::uint32_t keyLength = Get16(th + 12);
+  const std::uint32_t keyLength = Get16(th + mdx_tag_header::kKeyLength);
   if (keyLength == 0 || keyLength > kPage - 16) return 0;
   const std::uint32_t itemLength = (keyLength + 3) / 4 * 4 + 4;
   const std::uint32_t maxItems = (kPage - 12) / itemLength;
   std::string_view k = key;
   if (k.size() >= keyLength) k = k.substr(0, keyLength - 1);
-  const std::uint32_t root = Get32(th);
+  const std::uint32_t root = Get32(th + mdx_tag_header::kRoot);
   const std::uint32_t firstLeaf = Get32(th + kFirstLeafAt);
   // Levels: descend along the first entries until the first leaf.
   struct Level {
@@ -1918,10 +1922,10 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
     if (levels.size() >= static_cast<std::size_t>(kMaxLevels) || !valid(block)) return 0;
     auto l = std::make_unique<Level>();
     if (ReadExact(fd, l->page, kPage, static_cast<off_t>(block) * kBlock) != DBIERR_NONE) return 0;
-    l->count = Get32(l->page);
+    l->count = Get32(l->page + mdx_node::kKeyCount);
     if (l->count > maxItems) return 0;
     const bool leaf = block == firstLeaf;
-    const std::uint32_t child = Get32(l->page + 8);
+    const std::uint32_t child = Get32(l->page + kItemsAt);
     levels.push_back(std::move(l));
     if (leaf) break;
     block = child;
@@ -1937,7 +1941,7 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
     Level& cur = *levels[lvl];
     if (lvl == depth - 1) {
       for (; cur.pos < cur.count; ++cur.pos) {
-        const std::uint8_t* item = cur.page + 8 + cur.pos * itemLength;
+        const std::uint8_t* item = cur.page + kItemsAt + cur.pos * itemLength;
         const bool match = std::memcmp(item + 4, k.data(), k.size()) == 0;
         if (mode == 1) {
           if (match) {
@@ -1967,11 +1971,11 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
       ++levels[lvl]->pos;
       continue;
     }
-    const std::uint32_t child = Get32(cur.page + 8 + cur.pos * itemLength);
+    const std::uint32_t child = Get32(cur.page + kItemsAt + cur.pos * itemLength);
     if (budget-- == 0 || !valid(child)) return 0;
     Level& below = *levels[lvl + 1];
     if (ReadExact(fd, below.page, kPage, static_cast<off_t>(child) * kBlock) != DBIERR_NONE) return 0;
-    below.count = Get32(below.page);
+    below.count = Get32(below.page + mdx_node::kKeyCount);
     below.pos = 0;
     if (below.count > maxItems) return 0;
     ++lvl;
@@ -1983,13 +1987,14 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
 bool ReadMdxTableName(const std::string& mdxPath, std::string* name) {
   const int fd = ::open(platform::DiskPath(mdxPath).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  std::uint8_t h[20];
+  std::uint8_t h[mdx_header::kTableName + mdx_header::kTableNameLength];
   const DBIResult r = ReadExact(fd, h, sizeof h, 0);
   ::close(fd);
   if (r != DBIERR_NONE) return false;
+  const std::uint8_t* stored = h + mdx_header::kTableName;
   std::size_t n = 0;
-  while (n < 16 && h[4 + n] != 0) ++n;
-  name->assign(reinterpret_cast<const char*>(h + 4), n);
+  while (n < mdx_header::kTableNameLength && stored[n] != 0) ++n;
+  name->assign(reinterpret_cast<const char*>(stored), n);
   while (!name->empty() && name->back() == ' ') name->pop_back();
   return true;
 }
