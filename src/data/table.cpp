@@ -302,6 +302,16 @@ bool Table::LocateKeyPrefix(const char* text) {
 }
 
 bool Table::Seek(std::string_view newTag, const char* k1, const char* k2, const char* k3, const char* k4) {
+  return SeekKey(newTag, keySEARCHEQ, k1, k2, k3, k4);
+}
+
+bool Table::SeekNotBelow(std::string_view newTag, const char* k1, const char* k2, const char* k3,
+                         const char* k4) {
+  return SeekKey(newTag, keySEARCHGEQ, k1, k2, k3, k4);
+}
+
+bool Table::SeekKey(std::string_view newTag, dbase::DBISearchCond condition, const char* k1, const char* k2,
+                    const char* k3, const char* k4) {
   if (!isOpen) {
     ShowLayerError(12400, std::string(newTag).c_str());
     return false;
@@ -312,7 +322,7 @@ bool Table::Seek(std::string_view newTag, const char* k1, const char* k2, const 
     if (part != nullptr) PathBuffer += part;
   if (PathBuffer.empty()) return true;
   bof = eof = 0;
-  result = DbiSetToKey(cursor, keySEARCHEQ, true, 0, static_cast<std::uint16_t>(std::min<std::size_t>(PathBuffer.size(), 65535)),
+  result = DbiSetToKey(cursor, condition, true, 0, static_cast<std::uint16_t>(std::min<std::size_t>(PathBuffer.size(), 65535)),
                        PathBuffer.c_str());
   if (result == DBIERR_NONE) result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
   if (result == DBIERR_NONE) {

@@ -55,6 +55,11 @@ class Table {
   // no move. 12400 on a closed table.
   bool Seek(std::string_view tag, const char* k1, const char* k2 = "", const char* k3 = "",
             const char* k4 = "");
+  // First record of the tag whose key is not below the four parts joined (the engine's
+  // greater-or-equal search): EOF only past the last key. The caller checks the record with
+  // MatchKey where it needs a match. All empty: true, no move. 12400 on a closed table.
+  bool SeekNotBelow(std::string_view tag, const char* k1, const char* k2 = "", const char* k3 = "",
+                    const char* k4 = "");
   bool SetOrder(std::string_view tag);  // engine failure reported with context 2301
   // "E" at EOF, "B" at BOF, "?" for length 0, "#" when the joined fields differ from the
   // key over `length`, "O" live, "o" deleted.
@@ -137,6 +142,8 @@ class Table {
   std::uint8_t* Buffer() { return recordBuffer.data(); }
   bool ValidField(int field) const { return isOpen && field >= 1 && field <= cursorProps.iFields; }
   char TypeOf(int field) const;  // type letter without any message
+  bool SeekKey(std::string_view tag, dbase::DBISearchCond condition, const char* k1, const char* k2,
+               const char* k3, const char* k4);
   bool ReadCurrent(dbase::DBIResult rc);  // after a move: record number or BOF/EOF
   void NoRecord();
   bool StepForward();  // next record into the buffer; EOF sets eof

@@ -103,8 +103,8 @@ void SeekTyped(const CodeSource& s, const std::string& typed) {
     else s.table->Seek(s.tag, s.kind.c_str());
     return;
   }
-  if (s.kind.empty()) s.table->Seek(s.tag, typed.c_str());
-  else s.table->Seek(s.tag, s.kind.c_str(), typed.c_str());
+  if (s.kind.empty()) s.table->SeekNotBelow(s.tag, typed.c_str());
+  else s.table->SeekNotBelow(s.tag, s.kind.c_str(), typed.c_str());
 }
 
 bool StepFirst(const CodeSource& s, MEdit* edit, gui::Static* label) {
