@@ -99,11 +99,14 @@ void CreateRecord(Table& table, std::initializer_list<std::pair<int, std::string
 }
 
 // Seek of a whole code (blank-padded to the key width, so that "CDUPON" never lands on
-// "CDUPONT"); a missing record is created and sought again.
+// "CDUPONT"); a missing record is created and sought again. Another station may be creating
+// the same record: it is looked for again, and created, under the table's creation lock.
 bool SeekOrCreate(Table& table, const char* tag, const std::string& key,
                   std::initializer_list<std::pair<int, std::string>> fields) {
   if (table.Seek(tag, key.c_str())) return true;
   if (!table.isOpen) return false;
+  CreationLock creating(table);
+  if (table.Seek(tag, key.c_str())) return true;
   CreateRecord(table, fields);
   return table.Seek(tag, key.c_str());
 }
@@ -153,6 +156,16 @@ bool MoveHeaderField(std::string& text, double amount) {
   const bool creditOk = MoveHeaderTotal(credit, amount, !OnDebit());
   text.replace(0, 2 * kHeaderTotalWidth, debit + credit);
   return debitOk && creditOk;
+}
+
+// A missing journal-month header, labelled with its journal's name when the journal exists.
+void CreateHeader(Table& general, const std::string& header, int codeWidth) {
+  std::string label = LoadStr(184);
+  const std::string journal = header.size() > 4 ? header.substr(4, 3) : "";
+  if (!IsBlank(journal) && general.Seek("C10CODE", ("J" + BlankPadded(journal, codeWidth)).c_str()) &&
+      !general.IsDeleted())
+    label = RightTrimmed(general.GetField(3));
+  CreateRecord(general, {{1, "C"}, {2, header}, {3, label}});
 }
 
 void ReportHeaderOverflow(const std::string& code) {
@@ -241,12 +254,8 @@ void MajCentC10(const char* code, const char* operation, double amount1, double 
   const std::string key = "C" + BlankPadded(header, codeWidth);
   if (!general.Seek("C10CODE", key.c_str())) {
     if (!general.isOpen) return;
-    std::string label = LoadStr(184);
-    const std::string journal = header.size() > 4 ? header.substr(4, 3) : "";
-    if (!IsBlank(journal) && general.Seek("C10CODE", ("J" + BlankPadded(journal, codeWidth)).c_str()) &&
-        !general.IsDeleted())
-      label = RightTrimmed(general.GetField(3));
-    CreateRecord(general, {{1, "C"}, {2, header}, {3, label}});
+    CreationLock creating(general);
+    if (!general.Seek("C10CODE", key.c_str())) CreateHeader(general, header, codeWidth);
     if (!general.Seek("C10CODE", key.c_str())) return;
   }
   const std::string text = general.RecordToText(2);

@@ -334,6 +334,18 @@ bool Table::SeekKey(std::string_view newTag, dbase::DBISearchCond condition, con
   return false;
 }
 
+bool Table::LockForCreate() {
+  if (!isOpen) return false;
+  result = DbiAcqCreateLock(cursor);
+  return result == DBIERR_NONE;
+}
+
+bool Table::UnlockForCreate() {
+  if (!isOpen) return false;
+  result = DbiRelCreateLock(cursor);
+  return result == DBIERR_NONE;
+}
+
 bool Table::SetOrder(std::string_view newTag) {
   const std::string wanted = TagText(newTag);
   // An empty tag goes back to natural order.

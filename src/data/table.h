@@ -109,6 +109,12 @@ class Table {
   bool CopyTable(const char* destination);  // read-only and exclusive only (13200); context 3201
   bool IsLockedByMe();
 
+  // ---- creation lock
+  // Held around a look-up and the insert it decides (a new code, a missing account created
+  // while posting), never while a form is open: another station waits for it meanwhile.
+  bool LockForCreate();
+  bool UnlockForCreate();
+
   // ---- descriptors
   int FieldCount() const { return isOpen ? cursorProps.iFields : 0; }
   const char* FieldName(int field);          // 12900 for 0, 12901 above the count
@@ -153,6 +159,22 @@ class Table {
   std::vector<std::uint16_t> appendBlobs_;  // memo fields written while appending
   std::vector<std::uint8_t> queued_;        // records waiting for AppendQueued
   std::uint32_t queuedCount_ = 0;
+};
+
+// Holds a table's creation lock for a scope (see Table::LockForCreate).
+class CreationLock {
+ public:
+  explicit CreationLock(Table& table) : table_(table), held_(table.LockForCreate()) {}
+  ~CreationLock() {
+    if (held_) table_.UnlockForCreate();
+  }
+  CreationLock(const CreationLock&) = delete;
+  CreationLock& operator=(const CreationLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  Table& table_;
+  bool held_;
 };
 
 // Letter of a logical field type: 1 "C", 2 "D", 7 "N", 3 "M", any other "U".

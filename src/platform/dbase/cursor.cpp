@@ -165,6 +165,7 @@ DBIResult DbiCursor::Close() {
   // Closing the descriptor drops its record and open locks.
   locks_.clear();
   openLock_ = false;
+  createLock_ = false;
   dbf_.Close();
   return rc;
 }
@@ -402,6 +403,11 @@ DBIResult DbiCursor::LockRecord(std::uint32_t recno) {
   }
 }
 
+void DbiCursor::Unlock(std::uint32_t recno) {
+  OfdUnlock(dbf_.fd(), RecordLockByte(recno), 1);
+  locks_.erase(recno);
+}
+
 DBIResult DbiCursor::ReleaseLock(bool all) {
   if (all) {
     for (std::uint32_t r : locks_) OfdUnlock(dbf_.fd(), RecordLockByte(r), 1);
@@ -409,8 +415,51 @@ DBIResult DbiCursor::ReleaseLock(bool all) {
     return DBIERR_NONE;
   }
   if (pos_ != Pos::kOn || locks_.count(recno_) == 0) return DBIERR_NOTLOCKED;
-  OfdUnlock(dbf_.fd(), RecordLockByte(recno_), 1);
-  locks_.erase(recno_);
+  Unlock(recno_);
+  return DBIERR_NONE;
+}
+
+// The record lock a write needs: when the cursor does not hold it, it is taken for the write
+// and released when the write ends, whatever the write gave.
+class DbiCursor::WriteLock {
+ public:
+  WriteLock(DbiCursor& cursor, std::uint32_t recno) : cursor_(cursor), recno_(recno) {
+    if (cursor.exclusive || cursor.locks_.count(recno) != 0) return;
+    result_ = cursor.LockRecord(recno);
+    taken_ = result_ == DBIERR_NONE;
+  }
+  ~WriteLock() {
+    if (taken_ || (releaseHeld_ && cursor_.locks_.count(recno_) != 0)) cursor_.Unlock(recno_);
+  }
+  WriteLock(const WriteLock&) = delete;
+  WriteLock& operator=(const WriteLock&) = delete;
+
+  DBIResult result() const { return result_; }
+  // A lock the cursor held before the write goes too.
+  void ReleaseHeldLock() { releaseHeld_ = true; }
+
+ private:
+  DbiCursor& cursor_;
+  std::uint32_t recno_;
+  DBIResult result_ = DBIERR_NONE;
+  bool taken_ = false;
+  bool releaseHeld_ = false;
+};
+
+DBIResult DbiCursor::AcquireCreateLock() {
+  if (exclusive) return DBIERR_NONE;
+  if (createLock_) return DBIERR_ALREADYLOCKED;
+  if (!dbf_.writable() || readOnly) return DBIERR_NOTSUPPORTED;
+  if (OfdLock(dbf_.fd(), kCreateLockByte, 1, F_WRLCK, true) != LockOutcome::kGranted) return DBIERR_OSERROR;
+  createLock_ = true;
+  return DBIERR_NONE;
+}
+
+DBIResult DbiCursor::ReleaseCreateLock() {
+  if (exclusive) return DBIERR_NONE;
+  if (!createLock_) return DBIERR_NOTLOCKED;
+  OfdUnlock(dbf_.fd(), kCreateLockByte, 1);
+  createLock_ = false;
   return DBIERR_NONE;
 }
 
@@ -510,15 +559,11 @@ DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
   if (pos_ != Pos::kOn) return DBIERR_NOCURRREC;
   if (buf == nullptr) return DBIERR_INVALIDPARAM;
   if (buf[0] != ' ' && buf[0] != '*') return DBIERR_FIELDVALERR;
-  bool implicit = false;
-  DBIResult rc = DBIERR_NONE;
-  if (!exclusive && locks_.count(recno_) == 0) {
-    rc = LockRecord(recno_);
-    if (rc != DBIERR_NONE) return rc;
-    implicit = true;
-  }
+  WriteLock lock(*this, recno_);
+  if (lock.result() != DBIERR_NONE) return lock.result();
+  if (freeLock) lock.ReleaseHeldLock();
   aheadCount_ = 0;
-  rc = dbf_.ReadRecord(recno_, old_.data());
+  DBIResult rc = dbf_.ReadRecord(recno_, old_.data());
   if (rc == DBIERR_NONE) rc = FlushBlobs(buf, false);
   if (rc == DBIERR_NONE) rc = dbf_.WriteRecord(recno_, buf);
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), buf);
@@ -526,25 +571,16 @@ DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
     std::memcpy(rec_.data(), buf, rec_.size());
     rc = KeyForCurrent();
   }
-  if (implicit || (freeLock && locks_.count(recno_) != 0)) {
-    OfdUnlock(dbf_.fd(), RecordLockByte(recno_), 1);
-    locks_.erase(recno_);
-  }
   return rc;
 }
 
 DBIResult DbiCursor::SetDeleted(bool deleted, std::uint8_t* buf) {
   if (readOnly) return DBIERR_NOTSUPPORTED;
   if (pos_ != Pos::kOn) return DBIERR_NOCURRREC;
-  bool implicit = false;
-  DBIResult rc = DBIERR_NONE;
-  if (!exclusive && locks_.count(recno_) == 0) {
-    rc = LockRecord(recno_);
-    if (rc != DBIERR_NONE) return rc;
-    implicit = true;
-  }
+  WriteLock lock(*this, recno_);
+  if (lock.result() != DBIERR_NONE) return lock.result();
   aheadCount_ = 0;
-  rc = dbf_.ReadRecord(recno_, old_.data());
+  DBIResult rc = dbf_.ReadRecord(recno_, old_.data());
   if (rc == DBIERR_NONE) {
     std::memcpy(rec_.data(), old_.data(), rec_.size());
     rec_[0] = deleted ? '*' : ' ';
@@ -552,10 +588,6 @@ DBIResult DbiCursor::SetDeleted(bool deleted, std::uint8_t* buf) {
   }
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec_.data());
   if (rc == DBIERR_NONE && buf != nullptr) buf[0] = rec_[0];
-  if (implicit) {
-    OfdUnlock(dbf_.fd(), RecordLockByte(recno_), 1);
-    locks_.erase(recno_);
-  }
   return rc;
 }
 

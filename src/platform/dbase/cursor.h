@@ -42,6 +42,9 @@ struct DbiCursor {
   // Locks.
   DBIResult LockRecord(std::uint32_t recno);
   DBIResult ReleaseLock(bool all);
+  // The table's creation lock, waited for while another cursor holds it.
+  DBIResult AcquireCreateLock();
+  DBIResult ReleaseCreateLock();
 
   // Records.
   DBIResult Insert(DBILockType lock, std::uint8_t* buf);
@@ -90,7 +93,9 @@ struct DbiCursor {
     std::uint16_t keyLength = 0;
   };
   class FileSource;
+  class WriteLock;
 
+  void Unlock(std::uint32_t recno);  // a record lock this cursor holds
   DBIResult RefreshCount();
   DBIResult ReadInto(std::uint32_t recno, std::uint8_t* buf);
   DBIResult Step(bool forward, DBILockType lock, std::uint8_t* buf, RECProps* props);
@@ -127,6 +132,7 @@ struct DbiCursor {
   std::set<std::uint32_t> locks_;
   std::map<std::uint16_t, std::pair<std::string, bool>> blobs_;  // text, changed
   bool openLock_ = false;
+  bool createLock_ = false;
 };
 
 }  // namespace dbase

@@ -22,6 +22,9 @@ constexpr off_t kOpenSentinelByte = 0xEFFFFFFFL;
 // serialised on this byte (record 0 never exists); a table with one serialises them with the
 // index's update lock, which the append needs anyway.
 constexpr off_t kAppendLockByte = kRecordLockBase;
+// A check followed by an insert (a new code) runs under this byte, so two processes never
+// both find a key missing and both insert it. Held only for the look-up and the insert.
+constexpr off_t kCreateLockByte = kOpenSentinelByte + 1;
 inline off_t RecordLockByte(std::uint32_t recno) { return kRecordLockBase - static_cast<off_t>(recno); }
 
 // errno of a failed open/read/write as an engine code; `missing` is the code for ENOENT.

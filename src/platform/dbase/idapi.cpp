@@ -22,6 +22,8 @@ struct DbiDatabase {
   int id = 0;
 };
 
+void (*DbiSeekMissHook)() = nullptr;
+
 namespace {
 
 struct Session {
@@ -313,7 +315,9 @@ DBIResult DbiSetToKey(hDBICur cursor, DBISearchCond cond, bool, std::uint16_t, s
   if (key == nullptr) return DBIERR_INVALIDPARAM;
   const char* k = static_cast<const char*>(key);
   std::size_t n = partialLength != 0 ? strnlen(k, partialLength) : std::strlen(k);
-  return cursor->SetToKey(std::string(k, n), cond);
+  const DBIResult rc = cursor->SetToKey(std::string(k, n), cond);
+  if (rc == DBIERR_RECNOTFOUND && DbiSeekMissHook != nullptr) DbiSeekMissHook();
+  return rc;
 }
 
 DBIResult DbiGetNextRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf, RECProps* recProps) {
@@ -340,6 +344,16 @@ DBIResult DbiGetRecordCount(hDBICur cursor, std::uint32_t* count) {
 DBIResult DbiRelRecordLock(hDBICur cursor, bool all) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   return cursor->ReleaseLock(all);
+}
+
+DBIResult DbiAcqCreateLock(hDBICur cursor) {
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  return cursor->AcquireCreateLock();
+}
+
+DBIResult DbiRelCreateLock(hDBICur cursor) {
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  return cursor->ReleaseCreateLock();
 }
 
 // ---------------------------------------------------------------- fields and records

@@ -189,6 +189,12 @@ DBIResult DbiGetPriorRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recB
 DBIResult DbiGetRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf, RECProps* recProps);
 DBIResult DbiGetRecordCount(hDBICur cursor, std::uint32_t* count);
 DBIResult DbiRelRecordLock(hDBICur cursor, bool all);
+// The table's creation lock: one lock byte beside the append lock, taken around a look-up
+// and the insert it decides, so that two processes never insert the same new key. Acquiring
+// waits while another cursor (of any process) holds it; 10247 when this cursor holds it
+// already, 10248 on releasing one it does not hold. Nothing to do on an exclusive cursor.
+DBIResult DbiAcqCreateLock(hDBICur cursor);
+DBIResult DbiRelCreateLock(hDBICur cursor);
 
 // ---- fields and records ----
 DBIResult DbiGetField(hDBICur cursor, std::uint16_t field, const std::uint8_t* recBuf, void* dest,
@@ -263,5 +269,8 @@ DBIResult DbiGetErrorString(DBIResult code, char* text);
 
 // Test hook: called after an append wrote its record and before it writes the header count.
 extern void (*DbiAppendHook)();
+// Test hook: called when an exact key search found no key, after the search let go of the
+// index (another process may write it meanwhile).
+extern void (*DbiSeekMissHook)();
 
 }  // namespace dbase
