@@ -218,12 +218,7 @@ TEST_F(DossierOpenTest, ConversionRunRefusesABadRateAndConvertsTheOlderGeneratio
                                                               {5, "CZONE2"}, {6, "CZONE3"}, {7, "CTEXTE"}})
     RenameField(d + "c10vie.dbf", k, n);
   fs::remove(d + "c10vie.mdx");
-  {
-    const int fd = ::open((d + "c10vie.dbf").c_str(), O_RDWR);
-    const char zero = 0;
-    ASSERT_EQ(::pwrite(fd, &zero, 1, 28), 1);
-    ::close(fd);
-  }
+  ASSERT_EQ(dbase::DbiSetProductionIndexFlag((d + "c10vie.dbf").c_str(), false), dbase::DBIERR_NONE);
   r = ConvertDossier(ConversionRequest{});
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_TRUE(r.originalsKept);
