@@ -2,7 +2,7 @@
 // single-tag index files built on demand.
 //
 // File layout (all numbers little-endian; block numbers count 512-byte units, nodes are
-// 1024-byte pages):
+// 1024-byte pages; the offsets are named in file_layout.h):
 //   header   0 version 2, 1-3 creation date YY MM DD, 4-19 table name (NUL-padded),
 //            20-21 blocks per page (2), 22-23 page length (1024), 24 production flag,
 //            25 tag table slots (48), 26 tag entry length (32), 28-29 tags in use,
