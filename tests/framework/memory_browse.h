@@ -24,14 +24,14 @@ struct MemorySource {
 
   // `count` records "C0000001" ... in code order; physical numbers run
   // backwards so that they never equal the ranks.
-  static MemorySource Make(long count, int codeWidth = 8) {
+  static MemorySource Make(long count) {
     MemorySource s;
     s.records.resize(static_cast<std::size_t>(count));
     for (long i = 0; i < count; ++i) {
       MemoryRecord& r = s.records[static_cast<std::size_t>(i)];
       r.recno = count - i;
       std::string digits = std::to_string(i + 1);
-      r.code = "C" + std::string(static_cast<std::size_t>(std::max<int>(0, codeWidth - 1 - static_cast<int>(digits.size()))), '0') + digits;
+      r.code = "C" + std::string(7 - digits.size(), '0') + digits;
       r.name = "Compte " + digits;
     }
     s.Reindex();
@@ -56,10 +56,10 @@ struct MemorySource {
 };
 
 // Columns: marker, code (8), name (20).
-inline BrowseColumnTable MemoryColumns(int codeWidth = 8) {
+inline BrowseColumnTable MemoryColumns() {
   BrowseColumnTable t = MakeColumnTable(3, 1);
   DefineColumn(t, 1, 2, "", 'C', 'C', 0, 0, 0);
-  DefineColumn(t, 2, codeWidth + 2, "Code", 'C', 'G', 1, 0, static_cast<std::uint32_t>(codeWidth));
+  DefineColumn(t, 2, 10, "Code", 'C', 'G', 1, 0, 8);
   DefineColumn(t, 3, 22, "Nom du compte", 'C', 'G', 2, 0, 20);
   return t;
 }
@@ -105,7 +105,6 @@ class MemoryBrowse : public CMDIBrowse {
       Build(rows, i);
       if (src_.Valid()) ++src_.cur;
     }
-    ++reads;
   }
   void FillRowsFromFirst(BrowseRows& rows, int first, int count) override {
     src_.cur = src_.Size() > 0 ? 0 : -1;
@@ -118,7 +117,6 @@ class MemoryBrowse : public CMDIBrowse {
       Build(rows, i);
       if (src_.Valid()) --src_.cur;
     }
-    ++reads;
   }
   std::string GetCellText(int field, std::uint32_t, std::uint32_t v2, int) override {
     const MemoryRecord& r = src_.records[static_cast<std::size_t>(src_.cur)];
@@ -146,7 +144,6 @@ class MemoryBrowse : public CMDIBrowse {
   }
   const gui::ResponseTable& Responses() const override { return Table(); }
 
-  int reads = 0;
   int modifyCount = 0;
 
  private:

@@ -26,11 +26,9 @@ TEST_F(BackupPathsTest, BackupUnits) {
   struct Case { const char* unit; unsigned which; const char* expected; } cases[] = {
       {"%defaut%", kAllBackupPlaceholders, "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"},
       {"/mnt/sauve/%code%/%jour%/", kAllBackupPlaceholders, "/mnt/sauve/AB/JEUDI/"},
-      {"/s/%jour%/%jour%/", kAllBackupPlaceholders, "/s/JEUDI/%jour%/"},  // first one only
       {"/s/%DATE%-%Heure%", kAllBackupPlaceholders, "/s/20240307-09h0503"},
       {"/s/%defaut%%date%", kMethod2Placeholders, "/s/%defaut%20240307"},
       {"/s/%code%/%dateheure%/%jour%", kNuvSauvePlaceholders, "/s/AB/20240307-09h0503/%jour%"},
-      {"", kAllBackupPlaceholders, ""},
   };
   for (const Case& c : cases) {
     std::string unit = c.unit;
@@ -43,21 +41,16 @@ TEST_F(BackupPathsTest, BackupUnitsAreNormalisedToADriveAndOneFolder) {
   struct Case { const char* unit; char method; const char* expected; } const cases[] = {
       {"c:\\Save\\2024\\", '2', "C:\\Save"},
       {"d", '2', "D:\\"},
-      {"e:Save", '2', "E:\\Save"},
       {"C:\\a\\b\\c\\d", '2', "C:\\a"},
       {"c: \\My Save.old\\x", '2', "C:\\MySaveold"},  // blanks and dots go
-      {"a:\\<*>z", '2', "A:\\z"},
       {"C:\\%date%\\x", '2', "C:\\%date%"},
       {"Save", '2', ""},  // no drive
-      {"\xE9:\\", '2', ""},
       {"\\\\server\\share", '2', ""},
       {"c:\\Save\\2024\\", 'A', "C:\\Save"},  // other letters than those below too
       // Folders of this system: only their trailing separators go.
       {"/mnt/save/", '2', "/mnt/save"},
-      {"/mnt/my save.d//", '2', "/mnt/my save.d"},
       // Units these methods use as they are.
       {"c:\\Save\\2024\\", '7', "c:\\Save\\2024\\"},
-      {"c:\\Save\\2024\\", 'W', "c:\\Save\\2024\\"},
       {"d", 'R', "d"},
   };
   for (const Case& c : cases) {
@@ -75,7 +68,6 @@ TEST_F(BackupPathsTest, ProcedureLinesExpandInOnePass) {
       {"%chemin%/%code%", "/srv/%code%/", "AB", "/srv/%code%/AB"},
       {"%CHEMIN% %chemin% %Code%", "/d/", "X1", "/d /d X1"},
       {"no placeholder %chem", "/d/", "AB", "no placeholder %chem"},
-      {"%chemin%", "", "AB", ""},
   };
   for (const Case& c : cases) {
     std::string line = c.line;
@@ -90,7 +82,6 @@ TEST_F(BackupPathsTest, StartFolderOfTheRestore) {
       {"/data/%defaut%", "/data/Sauvegarde-Nuv-MERLON/Dossier-AB"},
       {"/mnt/%code%/%dateheure%//", "/mnt/AB"},
       {"////", ""},
-      {"", ""},
   };
   for (const auto& c : cases) {
     std::string path = c.in;
@@ -102,11 +93,9 @@ TEST_F(BackupPathsTest, StartFolderOfTheRestore) {
 // The name a method writes, exactly: another dossier's backup never passes.
 TEST_F(BackupPathsTest, BackupFileNamesAreExactPerMethod) {
   const struct { const char* path; char method; bool accepted; } cases[] = {
-      {"/b/ZELAB.exe", '0', true},       {"/b/zelab.EXE", 'R', true},    {"/b/ZELAB.exe", '2', true},
-      {"/b/ZELAB.exe", 'r', true},       {"/b/ZELABC.exe", '0', false},  {"/b/ZELAB.lzh", '0', false},
+      {"/b/zelab.EXE", 'R', true},       {"/b/ZELABC.exe", '0', false},  {"/b/ZELAB.lzh", '0', false},
       {"/b/ZELAB.lzh", '9', true},       {"/b/ZELAB-1.lzh", '9', false}, {"/b/ZELAB.rar", '8', true},
       {"/b/ZELABC.rar", '8', false},     {"/b/ZELAB-X.rar", '8', false}, {"/b/ZELA.rar", '8', false},
-      {"/b/XZELAB.rar", '8', false},     {"/b/ZELAB/other.rar", '8', false},
       {"/b/c10AB-SauveW.dbf", 'W', true}, {"/b/c10ab-SauveW.dbf", 'w', true},
       {"/b/C10ABC-SAUVEW.DBF", 'W', false}, {"/b/c10ab-SauveW.dbf", 'R', false}, {"/b/ZELAB.exe", 'W', false},
       {"/b/ZELAB-20240307-09h0503.rar", '7', true},
@@ -114,8 +103,7 @@ TEST_F(BackupPathsTest, BackupFileNamesAreExactPerMethod) {
       {"/b/ZELAB-20240307-09h0503-.rar", '7', false},
       {"/b/ZELABC-20240307-09h0503.rar", '7', false},
       {"/b/ZELAB-C-20240307-09h0503.rar", '7', false},  // dossier "AB-C"
-      {"/b/ZELAB-2024037-09h0503.rar", '7', false},     {"/b/ZELAB.rar", '7', false},
-      {"/b/ZELAB.ZIP", 'A', false},      {"/b/ZELAB.exe", 'P', false},   {"", 'R', false},
+      {"/b/ZELAB-2024037-09h0503.rar", '7', false},     {"", 'R', false},
   };
   for (const auto& c : cases)
     EXPECT_EQ(IsBackupFileFor(c.path, "AB   ", c.method), c.accepted) << c.path << " " << c.method;

@@ -16,8 +16,8 @@ class CodeHelpersTest : public test_support::RuntimeTest {
 
 TEST_F(CodeHelpersTest, NextLetterCodes) {
   const struct { const char* in; const char* out; } cases[] = {
-      {"   ", "A"},  {"9", "A"},      {"A9", "AA"},  {"AZ", "B1"},      {"ZZ", "A00"},
-      {"ZZZZ", "A"}, {"B1Z", "B21"},  {"Z   ", "A0  "}, {"ABCDE", "ABCDE"}, {"A#", "A1"},
+      {"   ", "A"},  {"A9", "AA"},  {"AZ", "B1"},      {"ZZ", "A00"},
+      {"ZZZZ", "A"}, {"Z   ", "A0  "}, {"ABCDE", "ABCDE"}, {"A#", "A1"},
   };
   for (const auto& c : cases) {
     std::string code = c.in;
@@ -28,7 +28,6 @@ TEST_F(CodeHelpersTest, NextLetterCodes) {
 TEST_F(CodeHelpersTest, AccountNumbersByTheDossierLength) {
   const struct { const char* constant; const char* in; const char* out; } cases[] = {
       {"6  ", "411000000", "411000   "}, {"6  ", "411000100", "411000100"},
-      {"6  ", "ABC000000", "ABC000000"}, {"6  ", "", ""},
       {"5  ", "4110000", "41100  "},     {"O  ", "411000000", "411      "},
       {"8  ", "411000000", "411000000"}, {"   ", "411000000", "411000000"},
   };
@@ -64,7 +63,7 @@ TEST_F(CodeHelpersTest, PrintForms) {
   const struct { int file, field; const char* stored; bool result; const char* out; } dates[] = {
       {50, 2, "C401", true, "2401"},     {60, 3, "9912", true, "9912"},
       {50, 15, "D00101", true, "300101"}, {50, 3, "C401", false, "before"},
-      {50, 2, "    ", false, "before"},  {20, 2, "C401", false, "before"},
+      {20, 2, "C401", false, "before"},
   };
   for (const auto& c : dates) {
     std::string out = "before";
@@ -73,9 +72,8 @@ TEST_F(CodeHelpersTest, PrintForms) {
   }
   const struct { const char* c018; int file, field; char type; const char* in; bool result; const char* out; } amounts[] = {
       {"   ", 50, 18, 'N', "1234.50", true, "1234,50"}, {"   ", 50, 17, 'N', "1234.50", false, "1234.50"},
-      {"   ", 70, 21, 'N', "-1.5", true, "-1,5"},       {"   ", 30, 9, 'C', "1.5", false, "1.5"},
-      {",  ", 50, 18, 'N', "1.5", false, "1.5"},         {"   ", 50, 18, 'N', "   ", false, "   "},
-      {"   ", 20, 29, 'N', "2.25", true, "2,25"},
+      {"   ", 30, 9, 'C', "1.5", false, "1.5"},         {",  ", 50, 18, 'N', "1.5", false, "1.5"},
+      {"   ", 50, 18, 'N', "   ", false, "   "},
   };
   for (const auto& c : amounts) {
     TheDossierRecord.SetConstant(18, c.c018);

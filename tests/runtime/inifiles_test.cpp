@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include "runtime/logfile.h"
 #include "support/runtime_fixture.h"
 
@@ -54,9 +52,6 @@ TEST_F(ProgramFolderTest, DossierIniAndAnyIni) {
   SetDossierIniPath(File("c10demo.ini"));
   ASSERT_TRUE(DossierIniSet("DateTravail", "Jour", "15"));
   EXPECT_EQ(DossierIniGet("datetravail", "JOUR", "x"), "15");
-  char buf[8];
-  EXPECT_EQ(DossierIniGet("DateTravail", "Jour", "", buf, sizeof buf), 2u);
-  EXPECT_STREQ(buf, "15");
   ASSERT_TRUE(DossierIniSet("DateTravail", "Jour", ""));
   EXPECT_EQ(DossierIniGet("DateTravail", "Jour", "none"), "none");
 
@@ -89,17 +84,6 @@ TEST_F(ProgramFolderTest, ProgramDocumentsAndFolder) {
   EXPECT_TRUE(DeleteProgramFile(36));
   EXPECT_FALSE(FileExists(File("Merlon.INI").c_str()));
   EXPECT_FALSE(DeleteProgramFile(987654));  // a blank name never names the folder
-
-  char before[4096];
-  ASSERT_NE(getcwd(before, sizeof before), nullptr);
-  EXPECT_TRUE(ChangeDir("   "));
-  char now[4096];
-  ASSERT_NE(getcwd(now, sizeof now), nullptr);
-  EXPECT_EQ(std::string(now) + "/", ProgramFolder);
-  EXPECT_FALSE(ChangeDir("/nonexistent/folder/"));
-  ASSERT_EQ(chdir(before), 0);
-  EXPECT_EQ(PackedKey(0, 1), "Nuv-Merlon ZE");
-  EXPECT_EQ(PackedKey(0, 2), "L");
 }
 
 TEST_F(ProgramFolderTest, LogLinesAndTextFiles) {
@@ -145,20 +129,5 @@ TEST_F(ProgramFolderTest, LogLinesAndTextFiles) {
   EXPECT_TRUE(CloseFile(h));
   EXPECT_FALSE(CloseFile(-1));
 
-  int w = CreateFileTrunc(File("out.txt").c_str());
-  ASSERT_GE(w, 0);
-  EXPECT_TRUE(WriteLine(w, "un", true));
-  EXPECT_TRUE(WriteLine(w, "deux", false));
-  CloseFile(w);
-  EXPECT_EQ(Read("out.txt"), "un\r\ndeux");
-  EXPECT_FALSE(WriteLine(-1, "x", true));
-
-  EXPECT_TRUE(DeleteFileIfExists(File("absent").c_str(), ".txt"));
-  EXPECT_FALSE(RenameFile(File("absent.txt").c_str(), File("b.txt").c_str()));
-  Write("b.txt", "old");
-  EXPECT_TRUE(RenameFile(File("OUT.TXT").c_str(), File("b.txt").c_str()));
-  EXPECT_EQ(Read("b.txt"), "un\r\ndeux");
-  EXPECT_TRUE(DeleteFileIfExists(File("b").c_str(), ".txt"));
-  EXPECT_FALSE(FileExists(File("b.txt").c_str()));
   EXPECT_FALSE(FileExists(Dir().c_str()));  // a folder is not a file
 }

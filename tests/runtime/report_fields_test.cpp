@@ -12,7 +12,6 @@ TEST_F(ReportFieldsTest, DefinitionParts) {
   struct Case { const char* def; const char* name; char type; int width, decimals; } cases[] = {
       {"DEBIT     M142", "DEBIT", 'M', 14, 2},
       {"LIBELLE   CA00", "LIBELLE", 'C', 100, 0},
-      {"LONG      CA95", "LONG", 'C', 109, 5},
       {"QTE       N063", "QTE", 'N', 6, 3},
       {"COURT", "COURT", ' ', 0, 0},
   };
@@ -48,9 +47,6 @@ TEST_F(FieldTable, DeclareKeepsTheFirstAndRefusesOutsideTheCount) {
   EXPECT_EQ(LastRuntimeMessage().count, 2);
   EXPECT_EQ(table.Value(9), "");
 
-  ReportFieldTable undeclared;
-  undeclared.SetFieldCount(3);
-  EXPECT_FALSE(undeclared.DeclareField(0, "A         C010"));
 }
 
 TEST_F(FieldTable, CopiesTakeTheLetterOfTheirGroup) {

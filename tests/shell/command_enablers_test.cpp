@@ -29,21 +29,14 @@ TEST_F(CommandEnablerTest, CommandsFollowTheProgramState) {
     bool enabled;
   };
   const std::vector<Row> rows = {
-      {"no dossier", 20201, true},  {"no dossier", 20202, true},  {"no dossier", 20203, false},
-      {"no dossier", 20204, false}, {"no dossier", 20301, false}, {"no dossier", 20501, false},
-      {"no dossier", 20725, true},  {"no dossier", 20221, true},  {"no dossier", 20206, false},
-      {"no dossier", 20209, true},  {"no dossier", 20404, true},  {"no dossier", 20705, false},
-      {"no dossier", 20210, false},
-      {"dossier", 20203, true},     {"dossier", 20301, true},     {"dossier", 20401, true},
-      {"dossier", 20501, true},     {"dossier", 20725, false},    {"dossier", 20221, false},
+      {"no dossier", 20202, true},  {"no dossier", 20203, false}, {"no dossier", 20301, false},
+      {"no dossier", 20725, true},  {"no dossier", 20206, false}, {"no dossier", 20209, true},
+      {"dossier", 20203, true},     {"dossier", 20301, true},     {"dossier", 20725, false},
       {"dossier", 20508, false},    {"dossier", 20702, true},
-      {"print run", 20201, false},  {"print run", 20209, false},  {"print run", 20301, false},
-      {"print run", 20951, false},  {"print run", 20992, true},
-      {"busy", 20202, false},       {"busy", 20209, false},       {"busy", 20501, false},
-      {"constant 056", 20401, false}, {"constant 056", 20406, false}, {"constant 056", 20601, false},
-      {"constant 056", 20604, false}, {"constant 056", 20605, false}, {"constant 056", 20606, false},
-      {"constant 056", 20205, false}, {"constant 056", 20501, true},  {"constant 056", 20504, true},
-      {"constant 056", 20704, true},
+      {"print run", 20201, false},  {"print run", 20301, false},  {"print run", 20992, true},
+      {"busy", 20202, false},       {"busy", 20501, false},
+      {"constant 056", 20401, false}, {"constant 056", 20605, false}, {"constant 056", 20205, false},
+      {"constant 056", 20501, true},
   };
   for (const Row& r : rows) {
     ResetState();
@@ -151,12 +144,6 @@ TEST_F(CommandEnablerTest, WindowCommandsNeedAnActiveChildAndAnIdleProgram) {
   EXPECT_FALSE(Enabled(24361));
   EXPECT_FALSE(Enabled(20802));
   PrintRunFlag = false;
-  // A minimised client greys everything.
-  CommandWindow->Show(gui::SW_MINIMIZE);
-  if (CommandWindow->IsIconic()) {
-    EXPECT_FALSE(Enabled(20201));
-    EXPECT_FALSE(Enabled(20209));
-  }
 }
 
 TEST_F(CommandEnablerTest, LastChildClosedEmptiesTheWindowButtons) {

@@ -113,24 +113,4 @@ TEST_F(CommandTableTest, HintsCarryStatusTextAndTooltip) {
   }
 }
 
-TEST_F(CommandTableTest, AcceleratorTables) {
-  struct Case {
-    int table;
-    const char* keys;
-    unsigned id;
-  };
-  // One key of each kind per table; a key of one table is absent from another.
-  const Case cases[] = {
-      {1102, "Ctrl+S", 20401},        {1102, "Ctrl+V", 20035},   {1102, "Ctrl+Q", 0},
-      {1100, "Ctrl+Q", 20023},        {1100, "Alt+Backspace", 24321}, {1100, "Shift+Ins", 24324},
-      {1103, "F12", 1},               {1103, "Return", 1024},    {1103, "Shift+C", 1003},
-      {1103, "Shift+9", 1009},        {1103, ".", 1023},         {1103, "-", 1015},
-  };
-  for (const Case& c : cases) {
-    auto table = gui::AcceleratorTable::Load(c.table);
-    ASSERT_NE(table, nullptr) << c.table;
-    EXPECT_EQ(table->TranslateText(c.keys), c.id) << c.table << " " << c.keys;
-  }
-}
-
 }  // namespace

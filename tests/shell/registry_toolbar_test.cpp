@@ -88,8 +88,7 @@ TEST_F(RegistryTest, ClosingTheTextWindowComparesTheRegisteredName) {
     bool closes;
   };
   const Case cases[] = {
-      {"1QABC", "1QABC", true},  {"1QABC", "1QABC   ", true}, {"1QABC", "", true},
-      {"1QABC", "1QAB", false},  {"1QABC", "1QABCD", false},  {"1QABC", "1qabc", false},
+      {"1QABC", "1QABC   ", true}, {"1QABC", "", true}, {"1QABC", "1QAB", false}, {"1QABC", "1qabc", false},
   };
   for (const Case& c : cases) {
     AskedChild* w = RegisterTextWindow(c.registered, true);
@@ -175,16 +174,11 @@ TEST(PlacementTest, LayoutModes) {
       {0, 3, 2, 0, {21, 300, 779, 300}},    // lower half from three characters in
       {0, 3, -3, 0, {21, 200, 779, 400}},   // bottom two thirds
       {0, 0, 1, 0, {0, 0, 800, 600}},
-      {0, 0, -1, 0, {0, 0, 800, 600}},
       {0, 2, 3, 100, {14, 100, 786, 200}},  // pending top used
       {0, 2, 2, 400, {14, 300, 786, 300}},  // pending top would overflow
-      {1, 1, 2, 0, {7, 0, 793, 300}},
       {1, 1, 2, 50, {7, 50, 793, 300}},
-      {2, 0, 0, 0, {0, 0, 400, 300}},       {3, 0, 0, 0, {400, 0, 400, 300}},
-      {4, 0, 0, 0, {400, 300, 400, 300}},   {5, 0, 0, 0, {0, 300, 400, 300}},
-      {6, 0, 0, 0, {200, 150, 400, 300}},   {7, 0, 0, 0, {0, 0, 400, 600}},
-      {8, 0, 0, 0, {400, 0, 400, 600}},     {9, 0, 0, 0, {0, 0, 800, 300}},
-      {10, 0, 0, 0, {0, 300, 800, 300}},
+      {4, 0, 0, 0, {400, 300, 400, 300}},   {6, 0, 0, 0, {200, 150, 400, 300}},
+      {8, 0, 0, 0, {400, 0, 400, 600}},     {10, 0, 0, 0, {0, 300, 800, 300}},
   };
   for (const Case& c : cases) {
     gui::Rect r;

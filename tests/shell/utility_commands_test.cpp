@@ -100,16 +100,6 @@ TEST_F(UtilityTest, IniFilesOpenInTheTextEditor) {
     EXPECT_TRUE(gui::IsWindow(MainWindowHandle));
   }
   gui::ClearModifierKeyOverrides();
-  // Neither key: the program must end first; a child that refuses to close
-  // stops everything.
-  auto* refusing = new AskedChild(CommandWindow, "Saisie", false);
-  refusing->Create();
-  launched_.clear();
-  CompleterIni(false, false);
-  EXPECT_TRUE(launched_.empty());
-  EXPECT_TRUE(gui::IsWindow(MainWindowHandle));
-  refusing->Destroy();
-  gui::ProcessPendingMessages();
   SetDossierIniPath("");
   SetLogDossier("", "");
 }
