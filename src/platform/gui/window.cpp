@@ -95,12 +95,15 @@ Window::~Window() {
     child->parent_ = nullptr;
     delete child;
   }
+  // Taken before the widgets are let go: a top-level window deleted while
+  // created takes its widgets with it (they would stay on screen, and paint
+  // through controls already deleted).
+  QPointer<QWidget> outer = d_->outer ? d_->outer.data() : d_->widget.data();
   if (IsCreated()) DestroyWidgets(false);
   if (d_->widget) {
     if (auto* ww = dynamic_cast<WindowWidget*>(d_->widget.data())) ww->Detach();
   }
-  QWidget* outer = d_->outer ? d_->outer.data() : d_->widget.data();
-  if (outer != nullptr && outer->parent() == nullptr) delete outer;
+  if (outer != nullptr && outer->parent() == nullptr) delete outer.data();
   if (parent_ != nullptr) parent_->RemoveChild(this);
 }
 
