@@ -3,9 +3,6 @@
 // "SaisieEnRouge" on only the focused control draws its frame, light blue
 // once its value differs from the loaded one.
 #include <QApplication>
-#include <QPixmap>
-#include <QWidget>
-#include <filesystem>
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
@@ -61,10 +58,7 @@ TEST_F(EntryFocusTest, TabFocusAndFrameAcrossTheEntryControls) {
   EXPECT_EQ(check->FrameColor(), gui::colors::LtBlue);
 
   combo->SetFocus();
-  QApplication::processEvents();
-  const std::filesystem::path out = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "controls";
-  std::filesystem::create_directories(out);
-  EXPECT_TRUE(page->Widget()->grab().save(QString::fromStdString((out / "entry_focus.png").string())));
+  test_support::Screenshot(page->Widget(), "controls", "entry_focus");
 }
 
 }  // namespace

