@@ -89,23 +89,6 @@ TEST(BrowseColumns, OrderingTableFollowsTheIndexOrder) {
   }
 }
 
-TEST(BrowseColumns, RowStoreReadsRecordNumbersAndMarkers) {
-  BrowseRowStore s;
-  s.rows = {"000042\xF0" "C1", "000007#C2", "", "      ", "00x001\xF0"};
-  s.rowsPerPage = 5;
-  const std::vector<long> numbers{42, 7, 0, 0, 0};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(s.RecordNumberOf(i), numbers[static_cast<std::size_t>(i)]) << i;
-  EXPECT_EQ(s.RecordNumberOf(9), 0);
-  EXPECT_EQ(s.MarkerOf(0), kMarkerOrdinary);
-  EXPECT_EQ(s.MarkerOf(1), kMarkerCancelled);
-  EXPECT_FALSE(s.HasText(2));
-  EXPECT_FALSE(s.HasText(3));
-  s.totalRows = 3;
-  EXPECT_EQ(s.LastTop(), 0);
-  s.totalRows = 12;
-  EXPECT_EQ(s.LastTop(), 7);
-}
-
 TEST(BrowseColumns, FitTextToWidthCutsAsTheCellsShowIt) {
   auto measure = [](const std::string& t) { return static_cast<int>(t.size()) * 10; };  // 10 px a character
   struct Case {

@@ -39,22 +39,6 @@ class DialogBasesTest : public test_support::GuiTest {
   std::string bar_ = "busy";
 };
 
-// Construction sets the help context and empties the message bar; flagged
-// runs are modal for the dialog or for its parent.
-TEST_F(DialogBasesTest, ConstructionAndModalWindowOfTheFlags) {
-  gui::Window owner;
-  TDNuv d(&owner, 1305, false);
-  EXPECT_EQ(help_, 85);
-  EXPECT_EQ(bar_, "");
-  EXPECT_EQ(d.ModalFlags(), 0u);
-  struct {
-    unsigned flags;
-    bool self;
-  } rows[] = {{0x2000, true}, {0x1000, true}, {0x0001, false}, {0x4000, false}};
-  for (const auto& r : rows)
-    EXPECT_EQ(d.ModalWindowFor(r.flags), r.self ? static_cast<gui::Window*>(&d) : &owner) << r.flags;
-}
-
 TEST_F(DialogBasesTest, ExecuteRunsThroughTheSeamAndKeepsFlagsForTheRun) {
   unsigned during = 0;
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&during](gui::Window& w) {

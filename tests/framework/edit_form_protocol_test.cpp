@@ -168,22 +168,6 @@ TEST_F(FormProtocolTest, NoCloseWhileBusyMinimisedOrPrinting) {
   EXPECT_FALSE(Alive());
 }
 
-TEST_F(FormProtocolTest, EnregistrerIsEnabledOnlyWhileSomethingChanged) {
-  PlainForm* form = Open();
-  struct Case {
-    bool modified, printing, enabled;
-  } cases[] = {{false, false, false}, {true, false, true}, {true, true, false}};
-  for (const Case& c : cases) {
-    form->modified = c.modified;
-    PrintRunFlag = c.printing;
-    gui::CommandEnabler ce(form_cmd::Enregistrer);
-    form->CeEnregistrer(ce);
-    EXPECT_EQ(ce.Enabled(), c.enabled) << c.modified << c.printing;
-  }
-  PrintRunFlag = false;
-  form->CmQuitter();
-}
-
 TEST_F(FormProtocolTest, RegistrySlotLivesWithTheFormAndThePartnerListIsRefreshed) {
   auto* list = new subject::CommandRecorder(client_);  // the partner list
   ASSERT_TRUE(list->Create());
