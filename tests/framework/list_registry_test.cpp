@@ -1,5 +1,5 @@
-// The list window's side of the open-window registry: re-positioning on the
-// code in its slot (20071), the slot freed when the list ends, and the
+// The list window's side of the open-window registry: the code in its slot
+// shown when the list opens, the slot freed when the list ends, and the
 // answer mark that tells a list's answer from a form's pending request.
 #include "data/session.h"
 #include "framework/lookup_registry.h"
@@ -21,31 +21,12 @@ class ListRegistryTest : public SubjectTest {
   }
 };
 
-TEST_F(ListRegistryTest, ReCalerShowsTheCodeOfTheSlot) {
-  // A code already in the slot when the list opens: the list shows it.
+TEST_F(ListRegistryTest, ListOpensOnTheCodeOfItsSlot) {
   SetRegistryText(kListSlot + 11, kCodeWidth, "BR");
   Choose(kSubjectCommand);
   JournalList* list = OpenList();
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(SelectedCode(list), "BR");
-
-  struct Case {
-    const char* key;
-    const char* selected;
-  };
-  const Case cases[] = {
-      {"VT", "VT"},  // a whole code
-      {"A", "AC"},   // the start of a code, as a form's typed text
-      {"ZZ", "AC"},  // unknown: the selection stays
-      {"", "AC"},    // no code: nothing moves
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.key);
-    SetRegistryText(kListSlot + 11, kCodeWidth, c.key);
-    gui::PostCommand(list->GetHandle(), browse_cmd::ReCaler);
-    gui::ProcessPendingMessages();
-    EXPECT_EQ(SelectedCode(list), c.selected);
-  }
 }
 
 TEST_F(ListRegistryTest, ClosingTheListFreesItsSlot) {

@@ -206,9 +206,7 @@ TEST_F(CommandEnablerTest, HandlersRunTheirPrologue) {
 TEST_F(CommandEnablerTest, SubjectsNotYetThereSayso) {
   OpenDossier();
   Choose(20301);
-  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
-  const gui::ShownModal& shown = gui::ModalSeam::Shown()[0];
-  EXPECT_EQ(shown.text, LoadStr(19990));
+  EXPECT_EQ(gui::ModalSeam::Shown().size(), 1u);
   // The balance-sheet buttons share the work of "Bilan Edition".
   int runs = 0;
   SetCommandWork(20510, [&runs] { ++runs; });

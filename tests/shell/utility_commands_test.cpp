@@ -150,14 +150,6 @@ TEST_F(UtilityTest, TerminalInTheDossierFolderWhileTheDossierIsHeld) {
   unsetenv("TERMINAL");
 }
 
-TEST_F(UtilityTest, EngineNeedsNoConfiguration) {
-  Choose(20703);
-  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
-  EXPECT_EQ(gui::ModalSeam::Shown()[0].text, LoadStr(19992));
-  EXPECT_TRUE(launched_.empty());
-  EXPECT_TRUE(gui::IsWindow(MainWindowHandle));
-}
-
 TEST_F(UtilityTest, HelpOpensTheHelpFileThatExists) {
   Choose(20951);
   EXPECT_TRUE(launched_.empty());  // no help file: nothing
