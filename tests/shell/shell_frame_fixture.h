@@ -1,7 +1,5 @@
-// A whole main window for the command tests: application object, frame,
-// client, menu, toolbar and status bars, in a program folder of its own,
-// with the modal seam in test mode and external programs recorded instead
-// of started.
+// A whole main window for the command tests, started as the program starts
+// it, with no dossier and every option at its default.
 #pragma once
 
 #include <string>
@@ -16,39 +14,22 @@
 #include "shell/utility_commands.h"
 #include "shell_test_support.h"
 
-class ShellFrameTest : public ShellTest {
+class ShellFrameTest : public ProgramStartTest {
  protected:
   void SetUp() override {
-    ShellTest::SetUp();
+    ProgramStartTest::SetUp();
     setenv("MERLON_HOME", folder_.c_str(), 1);
     Utilities() = UtilityServices{};
-    SetProcessLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions& o) {
-      launched_.push_back(argv);
-      launchedIn_.push_back(o.workingDirectory);
-      platform::LaunchResult r;
-      r.launched = launchWorks_;
-      r.error = launchWorks_ ? 0 : 2;
-      return r;
-    });
-    static char arg0[] = "merlon";
-    static char* argv[] = {arg0, nullptr};
-    app_ = new Merlon(1, argv, true);
-    app_->InitMainWindow();
-    ASSERT_NE(MainFrame, nullptr);
-    ASSERT_TRUE(MainFrame->Create());
-    MainFrame->Show(gui::SW_SHOWNORMAL);
-    gui::ProcessPendingMessages();
+    Start();
     gui::ModalSeam::Reset();
     ResetState();
   }
 
   void TearDown() override {
     ResetState();
-    delete app_;
-    app_ = nullptr;
-    SetProcessLauncher({});
+    app_.reset();
     Utilities() = UtilityServices{};
-    ShellTest::TearDown();
+    ProgramStartTest::TearDown();
   }
 
   // No dossier, nothing running, every option at its default.
@@ -108,8 +89,4 @@ class ShellFrameTest : public ShellTest {
     gui::ProcessPendingMessages();
   }
 
-  Merlon* app_ = nullptr;
-  std::vector<std::vector<std::string>> launched_;
-  std::vector<std::string> launchedIn_;
-  bool launchWorks_ = true;
 };

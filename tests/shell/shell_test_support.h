@@ -82,10 +82,12 @@ class ProgramStartTest : public ShellTest {
     std::ofstream(share_ + "/CRefEML.txt", std::ios::binary) << "shipped template";
     std::ofstream(share_ + "/CSAUVE9.BAT", std::ios::binary) << "shipped batch";
     setenv("MERLON_SHARE", share_.c_str(), 1);
-    SetProcessLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions&) {
+    SetProcessLauncher([this](const std::vector<std::string>& argv, const platform::LaunchOptions& o) {
       launched_.push_back(argv);
+      launchedIn_.push_back(o.workingDirectory);
       platform::LaunchResult r;
-      r.launched = true;
+      r.launched = launchWorks_;
+      r.error = launchWorks_ ? 0 : 2;
       return r;
     });
   }
@@ -122,4 +124,6 @@ class ProgramStartTest : public ShellTest {
   CDecoratedMDIFrame* frame_ = nullptr;
   CMDIClient* client_ = nullptr;
   std::vector<std::vector<std::string>> launched_;
+  std::vector<std::string> launchedIn_;
+  bool launchWorks_ = true;
 };
