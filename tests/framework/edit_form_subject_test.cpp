@@ -34,21 +34,6 @@ class FormSubjectTest : public SubjectTest {
     AddC10("J", "VT", "VENTES");
     AddC10("B", "BQ", "UNE BANQUE");  // another kind: never listed
   }
-  JournalList* List() {
-    Choose(kSubjectCommand);
-    JournalList* list = OpenList();
-    EXPECT_NE(list, nullptr);
-    return list;
-  }
-  // Opens the form of a journal from the list, as a double click does.
-  JournalForm* Edit(JournalList* list, const std::string& code) {
-    list->SelectCode(code);
-    gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
-    gui::ProcessPendingMessages();
-    JournalForm* form = OpenForm();
-    EXPECT_NE(form, nullptr);
-    return form;
-  }
   void CloseForm(int answer) {
     gui::ModalSeam::QueueMessageBoxAnswer(answer);
     gui::PostMessage(SlotHandle(kFormSlot), gui::WM_CLOSE);

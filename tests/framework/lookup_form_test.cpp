@@ -23,16 +23,7 @@ class LookupFormTest : public SubjectTest {
     AddC10("K", "AA", "AUTRE SORTE");
   }
   // The list, and the form of AC opened from it.
-  JournalForm* Form() {
-    Choose(kSubjectCommand);
-    JournalList* list = OpenList();
-    EXPECT_NE(list, nullptr);
-    if (list == nullptr) return nullptr;
-    list->SelectCode("AC");
-    gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
-    gui::ProcessPendingMessages();
-    return OpenForm();
-  }
+  JournalForm* Form() { return Edit(List(), "AC"); }
   // What a list opened as a lookup leaves in its slot after "Renvoyer ce
   // code": the form's request, then the code with the answer mark.
   static void AnswerAsTheList(JournalForm* form, int slot, int width, const std::string& code) {

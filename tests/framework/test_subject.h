@@ -149,20 +149,19 @@ class JournalList : public CMDIBrowse {
     if (PositionOnSelectedRow(0) != 0 && t_->RecallRecord(t_->RecordToText(3), 0)) UnlockRecord(*t_);
     CmRafraichir();
   }
-  // The whole visible row of a code ("" when not shown).
+  // The whole visible row of a code ("" when not shown), and its selection.
   std::string RowOf(const std::string& code) const {
-    for (const std::string& row : Store().rows)
-      if (row.size() >= 7 + code.size() && row.compare(7, code.size(), code) == 0) return row;
-    return {};
+    const int i = RowIndexOf(code);
+    return i < 0 ? std::string() : Store().rows[static_cast<std::size_t>(i)];
   }
   void SelectCode(const std::string& code) {
-    for (int i = 0; i < Store().rowsPerPage; ++i) {
-      const std::string& row = Store().rows[static_cast<std::size_t>(i)];
-      if (row.size() >= 7 + code.size() && row.compare(7, code.size(), code) == 0) {
-        Store().selected = Store().top + i + 1;
-        return;
-      }
-    }
+    if (const int i = RowIndexOf(code); i >= 0) Store().selected = Store().top + i + 1;
+  }
+  int RowIndexOf(const std::string& code) const {
+    for (std::size_t i = 0; i < Store().rows.size(); ++i)
+      if (Store().rows[i].size() >= 7 + code.size() && Store().rows[i].compare(7, code.size(), code) == 0)
+        return static_cast<int>(i);
+    return -1;
   }
 
   static const gui::ResponseTable& Table() {
@@ -410,6 +409,23 @@ class SubjectTest : public test_support::GuiTest {
   void Choose(unsigned id) {
     gui::SendCommand(client_->GetHandle(), id);
     gui::ProcessPendingMessages();
+  }
+  // The subject's list, opened from the menu.
+  JournalList* List() {
+    Choose(kSubjectCommand);
+    JournalList* list = OpenList();
+    EXPECT_NE(list, nullptr);
+    return list;
+  }
+  // Opens the form of a journal from the list, as a double click does.
+  JournalForm* Edit(JournalList* list, const std::string& code) {
+    if (list == nullptr) return nullptr;
+    list->SelectCode(code);
+    gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
+    gui::ProcessPendingMessages();
+    JournalForm* form = OpenForm();
+    EXPECT_NE(form, nullptr);
+    return form;
   }
   // Creates and shows a list at a fixed size; the first EvSize fills it.
   template <class T>
