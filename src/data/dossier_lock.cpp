@@ -16,17 +16,62 @@ bool ReopenLockTable(bool exclusive) {
   return exclusive ? DossierLockTable->OpenExclusive(path) : DossierLockTable->OpenShared(path);
 }
 
+// The lock table open shared or exclusive: it changes mode in place, never closed between.
+bool HeldOpen() { return DossierLockTable != nullptr && DossierLockTable->isOpen && DossierLockTable->cursor; }
+
+// The station holds no lock on the dossier any more: it stops using it, so that nothing is
+// written while another station may hold the dossier exclusively.
+void LoseDossier() {
+  CloseAllTables();
+  if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+  RuntimeBeep();
+  RuntimeMessage(LoadStr(2271),
+                 "Le verrou du dossier est perdu: le dossier est ferm\xE9 sur ce poste.\n\n"
+                 "Ouvrez-le \xE0 nouveau avant de continuer.",
+                 kMbIconStop);
+}
+
+// Turns the open lock table to `shareMode`: 0 done, 1 refused (still held as before), 2 lost.
+int SwitchLockTable(std::uint32_t shareMode) {
+  Table& t = *DossierLockTable;
+  t.result = dbase::DbiSetShareMode(t.cursor, static_cast<dbase::DBIShareMode>(shareMode));
+  if (t.result == dbase::DBIERR_NONE) {
+    t.shareMode = shareMode;
+    t.recordNumber = 0;
+    t.bof = 1;
+    return 0;
+  }
+  if (t.result == dbase::DBIERR_LOCKLOST) {
+    LoseDossier();
+    return 2;
+  }
+  return 1;
+}
+
 }  // namespace
 
 bool OpenDossierExclusive(bool reshare) {
-  if (ReopenLockTable(true)) return true;
-  if (reshare && ReopenLockTable(false)) RuntimeBeep();
+  if (HeldOpen()) {
+    // Upgraded in place: the shared hold stays until the exclusive one is granted.
+    const int outcome = SwitchLockTable(dbase::dbiOPENEXCL);
+    if (outcome == 0) return true;
+    if (outcome == 2) return false;
+  } else {
+    if (ReopenLockTable(true)) return true;
+    if (reshare && ReopenLockTable(false)) RuntimeBeep();
+  }
   RuntimeBeep();
   RuntimeMessage(LoadStr(2271), LoadStr(2259), kMbIconStop);
   return false;
 }
 
-bool ReleaseDossierExclusive() { return ReopenLockTable(false); }
+bool ReleaseDossierExclusive() {
+  if (HeldOpen()) {
+    if (DossierLockTable->shareMode == dbase::dbiOPENSHARED) return true;
+    return SwitchLockTable(dbase::dbiOPENSHARED) == 0;
+  }
+  return ReopenLockTable(false);
+}
 
 DossierHold::DossierHold(const std::string& folder, const std::string& code) {
   const std::string path = DossierTablePathOf(folder, code);

@@ -3,12 +3,15 @@
 // succeeds only while no other station has the dossier open.
 #pragma once
 
-// Reopens the lock table exclusively. On failure: with `reshare` the table is opened shared
-// again; then a beep and string 2259 (caption 2271, hand icon), false. Without `reshare`
-// the lock table stays closed and the caller calls ReleaseDossierExclusive.
+// Turns the lock table exclusive. When it is open shared it changes mode in place and keeps
+// its shared hold until the exclusive one is granted, so a station that loses the race keeps
+// the dossier shared whatever `reshare` says; a closed lock table is opened exclusively, and
+// on failure opened shared again with `reshare`. A refusal beeps and shows string 2259
+// (caption 2271, hand icon): false. A station whose hold could not be taken back closes the
+// dossier's tables with a message: false.
 bool OpenDossierExclusive(bool reshare);
 
-// Reopens the lock table shared: true when it is open shared again.
+// Turns the lock table shared again (in place when open): true when it is held shared.
 bool ReleaseDossierExclusive();
 
 #include <string>

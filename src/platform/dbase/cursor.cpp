@@ -101,17 +101,10 @@ DBIResult DbiCursor::Open(const std::string& path, const std::string& indexName,
     Close();
     return DBIERR_OSACCESS;
   }
-  // The open lock: shared opens read-lock the sentinel, exclusive opens write-lock it.
-  short type = exclusive && dbf_.writable() ? F_WRLCK : F_RDLCK;
-  LockOutcome got = OfdLock(dbf_.fd(), kOpenSentinelByte, 1, type, false);
-  if (got != LockOutcome::kGranted) {
+  rc = TakeOpenLock();
+  if (rc != DBIERR_NONE) {
     Close();
-    return got == LockOutcome::kBusy ? DBIERR_TABLEINUSE : DBIERR_OSERROR;
-  }
-  openLock_ = true;
-  if (exclusive && type == F_RDLCK && OfdConflict(dbf_.fd(), kOpenSentinelByte, 1, F_WRLCK)) {
-    Close();
-    return DBIERR_TABLEINUSE;
+    return rc;
   }
   layout_.clear();
   for (const DbfField& f : dbf_.fields()) {
@@ -154,6 +147,87 @@ DBIResult DbiCursor::Open(const std::string& path, const std::string& indexName,
   return DBIERR_NONE;
 }
 
+// The open lock: shared opens read-lock the sentinel, exclusive opens write-lock it after the
+// exclusive byte. A write lock needs a descriptor open for writing: an exclusive open of a
+// file this user may only read is refused, since a read lock would exclude nobody.
+DBIResult DbiCursor::TakeOpenLock() {
+  auto busy = [](LockOutcome got) { return got == LockOutcome::kBusy ? DBIERR_TABLEINUSE : DBIERR_OSERROR; };
+  if (!exclusive) {
+    const LockOutcome got = OfdLock(dbf_.fd(), kOpenSentinelByte, 1, F_RDLCK, false);
+    if (got != LockOutcome::kGranted) return busy(got);
+    openLock_ = true;
+    return DBIERR_NONE;
+  }
+  if (!dbf_.writable()) return DBIERR_OSACCESS;
+  LockOutcome got = OfdLock(dbf_.fd(), kExclusiveByte, 1, F_WRLCK, false);
+  if (got != LockOutcome::kGranted) return busy(got);
+  got = OfdLock(dbf_.fd(), kOpenSentinelByte, 1, F_WRLCK, false);
+  if (got != LockOutcome::kGranted) {
+    OfdUnlock(dbf_.fd(), kExclusiveByte, 1);
+    return busy(got);
+  }
+  openLock_ = true;
+  return DBIERR_NONE;
+}
+
+DBIResult DbiCursor::SetShareMode(bool toExclusive) {
+  if (!openLock_) return DBIERR_INVALIDHNDL;
+  if (toExclusive == exclusive) return DBIERR_NONE;
+  const int fd = dbf_.fd();
+  if (toExclusive) {
+    if (!dbf_.writable() || readOnly) return DBIERR_OSACCESS;
+    if (!locks_.empty()) return DBIERR_LOCKED;
+    LockOutcome got = OfdLock(fd, kExclusiveByte, 1, F_WRLCK, false);
+    if (got != LockOutcome::kGranted) return got == LockOutcome::kBusy ? DBIERR_TABLEINUSE : DBIERR_OSERROR;
+    // Holding the exclusive byte, nobody can write-lock the sentinel: the shared hold, let go
+    // for the try, always comes back.
+    OfdUnlock(fd, kOpenSentinelByte, 1);
+    got = OfdLock(fd, kOpenSentinelByte, 1, F_WRLCK, false);
+    if (got == LockOutcome::kGranted) return ReopenIndexes(true);
+    const bool back = OfdLock(fd, kOpenSentinelByte, 1, F_RDLCK, false) == LockOutcome::kGranted;
+    OfdUnlock(fd, kExclusiveByte, 1);
+    if (!back) {
+      openLock_ = false;
+      return DBIERR_LOCKLOST;
+    }
+    return got == LockOutcome::kBusy ? DBIERR_TABLEINUSE : DBIERR_OSERROR;
+  }
+  // Back to shared: what exclusive mode kept in memory is written first.
+  DBIResult rc = mdx_ ? mdx_->Flush() : DBIERR_NONE;
+  if (rc != DBIERR_NONE) return rc;
+  OfdUnlock(fd, kOpenSentinelByte, 1);
+  const bool back = OfdLock(fd, kOpenSentinelByte, 1, F_RDLCK, false) == LockOutcome::kGranted;
+  OfdUnlock(fd, kExclusiveByte, 1);
+  if (!back) {
+    openLock_ = false;
+    return DBIERR_LOCKLOST;
+  }
+  return ReopenIndexes(false);
+}
+
+// After a change of share mode: the production index is opened again in the new mode (an
+// exclusive index keeps its pages in memory, a shared one locks every call) and the cursor
+// goes back before the first record.
+DBIResult DbiCursor::ReopenIndexes(bool toExclusive) {
+  exclusive = toExclusive;
+  countKnown_ = false;
+  aheadCount_ = 0;
+  const bool productionOrder = order_.mdx != nullptr && order_.mdx == mdx_.get();
+  const std::string tag = order_.tag;
+  DBIResult rc = DBIERR_NONE;
+  if (mdx_) {
+    if (productionOrder) order_ = Order();
+    rc = mdx_->Close();
+    mdx_.reset();
+    DBIResult r2 = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_);
+    if (rc == DBIERR_NONE) rc = r2;
+  }
+  if (rc == DBIERR_NONE) rc = RefreshCount();
+  if (rc == DBIERR_NONE && productionOrder) rc = SwitchTo("", tag, false);
+  SetToBegin();
+  return rc;
+}
+
 DBIResult DbiCursor::Close() {
   DBIResult rc = DBIERR_NONE;
   blobs_.clear();
@@ -182,7 +256,13 @@ DBIResult DbiCursor::RefreshCount() {
 DBIResult DbiCursor::ReadInto(std::uint32_t recno, std::uint8_t* buf) {
   const std::uint16_t len = dbf_.recordLength();
   if (!exclusive) return dbf_.ReadRecord(recno, buf);
-  // Exclusive: nobody else writes, so a read-ahead window may serve the next records.
+  // Exclusive: nobody else writes, so a read-ahead window may serve the next records. It is
+  // filled only by a step to a neighbour of the last record read: a walk in key order jumps
+  // about, and each of its records is read alone.
+  const bool neighbour = lastRead_ != 0 && (recno == lastRead_ + 1 || recno + 1 == lastRead_);
+  lastRead_ = recno;
+  if ((recno < aheadFirst_ || recno >= aheadFirst_ + aheadCount_) && !neighbour)
+    return dbf_.ReadRecord(recno, buf);
   if (recno < aheadFirst_ || recno >= aheadFirst_ + aheadCount_) {
     std::uint32_t per = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kChunkBytes / len));
     std::uint32_t first = recno;
@@ -489,7 +569,12 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
     if (rc != DBIERR_NONE) return rc;
     indexLocked = true;
   } else if (!exclusive) {
-    if (OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true) != LockOutcome::kGranted) return DBIERR_OSERROR;
+    const LockOutcome got = OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true);
+    if (got == LockOutcome::kTimedOut) {
+      NoteLockTimeout(dbf_.path());
+      return DBIERR_LOCKTIMEOUT;
+    }
+    if (got != LockOutcome::kGranted) return DBIERR_OSERROR;
     locked = true;
   }
   if (!exclusive) {
@@ -563,10 +648,19 @@ DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
   if (lock.result() != DBIERR_NONE) return lock.result();
   if (freeLock) lock.ReleaseHeldLock();
   aheadCount_ = 0;
-  DBIResult rc = dbf_.ReadRecord(recno_, old_.data());
+  DBIResult rc = DBIERR_NONE;
+  // The index is taken before anything is written: a wait that gives up leaves no record
+  // written without its entries.
+  const bool indexLocked = !exclusive && mdx_;
+  if (indexLocked) rc = mdx_->BeginUpdate(false);
+  if (rc == DBIERR_NONE) rc = dbf_.ReadRecord(recno_, old_.data());
   if (rc == DBIERR_NONE) rc = FlushBlobs(buf, false);
   if (rc == DBIERR_NONE) rc = dbf_.WriteRecord(recno_, buf);
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), buf);
+  if (indexLocked) {
+    const DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
+    if (rc == DBIERR_NONE) rc = r2;
+  }
   if (rc == DBIERR_NONE) {
     std::memcpy(rec_.data(), buf, rec_.size());
     rc = KeyForCurrent();
@@ -580,13 +674,20 @@ DBIResult DbiCursor::SetDeleted(bool deleted, std::uint8_t* buf) {
   WriteLock lock(*this, recno_);
   if (lock.result() != DBIERR_NONE) return lock.result();
   aheadCount_ = 0;
-  DBIResult rc = dbf_.ReadRecord(recno_, old_.data());
+  DBIResult rc = DBIERR_NONE;
+  const bool indexLocked = !exclusive && mdx_;
+  if (indexLocked) rc = mdx_->BeginUpdate(false);
+  if (rc == DBIERR_NONE) rc = dbf_.ReadRecord(recno_, old_.data());
   if (rc == DBIERR_NONE) {
     std::memcpy(rec_.data(), old_.data(), rec_.size());
     rec_[0] = deleted ? '*' : ' ';
     rc = dbf_.WriteDeleteMark(recno_, rec_[0]);
   }
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec_.data());
+  if (indexLocked) {
+    const DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
+    if (rc == DBIERR_NONE) rc = r2;
+  }
   if (rc == DBIERR_NONE && buf != nullptr) buf[0] = rec_[0];
   return rc;
 }

@@ -28,6 +28,10 @@ struct DbiCursor {
   DBIResult Open(const std::string& dbfPath, const std::string& indexName, const std::string& tagName,
                  bool readOnly, bool exclusive, XLTMode xlt);
   DBIResult Close();
+  // Changes between shared and exclusive without letting the table go: to exclusive fails
+  // (DBIERR_TABLEINUSE) while another cursor has the table open, and the cursor stays shared;
+  // DBIERR_LOCKLOST when the open lock could not be taken back (the cursor must be closed).
+  DBIResult SetShareMode(bool exclusive);
 
   // Navigation.
   void SetToBegin();
@@ -96,6 +100,8 @@ struct DbiCursor {
   class WriteLock;
 
   void Unlock(std::uint32_t recno);  // a record lock this cursor holds
+  DBIResult TakeOpenLock();
+  DBIResult ReopenIndexes(bool exclusive);
   DBIResult RefreshCount();
   DBIResult ReadInto(std::uint32_t recno, std::uint8_t* buf);
   DBIResult Step(bool forward, DBILockType lock, std::uint8_t* buf, RECProps* props);
@@ -127,6 +133,7 @@ struct DbiCursor {
   std::vector<std::uint8_t> ahead_;  // read-ahead window of an exclusive cursor
   std::uint32_t aheadFirst_ = 0;
   std::uint32_t aheadCount_ = 0;
+  std::uint32_t lastRead_ = 0;      // record last read through ReadInto
   std::vector<std::uint8_t> rec_;   // scratch record
   std::vector<std::uint8_t> old_;   // record before a write
   std::set<std::uint32_t> locks_;

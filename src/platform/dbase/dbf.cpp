@@ -79,34 +79,33 @@ DbfFile::~DbfFile() { Close(); }
 void DbfFile::Unmap() const {
   if (map_ != nullptr) ::munmap(const_cast<std::uint8_t*>(map_), mapLength_);
   map_ = nullptr;
-  mapStart_ = 0;
   mapLength_ = 0;
   mapValid_ = 0;
 }
 
-const std::uint8_t* DbfFile::Window(off_t at, std::size_t length, bool backward) const {
-  constexpr off_t kWindow = 4 << 20;
+const std::uint8_t* DbfFile::Window(off_t at, std::size_t length) const {
   const off_t end = at + static_cast<off_t>(length);
   if (end > mapValid_) {
     off_t size = 0;
     if (FileSize(fd_, &size) != DBIERR_NONE || size < end) return nullptr;
     mapValid_ = size;
   }
-  if (map_ == nullptr || at < mapStart_ || end > mapStart_ + static_cast<off_t>(mapLength_)) {
+  if (map_ == nullptr || end > static_cast<off_t>(mapLength_)) {
+    // The whole file and room to grow: records appended later by any process are read
+    // through the same mapping until the file outgrows it.
+    constexpr off_t kRoom = 64 << 20;
     const off_t page = ::sysconf(_SC_PAGESIZE);
-    off_t start = backward ? std::max<off_t>(0, end - kWindow) : at;
-    start -= start % page;
-    std::size_t mapLength = static_cast<std::size_t>(std::max(end, start + kWindow) - start);
+    off_t mapLength = mapValid_ + kRoom;
+    mapLength += page - mapLength % page;
     off_t valid = mapValid_;
     Unmap();
     mapValid_ = valid;
-    void* p = ::mmap(nullptr, mapLength, PROT_READ, MAP_SHARED, fd_, start);
+    void* p = ::mmap(nullptr, static_cast<std::size_t>(mapLength), PROT_READ, MAP_SHARED, fd_, 0);
     if (p == MAP_FAILED) return nullptr;
     map_ = static_cast<const std::uint8_t*>(p);
-    mapStart_ = start;
-    mapLength_ = mapLength;
+    mapLength_ = static_cast<std::size_t>(mapLength);
   }
-  return map_ + (at - mapStart_);
+  return map_ + at;
 }
 
 void DbfFile::Close() {
@@ -205,6 +204,7 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
       rc = DBIERR_NOSUCHPATH;
   }
   if (rc != DBIERR_NONE) return rc;
+  network_ = OnNetworkFs(path);
   off_t size = 0;
   rc = FileSize(fd, &size);
   std::vector<std::uint8_t> head;
@@ -314,6 +314,7 @@ DBIResult DbfFile::ReadCount(std::uint32_t* count) {
 }
 
 DBIResult DbfFile::ReadStoredCount(std::uint32_t* count) {
+  ReadRefresh fresh(fd_, network_);
   std::uint8_t head[4];
   DBIResult rc = ReadAt(fd_, head, sizeof head, dbf_header::kRecordCount);
   *count = rc == DBIERR_NONE ? Get32(head) : 0;
@@ -323,22 +324,20 @@ DBIResult DbfFile::ReadStoredCount(std::uint32_t* count) {
 DBIResult DbfFile::ReadRecord(std::uint32_t n, std::uint8_t* buf) const {
   if (n == 0) return DBIERR_INVALIDPARAM;
   off_t at = RecordOffset(n);
-  bool sequential = lastRead_ != 0 && (n == lastRead_ + 1 || n + 1 == lastRead_);
-  bool backward = n + 1 == lastRead_;
-  lastRead_ = n;
-  bool inside = map_ != nullptr && at >= mapStart_ &&
-                at + recordLength_ <= mapStart_ + static_cast<off_t>(mapLength_);
-  if (sequential || inside) {
-    if (const std::uint8_t* p = Window(at, recordLength_, backward)) {
-      std::memcpy(buf, p, recordLength_);
-      return DBIERR_NONE;
-    }
+  if (network_) {
+    ReadRefresh fresh(fd_, true);
+    return ReadAt(fd_, buf, recordLength_, at);
+  }
+  if (const std::uint8_t* p = Window(at, recordLength_)) {
+    std::memcpy(buf, p, recordLength_);
+    return DBIERR_NONE;
   }
   return ReadAt(fd_, buf, recordLength_, at);
 }
 
 DBIResult DbfFile::ReadRecords(std::uint32_t n, std::uint32_t count, std::uint8_t* buf) const {
   if (n == 0) return DBIERR_INVALIDPARAM;
+  ReadRefresh fresh(fd_, network_);
   return ReadAt(fd_, buf, static_cast<std::size_t>(count) * recordLength_, RecordOffset(n));
 }
 

@@ -97,21 +97,20 @@ class DbfFile {
     return static_cast<off_t>(headerLength_) + static_cast<off_t>(n - 1) * recordLength_;
   }
 
-  // Records read in sequence come through a window of a shared read-only mapping: the page
-  // cache is the file, so a record written by another process is seen by the next read, and
-  // a walk costs no system call per record. Only bytes below the file size last seen are
+  // Records are read through a shared read-only mapping of the whole file: the page cache is
+  // the file, so a record written by another process is seen by the next read, and a walk in
+  // any order costs no system call per record. Only bytes below the file size last seen are
   // touched; files shrink only through pack and empty, which need the table to themselves
-  // and unmap first. Other reads use pread.
-  const std::uint8_t* Window(off_t at, std::size_t length, bool backward) const;
+  // and unmap first. On a network file system nothing is mapped: every read uses pread.
+  const std::uint8_t* Window(off_t at, std::size_t length) const;
   void Unmap() const;
 
   int fd_ = -1;
   bool writable_ = false;
+  bool network_ = false;  // never mapped; reads take kReadRefreshByte (fileio.h) first
   std::string path_;
   mutable const std::uint8_t* map_ = nullptr;
-  mutable off_t mapStart_ = 0;         // file offset of the window
   mutable std::size_t mapLength_ = 0;
-  mutable std::uint32_t lastRead_ = 0;
   mutable off_t mapValid_ = 0;         // file size when last checked: reads stay below it
   std::vector<DbfField> fields_;
   std::uint16_t recordLength_ = 0;

@@ -42,6 +42,8 @@ constexpr DBIResult DBIERR_LOCKED = 10241;         // record locked by another c
 constexpr DBIResult DBIERR_TABLEINUSE = 10243;     // table opened exclusively elsewhere, or open elsewhere for an exclusive open
 constexpr DBIResult DBIERR_ALREADYLOCKED = 10247;  // this cursor already holds the record lock
 constexpr DBIResult DBIERR_NOTLOCKED = 10248;      // record not locked at release
+constexpr DBIResult DBIERR_LOCKTIMEOUT = 10249;    // a wait on a table's lock gave up (a station holds it too long)
+constexpr DBIResult DBIERR_LOCKLOST = 10250;       // a change of share mode could not take the table's open lock back
 constexpr DBIResult DBIERR_INDEXFILEERR = 10253;   // a separate index file could not be made or used
 
 // Operating system.

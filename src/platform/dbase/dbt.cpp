@@ -32,17 +32,21 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 class AllocLock {
  public:
   explicit AllocLock(int fd) : fd_(fd) {
-    ok_ = OfdLock(fd_, kMemoAllocLock, 1, F_WRLCK, true) == LockOutcome::kGranted;
+    got_ = OfdLock(fd_, kMemoAllocLock, 1, F_WRLCK, true);
+    ok_ = got_ == LockOutcome::kGranted;
   }
   ~AllocLock() {
     if (ok_) OfdUnlock(fd_, kMemoAllocLock, 1);
   }
   bool ok() const { return ok_; }
+  bool timedOut() const { return got_ == LockOutcome::kTimedOut; }
 
  private:
   int fd_;
+  LockOutcome got_;
   bool ok_;
 };
+
 
 }  // namespace
 
@@ -90,6 +94,8 @@ DBIResult DbtFile::Open(const std::string& path, bool write, bool dbase3) {
   // dBASE III files leave the size at zero: 512-byte blocks.
   blockSize_ = dbase3 || size < 64 ? kDefaultMemoBlock : size;
   fd_ = fd;
+  path_ = path;
+  network_ = OnNetworkFs(path);
   writable_ = writable;
   dbase3_ = dbase3;
   return DBIERR_NONE;
@@ -104,6 +110,7 @@ DBIResult DbtFile::Read(std::uint32_t block, std::string* text) const {
   text->clear();
   if (block == 0) return DBIERR_NONE;
   if (fd_ < 0) return DBIERR_MEMOCORRUPT;
+  ReadRefresh fresh(fd_, network_);
   off_t size = 0;
   DBIResult rc = FileSize(fd_, &size);
   if (rc != DBIERR_NONE) return rc;
@@ -172,7 +179,8 @@ DBIResult DbtFile::Write(std::uint32_t oldBlock, const std::string& text, std::u
 
 DBIResult DbtFile::Append(const std::string& text, std::uint32_t* block) {
   AllocLock lock(fd_);
-  if (!lock.ok()) return DBIERR_OSERROR;
+  if (lock.timedOut()) NoteLockTimeout(path_);
+  if (!lock.ok()) return lock.timedOut() ? DBIERR_LOCKTIMEOUT : DBIERR_OSERROR;
   std::uint8_t head[4];
   DBIResult rc = ReadAt(fd_, head, sizeof head, dbt_header::kNextFreeBlock);
   if (rc != DBIERR_NONE) return DBIERR_MEMOCORRUPT;

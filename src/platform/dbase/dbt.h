@@ -47,6 +47,8 @@ class DbtFile {
   std::size_t BlocksFor(std::size_t length) const;
 
   int fd_ = -1;
+  std::string path_;
+  bool network_ = false;  // reads take kReadRefreshByte first (fileio.h)
   bool writable_ = false;
   bool dbase3_ = false;
   std::uint16_t blockSize_ = kDefaultMemoBlock;

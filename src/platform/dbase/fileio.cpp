@@ -2,9 +2,14 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/system/cp1252.h"
@@ -68,7 +73,7 @@ DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writa
   *fd = -1;
   *writable = false;
   if (wantWrite) {
-    int f = ::open(platform::DiskPath(path).c_str(), O_RDWR | O_CLOEXEC);
+    int f = ::open(platform::DiskPath(path).c_str(), O_RDWR | O_CLOEXEC | (OnNetworkFs(path) ? O_DSYNC : 0));
     if (f >= 0) {
       SkipAccessTime(f);
       *fd = f;
@@ -141,6 +146,103 @@ static bool LockCall(int fd, int cmd, struct flock* fl) {
   }
 }
 
+namespace {
+
+int lockWaitMs = [] {
+  const char* v = std::getenv("MERLON_LOCK_WAIT_MS");
+  const int ms = v != nullptr ? std::atoi(v) : 0;
+  return ms > 0 ? ms : 30000;
+}();
+
+std::string lastTimeoutPath;
+
+int forceNetwork = [] {
+  const char* v = std::getenv("MERLON_NETWORK_FS");
+  return v != nullptr && v[0] == '1' ? 1 : 0;
+}();
+
+// A blocked lock wait is cut by a signal from a timer of this thread; the handler does
+// nothing, and without SA_RESTART the wait returns EINTR.
+void Wake(int) {}
+
+int WakeSignal() {
+  static const int sig = [] {
+    const int s = SIGRTMIN + 4;
+    struct sigaction sa {};
+    sa.sa_handler = Wake;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;
+    ::sigaction(s, &sa, nullptr);
+    return s;
+  }();
+  return sig;
+}
+
+LockOutcome WaitBounded(int fd, struct flock* fl) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(lockWaitMs);
+  const int sig = WakeSignal();
+  sigset_t wake, saved;
+  sigemptyset(&wake);
+  sigaddset(&wake, sig);
+  ::pthread_sigmask(SIG_UNBLOCK, &wake, &saved);
+  struct sigevent ev {};
+  ev.sigev_notify = SIGEV_THREAD_ID;
+  ev.sigev_signo = sig;
+  ev._sigev_un._tid = ::gettid();
+  timer_t timer;
+  if (::timer_create(CLOCK_MONOTONIC, &ev, &timer) != 0) {
+    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    return LockOutcome::kError;
+  }
+  // First at the deadline, then every 20 ms: a signal that lands before the wait begins
+  // is followed by another.
+  struct itimerspec when {};
+  when.it_value.tv_sec = lockWaitMs / 1000;
+  when.it_value.tv_nsec = static_cast<long>(lockWaitMs % 1000) * 1000000L + 1;
+  when.it_interval.tv_nsec = 20 * 1000000L;
+  ::timer_settime(timer, 0, &when, nullptr);
+  LockOutcome out = LockOutcome::kError;
+  for (;;) {
+    if (::fcntl(fd, F_OFD_SETLKW, fl) == 0) {
+      out = LockOutcome::kGranted;
+      break;
+    }
+    if (errno != EINTR) break;
+    if (Clock::now() >= deadline) {
+      out = LockOutcome::kTimedOut;
+      break;
+    }
+  }
+  ::timer_delete(timer);
+  ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+  return out;
+}
+
+}  // namespace
+
+int LockWaitLimitMs() { return lockWaitMs; }
+void SetLockWaitLimitMs(int ms) { lockWaitMs = ms > 0 ? ms : 30000; }
+void NoteLockTimeout(const std::string& path) { lastTimeoutPath = path; }
+const std::string& LastLockTimeoutPath() { return lastTimeoutPath; }
+
+void SetForceNetworkFs(bool on) { forceNetwork = on ? 1 : 0; }
+
+bool OnNetworkFs(const std::string& path) {
+  if (forceNetwork != 0) return true;
+  struct statfs fs {};
+  if (::statfs(platform::DiskPath(path).c_str(), &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x6969UL:      // NFS
+    case 0x517BUL:      // SMB
+    case 0xFF534D42UL:  // CIFS
+    case 0xFE534D42UL:  // SMB2/3
+      return true;
+    default:
+      return false;
+  }
+}
+
 LockOutcome OfdLock(int fd, off_t start, off_t len, short type, bool wait) {
   struct flock fl {};
   fl.l_type = type;
@@ -148,9 +250,18 @@ LockOutcome OfdLock(int fd, off_t start, off_t len, short type, bool wait) {
   fl.l_start = start;
   fl.l_len = len;
   fl.l_pid = 0;
-  if (LockCall(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl)) return LockOutcome::kGranted;
-  if (errno == EAGAIN || errno == EACCES) return LockOutcome::kBusy;
-  return LockOutcome::kError;
+  if (LockCall(fd, F_OFD_SETLK, &fl)) return LockOutcome::kGranted;
+  if (errno != EAGAIN && errno != EACCES) return LockOutcome::kError;
+  if (!wait) return LockOutcome::kBusy;
+  return WaitBounded(fd, &fl);
+}
+
+ReadRefresh::ReadRefresh(int fd, bool on) : fd_(fd) {
+  on_ = on && OfdLock(fd_, kReadRefreshByte, 1, F_RDLCK, true) == LockOutcome::kGranted;
+}
+
+ReadRefresh::~ReadRefresh() {
+  if (on_) OfdUnlock(fd_, kReadRefreshByte, 1);
 }
 
 void OfdUnlock(int fd, off_t start, off_t len) {

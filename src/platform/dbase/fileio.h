@@ -18,6 +18,12 @@ namespace dbase {
 constexpr off_t kRecordLockBase = 0xEFFFFFFEL;
 // Every open holds this byte: shared opens read-lock it, exclusive opens write-lock it.
 constexpr off_t kOpenSentinelByte = 0xEFFFFFFFL;
+// Held (write-locked) by an exclusive open for its whole life, and taken before the sentinel
+// by every exclusive open and every change of a cursor between shared and exclusive. Only its
+// holder may write-lock the sentinel, so a cursor that lets its shared hold go for a moment
+// while it changes mode always gets it back: no lock is ever converted in place, which SMB
+// shares do not carry and NFSv4 servers may refuse.
+constexpr off_t kExclusiveByte = kOpenSentinelByte + 2;
 // Appends (and the header count they write) to a table without a production index are
 // serialised on this byte (record 0 never exists); a table with one serialises them with the
 // index's update lock, which the append needs anyway.
@@ -37,7 +43,8 @@ DBIResult ReadSome(int fd, void* buf, std::size_t n, off_t off, std::size_t* got
 DBIResult WriteAt(int fd, const void* buf, std::size_t n, off_t off);
 DBIResult FileSize(int fd, off_t* size);
 
-// Opens read-write when the file allows it, else read-only (*writable tells which).
+// Opens read-write when the file allows it, else read-only (*writable tells which). On a
+// network file system the file is written through (O_DSYNC).
 DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writable,
                    DBIResult missing = DBIERR_NOSUCHPATH);
 // Asks the system not to record access times on reads through fd. Each read after a write
@@ -56,9 +63,42 @@ std::string WithExtension(const std::string& path, const std::string& ext);
 // File name without folder and extension.
 std::string BaseName(const std::string& path);
 
-enum class LockOutcome { kGranted, kBusy, kError };
-// Takes an OFD lock of `len` bytes at `start`: type F_RDLCK or F_WRLCK; waits when `wait`.
+enum class LockOutcome { kGranted, kBusy, kTimedOut, kError };
+// Takes an OFD lock of `len` bytes at `start`: type F_RDLCK or F_WRLCK. Without `wait` a lock
+// held elsewhere gives kBusy at once; with it the call waits in the kernel's queue, at most
+// LockWaitLimitMs(), then gives kTimedOut (a station suspended or hung while it holds a lock
+// must not stop every other one for good).
 LockOutcome OfdLock(int fd, off_t start, off_t len, short type, bool wait);
+// The bound of a lock wait in milliseconds: 30 s, or MERLON_LOCK_WAIT_MS when set at start.
+int LockWaitLimitMs();
+void SetLockWaitLimitMs(int ms);
+// The file of the last wait that gave up, for the engine's message (DbiGetErrorString).
+void NoteLockTimeout(const std::string& path);
+const std::string& LastLockTimeoutPath();
+
+// True when the file lies on a network file system (NFS, SMB/CIFS), or when the engine is told
+// to act as if it did (MERLON_NETWORK_FS=1, SetForceNetworkFs). A network client does not
+// promise that a mapping sees another station's writes, nor that a read sees them unless a
+// lock was taken on that file since: the engine then never maps, reads records under a lock
+// of the data file and writes through (O_DSYNC) so that the next station's lock sees them.
+bool OnNetworkFs(const std::string& path);
+void SetForceNetworkFs(bool on);
+// A read lock on this byte, never write-locked, is what a network read takes first: taking a
+// lock makes the client drop what it cached of the file.
+constexpr off_t kReadRefreshByte = kOpenSentinelByte + 3;
+
+// Holds that read lock for one read when `on` (the file is on a network file system).
+class ReadRefresh {
+ public:
+  ReadRefresh(int fd, bool on);
+  ~ReadRefresh();
+  ReadRefresh(const ReadRefresh&) = delete;
+  ReadRefresh& operator=(const ReadRefresh&) = delete;
+
+ private:
+  int fd_;
+  bool on_;
+};
 void OfdUnlock(int fd, off_t start, off_t len);
 // True when another open file description holds a lock that conflicts with `type` on the range.
 bool OfdConflict(int fd, off_t start, off_t len, short type);

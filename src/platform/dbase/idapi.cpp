@@ -121,6 +121,8 @@ const ErrorText kErrorTexts[] = {
     {DBIERR_TABLEINUSE, "Table utilis\xE9\x65 par un autre poste"},
     {DBIERR_ALREADYLOCKED, "Enregistrement d\xE9j\xE0 verrouill\xE9 par ce curseur"},
     {DBIERR_NOTLOCKED, "Enregistrement non verrouill\xE9"},
+    {DBIERR_LOCKTIMEOUT, "Attente abandonn\xE9\x65: un autre poste retient le verrou de "},
+    {DBIERR_LOCKLOST, "Verrou d'ouverture perdu: la table n'est plus utilisable"},
     {DBIERR_INDEXFILEERR, "Erreur du fichier d'index s\xE9par\xE9"},
     {DBIERR_OSERROR, "Erreur du syst\xE8me de fichiers"},
     {DBIERR_OSACCESS, "Acc\xE8s refus\xE9"},
@@ -219,6 +221,13 @@ DBIResult DbiCloseCursor(hDBICur* cursor) {
   *cursor = nullptr;
   return rc;
 }
+
+DBIResult DbiSetShareMode(hDBICur cursor, DBIShareMode shareMode) {
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  return cursor->SetShareMode(shareMode == dbiOPENEXCL);
+}
+
+void DbiSetLockWait(int milliseconds) { SetLockWaitLimitMs(milliseconds); }
 
 DBIResult DbiGetCursorProps(hDBICur cursor, CURProps* props) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
@@ -614,6 +623,14 @@ DBIResult DbiGetErrorString(DBIResult code, char* text) {
       found = e.text;
       break;
     }
+  }
+  if (code == DBIERR_LOCKTIMEOUT) {
+    // The file that was waited on, by its name.
+    const std::string& path = LastLockTimeoutPath();
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::snprintf(text, kDbiMaxMsgLen + 1, "%s%s", found, name.empty() ? "la table" : name.c_str());
+    return DBIERR_NONE;
   }
   std::snprintf(text, kDbiMaxMsgLen + 1, "%s", found);
   return DBIERR_NONE;

@@ -163,6 +163,14 @@ DBIResult DbiOpenTable(hDBIDb db, const char* tableName, const char* driverType,
                        DBIOpenMode openMode, DBIShareMode shareMode, XLTMode xltMode,
                        bool uniDirectional, const void* optParams, hDBICur* cursor);
 DBIResult DbiCloseCursor(hDBICur* cursor);
+// Turns an open cursor exclusive or shared again without letting the table go in between:
+// DBIERR_TABLEINUSE while another cursor has the table open (the cursor stays shared),
+// DBIERR_LOCKLOST when the table's open lock could not be taken back (close the cursor).
+// The cursor goes back before the first record.
+DBIResult DbiSetShareMode(hDBICur cursor, DBIShareMode shareMode);
+// The bound of a wait on the engine's locks (index update, append, memo allocation), in
+// milliseconds; a wait that reaches it gives DBIERR_LOCKTIMEOUT.
+void DbiSetLockWait(int milliseconds);
 DBIResult DbiGetCursorProps(hDBICur cursor, CURProps* props);
 // Fills one descriptor per field under the cursor's current translation mode.
 DBIResult DbiGetFieldDescs(hDBICur cursor, FLDDesc* descs);

@@ -114,17 +114,7 @@ DBIResult WriteExact(int fd, const void* buf, std::size_t n, off_t off) {
   return DBIERR_NONE;
 }
 
-bool LockByte(int fd, short type) {
-  struct flock fl {};
-  fl.l_type = type;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = kMdxLockByte;
-  fl.l_len = 1;
-  for (;;) {
-    if (::fcntl(fd, F_OFD_SETLKW, &fl) == 0) return true;
-    if (errno != EINTR) return false;
-  }
-}
+LockOutcome LockByte(int fd, short type) { return OfdLock(fd, kMdxLockByte, 1, type, true); }
 
 void UnlockByte(int fd) {
   struct flock fl {};
@@ -258,6 +248,7 @@ struct Mdx::Impl {
   int lockDepth = 0;
   bool writeLocked = false;
   bool abandoned = false;  // an inner call of a spanning update failed: nothing is written
+  bool network = false;    // on a network file system: no mapping, every call locks
 
   ~Impl() { CloseFile(); }
 
@@ -298,9 +289,12 @@ struct Mdx::Impl {
     }
     writeLocked = write;
     if (!exclusive) {
-      if (!LockByte(fd, write ? F_WRLCK : F_RDLCK)) {
+      const LockOutcome got = LockByte(fd, write ? F_WRLCK : F_RDLCK);
+      if (got != LockOutcome::kGranted) {
         lockDepth = 0;
-        return ErrnoResult(errno);
+        if (got != LockOutcome::kTimedOut) return ErrnoResult(errno);
+        NoteLockTimeout(path);
+        return DBIERR_LOCKTIMEOUT;
       }
     }
     DBIResult r = Sync();
@@ -1389,7 +1383,9 @@ DBIResult Mdx::Open(const std::string& path, const RecordLayout& layout, bool re
   d.layout = layout;
   d.readOnly = readOnly;
   d.exclusive = exclusive;
-  d.fd = ::open(platform::DiskPath(path).c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+  d.network = OnNetworkFs(path);
+  d.fd = ::open(platform::DiskPath(path).c_str(),
+                (readOnly ? O_RDONLY : O_RDWR | (d.network ? O_DSYNC : 0)) | O_CLOEXEC);
   if (d.fd < 0) return ErrnoResult(errno);
   SkipAccessTime(d.fd);
   DBIResult r = d.Begin(false);
@@ -1611,12 +1607,12 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
   return d.End(true);
 }
 
-DBIResult Mdx::BeginUpdate() {
+DBIResult Mdx::BeginUpdate(bool mark) {
   Impl& d = *impl_;
   DBIResult r = d.Begin(true);
   // The update raises the counter even when no entry changes: an append always leaves its
   // mark, which is what lets its caller trust the count it wrote while the mark stands.
-  if (r == DBIERR_NONE && d.lockDepth == 1) d.headerDirty = true;
+  if (r == DBIERR_NONE && d.lockDepth == 1 && mark) d.headerDirty = true;
   return r;
 }
 
@@ -1886,7 +1882,8 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
       if (locked) UnlockByte(fd);
       ::close(fd);
     }
-  } closer{fd, LockByte(fd, F_RDLCK)};
+  } closer{fd, LockByte(fd, F_RDLCK) == LockOutcome::kGranted};
+  if (!closer.locked) return 0;  // an index held too long by another station reads as unreadable
   struct stat st {};
   if (::fstat(fd, &st) != 0) return 0;
   const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);

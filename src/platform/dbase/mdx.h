@@ -134,8 +134,9 @@ class Mdx {
   // they changed (with the change counter raised once) and unlocks. A caller may do its own
   // writes under the lock in between (a record append serialised with the index update).
   // When an inner call fails, or commit is false, nothing of the update is written. A
-  // committed update raises the change counter even when no entry changed.
-  DBIResult BeginUpdate();
+  // committed update raises the change counter even when no entry changed, unless `mark` is
+  // false (a record change, which raises it only when an entry moves).
+  DBIResult BeginUpdate(bool mark = true);
   DBIResult EndUpdate(bool commit);
   // The change counter as this object last read or wrote it (current inside an update).
   std::uint32_t ChangeCounter() const;

@@ -1,5 +1,8 @@
 // Record locks, exclusive opens and appends between cursors and between processes.
+#include <signal.h>
+
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "dbase/mdx.h"
@@ -147,6 +150,137 @@ TEST_F(LockTest, AppendsOfTwoProcessesKeepEveryRecordAndTheIndex) {
   std::set<std::uint32_t> recnos;
   for (const std::string& s : Walk(cur)) recnos.insert(static_cast<std::uint32_t>(std::stoul(s)));
   EXPECT_EQ(recnos.size(), n);
+}
+
+Signal* stoppedInAppend = nullptr;
+
+// A station suspended half-way through an append holds the index lock: the other station's
+// writes and key-order reads give up after the bound with a message naming the index file,
+// and write nothing; once the suspended station is gone, they go through again.
+TEST_F(LockTest, StationSuspendedInsideAnAppendMakesTheOthersGiveUp) {
+  Signal start, stopped;
+  stoppedInAppend = &stopped;
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    hDBICur c = nullptr;
+    if (Open(table, &c) != DBIERR_NONE || !start.Wait()) ::_exit(2);
+    DbiAppendHook = [] {
+      stoppedInAppend->Post();
+      ::raise(SIGSTOP);
+    };
+    Append(c, {"HALF"});
+    ::_exit(0);
+  }
+  struct Reaper {
+    pid_t pid;
+    ~Reaper() {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+      DbiSetLockWait(30000);
+    }
+  } reaper{pid};
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(table, &cur, dbiOPENSHARED, "CODE"), DBIERR_NONE);
+  start.Post();
+  ASSERT_TRUE(stopped.Wait());
+  int st = 0;
+  ASSERT_EQ(::waitpid(pid, &st, WUNTRACED), pid);
+  ASSERT_TRUE(WIFSTOPPED(st));
+  DbiSetLockWait(300);
+
+  struct Case {
+    const char* what;
+    std::function<DBIResult()> op;
+  };
+  const Case cases[] = {
+      {"append", [&] { return Append(cur, {"R4"}); }},
+      {"modify", [&] { return Rename(cur, 1, "changed"); }},
+      {"delete", [&] {
+         DbiSetToRecordNo(cur, 2);
+         return DbiDeleteRecord(cur, nullptr);
+       }},
+      {"walk in key order", [&] {
+         std::vector<std::uint8_t> buf(21);
+         DbiSetToBegin(cur);
+         return DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+       }},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.op(), DBIERR_LOCKTIMEOUT) << c.what;
+    char text[kDbiMaxMsgLen + 1];
+    DbiGetErrorString(DBIERR_LOCKTIMEOUT, text);
+    EXPECT_NE(std::string(text).find("lk.mdx"), std::string::npos) << c.what << ": " << text;
+  }
+  // Nothing of the refused changes reached the file.
+  std::vector<std::uint8_t> buf(21);
+  ASSERT_EQ(DbiSetToRecordNo(cur, 1), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(Text(cur, buf, 2), "");
+  RECProps props;
+  ASSERT_EQ(DbiSetToRecordNo(cur, 2), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, buf.data(), &props), DBIERR_NONE);
+  EXPECT_FALSE(props.bDeleteFlag);
+
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &st, 0);
+  EXPECT_EQ(Append(cur, {"R4"}), DBIERR_NONE);
+  DbiCloseCursor(&cur);
+  ASSERT_EQ(Open(table, &cur, dbiOPENSHARED, "CODE"), DBIERR_NONE);
+  std::vector<std::string> codes;
+  for (const std::string& s : Walk(cur)) codes.push_back(s.substr(s.find(':') + 1));
+  EXPECT_EQ(codes, (std::vector<std::string>{"R1", "R2", "R3", "R4"}));
+  DbiCloseCursor(&cur);
+}
+
+// Two processes race for the table a hundred times: the first turns its shared cursor
+// exclusive; the second, in turn, keeps the table open (both are refused) or tries a fresh
+// exclusive open. Each ends with the lock it asked for or its shared lock back, never
+// without one, and only a holder of the exclusive lock writes.
+TEST_F(LockTest, RaceForTheExclusiveModeNeverLeavesACursorWithoutItsLock) {
+  constexpr int kRounds = 100;
+  Signal prep[2], ready[2], go[2], done[2];
+  std::vector<pid_t> kids;
+  for (int k = 0; k < 2; ++k) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      hDBICur c = nullptr;
+      for (int round = 0; round < kRounds; ++round) {
+        const bool fresh = k == 1 && round % 2 == 1;
+        if (!prep[k].Wait()) ::_exit(2);
+        if (fresh && c != nullptr) DbiCloseCursor(&c);
+        if (!fresh && c == nullptr && Open(table, &c) != DBIERR_NONE) ::_exit(3);
+        ready[k].Post();
+        if (!go[k].Wait()) ::_exit(2);
+        const DBIResult rc = fresh ? Open(table, &c, dbiOPENEXCL) : DbiSetShareMode(c, dbiOPENEXCL);
+        hDBICur probe = nullptr;
+        if (rc == DBIERR_NONE) {
+          if (Open(table, &probe) != DBIERR_TABLEINUSE) ::_exit(4);
+          if (Append(c, {"X"}) != DBIERR_NONE) ::_exit(5);
+          if (fresh) DbiCloseCursor(&c);
+          else if (DbiSetShareMode(c, dbiOPENSHARED) != DBIERR_NONE) ::_exit(6);
+        } else if (rc != DBIERR_TABLEINUSE) {
+          ::_exit(7);
+        }
+        // Still open shared: nobody else opens the table exclusively.
+        if (c != nullptr && Open(table, &probe, dbiOPENEXCL) != DBIERR_TABLEINUSE) ::_exit(8);
+        done[k].Post();
+      }
+      if (c != nullptr) DbiCloseCursor(&c);
+      ::_exit(0);
+    }
+    kids.push_back(pid);
+  }
+  for (int round = 0; round < kRounds; ++round) {
+    for (int k = 0; k < 2; ++k) prep[k].Post();
+    for (int k = 0; k < 2; ++k) ASSERT_TRUE(ready[k].Wait());
+    for (int k = 0; k < 2; ++k) go[k].Post();
+    for (int k = 0; k < 2; ++k) ASSERT_TRUE(done[k].Wait());
+  }
+  for (pid_t pid : kids) {
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "exit " << WEXITSTATUS(st);
+  }
 }
 
 }  // namespace
