@@ -13,7 +13,7 @@
 
 #include "data/session.h"
 #include "data/table_structures.h"
-#include "dossier/dossier_demo.h"
+#include "demo/dossier_demo.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_init.h"
 

@@ -69,4 +69,25 @@ class OtherProcess {
   int from_ = -1;
 };
 
+// A one-way signal between a process and its forked children: one writes a byte, the other
+// waits for it. Made before the fork.
+class Signal {
+ public:
+  Signal() { (void)!::pipe(fd_); }
+  ~Signal() {
+    ::close(fd_[0]);
+    ::close(fd_[1]);
+  }
+  Signal(const Signal&) = delete;
+  Signal& operator=(const Signal&) = delete;
+  void Post() { (void)!::write(fd_[1], "x", 1); }
+  bool Wait() {
+    char c;
+    return ::read(fd_[0], &c, 1) == 1;
+  }
+
+ private:
+  int fd_[2] = {-1, -1};
+};
+
 }  // namespace test_support

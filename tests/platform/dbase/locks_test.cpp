@@ -152,13 +152,13 @@ TEST_F(LockTest, AppendsOfTwoProcessesKeepEveryRecordAndTheIndex) {
   EXPECT_EQ(recnos.size(), n);
 }
 
-Signal* stoppedInAppend = nullptr;
+test_support::Signal* stoppedInAppend = nullptr;
 
 // A station suspended half-way through an append holds the index lock: the other station's
 // writes and key-order reads give up after the bound with a message naming the index file,
 // and write nothing; once the suspended station is gone, they go through again.
 TEST_F(LockTest, StationSuspendedInsideAnAppendMakesTheOthersGiveUp) {
-  Signal start, stopped;
+  test_support::Signal start, stopped;
   stoppedInAppend = &stopped;
   pid_t pid = ::fork();
   if (pid == 0) {
@@ -238,7 +238,7 @@ TEST_F(LockTest, StationSuspendedInsideAnAppendMakesTheOthersGiveUp) {
 // without one, and only a holder of the exclusive lock writes.
 TEST_F(LockTest, RaceForTheExclusiveModeNeverLeavesACursorWithoutItsLock) {
   constexpr int kRounds = 100;
-  Signal prep[2], ready[2], go[2], done[2];
+  test_support::Signal prep[2], ready[2], go[2], done[2];
   std::vector<pid_t> kids;
   for (int k = 0; k < 2; ++k) {
     pid_t pid = ::fork();
