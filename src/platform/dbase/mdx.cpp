@@ -4,6 +4,7 @@
 #include "mdx.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,9 @@ constexpr std::uint32_t kTagEntry = mdx_tag_entry::kSize;
 constexpr std::uint32_t kTagTableSlots = 48;
 constexpr std::uint32_t kTagTable = mdx_header::kTagTable;
 constexpr std::uint32_t kCounterAt = mdx_header::kChangeCounter;
+// Result of a page lookup in a call running without the lock: the page is not cached, the
+// call is made again under the lock. Never returned to a caller.
+constexpr DBIResult kNotCached = 0xFFFF;
 constexpr std::uint32_t kKeyExprAt = mdx_tag_header::kKeyExpr;
 constexpr std::uint32_t kKeyExprMax = mdx_tag_header::kKeyExprMax;
 constexpr std::uint32_t kForFlagAt = mdx_tag_header::kForFlag;
@@ -249,6 +253,10 @@ struct Mdx::Impl {
   bool writeLocked = false;
   bool abandoned = false;  // an inner call of a spanning update failed: nothing is written
   bool network = false;    // on a network file system: no mapping, every call locks
+  // The file's first page mapped shared (local shared mode only): the change counter is read
+  // from it without a system call.
+  const std::uint8_t* headMap = nullptr;
+  bool optimistic = false;  // a read call running without the lock: a page not cached fails it
 
   ~Impl() { CloseFile(); }
 
@@ -270,8 +278,24 @@ struct Mdx::Impl {
   }
 
   void CloseFile() {
+    if (headMap != nullptr) ::munmap(const_cast<std::uint8_t*>(headMap), kBlock);
+    headMap = nullptr;
     if (fd >= 0) ::close(fd);
     fd = -1;
+  }
+
+  // The change counter as the file holds it now, from the mapping.
+  std::uint32_t MappedCounter() const {
+    std::uint8_t c[4];
+    for (int i = 0; i < 4; ++i) c[i] = __atomic_load_n(headMap + kCounterAt + i, __ATOMIC_ACQUIRE);
+    return Get32(c);
+  }
+
+  // A read call may run without the lock while nothing changed since the last locked call:
+  // the pages this object holds are then the file's, and a call that finds every page it
+  // needs among them sees what a locked call would.
+  bool MayReadWithoutLock() const {
+    return headMap != nullptr && !exclusive && synced && lockDepth == 0 && MappedCounter() == counter;
   }
 
   // ---- transactions ----
@@ -495,6 +519,10 @@ struct Mdx::Impl {
       hit->used = ++clock;
       return hit->data;
     }
+    if (optimistic) {
+      *err = kNotCached;
+      return nullptr;
+    }
     if (!ValidBlock(block)) {
       *err = DBIERR_INDEXCORRUPT;
       return nullptr;
@@ -590,6 +618,7 @@ struct Mdx::Impl {
       std::memcpy(out, it->second->data, kPage);
       return DBIERR_NONE;
     }
+    if (optimistic) return kNotCached;
     if (!ValidBlock(block)) return DBIERR_INDEXCORRUPT;
     return ReadExact(fd, out, kPage, static_cast<off_t>(block) * kBlock);
   }
@@ -1388,6 +1417,10 @@ DBIResult Mdx::Open(const std::string& path, const RecordLayout& layout, bool re
                 (readOnly ? O_RDONLY : O_RDWR | (d.network ? O_DSYNC : 0)) | O_CLOEXEC);
   if (d.fd < 0) return ErrnoResult(errno);
   SkipAccessTime(d.fd);
+  if (!exclusive && !d.network) {
+    void* head = ::mmap(nullptr, kBlock, PROT_READ, MAP_SHARED, d.fd, 0);
+    if (head != MAP_FAILED) d.headMap = static_cast<const std::uint8_t*>(head);
+  }
   DBIResult r = d.Begin(false);
   if (r != DBIERR_NONE) return r;
   d.End(true);
@@ -1676,6 +1709,13 @@ namespace {
 // Runs fn(tag) under a read lock, resolving the tag by name.
 template <class Fn>
 DBIResult WithTag(Mdx::Impl& d, std::string_view tag, Fn fn) {
+  if (d.MayReadWithoutLock()) {
+    d.optimistic = true;
+    TagState* t = d.FindTag(tag);
+    const DBIResult r = t ? fn(*t) : DBIERR_NOSUCHINDEX;
+    d.optimistic = false;
+    if (r != kNotCached && d.MappedCounter() == d.counter) return r;
+  }
   DBIResult r = d.Begin(false);
   if (r != DBIERR_NONE) return r;
   TagState* t = d.FindTag(tag);

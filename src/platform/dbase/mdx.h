@@ -33,7 +33,14 @@
 // the record count until its entries are written (BeginUpdate/EndUpdate), so the same lock
 // serialises the appends of all processes. The change counter at byte 508 is raised by
 // each update: an object keeps its page cache only while the counter is the one it last
-// saw (read once per call or spanning update). A cursor's
+// saw (read once per call or spanning update). A read call (seek, walk, count) first runs
+// without the lock when the counter, read through a shared mapping of the file's first page,
+// is the one last seen and every page it needs is cached: the pages are then those of the last
+// committed update, and an update in progress has not raised the counter yet; any page it
+// would have to read sends the call back to the locked path. On a network file system nothing
+// is mapped and every call locks. Every wait on the lock is bounded (LockWaitLimitMs in
+// fileio.h): a wait that gives up returns DBIERR_LOCKTIMEOUT before anything is written, and
+// a record change takes the lock before it writes the record. A cursor's
 // place in key order is therefore an MdxEntry (key, record number) kept by the caller, and
 // every move (Next, Prior) starts again from it: another process's inserts and removals
 // never leave a cursor on a stale page.
