@@ -32,6 +32,19 @@
 #include "shell/utility_commands.h"
 
 
+void UpdateAnalyticMenuItem() {
+  if (MainMenuHandle == nullptr) return;
+  gui::Menu* data = MainMenuHandle->GetSubMenu(2);
+  if (data == nullptr) return;
+  const int position = data->FindPosition(20310);
+  const char mode = TheDossierRecord.AnalyticMode();
+  if ((mode == '1' || mode == '2') && IsBlank(DossierCode) == false) {
+    if (position < 0) data->InsertItem(-1, 20310, LoadStr(829));
+  } else if (position >= 0) {
+    data->DeleteItem(position);
+  }
+}
+
 namespace {
 
 CMDIClient* Client() { return CommandWindow; }
@@ -48,20 +61,6 @@ void SetFrameCaption(const std::string& caption) {
 
 void SetMessageBarText(const std::string& text) {
   if (MessageBar != nullptr) MessageBar->SetText(text);
-}
-
-// The "Sections Analytiques" item of the Données menu follows the dossier's analytic mode.
-void UpdateAnalyticMenuItem() {
-  if (MainMenuHandle == nullptr) return;
-  gui::Menu* data = MainMenuHandle->GetSubMenu(2);
-  if (data == nullptr) return;
-  const int position = data->FindPosition(20310);
-  const char mode = TheDossierRecord.AnalyticMode();
-  if ((mode == '1' || mode == '2') && IsBlank(DossierCode) == false) {
-    if (position < 0) data->InsertItem(-1, 20310, LoadStr(829));
-  } else if (position >= 0) {
-    data->DeleteItem(position);
-  }
 }
 
 void ShowWorkingDate() {

@@ -39,5 +39,9 @@ void ChangeToSlot(int k);
 gui::Window* ChangeDossierWindow();
 gui::ListBox* ChangeDossierList();
 
+// The "Sections Analytiques" item of the Données menu follows the open
+// dossier's analytic mode.
+void UpdateAnalyticMenuItem();
+
 // The frame caption for the open dossier, or for the program folder.
 std::string DossierCaption();

@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <set>
 
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/conversion.h"
+#include "dossier/dossier_commands.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/combobox.h"
@@ -68,7 +71,23 @@ bool ParseParity(const std::string& text, double& value) {
 }
 
 TDFicAProposDossier::TDFicAProposDossier(gui::Window* owner, int mode, int resourceId)
-    : TDNuv(owner, resourceId, false), mode_(mode) {}
+    : TDNuv(owner, resourceId, false), mode_(mode) {
+  // The fields filter what they take by kind: dates step with Page Up and
+  // Page Down, numbers take digits only.
+  for (const Place& p : kPlaces) {
+    const bool digits = p.control == kNumber || p.control == kSiren || p.control == kEstablishment;
+    new MEdit(kOnTemplate, this, p.control, p.width, 1, true, digits ? MEdit::kUnsigned : MEdit::kText, 0);
+  }
+  new MEdit(kOnTemplate, this, kCode, 5, 1, true, MEdit::kText, 0);
+  for (int id : {kWorkingDate, kYearStart, kYearEnd}) new MEdit(kOnTemplate, this, id, 8, 1, true, MEdit::kDate, 0);
+  for (int id : {kPrivileged, kSecondary}) new MEdit(kOnTemplate, this, id, 9, 1, true, MEdit::kText, 0);
+  new MEdit(kOnTemplate, this, kNextPiece, 6, 1, true, MEdit::kUnsigned, 0);
+  new MEdit(kOnTemplate, this, kParity, 10, 1, true, MEdit::kAmount, 5);
+  new MCheckBox(kOnTemplate, this, kEuroMain);
+  new MComboBox(kOnTemplate, this, kAnalytic, 22, 1);
+  new MRStatic(kOnTemplate, this, kShortCode);
+  for (int id : {int{kVariables}, 1, 2}) new MButton(kOnTemplate, this, id);
+}
 
 void TDFicAProposDossier::SetupWindow() {
   TDNuv::SetupWindow();
@@ -77,11 +96,9 @@ void TDFicAProposDossier::SetupWindow() {
   SetItemText(kEmpty, "");
   SetItemText(kCode, Trimmed(DossierCode).substr(0, 5));
   for (const Place& p : kPlaces) {
-    if (auto* e = Item<gui::Edit>(p.control)) e->SetTextLimit(p.width);
     SetItemText(p.control, Trimmed(r.Get(p.position, p.width)));
   }
   for (int id : {kPrivileged, kSecondary}) {
-    if (auto* e = Item<gui::Edit>(id)) e->SetTextLimit(9);
     const std::string stored = Trimmed(r.Get(id == kPrivileged ? 151 : 160, 9));
     SetItemText(id, mode_ == kPropertiesMode ? stored : (stored.empty() ? "" : "*********"));
   }
@@ -316,6 +333,7 @@ void CmFichierAProposDossier_Work() {
     // The dossier keeps what it had: the record in memory follows it.
     TheDossierRecord = before;
   }
+  UpdateAnalyticMenuItem();
   CloseAllTables();
   if (CommandWindow != nullptr) gui::PostCommand(CommandWindow->GetHandle(), CMDIClient::CM_SET_MAIN_CAPTION);
 }

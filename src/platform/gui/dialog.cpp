@@ -1,8 +1,11 @@
 #include "platform/gui/dialog.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QLabel>
 
 #include "platform/gui/combobox.h"
 #include "platform/gui/custom_control.h"
@@ -63,6 +66,18 @@ QWidget* Dialog::CreateWidget(QWidget* parent) {
   return w;
 }
 
+constexpr int kComboFieldHeight = 13;  // dialog units
+
+// True when `text` marks a letter with "&" ("&&" is a plain ampersand).
+bool HasMnemonic(const std::string& text) {
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '&') continue;
+    if (text[i + 1] != '&') return true;
+    ++i;
+  }
+  return false;
+}
+
 // Every template line gets a control: the one the dialog's class built on
 // that id, or a plain control of the line's kind.
 void Dialog::BuildControls() {
@@ -83,8 +98,11 @@ void Dialog::BuildControls() {
         case ControlKind::Custom: c = new CustomControl(this, item); break;
       }
     }
+    // A combo box's template height is that of its dropped list; the box
+    // itself is one line, as tall as an edit.
+    const int cy = item.kind == ControlKind::ComboBox ? std::min(item.cy, kComboFieldHeight) : item.cy;
     c->MoveWindow(Rect{units_.ToPixelsX(item.x), units_.ToPixelsY(item.y), units_.ToPixelsX(item.cx),
-                       units_.ToPixelsY(item.cy)});
+                       units_.ToPixelsY(cy)});
   }
 }
 
@@ -92,11 +110,24 @@ void Dialog::ArrangeTabOrder() {
   if (template_ == nullptr) return;
   QWidget* prev = nullptr;
   Control* first = nullptr;
+  Control* label = nullptr;  // a label with a mnemonic, waiting for its field
   for (const ControlTemplate& item : template_->controls) {
     Control* c = GetDlgItem(item.id);
     if (c == nullptr || c->Widget() == nullptr) continue;
     QWidget* w = c->Widget();
+    if (item.kind == ControlKind::Static) {
+      if (qobject_cast<QLabel*>(w) != nullptr && !(c->Flags() & ctl::NoPrefix) && HasMnemonic(c->GetText()))
+        label = c;
+      continue;
+    }
     if (w->focusPolicy() == Qt::NoFocus) continue;
+    if (label != nullptr) {
+      // Its mnemonic now moves the focus to the field that follows it.
+      auto* l = static_cast<QLabel*>(label->Widget());
+      l->setText(ToQString(label->GetText()));
+      l->setBuddy(w);
+      label = nullptr;
+    }
     if (prev != nullptr) QWidget::setTabOrder(prev, w);
     prev = w;
     if (first == nullptr && c->IsWindowEnabled() && !(c->Flags() & ctl::Hidden) &&
