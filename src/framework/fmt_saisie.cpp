@@ -18,8 +18,12 @@ void TDFmtSaisie::ParsePrompt(const std::string& prompt, int& width, std::string
 }
 
 TDFmtSaisie::TDFmtSaisie(gui::Window* parent, int resourceId, int promptId, std::string* buffer, bool withCancel)
+    : TDFmtSaisie(parent, resourceId, std::string(LoadStr(promptId)), buffer, withCancel) {}
+
+TDFmtSaisie::TDFmtSaisie(gui::Window* parent, int resourceId, const std::string& prompt, std::string* buffer,
+                         bool withCancel)
     : TDNuv(parent, resourceId, false), buffer_(buffer) {
-  ParsePrompt(LoadStr(promptId), width_, label_);
+  ParsePrompt(prompt, width_, label_);
   static_ = new MStatic(kOnTemplate, this, 1201);
   edit_ = new MEdit(kOnTemplate, this, 1202, width_, 1, true, MEdit::kText, 0);
   new MButton(kOnTemplate, this, 1);

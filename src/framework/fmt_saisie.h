@@ -18,6 +18,8 @@ class TDFmtSaisie : public TDNuv {
   static constexpr int kOkCancel = 1306;   // with "&Abandon"
 
   TDFmtSaisie(gui::Window* parent, int resourceId, int promptId, std::string* buffer, bool withCancel);
+  // The same with the prompt text itself.
+  TDFmtSaisie(gui::Window* parent, int resourceId, const std::string& prompt, std::string* buffer, bool withCancel);
 
   int FieldWidth() const { return width_; }
   const std::string& Label() const { return label_; }

@@ -1,6 +1,9 @@
 #include "framework/framework_hooks.h"
 
 #include "controls/control_env.h"
+#include "framework/fmt_saisie.h"
+#include "platform/gui/constants.h"
+#include "runtime/code_helpers.h"
 #include "shell/application.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -24,4 +27,14 @@ void InstallFrameworkHooks() {
     if (gui::Window* w = gui::Window::FromHandle(MainWindowHandle)) return w;
     return CommandWindow;
   };
+  // The runtime's questions for a typed text (the support password) use the
+  // one-value dialog with its cancel button.
+  SetTextPromptHook([](const char* caption, const char* prompt, std::string& answer) {
+    std::string typed;
+    TDFmtSaisie dialog(ControlEnv().mainWindow(), TDFmtSaisie::kOkCancel, std::string(prompt), &typed, true);
+    dialog.SetCaption(caption);
+    if (dialog.Execute() != gui::IDOK) return false;
+    answer = typed;
+    return true;
+  });
 }
