@@ -9,7 +9,7 @@ PKGS=(
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
   python3 python3-dbfread python3-dbf libdbd-xbase-perl libxml2-utils
   xvfb xauth xdg-utils fonts-dejavu-core fonts-liberation2
-  zip unzip tar
+  zip unzip tar jlha-utils lhasa qt6-translations-l10n
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

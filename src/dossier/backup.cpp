@@ -35,6 +35,7 @@ namespace {
 std::function<void()> g_reopen;
 
 constexpr const char* kMethods = "7WR8092AZP";
+constexpr char kDefaultMethod = '9';
 
 std::string TrimRight(const std::string& text) {
   std::size_t end = text.find_last_not_of(' ');
@@ -99,34 +100,55 @@ std::string LogTextOf(const ExternalCommand& command) {
   return CommandText(command.argv);
 }
 
+bool IsBatchFile(const ExternalCommand& command) {
+  return command.argv.size() > 1 && command.argv[0] == "/bin/sh";
+}
+
+// The batch files run to their end, so that their exit status is known;
+// the user's own programs (archivers, procedures) run beside the program.
 platform::LaunchResult Launch(const ExternalCommand& command) {
   platform::LaunchOptions options;
   options.workingDirectory = ProgramFolder;
   options.extraEnvironment = command.environment;
+  options.wait = IsBatchFile(command);
   return LaunchProgram(command.argv, options);
 }
 
 // Starts the command; a program that cannot start is said at once, since
-// the user would otherwise wait for a run that never began.
-bool StartCommand(const ExternalCommand& command) {
-  if (command.argv.size() > 1 && command.argv[0] == "/bin/sh" && !platform::FileExists(command.argv[1])) {
+// the user would otherwise wait for a run that never began. `exitStatus`
+// receives a batch file's exit status (-1 when unknown).
+bool StartCommand(const ExternalCommand& command, int& exitStatus) {
+  exitStatus = -1;
+  if (IsBatchFile(command) && !platform::FileExists(command.argv[1])) {
     gui::MessageBeep(0);
     gui::MessageBox(Owner(), LoadStr(19993) + command.argv[1] + "\n\n\n", LoadStr(127),
                     gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   platform::LaunchResult r = Launch(command);
-  if (r.launched) return true;
+  if (r.launched) {
+    exitStatus = r.exitStatus;
+    return true;
+  }
   gui::MessageBeep(0);
   gui::MessageBox(Owner(), LoadStr(19993) + command.argv[0] + "\n\n\n", LoadStr(127),
                   gui::MB_OK | gui::MB_ICONSTOP);
   return false;
 }
 
-// Asks until the user answers "Oui" that the outside program has ended.
-void ConfirmEnd(int textId) {
+// What the end question says first when the batch file failed: its exit
+// status and the command line written to the log. "" when it did not fail.
+std::string FailureNote(const char* run, int exitStatus, const std::string& logLine) {
+  if (exitStatus <= 0) return "";
+  return std::string("\n\n\n") + run + " a \xE9" "chou\xE9: le programme s'est termin\xE9 avec le code " +
+         std::to_string(exitStatus) + ".\n\n" + logLine + "\n\nVoyez le message du programme et le journal du dossier.";
+}
+
+// Asks until the user answers "Oui" that the outside program has ended;
+// `note` (may be "") comes before the question.
+void ConfirmEnd(int textId, const std::string& note) {
   for (;;) {
-    const int answer = gui::MessageBox(Owner(), LoadStr(textId), "ATTENTION",
+    const int answer = gui::MessageBox(Owner(), note + LoadStr(textId), "ATTENTION",
                                        gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2);
     if (answer == gui::IDYES) return;
     gui::MessageBeep(0);
@@ -164,12 +186,24 @@ bool TakeDossier() {
 // ---- Names and command texts -------------------------------------------------
 
 char ReadBackupMethod() {
-  std::string value = IniGetString("LanceM?BACKUP", "7");
-  char m = value.empty() ? '7' : static_cast<char>(std::toupper(static_cast<unsigned char>(value[0])));
+  // Method 9 (LHA archives) is the one that works on a fresh machine here.
+  std::string value = IniGetString("LanceM?BACKUP", "9");
+  char m = value.empty() ? kDefaultMethod : static_cast<char>(std::toupper(static_cast<unsigned char>(value[0])));
   std::string valid = LoadStr(1226);
   if (valid.empty()) valid = kMethods;
-  if (m == 0 || valid.find(m) == std::string::npos) m = valid[0];
+  if (m == 0 || valid.find(m) == std::string::npos) m = kDefaultMethod;
   return m;
+}
+
+std::string UnavailableMethodText(char method, bool restore) {
+  const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(method)));
+  const char* what = nullptr;
+  if (m == '0' || m == '2') what = "une archive auto-extractible pour Windows";
+  else if (m == '7' || m == '8' || m == 'R') what = "une archive RAR, que Linux ne sait pas \xE9" "crire";
+  if (what == nullptr || platform::FileExists(BackupBatchPath(m, restore))) return "";
+  return std::string("\n\n\nLa m\xE9thode de sauvegarde '") + m + "' produit " + what +
+         ": elle n'est pas disponible ici.\n\nChoisissez la m\xE9thode 9 (archive LHA) ou W (copie des fichiers)"
+         " par la cl\xE9 \"LanceM?BACKUP\" du fichier merlon.ini.\n\n\n";
 }
 
 std::string BackupBatchName(char method, bool restore) {
@@ -394,7 +428,17 @@ bool PutLogBack(bool dropCurrent) {
 
 // ---- Handlers ------------------------------------------------------------------
 
+// Refuses a method that cannot run here; true when refused.
+bool RefuseUnavailableMethod(char method, bool restore) {
+  const std::string text = UnavailableMethodText(method, restore);
+  if (text.empty()) return false;
+  gui::MessageBeep(0);
+  gui::MessageBox(Owner(), text, LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+  return true;
+}
+
 void BackupDossier_Work() {
+  if (RefuseUnavailableMethod(ReadBackupMethod(), false)) return;
   if (!TakeDossier()) return;
   SetDossierState('1');
   ChangeDir("");
@@ -428,32 +472,38 @@ void BackupDossier_Work() {
     cancelled = !AskDrive(2806, DriveLetter());
   }
 
+  std::string failure;
   if (!cancelled) {
     ExternalCommand command;
     const bool built = BuildBackupCommand(request, command);
     if (built && !command.argv.empty()) {
+      const std::string logLine = "Sauvegarde '" + std::string(1, m) + "' - " + command.logText;
       if (IsBatchMethod(m)) {
-        WriteLog("Sauvegarde '" + std::string(1, m) + "' - " + command.logText);
+        WriteLog(logLine);
         if (m == '7') {
           const std::string copy =
               platform::ResolveName(DossierFolder, "cin" + Lower(Code()) + ".ini");
           platform::CopyFile(IniPath(), copy, true);
         }
       }
-      if (!StartCommand(command)) cancelled = true;
+      int exitStatus = -1;
+      if (!StartCommand(command, exitStatus)) cancelled = true;
+      failure = FailureNote("La Sauvegarde", exitStatus, logLine);
+      if (!failure.empty()) WriteLog("Sauvegarde '" + std::string(1, m) + "' - Erreur " + std::to_string(exitStatus));
     } else if (m != 'P') {
       cancelled = true;
     }
   }
 
   if (!cancelled) {
-    ConfirmEnd(2268);
+    ConfirmEnd(2268, failure);
     ReleaseDossierExclusive();
   }
   Reopen();
 }
 
 void RestoreDossier_Work() {
+  if (RefuseUnavailableMethod(ReadBackupMethod(), true)) return;
   if (!TakeDossier()) return;
   ClearOpenWindowRegistry();
   SetDossierState('1');
@@ -502,15 +552,19 @@ void RestoreDossier_Work() {
     BuildRestoreCommand(m, "", command);
   }
 
-  if (!cancelled && !command.argv.empty() && !StartCommand(command)) cancelled = true;
+  int exitStatus = -1;
+  if (!cancelled && !command.argv.empty() && !StartCommand(command, exitStatus)) cancelled = true;
 
   if (cancelled) {
     PutLogBack(false);
   } else {
-    ConfirmEnd(2269);
+    const std::string logLine = "Restauration '" + std::string(1, m) + "' - " + command.logText;
+    const std::string failure = FailureNote("La Restauration", exitStatus, logLine);
+    ConfirmEnd(2269, failure);
     // The log brought back by the restore gives way to the station's own.
     PutLogBack(true);
-    WriteLog("Restauration '" + std::string(1, m) + "' - " + command.logText);
+    WriteLog(logLine);
+    if (!failure.empty()) WriteLog("Restauration '" + std::string(1, m) + "' - Erreur " + std::to_string(exitStatus));
     if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
     UseStoredWorkingDate = true;
   }

@@ -22,8 +22,13 @@ struct ExternalCommand {
 };
 
 // The backup method: "LanceM?BACKUP" of the program INI, upper-cased; a
-// letter outside "7WR8092AZP" counts as '7'.
+// missing value or a letter outside "7WR8092AZP" counts as '9'.
 char ReadBackupMethod();
+// The refusal of a method that writes what this system cannot (Windows
+// self-extracting programs 0 and 2, RAR archives 7, 8 and R) while the
+// program folder holds no batch file for it (the backup's or, with
+// `restore`, the restore's); "" when the method can run.
+std::string UnavailableMethodText(char method, bool restore);
 
 // "CSAUVE0.BAT" / "CRESTA0.BAT" ... of a batch method ('2' gives the "C"
 // pair); "" for a method without batch file.

@@ -73,7 +73,7 @@ void ApplyFirstRunSettings() {
   if (FirstChar(launchKey.c_str(), "N") == 'N') {
     IniSetString("SaisieEnRouge", "N");
     SetProgramOption(16, 'N');
-    IniSetString("LanceM?BACKUP", "7");
+    IniSetString("LanceM?BACKUP", "9");  // LHA archives: the method that works here
     std::string units = ReadKey("Un-Sauvegarde", "", 200);
     if (!IsBlank(units)) {
       IniSetString("Un2Sauvegarde", units.c_str());

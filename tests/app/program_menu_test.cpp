@@ -6,6 +6,8 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
 #include "runtime/code_helpers.h"
+#include "shell/seeding.h"
+#include "support/python.h"
 #include "runtime/dates.h"
 
 namespace {
@@ -58,6 +60,46 @@ TEST_F(ProgramMenuTest, RenumberingAsksThePasswordThroughItsDialog) {
   const std::string shown = ShownTexts();
   EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, LoadStr(1867));
   EXPECT_NE(shown.find("La prochaine pi\xE8" "ce aura le num\xE9ro"), std::string::npos) << shown;
+}
+
+// With the settings of a fresh program folder, "Sauvegarde" writes an LHA
+// archive of every file of the dossier, which lha and lhasa test whole, and
+// "Restauration" brings a spoilt file back from it.
+TEST_F(ProgramMenuTest, BackupAndRestoreWithTheDefaultSettings) {
+  SeedProgramFolder(MERLON_BINARY_DIR "/share/merlon", root_ + "/program/");
+  OpenDemo();
+  const std::string folder = DossierFolder;
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  Choose(20723);
+  EXPECT_EQ(gui::ModalSeam::Shown().at(0).text, LoadStr(2268)) << ShownTexts();
+  std::string archive;
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    if (e.path().filename() == "ZELDEMO.lzh") archive = e.path().string();
+  ASSERT_FALSE(archive.empty()) << ShownTexts();
+
+  // Both testers list every file of the dossier as tested ("lha t" alone
+  // checks no CRC), in an archive the restore chooser accepts.
+  int dossierFiles = 0;
+  for (const auto& e : fs::directory_iterator(folder))
+    dossierFiles += e.is_regular_file() && e.path().filename().string().rfind("demo.") == 3 ? 1 : 0;
+  ASSERT_GE(dossierFiles, 10);
+  for (const char* tester : {"lha", "lhasa"}) {
+    const std::string out = test_support::RunPythonScript(
+        "import subprocess\nr = subprocess.run(['" + std::string(tester) + "', 't', r'''" + archive +
+            "'''], capture_output=True, text=True)\nprint(r.returncode, r.stdout.count('- Tested'))\n",
+        false);
+    EXPECT_EQ(out, "0 " + std::to_string(dossierFiles) + "\n") << tester;
+  }
+
+  const std::string c20 = folder + "c20demo.dbf";
+  const std::string before = ReadAll(c20);
+  { std::ofstream(c20, std::ios::binary | std::ios::trunc) << "spoilt"; }
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueFileAnswer(archive);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  Choose(20724);
+  EXPECT_EQ(gui::ModalSeam::Shown().at(1).text, LoadStr(2269)) << ShownTexts();
+  EXPECT_EQ(ReadAll(c20), before);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ TEST_F(BackupTest, MethodLetterFromTheIni) {
   struct Case {
     const char* value;
     char method;
-  } cases[] = {{"", '7'}, {"x", '7'}, {"w", 'W'}, {"9", '9'}, {"p", 'P'}, {"Zip", 'Z'}, {" ", '7'}};
+  } cases[] = {{"", '9'}, {"x", '9'}, {"w", 'W'}, {"7", '7'}, {"p", 'P'}, {"Zip", 'Z'}, {" ", '9'}};
   for (const Case& c : cases) {
     IniSetString("LanceM?BACKUP", c.value);
     EXPECT_EQ(ReadBackupMethod(), c.method) << '"' << c.value << '"';
@@ -140,20 +140,46 @@ TEST_F(BackupTest, BatchFileReceivesEachValueAsOneArgument) {
   EXPECT_EQ(DossierLockTable->shareMode, 0u);
 }
 
-TEST_F(BackupTest, MissingBatchFileIsSaidAndNothingWaits) {
+// The methods that write Windows programs or RAR archives are refused by
+// name, before the dossier is taken, unless a batch file was put in place.
+TEST_F(BackupTest, MethodsWithoutABatchFileHereAreRefusedByName) {
   CreateAndOpen();
-  IniSetString("LanceM?BACKUP", "0");
+  for (const char* method : {"0", "2", "7", "8", "R"}) {
+    for (bool restore : {false, true}) {
+      SCOPED_TRACE(std::string(method) + (restore ? " restore" : " backup"));
+      ModalSeam::Reset();
+      IniSetString("LanceM?BACKUP", method);
+      restore ? RestoreDossier_Work() : BackupDossier_Work();
+      EXPECT_TRUE(launched_.empty());
+      EXPECT_EQ(reopened_, 0);
+      ASSERT_EQ(ModalSeam::Shown().size(), 1u);
+      EXPECT_NE(ModalSeam::Shown()[0].text.find(std::string("thode de sauvegarde '") + method + "'"),
+                std::string::npos);
+    }
+  }
+}
+
+// A batch file that ends in error: the end question says so, with its exit
+// status and the command logged, and the log says "Erreur".
+TEST_F(BackupTest, FailingBatchFileIsToldInTheEndQuestion) {
+  CreateAndOpen();
+  WriteText(program_ + "CSAUVE9.BAT", "#!/bin/sh\necho 'disque plein' >&2\nexit 4\n");
+  IniSetString("LanceM?BACKUP", "9");
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   BackupDossier_Work();
-  EXPECT_TRUE(launched_.empty());
-  ASSERT_EQ(CountShown(ModalKind::MessageBox), 1);
-  EXPECT_NE(ModalSeam::LastShown()->text.find("CSAUVE0.BAT"), std::string::npos);
-  EXPECT_EQ(reopened_, 1);
+  ASSERT_EQ(lastExit_, 4);
+  const std::string question = ModalSeam::LastShown()->text;
+  EXPECT_NE(question.find("a \xE9" "chou\xE9: le programme s'est termin\xE9 avec le code 4"), std::string::npos);
+  EXPECT_NE(question.find("Sauvegarde '9' - " + program_ + "CSAUVE9.BAT"), std::string::npos);
+  EXPECT_NE(question.find(LoadStr(2268)), std::string::npos);
+  EXPECT_NE(ReadText(LogPath(".txt")).find("Sauvegarde '9' - Erreur 4"), std::string::npos);
 }
 
 TEST_F(BackupTest, Method7ConfirmationCancelledOrConfirmed) {
   CreateAndOpen();
   const std::string out = root_ + "/args7.txt";
   RecordingBatch("CSAUVE7.BAT", out);
+  IniSetString("LanceM?BACKUP", "7");
   IniSetString("Un2Sauvegarde", "/mnt/deux");
   const std::string copy = folder_ + "cinab.ini";
 

@@ -116,6 +116,7 @@ TEST_F(RestoreTest, CopyMethodRoundTrip) {
 
 TEST_F(RestoreTest, CancelledRestoreLeavesTheLogAsItWas) {
   CreateAndOpen();
+  RecordingBatch("CRESTA8.BAT", root_ + "/r8.txt");
   IniSetString("LanceM?BACKUP", "8");
   WriteLog("ligne du poste");
   const std::string log = ReadText(LogPath(".txt"));

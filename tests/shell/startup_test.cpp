@@ -28,17 +28,17 @@ TEST_F(StartupTest, FirstStartWritesTheOneTimeSettings) {
   SetIni("Un-Sauvegarde", "/media/cle");
   ApplyFirstRunSettings();
   EXPECT_EQ(Ini("Lancement-540"), "O");
-  EXPECT_EQ(Ini("LanceM?BACKUP"), "7");
+  EXPECT_EQ(Ini("LanceM?BACKUP"), "9");
   EXPECT_EQ(Ini("SaisieEnRouge"), "N");
   EXPECT_EQ(Ini("Un2Sauvegarde"), "/media/cle");
   EXPECT_EQ(Ini("Un-Sauvegarde"), "");
   EXPECT_EQ(ProgramOption(16), 'N');
   // Later starts read the option and change nothing.
   SetIni("SaisieEnRouge", "O");
-  SetIni("LanceM?BACKUP", "9");
+  SetIni("LanceM?BACKUP", "W");
   ApplyFirstRunSettings();
   EXPECT_EQ(ProgramOption(16), 'O');
-  EXPECT_EQ(Ini("LanceM?BACKUP"), "9");
+  EXPECT_EQ(Ini("LanceM?BACKUP"), "W");
 }
 
 TEST_F(StartupTest, ProgramOptionsTakeTheirDefaultsAndKeys) {

@@ -1,7 +1,8 @@
 #!/bin/sh
-# Backup of a dossier into one archive per target: a gzip-compressed tar of
-# the dossier's files, kept under the name "ZEL" + code + ".lzh" that the
-# restore looks for.
+# Backup of a dossier into one LHA archive per target, "ZEL" + code + ".lzh",
+# written with lha (Debian package jlha-utils) and tested with lhasa, which
+# checks every file's CRC (lha's own test does not), before it replaces the
+# previous backup.
 #   $1 dossier folder (ending with "/")   $2 dossier code
 #   $3 first target folder                $4 second target folder (optional)
 # Started by the program with its arguments as they are: no value is ever
@@ -12,13 +13,30 @@ code=$2
 [ -n "$folder" ] && [ -n "$code" ] || { echo "CSAUVE9: dossier folder or code missing" >&2; exit 2; }
 shift 2
 [ $# -gt 0 ] || { echo "CSAUVE9: no target given" >&2; exit 2; }
+command -v lha >/dev/null 2>&1 || { echo "CSAUVE9: lha is not installed (package jlha-utils)" >&2; exit 3; }
+command -v lhasa >/dev/null 2>&1 || { echo "CSAUVE9: lhasa is not installed (package lhasa)" >&2; exit 3; }
+start=$(pwd)
+cd -- "$folder" || { echo "CSAUVE9: no dossier folder ${folder}" >&2; exit 2; }
+# The dossier's files: "c", two characters, the code, any extension.
+names=$(find . -maxdepth 1 -type f -iname "c??${code}.*" -printf '%f\n' | sort)
+[ -n "$names" ] || { echo "CSAUVE9: no file of dossier ${code} in ${folder}" >&2; exit 1; }
+count=$(printf '%s\n' "$names" | wc -l)
 status=0
 for target in "$@"; do
+  case $target in /*) ;; *) target="${start%/}/$target" ;; esac
   mkdir -p -- "$target" || { status=1; continue; }
   archive="${target%/}/ZEL${code}.lzh"
-  partial="${archive}.partial"
-  # The dossier's files: "c", two characters, the code, any extension.
-  ( cd -- "$folder" && find . -maxdepth 1 -type f -iname "c??${code}.*" -print0 |
-      tar --null -T - -czf "$partial" ) && mv -f -- "$partial" "$archive" || { rm -f -- "$partial"; status=1; }
+  partial="${target%/}/ZEL${code}.partial.lzh"
+  rm -f -- "$partial"
+  # Dossier file names hold no blank: one name per word.
+  # shellcheck disable=SC2086
+  if lha aq "$partial" $names >/dev/null &&
+     tested=$(lhasa t "$partial" 2>&1) && [ "$(printf '%s\n' "$tested" | grep -c -- '- Tested')" -eq "$count" ]; then
+    mv -f -- "$partial" "$archive" || status=1
+  else
+    echo "CSAUVE9: the archive ${archive} could not be written" >&2
+    rm -f -- "$partial"
+    status=1
+  fi
 done
 exit $status
