@@ -2,6 +2,7 @@
 // button, check box, radio button and label that has a text in its
 // template shows a text. A grab of each is kept for a look.
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
@@ -81,6 +82,26 @@ TEST_F(DialogTextsTest, EveryTemplateTextIsShownByItsDialog) {
     }
     EXPECT_TRUE(dialog->Widget()->grab().save(QString::fromStdString((out / (std::string(c.templateId) + ".png")).string())));
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Qt's own dialogs speak French: the file dialog's buttons and labels.
+TEST_F(DialogTextsTest, QtFileDialogIsInFrench) {
+  QFileDialog dialog(nullptr, "Ouvrir", "/tmp");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  QStringList texts;
+  for (QAbstractButton* b : dialog.findChildren<QAbstractButton*>()) texts << b->text();
+  for (QLabel* l : dialog.findChildren<QLabel*>()) texts << l->text();
+  const QString all = texts.join('|');
+  EXPECT_TRUE(all.contains("Annuler")) << all.toStdString();
+  EXPECT_FALSE(all.contains("Cancel")) << all.toStdString();
+  const fs::path out = fs::path(MERLON_BINARY_DIR) / "test-artefacts" / "dialogs";
+  fs::create_directories(out);
+  dialog.resize(640, 400);
+  EXPECT_TRUE(dialog.grab().save(QString::fromStdString((out / "qt_file_dialog.png").string())));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -41,6 +44,22 @@ class ActivityFilter : public QObject {
   }
 };
 
+// Qt's own texts (file, folder and print dialogs, standard buttons) in
+// French, from Debian's Qt translations; once per process. Without them the
+// dialogs stay in English.
+void LoadFrenchQtTexts() {
+  static bool done = false;
+  if (done || QCoreApplication::instance() == nullptr) return;
+  done = true;
+  QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  for (const char* name : {"qtbase_fr", "qt_fr"}) {
+    auto* t = new QTranslator(qApp);
+    if (t->load(QString::fromLatin1(name), folder)) QCoreApplication::installTranslator(t);
+    else delete t;
+  }
+}
+
 }  // namespace
 
 struct Application::Impl {
@@ -76,6 +95,7 @@ Application::Application(const std::string& name) : name_(name) {
 void Application::Init() {
   current = this;
   QCoreApplication::setApplicationName(ToQString(name_));
+  LoadFrenchQtTexts();
   qApp->installEventFilter(&d_->filter);
   d_->idleTimer.setSingleShot(true);
   d_->idleTimer.setInterval(0);
