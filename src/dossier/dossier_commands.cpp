@@ -137,10 +137,7 @@ class TWFicChanger : public CMDIModif {
     CurrentHelpContext = 21;
     Current() = this;
   }
-  ~TWFicChanger() override {
-    if (Current() == this) Current() = nullptr;
-    if (GetDossierState() == '1') SetDossierState(' ');
-  }
+  ~TWFicChanger() override { GiveCommandsBack(); }
   static TWFicChanger*& Current() {
     static TWFicChanger* current = nullptr;
     return current;
@@ -164,6 +161,12 @@ class TWFicChanger : public CMDIModif {
   const gui::ResponseTable& Responses() const override { return Table(); }
 
  protected:
+  // The dossier commands run again as soon as the window is gone (the
+  // frame's close tests that right after closing the children).
+  void CleanupWindow() override {
+    GiveCommandsBack();
+    CMDIModif::CleanupWindow();
+  }
   void SetupWindow() override {
     CMDIModif::SetupWindow();
     BuildToolbar(ContextCommands, true);
@@ -187,6 +190,11 @@ class TWFicChanger : public CMDIModif {
   }
 
  private:
+  void GiveCommandsBack() {
+    if (Current() != this) return;
+    Current() = nullptr;
+    if (GetDossierState() == '1') SetDossierState(' ');
+  }
   MListBox* list_;
 };
 

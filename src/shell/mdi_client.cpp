@@ -177,7 +177,14 @@ bool CMDIClient::CanClose() {
     if (s.previewOpen && s.previewOpen() && s.closePreview) s.closePreview();
     return false;
   }
-  if (GetDossierState() == '1' || IsIconic() || !CloseChildren()) return false;
+  // The children are asked first: a window that holds the dossier's commands
+  // ("Changer de dossier") gives them back when it closes. A run still
+  // holding the dossier afterwards keeps the program open.
+  if (IsIconic() || !CloseChildren()) return false;
+  if (GetDossierState() == '1') {
+    gui::MessageBeep(0);
+    return false;
+  }
   if (s.closeAllTables) s.closeAllTables();
   if (auto* frame = dynamic_cast<gui::MDIFrame*>(Parent()); frame != nullptr && frame->IsCreated()) {
     gui::FramePlacement p = frame->GetPlacement();
@@ -187,7 +194,9 @@ bool CMDIClient::CanClose() {
 }
 
 void CMDIClient::CmQuitter() {
-  if (GetDossierState() == '1' || PrintRunFlag || IsIconic()) return;
+  if (PrintRunFlag || IsIconic()) return;
+  if (GetDossierState() == '1' && !CloseChildren()) return;
+  if (GetDossierState() == '1') return;
   CurrentHelpContext = 85;
   ShellServices& s = Services();
   if (GetDossierState() == '2' && !IsBlank(DossierCode)) {

@@ -102,4 +102,20 @@ TEST_F(ProgramMenuTest, BackupAndRestoreWithTheDefaultSettings) {
   EXPECT_EQ(ReadAll(c20), before);
 }
 
+// The frame's close (Alt+F4, its close button) asks the children to close,
+// "Changer de dossier" among them; a run holding the dossier keeps it open.
+TEST_F(ProgramMenuTest, FrameCloseClosesTheChangeWindowFirst) {
+  OpenDemo();
+  RunSubjectCommand(20206);
+  gui::ProcessPendingMessages();
+  ASSERT_NE(ChangeDossierWindow(), nullptr);
+  EXPECT_TRUE(MainFrame->CanClose());
+  EXPECT_EQ(ChangeDossierWindow(), nullptr);
+  EXPECT_EQ(GetDossierState(), ' ');
+
+  SetDossierState('1');
+  EXPECT_FALSE(MainFrame->CanClose());
+  SetDossierState(' ');
+}
+
 }  // namespace
