@@ -291,6 +291,22 @@ void OuvrirDossier() {
   }
 }
 
+bool OpenDossierAt(const std::string& folder, const std::string& code) {
+  if (!CloseChildrenOfClient()) return false;
+  CloseAllTables();
+  ClearOpenWindowRegistry();
+  UseStoredWorkingDate = true;
+  const std::string previous = CurrentEntry();
+  DossierCode = code;
+  DossierFolder = folder;
+  if (EnsureDossierOpen()) {
+    FinishOpening(true);
+    return true;
+  }
+  RestorePrevious(previous);
+  return false;
+}
+
 void CloseDossier() {
   const std::string closed = RTrim(DossierCode.c_str());
   if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);

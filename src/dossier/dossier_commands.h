@@ -24,6 +24,10 @@ bool DossierFromChosenPath(const std::string& chosen, std::string& folder, std::
 // Opens recent dossier n (1-9); false when it could not be opened (the
 // previous dossier is then back).
 bool OpenRecentDossier(int n);
+// Opens the dossier of `folder` (ending with "/") and `code` as "Ouvrir
+// dossier" does once the file is chosen; the dossier lists change only when
+// it opened. False when refused (the previous dossier is then back).
+bool OpenDossierAt(const std::string& folder, const std::string& code);
 // Work of "Ouvrir dossier" (after the prologue).
 void OuvrirDossier();
 // Work of "Fermer dossier" (after the prologue).

@@ -1,6 +1,7 @@
 #include "dossier/new_dossier.h"
 
 #include "data/dossier_files.h"
+#include "data/session.h"
 #include "dossier/dossier_create.h"
 #include "dossier/dossier_slots.h"
 #include "platform/gui/application.h"
@@ -12,6 +13,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
+#include "shell/registry.h"
 #include "dossier/dossier_commands.h"
 
 namespace {
@@ -24,9 +26,16 @@ std::string Trimmed(const std::string& text) {
   return text.substr(b, text.find_last_not_of(' ') - b + 1);
 }
 
-bool DefaultOpen(const std::string& folder, const std::string& code) {
-  PutFirstInRecent(DossierEntry(code, folder));
-  return OpenRecentDossier(1);
+bool DefaultOpen(const std::string& folder, const std::string& code) { return OpenDossierAt(folder, code); }
+
+// Every dossier of the run is closed before the creation, as "Fermer
+// dossier" would one after the other. False when a window refuses.
+bool CloseEveryDossier() {
+  if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return false;
+  CloseAllTables();
+  for (int n = 0; n <= kDossierSlotCount && !IsBlank(DossierCode); ++n) CloseDossier();
+  ClearOpenWindowRegistry();
+  return true;
 }
 
 }  // namespace
@@ -92,6 +101,7 @@ void SetNewDossierOpener(std::function<bool(const std::string&, const std::strin
 }
 
 void CmFichierNouveauDossier_Work() {
+  if (!CloseEveryDossier()) return;
   TDNouveauDossier dialog(gui::Window::FromHandle(MainWindowHandle));
   if (dialog.Execute(gui::MB_TASKMODAL) != gui::IDOK) return;
   if (g_open) g_open(dialog.Folder(), dialog.Code());

@@ -2,6 +2,7 @@
 // program's own hooks and commands installed, as a user meets them.
 #include "app/program_commands.h"
 #include "app/program_hooks.h"
+#include "dossier/dossier_slots.h"
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
@@ -116,6 +117,32 @@ TEST_F(ProgramMenuTest, FrameCloseClosesTheChangeWindowFirst) {
   SetDossierState('1');
   EXPECT_FALSE(MainFrame->CanClose());
   SetDossierState(' ');
+}
+
+// "Nouveau dossier" closes the dossiers of the run first; the new one heads
+// the dossier lists once it opened, and a cancelled window changes no list.
+TEST_F(ProgramMenuTest, NewDossierClosesTheOpenOnesAndListsItselfWhenOpened) {
+  OpenDemo();
+  const std::string demo = DossierFolder;
+  const std::string recent = RecentDossiers[0];
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
+  Choose(20201);
+  EXPECT_TRUE(IsBlank(DossierCode));
+  EXPECT_TRUE(IsBlank(DossierSlots[0]));
+  EXPECT_EQ(RecentDossiers[0], recent);
+  EXPECT_NE(ReadAll(demo + "clgdemo.txt").find("FERMETURE DOSSIER - Ok - DEMO"), std::string::npos);
+
+  const std::string folder = root_ + "/neuf";
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [folder](gui::Window& w) {
+    auto& d = static_cast<gui::Dialog&>(w);
+    d.SetItemText(1201, "NEUF");
+    d.SetItemText(1202, folder);
+    d.SetItemText(1204, "SARL NEUVE");
+  });
+  Choose(20201);
+  EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), "NEUF");
+  EXPECT_EQ(RecentDossiers[0], DossierEntry("NEUF", folder + "/"));
+  EXPECT_EQ(RecentDossiers[1], recent);
 }
 
 }  // namespace
