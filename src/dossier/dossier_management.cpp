@@ -13,6 +13,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
+#include "platform/system/error_text.h"
 #include "platform/system/files.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -204,7 +205,7 @@ DossierCheck RunDossierChoice(DossierChoice& choice) {
   options.wait = true;
   const platform::LaunchResult r = LaunchProgram(argv, options);
   if (!r.launched) {
-    const std::string reason = std::strerror(r.error != 0 ? r.error : ENOENT);
+    const std::string reason = platform::ErrorText(r.error != 0 ? r.error : ENOENT);
     return Refused(3487, 0, DossierBatchName(choice.action, ProgramVersionCode()) + " (" + reason + ")");
   }
   return check;

@@ -1,8 +1,11 @@
 #include "shell/about_box.h"
 
+#include "data/session.h"
+#include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/dialog_template.h"
+#include "platform/system/system_info.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/utility_commands.h"
@@ -13,14 +16,15 @@ namespace {
 const char* kTemplate1301 = R"dlg(DIALOG 1301
 CAPTION "A propos de ce progiciel"
 FONT 8 "MS Sans Serif"
-SIZE 220 118
-static 1200 "Nuv-MERLON ZEL+ pour Windows (32-64 bits)" 10 8 200 10 center
+SIZE 220 132
+static 1200 "Nuv-MERLON ZEL+ pour Linux (64 bits)" 10 8 200 10 center
 static 1201 " - MultiUtilisateur" 10 24 200 10 center
-static 1203 "Version Windows: " 10 38 200 10 center
-static 1202 "Version BDE: " 10 52 200 10 center
-static 1204 "" 10 68 200 10 center
-static 1205 "" 10 80 200 10 center
-button 1 "Ok" 85 96 50 14 default,tabstop
+static 1203 "Système: " 10 38 200 10 center
+static 1206 "Fenêtres: " 10 52 200 10 center
+static 1202 "Moteur dBase Merlon: version " 10 66 200 10 center
+static 1204 "" 10 82 200 10 center
+static 1205 "" 10 94 200 10 center
+button 1 "Ok" 85 110 50 14 default,tabstop
 END
 )dlg";
 
@@ -48,8 +52,9 @@ std::string TDCetteVersion::VersionCodeText() {
 void TDCetteVersion::SetupWindow() {
   gui::Dialog::SetupWindow();
   SetItemText(1201, std::string(LoadStr(34)) + GetItemText(1201));
-  SetItemText(1203, GetItemText(1203) + VersionCodeText());
-  std::string engine = Utilities().dbVersionText ? Utilities().dbVersionText() : std::string();
+  SetItemText(1203, GetItemText(1203) + platform::OperatingSystemText());
+  SetItemText(1206, GetItemText(1206) + gui::ToolkitVersionText());
+  std::string engine = Utilities().dbVersionText ? Utilities().dbVersionText() : std::string(DbVersionText());
   SetItemText(1202, GetItemText(1202) + engine);
   SetItemText(1204, WebSite());
   SetItemText(1205, SupportAddress());

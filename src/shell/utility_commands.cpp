@@ -13,6 +13,7 @@
 #include "platform/gui/menu.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/printer.h"
+#include "platform/system/error_text.h"
 #include "platform/system/files.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -66,7 +67,7 @@ bool LaunchReported(const std::vector<std::string>& argv, const platform::Launch
   platform::LaunchResult r = LaunchProgram(argv, options);
   if (r.launched) return true;
   gui::MessageBeep(0);
-  std::string text = std::string(LoadStr(19993)) + argv[0] + "\n\n" + std::strerror(r.error ? r.error : ENOENT) +
+  std::string text = std::string(LoadStr(19993)) + argv[0] + "\n\n" + platform::ErrorText(r.error ? r.error : ENOENT) +
                      "\n\n\n";
   gui::MessageBox(Owner(), text, LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   return false;
@@ -85,15 +86,20 @@ std::vector<std::string> TerminalCommand() {
 }
 
 void CmAide() {
-  // The HTML help first, then the old help file, each with the desktop's
-  // viewer; with neither file present nothing happens.
-  for (const char* name : {"CAideNuv.chm", "CAideNuv.hlp"}) {
+  // The program's HTML page first, then the older help files, each with the
+  // desktop's viewer; a missing help or a viewer that cannot start is said.
+  for (const char* name : {"CAideNuv.html", "CAideNuv.chm", "CAideNuv.hlp"}) {
     std::string path = ProgramFilePath(name);
     if (FileExists(path)) {
       OpenWithDesktop(path);
       return;
     }
   }
+  gui::MessageBeep(0);
+  gui::MessageBox(Owner(),
+                  "\n\n\nLe fichier d'aide \"CAideNuv.html\" est introuvable dans le dossier du programme:\n\n" +
+                      ProgramFolder + "\n\n\n",
+                  LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
 void CmChoixEtat() { SetProgramOption(12, ProgramOption(12) == 'O' ? 'N' : 'O'); }

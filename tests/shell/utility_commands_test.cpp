@@ -1,6 +1,13 @@
 // The commands the shell handles itself: recent dossiers of the File menu,
 // the INI files, the terminal, the engine notice, help, the report-choice
 // and full-screen toggles, the about box.
+#include <QPixmap>
+#include <QWidget>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <sstream>
 #include <fstream>
 
 #include "support/gui_test.h"
@@ -8,6 +15,8 @@
 #include "platform/gui/keyboard.h"
 #include "platform/gui/mdi.h"
 #include "runtime/logfile.h"
+#include "data/session.h"
+#include "resources/string_table.h"
 #include "shell/about_box.h"
 #include "shell/command_table.h"
 #include "shell_frame_fixture.h"
@@ -150,16 +159,56 @@ TEST_F(UtilityTest, TerminalInTheDossierFolderWhileTheDossierIsHeld) {
   unsetenv("TERMINAL");
 }
 
+// "Aide": the program's page first, the older files after it; a missing
+// help and a viewer that cannot start are said.
 TEST_F(UtilityTest, HelpOpensTheHelpFileThatExists) {
+  std::filesystem::remove(folder_ + "/CAideNuv.html");  // seeded at start
   Choose(20951);
-  EXPECT_TRUE(launched_.empty());  // no help file: nothing
+  EXPECT_TRUE(launched_.empty());
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("introuvable"), std::string::npos);
   std::ofstream(folder_ + "/CAideNuv.hlp") << "x";
   Choose(20951);
   ASSERT_EQ(launched_.size(), 1u);
-  EXPECT_EQ(launched_[0][1], folder_ + "/CAideNuv.hlp");
-  std::ofstream(folder_ + "/CAideNuv.chm") << "x";
+  EXPECT_EQ(launched_[0], (std::vector<std::string>{"xdg-open", folder_ + "/CAideNuv.hlp"}));
+  std::ofstream(folder_ + "/CAideNuv.html") << "x";
+  gui::ModalSeam::Reset();
+  launchWorks_ = false;
   Choose(20951);
-  EXPECT_EQ(launched_.back()[1], folder_ + "/CAideNuv.chm");
+  EXPECT_EQ(launched_.back()[1], folder_ + "/CAideNuv.html");
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("xdg-open\n\nfichier ou dossier introuvable"), std::string::npos)
+      << gui::ModalSeam::Shown()[0].text;
+}
+
+// The shipped help page names every command of the main menu, with the key
+// its menu text gives.
+TEST_F(UtilityTest, HelpPageListsEveryMenuCommand) {
+  std::ifstream in(MERLON_BINARY_DIR "/share/merlon/CAideNuv.html");
+  std::stringstream page;
+  page << in.rdbuf();
+  ASSERT_NE(page.str().find("<html lang=\"fr\">"), std::string::npos);
+  std::unique_ptr<gui::Menu> menu = gui::Menu::Load(1101);
+  ASSERT_NE(menu, nullptr);
+  int items = 0;
+  std::function<void(const gui::Menu&)> walk = [&](const gui::Menu& m) {
+    for (int i = 0; i < m.GetItemCount(); ++i) {
+      if (m.IsSeparator(i)) continue;
+      std::string text = resources::Cp1252ToUtf8(m.GetItemText(i));
+      std::string key;
+      if (const std::size_t tab = text.find('\t'); tab != std::string::npos) {
+        key = text.substr(tab + 1);
+        text.resize(tab);
+      }
+      text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+      EXPECT_NE(page.str().find(">" + text + "<"), std::string::npos) << text;
+      if (key.size() > 2) EXPECT_NE(page.str().find(">" + key.substr(1, key.size() - 2) + "<"), std::string::npos) << key;
+      ++items;
+      if (const gui::Menu* sub = m.GetSubMenu(i)) walk(*sub);
+    }
+  };
+  walk(*menu);
+  EXPECT_GT(items, 60);
 }
 
 TEST_F(UtilityTest, Toggles) {
@@ -189,22 +238,29 @@ TEST_F(UtilityTest, Toggles) {
   EXPECT_FALSE(MainMenuHandle->IsItemChecked(20801));
 }
 
+// The about box names the system, the window toolkit and our engine with
+// their versions.
 TEST_F(UtilityTest, AboutBox) {
-  Utilities().dbVersionText = [] { return std::string("Merlon dBASE 1.0"); };
-  std::string version, engine, os;
+  std::string version, engine, os, toolkit;
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
     test_support::Screenshot(w.Widget(), "shell", "about");
     auto& d = static_cast<gui::Dialog&>(w);
     version = d.GetItemText(1201);
     engine = d.GetItemText(1202);
     os = d.GetItemText(1203);
+    toolkit = d.GetItemText(1206);
+    const std::filesystem::path out = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "shell";
+    std::filesystem::create_directories(out);
+    EXPECT_TRUE(w.Widget()->grab().save(QString::fromStdString((out / "about_box.png").string())));
   });
   Choose(20952);
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
   EXPECT_EQ(gui::ModalSeam::Shown()[0].resourceId, 1301);
   EXPECT_FALSE(version.empty());
-  EXPECT_EQ(engine, "Version BDE: Merlon dBASE 1.0");
-  EXPECT_EQ(os.substr(0, 17), "Version Windows: ");
+  EXPECT_EQ(engine, "Moteur dBase Merlon: version " + std::string(DbVersionText()));
+  EXPECT_GT(engine.size(), 29u);
+  EXPECT_EQ(os.rfind("Syst\xE8me: Linux ", 0), 0u) << os;
+  EXPECT_EQ(toolkit.rfind("Fen\xEAtres: Qt 6.", 0), 0u) << toolkit;
 }
 
 }  // namespace

@@ -121,6 +121,8 @@ Application::~Application() {
 
 Application* Application::Current() { return current; }
 
+std::string ToolkitVersionText() { return std::string("Qt ") + qVersion(); }
+
 void Application::NoteActivity() { activity = true; }
 
 void Application::AddIdleTask(std::function<void()> task) { idleTasks_.push_back(std::move(task)); }

@@ -65,6 +65,9 @@ class Application {
 
 // Beep of the given message-box icon type (0 = default sound). A hook set
 // for tests receives every beep instead of the speaker.
+// The window toolkit's name and version, as the about box shows it ("Qt 6.4.2").
+std::string ToolkitVersionText();
+
 void MessageBeep(unsigned type);
 void SetBeepHook(std::function<void(unsigned type)> hook);
 // Number of beeps since the start of the run (or since ResetBeepCount).
