@@ -279,6 +279,11 @@ void OuvrirDossier() {
   // The folder keeps its case: on this system another case names another folder.
   std::string folder, code;
   if (!DossierFromChosenPath(path, folder, code)) {
+    gui::MessageBeep(0);
+    gui::MessageBox(DossierMessageOwner(),
+                    "\n\n\nCe fichier n'est pas un dossier Nuv-MERLON ZEL:\n\n" + path +
+                        "\n\nChoisissez la table \"c10\" + code du dossier + \".dbf\" (ou son raccourci).\n\n\n",
+                    LoadStr(2059), gui::MB_OK | gui::MB_ICONEXCLAMATION);
     RestorePrevious(previous);
     return;
   }

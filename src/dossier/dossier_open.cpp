@@ -143,8 +143,10 @@ bool OpenLockTable() {
   return false;
 }
 
-// A missing draft file is made from "CR50REF" with its three tags.
-void CreateMissingC50() {
+// A missing draft file is made from "CR50REF" with its three tags. False
+// (said and logged "Erreur") when it could be neither copied nor indexed:
+// the dossier then does not open.
+bool CreateMissingC50() {
   const std::string code = Code();
   Beep();
   gui::MessageBox(DossierMessageOwner(), std::string(LoadStr(55)) + LoadStr(1344) + code + LoadStr(1347),
@@ -154,13 +156,26 @@ void CreateMissingC50() {
   progress.SetLine(base + ".dbf");
   SetAppCursor(514, false);
   Table& c50 = *TableC50;
+  bool made = false;
   if (CopyReferenceTable(c50, LoadStr(1346), TableKind::C50, base)) {
     DropCopiedIndex(base);
-    if (c50.OpenExclusive(base)) BuildIndexesC50();
+    if (c50.OpenExclusive(base)) made = BuildIndexesC50();
     c50.CloseTable(true);
   }
-  WriteLog("OUVERTURE - Ok - fichier brouillard " + base + ".dbf cr\xE9\xE9");
   SetAppCursor(0, false);
+  if (made) {
+    WriteLog("OUVERTURE - Ok - fichier brouillard " + base + ".dbf cr\xE9\xE9");
+    return true;
+  }
+  WriteLog("OUVERTURE - Erreur - fichier brouillard " + base + ".dbf non cr\xE9\xE9");
+  Beep();
+  gui::MessageBox(DossierMessageOwner(),
+                  "\n\n\nLe fichier brouillard " + base +
+                      ".dbf n'a pu \xEAtre ni copi\xE9 ni cr\xE9\xE9: le dossier n'est pas ouvert.\n\n"
+                      "V\xE9rifiez le fichier de r\xE9" "f\xE9rence cr50ref.dbf du dossier du programme et les droits "
+                      "d'\xE9" "criture du dossier.\n\n\n",
+                  LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+  return false;
 }
 
 bool SeekKind(Table& c10, const char* kind, const char* code) {
@@ -363,8 +378,14 @@ bool EnsureDossierOpen() {
   const std::string stamp = C10FormatStamp();
   if (RTrim(stamp.c_str()) != std::string(LoadStr(31))) return OfferConversion(false, RTrim(stamp.c_str()));
 
-  // A missing draft file is created.
-  if (!platform::FileExists(platform::ResolvePath(std::string(PathC50()) + ".dbf"))) CreateMissingC50();
+  // A missing draft file is created; one that cannot be stops the opening.
+  if (!platform::FileExists(platform::ResolvePath(std::string(PathC50()) + ".dbf")) && !CreateMissingC50()) {
+    c10.CloseTable(true);
+    ReleaseDossierExclusive();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    SetDossierState(' ');
+    return false;
+  }
 
   // The dossier record, and the dossier is ready.
   if (!LoadDossierRecord()) return false;

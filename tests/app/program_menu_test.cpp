@@ -145,4 +145,24 @@ TEST_F(ProgramMenuTest, NewDossierClosesTheOpenOnesAndListsItselfWhenOpened) {
   EXPECT_EQ(RecentDossiers[1], recent);
 }
 
+// A chosen file that is no dossier is refused with a word and leaves
+// nothing in its folder.
+TEST_F(ProgramMenuTest, FileThatIsNoDossierIsRefusedAndCreatesNothing) {
+  struct Case {
+    const char* name;
+    const char* content;
+  } cases[] = {{"notes.txt", "des notes"}, {"c10.dbf", "sans code"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path folder = fs::path(root_) / "autre" / c.name;
+    fs::create_directories(folder);
+    { std::ofstream(folder / c.name) << c.content; }
+    gui::ModalSeam::Reset();
+    OpenThroughDialog((folder / c.name).string());
+    EXPECT_TRUE(IsBlank(DossierCode));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_GE(gui::ModalSeam::Shown().size(), 2u) << ShownTexts();
+  }
+}
+
 }  // namespace

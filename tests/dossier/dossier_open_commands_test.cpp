@@ -235,3 +235,18 @@ TEST_F(DossierOpenTest, DossierInAnAccentedFolderOpens) {
   EXPECT_TRUE(fs::exists(onDisk + "/c10cpt.ZEL"));
   EXPECT_NE(ReadAll(onDisk + "/clgcpt.txt").find("OUVERTURE DOSSIER - Ok"), std::string::npos);
 }
+
+// A draft file that can be neither copied nor made (its name taken by a
+// folder) stops the opening with a message, and the log says "Erreur".
+TEST_F(DossierOpenTest, DraftFileThatCannotBeMadeStopsTheOpening) {
+  const std::string d = MakeDossier("brouillard", "BRO", 10);
+  fs::remove(d + "c50bro.dbf");
+  fs::remove(d + "c50bro.mdx");
+  fs::create_directory(d + "c50bro.dbf");
+  OpenThroughDialog(C10Path(d, "BRO"));
+  EXPECT_TRUE(IsBlank(DossierCode)) << ShownTexts();
+  EXPECT_NE(ShownTexts().find("n'a pu \xEAtre ni copi\xE9 ni cr\xE9\xE9"), std::string::npos) << ShownTexts();
+  const std::string log = ReadAll(d + "clgbro.txt");
+  EXPECT_NE(log.find("OUVERTURE - Erreur - fichier brouillard"), std::string::npos) << log;
+  EXPECT_EQ(log.find("OUVERTURE - Ok - fichier brouillard"), std::string::npos) << log;
+}
