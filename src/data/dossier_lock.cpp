@@ -51,6 +51,7 @@ int SwitchLockTable(std::uint32_t shareMode) {
 }  // namespace
 
 bool OpenDossierExclusive(bool reshare) {
+  bool refusedByTheSystem = false;
   if (HeldOpen()) {
     // Upgraded in place: the shared hold stays until the exclusive one is granted.
     const int outcome = SwitchLockTable(dbase::dbiOPENEXCL);
@@ -58,9 +59,18 @@ bool OpenDossierExclusive(bool reshare) {
     if (outcome == 2) return false;
   } else {
     if (ReopenLockTable(true)) return true;
+    refusedByTheSystem = DossierLockTable != nullptr && DossierLockTable->result == dbase::DBIERR_OSACCESS;
     if (reshare && ReopenLockTable(false)) RuntimeBeep();
   }
   RuntimeBeep();
+  // A folder that cannot be written is no other station's doing.
+  if (refusedByTheSystem || (!DossierFolder.empty() && !platform::FolderWritable(DossierFolder))) {
+    RuntimeMessage(LoadStr(2271),
+                   ("\n\n\nLe dossier ne peut pas \xEAtre modifi\xE9: son emplacement est en lecture seule ou "
+                    "vous n'avez pas le droit d'y \xE9" "crire.\n\n" + DossierFolder + "\n\n\n").c_str(),
+                   kMbIconStop);
+    return false;
+  }
   RuntimeMessage(LoadStr(2271), LoadStr(2259), kMbIconStop);
   return false;
 }

@@ -46,6 +46,10 @@ bool DirectoryExists(const std::string& path) {
   return StatOf(path, st) && S_ISDIR(st.st_mode);
 }
 
+bool FolderWritable(const std::string& folder) {
+  return !folder.empty() && access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 std::int64_t FileSize(const std::string& path) {
   struct stat st{};
   if (!StatOf(path, st) || !S_ISREG(st.st_mode)) return -1;

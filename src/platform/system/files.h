@@ -13,6 +13,9 @@ namespace platform {
 
 bool FileExists(const std::string& path);        // a regular file that exists
 bool DirectoryExists(const std::string& path);
+// True when this process may create and write files in `folder` (false on a
+// read-only disk or without the rights, even for the superuser's disk).
+bool FolderWritable(const std::string& folder);
 std::int64_t FileSize(const std::string& path);  // -1 when missing
 
 // The path of the entry of `folder` whose name equals `name` without case
