@@ -2,6 +2,8 @@
 // button, check box, radio button and label that has a text in its
 // template shows a text. A grab of each is kept for a look.
 #include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "controls/medit.h"
 #include "dossier/backup_settings.h"
 #include "dossier/dossier_management.h"
 #include "dossier/dossier_properties.h"
@@ -102,6 +105,44 @@ TEST_F(DialogTextsTest, QtFileDialogIsInFrench) {
   fs::create_directories(out);
   dialog.resize(640, 400);
   EXPECT_TRUE(dialog.grab().save(QString::fromStdString((out / "qt_file_dialog.png").string())));
+}
+
+}  // namespace
+
+namespace {
+
+void Key(QWidget* w, int key, const QString& text = QString()) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QApplication::sendEvent(w, &release);
+}
+
+// The working date is a date field: letters are refused, Page Up steps it,
+// and its label's mnemonic leads to it.
+TEST_F(DialogTextsTest, WorkingDateFieldTakesDatesOnly) {
+  OpenDossier();
+  TheDossierRecord.SetDateYyyymmdd(DossierRecord::DateField::Working, "20240315");
+  TDFicAProposDossier dialog(MainFrame, TDFicAProposDossier::kWorkingDateMode);
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [](gui::Window& w) {
+    auto& d = static_cast<gui::Dialog&>(w);
+    auto* date = dynamic_cast<MEdit*>(d.GetDlgItem(TDFicAProposDossier::kWorkingDate));
+    ASSERT_NE(date, nullptr);
+    EXPECT_EQ(date->InputKind(), MEdit::kDate);
+    auto* label = qobject_cast<QLabel*>(d.GetDlgItem(1291)->Widget());
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->buddy(), date->Widget());
+    const std::string before = date->GetText();
+    date->SetFocus();
+    Key(date->Widget(), Qt::Key_A, "a");
+    EXPECT_EQ(date->GetText(), before);
+    Key(date->Widget(), Qt::Key_PageUp);
+    EXPECT_NE(date->GetText(), before);
+    EXPECT_EQ(date->GetText().size(), 8u) << date->GetText();
+    // The analytic combo is one line tall, not its dropped list's height.
+    EXPECT_LT(d.GetDlgItem(TDFicAProposDossier::kAnalytic)->GetWindowRect().h, 30);
+  });
+  dialog.Execute();
 }
 
 }  // namespace
