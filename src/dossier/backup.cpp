@@ -460,8 +460,9 @@ void BackupDossier_Work() {
         if (dialog.Execute(kTaskModal) == gui::IDOK) {
           // The batch file gets each folder and, after it, the stamp and the comment.
           const BackupTargets& targets = dialog.Targets();
+          // Each unit gets the same backup folder under it, as the dialog showed.
           request.unit1 = DossierFolder + targets.relative;
-          request.unit2 = targets.unit2Folder;
+          request.unit2 = targets.unit2Folder.empty() ? std::string() : WithSeparator(targets.unit2Folder) + targets.relative;
           request.comment = targets.comment;
         } else {
           cancelled = true;

@@ -207,7 +207,8 @@ TEST_F(BackupTest, Method7ConfirmationCancelledOrConfirmed) {
   EXPECT_TRUE(std::filesystem::exists(platform::DiskPath(copy)));
   EXPECT_EQ(dossier_test::FileLines(out), (std::vector<std::string>{
                             platform::DiskPath(folder_), "AB", platform::DiskPath(folder_) + "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/",
-                            "-20240307-09h0503-cloture", "/mnt/deux", "-20240307-09h0503-cloture",
+                            "-20240307-09h0503-cloture", "/mnt/deux/Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/",
+                            "-20240307-09h0503-cloture",
                             "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));
 }
 

@@ -141,4 +141,10 @@ TEST_F(FieldTable, Differences) {
   }
 }
 
+// The empty-report paragraph stands apart from the text that follows it.
+TEST_F(ReportFieldsTest, EmptyReportMessage) {
+  ShowEmptyReport("Compte: 411000");
+  EXPECT_EQ(LastRuntimeMessage().text, "\n\n\nIl n'y a rien dans cet Etat\n\n\nCompte: 411000\n\n");
+}
+
 }  // namespace
