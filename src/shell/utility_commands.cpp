@@ -38,8 +38,31 @@ std::string ProgramTitle() { return LoadStr(127); }
 
 bool FileExists(const std::string& path) { return !path.empty() && platform::FileExists(path); }
 
-// Opens a file with the desktop's handler (help viewer, text editor).
-bool OpenWithDesktop(const std::string& path) { return LaunchReported({"xdg-open", path}); }
+void ReportNotLaunched(const std::string& program, int error) {
+  gui::MessageBeep(0);
+  std::string text = std::string(LoadStr(19993)) + program + "\n\n" + platform::ErrorText(error ? error : ENOENT) + "\n\n\n";
+  gui::MessageBox(Owner(), text, LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+}
+
+// Opens a file with the desktop's handler (help viewer, text editor). A
+// handler that gives up at once (none for this kind of file) is said.
+bool OpenWithDesktop(const std::string& path) {
+  platform::LaunchOptions options;
+  options.watchMs = 2000;
+  platform::LaunchResult r = LaunchProgram({"xdg-open", path}, options);
+  if (!r.launched) {
+    ReportNotLaunched("xdg-open", r.error);
+    return false;
+  }
+  if (r.exitStatus <= 0) return true;
+  gui::MessageBeep(0);
+  gui::MessageBox(Owner(),
+                  "\n\n\nAucun programme du bureau n'a pu ouvrir le fichier:\n\n" + path +
+                      "\n\n(xdg-open a rendu le code " + std::to_string(r.exitStatus) +
+                      ")\n\nInstallez un navigateur web ou un \xE9" "diteur de texte, ou ouvrez ce fichier vous-m\xEAme.\n\n\n",
+                  LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  return false;
+}
 
 std::string RecentCode(const std::string& entry) {
   std::string code = entry.substr(0, std::min<std::size_t>(5, entry.size()));
@@ -66,10 +89,7 @@ bool LaunchReported(const std::vector<std::string>& argv, const platform::Launch
   if (argv.empty()) return false;
   platform::LaunchResult r = LaunchProgram(argv, options);
   if (r.launched) return true;
-  gui::MessageBeep(0);
-  std::string text = std::string(LoadStr(19993)) + argv[0] + "\n\n" + platform::ErrorText(r.error ? r.error : ENOENT) +
-                     "\n\n\n";
-  gui::MessageBox(Owner(), text, LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  ReportNotLaunched(argv[0], r.error);
   return false;
 }
 

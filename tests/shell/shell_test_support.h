@@ -88,6 +88,7 @@ class ProgramStartTest : public ShellTest {
       platform::LaunchResult r;
       r.launched = launchWorks_;
       r.error = launchWorks_ ? 0 : 2;
+      r.exitStatus = launchExit_;
       return r;
     });
   }
@@ -126,4 +127,5 @@ class ProgramStartTest : public ShellTest {
   std::vector<std::vector<std::string>> launched_;
   std::vector<std::string> launchedIn_;
   bool launchWorks_ = true;
+  int launchExit_ = -1;  // what a started program ended with (-1: still running)
 };

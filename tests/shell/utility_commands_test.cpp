@@ -179,6 +179,14 @@ TEST_F(UtilityTest, HelpOpensTheHelpFileThatExists) {
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
   EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("xdg-open\n\nfichier ou dossier introuvable"), std::string::npos)
       << gui::ModalSeam::Shown()[0].text;
+  // xdg-open started but found no viewer.
+  gui::ModalSeam::Reset();
+  launchWorks_ = true;
+  launchExit_ = 3;
+  Choose(20951);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("n'a pu ouvrir le fichier:\n\n" + folder_ + "/CAideNuv.html"),
+            std::string::npos) << gui::ModalSeam::Shown()[0].text;
 }
 
 // The shipped help page names every command of the main menu, with the key

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
 
 #include "platform/system/cp1252.h"
@@ -66,6 +67,21 @@ LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOpt
   }
   result.launched = true;
   result.pid = pid;
+  if (!options.wait && options.watchMs > 0) {
+    // A program that fails at once (a viewer that finds nothing to show the
+    // file with) is told from one that runs on.
+    for (int waited = 0; waited < options.watchMs; waited += 20) {
+      int st = 0;
+      const pid_t w = waitpid(pid, &st, WNOHANG);
+      if (w == pid) {
+        if (WIFEXITED(st)) result.exitStatus = WEXITSTATUS(st);
+        else if (WIFSIGNALED(st)) result.exitStatus = 128 + WTERMSIG(st);
+        return result;
+      }
+      if (w < 0 && errno != EINTR) return result;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
   if (!options.wait) {
     // Nobody waits for it: reap it in the background so no zombie stays.
     std::thread([pid] {

@@ -9,6 +9,7 @@ namespace platform {
 
 struct LaunchOptions {
   bool wait = false;                       // wait for the end and report the exit status
+  int watchMs = 0;                         // without wait: an end within this time is reported too
   std::string workingDirectory;            // empty = the current one
   std::vector<std::string> extraEnvironment;  // "NAME=value" entries added to (or replacing in) the environment
 };
@@ -16,7 +17,7 @@ struct LaunchOptions {
 struct LaunchResult {
   bool launched = false;  // the program started
   int error = 0;          // errno of a failed start (ENOENT when the program is missing ...)
-  int exitStatus = -1;    // with wait: the exit code, or 128 + signal; -1 otherwise
+  int exitStatus = -1;    // with wait (or an end within watchMs): the exit code, or 128 + signal; -1 otherwise
   int pid = 0;
 };
 

@@ -165,5 +165,15 @@ TEST(Process, LaunchesFromAnArgumentVector) {
   EXPECT_EQ(res.exitStatus, 0);
   EXPECT_EQ(ReadRaw(dir / "out.txt"), tricky + "|sub dir");
   EXPECT_FALSE(FileExists(dir / "injected"));
+
+  // Watched for a while: a quick failure is reported, a program that runs on
+  // is left running.
+  LaunchOptions watch;
+  watch.watchMs = 5000;
+  EXPECT_EQ(LaunchProcess({"/bin/sh", "-c", "exit 3"}, watch).exitStatus, 3);
+  watch.watchMs = 40;
+  res = LaunchProcess({"/bin/sh", "-c", "sleep 1"}, watch);
+  EXPECT_TRUE(res.launched);
+  EXPECT_EQ(res.exitStatus, -1);
 }
 
