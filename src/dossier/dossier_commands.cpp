@@ -45,6 +45,10 @@ void UpdateAnalyticMenuItem() {
   }
 }
 
+void ShowWorkingDate() {
+  if (MessageBar != nullptr) MessageBar->SetText(TheDossierRecord.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth));
+}
+
 namespace {
 
 CMDIClient* Client() { return CommandWindow; }
@@ -63,9 +67,6 @@ void SetMessageBarText(const std::string& text) {
   if (MessageBar != nullptr) MessageBar->SetText(text);
 }
 
-void ShowWorkingDate() {
-  SetMessageBarText(TheDossierRecord.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth));
-}
 
 // Marker file beside C10: written once, it tells that a link to it opens the dossier.
 void WriteMarkerFile() {

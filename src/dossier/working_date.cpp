@@ -1,10 +1,13 @@
 #include "dossier/working_date.h"
 
+#include "dossier/dossier_commands.h"
+
 #include <string>
 
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "dossier/auto_start.h"
+#include "dossier/dossier_commands.h"
 #include "dossier/dossier_properties.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
@@ -31,6 +34,7 @@ void CmFichierDateTravail_Work() {
     if (dialog.Execute(gui::MB_TASKMODAL) == gui::IDOK) WriteWorkingDateToC10();
   }
   CloseAllTables();
+  ShowWorkingDate();
 
   // Automatic import of ASCII entries, else the automatic start.
   // Section "ImportAuto" and key "FichierImport", cut from the packed key string 13.

@@ -84,7 +84,15 @@ void BuildToolbar(const std::vector<std::uint32_t>& ids, bool repaint) {
 }
 
 bool ResetToolbarWhenNoChild() {
-  if (CommandWindow != nullptr && CommandWindow->GetActiveMDIChild() != nullptr) return true;
+  // Only the closing of the last child empties the bars: what the shell
+  // writes there with no child open (the working date) stays.
+  static bool childSeen = false;
+  if (CommandWindow != nullptr && CommandWindow->GetActiveMDIChild() != nullptr) {
+    childSeen = true;
+    return true;
+  }
+  if (!childSeen) return false;
+  childSeen = false;
   const std::uint32_t empty[1] = {0};
   BuildToolbar(empty, true);
   if (MessageBar != nullptr) MessageBar->SetText("");

@@ -16,8 +16,9 @@
 void BuildToolbar(const std::uint32_t* list, bool repaint);
 void BuildToolbar(const std::vector<std::uint32_t>& ids, bool repaint);
 
-// True when an MDI child is active; otherwise installs the empty list,
-// clears the message bar and answers false.
+// True when an MDI child is active; otherwise false, and when the last
+// child has closed since the previous call, installs the empty list and
+// clears the message bar.
 bool ResetToolbarWhenNoChild();
 
 // Tooltip of a command: the part of its hint (string N) after the line

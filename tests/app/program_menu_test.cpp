@@ -6,6 +6,7 @@
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
+#include "platform/gui/statusbar.h"
 #include "runtime/code_helpers.h"
 #include "shell/seeding.h"
 #include "support/python.h"
@@ -163,6 +164,16 @@ TEST_F(ProgramMenuTest, FileThatIsNoDossierIsRefusedAndCreatesNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     EXPECT_GE(gui::ModalSeam::Shown().size(), 2u) << ShownTexts();
   }
+}
+
+// The message bar shows the stored working date once its dialog is gone.
+TEST_F(ProgramMenuTest, MessageBarShowsTheWorkingDateAfterItsDialog) {
+  OpenDemo();
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK);
+  Choose(20204);
+  ASSERT_NE(MessageBar, nullptr);
+  EXPECT_EQ(MessageBar->GetText(), TheDossierRecord.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth));
+  EXPECT_EQ(MessageBar->GetText().size(), 8u);
 }
 
 }  // namespace
