@@ -374,7 +374,15 @@ bool EnsureDossierOpen() {
 
   // A dossier of another format is offered its conversion.
   if (c10.FieldCount() > 0 && c10.FieldName(1)[0] == 'C') return OfferConversion(true, C10FormatStamp());
-  c10.OpenTable(c10Base, std::string(LoadStr(21)).substr(0, 7));
+  if (!c10.OpenTable(c10Base, std::string(LoadStr(21)).substr(0, 7))) {
+    // Without its code order the format stamp cannot be read: no conversion
+    // is offered on a guess.
+    SetAppCursor(0, false);
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + ".mdx"),
+                    std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
+    return false;
+  }
   const std::string stamp = C10FormatStamp();
   if (RTrim(stamp.c_str()) != std::string(LoadStr(31))) return OfferConversion(false, RTrim(stamp.c_str()));
 

@@ -250,3 +250,19 @@ TEST_F(DossierOpenTest, DraftFileThatCannotBeMadeStopsTheOpening) {
   EXPECT_NE(log.find("OUVERTURE - Erreur - fichier brouillard"), std::string::npos) << log;
   EXPECT_EQ(log.find("OUVERTURE - Ok - fichier brouillard"), std::string::npos) << log;
 }
+
+// A C10 index that opens but lacks the code order (another table's tags
+// under C10's name) stops the opening: no conversion is offered on a guess.
+TEST_F(DossierOpenTest, C10IndexWithoutTheCodeOrderStopsTheOpening) {
+  const std::string d = MakeDossier("sanscode", "SCO", 10);
+  fs::copy_file(d + "c20sco.mdx", d + "c10sco.mdx", fs::copy_options::overwrite_existing);
+  {
+    std::fstream f(d + "c10sco.mdx", std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(4);
+    f.write("c10sco", 6);
+  }
+  OpenThroughDialog(C10Path(d, "SCO"));
+  EXPECT_TRUE(IsBlank(DossierCode)) << ShownTexts();
+  EXPECT_NE(ShownTexts().find("Ouverture impossible"), std::string::npos) << ShownTexts();
+  EXPECT_EQ(ShownTexts().find("onversion"), std::string::npos) << ShownTexts();
+}
