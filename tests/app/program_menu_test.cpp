@@ -2,6 +2,7 @@
 // program's own hooks and commands installed, as a user meets them.
 #include "app/program_commands.h"
 #include "app/program_hooks.h"
+#include "dossier/dossier_properties.h"
 #include "dossier/dossier_slots.h"
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
@@ -174,6 +175,24 @@ TEST_F(ProgramMenuTest, MessageBarShowsTheWorkingDateAfterItsDialog) {
   ASSERT_NE(MessageBar, nullptr);
   EXPECT_EQ(MessageBar->GetText(), TheDossierRecord.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth));
   EXPECT_EQ(MessageBar->GetText().size(), 8u);
+}
+
+// The properties dialog's analytic mode brings "Sections Analytiques" into
+// the Données menu, and takes it out again.
+TEST_F(ProgramMenuTest, PropertiesAnalyticModeUpdatesTheMenu) {
+  OpenDemo();
+  gui::Menu* data = MainMenuHandle->GetSubMenu(2);
+  ASSERT_NE(data, nullptr);
+  for (int mode : {1, 0}) {
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [mode](gui::Window& w) {
+      auto& d = static_cast<gui::Dialog&>(w);
+      d.SetItemText(TDFicAProposDossier::kPostalCode, "75001");
+      d.SetItemText(TDFicAProposDossier::kTown, "PARIS");
+      d.SetItemSel(TDFicAProposDossier::kAnalytic, mode);
+    });
+    Choose(20205);
+    EXPECT_EQ(data->FindPosition(20310) >= 0, mode == 1) << mode << ShownTexts();
+  }
 }
 
 }  // namespace
