@@ -155,6 +155,8 @@ void TDAideFichier::SetupWindow() {
   title_->DrawFrame();
   for (const std::string& row : rows_.rows) list_->AddString(row);
   if (!rows_.rows.empty()) {
+    // One tab stop behind the longest code (and a blank), in the list's characters.
+    list_->SetTabStop((rows_.longestCode + 1) * Units().baseX);
     const std::string prefix = !IsBlank(select_) ? select_ : std::string(RTrim(startText_.c_str()));
     const int at = list_->FindString(prefix, -1);
     if (at != gui::LB_ERR) list_->SetSelIndex(at);

@@ -4,6 +4,9 @@
 #include "support/gui_test.h"
 #include "framework/lookup_dialog.h"
 
+#include <QPixmap>
+#include <QWidget>
+
 #include <cstdio>
 
 #include "controls/mcontrols.h"
@@ -114,8 +117,13 @@ TEST_F(LookupDialogTest, CodeIsCutToTheWidthAndCancelKeepsTheText) {
   AddC10("J", "BQ", "BANQUE");
   AddC10("B", "ACZ", "AUTRE SORTE");
 
+  // Names line up behind the longest code (and a blank).
   std::string text = "AC";
-  EXPECT_EQ(Run("J", 2, text, gui::IDOK), gui::IDOK);
+  EXPECT_EQ(Run("J", 2, text, gui::IDOK, [](TDAideFichier& d) {
+              EXPECT_EQ(d.List()->TabStop(), 4 * d.Units().baseX);
+              d.Widget()->grab().save(QString::fromStdString(ArtefactPath("lookup_dialog.png")));
+            }),
+            gui::IDOK);
   EXPECT_EQ(text, "AC") << "ACH cut to two characters";
 
   text = "B";

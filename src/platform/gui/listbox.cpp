@@ -1,5 +1,6 @@
 #include "platform/gui/listbox.h"
 
+#include <QApplication>
 #include <QListWidget>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -39,7 +40,45 @@ class ListBoxDelegate : public QStyledItemDelegate {
   ListBox* owner_;
 };
 
+// Lines drawn in two columns: the text after the first tab at the list's
+// tab stop, so that names line up behind codes of different lengths.
+class TabStopDelegate : public QStyledItemDelegate {
+ public:
+  TabStopDelegate(ListBox* owner, QObject* parent) : QStyledItemDelegate(parent), owner_(owner) {}
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem opt(option);
+    initStyleOption(&opt, index);
+    const QString text = opt.text;
+    opt.text.clear();
+    const QWidget* w = opt.widget;
+    QStyle* style = w != nullptr ? w->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
+    const QRect r = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, w);
+    painter->save();
+    painter->setPen(opt.palette.color((opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
+    const qsizetype tab = text.indexOf('\t');
+    const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+    painter->drawText(r, flags, tab < 0 ? text : text.left(tab));
+    if (tab >= 0) {
+      QString rest = text.mid(tab + 1);
+      rest.replace('\t', ' ');
+      painter->drawText(r.adjusted(owner_->tabStop_, 0, 0, 0), flags, rest);
+    }
+    painter->restore();
+  }
+
+ private:
+  ListBox* owner_;
+};
+
 ListBox::ListBox(Window* parent, int id, unsigned flags) : Control(parent, id, {}, flags) {}
+
+void ListBox::SetTabStop(int pixels) {
+  tabStop_ = std::max(0, pixels);
+  auto* w = qobject_cast<QListWidget*>(Widget());
+  if (w != nullptr && !IsOwnerDrawn() && tabStop_ > 0) w->setItemDelegate(new TabStopDelegate(this, w));
+  if (w != nullptr) w->viewport()->update();
+}
 
 QWidget* ListBox::CreateWidget(QWidget* parent) {
   auto* w = new Hooked<QListWidget>(parent);
@@ -47,6 +86,7 @@ QWidget* ListBox::CreateWidget(QWidget* parent) {
   w->setUniformItemSizes(true);
   w->setHorizontalScrollBarPolicy((flags_ & ctl::HScroll) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   if (IsOwnerDrawn()) w->setItemDelegate(new ListBoxDelegate(this, w));
+  else if (tabStop_ > 0) w->setItemDelegate(new TabStopDelegate(this, w));
   if (!(flags_ & ctl::Border) && IsOwnerDrawn()) w->setFrameShape(QFrame::NoFrame);
   QObject::connect(w, &QListWidget::itemSelectionChanged, w, [this] {
     if (!quiet_) Notify(LBN_SELCHANGE);

@@ -40,6 +40,10 @@ class ListBox : public Control {
   // Owner-drawn lines are this many pixels high.
   void SetItemHeight(int pixels);
   int GetItemHeight() const { return itemHeight_; }
+  // One tab stop, `pixels` from the line's left: the text after a line's
+  // first tab starts there (0 = Qt's default stops).
+  void SetTabStop(int pixels);
+  int TabStop() const { return tabStop_; }
   bool IsOwnerDrawn() const { return (flags_ & ctl::OwnerDraw) != 0; }
 
   // Draws one line of an owner-drawn list. The default draws its text.
@@ -55,6 +59,7 @@ class ListBox : public Control {
 
  private:
   friend class ListBoxDelegate;
+  friend class TabStopDelegate;
   struct Line {
     std::string text;
     std::uintptr_t data = 0;
@@ -62,6 +67,7 @@ class ListBox : public Control {
   void Refill();
   std::vector<Line> lines_;
   int itemHeight_ = 0;
+  int tabStop_ = 0;
   bool quiet_ = false;
 };
 
