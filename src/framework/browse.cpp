@@ -715,6 +715,7 @@ void CMDIBrowse::EvSetFocus(gui::Handle) {
     BuildToolbar(toolbarCommands.data(), true);
   }
   if (IsIconic()) return;
+  if (IsZoomed()) Show(gui::SW_RESTORE);  // a maximised list is shown normal
   if (ownSlot > 0 && RegistryChar(ownSlot) != '3') SetRegistryText(ownSlot, 1, "1");
   if (MessageBar != nullptr) MessageBar->SetText(RowCountText());
   typeAhead_.clear();

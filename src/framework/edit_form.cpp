@@ -139,6 +139,7 @@ std::string ConvertAmountText(const std::string& source, double rate, bool inver
 CMDIModif::CMDIModif(gui::MDIClient* client, const std::string& title, int gridColumns, int gridRows, int ownSlot,
                      int ownSlotLength, int partnerSlot)
     : gui::MDIChild(client, title) {
+  SetMaximizeBox(false);  // a form keeps its size; a maximised one is restored on focus
   HelpContext() = 85;
   CurrentHelpContext = 85;
   ContextCommands = {3, form_cmd::Quitter, form_cmd::Enregistrer, form_cmd::Texte};

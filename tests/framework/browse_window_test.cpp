@@ -25,6 +25,13 @@ TEST_F(BrowseWindowTest, OpensOnTheFirstPageAndKeepsOnlyVisibleRows) {
   EXPECT_EQ(s.rows[0], std::string("000100\xF0" "C0000001") + "Compte 1" + std::string(12, ' '));
   EXPECT_EQ(list->RowCountText(), "100 ligne(s)");
   EXPECT_EQ(list->View()->GetScrollPos(true), 0);
+
+  // A maximised list is shown normal again when it gets the focus.
+  list->Show(gui::SW_SHOWMAXIMIZED);
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(list->IsZoomed());
+  list->EvSetFocus(0);
+  EXPECT_FALSE(list->IsZoomed());
 }
 
 TEST_F(BrowseWindowTest, KeysMoveTheSelectionAndThePage) {

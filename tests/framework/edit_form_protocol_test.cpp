@@ -140,6 +140,7 @@ TEST_F(FormProtocolTest, EnregistrerAndQuitterNeverAsk) {
 
 TEST_F(FormProtocolTest, NoCloseWhileBusyMinimisedOrPrinting) {
   PlainForm* form = Open();
+  EXPECT_FALSE(form->HasMaximizeBox());
   form->ClosingFlag = true;
   form->CmQuitter();
   form->CmEnregistrer();

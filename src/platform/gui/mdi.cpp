@@ -336,10 +336,23 @@ QWidget* MDIChild::CreateWidget(QWidget* parentWidget) {
   grid->addWidget(barWidgets_->h, 1, 0);
   QMdiSubWindow* sub = area->addSubWindow(frame);
   sub->setAttribute(Qt::WA_DeleteOnClose, false);
+  if (!maximizeBox_)
+    sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                        Qt::WindowCloseButtonHint);
   SetOuterWidget(sub);
   ApplyBar(true);
   ApplyBar(false);
   return content;
+}
+
+bool MDIChild::HasMaximizeBox() const {
+  QWidget* o = OuterWidget();
+  if (o == nullptr || !IsCreated()) return maximizeBox_;
+  // No hint at all: Qt's default frame, which has the box.
+  const Qt::WindowFlags f = o->windowFlags();
+  const Qt::WindowFlags hints = f & (Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                                     Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  return hints == Qt::WindowFlags() || (f & Qt::WindowMaximizeButtonHint);
 }
 
 void MDIChild::ApplyBar(bool vertical) {

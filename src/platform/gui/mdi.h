@@ -132,6 +132,11 @@ class MDIChild : public Window {
   };
   ScrollRange GetScrollRange(bool vertical) const;
 
+  // Without a maximise box (set before creation) the frame offers only
+  // minimise and close, as the edit forms want.
+  void SetMaximizeBox(bool on) { maximizeBox_ = on; }
+  bool HasMaximizeBox() const;
+
  protected:
   QWidget* CreateWidget(QWidget* parentWidget) override;
   // Installs the child's accelerators; an override calls it.
@@ -156,6 +161,7 @@ class MDIChild : public Window {
   struct BarWidgets;  // the Qt bars, gone with the window's widgets
   std::unique_ptr<BarWidgets> barWidgets_;
   bool sizing_ = false;  // an EvSize sent by SyncHiddenClientSize is running
+  bool maximizeBox_ = true;
 };
 
 }  // namespace gui
