@@ -1,8 +1,11 @@
 #include "controls/drawing.h"
 
 #include <algorithm>
+#include <string>
 
+#include "controls/control_env.h"
 #include "platform/gui/bitmap.h"
+#include "platform/gui/window.h"
 
 namespace {
 
@@ -44,4 +47,25 @@ gui::ColorRef ShadeColor(gui::ColorRef color, short redChange, short greenChange
   auto clamp = [](int v) { return std::clamp(v, 0, 255); };
   return gui::Rgb(clamp(RedOf(color) + redChange), clamp(GreenOf(color) + greenChange),
                   clamp(BlueOf(color) + blueChange));
+}
+
+void PaintBitmapPanel(gui::Window& panel, int bitmapId, bool naturalSize, bool& painted) {
+  gui::WindowDC dc(panel);
+  if (!dc.IsValid()) return;
+  const gui::Rect r = panel.GetClientRect();
+  const gui::Bitmap bitmap = gui::Bitmap::Load(std::to_string(bitmapId));
+  if (!bitmap.IsNull()) {
+    const gui::Box whole = naturalSize ? gui::Box{0, 0, bitmap.Width() + 1, bitmap.Height() + 1} : gui::Box::From(r);
+    dc.StretchBitmap(whole, bitmap);
+  }
+  // Sunken: gray top and left, white right and bottom.
+  dc.SelectPen(GrayPen());
+  dc.MoveTo(0, r.h);
+  dc.LineTo(0, 0);
+  dc.LineTo(r.w, 0);
+  dc.SelectPen(WhitePen());
+  dc.MoveTo(r.w, 0);
+  dc.LineTo(r.w, r.h);
+  dc.LineTo(0, r.h);
+  painted = true;
 }

@@ -18,3 +18,13 @@ bool GradientRect(gui::DC& dc, bool horizontal, int left, int top, gui::ColorRef
 // The colour with each component changed by the signed amounts, clamped
 // to 0..255.
 gui::ColorRef ShadeColor(gui::ColorRef color, short redChange, short greenChange, short blueChange);
+
+namespace gui {
+class Window;
+}
+
+// The painting of a framed bitmap panel: bitmap resource `bitmapId` drawn
+// over the whole client area (at its own size plus one pixel with
+// `naturalSize`), then a sunken frame. Sets `painted`; a missing bitmap
+// leaves the frame alone.
+void PaintBitmapPanel(gui::Window& panel, int bitmapId, bool naturalSize, bool& painted);

@@ -374,7 +374,16 @@ std::intptr_t MWindow::WindowProc(unsigned msg, std::uintptr_t wParam, std::intp
       gui::PostMessage(Parent()->GetHandle(), gui::WM_COMMAND, wParam, lParam);
     return 0;
   }
+
   return gui::Window::WindowProc(msg, wParam, lParam);
+}
+
+void MWindow::EvLButtonDown(unsigned modKeys, gui::Point p) {
+  // A click on the page is the form's, at the same place.
+  if (Parent() != nullptr && Parent()->IsCreated())
+    gui::PostMessage(Parent()->GetHandle(), gui::WM_LBUTTONDOWN, modKeys,
+                     static_cast<std::intptr_t>((p.x & 0xFFFF) | ((p.y & 0xFFFF) << 16)));
+  DefaultProcessing();
 }
 
 std::intptr_t MWindow::EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {

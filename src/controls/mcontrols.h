@@ -193,8 +193,8 @@ class MODAListBox : public MListBox {
 // ---- Form page ---------------------------------------------------------------
 
 // A child window holding the controls of a form page: the pattern brush
-// behind them; every command it receives goes on to its parent; F4 and
-// Enter move the focus among its controls.
+// behind them; every command and left click it receives goes on to its
+// parent; F4 and Enter move the focus among its controls.
 class MWindow : public gui::Window {
  public:
   explicit MWindow(gui::Window* parent);
@@ -202,6 +202,7 @@ class MWindow : public gui::Window {
 
  protected:
   void EvPaint() override;
+  void EvLButtonDown(unsigned modKeys, gui::Point p) override;
   std::intptr_t EvMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 };
 

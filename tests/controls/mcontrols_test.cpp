@@ -2,11 +2,16 @@
 // loaded value, the list box's clipboard copies, tips set once, and the
 // drawing helpers.
 #include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QWidget>
 
 #include "controls/drawing.h"
 #include "controls/mcontrols.h"
 #include "controls_test_support.h"
 #include "platform/gui/clipboard.h"
+#include "platform/gui/bitmap.h"
 #include "platform/gui/dc.h"
 
 namespace {
@@ -135,6 +140,34 @@ TEST_F(MControlsTest, GradientRectRefusesComponentsOutOfRange) {
   const unsigned grey = blended.GetPixel(10, 5) & 0xFF;
   EXPECT_GT(grey, 90u);
   EXPECT_LT(grey, 170u);
+}
+
+// A click on a form page reaches the form at the same place; a bitmap
+// panel paints its picture inside a sunken frame.
+TEST_F(MControlsTest, FormPagePassesClicksAndBitmapPanelPaints) {
+  auto* sheet = new MWindow(page);
+  sheet->MoveWindow(gui::Rect{10, 10, 120, 80});
+  ASSERT_TRUE(sheet->Create());
+  QMouseEvent click(QEvent::MouseButtonPress, QPointF(5, 7), QPointF(5, 7), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(sheet->Widget(), &click);
+  gui::ProcessPendingMessages();
+  ASSERT_FALSE(page->messages.empty());
+  EXPECT_EQ(page->messages.back().first, gui::WM_LBUTTONDOWN);
+
+  struct Panel : gui::Window {
+    using gui::Window::Window;
+    void EvPaint() override { PaintBitmapPanel(*this, 20003, true, painted); }
+    bool painted = false;
+  };
+  auto* panel = new Panel(page);
+  panel->MoveWindow(gui::Rect{150, 10, 60, 60});
+  ASSERT_TRUE(panel->Create());
+  const QImage shot = panel->Widget()->grab().toImage();
+  EXPECT_TRUE(panel->painted);
+  const gui::Bitmap bitmap = gui::Bitmap::Load("20003");
+  ASSERT_FALSE(bitmap.IsNull());
+  EXPECT_EQ(shot.pixel(6, 6), bitmap.PixelArgb(6, 6));
 }
 
 }  // namespace

@@ -23,6 +23,8 @@ constexpr unsigned WM_SYSCOMMAND = 0x0112;
 constexpr unsigned WM_TIMER = 0x0113;
 constexpr unsigned WM_HSCROLL = 0x0114;
 constexpr unsigned WM_VSCROLL = 0x0115;
+// Left button down: the keys in wParam, x in the low and y in the high word of lParam.
+constexpr unsigned WM_LBUTTONDOWN = 0x0201;
 constexpr unsigned WM_NEXTDLGCTL = 0x0028;
 constexpr unsigned WM_USER = 0x0400;
 

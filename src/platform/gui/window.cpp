@@ -382,6 +382,10 @@ std::intptr_t Window::WindowProc(unsigned msg, std::uintptr_t wParam, std::intpt
     case WM_TIMER: EvTimer(static_cast<unsigned>(wParam)); return 0;
     case WM_PAINT: UpdateWindow(); return 0;
     case WM_SETFOCUS: SetFocus(); return 0;
+    case WM_LBUTTONDOWN:
+      EvLButtonDown(static_cast<unsigned>(wParam),
+                    Point{static_cast<short>(lParam & 0xFFFF), static_cast<short>((lParam >> 16) & 0xFFFF)});
+      return 0;
     default: return EvMessage(msg, wParam, lParam);
   }
 }
