@@ -9,9 +9,9 @@
 #include "platform/gui/menu.h"
 #include "platform/gui/statusbar.h"
 #include "runtime/code_helpers.h"
+#include "runtime/dates.h"
 #include "shell/seeding.h"
 #include "support/python.h"
-#include "runtime/dates.h"
 
 namespace {
 
@@ -167,19 +167,10 @@ TEST_F(ProgramMenuTest, FileThatIsNoDossierIsRefusedAndCreatesNothing) {
   }
 }
 
-// The message bar shows the stored working date once its dialog is gone.
-TEST_F(ProgramMenuTest, MessageBarShowsTheWorkingDateAfterItsDialog) {
-  OpenDemo();
-  gui::ModalSeam::QueueDialogAnswer(gui::IDOK);
-  Choose(20204);
-  ASSERT_NE(MessageBar, nullptr);
-  EXPECT_EQ(MessageBar->GetText(), TheDossierRecord.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth));
-  EXPECT_EQ(MessageBar->GetText().size(), 8u);
-}
-
 // The properties dialog's analytic mode brings "Sections Analytiques" into
-// the Données menu, and takes it out again.
-TEST_F(ProgramMenuTest, PropertiesAnalyticModeUpdatesTheMenu) {
+// the Données menu, and takes it out again; the message bar shows the
+// stored working date once the working-date dialog is gone.
+TEST_F(ProgramMenuTest, PropertiesAndWorkingDateUpdateMenuAndMessageBar) {
   OpenDemo();
   gui::Menu* data = MainMenuHandle->GetSubMenu(2);
   ASSERT_NE(data, nullptr);
@@ -193,6 +184,10 @@ TEST_F(ProgramMenuTest, PropertiesAnalyticModeUpdatesTheMenu) {
     Choose(20205);
     EXPECT_EQ(data->FindPosition(20310) >= 0, mode == 1) << mode << ShownTexts();
   }
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK);
+  Choose(20204);
+  EXPECT_EQ(MessageBar->GetText(), TheDossierRecord.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth));
+  EXPECT_EQ(MessageBar->GetText().size(), 8u);
 }
 
 }  // namespace
