@@ -64,7 +64,7 @@ bool OpenDossierExclusive(bool reshare) {
   }
   RuntimeBeep();
   // A folder that cannot be written is no other station's doing.
-  if (refusedByTheSystem || (!DossierFolder.empty() && !platform::FolderWritable(DossierFolder))) {
+  if (refusedByTheSystem || (platform::DirectoryExists(DossierFolder) && !platform::FolderWritable(DossierFolder))) {
     RuntimeMessage(LoadStr(2271),
                    ("\n\n\nLe dossier ne peut pas \xEAtre modifi\xE9: son emplacement est en lecture seule ou "
                     "vous n'avez pas le droit d'y \xE9" "crire.\n\n" + DossierFolder + "\n\n\n").c_str(),

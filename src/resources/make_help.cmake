@@ -1,6 +1,7 @@
-# Writes the program's French help page from the main menu and the main
-# frame's keys, so that it always lists the commands the program has.
-#   cmake -DMENU=<1101.menu> -DKEYS=<1102.acc> -DOUTPUT=<CAideNuv.html> -P make_help.cmake
+# Writes the program's French help page from the main menu, the menu texts
+# of the string table (string N + 1000 of command N) and the main frame's
+# keys, so that it always lists the commands the program has.
+#   cmake -DMENU=<1101.menu> -DSTRINGS=<strings folder> -DKEYS=<1102.acc> -DOUTPUT=<CAideNuv.html> -P make_help.cmake
 
 # Text of a menu line as a page shows it: mnemonics gone, HTML escaped.
 function(help_text in out)
@@ -12,6 +13,17 @@ function(help_text in out)
   string(REPLACE ">" "&gt;" t "${t}")
   set(${out} "${t}" PARENT_SCOPE)
 endfunction()
+
+# Menu texts of the string table, by string id.
+file(GLOB string_files "${STRINGS}/*.txt")
+foreach(f IN LISTS string_files)
+  file(STRINGS "${f}" string_lines ENCODING UTF-8 REGEX "^2[0-9][0-9][0-9][0-9]\t")
+  foreach(line IN LISTS string_lines)
+    if(line MATCHES "^([0-9]+)\t(.*)$")
+      set(str_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+    endif()
+  endforeach()
+endforeach()
 
 # Keys of the main frame's accelerator table, by command id.
 file(STRINGS "${KEYS}" key_lines ENCODING UTF-8)
@@ -64,10 +76,11 @@ foreach(line IN LISTS menu_lines)
     help_text("${CMAKE_MATCH_1}" title)
     string(APPEND html "<h2>${title}</h2>\n<table>\n<tr><th>Commande</th><th>Touche</th></tr>\n")
     set(open_table TRUE)
-  elseif(line MATCHES "^( +)([0-9]+)\t(.*)$")
+  elseif(line MATCHES "^( +)([0-9]+)$")
     set(indent "${CMAKE_MATCH_1}")
     set(id "${CMAKE_MATCH_2}")
-    set(text "${CMAKE_MATCH_3}")
+    math(EXPR text_id "${id} + 1000")
+    set(text "${str_${text_id}}")
     set(key "")
     # "Visualiser\t[F5]": the key written in the menu text.
     if(text MATCHES "^(.*)\\\\t\\[(.*)\\]$")

@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPixmap>
 
 #include <filesystem>
 #include <functional>
@@ -24,6 +23,7 @@
 #include "framework/lock_notice.h"
 #include "framework/lookup_dialog.h"
 #include "platform/gui/dialog_template.h"
+#include "support/gui_test.h"
 #include "shell_frame_fixture.h"
 
 namespace {
@@ -66,8 +66,6 @@ TEST_F(DialogTextsTest, EveryTemplateTextIsShownByItsDialog) {
     files += entry.path().extension() == ".dlg" ? 1 : 0;
   EXPECT_EQ(files, static_cast<int>(std::size(cases)));
 
-  const fs::path out = fs::path(MERLON_BINARY_DIR) / "test-artefacts" / "dialogs";
-  fs::create_directories(out);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.templateId);
     const gui::DialogTemplate* t = gui::DialogTemplates::Find(c.templateId);
@@ -83,7 +81,7 @@ TEST_F(DialogTextsTest, EveryTemplateTextIsShownByItsDialog) {
       ASSERT_NE(control, nullptr) << item.id;
       EXPECT_FALSE(ShownText(control->Widget()).trimmed().isEmpty()) << "control " << item.id << " is blank";
     }
-    EXPECT_TRUE(dialog->Widget()->grab().save(QString::fromStdString((out / (std::string(c.templateId) + ".png")).string())));
+    test_support::Screenshot(dialog->Widget(), "dialogs", c.templateId);
   }
 }
 
@@ -101,10 +99,8 @@ TEST_F(DialogTextsTest, QtFileDialogIsInFrench) {
   const QString all = texts.join('|');
   EXPECT_TRUE(all.contains("Annuler")) << all.toStdString();
   EXPECT_FALSE(all.contains("Cancel")) << all.toStdString();
-  const fs::path out = fs::path(MERLON_BINARY_DIR) / "test-artefacts" / "dialogs";
-  fs::create_directories(out);
   dialog.resize(640, 400);
-  EXPECT_TRUE(dialog.grab().save(QString::fromStdString((out / "qt_file_dialog.png").string())));
+  test_support::Screenshot(&dialog, "dialogs", "qt_file_dialog");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The commands the shell handles itself: recent dossiers of the File menu,
 // the INI files, the terminal, the engine notice, help, the report-choice
 // and full-screen toggles, the about box.
-#include <QPixmap>
 #include <QWidget>
 
 #include <algorithm>
@@ -198,6 +197,7 @@ TEST_F(UtilityTest, HelpPageListsEveryMenuCommand) {
   ASSERT_NE(page.str().find("<html lang=\"fr\">"), std::string::npos);
   std::unique_ptr<gui::Menu> menu = gui::Menu::Load(1101);
   ASSERT_NE(menu, nullptr);
+  FillMenuTexts(*menu);
   int items = 0;
   std::function<void(const gui::Menu&)> walk = [&](const gui::Menu& m) {
     for (int i = 0; i < m.GetItemCount(); ++i) {
@@ -209,6 +209,7 @@ TEST_F(UtilityTest, HelpPageListsEveryMenuCommand) {
         text.resize(tab);
       }
       text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+      ASSERT_FALSE(text.empty());
       EXPECT_NE(page.str().find(">" + text + "<"), std::string::npos) << text;
       if (key.size() > 2) EXPECT_NE(page.str().find(">" + key.substr(1, key.size() - 2) + "<"), std::string::npos) << key;
       ++items;
@@ -257,9 +258,6 @@ TEST_F(UtilityTest, AboutBox) {
     engine = d.GetItemText(1202);
     os = d.GetItemText(1203);
     toolkit = d.GetItemText(1206);
-    const std::filesystem::path out = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "shell";
-    std::filesystem::create_directories(out);
-    EXPECT_TRUE(w.Widget()->grab().save(QString::fromStdString((out / "about_box.png").string())));
   });
   Choose(20952);
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);

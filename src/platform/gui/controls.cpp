@@ -116,7 +116,8 @@ void Static::SetText(const std::string& text) {
   text_ = text;
   if (auto* l = qobject_cast<QLabel*>(Widget())) {
     const QString t = ToQString(text);
-    l->setText((flags_ & ctl::NoPrefix) ? t : WithoutMnemonic(t));
+    // A label bound to a field keeps its "&": Qt draws it as the mnemonic.
+    l->setText((flags_ & ctl::NoPrefix) || l->buddy() != nullptr ? t : WithoutMnemonic(t));
   }
 }
 

@@ -47,7 +47,7 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool FolderWritable(const std::string& folder) {
-  return !folder.empty() && access(folder.c_str(), W_OK | X_OK) == 0;
+  return !folder.empty() && ::access(DiskPath(folder).c_str(), W_OK | X_OK) == 0;
 }
 
 std::int64_t FileSize(const std::string& path) {
