@@ -23,6 +23,8 @@ void (*DbiAppendHook)() = nullptr;
 namespace {
 
 constexpr std::size_t kChunkBytes = 1 << 16;  // read-ahead of an exclusive cursor, pack chunks
+// A pack writes its new files beside the old ones, each under the old name + this suffix.
+constexpr const char* kPackSuffix = ".pack";
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -91,10 +93,58 @@ DbiCursor::~DbiCursor() { Close(); }
 
 DBIResult DbiCursor::Open(const std::string& path, const std::string& indexName, const std::string& tagName,
                           bool ro, bool excl, XLTMode mode) {
-  dbfPath = platform::ResolvePath(path);
   readOnly = ro;
   exclusive = excl;
   xlt = mode;
+  for (int attempt = 0;; ++attempt) {
+    bool again = false;
+    DBIResult rc = OpenOnce(path, indexName, tagName, &again);
+    if (!again) return rc;
+    if (attempt == 3) return DBIERR_TABLEINUSE;
+  }
+}
+
+std::vector<std::string> DbiCursor::PackedFiles() const {
+  std::vector<std::string> files;
+  if (dbf_.hasMemo()) files.push_back(platform::ResolvePath(WithExtension(dbfPath, ".dbt")));
+  if (dbf_.productionIndexFlag()) files.push_back(platform::ResolvePath(WithExtension(dbfPath, ".mdx")));
+  files.push_back(dbfPath);
+  return files;
+}
+
+bool DbiCursor::PackLeftovers() const {
+  for (const std::string& f : PackedFiles())
+    if (platform::FileExists(f + kPackSuffix)) return true;
+  return false;
+}
+
+// A pack renames its new files over the old ones, data last, once all of them are written.
+// So while the new data file is there and the first of them is gone, the renames had begun
+// and are finished; otherwise the new files are dropped, the new data file first (without it
+// the others are never taken for a pack's finished files), and the old table stays.
+DBIResult DbiCursor::FinishPack() {
+  const std::vector<std::string> files = PackedFiles();
+  const bool renaming = files.size() > 1 && platform::FileExists(dbfPath + kPackSuffix) &&
+                        !platform::FileExists(files.front() + kPackSuffix);
+  if (!renaming) return DropPackFiles();
+  for (const std::string& f : files) {
+    if (!platform::FileExists(f + kPackSuffix)) continue;
+    DBIResult rc = RenameFile(f + kPackSuffix, f);
+    if (rc != DBIERR_NONE) return rc;
+  }
+  return DBIERR_NONE;
+}
+
+DBIResult DbiCursor::DropPackFiles() {
+  DBIResult rc = RemoveFile(dbfPath + kPackSuffix);
+  for (const std::string& f : PackedFiles())
+    if (rc == DBIERR_NONE) rc = RemoveFile(f + kPackSuffix);
+  return rc;
+}
+
+DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexName, const std::string& tagName,
+                              bool* again) {
+  dbfPath = platform::ResolvePath(path);
   DBIResult rc = dbf_.Open(dbfPath, true);
   if (rc != DBIERR_NONE) return rc;
   if (!readOnly && !dbf_.writable()) {
@@ -105,6 +155,32 @@ DBIResult DbiCursor::Open(const std::string& path, const std::string& indexName,
   if (rc != DBIERR_NONE) {
     Close();
     return rc;
+  }
+  // A pack may have renamed a new file over this one before the lock was granted.
+  if (!SameFile(dbf_.fd(), dbfPath)) {
+    Close();
+    *again = true;
+    return DBIERR_TABLEINUSE;
+  }
+  if (PackLeftovers()) {
+    // Only a station holding the table alone may put a cut-short pack in order.
+    if (!exclusive && (!dbf_.writable() ||
+                       OfdLock(dbf_.fd(), kExclusiveByte, 1, F_WRLCK, false) != LockOutcome::kGranted ||
+                       OfdLock(dbf_.fd(), kOpenSentinelByte, 1, F_WRLCK, false) != LockOutcome::kGranted)) {
+      Close();
+      return DBIERR_TABLEINUSE;
+    }
+    rc = FinishPack();
+    Close();
+    *again = rc == DBIERR_NONE;
+    return rc;
+  }
+  if (exclusive && !readOnly && dbf_.writable()) {
+    rc = dbf_.CutPastCount();
+    if (rc != DBIERR_NONE) {
+      Close();
+      return rc;
+    }
   }
   layout_.clear();
   for (const DbfField& f : dbf_.fields()) {
@@ -593,14 +669,24 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   }
   std::uint32_t n = count_ + 1;
   if (rc == DBIERR_NONE && n == 0) rc = DBIERR_INVALIDPARAM;
-  if (rc == DBIERR_NONE) rc = dbf_.WriteAppended(n, buf);
+  bool written = false;
+  if (rc == DBIERR_NONE) {
+    written = true;
+    rc = dbf_.WriteAppended(n, buf);
+  }
   if (rc == DBIERR_NONE) {
     if (DbiAppendHook != nullptr) DbiAppendHook();
     rc = dbf_.WriteCount(n);
   }
+  if (rc == DBIERR_NONE) rc = MaintainIndex(n, nullptr, buf);
+  if (rc == DBIERR_NONE && indexLocked) rc = mdx_->WritePending();
   if (rc == DBIERR_NONE) {
     count_ = n;
-    rc = MaintainIndex(n, nullptr, buf);
+  } else if (written) {
+    // Still under the lock: the record and the count go back to what they were (the index
+    // pages of a failed update never reach the file), so a retry adds the record once.
+    (void)dbf_.TruncateTo(n - 1);
+    aheadCount_ = 0;
   }
   if (indexLocked) {
     DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
@@ -916,28 +1002,88 @@ DBIResult DbiCursor::FlushBlobs(std::uint8_t* buf, bool fresh) {
 
 // ---------------------------------------------------------------- maintenance
 
+// The new files (index copy, memo, data, in that order, so that a new data file never lies
+// beside old copies of the others) are written whole under the suffix, then renamed over the
+// old ones, data last. A kill at any point leaves files that the next open puts in order.
 DBIResult DbiCursor::Pack(bool) {
   if (!exclusive) return DBIERR_NEEDEXCLACCESS;
   if (readOnly) return DBIERR_NOTSUPPORTED;
   DBIResult rc = RefreshCount();
+  if (rc == DBIERR_NONE && mdx_) rc = mdx_->Flush();
+  if (rc != DBIERR_NONE) return rc;
+  DbfFile fresh;
+  rc = WritePack(&fresh);
+  const std::vector<std::string> files = PackedFiles();
+  if (rc != DBIERR_NONE) {
+    fresh.Close();
+    (void)DropPackFiles();
+      return rc;
+  }
+  std::uint32_t count = 0;
+  rc = fresh.ReadCount(&count);
+  if (rc != DBIERR_NONE) return rc;
+  const bool ordered = order_.mdx != nullptr && order_.mdx == mdx_.get();
+  const std::string orderTag = order_.tag;
+  if (mdx_) rc = mdx_->Close();
+  mdx_.reset();
+  if (ordered) order_ = Order();
+  dbt_.Close();
+  for (const std::string& f : files)
+    if (rc == DBIERR_NONE) rc = RenameFile(f + kPackSuffix, f);
+  // The folder's entries reach the disk with the renames.
+  if (rc == DBIERR_NONE) {
+    const std::size_t slash = dbfPath.rfind('/');
+    (void)SyncFile(slash == std::string::npos ? "." : dbfPath.substr(0, slash + 1));
+  }
+  // From the data file's rename on, the new table is the table; this cursor holds it alone.
+  if (!platform::FileExists(dbfPath + kPackSuffix)) dbf_.TakeOver(fresh);
+  else if (rc == DBIERR_NONE) rc = DBIERR_OSERROR;
+  count_ = rc == DBIERR_NONE ? count : 0;
+  countKnown_ = rc == DBIERR_NONE;
+  aheadCount_ = 0;
+  blobs_.clear();
+  SetToBegin();
+  if (dbf_.hasMemo()) {
+    DBIResult r2 = dbt_.Open(dbtPath, true, dbf_.dbase3Memo());
+    if (rc == DBIERR_NONE) rc = r2;
+  }
+  if (dbf_.productionIndexFlag()) {
+    DBIResult r2 = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_);
+    if (rc == DBIERR_NONE) rc = r2;
+    if (ordered && mdx_) {
+      MdxTagInfo info;
+      if (mdx_->FindTag(orderTag, &info) == DBIERR_NONE) {
+        order_.mdx = mdx_.get();
+        order_.tag = info.name;
+        order_.keyLength = info.keyLength;
+      }
+    }
+  }
+  return rc;
+}
+
+DBIResult DbiCursor::WritePack(DbfFile* fresh) {
+  const std::string newData = dbfPath + kPackSuffix;
+  const std::string newMemo = dbtPath + kPackSuffix;
+  const std::string newIndex = mdxPath + kPackSuffix;
+  DBIResult rc = DBIERR_NONE;
+  if (mdx_) rc = CopyFile(mdxPath, newIndex);
   if (rc != DBIERR_NONE) return rc;
   const std::uint16_t len = dbf_.recordLength();
   const std::uint32_t per = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kChunkBytes * 16 / len));
   std::vector<std::uint8_t> in(static_cast<std::size_t>(per) * len);
   std::vector<std::uint8_t> out(in.size());
 
-  // Memo texts of the live records go to a new memo file first; nothing changes until every
-  // memo was read, so a damaged memo stops the pack with the table as it was.
+  // Memo texts of the live records go to the new memo file first.
   std::vector<std::uint32_t> memoRefs;
   std::vector<std::size_t> memoFields;
   for (std::size_t i = 0; i < layout_.size(); ++i)
     if (layout_[i].type == 'M') memoFields.push_back(i);
-  std::string tmpMemo;
-  if (!memoFields.empty() && dbt_.IsOpen()) {
-    tmpMemo = dbtPath + ".pack";
-    rc = DbtFile::Create(tmpMemo, BaseName(dbfPath), dbt_.blockSize());
-    DbtFile fresh;
-    if (rc == DBIERR_NONE) rc = fresh.Open(tmpMemo, true, dbf_.dbase3Memo());
+  const bool memo = dbf_.hasMemo();
+  if (memo) {
+    rc = DbtFile::Create(newMemo, BaseName(dbfPath), dbt_.blockSize());
+    DbtFile memoOut;
+    if (rc == DBIERR_NONE) rc = memoOut.Open(newMemo, true, dbf_.dbase3Memo());
     std::string text;
     for (std::uint32_t r = 1; rc == DBIERR_NONE && r <= count_; r += per) {
       std::uint32_t k = std::min(per, count_ - r + 1);
@@ -950,21 +1096,26 @@ DBIResult DbiCursor::Pack(bool) {
           std::uint32_t block = 0, nb = 0;
           rc = DbtFile::ParseReference(rec + f.offset, f.length, &block);
           if (rc == DBIERR_NONE) rc = dbt_.Read(block, &text);
-          if (rc == DBIERR_NONE) rc = fresh.Write(0, text, &nb);
+          if (rc == DBIERR_NONE) rc = memoOut.Write(0, text, &nb);
           if (rc != DBIERR_NONE) break;
           memoRefs.push_back(nb);
         }
       }
     }
-    if (rc != DBIERR_NONE) {
-      platform::RemoveFile(tmpMemo);
-      return rc;
-    }
+    if (rc == DBIERR_NONE) rc = SyncFile(newMemo);
+    if (rc != DBIERR_NONE) return rc;
   }
 
+  // The live records, in order, to the new data file, which is locked as this table before
+  // it is renamed into place: no station opens it before this cursor lets it go.
+  rc = DbfFile::CreateLike(dbf_, newData);
+  if (rc == DBIERR_NONE) rc = fresh->Open(newData, true);
+  if (rc == DBIERR_NONE && (OfdLock(fresh->fd(), kExclusiveByte, 1, F_WRLCK, false) != LockOutcome::kGranted ||
+                            OfdLock(fresh->fd(), kOpenSentinelByte, 1, F_WRLCK, false) != LockOutcome::kGranted))
+    rc = DBIERR_TABLEINUSE;
   std::uint32_t w = 1;
   std::size_t memoAt = 0;
-  for (std::uint32_t r = 1; r <= count_; r += per) {
+  for (std::uint32_t r = 1; rc == DBIERR_NONE && r <= count_; r += per) {
     std::uint32_t k = std::min(per, count_ - r + 1);
     rc = dbf_.ReadRecords(r, k, in.data());
     if (rc != DBIERR_NONE) break;
@@ -974,37 +1125,30 @@ DBIResult DbiCursor::Pack(bool) {
       if (rec[0] == '*') continue;
       std::uint8_t* o = out.data() + static_cast<std::size_t>(live) * len;
       std::memcpy(o, rec, len);
-      if (!tmpMemo.empty()) {
+      if (memo) {
         for (std::size_t fi : memoFields)
           DbtFile::FormatReference(memoRefs[memoAt++], o + layout_[fi].offset, layout_[fi].length);
       }
       ++live;
     }
-    // Live records move down only: the write never reaches records not yet read.
-    if (live > 0 && !(w == r && live == k && tmpMemo.empty())) rc = dbf_.WriteRecords(w, live, out.data());
-    if (rc != DBIERR_NONE) break;
+    if (live > 0) rc = fresh->WriteRecords(w, live, out.data());
     w += live;
   }
-  if (rc == DBIERR_NONE) rc = dbf_.TruncateTo(w - 1);
-  if (!tmpMemo.empty()) {
-    if (rc == DBIERR_NONE) {
-      dbt_.Close();
-      if (!platform::AtomicRename(tmpMemo, dbtPath)) rc = ErrnoToResult(errno);
-      DBIResult r2 = dbt_.Open(dbtPath, true, dbf_.dbase3Memo());
-      if (rc == DBIERR_NONE) rc = r2;
-    } else {
-      platform::RemoveFile(tmpMemo);
-    }
-  }
-  count_ = w - 1;
-  aheadCount_ = 0;
-  blobs_.clear();
-  SetToBegin();
-  if (rc == DBIERR_NONE && mdx_) {
-    FileSource src(dbf_, count_);
-    rc = mdx_->Rebuild(&src);
+  if (rc == DBIERR_NONE) rc = fresh->TruncateTo(w - 1);
+  if (rc == DBIERR_NONE) rc = SyncFile(newData);
+  if (rc != DBIERR_NONE || !mdx_) return rc;
+
+  // Every tag of the copied index filled again from the new records.
+  std::unique_ptr<Mdx> index;
+  rc = Mdx::Open(newIndex, layout_, false, true, &index);
+  if (rc == DBIERR_NONE) {
+    FileSource src(*fresh, w - 1);
+    rc = index->Rebuild(&src);
     if (rc == DBIERR_NONE) rc = src.status();
+    DBIResult r2 = index->Close();
+    if (rc == DBIERR_NONE) rc = r2;
   }
+  if (rc == DBIERR_NONE) rc = SyncFile(newIndex);
   return rc;
 }
 

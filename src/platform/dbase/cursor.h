@@ -25,6 +25,8 @@ struct DbiCursor {
   ~DbiCursor();
 
   // Opens the table files and takes the open lock; `indexName`/`tagName` choose the order.
+  // The files of a pack that was cut short are first put back in order (the old table or the
+  // new one), and an exclusive open cuts off a record written past the count.
   DBIResult Open(const std::string& dbfPath, const std::string& indexName, const std::string& tagName,
                  bool readOnly, bool exclusive, XLTMode xlt);
   DBIResult Close();
@@ -99,6 +101,14 @@ struct DbiCursor {
   class FileSource;
   class WriteLock;
 
+  DBIResult OpenOnce(const std::string& path, const std::string& indexName, const std::string& tagName,
+                     bool* again);
+  // The files a pack replaces, in the order it renames them (data last).
+  std::vector<std::string> PackedFiles() const;
+  bool PackLeftovers() const;
+  DBIResult FinishPack();
+  DBIResult DropPackFiles();
+  DBIResult WritePack(DbfFile* fresh);
   void Unlock(std::uint32_t recno);  // a record lock this cursor holds
   DBIResult TakeOpenLock();
   DBIResult ReopenIndexes(bool exclusive);

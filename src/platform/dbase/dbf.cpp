@@ -116,6 +116,37 @@ void DbfFile::Close() {
   fields_.clear();
 }
 
+DBIResult DbfFile::CreateLike(const DbfFile& model, const std::string& path) {
+  std::vector<std::uint8_t> head(model.headerLength_ + 1u);
+  DBIResult rc = ReadAt(model.fd_, head.data(), model.headerLength_, 0);
+  if (rc != DBIERR_NONE) return rc;
+  Put32(&head[dbf_header::kRecordCount], 0);
+  head[model.headerLength_] = kFileEnd;
+  int fd = -1;
+  rc = CreateFile(path, &fd);
+  if (rc != DBIERR_NONE) return rc;
+  rc = WriteAt(fd, head.data(), head.size(), 0);
+  if (::close(fd) != 0 && rc == DBIERR_NONE) rc = ErrnoToResult(errno);
+  return rc;
+}
+
+void DbfFile::TakeOver(DbfFile& other) {
+  Close();
+  other.Unmap();
+  fd_ = other.fd_;
+  writable_ = other.writable_;
+  path_ = other.path_;
+  fields_ = std::move(other.fields_);
+  recordLength_ = other.recordLength_;
+  headerLength_ = other.headerLength_;
+  version_ = other.version_;
+  languageDriver_ = other.languageDriver_;
+  mdxFlag_ = other.mdxFlag_;
+  network_ = other.network_;
+  other.fd_ = -1;
+  other.Close();
+}
+
 bool DbfFile::hasMemo() const {
   for (const auto& f : fields_)
     if (f.type == 'M') return true;
@@ -399,9 +430,21 @@ DBIResult DbfFile::TruncateTo(std::uint32_t count) {
   Unmap();
   DBIResult rc = WriteCount(count);
   if (rc != DBIERR_NONE) return rc;
-  if (::ftruncate(fd_, end + 1) != 0) return ErrnoToResult(errno);
+  rc = TruncateFile(fd_, end + 1);
+  if (rc != DBIERR_NONE) return rc;
   std::uint8_t mark = kFileEnd;
   return WriteAt(fd_, &mark, 1, end);
+}
+
+DBIResult DbfFile::CutPastCount() {
+  std::uint32_t count = 0;
+  DBIResult rc = ReadStoredCount(&count);
+  off_t size = 0;
+  if (rc == DBIERR_NONE) rc = FileSize(fd_, &size);
+  if (rc != DBIERR_NONE) return rc;
+  const off_t end = static_cast<off_t>(headerLength_) + static_cast<off_t>(count) * recordLength_;
+  // A count past the end of the file is other damage, left to the header checks.
+  return size > end + 1 ? TruncateTo(count) : DBIERR_NONE;
 }
 
 void DbfFile::BlankRecord(std::uint8_t* buf) const { std::memset(buf, ' ', recordLength_); }

@@ -47,6 +47,11 @@ class DbfFile {
   static DBIResult Create(const std::string& path, const std::vector<DbfFieldSpec>& fields,
                           bool productionIndex, std::uint8_t languageDriver = kLanguageDriverAnsi);
 
+  // Creates an empty table file with the header of an open one, byte for byte (count 0).
+  static DBIResult CreateLike(const DbfFile& model, const std::string& path);
+  // Takes over another object's open file (and its locks); the other is left closed.
+  void TakeOver(DbfFile& other);
+
   // Opens and checks the header; `write` asks for write access (given when the file allows).
   DBIResult Open(const std::string& path, bool write);
   void Close();
@@ -86,6 +91,9 @@ class DbfFile {
   DBIResult WriteProductionIndexFlag(bool on);
   // Cuts the file after `count` records (end-of-file mark included) and writes the count.
   DBIResult TruncateTo(std::uint32_t count);
+  // Cuts off what lies past the counted records and their end-of-file mark (the record of an
+  // append killed before its count, or part of one): table opened exclusively.
+  DBIResult CutPastCount();
 
   // A blank record: delete mark blank, every field blank.
   void BlankRecord(std::uint8_t* buf) const;

@@ -53,5 +53,6 @@ constexpr DBIResult DBIERR_NOSUCHPATH = 11011;     // path not found (0x2B03)
 constexpr DBIResult DBIERR_TOOMANYFILES = 11012;   // too many open files (0x2B04)
 constexpr DBIResult DBIERR_FILEEXISTS = 11013;     // a file to create exists already
 constexpr DBIResult DBIERR_NOMEMORY = 11014;       // allocation failed
+constexpr DBIResult DBIERR_DISKFULL = 11015;       // no room left on the disk (or over the file-size limit)
 
 }  // namespace dbase

@@ -191,7 +191,10 @@ DBIResult DbtFile::Append(const std::string& text, std::uint32_t* block) {
   if (rc != DBIERR_NONE) return rc;
   std::uint32_t fromSize = static_cast<std::uint32_t>((size + blockSize_ - 1) / blockSize_);
   if (fromSize == 0) fromSize = 1;
-  if (next == 0 || next > fromSize) next = fromSize;
+  // A pointer back into the used blocks would overwrite other records' memos: the new memo
+  // goes past the end of the file and the damage is reported for the rebuild.
+  if (next != 0 && next < fromSize) ReportDamage(path_, DBIERR_MEMOCORRUPT);
+  if (next == 0 || next != fromSize) next = fromSize;
   std::size_t blocks = BlocksFor(text.size());
   if (static_cast<std::uint64_t>(next) + blocks > 0xFFFFFFFFull) return DBIERR_NOMEMORY;
   std::vector<std::uint8_t> out(blocks * blockSize_, 0);
@@ -204,11 +207,21 @@ DBIResult DbtFile::Append(const std::string& text, std::uint32_t* block) {
     Put32(&out[4], static_cast<std::uint32_t>(text.size() + kBlockHeader));
     std::memcpy(out.data() + kBlockHeader, text.data(), text.size());
   }
-  rc = WriteAt(fd_, out.data(), out.size(), static_cast<off_t>(next) * blockSize_);
+  // The pointer moves first: a process killed before its blocks are written leaves a pointer
+  // past the end of the file (mended above), never one inside the used blocks.
+  std::uint8_t moved[4];
+  Put32(moved, next + static_cast<std::uint32_t>(blocks));
+  rc = WriteAt(fd_, moved, sizeof moved, dbt_header::kNextFreeBlock);
   if (rc != DBIERR_NONE) return rc;
-  Put32(head, next + static_cast<std::uint32_t>(blocks));
-  rc = WriteAt(fd_, head, sizeof head, dbt_header::kNextFreeBlock);
-  if (rc == DBIERR_NONE) *block = next;
+  rc = WriteAt(fd_, out.data(), out.size(), static_cast<off_t>(next) * blockSize_);
+  if (rc != DBIERR_NONE) {
+    // A part written on a full disk is cut off and the pointer put back.
+    (void)TruncateFile(fd_, size);
+    Put32(head, next);
+    (void)WriteAt(fd_, head, sizeof head, dbt_header::kNextFreeBlock);
+    return rc;
+  }
+  *block = next;
   return rc;
 }
 

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform/system/cp1252.h"
@@ -34,6 +35,10 @@ DBIResult ErrnoToResult(int err, DBIResult missing) {
       return DBIERR_FILEEXISTS;
     case ENOMEM:
       return DBIERR_NOMEMORY;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return DBIERR_DISKFULL;
     default:
       return DBIERR_OSERROR;
   }
@@ -51,7 +56,107 @@ DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off) {
   return got == n ? DBIERR_NONE : DBIERR_FILECORRUPT;
 }
 
+namespace {
+
+struct FaultState {
+  bool read = false;
+  WriteFault fault = WriteFault::kNone;
+  long nth = 0;
+  long count = 0;
+};
+
+FaultState& Fault() {
+  static FaultState state;
+  if (!state.read) {
+    state.read = true;
+    const char* v = std::getenv("MERLON_WRITE_FAULT");
+    if (v != nullptr) {
+      if (std::strncmp(v, "kill:", 5) == 0) state.fault = WriteFault::kKill;
+      if (std::strncmp(v, "full:", 5) == 0) state.fault = WriteFault::kFull;
+      state.nth = state.fault == WriteFault::kNone ? 0 : std::atol(v + 5);
+    }
+  }
+  return state;
+}
+
+}  // namespace
+
+void SetWriteFault(WriteFault fault, long nth) {
+  FaultState& f = Fault();
+  f.fault = fault;
+  f.nth = nth;
+  f.count = 0;
+}
+
+long WritesCounted() { return Fault().count; }
+
+DBIResult BeforeWrite(int fd, off_t end) {
+  FaultState& f = Fault();
+  if (f.fault == WriteFault::kNone) return DBIERR_NONE;
+  if (++f.count < f.nth) return DBIERR_NONE;
+  if (f.fault == WriteFault::kKill) ::raise(SIGKILL);
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || end <= st.st_size) return DBIERR_NONE;
+  return DBIERR_DISKFULL;
+}
+
+namespace {
+std::string& FullFolder() {
+  static std::string folder;
+  return folder;
+}
+}  // namespace
+
+void NoteDiskFull(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  FullFolder() = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+const std::string& DiskFullFolder() { return FullFolder(); }
+
+void (*DbiDamageHook)(const char* path, DBIResult code) = nullptr;
+
+void ReportDamage(const std::string& path, DBIResult code) {
+  if (DbiDamageHook != nullptr) DbiDamageHook(path.c_str(), code);
+}
+
+DBIResult TruncateFile(int fd, off_t size) {
+  DBIResult rc = BeforeWrite(-1, 0);
+  if (rc != DBIERR_NONE) return rc;
+  while (::ftruncate(fd, size) != 0)
+    if (errno != EINTR) return ErrnoToResult(errno);
+  return DBIERR_NONE;
+}
+
+DBIResult RenameFile(const std::string& from, const std::string& to) {
+  DBIResult rc = BeforeWrite(-1, 0);
+  if (rc != DBIERR_NONE) return rc;
+  return platform::AtomicRename(from, to) ? DBIERR_NONE : ErrnoToResult(errno);
+}
+
+DBIResult RemoveFile(const std::string& path) {
+  DBIResult rc = BeforeWrite(-1, 0);
+  if (rc != DBIERR_NONE) return rc;
+  return platform::RemoveFile(path) ? DBIERR_NONE : ErrnoToResult(errno);
+}
+
+DBIResult SyncFile(const std::string& path) {
+  const int fd = ::open(platform::DiskPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return ErrnoToResult(errno);
+  const int r = ::fsync(fd);
+  const int err = errno;
+  ::close(fd);
+  return r == 0 ? DBIERR_NONE : ErrnoToResult(err);
+}
+
+bool SameFile(int fd, const std::string& path) {
+  struct stat a, b;
+  return ::fstat(fd, &a) == 0 && ::stat(platform::DiskPath(path).c_str(), &b) == 0 && a.st_ino == b.st_ino && a.st_dev == b.st_dev;
+}
+
 DBIResult WriteAt(int fd, const void* buf, std::size_t n, off_t off) {
+  DBIResult fault = BeforeWrite(fd, off + static_cast<off_t>(n));
+  if (fault != DBIERR_NONE) return fault;
   const int err = platform::WriteAllAt(fd, buf, n, off);
   return err == 0 ? DBIERR_NONE : ErrnoToResult(err);
 }

@@ -42,6 +42,37 @@ DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off);
 DBIResult ReadSome(int fd, void* buf, std::size_t n, off_t off, std::size_t* got);
 DBIResult WriteAt(int fd, const void* buf, std::size_t n, off_t off);
 DBIResult FileSize(int fd, off_t* size);
+// Cuts or extends a file to `size` bytes.
+DBIResult TruncateFile(int fd, off_t size);
+// Renames a file over another (atomic on one file system).
+DBIResult RenameFile(const std::string& from, const std::string& to);
+// Removes a file; one that is not there is no error.
+DBIResult RemoveFile(const std::string& path);
+// Writes a file's data (or a folder's entries) to the disk.
+DBIResult SyncFile(const std::string& path);
+// True when the descriptor and the path name the same file (no rename came between).
+bool SameFile(int fd, const std::string& path);
+
+// Faults for the crash and disk-full tests. Every write, rename, removal and truncation of the
+// engine's files counts as one write; from the n-th on, the process kills itself before the
+// write (kKill), or every write that would make a file longer fails as on a full disk
+// (kFull). MERLON_WRITE_FAULT="kill:N" or "full:N" sets it at the first write;
+// SetWriteFault(kNone, 0) ends it.
+enum class WriteFault { kNone, kKill, kFull };
+void SetWriteFault(WriteFault fault, long nth);
+// Writes counted since the fault was set (the crash tests size their loops with it).
+long WritesCounted();
+// Called before each write of the engine (fd and the end of the write when it writes
+// bytes, fd -1 for a rename, removal or truncation): DBIERR_DISKFULL when an injected fault refuses it.
+DBIResult BeforeWrite(int fd, off_t end);
+// The folder of the file an operation found the disk full in, for the engine's message.
+void NoteDiskFull(const std::string& path);
+const std::string& DiskFullFolder();
+
+// Damage found while the engine kept going (a memo file's free pointer below its used
+// blocks): the file and the code go to this hook, which marks the table for the rebuild.
+extern void (*DbiDamageHook)(const char* path, DBIResult code);
+void ReportDamage(const std::string& path, DBIResult code);
 
 // Opens read-write when the file allows it, else read-only (*writable tells which). On a
 // network file system the file is written through (O_DSYNC).

@@ -74,12 +74,18 @@ DBIResult PatchName(const std::string& path, off_t offset, std::size_t width, co
   return rc;
 }
 
+// A write's result; a full disk is noted with the table's folder for the engine's message.
+DBIResult Written(const DbiCursor* cursor, DBIResult rc) {
+  if (rc == DBIERR_DISKFULL) NoteDiskFull(cursor->dbfPath);
+  return rc;
+}
+
 // Runs `work` on a cursor given by the caller, or on the table opened exclusively by name.
 template <typename Work>
 DBIResult OnExclusive(hDBICur cursor, const char* tableName, Work work) {
   if (cursor != nullptr) {
     if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
-    return work(cursor);
+    return Written(cursor, work(cursor));
   }
   if (tableName == nullptr || tableName[0] == 0) return DBIERR_INVALIDPARAM;
   DbiCursor c;
@@ -87,7 +93,7 @@ DBIResult OnExclusive(hDBICur cursor, const char* tableName, Work work) {
   if (rc != DBIERR_NONE) return rc;
   rc = work(&c);
   DBIResult rc2 = c.Close();
-  return rc != DBIERR_NONE ? rc : rc2;
+  return Written(&c, rc != DBIERR_NONE ? rc : rc2);
 }
 
 struct ErrorText {
@@ -130,6 +136,7 @@ const ErrorText kErrorTexts[] = {
     {DBIERR_TOOMANYFILES, "Trop de fichiers ouverts"},
     {DBIERR_FILEEXISTS, "Le fichier existe d\xE9j\xE0"},
     {DBIERR_NOMEMORY, "M\xE9moire insuffisante"},
+    {DBIERR_DISKFULL, "Disque plein"},
 };
 
 }  // namespace
@@ -215,7 +222,7 @@ DBIResult DbiOpenTable(hDBIDb, const char* tableName, const char* driverType, co
 
 DBIResult DbiCloseCursor(hDBICur* cursor) {
   if (cursor == nullptr || !Valid(*cursor)) return DBIERR_INVALIDHNDL;
-  DBIResult rc = (*cursor)->Close();
+  DBIResult rc = Written(*cursor, (*cursor)->Close());
   S().cursors.erase(*cursor);
   delete *cursor;
   *cursor = nullptr;
@@ -387,7 +394,7 @@ DBIResult DbiInitRecord(hDBICur cursor, std::uint8_t* recBuf) {
 
 DBIResult DbiInsertRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
-  return cursor->Insert(lock, recBuf);
+  return Written(cursor, cursor->Insert(lock, recBuf));
 }
 
 DBIResult DbiAppendRecords(hDBICur cursor, std::uint32_t count, const std::uint8_t* records) {
@@ -397,22 +404,22 @@ DBIResult DbiAppendRecords(hDBICur cursor, std::uint32_t count, const std::uint8
 
 DBIResult DbiModifyRecord(hDBICur cursor, std::uint8_t* recBuf, bool freeLock) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
-  return cursor->Modify(recBuf, freeLock);
+  return Written(cursor, cursor->Modify(recBuf, freeLock));
 }
 
 DBIResult DbiDeleteRecord(hDBICur cursor, std::uint8_t* recBuf) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
-  return cursor->SetDeleted(true, recBuf);
+  return Written(cursor, cursor->SetDeleted(true, recBuf));
 }
 
 DBIResult DbiUndeleteRecord(hDBICur cursor) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
-  return cursor->SetDeleted(false, nullptr);
+  return Written(cursor, cursor->SetDeleted(false, nullptr));
 }
 
 DBIResult DbiSaveChanges(hDBICur cursor) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
-  return cursor->SaveChanges();
+  return Written(cursor, cursor->SaveChanges());
 }
 
 // ---------------------------------------------------------------- memo fields
@@ -579,14 +586,14 @@ DBIResult DbiAddIndex(hDBIDb, hDBICur cursor, const char*, const char* driverTyp
                       const char*) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   if (!DriverOk(driverType) || desc == nullptr) return DBIERR_INVALIDPARAM;
-  return cursor->AddIndex(*desc);
+  return Written(cursor, cursor->AddIndex(*desc));
 }
 
 DBIResult DbiDeleteIndex(hDBIDb, hDBICur cursor, const char*, const char* driverType, const char* indexName,
                          const char* tagName, std::uint16_t) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   if (!DriverOk(driverType)) return DBIERR_INVALIDPARAM;
-  return cursor->DeleteIndex(Text(indexName), Text(tagName));
+  return Written(cursor, cursor->DeleteIndex(Text(indexName), Text(tagName)));
 }
 
 DBIResult DbiSwitchToIndex(hDBICur* cursor, const char* indexName, const char* tagName, std::uint16_t,
@@ -630,6 +637,12 @@ DBIResult DbiGetErrorString(DBIResult code, char* text) {
     const std::size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     std::snprintf(text, kDbiMaxMsgLen + 1, "%s%s", found, name.empty() ? "la table" : name.c_str());
+    return DBIERR_NONE;
+  }
+  if (code == DBIERR_DISKFULL && !DiskFullFolder().empty()) {
+    // The folder that ran out of room, so the user knows which disk to free.
+    std::snprintf(text, kDbiMaxMsgLen + 1, "%s : plus de place dans le dossier %s", found,
+                  DiskFullFolder().c_str());
     return DBIERR_NONE;
   }
   std::snprintf(text, kDbiMaxMsgLen + 1, "%s", found);

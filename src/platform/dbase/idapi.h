@@ -12,7 +12,10 @@
 // process has the table, and a shared open fails while another holds it exclusively. Record
 // locks are write locks on one byte per record (DBIERR_LOCKED when another cursor holds it).
 // Appends are serialised on their own lock byte; the record is written before the header
-// count. Reads always go to the file, so a record written elsewhere is seen at once.
+// count. Reads always go to the file, so a record written elsewhere is seen at once. An
+// append that cannot write all of its parts (a full disk: DBIERR_DISKFULL, whose text names
+// the folder) takes back its record and count; a record left past the count by a process
+// killed half-way is cut off by the next exclusive open.
 #pragma once
 
 #include <cstdint>
@@ -232,7 +235,10 @@ DBIResult DbiFreeBlob(hDBICur cursor, std::uint8_t* recBuf, std::uint16_t field)
 
 // ---- maintenance ----
 // Removes the deleted records (and the memo blocks nobody uses) of a table opened
-// exclusively, then rebuilds its production index when `regenIndexes`.
+// exclusively, and rebuilds its production index. The new data, memo and index files are
+// written beside the old ones as "<name>.dbf.pack", "<name>.dbt.pack", "<name>.mdx.pack" and
+// renamed over them, data last; the next open of a table whose pack was cut short finishes
+// the renames or drops the new files, so the table is the old one or the new one, whole.
 DBIResult DbiPackTable(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType,
                        bool regenIndexes);
 // Removes every record; the cursor given must be exclusive, or the table is opened
@@ -274,6 +280,11 @@ DBIResult DbiGetIndexDesc(hDBICur cursor, std::uint16_t seqNo, IDXDesc* desc);
 // ---- errors ----
 // The engine's text (cp1252) for a code; `text` receives at most kDbiMaxMsgLen bytes + NUL.
 DBIResult DbiGetErrorString(DBIResult code, char* text);
+
+// Damage the engine found and worked around without failing the call (a memo file's free
+// pointer into its used blocks): the file and the damaged-file code, for the table to be
+// rebuilt. Defined with the engine's file helpers.
+extern void (*DbiDamageHook)(const char* path, DBIResult code);
 
 // Test hook: called after an append wrote its record and before it writes the header count.
 extern void (*DbiAppendHook)();

@@ -83,6 +83,7 @@ DBIResult ErrnoResult(int err) {
     case EACCES: case EPERM: case EROFS: return DBIERR_OSACCESS;
     case EMFILE: case ENFILE: return DBIERR_TOOMANYFILES;
     case ENOMEM: return DBIERR_NOMEMORY;
+    case ENOSPC: case EDQUOT: case EFBIG: return DBIERR_DISKFULL;
     default: return DBIERR_OSERROR;
   }
 }
@@ -104,6 +105,7 @@ DBIResult ReadExact(int fd, void* buf, std::size_t n, off_t off) {
 }
 
 DBIResult WriteExact(int fd, const void* buf, std::size_t n, off_t off) {
+  if (const DBIResult fault = BeforeWrite(fd, off + static_cast<off_t>(n)); fault != DBIERR_NONE) return fault;
   const auto* p = static_cast<const std::uint8_t*>(buf);
   while (n > 0) {
     const ssize_t r = ::pwrite(fd, p, n, off);
@@ -235,6 +237,7 @@ struct Mdx::Impl {
   std::uint32_t counter = 0;
   bool synced = false;
   std::uint64_t fileSize = 0;
+  off_t committedEnd = 0;  // end of the pages the file's header counts, as last read or written
   std::vector<std::unique_ptr<TagState>> tags;
   std::unordered_map<std::uint32_t, std::unique_ptr<Slot>> cache;
   std::vector<std::uint32_t> dirtyList;  // blocks marked dirty since the last write-back
@@ -354,11 +357,22 @@ struct Mdx::Impl {
   DBIResult WriteBack() {
     bool any = headerDirty || tagTableDirty;
     std::sort(dirtyList.begin(), dirtyList.end());
+    // Pages past the end of the used pages go first: when the disk is full, the file is cut
+    // back and no page in use has changed.
+    const off_t sizeBefore = committedEnd;
+    auto past = std::partition_point(dirtyList.begin(), dirtyList.end(),
+                                     [&](std::uint32_t b) { return static_cast<off_t>(b) * kBlock < sizeBefore; });
+    std::rotate(dirtyList.begin(), past, dirtyList.end());
+    bool extending = true;
     for (std::uint32_t block : dirtyList) {
       Slot* slot = Lookup(block);
       if (slot == nullptr || !slot->dirty) continue;
+      if (static_cast<off_t>(block) * kBlock < sizeBefore) extending = false;
       DBIResult r = WriteExact(fd, slot->data, kPage, static_cast<off_t>(block) * kBlock);
-      if (r != DBIERR_NONE) return r;
+      if (r != DBIERR_NONE) {
+        if (extending) (void)!::ftruncate(fd, sizeBefore);
+        return r;
+      }
       slot->dirty = false;
       any = true;
     }
@@ -371,6 +385,7 @@ struct Mdx::Impl {
     headerDirty = tagTableDirty = false;
     const std::uint64_t end = static_cast<std::uint64_t>(Get32(header + mdx_header::kNextFreeBlock)) * kBlock;
     fileSize = std::max(fileSize, end);
+    if (r == DBIERR_NONE) committedEnd = static_cast<off_t>(end);
     return r;
   }
 
@@ -440,6 +455,7 @@ struct Mdx::Impl {
     const std::uint32_t next = Get32(header + mdx_header::kNextFreeBlock);
     if (next < kFirstDataBlock || static_cast<std::uint64_t>(next) * kBlock > fileSize + kPage)
       return DBIERR_INDEXCORRUPT;
+    committedEnd = static_cast<off_t>(next) * kBlock;
     std::vector<std::unique_ptr<TagState>> fresh;
     for (std::uint32_t i = 1; i <= used; ++i) {
       const std::uint8_t* e = header + kTagTable + kTagEntry * i;
@@ -1650,6 +1666,12 @@ DBIResult Mdx::BeginUpdate(bool mark) {
 }
 
 DBIResult Mdx::EndUpdate(bool commit) { return impl_->End(commit); }
+
+DBIResult Mdx::WritePending() {
+  Impl& d = *impl_;
+  if (d.exclusive || !d.writeLocked) return DBIERR_NONE;
+  return d.WriteBack();
+}
 
 DBIResult Mdx::RecordChanged(std::uint32_t recno, const std::uint8_t* oldRecord, const std::uint8_t* newRecord) {
   Impl& d = *impl_;

@@ -145,6 +145,10 @@ class Mdx {
   // false (a record change, which raises it only when an entry moves).
   DBIResult BeginUpdate(bool mark = true);
   DBIResult EndUpdate(bool commit);
+  // Inside an update (shared mode), writes what it changed so far and keeps the lock, so
+  // that the caller can still undo its own writes when this fails (a full disk). Pages past
+  // the end of the file are written first and cut off again when one fails.
+  DBIResult WritePending();
   // The change counter as this object last read or wrote it (current inside an update).
   std::uint32_t ChangeCounter() const;
 
