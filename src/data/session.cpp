@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "data/error_report.h"
 #include "data/table_internal.h"
 #include "resources/string_table.h"
+#include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
@@ -70,6 +72,13 @@ std::uint8_t StartDbSession() {
   for (Table** t : kTables)
     if (*t == nullptr) *t = new Table();
   FormRecordLocks.fill(0);
+  // Damage the engine worked around goes to the log, naming the file for the rebuild.
+  DbiDamageHook = [](const char* path, DBIResult code) {
+    char text[kDbiMaxMsgLen + 1] = {};
+    DbiGetErrorString(code, text);
+    WriteLog("BDE ERREUR - " + DbErrorCaption(code) + " - " + text + " - " + path +
+             " - reconstruire les index du dossier");
+  };
   DbiUseIdleTime();
   DbSessionUp = true;
   for (std::string& s : FieldRing.buffers) s.assign(FieldRingBuffers::kRoom, '\0');
