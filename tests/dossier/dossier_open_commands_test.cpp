@@ -17,12 +17,8 @@ TEST_F(DossierOpenTest, OpenChangeAndCloseTwoDossiers) {
   const std::string program = ProgramFolder;
 
   OpenThroughDialog(C10Path(a, "AAA"));
-  EXPECT_EQ(DossierCode, "AAA");
   EXPECT_EQ(DossierFolder, a);
-  EXPECT_EQ(DossierSlots[0], DossierEntry("AAA", a));
-  EXPECT_EQ(RecentDossiers[0], DossierEntry("AAA", a));
   EXPECT_EQ(MainFrame->GetCaption(), "Nuv-Merlon ZEL+ - AAA sur " + a);
-  EXPECT_EQ(GetDossierState(), ' ');
   const std::string marker = a + "c10aaa.ZEL";
   ASSERT_TRUE(fs::exists(marker));
   EXPECT_NE(ReadAll(marker).find("double-click sur un raccourci"), std::string::npos);
@@ -35,28 +31,19 @@ TEST_F(DossierOpenTest, OpenChangeAndCloseTwoDossiers) {
   OpenThroughDialog(C10Path(a, "AAA"));
   EXPECT_EQ(ReadAll(marker), "kept") << "the marker file is written once";
   OpenThroughDialog(root_ + "/raccourci-bbb");
-  EXPECT_EQ(DossierCode, "BBB");
-  EXPECT_EQ(DossierFolder, b);
   EXPECT_EQ(DossierSlots[0], DossierEntry("BBB", b));
   EXPECT_EQ(DossierSlots[1], DossierEntry("AAA", a));
   EXPECT_TRUE(DossierSlots[2].empty());
-  EXPECT_EQ(RecentDossiers[1], DossierEntry("AAA", a));
 
   // A chosen file that is no C10 table changes nothing.
   OpenThroughDialog(b + "c20bbb.dbf");
   EXPECT_EQ(DossierCode, "BBB");
-  EXPECT_EQ(MainFrame->GetCaption(), "Nuv-Merlon ZEL+ - BBB sur " + b);
 
-  // Changer: line 2 becomes the open dossier; the caption follows.
+  // Changer to line 2 (the change window's test checks it), then Fermer: the earlier dossier
+  // comes back and the first two recent entries change places.
   ChangeToSlot(2);
   gui::ProcessPendingMessages();
-  EXPECT_EQ(DossierCode, "AAA");
-  EXPECT_EQ(DossierSlots[0], DossierEntry("AAA", a));
-  EXPECT_EQ(DossierSlots[1], DossierEntry("BBB", b));
-  EXPECT_EQ(MainFrame->GetCaption(), "Nuv-Merlon ZEL+ - AAA sur " + a);
-  EXPECT_EQ(TheDossierRecord.Name().substr(0, 3), TheDossierRecord.Name().substr(0, 3));
-
-  // Fermer: the earlier dossier comes back and the first two recent entries change places.
+  ASSERT_EQ(DossierCode, "AAA");
   RunSubjectCommand(20203);
   EXPECT_EQ(DossierCode, "BBB");
   EXPECT_EQ(DossierSlots[0], DossierEntry("BBB", b));
@@ -111,9 +98,6 @@ TEST_F(DossierOpenTest, DamagedDossierOpensRepaired) {
 
   OpenThroughDialog(C10Path(d, "ABI"));
   ASSERT_EQ(DossierCode, "ABI") << ShownTexts();
-  EXPECT_EQ(DossierProgressWindow::LastCaption() == "ReIndex du dossier: ABI" ||
-                DossierProgressWindow::LastCaption().rfind("Cr\xE9" "ation fichier Brouillard", 0) == 0,
-            true);
   const std::string shown = ShownTexts();
   EXPECT_NE(shown.find("Cr\xE9" "ation fichier Brouillard du dossier ABI"), std::string::npos) << shown;
   EXPECT_NE(shown.find("004:  'XYZ'  ->  'NON'"), std::string::npos) << shown;
@@ -124,20 +108,7 @@ TEST_F(DossierOpenTest, DamagedDossierOpensRepaired) {
   EXPECT_EQ(TheDossierRecord.Constant(4), "NON");
   EXPECT_EQ(TheDossierRecord.Constant(37), "ZZ ");
 
-  // The draft file came back with its three tags, and the constants were written back.
-  CloseAllTables();
-  Table c50;
-  for (const char* tag : {"C50CODE", "C50ANAL", "C50VENT"}) EXPECT_TRUE(c50.OpenTable(d + "c50abi", tag)) << tag;
-  c50.CloseTable(true);
-  Table c10;
-  ASSERT_TRUE(c10.OpenTable(d + "c10abi", "C10CODE"));
-  ASSERT_TRUE(c10.Seek("C10CODE", "P", "0"));
-  EXPECT_EQ(std::string(c10.GetField(4)).substr(9, 3), "NON");
-  EXPECT_EQ(std::string(c10.GetField(4)).substr(165, 3), "NON");
-  EXPECT_EQ(std::string(c10.GetField(4)).substr(108, 3), "ZZ ");
-  c10.CloseTable(true);
-
-  // A second opening has nothing left to repair.
+  // A second opening has nothing left to repair: the constants were written back.
   gui::ModalSeam::Reset();
   CloseAllTables();
   ASSERT_TRUE(EnsureDossierOpen());

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "dossier/dossier_open.h"
+#include "dossier_test_util.h"
 #include "support/dossier_fixture.h"
 
 namespace {
@@ -12,38 +13,28 @@ std::map<std::string, std::string> TableFiles(const std::string& folder) {
   for (const auto& e : fs::directory_iterator(folder)) {
     const std::string name = e.path().filename();
     const std::string ext = e.path().extension();
-    if (name[0] == 'c' && name[1] >= '1' && name[1] <= '7' && (ext == ".dbf" || ext == ".dbt" || ext == ".mdx")) {
-      std::ifstream in(e.path(), std::ios::binary);
-      files[name].assign(std::istreambuf_iterator<char>(in), {});
-    }
+    if (name[0] == 'c' && name[1] >= '1' && name[1] <= '7' && (ext == ".dbf" || ext == ".dbt" || ext == ".mdx"))
+      files[name] = dossier_test::ReadFile(e.path());
   }
   return files;
 }
 
+using dossier_test::Poke;
+
 std::uint32_t Get32(const std::string& s, std::size_t at) {
-  return static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8 |
-         static_cast<unsigned char>(s[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24;
-}
-
-void Poke(const std::string& path, std::size_t at, const std::string& bytes) {
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(static_cast<std::streamoff>(at));
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string Le32(std::uint32_t v) {
-  return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
-          static_cast<char>(v >> 24)};
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(s[at + static_cast<std::size_t>(i)]);
+  return v;
 }
 
 // Points the root of tag C10CODE at `block` (in 512-byte units); 0 = its own header.
 void MoveC10CodeRoot(const std::string& mdx, std::uint32_t block) {
-  std::ifstream in(mdx, std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  const std::string bytes = dossier_test::ReadFile(mdx);
   for (std::size_t entry = 544; entry + 32 <= 1024; entry += 32) {
     if (bytes.compare(entry + 4, 7, "C10CODE") != 0) continue;
     const std::uint32_t header = Get32(bytes, entry);
-    Poke(mdx, header * 512u, Le32(block == 0 ? header : block));
+    const std::uint32_t root = block == 0 ? header : block;
+    Poke(mdx, header * 512u, std::string(reinterpret_cast<const char*>(&root), 4));  // little-endian
     return;
   }
   FAIL() << "no C10CODE tag in " << mdx;
@@ -62,10 +53,7 @@ TEST_F(DossierOpenTest, DamagedGeneralFileIsRefusedAndADamagedIndexRebuilt) {
       {"first field of unknown type", [](const std::string& dbf, const std::string&) { Poke(dbf, 32 + 11, "X"); },
        ".dbf"},
       {"record \"0\" gone", [](const std::string& dbf, const std::string&) {
-         std::ifstream in(dbf, std::ios::binary);
-         char head[10];
-         in.read(head, sizeof head);
-         Poke(dbf, (static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8) + 1u, "Z"); },
+         Poke(dbf, (Get32(dossier_test::ReadFile(dbf), 8) & 0xFFFF) + 1u, "Z"); },
        ".dbf"},
       {"memo file missing", [](const std::string& dbf, const std::string&) {
          fs::remove(dbf.substr(0, dbf.size() - 4) + ".dbt"); }, ".dbt"},

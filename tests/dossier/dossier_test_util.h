@@ -1,16 +1,20 @@
-// Set-up of the dossier-core tests: a started runtime and engine session with a program
-// folder of its own, every message box and beep recorded, and helpers that run a program
-// through an argument vector and read its output.
+// Set-up of the dossier tests without windows: a started runtime and engine session with a
+// program folder of its own, every message box and beep recorded, helpers that run a program
+// through an argument vector and read its output; and for the maintenance tests a generated
+// demo dossier made current, helpers that damage it, and independent checks that read the
+// lines and compare them with the totals the dossier keeps.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,16 +22,22 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "platform/dbase/idapi.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
+#include "runtime/xbase.h"
 #include "support/other_process.h"
 #include "support/temp_folder.h"
 
 extern char** environ;
+
+namespace fs = std::filesystem;
 
 namespace dossier_test {
 
@@ -37,38 +47,31 @@ inline std::vector<std::string>& Boxes() {
 }
 
 // Runs argv[0] with the arguments (no shell), stdout and stderr joined into *output;
-// answers the exit code (-1 when it could not start or did not exit).
+// answers the exit code (127 when it could not start, -1 when it did not exit).
 inline int Run(const std::vector<std::string>& args, std::string* output,
                const std::vector<std::string>& extraEnv = {}) {
-  int fds[2];
-  if (::pipe(fds) != 0) return -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
   std::vector<std::string> envText(extraEnv);
   for (char** e = environ; *e != nullptr; ++e) envText.emplace_back(*e);
-  std::vector<char*> envp;
+  std::vector<char*> argv, envp;  // made before the fork: the child only calls async-safe functions
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   for (std::string& e : envText) envp.push_back(e.data());
+  argv.push_back(nullptr);
   envp.push_back(nullptr);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(fds[1]);
-  if (rc != 0) {
-    ::close(fds[0]);
-    return -1;
+  int fds[2];
+  if (::pipe(fds) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(fds[1], 1);
+    ::dup2(fds[1], 2);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
   }
+  ::close(fds[1]);
   char buf[4096];
-  ssize_t n;
-  while ((n = ::read(fds[0], buf, sizeof buf)) > 0) output->append(buf, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) output->append(buf, static_cast<std::size_t>(n));
   ::close(fds[0]);
   int status = 0;
-  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
 
@@ -84,6 +87,13 @@ inline std::string ReadFile(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// Writes bytes into a file at an offset, the rest of the file kept.
+inline void Poke(const std::string& path, std::size_t at, const std::string& bytes) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(static_cast<std::streamoff>(at));
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // The lines of a text file, without their line ends.
@@ -150,3 +160,188 @@ class OtherStation : public test_support::OtherProcess {
 };
 
 }  // namespace dossier_test
+
+namespace maintenance_test {
+
+// Debit francs, debit euros, credit francs, credit euros, in cents.
+using Cents = std::array<long long, 4>;
+
+inline void Add(Cents& c, char sense, double francs, double euros) {
+  const std::size_t side = sense == 'D' ? 0 : 2;
+  c[side] += ToCents(francs);
+  c[side + 1] += ToCents(euros);
+}
+
+// Opens a dossier table exclusively (tag optional); the caller closes it.
+inline bool Open(Table& t, const std::string& path, const char* tag = "") {
+  t.CloseTable(true);
+  t.shareMode = dbase::dbiOPENEXCL;
+  return t.OpenTable(path, tag);
+}
+
+// Calls fn on every record of a table in physical order (the live ones only when asked); fn
+// may change the record.
+inline void EachRecord(Table& t, const std::string& path, const std::function<void(Table&)>& fn, bool liveOnly = false) {
+  ASSERT_TRUE(Open(t, path));
+  const std::uint32_t n = t.RecCount();
+  for (std::uint32_t r = 1; r <= n; ++r) {
+    ASSERT_TRUE(t.GoTo(r));
+    if (!liveOnly || !t.IsDeleted()) fn(t);
+  }
+  t.CloseTable(true);
+}
+
+inline void EachLive(Table& t, const std::string& path, const std::function<void(Table&)>& fn) {
+  EachRecord(t, path, fn, true);
+}
+
+inline std::string Trim(const char* text) { return AllTrim(text); }
+
+// What the lines say: per account (auxiliary accounts also on their
+// collecting account), per section and per journal-month header key.
+struct LineTotals {
+  std::map<std::string, Cents> accounts, sections, headers;
+};
+
+inline LineTotals TotalsFromLines() {
+  LineTotals t;
+  std::map<char, std::string> collecting;
+  EachLive(*TableC10, PathC10(), [&](Table& c10) {
+    if (c10.GetField(1)[0] == 'B') {
+      std::string acc = RTrim(std::string(c10.GetField(4)).substr(0, 8).c_str());
+      acc.resize(8, '0');
+      collecting[c10.GetField(2)[0]] = acc;
+    }
+  });
+  auto line = [&](Table& l, bool closed) {
+    const char kind = l.GetField(1)[0];
+    const std::string account = l.GetField(closed ? 2 : 10);
+    const char sense = l.GetField(closed ? 13 : 17)[0];
+    const double f = l.GetFieldNum(closed ? 14 : 18), e = l.GetFieldNum(closed ? 15 : 19);
+    if (kind == 'Z') {
+      Add(t.accounts[account], sense, f, e);
+      if (account[0] >= 'A' && account[0] <= 'Z') Add(t.accounts[collecting[account[0]]], sense, f, e);
+      const std::string key = closed ? std::string(l.GetField(3)) + l.GetField(5) + "C"
+                                     : std::string(l.GetField(2)) + l.GetField(3) + "B";
+      Add(t.headers[key], sense, f, e);
+    } else if (kind == 'W' || kind == 'Y') {
+      Add(t.sections[account], sense, f, e);
+    }
+  };
+  EachLive(*TableC40, PathC40(), [&](Table& l) { line(l, true); });
+  EachLive(*TableC50, PathC50(), [&](Table& l) { line(l, false); });
+  return t;
+}
+
+// The totals kept in C20, C30 and the live headers of C10.
+inline LineTotals TotalsKept() {
+  LineTotals t;
+  auto totals = [](Table& r, int first) {
+    return Cents{ToCents(r.GetFieldNum(first)), ToCents(r.GetFieldNum(first + 1)), ToCents(r.GetFieldNum(first + 2)),
+                 ToCents(r.GetFieldNum(first + 3))};
+  };
+  EachLive(*TableC20, PathC20(), [&](Table& r) {
+    if (const Cents c = totals(r, 17); c != Cents{}) t.accounts[r.GetField(1)] = c;
+  });
+  EachLive(*TableC30, PathC30(), [&](Table& r) {
+    if (const Cents c = totals(r, 9); c != Cents{}) t.sections[r.GetField(1)] = c;
+  });
+  EachLive(*TableC10, PathC10(), [&](Table& r) {
+    if (r.GetField(1)[0] != 'C') return;
+    std::string f = r.GetField(4), e = r.GetField(5);  // debit then credit, 14 characters each
+    f.resize(28, ' ');
+    e.resize(28, ' ');
+    auto at = [](const std::string& s, std::size_t from) { return ToCents(Val(s.substr(from, 14).c_str())); };
+    t.headers[std::string(r.GetField(2)).substr(0, 8)] = Cents{at(f, 0), at(e, 0), at(f, 14), at(e, 14)};
+  });
+  return t;
+}
+
+inline void DropZero(std::map<std::string, Cents>& m) {
+  std::erase_if(m, [](const auto& kv) { return kv.second == Cents{}; });
+}
+
+// Every total kept equals the lines, and nothing else is kept.
+inline void ExpectTotalsEqualLines() {
+  LineTotals lines = TotalsFromLines();
+  LineTotals kept = TotalsKept();
+  DropZero(lines.accounts);
+  DropZero(lines.sections);
+  EXPECT_EQ(kept.accounts, lines.accounts);
+  EXPECT_EQ(kept.sections, lines.sections);
+  EXPECT_EQ(kept.headers, lines.headers);
+}
+
+// Journal-months (closed and draft headers together) whose debits and
+// credits differ, in euros (and francs when asked).
+inline int UnbalancedJournalMonths(bool francsToo) {
+  std::map<std::string, Cents> months;
+  for (const auto& [key, c] : TotalsKept().headers)
+    for (std::size_t i = 0; i < 4; ++i) months[key.substr(0, 7)][i] += c[i];
+  int n = 0;
+  for (const auto& [key, c] : months)
+    if (c[1] != c[3] || (francsToo && c[0] != c[2])) ++n;
+  return n;
+}
+
+inline std::string LogText() { return dossier_test::ReadFile(LogPath(".txt")); }
+
+// The dossier in `folder` made current with TheDossierRecord loaded from its C10 records "0"
+// and "P", as the opening does.
+inline void MakeCurrent(const std::string& folder, const char* code) {
+  SetDossier(folder, code);
+  SetLogDossier(folder, code);
+  SetDossierIniPath(PathC10(".ini"));
+  ASSERT_TRUE(Open(*TableC10, PathC10(), "C10CODE"));
+  ASSERT_TRUE(ReadC10Texts());
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "P"));
+  TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+  TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+  CloseAllTables();
+}
+
+// Session, runtime and a demo dossier made current.
+class MaintenanceTest : public dossier_test::SessionTest {
+ protected:
+  void SetUp() override {
+    dossier_test::SessionTest::SetUp();
+    folder_ = Dir() + "/dossier/";
+    DemoOptions o;
+    o.folder = folder_;
+    o.code = "DEMO";
+    o.lines = Lines();
+    o.seed = 11;
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
+    MakeCurrent(folder_, "DEMO");
+  }
+  virtual long Lines() const { return 600; }
+
+  static void Edit(Table& t, const std::string& path, const std::function<void(Table&)>& fn) { EachRecord(t, path, fn); }
+
+  // Appends one record with the given fields.
+  static void Append(Table& t, const std::string& path, const std::map<int, std::string>& fields) {
+    ASSERT_TRUE(Open(t, path));
+    ASSERT_TRUE(t.AppendBlank());
+    for (const auto& [f, v] : fields) t.PutField(f, v.c_str());
+    ASSERT_TRUE(t.InsertRecord());
+    t.CloseTable(true);
+  }
+
+  // A text of the constants record "P" (constant n) changed in C10 and in memory.
+  static void SetConstant(int n, const char* value) {
+    TheDossierRecord.SetConstant(n, value);
+    ASSERT_TRUE(Open(*TableC10, PathC10(), "C10CODE"));
+    ASSERT_TRUE(TableC10->Seek("C10CODE", "P"));
+    TableC10->PutField(4, TheDossierRecord.Get(539, 252).c_str());
+    TableC10->PutField(5, TheDossierRecord.Get(791, 252).c_str());
+    CloseAllTables();
+  }
+
+  const std::string& Folder() const { return folder_; }
+
+ private:
+  std::string folder_;
+};
+
+}  // namespace maintenance_test

@@ -12,7 +12,7 @@
 
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
-#include "maintenance_test_support.h"
+#include "dossier_test_util.h"
 
 namespace maintenance_test {
 namespace {

@@ -3,12 +3,9 @@
 
 #include "dossier_test_util.h"
 #include "support/demo_oracle.h"
-#include "support/temp_folder.h"
 
 namespace dossier_test {
 namespace {
-
-namespace fs = std::filesystem;
 
 class ToolTest : public ::testing::Test {
  protected:
@@ -20,22 +17,9 @@ class ToolTest : public ::testing::Test {
   const std::string dir_ = folder_.path();
 };
 
-TEST_F(ToolTest, TheRunScriptsCommandLineMakesTheDemoDossierOnce) {
-  const std::string demo = dir_ + "/home/demo";
-  std::string out;
-  ASSERT_EQ(Tool("merlon-demo", {"--folder", demo, "--code", "DEMO", "--lines", "5000"}, &out), 0) << out;
-  EXPECT_EQ(out.rfind("Dossier DEMO in " + demo + ": 5000 lines ", 0), 0u) << out;
-  EXPECT_TRUE(fs::exists(demo + "/c10demo.dbf"));
-  std::string check;
-  EXPECT_EQ(dossier_test::Run({"/usr/bin/python3", test_support::DemoOracle(), demo, "DEMO"}, &check), 0);
-  EXPECT_EQ(check.rfind("OK 5000 ", 0), 0u) << check;
-
-  out.clear();
-  EXPECT_EQ(Tool("merlon-demo", {"--folder", demo, "--code", "demo", "--lines", "2000"}, &out), 1);
-  EXPECT_NE(out.find("Le dossier DEMO existe d\xC3\xA9j\xC3\xA0"), std::string::npos) << out;  // UTF-8 on the console
-}
-
-TEST_F(ToolTest, EveryOptionReachesTheDossier) {
+// Every option reaches the dossier (read back by the independent reader); a second run on
+// the same dossier, its code in another case, is refused in UTF-8 on the console.
+TEST_F(ToolTest, EveryOptionReachesTheDossierOnce) {
   const std::string demo = dir_ + "/ete";
   std::string out;
   ASSERT_EQ(Tool("merlon-demo", {"--folder", demo, "--code", "ETE", "--lines", "3000", "--from", "20250701", "--to",
@@ -44,33 +28,31 @@ TEST_F(ToolTest, EveryOptionReachesTheDossier) {
                  &out),
             0)
       << out;
+  EXPECT_EQ(out.rfind("Dossier ETE in " + demo + ": 3000 lines ", 0), 0u) << out;
   EXPECT_NE(out.find(" 400 accounts "), std::string::npos) << out;
   std::string check;
   EXPECT_EQ(dossier_test::Run({"/usr/bin/python3", test_support::DemoOracle(), demo, "ETE"}, &check), 0) << check;
   EXPECT_EQ(check.rfind("OK 3000 ", 0), 0u) << check;
   EXPECT_NE(check.find(" franc 2\n"), std::string::npos) << check;
   EXPECT_NE(ReadFile(demo + "/c10ete.dbf").find("732829320"), std::string::npos);
+  out.clear();
+  EXPECT_EQ(Tool("merlon-demo", {"--folder", demo, "--code", "ete", "--lines", "2000"}, &out), 1);
+  EXPECT_NE(out.find("Le dossier ETE existe d\xC3\xA9j\xC3\xA0"), std::string::npos) << out;
 }
 
 TEST_F(ToolTest, BadArgumentsShowTheUsage) {
-  const std::vector<std::vector<std::string>> bad{
-      {"--folder", dir_ + "/a", "--code", "DEMO"},
-      {"--folder", dir_ + "/a", "--lines", "100"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "1"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "1000000"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "12x"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "100", "--year", "1900"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "100", "--colour", "red"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "100", "--currency", "dollar"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "100", "--analytic", "3"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "100", "--from", "20250701"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "100", "--from", "2025-07-01", "--to", "20260630"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines", "100", "--accounts", "100001"},
-      {"--folder", dir_ + "/a", "--code", "DEMO", "--lines"},
-  };
-  for (const auto& args : bad) {
+  // Each after --folder <dir>/a: a missing option, a bad value, an unknown option, a lone date.
+  for (const std::vector<std::string>& rest : std::vector<std::vector<std::string>>{
+           {"--code", "DEMO"},
+           {"--code", "DEMO", "--lines", "12x"},
+           {"--code", "DEMO", "--lines", "100", "--colour", "red"},
+           {"--code", "DEMO", "--lines", "100", "--currency", "dollar"},
+           {"--code", "DEMO", "--lines", "100", "--from", "20250701"},
+           {"--code", "DEMO", "--lines"}}) {
+    std::vector<std::string> args{"--folder", dir_ + "/a"};
+    args.insert(args.end(), rest.begin(), rest.end());
     std::string out;
-    EXPECT_EQ(Tool("merlon-demo", args, &out), 2) << args.size();
+    EXPECT_EQ(Tool("merlon-demo", args, &out), 2) << rest.back();
     EXPECT_NE(out.find("usage: merlon-demo"), std::string::npos) << out;
   }
   std::string out;
@@ -87,8 +69,8 @@ TEST_F(ToolTest, BadArgumentsShowTheUsage) {
 TEST_F(ToolTest, ReferenceTablesMaker) {
   std::string out;
   ASSERT_EQ(Tool("merlon-reftables", {"--folder", dir_ + "/ref"}, &out), 0) << out;
-  for (const char* f : {"cr00ref.dbf", "cr10ref.dbf", "cr10ref.mdx", "cr10ref.dbt", "cr50ref.dbf", "cr50ref.mdx"})
-    EXPECT_TRUE(fs::exists(dir_ + "/ref/" + f)) << f;
+  // Made by the table creation the new dossiers use (its structures are the creation tests').
+  EXPECT_TRUE(fs::exists(dir_ + "/ref/cr50ref.mdx"));
   EXPECT_EQ(Tool("merlon-reftables", {}, &out), 2);
   // The build made them too, for the program folder.
   EXPECT_TRUE(fs::exists(std::string(MERLON_BINARY_DIR) + "/reference/cr50ref.dbf"));
