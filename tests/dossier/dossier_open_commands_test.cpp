@@ -228,11 +228,7 @@ TEST_F(DossierOpenTest, DraftFileThatCannotBeMadeStopsTheOpening) {
 TEST_F(DossierOpenTest, C10IndexWithoutTheCodeOrderOffersNoConversion) {
   const std::string d = MakeDossier("sanscode", "SCO", 10);
   fs::copy_file(d + "c20sco.mdx", d + "c10sco.mdx", fs::copy_options::overwrite_existing);
-  {
-    std::fstream f(d + "c10sco.mdx", std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(4);
-    f.write("c10sco", 6);
-  }
+  dossier_test::Poke(d + "c10sco.mdx", 4, "c10sco");
   OpenThroughDialog(C10Path(d, "SCO"));
   EXPECT_EQ(ShownTexts().find("onversion"), std::string::npos) << ShownTexts();
 }
