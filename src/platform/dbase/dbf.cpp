@@ -257,6 +257,9 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
       }
     }
   }
+  // The size is taken again after the header: another station's append writes its record
+  // before its count, so a count read first never runs past a size read after it.
+  if (rc == DBIERR_NONE) rc = FileSize(fd, &size);
   if (rc == DBIERR_NONE) rc = ParseHeader(head.data(), head.size(), size);
   if (rc == DBIERR_NONE) rc = CheckRecordMarks(fd, Get32(&head[dbf_header::kRecordCount]));
   if (rc != DBIERR_NONE) {

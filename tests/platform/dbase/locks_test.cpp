@@ -133,7 +133,7 @@ TEST_F(LockTest, AppendsOfTwoProcessesKeepEveryRecordAndTheIndex) {
   for (pid_t pid : kids) {
     int st = 0;
     ::waitpid(pid, &st, 0);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "status " << st;
   }
   EngineCursor cur;
   ASSERT_EQ(Open(table, &cur, dbiOPENSHARED, "CODE"), DBIERR_NONE);
