@@ -11,6 +11,7 @@
 #include "data/index_recovery.h"
 #include "data/locks.h"
 #include "data/session.h"
+#include "data/table_check.h"
 #include "data/table_create.h"
 #include "dossier/constants_check.h"
 #include "dossier/conversion.h"
@@ -67,12 +68,15 @@ void ShowHeldElsewhere() {
 
 // A damaged data or memo file: nothing is written into the dossier, the user is told which
 // file and what to do.
+// The line goes to the dossier's log only when the dossier has one: a file that merely
+// bears a dossier's name leaves nothing behind in its folder.
 bool RefuseDamaged(const std::string& file) {
   SetAppCursor(0, false);
   Beep();
   gui::MessageBox(DossierMessageOwner(), DamagedFileMessage(file),
                   std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
-  WriteLog("OUVERTURE DOSSIER - Erreur - " + Code() + " - fichier endommag\xE9: " + file);
+  if (platform::FileExists(platform::ResolvePath(LogPath())))
+    WriteLog("OUVERTURE DOSSIER - Erreur - " + Code() + " - fichier endommag\xE9: " + file);
   return false;
 }
 
@@ -325,6 +329,11 @@ bool EnsureDossierOpen() {
     ShowUnreachable();
     return false;
   }
+
+  // A general file that is no readable table is refused before the lock table is made
+  // beside it: its folder may hold no dossier at all.
+  const std::string c10Damage = DamagedTableFile(c10Base);
+  if (!c10Damage.empty()) return RefuseDamaged(c10Damage);
 
   // The lock table, held shared.
   if (!OpenLockTable() || !ReleaseDossierExclusive()) {
