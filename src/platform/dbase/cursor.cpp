@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 #include "expr.h"
@@ -213,6 +214,17 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
     }
   }
   rc = RefreshCount();
+  // A production index another tool wrote in another order would be misread: rebuilt when
+  // the table is ours alone, refused as damaged otherwise.
+  if (rc == DBIERR_NONE && mdx_ && mdx_->CheckOrder() == DBIERR_INDEXCORRUPT) {
+    rc = DBIERR_INDEXCORRUPT;
+    if (exclusive && !readOnly) {
+      FileSource src(dbf_, count_);
+      rc = mdx_->Rebuild(&src);
+      if (rc == DBIERR_NONE) rc = src.status();
+      if (rc == DBIERR_NONE) std::fprintf(stderr, "%s: index rebuilt (keys out of order)\n", mdxPath.c_str());
+    }
+  }
   if (rc == DBIERR_NONE && (!indexName.empty() || !tagName.empty()))
     rc = SwitchTo(indexName, tagName, false);
   if (rc != DBIERR_NONE) {
@@ -667,6 +679,8 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   } else {
     rc = RefreshCount();
   }
+  // A record the index could not follow is not written at all.
+  if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
   std::uint32_t n = count_ + 1;
   if (rc == DBIERR_NONE && n == 0) rc = DBIERR_INVALIDPARAM;
   bool written = false;
@@ -712,6 +726,7 @@ DBIResult DbiCursor::AppendRecords(std::uint32_t count, const std::uint8_t* reco
   if (count == 0) return DBIERR_NONE;
   aheadCount_ = 0;
   DBIResult rc = RefreshCount();
+  if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
   if (rc != DBIERR_NONE) return rc;
   const std::uint32_t first = count_ + 1;
   if (first + count < first) return DBIERR_INVALIDPARAM;
@@ -740,9 +755,11 @@ DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
   const bool indexLocked = !exclusive && mdx_;
   if (indexLocked) rc = mdx_->BeginUpdate(false);
   if (rc == DBIERR_NONE) rc = dbf_.ReadRecord(recno_, old_.data());
+  if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
   if (rc == DBIERR_NONE) rc = FlushBlobs(buf, false);
   if (rc == DBIERR_NONE) rc = dbf_.WriteRecord(recno_, buf);
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), buf);
+  if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
   if (indexLocked) {
     const DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
     if (rc == DBIERR_NONE) rc = r2;
@@ -764,12 +781,14 @@ DBIResult DbiCursor::SetDeleted(bool deleted, std::uint8_t* buf) {
   const bool indexLocked = !exclusive && mdx_;
   if (indexLocked) rc = mdx_->BeginUpdate(false);
   if (rc == DBIERR_NONE) rc = dbf_.ReadRecord(recno_, old_.data());
+  if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
   if (rc == DBIERR_NONE) {
     std::memcpy(rec_.data(), old_.data(), rec_.size());
     rec_[0] = deleted ? '*' : ' ';
     rc = dbf_.WriteDeleteMark(recno_, rec_[0]);
   }
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec_.data());
+  if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
   if (indexLocked) {
     const DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
     if (rc == DBIERR_NONE) rc = r2;

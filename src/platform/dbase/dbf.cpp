@@ -419,6 +419,16 @@ DBIResult DbfFile::WriteCount(std::uint32_t count) {
   return WriteAt(fd_, head, sizeof head, dbf_header::kLastUpdate);
 }
 
+DBIResult DbfFile::StampLastUpdate() {
+  if (!writable_) return DBIERR_OSACCESS;
+  std::uint8_t today[3];
+  Today(today);
+  if (std::memcmp(today, stamped_, 3) == 0) return DBIERR_NONE;
+  DBIResult rc = WriteAt(fd_, today, 3, dbf_header::kLastUpdate);
+  if (rc == DBIERR_NONE) std::memcpy(stamped_, today, 3);
+  return rc;
+}
+
 DBIResult DbfFile::WriteProductionIndexFlag(bool on) {
   if (!writable_) return DBIERR_OSACCESS;
   std::uint8_t flag = on ? 1 : 0;

@@ -87,6 +87,9 @@ class DbfFile {
   DBIResult WriteAppended(std::uint32_t n, const std::uint8_t* buf);
   // Writes the record count and the date of last update in the header.
   DBIResult WriteCount(std::uint32_t count);
+  // Writes today's date as the date of last update (a change that leaves the count);
+  // written once a day per object.
+  DBIResult StampLastUpdate();
   // Sets or clears the production index flag (header byte 28).
   DBIResult WriteProductionIndexFlag(bool on);
   // Cuts the file after `count` records (end-of-file mark included) and writes the count.
@@ -126,6 +129,7 @@ class DbfFile {
   std::uint8_t version_ = 0;
   std::uint8_t languageDriver_ = 0;
   bool mdxFlag_ = false;
+  std::uint8_t stamped_[3] = {};       // date this object last wrote as the last update
 };
 
 }  // namespace dbase

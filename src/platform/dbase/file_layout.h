@@ -75,6 +75,9 @@ inline constexpr std::size_t kKeyExprMax = 220;
 inline constexpr std::size_t kForFlag = 245;      // 1 when the tag has a condition
 inline constexpr std::size_t kFirstLeaf = 248;    // 32 bits: block of the first leaf
 inline constexpr std::size_t kForExpr = 762;      // NUL-ended text
+// Bits of the key format byte (tag header and tag table entry).
+inline constexpr std::uint8_t kDescendingBit = 0x08;
+inline constexpr std::uint8_t kUniqueBit = 0x40;
 }  // namespace mdx_tag_header
 
 namespace mdx_node {

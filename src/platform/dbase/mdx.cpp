@@ -212,11 +212,14 @@ struct TagState {
   std::unique_ptr<Expression> key;    // null when it does not parse against the layout
   std::unique_ptr<Expression> cond;   // null when the tag has no condition (or it fails)
   bool exprOk = false;
+  bool descending = false;  // keys in falling order (written so by another tool)
+  bool unique = false;      // one entry per key: the first record that has it
 };
 
 struct Slot {
   std::uint8_t data[kPage];
   bool dirty = false;
+  bool ordered = false;     // its items were found in key order since it was read
   std::uint64_t used = 0;
 };
 
@@ -649,6 +652,11 @@ struct Mdx::Impl {
   }
 
   int Compare(const TagState& t, const std::uint8_t* a, const std::uint8_t* b, std::size_t n) const {
+    const int c = CompareAscending(t, a, b, n);
+    return t.descending ? -c : c;
+  }
+
+  int CompareAscending(const TagState& t, const std::uint8_t* a, const std::uint8_t* b, std::size_t n) const {
     switch (t.info.keyType) {
       case 'N': {
         const double x = BcdKeyToNumber(a), y = BcdKeyToNumber(b);
@@ -721,6 +729,35 @@ struct Mdx::Impl {
     return h ? Get32(h + mdx_tag_header::kRoot) : 0;
   }
 
+  // A node read from the file is used only when its items are in the order this engine
+  // seeks and walks by (keys rising, equal keys of a leaf by record number): a page in
+  // another order (another tool's collation, a torn write) would make seeks and walks skip
+  // entries without a word. Checked once per page read.
+  DBIResult CheckNodeOrder(const TagState& t, std::uint32_t block, std::uint8_t* p) {
+    Slot* slot = Lookup(block);
+    if (slot != nullptr && slot->ordered) return DBIERR_NONE;
+    const bool leaf = IsLeaf(t, p);
+    for (std::uint32_t i = 1; i < Count(p); ++i) {
+      std::uint8_t* a = Item(t, p, i - 1);
+      std::uint8_t* b = Item(t, p, i);
+      const int c = Compare(t, a + 4, b + 4, t.info.keyLength);
+      if (c > 0 || (leaf && c == 0 && Get32(a) >= Get32(b))) return DBIERR_INDEXCORRUPT;
+    }
+    if (slot != nullptr) slot->ordered = true;
+    return DBIERR_NONE;
+  }
+
+  // Every step of a walk moves on in key order from the entry it started from: an entry at
+  // or behind it means pages out of order or met twice, reported as damage so that no walk
+  // goes round for ever or back over entries.
+  DBIResult StepMovesOn(const TagState& t, const std::string& fromKey, std::uint32_t fromRecno, const MdxEntry& to,
+                        bool forward) const {
+    int c = Compare(t, reinterpret_cast<const std::uint8_t*>(to.key.data()),
+                    reinterpret_cast<const std::uint8_t*>(fromKey.data()), t.info.keyLength);
+    if (c == 0) c = to.recno < fromRecno ? -1 : (to.recno > fromRecno ? 1 : 0);
+    return (forward ? c > 0 : c < 0) ? DBIERR_NONE : DBIERR_INDEXCORRUPT;
+  }
+
   // Descends to the leaf where `key` (compared over n bytes) belongs: first separator >= key.
   // path receives (block, index) per level; the leaf's index is the first item >= key.
   DBIResult Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path) {
@@ -733,6 +770,8 @@ struct Mdx::Impl {
       std::uint8_t* p = Page(block, &err);
       if (!p) return err;
       if (!CountOk(t, p)) return DBIERR_INDEXCORRUPT;
+      DBIResult r = CheckNodeOrder(t, block, p);
+      if (r != DBIERR_NONE) return r;
       const std::uint32_t cnt = Count(p);
       std::uint32_t lo = 0, hi = cnt;
       while (lo < hi) {
@@ -755,6 +794,8 @@ struct Mdx::Impl {
       std::uint8_t* p = Page(block, &err);
       if (!p) return err;
       if (!CountOk(t, p)) return DBIERR_INDEXCORRUPT;
+      DBIResult r = CheckNodeOrder(t, block, p);
+      if (r != DBIERR_NONE) return r;
       const std::uint32_t cnt = Count(p);
       if (IsLeaf(t, p)) {
         path->push_back({block, right ? (cnt == 0 ? 0 : cnt - 1) : 0});
@@ -915,10 +956,21 @@ struct Mdx::Impl {
     const std::uint32_t idx = path.back().index;
     const std::uint32_t cnt = Count(p);
     if (idx < cnt && CompareEntry(t, Item(t, p, idx), key, recno) == 0) return DBIERR_NONE;  // already there
+    if (t.unique && HasKey(t, key)) return DBIERR_NONE;  // the key keeps its first record
     std::uint8_t item[kMdxMaxKeyLength + 8] = {};
     Put32(item, recno);
     std::memcpy(item + 4, key, t.info.keyLength);
     return InsertInNode(t, path, path.size() - 1, item, 0);
+  }
+
+  // Whether a tag holds an entry of that key (any record).
+  bool HasKey(const TagState& t, const std::uint8_t* key) {
+    std::vector<PathStep> probe;
+    bool end = false;
+    if (LowerBound(t, key, 0, false, &probe, &end) != DBIERR_NONE || end) return false;
+    MdxEntry e;
+    if (EntryAt(t, probe, &e) != DBIERR_NONE) return false;
+    return Compare(t, reinterpret_cast<const std::uint8_t*>(e.key.data()), key, t.info.keyLength) == 0;
   }
 
   // Inserts an item at path[level].index of that node. For an upper node `rightChild` is the
@@ -1289,6 +1341,8 @@ struct Mdx::Impl {
     } else {
       SortableDouble(GetDouble(key), e);
     }
+    if (t.descending)
+      for (std::uint32_t i = 0; i < c.sortLength; ++i) e[i] = static_cast<std::uint8_t>(~e[i]);
     e[c.sortLength] = static_cast<std::uint8_t>(recno >> 24);
     e[c.sortLength + 1] = static_cast<std::uint8_t>(recno >> 16);
     e[c.sortLength + 2] = static_cast<std::uint8_t>(recno >> 8);
@@ -1309,10 +1363,26 @@ struct Mdx::Impl {
     std::uint8_t inverse[256];
     const std::uint8_t* w = CollationWeights();
     for (int i = 0; i < 256; ++i) inverse[w[i]] = static_cast<std::uint8_t>(i);
+    // A unique tag keeps the first record of each key.
+    if (t.unique && !order.empty()) {
+      std::size_t kept = 1;
+      for (std::size_t i = 1; i < order.size(); ++i)
+        if (std::memcmp(base + static_cast<std::size_t>(order[kept - 1]) * E,
+                        base + static_cast<std::size_t>(order[i]) * E, c.sortLength) != 0)
+          order[kept++] = order[i];
+      order.resize(kept);
+      c.n = kept;
+    }
     const std::uint32_t K = t.info.keyLength;
     items->assign(static_cast<std::size_t>(c.n) * (K + 4), 0);
+    std::uint8_t plain[kMdxMaxKeyLength + 4];
     for (std::size_t i = 0; i < c.n; ++i) {
       const std::uint8_t* e = base + static_cast<std::size_t>(order[i]) * E;
+      if (t.descending) {
+        for (std::uint32_t k = 0; k < c.sortLength; ++k) plain[k] = static_cast<std::uint8_t>(~e[k]);
+        std::memcpy(plain + c.sortLength, e + c.sortLength, 4);
+        e = plain;
+      }
       std::uint8_t* dst = items->data() + i * (K + 4);
       if (t.info.keyType == 'C') {
         for (std::uint32_t k = 0; k < K; ++k) dst[k] = inverse[e[k]];
@@ -1527,8 +1597,8 @@ DBIResult Mdx::AddTag(std::string_view name, std::string_view keyExpr, std::stri
     if (records->status() != DBIERR_NONE) return fail(records->status());
   }
   std::vector<std::uint8_t> items;
-  const std::size_t n = c.n;
   d.Finish(c, &items);
+  const std::size_t n = c.n;
   Impl::Built built;
   r = d.WriteTree(*t, items, n, &built);
   if (r != DBIERR_NONE) return fail(r);
@@ -1636,8 +1706,8 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
       d.headerDirty = true;
     }
     std::vector<std::uint8_t> items;
-    const std::size_t n = cs[i].n;
     d.Finish(cs[i], &items);
+    const std::size_t n = cs[i].n;
     Impl::Built built;
     r = d.WriteTree(t, items, n, &built);
     if (r == DBIERR_NONE) r = d.SetTree(t, built);
@@ -1793,7 +1863,8 @@ DBIResult Mdx::Next(std::string_view tag, const MdxEntry& from, MdxEntry* out) {
       if (end) return DBIERR_EOF;
       r = d.EntryAt(t, path, out);
     }
-    return r;
+    if (r != DBIERR_NONE) return r;
+    return d.StepMovesOn(t, key, from.recno, *out, true);
   });
 }
 
@@ -1811,7 +1882,9 @@ DBIResult Mdx::Prior(std::string_view tag, const MdxEntry& from, MdxEntry* out) 
     r = d.StepBack(t, &path, &begin);
     if (r != DBIERR_NONE) return r;
     if (begin) return DBIERR_BOF;
-    return d.EntryAt(t, path, out);
+    r = d.EntryAt(t, path, out);
+    if (r != DBIERR_NONE) return r;
+    return d.StepMovesOn(t, key, from.recno, *out, false);
   });
 }
 
@@ -1906,6 +1979,38 @@ DBIResult Mdx::Check(std::string_view tag) {
     if (firstLeaf != wantFirst) return DBIERR_INDEXCORRUPT;
     return DBIERR_NONE;
   });
+}
+
+DBIResult Mdx::CheckOrder() {
+  Impl& d = *impl_;
+  std::vector<std::string> names;
+  DBIResult r = d.Begin(false);
+  if (r != DBIERR_NONE) return r;
+  for (auto& t : d.tags) names.push_back(t->info.name);
+  d.End(true);
+  for (const std::string& name : names) {
+    MdxEntry first, last;
+    r = First(name, &first);
+    if (r == DBIERR_EOF) continue;
+    if (r == DBIERR_NONE) r = Last(name, &last);
+    if (r != DBIERR_NONE) return r;
+    r = WithTag(d, name, [&](TagState& t) -> DBIResult {
+      if (first.recno == last.recno && first.key == last.key) return DBIERR_NONE;
+      return d.StepMovesOn(t, first.key, first.recno, last, true);
+    });
+    if (r != DBIERR_NONE) return r;
+  }
+  return DBIERR_NONE;
+}
+
+DBIResult Mdx::CheckMaintainable() {
+  Impl& d = *impl_;
+  DBIResult r = d.Begin(false);
+  if (r != DBIERR_NONE) return r;
+  for (auto& t : d.tags)
+    if (!t->exprOk) r = DBIERR_INVALIDEXPR;
+  d.End(true);
+  return r;
 }
 
 DBIResult Mdx::CreateIndexFile(const std::string& path, std::string_view keyExpr, std::string_view forExpr,

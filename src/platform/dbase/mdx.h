@@ -22,8 +22,11 @@
 //            at most key i; the last child holds the keys above).
 // Keys: character keys padded with blanks, ordered through the collation weights
 // (weights.h); numeric keys are the 12-byte dBASE IV BCD form, date keys the 8-byte double
-// of the Julian day. Equal keys are ordered by record number. Tags are never unique and
-// always ascending. Deleted records keep their entries: the index knows nothing of the
+// of the Julian day. Equal keys are ordered by record number. Tags made here are ascending
+// and not unique; a tag written by another tool may be descending (key format bit 0x08:
+// keys compared the other way) or unique (bit 0x40 or byte 23: a key keeps only its first
+// record), and both are kept when read, updated and rebuilt. Every page is checked for order
+// when read and every step of a walk must move on: a tag in another order is damage. Deleted records keep their entries: the index knows nothing of the
 // delete mark.
 //
 // Processes. Several processes may open the same file. Every update (record change, tag
@@ -180,6 +183,13 @@ class Mdx {
   DBIResult Count(std::string_view tag, std::uint64_t* count);
   // Walks a tag's tree and checks its order and structure (tests, repair decisions).
   DBIResult Check(std::string_view tag);
+  // Cheap look at every tag's order: its root, its edge pages and its first and last
+  // entries must be in the order this engine seeks by. DBIERR_INDEXCORRUPT for a tag that
+  // another tool wrote in another order (it would be misread), to be rebuilt.
+  DBIResult CheckOrder();
+  // Whether every tag's key and condition can be computed: DBIERR_INVALIDEXPR otherwise,
+  // before a record is written, so that a change the index cannot follow writes nothing.
+  DBIResult CheckMaintainable();
 
   struct Impl;
 
