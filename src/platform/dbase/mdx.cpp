@@ -483,6 +483,9 @@ struct Mdx::Impl {
       t->maxKeys = MaxKeys(t->itemLength);
       t->info.keyExpr = CString(th + kKeyExprAt, kKeyExprMax);
       if (th[kForFlagAt]) t->info.forExpr = CString(th + kForExprAt, kForExprMax);
+      const std::uint8_t format = th[mdx_tag_header::kKeyFormat];
+      t->descending = (format & mdx_tag_header::kDescendingBit) != 0;
+      t->unique = (format & mdx_tag_header::kUniqueBit) != 0 || th[mdx_tag_header::kUnique] != 0;
       // Keep the parsed expressions of an unchanged tag.
       for (auto& old : tags) {
         if (old && old->info.keyExpr == t->info.keyExpr && old->info.forExpr == t->info.forExpr &&
