@@ -659,16 +659,18 @@ struct Mdx::Impl {
     return t.descending ? -c : c;
   }
 
+  // A total order even over damaged keys: a key that is not a number comes first, so that
+  // a walk that must move on cannot go round through keys equal to everything.
+  static int CompareNumbers(double x, double y) {
+    const bool nx = std::isnan(x), ny = std::isnan(y);
+    if (nx || ny) return nx == ny ? 0 : (nx ? -1 : 1);
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+
   int CompareAscending(const TagState& t, const std::uint8_t* a, const std::uint8_t* b, std::size_t n) const {
     switch (t.info.keyType) {
-      case 'N': {
-        const double x = BcdKeyToNumber(a), y = BcdKeyToNumber(b);
-        return x < y ? -1 : (x > y ? 1 : 0);
-      }
-      case 'D': {
-        const double x = GetDouble(a), y = GetDouble(b);
-        return x < y ? -1 : (x > y ? 1 : 0);
-      }
+      case 'N': return CompareNumbers(BcdKeyToNumber(a), BcdKeyToNumber(b));
+      case 'D': return CompareNumbers(GetDouble(a), GetDouble(b));
       default:
         return CompareWeighted(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b), n);
     }
