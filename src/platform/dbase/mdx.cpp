@@ -2005,6 +2005,11 @@ DBIResult Mdx::CheckOrder() {
     });
     if (r != DBIERR_NONE) return r;
   }
+  // The pages looked at are not kept: the next call reads under the lock, as at an open.
+  if (d.lockDepth == 0 && !d.exclusive) {
+    d.ClearCache();
+    d.synced = false;
+  }
   return DBIERR_NONE;
 }
 
