@@ -108,6 +108,22 @@ bool C10IndexNeedsRebuild(const std::string& c10Base) {
   return !sound;
 }
 
+// The index file of a dossier table other than C10 that the engine refuses to read (an
+// order written by another dBASE tool that its seeks would misread, cut or damaged pages);
+// empty when every one opens.
+std::string RefusedDossierIndex() {
+  for (int number = 20; number <= 70; number += 10) {
+    const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
+    if (!platform::FileExists(data)) continue;
+    dbase::hDBICur cur = nullptr;
+    const dbase::DBIResult rc = dbase::DbiOpenTable(nullptr, data.c_str(), "DBASE", nullptr, nullptr, 0, dbase::dbiREADONLY,
+                                                    dbase::dbiOPENSHARED, dbase::xltFIELD, false, nullptr, &cur);
+    if (cur != nullptr) dbase::DbiCloseCursor(&cur);
+    if (rc == dbase::DBIERR_INDEXCORRUPT) return platform::ResolvePath(DossierTableOf(number).path + ".mdx");
+  }
+  return "";
+}
+
 // Drops the index file a copied table brought and clears the flag that promises it, so
 // that the tags are built afresh for this table.
 void DropCopiedIndex(const std::string& base) { dbase::DbiDropProductionIndex(base.c_str()); }
@@ -352,8 +368,11 @@ bool EnsureDossierOpen() {
     gui::MessageBox(DossierMessageOwner(), RenumberPendingMessage(), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
   }
 
-  // C10's index missing, foreign or damaged: the whole dossier is reindexed.
-  if (C10IndexNeedsRebuild(c10Base)) {
+  // C10's index missing, foreign or damaged, or another table's index refused by the
+  // engine: the whole dossier is reindexed (the refused index named in the log).
+  const std::string refusedIndex = RefusedDossierIndex();
+  if (C10IndexNeedsRebuild(c10Base) || !refusedIndex.empty()) {
+    if (!refusedIndex.empty()) WriteLog("Index illisible r\xE9index\xE9 \xE0 l'ouverture : " + refusedIndex);
     Beep();
     if (!OpenDossierExclusive(false)) {
       ReleaseDossierExclusive();

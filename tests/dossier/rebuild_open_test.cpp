@@ -45,3 +45,30 @@ TEST_F(DossierOpenTest, OlderGenerationWithoutItsIndexStillOffersTheConversion) 
   EXPECT_EQ(ReadAll(d + "c20anc.mdx"), c20Index);
   EXPECT_TRUE(fs::exists(d + "c10anc.dbf"));
 }
+
+TEST_F(DossierOpenTest, IndexInAnotherOrderIsRebuiltAtTheOpeningAndLogged) {
+  const std::string d = MakeDossier("ordre", "ORD", 30);
+  // Another tool's collation: the first two entries of C20's first tag change places.
+  const std::string index = d + "c20ord.mdx";
+  std::string b = ReadAll(index);
+  std::uint32_t header = 0, root = 0;
+  std::memcpy(&header, b.data() + 512 + 32, 4);
+  std::memcpy(&root, b.data() + header * 512, 4);
+  const std::size_t items = static_cast<std::size_t>(root) * 512 + 8;
+  const std::uint16_t length = static_cast<std::uint8_t>(b[header * 512 + 18]);
+  std::string first = b.substr(items, length);
+  b.replace(items, length, b.substr(items + length, length));
+  b.replace(items + length, length, first);
+  std::ofstream(index, std::ios::binary | std::ios::trunc) << b;
+
+  OpenThroughDialog(C10Path(d, "ORD"));
+  ASSERT_EQ(DossierCode, "ORD");
+  EXPECT_NE(ReadAll(d + "clgord.txt").find("index\xE9 \xE0 l'ouverture : " + index), std::string::npos);
+  CloseAllTables();
+  Table c20;
+  ASSERT_TRUE(c20.OpenTable(d + "c20ord", "C20CODE"));
+  std::uint32_t walked = 0;
+  for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) ++walked;
+  EXPECT_EQ(walked, c20.RecCount());
+  c20.CloseTable(true);
+}

@@ -222,7 +222,6 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
       FileSource src(dbf_, count_);
       rc = mdx_->Rebuild(&src);
       if (rc == DBIERR_NONE) rc = src.status();
-      if (rc == DBIERR_NONE) std::fprintf(stderr, "%s: index rebuilt (keys out of order)\n", mdxPath.c_str());
     }
   }
   if (rc == DBIERR_NONE && (!indexName.empty() || !tagName.empty()))
