@@ -205,9 +205,9 @@ class ForeignIndex : public Engine {
     }
     for (const std::string& n : names) ASSERT_EQ(Append(cur, {n.c_str(), "20240102"}), DBIERR_NONE);
   }
+  TempDir dir;  // before the paths made from it
   std::string path = dir / "t.dbf";
   std::string mdx = dir / "t.mdx";
-  TempDir dir;
 };
 
 TEST_F(ForeignIndex, AnotherOrderIsRefusedSharedAndRebuiltExclusive) {
