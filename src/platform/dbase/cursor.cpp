@@ -214,9 +214,13 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
     }
   }
   rc = RefreshCount();
+  // An index left half updated by a writer that died is rebuilt now when this cursor can
+  // have the table to itself; otherwise the table opens for reading and writes are refused.
+  if (rc == DBIERR_NONE && mdx_ && mdx_->Interrupted() && !readOnly) RepairIndex();
   // A production index another tool wrote in another order would be misread: rebuilt when
-  // the table is ours alone, refused as damaged otherwise.
-  if (rc == DBIERR_NONE && mdx_ && mdx_->CheckOrder() == DBIERR_INDEXCORRUPT) {
+  // the table is ours alone, refused as damaged otherwise. One still marked as interrupted
+  // was ours: its reads go on and its writes are refused until the repair.
+  if (rc == DBIERR_NONE && mdx_ && !mdx_->Interrupted() && mdx_->CheckOrder() == DBIERR_INDEXCORRUPT) {
     rc = DBIERR_INDEXCORRUPT;
     if (exclusive && !readOnly) {
       FileSource src(dbf_, count_);
@@ -260,28 +264,41 @@ DBIResult DbiCursor::TakeOpenLock() {
 DBIResult DbiCursor::SetShareMode(bool toExclusive) {
   if (!openLock_) return DBIERR_INVALIDHNDL;
   if (toExclusive == exclusive) return DBIERR_NONE;
-  const int fd = dbf_.fd();
   if (toExclusive) {
     if (!dbf_.writable() || readOnly) return DBIERR_OSACCESS;
     if (!locks_.empty()) return DBIERR_LOCKED;
-    LockOutcome got = OfdLock(fd, kExclusiveByte, 1, F_WRLCK, false);
-    if (got != LockOutcome::kGranted) return got == LockOutcome::kBusy ? DBIERR_TABLEINUSE : DBIERR_OSERROR;
-    // Holding the exclusive byte, nobody can write-lock the sentinel: the shared hold, let go
-    // for the try, always comes back.
-    OfdUnlock(fd, kOpenSentinelByte, 1);
-    got = OfdLock(fd, kOpenSentinelByte, 1, F_WRLCK, false);
-    if (got == LockOutcome::kGranted) return ReopenIndexes(true);
-    const bool back = OfdLock(fd, kOpenSentinelByte, 1, F_RDLCK, false) == LockOutcome::kGranted;
-    OfdUnlock(fd, kExclusiveByte, 1);
-    if (!back) {
-      openLock_ = false;
-      return DBIERR_LOCKLOST;
-    }
-    return got == LockOutcome::kBusy ? DBIERR_TABLEINUSE : DBIERR_OSERROR;
+    const DBIResult rc = LockAlone();
+    return rc == DBIERR_NONE ? ReopenIndexes(true) : rc;
   }
   // Back to shared: what exclusive mode kept in memory is written first.
   DBIResult rc = mdx_ ? mdx_->Flush() : DBIERR_NONE;
   if (rc != DBIERR_NONE) return rc;
+  rc = LockShared();
+  return rc == DBIERR_NONE ? ReopenIndexes(false) : rc;
+}
+
+// The open lock of a shared cursor turned exclusive without letting the table go.
+DBIResult DbiCursor::LockAlone() {
+  const int fd = dbf_.fd();
+  LockOutcome got = OfdLock(fd, kExclusiveByte, 1, F_WRLCK, false);
+  if (got != LockOutcome::kGranted) return got == LockOutcome::kBusy ? DBIERR_TABLEINUSE : DBIERR_OSERROR;
+  // Holding the exclusive byte, nobody can write-lock the sentinel: the shared hold, let go
+  // for the try, always comes back.
+  OfdUnlock(fd, kOpenSentinelByte, 1);
+  got = OfdLock(fd, kOpenSentinelByte, 1, F_WRLCK, false);
+  if (got == LockOutcome::kGranted) return DBIERR_NONE;
+  const bool back = OfdLock(fd, kOpenSentinelByte, 1, F_RDLCK, false) == LockOutcome::kGranted;
+  OfdUnlock(fd, kExclusiveByte, 1);
+  if (!back) {
+    openLock_ = false;
+    return DBIERR_LOCKLOST;
+  }
+  return got == LockOutcome::kBusy ? DBIERR_TABLEINUSE : DBIERR_OSERROR;
+}
+
+// The exclusive open lock taken by LockAlone turned back into a shared one.
+DBIResult DbiCursor::LockShared() {
+  const int fd = dbf_.fd();
   OfdUnlock(fd, kOpenSentinelByte, 1);
   const bool back = OfdLock(fd, kOpenSentinelByte, 1, F_RDLCK, false) == LockOutcome::kGranted;
   OfdUnlock(fd, kExclusiveByte, 1);
@@ -289,7 +306,7 @@ DBIResult DbiCursor::SetShareMode(bool toExclusive) {
     openLock_ = false;
     return DBIERR_LOCKLOST;
   }
-  return ReopenIndexes(false);
+  return DBIERR_NONE;
 }
 
 // After a change of share mode: the production index is opened again in the new mode (an
@@ -525,7 +542,8 @@ DBIResult DbiCursor::Step(bool forward, DBILockType lock, std::uint8_t* buf, REC
     if (usable && e.recno > count_) {
       rc = RefreshCount();
       if (rc != DBIERR_NONE) return rc;
-      usable = e.recno <= count_;  // an entry past the records (an interrupted append) is skipped
+      // A record is counted before its entry is written: an entry past the count is damage.
+      if (e.recno > count_) return DBIERR_INDEXCORRUPT;
     }
     if (usable) {
       rc = ReadInto(e.recno, rec_.data());
@@ -632,6 +650,36 @@ DBIResult DbiCursor::ReleaseCreateLock() {
 
 // ---------------------------------------------------------------- writes
 
+DBIResult DbiCursor::RepairIndex() {
+  if (readOnly || !dbf_.writable()) return DBIERR_INDEXOUTOFDATE;
+  // A shared cursor holds the table alone for the time of the rebuild, as a change to
+  // exclusive mode would: granted only while no other cursor of any process has it open.
+  // The index object stays as it is, and so does the cursor's place.
+  if (!exclusive) {
+    const DBIResult got = LockAlone();
+    if (got != DBIERR_NONE) return got == DBIERR_LOCKLOST ? got : DBIERR_INDEXOUTOFDATE;
+  }
+  countKnown_ = false;
+  DBIResult rc = RefreshCount();
+  if (rc == DBIERR_NONE) {
+    FileSource src(dbf_, count_);
+    rc = mdx_->Rebuild(&src);
+    if (rc == DBIERR_NONE) rc = src.status();
+  }
+  if (!exclusive) {
+    const DBIResult back = LockShared();
+    if (rc == DBIERR_NONE) rc = back;
+  }
+  return rc;
+}
+
+DBIResult DbiCursor::BeginIndexUpdate(bool append) {
+  DBIResult rc = mdx_->BeginUpdate(append);
+  if (rc != DBIERR_INDEXOUTOFDATE) return rc;
+  rc = RepairIndex();
+  return rc == DBIERR_NONE ? mdx_->BeginUpdate(append) : rc;
+}
+
 DBIResult DbiCursor::MaintainIndex(std::uint32_t recno, const std::uint8_t* oldRec, const std::uint8_t* newRec) {
   if (!mdx_) return DBIERR_NONE;
   return mdx_->RecordChanged(recno, oldRec, newRec);
@@ -651,8 +699,9 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   // without one uses the append lock byte of the data file.
   bool locked = false;
   bool indexLocked = false;
-  if (!exclusive && mdx_) {
-    rc = mdx_->BeginUpdate();
+  bool leftWritten = false;  // a record written and not taken back: the index stays marked
+  if (mdx_) {
+    rc = BeginIndexUpdate(true);
     if (rc != DBIERR_NONE) return rc;
     indexLocked = true;
   } else if (!exclusive) {
@@ -697,12 +746,13 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
     count_ = n;
   } else if (written) {
     // Still under the lock: the record and the count go back to what they were (the index
-    // pages of a failed update never reach the file), so a retry adds the record once.
-    (void)dbf_.TruncateTo(n - 1);
+    // pages of a failed update never reach the file), so a retry adds the record once. When
+    // they cannot, the update mark stays: the index no longer matches the table.
+    leftWritten = dbf_.TruncateTo(n - 1) != DBIERR_NONE;
     aheadCount_ = 0;
   }
   if (indexLocked) {
-    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
+    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, leftWritten);
     if (rc == DBIERR_NONE) rc = r2;
   }
   if (locked) OfdUnlock(dbf_.fd(), kAppendLockByte, 1);
@@ -748,19 +798,26 @@ DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
   if (lock.result() != DBIERR_NONE) return lock.result();
   if (freeLock) lock.ReleaseHeldLock();
   aheadCount_ = 0;
-  DBIResult rc = DBIERR_NONE;
-  // The index is taken before anything is written: a wait that gives up leaves no record
+  // The index update spans the record write, so a write cut short leaves its mark; and the
+  // index is taken before anything is written: a wait that gives up leaves no record
   // written without its entries.
-  const bool indexLocked = !exclusive && mdx_;
-  if (indexLocked) rc = mdx_->BeginUpdate(false);
+  DBIResult rc = DBIERR_NONE;
+  bool indexed = false, written = false;
+  if (mdx_) {
+    rc = BeginIndexUpdate(false);
+    indexed = rc == DBIERR_NONE;
+  }
   if (rc == DBIERR_NONE) rc = dbf_.ReadRecord(recno_, old_.data());
   if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
   if (rc == DBIERR_NONE) rc = FlushBlobs(buf, false);
-  if (rc == DBIERR_NONE) rc = dbf_.WriteRecord(recno_, buf);
+  if (rc == DBIERR_NONE) {
+    written = true;
+    rc = dbf_.WriteRecord(recno_, buf);
+  }
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), buf);
   if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
-  if (indexLocked) {
-    const DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
+  if (indexed) {
+    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written);
     if (rc == DBIERR_NONE) rc = r2;
   }
   if (rc == DBIERR_NONE) {
@@ -777,19 +834,23 @@ DBIResult DbiCursor::SetDeleted(bool deleted, std::uint8_t* buf) {
   if (lock.result() != DBIERR_NONE) return lock.result();
   aheadCount_ = 0;
   DBIResult rc = DBIERR_NONE;
-  const bool indexLocked = !exclusive && mdx_;
-  if (indexLocked) rc = mdx_->BeginUpdate(false);
+  bool indexed = false, written = false;
+  if (mdx_) {
+    rc = BeginIndexUpdate(false);
+    indexed = rc == DBIERR_NONE;
+  }
   if (rc == DBIERR_NONE) rc = dbf_.ReadRecord(recno_, old_.data());
   if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
   if (rc == DBIERR_NONE) {
     std::memcpy(rec_.data(), old_.data(), rec_.size());
     rec_[0] = deleted ? '*' : ' ';
+    written = true;
     rc = dbf_.WriteDeleteMark(recno_, rec_[0]);
   }
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec_.data());
   if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
-  if (indexLocked) {
-    const DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE);
+  if (indexed) {
+    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written);
     if (rc == DBIERR_NONE) rc = r2;
   }
   if (rc == DBIERR_NONE && buf != nullptr) buf[0] = rec_[0];

@@ -111,6 +111,10 @@ struct DbiCursor {
   DBIResult WritePack(DbfFile* fresh);
   void Unlock(std::uint32_t recno);  // a record lock this cursor holds
   DBIResult TakeOpenLock();
+  // The open lock turned exclusive without letting the table go (DBIERR_TABLEINUSE while
+  // another cursor has it open), and back to shared.
+  DBIResult LockAlone();
+  DBIResult LockShared();
   DBIResult ReopenIndexes(bool exclusive);
   DBIResult RefreshCount();
   DBIResult ReadInto(std::uint32_t recno, std::uint8_t* buf);
@@ -122,6 +126,11 @@ struct DbiCursor {
   void FillRecProps(RECProps* props) const;
   DBIResult FlushBlobs(std::uint8_t* buf, bool fresh);
   DBIResult EnsureMemo();
+  // Rebuilds a production index that holds an interrupted update, when the table can be
+  // had alone (DBIERR_INDEXOUTOFDATE otherwise).
+  DBIResult RepairIndex();
+  // Starts an update of the production index, repairing it first when it needs it.
+  DBIResult BeginIndexUpdate(bool append);
   DBIResult MaintainIndex(std::uint32_t recno, const std::uint8_t* oldRec, const std::uint8_t* newRec);
   DBIResult OpenSeparate(const std::string& path, Mdx** mdx);
   Mdx* FindSeparate(const std::string& path);

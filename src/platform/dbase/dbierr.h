@@ -21,6 +21,7 @@ constexpr DBIResult DBIERR_HEADERCORRUPT = 8961;   // data file header or field 
 constexpr DBIResult DBIERR_FILECORRUPT = 8962;     // data file shorter than its header says, bad record
 constexpr DBIResult DBIERR_MEMOCORRUPT = 8963;     // memo block number, length or chain out of bounds
 constexpr DBIResult DBIERR_INDEXCORRUPT = 8965;    // index file damaged (block number, loop, truncation)
+constexpr DBIResult DBIERR_INDEXOUTOFDATE = 8966;  // an index update was cut short: the index needs a rebuild
 
 // Key or value conflicts at insertion.
 constexpr DBIResult DBIERR_KEYVIOL = 9217;         // a key the index refuses

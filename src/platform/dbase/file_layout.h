@@ -45,6 +45,9 @@ inline constexpr std::size_t kNextFreeBlock = 32;   // 32 bits: first block past
 inline constexpr std::size_t kFreeListHead = 36;    // 32 bits
 inline constexpr std::size_t kFreeListPages = 40;   // 32 bits
 inline constexpr std::size_t kLastUpdate = 44;      // 3 bytes YY MM DD
+// Reserved bytes that dBASE readers skip, used by this engine: an update mark, nonzero from
+// before an update's first write until after its last, then the change counter.
+inline constexpr std::size_t kUpdateMark = 504;     // 32 bits
 inline constexpr std::size_t kChangeCounter = 508;  // 32 bits, raised by every update
 inline constexpr std::size_t kTagTable = 512;       // tag n (from 1) at kTagTable + 32 n
 }  // namespace mdx_header

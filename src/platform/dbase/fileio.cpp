@@ -90,7 +90,10 @@ void SetWriteFault(WriteFault fault, long nth) {
 
 long WritesCounted() { return Fault().count; }
 
+void (*BeforeFileChange)() = nullptr;
+
 DBIResult BeforeWrite(int fd, off_t end) {
+  NoteFileChange();
   FaultState& f = Fault();
   if (f.fault == WriteFault::kNone) return DBIERR_NONE;
   if (++f.count < f.nth) return DBIERR_NONE;

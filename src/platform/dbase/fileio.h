@@ -41,6 +41,13 @@ DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off);
 // Reads up to n bytes at off; *got receives what was read (fewer at end of file).
 DBIResult ReadSome(int fd, void* buf, std::size_t n, off_t off, std::size_t* got);
 DBIResult WriteAt(int fd, const void* buf, std::size_t n, off_t off);
+// Called before every change the engine makes to its files (each write, truncation, rename
+// and removal passes BeforeWrite below, or calls this itself), so a test can stop a process
+// before its N-th change and look at what it leaves. Null in the program.
+extern void (*BeforeFileChange)();
+inline void NoteFileChange() {
+  if (BeforeFileChange != nullptr) BeforeFileChange();
+}
 DBIResult FileSize(int fd, off_t* size);
 // Cuts or extends a file to `size` bytes.
 DBIResult TruncateFile(int fd, off_t size);

@@ -112,6 +112,8 @@ const ErrorText kErrorTexts[] = {
     {DBIERR_FILECORRUPT, "Fichier de donn\xE9\x65s endommag\xE9"},
     {DBIERR_MEMOCORRUPT, "Fichier m\xE9mo endommag\xE9 ou absent"},
     {DBIERR_INDEXCORRUPT, "Fichier d'index endommag\xE9 ou absent"},
+    {DBIERR_INDEXOUTOFDATE,
+     "Mise \xE0 jour d'index interrompue : lancez la reconstruction des fichiers et des index du dossier"},
     {DBIERR_KEYVIOL, "Violation de cl\xE9"},
     {DBIERR_MINVALERR, "Valeur de champ hors limites"},
     {DBIERR_FIELDVALERR, "Enregistrement invalide"},

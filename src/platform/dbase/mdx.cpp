@@ -41,6 +41,8 @@ constexpr std::uint32_t kCounterAt = mdx_header::kChangeCounter;
 // Result of a page lookup in a call running without the lock: the page is not cached, the
 // call is made again under the lock. Never returned to a caller.
 constexpr DBIResult kNotCached = 0xFFFF;
+constexpr std::uint32_t kMarkAt = mdx_header::kUpdateMark;
+static_assert(kMarkAt + 4 == kCounterAt, "the mark and the counter are read together");
 constexpr std::uint32_t kKeyExprAt = mdx_tag_header::kKeyExpr;
 constexpr std::uint32_t kKeyExprMax = mdx_tag_header::kKeyExprMax;
 constexpr std::uint32_t kForFlagAt = mdx_tag_header::kForFlag;
@@ -263,6 +265,17 @@ struct Mdx::Impl {
   // from it without a system call.
   const std::uint8_t* headMap = nullptr;
   bool optimistic = false;  // a read call running without the lock: a page not cached fails it
+  // The update mark. An update sets it in the file before its first write and clears it with
+  // the header, its last write; whoever next takes the lock and finds it set knows that a
+  // writer died half way, and writes are refused until the index is rebuilt. An exclusive
+  // object keeps its mark from its first change until its pages are written back.
+  bool marked = false;       // our mark stands in the file
+  bool interrupted = false;  // the file held another writer's mark when last read
+  bool repairing = false;    // a rebuild: writes go on over an interrupted index
+  bool stale = false;        // exclusive: an abandoned update may have left pages half changed
+  bool txnChanged = false;   // the current update changed pages or the header in memory
+  bool txnWrote = false;     // ... or wrote to the file before its end
+  bool keepMark = false;     // the caller wrote its own part of an update it abandons
 
   ~Impl() { CloseFile(); }
 
@@ -318,6 +331,7 @@ struct Mdx::Impl {
       return DBIERR_NONE;
     }
     writeLocked = write;
+    txnChanged = txnWrote = keepMark = false;
     if (!exclusive) {
       const LockOutcome got = LockByte(fd, write ? F_WRLCK : F_RDLCK);
       if (got != LockOutcome::kGranted) {
@@ -328,8 +342,28 @@ struct Mdx::Impl {
       }
     }
     DBIResult r = Sync();
+    if (r == DBIERR_NONE && write && interrupted && !repairing) r = DBIERR_INDEXOUTOFDATE;
     if (r != DBIERR_NONE) End(false);
     return r;
+  }
+
+  // Sets the update mark in the file (once per update, or once until the write-back of an
+  // exclusive object).
+  DBIResult Mark() {
+    if (marked) return DBIERR_NONE;
+    std::uint8_t m[4];
+    Put32(m, 1);
+    DBIResult r = WriteExact(fd, m, 4, kMarkAt);
+    if (r == DBIERR_NONE) marked = true;
+    return r;
+  }
+
+  // Every write of pages goes through here: the mark first.
+  DBIResult WriteMarked(const void* buf, std::size_t n, off_t off) {
+    DBIResult r = Mark();
+    if (r != DBIERR_NONE) return r;
+    txnWrote = true;
+    return WriteExact(fd, buf, n, off);
   }
 
   // Writes what the transaction changed (shared mode), raises the counter, unlocks.
@@ -346,17 +380,30 @@ struct Mdx::Impl {
       if (writeLocked && commit) r = WriteBack();
       if (writeLocked && (!commit || r != DBIERR_NONE)) {
         // Nothing of a failed update reaches the file: forget it and read again next time.
+        // Its mark goes only when nothing at all was written under it.
+        if (marked && r == DBIERR_NONE && !txnWrote && !keepMark) {
+          std::uint8_t zero[4] = {};
+          if (WriteExact(fd, zero, 4, kMarkAt) == DBIERR_NONE) marked = false;
+        }
         synced = false;
         ClearCache();
         dirtyList.clear();
       }
+      marked = false;
       UnlockByte(fd);
+    } else if (writeLocked && !commit && (txnChanged || keepMark)) {
+      // Pages may be half changed in memory: the mark stays until the index is rebuilt.
+      stale = true;
+      interrupted = true;
+      Mark();
     }
+    keepMark = false;
     writeLocked = false;
     if (cache.size() > kCachePages) Trim();
     return r;
   }
 
+  // Writes the changed pages, then the header, which clears the mark (kept when stale).
   DBIResult WriteBack() {
     bool any = headerDirty || tagTableDirty;
     std::sort(dirtyList.begin(), dirtyList.end());
@@ -367,24 +414,38 @@ struct Mdx::Impl {
                                      [&](std::uint32_t b) { return static_cast<off_t>(b) * kBlock < sizeBefore; });
     std::rotate(dirtyList.begin(), past, dirtyList.end());
     bool extending = true;
+    const bool wroteBefore = txnWrote;
     for (std::uint32_t block : dirtyList) {
       Slot* slot = Lookup(block);
       if (slot == nullptr || !slot->dirty) continue;
       if (static_cast<off_t>(block) * kBlock < sizeBefore) extending = false;
-      DBIResult r = WriteExact(fd, slot->data, kPage, static_cast<off_t>(block) * kBlock);
+      DBIResult r = WriteMarked(slot->data, kPage, static_cast<off_t>(block) * kBlock);
       if (r != DBIERR_NONE) {
-        if (extending) (void)!::ftruncate(fd, sizeBefore);
+        // Only new pages were written, and they are cut off again: no page in use changed,
+        // so the mark may go with the failed update.
+        if (extending && ::ftruncate(fd, sizeBefore) == 0) txnWrote = wroteBefore;
         return r;
       }
       slot->dirty = false;
       any = true;
     }
     dirtyList.clear();
+    if (!any && marked && !stale) {
+      // Nothing changed in the index (a record rewritten with the same keys): the mark goes
+      // and the counter stays, so other objects keep their pages.
+      std::uint8_t zero[4] = {};
+      DBIResult r = WriteExact(fd, zero, 4, kMarkAt);
+      if (r == DBIERR_NONE) marked = false;
+      return r;
+    }
     if (!any) return DBIERR_NONE;
     ++counter;
     Put32(header + kCounterAt, counter);
     StampDate(header + mdx_header::kLastUpdate);
+    Put32(header + kMarkAt, stale ? 1 : 0);
     DBIResult r = WriteExact(fd, header, tagTableDirty ? kHeaderLength : kBlock, 0);
+    Put32(header + kMarkAt, 0);
+    if (r == DBIERR_NONE && !stale) marked = false;
     headerDirty = tagTableDirty = false;
     const std::uint64_t end = static_cast<std::uint64_t>(Get32(header + mdx_header::kNextFreeBlock)) * kBlock;
     fileSize = std::max(fileSize, end);
@@ -419,7 +480,7 @@ struct Mdx::Impl {
     for (std::size_t i = 0; i < drop; ++i) {
       auto it = cache.find(order[i].second);
       if (it->second->dirty) {
-        if (WriteExact(fd, it->second->data, kPage, static_cast<off_t>(it->first) * kBlock) != DBIERR_NONE) continue;
+        if (WriteMarked(it->second->data, kPage, static_cast<off_t>(it->first) * kBlock) != DBIERR_NONE) continue;
       }
       cache.erase(it);
     }
@@ -431,10 +492,11 @@ struct Mdx::Impl {
   DBIResult Sync() {
     if (exclusive && synced) return DBIERR_NONE;
     if (synced) {
-      std::uint8_t c[4];
-      DBIResult r = ReadExact(fd, c, 4, kCounterAt);
+      std::uint8_t c[8];  // the mark, then the counter
+      DBIResult r = ReadExact(fd, c, 8, kMarkAt);
       if (r != DBIERR_NONE) return r;
-      if (Get32(c) == counter) return DBIERR_NONE;
+      interrupted = Get32(c) != 0;
+      if (Get32(c + 4) == counter) return DBIERR_NONE;
     }
     return Reload();
   }
@@ -450,6 +512,8 @@ struct Mdx::Impl {
     DBIResult r = ReadExact(fd, header, kHeaderLength, 0);
     if (r != DBIERR_NONE) return r;
     headerDirty = tagTableDirty = false;
+    interrupted = Get32(header + kMarkAt) != 0;
+    Put32(header + kMarkAt, 0);  // the header we write back always clears it
     if (Get16(header + mdx_header::kBlocksPerPage) != kBlocksPerPage ||
         Get16(header + mdx_header::kPageLength) != kPage || header[mdx_header::kTagEntryLength] != kTagEntry)
       return DBIERR_INDEXCORRUPT;
@@ -562,6 +626,7 @@ struct Mdx::Impl {
   }
 
   void MarkDirty(std::uint32_t block) {
+    txnChanged = true;
     Slot* slot = Lookup(block);
     if (slot != nullptr && !slot->dirty) {
       slot->dirty = true;
@@ -574,6 +639,7 @@ struct Mdx::Impl {
     std::uint32_t b = 0;
     *err = AllocBlock(&b);
     if (*err != DBIERR_NONE) return nullptr;
+    txnChanged = true;
     auto slot = std::make_unique<Slot>();
     std::memset(slot->data, 0, kPage);
     slot->dirty = true;
@@ -589,6 +655,7 @@ struct Mdx::Impl {
   }
 
   DBIResult AllocBlock(std::uint32_t* block) {
+    txnChanged = true;
     std::uint32_t head = Get32(header + mdx_header::kFreeListHead);
     std::uint32_t avail = Get32(header + mdx_header::kFreeListPages);
     if (head != 0 && avail > 0 && ValidBlock(head)) {
@@ -621,11 +688,12 @@ struct Mdx::Impl {
 
   // Puts a page on the free list (its first word 0, then the next free page).
   DBIResult FreeBlock(std::uint32_t block) {
+    txnChanged = true;
     ForgetFront();
     cache.erase(block);
     std::uint8_t link[8] = {};
     Put32(link + 4, Get32(header + mdx_header::kFreeListHead));
-    DBIResult r = WriteExact(fd, link, 8, static_cast<off_t>(block) * kBlock);
+    DBIResult r = WriteMarked(link, 8, static_cast<off_t>(block) * kBlock);
     if (r != DBIERR_NONE) return r;
     Put32(header + mdx_header::kFreeListHead, block);
     Put32(header + mdx_header::kFreeListPages, Get32(header + mdx_header::kFreeListPages) + 1);
@@ -845,6 +913,7 @@ struct Mdx::Impl {
     const std::uint32_t r = Get32(item);
     return r < recno ? -1 : (r > recno ? 1 : 0);
   }
+
 
   std::uint32_t LeafLowerBound(const TagState& t, std::uint8_t* p, const std::uint8_t* key, std::uint32_t recno) const {
     std::uint32_t lo = 0, hi = Count(p);
@@ -1250,7 +1319,7 @@ struct Mdx::Impl {
     std::uint32_t runNext = 0;
     auto flush = [&]() -> DBIResult {
       if (run.empty()) return DBIERR_NONE;
-      DBIResult r = WriteExact(fd, run.data(), run.size(), static_cast<off_t>(runStart) * kBlock);
+      DBIResult r = WriteMarked(run.data(), run.size(), static_cast<off_t>(runStart) * kBlock);
       run.clear();
       return r;
     };
@@ -1682,7 +1751,9 @@ DBIResult Mdx::DeleteTag(std::string_view name) {
 
 DBIResult Mdx::Rebuild(RecordSource* records) {
   Impl& d = *impl_;
+  d.repairing = true;
   DBIResult r = d.Begin(true);
+  d.repairing = false;
   if (r != DBIERR_NONE) return r;
   for (auto& t : d.tags) {
     if (!t->exprOk) {
@@ -1702,10 +1773,23 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
       return records->status();
     }
   }
+  // After an interrupted update the free list and the end of the file in the header may
+  // name pages the dead writer had already taken: the old trees are abandoned and new pages
+  // come from past the end of the file.
+  const bool torn = d.interrupted || d.stale;
+  if (torn) {
+    struct stat st {};
+    if (::fstat(d.fd, &st) == 0) d.fileSize = std::max(d.fileSize, static_cast<std::uint64_t>(st.st_size));
+    Put32(d.header + mdx_header::kFreeListHead, 0);
+    Put32(d.header + mdx_header::kFreeListPages, 0);
+    const std::uint32_t end = static_cast<std::uint32_t>((d.fileSize + kPage - 1) / kPage * kBlocksPerPage);
+    if (end > Get32(d.header + mdx_header::kNextFreeBlock)) Put32(d.header + mdx_header::kNextFreeBlock, end);
+    d.headerDirty = true;
+  }
   for (std::size_t i = 0; i < cs.size(); ++i) {
     const TagState& t = *d.tags[i];
     // A damaged old tree is simply abandoned; its pages are not reused.
-    if (d.FreeTree(t) != DBIERR_NONE) {
+    if (torn || d.FreeTree(t) != DBIERR_NONE) {
       Put32(d.header + mdx_header::kFreeListHead, 0);
       Put32(d.header + mdx_header::kFreeListPages, 0);
       d.headerDirty = true;
@@ -1721,6 +1805,7 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
       return r;
     }
   }
+  d.stale = false;
   if (d.exclusive) {
     r = d.WriteBack();
     if (r != DBIERR_NONE) {
@@ -1728,19 +1813,31 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
       return r;
     }
   }
-  return d.End(true);
-}
-
-DBIResult Mdx::BeginUpdate(bool mark) {
-  Impl& d = *impl_;
-  DBIResult r = d.Begin(true);
-  // The update raises the counter even when no entry changes: an append always leaves its
-  // mark, which is what lets its caller trust the count it wrote while the mark stands.
-  if (r == DBIERR_NONE && d.lockDepth == 1 && mark) d.headerDirty = true;
+  r = d.End(true);
+  if (r == DBIERR_NONE) d.interrupted = false;
   return r;
 }
 
-DBIResult Mdx::EndUpdate(bool commit) { return impl_->End(commit); }
+DBIResult Mdx::BeginUpdate(bool raiseCounter) {
+  Impl& d = *impl_;
+  DBIResult r = d.Begin(true);
+  // An append raises the counter even when no entry changes: it always leaves its trace,
+  // which is what lets its caller trust the count it wrote while the trace stands. The
+  // caller's own writes come next: the update mark goes in first.
+  if (r == DBIERR_NONE && d.lockDepth == 1) {
+    if (raiseCounter) d.headerDirty = true;
+    r = d.Mark();
+    if (r != DBIERR_NONE) d.End(false);
+  }
+  return r;
+}
+
+DBIResult Mdx::EndUpdate(bool commit, bool callerWrote) {
+  if (!commit && callerWrote) impl_->keepMark = true;
+  return impl_->End(commit);
+}
+
+bool Mdx::Interrupted() const { return impl_->interrupted; }
 
 DBIResult Mdx::WritePending() {
   Impl& d = *impl_;

@@ -8,7 +8,8 @@
 //            25 tag table slots (48), 26 tag entry length (32), 28-29 tags in use,
 //            32-35 next free block at the end of the file, 36-39 first page of the free
 //            list, 40-43 pages in the free list, 44-46 date of last update,
-//            508-511 change counter (ours: raised by every update, see below).
+//            504-507 update mark, 508-511 change counter (ours, in bytes dBASE leaves
+//            unused: see below).
 //   tag table entry of tag n (n from 1) at 512 + 32 n: 0-3 tag header block, 4-14 name,
 //            15 key format, 16-18 tag tree links, 20 key type ('C', 'N', 'D').
 //   tag header (one page): 0-3 root block, 8 key format, 9 key type, 12-13 key length,
@@ -36,14 +37,20 @@
 // the record count until its entries are written (BeginUpdate/EndUpdate), so the same lock
 // serialises the appends of all processes. The change counter at byte 508 is raised by
 // each update: an object keeps its page cache only while the counter is the one it last
-// saw (read once per call or spanning update). A read call (seek, walk, count) first runs
-// without the lock when the counter, read through a shared mapping of the file's first page,
-// is the one last seen and every page it needs is cached: the pages are then those of the last
-// committed update, and an update in progress has not raised the counter yet; any page it
-// would have to read sends the call back to the locked path. On a network file system nothing
-// is mapped and every call locks. Every wait on the lock is bounded (LockWaitLimitMs in
-// fileio.h): a wait that gives up returns DBIERR_LOCKTIMEOUT before anything is written, and
-// a record change takes the lock before it writes the record. A cursor's
+// saw (read once per call or spanning update). The update mark at byte 504 is set before
+// an update's first write (the caller's own writes of a spanning update included) and
+// cleared by the header write that ends it; an exclusive object sets it at its first change
+// and clears it when its pages are written back. Whoever takes the lock and finds the mark
+// set knows a writer died half way: reads go on (every walk is bounded and checks its
+// order), writes give DBIERR_INDEXOUTOFDATE until Rebuild. A read call (seek, walk, count)
+// first runs without the lock when the counter, read through a shared mapping of the file's
+// first page, is the one last seen and every page it needs is cached: the pages are then
+// those of the last committed update, and an update in progress (marked or not, its writer
+// alive or dead) has not raised the counter yet; any page it would have to read sends the
+// call back to the locked path. On a network file system nothing is mapped and every call
+// locks. Every wait on the lock is bounded (LockWaitLimitMs in fileio.h): a wait that gives
+// up returns DBIERR_LOCKTIMEOUT before anything is written, and a record change takes the
+// lock (and sets the mark) before it writes the record. A cursor's
 // place in key order is therefore an MdxEntry (key, record number) kept by the caller, and
 // every move (Next, Prior) starts again from it: another process's inserts and removals
 // never leave a cursor on a stale page.
@@ -54,7 +61,8 @@
 // requires that this object be the only one open on the file in every process.
 //
 // Failures come back as DBIResult codes (dbierr.h): DBIERR_INDEXCORRUPT for a damaged file
-// (block number out of range, loop, bad counts, truncation), DBIERR_NOSUCHINDEX for an
+// (block number out of range, loop, bad counts, keys out of order, truncation),
+// DBIERR_INDEXOUTOFDATE for an update cut short (see above), DBIERR_NOSUCHINDEX for an
 // unknown tag, DBIERR_INVALIDEXPR for an expression that does not parse or a key too long,
 // DBIERR_EOF / DBIERR_BOF at the ends of a walk, OS errors as dbierr.h maps them.
 #pragma once
@@ -136,7 +144,8 @@ class Mdx {
   DBIResult AddTag(std::string_view name, std::string_view keyExpr, std::string_view forExpr,
                    RecordSource* records);
   DBIResult DeleteTag(std::string_view name);
-  // Empties and refills every tag from the records (after a pack or an empty).
+  // Empties and refills every tag from the records (after a pack or an empty, or to repair
+  // an interrupted update: the old trees are then left unused rather than freed).
   DBIResult Rebuild(RecordSource* records);
 
   // An update spanning several calls: takes the update lock (shared mode) and makes the
@@ -144,10 +153,15 @@ class Mdx {
   // they changed (with the change counter raised once) and unlocks. A caller may do its own
   // writes under the lock in between (a record append serialised with the index update).
   // When an inner call fails, or commit is false, nothing of the update is written. A
-  // committed update raises the change counter even when no entry changed, unless `mark` is
-  // false (a record change, which raises it only when an entry moves).
-  DBIResult BeginUpdate(bool mark = true);
-  DBIResult EndUpdate(bool commit);
+  // committed update raises the change counter even when no entry changed, unless
+  // raiseCounter is false (a record rewrite, which raises it only when an entry moves). An
+  // abandoned update whose caller already wrote its own part (callerWrote) leaves the update
+  // mark: the index no longer matches the table.
+  DBIResult BeginUpdate(bool raiseCounter = true);
+  DBIResult EndUpdate(bool commit, bool callerWrote = false);
+  // True when the file held the mark of an update that never finished when this object last
+  // read it (at open, or at the last call that took the lock); Rebuild clears it.
+  bool Interrupted() const;
   // Inside an update (shared mode), writes what it changed so far and keeps the lock, so
   // that the caller can still undo its own writes when this fails (a full disk). Pages past
   // the end of the file are written first and cut off again when one fails.
@@ -169,7 +183,8 @@ class Mdx {
                   bool* included);
 
   // Walks. First/Last give DBIERR_EOF/DBIERR_BOF on an empty tag; Next/Prior start from an
-  // entry (present or not) and give the neighbour after/before it in key order.
+  // entry (present or not) and give the neighbour after/before it in key order; one that is
+  // not strictly after/before it is damage (DBIERR_INDEXCORRUPT), so no walk loops.
   DBIResult First(std::string_view tag, MdxEntry* out);
   DBIResult Last(std::string_view tag, MdxEntry* out);
   DBIResult Next(std::string_view tag, const MdxEntry& from, MdxEntry* out);

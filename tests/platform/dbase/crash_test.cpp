@@ -280,7 +280,16 @@ TEST_F(CrashTest, ARecordWrittenPastTheCountIsCutOffByTheNextExclusiveOpen) {
     hDBICur cur = nullptr;
     if (Open(table, &cur) == DBIERR_NONE) AppendMemo(cur, 3);
   };
-  for (long n = 3; fs::file_size(table) == size && n < 10; ++n) KilledIn(WriteFault::kKill, n, append);
+  // Each try starts from the three records: a try killed earlier leaves its index update
+  // marked, and the next open would spend writes on the repair.
+  const std::string kept = dir / "kept";
+  fs::create_directory(kept);
+  for (const char* ext : {".dbf", ".mdx", ".dbt"}) fs::copy_file(dir / ("t" + std::string(ext)), kept + "/t" + ext);
+  for (long n = 3; fs::file_size(table) == size && n < 10; ++n) {
+    for (const char* ext : {".dbf", ".mdx", ".dbt"})
+      fs::copy_file(kept + "/t" + ext, dir / ("t" + std::string(ext)), fs::copy_options::overwrite_existing);
+    KilledIn(WriteFault::kKill, n, append);
+  }
   ASSERT_EQ(fs::file_size(table), size + 21) << "no kill left a record past the count";
   EXPECT_EQ(State(table).size(), 4u);  // a shared open sees the three records
   EXPECT_EQ(fs::file_size(table), size + 21);
