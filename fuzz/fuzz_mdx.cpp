@@ -1,6 +1,7 @@
 // Opens an arbitrary file as an index file, walks, seeks, counts and updates every tag, and
-// reads it with the direct page reader. Nothing may crash, hang or read out of bounds, and
-// every walk through First/Next and Last/Prior ends by itself.
+// reads it with the direct page reader; then makes it the production index of a table and
+// walks every tag through a cursor. Nothing may crash, hang or read out of bounds: walks
+// run to their end, however the pages lie.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 #include <string>
 
+#include "fuzz_support.h"
 #include "mdx.h"
 
 namespace {
@@ -23,6 +25,53 @@ const dbase::RecordLayout& Layout() {
 }
 
 std::string Path() { return "/tmp/fuzz_mdx_" + std::to_string(::getpid()) + ".mdx"; }
+
+// A table of the layout's fields with a few records, made once; its index is the input.
+const std::string& Table() {
+  static const std::string path = [] {
+    const std::string p = FuzzFolder() + "/walk.dbf";
+    const char* names[] = {"CODE", "NAME", "KIND", "AMOUNT", "DAY"};
+    std::vector<dbase::FLDCreate> fields(5);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      std::snprintf(fields[i].szName, sizeof fields[i].szName, "%s", names[i]);
+      fields[i].cType = Layout()[i].type;
+      fields[i].iWidth = Layout()[i].length;
+      fields[i].iDecimals = Layout()[i].decimals;
+    }
+    dbase::DbiCreateTable(FuzzDb(), p.c_str(), 5, fields.data(), true);
+    dbase::hDBICur c = nullptr;
+    if (dbase::DbiOpenTable(FuzzDb(), p.c_str(), "DBASE", nullptr, nullptr, 0, dbase::dbiREADWRITE,
+                            dbase::dbiOPENEXCL, dbase::xltNONE, false, nullptr, &c) == dbase::DBIERR_NONE) {
+      std::vector<std::uint8_t> rec(48, ' ');
+      for (int i = 0; i < 12; ++i) {
+        std::memcpy(rec.data() + 1, ("C" + std::to_string(i * 7 % 12)).c_str(), 2);
+        dbase::DbiInsertRecord(c, dbase::dbiNOLOCK, rec.data());
+      }
+      dbase::DbiCloseCursor(&c);
+    }
+    dbase::DbiSetProductionIndexFlag(p.c_str(), true);
+    return p;
+  }();
+  return path;
+}
+
+// Every record of a tag through a cursor, forwards then backwards.
+void WalkThroughCursor(const std::string& tag) {
+  const std::string& table = Table();
+  const std::string index = table.substr(0, table.size() - 4) + ".mdx";
+  dbase::hDBICur c = nullptr;
+  if (dbase::DbiOpenTable(FuzzDb(), table.c_str(), "DBASE", index.c_str(), tag.c_str(), 0, dbase::dbiREADONLY,
+                          dbase::dbiOPENSHARED, dbase::xltFIELD, false, nullptr, &c) != dbase::DBIERR_NONE)
+    return;
+  std::uint8_t buf[48];
+  dbase::DbiSetToBegin(c);
+  while (dbase::DbiGetNextRecord(c, dbase::dbiNOLOCK, buf, nullptr) == dbase::DBIERR_NONE) {
+  }
+  dbase::DbiSetToEnd(c);
+  while (dbase::DbiGetPriorRecord(c, dbase::dbiNOLOCK, buf, nullptr) == dbase::DBIERR_NONE) {
+  }
+  dbase::DbiCloseCursor(&c);
+}
 
 // Removes the scratch file whatever way a run ends.
 struct Scratch {
@@ -80,6 +129,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     m->Check(t.name);
     m->RecordChanged(5, nullptr, record);
     m->RecordChanged(5, record, nullptr);
+  }
+  {
+    // The same pages as a table's production index, walked by a cursor.
+    const std::string& table = Table();
+    const std::string index = table.substr(0, table.size() - 4) + ".mdx";
+    const int out = ::open(index.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    if (out >= 0 && (size == 0 || ::write(out, data, size) == static_cast<ssize_t>(size))) {
+      ::close(out);
+      for (const dbase::MdxTagInfo& t : tags) WalkThroughCursor(t.name);
+    } else if (out >= 0) {
+      ::close(out);
+    }
   }
   if (!tags.empty()) m->DeleteTag(tags.front().name);
   m->AddTag("FUZZ", "CODE", "KIND='Z'", nullptr);
