@@ -56,21 +56,17 @@ struct Writer {
   std::vector<Step> steps;
 };
 
+// Rewrites record recno, or appends when recno is 0.
 DBIResult PutRecord(hDBICur c, std::uint32_t recno, const Rec& r) {
   std::vector<std::uint8_t> buf(21);
-  DBIResult rc = DbiSetToRecordNo(c, recno);
-  if (rc == DBIERR_NONE) rc = DbiGetRecord(c, dbiNOLOCK, buf.data(), nullptr);
+  DBIResult rc = recno == 0 ? DbiInitRecord(c, buf.data()) : DbiSetToRecordNo(c, recno);
+  if (rc == DBIERR_NONE && recno != 0) rc = DbiGetRecord(c, dbiNOLOCK, buf.data(), nullptr);
   DbiPutField(c, 1, buf.data(), r.code.c_str());
   DbiPutField(c, 2, buf.data(), r.name.c_str());
-  return rc == DBIERR_NONE ? DbiModifyRecord(c, buf.data(), true) : rc;
+  if (rc != DBIERR_NONE) return rc;
+  return recno == 0 ? DbiInsertRecord(c, dbiNOLOCK, buf.data()) : DbiModifyRecord(c, buf.data(), true);
 }
-DBIResult AddRecord(hDBICur c, const Rec& r) {
-  std::vector<std::uint8_t> buf(21);
-  DbiInitRecord(c, buf.data());
-  DbiPutField(c, 1, buf.data(), r.code.c_str());
-  DbiPutField(c, 2, buf.data(), r.name.c_str());
-  return DbiInsertRecord(c, dbiNOLOCK, buf.data());
-}
+DBIResult AddRecord(hDBICur c, const Rec& r) { return PutRecord(c, 0, r); }
 Step Add(Rec r) {
   return {[r](hDBIDb, hDBICur c) { return AddRecord(c, r); },
           [r](Model& m) {
@@ -162,9 +158,8 @@ class Crash : public Engine {
     return made;
   }
 
-  // True when the records are those the writer may have left: every record it did not touch
-  // as it was, each one it touched in one of its successive versions, no record twice.
-  bool Allowed(const Writer& w, const Model& now) {
+  // The successive versions of each record a writer touches, and the records it leaves.
+  std::map<std::size_t, std::vector<Rec>> Versions(const Writer& w, Model* last = nullptr) {
     Model m = pristine;
     std::map<std::size_t, std::vector<Rec>> versions;
     for (const Step& s : w.steps) {
@@ -174,6 +169,15 @@ class Crash : public Engine {
       if (v.empty() && i < pristine.size()) v.push_back(pristine[i]);
       v.push_back(m[i]);
     }
+    if (last != nullptr) *last = std::move(m);
+    return versions;
+  }
+
+  // True when the records are those the writer may have left: every record it did not touch
+  // as it was, each one it touched in one of its successive versions, no record twice.
+  bool Allowed(const Writer& w, const Model& now) {
+    Model m;
+    const auto versions = Versions(w, &m);
     if (now.size() < pristine.size() || now.size() > m.size()) return false;
     for (std::size_t i = 0; i < now.size(); ++i) {
       auto it = versions.find(i);
@@ -307,9 +311,8 @@ class Crash : public Engine {
 
   // Indexes of the records a writer touches.
   std::vector<std::size_t> Touched(const Writer& w) {
-    Model m = pristine;
     std::vector<std::size_t> out;
-    for (const Step& s : w.steps) out.push_back(s.apply(m));
+    for (const auto& [i, v] : Versions(w)) out.push_back(i);
     return out;
   }
 
