@@ -5,6 +5,7 @@
 #include <functional>
 #include <set>
 
+#include "dbase/file_layout.h"
 #include "dbase/mdx.h"
 #include "dbase_test_util.h"
 #include "support/other_process.h"
@@ -281,6 +282,39 @@ TEST_F(LockTest, RaceForTheExclusiveModeNeverLeavesACursorWithoutItsLock) {
     ::waitpid(pid, &st, 0);
     EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "exit " << WEXITSTATUS(st);
   }
+}
+
+// A shared cursor that finds an index update cut short rebuilds the index only while it has the
+// table alone, taken as a change to exclusive mode takes it, keeps its place, and gives the
+// table back shared.
+TEST_F(LockTest, RepairOfAnInterruptedIndexHoldsTheTableAloneOnlyForItsTime) {
+  const std::string mdx = dir / "lk.mdx";
+  auto mark = [&] {
+    std::ifstream f(mdx, std::ios::binary);
+    f.seekg(dbase::mdx_header::kUpdateMark);
+    return f.get();
+  };
+  {
+    std::fstream f(mdx, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(dbase::mdx_header::kUpdateMark);
+    f.put(1);
+  }
+  EngineCursor other, ours, third;
+  ASSERT_EQ(Open(table, &other, dbiOPENSHARED, nullptr, dbiREADONLY), DBIERR_NONE);  // no repair
+  ASSERT_EQ(Open(table, &ours, dbiOPENSHARED, "CODE"), DBIERR_NONE);
+  EXPECT_EQ(Rename(ours, 2, "refused"), DBIERR_INDEXOUTOFDATE);
+  EXPECT_EQ(mark(), 1);
+  other.Close();
+  EXPECT_EQ(Rename(ours, 2, "repaired"), DBIERR_NONE);
+  EXPECT_EQ(mark(), 0);
+  std::vector<std::uint8_t> buf(21);
+  ASSERT_EQ(DbiGetRecord(ours, dbiNOLOCK, buf.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(Text(ours, buf, 2), "repaired");
+  EXPECT_EQ(Open(table, &third, dbiOPENEXCL), DBIERR_TABLEINUSE);
+  ASSERT_EQ(Open(table, &third), DBIERR_NONE);
+  third.Close();
+  EXPECT_EQ(DbiSetShareMode(ours, dbiOPENEXCL), DBIERR_NONE);
+  EXPECT_EQ(Walk(ours), (std::vector<std::string>{"1:R1", "2:R2", "3:R3"}));
 }
 
 }  // namespace
