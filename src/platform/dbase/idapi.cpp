@@ -568,8 +568,7 @@ DBIResult DbiDropProductionIndex(const char* tableName) {
   if (rc != DBIERR_NONE) return rc;
   // Another cursor (of any process) reads the index file: it must not vanish under it.
   if (TableInUse(file.path())) return DBIERR_TABLEINUSE;
-  NoteFileChange();
-  if (!platform::RemoveFile(platform::ResolvePath(WithExtension(file.path(), ".mdx")))) return DBIERR_OSACCESS;
+  if (RemoveFile(platform::ResolvePath(WithExtension(file.path(), ".mdx"))) != DBIERR_NONE) return DBIERR_OSACCESS;
   return file.WriteProductionIndexFlag(false);
 }
 
