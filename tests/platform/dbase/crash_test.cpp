@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "dbase_test_util.h"
+#include "file_layout.h"
 #include "fileio.h"
 
 namespace dbase_test {
@@ -213,6 +214,9 @@ TEST_F(CrashTest, AnAppendOnAFullDiskUndoesItsWritesAndARetryAddsTheRecordOnce) 
       DbiGetRecordCount(cur, &count);
       ASSERT_EQ(count, static_cast<std::uint32_t>(i)) << i << " at write " << n;
       ASSERT_EQ(fs::file_size(table), 32 + 2 * 32 + 1 + i * 21u + 1) << "record cut off";
+      std::ifstream mdx(dir / "t.mdx", std::ios::binary);
+      mdx.seekg(dbase::mdx_header::kUpdateMark);
+      ASSERT_EQ(mdx.get(), 0) << i << " at write " << n << ": an append taken back leaves nothing to repair";
     }
   }
   EXPECT_GT(refusals, 130 * 2);
