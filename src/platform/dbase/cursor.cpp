@@ -789,6 +789,35 @@ DBIResult DbiCursor::AppendRecords(std::uint32_t count, const std::uint8_t* reco
   return rc;
 }
 
+// A record rewritten in place (a change or a delete mark). The index update spans the record
+// write, so a write cut short leaves its mark; and the index is taken before anything is
+// written: a wait that gives up leaves no record written without its entries. `prepare` sees
+// the old record in old_ and names the new one; `write` puts it on disk.
+DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uint8_t*& rec)>& prepare,
+                                    const std::function<DBIResult(const std::uint8_t* rec)>& write) {
+  DBIResult rc = DBIERR_NONE;
+  bool indexed = false, written = false;
+  if (mdx_) {
+    rc = BeginIndexUpdate(false);
+    indexed = rc == DBIERR_NONE;
+  }
+  if (rc == DBIERR_NONE) rc = dbf_.ReadRecord(recno_, old_.data());
+  if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
+  const std::uint8_t* rec = nullptr;
+  if (rc == DBIERR_NONE) rc = prepare(rec);
+  if (rc == DBIERR_NONE) {
+    written = true;
+    rc = write(rec);
+  }
+  if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec);
+  if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
+  if (indexed) {
+    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written);
+    if (rc == DBIERR_NONE) rc = r2;
+  }
+  return rc;
+}
+
 DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
   if (readOnly) return DBIERR_NOTSUPPORTED;
   if (pos_ != Pos::kOn) return DBIERR_NOCURRREC;
@@ -798,28 +827,12 @@ DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
   if (lock.result() != DBIERR_NONE) return lock.result();
   if (freeLock) lock.ReleaseHeldLock();
   aheadCount_ = 0;
-  // The index update spans the record write, so a write cut short leaves its mark; and the
-  // index is taken before anything is written: a wait that gives up leaves no record
-  // written without its entries.
-  DBIResult rc = DBIERR_NONE;
-  bool indexed = false, written = false;
-  if (mdx_) {
-    rc = BeginIndexUpdate(false);
-    indexed = rc == DBIERR_NONE;
-  }
-  if (rc == DBIERR_NONE) rc = dbf_.ReadRecord(recno_, old_.data());
-  if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
-  if (rc == DBIERR_NONE) rc = FlushBlobs(buf, false);
-  if (rc == DBIERR_NONE) {
-    written = true;
-    rc = dbf_.WriteRecord(recno_, buf);
-  }
-  if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), buf);
-  if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
-  if (indexed) {
-    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written);
-    if (rc == DBIERR_NONE) rc = r2;
-  }
+  DBIResult rc = RewriteCurrent(
+      [&](const std::uint8_t*& rec) {
+        rec = buf;
+        return FlushBlobs(buf, false);
+      },
+      [&](const std::uint8_t* rec) { return dbf_.WriteRecord(recno_, rec); });
   if (rc == DBIERR_NONE) {
     std::memcpy(rec_.data(), buf, rec_.size());
     rc = KeyForCurrent();
@@ -833,26 +846,15 @@ DBIResult DbiCursor::SetDeleted(bool deleted, std::uint8_t* buf) {
   WriteLock lock(*this, recno_);
   if (lock.result() != DBIERR_NONE) return lock.result();
   aheadCount_ = 0;
-  DBIResult rc = DBIERR_NONE;
-  bool indexed = false, written = false;
-  if (mdx_) {
-    rc = BeginIndexUpdate(false);
-    indexed = rc == DBIERR_NONE;
-  }
-  if (rc == DBIERR_NONE) rc = dbf_.ReadRecord(recno_, old_.data());
-  if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
-  if (rc == DBIERR_NONE) {
-    std::memcpy(rec_.data(), old_.data(), rec_.size());
-    rec_[0] = deleted ? '*' : ' ';
-    written = true;
-    rc = dbf_.WriteDeleteMark(recno_, rec_[0]);
-  }
-  if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec_.data());
-  if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
-  if (indexed) {
-    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written);
-    if (rc == DBIERR_NONE) rc = r2;
-  }
+  const char mark = deleted ? '*' : ' ';
+  DBIResult rc = RewriteCurrent(
+      [&](const std::uint8_t*& rec) {
+        std::memcpy(rec_.data(), old_.data(), rec_.size());
+        rec_[0] = static_cast<std::uint8_t>(mark);
+        rec = rec_.data();
+        return DBIERR_NONE;
+      },
+      [&](const std::uint8_t*) { return dbf_.WriteDeleteMark(recno_, rec_[0]); });
   if (rc == DBIERR_NONE && buf != nullptr) buf[0] = rec_[0];
   return rc;
 }

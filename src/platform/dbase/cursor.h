@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -132,6 +133,8 @@ struct DbiCursor {
   // Starts an update of the production index, repairing it first when it needs it.
   DBIResult BeginIndexUpdate(bool append);
   DBIResult MaintainIndex(std::uint32_t recno, const std::uint8_t* oldRec, const std::uint8_t* newRec);
+  DBIResult RewriteCurrent(const std::function<DBIResult(const std::uint8_t*& rec)>& prepare,
+                           const std::function<DBIResult(const std::uint8_t* rec)>& write);
   DBIResult OpenSeparate(const std::string& path, Mdx** mdx);
   Mdx* FindSeparate(const std::string& path);
   DBIResult KeyForCurrent();
