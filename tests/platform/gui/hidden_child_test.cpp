@@ -104,38 +104,6 @@ TEST_F(HiddenChildTest, ClientAreaAndEvSizeFollowTheRectangleAndTheBars) {
       EXPECT_EQ(c->sizes.back(), (Sized{SIZE_RESTORED, want.w, want.h}));
     }
   }
-  // The same rectangle again: no change, no EvSize.
-  c->sizes.clear();
-  c->MoveWindow(cases[1].rect);
-  EXPECT_TRUE(c->sizes.empty());
-}
-
-TEST_F(HiddenChildTest, BarsShownFromEvSizeSettleAndShowingTheFrameChangesNothing) {
-  const Rect rect{0, 0, 400, 150};
-  const Rect wide = ShownClient(rect, false, false);
-  const Rect narrow = ShownClient(rect, true, false);
-  Frame hidden(false);
-  auto* c = new Child(hidden.client, "Fiche");
-  c->needsWidth = wide.w + 1;  // the bar shows at 400 pixels, not at 600
-  c->MoveWindow(Rect{0, 0, 600, 150});
-  ASSERT_TRUE(c->Create());
-  ASSERT_EQ(c->sizes.size(), 1u);
-  EXPECT_FALSE(c->ScrollBarShown(true));
-
-  c->sizes.clear();
-  c->MoveWindow(rect);
-  EXPECT_TRUE(c->ScrollBarShown(true));
-  // The full width, then the width the bar leaves; nothing nested.
-  EXPECT_EQ(c->sizes, (std::vector<Sized>{{SIZE_RESTORED, wide.w, wide.h}, {SIZE_RESTORED, narrow.w, narrow.h}}));
-  EXPECT_EQ(c->GetClientRect().w, narrow.w);
-
-  // Put on screen, the child may hear its size again, never another one.
-  c->sizes.clear();
-  hidden.frame->Show(SW_SHOW);
-  ProcessPendingMessages();
-  ASSERT_TRUE(c->IsWindowVisible());
-  for (const Sized& s : c->sizes) EXPECT_EQ(s, (Sized{SIZE_RESTORED, narrow.w, narrow.h}));
-  EXPECT_EQ(std::pair(c->GetClientRect().w, c->GetClientRect().h), std::pair(narrow.w, narrow.h));
 }
 
 }  // namespace

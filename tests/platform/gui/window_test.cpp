@@ -1,11 +1,13 @@
 #include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
 #include <QWidget>
 #include <string>
 #include <vector>
 
 #include "gui_test_support.h"
 #include "platform/gui/menu.h"
-#include "platform/gui/accelerators.h"
+#include "platform/gui/keyboard.h"
 #include "platform/gui/window.h"
 
 using namespace gui;
@@ -60,38 +62,6 @@ class Derived : public Recorder {
 
 class WindowTest : public GuiTest {};
 
-TEST_F(WindowTest, HandlesAreUniqueNonZeroTenDigitsAndNeverReused) {
-  std::vector<Handle> seen;
-  for (int i = 0; i < 20; ++i) {
-    Recorder w;
-    ASSERT_TRUE(w.Create());
-    Handle h = w.GetHandle();
-    EXPECT_NE(h, 0u);
-    EXPECT_LE(std::to_string(h).size(), 10u);
-    EXPECT_EQ(Window::FromHandle(h), &w);
-    for (Handle old : seen) EXPECT_NE(old, h);
-    seen.push_back(h);
-    w.Destroy();
-    EXPECT_FALSE(IsWindow(h));
-    EXPECT_EQ(w.GetHandle(), 0u);
-  }
-  // Destroyed windows' handles stay stale, even after new windows appear.
-  for (Handle h : seen) EXPECT_EQ(Window::FromHandle(h), nullptr);
-}
-
-TEST_F(WindowTest, CreateBuildsChildrenAndRunsSetup) {
-  Recorder parent;
-  auto* child = new Recorder(&parent);
-  EXPECT_FALSE(child->Create()) << "a child cannot exist before its parent";
-  ASSERT_TRUE(parent.Create());
-  EXPECT_TRUE(child->IsCreated());
-  EXPECT_TRUE(parent.setupRan);
-  EXPECT_TRUE(child->setupRan);
-  Handle ch = child->GetHandle();
-  parent.Destroy();
-  EXPECT_FALSE(IsWindow(ch)) << "children go with their parent";
-}
-
 TEST_F(WindowTest, PostedCommandsRunLaterInOrderSentOnesAtOnce) {
   Recorder w;
   ASSERT_TRUE(w.Create());
@@ -111,21 +81,6 @@ TEST_F(WindowTest, MessagesToStaleHandlesAreDroppedAndReported) {
   ProcessPendingMessages();  // must not reach the deleted object
   EXPECT_FALSE(PostCommand(h, 2));
   EXPECT_FALSE(SendCommand(h, 2));
-  EXPECT_EQ(SendMessage(h, WM_COMMAND, 2), 0);
-  EXPECT_FALSE(PostCommand(0, 2));
-}
-
-TEST_F(WindowTest, HandlerMayDestroyItsOwnWindow) {
-  Recorder parent;
-  ASSERT_TRUE(parent.Create());
-  auto* child = new Recorder(&parent);
-  child->SetDeleteOnDestroy(true);
-  ASSERT_TRUE(child->Create());
-  Handle h = child->GetHandle();
-  EXPECT_TRUE(SendCommand(h, 50));
-  EXPECT_FALSE(IsWindow(h));
-  ProcessPendingMessages();  // the object is deleted here
-  EXPECT_TRUE(parent.Children().empty());
 }
 
 // A destroyed window waits for its delayed delete; when its parent is deleted
@@ -147,15 +102,6 @@ TEST_F(WindowTest, DelayedDeleteAfterTheParentWentFirst) {
   EXPECT_EQ(deleted, 1);
   ProcessPendingMessages();
   EXPECT_EQ(deleted, 1);
-
-  // A window that destroys itself twice is deleted once.
-  auto* again = new Counted;
-  again->SetDeleteOnDestroy(true);
-  ASSERT_TRUE(again->Create());
-  again->Destroy();
-  again->Destroy();
-  ProcessPendingMessages();
-  EXPECT_EQ(deleted, 2);
 }
 
 TEST_F(WindowTest, ResponseTablesChainAndEnablersDecide) {
@@ -175,28 +121,45 @@ TEST_F(WindowTest, ResponseTablesChainAndEnablersDecide) {
   EXPECT_EQ(w.got, (std::vector<unsigned>{77, 6}));
 }
 
-TEST_F(WindowTest, CloseAsksCanCloseAndWmClosePostedLater) {
-  Recorder w;
+class KeyWindow : public Window {
+ public:
+  std::vector<std::string> log;
+  bool passDown = true;
+  void EvKeyDown(int vk, unsigned, unsigned) override {
+    log.push_back("down " + std::to_string(vk));
+    if (passDown) DefaultProcessing();
+  }
+  void EvKeyUp(int vk, unsigned, unsigned) override { log.push_back("up " + std::to_string(vk)); }
+  void EvChar(unsigned ch, unsigned, unsigned) override { log.push_back("char " + std::to_string(ch)); }
+};
+
+TEST_F(WindowTest, KeyEventsReachTheWindowAsVirtualKeys) {
+  KeyWindow w;
   ASSERT_TRUE(w.Create());
-  w.allowClose = false;
-  EXPECT_FALSE(w.CloseWindow());
-  EXPECT_TRUE(w.IsCreated());
-  ASSERT_TRUE(PostMessage(w.GetHandle(), WM_CLOSE));
-  ProcessPendingMessages();
-  EXPECT_TRUE(w.IsCreated());
-  w.allowClose = true;
-  ASSERT_TRUE(PostMessage(w.GetHandle(), WM_CLOSE));
-  ProcessPendingMessages();
-  EXPECT_FALSE(w.IsCreated());
+  w.Show(SW_SHOW);
+  QTest::keyClick(w.Widget(), Qt::Key_F9);
+  QTest::keyClick(w.Widget(), Qt::Key_E, Qt::NoModifier);
+  QTest::keyClick(w.Widget(), Qt::Key_Return);
+  EXPECT_EQ(w.log, (std::vector<std::string>{"down 120", "up 120", "down 69", "char 101", "up 69", "down 13",
+                                             "char 13", "up 13"}));
+  // A typed accented letter arrives as its cp1252 byte.
+  w.log.clear();
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString::fromUtf8("\xC3\xA9"));
+  QApplication::sendEvent(w.Widget(), &press);
+  EXPECT_NE(std::find(w.log.begin(), w.log.end(), "char 233"), w.log.end());
 }
 
-TEST_F(WindowTest, ResourcesAreEmbeddedAndMissingOnesReported) {
-  Window w;
-  ASSERT_TRUE(w.Create());
-  EXPECT_TRUE(w.SetIconResource(1001)) << "the frame icon is embedded in the library";
-  EXPECT_FALSE(w.SetIconResource(999999));
-  EXPECT_EQ(Menu::Load(999999), nullptr);
-  EXPECT_EQ(AcceleratorTable::Load(999999), nullptr);
+TEST_F(WindowTest, MenuResourceTextErrorsAreReported) {
+  struct Case { const char* text; bool ok; };
+  for (Case c : {Case{"  1\tx\n", false}, Case{"A\r\n  12\tx\r\n  -\r\n", true},
+                 Case{"A\n  123456789012345678901234\n", false}}) {
+    std::string error;
+    auto m = Menu::FromText(c.text, &error);
+    EXPECT_EQ(m != nullptr, c.ok) << c.text << " " << error;
+  }
+  auto m = Menu::FromText("A\n  B\n    7\tdeep\n  8\tflat\nC\n");
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->CommandIds(), (std::vector<unsigned>{7, 8}));
 }
 
 }  // namespace
