@@ -1,6 +1,6 @@
 // The program folder's seeding from the share folder, and what the start-up
-// wires once the shared graphics exist: the framework's lock notice and
-// boxes of the lower layers as dialogs through the seam, F1's help.
+// wires once the shared graphics exist: the framework's lock notice as a
+// dialog through the seam.
 #include <sys/stat.h>
 
 #include <filesystem>

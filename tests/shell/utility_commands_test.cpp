@@ -1,6 +1,5 @@
 // The commands the shell handles itself: recent dossiers of the File menu,
-// the INI files, the terminal, the engine notice, help, the report-choice
-// and full-screen toggles, the about box.
+// the INI files, the terminal, help and the about box.
 #include <QWidget>
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // MDI children: their own accelerator table before the frame's, their
-// scroll bars, and the delivery of posted messages.
+// scroll bars, and the close questions they are asked.
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>

@@ -1,4 +1,4 @@
-// Dialogs from templates: parsing, dialog units, modal runs through the
+// Dialogs from templates: malformed templates, modal runs through the
 // seam, and the keys a dialog reacts to.
 #include <QAbstractButton>
 #include <QApplication>
