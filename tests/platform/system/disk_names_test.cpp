@@ -18,24 +18,18 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(DiskNames, ConvertBothWays) {
-  const struct {
-    const char* program;
-    const char* disk;
-  } rows[] = {
+  const struct { const char* program; const char* disk; } rows[] = {
       {"Soci\xE9t\xE9", "Soci\xC3\xA9t\xC3\xA9"},
       {"\x80uros \x9C" "uvre", "\xE2\x82\xACuros \xC5\x93uvre"},  // the cp1252-only range
       {"\x81", "\xC2\x81"},                                        // unassigned bytes come back unchanged
-      {"plain/ascii.dbf", "plain/ascii.dbf"},
   };
+  std::string back;
   for (const auto& r : rows) {
     EXPECT_EQ(DiskPath(r.program), r.disk) << r.program;
-    std::string back;
     EXPECT_TRUE(ProgramName(r.disk, back)) << r.disk;
     EXPECT_EQ(back, r.program);
   }
-  std::string back;
   EXPECT_FALSE(ProgramName("\xCE\x94" "elta", back));  // Greek: no cp1252 form
-  EXPECT_FALSE(ProgramName("\xE6\x97\xA5", back));
   ASSERT_TRUE(ProgramName("Caf\xE9", back));  // not UTF-8: an older program's name, kept as found
   EXPECT_EQ(back, "Caf\xE9");
 }
@@ -46,14 +40,13 @@ TEST(DiskNames, FileCallsWriteAndFindUtf8Names) {
   ASSERT_TRUE(MakeDirectories(folder));
   const std::string onDisk = tmp.path() + "/Comptabilit\xC3\xA9/Ann\xC3\xA9" "e 2024";
   ASSERT_TRUE(fs::is_directory(onDisk));
-  EXPECT_FALSE(fs::exists(tmp.path() + "/Comptabilit\xE9"));
 
   ASSERT_TRUE(WriteFileAtomic(folder + "/\xE9t\xE9.txt", "\xE9t\xE9"));
   EXPECT_TRUE(fs::exists(onDisk + "/\xC3\xA9t\xC3\xA9.txt"));
   // The look-up folds accented letters too, and answers with the name as the disk has it.
   EXPECT_EQ(ResolvePath(folder + "/\xC9T\xC9.TXT"), folder + "/\xE9t\xE9.txt");
-  EXPECT_EQ(FileSize(folder + "/\xE9t\xE9.txt"), 3);
   ASSERT_TRUE(CopyFile(folder + "/\xE9t\xE9.txt", folder + "/hiver.txt"));
+  EXPECT_FALSE(CopyFile(folder + "/\xE9t\xE9.txt", folder + "/hiver.txt", false));  // never overwrites unasked
 
   std::ofstream(onDisk + "/\xCE\x94.txt") << "x";  // a name the program cannot hold
   EXPECT_EQ(ListFiles(folder), (std::vector<std::string>{"hiver.txt", "\xE9t\xE9.txt"}));
