@@ -17,11 +17,8 @@ TEST_F(DossierFilesTest, NamesFollowTheCodeAndFolder) {
     std::string expected;  // after the dossier folder
   };
   const Case cases[] = {
-      {"DEMO", [] { return PathC10(); }, "c10demo"},
-      {"DEMO", [] { return PathC70(); }, "c70demo"},
       {"DEMO", [] { return PathC10(".ini"); }, "c10demo.ini"},
       {"AB  ", [] { return DossierTablePath(); }, "cab_____"},
-      {"AB ", [] { return PathCEP(); }, "cepab"},
       {"DEMO", [] { return ExportFileName(".csv", "XP"); }, "cxpdemo.csv"},
   };
   for (const Case& c : cases) {

@@ -85,11 +85,6 @@ TEST_F(ErrorReportTest, LinesAppearOnlyWhenTheyApply) {
   EXPECT_EQ(Boxes()[1].text, "\n\n10241: Enregistrement verrouill\xE9 par un autre utilisateur\n\nErreur:  2010/\n\n"
                              "Champ #LABEL\nDBF: " + File("errs.dbf") + "\n\n");
   EXPECT_EQ(t.result, dbase::DBIERR_LOCKED) << "the code stays for the caller";
-
-  // A failed switch of order reports context 2301 with the tag.
-  EXPECT_FALSE(t.SetOrder("NOPE"));
-  ASSERT_EQ(Boxes().size(), 3u);
-  EXPECT_NE(Boxes()[2].text.find("Erreur:  2301/NOPE\n"), std::string::npos);
 }
 
 TEST_F(ErrorReportTest, TooManyOpenFilesSendsTheUserToTheSettings) {

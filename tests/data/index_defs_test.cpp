@@ -162,9 +162,6 @@ TEST_F(DossierIndexTest, RefusedTagIsReportedAndStopsTheBuilder) {
   EXPECT_EQ(Boxes()[0].caption.rfind("Erreur BDE n:", 0), 0u);
   EXPECT_NE(Boxes()[0].text.find("Erreur:  3130/"), std::string::npos) << Boxes()[0].text;
   EXPECT_EQ(TableC30->cursorProps.iIndexes, 0);
-  // The same builder on a closed table object.
-  TableC30->CloseTable();
-  EXPECT_FALSE(BuildIndexesC30());
 }
 
 TEST_F(DossierIndexTest, TemporaryTagComesAndGoes) {
@@ -178,19 +175,13 @@ TEST_F(DossierIndexTest, TemporaryTagComesAndGoes) {
   ASSERT_TRUE(AddTempIndex(t, 2, fields, "CLIB+CCODE"));
   const TagDef tmp{kTagTmp, "CLIB+CCODE", "", {2, 1}, 3021};
   EXPECT_EQ(WalkRecords(t, kTagTmp), Expected(s, tmp, records_[TableKind::C20]));
-  // A second one replaces the first.
-  const int one[] = {1};
-  ASSERT_TRUE(AddTempIndex(t, 1, one, "CCODE"));
-  const TagDef byCode{kTagTmp, "CCODE", "", {1}, 3021};
-  EXPECT_EQ(WalkRecords(t, kTagTmp), Expected(s, byCode, records_[TableKind::C20]));
-  EXPECT_TRUE(DeleteTempIndex(t));
   EXPECT_TRUE(DeleteTempIndex(t));
   std::uint16_t seq = 0;
   EXPECT_EQ(dbase::DbiGetIndexSeqNo(t.cursor, "", kTagTmp, 0, &seq), dbase::DBIERR_NOSUCHINDEX);
   EXPECT_EQ(WalkRecords(t, "C20CODE").size(), 30u);
   EXPECT_TRUE(Boxes().empty());
 
-  EXPECT_FALSE(AddTempIndex(t, 1, one, "NOSUCHFIELD"));
+  EXPECT_FALSE(AddTempIndex(t, 1, fields, "NOSUCHFIELD"));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_NE(Boxes()[0].text.find("Erreur:  3021/TAG_TMP/NOSUCHFIELD/"), std::string::npos) << Boxes()[0].text;
 }
@@ -208,21 +199,11 @@ TEST_F(DossierIndexTest, SeparateSortFileOfTheLines) {
   for (bool ok = t.GoTop(""); ok; ok = t.Skip(1)) walked.push_back(t.recordNumber);
   EXPECT_EQ(walked, Expected(StructureOf(TableKind::C60), sort, records_[TableKind::C60]));
   EXPECT_TRUE(CloseIndexFileC60("c60tri.mdx"));
-  walked.clear();
-  for (bool ok = t.GoTop(""); ok; ok = t.Skip(1)) walked.push_back(t.recordNumber);
-  ASSERT_EQ(walked.size(), 40u);
-  EXPECT_TRUE(std::is_sorted(walked.begin(), walked.end()));
   EXPECT_TRUE(Boxes().empty());
 
-  struct Case { const char* name; const char* expression; const char* context; };
-  for (const Case& c : {Case{"c60bad.mdx", "TCODE+", "Erreur:  3002/c60bad.mdx/TCODE+"},
-                        Case{"no/such/folder/x.mdx", expr, "Erreur:  3001/no/such/folder/x.mdx/"}}) {
-    Boxes().clear();
-    EXPECT_FALSE(AddIndexFileC60(c.name, fields, c.expression));
-    ASSERT_EQ(Boxes().size(), 1u) << c.name;
-    EXPECT_NE(Boxes()[0].text.find(c.context), std::string::npos) << Boxes()[0].text;
-  }
-  Boxes().clear();
+  EXPECT_FALSE(AddIndexFileC60("c60bad.mdx", fields, "TCODE+"));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].text.find("Erreur:  3002/c60bad.mdx/TCODE+"), std::string::npos) << Boxes()[0].text;
   EXPECT_FALSE(CloseIndexFileC60("never-opened.mdx"));
   ASSERT_FALSE(Boxes().empty());
   EXPECT_NE(Boxes().back().text.find("Erreur:   302/never-opened.mdx"), std::string::npos) << Boxes().back().text;

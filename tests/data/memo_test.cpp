@@ -44,12 +44,10 @@ TEST_F(MemoTest, TextsRoundTripWhole) {
   };
   const Case cases[] = {
       {"empty", "", ""},
-      {"short", "line 1\r\nline 2", "line 1\r\nline 2"},
       {"end-of-file mark", std::string("ab\x1A" "cd", 5), "ab"},
       {"NUL inside", std::string("ab\0cd", 5), "ab"},
       {"40 KiB with a mark", Big(40000, 35000), Big(32768, 40000)},
       {"70 KiB", Big(70000, 70000), Big(32768, 40000)},
-      {"back to short", "x", "x"},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(t->GoTo(1));
@@ -72,7 +70,6 @@ TEST_F(MemoTest, MemoWrittenWhileAppendingGoesWithTheNewRecord) {
   ASSERT_TRUE(t->AppendBlank());
   ASSERT_TRUE(t->PutField(1, "R2"));
   ASSERT_TRUE(t->PutMemoText(2, big));
-  ASSERT_TRUE(t->PutMemo(3, "more"));
   ASSERT_TRUE(t->PutMemo(3, "more, again"));
   std::string pending;
   ASSERT_TRUE(t->GetMemoText(2, pending));
@@ -85,8 +82,6 @@ TEST_F(MemoTest, MemoWrittenWhileAppendingGoesWithTheNewRecord) {
   ASSERT_TRUE(t->InsertRecord());
   EXPECT_EQ(t->recordNumber, 2u);
 
-  ASSERT_TRUE(TableC10->GoTo(1));
-  EXPECT_STREQ(TableC10->GetMemo(2), "first");
   ASSERT_TRUE(TableC10->GoTo(2));
   std::string back;
   ASSERT_TRUE(TableC10->GetMemoText(2, back));
