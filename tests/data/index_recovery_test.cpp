@@ -62,7 +62,7 @@ TEST_F(ReportSetTest, MissingSetIsCopiedFromTheReferenceSet) {
   EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(ReportSetTest, ForeignOrDroppedIndexIsRebuiltAndASoundOneKept) {
+TEST_F(ReportSetTest, ForeignIndexIsRebuiltAndASoundOneKept) {
   MakeReferenceSet();
   ASSERT_TRUE(EnsureReportTableCE1('A', false));
   ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
@@ -82,13 +82,6 @@ TEST_F(ReportSetTest, ForeignOrDroppedIndexIsRebuiltAndASoundOneKept) {
   ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
   EXPECT_EQ(Codes(*TableCE1), (std::vector<std::string>{"AA-NEUF", "DB-PLAN", "EL-GRAND"}));
   TableCE1->CloseTable();
-
-  // Dropped on request, and missing altogether.
-  ASSERT_TRUE(EnsureReportTableCE1('A', true));
-  fs::remove(File("ceaetats.mdx"));
-  ASSERT_TRUE(EnsureReportTableCE1('A', false));
-  ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
-  EXPECT_EQ(Codes(*TableCE1).size(), 3u);
 }
 
 TEST_F(ReportSetTest, NoSetAndNoReferenceSetFails) {

@@ -97,13 +97,3 @@ TEST_F(MemoTest, MemoWrittenWhileAppendingGoesWithTheNewRecord) {
   EXPECT_STREQ(TableC10->GetMemo(2), "");
 }
 
-TEST_F(MemoTest, EmptyTextTruncatesAndOtherRecordsKeepTheirMemos) {
-  Add(*t, {"R2"});
-  ASSERT_TRUE(t->PutMemo(2, "second"));
-  ASSERT_TRUE(t->GoTo(1));
-  ASSERT_TRUE(t->PutMemo(2, ""));
-  EXPECT_STREQ(t->GetMemo(2), "");
-  ASSERT_TRUE(t->GoTo(2));
-  EXPECT_STREQ(t->GetMemo(2), "second");
-}
-

@@ -122,10 +122,6 @@ TEST_F(DataTest, TheIndexFlagChangesAloneAndTheIndexFileGoesOnlyWhenNobodyUsesIt
   EXPECT_EQ(other.cursorProps.iIndexes, 0);
   other.CloseTable();
 
-  std::vector<std::string> names;
-  ASSERT_EQ(dbase::DbiGetTableFieldNames((base + ".dbf").c_str(), &names), dbase::DBIERR_NONE);
-  EXPECT_EQ(names.at(1), "CLIB");
-  EXPECT_NE(dbase::DbiGetTableFieldNames(File("short").c_str(), &names), dbase::DBIERR_NONE);
 }
 
 // Seek finds a key that begins with the text; SeekNotBelow the first key not below it, and

@@ -72,30 +72,6 @@ TEST_F(TableOps, ReopeningTheSameTableOnlySwitchesTheOrder) {
   EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(DataTest, EmptyTableAndClosingStates) {
-  Create(Small(), File("empty"));
-  Table& t = *TableC30;
-  t.shareMode = 1;
-  t.openMode = 0;
-  ASSERT_TRUE(t.OpenTable(File("empty"), "TCODE"));
-  EXPECT_EQ(t.cursorProps.eShareMode, dbase::dbiOPENEXCL);
-  EXPECT_FALSE(t.GoTop(""));
-  EXPECT_EQ(t.bof + t.eof, 2);
-
-  ASSERT_TRUE(t.CloseTable(false));
-  EXPECT_EQ(t.shareMode, 1u) << "modes stay without reset";
-  EXPECT_TRUE(t.CloseTable(true)) << "closing a closed table";
-  EXPECT_EQ(t.shareMode, 0u);
-
-  // CloseAllTables closes the dossier tables and leaves the lock table open.
-  ASSERT_TRUE(DossierLockTable->OpenTable(File("empty"), ""));
-  ASSERT_TRUE(TableC50->OpenTable(File("empty"), ""));
-  TableC50->shareMode = 1;
-  CloseAllTables();
-  EXPECT_EQ(DossierLockTable->isOpen, 1);
-  EXPECT_EQ(TableC50->isOpen, 0);
-}
-
 // ---------------------------------------------------------------- walking and seeking
 
 TEST_F(TableOps, WalksInNaturalAndTagOrder) {
@@ -135,20 +111,6 @@ TEST_F(TableOps, SeeksTheFirstRecordOfAKeyPrefix) {
   EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(TableOps, MatchKeyTellsWhetherAWalkStaysInItsRange) {
-  ASSERT_TRUE(t->Seek("TCODE", "B2"));
-  struct Case { const char* key; int length; int f1, f2; char expected; };
-  const Case cases[] = {
-      {"B", 1, 1, 0, 'O'}, {"C", 1, 1, 0, '#'}, {"B2", 0, 1, 0, '?'}, {"B2    Charx", 11, 1, 2, '#'},
-  };
-  for (const Case& c : cases) EXPECT_EQ(t->MatchKey(c.key, c.length, c.f1, c.f2), c.expected) << c.key;
-  ASSERT_TRUE(t->DeleteRecord("", 1));
-  EXPECT_EQ(t->MatchKey("B2", 2, 1), 'o');
-  t->GoBottom("");
-  t->Skip(1);
-  EXPECT_EQ(t->MatchKey("B2", 2, 1), 'E');
-}
-
 TEST_F(TableOps, SkipActiveAndLocatePassDeletedRecords) {
   ASSERT_TRUE(t->GoTo(2));
   ASSERT_TRUE(t->DeleteRecord("", 1));
@@ -156,14 +118,10 @@ TEST_F(TableOps, SkipActiveAndLocatePassDeletedRecords) {
   EXPECT_TRUE(t->SkipActive(true));
   EXPECT_EQ(t->recordNumber, 3u) << "record 2 is deleted";
 
-  struct Case { const char* text; bool found; std::uint32_t recno; };
-  // Kinds W, X (deleted), Y, Y from record 1.
-  const Case cases[] = {{"XY", true, 3}, {"X", false, 0}};
-  for (const Case& c : cases) {
-    ASSERT_TRUE(t->GoTop(""));
-    EXPECT_EQ(t->LocateText(3, c.text, false), c.found) << c.text;
-    EXPECT_EQ(t->recordNumber, c.recno) << c.text;
-  }
+  // Kinds W, X (deleted), Y, Y from record 1: the deleted X is passed.
+  ASSERT_TRUE(t->GoTop(""));
+  EXPECT_TRUE(t->LocateText(3, "XY", false));
+  EXPECT_EQ(t->recordNumber, 3u);
   ASSERT_TRUE(t->GoTop(""));
   EXPECT_TRUE(t->LocateKeyPrefix("D4    bra"));
   EXPECT_EQ(t->recordNumber, 4u);
