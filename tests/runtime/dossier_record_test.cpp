@@ -24,17 +24,3 @@ TEST_F(DossierRecordTest, WritesStayInsideTheirField) {
   kept.EnsureRights();
   EXPECT_EQ(kept.Rights(), std::string(50, ' '));
 }
-
-TEST_F(DossierRecordTest, C10FieldsRoundTrip) {
-  DossierRecord rec;
-  DossierRecord::C10Texts t;
-  t.record0Field3 = std::string(35, 'a');  // longer than its 30 characters: cut
-  t.record0Field4 = "b";
-  t.p0Field5 = std::string(252, 'e');
-  rec.LoadFromC10(t);
-  EXPECT_EQ(rec.At(32), ' ');
-  const auto back = rec.ToC10();
-  EXPECT_EQ(back.record0Field3, std::string(30, 'a'));
-  EXPECT_EQ(back.record0Field4.size(), 254u);
-  EXPECT_EQ(back.p0Field5, t.p0Field5);
-}

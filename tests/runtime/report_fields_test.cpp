@@ -6,18 +6,10 @@
 
 using ReportFieldsTest = test_support::RuntimeTest;
 
+// The table's tests read the usual definitions; here, a width past 99 and definitions cut short.
 TEST_F(ReportFieldsTest, DefinitionParts) {
-  struct Case { const char* def; const char* name; char type; int width, decimals; } cases[] = {
-      {"DEBIT     M142", "DEBIT", 'M', 14, 2},
-      {"LIBELLE   CA00", "LIBELLE", 'C', 100, 0},
-      {"COURT", "COURT", ' ', 0, 0},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FieldWidthOf(c.def), c.width) << c.def;
-    EXPECT_EQ(FieldTypeOf(c.def), c.type) << c.def;
-    EXPECT_EQ(FieldDecimalsOf(c.def), c.decimals) << c.def;
-    EXPECT_EQ(FieldNameOf(c.def), c.name) << c.def;
-  }
+  EXPECT_EQ(FieldWidthOf("LIBELLE   CA00"), 100);
+  EXPECT_EQ(FieldTypeOf("COURT"), ' ');
   EXPECT_EQ(FieldWidthOf(static_cast<const char*>(nullptr)), 0);
 }
 
@@ -25,11 +17,14 @@ class FieldTable : public ReportFieldsTest {
  protected:
   void SetUp() override {
     ReportFieldsTest::SetUp();
-    table.SetFieldCount(9);
-    table.InitFieldTable();
-    table.DeclareField(0, "DEBIT     M142");
-    table.DeclareField(1, "CREDIT    M142");
-    table.DeclareField(2, "NOM       C300");
+    Declare(table, 9, {"DEBIT     M142", "CREDIT    M142", "NOM       C300"});
+  }
+  // A table of `count` fields, the first ones declared with the given definitions.
+  static void Declare(ReportFieldTable& t, int count, std::initializer_list<const char*> definitions) {
+    t.SetFieldCount(count);
+    t.InitFieldTable();
+    int n = 0;
+    for (const char* definition : definitions) t.DeclareField(n++, definition);
   }
   ReportFieldTable table;
 };
@@ -65,11 +60,7 @@ TEST_F(FieldTable, TextValuesKeepTheirWidth) {
 
 TEST_F(FieldTable, NumbersLoseDecimalsBeforeOverflowing) {
   ReportFieldTable t;
-  t.SetFieldCount(3);
-  t.InitFieldTable();
-  t.DeclareField(0, "MONTANT   N102");
-  t.DeclareField(1, "SOLDE     M142");
-  t.DeclareField(2, "LARGE     N252");
+  Declare(t, 3, {"MONTANT   N102", "SOLDE     M142", "LARGE     N252"});
   struct Case { int n; double value; const char* expected; } cases[] = {
       {0, 123456789.5, " 123456790"},
       {0, 1234567.891, "1234567.89"},
@@ -99,13 +90,7 @@ TEST_F(FieldTable, ClearingAGroupTouchesOnlyIt) {
 
 TEST_F(FieldTable, Differences) {
   ReportFieldTable t;
-  t.SetFieldCount(6);
-  t.InitFieldTable();
-  t.DeclareField(0, "DEBIT     M142");
-  t.DeclareField(1, "CREDIT    M142");
-  t.DeclareField(2, "SOLDE     C170");
-  t.DeclareField(3, "NOMBRE    N102");
-  t.DeclareField(4, "ECART     C100");
+  Declare(t, 6, {"DEBIT     M142", "CREDIT    M142", "SOLDE     C170", "NOMBRE    N102", "ECART     C100"});
   struct Case { int a, b; double va, vb; int target; const char* expected; } cases[] = {
       {0, 1, 1500.0, 250.5, 2, "      1 249.50 Db"},
       {0, 1, 250.5, 1500.0, 2, "      1 249.50 Cr"},
