@@ -205,19 +205,15 @@ TEST_F(TotalsTest, RefusedLockIsReportedAndWritesNothing) {
 // Totals equal the sum of the lines, in francs and in euros, after random postings and
 // reversals of earlier postings.
 TEST_F(TotalsTest, TotalsStayTheSumOfTheLines) {
-  struct Line {
-    std::string account, section, header;
-    bool debit;
-    long long francs, euros;  // cents
-  };
+  struct Line { std::string account, section, header; bool debit; long long francs, euros; };  // amounts in cents
   struct Sums {
-    long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
+    long long cents[4] = {};  // debit and credit in francs, then in euros
     void Move(const Line& l, int sign) {
-      (l.debit ? debitF : creditF) += sign * l.francs;
-      (l.debit ? debitE : creditE) += sign * l.euros;
+      cents[l.debit ? 0 : 1] += sign * l.francs;
+      cents[l.debit ? 2 : 3] += sign * l.euros;
     }
     std::vector<double> AsTotals() const {
-      return {FromCents(debitF), FromCents(creditF), FromCents(debitE), FromCents(creditE)};
+      return {FromCents(cents[0]), FromCents(cents[1]), FromCents(cents[2]), FromCents(cents[3])};
     }
   };
   Add(*TableC10, {"B", "F", "Fournisseurs", "40100000"});

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -163,13 +162,7 @@ class DataTest : public test_support::RuntimeTest {
     return out;
   }
 
-  std::string ReadLog() const {
-    std::ifstream in(LogPath(".txt"), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
+  std::string ReadLog() const { return Read("clgtst.txt"); }
 };
 
 }  // namespace data_test

@@ -2,7 +2,6 @@
 #include "data/dossier_files.h"
 
 #include <fstream>
-#include <functional>
 
 #include "data_test_util.h"
 
@@ -11,20 +10,11 @@ using namespace data_test;
 using DossierFilesTest = DataTest;
 
 TEST_F(DossierFilesTest, NamesFollowTheCodeAndFolder) {
-  struct Case {
-    const char* code;
-    std::function<const char*()> name;
-    std::string expected;  // after the dossier folder
-  };
-  const Case cases[] = {
-      {"DEMO", [] { return PathC10(".ini"); }, "c10demo.ini"},
-      {"AB  ", [] { return DossierTablePath(); }, "cab_____"},
-      {"DEMO", [] { return ExportFileName(".csv", "XP"); }, "cxpdemo.csv"},
-  };
-  for (const Case& c : cases) {
-    SetDossier(File("Compta/Dossier1"), c.code);
-    EXPECT_EQ(std::string(c.name()), File("Compta/Dossier1/") + c.expected) << c.code << " " << c.expected;
-  }
+  SetDossier(File("Compta/Dossier1"), "DEMO");
+  EXPECT_EQ(std::string(PathC10(".ini")), File("Compta/Dossier1/c10demo.ini"));
+  EXPECT_EQ(std::string(ExportFileName(".csv", "XP")), File("Compta/Dossier1/cxpdemo.csv"));
+  SetDossier(File("Compta/Dossier1"), "AB  ");
+  EXPECT_EQ(std::string(DossierTablePath()), File("Compta/Dossier1/cab_____"));
   EXPECT_EQ(std::string(PathReportDefs('0')), ProgramFolder + "ce0etats");
 }
 
