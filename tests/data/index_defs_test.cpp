@@ -21,11 +21,6 @@ namespace fs = std::filesystem;
 
 using Record = std::map<std::string, std::string>;  // field name -> text padded to its width
 
-std::string Pad(std::string s, int width) {
-  s.resize(static_cast<std::size_t>(width), ' ');
-  return s;
-}
-
 // A short text for a character field, from few letters so that keys repeat; the fields
 // that tag conditions test get the values that make them true and false.
 std::string RandomText(std::mt19937& rng, const FieldDef& f) {
@@ -99,7 +94,7 @@ class DossierIndexTest : public DataTest {
           if (def.type != 'C') continue;
           const std::string text = RandomText(rng, def);
           ASSERT_TRUE(t.PutField(f, text.c_str()));
-          r[std::string(def.name)] = Pad(text, def.width);
+          r[std::string(def.name)] = text + std::string(def.width - text.size(), ' ');
         }
         ASSERT_TRUE(t.InsertRecord());
         records_[kind].push_back(r);

@@ -11,11 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Made {
-  TableKind kind;
-  std::string given;  // name passed to the creation function
-  std::string file;   // name of the data file it must make
-};
+struct Made { TableKind kind; std::string given, file; };  // the name passed, the data file it must make
 
 const std::vector<Made>& AllMade() {
   static const std::vector<Made> made{

@@ -229,13 +229,3 @@ TEST_F(TableOps, ProgrammingErrorsShowTheirNumberAndChangeNothing) {
   }
   EXPECT_FALSE(std::filesystem::exists(File("copy.dbf")));
 }
-
-TEST_F(TableOps, CopyTableNeedsReadOnlyExclusive) {
-  t->CloseTable(true);
-  t->openMode = 1;
-  t->shareMode = 1;
-  ASSERT_TRUE(t->OpenTable(File("small"), ""));
-  ASSERT_TRUE(t->CopyTable(File("copy").c_str()));
-  ASSERT_TRUE(TableC10->OpenTable(File("copy"), "TCODE"));
-  EXPECT_EQ(Walk(*TableC10, "TCODE"), (std::vector<std::string>{"2:A1", "3:B2", "1:C3", "4:D4"}));
-}
