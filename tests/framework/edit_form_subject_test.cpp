@@ -6,9 +6,6 @@
 #include "support/other_process.h"
 #include "test_subject.h"
 
-#include <QPixmap>
-#include <QWidget>
-
 namespace {
 
 using namespace subject;
@@ -72,20 +69,6 @@ TEST_F(FormSubjectTest, ChangeARecordAndAnswerTheSaveQuestion) {
   EXPECT_EQ(FormRecordLocks[kFormKind], 0u);
   EXPECT_NE(list->RowOf("BQ").find("BANQUE POPULAIRE"), std::string::npos);
   EXPECT_EQ(StoredName("B", "BQ"), "UNE BANQUE");
-}
-
-TEST_F(FormSubjectTest, SaveWithF12WritesUnderTheLockWithoutAsking) {
-  JournalList* list = List();
-  ASSERT_NE(list, nullptr);
-  JournalForm* form = Edit(list, "VT");
-  ASSERT_NE(form, nullptr);
-  form->nameEdit->SetText("VENTES FRANCE");
-  gui::PostCommand(form->GetHandle(), form_cmd::Enregistrer);
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(OpenForm(), nullptr);
-  EXPECT_TRUE(gui::ModalSeam::Shown().empty());
-  EXPECT_EQ(StoredName("J", "VT"), "VENTES FRANCE");
-
 }
 
 // The notice as the program shows it (TDMessageLockR through the seam),

@@ -124,16 +124,6 @@ class JournalList : public CMDIBrowse {
   void PositionOnRecord(long recno, int) override { t_->GoTo(recno); }
   void SkipRecords(long n) override { t_->Skip(n); }
   bool SeekTypedKey(char c) override { return LocateRowByKey(t_, TypeAheadChar(c), 1, 1, 2); }
-  // The "Chercher" of this list: the first journal whose name holds the words.
-  long FindName(const std::string& search) {
-    BrowseSearchText = search;
-    std::vector<std::string> words = SplitText(search.c_str(), true, '&');
-    FoldAccentsUpper(words);
-    for (bool ok = t_->Seek("C10CODE", kKind); ok && HasCurrentRecord(t_); ok = t_->Skip(1))
-      if (FindFolded(words, t_->GetField(3))) return static_cast<long>(t_->recordNumber);
-    return 0;
-  }
-
   // The form of the selected record.
   void CmModifier() {
     if (PositionOnSelectedRow(0) == 0) return;
