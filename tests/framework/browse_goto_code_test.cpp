@@ -84,13 +84,6 @@ TEST_F(BrowseGoToCodeTest, F8AsksForTheCodeAndF1OpensTheListsHelp) {
   EXPECT_EQ(list->GetSelectedRowText(), "321");
   EXPECT_EQ(list->Store().top, 320);
 
-  // A list without a code index only beeps.
-  const int beeps = gui::BeepCount();
-  list->codeIndex = BrowseCodeIndex{};
-  gui::SendCommand(list->GetHandle(), browse_cmd::AllerAuCode);
-  EXPECT_EQ(gui::BeepCount(), beeps + 1);
-  EXPECT_EQ(gui::ModalSeam::Shown().size(), 2u);
-
   long shownHelp = -1;
   ControlEnv().showHelp = [&shownHelp](long context) { shownHelp = context; };
   list->helpContext = 4302;

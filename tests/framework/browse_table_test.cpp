@@ -35,9 +35,6 @@ TEST_F(BrowseTableTest, PagesThroughTheJournalCodesOnly) {
   const BrowseRowStore& s = list->Store();
   ASSERT_EQ(s.totalRows, 40);
   ASSERT_LT(s.rowsPerPage, 40);
-  EXPECT_EQ(list->GetSelectedRowText(), "   ");
-  Key(list, gui::VK_DOWN);
-  EXPECT_EQ(list->GetSelectedRowText(), "A01");
   Key(list, gui::VK_END);
   EXPECT_EQ(list->GetSelectedRowText(), "J40");
   EXPECT_EQ(s.top, 40 - s.rowsPerPage);

