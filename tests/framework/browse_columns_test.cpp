@@ -4,7 +4,6 @@
 
 #include "framework/browse.h"
 #include "framework/browse_columns.h"
-#include "framework/ordering_table.h"
 #include "framework/row_store.h"
 
 namespace {
@@ -68,31 +67,6 @@ TEST(BrowseColumns, SavedLayoutsGoodAndBad) {
       EXPECT_EQ(again[static_cast<std::size_t>(k)].field, t[static_cast<std::size_t>(k)].field) << c.what << " @" << k;
     }
   }
-}
-
-TEST(BrowseColumns, OrderingTableFollowsTheIndexOrder) {
-  OrderingTable o;
-  // Accented letters sort with their base letter, as the engine's keys do.
-  const std::vector<std::pair<std::string, std::string>> ordered = {
-      {"\xC9", "F"}, {"e", "\xE9"}, {"Z", "a"}};
-  for (const auto& [lo, hi] : ordered) {
-    EXPECT_LT(o.MapThroughOrderingTable(lo), o.MapThroughOrderingTable(hi)) << lo << " " << hi;
-    EXPECT_LT(o.Compare(lo, hi, true), 0);
-  }
-}
-
-TEST(BrowseColumns, FitTextToWidthCutsAsTheCellsShowIt) {
-  auto measure = [](const std::string& t) { return static_cast<int>(t.size()) * 10; };  // 10 px a character
-  struct Case {
-    std::string text;
-    int width;
-    std::string expected;
-  } cases[] = {
-      {"ABCDEFGH", 75, "ABCD..."},  // 7 fit
-      {"ABCDEFGH", 30, "A.."},      // 3 fit
-      {"ABCDEFGH", 9, ""},          // not even the first
-  };
-  for (const Case& c : cases) EXPECT_EQ(FitTextToWidth(c.text, c.width, measure), c.expected) << c.width;
 }
 
 }  // namespace

