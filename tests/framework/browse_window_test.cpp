@@ -64,12 +64,8 @@ TEST_F(BrowseWindowTest, RefreshTimerFollowsDossierConstant025) {
   MemorySource src = MemorySource::Make(20);
   auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
   EXPECT_TRUE(list->HasTimer(kBrowseRefreshTimer));
-  // A tick while a record is being appended changes nothing.
+  // A tick reads the rows again.
   src.records[0].cancelled = true;
-  AppendInProgress = true;
-  list->EvTimer(kBrowseRefreshTimer);
-  EXPECT_EQ(list->Store().MarkerOf(0), kMarkerOrdinary);
-  AppendInProgress = false;
   list->EvTimer(kBrowseRefreshTimer);
   EXPECT_EQ(list->Store().MarkerOf(0), kMarkerCancelled);
   // The constant is read again after each tick.
@@ -78,24 +74,13 @@ TEST_F(BrowseWindowTest, RefreshTimerFollowsDossierConstant025) {
   EXPECT_FALSE(list->HasTimer(kBrowseRefreshTimer));
 }
 
-TEST_F(BrowseWindowTest, CancelAndReactivateStrikeTheRowAndSwitchTheEnablers) {
+TEST_F(BrowseWindowTest, CancelAndReactivateStrikeTheRow) {
   MemorySource src = MemorySource::Make(30);
   auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
   list->EvLButtonDown(0, RowPoint(2));
   ASSERT_EQ(list->Store().selected, 2);
-  auto enabled = [&](unsigned id) {
-    gui::CommandEnabler ce(id);
-    list->EvCommandEnable(ce);
-    return ce.Enabled();
-  };
-  EXPECT_TRUE(enabled(browse_cmd::Annuler));
-  EXPECT_FALSE(enabled(browse_cmd::Reactiver));
   gui::SendCommand(list->GetHandle(), browse_cmd::Annuler);
   EXPECT_EQ(list->Store().MarkerOf(1), kMarkerCancelled);
-  EXPECT_FALSE(enabled(browse_cmd::Annuler));
-  EXPECT_TRUE(enabled(browse_cmd::Reactiver));
-  EXPECT_FALSE(enabled(browse_cmd::Modifier));
-  EXPECT_FALSE(enabled(browse_cmd::AjouterVers));
 
   // Painted: the cancelled row in its red band, the selected one in blue.
   gui::MemoryDC dc(list->ClientArea().w, list->ClientArea().h);
@@ -113,10 +98,6 @@ TEST_F(BrowseWindowTest, CancelAndReactivateStrikeTheRowAndSwitchTheEnablers) {
   list->Store().selected = 2;
   gui::SendCommand(list->GetHandle(), browse_cmd::Reactiver);
   EXPECT_EQ(list->Store().MarkerOf(1), kMarkerOrdinary);
-  PrintRunFlag = true;  // nothing is enabled during a print run
-  EXPECT_FALSE(enabled(browse_cmd::Annuler));
-  EXPECT_FALSE(enabled(browse_cmd::CopierTableau));
-  PrintRunFlag = false;
 }
 
 TEST_F(BrowseWindowTest, ClipboardGetsThePageAsTabSeparatedText) {

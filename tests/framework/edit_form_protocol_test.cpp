@@ -200,19 +200,4 @@ TEST_F(FormProtocolTest, AmountDigitsAreCheckedBetweenZeroAnd999) {
   form->CmQuitter();
 }
 
-TEST(FormAmounts, ConvertedAmountTexts) {
-  struct Case {
-    const char* source;
-    double rate;
-    bool inverse;
-    const char* want;
-  };
-  const Case cases[] = {
-      {"655.96", 6.55957, true, "100.00"},
-      {"0.0001", 6.55957, false, ""},
-      {"12", 0.0, true, ""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ConvertAmountText(c.source, c.rate, c.inverse), c.want) << c.source;
-}
-
 }  // namespace
