@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "framework/memory_browse.h"  // tests/framework
+#include "memory_browse.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/mdi.h"

@@ -1,27 +1,46 @@
-// A list window over records in memory, driven as a user would: keys,
-// scroll bar, clicks, the refresh timer, cancel and reactivate,
-// lookup return, clipboard, column resizing and painting.
-#include "memory_browse.h"
+// The journal list driven as a user would: keys, clicks, the refresh timer,
+// painting and its quick path, lookup return, clipboard and column resizing.
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+#include <cstdio>
+
+#include "framework/lookup_registry.h"
 #include "platform/gui/clipboard.h"
 #include "test_subject.h"
 
 namespace {
 
-std::string CodeOfRank(long rank) { return MemorySource::Make(rank).records.back().code; }
+using namespace subject;
 
-using BrowseWindowTest = subject::SubjectTest;
+std::string Code(long rank) {
+  char code[24];
+  std::snprintf(code, sizeof code, "%03ld", rank);
+  return code;
+}
+
+class BrowseWindowTest : public SubjectTest {
+ protected:
+  // Journals "001" ... written in reverse, so that record numbers never
+  // equal the ranks.
+  JournalList* Open(int count) {
+    for (int i = count; i >= 1; --i) AddC10("J", Code(i), "Journal " + std::to_string(i));
+    auto* list = new JournalList(client_);
+    list->listName = "J";
+    return Show(list);
+  }
+  static std::string TopCode(JournalList* list) { return list->Store().rows[0].substr(7, 3); }
+};
 
 TEST_F(BrowseWindowTest, OpensOnTheFirstPageAndKeepsOnlyVisibleRows) {
-  MemorySource src = MemorySource::Make(100);
-  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  JournalList* list = Open(100);
   const BrowseRowStore& s = list->Store();
   ASSERT_GT(s.rowsPerPage, 5);
   EXPECT_EQ(s.rows.size(), static_cast<std::size_t>(s.rowsPerPage));
   EXPECT_EQ(s.top, 0);
   EXPECT_EQ(s.totalRows, 100);
-  EXPECT_EQ(list->VisibleCodes()[0], "C0000001");
-  // Record number, marker, then the cells at their widths.
-  EXPECT_EQ(s.rows[0], std::string("000100\xF0" "C0000001") + "Compte 1" + std::string(12, ' '));
+  // Record number and marker, then the cells.
+  EXPECT_EQ(list->RowOf("001").substr(0, 10), std::string("000100") + kMarkerOrdinary + "001");
 
   // A maximised list is shown normal again when it gets the focus.
   list->Show(gui::SW_SHOWMAXIMIZED);
@@ -32,8 +51,7 @@ TEST_F(BrowseWindowTest, OpensOnTheFirstPageAndKeepsOnlyVisibleRows) {
 }
 
 TEST_F(BrowseWindowTest, KeysMoveTheSelectionAndThePage) {
-  MemorySource src = MemorySource::Make(100);
-  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  JournalList* list = Open(100);
   const long r = list->Store().rowsPerPage;
   struct Case {
     const char* what;
@@ -54,18 +72,18 @@ TEST_F(BrowseWindowTest, KeysMoveTheSelectionAndThePage) {
     EXPECT_EQ(list->Store().selected, c.selected) << c.what;
     EXPECT_EQ(list->Store().top, c.top) << c.what;
     // The page always shows the records from top + 1 on.
-    EXPECT_EQ(list->VisibleCodes()[0], CodeOfRank(c.top + 1)) << c.what;
+    EXPECT_EQ(TopCode(list), Code(c.top + 1)) << c.what;
     EXPECT_EQ(list->View()->GetScrollPos(true), c.top) << c.what;
   }
 }
 
 TEST_F(BrowseWindowTest, RefreshTimerFollowsDossierConstant025) {
   TheDossierRecord.SetConstant(25, "005");
-  MemorySource src = MemorySource::Make(20);
-  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  JournalList* list = Open(20);
   EXPECT_TRUE(list->HasTimer(kBrowseRefreshTimer));
   // A tick reads the rows again.
-  src.records[0].cancelled = true;
+  ASSERT_TRUE(TableC10->Seek("C10CODE", kKind, "001"));
+  ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
   list->EvTimer(kBrowseRefreshTimer);
   EXPECT_EQ(list->Store().MarkerOf(0), kMarkerCancelled);
   // The constant is read again after each tick.
@@ -74,15 +92,12 @@ TEST_F(BrowseWindowTest, RefreshTimerFollowsDossierConstant025) {
   EXPECT_FALSE(list->HasTimer(kBrowseRefreshTimer));
 }
 
-TEST_F(BrowseWindowTest, CancelAndReactivateStrikeTheRow) {
-  MemorySource src = MemorySource::Make(30);
-  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+TEST_F(BrowseWindowTest, CancelledAndSelectedRowsArePaintedInTheirBands) {
+  JournalList* list = Open(30);
   list->EvLButtonDown(0, RowPoint(2));
-  ASSERT_EQ(list->Store().selected, 2);
   gui::SendCommand(list->GetHandle(), browse_cmd::Annuler);
-  EXPECT_EQ(list->Store().MarkerOf(1), kMarkerCancelled);
-
-  // Painted: the cancelled row in its red band, the selected one in blue.
+  ASSERT_EQ(list->Store().MarkerOf(1), kMarkerCancelled);
+  // The cancelled row in its red band, the selected one in blue.
   gui::MemoryDC dc(list->ClientArea().w, list->ClientArea().h);
   list->Store().selected = 4;
   list->DrawList(dc, list->ClientArea().w, list->ClientArea().h);
@@ -94,74 +109,87 @@ TEST_F(BrowseWindowTest, CancelAndReactivateStrikeTheRow) {
   EXPECT_GT(gui::BlueOf(selected), 200);
   EXPECT_GT(gui::RedOf(marker), 200);  // every cell of a cancelled record
   dc.SavePng(test_support::ArtefactPath("browse", "list.png"));
+}
 
-  list->Store().selected = 2;
-  gui::SendCommand(list->GetHandle(), browse_cmd::Reactiver);
-  EXPECT_EQ(list->Store().MarkerOf(1), kMarkerOrdinary);
+// The quick path of the paint: the rows drawn straight into the window show
+// the same pixels as a drawing on a bitmap of their own.
+TEST_F(BrowseWindowTest, WindowShowsWhatTheListDraws) {
+  AddC10("J", "000", "Journal annule", true);
+  JournalList* list = Open(60);
+  for (bool doubleBuffer : {true, false}) {
+    list->doubleBuffer = doubleBuffer;
+    Key(list, gui::VK_DOWN);
+    Key(list, gui::VK_DOWN);
+    list->CmRafraichirTotal();
+    const gui::Rect c = list->ClientArea();
+    ASSERT_GT(c.w, 0);
+    // The stripe flag runs on from one drawing to the next: both start alike.
+    const bool stripe = list->stripe_;
+    const QImage shown = list->View()->Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    list->stripe_ = stripe;
+    gui::MemoryDC mem(c.w, c.h);
+    list->DrawList(mem, c.w, c.h);
+    const QImage drawn = mem.GetBitmap().Image().convertToFormat(QImage::Format_RGB32);
+    ASSERT_GE(shown.width(), c.w);
+    ASSERT_GE(shown.height(), c.h);
+    int differing = 0;
+    for (int y = 0; y < c.h; ++y)
+      for (int x = 0; x < c.w; ++x)
+        if (shown.pixel(x, y) != drawn.pixel(x, y)) ++differing;
+    EXPECT_EQ(differing, 0) << "double buffering " << doubleBuffer;
+  }
 }
 
 TEST_F(BrowseWindowTest, ClipboardGetsThePageAsTabSeparatedText) {
-  MemorySource src = MemorySource::Make(3);
-  src.records[1].cancelled = true;
-  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  AddC10("J", "002", "Journal 2", true);
+  AddC10("J", "001", "Journal 1");
+  auto* list = Show(new JournalList(client_));
   gui::SetClipboardText("avant");
   gui::SendCommand(list->GetHandle(), browse_cmd::CopierTableau);
   EXPECT_EQ(gui::GetClipboardText(),
-            "Num\xE9ro\t*\tCode\tNom du compte\r\n"
-            "000003\t\tC0000001\tCompte 1\r\n"
-            "000002\t*\tC0000002\tCompte 2\r\n"
-            "000001\t\tC0000003\tCompte 3\r\n");
+            "Num\xE9ro\t*\tCode\tLibell\xE9\r\n"
+            "000002\t\t001\tJournal 1\r\n"
+            "000001\t*\t002\tJournal 2\r\n");
   // The code of the selected row.
-  list->EvLButtonDown(0, RowPoint(3));
+  list->EvLButtonDown(0, RowPoint(1));
   gui::SendCommand(list->GetHandle(), browse_cmd::CopierCode);
-  EXPECT_EQ(gui::GetClipboardText(), "C0000003");
+  EXPECT_EQ(gui::GetClipboardText(), "001");
 }
 
 TEST_F(BrowseWindowTest, LookupReturnsTheCodeOnlyToALiveAskingWindow) {
-  MemorySource src = MemorySource::Make(20);
-  auto* asker = new subject::CommandRecorder(client_);
+  JournalList* list = Open(20);
+  auto* asker = new CommandRecorder(client_);
   ASSERT_TRUE(asker->Create());
-  const int s = 500, w = 8;
-  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns(), s));
-  EXPECT_EQ(RegistryChar(s), '1');
-  EXPECT_EQ(std::stoull(AllTrim(RegistryText(s + 1, 10).c_str())), list->GetHandle());
-  SetRegistryText(s + w + 11, 4, "600");
-  SetRegistryText(s + w + 15, 10, StrNum10(static_cast<std::uint32_t>(asker->GetHandle())));
-  SetRegistryText(s + w + 25, 4, "9001");
-  SetRegistryText(600, 10, StrNum10(static_cast<std::uint32_t>(asker->GetHandle())));
-
-  list->EvLButtonDown(0, RowPoint(5));
-  gui::SendCommand(list->GetHandle(), browse_cmd::Entree);
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(RegistryText(s + 11, w), "C0000005");
-  EXPECT_EQ(asker->got, std::vector<unsigned>{9001});
-
-  // The asking window has gone: nothing is written or posted.
-  SetRegistryText(s + 11, w, "");
-  SetRegistryText(600, 10, "");
-  list->EvLButtonDown(0, RowPoint(7));
-  gui::SendCommand(list->GetHandle(), browse_cmd::RenvoyerCode);
-  gui::ProcessPendingMessages();
-  EXPECT_TRUE(IsBlank(RegistryText(s + 11, w)));
-  EXPECT_EQ(asker->got.size(), 1u);
+  const std::string handle = StrNum10(static_cast<std::uint32_t>(asker->GetHandle()));
+  EXPECT_EQ(RegistryChar(kListSlot), '1');
+  for (bool alive : {true, false}) {
+    SCOPED_TRACE(alive);
+    WriteLookupRequest(kListSlot, kCodeWidth, "", 600, handle, 9001);
+    SetRegistryText(600, 10, alive ? handle : "");
+    list->EvLButtonDown(0, RowPoint(5));
+    gui::SendCommand(list->GetHandle(), browse_cmd::RenvoyerCode);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(RegistryText(kListSlot + 11, kCodeWidth), alive ? "005" : "   ");
+    EXPECT_EQ(asker->got, std::vector<unsigned>{9001}) << "posted once, to the live asker";
+  }
 }
 
 TEST_F(BrowseWindowTest, ColumnResizeIsSavedForTheNextList) {
-  MemorySource src = MemorySource::Make(5);
-  auto* list = Show(new MemoryBrowse(client_, src, MemoryColumns()));
+  JournalList* list = Open(5);
   const int cw = CMDIBrowse::CharWidthPixels();
-  const int border = 12 * cw;  // right edge of the code column (2 + 10 characters)
+  const int border = 6 * cw;  // right edge of the code column (1 + 5 characters)
   list->EvLButtonDown(gui::MK_LBUTTON, gui::Point{border - 1, 3});
   list->EvMouseMove(gui::MK_LBUTTON, gui::Point{border + 4 * cw, 3});
   list->EvLButtonUp(0, gui::Point{border + 4 * cw, 3});
-  EXPECT_EQ(list->Columns()[2].width, 14u);
+  EXPECT_EQ(list->CMDIBrowse::Columns()[2].width, 9u);
   list->Destroy();
   gui::ProcessPendingMessages();
-  const std::string saved = IniGetSectionString("BrowseColonnes", "T", "");
-  EXPECT_EQ(saved, "001001038002" "002002002014" "003003016022");
+  EXPECT_EQ(IniGetSectionString("BrowseColonnes", "J", ""), "001001040001" "002002001009" "003003010030");
 
-  auto* again = Show(new MemoryBrowse(client_, src, MemoryColumns()));
-  EXPECT_EQ(again->Columns()[2].width, 14u);
+  auto* again = new JournalList(client_);
+  again->listName = "J";
+  Show(again);
+  EXPECT_EQ(again->CMDIBrowse::Columns()[2].width, 9u);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // A list over records held in memory, ordered by code: the data source of
-// the list-window tests and of the list benchmark.
+// the list benchmark.
 #pragma once
 
 #include <string>
