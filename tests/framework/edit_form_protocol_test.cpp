@@ -65,7 +65,6 @@ TEST_F(FormProtocolTest, CloseAsksOnlyWhenModifiedAndFollowsTheAnswer) {
     int questions;
   };
   const Case cases[] = {
-      {"unchanged, default check", false, CMDIModif::kCheckClose, 0, true, 0, 0},
       {"unchanged, check asks to save", false, CMDIModif::kCheckSave, 0, true, 1, 0},
       {"modified, No", true, CMDIModif::kCheckSave, gui::IDNO, true, 0, 1},
       {"modified, Cancel", true, CMDIModif::kCheckSave, gui::IDCANCEL, false, 0, 1},

@@ -339,10 +339,8 @@ class SubjectTest : public test_support::GuiTest {
     ASSERT_EQ(StartDbSession(), 0);
     ASSERT_EQ(CreateTableOfKind(TableKind::C10, PathC10()), 0);
     ASSERT_EQ(CreateTableOfKind(TableKind::C20, PathC20()), 0);
-    ASSERT_EQ(CreateTableOfKind(TableKind::C30, PathC30()), 0);
     ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
     ASSERT_TRUE(TableC20->OpenTable(PathC20(), "C20CODE"));
-    ASSERT_TRUE(TableC30->OpenTable(PathC30(), "C30CODE"));
     client_ = new CommandClient();
     frame_ = std::make_unique<gui::MDIFrame>("Merlon", client_);
     frame_->MoveWindow(gui::Rect{0, 0, 1000, 640});
