@@ -60,7 +60,6 @@ TEST_F(BrowseTableTest, CancelReactivateAndAnotherProcessChangingTheTable) {
   gui::SendCommand(list->GetHandle(), browse_cmd::Annuler);
   EXPECT_EQ(list->Store().MarkerOf(2), kMarkerCancelled);
   EXPECT_TRUE(deletedInFile("A03"));
-  list->SaveSnapshot(test_support::ArtefactPath("browse", "c10.png"));
   gui::SendCommand(list->GetHandle(), browse_cmd::Reactiver);
   EXPECT_EQ(list->Store().MarkerOf(2), kMarkerOrdinary);
   EXPECT_FALSE(deletedInFile("A03"));

@@ -39,10 +39,8 @@ struct CalcCase {
 const CalcCase kCases[] = {
     {nullptr, "1/3=", "0.33333", 0},
     {nullptr, "5/0=", "5", 0},
-    {nullptr, "+5=", "5", 0},  // operators wait for a first number
     {nullptr, "1.2.3", "1.23", 1},
     {nullptr, "2/8=.5", ".5", 0},
-    {nullptr, "BBB", "", 0},
     {nullptr, "2+S", "2", 0},
     {nullptr, "2+3S=", "-1", 0},
     {" 1234.50 ", "+1=", "1235.5", 0},

@@ -40,16 +40,6 @@ TEST_F(ListRegistryTest, ClosingTheListFreesItsSlot) {
   EXPECT_EQ(RegistryText(kListSlot, kListSlotLength), std::string(kListSlotLength, ' '));
   EXPECT_FALSE(ActivateExistingChild(kListSlot)) << "the menu opens a new list";
 
-  // A slot that another live window of the kind holds is left to it.
-  Choose(kSubjectCommand);
-  list = OpenList();
-  ASSERT_NE(list, nullptr);
-  const std::string other = StrNum10(client_->GetHandle());
-  SetRegistryText(kListSlot + 1, 10, other);
-  list->CmQuitter();
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(RegistryChar(kListSlot), '1');
-  EXPECT_EQ(RegistryText(kListSlot + 1, 10), other);
 }
 
 TEST_F(ListRegistryTest, OnlyTheListsAnswerIsTakenAsOne) {

@@ -37,7 +37,7 @@ TEST_F(LookupDialogTest, RowLimitOfConstant030) {
     std::size_t rows;
   };
   const Case cases[] = {
-      {"050", "", 50, 51}, {"O", "", 0, 60}, {"050", "J", 0, 60},
+      {"050", "", 50, 51}, {"050", "J", 0, 60},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.constant) + "/" + c.typed);
@@ -49,7 +49,6 @@ TEST_F(LookupDialogTest, RowLimitOfConstant030) {
   }
   TheDossierRecord.SetConstant(30, "050");
   const LookupRows r = CollectLookupRows('1', "J", "", 50);
-  EXPECT_EQ(r.rows[49], "J49\tJOURNAL J49");
   EXPECT_EQ(r.rows[50], "\t>>> Nombre maxi d\xE9pass\xE9 (Constante 030):   50");
 
   // The overflow row chosen with OK hands back an empty code.

@@ -226,7 +226,7 @@ class JournalForm : public CMDIModif {
     return true;
   }
 
-  void CmLookup() { lastLookup = LookupC10Code(refEdit, kLookupButton, kKind, kCodeWidth, kSubjectCommand, kListSlot, refName, &lookupResult); }
+  void CmLookup() { lastLookup = LookupC10Code(refEdit, kLookupButton, kKind, kCodeWidth, kSubjectCommand, kListSlot, refName); }
   static const gui::ResponseTable& Table() {
     static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
                                                 .Command(kLookupButton, &JournalForm::CmLookup)
@@ -243,7 +243,6 @@ class JournalForm : public CMDIModif {
   bool locked = false;
   bool forceModified = false;
   char lastLookup = 0;
-  std::string lookupResult;
 
  protected:
   void SetupWindow() override {
