@@ -15,31 +15,18 @@ class ListRegistryTest : public SubjectTest {
     SubjectTest::SetUp();
     for (const char* code : {"AC", "BQ", "BR", "VT"}) AddC10("J", code, std::string("JOURNAL ") + code);
   }
-  // The selected row's code, "" when none.
-  static std::string SelectedCode(JournalList* list) {
-    return list->GetSelectedRowIndex() == 0 ? std::string() : RTrim(list->GetSelectedRowText().c_str());
-  }
 };
 
-TEST_F(ListRegistryTest, ListOpensOnTheCodeOfItsSlot) {
+TEST_F(ListRegistryTest, ListOpensOnTheCodeOfItsSlotAndFreesTheSlotWhenItEnds) {
   SetRegistryText(kListSlot + 11, kCodeWidth, "BR");
-  Choose(kSubjectCommand);
-  JournalList* list = OpenList();
+  JournalList* list = List();
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(SelectedCode(list), "BR");
-}
-
-TEST_F(ListRegistryTest, ClosingTheListFreesItsSlot) {
-  Choose(kSubjectCommand);
-  JournalList* list = OpenList();
-  ASSERT_NE(list, nullptr);
-  SetRegistryText(kListSlot + 11, kCodeWidth, "BQ");
+  EXPECT_EQ(list->GetSelectedRowText(), "BR ");
   EXPECT_EQ(RegistryChar(kListSlot), '1');
   list->CmQuitter();
   gui::ProcessPendingMessages();
   EXPECT_EQ(RegistryText(kListSlot, kListSlotLength), std::string(kListSlotLength, ' '));
   EXPECT_FALSE(ActivateExistingChild(kListSlot)) << "the menu opens a new list";
-
 }
 
 TEST_F(ListRegistryTest, OnlyTheListsAnswerIsTakenAsOne) {
