@@ -2,8 +2,6 @@
 // (C10): 400 journals between records of other kinds, so that the codes
 // sought lie far off the visible page and the list's first record is not
 // the table's.
-#include <cstdio>
-
 #include "framework/fmt_saisie.h"
 #include "test_subject.h"
 
@@ -18,12 +16,6 @@ class IndexedJournalList : public JournalList {
     codeIndex = BrowseCodeIndex{GetTable(0), "C10CODE", kKind, 2};
   }
 };
-
-std::string Code(int i) {
-  char code[16];
-  std::snprintf(code, sizeof code, "%03d", i);
-  return code;
-}
 
 class BrowseGoToCodeTest : public SubjectTest {
  protected:

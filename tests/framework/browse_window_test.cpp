@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
-#include <cstdio>
 
 #include "framework/lookup_registry.h"
 #include "platform/gui/clipboard.h"
@@ -12,12 +11,6 @@
 namespace {
 
 using namespace subject;
-
-std::string Code(long rank) {
-  char code[24];
-  std::snprintf(code, sizeof code, "%03ld", rank);
-  return code;
-}
 
 class BrowseWindowTest : public SubjectTest {
  protected:

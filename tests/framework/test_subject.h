@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,13 @@ constexpr unsigned kLookupButton = 1301;
 constexpr int kCodeWidth = 3;
 constexpr int kFormKind = 0;
 constexpr const char* kKind = "J";
+
+// The three-digit journal code of a rank: "001", "002" ...
+inline std::string Code(long rank) {
+  char code[24];
+  std::snprintf(code, sizeof code, "%03ld", rank);
+  return code;
+}
 
 // Opens the subject's windows: the list, or the form when the list asked
 // for one (its slot marked '2' or 'R' with the key in the form's slot).
