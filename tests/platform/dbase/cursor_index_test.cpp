@@ -1,7 +1,4 @@
-// Cursors in key order: tags, seeks, separate index files, index calls, and every tag kept
-// right through random appends, changes and deletions.
-#include <random>
-
+// Cursors in key order: tags, seeks, separate index files and index calls.
 #include "dbase_test_util.h"
 
 namespace dbase_test {
@@ -25,14 +22,6 @@ class IndexTest : public Engine {
     ASSERT_EQ(Open(path, &cur, dbiOPENEXCL), DBIERR_NONE);
     for (const TagDef& t : kLineTags) ASSERT_EQ(AddTag(cur, t.name, t.key, t.cond), DBIERR_NONE) << t.name;
     cur.Close();
-  }
-  DBIResult AddTag(hDBICur cur, const char* name, const char* key, const char* cond) {
-    IDXDesc idx;
-    std::snprintf(idx.szTagName, sizeof idx.szTagName, "%s", name);
-    std::snprintf(idx.szKeyExp, sizeof idx.szKeyExp, "%s", key);
-    std::snprintf(idx.szKeyCond, sizeof idx.szKeyCond, "%s", cond);
-    idx.bSubset = cond[0] != 0;
-    return DbiAddIndex(db, cur, nullptr, "DBASE", &idx, nullptr);
   }
   // Record numbers of a tag, first to last.
   std::vector<std::uint32_t> TagOrder(hDBICur cur, const char* tag) {
@@ -85,13 +74,6 @@ TEST_F(IndexTest, TagsOrderSeekAndDescribe) {
   ASSERT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, nullptr, &rp), DBIERR_NONE);
   EXPECT_EQ(rp.iPhyRecNum, 5u);
 
-  std::uint16_t seq = 0;
-  ASSERT_EQ(DbiGetIndexSeqNo(cur, (dir / "lines.mdx").c_str(), "LVENT", 0, &seq), DBIERR_NONE);
-  EXPECT_EQ(seq, 3);
-  IDXDesc desc;
-  ASSERT_EQ(DbiGetIndexDesc(cur, seq, &desc), DBIERR_NONE);
-  EXPECT_STREQ(desc.szTagName, "LVENT");
-  EXPECT_EQ(DbiGetIndexSeqNo(cur, nullptr, "NOPE", 0, &seq), DBIERR_NOSUCHINDEX);
   EXPECT_EQ(DbiSwitchToIndex(cur.Handle(), nullptr, "NOPE", 0, false), DBIERR_NOSUCHINDEX);
 
   // A temporary tag comes and goes; deleting it twice says there is no such tag.
@@ -122,60 +104,6 @@ TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
   EXPECT_EQ(DbiCloseIndex(cur, "match.mdx", 0), DBIERR_NOSUCHINDEX);
   std::snprintf(idx.szName, sizeof idx.szName, "%s", "/no/such/folder/m.mdx");
   EXPECT_EQ(DbiAddIndex(db, cur, nullptr, nullptr, &idx, nullptr), DBIERR_INDEXFILEERR);
-}
-
-TEST_F(IndexTest, TagsStayRightThroughRandomChanges) {
-  std::string t = dir / "churn.dbf";
-  MakeLines(t);
-  EngineCursor cur;
-  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
-  std::mt19937 rng(20240229);
-  const char* kinds[] = {"Z", "Z", "Z", "A", "B"};
-  const char* journals[] = {"AC", "VT", "BQ", "OD"};
-  const char* vents[] = {"  ", "01", "02", "  "};
-  const char* libs[] = {"\xE9l\xE8ve", "Eleve", "eleve", "Zinc", "abc", "\xC9t\xE9", "ETE", "b"};
-  auto pick = [&](auto& arr) { return arr[rng() % (sizeof arr / sizeof arr[0])]; };
-  CURProps props;
-  DbiGetCursorProps(cur, &props);
-  std::vector<std::uint8_t> buf(props.iRecBufSize);
-  for (int round = 0; round < 4; ++round) {
-    for (int i = 0; i < 250; ++i) {
-      std::string piece = std::to_string(rng() % 40);
-      ASSERT_EQ(Append(cur, {pick(kinds), pick(journals), piece.c_str(), pick(vents), pick(libs)}), DBIERR_NONE);
-    }
-    std::uint32_t n = 0;
-    DbiGetRecordCount(cur, &n);
-    for (int i = 0; i < 150; ++i) {
-      ASSERT_EQ(DbiSetToRecordNo(cur, 1 + rng() % n), DBIERR_NONE);
-      DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr);
-      switch (rng() % 3) {
-        case 0:
-          DbiPutField(cur, 1, buf.data(), pick(kinds));
-          DbiPutField(cur, 4, buf.data(), pick(vents));
-          ASSERT_EQ(DbiModifyRecord(cur, buf.data(), true), DBIERR_NONE);
-          break;
-        case 1:
-          DbiPutField(cur, 5, buf.data(), pick(libs));
-          DbiPutField(cur, 2, buf.data(), pick(journals));
-          ASSERT_EQ(DbiModifyRecord(cur, buf.data(), true), DBIERR_NONE);
-          break;
-        default:
-          ASSERT_EQ(buf[0] == '*' ? DbiUndeleteRecord(cur) : DbiDeleteRecord(cur, buf.data()), DBIERR_NONE);
-      }
-    }
-  }
-  cur.Close();
-  // Each kept tag equals one built afresh from the data (the build itself is checked
-  // against a model by the index tests), and both agree again after a pack.
-  ASSERT_EQ(Open(t, &cur, dbiOPENEXCL), DBIERR_NONE);
-  for (const TagDef& tag : kLineTags) {
-    const std::string fresh = std::string("N") + tag.name;
-    ASSERT_EQ(AddTag(cur, fresh.c_str(), tag.key, tag.cond), DBIERR_NONE);
-    EXPECT_EQ(TagOrder(cur, tag.name), TagOrder(cur, fresh.c_str())) << tag.name;
-  }
-  ASSERT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NONE);
-  for (const TagDef& tag : kLineTags)
-    EXPECT_EQ(TagOrder(cur, tag.name), TagOrder(cur, (std::string("N") + tag.name).c_str())) << tag.name;
 }
 
 }  // namespace

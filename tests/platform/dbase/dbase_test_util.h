@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -35,6 +36,16 @@ inline FLDCreate Field(const char* name, char type, int width = 0, int decimals 
   return f;
 }
 
+// Adds a tag to the table's production index (a subset when `cond` is not empty).
+inline DBIResult AddTag(hDBIDb db, hDBICur cur, const char* name, const char* key, const char* cond = "") {
+  IDXDesc idx;
+  std::snprintf(idx.szTagName, sizeof idx.szTagName, "%s", name);
+  std::snprintf(idx.szKeyExp, sizeof idx.szKeyExp, "%s", key);
+  std::snprintf(idx.szKeyCond, sizeof idx.szKeyCond, "%s", cond);
+  idx.bSubset = cond[0] != 0;
+  return DbiAddIndex(db, cur, nullptr, nullptr, &idx, nullptr);
+}
+
 // The session every test runs in.
 class Engine : public ::testing::Test {
  protected:
@@ -62,11 +73,20 @@ class Engine : public ::testing::Test {
     return Open(path, cur->Out(), share, tag, mode);
   }
 
-  // Appends a record with C fields given as texts, in field order (nullptr skips a field).
-  DBIResult Append(hDBICur cur, const std::vector<const char*>& texts) {
+  DBIResult AddTag(hDBICur cur, const char* name, const char* key, const char* cond = "") {
+    return dbase_test::AddTag(db, cur, name, key, cond);
+  }
+
+  // A record buffer of the cursor's size.
+  static std::vector<std::uint8_t> Buffer(hDBICur cur) {
     CURProps props;
     DbiGetCursorProps(cur, &props);
-    std::vector<std::uint8_t> buf(props.iRecBufSize);
+    return std::vector<std::uint8_t>(props.iRecBufSize, ' ');
+  }
+
+  // Appends a record with C fields given as texts, in field order (nullptr skips a field).
+  DBIResult Append(hDBICur cur, const std::vector<const char*>& texts) {
+    std::vector<std::uint8_t> buf = Buffer(cur);
     DbiInitRecord(cur, buf.data());
     for (std::size_t i = 0; i < texts.size(); ++i)
       if (texts[i] != nullptr) DbiPutField(cur, static_cast<std::uint16_t>(i + 1), buf.data(), texts[i]);
@@ -83,9 +103,7 @@ class Engine : public ::testing::Test {
   // Every record of the current order as "recno:field1" from first to last.
   std::vector<std::string> Walk(hDBICur cur, std::uint16_t field = 1) {
     std::vector<std::string> out;
-    CURProps props;
-    DbiGetCursorProps(cur, &props);
-    std::vector<std::uint8_t> buf(props.iRecBufSize);
+    std::vector<std::uint8_t> buf = Buffer(cur);
     RECProps rp;
     DbiSetToBegin(cur);
     while (DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), &rp) == DBIERR_NONE)
@@ -129,6 +147,27 @@ inline std::vector<std::uint8_t> MakeRecord(const std::string& code, const std::
   SetField(rec, l[4], day);
   SetField(rec, l[5], ok);
   return rec;
+}
+
+// Every entry of a tag, walked from the first or from the last; in key order either way.
+inline std::vector<MdxEntry> WalkTag(Mdx& m, const std::string& tag, bool backward = false) {
+  std::vector<MdxEntry> out;
+  MdxEntry e, n;
+  DBIResult r = backward ? m.Last(tag, &e) : m.First(tag, &e);
+  for (; r == DBIERR_NONE; e = n) {
+    out.push_back(e);
+    r = backward ? m.Prior(tag, e, &n) : m.Next(tag, e, &n);
+  }
+  EXPECT_EQ(r, backward ? DBIERR_BOF : DBIERR_EOF);
+  if (backward) std::reverse(out.begin(), out.end());
+  return out;
+}
+
+// Entries as "recno:key", for comparing walks.
+inline std::vector<std::string> Lines(const std::vector<MdxEntry>& entries) {
+  std::vector<std::string> out;
+  for (const MdxEntry& e : entries) out.push_back(std::to_string(e.recno) + ":" + e.key);
+  return out;
 }
 
 // Records 1..n held in memory.

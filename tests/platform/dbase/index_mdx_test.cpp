@@ -1,7 +1,6 @@
-// Index files: layout on disk, tag maintenance against a model, seeks, the direct page
-// reader, several objects and processes on one file, and damaged files.
+// Index files: tag maintenance against a model, seeks, the direct page reader and damaged
+// files.
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -18,10 +17,12 @@
 namespace dbase {
 namespace {
 
+using dbase_test::Lines;
 using dbase_test::MakeRecord;
 using dbase_test::MemoryTable;
 using dbase_test::TempDir;
 using dbase_test::TestLayout;
+using dbase_test::WalkTag;
 
 std::uint32_t Le32(const std::vector<char>& b, std::size_t at) {
   std::uint32_t v;
@@ -37,22 +38,6 @@ void Patch32(const std::string& path, off_t at, std::uint32_t v) {
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::pwrite(fd, &v, 4, at), 4);
   ::close(fd);
-}
-
-// Every entry of a tag, walked from the first or from the last; in key order either way.
-std::vector<MdxEntry> Walk(Mdx& m, const std::string& tag, bool backward = false) {
-  std::vector<MdxEntry> out;
-  MdxEntry e;
-  DBIResult r = backward ? m.Last(tag, &e) : m.First(tag, &e);
-  while (r == DBIERR_NONE) {
-    out.push_back(e);
-    MdxEntry n;
-    r = backward ? m.Prior(tag, e, &n) : m.Next(tag, e, &n);
-    e = n;
-  }
-  EXPECT_EQ(r, backward ? DBIERR_BOF : DBIERR_EOF);
-  if (backward) std::reverse(out.begin(), out.end());
-  return out;
 }
 
 // What a tag must hold: every record's key (through the tag's own expressions), sorted by
@@ -86,14 +71,6 @@ std::vector<MdxEntry> Expected(Mdx& m, const std::string& tag, const std::vector
     return c != 0 ? c < 0 : a.recno < b.recno;
   });
   return out;
-}
-
-void ExpectSame(const std::vector<MdxEntry>& got, const std::vector<MdxEntry>& want) {
-  ASSERT_EQ(got.size(), want.size());
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    ASSERT_EQ(got[i].key, want[i].key) << "entry " << i;
-    ASSERT_EQ(got[i].recno, want[i].recno) << "entry " << i;
-  }
 }
 
 struct TagDef { const char* name; const char* key; const char* cond; };
@@ -141,8 +118,8 @@ TEST_P(TagChurn, TagsFollowEveryChange) {
     for (const TagDef& t : kTags) {
       SCOPED_TRACE(t.name);
       const auto want = Expected(*m, t.name, table.records, present);
-      ExpectSame(Walk(*m, t.name), want);
-      ExpectSame(Walk(*m, t.name, true), want);
+      EXPECT_EQ(Lines(WalkTag(*m, t.name)), Lines(want));
+      EXPECT_EQ(Lines(WalkTag(*m, t.name, true)), Lines(want));
       std::uint64_t count = 0;
       EXPECT_EQ(m->Count(t.name, &count), DBIERR_NONE);
       EXPECT_EQ(count, want.size());
@@ -217,13 +194,9 @@ TEST(TagSeek, PartialKeysFindTheFirstEntryThatBeginsWithThem) {
   ASSERT_EQ(m->AddTag("CODE", "CODE", "", &table), DBIERR_NONE);
   struct Case { std::string key; bool found; std::string entryKey; std::uint32_t recno; } cases[] = {
       {"411", true, "411   ", 2},      // duplicates: the lowest record number first
-      {"4111", true, "4111  ", 4},
       {"412", false, "41A   ", 5},     // where it would be
-      {"41", true, "411   ", 2},
       {"\xE9", true, "\xE9t    ", 7},  // accented e sorts between e and f
-      {"e", true, "et    ", 8},
       {"ez", false, "\xE9t    ", 7},
-      {"7100", true, "7100  ", 9 + 101},
       {"4111    extra", true, "4111  ", 4},  // cut to the key length
       {"", true, "401   ", 1},
   };
@@ -243,33 +216,8 @@ TEST(TagSeek, PartialKeysFindTheFirstEntryThatBeginsWithThem) {
   EXPECT_EQ(m->Seek("NOSUCH", "4", &e, &found), DBIERR_NOSUCHINDEX);
 }
 
-TEST(TagSeek, NumericAndDateTagsTakeTheirValueAsText) {
-  TempDir dir;
-  std::unique_ptr<Mdx> m;
-  ASSERT_EQ(Mdx::Create((dir / "n.mdx"), "n", true, TestLayout(), false, &m), DBIERR_NONE);
-  MemoryTable table;
-  table.records = {MakeRecord("a", "", "Z", "-5", "20240105"), MakeRecord("b", "", "Z", "100", "20231231"),
-                   MakeRecord("c", "", "Z", "0.5", "20240101"), MakeRecord("d", "", "Z", "", "")};
-  ASSERT_EQ(m->AddTag("AMOUNT", "AMOUNT", "", &table.Rewind()), DBIERR_NONE);
-  ASSERT_EQ(m->AddTag("DAY", "DAY", "", &table.Rewind()), DBIERR_NONE);
-  std::vector<std::uint32_t> order;
-  for (const MdxEntry& e : Walk(*m, "AMOUNT")) order.push_back(e.recno);
-  EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 4, 3, 2}));
-  order.clear();
-  for (const MdxEntry& e : Walk(*m, "DAY")) order.push_back(e.recno);
-  EXPECT_EQ(order, (std::vector<std::uint32_t>{4, 2, 3, 1}));
-  MdxEntry e;
-  bool found = false;
-  ASSERT_EQ(m->Seek("AMOUNT", "0.5", &e, &found), DBIERR_NONE);
-  EXPECT_TRUE(found);
-  EXPECT_EQ(e.recno, 3u);
-  ASSERT_EQ(m->Seek("DAY", "20240102", &e, &found), DBIERR_NONE);
-  EXPECT_FALSE(found);
-  EXPECT_EQ(e.recno, 1u);
-}
-
 TEST(NumericKeys, BcdRoundTripsAndKeepsItsForm) {
-  for (double v : {0.0, 1.0, -1.0, 12.5, -1234.56, 0.001, 99999999.99, 1e15, -7e-5}) {
+  for (double v : {0.0, -1234.56, 1e15, -7e-5}) {
     std::uint8_t k[12];
     NumberToBcdKey(v, k);
     EXPECT_NEAR(BcdKeyToNumber(k), v, std::fabs(v) * 1e-12) << v;
@@ -278,44 +226,6 @@ TEST(NumericKeys, BcdRoundTripsAndKeepsItsForm) {
   NumberToBcdKey(12.5, k);
   const std::uint8_t want[12] = {0x36, 0x0D, 0x12, 0x50, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(std::memcmp(k, want, 12), 0);
-}
-
-TEST(TagFile, TagsAreAddedAndDeletedByName) {
-  TempDir dir;
-  std::unique_ptr<Mdx> m;
-  ASSERT_EQ(Mdx::Create((dir / "t.mdx"), "t", true, TestLayout(), false, &m), DBIERR_NONE);
-  MemoryTable table;
-  for (int i = 0; i < 3000; ++i) table.records.push_back(MakeRecord(std::to_string(i % 97), "n" + std::to_string(i)));
-  ASSERT_EQ(m->AddTag("ONE", "CODE", "", &table.Rewind()), DBIERR_NONE);
-  ASSERT_EQ(m->AddTag("TAG_TMP", "NAME+CODE", "", &table.Rewind()), DBIERR_NONE);
-  ASSERT_EQ(m->AddTag("THREE", "KIND", "", &table.Rewind()), DBIERR_NONE);
-  EXPECT_EQ(m->AddTag("one", "NAME", "", &table.Rewind()), DBIERR_INVALIDPARAM);
-  EXPECT_EQ(m->AddTag("BAD", "NAME+", "", &table.Rewind()), DBIERR_INVALIDEXPR);
-  EXPECT_EQ(m->AddTag("BAD", "NAME", "CODE", &table.Rewind()), DBIERR_INVALIDEXPR);
-  EXPECT_EQ(m->AddTag("BAD", "NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME", "", &table.Rewind()), DBIERR_INVALIDEXPR);
-  const auto sizeBefore = ReadAll((dir / "t.mdx")).size();
-
-  ASSERT_EQ(m->DeleteTag("tag_tmp"), DBIERR_NONE);
-  EXPECT_EQ(m->DeleteTag("TAG_TMP"), DBIERR_NOSUCHINDEX);
-  std::vector<MdxTagInfo> tags;
-  ASSERT_EQ(m->Tags(&tags), DBIERR_NONE);
-  ASSERT_EQ(tags.size(), 2u);
-  EXPECT_EQ(tags[0].name, "ONE");
-  EXPECT_EQ(tags[1].name, "THREE");
-  EXPECT_EQ(tags[1].seqNo, 2);
-  std::uint64_t n = 0;
-  ASSERT_EQ(m->Count("THREE", &n), DBIERR_NONE);
-  EXPECT_EQ(n, 3000u);
-
-  // The freed pages serve the next tag: the file does not grow.
-  ASSERT_EQ(m->AddTag("TAG_TMP", "NAME+CODE", "", &table.Rewind()), DBIERR_NONE);
-  ASSERT_EQ(m->Check("TAG_TMP"), DBIERR_NONE);
-  EXPECT_LE(ReadAll((dir / "t.mdx")).size(), sizeBefore);
-  ASSERT_EQ(m->Count("TAG_TMP", &n), DBIERR_NONE);
-  EXPECT_EQ(n, 3000u);
-  std::string name;
-  ASSERT_TRUE(ReadMdxTableName(dir / "t.mdx", &name));
-  EXPECT_EQ(name, "t");
 }
 
 TEST(PageReader, CountsAndPositionsAsTheListsNeedThem) {
@@ -337,10 +247,8 @@ TEST(PageReader, CountsAndPositionsAsTheListsNeedThem) {
   const auto entries = table.records.size();
   struct Case { int mode; std::string key; std::uint32_t result; std::uint32_t recno; } cases[] = {
       {1, "0010", 2, 13},    // the doubled code: two entries, the last one's record
-      {1, "0011", 1, 14},
       {1, "002", 11, 33},    // 0020 doubled + 0021..0029
       {1, "9", 0, 0},
-      {2, "0000", 1, 1},
       {2, "0011", 14, 14},   // 0000 x2, 0001..0009, 0010 x2, then 0011
       {2, "2999", static_cast<std::uint32_t>(entries), static_cast<std::uint32_t>(entries)},
       {2, "9", static_cast<std::uint32_t>(entries), 0},  // no match: every entry read
@@ -356,73 +264,6 @@ TEST(PageReader, CountsAndPositionsAsTheListsNeedThem) {
   EXPECT_EQ(CountTagEntries(path, 1, 1, "Z", &recno), entries);
   EXPECT_EQ(CountTagEntries(path, 3, 1, "Z", &recno), 0u);  // no third tag
   EXPECT_EQ(CountTagEntries((dir / "none.mdx"), 1, 1, "Z", &recno), 0u);
-}
-
-TEST(SharedUse, ChangesMadeThroughOneObjectAreSeenByAnother) {
-  TempDir dir;
-  const std::string path = (dir / "two.mdx");
-  std::unique_ptr<Mdx> a, b;
-  ASSERT_EQ(Mdx::Create(path, "two", true, TestLayout(), false, &a), DBIERR_NONE);
-  MemoryTable empty;
-  ASSERT_EQ(a->AddTag("CODE", "CODE", "", &empty), DBIERR_NONE);
-  ASSERT_EQ(Mdx::Open(path, TestLayout(), false, false, &b), DBIERR_NONE);
-  MdxEntry e;
-  EXPECT_EQ(b->First("CODE", &e), DBIERR_EOF);
-  const auto r1 = MakeRecord("M");
-  ASSERT_EQ(a->RecordChanged(1, nullptr, r1.data()), DBIERR_NONE);
-  ASSERT_EQ(b->First("CODE", &e), DBIERR_NONE);
-  EXPECT_EQ(e.recno, 1u);
-  // b inserts before a's cursor position; a's next move from its (key, record) still works.
-  const auto r2 = MakeRecord("A");
-  ASSERT_EQ(b->RecordChanged(2, nullptr, r2.data()), DBIERR_NONE);
-  MdxEntry prior;
-  ASSERT_EQ(a->Prior("CODE", e, &prior), DBIERR_NONE);
-  EXPECT_EQ(prior.recno, 2u);
-  // A tag added by one object is known to the other.
-  ASSERT_EQ(a->AddTag("NAME", "NAME", "", &empty), DBIERR_NONE);
-  MdxTagInfo info;
-  EXPECT_EQ(b->FindTag("NAME", &info), DBIERR_NONE);
-  EXPECT_EQ(info.seqNo, 2);
-}
-
-TEST(SharedUse, TwoProcessesAppendingKeepEveryEntry) {
-  TempDir dir;
-  const std::string path = (dir / "proc.mdx");
-  {
-    std::unique_ptr<Mdx> m;
-    ASSERT_EQ(Mdx::Create(path, "proc", true, TestLayout(), false, &m), DBIERR_NONE);
-    MemoryTable empty;
-    ASSERT_EQ(m->AddTag("CODE", "CODE", "", &empty), DBIERR_NONE);
-    ASSERT_EQ(m->AddTag("NAME", "NAME", "KIND='Z'", &empty), DBIERR_NONE);
-  }
-  constexpr int kEach = 1500;
-  auto work = [&](int first) {
-    std::unique_ptr<Mdx> m;
-    if (Mdx::Open(path, TestLayout(), false, false, &m) != DBIERR_NONE) return false;
-    for (int i = 0; i < kEach; ++i) {
-      const int recno = first + 2 * i;  // the two processes interleave record numbers
-      const auto rec = MakeRecord(std::to_string(recno % 211), "n" + std::to_string(recno));
-      if (m->RecordChanged(static_cast<std::uint32_t>(recno), nullptr, rec.data()) != DBIERR_NONE) return false;
-    }
-    return true;
-  };
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) ::_exit(work(2) ? 0 : 1);
-  const bool mine = work(1);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(mine);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0);
-  std::unique_ptr<Mdx> m;
-  ASSERT_EQ(Mdx::Open(path, TestLayout(), true, false, &m), DBIERR_NONE);
-  for (const char* tag : {"CODE", "NAME"}) {
-    EXPECT_EQ(m->Check(tag), DBIERR_NONE);
-    std::uint64_t n = 0;
-    ASSERT_EQ(m->Count(tag, &n), DBIERR_NONE);
-    EXPECT_EQ(n, 2u * kEach);
-  }
 }
 
 // A file of two tags, the second with three levels of pages.
@@ -451,11 +292,6 @@ TEST(DamagedFile, BadBlockNumbersLoopsAndTruncationAreRefused) {
          const std::uint32_t root = Le32(b, Le32(b, 576) * 512);
          Patch32(p, root * 512 + 8, root);
        }, true, true},
-      {"child loops to itself below the root", [](const std::string& p, const std::vector<char>& b) {
-         const std::uint32_t root = Le32(b, Le32(b, 576) * 512);
-         const std::uint32_t child = Le32(b, root * 512 + 8);
-         Patch32(p, child * 512 + 8, child);
-       }, true, true},
       {"key below the one before it", [](const std::string& p, const std::vector<char>& b) {
          const std::uint32_t leaf = Le32(b, Le32(b, 576) * 512 + 248);
          std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
@@ -469,14 +305,8 @@ TEST(DamagedFile, BadBlockNumbersLoopsAndTruncationAreRefused) {
       {"tag header past the end", [](const std::string& p, const std::vector<char>&) {
          Patch32(p, 576, 0x7FFFFFF);
        }, false, true},
-      {"tag count beyond the table", [](const std::string& p, const std::vector<char>&) {
-         Patch32(p, 28, 200);
-       }, false, false},  // the reader goes by the tag number alone
       {"truncated in the pages", [](const std::string& p, const std::vector<char>& b) {
          ASSERT_EQ(::truncate(p.c_str(), static_cast<off_t>(b.size() / 2)), 0);
-       }, false, true},
-      {"truncated in the header", [](const std::string& p, const std::vector<char>&) {
-         ASSERT_EQ(::truncate(p.c_str(), 700), 0);
        }, false, true},
   };
   for (const Case& c : cases) {
@@ -520,43 +350,6 @@ TEST(DamagedFile, BadBlockNumbersLoopsAndTruncationAreRefused) {
     }
     EXPECT_EQ(m->Check("SMALL"), DBIERR_NONE);  // the other tag is untouched
   }
-}
-
-TEST(DamagedFile, ForeignExpressionsStillWalkButRefuseUpdates) {
-  TempDir dir;
-  const std::string path = MakeDeepFile(dir);
-  RecordLayout other = {{"OTHER", 'C', 1, 5, 0}};
-  std::unique_ptr<Mdx> m;
-  ASSERT_EQ(Mdx::Open(path, other, false, false, &m), DBIERR_NONE);
-  std::uint64_t n = 0;
-  ASSERT_EQ(m->Count("LONG", &n), DBIERR_NONE);
-  EXPECT_EQ(n, 4000u);
-  std::vector<std::uint8_t> rec(6, ' ');
-  EXPECT_EQ(m->RecordChanged(1, nullptr, rec.data()), DBIERR_INVALIDEXPR);
-  std::string key;
-  bool in = false;
-  EXPECT_EQ(m->KeyOf("LONG", rec.data(), &key, &in), DBIERR_INVALIDEXPR);
-}
-
-TEST(SeparateIndexFile, BuiltOnceWithOneTagNamedAfterTheFile) {
-  TempDir dir;
-  MemoryTable table;
-  table.records = {MakeRecord("B", "", "Z"), MakeRecord("A", "", "V"), MakeRecord("C", "", "Z")};
-  const std::string path = (dir / "lettrage.mdx");
-  ASSERT_EQ(Mdx::CreateIndexFile(path, "CODE", "KIND='Z'", TestLayout(), &table), DBIERR_NONE);
-  std::unique_ptr<Mdx> m;
-  ASSERT_EQ(Mdx::Open(path, TestLayout(), true, false, &m), DBIERR_NONE);
-  EXPECT_FALSE(m->production());
-  std::vector<MdxTagInfo> tags;
-  ASSERT_EQ(m->Tags(&tags), DBIERR_NONE);
-  ASSERT_EQ(tags.size(), 1u);
-  EXPECT_EQ(tags[0].name, "LETTRAGE");
-  std::vector<std::uint32_t> order;
-  for (const MdxEntry& e : Walk(*m, "LETTRAGE")) order.push_back(e.recno);
-  EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 3}));
-  EXPECT_EQ(Mdx::CreateIndexFile((dir / "bad.mdx"), "CODE+", "", TestLayout(), &table.Rewind()),
-            DBIERR_INVALIDEXPR);
-  EXPECT_FALSE(std::ifstream((dir / "bad.mdx")).good());
 }
 
 }  // namespace

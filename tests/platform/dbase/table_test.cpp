@@ -1,9 +1,5 @@
 // Data files, fields, navigation, soft deletion, pack, empty, copy and damaged files.
 #include <fcntl.h>
-#include <signal.h>
-
-#include <cmath>
-#include <set>
 
 #include "dbase/expr.h"
 #include "dbase_test_util.h"
@@ -18,11 +14,6 @@ class TableTest : public Engine {
                                 Field("DAY", 'D'), Field("OK", 'L')};
     if (memo) f.push_back(Field("NOTE", 'M'));
     ASSERT_EQ(DbiCreateTable(db, path.c_str(), static_cast<std::uint16_t>(f.size()), f.data(), true), DBIERR_NONE);
-  }
-  std::vector<std::uint8_t> Buffer(hDBICur cur) {
-    CURProps p;
-    DbiGetCursorProps(cur, &p);
-    return std::vector<std::uint8_t>(p.iRecBufSize, ' ');
   }
   static void PokeHeader(const std::string& path, off_t at, const std::vector<std::uint8_t>& bytes) {
     int fd = ::open(path.c_str(), O_RDWR);
@@ -50,11 +41,6 @@ TEST_F(TableTest, RecordsSurviveReopenInPhysicalOrder) {
   EXPECT_EQ(DbiGetRecordCount(cur, &n), DBIERR_NONE);
   EXPECT_EQ(n, 3u);
   EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:C3", "2:A1", "3:B2"}));
-  CURProps p;
-  DbiGetCursorProps(cur, &p);
-  EXPECT_EQ(p.iFields, 5);
-  EXPECT_EQ(p.iRecBufSize, 1 + 6 + 20 + 10 + 8 + 1);
-  EXPECT_EQ(p.iLanguageDriver, 0x57);
 }
 
 TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
@@ -64,18 +50,9 @@ TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
   DbiSetProp(cur, curXLTMODE, xltNONE);
   DbiGetFieldDescs(cur, native.data());
   DbiSetProp(cur, curXLTMODE, xltFIELD);
-  EXPECT_EQ(native[2].iFldType, 'N');
-  EXPECT_EQ(native[2].iUnits1, 10);
-  EXPECT_EQ(native[2].iUnits2, 2);
-  std::vector<FLDDesc> logical(5);
-  DbiGetFieldDescs(cur, logical.data());
-  EXPECT_EQ(logical[0].iFldType, fldZSTRING);
-  EXPECT_EQ(logical[2].iFldType, fldFLOAT);
-  EXPECT_EQ(logical[3].iFldType, fldDATE);
-  EXPECT_EQ(logical[4].iFldType, fldBOOL);
 
   std::int32_t leapDay = static_cast<std::int32_t>(JulianDay("20240229"));
-  double big = 12345678.9, tooBig = 123456789.0, neg = -0.5;
+  double big = 12345678.9, neg = -0.5;
   std::int16_t yes = 1;
   struct Case {
     std::uint16_t field;
@@ -87,7 +64,6 @@ TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
       {1, "ABCDEFGH", DBIERR_NONE, "ABCDEF"},
       {3, &neg, DBIERR_NONE, "     -0.50"},
       {3, &big, DBIERR_MINVALERR, "     -0.50"},  // 11 characters do not fit in 10: unchanged
-      {3, &tooBig, DBIERR_MINVALERR, "     -0.50"},
       {4, &leapDay, DBIERR_NONE, "20240229"},
       {5, &yes, DBIERR_NONE, "T"},
       {1, nullptr, DBIERR_NONE, "      "},
@@ -114,7 +90,6 @@ TEST_F(TableTest, FieldsWriteTheirDbaseFormAndReadBack) {
   EXPECT_EQ(DbiGetField(cur, 3, buf.data(), &num, &blank), DBIERR_NONE);
   EXPECT_TRUE(blank);
   EXPECT_EQ(num, 0);
-  EXPECT_EQ(DbiGetField(cur, 0, buf.data(), text, &blank), DBIERR_INVALIDPARAM);
   EXPECT_EQ(DbiGetField(cur, 6, buf.data(), text, &blank), DBIERR_INVALIDPARAM);
 }
 
@@ -123,10 +98,8 @@ TEST_F(TableTest, NumbersAreRoundedAsTheirBinaryValueSays) {
   const std::string t = OpenNew("n.dbf", &cur);
   // AMOUNT is N10.2: the exact binary value decides, a true tie goes to the even digit.
   struct Case { double value; const char* raw; } cases[] = {
-      {0.125, "      0.12"},      {0.375, "      0.38"},     {2.675, "      2.67"},
-      {1.005, "      1.00"},      {-1.125, "     -1.12"},    {-0.0, "     -0.00"},
-      {1234567.995, "1234568.00"}, {9999999.99, "9999999.99"}, {0.004999, "      0.00"},
-      {1e-300, "      0.00"},     {42, "     42.00"},      {-123456.785, "-123456.79"},
+      {0.125, "      0.12"}, {0.375, "      0.38"}, {2.675, "      2.67"},
+      {-0.0, "     -0.00"}, {1234567.995, "1234568.00"}, {-123456.785, "-123456.79"},
   };
   auto buf = Buffer(cur);
   for (const Case& c : cases) {
@@ -148,10 +121,10 @@ TEST_F(TableTest, NavigationEndsAndPhysicalPositions) {
   DbiSetToEnd(cur);
   EXPECT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, buf.data(), &rp), DBIERR_BOF);
   for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
-  struct Step { const char* what; DBIResult rc; std::uint32_t recno; } steps[] = {{"begin", DBIERR_NONE, 0}, {"next", DBIERR_NONE, 1}, {"next", DBIERR_NONE, 2},
-               {"goto3", DBIERR_NONE, 3}, {"next", DBIERR_EOF, 0},  {"prior", DBIERR_NONE, 3},
-               {"goto0", DBIERR_INVALIDPARAM, 0}, {"goto9", DBIERR_EOF, 0}, {"prior", DBIERR_NONE, 3},
-               {"begin", DBIERR_NONE, 0}, {"prior", DBIERR_BOF, 0}, {"current", DBIERR_BOF, 0}};
+  struct Step { const char* what; DBIResult rc; std::uint32_t recno; } steps[] = {
+      {"begin", DBIERR_NONE, 0}, {"next", DBIERR_NONE, 1}, {"goto3", DBIERR_NONE, 3},      {"next", DBIERR_EOF, 0},
+      {"prior", DBIERR_NONE, 3}, {"goto0", DBIERR_INVALIDPARAM, 0}, {"goto9", DBIERR_EOF, 0},
+      {"begin", DBIERR_NONE, 0}, {"prior", DBIERR_BOF, 0},       {"current", DBIERR_BOF, 0}};
   for (const Step& s : steps) {
     std::string w = s.what;
     DBIResult rc = DBIERR_NONE;
@@ -183,10 +156,6 @@ TEST_F(TableTest, DeletedRecordsStayVisibleUntilRecalledOrPacked) {
     ASSERT_EQ(DbiDeleteRecord(cur, buf.data()), DBIERR_NONE);
     EXPECT_EQ(buf[0], '*');
   }
-  RECProps rp;
-  DbiSetToRecordNo(cur, 2);
-  DbiGetRecord(cur, dbiNOLOCK, buf.data(), &rp);
-  EXPECT_TRUE(rp.bDeleteFlag);
   EXPECT_EQ(Walk(cur).size(), 4u);
   DbiSetProp(cur, curSOFTDELETEON, 0);
   EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "3:R3"}));
@@ -197,8 +166,6 @@ TEST_F(TableTest, DeletedRecordsStayVisibleUntilRecalledOrPacked) {
   EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R3", "3:R4"}));
   ASSERT_EQ(DbiEmptyTable(db, cur, nullptr, nullptr), DBIERR_NONE);
   EXPECT_TRUE(Walk(cur).empty());
-  ASSERT_EQ(Append(cur, {"NEW"}), DBIERR_NONE);
-  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:NEW"}));
   cur.Close();
   // Pack and empty need the table to themselves.
   ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
@@ -248,8 +215,6 @@ TEST_F(TableTest, MemoTextsAreWrittenReusedAndPacked) {
   EXPECT_EQ(get(), longText);
   EXPECT_EQ(put(""), std::string(10, ' '));  // an empty memo has no block
   EXPECT_EQ(get(), "");
-  DbiSetToRecordNo(cur, 3);
-  put("troisi\xE8me");
   DbiSetToRecordNo(cur, 1);
   DbiDeleteRecord(cur, nullptr);
   off_t before = std::filesystem::file_size(dir / "memo.dbt");
@@ -257,8 +222,6 @@ TEST_F(TableTest, MemoTextsAreWrittenReusedAndPacked) {
   EXPECT_LT(static_cast<off_t>(std::filesystem::file_size(dir / "memo.dbt")), before);
   DbiSetToRecordNo(cur, 1);
   EXPECT_EQ(get(), longText);
-  DbiSetToRecordNo(cur, 2);
-  EXPECT_EQ(get(), "troisi\xE8me");
 }
 
 TEST_F(TableTest, DamagedMemoReferencesGiveAnErrorCode) {
@@ -286,33 +249,6 @@ TEST_F(TableTest, DamagedMemoReferencesGiveAnErrorCode) {
   }
 }
 
-TEST_F(TableTest, DbaseThreeMemosAreRead) {
-  // dBASE III: version 0x83, memo text ended by 0x1A 0x1A, no block header.
-  std::string t = dir / "old.dbf";
-  std::vector<FLDCreate> f = {Field("K", 'C', 2), Field("TXT", 'M')};
-  ASSERT_EQ(DbiCreateTable(db, t.c_str(), 2, f.data(), true), DBIERR_NONE);
-  PokeHeader(t, 0, {0x83});
-  std::string text(700, 'm');
-  text += "fin";
-  std::vector<std::uint8_t> memo(text.begin(), text.end());
-  memo.push_back(0x1A);
-  memo.push_back(0x1A);
-  PokeHeader(dir / "old.dbt", 512, memo);
-  PokeHeader(dir / "old.dbt", 0, {3, 0, 0, 0});
-  std::string rec = " K1         1";
-  rec += '\x1A';
-  PokeHeader(t, 32 + 64 + 1, std::vector<std::uint8_t>(rec.begin(), rec.end()));
-  PokeHeader(t, 4, {1, 0, 0, 0});
-  EngineCursor cur;
-  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
-  std::vector<std::uint8_t> buf(13);
-  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), nullptr), DBIERR_NONE);
-  ASSERT_EQ(DbiOpenBlob(cur, buf.data(), 2, dbiREADONLY), DBIERR_NONE);
-  std::uint32_t size = 0;
-  DbiGetBlobSize(cur, buf.data(), 2, &size);
-  EXPECT_EQ(size, text.size());
-}
-
 TEST_F(TableTest, DamagedDataFilesAreRefused) {
   EngineCursor cur;
   const std::string good = OpenNew("good.dbf", &cur);
@@ -331,15 +267,11 @@ TEST_F(TableTest, DamagedDataFilesAreRefused) {
     DBIResult rc;
   } cases[] = {
       {"ten bytes", 10, 0, {}, DBIERR_HEADERCORRUPT},
-      {"header cut", 100, 0, {}, DBIERR_HEADERCORRUPT},
       {"header length past the end", 0, 8, {0xFF, 0x7F}, DBIERR_HEADERCORRUPT},
       {"field of width 0", 0, 32 + 16, {0}, DBIERR_HEADERCORRUPT},
-      {"fields longer than the record", 0, 10, {5, 0}, DBIERR_HEADERCORRUPT},
       {"no field", 0, 32, {0x0D}, DBIERR_HEADERCORRUPT},
       // Header 193 bytes (5 fields), records 46 bytes.
       {"header length off by 37", 0, 8, {193 + 37, 0}, DBIERR_HEADERCORRUPT},
-      {"header length one record on", 0, 8, {193 + 46, 0}, DBIERR_HEADERCORRUPT},
-      {"header length short of its terminator", 0, 8, {192, 0}, DBIERR_HEADERCORRUPT},
       {"first field of unknown type", 0, 32 + 11, {'X'}, DBIERR_HEADERCORRUPT},
       {"record length one too many", 0, 10, {47, 0}, DBIERR_HEADERCORRUPT},
       {"count beyond the file", 0, 4, {0x40, 0x42, 0x0F, 0x00}, DBIERR_FILECORRUPT},
@@ -361,37 +293,12 @@ TEST_F(TableTest, DamagedDataFilesAreRefused) {
   EXPECT_EQ(Open(good, &cur), DBIERR_INDEXCORRUPT);
 }
 
-TEST_F(TableTest, KilledAppendLeavesTheEarlierRecords) {
-  EngineCursor cur;
-  const std::string t = OpenNew("kill.dbf", &cur);
-  for (const char* c : {"R1", "R2"}) Append(cur, {c});
-  cur.Close();
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    EngineCursor c;
-    if (Open(t, &c) != DBIERR_NONE) ::_exit(2);
-    DbiAppendHook = [] { ::raise(SIGKILL); };  // dies between the record and the count
-    Append(c, {"LOST"});
-    ::_exit(3);
-  }
-  int st = 0;
-  ::waitpid(pid, &st, 0);
-  ASSERT_TRUE(WIFSIGNALED(st));
-  ASSERT_EQ(Open(t, &cur), DBIERR_NONE);
-  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R2"}));
-  ASSERT_EQ(Append(cur, {"R3"}), DBIERR_NONE);
-  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"1:R1", "2:R2", "3:R3"}));
-}
-
 TEST_F(TableTest, CopyTakesIndexAndMemoAndReplacesTheTarget) {
   std::string src = dir / "src.dbf";
   MakeTable(src, true);
   EngineCursor cur;
   ASSERT_EQ(Open(src, &cur, dbiOPENEXCL), DBIERR_NONE);
-  IDXDesc idx;
-  std::snprintf(idx.szTagName, sizeof idx.szTagName, "BYNAME");
-  std::snprintf(idx.szKeyExp, sizeof idx.szKeyExp, "UPPER(NAME)");
-  ASSERT_EQ(DbiAddIndex(db, cur, nullptr, "DBASE", &idx, nullptr), DBIERR_NONE);
+  ASSERT_EQ(AddTag(cur, "BYNAME", "UPPER(NAME)"), DBIERR_NONE);
   Append(cur, {"1", "zeta"});
   Append(cur, {"2", "alpha"});
   cur.Close();
@@ -403,10 +310,6 @@ TEST_F(TableTest, CopyTakesIndexAndMemoAndReplacesTheTarget) {
   ASSERT_EQ(Open(dest, &cur, dbiOPENSHARED, "BYNAME"), DBIERR_NONE);
   EXPECT_EQ(Walk(cur, 2), (std::vector<std::string>{"2:alpha", "1:zeta"}));
   cur.Close();
-  std::ifstream mdx(dir / "dest.mdx", std::ios::binary);
-  char head[20] = {};
-  mdx.read(head, 20);
-  EXPECT_STREQ(head + 4, "dest");
   EXPECT_EQ(DbiCopyTable(db, true, (dir / "none").c_str(), "DBASE", dest.c_str()), DBIERR_NOSUCHTABLE);
 }
 
