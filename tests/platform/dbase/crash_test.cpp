@@ -64,13 +64,9 @@ class CrashTest : public Engine {
     RECProps rp;
     std::vector<std::string> sorted;
     while (DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), &rp) == DBIERR_NONE) {
-      std::string memo(2000, '\0');
-      std::uint32_t got = 0;
-      if (DbiOpenBlob(cur, buf.data(), 2, dbiREADONLY) == DBIERR_NONE)
-        DbiGetBlob(cur, buf.data(), 2, 0, static_cast<std::uint32_t>(memo.size()), memo.data(), &got);
-      DbiFreeBlob(cur, buf.data(), 2);
+      const std::string memo = Memo(cur, buf, 2);
       const std::string code = Text(cur, buf, 1);
-      out.push_back(code + "|" + (rp.bDeleteFlag ? "*" : " ") + "|" + memo.substr(0, got));
+      out.push_back(code + "|" + (rp.bDeleteFlag ? "*" : " ") + "|" + memo);
       sorted.push_back(code + " " + std::to_string(rp.iPhyRecNum) + ":" + code);
     }
     DbiCloseCursor(&cur);

@@ -100,6 +100,17 @@ class Engine : public ::testing::Test {
     return out;
   }
 
+  // The memo text of a field in the record buffer, or "<error>" when it cannot be opened.
+  static std::string Memo(hDBICur cur, std::vector<std::uint8_t>& buf, std::uint16_t field) {
+    if (DbiOpenBlob(cur, buf.data(), field, dbiREADONLY) != DBIERR_NONE) return "<error>";
+    std::uint32_t size = 0, got = 0;
+    DbiGetBlobSize(cur, buf.data(), field, &size);
+    std::string out(size, '\0');
+    DbiGetBlob(cur, buf.data(), field, 0, size, out.data(), &got);
+    DbiFreeBlob(cur, buf.data(), field);
+    return out.substr(0, got);
+  }
+
   // Every record of the current order as "recno:field1" from first to last.
   std::vector<std::string> Walk(hDBICur cur, std::uint16_t field = 1) {
     std::vector<std::string> out;

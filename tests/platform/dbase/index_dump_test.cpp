@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -23,18 +24,9 @@ constexpr const char* kIndexDump = "/usr/bin/index_dump";
 std::vector<std::string> RunIndexDump(const std::string& args) {
   std::vector<std::string> lines;
   FILE* f = ::popen((std::string("/usr/bin/perl ") + kIndexDump + " " + args + " 2>&1").c_str(), "r");
-  if (!f) return lines;
-  std::string cur;
-  for (int c; (c = std::fgetc(f)) != EOF;) {
-    if (c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-    } else {
-      cur += static_cast<char>(c);
-    }
-  }
-  if (!cur.empty()) lines.push_back(cur);
-  ::pclose(f);
+  char line[512];
+  while (f != nullptr && std::fgets(line, sizeof line, f) != nullptr) lines.emplace_back(line, std::strcspn(line, "\n"));
+  if (f != nullptr) ::pclose(f);
   return lines;
 }
 
@@ -63,14 +55,7 @@ TEST(IndexDump, ListsOurTagsAndWalksACharacterTagInOurOrder) {
   for (const char* tag : {"C20NOM", "C20RIB"}) {
     SCOPED_TRACE(tag);
     std::vector<std::string> want;
-    MdxEntry e;
-    DBIResult r = m->First(tag, &e);
-    while (r == DBIERR_NONE) {
-      want.push_back(e.key + " " + std::to_string(e.recno));
-      MdxEntry n;
-      r = m->Next(tag, e, &n);
-      e = n;
-    }
+    for (const MdxEntry& e : dbase_test::WalkTag(*m, tag)) want.push_back(e.key + " " + std::to_string(e.recno));
     ASSERT_EQ(want.size(), 900u);
     const std::vector<std::string> got = RunIndexDump(path + " " + tag);
     ASSERT_EQ(got.size(), want.size());

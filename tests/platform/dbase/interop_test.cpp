@@ -7,17 +7,7 @@ namespace dbase_test {
 namespace {
 
 class InteropTest : public Engine {
- protected:
-  std::string Memo(hDBICur cur, std::vector<std::uint8_t>& buf, std::uint16_t field) {
-    if (DbiOpenBlob(cur, buf.data(), field, dbiREADONLY) != DBIERR_NONE) return "<error>";
-    std::uint32_t size = 0, got = 0;
-    DbiGetBlobSize(cur, buf.data(), field, &size);
-    std::string out(size, '\0');
-    DbiGetBlob(cur, buf.data(), field, 0, size, out.data(), &got);
-    DbiFreeBlob(cur, buf.data(), field);
-    return out.substr(0, got);
-  }
-  TempDir dir;
+ protected:  TempDir dir;
 };
 
 TEST_F(InteropTest, DbfreadReadsOurRecordsMemosAndDeletions) {
