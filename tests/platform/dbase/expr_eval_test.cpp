@@ -14,31 +14,28 @@ using dbase_test::TestLayout;
 std::vector<std::uint8_t> Rec1() { return MakeRecord("4456", "d\xE9" "bit", "Z", "12.50", "20240229", "T"); }
 std::vector<std::uint8_t> Rec2() { return MakeRecord("", "", "V", "-3", "", "F"); }
 
-struct TextCase {
-  const char* expr;
-  int record;  // 1 or 2
-  const char* value;       // runtime text
-  std::uint32_t length;    // fixed key length
-  const char* key;         // key padded to the fixed length
-};
-
 TEST(ExpressionText, EvaluatesCharacterExpressions) {
-  const TextCase cases[] = {
-      {"CODE", 1, "4456  ", 6, "4456  "},
-      {"UPPER(NAME)", 1, "D\xC9" "BIT       ", 12, "D\xC9" "BIT       "},
-      {"TRIM(CODE)+KIND", 1, "4456Z", 7, "4456Z  "},
-      {"SUBS(CODE,2,2)", 1, "45", 2, "45"},
-      {"SUBS(CODE,9,2)", 1, "", 0, ""},
-      {"UPPER('\xE9t\xE9 \x9C')", 1, "\xC9T\xC9 \x8C", 5, "\xC9T\xC9 \x8C"},
+  struct Case {
+    const char* expr;
+    const char* value;     // runtime text on the first record
+    std::uint32_t length;  // fixed key length
+    const char* key;       // key padded to the fixed length
+  } cases[] = {
+      {"CODE", "4456  ", 6, "4456  "},
+      {"UPPER(NAME)", "D\xC9" "BIT       ", 12, "D\xC9" "BIT       "},
+      {"TRIM(CODE)+KIND", "4456Z", 7, "4456Z  "},
+      {"SUBS(CODE,2,2)", "45", 2, "45"},
+      {"SUBS(CODE,9,2)", "", 0, ""},
+      {"UPPER('\xE9t\xE9 \x9C')", "\xC9T\xC9 \x8C", 5, "\xC9T\xC9 \x8C"},
   };
-  for (const TextCase& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.expr);
     ExprError err;
     auto e = Expression::Parse(c.expr, TestLayout(), &err);
     ASSERT_TRUE(e) << err.text;
     EXPECT_EQ(e->type(), ExprType::kCharacter);
     EXPECT_EQ(e->length(), c.length);
-    const auto rec = c.record == 1 ? Rec1() : Rec2();
+    const auto rec = Rec1();
     ExprValue v;
     e->Evaluate(rec.data(), &v);
     EXPECT_EQ(v.text, c.value);
@@ -48,48 +45,42 @@ TEST(ExpressionText, EvaluatesCharacterExpressions) {
   }
 }
 
-struct LogicalCase { const char* expr; bool onRecord1; bool onRecord2; };
-
-TEST(ExpressionLogic, EvaluatesConditions) {
-  const LogicalCase cases[] = {
-      {"KIND='Z'", true, false},
+// Conditions give 1 or 0 on each record; numbers and dates their value (dates as day numbers).
+TEST(ExpressionValues, EvaluatesConditionsNumbersAndDates) {
+  struct Case { const char* expr; ExprType type; double onRecord1; double onRecord2; } cases[] = {
+      {"KIND='Z'", ExprType::kLogical, 1, 0},
       // "=" compares over the right operand's length.
-      {"CODE='445'", true, false},
-      {"CODE=''", true, true},
-      {"CODE='4456  X'", false, false},
-      {"CODE<>'4456'", false, true},
-      {"KIND='V' .OR. KIND='Z' .AND. CODE='9'", false, true},  // .AND. binds tighter
-      {"(KIND='V' .OR. KIND='Z') .AND. CODE='4'", true, false},
-      {"AMOUNT>12", true, false},
-      {"OK=.T.", true, false},
+      {"CODE='445'", ExprType::kLogical, 1, 0},
+      {"CODE=''", ExprType::kLogical, 1, 1},
+      {"CODE='4456  X'", ExprType::kLogical, 0, 0},
+      {"CODE<>'4456'", ExprType::kLogical, 0, 1},
+      {"KIND='V' .OR. KIND='Z' .AND. CODE='9'", ExprType::kLogical, 0, 1},  // .AND. binds tighter
+      {"(KIND='V' .OR. KIND='Z') .AND. CODE='4'", ExprType::kLogical, 1, 0},
+      {"AMOUNT>12", ExprType::kLogical, 1, 0},
+      {"OK=.T.", ExprType::kLogical, 1, 0},
       // Ordering through the collation weights: an accented e sorts before f.
-      {"NAME<'f'", true, true},
+      {"NAME<'f'", ExprType::kLogical, 1, 1},
+      {"AMOUNT", ExprType::kNumeric, 12.5, -3},
+      {"LEN(NAME)", ExprType::kNumeric, 12, 12},
+      {"DAY", ExprType::kDate, 2460370, 0},  // 29 February 2024, and blank
   };
-  for (const LogicalCase& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.expr);
     ExprError err;
     auto e = Expression::Parse(c.expr, TestLayout(), &err);
     ASSERT_TRUE(e) << err.text;
-    ASSERT_EQ(e->type(), ExprType::kLogical);
-    EXPECT_EQ(e->IsTrue(Rec1().data()), c.onRecord1);
-    EXPECT_EQ(e->IsTrue(Rec2().data()), c.onRecord2);
-  }
-}
-
-TEST(ExpressionNumbers, NumericAndDateValues) {
-  struct Case { const char* expr; ExprType type; double value; } cases[] = {
-      {"AMOUNT", ExprType::kNumeric, 12.5},
-      {"LEN(NAME)", ExprType::kNumeric, 12},
-      {"DAY", ExprType::kDate, 2460370},  // 29 February 2024
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.expr);
-    auto e = Expression::Parse(c.expr, TestLayout());
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->type(), c.type);
+    ASSERT_EQ(e->type(), c.type);
+    const auto rec1 = Rec1(), rec2 = Rec2();
+    if (c.type == ExprType::kLogical) {
+      EXPECT_EQ(e->IsTrue(rec1.data()), c.onRecord1 != 0);
+      EXPECT_EQ(e->IsTrue(rec2.data()), c.onRecord2 != 0);
+      continue;
+    }
     ExprValue v;
-    e->Evaluate(Rec1().data(), &v);
-    EXPECT_DOUBLE_EQ(v.number, c.value);
+    e->Evaluate(rec1.data(), &v);
+    EXPECT_DOUBLE_EQ(v.number, c.onRecord1);
+    e->Evaluate(rec2.data(), &v);
+    EXPECT_DOUBLE_EQ(v.number, c.onRecord2);
   }
 }
 
