@@ -91,15 +91,11 @@ class CrashTest : public Engine {
   }
   // Runs `work` in a child process with the given fault; true when it was killed by it.
   static bool KilledIn(WriteFault fault, long nth, const std::function<void()>& work) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      SetWriteFault(fault, nth);
-      work();
-      ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    return ExitCode(Spawn([&] {
+             SetWriteFault(fault, nth);
+             work();
+             return 0;
+           })) == 128 + SIGKILL;
   }
   // Live records, deleted records and records whose memo does not begin with its own text,
   // as python3-dbfread reads each folder's table.

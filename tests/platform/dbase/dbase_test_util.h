@@ -2,6 +2,9 @@
 // records held in memory for the index layer, a temporary folder per test.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -124,6 +128,20 @@ class Engine : public ::testing::Test {
 
   hDBIDb db = nullptr;
 };
+
+// Forks a child that runs `work` and exits with what it returns.
+inline pid_t Spawn(const std::function<int()>& work) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(work());
+  return pid;
+}
+
+// Waits for a child: its exit code, or 128 + the signal that ended it.
+inline int ExitCode(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 // Runs a shell-free Python 3 script (Debian's interpreter) and returns its standard output.
 inline std::string RunPython(const std::string& script, int* status) {

@@ -91,24 +91,17 @@ TEST_F(LockTest, AppendsOfTwoProcessesKeepEveryRecordAndTheIndex) {
   constexpr int kEach = 150;
   std::vector<pid_t> kids;
   for (int k = 0; k < 2; ++k) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
+    kids.push_back(Spawn([&] {
       EngineCursor c;
-      if (Open(table, &c) != DBIERR_NONE) ::_exit(2);
+      if (Open(table, &c) != DBIERR_NONE) return 2;
       for (int i = 0; i < kEach; ++i) {
         std::string code = (k == 0 ? "A" : "B") + std::to_string(1000 + i);
-        if (Append(c, {code.c_str()}) != DBIERR_NONE) ::_exit(3);
+        if (Append(c, {code.c_str()}) != DBIERR_NONE) return 3;
       }
-      c.Close();
-      ::_exit(0);
-    }
-    kids.push_back(pid);
+      return 0;
+    }));
   }
-  for (pid_t pid : kids) {
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "status " << st;
-  }
+  for (pid_t pid : kids) EXPECT_EQ(ExitCode(pid), 0);
   EngineCursor cur;
   ASSERT_EQ(Open(table, &cur, dbiOPENSHARED, "CODE"), DBIERR_NONE);
   std::uint32_t n = 0;
@@ -184,34 +177,32 @@ TEST_F(LockTest, RaceForTheExclusiveModeNeverLeavesACursorWithoutItsLock) {
   test_support::Signal prep[2], ready[2], go[2], done[2];
   std::vector<pid_t> kids;
   for (int k = 0; k < 2; ++k) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
+    kids.push_back(Spawn([&] {
       hDBICur c = nullptr;
       for (int round = 0; round < kRounds; ++round) {
         const bool fresh = k == 1 && round % 2 == 1;
-        if (!prep[k].Wait()) ::_exit(2);
+        if (!prep[k].Wait()) return 2;
         if (fresh && c != nullptr) DbiCloseCursor(&c);
-        if (!fresh && c == nullptr && Open(table, &c) != DBIERR_NONE) ::_exit(3);
+        if (!fresh && c == nullptr && Open(table, &c) != DBIERR_NONE) return 3;
         ready[k].Post();
-        if (!go[k].Wait()) ::_exit(2);
+        if (!go[k].Wait()) return 2;
         const DBIResult rc = fresh ? Open(table, &c, dbiOPENEXCL) : DbiSetShareMode(c, dbiOPENEXCL);
         hDBICur probe = nullptr;
         if (rc == DBIERR_NONE) {
-          if (Open(table, &probe) != DBIERR_TABLEINUSE) ::_exit(4);
-          if (Append(c, {"X"}) != DBIERR_NONE) ::_exit(5);
+          if (Open(table, &probe) != DBIERR_TABLEINUSE) return 4;
+          if (Append(c, {"X"}) != DBIERR_NONE) return 5;
           if (fresh) DbiCloseCursor(&c);
-          else if (DbiSetShareMode(c, dbiOPENSHARED) != DBIERR_NONE) ::_exit(6);
+          else if (DbiSetShareMode(c, dbiOPENSHARED) != DBIERR_NONE) return 6;
         } else if (rc != DBIERR_TABLEINUSE) {
-          ::_exit(7);
+          return 7;
         }
         // Still open shared: nobody else opens the table exclusively.
-        if (c != nullptr && Open(table, &probe, dbiOPENEXCL) != DBIERR_TABLEINUSE) ::_exit(8);
+        if (c != nullptr && Open(table, &probe, dbiOPENEXCL) != DBIERR_TABLEINUSE) return 8;
         done[k].Post();
       }
       if (c != nullptr) DbiCloseCursor(&c);
-      ::_exit(0);
-    }
-    kids.push_back(pid);
+      return 0;
+    }));
   }
   for (int round = 0; round < kRounds; ++round) {
     for (int k = 0; k < 2; ++k) prep[k].Post();
@@ -219,11 +210,7 @@ TEST_F(LockTest, RaceForTheExclusiveModeNeverLeavesACursorWithoutItsLock) {
     for (int k = 0; k < 2; ++k) go[k].Post();
     for (int k = 0; k < 2; ++k) ASSERT_TRUE(done[k].Wait());
   }
-  for (pid_t pid : kids) {
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "exit " << WEXITSTATUS(st);
-  }
+  for (pid_t pid : kids) EXPECT_EQ(ExitCode(pid), 0);
 }
 
 // A shared cursor that finds an index update cut short rebuilds the index only while it has the

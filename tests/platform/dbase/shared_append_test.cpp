@@ -1,9 +1,6 @@
 // Appends of a shared cursor while another process changes the same table between them:
 // the next append lands after the other's records and the index still lists every entry,
 // with and without a production index (the two ways appends are serialised).
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <set>
 
@@ -83,24 +80,19 @@ TEST_P(SharedAppend, NextAppendAndSeeksSeeTheOtherProcessesChanges) {
   if (indexed()) {
     ASSERT_EQ(Seek(ours, "M3"), 2u);  // our cache now holds the tag's pages
   }
-  pid_t pid = ::fork();
-  if (pid == 0) {
+  const pid_t pid = Spawn([&] {
     EngineCursor c;
-    if (Open(table, &c) != DBIERR_NONE) ::_exit(2);
+    if (Open(table, &c) != DBIERR_NONE) return 2;
     for (const char* code : {"M2", "M4"})
-      if (Append(c, {code}) != DBIERR_NONE) ::_exit(3);
+      if (Append(c, {code}) != DBIERR_NONE) return 3;
     // One of our records changes its key: its entry moves.
     std::vector<std::uint8_t> buf(21);
     if (DbiSetToRecordNo(c, 3) != DBIERR_NONE || DbiGetRecord(c, dbiNOLOCK, buf.data(), nullptr) != DBIERR_NONE)
-      ::_exit(4);
+      return 4;
     DbiPutField(c, 1, buf.data(), "M0");
-    if (DbiModifyRecord(c, buf.data(), false) != DBIERR_NONE) ::_exit(5);
-    c.Close();
-    ::_exit(0);
-  }
-  int st = 0;
-  ::waitpid(pid, &st, 0);
-  ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << st;
+    return DbiModifyRecord(c, buf.data(), false) == DBIERR_NONE ? 0 : 5;
+  });
+  ASSERT_EQ(ExitCode(pid), 0);
 
   ASSERT_EQ(Append(ours, {"M6"}), DBIERR_NONE);
   EXPECT_EQ(Here(ours), 6u);
