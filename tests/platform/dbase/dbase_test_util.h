@@ -129,6 +129,17 @@ class Engine : public ::testing::Test {
   hDBIDb db = nullptr;
 };
 
+// A whole file's bytes, and a little-endian 32-bit number in them.
+inline std::vector<char> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+inline std::uint32_t Le32(const std::vector<char>& b, std::size_t at) {
+  std::uint32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+
 // Forks a child that runs `work` and exits with what it returns.
 inline pid_t Spawn(const std::function<int()>& work) {
   const pid_t pid = ::fork();

@@ -17,22 +17,15 @@
 namespace dbase {
 namespace {
 
+using dbase_test::Le32;
 using dbase_test::Lines;
 using dbase_test::MakeRecord;
 using dbase_test::MemoryTable;
+using dbase_test::ReadAll;
 using dbase_test::TempDir;
 using dbase_test::TestLayout;
 using dbase_test::WalkTag;
 
-std::uint32_t Le32(const std::vector<char>& b, std::size_t at) {
-  std::uint32_t v;
-  std::memcpy(&v, b.data() + at, 4);
-  return v;
-}
-std::vector<char> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
 void Patch32(const std::string& path, off_t at, std::uint32_t v) {
   const int fd = ::open(path.c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
