@@ -19,10 +19,8 @@ TEST(CollationWeights, AccentedLettersSortWithTheirBaseLetter) {
   // Each list is in ascending order.
   const std::vector<std::vector<std::string>> orders = {
       {"e", "\xE8", "\xE9", "\xEA", "\xEB", "f"},
-      {"A", "\xC0", "\xC6", "B"},
       {"Z", "a"},  // upper case before lower case
       {"cote", "cotes", "c\xF4te", "d"},
-      {"ab", "ab ", "abc"},
   };
   for (const auto& order : orders) {
     for (std::size_t i = 0; i + 1 < order.size(); ++i) {
