@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <random>
 
 #include "dbase/fileio.h"
 #include "dbase/mdx.h"
@@ -102,14 +103,14 @@ void CountChange() {
 
 class Crash : public Engine {
  protected:
-  // Makes the table of 40 records and the tags CODE and NAME in dir/base.
-  void MakeBase() {
+  // Makes the table of `records` records and the tags CODE and NAME in dir/base.
+  void MakeBase(int records = 40) {
     const std::string base = dir / "base.dbf";
     std::vector<FLDCreate> f = {Field("CODE", 'C', 8), Field("NAME", 'C', 12)};
     ASSERT_EQ(DbiCreateTable(db, base.c_str(), 2, f.data(), true), DBIERR_NONE);
     hDBICur c = nullptr;
     ASSERT_EQ(Open(base, &c, dbiOPENEXCL), DBIERR_NONE);
-    for (int i = 1; i <= 40; ++i) {
+    for (int i = 1; i <= records; ++i) {
       char code[16];
       std::snprintf(code, sizeof code, "C%06d", (i * 7919) % 1000003);
       pristine.push_back({code, i % 5 == 0 ? "" : "N" + std::to_string(i % 97)});
@@ -258,6 +259,41 @@ class Crash : public Engine {
   TempDir dir;
   Model pristine;
 };
+
+// A large table killed at random points: an exclusive batch long enough to force pages out of
+// its cache part-way, and each shared writer.
+class CrashLarge : public Crash, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CrashLarge, RandomChangesKilledLeaveATableTheNextStationRepairsOrRefuses) {
+  MakeBase(100000);
+  std::mt19937 rng(static_cast<unsigned>(GetParam()));
+  auto recno = [&] { return static_cast<std::uint32_t>(rng() % pristine.size() + 1); };
+  Writer batch{"exclusive batch", dbiOPENEXCL, {}};
+  for (int i = 0; i < 4000; ++i)
+    batch.steps.push_back(Add({"X" + std::to_string(rng() % 999999), "B" + std::to_string(i % 89)}));
+  const std::vector<Writer> writers = {
+      {"shared append", dbiOPENSHARED, {Add({"A1", "NEW ONE"})}},
+      {"shared modify", dbiOPENSHARED, {Modify(recno(), {"B05", "CHANGED"})}},
+      {"shared delete", dbiOPENSHARED, {Delete(recno(), true)}},
+      batch,
+      {"tag build", dbiOPENEXCL, {BuildTag(kTags[2])}},
+  };
+  std::vector<int> changes;
+  for (const Writer& w : writers) changes.push_back(RunCut(w, 0));
+  int refusals = 0;
+  for (int point = 0; point < 60; ++point) {
+    const std::size_t k = rng() % writers.size();
+    const int n = static_cast<int>(rng() % static_cast<unsigned>(changes[k])) + 1;
+    SCOPED_TRACE(std::string(writers[k].what) + ", killed before change " + std::to_string(n));
+    ASSERT_EQ(RunCut(writers[k], n), -1);
+    bool refused = false;
+    CheckAfterKill(writers[k], point % 2 == 1, &refused);
+    refusals += refused;
+  }
+  EXPECT_GT(refusals, 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, CrashLarge, ::testing::Values(1, 2, 3, 4));
 
 TEST_F(Crash, EveryChangeOfEveryWriterKilledLeavesATableTheNextStationRepairsOrRefuses) {
   MakeBase();
