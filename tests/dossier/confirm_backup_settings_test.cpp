@@ -19,20 +19,6 @@ class BackupSettingsTest : public ModalSessionTest {
 
 const char kRelative[] = "Sauvegarde-Nuv-MERLON/Dossier-AB/C61206-2215/";
 
-// Blank unit 2 and comment are left out (the dialog's test covers both set); the text names
-// unit 2 only when there is one; a destination over 200 characters does not fit.
-TEST_F(BackupSettingsTest, BlankUnitTwoAndCommentAreLeftOut) {
-  const BackupTargets t = BuildBackupTargets(kRelative, "   ", "   ");
-  EXPECT_EQ(t.unit1, "/srv/Compta/Clients/Sauvegarde-Nuv-MERLON/Dossier-AB/C61206-2215/");
-  EXPECT_EQ(t.unit2, "");
-  EXPECT_TRUE(t.fits);
-  EXPECT_NE(t.confirmation.find("Le dossier 'AB' situ\xE9 \xE0 l'emplacement:\n   \"/srv/Compta/Clients/\""),
-            std::string::npos);
-  EXPECT_EQ(t.confirmation.find("(Unit\xE9 2)"), std::string::npos);
-  EXPECT_FALSE(BuildBackupTargets(kRelative, "/" + std::string(170, 'u'), "").fits);
-  EXPECT_FALSE(BuildBackupTargets(std::string(190, 'r') + "/", "", "commentaire").fits);
-}
-
 TEST_F(BackupSettingsTest, DialogShowsTheTargetsLetsUnitTwoChangeAndWritesNoIni) {
   ASSERT_TRUE(IniSetString("Un2Sauvegarde", "/mnt/Usb/%DEFAUT%"));
   bool disabledFirst = false, enabledAfterCheck = false, keptAfterUncheck = false;

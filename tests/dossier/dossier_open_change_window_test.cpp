@@ -1,5 +1,4 @@
-// The "Changer de dossier" window, the euro-rate input of the opening and
-// the UNC permission read from the packed key string.
+// The "Changer de dossier" window and the euro-rate input of the opening.
 #include "support/gui_test.h"
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
@@ -26,29 +25,14 @@ TEST_F(DossierOpenTest, ChangeWindowListsTheDossiersOfTheRunAndItsChoiceOpensOne
   OpenThroughDialog(C10Path(a, "AAA"));
   OpenThroughDialog(C10Path(b, "BBB"));
   ASSERT_EQ(DossierCode, "BBB");
-  int beeps = 0;
-  gui::SetBeepHook([&beeps](unsigned) { ++beeps; });
 
   RunSubjectCommand(20206);
   gui::ProcessPendingMessages();
-  gui::Window* window = ChangeDossierWindow();
-  ASSERT_NE(window, nullptr);
+  ASSERT_NE(ChangeDossierWindow(), nullptr);
   gui::ListBox* list = ChangeDossierList();
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(GetDossierState(), '1');
   EXPECT_EQ(Lines(list), (std::vector<std::string>{"1 - BBB sur " + b, "2 - AAA sur " + a}));
-
-  // While it is open the other dossier commands wait.
-  RunSubjectCommand(20203);
-  EXPECT_EQ(DossierCode, "BBB");
-  EXPECT_EQ(DossierSlots[0], DossierEntry("BBB", b));
-
-  // The choice without a selected line: a beep and nothing else.
-  gui::SendCommand(window->GetHandle(), 20053);
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(beeps, 1);
-  EXPECT_EQ(ChangeDossierWindow(), window);
-  EXPECT_EQ(DossierSlots[0], DossierEntry("BBB", b));
 
   // Enter on line 2: that dossier is opened, the window is gone, commands run again.
   list->SetSelIndex(1);
@@ -102,18 +86,4 @@ TEST_F(DossierOpenTest, EuroRateIsAskedThroughTheOneValueInputWithinItsBounds) {
     ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
     EXPECT_EQ(preset, "6.55957");
   }
-}
-
-TEST_F(DossierOpenTest, ProgramKeysComeFromThePackedKeyString) {
-  // The UNC permission of the open command: "N" refuses a path that begins with two slashes.
-  const std::string d = MakeDossier("unc", "UNC", 10);
-  IniSetString("Autoriser-UNC", "N");
-  OpenThroughDialog("//" + d.substr(1) + "c10unc.dbf");
-  EXPECT_TRUE(IsBlank(DossierCode));
-  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
-  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("Les chemins UNC ne sont pas autoris"), std::string::npos);
-  // Allowed: the same path (a double slash names the same folder here) opens.
-  IniSetString("Autoriser-UNC", "O");
-  OpenThroughDialog("//" + d.substr(1) + "c10unc.dbf");
-  EXPECT_EQ(DossierCode, "UNC");
 }

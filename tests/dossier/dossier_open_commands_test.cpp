@@ -23,21 +23,9 @@ TEST_F(DossierOpenTest, OpenChangeAndCloseTwoDossiers) {
   ASSERT_TRUE(fs::exists(marker));
   EXPECT_NE(ReadAll(marker).find("double-click sur un raccourci"), std::string::npos);
 
-  // The second one through a symbolic link to its marker file, as a shortcut would.
   OpenThroughDialog(C10Path(b, "BBB"));
-  ASSERT_EQ(DossierCode, "BBB");
-  fs::create_symlink(b + "c10bbb.ZEL", root_ + "/raccourci-bbb");
-  std::ofstream(marker) << "kept";
-  OpenThroughDialog(C10Path(a, "AAA"));
-  EXPECT_EQ(ReadAll(marker), "kept") << "the marker file is written once";
-  OpenThroughDialog(root_ + "/raccourci-bbb");
   EXPECT_EQ(DossierSlots[0], DossierEntry("BBB", b));
   EXPECT_EQ(DossierSlots[1], DossierEntry("AAA", a));
-  EXPECT_TRUE(DossierSlots[2].empty());
-
-  // A chosen file that is no C10 table changes nothing.
-  OpenThroughDialog(b + "c20bbb.dbf");
-  EXPECT_EQ(DossierCode, "BBB");
 
   // Changer to line 2 (the change window's test checks it), then Fermer: the earlier dossier
   // comes back and the first two recent entries change places.
@@ -64,37 +52,18 @@ TEST_F(DossierOpenTest, OpenChangeAndCloseTwoDossiers) {
   EXPECT_NE(logA.find("FERMETURE DOSSIER - Ok - AAA"), std::string::npos) << logA;
 }
 
-TEST_F(DossierOpenTest, RecentEntryWithFiveSlotsFullDropsTheOldest) {
-  std::vector<std::string> folders;
-  for (const char* code : {"D1", "D2", "D3", "D4", "D5", "D6"})
-    folders.push_back(MakeDossier(std::string("dos-") + code, code, 10));
-  for (int i = 0; i < 5; ++i) OpenThroughDialog(C10Path(folders[static_cast<std::size_t>(i)], "D" + std::to_string(i + 1)));
-  ASSERT_EQ(FilledSlotCount(), 5);
-  RecentDossiers[8] = DossierEntry("D6", folders[5]);
-  Utilities().openRecentDossier(9);
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(DossierCode, "D6");
-  EXPECT_EQ(DossierSlots[0], DossierEntry("D6", folders[5]));
-  EXPECT_EQ(DossierSlots[1], DossierEntry("D5", folders[4]));
-  EXPECT_EQ(DossierSlots[4], DossierEntry("D2", folders[1]));
-  // Fermer now closes D6, the dossier actually open, and brings D5 back.
-  RunSubjectCommand(20203);
-  EXPECT_EQ(DossierCode, "D5");
-}
-
 TEST_F(DossierOpenTest, DamagedDossierOpensRepaired) {
   const std::string d = MakeDossier("abim\xE9", "ABI");
   const std::string disk = platform::DiskPath(d);
   const std::string other = MakeDossier("autre", "AUT", 10);
   // No draft file, no lock table, the C10 index file of another dossier, two constants
-  // outside their lists and one typed freely.
+  // outside their lists.
   fs::remove(disk + "c50abi.dbf");
   fs::remove(disk + "c50abi.mdx");
   fs::remove(disk + "cabi____.dbf");
   fs::copy_file(other + "c10aut.mdx", disk + "c10abi.mdx", fs::copy_options::overwrite_existing);
   WriteConstant(d, "ABI", 4, "XYZ");
   WriteConstant(d, "ABI", 56, "?");
-  WriteConstant(d, "ABI", 37, "ZZ");
 
   OpenThroughDialog(C10Path(d, "ABI"));
   ASSERT_EQ(DossierCode, "ABI") << ShownTexts();
@@ -102,43 +71,9 @@ TEST_F(DossierOpenTest, DamagedDossierOpensRepaired) {
   EXPECT_NE(shown.find("Cr\xE9" "ation fichier Brouillard du dossier ABI"), std::string::npos) << shown;
   EXPECT_NE(shown.find("004:  'XYZ'  ->  'NON'"), std::string::npos) << shown;
   EXPECT_NE(shown.find("056:  '?  '  ->  'NON'"), std::string::npos) << shown;
-  EXPECT_EQ(shown.find("037:"), std::string::npos) << "a free constant is never reset";
   EXPECT_TRUE(MdxHeaderMatchesName((d + "c10abi.mdx").c_str()));
   EXPECT_TRUE(fs::exists(disk + "cabi____.dbf"));
   EXPECT_EQ(TheDossierRecord.Constant(4), "NON");
-  EXPECT_EQ(TheDossierRecord.Constant(37), "ZZ ");
-
-  // A second opening has nothing left to repair: the constants were written back.
-  gui::ModalSeam::Reset();
-  CloseAllTables();
-  ASSERT_TRUE(EnsureDossierOpen());
-  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << ShownTexts();
-  const std::string log = ReadAll(disk + "clgabi.txt");
-  EXPECT_NE(log.find("REINDEX - Ok - ABI"), std::string::npos) << log;
-  EXPECT_NE(log.find("CONSTANTES - Ok"), std::string::npos) << log;
-}
-
-TEST_F(DossierOpenTest, BlankAndUnderscoreCodesAndUnreachableFolders) {
-  DossierCode = "   ";
-  SetDossierState('2');
-  EXPECT_TRUE(EnsureDossierOpen());
-  EXPECT_EQ(GetDossierState(), ' ');
-
-  const std::string d = MakeDossier("kept", "KEP", 10);
-  DossierFolder = d;
-  DossierCode = "_KEP";
-  SetDossierState('2');
-  EXPECT_FALSE(EnsureDossierOpen());
-  EXPECT_EQ(GetDossierState(), ' ');
-  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
-  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("commen\xE7" "ant par '_'"), std::string::npos);
-
-  DossierFolder = root_ + "/nowhere/";
-  DossierCode = "KEP";
-  SetDossierState('2');
-  EXPECT_FALSE(EnsureDossierOpen());
-  EXPECT_EQ(GetDossierState(), '2') << "a failure leaves the state as it was";
-  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("IMPOSSIBLE d'ouvrir le dossier:\n\n   - KEP"), std::string::npos);
 }
 
 TEST_F(DossierOpenTest, DossierHeldByAnotherProcessRefusesTheRebuild) {
@@ -165,30 +100,6 @@ TEST_F(DossierOpenTest, DossierHeldByAnotherProcessRefusesTheRebuild) {
   OpenThroughDialog(C10Path(d, "PAR"));
   EXPECT_EQ(DossierCode, "PAR") << ShownTexts();
   EXPECT_TRUE(MdxHeaderMatchesName((d + "c10par.mdx").c_str()));
-}
-
-// Started on a dossier's C10 table (the run script, a shortcut), the first "Ouvrir dossier"
-// opens it without the file dialog; the next one asks as usual.
-class StartedOnADossier : public DossierOpenTest {
- protected:
-  const char* StartArgument() const override { return "Compta/Start/c10sta.dbf"; }
-};
-
-TEST_F(StartedOnADossier, FirstOpeningTakesTheArgumentThenTheDialogAsks) {
-  const std::string folder = MakeDossier("Compta/Start", "STA", 10);
-  RunSubjectCommand(20202);
-  gui::ProcessPendingMessages();
-  EXPECT_EQ(DossierCode, "STA");
-  EXPECT_EQ(DossierFolder, folder);
-  for (const auto& shown : gui::ModalSeam::Shown()) EXPECT_NE(shown.kind, gui::ModalKind::FileOpen);
-
-  gui::ModalSeam::QueueFileAnswer("");
-  RunSubjectCommand(20202);
-  gui::ProcessPendingMessages();
-  bool asked = false;
-  for (const auto& shown : gui::ModalSeam::Shown()) asked = asked || shown.kind == gui::ModalKind::FileOpen;
-  EXPECT_TRUE(asked);
-  EXPECT_EQ(DossierCode, "STA");
 }
 
 // A folder made by a file manager is named in UTF-8: a dossier put there opens through the

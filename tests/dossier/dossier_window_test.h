@@ -40,9 +40,7 @@ class ModalSessionTest : public SessionTest {
       launched_.push_back(argv);
       platform::LaunchOptions waiting = o;
       waiting.wait = true;
-      std::vector<std::string> run = argv;
-      if (!interpreter_.empty()) run[0] = interpreter_;
-      const platform::LaunchResult r = platform::LaunchProcess(run, waiting);
+      const platform::LaunchResult r = platform::LaunchProcess(argv, waiting);
       lastExit_ = r.exitStatus;
       return r;
     });
@@ -61,7 +59,6 @@ class ModalSessionTest : public SessionTest {
   int beeps_ = 0;
   std::vector<std::vector<std::string>> launched_;
   int lastExit_ = -1;
-  std::string interpreter_;  // runs the launched programs instead of their own, when set
 };
 
 }  // namespace dossier_test

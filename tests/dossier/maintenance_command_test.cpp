@@ -1,7 +1,6 @@
 // The rebuild command 20712 headless: its question and answers through the
 // modal seam, the run and its final message, the log line with the count of
-// records removed, the refusal of a dossier another process holds, and the
-// older generation sent to the conversion.
+// records removed, and the older generation sent to the conversion.
 #include "data/dossier_lock.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
@@ -34,37 +33,24 @@ class RebuildCommandTest : public MaintenanceTest {
   int beeps_ = 0;
 };
 
-TEST_F(RebuildCommandTest, QuestionFollowsConstantsAndCancelChangesNothing) {
-  struct Case {
-    const char* c039;
-    const char* c027;
-    int answer;
-    unsigned buttons;
-    const char* sentence;
-  } cases[] = {
-      {"OUI", "NON", gui::IDNO, gui::MB_YESNO, "Voulez-vous confirmer le lancement ?"},
-      {"NON", "OUI", gui::IDCANCEL, gui::MB_YESNOCANCEL, "Le bouton 'Annuler' permet d'abandonner"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.c039);
-    SetConstant(39, c.c039);
-    SetConstant(27, c.c027);
-    const std::string before = DossierBytes();
-    gui::ModalSeam::Reset();
-    gui::ModalSeam::QueueMessageBoxAnswer(c.answer);
-    ReconstructionDossier_Work();
-    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
-    const gui::ShownModal& q = gui::ModalSeam::Shown()[0];
-    EXPECT_EQ(q.buttons, c.buttons);
-    EXPECT_NE(q.text.find(c.sentence), std::string::npos);
-    EXPECT_NE(q.text.find("DEMO sur " + Folder()), std::string::npos);
-    EXPECT_EQ(DossierBytes(), before);
-    EXPECT_EQ(reopened_, 0);
-    EXPECT_EQ(GetDossierState(), ' ');
-    // The exclusive hold was given back: it can be taken again.
-    EXPECT_TRUE(OpenDossierExclusive(true));
-    EXPECT_TRUE(ReleaseDossierExclusive());
-  }
+// With the rebalancing asked (constants 039 NON, 027 OUI) the question offers Annuler.
+TEST_F(RebuildCommandTest, CancelledQuestionChangesNothing) {
+  SetConstant(39, "NON");
+  SetConstant(27, "OUI");
+  const std::string before = DossierBytes();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDCANCEL);
+  ReconstructionDossier_Work();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  const gui::ShownModal& q = gui::ModalSeam::Shown()[0];
+  EXPECT_EQ(q.buttons, gui::MB_YESNOCANCEL);
+  EXPECT_NE(q.text.find("Le bouton 'Annuler' permet d'abandonner"), std::string::npos);
+  EXPECT_NE(q.text.find("DEMO sur " + Folder()), std::string::npos);
+  EXPECT_EQ(DossierBytes(), before);
+  EXPECT_EQ(reopened_, 0);
+  EXPECT_EQ(GetDossierState(), ' ');
+  // The exclusive hold was given back: it can be taken again.
+  EXPECT_TRUE(OpenDossierExclusive(true));
+  EXPECT_TRUE(ReleaseDossierExclusive());
 }
 
 TEST_F(RebuildCommandTest, RunEndsWithItsMessageLogLineAndReopening) {
@@ -83,22 +69,6 @@ TEST_F(RebuildCommandTest, RunEndsWithItsMessageLogLineAndReopening) {
   EXPECT_EQ(GetDossierState(), '2');
   EXPECT_EQ(reopened_, 1);
   ExpectTotalsEqualLines();
-}
-
-// Another process has the dossier open: message 2259, nothing run, nothing changed.
-TEST_F(RebuildCommandTest, DossierHeldByAnotherProcessIsRefused) {
-  dossier_test::OtherStation other(DossierTablePath());
-  ASSERT_TRUE(other.Do('o'));
-
-  const std::string before = DossierBytes();
-  dossier_test::Boxes().clear();
-  ReconstructionDossier_Work();
-  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << "no question asked";
-  ASSERT_EQ(dossier_test::Boxes().size(), 1u);
-  EXPECT_NE(dossier_test::Boxes()[0].find("IMPOSSIBLE d'ouvrir le dossier en cours de mani\xE8re EXCLUSIVE"),
-            std::string::npos);
-  EXPECT_EQ(DossierBytes(), before);
-  EXPECT_EQ(reopened_, 0);
 }
 
 // A C10 of the oldest generation: the box points to the conversion and no file changes.

@@ -4,8 +4,8 @@
 // must then equal tests/data/golden/out byte for byte, the last-update dates and the index
 // change counter aside. Any change of what the maintenance writes shows here.
 //
-// MERLON_GOLDEN_UPDATE=1 writes the expected files again (and makes the input when it is
-// missing); look at what changed before committing them.
+// MERLON_GOLDEN_UPDATE=1 writes the expected files again; look at what changed before
+// committing them.
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -50,30 +50,10 @@ std::set<std::string> TableFiles(const fs::path& folder) {
   return names;
 }
 
-// A 40-line demo year with every line of every third piece cancelled, and every seventh line.
-void MakeInput(const fs::path& in) {
-  DemoOptions o;
-  o.folder = in.string() + "/";
-  o.lines = 40;
-  o.seed = 3;
-  std::string message;
-  ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
-  SetDossier(o.folder, "DEMO");
-  ASSERT_TRUE(Open(*TableC50, PathC50()));
-  for (std::uint32_t r = 1; r <= TableC50->RecCount(); ++r) {
-    ASSERT_TRUE(TableC50->GoTo(r));
-    if (r % 7 == 0 || std::atol(TableC50->GetField(4)) % 3 == 0) {
-      ASSERT_TRUE(TableC50->DeleteRecord(nullptr, 0));
-    }
-  }
-  CloseAllTables();
-}
-
 using GoldenTest = dossier_test::SessionTest;
 
 TEST_F(GoldenTest, PackRebuildAndRenumberWriteTheExpectedFiles) {
   const bool update = std::getenv("MERLON_GOLDEN_UPDATE") != nullptr;
-  if (update && !fs::exists(kGolden / "in")) MakeInput(kGolden / "in");
   const fs::path folder = Dir() + "/dossier";
   fs::create_directories(folder);
   for (const auto& e : fs::directory_iterator(kGolden / "in")) fs::copy_file(e.path(), folder / e.path().filename());

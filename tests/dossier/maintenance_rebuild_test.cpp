@@ -60,67 +60,6 @@ TEST_F(RebuildTest, DamagedDossierIsMendedAndRemovedRecordsAreLogged) {
     EXPECT_NE(log.find(label), std::string::npos) << label;
 }
 
-// Closed and draft lines outside the year, of a kind the analytic mode
-// refuses, or without an account are removed and logged; the others are
-// completed.
-TEST_F(RebuildTest, LineRules) {
-  // A closed journal-month: two balanced lines, one of them on " 411".
-  Append(*TableC40, PathC40(), {{1, "Z"}, {2, " 411"}, {3, "C603"}, {4, "01"}, {5, "OD "}, {6, "000900"},
-                                {13, "D"}, {14, "65.60"}, {15, "10.00"}, {11, "C60405"}});
-  Append(*TableC40, PathC40(), {{1, "Z"}, {2, "70600000"}, {3, "C603"}, {4, "01"}, {5, "OD "}, {6, "000900"},
-                                {13, "C"}, {14, "65.60"}, {15, "10.00"}, {11, "C6 4"}});
-  // Outside the year (the day after its last day, a line of 2025), an analytic line in a
-  // dossier without analytics, a general line without account.
-  Append(*TableC40, PathC40(), {{1, "Z"}, {2, "60100000"}, {3, "C701"}, {4, "01"}, {5, "OD "}, {13, "D"},
-                                {14, "6.56"}, {15, "1.00"}, {8, "Apres"}});
-  Append(*TableC50, PathC50(), {{1, "Z"}, {2, "C512"}, {3, "OD "}, {8, "31"}, {10, "60100000"}, {17, "D"},
-                                {18, "6.56"}, {19, "1.00"}, {12, "Avant"}});
-  Append(*TableC50, PathC50(), {{1, "W"}, {2, "C605"}, {3, "OD "}, {8, "02"}, {10, "SECT1"}, {17, "D"},
-                                {18, "6.56"}, {19, "1.00"}, {12, "Analytique"}});
-  Append(*TableC50, PathC50(), {{1, "Z"}, {2, "C605"}, {3, "OD "}, {8, "02"}, {10, ""}, {17, "D"},
-                                {18, "6.56"}, {19, "1.00"}, {12, "SansCompte"}});
-
-  const RebuildReport report = RunDossierRebuild(false, true);
-  ASSERT_EQ(report.code, 0);
-  EXPECT_EQ(report.removed, 4);
-  const std::string log = LogText();
-  for (const char* label : {"Apres", "Avant", "Analytique", "SansCompte"})
-    EXPECT_NE(log.find(label), std::string::npos) << label;
-
-  int seen = 0;
-  EachLive(*TableC40, PathC40(), [&](Table& t) {
-    ++seen;
-    EXPECT_EQ(std::string(t.GetField(19)), "0001");
-    EXPECT_EQ(std::string(t.GetField(20)), "0001");
-    if (Trim(t.GetField(2)) == "41100000") EXPECT_EQ(std::string(t.GetField(11)), "C60405");
-    else EXPECT_EQ(Trim(t.GetField(11)), "");  // a second date with a blank is emptied
-  });
-  EXPECT_EQ(seen, 2);
-  ExpectTotalsEqualLines();
-}
-
-// A line removed because it lies outside the year leaves its journal-month unbalanced:
-// listed when the run does not rebalance (the golden test checks the balancing lines).
-TEST_F(RebuildTest, UnbalancedJournalIsListed) {
-  bool moved = false;
-  Edit(*TableC50, PathC50(), [&](Table& t) {
-    if (!moved && std::string(t.GetField(2)) == "C603" && t.GetField(17)[0] == 'D') {
-      t.PutField(2, "C503");
-      moved = true;
-    }
-  });
-  ASSERT_TRUE(moved);
-  const RebuildReport report = RunDossierRebuild(false, true);
-  ASSERT_EQ(report.code, 0);
-  EXPECT_EQ(report.removed, 1);
-  EXPECT_EQ(report.balance.unbalanced, 1);
-  EXPECT_NE(report.balance.list.find("03/26"), std::string::npos) << report.balance.list;
-  EXPECT_EQ(report.balance.linesWritten, 0);
-  EXPECT_NE(report.balance.Message().find("ne sont pas EQUILIBRES"), std::string::npos);
-  EXPECT_EQ(UnbalancedJournalMonths(false), 1);
-  ExpectTotalsEqualLines();
-}
-
 // A dossier that keeps both currencies, one draft debit 0.01 euro too high: the euro
 // difference goes to 47599999 with its francs (0.07) and the francs' remaining rounding to
 // the rounding account of "CpteArrondiDB"; with a franc rate outside 1 to 10 (never divided

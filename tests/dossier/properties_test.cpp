@@ -38,26 +38,6 @@ class PropertiesTest : public DossierFixture {
   }
 };
 
-TEST_F(PropertiesTest, SetUpHidesThePrivilegedCodeAndFillsABlankRate) {
-  TheDossierRecord.Set(DossierRecord::kParityPos, DossierRecord::kParityWidth, "");
-  TheDossierRecord.Set(151, 9, "SECRET");
-  std::map<int, std::string> seen;
-  for (int mode : {D::kWorkingDateMode, D::kPropertiesMode}) {
-    D dialog(nullptr, mode);
-    ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
-      auto& d = static_cast<gui::Dialog&>(w);
-      for (int id : {D::kParity, D::kPrivileged}) seen[id * 10 + mode] = d.GetItemText(id);
-      seen[mode] = d.GetDlgItem(D::kName)->IsWindowEnabled() ? "enabled" : "disabled";
-    });
-    EXPECT_EQ(dialog.Execute(gui::MB_TASKMODAL), gui::IDCANCEL);
-  }
-  EXPECT_EQ(seen[D::kParity * 10 + 1], "6.55957");
-  EXPECT_EQ(seen[D::kPrivileged * 10 + 1], "*********");
-  EXPECT_EQ(seen[D::kPrivileged * 10 + 2], "SECRET");
-  EXPECT_EQ(seen[1], "disabled");
-  EXPECT_EQ(seen[2], "enabled");
-}
-
 TEST_F(PropertiesTest, RefusalsOnOk) {
   struct Case {
     int mode;
@@ -67,10 +47,7 @@ TEST_F(PropertiesTest, RefusalsOnOk) {
   } cases[] = {
       {1, {{D::kWorkingDate, "31/02/24"}}, 1192, D::kWorkingDate},
       {1, {{D::kWorkingDate, "31/12/23"}}, 1197, D::kWorkingDate},
-      {1, {{D::kWorkingDate, "01/01/25"}}, 1198, D::kWorkingDate},
       {2, {{D::kPostalCode, ""}, {D::kSiren, ""}}, 1196, D::kPostalCode},
-      {2, {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearStart, "xx"}}, 1193, D::kYearStart},
-      {2, {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearEnd, "32/12/24"}}, 1194, D::kYearEnd},
       {2,
        {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearStart, "01/06/24"}, {D::kYearEnd, "31/05/24"}},
        1195,
@@ -79,7 +56,6 @@ TEST_F(PropertiesTest, RefusalsOnOk) {
       {2, {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearEnd, "30/11/24"}}, 2511, D::kYearEnd},
       // The rate is tested in every mode, whatever the currency setting.
       {1, {{D::kParity, "0"}}, 1188, D::kParity},
-      {2, {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kParity, "abc"}}, 1188, D::kParity},
   };
   DossierIniSet("Monnaie", "SeulementEnEuros", "N");
   for (const Case& c : cases) {
@@ -147,17 +123,6 @@ TEST_F(PropertiesTest, PropertiesAreWrittenToTheRecordAndToC10) {
   EXPECT_EQ(r.At(DossierRecord::kEuroMainPos), 'N');
   EXPECT_EQ(r.AnalyticMode(), '2');
   EXPECT_EQ(r.DateDisplay(DossierRecord::DateField::YearStart), "01/02/24");
-}
-
-TEST_F(PropertiesTest, VdVariablesReadAndWritten) {
-  WriteText(DossierIniPath(),
-            "[Monnaie]\r\nSeulementEnEuros=O\r\n[Variables_VD]\r\nVD_A=1\r\nautre=2\r\nVD_B=deux\r\n"
-            "[Suite]\r\nVD_C=3\r\n");
-  EXPECT_EQ(ReadVdVariables(), "VD_A=1\r\nVD_B=deux\r\n");
-  ASSERT_TRUE(WriteVdVariables("VD_B=trois\r\nignor\xE9\r\nVD_N=neuf"));
-  EXPECT_EQ(ReadVdVariables(), "VD_B=trois\r\nVD_N=neuf\r\n");
-  EXPECT_EQ(DossierIniGet("Suite", "VD_C", ""), "3");
-  EXPECT_EQ(DossierIniGet("Monnaie", "SeulementEnEuros", ""), "O");
 }
 
 }  // namespace

@@ -41,15 +41,6 @@ TEST_F(RestoreTest, ChooserComesBackUntilABackupOfThisDossier) {
   EXPECT_EQ(ModalSeam::Shown()[0].text, "/data/x/Sauvegarde-Nuv-MERLON/Dossier-AB");
   EXPECT_EQ(ModalSeam::Shown()[0].caption, "Choisissez la Sauvegarde \xE0 restaurer (zelAB.rar)");
   EXPECT_EQ(ModalSeam::Shown()[0].filter, "Sauvegardes Nuv-MERLON ZEL (8)|zelAB.rar|Tous les fichiers (*.*)|*.*|");
-
-  // Method 7 keeps the archive itself; a closed dialog is a cancel.
-  ModalSeam::Reset();
-  ModalSeam::QueueFileAnswer("/b/ZELAB-20240307-09h0503.rar");
-  path = "/b";
-  ASSERT_TRUE(ChooseDossierBackup(nullptr, path, '7', "AB"));
-  EXPECT_EQ(path, "/b/ZELAB-20240307-09h0503.rar");
-  ModalSeam::QueueFileAnswer("");
-  EXPECT_FALSE(ChooseDossierBackup(nullptr, path, '7', "AB"));
 }
 
 // The sample batch files of the tar method (into a folder with quotes, an apostrophe and an
@@ -154,25 +145,6 @@ TEST_F(RestoreTest, OlderSetAsideLogIsKeptAndNeverLost) {
   ASSERT_TRUE(PutLogBack(true));
   EXPECT_EQ(ReadText(LogPath(".txt")), "ancien journal\r\n" + current + "pendant\r\n");
   EXPECT_EQ(FolderFiles(folder_).count("clgab.txt") + FolderFiles(folder_).count("CLGAB.TXT"), 1u);
-}
-
-// Method 7 restores from the archive itself, given by its full path after a question (the
-// other methods' folder argument is the round trips' to check).
-TEST_F(RestoreTest, MethodSevenGetsTheArchivesFullPath) {
-  CreateAndOpen();
-  const std::string out = root_ + "/r.txt";
-  RecordingBatch("CRESTA7.BAT", out);
-  const std::string archive = root_ + "/b/ZELAB-20240307-09h0503.rar";
-  std::filesystem::create_directories(root_ + "/b");
-  WriteText(archive, "x");
-  IniSetString("LanceM?BACKUP", "7");
-  ModalSeam::QueueFileAnswer(archive);
-  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  RestoreDossier_Work();
-  const std::vector<std::string> lines = dossier_test::FileLines(out);
-  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
-            (std::vector<std::string>{platform::DiskPath(folder_), "AB", archive}));
 }
 
 }  // namespace
