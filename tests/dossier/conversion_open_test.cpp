@@ -9,6 +9,7 @@
 #include "dossier_test_util.h"
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
+#include "support/gui_test.h"
 #include "runtime/numbers.h"
 
 namespace {
@@ -68,6 +69,7 @@ TEST_F(DossierOpenTest, FrancsOnlyDossierGetsEurosAtTheTypedRate) {
     gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
     gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
     gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+      test_support::Screenshot(w.Widget(), "dossier", "euro_rate");
       static_cast<gui::Dialog&>(w).SetItemText(1202, "6.55957");
     });
   });

@@ -62,7 +62,6 @@ TEST_F(NewDossierTest, RefusalsKeepTheWindow) {
     const char* messageStart;
   } cases[] = {
       {{{N::kCode, ""}, {N::kFolder, root_ + "/d"}, {N::kName, "X"}}, ""},
-      {{{N::kCode, "AB"}, {N::kFolder, ""}, {N::kName, "X"}}, "\n\n\nIndiquez le r\xE9pertoire"},
       {{{N::kCode, "AB"}, {N::kFolder, root_ + "/d"}, {N::kName, "X"}, {N::kYearStart, "31/02/24"}},
        "\n\n\nDate D\xE9" "but"},
   };
