@@ -40,6 +40,25 @@ TEST_F(BackupTest, BatchFileReceivesEachValueAsOneArgument) {
   EXPECT_EQ(DossierLockTable->shareMode, 0u);
 }
 
+// The methods that write Windows programs or RAR archives are refused by
+// name, before the dossier is taken, unless a batch file was put in place.
+TEST_F(BackupTest, MethodsWithoutABatchFileHereAreRefusedByName) {
+  CreateAndOpen();
+  for (const char* method : {"0", "R"}) {
+    for (bool restore : {false, true}) {
+      SCOPED_TRACE(std::string(method) + (restore ? " restore" : " backup"));
+      ModalSeam::Reset();
+      IniSetString("LanceM?BACKUP", method);
+      restore ? RestoreDossier_Work() : BackupDossier_Work();
+      EXPECT_TRUE(launched_.empty());
+      EXPECT_EQ(reopened_, 0);
+      ASSERT_EQ(ModalSeam::Shown().size(), 1u);
+      EXPECT_NE(ModalSeam::Shown()[0].text.find(std::string("thode de sauvegarde '") + method + "'"),
+                std::string::npos);
+    }
+  }
+}
+
 // A batch file that ends in error: the end question says so, with its exit
 // status and the command logged, and the log says "Erreur".
 TEST_F(BackupTest, FailingBatchFileIsToldInTheEndQuestion) {

@@ -98,16 +98,21 @@ TEST_F(DossierOpenTest, FrancsOnlyDossierGetsEurosAtTheTypedRate) {
   const std::string log = ReadAll(d + "clgfrf.txt");
   EXPECT_NE(log.find("CONVERSION - Ok - FRF GD19970101>GD20131223, Francs/Euros au taux 6.55957"), std::string::npos)
       << log;
+  EXPECT_NE(log.find("originaux dans " + d + "conversion-"), std::string::npos) << log;
 }
 
-// A 200-line dossier with six cancelled lines and cancelled accounts: the conversion keeps
-// every record in its place, so each sort record still points at its own line, and the
-// cancelled records stay cancelled.
-TEST_F(DossierOpenTest, ConversionKeepsCancelledRecordsAndTheSortFilesPointers) {
+// A 200-line dossier of francs only with six cancelled lines, a cancelled account, and a
+// closed header ("...C") beside the draft header ("...B") of the same journal-month: the
+// conversion keeps every record in its place, so each sort record still points at its own
+// line, and the cancelled records stay cancelled; each header takes the euro totals of its
+// own lines, the closed one, without lines, its francs converted.
+TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
   const std::string d = MakeDossier("annules", "ANN", 200);
+  MakeFrancsOnly(d, "ann");
   std::vector<bool> cancelled;
+  std::string draft;
   {
-    Table c50, c20;
+    Table c50, c20, c10;
     ASSERT_TRUE(c50.OpenTable(d + "c50ann"));
     for (long r : {3, 40, 41, 99, 150, 200}) {
       ASSERT_TRUE(c50.GoTo(r));
@@ -117,15 +122,27 @@ TEST_F(DossierOpenTest, ConversionKeepsCancelledRecordsAndTheSortFilesPointers) 
     ASSERT_TRUE(c20.OpenTable(d + "c20ann"));
     ASSERT_TRUE(c20.GoTo(2));
     ASSERT_TRUE(c20.DeleteRecord(nullptr, 0));
+    ASSERT_TRUE(c10.OpenTable(d + "c10ann"));
+    for (bool more = c10.GoTop(""); more && draft.empty(); more = c10.Skip(1))
+      if (c10.GetField(1)[0] == 'C') draft = RTrim(c10.GetField(2));
+    ASSERT_EQ(draft.size(), 8u);
+    ASSERT_TRUE(c10.AppendBlank());
+    c10.PutField(1, "C");
+    c10.PutField(2, (draft.substr(0, 7) + "C").c_str());
+    c10.PutField(4, (std::string(FormatNumber(14, 2, false, 655.96)) + FormatNumber(14, 2, false, 0)).c_str());
+    ASSERT_TRUE(c10.InsertRecord());
   }
-  RenameField(d + "c10ann.dbf", 0, "GD20000101");
+  RenameField(d + "c10ann.dbf", 0, "GD19970101");
   SetDossier(d, "ANN");
   SetLogDossier(d, "ANN");
-  const ConversionResult r = ConvertDossier(ConversionRequest{});
+  ConversionRequest request;
+  request.toTwoCurrencies = true;
+  request.rate = 6.55957;
+  const ConversionResult r = ConvertDossier(request);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_TRUE(fs::exists(r.asideFolder + "c50ann.dbf")) << "the originals are kept";
 
-  Table c50, c60, c20;
+  Table c50, c60, c20, c10;
   ASSERT_TRUE(c50.OpenTable(d + "c50ann"));
   ASSERT_EQ(c50.RecCount(), cancelled.size());
   for (std::uint32_t n = 1; n <= c50.RecCount(); ++n) {
@@ -142,36 +159,7 @@ TEST_F(DossierOpenTest, ConversionKeepsCancelledRecordsAndTheSortFilesPointers) 
   ASSERT_TRUE(c20.OpenTable(d + "c20ann"));
   ASSERT_TRUE(c20.GoTo(2));
   EXPECT_TRUE(c20.IsDeleted()) << "the cancelled account is kept cancelled";
-}
-
-// A closed header ("...C") beside the draft header ("...B") of the same journal-month: each
-// takes the euro totals of its own lines; the closed one, without lines, its francs converted.
-TEST_F(DossierOpenTest, ConversionKeepsClosedAndDraftHeadersApart) {
-  const std::string d = MakeDossier("sources", "SRC", 60);
-  MakeFrancsOnly(d, "src");
-  std::string draft;
-  {
-    Table c10;
-    ASSERT_TRUE(c10.OpenTable(d + "c10src"));
-    for (bool more = c10.GoTop(""); more && draft.empty(); more = c10.Skip(1))
-      if (c10.GetField(1)[0] == 'C') draft = RTrim(c10.GetField(2));
-    ASSERT_EQ(draft.size(), 8u);
-    ASSERT_TRUE(c10.AppendBlank());
-    c10.PutField(1, "C");
-    c10.PutField(2, (draft.substr(0, 7) + "C").c_str());
-    c10.PutField(4, (std::string(FormatNumber(14, 2, false, 655.96)) + FormatNumber(14, 2, false, 0)).c_str());
-    ASSERT_TRUE(c10.InsertRecord());
-  }
-  RenameField(d + "c10src.dbf", 0, "GD19970101");
-  SetDossier(d, "SRC");
-  SetLogDossier(d, "SRC");
-  ConversionRequest request;
-  request.toTwoCurrencies = true;
-  request.rate = 6.55957;
-  const ConversionResult r = ConvertDossier(request);
-  ASSERT_TRUE(r.ok) << r.error;
-  Table c10;
-  ASSERT_TRUE(c10.OpenTable(d + "c10src", "C10CODE"));
+  ASSERT_TRUE(c10.OpenTable(d + "c10ann", "C10CODE"));
   ASSERT_TRUE(c10.Seek("C10CODE", ("C" + draft.substr(0, 7) + "C").c_str()));
   EXPECT_EQ(std::string(c10.GetField(5)).substr(0, 28),
             std::string(FormatNumber(14, 2, false, 100)) + FormatNumber(14, 2, false, 0));
