@@ -1,9 +1,7 @@
-// Backup: the method read from the INI, the arguments each method gives its
-// program (never command text), real runs of recording and tar batch files,
-// the method 7 confirmation, and the refusal while another station has the
-// dossier open.
+// Backup: the arguments a batch file gets (never command text), the methods
+// refused by name, a failing batch file, and the refusal while another station
+// has the dossier open.
 #include "dossier_window_test.h"
-#include "dossier/backup_settings.h"
 
 namespace backup_test {
 namespace {
@@ -73,31 +71,6 @@ TEST_F(BackupTest, FailingBatchFileIsToldInTheEndQuestion) {
   EXPECT_NE(question.find("Sauvegarde '9' - " + program_ + "CSAUVE9.BAT"), std::string::npos);
   EXPECT_NE(question.find(LoadStr(2268)), std::string::npos);
   EXPECT_NE(ReadText(LogPath(".txt")).find("Sauvegarde '9' - Erreur 4"), std::string::npos);
-}
-
-// Method 7: "Oui" with a comment in its confirmation copies the INI and passes the units.
-TEST_F(BackupTest, Method7ConfirmationPassesTheUnitsAndComment) {
-  CreateAndOpen();
-  const std::string out = root_ + "/args7.txt";
-  RecordingBatch("CSAUVE7.BAT", out);
-  IniSetString("LanceM?BACKUP", "7");
-  IniSetString("Un2Sauvegarde", "/mnt/deux");
-  const std::string copy = folder_ + "cinab.ini";
-
-  ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
-    auto& d = static_cast<gui::Dialog&>(w);
-    EXPECT_EQ(d.GetItemText(TDConfSauvegarde::kUnit2), "/mnt/deux");
-    d.SetItemText(TDConfSauvegarde::kComment, "cloture");
-  });
-  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  BackupDossier_Work();
-  ASSERT_EQ(launched_.size(), 1u);
-  EXPECT_TRUE(std::filesystem::exists(platform::DiskPath(copy)));
-  EXPECT_EQ(dossier_test::FileLines(out), (std::vector<std::string>{
-                            platform::DiskPath(folder_), "AB", platform::DiskPath(folder_) + "Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/",
-                            "-20240307-09h0503-cloture", "/mnt/deux/Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/",
-                            "-20240307-09h0503-cloture",
-                            "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));
 }
 
 TEST_F(BackupTest, DossierHeldByAnotherStationIsRefusedAndUnchanged) {

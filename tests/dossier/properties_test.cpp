@@ -1,6 +1,5 @@
 // Working date and dossier properties: the dialog's tests on OK (answered
-// through the modal seam), what it writes into the dossier record and into
-// C10, and the "VD_" variables of the dossier INI.
+// through the modal seam) and what it writes into the dossier record and C10.
 #include "dossier_window_test.h"
 #include "dossier/dossier_properties.h"
 #include "dossier/working_date.h"
@@ -67,27 +66,6 @@ TEST_F(PropertiesTest, RefusalsOnOk) {
     EXPECT_EQ(focus, c.focus) << c.message;
     EXPECT_EQ(TheDossierRecord.Text(), before.Text()) << c.message;
   }
-}
-
-TEST_F(PropertiesTest, WorkingDateOnTheYearBoundsIsKeptAndStored) {
-  for (const char* date : {"01/01/24", "31/12/24"}) {
-    ModalSeam::Reset();
-    EXPECT_EQ(RunWith(D::kWorkingDateMode, {{D::kWorkingDate, date}}), gui::IDOK) << date;
-    EXPECT_EQ(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), date);
-  }
-  // The command stores it in C10: read back with the stored date.
-  ModalSeam::Reset();
-  ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
-    static_cast<gui::Dialog&>(w).SetItemText(D::kWorkingDate, "15/06/24");
-  });
-  CmFichierDateTravail_Work();
-  ASSERT_EQ(ModalSeam::Shown().size(), 1u);
-  TheDossierRecord.SetDateDisplay(DossierRecord::DateField::Working, "01/02/24");
-  UseStoredWorkingDate = true;
-  ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
-  ASSERT_TRUE(ReadC10Texts());
-  TableC10->CloseTable(true);
-  EXPECT_EQ(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), "15/06/24");
 }
 
 TEST_F(PropertiesTest, PropertiesAreWrittenToTheRecordAndToC10) {

@@ -1,13 +1,11 @@
-// Restore: the choice by exact backup names, real tar and copy round trips
-// that give the dossier back byte for byte, the station's log kept out of
-// the restore, and the cancelled restore that changes nothing.
+// Restore: real tar and copy round trips that give the dossier back byte for
+// byte, the station's log kept out of the restore, and the stopped restore
+// that changes nothing.
 #include "dossier_window_test.h"
-#include "dossier/backup_chooser.h"
 
 namespace backup_test {
 namespace {
 
-using gui::ModalKind;
 using gui::ModalSeam;
 
 class RestoreTest : public DossierFixture {
@@ -28,20 +26,6 @@ class RestoreTest : public DossierFixture {
     std::filesystem::remove(platform::DiskPath(folder_ + "c70ab.dbf"));
   }
 };
-
-TEST_F(RestoreTest, ChooserComesBackUntilABackupOfThisDossier) {
-  SetDossier("/data/x/", "AB");
-  ModalSeam::QueueFileAnswer("/data/x/Sauvegarde-Nuv-MERLON/Dossier-AB/ZELABC.rar");
-  ModalSeam::QueueFileAnswer("/data/x/Sauvegarde-Nuv-MERLON/Dossier-AB/1/ZELAB.rar");
-  std::string path = "/data/x/%defaut%";
-  ASSERT_TRUE(ChooseDossierBackup(nullptr, path, '8', "AB"));
-  EXPECT_EQ(path, "/data/x/Sauvegarde-Nuv-MERLON/Dossier-AB/1/");
-  EXPECT_EQ(gui::BeepCount(), 1);
-  ASSERT_EQ(ModalSeam::Shown().size(), 2u);
-  EXPECT_EQ(ModalSeam::Shown()[0].text, "/data/x/Sauvegarde-Nuv-MERLON/Dossier-AB");
-  EXPECT_EQ(ModalSeam::Shown()[0].caption, "Choisissez la Sauvegarde \xE0 restaurer (zelAB.rar)");
-  EXPECT_EQ(ModalSeam::Shown()[0].filter, "Sauvegardes Nuv-MERLON ZEL (8)|zelAB.rar|Tous les fichiers (*.*)|*.*|");
-}
 
 // The sample batch files of the tar method (into a folder with quotes, an apostrophe and an
 // ampersand) and of the copy method: backed up, spoilt, restored byte for byte.
@@ -121,30 +105,6 @@ TEST_F(RestoreTest, StoppedRestoreLeavesTheLogAsItWas) {
     EXPECT_FALSE(UseStoredWorkingDate);
     EXPECT_EQ(reopened_, 1);
   }
-}
-
-TEST_F(RestoreTest, OlderSetAsideLogIsKeptAndNeverLost) {
-  CreateAndOpen();
-  WriteLog("courant");
-  const std::string current = ReadText(LogPath(".txt"));
-  WriteText(folder_ + "c_lgab.tmp", "ancien journal\r\n");
-
-  ASSERT_TRUE(SetLogAside());
-  EXPECT_FALSE(std::filesystem::exists(LogPath(".txt")));
-  EXPECT_EQ(ReadText(folder_ + "c_lgab.tmp"), "ancien journal\r\n" + current);
-
-  // Put back without dropping: a log written meanwhile follows.
-  WriteText(folder_ + "clgab.txt", "pendant\r\n");
-  ASSERT_TRUE(PutLogBack(false));
-  EXPECT_EQ(ReadText(LogPath(".txt")), "ancien journal\r\n" + current + "pendant\r\n");
-  EXPECT_FALSE(std::filesystem::exists(platform::DiskPath(folder_ + "c_lgab.tmp")));
-
-  // Dropping: the restored log gives way, in one rename.
-  ASSERT_TRUE(SetLogAside());
-  WriteText(folder_ + "CLGAB.TXT", "journal de la sauvegarde\r\n");
-  ASSERT_TRUE(PutLogBack(true));
-  EXPECT_EQ(ReadText(LogPath(".txt")), "ancien journal\r\n" + current + "pendant\r\n");
-  EXPECT_EQ(FolderFiles(folder_).count("clgab.txt") + FolderFiles(folder_).count("CLGAB.TXT"), 1u);
 }
 
 }  // namespace
