@@ -27,7 +27,8 @@ TEST_F(BackupTest, BatchFileReceivesEachValueAsOneArgument) {
                             platform::DiskPath(folder_), "AB", root_ + "/u1 \"$(touch " + root_ + "/pwned)\" & | %PATH%/",
                             "NUVSAUVE=Sauvegarde-Nuv-MERLON/Dossier-AB/20240307-09h0503/"}));
   EXPECT_FALSE(std::filesystem::exists(root_ + "/pwned"));
-  EXPECT_EQ(CountShown(ModalKind::MessageBox), 2);
+  ASSERT_EQ(ModalSeam::Shown().size(), 2u);
+  for (const gui::ShownModal& s : ModalSeam::Shown()) EXPECT_EQ(s.kind, ModalKind::MessageBox);
   EXPECT_EQ(ModalSeam::LastShown()->defaultButton, gui::IDNO);
   // Logged, given back to shared use and reopened.
   const std::string log = ReadText(LogPath(".txt"));

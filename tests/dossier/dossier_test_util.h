@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <filesystem>
@@ -24,6 +22,7 @@
 #include "data/table.h"
 #include "demo/dossier_demo.h"
 #include "platform/dbase/idapi.h"
+#include "platform/system/process.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -35,8 +34,6 @@
 #include "support/other_process.h"
 #include "support/temp_folder.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace dossier_test {
@@ -46,33 +43,26 @@ inline std::vector<std::string>& Boxes() {
   return boxes;
 }
 
-// Runs argv[0] with the arguments (no shell), stdout and stderr joined into *output;
-// answers the exit code (127 when it could not start, -1 when it did not exit).
-inline int Run(const std::vector<std::string>& args, std::string* output,
-               const std::vector<std::string>& extraEnv = {}) {
-  std::vector<std::string> envText(extraEnv);
-  for (char** e = environ; *e != nullptr; ++e) envText.emplace_back(*e);
-  std::vector<char*> argv, envp;  // made before the fork: the child only calls async-safe functions
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  for (std::string& e : envText) envp.push_back(e.data());
-  argv.push_back(nullptr);
-  envp.push_back(nullptr);
-  int fds[2];
-  if (::pipe(fds) != 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(fds[1], 1);
-    ::dup2(fds[1], 2);
-    ::execve(argv[0], argv.data(), envp.data());
-    ::_exit(127);
-  }
-  ::close(fds[1]);
-  char buf[4096];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) output->append(buf, static_cast<std::size_t>(n));
-  ::close(fds[0]);
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs argv[0] with the arguments (the shell only redirects them, their text untouched),
+// stdout and stderr joined into *output; answers the exit code (127 when it could not start).
+inline int Run(const std::vector<std::string>& args, std::string* output, std::vector<std::string> env = {}) {
+  test_support::TempFolder folder{"merlon-run"};
+  env.push_back("OUT=" + folder.path() + "/out");
+  std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$0\" \"$@\" > \"$OUT\" 2>&1"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  platform::LaunchOptions o;
+  o.wait = true;
+  o.extraEnvironment = env;
+  const int status = platform::LaunchProcess(argv, o).exitStatus;
+  *output += ReadFile(folder.path() + "/out");
+  return status;
 }
 
 // Runs a Python script of this folder with /usr/bin/python3.
@@ -80,13 +70,6 @@ inline int RunPython(const std::string& script, const std::vector<std::string>& 
   std::vector<std::string> all{"/usr/bin/python3", std::string(MERLON_SOURCE_DIR) + "/tests/dossier/" + script};
   all.insert(all.end(), args.begin(), args.end());
   return Run(all, output);
-}
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // Writes bytes into a file at an offset, the rest of the file kept.

@@ -50,11 +50,6 @@ class ModalSessionTest : public SessionTest {
     test_support::LeaveGuiTestMode();
     SessionTest::TearDown();
   }
-  int CountShown(gui::ModalKind kind) const {
-    int n = 0;
-    for (const auto& s : gui::ModalSeam::Shown()) n += s.kind == kind;
-    return n;
-  }
 
   int beeps_ = 0;
   std::vector<std::vector<std::string>> launched_;

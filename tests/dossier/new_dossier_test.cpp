@@ -47,7 +47,7 @@ TEST_F(NewDossierTest, CreatedFromTheCommandOpensAndReadsInDbfread) {
   EXPECT_EQ(ModalSeam::Shown()[1].kind, ModalKind::Folder);
 
   std::string out;  // dbfread reads it (the creation's test checks every table it reads)
-  ASSERT_EQ(dossier_test::RunPython("read_dossier.py", {onDisk, "ax-1"}, &out), 0) << out;
+  ASSERT_EQ(dossier_test::RunPython("read_dossier.py", {chosen, "ax-1"}, &out), 0) << out;
   EXPECT_NE(out.find("record 0|SARL D'AX|"), std::string::npos) << out;
 }
 
