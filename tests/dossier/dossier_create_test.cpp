@@ -147,14 +147,6 @@ TEST_F(CreateTest, AnExistingDossierIsNeverOverwritten) {
   EXPECT_EQ(message.rfind("Le dossier DEMO existe d\xE9j\xE0", 0), 0u) << message;
   EXPECT_EQ(ReadFile(folder + "/c10demo.dbf"), before);
   EXPECT_EQ(FilesIn(folder), files);
-
-  // Any one file of the dossier, in any case, is enough to refuse; another dossier beside it is not.
-  const std::string other = Dir() + "/o";
-  fs::create_directories(other);
-  std::ofstream(other + "/C50DEMO.MDX") << "x";
-  EXPECT_FALSE(CreateDossier(Spec(other), &message));
-  EXPECT_EQ(FilesIn(other), std::set<std::string>{"C50DEMO.MDX"});
-  EXPECT_TRUE(CreateDossier(Spec(folder, "DEM"), &message)) << message;
 }
 
 }  // namespace

@@ -93,8 +93,6 @@ TEST_F(ManagementTest, BatchFilesGetOneArgumentPerFolderAndCodeWithTheirCase) {
     std::vector<std::string> args;
   } cases[] = {
       {"cwcopy.bat", {A::Copier, "AB", src, "NEW", dst}, {src, "AB", dst, "NEW"}},
-      {"cwdepl.bat", {A::Deplacer, "AB", src, "", dst}, {src, "AB", dst, "AB"}},
-      {"cwdel.bat", {A::Annuler, "AB", src, "", ""}, {src, "AB"}},
       {"cwren.bat", {A::Renommer, "AB", src, "NEW", src}, {src, "AB", "NEW"}},
       {"cwdos.bat", {A::Rechercher, "", "", "", ""}, {""}},
   };

@@ -1,6 +1,6 @@
-// The rebuild command 20712 headless: its question and answers through the
-// modal seam, the run and its final message, the log line with the count of
-// records removed, and the older generation sent to the conversion.
+// The rebuild command 20712 headless: its question answered through the modal
+// seam, the run and its final message, the log line with the count of records
+// removed, and the older generation sent to the conversion.
 #include "data/dossier_lock.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
@@ -32,26 +32,6 @@ class RebuildCommandTest : public MaintenanceTest {
   int reopened_ = 0;
   int beeps_ = 0;
 };
-
-// With the rebalancing asked (constants 039 NON, 027 OUI) the question offers Annuler.
-TEST_F(RebuildCommandTest, CancelledQuestionChangesNothing) {
-  SetConstant(39, "NON");
-  SetConstant(27, "OUI");
-  const std::string before = DossierBytes();
-  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDCANCEL);
-  ReconstructionDossier_Work();
-  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
-  const gui::ShownModal& q = gui::ModalSeam::Shown()[0];
-  EXPECT_EQ(q.buttons, gui::MB_YESNOCANCEL);
-  EXPECT_NE(q.text.find("Le bouton 'Annuler' permet d'abandonner"), std::string::npos);
-  EXPECT_NE(q.text.find("DEMO sur " + Folder()), std::string::npos);
-  EXPECT_EQ(DossierBytes(), before);
-  EXPECT_EQ(reopened_, 0);
-  EXPECT_EQ(GetDossierState(), ' ');
-  // The exclusive hold was given back: it can be taken again.
-  EXPECT_TRUE(OpenDossierExclusive(true));
-  EXPECT_TRUE(ReleaseDossierExclusive());
-}
 
 TEST_F(RebuildCommandTest, RunEndsWithItsMessageLogLineAndReopening) {
   Append(*TableC20, PathC20(), {{1, "abc"}, {2, "Minuscules"}});

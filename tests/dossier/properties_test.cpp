@@ -18,7 +18,6 @@ class PropertiesTest : public DossierFixture {
     CreateAndOpen();
   }
   // Runs the dialog with the fields set, answering OK; the dialog's result.
-  // A question on the way is answered "Non".
   int RunWith(int mode, const std::map<int, std::string>& fields, int* refusedAt = nullptr) {
     D dialog(nullptr, mode);
     ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
@@ -26,7 +25,6 @@ class PropertiesTest : public DossierFixture {
       auto& d = static_cast<gui::Dialog&>(w);
       for (const auto& [id, text] : fields) d.SetItemText(id, text);
     });
-    ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
     const int result = dialog.Execute(gui::MB_TASKMODAL);
     if (refusedAt) *refusedAt = dialog.FocusedOnRefusal();
     return result;
@@ -51,8 +49,6 @@ TEST_F(PropertiesTest, RefusalsOnOk) {
        {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearStart, "01/06/24"}, {D::kYearEnd, "31/05/24"}},
        1195,
        D::kYearEnd},
-      // A year end moved earlier is asked about; "Non" keeps the dialog.
-      {2, {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearEnd, "30/11/24"}}, 2511, D::kYearEnd},
       // The rate is tested in every mode, whatever the currency setting.
       {1, {{D::kParity, "0"}}, 1188, D::kParity},
   };
