@@ -180,8 +180,9 @@ inline void EachLive(Table& t, const std::string& path, const std::function<void
 
 inline std::string Trim(const char* text) { return AllTrim(text); }
 
-// What the lines say: per account (auxiliary accounts also on their
-// collecting account), per section and per journal-month header key.
+// What the draft lines say (the generated dossiers have no closed line): per account
+// (auxiliary accounts also on their collecting account), per section and per journal-month
+// header key.
 struct LineTotals {
   std::map<std::string, Cents> accounts, sections, headers;
 };
@@ -196,23 +197,18 @@ inline LineTotals TotalsFromLines() {
       collecting[c10.GetField(2)[0]] = acc;
     }
   });
-  auto line = [&](Table& l, bool closed) {
-    const char kind = l.GetField(1)[0];
-    const std::string account = l.GetField(closed ? 2 : 10);
-    const char sense = l.GetField(closed ? 13 : 17)[0];
-    const double f = l.GetFieldNum(closed ? 14 : 18), e = l.GetFieldNum(closed ? 15 : 19);
+  EachLive(*TableC50, PathC50(), [&](Table& l) {
+    const char kind = l.GetField(1)[0], sense = l.GetField(17)[0];
+    const std::string account = l.GetField(10);
+    const double f = l.GetFieldNum(18), e = l.GetFieldNum(19);
     if (kind == 'Z') {
       Add(t.accounts[account], sense, f, e);
       if (account[0] >= 'A' && account[0] <= 'Z') Add(t.accounts[collecting[account[0]]], sense, f, e);
-      const std::string key = closed ? std::string(l.GetField(3)) + l.GetField(5) + "C"
-                                     : std::string(l.GetField(2)) + l.GetField(3) + "B";
-      Add(t.headers[key], sense, f, e);
+      Add(t.headers[std::string(l.GetField(2)) + l.GetField(3) + "B"], sense, f, e);
     } else if (kind == 'W' || kind == 'Y') {
       Add(t.sections[account], sense, f, e);
     }
-  };
-  EachLive(*TableC40, PathC40(), [&](Table& l) { line(l, true); });
-  EachLive(*TableC50, PathC50(), [&](Table& l) { line(l, false); });
+  });
   return t;
 }
 
