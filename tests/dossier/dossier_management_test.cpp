@@ -198,11 +198,7 @@ TEST_F(ManagementTest, DossierOpenInAnotherProcessIsNeitherDeletedMovedNorRename
     ASSERT_TRUE(platform::CopyFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/" + b, ProgramFolder + b));
   const std::string a = Dir() + "/A/", b = Dir() + "/B/";
   fs::create_directories(b);
-  Table held;
-  test_support::OtherProcess other([&](char c) {
-    if (c == 'o') return held.OpenTable(DossierTablePathOf(a, "AB"));
-    return held.CloseTable(true);
-  });
+  OtherStation other(DossierTablePathOf(a, "AB"));
   std::string message;
   ASSERT_TRUE(CreateDossier(a, "AB", "Essai", Ymd{2026, 1, 1}, Ymd{2026, 12, 31}, &message)) << message;
   ASSERT_TRUE(other.Do('o'));

@@ -66,10 +66,9 @@ inline int Run(const std::vector<std::string>& args, std::string* output, std::v
 }
 
 // Runs a Python script of this folder with /usr/bin/python3.
-inline int RunPython(const std::string& script, const std::vector<std::string>& args, std::string* output) {
-  std::vector<std::string> all{"/usr/bin/python3", std::string(MERLON_SOURCE_DIR) + "/tests/dossier/" + script};
-  all.insert(all.end(), args.begin(), args.end());
-  return Run(all, output);
+inline int RunPython(const std::string& script, std::vector<std::string> args, std::string* output) {
+  args.insert(args.begin(), {"/usr/bin/python3", std::string(MERLON_SOURCE_DIR) + "/tests/dossier/" + script});
+  return Run(args, output);
 }
 
 // Writes bytes into a file at an offset, the rest of the file kept.
