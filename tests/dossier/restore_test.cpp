@@ -13,17 +13,10 @@ class RestoreTest : public DossierFixture {
   // The dossier's own files (lock table and log aside).
   std::map<std::string, std::string> DossierData() {
     auto files = FolderFiles(folder_);
-    for (auto it = files.begin(); it != files.end();) {
-      const std::string& n = it->first;
-      if (n.rfind("clg", 0) == 0 || n.rfind("c_lg", 0) == 0 || n.rfind("cab_", 0) == 0) it = files.erase(it);
-      else ++it;
-    }
+    std::erase_if(files, [](const auto& f) {
+      return f.first.rfind("clg", 0) == 0 || f.first.rfind("c_lg", 0) == 0 || f.first.rfind("cab_", 0) == 0;
+    });
     return files;
-  }
-  // Spoils the dossier after the backup: one file changed, one removed.
-  void Spoil() {
-    WriteText(folder_ + "c20ab.dbf", "spoilt");
-    std::filesystem::remove(platform::DiskPath(folder_ + "c70ab.dbf"));
   }
 };
 
@@ -51,7 +44,9 @@ TEST_F(RestoreTest, RoundTripsGiveTheDossierBackByteForByte) {
     ASSERT_EQ(lastExit_, 0);
     ASSERT_TRUE(std::filesystem::exists(c.target + c.chosen));
 
-    Spoil();
+    // Spoilt after the backup: one file changed, one removed.
+    WriteText(folder_ + "c20ab.dbf", "spoilt");
+    std::filesystem::remove(platform::DiskPath(folder_ + "c70ab.dbf"));
     WriteLog("entre les deux");
     const std::string logBefore = ReadText(LogPath(".txt"));
     ModalSeam::Reset();
@@ -77,9 +72,9 @@ TEST_F(RestoreTest, RoundTripsGiveTheDossierBackByteForByte) {
   EXPECT_EQ(launched_[1].back(), root_ + "/copies/");
 }
 
-// A restore cancelled in the chooser, and one whose log cannot be set aside (the set-aside
-// name taken by a folder, the batch file bringing back the backup's log): nothing started,
-// the station's log as it was, the dossier reopened without the stored working date.
+// A restore whose log cannot be set aside (the set-aside name taken by a folder, the batch
+// file bringing back the backup's log): nothing started, the station's log as it was, the
+// dossier reopened without the stored working date.
 TEST_F(RestoreTest, StoppedRestoreLeavesTheLogAsItWas) {
   CreateAndOpen();
   RecordingBatch("CRESTA8.BAT", root_ + "/r8.txt");
@@ -88,23 +83,15 @@ TEST_F(RestoreTest, StoppedRestoreLeavesTheLogAsItWas) {
             "#!/bin/sh\nprintf 'journal de la sauvegarde\\r\\n' > \"$1/clgab.txt\"\n");
   WriteLog("ligne du poste");
   const std::string log = ReadText(LogPath(".txt"));
-  for (const bool cancelled : {true, false}) {
-    SCOPED_TRACE(cancelled);
-    reopened_ = 0;
-    if (cancelled) {
-      ModalSeam::QueueFileAnswer("");
-    } else {
-      std::filesystem::create_directory(platform::DiskPath(folder_ + "c_lgab.tmp"));
-      ModalSeam::QueueFileAnswer(root_ + "/s/ZELAB.rar");
-      ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    }
-    RestoreDossier_Work();
-    EXPECT_TRUE(launched_.empty());
-    EXPECT_EQ(ReadText(LogPath(".txt")), log);
-    EXPECT_EQ(std::filesystem::is_directory(platform::DiskPath(folder_ + "c_lgab.tmp")), !cancelled);
-    EXPECT_FALSE(UseStoredWorkingDate);
-    EXPECT_EQ(reopened_, 1);
-  }
+  std::filesystem::create_directory(platform::DiskPath(folder_ + "c_lgab.tmp"));
+  ModalSeam::QueueFileAnswer(root_ + "/s/ZELAB.rar");
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  RestoreDossier_Work();
+  EXPECT_TRUE(launched_.empty());
+  EXPECT_EQ(ReadText(LogPath(".txt")), log);
+  EXPECT_TRUE(std::filesystem::is_directory(platform::DiskPath(folder_ + "c_lgab.tmp")));
+  EXPECT_FALSE(UseStoredWorkingDate);
+  EXPECT_EQ(reopened_, 1);
 }
 
 }  // namespace
