@@ -17,22 +17,6 @@ class PropertiesTest : public DossierFixture {
     DossierFixture::SetUp();
     CreateAndOpen();
   }
-  // Runs the dialog with the fields set, answering OK; the dialog's result.
-  int RunWith(int mode, const std::map<int, std::string>& fields, int* refusedAt = nullptr) {
-    D dialog(nullptr, mode);
-    ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
-      test_support::Screenshot(w.Widget(), "dossier", "properties");
-      auto& d = static_cast<gui::Dialog&>(w);
-      for (const auto& [id, text] : fields) d.SetItemText(id, text);
-    });
-    const int result = dialog.Execute(gui::MB_TASKMODAL);
-    if (refusedAt) *refusedAt = dialog.FocusedOnRefusal();
-    return result;
-  }
-  std::string LastMessage() const {
-    const gui::ShownModal* m = ModalSeam::LastShown();
-    return m && m->kind == ModalKind::MessageBox ? m->text : "";
-  }
 };
 
 TEST_F(PropertiesTest, RefusalsOnOk) {
@@ -56,10 +40,16 @@ TEST_F(PropertiesTest, RefusalsOnOk) {
   for (const Case& c : cases) {
     const DossierRecord before = TheDossierRecord;
     ModalSeam::Reset();
-    int focus = 0;
-    EXPECT_EQ(RunWith(c.mode, c.fields, &focus), gui::IDCANCEL) << c.message;
-    EXPECT_EQ(LastMessage().rfind(LoadStr(c.message), 0), 0u) << LastMessage();
-    EXPECT_EQ(focus, c.focus) << c.message;
+    D dialog(nullptr, c.mode);
+    ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
+      test_support::Screenshot(w.Widget(), "dossier", "properties");
+      for (const auto& [id, text] : c.fields) static_cast<gui::Dialog&>(w).SetItemText(id, text);
+    });
+    EXPECT_EQ(dialog.Execute(gui::MB_TASKMODAL), gui::IDCANCEL) << c.message;
+    const gui::ShownModal* box = ModalSeam::LastShown();
+    ASSERT_TRUE(box != nullptr && box->kind == ModalKind::MessageBox) << c.message;
+    EXPECT_EQ(box->text.rfind(LoadStr(c.message), 0), 0u) << box->text;
+    EXPECT_EQ(dialog.FocusedOnRefusal(), c.focus) << c.message;
     EXPECT_EQ(TheDossierRecord.Text(), before.Text()) << c.message;
   }
 }
