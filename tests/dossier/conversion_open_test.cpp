@@ -1,6 +1,6 @@
-// Dossiers of another format offered for conversion on opening: another
-// stamp, francs only (with the euro rate), the older generation; originals
-// kept aside until the conversion succeeded.
+// Dossiers of another format converted: francs only, offered on opening with the
+// euro rate asked; records kept in their place and headers apart; originals kept
+// aside until the conversion succeeded.
 #include <cmath>
 #include <map>
 

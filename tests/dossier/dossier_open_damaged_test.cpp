@@ -1,23 +1,11 @@
 // A dossier whose general file or its index was damaged: the opening rebuilds an index it
 // can make again, and refuses a damaged data file without writing a byte into the dossier.
-#include <map>
 
 #include "dossier/dossier_open.h"
 #include "dossier_test_util.h"
 #include "support/dossier_fixture.h"
 
 namespace {
-
-std::map<std::string, std::string> TableFiles(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::directory_iterator(folder)) {
-    const std::string name = e.path().filename();
-    const std::string ext = e.path().extension();
-    if (name[0] == 'c' && name[1] >= '1' && name[1] <= '7' && (ext == ".dbf" || ext == ".dbt" || ext == ".mdx"))
-      files[name] = dossier_test::ReadFile(e.path());
-  }
-  return files;
-}
 
 using dossier_test::Poke;
 
@@ -60,9 +48,9 @@ TEST_F(DossierOpenTest, DamagedGeneralFileIsRefusedAndADamagedIndexRebuilt) {
     const std::string code = "DMG" + std::to_string(++n);
     const std::string d = MakeDossier("d" + std::to_string(n), code);
     const std::string base = d + "c10" + Lower(code.c_str());
-    const std::map<std::string, std::string> sound = TableFiles(d);
+    const std::string sound = ReadAll(base + ".dbf");
     c.damage(base + ".dbf", base + ".mdx");
-    const std::map<std::string, std::string> before = TableFiles(d);
+    const std::string before = dossier_test::FolderBytes(d);
     gui::ModalSeam::Reset();
     OpenThroughDialog(base + ".dbf");
     const std::string shown = ShownTexts();
@@ -74,15 +62,13 @@ TEST_F(DossierOpenTest, DamagedGeneralFileIsRefusedAndADamagedIndexRebuilt) {
       EXPECT_NE(shown.find("Restaurez"), std::string::npos) << shown;
       EXPECT_NE(log.find("OUVERTURE DOSSIER - Erreur"), std::string::npos) << log;
       EXPECT_EQ(log.find("OUVERTURE DOSSIER - Ok"), std::string::npos) << log;
-      EXPECT_TRUE(TableFiles(d) == before) << "the dossier was written into";
+      EXPECT_TRUE(dossier_test::FolderBytes(d) == before) << "the dossier was written into";
     } else {
       // The index is made again; no record is added and no constant reset.
       EXPECT_EQ(DossierCode, code) << shown;
       EXPECT_EQ(shown.find("constantes"), std::string::npos) << shown;
-      const auto after = TableFiles(d);
-      const std::string c10 = std::string("c10") + Lower(code.c_str()) + ".dbf";
       // Header bytes 1-3 (the date of last update) aside, C10 is as it was.
-      EXPECT_TRUE(after.at(c10).substr(4) == sound.at(c10).substr(4)) << "C10 was written into";
+      EXPECT_TRUE(ReadAll(base + ".dbf").substr(4) == sound.substr(4)) << "C10 was written into";
     }
   }
 }
