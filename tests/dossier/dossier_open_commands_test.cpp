@@ -38,10 +38,6 @@ TEST_F(DossierOpenTest, OpenChangeAndCloseTwoDossiers) {
   RunSubjectCommand(20203);
   EXPECT_TRUE(IsBlank(DossierCode));
 
-  SaveRecentDossiers();
-  EXPECT_EQ(IniGetString("DossiersAuto1", ""), "AAA  " + a);
-  EXPECT_EQ(IniGetString("DossiersAuto2", ""), "BBB  " + b);
-
   const std::string logA = ReadAll(a + "clgaaa.txt");
   EXPECT_NE(logA.find("OUVERTURE DOSSIER - Ok - AAA sur " + a), std::string::npos) << logA;
   EXPECT_NE(logA.find("FERMETURE DOSSIER - Ok - AAA"), std::string::npos) << logA;
@@ -137,4 +133,20 @@ TEST_F(DossierOpenTest, C10IndexWithoutTheCodeOrderOffersNoConversion) {
   dossier_test::Poke(d + "c10sco.mdx", 4, "c10sco");
   OpenThroughDialog(C10Path(d, "SCO"));
   EXPECT_EQ(ShownTexts().find("onversion"), std::string::npos) << ShownTexts();
+}
+
+// Started on a dossier's C10 table (the run script, a shortcut), the first "Ouvrir dossier"
+// opens it without the file dialog.
+class StartedOnADossier : public DossierOpenTest {
+ protected:
+  const char* StartArgument() const override { return "Compta/Start/c10sta.dbf"; }
+};
+
+TEST_F(StartedOnADossier, FirstOpeningTakesTheArgument) {
+  const std::string folder = MakeDossier("Compta/Start", "STA", 10);
+  RunSubjectCommand(20202);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(DossierCode, "STA");
+  EXPECT_EQ(DossierFolder, folder);
+  for (const auto& shown : gui::ModalSeam::Shown()) EXPECT_NE(shown.kind, gui::ModalKind::FileOpen);
 }
