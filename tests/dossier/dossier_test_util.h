@@ -286,16 +286,12 @@ class MaintenanceTest : public dossier_test::SessionTest {
     folder_ = Dir() + "/dossier/";
     DemoOptions o;
     o.folder = folder_;
-    o.code = "DEMO";
-    o.lines = Lines();
+    o.lines = 600;
     o.seed = 11;
     std::string message;
     ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
     MakeCurrent(folder_, "DEMO");
   }
-  virtual long Lines() const { return 600; }
-
-  static void Edit(Table& t, const std::string& path, const std::function<void(Table&)>& fn) { EachRecord(t, path, fn); }
 
   // Appends one record with the given fields.
   static void Append(Table& t, const std::string& path, const std::map<int, std::string>& fields) {

@@ -31,7 +31,7 @@ long Count(Table& t, const std::string& path, const std::function<bool(Table&)>&
 // mends it all and logs what it removed.
 TEST_F(RebuildTest, DamagedDossierIsMendedAndRemovedRecordsAreLogged) {
   bool dropped = false;
-  Edit(*TableC10, PathC10(), [&](Table& t) {
+  EachRecord(*TableC10, PathC10(), [&](Table& t) {
     if (!dropped && t.GetField(1)[0] == 'C') dropped = t.DeleteRecord(nullptr, 0);
     else if (t.GetField(1)[0] == 'C') t.PutField(4, "");
   });
@@ -73,7 +73,7 @@ TEST_F(RebuildTest, SecondCurrencyRoundingGoesToTheRoundingAccount) {
       CloseAllTables();
     }
     bool changed = false;
-    Edit(*TableC50, PathC50(), [&](Table& t) {
+    EachRecord(*TableC50, PathC50(), [&](Table& t) {
       if (!changed && t.GetField(17)[0] == 'D') {
         t.PutFieldNum(19, t.GetFieldNum(19) + 0.01);
         changed = true;
@@ -147,7 +147,7 @@ TEST_F(RebuildTest, TotalsStillRunAfterALateReindexError) {
     int seen = 0;
     bool broken = false;
   } breaker;
-  Edit(*TableC20, PathC20(), [](Table& t) { t.PutFieldNum(17, 0); });
+  EachRecord(*TableC20, PathC20(), [](Table& t) { t.PutFieldNum(17, 0); });
   const RebuildReport report = RunDossierRebuild(false, true, &breaker);
   ASSERT_TRUE(breaker.broken);
   EXPECT_EQ(report.code, kRebuildSecondReindex);
