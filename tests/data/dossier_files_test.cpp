@@ -54,12 +54,4 @@ TEST_F(DossierFilesTest, DossierRecordLoadsFromC10KeepingLevelAndWorkingDate) {
     EXPECT_EQ(TheDossierRecord.At(194), 'A');
     EXPECT_NEAR(TheDossierRecord.Parity(), 6.55957, 1e-9);
   }
-
-  // Without the record the dossier record stays as it was.
-  ASSERT_TRUE(c10.Seek("C10CODE", "0"));
-  ASSERT_TRUE(c10.DeleteRecord("", 1));
-  ASSERT_TRUE(c10.PutField(1, "9"));
-  TheDossierRecord.Clear();
-  EXPECT_FALSE(ReadC10Texts());
-  EXPECT_TRUE(IsBlank(TheDossierRecord.Text()));
 }

@@ -68,25 +68,6 @@ TEST_F(ErrorReportTest, RefusedInsertShowsCaptionTextAndLogLine) {
   EXPECT_TRUE(Posted().empty());
 }
 
-TEST_F(ErrorReportTest, LinesAppearOnlyWhenTheyApply) {
-  Table& t = *TableC20;
-  ASSERT_FALSE(t.OpenTable(File("missing"), ""));
-  ReportDbError(t, 77, "ouverture");
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0].caption, "Erreur BDE n:" + std::to_string(t.result));
-  const std::string& m = Boxes()[0].text;
-  EXPECT_NE(m.find("Erreur:    77/ouverture\n\nDBF: " + File("missing.dbf") + "\n\n"), std::string::npos) << m;
-  for (const char* absent : {"Champ #", "MDX: ", "TAG: "}) EXPECT_EQ(m.find(absent), std::string::npos) << absent;
-
-  ASSERT_TRUE(t.OpenTable(File("errs"), ""));
-  t.result = dbase::DBIERR_LOCKED;
-  ReportDbError(t, 2010, "", 2);
-  ASSERT_EQ(Boxes().size(), 2u);
-  EXPECT_EQ(Boxes()[1].text, "\n\n10241: Enregistrement verrouill\xE9 par un autre utilisateur\n\nErreur:  2010/\n\n"
-                             "Champ #LABEL\nDBF: " + File("errs.dbf") + "\n\n");
-  EXPECT_EQ(t.result, dbase::DBIERR_LOCKED) << "the code stays for the caller";
-}
-
 TEST_F(ErrorReportTest, TooManyOpenFilesSendsTheUserToTheSettings) {
   SetRegistryText(1, 10, "     40213");
   Table& t = *TableC20;

@@ -1,5 +1,5 @@
 // Tags of a dossier made by the creation function: every tag walked against the records,
-// the index files deleted and rebuilt, the temporary tag and the separate C60 index file.
+// the index files deleted and rebuilt.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -131,13 +131,9 @@ TEST_F(DossierIndexTest, EveryTagWalksInKeyOrderAndSurvivesARebuild) {
     ASSERT_TRUE(t.OpenTable(DossierPath(kind)));
     EXPECT_EQ(t.cursorProps.iIndexes, 0);
   }
-  EXPECT_TRUE(BuildIndexesC10());
-  EXPECT_TRUE(BuildIndexesC20());
-  EXPECT_TRUE(BuildIndexesC30());
-  EXPECT_TRUE(BuildIndexesC40());
-  EXPECT_TRUE(BuildIndexesC50());
-  EXPECT_TRUE(BuildIndexesC60());
-  EXPECT_TRUE(BuildIndexesC70());
+  for (bool (*build)() : {BuildIndexesC10, BuildIndexesC20, BuildIndexesC30, BuildIndexesC40, BuildIndexesC50,
+                          BuildIndexesC60, BuildIndexesC70})
+    EXPECT_TRUE(build());
   CloseAllTables();
   for (TableKind kind : DossierKinds())
     EXPECT_TRUE(MdxHeaderMatchesName((DossierPath(kind) + ".mdx").c_str()));
@@ -157,51 +153,6 @@ TEST_F(DossierIndexTest, RefusedTagIsReportedAndStopsTheBuilder) {
   EXPECT_EQ(Boxes()[0].caption.rfind("Erreur BDE n:", 0), 0u);
   EXPECT_NE(Boxes()[0].text.find("Erreur:  3130/"), std::string::npos) << Boxes()[0].text;
   EXPECT_EQ(TableC30->cursorProps.iIndexes, 0);
-}
-
-TEST_F(DossierIndexTest, TemporaryTagComesAndGoes) {
-  CreateDossier();
-  Fill(30);
-  Table& t = *TableC20;
-  ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
-  EXPECT_TRUE(DeleteTempIndex(t));  // none yet
-  const TableStructure& s = StructureOf(TableKind::C20);
-  const int fields[] = {2, 1};
-  ASSERT_TRUE(AddTempIndex(t, 2, fields, "CLIB+CCODE"));
-  const TagDef tmp{kTagTmp, "CLIB+CCODE", "", {2, 1}, 3021};
-  EXPECT_EQ(WalkRecords(t, kTagTmp), Expected(s, tmp, records_[TableKind::C20]));
-  EXPECT_TRUE(DeleteTempIndex(t));
-  std::uint16_t seq = 0;
-  EXPECT_EQ(dbase::DbiGetIndexSeqNo(t.cursor, "", kTagTmp, 0, &seq), dbase::DBIERR_NOSUCHINDEX);
-  EXPECT_EQ(WalkRecords(t, "C20CODE").size(), 30u);
-  EXPECT_TRUE(Boxes().empty());
-
-  EXPECT_FALSE(AddTempIndex(t, 1, fields, "NOSUCHFIELD"));
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_NE(Boxes()[0].text.find("Erreur:  3021/TAG_TMP/NOSUCHFIELD/"), std::string::npos) << Boxes()[0].text;
-}
-
-TEST_F(DossierIndexTest, SeparateSortFileOfTheLines) {
-  CreateDossier();
-  Fill(40);
-  Table& t = *TableC60;
-  ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C60), "C60CODE"));
-  const int fields[7] = {2, 3, 4, 5, 11, 13, 1};
-  const char* expr = "TCODE+TMOIS+TJOUR+TJAL+TPIECE+TNUM+TCLE";
-  ASSERT_TRUE(AddIndexFileC60("c60tri.mdx", fields, expr));
-  const TagDef sort{"C60TRI", expr, "", {2, 3, 4, 5, 11, 13, 1}, 0};
-  std::vector<std::uint32_t> walked;
-  for (bool ok = t.GoTop(""); ok; ok = t.Skip(1)) walked.push_back(t.recordNumber);
-  EXPECT_EQ(walked, Expected(StructureOf(TableKind::C60), sort, records_[TableKind::C60]));
-  EXPECT_TRUE(CloseIndexFileC60("c60tri.mdx"));
-  EXPECT_TRUE(Boxes().empty());
-
-  EXPECT_FALSE(AddIndexFileC60("c60bad.mdx", fields, "TCODE+"));
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_NE(Boxes()[0].text.find("Erreur:  3002/c60bad.mdx/TCODE+"), std::string::npos) << Boxes()[0].text;
-  EXPECT_FALSE(CloseIndexFileC60("never-opened.mdx"));
-  ASSERT_FALSE(Boxes().empty());
-  EXPECT_NE(Boxes().back().text.find("Erreur:   302/never-opened.mdx"), std::string::npos) << Boxes().back().text;
 }
 
 }  // namespace

@@ -89,23 +89,6 @@ TEST_F(LockTest, ThreeModesWhileAnotherStationHoldsTheRecord) {
   EXPECT_TRUE(other.Do('l'));
 }
 
-TEST_F(LockTest, ExclusiveTablesAndRecordsThatCannotBeReadTakeNoNotice) {
-  Table& t = *TableC20;
-  t.shareMode = dbase::dbiOPENEXCL;
-  ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
-  t.result = 4242;
-  EXPECT_TRUE(LockRecord(t, nullptr, 0));
-  EXPECT_TRUE(UnlockRecord(t));
-  EXPECT_EQ(t.result, 4242);  // the engine was not called
-
-  // No current record: a lock that can never be had is no reason to wait.
-  Table& empty = *TableC30;
-  ASSERT_TRUE(empty.OpenTable(DossierPath(TableKind::C30), "C30CODE"));
-  EXPECT_FALSE(empty.GoTop("C30CODE"));
-  EXPECT_FALSE(LockRecord(empty, "texte", 1));
-  EXPECT_TRUE(Notices().empty());
-}
-
 TEST_F(LockTest, DossierLockWhileAnotherStationHasTheDossierOpen) {
   OtherProcess other(OtherStation);
   ASSERT_TRUE(DossierLockTable->OpenTable(DossierTablePath()));
