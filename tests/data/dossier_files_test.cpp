@@ -15,7 +15,6 @@ TEST_F(DossierFilesTest, NamesFollowTheCodeAndFolder) {
   EXPECT_EQ(std::string(ExportFileName(".csv", "XP")), File("Compta/Dossier1/cxpdemo.csv"));
   SetDossier(File("Compta/Dossier1"), "AB  ");
   EXPECT_EQ(std::string(DossierTablePath()), File("Compta/Dossier1/cab_____"));
-  EXPECT_EQ(std::string(PathReportDefs('0')), ProgramFolder + "ce0etats");
 }
 
 TEST_F(DossierFilesTest, IniAndExportNamesFromTheSystemAndSettings) {
