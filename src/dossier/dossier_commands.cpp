@@ -63,10 +63,6 @@ void SetFrameCaption(const std::string& caption) {
   if (Client() != nullptr && Client()->Parent() != nullptr) Client()->Parent()->SetCaption(caption);
 }
 
-void SetMessageBarText(const std::string& text) {
-  if (MessageBar != nullptr) MessageBar->SetText(text);
-}
-
 
 // Marker file beside C10: written once, it tells that a link to it opens the dossier.
 void WriteMarkerFile() {

@@ -141,7 +141,9 @@ TEST_F(DataTest, SeekNotBelowStandsOnTheFirstKeyNotBelowTheText) {
       const std::string want = exact ? c.exact : c.notBelow;
       EXPECT_EQ(found, !want.empty());
       EXPECT_EQ(c10.eof != 0, want.empty());
-      if (!want.empty()) EXPECT_EQ(std::string(RTrim(c10.GetField(2))), want);
+      if (!want.empty()) {
+        EXPECT_EQ(std::string(RTrim(c10.GetField(2))), want);
+      }
     }
   }
 }
