@@ -214,8 +214,10 @@ inline std::vector<std::string> Lines(const std::vector<MdxEntry>& entries) {
 class MemoryTable : public RecordSource {
  public:
   std::vector<std::vector<std::uint8_t>> records;  // record n at index n - 1
+  std::vector<bool> removed;                       // records the walk skips
   std::size_t next = 0;
   bool Next(std::uint32_t* recno, const std::uint8_t** record) override {
+    while (next < removed.size() && removed[next]) ++next;
     if (next >= records.size()) return false;
     *recno = static_cast<std::uint32_t>(next + 1);
     *record = records[next].data();

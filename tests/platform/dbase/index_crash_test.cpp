@@ -293,7 +293,7 @@ TEST_P(CrashLarge, RandomChangesKilledLeaveATableTheNextStationRepairsOrRefuses)
   EXPECT_GT(refusals, 5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, CrashLarge, ::testing::Values(1, 2, 3, 4));
+INSTANTIATE_TEST_SUITE_P(Runs, CrashLarge, ::testing::Values(1, 2, 3));
 
 TEST_F(Crash, EveryChangeOfEveryWriterKilledLeavesATableTheNextStationRepairsOrRefuses) {
   MakeBase();
@@ -330,9 +330,6 @@ TEST_F(Crash, EveryChangeOfEveryWriterKilledLeavesATableTheNextStationRepairsOrR
     }
   }
   EXPECT_GT(refusals, 5);
-  char text[kDbiMaxMsgLen + 1];
-  DbiGetErrorString(DBIERR_INDEXOUTOFDATE, text);
-  EXPECT_NE(std::string(text).find("reconstruction des fichiers et des index du dossier"), std::string::npos);
 
   // python3-dbfread reads every record of every table left, deleted ones included.
   const std::string script =
