@@ -215,11 +215,9 @@ TEST_F(CrashTest, ARecordWrittenPastTheCountIsCutOffByTheNextExclusiveOpen) {
   // Each try starts from the three records: a try killed earlier leaves its index update
   // marked, and the next open would spend writes on the repair.
   const std::string kept = dir / "kept";
-  fs::create_directory(kept);
-  for (const char* ext : {".dbf", ".mdx", ".dbt"}) fs::copy_file(dir / ("t" + std::string(ext)), kept + "/t" + ext);
+  fs::copy(dir.path(), kept);
   for (long n = 3; fs::file_size(table) == size && n < 10; ++n) {
-    for (const char* ext : {".dbf", ".mdx", ".dbt"})
-      fs::copy_file(kept + "/t" + ext, dir / ("t" + std::string(ext)), fs::copy_options::overwrite_existing);
+    fs::copy(kept, dir.path(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
     KilledIn(WriteFault::kKill, n, append);
   }
   ASSERT_EQ(fs::file_size(table), size + 21) << "no kill left a record past the count";
