@@ -1,11 +1,10 @@
-// Index files: tag maintenance against a model, seeks, the direct page reader and damaged
-// files.
+// Index files: tag maintenance against tags built afresh, seeks, the direct page reader and
+// damaged files.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <random>
