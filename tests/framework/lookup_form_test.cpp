@@ -24,12 +24,6 @@ class LookupFormTest : public SubjectTest {
   }
   // The list, and the form of AC opened from it.
   JournalForm* Form() { return Edit(List(), "AC"); }
-  // Presses the form's "?" button.
-  static char Press(JournalForm* form) {
-    form->lookup->Click();
-    gui::ProcessPendingMessages();
-    return form->lastLookup;
-  }
 };
 
 TEST_F(LookupFormTest, DialogStartsFromTheTextBeforeTheHelpCharacter) {
@@ -42,7 +36,9 @@ TEST_F(LookupFormTest, DialogStartsFromTheTextBeforeTheHelpCharacter) {
     for (int i = 0; i < d.List()->GetCount(); ++i) rows.push_back(d.List()->GetString(i));
     d.List()->SetSelIndex(1);
   });
-  EXPECT_EQ(Press(form), kLookupFound);
+  form->lookup->Click();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(form->lastLookup, kLookupFound);
   EXPECT_EQ(rows, (std::vector<std::string>{"BQ\tBANQUE", "BR\tBANQUE 2"}));
   EXPECT_EQ(form->refEdit->GetText(), "BR");
   EXPECT_EQ(form->refName->GetText(), "BANQUE 2");

@@ -388,13 +388,10 @@ class SubjectTest : public test_support::GuiTest {
     if (!t.Seek("C10CODE", kind, key.c_str())) return "<none>";
     return RTrim(t.GetField(3));
   }
-  void Choose(unsigned id) {
-    gui::SendCommand(client_->GetHandle(), id);
-    gui::ProcessPendingMessages();
-  }
   // The subject's list, opened from the menu.
   JournalList* List() {
-    Choose(kSubjectCommand);
+    gui::SendCommand(client_->GetHandle(), kSubjectCommand);
+    gui::ProcessPendingMessages();
     JournalList* list = OpenList();
     EXPECT_NE(list, nullptr);
     return list;
