@@ -80,12 +80,10 @@ class JournalList : public CMDIBrowse {
     keyWidth = kCodeWidth;
     toolbarCommands = {4, 20023, 20047, 20029, 20031};
     t_ = GetTable(0);
-    opened = t_->OpenTable(PathC10(), "C10CODE");
-    Count();
+    if (t_->OpenTable(PathC10(), "C10CODE")) {
+      Store().totalRows = static_cast<long>(CountIndexEntries(*t_, "C10CODE", 1, kKind));
+    }
   }
-  bool opened = false;
-
-  void Count() { Store().totalRows = opened ? static_cast<long>(CountIndexEntries(*t_, "C10CODE", 1, kKind)) : 0; }
 
   bool HasCurrentRecord(::Table* t) override { return CMDIBrowse::HasCurrentRecord(t) && t->GetField(1)[0] == 'J'; }
   void FillRowsForward(BrowseRows& rows, int first, int count, long recno) override {
@@ -317,13 +315,6 @@ inline void RunSubjectCommand(gui::MDIClient* client) {
   if (list->Create()) list->Show(gui::SW_SHOWNORMAL);
 }
 
-// Records the lock notices of the table layer.
-inline std::vector<std::string>& Notices() {
-  static std::vector<std::string> notices;
-  return notices;
-}
-inline void RecordNotice(const char*, const char* message) { Notices().push_back(message != nullptr ? message : ""); }
-
 // A dossier "TST" with its general file, the main window and the registry.
 class SubjectTest : public test_support::GuiTest {
  protected:
@@ -339,8 +330,7 @@ class SubjectTest : public test_support::GuiTest {
     PendingRowCount = 0;
     BrowseTickSource = [this] { return now_; };
     FormRecordLocks.fill(0);
-    Notices().clear();
-    SetLockNoticeHook(&RecordNotice);
+    SetLockNoticeHook([](const char*, const char*) {});
     SetProgramOption(4, '*');
     SetDossier(dir_ + "/", "TST");
     ASSERT_EQ(StartDbSession(), 0);
