@@ -2,11 +2,9 @@
 // records of other kinds: it reads only its kind through the C10CODE tag,
 // pages, types ahead, cancels and reactivates records in the file, and sees
 // what another process wrote.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "support/other_process.h"
 #include "test_subject.h"
 
 namespace {
@@ -67,18 +65,12 @@ TEST_F(BrowseTableTest, CancelReactivateAndAnotherProcessChangingTheTable) {
   // Another process renames A02 and cancels A04; the full refresh sees both.
   const long a02 = list->Store().RecordNumberOf(1), a04 = list->Store().RecordNumberOf(3);
   EXPECT_FALSE(list->RefreshTotal());
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::Table other;
-    bool ok = other.OpenTable(PathC10(), "C10CODE") && other.GoTo(a02) && other.PutField(3, "Renomm\xE9 ailleurs") &&
-              other.GoTo(a04) && other.DeleteRecord(nullptr, 0);
-    other.CloseTable();
-    _exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  test_support::OtherProcess other([a02, a04](char) {
+    ::Table t;
+    return t.OpenTable(PathC10(), "C10CODE") && t.GoTo(a02) && t.PutField(3, "Renomm\xE9 ailleurs") && t.GoTo(a04) &&
+           t.DeleteRecord(nullptr, 0);
+  });
+  ASSERT_TRUE(other.Do('w'));
   EXPECT_TRUE(list->RefreshTotal());
   EXPECT_NE(list->Store().rows[1].find("Renomm\xE9 ailleurs"), std::string::npos);
   EXPECT_EQ(list->Store().MarkerOf(3), kMarkerCancelled);
