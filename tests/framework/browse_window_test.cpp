@@ -77,10 +77,6 @@ TEST_F(BrowseWindowTest, RefreshTimerFollowsDossierConstant025) {
   ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
   list->EvTimer(kBrowseRefreshTimer);
   EXPECT_EQ(list->Store().MarkerOf(0), kMarkerCancelled);
-  // The constant is read again after each tick.
-  TheDossierRecord.SetConstant(25, "000");
-  list->EvTimer(kBrowseRefreshTimer);
-  EXPECT_FALSE(list->HasTimer(kBrowseRefreshTimer));
 }
 
 TEST_F(BrowseWindowTest, CancelledAndSelectedRowsArePaintedInTheirBands) {
