@@ -1,6 +1,6 @@
 // MEdit driven by typed keys: the filters of each input kind, the date
 // places, date stepping inside the financial year, function keys acting
-// on release, Enter, and the loaded value.
+// on release and Enter.
 #include <QApplication>
 
 #include "controls/medit.h"
@@ -129,17 +129,6 @@ TEST_F(MEditTest, FunctionKeysActWhenReleased) {
     ASSERT_EQ(page->commands.size(), 1u);
     EXPECT_EQ(page->commands[0], c.expected);
   }
-}
-
-TEST_F(MEditTest, IsModifiedComparesWithTheLoadedValue) {
-  MEdit* e = Make(MEdit::kText, 6);
-  e->SetValue("ABCDEFGH", true);
-  EXPECT_EQ(e->LoadedValue(), "ABCDEF");
-  EXPECT_FALSE(e->IsModified());
-  e->SetValue("ABC", false);
-  EXPECT_TRUE(e->IsModified());
-  e->SetValue("ABCDEF", false);
-  EXPECT_FALSE(e->IsModified());
 }
 
 TEST_F(MEditTest, EnterActions) {
