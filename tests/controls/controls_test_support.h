@@ -76,7 +76,6 @@ class ControlTest : public test_support::GuiTest {
     QApplication::setActiveWindow(page->Widget());
     QApplication::processEvents();
   }
-  void SetOption(int position, char value) { options_[static_cast<std::size_t>(position - 1)] = value; }
 
   Page* page = nullptr;
   std::string options_;

@@ -12,7 +12,7 @@ namespace {
 class EntryFocusTest : public ctest::ControlTest {};
 
 TEST_F(EntryFocusTest, TabFocusAndFrameAcrossTheEntryControls) {
-  SetOption(16, 'O');
+  options_[15] = 'O';  // SaisieEnRouge
   auto* edit = new MEdit(page, 10, 10, 1, MEdit::kText, 0, false);
   auto* check = new MCheckBox(page, 11, "Actif", 1);
   auto* button = new MButton(page, 12, "Valider");

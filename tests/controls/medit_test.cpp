@@ -39,7 +39,7 @@ struct TypingCase {
   int decimals;
   const char* loaded;  // SetValue with remember
   int caret;           // -1 = at the end
-  const char* keys;    // "\b" backspace, "\x01" Ctrl+A, "\xB2" the superscript two
+  const char* keys;    // "\b" backspace, "\xB2" the superscript two
   const char* expected;
   int beeps;
 };
@@ -51,7 +51,6 @@ const TypingCase kTyping[] = {
     {"signed minus only first", MEdit::kSigned, 8, 0, "", -1, "-1-2", "-12", 1},
     {"amount sense letter later", MEdit::kAmount, 12, 2, "", -1, "12c", "12", 1},
     {"superscript two restores", MEdit::kText, 10, 0, "777", -1, "12\xB2", "777", 0},
-    {"ctrl+a then type replaces", MEdit::kText, 10, 0, "old", 1, "\x01new", "new", 0},
     {"date ninth digit refused", MEdit::kDate, 8, 0, "", 0, "3103051", "31/03/05", 1},
 };
 
