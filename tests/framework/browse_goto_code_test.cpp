@@ -9,14 +9,6 @@ namespace {
 
 using namespace subject;
 
-// The journal list with its code index: kind "J" before the code, on C10CODE.
-class IndexedJournalList : public JournalList {
- public:
-  explicit IndexedJournalList(gui::MDIClient* client) : JournalList(client) {
-    codeIndex = BrowseCodeIndex{GetTable(0), "C10CODE", kKind, 2};
-  }
-};
-
 class BrowseGoToCodeTest : public SubjectTest {
  protected:
   static constexpr int kJournals = 400;
@@ -28,7 +20,12 @@ class BrowseGoToCodeTest : public SubjectTest {
     for (int i = kJournals; i >= 1; --i) AddC10("J", Code(i), "Journal " + std::to_string(i), i == 250);
     AddC10("K", "AAA", "autre sorte apres");
   }
-  IndexedJournalList* List() { return Show(new IndexedJournalList(client_), 500, 360); }
+  // The journal list with its code index: kind "J" before the code, on C10CODE.
+  JournalList* List() {
+    auto* list = new JournalList(client_);
+    list->codeIndex = BrowseCodeIndex{list->GetTable(0), "C10CODE", kKind, 2};
+    return Show(list, 500, 360);
+  }
   static void Answer(const char* code) {
     gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [code](gui::Window& d) {
       static_cast<TDFmtSaisie&>(d).Input()->SetText(code);
@@ -37,7 +34,7 @@ class BrowseGoToCodeTest : public SubjectTest {
 };
 
 TEST_F(BrowseGoToCodeTest, ReCalerFindsACodeAnywhereInTheTable) {
-  IndexedJournalList* list = List();
+  JournalList* list = List();
   const BrowseRowStore& s = list->Store();
   ASSERT_EQ(s.totalRows, kJournals);
   struct Case {
@@ -64,7 +61,7 @@ TEST_F(BrowseGoToCodeTest, ReCalerFindsACodeAnywhereInTheTable) {
 }
 
 TEST_F(BrowseGoToCodeTest, F8AsksForTheCode) {
-  IndexedJournalList* list = List();
+  JournalList* list = List();
   Answer("zz");
   Answer("321");
   list->EvKeyUp(gui::VK_F8, 1, 0);

@@ -22,7 +22,6 @@ class BrowseWindowTest : public SubjectTest {
     list->listName = "J";
     return Show(list);
   }
-  static std::string TopCode(JournalList* list) { return list->Store().rows[0].substr(7, 3); }
 };
 
 TEST_F(BrowseWindowTest, OpensOnTheFirstPageAndKeepsOnlyVisibleRows) {
@@ -62,7 +61,7 @@ TEST_F(BrowseWindowTest, KeysMoveTheSelectionAndThePage) {
     EXPECT_EQ(list->Store().selected, c.selected) << c.what;
     EXPECT_EQ(list->Store().top, c.top) << c.what;
     // The page always shows the records from top + 1 on.
-    EXPECT_EQ(TopCode(list), Code(c.top + 1)) << c.what;
+    EXPECT_EQ(list->Store().rows[0].substr(7, 3), Code(c.top + 1)) << c.what;
     EXPECT_EQ(list->View()->GetScrollPos(true), c.top) << c.what;
   }
 }

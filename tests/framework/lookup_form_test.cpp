@@ -17,7 +17,6 @@ class LookupFormTest : public SubjectTest {
     AddC10("J", "AC", "ACHATS");
     AddC10("J", "BQ", "BANQUE");
     AddC10("J", "BR", "BANQUE 2");
-    AddC10("J", "CX", "ANNULE", true);
     AddC10("J", "VT", "VENTES");
     AddC10("J", "ZZ", "ANNULE AUSSI", true);
     AddC10("K", "AA", "AUTRE SORTE");
