@@ -1,12 +1,17 @@
 // The other custom controls: function keys, the combo box's loaded value
-// and '²', the list box's clipboard copies and the form page.
+// and '²', the list box's clipboard copies, the form page and bitmap panel.
 #include <QApplication>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QWidget>
 
+#include "controls/drawing.h"
 #include "controls/mcontrols.h"
 #include "controls_test_support.h"
 #include "platform/gui/clipboard.h"
+#include "platform/gui/bitmap.h"
+#include "platform/gui/dc.h"
 
 namespace {
 
@@ -67,8 +72,9 @@ TEST_F(MControlsTest, ListBoxCopiesLinesToTheClipboard) {
   EXPECT_EQ(gui::GetClipboardText(), "401000  Client A\r\n411000 Client B\r\n");
 }
 
-// A click on a form page reaches the form at the same place.
-TEST_F(MControlsTest, FormPagePassesClicksToTheForm) {
+// A click on a form page reaches the form at the same place; a bitmap
+// panel paints its picture inside a sunken frame.
+TEST_F(MControlsTest, FormPagePassesClicksAndBitmapPanelPaints) {
   auto* sheet = new MWindow(page);
   sheet->MoveWindow(gui::Rect{10, 10, 120, 80});
   ASSERT_TRUE(sheet->Create());
@@ -78,6 +84,20 @@ TEST_F(MControlsTest, FormPagePassesClicksToTheForm) {
   gui::ProcessPendingMessages();
   ASSERT_FALSE(page->messages.empty());
   EXPECT_EQ(page->messages.back().first, gui::WM_LBUTTONDOWN);
+
+  struct Panel : gui::Window {
+    using gui::Window::Window;
+    void EvPaint() override { PaintBitmapPanel(*this, 20003, true, painted); }
+    bool painted = false;
+  };
+  auto* panel = new Panel(page);
+  panel->MoveWindow(gui::Rect{150, 10, 60, 60});
+  ASSERT_TRUE(panel->Create());
+  const QImage shot = panel->Widget()->grab().toImage();
+  EXPECT_TRUE(panel->painted);
+  const gui::Bitmap bitmap = gui::Bitmap::Load("20003");
+  ASSERT_FALSE(bitmap.IsNull());
+  EXPECT_EQ(shot.pixel(6, 6), bitmap.PixelArgb(6, 6));
 }
 
 }  // namespace

@@ -129,6 +129,7 @@ TEST_F(FormProtocolTest, EnregistrerAndQuitterNeverAsk) {
 
 TEST_F(FormProtocolTest, NoCloseWhileBusyOrPrinting) {
   PlainForm* form = Open();
+  EXPECT_FALSE(form->HasMaximizeBox());
   form->ClosingFlag = true;
   form->CmQuitter();
   form->CmEnregistrer();

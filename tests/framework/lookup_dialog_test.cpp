@@ -86,8 +86,11 @@ TEST_F(LookupDialogTest, CodeIsCutToTheWidth) {
   AddC10("J", "BQ", "BANQUE");
   AddC10("B", "ACZ", "AUTRE SORTE");
 
+  // Names line up behind the longest code (and a blank).
   std::string text = "AC";
-  EXPECT_EQ(Run("J", 2, text, gui::IDOK), gui::IDOK);
+  EXPECT_EQ(Run("J", 2, text, gui::IDOK,
+                [](TDAideFichier& d) { EXPECT_EQ(d.List()->TabStop(), 4 * d.Units().baseX); }),
+            gui::IDOK);
   EXPECT_EQ(text, "AC") << "ACH cut to two characters";
 
 
