@@ -113,12 +113,10 @@ TEST_F(CommandEnablerTest, HandlersRunTheirPrologue) {
   };
   SetDossierState('2');
   gui::SendCommand(MainWindowHandle, 20302);
-  EXPECT_EQ(checks, 1);
-  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(std::pair(checks, runs), std::pair(1, 1));
   checkAnswer = true;
   gui::SendCommand(MainWindowHandle, 20302);
-  EXPECT_EQ(checks, 2);
-  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(std::pair(checks, runs), std::pair(2, 2));
 }
 
 // A subject's handler as the subjects write it: an open window of its kind

@@ -17,7 +17,6 @@ namespace {
 void WriteAll(const std::string& path, const std::vector<char>& b) {
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(b.data(), static_cast<std::streamsize>(b.size()));
 }
-void Put32(std::vector<char>& b, std::size_t at, std::uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
 
 // Offset of tag n's header page.
 std::size_t TagHeader(const std::vector<char>& b, int n) {

@@ -90,7 +90,6 @@ TEST_F(DcTest, PdfDocumentsAreWrittenPageByPage) {
     EXPECT_FALSE(dc.StartPage());  // no document yet
     ASSERT_TRUE(dc.StartDoc("Balance"));
     EXPECT_EQ(dc.GetDeviceCaps(LOGPIXELSX), 300);
-    EXPECT_NEAR(dc.GetDeviceCaps(HORZRES), 2480, 5);  // A4 width at 300 dpi
     for (int page = 1; page <= 2; ++page) {
       ASSERT_TRUE(dc.StartPage());
       FontDesc fd;
@@ -98,8 +97,6 @@ TEST_F(DcTest, PdfDocumentsAreWrittenPageByPage) {
       fd.height = FontHeightForPoints(12, dc.GetDeviceCaps(LOGPIXELSY));
       dc.SelectFont(Font(fd));
       dc.TextOut(200, 200, "Page " + std::to_string(page) + " \x80 100,00");
-      dc.SelectPen(Pen{PenStyle::Dash, 3, colors::Gray});
-      dc.RoundRect(150, 150, 1500, 400, 40, 40);
       EXPECT_TRUE(dc.EndPage());
     }
     EXPECT_TRUE(dc.EndDoc());

@@ -1,9 +1,7 @@
-#include <QString>
 #include <string>
 
 #include "gui_test_support.h"
 #include "platform/gui/messagebox.h"
-#include "platform/gui/text_codec.h"
 #include "platform/gui/window.h"
 
 using namespace gui;
@@ -51,18 +49,6 @@ TEST_F(SeamTest, DialogAnswerFillsTheDialogFirst) {
   EXPECT_EQ(ModalSeam::Shown()[0].resourceId, 1234);
   EXPECT_EQ(ModalSeam::Shown()[1].text, "inner");
   EXPECT_EQ(ModalSeam::RunDialog(dialog, shown, [] { return IDOK; }), IDCANCEL) << "unqueued: cancel";
-}
-
-TEST(TextCodec, Cp1252RoundTripsThroughUnicode) {
-  struct Case { unsigned char byte; char32_t cp; };
-  for (Case c : {Case{0x80, U'\u20AC'}, Case{0x9C, U'\u0153'}, Case{0xE9, U'\u00E9'}, Case{0x81, U'\u0081'}}) {
-    EXPECT_EQ(Cp1252ToUnicode(c.byte), c.cp) << int(c.byte);
-    EXPECT_EQ(UnicodeToCp1252(c.cp), c.byte) << int(c.byte);
-  }
-  std::string all;
-  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
-  EXPECT_EQ(FromQString(ToQString(all)), all);
-  EXPECT_EQ(Utf8ToCp1252("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"), "\xE9\x80?") << "outside cp1252: one '?'";
 }
 
 }  // namespace
