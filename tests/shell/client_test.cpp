@@ -26,9 +26,8 @@ TEST_F(ClientTest, StartsWithFrameToolbarAndStatusBars) {
   RecentDossiers[0] = "ABC  /srv/Abc/";
   RecentDossiers[2] = "XY   /srv/Xy/";
   app_.reset();
-  EXPECT_EQ(Ini("DossiersAuto1"), "ABC  /srv/Abc/");
-  EXPECT_EQ(Ini("DossiersAuto2"), "");
-  EXPECT_EQ(Ini("DossiersAuto3"), "XY   /srv/Xy/");
+  EXPECT_EQ(std::vector<std::string>({Ini("DossiersAuto1"), Ini("DossiersAuto2"), Ini("DossiersAuto3")}),
+            std::vector<std::string>({"ABC  /srv/Abc/", "", "XY   /srv/Xy/"}));
 }
 
 // Every engine failure shows one box naming its code, closes the window and writes nothing.
