@@ -145,8 +145,7 @@ TEST_F(ChildWindowTest, ScrollBarsShowWithTheirRangeAndReportMoves) {
   EXPECT_EQ(bar->maximum(), 120);
   bar->triggerAction(QAbstractSlider::SliderToMinimum);
   ASSERT_EQ(c->scrolls.size(), 1u);
-  EXPECT_EQ(c->scrolls[0].first, WM_VSCROLL);
-  EXPECT_EQ(c->scrolls[0].second & 0xFFFF, static_cast<std::uintptr_t>(SB_TOP));
+  EXPECT_EQ(std::pair(c->scrolls[0].first, c->scrolls[0].second & 0xFFFF), std::pair(WM_VSCROLL, std::uintptr_t{SB_TOP}));
   EXPECT_EQ(bar->value(), 120) << "only the window moves its bar";
 }
 
