@@ -52,8 +52,7 @@ TEST_F(CursorTest, FolderChoiceKeepsCaseAddsTheSlashAndComesBack) {
 // a face and weight, and the width multiplier.
 TEST_F(GraphicsTest, FontsFollowTheIni) {
   ASSERT_TRUE(MakeSharedGraphics(96));
-  EXPECT_EQ(TableFont.Desc().face, "Verdana");
-  EXPECT_EQ(TableFont.Desc().height, -13);
+  EXPECT_EQ(std::pair(TableFont.Desc().face, TableFont.Desc().height), std::pair(std::string("Verdana"), -13));
   EXPECT_EQ(BackgroundBrush.GetKind(), gui::Brush::Kind::Pattern);  // even without bitmap resources
   SetIni("PoliceSaisies", "16");
   ASSERT_TRUE(MakeSharedGraphics(96));

@@ -79,8 +79,7 @@ TEST_F(WindowTest, MessagesToStaleHandlesAreDroppedAndReported) {
   w->Destroy();  // destroyed while the command is still queued
   delete w;
   ProcessPendingMessages();  // must not reach the deleted object
-  EXPECT_FALSE(PostCommand(h, 2));
-  EXPECT_FALSE(SendCommand(h, 2));
+  EXPECT_FALSE(PostCommand(h, 2) || SendCommand(h, 2));
 }
 
 // A destroyed window waits for its delayed delete; when its parent is deleted
@@ -112,12 +111,10 @@ TEST_F(WindowTest, ResponseTablesChainAndEnablersDecide) {
                  Case{10, false, false}}) {
     CommandEnabler ce(c.id);
     w.EvCommandEnable(ce);
-    EXPECT_EQ(ce.Handled(), c.handled) << c.id;
-    EXPECT_EQ(ce.Enabled(), c.enabled) << c.id;
+    EXPECT_EQ(std::pair(ce.Handled(), ce.Enabled()), std::pair(c.handled, c.enabled)) << c.id;
   }
-  EXPECT_TRUE(w.EvCommand(5));
-  EXPECT_TRUE(w.EvCommand(6));
-  EXPECT_FALSE(w.EvCommand(10));
+  EXPECT_EQ((std::vector<bool>{w.EvCommand(5), w.EvCommand(6), w.EvCommand(10)}),
+            (std::vector<bool>{true, true, false}));
   EXPECT_EQ(w.got, (std::vector<unsigned>{77, 6}));
 }
 
