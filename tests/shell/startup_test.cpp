@@ -24,11 +24,9 @@ TEST_F(StartupTest, OldKeysMoveToTheirNewNamesOnce) {
 TEST_F(StartupTest, FirstStartWritesTheOneTimeSettings) {
   SetIni("Un-Sauvegarde", "/media/cle");
   ApplyFirstRunSettings();
-  EXPECT_EQ(Ini("Lancement-540"), "O");
-  EXPECT_EQ(Ini("LanceM?BACKUP"), "9");
-  EXPECT_EQ(Ini("SaisieEnRouge"), "N");
-  EXPECT_EQ(Ini("Un2Sauvegarde"), "/media/cle");
-  EXPECT_EQ(Ini("Un-Sauvegarde"), "");
+  EXPECT_EQ(std::vector<std::string>({Ini("Lancement-540"), Ini("LanceM?BACKUP"), Ini("SaisieEnRouge"),
+                                       Ini("Un2Sauvegarde"), Ini("Un-Sauvegarde")}),
+            std::vector<std::string>({"O", "9", "N", "/media/cle", ""}));
   EXPECT_EQ(ProgramOption(16), 'N');
   // Later starts change nothing.
   SetIni("LanceM?BACKUP", "W");
@@ -41,8 +39,7 @@ TEST_F(StartupTest, RecentDossiersStartWithTheSampleAndRoundTrip) {
   LoadRecentDossiers();
   std::string sample = SampleDossierEntry();
   EXPECT_EQ(sample, "DEMO " + ProgramFolder + "demo/");
-  EXPECT_EQ(Ini("DossiersAuto1"), sample);
-  EXPECT_EQ(RecentDossiers[0], sample);
+  EXPECT_EQ(std::pair(Ini("DossiersAuto1"), RecentDossiers[0]), std::pair(sample, sample));
 
   RecentDossiers[0] = "XYZ  /srv/Compta/Xyz/";
   RecentDossiers[8] = "LAST /tmp/Last/";
