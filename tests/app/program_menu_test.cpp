@@ -144,8 +144,7 @@ TEST_F(ProgramMenuTest, NewDossierClosesTheOpenOnesAndListsItselfWhenOpened) {
   });
   Choose(20201);
   EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), "NEUF");
-  EXPECT_EQ(RecentDossiers[0], DossierEntry("NEUF", folder + "/"));
-  EXPECT_EQ(RecentDossiers[1], recent);
+  EXPECT_EQ(std::pair(RecentDossiers[0], RecentDossiers[1]), std::pair(DossierEntry("NEUF", folder + "/"), recent));
 }
 
 // A chosen file that is no dossier is refused with a word and leaves

@@ -100,8 +100,7 @@ TEST_F(UtilityTest, TerminalInTheDossierFolderWhileTheDossierIsHeld) {
   launchedIn_.clear();
   Choose(20803);
   EXPECT_EQ(launchedIn_.at(0), DossierFolder);
-  EXPECT_EQ(taken, 1);
-  EXPECT_EQ(released, 1);
+  EXPECT_EQ(std::pair(taken, released), std::pair(1, 1));
   EXPECT_EQ(gui::ModalSeam::Shown().size(), 2u);
   EXPECT_EQ(GetDossierState(), '2');
   unsetenv("TERMINAL");
