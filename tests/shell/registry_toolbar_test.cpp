@@ -69,8 +69,7 @@ TEST_F(RegistryTest, SwitchingTheTextWindow) {
     if (agree) continue;
     EXPECT_EQ(w->asked_, 1);
     EXPECT_EQ(CommandWindow->GetActiveMDIChild(), w);
-    EXPECT_EQ(RegistryChar(3819), '1');
-    EXPECT_EQ(RegistryText(3830, 5), "1QABC");
+    EXPECT_EQ(std::pair(RegistryChar(3819), RegistryText(3830, 5)), std::pair('1', std::string("1QABC")));
   }
 }
 
