@@ -83,9 +83,7 @@ TEST_F(ClientTest, QuitterAsksEveryChildAndIsRefusedWhileOneRefuses) {
   gui::SendCommand(client_->GetHandle(), CMDIClient::CM_QUITTER);
   gui::ProcessPendingMessages();
   EXPECT_GE(b->asked_, 1);
-  EXPECT_TRUE(FrameAlive());
-  EXPECT_TRUE(a->IsCreated());
-  EXPECT_EQ(tablesClosed, 0);
+  EXPECT_EQ(std::tuple(FrameAlive(), a->IsCreated(), tablesClosed), std::tuple(true, true, 0));
   // Closing the frame directly is refused the same way.
   EXPECT_FALSE(frame_->CloseWindow());
   EXPECT_TRUE(FrameAlive());

@@ -32,9 +32,8 @@ TEST_F(RegistryTest, ResetKeepsTheMainHandleAndTheSessionCodes) {
   SetRegistryText(3940, 29, "3   411000  CLIENT  SECT01   ");
   MessageBar->SetText("Compte 411000");
   ClearOpenWindowRegistry();
-  EXPECT_EQ(RegistryText(1, 10), handle);
-  EXPECT_EQ(RegistryText(11, 3929), std::string(3929, ' '));
-  EXPECT_EQ(RegistryText(3940, 29), "3   411000  CLIENT  SECT01   ");
+  EXPECT_EQ(std::vector<std::string>({RegistryText(1, 10), RegistryText(11, 3929), RegistryText(3940, 29)}),
+            std::vector<std::string>({handle, std::string(3929, ' '), "3   411000  CLIENT  SECT01   "}));
   EXPECT_EQ(GetDossierState(), ' ');
   EXPECT_EQ(MessageBar->GetText(), "");
   // DossierState is the registry's character 11: a window that writes the
