@@ -147,16 +147,20 @@ TEST_F(ProgramMenuTest, NewDossierClosesTheOpenOnesAndListsItselfWhenOpened) {
   EXPECT_EQ(std::pair(RecentDossiers[0], RecentDossiers[1]), std::pair(DossierEntry("NEUF", folder + "/"), recent));
 }
 
-// A chosen file that is no dossier is refused with a word and leaves
-// nothing in its folder.
+// A chosen file that is no dossier (a general file without a code, or one that holds no
+// table) is refused with a word naming it and leaves nothing in its folder.
 TEST_F(ProgramMenuTest, FileThatIsNoDossierIsRefusedAndCreatesNothing) {
-  const fs::path folder = fs::path(root_) / "autre";
-  fs::create_directories(folder);
-  { std::ofstream(folder / "c10.dbf") << "sans code"; }
-  OpenThroughDialog((folder / "c10.dbf").string());
-  EXPECT_TRUE(IsBlank(DossierCode));
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
-  EXPECT_GE(gui::ModalSeam::Shown().size(), 2u) << ShownTexts();
+  for (const char* name : {"c10.dbf", "c10xyz.dbf"}) {
+    SCOPED_TRACE(name);
+    const fs::path folder = fs::path(root_) / ("autre-" + std::string(name));
+    fs::create_directories(folder);
+    { std::ofstream(folder / name) << std::string(700, 'x'); }
+    gui::ModalSeam::Reset();
+    OpenThroughDialog((folder / name).string());
+    EXPECT_TRUE(IsBlank(DossierCode));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_NE(ShownTexts().find((folder / name).string()), std::string::npos) << ShownTexts();
+  }
 }
 
 // The properties dialog's analytic mode brings "Sections Analytiques" into

@@ -83,17 +83,3 @@ TEST_F(DossierOpenTest, PendingRenumberingIsSaidAtTheOpening) {
   EXPECT_NE(ShownTexts().find("ReNum\xE9rotation des Pi\xE8" "ces a \xE9t\xE9 interrompue"), std::string::npos)
       << ShownTexts();
 }
-
-// A file named like a general file but holding no table: refused with its name, and
-// nothing (lock table, log) is made in a folder that holds no dossier.
-TEST_F(DossierOpenTest, GarbageGeneralFileInAnEmptyFolderIsRefusedAndLeavesNothing) {
-  const std::string d = root_ + "/vide/";
-  fs::create_directories(d);
-  std::ofstream(d + "c10xyz.dbf") << std::string(700, 'x');
-  OpenThroughDialog(d + "c10xyz.dbf");
-  EXPECT_NE(DossierCode, "XYZ");
-  EXPECT_NE(ShownTexts().find(d + "c10xyz.dbf"), std::string::npos) << ShownTexts();
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(d)) names.push_back(e.path().filename());
-  EXPECT_EQ(names, std::vector<std::string>{"c10xyz.dbf"});
-}
