@@ -19,6 +19,7 @@
 
 #include "dbase/idapi.h"
 #include "field_layout.h"
+#include "fileio.h"
 #include "mdx.h"
 #include "support/engine_cursor.h"
 #include "support/python.h"
@@ -75,6 +76,12 @@ class Engine : public ::testing::Test {
   DBIResult Open(const std::string& path, EngineCursor* cur, DBIShareMode share = dbiOPENSHARED,
                  const char* tag = nullptr, DBIOpenMode mode = dbiREADWRITE) {
     return Open(path, cur->Out(), share, tag, mode);
+  }
+
+  // Creates a table of these fields and opens it alone.
+  DBIResult Create(const std::string& path, std::vector<FLDCreate> fields, hDBICur* cur) {
+    const DBIResult rc = DbiCreateTable(db, path.c_str(), static_cast<std::uint16_t>(fields.size()), fields.data(), true);
+    return rc != DBIERR_NONE ? rc : Open(path, cur, dbiOPENEXCL);
   }
 
   DBIResult AddTag(hDBICur cur, const char* name, const char* key, const char* cond = "") {
@@ -152,6 +159,38 @@ inline int ExitCode(pid_t pid) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Copies a table's .dbf and .mdx to another name (both given without extension).
+inline void CopyTable(const std::string& from, const std::string& to) {
+  for (const char* ext : {".dbf", ".mdx"}) ASSERT_EQ(CopyFile(from + ext, to + ext), DBIERR_NONE) << to;
+}
+
+// What a shell command prints, followed by its status when that is not 0.
+inline std::string Output(const std::string& command) {
+  std::FILE* p = ::popen(command.c_str(), "r");
+  if (p == nullptr) return "<not run>";
+  std::string out;
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  const int rc = ::pclose(p);
+  return rc == 0 ? out : out + "status " + std::to_string(rc);
+}
+
+// Runs `work` in a child process: what it returns, or -1 when the child died first.
+inline int InChild(const std::function<int()>& work) {
+  int fds[2];
+  if (::pipe(fds) != 0) return -1;
+  const pid_t pid = Spawn([&] {
+    const int v = work();
+    return ::write(fds[1], &v, sizeof v) == sizeof v ? 0 : 1;
+  });
+  ::close(fds[1]);
+  int v = -1;
+  (void)!::read(fds[0], &v, sizeof v);
+  ::close(fds[0]);
+  ExitCode(pid);
+  return v;
 }
 
 // Runs a shell-free Python 3 script (Debian's interpreter) and returns its standard output.
