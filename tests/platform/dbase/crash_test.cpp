@@ -89,11 +89,7 @@ class CrashTest : public Engine {
   }
   // Runs `work` in a child process with the given fault; true when it was killed by it.
   static bool KilledIn(WriteFault fault, long nth, const std::function<void()>& work) {
-    return ExitCode(Spawn([&] {
-             SetWriteFault(fault, nth);
-             work();
-             return 0;
-           })) == 128 + SIGKILL;
+    return InChild([&] { SetWriteFault(fault, nth); work(); return 0; }) == -(128 + SIGKILL);
   }
   // Live records, deleted records and records whose memo does not begin with its own text,
   // as python3-dbfread reads each folder's table.

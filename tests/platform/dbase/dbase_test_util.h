@@ -177,7 +177,8 @@ inline std::string Output(const std::string& command) {
   return rc == 0 ? out : out + "status " + std::to_string(rc);
 }
 
-// Runs `work` in a child process: what it returns, or -1 when the child died first.
+// Runs `work` in a child process: what it returns, or minus the child's exit code (128 + the
+// signal that ended it) when it died first.
 inline int InChild(const std::function<int()>& work) {
   int fds[2];
   if (::pipe(fds) != 0) return -1;
@@ -186,11 +187,11 @@ inline int InChild(const std::function<int()>& work) {
     return ::write(fds[1], &v, sizeof v) == sizeof v ? 0 : 1;
   });
   ::close(fds[1]);
-  int v = -1;
-  (void)!::read(fds[0], &v, sizeof v);
+  int v = 0;
+  const bool told = ::read(fds[0], &v, sizeof v) == sizeof v;
   ::close(fds[0]);
-  ExitCode(pid);
-  return v;
+  const int code = ExitCode(pid);
+  return told ? v : -code;
 }
 
 // Runs a shell-free Python 3 script (Debian's interpreter) and returns its standard output.

@@ -117,7 +117,7 @@ class Crash : public Engine {
   }
 
   // Runs the writer on a fresh copy of the table (dir/t) in a child process killed before
-  // its n-th file change (0: never); gives the number of changes it made, or -1 when killed.
+  // its n-th file change (0: never); gives the number of changes it made, or -(128 + SIGKILL) when killed.
   int RunCut(const Writer& w, int n) {
     CopyTable(dir / "base", dir / "t");
     const int made = InChild([&] {
@@ -267,7 +267,7 @@ TEST_P(CrashLarge, RandomChangesKilledLeaveATableTheNextStationRepairsOrRefuses)
     const std::size_t k = rng() % writers.size();
     const int n = static_cast<int>(rng() % static_cast<unsigned>(changes[k])) + 1;
     SCOPED_TRACE(std::string(writers[k].what) + ", killed before change " + std::to_string(n));
-    ASSERT_EQ(RunCut(writers[k], n), -1);
+    ASSERT_EQ(RunCut(writers[k], n), -(128 + SIGKILL));
     bool refused = false;
     CheckAfterKill(writers[k], point % 2 == 1, &refused);
     refusals += refused;
