@@ -121,17 +121,16 @@ test_support::Signal* stoppedInAppend = nullptr;
 TEST_F(LockTest, StationSuspendedInsideAnAppendMakesTheOthersGiveUp) {
   test_support::Signal start, stopped;
   stoppedInAppend = &stopped;
-  pid_t pid = ::fork();
-  if (pid == 0) {
+  const pid_t pid = Spawn([&] {
     hDBICur c = nullptr;
-    if (Open(table, &c) != DBIERR_NONE || !start.Wait()) ::_exit(2);
+    if (Open(table, &c) != DBIERR_NONE || !start.Wait()) return 2;
     DbiAppendHook = [] {
       stoppedInAppend->Post();
       ::raise(SIGSTOP);
     };
     Append(c, {"HALF"});
-    ::_exit(0);
-  }
+    return 0;
+  });
   struct Reaper {
     pid_t pid;
     ~Reaper() {

@@ -204,11 +204,8 @@ TEST_F(TableTest, DamagedDataFilesAreRefused) {
   const std::string good = OpenNew("good.dbf", &cur);
   for (const char* c : {"R1", "R2", "R3"}) Append(cur, {c});
   cur.Close();
-  std::string bytes;
-  {
-    std::ifstream in(good, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  const std::vector<char> raw = ReadAll(good);
+  const std::string bytes(raw.begin(), raw.end());
   struct Case {
     const char* what;
     std::size_t keep;  // bytes kept from the good file (0 = all)
