@@ -7,11 +7,10 @@ namespace {
 class IndexTest : public Engine {
  protected:
   void MakeLines(const std::string& path) {
-    std::vector<FLDCreate> f = {Field("BCLE", 'C', 1), Field("BJAL", 'C', 2), Field("BPIECE", 'C', 6),
-                                Field("BVENT", 'C', 2), Field("BLIB", 'C', 20), Field("BMONT", 'N', 12, 2)};
-    ASSERT_EQ(DbiCreateTable(db, path.c_str(), static_cast<std::uint16_t>(f.size()), f.data(), true), DBIERR_NONE);
     EngineCursor cur;
-    ASSERT_EQ(Open(path, &cur, dbiOPENEXCL), DBIERR_NONE);
+    ASSERT_EQ(Create(path, {Field("BCLE", 'C', 1), Field("BJAL", 'C', 2), Field("BPIECE", 'C', 6),
+                            Field("BVENT", 'C', 2), Field("BLIB", 'C', 20), Field("BMONT", 'N', 12, 2)}, &cur),
+              DBIERR_NONE);
     ASSERT_EQ(AddTag(cur, "LCODE", "BCLE+BJAL+BPIECE", "BCLE='Z'"), DBIERR_NONE);
     ASSERT_EQ(AddTag(cur, "LANAL", "BJAL+UPPER(BLIB)", "BCLE<'Z'"), DBIERR_NONE);
     ASSERT_EQ(AddTag(cur, "LVENT", "BCLE+BVENT+BJAL", "BCLE='Z' .AND. BVENT#'  '"), DBIERR_NONE);

@@ -83,6 +83,9 @@ class Engine : public ::testing::Test {
     const DBIResult rc = DbiCreateTable(db, path.c_str(), static_cast<std::uint16_t>(fields.size()), fields.data(), true);
     return rc != DBIERR_NONE ? rc : Open(path, cur, dbiOPENEXCL);
   }
+  DBIResult Create(const std::string& path, std::vector<FLDCreate> fields, EngineCursor* cur) {
+    return Create(path, std::move(fields), cur->Out());
+  }
 
   DBIResult AddTag(hDBICur cur, const char* name, const char* key, const char* cond = "") {
     return dbase_test::AddTag(db, cur, name, key, cond);

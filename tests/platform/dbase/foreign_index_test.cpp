@@ -161,10 +161,8 @@ TEST(ForeignTag, DescendingAndUniqueFlagsHoldThroughBuildsChangesAndWalks) {
 class ForeignIndex : public Engine {
  protected:
   void MakeTable(const std::vector<std::string>& names) {
-    std::vector<FLDCreate> f = {Field("NAME", 'C', 12), Field("DT", 'D', 8)};
-    ASSERT_EQ(DbiCreateTable(db, path.c_str(), static_cast<std::uint16_t>(f.size()), f.data(), true), DBIERR_NONE);
     EngineCursor cur;
-    ASSERT_EQ(Open(path, &cur, dbiOPENEXCL), DBIERR_NONE);
+    ASSERT_EQ(Create(path, {Field("NAME", 'C', 12), Field("DT", 'D', 8)}, &cur), DBIERR_NONE);
     ASSERT_EQ(AddTag(cur, "BYNAME", "NAME"), DBIERR_NONE);
     ASSERT_EQ(AddTag(cur, "TWICE", "NAME+NAME"), DBIERR_NONE);
     for (const std::string& n : names) ASSERT_EQ(Append(cur, {n.c_str(), "20240102"}), DBIERR_NONE);

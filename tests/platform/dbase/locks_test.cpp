@@ -17,10 +17,8 @@ class LockTest : public Engine {
   void SetUp() override {
     Engine::SetUp();
     table = dir / "lk.dbf";
-    std::vector<FLDCreate> f = {Field("CODE", 'C', 8), Field("NAME", 'C', 12)};
-    ASSERT_EQ(DbiCreateTable(db, table.c_str(), 2, f.data(), true), DBIERR_NONE);
     EngineCursor cur;
-    ASSERT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_NONE);
+    ASSERT_EQ(Create(table, {Field("CODE", 'C', 8), Field("NAME", 'C', 12)}, &cur), DBIERR_NONE);
     ASSERT_EQ(AddTag(cur, "CODE", "CODE"), DBIERR_NONE);
     for (const char* c : {"R1", "R2", "R3"}) ASSERT_EQ(Append(cur, {c}), DBIERR_NONE);
     cur.Close();
