@@ -7,6 +7,7 @@
 #include "dossier/dossier_commands.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/renumber_pieces.h"
+#include "masterdata/masterdata_commands.h"
 
 inline void InstallProgramCommands() {
   // Open, recent, change and close.
@@ -16,4 +17,6 @@ inline void InstallProgramCommands() {
   // Rebuild; renumbering and dossier management.
   InstallMaintenanceCommands();
   InstallMaintenance2Commands();
+  // The code lists, the chart of accounts, the sections and the record text editor.
+  InstallMasterDataCommands();
 }

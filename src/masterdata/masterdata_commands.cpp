@@ -1,0 +1,5 @@
+#include "masterdata/masterdata_commands.h"
+
+#include "shell/handlers.h"
+
+void InstallMasterDataCommands() {}
