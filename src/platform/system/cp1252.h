@@ -20,6 +20,33 @@ bool Cp1252EqualNoCase(const char* a, const char* b);
 
 namespace platform {
 
+// The one table between the program's cp1252 text and Unicode: bytes
+// 0x80-0x9F carry typographic characters, the rest of the upper half is
+// Latin-1. cp1252 leaves five bytes unassigned (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D); each caller says what becomes of them.
+enum class Unassigned {
+  kRefuse,  // no character: the string table, dialog templates, menus, transfer files
+  kKeepC1,  // the C1 point of the same value: names on disk, arguments, the window edge
+};
+
+// Code point of one byte; -1 for an unassigned byte under kRefuse.
+int Cp1252ToUnicode(unsigned char byte, Unassigned policy);
+// Byte of a code point; -1 when cp1252 has no such character.
+int UnicodeToCp1252(char32_t codePoint, Unassigned policy);
+
+// cp1252 to UTF-8; false at the first byte the policy refuses.
+bool Cp1252ToUtf8(std::string_view cp1252, std::string& out, Unassigned policy);
+// UTF-8 to cp1252; false when the text is not well-formed UTF-8 (a truncated
+// or overlong sequence, a stray continuation byte, a surrogate, a point past
+// U+10FFFF) or holds a character that cp1252 (under the policy) lacks.
+bool Utf8ToCp1252(std::string_view utf8, std::string& out, Unassigned policy);
+// True when the text is well-formed UTF-8.
+bool IsWellFormedUtf8(std::string_view text);
+
+}  // namespace platform
+
+namespace platform {
+
 // Names on disk are UTF-8 while the program holds text in cp1252. Every cp1252
 // byte has a UTF-8 form (the five unassigned bytes go to the C1 points of the
 // same value, so they come back unchanged).
