@@ -4,9 +4,8 @@
 #include <string>
 
 #include "platform/system/cp1252.h"
-#include "resources/string_table.h"
 
-inline std::string ConsoleText(const std::string& cp1252) { return resources::Cp1252ToUtf8(cp1252); }
+inline std::string ConsoleText(const std::string& cp1252) { return platform::Cp1252ToUtf8(cp1252); }
 
 // A path typed on the command line (UTF-8) as the program holds it; as typed when cp1252
 // cannot hold it (the program then reports the folder it could not make).

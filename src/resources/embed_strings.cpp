@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "resources/string_table.h"
+#include "platform/system/cp1252.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
       }
       std::string text = tab == std::string::npos ? std::string() : Unescape(line.substr(tab + 1));
       std::string cp;
-      if (!resources::Utf8ToCp1252(text, cp)) {
+      if (!platform::Utf8ToCp1252(text, cp, platform::Unassigned::kRefuse)) {
         std::cerr << where << ": error: text of id " << id << " has a character outside cp1252\n";
         ok = false;
       }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/system/cp1252.h"
 #include "resources/string_table_data.h"
 
 namespace resources {
@@ -17,7 +18,7 @@ const std::vector<std::pair<int, std::string>>& Table() {
       const auto& raw = detail::kRawStrings[i];
       std::string cp;
       // The build refuses texts outside cp1252, so this always succeeds.
-      Utf8ToCp1252(std::string(raw.utf8, raw.length), cp);
+      platform::Utf8ToCp1252(std::string_view(raw.utf8, raw.length), cp, platform::Unassigned::kRefuse);
       t.emplace_back(raw.id, std::move(cp));
     }
     return t;

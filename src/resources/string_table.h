@@ -12,9 +12,4 @@ const std::string* FindString(int id);
 // Every id of the table, ascending.
 std::vector<int> StringIds();
 
-// UTF-8 -> cp1252; false (out partial) when a character has no cp1252 byte
-// or the UTF-8 is malformed.
-bool Utf8ToCp1252(const std::string& utf8, std::string& out);
-std::string Cp1252ToUtf8(const std::string& cp1252);
-
 }  // namespace resources

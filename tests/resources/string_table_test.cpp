@@ -5,6 +5,7 @@
 #include <regex>
 #include <string>
 
+#include "platform/system/cp1252.h"
 #include "resources/string_table.h"
 #include "support/temp_folder.h"
 
@@ -18,8 +19,9 @@ TEST(StringTable, EveryIdLoadsAsCp1252) {
     ASSERT_NE(s, nullptr) << id;
     // Back to UTF-8 and again to cp1252 gives the same bytes: no byte of the
     // text is one that cp1252 leaves unassigned.
-    std::string again;
-    ASSERT_TRUE(resources::Utf8ToCp1252(resources::Cp1252ToUtf8(*s), again)) << id;
+    std::string utf8, again;
+    ASSERT_TRUE(platform::Cp1252ToUtf8(*s, utf8, platform::Unassigned::kRefuse)) << id;
+    ASSERT_TRUE(platform::Utf8ToCp1252(utf8, again, platform::Unassigned::kRefuse)) << id;
     EXPECT_EQ(again, *s) << id;
   }
 }
@@ -40,6 +42,8 @@ TEST(StringTable, BuildStepRefusesBadFiles) {
   EXPECT_NE(text.find("{2, \"deux\\012\\011tab\\134\", 10}"), std::string::npos) << text;
   EXPECT_NE(run("1\tun\n1\tencore\n"), 0);
   EXPECT_NE(run("1\t\xE4\xB8\xAD\n"), 0);
+  EXPECT_NE(run("1\t\xC2\x81\n"), 0);  // the C1 point of a byte cp1252 leaves unassigned
+  EXPECT_NE(run("1\tcaf\xC3\n"), 0);    // truncated UTF-8
 }
 
 // Every id that the program's sources pass as a literal to LoadStr (or to the table

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
-#include "resources/string_table.h"
 #include "support/runtime_fixture.h"
 
 class EmailFileTest : public test_support::RuntimeTest {
@@ -81,13 +81,13 @@ TEST_F(EmailFileTest, MailReadersDecodeTheMessage) {
   std::istringstream result(Read("result.txt"));
   std::string line;
   const std::string expected[] = {
-      resources::Cp1252ToUtf8("Grand livre g\xE9n\xE9ral \x80 d\xE9" "cembreBcc: evil@example.com"),
-      resources::Cp1252ToUtf8(recipient),
-      resources::Cp1252ToUtf8(fileName),
+      platform::Cp1252ToUtf8("Grand livre g\xE9n\xE9ral \x80 d\xE9" "cembreBcc: evil@example.com"),
+      platform::Cp1252ToUtf8(recipient),
+      platform::Cp1252ToUtf8(fileName),
       "True",
       "None",
       "0",
-      resources::Cp1252ToUtf8("Bonjour,|Voici l'\xE9tat.|Cordialement|"),
+      platform::Cp1252ToUtf8("Bonjour,|Voici l'\xE9tat.|Cordialement|"),
   };
   for (const std::string& want : expected) {
     ASSERT_TRUE(std::getline(result, line));

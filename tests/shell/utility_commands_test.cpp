@@ -12,9 +12,9 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/keyboard.h"
 #include "platform/gui/mdi.h"
+#include "platform/system/cp1252.h"
 #include "runtime/logfile.h"
 #include "data/session.h"
-#include "resources/string_table.h"
 #include "shell/about_box.h"
 #include "shell/command_table.h"
 #include "shell_frame_fixture.h"
@@ -145,7 +145,7 @@ TEST_F(UtilityTest, HelpPageListsEveryMenuCommand) {
   std::function<void(const gui::Menu&)> walk = [&](const gui::Menu& m) {
     for (int i = 0; i < m.GetItemCount(); ++i) {
       if (m.IsSeparator(i)) continue;
-      std::string text = resources::Cp1252ToUtf8(m.GetItemText(i));
+      std::string text = platform::Cp1252ToUtf8(m.GetItemText(i));
       std::string key;
       if (const std::size_t tab = text.find('\t'); tab != std::string::npos) {
         key = text.substr(tab + 1);

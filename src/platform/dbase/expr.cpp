@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/system/cp1252.h"
 #include "weights.h"
 
 namespace dbase {
@@ -23,18 +24,6 @@ enum class Op : std::uint8_t {
   kEq, kNe, kLt, kGt, kLe, kGe,
   kAnd, kOr, kNot,
 };
-
-char UpperByte(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<char>(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char>(c - 32);
-  switch (c) {
-    case 0x9A: return static_cast<char>(0x8A);
-    case 0x9C: return static_cast<char>(0x8C);
-    case 0x9E: return static_cast<char>(0x8E);
-    case 0xFF: return static_cast<char>(0x9F);
-    default: return static_cast<char>(c);
-  }
-}
 
 // Number in a numeric field's text: blanks, optional sign, digits, optional decimals.
 double ParseNumberText(const char* p, std::size_t n) {
@@ -117,7 +106,8 @@ struct Evaluator {
       case Op::kUpper: {
         const std::size_t start = out.size();
         Text(*n.kids[0], rec, out);
-        for (std::size_t i = start; i < out.size(); ++i) out[i] = UpperByte(static_cast<unsigned char>(out[i]));
+        for (std::size_t i = start; i < out.size(); ++i)
+          out[i] = static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(out[i])));
         return;
       }
       case Op::kTrim: {

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "platform/gui/dc.h"
 #include "platform/gui/dc_internal.h"
 #include "platform/gui/text_codec.h"
+#include "platform/system/cp1252.h"
 
 namespace gui {
 
@@ -78,6 +80,12 @@ struct Tokenizer {
     return true;
   }
 };
+
+// A template text (UTF-8) as the program holds it; false for a character
+// outside cp1252, which would otherwise show as "?".
+bool ProgramText(const std::string& utf8, std::string& out) {
+  return platform::Utf8ToCp1252(utf8, out, platform::Unassigned::kRefuse);
+}
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -168,7 +176,7 @@ bool ParseDialogTemplates(std::string_view utf8, std::vector<DialogTemplate>& ou
     if (key == "caption") {
       std::string text;
       if (!t.Next(text)) return fail(t.error.empty() ? "CAPTION without a text" : t.error);
-      cur->caption = Utf8ToCp1252(text);
+      if (!ProgramText(text, cur->caption)) return fail("CAPTION holds a character outside cp1252");
     } else if (key == "font") {
       std::string face;
       if (!t.Int(cur->fontPoints) || cur->fontPoints <= 0 || !t.Next(face)) return fail("FONT needs a size and a face");
@@ -191,7 +199,8 @@ bool ParseDialogTemplates(std::string_view utf8, std::vector<DialogTemplate>& ou
       if (!t.Int(c.id)) return fail("control without an id");
       bool quoted = false;
       if (!t.Next(text, &quoted) || !quoted) return fail(t.error.empty() ? "control text must be quoted" : t.error);
-      c.text = Utf8ToCp1252(text);
+      if (!ProgramText(text, c.text))
+        return fail("text of control " + std::to_string(c.id) + " holds a character outside cp1252");
       if (!t.Int(c.x) || !t.Int(c.y) || !t.Int(c.cx) || !t.Int(c.cy)) return fail("control needs x, y, cx and cy");
       if (c.cx < 0 || c.cy < 0) return fail("negative control size");
       std::string flags;
@@ -261,7 +270,9 @@ bool LoadFolder(const QString& folder, std::map<std::string, DialogTemplate>& in
 void EnsureResources() {
   if (R().resourcesLoaded) return;
   R().resourcesLoaded = true;
-  LoadFolder(":/dialogs", R().resources, nullptr);
+  // A refused template is a fault of the build: its dialog will not open.
+  std::string error;
+  if (!LoadFolder(":/dialogs", R().resources, &error)) std::fprintf(stderr, "dialog templates: %s\n", error.c_str());
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include <QCursor>
 #include <QFile>
 #include <QMenu>
+#include <cstdio>
 #include <map>
 
 #include "platform/gui/modal_seam.h"
 #include "platform/gui/text_codec.h"
+#include "platform/system/cp1252.h"
 
 namespace gui {
 
@@ -220,6 +222,12 @@ unsigned Menu::TrackPopupMenu(Window& owner, Point screen) {
 
 namespace {
 
+// A menu text (UTF-8) as the program holds it; false for a character outside
+// cp1252, which would otherwise show as "?".
+bool ProgramText(const std::string& utf8, std::string& out) {
+  return platform::Utf8ToCp1252(utf8, out, platform::Unassigned::kRefuse);
+}
+
 std::string Unescape(const std::string& s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
@@ -278,11 +286,16 @@ std::unique_ptr<Menu> Menu::FromText(const std::string& utf8, std::string* error
       unsigned long id = std::stoul(number);
       if (id == 0 || id > 0xFFFF) return fail("command id out of range");
       const std::string text = tab == std::string::npos ? std::string() : body.substr(tab + 1);
-      menu->InsertItem(-1, static_cast<unsigned>(id), Utf8ToCp1252(Unescape(text)));
+      std::string held;
+      if (!ProgramText(Unescape(text), held))
+        return fail("text of command " + number + " holds a character outside cp1252");
+      menu->InsertItem(-1, static_cast<unsigned>(id), held);
     } else {
+      std::string held;
+      if (!ProgramText(Unescape(body), held)) return fail("pop-up text holds a character outside cp1252");
       auto sub = std::make_unique<Menu>();
       lastPopup = sub.get();
-      menu->InsertPopup(-1, Utf8ToCp1252(Unescape(body)), std::move(sub));
+      menu->InsertPopup(-1, held, std::move(sub));
     }
   }
   return root;
@@ -292,7 +305,11 @@ std::unique_ptr<Menu> Menu::Load(int resourceId) {
   QFile f(QStringLiteral(":/menus/%1.menu").arg(resourceId));
   if (!f.open(QIODevice::ReadOnly)) return nullptr;
   QByteArray bytes = f.readAll();
-  return FromText(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+  // A refused menu is a fault of the build: the frame then has no menu bar.
+  std::string error;
+  auto menu = FromText(std::string(bytes.constData(), static_cast<size_t>(bytes.size())), &error);
+  if (menu == nullptr) std::fprintf(stderr, "menu %d: %s\n", resourceId, error.c_str());
+  return menu;
 }
 
 }  // namespace gui

@@ -14,6 +14,7 @@
 #include "platform/gui/keyboard.h"
 #include "platform/gui/text_codec.h"
 #include "platform/gui/window_widget.h"
+#include "platform/system/cp1252.h"
 
 namespace gui {
 
@@ -405,7 +406,7 @@ bool Window::DeliverEvent(void* qevent) {
       }
       QString text = k->text();
       if (text.size() == 1 && IsCreated()) {
-        int ch = UnicodeToCp1252(text.at(0).unicode());
+        int ch = platform::UnicodeToCp1252(text.at(0).unicode(), platform::Unassigned::kKeepC1);
         if (ch >= 0) {
           defaultWanted_ = false;
           EvChar(static_cast<unsigned>(ch), 1, 0);

@@ -38,102 +38,6 @@ int Cp1252CompareNoCase(const char* a, const char* b) {
 
 bool Cp1252EqualNoCase(const char* a, const char* b) { return Cp1252CompareNoCase(a, b) == 0; }
 
-}  // namespace platform
-
-namespace platform {
-namespace {
-
-// Unicode of cp1252 0x80-0x9F; the unassigned bytes keep their own value.
-const char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-bool IsAscii(std::string_view text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
-// Decodes the UTF-8 sequence at text[i]; its length, or 0 when it is malformed.
-std::size_t DecodeOne(std::string_view text, std::size_t i, char32_t& cp) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  if (lead < 0x80) {
-    cp = lead;
-    return 1;
-  }
-  const std::size_t extra = (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : 0;
-  if (extra == 0 || i + extra > text.size() - 1) return 0;
-  cp = lead & (0x3F >> extra);
-  for (std::size_t k = 1; k <= extra; ++k) {
-    const auto c = static_cast<unsigned char>(text[i + k]);
-    if ((c & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  static const char32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
-  return cp < kSmallest[extra] ? 0 : extra + 1;  // overlong forms are malformed
-}
-
-bool IsUtf8(std::string_view text) {
-  char32_t cp;
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t n = DecodeOne(text, i, cp);
-    if (n == 0) return false;
-    i += n;
-  }
-  return true;
-}
-
-}  // namespace
-
-std::string Cp1252ToUtf8(std::string_view cp1252) {
-  if (IsAscii(cp1252)) return std::string(cp1252);
-  std::string out;
-  out.reserve(cp1252.size() + 8);
-  for (unsigned char c : cp1252) {
-    const char32_t cp = c >= 0x80 && c <= 0x9F ? kHigh[c - 0x80] : c;
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
-
-bool Utf8ToCp1252(std::string_view utf8, std::string& out) {
-  out.clear();
-  char32_t cp;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const std::size_t n = DecodeOne(utf8, i, cp);
-    if (n == 0) return false;
-    i += n;
-    int byte = cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF) ? static_cast<int>(cp) : -1;
-    for (int k = 0; byte < 0 && k < 32; ++k)
-      if (kHigh[k] == cp) byte = 0x80 + k;
-    if (byte < 0) return false;
-    out += static_cast<char>(byte);
-  }
-  return true;
-}
-
-bool ProgramName(std::string_view diskName, std::string& out) {
-  // Plain ASCII, or a single-byte name written by an older program: kept as found.
-  if (IsAscii(diskName) || !IsUtf8(diskName)) {
-    out.assign(diskName);
-    return true;
-  }
-  return Utf8ToCp1252(diskName, out);
-}
-
-}  // namespace platform
-
-namespace platform {
 namespace {
 
 // Unicode of cp1252 0x80-0x9F; 0 for the five unassigned bytes.
@@ -231,6 +135,22 @@ bool IsWellFormedUtf8(std::string_view text) {
     i += n;
   }
   return true;
+}
+
+std::string Cp1252ToUtf8(std::string_view cp1252) {
+  std::string out;
+  Cp1252ToUtf8(cp1252, out, Unassigned::kKeepC1);  // keeping C1 points, every byte has a form
+  return out;
+}
+
+bool ProgramName(std::string_view diskName, std::string& out) {
+  // A name that is not UTF-8 was written by an older program in a
+  // single-byte set: kept as found.
+  if (!IsWellFormedUtf8(diskName)) {
+    out.assign(diskName);
+    return true;
+  }
+  return Utf8ToCp1252(diskName, out, Unassigned::kKeepC1);
 }
 
 }  // namespace platform

@@ -1,5 +1,8 @@
-// Case mapping of single-byte Windows-1252 text, as the ANSI case calls of
-// the old platform did it: accented letters change case too.
+// The program's text is single-byte Windows-1252, as the dossier files hold
+// it. Here is its case mapping and the one table between it and Unicode:
+// bytes 0x80-0x9F carry typographic characters, the rest of the upper half is
+// Latin-1. Standard library only, so that the string table's build tool, the
+// resources and the window layer use it too.
 #pragma once
 
 #include <string>
@@ -7,8 +10,9 @@
 
 namespace platform {
 
-// Upper- and lower-case of one cp1252 byte (0x9A <-> 0x8A, 0xE9 <-> 0xC9 ...).
-// Bytes that are not letters come back unchanged.
+// Upper- and lower-case of one cp1252 byte (0x9A <-> 0x8A, 0xE9 <-> 0xC9 ...),
+// as the ANSI case calls of the old platform did it: accented letters change
+// case too. Bytes that are not letters come back unchanged.
 unsigned char Cp1252Upper(unsigned char c);
 unsigned char Cp1252Lower(unsigned char c);
 
@@ -16,14 +20,8 @@ unsigned char Cp1252Lower(unsigned char c);
 int Cp1252CompareNoCase(const char* a, const char* b);
 bool Cp1252EqualNoCase(const char* a, const char* b);
 
-}  // namespace platform
-
-namespace platform {
-
-// The one table between the program's cp1252 text and Unicode: bytes
-// 0x80-0x9F carry typographic characters, the rest of the upper half is
-// Latin-1. cp1252 leaves five bytes unassigned (0x81, 0x8D, 0x8F, 0x90,
-// 0x9D); each caller says what becomes of them.
+// cp1252 leaves five bytes unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D); each
+// caller says what becomes of them.
 enum class Unassigned {
   kRefuse,  // no character: the string table, dialog templates, menus, transfer files
   kKeepC1,  // the C1 point of the same value: names on disk, arguments, the window edge
@@ -43,17 +41,9 @@ bool Utf8ToCp1252(std::string_view utf8, std::string& out, Unassigned policy);
 // True when the text is well-formed UTF-8.
 bool IsWellFormedUtf8(std::string_view text);
 
-}  // namespace platform
-
-namespace platform {
-
-// Names on disk are UTF-8 while the program holds text in cp1252. Every cp1252
-// byte has a UTF-8 form (the five unassigned bytes go to the C1 points of the
-// same value, so they come back unchanged).
+// Names on disk are UTF-8 while the program holds text in cp1252: every byte
+// has a UTF-8 form (the unassigned ones as C1 points, so they come back).
 std::string Cp1252ToUtf8(std::string_view cp1252);
-// False when the text is not UTF-8 or holds a character cp1252 lacks; `out`
-// then holds nothing useful.
-bool Utf8ToCp1252(std::string_view utf8, std::string& out);
 
 // A path of the program as the system takes it (cp1252 to UTF-8).
 inline std::string DiskPath(std::string_view path) { return Cp1252ToUtf8(path); }

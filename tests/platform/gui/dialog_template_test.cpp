@@ -2,6 +2,8 @@
 // seam, and the keys a dialog reacts to.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -13,6 +15,7 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/edit.h"
 #include "platform/gui/listbox.h"
+#include "platform/gui/menu.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -50,6 +53,10 @@ TEST(DialogTemplateParse, RejectsMalformedTextNamingTheLine) {
       {"DIALOG 1\nedit 5 \"x\" 1 2 3\nEND\n", "line 2"},
       {"DIALOG 1\nCAPTION \"a\"\n", "has no END"},
       {"DIALOG 1\nedit 99999999999 \"x\" 1 2 3 4\nEND\n", "id"},
+      // A text that cp1252 cannot hold would show as "?": refused, not replaced.
+      {"DIALOG 1\nCAPTION \"\xC5\x81\xC3\xB3" "d\xC5\xBA\"\nEND\n", "line 2: CAPTION holds a character outside"},
+      {"DIALOG 1\n\nstatic 5 \"\xC2\x81\" 1 2 3 4\nEND\n", "line 3: text of control 5 holds a character"},
+      {"DIALOG 1\nbutton 1 \"caf\xC3\" 1 2 3 4\nEND\n", "line 2: text of control 1 holds"},  // truncated UTF-8
   };
   for (const auto& c : cases) {
     std::vector<DialogTemplate> out;
@@ -57,6 +64,49 @@ TEST(DialogTemplateParse, RejectsMalformedTextNamingTheLine) {
     EXPECT_FALSE(ParseDialogTemplates(c.text, out, &err)) << c.text;
     EXPECT_NE(err.find(c.says), std::string::npos) << err;
     EXPECT_TRUE(out.empty());
+  }
+}
+
+// The loader refuses such a template, from a text or from a folder, and
+// keeps nothing of it.
+TEST(DialogTemplateParse, LoaderRefusesATemplateWithACharacterOutsideCp1252) {
+  const std::string polish =
+      "DIALOG 9190\nCAPTION \"Soci\xC3\xA9t\xC3\xA9\"\nstatic 5 \"\xC5\x81\xC3\xB3" "d\xC5\xBA\" 1 2 3 4\nEND\n";
+  std::string err;
+  EXPECT_FALSE(DialogTemplates::Register(polish, &err));
+  EXPECT_NE(err.find("outside cp1252"), std::string::npos) << err;
+  test_support::TempFolder folder("merlon-dialogs");
+  std::ofstream(fs::path(folder.path()) / "polish.dlg", std::ios::binary) << polish;
+  err.clear();
+  EXPECT_FALSE(DialogTemplates::AddFolder(folder.path(), &err));
+  EXPECT_NE(err.find("polish.dlg: line 3"), std::string::npos) << err;
+  EXPECT_EQ(DialogTemplates::Find(9190), nullptr);
+  DialogTemplates::ResetAdded();
+}
+
+// Every template and menu the program ships loads with the refusing policy.
+using ShippedResources = GuiTest;
+TEST_F(ShippedResources, EveryTemplateAndMenuHoldsOnlyCp1252) {
+  struct Kind { const char* folder; const char* pattern; int atLeast; } kinds[] = {
+      {":/dialogs", "*.dlg", 11}, {":/menus", "*.menu", 1}};
+  for (const Kind& k : kinds) {
+    const QDir dir(k.folder);
+    const QStringList files = dir.entryList({k.pattern}, QDir::Files);
+    EXPECT_GE(files.size(), k.atLeast) << k.folder;
+    for (const QString& name : files) {
+      QFile file(dir.filePath(name));
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+      const QByteArray bytes = file.readAll();
+      const std::string text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+      std::string err;
+      if (name.endsWith(".dlg")) {
+        std::vector<DialogTemplate> parsed;
+        EXPECT_TRUE(ParseDialogTemplates(text, parsed, &err)) << name.toStdString() << ": " << err;
+        for (const DialogTemplate& d : parsed) EXPECT_NE(DialogTemplates::Find(d.id), nullptr) << d.id;
+      } else {
+        EXPECT_NE(Menu::FromText(text, &err), nullptr) << name.toStdString() << ": " << err;
+      }
+    }
   }
 }
 

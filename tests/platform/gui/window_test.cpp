@@ -147,12 +147,18 @@ TEST_F(WindowTest, KeyEventsReachTheWindowAsVirtualKeys) {
 }
 
 TEST_F(WindowTest, MenuResourceTextErrorsAreReported) {
-  struct Case { const char* text; bool ok; };
-  for (Case c : {Case{"  1\tx\n", false}, Case{"A\r\n  12\tx\r\n  -\r\n", true},
-                 Case{"A\n  123456789012345678901234\n", false}}) {
+  struct Case { const char* text; bool ok; const char* says; };
+  for (Case c : {Case{"  1\tx\n", false, "line 1"}, Case{"A\r\n  12\tx\r\n  -\r\n", true, ""},
+                 Case{"A\n  123456789012345678901234\n", false, "line 2"},
+                 // Texts that cp1252 cannot hold ("Łódź", a C1 point) are refused, not shown as "?".
+                 Case{"A\n  12\t\xC5\x81\xC3\xB3" "d\xC5\xBA\n", false,
+                      "line 2: text of command 12 holds a character outside cp1252"},
+                 Case{"\xC2\x81\n  12\tx\n", false, "line 1: pop-up text holds a character outside cp1252"},
+                 Case{"A\n  12\tSoci\xC3\xA9t\xC3\xA9 \xE2\x80\x93 \xC5\x93uvre\n", true, ""}}) {
     std::string error;
     auto m = Menu::FromText(c.text, &error);
     EXPECT_EQ(m != nullptr, c.ok) << c.text << " " << error;
+    EXPECT_NE(error.find(c.says), std::string::npos) << error;
   }
   auto m = Menu::FromText("A\n  B\n    7\tdeep\n  8\tflat\nC\n");
   ASSERT_TRUE(m);
