@@ -28,6 +28,15 @@ std::string Trimmed(const std::string& text) {
 
 bool DefaultOpen(const std::string& folder, const std::string& code) { return OpenDossierAt(folder, code); }
 
+// The message for a field holding a character the program cannot keep;
+// `shown` is the field's text with '?' in its place.
+std::string UnwritableText(const char* field, const std::string& shown) {
+  return std::string("\n\n") + field +
+         " contient un caract\xE8re que le programme ne peut pas enregistrer (marqu\xE9 \xAB ? \xBB ci-dessous):\n\n"
+         "   - " + shown +
+         "\n\nN'employez que des lettres accentu\xE9" "es fran\xE7" "aises, des chiffres et des signes courants.\n\n";
+}
+
 // Every dossier of the run is closed before the creation, as "Fermer
 // dossier" would one after the other. False when a window refuses.
 bool CloseEveryDossier() {
@@ -71,6 +80,15 @@ bool TDNouveauDossier::Refuse(const std::string& text, int control) {
 }
 
 bool TDNouveauDossier::CanClose() {
+  // Text that cp1252 cannot hold would reach the disk with '?' in place of
+  // its letters (a folder "Łódź" made as "?ód?"): refused where it was typed.
+  static const struct { int control; const char* field; } kTyped[] = {
+      {kCode, "Le code du dossier"}, {kFolder, "Le r\xE9pertoire"}, {kName, "La raison sociale"}};
+  for (const auto& t : kTyped) {
+    const auto* edit = Item<gui::Edit>(t.control);
+    if (edit != nullptr && !edit->HoldsOnlyCp1252())
+      return Refuse(UnwritableText(t.field, Trimmed(GetItemText(t.control))), t.control);
+  }
   const std::string code = Trimmed(GetItemText(kCode));
   std::string message = CheckDossierCode(code);
   if (!message.empty()) return Refuse(message, kCode);

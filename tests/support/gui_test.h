@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QWidget>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
 #include "platform/gui/modal_seam.h"
 
 namespace test_support {
@@ -49,6 +51,14 @@ inline QImage Screenshot(QWidget* widget, const std::string& subject, const std:
   EXPECT_GT(colours.size(), 2u) << name << ": the picture is blank";
   EXPECT_TRUE(img.save(QString::fromStdString(ArtefactPath(subject, name + ".png")))) << name;
   return img;
+}
+
+// A picture of a message box the seam recorded, built as it shows, saved as
+// <build>/test-artefacts/<subject>/<name>.png (not blank).
+inline QImage ScreenshotMessage(const gui::ShownModal& shown, const std::string& subject, const std::string& name) {
+  std::unique_ptr<QWidget> box(gui::NewMessageBoxWidget(shown.text, shown.caption, shown.style));
+  box->adjustSize();
+  return Screenshot(box.get(), subject, name);
 }
 
 // Sends one key event of the given type.

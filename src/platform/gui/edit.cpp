@@ -103,6 +103,12 @@ std::string Edit::GetText() const {
   return text_;
 }
 
+bool Edit::HoldsOnlyCp1252() const {
+  if (auto* le = qobject_cast<QLineEdit*>(Widget())) return FitsCp1252(le->text());
+  if (auto* pe = qobject_cast<QPlainTextEdit*>(Widget())) return FitsCp1252(pe->toPlainText());
+  return true;
+}
+
 void Edit::SetText(const std::string& text) {
   text_ = limit_ > 0 && !IsMultiLine() && static_cast<int>(text.size()) > limit_ ? text.substr(0, limit_) : text;
   settingText_ = true;

@@ -19,6 +19,9 @@ class Edit : public Control {
 
   std::string GetText() const override;
   void SetText(const std::string& cp1252) override;
+  // False when the user typed or pasted a character that cp1252 lacks
+  // (GetText shows it as '?'): a name or path with it must be refused.
+  bool HoldsOnlyCp1252() const;
 
   // At most `limit` characters (0 = no limit); a longer text is cut.
   void SetTextLimit(int limit);

@@ -29,6 +29,12 @@ bool RunFile(ModalKind kind, Window* owner, const std::string& caption, const st
   shown.filter = filter;
   std::string chosen;
   QString unusable;  // a name the program cannot hold
+  // The choice as the system names it: taken in cp1252 or refused, never
+  // with '?' in place of a character.
+  auto take = [&](const QString& picked) {
+    if (FitsCp1252(picked)) chosen = FromQString(picked);
+    else unusable = picked;
+  };
   int answer = ModalSeam::Run(shown, IDCANCEL, [&](ShownModal& s) {
     QFileDialog dlg(ParentOf(owner), ToQString(caption), ToQString(start),
                     ToQString(ConvertFileFilter(filter)));
@@ -42,26 +48,22 @@ bool RunFile(ModalKind kind, Window* owner, const std::string& caption, const st
       dlg.setFileMode(QFileDialog::ExistingFile);
     }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return IDCANCEL;
-    const QString picked = dlg.selectedFiles().front();
-    if (!FitsCp1252(picked)) {
-      unusable = picked;
-      return IDCANCEL;
-    }
-    s.path = FromQString(picked);
-    chosen = s.path;
-    return IDOK;
+    take(dlg.selectedFiles().front());
+    s.path = chosen;
+    return unusable.isEmpty() ? IDOK : IDCANCEL;
   });
-  if (!unusable.isEmpty()) {
-    MessageBox(owner,
-               "Le nom choisi contient un caract\xE8re que le programme ne sait pas \xE9" "crire:\n\n   " +
-                   FromQString(unusable) + "\n\nRenommez-le (lettres accentu\xE9" "es fran\xE7" "aises permises) ou "
-                   "choisissez-en un autre.",
-               caption, MB_OK | MB_ICONSTOP);
-    return false;
-  }
   if (ModalSeam::TestMode()) {
     const ShownModal* last = ModalSeam::LastShown();
-    chosen = last != nullptr ? last->path : std::string();
+    if (last != nullptr && !last->diskPath.empty()) take(QString::fromUtf8(last->diskPath));
+    else chosen = last != nullptr ? last->path : std::string();
+  }
+  if (!unusable.isEmpty()) {
+    MessageBox(owner,
+               "Le nom choisi contient un caract\xE8re que le programme ne peut pas enregistrer (marqu\xE9 \xAB ? \xBB "
+               "ci-dessous):\n\n   " + FromQString(unusable) + "\n\nRenommez-le (lettres accentu\xE9" "es fran\xE7" "aises "
+               "permises) ou choisissez-en un autre.",
+               caption, MB_OK | MB_ICONSTOP);
+    return false;
   }
   if (answer != IDOK || chosen.empty()) return false;
   path = chosen;

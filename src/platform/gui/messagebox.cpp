@@ -126,6 +126,10 @@ int MessageBoxDismissAnswer(unsigned style) {
   }
 }
 
+QWidget* NewMessageBoxWidget(const std::string& text, const std::string& caption, unsigned style) {
+  return new BoxDialog(nullptr, text, caption, style);
+}
+
 int MessageBox(Window* owner, const std::string& text, const std::string& caption, unsigned style) {
   ShownModal shown;
   shown.kind = ModalKind::MessageBox;

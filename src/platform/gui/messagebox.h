@@ -4,6 +4,8 @@
 
 #include <string>
 
+class QWidget;
+
 namespace gui {
 
 class Window;
@@ -16,6 +18,10 @@ int MessageBox(Window* owner, const std::string& text, const std::string& captio
 inline int MessageBox(const std::string& text, const std::string& caption, unsigned style) {
   return MessageBox(nullptr, text, caption, style);
 }
+
+// The box MessageBox shows, built but neither shown nor run, for a picture
+// of what a test's box looked like. The caller owns it.
+QWidget* NewMessageBoxWidget(const std::string& text, const std::string& caption, unsigned style);
 
 // The answers of a button set in order (e.g. MB_YESNOCANCEL: IDYES, IDNO,
 // IDCANCEL); `count` gets their number (1-3).

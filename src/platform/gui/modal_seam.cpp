@@ -47,20 +47,26 @@ struct DepthGuard {
 void ModalSeam::SetTestMode(bool on) { S().testMode = on; }
 bool ModalSeam::TestMode() { return S().testMode; }
 
-void ModalSeam::QueueMessageBoxAnswer(int answer) { Queue({ModalKind::MessageBox, answer, {}, {}}); }
+void ModalSeam::QueueMessageBoxAnswer(int answer) { Queue({ModalKind::MessageBox, answer, {}, {}, {}}); }
 void ModalSeam::QueueDialogAnswer(int answer, std::function<void(Window&)> fill) {
-  Queue({ModalKind::Dialog, answer, {}, std::move(fill)});
+  Queue({ModalKind::Dialog, answer, {}, std::move(fill), {}});
 }
 void ModalSeam::QueueFileAnswer(const std::string& path) {
-  Queue({ModalKind::FileOpen, path.empty() ? IDCANCEL : IDOK, path, {}});
+  Queue({ModalKind::FileOpen, path.empty() ? IDCANCEL : IDOK, path, {}, {}});
 }
 void ModalSeam::QueueFolderAnswer(const std::string& path) {
-  Queue({ModalKind::Folder, path.empty() ? IDCANCEL : IDOK, path, {}});
+  Queue({ModalKind::Folder, path.empty() ? IDCANCEL : IDOK, path, {}, {}});
 }
-void ModalSeam::QueuePrintSetupAnswer(int answer) { Queue({ModalKind::PrintSetup, answer, {}, {}}); }
+void ModalSeam::QueueDiskFileAnswer(const std::string& utf8) {
+  Queue({ModalKind::FileOpen, IDOK, {}, {}, utf8});
+}
+void ModalSeam::QueueDiskFolderAnswer(const std::string& utf8) {
+  Queue({ModalKind::Folder, IDOK, {}, {}, utf8});
+}
+void ModalSeam::QueuePrintSetupAnswer(int answer) { Queue({ModalKind::PrintSetup, answer, {}, {}, {}}); }
 
 void ModalSeam::QueuePopupMenuAnswer(unsigned id) {
-  Queue({ModalKind::PopupMenu, static_cast<int>(id), {}, {}});
+  Queue({ModalKind::PopupMenu, static_cast<int>(id), {}, {}, {}});
 }
 
 std::size_t ModalSeam::PendingAnswers() { return S().queue.size(); }
@@ -82,6 +88,7 @@ int ModalSeam::Run(ShownModal shown, int fallback, const std::function<int(Shown
       shown.queued = true;
       shown.answer = a.answer;
       shown.path = a.path;
+      shown.diskPath = a.diskPath;
     } else {
       shown.answer = fallback;
     }

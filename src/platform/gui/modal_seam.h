@@ -28,6 +28,7 @@ struct ShownModal {
   std::string filter;        // file dialogs: the filter text
   int answer = 0;            // IDOK, IDCANCEL, IDYES ...
   std::string path;          // file and folder dialogs: the chosen path
+  std::string diskPath;      // ... or the choice as the system names it (UTF-8), when a test gave it so
   bool queued = false;       // false: no answer was queued (cancel or default given)
   bool kindMismatch = false; // the next queued answer was for another kind
 };
@@ -39,6 +40,7 @@ struct ModalAnswer {
   int answer = 0;
   std::string path;
   std::function<void(Window& dialog)> fill;
+  std::string diskPath;  // UTF-8, for names that cp1252 cannot hold
 };
 
 class ModalSeam {
@@ -51,6 +53,10 @@ class ModalSeam {
   static void QueueDialogAnswer(int answer, std::function<void(Window& dialog)> fill = {});
   static void QueueFileAnswer(const std::string& path);  // empty path = cancel
   static void QueueFolderAnswer(const std::string& path);  // empty path = cancel
+  // A file or folder chosen as the system names it (UTF-8): the layer checks
+  // it as it checks a real choice, so a name cp1252 cannot hold is refused.
+  static void QueueDiskFileAnswer(const std::string& utf8);
+  static void QueueDiskFolderAnswer(const std::string& utf8);
   static void QueuePrintSetupAnswer(int answer);
   // Context menus: the command id chosen (0 = none).
   static void QueuePopupMenuAnswer(unsigned commandId);
