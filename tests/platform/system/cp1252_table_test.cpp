@@ -159,6 +159,14 @@ TEST(Cp1252Table, MalformedUtf8IsRefused) {
     ASSERT_TRUE(ProgramName(text, out));
     EXPECT_EQ(out, text);
   }
+  // A sequence cut by the end of the text is never completed from the bytes
+  // that follow it in memory.
+  const std::string whole = "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80";
+  for (std::size_t cut : {4u, 7u, 8u, 11u, 12u, 13u}) {
+    std::string out;
+    EXPECT_FALSE(IsWellFormedUtf8(std::string_view(whole).substr(0, cut))) << cut;
+    EXPECT_FALSE(Utf8ToCp1252(std::string_view(whole).substr(0, cut), out, Unassigned::kKeepC1)) << cut;
+  }
 }
 
 // Upper- and lower-case against the C library's Unicode case mapping: a
