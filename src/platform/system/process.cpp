@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -14,6 +17,120 @@
 extern char** environ;
 
 namespace platform {
+
+namespace {
+
+int StatusCode(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+// Reads what the pipe holds now; false once every writer closed it.
+bool DrainPipe(int fd, std::string& kept) {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      kept.append(buffer, static_cast<std::size_t>(n));
+      // Only the end is kept; the front goes in large steps.
+      if (kept.size() > 2 * kKeptOutput) kept.erase(0, kept.size() - kKeptOutput);
+      continue;
+    }
+    if (n == 0) return false;
+    if (errno == EINTR) continue;
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+  }
+}
+
+// The program's bytes as the program holds text: UTF-8 lines converted,
+// lines in another single-byte set kept, characters cp1252 lacks as "?".
+std::string OutputText(std::string bytes) {
+  if (bytes.size() > kKeptOutput) {
+    bytes.erase(0, bytes.size() - kKeptOutput);
+    // The first line was cut: it goes whole.
+    const std::size_t eol = bytes.find('\n');
+    bytes.erase(0, eol == std::string::npos ? 0 : eol + 1);
+  }
+  std::string out, converted;
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t eol = bytes.find('\n', at);
+    if (eol == std::string::npos) eol = bytes.size();
+    const std::string line = bytes.substr(at, eol - at);
+    if (ProgramName(line, converted)) {
+      out += converted;
+    } else {
+      // A UTF-8 line with a character that cp1252 lacks: that character only
+      // becomes "?".
+      for (std::size_t i = 0; i < line.size();) {
+        const unsigned char lead = static_cast<unsigned char>(line[i]);
+        const std::size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (ProgramName(line.substr(i, n), converted)) out += converted;
+        else out += '?';
+        i += n;
+      }
+    }
+    if (eol < bytes.size()) out += '\n';
+    at = eol + 1;
+  }
+  return out;
+}
+
+// Waits for the program's end, reading its output and calling the caller
+// back between two looks.
+int WaitWatching(pid_t pid, int outputFd, const LaunchOptions& options, std::string& output, int& error) {
+  bool reading = outputFd >= 0;
+  const int pollMs = options.pollMs > 0 ? options.pollMs : 40;
+  for (;;) {
+    pollfd p{outputFd, POLLIN, 0};
+    if (::poll(reading ? &p : nullptr, reading ? 1 : 0, pollMs) < 0 && errno != EINTR) {
+      error = errno;
+    }
+    if (reading && !DrainPipe(outputFd, output)) reading = false;
+    int status = 0;
+    const pid_t w = ::waitpid(pid, &status, WNOHANG);
+    if (w == pid) {
+      // What the program wrote last; a child it left running may keep the
+      // pipe open, so nothing waits for the pipe's end.
+      if (reading) DrainPipe(outputFd, output);
+      return StatusCode(status);
+    }
+    if (w < 0 && errno != EINTR) {
+      error = errno;
+      return -1;
+    }
+    if (options.whileWaiting) options.whileWaiting();
+  }
+}
+
+}  // namespace
+
+std::string LastOutputLines(const std::string& output, int count, std::size_t width) {
+  std::vector<std::string> lines;
+  std::size_t end = output.size();
+  while (end > 0 && static_cast<int>(lines.size()) < count) {
+    const std::size_t start = output.rfind('\n', end - 1);
+    const std::size_t from = start == std::string::npos ? 0 : start + 1;
+    std::string line = output.substr(from, end - from);
+    std::erase(line, '\r');
+    for (char& c : line)
+      if (c == '\t') c = ' ';
+    if (line.find_first_not_of(' ') != std::string::npos) {
+      const std::size_t last = line.find_last_not_of(' ');
+      line.resize(std::min(last + 1, width));
+      lines.push_back(line);
+    }
+    if (start == std::string::npos) break;
+    end = start;
+  }
+  std::string text;
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    if (!text.empty()) text += '\n';
+    text += *it;
+  }
+  return text;
+}
 
 LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOptions& options) {
   LaunchResult result;
@@ -57,16 +174,39 @@ LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOpt
   posix_spawn_file_actions_init(&actions);
   const std::string workingDirectory = Cp1252ToUtf8(options.workingDirectory);
   if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+  // Both ends close at the program's exec; its copies on 1 and 2 stay.
+  int pipeFds[2] = {-1, -1};
+  const bool capture = options.wait && options.captureOutput;
+  if (capture) {
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+      result.error = errno;
+      posix_spawn_file_actions_destroy(&actions);
+      return result;
+    }
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+  }
 
   pid_t pid = 0;
   int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
+  if (capture) ::close(pipeFds[1]);
   if (rc != 0) {
+    if (capture) ::close(pipeFds[0]);
     result.error = rc;
     return result;
   }
   result.launched = true;
   result.pid = pid;
+  if (options.wait && (capture || options.whileWaiting)) {
+    if (capture) ::fcntl(pipeFds[0], F_SETFL, ::fcntl(pipeFds[0], F_GETFL) | O_NONBLOCK);
+    std::string bytes;
+    result.exitStatus = WaitWatching(pid, capture ? pipeFds[0] : -1, options, bytes, result.error);
+    if (capture) ::close(pipeFds[0]);
+    result.output = OutputText(std::move(bytes));
+    return result;
+  }
   if (!options.wait && options.watchMs > 0) {
     // A program that fails at once (a viewer that finds nothing to show the
     // file with) is told from one that runs on.

@@ -2,6 +2,8 @@
 // through a shell command line: paths and codes stay single arguments.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,13 @@ struct LaunchOptions {
   int watchMs = 0;                         // without wait: an end within this time is reported too
   std::string workingDirectory;            // empty = the current one
   std::vector<std::string> extraEnvironment;  // "NAME=value" entries added to (or replacing in) the environment
+  // With wait: the program's standard output and error go through one pipe
+  // into LaunchResult::output, and its standard input reads nothing.
+  bool captureOutput = false;
+  // With wait: called about every `pollMs` milliseconds until the program
+  // ends, so that a window keeps working meanwhile.
+  std::function<void()> whileWaiting;
+  int pollMs = 40;
 };
 
 struct LaunchResult {
@@ -19,10 +28,18 @@ struct LaunchResult {
   int error = 0;          // errno of a failed start (ENOENT when the program is missing ...)
   int exitStatus = -1;    // with wait (or an end within watchMs): the exit code, or 128 + signal; -1 otherwise
   int pid = 0;
+  std::string output;     // with captureOutput: what it wrote (the last kKeptOutput bytes), cp1252
 };
+
+// The part of a program's output that LaunchResult keeps.
+constexpr std::size_t kKeptOutput = 64 * 1024;
 
 // argv[0] is the program: a path, or a name looked up in PATH. Arguments,
 // folder and environment entries are cp1252 and reach the program in UTF-8.
 LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOptions& options = {});
+
+// The last `count` lines of a program's output that hold more than blanks,
+// each cut to `width` characters, joined by "\n".
+std::string LastOutputLines(const std::string& output, int count, std::size_t width = 120);
 
 }  // namespace platform

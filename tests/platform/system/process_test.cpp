@@ -1,0 +1,109 @@
+// A program run to its end with its output kept: both streams in one, the end of a long
+// output, text as the program holds it, a child left running that does not hold up the
+// end, and the caller's work between two looks while the program runs.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/system/files.h"
+#include "platform/system/process.h"
+#include "support/temp_folder.h"
+
+using namespace platform;
+
+namespace {
+
+LaunchResult RunShell(const std::string& script, LaunchOptions options = {}) {
+  options.wait = true;
+  options.captureOutput = true;
+  return LaunchProcess({"/bin/sh", "-c", script}, options);
+}
+
+TEST(ProcessOutput, IsKeptWithTheExitStatus) {
+  const struct Case {
+    const char* script;
+    int status;
+    std::string output;
+  } cases[] = {
+      {"echo un; echo deux >&2; echo trois; exit 4", 4, "un\ndeux\ntrois\n"},
+      {"printf 'sans fin de ligne'", 0, "sans fin de ligne"},
+      {"read x; echo \"[$x]\"", 0, "[]\n"},  // reads nothing, never waits for a keyboard
+      {"printf 'r\\303\\251sum\\303\\251\\n'", 0, "r\xE9sum\xE9\n"},                  // UTF-8
+      {"printf 'caf\\351\\n'", 0, "caf\xE9\n"},                                        // another set: kept
+      {"printf '\\305\\201\\303\\263d\\305\\272 \\342\\202\\254\\n'", 0, "?\xF3" "d? \x80\n"},  // Łódź €
+      {"kill -9 $$", 128 + 9, ""},
+  };
+  for (const Case& c : cases) {
+    const LaunchResult r = RunShell(c.script);
+    EXPECT_TRUE(r.launched) << c.script;
+    EXPECT_EQ(r.exitStatus, c.status) << c.script;
+    EXPECT_EQ(r.output, c.output) << c.script;
+  }
+}
+
+TEST(ProcessOutput, KeepsTheEndOfALongOutput) {
+  const LaunchResult r = RunShell("i=0; while [ $i -lt 20000 ]; do echo \"ligne $i\"; i=$((i+1)); done");
+  ASSERT_EQ(r.exitStatus, 0);
+  EXPECT_LE(r.output.size(), kKeptOutput);
+  EXPECT_GT(r.output.size(), kKeptOutput / 2);
+  EXPECT_EQ(r.output.rfind("ligne 19999\n"), r.output.size() - 12);
+  EXPECT_EQ(r.output.rfind("ligne ", 0), 0u);  // the cut line went whole
+}
+
+TEST(ProcessOutput, AChildLeftRunningDoesNotHoldUpTheEnd) {
+  // The child keeps the pipe open for seconds; the end is the program's own.
+  test_support::TempFolder dir;
+  int looks = 0;
+  LaunchOptions options;
+  options.whileWaiting = [&] { ++looks; };
+  const LaunchResult r = RunShell("(sleep 5; echo tard) & echo fini", options);
+  EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_EQ(r.output, "fini\n");
+  EXPECT_LT(looks, 40);  // well under the child's 5 s at 40 ms a look
+}
+
+TEST(ProcessOutput, TheCallerWorksWhileTheProgramRuns) {
+  // The program waits for a file that only the caller's work makes, and gives up after
+  // 20 s: it ends well only when that work ran during the wait.
+  test_support::TempFolder dir;
+  const std::string answer = dir.path() + "/reponse";
+  const std::vector<std::string> argv = {
+      "/bin/sh", "-c",
+      "i=0; while [ ! -f \"$1\" ]; do i=$((i+1)); [ $i -gt 400 ] && exit 7; sleep 0.05; done; echo vu", "sh", answer};
+  int looks = 0;
+  LaunchOptions options;
+  options.wait = true;
+  options.pollMs = 10;
+  options.whileWaiting = [&] {
+    if (++looks == 5) WriteFileAtomic(answer, "x");
+  };
+  for (bool capture : {true, false}) {
+    SCOPED_TRACE(capture);
+    looks = 0;
+    RemoveFile(answer);
+    options.captureOutput = capture;
+    const LaunchResult r = LaunchProcess(argv, options);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, capture ? "vu\n" : "");
+    EXPECT_GE(looks, 5);
+  }
+}
+
+TEST(ProcessOutput, LastLinesLeaveBlankLinesOut) {
+  const struct Case {
+    const char* output;
+    int count;
+    const char* lines;
+  } cases[] = {
+      {"", 3, ""},
+      {"a\nb\nc\nd\n", 2, "c\nd"},
+      {"a\r\n\r\n  \nb\t1\n\n", 5, "a\nb 1"},
+      {"seule", 3, "seule"},
+      {"x\ny   \n", 1, "y"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LastOutputLines(c.output, c.count), c.lines) << c.output;
+  EXPECT_EQ(LastOutputLines(std::string(300, 'z'), 1, 120), std::string(120, 'z'));
+}
+
+}  // namespace
