@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
@@ -12,13 +13,19 @@
 #include "dossier/backup_settings.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_properties.h"
+#include "dossier/dossier_slots.h"
 #include "dossier/new_dossier.h"
+#include "dossier/rebuild_indexes.h"
 #include "dossier/working_date.h"
+#include "framework/dialog_bases.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
+#include "platform/gui/dialog.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/modal_seam.h"
+#include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
+#include "platform/system/file_mode.h"
 #include "platform/system/files.h"
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
@@ -104,44 +111,83 @@ bool IsBatchFile(const ExternalCommand& command) {
   return command.argv.size() > 1 && command.argv[0] == "/bin/sh";
 }
 
-// The batch files run to their end, so that their exit status is known;
-// the user's own programs (archivers, procedures) run beside the program.
-platform::LaunchResult Launch(const ExternalCommand& command) {
-  platform::LaunchOptions options;
-  options.workingDirectory = ProgramFolder;
-  options.extraEnvironment = command.environment;
-  options.wait = IsBatchFile(command);
-  return LaunchProgram(command.argv, options);
+// The progress window's first line after the run's name: the batch file
+// that works.
+std::string RunningText(const ExternalCommand& command) {
+  if (!IsBatchFile(command)) return "";
+  const std::string& path = command.argv[1];
+  const std::size_t slash = path.find_last_of('/');
+  return " - " + (slash == std::string::npos ? path : path.substr(slash + 1)) + " en cours";
 }
 
-// Starts the command; a program that cannot start is said at once, since
-// the user would otherwise wait for a run that never began. `exitStatus`
-// receives a batch file's exit status (-1 when unknown).
-bool StartCommand(const ExternalCommand& command, int& exitStatus) {
-  exitStatus = -1;
+// What the method's program did: whether it started and, for a batch
+// file (run to its end), its exit status and what it wrote.
+struct CommandRun {
+  bool started = false;
+  int exitStatus = -1;
+  std::string output;
+};
+
+// Starts the command: a batch file runs to its end under the progress
+// window (so that its exit status and its messages are known), the user's
+// own programs (archivers, procedures) beside the program. A program that
+// cannot start is said at once, since the user would otherwise wait for a
+// run that never began.
+CommandRun StartCommand(const ExternalCommand& command, const std::string& what) {
+  CommandRun run;
   if (IsBatchFile(command) && !platform::FileExists(command.argv[1])) {
     gui::MessageBeep(0);
     gui::MessageBox(Owner(), LoadStr(19993) + command.argv[1] + "\n\n\n", LoadStr(127),
                     gui::MB_OK | gui::MB_ICONSTOP);
-    return false;
+    return run;
   }
-  platform::LaunchResult r = Launch(command);
+  platform::LaunchResult r;
+  if (IsBatchFile(command)) {
+    r = RunBatchWithProgress(Owner(), command.argv, command.environment, what);
+  } else {
+    platform::LaunchOptions options;
+    options.workingDirectory = ProgramFolder;
+    options.extraEnvironment = command.environment;
+    r = LaunchProgram(command.argv, options);
+  }
   if (r.launched) {
-    exitStatus = r.exitStatus;
-    return true;
+    run.started = true;
+    run.exitStatus = r.exitStatus;
+    run.output = r.output;
+    return run;
   }
   gui::MessageBeep(0);
   gui::MessageBox(Owner(), LoadStr(19993) + command.argv[0] + "\n\n\n", LoadStr(127),
                   gui::MB_OK | gui::MB_ICONSTOP);
-  return false;
+  return run;
 }
 
+constexpr int kShownOutputLines = 6;
+
 // What the end question says first when the batch file failed: its exit
-// status and the command line written to the log. "" when it did not fail.
-std::string FailureNote(const char* run, int exitStatus, const std::string& logLine) {
-  if (exitStatus <= 0) return "";
-  return std::string("\n\n\n") + run + " a \xE9" "chou\xE9: le programme s'est termin\xE9 avec le code " +
-         std::to_string(exitStatus) + ".\n\n" + logLine + "\n\nVoyez le message du programme et le journal du dossier.";
+// status, its last messages and the command line written to the log. ""
+// when it did not fail.
+std::string FailureNote(const char* what, const CommandRun& run, const std::string& logLine) {
+  if (run.exitStatus <= 0) return "";
+  const std::string lines = platform::LastOutputLines(run.output, kShownOutputLines);
+  std::string note = std::string("\n\n\n") + what + " a \xE9" "chou\xE9: le programme s'est termin\xE9 avec le code " +
+                     std::to_string(run.exitStatus) + ".\n\n";
+  if (!lines.empty()) note += "Ses derniers messages:\n" + lines + "\n\n";
+  return note + logLine + "\n\nVoyez le journal du dossier.";
+}
+
+// The log lines of a failed batch file: its exit status, then its last
+// messages, one log line each.
+void LogFailure(const std::string& head, const CommandRun& run) {
+  if (run.exitStatus <= 0) return;
+  WriteLog(head + "Erreur " + std::to_string(run.exitStatus));
+  const std::string lines = platform::LastOutputLines(run.output, kShownOutputLines);
+  for (std::size_t at = 0; at < lines.size();) {
+    std::size_t eol = lines.find('\n', at);
+    if (eol == std::string::npos) eol = lines.size();
+    WriteLog(head + "> " + lines.substr(at, eol - at));
+    at = eol + 1;
+  }
 }
 
 // Asks until the user answers "Oui" that the outside program has ended;
@@ -169,8 +215,37 @@ void Reopen() {
     g_reopen();
     return;
   }
-  // Entry 1 of the recent dossiers is the dossier open now.
+  // The dossier that was current, which "Changer de dossier" may have made
+  // another than the one the recent list holds first.
+  PutFirstInRecent(DossierEntry(Code(), DossierFolder));
   OpenRecentDossier(1);
+}
+
+// The rights of the dossier's files, by lower-cased name.
+using DossierFileModes = std::map<std::string, int>;
+
+DossierFileModes ReadDossierFileModes() {
+  DossierFileModes modes;
+  for (const std::string& name : platform::ListFiles(DossierFolder, DossierFilePattern(Code()))) {
+    const int mode = platform::FileMode(DossierFolder + name);
+    if (mode >= 0) modes[Lower(name)] = mode;
+  }
+  return modes;
+}
+
+// After a restore, whose archive keeps no rights: each file of the dossier
+// gets back the rights it had before, a new one those of a file created
+// now, so that the other users of a shared folder keep their access.
+void PutDossierFileModesBack(const DossierFileModes& before) {
+  const int fresh = platform::NewFileMode();
+  for (const std::string& name : platform::ListFiles(DossierFolder, DossierFilePattern(Code()))) {
+    const auto it = before.find(Lower(name));
+    const int wanted = it != before.end() ? it->second : fresh;
+    const std::string path = DossierFolder + name;
+    if (platform::FileMode(path) != wanted && !platform::SetFileMode(path, wanted)) {
+      WriteLog("Restauration - droits non remis: " + path);
+    }
+  }
 }
 
 // Takes the dossier for a whole-dossier run: windows and tables closed, the
@@ -182,6 +257,44 @@ bool TakeDossier() {
 }
 
 }  // namespace
+
+// ---- Batch files run under a progress window ----------------------------------
+
+namespace {
+TDNuvModeless* g_batchWindow = nullptr;
+}  // namespace
+
+platform::LaunchResult RunBatchWithProgress(gui::Window* owner, const std::vector<std::string>& argv,
+                                            const std::vector<std::string>& environment, const std::string& what) {
+  platform::LaunchOptions options;
+  options.workingDirectory = ProgramFolder;
+  options.extraEnvironment = environment;
+  options.wait = true;
+  options.captureOutput = true;
+  DossierProgressWindow progress(owner, what);
+  progress.SetLine(what);
+  progress.SetLine2("Dur\xE9" "e: 0 s");
+  TDNuvModeless* const outer = g_batchWindow;
+  g_batchWindow = progress.Window();
+  const std::uint32_t start = platform::GetTickCount();
+  std::uint32_t shown = 0;
+  // The window system works between two looks at the batch file: each
+  // second the elapsed time moves on.
+  options.whileWaiting = [&] {
+    const std::uint32_t seconds = (platform::GetTickCount() - start) / 1000;
+    if (seconds == shown) {
+      gui::Dialog::ProcessEvents();
+      return;
+    }
+    shown = seconds;
+    progress.SetLine2("Dur\xE9" "e: " + std::to_string(seconds) + " s");
+  };
+  platform::LaunchResult result = LaunchProgram(argv, options);
+  g_batchWindow = outer;
+  return result;
+}
+
+TDNuvModeless* RunningBatchWindow() { return g_batchWindow; }
 
 // ---- Names and command texts -------------------------------------------------
 
@@ -487,10 +600,10 @@ void BackupDossier_Work() {
           platform::CopyFile(IniPath(), copy, true);
         }
       }
-      int exitStatus = -1;
-      if (!StartCommand(command, exitStatus)) cancelled = true;
-      failure = FailureNote("La Sauvegarde", exitStatus, logLine);
-      if (!failure.empty()) WriteLog("Sauvegarde '" + std::string(1, m) + "' - Erreur " + std::to_string(exitStatus));
+      const CommandRun run = StartCommand(command, LoadStr(2980) + Code() + RunningText(command));
+      if (!run.started) cancelled = true;
+      failure = FailureNote("La Sauvegarde", run, logLine);
+      LogFailure("Sauvegarde '" + std::string(1, m) + "' - ", run);
     } else if (m != 'P') {
       cancelled = true;
     }
@@ -553,19 +666,25 @@ void RestoreDossier_Work() {
     BuildRestoreCommand(m, "", command);
   }
 
-  int exitStatus = -1;
-  if (!cancelled && !command.argv.empty() && !StartCommand(command, exitStatus)) cancelled = true;
+  // The writing step: the method's program puts the backup's files in place.
+  const DossierFileModes modes = ReadDossierFileModes();
+  CommandRun run;
+  if (!cancelled && !command.argv.empty()) {
+    run = StartCommand(command, LoadStr(2991) + code + "'" + RunningText(command));
+    if (!run.started) cancelled = true;
+  }
 
   if (cancelled) {
     PutLogBack(false);
   } else {
     const std::string logLine = "Restauration '" + std::string(1, m) + "' - " + command.logText;
-    const std::string failure = FailureNote("La Restauration", exitStatus, logLine);
+    const std::string failure = FailureNote("La Restauration", run, logLine);
     ConfirmEnd(2269, failure);
+    PutDossierFileModesBack(modes);
     // The log brought back by the restore gives way to the station's own.
     PutLogBack(true);
     WriteLog(logLine);
-    if (!failure.empty()) WriteLog("Restauration '" + std::string(1, m) + "' - Erreur " + std::to_string(exitStatus));
+    LogFailure("Restauration '" + std::string(1, m) + "' - ", run);
     if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
     UseStoredWorkingDate = true;
   }

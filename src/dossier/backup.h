@@ -3,7 +3,9 @@
 // The dossier is closed and held exclusively while an outside program (a
 // batch file of the program folder run with /bin/sh, an archiver, or the
 // user's own command line of the program INI) copies its files; the user
-// then confirms the end. Every outside program starts from an argument
+// then confirms the end. A batch file runs to its end under a progress
+// window that lets the window system work, and what it wrote is shown when
+// it fails. Every outside program starts from an argument
 // vector: folders, codes and INI values are single arguments, never
 // command text, so no character in them can run a command.
 #pragma once
@@ -13,6 +15,11 @@
 #include <vector>
 
 #include "platform/system/process.h"
+
+class TDNuvModeless;
+namespace gui {
+class Window;
+}
 
 // An outside program ready to start.
 struct ExternalCommand {
@@ -73,7 +80,8 @@ bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand
 std::string NuvSauveValue(const std::string& stamp);
 
 // Reopens the current dossier after a backup or a restore (DossierState
-// is '2' then). The default reopens entry 1 of the recent dossiers.
+// is '2' then). The default puts the current dossier first in the recent
+// dossiers and reopens that entry.
 void SetDossierReopener(std::function<void()> reopen);
 
 // The station's log during a restore: "clg" + code + ".txt" is moved aside
@@ -86,6 +94,15 @@ bool SetLogAside();
 // discarded; otherwise its lines are kept after the set-aside ones.
 bool PutLogBack(bool dropCurrent);
 std::string SetAsideLogPath();
+
+// Runs a batch file of ours (argv from BatchFileCommand, in the program
+// folder, `environment` added) to its end under a progress window whose
+// first line is `what`; the window system works meanwhile, and the result
+// holds what the batch file wrote (standard output and error).
+platform::LaunchResult RunBatchWithProgress(gui::Window* owner, const std::vector<std::string>& argv,
+                                            const std::vector<std::string>& environment, const std::string& what);
+// The progress window of the batch file running now (nullptr when none).
+TDNuvModeless* RunningBatchWindow();
 
 // The command handlers' work (the handler prologue has run).
 void BackupDossier_Work();

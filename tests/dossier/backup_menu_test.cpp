@@ -1,0 +1,269 @@
+// Backup and restore chosen from the menu of the whole main window, as a user meets them:
+// after "Changer de dossier" the dossier backed up and reopened is the current one; a
+// restore gives the dossier's files their rights back; the batch file runs while the window
+// system works, the dossier closed and held; a failing batch file's own messages are shown
+// and logged.
+#include <sys/stat.h>
+
+#include <QLabel>
+#include <QTimer>
+
+#include "dossier/backup.h"
+#include "dossier/dossier_slots.h"
+#include "framework/dialog_bases.h"
+#include "platform/dbase/idapi.h"
+#include "platform/gui/listbox.h"
+#include "platform/gui/menu.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "support/dossier_fixture.h"
+
+namespace {
+
+using gui::ModalSeam;
+
+class BackupMenuTest : public DossierOpenTest {
+ protected:
+  void SetUp() override {
+    DossierOpenTest::SetUp();
+    InstallDossierBackupCommands();
+    IniSetString("LanceM?BACKUP", "9");
+  }
+  void TearDown() override {
+    for (unsigned id : {20723u, 20724u}) SetCommandWork(id, {});
+    DossierOpenTest::TearDown();
+  }
+
+  bool Choose(unsigned id) {
+    const bool chosen = MainMenuHandle != nullptr && MainMenuHandle->Choose(id);
+    gui::ProcessPendingMessages();
+    return chosen;
+  }
+
+  // "Changer de dossier", then Enter on the line of `code`.
+  void ChangeTo(const std::string& code) {
+    ASSERT_TRUE(Choose(20206));
+    gui::ListBox* list = ChangeDossierList();
+    ASSERT_NE(list, nullptr);
+    for (int i = 0; i < list->GetCount(); ++i)
+      if (list->GetString(i).find(" " + code + " sur ") != std::string::npos) list->SetSelIndex(i);
+    list->SetFocus();
+    test_support::SendKey(list->Widget(), QEvent::KeyPress, Qt::Key_Return);
+    test_support::SendKey(list->Widget(), QEvent::KeyRelease, Qt::Key_Return);
+    gui::ProcessPendingMessages();
+    ASSERT_EQ(DossierCode, code);
+  }
+
+  std::string Program() const { return root_ + "/program/"; }
+
+  // Saves the progress window of the next batch file run as <name>.png and keeps its first line.
+  void ScreenshotProgress(const std::string& name) {
+    progressTimer_.setInterval(20);
+    QObject::connect(&progressTimer_, &QTimer::timeout, [this, name] {
+      TDNuvModeless* w = RunningBatchWindow();
+      if (w == nullptr) return;
+      progressTimer_.stop();
+      progressLine_ = w->Line1();
+      test_support::Screenshot(w->Widget(), "dossier", name);
+    });
+    progressTimer_.start();
+  }
+
+  // A box's text as the message box lays it out (a plain label), for a look.
+  static void ScreenshotBoxText(const std::string& text, const std::string& name) {
+    QLabel label;
+    label.setTextFormat(Qt::PlainText);
+    label.setText(QString::fromStdString(platform::Cp1252ToUtf8(text)));
+    label.setMargin(12);
+    label.adjustSize();
+    test_support::Screenshot(&label, "dossier", name);
+  }
+
+  QTimer progressTimer_;
+  std::string progressLine_;
+
+  void WriteBatch(const std::string& name, const std::string& script) {
+    std::ofstream(Program() + name) << "#!/bin/sh\n" << script;
+  }
+  // A batch file that writes its dossier folder and code into `out`.
+  void RecordingBatch(const std::string& name, const std::string& out) {
+    WriteBatch(name, "printf '%s\\n%s\\n' \"$1\" \"$2\" > '" + out + "'\n");
+  }
+  void SeedSampleBatches() {
+    for (const char* name : {"CSAUVE9.BAT", "CRESTA9.BAT"})
+      ASSERT_TRUE(platform::CopyFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/" + name, Program() + name));
+  }
+  static std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadAll(path));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  // The texts of the message boxes shown, the working date's dialog of each reopening left out.
+  static std::vector<std::string> Boxes() {
+    std::vector<std::string> texts;
+    for (const gui::ShownModal& m : ModalSeam::Shown())
+      if (m.kind == gui::ModalKind::MessageBox) texts.push_back(m.text);
+    return texts;
+  }
+  static bool OpenOn(const std::string& code) {
+    return DossierCode == code && TableC10 != nullptr &&
+           TableC10->tablePath.find(std::string("c10") + Lower(code.c_str())) != std::string::npos;
+  }
+};
+
+// Open DEMO, open SEC, change back to DEMO: the recent list still names SEC first. The
+// backup is DEMO's and DEMO is open after it; the same for the restore after a change to SEC.
+TEST_F(BackupMenuTest, BackupAndRestoreAfterAChangeKeepTheCurrentDossier) {
+  const std::string demo = MakeDossier("Soci\xE9t\xE9 A", "DEMO", 10);
+  const std::string sec = MakeDossier("Soci\xE9t\xE9 B", "SEC", 10);
+  OpenThroughDialog(C10Path(demo, "DEMO"));
+  OpenThroughDialog(C10Path(sec, "SEC"));
+  ChangeTo("DEMO");
+  ASSERT_EQ(RecentDossiers[0], DossierEntry("SEC", sec));
+
+  const std::string saved = root_ + "/sauve.txt", restored = root_ + "/restaure.txt";
+  RecordingBatch("CSAUVE9.BAT", saved);
+  RecordingBatch("CRESTA9.BAT", restored);
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ASSERT_TRUE(Choose(20723));
+  EXPECT_EQ(Lines(saved), (std::vector<std::string>{platform::DiskPath(demo), "DEMO"}));
+  EXPECT_TRUE(OpenOn("DEMO")) << DossierCode << " " << ShownTexts();
+  EXPECT_EQ(DossierSlots[0], DossierEntry("DEMO", demo));
+  EXPECT_EQ(GetDossierState(), ' ');
+
+  ChangeTo("SEC");
+  ASSERT_EQ(RecentDossiers[0], DossierEntry("DEMO", demo));
+  const std::string archive = root_ + "/archives/ZELSEC.lzh";
+  fs::create_directories(root_ + "/archives");
+  std::ofstream(archive) << "x";
+  ModalSeam::Reset();
+  ModalSeam::QueueFileAnswer(archive);
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ASSERT_TRUE(Choose(20724));
+  EXPECT_EQ(Lines(restored), (std::vector<std::string>{platform::DiskPath(sec), "SEC"}));
+  EXPECT_TRUE(OpenOn("SEC")) << DossierCode << " " << ShownTexts();
+  EXPECT_EQ(DossierSlots[0], DossierEntry("SEC", sec));
+  // The dossiers of the run as "Changer de dossier" lists them: SEC first, the open one.
+  ASSERT_TRUE(Choose(20206));
+  ASSERT_NE(ChangeDossierWindow(), nullptr);
+  EXPECT_EQ(ChangeDossierList()->GetString(0), "1 - SEC sur " + sec);
+  test_support::Screenshot(ChangeDossierWindow()->Widget(), "dossier", "backup-restore-after-change");
+  ChangeDossierWindow()->CloseWindow();
+}
+
+// The LHA archive keeps no rights: after a restore each file of the dossier has the rights
+// it had before (a group-shared folder stays shared), and a file the restore brought back
+// anew those of a file created now.
+TEST_F(BackupMenuTest, RestoreGivesTheFilesTheirRightsBack) {
+  SeedSampleBatches();
+  const std::string demo = MakeDossier("demo", "DEMO", 10);
+  OpenThroughDialog(C10Path(demo, "DEMO"));
+  const mode_t oldMask = ::umask(027);
+  std::map<std::string, fs::perms> before;
+  for (const auto& e : fs::directory_iterator(demo)) {
+    const std::string name = e.path().filename().string();
+    if (name.find("demo.") != 3) continue;
+    const fs::perms p = name == "c20demo.dbf" ? fs::perms(0660) : fs::perms(0664);
+    fs::permissions(e.path(), p);
+    before[name] = p;
+  }
+  ASSERT_GE(before.size(), 10u);
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ASSERT_TRUE(Choose(20723));
+  std::string archive;
+  for (const auto& e : fs::recursive_directory_iterator(demo))
+    if (e.path().filename() == "ZELDEMO.lzh") archive = e.path().string();
+  ASSERT_FALSE(archive.empty()) << ShownTexts();
+
+  fs::remove(demo + "c70demo.dbf");
+  before["c70demo.dbf"] = fs::perms(0640);  // 0666 less the mask 027
+  ModalSeam::Reset();
+  ModalSeam::QueueFileAnswer(archive);
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ScreenshotProgress("restore-progress");
+  ASSERT_TRUE(Choose(20724));
+  ::umask(oldMask);
+  EXPECT_EQ(progressLine_, "Restauration du dossier 'DEMO' - CRESTA9.BAT en cours");
+  EXPECT_EQ(Boxes(), std::vector<std::string>{LoadStr(2269)});  // the batch file did not fail
+  EXPECT_TRUE(OpenOn("DEMO"));
+  for (const auto& [name, perms] : before) {
+    EXPECT_EQ(fs::status(demo + name).permissions() & fs::perms::all, perms) << name;
+  }
+}
+
+// A batch file that takes its time: the window system works while it runs (a timer of the
+// window layer makes the file the batch file waits for; without it the batch file gives up
+// after 20 s and fails), the dossier stays closed and held alone, the dossier commands are
+// grey, and the progress window says what runs and for how long.
+TEST_F(BackupMenuTest, SlowBatchFileLetsTheWindowSystemWork) {
+  const std::string demo = MakeDossier("demo", "DEMO", 10);
+  OpenThroughDialog(C10Path(demo, "DEMO"));
+  const std::string started = root_ + "/commence", go = root_ + "/continue";
+  WriteBatch("CSAUVE9.BAT", ": > '" + started + "'\ni=0\nwhile [ ! -f '" + go +
+                                "' ]; do i=$((i+1)); [ $i -gt 400 ] && exit 7; sleep 0.05; done\necho fini\n");
+  bool seen = false, greyed = false, held = false;
+  std::string line;
+  QTimer timer;
+  timer.setInterval(20);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (seen || !fs::exists(started)) return;
+    seen = true;
+    held = GetDossierState() == '1' && !TableC10->isOpen && DossierLockTable->isOpen &&
+           DossierLockTable->shareMode == dbase::dbiOPENEXCL;
+    greyed = !MainMenuHandle->Choose(20724) && !MainMenuHandle->Choose(20203);
+    if (TDNuvModeless* w = RunningBatchWindow()) {
+      line = w->Line1();
+      test_support::Screenshot(w->Widget(), "dossier", "backup-progress");
+    }
+    std::ofstream(go) << "x";
+  });
+  timer.start();
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ASSERT_TRUE(Choose(20723));
+  timer.stop();
+  EXPECT_TRUE(seen);
+  EXPECT_TRUE(held);
+  EXPECT_TRUE(greyed);
+  EXPECT_EQ(line, "Sauvegarde du dossier: DEMO - CSAUVE9.BAT en cours");
+  EXPECT_EQ(Boxes(), std::vector<std::string>{LoadStr(2268)});  // ended well: no failure told
+  EXPECT_EQ(RunningBatchWindow(), nullptr);
+  EXPECT_TRUE(OpenOn("DEMO"));
+}
+
+// A batch file that fails says why on its error output: its last lines are in the end
+// question and in the log, for the backup and for the restore.
+TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
+  const std::string demo = MakeDossier("demo", "DEMO", 10);
+  OpenThroughDialog(C10Path(demo, "DEMO"));
+  const std::string archive = root_ + "/ZELDEMO.lzh";
+  std::ofstream(archive) << "x";
+  const struct Case {
+    unsigned id;
+    const char* batch;
+    const char* run;
+  } cases[] = {{20723, "CSAUVE9.BAT", "Sauvegarde"}, {20724, "CRESTA9.BAT", "Restauration"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.batch);
+    WriteBatch(c.batch, "echo '\xC3\xA9tape 1 sur 3'\nfor i in 1 2 3 4 5 6 7 8; do echo \"bruit $i\"; done\n"
+                        "echo 'lha: disque plein (/media/cl\xC3\xA9)' >&2\nexit 5\n");
+    ModalSeam::Reset();
+    if (c.id == 20724) ModalSeam::QueueFileAnswer(archive);
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    ASSERT_TRUE(Choose(c.id));
+    ASSERT_EQ(Boxes().size(), 1u) << ShownTexts();
+    const std::string text = Boxes()[0];
+    const std::string lines = "bruit 4\nbruit 5\nbruit 6\nbruit 7\nbruit 8\nlha: disque plein (/media/cl\xE9)";
+    EXPECT_NE(text.find("le code 5.\n\nSes derniers messages:\n" + lines + "\n\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Voyez le message du programme"), std::string::npos);
+    EXPECT_NE(text.find(LoadStr(c.id == 20723 ? 2268 : 2269)), std::string::npos);
+    const std::string log = ReadAll(platform::DiskPath(LogPath(".txt")));
+    const std::string head = std::string(c.run) + " '9' - ";
+    EXPECT_NE(log.find(head + "Erreur 5"), std::string::npos) << log;
+    EXPECT_NE(log.find(head + "> lha: disque plein (/media/cl\xE9)"), std::string::npos) << log;
+    EXPECT_TRUE(OpenOn("DEMO"));
+    ScreenshotBoxText(text, std::string("failure-") + c.run);
+  }
+}
+
+}  // namespace
