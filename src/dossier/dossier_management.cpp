@@ -10,9 +10,11 @@
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/session.h"
+#include "dossier/backup.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
+#include "platform/gui/messagebox.h"
 #include "platform/system/error_text.h"
 #include "platform/system/files.h"
 #include "runtime/inifiles.h"
@@ -79,8 +81,16 @@ bool ValidNewCode(const std::string& code) {
 }
 
 DossierCheck Refused(int textId, int focus, const std::string& more = "") {
-  return {false, LoadStr(textId) + more, focus};
+  DossierCheck check;
+  check.ok = false;
+  check.message = WarningText(LoadStr(textId) + more);
+  check.focus = focus;
+  return check;
 }
+
+std::string ActionName(DossierAction a) { return LoadStr(3495 + ActionIndex(a)); }
+
+std::string BatchName(DossierAction a) { return DossierBatchName(a, ProgramVersionCode()); }
 
 
 }  // namespace
@@ -161,7 +171,7 @@ DossierCheck CheckDossierChoice(DossierChoice& c) {
     case DossierAction::Rechercher:
       return batchPresent();
     default:
-      return {false, "", 0};
+      return DossierCheck{.ok = false, .message = "", .focus = 0, .exitStatus = -1, .output = ""};
   }
 }
 
@@ -188,7 +198,53 @@ std::vector<std::string> DossierBatchCommand(const DossierChoice& c, int version
   return argv;
 }
 
-DossierCheck RunDossierChoice(DossierChoice& choice) {
+std::string WarningText(const std::string& message) {
+  std::string out;
+  for (char c : message) {
+    if (c == '\r') continue;
+    if (c == '\n' && (out.empty() || out.back() == '\n')) continue;
+    out += c;
+  }
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+std::string DossierActionDoneText(const DossierChoice& c, const DossierCheck& ran) {
+  const std::string code = Trimmed(c.sourceCode), folder = WithSlash(c.sourceFolder);
+  const std::string newCode = Trimmed(c.destCode), newFolder = WithSlash(c.destFolder);
+  const std::string lines = platform::LastOutputLines(ran.output, c.action == DossierAction::Rechercher ? 15 : 6);
+  if (ran.exitStatus != 0) {
+    std::string text = "\n\n\nL'action '" + ActionName(c.action) + "' a \xE9" "chou\xE9: " + BatchName(c.action) +
+                       " s'est termin\xE9 avec le code " + std::to_string(ran.exitStatus) + ".\n\n";
+    if (!lines.empty()) text += "Ses derniers messages:\n" + lines + "\n\n";
+    return text + "V\xE9rifiez les fichiers du dossier avant de recommencer.\n\n\n";
+  }
+  const std::string source = "Le dossier " + code + " de l'emplacement:\n   " + folder + "\n\n";
+  switch (c.action) {
+    case DossierAction::Copier:
+      return "\n\n\n" + source + "a \xE9t\xE9 copi\xE9 sous le code " + newCode + " sur l'emplacement:\n   " +
+             newFolder + "\n\n\n";
+    case DossierAction::Deplacer:
+      return "\n\n\n" + source + "a \xE9t\xE9 d\xE9plac\xE9 sur l'emplacement:\n   " + newFolder + "\n\n\n";
+    case DossierAction::Renommer:
+      return "\n\n\n" + source + "a \xE9t\xE9 renomm\xE9 " + newCode + ".\n\n\n";
+    case DossierAction::Annuler:
+      return "\n\n\n" + source + "a \xE9t\xE9 supprim\xE9 (tous ses fichiers).\n\n\n";
+    case DossierAction::Rechercher:
+      return "\n\n\nRecherche des dossiers termin\xE9" "e sur l'emplacement:\n   " + c.sourceFolder + "\n\n" +
+             (lines.empty() ? std::string("Aucun dossier trouv\xE9.") : "Dossiers trouv\xE9s:\n" + lines) + "\n\n\n";
+    default:
+      return "";
+  }
+}
+
+std::string DossierDeleteQuestion(const DossierChoice& c) {
+  return "\n\n\nLe dossier " + Trimmed(c.sourceCode) + " de l'emplacement:\n   " + WithSlash(c.sourceFolder) +
+         "\n\nva \xEAtre SUPPRIM\xC9 D\xC9" "FINITIVEMENT: tous ses fichiers seront effac\xE9s.\n\n"
+         "Confirmez-vous la suppression de ce dossier?\n\n\n";
+}
+
+DossierCheck RunDossierChoice(DossierChoice& choice, gui::Window* owner) {
   DossierCheck check = CheckDossierChoice(choice);
   if (!check.ok) return check;
   // A dossier whose files the batch removes or replaces is taken exclusively until the
@@ -200,14 +256,14 @@ DossierCheck RunDossierChoice(DossierChoice& choice) {
     if (!hold->held()) return Refused(2259, kSourceCode);
   }
   const std::vector<std::string> argv = DossierBatchCommand(choice, ProgramVersionCode());
-  platform::LaunchOptions options;
-  options.workingDirectory = ProgramFolder;
-  options.wait = true;
-  const platform::LaunchResult r = LaunchProgram(argv, options);
+  const std::string what = ActionName(choice.action) + " - " + BatchName(choice.action) + " en cours";
+  const platform::LaunchResult r = RunBatchWithProgress(owner, argv, {}, what);
   if (!r.launched) {
     const std::string reason = platform::ErrorText(r.error != 0 ? r.error : ENOENT);
-    return Refused(3487, 0, DossierBatchName(choice.action, ProgramVersionCode()) + " (" + reason + ")");
+    return Refused(3487, 0, BatchName(choice.action) + " (" + reason + ")");
   }
+  check.exitStatus = r.exitStatus;
+  check.output = r.output;
   return check;
 }
 
@@ -337,12 +393,19 @@ DossierChoice TDUtiGestionDossiers::Choice() const {
 
 void TDUtiGestionDossiers::Refuse(const DossierCheck& check) {
   gui::MessageBeep(0);
-  SetItemText(kWarning, check.message);
+  SetItemText(kWarning, WarningText(check.message));
   if (auto* w = Item<MRStatic>(kWarning)) w->DrawFrame();
   if (check.focus != 0) FocusItem(check.focus);
 }
 
+bool TDUtiGestionDossiers::CanClose() { return !running_ && TDNuv::CanClose(); }
+
+void TDUtiGestionDossiers::CmCancel() {
+  if (!running_) TDNuv::CmCancel();
+}
+
 void TDUtiGestionDossiers::RunDossierAction() {
+  if (running_) return;
   if (gui::Control* b = GetDlgItem(2); b != nullptr && b->IsWindowEnabled()) FocusItem(2);
   if (action_ == DossierAction::None) {
     EndDialog(gui::IDCANCEL);
@@ -350,9 +413,35 @@ void TDUtiGestionDossiers::RunDossierAction() {
   }
   SetItemText(kWarning, "");
   DossierChoice choice = Choice();
-  const DossierCheck check = RunDossierChoice(choice);
+  if (action_ == DossierAction::Annuler) {
+    // Every file of the dossier goes: the user says so first, knowing which.
+    DossierChoice checked = choice;
+    if (const DossierCheck check = CheckDossierChoice(checked); !check.ok) {
+      Refuse(check);
+      return;
+    }
+    // A dossier another station uses is refused before the question.
+    if (!DossierHold(WithSlash(choice.sourceFolder), Trimmed(choice.sourceCode)).held()) {
+      Refuse(Refused(2259, kSourceCode));
+      return;
+    }
+    gui::MessageBeep(0);
+    if (gui::MessageBox(this, DossierDeleteQuestion(choice), ActionName(action_),
+                        gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
+      return;
+  }
+  running_ = true;
+  const DossierCheck check = RunDossierChoice(choice, this);
+  running_ = false;
   if (action_ == DossierAction::Deplacer) SetItemText(kDestCode, choice.destCode);
-  if (!check.ok) Refuse(check);
+  if (!check.ok) {
+    Refuse(check);
+    return;
+  }
+  const bool failed = check.exitStatus != 0;
+  if (failed) gui::MessageBeep(0);
+  gui::MessageBox(this, DossierActionDoneText(choice, check), ActionName(action_),
+                  gui::MB_OK | (failed ? gui::MB_ICONSTOP : gui::MB_ICONINFORMATION));
 }
 
 // ---- the command -------------------------------------------------------------

@@ -1,8 +1,9 @@
 // Dossier management utility (command 20725, dialog 1331): searches every
 // dossier under a folder, or copies, moves, deletes or renames one dossier,
-// by starting the dossier-management batch files of the program folder with
+// by running the dossier-management batch files of the program folder with
 // /bin/sh and an argument vector (folders and codes are single arguments,
-// their case kept). Actions started run on in their own processes.
+// their case kept). Each action runs to its end and ends with a message
+// saying what was done; a delete is asked first.
 #pragma once
 
 #include <functional>
@@ -32,10 +33,13 @@ struct DossierChoice {
 };
 
 // A refused action: the message shown in 1217 and the control to focus (0 = none).
+// An action that ran: the batch file's exit status and what it wrote.
 struct DossierCheck {
   bool ok = true;
   std::string message;
   int focus = 0;
+  int exitStatus = -1;
+  std::string output;
 };
 
 // Name of the batch file of an action: the first of its pair below Windows
@@ -62,10 +66,20 @@ DossierCheck CheckDossierChoice(DossierChoice& choice);
 // the program folder, then the folders and codes.
 std::vector<std::string> DossierBatchCommand(const DossierChoice& choice, int versionCode);
 
-// Checks, then starts the batch file without waiting, in the program folder.
-// A launch that fails is refused like a check, naming the file and the
+// Checks, then runs the batch file to its end in the program folder, under a
+// progress window owned by `owner` that lets the window system work. A
+// launch that fails is refused like a check, naming the file and the
 // system's reason.
-DossierCheck RunDossierChoice(DossierChoice& choice);
+DossierCheck RunDossierChoice(DossierChoice& choice, gui::Window* owner = nullptr);
+
+// The message that ends an action that ran: what was done, or the batch
+// file's failure with its last messages.
+std::string DossierActionDoneText(const DossierChoice& choice, const DossierCheck& ran);
+// The question before a delete, naming the dossier and its folder.
+std::string DossierDeleteQuestion(const DossierChoice& choice);
+// A message as the one-line-per-sentence warning 1217 shows it: the blank
+// lines that frame the message boxes' texts left out.
+std::string WarningText(const std::string& message);
 
 class TDUtiGestionDossiers : public TDNuv {
  public:
@@ -90,6 +104,9 @@ class TDUtiGestionDossiers : public TDNuv {
 
  protected:
   void SetupWindow() override;
+  // Nothing closes the dialog while an action runs.
+  bool CanClose() override;
+  void CmCancel() override;
 
  private:
   void SetAction(DossierAction action);
@@ -97,6 +114,7 @@ class TDUtiGestionDossiers : public TDNuv {
   void Refuse(const DossierCheck& check);
 
   bool busy_ = true;
+  bool running_ = false;
   DossierAction action_ = DossierAction::None;
 };
 
