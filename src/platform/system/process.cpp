@@ -84,18 +84,14 @@ int WaitWatching(pid_t pid, int outputFd, const LaunchOptions& options, std::str
   const int pollMs = options.pollMs > 0 ? options.pollMs : 40;
   for (;;) {
     pollfd p{outputFd, POLLIN, 0};
-    if (::poll(reading ? &p : nullptr, reading ? 1 : 0, pollMs) < 0 && errno != EINTR) {
-      error = errno;
-    }
-    if (reading && !DrainPipe(outputFd, output)) reading = false;
+    ::poll(reading ? &p : nullptr, reading ? 1 : 0, pollMs);  // a wake-up early or late changes nothing
+    // The end is looked at before the pipe is read: what the program wrote
+    // before it ended is in the pipe by then. A child it left running may
+    // keep the pipe open, so nothing waits for the pipe's end.
     int status = 0;
     const pid_t w = ::waitpid(pid, &status, WNOHANG);
-    if (w == pid) {
-      // What the program wrote last; a child it left running may keep the
-      // pipe open, so nothing waits for the pipe's end.
-      if (reading) DrainPipe(outputFd, output);
-      return StatusCode(status);
-    }
+    if (reading && !DrainPipe(outputFd, output)) reading = false;
+    if (w == pid) return StatusCode(status);
     if (w < 0 && errno != EINTR) {
       error = errno;
       return -1;
