@@ -3,6 +3,7 @@
 // dialog, a delete is asked first (No by default), and every action ends with a message
 // saying what was done, or why it failed with the batch file's own last lines.
 #include <QAbstractButton>
+#include <QTimer>
 
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
@@ -214,6 +215,45 @@ TEST_F(ManagementMenuTest, EachActionEndsWithAMessage) {
             std::string::npos)
       << boxes[0].text;
   EXPECT_EQ(boxes[0].icon, static_cast<unsigned>(gui::MB_ICONSTOP));
+}
+
+// While an action's batch file runs, the window system works but neither "Ok" nor "Abandon"
+// acts: the action is not started twice and the dialog is not closed under its feet.
+TEST_F(ManagementMenuTest, NothingActsWhileAnActionRuns) {
+  const std::string a = MakeDossier("A", "AB", 10);
+  const std::string b = root_ + "/B/";
+  fs::create_directories(b);
+  const std::string runs = root_ + "/runs", go = root_ + "/go";
+  for (const char* name : {"ccopy.bat", "cwcopy.bat"})
+    std::ofstream(root_ + "/program/" + name)
+        << "#!/bin/sh\necho x >> '" << runs << "'\ni=0\nwhile [ ! -f '" << go
+        << "' ]; do i=$((i+1)); [ $i -gt 400 ] && exit 7; sleep 0.05; done\n";
+  bool pressed = false, endedMeanwhile = true;
+  Manage([&](gui::Dialog& d) {
+    ChooseSource(d, 1204, a + "c10ab.dbf");
+    d.SetItemText(1214, "CD");
+    ModalSeam::QueueFolderAnswer(b);
+    d.PressButton(1213);
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      if (pressed || !fs::exists(runs)) return;
+      pressed = true;
+      d.PressButton(1);
+      d.PressButton(2);
+      endedMeanwhile = d.IsEnded();
+      std::ofstream(go) << "x";
+    });
+    timer.start();
+    ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    d.PressButton(1);
+  });
+  EXPECT_TRUE(pressed);
+  EXPECT_FALSE(endedMeanwhile);
+  EXPECT_EQ(ReadAll(runs), "x\n");
+  const std::vector<gui::ShownModal> boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u) << ShownTexts();
+  EXPECT_EQ(boxes[0].icon, static_cast<unsigned>(gui::MB_ICONINFORMATION)) << boxes[0].text;
 }
 
 }  // namespace
