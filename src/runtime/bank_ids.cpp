@@ -30,42 +30,57 @@ int Mod97(const std::string& digits) {
 }  // namespace
 
 int CheckRibKey(const char* rib) {
-  if (IsBlank(rib)) return -1;
+  if (IsBlank(rib)) return kRibBlank;
   std::string text(rib);
-  if (text.size() > 23) text.resize(23);
   text.resize(23, ' ');
+  // Bank code, branch code and account number as 21 digits.
   std::string digits;
-  digits.reserve(30);
-  for (int i = 0; i < 23; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
+  digits.reserve(23);
+  for (int i = 0; i < 21; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
     if (IsAsciiDigit(c)) {
       digits += static_cast<char>(c);
-    } else if (i >= 10 && i <= 20 && IsAsciiUpper(AsciiUpper(c))) {
+    } else if (c == ' ') {
+      digits += '0';
+    } else if (i >= 10 && IsAsciiUpper(AsciiUpper(c))) {
       // Letters of the account number stand for digits.
       digits += static_cast<char>('0' + RibLetterValue(AsciiUpper(c)));
     } else {
-      // Blanks (and any other character) count as "0".
-      digits += '0';
+      // A letter in the bank or branch code, or a sign anywhere: no key
+      // makes this a RIB.
+      return kRibNotANumber;
     }
   }
-  int r = Mod97(digits);
-  int key = (digits[21] - '0') * 10 + (digits[22] - '0');
-  if (key == 0) return 97 - r;
-  if (r == 0) return 0;
-  int right = key + 97 - r;
-  if (right > 97) right -= 97;
-  return right;
+  // The one key in 01-97 that makes the 23-digit number a multiple of 97.
+  const int right = 97 - Mod97(digits + "00");
+  int key = 0;
+  for (int i = 21; i < 23; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
+    if (!IsAsciiDigit(c) && c != ' ') return right;
+    key = key * 10 + (c == ' ' ? 0 : c - '0');
+  }
+  return key == right ? 0 : right;
+}
+
+std::string CompactIban(const std::string& typed) {
+  std::string out;
+  out.reserve(typed.size());
+  for (unsigned char c : typed)
+    if (c != ' ') out += static_cast<char>(AsciiUpper(c));
+  return out;
 }
 
 int CheckIban(const char* iban) {
   if (IsBlank(iban)) return -1;
-  std::string text;
-  for (const char* p = iban; *p; ++p) {
-    if (*p != ' ') text += static_cast<char>(AsciiUpper(static_cast<unsigned char>(*p)));
-  }
+  const std::string trimmed = AllTrim(iban);
+  bool clean = true;
+  for (unsigned char c : trimmed)
+    if (!IsAsciiDigit(c) && !IsAsciiUpper(c)) clean = false;
+  // The check digits its number gives are those of its compact form.
+  const std::string text = CompactIban(trimmed);
   // Country and check digits go to the end, the check digits as "00".
-  std::string given = text.size() >= 4 ? text.substr(2, 2) : std::string();
-  std::string moved = text.size() >= 4 ? text.substr(4) + text.substr(0, 2) + "00" : text + "00";
+  const std::string given = text.size() >= 4 ? text.substr(2, 2) : std::string();
+  const std::string moved = text.size() >= 4 ? text.substr(4) + text.substr(0, 2) + "00" : text + "00";
   std::string digits;
   for (unsigned char c : moved) {
     if (IsAsciiDigit(c)) {
@@ -75,15 +90,13 @@ int CheckIban(const char* iban) {
       digits += static_cast<char>('0' + v / 10);
       digits += static_cast<char>('0' + v % 10);
     } else {
-      // A character no IBAN holds: counted as an out-of-range value, so the
-      // text can only match by chance of the remainder, never silently pass
-      // as the digits it hides.
+      // A character no IBAN holds: counted as an out-of-range value.
       digits += "99";
     }
   }
   int c = 98 - Mod97(digits);
   char two[3] = {static_cast<char>('0' + c / 10), static_cast<char>('0' + c % 10), 0};
-  return given == two ? 0 : c;
+  return clean && given == two ? 0 : c;
 }
 
 namespace {
