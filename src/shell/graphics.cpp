@@ -1,5 +1,7 @@
 #include "shell/graphics.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "runtime/inifiles.h"
@@ -88,6 +90,37 @@ FontText ParseFontText(const std::string& text, int defaultWeight) {
     ft.weight = (c >= '0' && c <= '9') ? (c - '0') * 100 : 0;
   }
   return ft;
+}
+
+bool ParseFontSpec(const std::string& text, FontSpec& spec) {
+  const std::string::size_type comma = text.find(',');
+  if (comma == std::string::npos || IsBlank(text.substr(0, comma).c_str())) return false;
+  auto at = [&text, comma](std::string::size_type offset) {
+    return comma + offset < text.size() ? text[comma + offset] : '\0';
+  };
+  FontSpec out;
+  out.face = text.substr(0, comma);
+  out.points = std::atoi(text.substr(comma + 1, 3).c_str());
+  const char w = at(5);
+  out.weight = (w >= '1' && w <= '9') ? (w - '0') * 100 : 100;
+  const char colour = at(6);
+  out.colour = colour == '\0' || colour == ' ' ? '0' : colour;
+  const char style = at(7);
+  const int bits = (style >= '0' && style <= '9') ? style - '0' : 0;
+  out.italic = (bits & 1) != 0;
+  out.underline = (bits & 2) != 0;
+  spec = out;
+  return true;
+}
+
+std::string FormatFontSpec(const FontSpec& spec) {
+  const int points = std::clamp(spec.points, 1, 999);
+  const int hundreds = std::clamp((spec.weight + 50) / 100, 1, 9);
+  char tail[16];
+  std::snprintf(tail, sizeof tail, ",%03d/%c%c%c", points, static_cast<char>('0' + hundreds),
+                spec.colour == '\0' || spec.colour == ' ' ? '0' : spec.colour,
+                static_cast<char>('0' + (spec.italic ? 1 : 0) + (spec.underline ? 2 : 0)));
+  return spec.face + tail;
 }
 
 int FontHeight(int points, int dpi) {

@@ -32,6 +32,26 @@ struct FontText {
   int weight = 0;         // `defaultWeight` when the text gives none; 0 for a letter
 };
 FontText ParseFontText(const std::string& text, int defaultWeight);
+
+// A font as the report statement [P:face,sss/wcs] and the "Police" choice
+// write it: the face up to the comma, the size in points in the three
+// characters after it, "/", then the weight's hundreds (one digit, 0 read
+// as 1), a colour letter ("0" none) and a style digit (1 italic,
+// 2 underlined, 3 both), each read at its place after the comma.
+struct FontSpec {
+  std::string face;
+  int points = 0;
+  int weight = 100;
+  char colour = '0';
+  bool italic = false;
+  bool underline = false;
+};
+// False (and `spec` left alone) for a text without a comma or with a blank
+// face: it names no font to offer.
+bool ParseFontSpec(const std::string& text, FontSpec& spec);
+// "face,sss/wcs" with the size kept in 1-999 and the weight rounded to its
+// hundreds in 1-9 ("Verdana,012/400" for Verdana 12 regular).
+std::string FormatFontSpec(const FontSpec& spec);
 // Windows MulDiv(-points, dpi, 72) (rounded half away from zero).
 int FontHeight(int points, int dpi);
 // Height of the bold list font: 3 units smaller in magnitude.

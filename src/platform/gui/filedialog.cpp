@@ -1,7 +1,11 @@
 #include "platform/gui/filedialog.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFileDialog>
+#include <QFont>
+#include <QFontDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -121,6 +125,47 @@ int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& captio
     dlg.setOption(QAbstractPrintDialog::PrintToFile, false);
     return dlg.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
   });
+}
+
+int ChooseFontDialog(Window* owner, const std::string& caption, FontChoice& font) {
+  ShownModal shown;
+  shown.kind = ModalKind::Font;
+  shown.caption = caption;
+  shown.text = font.face;
+  shown.font = ModalFont{font.face, font.points, font.weight};
+  FontChoice picked = font;
+  int answer = ModalSeam::Run(shown, IDCANCEL, [&](ShownModal& s) {
+    QFont initial;
+    if (!font.face.empty()) initial.setFamily(ToQString(font.face));
+    if (font.points > 0) initial.setPointSize(font.points);
+    initial.setWeight(static_cast<QFont::Weight>(std::clamp(font.weight > 0 ? font.weight : 400, 100, 900)));
+    initial.setItalic(font.italic);
+    initial.setUnderline(font.underline);
+    QFontDialog dlg(initial, ParentOf(owner));
+    dlg.setOption(QFontDialog::DontUseNativeDialog, true);
+    if (!caption.empty()) dlg.setWindowTitle(ToQString(caption));
+    if (dlg.exec() != QDialog::Accepted) return IDCANCEL;
+    const QFont chosen = dlg.selectedFont();
+    if (!FitsCp1252(chosen.family())) return IDCANCEL;
+    picked.face = FromQString(chosen.family());
+    picked.points = chosen.pointSizeF() > 0 ? qRound(chosen.pointSizeF()) : font.points;
+    picked.weight = chosen.weight();
+    picked.italic = chosen.italic();
+    picked.underline = chosen.underline();
+    s.chosenFont = ModalFont{picked.face, picked.points, picked.weight};
+    return IDOK;
+  });
+  if (ModalSeam::TestMode()) {
+    // The queued font; its style stays the one offered.
+    const ShownModal* last = ModalSeam::LastShown();
+    if (last == nullptr || last->chosenFont.face.empty()) return IDCANCEL;
+    picked.face = last->chosenFont.face;
+    picked.points = last->chosenFont.points;
+    picked.weight = last->chosenFont.weight;
+  }
+  if (answer != IDOK || picked.face.empty()) return IDCANCEL;
+  font = picked;
+  return IDOK;
 }
 
 }  // namespace gui

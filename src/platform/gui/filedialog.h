@@ -1,5 +1,5 @@
-// File-open, file-save, folder and printer set-up dialogs, through the
-// modal seam. Qt's own dialogs (not the desktop's), so they run anywhere.
+// File-open, file-save, folder, printer set-up and font dialogs, through
+// the modal seam. Qt's own dialogs (not the desktop's), so they run anywhere.
 #pragma once
 
 #include <string>
@@ -21,6 +21,21 @@ bool BrowseForFolder(Window* owner, const std::string& caption, const std::strin
                      std::string& folder);
 // Printer set-up on `printer`; IDOK when accepted, IDCANCEL otherwise.
 int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& caption);
+
+// A font: face (cp1252), size in points, weight 100-900 (400 regular, 700
+// bold) and style.
+struct FontChoice {
+  std::string face;
+  int points = 0;
+  int weight = 400;
+  bool italic = false;
+  bool underline = false;
+};
+// Font choice among the installed faces (every printer of the system prints
+// them: the print job carries them), starting on `font`; IDOK with `font`
+// rewritten when one was chosen, IDCANCEL with `font` unchanged otherwise.
+// A face whose name the program cannot hold in cp1252 counts as cancelled.
+int ChooseFontDialog(Window* owner, const std::string& caption, FontChoice& font);
 
 // Converts the Windows filter form to Qt's ("Text (*.txt);;All (*.*)").
 std::string ConvertFileFilter(const std::string& windowsFilter);

@@ -64,6 +64,9 @@ void ModalSeam::QueueDiskFolderAnswer(const std::string& utf8) {
   Queue({ModalKind::Folder, IDOK, {}, {}, utf8});
 }
 void ModalSeam::QueuePrintSetupAnswer(int answer) { Queue({ModalKind::PrintSetup, answer, {}, {}, {}}); }
+void ModalSeam::QueueFontAnswer(const std::string& face, int points, int weight) {
+  Queue({ModalKind::Font, face.empty() ? IDCANCEL : IDOK, {}, {}, {}, ModalFont{face, points, weight}});
+}
 
 void ModalSeam::QueuePopupMenuAnswer(unsigned id) {
   Queue({ModalKind::PopupMenu, static_cast<int>(id), {}, {}, {}});
@@ -89,6 +92,7 @@ int ModalSeam::Run(ShownModal shown, int fallback, const std::function<int(Shown
       shown.answer = a.answer;
       shown.path = a.path;
       shown.diskPath = a.diskPath;
+      shown.chosenFont = a.font;
     } else {
       shown.answer = fallback;
     }

@@ -1,5 +1,5 @@
 // The one road of every modal interaction: message boxes, modal dialogs,
-// file-open, folder and printer set-up dialogs. In a normal run the real
+// file-open, folder, printer set-up and font dialogs. In a normal run the real
 // thing is shown. In test mode nothing is shown and nothing blocks: each
 // modal takes the next queued answer, and everything shown is recorded.
 #pragma once
@@ -13,7 +13,14 @@ namespace gui {
 
 class Window;
 
-enum class ModalKind { MessageBox, Dialog, FileOpen, FileSave, Folder, PrintSetup, PopupMenu };
+enum class ModalKind { MessageBox, Dialog, FileOpen, FileSave, Folder, PrintSetup, PopupMenu, Font };
+
+// A font of the font chooser: face (cp1252), size in points, weight 100-900.
+struct ModalFont {
+  std::string face;
+  int points = 0;
+  int weight = 0;
+};
 
 // What a modal showed and how it was answered (texts in cp1252).
 struct ShownModal {
@@ -29,6 +36,8 @@ struct ShownModal {
   int answer = 0;            // IDOK, IDCANCEL, IDYES ...
   std::string path;          // file and folder dialogs: the chosen path
   std::string diskPath;      // ... or the choice as the system names it (UTF-8), when a test gave it so
+  ModalFont font;            // font chooser: the font offered
+  ModalFont chosenFont;      // font chooser: the font chosen (no face: none)
   bool queued = false;       // false: no answer was queued (cancel or default given)
   bool kindMismatch = false; // the next queued answer was for another kind
 };
@@ -41,6 +50,7 @@ struct ModalAnswer {
   std::string path;
   std::function<void(Window& dialog)> fill;
   std::string diskPath;  // UTF-8, for names that cp1252 cannot hold
+  ModalFont font;
 };
 
 class ModalSeam {
@@ -58,6 +68,8 @@ class ModalSeam {
   static void QueueDiskFileAnswer(const std::string& utf8);
   static void QueueDiskFolderAnswer(const std::string& utf8);
   static void QueuePrintSetupAnswer(int answer);
+  // The font chooser: the font chosen (an empty face = cancel).
+  static void QueueFontAnswer(const std::string& face, int points, int weight);
   // Context menus: the command id chosen (0 = none).
   static void QueuePopupMenuAnswer(unsigned commandId);
   static std::size_t PendingAnswers();
