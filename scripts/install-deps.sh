@@ -7,7 +7,7 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
-  python3 python3-dbfread python3-dbf libdbd-xbase-perl libxml2-utils
+  python3 python3-dbfread python3-dbf python3-stdnum libdbd-xbase-perl libxml2-utils
   xvfb xauth xdg-utils fonts-dejavu-core fonts-liberation2
   zip unzip tar jlha-utils lhasa qt6-translations-l10n
 )

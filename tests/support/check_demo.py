@@ -8,13 +8,23 @@
 # - with analytic sections, every line of an account "Avec Analytique" has per axis a header
 #   copy and a split that adds up to it, and the C30 totals are the sums of the split lines;
 # - every line has one sort record pointing back at it; the C20 totals are the sums of the
-#   lines (a collective also sums its auxiliary accounts).
+#   lines (a collective also sums its auxiliary accounts);
+# - the code lists of C10 at the places of their packed fields: banks (one coded "BQ01") whose
+#   RIB key is 97 - ((89 x bank + 15 x branch + 3 x account) mod 97) after the letter mapping,
+#   whose IBAN (python3-stdnum) is "FR" + check digits + RIB and whose BIC is valid; collective
+#   accounts, VAT codes, establishments (SIRET key), journals (one with its own piece counter,
+#   a counterpart, a default label and a model), labels of every type, entry models whose text
+#   lines carry their keywords, distribution codes; every account and code they name exists.
 # Usage: check_demo.py FOLDER CODE. Prints "OK lines pieces headers accounts sections
-# analytic-lines currency analytic-mode" or one line per fault.
+# analytic-lines code-counts currency analytic-mode" (code-counts as "Q3,B2,...") or one line
+# per fault.
+import re
 import sys
 from collections import defaultdict
 from decimal import Decimal, ROUND_HALF_UP
 from dbfread import DBF
+import stdnum.bic
+import stdnum.iban
 
 folder, code = sys.argv[1], sys.argv[2].lower()
 RATE = Decimal('6.55957')
@@ -247,8 +257,119 @@ for acc in totals:
     if acc not in codes:
         fault('account %s of the lines is not in C20' % acc)
 
+# The code lists of the general file. Character fields come back right-trimmed: each packed
+# field is padded again to its 254 characters before it is cut.
+chart = {a['CCODE'] for a in c20}
+lists = defaultdict(dict)
+for r in table('c10'):
+    if r['GCLE'] in 'QBTEJLMV':
+        lists[r['GCLE']][r['GCODE']] = r
+
+
+def zone(r, field):
+    # Fields 4 and 5 are GZONE1 and GZONE2.
+    return (r['GZONE%d' % (field - 3)] or '').ljust(254)
+
+
+RIB_LETTERS = {c: str(v) for v, letters in enumerate(('', 'AJ', 'BKS', 'CLT', 'DMU', 'ENV', 'FOW', 'GPX', 'HQY', 'IRZ'))
+               for c in letters}
+
+
+def account_known(code):
+    return code in chart
+
+
+for code_, r in lists['Q'].items():
+    z4, z5 = zone(r, 4), zone(r, 5)
+    bank, branch, account, key = z4[186:191], z4[191:196], z4[196:207], z4[207:209]
+    if not (bank.isdigit() and branch.isdigit() and key.isdigit()
+            and all(c.isdigit() or c in RIB_LETTERS for c in account)):
+        fault('bank %s: RIB %r %r %r %r' % (code_, bank, branch, account, key))
+    else:
+        number = int(''.join(RIB_LETTERS.get(c, c) for c in account))
+        right = 97 - ((89 * int(bank) + 15 * int(branch) + 3 * number) % 97)
+        if int(key) != right:
+            fault('bank %s: RIB key %s, %02d expected' % (code_, key, right))
+    iban, bic = z5[0:34].strip(), z5[34:45].strip()
+    try:
+        stdnum.iban.validate(iban)
+        if iban[:2] == 'FR' and iban[4:] != bank + branch + account + key:
+            fault('bank %s: IBAN %s is not FR + check digits + RIB' % (code_, iban))
+    except Exception as e:
+        fault('bank %s: IBAN %r: %s' % (code_, iban, e))
+    if not stdnum.bic.is_valid(bic):
+        fault('bank %s: BIC %r' % (code_, bic))
+    if z4[209] not in 'ON' or not account_known(z5[45:53]) or z5[53:56].rstrip() not in lists['J']:
+        fault('bank %s: separator %r, account %r or journal %r' % (code_, z4[209], z5[45:53], z5[53:56]))
+if 'BQ01' not in lists['Q']:
+    fault('no bank coded BQ01')
+
+for code_, r in lists['B'].items():
+    if len(code_) != 1 or not code_.isupper() or zone(r, 4)[0] not in '12345678' or not account_known(zone(r, 4)[:8]):
+        fault('collective %r: account %r' % (code_, zone(r, 4)[:8]))
+
+for code_, r in lists['T'].items():
+    z4 = zone(r, 4)
+    if not re.fullmatch(r' *\d+(\.\d+)?', z4[:5]) or not account_known(z4[5:13]) or not account_known(z4[13:21]):
+        fault('VAT code %r: rate %r, accounts %r %r' % (code_, z4[:5], z4[5:13], z4[13:21]))
+
+for code_, r in lists['E'].items():
+    z4 = zone(r, 4)
+    if len(code_) != 4 or ' ' in code_ or not z4[60:65].isdigit():
+        fault('establishment %r: code or postal code %r' % (code_, z4[60:65]))
+    elif code_.isdigit() and not luhn(siren + code_ + z4[90]):
+        fault('establishment %s: SIRET key %r' % (code_, z4[90]))
+
+counted = 0
+for code_, r in lists['J'].items():
+    z4 = zone(r, 4)
+    counterpart, label, model, counter = z4[1:9], z4[9], z4[10:18].rstrip(), z4[18:24]
+    if (z4[0] not in 'AVTO' or not (counterpart.isspace() or account_known(counterpart))
+            or not (label == ' ' or label in lists['L']) or not (model == '' or model in lists['M'])
+            or not (counter.isspace() or counter.isdigit()) or z4[24] not in 'ON '):
+        fault('journal %r: %r' % (code_, z4[:25]))
+    elif counter.isdigit() and not counterpart.isspace() and label != ' ' and model:
+        counted += 1
+if not counted:
+    fault('no journal with its own piece counter, a counterpart, a default label and a model')
+
+label_types = set()
+for code_, r in lists['L'].items():
+    label_types.add(zone(r, 4)[7])
+if label_types != set('012345678'):
+    fault('label types %r' % ''.join(sorted(label_types)))
+
+KEYWORD = re.compile(r'(CC|CP|CL|LI|DC|MO)=', re.IGNORECASE)
+model_lines = 0
+for code_, r in lists['M'].items():
+    # The memo reader keeps a few bytes of the block after the text: the text ends at its last
+    # line break.
+    memo = r['GTEXTE'] or ''
+    for line in memo[:memo.rfind('\r\n') + 2].split('\r\n')[:-1]:
+        found = list(KEYWORD.finditer(line))
+        if not found:
+            fault('model %s: line %r has no keyword' % (code_, line))
+        for i, m in enumerate(found):
+            value = line[m.end():found[i + 1].start() if i + 1 < len(found) else len(line)].strip()
+            word = m.group(1).upper()
+            if ((word in ('CC', 'CP') and not account_known(value)) or (word == 'CL' and value not in lists['L'])
+                    or (word == 'DC' and value.upper() not in ('D', 'C'))
+                    or (word == 'MO' and value.upper() != 'SOLDE' and not re.fullmatch(r'\d+(\.\d+)?', value))):
+                fault('model %s: %s=%r' % (code_, word, value))
+        model_lines += 1
+if not model_lines:
+    fault('no entry model has lines')
+
+for code_, r in lists['V'].items():
+    account = zone(r, 4)[:8]
+    if not (1 <= len(code_) <= 2 and ' ' not in code_ and (code_[0].isdigit() or code_[0].isupper())
+            and (account == '00000000' or account_known(account))):
+        fault('distribution code %r: account %r' % (code_, account))
+
+code_counts = ','.join('%s%d' % (k, len(lists[k])) for k in 'QBTEJLMV')
+
 if faults:
     print('\n'.join(faults))
     sys.exit(1)
-print('OK %d %d %d %d %d %d %s %s' % (len(sort_keys), len(pieces), len(headers), len(c20), len(c30), analytic_lines,
-                                      currency, mode))
+print('OK %d %d %d %d %d %d %s %s %s' % (len(sort_keys), len(pieces), len(headers), len(c20), len(c30), analytic_lines,
+                                         code_counts, currency, mode))

@@ -44,6 +44,8 @@ TEST_F(DemoTest, EveryCurrencyModeAndSizeSatisfiesTheOracle) {
     dossier_test::Run({"/usr/bin/python3", test_support::DemoOracle(), folder, "DEMO"}, &out);
     EXPECT_EQ(out.rfind("OK " + std::to_string(c.lines) + " " + std::to_string(stats.pieces) + " ", 0), 0u) << out;
     EXPECT_NE(out.find(std::string(" ") + c.oracleMode + "\n"), std::string::npos) << out;
+    // Banks, collectives, VAT codes, establishments, journals, labels, models, distribution codes.
+    EXPECT_NE(out.find(" Q3,B2,T3,E2,J6,L9,M3,V3 "), std::string::npos) << out;
     EXPECT_EQ(stats.lines, c.lines);
     EXPECT_EQ(stats.accounts, c.accounts != 0 ? c.accounts : 37 + stats.customers + stats.suppliers);
 
@@ -59,6 +61,33 @@ TEST_F(DemoTest, EveryCurrencyModeAndSizeSatisfiesTheOracle) {
     EXPECT_EQ(TheDossierRecord.EuroIsMain(), c.currency != DossierCurrency::FrancMain);
     EXPECT_EQ(TheDossierRecord.DateYyyymmdd(DossierRecord::DateField::YearStart), YyyymmddOf(c.first));
   }
+}
+
+// The oracle reads the code lists at their places: a wrong RIB key, a label type missing and an
+// entry model naming an unknown account are each told.
+TEST_F(DemoTest, TheOracleTellsAWrongCodeList) {
+  DemoOptions o;
+  o.folder = Dir() + "/codes";
+  o.lines = 50;
+  ASSERT_TRUE(GenerateDemoDossier(o));
+  const struct {
+    const char* file;
+    std::string from, to;
+    const char* told;
+  } damages[] = {
+      {"c10demo.dbf", "1820600041000123456780", "1820600041000123456789", "bank BQ01: RIB key 99, 09 expected"},
+      {"c10demo.dbf", "Esp\xE8" "ces8", "Esp\xE8" "ces9", "label types '012345679'"},
+      {"c10demo.dbt", "CC=70700000", "CC=70700009", "model CAISSE: CC='70700009'"},
+  };
+  for (const auto& d : damages) {
+    const std::string path = o.folder + "/" + d.file;
+    const std::size_t at = ReadFile(path).find(d.from);
+    ASSERT_NE(at, std::string::npos) << d.from;
+    Poke(path, at, d.to);
+  }
+  std::string out;
+  EXPECT_EQ(dossier_test::Run({"/usr/bin/python3", test_support::DemoOracle(), o.folder, "DEMO"}, &out), 1);
+  for (const auto& d : damages) EXPECT_NE(out.find(d.told), std::string::npos) << out;
 }
 
 }  // namespace

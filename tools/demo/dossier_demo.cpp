@@ -185,6 +185,7 @@ bool WriteCodes(const std::string& c10Path, const DemoWriter& w, const std::vect
                             Fit("entreprises@bnp.exemple.fr", 30);
   const std::string bank5 = Fit(iban, 34) + Fit("BNPAFRPPXXX", 11) + "51200000" + "BQ ";
   ok = ok && Append(c10, {{1, "Q"}, {2, "BNP"}, {3, "BNP Paribas"}, {4, bank4}, {5, bank5}});
+  ok = ok && WriteCodeLists(c10, siren);
 
   // Journal-month headers of the draft, one per journal-month that has lines.
   *headerCount = 0;

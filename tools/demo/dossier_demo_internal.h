@@ -16,6 +16,8 @@
 #include "demo/dossier_demo_world.h"
 #include "platform/dbase/dbf.h"
 
+class Table;
+
 namespace demo {
 
 // splitmix64: the same seed gives the same dossier on every machine.
@@ -219,5 +221,11 @@ class DemoWriter {
   std::string monthKey_, dayText_, piece_, group_;
   int number_ = 0;
 };
+
+// Writes into the open general file the code lists the entries do not use: establishments
+// (numbered as the SIRET of `siren` goes on), entry models with their keyword lines,
+// distribution codes, journals with their own piece counter, the labels of the remaining
+// types and the banks "BQ01" and "BQ02" with RIB, IBAN and BIC.
+bool WriteCodeLists(Table& c10, const std::string& siren);
 
 }  // namespace demo
