@@ -1,7 +1,8 @@
 // The record text editor as a user drives it, on a generated dossier: asked for with command
 // 20311 and the record's reference in the open-window registry, as the lists and forms ask for
 // it; every question and dialog answered through the modal seam.
-#include <QPlainTextEdit>
+#include <QDialog>
+#include <QTimer>
 
 #include "data/table_create.h"
 #include "framework/font_choice.h"
@@ -184,8 +185,10 @@ TEST_F(RecordTextEditorTest, KeywordsGoInAtTheCaret) {
   EXPECT_EQ(beeps, 1);
   EXPECT_EQ(Shown(e), "CC=LI=Achat\r\n");
   test_support::Screenshot(MainFrame->OuterWidget(), "masterdata", "record_text_editor_model");
-  // A bank's text has no list.
+  // A bank's text has no list; a window place refused with "N" is left alone.
+  IniSetString("Fenetre-Texte", "NON");
   Command(e, form_cmd::Quitter);
+  EXPECT_EQ(IniGetString("Fenetre-Texte"), "NON");
   e = Open('1', 'Q', "BNP");
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->Keywords(), nullptr);
@@ -384,6 +387,27 @@ TEST(FontSpecText, ReadAndWritten) {
   // Sizes and weights out of range are written within it.
   EXPECT_EQ(FormatFontSpec(FontSpec{"A", 0, 0, '0', false, false}), "A,001/100");
   EXPECT_EQ(FormatFontSpec(FontSpec{"A", 1200, 950, 'R', false, true}), "A,999/9R2");
+}
+
+// The chooser itself, as a user sees it: it opens on the font offered and gives back the one
+// accepted, the colour letter kept.
+using FontChooserTest = test_support::GuiTest;
+TEST_F(FontChooserTest, OpensOnTheFontOfferedAndGivesTheOneAccepted) {
+  gui::ModalSeam::SetTestMode(false);
+  QString caption;
+  QTimer::singleShot(0, [&caption] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    caption = dialog->windowTitle();
+    test_support::Screenshot(dialog, "masterdata", "font_chooser");
+    dialog->accept();
+  });
+  std::string spec = "DejaVu Sans,014/7A0";
+  const bool chosen = ChooseFonts(nullptr, spec);
+  gui::ModalSeam::SetTestMode(true);
+  EXPECT_TRUE(chosen);
+  EXPECT_EQ(caption.toStdString(), "Choix des Polices");
+  EXPECT_EQ(spec, "DejaVu Sans,014/7A0");
 }
 
 // Two stations: a record held by one station's editor is refused to the other's editor and

@@ -135,11 +135,11 @@ int ChooseFontDialog(Window* owner, const std::string& caption, FontChoice& font
   shown.font = ModalFont{font.face, font.points, font.weight};
   FontChoice picked = font;
   int answer = ModalSeam::Run(shown, IDCANCEL, [&](ShownModal& s) {
-    QFont initial;
-    if (!font.face.empty()) initial.setFamily(ToQString(font.face));
-    if (font.points > 0) initial.setPointSize(font.points);
-    initial.setWeight(static_cast<QFont::Weight>(std::clamp(font.weight > 0 ? font.weight : 400, 100, 900)));
-    initial.setItalic(font.italic);
+    // Built from its parts, with no style name of its own, so that the dialog selects the
+    // style of that weight and slant.
+    const QString family = font.face.empty() ? QFont().family() : ToQString(font.face);
+    QFont initial(family, font.points > 0 ? font.points : 12,
+                  std::clamp(font.weight > 0 ? font.weight : 400, 100, 900), font.italic);
     initial.setUnderline(font.underline);
     QFontDialog dlg(initial, ParentOf(owner));
     dlg.setOption(QFontDialog::DontUseNativeDialog, true);
