@@ -1,10 +1,12 @@
 #include "platform/gui/filedialog.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -74,6 +76,22 @@ bool RunFile(ModalKind kind, Window* owner, const std::string& caption, const st
   return true;
 }
 
+// The style of a face nearest a weight and slant (the plainest name among equals: "Bold"
+// before "Condensed Bold"); empty when the face has none.
+QString StyleOfFace(const QString& family, int weight, bool italic) {
+  QString best;
+  int bestDistance = 0;
+  for (const QString& style : QFontDatabase::styles(family)) {
+    const int distance =
+        std::abs(QFontDatabase::weight(family, style) - weight) + (QFontDatabase::italic(family, style) != italic ? 1000 : 0);
+    if (best.isEmpty() || distance < bestDistance || (distance == bestDistance && style.size() < best.size())) {
+      best = style;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 std::string ConvertFileFilter(const std::string& f) {
@@ -135,11 +153,12 @@ int ChooseFontDialog(Window* owner, const std::string& caption, FontChoice& font
   shown.font = ModalFont{font.face, font.points, font.weight};
   FontChoice picked = font;
   int answer = ModalSeam::Run(shown, IDCANCEL, [&](ShownModal& s) {
-    // Built from its parts, with no style name of its own, so that the dialog selects the
-    // style of that weight and slant.
     const QString family = font.face.empty() ? QFont().family() : ToQString(font.face);
-    QFont initial(family, font.points > 0 ? font.points : 12,
-                  std::clamp(font.weight > 0 ? font.weight : 400, 100, 900), font.italic);
+    const int weight = std::clamp(font.weight > 0 ? font.weight : 400, 100, 900);
+    QFont initial(family, font.points > 0 ? font.points : 12, weight, font.italic);
+    // The dialog selects its style by name: the face's own name of that weight and slant.
+    const QString style = StyleOfFace(family, weight, font.italic);
+    if (!style.isEmpty()) initial.setStyleName(style);
     initial.setUnderline(font.underline);
     QFontDialog dlg(initial, ParentOf(owner));
     dlg.setOption(QFontDialog::DontUseNativeDialog, true);
