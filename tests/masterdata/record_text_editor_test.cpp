@@ -184,12 +184,12 @@ TEST_F(RecordTextEditorTest, KeywordsGoInAtTheCaret) {
   InsertLine(e, "// Pour");
   EXPECT_EQ(beeps, 1);
   EXPECT_EQ(Shown(e), "CC=LI=Achat\r\n");
+  test_support::Screenshot(MainFrame->OuterWidget(), "masterdata", "record_text_editor_model");
   // Typed as in any editor: a blank at the start and "\xB2" go in (a code field would be
   // cleared or given its loaded value back).
   CaretAt(e, 0);
   Type(e, " \xB2");
   EXPECT_EQ(Shown(e), " \xB2" "CC=LI=Achat\r\n");
-  test_support::Screenshot(MainFrame->OuterWidget(), "masterdata", "record_text_editor_model");
   // A bank's text has no list; a window place refused with "N" is left alone.
   IniSetString("Fenetre-Texte", "NON");
   Command(e, form_cmd::Quitter);
