@@ -22,6 +22,7 @@ namespace {
 constexpr int kCodeLength = 8;
 constexpr int kHeaderTotalWidth = 14;
 constexpr int kContextSave = 2010;
+constexpr int kContextInsert = 2201;
 
 // Fields of a debit/credit pair in each currency.
 struct TotalFields {
@@ -98,6 +99,15 @@ void CreateRecord(Table& table, std::initializer_list<std::pair<int, std::string
   SaveChanges(table);
 }
 
+// The creation lock of a look-up and its insert. A wait that gave up (another station stopped
+// while it holds the lock) is reported, and the caller writes nothing: an insert without the
+// lock is the duplicate the lock exists to prevent.
+bool CreationLockHeld(const CreationLock& creating, Table& table, const std::string& key) {
+  if (creating.held()) return true;
+  ReportDbError(table, kContextInsert, key.c_str());
+  return false;
+}
+
 // Seek of a whole code (blank-padded to the key width, so that "CDUPON" never lands on
 // "CDUPONT"); a missing record is created and sought again. Another station may be creating
 // the same record: it is looked for again, and created, under the table's creation lock.
@@ -106,6 +116,7 @@ bool SeekOrCreate(Table& table, const char* tag, const std::string& key,
   if (table.Seek(tag, key.c_str())) return true;
   if (!table.isOpen) return false;
   CreationLock creating(table);
+  if (!CreationLockHeld(creating, table, key)) return false;
   if (table.Seek(tag, key.c_str())) return true;
   CreateRecord(table, fields);
   return table.Seek(tag, key.c_str());
@@ -255,6 +266,7 @@ void MajCentC10(const char* code, const char* operation, double amount1, double 
   if (!general.Seek("C10CODE", key.c_str())) {
     if (!general.isOpen) return;
     CreationLock creating(general);
+    if (!CreationLockHeld(creating, general, key)) return;
     if (!general.Seek("C10CODE", key.c_str())) CreateHeader(general, header, codeWidth);
     if (!general.Seek("C10CODE", key.c_str())) return;
   }

@@ -7,7 +7,9 @@
 // Operation: "+D", "+C", "-D", "-C" (first character "+" adds, any other subtracts; second
 // "D" debit, any other credit). Amount 1 is the franc amount, amount 2 the euro amount.
 // Totals are added in whole cents. Engine failures at saving are reported (context 2010)
-// and the update goes on.
+// and the update goes on. A missing record is created under the table's creation lock; when
+// another station keeps that lock past the bound of a lock wait, the timeout is reported
+// (engine error 10249 naming the file, context 2201) and the update writes nothing.
 #pragma once
 
 #include <string>

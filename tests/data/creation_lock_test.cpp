@@ -1,8 +1,10 @@
 // Two stations creating the same record while they post lines: one finds the account (or the
 // journal-month header) missing and, before it inserts it, the other creates it and posts its
 // line. The record exists once, with both lines in its totals.
+#include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <map>
 #include <thread>
 
@@ -75,6 +77,53 @@ TEST_F(DataTest, TwoStationsCreatingTheSameRecordLeaveOneWithBothLines) {
 
   EXPECT_EQ(Records(*TableC20, DossierPath(TableKind::C20), 1, "60100001", 17), std::make_pair(1, 3.0));
   EXPECT_EQ(Records(*TableC10, DossierPath(TableKind::C10), 2, "0124VT", 4), std::make_pair(1, 3.0));
+}
+
+// A station stopped (SIGSTOP) while it holds a table's creation lock: another station's
+// posting to a missing account, or to a missing journal-month header, waits only as long as
+// the lock-wait bound, then says which file it waited for and writes no record.
+TEST_F(DataTest, CreationLockHeldByAStoppedStationGivesUpWithTheMessageAndWritesNothing) {
+  CreateDossier();
+  test_support::Signal holding;
+  test_support::OtherProcess station([&holding](char what) {
+    Table* table = what == 'a' ? TableC20 : TableC10;
+    if (!table->OpenTable(DossierPath(what == 'a' ? TableKind::C20 : TableKind::C10)) || !table->LockForCreate())
+      return false;
+    holding.Post();
+    ::raise(SIGSTOP);
+    table->UnlockForCreate();
+    CloseAllTables();
+    return true;
+  });
+  ASSERT_TRUE(TableC10->OpenTable(DossierPath(TableKind::C10), "C10CODE"));
+  ASSERT_TRUE(TableC20->OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+  dbase::DbiSetLockWait(300);
+  const struct Case {
+    char what;
+    const char* file;
+  } cases[] = {{'a', "c20tst.dbf"}, {'h', "c10tst.dbf"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Boxes().clear();
+    bool otherDone = false;
+    std::thread other([&] { otherDone = station.Do(c.what); });
+    ASSERT_TRUE(holding.Wait());
+    const auto start = std::chrono::steady_clock::now();
+    PostLine(c.what, 5.00);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    ::kill(station.pid(), SIGCONT);
+    other.join();
+    EXPECT_TRUE(otherDone);
+    EXPECT_GE(waited, std::chrono::milliseconds(300));
+    EXPECT_LT(waited, std::chrono::seconds(10));
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_NE(Boxes()[0].caption.find("10249"), std::string::npos) << Boxes()[0].caption;
+    EXPECT_NE(Boxes()[0].text.find(c.file), std::string::npos) << Boxes()[0].text;
+  }
+  dbase::DbiSetLockWait(0);
+  CloseAllTables();
+  EXPECT_EQ(Records(*TableC20, DossierPath(TableKind::C20), 1, "60100001", 17), std::make_pair(0, 0.0));
+  EXPECT_EQ(Records(*TableC10, DossierPath(TableKind::C10), 2, "0124VT", 4), std::make_pair(0, 0.0));
 }
 
 }  // namespace

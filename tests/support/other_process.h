@@ -57,6 +57,9 @@ class OtherProcess {
   OtherProcess(const OtherProcess&) = delete;
   OtherProcess& operator=(const OtherProcess&) = delete;
 
+  // The child's process id (a test stops and continues it with signals).
+  pid_t pid() const { return pid_; }
+
   // Runs a command in the other process: true when it succeeded there.
   bool Do(char cmd) {
     char answer = 0;

@@ -635,7 +635,14 @@ DBIResult DbiCursor::AcquireCreateLock() {
   if (exclusive) return DBIERR_NONE;
   if (createLock_) return DBIERR_ALREADYLOCKED;
   if (!dbf_.writable() || readOnly) return DBIERR_NOTSUPPORTED;
-  if (OfdLock(dbf_.fd(), kCreateLockByte, 1, F_WRLCK, true) != LockOutcome::kGranted) return DBIERR_OSERROR;
+  // A station stopped while it holds the lock is waited for only so long: the caller gets
+  // the timeout with the file's name and creates nothing.
+  const LockOutcome got = OfdLock(dbf_.fd(), kCreateLockByte, 1, F_WRLCK, true);
+  if (got == LockOutcome::kTimedOut) {
+    NoteLockTimeout(dbf_.path());
+    return DBIERR_LOCKTIMEOUT;
+  }
+  if (got != LockOutcome::kGranted) return DBIERR_OSERROR;
   createLock_ = true;
   return DBIERR_NONE;
 }
