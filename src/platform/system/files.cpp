@@ -152,6 +152,13 @@ bool WriteFileAtomic(const std::string& path, const std::string& content) {
   return ok;
 }
 
+bool SyncFolder(const std::string& folder) {
+  const int fd = OpenDisk(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  return (::close(fd) == 0) && ok;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& content) {
   content.clear();
   int fd = OpenDisk(path, O_RDONLY);

@@ -35,6 +35,9 @@ bool AtomicRename(const std::string& from, const std::string& to);
 // Writes the whole content to a temporary file in the same folder, flushes
 // it and renames it over `path`.
 bool WriteFileAtomic(const std::string& path, const std::string& content);
+// Flushes a folder's entries to disk (a file renamed or removed in it stays so after a
+// power cut); false when the folder cannot be opened or flushed.
+bool SyncFolder(const std::string& folder);
 // Writes all of data to fd, going on after interruptions; false on an error.
 bool WriteAll(int fd, const char* data, std::size_t size);
 // Writes all of data at `offset`; 0, or the errno of the failure.

@@ -1,0 +1,80 @@
+// The dossier's run marker: a small text file in the dossier folder that names a run writing
+// several tables in one go (the rebuild, the pack and reindex, the conversion, the restore, the
+// piece renumbering, and later the validation, merges, opening balances and imports), the
+// station that runs it and its start. It is written and flushed to disk before the run's first
+// change and removed after its last, so a run killed half-way leaves it behind; the next
+// opening names the run and offers to run it again before anything reads the half-done tables.
+//
+// A run sets it with the guard, and refuses to start when the guard could not write it:
+//
+//   DossierRunMarker marker(kMyRun, LoadStr(title), "what a second run needs");
+//   if (!marker.written()) return <refused: DossierRunMarkerRefusal(marker.path())>;
+//   ... the run's changes ...
+//   // the destructor removes the marker, whatever way the run ends
+//
+// A run called inside another (the rebuild at the end of a merge) leaves the outer run's
+// marker as it is. The opening runs an interrupted run again through the function its
+// subject registered for the run's name (SetDossierRunRedo).
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Names of the dossier subject's runs, as their markers record them.
+inline constexpr const char* kRebuildRun = "reconstruction";
+inline constexpr const char* kReindexRun = "reindex";
+inline constexpr const char* kConversionRun = "conversion";
+inline constexpr const char* kRestoreRun = "restauration";
+inline constexpr const char* kRenumberRun = "renumerotation";
+
+// What a marker says.
+struct DossierRunInfo {
+  std::string run;      // the run's name (one of the names above, or another subject's)
+  std::string title;    // the run as the user knows it ("ReConstruction du dossier")
+  std::string station;  // the workstation number ("NumeroPoste")
+  std::string started;  // "JJ/MM/AAAA à HHhMM"
+  std::string detail;   // what the run needs to run again (its own text, one line)
+};
+
+// The marker file of the current dossier (DossierFolder, DossierCode): "c" + code + ".run".
+std::string DossierRunMarkerPath();
+bool DossierRunMarkerExists();
+// Reads the current dossier's marker; false when there is none. A marker that cannot be
+// read whole still counts: its unknown parts are "?".
+bool ReadDossierRunMarker(DossierRunInfo* info);
+// Writes a marker as given (whole, flushed, its folder entry too); the opening puts back the
+// marker of a run it could not finish. False when it cannot be written.
+bool WriteDossierRunMarker(const DossierRunInfo& info);
+// Removes the current dossier's marker (true when there is none afterwards).
+bool RemoveDossierRunMarker();
+
+// The guard of a run: writes the marker for `run` (station and start taken now) unless an
+// outer run of this program holds one already, and removes the marker it wrote when it ends.
+class DossierRunMarker {
+ public:
+  DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail = "");
+  ~DossierRunMarker();
+  DossierRunMarker(const DossierRunMarker&) = delete;
+  DossierRunMarker& operator=(const DossierRunMarker&) = delete;
+
+  // True when the dossier is marked (by this guard or an outer one): the run may start.
+  bool written() const { return written_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  bool owner_ = false;
+  bool written_ = false;
+};
+
+// The message of a run refused because its marker could not be written.
+std::string DossierRunMarkerRefusal(const std::string& path);
+
+// Running an interrupted run again, as the opening does with the dossier held exclusively:
+// true when the run went to its end (the dossier can be opened), false when it did not (the
+// marker is put back and the dossier stays closed). A subject whose runs set the marker
+// registers one for each run name in its Install...Commands().
+using DossierRunRedo = std::function<bool(const DossierRunInfo&)>;
+void SetDossierRunRedo(const std::string& run, DossierRunRedo redo);
+// The redo registered for a run name; null when none.
+const DossierRunRedo* FindDossierRunRedo(const std::string& run);
