@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <optional>
 
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
@@ -13,6 +14,7 @@
 #include "dossier/backup_settings.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_properties.h"
+#include "dossier/dossier_run_marker.h"
 #include "dossier/dossier_slots.h"
 #include "dossier/new_dossier.h"
 #include "dossier/rebuild_indexes.h"
@@ -666,9 +668,18 @@ void RestoreDossier_Work() {
     BuildRestoreCommand(m, "", command);
   }
 
-  // The writing step: the method's program puts the backup's files in place.
+  // The writing step: the method's program puts the backup's files in place. A restore
+  // stopped half-way is named at the next opening.
   const DossierFileModes modes = ReadDossierFileModes();
   CommandRun run;
+  std::optional<DossierRunMarker> restoring;
+  if (!cancelled && !command.argv.empty()) {
+    restoring.emplace(kRestoreRun, LoadStr(19889));
+    if (!restoring->written()) {
+      gui::MessageBox(Owner(), DossierRunMarkerRefusal(restoring->path()), LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+      cancelled = true;
+    }
+  }
   if (!cancelled && !command.argv.empty()) {
     run = StartCommand(command, LoadStr(2991) + code + "'" + RunningText(command));
     if (!run.started) cancelled = true;
@@ -688,6 +699,7 @@ void RestoreDossier_Work() {
     if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
     UseStoredWorkingDate = true;
   }
+  restoring.reset();
   Reopen();
 }
 

@@ -17,6 +17,7 @@
 #include "data/table_copy.h"
 #include "data/table_create.h"
 #include "data/table_structures.h"
+#include "dossier/dossier_run_marker.h"
 #include "dossier/rebuild_indexes.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
@@ -337,6 +338,12 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   const std::string aside = folder + "conversion-" + LowerAscii(code) + "-" + std::to_string(now.year) +
                             TwoDigits(now.month) + TwoDigits(now.day) + "-" + TwoDigits(now.hour) +
                             TwoDigits(now.minute) + TwoDigits(now.second) + "/";
+  // From here on the folder changes: a conversion stopped half-way is named at the next
+  // opening, which puts the originals back (the marker lists them) before anything else.
+  std::string detail = aside.substr(folder.size());
+  for (const fs::path& f : files) detail += "|" + f.filename().string();
+  DossierRunMarker marker(kConversionRun, LoadStr(19888), detail);
+  if (!marker.written()) return fail("fichier de suivi impossible: " + marker.path());
   std::error_code ec;
   if (!fs::create_directories(platform::DiskPath(aside), ec) || ec)
     return fail("dossier de sauvegarde impossible: " + aside);
@@ -451,6 +458,38 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   if (result.originalsKept) line += ", originaux dans " + aside;
   WriteLog(line);
   return result;
+}
+
+bool PutBackInterruptedConversion(const std::string& detail) {
+  std::vector<std::string> parts;
+  for (std::size_t from = 0;;) {
+    const std::size_t bar = detail.find('|', from);
+    parts.push_back(detail.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+    if (bar == std::string::npos) break;
+    from = bar + 1;
+  }
+  const std::string code = RTrim(DossierCode.c_str());
+  const std::string asideName = parts.front();
+  if (asideName.empty() || asideName.find('/') != asideName.size() - 1 || asideName.rfind("conversion-", 0) != 0)
+    return false;
+  const fs::path folder = platform::DiskPath(DossierFolder);
+  const fs::path aside = platform::DiskPath(DossierFolder + asideName);
+  const std::set<std::string> originals(parts.begin() + 1, parts.end());
+  std::error_code ec;
+  bool back = true;
+  for (const std::string& name : originals) {
+    if (name.empty() || name.find('/') != std::string::npos || !fs::exists(aside / name, ec)) continue;
+    fs::remove(folder / name, ec);
+    fs::rename(aside / name, folder / name, ec);
+    if (ec) back = false;
+  }
+  // The tables the stopped run made for kinds the dossier did not have.
+  for (const fs::path& f : DossierTableFiles(DossierFolder, code))
+    if (originals.count(f.filename().string()) == 0) fs::remove(f, ec);
+  if (back) fs::remove_all(aside, ec);
+  WriteLog("CONVERSION - reprise: " + code + (back ? " - fichiers d'origine remis en place" :
+                                                       " - fichiers d'origine en partie dans " + DossierFolder + asideName));
+  return back;
 }
 
 bool RunDossierConversion(gui::Window* owner, const ConversionRequest& request) {

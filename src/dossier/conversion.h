@@ -43,9 +43,17 @@ struct ConversionResult {
 
 // Converts the dossier named by DossierFolder and DossierCode. Needs the
 // engine session, the dossier held exclusively by this station and every
-// dossier table closed. Writes one log line ("CONVERSION - Ok - ..." or
+// dossier table closed. The dossier's run marker (kConversionRun) is set
+// from the first change to the last. Writes one log line ("CONVERSION - Ok - ..." or
 // "CONVERSION - Erreur: ..."). Shows nothing.
 ConversionResult ConvertDossier(const ConversionRequest& request);
+
+// After a conversion stopped half-way (its run marker's detail: the sub-folder
+// of the originals, then the original file names, separated by "|"): the
+// tables it wrote go and the originals come back into the dossier folder, so
+// the opening offers the conversion again. True when every original is back
+// (the sub-folder is then removed).
+bool PutBackInterruptedConversion(const std::string& detail);
 
 // The run as the opening starts it: a progress window, the conversion, then
 // a message that says how it went and where the originals are when kept.

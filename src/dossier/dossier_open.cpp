@@ -2,6 +2,7 @@
 
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,12 @@
 #include "data/session.h"
 #include "data/table_check.h"
 #include "data/table_create.h"
+#include "dossier/backup.h"
 #include "dossier/constants_check.h"
 #include "dossier/conversion.h"
+#include "dossier/dossier_run_marker.h"
 #include "dossier/maintenance_pack.h"
+#include "dossier/rebuild_dossier.h"
 #include "dossier/rebuild_indexes.h"
 #include "dossier/renumber_pieces.h"
 #include "framework/fmt_saisie.h"
@@ -293,6 +297,91 @@ bool OfferConversion(bool olderGeneration, const std::string& stamp) {
   return false;
 }
 
+// ---- A run stopped half-way ----------------------------------------------------
+
+bool RedoRebuild(const DossierRunInfo& run) {
+  bool rebalance = false, pack = true;
+  ReadRebuildRunDetail(run.detail, &rebalance, &pack);
+  const int code = RebuildDossier(DossierMessageOwner(), rebalance, pack);
+  const RebuildReport& report = LastRebuildReport();
+  Beep();
+  gui::MessageBox(DossierMessageOwner(), RebuildEndMessage(report), LoadStr(19860) + Code(),
+                  gui::MB_OK | (code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONSTOP));
+  // A rebuild that ran through its totals leaves a usable dossier, even with an error to say.
+  return code == 0 || report.totalsRebuilt;
+}
+
+bool RedoReindex(const DossierRunInfo& run) {
+  return RebuildTablesAndIndexes(DossierMessageOwner(), run.detail.find("compactage=O") != std::string::npos, true);
+}
+
+// The originals come back; the opening then finds the older format and offers the
+// conversion again, with its questions.
+bool RedoConversion(const DossierRunInfo& run) { return PutBackInterruptedConversion(run.detail); }
+
+bool RedoRenumbering(const DossierRunInfo&) { return RunRenumberingWindow(DossierMessageOwner()); }
+
+// The restore command's own run (the archive chosen again); the opening goes on afterwards
+// instead of the restore's reopening.
+bool RedoRestore(const DossierRunInfo&) {
+  SetDossierReopener([] {});
+  RestoreDossier_Work();
+  SetDossierReopener({});
+  return !DossierRunMarkerExists();
+}
+
+// This subject's runs; another subject's are found in the runs it registered.
+const DossierRunRedo* RedoOf(const std::string& name) {
+  static const std::map<std::string, DossierRunRedo> own{
+      {kRebuildRun, RedoRebuild},       {kReindexRun, RedoReindex},   {kConversionRun, RedoConversion},
+      {kRenumberRun, RedoRenumbering},  {kRestoreRun, RedoRestore},
+  };
+  const auto it = own.find(name);
+  return it != own.end() ? &it->second : FindDossierRunRedo(name);
+}
+
+// The dossier left closed after an interrupted run was named.
+bool LeaveClosed() {
+  SetAppCursor(0, false);
+  CloseAllTables();
+  if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+  SetDossierState(' ');
+  return false;
+}
+
+// The run that a marker names was stopped half-way (no station holds the dossier, so none is
+// running it): the user is told which run and since when, and it runs again now under the
+// exclusive hold (Yes), or the dossier stays closed (No). Nothing has read its tables. A run
+// of unknown name is mended by the rebuild. True when the dossier then opened.
+bool OfferInterruptedRun() {
+  DossierRunInfo run;
+  if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
+  const DossierRunRedo* redo = RedoOf(run.run);
+  const std::string text = LoadStr(19891) + run.title + LoadStr(19892) + run.started + LoadStr(19893) +
+                           run.station + LoadStr(redo != nullptr ? 19894 : 19895);
+  const std::string what = run.title + " du " + run.started + " (poste " + run.station + ")";
+  WriteLog("OUVERTURE DOSSIER - traitement interrompu: " + what);
+  SetAppCursor(0, false);
+  if (Ask(text, LoadStr(19890) + Code(), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON1) != gui::IDYES)
+    return LeaveClosed();
+  if (!OpenDossierExclusive(false)) return LeaveClosed();
+  CloseAllTables();
+  const bool done = redo != nullptr ? (*redo)(run) : RedoRebuild(DossierRunInfo{});
+  CloseAllTables();
+  if (DossierLockTable != nullptr && DossierLockTable->isOpen) ReleaseDossierExclusive();
+  if (!done || !RemoveDossierRunMarker()) {
+    // The dossier stays as the stopped run left it, and says so at the next opening too.
+    if (!DossierRunMarkerExists()) WriteDossierRunMarker(run);
+    WriteLog("OUVERTURE DOSSIER - Erreur - traitement interrompu non terminé: " + what);
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), LoadStr(19896), LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+    return LeaveClosed();
+  }
+  WriteLog("OUVERTURE DOSSIER - Ok - traitement interrompu relancé: " + what);
+  // The dossier is opened from the start, on the files the run wrote.
+  return EnsureDossierOpen();
+}
+
 }  // namespace
 
 bool AskEuroRate(gui::Window* owner, double& rate) {
@@ -338,9 +427,13 @@ bool EnsureDossierOpen() {
   CloseAllTables();
   SetAppCursor(513, false);
 
+  // A run of this dossier stopped half-way may have left the general file out of place
+  // (the conversion): the marker is looked at before the general file is.
+  const bool interrupted = DossierRunMarkerExists();
+
   // The data file can be read.
   const std::string c10Base = PathC10();
-  if (!FileExists(platform::ResolvePath(c10Base + ".dbf").c_str())) {
+  if (!interrupted && !FileExists(platform::ResolvePath(c10Base + ".dbf").c_str())) {
     SetAppCursor(0, false);
     ShowUnreachable();
     return false;
@@ -348,7 +441,7 @@ bool EnsureDossierOpen() {
 
   // A general file that is no readable table is refused before the lock table is made
   // beside it: its folder may hold no dossier at all.
-  const std::string c10Damage = DamagedTableFile(c10Base);
+  const std::string c10Damage = interrupted ? std::string() : DamagedTableFile(c10Base);
   if (!c10Damage.empty()) return RefuseDamaged(c10Damage);
 
   // The lock table, held shared.
@@ -356,6 +449,10 @@ bool EnsureDossierOpen() {
     SetAppCursor(0, false);
     return false;
   }
+
+  // No station holds the dossier alone, so no run is at work on it: a marker left is a run
+  // that stopped half-way, and nothing reads its tables before it is dealt with.
+  if (interrupted) return OfferInterruptedRun();
 
   // A damaged data or memo file stops the opening before anything is written: a reindex
   // or a record added would be made through a header that misplaces every field.

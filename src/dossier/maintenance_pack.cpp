@@ -8,11 +8,13 @@
 #include "data/index_defs.h"
 #include "data/session.h"
 #include "data/table_check.h"
+#include "dossier/dossier_run_marker.h"
 #include "dossier/renumber_pieces.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/logfile.h"
+#include "runtime/xbase.h"
 
 DossierTableRef DossierTableOf(int number) {
   switch (number) {
@@ -109,6 +111,13 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
     return result;
   }
 
+  // From here on the tables change: a run stopped half-way is named at the next opening.
+  DossierRunMarker marker(kReindexRun, LoadStr(pack ? 19886 : 19887), pack ? "compactage=O" : "compactage=N");
+  if (!marker.written()) {
+    result.outcome = PackOutcome::MarkerFailed;
+    result.dataPath = marker.path();
+    return result;
+  }
   for (int number = 10; number <= 70; number += 10) {
     const DossierTableRef t = DossierTableOf(number);
     if (t.table == nullptr) {

@@ -37,6 +37,7 @@ enum class PackOutcome {
   OldGeneration,  // C10 is of the oldest generation: nothing was touched
   TableDamaged,   // the engine finds a data or memo file damaged: nothing was touched
   RenumberPending,  // a stopped renumbering must be finished first: nothing was touched
+  MarkerFailed,     // the dossier's run marker cannot be written (dataPath): nothing was touched
 };
 
 struct PackResult {
@@ -80,8 +81,9 @@ bool DropIndexFile(const std::string& path);
 // after untouched, its own index file still in place). A table without data
 // file fails too, unless `passOverMissing` (the opening makes a missing draft
 // file afterwards). A C10 of the oldest generation stops the run before
-// anything is changed. Every table is left closed. The caller holds the
-// dossier exclusively.
+// anything is changed. The dossier's run marker (kReindexRun, detail
+// "compactage=O" or "N") is set from the first change to the last. Every table
+// is left closed. The caller holds the dossier exclusively.
 PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress = nullptr,
                                 bool passOverMissing = false);
 

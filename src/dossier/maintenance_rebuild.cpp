@@ -7,6 +7,7 @@
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "data/session.h"
+#include "dossier/dossier_run_marker.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
@@ -73,7 +74,6 @@ class RebuildRun {
   void VisitC30(Table& t);
   void VisitLine(Table& t, bool closed);
   void RefillC60();
-  bool AppendSortRecords(Table& lines, bool closed, Table& c60);
   bool ReopenOnCodeTags();
   void RemoveDuplicateCodes(int number, const char* tag);
   void RemoveDuplicateAnalyticLines();
@@ -95,12 +95,21 @@ RebuildReport RebuildRun::Run() {
     return report_;
   }
 
+  // From here on the tables change: a run stopped half-way is named at the next opening.
+  DossierRunMarker marker(kRebuildRun, LoadStr(19885), RebuildRunDetail(rebalance_, pack_));
+  if (!marker.written()) {
+    report_.code = kRebuildMarkerFailed;
+    report_.reindex = PackResult{PackOutcome::MarkerFailed, 0, marker.path()};
+    return report_;
+  }
+
   // First reindex.
   PackResult first = PackAndReindexTables(pack_, &show_);
   if (first.outcome == PackOutcome::OldGeneration || first.outcome == PackOutcome::TableDamaged ||
-      first.outcome == PackOutcome::RenumberPending) {
+      first.outcome == PackOutcome::RenumberPending || first.outcome == PackOutcome::MarkerFailed) {
     report_.code = first.outcome == PackOutcome::OldGeneration   ? kRebuildOldGeneration
                    : first.outcome == PackOutcome::TableDamaged ? kRebuildDamagedTable
+                   : first.outcome == PackOutcome::MarkerFailed ? kRebuildMarkerFailed
                                                                 : kRebuildRenumberPending;
     report_.reindex = first;
     return report_;
@@ -292,78 +301,9 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
 }
 
 void RebuildRun::RefillC60() {
-  Table& c60 = *TableC60;
-  const std::string path = PathC60();
-  if (!c60.OpenExclusive(path)) {
-    Record(kRebuildRefillC60);
-    return;
-  }
-  show_.SetLine(path);
-  show_.SetLine2("RAZ");
-  if (!c60.Zap()) {
-    Record(kRebuildRefillC60);
-    return;
-  }
-  // The records go in without an index to maintain; the tags are built once
-  // at the end, which gives the same index far sooner.
-  c60.CloseTable(true);
-  const bool dropped = dbase::DbiDropProductionIndex(path.c_str()) == dbase::DBIERR_NONE;
-  if (!dropped || !c60.OpenExclusive(path)) {
-    Record(kRebuildRefillC60);
-    return;
-  }
-
-  for (int number : {40, 50}) {
-    const DossierTableRef ref = DossierTableOf(number);
-    if (!ref.table->OpenExclusive(ref.path)) {
-      Record(number == 40 ? kRebuildRefillC40 : kRebuildRefillC50);
-      c60.CloseTable(true);
-      return;
-    }
-    const bool appended = AppendSortRecords(*ref.table, number == 40, c60);
-    ref.table->CloseTable(true);
-    if (!appended) {
-      Record(kRebuildRefillC60);
-      c60.CloseTable(true);
-      return;
-    }
-  }
-  c60.CloseTable(true);
-  if (!c60.OpenExclusive(path) || !BuildIndexesOf(c60, TableKind::C60)) {
-    c60.CloseTable(true);
-    Record(5160);
-    return;
-  }
-  c60.CloseTable(true);
-  refilled_ = true;
-}
-
-// One sort record per physical line, in physical order; a deleted line gets
-// a deleted sort record so that C60 keeps one record per line.
-bool RebuildRun::AppendSortRecords(Table& lines, bool closed, Table& c60) {
-  const std::uint32_t count = lines.RecCount();
-  if (count == 0) return true;
-  show_.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
-  show_.SetLine2(std::string(FormatNumber(6, 0, false, count)) + " enregistrement(s)");
-  // C60 field <- line field, closed then draft.
-  static constexpr int kMap[][3] = {{1, 1, 1},   {2, 2, 10},  {3, 3, 2},   {4, 4, 8},   {5, 5, 3},
-                                    {6, 16, 20}, {7, 17, 21}, {11, 6, 4},  {12, 18, 22}, {13, 19, 6},
-                                    {14, 20, 7}, {15, 21, 23}, {16, 22, 24}};
-  const char* source = closed ? "C" : "B";
-  // The records are written in batches: one write for many lines.
-  constexpr std::uint32_t kBatch = 8192;
-  for (std::uint32_t r = 1; r <= count; ++r) {
-    if (!lines.GoTo(static_cast<long>(r))) break;
-    show_.Step();
-    const bool deleted = lines.IsDeleted();
-    c60.AppendBlank();
-    for (const auto& m : kMap) c60.PutField(m[0], lines.GetField(closed ? m[1] : m[2]));
-    c60.PutField(9, source);
-    c60.PutField(10, StrZero(static_cast<long>(r), 0));
-    c60.QueueRecord(deleted);
-    if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) return false;
-  }
-  return c60.AppendQueued();
+  const int code = RefillSortFile(&show_);
+  if (code != 0) Record(code);
+  else refilled_ = true;
 }
 
 bool RebuildRun::ReopenOnCodeTags() {
@@ -425,6 +365,89 @@ void RebuildRun::RemoveDuplicateAnalyticLines() {
 }
 
 }  // namespace
+
+namespace {
+
+// One sort record per physical line, in physical order; a deleted line gets
+// a deleted sort record so that C60 keeps one record per line.
+bool AppendSortRecords(Table& lines, bool closed, Table& c60, MaintenanceProgress& show) {
+  const std::uint32_t count = lines.RecCount();
+  if (count == 0) return true;
+  show.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
+  show.SetLine2(std::string(FormatNumber(6, 0, false, count)) + " enregistrement(s)");
+  // C60 field <- line field, closed then draft.
+  static constexpr int kMap[][3] = {{1, 1, 1},   {2, 2, 10},  {3, 3, 2},   {4, 4, 8},   {5, 5, 3},
+                                    {6, 16, 20}, {7, 17, 21}, {11, 6, 4},  {12, 18, 22}, {13, 19, 6},
+                                    {14, 20, 7}, {15, 21, 23}, {16, 22, 24}};
+  const char* source = closed ? "C" : "B";
+  // The records are written in batches: one write for many lines.
+  constexpr std::uint32_t kBatch = 8192;
+  for (std::uint32_t r = 1; r <= count; ++r) {
+    if (!lines.GoTo(static_cast<long>(r))) break;
+    show.Step();
+    const bool deleted = lines.IsDeleted();
+    c60.AppendBlank();
+    for (const auto& m : kMap) c60.PutField(m[0], lines.GetField(closed ? m[1] : m[2]));
+    c60.PutField(9, source);
+    c60.PutField(10, StrZero(static_cast<long>(r), 0));
+    c60.QueueRecord(deleted);
+    if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) return false;
+  }
+  return c60.AppendQueued();
+}
+
+}  // namespace
+
+int RefillSortFile(MaintenanceProgress* progress) {
+  MaintenanceProgress none;
+  MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  Table& c60 = *TableC60;
+  const std::string path = PathC60();
+  if (!c60.OpenExclusive(path)) return kRebuildRefillC60;
+  show.SetLine(path);
+  show.SetLine2("RAZ");
+  if (!c60.Zap()) {
+    c60.CloseTable(true);
+    return kRebuildRefillC60;
+  }
+  // The records go in without an index to maintain; the tags are built once
+  // at the end, which gives the same index far sooner.
+  c60.CloseTable(true);
+  const bool dropped = dbase::DbiDropProductionIndex(path.c_str()) == dbase::DBIERR_NONE;
+  if (!dropped || !c60.OpenExclusive(path)) {
+    c60.CloseTable(true);
+    return kRebuildRefillC60;
+  }
+
+  for (int number : {40, 50}) {
+    const DossierTableRef ref = DossierTableOf(number);
+    if (!ref.table->OpenExclusive(ref.path)) {
+      ref.table->CloseTable(true);
+      c60.CloseTable(true);
+      return number == 40 ? kRebuildRefillC40 : kRebuildRefillC50;
+    }
+    const bool appended = AppendSortRecords(*ref.table, number == 40, c60, show);
+    ref.table->CloseTable(true);
+    if (!appended) {
+      c60.CloseTable(true);
+      return kRebuildRefillC60;
+    }
+  }
+  c60.CloseTable(true);
+  const bool tagged = c60.OpenExclusive(path) && BuildIndexesOf(c60, TableKind::C60);
+  c60.CloseTable(true);
+  return tagged ? 0 : 5160;
+}
+
+std::string RebuildRunDetail(bool rebalance, bool pack) {
+  return std::string("reequilibrage=") + (rebalance ? "O" : "N") + " compactage=" + (pack ? "O" : "N");
+}
+
+void ReadRebuildRunDetail(const std::string& detail, bool* rebalance, bool* pack) {
+  *rebalance = detail.find("reequilibrage=O") != std::string::npos;
+  // A marker without the word packs, as the command does.
+  *pack = detail.find("compactage=N") == std::string::npos;
+}
 
 std::string RemovedRecordLogText(const char* tableName, Table& table) {
   const std::uint32_t recno = table.RecNo();

@@ -6,6 +6,7 @@
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/session.h"
+#include "dossier/dossier_run_marker.h"
 #include "dossier/rebuild_indexes.h"
 #include "dossier/renumber_pieces.h"
 #include "framework/dialog_bases.h"
@@ -86,6 +87,10 @@ void ShowReindexFailure(gui::Window* parent, const PackResult& result) {
     gui::MessageBox(parent, LoadStr(19879), Caption(), gui::MB_OK | gui::MB_ICONHAND);
     return;
   }
+  if (result.outcome == PackOutcome::MarkerFailed) {
+    gui::MessageBox(parent, DossierRunMarkerRefusal(result.dataPath), Caption(), gui::MB_OK | gui::MB_ICONHAND);
+    return;
+  }
   if (result.outcome == PackOutcome::RenumberPending) {
     gui::MessageBox(parent, RenumberPendingMessage(), Caption(), gui::MB_OK | gui::MB_ICONHAND);
     return;
@@ -110,7 +115,7 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
   }
   if (report.code == kRebuildFirstReindex || report.code == kRebuildSecondReindex ||
       report.code == kRebuildOldGeneration || report.code == kRebuildDamagedTable ||
-      report.code == kRebuildRenumberPending)
+      report.code == kRebuildRenumberPending || report.code == kRebuildMarkerFailed)
     ShowReindexFailure(parent, report.reindex);
   if (!report.balance.list.empty()) {
     RuntimeBeep();
@@ -147,7 +152,8 @@ std::string RebuildEndMessage(const RebuildReport& report) {
   std::string text = std::string(LoadStr(19876)) + StrInt(report.code, 5);
   // A refused old or damaged dossier was not touched: its box already said why.
   if (report.code != kRebuildOldGeneration && report.code != kRebuildDamagedTable &&
-      report.code != kRebuildTooManyLines && report.code != kRebuildRenumberPending)
+      report.code != kRebuildTooManyLines && report.code != kRebuildRenumberPending &&
+      report.code != kRebuildMarkerFailed)
     text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
   return text;
 }
