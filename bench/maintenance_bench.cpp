@@ -1,11 +1,12 @@
-// Dossier maintenance on a large generated dossier: the whole rebuild and the
-// pack-and-reindex of the seven tables. The dossier is generated once in a
+// Dossier maintenance on a large generated dossier: the whole rebuild, the
+// pack-and-reindex of the seven tables and the renumbering of every piece. The dossier is generated once in a
 // temporary folder; its line count comes from MERLON_BENCH_LINES (default
 // 999,999, the most the sort file can point at), so a quick run is possible:
 //   MERLON_BENCH_LINES=20000 ./maintenance_bench
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -14,9 +15,11 @@
 #include "data/session.h"
 #include "demo/dossier_demo.h"
 #include "dossier/maintenance_rebuild.h"
+#include "dossier/renumber_pieces.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
@@ -116,6 +119,44 @@ void BM_PackAndReindex(benchmark::State& state) {
   state.counters["lines"] = static_cast<double>(Dossier().lines());
 }
 BENCHMARK(BM_PackAndReindex)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// The draft pieces in reverse order with gaps (piece n becomes 2 (max + 1 - n) + 1), so that
+// the renumbering gives every line another number.
+void SpreadDraftPieces() {
+  Table& c50 = *TableC50;
+  if (!c50.OpenExclusive(PathC50())) return;
+  const long count = static_cast<long>(c50.RecCount());
+  long max = 0;
+  for (long r = 1; r <= count && c50.GoTo(r); ++r) max = std::max(max, static_cast<long>(Val(c50.GetField(4))));
+  for (long r = 1; r <= count && c50.GoTo(r); ++r) {
+    char piece[16];
+    std::snprintf(piece, sizeof piece, "%06ld", 2 * (max + 1 - static_cast<long>(Val(c50.GetField(4)))) + 1);
+    c50.PutField(4, piece);
+  }
+  CloseAllTables();
+}
+
+// Every piece of the dossier renumbered: the plan worked out and written to
+// the sort file, every line given its new number, the sort file refilled.
+void BM_RenumberPieces(benchmark::State& state) {
+  if (!Dossier().ready()) {
+    state.SkipWithError("the dossier could not be generated");
+    return;
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    SpreadDraftPieces();
+    state.ResumeTiming();
+    const RenumberResult result = RenumberPieces();
+    if (result.outcome != RenumberOutcome::Done) state.SkipWithError("the renumbering failed");
+    state.counters["pieces"] = static_cast<double>(result.pieces);
+    state.counters["lines_written"] = static_cast<double>(result.linesWritten);
+  }
+  state.counters["lines"] = static_cast<double>(Dossier().lines());
+  state.counters["lines_per_s"] =
+      benchmark::Counter(static_cast<double>(Dossier().lines()), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_RenumberPieces)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 

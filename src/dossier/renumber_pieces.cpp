@@ -2,19 +2,25 @@
 
 #include "dossier/dossier_management.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/dialog_bases.h"
+#include "dossier/dossier_run_marker.h"
 #include "dossier/maintenance_pack.h"
+#include "dossier/maintenance_rebuild.h"
 #include "platform/dbase/idapi.h"
+#include "platform/dbase/weights.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
@@ -37,16 +43,8 @@ constexpr int kTcle = 1, kTcode = 2, kTfic = 9, kTrec = 10, kTpiece = 11, kTcg =
 constexpr int kC40Piece = 6, kC50Piece = 4;
 // Where the dossier record "0" of C10 keeps the next piece number.
 constexpr int kNextPieceField = 4, kNextPieceOffset = 165, kNextPieceWidth = 6;
-
-// C60 field, then the field of C40 and of C50 it is filled from (0 = written
-// separately); field 8 stays as it is.
-struct RefillField {
-  int c60, c40, c50;
-};
-constexpr RefillField kRefill[] = {
-    {1, 1, 1},   {2, 2, 10},  {3, 3, 2},   {4, 4, 8},   {5, 5, 3},   {6, 16, 20}, {7, 17, 21},
-    {11, 6, 4},  {12, 18, 22}, {13, 19, 6}, {14, 20, 7}, {15, 21, 23}, {16, 22, 24},
-};
+// Plan records are written to C60 in batches of this many.
+constexpr std::uint32_t kBatch = 8192;
 
 const char kDistribution[] = "Ventil";
 
@@ -63,26 +61,28 @@ std::string Field(Table& t, int field) {
   return v == nullptr ? std::string() : std::string(v);
 }
 
-// Writes a field only when its text changes (a second run writes nothing).
-bool SetField(Table& t, int field, const std::string& text) {
-  std::string now = Field(t, field);
-  std::string want = text;
-  const int width = t.FieldWidth(field);
-  if (width > 0) want.resize(static_cast<std::size_t>(width), ' ');
-  if (now == want) return true;
-  return t.PutField(field, want.c_str());
-}
-
 std::string Count6(long n) { return std::string(FormatNumber(6, 0, false, static_cast<double>(n))); }
 
-// The line a C60 record stands for, on its record: in C40 when its file is closed ("C"),
-// else in C50; null when its record number leads to no record.
-Table* LineOf(Table& c60, bool* closed, long* lineRec) {
-  *closed = Field(c60, kTfic)[0] == 'C';
-  Table& line = *closed ? *TableC40 : *TableC50;
-  *lineRec = static_cast<long>(Val(Field(c60, kTrec).c_str()));
-  return *lineRec > 0 && line.GoTo(*lineRec) ? &line : nullptr;
-}
+// One line of the dossier in the plan: where it is, its piece now and the number it gets.
+struct PlanLine {
+  bool closed = false;  // C40, else C50
+  long rec = 0;         // physical record number in its file
+  std::string piece;    // the piece field as read
+  std::string planned;  // the new number ("Ventil" for a distribution piece)
+  bool deleted = false;
+};
+
+// The MaintenanceProgress of the sort-file refill, shown through the run's observer.
+class RefillProgress : public MaintenanceProgress {
+ public:
+  explicit RefillProgress(RenumberObserver* obs) : obs_(obs) {}
+  void SetLine(const std::string& text) override { obs_->SetLine(text); }
+  void SetLine2(const std::string& text) override { obs_->SetLine2(text); }
+  void Step() override { obs_->Step(); }
+
+ private:
+  RenumberObserver* obs_;
+};
 
 class Run {
  public:
@@ -94,13 +94,14 @@ class Run {
   // Opens the table alone; a failure is recorded in the result.
   bool OpenOrFail(Table* t, const char* path, const char* tag = "");
   bool ReadPlanFile(long* pieces);
-  bool PlanMatchesLines();
+  bool LoadPlan();
   bool WritePlanFile(long pieces);
-  void FillFromLines();
+  void ReadLines();
   bool Analyse(long* pieces);
-  // False when StopNow asked to stop.
+  bool WritePlan();
+  // False when StopNow asked to stop or a line could not be written.
   bool WriteBack();
-  void Refill();
+  bool Refill();
   void WriteNextNumber(long next);
   void CloseAll() { CloseAllTables(); }
   // Shows the path and the record count of a table walked record by record; returns the count.
@@ -109,6 +110,7 @@ class Run {
   RenumberObserver quiet_;
   RenumberObserver* obs_;
   RenumberResult r_;
+  std::vector<PlanLine> plan_;
 };
 
 long Run::ShowCount(Table& t, const std::string& path) {
@@ -143,152 +145,171 @@ bool Run::WritePlanFile(long pieces) {
   return platform::WriteFileAtomic(RenumberPlanPath(), std::to_string(pieces) + "\n");
 }
 
-// A plan is only finished when C60 still holds it and every line carries
-// either its old or its new number: after another run has rebuilt C60 (the
-// dossier rebuild), the plan file is stale and is dropped.
-bool Run::PlanMatchesLines() {
+// The plan of a stopped run, read back from C60. It is only finished when C60 still holds it
+// and every line carries either its old or its new number: after another run has rebuilt C60
+// (the dossier rebuild), the plan file is stale.
+bool Run::LoadPlan() {
   Table& c60 = *TableC60;
+  plan_.clear();
   const long count = static_cast<long>(c60.RecCount());
   for (long rec = 1; rec <= count; ++rec) {
     if (!c60.GoTo(rec)) return false;
     obs_->Step();
-    const std::string code = Field(c60, kTcode);
-    const std::string planned = Field(c60, kTcg);
+    PlanLine line;
+    line.piece = Field(c60, kTcode);
+    line.planned = Field(c60, kTcg);
     const std::string file = Field(c60, kTfic);
     if (Field(c60, kTcle) != "Z" || !IsBlank(Field(c60, kTpiece)) || (file != "C" && file != "B")) return false;
-    if (IsDistribution(code)) continue;
+    line.closed = file == "C";
+    line.rec = static_cast<long>(Val(Field(c60, kTrec).c_str()));
+    line.deleted = c60.IsDeleted();
+    if (IsDistribution(line.piece)) {
+      plan_.push_back(line);
+      continue;
+    }
+    const std::string& planned = line.planned;
     if (planned.size() < 8 || planned.compare(6, 2, "  ") != 0) return false;
     for (int i = 0; i < 6; ++i)
       if (planned[i] < '0' || planned[i] > '9') return false;
-    Table& line = file == "C" ? *TableC40 : *TableC50;
-    const long lineRec = static_cast<long>(Val(Field(c60, kTrec).c_str()));
-    if (lineRec <= 0 || !line.GoTo(lineRec)) continue;
-    const std::string piece = Field(line, file == "C" ? kC40Piece : kC50Piece);
-    if (piece != code.substr(0, 6) && piece != planned.substr(0, 6)) return false;
+    line.planned = planned.substr(0, 6);
+    Table& lines = line.closed ? *TableC40 : *TableC50;
+    if (line.rec > 0 && lines.GoTo(line.rec)) {
+      const std::string piece = Field(lines, line.closed ? kC40Piece : kC50Piece);
+      if (piece != line.piece.substr(0, 6) && piece != line.planned) return false;
+    }
+    plan_.push_back(line);
   }
   return true;
 }
 
-// Pass 1: C60 emptied, then one record per line of C40 and C50 with the
-// line's current piece; cancelled lines give cancelled records.
-void Run::FillFromLines() {
-  Table& c60 = *TableC60;
-  obs_->SetLine(PathC60());
-  obs_->SetLine2("RAZ");
-  c60.Zap();
-  struct Source {
-    Table* table;
-    const char* file;
-    int pieceField;
-  };
-  const Source sources[] = {{TableC40, "C", kC40Piece}, {TableC50, "B", kC50Piece}};
-  for (const Source& s : sources) {
-    Table& t = *s.table;
+// Pass 1: every line of C40 and C50 with its current piece, in physical order.
+void Run::ReadLines() {
+  plan_.clear();
+  for (bool closed : {true, false}) {
+    Table& t = closed ? *TableC40 : *TableC50;
     const long count = ShowCount(t, t.tablePath);
     for (long rec = 1; rec <= count; ++rec) {
       if (!t.GoTo(rec)) break;
       obs_->Step();
-      const std::string piece = Field(t, s.pieceField);
-      const bool deleted = t.IsDeleted();
-      c60.AppendBlank();
-      c60.PutField(kTcle, "Z");
-      c60.PutField(kTcode, piece.c_str());
-      c60.PutField(kTfic, s.file);
-      c60.PutField(kTrec, StrZero(rec, 0));
-      if (!c60.InsertRecord()) continue;
-      if (deleted) c60.DeleteRecord(nullptr, 0);
+      PlanLine line;
+      line.closed = closed;
+      line.rec = rec;
+      line.piece = Field(t, closed ? kC40Piece : kC50Piece);
+      line.deleted = t.IsDeleted();
+      plan_.push_back(std::move(line));
     }
   }
 }
 
-// Pass 2: in the order of the current numbers (tag C60CODE), every distinct
-// piece text takes the next number; records of one text share it wherever
-// they stand in the order.
+// In the order of the current numbers as the sort file's code tag orders them (the engine's
+// weights, cancelled lines too), every distinct piece text takes the next number; lines of
+// one text share it wherever they stand.
 bool Run::Analyse(long* pieces) {
-  Table& c60 = *TableC60;
   obs_->SetLine(PathC60());
   obs_->SetLine2(LoadStr(3473));
-  std::map<std::string, long> numbers;
-  long counter = 0;
-  bool tooMany = false;
-  for (bool ok = c60.GoTop("C60CODE"); ok && !c60.eof; ok = c60.Skip(1)) {
-    obs_->Step();
-    const std::string code = Field(c60, kTcode);
-    if (IsDistribution(code)) {
-      SetField(c60, kTcg, kDistribution);
-      continue;
-    }
-    const std::string key = Trimmed(code);
-    auto found = numbers.find(key);
-    long number;
-    if (found != numbers.end()) {
-      number = found->second;
-    } else {
-      number = ++counter;
-      numbers.emplace(key, number);
-    }
-    if (number > kMaxPieceNumber) {
-      tooMany = true;
-      break;
-    }
-    SetField(c60, kTcg, StrZero(number, 0));
-  }
-  *pieces = counter;
-  return !tooMany;
-}
-
-// Pass 3: the plan of C60, in physical order, onto the lines.
-bool Run::WriteBack() {
-  Table& c60 = *TableC60;
-  const long count = ShowCount(c60, PathC60());
-  for (long rec = 1; rec <= count; ++rec) {
-    if (!c60.GoTo(rec)) break;
-    obs_->Step();
-    const std::string code = Field(c60, kTcode);
-    const std::string planned = Field(c60, kTcg).substr(0, 6);
-    if (IsDistribution(code) || IsBlank(planned)) continue;
-    bool closed = false;
-    long lineRec = 0;
-    Table* line = LineOf(c60, &closed, &lineRec);
-    if (line == nullptr) {
-      ++r_.unreachable;
-      continue;
-    }
-    const int field = closed ? kC40Piece : kC50Piece;
-    if (Field(*line, field) != planned) {
-      // A line left on its old number could share it with another piece: the
-      // run stops with its plan kept, so that the next run finishes it.
-      if (!line->PutField(field, planned.c_str())) {
-        r_.outcome = RenumberOutcome::TableFailed;
-        r_.failedTable = line->tablePath;
+  std::vector<const std::string*> texts;
+  {
+    std::set<std::string> distinct;
+    for (const PlanLine& l : plan_) distinct.insert(l.piece);
+    texts.reserve(distinct.size());
+    std::vector<std::string> sorted(distinct.begin(), distinct.end());
+    std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+      return dbase::CompareWeighted(a, b) < 0;
+    });
+    std::map<std::string, long> numbers;  // trimmed text -> number
+    long counter = 0;
+    std::map<std::string, std::string> planned;  // piece text -> new number
+    for (const std::string& text : sorted) {
+      if (IsDistribution(text)) {
+        planned[text] = kDistribution;
+        continue;
+      }
+      auto found = numbers.emplace(Trimmed(text), counter + 1);
+      if (found.second) ++counter;
+      if (counter > kMaxPieceNumber) {
+        *pieces = counter;
         return false;
       }
-      ++r_.linesWritten;
-      if (obs_->StopNow()) return false;
+      planned[text] = StrZero(found.first->second, 0);
     }
+    *pieces = counter;
+    for (PlanLine& l : plan_) l.planned = planned[l.piece];
   }
   return true;
 }
 
-// Pass 4: every C60 record filled again from its line, so C60 is an ordinary
-// sort file; a record whose line cannot be read is cancelled.
-void Run::Refill() {
+// The plan into C60 (its index dropped, records written in batches): one record per line with
+// its file, record number, old number and new number; cancelled lines give cancelled records.
+bool Run::WritePlan() {
   Table& c60 = *TableC60;
-  const long count = ShowCount(c60, PathC60());
-  for (long rec = 1; rec <= count; ++rec) {
-    if (!c60.GoTo(rec)) break;
+  const std::string path = PathC60();
+  obs_->SetLine(path);
+  obs_->SetLine2("RAZ");
+  if (!OpenOrFail(&c60, path.c_str())) return false;
+  const bool emptied = c60.Zap();
+  c60.CloseTable(true);
+  if (!emptied || dbase::DbiDropProductionIndex(path.c_str()) != dbase::DBIERR_NONE ||
+      !OpenOrFail(&c60, path.c_str())) {
+    r_.outcome = RenumberOutcome::TableFailed;
+    r_.failedTable = path;
+    return false;
+  }
+  for (const PlanLine& l : plan_) {
+    c60.AppendBlank();
+    c60.PutField(kTcle, "Z");
+    c60.PutField(kTcode, l.piece.c_str());
+    c60.PutField(kTfic, l.closed ? "C" : "B");
+    c60.PutField(kTrec, StrZero(l.rec, 0));
+    c60.PutField(kTcg, l.planned.c_str());
+    c60.QueueRecord(l.deleted);
+    if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) break;
+  }
+  if (!c60.AppendQueued() || static_cast<std::size_t>(c60.RecCount()) != plan_.size()) {
+    r_.outcome = RenumberOutcome::TableFailed;
+    r_.failedTable = path;
+    return false;
+  }
+  c60.CloseTable(true);
+  return true;
+}
+
+// The plan onto the lines.
+bool Run::WriteBack() {
+  obs_->SetLine(PathC60());
+  obs_->SetLine2(Count6(static_cast<long>(plan_.size())) + LoadStr(3472));
+  for (const PlanLine& l : plan_) {
     obs_->Step();
-    bool closed = false;
-    long lineRec = 0;
-    Table* line = LineOf(c60, &closed, &lineRec);
-    if (line == nullptr) {
-      if (!c60.IsDeleted()) c60.DeleteRecord(nullptr, 0);
+    const std::string planned = l.planned.substr(0, 6);
+    if (IsDistribution(l.piece) || IsBlank(planned)) continue;
+    Table& line = l.closed ? *TableC40 : *TableC50;
+    if (l.rec <= 0 || !line.GoTo(l.rec)) {
+      ++r_.unreachable;
       continue;
     }
-    for (const RefillField& f : kRefill) SetField(c60, f.c60, Field(*line, closed ? f.c40 : f.c50));
-    SetField(c60, kTfic, closed ? "C" : "B");
-    SetField(c60, kTrec, StrZero(lineRec, 0));
+    const int field = l.closed ? kC40Piece : kC50Piece;
+    if (Field(line, field) == planned) continue;
+    // A line left on its old number could share it with another piece: the run stops with
+    // its plan kept, so that the next run finishes it.
+    if (!line.PutField(field, planned.c_str())) {
+      r_.outcome = RenumberOutcome::TableFailed;
+      r_.failedTable = line.tablePath;
+      return false;
+    }
+    ++r_.linesWritten;
+    if (obs_->StopNow()) return false;
   }
+  return true;
+}
+
+// C60 filled again from the lines as the rebuild fills it, so it is an ordinary sort file.
+bool Run::Refill() {
+  CloseAll();
+  RefillProgress progress(obs_);
+  const int code = RefillSortFile(&progress);
+  if (code == 0) return true;
+  r_.outcome = RenumberOutcome::TableFailed;
+  r_.failedTable = code == kRebuildRefillC40 ? PathC40() : (code == kRebuildRefillC50 ? PathC50() : PathC60());
+  return false;
 }
 
 void Run::WriteNextNumber(long next) {
@@ -327,7 +348,9 @@ RenumberResult Run::Go() {
   // A plan left by a stopped run is finished first: its C60 still holds
   // every line's new number.
   long planned = -1;
-  if (ReadPlanFile(&planned) && (planned < 0 || !PlanMatchesLines())) {
+  const bool resuming = ReadPlanFile(&planned);
+  obs_->SetTotal((resuming ? 5 : 3) * lines);
+  if (resuming && (planned < 0 || !LoadPlan())) {
     // The lines carry old and new numbers mixed and the sort file no longer says which:
     // numbering them again would merge pieces. The plan stays; the backup made before the
     // run is the way back.
@@ -336,34 +359,37 @@ RenumberResult Run::Go() {
     CloseAll();
     return r_;
   }
-  if (planned >= 0) {
+  TableC60->CloseTable(true);
+
+  // From here on the files change: a run stopped half-way is named at the next opening.
+  DossierRunMarker marker(kRenumberRun, LoadStr(19884));
+  if (!marker.written()) {
+    r_.outcome = RenumberOutcome::MarkerFailed;
+    r_.failedTable = marker.path();
+    CloseAll();
+    return r_;
+  }
+  if (resuming) {
     r_.resumed = true;
-    obs_->SetTotal(6 * lines);
     if (!WriteBack()) {
       if (r_.outcome != RenumberOutcome::TableFailed) r_.outcome = RenumberOutcome::Stopped;
       CloseAll();
       return r_;
     }
     platform::RemoveFile(RenumberPlanPath());
-  } else {
-    obs_->SetTotal(4 * lines);
   }
 
-  FillFromLines();
+  ReadLines();
   long pieces = 0;
-  if (!OpenOrFail(TableC60, PathC60(), "C60CODE")) {
-    CloseAll();
-    return r_;
-  }
   const bool fits = Analyse(&pieces);
-  if (!OpenOrFail(TableC60, PathC60())) {
-    CloseAll();
-    return r_;
-  }
   r_.pieces = pieces;
   if (!fits) {
-    // Nothing was written to the lines: only the sort file is put back.
+    // Nothing was written.
     r_.outcome = RenumberOutcome::TooManyPieces;
+    CloseAll();
+    return r_;
+  }
+  if (!WritePlan()) {
     Refill();
     CloseAll();
     return r_;
@@ -381,8 +407,12 @@ RenumberResult Run::Go() {
     CloseAll();
     return r_;
   }
+  if (!Refill()) {
+    // The lines are renumbered; the plan file stays until the sort file is a sort file again.
+    CloseAll();
+    return r_;
+  }
   platform::RemoveFile(RenumberPlanPath());
-  Refill();
   CloseAll();
   r_.outcome = RenumberOutcome::Done;
   WriteNextNumber(pieces + 1);
@@ -416,7 +446,11 @@ gui::Window* Owner() {
   return CommandWindow;
 }
 
-// The progress window and the cursor while the run works.
+// Waiting window messages are let through once every this many records.
+constexpr long kPumpEvery = 256;
+
+// The progress window and the cursor while the run works; the second line
+// ends with the share of the run done, in percent.
 class WindowObserver : public RenumberObserver {
  public:
   explicit WindowObserver(gui::Window* owner) : dialog_(owner, true), progress_(0, nullptr) {
@@ -436,15 +470,34 @@ class WindowObserver : public RenumberObserver {
     if (shown_) dialog_.SetLine(text);
   }
   void SetLine2(const std::string& text) override {
-    if (shown_) dialog_.SetLine2(text);
+    line2_ = text;
+    ShowLine2();
   }
-  void SetTotal(long total) override { progress_.ProgressInit(total, shown_ ? &dialog_ : nullptr); }
-  void Step() override { progress_.ProgressStep(++count_, true); }
+  void SetTotal(long total) override {
+    total_ = total;
+    progress_.ProgressInit(total, shown_ ? &dialog_ : nullptr);
+  }
+  void Step() override {
+    ++count_;
+    const int percent = total_ > 0 ? static_cast<int>(std::min<long>(100, count_ * 100 / total_)) : 0;
+    const bool moved = percent != percent_;
+    progress_.ProgressStep(count_, moved || count_ % kPumpEvery == 0);
+    if (!moved) return;
+    percent_ = percent;
+    ShowLine2();
+  }
 
  private:
+  void ShowLine2() {
+    if (shown_) dialog_.SetLine2(line2_ + "   -   " + std::to_string(percent_) + " %");
+  }
+
   TDNuvModeless dialog_;
   Progress progress_;
+  std::string line2_;
   long count_ = 0;
+  long total_ = 0;
+  int percent_ = 0;
   bool shown_ = false;
 };
 
@@ -479,13 +532,17 @@ void CmRenumeroterPieces_Work() {
     return;
   }
 
+  RunRenumberingWindow(owner, [] { GiveBack(false); });
+}
+
+bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& afterRun) {
   RenumberResult result;
   {
     WindowObserver observer(owner);
     result = RenumberPieces(&observer);
     observer.Close();
   }
-  GiveBack(false);
+  if (afterRun) afterRun();
   gui::MessageBeep(0);
   switch (result.outcome) {
     case RenumberOutcome::Done:
@@ -512,7 +569,12 @@ void CmRenumeroterPieces_Work() {
     case RenumberOutcome::Stopped:
       gui::MessageBox(owner, LoadStr(3480), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
       break;
+    case RenumberOutcome::MarkerFailed:
+      gui::MessageBox(owner, DossierRunMarkerRefusal(result.failedTable), LoadStr(3474),
+                      gui::MB_OK | gui::MB_ICONSTOP);
+      break;
   }
+  return result.outcome == RenumberOutcome::Done;
 }
 
 void InstallMaintenance2Commands() {

@@ -12,9 +12,14 @@
 // says that the plan is complete. Only then are the lines written. A run
 // that stops while it writes the lines leaves the plan and its file; the next
 // run finishes that plan before anything else, so it ends exactly as a run
-// that was never stopped.
+// that was never stopped. The plan is worked out in memory and written to C60
+// in batches, and C60 is refilled at the end as the rebuild refills it; the
+// dossier's run marker (kRenumberRun) is set before C60 is first emptied and
+// removed at the end, so a run killed at any point is named at the next
+// opening.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/gui/window.h"
@@ -40,6 +45,7 @@ enum class RenumberOutcome {
   TooManyLines,   // C40 or C50 past 999,999 records (failedTable): nothing was written
   PlanStale,      // the plan of a stopped run no longer matches the lines: kept, nothing written
   TableFailed,    // C40, C50 or C60 could not be opened exclusively, or a line not written
+  MarkerFailed,   // the dossier's run marker cannot be written (failedTable): nothing was written
 };
 
 struct RenumberResult {
@@ -71,6 +77,12 @@ RenumberResult RenumberPieces(RenumberObserver* observer = nullptr);
 // The command 20722: prologue, exclusive hold, support password, warning,
 // run with its progress window, closing message.
 void CmRenumeroterPieces_Work();
+
+// The run with its progress window, then `afterRun` (the command gives the
+// dossier back there), then its closing message; the command runs it after
+// its warning, the opening to run an interrupted renumbering again. The
+// dossier is held exclusively. True when every piece got its number.
+bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& afterRun = {});
 
 // Plugs the work of commands 20722 and 20725 into the shell.
 void InstallMaintenance2Commands();
