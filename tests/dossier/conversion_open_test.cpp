@@ -14,13 +14,7 @@
 
 namespace {
 
-// Renames field `k` (1-based; 0 = the last) of a data file in its header.
-void RenameField(const std::string& dbf, int k, std::string name) {
-  const std::string head = dossier_test::ReadFile(dbf);
-  const int last = ((static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8) - 33) / 32;
-  name.resize(11, '\0');
-  dossier_test::Poke(dbf, 32 * static_cast<std::size_t>(k == 0 ? last : k), name);
-}
+using dossier_test::RenameField;
 
 std::string LastFieldName(const std::string& base) {
   Table t;

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -78,6 +79,14 @@ inline void Poke(const std::string& path, std::size_t at, const std::string& byt
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Renames field `k` (1-based; 0 = the last) of a data file in its header.
+inline void RenameField(const std::string& dbf, int k, std::string name) {
+  const std::string head = ReadFile(dbf);
+  const int last = ((static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8) - 33) / 32;
+  name.resize(11, '\0');
+  Poke(dbf, 32 * static_cast<std::size_t>(k == 0 ? last : k), name);
+}
+
 // The lines of a text file, without their line ends.
 inline std::vector<std::string> FileLines(const std::string& path) {
   std::vector<std::string> lines;
@@ -92,6 +101,34 @@ inline std::string FolderBytes(const std::string& folder) {
   for (const auto& e : std::filesystem::directory_iterator(folder))
     if (e.path().extension() != ".txt") all += e.path().string() + ReadFile(e.path().string());
   return all;
+}
+
+// A dossier file's bytes with those that depend on the day and the run blanked: dates of the
+// table and index headers, the index file's change counter, and the "faite le dd/mm/yy à
+// hhhmm" of the balancing account.
+inline std::string MaskedTableBytes(const std::filesystem::path& p) {
+  std::string bytes = ReadFile(p.string());
+  auto blank = [&](std::size_t at, std::size_t n) {
+    if (bytes.size() >= at + n) bytes.replace(at, n, n, '\0');
+  };
+  blank(1, 3);
+  const std::string stamp = "faite le ";
+  for (std::size_t at = bytes.find(stamp); at != std::string::npos; at = bytes.find(stamp, at + 1))
+    blank(at + stamp.size(), 17);
+  if (p.extension() == ".mdx") {
+    blank(44, 3);
+    blank(508, 4);
+  }
+  return bytes;
+}
+
+// The table, index and memo files of a folder (the dossier's files are named in lower case).
+inline std::set<std::string> TableFileNames(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    if (const std::string ext = e.path().extension(); ext == ".dbf" || ext == ".mdx" || ext == ".dbt")
+      names.insert(e.path().filename().string());
+  return names;
 }
 
 // Runtime and engine up, in a temporary folder that is also the program folder.

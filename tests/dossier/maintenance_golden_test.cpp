@@ -8,7 +8,6 @@
 // committing them.
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
@@ -18,33 +17,6 @@ namespace maintenance_test {
 namespace {
 
 const fs::path kGolden = fs::path(MERLON_SOURCE_DIR) / "tests/data/golden";
-
-// The bytes that depend on the day and the run: dates of the table and index headers, the
-// index file's change counter, and the "faite le dd/mm/yy à hhhmm" of the balancing account.
-std::string Masked(const fs::path& p) {
-  std::string bytes = dossier_test::ReadFile(p.string());
-  auto blank = [&](std::size_t at, std::size_t n) {
-    if (bytes.size() >= at + n) bytes.replace(at, n, n, '\0');
-  };
-  blank(1, 3);
-  const std::string stamp = "faite le ";
-  for (std::size_t at = bytes.find(stamp); at != std::string::npos; at = bytes.find(stamp, at + 1))
-    blank(at + stamp.size(), 17);
-  if (p.extension() == ".mdx") {
-    blank(44, 3);
-    blank(508, 4);
-  }
-  return bytes;
-}
-
-// The table, index and memo files of a folder (the dossier's files are named in lower case).
-std::set<std::string> TableFiles(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (const std::string ext = e.path().extension(); ext == ".dbf" || ext == ".mdx" || ext == ".dbt")
-      names.insert(e.path().filename().string());
-  return names;
-}
 
 using GoldenTest = dossier_test::SessionTest;
 
@@ -70,11 +42,11 @@ TEST_F(GoldenTest, PackRebuildAndRenumberWriteTheExpectedFiles) {
   if (update) {
     fs::remove_all(out);
     fs::create_directories(out);
-    for (const std::string& name : TableFiles(folder)) fs::copy_file(folder / name, out / name);
+    for (const std::string& name : dossier_test::TableFileNames(folder)) fs::copy_file(folder / name, out / name);
   }
-  ASSERT_EQ(TableFiles(folder), TableFiles(out));
-  for (const std::string& name : TableFiles(out)) {
-    const std::string got = Masked(folder / name), want = Masked(out / name);
+  ASSERT_EQ(dossier_test::TableFileNames(folder), dossier_test::TableFileNames(out));
+  for (const std::string& name : dossier_test::TableFileNames(out)) {
+    const std::string got = dossier_test::MaskedTableBytes(folder / name), want = dossier_test::MaskedTableBytes(out / name);
     const auto diff = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
     EXPECT_TRUE(got == want) << name << ": " << got.size() << " bytes against " << want.size()
                              << ", first difference at byte " << (diff.first - got.begin());

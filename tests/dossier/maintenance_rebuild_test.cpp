@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "dossier/conversion.h"
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
 #include "dossier_test_util.h"
@@ -154,6 +155,50 @@ TEST_F(RebuildTest, TotalsStillRunAfterALateReindexError) {
   EXPECT_EQ(report.reindex.table, 70);
   EXPECT_TRUE(report.totalsRebuilt);
   ExpectTotalsEqualLines();
+}
+
+}  // namespace
+}  // namespace maintenance_test
+
+namespace maintenance_test {
+namespace {
+
+// Something in the place of the run marker that is no file: each run that writes several
+// tables refuses to start, says which file, and the dossier's files stay as they were.
+TEST_F(RebuildTest, RunsWhoseMarkerCannotBeWrittenChangeNothing) {
+  const std::string marker = Folder() + "cdemo.run";
+  std::filesystem::create_directories(marker);
+  const std::string before = dossier_test::FolderBytes(Folder());
+  const struct Case {
+    const char* run;
+    std::function<std::string()> refusal;  // the file named, "" when the run went on
+  } cases[] = {
+      {"pack and reindex",
+       [] {
+         const PackResult r = PackAndReindexTables(true);
+         return r.outcome == PackOutcome::MarkerFailed ? r.dataPath : "";
+       }},
+      {"rebuild",
+       [] {
+         const RebuildReport r = RunDossierRebuild(true, true);
+         return r.code == kRebuildMarkerFailed ? r.reindex.dataPath : "";
+       }},
+      {"renumbering",
+       [] {
+         const RenumberResult r = RenumberPieces();
+         return r.outcome == RenumberOutcome::MarkerFailed ? r.failedTable : "";
+       }},
+      {"conversion",
+       [] {
+         const ConversionResult r = ConvertDossier(ConversionRequest{});
+         return r.ok ? "" : r.error;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.run);
+    EXPECT_NE(c.refusal().find(marker), std::string::npos);
+    EXPECT_TRUE(dossier_test::FolderBytes(Folder()) == before) << "the refused run wrote";
+  }
 }
 
 }  // namespace

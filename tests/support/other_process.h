@@ -72,6 +72,19 @@ class OtherProcess {
   int from_ = -1;
 };
 
+// Runs `work` in a forked child and waits for it: the child's exit code (what `work`
+// returned), or 128 + the signal that ended it (a run killed half-way by a write fault).
+// Fork it while this process has no table open that the child writes.
+inline int RunInChild(const std::function<int()>& work) {
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) ::_exit(work());
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // A one-way signal between a process and its forked children: one writes a byte, the other
 // waits for it. Made before the fork.
 class Signal {
