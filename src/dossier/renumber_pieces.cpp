@@ -407,12 +407,12 @@ RenumberResult Run::Go() {
     CloseAll();
     return r_;
   }
+  // The lines are done: the plan is not needed any more, and C60 becomes a sort file again.
+  platform::RemoveFile(RenumberPlanPath());
   if (!Refill()) {
-    // The lines are renumbered; the plan file stays until the sort file is a sort file again.
     CloseAll();
     return r_;
   }
-  platform::RemoveFile(RenumberPlanPath());
   CloseAll();
   r_.outcome = RenumberOutcome::Done;
   WriteNextNumber(pieces + 1);
