@@ -129,6 +129,17 @@ TEST_F(RenumberTest, NumbersFollowTheOldOrderOfThePiecesTexts) {
   EXPECT_FALSE(fs::exists(RenumberPlanPath()));
 }
 
+// Pieces that are not digits take their numbers in the order of the sort file's code tag,
+// accented letters beside their base letter and capitals before small letters, not in the
+// order of their bytes.
+TEST_F(RenumberTest, NumbersFollowTheCodeTagsOrderOfLetters) {
+  MakeDossier();
+  AddLines({{'C', "F00001"}, {'B', "e00001"}, {'B', "\xC9" "00001"}, {'C', "E00001"}});
+  ASSERT_EQ(RenumberPieces().outcome, RenumberOutcome::Done);
+  EXPECT_EQ(Pieces('C'), (std::vector<std::string>{"000003", "000001"}));
+  EXPECT_EQ(Pieces('B'), (std::vector<std::string>{"000004", "000002"}));
+}
+
 // The same generated dossier twice: one run straight through, one stopped half-way and run
 // again (also stopped once more during the recovery) end with the same lines and sort file.
 TEST_F(RenumberTest, StoppedRunFinishedByTheNextRunEndsAsAnUninterruptedRun) {
