@@ -129,7 +129,7 @@ void SpreadDraftPieces() {
   long max = 0;
   for (long r = 1; r <= count && c50.GoTo(r); ++r) max = std::max(max, static_cast<long>(Val(c50.GetField(4))));
   for (long r = 1; r <= count && c50.GoTo(r); ++r) {
-    char piece[16];
+    char piece[32];
     std::snprintf(piece, sizeof piece, "%06ld", 2 * (max + 1 - static_cast<long>(Val(c50.GetField(4)))) + 1);
     c50.PutField(4, piece);
   }
