@@ -1,0 +1,307 @@
+#include "masterdata/core/code_layouts.h"
+
+#include "masterdata/core/masterdata_strings.h"
+#include "runtime/xbase.h"
+
+namespace masterdata {
+
+namespace {
+
+// Kinds of places on the form grid (CMDIModif::MoveFormControls).
+constexpr int kGridButton = 1, kGridBox = 2, kGridText = 5, kGridLabel = 7;
+// A "?" button at the right end of its column.
+constexpr int kBoxAtRight = 5;
+
+FormItem Label(int id, const char* text, int col, int row, int ncols = 1) {
+  FormItem i{Item::Label, id, text};
+  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridLabel;
+  return i;
+}
+
+FormItem Frame(int id, const char* text, int col, int row, int ncols) {
+  FormItem i = Label(id, text, col, row, ncols);
+  i.item = Item::Frame;
+  return i;
+}
+
+FormItem Display(int id, int col, int row, int ncols) {
+  FormItem i = Label(id, "", col, row, ncols);
+  i.item = Item::Display;
+  return i;
+}
+
+// An edit of `width` characters whose value is kept in `slice`.
+FormItem Edit(int id, Slice slice, Fill fill, int width, int col, int row, int ncols, int enter = 1,
+              bool upper = false) {
+  FormItem i{Item::Edit, id, "", slice, fill, width};
+  i.enter = enter, i.upper = upper;
+  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridText, i.extra = width;
+  return i;
+}
+
+FormItem Number(int id, Slice slice, Fill fill, int width, int input, int decimals, int col, int row, int enter) {
+  FormItem i = Edit(id, slice, fill, width, col, row, 1, enter);
+  i.input = input, i.decimals = decimals;
+  return i;
+}
+
+FormItem Check(int id, const char* text, Slice slice, int col, int row, int ncols) {
+  FormItem i{Item::Check, id, text, slice, Fill::YesNo, 1};
+  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridText;
+  return i;
+}
+
+FormItem Combo(int id, Slice slice, int col, int row, int ncols) {
+  FormItem i{Item::Combo, id, "", slice, Fill::Letter, 1};
+  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridText;
+  return i;
+}
+
+// The "?" button of a code field, at the right end of the label's column.
+FormItem Ask(int id, int row) {
+  FormItem i{Item::Button, id, "?"};
+  i.col = 1, i.row = row, i.grid = kGridBox, i.extra = kBoxAtRight;
+  return i;
+}
+
+FormItem Push(int id, const char* text, int col, int row, int ncols) {
+  FormItem i{Item::Button, id, text};
+  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridButton;
+  return i;
+}
+
+ReportVariable Stored(int field, int position, int width) { return {ReportValue::Stored, {field, position, width}}; }
+ReportVariable Value(ReportValue v, int field, int position, int width) { return {v, {field, position, width}}; }
+ReportVariable Cut(int other, int start, int length) { return {ReportValue::Cut, {}, other, start, length}; }
+
+constexpr Slice kName{3, 1, 30};
+
+// ---- establishments ("E") -------------------------------------------------------------------------------------
+KindLayout Establishments() {
+  return {'E',
+          {{2, "", 'D', 0, 1, 1},
+           {6, "Code", 'C', 2, 1, 4},
+           {25, "Nom", 'G', 3, 1, 30},
+           {25, "Rue1", 'G', 4, 1, 30},
+           {25, "Rue2", 'G', 4, 31, 30},
+           {25, "Ville", 'G', 4, 61, 30},
+           {6, "Cl\xE9 Siret", 'C', 4, 91, 1}},
+          14140,
+          {Stored(2, 1, 4), Stored(3, 1, 30), Stored(4, 1, 30), Stored(4, 31, 30), Stored(4, 61, 30), Cut(4, 1, 5),
+           Cut(4, 7, 24), Stored(4, 91, 1)},
+          {Label(1301, "N&om", 1, 1), Edit(1201, kName, Fill::Name, 30, 2, 1, 5, 2),
+           Label(1302, "Rue", 1, 2), Edit(1202, {4, 1, 30}, Fill::Text, 30, 2, 2, 5),
+           Label(1303, " '' ", 1, 3), Edit(1203, {4, 31, 4}, Fill::Text, 4, 2, 3, 1),
+           Edit(1204, {4, 35, 1}, Fill::Text, 1, 3, 3, 1, 1, true), Edit(1205, {4, 37, 24}, Fill::Text, 24, 4, 3, 5),
+           Label(1304, "&Ville", 1, 4), Edit(1206, {4, 61, 5}, Fill::Text, 5, 2, 4, 1),
+           Edit(1207, {4, 67, 24}, Fill::Text, 24, 3, 4, 5),
+           Label(1305, "&Cl\xE9 Siret", 1, 5), Edit(1208, {4, 91, 1}, Fill::Text, 1, 2, 5, 1, 0)},
+          {},
+          {{Rule::NameRequired, 1201}},
+          90,
+          6};
+}
+
+// ---- journals ("J") -------------------------------------------------------------------------------------------
+KindLayout Journals() {
+  return {'J',
+          {{2, "", 'D', 0, 1, 1},
+           {6, "Code", 'C', 2, 1, 3},
+           {25, "Nom", 'G', 3, 1, 30},
+           {3, "Type", 'C', 4, 1, 1},
+           {6, "Contrepartie", 'C', 4, 2, 8},
+           {7, "Libell\xE9 d\xE9" "faut", 'C', 4, 10, 1},
+           {7, "Mod\xE8le", 'C', 4, 11, 8},
+           {9, "Au Tableau de bord", 'C', 4, 25, 1},
+           {7, "Num\xE9ro Pi\xE8" "ce", 'C', 4, 19, 6}},
+          14141,
+          {Stored(2, 1, 3), Stored(3, 1, 30), Stored(4, 1, 1), Stored(4, 2, 8), Stored(4, 10, 1), Stored(4, 11, 8),
+           Value(ReportValue::YesNo, 4, 25, 1), Stored(4, 19, 6)},
+          {Label(1301, "Nom", 1, 1), Edit(1201, kName, Fill::Text, 30, 2, 1, 4, 2),
+           Label(1302, "Type", 1, 2), Combo(1202, {4, 1, 1}, 2, 2, 2),
+           Label(1303, "Contrepartie", 1, 3), Edit(1203, {4, 2, 8}, Fill::Counterpart, 8, 2, 3, 1, 1211, true),
+           Display(1304, 3, 3, 3),
+           Label(1305, "Lib. d\xE9" "faut", 1, 4), Edit(1204, {4, 10, 1}, Fill::Text, 1, 2, 4, 1, 1212, true),
+           Display(1306, 3, 4, 3),
+           Label(1307, "Mod\xE8le Ecr.", 1, 5), Edit(1205, {4, 11, 8}, Fill::Text, 8, 2, 5, 1, 1213, true),
+           Display(1308, 3, 5, 3),
+           Check(1206, "Appara\xEEt au Tableau de Bord", {4, 25, 1}, 2, 6, 3),
+           Label(1309, "Num\xE9ro Pi\xE8" "ce", 1, 7),
+           Number(1207, {4, 19, 6}, Fill::Counter, 6, 3, 0, 2, 7, 0),
+           Ask(1208, 3), Ask(1209, 4), Ask(1210, 5)},
+          {{1203, 1304, 1208, 1208, 1211, 1214, 1216, 1215, 1217, '2', 8, 0, 0, Rule::KnownAccount,
+            kMsgUnknownAccount, 1204, 1204, kTipChart},
+           {1204, 1306, 1209, 1209, 1212, 1218, 1219, 1220, 1221, 'L', 1, 20305, 157, Rule::KnownCode,
+            kMsgUnknownLabel, 1205, 1205, kTipLabels},
+           {1205, 1308, 1210, 1210, 1213, 1222, 1223, 1224, 1225, 'M', 8, 20307, 247, Rule::KnownCode,
+            kMsgUnknownModel, 1206, 1207, kTipModels}},
+          {{Rule::NameRequired, 1201},
+           {Rule::KnownAccount, 1203},
+           {Rule::KnownCode, 1204},
+           {Rule::KnownCode, 1205},
+           {Rule::Digits, 1207}},
+          84,
+          8};
+}
+
+// ---- collective accounts ("B") and distribution codes ("V"): a name and an account ------------------------------
+KindLayout NameAndAccount(char kind, int codeWidth, int definitions, Rule rule) {
+  return {kind,
+          {{2, "", 'D', 0, 1, 1},
+           {6, "Code", 'C', 2, 1, codeWidth},
+           {25, "Nom", 'G', 3, 1, 30},
+           {10, "Compte", 'C', 4, 1, 8}},
+          definitions,
+          {Stored(2, 1, codeWidth), Stored(3, 1, 30), Value(ReportValue::Normalized, 4, 1, 8),
+           Value(ReportValue::AccountName, 4, 1, 8)},
+          {Label(1301, "Nom", 1, 1), Edit(1201, kName, Fill::Name, 30, 2, 1, 4, 2),
+           Label(1302, "Compte", 1, 3), Edit(1202, {4, 1, 8}, Fill::Account, 8, 2, 3, 1, 1204, true),
+           Display(1303, 3, 3, 5), Ask(1203, 3)},
+          {{1202, 1303, 1203, 1203, 1204, 1205, 1207, 1206, 1208, '2', 8, 0, 0, rule, kMsgUnknownAccount, 1201, 1201,
+            kTipChart}},
+          {{Rule::NameRequired, 1201}, {rule, 1202}},
+          84,
+          5};
+}
+
+// ---- banks ("Q") ----------------------------------------------------------------------------------------------
+KindLayout Banks() {
+  using namespace bank;
+  return {'Q',
+          {{2, "", 'D', 0, 1, 1},
+           {6, "Code", 'C', 2, 1, 4},
+           {25, "Nom", 'G', 3, 1, 30},
+           {25, "Ville", 'G', 4, 61, 30},
+           {25, "Contact", 'G', 4, 91, 30},
+           {6, "Num.Emetteur", 'G', 4, 121, 6},
+           {10, "T\xE9l\xE9phone", 'G', 4, 127, 15}},
+          14143,
+          {Stored(2, 1, 4), Stored(3, 1, 30), Stored(4, 1, 30), Stored(4, 31, 30), Stored(4, 61, 30), Cut(4, 1, 5),
+           Cut(4, 7, 24), Stored(4, 91, 30), Stored(4, 121, 6), Stored(4, 127, 15), Stored(4, 142, 15),
+           Stored(4, 211, 30), Stored(5, 46, 8), Stored(4, 157, 30), Stored(4, 187, 5), Stored(4, 192, 5),
+           Stored(4, 197, 11), Stored(4, 208, 2), Value(ReportValue::YesNo, 4, 210, 1), Stored(5, 1, 34),
+           Stored(5, 35, 11)},
+          {Label(1301, "N&om", 1, 1), Edit(1201, kName, Fill::Text, 30, 2, 1, 4, 2),
+           Label(1302, "Rue", 1, 2), Edit(1202, {4, 1, 30}, Fill::Text, 30, 2, 2, 4),
+           Label(1303, " '' ", 1, 3), Edit(1203, {4, 31, 30}, Fill::Text, 30, 2, 3, 4),
+           Label(1304, "Ville", 1, 4), Edit(1204, {4, 61, 30}, Fill::Text, 30, 2, 4, 4),
+           Label(1305, "Contact", 1, 5), Edit(1205, {4, 91, 30}, Fill::Text, 30, 2, 5, 4),
+           Label(1306, "T\xE9l\xE9phone", 1, 6), Edit(1208, {4, 127, 15}, Fill::Text, 15, 2, 6, 2),
+           Label(1307, "T\xE9l\xE9" "copie", 4, 6), Edit(1209, {4, 142, 15}, Fill::Text, 15, 5, 6, 2),
+           Label(1308, "EMail", 1, 7), Edit(1210, {4, 211, 30}, Fill::Text, 30, 2, 7, 4),
+           Label(1309, "Compte", 1, 8), Edit(1211, {5, 46, 8}, Fill::Account, 8, 2, 8, 1, 1213, true),
+           Display(1310, 3, 8, 6),
+           Label(1311, "Journal", 1, 9), Edit(1218, {5, 54, 3}, Fill::Text, 3, 2, 9, 1, 1220, true),
+           Display(1312, 3, 9, 6),
+           Frame(1313, "Relev\xE9 Identit\xE9 Bancaire", 1, 11, 8),
+           Label(1314, "Nom Compte", 1, 12), Edit(kHolder, {4, 157, 30}, Fill::Text, 30, 2, 12, 4),
+           Label(1315, "Code Banque", 1, 13), Edit(kBankCode, {4, 187, 5}, Fill::Text, 5, 2, 13, 1),
+           Label(1316, "Code Guichet", 3, 13), Edit(kBranch, {4, 192, 5}, Fill::Text, 5, 4, 13, 1),
+           Label(1317, "Num\xE9ro Compte", 1, 14), Edit(kAccount, {4, 197, 11}, Fill::Text, 11, 2, 14, 2, 1, true),
+           Label(1318, "Cl\xE9 RIB", 4, 14), Edit(kKey, {4, 208, 2}, Fill::Text, 2, 5, 14, 1),
+           Label(1319, "IBAN", 1, 15), Edit(kIban, {5, 1, 34}, Fill::Iban, 34, 2, 15, 5, 1, true),
+           Label(1320, "BIC", 1, 16), Edit(kBic, {5, 35, 11}, Fill::Text, 11, 2, 16, 2, 1, true),
+           Frame(1321, "Transfert sur Fichier", 1, 17, 3),
+           Label(1322, "Num.Emetteur", 4, 17), Edit(1206, {4, 121, 6}, Fill::Text, 6, 5, 17, 1),
+           Check(1207, "Avec S\xE9parateur", {4, 210, 1}, 6, 17, 3),
+           Ask(1212, 8), Ask(1219, 9), Push(kRibToIban, "RIB>IBAN", 5, 16, 2)},
+          {{1211, 1310, 1212, 1212, 1213, 1214, 1216, 1215, 1217, '2', 8, 0, 0, Rule::GeneralAccount,
+            kMsgUnknownAccount, kHolder, kHolder, kTipChart},
+           {1218, 1312, 1219, 1219, 1220, 1221, 1223, 1222, 1224, 'J', 3, 20302, 359, Rule::RequiredCode, 0, kHolder,
+            kHolder, 0}},
+          {{Rule::NameRequired, 1201},
+           {Rule::GeneralAccount, 1211},
+           {Rule::RibKey, kKey},
+           {Rule::Iban, kIban},
+           {Rule::RequiredCode, 1218}},
+          96,
+          17};
+}
+
+// ---- standard labels ("L") ------------------------------------------------------------------------------------
+KindLayout Labels() {
+  return {'L',
+          {{2, "", 'D', 0, 1, 1},
+           {6, "Code", 'C', 2, 1, 1},
+           {25, "Nom", 'G', 3, 1, 30},
+           {10, "Libell\xE9 court", 'G', 4, 1, 7},
+           {10, "Type", 'G', 4, 8, 11}},
+          14144,
+          {Stored(2, 1, 1), Stored(3, 1, 30), Stored(4, 1, 7), Value(ReportValue::LabelType, 4, 8, 1)},
+          {Label(1301, "Nom", 1, 1), Edit(1201, kName, Fill::Text, 30, 2, 1, 5, 2),
+           Label(1302, "Libell\xE9 court", 1, 2), Edit(1202, {4, 1, 7}, Fill::Text, 7, 2, 2, 2),
+           Label(1303, "Type", 1, 3), Combo(1203, {4, 8, 1}, 2, 3, 3)},
+          {},
+          {{Rule::NameRequired, 1201}},
+          96,
+          5};
+}
+
+// ---- entry models ("M") ---------------------------------------------------------------------------------------
+KindLayout Models() {
+  return {'M',
+          {{2, "", 'D', 0, 1, 1}, {10, "Code", 'G', 2, 1, 8}, {60, "Nom", 'G', 3, 1, 30}},
+          14146,
+          {Stored(2, 1, 8), Stored(3, 1, 30)},
+          {Label(1301, "Nom", 1, 1), Edit(1201, kName, Fill::Text, 30, 2, 1, 5, 2)},
+          {},
+          {{Rule::NameRequired, 1201}},
+          80,
+          3};
+}
+
+// ---- VAT codes ("T") ------------------------------------------------------------------------------------------
+KindLayout VatCodes() {
+  return {'T',
+          {{2, "", 'D', 0, 1, 1}, {6, "Code", 'C', 2, 1, 8}, {25, "Nom", 'G', 3, 1, 30}, {10, "Taux %", 'C', 4, 1, 5}},
+          14147,
+          // The whole code, 8 wide: older codes longer than one character print whole.
+          {Stored(2, 1, 8), Stored(3, 1, 30), Stored(4, 1, 5), Stored(4, 6, 8), Stored(4, 14, 8)},
+          {Label(1301, "Intitul\xE9", 1, 1), Edit(1201, kName, Fill::Name, 30, 2, 1, 3, 2),
+           Label(1302, "Taux %", 1, 2), Number(1202, {4, 1, 5}, Fill::Number, 5, 2, 2, 2, 2, 1),
+           Label(1303, "Imputation Ventes", 1, 3), Edit(1203, {4, 6, 8}, Fill::Account, 8, 2, 3, 1, 1, true),
+           Label(1304, "Imputation Achats", 1, 4), Edit(1204, {4, 14, 8}, Fill::Account, 8, 2, 4, 1, 1, true)},
+          {},
+          {{Rule::NameRequired, 1201}},
+          80,
+          5};
+}
+
+}  // namespace
+
+const KindLayout* FindLayout(char kind) {
+  static const std::vector<KindLayout> layouts{
+      Establishments(),
+      Journals(),
+      NameAndAccount('B', 1, 14142, Rule::GeneralAccount),
+      Banks(),
+      Labels(),
+      NameAndAccount('V', 2, 14145, Rule::KnownAccountZeroBlank),
+      Models(),
+      VatCodes(),
+  };
+  for (const KindLayout& l : layouts)
+    if (l.kind == kind) return &l;
+  return nullptr;
+}
+
+std::vector<std::string> ReportDefinitions(const KindLayout& layout) {
+  const std::string packed = LoadStr(layout.reportDefinitions);
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at + 14 <= packed.size(); at += 14) out.push_back(packed.substr(at, 14));
+  return out;
+}
+
+const FormItem* FindItem(const KindLayout& layout, int id) {
+  for (const FormItem& i : layout.form)
+    if (i.id == id) return &i;
+  return nullptr;
+}
+
+const CodeField* FindCodeField(const KindLayout& layout, int edit) {
+  for (const CodeField& f : layout.codeFields)
+    if (f.edit == edit) return &f;
+  return nullptr;
+}
+
+}  // namespace masterdata

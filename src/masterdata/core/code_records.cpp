@@ -1,0 +1,171 @@
+#include "masterdata/core/code_records.h"
+
+#include <utility>
+#include <vector>
+
+#include "data/table.h"
+#include "masterdata/core/code_kinds.h"
+#include "masterdata/core/code_values.h"
+#include "masterdata/core/masterdata_strings.h"
+#include "runtime/xbase.h"
+
+namespace masterdata {
+
+namespace {
+
+bool OnRecord(Table& t) { return t.isOpen && !t.bof && !t.eof && t.recordNumber != 0; }
+
+bool OfKind(Table& t, char kind) { return OnRecord(t) && t.GetField(kKindField)[0] == kind; }
+
+std::string CodeOf(Table& t, int width) { return SliceOf(t.GetField(kCodeField), 1, width); }
+
+// One field's value, memo fields whole.
+struct FieldCopy {
+  int field;
+  bool memo;
+  std::string text;
+};
+
+// Fields 3 onward of the first live record of kind + code; false when there is none.
+bool ReadCopySource(Table& c10, char kind, const std::string& code, int width, std::vector<FieldCopy>& out) {
+  const std::string key = std::string(1, kind) + PaddedCode(code, width);
+  if (!c10.Seek(kC10Tag, key.c_str())) return false;
+  if (!c10.LocateKeyPrefix(key.c_str()) || !OfKind(c10, kind) || c10.IsDeleted()) return false;
+  for (int f = kNameField; f <= c10.FieldCount(); ++f) {
+    FieldCopy copy{f, c10.FieldType(f) == 'M', {}};
+    if (copy.memo) {
+      if (!c10.GetMemoText(f, copy.text)) return false;
+    } else {
+      copy.text = c10.GetField(f);
+    }
+    out.push_back(std::move(copy));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool SeekCodeRecord(Table& c10, char kind, const std::string& code, int width) {
+  const std::string padded = PaddedCode(code, width);
+  if (!c10.isOpen || !c10.Seek(kC10Tag, std::string(1, kind).c_str(), padded.c_str())) return false;
+  return OfKind(c10, kind) && CodeOf(c10, width) == padded;
+}
+
+bool SeekLiveCode(Table& c10, char kind, const std::string& code, int width) {
+  return SeekCodeRecord(c10, kind, code, width) && !c10.IsDeleted();
+}
+
+bool SeekLiveAccount(Table& c20, const std::string& account) {
+  const std::string key = AccountKey(account);
+  if (!c20.isOpen || !c20.Seek("C20CODE", key.c_str()) || !OnRecord(c20)) return false;
+  return SliceOf(c20.GetField(1), 1, 8) == key && !c20.IsDeleted();
+}
+
+long CountCodes(Table& c10, char kind) {
+  long n = 0;
+  if (!c10.isOpen || !c10.Seek(kC10Tag, std::string(1, kind).c_str())) return 0;
+  while (OfKind(c10, kind)) {
+    ++n;
+    if (!c10.Skip(1)) break;
+  }
+  return n;
+}
+
+CreateResult CreateCodeRecord(Table& c10, char kind, const std::string& code, int width, const std::string& copyFrom) {
+  CreateResult r;
+  if (!c10.isOpen) return r;
+  CreationLock lock(c10);
+  if (!lock.held()) {
+    r.outcome = CreateOutcome::LockRefused;
+    return r;
+  }
+  // Looked up again under the lock: another station may have created it since the dialog's check.
+  if (SeekCodeRecord(c10, kind, code, width)) {
+    r.outcome = CreateOutcome::Exists;
+    r.existingName = RTrim(c10.GetField(kNameField));
+    return r;
+  }
+  std::vector<FieldCopy> copy;
+  if (!IsBlank(copyFrom)) r.copied = ReadCopySource(c10, kind, copyFrom, width, copy);
+  if (!c10.AppendBlank()) return r;
+  bool ok = c10.PutField(kKindField, std::string(1, kind).c_str()) &&
+            c10.PutField(kCodeField, PaddedCode(code, width).c_str());
+  for (const FieldCopy& f : copy) {
+    if (!ok) break;
+    if (f.memo) {
+      if (!f.text.empty()) ok = c10.PutMemoText(f.field, f.text);
+    } else if (f.field == kNameField) {
+      const std::string name = std::string(LoadStr(kTextCopyOf)) + RTrim(copyFrom.c_str()) + " " + RTrim(f.text.c_str());
+      ok = c10.PutField(f.field, name.c_str());
+    } else {
+      ok = c10.PutField(f.field, f.text.c_str());
+    }
+  }
+  // InsertRecord ends the append whatever happened.
+  const bool inserted = c10.InsertRecord();
+  if (!ok || !inserted || !c10.Commit()) return r;
+  r.outcome = CreateOutcome::Created;
+  r.recno = c10.recordNumber;
+  return r;
+}
+
+bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, std::string& code, std::string& name) {
+  if (s.table == nullptr || !s.table->isOpen) return false;
+  Table& t = *s.table;
+  const bool kinds = !s.kind.empty();
+  const char kind = kinds ? s.kind[0] : '\0';
+  auto ofKind = [&] { return OnRecord(t) && (!kinds || t.GetField(1)[0] == kind); };
+  auto codeHere = [&] {
+    std::string c = RTrim(t.GetField(s.codeField));
+    if (static_cast<int>(c.size()) > s.width) c.resize(static_cast<std::size_t>(s.width));
+    return std::string(RTrim(c.c_str()));
+  };
+  auto seekFirst = [&] { return kinds ? t.Seek(s.tag, s.kind.substr(0, 1).c_str()) : t.GoTop(s.tag); };
+  auto backOverCancelled = [&] {
+    while (ofKind() && t.IsDeleted()) t.Skip(-1);
+  };
+  const std::string typed = RTrim(current.c_str());
+  switch (step) {
+    case CodeStep::First:
+      if (seekFirst()) t.SkipActive(false);
+      break;
+    case CodeStep::Last: {
+      if (kinds) {
+        std::uint32_t last = 0;
+        if (seekFirst()) {
+          for (t.SkipActive(false); ofKind(); t.SkipActive(true)) last = t.recordNumber;
+        }
+        if (last == 0) return false;
+        t.GoTo(static_cast<long>(last));
+      } else {
+        if (!t.GoBottom(s.tag)) return false;
+        backOverCancelled();
+      }
+      break;
+    }
+    case CodeStep::Previous:
+    case CodeStep::Next: {
+      const std::string key = (kinds ? s.kind.substr(0, 1) : std::string()) + typed;
+      if (key.empty()) t.GoTop(s.tag);
+      else t.SeekNotBelow(s.tag, key.c_str());
+      if (step == CodeStep::Next) {
+        t.SkipActive(false);
+        if (ofKind() && codeHere() == typed) t.SkipActive(true);
+      } else {
+        if (t.eof) t.GoBottom(s.tag);
+        backOverCancelled();
+        if (ofKind() && codeHere() == typed) {
+          t.Skip(-1);
+          backOverCancelled();
+        }
+      }
+      break;
+    }
+  }
+  if (!ofKind() || t.IsDeleted()) return false;
+  code = codeHere();
+  name = RTrim(t.GetField(s.nameField));
+  return true;
+}
+
+}  // namespace masterdata

@@ -1,0 +1,109 @@
+#include "masterdata/core/code_values.h"
+
+#include <cmath>
+
+#include "data/table.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace masterdata {
+
+namespace {
+
+std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
+
+std::string LeftAligned(const std::string& text, int width) {
+  std::string out = text.substr(0, static_cast<std::size_t>(std::max(width, 0)));
+  out.resize(static_cast<std::size_t>(std::max(width, 0)), ' ');
+  return out;
+}
+
+std::string RightAligned(const std::string& text, int width) {
+  const std::size_t w = static_cast<std::size_t>(std::max(width, 0));
+  if (text.size() >= w) return text.substr(0, w);
+  return std::string(w - text.size(), ' ') + text;
+}
+
+bool StartsWithCapital(const std::string& text) { return !text.empty() && static_cast<unsigned char>(text[0]) >= 'A'; }
+
+}  // namespace
+
+std::string SliceOf(const std::string& fieldText, int position, int width) {
+  std::string out;
+  if (position >= 1 && static_cast<std::size_t>(position) <= fieldText.size())
+    out = fieldText.substr(static_cast<std::size_t>(position - 1), static_cast<std::size_t>(std::max(width, 0)));
+  out.resize(static_cast<std::size_t>(std::max(width, 0)), ' ');
+  return out;
+}
+
+std::string ReadSlice(Table& table, const Slice& slice) {
+  if (!table.isOpen || table.recordNumber == 0 || slice.field < 1 || slice.field > table.FieldCount())
+    return std::string(static_cast<std::size_t>(std::max(slice.width, 0)), ' ');
+  return SliceOf(table.GetField(slice.field), slice.position, slice.width);
+}
+
+std::string ShownValue(Fill fill, const std::string& stored) {
+  switch (fill) {
+    case Fill::YesNo: return !stored.empty() && stored[0] == 'N' ? "N" : "O";
+    case Fill::Letter: return stored.substr(0, 1);
+    default: return Trimmed(stored);
+  }
+}
+
+std::string StoredValue(Fill fill, const std::string& typed, int width) {
+  const std::string t = Trimmed(typed);
+  switch (fill) {
+    case Fill::Text: return LeftAligned(t, width);
+    case Fill::Name: {
+      std::string name = LeftAligned(t, width);
+      if (!name.empty()) name[0] = Upper(name.substr(0, 1).c_str())[0];
+      return name;
+    }
+    case Fill::Account:
+      if (t.empty()) return std::string(static_cast<std::size_t>(width), '0');
+      [[fallthrough]];
+    case Fill::Counterpart: {
+      if (t.empty()) return std::string(static_cast<std::size_t>(width), ' ');
+      std::string key = t.substr(0, static_cast<std::size_t>(width));
+      key.resize(static_cast<std::size_t>(width), StartsWithCapital(key) ? ' ' : '0');
+      return key;
+    }
+    case Fill::Number: return RightAligned(t, width);
+    case Fill::Counter: {
+      const double value = std::floor(std::fabs(Val(t.c_str())));
+      if (value < 1.0) return std::string(static_cast<std::size_t>(width), ' ');
+      return StrZero(static_cast<long>(std::fmod(value, 1000000.0)), width);
+    }
+    case Fill::YesNo: return LeftAligned(!t.empty() && t[0] == 'N' ? "N" : "O", width);
+    case Fill::Letter: return LeftAligned(t.substr(0, 1), width);
+    case Fill::Iban: return LeftAligned(CompactIbanText(t), width);
+  }
+  return LeftAligned(t, width);
+}
+
+std::string AccountKey(const std::string& account) {
+  std::string key = RTrim(account.c_str());
+  key = key.substr(0, 8);
+  key.resize(8, StartsWithCapital(key) ? ' ' : '0');
+  return key;
+}
+
+bool IsBlankAccount(const std::string& account) {
+  const std::string t = Trimmed(account);
+  return t.empty() || t.find_first_not_of('0') == std::string::npos;
+}
+
+std::string PaddedCode(const std::string& code, int width) {
+  std::string out = RTrim(code.c_str());
+  out.resize(static_cast<std::size_t>(std::max(width, 0)), ' ');
+  return out;
+}
+
+std::string CompactIbanText(const std::string& typed) {
+  std::string out;
+  for (char c : std::string(Upper(typed.c_str())))
+    if (c != ' ' && c != '\t') out += c;
+  return out;
+}
+
+}  // namespace masterdata

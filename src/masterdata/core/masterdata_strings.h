@@ -1,0 +1,56 @@
+// Ids of the texts of the code lists in the string table (strings/masterdata.txt).
+#pragma once
+
+namespace masterdata {
+
+constexpr int kMsgUnknownKind = 14100;       // "Type de code inconnu: "
+constexpr int kMsgEmptyName = 14101;         // "La désignation ne peut être vide"
+constexpr int kMsgUnknownAccount = 14102;    // "Le Compte est inconnu"
+constexpr int kMsgUnknownLabel = 14103;      // "Le Code Libellé est inconnu"
+constexpr int kMsgUnknownModel = 14104;      // "Le Modèle d'Ecriture est inconnu"
+constexpr int kMsgWrongRibKey = 14105;       // "\n\nClé RIB incorrecte:\n\n"
+constexpr int kMsgWrongIbanKey = 14106;      // "\n\nClé IBAN incorrecte:\n\n"
+constexpr int kTextCopyOf = 14107;           // "Copie de "
+constexpr int kMsgCreateTypedCode = 14108;   // " inexistant\n\nVoulez-vous le créer?\n\n"
+constexpr int kTextPreviewOf = 14109;        // "Visualisation: "
+constexpr int kMsgCodeExists = 14110;        // "Code déjà existant"
+constexpr int kMsgEnterCode = 14111;         // "Entrez un Code"
+constexpr int kMsgCodeStart = 14112;         // the code's first character
+constexpr int kMsgCollectiveStart = 14113;   // a collective's first character
+constexpr int kMsgVatStart = 14114;          // a VAT code's first character
+constexpr int kMsgNoBlankInCode = 14115;     // "Svp, pas d'espace parmi le code"
+constexpr int kMsgCollectiveFirst1 = 14116;  // "\nATTENTION, auparavant..."
+constexpr int kMsgCollectiveFirst2 = 14117;  // "le compte collectif '"
+constexpr int kMsgCollectiveFirst3 = 14118;  // "' doit exister"
+constexpr int kMsgUnknownSource = 14119;     // "Code à dupliquer inconnu"
+constexpr int kMsgVatOneCharacter = 14120;   // a VAT code longer than one character
+constexpr int kTextFromFile = 14121;         // "A partir du fichier:\n"
+constexpr int kTextAsciiFilter = 14122;      // filter of the report-file choice
+constexpr int kTextAsciiTitle = 14123;       // title of the report-file choice
+constexpr int kIniSectionAide = 14124;       // "Aide"
+constexpr int kIniTriParNom = 14125;         // "TriParNom"
+constexpr int kIniParmi = 14126;             // "Parmi"
+constexpr int kTextReferenceSet = 14127;     // "CESETATS"
+constexpr int kMsgCreateFailed = 14128;      // the insert of a new code failed
+constexpr int kMsgRibDigits = 14129;         // bank and branch codes are digits
+constexpr int kMsgCounterNotNumber = 14130;  // the journal's piece counter is no number
+constexpr int kMsgRecordLocked = 14131;      // the creation lock could not be had
+constexpr int kTipChart = 14133;             // "Choisir le code dans le fichier du Plan Comptable"
+constexpr int kTipLabels = 14134;            // "Choisir le code dans le fichier des Code Libellés"
+constexpr int kTipModels = 14135;            // "Choisir le code dans le fichier des Modèles"
+constexpr int kTipRibToIban = 14136;         // "Générer automatiquement le code IBAN selon le RIB"
+constexpr int kTextNo = 14137;               // "Non"
+constexpr int kTextYes = 14138;              // "Oui"
+constexpr int kMsgFieldTooNarrow = 14139;    // a value the dossier's general file has no room for
+
+// The report variables of each list: 14-character definitions packed one after the other.
+constexpr int kReportDefinitionsBase = 14140;  // + the kind's index in CodeKinds() order of the letters below
+// The label types: 39 characters each (digit, long name on 30, short name on 7, digit), "0" to "8" then the
+// types the label form never offers.
+constexpr int kLabelTypeFirst = 14150;
+constexpr int kLabelTypeCount = 14;
+// The journal types as the journal form offers them.
+constexpr int kJournalTypeFirst = 14170;
+constexpr int kJournalTypeCount = 4;
+
+}  // namespace masterdata
