@@ -78,6 +78,13 @@ void FoldAccentsUpper(std::vector<std::string>& texts);
 // text never matches.
 bool FindFolded(const std::vector<std::string>& words, const std::string& text);
 
+// Asks the main window for the record-text window (command 20311) of a record reference: the file designation,
+// the kind letter and the code, laid out as the registry keeps it from position 3830 (`keyLength` characters of it
+// name the record). The window of the same record comes forward; one of another record is asked to close and
+// `repost` is posted to `asker` to ask again once it is gone; otherwise the reference is stored with the flag
+// "2" at 3819 and the command sent. A request nobody took leaves the flag blank again.
+void RequestRecordText(const std::string& reference, int keyLength, gui::Handle asker, unsigned repost);
+
 // Cuts a text wider than `width` pixels for a cell: "abc..." (see the .cpp).
 // `measure` gives the pixel width of a text.
 template <class Measure>
@@ -176,6 +183,17 @@ class CMDIBrowse : public gui::MDIChild {
   // Asks for a code (the input dialog); false on cancel. Lists may replace it.
   virtual bool AskCode(const std::string& caption, std::string& code);
 
+  // ---- report of the list: the preview and print commands run the report-choice dialog, then PrepareReport,
+  // then the preview or the printout (BrowseServices); the template interpreter then calls the report hooks.
+  void CmVisualiser();
+  void CmImprimer();
+  // "Ajouter d'un Autre Dossier" (20067, create right) and "Ajouter vers un AutreDossier" (20069).
+  void CmAjouterDUnAutreDossier();
+  void CmAjouterVersAutreDossier();
+  // Opens the record-text window of the selected row's record (row 1-based, 0 = none: a beep), with the file
+  // designation ("1" C10, "2" C20, "3" C30 ...), the list's kind letter and the row's code. False after a beep.
+  bool OpenRecordTextFromList(const std::string& designation, int row);
+
   // ---- refresh
   void CmRafraichir();
   void CmRafraichirTotal();
@@ -271,6 +289,24 @@ class CMDIBrowse : public gui::MDIChild {
   int refreshInterval = 0;
   bool stripe_ = false;
   BrowseCodeIndex codeIndex;
+  // The kind letter of a code list's records ("" for other lists).
+  std::string kindLetter;
+
+  // ---- report state, written by the report-choice dialogs and read by the report hooks and the templates
+  std::string reportPrefix;         // the list's user-defined reports begin with it ("DB-"); empty: no report
+  std::string previewTitle;         // titles of the preview and of the printout (empty: the window's caption)
+  std::string printTitle;
+  std::string ReportCode = std::string(18, ' ');  // 1-10 the report code, 11-14 the first page, 15-18 the last
+  std::string LineTypeText;         // its first character is the line type of the report's current line
+  std::string ChosenLayoutText;     // at most 20 characters, empty for the standard layout
+  std::string LimitFrom;            // the code limits of the report, empty when there is none
+  std::string LimitTo;
+  int LimitsMode = 0;               // how the choice dialogs ask for the limits (0: no code range)
+  char ListTypeLetter = ' ';        // set by the chosen layout
+  long ListLineCount = 0;           // lines of the report computed so far
+  int ChoiceOptionsLevel = 3;       // 0: no page range in the choice dialogs; 1 or less: no "Limiter" button
+  int MargeLib23 = 20;              // set by the template statement [MargeLib23=]
+  bool ReportFieldsDeclared() const { return reportFields_.Declared(); }
 
   // Second command of the toolbar list (run by Enter), 0 when none.
   unsigned SecondToolbarCommand() const;
@@ -298,6 +334,8 @@ class CMDIBrowse : public gui::MDIChild {
   void CeCopier(gui::CommandEnabler& ce);
   void CeNever(gui::CommandEnabler& ce);
   void CeHasRows(gui::CommandEnabler& ce);
+  void CeAjouterDepuis(gui::CommandEnabler& ce);
+  void CeAjouterVersAutreDossier(gui::CommandEnabler& ce);
 
   void Repaint();
   void RepaintRow(int index);  // 1-based visible row

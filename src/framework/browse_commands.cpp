@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/browse.h"
+#include "framework/browse_services.h"
 #include "framework/fmt_saisie.h"
 #include "platform/gui/application.h"
 #include "platform/gui/clipboard.h"
@@ -10,7 +11,10 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
 #include "runtime/access_rights.h"
+#include "runtime/code_helpers.h"
+#include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/handlers.h"
 
 const gui::ResponseTable& CMDIBrowse::Table() {
   using namespace browse_cmd;
@@ -27,6 +31,10 @@ const gui::ResponseTable& CMDIBrowse::Table() {
           .Command(CopierTableau, &CMDIBrowse::CmCopierTableau)
           .Command(FinVisualisation, &CMDIBrowse::CmFinVisualisation)
           .Command(AllerAuCode, &CMDIBrowse::CmAllerAuCode)
+          .Command(Visualiser, &CMDIBrowse::CmVisualiser)
+          .Command(Imprimer, &CMDIBrowse::CmImprimer)
+          .Command(AjouterDepuis, &CMDIBrowse::CmAjouterDUnAutreDossier)
+          .Command(AjouterVers, &CMDIBrowse::CmAjouterVersAutreDossier)
           .Enable(Visualiser, &CMDIBrowse::CeVisualiser)
           .Enable(Imprimer, &CMDIBrowse::CeImprimer)
           .Enable(Annuler, &CMDIBrowse::CeAnnuler)
@@ -36,8 +44,8 @@ const gui::ResponseTable& CMDIBrowse::Table() {
           .Enable(RenvoyerCode, &CMDIBrowse::CeRenvoyer)
           .Enable(CopierCode, &CMDIBrowse::CeCopier)
           .Enable(CopierTableau, &CMDIBrowse::CeCopier)
-          .Enable(AjouterDepuis, &CMDIBrowse::CeNever)
-          .Enable(AjouterVers, &CMDIBrowse::CeNever)
+          .Enable(AjouterDepuis, &CMDIBrowse::CeAjouterDepuis)
+          .Enable(AjouterVers, &CMDIBrowse::CeAjouterVersAutreDossier)
           .Enable(LigneSuivante, &CMDIBrowse::CeHasRows);
   return table;
 }
@@ -82,7 +90,115 @@ void CMDIBrowse::CeModifier(gui::CommandEnabler& ce) {
 void CMDIBrowse::CeRenvoyer(gui::CommandEnabler& ce) { ce.Enable(!Busy() && SelectedIsOrdinary() && LookupAskerAlive()); }
 void CMDIBrowse::CeCopier(gui::CommandEnabler& ce) { ce.Enable(!Busy() && GetSelectedRowIndex() != 0); }
 void CMDIBrowse::CeNever(gui::CommandEnabler& ce) { ce.Enable(false); }
+// Adding codes from another dossier creates them: the create right of the list's function.
+void CMDIBrowse::CeAjouterDepuis(gui::CommandEnabler& ce) { ce.Enable(!Busy() && HasAccessRight(rightsFunction, 2)); }
+void CMDIBrowse::CeAjouterVersAutreDossier(gui::CommandEnabler& ce) {
+  ce.Enable(!Busy() && HasAccessRight(rightsFunction, 7) && GetSelectedRowIndex() != 0);
+}
 void CMDIBrowse::CeHasRows(gui::CommandEnabler& ce) { ce.Enable(!Busy() && store_.totalRows > 0); }
+
+// ---- report and copies between dossiers ---------------------------------------------------------------
+
+namespace {
+
+// Preview and printout share one pattern: the right, the choice dialog (which may switch to the other one),
+// the list's PrepareReport, then the report engine.
+void RunReport(CMDIBrowse& list, bool print) {
+  const unsigned id = print ? browse_cmd::Imprimer : browse_cmd::Visualiser;
+  if (list.Busy() || !HasAccessRight(list.rightsFunction, print ? 6 : 5)) return;
+  if (list.reportPrefix.empty()) {
+    gui::MessageBeep(0);
+    return;
+  }
+  BrowseServices& hooks = BrowseHooks();
+  if (!hooks.chooseLayout) {
+    NotAvailableYet(id);
+    return;
+  }
+  const int answer = hooks.chooseLayout(list, list.reportPrefix, print);
+  if (answer == (print ? kSwitchToPreview : kSwitchToPrint)) {
+    gui::PostCommand(list.GetHandle(), print ? browse_cmd::Visualiser : browse_cmd::Imprimer);
+    return;
+  }
+  if (answer != gui::IDOK || !list.PrepareReport()) return;
+  const auto& run = print ? hooks.print : hooks.preview;
+  if (!run) {
+    NotAvailableYet(id);
+    return;
+  }
+  const std::string& title = print ? list.printTitle : list.previewTitle;
+  run(list, title.empty() ? list.GetCaption() : title);
+}
+
+}  // namespace
+
+void CMDIBrowse::CmVisualiser() { RunReport(*this, false); }
+void CMDIBrowse::CmImprimer() { RunReport(*this, true); }
+
+void CMDIBrowse::CmAjouterDUnAutreDossier() {
+  if (Busy() || !HasAccessRight(rightsFunction, 2)) return;
+  const auto& copyIn = BrowseHooks().copyIn;
+  if (!copyIn) {
+    NotAvailableYet(browse_cmd::AjouterDepuis);
+    return;
+  }
+  const BrowseCopyResult added = copyIn(*this);
+  if (added.added > 0) {
+    store_.totalRows += added.added;
+    if (store_.totalRows > store_.rowsPerPage) ShowRowCount();
+    CmRafraichirTotal();
+  }
+  if (!IsBlank(added.code)) LocateCode(added.code);
+}
+
+void CMDIBrowse::CmAjouterVersAutreDossier() {
+  const int row = GetSelectedRowIndex();
+  if (Busy() || row == 0 || !HasAccessRight(rightsFunction, 7)) return;
+  const auto& copyOut = BrowseHooks().copyOut;
+  if (!copyOut) {
+    NotAvailableYet(browse_cmd::AjouterVers);
+    return;
+  }
+  copyOut(*this, row);
+}
+
+// ---- record text -------------------------------------------------------------------------------------------
+
+namespace {
+constexpr int kRecordTextState = 3819;
+constexpr int kRecordTextKey = 3830;
+constexpr int kRecordTextKeyLength = 92;
+constexpr unsigned kRecordTextCommand = 20311;
+}  // namespace
+
+void RequestRecordText(const std::string& reference, int keyLength, gui::Handle asker, unsigned repost) {
+  const int answer = SwitchRegisteredWindow(reference.c_str(), keyLength);
+  if (answer == 0) return;
+  if (answer == 1) {
+    // The other record's window is closing: ask again once it is gone.
+    gui::PostCommand(asker, repost);
+    return;
+  }
+  std::string key = reference.substr(0, kRecordTextKeyLength);
+  key.resize(kRecordTextKeyLength, ' ');
+  SetRegistryText(kRecordTextKey, kRecordTextKeyLength, key);
+  SetRegistryText(kRecordTextState, 1, "2");
+  gui::SendCommand(static_cast<gui::Handle>(SessionInt(1)), kRecordTextCommand);
+  if (RegistryChar(kRecordTextState) == '2') SetRegistryText(kRecordTextState, 1, " ");
+}
+
+bool CMDIBrowse::OpenRecordTextFromList(const std::string& designation, int row) {
+  if (row < 1 || row > store_.rowsPerPage || Busy() || !RowHasText(row) || keyWidth <= 0) {
+    gui::MessageBeep(0);
+    return false;
+  }
+  const std::string& text = store_.rows[static_cast<std::size_t>(row - 1)];
+  std::string code = text.size() > 7 ? text.substr(7, static_cast<std::size_t>(keyWidth)) : std::string();
+  code.resize(static_cast<std::size_t>(keyWidth), ' ');
+  const std::string reference = designation.substr(0, 1) + (kindLetter.empty() ? std::string(" ") : kindLetter.substr(0, 1)) + code;
+  RequestRecordText(reference, static_cast<int>(reference.size()), GetHandle(), browse_cmd::Texte);
+  return true;
+}
 
 // ---- clipboard -------------------------------------------------------------------
 
