@@ -1,9 +1,98 @@
 #include "masterdata/masterdata_commands.h"
 
+#include <algorithm>
+
+#include "masterdata/code_form.h"
+#include "masterdata/code_list.h"
+#include "masterdata/core/code_kinds.h"
 #include "masterdata/record_text_editor.h"
+#include "platform/gui/constants.h"
+#include "runtime/session_registry.h"
+#include "shell/graphics.h"
 #include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+
+using namespace masterdata;
+
+namespace {
+
+// Where a new child goes when the windows are not placed by the "Fenêtres-Maxi" option: the list on the left of
+// the client area, its form beside it.
+constexpr int kListMinChars = 60;
+constexpr int kFrameAllowance = 40;
+
+bool PlacedByOption() { return ProgramOption(3) == 'O'; }
+
+void PlaceList(TWFichiersC10& list) {
+  PlaceChildWindow(list, 0, 0);
+  if (PlacedByOption() || CommandWindow == nullptr) return;
+  const gui::Rect client = CommandWindow->GetClientRect();
+  const int wanted = std::max(TotalColumnWidth(list.Columns()), kListMinChars) * CMDIBrowse::CharWidthPixels() +
+                     kFrameAllowance;
+  const int width = std::min(wanted, std::max(client.w * 3 / 5, 200));
+  list.MoveWindow(gui::Rect{0, 0, width, std::max(client.h, 200)});
+}
+
+void PlaceForm(CodeRecordForm& form, const CodeKind& kind, const KindLayout& layout) {
+  PlaceChildWindow(form, 5, 0);
+  if (PlacedByOption() || CommandWindow == nullptr) return;
+  const gui::Rect client = CommandWindow->GetClientRect();
+  const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
+  const int rh = (EntryRowHeight > 0 ? EntryRowHeight : 16) + 8;
+  const int width = layout.formWidthChars * cw + kFrameAllowance;
+  const int height = (kind.gridRows + 1) * rh + kFrameAllowance;
+  // Beside the list, when the list is open.
+  int x = 0;
+  if (gui::Window* list = gui::Window::FromHandle(SlotHandle(kind.listSlot))) {
+    const gui::Rect r = list->GetWindowRect();
+    x = r.x + r.w;
+  }
+  if (x + width > client.w) x = std::max(0, client.w - width);
+  form.MoveWindow(gui::Rect{x, 0, width, std::min(height, std::max(client.h, 200))});
+}
+
+// The menu command of a code list: the prologue ran (the shell's HandlerPrologue); an open form or list comes
+// forward; a list that asked for its form gets it; otherwise the list opens.
+void OpenCodeKind(const CodeKind& kind) {
+  if (ActivateExistingChild(kind.formSlot) || ActivateExistingChild(kind.listSlot)) return;
+  if (CommandWindow == nullptr) return;
+  const KindLayout* layout = FindLayout(kind.kind);
+  if (layout == nullptr) return;
+  if (RegistryChar(kind.listSlot) == '2') {
+    CodeRecordForm* form = MakeCodeForm(CommandWindow, kind.kind, RegistryText(kind.formSlot + 11, kind.codeWidth));
+    if (form == nullptr) return;
+    SetChildIcon(*form, kMasterDataIcon);
+    PlaceForm(*form, kind, *layout);
+    if (form->Create()) form->Show(gui::SW_SHOWNORMAL);
+    else delete form;
+    SetRegistryText(kind.listSlot, 1, "1");
+    return;
+  }
+  TWFichiersC10* list = MakeCodeList(CommandWindow, kind.kind);
+  if (list == nullptr) return;
+  SetChildIcon(*list, kMasterDataIcon);
+  PlaceList(*list);
+  if (list->Create()) list->Show(gui::SW_SHOWNORMAL);
+  else delete list;
+}
+
+}  // namespace
 
 void InstallMasterDataCommands() {
+  auto work = [](unsigned command) {
+    const CodeKind* kind = FindCodeKindByCommand(command);
+    return [kind] { OpenCodeKind(*kind); };
+  };
+  SetCommandWork(20301, work(20301));  // "Données > Etablissements"
+  SetCommandWork(20302, work(20302));  // "Données > Journaux"
+  SetCommandWork(20303, work(20303));  // "Données > Collectifs"
+  SetCommandWork(20304, work(20304));  // "Données > Banques"
+  SetCommandWork(20305, work(20305));  // "Données > Codes Libellés"
+  SetCommandWork(20306, work(20306));  // "Données > Codes Ventilations"
+  SetCommandWork(20307, work(20307));  // "Données > Modèles de saisie"
+  SetCommandWork(20308, work(20308));  // "Données > Codes Tva"
   // 20311: the record text editor, asked for by "Texte" of the lists and forms (no menu text).
   SetCommandWork(text_cmd::Open, CmDonneesTexte);
 }

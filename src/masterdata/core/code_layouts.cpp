@@ -158,7 +158,7 @@ KindLayout NameAndAccount(char kind, int codeWidth, int definitions, Rule rule) 
            Label(1302, "Compte", 1, 3), Edit(1202, {4, 1, 8}, Fill::Account, 8, 2, 3, 1, 1204, true),
            Display(1303, 3, 3, 5), Ask(1203, 3)},
           {{1202, 1303, 1203, 1203, 1204, 1205, 1207, 1206, 1208, '2', 8, 0, 0, rule, kMsgUnknownAccount, 1201, 1201,
-            kTipChart}},
+            kTipChart, true}},
           {{Rule::NameRequired, 1201}, {rule, 1202}},
           84,
           5};
@@ -206,7 +206,7 @@ KindLayout Banks() {
            Check(1207, "Avec S\xE9parateur", {4, 210, 1}, 6, 17, 3),
            Ask(1212, 8), Ask(1219, 9), Push(kRibToIban, "RIB>IBAN", 5, 16, 2)},
           {{1211, 1310, 1212, 1212, 1213, 1214, 1216, 1215, 1217, '2', 8, 0, 0, Rule::GeneralAccount,
-            kMsgUnknownAccount, kHolder, kHolder, kTipChart},
+            kMsgUnknownAccount, kHolder, kHolder, kTipChart, true},
            {1218, 1312, 1219, 1219, 1220, 1221, 1223, 1222, 1224, 'J', 3, 20302, 359, Rule::RequiredCode, 0, kHolder,
             kHolder, 0}},
           {{Rule::NameRequired, 1201},

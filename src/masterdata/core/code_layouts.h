@@ -104,6 +104,7 @@ struct CodeField {
   int focusKnown;         // the control that takes the focus after a known code
   int focusBlank;         // ... after a blank one
   int tip;                // tooltip of the "?" button (string id, 0 none)
+  bool balance = false;   // an account shown with its balance (else its name)
 };
 
 struct KindLayout {

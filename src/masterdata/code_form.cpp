@@ -1,0 +1,494 @@
+#include "masterdata/code_form.h"
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/error_report.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "framework/browse.h"
+#include "masterdata/core/code_checks.h"
+#include "masterdata/core/code_records.h"
+#include "masterdata/core/code_reports.h"
+#include "masterdata/core/code_values.h"
+#include "masterdata/core/masterdata_strings.h"
+#include "masterdata/upper_edit.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/graphics.h"
+#include "shell/mdi_client.h"
+
+using namespace masterdata;
+
+namespace {
+
+constexpr int kComboTextRoom = 40;
+
+char HelpCharacter() {
+  const char c = ProgramOption(4);
+  return c == ' ' || c == '\0' ? '*' : c;
+}
+
+bool EuroDossier() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
+
+bool IsDigits(const std::string& text) {
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+}  // namespace
+
+CodeRecordForm::CodeRecordForm(gui::MDIClient* client, const std::string& title, char kind)
+    : CMDIModif(client, title, FindCodeKind(kind)->gridColumns, FindCodeKind(kind)->gridRows,
+                FindCodeKind(kind)->formSlot, FindCodeKind(kind)->FormSlotLength(), FindCodeKind(kind)->listSlot),
+      kind_(FindCodeKind(kind)),
+      layout_(FindLayout(kind)) {
+  KeyWidth = kind_->codeWidth;
+  HelpContext() = kind_->helpTopic;
+  CurrentHelpContext = kind_->helpTopic;
+  code_ = RegistryText(kind_->formSlot + 11, kind_->codeWidth);
+  for (const FormItem& item : layout_->form) {
+    gui::Window* w = nullptr;
+    switch (item.item) {
+      case Item::Label: w = new MStatic(this, item.text, item.id); break;
+      case Item::Frame: w = new MRStatic(this, item.text, item.id); break;
+      case Item::Display: w = new MStatic(this, "", item.id); break;
+      case Item::Button: w = new MButton(this, item.id, item.text); break;
+      case Item::Check: w = new MCheckBox(this, item.id, item.text, 1); break;
+      case Item::Combo: w = new MComboBox(this, item.id, kComboTextRoom, 1); break;
+      case Item::Edit: {
+        MEdit* e = item.upper ? new MUpperEdit(this, item.id, item.width, item.enter, item.input, item.decimals, false)
+                              : new MEdit(this, item.id, item.width, item.enter, item.input, item.decimals, false);
+        e->SetNotifyWindow(this);
+        w = e;
+        break;
+      }
+    }
+    controls_[item.id] = w;
+  }
+  for (const CodeField& f : layout_->codeFields) {
+    if (MEdit* e = EditOf(f.edit)) {
+      e->SetF8Command(f.lookup);
+      e->SetKeyCommands(f.prior, f.next, f.first, f.last, 0, 0);
+    }
+  }
+}
+
+CodeRecordForm::~CodeRecordForm() {
+  // The lock goes back, unless the record text editor holds the record now.
+  if (held_ != 0 && TableC10 != nullptr && TableC10->isOpen && TableC10->GoTo(static_cast<long>(held_)) &&
+      !TableC10->IsLockedByMe())
+    UnlockRecord(*TableC10);
+  std::uint32_t& entry = FormRecordLocks[static_cast<std::size_t>(kind_->formLockEntry)];
+  if (entry == held_) entry = 0;
+}
+
+std::string CodeRecordForm::Caption() const {
+  return std::string(CodeLabelForType(std::string(1, kind_->kind).c_str())) + RTrim(code_.c_str());
+}
+
+gui::Window* CodeRecordForm::Control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+MEdit* CodeRecordForm::EditOf(int id) const { return dynamic_cast<MEdit*>(Control(id)); }
+MCheckBox* CodeRecordForm::CheckOf(int id) const { return dynamic_cast<MCheckBox*>(Control(id)); }
+MComboBox* CodeRecordForm::ComboOf(int id) const { return dynamic_cast<MComboBox*>(Control(id)); }
+gui::Static* CodeRecordForm::StaticOf(int id) const { return dynamic_cast<gui::Static*>(Control(id)); }
+
+// ---- loading --------------------------------------------------------------------------------------------------
+
+void CodeRecordForm::SetupWindow() {
+  CMDIModif::SetupWindow();
+  for (const auto& c : controls_)
+    if (auto* control = dynamic_cast<gui::Control*>(c.second)) control->SetFont(EntryFont);
+  if (!Load()) {
+    // Gone, cancelled or held by another station: the form closes without a word of its own.
+    gui::PostCommand(GetHandle(), form_cmd::Quitter);
+    return;
+  }
+  for (const CodeField& f : layout_->codeFields) {
+    if (f.tip == 0) continue;
+    if (auto* b = dynamic_cast<MButton*>(Control(f.button))) b->SetTip(LoadStr(f.tip));
+  }
+  if (auto* b = dynamic_cast<MButton*>(Control(bank::kRibToIban)); b != nullptr && kind_->kind == 'Q')
+    b->SetTip(LoadStr(kTipRibToIban));
+}
+
+bool CodeRecordForm::Load() {
+  if (TableC10 == nullptr || (!TableC10->isOpen && !TableC10->OpenTable(PathC10(), kC10Tag))) return false;
+  if (kind_->usesChart && TableC20 != nullptr && !TableC20->isOpen) TableC20->OpenTable(PathC20(), "C20CODE");
+  if (!SeekCodeRecord(*TableC10, kind_->kind, code_, kind_->codeWidth) || TableC10->IsDeleted()) return false;
+  if (!LockFormRecord(*TableC10, kind_->formLockEntry, kCodeField)) return false;
+  held_ = TableC10->recordNumber;
+  for (const FormItem& item : layout_->form) {
+    if (item.slice.field == 0) continue;
+    const std::string stored = ReadSlice(*TableC10, item.slice);
+    stored_[item.id] = stored;
+    std::string shown = ShownValue(item.fill, stored);
+    const CodeField* f = FindCodeField(*layout_, item.id);
+    if (f != nullptr && f->rule == Rule::KnownAccountZeroBlank && IsBlankAccount(shown)) shown.clear();
+    if (MEdit* e = EditOf(item.id)) e->SetValue(shown, true);
+    else if (MCheckBox* c = CheckOf(item.id)) c->SetValue(shown != "N", true);
+    else if (MComboBox* c = ComboOf(item.id)) {
+      FillCombo(item, *c);
+      c->SetValue(ComboValueOf(item, stored), true);
+      stored_[-item.id] = c->GetText();  // the entry shown, to tell a change
+    }
+  }
+  for (const CodeField& f : layout_->codeFields) {
+    MEdit* e = EditOf(f.edit);
+    if (e != nullptr && !IsBlank(e->GetText())) TestCode(f, e->GetText());
+  }
+  return true;
+}
+
+void CodeRecordForm::EvSetFocus(gui::Handle lost) {
+  CMDIModif::EvSetFocus(lost);
+  for (const auto& c : controls_)
+    if (c.second->HasFocus()) return;
+  if (MEdit* name = EditOf(1201)) name->FocusSelect(true);
+}
+
+void CodeRecordForm::ArrangeControls() {
+  for (const FormItem& item : layout_->form)
+    MoveFormControls(Control(item.id), item.col, item.row, item.ncols, 1, item.grid, item.extra, 0);
+}
+
+void CodeRecordForm::FocusOn(int control) {
+  if (MEdit* e = EditOf(control)) {
+    e->FocusSelect(true);
+    e->SetSelection(0, -1);
+  } else if (gui::Window* w = Control(control)) {
+    w->SetFocus();
+  }
+}
+
+// ---- code fields ----------------------------------------------------------------------------------------------
+
+void CodeRecordForm::ShowAccount(const CodeField& field) {
+  gui::Static* display = StaticOf(field.display);
+  if (display == nullptr) return;
+  if (field.balance) ShowAccountBalanceC20(display, EuroDossier());
+  else display->SetText(AllTrim(TableC20->GetField(2)));
+}
+
+CodeRecordForm::Known CodeRecordForm::TestCode(const CodeField& f, const std::string& typed) {
+  gui::Static* display = StaticOf(f.display);
+  const std::string text = AllTrim(typed.c_str());
+  const bool required = f.rule == Rule::GeneralAccount || f.rule == Rule::RequiredCode;
+  const bool blank = text.empty() || (f.rule == Rule::KnownAccountZeroBlank && IsBlankAccount(text));
+  if (blank && !required) {
+    if (display != nullptr) display->SetText("");
+    return Known::Blank;
+  }
+  bool known = false;
+  if (f.table == '2') {
+    const bool general = text[0] >= '1' && text[0] <= '8';
+    known = !text.empty() && (f.rule != Rule::GeneralAccount || general) && TableC20 != nullptr &&
+            SeekLiveAccount(*TableC20, text);
+    if (known) ShowAccount(f);
+  } else {
+    known = !text.empty() && SeekLiveCode(*TableC10, f.table, text, f.width);
+    if (known && display != nullptr) display->SetText(AllTrim(TableC10->GetField(kNameField)));
+  }
+  if (!known && display != nullptr) display->SetText(LoadStr(38));
+  return known ? Known::Yes : Known::No;
+}
+
+void CodeRecordForm::ValidateCodeField(const CodeField& f) {
+  MEdit* edit = EditOf(f.edit);
+  if (edit == nullptr) return;
+  const std::string text = edit->GetText();
+  if (IsBlank(text) && f.rule != Rule::RequiredCode) {
+    if (gui::Static* display = StaticOf(f.display)) display->SetText("");
+    FocusOn(f.focusBlank);
+    return;
+  }
+  const std::size_t help = text.find(HelpCharacter());
+  if (help != std::string::npos) {
+    edit->SetValue(text.substr(0, help), false);
+    gui::PostCommand(GetHandle(), f.lookup);
+    return;
+  }
+  if (TestCode(f, text) != Known::No) {
+    FocusOn(f.focusKnown);
+    return;
+  }
+  gui::MessageBeep(0);
+  FocusOn(f.edit);
+}
+
+void CodeRecordForm::LookupCodeField(const CodeField& f) {
+  MEdit* edit = EditOf(f.edit);
+  gui::Static* display = StaticOf(f.display);
+  if (edit == nullptr) return;
+  char answer;
+  if (f.table == '2') {
+    if (display != nullptr) display->SetText("");
+    answer = LookupC20Code(edit, f.lookup, display);
+    if (answer == kLookupFound) ShowAccount(f);
+  } else {
+    answer = LookupC10Code(edit, f.lookup, std::string(1, f.table).c_str(), f.width, f.listCommand, f.listSlot, display);
+  }
+  if (answer != kLookupListOpened && answer != kLookupListRepositioned) FocusOn(f.edit);
+}
+
+void CodeRecordForm::StepCodeField(const CodeField& f, unsigned command) {
+  MEdit* edit = EditOf(f.edit);
+  gui::Static* display = StaticOf(f.display);
+  if (edit == nullptr) return;
+  bool done;
+  if (f.table == '2') {
+    done = command == f.first  ? FirstC20Code(edit, display)
+           : command == f.prior ? PriorC20Code(edit, display)
+           : command == f.next  ? NextC20Code(edit, display)
+                                : LastC20Code(edit, display);
+    if (done) ShowAccount(f);
+  } else {
+    const std::string kind(1, f.table);
+    done = command == f.first  ? FirstC10Code(edit, kind.c_str(), f.width, display)
+           : command == f.prior ? PriorC10Code(edit, kind.c_str(), f.width, display)
+           : command == f.next  ? NextC10Code(edit, kind.c_str(), f.width, display)
+                                : LastC10Code(edit, kind.c_str(), f.width, display);
+  }
+}
+
+bool CodeRecordForm::EvCommand(unsigned id) {
+  if (id == form_cmd::Texte) {
+    CmTexte();
+    return true;
+  }
+  for (const CodeField& f : layout_->codeFields) {
+    if (id == f.lookup) {
+      LookupCodeField(f);
+      return true;
+    }
+    if (id == f.validate) {
+      ValidateCodeField(f);
+      return true;
+    }
+    if (id == f.first || id == f.prior || id == f.next || id == f.last) {
+      StepCodeField(f, id);
+      return true;
+    }
+  }
+  return CMDIModif::EvCommand(id);
+}
+
+void CodeRecordForm::CmTexte() {
+  if (held_ == 0 || ClosingFlag) {
+    gui::MessageBeep(0);
+    return;
+  }
+  const std::string reference = std::string("1") + kind_->kind + PaddedCode(code_, kind_->codeWidth);
+  RequestRecordText(reference, static_cast<int>(reference.size()), GetHandle(), form_cmd::Texte);
+}
+
+// ---- check and save -------------------------------------------------------------------------------------------
+
+bool CodeRecordForm::Refuse(int control, const std::string& message) {
+  ActivateWindowHandle(0);
+  gui::MessageBeep(0);
+  if (!message.empty()) gui::MessageBox(this, message, Caption(), gui::MB_OK | gui::MB_ICONSTOP);
+  FocusOn(control);
+  return false;
+}
+
+bool CodeRecordForm::RunRule(Rule rule, int control) {
+  switch (rule) {
+    case Rule::NameRequired: {
+      MEdit* name = EditOf(control);
+      return name == nullptr || !name->GetText().empty() || Refuse(control, LoadStr(kMsgEmptyName));
+    }
+    case Rule::GeneralAccount:
+    case Rule::KnownAccount:
+    case Rule::KnownAccountZeroBlank:
+    case Rule::KnownCode:
+    case Rule::RequiredCode: {
+      const CodeField* f = FindCodeField(*layout_, control);
+      MEdit* edit = EditOf(control);
+      if (f == nullptr || edit == nullptr || TestCode(*f, edit->GetText()) != Known::No) return true;
+      return Refuse(control, f->message != 0 ? std::string(LoadStr(f->message)) : std::string());
+    }
+    case Rule::Digits: {
+      MEdit* edit = EditOf(control);
+      return edit == nullptr || IsDigits(AllTrim(edit->GetText().c_str())) ||
+             Refuse(control, LoadStr(kMsgCounterNotNumber));
+    }
+    case Rule::RibKey:
+    case Rule::Iban: return CheckOwnRule(rule, control);
+  }
+  return true;
+}
+
+// A value the general file of an older dossier has no room for is refused rather than cut.
+bool CodeRecordForm::FitsTheFile() {
+  if (TableC10 == nullptr || !TableC10->isOpen) return true;
+  for (const FormItem& item : layout_->form) {
+    if (item.slice.field == 0) continue;
+    const int room = item.slice.field <= TableC10->FieldCount() ? TableC10->FieldWidth(item.slice.field) : 0;
+    const int end = item.slice.position + item.slice.width - 1;
+    if (end <= room) continue;
+    const std::string value = StoredValue(item.fill, TypedValue(item), item.slice.width);
+    const int kept = std::max(0, room - item.slice.position + 1);
+    if (!IsBlank(value.substr(static_cast<std::size_t>(kept)))) return Refuse(item.id, LoadStr(kMsgFieldTooNarrow));
+  }
+  return true;
+}
+
+int CodeRecordForm::Check() {
+  if (NoCheckFlag) return kCheckClose;
+  if (held_ == 0) return kCheckClose;
+  for (const auto& check : layout_->checks)
+    if (!RunRule(check.first, check.second)) return kCheckInvalid;
+  if (!FitsTheFile()) return kCheckInvalid;
+  return IsModified() ? kCheckSave : kCheckClose;
+}
+
+std::string CodeRecordForm::TypedValue(const FormItem& item) const {
+  if (MEdit* e = EditOf(item.id)) return e->GetText();
+  if (MCheckBox* c = CheckOf(item.id)) return c->IsChecked() ? "O" : "N";
+  if (MComboBox* c = ComboOf(item.id)) return c->GetText().substr(0, 1);
+  return {};
+}
+
+bool CodeRecordForm::IsModified() {
+  for (const FormItem& item : layout_->form) {
+    if (item.slice.field == 0) continue;
+    if (MEdit* e = EditOf(item.id); e != nullptr && e->IsModified()) return true;
+    if (MCheckBox* c = CheckOf(item.id); c != nullptr && c->IsModified()) return true;
+    if (MComboBox* c = ComboOf(item.id); c != nullptr && c->GetText() != stored_[-item.id]) return true;
+  }
+  return false;
+}
+
+bool CodeRecordForm::Save() {
+  if (!IsModified() || held_ == 0) return true;
+  if (!TableC10->GoTo(static_cast<long>(held_)) || !SeekCodeRecord(*TableC10, kind_->kind, code_, kind_->codeWidth)) {
+    gui::MessageBeep(0);
+    return false;
+  }
+  bool ok = true;
+  for (const FormItem& item : layout_->form) {
+    if (item.slice.field == 0 || !ok) continue;
+    std::string value = StoredValue(item.fill, TypedValue(item), item.slice.width);
+    const std::string& stored = stored_[item.id];
+    const bool unchanged = (ComboOf(item.id) != nullptr) ? ComboOf(item.id)->GetText() == stored_[-item.id]
+                                                         : TypedValue(item) == ShownValue(item.fill, stored);
+    if (unchanged && KeepsStoredValue(item, stored)) value = stored;
+    ok = item.slice.field == kNameField && item.slice.position == 1 && item.slice.width == kNameWidth
+             ? TableC10->PutField(kNameField, value.c_str())
+             : TableC10->PutFieldPart(item.slice.field, item.slice.position, item.slice.width, value.c_str());
+  }
+  if (!ok || !TableC10->Commit()) {
+    ReportDbError(*TableC10, 2010);
+    RefreshPartnerList(code_);
+    return false;
+  }
+  RefreshPartnerList(code_);
+  return true;
+}
+
+// ---- banks ----------------------------------------------------------------------------------------------------
+
+std::string TWDonModBanques::TypedRib() const {
+  auto text = [this](int id) { return EditOf(id) != nullptr ? EditOf(id)->GetText() : std::string(); };
+  return RibText(text(bank::kBankCode), text(bank::kBranch), text(bank::kAccount), text(bank::kKey));
+}
+
+bool TWDonModBanques::CheckOwnRule(Rule rule, int control) {
+  if (rule == Rule::RibKey) {
+    const RibCheck rib = CheckRib(TypedRib());
+    if (rib.verdict == RibVerdict::NotDigits)
+      return Refuse(rib.inBranch ? bank::kBranch : bank::kBankCode, LoadStr(kMsgRibDigits));
+    if (rib.verdict == RibVerdict::WrongKey)
+      return Refuse(bank::kKey, std::string(LoadStr(kMsgWrongRibKey)) + StrZero(rib.rightKey, 2));
+    return true;
+  }
+  if (rule == Rule::Iban) {
+    MEdit* iban = EditOf(bank::kIban);
+    if (iban == nullptr) return true;
+    const int right = WrongIbanDigits(CompactIbanText(iban->GetText()));
+    return right == 0 || Refuse(bank::kIban, std::string(LoadStr(kMsgWrongIbanKey)) + StrZero(right, 2));
+  }
+  return true;
+}
+
+void TWDonModBanques::CmRibVersIban() {
+  std::string iban;
+  if (!RibToIban(TypedRib(), iban)) {
+    gui::MessageBeep(0);
+    FocusOn(bank::kKey);
+    return;
+  }
+  if (MEdit* e = EditOf(bank::kIban)) {
+    e->SetValue(iban, false);
+    FocusOn(bank::kIban);
+  }
+}
+
+bool TWDonModBanques::EvCommand(unsigned id) {
+  if (id == bank::kRibToIban) {
+    CmRibVersIban();
+    return true;
+  }
+  return CodeRecordForm::EvCommand(id);
+}
+
+// ---- journals and labels --------------------------------------------------------------------------------------
+
+void TWDonModJournaux::FillCombo(const FormItem&, MComboBox& combo) {
+  combo.ClearList();
+  for (int i = 0; i < kJournalTypeCount; ++i) combo.AddString(LoadStr(kJournalTypeFirst + i));
+}
+
+std::string TWDonModJournaux::ComboValueOf(const FormItem&, const std::string& stored) {
+  // "Achats", "Ventes", "Trésorerie"; any other letter reads as "Opérations Diverses".
+  const char c = stored.empty() ? ' ' : stored[0];
+  return std::string(1, c == 'A' || c == 'V' || c == 'T' ? c : 'O');
+}
+
+void TWDonModLibelles::FillCombo(const FormItem&, MComboBox& combo) {
+  combo.ClearList();
+  combo.SetValue("0", false);
+  for (char digit = '0'; digit <= '8'; ++digit) {
+    const std::string entry = LabelTypeChoice(digit);
+    if (IsBlank(entry)) break;
+    combo.AddString(entry);
+  }
+}
+
+std::string TWDonModLibelles::ComboValueOf(const FormItem&, const std::string& stored) {
+  const char c = stored.empty() ? ' ' : stored[0];
+  return std::string(1, c >= '0' && c <= '8' ? c : '0');
+}
+
+bool TWDonModLibelles::KeepsStoredValue(const FormItem& item, const std::string& stored) {
+  return item.item == Item::Combo && !IsBlank(stored) && (stored[0] < '0' || stored[0] > '8');
+}
+
+// ---- factory --------------------------------------------------------------------------------------------------
+
+CodeRecordForm* MakeCodeForm(gui::MDIClient* client, char kind, const std::string& code) {
+  if (FindCodeKind(kind) == nullptr) return nullptr;
+  const std::string title = std::string(CodeLabelForType(std::string(1, kind).c_str())) + RTrim(code.c_str());
+  switch (kind) {
+    case 'Q': return new TWDonModBanques(client, title);
+    case 'J': return new TWDonModJournaux(client, title);
+    case 'L': return new TWDonModLibelles(client, title);
+    case 'B': return new TWDonModCollectifs(client, title);
+    case 'T': return new TWDonModCodesTva(client, title);
+    case 'E': return new TWDonModEtablissements(client, title);
+    case 'V': return new TWDonModVentilations(client, title);
+    case 'M': return new TWDonModModeles(client, title);
+    default: return nullptr;
+  }
+}
