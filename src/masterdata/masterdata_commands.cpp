@@ -22,6 +22,7 @@ namespace {
 // the client area, its form beside it.
 constexpr int kListMinChars = 60;
 constexpr int kFrameAllowance = 40;
+constexpr int kFormMinWidth = 320;
 
 bool PlacedByOption() { return ProgramOption(3) == 'O'; }
 
@@ -31,7 +32,7 @@ void PlaceList(TWFichiersC10& list) {
   const gui::Rect client = CommandWindow->GetClientRect();
   const int wanted = std::max(TotalColumnWidth(list.Columns()), kListMinChars) * CMDIBrowse::CharWidthPixels() +
                      kFrameAllowance;
-  const int width = std::min(wanted, std::max(client.w * 3 / 5, 200));
+  const int width = std::min(wanted, std::max(client.w / 2, 200));
   list.MoveWindow(gui::Rect{0, 0, width, std::max(client.h, 200)});
 }
 
@@ -41,7 +42,7 @@ void PlaceForm(CodeRecordForm& form, const CodeKind& kind, const KindLayout& lay
   const gui::Rect client = CommandWindow->GetClientRect();
   const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
   const int rh = (EntryRowHeight > 0 ? EntryRowHeight : 16) + 8;
-  const int width = layout.formWidthChars * cw + kFrameAllowance;
+  int width = layout.formWidthChars * cw + kFrameAllowance;
   const int height = (kind.gridRows + 1) * rh + kFrameAllowance;
   // Beside the list, when the list is open.
   int x = 0;
@@ -49,6 +50,8 @@ void PlaceForm(CodeRecordForm& form, const CodeKind& kind, const KindLayout& lay
     const gui::Rect r = list->GetWindowRect();
     x = r.x + r.w;
   }
+  // Narrowed to the room beside the list (its grid scrolls), moved over the list only when too little is left.
+  if (x + width > client.w) width = std::max(client.w - x, kFormMinWidth);
   if (x + width > client.w) x = std::max(0, client.w - width);
   form.MoveWindow(gui::Rect{x, 0, width, std::min(height, std::max(client.h, 200))});
 }

@@ -12,11 +12,11 @@ const std::vector<CodeKind>& CodeKinds() {
   // grid columns and rows, chart of accounts.
   static const std::vector<CodeKind> kinds{
       {'E', "TWDonBroEtablissements", "TWDonModEtablissements", 20301, "DE-", 4, 4, 199, 232, 30, 8, 6, 10, 6, false},
-      {'J', "TWDonBroJournaux", "TWDonModJournaux", 20302, "DJ-", 5, 3, 359, 391, 31, 8, 5, 7, 8, true},
-      {'B', "TWDonBroCollectifs", "TWDonModCollectifs", 20303, "DC-", 6, 1, 67, 97, 32, 4, 0, 7, 7, true},
-      {'Q', "TWDonBroBanques", "TWDonModBanques", 20304, "DB-", 7, 4, 109, 142, 33, 21, 1, 8, 17, true},
-      {'L', "TWDonBroLibelles", "TWDonModLibelles", 20305, "DL-", 8, 1, 157, 187, 34, 4, 2, 10, 6, false},
-      {'V', "TWDonBroVentilations", "TWDonModVentilations", 20306, "DV-", 9, 2, 23, 54, 35, 4, 3, 7, 7, true},
+      {'J', "TWDonBroJournaux", "TWDonModJournaux", 20302, "DJ-", 5, 3, 359, 391, 31, 8, 5, 5, 8, true},
+      {'B', "TWDonBroCollectifs", "TWDonModCollectifs", 20303, "DC-", 6, 1, 67, 97, 32, 4, 0, 5, 7, true},
+      {'Q', "TWDonBroBanques", "TWDonModBanques", 20304, "DB-", 7, 4, 109, 142, 33, 21, 1, 5, 17, true},
+      {'L', "TWDonBroLibelles", "TWDonModLibelles", 20305, "DL-", 8, 1, 157, 187, 34, 4, 2, 6, 6, false},
+      {'V', "TWDonBroVentilations", "TWDonModVentilations", 20306, "DV-", 9, 2, 23, 54, 35, 4, 3, 5, 7, true},
       {'M', "TWDonBroModeles", "TWDonModModeles", 20307, "DM-", 10, 8, 247, 284, 36, 2, 4, 10, 6, false},
       // The VAT codes keep the framework's help context.
       {'T', "TWDonBroCodesTva", "TWDonModCodesTva", 20308, "DT-", 37, 8, 405, 442, 85, 5, 7, 4, 9, false},
