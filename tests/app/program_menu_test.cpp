@@ -24,6 +24,7 @@
 #include "framework/fmt_saisie.h"
 #include "framework/lock_notice.h"
 #include "framework/lookup_dialog.h"
+#include "masterdata/new_code_dialog.h"
 #include "platform/gui/dialog_template.h"
 #include "platform/gui/menu.h"
 #include "runtime/code_helpers.h"
@@ -198,6 +199,8 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
       {"1305", [](gui::Window* p) { return std::make_unique<TDFmtSaisie>(p, 1305, 2284, &buffer, false); }},
       {"1306", [](gui::Window* p) { return std::make_unique<TDFmtSaisie>(p, 1306, 2284, &buffer, true); }},
       {"1309", [](gui::Window* p) { return std::make_unique<TDAideFichier>(p, "", "C", 6, &result); }},
+      {"1311", [](gui::Window* p) { return std::make_unique<TDDonNouv>(p, &buffer, "Q", 1311, &result); }},
+      {"1312", [](gui::Window* p) { return std::make_unique<TDDonNouv>(p, &buffer, "Y", 1312, &result); }},
       {"1314", [](gui::Window* p) { return std::make_unique<TDFicAProposDossier>(p, 2); }},
       {"1320", [](gui::Window* p) { return std::make_unique<TDNuvModeless>(p, false); }},
       {"1328", [](gui::Window* p) { return std::make_unique<TDMessageLockR>(p, "Enregistrement 12"); }},

@@ -239,7 +239,7 @@ TEST_F(ListsTest, EachKindsReportGivesItsVariablesForTheLiveCodesBetweenTheLimit
       {'Q', {"ZQ1", "ZQ2", "ZQ3"}, std::string(60, ' ') + "59000 Lille" + std::string(138, ' ') + "N", "", "COMMUNE", "Lille"},
       {'Q', {"ZQ4", "ZQ5", "ZQ6"}, "", "", "SEPARATEUR", "Oui"},
       {'B', {"W", "X", "Y"}, "41100000", "", "COMPTE", "41100000"},
-      {'T', {"10", "11", "12"}, " 20.0044571000", "", "CODE", "10"},
+      {'T', {"10", "11", "12"}, "20.0044571000", "", "CODE", "10"},
       {'E', {"ZE1", "ZE2", "ZE3"}, std::string(60, ' ') + "75001 Paris" + std::string(19, ' ') + "7", "", "CLESIRET", "7"},
       {'J', {"ZJ1", "ZJ2", "ZJ3"}, "V" + std::string(23, ' ') + "N", "", "TABLEAUBOR", "Non"},
       {'L', {"X", "Y", "Z"}, "Remise 5", "", "TYPE", "5 - Remise"},

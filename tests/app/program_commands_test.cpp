@@ -1,0 +1,17 @@
+// The subjects' commands the program installs at start: every command of the "Données" code lists has its work.
+#include <gtest/gtest.h>
+
+#include "app/program_commands.h"
+#include "shell/handlers.h"
+
+namespace {
+
+TEST(ProgramCommandsTest, TheCodeListCommandsHaveTheirWork) {
+  InstallProgramCommands();
+  // "Etablissements", "Journaux", "Collectifs", "Banques", "Codes Libellés", "Codes Ventilations",
+  // "Modèles de saisie", "Codes Tva". The record text editor (20311) joins this list with its own branch.
+  for (unsigned id : {20301u, 20302u, 20303u, 20304u, 20305u, 20306u, 20307u, 20308u})
+    EXPECT_TRUE(HasCommandWork(id)) << id;
+}
+
+}  // namespace
