@@ -1,0 +1,181 @@
+// The code lists over a general file of many records: opening the bank list (its count read from the index and
+// its first page), jumping to its last page, the report walk over every bank, and the creation of a code under
+// the creation lock. The general file holds MERLON_BENCH_CODES banks (default 50,000) between 100,000 journal-month
+// headers and other kinds, so that the list reads only its own kind. Run headless: QT_QPA_PLATFORM=offscreen.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_create.h"
+#include "masterdata/code_list.h"
+#include "masterdata/core/code_records.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/modal_seam.h"
+#include "runtime/inifiles.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/runtime_init.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/graphics.h"
+
+namespace {
+
+long BenchCodes() {
+  const char* text = std::getenv("MERLON_BENCH_CODES");
+  const long n = text != nullptr ? std::atol(text) : 50000;
+  return n < 100 ? 100 : (n > 1000000 ? 1000000 : n);
+}
+
+// A code of four characters from a number (digits and capitals).
+std::string Code4(long n) {
+  static const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  std::string code(4, '0');
+  for (int i = 3; i >= 0; --i, n /= 36) code[static_cast<std::size_t>(i)] = digits[n % 36];
+  return code;
+}
+
+struct World {
+  World() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    char tmpl[] = "/tmp/merlon-codes-bench-XXXXXX";
+    dir = mkdtemp(tmpl);
+    SetProgramFolder(dir + "/");
+    InitRuntime();
+    SetRuntimeMessageHook([](const char*, const char*, unsigned) { return 1; });
+    SetRuntimeBeepHook([](unsigned) {});
+    gui::Application::EnsureQt();
+    MakeSharedGraphics(96);
+    gui::ModalSeam::SetTestMode(true);
+    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
+    StartDbSession();
+    SetDossier(dir + "/", "BENCH");
+    CreateTableOfKind(TableKind::C10, PathC10());
+    CreateTableOfKind(TableKind::C20, PathC20());  // the bank list reads the chart of accounts
+    Fill();
+    client = new gui::MDIClient();
+    frame = std::make_unique<gui::MDIFrame>("Merlon", client);
+    frame->MoveWindow(gui::Rect{0, 0, 1100, 800});
+    frame->Create();
+    frame->Show(gui::SW_SHOW);
+  }
+  ~World() {
+    frame.reset();
+    CloseAllTables();
+    StopDbSession();
+    FreeSharedGraphics();
+    FreeRuntime();
+    std::filesystem::remove_all(dir);
+  }
+  // Journal-month headers "C" before the banks "Q", journals "J" among them, VAT codes "T" after.
+  void Fill() {
+    Table t;
+    if (!t.OpenExclusive(PathC10(), masterdata::kC10Tag)) return;
+    auto add = [&t](char kind, const std::string& code, const std::string& name) {
+      t.AppendBlank();
+      t.PutField(1, std::string(1, kind).c_str());
+      t.PutField(2, code.c_str());
+      t.PutField(3, name.c_str());
+      t.PutField(4, "12 rue du Port                                              59000 Lille");
+      t.InsertRecord();
+    };
+    for (long i = 0; i < 100000; ++i) add('C', "0125" + Code4(i).substr(1), "Journal");
+    for (long i = 0; i < 1000; ++i) add('J', Code4(i).substr(1), "Journal");
+    for (long i = 0; i < BenchCodes(); ++i) add('Q', Code4(i), "Banque " + Code4(i));
+    for (long i = 0; i < 10; ++i) add('T', std::to_string(i), "Tva");
+    t.CloseTable();
+    next = BenchCodes();
+  }
+  TWFichiersC10* Open() {
+    TWFichiersC10* list = MakeCodeList(client, 'Q');
+    list->MoveWindow(gui::Rect{0, 0, 640, 480});
+    list->Create();
+    list->Show(gui::SW_SHOWNORMAL);
+    gui::ProcessPendingMessages();
+    return list;
+  }
+  void Close(TWFichiersC10* list) {
+    list->Destroy();
+    gui::ProcessPendingMessages();
+  }
+  std::string dir;
+  gui::MDIClient* client = nullptr;
+  std::unique_ptr<gui::MDIFrame> frame;
+  long next = 0;
+};
+
+std::unique_ptr<World> world;
+World& TheWorld() {
+  if (!world) world = std::make_unique<World>();
+  return *world;
+}
+
+void BM_OpenBankList(benchmark::State& state) {
+  World& w = TheWorld();
+  long rows = 0;
+  for (auto _ : state) {
+    TWFichiersC10* list = w.Open();
+    rows = list->Store().totalRows;
+    state.PauseTiming();
+    w.Close(list);
+    state.ResumeTiming();
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+  if (rows != BenchCodes()) state.SkipWithError("the list does not count every bank");
+}
+BENCHMARK(BM_OpenBankList)->Unit(benchmark::kMillisecond);
+
+void BM_BankListLastPage(benchmark::State& state) {
+  World& w = TheWorld();
+  TWFichiersC10* list = w.Open();
+  for (auto _ : state) {
+    list->GoLast();
+    benchmark::DoNotOptimize(list->Store().rows.data());
+    state.PauseTiming();
+    list->GoFirst();
+    state.ResumeTiming();
+  }
+  w.Close(list);
+}
+BENCHMARK(BM_BankListLastPage)->Unit(benchmark::kMicrosecond);
+
+// The whole report of the banks through its hooks, as the template interpreter calls them.
+void BM_BankReportWalk(benchmark::State& state) {
+  World& w = TheWorld();
+  TWFichiersC10* list = w.Open();
+  long lines = 0;
+  for (auto _ : state) {
+    lines = 0;
+    if (!list->PrepareReport()) state.SkipWithError("no report");
+    do {
+      list->ComputeLine();
+      ++lines;
+    } while (list->NextRecord() && (list->ClassifyLine(), true));
+  }
+  state.counters["lines"] = static_cast<double>(lines);
+  state.SetItemsProcessed(state.iterations() * lines);
+  w.Close(list);
+}
+BENCHMARK(BM_BankReportWalk)->Unit(benchmark::kMillisecond);
+
+// One code created: the look-up again and the insert under the creation lock.
+void BM_CreateCode(benchmark::State& state) {
+  World& w = TheWorld();
+  TableC10->OpenTable(PathC10(), masterdata::kC10Tag);
+  for (auto _ : state) {
+    const masterdata::CreateResult r = masterdata::CreateCodeRecord(*TableC10, 'Q', Code4(w.next++), 4, "");
+    if (r.outcome != masterdata::CreateOutcome::Created) state.SkipWithError("not created");
+  }
+}
+BENCHMARK(BM_CreateCode)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
