@@ -178,4 +178,11 @@ BENCHMARK(BM_CreateCode)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The windows and the engine go before the window layer does at exit.
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  world.reset();
+  return 0;
+}
