@@ -329,27 +329,11 @@ bool CodeRecordForm::RunRule(Rule rule, int control) {
   return true;
 }
 
-// A value the general file of an older dossier has no room for is refused rather than cut.
-bool CodeRecordForm::FitsTheFile() {
-  if (TableC10 == nullptr || !TableC10->isOpen) return true;
-  for (const FormItem& item : layout_->form) {
-    if (item.slice.field == 0) continue;
-    const int room = item.slice.field <= TableC10->FieldCount() ? TableC10->FieldWidth(item.slice.field) : 0;
-    const int end = item.slice.position + item.slice.width - 1;
-    if (end <= room) continue;
-    const std::string value = StoredValue(item.fill, TypedValue(item), item.slice.width);
-    const int kept = std::max(0, room - item.slice.position + 1);
-    if (!IsBlank(value.substr(static_cast<std::size_t>(kept)))) return Refuse(item.id, LoadStr(kMsgFieldTooNarrow));
-  }
-  return true;
-}
-
 int CodeRecordForm::Check() {
   if (NoCheckFlag) return kCheckClose;
   if (held_ == 0) return kCheckClose;
   for (const auto& check : layout_->checks)
     if (!RunRule(check.first, check.second)) return kCheckInvalid;
-  if (!FitsTheFile()) return kCheckInvalid;
   return IsModified() ? kCheckSave : kCheckClose;
 }
 

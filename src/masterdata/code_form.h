@@ -75,7 +75,6 @@ class CodeRecordForm : public CMDIModif {
   enum class Known { Blank, Yes, No };
   bool Load();
   bool RunRule(masterdata::Rule rule, int control);
-  bool FitsTheFile();
   // Looks the code of a code field up: its name (or balance) in its display, "???" when unknown.
   Known TestCode(const masterdata::CodeField& field, const std::string& typed);
   void ShowAccount(const masterdata::CodeField& field);

@@ -48,6 +48,8 @@ class TDDonNouv : public TDNuv {
   std::string Line2() const;
   MEdit* CodeEdit() const { return code_; }
   MEdit* FromEdit() const { return fromEdit_; }
+  MCheckBox* ByNameBox() const { return byNameBox_; }
+  MCheckBox* AmongBox() const { return amongBox_; }
 
   bool CanClose() override;
   void CmAide1();

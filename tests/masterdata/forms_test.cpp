@@ -134,7 +134,9 @@ TEST_F(FormsTest, JournalsStoreTheirTypeCounterpartAndPieceCounter) {
 }
 
 TEST_F(FormsTest, LabelsAndModelsStoreTheirNameShortLabelAndType) {
-  RunTable('L', {{"Z", {{1201, "libell\xE9 test"}, {1202, "Factu"}, {1203, "3"}}, {{3, 1, "libell\xE9 test"}, {4, 1, "Factu  3"}}}});
+  // A label saved without a type chosen takes the type "0".
+  RunTable('L', {{"Z", {{1201, "libell\xE9 test"}, {1202, "Factu"}, {1203, "3"}}, {{3, 1, "libell\xE9 test"}, {4, 1, "Factu  3"}}},
+                 {"W", {{1201, "sans type"}}, {{4, 1, "       0"}}}});
   RunTable('M', {{"ZM2", {{1201, "mod\xE8le"}}, {{3, 1, "mod\xE8le"}, {4, 1, std::string(20, ' ')}}}});
 }
 
@@ -271,6 +273,15 @@ TEST_F(FormsTest, StoredValuesTheFormCannotShowAreNeverLost) {
   form->CmQuitter();
   gui::ProcessPendingMessages();
   EXPECT_EQ(StoredSlice(Stored('J', "ZJ4"), 4, 19, 6), "12A456");
+
+  // A journal type the list does not know reads and saves as "Opérations Diverses".
+  Put('J', "ZJ5", "Journal", "X");
+  form = Edit('J', "ZJ5");
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->ComboOf(1202)->GetText(), "Op\xE9rations Diverses");
+  Type(form, {1201, "Journal X"});
+  Save(form);
+  EXPECT_EQ(StoredSlice(Stored('J', "ZJ5"), 4, 1, 1), "O");
 
   Put('L', "Y", "Pr\xE9l\xE8vement", "Pr\xE9l\xE8v.P");
   form = Edit('L', "Y");

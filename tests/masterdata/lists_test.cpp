@@ -268,3 +268,45 @@ TEST_F(ListsTest, EachKindsReportGivesItsVariablesForTheLiveCodesBetweenTheLimit
 
 }  // namespace
 }  // namespace md_test
+
+namespace md_test {
+namespace {
+
+// "Texte" asks the main window for the record-text window (20311) with the record's reference; until the editor
+// is there the command says it is not available, the request is withdrawn and the record's lock given back.
+TEST_F(ListsTest, TexteAsksForTheRecordTextWindowOfTheSelectedRecord) {
+  Put('Q', "ZT1", "Banque");
+  TWFichiersC10* list = OpenList('Q');
+  ASSERT_TRUE(Select(list, "ZT1"));
+  Send(list, browse_cmd::Texte);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text, LoadStr(19990));
+  EXPECT_EQ(RegistryChar(3819), ' ') << "a request nobody took is withdrawn";
+  std::string reference;
+  char flag = 0;
+  SetCommandWork(20311, [&] {
+    reference = RegistryText(3830, 92);
+    flag = RegistryChar(3819);
+  });
+  Send(list, browse_cmd::Texte);
+  EXPECT_EQ(flag, '2');
+  EXPECT_EQ(reference, "1QZT1" + std::string(87, ' '));
+  // The form asks the same for its record.
+  CodeRecordForm* form = Edit('Q', "ZT1");
+  ASSERT_NE(form, nullptr);
+  reference.clear();
+  Send(form, 20187);
+  EXPECT_EQ(reference.substr(0, 6), "1QZT1 ");
+  form->CmQuitter();
+  gui::ProcessPendingMessages();
+  SetCommandWork(20311, {});
+  // No window kept the record: another cursor may lock it.
+  Table other;
+  ASSERT_TRUE(other.OpenTable(PathC10(), kC10Tag));
+  ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT1", 4));
+  EXPECT_TRUE(LockRecord(other, nullptr, 0));
+  UnlockRecord(other);
+}
+
+}  // namespace
+}  // namespace md_test

@@ -152,6 +152,20 @@ TEST_F(NewCodeDialogTest, TheHelpCharacterAndTheQuestionMarksOpenTheLookup) {
     d.CodeEdit()->SetText("");
   });
   EXPECT_EQ(chosen, "OD");
+
+  // A report copied from a file: "?2" on a path chooses the file.
+  const std::string file = root_ + "/program/etat.txt";
+  std::ofstream(file) << "[Etat]\n";
+  std::string from, line2;
+  Run("Y", 10, "", "", [&](TDDonNouv& d) {
+    d.FromEdit()->SetText("/");
+    gui::ModalSeam::QueueFileAnswer(file);
+    gui::SendCommand(d.GetHandle(), TDDonNouv::kAide2);
+    from = d.FromEdit()->GetText();
+    line2 = d.Line2();
+  });
+  EXPECT_EQ(from, file);
+  EXPECT_EQ(line2, "A partir du fichier:\n" + file);
 }
 
 TEST_F(NewCodeDialogTest, PageKeysBrowseTheLiveCodesInBothFields) {

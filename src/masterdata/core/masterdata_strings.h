@@ -41,7 +41,6 @@ constexpr int kTipModels = 14135;            // "Choisir le code dans le fichier
 constexpr int kTipRibToIban = 14136;         // "Générer automatiquement le code IBAN selon le RIB"
 constexpr int kTextNo = 14137;               // "Non"
 constexpr int kTextYes = 14138;              // "Oui"
-constexpr int kMsgFieldTooNarrow = 14139;    // a value the dossier's general file has no room for
 
 // The report variables of each list: 14-character definitions packed one after the other.
 constexpr int kReportDefinitionsBase = 14140;  // + the kind's index in CodeKinds() order of the letters below
