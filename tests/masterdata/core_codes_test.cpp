@@ -223,13 +223,14 @@ TEST(BankIdentifiersTest, RibKeysAndIbansAgreeWithAnIndependentReckoning) {
       {"30004", "0082X", "00012345678", "12", RibVerdict::NotDigits},
       {"", "", "", "", RibVerdict::Blank},
   };
-  std::string script =
+  const std::string keyFunction =
       "import stdnum.iban\n"
       "table = {c: str(d + 1) for d, group in enumerate(['AJ', 'BKS', 'CLT', 'DMU', 'ENV', 'FOW', 'GPX', 'HQY', 'IRZ'])\n"
       "         for c in group}\n"
       "def key(bank, branch, account):\n"
       "    digits = ''.join(table.get(c, c) for c in account)\n"
       "    return 97 - ((89 * int(bank) + 15 * int(branch) + 3 * int(digits)) % 97)\n";
+  std::string script = keyFunction;
   std::string expected;
   for (const Case& c : cases) {
     if (c.verdict == RibVerdict::Right || c.verdict == RibVerdict::WrongKey)
@@ -268,6 +269,20 @@ TEST(BankIdentifiersTest, RibKeysAndIbansAgreeWithAnIndependentReckoning) {
   EXPECT_EQ(test_support::RunPythonScript(ibans, true), "True\nTrue\nTrue\n");
   std::string partial;
   EXPECT_FALSE(RibToIban(RibText("3000", "00825", "00012345678", "12"), partial)) << "a blank inside the RIB";
+
+  // RIBs whose right keys are 01 and 02: 98 and 99 equal them modulo 97 and are refused all the same.
+  const std::string accounts = test_support::RunPythonScript(
+      keyFunction + "for right in (1, 2):\n"
+               "    print(next('%011d' % i for i in range(100000) if key('30004', '00825', '%011d' % i) == right))\n",
+      true);
+  ASSERT_EQ(accounts.size(), 24u) << accounts;
+  for (int right : {1, 2}) {
+    const std::string account = accounts.substr(static_cast<std::size_t>(right - 1) * 12, 11);
+    const RibCheck check = CheckRib(RibText("30004", "00825", account, right == 1 ? "98" : "99"));
+    EXPECT_EQ(check.verdict, RibVerdict::WrongKey) << account;
+    EXPECT_EQ(check.rightKey, right);
+    EXPECT_EQ(CheckRib(RibText("30004", "00825", account, StrZero(right, 2))).verdict, RibVerdict::Right);
+  }
 }
 
 }  // namespace

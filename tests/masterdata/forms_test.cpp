@@ -254,6 +254,12 @@ TEST_F(FormsTest, ADistributionCodeWithoutAccountStaysSavable) {
   const std::vector<std::string> stored = Stored('V', "Z3");
   EXPECT_EQ(StoredSlice(stored, 3, 1, 20), "Toujours sans compte");
   EXPECT_EQ(StoredSlice(stored, 4, 1, 8), "00000000");
+  // Zeros typed count as no account too.
+  form = Edit('V', "Z3");
+  ASSERT_NE(form, nullptr);
+  Type(form, {1202, "0"});
+  Save(form);
+  EXPECT_EQ(FormOf('V'), nullptr) << test_support::ShownTexts();
 }
 
 // Values the form cannot take as they are: a piece counter holding letters is refused with a message rather than
