@@ -17,6 +17,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "runtime/bank_ids.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
@@ -54,6 +55,8 @@ CodeRecordForm::CodeRecordForm(gui::MDIClient* client, const std::string& title,
   HelpContext() = kind_->helpTopic;
   CurrentHelpContext = kind_->helpTopic;
   code_ = RegistryText(kind_->formSlot + 11, kind_->codeWidth);
+  // Closing the form closes the record-text window of its own record, not the one of another record.
+  RegisteredName = std::string("1") + kind_->kind + code_;
   for (const FormItem& item : layout_->form) {
     gui::Window* w = nullptr;
     switch (item.item) {
@@ -288,8 +291,7 @@ void CodeRecordForm::CmTexte() {
     gui::MessageBeep(0);
     return;
   }
-  const std::string reference = std::string("1") + kind_->kind + PaddedCode(code_, kind_->codeWidth);
-  RequestRecordText(reference, static_cast<int>(reference.size()), GetHandle(), form_cmd::Texte);
+  RequestRecordText(RegisteredName, static_cast<int>(RegisteredName.size()), GetHandle(), form_cmd::Texte);
 }
 
 // ---- check and save -------------------------------------------------------------------------------------------
@@ -400,7 +402,7 @@ bool TWDonModBanques::CheckOwnRule(Rule rule, int control) {
   if (rule == Rule::Iban) {
     MEdit* iban = EditOf(bank::kIban);
     if (iban == nullptr) return true;
-    const int right = WrongIbanDigits(CompactIbanText(iban->GetText()));
+    const int right = WrongIbanDigits(CompactIban(iban->GetText()));
     return right == 0 || Refuse(bank::kIban, std::string(LoadStr(kMsgWrongIbanKey)) + StrZero(right, 2));
   }
   return true;

@@ -1,4 +1,5 @@
-// The subjects' commands the program installs at start: every command of the "Données" code lists has its work.
+// The subjects' commands the program installs at start: every command of the "Données" code lists has its work,
+// and so has the record text editor.
 #include <gtest/gtest.h>
 
 #include "app/program_commands.h"
@@ -6,11 +7,11 @@
 
 namespace {
 
-TEST(ProgramCommandsTest, TheCodeListCommandsHaveTheirWork) {
+TEST(ProgramCommandsTest, TheCodeListCommandsAndTheRecordTextEditorHaveTheirWork) {
   InstallProgramCommands();
   // "Etablissements", "Journaux", "Collectifs", "Banques", "Codes Libellés", "Codes Ventilations",
-  // "Modèles de saisie", "Codes Tva". The record text editor (20311) joins this list with its own branch.
-  for (unsigned id : {20301u, 20302u, 20303u, 20304u, 20305u, 20306u, 20307u, 20308u})
+  // "Modèles de saisie", "Codes Tva", and the record text editor that "Texte" asks for.
+  for (unsigned id : {20301u, 20302u, 20303u, 20304u, 20305u, 20306u, 20307u, 20308u, 20311u})
     EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 

@@ -5,6 +5,7 @@
 
 #include "framework/browse_services.h"
 #include "masterdata/core/code_layouts.h"
+#include "masterdata/record_text_editor.h"
 #include "masterdata_fixture.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
@@ -272,39 +273,45 @@ TEST_F(ListsTest, EachKindsReportGivesItsVariablesForTheLiveCodesBetweenTheLimit
 namespace md_test {
 namespace {
 
-// "Texte" asks the main window for the record-text window (20311) with the record's reference; until the editor
-// is there the command says it is not available, the request is withdrawn and the record's lock given back.
-TEST_F(ListsTest, TexteAsksForTheRecordTextWindowOfTheSelectedRecord) {
-  Put('Q', "ZT1", "Banque");
+// "Texte" asks the main window for the record-text window (20311) with the record's reference: the editor opens on
+// the selected record and holds it; "Texte" on another record moves it there; once it closes the record is free.
+TEST_F(ListsTest, TexteOpensTheRecordTextEditorOnTheSelectedRecord) {
+  Put('Q', "ZT1", "Banque un");
+  Put('Q', "ZT2", "Banque deux");
   TWFichiersC10* list = OpenList('Q');
   ASSERT_TRUE(Select(list, "ZT1"));
   Send(list, browse_cmd::Texte);
-  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
-  EXPECT_EQ(gui::ModalSeam::Shown()[0].text, LoadStr(19990));
-  EXPECT_EQ(RegistryChar(3819), ' ') << "a request nobody took is withdrawn";
-  std::string reference;
-  char flag = 0;
-  SetCommandWork(20311, [&] {
-    reference = RegistryText(3830, 92);
-    flag = RegistryChar(3819);
-  });
-  Send(list, browse_cmd::Texte);
-  EXPECT_EQ(flag, '2');
-  EXPECT_EQ(reference, "1QZT1" + std::string(87, ' '));
-  // The form asks the same for its record.
-  CodeRecordForm* form = Edit('Q', "ZT1");
-  ASSERT_NE(form, nullptr);
-  reference.clear();
-  Send(form, 20187);
-  EXPECT_EQ(reference.substr(0, 6), "1QZT1 ");
-  form->CmQuitter();
-  gui::ProcessPendingMessages();
-  SetCommandWork(20311, {});
-  // No window kept the record: another cursor may lock it.
+  auto editor = [] { return dynamic_cast<TWDonTexte*>(gui::Window::FromHandle(SlotHandle(3819))); };
+  ASSERT_NE(editor(), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(RegistryText(3830, 6), "1QZT1 ");
   Table other;
   ASSERT_TRUE(other.OpenTable(PathC10(), kC10Tag));
   ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT1", 4));
-  EXPECT_TRUE(LockRecord(other, nullptr, 0));
+  EXPECT_FALSE(LockRecord(other, nullptr, 0)) << "held by the editor";
+  ASSERT_TRUE(Select(list, "ZT2"));
+  Send(list, browse_cmd::Texte);
+  ASSERT_NE(editor(), nullptr);
+  EXPECT_EQ(RegistryText(3830, 6), "1QZT2 ");
+  ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT1", 4));
+  EXPECT_TRUE(LockRecord(other, nullptr, 0)) << "the first record was given back";
+  UnlockRecord(other);
+  // Closing the form of another record leaves the editor open.
+  CodeRecordForm* form = Edit('Q', "ZT1");
+  ASSERT_NE(form, nullptr);
+  form->CmQuitter();
+  gui::ProcessPendingMessages();
+  ASSERT_NE(editor(), nullptr);
+  // The form of its record asks for the same window, then closes it with itself.
+  form = Edit('Q', "ZT2");
+  ASSERT_NE(form, nullptr);
+  TWDonTexte* shown = editor();
+  Send(form, 20187);
+  EXPECT_EQ(editor(), shown) << "the same record: only brought forward";
+  form->CmQuitter();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(editor(), nullptr);
+  ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT2", 4));
+  EXPECT_TRUE(LockRecord(other, nullptr, 0)) << "free once the editor is closed";
   UnlockRecord(other);
 }
 

@@ -66,7 +66,7 @@ RibCheck CheckRib(const std::string& rib23);
 // not digits, or a wrong key.
 bool RibToIban(const std::string& rib23, std::string& iban);
 
-// The right check digits of an IBAN as stored (CompactIbanText): 0 when they are right or the IBAN is blank.
+// The right check digits of an IBAN as stored (CompactIban): 0 when they are right or the IBAN is blank.
 int WrongIbanDigits(const std::string& compactIban);
 
 }  // namespace masterdata

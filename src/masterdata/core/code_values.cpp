@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "data/table.h"
+#include "runtime/bank_ids.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
@@ -76,7 +77,7 @@ std::string StoredValue(Fill fill, const std::string& typed, int width) {
     }
     case Fill::YesNo: return LeftAligned(!t.empty() && t[0] == 'N' ? "N" : "O", width);
     case Fill::Letter: return LeftAligned(t.substr(0, 1), width);
-    case Fill::Iban: return LeftAligned(CompactIbanText(t), width);
+    case Fill::Iban: return LeftAligned(CompactIban(t), width);
   }
   return LeftAligned(t, width);
 }
@@ -99,11 +100,6 @@ std::string PaddedCode(const std::string& code, int width) {
   return out;
 }
 
-std::string CompactIbanText(const std::string& typed) {
-  std::string out;
-  for (char c : std::string(Upper(typed.c_str())))
-    if (c != ' ' && c != '\t') out += c;
-  return out;
-}
+
 
 }  // namespace masterdata

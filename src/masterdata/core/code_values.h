@@ -29,7 +29,5 @@ std::string AccountKey(const std::string& account);
 bool IsBlankAccount(const std::string& account);
 // A code trimmed on the right and blank-padded (or cut) to `width`.
 std::string PaddedCode(const std::string& code, int width);
-// The IBAN as stored: upper-cased, without blanks.
-std::string CompactIbanText(const std::string& typed);
 
 }  // namespace masterdata
