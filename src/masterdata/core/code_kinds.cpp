@@ -14,7 +14,7 @@ const std::vector<CodeKind>& CodeKinds() {
       {'E', "TWDonBroEtablissements", "TWDonModEtablissements", 20301, "DE-", 4, 4, 199, 232, 30, 8, 6, 10, 6, false},
       {'J', "TWDonBroJournaux", "TWDonModJournaux", 20302, "DJ-", 5, 3, 359, 391, 31, 8, 5, 5, 8, true},
       {'B', "TWDonBroCollectifs", "TWDonModCollectifs", 20303, "DC-", 6, 1, 67, 97, 32, 4, 0, 5, 7, true},
-      {'Q', "TWDonBroBanques", "TWDonModBanques", 20304, "DB-", 7, 4, 109, 142, 33, 21, 1, 5, 17, true},
+      {'Q', "TWDonBroBanques", "TWDonModBanques", 20304, "DB-", 7, 4, 109, 142, 33, 21, 1, 5, 18, true},
       {'L', "TWDonBroLibelles", "TWDonModLibelles", 20305, "DL-", 8, 1, 157, 187, 34, 4, 2, 6, 6, false},
       {'V', "TWDonBroVentilations", "TWDonModVentilations", 20306, "DV-", 9, 2, 23, 54, 35, 4, 3, 5, 7, true},
       {'M', "TWDonBroModeles", "TWDonModModeles", 20307, "DM-", 10, 8, 247, 284, 36, 2, 4, 10, 6, false},

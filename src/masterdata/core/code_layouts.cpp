@@ -201,9 +201,9 @@ KindLayout Banks() {
            Label(1318, "Cl\xE9 RIB", 3, 14), Edit(kKey, {4, 208, 2}, Fill::Text, 2, 4, 14, 1),
            Label(1319, "IBAN", 1, 15), Edit(kIban, {5, 1, 34}, Fill::Iban, 34, 2, 15, 3, 1, true),
            Label(1320, "BIC", 1, 16), Edit(kBic, {5, 35, 11}, Fill::Text, 11, 2, 16, 1, 1, true),
-           Frame(1321, "Transfert sur Fichier", 1, 17, 2),
-           Label(1322, "Num.Emetteur", 3, 17), Edit(1206, {4, 121, 6}, Fill::Text, 6, 4, 17, 1),
-           Check(1207, "Avec S\xE9parateur", {4, 210, 1}, 5, 17, 1),
+           Frame(1321, "Transfert sur Fichier", 1, 17, 5),
+           Label(1322, "Num.Emetteur", 1, 18), Edit(1206, {4, 121, 6}, Fill::Text, 6, 2, 18, 1),
+           Check(1207, "Avec S\xE9parateur", {4, 210, 1}, 3, 18, 2),
            Ask(1212, 8), Ask(1219, 9), Push(kRibToIban, "RIB>IBAN", 3, 16, 2)},
           {{1211, 1310, 1212, 1212, 1213, 1214, 1216, 1215, 1217, '2', 8, 0, 0, Rule::GeneralAccount,
             kMsgUnknownAccount, kHolder, kHolder, kTipChart, true},
@@ -215,7 +215,7 @@ KindLayout Banks() {
            {Rule::Iban, kIban},
            {Rule::RequiredCode, 1218}},
           96,
-          17};
+          18};
 }
 
 // ---- standard labels ("L") ------------------------------------------------------------------------------------
