@@ -23,21 +23,6 @@ constexpr std::uint8_t kHeaderEnd = 0x0D;
 constexpr std::uint8_t kFileEnd = 0x1A;
 constexpr int kMaxFields = 255;
 
-std::uint32_t Get32(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = v & 0xFF;
-  p[1] = (v >> 8) & 0xFF;
-  p[2] = (v >> 16) & 0xFF;
-  p[3] = (v >> 24) & 0xFF;
-}
-void Put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = v & 0xFF;
-  p[1] = (v >> 8) & 0xFF;
-}
-
 // Today as dBASE keeps it: years since 1900, month, day.
 // Every append stamps it: the conversion is done again only when the second changes.
 void Today(std::uint8_t* p) {

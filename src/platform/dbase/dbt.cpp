@@ -19,16 +19,6 @@ constexpr std::uint8_t kEndMark = 0x1A;
 // Lock byte of the memo file that serialises the allocation of new blocks.
 constexpr off_t kMemoAllocLock = kOpenSentinelByte;
 
-std::uint32_t Get32(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = v & 0xFF;
-  p[1] = (v >> 8) & 0xFF;
-  p[2] = (v >> 16) & 0xFF;
-  p[3] = (v >> 24) & 0xFF;
-}
-
 class AllocLock {
  public:
   explicit AllocLock(int fd) : fd_(fd) {

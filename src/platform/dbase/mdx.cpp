@@ -53,32 +53,6 @@ constexpr std::uint32_t kItemsAt = mdx_node::kItems;  // first item of a node pa
 constexpr int kMaxLevels = 16;
 constexpr std::size_t kCachePages = 2048;  // 2 MB per open index
 
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
-}
-void Put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-double GetDouble(const std::uint8_t* p) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = bits << 8 | p[i];
-  return std::bit_cast<double>(bits);
-}
-void PutDouble(std::uint8_t* p, double v) {
-  std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-  for (int i = 0; i < 8; ++i, bits >>= 8) p[i] = static_cast<std::uint8_t>(bits);
-}
-
 DBIResult ErrnoResult(int err) {
   switch (err) {
     case ENOENT: case ENOTDIR: return DBIERR_NOSUCHPATH;
