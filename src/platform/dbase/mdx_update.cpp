@@ -1,0 +1,263 @@
+// Index files: entries added and removed as records change, pages split and dropped.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "mdx_impl.h"
+
+namespace dbase {
+
+// ---- maintenance ------------------------------------------------------------------------
+
+DBIResult Mdx::Impl::Insert(const TagState& t, const std::uint8_t* key, std::uint32_t recno) {
+  std::vector<PathStep>& path = insertPath;
+  bool end = false;
+  DBIResult r = LowerBound(t, key, recno, true, &path, &end);
+  if (r != DBIERR_NONE) return r;
+  DBIResult err = DBIERR_NONE;
+  std::uint8_t* p = Page(path.back().block, &err);
+  if (!p) return err;
+  const std::uint32_t idx = path.back().index;
+  const std::uint32_t cnt = Count(p);
+  if (idx < cnt && CompareEntry(t, Item(t, p, idx), key, recno) == 0) return DBIERR_NONE;  // already there
+  if (t.unique && HasKey(t, key)) return DBIERR_NONE;  // the key keeps its first record
+  std::uint8_t item[kMdxMaxKeyLength + 8] = {};
+  Put32(item, recno);
+  std::memcpy(item + 4, key, t.info.keyLength);
+  return InsertInNode(t, path, path.size() - 1, item, 0);
+}
+
+bool Mdx::Impl::HasKey(const TagState& t, const std::uint8_t* key) {
+  std::vector<PathStep> probe;
+  bool end = false;
+  if (LowerBound(t, key, 0, false, &probe, &end) != DBIERR_NONE || end) return false;
+  MdxEntry e;
+  if (EntryAt(t, probe, &e) != DBIERR_NONE) return false;
+  return Compare(t, reinterpret_cast<const std::uint8_t*>(e.key.data()), key, t.info.keyLength) == 0;
+}
+
+DBIResult Mdx::Impl::InsertInNode(const TagState& t, std::vector<PathStep>& path, std::size_t level,
+                                  const std::uint8_t* item, std::uint32_t rightChild) {
+  DBIResult err = DBIERR_NONE;
+  const std::uint32_t block = path[level].block;
+  std::uint8_t* p = Page(block, &err);
+  if (!p) return err;
+  const bool leaf = rightChild == 0;
+  const std::uint32_t cnt = Count(p);
+  const std::uint32_t idx = path[level].index;
+  const std::uint32_t L = t.itemLength;
+  if (cnt + 1 <= t.maxKeys) {
+    // Room in the page: the items from idx on (and the trailing word) move one place up.
+    std::memmove(p + kItemsAt + (idx + 1) * L, p + kItemsAt + idx * L, (cnt - idx) * L + 4);
+    std::memcpy(p + kItemsAt + idx * L, item, L);
+    // An upper node: the old pointer at idx, now at idx + 1, becomes the new right part.
+    if (!leaf) Put32(p + kItemsAt + (idx + 1) * L, rightChild);
+    Put32(p + mdx_node::kKeyCount, cnt + 1);
+    MarkDirty(block);
+    return DBIERR_NONE;
+  }
+  // A full page: the node's items go to a scratch array (cnt + 1 items and the trailing
+  // word) to be split in two.
+  std::vector<std::uint8_t> buf((cnt + 1) * L + 4, 0);
+  std::memcpy(buf.data(), p + kItemsAt, idx * L);
+  std::memcpy(buf.data() + idx * L, item, L);
+  std::memcpy(buf.data() + (idx + 1) * L, p + kItemsAt + idx * L, (cnt - idx) * L);
+  std::memcpy(buf.data() + (cnt + 1) * L, p + kItemsAt + cnt * L, 4);  // trailing word (last child)
+  if (!leaf) {
+    // The old pointer at idx moved to idx + 1: it becomes the new right part.
+    Put32(buf.data() + (idx + 1) * L, rightChild);
+  }
+  const std::uint32_t total = cnt + 1;
+  // Split: the left part stays in this page, the right part goes to a new page.
+  std::uint32_t newBlock = 0;
+  std::uint8_t* q = NewPage(&newBlock, &err);
+  if (!q) return err;
+  p = Page(block, &err);  // the cache never drops pages within a transaction
+  if (!p) return err;
+  std::vector<std::uint8_t> sep(L, 0);
+  if (leaf) {
+    const std::uint32_t left = total / 2;
+    std::memcpy(sep.data() + 4, buf.data() + (left - 1) * L + 4, L - 4);
+    WriteNode(p, buf.data(), left, L, true);
+    std::vector<std::uint8_t> rest(buf.begin() + left * L, buf.begin() + total * L);
+    rest.resize(rest.size() + 4, 0);
+    WriteNode(q, rest.data(), total - left, L, true);
+  } else {
+    // total keys with total + 1 pointers: left keeps keys [0, h) and pointers [0, h],
+    // key h goes up, right takes keys (h, total) and pointers (h, total].
+    const std::uint32_t h = total / 2;
+    std::memcpy(sep.data() + 4, buf.data() + h * L + 4, L - 4);
+    std::vector<std::uint8_t> left(buf.begin(), buf.begin() + h * L);
+    left.resize(h * L + 4, 0);
+    std::memcpy(left.data() + h * L, buf.data() + h * L, 4);
+    WriteNode(p, left.data(), h, L, false);
+    std::vector<std::uint8_t> right(buf.begin() + (h + 1) * L, buf.begin() + total * L + 4);
+    WriteNode(q, right.data(), total - h - 1, L, false);
+  }
+  MarkDirty(block);
+  Put32(sep.data(), block);
+  if (level == 0) {
+    // New root above the two halves.
+    std::uint32_t rootBlock = 0;
+    std::uint8_t* root = NewPage(&rootBlock, &err);
+    if (!root) return err;
+    Put32(root + mdx_node::kKeyCount, 1);
+    std::memcpy(root + kItemsAt, sep.data(), L);
+    Put32(root + kItemsAt + L, newBlock);
+    std::uint8_t* h = Page(t.headerBlock, &err);
+    if (!h) return err;
+    Put32(h + mdx_tag_header::kRoot, rootBlock);
+    MarkDirty(t.headerBlock);
+    return DBIERR_NONE;
+  }
+  return InsertInNode(t, path, level - 1, sep.data(), newBlock);
+}
+
+void Mdx::Impl::WriteNode(std::uint8_t* page, const std::uint8_t* items, std::uint32_t n, std::uint32_t L, bool leaf) {
+  std::memset(page, 0, kPage);
+  Put32(page + mdx_node::kKeyCount, n);
+  std::memcpy(page + kItemsAt, items, n * L);
+  if (!leaf) std::memcpy(page + kItemsAt + n * L, items + n * L, 4);
+}
+
+DBIResult Mdx::Impl::Remove(TagState& t, const std::uint8_t* key, std::uint32_t recno) {
+  std::vector<PathStep> path;
+  bool end = false;
+  DBIResult r = LowerBound(t, key, recno, false, &path, &end);
+  if (r != DBIERR_NONE || end) return r;
+  DBIResult err = DBIERR_NONE;
+  std::uint8_t* p = Page(path.back().block, &err);
+  if (!p) return err;
+  const std::uint32_t idx = path.back().index;
+  if (CompareEntry(t, Item(t, p, idx), key, recno) != 0) return DBIERR_NONE;  // not there
+  const std::uint32_t cnt = Count(p);
+  const std::uint32_t L = t.itemLength;
+  std::memmove(p + kItemsAt + idx * L, p + kItemsAt + (idx + 1) * L, (cnt - idx - 1) * L);
+  std::memset(p + kItemsAt + (cnt - 1) * L, 0, std::min<std::uint32_t>(L + 4, kPage - kItemsAt - (cnt - 1) * L));
+  Put32(p + mdx_node::kKeyCount, cnt - 1);
+  MarkDirty(path.back().block);
+  if (cnt - 1 == 0 && path.size() > 1) return DropChild(t, path, path.size() - 1);
+  return DBIERR_NONE;
+}
+
+DBIResult Mdx::Impl::DropChild(TagState& t, std::vector<PathStep>& path, std::size_t level) {
+  DBIResult err = DBIERR_NONE;
+  const std::uint32_t gone = path[level].block;
+  const std::uint32_t parentBlock = path[level - 1].block;
+  const std::uint32_t j = path[level - 1].index;
+  std::uint8_t* p = Page(parentBlock, &err);
+  if (!p) return err;
+  const std::uint32_t n = Count(p);
+  const std::uint32_t L = t.itemLength;
+  if (n == 0) {
+    // The parent had only this child: it goes too (or becomes an empty leaf as root).
+    DBIResult r = FreeBlock(gone);
+    if (r != DBIERR_NONE) return r;
+    if (level - 1 == 0) {
+      p = Page(parentBlock, &err);
+      if (!p) return err;
+      std::memset(p, 0, kPage);
+      MarkDirty(parentBlock);
+      return FixFirstLeaf(t);
+    }
+    return DropChild(t, path, level - 1);
+  }
+  if (j < n) {
+    // Drop pointer j and key j.
+    std::memmove(p + kItemsAt + j * L, p + kItemsAt + (j + 1) * L, (n - j - 1) * L + 4);
+  } else {
+    // Drop the last pointer and the key before it; the previous child becomes the last.
+    const std::uint32_t prev = Get32(p + kItemsAt + (n - 1) * L);
+    Put32(p + kItemsAt + (n - 1) * L, prev);
+  }
+  Put32(p + mdx_node::kKeyCount, n - 1);
+  std::memset(p + kItemsAt + (n - 1) * L + 4, 0, kPage - (kItemsAt + (n - 1) * L + 4));
+  MarkDirty(parentBlock);
+  DBIResult r = FreeBlock(gone);
+  if (r != DBIERR_NONE) return r;
+  // A root left with a single child hands the root over to it.
+  for (int guard = 0; guard < kMaxLevels; ++guard) {
+    const std::uint32_t rootBlock = Root(t, &err);
+    if (err != DBIERR_NONE) return err;
+    std::uint8_t* root = Page(rootBlock, &err);
+    if (!root) return err;
+    if (IsLeaf(t, root) || Count(root) != 0) break;
+    const std::uint32_t only = Get32(root + kItemsAt);
+    std::uint8_t* h = Page(t.headerBlock, &err);
+    if (!h) return err;
+    Put32(h + mdx_tag_header::kRoot, only);
+    MarkDirty(t.headerBlock);
+    r = FreeBlock(rootBlock);
+    if (r != DBIERR_NONE) return r;
+  }
+  return FixFirstLeaf(t);
+}
+
+DBIResult Mdx::Impl::FixFirstLeaf(const TagState& t) {
+  DBIResult err = DBIERR_NONE;
+  const std::uint32_t rootBlock = Root(t, &err);
+  if (err != DBIERR_NONE) return err;
+  std::vector<PathStep> path;
+  DBIResult r = DescendEdge(t, rootBlock, false, &path);
+  if (r != DBIERR_NONE) return r;
+  std::uint8_t* h = Page(t.headerBlock, &err);
+  if (!h) return err;
+  if (Get32(h + kFirstLeafAt) != path.back().block) {
+    Put32(h + kFirstLeafAt, path.back().block);
+    MarkDirty(t.headerBlock);
+  }
+  return DBIERR_NONE;
+}
+
+DBIResult Mdx::Impl::ApplyChange(std::uint32_t recno, const std::uint8_t* oldRec, const std::uint8_t* newRec) {
+  std::uint8_t oldKey[kMdxMaxKeyLength], newKey[kMdxMaxKeyLength];
+  for (auto& tp : tags)
+    if (!tp->exprOk) return DBIERR_INVALIDEXPR;
+  for (auto& tp : tags) {
+    TagState& t = *tp;
+    bool oldIn = false, newIn = false;
+    if (oldRec && !MakeKey(t, oldRec, oldKey, &oldIn)) return DBIERR_INVALIDEXPR;
+    if (newRec && !MakeKey(t, newRec, newKey, &newIn)) return DBIERR_INVALIDEXPR;
+    if (oldIn && newIn && std::memcmp(oldKey, newKey, t.info.keyLength) == 0) continue;
+    if (oldIn) {
+      DBIResult r = Remove(t, oldKey, recno);
+      if (r != DBIERR_NONE) return r;
+    }
+    if (newIn) {
+      DBIResult r = Insert(t, newKey, recno);
+      if (r != DBIERR_NONE) return r;
+    }
+  }
+  return DBIERR_NONE;
+}
+
+// ---- public interface: record changes ---------------------------------------------------
+
+DBIResult Mdx::RecordChanged(std::uint32_t recno, const std::uint8_t* oldRecord, const std::uint8_t* newRecord) {
+  Impl& d = *impl_;
+  if (d.tags.empty() && d.synced && d.exclusive) return DBIERR_NONE;
+  DBIResult r = d.Begin(true);
+  if (r != DBIERR_NONE) return r;
+  r = d.ApplyChange(recno, oldRecord, newRecord);
+  if (r != DBIERR_NONE) {
+    d.End(false);
+    return r;
+  }
+  return d.End(true);
+}
+
+DBIResult Mdx::RecordsAppended(std::uint32_t firstRecno, std::uint32_t count, const std::uint8_t* records,
+                               std::uint32_t recordLength) {
+  Impl& d = *impl_;
+  DBIResult r = d.Begin(true);
+  if (r != DBIERR_NONE) return r;
+  for (std::uint32_t i = 0; i < count && r == DBIERR_NONE; ++i)
+    r = d.ApplyChange(firstRecno + i, nullptr, records + static_cast<std::size_t>(i) * recordLength);
+  if (r != DBIERR_NONE) {
+    d.End(false);
+    return r;
+  }
+  return d.End(true);
+}
+
+}  // namespace dbase
