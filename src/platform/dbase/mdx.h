@@ -19,8 +19,8 @@
 //   node page: 0-3 number of keys, 8 items of (4-byte number, key) each item length bytes
 //            (key length rounded up to 4, plus 4). A leaf's number is the physical record
 //            and a zero word follows its last item; an upper node's number is a child's
-//            block and the word after its last key is its last child (keys of child i are
-//            at most key i; the last child holds the keys above).
+//            block and the word after its last key is its last child (key i is the greatest
+//            key under child i, as dBASE keeps it; the last child holds the keys above).
 // Keys: character keys padded with blanks, ordered through the collation weights
 // (weights.h); numeric keys are the 12-byte dBASE IV BCD form, date keys the 8-byte double
 // of the Julian day. Equal keys are ordered by record number. Tags made here are ascending
@@ -196,7 +196,8 @@ class Mdx {
   DBIResult Seek(std::string_view tag, std::string_view key, MdxEntry* out, bool* found);
   // Number of entries of a tag.
   DBIResult Count(std::string_view tag, std::uint64_t* count);
-  // Walks a tag's tree and checks its order and structure (tests, repair decisions).
+  // Walks a tag's tree and checks its order and structure, every key of an upper node being
+  // the greatest key under its child (tests, repair decisions).
   DBIResult Check(std::string_view tag);
   // Cheap look at every tag's order: its root, its edge pages and its first and last
   // entries must be in the order this engine seeks by. DBIERR_INDEXCORRUPT for a tag that

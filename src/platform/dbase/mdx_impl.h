@@ -368,6 +368,11 @@ struct Mdx::Impl {
   // Steps the path back to the previous entry.
   DBIResult StepBack(const TagState& t, std::vector<PathStep>* path, bool* begin);
 
+  // Checks below `block` that every key of an upper node is the greatest key under its
+  // child (an empty subtree aside); *last receives the greatest key under the block. Run
+  // after a walk of the tag found it bounded and free of loops.
+  DBIResult CheckSeparators(const TagState& t, std::uint32_t block, int depth, std::string* last);
+
   // ---- maintenance ----
 
   DBIResult Insert(const TagState& t, const std::uint8_t* key, std::uint32_t recno);
@@ -384,6 +389,13 @@ struct Mdx::Impl {
   static void WriteNode(std::uint8_t* page, const std::uint8_t* items, std::uint32_t n, std::uint32_t L, bool leaf);
 
   DBIResult Remove(TagState& t, const std::uint8_t* key, std::uint32_t recno);
+
+  // Keeps every key of an upper node equal to the greatest key under its child, as dBASE
+  // does (a reader that trusts those keys descends to the right page): `key` is now the
+  // greatest key under path[level], and the key that names that subtree (in the first node
+  // above where it is not the last child) becomes it.
+  DBIResult SetSeparator(const TagState& t, const std::vector<PathStep>& path, std::size_t level,
+                         const std::uint8_t* key);
 
   // Removes the emptied node path[level] from its parent and frees it.
   DBIResult DropChild(TagState& t, std::vector<PathStep>& path, std::size_t level);

@@ -280,6 +280,29 @@ DBIResult Mdx::Impl::StepBack(const TagState& t, std::vector<PathStep>* path, bo
   }
 }
 
+DBIResult Mdx::Impl::CheckSeparators(const TagState& t, std::uint32_t block, int depth, std::string* last) {
+  if (depth >= kMaxLevels) return DBIERR_INDEXCORRUPT;
+  std::vector<std::uint8_t> page(kPage);
+  DBIResult r = ReadPage(block, page.data());
+  if (r != DBIERR_NONE) return r;
+  std::uint8_t* p = page.data();
+  if (!CountOk(t, p)) return DBIERR_INDEXCORRUPT;
+  const std::uint32_t n = Count(p);
+  if (IsLeaf(t, p)) {
+    if (n == 0) last->clear();
+    else last->assign(reinterpret_cast<const char*>(Item(t, p, n - 1) + 4), t.info.keyLength);
+    return DBIERR_NONE;
+  }
+  for (std::uint32_t i = 0; i <= n; ++i) {
+    r = CheckSeparators(t, Child(t, p, i), depth + 1, last);
+    if (r != DBIERR_NONE) return r;
+    if (i < n && !last->empty() &&
+        Compare(t, Item(t, p, i) + 4, reinterpret_cast<const std::uint8_t*>(last->data()), t.info.keyLength) != 0)
+      return DBIERR_INDEXCORRUPT;
+  }
+  return DBIERR_NONE;
+}
+
 // ---- public interface: tags, keys, walks, seeks and checks ------------------------------
 
 DBIResult Mdx::Tags(std::vector<MdxTagInfo>* tags) {
@@ -440,7 +463,8 @@ DBIResult Mdx::Seek(std::string_view tag, std::string_view key, MdxEntry* out, b
       if (end) return DBIERR_EOF;
       p = d.Page(path.back().block, &err);
       if (!p) return err;
-      // The next leaf may still begin below the key (a separator that was not lowered).
+      // The next leaf may still begin below the key in a file whose keys above the leaves
+      // are not the greatest keys below them (written so by another tool).
       std::uint32_t i = 0;
       while (i < Impl::Count(p) && d.Compare(t, d.Item(t, p, i) + 4, kp, k.size()) < 0) ++i;
       path.back().index = i;
@@ -508,7 +532,8 @@ DBIResult Mdx::Check(std::string_view tag) {
     std::sort(blocks.begin(), blocks.end());
     if (std::adjacent_find(blocks.begin(), blocks.end()) != blocks.end()) return DBIERR_INDEXCORRUPT;
     if (firstLeaf != wantFirst) return DBIERR_INDEXCORRUPT;
-    return DBIERR_NONE;
+    std::string last;
+    return d.CheckSeparators(t, d.Root(t, &err), 0, &last);
   });
 }
 

@@ -21,10 +21,35 @@ DBIResult Mdx::Impl::Insert(const TagState& t, const std::uint8_t* key, std::uin
   const std::uint32_t cnt = Count(p);
   if (idx < cnt && CompareEntry(t, Item(t, p, idx), key, recno) == 0) return DBIERR_NONE;  // already there
   if (t.unique && HasKey(t, key)) return DBIERR_NONE;  // the key keeps its first record
+  // A new last entry of its leaf is the greatest key under the leaf: the key above that
+  // names it follows (a split then hands that key to the right half).
+  if (idx == cnt && cnt > 0) {
+    r = SetSeparator(t, path, path.size() - 1, key);
+    if (r != DBIERR_NONE) return r;
+  }
   std::uint8_t item[kMdxMaxKeyLength + 8] = {};
   Put32(item, recno);
   std::memcpy(item + 4, key, t.info.keyLength);
   return InsertInNode(t, path, path.size() - 1, item, 0);
+}
+
+DBIResult Mdx::Impl::SetSeparator(const TagState& t, const std::vector<PathStep>& path, std::size_t level,
+                                  const std::uint8_t* key) {
+  DBIResult err = DBIERR_NONE;
+  for (std::size_t l = level; l > 0; --l) {
+    const PathStep& up = path[l - 1];
+    std::uint8_t* p = Page(up.block, &err);
+    if (!p) return err;
+    if (up.index < Count(p)) {
+      std::uint8_t* separator = Item(t, p, up.index) + 4;
+      if (std::memcmp(separator, key, t.info.keyLength) != 0) {
+        std::memcpy(separator, key, t.info.keyLength);
+        MarkDirty(up.block);
+      }
+      return DBIERR_NONE;
+    }
+  }
+  return DBIERR_NONE;  // the rightmost edge of the tree: no key names it
 }
 
 bool Mdx::Impl::HasKey(const TagState& t, const std::uint8_t* key) {
@@ -137,6 +162,8 @@ DBIResult Mdx::Impl::Remove(TagState& t, const std::uint8_t* key, std::uint32_t 
   Put32(p + mdx_node::kKeyCount, cnt - 1);
   MarkDirty(path.back().block);
   if (cnt - 1 == 0 && path.size() > 1) return DropChild(t, path, path.size() - 1);
+  // The leaf's last entry gone, the one before it is the greatest key under the leaf.
+  if (idx == cnt - 1 && idx > 0) return SetSeparator(t, path, path.size() - 1, Item(t, p, idx - 1) + 4);
   return DBIERR_NONE;
 }
 
@@ -165,16 +192,28 @@ DBIResult Mdx::Impl::DropChild(TagState& t, std::vector<PathStep>& path, std::si
   if (j < n) {
     // Drop pointer j and key j.
     std::memmove(p + kItemsAt + j * L, p + kItemsAt + (j + 1) * L, (n - j - 1) * L + 4);
-  } else {
-    // Drop the last pointer and the key before it; the previous child becomes the last.
-    const std::uint32_t prev = Get32(p + kItemsAt + (n - 1) * L);
-    Put32(p + kItemsAt + (n - 1) * L, prev);
   }
+  // Otherwise the last pointer and the key before it go: the previous child becomes the last
+  // (its pointer already lies where the last child's word goes).
   Put32(p + mdx_node::kKeyCount, n - 1);
   std::memset(p + kItemsAt + (n - 1) * L + 4, 0, kPage - (kItemsAt + (n - 1) * L + 4));
   MarkDirty(parentBlock);
   DBIResult r = FreeBlock(gone);
   if (r != DBIERR_NONE) return r;
+  if (j == n) {
+    // The parent's greatest key is now that of its new last child: the keys above follow.
+    std::vector<PathStep> edge;
+    r = DescendEdge(t, Get32(p + kItemsAt + (n - 1) * L), true, &edge);
+    if (r != DBIERR_NONE) return r;
+    std::uint8_t* leaf = Page(edge.back().block, &err);
+    if (!leaf) return err;
+    if (Count(leaf) > 0) {
+      std::uint8_t last[kMdxMaxKeyLength];
+      std::memcpy(last, Item(t, leaf, Count(leaf) - 1) + 4, t.info.keyLength);
+      r = SetSeparator(t, path, level - 1, last);
+      if (r != DBIERR_NONE) return r;
+    }
+  }
   // A root left with a single child hands the root over to it.
   for (int guard = 0; guard < kMaxLevels; ++guard) {
     const std::uint32_t rootBlock = Root(t, &err);

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "dbase_test_util.h"
+#include "file_layout.h"
 #include "mdx.h"
 
 namespace dbase {
@@ -154,6 +155,39 @@ TEST(TagSeek, PartialKeysFindTheFirstEntryThatBeginsWithThem) {
   EXPECT_EQ(m->Seek("CODE", "\xFF", &e, &found), DBIERR_EOF);
   EXPECT_FALSE(found);
   EXPECT_EQ(m->Seek("NOSUCH", "4", &e, &found), DBIERR_NOSUCHINDEX);
+}
+
+TEST(TagSeek, AnUpperKeyAboveItsPageComesDownToAnEntryAddedAtThePageEnd) {
+  TempDir dir;
+  const std::string path = dir / "up.mdx";
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Create(path, "up", true, TestLayout(), false, &m), DBIERR_NONE);
+  MemoryTable table;
+  for (int i = 0; i < 200; ++i) {
+    char c[8];
+    std::snprintf(c, sizeof c, "%04d", 2 * i);
+    table.records.push_back(MakeRecord(c));
+  }
+  ASSERT_EQ(m->AddTag("CODE", "CODE", "", &table), DBIERR_NONE);
+  m.reset();
+  // The root's first key raised above the greatest key of its page, below the next page's
+  // first key, as a writer that did not lower it would leave it.
+  const std::vector<char> b = ReadAll(path);
+  const std::uint32_t root = Le32(b, Le32(b, mdx_header::kTagTable + mdx_tag_entry::kSize) * 512);
+  ASSERT_LT(root * 512 + 16, b.size());
+  const std::string first(b.data() + root * 512 + 12, 4);
+  ASSERT_EQ(first, "0132");
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(root * 512 + 12);
+    f << "0133x";
+  }
+  ASSERT_EQ(Mdx::Open(path, TestLayout(), false, false, &m), DBIERR_NONE);
+  EXPECT_EQ(m->Check("CODE"), DBIERR_INDEXCORRUPT);
+  table.records.push_back(MakeRecord("0133"));
+  ASSERT_EQ(m->RecordChanged(201, nullptr, table.records.back().data()), DBIERR_NONE);
+  EXPECT_EQ(m->Check("CODE"), DBIERR_NONE);
+  EXPECT_EQ(WalkTag(*m, "CODE").size(), 201u);
 }
 
 TEST(NumericKeys, BcdRoundTripsAndKeepsItsForm) {
