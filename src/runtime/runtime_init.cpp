@@ -1,6 +1,7 @@
 #include "runtime/runtime_init.h"
 
 #include "platform/system/files.h"
+#include "platform/system/process.h"
 #include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_internal.h"
@@ -18,6 +19,8 @@ void SetRuntimeGraphicsHooks(RuntimeGraphicsHook make, RuntimeGraphicsHook free)
 }
 
 bool InitRuntime() {
+  // A file-size limit then refuses a write (the engine's full-disk path) rather than kill us.
+  platform::IgnoreFileSizeLimitSignal();
   ResetTextBuffers();
   ResetNumberBuffers();
   resources::FindString(0);  // converts the string table once, now

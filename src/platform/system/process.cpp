@@ -1,6 +1,7 @@
 #include "platform/system/process.h"
 
 #include <cerrno>
+#include <signal.h>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -244,6 +245,13 @@ LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOpt
     result.exitStatus = 128 + WTERMSIG(status);
   }
   return result;
+}
+
+void IgnoreFileSizeLimitSignal() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 }  // namespace platform

@@ -42,4 +42,9 @@ LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOpt
 // each cut to `width` characters, joined by "\n".
 std::string LastOutputLines(const std::string& output, int count, std::size_t width = 120);
 
+// Makes a write past the file-size limit (RLIMIT_FSIZE) fail with EFBIG, as on a full disk,
+// instead of ending the process with SIGXFSZ: the engine then takes back the write it could
+// not finish. Called once at start, before the first file is written.
+void IgnoreFileSizeLimitSignal();
+
 }  // namespace platform
