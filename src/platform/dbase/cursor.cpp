@@ -204,10 +204,17 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
     }
   }
   mdxPath = platform::ResolvePath(WithExtension(dbfPath, ".mdx"));
+  bool refused = false;  // an index Open refused, opened to be rebuilt
   if (dbf_.productionIndexFlag()) {
     rc = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_);
     // The header promises a production index: without it the table does not open.
     if (rc == DBIERR_NOSUCHPATH || rc == DBIERR_NOSUCHTABLE) rc = DBIERR_INDEXCORRUPT;
+    // One whose pages were cut short (a write-back that met a full disk) is rebuilt from its
+    // tag table by a cursor that has the table alone; refused otherwise.
+    if (rc == DBIERR_INDEXCORRUPT && exclusive && !readOnly && dbf_.writable()) {
+      refused = Mdx::OpenToRebuild(mdxPath, layout_, &mdx_) == DBIERR_NONE;
+      if (refused) rc = DBIERR_NONE;
+    }
     if (rc != DBIERR_NONE) {
       Close();
       return rc;
@@ -216,7 +223,11 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
   rc = RefreshCount();
   // An index left half updated by a writer that died is rebuilt now when this cursor can
   // have the table to itself; otherwise the table opens for reading and writes are refused.
-  if (rc == DBIERR_NONE && mdx_ && mdx_->Interrupted() && !readOnly) RepairIndex();
+  // A refused index that cannot be rebuilt stays refused.
+  if (rc == DBIERR_NONE && mdx_ && mdx_->Interrupted() && !readOnly) {
+    const DBIResult repaired = RepairIndex();
+    if (refused) rc = repaired;
+  }
   // A production index another tool wrote in another order would be misread: rebuilt when
   // the table is ours alone, refused as damaged otherwise. One still marked as interrupted
   // was ours: its reads go on and its writes are refused until the repair.
@@ -786,12 +797,29 @@ DBIResult DbiCursor::AppendRecords(std::uint32_t count, const std::uint8_t* reco
   if (rc != DBIERR_NONE) return rc;
   const std::uint32_t first = count_ + 1;
   if (first + count < first) return DBIERR_INVALIDPARAM;
-  // The records first, then the count and the end mark, as a single append does.
+  // The index's update mark goes in before the first record: the entries of an exclusive
+  // index reach the file only at its write-back, and a batch killed before it leaves the
+  // mark, so the next open rebuilds the tags rather than miss the batch's records.
+  const bool indexed = mdx_ != nullptr;
+  if (indexed) {
+    rc = BeginIndexUpdate(true);
+    if (rc != DBIERR_NONE) return rc;
+  }
+  // The records first, then the count and the end mark, as a single append does; a batch
+  // that cannot be written whole (a full disk) is taken back.
   rc = dbf_.WriteRecords(first, count, records);
   if (rc == DBIERR_NONE) rc = dbf_.TruncateTo(count_ + count);
-  if (rc != DBIERR_NONE) return rc;
-  count_ += count;
-  for (std::uint32_t i = 0; i < count && rc == DBIERR_NONE; ++i) rc = MaintainIndex(first + i, nullptr, records + i * len);
+  bool written = rc == DBIERR_NONE;
+  if (rc != DBIERR_NONE) written = dbf_.TruncateTo(count_) != DBIERR_NONE;
+  if (rc == DBIERR_NONE) {
+    count_ += count;
+    for (std::uint32_t i = 0; i < count && rc == DBIERR_NONE; ++i)
+      rc = MaintainIndex(first + i, nullptr, records + i * len);
+  }
+  if (indexed) {
+    const DBIResult ended = mdx_->EndUpdate(rc == DBIERR_NONE, written);
+    if (rc == DBIERR_NONE) rc = ended;
+  }
   SetToEnd();
   return rc;
 }

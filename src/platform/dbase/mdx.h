@@ -122,6 +122,11 @@ class Mdx {
   // Opens an existing file and checks its header and tag table.
   static DBIResult Open(const std::string& path, const RecordLayout& layout, bool readOnly,
                         bool exclusive, std::unique_ptr<Mdx>* out);
+  // Opens, exclusively, a file that Open refuses because its header counts pages the file
+  // does not hold (a write-back cut short): its tag table must still read whole. The object
+  // stands as interrupted, so only Rebuild writes to it, with new pages past the end.
+  static DBIResult OpenToRebuild(const std::string& path, const RecordLayout& layout,
+                                 std::unique_ptr<Mdx>* out);
   // Builds a separate index file with one tag named after the file (its name without folder
   // and extension, upper-cased, cut to 10) from the records; nothing maintains it later.
   static DBIResult CreateIndexFile(const std::string& path, std::string_view keyExpr,

@@ -278,7 +278,9 @@ DBIResult Mdx::AddTag(std::string_view name, std::string_view keyExpr, std::stri
 
   DBIResult r = d.Begin(true);
   if (r != DBIERR_NONE) return r;
+  const off_t sizeBefore = d.FileLength();
   auto fail = [&](DBIResult code) {
+    d.CutBack(sizeBefore);
     d.End(false);
     return code;
   };
@@ -378,6 +380,7 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
   DBIResult r = d.Begin(true);
   d.repairing = false;
   if (r != DBIERR_NONE) return r;
+  const off_t sizeBefore = d.FileLength();
   for (auto& t : d.tags) {
     if (!t->exprOk) {
       d.End(false);
@@ -424,6 +427,7 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
     r = d.WriteTree(t, items, n, &built);
     if (r == DBIERR_NONE) r = d.SetTree(t, built);
     if (r != DBIERR_NONE) {
+      d.CutBack(sizeBefore);
       d.End(false);
       return r;
     }
@@ -432,6 +436,7 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
   if (d.exclusive) {
     r = d.WriteBack();
     if (r != DBIERR_NONE) {
+      d.CutBack(sizeBefore);
       d.End(false);
       return r;
     }

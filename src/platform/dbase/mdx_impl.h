@@ -142,6 +142,7 @@ struct Mdx::Impl {
   bool txnChanged = false;   // the current update changed pages or the header in memory
   bool txnWrote = false;     // ... or wrote to the file before its end
   bool keepMark = false;     // the caller wrote its own part of an update it abandons
+  bool lenient = false;      // opened to be rebuilt: pages counted past the end are let go
 
   ~Impl() { CloseFile(); }
 
@@ -195,10 +196,17 @@ struct Mdx::Impl {
   // Every write of pages goes through here: the mark first.
   DBIResult WriteMarked(const void* buf, std::size_t n, off_t off);
 
+  // The file's length now (0 when it cannot be read).
+  off_t FileLength() const;
+  // Cuts off what a failed build or rebuild wrote past `size`, the file's length when it
+  // began: pages no header counts, left by a full disk.
+  void CutBack(off_t size);
+
   // Writes what the transaction changed (shared mode), raises the counter, unlocks.
   DBIResult End(bool commit);
 
-  // Writes the changed pages, then the header, which clears the mark (kept when stale).
+  // Writes the changed pages, then the header, which clears the mark (nothing at all when
+  // an exclusive object is stale).
   DBIResult WriteBack();
 
   // Stamped by every update: converted again only when the second changes.

@@ -122,6 +122,15 @@ DBIResult Mdx::Impl::WriteMarked(const void* buf, std::size_t n, off_t off) {
   return WriteExact(fd, buf, n, off);
 }
 
+off_t Mdx::Impl::FileLength() const {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 ? st.st_size : 0;
+}
+
+void Mdx::Impl::CutBack(off_t size) {
+  if (size > 0 && FileLength() > size) (void)TruncateFile(fd, size);
+}
+
 DBIResult Mdx::Impl::End(bool commit) {
   if (lockDepth == 0) return DBIERR_NONE;
   if (--lockDepth > 0) {
@@ -159,6 +168,11 @@ DBIResult Mdx::Impl::End(bool commit) {
 }
 
 DBIResult Mdx::Impl::WriteBack() {
+  // An exclusive object whose update was abandoned writes nothing more: its mark stands in
+  // the file and the next station rebuilds the index from the table. A header written now
+  // could count pages the failed update took but never wrote (a full disk), which would
+  // leave a file every later open refuses.
+  if (exclusive && stale) return DBIERR_NONE;
   bool any = headerDirty || tagTableDirty;
   std::sort(dirtyList.begin(), dirtyList.end());
   // Pages past the end of the used pages go first: when the disk is full, the file is cut
@@ -272,9 +286,15 @@ DBIResult Mdx::Impl::Reload() {
     return DBIERR_INDEXCORRUPT;
   const std::uint32_t used = Get16(header + mdx_header::kTagsInUse);
   if (used > kMdxMaxTags) return DBIERR_INDEXCORRUPT;
-  const std::uint32_t next = Get32(header + mdx_header::kNextFreeBlock);
-  if (next < kFirstDataBlock || static_cast<std::uint64_t>(next) * kBlock > fileSize + kPage)
-    return DBIERR_INDEXCORRUPT;
+  std::uint32_t next = Get32(header + mdx_header::kNextFreeBlock);
+  if (next < kFirstDataBlock || static_cast<std::uint64_t>(next) * kBlock > fileSize + kPage) {
+    if (!lenient) return DBIERR_INDEXCORRUPT;
+    // Opened to be rebuilt: the pages end where the file ends, and the index is torn.
+    next = static_cast<std::uint32_t>(std::max<std::uint64_t>((fileSize + kPage - 1) / kPage * kBlocksPerPage,
+                                                                kFirstDataBlock));
+    Put32(header + mdx_header::kNextFreeBlock, next);
+    interrupted = true;
+  }
   committedEnd = static_cast<off_t>(next) * kBlock;
   std::vector<std::unique_ptr<TagState>> fresh;
   for (std::uint32_t i = 1; i <= used; ++i) {
@@ -482,6 +502,24 @@ DBIResult Mdx::Open(const std::string& path, const RecordLayout& layout, bool re
   DBIResult r = d.Begin(false);
   if (r != DBIERR_NONE) return r;
   d.End(true);
+  *out = std::move(m);
+  return DBIERR_NONE;
+}
+
+DBIResult Mdx::OpenToRebuild(const std::string& path, const RecordLayout& layout, std::unique_ptr<Mdx>* out) {
+  std::unique_ptr<Mdx> m(new Mdx());
+  Impl& d = *m->impl_;
+  d.path = path;
+  d.layout = layout;
+  d.exclusive = true;
+  d.lenient = true;
+  d.network = OnNetworkFs(path);
+  d.fd = ::open(platform::DiskPath(path).c_str(), O_RDWR | (d.network ? O_DSYNC : 0) | O_CLOEXEC);
+  if (d.fd < 0) return ErrnoResult(errno);
+  DBIResult r = d.Begin(false);
+  if (r != DBIERR_NONE) return r;
+  d.End(true);
+  d.interrupted = true;
   *out = std::move(m);
   return DBIERR_NONE;
 }

@@ -1,8 +1,10 @@
-// Writers cut short: a pack killed before each of its writes, appends on a full disk, a
-// record written past the count by a killed append, a memo file whose free pointer points
-// back into its used blocks. Each case checks the table as the engine and python3-dbfread
-// read it afterwards.
+// Writers cut short: a pack killed before each of its writes, appends on a full disk and over
+// a real file-size limit, an exclusive write-back cut short, a record written past the count
+// by a killed append, a memo file whose free pointer points back into its used blocks. Each
+// case checks the table as the engine and python3-dbfread read it afterwards, and the index
+// as index_dump lists it.
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <climits>
@@ -10,6 +12,8 @@
 
 #include "dbase_test_util.h"
 #include "file_layout.h"
+#include "runtime/inifiles.h"
+#include "runtime/runtime_init.h"
 
 namespace dbase_test {
 namespace {
@@ -99,10 +103,39 @@ class CrashTest : public Engine {
     script += "]:\n"
         "    t = DBF(p, encoding='cp1252')\n"
         "    live = list(t)\n"
-        "    bad = sum(1 for r in live if not r['NOTE'].startswith('memo ' + r['CODE'] + ' '))\n"
+        "    bad = sum(1 for r in live if not (r['NOTE'] or '').startswith('memo ' + r['CODE'] + ' '))\n"
         "    print(len(live), len(list(t.deleted)), bad)\n";
     int status = 0;
     return RunPython(script, &status);
+  }
+  // The tags index_dump lists in a table's index, one a line.
+  static std::string IndexDumpTags(const std::string& table) {
+    return Output("/usr/bin/perl /usr/bin/index_dump " + table.substr(0, table.size() - 4) + ".mdx");
+  }
+  // The index's update mark.
+  static std::uint32_t Mark(const std::string& table) {
+    return Le32(ReadAll(table.substr(0, table.size() - 4) + ".mdx"), mdx_header::kUpdateMark);
+  }
+  // Runs `work` in a child process under a file-size limit of `limit` bytes, started as the
+  // program starts (InitRuntime) or not: what it returns, or minus 128 + the signal that
+  // ended it.
+  int UnderFileSizeLimit(rlim_t limit, bool started, const std::function<int()>& work) {
+    return InChild([&] {
+      if (started) {
+        SetProgramFolder(dir / "program");
+        if (!InitRuntime()) return -1;
+      }
+      const rlimit none{0, 0}, lim{limit, limit};
+      ::setrlimit(RLIMIT_CORE, &none);
+      ::setrlimit(RLIMIT_FSIZE, &lim);
+      return work();
+    });
+  }
+  // Sizes of the table's three files.
+  static std::string Sizes(const std::string& table) {
+    const std::string base = table.substr(0, table.size() - 4);
+    return std::to_string(fs::file_size(table)) + " " + std::to_string(fs::file_size(base + ".dbt")) + " " +
+           std::to_string(fs::file_size(base + ".mdx"));
   }
   TempDir dir;
 };
@@ -188,6 +221,146 @@ TEST_F(CrashTest, AnAppendOnAFullDiskUndoesItsWritesAndARetryAddsTheRecordOnce) 
   EXPECT_EQ(std::string(text), "Disque plein : plus de place dans le dossier " + dir.path());
   DbiCloseCursor(&cur);
   EXPECT_EQ(State(table), Expected(130, false, false));
+}
+
+TEST_F(CrashTest, AWriteOverARealFileSizeLimitIsRefusedAndTakenBackOnceTheProgramHasStarted) {
+  constexpr int kClosedShort = -1000;  // a batch written whole whose close met the limit
+  const std::string table = dir / "t.dbf";
+  MakeTable(table, 60, false);
+  auto append = [&] {
+    hDBICur cur = nullptr;
+    DBIResult rc = Open(table, &cur);
+    if (rc == DBIERR_NONE) rc = AppendMemo(cur, 60);
+    DbiCloseCursor(&cur);
+    return static_cast<int>(rc);
+  };
+  // A batch of memo-less records, alone on the table.
+  auto batch = [&] {
+    hDBICur cur = nullptr;
+    DBIResult rc = Open(table, &cur, dbiOPENEXCL);
+    std::vector<std::uint8_t> all(21 * 50);
+    for (int i = 0; rc == DBIERR_NONE && i < 50; ++i) {
+      DbiInitRecord(cur, all.data() + 21 * i);
+      DbiPutField(cur, 1, all.data() + 21 * i, ("B" + std::to_string(i)).c_str());
+    }
+    if (rc == DBIERR_NONE) rc = DbiAppendRecords(cur, 50, all.data());
+    const DBIResult closed = DbiCloseCursor(&cur);
+    return rc != DBIERR_NONE ? static_cast<int>(rc) : closed != DBIERR_NONE ? kClosedShort : 0;
+  };
+  const rlim_t smallest = static_cast<rlim_t>(fs::file_size(table));
+  // Before the program's start, the limit ends the writer (of another table).
+  MakeTable(dir / "c.dbf", 60, false);
+  EXPECT_EQ(UnderFileSizeLimit(smallest, false, [&] {
+              hDBICur cur = nullptr;
+              if (Open(dir / "c.dbf", &cur) == DBIERR_NONE) AppendMemo(cur, 60);
+              return 0;
+            }),
+            -(128 + SIGXFSZ));
+  // Once it has started, each append over the limit is refused and leaves the files as they
+  // were, until the limit lets it through. (A limit refuses any write that ends past it, even
+  // inside a file: the limits start at the data file's length.)
+  struct Case {
+    const char* what;
+    std::function<int()> work;
+    std::size_t records;
+  } cases[] = {{"append", append, 62}, {"batch", batch, 112}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    int refused = 0;
+    for (rlim_t limit = static_cast<rlim_t>(fs::file_size(table));; limit += 300) {
+      const std::string before = Sizes(table);
+      const int rc = UnderFileSizeLimit(limit, true, c.work);
+      if (rc == DBIERR_NONE) break;
+      if (rc == kClosedShort) {
+        // The batch is in; the index pages its close could not write are rebuilt next time.
+        ASSERT_EQ(Mark(table), 1u) << limit;
+        break;
+      }
+      ASSERT_EQ(rc, DBIERR_DISKFULL) << limit;
+      ++refused;
+      ASSERT_EQ(Sizes(table), before) << limit;
+      ASSERT_EQ(Mark(table), 0u) << limit;
+    }
+    EXPECT_GT(refused, 2);
+    EXPECT_EQ(State(table).size(), c.records);
+    EXPECT_EQ(State(table).back(), "tag in order");
+  }
+  EXPECT_EQ(DbfreadCounts({table}), "111 0 50\n");  // the batch's records have no memo
+}
+
+TEST_F(CrashTest, AnExclusiveWriteBackCutShortByTheLimitIsRebuiltByTheNextOpen) {
+  const std::string table = dir / "t.dbf";
+  MakeTable(table, 0, false);
+  // Records appended alone reach the index file only at the close, which meets the limit.
+  const int rc = UnderFileSizeLimit(RLIM_INFINITY, true, [&] {
+    hDBICur cur = nullptr;
+    if (Open(table, &cur, dbiOPENEXCL) != DBIERR_NONE) return -1;
+    for (int i = 0; i < 300; ++i)
+      if (AppendMemo(cur, i) != DBIERR_NONE) return -2;
+    const rlim_t size = static_cast<rlim_t>(fs::file_size(dir / "t.mdx"));
+    const rlimit lim{size, size};
+    ::setrlimit(RLIMIT_FSIZE, &lim);
+    return static_cast<int>(DbiCloseCursor(&cur));
+  });
+  ASSERT_EQ(rc, DBIERR_DISKFULL);
+  EXPECT_EQ(Mark(table), 1u);
+  std::vector<std::string> want;
+  for (int i = 0; i < 300; ++i) want.push_back(Code(i) + "| |" + MemoOf(i));
+  want.push_back("tag in order");
+  EXPECT_EQ(State(table), want);
+  EXPECT_EQ(Mark(table), 0u);
+  EXPECT_EQ(DbfreadCounts({table}), "300 0 0\n");
+  EXPECT_EQ(IndexDumpTags(table), "CODE\n");
+}
+
+TEST_F(CrashTest, ARebuildCutShortByTheLimitLeavesTheIndexFileAsItWas) {
+  const std::string table = dir / "t.dbf";
+  MakeTable(table, 200, false);
+  {
+    std::fstream f(dir / "t.mdx", std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(mdx_header::kUpdateMark);
+    f.put(1);  // an update cut short: the next station alone rebuilds the index
+  }
+  const std::string before = Sizes(table);
+  const rlim_t size = static_cast<rlim_t>(fs::file_size(dir / "t.mdx"));
+  // No room for the new pages, room for one and a half, for several: the rebuild at the
+  // exclusive open, then the one the write asks for, stop short and take their pages back.
+  for (rlim_t extra : {0, 1500, 5000}) {
+    const int rc = UnderFileSizeLimit(size + extra, true, [&] {
+      hDBICur cur = nullptr;
+      DBIResult r = Open(table, &cur, dbiOPENEXCL);
+      std::vector<std::uint8_t> rec(21, ' ');
+      if (r == DBIERR_NONE) r = DbiAppendRecords(cur, 1, rec.data());
+      DbiCloseCursor(&cur);
+      return static_cast<int>(r);
+    });
+    EXPECT_EQ(rc, DBIERR_DISKFULL) << extra;
+    EXPECT_EQ(Sizes(table), before) << extra;
+    EXPECT_EQ(Mark(table), 1u) << extra;
+  }
+  EXPECT_EQ(State(table), Expected(200, false, false));
+  EXPECT_EQ(Mark(table), 0u);
+}
+
+TEST_F(CrashTest, AnIndexWhoseHeaderCountsPagesItLacksIsRefusedSharedAndRebuiltByAnExclusiveOpen) {
+  const std::string table = dir / "t.dbf";
+  MakeTable(table, 200, false);
+  // Its last two pages lost, as a write-back cut short on another system may leave it.
+  fs::resize_file(dir / "t.mdx", fs::file_size(dir / "t.mdx") - 2048);
+  EXPECT_EQ(State(table).front(), "open 8965");
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_NONE);
+  DbiCloseCursor(&cur);
+  EXPECT_EQ(State(table), Expected(200, false, false));
+  EXPECT_EQ(DbfreadCounts({table}), "200 0 0\n");
+  EXPECT_EQ(IndexDumpTags(table), "CODE\n");
+  // The tag table itself unreadable: nothing to rebuild from, the index stays refused.
+  {
+    std::fstream f(dir / "t.mdx", std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(mdx_header::kTagTable + mdx_tag_entry::kSize + mdx_tag_entry::kHeaderBlock);
+    f.write("\xF0\xFF\xFF\x00", 4);
+  }
+  EXPECT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_INDEXCORRUPT);
 }
 
 TEST_F(CrashTest, ARecordWrittenPastTheCountIsCutOffByTheNextExclusiveOpen) {

@@ -89,6 +89,23 @@ Step Delete(std::uint32_t recno, bool deleted) {
             return recno - 1;
           }};
 }
+// Appends the records in one exclusive batch (DbiAppendRecords).
+Step AddBatch(std::vector<Rec> recs) {
+  return {[recs](hDBIDb, hDBICur c) {
+            std::vector<std::uint8_t> all(21 * recs.size());
+            for (std::size_t i = 0; i < recs.size(); ++i) {
+              std::uint8_t* buf = all.data() + 21 * i;
+              DbiInitRecord(c, buf);
+              DbiPutField(c, 1, buf, recs[i].code.c_str());
+              DbiPutField(c, 2, buf, recs[i].name.c_str());
+            }
+            return DbiAppendRecords(c, static_cast<std::uint32_t>(recs.size()), all.data());
+          },
+          [recs](Model& m) {
+            m.insert(m.end(), recs.begin(), recs.end());
+            return m.size() - recs.size();
+          }};
+}
 Step BuildTag(const TagRule& t) {
   return {[&t](hDBIDb db, hDBICur c) { return AddTag(db, c, t.name, t.expr, t.cond); },
           [](Model& m) { return m.size(); }};
@@ -138,11 +155,15 @@ class Crash : public Engine {
     Model m = pristine;
     std::map<std::size_t, std::vector<Rec>> versions;
     for (const Step& s : w.steps) {
+      const std::size_t before = m.size();
       const std::size_t i = s.apply(m);
-      if (i == m.size()) continue;
-      std::vector<Rec>& v = versions[i];
-      if (v.empty() && i < pristine.size()) v.push_back(pristine[i]);
-      v.push_back(m[i]);
+      // The record it changed, or every one it added.
+      const std::size_t end = m.size() > before ? m.size() : i + 1;
+      for (std::size_t j = i; j < end && j < m.size(); ++j) {
+        std::vector<Rec>& v = versions[j];
+        if (v.empty() && j < pristine.size()) v.push_back(pristine[j]);
+        v.push_back(m[j]);
+      }
     }
     if (now.size() < pristine.size() || now.size() > m.size()) return false;
     for (std::size_t i = 0; i < now.size(); ++i) {
@@ -284,6 +305,7 @@ TEST_F(Crash, EveryChangeOfEveryWriterKilledLeavesATableTheNextStationRepairsOrR
       {"shared modify", dbiOPENSHARED, {Modify(5, {"B05", "CHANGED"}), Modify(8, {pristine[7].code, "RENAMED"})}},
       {"shared delete", dbiOPENSHARED, {Delete(3, true), Delete(3, false), Delete(9, true)}},
       {"exclusive writes", dbiOPENEXCL, {Add({"E1", "EXCL"}), Modify(2, {"E2", ""}), Delete(4, true)}},
+      {"exclusive batch", dbiOPENEXCL, {AddBatch({{"F1", "BATCH"}, {"F2", ""}, {"A0", "FIRST"}}), Modify(1, {"F3", "AFTER"})}},
       {"tag build", dbiOPENEXCL, {BuildTag(kTags[2])}},
   };
   std::string wantRecords, wantEntries;
