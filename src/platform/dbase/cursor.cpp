@@ -206,13 +206,13 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
   mdxPath = platform::ResolvePath(WithExtension(dbfPath, ".mdx"));
   bool refused = false;  // an index Open refused, opened to be rebuilt
   if (dbf_.productionIndexFlag()) {
-    rc = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_);
+    rc = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_, CharacterOrder());
     // The header promises a production index: without it the table does not open.
     if (rc == DBIERR_NOSUCHPATH || rc == DBIERR_NOSUCHTABLE) rc = DBIERR_INDEXCORRUPT;
     // One whose pages were cut short (a write-back that met a full disk) is rebuilt from its
     // tag table by a cursor that has the table alone; refused otherwise.
     if (rc == DBIERR_INDEXCORRUPT && exclusive && !readOnly && dbf_.writable()) {
-      refused = Mdx::OpenToRebuild(mdxPath, layout_, &mdx_) == DBIERR_NONE;
+      refused = Mdx::OpenToRebuild(mdxPath, layout_, &mdx_, CharacterOrder()) == DBIERR_NONE;
       if (refused) rc = DBIERR_NONE;
     }
     if (rc != DBIERR_NONE) {
@@ -334,7 +334,7 @@ DBIResult DbiCursor::ReopenIndexes(bool toExclusive) {
     if (productionOrder) order_ = Order();
     rc = mdx_->Close();
     mdx_.reset();
-    DBIResult r2 = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_);
+    DBIResult r2 = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_, CharacterOrder());
     if (rc == DBIERR_NONE) rc = r2;
   }
   if (rc == DBIERR_NONE) rc = RefreshCount();
@@ -1164,7 +1164,7 @@ DBIResult DbiCursor::Pack(bool) {
     if (rc == DBIERR_NONE) rc = r2;
   }
   if (dbf_.productionIndexFlag()) {
-    DBIResult r2 = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_);
+    DBIResult r2 = Mdx::Open(mdxPath, layout_, readOnly, exclusive, &mdx_, CharacterOrder());
     if (rc == DBIERR_NONE) rc = r2;
     if (ordered && mdx_) {
       MdxTagInfo info;
@@ -1256,7 +1256,7 @@ DBIResult DbiCursor::WritePack(DbfFile* fresh) {
 
   // Every tag of the copied index filled again from the new records.
   std::unique_ptr<Mdx> index;
-  rc = Mdx::Open(newIndex, layout_, false, true, &index);
+  rc = Mdx::Open(newIndex, layout_, false, true, &index, CharacterOrder());
   if (rc == DBIERR_NONE) {
     FileSource src(*fresh, w - 1);
     rc = index->Rebuild(&src);
@@ -1293,6 +1293,10 @@ DBIResult DbiCursor::Empty() {
 
 // ---------------------------------------------------------------- orders and indexes
 
+KeyOrder DbiCursor::CharacterOrder() const {
+  return dbf_.languageDriver() == kLanguageDriverAnsi ? KeyOrder::kWeights : KeyOrder::kBytes;
+}
+
 bool DbiCursor::IsProductionPath(const std::string& indexName) const {
   if (indexName.empty()) return true;
   std::string want = Lower(indexName);
@@ -1322,7 +1326,7 @@ DBIResult DbiCursor::OpenSeparate(const std::string& path, Mdx** mdx) {
   *mdx = FindSeparate(path);
   if (*mdx != nullptr) return DBIERR_NONE;
   std::unique_ptr<Mdx> m;
-  DBIResult rc = Mdx::Open(path, layout_, true, false, &m);
+  DBIResult rc = Mdx::Open(path, layout_, true, false, &m, CharacterOrder());
   if (rc != DBIERR_NONE) return rc == DBIERR_NOSUCHPATH ? DBIERR_INDEXFILEERR : rc;
   *mdx = m.get();
   separate_[path] = std::move(m);
@@ -1386,7 +1390,7 @@ DBIResult DbiCursor::AddIndex(const IDXDesc& desc) {
     if (desc.szName[0] == 0) return DBIERR_INDEXFILEERR;
     std::string path = SeparatePath(desc.szName);
     separate_.erase(path);
-    rc = Mdx::CreateIndexFile(path, expr, cond, layout_, &src);
+    rc = Mdx::CreateIndexFile(path, expr, cond, layout_, &src, CharacterOrder());
     if (rc == DBIERR_NONE) rc = src.status();
     if (rc != DBIERR_NONE && rc != DBIERR_INVALIDEXPR) rc = DBIERR_INDEXFILEERR;
     return rc;
@@ -1396,7 +1400,7 @@ DBIResult DbiCursor::AddIndex(const IDXDesc& desc) {
     // The production index is made by the first tag, on a table no one else has open.
     if (!exclusive) return DBIERR_NEEDEXCLACCESS;
     mdxPath = WithExtension(dbfPath, ".mdx");
-    rc = Mdx::Create(mdxPath, BaseName(dbfPath), true, layout_, exclusive, &mdx_);
+    rc = Mdx::Create(mdxPath, BaseName(dbfPath), true, layout_, exclusive, &mdx_, CharacterOrder());
     if (rc == DBIERR_NONE) rc = dbf_.WriteProductionIndexFlag(true);
     if (rc != DBIERR_NONE) {
       mdx_.reset();
@@ -1490,6 +1494,8 @@ DBIResult DbiCursor::IndexDesc(std::uint16_t seqNo, IDXDesc* desc) {
   desc->iIndexId = static_cast<std::uint16_t>(info.seqNo);
   desc->bMaintained = m == mdx_.get();
   desc->bSubset = !info.forExpr.empty();
+  desc->bDescending = info.descending;
+  desc->bUnique = info.unique;
   desc->bExpIdx = true;
   desc->iKeyLen = info.keyLength;
   desc->iKeyExpType = static_cast<std::uint16_t>(info.keyType);

@@ -139,6 +139,9 @@ struct DbiCursor {
   Mdx* FindSeparate(const std::string& path);
   DBIResult KeyForCurrent();
   bool IsProductionPath(const std::string& indexName) const;
+  // The order of the table's character keys: our weights for our own language driver, byte
+  // order for another's.
+  KeyOrder CharacterOrder() const;
   std::string SeparatePath(const std::string& indexName) const;
 
   DbfFile dbf_;

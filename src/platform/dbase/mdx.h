@@ -22,7 +22,7 @@
 //            block and the word after its last key is its last child (key i is the greatest
 //            key under child i, as dBASE keeps it; the last child holds the keys above).
 // Keys: character keys padded with blanks, ordered through the collation weights
-// (weights.h); numeric keys are the 12-byte dBASE IV BCD form, date keys the 8-byte double
+// (weights.h), or byte by byte in the tables of another language driver (KeyOrder); numeric keys are the 12-byte dBASE IV BCD form, date keys the 8-byte double
 // of the Julian day. Equal keys are ordered by record number. Tags made here are ascending
 // and not unique; a tag written by another tool may be descending (key format bit 0x08:
 // keys compared the other way) or unique (bit 0x40 or byte 23: a key keeps only its first
@@ -92,7 +92,14 @@ struct MdxTagInfo {
   char keyType = 'C';     // 'C', 'N' or 'D'
   std::uint16_t keyLength = 0;
   int seqNo = 0;          // position in the tag table, from 1
+  bool descending = false;  // written so by another tool
+  bool unique = false;      // one entry per key (written so by another tool)
 };
+
+// The order of character keys: through the collation weights (weights.h) in the tables of
+// our own language driver (cp1252, .dbf byte 29 = 0x57), byte by byte in a table another
+// program wrote with another driver, whose tags that program reads and writes in its order.
+enum class KeyOrder { kWeights, kBytes };
 
 // One index entry: the key as stored (keyLength bytes) and the physical record number.
 struct MdxEntry {
@@ -117,21 +124,23 @@ class Mdx {
 
   // Creates an empty index file (replacing one of that name) for the table `tableName`
   // (the data file's name without folder and extension), then opens it.
+  // Every file is read, written and rebuilt with the order of character keys given here.
   static DBIResult Create(const std::string& path, std::string_view tableName, bool production,
-                          const RecordLayout& layout, bool exclusive, std::unique_ptr<Mdx>* out);
+                          const RecordLayout& layout, bool exclusive, std::unique_ptr<Mdx>* out,
+                          KeyOrder order = KeyOrder::kWeights);
   // Opens an existing file and checks its header and tag table.
   static DBIResult Open(const std::string& path, const RecordLayout& layout, bool readOnly,
-                        bool exclusive, std::unique_ptr<Mdx>* out);
+                        bool exclusive, std::unique_ptr<Mdx>* out, KeyOrder order = KeyOrder::kWeights);
   // Opens, exclusively, a file that Open refuses because its header counts pages the file
   // does not hold (a write-back cut short): its tag table must still read whole. The object
   // stands as interrupted, so only Rebuild writes to it, with new pages past the end.
   static DBIResult OpenToRebuild(const std::string& path, const RecordLayout& layout,
-                                 std::unique_ptr<Mdx>* out);
+                                 std::unique_ptr<Mdx>* out, KeyOrder order = KeyOrder::kWeights);
   // Builds a separate index file with one tag named after the file (its name without folder
   // and extension, upper-cased, cut to 10) from the records; nothing maintains it later.
   static DBIResult CreateIndexFile(const std::string& path, std::string_view keyExpr,
                                    std::string_view forExpr, const RecordLayout& layout,
-                                   RecordSource* records);
+                                   RecordSource* records, KeyOrder order = KeyOrder::kWeights);
 
   // Writes back what exclusive mode kept and closes the file.
   DBIResult Close();

@@ -124,7 +124,9 @@ void Mdx::Impl::Collect(Collector& c, const std::uint8_t* rec, std::uint32_t rec
   const std::size_t at = c.buf.size();
   c.buf.resize(at + c.sortLength + 4);
   std::uint8_t* e = c.buf.data() + at;
-  if (t.info.keyType == 'C') {
+  if (t.info.keyType == 'C' && keyOrder == KeyOrder::kBytes) {
+    std::memcpy(e, key, t.info.keyLength);
+  } else if (t.info.keyType == 'C') {
     const std::uint8_t* w = CollationWeights();
     for (std::uint32_t i = 0; i < t.info.keyLength; ++i) e[i] = w[key[i]];
   } else if (t.info.keyType == 'N') {
@@ -150,9 +152,10 @@ void Mdx::Impl::Finish(Collector& c, std::vector<std::uint8_t>* items) {
   std::sort(order.begin(), order.end(), [base, E](std::uint32_t a, std::uint32_t b) {
     return std::memcmp(base + static_cast<std::size_t>(a) * E, base + static_cast<std::size_t>(b) * E, E) < 0;
   });
+  // Sort bytes back to key bytes: the inverse of the weights, or the bytes themselves.
   std::uint8_t inverse[256];
   const std::uint8_t* w = CollationWeights();
-  for (int i = 0; i < 256; ++i) inverse[w[i]] = static_cast<std::uint8_t>(i);
+  for (int i = 0; i < 256; ++i) inverse[keyOrder == KeyOrder::kBytes ? i : w[i]] = static_cast<std::uint8_t>(i);
   // A unique tag keeps the first record of each key.
   if (t.unique && !order.empty()) {
     std::size_t kept = 1;
@@ -447,7 +450,7 @@ DBIResult Mdx::Rebuild(RecordSource* records) {
 }
 
 DBIResult Mdx::CreateIndexFile(const std::string& path, std::string_view keyExpr, std::string_view forExpr,
-                               const RecordLayout& layout, RecordSource* records) {
+                               const RecordLayout& layout, RecordSource* records, KeyOrder order) {
   std::string base = path;
   const std::size_t slash = base.find_last_of('/');
   if (slash != std::string::npos) base = base.substr(slash + 1);
@@ -456,7 +459,7 @@ DBIResult Mdx::CreateIndexFile(const std::string& path, std::string_view keyExpr
   std::string tag = UpperName(base);
   if (tag.empty()) tag = "INDEX";
   std::unique_ptr<Mdx> m;
-  DBIResult r = Create(path, base, false, layout, true, &m);
+  DBIResult r = Create(path, base, false, layout, true, &m, order);
   if (r != DBIERR_NONE) return r;
   r = m->AddTag(tag, keyExpr, forExpr, records);
   DBIResult c = m->Close();

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -143,6 +144,7 @@ struct Mdx::Impl {
   bool txnWrote = false;     // ... or wrote to the file before its end
   bool keepMark = false;     // the caller wrote its own part of an update it abandons
   bool lenient = false;      // opened to be rebuilt: pages counted past the end are let go
+  KeyOrder keyOrder = KeyOrder::kWeights;  // of character keys
 
   ~Impl() { CloseFile(); }
 
@@ -301,6 +303,7 @@ struct Mdx::Impl {
       case 'N': return CompareNumbers(BcdKeyToNumber(a), BcdKeyToNumber(b));
       case 'D': return CompareNumbers(GetDouble(a), GetDouble(b));
       default:
+        if (keyOrder == KeyOrder::kBytes) return std::memcmp(a, b, n);
         return CompareWeighted(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b), n);
     }
   }

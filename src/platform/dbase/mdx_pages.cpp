@@ -321,8 +321,8 @@ DBIResult Mdx::Impl::Reload() {
     t->info.keyExpr = CString(th + kKeyExprAt, kKeyExprMax);
     if (th[kForFlagAt]) t->info.forExpr = CString(th + kForExprAt, kForExprMax);
     const std::uint8_t format = th[mdx_tag_header::kKeyFormat];
-    t->descending = (format & mdx_tag_header::kDescendingBit) != 0;
-    t->unique = (format & mdx_tag_header::kUniqueBit) != 0 || th[mdx_tag_header::kUnique] != 0;
+    t->descending = t->info.descending = (format & mdx_tag_header::kDescendingBit) != 0;
+    t->unique = t->info.unique = (format & mdx_tag_header::kUniqueBit) != 0 || th[mdx_tag_header::kUnique] != 0;
     // Keep the parsed expressions of an unchanged tag.
     for (auto& old : tags) {
       if (old && old->info.keyExpr == t->info.keyExpr && old->info.forExpr == t->info.forExpr &&
@@ -457,7 +457,7 @@ std::uint32_t Mdx::ChangeCounter() const { return impl_->counter; }
 bool Mdx::production() const { return impl_->header[mdx_header::kProduction] != 0; }
 
 DBIResult Mdx::Create(const std::string& path, std::string_view tableName, bool production,
-                      const RecordLayout& layout, bool exclusive, std::unique_ptr<Mdx>* out) {
+                      const RecordLayout& layout, bool exclusive, std::unique_ptr<Mdx>* out, KeyOrder order) {
   const int fd = ::open(platform::DiskPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return ErrnoResult(errno);
   std::uint8_t h[kHeaderLength] = {};
@@ -479,15 +479,16 @@ DBIResult Mdx::Create(const std::string& path, std::string_view tableName, bool 
   DBIResult r = WriteExact(fd, h, kHeaderLength, 0);
   ::close(fd);
   if (r != DBIERR_NONE) return r;
-  return Open(path, layout, false, exclusive, out);
+  return Open(path, layout, false, exclusive, out, order);
 }
 
 DBIResult Mdx::Open(const std::string& path, const RecordLayout& layout, bool readOnly, bool exclusive,
-                    std::unique_ptr<Mdx>* out) {
+                    std::unique_ptr<Mdx>* out, KeyOrder order) {
   std::unique_ptr<Mdx> m(new Mdx());
   Impl& d = *m->impl_;
   d.path = path;
   d.layout = layout;
+  d.keyOrder = order;
   d.readOnly = readOnly;
   d.exclusive = exclusive;
   d.network = OnNetworkFs(path);
@@ -506,11 +507,13 @@ DBIResult Mdx::Open(const std::string& path, const RecordLayout& layout, bool re
   return DBIERR_NONE;
 }
 
-DBIResult Mdx::OpenToRebuild(const std::string& path, const RecordLayout& layout, std::unique_ptr<Mdx>* out) {
+DBIResult Mdx::OpenToRebuild(const std::string& path, const RecordLayout& layout, std::unique_ptr<Mdx>* out,
+                             KeyOrder order) {
   std::unique_ptr<Mdx> m(new Mdx());
   Impl& d = *m->impl_;
   d.path = path;
   d.layout = layout;
+  d.keyOrder = order;
   d.exclusive = true;
   d.lenient = true;
   d.network = OnNetworkFs(path);

@@ -1,5 +1,6 @@
 // Index files written by other dBASE tools: descending and unique tags, pages in another
-// collation, tags whose expressions this engine cannot compute, and the date of last update.
+// collation (refused in a table of our language driver, kept in byte order in a table of
+// another's), tags whose expressions this engine cannot compute, and the date of last update.
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -191,6 +192,89 @@ TEST_F(ForeignIndex, AnotherOrderIsRefusedSharedAndRebuiltExclusive) {
   cur.Close();
   ASSERT_EQ(Open(path, &cur, dbiOPENSHARED, "BYNAME"), DBIERR_NONE);
   EXPECT_EQ(Walk(cur).size(), names.size());
+}
+
+TEST_F(ForeignIndex, ATableOfAnotherLanguageDriverKeepsItsCharacterTagsInByteOrder) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back(kNames[i % std::size(kNames)] + std::to_string(i % 7));
+  MakeTable(names);
+  ReorderInBytes(mdx, 1);
+  ReorderInBytes(mdx, 2);
+  std::vector<char> b = ReadAll(path);
+  b[dbf_header::kLanguageDriver] = 0x03;  // another program's driver
+  WriteAll(path, b);
+  // Each record as the walk shows it, in byte order of the key (ties by record).
+  std::vector<std::pair<std::string, std::uint32_t>> model;
+  for (std::size_t i = 0; i < names.size(); ++i) model.emplace_back(names[i], static_cast<std::uint32_t>(i + 1));
+  auto expected = [&] {
+    auto sorted = model;
+    std::sort(sorted.begin(), sorted.end(), [](const auto& x, const auto& y) {
+      const std::string a = (x.first + std::string(12, ' ')).substr(0, 12), c = (y.first + std::string(12, ' ')).substr(0, 12);
+      return a != c ? a < c : x.second < y.second;
+    });
+    std::vector<std::string> out;
+    for (const auto& [name, recno] : sorted) out.push_back(std::to_string(recno) + ":" + name);
+    return out;
+  };
+  const RecordLayout layout = {{"NAME", 'C', 1, 12, 0}, {"DT", 'D', 13, 8, 0}};
+  auto checkTags = [&](const char* when) {
+    SCOPED_TRACE(when);
+    std::unique_ptr<Mdx> m;
+    ASSERT_EQ(Mdx::Open(mdx, layout, true, false, &m, KeyOrder::kBytes), DBIERR_NONE);
+    EXPECT_EQ(m->Check("BYNAME"), DBIERR_NONE);
+    EXPECT_EQ(m->Check("TWICE"), DBIERR_NONE);
+    EngineCursor cur;
+    ASSERT_EQ(Open(path, &cur, dbiOPENSHARED, "BYNAME"), DBIERR_NONE);
+    EXPECT_EQ(Walk(cur), expected());
+  };
+
+  // Read as it is, by a shared open and by an exclusive one, which leaves it untouched.
+  checkTags("read");
+  const std::vector<char> before = ReadAll(mdx);
+  EngineCursor cur;
+  ASSERT_EQ(Open(path, &cur, dbiOPENEXCL, "BYNAME"), DBIERR_NONE);
+  cur.Close();
+  EXPECT_TRUE(ReadAll(mdx) == before);
+
+  // Written: accented names appended and changed, a record deleted (its entry stays).
+  ASSERT_EQ(Open(path, &cur, dbiOPENSHARED, "BYNAME"), DBIERR_NONE);
+  for (const char* n : {"\xE9t\xE9", "ete", "\xC0 la", "Azur", "\xFFy"}) {
+    ASSERT_EQ(Append(cur, {n, "20240102"}), DBIERR_NONE);
+    model.emplace_back(n, static_cast<std::uint32_t>(model.size() + 1));
+  }
+  std::vector<std::uint8_t> buf = Buffer(cur);
+  ASSERT_EQ(DbiSetToRecordNo(cur, 3), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiPutField(cur, 1, buf.data(), "\xE8re"), DBIERR_NONE);
+  ASSERT_EQ(DbiModifyRecord(cur, buf.data(), true), DBIERR_NONE);
+  model[2].first = "\xE8re";
+  ASSERT_EQ(DbiSetToRecordNo(cur, 5), DBIERR_NONE);
+  ASSERT_EQ(DbiDeleteRecord(cur, nullptr), DBIERR_NONE);
+  cur.Close();
+  checkTags("written");
+
+  // Rebuilt: an update left marked as cut short is rebuilt in the same order.
+  {
+    std::fstream f(mdx, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(mdx_header::kUpdateMark);
+    f.put(1);
+  }
+  ASSERT_EQ(Open(path, &cur, dbiOPENEXCL), DBIERR_NONE);
+  cur.Close();
+  EXPECT_EQ(ReadAll(mdx)[mdx_header::kUpdateMark], 0);
+  checkTags("rebuilt");
+}
+
+TEST_F(ForeignIndex, TheIndexDescriptionTellsDescendingAndUniqueTags) {
+  MakeTable({});
+  SetTagFlags(mdx, 1, mdx_tag_header::kDescendingBit | mdx_tag_header::kUniqueBit);
+  EngineCursor cur;
+  ASSERT_EQ(Open(path, &cur), DBIERR_NONE);
+  IDXDesc desc;
+  ASSERT_EQ(DbiGetIndexDesc(cur, 1, &desc), DBIERR_NONE);
+  EXPECT_TRUE(desc.bDescending && desc.bUnique);
+  ASSERT_EQ(DbiGetIndexDesc(cur, 2, &desc), DBIERR_NONE);
+  EXPECT_FALSE(desc.bDescending || desc.bUnique);
 }
 
 TEST_F(ForeignIndex, AChangeTheIndexCannotFollowWritesNothing) {
