@@ -108,9 +108,15 @@ class CrashTest : public Engine {
     int status = 0;
     return RunPython(script, &status);
   }
-  // The tags index_dump lists in a table's index, one a line.
-  static std::string IndexDumpTags(const std::string& table) {
-    return Output("/usr/bin/perl /usr/bin/index_dump " + table.substr(0, table.size() - 4) + ".mdx");
+  // Entries of the CODE tag of each table's index as XBase::Index (index_dump's library)
+  // walks them.
+  std::string XBaseCounts(const std::vector<std::string>& tables) {
+    std::vector<std::string> files;
+    for (const std::string& t : tables) files.push_back(t.substr(0, t.size() - 4) + ".mdx");
+    return XBaseEntryCounts(files, dir.path());
+  }
+  static std::string CodeEntries(const std::string& table, int n) {
+    return table.substr(0, table.size() - 4) + ".mdx CODE " + std::to_string(n) + "\n";
   }
   // The index's update mark.
   static std::uint32_t Mark(const std::string& table) {
@@ -162,7 +168,7 @@ TEST_F(CrashTest, APackKilledBeforeAnyOfItsWritesLeavesTheOldTableOrTheNewOneWho
 
   const std::vector<std::string> old = Expected(kRecords, false), packed = Expected(kRecords, true);
   std::vector<std::string> tables;
-  std::string pythonWants;
+  std::string pythonWants, xbaseWants;
   for (long n = 1; n <= writes + 1; ++n) {
     const std::string folder = dir / ("kill" + std::to_string(n));
     fs::copy(model, folder);
@@ -184,10 +190,12 @@ TEST_F(CrashTest, APackKilledBeforeAnyOfItsWritesLeavesTheOldTableOrTheNewOneWho
       EXPECT_NE(e.path().extension(), ".pack") << n << " " << e.path();
     tables.push_back(table);
     pythonWants += state == old ? "26 14 0\n" : "26 0 0\n";
+    xbaseWants += CodeEntries(table, state == old ? kRecords : 26);
   }
   // Killed at the last write, the new table is in place.
   EXPECT_EQ(State(tables.back()), packed);
   EXPECT_EQ(DbfreadCounts(tables), pythonWants);
+  EXPECT_EQ(XBaseCounts(tables), xbaseWants);
 }
 
 TEST_F(CrashTest, AnAppendOnAFullDiskUndoesItsWritesAndARetryAddsTheRecordOnce) {
@@ -221,6 +229,8 @@ TEST_F(CrashTest, AnAppendOnAFullDiskUndoesItsWritesAndARetryAddsTheRecordOnce) 
   EXPECT_EQ(std::string(text), "Disque plein : plus de place dans le dossier " + dir.path());
   DbiCloseCursor(&cur);
   EXPECT_EQ(State(table), Expected(130, false, false));
+  EXPECT_EQ(DbfreadCounts({table}), "130 0 0\n");
+  EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 130));
 }
 
 TEST_F(CrashTest, AWriteOverARealFileSizeLimitIsRefusedAndTakenBackOnceTheProgramHasStarted) {
@@ -286,6 +296,7 @@ TEST_F(CrashTest, AWriteOverARealFileSizeLimitIsRefusedAndTakenBackOnceTheProgra
     EXPECT_EQ(State(table).back(), "tag in order");
   }
   EXPECT_EQ(DbfreadCounts({table}), "111 0 50\n");  // the batch's records have no memo
+  EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 111));
 }
 
 TEST_F(CrashTest, AnExclusiveWriteBackCutShortByTheLimitIsRebuiltByTheNextOpen) {
@@ -310,7 +321,7 @@ TEST_F(CrashTest, AnExclusiveWriteBackCutShortByTheLimitIsRebuiltByTheNextOpen) 
   EXPECT_EQ(State(table), want);
   EXPECT_EQ(Mark(table), 0u);
   EXPECT_EQ(DbfreadCounts({table}), "300 0 0\n");
-  EXPECT_EQ(IndexDumpTags(table), "CODE\n");
+  EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 300));
 }
 
 TEST_F(CrashTest, ARebuildCutShortByTheLimitLeavesTheIndexFileAsItWas) {
@@ -340,6 +351,8 @@ TEST_F(CrashTest, ARebuildCutShortByTheLimitLeavesTheIndexFileAsItWas) {
   }
   EXPECT_EQ(State(table), Expected(200, false, false));
   EXPECT_EQ(Mark(table), 0u);
+  EXPECT_EQ(DbfreadCounts({table}), "200 0 0\n");
+  EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 200));
 }
 
 TEST_F(CrashTest, AnIndexWhoseHeaderCountsPagesItLacksIsRefusedSharedAndRebuiltByAnExclusiveOpen) {
@@ -353,7 +366,7 @@ TEST_F(CrashTest, AnIndexWhoseHeaderCountsPagesItLacksIsRefusedSharedAndRebuiltB
   DbiCloseCursor(&cur);
   EXPECT_EQ(State(table), Expected(200, false, false));
   EXPECT_EQ(DbfreadCounts({table}), "200 0 0\n");
-  EXPECT_EQ(IndexDumpTags(table), "CODE\n");
+  EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 200));
   // The tag table itself unreadable: nothing to rebuild from, the index stays refused.
   {
     std::fstream f(dir / "t.mdx", std::ios::in | std::ios::out | std::ios::binary);
@@ -391,6 +404,7 @@ TEST_F(CrashTest, ARecordWrittenPastTheCountIsCutOffByTheNextExclusiveOpen) {
   DbiCloseCursor(&cur);
   EXPECT_EQ(State(table).size(), 5u);
   EXPECT_EQ(DbfreadCounts({table}), "4 0 0\n");
+  EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 4));
 }
 
 TEST_F(CrashTest, AMemoFreePointerIntoTheUsedBlocksIsDamageAndOverwritesNoMemo) {
@@ -416,6 +430,8 @@ TEST_F(CrashTest, AMemoFreePointerIntoTheUsedBlocksIsDamageAndOverwritesNoMemo) 
     DbiCloseCursor(&cur);
     EXPECT_EQ(State(table), Expected(5, false, false)) << c.pointer;
     EXPECT_EQ(reported, c.damage ? memo + " 8963" : "") << c.pointer;
+    EXPECT_EQ(DbfreadCounts({table}), "5 0 0\n") << c.pointer;
+    EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 5)) << c.pointer;
   }
   DbiDamageHook = nullptr;
 }

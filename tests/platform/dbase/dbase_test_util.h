@@ -197,6 +197,20 @@ inline int InChild(const std::function<int()>& work) {
   return told ? v : -code;
 }
 
+// What XBase::Index (the library index_dump runs) reads of index files: "file tag entries"
+// for every tag of every file, each tag walked through all its pages. The script is written
+// in `scratch`, a test's folder.
+inline std::string XBaseEntryCounts(const std::vector<std::string>& mdxFiles, const std::string& scratch) {
+  const std::string script = scratch + "/xbase_counts.pl";
+  std::ofstream(script) << "use XBase::Index;\nfor my $f (@ARGV) {\n"
+                           "  for my $t ((XBase::Index->new($f) or die)->tags) {\n"
+                           "    my $i = XBase::Index->new($f, tag => $t) or die; $i->prepare_select;\n"
+                           "    my $n = 0; $n++ while $i->fetch;\n    print \"$f $t $n\\n\";\n  }\n}\n";
+  std::string command = "/usr/bin/perl " + script;
+  for (const std::string& f : mdxFiles) command += " " + f;
+  return Output(command);
+}
+
 // Runs a shell-free Python 3 script (Debian's interpreter) and returns its standard output.
 inline std::string RunPython(const std::string& script, int* status) {
   return test_support::RunPythonScript(script, false, status);

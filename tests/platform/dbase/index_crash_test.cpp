@@ -284,16 +284,30 @@ TEST_P(CrashLarge, RandomChangesKilledLeaveATableTheNextStationRepairsOrRefuses)
   std::vector<int> changes;
   for (const Writer& w : writers) changes.push_back(RunCut(w, 0));
   int refusals = 0;
+  Model last;
   for (int point = 0; point < 60; ++point) {
     const std::size_t k = rng() % writers.size();
     const int n = static_cast<int>(rng() % static_cast<unsigned>(changes[k])) + 1;
     SCOPED_TRACE(std::string(writers[k].what) + ", killed before change " + std::to_string(n));
     ASSERT_EQ(RunCut(writers[k], n), -(128 + SIGKILL));
     bool refused = false;
-    CheckAfterKill(writers[k], point % 2 == 1, &refused);
+    last = CheckAfterKill(writers[k], point % 2 == 1, &refused);
     refusals += refused;
   }
   EXPECT_GT(refusals, 5);
+  // The last table left, as python3-dbfread and XBase::Index read it.
+  int status = 0;
+  EXPECT_EQ(RunPython("import dbfread\nt = dbfread.DBF('" + dir / "t.dbf" +
+                      "')\nprint(sum(1 for r in t.records) + sum(1 for r in t.deleted))\n", &status),
+            std::to_string(last.size()) + "\n");
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Open(dir / "t.mdx", kLayout, true, false, &m), DBIERR_NONE);
+  const bool both = m->FindTag("BOTH", nullptr) == DBIERR_NONE;
+  m.reset();
+  std::string want;
+  for (const auto& [tag, entries] : Expected(last, both))
+    want += dir / "t.mdx" + " " + tag + " " + std::to_string(entries.size()) + "\n";
+  EXPECT_EQ(XBaseEntryCounts({dir / "t.mdx"}, dir.path()), want);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, CrashLarge, ::testing::Values(1, 2, 3));
