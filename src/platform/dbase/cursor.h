@@ -27,7 +27,9 @@ struct DbiCursor {
 
   // Opens the table files and takes the open lock; `indexName`/`tagName` choose the order.
   // The files of a pack that was cut short are first put back in order (the old table or the
-  // new one), and an exclusive open cuts off a record written past the count.
+  // new one), and an exclusive open cuts off a record written past the count and rebuilds a
+  // production index left marked by a cut-short update or refused as damaged (when its tag
+  // table still reads).
   DBIResult Open(const std::string& dbfPath, const std::string& indexName, const std::string& tagName,
                  bool readOnly, bool exclusive, XLTMode xlt);
   DBIResult Close();

@@ -40,7 +40,8 @@
 // saw (read once per call or spanning update). The update mark at byte 504 is set before
 // an update's first write (the caller's own writes of a spanning update included) and
 // cleared by the header write that ends it; an exclusive object sets it at its first change
-// and clears it when its pages are written back. Whoever takes the lock and finds the mark
+// and clears it when its pages are written back (one whose update was abandoned writes
+// nothing more: its mark stands until Rebuild). Whoever takes the lock and finds the mark
 // set knows a writer died half way: reads go on (every walk is bounded and checks its
 // order), writes give DBIERR_INDEXOUTOFDATE until Rebuild. A read call (seek, walk, count)
 // first runs without the lock when the counter, read through a shared mapping of the file's
