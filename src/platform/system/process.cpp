@@ -185,8 +185,19 @@ LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOpt
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
   }
 
+  // The program gets the default action of the signals this process ignores
+  // for its own sake (SIGXFSZ, so that a file-size limit fails its writes).
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
   pid_t pid = 0;
-  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  int rc = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (capture) ::close(pipeFds[1]);
   if (rc != 0) {

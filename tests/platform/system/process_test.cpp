@@ -3,6 +3,7 @@
 // end, and the caller's work between two looks while the program runs.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -107,3 +108,17 @@ TEST(ProcessOutput, LastLinesLeaveBlankLinesOut) {
 }
 
 }  // namespace
+
+// The program ignores SIGXFSZ for its own writes; a launched program must not inherit that, or a
+// file-size limit would no longer stop it.
+TEST(ProcessOutput, ALaunchedProgramGetsTheFileSizeSignalBack) {
+  IgnoreFileSizeLimitSignal();
+  test_support::TempFolder folder;
+  LaunchOptions options;
+  options.wait = true;
+  const LaunchResult r = LaunchProcess(
+      {"/bin/sh", "-c", "ulimit -f 1; exec dd if=/dev/zero of=\"$1\" bs=4096 count=1 2>/dev/null", "sh",
+       folder / "big"},
+      options);
+  EXPECT_EQ(r.exitStatus, 128 + SIGXFSZ);
+}
