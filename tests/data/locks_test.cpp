@@ -1,6 +1,8 @@
 // Record locks and the dossier lock between two processes: the test is one station, a
 // forked child the other, driven by one-byte commands through pipes (no sleeping: each
 // command waits for the child's answer).
+#include <stdexcept>
+
 #include "data/dossier_lock.h"
 #include "data/locks.h"
 #include "data_test_util.h"
@@ -87,6 +89,27 @@ TEST_F(LockTest, ThreeModesWhileAnotherStationHoldsTheRecord) {
   EXPECT_TRUE(Notices().empty());
   EXPECT_TRUE(UnlockRecord(t));
   EXPECT_TRUE(other.Do('l'));
+}
+
+TEST_F(LockTest, ExclusiveTablesAndRecordsThatCannotBeReadTakeNoNotice) {
+  Table& t = *TableC20;
+  ASSERT_TRUE(t.OpenExclusive(DossierPath(TableKind::C20), "C20CODE"));
+  t.result = 4242;
+  EXPECT_TRUE(LockRecord(t, nullptr, 0));
+  EXPECT_TRUE(UnlockRecord(t));
+  EXPECT_EQ(t.result, 4242);  // the engine was not called
+
+  // No current record, or no table: a lock that can never be had is no reason to wait.
+  // A notice here would come back for ever; the first one ends the wait.
+  OnNotice() = [] { throw std::runtime_error("a notice for a record that cannot be read"); };
+  Table& empty = *TableC30;
+  ASSERT_TRUE(empty.OpenShared(DossierPath(TableKind::C30), "C30CODE"));
+  EXPECT_FALSE(empty.GoTop("C30CODE"));
+  Table closed;
+  for (Table* table : {&empty, &closed}) {
+    EXPECT_NO_THROW(EXPECT_FALSE(LockRecord(*table, "texte", 1)));
+    EXPECT_TRUE(Notices().empty());
+  }
 }
 
 TEST_F(LockTest, DossierLockWhileAnotherStationHasTheDossierOpen) {

@@ -64,7 +64,7 @@ TEST_F(DataTest, MemoRewrittenOverAnotherSizeKeepsTheNextMemo) {
   CreateDossier();
   Table& c10 = *TableC10;
   ASSERT_TRUE(c10.OpenTable(DossierPath(TableKind::C10), "C10CODE"));
-  const std::size_t sizes[] = {504, 505, 1017};
+  const std::size_t sizes[] = {504, 505, 1016, 1017};
   int number = 0;
   for (std::size_t first : sizes) {
     for (std::size_t again : sizes) {

@@ -15,13 +15,14 @@ std::uint32_t Get32(const std::string& s, std::size_t at) {
   return v;
 }
 
-// Points the root of tag C10CODE at `block` (in 512-byte units).
+// Points the root of tag C10CODE at `block` (in 512-byte units); 0 = its own header.
 void MoveC10CodeRoot(const std::string& mdx, std::uint32_t block) {
   const std::string bytes = dossier_test::ReadFile(mdx);
   for (std::size_t entry = 544; entry + 32 <= 1024; entry += 32) {
     if (bytes.compare(entry + 4, 7, "C10CODE") != 0) continue;
     const std::uint32_t header = Get32(bytes, entry);
-    Poke(mdx, header * 512u, std::string(reinterpret_cast<const char*>(&block), 4));  // little-endian
+    const std::uint32_t root = block == 0 ? header : block;
+    Poke(mdx, header * 512u, std::string(reinterpret_cast<const char*>(&root), 4));  // little-endian
     return;
   }
   FAIL() << "no C10CODE tag in " << mdx;
@@ -37,10 +38,18 @@ TEST_F(DossierOpenTest, DamagedGeneralFileIsRefusedAndADamagedIndexRebuilt) {
   } cases[] = {
       {"data file cut to 1,000 bytes", [](const std::string& dbf, const std::string&) { fs::resize_file(dbf, 1000); },
        ".dbf"},
+      {"first field of unknown type", [](const std::string& dbf, const std::string&) { Poke(dbf, 32 + 11, "X"); },
+       ".dbf"},
+      // The constants' record is not made again over the user's books.
+      {"record \"0\" gone", [](const std::string& dbf, const std::string&) {
+         Poke(dbf, (Get32(dossier_test::ReadFile(dbf), 8) & 0xFFFF) + 1u, "Z"); },
+       ".dbf"},
       {"memo file missing", [](const std::string& dbf, const std::string&) {
          fs::remove(dbf.substr(0, dbf.size() - 4) + ".dbt"); }, ".dbt"},
       {"index root past its end", [](const std::string&, const std::string& mdx) {
          MoveC10CodeRoot(mdx, static_cast<std::uint32_t>(fs::file_size(mdx) / 512 + 40)); }, nullptr},
+      {"index root at its own header", [](const std::string&, const std::string& mdx) { MoveC10CodeRoot(mdx, 0); },
+       nullptr},
   };
   int n = 0;
   for (const Case& c : cases) {

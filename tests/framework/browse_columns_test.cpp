@@ -4,6 +4,7 @@
 
 #include "framework/browse.h"
 #include "framework/browse_columns.h"
+#include "framework/ordering_table.h"
 #include "framework/row_store.h"
 
 namespace {
@@ -61,6 +62,17 @@ TEST(BrowseColumns, SavedLayoutsGoodAndBad) {
     BrowseColumnTable again = Declared();
     ASSERT_TRUE(ApplySavedLayout(again, saved));
     EXPECT_EQ(FormatSavedLayout(again), saved);
+  }
+}
+
+TEST(BrowseColumns, OrderingTableFollowsTheIndexOrder) {
+  OrderingTable o;
+  // Accented letters sort with their base letter, as the engine's keys do.
+  const std::vector<std::pair<std::string, std::string>> ordered = {
+      {"\xC9", "F"}, {"e", "\xE9"}, {"Z", "a"}};
+  for (const auto& [lo, hi] : ordered) {
+    EXPECT_LT(o.MapThroughOrderingTable(lo), o.MapThroughOrderingTable(hi)) << lo << " " << hi;
+    EXPECT_LT(o.Compare(lo, hi, true), 0);
   }
 }
 

@@ -17,6 +17,7 @@ class LookupFormTest : public SubjectTest {
     AddC10("J", "AC", "ACHATS");
     AddC10("J", "BQ", "BANQUE");
     AddC10("J", "BR", "BANQUE 2");
+    AddC10("J", "CX", "ANNULE", true);
     AddC10("J", "VT", "VENTES");
     AddC10("J", "ZZ", "ANNULE AUSSI", true);
     AddC10("K", "AA", "AUTRE SORTE");
@@ -126,25 +127,33 @@ TEST_F(LookupFormTest, CodeSteps) {
   ASSERT_NE(form, nullptr);
   MEdit* e = form->refEdit;
   gui::Static* l = form->refName;
-  // Typing "BR" (the edit clears its step flag), then Prior: BR itself first.
-  e->SetText("BR");
-  e->StepFlag = false;
+  // A row with a typed text types it first (the edit clears its step flag);
+  // the others step from where the previous row left the edit.
   struct Step {
     const char* what;
+    const char* typed;
     bool (CMDIModif::*fn)(MEdit*, const char*, int, gui::Static*);
     bool ok;
     const char* text;
     const char* name;
   };
   const Step steps[] = {
-      {"prior after typing", &CMDIModif::PriorC10Code, true, "BR", "BANQUE 2"},
-      {"first", &CMDIModif::FirstC10Code, true, "AC", "ACHATS"},
-      {"prior past the first", &CMDIModif::PriorC10Code, false, "AC", "???"},
-      {"last, a cancelled code after it", &CMDIModif::LastC10Code, true, "VT", "VENTES"},
-      {"next past the last", &CMDIModif::NextC10Code, false, "VT", "???"},
+      {"prior after typing: the typed code itself", "BR", &CMDIModif::PriorC10Code, true, "BR", "BANQUE 2"},
+      {"first", nullptr, &CMDIModif::FirstC10Code, true, "AC", "ACHATS"},
+      {"prior past the first", nullptr, &CMDIModif::PriorC10Code, false, "AC", "???"},
+      {"last, a cancelled code after it", nullptr, &CMDIModif::LastC10Code, true, "VT", "VENTES"},
+      {"next past the last", nullptr, &CMDIModif::NextC10Code, false, "VT", "???"},
+      // Next after typing: the first code at or after the text, whether a code
+      // begins with it (the cancelled CX, passed over) or none does.
+      {"next after typing the start of a cancelled code", "C", &CMDIModif::NextC10Code, true, "VT", "VENTES"},
+      {"next after typing a text no code begins with", "D", &CMDIModif::NextC10Code, true, "VT", "VENTES"},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.what);
+    if (s.typed != nullptr) {
+      e->SetText(s.typed);
+      e->StepFlag = false;
+    }
     gui::ResetBeepCount();
     EXPECT_EQ((form->*s.fn)(e, "J", 3, l), s.ok);
     EXPECT_EQ(e->GetText(), s.text);

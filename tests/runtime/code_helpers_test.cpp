@@ -28,6 +28,7 @@ TEST_F(CodeHelpersTest, AccountNumbersByTheDossierLength) {
   const struct { const char* constant; const char* in; const char* out; } cases[] = {
       {"6  ", "411000000", "411000   "}, {"6  ", "411000100", "411000100"},
       {"O  ", "411000000", "411      "}, {"   ", "411000000", "411000000"},
+      {"5  ", "4110000", "41100  "},
   };
   for (const auto& c : cases) {
     TheDossierRecord.SetConstant(19, c.constant);
@@ -45,8 +46,10 @@ TEST_F(CodeHelpersTest, JournalsInEntryAreFoundByTheirKey) {
   // Slot 4 holds a line key beginning with "Z".
   SetRegistryText(2202, 1, "1");
   SetRegistryText(2213, 8, "ZC402ACH");
+  // Slot 0 is not in use.
+  SetRegistryText(565, 7, "C403BQ1");
   const struct { const char* journal; bool found; } cases[] = {
-      {"C401VTE", true},  {"C402ACH", true},
+      {"C401VTE", true},  {"C402ACH", true}, {"C403BQ1", false},
       {"3456C40", false},  // handle characters never count
       {"C401", false},
   };
@@ -87,10 +90,18 @@ TEST_F(CodeHelpersTest, SupportPassword) {
   std::string code = SupportCodeForDate(today.year, today.month, today.day);
   EXPECT_FALSE(AskSupportPassword());  // no prompt: cancelled
   SetTextPromptHook(TypedPrompt);
+  const std::string otherDay = SupportCodeForDate(today.year, today.month, today.day == 1 ? 2 : 1);
+  ASSERT_NE(otherDay, code);
+  const std::string exact = code;
   // Typed in lower case with trailing blanks: still the code.
   for (char& ch : code) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   g_typed = code + "  ";
   EXPECT_TRUE(AskSupportPassword());
+  // A wrong password is refused.
+  for (const std::string& wrong : {otherDay, exact.substr(0, 7)}) {
+    g_typed = wrong;
+    EXPECT_FALSE(AskSupportPassword()) << wrong;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ TEST_F(Dates, StoredAndDisplayForms) {
   struct Case { const char* in; const char* out; } cases[] = {
       {"A50115", "15/01/05"}, {"15/01/95", "950115"}, {"0115", "*"},
       {"C91231", "31/12/29"}, {"01/01/30", "D00101"}, {"01/01/55", "F50101"},
+      {"01/01/56", "560101"},  // the first year of the window's last century
   };
   for (const Case& c : cases) EXPECT_STREQ(ConvertDate(c.in), c.out) << c.in;
   // Two alternating buffers: a result survives the next conversion.

@@ -12,6 +12,7 @@ TEST_F(Numbers, Val) {
   struct Case { const char* text; double want; } cases[] = {
       {"abc", 0},       {"- 3.5", -3.5}, {"--3", 0},     {"1.2.3", 1.2},
       {"12. 5", 12.05}, {"12,75", 12},   {"      1 234.50 Db", 1234.5},  {"1e400", 1},   {"-nan", 0},
+      {"+3.5", 3.5},    {"-.5", -0.5},   {"1..2", 1},    {"1 . 5", 1.05},  // signs and points
       {"123456789012345678901234", 12345678901234567890.0},    // cut at 20 characters
       {"                   12", 1},                            // the 21st character is not read
   };
@@ -24,6 +25,7 @@ TEST_F(Numbers, Round) {
   struct Case { int n; double v, want; } cases[] = {
       {2, -2.345, -2.35},     {0, 2.49999, 2},       {2, 1.005, 1.01},      {5, 1.234565, 1.23457},
       {5, 1.234561, 1.23456},  {9, 1.2345678, 1.23457}, {2, 99999999999999.0, 99999999999999.0}, {2, 1e15, 0},
+      {2, -99999999999999.0, 0},  // with its sign, 15 positions
   };
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(Round(c.n, c.v), c.want) << "Round(" << c.n << ", " << c.v << ")";
   EXPECT_FALSE(std::signbit(Round(2, -0.001))) << "a rounded zero has no sign";
@@ -48,6 +50,7 @@ TEST_F(Numbers, FormatNumber) {
 TEST_F(Numbers, GroupedAmounts) {
   struct Case { std::string got; const char* want; } cases[] = {
       {GroupThousands(14, 2, 1234567.89), "  1 234 567.89"},
+      {GroupThousands(30, 2, 1.0), "                1.00"},     // width capped at 20
       {FormatAmount(-0.004), "          0.00   "},             // a zero amount never shows a minus
       {FormatAmount(1e15), "************** Db"},
       {FormatAmount(-1234567890.12), "1234567 890.12 Cr"},      // partly grouped, sign kept

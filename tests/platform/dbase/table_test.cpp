@@ -217,6 +217,7 @@ TEST_F(TableTest, DamagedDataFilesAreRefused) {
       {"field of width 0", 0, 32 + 16, {0}, DBIERR_HEADERCORRUPT},
       // Header 193 bytes (5 fields), records 46 bytes.
       {"header length off by 37", 0, 8, {193 + 37, 0}, DBIERR_HEADERCORRUPT},
+      {"first field of unknown type", 0, 32 + 11, {'X'}, DBIERR_HEADERCORRUPT},
       {"record length one too many", 0, 10, {47, 0}, DBIERR_HEADERCORRUPT},
       {"count beyond the file", 0, 4, {0x40, 0x42, 0x0F, 0x00}, DBIERR_FILECORRUPT},
       {"cut inside the records", 193 + 46 + 3, 0, {}, DBIERR_FILECORRUPT},

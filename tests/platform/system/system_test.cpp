@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "platform/system/profile.h"
@@ -27,6 +28,23 @@ std::string Get(const char* section, const char* key, const std::string& path, c
 }
 
 }  // namespace
+
+TEST(Cp1252Case, AccentedLettersChangeCase) {
+  struct Row { unsigned char lower, upper; } rows[] = {
+      {'a', 'A'}, {0xE9, 0xC9} /* e acute */, {0xEA, 0xCA}, {0xE7, 0xC7}, {0x9C, 0x8C} /* oe */,
+      {0x9A, 0x8A}, {0xFF, 0x9F}, {0xF0, 0xD0}};
+  for (auto r : rows) {
+    EXPECT_EQ(Cp1252Upper(r.lower), r.upper) << int(r.lower);
+    EXPECT_EQ(Cp1252Lower(r.upper), r.lower) << int(r.upper);
+  }
+  // Not letters: division and multiplication signs, sharp s, digits.
+  for (unsigned char c : {0xF7, 0xD7, 0xDF, 0x31, 0x2D}) {
+    EXPECT_EQ(Cp1252Upper(c), c) << int(c);
+    EXPECT_EQ(Cp1252Lower(c), c) << int(c);
+  }
+  EXPECT_TRUE(Cp1252EqualNoCase("Fen\xEAtres-Maxi", "FEN\xCATRES-MAXI"));
+  EXPECT_FALSE(Cp1252EqualNoCase("Fenetres-Maxi", "Fen\xEAtres-Maxi"));
+}
 
 TEST(Profile, ReadsAndWritesWithWindowsRules) {
   TempDir dir;
