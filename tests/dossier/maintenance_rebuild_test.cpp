@@ -1,7 +1,7 @@
 // The rebuild run without windows on generated dossiers damaged by the test:
 // totals equal to the lines afterwards, journals balanced or rebalanced,
-// every deleted record in the log; the refusal of a line table the sort file
-// cannot point into, which leaves the files as they were.
+// every deleted record in the log; the refusals of a damaged data file and of a line
+// table the sort file cannot point into, which leave the files as they were.
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -103,6 +103,36 @@ TEST_F(RebuildTest, SecondCurrencyRoundingGoesToTheRoundingAccount) {
     if (badRate) EXPECT_EQ(TheDossierRecord.Parity(), 0.0);
     else EXPECT_NE(std::string(OpenWindowRegistry).substr(3943, 8), "        ");
   }
+}
+
+// A damaged data file (C30 too short to hold a header, C40 with a first field
+// of unknown type): the reindex and the rebuild refuse before touching any file.
+TEST_F(RebuildTest, DamagedDataFileIsRefusedBeforeAnyFileIsTouched) {
+  struct Case {
+    const char* what;
+    int table;
+    std::function<void(const std::string&)> damage;
+  } cases[] = {
+      {"C30 cut to 20 bytes", 30, [](const std::string& dbf) { fs::resize_file(dbf, 20); }},
+      {"C40 first field of unknown type", 40, [](const std::string& dbf) { dossier_test::Poke(dbf, 32 + 11, "X"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string base = DossierTableOf(c.table).path;
+    const std::string saved = dossier_test::ReadFile(base + ".dbf");
+    c.damage(base + ".dbf");
+    const std::string before = dossier_test::FolderBytes(Folder());
+    const PackResult result = PackAndReindexTables(true);
+    EXPECT_EQ(result.outcome, PackOutcome::TableDamaged);
+    EXPECT_EQ(result.table, c.table);
+    EXPECT_EQ(result.dataPath, base + ".dbf");
+    const RebuildReport report = RunDossierRebuild(true, true);
+    EXPECT_EQ(report.code, kRebuildDamagedTable);
+    EXPECT_EQ(report.removed, 0);
+    EXPECT_TRUE(dossier_test::FolderBytes(Folder()) == before) << "a file of the dossier changed";
+    std::ofstream(base + ".dbf", std::ios::binary | std::ios::trunc) << saved;
+  }
+  EXPECT_EQ(ReindexErrorCaption(10), "ERREUR pendant ReIndex du fichier:    10");
 }
 
 // A draft table of 1,000,000 records (the records past the real ones left sparse, the last
