@@ -88,7 +88,69 @@ TEST_F(TotalsTest, BlankCodesPostNothing) {
   EXPECT_EQ(LogLines("MAJCOMPTEC20 - Erreur: compte vide"), 4);
   MajCentC10("", "+D", 10, 1.52);
   EXPECT_EQ(TableC10->RecCount(), 0u);
+  for (const char* code : {"", "        "}) MajAnalC30(code, "+D", 10, 1.52);
+  EXPECT_EQ(TableC30->RecCount(), 0u);
   EXPECT_TRUE(Boxes().empty());
+}
+
+// A missing header is labelled with its journal's name, unless that journal is cancelled.
+TEST_F(TotalsTest, JournalMonthHeaders) {
+  Add(*TableC10, {"J", "VTE", "Journal des ventes"});
+  Add(*TableC10, {"J", "ACH", "Achats (supprim\xE9)"});
+  ASSERT_TRUE(TableC10->DeleteRecord("", 1));
+  MajCentC10("2403VTE1", "+D", 100, 15.24);
+  MajCentC10("2403ACH1", "+C", 20, 3.05);
+  EXPECT_EQ(Label(*TableC10, "C10CODE", "C2403VTE1", 3), "Journal des ventes");
+  EXPECT_EQ(Label(*TableC10, "C10CODE", "C2403ACH1", 3), "MajCentC10 (Centralisateur)");
+  EXPECT_EQ(Header("2403VTE1"), std::make_pair(Total14(100) + Total14(0), Total14(15.24) + Total14(0)));
+
+  // A zero amount leaves its field as it was, whatever it holds.
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "C2403VTE1"));
+  ASSERT_TRUE(TableC10->PutField(5, "texte libre"));
+  MajCentC10("2403VTE1", "+C", 30, 0);
+  EXPECT_EQ(Header("2403VTE1"), std::make_pair(Total14(100) + Total14(30), std::string("texte libre")));
+  EXPECT_TRUE(Boxes().empty());
+}
+
+// A record a window holds (the account form, the matching window, the journal being
+// entered) keeps its lock through an update; the others are let go.
+TEST_F(TotalsTest, LocksHeldByWindowsAreKept) {
+  // Other cursors, as another station would have: is the record of `key` locked?
+  Table other, otherC10;
+  ASSERT_TRUE(other.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+  ASSERT_TRUE(otherC10.OpenTable(DossierPath(TableKind::C10), "C10CODE"));
+  auto lockedElsewhere = [](Table& t, const char* key) {
+    if (!t.Seek(key[0] == 'C' ? "C10CODE" : "C20CODE", key)) return false;
+    const bool free = LockRecord(t, nullptr, 0);
+    if (free) UnlockRecord(t);
+    return !free;
+  };
+  MajCompteC20("411", "+D", 1, 0.15);
+  MajCompteC20("512", "+D", 1, 0.15);
+
+  // The account form holds 411, the matching window 512.
+  ASSERT_TRUE(TableC20->Seek("C20CODE", "41100000"));
+  ASSERT_TRUE(LockRecord(*TableC20, "", 0));
+  FormRecordLocks[kAccountFormLockEntry] = TableC20->recordNumber;
+  SetRegistryText(kRegistryHeldAccountPos, kRegistryHeldAccountWidth, "51200000");
+  MajCompteC20("411", "+D", 1, 0.15);
+  MajCompteC20("512", "+D", 1, 0.15);
+  EXPECT_TRUE(lockedElsewhere(other, "41100000"));
+  EXPECT_TRUE(lockedElsewhere(other, "51200000"));
+  FormRecordLocks[kAccountFormLockEntry] = 0;
+  SetRegistryText(kRegistryHeldAccountPos, kRegistryHeldAccountWidth, "");
+  MajCompteC20("411", "+D", 1, 0.15);
+  MajCompteC20("512", "+D", 1, 0.15);
+  EXPECT_FALSE(lockedElsewhere(other, "41100000"));
+  EXPECT_FALSE(lockedElsewhere(other, "51200000"));
+
+  // A header stays locked while its journal is being entered.
+  MajCentC10("2403VTE1", "+D", 1, 0.15);
+  EXPECT_FALSE(lockedElsewhere(otherC10, "C2403VTE1"));
+  SetRegistryText(554, 1, "1");
+  SetRegistryText(565, 7, "2403VTE");
+  MajCentC10("2403VTE1", "+D", 1, 0.15);
+  EXPECT_TRUE(lockedElsewhere(otherC10, "C2403VTE1"));
 }
 
 TEST_F(TotalsTest, HeaderTotalThatNoLongerFitsKeepsItsValue) {

@@ -106,6 +106,23 @@ TEST_F(TableCopyTest, FailedInsertionsAreReportedInTheResult) {
   EXPECT_EQ(d.RecCount(), 0u);
 }
 
+TEST_F(TableCopyTest, LineSequenceOfTheDraftLines) {
+  // C50 to C50: a blank line sequence (field 7) becomes "0001", a given one stays.
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50old")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50new")), 0);
+  Table& s = *TableCXX;
+  ASSERT_TRUE(s.OpenTable(File("c50old"), ""));
+  Add(s, {"Z", "0125", "VT", "000001", "", "0001", ""});
+  Add(s, {"Z", "0125", "VT", "000001", "", "0002", "0007"});
+  Table& d = *TableC50;
+  ASSERT_TRUE(d.OpenTable(File("c50new"), ""));
+  ASSERT_TRUE(CopyTableByFieldNames(d, s, 0.0));
+  ASSERT_TRUE(d.GoTo(1));
+  EXPECT_STREQ(d.GetField(7), "0001");
+  ASSERT_TRUE(d.GoTo(2));
+  EXPECT_STREQ(d.GetField(7), "0007");
+}
+
 TEST_F(TableCopyTest, ParityOfTheDossierTable) {
   // C10 to C10: the parity goes into record "0" only, right-aligned in 10 characters.
   ASSERT_EQ(CreateTableOfKind(TableKind::C10, File("c10old")), 0);

@@ -136,7 +136,7 @@ TEST_F(DossierOpenTest, C10IndexWithoutTheCodeOrderOffersNoConversion) {
 }
 
 // Started on a dossier's C10 table (the run script, a shortcut), the first "Ouvrir dossier"
-// opens it without the file dialog.
+// opens it without the file dialog; the next one asks, so that another dossier can be chosen.
 class StartedOnADossier : public DossierOpenTest {
  protected:
   const char* StartArgument() const override { return "Compta/Start/c10sta.dbf"; }
@@ -149,4 +149,12 @@ TEST_F(StartedOnADossier, FirstOpeningTakesTheArgument) {
   EXPECT_EQ(DossierCode, "STA");
   EXPECT_EQ(DossierFolder, folder);
   for (const auto& shown : gui::ModalSeam::Shown()) EXPECT_NE(shown.kind, gui::ModalKind::FileOpen);
+
+  gui::ModalSeam::QueueFileAnswer("");
+  RunSubjectCommand(20202);
+  gui::ProcessPendingMessages();
+  bool asked = false;
+  for (const auto& shown : gui::ModalSeam::Shown()) asked = asked || shown.kind == gui::ModalKind::FileOpen;
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(DossierCode, "STA");
 }

@@ -139,28 +139,33 @@ TEST_F(RebuildTest, DamagedDataFileIsRefusedBeforeAnyFileIsTouched) {
 // one with its delete mark): the rebuild and the renumbering refuse it before any write,
 // since a sort record could not point at line 1,000,000.
 TEST_F(RebuildTest, LineTablePastTheSortFilesPointersIsRefused) {
-  const std::string dbf = DossierTableOf(50).path + ".dbf";
-  const std::string saved = dossier_test::ReadFile(dbf);
-  const std::size_t header = static_cast<unsigned char>(saved[8]) | static_cast<unsigned char>(saved[9]) << 8;
-  const std::size_t length = static_cast<unsigned char>(saved[10]) | static_cast<unsigned char>(saved[11]) << 8;
-  fs::resize_file(dbf, header + 1000000 * length + 1);
-  dossier_test::Poke(dbf, 4, std::string("\x40\x42\x0F\x00", 4));
-  for (std::size_t r : {0, 999999}) dossier_test::Poke(dbf, header + r * length, " ");
-  // Every write moves a file's modification time: the files are compared by it, not read.
-  auto stamps = [&] {
-    std::map<std::string, std::pair<fs::file_time_type, std::uintmax_t>> all;
-    for (const auto& e : fs::directory_iterator(Folder()))
-      if (e.path().extension() != ".txt") all[e.path()] = {e.last_write_time(), e.file_size()};
-    return all;
-  };
-  const auto before = stamps();
-  const RebuildReport report = RunDossierRebuild(true, true);
-  EXPECT_EQ(report.code, kRebuildTooManyLines);
-  EXPECT_EQ(report.reindex.dataPath, dbf);
-  const RenumberResult renumbered = RenumberPieces();
-  EXPECT_EQ(renumbered.outcome, RenumberOutcome::TooManyLines);
-  EXPECT_EQ(renumbered.failedTable, dbf);
-  EXPECT_TRUE(stamps() == before) << "a file of the dossier changed";
+  // The closed lines (40) and the draft lines (50).
+  for (int table : {40, 50}) {
+    SCOPED_TRACE(table);
+    const std::string dbf = DossierTableOf(table).path + ".dbf";
+    const std::string saved = dossier_test::ReadFile(dbf);
+    const std::size_t header = static_cast<unsigned char>(saved[8]) | static_cast<unsigned char>(saved[9]) << 8;
+    const std::size_t length = static_cast<unsigned char>(saved[10]) | static_cast<unsigned char>(saved[11]) << 8;
+    fs::resize_file(dbf, header + 1000000 * length + 1);
+    dossier_test::Poke(dbf, 4, std::string("\x40\x42\x0F\x00", 4));
+    for (std::size_t r : {0, 999999}) dossier_test::Poke(dbf, header + r * length, " ");
+    // Every write moves a file's modification time: the files are compared by it, not read.
+    auto stamps = [&] {
+      std::map<std::string, std::pair<fs::file_time_type, std::uintmax_t>> all;
+      for (const auto& e : fs::directory_iterator(Folder()))
+        if (e.path().extension() != ".txt") all[e.path()] = {e.last_write_time(), e.file_size()};
+      return all;
+    };
+    const auto before = stamps();
+    const RebuildReport report = RunDossierRebuild(true, true);
+    EXPECT_EQ(report.code, kRebuildTooManyLines);
+    EXPECT_EQ(report.reindex.dataPath, dbf);
+    const RenumberResult renumbered = RenumberPieces();
+    EXPECT_EQ(renumbered.outcome, RenumberOutcome::TooManyLines);
+    EXPECT_EQ(renumbered.failedTable, dbf);
+    EXPECT_TRUE(stamps() == before) << "a file of the dossier changed";
+    std::ofstream(dbf, std::ios::binary | std::ios::trunc) << saved;
+  }
 }
 
 // A late error (C70 turns unreadable during the walks, so the second reindex
