@@ -153,6 +153,18 @@ TEST_F(LockTest, StationSuspendedInsideAnAppendMakesTheOthersGiveUp) {
   char text[kDbiMaxMsgLen + 1];
   DbiGetErrorString(DBIERR_LOCKTIMEOUT, text);
   EXPECT_NE(std::string(text).find("lk.mdx"), std::string::npos) << text;
+  // A change and a delete give up too, and nothing of them reaches the file: the index
+  // is taken before the record is written.
+  EXPECT_EQ(Rename(cur, 1, "changed"), DBIERR_LOCKTIMEOUT);
+  ASSERT_EQ(DbiSetToRecordNo(cur, 2), DBIERR_NONE);
+  EXPECT_EQ(DbiDeleteRecord(cur, nullptr), DBIERR_LOCKTIMEOUT);
+  ASSERT_EQ(DbiSetToRecordNo(cur, 1), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(Text(cur, buf, 2), "");
+  RECProps props;
+  ASSERT_EQ(DbiSetToRecordNo(cur, 2), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, buf.data(), &props), DBIERR_NONE);
+  EXPECT_FALSE(props.bDeleteFlag);
 
   ::kill(pid, SIGKILL);
   ::waitpid(pid, &st, 0);
