@@ -67,6 +67,31 @@ TEST_F(DossierOpenTest, DamagedDossierOpensRepaired) {
   EXPECT_EQ(TheDossierRecord.Constant(4), "NON");
 }
 
+// Nothing named opens as nothing; a code set aside by a restore ("_" first) is refused with
+// its message; a folder that is gone fails and leaves the state as it was.
+TEST_F(DossierOpenTest, BlankAndUnderscoreCodesAndUnreachableFolders) {
+  DossierCode = "   ";
+  SetDossierState('2');
+  EXPECT_TRUE(EnsureDossierOpen());
+  EXPECT_EQ(GetDossierState(), ' ');
+
+  const std::string d = MakeDossier("kept", "KEP", 10);
+  DossierFolder = d;
+  DossierCode = "_KEP";
+  SetDossierState('2');
+  EXPECT_FALSE(EnsureDossierOpen());
+  EXPECT_EQ(GetDossierState(), ' ');
+  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("commen\xE7" "ant par '_'"), std::string::npos);
+
+  DossierFolder = root_ + "/nowhere/";
+  DossierCode = "KEP";
+  SetDossierState('2');
+  EXPECT_FALSE(EnsureDossierOpen());
+  EXPECT_EQ(GetDossierState(), '2') << "a failure leaves the state as it was";
+  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("IMPOSSIBLE d'ouvrir le dossier:\n\n   - KEP"), std::string::npos);
+}
+
 TEST_F(DossierOpenTest, DossierHeldByAnotherProcessRefusesTheRebuild) {
   const std::string d = MakeDossier("partage", "PAR", 10);
   const std::string other = MakeDossier("autre", "AUT", 10);

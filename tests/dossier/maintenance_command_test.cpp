@@ -1,6 +1,6 @@
 // The rebuild command 20712 headless: its question answered through the modal
-// seam, the run and its final message, the log line with the count of records
-// removed, and the older generation sent to the conversion.
+// seam (a stopped run changes nothing), the run and its final message, the log line
+// with the count of records removed, and the older generation sent to the conversion.
 #include "data/dossier_lock.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
@@ -32,6 +32,46 @@ class RebuildCommandTest : public MaintenanceTest {
   int reopened_ = 0;
   int beeps_ = 0;
 };
+
+// The question follows constants 039 and 027 (Annuler only when the rebalancing is asked);
+// an answer that stops the run changes nothing and gives the exclusive hold back.
+TEST_F(RebuildCommandTest, QuestionFollowsConstantsAndCancelChangesNothing) {
+  struct Case {
+    const char* c039;
+    const char* c027;
+    int answer;
+    unsigned buttons;
+    const char* sentence;
+  } cases[] = {
+      {"OUI", "NON", gui::IDNO, gui::MB_YESNO, "Voulez-vous confirmer le lancement ?"},
+      {"NON", "OUI", gui::IDCANCEL, gui::MB_YESNOCANCEL, "Le bouton 'Annuler' permet d'abandonner"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.c039);
+    SetConstant(39, c.c039);
+    SetConstant(27, c.c027);
+    const std::string before = DossierBytes();
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueMessageBoxAnswer(c.answer);
+    ReconstructionDossier_Work();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+    const gui::ShownModal& q = gui::ModalSeam::Shown()[0];
+    EXPECT_EQ(q.buttons, c.buttons);
+    EXPECT_NE(q.text.find(c.sentence), std::string::npos);
+    EXPECT_NE(q.text.find("DEMO sur " + Folder()), std::string::npos);
+    EXPECT_EQ(DossierBytes(), before);
+    EXPECT_EQ(reopened_, 0);
+    EXPECT_EQ(GetDossierState(), ' ');
+    // The exclusive hold was given back: another station opens the dossier, and this one
+    // can take the hold again.
+    {
+      dossier_test::OtherStation station(DossierTablePath());
+      EXPECT_TRUE(station.Do('o')) << "the dossier is still held";
+    }
+    EXPECT_TRUE(OpenDossierExclusive(true));
+    EXPECT_TRUE(ReleaseDossierExclusive());
+  }
+}
 
 TEST_F(RebuildCommandTest, RunEndsWithItsMessageLogLineAndReopening) {
   Append(*TableC20, PathC20(), {{1, "abc"}, {2, "Minuscules"}});
