@@ -71,6 +71,8 @@ TEST_F(BackupPathsTest, BackupFileNamesAreExactPerMethod) {
       {"/b/ZELAB-X.rar", '8', false},     {"/b/c10ab-SauveW.dbf", 'w', true},  {"/b/C10ABC-SAUVEW.DBF", 'W', false},
       {"/b/zelab-20240307-09h0503-cloture.rar", '7', true},
       {"/b/ZELAB-C-20240307-09h0503.rar", '7', false},  // dossier "AB-C"
+      {"/b/ZELABC-20240307-09h0503.rar", '7', false},   // dossier "ABC"
+      {"/b/ZELAB-20240307-09h0503-.rar", '7', false},   // a dash without its comment
   };
   for (const auto& c : cases)
     EXPECT_EQ(IsBackupFileFor(c.path, "AB   ", c.method), c.accepted) << c.path << " " << c.method;
