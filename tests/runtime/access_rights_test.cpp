@@ -35,6 +35,26 @@ TEST_F(AccessRightsTest, BitsOfOneCharacter) {
   EXPECT_EQ(TheDossierRecord.At(1042 + Start(n)), '<');
 }
 
+TEST_F(AccessRightsTest, EveryFunctionOwnsItsCharacters) {
+  // With only function n's characters open, n has its rights and no other function gains
+  // any; rights 5 to 8 use the function's next character.
+  for (int n = 1; n <= 36; ++n) {
+    ASSERT_GE(Count(n), 1) << n;
+    TheDossierRecord.SetRights(std::string(50, '0'));
+    for (int i = 0; i < (Count(n) - 1) / 4 + 1; ++i) SetRightChar(Start(n) + i, '?');
+    for (int m = 1; m <= 36; ++m) {
+      for (int k = 1; k <= Count(m); ++k) {
+        EXPECT_EQ(HasAccessRight(m, k), m == n) << "open " << n << ", function " << m << " right " << k;
+      }
+    }
+  }
+  EXPECT_LE(Start(36) + (Count(36) - 1) / 4, 50);
+  TheDossierRecord.SetRights(std::string(50, '0'));
+  SetRightChar(Start(7) + 1, '2');
+  EXPECT_TRUE(HasAccessRight(7, 6));
+  EXPECT_FALSE(HasAccessRight(7, 2));
+}
+
 TEST_F(AccessRightsTest, WhoIsGrantedEverything) {
   struct Case { const char* what; char level; bool dossier, printRun; int function; bool granted; } cases[] = {
       {"restricted user", '5', true, false, 11, false},
