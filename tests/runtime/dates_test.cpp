@@ -43,6 +43,17 @@ TEST_F(Dates, ValidDaysAndSteps) {
   EXPECT_STREQ(NextDay("garbage"), "");
 }
 
+// Every third day over two centuries: the weekday name agrees with the day count.
+TEST_F(Dates, WeekdaysAgreeWithTheCalendar) {
+  static const char* const kNames[7] = {"DIMANCHE", "LUNDI", "MARDI", "MERCREDI", "JEUDI", "VENDREDI", "SAMEDI"};
+  for (long days = DaysFromCivil({1930, 1, 1}); days <= DaysFromCivil({2130, 12, 31}); days += 3) {
+    const Ymd date = CivilFromDays(days);
+    const int weekday = static_cast<int>(((days % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
+    ASSERT_EQ(WeekdayNameOf(date.year, date.month, date.day), kNames[weekday])
+        << date.year << "-" << date.month << "-" << date.day;
+  }
+}
+
 // The dossier record keeps its dates as YYYYMMDD and gives each form of them.
 TEST_F(Dates, DossierRecordDates) {
   using DF = DossierRecord::DateField;
