@@ -135,7 +135,7 @@ bool DossierFilesExist(const std::string& folder, const std::string& code) {
 DossierCheck CheckDossierChoice(DossierChoice& c) {
   const std::string batch = DossierBatchName(c.action, ProgramVersionCode());
   auto batchPresent = [&]() -> DossierCheck {
-    if (!FileExists((ProgramFolder + batch).c_str())) return Refused(3486, 0, batch);
+    if (!CanReadFile((ProgramFolder + batch).c_str())) return Refused(3486, 0, batch);
     return {};
   };
   auto sourceExists = [&]() -> DossierCheck {

@@ -433,7 +433,7 @@ bool EnsureDossierOpen() {
 
   // The data file can be read.
   const std::string c10Base = PathC10();
-  if (!interrupted && !FileExists(platform::ResolvePath(c10Base + ".dbf").c_str())) {
+  if (!interrupted && !CanReadFile(platform::ResolvePath(c10Base + ".dbf").c_str())) {
     SetAppCursor(0, false);
     ShowUnreachable();
     return false;

@@ -221,7 +221,7 @@ std::string EncodeHeaderWords(const std::string& text) {
 bool WriteEmlFile(const char* attachmentPath, const char* outputPath, const char* fileName,
                   const char* recipient, const char* subject, const char* message) {
   std::string templatePath = ProgramFilePath(LoadStr(41));
-  if (!FileExists(templatePath.c_str())) return false;
+  if (!CanReadFile(templatePath.c_str())) return false;
   std::string text;
   if (!platform::ReadWholeFile(templatePath, text)) text.clear();
   int handle = CreateFileTrunc(outputPath ? outputPath : "");

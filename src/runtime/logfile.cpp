@@ -92,7 +92,7 @@ bool TakeLine(std::string& text, std::string& line) {
   return true;
 }
 
-bool FileExists(const char* path) {
+bool CanReadFile(const char* path) {
   int fd = OpenFileRead(path);
   if (fd < 0) return false;
   const bool regular = !platform::IsFolderHandle(fd);

@@ -42,7 +42,7 @@ bool ReadFileChunk(char* chunk, int handle, long long total, long long& offset);
 // ends. Returns false when the text was already empty.
 bool TakeLine(std::string& text, std::string& line);
 
-bool FileExists(const char* path);  // can be opened for reading
+bool CanReadFile(const char* path);  // a regular file that can be opened for reading
 // Deletes name + suffix when present; true when it does not exist afterwards.
 bool DeleteFileIfExists(const char* name, const char* suffix = "");
 // False when the old file is missing; otherwise replaces the new name.

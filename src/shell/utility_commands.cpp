@@ -36,8 +36,6 @@ gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
 
 std::string ProgramTitle() { return LoadStr(127); }
 
-bool FileExists(const std::string& path) { return !path.empty() && platform::FileExists(path); }
-
 void ReportNotLaunched(const std::string& program, int error) {
   gui::MessageBeep(0);
   std::string text = std::string(LoadStr(19993)) + program + "\n\n" + platform::ErrorText(error ? error : ENOENT) + "\n\n\n";
@@ -110,7 +108,7 @@ void CmAide() {
   // desktop's viewer; a missing help or a viewer that cannot start is said.
   for (const char* name : {"CAideNuv.html", "CAideNuv.chm", "CAideNuv.hlp"}) {
     std::string path = ProgramFilePath(name);
-    if (FileExists(path)) {
+    if (platform::FileExists(path)) {
       OpenWithDesktop(path);
       return;
     }

@@ -66,9 +66,9 @@ TEST_F(ProgramFolderTest, ProgramDocumentsAndFolder) {
   Write("c_ref_.exe", "MZ");
   EXPECT_TRUE(OpenProgramDocument(8900));
   EXPECT_TRUE(opened.empty());
-  EXPECT_TRUE(FileExists(File("c_ref_.exe").c_str()));
+  EXPECT_TRUE(CanReadFile(File("c_ref_.exe").c_str()));
   EXPECT_TRUE(DeleteProgramFile(36));
-  EXPECT_FALSE(FileExists(File("Merlon.INI").c_str()));
+  EXPECT_FALSE(CanReadFile(File("Merlon.INI").c_str()));
   EXPECT_FALSE(DeleteProgramFile(987654));  // a blank name never names the folder
 }
 
