@@ -19,6 +19,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/modal_seam.h"
+#include "platform/system/files.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
@@ -29,8 +30,8 @@
 namespace {
 
 long BenchCodes() {
-  const char* text = std::getenv("MERLON_BENCH_CODES");
-  const long n = text != nullptr ? std::atol(text) : 50000;
+  const std::string text = platform::EnvironmentPath("MERLON_BENCH_CODES");
+  const long n = !text.empty() ? std::atol(text.c_str()) : 50000;
   return n < 100 ? 100 : (n > 1000000 ? 1000000 : n);
 }
 

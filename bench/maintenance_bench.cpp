@@ -16,6 +16,7 @@
 #include "demo/dossier_demo.h"
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
+#include "platform/system/files.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -27,8 +28,8 @@
 namespace {
 
 long BenchLines() {
-  const char* text = std::getenv("MERLON_BENCH_LINES");
-  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
+  const std::string text = platform::EnvironmentPath("MERLON_BENCH_LINES");
+  const long n = !text.empty() ? std::atol(text.c_str()) : kMaxDemoLines;
   return n < kMinDemoLines ? kMinDemoLines : (n > kMaxDemoLines ? kMaxDemoLines : n);
 }
 

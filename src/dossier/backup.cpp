@@ -85,8 +85,7 @@ std::string DriveLetter() {
 std::string PowerArchiverPath() {
   std::string text = LoadStr(2637);
   text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
-  const char* env = getenv("ProgramFiles");
-  const std::string value = env ? env : "";
+  const std::string value = platform::EnvironmentPath("ProgramFiles");
   for (std::size_t at; (at = text.find("%ProgramFiles%")) != std::string::npos;) text.replace(at, 14, value);
   for (char& c : text) {
     if (c == '\\') c = '/';

@@ -98,8 +98,8 @@ void InstallShellCommands() {
 }
 
 std::vector<std::string> TerminalCommand() {
-  const char* terminal = std::getenv("TERMINAL");
-  if (terminal != nullptr && *terminal != '\0') return {terminal};
+  const std::string terminal = platform::EnvironmentPath("TERMINAL");
+  if (!terminal.empty()) return {terminal};
   return {"x-terminal-emulator"};
 }
 

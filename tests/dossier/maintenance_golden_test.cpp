@@ -12,6 +12,7 @@
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
 #include "dossier_test_util.h"
+#include "platform/system/files.h"
 
 namespace maintenance_test {
 namespace {
@@ -21,7 +22,7 @@ const fs::path kGolden = fs::path(MERLON_SOURCE_DIR) / "tests/data/golden";
 using GoldenTest = dossier_test::SessionTest;
 
 TEST_F(GoldenTest, PackRebuildAndRenumberWriteTheExpectedFiles) {
-  const bool update = std::getenv("MERLON_GOLDEN_UPDATE") != nullptr;
+  const bool update = !platform::EnvironmentPath("MERLON_GOLDEN_UPDATE").empty();
   const fs::path folder = Dir() + "/dossier";
   fs::create_directories(folder);
   for (const auto& e : fs::directory_iterator(kGolden / "in")) fs::copy_file(e.path(), folder / e.path().filename());
