@@ -34,9 +34,9 @@ void BM_PostLines(benchmark::State& state) {
   SetDossier(dir, "BEN");
   for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30})
     CreateTableOfKind(kind, DossierFolder + TableBaseName(kind, DossierCode));
-  TableC10->OpenTable(PathC10(), "C10CODE");
-  TableC20->OpenTable(PathC20(), "C20CODE");
-  TableC30->OpenTable(PathC30(), "C30CODE");
+  TableC10->OpenShared(PathC10(), "C10CODE");
+  TableC20->OpenShared(PathC20(), "C20CODE");
+  TableC30->OpenShared(PathC30(), "C30CODE");
 
   std::vector<std::string> accounts, sections, headers;
   for (int i = 0; i < 200; ++i) accounts.push_back((i % 3 == 0 ? "C" : "6") + std::to_string(100000 + i));

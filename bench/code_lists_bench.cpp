@@ -169,7 +169,7 @@ BENCHMARK(BM_BankReportWalk)->Unit(benchmark::kMillisecond);
 // One code created: the look-up again and the insert under the creation lock.
 void BM_CreateCode(benchmark::State& state) {
   World& w = TheWorld();
-  TableC10->OpenTable(PathC10(), masterdata::kC10Tag);
+  TableC10->OpenShared(PathC10(), masterdata::kC10Tag);
   for (auto _ : state) {
     const masterdata::CreateResult r = masterdata::CreateCodeRecord(*TableC10, 'Q', Code4(w.next++), 4, "");
     if (r.outcome != masterdata::CreateOutcome::Created) state.SkipWithError("not created");

@@ -72,8 +72,8 @@ bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
   SetTableCursor(LoadStr(538));
   bool ok = table.OpenExclusive(base);
   if (ok) ok = table.Pack();
-  table.CloseTable(false);
-  if (ok) ok = table.OpenTable(base);
+  table.CloseTable();
+  if (ok) ok = table.OpenExclusive(base);
   if (ok) ok = BuildIndexesCE(table);
   table.CloseTable(true);
   SetTableCursor("");

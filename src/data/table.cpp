@@ -60,14 +60,12 @@ Table::~Table() {
 
 // ---------------------------------------------------------------- open and close
 
-bool Table::OpenTable(std::string_view path, std::string_view newTag) {
+bool Table::OpenTable(std::string_view path, std::string_view newTag, DBIShareMode share, DBIOpenMode mode) {
+  CloseTable(true);
+  shareMode = share;
+  openMode = mode;
   const std::string given = LowerFileName(WithoutDbf(path));
   const std::string wantTag = TagText(newTag);
-  if (isOpen && given == WithoutDbf(tablePath)) {
-    if (wantTag == tag) return true;
-    if (SetOrder(wantTag)) return true;
-  }
-  if (isOpen) CloseTable(false);
 
   tablePath = given + ".dbf";
   indexPath.clear();
@@ -118,17 +116,18 @@ bool Table::OpenTable(std::string_view path, std::string_view newTag) {
 }
 
 bool Table::OpenExclusive(std::string_view path, std::string_view tag, bool readOnly) {
-  CloseTable(true);
-  shareMode = dbiOPENEXCL;
-  openMode = readOnly ? dbiREADONLY : dbiREADWRITE;
-  return OpenTable(path, tag);
+  return OpenTable(path, tag, dbiOPENEXCL, readOnly ? dbiREADONLY : dbiREADWRITE);
 }
 
 bool Table::OpenShared(std::string_view path, std::string_view tag, bool readOnly) {
-  CloseTable(true);
-  shareMode = dbiOPENSHARED;
-  openMode = readOnly ? dbiREADONLY : dbiREADWRITE;
-  return OpenTable(path, tag);
+  return OpenTable(path, tag, dbiOPENSHARED, readOnly ? dbiREADONLY : dbiREADWRITE);
+}
+
+bool Table::UseShared(std::string_view path, std::string_view newTag) {
+  if (!isOpen || LowerFileName(WithoutDbf(path)) != WithoutDbf(tablePath)) return OpenShared(path, newTag);
+  if (TagText(newTag) == tag || SetOrder(newTag)) return true;
+  // The order could not be switched: opened again as it was.
+  return OpenTable(path, newTag, static_cast<DBIShareMode>(shareMode), static_cast<DBIOpenMode>(openMode));
 }
 
 bool Table::CloseTable(bool resetModes) {

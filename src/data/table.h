@@ -28,15 +28,17 @@ class Table {
   Table& operator=(const Table&) = delete;
 
   // ---- open and close
-  // Opens the data file (".dbf" optional) with a tag (empty = natural order). The file name is
-  // lower-cased (folders keep their case) and found without case in its folder. The same path
-  // and tag again does nothing; the same path with another tag only switches the order.
-  // A failure keeps the engine code in `result` and shows nothing.
-  bool OpenTable(std::string_view path, std::string_view tag = "");
-  // Close the table, then open it alone (refused while any other cursor, here or on another
-  // station, has it open; no record locks needed) or shared, read-write or read-only.
+  // Close the table, then open the data file (".dbf" optional) with a tag (empty = natural
+  // order) alone (refused while any other cursor, here or on another station, has it open; no
+  // record locks needed) or shared, read-write or read-only, on its first record. The file name
+  // is lower-cased (folders keep their case) and found without case in its folder. A failure
+  // keeps the engine code in `result` and shows nothing.
   bool OpenExclusive(std::string_view path, std::string_view tag = "", bool readOnly = false);
   bool OpenShared(std::string_view path, std::string_view tag = "", bool readOnly = false);
+  // For a table that other windows of the program may hold open (the dossier's tables): open
+  // shared as OpenShared does, unless it is open on that file already; then its cursor stays,
+  // with its record locks, and only its order changes to `tag` (as SetOrder does).
+  bool UseShared(std::string_view path, std::string_view tag = "");
   // True when closed already or when the engine closed the cursor; resetModes puts
   // openMode and shareMode back to 0.
   bool CloseTable(bool resetModes = true);
@@ -139,12 +141,13 @@ class Table {
   dbase::RECProps recordProps;
   std::vector<dbase::FLDDesc> logicalFields;  // names and logical types
   std::vector<dbase::FLDDesc> nativeFields;   // declared widths and decimals
-  std::uint32_t openMode = 0;      // 0 read-write, 1 read-only
-  std::uint32_t shareMode = 0;     // 0 shared, 1 exclusive (no record locks)
+  std::uint32_t openMode = 0;      // 0 read-write, 1 read-only (as last opened)
+  std::uint32_t shareMode = 0;     // 0 shared, 1 exclusive (no record locks; as opened or switched)
   bool blank = false;              // last field read was empty
   std::uint8_t appending = 0;      // between AppendBlank and InsertRecord
 
  private:
+  bool OpenTable(std::string_view path, std::string_view tag, dbase::DBIShareMode share, dbase::DBIOpenMode mode);
   std::uint8_t* Buffer() { return recordBuffer.data(); }
   bool ValidField(int field) const { return isOpen && field >= 1 && field <= cursorProps.iFields; }
   char TypeOf(int field) const;  // type letter without any message

@@ -77,7 +77,7 @@ void Fail(std::string* message, const std::string& text) {
 bool WriteDossierRecords(const std::string& c10Path, const DossierRecord& record) {
   const DossierRecord::C10Texts texts = record.ToC10();
   Table c10;
-  if (!c10.OpenTable(c10Path, "C10CODE")) return false;
+  if (!c10.OpenShared(c10Path, "C10CODE")) return false;
   bool ok = c10.AppendBlank() && c10.PutField(1, "0") && c10.PutField(3, texts.record0Field3.c_str()) &&
             c10.PutField(4, texts.record0Field4.c_str()) && c10.PutField(5, texts.record0Field5.c_str()) &&
             c10.PutField(6, texts.record0Field6.c_str()) && c10.InsertRecord();

@@ -499,7 +499,7 @@ bool EnsureDossierOpen() {
 
   // A dossier of another format is offered its conversion.
   if (c10.FieldCount() > 0 && c10.FieldName(1)[0] == 'C') return OfferConversion(true, C10FormatStamp());
-  if (!c10.OpenTable(c10Base, std::string(LoadStr(21)).substr(0, 7))) {
+  if (!c10.OpenShared(c10Base, std::string(LoadStr(21)).substr(0, 7))) {
     // Without its code order the format stamp cannot be read: no conversion
     // is offered on a guess.
     SetAppCursor(0, false);

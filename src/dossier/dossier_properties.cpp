@@ -322,7 +322,7 @@ bool WriteWorkingDateToC10() {
 void CmFichierAProposDossier_Work() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
-  if (TableC10 == nullptr || !TableC10->OpenTable(PathC10(), std::string(LoadStr(21)).substr(0, 7)) ||
+  if (TableC10 == nullptr || !TableC10->OpenShared(PathC10(), std::string(LoadStr(21)).substr(0, 7)) ||
       !SeekRecord0() || !ReadC10Texts()) {
     CloseAllTables();
     return;

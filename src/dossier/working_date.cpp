@@ -26,7 +26,7 @@ void CmFichierDateTravail_Work() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
   const std::string tag = std::string(LoadStr(21)).substr(0, 7);
-  if (TableC10 != nullptr && TableC10->OpenTable(PathC10(), tag) && TableC10->Seek(tag, LoadStr(1105))) {
+  if (TableC10 != nullptr && TableC10->OpenShared(PathC10(), tag) && TableC10->Seek(tag, LoadStr(1105))) {
     ReadC10Texts();
     TDFicAProposDossier dialog(gui::Window::FromHandle(MainWindowHandle), TDFicAProposDossier::kWorkingDateMode);
     dialog.SetCaption(LoadStr(2494) + std::string(AllTrim(DossierCode.c_str())));

@@ -126,8 +126,8 @@ void CodeRecordForm::SetupWindow() {
 }
 
 bool CodeRecordForm::Load() {
-  if (TableC10 == nullptr || (!TableC10->isOpen && !TableC10->OpenTable(PathC10(), kC10Tag))) return false;
-  if (kind_->usesChart && TableC20 != nullptr && !TableC20->isOpen) TableC20->OpenTable(PathC20(), "C20CODE");
+  if (TableC10 == nullptr || (!TableC10->isOpen && !TableC10->OpenShared(PathC10(), kC10Tag))) return false;
+  if (kind_->usesChart && TableC20 != nullptr && !TableC20->isOpen) TableC20->OpenShared(PathC20(), "C20CODE");
   if (!SeekCodeRecord(*TableC10, kind_->kind, code_, kind_->codeWidth) || TableC10->IsDeleted()) return false;
   if (!LockFormRecord(*TableC10, kind_->formLockEntry, kCodeField)) return false;
   held_ = TableC10->recordNumber;

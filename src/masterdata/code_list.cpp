@@ -30,7 +30,7 @@ char HelpCharacter() {
 }
 
 // The table is open on the dossier's general file in code order.
-bool OpenOnC10(::Table* t) { return t != nullptr && t->OpenTable(PathC10(), kC10Tag); }
+bool OpenOnC10(::Table* t) { return t != nullptr && t->UseShared(PathC10(), kC10Tag); }
 
 }  // namespace
 
@@ -59,7 +59,7 @@ void TWFichiersC10::SetKind(char kind) {
   listName = kind_->listClass;
   codeIndex = BrowseCodeIndex{Cursor(), kC10Tag, kindLetter, kCodeField};
   opened_ = OpenOnC10(Cursor()) && OpenOnC10(ReportCursor()) && OpenOnC10(TableC10);
-  if (opened_ && kind_->usesChart) opened_ = TableC20 != nullptr && TableC20->OpenTable(PathC20(), "C20CODE");
+  if (opened_ && kind_->usesChart) opened_ = TableC20 != nullptr && TableC20->UseShared(PathC20(), "C20CODE");
   if (!opened_) return;
   long n = static_cast<long>(CountIndexEntries(*Cursor(), kC10Tag, 1, kindLetter.c_str()));
   if (n == 0) n = CountCodes(*Cursor(), kind);

@@ -18,9 +18,9 @@ class TotalsTest : public DataTest {
   void SetUp() override {
     DataTest::SetUp();
     CreateDossier();
-    ASSERT_TRUE(TableC10->OpenTable(DossierPath(TableKind::C10), "C10CODE"));
-    ASSERT_TRUE(TableC20->OpenTable(DossierPath(TableKind::C20), "C20CODE"));
-    ASSERT_TRUE(TableC30->OpenTable(DossierPath(TableKind::C30), "C30CODE"));
+    ASSERT_TRUE(TableC10->OpenShared(DossierPath(TableKind::C10), "C10CODE"));
+    ASSERT_TRUE(TableC20->OpenShared(DossierPath(TableKind::C20), "C20CODE"));
+    ASSERT_TRUE(TableC30->OpenShared(DossierPath(TableKind::C30), "C30CODE"));
   }
   // The four totals of an account (17, 18, 19, 20) or a section (9, 10, 11, 12): debit and
   // credit in francs, then in euros; empty when the record is missing.
@@ -202,7 +202,7 @@ TEST_F(TotalsTest, RefusedLockIsReportedAndWritesNothing) {
     Table holder;
     gHolder = &holder;
     gCutFile = DossierPath(c.kind) + ".dbf";
-    ASSERT_TRUE(holder.OpenTable(DossierPath(c.kind), c.tag));
+    ASSERT_TRUE(holder.OpenShared(DossierPath(c.kind), c.tag));
     ASSERT_TRUE(holder.Seek(c.tag, c.key));
     ASSERT_TRUE(LockRecord(holder, nullptr, 0));
     SetLockNoticeHook([](const char*, const char*) {

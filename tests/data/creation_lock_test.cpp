@@ -36,7 +36,7 @@ void PostLine(char what, double francs) {
 std::pair<int, double> Records(Table& t, const std::string& path, int codeField, const std::string& code,
                                int debitField) {
   std::pair<int, double> seen{0, 0};
-  EXPECT_TRUE(t.OpenTable(path));
+  EXPECT_TRUE(t.OpenShared(path));
   for (bool on = t.GoTop(); on && !t.eof; on = t.Skip(1)) {
     if (std::string(RTrim(t.GetField(codeField))) != code) continue;
     ++seen.first;
@@ -51,16 +51,16 @@ TEST_F(DataTest, TwoStationsCreatingTheSameRecordLeaveOneWithBothLines) {
   ASSERT_EQ(::pipe(missed), 0);
   ASSERT_EQ(::pipe(resume), 0);
   test_support::OtherProcess station([](char what) {
-    if (!TableC10->OpenTable(DossierPath(TableKind::C10), "C10CODE") ||
-        !TableC20->OpenTable(DossierPath(TableKind::C20), "C20CODE"))
+    if (!TableC10->OpenShared(DossierPath(TableKind::C10), "C10CODE") ||
+        !TableC20->OpenShared(DossierPath(TableKind::C20), "C20CODE"))
       return false;
     dbase::DbiSeekMissHook = PauseAfterTheFirstMiss;
     PostLine(what, 1.00);
     CloseAllTables();
     return true;
   });
-  ASSERT_TRUE(TableC10->OpenTable(DossierPath(TableKind::C10), "C10CODE"));
-  ASSERT_TRUE(TableC20->OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+  ASSERT_TRUE(TableC10->OpenShared(DossierPath(TableKind::C10), "C10CODE"));
+  ASSERT_TRUE(TableC20->OpenShared(DossierPath(TableKind::C20), "C20CODE"));
   for (char what : {'a', 'h'}) {
     SCOPED_TRACE(what);
     bool otherDone = false;
@@ -87,7 +87,7 @@ TEST_F(DataTest, CreationLockHeldByAStoppedStationGivesUpWithTheMessageAndWrites
   test_support::Signal holding;
   test_support::OtherProcess station([&holding](char what) {
     Table* table = what == 'a' ? TableC20 : TableC10;
-    if (!table->OpenTable(DossierPath(what == 'a' ? TableKind::C20 : TableKind::C10)) || !table->LockForCreate())
+    if (!table->OpenShared(DossierPath(what == 'a' ? TableKind::C20 : TableKind::C10)) || !table->LockForCreate())
       return false;
     holding.Post();
     ::raise(SIGSTOP);
@@ -95,8 +95,8 @@ TEST_F(DataTest, CreationLockHeldByAStoppedStationGivesUpWithTheMessageAndWrites
     CloseAllTables();
     return true;
   });
-  ASSERT_TRUE(TableC10->OpenTable(DossierPath(TableKind::C10), "C10CODE"));
-  ASSERT_TRUE(TableC20->OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+  ASSERT_TRUE(TableC10->OpenShared(DossierPath(TableKind::C10), "C10CODE"));
+  ASSERT_TRUE(TableC20->OpenShared(DossierPath(TableKind::C20), "C20CODE"));
   dbase::DbiSetLockWait(300);
   const struct Case {
     char what;

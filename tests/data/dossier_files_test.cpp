@@ -30,7 +30,7 @@ TEST_F(DossierFilesTest, DossierRecordLoadsFromC10KeepingLevelAndWorkingDate) {
   SetDossier(Dir(), "TST");
   ASSERT_EQ(CreateTableOfKind(TableKind::C10, PathC10()), 0);
   Table& c10 = *TableC10;
-  ASSERT_TRUE(c10.OpenTable(PathC10(), "C10CODE"));
+  ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
   std::string zone1(254, ' ');
   zone1.replace(169 - 31, 8, "20250301");  // the stored working date
   zone1[194 - 31] = '2';                    // a level on file that memory must not take

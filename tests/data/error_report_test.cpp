@@ -47,7 +47,7 @@ class ErrorReportTest : public DataTest {
 
 TEST_F(ErrorReportTest, RefusedInsertShowsCaptionTextAndLogLine) {
   Table& t = *TableC20;
-  ASSERT_TRUE(t.OpenTable(File("errs"), "ECODE"));
+  ASSERT_TRUE(t.OpenShared(File("errs"), "ECODE"));
   ASSERT_TRUE(t.AppendBlank());
   t.recordBuffer[0] = 'X';  // not a delete mark: the engine refuses the record
   EXPECT_FALSE(t.InsertRecord());
@@ -71,7 +71,7 @@ TEST_F(ErrorReportTest, RefusedInsertShowsCaptionTextAndLogLine) {
 TEST_F(ErrorReportTest, TooManyOpenFilesSendsTheUserToTheSettings) {
   SetRegistryText(1, 10, "     40213");
   Table& t = *TableC20;
-  ASSERT_TRUE(t.OpenTable(File("errs"), ""));
+  ASSERT_TRUE(t.OpenShared(File("errs"), ""));
   t.result = dbase::DBIERR_TOOMANYFILES;
   ReportDbError(t, 3201, "x");
   EXPECT_EQ(Boxes().size(), 1u);

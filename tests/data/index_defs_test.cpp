@@ -85,7 +85,7 @@ class DossierIndexTest : public DataTest {
     for (TableKind kind : DossierKinds()) {
       const TableStructure& s = StructureOf(kind);
       Table& t = *GlobalTable(kind);
-      ASSERT_TRUE(t.OpenTable(DossierPath(kind)));
+      ASSERT_TRUE(t.OpenShared(DossierPath(kind)));
       for (int i = 0; i < count; ++i) {
         Record r;
         ASSERT_TRUE(t.AppendBlank());
@@ -108,7 +108,7 @@ class DossierIndexTest : public DataTest {
       const TableStructure& s = StructureOf(kind);
       Table& t = *GlobalTable(kind);
       for (const TagDef& tag : TagsToBuild(kind, false)) {
-        ASSERT_TRUE(t.OpenTable(DossierPath(kind), tag.name));
+        ASSERT_TRUE(t.OpenShared(DossierPath(kind), tag.name));
         EXPECT_EQ(WalkRecords(t, std::string(tag.name)), Expected(s, tag, records_[kind])) << tag.name;
       }
     }
@@ -127,8 +127,7 @@ TEST_F(DossierIndexTest, EveryTagWalksInKeyOrderAndSurvivesARebuild) {
   for (TableKind kind : DossierKinds()) {
     ASSERT_EQ(dbase::DbiDropProductionIndex(DossierPath(kind).c_str()), dbase::DBIERR_NONE);
     Table& t = *GlobalTable(kind);
-    t.shareMode = dbase::dbiOPENEXCL;
-    ASSERT_TRUE(t.OpenTable(DossierPath(kind)));
+    ASSERT_TRUE(t.OpenExclusive(DossierPath(kind)));
     EXPECT_EQ(t.cursorProps.iIndexes, 0);
   }
   for (bool (*build)() : {BuildIndexesC10, BuildIndexesC20, BuildIndexesC30, BuildIndexesC40, BuildIndexesC50,
@@ -147,7 +146,7 @@ TEST_F(DossierIndexTest, RefusedTagIsReportedAndStopsTheBuilder) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, DossierPath(TableKind::C30)), 0);
   fs::remove(DossierPath(TableKind::C30) + ".mdx");
   ASSERT_EQ(dbase::DbiSetProductionIndexFlag(DossierPath(TableKind::C30).c_str(), false), dbase::DBIERR_NONE);
-  ASSERT_TRUE(TableC30->OpenTable(DossierPath(TableKind::C30)));
+  ASSERT_TRUE(TableC30->OpenShared(DossierPath(TableKind::C30)));
   EXPECT_FALSE(BuildIndexesC30());
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].caption.rfind("Erreur BDE n:", 0), 0u);

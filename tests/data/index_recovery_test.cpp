@@ -34,7 +34,7 @@ class ReportSetTest : public DataTest {
   void MakeReferenceSet() {
     ASSERT_EQ(CreateTableOfKind(TableKind::ReportDefs, PathReportDefs('S')), 0);
     Table t;
-    ASSERT_TRUE(t.OpenTable(PathReportDefs('S'), "CE0CODE"));
+    ASSERT_TRUE(t.OpenShared(PathReportDefs('S'), "CE0CODE"));
     Add(t, {"EL-GRAND", "Grand livre"});
     Add(t, {"DB-PLAN", "Plan comptable"});
     Add(t, {"BA-VIEUX", "Ancien"});
@@ -52,7 +52,7 @@ TEST_F(ReportSetTest, MissingSetIsCopiedFromTheReferenceSet) {
   ASSERT_TRUE(EnsureReportTableCE0('0', false));
   EXPECT_FALSE(TableCE0->isOpen);
   EXPECT_TRUE(fs::exists(File("ce0etats.dbf")));
-  ASSERT_TRUE(TableCE0->OpenTable(PathReportDefs('0'), "CE0CODE"));
+  ASSERT_TRUE(TableCE0->OpenShared(PathReportDefs('0'), "CE0CODE"));
   EXPECT_EQ(TableCE0->shareMode, 0u);
   // The copy carries its own index file; the deleted definition stays until a pack.
   EXPECT_EQ(Codes(*TableCE0), (std::vector<std::string>{"BA-VIEUX", "DB-PLAN", "EL-GRAND"}));
@@ -63,7 +63,7 @@ TEST_F(ReportSetTest, MissingSetIsCopiedFromTheReferenceSet) {
 TEST_F(ReportSetTest, ForeignIndexIsRebuiltAndASoundOneKept) {
   MakeReferenceSet();
   ASSERT_TRUE(EnsureReportTableCE1('A', false));
-  ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
+  ASSERT_TRUE(TableCE1->OpenShared(PathReportDefs('A'), "CE0CODE"));
   Add(*TableCE1, {"AA-NEUF", "Nouveau"});
   TableCE1->CloseTable();
 
@@ -77,7 +77,7 @@ TEST_F(ReportSetTest, ForeignIndexIsRebuiltAndASoundOneKept) {
   EXPECT_FALSE(MdxHeaderMatchesName(File("ceaetats.mdx").c_str()));
   ASSERT_TRUE(EnsureReportTableCE1('A', false));
   EXPECT_TRUE(MdxHeaderMatchesName(File("ceaetats.mdx").c_str()));
-  ASSERT_TRUE(TableCE1->OpenTable(PathReportDefs('A'), "CE0CODE"));
+  ASSERT_TRUE(TableCE1->OpenShared(PathReportDefs('A'), "CE0CODE"));
   EXPECT_EQ(Codes(*TableCE1), (std::vector<std::string>{"AA-NEUF", "DB-PLAN", "EL-GRAND"}));
   TableCE1->CloseTable();
 }
@@ -94,7 +94,7 @@ class CountEntriesTest : public DataTest {
     Table& t = *TableC20;
     t.CloseTable();
     ASSERT_EQ(CreateTableOfKind(TableKind::C20, DossierPath(TableKind::C20), true), 0);
-    ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+    ASSERT_TRUE(t.OpenShared(DossierPath(TableKind::C20), "C20CODE"));
     for (const char* prefix : {"411", "401", "512"})
       for (int i = perPrefix; i >= 1; --i) {
         char code[16];

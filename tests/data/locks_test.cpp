@@ -19,7 +19,7 @@ class LockTest : public DataTest {
     DataTest::SetUp();
     CreateDossier();
     Table t;
-    ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+    ASSERT_TRUE(t.OpenShared(DossierPath(TableKind::C20), "C20CODE"));
     Add(t, {"41100000", "ORIGINE"});
     Add(t, {"40100000", "AUTRE"});
   }
@@ -33,13 +33,13 @@ bool OtherStation(char cmd) {
   if (accounts == nullptr) {
     accounts = new Table();
     lockTable = new Table();
-    if (!accounts->OpenTable(DataTest::DossierPath(TableKind::C20), "C20CODE")) return false;
+    if (!accounts->OpenShared(DataTest::DossierPath(TableKind::C20), "C20CODE")) return false;
   }
   switch (cmd) {
     case 'l': return accounts->Seek("C20CODE", "41100000") && LockRecord(*accounts, nullptr, 0);
     case 'm': return accounts->PutField(2, "CHANGE AILLEURS");
     case 'u': return UnlockRecord(*accounts);
-    case 'o': return lockTable->OpenTable(DossierTablePath());
+    case 'o': return lockTable->OpenShared(DossierTablePath());
     case 'c': return lockTable->CloseTable();
     default: return false;
   }
@@ -50,7 +50,7 @@ TEST_F(LockTest, ThreeModesWhileAnotherStationHoldsTheRecord) {
   ASSERT_TRUE(other.Do('l'));
   ASSERT_TRUE(other.Do('m'));
   Table& t = *TableC20;
-  ASSERT_TRUE(t.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
+  ASSERT_TRUE(t.OpenShared(DossierPath(TableKind::C20), "C20CODE"));
   ASSERT_TRUE(t.Seek("C20CODE", "41100000"));
   const std::uint32_t held = t.recordNumber;
 
@@ -114,7 +114,7 @@ TEST_F(LockTest, ExclusiveTablesAndRecordsThatCannotBeReadTakeNoNotice) {
 
 TEST_F(LockTest, DossierLockWhileAnotherStationHasTheDossierOpen) {
   OtherProcess other(OtherStation);
-  ASSERT_TRUE(DossierLockTable->OpenTable(DossierTablePath()));
+  ASSERT_TRUE(DossierLockTable->OpenShared(DossierTablePath()));
   ASSERT_TRUE(other.Do('o'));
 
   // With reshare: refused, the message, and the lock table open shared again.

@@ -27,7 +27,7 @@ class MemoTest : public DataTest {
     DataTest::SetUp();
     Create(WithMemo(), File("memo"));
     t = TableCXX;
-    ASSERT_TRUE(t->OpenTable(File("memo"), "MCODE"));
+    ASSERT_TRUE(t->OpenShared(File("memo"), "MCODE"));
     Add(*t, {"R1"});
     ASSERT_TRUE(t->PutMemo(2, "first"));
   }
@@ -50,7 +50,7 @@ TEST_F(MemoTest, TextsRoundTripWhole) {
   for (const Case& c : cases) {
     ASSERT_TRUE(t->GoTo(1));
     ASSERT_TRUE(t->PutMemoText(2, c.text)) << c.what;
-    ASSERT_TRUE(TableC10->OpenTable(File("memo"), ""));  // another cursor reads the file
+    ASSERT_TRUE(TableC10->OpenShared(File("memo"), ""));  // another cursor reads the file
     ASSERT_TRUE(TableC10->GoTo(1));
     std::string back;
     ASSERT_TRUE(TableC10->GetMemoText(2, back)) << c.what;
@@ -73,7 +73,7 @@ TEST_F(MemoTest, MemoWrittenWhileAppendingGoesWithTheNewRecord) {
   ASSERT_TRUE(t->GetMemoText(2, pending));
   EXPECT_TRUE(pending == big) << "the text waiting for the insert reads back";
   // Nothing is written before the insert, and never to record 1.
-  ASSERT_TRUE(TableC10->OpenTable(File("memo"), ""));
+  ASSERT_TRUE(TableC10->OpenShared(File("memo"), ""));
   ASSERT_TRUE(TableC10->GoTo(1));
   EXPECT_STREQ(TableC10->GetMemo(2), "first");
   EXPECT_STREQ(TableC10->GetMemo(3), "");

@@ -52,7 +52,7 @@ class TableCopyTest : public DataTest {
   void MakeSource() {
     Create(OldLines(), File("old"));
     Table& s = *TableCXX;
-    ASSERT_TRUE(s.OpenTable(File("old"), ""));
+    ASSERT_TRUE(s.OpenShared(File("old"), ""));
     Add(s, {"L1", "ref one", "extra", "1234.56"});
     ASSERT_TRUE(s.PutMemoText(5, Big(40000)));
     Add(s, {"L2", "ref two", "", "-1"});
@@ -68,7 +68,7 @@ TEST_F(TableCopyTest, FieldsMatchByNameOrFormerName) {
   MakeSource();
   Create(NewLines(), File("new"));
   Table& d = *TableC70;
-  ASSERT_TRUE(d.OpenTable(File("new"), ""));
+  ASSERT_TRUE(d.OpenShared(File("new"), ""));
   EXPECT_TRUE(CopyTableByFieldNames(d, *TableCXX, 0.0));
   EXPECT_EQ(Steps(), (std::vector<unsigned long>{0, 1, 2, 3}));
 
@@ -98,8 +98,7 @@ TEST_F(TableCopyTest, FailedInsertionsAreReportedInTheResult) {
   MakeSource();
   Create(NewLines(), File("new"));
   Table& d = *TableC70;
-  d.openMode = 1;  // read-only: every insertion fails
-  ASSERT_TRUE(d.OpenTable(File("new"), ""));
+  ASSERT_TRUE(d.OpenShared(File("new"), "", true));  // read-only: every insertion fails
   EXPECT_FALSE(CopyTableByFieldNames(d, *TableCXX, 0.0));
   EXPECT_EQ(Steps(), (std::vector<unsigned long>{0, 1, 2, 3})) << "the copy goes on to the end";
   EXPECT_FALSE(AppendInProgress);
@@ -128,12 +127,12 @@ TEST_F(TableCopyTest, ParityOfTheDossierTable) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C10, File("c10old")), 0);
   ASSERT_EQ(CreateTableOfKind(TableKind::C10, File("c10new")), 0);
   Table& s = *TableCXX;
-  ASSERT_TRUE(s.OpenTable(File("c10old"), ""));
+  ASSERT_TRUE(s.OpenShared(File("c10old"), ""));
   const std::string zone2(254, '.');
   Add(s, {"1", "A", "journal", "", zone2});
   Add(s, {"0", "", "dossier", "", zone2});
   Table& c10 = *TableC10;
-  ASSERT_TRUE(c10.OpenTable(File("c10new"), ""));
+  ASSERT_TRUE(c10.OpenShared(File("c10new"), ""));
   ASSERT_TRUE(CopyTableByFieldNames(c10, s, 6.55957));
   ASSERT_TRUE(c10.GoTo(1));
   EXPECT_EQ(std::string(c10.GetField(5)), zone2);
@@ -147,11 +146,11 @@ TEST_F(TableCopyTest, CopyRecordRenamesByTheTargetPrefix) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50tst")), 0);
   ASSERT_EQ(CreateTableOfKind(TableKind::C40, File("c40tst")), 0);
   Table& draft = *TableC50;
-  ASSERT_TRUE(draft.OpenTable(File("c50tst"), ""));
+  ASSERT_TRUE(draft.OpenShared(File("c50tst"), ""));
   Add(draft, {"Z", "0125", "VT", "000042", "", "0003", "", "15", "  ", "411000", " ", "Facture 42", "ref"});
   ASSERT_TRUE(draft.PutFieldNum(draft.FieldPos("BMONTANTE"), 120.5));
   Table& closed = *TableC40;
-  ASSERT_TRUE(closed.OpenTable(File("c40tst"), ""));
+  ASSERT_TRUE(closed.OpenShared(File("c40tst"), ""));
   ASSERT_TRUE(closed.AppendBlank());
   ASSERT_TRUE(CopyRecord(draft, closed, 2));
   ASSERT_TRUE(closed.InsertRecord());

@@ -35,7 +35,7 @@ TEST_F(DataTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
     EXPECT_EQ(fs::exists(File(m.file + ".mdx")), !s.tags.empty());
 
     Table t;
-    ASSERT_TRUE(t.OpenTable(File(m.file)));
+    ASSERT_TRUE(t.OpenShared(File(m.file)));
     EXPECT_EQ(t.cursorProps.iIndexes, s.tags.size());
     for (const TagDef& tag : s.tags) {
       std::uint16_t seq = 0;
@@ -69,18 +69,18 @@ TEST_F(DataTest, AnExistingTableIsReplacedOnlyWhenAsked) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, path), 0);
   {
     Table t;
-    ASSERT_TRUE(t.OpenTable(path, "C30CODE"));
+    ASSERT_TRUE(t.OpenShared(path, "C30CODE"));
     Add(t, {"701", "VENTES"});
   }
   EXPECT_EQ(CreateTableOfKind(TableKind::C30, path), dbase::DBIERR_FILEEXISTS);
   Table t;
-  ASSERT_TRUE(t.OpenTable(path, "C30CODE"));
+  ASSERT_TRUE(t.OpenShared(path, "C30CODE"));
   // Replacing a table another cursor has open is refused; closed, it is emptied.
   EXPECT_NE(CreateTableOfKind(TableKind::C30, path, true), 0);
   EXPECT_EQ(t.RecCount(), 1u);
   t.CloseTable();
   ASSERT_EQ(CreateTableOfKind(TableKind::C30, path, true), 0);
-  ASSERT_TRUE(t.OpenTable(path, "C30CODE"));
+  ASSERT_TRUE(t.OpenShared(path, "C30CODE"));
   EXPECT_EQ(t.RecCount(), 0u);
   EXPECT_EQ(CreateTableOfKind(TableKind::Unknown, File("x")), dbase::DBIERR_INVALIDPARAM);
 }
@@ -91,7 +91,7 @@ TEST_F(DataTest, AnalyticSortTagCarriesTheAccountByDossierConstant) {
     TheDossierRecord.SetConstant(32, c.constant);
     ASSERT_EQ(CreateTableOfKind(TableKind::C60, File("c60tst"), true), 0);
     Table t;
-    ASSERT_TRUE(t.OpenTable(File("c60tst")));
+    ASSERT_TRUE(t.OpenShared(File("c60tst")));
     std::uint16_t seq = 0;
     ASSERT_EQ(dbase::DbiGetIndexSeqNo(t.cursor, "", "C60ANAL", 0, &seq), 0);
     dbase::IDXDesc d;

@@ -21,7 +21,7 @@ TEST_F(DataTest, TableCopiedWithUpperCaseNamesWorksUnderItsOwnName) {
   CreateDossier();
   Table& c10 = *TableC10;
   const std::string path = DossierPath(TableKind::C10);
-  ASSERT_TRUE(c10.OpenTable(path, "C10CODE"));
+  ASSERT_TRUE(c10.OpenShared(path, "C10CODE"));
   Add(c10, {"J", "VT", "VENTES"});
   ASSERT_TRUE(c10.PutMemoText(kMemoField, "journal des ventes"));
   Add(c10, {"J", "AC", "ACHATS"});
@@ -37,7 +37,7 @@ TEST_F(DataTest, TableCopiedWithUpperCaseNamesWorksUnderItsOwnName) {
   // Read, rewrite, append and seek through the lower-case name, twice over.
   for (int pass = 0; pass < 2; ++pass) {
     SCOPED_TRACE(pass);
-    ASSERT_TRUE(c10.OpenTable(path, "C10CODE"));
+    ASSERT_TRUE(c10.OpenShared(path, "C10CODE"));
     EXPECT_EQ(c10.cursorProps.iIndexes, 1);
     ASSERT_TRUE(c10.Seek("C10CODE", "J", "VT"));
     std::string memo;
@@ -63,7 +63,7 @@ TEST_F(DataTest, TableCopiedWithUpperCaseNamesWorksUnderItsOwnName) {
 TEST_F(DataTest, MemoRewrittenOverAnotherSizeKeepsTheNextMemo) {
   CreateDossier();
   Table& c10 = *TableC10;
-  ASSERT_TRUE(c10.OpenTable(DossierPath(TableKind::C10), "C10CODE"));
+  ASSERT_TRUE(c10.OpenShared(DossierPath(TableKind::C10), "C10CODE"));
   const std::size_t sizes[] = {504, 505, 1016, 1017};
   int number = 0;
   for (std::size_t first : sizes) {
@@ -110,7 +110,7 @@ TEST_F(DataTest, TheIndexFlagChangesAloneAndTheIndexFileGoesOnlyWhenNobodyUsesIt
 
   // Open in another table object: the index file stays, with the flag.
   Table other;
-  ASSERT_TRUE(other.OpenTable(base, "C20CODE"));
+  ASSERT_TRUE(other.OpenShared(base, "C20CODE"));
   EXPECT_EQ(dbase::DbiDropProductionIndex(base.c_str()), dbase::DBIERR_TABLEINUSE);
   EXPECT_TRUE(fs::exists(base + ".mdx"));
   EXPECT_EQ(Bytes(base + ".dbf"), before);
@@ -126,7 +126,7 @@ TEST_F(DataTest, TheIndexFlagChangesAloneAndTheIndexFileGoesOnlyWhenNobodyUsesIt
 TEST_F(DataTest, SeekNotBelowStandsOnTheFirstKeyNotBelowTheText) {
   CreateDossier();
   Table& c10 = *TableC10;
-  ASSERT_TRUE(c10.OpenTable(DossierPath(TableKind::C10), "C10CODE"));
+  ASSERT_TRUE(c10.OpenShared(DossierPath(TableKind::C10), "C10CODE"));
   for (const char* code : {"AC", "BQ", "VT"}) Add(c10, {"J", code});
   struct Case {
     const char* text;

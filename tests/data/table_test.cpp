@@ -27,7 +27,7 @@ class TableOps : public DataTest {
     DataTest::SetUp();
     Create(Small(), File("SMALL"));
     t = TableCXX;
-    ASSERT_TRUE(t->OpenTable(File("small"), ""));
+    ASSERT_TRUE(t->OpenShared(File("small"), ""));
     // Natural order 1..4.
     Add(*t, {"C3", "delta", "W"});
     Add(*t, {"A1", "alpha", "X"});
@@ -50,15 +50,40 @@ TEST_F(DataTest, OpenKeepsFolderCaseAndLowersTheFileName) {
   const Case cases[] = {{"Dossiers/Demo/C20DEMO", ""}, {"Dossiers/Demo/c20demo.dbf", "TNAME"}};
   for (const Case& c : cases) {
     Table& t = *TableC20;
-    ASSERT_TRUE(t.OpenTable(File(c.given), c.tag)) << c.given << " " << t.result;
+    ASSERT_TRUE(t.OpenShared(File(c.given), c.tag)) << c.given << " " << t.result;
     EXPECT_EQ(t.tablePath, File("Dossiers/Demo/c20demo.dbf"));
     EXPECT_EQ(t.indexPath, c.tag.empty() ? "" : File("Dossiers/Demo/c20demo.mdx"));
     EXPECT_EQ(t.tag, std::string(Upper(c.tag.c_str())));
     t.CloseTable(true);
   }
   // Another folder case is another folder.
-  EXPECT_FALSE(TableC20->OpenTable(File("dossiers/demo/c20demo"), ""));
+  EXPECT_FALSE(TableC20->OpenShared(File("dossiers/demo/c20demo"), ""));
   EXPECT_TRUE(Boxes().empty()) << "a failed opening shows nothing";
+}
+
+// UseShared on a table another window holds open keeps its cursor and its record lock,
+// switching only the order; on another file it opens afresh.
+TEST_F(TableOps, UseSharedKeepsAnOpenCursorAndItsLock) {
+  ASSERT_TRUE(t->GoTo(3));
+  ASSERT_TRUE(LockRecord(*t, nullptr, 0));
+  const dbase::hDBICur cursor = t->cursor;
+  struct Case {
+    const char* tag;
+    const char* tagAfter;
+  } cases[] = {{"", ""}, {"TNAME", "TNAME"}, {"tcode", "TCODE"}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(t->UseShared(File("SMALL.dbf"), c.tag)) << c.tag;
+    EXPECT_EQ(t->cursor, cursor) << c.tag;
+    EXPECT_EQ(t->tag, c.tagAfter);
+  }
+  // Record 3 is still locked by this cursor: its lock can be let go.
+  ASSERT_TRUE(t->GoTo(3));
+  EXPECT_EQ(dbase::DbiRelRecordLock(t->cursor, false), dbase::DBIERR_NONE) << "the lock was lost";
+  Create(Small(), File("other"));
+  ASSERT_TRUE(t->UseShared(File("other"), "TCODE"));
+  EXPECT_EQ(t->tablePath, File("other.dbf"));
+  EXPECT_EQ(t->RecCount(), 0u);
+  EXPECT_TRUE(Boxes().empty());
 }
 
 // ---------------------------------------------------------------- walking and seeking
@@ -123,7 +148,7 @@ TEST_F(TableOps, AppendModifyDeleteRecall) {
   EXPECT_TRUE(AppendInProgress);
   ASSERT_TRUE(t->PutField(1, "E5"));
   // While appending nothing is written to the current record.
-  ASSERT_TRUE(TableC10->OpenTable(File("small"), ""));
+  ASSERT_TRUE(TableC10->OpenShared(File("small"), ""));
   EXPECT_EQ(TableC10->RecCount(), 4u);
   ASSERT_TRUE(t->InsertRecord());
   EXPECT_FALSE(AppendInProgress);

@@ -18,7 +18,7 @@ using dossier_test::RenameField;
 
 std::string LastFieldName(const std::string& base) {
   Table t;
-  if (!t.OpenTable(base)) return "";
+  if (!t.OpenShared(base)) return "";
   const std::string name = RTrim(t.FieldName(t.FieldCount()));
   t.CloseTable(true);
   return name;
@@ -107,16 +107,16 @@ TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
   std::string draft;
   {
     Table c50, c20, c10;
-    ASSERT_TRUE(c50.OpenTable(d + "c50ann"));
+    ASSERT_TRUE(c50.OpenShared(d + "c50ann"));
     for (long r : {3, 40, 41, 99, 150, 200}) {
       ASSERT_TRUE(c50.GoTo(r));
       ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
     }
     for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) cancelled.push_back(c50.GoTo(r) && c50.IsDeleted());
-    ASSERT_TRUE(c20.OpenTable(d + "c20ann"));
+    ASSERT_TRUE(c20.OpenShared(d + "c20ann"));
     ASSERT_TRUE(c20.GoTo(2));
     ASSERT_TRUE(c20.DeleteRecord(nullptr, 0));
-    ASSERT_TRUE(c10.OpenTable(d + "c10ann"));
+    ASSERT_TRUE(c10.OpenShared(d + "c10ann"));
     for (bool more = c10.GoTop(""); more && draft.empty(); more = c10.Skip(1))
       if (c10.GetField(1)[0] == 'C') draft = RTrim(c10.GetField(2));
     ASSERT_EQ(draft.size(), 8u);
@@ -137,23 +137,23 @@ TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
   EXPECT_TRUE(fs::exists(r.asideFolder + "c50ann.dbf")) << "the originals are kept";
 
   Table c50, c60, c20, c10;
-  ASSERT_TRUE(c50.OpenTable(d + "c50ann"));
+  ASSERT_TRUE(c50.OpenShared(d + "c50ann"));
   ASSERT_EQ(c50.RecCount(), cancelled.size());
   for (std::uint32_t n = 1; n <= c50.RecCount(); ++n) {
     ASSERT_TRUE(c50.GoTo(n));
     EXPECT_EQ(c50.IsDeleted(), cancelled[n - 1]) << n;
   }
-  ASSERT_TRUE(c60.OpenTable(d + "c60ann"));
+  ASSERT_TRUE(c60.OpenShared(d + "c60ann"));
   for (std::uint32_t n = 1; n <= c60.RecCount(); ++n) {
     ASSERT_TRUE(c60.GoTo(n));
     if (c60.GetField(9)[0] != 'B') continue;
     ASSERT_TRUE(c50.GoTo(std::atol(c60.GetField(10))));
     EXPECT_STREQ(c60.GetField(2), c50.GetField(10)) << "sort record " << n << " points at another line";
   }
-  ASSERT_TRUE(c20.OpenTable(d + "c20ann"));
+  ASSERT_TRUE(c20.OpenShared(d + "c20ann"));
   ASSERT_TRUE(c20.GoTo(2));
   EXPECT_TRUE(c20.IsDeleted()) << "the cancelled account is kept cancelled";
-  ASSERT_TRUE(c10.OpenTable(d + "c10ann", "C10CODE"));
+  ASSERT_TRUE(c10.OpenShared(d + "c10ann", "C10CODE"));
   ASSERT_TRUE(c10.Seek("C10CODE", ("C" + draft.substr(0, 7) + "C").c_str()));
   EXPECT_EQ(std::string(c10.GetField(5)).substr(0, 28),
             std::string(FormatNumber(14, 2, false, 100)) + FormatNumber(14, 2, false, 0));

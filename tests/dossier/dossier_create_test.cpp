@@ -53,7 +53,7 @@ TEST_F(CreateTest, NewDossierOpensThroughTheTableLayerWithItsRecordConstantsAndE
   } tables[] = {{TableC10, PathC10(), "C10CODE"}, {TableC20, PathC20(), "C20NOM"}, {TableC30, PathC30(), "C30CODE"},
                 {TableC40, PathC40(), "C40CODE"}, {TableC50, PathC50(), "C50VENT"}, {TableC60, PathC60(), "C60DTVAE"},
                 {TableC70, PathC70(), ""},         {DossierLockTable, DossierTablePath(), ""}};
-  for (const auto& t : tables) EXPECT_TRUE(t.table->OpenTable(t.path, t.tag)) << t.path << " " << t.table->result;
+  for (const auto& t : tables) EXPECT_TRUE(t.table->OpenShared(t.path, t.tag)) << t.path << " " << t.table->result;
   ASSERT_TRUE(TableC10->SetOrder("C10CODE"));
   EXPECT_EQ(TableC10->FieldName(TableC10->FieldCount()), std::string(kC10FormatStamp));
 
@@ -97,7 +97,7 @@ TEST_F(CreateTest, TheNewDossiersAnalyticOrderIgnoresTheOpenDossiersConstant) {
   ASSERT_TRUE(CreateDossier(Spec(Dir() + "/d")));
   EXPECT_EQ(TheDossierRecord.Constant(32), "OUI");
   Table c60;
-  ASSERT_TRUE(c60.OpenTable(Dir() + "/d/c60demo", "C60ANAL"));
+  ASSERT_TRUE(c60.OpenShared(Dir() + "/d/c60demo", "C60ANAL"));
   EXPECT_EQ(KeyExpression(c60, "C60ANAL"), "TCODE+TMOIS+TJOUR");
 }
 

@@ -25,7 +25,7 @@ class OtherStation : public test_support::OtherProcess {
   explicit OtherStation(std::string lockTablePath)
       : OtherProcess([path = std::move(lockTablePath)](char cmd) {
           static Table* lock = new Table();
-          if (cmd == 'o') return lock->OpenTable(path);
+          if (cmd == 'o') return lock->OpenShared(path);
           if (cmd == 'c') return lock->CloseTable(true);
           return false;
         }) {}

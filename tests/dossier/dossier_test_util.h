@@ -172,7 +172,7 @@ class OtherStation : public test_support::OtherProcess {
       : OtherProcess([path = std::move(lockTablePath)](char cmd) {
           static Table* lock = nullptr;
           if (lock == nullptr) lock = new Table();
-          if (cmd == 'o') return lock->OpenTable(path);
+          if (cmd == 'o') return lock->OpenShared(path);
           if (cmd == 'c') return lock->CloseTable(true);
           return false;
         }) {}
@@ -193,9 +193,7 @@ inline void Add(Cents& c, char sense, double francs, double euros) {
 
 // Opens a dossier table exclusively (tag optional); the caller closes it.
 inline bool Open(Table& t, const std::string& path, const char* tag = "") {
-  t.CloseTable(true);
-  t.shareMode = dbase::dbiOPENEXCL;
-  return t.OpenTable(path, tag);
+  return t.OpenExclusive(path, tag);
 }
 
 // Calls fn on every record of a table in physical order (the live ones only when asked); fn

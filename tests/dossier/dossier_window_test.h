@@ -98,8 +98,7 @@ class DossierFixture : public dossier_test::ModalSessionTest {
       ++reopened_;
       // What the opening does to the lock table: back to shared use.
       if (DossierLockTable != nullptr && !DossierLockTable->isOpen) {
-        DossierLockTable->shareMode = 0;
-        DossierLockTable->OpenTable(DossierTablePath());
+        DossierLockTable->OpenShared(DossierTablePath());
       }
       SetDossierState(' ');
     });
@@ -128,9 +127,8 @@ class DossierFixture : public dossier_test::ModalSessionTest {
     SetLogDossier(folder, code);
     SetDossierIniPath(PathC10(".ini"));
     ASSERT_NE(DossierLockTable, nullptr);
-    DossierLockTable->shareMode = 0;
-    ASSERT_TRUE(DossierLockTable->OpenTable(DossierTablePath()));
-    ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
+    ASSERT_TRUE(DossierLockTable->OpenShared(DossierTablePath()));
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
     UseStoredWorkingDate = true;
     ASSERT_TRUE(ReadC10Texts());
     UseStoredWorkingDate = false;

@@ -76,7 +76,7 @@ TEST_F(PropertiesTest, PropertiesAreWrittenToTheRecordAndToC10) {
   EXPECT_EQ(ModalSeam::Shown()[1].text.rfind(LoadStr(2509), 0), 0u);
 
   TheDossierRecord.Clear();
-  ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
+  ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
   ASSERT_TRUE(ReadC10Texts());
   TableC10->CloseTable(true);
   const DossierRecord& r = TheDossierRecord;

@@ -119,7 +119,7 @@ class InterruptedRunTest : public DossierOpenTest {
 std::vector<std::uint32_t> TagOrder(const std::string& table, const char* tag) {
   std::vector<std::uint32_t> order;
   Table t;
-  EXPECT_TRUE(t.OpenTable(table, tag)) << table;
+  EXPECT_TRUE(t.OpenShared(table, tag)) << table;
   for (bool more = t.GoTop(tag); more; more = t.Skip(1)) order.push_back(t.recordNumber);
   t.CloseTable(true);
   return order;
@@ -136,7 +136,7 @@ TEST_F(InterruptedRunTest, RebuildKilledAtItsWritesIsOfferedAgainAndEndsAsAnUnin
   {
     // An account code the rebuild deletes, so that its walks write too.
     Table c20;
-    ASSERT_TRUE(c20.OpenTable(model + "c20kil", "C20CODE"));
+    ASSERT_TRUE(c20.OpenShared(model + "c20kil", "C20CODE"));
     ASSERT_TRUE(c20.AppendBlank());
     c20.PutField(1, "abc");
     ASSERT_TRUE(c20.InsertRecord());
@@ -203,7 +203,7 @@ TEST_F(InterruptedRunTest, RenumberingKilledHalfWayIsNamedAtTheOpeningAndFinishe
   {
     // Draft pieces in reverse order with gaps, so that every line takes another number.
     Table c50;
-    ASSERT_TRUE(c50.OpenTable(model + "c50ren"));
+    ASSERT_TRUE(c50.OpenShared(model + "c50ren"));
     long max = 0;
     for (long r = 1; c50.GoTo(r); ++r) max = std::max(max, static_cast<long>(Val(c50.GetField(4))));
     for (long r = 1; c50.GoTo(r); ++r)
@@ -240,7 +240,7 @@ TEST_F(InterruptedRunTest, RenumberingKilledHalfWayIsNamedAtTheOpeningAndFinishe
     EXPECT_EQ(TagOrder(folder + "c40ren", "C40CODE"), TagOrder(expected + "c40ren", "C40CODE"));
     auto nextPiece = [](const std::string& f) {
       Table c10;
-      EXPECT_TRUE(c10.OpenTable(f + "c10ren", "C10CODE"));
+      EXPECT_TRUE(c10.OpenShared(f + "c10ren", "C10CODE"));
       EXPECT_TRUE(c10.Seek("C10CODE", "0"));
       const std::string next = SubStr(c10.GetField(4), 165, 6);
       c10.CloseTable(true);

@@ -28,7 +28,7 @@ TEST_F(DossierOpenTest, IndexInAnotherOrderIsRebuiltAtTheOpeningAndLogged) {
   EXPECT_NE(ReadAll(d + "clgord.txt").find("index\xE9 \xE0 l'ouverture : " + index), std::string::npos);
   CloseAllTables();
   Table c20;
-  ASSERT_TRUE(c20.OpenTable(d + "c20ord", "C20CODE"));
+  ASSERT_TRUE(c20.OpenShared(d + "c20ord", "C20CODE"));
   std::uint32_t walked = 0;
   for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) ++walked;
   EXPECT_EQ(walked, c20.RecCount());

@@ -57,7 +57,7 @@ class RenumberTest : public ModalSessionTest {
   void AddLines(const std::vector<Line>& lines) {
     for (const Line& l : lines) {
       Table& t = LineTable(l.file);
-      ASSERT_TRUE(t.OpenTable(LinePath(l.file)));
+      ASSERT_TRUE(t.OpenShared(LinePath(l.file)));
       ASSERT_TRUE(t.AppendBlank());
       const bool closed = l.file == 'C';  // the fields: account, month, day, journal
       for (const auto& [field, text] : std::vector<std::pair<int, std::string>>{
@@ -92,7 +92,7 @@ class RenumberTest : public ModalSessionTest {
 
   static std::string StoredNextPiece() {
     Table& t = *TableC10;
-    EXPECT_TRUE(t.OpenTable(PathC10(), "C10CODE"));
+    EXPECT_TRUE(t.OpenShared(PathC10(), "C10CODE"));
     EXPECT_TRUE(t.Seek("C10CODE", "0"));
     const std::string next = SubStr(t.GetField(4), 165, 6);
     t.CloseTable(true);
@@ -191,7 +191,7 @@ TEST_F(RenumberTest, PendingPlanStopsTheRebuildAndAStalePlanIsKept) {
   {
     // The entry writes the line's sort record too.
     Table c60;
-    ASSERT_TRUE(c60.OpenTable(PathC60()));
+    ASSERT_TRUE(c60.OpenShared(PathC60()));
     ASSERT_TRUE(c60.AppendBlank());
     for (const auto& [field, text] : {std::pair<int, std::string>{1, "Z"}, {2, "000777"}, {9, "B"},
                                       {10, StrZero(static_cast<long>(mixed.size()) + 1, 0)}})

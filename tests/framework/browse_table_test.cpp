@@ -51,7 +51,7 @@ TEST_F(BrowseTableTest, CancelReactivateAndAnotherProcessChangingTheTable) {
   JournalList* list = List();
   auto deletedInFile = [](const char* code) {
     Table t;
-    return t.OpenTable(PathC10(), "C10CODE") && t.Seek("C10CODE", "J", code) && t.IsDeleted();
+    return t.OpenShared(PathC10(), "C10CODE") && t.Seek("C10CODE", "J", code) && t.IsDeleted();
   };
   list->EvLButtonDown(0, RowPoint(3));
   ASSERT_EQ(list->GetSelectedRowText(), "A03");
@@ -67,7 +67,7 @@ TEST_F(BrowseTableTest, CancelReactivateAndAnotherProcessChangingTheTable) {
   EXPECT_FALSE(list->RefreshTotal());
   test_support::OtherProcess other([a02, a04](char) {
     ::Table t;
-    return t.OpenTable(PathC10(), "C10CODE") && t.GoTo(a02) && t.PutField(3, "Renomm\xE9 ailleurs") && t.GoTo(a04) &&
+    return t.OpenShared(PathC10(), "C10CODE") && t.GoTo(a02) && t.PutField(3, "Renomm\xE9 ailleurs") && t.GoTo(a04) &&
            t.DeleteRecord(nullptr, 0);
   });
   ASSERT_TRUE(other.Do('w'));

@@ -16,7 +16,7 @@ bool LockJournalElsewhere(std::string code, char cmd) {
   static Table* t = nullptr;
   if (t == nullptr) t = new Table();
   code.resize(kCodeWidth, ' ');
-  if (cmd == 'l') return t->OpenTable(PathC10(), "C10CODE") && t->Seek("C10CODE", kKind, code.c_str()) &&
+  if (cmd == 'l') return t->OpenShared(PathC10(), "C10CODE") && t->Seek("C10CODE", kKind, code.c_str()) &&
                          LockRecord(*t, nullptr, 0);
   if (cmd == 'u') return UnlockRecord(*t);
   return false;

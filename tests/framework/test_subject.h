@@ -80,7 +80,7 @@ class JournalList : public CMDIBrowse {
     keyWidth = kCodeWidth;
     toolbarCommands = {4, 20023, 20047, 20029, 20031};
     t_ = GetTable(0);
-    if (t_->OpenTable(PathC10(), "C10CODE")) {
+    if (t_->OpenShared(PathC10(), "C10CODE")) {
       Store().totalRows = static_cast<long>(CountIndexEntries(*t_, "C10CODE", 1, kKind));
     }
   }
@@ -336,8 +336,8 @@ class SubjectTest : public test_support::GuiTest {
     ASSERT_EQ(StartDbSession(), 0);
     ASSERT_EQ(CreateTableOfKind(TableKind::C10, PathC10()), 0);
     ASSERT_EQ(CreateTableOfKind(TableKind::C20, PathC20()), 0);
-    ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
-    ASSERT_TRUE(TableC20->OpenTable(PathC20(), "C20CODE"));
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
     client_ = new CommandClient();
     frame_ = std::make_unique<gui::MDIFrame>("Merlon", client_);
     frame_->MoveWindow(gui::Rect{0, 0, 1000, 640});
@@ -372,7 +372,7 @@ class SubjectTest : public test_support::GuiTest {
   // Name of a C10 record read back from the file by a fresh table object.
   static std::string StoredName(const char* kind, const std::string& code) {
     Table t;
-    if (!t.OpenTable(PathC10(), "C10CODE")) return "<closed>";
+    if (!t.OpenShared(PathC10(), "C10CODE")) return "<closed>";
     std::string key = code;
     key.resize(kCodeWidth, ' ');
     if (!t.Seek("C10CODE", kind, key.c_str())) return "<none>";

@@ -154,7 +154,7 @@ TEST_F(CodeRecordsTest, TwoStationsCreatingOneCodeAtOnceLeaveOneRecord) {
   ASSERT_EQ(::pipe(missed), 0);
   ASSERT_EQ(::pipe(resume), 0);
   test_support::OtherProcess station([](char) {
-    if (!TableC10->OpenTable(PathC10(), kC10Tag)) return false;
+    if (!TableC10->OpenShared(PathC10(), kC10Tag)) return false;
     NewCodeRequest request;
     request.kind = "J", request.code = "NV", request.codeWidth = request.fromWidth = 3;
     dbase::DbiSeekMissHook = PauseAfterTheMiss;
@@ -164,7 +164,7 @@ TEST_F(CodeRecordsTest, TwoStationsCreatingOneCodeAtOnceLeaveOneRecord) {
     CloseAllTables();
     return refused;
   });
-  ASSERT_TRUE(TableC10->OpenTable(PathC10(), kC10Tag));
+  ASSERT_TRUE(TableC10->OpenShared(PathC10(), kC10Tag));
   bool otherRefused = false;
   std::thread other([&] { otherRefused = station.Do('c'); });
   char c = 0;

@@ -43,8 +43,8 @@ class CoreTest : public test_support::RuntimeTest {
     std::string message;
     ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
     SetDossier(options.folder + "/", "MD");
-    ASSERT_TRUE(TableC10->OpenTable(PathC10(), masterdata::kC10Tag));
-    ASSERT_TRUE(TableC20->OpenTable(PathC20(), "C20CODE"));
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), masterdata::kC10Tag));
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
   }
   void TearDown() override {
     CloseAllTables();

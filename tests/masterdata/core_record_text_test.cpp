@@ -218,7 +218,7 @@ class RecordTextHoldTest : public test_support::RuntimeTest {
   // A code record of kind M with a text, written and closed again.
   static void AddModel(const std::string& code, const std::string& memo, bool cancelled = false) {
     Table t;
-    ASSERT_TRUE(t.OpenTable(PathC10(), "C10CODE"));
+    ASSERT_TRUE(t.OpenShared(PathC10(), "C10CODE"));
     ASSERT_TRUE(t.AppendBlank());
     ASSERT_TRUE(t.PutField(1, "M"));
     ASSERT_TRUE(t.PutField(2, code.c_str()));
@@ -243,7 +243,7 @@ bool OtherStation(char cmd) {
   switch (cmd) {
     case 'e': return hold->Open(reference);
     case 'r': hold->Release(); return EditorLock.table == nullptr;
-    case 'l': return form->OpenTable(PathC10(), "C10CODE") && form->Seek("C10CODE", "MACHAT   ") && LockRecord(*form, nullptr, 0);
+    case 'l': return form->OpenShared(PathC10(), "C10CODE") && form->Seek("C10CODE", "MACHAT   ") && LockRecord(*form, nullptr, 0);
     case 'u': return UnlockRecord(*form);
     default: return false;
   }
@@ -288,7 +288,7 @@ TEST_F(RecordTextHoldTest, TheLockGoesBackToTheFormThatHoldsIt) {
   AddModel("ACHAT", "LI=Achats\r\n");
   test_support::OtherProcess other(&OtherStation);
   const std::string reference = MakeRecordReference('1', 'M', "ACHAT");
-  ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
+  ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
   ASSERT_TRUE(TableC10->Seek("C10CODE", "MACHAT   "));
   ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
   FormRecordLocks[4] = TableC10->recordNumber;  // the model form holds it

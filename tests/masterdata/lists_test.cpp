@@ -29,7 +29,7 @@ class ListsTest : public MasterDataTest {
     list->GoFirst();
     EXPECT_LE(list->Store().totalRows, list->Store().rowsPerPage);
     Table t;
-    EXPECT_TRUE(t.OpenTable(PathC10(), kC10Tag));
+    EXPECT_TRUE(t.OpenShared(PathC10(), kC10Tag));
     for (int i = 0; i < list->Store().rowsPerPage; ++i) {
       const long recno = list->Store().RecordNumberOf(i);
       if (recno == 0) break;
@@ -55,7 +55,7 @@ TEST_F(ListsTest, EachListShowsItsKindOnlyAlsoWhenTwoKindsShareACode) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->GetCaption(), FileTitleForType(std::string(1, k.kind).c_str()));
     Table t;
-    ASSERT_TRUE(t.OpenTable(PathC10(), kC10Tag));
+    ASSERT_TRUE(t.OpenShared(PathC10(), kC10Tag));
     EXPECT_EQ(list->Store().totalRows, CountCodes(t, k.kind));
     for (const std::string& key : ListedKeys(list)) EXPECT_EQ(key[0], k.kind) << key;
     gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
@@ -285,7 +285,7 @@ TEST_F(ListsTest, TexteOpensTheRecordTextEditorOnTheSelectedRecord) {
   ASSERT_NE(editor(), nullptr) << test_support::ShownTexts();
   EXPECT_EQ(RegistryText(3830, 6), "1QZT1 ");
   Table other;
-  ASSERT_TRUE(other.OpenTable(PathC10(), kC10Tag));
+  ASSERT_TRUE(other.OpenShared(PathC10(), kC10Tag));
   ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT1", 4));
   EXPECT_FALSE(LockRecord(other, nullptr, 0)) << "held by the editor";
   ASSERT_TRUE(Select(list, "ZT2"));

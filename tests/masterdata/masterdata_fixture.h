@@ -95,7 +95,7 @@ class MasterDataTest : public test_support::DossierFixture {
   static void Put(char kind, const std::string& code, const std::string& name, const std::string& text1 = "",
                   const std::string& text2 = "", bool cancelled = false) {
     Table t;
-    ASSERT_TRUE(t.OpenTable(PathC10(), masterdata::kC10Tag));
+    ASSERT_TRUE(t.OpenShared(PathC10(), masterdata::kC10Tag));
     ASSERT_TRUE(t.AppendBlank());
     t.PutField(1, std::string(1, kind).c_str());
     t.PutField(2, code.c_str());

@@ -25,12 +25,12 @@ class NewCodeDialogTest : public MasterDataTest {
   void SetUp() override {
     MasterDataTest::SetUp();
     // The tables the dialog reads for the kinds "2", "3" and "Y" (their lists open them).
-    ASSERT_TRUE(TableC10->OpenTable(PathC10(), masterdata::kC10Tag));
-    ASSERT_TRUE(TableC20->OpenTable(PathC20(), "C20CODE"));
-    ASSERT_TRUE(TableC30->OpenTable(PathC30(), "C30CODE"));
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), masterdata::kC10Tag));
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
+    ASSERT_TRUE(TableC30->OpenShared(PathC30(), "C30CODE"));
     const std::string reports = root_ + "/program/ceaetats";
     ASSERT_EQ(CreateTableOfKind(TableKind::ReportDefs, reports), 0);
-    ASSERT_TRUE(TableCE0->OpenTable(reports, "CE0CODE"));
+    ASSERT_TRUE(TableCE0->OpenShared(reports, "CE0CODE"));
     ASSERT_TRUE(TableCE0->AppendBlank());
     TableCE0->PutField(1, "DB-LISTE");
     TableCE0->PutField(2, "Liste des banques");

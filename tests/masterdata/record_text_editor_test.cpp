@@ -69,7 +69,7 @@ class RecordTextEditorTest : public test_support::DossierFixture {
     const std::string path = PathReportDefs(kReportSet);
     ASSERT_EQ(CreateTableOfKind(TableKind::ReportDefs, path, true), 0);
     Table& t = *TableCE0;
-    ASSERT_TRUE(t.OpenTable(path, "CE0CODE"));
+    ASSERT_TRUE(t.OpenShared(path, "CE0CODE"));
     ASSERT_TRUE(t.AppendBlank());
     ASSERT_TRUE(t.PutField(1, code.c_str()));
     ASSERT_TRUE(t.PutField(2, "Liste des banques"));
@@ -80,7 +80,7 @@ class RecordTextEditorTest : public test_support::DossierFixture {
   static std::string StoredMemo(const std::string& path, const char* tag, const std::string& key, int field) {
     Table t;
     std::string text;
-    EXPECT_TRUE(t.OpenTable(path, tag));
+    EXPECT_TRUE(t.OpenShared(path, tag));
     EXPECT_TRUE(t.Seek(tag, key.c_str())) << key;
     EXPECT_TRUE(t.GetMemoText(field, text));
     t.CloseTable();
@@ -431,7 +431,7 @@ bool OtherStation(const std::string& folder, char cmd) {
   switch (cmd) {
     case 'e': return hold->Open(reference);
     case 'r': hold->Release(); return true;
-    case 'l': return form->OpenTable(PathC10(), "C10CODE") && form->Seek("C10CODE", "MPARTAGE ") && LockRecord(*form, nullptr, 0);
+    case 'l': return form->OpenShared(PathC10(), "C10CODE") && form->Seek("C10CODE", "MPARTAGE ") && LockRecord(*form, nullptr, 0);
     case 'u': return UnlockRecord(*form);
     default: return false;
   }
@@ -440,7 +440,7 @@ bool OtherStation(const std::string& folder, char cmd) {
 TEST_F(RecordTextEditorTest, ARecordHeldByOneStationIsRefusedToTheOther) {
   {
     Table t;
-    ASSERT_TRUE(t.OpenTable(C10Path(folder_, "TXT"), "C10CODE"));
+    ASSERT_TRUE(t.OpenShared(C10Path(folder_, "TXT"), "C10CODE"));
     ASSERT_TRUE(t.AppendBlank());
     ASSERT_TRUE(t.PutField(1, "M"));
     ASSERT_TRUE(t.PutField(2, "PARTAGE"));

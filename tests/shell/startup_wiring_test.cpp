@@ -121,11 +121,11 @@ TEST_F(StartupWiringTest, LockNoticeAndEngineErrorsAreShownAsDialogsAfterStartup
   ASSERT_EQ(CreateTableOfKind(TableKind::C20, path), 0);
   {
     Table mine, other;
-    ASSERT_TRUE(mine.OpenTable(path));
+    ASSERT_TRUE(mine.OpenShared(path));
     ASSERT_TRUE(mine.AppendBlank());
     ASSERT_TRUE(mine.PutField(1, "41100000"));
     ASSERT_TRUE(mine.InsertRecord());
-    ASSERT_TRUE(other.OpenTable(path));
+    ASSERT_TRUE(other.OpenShared(path));
     ASSERT_TRUE(mine.GoTop());
     ASSERT_TRUE(other.GoTop());
     ASSERT_TRUE(LockRecord(other, nullptr, 0));

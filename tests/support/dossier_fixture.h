@@ -138,7 +138,7 @@ class DossierFixture : public GuiTest {
   // Writes `value` into dossier constant n (1-74) of the C10 record "P0" of a closed dossier.
   void WriteConstant(const std::string& folder, const std::string& code, int n, const std::string& value) {
     Table c10;
-    ASSERT_TRUE(c10.OpenTable(C10Path(folder, code), "C10CODE"));
+    ASSERT_TRUE(c10.OpenShared(C10Path(folder, code), "C10CODE"));
     ASSERT_TRUE(c10.Seek("C10CODE", "P", "0"));
     const int field = n < 85 ? 4 : 5;  // 539-790 in field 4, 791-1042 in field 5
     const int position = field == 4 ? 3 * n - 2 : 3 * n - 254;

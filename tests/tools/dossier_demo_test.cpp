@@ -50,7 +50,7 @@ TEST_F(DemoTest, EveryCurrencyModeAndSizeSatisfiesTheOracle) {
     EXPECT_EQ(stats.accounts, c.accounts != 0 ? c.accounts : 37 + stats.customers + stats.suppliers);
 
     SetDossier(folder, "DEMO");
-    ASSERT_TRUE(TableC10->OpenTable(PathC10(), "C10CODE"));
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
     UseStoredWorkingDate = true;
     ASSERT_TRUE(ReadC10Texts());
     EXPECT_EQ(TheDossierRecord.NextPiece(), std::string(StrZero(stats.pieces + 1, 6)));

@@ -158,7 +158,7 @@ bool WriteIdentity(Table& c10, const std::string& siren) {
 bool WriteCodes(const std::string& c10Path, const DemoWriter& w, const std::vector<Period>& periods,
                 const std::string& siren, long* headerCount) {
   Table c10;
-  if (!c10.OpenTable(c10Path, "C10CODE")) return false;
+  if (!c10.OpenShared(c10Path, "C10CODE")) return false;
   bool ok = true;
   // Collectives: customers "C" on 411, suppliers "F" on 401.
   ok = ok && Append(c10, {{1, "B"}, {2, "C"}, {3, "Clients"}, {4, "41100000"}});
@@ -221,7 +221,7 @@ bool WriteAccounts(const std::string& c20Path, std::vector<Account>& accounts, b
     accounts[static_cast<std::size_t>(a.counterpart == "41100000" ? clients : suppliers)].totals.Add(a.totals);
   }
   Table c20;
-  if (!c20.OpenTable(c20Path, "C20CODE")) return false;
+  if (!c20.OpenShared(c20Path, "C20CODE")) return false;
   bool ok = true;
   for (const Account& a : accounts) {
     std::vector<std::pair<int, std::string>> f{
@@ -247,7 +247,7 @@ bool WriteAccounts(const std::string& c20Path, std::vector<Account>& accounts, b
 bool WriteSections(const std::string& c30Path, const std::vector<Section>& sections) {
   if (sections.empty()) return true;
   Table c30;
-  if (!c30.OpenTable(c30Path, "C30CODE")) return false;
+  if (!c30.OpenShared(c30Path, "C30CODE")) return false;
   bool ok = true;
   for (const Section& s : sections) {
     ok = Append(c30, {{1, s.code},

@@ -57,9 +57,9 @@ bool EnsureOpen(const RecordTextType& type) {
   if (t.isOpen) return true;
   if (IsBlank(DossierCode)) return false;
   switch (type.designation) {
-    case '1': return t.OpenTable(PathC10(), type.tag);
-    case '2': return t.OpenTable(PathC20(), type.tag);
-    case '3': return t.OpenTable(PathC30(), type.tag);
+    case '1': return t.OpenShared(PathC10(), type.tag);
+    case '2': return t.OpenShared(PathC20(), type.tag);
+    case '3': return t.OpenShared(PathC30(), type.tag);
     default: return false;
   }
 }
