@@ -5,6 +5,7 @@
 
 #include "dossier/backup.h"
 #include "dossier/dossier_commands.h"
+#include "dossier/dossier_record_commands.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/renumber_pieces.h"
 #include "masterdata/masterdata_commands.h"
@@ -12,7 +13,9 @@
 inline void InstallProgramCommands() {
   // Open, recent, change and close.
   InstallDossierCommands();
-  // Backup, restore, properties, working date and new dossier.
+  // New dossier, working date and properties.
+  InstallDossierRecordCommands();
+  // Backup and restore.
   InstallDossierBackupCommands();
   // Rebuild; renumbering and dossier management.
   InstallMaintenanceCommands();

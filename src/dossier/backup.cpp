@@ -13,12 +13,9 @@
 #include "dossier/backup_chooser.h"
 #include "dossier/backup_settings.h"
 #include "dossier/dossier_commands.h"
-#include "dossier/dossier_properties.h"
 #include "dossier/dossier_run_marker.h"
 #include "dossier/dossier_slots.h"
-#include "dossier/new_dossier.h"
 #include "dossier/rebuild_indexes.h"
-#include "dossier/working_date.h"
 #include "framework/dialog_bases.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
@@ -707,7 +704,4 @@ void RestoreDossier_Work() {
 void InstallDossierBackupCommands() {
   SetCommandWork(20723, &BackupDossier_Work);  // "Utilitaires > Sauvegarde du dossier"
   SetCommandWork(20724, &RestoreDossier_Work);  // "Utilitaires > Restauration du dossier"
-  SetCommandWork(20204, &CmFichierDateTravail_Work);  // "Fichier > Date de travail..."
-  SetCommandWork(20205, &CmFichierAProposDossier_Work);  // "Fichier > A Propos du dossier ouvert..."
-  SetCommandWork(20201, &CmFichierNouveauDossier_Work);  // "Fichier > Nouveau dossier..."
 }

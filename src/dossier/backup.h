@@ -108,7 +108,6 @@ TDNuvModeless* RunningBatchWindow();
 void BackupDossier_Work();
 void RestoreDossier_Work();
 
-// Gives their work to commands 20723 and 20724 (backup, restore), 20204
-// (working date), 20205 (dossier properties) and 20201 (new dossier).
+// Gives their work to commands 20723 and 20724 (backup, restore).
 void InstallDossierBackupCommands();
 

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "dossier/backup.h"
+#include "dossier/dossier_record_commands.h"
 #include "dossier/dossier_slots.h"
 #include "framework/dialog_bases.h"
 #include "platform/dbase/idapi.h"
@@ -27,10 +28,11 @@ class BackupMenuTest : public DossierOpenTest {
   void SetUp() override {
     DossierOpenTest::SetUp();
     InstallDossierBackupCommands();
+    InstallDossierRecordCommands();  // the working date asked after the reopening
     IniSetString("LanceM?BACKUP", "9");
   }
   void TearDown() override {
-    for (unsigned id : {20723u, 20724u}) SetCommandWork(id, {});
+    for (unsigned id : {20723u, 20724u, 20201u, 20204u, 20205u}) SetCommandWork(id, {});
     DossierOpenTest::TearDown();
   }
 
