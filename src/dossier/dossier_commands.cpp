@@ -309,7 +309,7 @@ bool OpenDossierAt(const std::string& folder, const std::string& code) {
   return false;
 }
 
-void CloseDossier() {
+void CloseDossierAndReopenPrevious() {
   const std::string closed = RTrim(DossierCode.c_str());
   if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
   ClearOpenWindowRegistry();
@@ -335,7 +335,7 @@ void CloseDossier() {
 void FermerDossier() {
   if (!CloseChildrenOfClient()) return;
   CloseAllTables();
-  CloseDossier();
+  CloseDossierAndReopenPrevious();
 }
 
 void ChangerDossier() {

@@ -33,7 +33,7 @@ void OuvrirDossier();
 // Work of "Fermer dossier" (after the prologue).
 void FermerDossier();
 // Closes the open dossier; the previous dossier of the run, if any, comes back.
-void CloseDossier();
+void CloseDossierAndReopenPrevious();
 // Work of "Changer de Dossier": the window listing the dossiers of the run.
 void ChangerDossier();
 // The choice of slot k (1-5) in that window: slot k and slot 1 change

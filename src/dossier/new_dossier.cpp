@@ -42,7 +42,7 @@ std::string UnwritableText(const char* field, const std::string& shown) {
 bool CloseEveryDossier() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return false;
   CloseAllTables();
-  for (int n = 0; n <= kDossierSlotCount && !IsBlank(DossierCode); ++n) CloseDossier();
+  for (int n = 0; n <= kDossierSlotCount && !IsBlank(DossierCode); ++n) CloseDossierAndReopenPrevious();
   ClearOpenWindowRegistry();
   return true;
 }
