@@ -15,8 +15,6 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 
-std::string TotalsOperation;
-
 namespace {
 
 constexpr int kCodeLength = 8;
@@ -47,19 +45,17 @@ std::string RightTrimmed(std::string s) {
   return s;
 }
 
-bool Adds() { return !TotalsOperation.empty() && TotalsOperation[0] == '+'; }
-bool OnDebit() { return TotalsOperation.size() >= 2 && TotalsOperation[1] == 'D'; }
-
 // Total moved by an amount, in whole cents so that long runs of postings stay exact.
-double Moved(double total, double amount) {
+double Moved(const TotalsOperation& operation, double total, double amount) {
   const long long cents = ToCents(amount);
-  return FromCents(ToCents(total) + (Adds() ? cents : -cents));
+  return FromCents(ToCents(total) + (operation.Adds() ? cents : -cents));
 }
 
 std::string AmountText(double value) { return AllTrim(FormatNumber(kHeaderTotalWidth, 2, false, value)); }
 
-void LogRefused(const char* process, const std::string& what, double amount1, double amount2) {
-  WriteLog(std::string(process) + " - Erreur: " + what + " - " + TotalsOperation + " " + AmountText(amount1) +
+void LogRefused(const char* process, const std::string& what, const TotalsOperation& operation, double amount1,
+                double amount2) {
+  WriteLog(std::string(process) + " - Erreur: " + what + " - " + operation.Text() + " " + AmountText(amount1) +
            " / " + AmountText(amount2));
 }
 
@@ -124,17 +120,18 @@ bool SeekOrCreate(Table& table, const char* tag, const std::string& key,
 
 // Reads the four totals of the current record, moves the pair on the side of the
 // operation and writes all four back.
-void MoveTotals(Table& table, const TotalFields& f, double amount1, double amount2) {
+void MoveTotals(Table& table, const TotalFields& f, const TotalsOperation& operation, double amount1,
+                double amount2) {
   double debit1 = table.GetFieldNum(f.debit1);
   double credit1 = table.GetFieldNum(f.credit1);
   double debit2 = table.GetFieldNum(f.debit2);
   double credit2 = table.GetFieldNum(f.credit2);
-  if (OnDebit()) {
-    debit1 = Moved(debit1, amount1);
-    debit2 = Moved(debit2, amount2);
+  if (operation.OnDebit()) {
+    debit1 = Moved(operation, debit1, amount1);
+    debit2 = Moved(operation, debit2, amount2);
   } else {
-    credit1 = Moved(credit1, amount1);
-    credit2 = Moved(credit2, amount2);
+    credit1 = Moved(operation, credit1, amount1);
+    credit2 = Moved(operation, credit2, amount2);
   }
   WriteFields<double>(table, {{f.debit1, debit1}, {f.credit1, credit1}, {f.debit2, debit2}, {f.credit2, credit2}});
 }
@@ -148,9 +145,9 @@ bool AccountHeldByWindow(Table& table) {
 
 // A header total: 14 characters read with Val; rewritten unless the new value does not fit
 // (or the stored one was already unreadable), in which case it keeps its text.
-bool MoveHeaderTotal(std::string& total, double amount, bool moved) {
+bool MoveHeaderTotal(std::string& total, const TotalsOperation& operation, double amount, bool moved) {
   if (total.find('*') != std::string::npos) return !moved;
-  const double value = moved ? Moved(Val(total.c_str()), amount) : Val(total.c_str());
+  const double value = moved ? Moved(operation, Val(total.c_str()), amount) : Val(total.c_str());
   const std::string text = FormatNumber(kHeaderTotalWidth, 2, false, value);
   if (text.find('*') != std::string::npos) return false;
   total = text;
@@ -159,12 +156,12 @@ bool MoveHeaderTotal(std::string& total, double amount, bool moved) {
 
 // Field 4 or 5 of a header, moved in `text`: debit at 1-14, credit at 15-28. False when a
 // total kept its last value because the new one does not fit.
-bool MoveHeaderField(std::string& text, double amount) {
+bool MoveHeaderField(std::string& text, const TotalsOperation& operation, double amount) {
   text = BlankPadded(text, 2 * kHeaderTotalWidth);
   std::string debit = text.substr(0, kHeaderTotalWidth);
   std::string credit = text.substr(kHeaderTotalWidth, kHeaderTotalWidth);
-  const bool debitOk = MoveHeaderTotal(debit, amount, OnDebit());
-  const bool creditOk = MoveHeaderTotal(credit, amount, !OnDebit());
+  const bool debitOk = MoveHeaderTotal(debit, operation, amount, operation.OnDebit());
+  const bool creditOk = MoveHeaderTotal(credit, operation, amount, !operation.OnDebit());
   text.replace(0, 2 * kHeaderTotalWidth, debit + credit);
   return debitOk && creditOk;
 }
@@ -191,12 +188,14 @@ void ReportHeaderOverflow(const std::string& code) {
 
 }  // namespace
 
-void AddToAccountTotals(double amount1, double amount2) {
+TotalsOperation::TotalsOperation(const char* text) : text_(Cut(text, 2)) {}
+
+void AddToAccountTotals(const TotalsOperation& operation, double amount1, double amount2) {
   if (TableC20 == nullptr) return;
   Table& table = *TableC20;
   const std::string text = table.RecordToText(1);
   if (!LockForTotals(table, text)) return;
-  MoveTotals(table, kAccountTotals, amount1, amount2);
+  MoveTotals(table, kAccountTotals, operation, amount1, amount2);
   if (!AccountHeldByWindow(table)) UnlockRecord(table);
   SaveChanges(table);
 }
@@ -206,16 +205,16 @@ void MajCompteC20(const char* code, const char* operation, double amount1, doubl
   Table& accounts = *TableC20;
   Table& general = *TableC10;
   std::string account = Cut(code, kCodeLength);
-  TotalsOperation = Cut(operation, 2);
+  const TotalsOperation moving(operation);
   // A blank code would become "00000000" below and post to an account nobody asked for.
   if (IsBlank(account)) {
-    LogRefused("MAJCOMPTEC20", "compte vide, rien n'est report\xE9", amount1, amount2);
+    LogRefused("MAJCOMPTEC20", "compte vide, rien n'est report\xE9", moving, amount1, amount2);
     return;
   }
   if (static_cast<unsigned char>(account[0]) < ':') PadTo(account, kCodeLength, LoadStr(1105));
   const std::string accountKey = BlankPadded(account, kCodeLength);
   if (!SeekOrCreate(accounts, "C20CODE", accountKey, {{1, account}, {2, LoadStr(181)}})) return;
-  AddToAccountTotals(amount1, amount2);
+  AddToAccountTotals(moving, amount1, amount2);
 
   if (account[0] < 'A' || account[0] > 'Z') return;
   // Auxiliary account: the collective account named by the C10 record "B" + letter.
@@ -228,11 +227,11 @@ void MajCompteC20(const char* code, const char* operation, double amount1, doubl
   }
   std::string collective = RightTrimmed(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
-    LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, amount1, amount2);
+    LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, moving, amount1, amount2);
   } else {
     PadTo(collective, kCodeLength, LoadStr(1105));
     if (SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(183)}}))
-      AddToAccountTotals(amount1, amount2);
+      AddToAccountTotals(moving, amount1, amount2);
   }
   accounts.Seek("C20CODE", accountKey.c_str());
 }
@@ -241,13 +240,13 @@ void MajAnalC30(const char* code, const char* operation, double amount1, double 
   if (TableC30 == nullptr) return;
   Table& sections = *TableC30;
   const std::string section = Cut(code, kCodeLength);
-  TotalsOperation = Cut(operation, 2);
+  const TotalsOperation moving(operation);
   if (IsBlank(section)) return;
   const std::string key = BlankPadded(section, kCodeLength);
   if (!SeekOrCreate(sections, "C30CODE", key, {{1, section}, {2, LoadStr(185)}})) return;
   const std::string text = sections.RecordToText(1);
   if (!LockForTotals(sections, text)) return;
-  MoveTotals(sections, kSectionTotals, amount1, amount2);
+  MoveTotals(sections, kSectionTotals, moving, amount1, amount2);
   SaveChanges(sections);
   if (sections.shareMode != dbase::dbiOPENEXCL) dbase::DbiRelRecordLock(sections.cursor, false);
 }
@@ -256,9 +255,9 @@ void MajCentC10(const char* code, const char* operation, double amount1, double 
   if (TableC10 == nullptr) return;
   Table& general = *TableC10;
   const std::string header = Cut(code, kCodeLength);
-  TotalsOperation = Cut(operation, 2);
+  const TotalsOperation moving(operation);
   if (IsBlank(header)) {
-    LogRefused("MAJCENTC10", "centralisateur vide, rien n'est report\xE9", amount1, amount2);
+    LogRefused("MAJCENTC10", "centralisateur vide, rien n'est report\xE9", moving, amount1, amount2);
     return;
   }
   const int codeWidth = general.isOpen ? general.FieldWidth(2) : 0;
@@ -274,8 +273,8 @@ void MajCentC10(const char* code, const char* operation, double amount1, double 
   if (!LockForTotals(general, text)) return;
   bool fits = true;
   std::string first = general.GetField(4), second = general.GetField(5);
-  if (amount1 != 0) fits = MoveHeaderField(first, amount1) && fits;
-  if (amount2 != 0) fits = MoveHeaderField(second, amount2) && fits;
+  if (amount1 != 0) fits = MoveHeaderField(first, moving, amount1) && fits;
+  if (amount2 != 0) fits = MoveHeaderField(second, moving, amount2) && fits;
   if (amount1 != 0 || amount2 != 0) WriteFields<std::string>(general, {{4, first}, {5, second}});
   SaveChanges(general);
   const std::string journalMonth = Cut(general.GetField(2), 7);

@@ -5,7 +5,8 @@
 // lock is released; locks held by the program's own windows are kept.
 //
 // Operation: "+D", "+C", "-D", "-C" (first character "+" adds, any other subtracts; second
-// "D" debit, any other credit). Amount 1 is the franc amount, amount 2 the euro amount.
+// "D" debit, any other credit), given with each update. Amount 1 is the franc amount, amount
+// 2 the euro amount.
 // Totals are added in whole cents. Engine failures at saving are reported (context 2010)
 // and the update goes on. A missing record is created under the table's creation lock; when
 // another station keeps that lock past the bound of a lock wait, the timeout is reported
@@ -14,8 +15,17 @@
 
 #include <string>
 
-// Operation of the update running now (two characters).
-extern std::string TotalsOperation;
+// The operation of one update, read from its text.
+class TotalsOperation {
+ public:
+  explicit TotalsOperation(const char* text);
+  bool Adds() const { return !text_.empty() && text_[0] == '+'; }
+  bool OnDebit() const { return text_.size() >= 2 && text_[1] == 'D'; }
+  const std::string& Text() const { return text_; }  // at most two characters, for the log
+
+ private:
+  std::string text_;
+};
 
 // Entry of FormRecordLocks that the account form keeps.
 inline constexpr int kAccountFormLockEntry = 9;
@@ -28,8 +38,8 @@ inline constexpr int kRegistryHeldAccountWidth = 8;
 // and the collective account of an auxiliary account beginning with a letter A-Z. A blank
 // code posts nothing and writes a log line. The auxiliary account is current afterwards.
 void MajCompteC20(const char* code, const char* operation, double amount1, double amount2);
-// Totals of the current record of TableC20 by TotalsOperation.
-void AddToAccountTotals(double amount1, double amount2);
+// Totals of the current record of TableC20 moved by the operation.
+void AddToAccountTotals(const TotalsOperation& operation, double amount1, double amount2);
 // C30 section (cut to 8); a blank code posts nothing.
 void MajAnalC30(const char* code, const char* operation, double amount1, double amount2);
 // C10 journal-month header "C" + code (8 characters: month, journal): field 4 holds the
