@@ -35,16 +35,19 @@ enum class EnablerKind {
 // A handler of the shell itself: the client and the command id.
 using ShellHandler = void (*)(CMDIClient& client, unsigned id);
 
+// A row names its fields; those it leaves out keep these defaults.
 struct CommandEntry {
-  unsigned first;       // command id (first of a range)
-  unsigned last;        // last id of the range (= first for one command)
-  const char* handler;  // handler name
-  const char* enabler;  // enabler name ("" when none)
-  EnablerKind kind;
-  int rights;           // access-rights function number, 0 when none
-  bool constant056;     // also greyed when dossier constant 056 begins with 'O'
-  bool balanceSheet;    // rights enabler goes on as CeBilan (functions 23-25)
-  ShellHandler shell = nullptr;  // the shell's own handler; none: a subject's work
+  unsigned first;                        // command id (first of a range)
+  unsigned last = 0;                     // last id of a range; 0 for one command
+  const char* handler;                   // handler name
+  const char* enabler = "";              // enabler name ("" when none)
+  EnablerKind kind = EnablerKind::None;  // the enabler's kind (None: always enabled)
+  int rights = 0;                        // access-rights function number, 0 when none
+  bool constant056 = false;              // also greyed when dossier constant 056 begins with 'O'
+  bool balanceSheet = false;             // rights enabler goes on as CeBilan (functions 23-25)
+  ShellHandler shell = nullptr;          // the shell's own handler; none: a subject's work
+
+  unsigned Last() const { return last != 0 ? last : first; }
 };
 
 // Every entry, in menu order.

@@ -37,7 +37,7 @@ TEST_F(CommandTableTest, EveryRowReachesItsHandlerAndItsMenuEntry) {
     // A subject's work given for the row's first id runs for every id of the row.
     std::vector<unsigned> ran;
     if (e.shell == nullptr) SetCommandWork(e.first, [&ran, &e] { ran.push_back(e.first); });
-    for (unsigned id = e.first; id <= e.last; ++id) {
+    for (unsigned id = e.first; id <= e.Last(); ++id) {
       EXPECT_EQ(IsShellOwned(id), e.shell != nullptr) << id;
       const auto* handler = CMDIClient::Table().FindHandler(id);
       ASSERT_NE(handler, nullptr) << id;
@@ -50,7 +50,7 @@ TEST_F(CommandTableTest, EveryRowReachesItsHandlerAndItsMenuEntry) {
       }
     }
     if (e.shell == nullptr) {
-      EXPECT_EQ(ran, std::vector<unsigned>(e.last - e.first + 1, e.first)) << e.handler;
+      EXPECT_EQ(ran, std::vector<unsigned>(e.Last() - e.first + 1, e.first)) << e.handler;
       SetCommandWork(e.first, {});
     }
   }
