@@ -1,9 +1,15 @@
 // A temporary folder that lives as long as the object: made under /tmp at construction,
 // removed with everything in it at destruction, so a failing assertion leaves nothing behind.
+//
+// A path taken from a folder that is not made (a member declared after the paths built from
+// it, or mkdtemp refused) stops the test at once: a blank or garbage folder would put the
+// test's files in the working folder, which is the source tree.
 #pragma once
 
 #include <stdlib.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -16,19 +22,35 @@ class TempFolder {
     std::string pattern = "/tmp/" + prefix + "-XXXXXX";
     const char* made = ::mkdtemp(pattern.data());
     path_ = made != nullptr ? made : "";
+    self_ = this;
   }
   ~TempFolder() {
     std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    if (self_ == this && !path_.empty()) std::filesystem::remove_all(path_, ec);
+    // A volatile store, so that the compiler keeps it: a fixture made later at the same
+    // address must not find the mark of this one.
+    *static_cast<const TempFolder* volatile*>(&self_) = nullptr;
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  const std::string& path() const { return path_; }
+  const std::string& path() const {
+    Made();
+    return path_;
+  }
   // The path of a file or folder inside it.
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  std::string operator/(const std::string& name) const { return path() + "/" + name; }
 
  private:
+  // `self_` is checked before `path_` is read: before construction the string is no string.
+  void Made() const {
+    if (self_ == this && path_.rfind("/tmp/", 0) == 0) return;
+    std::fputs("TempFolder: a path was taken from a folder that is not made (declared after its users?)\n",
+               stderr);
+    std::abort();
+  }
+
+  const TempFolder* self_ = nullptr;
   std::string path_;
 };
 
