@@ -8,7 +8,9 @@ function(merlon_add_dirs)
 endfunction()
 
 # merlon_test(NAME src... LIBS lib...): one GoogleTest executable registered
-# with CTest. Tests run from the build folder with MERLON_SOURCE_DIR set.
+# with CTest. Tests run from the build folder with MERLON_SOURCE_DIR set, and
+# require the fixture merlon_source_tree (the check that the run leaves no file
+# in the source tree); a test added with add_test requires it too.
 function(merlon_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
@@ -20,5 +22,6 @@ function(merlon_test name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MERLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
-               LABELS "${T_LABELS}")
+               LABELS "${T_LABELS}"
+               FIXTURES_REQUIRED merlon_source_tree)
 endfunction()
