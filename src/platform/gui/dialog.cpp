@@ -44,6 +44,8 @@ class DialogWidget : public QDialog {
 
 Dialog::Dialog(Window* parent, const std::string& templateId) : Window(parent), templateId_(templateId) {
   template_ = DialogTemplates::Find(templateId);
+  // Made on the stack or held by its maker: never deleted by its parent.
+  SetOwnedByParent(false);
 }
 
 Dialog::Dialog(Window* parent, int templateId) : Dialog(parent, std::to_string(templateId)) {}

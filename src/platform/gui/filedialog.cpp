@@ -16,6 +16,7 @@
 #include "platform/gui/modal_seam.h"
 #include "platform/gui/text_codec.h"
 #include "platform/gui/window.h"
+#include "platform/gui/window_widget.h"
 
 namespace gui {
 
@@ -42,21 +43,23 @@ bool RunFile(ModalKind kind, Window* owner, const std::string& caption, const st
     else unusable = picked;
   };
   int answer = ModalSeam::Run(shown, IDCANCEL, [&](ShownModal& s) {
-    QFileDialog dlg(ParentOf(owner), ToQString(caption), ToQString(start),
-                    ToQString(ConvertFileFilter(filter)));
-    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    auto* dlg = new QFileDialog(ParentOf(owner), ToQString(caption), ToQString(start),
+                                ToQString(ConvertFileFilter(filter)));
+    dlg->setOption(QFileDialog::DontUseNativeDialog, true);
     if (kind == ModalKind::Folder) {
-      dlg.setFileMode(QFileDialog::Directory);
-      dlg.setOption(QFileDialog::ShowDirsOnly, true);
+      dlg->setFileMode(QFileDialog::Directory);
+      dlg->setOption(QFileDialog::ShowDirsOnly, true);
     } else if (kind == ModalKind::FileSave) {
-      dlg.setAcceptMode(QFileDialog::AcceptSave);
+      dlg->setAcceptMode(QFileDialog::AcceptSave);
     } else {
-      dlg.setFileMode(QFileDialog::ExistingFile);
+      dlg->setFileMode(QFileDialog::ExistingFile);
     }
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return IDCANCEL;
-    take(dlg.selectedFiles().front());
-    s.path = chosen;
-    return unusable.isEmpty() ? IDOK : IDCANCEL;
+    return ExecModal(dlg, IDCANCEL, [&](QFileDialog& d, int r) {
+      if (r != QDialog::Accepted || d.selectedFiles().isEmpty()) return IDCANCEL;
+      take(d.selectedFiles().front());
+      s.path = chosen;
+      return unusable.isEmpty() ? IDOK : IDCANCEL;
+    });
   });
   if (ModalSeam::TestMode()) {
     const ShownModal* last = ModalSeam::LastShown();
@@ -136,12 +139,12 @@ int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& captio
   shown.kind = ModalKind::PrintSetup;
   shown.caption = caption;
   return ModalSeam::Run(shown, IDCANCEL, [&](ShownModal&) {
-    QPrintDialog dlg(&printer, ParentOf(owner));
-    if (!caption.empty()) dlg.setWindowTitle(ToQString(caption));
-    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dlg.setOption(QAbstractPrintDialog::PrintToFile, false);
-    return dlg.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+    auto* dlg = new QPrintDialog(&printer, ParentOf(owner));
+    if (!caption.empty()) dlg->setWindowTitle(ToQString(caption));
+    dlg->setOption(QAbstractPrintDialog::PrintSelection, false);
+    dlg->setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dlg->setOption(QAbstractPrintDialog::PrintToFile, false);
+    return ExecModal(dlg, IDCANCEL, [](QPrintDialog&, int r) { return r == QDialog::Accepted ? IDOK : IDCANCEL; });
   });
 }
 

@@ -7,12 +7,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/gui/constants.h"
 #include "platform/gui/modal_seam.h"
 #include "platform/gui/text_codec.h"
 #include "platform/gui/window.h"
+#include "platform/gui/window_widget.h"
 
 namespace gui {
 
@@ -141,12 +143,18 @@ int MessageBox(Window* owner, const std::string& text, const std::string& captio
   shown.defaultButton = MessageBoxDefaultAnswer(style);
   int dismiss = MessageBoxDismissAnswer(style);
   int fallback = dismiss != 0 ? dismiss : shown.defaultButton;
-  return ModalSeam::Run(shown, fallback, [&](ShownModal&) {
+  return ModalSeam::Run(shown, fallback, [&](ShownModal& s) {
     QWidget* parent = owner != nullptr ? owner->OuterWidget() : QApplication::activeWindow();
     if (parent != nullptr) parent = parent->window();
-    BoxDialog box(parent, text, caption, style);
-    int r = box.exec();
-    return r > 0 ? r : fallback;
+    auto* box = new BoxDialog(parent, text, caption, style);
+    if (ModalSeam::TestMode()) {
+      // Built for a test: shown to it, then ended with the seam's answer.
+      QTimer::singleShot(0, box, [box, answer = s.answer] {
+        ModalSeam::SeeBuilt(box);
+        box->done(answer);
+      });
+    }
+    return ExecModal(box, fallback, [fallback](BoxDialog&, int r) { return r > 0 ? r : fallback; });
   });
 }
 

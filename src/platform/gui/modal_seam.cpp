@@ -12,6 +12,7 @@ struct SeamState {
   std::deque<ModalAnswer> queue;
   std::vector<ShownModal> shown;
   int depth = 0;
+  std::function<void(QWidget*)> seeBuiltBox;  // set: message boxes are built in test mode
 };
 
 SeamState& S() {
@@ -76,9 +77,16 @@ std::size_t ModalSeam::PendingAnswers() { return S().queue.size(); }
 const std::vector<ShownModal>& ModalSeam::Shown() { return S().shown; }
 const ShownModal* ModalSeam::LastShown() { return S().shown.empty() ? nullptr : &S().shown.back(); }
 
+void ModalSeam::BuildMessageBoxes(std::function<void(QWidget*)> seen) { S().seeBuiltBox = std::move(seen); }
+
+void ModalSeam::SeeBuilt(QWidget* box) {
+  if (S().seeBuiltBox) S().seeBuiltBox(box);
+}
+
 void ModalSeam::Reset() {
   S().queue.clear();
   S().shown.clear();
+  S().seeBuiltBox = nullptr;
 }
 
 bool ModalSeam::InModal() { return S().depth > 0; }
@@ -96,6 +104,9 @@ int ModalSeam::Run(ShownModal shown, int fallback, const std::function<int(Shown
     } else {
       shown.answer = fallback;
     }
+    // A built box gets the answer (in shown.answer) from its own loop, or
+    // ends otherwise (its owner went away).
+    if (shown.kind == ModalKind::MessageBox && S().seeBuiltBox) shown.answer = run(shown);
     S().shown.push_back(shown);
     return shown.answer;
   }

@@ -2,12 +2,16 @@
 // file-open, folder, printer set-up and font dialogs. In a normal run the real
 // thing is shown. In test mode nothing is shown and nothing blocks: each
 // modal takes the next queued answer, and everything shown is recorded.
+// A test may ask for message boxes to be built and run all the same: each
+// then ends with its answer from inside its own event loop.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
+
+class QWidget;
 
 namespace gui {
 
@@ -75,7 +79,13 @@ class ModalSeam {
   static std::size_t PendingAnswers();
   static const std::vector<ShownModal>& Shown();
   static const ShownModal* LastShown();
-  // Forgets queued answers and the record (each test starts clean).
+  // Message boxes built and run as in a normal run, each answered from the
+  // queue (or its fallback) from within its own event loop once `seen` had
+  // its window (for a screenshot): what the program posted before the box is
+  // delivered meanwhile, as for a user. An empty function stops it.
+  static void BuildMessageBoxes(std::function<void(QWidget* box)> seen);
+  // Forgets queued answers, the record and the building of boxes (each test
+  // starts clean).
   static void Reset();
 
   // Layer side. Each records `shown`; in test mode it answers from the queue
@@ -86,6 +96,8 @@ class ModalSeam {
   static int RunDialog(Window& dialog, ShownModal shown, const std::function<int()>& exec);
   // True while a modal runs (some enablers grey commands then).
   static bool InModal();
+  // A message box built in test mode, shown and about to take its answer.
+  static void SeeBuilt(QWidget* box);
 };
 
 }  // namespace gui

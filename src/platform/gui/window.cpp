@@ -89,12 +89,17 @@ Window::Window(Window* parent) : d_(std::make_unique<Impl>()), parent_(parent) {
 
 Window::~Window() {
   PendingDeletes().erase(this);
-  // Children are owned by their parent window.
+  // Children are owned by their parent window, but for the dialogs, which
+  // their makers own: those only lose their widgets (a running one ends).
   while (!children_.empty()) {
     Window* child = children_.back();
     children_.pop_back();
     child->parent_ = nullptr;
-    delete child;
+    if (child->ownedByParent_) {
+      delete child;
+    } else if (child->IsCreated()) {
+      child->DestroyWidgets(true);
+    }
   }
   // Taken before the widgets are let go: a top-level window deleted while
   // created takes its widgets with it (they would stay on screen, and paint

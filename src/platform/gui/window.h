@@ -72,6 +72,11 @@ class Window {
   // A window flagged DeleteOnDestroy (MDI children) is deleted afterwards.
   void Destroy();
   void SetDeleteOnDestroy(bool on) { deleteOnDestroy_ = on; }
+  // Whether the parent deletes this window when it is deleted itself (the
+  // default: controls, bars, MDI children). A dialog belongs to the code that
+  // made it (a variable, a unique_ptr): a parent going away only destroys its
+  // widgets and lets it go.
+  bool OwnedByParent() const { return ownedByParent_; }
 
   // Caption (cp1252).
   void SetCaption(const std::string& cp1252);
@@ -175,6 +180,7 @@ class Window {
   virtual void AfterPlacement(bool stateChanged) {}
   // Asks every child's CanClose (true when all agree).
   bool ChildrenCanClose();
+  void SetOwnedByParent(bool owned) { ownedByParent_ = owned; }
 
  private:
   friend class WindowEventFilter;
@@ -192,6 +198,7 @@ class Window {
   Handle handle_ = 0;
   int id_ = 0;
   bool deleteOnDestroy_ = false;
+  bool ownedByParent_ = true;
   bool defaultWanted_ = false;
   bool destroying_ = false;
 };

@@ -33,6 +33,21 @@ class WindowEventFilter : public QObject {
   Window* owner_;
 };
 
+// Runs a modal Qt dialog made with `new` and deletes it afterwards. Its parent
+// may be deleted while it runs (a close posted before it is delivered in its
+// loop) and takes its children along, so a modal never lives on the stack.
+// `ended(dialog, execResult)` reads the dialog after its run and gives the
+// answer; `gone` is the answer when the parent took the dialog.
+template <class D, class Ended>
+int ExecModal(D* dialog, int gone, Ended ended) {
+  QPointer<D> guard(dialog);
+  const int result = dialog->exec();
+  if (guard.isNull()) return gone;
+  const int answer = ended(*dialog, result);
+  delete dialog;
+  return answer;
+}
+
 // The window that owns a widget (or its nearest owned ancestor).
 Window* WindowOfWidget(QWidget* widget);
 // Marks `widget` as belonging to `window` (WindowOfWidget finds it).

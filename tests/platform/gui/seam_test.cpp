@@ -1,3 +1,5 @@
+#include <QWidget>
+
 #include <string>
 
 #include "gui_test_support.h"
@@ -49,6 +51,24 @@ TEST_F(SeamTest, DialogAnswerFillsTheDialogFirst) {
   EXPECT_EQ(ModalSeam::Shown()[0].resourceId, 1234);
   EXPECT_EQ(ModalSeam::Shown()[1].text, "inner");
   EXPECT_EQ(ModalSeam::RunDialog(dialog, shown, [] { return IDOK; }), IDCANCEL) << "unqueued: cancel";
+}
+
+// Built boxes: the test sees the real box, which then takes the queued answer
+// (or its way out) from inside its own loop.
+TEST_F(SeamTest, BuiltBoxesAreShownAndTakeTheirAnswerFromTheirLoop) {
+  std::vector<std::string> seen;
+  ModalSeam::BuildMessageBoxes([&](QWidget* box) {
+    seen.push_back(box->windowTitle().toStdString() + (box->isVisible() ? " shown" : " hidden"));
+  });
+  ModalSeam::QueueMessageBoxAnswer(IDNO);
+  EXPECT_EQ(MessageBox("Texte", "Premier", MB_YESNO), IDNO);
+  EXPECT_EQ(MessageBox("Texte", "Second", MB_OKCANCEL), IDCANCEL) << "unqueued: its way out";
+  EXPECT_EQ(seen, (std::vector<std::string>{"Premier shown", "Second shown"}));
+  ASSERT_EQ(ModalSeam::Shown().size(), 2u);
+  EXPECT_TRUE(ModalSeam::Shown()[0].queued);
+  ModalSeam::Reset();  // back to answering without a box
+  EXPECT_EQ(MessageBox("Texte", "Trois", MB_OK), IDOK);
+  EXPECT_EQ(seen.size(), 2u);
 }
 
 }  // namespace
