@@ -240,11 +240,10 @@ void CompleterIni(bool ctrl, bool shift) {
   const std::string dossierIni = dossier ? DossierIniPath() : std::string();
   bool dossierFiles = shift || !ctrl;
   bool programIni = ctrl || !shift;
-  if (!ctrl && !shift) {
-    // The program ends first, so that the files are edited while it is not running.
+  const bool quits = !ctrl && !shift;
+  if (quits) {
     if (CommandWindow == nullptr || !CommandWindow->CloseChildren()) return;
     if (Services().closeAllTables) Services().closeAllTables();
-    CommandWindow->CmQuitter();
   }
   if (dossierFiles && dossier) {
     std::string log = LogPath(".txt");
@@ -252,6 +251,10 @@ void CompleterIni(bool ctrl, bool shift) {
     if (!dossierIni.empty()) OpenWithDesktop(dossierIni);
   }
   if (programIni) OpenWithDesktop(IniPath());
+  // The program ends once the files are handed to the editor, so that they are
+  // edited while it is not running; a file that no editor could open has been
+  // said while the main window was still there to say it.
+  if (quits && CommandWindow != nullptr) CommandWindow->CmQuitter();
 }
 
 void CmConfigurerBde() {

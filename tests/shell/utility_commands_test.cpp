@@ -8,7 +8,9 @@
 #include <sstream>
 #include <fstream>
 
+#include "platform/system/files.h"
 #include "support/gui_test.h"
+#include "support/temp_folder.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/keyboard.h"
 #include "platform/gui/mdi.h"
@@ -75,6 +77,59 @@ TEST_F(UtilityTest, IniFilesOpenInTheTextEditor) {
     EXPECT_TRUE(gui::IsWindow(MainWindowHandle));
   }
   gui::ClearModifierKeyOverrides();
+  SetDossierIniPath("");
+  SetLogDossier("", "");
+}
+
+// With no desktop editor, each file that could not be opened is said in a
+// box over the main window, then the program ends: nothing on the stack is
+// deleted by the closing window.
+TEST_F(UtilityTest, IniFilesWithNoDesktopEditorAreSaidThenTheProgramEnds) {
+  SetProcessLauncher({});  // the real launcher, on the PATH below
+  test_support::TempFolder bin("merlon-path");
+  std::ofstream(bin / "xdg-open") << "#!/bin/sh\nexit 3\n";
+  std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+  test_support::TempFolder empty("merlon-path");
+  const std::string oldPath = platform::EnvironmentPath("PATH");
+  const struct {
+    const char* what;
+    std::string path;
+    const char* says;
+  } cases[] = {{"no xdg-open", empty.path(), "Impossible de lancer le programme:\n\nxdg-open"},
+               {"an xdg-open that fails", bin.path(), "n'a pu ouvrir le fichier:\n\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!FrameAlive()) Start();
+    OpenDossier();
+    SetDossierIniPath(DossierFolder + "c10essai.ini");
+    SetLogDossier(DossierFolder, "ESSAI");
+    const std::vector<std::string> files = {LogPath(".txt"), DossierFolder + "c10essai.ini", IniPath()};
+    gui::ModalSeam::Reset();
+    std::vector<bool> frameThere;
+    gui::ModalSeam::BuildMessageBoxes([&](QWidget* box) {
+      frameThere.push_back(FrameAlive());
+      if (frameThere.size() == 1)
+        test_support::Screenshot(box, "shell", std::string("no_editor_") + (c.path == bin.path() ? "fails" : "missing"));
+    });
+    setenv("PATH", c.path.c_str(), 1);
+    Choose(20702);
+    setenv("PATH", oldPath.c_str(), 1);
+
+    // One box a file, each shown while the main window was still there.
+    const auto& shown = gui::ModalSeam::Shown();
+    ASSERT_EQ(shown.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      EXPECT_NE(shown[i].text.find(c.says), std::string::npos) << shown[i].text;
+      if (c.path == bin.path()) {
+        EXPECT_NE(shown[i].text.find(files[i]), std::string::npos) << shown[i].text;
+      }
+    }
+    EXPECT_EQ(frameThere, std::vector<bool>(files.size(), true));
+    // Then the program ends, as the command asks.
+    gui::ProcessPendingMessages();
+    EXPECT_FALSE(FrameAlive());
+    app_.reset();
+  }
   SetDossierIniPath("");
   SetLogDossier("", "");
 }
