@@ -32,6 +32,7 @@ const char* kApplicationName = "Nuv-MERLON ZEL+";
 constexpr int kFrameIcon = 1001;
 constexpr int kMainMenu = 1101;
 constexpr int kMainAccelerators = 1102;
+constexpr unsigned kHelpCommand = 20951;  // "Aide Nuv-MERLON ZEL [F1]"
 
 std::string FrameKey(char letter) {
   std::string key = PackedKey(1, 5);  // "FenetreMain-?"
@@ -78,6 +79,16 @@ CDecoratedMDIFrame::CDecoratedMDIFrame(const std::string& caption, CMDIClient* c
 void CDecoratedMDIFrame::SetupWindow() {
   gui::MDIFrame::SetupWindow();
   SetIconResource(kFrameIcon);
+}
+
+void CDecoratedMDIFrame::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
+  if (vk != gui::VK_F1) {
+    gui::MDIFrame::EvKeyUp(vk, repeat, flags);
+    return;
+  }
+  gui::CommandEnabler help(kHelpCommand);
+  RouteCommandEnable(help);
+  if (help.Handled() && help.Enabled()) RouteCommand(kHelpCommand);
 }
 
 int BitmapOffsetFor(char sizeChar, int screenDpi) {

@@ -25,6 +25,9 @@ class CDecoratedMDIFrame : public gui::MDIFrame {
  protected:
   // Menu bar and accelerators (the base), then the frame's icon 1001.
   void SetupWindow() override;
+  // F1 released in the main window, where no child window took it: the help
+  // command, as its menu text "[F1]" says.
+  void EvKeyUp(int vk, unsigned repeat, unsigned flags) override;
 
  private:
   bool reportChoice_ = true;

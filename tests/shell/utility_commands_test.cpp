@@ -186,6 +186,57 @@ TEST_F(UtilityTest, HelpOpensTheHelpFileThatExists) {
   EXPECT_NE(said().find("n'a pu ouvrir le fichier:\n\n" + folder_ + "/CAideNuv.html"), std::string::npos) << said();
 }
 
+// A child window that takes F1 itself (as the lists and the form controls do).
+class OwnHelpChild : public AskedChild {
+ public:
+  using AskedChild::AskedChild;
+  int ownHelp = 0;
+
+ protected:
+  void EvKeyUp(int vk, unsigned repeat, unsigned flags) override {
+    if (vk == gui::VK_F1) ++ownHelp;
+    else DefaultProcessing();
+  }
+};
+
+// F1 released in the main window opens the help, as the menu text "[F1]"
+// says, wherever the focus is that does not take F1 itself; once.
+TEST_F(UtilityTest, F1InTheMainWindowOpensTheHelp) {
+  const std::string page = folder_ + "/CAideNuv.html";
+  std::ofstream(page) << "<html lang=\"fr\"></html>";
+  const std::vector<std::vector<std::string>> help = {{"xdg-open", page}};
+  auto* plain = new AskedChild(client_, "Plan comptable");
+  auto* own = new OwnHelpChild(client_, "Journaux");
+  ASSERT_TRUE(plain->Create() && own->Create());
+  const struct {
+    const char* where;
+    QWidget* target;
+    bool opens;
+  } cases[] = {{"the frame", frame_->OuterWidget(), true},
+               {"the MDI client", client_->Widget(), true},
+               {"a child that leaves F1", plain->Widget(), true},
+               {"a child that takes F1", own->Widget(), false}};
+  for (const auto& c : cases) {
+    launched_.clear();
+    test_support::SendKey(c.target, QEvent::KeyPress, Qt::Key_F1);
+    test_support::SendKey(c.target, QEvent::KeyRelease, Qt::Key_F1);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(launched_, c.opens ? help : std::vector<std::vector<std::string>>{}) << c.where;
+  }
+  EXPECT_EQ(own->ownHelp, 1);
+
+  // The key is the help command's: without the page, its box says so.
+  std::filesystem::remove(page);
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::BuildMessageBoxes([](QWidget* box) { test_support::Screenshot(box, "shell", "f1_no_help"); });
+  test_support::SendKey(frame_->OuterWidget(), QEvent::KeyPress, Qt::Key_F1);
+  test_support::SendKey(frame_->OuterWidget(), QEvent::KeyRelease, Qt::Key_F1);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("CAideNuv.html\" est introuvable"), std::string::npos);
+  plain->Destroy();
+  own->Destroy();
+}
+
 // The shipped help page names every command of the main menu, with the key
 // its menu text gives.
 TEST_F(UtilityTest, HelpPageListsEveryMenuCommand) {
