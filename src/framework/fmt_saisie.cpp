@@ -33,6 +33,7 @@ TDFmtSaisie::TDFmtSaisie(gui::Window* parent, int resourceId, const std::string&
 void TDFmtSaisie::SetupWindow() {
   TDNuv::SetupWindow();
   static_->SetText(label_);
+  if (masked_) edit_->SetPassword(true);
   edit_->SetValue(buffer_ != nullptr ? *buffer_ : std::string(), true);
   edit_->SetFocus();
   edit_->SetSelection(0, -1);

@@ -21,6 +21,9 @@ class TDFmtSaisie : public TDNuv {
   // The same with the prompt text itself.
   TDFmtSaisie(gui::Window* parent, int resourceId, const std::string& prompt, std::string* buffer, bool withCancel);
 
+  // The typed text shows as dots (a password).
+  void MaskInput() { masked_ = true; }
+
   int FieldWidth() const { return width_; }
   const std::string& Label() const { return label_; }
   MEdit* Input() const { return edit_; }
@@ -35,6 +38,7 @@ class TDFmtSaisie : public TDNuv {
  private:
   std::string* buffer_;
   int width_ = 10;
+  bool masked_ = false;
   std::string label_;
   MStatic* static_;
   MEdit* edit_;

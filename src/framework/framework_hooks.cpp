@@ -27,12 +27,13 @@ void InstallFrameworkHooks() {
     if (gui::Window* w = gui::Window::FromHandle(MainWindowHandle)) return w;
     return CommandWindow;
   };
-  // The runtime's questions for a typed text (the support password) use the
-  // one-value dialog with its cancel button.
+  // The support password is asked in the one-value dialog with its cancel
+  // button, typed as dots.
   SetTextPromptHook([](const char* caption, const char* prompt, std::string& answer) {
     std::string typed;
     TDFmtSaisie dialog(ControlEnv().mainWindow(), TDFmtSaisie::kOkCancel, std::string(prompt), &typed, true);
     dialog.SetCaption(caption);
+    dialog.MaskInput();
     if (dialog.Execute() != gui::IDOK) return false;
     answer = typed;
     return true;

@@ -85,8 +85,9 @@ bool IsPrintableAmountField(std::string& text, int fileNumber, int field, char f
 
 // Support password: an 8-character code valid for one day.
 std::string SupportCodeForDate(int year, int month, int day);
-// Prompt through which AskSupportPassword asks (the window layer fills it);
-// true with the typed text when confirmed. Without a hook: cancelled.
+// Prompt through which AskSupportPassword asks (the window layer fills it,
+// the typed text hidden); true with the typed text when confirmed. Without a
+// hook: cancelled.
 using TextPromptHook = bool (*)(const char* caption, const char* prompt, std::string& answer);
 void SetTextPromptHook(TextPromptHook hook);
 // Beep, prompt, and true when today's code was typed.

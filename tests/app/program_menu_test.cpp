@@ -6,7 +6,9 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 
 #include <functional>
 #include <memory>
@@ -84,6 +86,41 @@ TEST_F(ProgramMenuTest, RenumberingAsksThePasswordThroughItsDialog) {
   Choose(20722);
   EXPECT_EQ(gui::ModalSeam::Shown()[0].resourceId, 1306);
   EXPECT_NE(ShownTexts().find("La prochaine pi\xE8" "ce aura le num\xE9ro"), std::string::npos) << ShownTexts();
+}
+
+// The support password is typed as dots; what was typed is what is checked:
+// a wrong one stops the renumbering before its warning, the right one goes on.
+TEST_F(ProgramMenuTest, TheSupportPasswordIsTypedAsDots) {
+  OpenDemo();
+  const Ymd today = Today();
+  const std::string code = SupportCodeForDate(today.year, today.month, today.day);
+  const struct {
+    std::string typed;
+    bool warned;
+  } cases[] = {{"FAUX" + code.substr(4), false}, {code, true}};
+  for (const auto& c : cases) {
+    gui::ModalSeam::Reset();
+    bool dots = false;
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& dialog) {
+      auto* edit = qobject_cast<QLineEdit*>(static_cast<gui::Dialog&>(dialog).GetDlgItem(1202)->Widget());
+      ASSERT_NE(edit, nullptr);
+      dots = edit->echoMode() == QLineEdit::Password;
+      // Typed key by key, as a user does.
+      for (char ch : c.typed) {
+        const QString text(QChar(static_cast<unsigned char>(ch)));
+        const int key = QKeySequence(text)[0].key();
+        test_support::SendKey(edit, QEvent::KeyPress, key, Qt::NoModifier, text);
+        test_support::SendKey(edit, QEvent::KeyRelease, key, Qt::NoModifier, text);
+      }
+      if (c.warned) test_support::Screenshot(dialog.Widget(), "app", "support_password");
+    });
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);  // the warning, when it comes
+    Choose(20722);
+    EXPECT_TRUE(dots) << c.typed;
+    ASSERT_GE(gui::ModalSeam::Shown().size(), 1u);
+    EXPECT_EQ(gui::ModalSeam::Shown()[0].resourceId, 1306);
+    EXPECT_EQ(ShownTexts().find(LoadStr(3475)) != std::string::npos, c.warned) << c.typed << "\n" << ShownTexts();
+  }
 }
 
 // With the settings of a fresh program folder, "Sauvegarde" writes an LHA

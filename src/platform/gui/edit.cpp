@@ -130,6 +130,11 @@ void Edit::SetReadOnly(bool readOnly) {
   else if (auto* pe = qobject_cast<QPlainTextEdit*>(Widget())) pe->setReadOnly(readOnly);
 }
 
+void Edit::SetPassword(bool password) {
+  flags_ = password ? (flags_ | ctl::Password) : (flags_ & ~ctl::Password);
+  if (auto* le = qobject_cast<QLineEdit*>(Widget())) le->setEchoMode(password ? QLineEdit::Password : QLineEdit::Normal);
+}
+
 void Edit::GetSelection(int& start, int& end) const {
   start = end = 0;
   if (auto* le = qobject_cast<QLineEdit*>(Widget())) {

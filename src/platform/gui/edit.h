@@ -29,6 +29,9 @@ class Edit : public Control {
   void SetReadOnly(bool readOnly);
   bool IsReadOnly() const { return (flags_ & ctl::ReadOnly) != 0; }
   bool IsMultiLine() const { return (flags_ & ctl::MultiLine) != 0; }
+  // A one-line edit that shows a dot for each typed character.
+  void SetPassword(bool password);
+  bool IsPassword() const { return (flags_ & ctl::Password) != 0; }
 
   // Selection [start, end); the caret stands at `end`. end < 0 = to the end
   // of the text; start < 0 removes the selection (caret unchanged).
