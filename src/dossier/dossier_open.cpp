@@ -70,17 +70,30 @@ void ShowHeldElsewhere() {
   gui::MessageBox(DossierMessageOwner(), text, LoadStr(2271), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
-// A damaged data or memo file: nothing is written into the dossier, the user is told which
-// file and what to do.
+// A memo file that is not there at all (its data file is): named as missing, with the
+// data file that needs it, rather than as damaged.
+std::string MissingMemoMessage(const std::string& memo) {
+  const std::string data = memo.substr(0, memo.size() - 4) + ".dbf";
+  return "\n\nLe fichier des textes\n\n   " + memo +
+         "\n\nest absent : le dossier n'a pas \xE9t\xE9 modifi\xE9.\n\n"
+         "Le fichier de donn\xE9" "es\n\n   " + data +
+         "\n\nen a besoin. Restaurez la derni\xE8re sauvegarde du dossier, ou remettez ce fichier\n"
+         "dans le dossier.\n\n";
+}
+
+// A damaged data or memo file, or a missing memo file: nothing is written into the
+// dossier, the user is told which file and what to do.
 // The line goes to the dossier's log only when the dossier has one: a file that merely
 // bears a dossier's name leaves nothing behind in its folder.
 bool RefuseDamaged(const std::string& file) {
   SetAppCursor(0, false);
   Beep();
-  gui::MessageBox(DossierMessageOwner(), DamagedFileMessage(file),
+  const bool missing = !platform::FileExists(file);
+  gui::MessageBox(DossierMessageOwner(), missing ? MissingMemoMessage(file) : DamagedFileMessage(file),
                   std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
   if (platform::FileExists(platform::ResolvePath(LogPath())))
-    WriteLog("OUVERTURE DOSSIER - Erreur - " + Code() + " - fichier endommag\xE9: " + file);
+    WriteLog("OUVERTURE DOSSIER - Erreur - " + Code() + (missing ? " - fichier absent: " : " - fichier endommag\xE9: ") +
+             file);
   return false;
 }
 

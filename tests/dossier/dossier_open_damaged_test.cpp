@@ -92,3 +92,40 @@ TEST_F(DossierOpenTest, PendingRenumberingIsSaidAtTheOpening) {
   EXPECT_NE(ShownTexts().find("ReNum\xE9rotation des Pi\xE8" "ces a \xE9t\xE9 interrompue"), std::string::npos)
       << ShownTexts();
 }
+
+// A memo file that is not there is said missing, with the data file that needs it; one
+// that is there but unreadable is said damaged. Either way nothing is written.
+TEST_F(DossierOpenTest, AMissingMemoFileIsSaidMissingAndNamed) {
+  const struct {
+    const char* what;
+    const char* table;
+    bool remove;  // else cut within its header
+    const char* says;
+  } cases[] = {{"general file's memo removed", "c10", true, "est absent"},
+               {"accounts' memo removed", "c20", true, "est absent"},
+               {"general file's memo cut", "c10", false, "est endommag\xE9"}};
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string code = "MEM" + std::to_string(++n);
+    const std::string d = MakeDossier("m" + std::to_string(n), code, 10);
+    const std::string base = d + c.table + Lower(code.c_str());
+    if (c.remove) fs::remove(base + ".dbt");
+    else fs::resize_file(base + ".dbt", 10);
+    const std::string before = dossier_test::FolderBytes(d);
+    gui::ModalSeam::Reset();
+    if (n == 1) gui::ModalSeam::BuildMessageBoxes([](QWidget* box) { test_support::Screenshot(box, "dossier", "memo_missing"); });
+    OpenThroughDialog(C10Path(d, code));
+    const std::string shown = ShownTexts();
+    const std::string log = ReadAll(d + "clg" + Lower(code.c_str()) + ".txt");
+    CloseAllTables();
+    EXPECT_NE(DossierCode, code);
+    EXPECT_NE(shown.find(base + ".dbt\n\n" + c.says), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("est absent") != std::string::npos, c.remove) << shown;
+    if (c.remove) {
+      EXPECT_NE(shown.find(base + ".dbf"), std::string::npos) << "the data file that needs it: " << shown;
+      EXPECT_NE(log.find("fichier absent: " + base + ".dbt"), std::string::npos) << log;
+    }
+    EXPECT_TRUE(dossier_test::FolderBytes(d) == before) << "the dossier was written into";
+  }
+}
