@@ -117,8 +117,8 @@ TEST_F(TotalsTest, JournalMonthHeaders) {
 TEST_F(TotalsTest, LocksHeldByWindowsAreKept) {
   // Other cursors, as another station would have: is the record of `key` locked?
   Table other, otherC10;
-  ASSERT_TRUE(other.OpenTable(DossierPath(TableKind::C20), "C20CODE"));
-  ASSERT_TRUE(otherC10.OpenTable(DossierPath(TableKind::C10), "C10CODE"));
+  ASSERT_TRUE(other.OpenShared(DossierPath(TableKind::C20), "C20CODE"));
+  ASSERT_TRUE(otherC10.OpenShared(DossierPath(TableKind::C10), "C10CODE"));
   auto lockedElsewhere = [](Table& t, const char* key) {
     if (!t.Seek(key[0] == 'C' ? "C10CODE" : "C20CODE", key)) return false;
     const bool free = LockRecord(t, nullptr, 0);

@@ -110,11 +110,11 @@ TEST_F(TableCopyTest, LineSequenceOfTheDraftLines) {
   ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50old")), 0);
   ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50new")), 0);
   Table& s = *TableCXX;
-  ASSERT_TRUE(s.OpenTable(File("c50old"), ""));
+  ASSERT_TRUE(s.OpenShared(File("c50old"), ""));
   Add(s, {"Z", "0125", "VT", "000001", "", "0001", ""});
   Add(s, {"Z", "0125", "VT", "000001", "", "0002", "0007"});
   Table& d = *TableC50;
-  ASSERT_TRUE(d.OpenTable(File("c50new"), ""));
+  ASSERT_TRUE(d.OpenShared(File("c50new"), ""));
   ASSERT_TRUE(CopyTableByFieldNames(d, s, 0.0));
   ASSERT_TRUE(d.GoTo(1));
   EXPECT_STREQ(d.GetField(7), "0001");
