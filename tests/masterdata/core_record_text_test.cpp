@@ -20,12 +20,6 @@ namespace {
 
 using namespace masterdata;
 
-RecordTextType TypeOf(const std::string& reference) {
-  RecordTextType t;
-  RecordTextTypeOf(reference, t);
-  return t;
-}
-
 // Every record type: the list's title and first line, and how many lines it has.
 TEST(RecordTextKeywords, EachRecordTypeGetsItsList) {
   struct Case {
@@ -225,7 +219,9 @@ class RecordTextHoldTest : public test_support::RuntimeTest {
     ASSERT_TRUE(t.PutField(3, ("Mod\xE8le " + code).c_str()));
     ASSERT_TRUE(t.InsertRecord());
     ASSERT_TRUE(t.PutMemoText(7, memo));
-    if (cancelled) ASSERT_TRUE(t.DeleteRecord(nullptr, 1));
+    if (cancelled) {
+      ASSERT_TRUE(t.DeleteRecord(nullptr, 1));
+    }
     t.CloseTable();
   }
 

@@ -38,6 +38,13 @@ bool Take(ShownModal& shown, ModalAnswer& out) {
   return true;
 }
 
+ModalAnswer Answer(ModalKind kind, int answer) {
+  ModalAnswer a;
+  a.kind = kind;
+  a.answer = answer;
+  return a;
+}
+
 struct DepthGuard {
   DepthGuard() { ++S().depth; }
   ~DepthGuard() { --S().depth; }
@@ -48,29 +55,41 @@ struct DepthGuard {
 void ModalSeam::SetTestMode(bool on) { S().testMode = on; }
 bool ModalSeam::TestMode() { return S().testMode; }
 
-void ModalSeam::QueueMessageBoxAnswer(int answer) { Queue({ModalKind::MessageBox, answer, {}, {}, {}}); }
+void ModalSeam::QueueMessageBoxAnswer(int answer) { Queue(Answer(ModalKind::MessageBox, answer)); }
 void ModalSeam::QueueDialogAnswer(int answer, std::function<void(Window&)> fill) {
-  Queue({ModalKind::Dialog, answer, {}, std::move(fill), {}});
+  ModalAnswer a = Answer(ModalKind::Dialog, answer);
+  a.fill = std::move(fill);
+  Queue(std::move(a));
 }
 void ModalSeam::QueueFileAnswer(const std::string& path) {
-  Queue({ModalKind::FileOpen, path.empty() ? IDCANCEL : IDOK, path, {}, {}});
+  ModalAnswer a = Answer(ModalKind::FileOpen, path.empty() ? IDCANCEL : IDOK);
+  a.path = path;
+  Queue(std::move(a));
 }
 void ModalSeam::QueueFolderAnswer(const std::string& path) {
-  Queue({ModalKind::Folder, path.empty() ? IDCANCEL : IDOK, path, {}, {}});
+  ModalAnswer a = Answer(ModalKind::Folder, path.empty() ? IDCANCEL : IDOK);
+  a.path = path;
+  Queue(std::move(a));
 }
 void ModalSeam::QueueDiskFileAnswer(const std::string& utf8) {
-  Queue({ModalKind::FileOpen, IDOK, {}, {}, utf8});
+  ModalAnswer a = Answer(ModalKind::FileOpen, IDOK);
+  a.diskPath = utf8;
+  Queue(std::move(a));
 }
 void ModalSeam::QueueDiskFolderAnswer(const std::string& utf8) {
-  Queue({ModalKind::Folder, IDOK, {}, {}, utf8});
+  ModalAnswer a = Answer(ModalKind::Folder, IDOK);
+  a.diskPath = utf8;
+  Queue(std::move(a));
 }
-void ModalSeam::QueuePrintSetupAnswer(int answer) { Queue({ModalKind::PrintSetup, answer, {}, {}, {}}); }
+void ModalSeam::QueuePrintSetupAnswer(int answer) { Queue(Answer(ModalKind::PrintSetup, answer)); }
 void ModalSeam::QueueFontAnswer(const std::string& face, int points, int weight) {
-  Queue({ModalKind::Font, face.empty() ? IDCANCEL : IDOK, {}, {}, {}, ModalFont{face, points, weight}});
+  ModalAnswer a = Answer(ModalKind::Font, face.empty() ? IDCANCEL : IDOK);
+  a.font = ModalFont{face, points, weight};
+  Queue(std::move(a));
 }
 
 void ModalSeam::QueuePopupMenuAnswer(unsigned id) {
-  Queue({ModalKind::PopupMenu, static_cast<int>(id), {}, {}, {}});
+  Queue(Answer(ModalKind::PopupMenu, static_cast<int>(id)));
 }
 
 std::size_t ModalSeam::PendingAnswers() { return S().queue.size(); }
