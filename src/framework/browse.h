@@ -74,8 +74,8 @@ int BrowseRefreshInterval();
 // 064 beginning with 'O', accented capitals become their base letters.
 void FoldAccentsUpper(std::vector<std::string>& texts);
 // True when the text (upper-cased and folded) holds one of the words (when
-// the search text carries '&' or '|') or the trimmed search text. An empty
-// text never matches.
+// the search text carries '&' or '|') or the trimmed search text, folded the
+// same way. An empty text or search text never matches.
 bool FindFolded(const std::vector<std::string>& words, const std::string& text);
 
 // Asks the main window for the record-text window (command 20311) of a record reference: the file designation,

@@ -173,14 +173,14 @@ void FoldAccentsUpper(std::vector<std::string>& texts) {
 
 bool FindFolded(const std::vector<std::string>& words, const std::string& text) {
   if (text.empty()) return false;
-  std::vector<std::string> one{text};
-  FoldAccentsUpper(one);
-  const std::string& folded = one[0];
+  // The field text and a single search text are folded as the words of a "&" or "|" search are: "dupont" finds
+  // "DUPONT" and, under constant 064, "G\xE9raud" typed finds "GERAUD".
+  std::vector<std::string> folded{text, std::string(AllTrim(BrowseSearchText.c_str()))};
+  FoldAccentsUpper(folded);
   if (BrowseSearchText.find_first_of("&|") != std::string::npos) {
     for (const std::string& w : words)
-      if (!w.empty() && folded.find(w) != std::string::npos) return true;
+      if (!w.empty() && folded[0].find(w) != std::string::npos) return true;
     return false;
   }
-  const std::string wanted = AllTrim(BrowseSearchText.c_str());
-  return folded.find(wanted) != std::string::npos;
+  return !folded[1].empty() && folded[0].find(folded[1]) != std::string::npos;
 }

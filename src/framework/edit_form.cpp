@@ -126,12 +126,12 @@ GridSizing ComputeGridSizing(int clientWidth, int clientHeight, int columns, int
   return s;
 }
 
-std::string ConvertAmountText(const std::string& source, double rate, bool inverse) {
-  if (!(rate > 0.0) || !std::isfinite(rate)) return {};
+std::optional<std::string> ConvertAmountText(const std::string& source, double rate, bool inverse) {
+  if (!(rate > 0.0) || !std::isfinite(rate)) return std::nullopt;
   const double value = Val(source.c_str());
   const double converted = Round(2, inverse ? value / rate : value * rate);
-  if (converted == 0.0) return {};
-  return AllTrim(FormatNumber(14, 2, false, converted));
+  if (converted == 0.0) return std::string();
+  return std::string(AllTrim(FormatNumber(14, 2, false, converted)));
 }
 
 // ---- construction ----------------------------------------------------------------
@@ -444,11 +444,11 @@ double DossierRate() { return Val(TheDossierRecord.Get(DossierRecord::kParityPos
 }  // namespace
 
 void CMDIModif::ConvertAmountByRate(gui::Edit& source, gui::Edit& target) {
-  PutConverted(target, ConvertAmountText(source.GetText(), DossierRate(), false));
+  if (auto text = ConvertAmountText(source.GetText(), DossierRate(), false)) PutConverted(target, *text);
 }
 
 void CMDIModif::ConvertAmountByInverseRate(gui::Edit& source, gui::Edit& target) {
-  PutConverted(target, ConvertAmountText(source.GetText(), DossierRate(), true));
+  if (auto text = ConvertAmountText(source.GetText(), DossierRate(), true)) PutConverted(target, *text);
 }
 
 // ---- record lock ---------------------------------------------------------------------

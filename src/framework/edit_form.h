@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,9 +97,10 @@ GridSizing ComputeGridSizing(int clientWidth, int clientHeight, int columns, int
                              int minRowHeight);
 
 // Text of a converted amount: value * rate (or / rate), rounded to 2
-// decimals, width 14 trimmed; "" for a zero result, and for a rate that is
-// zero or not a number (nothing can be converted then).
-std::string ConvertAmountText(const std::string& source, double rate, bool inverse);
+// decimals, width 14 trimmed; "" for a zero result. No text for a rate that
+// is not a positive number: nothing can be converted, and the other amount
+// stays as it is.
+std::optional<std::string> ConvertAmountText(const std::string& source, double rate, bool inverse);
 
 class CMDIModif : public gui::MDIChild {
  public:
@@ -161,7 +163,8 @@ class CMDIModif : public gui::MDIChild {
   // Range check of a numeric edit (0 to 999.99); true when it reported an
   // error.
   bool CheckAmountDigits(gui::Edit& edit);
-  // Franc / euro conversion of amount fields with the dossier's rate.
+  // Franc / euro conversion of amount fields with the dossier's rate; with a
+  // rate that is not positive the target keeps its text.
   void ConvertAmountByRate(gui::Edit& source, gui::Edit& target);
   void ConvertAmountByInverseRate(gui::Edit& source, gui::Edit& target);
 

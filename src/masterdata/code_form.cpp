@@ -7,6 +7,8 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/browse.h"
+#include "masterdata/core/chart_layouts.h"
+#include "masterdata/core/chart_records.h"
 #include "masterdata/core/code_checks.h"
 #include "masterdata/core/code_records.h"
 #include "masterdata/core/code_reports.h"
@@ -30,6 +32,8 @@ using namespace masterdata;
 namespace {
 
 constexpr int kComboTextRoom = 40;
+// The account the manual matching window holds (8 characters).
+constexpr int kRegistryMatchingAccount = 3737;
 
 char HelpCharacter() {
   const char c = ProgramOption(4);
@@ -46,18 +50,24 @@ bool IsDigits(const std::string& text) {
 
 }  // namespace
 
-CodeRecordForm::CodeRecordForm(gui::MDIClient* client, const std::string& title, char kind)
-    : CMDIModif(client, title, FindCodeKind(kind)->gridColumns, FindCodeKind(kind)->gridRows,
-                FindCodeKind(kind)->formSlot, FindCodeKind(kind)->FormSlotLength(), FindCodeKind(kind)->listSlot),
-      kind_(FindCodeKind(kind)),
-      layout_(FindLayout(kind)) {
+CodeRecordForm::CodeRecordForm(gui::MDIClient* client, const std::string& title, char kind,
+                               const std::function<bool(Presence)>& present)
+    : CMDIModif(client, title, FindFormKind(kind)->gridColumns, FindFormKind(kind)->gridRows,
+                FindFormKind(kind)->formSlot, FindFormKind(kind)->FormSlotLength(), FindFormKind(kind)->listSlot),
+      kind_(FindFormKind(kind)),
+      layout_(FindLayout(kind)),
+      chart_(FindChartFile(kind)) {
   KeyWidth = kind_->codeWidth;
   HelpContext() = kind_->helpTopic;
   CurrentHelpContext = kind_->helpTopic;
   code_ = RegistryText(kind_->formSlot + 11, kind_->codeWidth);
   // Closing the form closes the record-text window of its own record, not the one of another record.
-  RegisteredName = std::string("1") + kind_->kind + code_;
+  RegisteredName = std::string(1, chart_ != nullptr ? chart_->kind : '1') + kind_->kind + code_;
+  std::map<int, bool> rowUsed;  // a layout row -> it keeps a control
   for (const FormItem& item : layout_->form) {
+    const bool shown = item.presence == Presence::Always || !present || present(item.presence);
+    rowUsed[item.row] = rowUsed[item.row] || shown;
+    if (!shown) continue;
     gui::Window* w = nullptr;
     switch (item.item) {
       case Item::Label: w = new MStatic(this, item.text, item.id); break;
@@ -76,6 +86,13 @@ CodeRecordForm::CodeRecordForm(gui::MDIClient* client, const std::string& title,
     }
     controls_[item.id] = w;
   }
+  // Rows whose controls the record does not have close up; rows the layout leaves empty stay.
+  const int lastRow = rowUsed.empty() ? 0 : rowUsed.rbegin()->first;
+  for (int r = 1, row = 0; r <= lastRow; ++r) {
+    const auto it = rowUsed.find(r);
+    if (it == rowUsed.end()) ++row;
+    else if (it->second) rows_[r] = ++row;
+  }
   for (const CodeField& f : layout_->codeFields) {
     if (MEdit* e = EditOf(f.edit)) {
       e->SetF8Command(f.lookup);
@@ -85,13 +102,18 @@ CodeRecordForm::CodeRecordForm(gui::MDIClient* client, const std::string& title,
 }
 
 CodeRecordForm::~CodeRecordForm() {
-  // The lock goes back, unless the record text editor holds the record now.
-  if (held_ != 0 && TableC10 != nullptr && TableC10->isOpen && TableC10->GoTo(static_cast<long>(held_)) &&
-      !TableC10->IsLockedByMe())
-    UnlockRecord(*TableC10);
+  // The lock goes back, unless the record text editor holds the record now (or, for an account, the manual
+  // matching window holds it).
+  ::Table* t = RecordTable();
+  if (held_ != 0 && t != nullptr && t->isOpen && t->GoTo(static_cast<long>(held_)) && !t->IsLockedByMe() &&
+      !(chart_ != nullptr && chart_->Accounts() &&
+        RegistryText(kRegistryMatchingAccount, kChartCodeWidth) == PaddedCode(code_, kChartCodeWidth)))
+    UnlockRecord(*t);
   std::uint32_t& entry = FormRecordLocks[static_cast<std::size_t>(kind_->formLockEntry)];
   if (entry == held_) entry = 0;
 }
+
+::Table* CodeRecordForm::RecordTable() const { return RecordTableOf(kind_->kind); }
 
 std::string CodeRecordForm::Caption() const {
   return std::string(CodeLabelForType(std::string(1, kind_->kind).c_str())) + RTrim(code_.c_str());
@@ -121,19 +143,30 @@ void CodeRecordForm::SetupWindow() {
     if (f.tip == 0) continue;
     if (auto* b = dynamic_cast<MButton*>(Control(f.button))) b->SetTip(LoadStr(f.tip));
   }
-  if (auto* b = dynamic_cast<MButton*>(Control(bank::kRibToIban)); b != nullptr && kind_->kind == 'Q')
-    b->SetTip(LoadStr(kTipRibToIban));
+  if (auto* b = dynamic_cast<MButton*>(Control(layout_->bank.ribToIban)); b != nullptr && layout_->bank.tip != 0)
+    b->SetTip(LoadStr(layout_->bank.tip));
+}
+
+bool CodeRecordForm::SeekRecord() {
+  ::Table* t = RecordTable();
+  if (t == nullptr) return false;
+  if (chart_ != nullptr) return SeekChartCode(*t, *chart_, code_);
+  return SeekCodeRecord(*t, kind_->kind, code_, kind_->codeWidth);
 }
 
 bool CodeRecordForm::Load() {
-  if (TableC10 == nullptr || (!TableC10->isOpen && !TableC10->OpenShared(PathC10(), kC10Tag))) return false;
-  if (kind_->usesChart && TableC20 != nullptr && !TableC20->isOpen) TableC20->OpenShared(PathC20(), "C20CODE");
-  if (!SeekCodeRecord(*TableC10, kind_->kind, code_, kind_->codeWidth) || TableC10->IsDeleted()) return false;
-  if (!LockFormRecord(*TableC10, kind_->formLockEntry, kCodeField)) return false;
-  held_ = TableC10->recordNumber;
+  ::Table* t = RecordTable();
+  if (TableC10 == nullptr || (!TableC10->isOpen && !TableC10->UseShared(PathC10(), kC10Tag))) return false;
+  if (kind_->usesChart && TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
+  if (chart_ != nullptr && t != nullptr && !t->isOpen)
+    t->UseShared(chart_->Accounts() ? PathC20() : PathC30(), chart_->codeTag);
+  if (t == nullptr || !t->isOpen || !SeekRecord() || t->IsDeleted()) return false;
+  // The lock notice names the record by its code.
+  if (!LockFormRecord(*t, kind_->formLockEntry, chart_ != nullptr ? 1 : kCodeField)) return false;
+  held_ = t->recordNumber;
   for (const FormItem& item : layout_->form) {
-    if (item.slice.field == 0) continue;
-    const std::string stored = ReadSlice(*TableC10, item.slice);
+    if (item.slice.field == 0 || Control(item.id) == nullptr) continue;
+    const std::string stored = ReadSlice(*t, item.slice);
     stored_[item.id] = stored;
     std::string shown = ShownValue(item.fill, stored);
     const CodeField* f = FindCodeField(*layout_, item.id);
@@ -146,10 +179,13 @@ bool CodeRecordForm::Load() {
       stored_[-item.id] = c->GetText();  // the entry shown, to tell a change
     }
   }
+  AfterLoad();
   for (const CodeField& f : layout_->codeFields) {
     MEdit* e = EditOf(f.edit);
     if (e != nullptr && !IsBlank(e->GetText())) TestCode(f, e->GetText());
   }
+  // The code fields may have moved the record's table (an account's counterpart): back on the record.
+  t->GoTo(static_cast<long>(held_));
   return true;
 }
 
@@ -161,11 +197,15 @@ void CodeRecordForm::EvSetFocus(gui::Handle lost) {
 }
 
 void CodeRecordForm::ArrangeControls() {
-  for (const FormItem& item : layout_->form)
-    MoveFormControls(Control(item.id), item.col, item.row, item.ncols, 1, item.grid, item.extra, 0);
+  for (const FormItem& item : layout_->form) {
+    auto row = rows_.find(item.row);
+    if (row == rows_.end()) continue;
+    MoveFormControls(Control(item.id), item.col, row->second, item.ncols, 1, item.grid, item.extra, 0);
+  }
 }
 
 void CodeRecordForm::FocusOn(int control) {
+  control = ResolveFocus(control);
   if (MEdit* e = EditOf(control)) {
     e->FocusSelect(true);
     e->SetSelection(0, -1);
@@ -269,6 +309,19 @@ bool CodeRecordForm::EvCommand(unsigned id) {
     CmTexte();
     return true;
   }
+  const BankFields& bank = layout_->bank;
+  if (bank.ribToIban != 0 && id == static_cast<unsigned>(bank.ribToIban) && Control(bank.ribToIban) != nullptr) {
+    CmRibVersIban();
+    return true;
+  }
+  if (bank.keyEnter != 0 && id == bank.keyEnter) {
+    CmValiderCleRib();
+    return true;
+  }
+  if (bank.ibanEnter != 0 && id == bank.ibanEnter) {
+    CmValiderIban();
+    return true;
+  }
   for (const CodeField& f : layout_->codeFields) {
     if (id == f.lookup) {
       LookupCodeField(f);
@@ -284,6 +337,15 @@ bool CodeRecordForm::EvCommand(unsigned id) {
     }
   }
   return CMDIModif::EvCommand(id);
+}
+
+std::intptr_t CodeRecordForm::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
+  if (msg == gui::WM_COMMAND && code != gui::BN_CLICKED && lParam != 0) {
+    EvNotify(static_cast<int>(wParam & 0xFFFF), code);
+    return 0;
+  }
+  return CMDIModif::WindowProc(msg, wParam, lParam);
 }
 
 void CodeRecordForm::CmTexte() {
@@ -308,7 +370,7 @@ bool CodeRecordForm::RunRule(Rule rule, int control) {
   switch (rule) {
     case Rule::NameRequired: {
       MEdit* name = EditOf(control);
-      return name == nullptr || !name->GetText().empty() || Refuse(control, LoadStr(kMsgEmptyName));
+      return name == nullptr || !IsBlank(name->GetText()) || Refuse(control, LoadStr(kMsgEmptyName));
     }
     case Rule::GeneralAccount:
     case Rule::KnownAccount:
@@ -325,8 +387,14 @@ bool CodeRecordForm::RunRule(Rule rule, int control) {
       return edit == nullptr || IsDigits(AllTrim(edit->GetText().c_str())) ||
              Refuse(control, LoadStr(kMsgCounterNotNumber));
     }
+    case Rule::Amount: {
+      MEdit* edit = EditOf(control);
+      const FormItem* item = FindItem(*layout_, control);
+      if (edit == nullptr || item == nullptr || IsAmountText(edit->GetText(), item->fill == Fill::Budget)) return true;
+      return Refuse(control, std::string(LoadStr(kMsgWrongAmount)) + AllTrim(edit->GetText().c_str()) + "\n\n");
+    }
     case Rule::RibKey:
-    case Rule::Iban: return CheckOwnRule(rule, control);
+    case Rule::Iban: return CheckBankRule(rule);
   }
   return true;
 }
@@ -334,6 +402,13 @@ bool CodeRecordForm::RunRule(Rule rule, int control) {
 int CodeRecordForm::Check() {
   if (NoCheckFlag) return kCheckClose;
   if (held_ == 0) return kCheckClose;
+  // The code fields' look-ups move the record's table: the record is current again afterwards.
+  struct Back {
+    CodeRecordForm* form;
+    ~Back() {
+      if (::Table* t = form->RecordTable(); t != nullptr && t->isOpen) t->GoTo(static_cast<long>(form->held_));
+    }
+  } back{this};
   for (const auto& check : layout_->checks)
     if (!RunRule(check.first, check.second)) return kCheckInvalid;
   return IsModified() ? kCheckSave : kCheckClose;
@@ -356,77 +431,85 @@ bool CodeRecordForm::IsModified() {
   return false;
 }
 
+void CodeRecordForm::RefreshList() { RefreshPartnerList(code_); }
+
 bool CodeRecordForm::Save() {
-  if (!IsModified() || held_ == 0) return true;
-  if (!TableC10->GoTo(static_cast<long>(held_)) || !SeekCodeRecord(*TableC10, kind_->kind, code_, kind_->codeWidth)) {
+  ::Table* t = RecordTable();
+  if (!IsModified() || held_ == 0 || t == nullptr) return true;
+  if (!t->GoTo(static_cast<long>(held_)) || !SeekRecord()) {
     gui::MessageBeep(0);
     return false;
   }
   bool ok = true;
   for (const FormItem& item : layout_->form) {
-    if (item.slice.field == 0 || !ok) continue;
+    if (item.slice.field == 0 || Control(item.id) == nullptr || !ok) continue;
     std::string value = StoredValue(item.fill, TypedValue(item), item.slice.width);
     const std::string& stored = stored_[item.id];
-    const bool unchanged = (ComboOf(item.id) != nullptr) ? ComboOf(item.id)->GetText() == stored_[-item.id]
-                                                         : TypedValue(item) == ShownValue(item.fill, stored);
+    bool unchanged;
+    if (MComboBox* c = ComboOf(item.id)) unchanged = c->GetText() == stored_[-item.id];
+    else if (MCheckBox* c = CheckOf(item.id)) unchanged = !c->IsModified();
+    else unchanged = TypedValue(item) == ShownValue(item.fill, stored);
     if (unchanged && KeepsStoredValue(item, stored)) value = stored;
-    ok = item.slice.field == kNameField && item.slice.position == 1 && item.slice.width == kNameWidth
-             ? TableC10->PutField(kNameField, value.c_str())
-             : TableC10->PutFieldPart(item.slice.field, item.slice.position, item.slice.width, value.c_str());
+    // Whole fields (the accounts' and sections', the codes' names) are written whole, numbers as numbers.
+    const bool whole = t->FieldType(item.slice.field) == 'N' ||
+                       (item.slice.position == 1 && item.slice.width >= t->FieldWidth(item.slice.field));
+    ok = whole ? t->PutField(item.slice.field, value.c_str())
+               : t->PutFieldPart(item.slice.field, item.slice.position, item.slice.width, value.c_str());
   }
-  if (!ok || !TableC10->Commit()) {
-    ReportDbError(*TableC10, 2010);
-    RefreshPartnerList(code_);
+  if (!ok || !t->Commit()) {
+    ReportDbError(*t, 2010);
+    RefreshList();
     return false;
   }
-  RefreshPartnerList(code_);
+  RefreshList();
   return true;
 }
 
-// ---- banks ----------------------------------------------------------------------------------------------------
+// ---- RIB and IBAN ---------------------------------------------------------------------------------------------
 
-std::string TWDonModBanques::TypedRib() const {
-  auto text = [this](int id) { return EditOf(id) != nullptr ? EditOf(id)->GetText() : std::string(); };
-  return RibText(text(bank::kBankCode), text(bank::kBranch), text(bank::kAccount), text(bank::kKey));
+std::string CodeRecordForm::TextOf(int id) const { return EditOf(id) != nullptr ? EditOf(id)->GetText() : std::string(); }
+
+std::string CodeRecordForm::TypedRib() const {
+  const BankFields& b = layout_->bank;
+  return RibText(TextOf(b.bankCode), TextOf(b.branch), TextOf(b.account), TextOf(b.key));
 }
 
-bool TWDonModBanques::CheckOwnRule(Rule rule, int control) {
+bool CodeRecordForm::CheckBankRule(Rule rule) {
+  const BankFields& b = layout_->bank;
   if (rule == Rule::RibKey) {
+    if (EditOf(b.key) == nullptr) return true;
     const RibCheck rib = CheckRib(TypedRib());
-    if (rib.verdict == RibVerdict::NotDigits)
-      return Refuse(rib.inBranch ? bank::kBranch : bank::kBankCode, LoadStr(kMsgRibDigits));
+    if (rib.verdict == RibVerdict::NotDigits) return Refuse(rib.inBranch ? b.branch : b.bankCode, LoadStr(kMsgRibDigits));
     if (rib.verdict == RibVerdict::WrongKey)
-      return Refuse(bank::kKey, std::string(LoadStr(kMsgWrongRibKey)) + StrZero(rib.rightKey, 2));
+      return Refuse(b.key, std::string(LoadStr(kMsgWrongRibKey)) + StrZero(rib.rightKey, 2));
     return true;
   }
-  if (rule == Rule::Iban) {
-    MEdit* iban = EditOf(bank::kIban);
-    if (iban == nullptr) return true;
-    const int right = WrongIbanDigits(CompactIban(iban->GetText()));
-    return right == 0 || Refuse(bank::kIban, std::string(LoadStr(kMsgWrongIbanKey)) + StrZero(right, 2));
-  }
-  return true;
+  MEdit* iban = EditOf(b.iban);
+  if (iban == nullptr) return true;
+  const int right = WrongIbanDigits(CompactIban(iban->GetText()));
+  return right == 0 || Refuse(b.iban, std::string(LoadStr(kMsgWrongIbanKey)) + StrZero(right, 2));
 }
 
-void TWDonModBanques::CmRibVersIban() {
+void CodeRecordForm::CmRibVersIban() {
+  const BankFields& b = layout_->bank;
   std::string iban;
   if (!RibToIban(TypedRib(), iban)) {
     gui::MessageBeep(0);
-    FocusOn(bank::kKey);
+    FocusOn(b.key);
     return;
   }
-  if (MEdit* e = EditOf(bank::kIban)) {
+  if (MEdit* e = EditOf(b.iban)) {
     e->SetValue(iban, false);
-    FocusOn(bank::kIban);
+    FocusOn(b.iban);
   }
 }
 
-bool TWDonModBanques::EvCommand(unsigned id) {
-  if (id == bank::kRibToIban) {
-    CmRibVersIban();
-    return true;
-  }
-  return CodeRecordForm::EvCommand(id);
+void CodeRecordForm::CmValiderCleRib() {
+  if (CheckBankRule(Rule::RibKey)) FocusOn(layout_->bank.iban);
+}
+
+void CodeRecordForm::CmValiderIban() {
+  if (CheckBankRule(Rule::Iban)) FocusOn(layout_->bank.bic);
 }
 
 // ---- journals and labels --------------------------------------------------------------------------------------

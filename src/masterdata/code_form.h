@@ -1,16 +1,20 @@
-// The edit forms of the code lists. One engine (CodeRecordForm, on CMDIModif) reads a kind's layout: it creates the
-// controls in their order and places them on the form grid, loads the record's slices into them, holds the
+// The edit forms of the master data. One engine (CodeRecordForm, on CMDIModif) reads a kind's layout: it creates the
+// controls in their order (those the record has: an account shows its domiciliation, counterpart or balance-sheet
+// rows by its kind) and places them on the form grid, loads the record's fields or slices into them, holds the
 // record's lock while it is open, runs the kind's checks one message at a time (captioned with the kind's code
 // prompt and the code, the focus on the faulty control), offers the lookups and the page-key stepping of the code
-// fields, and writes the slices back. Each kind's form (TWDonModBanques and its seven siblings) adds only what is
-// its own: the banks' RIB and IBAN, the journals' and labels' type lists.
+// fields, checks a RIB and an IBAN and makes the IBAN of a RIB, and writes the values back. Each kind's form
+// (TWDonModBanques and its siblings, the account and section forms of chart_form.h) adds only what is its own:
+// the journals' and labels' type lists, the accounts' and sections' currency rows.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
 #include "framework/edit_form.h"
+#include "masterdata/core/chart_files.h"
 #include "masterdata/core/code_kinds.h"
 #include "masterdata/core/code_layouts.h"
 
@@ -24,14 +28,18 @@ class Static;
 
 class CodeRecordForm : public CMDIModif {
  public:
-  // The form of the code read at the kind's form slot + 11 of the registry.
-  CodeRecordForm(gui::MDIClient* client, const std::string& title, char kind);
+  // The form of the code read at the kind's form slot + 11 of the registry: a code list's kind, "2" an account,
+  // "3" a section. `present` tells which of the layout's optional controls the record has (all when empty).
+  CodeRecordForm(gui::MDIClient* client, const std::string& title, char kind,
+                 const std::function<bool(masterdata::Presence)>& present = {});
   ~CodeRecordForm() override;
 
   bool Save() override;
   bool IsModified() override;
   int Check() override;
   bool EvCommand(unsigned id) override;
+  // Notifications of the controls (a changed text, a focus change) go to EvNotify, never to the commands.
+  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
   const masterdata::CodeKind& Kind() const { return *kind_; }
   const masterdata::KindLayout& Layout() const { return *layout_; }
@@ -49,6 +57,15 @@ class CodeRecordForm : public CMDIModif {
 
   // "Texte" (20187): the record's free text in the record-text window.
   void CmTexte();
+  // "RIB>IBAN": the IBAN of the RIB typed, "FR" + check digits + RIB, into the IBAN edit; a beep and the focus on
+  // the key when the RIB holds a blank, a bank or branch code that is not digits, or a wrong key.
+  void CmRibVersIban();
+  // Enter in the RIB key / in the IBAN: a wrong key is shown with the right one, else the focus moves on.
+  void CmValiderCleRib();
+  void CmValiderIban();
+
+  // The table of the record (TableC10, TableC20 or TableC30).
+  ::Table* RecordTable() const;
 
  protected:
   void SetupWindow() override;
@@ -60,8 +77,14 @@ class CodeRecordForm : public CMDIModif {
   virtual std::string ComboValueOf(const masterdata::FormItem& item, const std::string& stored) { return stored; }
   // A stored slice that an unchanged control gives back as it was (a value the control cannot show).
   virtual bool KeepsStoredValue(const masterdata::FormItem& item, const std::string& stored) { return false; }
-  // The checks of a kind's own (the banks' RIB and IBAN): true when the value passes.
-  virtual bool CheckOwnRule(masterdata::Rule rule, int control) { return true; }
+  // After the record is loaded into the controls (the record is current on RecordTable()).
+  virtual void AfterLoad() {}
+  // A notification of a control (EN_CHANGE ...).
+  virtual void EvNotify(int id, unsigned code) {}
+  // A focus target of a code field that the kind resolves (kFocusAmountRow); the id itself by default.
+  virtual int ResolveFocus(int control) { return control; }
+  // After a save: the partner list shows the saved record again.
+  virtual void RefreshList();
 
   // A refusal of Check: the form forward, a beep, the message (none for an empty text) captioned with Caption()
   // and the stop icon, the focus on the control. Always false.
@@ -74,6 +97,10 @@ class CodeRecordForm : public CMDIModif {
  private:
   enum class Known { Blank, Yes, No };
   bool Load();
+  bool SeekRecord();
+  bool CheckBankRule(masterdata::Rule rule);
+  std::string TypedRib() const;
+  std::string TextOf(int id) const;
   bool RunRule(masterdata::Rule rule, int control);
   // Looks the code of a code field up: its name (or balance) in its display, "???" when unknown.
   Known TestCode(const masterdata::CodeField& field, const std::string& typed);
@@ -84,26 +111,18 @@ class CodeRecordForm : public CMDIModif {
 
   const masterdata::CodeKind* kind_;
   const masterdata::KindLayout* layout_;
+  const masterdata::ChartFile* chart_;   // the accounts' or sections' file; null for a code list
+  std::map<int, int> rows_;               // a layout row -> the form row (rows without a control of the record go)
   std::string code_;
   std::uint32_t held_ = 0;
   std::map<int, gui::Window*> controls_;
   std::map<int, std::string> stored_;  // the slices as loaded
 };
 
-// Banks: the RIB and IBAN checks and "RIB>IBAN" (1232).
+// Banks: the RIB and IBAN checks and "RIB>IBAN" (1232) of the engine.
 class TWDonModBanques : public CodeRecordForm {
  public:
   TWDonModBanques(gui::MDIClient* client, const std::string& title) : CodeRecordForm(client, title, 'Q') {}
-  bool EvCommand(unsigned id) override;
-  // The IBAN of the RIB typed: "FR" + check digits + RIB into the IBAN edit; a beep and the focus on the key when
-  // the RIB holds a blank, a bank or branch code that is not digits, or a wrong key.
-  void CmRibVersIban();
-
- protected:
-  bool CheckOwnRule(masterdata::Rule rule, int control) override;
-
- private:
-  std::string TypedRib() const;
 };
 
 // Journals: the type list ("Achats", "Ventes", "Trésorerie", "Opérations Diverses").

@@ -1,13 +1,20 @@
 #include "masterdata/masterdata_commands.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 
+#include "masterdata/chart_form.h"
+#include "masterdata/chart_list.h"
 #include "masterdata/code_form.h"
 #include "masterdata/code_list.h"
+#include "masterdata/core/chart_files.h"
+#include "masterdata/core/chart_layouts.h"
 #include "masterdata/core/code_kinds.h"
 #include "masterdata/record_text_editor.h"
 #include "platform/gui/constants.h"
 #include "runtime/session_registry.h"
+#include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -26,7 +33,7 @@ constexpr int kFormMinWidth = 320;
 
 bool PlacedByOption() { return ProgramOption(3) == 'O'; }
 
-void PlaceList(TWFichiersC10& list) {
+void PlaceList(CMDIBrowse& list) {
   PlaceChildWindow(list, 0, 0);
   if (PlacedByOption() || CommandWindow == nullptr) return;
   const gui::Rect client = CommandWindow->GetClientRect();
@@ -81,6 +88,41 @@ void OpenCodeKind(const CodeKind& kind) {
   else delete list;
 }
 
+// The chart of accounts (20309) and the analytic sections (20310): an open form or list comes forward; a list that
+// asked for its form gets it; otherwise the list opens in the order of its option, where a list closed to change
+// its order stood when it hands its place over (ListReopenState).
+void OpenChart(char kind) {
+  const CodeKind* k = FindChartKind(kind);
+  if (k == nullptr || CommandWindow == nullptr) return;
+  if (ActivateExistingChild(k->formSlot) || ActivateExistingChild(k->listSlot)) return;
+  if (RegistryChar(k->listSlot) == '2') {
+    ChartRecordForm* form = MakeChartForm(CommandWindow, kind, RegistryText(k->formSlot + 11, k->codeWidth));
+    if (form == nullptr) return;
+    SetChildIcon(*form, kMasterDataIcon);
+    PlaceForm(*form, *k, *FindLayout(kind));
+    if (form->Create()) form->Show(gui::SW_SHOWNORMAL);
+    else delete form;
+    SetRegistryText(k->listSlot, 1, "1");
+    return;
+  }
+  const std::string state = ListReopenState;
+  ChartList* list = MakeChartList(CommandWindow, kind);
+  if (list == nullptr) return;
+  SetChildIcon(*list, kMasterDataIcon);
+  if (IsBlank(state)) {
+    PlaceList(*list);
+  } else {
+    auto at = [&state](int i) { return std::atoi(state.substr(static_cast<std::size_t>(i) * 5, 5).c_str()); };
+    list->MoveWindow(gui::Rect{at(0), at(1), at(2), at(3)});
+  }
+  if (list->Create()) {
+    list->Show(gui::SW_SHOWNORMAL);
+  } else {
+    ListReopenState.clear();
+    delete list;
+  }
+}
+
 }  // namespace
 
 void InstallMasterDataCommands() {
@@ -96,6 +138,8 @@ void InstallMasterDataCommands() {
   SetCommandWork(20306, work(20306));  // "Données > Codes Ventilations"
   SetCommandWork(20307, work(20307));  // "Données > Modèles de saisie"
   SetCommandWork(20308, work(20308));  // "Données > Codes Tva"
+  SetCommandWork(20309, [] { OpenChart('2'); });  // "Données > Plan Comptable"
+  SetCommandWork(20310, [] { OpenChart('3'); });  // "Données > Sections Analytiques"
   // 20311: the record text editor, asked for by "Texte" of the lists and forms (no menu text).
   SetCommandWork(text_cmd::Open, CmDonneesTexte);
 }

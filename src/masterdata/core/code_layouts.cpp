@@ -1,5 +1,8 @@
 #include "masterdata/core/code_layouts.h"
 
+#include "masterdata/core/chart_layouts.h"
+#include "masterdata/core/layout_items.h"
+
 #include "masterdata/core/masterdata_strings.h"
 #include "runtime/xbase.h"
 
@@ -7,68 +10,7 @@ namespace masterdata {
 
 namespace {
 
-// Kinds of places on the form grid (CMDIModif::MoveFormControls).
-constexpr int kGridButton = 1, kGridBox = 2, kGridText = 5, kGridLabel = 7;
-// A "?" button at the right end of its column.
-constexpr int kBoxAtRight = 5;
-
-FormItem Label(int id, const char* text, int col, int row, int ncols = 1) {
-  FormItem i{Item::Label, id, text};
-  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridLabel;
-  return i;
-}
-
-FormItem Frame(int id, const char* text, int col, int row, int ncols) {
-  FormItem i = Label(id, text, col, row, ncols);
-  i.item = Item::Frame;
-  return i;
-}
-
-FormItem Display(int id, int col, int row, int ncols) {
-  FormItem i = Label(id, "", col, row, ncols);
-  i.item = Item::Display;
-  return i;
-}
-
-// An edit of `width` characters whose value is kept in `slice`.
-FormItem Edit(int id, Slice slice, Fill fill, int width, int col, int row, int ncols, int enter = 1,
-              bool upper = false) {
-  FormItem i{Item::Edit, id, "", slice, fill, width};
-  i.enter = enter, i.upper = upper;
-  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridText, i.extra = width;
-  return i;
-}
-
-FormItem Number(int id, Slice slice, Fill fill, int width, int input, int decimals, int col, int row, int enter) {
-  FormItem i = Edit(id, slice, fill, width, col, row, 1, enter);
-  i.input = input, i.decimals = decimals;
-  return i;
-}
-
-FormItem Check(int id, const char* text, Slice slice, int col, int row, int ncols) {
-  FormItem i{Item::Check, id, text, slice, Fill::YesNo, 1};
-  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridText;
-  return i;
-}
-
-FormItem Combo(int id, Slice slice, int col, int row, int ncols) {
-  FormItem i{Item::Combo, id, "", slice, Fill::Letter, 1};
-  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridText;
-  return i;
-}
-
-// The "?" button of a code field, at the right end of the label's column.
-FormItem Ask(int id, int row) {
-  FormItem i{Item::Button, id, "?"};
-  i.col = 1, i.row = row, i.grid = kGridBox, i.extra = kBoxAtRight;
-  return i;
-}
-
-FormItem Push(int id, const char* text, int col, int row, int ncols) {
-  FormItem i{Item::Button, id, text};
-  i.col = col, i.row = row, i.ncols = ncols, i.grid = kGridButton;
-  return i;
-}
+using namespace layout;
 
 ReportVariable Stored(int field, int position, int width) { return {ReportValue::Stored, {field, position, width}}; }
 ReportVariable Value(ReportValue v, int field, int position, int width) { return {v, {field, position, width}}; }
@@ -215,7 +157,8 @@ KindLayout Banks() {
            {Rule::Iban, kIban},
            {Rule::RequiredCode, 1218}},
           96,
-          18};
+          18,
+          {kBankCode, kBranch, kAccount, kKey, kIban, kBic, kRibToIban, 0, 0, kTipRibToIban}};
 }
 
 // ---- standard labels ("L") ------------------------------------------------------------------------------------
@@ -282,6 +225,8 @@ const KindLayout* FindLayout(char kind) {
   };
   for (const KindLayout& l : layouts)
     if (l.kind == kind) return &l;
+  if (kind == '2') return &AccountLayout();
+  if (kind == '3') return &SectionLayout();
   return nullptr;
 }
 

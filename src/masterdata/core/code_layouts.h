@@ -28,6 +28,18 @@ enum class Fill : char {
   YesNo,        // "O" checked, "N" unchecked; anything but "N" reads as checked
   Letter,       // the first character of the chosen entry
   Iban,         // upper-cased, blanks removed, left-aligned
+  Flag,         // "O" checked, "N" unchecked; anything but "O" reads as unchecked
+  Amount,       // a number with 2 decimals: "" shows and stores 0
+  Budget,       // the same with the sign letter of a budget: "C" + number for a negative value
+};
+
+// Which accounts a control of a form belongs to (the forms of the code lists show every control).
+enum class Presence : char {
+  Always,
+  Domiciliation,    // accounts with a bank domiciliation (HasBankDomiciliation)
+  Auxiliary,        // auxiliary accounts
+  General,          // general accounts
+  GeneralAnalytic,  // general accounts of an analytic dossier
 };
 
 // One column of the list (DefineColumn); field 0 is the marker column.
@@ -72,6 +84,7 @@ enum class Rule : char {
   RibKey,          // the banks' RIB
   Iban,            // the banks' IBAN
   Digits,          // only digits (the journals' piece counter)
+  Amount,          // blank or a number (a budget may begin with its sign letter)
 };
 
 struct FormItem {
@@ -87,6 +100,7 @@ struct FormItem {
   int enter = 1;          // Enter: 1 next field, 2 next when not empty, 0 the form, above 3 a command
   // Place on the form grid (CMDIModif::MoveFormControls): column, row, columns spanned, grid kind, extra.
   int col = 1, row = 1, ncols = 1, grid = 7, extra = 0;
+  Presence presence = Presence::Always;
 };
 
 // A field that names a record of another table: its lookup, stepping and display.
@@ -107,6 +121,15 @@ struct CodeField {
   bool balance = false;   // an account shown with its balance (else its name)
 };
 
+// The controls of a RIB and an IBAN on a form, and the commands of their checks (0: none).
+struct BankFields {
+  int bankCode = 0, branch = 0, account = 0, key = 0, iban = 0, bic = 0;
+  int ribToIban = 0;       // the "RIB>IBAN" button
+  unsigned keyEnter = 0;   // posted by Enter in the key: the key is checked
+  unsigned ibanEnter = 0;  // posted by Enter in the IBAN: the IBAN is checked
+  int tip = 0;             // tooltip of the button
+};
+
 struct KindLayout {
   char kind;
   std::vector<ListColumn> columns;
@@ -117,9 +140,10 @@ struct KindLayout {
   std::vector<std::pair<Rule, int>> checks;  // rule, control
   int formWidthChars;     // first width of the form, in entry-font characters
   int formHeightRows;     // first height, in grid rows of the entry font
+  BankFields bank{};
 };
 
-// The layout of a code-list kind; null for any other letter.
+// The layout of a code-list kind, of the accounts ("2") or of the sections ("3"); null for any other letter.
 const KindLayout* FindLayout(char kind);
 
 // The report definitions of a layout, 14 characters each.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "data/table.h"
+#include "masterdata/core/chart_records.h"
 #include "runtime/bank_ids.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
@@ -47,6 +48,9 @@ std::string ShownValue(Fill fill, const std::string& stored) {
   switch (fill) {
     case Fill::YesNo: return !stored.empty() && stored[0] == 'N' ? "N" : "O";
     case Fill::Letter: return stored.substr(0, 1);
+    case Fill::Flag: return !stored.empty() && stored[0] == 'O' ? "O" : "N";
+    case Fill::Amount: return AmountText(Val(stored.c_str()));
+    case Fill::Budget: return BudgetText(Val(stored.c_str()));
     default: return Trimmed(stored);
   }
 }
@@ -78,6 +82,9 @@ std::string StoredValue(Fill fill, const std::string& typed, int width) {
     case Fill::YesNo: return LeftAligned(!t.empty() && t[0] == 'N' ? "N" : "O", width);
     case Fill::Letter: return LeftAligned(t.substr(0, 1), width);
     case Fill::Iban: return LeftAligned(CompactIban(t), width);
+    case Fill::Flag: return LeftAligned(!t.empty() && t[0] == 'O' ? "O" : "N", width);
+    case Fill::Amount: return AllTrim(FormatNumber(width, 2, false, Round(2, Val(t.c_str()))));
+    case Fill::Budget: return AllTrim(FormatNumber(width, 2, false, Round(2, BudgetValue(t))));
   }
   return LeftAligned(t, width);
 }

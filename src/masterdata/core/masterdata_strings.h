@@ -42,6 +42,23 @@ constexpr int kTipRibToIban = 14136;         // "Générer automatiquement le co
 constexpr int kTextNo = 14137;               // "Non"
 constexpr int kTextYes = 14138;              // "Oui"
 
+// The chart of accounts and the analytic sections.
+constexpr int kChartReportDefinitions = 14180;    // the 29 report variables of the chart
+constexpr int kSectionReportDefinitions = 14181;  // the 17 of the sections
+constexpr int kTextSearchChart = 14182;           // "Recherche dans le Plan Comptable"
+constexpr int kTextSearchSections = 14183;        // "Recherche dans les Sections Analytiques"
+constexpr int kTextByCode = 14184;                // " (Tri par Code)"
+constexpr int kTextByName = 14185;                // " (Tri par Nom)"
+constexpr int kMsgNoCollective = 14186;           // "\n\n\nLe compte collectif n'existe pas:\n\n   "
+constexpr int kMsgSearchInterrupted = 14187;      // "\n\n\nRecherche Interrompue\n\n\n"
+constexpr int kMsgWordsNotFound1 = 14188;         // "\n\n\n   Mot(s):\n\n      "
+constexpr int kMsgWordsNotFound2 = 14189;         // "\n\n   introuvable(s)\n\n\n"
+constexpr int kMsgWrongAmount = 14190;            // an amount that is not a number
+constexpr int kIniSectionChart = 14191;           // "PlanComptable"
+constexpr int kIniBankAccounts = 14192;           // "CGAvecDomBanc"
+constexpr int kDefaultBankAccounts = 14193;       // "-43-512-514-515-58-"
+constexpr int kMsgWordsPrompt = 796;              // "20,Entrez un mot à rechercher"
+
 // The report variables of each list: 14-character definitions packed one after the other.
 constexpr int kReportDefinitionsBase = 14140;  // + the kind's index in CodeKinds() order of the letters below
 // The label types: 39 characters each (digit, long name on 30, short name on 7, digit), "0" to "8" then the

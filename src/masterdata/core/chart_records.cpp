@@ -1,0 +1,230 @@
+#include "masterdata/core/chart_records.h"
+
+#include <cctype>
+#include <cmath>
+
+#include "data/table.h"
+#include "data/table_copy.h"
+#include "masterdata/core/code_values.h"
+#include "masterdata/core/masterdata_strings.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace masterdata {
+
+namespace {
+
+constexpr int kDefaultAnalyticConstant = 57;
+constexpr int kCreationOfferConstant = 10;
+constexpr std::size_t kBankAccountsRoom = 100;
+
+std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
+
+std::string NumberText(double value) { return Trimmed(FormatNumber(14, 2, false, value)); }
+
+bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
+
+// The list of general accounts with a domiciliation, as the INI files give it.
+std::string BankAccountList() {
+  const std::string section = LoadStr(kIniSectionChart), key = LoadStr(kIniBankAccounts);
+  std::string list = DossierIniGet(section.c_str(), key.c_str(), "");
+  list = list.substr(0, kBankAccountsRoom);
+  if (IsBlank(list)) list = IniGetString(key.c_str(), "").substr(0, kBankAccountsRoom);
+  if (IsBlank(list)) {
+    list = LoadStr(kDefaultBankAccounts);
+    DossierIniSet(section.c_str(), key.c_str(), list.c_str());
+  }
+  return list;
+}
+
+struct DomiciliationMemory {
+  std::string dossier;
+  std::string code = "ZzZzZzZz";
+  bool answer = false;
+};
+DomiciliationMemory& Memory() {
+  static DomiciliationMemory memory;
+  return memory;
+}
+
+}  // namespace
+
+// ---- amounts --------------------------------------------------------------------------------------------------
+
+std::string AmountText(double value) {
+  const double v = Round(2, value);
+  if (v == 0.0) return {};
+  return NumberText(v);
+}
+
+std::string BudgetText(double value) {
+  const double v = Round(2, value);
+  if (v == 0.0) return {};
+  if (v > 0) return NumberText(v);
+  return "C" + NumberText(-v);
+}
+
+double BudgetValue(const std::string& text) {
+  const std::string t = Trimmed(text);
+  if (t.empty()) return 0.0;
+  const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(t[0])));
+  if (first == 'D') return Val(t.substr(1).c_str());
+  if (first == 'C') return -Val(t.substr(1).c_str());
+  return Val(t.c_str());
+}
+
+bool IsAmountText(const std::string& text, bool budget) {
+  std::string t = Trimmed(text);
+  if (t.empty()) return true;
+  const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(t[0])));
+  if (t[0] == '-' || t[0] == '+' || (budget && (first == 'D' || first == 'C'))) t = Trimmed(t.substr(1));
+  int digits = 0, decimals = 0;
+  bool point = false;
+  for (char c : t) {
+    if (c == '.') {
+      if (point) return false;
+      point = true;
+    } else if (c >= '0' && c <= '9') {
+      ++(point ? decimals : digits);
+    } else {
+      return false;
+    }
+  }
+  return digits + decimals > 0 && decimals <= 2;
+}
+
+std::string BalanceText(double debit, double credit) {
+  return Trimmed(std::string(FormatAmount(debit - credit)) + " ");
+}
+
+std::string BalanceCell(double debit, double credit) {
+  if (AmountsEqual(debit, credit)) return std::string(17, ' ');
+  return FormatAmount(debit - credit);
+}
+
+// ---- accounts -------------------------------------------------------------------------------------------------
+
+bool HasBankDomiciliation(const std::string& code) {
+  DomiciliationMemory& memory = Memory();
+  if (memory.code == code && memory.dossier == DossierIniPath()) return memory.answer;
+  const std::string c = Trimmed(code);
+  bool answer = false;
+  if (!c.empty() && IsCapital(c[0])) {
+    answer = true;
+  } else if (c.size() >= 2) {
+    const std::string list = BankAccountList();
+    if (c.size() >= 3 && list.find("-" + c.substr(0, 3) + "-") != std::string::npos) answer = true;
+    else answer = list.find("-" + c.substr(0, 2) + "-") != std::string::npos;
+  }
+  memory.dossier = DossierIniPath();
+  memory.code = code;
+  memory.answer = answer;
+  return answer;
+}
+
+void ForgetBankDomiciliation() { Memory() = DomiciliationMemory{}; }
+
+std::string AccountCode(const std::string& typed) {
+  if (IsBlank(typed)) return std::string(kChartCodeWidth, ' ');
+  return AccountKey(typed);
+}
+
+bool AnalyticByDefault(const std::string& code) {
+  return !code.empty() && (code[0] == '6' || code[0] == '7') && ConstantIs(kDefaultAnalyticConstant, 'O');
+}
+
+std::string AnalyticMarkText(const std::string& code, char mark, const std::string& blank) {
+  if (code.empty() || IsCapital(code[0])) return blank;
+  if (code[0] == '6' || code[0] == '7') {
+    if (mark == 'O') return "OUI";
+    if (mark == 'N') return "NON";
+    return ConstantIs(kDefaultAnalyticConstant, 'O') ? "oui" : "non";
+  }
+  return mark == 'O' ? std::string("OUI") : blank;
+}
+
+bool ProposeAccountCreation(const std::string& key) {
+  const std::string c = TheDossierRecord.Constant(kCreationOfferConstant);
+  if (c.empty() || c[0] != 'O') return false;
+  const std::string k = RTrim(key.c_str());
+  const std::size_t at = IsAuxiliaryCode(k) ? 2 : 1;
+  if (c.size() <= at) return false;
+  const char rule = c[at];
+  if (rule >= '3' && rule <= '8') return static_cast<int>(k.size()) >= rule - '0';
+  return rule == 'U' || rule == 'I';
+}
+
+// ---- both files -----------------------------------------------------------------------------------------------
+
+bool SeekChartCode(Table& t, const ChartFile& file, const std::string& code) {
+  const std::string padded = PaddedCode(code, kChartCodeWidth);
+  if (!t.isOpen || IsBlank(padded) || !t.Seek(file.codeTag, padded.c_str())) return false;
+  return !t.eof && !t.bof && t.recordNumber != 0 && SliceOf(t.GetField(1), 1, kChartCodeWidth) == padded;
+}
+
+bool AmountsAllowCancel(Table& t, const ChartFile& file, bool eurosOnly) {
+  const std::vector<int> fields = file.AmountFields();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const bool euro = i % 2 == 1;
+    if (!euro && eurosOnly) continue;
+    if (!AmountsEqual(t.GetFieldNum(fields[i]), 0.0)) return false;
+  }
+  return true;
+}
+
+std::string DefaultAccountName(const std::string& code) {
+  const std::string c = RTrim(code.c_str());
+  return IsAuxiliaryCode(c) ? c.substr(1) : c;
+}
+
+CreateResult CreateChartRecord(Table& t, Table& modelCursor, const ChartFile& file, const std::string& code,
+                               const std::string& model) {
+  CreateResult r;
+  if (!t.isOpen || IsBlank(code)) return r;
+  const std::string padded = PaddedCode(code, kChartCodeWidth);
+  CreationLock lock(t);
+  if (!lock.held()) {
+    r.outcome = CreateOutcome::LockRefused;
+    return r;
+  }
+  // Looked up again under the lock: another station may have created it since the dialog's check.
+  if (SeekChartCode(t, file, padded)) {
+    r.outcome = CreateOutcome::Exists;
+    r.existingName = RTrim(t.GetField(2));
+    return r;
+  }
+  if (!t.AppendBlank()) return r;
+  const bool put = t.PutField(1, padded.c_str());
+  if (!t.InsertRecord() || !put || !t.Commit()) return r;
+  r.recno = t.recordNumber;
+  // Locked between its insertion and its naming (silently: nobody else knows the record yet).
+  LockRecord(t, nullptr, 0);
+  bool ok = true;
+  const bool withModel = !IsBlank(model) && modelCursor.isOpen && SeekChartCode(modelCursor, file, model) &&
+                         !modelCursor.IsDeleted();
+  if (withModel) {
+    // From field 2 on: the new record keeps its own code.
+    ok = CopyRecord(modelCursor, t, 2);
+    const std::string name = std::string(LoadStr(kTextCopyOf)) + RTrim(modelCursor.GetField(2));
+    ok = t.GoTo(static_cast<long>(r.recno)) && ok;
+    ok = ok && t.PutField(2, name.c_str());
+    for (int f : file.AmountFields()) ok = ok && t.PutFieldNum(f, 0.0);
+    r.copied = true;
+  } else if (file.Accounts()) {
+    ok = t.PutField(2, DefaultAccountName(padded).c_str());
+  }
+  UnlockRecord(t);
+  ok = t.Commit() && ok;
+  if (!ok) {
+    r.outcome = CreateOutcome::Failed;
+    return r;
+  }
+  t.GoTo(static_cast<long>(r.recno));
+  r.outcome = CreateOutcome::Created;
+  return r;
+}
+
+}  // namespace masterdata
