@@ -9,6 +9,12 @@
 #   copy and a split that adds up to it, and the C30 totals are the sums of the split lines;
 # - every line has one sort record pointing back at it; the C20 totals are the sums of the
 #   lines (a collective also sums its auxiliary accounts);
+# - the chart: every auxiliary account names the collective account of its letter as its counterpart, general
+#   accounts none; a domiciliation (RIB with its right key, IBAN "FR" + check digits + RIB, valid BIC) only on an
+#   auxiliary account or a general account of the default list "-43-512-514-515-58-"; the analytic mark "O" on
+#   the accounts of classes 6 and 7 and "N" on the other general accounts of a dossier with sections, blank
+#   everywhere without; previous-year amounts and budgets converted from the main currency at the rate;
+# - the sections: codes and names, previous-year amounts and budgets converted at the rate;
 # - the code lists of C10 at the places of their packed fields: banks (one coded "BQ01") whose
 #   RIB key is 97 - ((89 x bank + 15 x branch + 3 x account) mod 97) after the letter mapping,
 #   whose IBAN (python3-stdnum) is "FR" + check digits + RIB and whose BIC is valid; collective
@@ -279,26 +285,30 @@ def account_known(code):
     return code in chart
 
 
-for code_, r in lists['Q'].items():
-    z4, z5 = zone(r, 4), zone(r, 5)
-    bank, branch, account, key = z4[186:191], z4[191:196], z4[196:207], z4[207:209]
+def check_rib(what, bank, branch, account, key, iban, bic):
+    # The RIB's key, the IBAN made of it and the BIC of a bank or of an account's domiciliation.
     if not (bank.isdigit() and branch.isdigit() and key.isdigit()
             and all(c.isdigit() or c in RIB_LETTERS for c in account)):
-        fault('bank %s: RIB %r %r %r %r' % (code_, bank, branch, account, key))
+        fault('%s: RIB %r %r %r %r' % (what, bank, branch, account, key))
     else:
         number = int(''.join(RIB_LETTERS.get(c, c) for c in account))
         right = 97 - ((89 * int(bank) + 15 * int(branch) + 3 * number) % 97)
         if int(key) != right:
-            fault('bank %s: RIB key %s, %02d expected' % (code_, key, right))
-    iban, bic = z5[0:34].strip(), z5[34:45].strip()
+            fault('%s: RIB key %s, %02d expected' % (what, key, right))
     try:
         stdnum.iban.validate(iban)
         if iban[:2] == 'FR' and iban[4:] != bank + branch + account + key:
-            fault('bank %s: IBAN %s is not FR + check digits + RIB' % (code_, iban))
+            fault('%s: IBAN %s is not FR + check digits + RIB' % (what, iban))
     except Exception as e:
-        fault('bank %s: IBAN %r: %s' % (code_, iban, e))
+        fault('%s: IBAN %r: %s' % (what, iban, e))
     if not stdnum.bic.is_valid(bic):
-        fault('bank %s: BIC %r' % (code_, bic))
+        fault('%s: BIC %r' % (what, bic))
+
+
+for code_, r in lists['Q'].items():
+    z4, z5 = zone(r, 4), zone(r, 5)
+    check_rib('bank %s' % code_, z4[186:191], z4[191:196], z4[196:207], z4[207:209], z5[0:34].strip(),
+              z5[34:45].strip())
     if z4[209] not in 'ON' or not account_known(z5[45:53]) or z5[53:56].rstrip() not in lists['J']:
         fault('bank %s: separator %r, account %r or journal %r' % (code_, z4[209], z5[45:53], z5[53:56]))
 if 'BQ01' not in lists['Q']:
@@ -365,6 +375,57 @@ for code_, r in lists['V'].items():
     if not (1 <= len(code_) <= 2 and ' ' not in code_ and (code_[0].isdigit() or code_[0].isupper())
             and (account == '00000000' or account_known(account))):
         fault('distribution code %r: account %r' % (code_, account))
+
+
+
+def amount(value):
+    return cents(value or 0)
+
+
+def converted(what, record, francs, euros):
+    # A pair typed in the main currency: the other member is its conversion at the rate, rounded to the cent.
+    f, e = amount(record[francs]), amount(record[euros])
+    if franc_main:
+        right = e == rounded(Decimal(f) / RATE)
+    else:
+        right = f == rounded(Decimal(e) * RATE)
+    if not right:
+        fault('%s: %s %s and %s %s do not convert' % (what, francs, f, euros, e))
+
+
+# The chart of accounts beside its totals.
+collective_accounts = {letter: account.rstrip().ljust(8, '0') for letter, account in collectives.items()}
+for a in c20:
+    code_ = a['CCODE']
+    what = 'account %s' % code_
+    auxiliary = code_[:1].isalpha()
+    if auxiliary and a['CCTRP'] != collective_accounts.get(code_[:1]):
+        fault('%s: counterpart %r, the collective of %s is %r' % (what, a['CCTRP'], code_[:1],
+                                                                 collective_accounts.get(code_[:1])))
+    if not auxiliary and a['CCTRP'].strip():
+        fault('%s: a general account with the counterpart %r' % (what, a['CCTRP']))
+    if a['CETS'].strip():
+        if not auxiliary and not any(code_.startswith(p) for p in ('43', '512', '514', '515', '58')):
+            fault('%s: a domiciliation on an account that shows none' % what)
+        check_rib(what, a['CETS'], a['CGUICHET'], a['CCOMPTE'].ljust(11), a['CCLERIB'], a['CIBAN'].strip(),
+                  a['CBIC'].strip())
+    if not auxiliary:
+        if a['CSOLDEBIL'] not in ('O', 'N'):
+            fault('%s: balance-sheet mark %r' % (what, a['CSOLDEBIL']))
+        want = ('O' if code_[:1] in '67' else 'N') if axes else ''
+        if a['CANALYT'] != want:
+            fault('%s: analytic mark %r, %r expected' % (what, a['CANALYT'], want))
+    for francs, euros in (('CDEBNM1F', 'CDEBNM1E'), ('CCRENM1F', 'CCRENM1E'), ('CBUDGETF', 'CBUDGETE')):
+        converted(what, a, francs, euros)
+
+# The sections.
+for s in c30:
+    if not s['ACODE'].strip() or not s['ALIB'].strip():
+        fault('section %r: code or name blank' % s['ACODE'])
+    for francs, euros in (('ADEBNM1F', 'ADEBNM1E'), ('ACRENM1F', 'ACRENM1E'), ('ABUDGETF', 'ABUDGETE')):
+        converted('section %s' % s['ACODE'], s, francs, euros)
+if len(section_codes) != len(c30):
+    fault('%d sections for %d codes' % (len(c30), len(section_codes)))
 
 code_counts = ','.join('%s%d' % (k, len(lists[k])) for k in 'QBTEJLMV')
 

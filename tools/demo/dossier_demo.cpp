@@ -84,6 +84,14 @@ void BulkWriter::Flush() {
   pending_ = 0;
 }
 
+bool RebuildTags(const std::string& path) {
+  Table t;
+  if (!t.OpenExclusive(path)) return false;
+  const bool ok = t.Pack();
+  t.CloseTable();
+  return ok;
+}
+
 }  // namespace demo
 
 int LuhnKey(const std::string& digits) {
@@ -213,65 +221,6 @@ bool WriteCodes(const std::string& c10Path, const DemoWriter& w, const std::vect
   return ok;
 }
 
-bool WriteAccounts(const std::string& c20Path, std::vector<Account>& accounts, bool analytic) {
-  // The collectives carry the totals of their auxiliary accounts too.
-  const int clients = ChartIndex("41100000"), suppliers = ChartIndex("40100000");
-  for (const Account& a : accounts) {
-    if (a.counterpart.empty()) continue;
-    accounts[static_cast<std::size_t>(a.counterpart == "41100000" ? clients : suppliers)].totals.Add(a.totals);
-  }
-  Table c20;
-  if (!c20.OpenShared(c20Path, "C20CODE")) return false;
-  bool ok = true;
-  for (const Account& a : accounts) {
-    std::vector<std::pair<int, std::string>> f{
-        {1, a.code},
-        {2, a.name},
-        {17, Amount14(a.totals.debitF)},
-        {18, Amount14(a.totals.debitE)},
-        {19, Amount14(a.totals.creditF)},
-        {20, Amount14(a.totals.creditE)}};
-    if (a.counterpart.empty()) {
-      f.emplace_back(26, "N");
-      if (analytic) f.emplace_back(27, a.analytic ? "O" : "N");
-    } else {
-      f.insert(f.end(), {{3, a.street}, {5, a.town}, {6, a.phone}, {8, a.email}, {25, a.counterpart}});
-    }
-    if (!(ok = Append(c20, f))) break;
-  }
-  ok = ok && c20.Commit();
-  c20.CloseTable();
-  return ok;
-}
-
-bool WriteSections(const std::string& c30Path, const std::vector<Section>& sections) {
-  if (sections.empty()) return true;
-  Table c30;
-  if (!c30.OpenShared(c30Path, "C30CODE")) return false;
-  bool ok = true;
-  for (const Section& s : sections) {
-    ok = Append(c30, {{1, s.code},
-                      {2, s.name},
-                      {9, Amount14(s.totals.debitF)},
-                      {10, Amount14(s.totals.debitE)},
-                      {11, Amount14(s.totals.creditF)},
-                      {12, Amount14(s.totals.creditE)}});
-    if (!ok) break;
-  }
-  ok = ok && c30.Commit();
-  c30.CloseTable();
-  return ok;
-}
-
-// Builds every tag of a table written in bulk, the table held exclusively.
-bool RebuildTags(const std::string& path) {
-  Table t;
-  if (!t.OpenExclusive(path)) return false;
-  const bool ok = t.Pack();
-  t.CloseTable();
-  return ok;
-}
-
 // Removes what the run made of a dossier it could not finish.
 void RemoveDossier(const std::string& folder, const std::string& code) {
   for (const std::string& base : DossierTableNames(code))
@@ -360,7 +309,7 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   if (siren.empty()) siren = std::string(kCompanySiren) + static_cast<char>('0' + LuhnKey(kCompanySiren));
   long headerCount = 0;
   if (!WriteCodes(c10, writer, periods, siren, &headerCount) ||
-      !WriteAccounts(c20, writer.accounts, options.analyticMode != '0') || !WriteSections(c30, writer.sections)) {
+      !WriteChart(c20, writer.accounts, options) || !WriteSections(c30, writer.sections, options)) {
     Fail(message, "\xC9" "criture impossible des codes et des comptes du dossier " + code + ".");
     RemoveDossier(folder, code);
     return false;

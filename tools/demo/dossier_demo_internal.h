@@ -228,4 +228,13 @@ class DemoWriter {
 // types and the banks "BQ01" and "BQ02" with RIB, IBAN and BIC.
 bool WriteCodeLists(Table& c10, const std::string& siren);
 
+// Writes the chart of accounts into the empty C20 (path without extension): the accounts in bulk with their
+// domiciliations, counterparts, previous-year amounts, budgets and analytic marks, the collectives carrying the
+// totals of their auxiliary accounts; then its tags.
+bool WriteChart(const std::string& c20Path, std::vector<Account>& accounts, const DemoOptions& options);
+// Writes the analytic sections into the empty C30, with their addresses, previous-year amounts and budgets.
+bool WriteSections(const std::string& c30Path, const std::vector<Section>& sections, const DemoOptions& options);
+// Builds every tag of a table written in bulk, the table held exclusively.
+bool RebuildTags(const std::string& path);
+
 }  // namespace demo
