@@ -134,7 +134,7 @@ std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool
   const ListColumn balance{14, euros ? "Solde E" : "Solde F", 'D', debit, 1, 17};
   if (accounts) {
     c.push_back({9, "Ctrepartie", 'G', c20::kCounterpart, 1, kChartCodeWidth});
-    c.push_back({8, "Sold\xE9 au Bilan", 'C', c20::kBalanceSheet, 1, 3});
+    c.push_back({12, "Sold\xE9 au Bilan", 'C', c20::kBalanceSheet, 1, 3});
     c.push_back(balance);
     c.push_back({analytic ? 8 : 0, "Analytique", 'C', c20::kAnalytic, 1, 3});
     c.push_back({10, "T\xE9l\xE9phone", 'G', c20::kPhone, 1, 20});

@@ -184,7 +184,9 @@ CreateResult CreateChartRecord(Table& t, Table& modelCursor, const ChartFile& fi
                                const std::string& model) {
   CreateResult r;
   if (!t.isOpen || IsBlank(code)) return r;
-  const std::string padded = PaddedCode(code, kChartCodeWidth);
+  // An account's codes as they are stored: "401" is 40100000.
+  const std::string padded = file.Accounts() ? AccountKey(code) : PaddedCode(code, kChartCodeWidth);
+  const std::string modelCode = file.Accounts() && !IsBlank(model) ? AccountKey(model) : model;
   CreationLock lock(t);
   if (!lock.held()) {
     r.outcome = CreateOutcome::LockRefused;
@@ -203,7 +205,7 @@ CreateResult CreateChartRecord(Table& t, Table& modelCursor, const ChartFile& fi
   // Locked between its insertion and its naming (silently: nobody else knows the record yet).
   LockRecord(t, nullptr, 0);
   bool ok = true;
-  const bool withModel = !IsBlank(model) && modelCursor.isOpen && SeekChartCode(modelCursor, file, model) &&
+  const bool withModel = !IsBlank(modelCode) && modelCursor.isOpen && SeekChartCode(modelCursor, file, modelCode) &&
                          !modelCursor.IsDeleted();
   if (withModel) {
     // From field 2 on: the new record keeps its own code.

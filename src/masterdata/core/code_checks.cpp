@@ -81,6 +81,9 @@ NewCodeAnswer CheckNewCode(const NewCodeRequest& in) {
   a.code = PaddedCode(code, in.codeWidth);
   if (code.find(' ') != std::string::npos || (kind == 'E' && a.code.find(' ') != std::string::npos))
     return Refuse(a, "", LoadStr(kMsgNoBlankInCode));
+  // An account or a section is sought by its code as typed: a small letter would make a code no one finds.
+  if ((kind == '2' || kind == '3') && std::string(Upper(code.c_str())) != code)
+    return Refuse(a, "", LoadStr(kMsgNoSmallLetter));
 
   const bool withFrom = !IsBlank(a.from);
   std::string name;

@@ -57,6 +57,7 @@ constexpr int kMsgWrongAmount = 14190;            // an amount that is not a num
 constexpr int kIniSectionChart = 14191;           // "PlanComptable"
 constexpr int kIniBankAccounts = 14192;           // "CGAvecDomBanc"
 constexpr int kDefaultBankAccounts = 14193;       // "-43-512-514-515-58-"
+constexpr int kMsgNoSmallLetter = 14194;          // an account or section code with a small letter
 constexpr int kMsgWordsPrompt = 796;              // "20,Entrez un mot à rechercher"
 
 // The report variables of each list: 14-character definitions packed one after the other.
