@@ -71,7 +71,12 @@ CodeRecordForm::CodeRecordForm(gui::MDIClient* client, const std::string& title,
     gui::Window* w = nullptr;
     switch (item.item) {
       case Item::Label: w = new MStatic(this, item.text, item.id); break;
-      case Item::Frame: w = new MRStatic(this, item.text, item.id); break;
+      case Item::Frame: {
+        auto* frame = new MRStatic(this, item.text, item.id);
+        if (item.align == 'C') frame->SetFlags(frame->Flags() | gui::ctl::Center);
+        w = frame;
+        break;
+      }
       case Item::Display: w = new MStatic(this, "", item.id); break;
       case Item::Button: w = new MButton(this, item.id, item.text); break;
       case Item::Check: w = new MCheckBox(this, item.id, item.text, 1); break;

@@ -40,8 +40,9 @@ const std::vector<CodeKind>& ChartKinds() {
   // kind, list, form, command, prefix, rights, width, list slot, form slot, help, report fields, lock entry,
   // grid columns and rows, chart of accounts. Both keep the framework's help context.
   static const std::vector<CodeKind> kinds{
+      // The accounts' form has one grid column more than the sections' so that "Domiciliation bancaire" fits.
       {'2', "TWDonBroPlanComptable", "TWDonModPlanComptable", 20309, "DP-", 11, kChartCodeWidth, 461, 498, 85, 29, 9,
-       10, 16, true},
+       11, 16, true},
       {'3', "TWDonBroSectionsAnal", "TWDonModSectionsAnal", 20310, "DS-", 12, kChartCodeWidth, 303, 340, 85, 17, 10,
        10, 15, false},
   };

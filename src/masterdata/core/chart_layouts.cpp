@@ -23,6 +23,7 @@ void CurrencyRows(std::vector<FormItem>& items, int row, int euros, const int ti
   for (int r = 0; r < 2; ++r) {
     const int at = row + 2 + r;
     items.push_back(Frame(r == 0 ? rowF : rowE, r == 0 ? "F" : "E", 2, at, 1));
+    items.back().align = 'C';
     for (int i = 0; i < 3; ++i) {
       const bool budget = i == 2;
       items.push_back(Amount(amounts[3 * r + i], Whole(fields[i] + r, 14), budget ? Fill::Budget : Fill::Amount,
@@ -41,12 +42,12 @@ KindLayout Accounts() {
        Label(1238, "Adresse", 1, 2, 2), Edit(1202, Whole(c20::kStreet1, 30), Fill::Text, 30, 3, 2, 4),
        Edit(1203, Whole(c20::kStreet2, 30), Fill::Text, 30, 7, 2, 4),
        Label(1239, "Ville", 1, 3, 2), Edit(1204, Whole(c20::kTown, 30), Fill::Text, 30, 3, 3, 5),
-       Label(1240, "&T\xE9l\xE9phone", 1, 4, 2), Edit(1205, Whole(c20::kPhone, 20), Fill::Text, 20, 3, 4, 3),
-       Label(1241, "T\xE9l\xE9" "copie", 6, 4, 1), Edit(1206, Whole(c20::kFax, 20), Fill::Text, 20, 7, 4, 3),
+       Label(1240, "&T\xE9l\xE9phone", 1, 4, 2), Edit(1205, Whole(c20::kPhone, 20), Fill::Text, 20, 3, 4, 2),
+       Label(1241, "T\xE9l\xE9" "copie", 5, 4, 2), Edit(1206, Whole(c20::kFax, 20), Fill::Text, 20, 7, 4, 3),
        Label(1242, "EMail", 1, 5, 2), Edit(1207, Whole(c20::kEmail, 30), Fill::Text, 30, 3, 5, 5),
-       Only(dom, Label(1243, "&Domiciliation bancaire", 1, 6, 2)),
-       Only(dom, Edit(kDomiciliation1, Whole(c20::kDomiciliation1, 24), Fill::Text, 24, 3, 6, 4, 1, true)),
-       Only(dom, Edit(1209, Whole(c20::kDomiciliation2, 24), Fill::Text, 24, 7, 6, 4, 1, true)),
+       Only(dom, Label(1243, "&Domiciliation bancaire", 1, 6, 3)),
+       Only(dom, Edit(kDomiciliation1, Whole(c20::kDomiciliation1, 24), Fill::Text, 24, 4, 6, 4, 1, true)),
+       Only(dom, Edit(1209, Whole(c20::kDomiciliation2, 24), Fill::Text, 24, 8, 6, 4, 1, true)),
        Only(dom, Label(1245, "&Banque", 1, 7, 2)),
        Only(dom, Edit(kBankCode, Whole(c20::kBank, 5), Fill::Text, 5, 3, 7, 1, 1, true)),
        Only(dom, Label(1246, "Guichet", 4, 7, 1)),
@@ -59,7 +60,7 @@ KindLayout Accounts() {
        Only(dom, Edit(kIban, Whole(c20::kIban, 34), Fill::Iban, 34, 3, 8, 4, static_cast<int>(kCheckIban), true)),
        Only(dom, Label(1250, "BIC", 7, 8, 1)),
        Only(dom, Edit(kBic, Whole(c20::kBic, 11), Fill::Text, 11, 8, 8, 2, 1, true)),
-       Only(dom, Push(kRibToIban, "RIB>IBAN", 10, 8, 1)),
+       Only(dom, Push(kRibToIban, "RIB>IBAN", 10, 8, 2)),
        Only(Presence::Auxiliary, Label(1251, "Contrepartie", 1, 9, 2)),
        Only(Presence::Auxiliary, Edit(kCounterpart, Whole(c20::kCounterpart, 8), Fill::Counterpart, 8, 3, 9, 2,
                                       static_cast<int>(kValidate), true)),

@@ -101,6 +101,7 @@ struct FormItem {
   // Place on the form grid (CMDIModif::MoveFormControls): column, row, columns spanned, grid kind, extra.
   int col = 1, row = 1, ncols = 1, grid = 7, extra = 0;
   Presence presence = Presence::Always;
+  char align = 'G';  // statics: 'G' left, 'C' centred
 };
 
 // A field that names a record of another table: its lookup, stepping and display.
