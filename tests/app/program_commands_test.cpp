@@ -1,5 +1,5 @@
-// The subjects' commands the program installs at start: every command of the "Données" code lists has its work,
-// and so has the record text editor.
+// The subjects' commands the program installs at start: every command of the "Données" menu has its work (the
+// code lists, the chart of accounts and the analytic sections), and so has the record text editor.
 #include <gtest/gtest.h>
 
 #include "app/program_commands.h"
@@ -10,8 +10,9 @@ namespace {
 TEST(ProgramCommandsTest, TheCodeListCommandsAndTheRecordTextEditorHaveTheirWork) {
   InstallProgramCommands();
   // "Etablissements", "Journaux", "Collectifs", "Banques", "Codes Libellés", "Codes Ventilations",
-  // "Modèles de saisie", "Codes Tva", and the record text editor that "Texte" asks for.
-  for (unsigned id : {20301u, 20302u, 20303u, 20304u, 20305u, 20306u, 20307u, 20308u, 20311u})
+  // "Modèles de saisie", "Codes Tva", "Plan Comptable", "Sections Analytiques", and the record text editor that
+  // "Texte" asks for.
+  for (unsigned id : {20301u, 20302u, 20303u, 20304u, 20305u, 20306u, 20307u, 20308u, 20309u, 20310u, 20311u})
     EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 

@@ -1,0 +1,150 @@
+// The chart's core without windows: amounts and budgets as the forms show and read them, the accounts with a bank
+// domiciliation and the INI keys it reads and writes, the creation offer of constant 010, and two stations
+// creating one account at once.
+#include <unistd.h>
+
+#include <thread>
+
+#include "core_fixture.h"
+#include "masterdata/core/chart_records.h"
+#include "masterdata/core/code_checks.h"
+#include "platform/dbase/idapi.h"
+#include "runtime/dossier_record.h"
+#include "support/other_process.h"
+
+namespace md_test {
+namespace {
+
+using namespace masterdata;
+
+using ChartCoreTest = CoreTest;
+
+TEST_F(ChartCoreTest, AmountsAndBudgetsAsShownTypedAndChecked) {
+  const struct {
+    double value;
+    const char* amount;
+    const char* budget;
+  } shown[] = {{0, "", ""}, {1200, "1200.00", "1200.00"}, {-1200, "-1200.00", "C1200.00"}, {0.004, "", ""},
+               {-7.62, "-7.62", "C7.62"}, {123456789.5, "123456789.50", "123456789.50"}};
+  for (const auto& c : shown) {
+    SCOPED_TRACE(c.value);
+    EXPECT_EQ(AmountText(c.value), c.amount);
+    EXPECT_EQ(BudgetText(c.value), c.budget);
+  }
+  const struct {
+    const char* typed;
+    double budget;
+    bool amountOk, budgetOk;
+  } typed[] = {{"", 0, true, true},          {"D50", 50, false, true},     {"c50.5", -50.5, false, true},
+               {"-50", -50, true, true},     {"+7.25", 7.25, true, true},  {"12,3,4", 12, false, false},
+               {"1.2.3", 1.2, false, false}, {"1.234", 1.234, false, false}, {"C", 0, false, false},
+               {" 42 ", 42, true, true},     {"D-5", -5, false, false}};
+  for (const auto& c : typed) {
+    SCOPED_TRACE(c.typed);
+    EXPECT_DOUBLE_EQ(BudgetValue(c.typed), c.budget);
+    EXPECT_EQ(IsAmountText(c.typed, false), c.amountOk);
+    EXPECT_EQ(IsAmountText(c.typed, true), c.budgetOk);
+  }
+  EXPECT_EQ(BalanceText(12.5, 0), "12.50 Db");
+  EXPECT_EQ(BalanceText(0, 1234.5), "1 234.50 Cr");
+  EXPECT_EQ(BalanceText(3, 3), "0.00");
+  EXPECT_EQ(BalanceCell(3, 3), std::string(17, ' '));
+}
+
+TEST_F(ChartCoreTest, TheAccountsWithADomiciliationAndTheKeysTheyRead) {
+  ForgetBankDomiciliation();
+  SetDossierIniPath(std::string(PathC10()) + ".ini");
+  const std::string section = "PlanComptable", key = "CGAvecDomBanc";
+  DossierIniSet(section.c_str(), key.c_str(), "");
+  IniSetString(key.c_str(), "");
+  const struct {
+    const char* code;
+    bool answer;
+  } byDefault[] = {{"CDUPONT", true}, {"51200000", true}, {"43100000", true}, {"58000000", true},
+                   {"5", false},      {"41100000", false}, {"  512  ", true},  {"", false}, {"51", false}};
+  for (const auto& c : byDefault) EXPECT_EQ(HasBankDomiciliation(c.code), c.answer) << c.code;
+  // The default was written into the dossier INI at the first question.
+  EXPECT_EQ(DossierIniGet(section.c_str(), key.c_str(), ""), "-43-512-514-515-58-");
+  // The program INI's list when the dossier has none; the dossier's own list first.
+  DossierIniSet(section.c_str(), key.c_str(), "");
+  IniSetString(key.c_str(), "-41-");
+  EXPECT_TRUE(HasBankDomiciliation("41100000"));
+  EXPECT_FALSE(HasBankDomiciliation("51200000"));
+  DossierIniSet(section.c_str(), key.c_str(), "-512-");
+  EXPECT_TRUE(HasBankDomiciliation("51200001"));
+  // The same code again is answered from memory.
+  DossierIniSet(section.c_str(), key.c_str(), "-99-");
+  EXPECT_TRUE(HasBankDomiciliation("51200001"));
+  EXPECT_FALSE(HasBankDomiciliation("51200002"));
+  IniSetString(key.c_str(), "");
+  SetDossierIniPath("");
+}
+
+TEST_F(ChartCoreTest, TheCreationOfferOfConstant010) {
+  const struct {
+    const char* constant;
+    const char* key;
+    bool offered;
+  } cases[] = {{"O38", "6", false},     {"O38", "601", true},     {"O38", "CDUPON", false}, {"O38", "CDUPONTX", true},
+               {"OUI", "6", true},      {"OUI", "C", true},       {"NON", "60100000", false}, {"O  ", "601", false},
+               {"O8U", "6010000", false}, {"O8U", "60100000", true}, {"OI3", "ABC", true},   {"OX3", "601", false}};
+  for (const auto& c : cases) {
+    TheDossierRecord.SetConstant(10, c.constant);
+    EXPECT_EQ(ProposeAccountCreation(c.key), c.offered) << c.constant << " " << c.key;
+  }
+}
+
+// The other station: it checks a new account as the new-code dialog does, stops after its look-up missed (the
+// pipe tells the test), then creates it once the test lets it go on.
+int missed[2] = {-1, -1};
+int resume[2] = {-1, -1};
+void PauseAfterTheMiss() {
+  dbase::DbiSeekMissHook = nullptr;
+  char c = 'm';
+  if (::write(missed[1], &c, 1) != 1 || ::read(resume[0], &c, 1) != 1) _exit(1);
+}
+
+TEST_F(ChartCoreTest, TwoStationsCreatingOneAccountAtOnceLeaveOneRecord) {
+  CloseAllTables();
+  ASSERT_EQ(::pipe(missed), 0);
+  ASSERT_EQ(::pipe(resume), 0);
+  test_support::OtherProcess station([](char) {
+    Table models;
+    if (!TableC10->OpenTable(PathC10(), kC10Tag) || !TableC20->OpenTable(PathC20(), "C20CODE") ||
+        !models.OpenTable(PathC20(), "C20CODE"))
+      return false;
+    NewCodeRequest request;
+    request.kind = "2", request.code = "467", request.codeWidth = request.fromWidth = 8;
+    dbase::DbiSeekMissHook = PauseAfterTheMiss;
+    if (CheckNewCode(request).verdict != NewCodeVerdict::Accepted) return false;
+    // Looked up again under the lock, the account is there: nothing is written.
+    const bool refused =
+        CreateChartRecord(*TableC20, models, AccountsFile(), "467", "").outcome == CreateOutcome::Exists;
+    models.CloseTable();
+    CloseAllTables();
+    return refused;
+  });
+  Table models;
+  ASSERT_TRUE(TableC20->OpenTable(PathC20(), "C20CODE"));
+  ASSERT_TRUE(models.OpenTable(PathC20(), "C20CODE"));
+  bool otherRefused = false;
+  std::thread other([&] { otherRefused = station.Do('c'); });
+  char c = 0;
+  ASSERT_EQ(::read(missed[0], &c, 1), 1);
+  const CreateResult made = CreateChartRecord(*TableC20, models, AccountsFile(), "467", "");
+  EXPECT_EQ(made.outcome, CreateOutcome::Created);
+  ASSERT_EQ(::write(resume[1], &c, 1), 1);
+  other.join();
+  for (int fd : {missed[0], missed[1], resume[0], resume[1]}) ::close(fd);
+  EXPECT_TRUE(otherRefused);
+  const std::string out = test_support::RunPythonScript(
+      "from dbfread import DBF\n"
+      "print([r['CCODE'] + '|' + r['CLIB'] for r in DBF('" + std::string(PathC20()) + ".dbf') "
+      "if r['CCODE'].startswith('467')])\n",
+      true);
+  EXPECT_EQ(out, "['46700000|46700000']\n");
+  models.CloseTable();
+}
+
+}  // namespace
+}  // namespace md_test
