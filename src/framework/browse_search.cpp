@@ -149,38 +149,51 @@ bool FoldAccentsWanted() {
   return !c.empty() && c[0] == 'O';
 }
 
-std::string FoldOne(const std::string& text, bool accents, const std::string& from, const std::string& to) {
-  std::string out = Upper(text.c_str());
-  for (char& c : out) {
-    if (c == '^') {
-      c = ' ';
-      continue;
-    }
+// What every byte becomes when folded: its capital, a blank for "^", and with the accents folded the letter of
+// string 2870 for each accented capital of string 2869. Built once for each setting of constant 064.
+const char* FoldTable(bool accents) {
+  static char tables[2][256];
+  static bool built[2] = {false, false};
+  char* t = tables[accents ? 1 : 0];
+  if (!built[accents ? 1 : 0]) {
+    t[0] = 0;
+    for (int b = 1; b < 256; ++b) t[b] = Upper(std::string(1, static_cast<char>(b)).c_str())[0];
+    t[static_cast<unsigned char>('^')] = ' ';
     if (accents) {
-      const std::size_t k = from.find(c);
-      if (k != std::string::npos && k < to.size()) c = to[k];
+      const std::string from = LoadStr(2869), to = LoadStr(2870);
+      for (int b = 1; b < 256; ++b) {
+        const std::size_t k = from.find(t[b]);
+        if (k != std::string::npos && k < to.size()) t[b] = to[k];
+      }
     }
+    built[accents ? 1 : 0] = true;
   }
-  return out;
+  return t;
+}
+
+void FoldInPlace(std::string& text, const char* table) {
+  for (char& c : text) c = table[static_cast<unsigned char>(c)];
 }
 }  // namespace
 
 void FoldAccentsUpper(std::vector<std::string>& texts) {
-  const bool accents = FoldAccentsWanted();
-  const std::string from = LoadStr(2869), to = LoadStr(2870);
-  for (std::string& t : texts) t = FoldOne(t, accents, from, to);
+  const char* table = FoldTable(FoldAccentsWanted());
+  for (std::string& t : texts) FoldInPlace(t, table);
 }
 
 bool FindFolded(const std::vector<std::string>& words, const std::string& text) {
   if (text.empty()) return false;
   // The field text and a single search text are folded as the words of a "&" or "|" search are: "dupont" finds
   // "DUPONT" and, under constant 064, "G\xE9raud" typed finds "GERAUD".
-  std::vector<std::string> folded{text, std::string(AllTrim(BrowseSearchText.c_str()))};
-  FoldAccentsUpper(folded);
+  const char* table = FoldTable(FoldAccentsWanted());
+  std::string folded = text;
+  FoldInPlace(folded, table);
   if (BrowseSearchText.find_first_of("&|") != std::string::npos) {
     for (const std::string& w : words)
-      if (!w.empty() && folded[0].find(w) != std::string::npos) return true;
+      if (!w.empty() && folded.find(w) != std::string::npos) return true;
     return false;
   }
-  return !folded[1].empty() && folded[0].find(folded[1]) != std::string::npos;
+  std::string wanted = AllTrim(BrowseSearchText.c_str());
+  FoldInPlace(wanted, table);
+  return !wanted.empty() && folded.find(wanted) != std::string::npos;
 }

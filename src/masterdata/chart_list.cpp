@@ -300,13 +300,18 @@ std::string ChartList::GetRecordKey(::Table* table, int start, int length, int f
 bool ChartList::SeekTypedKey(char c) {
   if (c == 0 || !Cursor()->isOpen) return false;
   const std::string buffer = TypeAheadChar(c);
-  // Typing on: the selected row's key already begins with what was typed before, so the row is near.
+  // Typing on: the selected row's key already begins with what was typed before and the page reaches the key
+  // typed now, so the row is found on the page (a long walk to a key far away goes through the index instead).
   bool near = false;
   if (buffer.size() > 1) {
     const int i = GetSelectedRowIndex();
-    if (i != 0) {
+    const int last = Store().rowsPerPage - 1;
+    if (i != 0 && last >= 0 && Store().RecordNumberOf(last) != 0) {
       const std::string& row = Store().rows[static_cast<std::size_t>(i - 1)];
-      near = row.size() >= 7 + buffer.size() - 1 && row.compare(7, buffer.size() - 1, buffer, 0, buffer.size() - 1) == 0;
+      const std::string& bottom = Store().rows[static_cast<std::size_t>(last)];
+      const std::string lastKey = Ordering().MapThroughOrderingTable(bottom.substr(7, buffer.size()));
+      near = row.size() >= 7 + buffer.size() - 1 && row.compare(7, buffer.size() - 1, buffer, 0, buffer.size() - 1) == 0 &&
+             Ordering().MapThroughOrderingTable(buffer) <= lastKey;
     }
   }
   if (!near) {
@@ -327,28 +332,29 @@ bool ChartList::LocateCode(const std::string& code) {
   const std::string c = RTrim(code.c_str());
   if (c.empty() || !Cursor()->isOpen) return false;
   if (CodeOrder()) return ShowCode(c);
-  // Name order: the record of the code gives its name's key.
+  // Name order: the record of the code, found by its name's rank and then among the records of that name.
   if (!SeekChartCode(*LookupCursor(), *file_, c)) return false;
-  const std::string key = RTrim(Upper(SliceOf(LookupCursor()->GetField(2), 1, 8).c_str()));
-  if (key.empty() || !Cursor()->Seek(file_->nameTag, key.c_str())) return false;
-  const long rank = static_cast<long>(CountIndexEntries(*Cursor(), file_->nameTag, 2, key.c_str()));
-  if (rank > 0) SelectRow(rank, 1);
-  if (!LocateRowByKey(Cursor(), key, 1, 1, 2)) return false;
-  // Names may repeat: the row of that very code among the rows of the name.
-  const int at = CodePosition() - 1;
-  const std::string padded = PaddedCode(c, 8);
-  for (int i = GetSelectedRowIndex() - 1; i >= 0 && i < Store().rowsPerPage; ++i) {
-    const std::string& row = Store().rows[static_cast<std::size_t>(i)];
-    if (Store().RecordNumberOf(i) == 0) break;
-    if (row.size() >= static_cast<std::size_t>(at + 8) && row.compare(static_cast<std::size_t>(at), 8, padded) == 0) {
-      const int old = GetSelectedRowIndex();
-      Store().selected = Store().top + i + 1;
-      RepaintRow(old);
-      RepaintRow(i + 1);
-      break;
-    }
+  const std::uint32_t target = LookupCursor()->recordNumber;
+  const std::string name = RTrim(Upper(SliceOf(LookupCursor()->GetField(2), 1, kChartNameWidth).c_str()));
+  ::Table& t = *Cursor();
+  long rank = 0;
+  if (name.empty()) {
+    t.GoTop(file_->nameTag);
+    rank = 1;
+  } else {
+    if (!t.Seek(file_->nameTag, name.c_str())) return false;
+    rank = static_cast<long>(CountIndexEntries(t, file_->nameTag, 2, name.c_str()));
   }
-  return true;
+  if (rank <= 0) return false;
+  while (HasCurrentRecord(&t) && t.recordNumber != target) {
+    t.Skip(1);
+    ++rank;
+  }
+  if (!HasCurrentRecord(&t)) return false;
+  const int old = GetSelectedRowIndex();
+  SelectRow(rank, 1);
+  RepaintRow(old);
+  return GetSelectedRowIndex() != 0;
 }
 
 // ---- lookup side -------------------------------------------------------------------------------------------------
