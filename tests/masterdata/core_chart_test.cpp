@@ -10,6 +10,7 @@
 #include "masterdata/core/code_checks.h"
 #include "platform/dbase/idapi.h"
 #include "runtime/dossier_record.h"
+#include "support/demo_oracle.h"
 #include "support/other_process.h"
 
 namespace md_test {
@@ -144,6 +145,46 @@ TEST_F(ChartCoreTest, TwoStationsCreatingOneAccountAtOnceLeaveOneRecord) {
       true);
   EXPECT_EQ(out, "['46700000|46700000']\n");
   models.CloseTable();
+}
+
+// The oracle of the generated dossier tells a chart that does not hold together: a customer under the suppliers'
+// collective, an analytic mark in a dossier without sections, a budget whose euros are not its francs converted,
+// a domiciliation whose RIB key is wrong.
+TEST_F(ChartCoreTest, TheOracleTellsAWrongChart) {
+  const std::string folder = Dir() + "/md";
+  auto oracle = [folder] {
+    int status = 0;
+    const std::string out = test_support::RunPythonScript(
+        "import sys, runpy\n"
+        "sys.argv = ['check_demo.py', '" + folder + "', 'MD']\n"
+        "runpy.run_path('" + test_support::DemoOracle() + "', run_name='__main__')\n",
+        true, &status);
+    return std::make_pair(status, out);
+  };
+  ASSERT_EQ(oracle().first, 0) << oracle().second;
+  std::string customer, withRib;
+  for (TableC20->GoTop("C20CODE"); !TableC20->eof; TableC20->Skip(1)) {
+    if (TableC20->GetField(1)[0] == 'C' && customer.empty()) customer = RTrim(TableC20->GetField(1));
+    if (!IsBlank(TableC20->GetField(11)) && withRib.empty()) withRib = RTrim(TableC20->GetField(1));
+  }
+  ASSERT_FALSE(customer.empty() || withRib.empty());
+  ASSERT_TRUE(TableC20->Seek("C20CODE", customer.c_str()));
+  TableC20->PutField(25, "40100000");
+  ASSERT_TRUE(TableC20->Seek("C20CODE", "60110000"));
+  TableC20->PutField(27, "O");
+  TableC20->PutFieldNum(29, 10);
+  TableC20->PutFieldNum(28, 10);
+  ASSERT_TRUE(TableC20->Seek("C20CODE", withRib.c_str()));
+  TableC20->PutField(14, std::string(TableC20->GetField(14)) == "98" ? "97" : "98");
+  ASSERT_TRUE(TableC20->Commit());
+  const auto [status, out] = oracle();
+  EXPECT_EQ(status, 1);
+  for (const std::string& told :
+       {"account " + customer + ": counterpart '40100000', the collective of C is '41100000'",
+        std::string("account 60110000: analytic mark 'O', '' expected"),
+        std::string("account 60110000: CBUDGETF 1000 and CBUDGETE 1000 do not convert"),
+        "account " + withRib + ": RIB key"})
+    EXPECT_NE(out.find(told), std::string::npos) << told << "\n" << out;
 }
 
 }  // namespace
