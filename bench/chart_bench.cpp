@@ -92,7 +92,7 @@ struct World {
     frame->Show(gui::SW_SHOW);
     SetRegistryText(1, 10, StrNum10(client->GetHandle()));
     Table t;
-    t.OpenTable(PathC20(), "C20CODE");
+    t.OpenShared(PathC20(), "C20CODE");
     for (t.GoTop("C20CODE"); !t.eof && t.recordNumber != 0; t.Skip(1)) codes.push_back(RTrim(t.GetField(1)));
     t.CloseTable();
   }
@@ -175,7 +175,7 @@ void BreakList(benchmark::State& state, const char* constant) {
   World& w = TheWorld();
   TheDossierRecord.SetConstant(62, constant);
   Table t;
-  t.OpenTable(PathC20(), "C20CODE");
+  t.OpenShared(PathC20(), "C20CODE");
   std::size_t groups = 0;
   for (auto _ : state) {
     const std::string list = masterdata::BuildBreakList(t, "C20CODE", masterdata::ChartBreakLevels());

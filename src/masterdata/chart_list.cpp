@@ -123,9 +123,9 @@ ChartList::ChartList(gui::MDIClient* parent, const std::string& title, const Bro
                                           euros_);
   const std::string path = file_->Accounts() ? PathC20() : PathC30();
   ::Table* program = ProgramTable();
-  opened_ = TableC10 != nullptr && TableC10->OpenTable(PathC10(), kC10Tag) && program != nullptr &&
-            program->OpenTable(path, file_->codeTag) && Cursor()->OpenTable(path, OrderTag()) &&
-            ReportCursor()->OpenTable(path, file_->codeTag) && LookupCursor()->OpenTable(path, file_->codeTag);
+  opened_ = TableC10 != nullptr && TableC10->UseShared(PathC10(), kC10Tag) && program != nullptr &&
+            program->UseShared(path, file_->codeTag) && Cursor()->UseShared(path, OrderTag()) &&
+            ReportCursor()->UseShared(path, file_->codeTag) && LookupCursor()->UseShared(path, file_->codeTag);
   if (!opened_) return;
   const std::uint32_t count = Cursor()->RecCount();
   Store().totalRows = Cursor()->result == 0 ? static_cast<long>(count) : 0;

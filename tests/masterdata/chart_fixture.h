@@ -128,7 +128,7 @@ class ChartTest : public test_support::DossierFixture {
   // A record written as another program would: the code and the fields given.
   static void Put(char kind, const std::string& code, const std::map<int, std::string>& fields, bool cancelled = false) {
     Table t;
-    ASSERT_TRUE(t.OpenTable(kind == '2' ? PathC20() : PathC30(), kind == '2' ? "C20CODE" : "C30CODE"));
+    ASSERT_TRUE(t.OpenShared(kind == '2' ? PathC20() : PathC30(), kind == '2' ? "C20CODE" : "C30CODE"));
     ASSERT_TRUE(t.AppendBlank());
     t.PutField(1, code.c_str());
     for (const auto& [n, text] : fields) t.PutField(n, text.c_str());

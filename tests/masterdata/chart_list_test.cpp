@@ -34,7 +34,7 @@ class ChartListTest : public ChartTest {
   static std::vector<std::string> Codes() {
     std::vector<std::string> codes;
     Table t;
-    EXPECT_TRUE(t.OpenTable(PathC20(), "C20CODE"));
+    EXPECT_TRUE(t.OpenShared(PathC20(), "C20CODE"));
     for (t.GoTop("C20CODE"); !t.eof && t.recordNumber != 0; t.Skip(1)) codes.push_back(SliceOf(t.GetField(1), 1, 8));
     return codes;
   }
@@ -222,7 +222,7 @@ TEST_F(ChartListTest, CreationFromTheDialogAsACopyAndFromTheOffersOfConstant010)
   {
     // "Caisse" with an amount in every field.
     Table t;
-    ASSERT_TRUE(t.OpenTable(PathC20(), "C20CODE"));
+    ASSERT_TRUE(t.OpenShared(PathC20(), "C20CODE"));
     ASSERT_TRUE(t.Seek("C20CODE", "53000000"));
     for (int f : {17, 18, 19, 20, 21, 22, 23, 24, 28, 29}) t.PutFieldNum(f, f * 10.5);
     t.PutField(3, "Place du March\xE9");
@@ -442,7 +442,7 @@ TEST_F(ChartListTest, TheReportVariablesForListTypesOneCAndTheStandardLayout) {
   list->ListTypeLetter = '1';
   auto mails = test_support::RunReportHooks(*list);
   Table t;
-  ASSERT_TRUE(t.OpenTable(PathC20(), "C20CODE"));
+  ASSERT_TRUE(t.OpenShared(PathC20(), "C20CODE"));
   std::size_t withMail = 0;
   for (t.GoTop("C20CODE"); !t.eof; t.Skip(1)) withMail += IsBlank(t.GetField(8)) ? 0 : 1;
   EXPECT_EQ(mails.lines.size(), withMail);

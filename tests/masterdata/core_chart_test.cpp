@@ -111,8 +111,8 @@ TEST_F(ChartCoreTest, TwoStationsCreatingOneAccountAtOnceLeaveOneRecord) {
   ASSERT_EQ(::pipe(resume), 0);
   test_support::OtherProcess station([](char) {
     Table models;
-    if (!TableC10->OpenTable(PathC10(), kC10Tag) || !TableC20->OpenTable(PathC20(), "C20CODE") ||
-        !models.OpenTable(PathC20(), "C20CODE"))
+    if (!TableC10->UseShared(PathC10(), kC10Tag) || !TableC20->UseShared(PathC20(), "C20CODE") ||
+        !models.OpenShared(PathC20(), "C20CODE"))
       return false;
     NewCodeRequest request;
     request.kind = "2", request.code = "467", request.codeWidth = request.fromWidth = 8;
@@ -126,8 +126,8 @@ TEST_F(ChartCoreTest, TwoStationsCreatingOneAccountAtOnceLeaveOneRecord) {
     return refused;
   });
   Table models;
-  ASSERT_TRUE(TableC20->OpenTable(PathC20(), "C20CODE"));
-  ASSERT_TRUE(models.OpenTable(PathC20(), "C20CODE"));
+  ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE"));
+  ASSERT_TRUE(models.OpenShared(PathC20(), "C20CODE"));
   bool otherRefused = false;
   std::thread other([&] { otherRefused = station.Do('c'); });
   char c = 0;

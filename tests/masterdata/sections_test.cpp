@@ -169,7 +169,7 @@ TEST_F(SectionsTest, TheSectionForm) {
   gui::ProcessPendingMessages();
   {
     Table other;
-    ASSERT_TRUE(other.OpenTable(PathC30(), "C30CODE"));
+    ASSERT_TRUE(other.OpenShared(PathC30(), "C30CODE"));
     ASSERT_TRUE(other.Seek("C30CODE", "ZF01"));
     EXPECT_TRUE(LockRecord(other, nullptr, 0));
     UnlockRecord(other);
