@@ -70,7 +70,9 @@ TEST(AmountConversionTest, ConvertedTextsAndRatesThatConvertNothing) {
     SCOPED_TRACE(std::string(c.source) + " at " + std::to_string(c.rate));
     const auto text = ConvertAmountText(c.source, c.rate, c.inverse);
     ASSERT_EQ(text.has_value(), c.converted != nullptr);
-    if (text) EXPECT_EQ(*text, c.converted);
+    if (text) {
+      EXPECT_EQ(*text, c.converted);
+    }
   }
 }
 
@@ -104,7 +106,9 @@ TEST_F(ConversionFormTest, ARateThatIsNotPositiveLeavesTheOtherAmount) {
     form->ConvertAmountByInverseRate(*francs, *euros);
     EXPECT_EQ(euros->GetText(), c.after);
     form->ConvertAmountByRate(*euros, *francs);
-    if (std::string(c.before) == c.after) EXPECT_EQ(francs->GetText(), c.typed) << "nothing converted back either";
+    if (std::string(c.before) == c.after) {
+      EXPECT_EQ(francs->GetText(), c.typed) << "nothing converted back either";
+    }
   }
   form->NoCheckFlag = true;
   gui::SendMessage(form->GetHandle(), gui::WM_CLOSE);

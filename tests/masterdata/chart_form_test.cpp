@@ -173,7 +173,9 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
       EXPECT_EQ(gui::ModalSeam::Shown()[0].text, c.message);
       EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, "Code Plan Comptable: " + std::string(RTrim(c.code.c_str())));
       EXPECT_EQ(FormOf('2'), form) << "a refused form stays open";
-      if (c.message == "Le Compte est inconnu") EXPECT_EQ(Text(form, kCounterpartName), "???");
+      if (c.message == "Le Compte est inconnu") {
+        EXPECT_EQ(Text(form, kCounterpartName), "???");
+      }
       form->CmQuitter();
       gui::ProcessPendingMessages();
     }

@@ -310,7 +310,9 @@ TEST_F(ChartListTest, CreationFromTheDialogAsACopyAndFromTheOffersOfConstant010)
       FormOf('2')->CmQuitter();
       gui::ProcessPendingMessages();
     }
-    if (*c.selected != '\0') EXPECT_EQ(list->SelectedCode(), c.selected);
+    if (*c.selected != '\0') {
+      EXPECT_EQ(list->SelectedCode(), c.selected);
+    }
     EXPECT_TRUE(Stored('2', "9999").empty());
     EXPECT_TRUE(IsBlank(RegistryText(461 + 11, 8))) << "the stored code is consumed";
     TheDossierRecord = saved;
@@ -457,7 +459,9 @@ TEST_F(ChartListTest, TheReportVariablesForListTypesOneCAndTheStandardLayout) {
   ASSERT_EQ(three.lines.size(), (codes.size() + 2) / 3);
   for (std::size_t i = 0; i < codes.size(); ++i)
     EXPECT_EQ(RTrim(three.lines[i / 3].at(std::string(1, static_cast<char>('A' + i % 3)) + "CODE").c_str()), codes[i]);
-  if (codes.size() % 3 != 0) EXPECT_TRUE(IsBlank(three.lines.back().at("CCODE")));
+  if (codes.size() % 3 != 0) {
+    EXPECT_TRUE(IsBlank(three.lines.back().at("CCODE")));
+  }
   EXPECT_EQ(list->ListTypeLetter, 'C');
   list->ListTypeLetter = '7';
   test_support::RunReportHooks(*list, "1", "1");

@@ -61,7 +61,9 @@ class RecordTextEditorTest : public test_support::DossierFixture {
     ASSERT_TRUE(t.PutField(3, ("Code " + code).c_str()));
     ASSERT_TRUE(t.InsertRecord());
     ASSERT_TRUE(t.PutMemoText(7, memo));
-    if (cancelled) ASSERT_TRUE(t.DeleteRecord(nullptr, 1));
+    if (cancelled) {
+      ASSERT_TRUE(t.DeleteRecord(nullptr, 1));
+    }
   }
   // The report set "T" of the program folder, open as the report windows open it, with one
   // report and its template.
@@ -266,7 +268,9 @@ TEST_F(RecordTextEditorTest, EachWayOfClosingAChangedText) {
     }
     const bool asked = !gui::ModalSeam::Shown().empty();
     EXPECT_EQ(asked, c.answer != 0) << ShownTexts();
-    if (asked) EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("Des \xE9l\xE9ments de cette fiche"), std::string::npos);
+    if (asked) {
+      EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("Des \xE9l\xE9ments de cette fiche"), std::string::npos);
+    }
     EXPECT_EQ(gui::ModalSeam::PendingAnswers(), 0u);
     EXPECT_EQ(Editor() != nullptr, c.stays);
     EXPECT_EQ(StoredModel(code), c.saved ? "CC=61320000 " + memo : memo);
@@ -468,7 +472,9 @@ TEST_F(RecordTextEditorTest, ARecordHeldByOneStationIsRefusedToTheOther) {
   } cases[] = {{0, 'r'}, {'l', 'u'}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.release);
-    if (c.hold != 0) ASSERT_TRUE(other.Do(c.hold));
+    if (c.hold != 0) {
+      ASSERT_TRUE(other.Do(c.hold));
+    }
     gui::ModalSeam::Reset();
     EXPECT_EQ(Open('1', 'M', "PARTAGE"), nullptr);
     EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << ShownTexts();
