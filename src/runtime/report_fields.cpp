@@ -1,6 +1,8 @@
 #include "runtime/report_fields.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 #include "platform/system/cp1252.h"
@@ -21,6 +23,48 @@ std::string FitTo(std::string_view text, int width) {
 std::string RightTrimmed(const std::string& text) {
   std::size_t end = text.find_last_not_of(' ');
   return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+constexpr std::int64_t kPowersOfTen[] = {1,          10,          100,          1000,         10000,
+                                         100000,     1000000,     10000000,     100000000,    1000000000};
+// Exact values stay below this many units, far inside 64 bits, so that sums
+// of many of them cannot overflow silently either.
+constexpr double kUnitsLimit = 9.0e16;
+
+// Scale of the exact value of a field: money in cents at least, numbers at
+// their own decimals.
+int ScaleOf(const std::string& definition) {
+  const int decimals = FieldDecimalsOf(definition);
+  return FieldTypeOf(definition) == 'M' && decimals < 2 ? 2 : decimals;
+}
+
+// The value rounded half away from zero to `scale` decimals, in units of
+// 10^-scale; false when it is not finite or too large.
+bool UnitsOf(double value, int scale, std::int64_t& units) {
+  if (!std::isfinite(value)) return false;
+  const double scaled = value * static_cast<double>(kPowersOfTen[scale]);
+  if (std::fabs(scaled) >= kUnitsLimit) return false;
+  // Round() works on the printed digits, so 1.005 rounds to 1.01 as it
+  // prints; it keeps at most 5 decimals and 14 integer positions.
+  if (scale <= 5 && std::fabs(value) < 1e14) {
+    units = std::llround(Round(scale, value) * static_cast<double>(kPowersOfTen[scale]));
+  } else {
+    units = std::llround(scaled);
+  }
+  return true;
+}
+
+double ValueOf(std::int64_t units, int scale) {
+  return static_cast<double>(units) / static_cast<double>(kPowersOfTen[scale]);
+}
+
+// A field's text read as a number: blanks removed (grouped money), read with Val.
+double NumberInText(const std::string& value) {
+  std::string packed;
+  for (char c : value) {
+    if (c != ' ') packed += c;
+  }
+  return Val(packed.c_str());
 }
 
 }  // namespace
@@ -61,6 +105,8 @@ void ShowEmptyReport(const char* text) {
 void ReportFieldTable::InitFieldTable() {
   definitions_.assign(static_cast<std::size_t>(count_), std::string());
   values_.assign(static_cast<std::size_t>(count_), std::string());
+  exact_.assign(static_cast<std::size_t>(count_), 0);
+  hasExact_.assign(static_cast<std::size_t>(count_), 0);
   declared_ = true;
 }
 
@@ -100,13 +146,28 @@ bool ReportFieldTable::IsDeclared(int n) const {
          !definitions_[static_cast<std::size_t>(n)].empty();
 }
 
+bool ReportFieldTable::IsNumeric(int n) const {
+  if (!IsDeclared(n)) return false;
+  const char type = FieldTypeOf(definitions_[static_cast<std::size_t>(n)]);
+  return type == 'N' || type == 'M';
+}
+
 void ReportFieldTable::ClearValue(int n) {
   const std::string& def = definitions_[static_cast<std::size_t>(n)];
   if (FieldTypeOf(def) == 'C') {
     values_[static_cast<std::size_t>(n)].assign(static_cast<std::size_t>(FieldWidthOf(def)), ' ');
+    hasExact_[static_cast<std::size_t>(n)] = 0;
   } else {
     SetFieldNumber(n, 0.0);
   }
+}
+
+void ReportFieldTable::ExactFromText(int n) {
+  if (!IsNumeric(n)) return;
+  const std::size_t i = static_cast<std::size_t>(n);
+  std::int64_t units = 0;
+  hasExact_[i] = UnitsOf(NumberInText(values_[i]), ScaleOf(definitions_[i]), units) ? 1 : 0;
+  exact_[i] = units;
 }
 
 void ReportFieldTable::ClearFieldValues() {
@@ -125,6 +186,7 @@ void ReportFieldTable::SetFieldText(int n, const char* text) {
   if (!IsDeclared(n)) return;
   values_[static_cast<std::size_t>(n)] =
       FitTo(text ? text : "", FieldWidthOf(definitions_[static_cast<std::size_t>(n)]));
+  ExactFromText(n);
 }
 
 void ReportFieldTable::AppendFieldText(int n, const char* text) {
@@ -136,6 +198,97 @@ void ReportFieldTable::AppendFieldText(int n, const char* text) {
 
 void ReportFieldTable::SetFieldNumber(int n, double value) {
   if (!IsDeclared(n)) return;
+  const std::size_t i = static_cast<std::size_t>(n);
+  if (!IsNumeric(n)) {
+    FormatNumberText(n, value);
+    return;
+  }
+  const int scale = ScaleOf(definitions_[i]);
+  std::int64_t units = 0;
+  if (UnitsOf(value, scale, units)) {
+    SetFieldUnits(n, units);
+    return;
+  }
+  hasExact_[i] = 0;
+  FormatNumberText(n, value);
+}
+
+int ReportFieldTable::FieldScale(int n) const {
+  return IsNumeric(n) ? ScaleOf(definitions_[static_cast<std::size_t>(n)]) : 0;
+}
+
+bool ReportFieldTable::GetFieldUnits(int n, std::int64_t& units) const {
+  if (!IsNumeric(n) || !hasExact_[static_cast<std::size_t>(n)]) return false;
+  units = exact_[static_cast<std::size_t>(n)];
+  return true;
+}
+
+void ReportFieldTable::SetFieldUnits(int n, std::int64_t units) {
+  if (!IsNumeric(n)) return;
+  const std::size_t i = static_cast<std::size_t>(n);
+  const int scale = ScaleOf(definitions_[i]);
+  if (std::fabs(static_cast<double>(units)) >= kUnitsLimit) {
+    hasExact_[i] = 0;
+    FormatNumberText(n, ValueOf(units, scale));
+    return;
+  }
+  exact_[i] = units;
+  hasExact_[i] = 1;
+  FormatNumberText(n, ValueOf(units, scale));
+}
+
+void ReportFieldTable::AddFieldNumber(int n, double value) {
+  if (!IsNumeric(n)) return;
+  std::int64_t current = 0, added = 0;
+  const int scale = FieldScale(n);
+  if (GetFieldUnits(n, current) && UnitsOf(value, scale, added)) {
+    SetFieldUnits(n, current + added);
+  } else {
+    SetFieldNumber(n, GetFieldNumber(n) + value);
+  }
+}
+
+void ReportFieldTable::AddField(int t, int a) {
+  if (!IsNumeric(t) || !IsNumeric(a)) return;
+  std::int64_t current = 0, added = 0;
+  const int st = FieldScale(t), sa = FieldScale(a);
+  if (GetFieldUnits(t, current) && GetFieldUnits(a, added)) {
+    // Bring the added units to the target's scale (rounded half away from zero).
+    if (sa < st) {
+      added *= kPowersOfTen[st - sa];
+    } else if (sa > st) {
+      const std::int64_t d = kPowersOfTen[sa - st];
+      added = (added >= 0 ? added + d / 2 : added - d / 2) / d;
+    }
+    SetFieldUnits(t, current + added);
+  } else {
+    SetFieldNumber(t, GetFieldNumber(t) + GetFieldNumber(a));
+  }
+}
+
+std::string ReportFieldTable::PlainNumber(int n, char decimalMark) const {
+  std::int64_t units = 0;
+  if (!GetFieldUnits(n, units)) return {};
+  const std::string& def = definitions_[static_cast<std::size_t>(n)];
+  const int scale = ScaleOf(def);
+  const int decimals = FieldTypeOf(def) == 'M' ? 2 : FieldDecimalsOf(def);
+  // Money keeps two decimals; a scale above them cannot happen for numbers.
+  std::int64_t shown = units;
+  if (scale > decimals) {
+    const std::int64_t d = kPowersOfTen[scale - decimals];
+    shown = (units >= 0 ? units + d / 2 : units - d / 2) / d;
+  }
+  const bool negative = shown < 0;
+  std::string digits = std::to_string(negative ? -shown : shown);
+  if (decimals > 0) {
+    if (digits.size() <= static_cast<std::size_t>(decimals))
+      digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+    digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, decimalMark);
+  }
+  return negative ? "-" + digits : digits;
+}
+
+void ReportFieldTable::FormatNumberText(int n, double value) {
   const std::string& def = definitions_[static_cast<std::size_t>(n)];
   const int width = FieldWidthOf(def);
   // The formatting functions stop at 20 characters; a wider field gets the
@@ -156,20 +309,25 @@ void ReportFieldTable::SetFieldNumber(int n, double value) {
 
 double ReportFieldTable::GetFieldNumber(int n) const {
   if (!IsDeclared(n)) return 0.0;
+  std::int64_t units = 0;
+  if (GetFieldUnits(n, units)) return ValueOf(units, FieldScale(n));
   const std::string& value = values_[static_cast<std::size_t>(n)];
   if (FieldTypeOf(definitions_[static_cast<std::size_t>(n)]) == 'N') {
     std::size_t first = value.find_first_not_of(' ');
     return first == std::string::npos ? 0.0 : Val(value.c_str() + first);
   }
-  std::string packed;
-  for (char c : value) {
-    if (c != ' ') packed += c;
-  }
-  return Val(packed.c_str());
+  return NumberInText(value);
 }
 
 void ReportFieldTable::SetFieldDifference(int t, int a, int b) {
-  double d = GetFieldNumber(a) - GetFieldNumber(b);
+  // Money and two-decimal numbers subtract in cents, exactly.
+  std::int64_t ua = 0, ub = 0;
+  double d = 0.0;
+  if (FieldScale(a) == 2 && FieldScale(b) == 2 && GetFieldUnits(a, ua) && GetFieldUnits(b, ub)) {
+    d = ValueOf(ua - ub, 2);
+  } else {
+    d = GetFieldNumber(a) - GetFieldNumber(b);
+  }
   if (Val(FormatNumber(14, 2, false, d)) == 0.0) {
     SetFieldText(t, FormatNumber(14, 2, false, 0.0));
   } else if (IsDeclared(a) && IsDeclared(b) && FieldTypeOf(Definition(a)) == 'M' &&
@@ -177,6 +335,13 @@ void ReportFieldTable::SetFieldDifference(int t, int a, int b) {
     SetFieldText(t, FormatAmount(d));
   } else {
     SetFieldText(t, FormatAmountPlain(d));
+  }
+  // The text of a difference carries its side in letters (" Cr") or may be
+  // too wide: the exact value of a numeric target comes from the number.
+  std::int64_t units = 0;
+  if (IsNumeric(t) && UnitsOf(d, FieldScale(t), units)) {
+    exact_[static_cast<std::size_t>(t)] = units;
+    hasExact_[static_cast<std::size_t>(t)] = 1;
   }
 }
 

@@ -3,8 +3,17 @@
 // type C text / N number / M money, width in two characters, decimals in
 // one) and holds its value as text at its width; templates read the values
 // by name.
+//
+// Number (N) and money (M) fields also keep their value exactly, as a whole
+// number of units of 10^-scale (cents for money and for numbers of at most
+// two decimals; the field's own decimals beyond two). GetFieldNumber, the
+// differences and the sums read that exact value, so a total far beyond the
+// width of its text (a money field of 14 drops its cents past 999 999 999.99
+// and shows asterisks past about 10^11) stays exact; the text is formatted
+// from it as before.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,13 +56,34 @@ class ReportFieldTable {
   // The same for indices g*m to g*m + m - 1.
   void ClearFieldGroup(int g, int m);
 
-  // Setters ignore an index that is not declared.
+  // Setters ignore an index that is not declared. Text written into an N or
+  // M field sets its exact value from the text read as a number.
   void SetFieldText(int n, const char* text);
   void AppendFieldText(int n, const char* text);
   // 'M': grouped by thousands; other types: plain. A number that does not
   // fit loses decimals until it fits or none remain.
+  // The exact value is the number rounded half away from zero to the
+  // field's scale; a value too large for it (beyond about 9 x 10^16 cents)
+  // is kept only as text.
   void SetFieldNumber(int n, double value);
+  // 'N' and 'M': the exact value; 'C': the text with its blanks removed,
+  // read as a number.
   double GetFieldNumber(int n) const;
+
+  // Exact values of N and M fields (scale 0 and false for other fields).
+  // Units are 10^-FieldScale(n): max(2, decimals).
+  int FieldScale(int n) const;
+  bool GetFieldUnits(int n, std::int64_t& units) const;
+  // Field n := units, its text formatted as SetFieldNumber does.
+  void SetFieldUnits(int n, std::int64_t units);
+  // Field n += value (rounded to the field's scale), exactly.
+  void AddFieldNumber(int n, double value);
+  // Field t += field a, exactly (both N or M fields).
+  void AddField(int t, int a);
+  // The exact value as a plain number: sign, digits, the decimal mark and
+  // the field's decimals (money: two), no grouping and no blank; "" for a
+  // field without an exact value.
+  std::string PlainNumber(int n, char decimalMark) const;
   // Field t := a - b: 0.00 in 14 characters when zero, else the amount with
   // " Db" / " Cr" when both a and b are money fields, else the plain amount.
   void SetFieldDifference(int t, int a, int b);
@@ -66,10 +96,19 @@ class ReportFieldTable {
 
  private:
   bool IsDeclared(int n) const;
+  bool IsNumeric(int n) const;
   void ClearValue(int n);
+  // Writes the text of an N or M field from a value (formatting rules above).
+  void FormatNumberText(int n, double value);
+  // Exact value read back from the field's text (after SetFieldText).
+  void ExactFromText(int n);
 
   int count_ = 0;
   bool declared_ = false;
   std::vector<std::string> definitions_;
   std::vector<std::string> values_;
+  // Exact values of N and M fields, in units of 10^-scale; exact_[n] is
+  // meaningful when hasExact_[n] is set.
+  std::vector<std::int64_t> exact_;
+  std::vector<char> hasExact_;
 };
