@@ -10,6 +10,7 @@ PKGS=(
   python3 python3-dbfread python3-dbf python3-stdnum libdbd-xbase-perl libxml2-utils
   xvfb xauth xdg-utils fonts-dejavu-core fonts-liberation2
   zip unzip tar jlha-utils lhasa qt6-translations-l10n
+  zbar-tools poppler-utils qpdf tidy
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
