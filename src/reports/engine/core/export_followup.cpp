@@ -1,0 +1,39 @@
+#include "reports/engine/core/export_followup.h"
+
+#include "runtime/email_file.h"
+#include "runtime/xbase.h"
+
+namespace reports {
+
+ExportEnd CloseExportFile(ReportExportFile& file, const ExportSettings& settings) {
+  switch (file.GetState()) {
+    case ReportExportFile::State::kNone: return ExportEnd::kNone;
+    case ReportExportFile::State::kCreateFailed: return ExportEnd::kFailed;
+    default: break;
+  }
+  const bool whole = file.Close(settings);
+  return whole && file.Written() ? ExportEnd::kOffered : ExportEnd::kFailed;
+}
+
+std::string EmlPathFor(const std::string& exportPath) {
+  const std::size_t slash = exportPath.rfind('/');
+  const std::size_t dot = exportPath.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return exportPath + ".eml";
+  return exportPath.substr(0, dot) + ".eml";
+}
+
+std::string FollowUpQuestion(const std::string& exportPath) {
+  return std::string(LoadStr(19523)) + exportPath + LoadStr(19524);
+}
+
+bool WriteExportEmail(const std::string& exportPath, const std::string& recipient, const std::string& documentTitle,
+                      std::string& emlPath) {
+  emlPath = EmlPathFor(exportPath);
+  const std::size_t slash = exportPath.rfind('/');
+  const std::string fileName = slash == std::string::npos ? exportPath : exportPath.substr(slash + 1);
+  const std::string message = std::string(LoadStr(19527)) + fileName;
+  return WriteEmlFile(exportPath.c_str(), emlPath.c_str(), fileName.c_str(), recipient.c_str(),
+                      documentTitle.c_str(), message.c_str());
+}
+
+}  // namespace reports

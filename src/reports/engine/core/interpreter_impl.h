@@ -1,0 +1,163 @@
+// Inside of the template interpreter (report_interpreter.h), shared by its source files: the
+// frame (reading the work text, lines, the iteration block, aliases) in
+// report_interpreter.cpp, the data statements in statements_data.cpp, the text, font,
+// position and drawing statements in statements_layout.cpp, the export statements in
+// statements_export.cpp.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "reports/engine/core/report_interpreter.h"
+#include "reports/engine/core/work_text.h"
+
+class Table;
+
+namespace reports {
+
+class ReportInterpreter::Impl {
+ public:
+  Impl(RenderContext& context, TextMeasurer& measurer, ReportOwner& owner, ReportEnvironment& env)
+      : c(context), m(measurer), owner(owner), env(env) {}
+
+  bool Begin(const ListSetup& setup, const LoadedTemplate& loaded);
+  PageOutcome RenderPage();
+
+  RenderContext& c;
+  TextMeasurer& m;
+  ReportOwner& owner;
+  ReportEnvironment& env;
+
+  // ---- the page's work text: `prefix` holds what was read and not yet written (the lines
+  // before the next statement, and the current line), `work` what remains to read.
+  WorkText work;
+  std::string prefix;
+  std::vector<std::size_t> opens;     // positions in prefix of the "[" not closed yet
+  std::vector<std::size_t> lineEnds;  // positions in prefix of the LF of each CR LF
+  std::size_t literalCloses = 0;      // "]" in prefix that closed nothing
+  long statementsOnPage = 0;
+
+  // The statement being handled: as written between its brackets, and trimmed and
+  // lower-cased (at most 255 characters).
+  std::string raw;
+  std::string statement;
+
+  // ---- alias definitions "[name=" in the work text, by their offset from its end (ordered:
+  // the last one is the nearest to the front).
+  struct AliasAnchor {
+    std::size_t offset;  // of the "["
+    std::string key;
+  };
+  std::vector<AliasAnchor> anchors;
+  std::unordered_map<std::string, int> anchorCounts;
+  void RegisterAnchors(std::size_t length);  // in the first `length` characters of the rest
+  void DropDeadAnchors();
+  void RemoveAnchor(std::size_t i);
+  bool FindAlias(const std::string& key, std::string& definition);
+  // Work text edits that keep the anchors right.
+  void Drop(std::size_t n);
+  void Push(std::string_view text, bool cut = true);
+  void EraseAt(std::size_t index);
+
+  // ---- the iteration block's line count, kept while the text after "[ITD]" is unchanged.
+  struct LineCountEntry {
+    std::size_t offset = 0;
+    char letter = 0;
+    char mark = 0;
+    int lines = 0;
+  };
+  std::vector<LineCountEntry> lineCounts;
+  std::size_t lineCountOffset = static_cast<std::size_t>(-1);
+
+  // ---- variable names to indexes of the owner's field table.
+  std::unordered_map<std::string, int> fieldIndexes;
+
+  // ---- frame
+  void ReadText();
+  void HandleClose();
+  void FlushLinesBefore(std::size_t position);
+  void EraseFromPrefix(std::size_t from);  // prefix cut at `from`, bookkeeping kept
+  void ClearPrefix();
+  void EndOfText();
+  void Execute();
+  void Dispatch();
+  // Exits of a statement.
+  void Replace(std::string_view text);  // result read again, cut to 255 characters
+  void Insert(std::string_view text);   // template text read again, cut to the work text's room
+  void Unrecognised();
+  // Text before the statement on its line drawn as a segment (no line change).
+  void Flush();
+  // A finished line: drawn, the position to the next line, the export's line end.
+  void WriteLine(std::string_view line);
+  void WriteSegment(std::string_view segment);
+  void AppendRecord(char kind, int n1, int n2, int n3, int n4, std::string_view text);
+  char LineLetter() const;
+
+  // ---- statement families (true: the statement was handled)
+  bool TryTables();
+  bool TryIteration();
+  bool TryVariablesAndConditions();
+  bool TryMemoWord();
+  bool TryLineTypeBlocks();
+  bool TryHooks();
+  bool TryFieldNames();
+  bool TryPrintBlocks();
+  bool TryPageStatements();
+  bool TryTab();
+  bool TryDelimiter();
+  bool TryCodeHooks();
+  bool TryLinePositions();
+  bool TryMem();
+  bool TryColumns();
+  bool TryDossierValues();
+  bool TryImportsAndPrompts();
+  bool TryFontsAndText();
+  bool TryConstant();
+  bool TryOthers();
+
+  // ---- helpers of the families
+  bool Variable();
+  bool Condition();
+  bool IfVariableBlock(bool whenBlank);
+  bool FieldReference(std::string_view reference, DossierTableId table);
+  bool Relation();
+  bool FieldWrite();
+  bool MemoKeyword();
+  bool WordAfter();
+  int FieldIndex(const std::string& name);
+  Table* CurrentTable();
+  Table* TableOf(DossierTableId id);
+  std::string RelatedField(std::string_view relation, const std::string& value, int pp, int nn, bool& ok);
+  void SelectBlock(char open, char close, bool keep);  // the block right after the statement
+  std::string PagesText() const;
+  std::string LimitsText() const;
+  void IterationBlock();
+  int LinesFromHere();
+  void NewPageState();
+  void PrepareFonts(const ListSetup& setup);
+  FontMetrics MeasureFont(const ReportFont& font);
+  void ApplyCreatedFontMetrics(const ReportFont& font);
+  void SelectNumberedFont(char number);
+  void RecordFont(char kind, const FontSlot& slot);
+  void StyleLetters();
+  void SpecialFont();
+  void GridFromFont();
+  void Reflow();
+  void TextFile();
+  bool Line();
+  bool Rectangle();
+  bool Image();
+  void Barcode(int type, const std::string& value);
+  int LineField(std::string_view field) const;
+  int ColumnField(std::string_view field) const;
+  void CreateExport();
+  std::string ResolveTemplateFile(const std::string& name, bool& ok);
+  const FontSlot& CurrentFontSlot() const;
+  int TopOfLine(int line) const { return (line - 1) * c.lineHeight + c.lineHeight / 5; }
+  void SetLineHeight(int height) { c.lineHeight = height < 1 ? 1 : height; }
+  bool ConstantIs(int n, char letter);
+};
+
+}  // namespace reports

@@ -1,0 +1,94 @@
+#include "reports/engine/core/page_store.h"
+
+namespace reports {
+
+namespace {
+
+void PutVarint(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  while (v >= 0x80) {
+    out.push_back(static_cast<std::uint8_t>(v | 0x80));
+    v >>= 7;
+  }
+  out.push_back(static_cast<std::uint8_t>(v));
+}
+
+void PutSigned(std::vector<std::uint8_t>& out, int v) {
+  const std::uint32_t u = static_cast<std::uint32_t>(v);
+  PutVarint(out, (u << 1) ^ static_cast<std::uint32_t>(v >> 31));
+}
+
+// Reads a variable-length integer; stops at the end of the bytes (a page is only written
+// by Append, so a cut integer cannot happen, but a reader never runs past the end).
+std::uint32_t GetVarint(const std::uint8_t*& p, const std::uint8_t* end) {
+  std::uint32_t v = 0;
+  int shift = 0;
+  while (p < end && shift < 35) {
+    const std::uint8_t b = *p++;
+    v |= static_cast<std::uint32_t>(b & 0x7f) << shift;
+    if ((b & 0x80) == 0) break;
+    shift += 7;
+  }
+  return v;
+}
+
+int GetSigned(const std::uint8_t*& p, const std::uint8_t* end) {
+  const std::uint32_t u = GetVarint(p, end);
+  return static_cast<int>((u >> 1) ^ (~(u & 1) + 1));
+}
+
+}  // namespace
+
+void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_view text) {
+  bytes_.push_back(static_cast<std::uint8_t>(kind));
+  PutSigned(bytes_, n1);
+  PutSigned(bytes_, n2);
+  PutSigned(bytes_, n3);
+  PutSigned(bytes_, n4);
+  PutVarint(bytes_, static_cast<std::uint32_t>(text.size()));
+  bytes_.insert(bytes_.end(), text.begin(), text.end());
+  ++count_;
+}
+
+void PreviewPage::Iterator::Read() {
+  if (at_ >= end_) {
+    at_ = end_;
+    next_ = end_;
+    return;
+  }
+  const std::uint8_t* p = at_;
+  record_.kind = static_cast<char>(*p++);
+  record_.n1 = GetSigned(p, end_);
+  record_.n2 = GetSigned(p, end_);
+  record_.n3 = GetSigned(p, end_);
+  record_.n4 = GetSigned(p, end_);
+  std::size_t length = GetVarint(p, end_);
+  if (length > static_cast<std::size_t>(end_ - p)) length = static_cast<std::size_t>(end_ - p);
+  record_.text = std::string_view(reinterpret_cast<const char*>(p), length);
+  next_ = p + length;
+}
+
+PreviewPage& PreviewPageStore::OpenPage(int number) {
+  if (number < 1) number = 1;
+  if (static_cast<int>(pages_.size()) < number) pages_.resize(static_cast<std::size_t>(number));
+  PreviewPage& page = pages_[static_cast<std::size_t>(number - 1)];
+  page = PreviewPage();
+  return page;
+}
+
+const PreviewPage* PreviewPageStore::Page(int number) const {
+  if (number < 1 || number > PageCount()) return nullptr;
+  return &pages_[static_cast<std::size_t>(number - 1)];
+}
+
+PreviewPage* PreviewPageStore::MutablePage(int number) {
+  if (number < 1 || number > PageCount()) return nullptr;
+  return &pages_[static_cast<std::size_t>(number - 1)];
+}
+
+std::size_t PreviewPageStore::Bytes() const {
+  std::size_t total = 0;
+  for (const PreviewPage& p : pages_) total += p.Bytes();
+  return total;
+}
+
+}  // namespace reports

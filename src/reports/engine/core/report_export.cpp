@@ -1,0 +1,307 @@
+#include "reports/engine/core/report_export.h"
+
+#include <cstdio>
+
+#include "platform/system/files.h"
+#include "reports/engine/core/report_text.h"
+#include "runtime/xbase.h"
+
+namespace reports {
+
+namespace {
+
+constexpr std::size_t kFlushSize = 64 * 1024;
+constexpr const char* kCrLf = "\r\n";
+
+bool IsCellBreak(char c) { return c == ' ' || c == '\t' || c == kAlignLeft || c == kAlignCentre || c == kAlignRight; }
+
+std::string TableOpening(char variant, int style) {
+  std::string t = "<table width='100%'";
+  if (variant >= '1' && variant <= '9') {
+    t += " border='";
+    t += variant;
+    t += "' cellspacing='0' cellpadding='5'";
+  } else if (style == 1 || style == 2) {
+    const char* colour = style == 1 ? "#ffff80" : "#00ffff";
+    t += " cellspacing='0' cellpadding='5' bordercolorlight='";
+    t += colour;
+    t += "' bordercolordark='";
+    t += colour;
+    t += "' bordercolor='#ffffff' bgcolor='";
+    t += colour;
+    t += "'";
+  }
+  return t + ">";
+}
+
+}  // namespace
+
+std::string DelimiterText(std::string_view delimiter) {
+  const std::string d = UpperText(TrimBlanks(delimiter));
+  if (d == "TAB") return "\t";
+  if (d == "NON") return "";
+  if (d.empty()) return ";";
+  return TrimBlanks(delimiter);
+}
+
+std::string HtmlEscaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '&': out += "&amp;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c; break;
+    }
+  }
+  return out;
+}
+
+std::string HtmlRowOpening(int& style) {
+  switch (style) {
+    case 1: return "<tr bgcolor='#ffff80'>";
+    case 2: return "<tr bgcolor='#00ffff'>";
+    case 3:
+      style = 4;
+      return "<tr bgcolor='#eeeee0'>";
+    case 4:
+      style = 3;
+      return "<tr>";
+    default: return "<tr>";
+  }
+}
+
+ReportExportFile::~ReportExportFile() {
+  if (fd_ >= 0) platform::CloseHandle(fd_);
+}
+
+int ReportExportFile::Handle() const {
+  switch (state_) {
+    case State::kOpen:
+    case State::kWriteFailed: return fd_ + 1;
+    case State::kCreateFailed: return -1;
+    default: return 0;
+  }
+}
+
+void ReportExportFile::Fail(bool creation) {
+  failure_ = LoadStr(creation ? 19520 : 19521);
+  failure_ += path_;
+  if (!creation) {
+    failure_ += LoadStr(19522);
+  } else {
+    failure_ += LoadStr(55);
+  }
+  failureShown_ = false;
+  if (creation) {
+    state_ = State::kCreateFailed;
+  } else {
+    writeFailed_ = true;
+    state_ = State::kWriteFailed;
+    buffer_.clear();
+  }
+}
+
+bool ReportExportFile::Create(const std::string& path, ExportSettings& settings, const std::string& htmlTitle,
+                              int columnsPerLine) {
+  if (Handle() != 0) return IsOpen();
+  path_ = path;
+  buffer_.clear();
+  written_ = 0;
+  lineOpen_ = false;
+  cellsInLine_ = 0;
+  writeFailed_ = false;
+  failure_.clear();
+  fd_ = platform::CreateTruncated(path);
+  if (fd_ < 0) {
+    Fail(true);
+    return false;
+  }
+  state_ = State::kOpen;
+  // A delimiter "NON" means a fixed-width export, as [ExportSansDelimiteur] does (which stays
+  // in force when it was given before the file was made).
+  if (!settings.html && UpperText(TrimBlanks(settings.delimiter)) == "NON") settings.noDelimiter = true;
+  if (settings.html) {
+    char columns[8];
+    std::snprintf(columns, sizeof columns, "%3d", columnsPerLine);
+    std::string head;
+    head += "<html>\r\n<head>\r\n";
+    head += "<meta http-equiv='Content-Type' content='text/html; charset=windows-1252'>\r\n";
+    head += "<title>\r\n" + HtmlEscaped(htmlTitle) + "\r\n</title>\r\n";
+    head += "</head>\r\n<body>\r\n<center>\r\n";
+    head += "<!-- Mettre 100% pour largeur automatique -->\r\n";
+    head += std::string("<!-- Mettre ") + columns + "% pour largeur r\xE9" "elle -->\r\n";
+    head += "<table width='100%' border='1'>\r\n<tr>\r\n<td>\r\n";
+    head += "<table width='100%'>\r\n";
+    head += HtmlRowOpening(settings.htmlStyle);
+    head += kCrLf;
+    Put(head);
+  }
+  return IsOpen();
+}
+
+void ReportExportFile::Put(std::string_view bytes) {
+  if (state_ != State::kOpen) return;
+  buffer_.append(bytes);
+  if (buffer_.size() >= kFlushSize) Flush();
+}
+
+void ReportExportFile::Flush() {
+  if (state_ != State::kOpen || buffer_.empty()) return;
+  if (!platform::WriteAll(fd_, buffer_.data(), buffer_.size())) {
+    Fail(false);
+    return;
+  }
+  written_ += buffer_.size();
+  buffer_.clear();
+}
+
+void ReportExportFile::PutLineEnd(const ExportSettings& settings) {
+  switch (settings.lineEnd) {
+    case '2': Put("\r"); break;
+    case '3': Put("\n"); break;
+    case '4': break;
+    default: Put(kCrLf); break;
+  }
+}
+
+void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings) {
+  std::string text = TrimBlanks(Unescaped(cell));
+  if (settings.html) {
+    std::string td = "<td";
+    if (settings.htmlColumnWidth > 0) {
+      td += " width='" + std::to_string(settings.htmlColumnWidth) + "%'";
+      settings.htmlColumnWidth = 0;
+    }
+    td += ">";
+    std::string open, close;
+    if (settings.htmlFontSize >= '1' && settings.htmlFontSize <= '9') {
+      open += std::string("<font size='") + settings.htmlFontSize + "'>";
+      close = "</font>" + close;
+    }
+    const char attribute = static_cast<char>(LowerText(std::string(1, settings.htmlFontAttribute))[0]);
+    if (attribute == 'i' || attribute == 'b' || attribute == 'u') {
+      open += std::string("<") + attribute + ">";
+      close = std::string("</") + attribute + ">" + close;
+    }
+    Put(td + open + HtmlEscaped(text) + close + "</td>");
+    ++cellsInLine_;
+    return;
+  }
+  const std::string delimiter = DelimiterText(settings.delimiter);
+  if (cellsInLine_ > 0) Put(delimiter);
+  if (settings.csv) {
+    bool quote = text.find_first_of("\"\r\n") != std::string::npos ||
+                 (!delimiter.empty() && text.find(delimiter) != std::string::npos);
+    if (quote) {
+      std::string q = "\"";
+      for (char c : text) {
+        if (c == '"') q += '"';
+        q += c;
+      }
+      q += '"';
+      text = std::move(q);
+    }
+  }
+  Put(text);
+  ++cellsInLine_;
+}
+
+void ReportExportFile::WriteSegment(std::string_view segment, ExportSettings& settings) {
+  if (state_ != State::kOpen || segment.empty()) return;
+  lineOpen_ = true;
+  if (settings.noDelimiter && !settings.html) {
+    std::string text;
+    text.reserve(segment.size());
+    for (char c : segment) {
+      if (c == kAlignLeft || c == kAlignCentre || c == kAlignRight) continue;
+      text += c;
+    }
+    UnescapeBrackets(text);
+    Put(text);
+    return;
+  }
+  std::size_t i = 0;
+  while (i < segment.size()) {
+    if (IsCellBreak(segment[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < segment.size() && !IsCellBreak(segment[j])) ++j;
+    WriteCell(segment.substr(i, j - i), settings);
+    i = j;
+  }
+}
+
+void ReportExportFile::EndLine(ExportSettings& settings) {
+  if (state_ != State::kOpen) return;
+  if (settings.html) {
+    if (cellsInLine_ > 0) {
+      Put("</tr>\r\n");
+      Put(HtmlRowOpening(settings.htmlStyle));
+      Put(kCrLf);
+    }
+  } else {
+    PutLineEnd(settings);
+  }
+  lineOpen_ = false;
+  cellsInLine_ = 0;
+}
+
+void ReportExportFile::EndOpenLine(ExportSettings& settings) {
+  if (lineOpen_) EndLine(settings);
+}
+
+void ReportExportFile::NewHtmlTable(char variant, ExportSettings& settings) {
+  if (state_ != State::kOpen || !settings.html) return;
+  Put("</tr>\r\n</table>\r\n");
+  Put(TableOpening(variant, settings.htmlStyle));
+  Put(kCrLf);
+  Put(HtmlRowOpening(settings.htmlStyle));
+  Put(kCrLf);
+  lineOpen_ = false;
+  cellsInLine_ = 0;
+}
+
+void ReportExportFile::WriteLine(std::string_view text, const ExportSettings& settings) {
+  if (state_ != State::kOpen) return;
+  Put(text);
+  PutLineEnd(settings);
+}
+
+bool ReportExportFile::Close(const ExportSettings& settings) {
+  if (state_ == State::kOpen && settings.html) {
+    Put("</tr>\r\n</table>\r\n</td>\r\n</tr>\r\n</table>\r\n</center>\r\n</body>\r\n</html>\r\n");
+  }
+  Flush();
+  if (fd_ >= 0) {
+    if (!platform::CloseHandle(fd_) && state_ == State::kOpen) Fail(false);
+    fd_ = -1;
+  }
+  if (state_ == State::kOpen) state_ = State::kClosed;
+  return !writeFailed_ && state_ == State::kClosed;
+}
+
+void ReportExportFile::Reset() {
+  if (fd_ >= 0) platform::CloseHandle(fd_);
+  fd_ = -1;
+  state_ = State::kNone;
+  path_.clear();
+  buffer_.clear();
+  written_ = 0;
+  lineOpen_ = false;
+  cellsInLine_ = 0;
+  writeFailed_ = false;
+  failure_.clear();
+  failureShown_ = false;
+}
+
+ReportExportFile& ExportFile() {
+  static ReportExportFile file;
+  return file;
+}
+
+}  // namespace reports

@@ -1,0 +1,120 @@
+// The export file of a report run: plain text (fixed width), text with a delimiter, CSV or an
+// HTML page holding the report as tables, in Windows-1252 as the data are stored.
+//
+// What goes into it: every printed line of the report is one export line, made of the text
+// segments that the interpreter draws on that line (WriteSegment) and ended by EndLine.
+//   - plain (no delimiter: the delimiter "NON" or [ExportSansDelimiteur]): the segments as
+//     printed, every blank kept, the alignment marks left out;
+//   - delimited and CSV: each segment is cut into cells at the template's blanks (the hard
+//     blanks "^" of data stay inside a cell); cells are trimmed and joined by the delimiter;
+//     a CSV cell holding the delimiter, a quote, a CR or a LF is quoted, its quotes doubled;
+//   - HTML: the same cells as table cells ("<", ">", "&" and "'" escaped), a row per line.
+// A line end ends each printed line, never a segment; an empty printed line gives an empty
+// export line (outside HTML); a page end only ends a line that is still open.
+//
+// One export file exists per program (ExportFile()); the interpreter creates it at [Export]
+// and the preview or printout that owns the run closes it. Creation and write failures are
+// kept with their French message so that the owner shows them once, and the follow-up (open
+// or e-mail) is offered only for a file that was written whole (Written()).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace reports {
+
+// Export settings of a run ([Export:ext], [ExportRacine:xx], [Delimiteur=], line ends, HTML).
+struct ExportSettings {
+  std::string extension = ".txt";  // with its dot, padded to 4 characters as the template wrote it
+  std::string root = "XP";         // the two letters after "C" in the default file name
+  std::string delimiter;           // 3 characters (dossier constant 018); "NON" none, "TAB" a tab
+  char lineEnd = '1';              // "1" CR LF, "2" CR, "3" LF, "4" nothing
+  bool noDelimiter = false;        // fixed width: every blank kept
+  bool csv = false;
+  bool html = false;
+  int htmlStyle = 0;               // 0-4 (3 and 4 alternate grey and white rows)
+  char htmlFontSize = '0';         // "1"-"9"; "0" none
+  char htmlFontAttribute = ' ';    // "i", "b", "u"
+  int htmlColumnWidth = 0;         // width of the next cell in percent; 0 none
+  char decimalMark = ',';          // of numbers in delimited and CSV exports
+};
+
+// The delimiter written between cells: "TAB" a tab, "NON" none, otherwise the 3 characters
+// trimmed (";" when they are blank).
+std::string DelimiterText(std::string_view delimiter);
+// HTML escaping of a cell: "<", ">", "&", "'".
+std::string HtmlEscaped(std::string_view text);
+// The row opening of an HTML style (3 and 4 alternate: the style is advanced).
+std::string HtmlRowOpening(int& style);
+
+class ReportExportFile {
+ public:
+  enum class State { kNone, kOpen, kCreateFailed, kWriteFailed, kClosed };
+
+  ReportExportFile() = default;
+  ~ReportExportFile();
+  ReportExportFile(const ReportExportFile&) = delete;
+  ReportExportFile& operator=(const ReportExportFile&) = delete;
+
+  // The program's handle convention: 0 no export file, -1 creation failed, above 0 open.
+  int Handle() const;
+  State GetState() const { return state_; }
+  bool IsOpen() const { return state_ == State::kOpen; }
+  const std::string& Path() const { return path_; }
+
+  // Creates the file (nothing when the handle is not 0). In HTML mode the head of the page is
+  // written with the title; false (state kCreateFailed, message kept) when it cannot be made.
+  // `columnsPerLine` goes into the page's comment on real widths.
+  bool Create(const std::string& path, ExportSettings& settings, const std::string& htmlTitle,
+              int columnsPerLine);
+  // One text segment of the current printed line, in the work text's escaped form.
+  void WriteSegment(std::string_view segment, ExportSettings& settings);
+  // Ends the current printed line (a line that printed nothing is an empty line outside HTML,
+  // nothing in HTML).
+  void EndLine(ExportSettings& settings);
+  // Ends the line only when a segment was written since the last line end (a page end).
+  void EndOpenLine(ExportSettings& settings);
+  bool LineOpen() const { return lineOpen_; }
+  // [TABLE0] / [TABLE1] (the sixth character of the statement): closes the HTML table and
+  // opens another one.
+  void NewHtmlTable(char variant, ExportSettings& settings);
+  // A whole line of text as the owner window writes it (its report hooks), then a line end.
+  void WriteLine(std::string_view text, const ExportSettings& settings);
+  // Writes what is pending, closes the HTML page and the file; false on a write error.
+  bool Close(const ExportSettings& settings);
+
+  // The file was created and everything written so far reached it.
+  bool Written() const { return (state_ == State::kOpen || state_ == State::kClosed) && !writeFailed_; }
+  // French message of a creation or write failure ("" when none), and whether the owner
+  // already showed it.
+  const std::string& FailureMessage() const { return failure_; }
+  bool FailureShown() const { return failureShown_; }
+  void MarkFailureShown() { failureShown_ = true; }
+  // Back to "no export file" after the owner closed it and handled the follow-up.
+  void Reset();
+
+  std::size_t BytesWritten() const { return written_; }
+
+ private:
+  void Put(std::string_view bytes);
+  void PutLineEnd(const ExportSettings& settings);
+  void Flush();
+  void WriteCell(std::string_view cell, ExportSettings& settings);
+  void Fail(bool creation);
+
+  State state_ = State::kNone;
+  int fd_ = -1;
+  std::string path_;
+  std::string buffer_;
+  std::size_t written_ = 0;
+  bool lineOpen_ = false;
+  int cellsInLine_ = 0;
+  bool writeFailed_ = false;
+  std::string failure_;
+  bool failureShown_ = false;
+};
+
+// The program's export file (one per program, as ExportFileHandle).
+ReportExportFile& ExportFile();
+
+}  // namespace reports

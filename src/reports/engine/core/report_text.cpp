@@ -1,0 +1,159 @@
+#include "reports/engine/core/report_text.h"
+
+#include <cstdio>
+
+#include "platform/system/cp1252.h"
+
+namespace reports {
+
+void EscapeBrackets(std::string& text, InValueStatements statements) {
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    switch (c) {
+      case ' ': c = kHardBlank; break;
+      case '[': c = '\x1c'; break;
+      case '{': c = '\x1d'; break;
+      case '}': c = '\x1e'; break;
+      case ']': c = '\x1f'; break;
+      case '\x18':
+        if (statements == InValueStatements::kDrop) continue;
+        c = '[';
+        break;
+      case '\x19':
+        if (statements == InValueStatements::kDrop) continue;
+        c = ']';
+        break;
+      default: break;
+    }
+    text[out++] = c;
+  }
+  text.resize(out);
+}
+
+std::string Escaped(std::string_view text, InValueStatements statements) {
+  std::string s(text);
+  EscapeBrackets(s, statements);
+  return s;
+}
+
+void UnescapeBrackets(std::string& text) {
+  for (char& c : text) {
+    switch (c) {
+      case kHardBlank: c = ' '; break;
+      case '\x1c': c = '['; break;
+      case '\x1d': c = '{'; break;
+      case '\x1e': c = '}'; break;
+      case '\x1f': c = ']'; break;
+      default: break;
+    }
+  }
+}
+
+std::string Unescaped(std::string_view text) {
+  std::string s(text);
+  UnescapeBrackets(s);
+  return s;
+}
+
+Rgb ColourLetterToRgb(char letter) {
+  switch (static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(letter)))) {
+    case 'B': return {0, 0, 128};
+    case 'C': return {0, 0, 255};
+    case 'D': return {0, 128, 0};
+    case 'E': return {0, 128, 128};
+    case 'F': return {0, 255, 0};
+    case 'G': return {0, 255, 255};
+    case 'H': return {128, 0, 0};
+    case 'I': return {128, 0, 128};
+    case 'J': return {128, 128, 0};
+    case 'K': return {192, 192, 192};
+    case 'L': return {128, 128, 128};
+    case 'M': return {255, 0, 0};
+    case 'N': return {255, 0, 255};
+    case 'O': return {255, 255, 0};
+    case 'P': return {255, 255, 255};
+    case 'Z': return {255, 255, 150};
+    default: return {0, 0, 0};
+  }
+}
+
+std::string LowerText(std::string_view text) {
+  std::string s(text);
+  for (char& c : s) c = static_cast<char>(platform::Cp1252Lower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string UpperText(std::string_view text) {
+  std::string s(text);
+  for (char& c : s) c = static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string TrimBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+std::string RightTrimBlanks(std::string_view text) {
+  const std::size_t last = text.find_last_not_of(' ');
+  return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
+}
+
+int LeadingInt(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long long value = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    value = value * 10 + (text[i++] - '0');
+    if (value > 1000000000) value = 1000000000;  // far beyond any count a statement takes
+  }
+  return static_cast<int>(negative ? -value : value);
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+namespace {
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text.compare(i, from.size(), from) == 0) {
+      out += to;
+      i += from.size();
+    } else {
+      out += text[i++];
+    }
+  }
+  text = std::move(out);
+}
+
+}  // namespace
+
+std::string MakeDocumentTitle(std::string_view dossierCode, std::string_view name) {
+  std::string title = RightTrimBlanks(dossierCode) + "-" + RightTrimBlanks(name);
+  for (char& c : title) {
+    if (c == '/' || c == ':') c = ' ';
+  }
+  ReplaceAll(title, "  ", "-");
+  ReplaceAll(title, " ", "-");
+  ReplaceAll(title, "--", " ");
+  ReplaceAll(title, " ", "-");
+  return title;
+}
+
+std::string PageStatusText(int page, int count) {
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "Page:%5d/%5d", page, count);
+  return buffer;
+}
+
+}  // namespace reports

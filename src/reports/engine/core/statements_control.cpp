@@ -1,0 +1,343 @@
+// Statements that control the run: the iteration block and the report hooks, the line-type
+// and print blocks, the page statements, the balance-sheet code hooks, template imports and
+// chaining, and the prompts.
+#include <cstdio>
+
+#include "reports/engine/core/interpreter_impl.h"
+#include "runtime/dossier_record.h"
+#include "runtime/xbase.h"
+
+namespace reports {
+
+namespace {
+
+constexpr char kBlockOpen = '\xAB';   // «
+constexpr char kBlockClose = '\xBB';  // »
+
+std::string FitTo(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+std::string Int4(int value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%4d", value);
+  return buffer;
+}
+
+bool IsLineTypeStatement(std::string_view s) {
+  return s.size() > 5 && (StartsWith(s, "rupt-") || StartsWith(s, "rupt!") || StartsWith(s, "rupt<") ||
+                          StartsWith(s, "rupt>"));
+}
+
+bool LineTypeSelected(std::string_view statement, char letter, char mark) {
+  const std::string_view letters = statement.substr(5);
+  const char first = letters.empty() ? '\0' : letters[0];
+  auto occurs = [&](char ch) { return ch != '\0' && letters.find(ch) != std::string_view::npos; };
+  switch (statement[4]) {
+    case '-': return occurs(letter) || occurs(mark);
+    case '!': return !occurs(letter) && !occurs(mark);
+    case '>': return static_cast<unsigned char>(letter) > static_cast<unsigned char>(first);
+    default: return static_cast<unsigned char>(letter) < static_cast<unsigned char>(first);
+  }
+}
+
+}  // namespace
+
+void ReportInterpreter::Impl::SelectBlock(char open, char close, bool keep) {
+  // The block must follow the statement at once and be closed; otherwise the statement is
+  // only deleted (and an unclosed block printed).
+  if (work.Empty() || work.Front() != open) return;
+  const std::size_t end = work.Rest().find(close, 1);
+  if (end == std::string_view::npos) return;
+  if (keep) {
+    EraseAt(end);
+    Drop(1);
+  } else {
+    Drop(end + 1);
+  }
+}
+
+int ReportInterpreter::Impl::LinesFromHere() {
+  // The text after "[ITD]" stays as it is while its iterations are read in front of it, so its
+  // count is kept by its offset for as long as nothing at or after that offset changed.
+  const std::size_t offset = work.Size();
+  const char letter = LineLetter();
+  if (offset != lineCountOffset || work.LowWater() < offset) {
+    lineCounts.clear();
+    lineCountOffset = offset;
+    work.MarkLow();
+  }
+  for (const LineCountEntry& e : lineCounts) {
+    if (e.letter == letter && e.mark == c.pageBreakMark) return e.lines;
+  }
+  const int lines = CountLinesForRupture(work.Rest(), letter, c.pageBreakMark);
+  lineCounts.push_back({offset, letter, c.pageBreakMark, lines});
+  return lines;
+}
+
+void ReportInterpreter::Impl::IterationBlock() {
+  const std::string_view rest = work.Rest();
+  std::size_t end = rest.find("[itf]");
+  if (end == std::string_view::npos) end = rest.find("[ITF]");
+  const std::size_t blockEnd = end + 5;
+  if (c.endOfData || c.iterationStopped) {
+    Drop(blockEnd);
+    return;
+  }
+  const int lines = LinesFromHere();
+  if (!c.firstIterationOnPage && !c.forcedIteration && c.linesLeft < lines) {
+    Drop(blockEnd);
+    return;
+  }
+  const std::string body(work.Rest().substr(0, end));
+  const std::string again = "[" + raw + "]";
+  if (prefix.size() + work.Size() + again.size() + body.size() > kWorkTextLimit) {
+    // No room for one more iteration: the record goes to the next page; when even the page's
+    // first iteration has no room, the data cannot be printed and the run ends.
+    Drop(blockEnd);
+    if (c.firstIterationOnPage) c.endOfData = true;
+    return;
+  }
+  Push(again, false);
+  Push(body, false);
+  c.firstIterationOnPage = false;
+}
+
+bool ReportInterpreter::Impl::TryIteration() {
+  if (statement == "fit") {
+    c.forcedIteration = true;
+    return true;
+  }
+  if (statement == "itd") {
+    // The text before the block is written first, where it stands.
+    if (!prefix.empty()) Flush();
+    const std::string_view rest = work.Rest();
+    if (rest.find("[itf]") == std::string_view::npos && rest.find("[ITF]") == std::string_view::npos) return false;
+    c.pageBreakMark = c.firstIterationOnPage && c.renderedPages != 1 ? '@' : '\xFF';
+    IterationBlock();
+    return true;
+  }
+  if (statement == "re-itd") {
+    const std::string_view rest = work.Rest();
+    std::size_t at = rest.find("[itd]");
+    if (at == std::string_view::npos) at = rest.find("[ITD]");
+    if (at == std::string_view::npos) return false;
+    ClearPrefix();
+    Drop(at);
+    return true;
+  }
+  return false;
+}
+
+bool ReportInterpreter::Impl::TryLineTypeBlocks() {
+  if (IsLineTypeStatement(statement)) {
+    SelectBlock('{', '}', LineTypeSelected(statement, LineLetter(), c.pageBreakMark));
+    return true;
+  }
+  if (statement == "rupture") {
+    Replace(Escaped(owner.LineTypeText(), InValueStatements::kDrop));
+    return true;
+  }
+  if (statement == "rupturepage") {
+    Replace(std::string(1, c.pageBreakMark));
+    return true;
+  }
+  return false;
+}
+
+bool ReportInterpreter::Impl::TryHooks() {
+  if (statement == "tt-init") {
+    owner.InitReport();
+    return true;
+  }
+  if (statement == "tt-avant") {
+    if (c.repeatCounter == c.repeatCount) owner.ComputeLine();
+    return true;
+  }
+  if (statement == "tt-suivant") {
+    if (c.repeatCounter != 0) --c.repeatCounter;
+    if (c.repeatCounter == 0) {
+      if (owner.NextRecord()) {
+        owner.ClassifyLine();
+      } else {
+        c.endOfData = true;
+      }
+      c.repeatCounter = c.repeatCount;
+    }
+    return true;
+  }
+  return false;
+}
+
+bool ReportInterpreter::Impl::TryPrintBlocks() {
+  const bool preview = c.target == RenderTarget::kPreview;
+  if (statement == "si-impr") {
+    SelectBlock(kBlockOpen, kBlockClose, !preview);
+    return true;
+  }
+  if (statement == "si-visu") {
+    SelectBlock(kBlockOpen, kBlockClose, preview);
+    return true;
+  }
+  return false;
+}
+
+std::string ReportInterpreter::Impl::PagesText() const {
+  const int f = c.firstPage, l = c.lastPage;
+  std::string text;
+  if (f == 1 && l == 9999) {
+    text = LoadStr(19500);
+  } else if (f == 9999 && l == 9999) {
+    text = LoadStr(19501);
+  } else if (l == 9999) {
+    text = LoadStr(19502) + std::to_string(f);
+  } else if (f == 1) {
+    text = LoadStr(19503) + std::to_string(l);
+  } else {
+    text = LoadStr(19504) + std::to_string(f) + LoadStr(19505) + std::to_string(l);
+  }
+  return FitTo(text, 25);
+}
+
+std::string ReportInterpreter::Impl::LimitsText() const {
+  if (owner.LimitsAbsent()) return std::string(25, ' ');
+  const std::string from = TrimBlanks(owner.LimitFrom());
+  const std::string to = TrimBlanks(owner.LimitTo());
+  std::string text;
+  if (from.empty() && to.empty()) {
+    text = LoadStr(19506);
+  } else if (to.empty()) {
+    text = LoadStr(19507) + from;
+  } else if (from == to) {
+    text = LoadStr(19508) + from;
+  } else if (from.empty()) {
+    text = LoadStr(19509) + to;
+  } else {
+    text = LoadStr(19510) + from + LoadStr(19505) + to;
+  }
+  return FitTo(text, 25);
+}
+
+bool ReportInterpreter::Impl::TryPageStatements() {
+  const std::string& s = statement;
+  if (StartsWith(s, "sipage=") || s == "si-page1" || StartsWith(s, "sipage#")) {
+    const int n = s == "si-page1" ? 1 : LeadingInt(std::string_view(s).substr(7));
+    const bool equal = s[6] != '#';
+    SelectBlock(kBlockOpen, kBlockClose, equal ? c.renderedPages == n : c.renderedPages != n);
+    return true;
+  }
+  if (s == "finpage" || s == "findoc") {
+    Drop(work.Size());
+    if (s == "findoc") c.endOfData = true;
+    return true;
+  }
+  if (s == "finiteration") {
+    c.iterationStopped = true;
+    return true;
+  }
+  if (s == "fin") {
+    Replace(LoadStr(c.endOfData ? 9502 : 9501));
+    return true;
+  }
+  if (s == "pages") {
+    Replace(Escaped(PagesText(), InValueStatements::kDrop));
+    return true;
+  }
+  if (s == "limites") {
+    Replace(Escaped(LimitsText(), InValueStatements::kDrop));
+    return true;
+  }
+  if (s == "pagenumero") {
+    Replace(Int4(c.renderedPages));
+    return true;
+  }
+  if (StartsWith(s, "page")) {
+    Replace(Int4(owner.PageNumberOffset() + c.renderedPages));
+    return true;
+  }
+  return false;
+}
+
+bool ReportInterpreter::Impl::TryCodeHooks() {
+  const std::string& s = statement;
+  const bool label = StartsWith(s, "bll:") || StartsWith(s, "bll!");
+  const bool value = StartsWith(s, "blv:") || StartsWith(s, "blv!");
+  if (!label && !value) return false;
+  std::string code = s.substr(4);
+  if (s[3] == '!') code = UpperText(code);
+  code.resize(3, ' ');
+  const std::string text = label ? owner.GetCodeLabel(code) : owner.GetCodeValue(code);
+  Replace(Escaped(text, InValueStatements::kDrop));
+  return true;
+}
+
+bool ReportInterpreter::Impl::TryImportsAndPrompts() {
+  const std::string& s = statement;
+  if (StartsWith(s, "es:")) {
+    struct EnvSource : TemplateSource {
+      explicit EnvSource(ReportEnvironment& e) : env(e) {}
+      bool FindTemplate(const std::string& code, std::string& text) override { return env.FindTemplate(code, text); }
+      ReportEnvironment& env;
+    } source(env);
+    LoadedTemplate loaded;
+    if (!LoadTemplate(source, s.substr(3), loaded)) return false;
+    // The report's default metrics and numbered font come back, then report xxx goes on from
+    // its beginning for the rest of the page and the following pages.
+    c.currentFontNumber = c.initialFontNumber;
+    c.specialActive = false;
+    c.fontCharWidth = c.defaultCharWidth;
+    c.fontLineHeight = c.defaultLineHeight;
+    c.fontAscent = c.defaultAscent;
+    c.baselineShift = 0;
+    RecordFont(c.initialFontNumber, c.fonts[c.initialFontNumber - '1']);
+    c.templateText = loaded.text;
+    ClearPrefix();
+    work.Reset(c.templateText);
+    anchors.clear();
+    anchorCounts.clear();
+    RegisterAnchors(work.Size());
+    lineCounts.clear();
+    lineCountOffset = static_cast<std::size_t>(-1);
+    return true;
+  }
+  if (StartsWith(s, "ie:")) {
+    std::string reference = TrimBlanks(std::string_view(s).substr(3));
+    const std::size_t bar = reference.find('|');
+    std::string code = reference;
+    if (bar != std::string::npos) {
+      code = TrimBlanks(reference.substr(0, bar)) +
+             TrimBlanks(env.Dossier().Constant(LeadingInt(reference.substr(bar + 1))));
+    }
+    std::string text;
+    if (!env.FindTemplate(ReportCodeKey(code), text) || prefix.size() + work.Size() + text.size() >= kTemplateLimit) {
+      Unrecognised();
+      return true;
+    }
+    Insert(text);
+    return true;
+  }
+  if (StartsWith(s, "nbit")) {
+    if (c.repeatCounter == 0) {
+      std::string value = s.size() > 4 ? s.substr(4) : std::string("1");
+      env.AskValue(LoadStr(980), value);
+      int count = LeadingInt(value);
+      if (count < 1) count = 1;
+      c.repeatCount = c.repeatCounter = count;
+    }
+    return true;
+  }
+  if (StartsWith(s, "saisie")) {
+    const std::string format = s.substr(6);
+    std::string value;
+    env.AskValue(format, value);
+    const int width = LeadingInt(format);
+    if (c.exportSettings.noDelimiter && width > 0 && static_cast<int>(value.size()) < width) value.resize(width, ' ');
+    if (value.size() > kResultLimit) value.resize(kResultLimit);
+    Replace(Escaped(value, InValueStatements::kDrop));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace reports

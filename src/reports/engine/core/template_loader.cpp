@@ -1,0 +1,134 @@
+#include "reports/engine/core/template_loader.h"
+
+#include "data/dossier_files.h"
+#include "data/table.h"
+#include "reports/engine/core/report_text.h"
+#include "runtime/dossier_record.h"
+
+namespace reports {
+
+namespace {
+
+constexpr int kReportCodeWidth = 10;
+constexpr int kTemplateField = 11;
+constexpr int kImportDepth = 8;
+
+// Value of the first directive "[name=" (name lower-case) in the lower-cased template, up to
+// its "]"; false when there is none.
+bool DirectiveValue(const std::string& lowered, std::string_view name, std::string& value) {
+  const std::string key = "[" + std::string(name) + "=";
+  const std::size_t at = lowered.find(key);
+  if (at == std::string::npos) return false;
+  const std::size_t start = at + key.size();
+  const std::size_t end = lowered.find(']', start);
+  value = TrimBlanks(std::string_view(lowered).substr(start, end == std::string::npos ? std::string::npos : end - start));
+  return true;
+}
+
+}  // namespace
+
+std::string ReportCodeKey(std::string_view code) {
+  std::string key = UpperText(RightTrimBlanks(code));
+  if (key.size() > static_cast<std::size_t>(kReportCodeWidth)) key.resize(kReportCodeWidth);
+  return RightTrimBlanks(key);
+}
+
+bool ReportDefinitionTemplates::FindTemplate(const std::string& code, std::string& text) {
+  const std::string key = ReportCodeKey(code);
+  if (key.empty()) return false;
+  if (!table_.isOpen && !table_.OpenShared(PathReportDefs(letter_), "CE0CODE", true)) return false;
+  if (table_.tag.empty()) table_.SetOrder("CE0CODE");
+  std::string padded = key;
+  padded.resize(kReportCodeWidth, ' ');
+  bool found = table_.Seek("CE0CODE", padded.c_str()) && !table_.eof && !table_.IsDeleted() &&
+               table_.GetMemoText(kTemplateField, text);
+  if (closeAfter_) table_.CloseTable();
+  return found;
+}
+
+void MapTemplateSource::Add(const std::string& code, const std::string& text) {
+  templates_[ReportCodeKey(code)] = text;
+}
+
+bool MapTemplateSource::FindTemplate(const std::string& code, std::string& text) {
+  auto it = templates_.find(ReportCodeKey(code));
+  if (it == templates_.end()) return false;
+  text = it->second;
+  return true;
+}
+
+LayoutAttributes ReadLayoutAttributes(std::string_view templateText) {
+  const std::string lowered = LowerText(templateText);
+  LayoutAttributes a;
+  std::string v;
+  if (DirectiveValue(lowered, "typeliste", v)) a.listType = UpperText(v);
+  if (DirectiveValue(lowered, "orientation", v)) a.landscape = StartsWith(v, "pay");
+  if (DirectiveValue(lowered, "policeinitiale", v) && v.size() == 1 && v[0] >= '1' && v[0] <= '4')
+    a.initialFont = v[0];
+  if (DirectiveValue(lowered, "modecpi", v)) a.cpiMode = StartsWith(v, "o");
+  if (DirectiveValue(lowered, "cadrage", v) && v.size() >= 3 && (v[0] == 'c' || v[0] == 'd') && v[1] == ':') {
+    const int width = LeadingInt(std::string_view(v).substr(2));
+    if (width > 0) {
+      a.framing = v[0] == 'c' ? 'C' : 'D';
+      a.framingWidth = width;
+    }
+  }
+  return a;
+}
+
+std::string ListTypeOfTemplate(std::string_view templateText) {
+  return ReadLayoutAttributes(templateText).listType;
+}
+
+std::string MergeImports(TemplateSource& source, std::string text) {
+  for (int depth = 0; depth < kImportDepth; ++depth) {
+    std::string lowered = LowerText(text);
+    std::string out;
+    out.reserve(text.size());
+    bool merged = false;
+    std::size_t i = 0;
+    while (i < text.size()) {
+      const std::size_t at = lowered.find("[ie:", i);
+      if (at == std::string::npos) break;
+      const std::size_t end = lowered.find(']', at);
+      if (end == std::string::npos) break;
+      out.append(text, i, at - i);
+      std::string reference = TrimBlanks(std::string_view(text).substr(at + 4, end - at - 4));
+      const std::size_t bar = reference.find('|');
+      std::string code = reference;
+      if (bar != std::string::npos) {
+        code = TrimBlanks(reference.substr(0, bar)) +
+               TrimBlanks(TheDossierRecord.Constant(LeadingInt(reference.substr(bar + 1))));
+      }
+      std::string imported;
+      const std::size_t statementLength = end - at + 1;
+      if (source.FindTemplate(code, imported) &&
+          text.size() - statementLength + imported.size() <= kTemplateLimit) {
+        out += imported;
+        merged = true;
+      } else {
+        out.append(text, at, statementLength);
+      }
+      i = end + 1;
+    }
+    out.append(text, i < text.size() ? i : text.size(), std::string::npos);
+    text = std::move(out);
+    if (!merged) break;
+  }
+  return text;
+}
+
+bool LoadTemplate(TemplateSource& source, const std::string& code, LoadedTemplate& out) {
+  std::string text;
+  if (!source.FindTemplate(code, text)) return false;
+  text = MergeImports(source, std::move(text));
+  out.layout = ReadLayoutAttributes(text);
+  if (out.layout.framing != ' ') {
+    text.insert(0, "[" + std::string(1, out.layout.framing) + ":" + std::to_string(out.layout.framingWidth) + "]");
+  }
+  if (text.size() > kTemplateLimit) text.resize(kTemplateLimit);
+  out.text = std::move(text);
+  return true;
+}
+
+}  // namespace reports

@@ -1,0 +1,44 @@
+#include "reports/engine/core/work_text.h"
+
+#include <cstring>
+
+namespace reports {
+
+void WorkText::Reset(std::string_view text) {
+  // Some room in front, for the results pushed back at the start of a page.
+  const std::size_t room = 1024;
+  buffer_.assign(room, '\0');
+  buffer_.append(text);
+  front_ = room;
+  low_ = Size();
+}
+
+void WorkText::Drop(std::size_t n) {
+  if (n > Size()) n = Size();
+  front_ += n;
+  NoteLow();
+}
+
+void WorkText::Push(std::string_view text) {
+  if (text.empty()) return;
+  // A part of the work text itself (a block copied in front of it) is copied first.
+  const char* begin = buffer_.data();
+  if (text.data() >= begin && text.data() < begin + buffer_.size()) {
+    const std::string copy(text);
+    Push(std::string_view(copy));
+    return;
+  }
+  if (text.size() > front_) {
+    // Grow the room in front: at least what is kept, so that pushes stay cheap on the whole.
+    const std::size_t rest = Size();
+    const std::size_t room = text.size() + (rest > 4096 ? rest : 4096);
+    std::string grown(room, '\0');
+    grown.append(buffer_, front_, std::string::npos);
+    buffer_ = std::move(grown);
+    front_ = room;
+  }
+  front_ -= text.size();
+  std::memcpy(&buffer_[front_], text.data(), text.size());
+}
+
+}  // namespace reports
