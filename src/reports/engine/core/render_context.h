@@ -35,7 +35,13 @@ struct ListSetup {
   // printed page's foot, 11 grey frames, 15 the format flag ("1" shows cents), 17 set while a
   // printout runs, 18 "Debug_Etats", 19 / 20 the default columns of a portrait / landscape
   // page (one byte each).
-  std::string programOptions = std::string(22, ' ');
+  std::string programOptions = DefaultProgramOptions();
+  static std::string DefaultProgramOptions() {
+    std::string o(22, ' ');
+    o[18] = static_cast<char>(80);   // option 19: columns of a portrait page
+    o[19] = static_cast<char>(113);  // option 20: columns of a landscape page
+    return o;
+  }
   // The printable area in device units (A4 when the printer has none), its left offset and
   // the device's pixels per inch; for the preview, the printer's area in screen units.
   int pageWidth = 794;
