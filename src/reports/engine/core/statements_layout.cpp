@@ -75,7 +75,7 @@ void ReportInterpreter::Impl::SpecialFont() {
   if (ft.hasComma) {
     font.height = form == 'd' ? c.defaultFont.font.height : -MulDiv(ft.points, m.Dpi(), 72);
     font.weight = ft.weight;
-    colour = ft.colour;
+    colour = UpperText(std::string(1, ft.colour))[0];
     font.italic = (ft.style & 1) != 0;
     font.underline = (ft.style & 2) != 0;
   } else {
