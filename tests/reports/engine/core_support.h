@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -162,6 +164,13 @@ inline std::string TextOf(const reports::PreviewPage& page, int columnWidth = 9,
   }
   while (!out.empty() && out.back() == '\n') out.pop_back();
   return out;
+}
+
+// <build>/test-artefacts/<subject>/<name>, its folder made: files a person looks at.
+inline std::string ArtefactPathFor(const std::string& subject, const std::string& name) {
+  const std::filesystem::path folder = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / subject;
+  std::filesystem::create_directories(folder);
+  return (folder / name).string();
 }
 
 inline std::string ReadFileBytes(const std::string& path) {

@@ -38,6 +38,8 @@ class ReportInterpreter::Impl {
   std::vector<std::size_t> lineEnds;  // positions in prefix of the LF of each CR LF
   std::size_t literalCloses = 0;      // "]" in prefix that closed nothing
   long statementsOnPage = 0;
+  // The page met an iteration block or stepped the owner's records: a run to the end goes on.
+  bool dataOnPage = false;
 
   // The statement being handled: as written between its brackets, and trimmed and
   // lower-cased (at most 255 characters).

@@ -65,6 +65,7 @@ PageOutcome ReportInterpreter::RenderNextPage() {
 
 int ReportInterpreter::RenderToEnd(int maxPages) {
   int rendered = 0;
+  context_.firstPage = 9999;
   if (context_.store.PageCount() < context_.renderedPages) {
     RenderPage();
     ++rendered;
@@ -276,6 +277,7 @@ void ReportInterpreter::Impl::NewPageState() {
   lineEnds.clear();
   literalCloses = 0;
   statementsOnPage = 0;
+  dataOnPage = false;
   c.linesLeft = c.linesPerPage;
   c.lineStartX = c.currentX = c.defaultCharWidth / 5;
   c.currentY = c.lineHeight / 5;
@@ -295,6 +297,9 @@ PageOutcome ReportInterpreter::Impl::RenderPage() {
   EndOfText();
   PageOutcome outcome;
   ReportExportFile& file = *c.exportFile;
+  // A run to the end (asked, or for an export) over a template that neither iterates nor steps
+  // the records would render the same page for ever: it ends with this page.
+  if (!c.endOfData && !dataOnPage && (c.firstPage == 9999 || file.IsOpen())) c.endOfData = true;
   if (c.renderedPages == 1 && file.IsOpen()) outcome.renderAllPages = true;
   if (!c.endOfData && c.firstPage == 9999) outcome.renderNextPage = true;
   if (c.endOfData) {

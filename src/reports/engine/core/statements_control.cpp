@@ -115,6 +115,7 @@ bool ReportInterpreter::Impl::TryIteration() {
     const std::string_view rest = work.Rest();
     if (rest.find("[itf]") == std::string_view::npos && rest.find("[ITF]") == std::string_view::npos) return false;
     c.pageBreakMark = c.firstIterationOnPage && c.renderedPages != 1 ? '@' : '\xFF';
+    dataOnPage = true;
     IterationBlock();
     return true;
   }
@@ -156,6 +157,7 @@ bool ReportInterpreter::Impl::TryHooks() {
     return true;
   }
   if (statement == "tt-suivant") {
+    dataOnPage = true;
     if (c.repeatCounter != 0) --c.repeatCounter;
     if (c.repeatCounter == 0) {
       if (owner.NextRecord()) {

@@ -1,0 +1,249 @@
+// The export of a report: its file's name, the plain, fixed-width, delimited, CSV and HTML
+// forms byte for byte (with each line end), read back by Python's csv module, tidy and xmllint;
+// the failures said once; and the e-mail follow-up read back by Python's email module.
+#include <fstream>
+
+#include "core_support.h"
+#include "platform/system/process.h"
+#include "support/python.h"
+
+using namespace test_support;
+
+namespace {
+
+reports::ReportFixture Ledger() {
+  return MakeFixture({"COMPTE    C060", "LIB       C200", "DEBIT     M142", "NB        N052"},
+                     {{'A', {{"COMPTE", "411000"}, {"LIB", "Vente; \"urgente\""}, {"DEBIT", "1234.5"}, {"NB", "3"}}},
+                      {'A', {{"COMPTE", "401000"}, {"LIB", "Achat <b> & 'co'"}, {"DEBIT", "-12"}, {"NB", "0.25"}}},
+                      {'B', {{"COMPTE", "512000"}, {"LIB", "Banque \xE9t\xE9"}, {"DEBIT", "1000000000.5"}, {"NB", ""}}}});
+}
+
+// Title, column heads, a line per record (an empty line before the total), a footer.
+const char* kLedgerBody =
+    "Grand^livre[S:2]\r\n"
+    "Compte Libell\xE9 D\xE9" "bit Nombre\r\n"
+    "[ITD][TT-Avant][@COMPTE] [@LIB] [@DEBIT] [@NB][TT-Suivant]\r\n[ITF]"
+    "\r\n"
+    "Fin [Fin]";
+
+class ExportTest : public RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    folder = Dir() + "/data/";
+    std::filesystem::create_directories(folder);
+    SetDossier(folder, "TST");
+    TheDossierRecord.SetConstant(18, ";  ");
+  }
+  // Runs a template to its end and closes its export; the export's bytes.
+  std::string Export(const std::string& tmpl, reports::ReportExportFile& file,
+                     const std::function<void(EngineRun&)>& prepare = {}) {
+    EngineRun run(tmpl, Ledger(), &file);
+    if (prepare) prepare(run);
+    run.ToEnd();
+    warnings = run.env.warnings;
+    end = reports::CloseExportFile(file, run.context.exportSettings);
+    return ReadFileBytes(file.Path());
+  }
+  std::string folder;
+  std::vector<std::string> warnings;
+  reports::ExportEnd end = reports::ExportEnd::kNone;
+};
+
+}  // namespace
+
+TEST_F(ExportTest, PlainFixedAndDelimitedGoldensWithEachLineEnd) {
+  struct Golden {
+    const char* head;
+    const char* bytes;
+  };
+  const Golden goldens[] = {
+      {"[Export:txt][ExportSansDelimiteur][Export][ExportCrLf]",
+       "Grand livre  \\r\\nCompte Libell\\351 D\\351bit Nombre\\r\\n"
+       "411000 Vente; \"urgente\"           1 234.50  3.00\\r\\n"
+       "401000 Achat <b> & 'co'             -12.00  0.25\\r\\n"
+       "512000 Banque \\351t\\351           1000000 000.50  0.00\\r\\n\\r\\nFin * Fin *\\r\\n"},
+      {"[Delimiteur=NON][Export][ExportLf]",
+       "Grand livre  \\nCompte Libell\\351 D\\351bit Nombre\\n"
+       "411000 Vente; \"urgente\"           1 234.50  3.00\\n"
+       "401000 Achat <b> & 'co'             -12.00  0.25\\n"
+       "512000 Banque \\351t\\351           1000000 000.50  0.00\\n\\nFin * Fin *\\n"},
+      {"[Export][ExportCr]",
+       "Grand livre\\rCompte;Libell\\351;D\\351bit;Nombre\\r411000;Vente; \"urgente\";1234,50;3,00\\r"
+       "401000;Achat <b> & 'co';-12,00;0,25\\r512000;Banque \\351t\\351;1000000000,50;0,00\\r\\rFin;* Fin *\\r"},
+      {"[Delimiteur=TAB][Export][ExportSansCrLf]",
+       "Grand livreCompte\\tLibell\\351\\tD\\351bit\\tNombre411000\\tVente; \"urgente\"\\t1234,50\\t3,00"
+       "401000\\tAchat <b> & 'co'\\t-12,00\\t0,25512000\\tBanque \\351t\\351\\t1000000000,50\\t0,00Fin\\t* Fin *"},
+  };
+
+  int n = 0;
+  for (const Golden& g : goldens) {
+    reports::ReportExportFile file;
+    const std::string bytes = Export(std::string(g.head) + kLedgerBody, file);
+    EXPECT_EQ(end, reports::ExportEnd::kOffered);
+    EXPECT_EQ(Bytes(bytes), g.bytes) << g.head;
+    // The golden as od -c shows it, for a person to look at.
+    std::ofstream(ArtefactPathFor("reports-engine", "export" + std::to_string(n++) + ".txt"), std::ios::binary) << bytes;
+  }
+}
+
+TEST_F(ExportTest, CsvReadsBackOneRowPerLineWithAConstantCellCount) {
+  reports::ReportExportFile file;
+  const std::string tmpl =
+      "[Export:csv][Export]Compte Libell\xE9 D\xE9" "bit Nombre\r\n"
+      "[ITD][TT-Avant][@COMPTE] [@LIB] [@DEBIT] [@NB][TT-Suivant]\r\n[ITF]";
+  const std::string bytes = Export(tmpl, file);
+  EXPECT_EQ(file.Path(), folder + "cxptst.csv");
+  const std::string script =
+      "import csv\n"
+      "with open('" + file.Path() + "', newline='', encoding='cp1252') as f:\n"
+      "    rows = list(csv.reader(f, delimiter=';'))\n"
+      "print(len(rows), sorted(set(len(r) for r in rows)))\n"
+      "for r in rows: print('|'.join(r))\n";
+  int status = -1;
+  const std::string out = RunPythonScript(script, true, &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_EQ(out,
+            "4 [4]\n"
+            "Compte|Libell\xC3\xA9|D\xC3\xA9" "bit|Nombre\n"
+            "411000|Vente; \"urgente\"|1234,50|3,00\n"
+            "401000|Achat <b> & 'co'|-12,00|0,25\n"
+            "512000|Banque \xC3\xA9t\xC3\xA9|1000000000,50|0,00\n");
+  EXPECT_NE(bytes.find("\"Vente; \"\"urgente\"\"\""), std::string::npos);
+}
+
+TEST_F(ExportTest, HtmlPassesTidyAndXmllint) {
+  reports::ReportExportFile file;
+  const std::string tmpl =
+      "[HTML][Export][HTML1][POLICE3b]Grand livre\r\n[TABLE1][HTML2][Largeur:20]Compte Libell\xE9\r\n"
+      "[TABLE0][HTML3][POLICE]"
+      "[ITD][TT-Avant][@COMPTE] [@LIB] [@DEBIT][TT-Suivant]\r\n[ITF]\r\n[HTML4]Fin";
+  const std::string html = Export(tmpl, file, [](EngineRun& r) { r.setup.documentTitle = "TST-Grand-livre"; });
+  EXPECT_EQ(file.Path(), folder + "cxptst.htm");
+  EXPECT_NE(html.find("<title>\r\nNuv-Merlon ZEL - TST-Grand-livre de TST\r\n</title>"), std::string::npos);
+  EXPECT_NE(html.find("charset=windows-1252"), std::string::npos);
+  EXPECT_NE(html.find("<td>Achat &lt;b&gt; &amp; &#39;co&#39;</td>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<td width='25%'><font size='3'><b>Compte</b></font></td>"), std::string::npos);
+  EXPECT_NE(html.find("<td><font size='3'><b>Grand</b></font></td>"), std::string::npos);
+  // Body rows alternate grey and white.
+  const std::size_t grey = html.find("<tr bgcolor='#eeeee0'>");
+  ASSERT_NE(grey, std::string::npos);
+  EXPECT_NE(html.find("<tr>", grey), std::string::npos);
+  EXPECT_NE(html.find("<tr bgcolor='#eeeee0'>", grey + 1), std::string::npos);
+  EXPECT_EQ(html.substr(html.size() - 18), "</body>\r\n</html>\r\n");
+  std::ofstream(test_support::ArtefactPathFor("reports-engine", "export.htm"), std::ios::binary) << html;
+
+  platform::LaunchOptions wait;
+  wait.wait = true;
+  wait.captureOutput = true;
+  const platform::LaunchResult tidy = platform::LaunchProcess({"tidy", "-q", "-errors", file.Path()}, wait);
+  ASSERT_TRUE(tidy.launched);
+  EXPECT_LT(tidy.exitStatus, 2) << tidy.output;
+  const platform::LaunchResult xmllint = platform::LaunchProcess({"xmllint", "--html", "--noout", file.Path()}, wait);
+  ASSERT_TRUE(xmllint.launched);
+  EXPECT_EQ(xmllint.exitStatus, 0) << xmllint.output;
+}
+
+TEST_F(ExportTest, FileNames) {
+  struct Name {
+    const char* statements;
+    const char* file;
+  };
+  const Name names[] = {
+      {"[Export:csv][Export]", "cxptst.csv"},
+      {"[Export:ab][Export]", "cxptst.ab"},  // the padding blank is not part of the name
+      {"[ExportRacine:ZZ][Export]", "czztst.txt"},
+      {"[ExportRacine:ZZZ][Export]", "cxptst.txt"},
+      {"[Export][Export:csv][Export]", "cxptst.txt"},  // one file per run
+  };
+  for (const Name& n : names) {
+    reports::ReportExportFile file;
+    Export(n.statements, file);
+    EXPECT_EQ(file.Path(), folder + n.file) << n.statements;
+  }
+  reports::ReportExportFile owned;
+  Export("[Export]", owned, [this](EngineRun& r) { r.owner.exportFileName = folder + "fec.txt"; });
+  EXPECT_EQ(owned.Path(), folder + "fec.txt");
+  ASSERT_TRUE(IniSetString("NomFichierExport", (folder + "choisi.txt").c_str()));
+  reports::ReportExportFile configured;
+  Export("[Export:csv][Export]", configured);
+  EXPECT_EQ(configured.Path(), folder + "choisi.txt");
+}
+
+TEST_F(ExportTest, FixedWidthGivenBeforeTheFileStays) {
+  reports::ReportExportFile file;
+  const std::string bytes = Export("[ExportSansDelimiteur][Export]a  b\r\n[Saisie04,x]|[FinDoc]", file,
+                                   [](EngineRun& r) { r.env.answers.push_back({true, "AB"}); });
+  EXPECT_EQ(Bytes(bytes), "a  b\\r\\nAB  |\\r\\n");
+}
+
+TEST_F(ExportTest, LinesEndAtLineEndsNeverAtSegments) {
+  reports::ReportExportFile file;
+  // A font statement draws the text before it as a segment of the same line; the page's last
+  // line, left open, is ended once.
+  EXPECT_EQ(Bytes(Export("[Export]a[F2]b\r\n\r\nc[F1]d", file)), "a;b\\r\\n\\r\\nc;d\\r\\n");
+}
+
+TEST_F(ExportTest, AFolderThatCannotBeWrittenIsSaidOnceAndOffersNothing) {
+  // A folder where nothing can be created: its name is a file's.
+  std::ofstream(folder + "fichier") << "x";
+  folder += "fichier/";
+  SetDossier(folder, "TST");
+  reports::ReportExportFile file;
+  EngineRun run("[Export]a\r\n[Export]b", Ledger(), &file);
+  run.setup.pageHeight = 30;
+  run.owner.reportCode = "LISTE     99999999";
+  run.ToEnd();
+  EXPECT_EQ(file.Handle(), -1);
+  ASSERT_EQ(run.env.warnings.size(), 1u);
+  EXPECT_EQ(run.env.warnings[0],
+            "ATTENTION|\n\n\nImpossible de cr\xE9" "er le fichier d'exportation:\n\n" + folder + "cxptst.txt\n\n");
+  EXPECT_EQ(reports::CloseExportFile(file, run.context.exportSettings), reports::ExportEnd::kFailed);
+  EXPECT_FALSE(file.Written());
+}
+
+TEST_F(ExportTest, AWriteErrorIsSaidOnceAndOffersNothing) {
+  ASSERT_TRUE(IniSetString("NomFichierExport", "/dev/full"));
+  reports::ReportExportFile file;
+  std::string big = "[Export][ITD][TT-Avant]" + std::string(2000, 'x') + "[TT-Suivant]\r\n[ITF]";
+  reports::ReportFixture many = Ledger();
+  for (int i = 0; i < 200; ++i) many.records.push_back(many.records[0]);
+  EngineRun run(big, many, &file);
+  run.ToEnd();
+  EXPECT_EQ(run.env.warnings.size(), 1u);
+  EXPECT_NE(run.env.warnings[0].find("Erreur d'\xE9" "criture dans le fichier d'exportation:\n\n/dev/full"),
+            std::string::npos);
+  EXPECT_EQ(reports::CloseExportFile(file, run.context.exportSettings), reports::ExportEnd::kFailed);
+}
+
+TEST_F(ExportTest, TheOwnerWritesItsOwnLines) {
+  reports::ReportExportFile file;
+  reports::ExportSettings settings;
+  settings.lineEnd = '3';
+  ASSERT_TRUE(file.Create(folder + "propre.txt", settings, "", 80));
+  file.WriteLine("ligne du rapport", settings);
+  EXPECT_EQ(reports::CloseExportFile(file, settings), reports::ExportEnd::kOffered);
+  EXPECT_EQ(ReadFileBytes(folder + "propre.txt"), "ligne du rapport\n");
+}
+
+TEST_F(ExportTest, TheFollowUpMailCarriesTheExportWhole) {
+  ASSERT_TRUE(std::filesystem::copy_file(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/CRefEML.txt",
+                                         ProgramFolder + "CRefEML.txt"));
+  reports::ReportExportFile file;
+  Export("[Export:csv][Export][ITD][TT-Avant][@COMPTE] [@LIB] [@DEBIT][TT-Suivant]\r\n[ITF]", file);
+  ASSERT_EQ(end, reports::ExportEnd::kOffered);
+  std::string eml;
+  ASSERT_TRUE(reports::WriteExportEmail(file.Path(), "compta@exemple.fr", "TST-Grand-livre", eml));
+  EXPECT_EQ(eml, folder + "cxptst.eml");
+  const std::string script =
+      "import email, sys\n"
+      "m = email.message_from_binary_file(open('" + eml + "', 'rb'))\n"
+      "print(m['To'], m['Subject'])\n"
+      "part = [p for p in m.walk() if p.get_filename()][0]\n"
+      "print(part.get_filename())\n"
+      "print(part.get_payload(decode=True) == open('" + file.Path() + "', 'rb').read())\n";
+  int status = -1;
+  EXPECT_EQ(RunPythonScript(script, true, &status), "compta@exemple.fr TST-Grand-livre\ncxptst.csv\nTrue\n");
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(reports::FollowUpQuestion(file.Path()).find(file.Path()), std::string::npos);
+}
