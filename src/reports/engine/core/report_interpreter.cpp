@@ -402,10 +402,6 @@ void ReportInterpreter::Impl::Execute() {
   if (text.size() > kStatementLimit) text.resize(kStatementLimit);
   statement = text;
   if (IsBlank(statement)) return;
-  if (statementsOnPage > c.expansionBudget) {
-    Unrecognised();
-    return;
-  }
   // Aliases: [name] stands for the statement of a definition [name=statement] in the text.
   std::string definition;
   int depth = 0;
@@ -609,6 +605,14 @@ void ReportInterpreter::Impl::Drop(std::size_t n) {
 }
 
 void ReportInterpreter::Impl::Push(std::string_view text, bool cut) {
+  // Past the page's budget no statement makes further statements: one that would insert some
+  // prints as "?statement?", so that an endless expansion ends while the rest of the template
+  // is still carried out.
+  std::string refused;
+  if (statementsOnPage > c.expansionBudget && text.find('[') != std::string_view::npos) {
+    refused = LoadStr(53) + statement + LoadStr(53);
+    text = refused;
+  }
   const std::size_t used = prefix.size() + work.Size();
   const std::size_t room = used >= kWorkTextLimit ? 0 : kWorkTextLimit - used;
   if (cut && text.size() > room) text = text.substr(0, room);

@@ -1,0 +1,93 @@
+// Report variables keep the exact value of numbers and money beside their text: totals past
+// 10^9 (where a money text drops its cents) and 10^11 (where it no longer fits) stay exact.
+#include "core_support.h"
+#include "runtime/numbers.h"
+
+using namespace test_support;
+
+namespace {
+
+class ExactFieldsTest : public RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    t.SetFieldCount(6);
+    t.InitFieldTable();
+    const char* definitions[] = {"TOTAL     M142", "MONTANT   M142", "ECART     M172", "NB        N050",
+                                 "TAUX      N105", "NOM       C100"};
+    for (int n = 0; n < 6; ++n) t.DeclareField(n, definitions[n]);
+  }
+  ReportFieldTable t;
+};
+
+}  // namespace
+
+TEST_F(ExactFieldsTest, TextsAsTodayExactValuesBeside) {
+  struct Case {
+    double value;
+    const char* text;
+    std::int64_t cents;
+  };
+  const Case cases[] = {
+      {999999999.99, "999 999 999.99", 99999999999},
+      {1000000000.50, "1000000 000.50", 100000000050},
+      {-1000000000.05, "-1000000000.05", -100000000005},
+      {123456789012.34, "123456789012.3", 12345678901234},  // the cents are lost in the text
+      {123456789012345.5, "**************", 12345678901234550},
+      {1.005, "          1.01", 101},
+      {-0.004, "          0.00", 0},
+  };
+  for (const Case& c : cases) {
+    t.SetFieldNumber(0, c.value);
+    EXPECT_EQ(t.Value(0), c.text) << c.value;
+    std::int64_t units = 0;
+    ASSERT_TRUE(t.GetFieldUnits(0, units));
+    EXPECT_EQ(units, c.cents) << c.value;
+    EXPECT_EQ(t.GetFieldNumber(0), static_cast<double>(c.cents) / 100) << c.value;
+  }
+}
+
+TEST_F(ExactFieldsTest, SumsStayExactPast1e11) {
+  t.SetFieldNumber(0, 0);
+  for (int i = 0; i < 1000; ++i) t.AddFieldNumber(0, 0.01);
+  EXPECT_EQ(t.GetFieldNumber(0), 10.0);
+  t.SetFieldNumber(0, 0);
+  for (int i = 0; i < 3; ++i) t.AddFieldNumber(0, 40000000000.01);
+  std::int64_t units = 0;
+  ASSERT_TRUE(t.GetFieldUnits(0, units));
+  EXPECT_EQ(units, 12000000000003);
+  EXPECT_EQ(t.Value(0), "120000000000.0");
+  // A total made of another variable, line by line.
+  t.SetFieldNumber(1, 999999999.99);
+  t.AddField(0, 1);
+  ASSERT_TRUE(t.GetFieldUnits(0, units));
+  EXPECT_EQ(units, 12000000000003 + 99999999999);
+  EXPECT_EQ(t.PlainNumber(0, ','), "121000000000,02");
+  // The difference of two amounts beyond their width.
+  t.SetFieldNumber(1, 100000000000.10);
+  t.SetFieldNumber(0, 0.05);
+  t.SetFieldDifference(2, 1, 0);
+  ASSERT_TRUE(t.GetFieldUnits(2, units));
+  EXPECT_EQ(units, 10000000000005);
+  EXPECT_EQ(t.GetFieldNumber(2), 100000000000.05);
+}
+
+TEST_F(ExactFieldsTest, NumbersKeepTheirOwnDecimals) {
+  t.SetFieldNumber(3, 12.5);
+  EXPECT_EQ(t.Value(3), "   13");
+  EXPECT_EQ(t.GetFieldNumber(3), 13.0);
+  t.SetFieldNumber(4, 6.559574);
+  EXPECT_EQ(t.Value(4), "   6.55957");
+  EXPECT_EQ(t.FieldScale(4), 5);
+  EXPECT_EQ(t.PlainNumber(4, '.'), "6.55957");
+  t.AddField(3, 4);  // 13 + 6.55957 at no decimals
+  EXPECT_EQ(t.GetFieldNumber(3), 20.0);
+  // Text written into a number gives its value; a text field has none.
+  t.SetFieldText(1, "   -1 234.56");
+  EXPECT_EQ(t.PlainNumber(1, ','), "-1234,56");
+  std::int64_t units = 0;
+  EXPECT_FALSE(t.GetFieldUnits(5, units));
+  EXPECT_EQ(t.PlainNumber(5, ','), "");
+  t.ClearFieldValues();
+  EXPECT_EQ(t.PlainNumber(0, ','), "0,00");
+}
