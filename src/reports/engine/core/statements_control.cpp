@@ -277,6 +277,11 @@ bool ReportInterpreter::Impl::TryCodeHooks() {
 bool ReportInterpreter::Impl::TryImportsAndPrompts() {
   const std::string& s = statement;
   if (StartsWith(s, "es:")) {
+    // Past the page's budget a report no longer executes another (one executing itself).
+    if (statementsOnPage > c.expansionBudget) {
+      Unrecognised();
+      return true;
+    }
     struct EnvSource : TemplateSource {
       explicit EnvSource(ReportEnvironment& e) : env(e) {}
       bool FindTemplate(const std::string& code, std::string& text) override { return env.FindTemplate(code, text); }
