@@ -89,7 +89,8 @@ class EngineRun {
 
   bool Begin() {
     owner.PrepareReport();
-    interpreter = std::make_unique<reports::ReportInterpreter>(context, canvas, owner, env);
+    interpreter = std::make_unique<reports::ReportInterpreter>(context, measurer != nullptr ? *measurer : canvas,
+                                                               owner, env);
     return interpreter->BeginListWithTemplate(setup, templateText_);
   }
   // Renders the first page (after Begin).
@@ -110,6 +111,7 @@ class EngineRun {
   reports::FixtureReportOwner owner;
   TestEnvironment env;
   reports::FixedMetricsCanvas canvas;
+  reports::TextMeasurer* measurer = nullptr;  // the fixed canvas when none
   reports::RenderContext context;
   reports::ListSetup setup;
   reports::ReportExportFile ownFile;

@@ -534,7 +534,13 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
     if (first < last) {
       text.assign(segment.data() + first, last - first);
       UnescapeBrackets(text);
-      const int cellWidth = x + columns * c.columnWidth - cellX;
+      int cellWidth = x + columns * c.columnWidth - cellX;
+      // A left-aligned text wider than its columns (a font larger than the grid) keeps its
+      // whole width: it is never cut.
+      if (kind == 'X' && static_cast<int>(text.size()) * slot.metrics.maximumWidth > cellWidth) {
+        const int width = m.TextWidth(slot.font, text);
+        if (width > cellWidth) cellWidth = width;
+      }
       AppendRecord(kind, cellX, top, cellWidth, lineHigh, text);
     }
     x += columns * c.columnWidth;
