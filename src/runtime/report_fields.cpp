@@ -44,9 +44,13 @@ bool UnitsOf(double value, int scale, std::int64_t& units) {
   if (!std::isfinite(value)) return false;
   const double scaled = value * static_cast<double>(kPowersOfTen[scale]);
   if (std::fabs(scaled) >= kUnitsLimit) return false;
-  // Round() works on the printed digits, so 1.005 rounds to 1.01 as it
-  // prints; it keeps at most 5 decimals and 14 integer positions.
-  if (scale <= 5 && std::fabs(value) < 1e14) {
+  // A value that is a whole number of units but for the binary error is taken as is;
+  // otherwise Round() works on the printed digits, so 1.005 rounds to 1.01 as it reads (it
+  // keeps at most 5 decimals and 14 integer positions).
+  const double nearest = std::nearbyint(scaled);
+  if (std::fabs(scaled - nearest) < 1e-6) {
+    units = static_cast<std::int64_t>(nearest);
+  } else if (scale <= 5 && std::fabs(value) < 1e14) {
     units = std::llround(Round(scale, value) * static_cast<double>(kPowersOfTen[scale]));
   } else {
     units = std::llround(scaled);
@@ -105,6 +109,7 @@ void ShowEmptyReport(const char* text) {
 void ReportFieldTable::InitFieldTable() {
   definitions_.assign(static_cast<std::size_t>(count_), std::string());
   values_.assign(static_cast<std::size_t>(count_), std::string());
+  stale_.assign(static_cast<std::size_t>(count_), 0);
   exact_.assign(static_cast<std::size_t>(count_), 0);
   hasExact_.assign(static_cast<std::size_t>(count_), 0);
   declared_ = true;
@@ -156,6 +161,7 @@ void ReportFieldTable::ClearValue(int n) {
   const std::string& def = definitions_[static_cast<std::size_t>(n)];
   if (FieldTypeOf(def) == 'C') {
     values_[static_cast<std::size_t>(n)].assign(static_cast<std::size_t>(FieldWidthOf(def)), ' ');
+    stale_[static_cast<std::size_t>(n)] = 0;
     hasExact_[static_cast<std::size_t>(n)] = 0;
   } else {
     SetFieldNumber(n, 0.0);
@@ -184,14 +190,19 @@ void ReportFieldTable::ClearFieldGroup(int g, int m) {
 
 void ReportFieldTable::SetFieldText(int n, const char* text) {
   if (!IsDeclared(n)) return;
-  values_[static_cast<std::size_t>(n)] =
-      FitTo(text ? text : "", FieldWidthOf(definitions_[static_cast<std::size_t>(n)]));
+  // Written in place: the value keeps its room from one record to the next.
+  std::string& value = values_[static_cast<std::size_t>(n)];
+  const std::size_t width = static_cast<std::size_t>(FieldWidthOf(definitions_[static_cast<std::size_t>(n)]));
+  const std::string_view t(text ? text : "");
+  value.assign(t.data(), t.size() < width ? t.size() : width);
+  value.resize(width, ' ');
+  stale_[static_cast<std::size_t>(n)] = 0;
   ExactFromText(n);
 }
 
 void ReportFieldTable::AppendFieldText(int n, const char* text) {
   if (!IsDeclared(n)) return;
-  std::string joined = RightTrimmed(values_[static_cast<std::size_t>(n)]);
+  std::string joined = RightTrimmed(Value(n));
   joined += text ? text : "";
   SetFieldText(n, joined.c_str());
 }
@@ -234,7 +245,7 @@ void ReportFieldTable::SetFieldUnits(int n, std::int64_t units) {
   }
   exact_[i] = units;
   hasExact_[i] = 1;
-  FormatNumberText(n, ValueOf(units, scale));
+  stale_[i] = 1;
 }
 
 void ReportFieldTable::AddFieldNumber(int n, double value) {
@@ -288,7 +299,7 @@ std::string ReportFieldTable::PlainNumber(int n, char decimalMark) const {
   return negative ? "-" + digits : digits;
 }
 
-void ReportFieldTable::FormatNumberText(int n, double value) {
+void ReportFieldTable::FormatNumberText(int n, double value) const {
   const std::string& def = definitions_[static_cast<std::size_t>(n)];
   const int width = FieldWidthOf(def);
   // The formatting functions stop at 20 characters; a wider field gets the
@@ -305,6 +316,7 @@ void ReportFieldTable::FormatNumberText(int n, double value) {
   }
   if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
   values_[static_cast<std::size_t>(n)] = FitTo(text, width);
+  stale_[static_cast<std::size_t>(n)] = 0;
 }
 
 double ReportFieldTable::GetFieldNumber(int n) const {
@@ -352,7 +364,9 @@ const std::string& ReportFieldTable::Definition(int n) const {
 
 const std::string& ReportFieldTable::Value(int n) const {
   if (n < 0 || n >= static_cast<int>(values_.size())) return kEmpty;
-  return values_[static_cast<std::size_t>(n)];
+  const std::size_t i = static_cast<std::size_t>(n);
+  if (stale_[i]) FormatNumberText(n, ValueOf(exact_[i], ScaleOf(definitions_[i])));
+  return values_[i];
 }
 
 int ReportFieldTable::FindField(const char* name) const {

@@ -99,14 +99,17 @@ class ReportFieldTable {
   bool IsNumeric(int n) const;
   void ClearValue(int n);
   // Writes the text of an N or M field from a value (formatting rules above).
-  void FormatNumberText(int n, double value);
+  void FormatNumberText(int n, double value) const;
   // Exact value read back from the field's text (after SetFieldText).
   void ExactFromText(int n);
 
   int count_ = 0;
   bool declared_ = false;
   std::vector<std::string> definitions_;
-  std::vector<std::string> values_;
+  // The text of a number set from its exact value is formatted when it is first read
+  // (Value), so that totals added to on every line cost no formatting until they print.
+  mutable std::vector<std::string> values_;
+  mutable std::vector<char> stale_;
   // Exact values of N and M fields, in units of 10^-scale; exact_[n] is
   // meaningful when hasExact_[n] is set.
   std::vector<std::int64_t> exact_;

@@ -45,6 +45,10 @@ class ReportInterpreter::Impl {
   // lower-cased (at most 255 characters).
   std::string raw;
   std::string statement;
+  // The statement before a table prefix was taken off it ("" when none was).
+  std::string fullStatement;
+  std::string pieceText;  // a piece of a segment being drawn
+  std::string bodyCopy, statementAgain;  // one more iteration of a block
 
   // ---- alias definitions "[name=" in the work text, by their offset from its end (ordered:
   // the last one is the nearest to the front).
@@ -72,9 +76,23 @@ class ReportInterpreter::Impl {
   };
   std::vector<LineCountEntry> lineCounts;
   std::size_t lineCountOffset = static_cast<std::size_t>(-1);
+  // The end of the iteration block ("[itf]" or "[ITF]") after the same offset: its index in
+  // the rest then, npos when there is none.
+  std::size_t blockEnd = 0;
+  bool blockEndKnown = false;
+  // The iteration block's end in the rest (kept while the text after "[ITD]" is unchanged).
+  std::size_t BlockEnd();
+  void KeepOffset();
 
   // ---- variable names to indexes of the owner's field table.
-  std::unordered_map<std::string, int> fieldIndexes;
+  // (few: a report's variables; looked up in turn, newest first)
+  struct FieldIndexEntry {
+    std::string name;      // as the statement writes it (lower-cased)
+    int index;
+    std::string declared;  // the first 10 characters of its definition then
+  };
+  std::vector<FieldIndexEntry> fieldIndexes;
+  std::string scratch;  // the result of a variable, escaped
 
   // ---- frame
   void ReadText();
@@ -128,7 +146,7 @@ class ReportInterpreter::Impl {
   bool FieldWrite();
   bool MemoKeyword();
   bool WordAfter();
-  int FieldIndex(const std::string& name);
+  int FieldIndex(std::string_view name);
   Table* CurrentTable();
   Table* TableOf(DossierTableId id);
   std::string RelatedField(std::string_view relation, const std::string& value, int pp, int nn, bool& ok);
@@ -160,6 +178,15 @@ class ReportInterpreter::Impl {
   int TopOfLine(int line) const { return (line - 1) * c.lineHeight + c.lineHeight / 5; }
   void SetLineHeight(int height) { c.lineHeight = height < 1 ? 1 : height; }
   bool ConstantIs(int n, char letter);
+  // The statement begins with one of these characters (a family's keywords all do): the
+  // dispatch skips the families that cannot take it.
+  bool FirstIn(const char* chars) const {
+    if (statement.empty()) return false;
+    for (const char* p = chars; *p; ++p) {
+      if (*p == statement[0]) return true;
+    }
+    return false;
+  }
 };
 
 }  // namespace reports

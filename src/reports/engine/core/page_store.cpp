@@ -1,21 +1,10 @@
 #include "reports/engine/core/page_store.h"
 
+#include <cstring>
+
 namespace reports {
 
 namespace {
-
-void PutVarint(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  while (v >= 0x80) {
-    out.push_back(static_cast<std::uint8_t>(v | 0x80));
-    v >>= 7;
-  }
-  out.push_back(static_cast<std::uint8_t>(v));
-}
-
-void PutSigned(std::vector<std::uint8_t>& out, int v) {
-  const std::uint32_t u = static_cast<std::uint32_t>(v);
-  PutVarint(out, (u << 1) ^ static_cast<std::uint32_t>(v >> 31));
-}
 
 // Reads a variable-length integer; stops at the end of the bytes (a page is only written
 // by Append, so a cut integer cannot happen, but a reader never runs past the end).
@@ -39,13 +28,30 @@ int GetSigned(const std::uint8_t*& p, const std::uint8_t* end) {
 }  // namespace
 
 void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_view text) {
-  bytes_.push_back(static_cast<std::uint8_t>(kind));
-  PutSigned(bytes_, n1);
-  PutSigned(bytes_, n2);
-  PutSigned(bytes_, n3);
-  PutSigned(bytes_, n4);
-  PutVarint(bytes_, static_cast<std::uint32_t>(text.size()));
-  bytes_.insert(bytes_.end(), text.begin(), text.end());
+  // The record's head made apart (at most 26 bytes), then joined with its text in one go.
+  std::uint8_t head[32];
+  std::size_t at = 0;
+  auto put = [&](std::uint32_t v) {
+    while (v >= 0x80) {
+      head[at++] = static_cast<std::uint8_t>(v | 0x80);
+      v >>= 7;
+    }
+    head[at++] = static_cast<std::uint8_t>(v);
+  };
+  auto putSigned = [&](int v) {
+    const std::uint32_t u = static_cast<std::uint32_t>(v);
+    put((u << 1) ^ static_cast<std::uint32_t>(v >> 31));
+  };
+  head[at++] = static_cast<std::uint8_t>(kind);
+  putSigned(n1);
+  putSigned(n2);
+  putSigned(n3);
+  putSigned(n4);
+  put(static_cast<std::uint32_t>(text.size()));
+  const std::size_t old = bytes_.size();
+  bytes_.resize(old + at + text.size());
+  std::memcpy(bytes_.data() + old, head, at);
+  if (!text.empty()) std::memcpy(bytes_.data() + old + at, text.data(), text.size());
   ++count_;
 }
 

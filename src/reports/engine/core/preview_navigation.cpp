@@ -13,7 +13,8 @@ bool FoundInText(const PreviewPage& page, std::string_view word, std::string& up
   if (word.empty()) return false;
   for (const PageRecord& r : page) {
     if (static_cast<unsigned char>(r.kind) < static_cast<unsigned char>('X')) continue;
-    upper = UpperText(r.text);
+    upper.assign(r.text);
+    for (char& c : upper) c = UpperChar(c);
     if (upper.find(word) != std::string::npos) return true;
   }
   return false;

@@ -168,7 +168,13 @@ void ReportExportFile::PutLineEnd(const ExportSettings& settings) {
 }
 
 void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings) {
-  std::string text = TrimBlanks(Unescaped(cell));
+  // A cell holds no blank but its hard blanks: trimmed of those, then made plain.
+  std::size_t first = 0, last = cell.size();
+  while (first < last && cell[first] == kHardBlank) ++first;
+  while (last > first && cell[last - 1] == kHardBlank) --last;
+  cell_.assign(cell.data() + first, last - first);
+  UnescapeBrackets(cell_);
+  std::string& text = cell_;
   if (settings.html) {
     std::string td = "<td";
     if (settings.htmlColumnWidth > 0) {
@@ -190,7 +196,11 @@ void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings
     ++cellsInLine_;
     return;
   }
-  const std::string delimiter = DelimiterText(settings.delimiter);
+  if (settings.delimiter != delimiterOf_) {
+    delimiterOf_ = settings.delimiter;
+    delimiter_ = DelimiterText(settings.delimiter);
+  }
+  const std::string& delimiter = delimiter_;
   if (cellsInLine_ > 0) Put(delimiter);
   if (settings.csv) {
     bool quote = text.find_first_of("\"\r\n") != std::string::npos ||
@@ -202,7 +212,9 @@ void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings
         q += c;
       }
       q += '"';
-      text = std::move(q);
+      Put(q);
+      ++cellsInLine_;
+      return;
     }
   }
   Put(text);

@@ -112,6 +112,10 @@ class ReportExportFile {
   bool writeFailed_ = false;
   std::string failure_;
   bool failureShown_ = false;
+  // The delimiter text of the settings' delimiter, made again when that changes.
+  std::string delimiterOf_ = "\x01";
+  std::string delimiter_;
+  std::string cell_;
 };
 
 // The program's export file (one per program, as ExportFileHandle).

@@ -1,8 +1,10 @@
 #include "reports/engine/core/report_interpreter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
+#include "platform/system/cp1252.h"
 #include "reports/engine/core/interpreter_impl.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
@@ -315,10 +317,17 @@ PageOutcome ReportInterpreter::Impl::RenderPage() {
 }
 
 void ReportInterpreter::Impl::ReadText() {
+  // The characters the reading stops at.
+  static const auto kStops = [] {
+    std::array<bool, 256> stops{};
+    stops[static_cast<unsigned char>('[')] = stops[static_cast<unsigned char>(']')] = true;
+    stops[static_cast<unsigned char>('\n')] = true;
+    return stops;
+  }();
   while (!work.Empty()) {
     const std::string_view rest = work.Rest();
     std::size_t i = 0;
-    while (i < rest.size() && rest[i] != '[' && rest[i] != ']' && rest[i] != '\n') ++i;
+    while (i < rest.size() && !kStops[static_cast<unsigned char>(rest[i])]) ++i;
     if (i > 0) {
       prefix.append(rest.data(), i);
       Drop(i);
@@ -342,11 +351,9 @@ void ReportInterpreter::Impl::ReadText() {
 }
 
 void ReportInterpreter::Impl::EraseFromPrefix(std::size_t from) {
+  // The text from an open "[" on holds no "]" (a "]" there would have closed it).
   while (!lineEnds.empty() && lineEnds.back() >= from) lineEnds.pop_back();
   while (!opens.empty() && opens.back() >= from) opens.pop_back();
-  for (std::size_t i = from; i < prefix.size(); ++i) {
-    if (prefix[i] == ']') --literalCloses;
-  }
   prefix.resize(from);
 }
 
@@ -398,15 +405,20 @@ void ReportInterpreter::Impl::HandleClose() {
 
 void ReportInterpreter::Impl::Execute() {
   ++statementsOnPage;
-  std::string text = LowerText(TrimBlanks(raw));
-  if (text.size() > kStatementLimit) text.resize(kStatementLimit);
-  statement = text;
-  if (IsBlank(statement)) return;
+  // Trimmed of blanks, lower-cased, at most 255 characters.
+  std::size_t first = raw.find_first_not_of(' ');
+  if (first == std::string::npos) return;
+  std::size_t last = raw.find_last_not_of(' ');
+  std::size_t length = last - first + 1;
+  if (length > kStatementLimit) length = kStatementLimit;
+  statement.assign(raw, first, length);
+  for (char& ch : statement) ch = LowerChar(ch);
   // Aliases: [name] stands for the statement of a definition [name=statement] in the text.
   std::string definition;
   int depth = 0;
-  const std::string original = statement;
+  std::string original;
   while (!IsBlank(statement) && FindAlias(statement, definition)) {
+    if (depth == 0) original = statement;
     if (++depth > c.aliasDepthLimit) {
       statement = original;
       Unrecognised();
@@ -420,14 +432,15 @@ void ReportInterpreter::Impl::Execute() {
 }
 
 void ReportInterpreter::Impl::Dispatch() {
-  const std::string full = statement;
+  fullStatement.clear();
   if (TryTables() || TryIteration() || TryVariablesAndConditions() || TryMemoWord() || TryLineTypeBlocks() ||
       TryHooks() || TryFieldNames() || TryPrintBlocks() || TryPageStatements() || TryTab() || TryDelimiter() ||
       TryCodeHooks() || TryLinePositions() || TryMem() || TryColumns() || TryDossierValues() ||
       TryImportsAndPrompts() || TryFontsAndText() || TryConstant() || TryOthers()) {
     return;
   }
-  statement = full;
+  // Unrecognised as written (a table prefix may have been taken off for the tests after it).
+  if (!fullStatement.empty()) statement = fullStatement;
   Unrecognised();
 }
 
@@ -460,6 +473,21 @@ void ReportInterpreter::Impl::EndOfText() {
 
 void ReportInterpreter::Impl::Replace(std::string_view text) {
   if (text.size() > kResultLimit) text = text.substr(0, kResultLimit);
+  // A result with no bracket and no line feed would be read again only to be copied: it goes
+  // straight after the text already read (a report variable's value, most results).
+  bool plain = true;
+  for (char ch : text) {
+    if (ch == '[' || ch == ']' || ch == '\n') {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
+    const std::size_t used = prefix.size() + work.Size();
+    const std::size_t room = used >= kWorkTextLimit ? 0 : kWorkTextLimit - used;
+    prefix.append(text.data(), text.size() < room ? text.size() : room);
+    return;
+  }
   Push(text);
 }
 
@@ -499,7 +527,7 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
   int x = c.currentX;
   char kind = 'X';
   std::size_t i = 0;
-  std::string text;
+  std::string& text = pieceText;
   while (i < segment.size()) {
     const char ch = segment[i];
     if (ch == ' ' || ch == '\t') {
@@ -623,7 +651,11 @@ void ReportInterpreter::Impl::Push(std::string_view text, bool cut) {
   const std::size_t room = used >= kWorkTextLimit ? 0 : kWorkTextLimit - used;
   if (cut && text.size() > room) text = text.substr(0, room);
   if (text.empty()) return;
-  const bool mayDefine = text.find('[') != std::string_view::npos;
+  // An alias definition "[name=" begins in the pushed text: it holds an "=", or its last "["
+  // is still open when it ends (the "=" may follow in the text after it).
+  const std::size_t open = text.rfind('[');
+  const bool mayDefine = open != std::string_view::npos &&
+                         (text.find('=') != std::string_view::npos || text.find(']', open) == std::string_view::npos);
   work.Push(text);
   if (mayDefine) RegisterAnchors(text.size());
 }
@@ -661,7 +693,7 @@ bool ReportInterpreter::Impl::FindAlias(const std::string& key, std::string& def
       return true;
     }
   }
-  if (anchorCounts.find(key) == anchorCounts.end()) return false;
+  if (anchorCounts.empty() || anchorCounts.find(key) == anchorCounts.end()) return false;
   for (std::size_t i = anchors.size(); i-- > 0;) {
     if (anchors[i].key != key) continue;
     const std::string_view rest = work.Rest();

@@ -1,14 +1,34 @@
 #include "reports/engine/core/report_text.h"
 
+#include <array>
 #include <cstdio>
 
 #include "platform/system/cp1252.h"
 
 namespace reports {
 
+namespace {
+
+// Characters that the escaped form changes.
+const std::array<bool, 256> kEscaped = [] {
+  std::array<bool, 256> t{};
+  for (unsigned char c : {' ', '[', '{', '}', ']', '\x18', '\x19'}) t[c] = true;
+  return t;
+}();
+const std::array<bool, 256> kUnescaped = [] {
+  std::array<bool, 256> t{};
+  for (unsigned char c : {'^', '\x1c', '\x1d', '\x1e', '\x1f'}) t[c] = true;
+  return t;
+}();
+
+}  // namespace
+
 void EscapeBrackets(std::string& text, InValueStatements statements) {
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  std::size_t first = 0;
+  while (first < text.size() && !kEscaped[static_cast<unsigned char>(text[first])]) ++first;
+  if (first == text.size()) return;
+  std::size_t out = first;
+  for (std::size_t i = first; i < text.size(); ++i) {
     char c = text[i];
     switch (c) {
       case ' ': c = kHardBlank; break;
@@ -38,7 +58,10 @@ std::string Escaped(std::string_view text, InValueStatements statements) {
 }
 
 void UnescapeBrackets(std::string& text) {
-  for (char& c : text) {
+  std::size_t first = 0;
+  while (first < text.size() && !kUnescaped[static_cast<unsigned char>(text[first])]) ++first;
+  for (std::size_t i = first; i < text.size(); ++i) {
+    char& c = text[i];
     switch (c) {
       case kHardBlank: c = ' '; break;
       case '\x1c': c = '['; break;
@@ -78,15 +101,27 @@ Rgb ColourLetterToRgb(char letter) {
   }
 }
 
+const std::array<unsigned char, 256> kCp1252LowerTable = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = platform::Cp1252Lower(static_cast<unsigned char>(c));
+  return t;
+}();
+
+const std::array<unsigned char, 256> kCp1252UpperTable = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = platform::Cp1252Upper(static_cast<unsigned char>(c));
+  return t;
+}();
+
 std::string LowerText(std::string_view text) {
   std::string s(text);
-  for (char& c : s) c = static_cast<char>(platform::Cp1252Lower(static_cast<unsigned char>(c)));
+  for (char& c : s) c = LowerChar(c);
   return s;
 }
 
 std::string UpperText(std::string_view text) {
   std::string s(text);
-  for (char& c : s) c = static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(c)));
+  for (char& c : s) c = UpperChar(c);
   return s;
 }
 
@@ -113,10 +148,6 @@ int LeadingInt(std::string_view text) {
     if (value > 1000000000) value = 1000000000;  // far beyond any count a statement takes
   }
   return static_cast<int>(negative ? -value : value);
-}
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // page texts of the status bar.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,14 +45,20 @@ inline constexpr Rgb kGrey{128, 128, 128};
 inline constexpr Rgb kLightGrey{192, 192, 192};
 inline constexpr Rgb kDarkGrey{64, 64, 64};
 
-// cp1252 case of a whole text.
+// cp1252 case of one character (tables made once from the system layer's), and of a text.
+extern const std::array<unsigned char, 256> kCp1252LowerTable;
+extern const std::array<unsigned char, 256> kCp1252UpperTable;
+inline char LowerChar(char c) { return static_cast<char>(kCp1252LowerTable[static_cast<unsigned char>(c)]); }
+inline char UpperChar(char c) { return static_cast<char>(kCp1252UpperTable[static_cast<unsigned char>(c)]); }
 std::string LowerText(std::string_view text);
 std::string UpperText(std::string_view text);
 std::string TrimBlanks(std::string_view text);   // blanks at both ends
 std::string RightTrimBlanks(std::string_view text);
 // atoi of a text: leading blanks, a sign, digits; 0 when none.
 int LeadingInt(std::string_view text);
-bool StartsWith(std::string_view text, std::string_view prefix);
+inline bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
 
 // Title of a run's document: the dossier code without trailing blanks, "-", the name without
 // trailing blanks; then every "/" and ":" becomes a blank, every two blanks "-", every blank

@@ -58,16 +58,33 @@ void ReportInterpreter::Impl::SelectBlock(char open, char close, bool keep) {
   }
 }
 
-int ReportInterpreter::Impl::LinesFromHere() {
-  // The text after "[ITD]" stays as it is while its iterations are read in front of it, so its
-  // count is kept by its offset for as long as nothing at or after that offset changed.
+void ReportInterpreter::Impl::KeepOffset() {
+  // The text after "[ITD]" stays as it is while its iterations are read in front of it, so
+  // what is known of it is kept by its offset for as long as nothing at or after it changed.
   const std::size_t offset = work.Size();
-  const char letter = LineLetter();
   if (offset != lineCountOffset || work.LowWater() < offset) {
     lineCounts.clear();
+    blockEndKnown = false;
     lineCountOffset = offset;
     work.MarkLow();
   }
+}
+
+std::size_t ReportInterpreter::Impl::BlockEnd() {
+  KeepOffset();
+  if (!blockEndKnown) {
+    const std::string_view rest = work.Rest();
+    blockEnd = rest.find("[itf]");
+    if (blockEnd == std::string_view::npos) blockEnd = rest.find("[ITF]");
+    blockEndKnown = true;
+  }
+  return blockEnd;
+}
+
+int ReportInterpreter::Impl::LinesFromHere() {
+  KeepOffset();
+  const std::size_t offset = work.Size();
+  const char letter = LineLetter();
   for (const LineCountEntry& e : lineCounts) {
     if (e.letter == letter && e.mark == c.pageBreakMark) return e.lines;
   }
@@ -77,9 +94,7 @@ int ReportInterpreter::Impl::LinesFromHere() {
 }
 
 void ReportInterpreter::Impl::IterationBlock() {
-  const std::string_view rest = work.Rest();
-  std::size_t end = rest.find("[itf]");
-  if (end == std::string_view::npos) end = rest.find("[ITF]");
+  const std::size_t end = BlockEnd();
   const std::size_t blockEnd = end + 5;
   if (c.endOfData || c.iterationStopped) {
     Drop(blockEnd);
@@ -90,8 +105,12 @@ void ReportInterpreter::Impl::IterationBlock() {
     Drop(blockEnd);
     return;
   }
-  const std::string body(work.Rest().substr(0, end));
-  const std::string again = "[" + raw + "]";
+  std::string& body = bodyCopy;
+  body.assign(work.Rest().substr(0, end));
+  std::string& again = statementAgain;
+  again.assign(1, '[');
+  again += raw;
+  again += ']';
   if (prefix.size() + work.Size() + again.size() + body.size() > kWorkTextLimit) {
     // No room for one more iteration: the record goes to the next page; when even the page's
     // first iteration has no room, the data cannot be printed and the run ends.
@@ -105,6 +124,7 @@ void ReportInterpreter::Impl::IterationBlock() {
 }
 
 bool ReportInterpreter::Impl::TryIteration() {
+  if (!FirstIn("fir")) return false;
   if (statement == "fit") {
     c.forcedIteration = true;
     return true;
@@ -112,8 +132,7 @@ bool ReportInterpreter::Impl::TryIteration() {
   if (statement == "itd") {
     // The text before the block is written first, where it stands.
     if (!prefix.empty()) Flush();
-    const std::string_view rest = work.Rest();
-    if (rest.find("[itf]") == std::string_view::npos && rest.find("[ITF]") == std::string_view::npos) return false;
+    if (BlockEnd() == std::string_view::npos) return false;
     c.pageBreakMark = c.firstIterationOnPage && c.renderedPages != 1 ? '@' : '\xFF';
     dataOnPage = true;
     IterationBlock();
@@ -132,6 +151,7 @@ bool ReportInterpreter::Impl::TryIteration() {
 }
 
 bool ReportInterpreter::Impl::TryLineTypeBlocks() {
+  if (!FirstIn("r")) return false;
   if (IsLineTypeStatement(statement)) {
     SelectBlock('{', '}', LineTypeSelected(statement, LineLetter(), c.pageBreakMark));
     return true;
@@ -148,6 +168,7 @@ bool ReportInterpreter::Impl::TryLineTypeBlocks() {
 }
 
 bool ReportInterpreter::Impl::TryHooks() {
+  if (!FirstIn("t")) return false;
   if (statement == "tt-init") {
     owner.InitReport();
     return true;
@@ -173,6 +194,7 @@ bool ReportInterpreter::Impl::TryHooks() {
 }
 
 bool ReportInterpreter::Impl::TryPrintBlocks() {
+  if (!FirstIn("s")) return false;
   const bool preview = c.target == RenderTarget::kPreview;
   if (statement == "si-impr") {
     SelectBlock(kBlockOpen, kBlockClose, !preview);
@@ -222,6 +244,7 @@ std::string ReportInterpreter::Impl::LimitsText() const {
 }
 
 bool ReportInterpreter::Impl::TryPageStatements() {
+  if (!FirstIn("sfpl")) return false;
   const std::string& s = statement;
   if (StartsWith(s, "sipage=") || s == "si-page1" || StartsWith(s, "sipage#")) {
     const int n = s == "si-page1" ? 1 : LeadingInt(std::string_view(s).substr(7));
@@ -262,6 +285,7 @@ bool ReportInterpreter::Impl::TryPageStatements() {
 }
 
 bool ReportInterpreter::Impl::TryCodeHooks() {
+  if (!FirstIn("b")) return false;
   const std::string& s = statement;
   const bool label = StartsWith(s, "bll:") || StartsWith(s, "bll!");
   const bool value = StartsWith(s, "blv:") || StartsWith(s, "blv!");
@@ -275,6 +299,7 @@ bool ReportInterpreter::Impl::TryCodeHooks() {
 }
 
 bool ReportInterpreter::Impl::TryImportsAndPrompts() {
+  if (!FirstIn("eins")) return false;
   const std::string& s = statement;
   if (StartsWith(s, "es:")) {
     // Past the page's budget a report no longer executes another (one executing itself).

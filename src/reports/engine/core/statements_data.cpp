@@ -5,6 +5,7 @@
 
 #include "data/dossier_files.h"
 #include "data/table.h"
+#include "platform/system/cp1252.h"
 #include "reports/engine/core/interpreter_impl.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
@@ -121,18 +122,18 @@ Table* ReportInterpreter::Impl::TableOf(DossierTableId id) { return env.DossierT
 
 Table* ReportInterpreter::Impl::CurrentTable() { return TableOf(c.currentTable); }
 
-int ReportInterpreter::Impl::FieldIndex(const std::string& name) {
+int ReportInterpreter::Impl::FieldIndex(std::string_view name) {
   ReportFieldTable& fields = owner.ReportFields();
   const int number = LeadingInt(name);
   if (number != 0) return number;
-  auto it = fieldIndexes.find(name);
-  if (it != fieldIndexes.end() && it->second >= 0 && it->second < fields.FieldCount()) {
-    // Still the same variable (the owner may declare its fields again between runs).
-    const std::string declared = LowerText(FieldNameOf(fields.Definition(it->second)));
-    if (declared == TrimBlanks(name)) return it->second;
+  for (const FieldIndexEntry& e : fieldIndexes) {
+    if (e.name != name || e.index < 0 || e.index >= fields.FieldCount()) continue;
+    // Still the same variable: the owner may declare its fields again between runs.
+    if (fields.Definition(e.index).compare(0, kFieldNameLength, e.declared) == 0) return e.index;
   }
   const int index = fields.FindField(UpperText(name).c_str());
-  fieldIndexes[name] = index;
+  if (fieldIndexes.size() > 64) fieldIndexes.clear();
+  fieldIndexes.push_back({std::string(name), index, fields.Definition(index).substr(0, kFieldNameLength)});
   return index;
 }
 
@@ -233,15 +234,19 @@ bool ReportInterpreter::Impl::Relation() {
 }
 
 bool ReportInterpreter::Impl::TryTables() {
+  if (!FirstIn("c-r")) return false;
   std::string_view s = statement;
   DossierTableId table = c.currentTable;
-  for (const char* prefix : kTablePrefixes) {
-    if (StartsWith(s, prefix)) {
-      table = TableIdOf(prefix);
-      c.currentTable = table;
-      if (s.size() == 3) return true;
-      s = s.substr(3);
-      break;
+  if (s[0] == 'r' && !StartsWith(s, "rel:")) return false;
+  if (s[0] == 'c') {
+    for (const char* prefix : kTablePrefixes) {
+      if (StartsWith(s, prefix)) {
+        table = TableIdOf(prefix);
+        c.currentTable = table;
+        if (s.size() == 3) return true;
+        s = s.substr(3);
+        break;
+      }
     }
   }
   if (StartsWith(s, "->")) {
@@ -252,32 +257,61 @@ bool ReportInterpreter::Impl::TryTables() {
     statement = std::string(s);
     return Relation();
   }
-  if (s.size() != statement.size()) statement = std::string(s);
+  if (s.size() != statement.size()) {
+    fullStatement = statement;
+    statement = std::string(s);
+  }
   return false;
 }
 
 bool ReportInterpreter::Impl::Variable() {
-  std::string rest = statement.substr(1);
+  std::string_view rest(statement);
+  rest.remove_prefix(1);
   int barcode = 0;
   bool positioning = false;
   if (!rest.empty() && rest[0] >= '1' && rest[0] <= '5') {
     barcode = rest[0] - '0';
-    rest.erase(0, 1);
+    rest.remove_prefix(1);
   }
   if (!rest.empty() && rest[0] == '#') {
     positioning = true;
-    rest.erase(0, 1);
+    rest.remove_prefix(1);
   }
-  const Reference r = ParseReference(rest);
+  Reference r;
+  std::string_view name;
+  if (rest.find_first_of(",:") == std::string_view::npos) {
+    // The usual [@NAME], its trailing blanks cut.
+    const std::size_t end = rest.find_last_not_of(' ');
+    name = rest.substr(0, end == std::string_view::npos ? 0 : end + 1);
+  } else {
+    r = ParseReference(rest);
+    name = r.name;
+  }
   ReportFieldTable& fields = owner.ReportFields();
-  const int index = FieldIndex(TrimBlanks(r.name));
+  const int index = FieldIndex(name);
   if (index < 0 || index >= fields.FieldCount()) {
     Unrecognised();
     return true;
   }
   const std::string& definition = fields.Definition(index);
   const char type = FieldTypeOf(definition);
-  std::string value = fields.Value(index);
+  const bool numeric = type == 'N' || type == 'M';
+  const ExportSettings& e = c.exportSettings;
+  // Delimited and CSV exports get the exact value of a whole number or amount as a plain
+  // number, in the field's width (its text is then never needed).
+  if (numeric && !r.hasPart && r.relation.empty() && barcode == 0 && !positioning && c.exportFile->IsOpen() &&
+      !e.html && !e.noDelimiter) {
+    std::string plain = fields.PlainNumber(index, e.decimalMark);
+    if (!plain.empty()) {
+      const std::size_t width = static_cast<std::size_t>(FieldWidthOf(definition));
+      if (plain.size() < width) plain.insert(0, width - plain.size(), ' ');
+      if (c.noZeroAmounts && fields.GetFieldNumber(index) == 0.0) plain.assign(plain.size(), ' ');
+      EscapeBrackets(plain, InValueStatements::kKeep);
+      Replace(plain);
+      return true;
+    }
+  }
+  const std::string& value = fields.Value(index);
   int nn = r.nn;
   if (r.nnFromValue) nn = LeadingInt(std::string_view(value).substr(0, 3));
   if (nn > static_cast<int>(kResultLimit)) nn = static_cast<int>(kResultLimit);
@@ -295,19 +329,9 @@ bool ReportInterpreter::Impl::Variable() {
     }
     text = Fit(text, nn);
   } else {
-    text = Part(value, pp, 0);
-    const bool numeric = type == 'N' || type == 'M';
-    const ExportSettings& e = c.exportSettings;
-    // Delimited and CSV exports get the exact value as a plain number, in the field's width.
-    if (numeric && r.pp <= 1 && !r.hasPart && c.exportFile->IsOpen() && !e.html && !e.noDelimiter) {
-      std::string plain = fields.PlainNumber(index, e.decimalMark);
-      if (!plain.empty()) {
-        if (plain.size() < value.size()) plain.insert(0, value.size() - plain.size(), ' ');
-        text = plain;
-      }
-    }
+    if (static_cast<std::size_t>(pp) <= value.size()) text.assign(value, static_cast<std::size_t>(pp - 1));
   }
-  if ((type == 'N' || type == 'M') && c.noZeroAmounts && r.relation.empty() && fields.GetFieldNumber(index) == 0.0) {
+  if (numeric && c.noZeroAmounts && r.relation.empty() && fields.GetFieldNumber(index) == 0.0) {
     text.assign(text.size(), ' ');
   }
   if (text.size() > kResultLimit) text.resize(kResultLimit);
@@ -326,7 +350,9 @@ bool ReportInterpreter::Impl::Variable() {
     Barcode(barcode, RightTrimBlanks(text));
     return true;
   }
-  Replace(Escaped(text, InValueStatements::kKeep));
+  scratch.swap(text);
+  EscapeBrackets(scratch, InValueStatements::kKeep);
+  Replace(scratch);
   return true;
 }
 
@@ -502,6 +528,7 @@ bool ReportInterpreter::Impl::WordAfter() {
 }
 
 bool ReportInterpreter::Impl::TryVariablesAndConditions() {
+  if (!FirstIn("r@nsm")) return false;
   const std::string& s = statement;
   if (s == "recn") {
     Table* t = CurrentTable();
@@ -529,11 +556,13 @@ bool ReportInterpreter::Impl::TryVariablesAndConditions() {
 }
 
 bool ReportInterpreter::Impl::TryMemoWord() {
+  if (!FirstIn("m")) return false;
   if (StartsWith(statement, "mmot:") || StartsWith(statement, "mmot-")) return MemoKeyword();
   return false;
 }
 
 bool ReportInterpreter::Impl::TryFieldNames() {
+  if (!FirstIn("$")) return false;
   const std::string& s = statement;
   const bool name = StartsWith(s, "$n");
   if (!name && !StartsWith(s, "$c")) return false;
@@ -562,6 +591,7 @@ bool ReportInterpreter::Impl::TryFieldNames() {
 }
 
 bool ReportInterpreter::Impl::TryDelimiter() {
+  if (!FirstIn("d")) return false;
   const std::string& s = statement;
   if (StartsWith(s, "delimiteur=")) {
     std::string d = s.substr(11, 3);
@@ -577,6 +607,7 @@ bool ReportInterpreter::Impl::TryDelimiter() {
 }
 
 bool ReportInterpreter::Impl::TryDossierValues() {
+  if (!FirstIn("tdrvsaf")) return false;
   const std::string& s = statement;
   const DossierRecord& d = env.Dossier();
   auto escaped = [&](const std::string& t) { Replace(Escaped(t, InValueStatements::kDrop)); };
@@ -624,6 +655,7 @@ bool ReportInterpreter::Impl::TryDossierValues() {
 }
 
 bool ReportInterpreter::Impl::TryConstant() {
+  if (!FirstIn("c")) return false;
   const std::string& s = statement;
   if (!StartsWith(s, "cst:")) return false;
   if (s.size() == 7) {

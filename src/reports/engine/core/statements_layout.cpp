@@ -296,6 +296,7 @@ void ReportInterpreter::Impl::Barcode(int type, const std::string& value) {
 }
 
 bool ReportInterpreter::Impl::TryTab() {
+  if (!FirstIn("t")) return false;
   if (statement == "tab") {
     Replace("\t");
     return true;
@@ -304,6 +305,7 @@ bool ReportInterpreter::Impl::TryTab() {
 }
 
 bool ReportInterpreter::Impl::TryLinePositions() {
+  if (!FirstIn("dl")) return false;
   const std::string& s = statement;
   if (StartsWith(s, "derlig")) {
     Flush();
@@ -341,6 +343,7 @@ bool ReportInterpreter::Impl::TryLinePositions() {
 }
 
 bool ReportInterpreter::Impl::TryMem() {
+  if (!FirstIn("m")) return false;
   if (statement != "mem") return false;
   c.memorisedLine = (c.currentY - c.lineHeight / 5) / c.lineHeight + 1;
   c.currentY = TopOfLine(c.memorisedLine);
@@ -348,6 +351,7 @@ bool ReportInterpreter::Impl::TryMem() {
 }
 
 bool ReportInterpreter::Impl::TryColumns() {
+  if (!FirstIn("cn")) return false;
   const std::string& s = statement;
   if (StartsWith(s, "col:")) {
     Flush();
@@ -375,6 +379,7 @@ bool ReportInterpreter::Impl::TryColumns() {
 }
 
 bool ReportInterpreter::Impl::TryFontsAndText() {
+  if (!FirstIn("fpcdms-^<=>/t")) return false;
   const std::string& s = statement;
   if (s.size() == 2 && s[0] == 'f') {
     switch (s[1]) {
