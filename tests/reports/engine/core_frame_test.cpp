@@ -67,6 +67,13 @@ TEST_F(FrameTest, StatementsAndBlocks) {
   }
 }
 
+TEST_F(FrameTest, APrintoutKeepsThePrintBlocksAndDropsThePreviewOnes) {
+  EngineRun run("[Si-Visu]\xABvu\xBB[Si-Impr]\xABimprim\xE9\xBB", ThreeRecords());
+  run.setup.target = reports::RenderTarget::kPrinter;
+  run.First();
+  EXPECT_EQ(TextOf(run.Page(1)), "imprim\xE9");
+}
+
 TEST_F(FrameTest, RepetitionsComputeOnceAndPrintEachTime) {
   EngineRun run("[NbIT][ITD][TT-Avant][@NOM][TT-Suivant]\r\n[ITF]", ThreeRecords());
   run.env.answers.push_back({true, "3"});

@@ -1,6 +1,8 @@
 // The page store, the paint walk from a page's records to canvas calls, the word search over
 // the stored pages, and the preview's zoom and scroll arithmetic.
 #include "core_support.h"
+#include "platform/system/process.h"
+#include "reports/engine/core/page_html.h"
 #include "reports/engine/core/paint_walk.h"
 #include "reports/engine/core/preview_navigation.h"
 
@@ -209,4 +211,27 @@ TEST_F(StoreTest, PageStatusAndDocumentTitle) {
   EXPECT_EQ(reports::PageStatusText(3, 12), "Page:    3/   12");
   EXPECT_EQ(reports::MakeDocumentTitle("TST  ", "Grand livre: 01/01  "), "TST-Grand-livre-01-01");
   EXPECT_EQ(reports::MakeDocumentTitle("AB", "Etat  a   b"), "AB-Etat-a-b");
+}
+
+TEST_F(StoreTest, ThePageAsHtmlPassesTidyAndXmllint) {
+  EngineRun run("[F3]Grand <livre> & 'co'[F1][S:10][=]centre[S:5][>]droite\r\n[R:001,001,080,003][L:001,004,080,004]"
+                "[CoulT:m][T:002,005,010,006][Coul:M]rouge",
+                MakeFixture({"X         C010"}, {{'A', {{"X", "x"}}}}));
+  run.First();
+  const std::string html = reports::PageAsHtml(run.Page(1), "TST-Grand-livre page 1");
+  EXPECT_NE(html.find("font-family:\"Courier New\";font-size:16px;font-weight:700;color:#000000;'>&lt;livre&gt;</div>"),
+            std::string::npos) << html;
+  EXPECT_NE(html.find(">&#39;co&#39;</div>"), std::string::npos);
+  EXPECT_NE(html.find("text-align:center"), std::string::npos);
+  EXPECT_NE(html.find("border-top:1px solid #000000"), std::string::npos);
+  EXPECT_NE(html.find("background:#ff0000"), std::string::npos);
+  EXPECT_NE(html.find("color:#ff0000;'>rouge"), std::string::npos);
+  const std::string path = ArtefactPathFor("reports-engine", "page.htm");
+  std::ofstream(path, std::ios::binary) << html;
+  platform::LaunchOptions wait;
+  wait.wait = true;
+  wait.captureOutput = true;
+  const platform::LaunchResult tidy = platform::LaunchProcess({"tidy", "-q", "-errors", path}, wait);
+  EXPECT_LT(tidy.exitStatus, 2) << tidy.output;
+  EXPECT_EQ(platform::LaunchProcess({"xmllint", "--html", "--noout", path}, wait).exitStatus, 0);
 }
