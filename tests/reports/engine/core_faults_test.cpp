@@ -40,6 +40,11 @@ TEST_F(FaultsTest, EndlessExpansionsEnd) {
       {"[c]fin[FinPage][c=cst:004,bab,c,c]", "?cst:004,bab,c,c?fin"},
   };
   for (const Case& c : cases) EXPECT_EQ(Page(c.tmpl), c.page) << c.tmpl;
+  // Aliases stand for others 32 deep at most.
+  std::string chain = "[a0][FinPage]";
+  for (int i = 0; i < 33; ++i) chain += "[a" + std::to_string(i) + "=a" + std::to_string(i + 1) + "]";
+  EXPECT_EQ(Page(chain + "[a33=fin]"), "?a0?");
+  EXPECT_EQ(Page("[a2][FinPage]" + chain.substr(13) + "[a33=fin]"), ".../...");
   // An INI value that names itself, a template executing itself: the page's budget ends them.
   EXPECT_NE(Page("[ini:k]x", [](EngineRun& r) { r.env.ini["k"] = "[ini:k]"; }).find("?ini:k?"), std::string::npos);
   EXPECT_NE(Page("[ES:boucle]", [](EngineRun& r) { r.env.templates.Add("BOUCLE", "a[ES:boucle]"); }).find("?es:boucle?"),

@@ -70,6 +70,12 @@ TEST_F(ExactFieldsTest, SumsStayExactPast1e11) {
   ASSERT_TRUE(t.GetFieldUnits(2, units));
   EXPECT_EQ(units, 10000000000005);
   EXPECT_EQ(t.GetFieldNumber(2), 100000000000.05);
+  // Past 2^46 cents a double holds no cent exactly any more: the difference is made in cents.
+  t.SetFieldUnits(1, 7036874417766413);
+  t.SetFieldUnits(0, 1);
+  t.SetFieldDifference(2, 1, 0);
+  ASSERT_TRUE(t.GetFieldUnits(2, units));
+  EXPECT_EQ(units, 7036874417766412);
 }
 
 TEST_F(ExactFieldsTest, NumbersKeepTheirOwnDecimals) {

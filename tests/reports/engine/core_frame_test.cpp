@@ -87,10 +87,11 @@ TEST_F(FrameTest, RepetitionsComputeOnceAndPrintEachTime) {
 
 TEST_F(FrameTest, RecordsThatDoNotFitGoToTheNextPageWithTheirFooter) {
   // Four lines a page; one more iteration needs its line and the footer's.
-  EngineRun run("Titre\r\n[ITD][TT-Avant][@NOM][Rupt-@]{ (suite)}[TT-Suivant]\r\n[ITF]Pied[Fin]\r\n", ThreeRecords());
+  EngineRun run("Titre\r\n[ITD][TT-Avant][@NOM][Rupt-@]{ (suite)}[Rupt!@]{ *}[TT-Suivant]\r\n[ITF]Pied[Fin]\r\n",
+                ThreeRecords());
   run.setup.pageHeight = 60;
   EXPECT_EQ(run.ToEnd(), 2);
-  EXPECT_EQ(TextOf(run.Page(1)), "Titre\nDupont\nMartin\nPied.../...");
+  EXPECT_EQ(TextOf(run.Page(1)), "Titre\nDupont     *\nMartin     *\nPied.../...");
   EXPECT_EQ(TextOf(run.Page(2)), "Titre\nDurand     (suite)\nPied* Fin *");
 }
 
