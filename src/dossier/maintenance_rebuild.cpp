@@ -4,6 +4,7 @@
 #include <string>
 
 #include "data/dossier_files.h"
+#include "data/entry_lines.h"
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "data/session.h"
@@ -354,7 +355,7 @@ void RebuildRun::RemoveDuplicateAnalyticLines() {
     if (!first && key == previous && (kind == 'V' || kind == 'X')) {
       const std::uint32_t recno = c50.RecNo();
       Remove(c50, "C50");
-      if (c60.Seek("C60REC", "B", StrZero(static_cast<long>(recno), 0))) c60.DeleteRecord(nullptr, 0);
+      if (LigneTri::Find(c60, LigneTri::kDraft, recno)) c60.DeleteRecord(nullptr, 0);
     }
     previous = key;
     first = false;
@@ -375,11 +376,7 @@ bool AppendSortRecords(Table& lines, bool closed, Table& c60, MaintenanceProgres
   if (count == 0) return true;
   show.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
   show.SetLine2(std::string(FormatNumber(6, 0, false, count)) + " enregistrement(s)");
-  // C60 field <- line field, closed then draft.
-  static constexpr int kMap[][3] = {{1, 1, 1},   {2, 2, 10},  {3, 3, 2},   {4, 4, 8},   {5, 5, 3},
-                                    {6, 16, 20}, {7, 17, 21}, {11, 6, 4},  {12, 18, 22}, {13, 19, 6},
-                                    {14, 20, 7}, {15, 21, 23}, {16, 22, 24}};
-  const char* source = closed ? "C" : "B";
+  const char source = closed ? LigneTri::kClosed : LigneTri::kDraft;
   // The records are written in batches: one write for many lines.
   constexpr std::uint32_t kBatch = 8192;
   for (std::uint32_t r = 1; r <= count; ++r) {
@@ -387,9 +384,7 @@ bool AppendSortRecords(Table& lines, bool closed, Table& c60, MaintenanceProgres
     show.Step();
     const bool deleted = lines.IsDeleted();
     c60.AppendBlank();
-    for (const auto& m : kMap) c60.PutField(m[0], lines.GetField(closed ? m[1] : m[2]));
-    c60.PutField(9, source);
-    c60.PutField(10, StrZero(static_cast<long>(r), 0));
+    DeriveLigneTri(lines, source, c60);
     c60.QueueRecord(deleted);
     if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) return false;
   }

@@ -13,6 +13,7 @@
 
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
+#include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/dialog_bases.h"
@@ -37,10 +38,12 @@
 
 namespace {
 
-// Fields of the sort file C60.
-constexpr int kTcle = 1, kTcode = 2, kTfic = 9, kTrec = 10, kTpiece = 11, kTcg = 12;
+// The plan lives in the sort file's fields: TCODE the old piece number, TCG the new one, TPIECE
+// blank; TCLE, TFIC and TREC as in a sort record.
+constexpr int kTcle = LigneTri::TCLE, kTcode = LigneTri::TCODE, kTfic = LigneTri::TFIC, kTrec = LigneTri::TREC,
+              kTpiece = LigneTri::TPIECE, kTcg = LigneTri::TCG;
 // Piece number of a closed line (C40) and of a draft line (C50).
-constexpr int kC40Piece = 6, kC50Piece = 4;
+constexpr int kC40Piece = LigneEcriture::DPIECE, kC50Piece = LigneEcriture::BPIECE;
 // Where the dossier record "0" of C10 keeps the next piece number.
 constexpr int kNextPieceField = 4, kNextPieceOffset = 165, kNextPieceWidth = 6;
 // Plan records are written to C60 in batches of this many.

@@ -80,7 +80,8 @@ TEST_F(DossierOpenTest, FrancsOnlyDossierGetsEurosAtTheTypedRate) {
     ASSERT_DOUBLE_EQ(t.GetFieldNum(18), l.francs);
     const long long euros = std::llround(t.GetFieldNum(19) * 100.0);
     EXPECT_LE(std::llabs(euros - std::llround(l.francs / 6.55957 * 100.0)), 2) << t.RecNo();
-    if (l.kind != 'Z') return;
+    // Cancelled lines (the generator leaves some) count in no balance.
+    if (l.kind != 'Z' || t.IsDeleted()) return;
     pieceEuros[l.piece] += l.sense == 'D' ? euros : -euros;
     pieceFrancs[l.piece] += std::llround(l.francs * 100.0) * (l.sense == 'D' ? 1 : -1);
   });
@@ -110,7 +111,8 @@ TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
     ASSERT_TRUE(c50.OpenShared(d + "c50ann"));
     for (long r : {3, 40, 41, 99, 150, 200}) {
       ASSERT_TRUE(c50.GoTo(r));
-      ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+      // The generator may have cancelled it already.
+      if (!c50.IsDeleted()) ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
     }
     for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) cancelled.push_back(c50.GoTo(r) && c50.IsDeleted());
     ASSERT_TRUE(c20.OpenShared(d + "c20ann"));

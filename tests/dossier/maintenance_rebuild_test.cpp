@@ -74,7 +74,7 @@ TEST_F(RebuildTest, SecondCurrencyRoundingGoesToTheRoundingAccount) {
       CloseAllTables();
     }
     bool changed = false;
-    EachRecord(*TableC50, PathC50(), [&](Table& t) {
+    EachLive(*TableC50, PathC50(), [&](Table& t) {
       if (!changed && t.GetField(17)[0] == 'D') {
         t.PutFieldNum(19, t.GetFieldNum(19) + 0.01);
         changed = true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "data/index_defs.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_structures.h"
@@ -221,6 +222,18 @@ bool WriteCodes(const std::string& c10Path, const DemoWriter& w, const std::vect
   return ok;
 }
 
+// Builds every tag of the lines and the sort records written in bulk, the table held exclusively.
+// Unlike RebuildTags it packs nothing: the cancelled records stay where they are, since the sort
+// records point at their lines by number.
+bool BuildLineTags(const std::string& path, TableKind kind, bool analyticByAccount) {
+  if (dbase::DbiDropProductionIndex(path.c_str()) != dbase::DBIERR_NONE) return false;
+  Table t;
+  if (!t.OpenExclusive(path)) return false;
+  const bool ok = AddTags(t, TagsToBuild(kind, analyticByAccount));
+  t.CloseTable();
+  return ok;
+}
+
 // Removes what the run made of a dossier it could not finish.
 void RemoveDossier(const std::string& folder, const std::string& code) {
   for (const std::string& base : DossierTableNames(code))
@@ -300,7 +313,10 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
     RemoveDossier(folder, code);
     return false;
   }
-  if (!RebuildTags(c50) || !RebuildTags(c60)) {
+  // The analytic order of C60 as the creation made it, from the new dossier's constant 032.
+  const std::string c032 = NewDossierRecord(spec).Constant(32);
+  const bool analyticByAccount = !c032.empty() && c032[0] == 'O';
+  if (!BuildLineTags(c50, TableKind::C50, analyticByAccount) || !BuildLineTags(c60, TableKind::C60, analyticByAccount)) {
     Fail(message, "Construction impossible des index des \xE9" "critures du dossier " + code + ".");
     RemoveDossier(folder, code);
     return false;

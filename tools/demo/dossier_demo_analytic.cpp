@@ -20,10 +20,10 @@ void DemoWriter::MakeSections() {
 }
 
 void DemoWriter::Split(int axis, const std::string& number, const Line& line, const Account& account,
-                       long long francs, long long euros) {
+                       long long francs, long long euros, bool cancelled) {
   const char headerKind = axis == 1 ? 'V' : 'X', lineKind = axis == 1 ? 'W' : 'Y';
   const char entry = money_.EntryLetter();
-  WriteRecord(headerKind, "", account.code, number, "", line, entry, francs, euros);
+  WriteRecord(headerKind, "", account.code, number, "", line, entry, francs, euros, cancelled);
 
   // Distinct sections of the axis, as many as the amount bears (a cent each at least).
   int parts = static_cast<int>(rng_.Between(1, kMostParts));
@@ -54,8 +54,8 @@ void DemoWriter::Split(int axis, const std::string& number, const Line& line, co
     }
     Section& section = sections[static_cast<std::size_t>((axis - 1) * kSectionsPerAxis + order[static_cast<std::size_t>(i)])];
     const long long f = money_.Francs(part), e = money_.Euros(part);
-    WriteRecord(lineKind, section.code, account.code, number, Digits(i + 1, 4), line, entry, f, e);
-    section.totals.Add(line.sense, f, e);
+    WriteRecord(lineKind, section.code, account.code, number, Digits(i + 1, 4), line, entry, f, e, cancelled);
+    if (!cancelled) section.totals.Add(line.sense, f, e);
     ++analyticLines;
     rest -= part;
   }

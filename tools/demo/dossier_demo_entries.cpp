@@ -39,6 +39,7 @@ DemoWriter::DemoWriter(const DemoOptions& options, BulkWriter& c50, BulkWriter& 
       money_(options.currency == DossierCurrency::FrancMain),
       axes_(options.analyticMode == '1' ? 1 : options.analyticMode == '2' ? 2 : 0),
       rng_(options.seed * 0x2545F4914F6CDD1Dull + 7),
+      cancels_(options.seed),
       c50_(c50),
       c60_(c60) {}
 
@@ -103,12 +104,13 @@ std::string DemoWriter::DueDate(int days) const { return StoredDateOf(CivilFromD
 
 void DemoWriter::WriteRecord(char kind, const std::string& code, const std::string& account,
                              const std::string& number, const std::string& subNumber, const Line& line, char entry,
-                             long long francs, long long euros) {
+                             long long francs, long long euros, bool cancelled) {
   const bool general = kind == 'Z';
   const RecordShape& s50 = c50_.shape();
   const RecordShape& s60 = c60_.shape();
   const std::string_view kindText(&kind, 1);
   std::uint8_t* r = c50_.NewRecord();
+  if (cancelled) r[0] = '*';
   s50.Text(r, 1, kindText);
   s50.Text(r, 2, monthKey_);
   s50.Text(r, 3, kJournals[journal_].code);
@@ -131,6 +133,7 @@ void DemoWriter::WriteRecord(char kind, const std::string& code, const std::stri
   // Its sort record, derived as every writer of a line derives it.
   const std::string recno = Digits(c50_.count(), 6);
   std::uint8_t* t = c60_.NewRecord();
+  if (cancelled) t[0] = '*';
   s60.Text(t, 1, kindText);
   s60.Text(t, 2, code);
   s60.Text(t, 3, monthKey_);
@@ -151,22 +154,34 @@ void DemoWriter::Piece(Journal journal, const std::vector<Line>& lines) {
   piece_ = Digits(pieces, 6);
   group_ = Digits(c50_.count() + 1, 6);
   Sums& header = headers[period_][journal];
+  // A cancelled piece keeps its lines, cancelled, out of every total.
+  const bool cancelled = cancels_.CancelsPiece();
+  const int mistyped = cancelled || !mayMistype_ ? -1 : cancels_.MistypedLine(static_cast<int>(lines.size()));
   int number = 0;
-  for (const Line& line : lines) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const Line& line = lines[i];
+    Account& account = accounts[static_cast<std::size_t>(line.account)];
+    if (static_cast<int>(i) == mistyped && !account.analytic) {
+      const long long wrong = cancels_.WrongAmount(line.main);
+      WriteRecord('Z', account.code, "", Digits(++number, 4), "0001", line, money_.EntryLetter(), money_.Francs(wrong),
+                  money_.Euros(wrong), true);
+    }
     const std::string num = Digits(++number, 4);
     const long long francs = money_.Francs(line.main), euros = money_.Euros(line.main);
-    Account& account = accounts[static_cast<std::size_t>(line.account)];
-    WriteRecord('Z', account.code, "", num, "0001", line, money_.EntryLetter(), francs, euros);
-    account.totals.Add(line.sense, francs, euros);
-    header.Add(line.sense, francs, euros);
+    WriteRecord('Z', account.code, "", num, "0001", line, money_.EntryLetter(), francs, euros, cancelled);
+    if (!cancelled) {
+      account.totals.Add(line.sense, francs, euros);
+      header.Add(line.sense, francs, euros);
+    }
     if (account.analytic)
-      for (int axis = 1; axis <= axes_; ++axis) Split(axis, num, line, account, francs, euros);
+      for (int axis = 1; axis <= axes_; ++axis) Split(axis, num, line, account, francs, euros, cancelled);
   }
 }
 
 int DemoWriter::MostRecords(int kind) const {
-  // An analytic split takes its header copy and at most three lines per axis.
-  return kKindShape[kind].lines + kKindShape[kind].analytic * axes_ * 4;
+  // An analytic split takes its header copy and at most three lines per axis; a line may be
+  // typed twice.
+  return kKindShape[kind].lines + kKindShape[kind].analytic * axes_ * 4 + CancelledEntries::kExtraRecords;
 }
 
 namespace {
@@ -332,7 +347,9 @@ void DemoWriter::MakeEntries(const std::vector<Period>& periods) {
       while (r > kKindShape[kind].percent) r -= kKindShape[kind++].percent;
       if (remaining < MostRecords(kind) + 2) {
         // The end of the period: remittances of as many cheques as the records left.
+        mayMistype_ = false;
         Remittance(static_cast<int>(remaining <= kMostCheques + 1 ? remaining - 1 : rng_.Between(1, 6)));
+        mayMistype_ = true;
       } else {
         switch (kind) {
           case kSale: Sale(); break;

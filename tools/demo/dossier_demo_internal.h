@@ -164,6 +164,25 @@ struct Line {
   char vat = ' ';
 };
 
+// What a bookkeeper leaves cancelled in the draft (dossier_demo_journal.cpp): whole pieces
+// cancelled with their lines, and lines typed with a wrong amount, cancelled and typed again.
+// Drawn from a stream of its own, so the rest of the year stays as the seed makes it.
+class CancelledEntries {
+ public:
+  explicit CancelledEntries(std::uint64_t seed) : rng_(seed * 0x9E3779B97F4A7C15ull + 11) {}
+  // The next piece is cancelled with every line.
+  bool CancelsPiece();
+  // The general line of the next piece first typed wrong (cancelled, then typed again), -1 none.
+  int MistypedLine(int lineCount);
+  // The wrong amount typed for a line of that amount (cents of the main currency).
+  long long WrongAmount(long long main);
+  // Records a piece can take beyond its own: the mistyped line.
+  static constexpr int kExtraRecords = 1;
+
+ private:
+  Rng rng_;
+};
+
 // The company's accounts and sections, and its entries written as C50 lines with their C60
 // sort records.
 class DemoWriter {
@@ -190,9 +209,11 @@ class DemoWriter {
   void Piece(Journal journal, const std::vector<Line>& lines);
   // The analytic records of a general line on one axis: the header copy and its split.
   void Split(int axis, const std::string& number, const Line& line, const Account& account, long long francs,
-             long long euros);
+             long long euros, bool cancelled);
+  // A C50 record and its C60 record; a cancelled line gives two cancelled records.
   void WriteRecord(char kind, const std::string& code, const std::string& account, const std::string& number,
-                   const std::string& subNumber, const Line& line, char entry, long long francs, long long euros);
+                   const std::string& subNumber, const Line& line, char entry, long long francs, long long euros,
+                   bool cancelled = false);
   // Most C50 records a piece of that kind can take.
   int MostRecords(int kind) const;
   void Sale();
@@ -209,6 +230,8 @@ class DemoWriter {
   const Money money_;
   const int axes_;
   Rng rng_;
+  CancelledEntries cancels_;
+  bool mayMistype_ = true;  // false for the remittance that fills the end of a period
   BulkWriter& c50_;
   BulkWriter& c60_;
   int firstCustomer_ = 0, firstSupplier_ = 0;

@@ -1,0 +1,230 @@
+#include "dossier_invariants.h"
+
+#include <map>
+
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/table.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+using L = LigneEcriture;
+using T = LigneTri;
+
+// Debit and credit in both currencies, in cents.
+struct Sums {
+  long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
+  void Add(const std::string& sense, double francs, double euros) {
+    if (!sense.empty() && sense[0] == 'D') {
+      debitF += ToCents(francs);
+      debitE += ToCents(euros);
+    } else {
+      creditF += ToCents(francs);
+      creditE += ToCents(euros);
+    }
+  }
+  void Add(const Sums& s) {
+    debitF += s.debitF;
+    creditF += s.creditF;
+    debitE += s.debitE;
+    creditE += s.creditE;
+  }
+  bool Zero() const { return debitF == 0 && creditF == 0 && debitE == 0 && creditE == 0; }
+  bool operator==(const Sums& o) const {
+    return debitF == o.debitF && creditF == o.creditF && debitE == o.debitE && creditE == o.creditE;
+  }
+  std::string Text() const {
+    auto a = [](long long c) { return std::string(AllTrim(FormatNumber(14, 2, false, FromCents(c)))); };
+    return "F " + a(debitF) + " / " + a(creditF) + ", E " + a(debitE) + " / " + a(creditE);
+  }
+};
+
+std::string Trimmed(const char* text) { return RTrim(text); }
+
+// The sort record's fields compared with its line, and the line fields they copy.
+struct KeyField {
+  int sortField;
+  int draftField;
+  const char* name;
+};
+constexpr KeyField kKeyFields[] = {
+    {T::TCLE, L::BCLE, "TCLE"},     {T::TCODE, L::BCODE, "TCODE"}, {T::TMOIS, L::BMOIS, "TMOIS"},
+    {T::TJOUR, L::BJOUR, "TJOUR"},  {T::TJAL, L::BJAL, "TJAL"},    {T::TPIECE, L::BPIECE, "TPIECE"},
+    {T::TCG, L::BCG, "TCG"},        {T::TNUM, L::BNUM, "TNUM"},    {T::TNUMA, L::BNUMA, "TNUMA"},
+};
+
+bool OpenReading(Table& t, const char* path) { return t.OpenShared(path, "", true); }
+
+std::string FileName(char file) { return file == T::kDraft ? "C50" : "C40"; }
+
+}  // namespace
+
+void DossierInvariants::Fault(const std::string& text) {
+  ++faultCount_;
+  if (faults_.size() < kMaxFaults) faults_.push_back(text);
+}
+
+std::string DossierInvariants::Report() const {
+  std::string out;
+  for (const std::string& f : faults_) out += f + "\n";
+  if (faultCount_ > static_cast<long>(faults_.size()))
+    out += "... et " + std::to_string(faultCount_ - static_cast<long>(faults_.size())) + " autre(s)\n";
+  return out;
+}
+
+bool DossierInvariants::Check() {
+  faults_.clear();
+  faultCount_ = 0;
+  draftLines = closedLines = sortRecords = headers = 0;
+
+  Table c10, c20, c30, c40, c50, c60;
+  if (!OpenReading(c10, PathC10()) || !OpenReading(c20, PathC20()) || !OpenReading(c30, PathC30()) ||
+      !OpenReading(c50, PathC50()) || !OpenReading(c60, PathC60())) {
+    Fault("Ouverture impossible des fichiers du dossier " + DossierCode);
+    return false;
+  }
+  // A dossier that never validated anything may have no closed file.
+  const bool hasClosed = OpenReading(c40, PathC40());
+
+  std::map<std::string, Sums> months;    // month + journal + "B" or "C"
+  std::map<std::string, Sums> accounts;  // account code
+  std::map<std::string, Sums> sections;  // section code
+  std::vector<std::uint8_t> sortsOf[2];  // per line of C50 and C40: how many sort records point at it
+
+  // The lines: their sums.
+  for (int pass = 0; pass < 2; ++pass) {
+    const bool closed = pass == 1;
+    if (closed && !hasClosed) break;
+    Table& lines = closed ? c40 : c50;
+    const std::uint32_t count = lines.RecCount();
+    sortsOf[pass].assign(static_cast<std::size_t>(count) + 1, 0);
+    (closed ? closedLines : draftLines) = static_cast<long>(count);
+    for (std::uint32_t r = 1; r <= count; ++r) {
+      if (!lines.GoTo(static_cast<long>(r))) {
+        Fault(FileName(closed ? T::kClosed : T::kDraft) + " ligne " + std::to_string(r) + ": illisible");
+        continue;
+      }
+      if (lines.IsDeleted()) continue;
+      const std::string kind = L::Get(lines, closed, L::BCLE);
+      const std::string sense = L::Get(lines, closed, L::BSENS);
+      const double francs = lines.GetFieldNum(closed ? L::DMONTANTF : L::BMONTANTF);
+      const double euros = lines.GetFieldNum(closed ? L::DMONTANTE : L::BMONTANTE);
+      if (kind == "Z") {
+        const std::string month = L::Get(lines, closed, L::BMOIS) + L::Get(lines, closed, L::BJAL);
+        months[month + (closed ? "C" : "B")].Add(sense, francs, euros);
+        accounts[L::Get(lines, closed, L::BCODE)].Add(sense, francs, euros);
+      } else if (kind == "W" || kind == "Y") {
+        sections[L::Get(lines, closed, L::BCODE)].Add(sense, francs, euros);
+      }
+    }
+  }
+
+  // The sort records: each points at one line, with its key fields and its cancel mark.
+  const std::uint32_t sorts = c60.RecCount();
+  sortRecords = static_cast<long>(sorts);
+  for (std::uint32_t r = 1; r <= sorts; ++r) {
+    if (!c60.GoTo(static_cast<long>(r))) {
+      Fault("C60 enregistrement " + std::to_string(r) + ": illisible");
+      continue;
+    }
+    const char file = c60.GetField(T::TFIC)[0];
+    const long recno = static_cast<long>(Val(c60.GetField(T::TREC)));
+    const bool closed = file == T::kClosed;
+    std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
+    if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
+      Fault("C60 enregistrement " + std::to_string(r) + ": pointe vers " + std::string(1, file) +
+            Trimmed(c60.GetField(T::TREC)) + ", qui n'existe pas");
+      continue;
+    }
+    if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
+    Table& lines = closed ? c40 : c50;
+    if (!lines.GoTo(recno)) continue;
+    const std::string where = FileName(file) + " ligne " + std::to_string(recno);
+    for (const KeyField& k : kKeyFields) {
+      if (std::string(c60.GetField(k.sortField)) != L::Get(lines, closed, k.draftField)) {
+        Fault(where + ": son enregistrement de tri " + std::to_string(r) + " diff\xE8re par " + k.name);
+        break;
+      }
+    }
+    if (c60.IsDeleted() != lines.IsDeleted())
+      Fault(where + (lines.IsDeleted() ? " est annul\xE9" "e, son enregistrement de tri ne l'est pas"
+                                       : " est active, son enregistrement de tri est annul\xE9"));
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t n = 1; n < sortsOf[pass].size(); ++n) {
+      const int k = sortsOf[pass][n];
+      if (k == 1) continue;
+      const std::string where = FileName(pass == 1 ? T::kClosed : T::kDraft) + " ligne " + std::to_string(n);
+      Fault(where + (k == 0 ? ": sans enregistrement de tri" : ": " + std::to_string(k) + " enregistrements de tri"));
+    }
+  }
+
+  // The general file: journal-month headers and collectives.
+  std::map<std::string, std::string> collectives;
+  const std::uint32_t generalCount = c10.RecCount();
+  for (std::uint32_t r = 1; r <= generalCount; ++r) {
+    if (!c10.GoTo(static_cast<long>(r)) || c10.IsDeleted()) continue;
+    const char kind = c10.GetField(1)[0];
+    const std::string code = c10.GetField(2);
+    if (kind == 'B') {
+      collectives[code.substr(0, 1)] = std::string(c10.GetField(4)).substr(0, 8);
+      continue;
+    }
+    if (kind != 'C') continue;
+    ++headers;
+    const std::string key = code.substr(0, 8);
+    auto total = [](const std::string& field, int at) { return ToCents(Val(field.substr(at, 14).c_str())); };
+    const std::string z4 = std::string(c10.GetField(4)) + std::string(28, ' ');
+    const std::string z5 = std::string(c10.GetField(5)) + std::string(28, ' ');
+    Sums stored;
+    stored.debitF = total(z4, 0);
+    stored.creditF = total(z4, 14);
+    stored.debitE = total(z5, 0);
+    stored.creditE = total(z5, 14);
+    const auto found = months.find(key);
+    const Sums lines = found != months.end() ? found->second : Sums{};
+    if (!(stored == lines))
+      Fault("Centralisateur " + Trimmed(key.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
+    if (found != months.end()) months.erase(found);
+  }
+  for (const auto& [key, sums] : months)
+    if (!sums.Zero()) Fault("Journal-mois " + Trimmed(key.c_str()) + " sans centralisateur: lignes " + sums.Text());
+
+  // Accounts: an auxiliary account's lines count on its collective too.
+  std::map<std::string, Sums> wanted = accounts;
+  for (const auto& [code, sums] : accounts) {
+    if (code.empty() || code[0] < 'A' || code[0] > 'Z') continue;
+    const auto c = collectives.find(code.substr(0, 1));
+    if (c == collectives.end()) {
+      Fault("Compte " + Trimmed(code.c_str()) + ": pas de collectif \"" + code.substr(0, 1) + "\"");
+      continue;
+    }
+    std::string collective = Trimmed(c->second.c_str());
+    PadTo(collective, 8, "0");
+    wanted[collective].Add(sums);
+  }
+  auto compare = [this](Table& t, int f17, const char* what, std::map<std::string, Sums>& sums) {
+    const std::uint32_t count = t.RecCount();
+    for (std::uint32_t r = 1; r <= count; ++r) {
+      if (!t.GoTo(static_cast<long>(r))) continue;
+      const std::string code = t.GetField(1);
+      Sums stored;
+      stored.debitF = ToCents(t.GetFieldNum(f17));
+      stored.debitE = ToCents(t.GetFieldNum(f17 + 1));
+      stored.creditF = ToCents(t.GetFieldNum(f17 + 2));
+      stored.creditE = ToCents(t.GetFieldNum(f17 + 3));
+      const auto found = sums.find(code);
+      const Sums lines = found != sums.end() ? found->second : Sums{};
+      if (!(stored == lines))
+        Fault(std::string(what) + " " + Trimmed(code.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
+      if (found != sums.end()) sums.erase(found);
+    }
+    for (const auto& [code, s] : sums)
+      if (!s.Zero()) Fault(std::string(what) + " " + Trimmed(code.c_str()) + " des lignes absent: " + s.Text());
+  };
+  compare(c20, 17, "Compte", wanted);
+  compare(c30, 9, "Section", sections);
+  return faultCount_ == 0;
+}

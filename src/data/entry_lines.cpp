@@ -1,0 +1,126 @@
+#include "entry_lines.h"
+
+#include "data/error_report.h"
+#include "data/table.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+using L = LigneEcriture;
+using T = LigneTri;
+
+// The sort record's fields and the draft fields they copy.
+struct Copy {
+  int sortField;
+  int draftField;
+};
+constexpr Copy kDerived[] = {
+    {T::TCLE, L::BCLE},   {T::TCODE, L::BCODE}, {T::TMOIS, L::BMOIS},   {T::TJOUR, L::BJOUR},
+    {T::TJAL, L::BJAL},   {T::TLET, L::BLET},   {T::TLETE, L::BLETE},   {T::TPIECE, L::BPIECE},
+    {T::TCG, L::BCG},     {T::TNUM, L::BNUM},   {T::TNUMA, L::BNUMA},   {T::TTVA, L::BTVA},
+    {T::TCODE2, L::BCODE2},
+};
+
+constexpr int kContextSave = 2010;
+
+}  // namespace
+
+int LigneEcriture::ClosedFieldOf(int draftField) {
+  switch (draftField) {
+    case BCLE: return DCLE;
+    case BMOIS: return DMOIS;
+    case BJAL: return DJAL;
+    case BPIECE: return DPIECE;
+    case BNUM: return DNUM;
+    case BNUMA: return DNUMA;
+    case BJOUR: return DJOUR;
+    case BCODE: return DCODE;
+    case BCLIB: return DCLIB;
+    case BLIB: return DLIB;
+    case BLIB2: return DLIB2;
+    case BLIB3: return DLIB3;
+    case BECHEANCE: return DECHEANCE;
+    case BEURO: return DEURO;
+    case BSENS: return DSENS;
+    case BMONTANTF: return DMONTANTF;
+    case BMONTANTE: return DMONTANTE;
+    case BLET: return DLET;
+    case BLETE: return DLETE;
+    case BCG: return DCG;
+    case BTVA: return DTVA;
+    case BCODE2: return DCODE2;
+    default: return 0;  // BREC, BVENT
+  }
+}
+
+std::string LigneEcriture::Get(Table& lines, bool closed, int draftField) {
+  const int field = closed ? ClosedFieldOf(draftField) : draftField;
+  if (field == 0) return {};
+  return lines.GetField(field);
+}
+
+std::string LigneEcriture::Key(Table& c50) {
+  std::string key;
+  for (int f = BCLE; f <= BNUM; ++f) key += c50.GetField(f);
+  return key;
+}
+
+std::string LigneEcriture::AnalyticKey(Table& c50) {
+  std::string key;
+  for (int f : {BMOIS, BJAL, BPIECE, BCODE, BNUM}) key += c50.GetField(f);
+  return key;
+}
+
+std::string LigneTri::RecordKey(char file, std::uint32_t recno) {
+  return std::string(1, file) + StrZero(static_cast<long>(recno), 0);
+}
+
+bool LigneTri::Find(Table& c60, char file, std::uint32_t recno) {
+  if (!c60.isOpen || recno == 0) return false;
+  const std::string key = RecordKey(file, recno);
+  return c60.Seek(kRecordTag, key.c_str()) && c60.MatchKey(key.c_str(), kRecordKeyLength, TFIC, TREC) != '#';
+}
+
+bool DeriveLigneTri(Table& lines, char file, Table& c60) {
+  if (!lines.isOpen || !c60.isOpen || lines.recordNumber == 0) return false;
+  const bool closed = file != LigneTri::kDraft;
+  const std::string recno = StrZero(static_cast<long>(lines.recordNumber), 0);
+  const std::string source(1, file);
+  if (c60.appending) {
+    // The record being appended: its buffer takes the fields, the insert writes them.
+    bool ok = c60.PutField(T::TFIC, source.c_str()) && c60.PutField(T::TREC, recno.c_str());
+    for (const Copy& c : kDerived) ok = c60.PutField(c.sortField, L::Get(lines, closed, c.draftField).c_str()) && ok;
+    return ok;
+  }
+  // An existing record is written once, so that nobody reads it half derived.
+  auto put = [&c60](int field, const std::string& text) {
+    c60.result = dbase::DbiPutField(c60.cursor, static_cast<std::uint16_t>(field), c60.recordBuffer.data(), text.c_str());
+    return c60.result == dbase::DBIERR_NONE;
+  };
+  bool ok = put(T::TFIC, source) && put(T::TREC, recno);
+  for (const Copy& c : kDerived) ok = ok && put(c.sortField, L::Get(lines, closed, c.draftField));
+  if (!ok) return false;
+  c60.result = dbase::DbiModifyRecord(c60.cursor, c60.recordBuffer.data(), false);
+  if (c60.result != dbase::DBIERR_NONE) {
+    ReportDbError(c60, kContextSave, "");
+    return false;
+  }
+  return true;
+}
+
+bool AppendLigneTri(Table& lines, char file, Table& c60) {
+  if (!c60.isOpen || !c60.AppendBlank()) return false;
+  const bool derived = DeriveLigneTri(lines, file, c60);
+  // The insert ends the append in every case: a half-filled record must not stay pending.
+  const bool inserted = c60.InsertRecord();
+  return derived && inserted && c60.Commit();
+}
+
+bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText) {
+  if (!LigneTri::Find(c60, file, lines.recordNumber)) return false;
+  const bool held = c60.IsLockedByMe();
+  if (!held && !LockRecord(c60, recordText, 1)) return false;
+  const bool written = DeriveLigneTri(lines, file, c60);
+  if (!held) UnlockRecord(c60);
+  return written;
+}

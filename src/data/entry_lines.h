@@ -1,0 +1,98 @@
+// The entry lines and their sort records, by field number: the draft line of C50 and the closed
+// line of C40 (LigneEcriture), the sort record of C60 (LigneTri), and the one rule that derives a
+// sort record from its line. Every writer of a line (new lines and pieces, renumbering, the
+// rebuild, the line save) derives the sort record through DeriveLigneTri, so that C60 keeps one
+// record per line of C40 and C50, pointing back at it with the same key fields.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Table;
+
+// The entry line. The draft (C50) numbers its fields as below; the closed file (C40) holds the
+// same data under names beginning with "D", in another order, without the group number and the
+// distribution code, with a validation date last.
+struct LigneEcriture {
+  enum Field : int {
+    BCLE = 1,    // "Z" a general line; "V"/"W" header and lines of the first analytic axis, "X"/"Y" of the second
+    BMOIS,       // month YYMM, year in stored form
+    BJAL,        // journal code
+    BPIECE,      // piece number, six digits
+    BREC,        // group of the piece's lines, six digits
+    BNUM,        // line number in the group, four digits
+    BNUMA,       // sub-number of an analytic record ("0001" on a general line)
+    BJOUR,       // day of the month
+    BVENT,       // distribution code
+    BCODE,       // account; the section of an analytic line
+    BCLIB,       // standard-label code
+    BLIB,
+    BLIB2,
+    BLIB3,
+    BECHEANCE,   // due date, stored YYMMDD
+    BEURO,       // "O" typed in euros, "N" in francs; lower case: an exchange-rounding line
+    BSENS,       // "D" or "C"
+    BMONTANTF,   // amount in francs
+    BMONTANTE,   // amount in euros
+    BLET,        // matching letter in francs
+    BLETE,       // matching letter in euros
+    BCG,         // the general account an analytic line splits
+    BTVA,        // VAT code
+    BCODE2,      // a further code carried to the sort record
+  };
+  enum ClosedField : int {
+    DCLE = 1, DCODE, DMOIS, DJOUR, DJAL, DPIECE, DCLIB, DLIB, DLIB2, DLIB3, DECHEANCE, DEURO, DSENS,
+    DMONTANTF, DMONTANTE, DLET, DLETE, DCG, DNUM, DNUMA, DTVA, DCODE2, DVALID,
+  };
+
+  static constexpr char kGeneral = 'Z';
+  // "Z" + BMOIS + BJAL: the journal-month part of a general line's key.
+  static constexpr int kJournalMonthKeyLength = 8;
+  // That part + BPIECE + BREC + BNUM: the C50CODE key.
+  static constexpr int kKeyLength = 24;
+  // BMOIS + BJAL + BPIECE + BCODE + BNUM of a general line: its analytic lines on C50ANAL.
+  static constexpr int kAnalyticKeyLength = 25;
+  static constexpr const char* kCodeTag = "C50CODE";
+  static constexpr const char* kAnalyticTag = "C50ANAL";
+  // Highest line number BNUM holds.
+  static constexpr long kMaxLineNumber = 9999;
+
+  // The closed field that holds the data of a draft field; 0 for BREC and BVENT.
+  static int ClosedFieldOf(int draftField);
+  // A draft field of the current record of a draft (closed = false) or closed line table.
+  static std::string Get(Table& lines, bool closed, int draftField);
+
+  // The C50CODE key of the current draft line (fields 1-6 joined) and its analytic key.
+  static std::string Key(Table& c50);
+  static std::string AnalyticKey(Table& c50);
+};
+
+// The sort record of C60, one per line of C40 and C50.
+struct LigneTri {
+  enum Field : int {
+    TCLE = 1, TCODE, TMOIS, TJOUR, TJAL, TLET, TLETE,
+    TLETP,       // working letter of the matching runs: never derived
+    TFIC,        // "B" a line of the draft, "C" a line of the closed file
+    TREC,        // the line's physical record number, six digits
+    TPIECE, TCG, TNUM, TNUMA, TTVA, TCODE2,
+  };
+  static constexpr char kDraft = 'B';
+  static constexpr char kClosed = 'C';
+  static constexpr const char* kRecordTag = "C60REC";
+  static constexpr int kRecordKeyLength = 7;
+
+  // The C60REC key of a line's sort record: the file letter + its record number in six digits.
+  static std::string RecordKey(char file, std::uint32_t recno);
+  // Makes the sort record of a line current on C60: the whole key sought on C60REC and checked.
+  static bool Find(Table& c60, char file, std::uint32_t recno);
+};
+
+// Writes the sort record of the current line of `lines` (C50 when file is "B", C40 when "C") into
+// the current record of C60: the one being appended, or an existing one, written once. Field 8,
+// the working letter, is left as it is. False when the write failed.
+bool DeriveLigneTri(Table& lines, char file, Table& c60);
+// The sort record of a line just inserted: appended to C60, derived, inserted and committed.
+bool AppendLigneTri(Table& lines, char file, Table& c60);
+// The sort record of an existing line derived again (after its key fields changed): found on
+// C60REC, locked (the lock notice names `recordText`), written and released unless it was held.
+bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText);
