@@ -198,10 +198,9 @@ bool IsJournalInEntry(const char* journal) {
   for (int k = 0; k < kEntrySlotCount; ++k) {
     int flag = kEntrySlotFlag + kEntrySlotLength * k;
     if (RegistryChar(flag) != '1') continue;
-    int key = flag + kEntryKeyOffset;
-    // The line form writes its line key ("Z" + journal-month) over the key area.
-    if (RegistryChar(key) == 'Z') ++key;
-    if (RegistryText(key, kJournalKeyLength) == wanted) return true;
+    // The slot keeps its journal-month key at + 11 for the lines window's whole life; the
+    // line keys the forms hand over stand after it.
+    if (RegistryText(flag + kEntryKeyOffset, kJournalKeyLength) == wanted) return true;
   }
   return false;
 }

@@ -38,7 +38,7 @@ std::string& NormalizeNumberText(std::string& text);
 
 // Journal-entry slots of the open-window registry: slot k (0-4) at
 // 554 + 412k; in use when its flag is "1"; its 7-character journal-month key
-// at 565 + 412k, or a line key beginning with "Z" followed by it.
+// at 565 + 412k.
 bool IsJournalInEntry(const char* journal);
 // Writes the 8-character code over 3944-3951, and over 3952-3959 too when
 // it begins with a letter "A"-"Z".

@@ -43,13 +43,20 @@ TEST_F(CodeHelpersTest, JournalsInEntryAreFoundByTheirKey) {
   SetRegistryText(1378, 1, "1");
   SetRegistryText(1379, 10, "    123456");
   SetRegistryText(1389, 7, "C401VTE");
-  // Slot 4 holds a line key beginning with "Z".
+  // Slot 4 keeps its journal-month key at + 11 and a line key at + 18, as the line form
+  // leaves it: the slot has one reading.
   SetRegistryText(2202, 1, "1");
-  SetRegistryText(2213, 8, "ZC402ACH");
+  SetRegistryText(2213, 7, "C402ACH");
+  SetRegistryText(2220, 24, "ZC403BQ 0000010000010001");
+  // Slot 3 holds a line key where its journal-month key belongs: it is not read as one.
+  SetRegistryText(1790, 1, "1");
+  SetRegistryText(1801, 8, "ZC404OD ");
   // Slot 0 is not in use.
   SetRegistryText(565, 7, "C403BQ1");
   const struct { const char* journal; bool found; } cases[] = {
       {"C401VTE", true},  {"C402ACH", true}, {"C403BQ1", false},
+      {"C403BQ ", false},  // the line key at + 18 names no journal-month in entry
+      {"C404OD ", false},  // nor does a line key at + 11
       {"3456C40", false},  // handle characters never count
       {"C401", false},
   };
