@@ -118,8 +118,9 @@ bool AppendLigneTri(Table& lines, char file, Table& c60) {
 
 bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText) {
   if (!LigneTri::Find(c60, file, lines.recordNumber)) return false;
-  const bool held = c60.IsLockedByMe();
-  if (!held && !LockRecord(c60, recordText, 1)) return false;
+  if (!LockRecord(c60, recordText, 1)) return false;
+  // A lock this cursor held already stays held.
+  const bool held = c60.result == dbase::DBIERR_ALREADYLOCKED;
   const bool written = DeriveLigneTri(lines, file, c60);
   if (!held) UnlockRecord(c60);
   return written;

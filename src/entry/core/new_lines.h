@@ -1,0 +1,73 @@
+// New general lines in the draft, each with its sort record: a line inserted after another in
+// its piece's group ("Créer Ligne", renumbering the group when the next number is taken) and
+// the first line of a new piece ("Créer Pièce", with the next piece number of the journal's own
+// counter or of the dossier's). Amounts, account and labels come later from the line form;
+// nothing here posts to a total.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Table;
+
+namespace entry {
+
+enum class NewLineOutcome {
+  Created,
+  GroupTooLarge,   // the renumbering would need numbers past 9990: nothing changed
+  NumberTooLarge,  // the next line number would pass 9999: nothing changed
+  LockRefused,     // a line, its sort record or a counter is held by another station
+  CounterFull,     // the piece counter has no number left
+  Failed,          // an engine error (reported by the table layer)
+};
+
+// The lines of one group with the number each gets: 10, 20, 30 ... in key order.
+inline constexpr long kRenumberStep = 10;
+// Lines a group may hold for the renumbering to fit the four digits of BNUM.
+inline constexpr long kMostRenumberedLines = 999;
+
+// What "Créer Ligne" takes from the selected line.
+struct LineAfter {
+  std::string prefix;  // "Z" + CleJournalMois
+  std::string piece, group, number;  // BPIECE, BREC, BNUM of the selected line
+  std::string day, labelCode, label;
+  char sense = 'C';
+  char entryCurrency = 'O';  // "O" or "N", lower case for a rounding line
+};
+
+struct NewLineResult {
+  NewLineOutcome outcome = NewLineOutcome::Failed;
+  std::string key;             // the new line's C50CODE key
+  std::uint32_t recno = 0;
+  long renumbered = 0;         // lines (general and analytic) given a new number
+};
+
+// Renumbers one group (prefix + piece + group, cancelled lines included) 10, 20, 30 ... with
+// their sort records and analytic lines, and returns the number given to the last line whose
+// number was below `n` (0 when none). -1 when the group holds more than 999 lines or a lock is
+// refused before anything was written. `analyticDone` counts the analytic lines renumbered.
+long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefix, const std::string& piece,
+                        const std::string& group, long* renumbered = nullptr);
+
+// "Créer Ligne": the new line right after the selected one.
+NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after);
+
+// The next piece number: the journal's own counter when it is not 0, else the dossier's (record
+// "0" of C10, field 4 from position 165), read again, incremented and written back under the
+// record's lock. The journal's counter lives at characters 19-24 of its field 4.
+struct PieceNumber {
+  NewLineOutcome outcome = NewLineOutcome::Failed;
+  long number = 0;
+  bool journalCounter = false;
+};
+PieceNumber TakePieceNumber(Table& c10, const std::string& journal);
+
+// A group number no line of that piece in the journal-month uses: the draft's record count + 1
+// in six digits, or the following ones when a pack or the six digits made it repeat.
+std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::string& piece);
+
+// "Créer Pièce": the first line of a new piece, group NewGroupNumber, number "0001".
+NewLineResult CreatePieceLine(Table& c50, Table& c60, const std::string& prefix, const std::string& piece,
+                              char labelCode, char entryCurrency);
+
+}  // namespace entry

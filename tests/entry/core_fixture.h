@@ -1,0 +1,124 @@
+// Journal entry's core tests: a started runtime and engine session, a generated demo dossier "JE"
+// made the dossier of the program with its general file, chart and sections open in the
+// program-wide table objects (the totals go through them), and the test's own cursors on C50 and
+// C60, as a lines window keeps them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
+#include "data/entry_lines.h"
+#include "data/locks.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "entry/core/journal_month.h"
+#include "runtime/dossier_record.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "support/demo_oracle.h"
+#include "support/python.h"
+#include "support/runtime_fixture.h"
+
+namespace entry_test {
+
+using L = LigneEcriture;
+using T = LigneTri;
+
+class CoreTest : public test_support::RuntimeTest {
+ protected:
+  virtual long Lines() const { return 300; }
+  virtual char AnalyticMode() const { return '2'; }
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    SetRuntimeMessageHook([](const char*, const char* text, unsigned) {
+      Messages().push_back(text);
+      return 1;
+    });
+    SetRuntimeBeepHook([](unsigned) {});
+    SetLockNoticeHook([](const char*, const char* text) { Notices().push_back(text); });
+    Messages().clear();
+    Notices().clear();
+    ASSERT_EQ(StartDbSession(), 0);
+    DemoOptions options;
+    options.folder = Dir() + "/je";
+    options.code = "JE";
+    options.lines = Lines();
+    options.analyticMode = AnalyticMode();
+    options.currency = DossierCurrency::EuroMain;
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
+    SetDossier(options.folder + "/", "JE");
+    OpenTables();
+  }
+  void TearDown() override {
+    c50.CloseTable();
+    c60.CloseTable();
+    CloseAllTables();
+    StopDbSession();
+    SetDossier("", "");
+    SetLockNoticeHook(nullptr);
+    RuntimeTest::TearDown();
+  }
+  void OpenTables() {
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
+    ASSERT_TRUE(ReadC10Texts());
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
+    ASSERT_TRUE(TableC30->OpenShared(PathC30(), "C30CODE"));
+    ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
+    ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag));
+  }
+
+  static std::vector<std::string>& Messages() {
+    static std::vector<std::string> m;
+    return m;
+  }
+  static std::vector<std::string>& Notices() {
+    static std::vector<std::string> n;
+    return n;
+  }
+
+  // The invariant check of the data layer, and the oracle's, which reads the files with
+  // python3-dbfread and shares no code with it: both must agree.
+  void ExpectInvariants(const std::string& when) {
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << when << "\n" << check.Report();
+    int status = -1;
+    const std::string out = test_support::RunPythonScript(
+        "import sys, runpy\nsys.argv = ['check_demo.py', '" + std::string(DossierFolder) + "', 'JE', '--invariants']\n"
+        "runpy.run_path('" + test_support::DemoOracle() + "', run_name='__main__')\n",
+        true, &status);
+    EXPECT_EQ(status, 0) << when << "\n" << out;
+  }
+
+  // The journal-months of the draft with their line count (cancelled lines included).
+  std::map<std::string, long> JournalMonths() {
+    std::map<std::string, long> months;
+    for (bool more = c50.GoTop(L::kCodeTag); more; more = c50.Skip(1))
+      ++months[std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL)];
+    return months;
+  }
+  // The general lines of a journal-month in key order: record number and key.
+  std::vector<std::pair<std::uint32_t, std::string>> LinesOf(const std::string& journalMonth) {
+    std::vector<std::pair<std::uint32_t, std::string>> lines;
+    const std::string prefix = entry::LinePrefix(journalMonth);
+    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more; more = c50.Skip(1)) {
+      const std::string key = L::Key(c50);
+      if (key.compare(0, prefix.size(), prefix) != 0) break;
+      lines.emplace_back(c50.recordNumber, key);
+    }
+    return lines;
+  }
+
+
+ public:
+  Table c50, c60;
+};
+
+}  // namespace entry_test

@@ -1,0 +1,146 @@
+// The invariant check of a dossier and the oracle's: a generated dossier (cancelled pieces and
+// lines, two analytic axes, a closed journal-month) keeps every rule, and each kind of damage is
+// told by both, each reading the files its own way.
+#include <functional>
+
+#include "core_fixture.h"
+#include "runtime/numbers.h"
+
+namespace entry_test {
+namespace {
+
+class InvariantsTest : public CoreTest {
+ public:
+  // A fresh generated dossier in its own folder, made the program's.
+  void Fresh(const std::string& name) {
+    c50.CloseTable();
+    c60.CloseTable();
+    CloseAllTables();
+    DemoOptions options;
+    options.folder = Dir() + "/" + name;
+    options.code = "JE";
+    options.lines = 200;
+    options.analyticMode = '2';
+    options.seed = 7;
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
+    SetDossier(options.folder + "/", "JE");
+    OpenTables();
+  }
+  // What the check and the oracle say, the oracle's faults one a line.
+  std::pair<std::string, std::string> Verdicts() {
+    DossierInvariants check;
+    const std::string ours = check.Check() ? "" : check.Report();
+    int status = -1;
+    const std::string oracle = test_support::RunPythonScript(
+        "import sys, runpy\nsys.argv = ['check_demo.py', '" + std::string(DossierFolder) + "', 'JE', '--invariants']\n"
+        "runpy.run_path('" + test_support::DemoOracle() + "', run_name='__main__')\n",
+        true, &status);
+    return {ours, status == 0 ? "" : oracle};
+  }
+  // The first live general line with an amount, current on c50.
+  std::uint32_t LiveLine(char kind = 'Z') {
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r)
+      if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == kind && c50.GetFieldNum(L::BMONTANTE) != 0)
+        return r;
+    ADD_FAILURE() << "no live line of kind " << kind;
+    return 0;
+  }
+};
+
+TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
+  Fresh("clean");
+  const auto clean = Verdicts();
+  EXPECT_EQ(clean.first, "");
+  EXPECT_EQ(clean.second, "");
+
+  const struct Case {
+    const char* name;
+    const char* ours;    // a part of the check's report
+    const char* oracle;  // a part of the oracle's
+    std::function<void(InvariantsTest&)> damage;
+  } cases[] = {
+      {"sort record cancelled alone", "son enregistrement de tri est annul", "sort record of line B",
+       [](InvariantsTest& t) {
+         const std::uint32_t r = t.LiveLine();
+         ASSERT_TRUE(T::Find(t.c60, T::kDraft, r));
+         ASSERT_TRUE(t.c60.DeleteRecord(nullptr, 0));
+       }},
+      {"sort record with another number", "diff\xE8re par TNUM", "sort record of line B",
+       [](InvariantsTest& t) {
+         ASSERT_TRUE(T::Find(t.c60, T::kDraft, t.LiveLine()));
+         ASSERT_TRUE(t.c60.PutField(T::TNUM, "9999"));
+       }},
+      {"two sort records for a line", "2 enregistrements de tri", "points nowhere or twice",
+       [](InvariantsTest& t) {
+         ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
+         ASSERT_TRUE(AppendLigneTri(t.c50, T::kDraft, t.c60));
+       }},
+      {"sort record pointing nowhere", "qui n'existe pas", "points nowhere or twice",
+       [](InvariantsTest& t) {
+         ASSERT_TRUE(T::Find(t.c60, T::kDraft, t.LiveLine()));
+         ASSERT_TRUE(t.c60.PutField(T::TREC, "999999"));
+       }},
+      {"header total", "Centralisateur", "journal-month",
+       [](InvariantsTest& t) {
+         ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
+         const std::string key = std::string(t.c50.GetField(L::BMOIS)) + t.c50.GetField(L::BJAL);
+         ASSERT_TRUE(entry::SeekHeader(*TableC10, key, entry::kDraftSource));
+         ASSERT_TRUE(TableC10->PutFieldPart(5, 1, 14, FormatNumber(14, 2, false, 1.0)));
+       }},
+      {"account total", "Compte", "account",
+       [](InvariantsTest& t) {
+         ASSERT_TRUE(TableC20->Seek("C20CODE", "51200000"));
+         ASSERT_TRUE(TableC20->PutFieldNum(18, TableC20->GetFieldNum(18) + 0.01));
+       }},
+      {"section total", "Section", "section",
+       [](InvariantsTest& t) {
+         ASSERT_TRUE(TableC30->GoTo(2));
+         ASSERT_TRUE(TableC30->PutFieldNum(12, TableC30->GetFieldNum(12) + 3));
+       }},
+      {"line amount changed alone", "Compte", "account",
+       [](InvariantsTest& t) {
+         ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
+         ASSERT_TRUE(t.c50.PutFieldNum(L::BMONTANTE, t.c50.GetFieldNum(L::BMONTANTE) + 1));
+       }},
+      {"line cancelled alone", "est annul\xE9" "e, son enregistrement", "sort record of line B",
+       [](InvariantsTest& t) {
+         ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
+         ASSERT_TRUE(t.c50.DeleteRecord(nullptr, 0));
+       }},
+      {"analytic line cancelled alone", "Section", "section",
+       [](InvariantsTest& t) {
+         const std::uint32_t r = t.LiveLine('W');
+         ASSERT_TRUE(t.c50.GoTo(r));
+         ASSERT_TRUE(t.c50.DeleteRecord(nullptr, 0));
+         ASSERT_TRUE(T::Find(t.c60, T::kDraft, r));
+         ASSERT_TRUE(t.c60.DeleteRecord(nullptr, 0));
+       }},
+      {"closed line without its header", "sans centralisateur", "journal-month",
+       [](InvariantsTest& t) {
+         Table c40;
+         ASSERT_TRUE(c40.OpenShared(PathC40(), ""));
+         ASSERT_TRUE(c40.AppendBlank());
+         for (const auto& [f, v] : std::vector<std::pair<int, std::string>>{
+                  {L::DCLE, "Z"}, {L::DCODE, "70700000"}, {L::DMOIS, "C512"}, {L::DJAL, "VE"}, {L::DSENS, "C"},
+                  {L::DMONTANTF, "6.56"}, {L::DMONTANTE, "1.00"}})
+           c40.PutField(f, v.c_str());
+         ASSERT_TRUE(c40.InsertRecord());
+         ASSERT_TRUE(AppendLigneTri(c40, T::kClosed, t.c60));
+       }},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fresh("case" + std::to_string(++n));
+    c.damage(*this);
+    UnlockRecord(c50);
+    UnlockRecord(c60);
+    const auto [ours, oracle] = Verdicts();
+    EXPECT_NE(ours.find(c.ours), std::string::npos) << ours;
+    EXPECT_NE(oracle.find(c.oracle), std::string::npos) << oracle;
+  }
+}
+
+}  // namespace
+}  // namespace entry_test
