@@ -46,7 +46,8 @@ def table(kind):
 
 
 def cents(value):
-    return int((Decimal(str(value)) * 100).to_integral_value(ROUND_HALF_UP))
+    # A blank number (a line just created) reads as None.
+    return int((Decimal(str(value or 0)) * 100).to_integral_value(ROUND_HALF_UP))
 
 
 def text_cents(text):

@@ -1,0 +1,90 @@
+// Cancelling and reactivating lines: any sequence of the two keeps the sort records, the headers,
+// the account totals and the section totals equal to the lines (the property), a matched line is
+// never cancelled, and a line whose sort record was lost gets it back.
+#include <random>
+
+#include "core_fixture.h"
+#include "entry/core/line_changes.h"
+#include "runtime/numbers.h"
+
+namespace entry_test {
+namespace {
+
+using namespace entry;
+
+using TotalsTest = CoreTest;
+
+std::vector<std::uint32_t> GeneralLines(Table& c50) {
+  std::vector<std::uint32_t> lines;
+  for (std::uint32_t r = 1; r <= c50.RecCount(); ++r)
+    if (c50.GoTo(r) && c50.GetField(L::BCLE)[0] == 'Z') lines.push_back(r);
+  return lines;
+}
+
+TEST_F(TotalsTest, AnySequenceOfCancelAndReactivateKeepsEveryTotalEqualToTheLines) {
+  const std::vector<std::uint32_t> lines = GeneralLines(c50);
+  ASSERT_GT(lines.size(), 50u);
+  for (unsigned seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    long analytic = 0;
+    for (int step = 0; step < 40; ++step) {
+      const std::uint32_t r = lines[random() % lines.size()];
+      ASSERT_TRUE(c50.GoTo(r));
+      const bool wasCancelled = c50.IsDeleted();
+      const bool cancel = random() % 2 == 0;
+      long split = 0;
+      const LineChange got = cancel ? CancelLine(c50, c60, r, "ligne", &split) : ReactivateLine(c50, c60, r, "ligne");
+      analytic += split;
+      EXPECT_EQ(got, cancel == wasCancelled ? LineChange::AlreadyDone : LineChange::Done) << r;
+      ASSERT_TRUE(c50.GoTo(r));
+      EXPECT_EQ(c50.IsDeleted(), cancel) << r;
+      if (step % 10 == 9) {
+        DossierInvariants check;
+        ASSERT_TRUE(check.Check()) << "step " << step << "\n" << check.Report();
+      }
+    }
+    EXPECT_EQ(Notices().size(), 0u) << "no lock was refused";
+    if (seed == 1) EXPECT_GT(analytic, 0) << "some analytic lines went with their line";
+  }
+  ExpectInvariants("after the cancellations");
+}
+
+TEST_F(TotalsTest, AMatchedLineIsNotCancelledAndALostSortRecordComesBack) {
+  const std::vector<std::uint32_t> lines = GeneralLines(c50);
+  std::uint32_t matched = 0, orphan = 0;
+  for (std::uint32_t r : lines) {
+    ASSERT_TRUE(c50.GoTo(r));
+    if (c50.IsDeleted()) continue;
+    if (matched == 0) matched = r;
+    else if (orphan == 0) orphan = r;
+  }
+  ASSERT_TRUE(c50.GoTo(matched));
+  ASSERT_TRUE(c50.PutField(L::BLETE, "AB"));
+  ASSERT_TRUE(T::Find(c60, T::kDraft, matched));
+  ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+  EXPECT_EQ(CancelLine(c50, c60, matched, "ligne"), LineChange::Lettered);
+  ASSERT_TRUE(c50.GoTo(matched));
+  EXPECT_FALSE(c50.IsDeleted());
+
+  // A line whose sort record was lost (written over with another line's number).
+  ASSERT_TRUE(T::Find(c60, T::kDraft, orphan));
+  ASSERT_TRUE(c60.PutField(T::TFIC, "X"));
+  UnlockRecord(c60);
+  ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
+  UnlockRecord(c60);
+  EXPECT_EQ(CancelLine(c50, c60, orphan, "ligne"), LineChange::Done);
+  ASSERT_TRUE(T::Find(c60, T::kDraft, orphan));
+  EXPECT_TRUE(c60.IsDeleted());
+  EXPECT_EQ(ReactivateLine(c50, c60, orphan, "ligne"), LineChange::Done);
+  ASSERT_TRUE(T::Find(c60, T::kDraft, orphan));
+  EXPECT_FALSE(c60.IsDeleted());
+  // The damaged record is the only fault left: it points nowhere.
+  DossierInvariants check;
+  EXPECT_FALSE(check.Check());
+  EXPECT_EQ(check.FaultCount(), 1) << check.Report();
+  EXPECT_NE(check.Report().find("qui n'existe pas"), std::string::npos) << check.Report();
+}
+
+}  // namespace
+}  // namespace entry_test
