@@ -8,6 +8,7 @@
 #include "dossier/dossier_record_commands.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/renumber_pieces.h"
+#include "entry/entry_commands.h"
 #include "masterdata/masterdata_commands.h"
 
 inline void InstallProgramCommands() {
@@ -22,4 +23,6 @@ inline void InstallProgramCommands() {
   InstallMaintenance2Commands();
   // The code lists, the chart of accounts, the sections and the record text editor.
   InstallMasterDataCommands();
+  // "Saisie d'Ecritures" and the entry windows brought forward.
+  InstallEntryCommands();
 }

@@ -16,4 +16,10 @@ TEST(ProgramCommandsTest, TheCodeListCommandsAndTheRecordTextEditorHaveTheirWork
     EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 
+TEST(ProgramCommandsTest, TheEntryCommandsHaveTheirWork) {
+  InstallProgramCommands();
+  // "Saisie d'Ecritures" and the entry windows brought forward.
+  for (unsigned id : {20401u, 20402u}) EXPECT_TRUE(HasCommandWork(id)) << id;
+}
+
 }  // namespace

@@ -21,6 +21,8 @@
 #include "dossier/dossier_properties.h"
 #include "dossier/dossier_slots.h"
 #include "dossier/new_dossier.h"
+#include "entry/entry_search_dialog.h"
+#include "entry/new_journal_dialog.h"
 #include "framework/calculator.h"
 #include "framework/dialog_bases.h"
 #include "framework/fmt_saisie.h"
@@ -239,6 +241,9 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
       {"1311", [](gui::Window* p) { return std::make_unique<TDDonNouv>(p, &buffer, "Q", 1311, &result); }},
       {"1312", [](gui::Window* p) { return std::make_unique<TDDonNouv>(p, &buffer, "Y", 1312, &result); }},
       {"1314", [](gui::Window* p) { return std::make_unique<TDFicAProposDossier>(p, 2); }},
+      {"1318", [](gui::Window* p) { return std::make_unique<TDNouveauJournal>(p, &buffer, false, 1318, false, false); }},
+      {"1319", [](gui::Window* p) { return std::make_unique<TDNouveauJournal>(p, &buffer, false, 1319, false, true); }},
+      {"1334", [](gui::Window* p) { return std::make_unique<TDRechercheEcriture>(p, "100.00", "C601VE "); }},
       {"1320", [](gui::Window* p) { return std::make_unique<TDNuvModeless>(p, false); }},
       {"1328", [](gui::Window* p) { return std::make_unique<TDMessageLockR>(p, "Enregistrement 12"); }},
       {"1331", [](gui::Window* p) { return std::make_unique<TDUtiGestionDossiers>(p); }},

@@ -46,10 +46,11 @@ void SetActiveLinesWindowPosition(int position);
 
 }  // namespace entry
 
-// "Z" + CleJournalMois + piece of a line to go to (14 characters, blank when none): the amount
-// search sets it, the lines window of that journal-month selects the line and empties it.
+// The line to go to, blank when none: "Z" + CleJournalMois + piece, then its group and number
+// (the whole C50CODE key, so that the line itself is selected, not the first of its piece). The
+// amount search sets it; the lines window of that journal-month selects the line and empties it.
 extern std::string SearchTargetKey;
-constexpr int kSearchTargetKeyLength = 14;
+constexpr int kSearchTargetKeyLength = 24;
 // The entry-model text of each slot's journal, proposed by the line form.
 extern std::array<std::string, entry::kSlotCount> SlotModelText;
 // True when new general lines are typed in euros (the lines window's main currency).

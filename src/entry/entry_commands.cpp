@@ -1,0 +1,111 @@
+#include "entry/entry_commands.h"
+
+#include <algorithm>
+
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/entry_state.h"
+#include "entry/core/journal_month.h"
+#include "entry/headers_list.h"
+#include "entry/lines_window.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/dossier_record.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+
+using namespace entry;
+
+namespace {
+
+constexpr int kEntryIcon = 1004;
+
+bool PlacedByOption() { return ProgramOption(3) == 'O'; }
+
+void PlaceList(CMDIBrowse& list, int leftChars, bool wide) {
+  PlaceChildWindow(list, leftChars, 0);
+  if (PlacedByOption() || CommandWindow == nullptr) return;
+  const gui::Rect client = CommandWindow->GetClientRect();
+  const int wanted = (TotalColumnWidth(list.Columns()) + 4) * CMDIBrowse::CharWidthPixels() + 40;
+  const int width = wide ? std::max(client.w, 200) : std::min(wanted, std::max(client.w, 200));
+  list.MoveWindow(gui::Rect{0, 0, width, std::max(client.h, 200)});
+}
+
+// Opens or brings forward the list of the journal-month headers.
+void OpenHeadersList() {
+  if (ActivateExistingChild(kHeadersListFlag) || CommandWindow == nullptr) return;
+  auto* list = new TWSaiBroEntJournaux(CommandWindow);
+  SetChildIcon(*list, kEntryIcon);
+  PlaceList(*list, 0, false);
+  if (list->Create()) list->Show(gui::SW_SHOWNORMAL);
+  else delete list;
+}
+
+// The header lock "Saisir" took goes back when no window takes the journal-month.
+void ReleaseHeaderLock(const std::string& journalMonth) {
+  if (TableC10 != nullptr && TableC10->isOpen && SeekHeader(*TableC10, journalMonth, kDraftSource))
+    UnlockRecord(*TableC10);
+}
+
+// The journal-month asked by "Saisir" into a slot: the one that holds it already, or the first
+// free one with a new lines window.
+void EnterJournalMonth(const std::string& journalMonth) {
+  const int held = SlotHolding(journalMonth);
+  if (held >= 0) {
+    ActivateExistingChild(SlotPosition(held));
+    return;
+  }
+  const int k = FreeSlot();
+  if (k < 0 || CommandWindow == nullptr) {
+    gui::MessageBeep(0);
+    gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(16004), LoadStr(52),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+    ReleaseHeaderLock(journalMonth);
+    return;
+  }
+  const int own = SlotPosition(k);
+  const BrowseColumnTable columns =
+      TWSaiBroDetJournaux::DeclaredColumns(TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N', DossierIsEuroOnly());
+  auto* window = new TWSaiBroDetJournaux(CommandWindow, TWSaiBroDetJournaux::TitleOf(journalMonth), &columns, own,
+                                         own + kPartnerOffset);
+  SetChildIcon(*window, kEntryIcon);
+  PlaceList(*window, 2, true);
+  if (window->Create()) {
+    window->Show(gui::SW_SHOWNORMAL);
+  } else {
+    delete window;
+    ReleaseHeaderLock(journalMonth);
+  }
+}
+
+// 20401 "Saisie d'Ecritures", after the shell's prologue.
+void CmSaisieEcritures() {
+  if (RegistryChar(kHeadersListFlag) == '2') {
+    const std::string journalMonth = RegistryText(kPendingKeyPosition, kJournalMonthKeyLength);
+    EnterJournalMonth(journalMonth);
+    // The flag says again whether the headers list is there.
+    const gui::Handle list = SlotHandle(kHeadersListFlag);
+    SetRegistryText(kHeadersListFlag, 1, list != 0 && gui::Window::FromHandle(list) != nullptr ? "1" : " ");
+    return;
+  }
+  OpenHeadersList();
+}
+
+// 20402: the journal-entry window that last had the focus, else 20401.
+void CmActiverSaisie() {
+  const int position = ActiveLinesWindowPosition();
+  if (position > 0 && RegistryChar(position) == '1' && ActivateExistingChild(position)) return;
+  gui::PostCommand(MainWindowHandle, entry_cmd::SaisieEcritures);
+}
+
+}  // namespace
+
+void InstallEntryCommands() {
+  SetCommandWork(entry_cmd::SaisieEcritures, CmSaisieEcritures);  // "Saisie > Saisie d'Ecritures"
+  SetCommandWork(entry_cmd::ActiverSaisie, CmActiverSaisie);      // the entry windows brought forward
+}

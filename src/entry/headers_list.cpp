@@ -1,0 +1,359 @@
+#include "entry/headers_list.h"
+
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/index_recovery.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/entry_state.h"
+#include "entry/core/journal_lines.h"
+#include "entry/core/journal_month.h"
+#include "entry/entry_commands.h"
+#include "entry/new_journal_dialog.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/access_rights.h"
+#include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+
+using namespace entry;
+
+namespace {
+
+constexpr char kHeaderKind = 'C';
+constexpr int kCodeWidth = 8;
+constexpr int kEntryRights = 13;
+constexpr const char* kTag = "C10CODE";
+
+// Declared column numbers.
+enum Column { kMarker = 1, kCode, kMonth, kJournal, kName, kState, kDebit, kCredit, kColumnCount = kCredit };
+
+bool OpenOnC10(::Table* t) { return t != nullptr && t->OpenTable(PathC10(), kTag); }
+
+std::string Amount(long long cents) {
+  if (cents == 0) return std::string(17, ' ');
+  return GroupThousands(17, 2, FromCents(cents));
+}
+
+void Refuse(gui::Window* owner, int message) {
+  gui::MessageBeep(0);
+  gui::MessageBox(owner, LoadStr(message), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+}
+
+std::string Replace(std::string text, const std::string& what) {
+  const std::size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, what);
+  return text;
+}
+
+const BrowseColumnTable& HeaderColumns() {
+  static const BrowseColumnTable columns = TWSaiBroEntJournaux::DeclaredColumns();
+  return columns;
+}
+
+}  // namespace
+
+bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
+  if (TableC10 == nullptr || !TableC10->isOpen || !HasAccessRight(kEntryRights, 3)) {
+    gui::MessageBeep(0);
+    return false;
+  }
+  Table& c10 = *TableC10;
+  const std::string journal = JournalOf(journalMonth);
+  const JournalRecord j = ReadJournal(c10, journal);
+  if (!j.found || j.cancelled) {
+    gui::MessageBeep(0);
+    gui::MessageBox(owner, Replace(LoadStr(16006), journal), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  // The draft header itself, sought with its source letter: a closed one is never taken for it.
+  if (!SeekHeader(c10, journalMonth, kDraftSource) || c10.IsDeleted()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(owner, Replace(Replace(LoadStr(16007), journal), MonthDisplay(journalMonth)), LoadStr(52),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  // The lock notice asked once; a lock this cursor holds already (the journal-month is in entry
+  // here) is granted again.
+  if (!LockRecord(c10, c10.RecordToText(2), 0)) {
+    Refuse(owner, 16003);
+    return false;
+  }
+  SetRegistryText(kPendingKeyPosition, kJournalMonthKeyLength, journalMonth);
+  SetRegistryText(kHeadersListFlag, 1, "2");
+  gui::PostCommand(MainWindowHandle, entry_cmd::SaisieEcritures);
+  return true;
+}
+
+TWSaiBroEntJournaux::TWSaiBroEntJournaux(gui::MDIClient* parent)
+    : TWFichiersC10(parent, LoadStr(16000), &HeaderColumns(), kHeadersListFlag, kHeadersListSlotLength, 0) {
+  kindLetter = std::string(1, kHeaderKind);
+  keyWidth = kCodeWidth;
+  rightsFunction = kEntryRights;
+  listName = "TWSaiBroEntJournaux";
+  toolbarCommands = {5, 20023, 20047, 20027, 20029, 20031};
+  codeIndex = BrowseCodeIndex{Cursor(), kTag, kindLetter, 2};
+  opened_ = OpenOnC10(Cursor()) && TableC10 != nullptr && TableC10->isOpen;
+  if (opened_) Count();
+}
+
+BrowseColumnTable TWSaiBroEntJournaux::DeclaredColumns() {
+  BrowseColumnTable t = MakeColumnTable(kColumnCount, 2);
+  DefineColumn(t, kMarker, 2, "", 'C', 'C', 0, 0, 0);
+  // The header's code (month, journal, source), the list's key: kept in the row, not shown.
+  DefineColumn(t, kCode, 0, "GCODE", 'C', 'G', 2, 1, kCodeWidth);
+  DefineColumn(t, kMonth, 7, "Mois", 'C', 'C', 2, 1, 5);
+  DefineColumn(t, kJournal, 8, "Journal", 'C', 'G', 2, 5, 3);
+  DefineColumn(t, kName, 30, "D\xE9signation", 'C', 'G', 3, 1, 30);
+  DefineColumn(t, kState, 11, "Etat", 'C', 'G', 2, 8, 10);
+  DefineColumn(t, kDebit, 18, "D\xE9" "bit", 'C', 'D', 4, 1, 17);
+  DefineColumn(t, kCredit, 18, "Cr\xE9" "dit", 'C', 'D', 4, 15, 17);
+  return t;
+}
+
+void TWSaiBroEntJournaux::Count() {
+  ::Table& t = *Cursor();
+  long n = static_cast<long>(CountIndexEntries(t, kTag, 1, kindLetter.c_str()));
+  if (n == 0)
+    for (bool more = t.Seek(kTag, kindLetter.c_str()) && OnHeader(t); more; more = t.Skip(1) && OnHeader(t)) ++n;
+  Store().totalRows = n;
+}
+
+void TWSaiBroEntJournaux::SetupWindow() {
+  // The code-list base wants a kind of the "Données" menu: the list sets itself up as a list.
+  CMDIBrowse::SetupWindow();
+  if (!opened_) {
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  if (Store().totalRows > 0 && Store().selected == 0) Store().selected = 1;
+}
+
+// ---- data source ------------------------------------------------------------------------------
+
+bool TWSaiBroEntJournaux::OnHeader(::Table& t) {
+  return t.isOpen && !t.bof && !t.eof && t.recordNumber != 0 && t.GetField(1)[0] == kHeaderKind;
+}
+
+bool TWSaiBroEntJournaux::HasCurrentRecord(::Table* table) { return table != nullptr && OnHeader(*table); }
+
+void TWSaiBroEntJournaux::Row(BrowseRows& rows, int i) {
+  ::Table& t = *Cursor();
+  BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
+}
+
+void TWSaiBroEntJournaux::ReloadRow(BrowseRows& rows, int i, long recno) {
+  if (Cursor()->isOpen && Cursor()->GoTo(recno)) Row(rows, i);
+}
+
+void TWSaiBroEntJournaux::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
+  ::Table& t = *Cursor();
+  if (!t.isOpen) return;
+  if (recno != 0 && t.GoTo(recno)) t.Skip(1);
+  for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
+    if (!OnHeader(t)) {
+      rows[static_cast<std::size_t>(i)].clear();
+      continue;
+    }
+    Row(rows, i);
+    t.Skip(1);
+  }
+}
+
+void TWSaiBroEntJournaux::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
+  ::Table& t = *Cursor();
+  if (!t.isOpen || !t.Seek(kTag, kindLetter.c_str())) {
+    for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) rows[static_cast<std::size_t>(i)].clear();
+    return;
+  }
+  FillRowsForward(rows, first, count, 0);
+}
+
+void TWSaiBroEntJournaux::FillRowsFromLast(BrowseRows& rows, int last, int count) {
+  if (Store().totalRows < count) return FillRowsFromFirst(rows, last - count + 1, count);
+  ::Table& t = *Cursor();
+  if (!t.isOpen) return;
+  // The last header: one step back from the first key of the next kind letter.
+  const std::string next(1, static_cast<char>(kHeaderKind + 1));
+  if (!t.SeekNotBelow(kTag, next.c_str()) || t.eof) t.GoBottom(kTag);
+  else t.Skip(-1);
+  for (int i = last; i > last - count; --i) {
+    if (i < 0 || i >= static_cast<int>(rows.size())) continue;
+    if (!OnHeader(t)) {
+      for (int j = i; j > last - count; --j)
+        if (j >= 0 && j < static_cast<int>(rows.size())) rows[static_cast<std::size_t>(j)].clear();
+      return;
+    }
+    Row(rows, i);
+    t.Skip(-1);
+  }
+}
+
+std::string TWSaiBroEntJournaux::GetCellText(int field, std::uint32_t start, std::uint32_t length, int column) {
+  ::Table& t = *Cursor();
+  const int declared = static_cast<int>(CMDIBrowse::Columns()[static_cast<std::size_t>(column)].declared);
+  const std::string code = std::string(t.GetField(2)).substr(0, kCodeWidth);
+  switch (declared) {
+    case kMonth: return MonthDisplay(code.substr(0, 4));
+    case kState: {
+      std::string state = code[7] == kClosedSource ? LoadStr(16002) : LoadStr(16001);
+      state.resize(length, ' ');
+      return state;
+    }
+    case kDebit:
+    case kCredit: {
+      // The main currency: francs in field 4 when the franc is the main currency, else euros in field 5.
+      const HeaderTotals h = ReadHeaderTotals(t);
+      const bool euros = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
+      return Amount(declared == kDebit ? (euros ? h.debitE : h.debitF) : (euros ? h.creditE : h.creditF));
+    }
+    default: {
+      std::string text = t.GetField(field);
+      text = start >= 1 && start <= text.size() ? text.substr(start - 1, length) : std::string();
+      text.resize(length, ' ');
+      return text;
+    }
+  }
+}
+
+void TWSaiBroEntJournaux::PositionOnRecord(long recno, int flag) {
+  ::Table* t = flag != 0 ? TableC10 : Cursor();
+  if (t != nullptr && t->isOpen) t->GoTo(recno);
+}
+
+void TWSaiBroEntJournaux::SkipRecords(long count) {
+  if (Cursor()->isOpen) Cursor()->Skip(count);
+}
+
+bool TWSaiBroEntJournaux::SeekTypedKey(char c) {
+  if (c == 0) return false;
+  if (LocateRowByKey(Cursor(), TypeAheadChar(c), 1, 1, 2)) return true;
+  gui::MessageBeep(0);
+  ClearTypeAhead();
+  return false;
+}
+
+bool TWSaiBroEntJournaux::LocateCode(const std::string& code) { return ShowCode(code); }
+
+std::string TWSaiBroEntJournaux::SelectedCode() {
+  const std::string code = GetSelectedRowText();
+  return IsBlank(code) ? std::string() : code;
+}
+
+// ---- commands ---------------------------------------------------------------------------------
+
+const gui::ResponseTable& TWSaiBroEntJournaux::Table() {
+  using namespace browse_cmd;
+  static const gui::ResponseTable table = gui::ResponseTable(&TWFichiersC10::Table())
+                                              .Command(Modifier, &TWSaiBroEntJournaux::CmSaisir)
+                                              .Command(Nouveau, &TWSaiBroEntJournaux::CmCreer)
+                                              .Command(Annuler, &TWSaiBroEntJournaux::CmAnnuler)
+                                              .Command(Reactiver, &TWSaiBroEntJournaux::CmReactiver)
+                                              .Enable(Modifier, &TWSaiBroEntJournaux::CeSaisir)
+                                              .Enable(Nouveau, &TWSaiBroEntJournaux::CeCreer);
+  return table;
+}
+
+void TWSaiBroEntJournaux::CeSaisir(gui::CommandEnabler& ce) {
+  ce.Enable(!Busy() && HasAccessRight(rightsFunction, 3) && GetSelectedRowIndex() != 0);
+}
+
+void TWSaiBroEntJournaux::CeCreer(gui::CommandEnabler& ce) { ce.Enable(!Busy() && HasAccessRight(rightsFunction, 2)); }
+
+void TWSaiBroEntJournaux::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
+  if (vk == gui::VK_RETURN) {
+    gui::PostCommand(GetHandle(), browse_cmd::Modifier);
+    return;
+  }
+  TWFichiersC10::EvKeyDown(vk, repeat, flags);
+}
+
+void TWSaiBroEntJournaux::CmSaisir() {
+  if (Busy() || !HasAccessRight(rightsFunction, 3)) return;
+  const std::string code = SelectedCode();
+  if (code.empty() || PositionOnSelectedRow(0) == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  // A closed journal-month is not entered again; a cancelled header neither.
+  if (code[7] != kDraftSource || Cursor()->IsDeleted()) {
+    gui::MessageBeep(0);
+    return;
+  }
+  RequestJournalEntry(this, code.substr(0, kJournalMonthKeyLength));
+}
+
+void TWSaiBroEntJournaux::CmCreer() {
+  if (Busy() || !HasAccessRight(rightsFunction, 2)) return;
+  // The month proposed: the selected row's, else the working date's.
+  std::string target = SelectedCode();
+  if (target.empty()) target = TheDossierRecord.DateStored(DossierRecord::DateField::Working).substr(0, 4);
+  target.resize(kCiblePieceLength, ' ');
+  TDNouveauJournal dialog(this, &target, false, TDNouveauJournal::kNewJournal, true, false);
+  if (dialog.Execute(kTaskModal) != gui::IDOK) return;
+  const std::string journalMonth = target.substr(0, kJournalMonthKeyLength);
+  const HeaderCreation made = EnsureDraftHeader(*TableC10, journalMonth);
+  if (made == HeaderCreation::NoJournal) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, Replace(LoadStr(16006), JournalOf(journalMonth)), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
+  if (made == HeaderCreation::Failed) {
+    gui::MessageBeep(0);
+    return;
+  }
+  if (made == HeaderCreation::Created) {
+    ++Store().totalRows;
+    ShowRowCount();
+  }
+  const std::string code = journalMonth + kDraftSource;
+  if (!LocateCode(code)) CmRafraichirTotal();
+  LocateCode(code);
+  RequestJournalEntry(this, journalMonth);
+}
+
+void TWSaiBroEntJournaux::CmAnnuler() {
+  if (Busy() || !HasAccessRight(rightsFunction, 4)) return;
+  const int i = GetSelectedRowIndex();
+  const std::string code = SelectedCode();
+  const long recno = PositionOnSelectedRow(0);
+  if (recno == 0 || code.empty()) {
+    gui::MessageBeep(0);
+    return;
+  }
+  ::Table& t = *Cursor();
+  if (t.IsDeleted()) return;
+  // A header whose journal-month holds lines names them: it stays. A closed one stays too.
+  bool holdsLines = code[7] != kDraftSource;
+  if (!holdsLines && TableC50 != nullptr) {
+    if (TableC50->isOpen || TableC50->OpenTable(PathC50(), LigneEcriture::kCodeTag))
+      holdsLines = CountJournalLines(*TableC50, LinePrefix(code.substr(0, kJournalMonthKeyLength))) > 0;
+  }
+  if (holdsLines) {
+    Refuse(this, 16005);
+    return;
+  }
+  if (t.DeleteRecord(RTrim(code.c_str()), 0)) UnlockRecord(t);
+  ReloadRow(Store().rows, i - 1, recno);
+  RepaintRow(i);
+}
+
+void TWSaiBroEntJournaux::CmReactiver() {
+  if (Busy() || !HasAccessRight(rightsFunction, 4)) return;
+  const int i = GetSelectedRowIndex();
+  const long recno = PositionOnSelectedRow(0);
+  if (recno == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  ::Table& t = *Cursor();
+  if (t.IsDeleted() && t.RecallRecord(RTrim(SelectedCode().c_str()), 0)) UnlockRecord(t);
+  ReloadRow(Store().rows, i - 1, recno);
+  RepaintRow(i);
+}

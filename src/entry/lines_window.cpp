@@ -1,0 +1,879 @@
+#include "entry/lines_window.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+#include "data/account_totals.h"
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/index_recovery.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/entry_state.h"
+#include "entry/core/line_changes.h"
+#include "entry/core/new_lines.h"
+#include "entry/entry_commands.h"
+#include "entry/entry_search_dialog.h"
+#include "framework/fmt_saisie.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/cursor.h"
+#include "platform/gui/keyboard.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/access_rights.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/progress.h"
+#include "shell/registry.h"
+
+using namespace entry;
+
+namespace {
+
+using L = LigneEcriture;
+
+namespace cmd {
+constexpr unsigned ReCaler = 20071;
+constexpr unsigned AllerAuCode = 20155;
+constexpr unsigned Chercher = 20049;
+constexpr unsigned ChercherEncore = 20051;
+constexpr unsigned ChercherMontant = 20185;
+constexpr unsigned LigneRestore = 20089;
+constexpr unsigned LignePrecedente = 20087;
+constexpr unsigned LigneSuivante = 20091;
+constexpr unsigned CreerLigne = 20083;
+constexpr unsigned CreerPiece = 20085;
+constexpr unsigned Annuler = 20029;
+constexpr unsigned Reactiver = 20031;
+constexpr unsigned Modifier = 20047;
+constexpr unsigned Deplacer = 20167;
+constexpr unsigned Copier = 20169;
+constexpr unsigned Rafraichir = 20057;
+constexpr unsigned RafraichirTotal = 20059;
+constexpr unsigned Quitter = 20023;
+// The next slice of the shading walk (the window's own, posted to itself).
+constexpr unsigned Ombrer = 24411;
+}  // namespace cmd
+
+constexpr int kEntryRightsFunction = 14;
+constexpr int kAmountWidth = 17;
+constexpr long kShadingSlice = 20000;
+constexpr int kWordPrompt = 796;
+
+std::string Padded(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+// The key just after every key that begins with the prefix: its last character one higher.
+std::string AfterPrefix(std::string prefix) {
+  if (!prefix.empty()) prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
+  return prefix;
+}
+
+// The loose fold of the word scan's quick test: capitals, accented letters as their base
+// letter, "^" as a blank, whatever dossier constant 064 says. Every text the exact test
+// (FindFolded) matches also matches once both sides are folded this way.
+class LooseFold {
+ public:
+  LooseFold() {
+    const std::string from = LoadStr(2869), to = LoadStr(2870);
+    for (int c = 0; c < 256; ++c) {
+      const char ch[2] = {static_cast<char>(c), 0};
+      char u = c == 0 ? 0 : Upper(ch)[0];
+      const std::size_t k = from.find(u);
+      if (k != std::string::npos && k < to.size()) u = to[k];
+      if (u == '^') u = ' ';
+      table_[static_cast<std::size_t>(c)] = u;
+    }
+  }
+  std::string operator()(const std::string& text) const {
+    std::string out(text);
+    for (char& c : out) c = table_[static_cast<unsigned char>(c)];
+    return out;
+  }
+
+ private:
+  std::array<char, 256> table_{};
+};
+
+}  // namespace
+
+// ---- construction -------------------------------------------------------------------------------
+
+TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::string& title,
+                                         const BrowseColumnTable* columns, int ownSlot, int partnerSlot)
+    : CMDIBrowse(parent, title, columns, ownSlot, kSlotLength, partnerSlot) {
+  rightsFunction = kRightsFunction;
+  keyWidth = kKeyWidth;
+  key_ = RegistryText(kPendingKeyPosition, kJournalMonthKeyLength);
+  SetRegistryText(ownSlot + kSlotKeyOffset, kJournalMonthKeyLength, key_);
+  prefix_ = LinePrefix(key_);
+  slot_ = SlotIndexOf(ownSlot);
+  if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)].clear();
+  mainEuro_ = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
+  euroOnly_ = DossierIsEuroOnly();
+  if (TableC10 != nullptr && TableC10->isOpen) journal_ = ReadJournal(*TableC10, JournalOf(key_));
+  EntryCurrencyFlag = mainEuro_;
+  RoundingLineFlag = 0;
+  toolbarCommands = {12,          cmd::Quitter, cmd::Modifier,    cmd::Chercher, cmd::ChercherEncore,
+                     cmd::CreerPiece, cmd::CreerLigne, cmd::LigneSuivante, cmd::Annuler, cmd::Reactiver,
+                     cmd::Deplacer, cmd::Copier, cmd::ChercherMontant};
+  listName = euroOnly_ ? "TWSaiBroDetJournauxEuros" : "TWSaiBroDetJournaux";
+  reportPrefix = "SS-";
+  printTitle = FileTitleForType("5");
+  previewTitle = "Visualisation: " + printTitle;
+  SetAccelerators(kAccelerators);
+
+  // Its own cursors on the draft and the sort file, and one for the walk of the pieces.
+  shadingCursor_ = std::make_unique<::Table>();
+  opened_ = Lines()->OpenTable(PathC50(), L::kCodeTag) && Sorts()->OpenTable(PathC60(), LigneTri::kRecordTag) &&
+            shadingCursor_->OpenTable(PathC50(), L::kCodeTag);
+  // The totals of cancelled and reactivated lines go to the chart and the sections.
+  if (opened_ && TableC20 != nullptr && !TableC20->isOpen) opened_ = TableC20->OpenTable(PathC20(), "C20CODE");
+  if (opened_ && TableC30 != nullptr && !TableC30->isOpen) TableC30->OpenTable(PathC30(), "C30CODE");
+  if (opened_) {
+    Store().totalRows = CountJournalLines(*Lines(), prefix_);
+    shading_.Restart(shadingCursor_.get(), prefix_);
+  }
+}
+
+TWSaiBroDetJournaux::~TWSaiBroDetJournaux() {
+  ReleaseHeader();
+  if (ActiveLinesWindowPosition() == ownSlot) SetActiveLinesWindowPosition(0);
+  // The headers list shows the totals this entry changed.
+  if (RegistryChar(kHeadersListFlag) == '1') {
+    const gui::Handle list = SlotHandle(kHeadersListFlag);
+    if (list != 0 && gui::Window::FromHandle(list) != nullptr) gui::SendCommand(list, cmd::RafraichirTotal);
+  }
+}
+
+void TWSaiBroDetJournaux::ReleaseHeader() {
+  if (!headerHeld_ || TableC10 == nullptr || !TableC10->isOpen) return;
+  headerHeld_ = false;
+  if (SeekHeader(*TableC10, key_, kDraftSource)) UnlockRecord(*TableC10);
+}
+
+std::string TWSaiBroDetJournaux::TitleOf(const std::string& journalMonth) {
+  return std::string(LoadStr(16010)) + JournalOf(journalMonth) + " " + MonthDisplay(journalMonth);
+}
+
+BrowseColumnTable TWSaiBroDetJournaux::DeclaredColumns(bool mainEuro, bool euroOnly) {
+  const char main = mainEuro ? 'E' : 'F', other = mainEuro ? 'F' : 'E';
+  const int mainAmount = mainEuro ? L::BMONTANTE : L::BMONTANTF, otherAmount = mainEuro ? L::BMONTANTF : L::BMONTANTE;
+  const int mainLetter = mainEuro ? L::BLETE : L::BLET, otherLetter = mainEuro ? L::BLET : L::BLETE;
+  BrowseColumnTable t = MakeColumnTable(euroOnly ? kEuroOnlyLabel2 : kDueDate, kBnum);
+  DefineColumn(t, kMarker, 2, "", 'C', 'C', 0, 0, 0);
+  // The line's key, kept in the row (characters 8-31) and not shown.
+  DefineColumn(t, kBcle, 0, "BCLE", 'C', 'G', L::BCLE, 1, 1);
+  DefineColumn(t, kBmois, 0, "BMOIS", 'C', 'G', L::BMOIS, 1, 4);
+  DefineColumn(t, kBjal, 0, "BJAL", 'C', 'G', L::BJAL, 1, 3);
+  DefineColumn(t, kBpiece, 0, "BPIECE", 'C', 'G', L::BPIECE, 1, 6);
+  DefineColumn(t, kBrec, 0, "BREC", 'C', 'G', L::BREC, 1, 6);
+  DefineColumn(t, kBnum, 0, "BNUM", 'C', 'G', L::BNUM, 1, 4);
+  DefineColumn(t, kPiece, 8, "Pi\xE8" "ce", 'C', 'G', L::BPIECE, 1, 6);
+  DefineColumn(t, kDay, 5, "Jour", 'C', 'C', L::BJOUR, 1, 2);
+  DefineColumn(t, kDistribution, 5, "Vent.", 'C', 'C', L::BVENT, 1, 2);
+  DefineColumn(t, kAccount, 10, "Compte", 'C', 'G', L::BCODE, 1, 8);
+  DefineColumn(t, kLabelCode, 0, "BCLIB", 'C', 'G', L::BCLIB, 1, 1);
+  DefineColumn(t, kLabelText, 8, "", 'C', 'G', L::BCLIB, 1, 7);
+  DefineColumn(t, kLabel, 26, "Libell\xE9", 'C', 'G', L::BLIB, 1, 25);
+  DefineColumn(t, kDebit, 15, std::string("D\xE9" "bit ") + main, 'C', 'D', mainAmount, 1, kAmountWidth);
+  DefineColumn(t, kCredit, 15, std::string("Cr\xE9" "dit ") + main, 'C', 'D', mainAmount, 1, kAmountWidth);
+  DefineColumn(t, kLetter, 5, std::string("Let.") + main, 'C', 'C', mainLetter, 1, 4);
+  if (euroOnly) {
+    DefineColumn(t, kEuroOnlyDueDate, 9, "Ech\xE9" "ance", 'C', 'C', L::BECHEANCE, 1, 8);
+    DefineColumn(t, kEuroOnlyLabel2, 26, "Libell\xE9 2", 'C', 'G', L::BLIB2, 1, 25);
+  } else {
+    DefineColumn(t, kOtherDebit, 15, std::string("D\xE9" "bit ") + other, 'C', 'D', otherAmount, 1, kAmountWidth);
+    DefineColumn(t, kOtherCredit, 15, std::string("Cr\xE9" "dit ") + other, 'C', 'D', otherAmount, 1, kAmountWidth);
+    DefineColumn(t, kOtherLetter, 5, std::string("Let.") + other, 'C', 'C', otherLetter, 1, 4);
+    DefineColumn(t, kEntryCurrency, 6, "Saisie", 'C', 'C', L::BEURO, 1, 1);
+    DefineColumn(t, kDueDate, 9, "Ech\xE9" "ance", 'C', 'C', L::BECHEANCE, 1, 8);
+  }
+  return t;
+}
+
+void TWSaiBroDetJournaux::SetupWindow() {
+  CMDIBrowse::SetupWindow();
+  if (!opened_) {
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  // The header lock "Saisir" took on the program's general-file cursor: this cursor holds it,
+  // so it is granted again, and kept until the window goes. Sought with its source letter: a
+  // missing draft header is never mistaken for the closed one.
+  ::Table& c10 = *TableC10;
+  if (!SeekHeader(c10, key_, kDraftSource) || c10.IsDeleted()) {
+    gui::MessageBeep(0);
+    std::string text = LoadStr(16007);
+    for (const std::string& part : {JournalOf(key_), MonthDisplay(key_)}) {
+      const std::size_t at = text.find("%s");
+      if (at != std::string::npos) text.replace(at, 2, part);
+    }
+    gui::MessageBox(this, text, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::PostCommand(GetHandle(), cmd::Quitter);
+    return;
+  }
+  if (!LockRecord(c10, key_.c_str(), 0)) {
+    gui::PostCommand(GetHandle(), cmd::Quitter);
+    return;
+  }
+  headerHeld_ = true;
+  gui::PostCommand(GetHandle(), cmd::Ombrer);
+  shadingPosted_ = true;
+  if (SearchTargetKey.compare(0, prefix_.size(), prefix_) == 0) gui::PostCommand(GetHandle(), cmd::ReCaler);
+  else if (Store().totalRows > 0) gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_END);
+}
+
+std::intptr_t TWSaiBroDetJournaux::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  // A key posted by the window to itself (End at opening, the arrows of the line navigation).
+  if (msg == gui::WM_KEYDOWN) {
+    EvKeyDown(static_cast<int>(wParam), 1, 0);
+    return 0;
+  }
+  return CMDIBrowse::WindowProc(msg, wParam, lParam);
+}
+
+// ---- rows ---------------------------------------------------------------------------------------
+
+int TWSaiBroDetJournaux::DeclaredAt(int k) const {
+  const BrowseColumnTable& c = Columns();
+  return k >= 1 && k < static_cast<int>(c.size()) ? static_cast<int>(c[static_cast<std::size_t>(k)].declared) : 0;
+}
+
+std::string TWSaiBroDetJournaux::Cell(const std::string& row, int declared) const {
+  const BrowseColumnTable& c = Columns();
+  std::size_t pos = 6;
+  for (int k = 1; k <= ColumnCount(c); ++k) {
+    const BrowseColumn& col = c[static_cast<std::size_t>(k)];
+    const std::size_t len = col.field == 0 ? 1 : col.value2;
+    if (static_cast<int>(col.declared) == declared) return pos < row.size() ? Padded(row.substr(pos, len), len) : std::string(len, ' ');
+    pos += len;
+  }
+  return {};
+}
+
+std::string TWSaiBroDetJournaux::SelectedRow() const {
+  const int i = GetSelectedRowIndex();
+  return i == 0 ? std::string() : Store().rows[static_cast<std::size_t>(i - 1)];
+}
+
+bool TWSaiBroDetJournaux::HasCurrentRecord(::Table* table) { return table != nullptr && InJournal(*table, prefix_); }
+
+void TWSaiBroDetJournaux::ReloadRow(BrowseRows& rows, int i, long recno) {
+  ::Table& t = *Lines();
+  if (t.isOpen && t.GoTo(recno)) BuildRowText(rows, i, recno, t.IsDeleted());
+}
+
+void TWSaiBroDetJournaux::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
+  ::Table& t = *Lines();
+  if (!t.isOpen) return;
+  const int end = std::min(first + count, static_cast<int>(rows.size()));
+  bool more = true;
+  if (recno != 0) more = t.GoTo(recno) && t.Skip(1);
+  for (int i = first; i < end; ++i) {
+    if (!more || !InJournal(t, prefix_)) {
+      for (int j = i; j < end; ++j) rows[static_cast<std::size_t>(j)].clear();
+      return;
+    }
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.recordProps.bDeleteFlag);
+    more = t.Skip(1);
+  }
+}
+
+void TWSaiBroDetJournaux::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
+  ::Table& t = *Lines();
+  if (!t.isOpen || !t.Seek(L::kCodeTag, prefix_.c_str())) {
+    for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) rows[static_cast<std::size_t>(i)].clear();
+    return;
+  }
+  FillRowsForward(rows, first, count, 0);
+}
+
+void TWSaiBroDetJournaux::FillRowsFromLast(BrowseRows& rows, int last, int count) {
+  if (Store().totalRows <= count) return FillRowsFromFirst(rows, last - count + 1, count);
+  ::Table& t = *Lines();
+  if (!t.isOpen) return;
+  // The journal-month's last line: one step back from the first key after its prefix.
+  const std::string after = AfterPrefix(prefix_);
+  if (t.SeekNotBelow(L::kCodeTag, after.c_str()) && !t.eof) t.Skip(-1);
+  else t.GoBottom(L::kCodeTag);
+  for (int i = last; i > last - count; --i) {
+    if (i < 0 || i >= static_cast<int>(rows.size())) continue;
+    if (!InJournal(t, prefix_)) {
+      for (int j = i; j > last - count; --j)
+        if (j >= 0 && j < static_cast<int>(rows.size())) rows[static_cast<std::size_t>(j)].clear();
+      return;
+    }
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.recordProps.bDeleteFlag);
+    t.Skip(-1);
+  }
+}
+
+std::string TWSaiBroDetJournaux::LabelText(char code) {
+  if (code == labelCode_ && !labelText_.empty()) return labelText_;
+  labelCode_ = code;
+  labelText_ = "    ???";
+  if (code != ' ' && TableC10 != nullptr && SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
+    labelText_ = Padded(std::string(TableC10->GetField(4)).substr(0, 7), 7);
+  return labelText_;
+}
+
+std::string TWSaiBroDetJournaux::GetCellText(int field, std::uint32_t start, std::uint32_t length, int column) {
+  ::Table& t = *Lines();
+  const int declared = DeclaredAt(column);
+  const char sense = t.GetField(L::BSENS)[0];
+  auto amount = [&](int f, char side) {
+    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, t.GetFieldNum(f))) : std::string(kAmountWidth, ' ');
+  };
+  auto dueDate = [&]() {
+    const std::string stored = t.GetField(L::BECHEANCE);
+    return IsBlank(stored) ? std::string(8, ' ') : Padded(ConvertDate(stored.c_str()), 8);
+  };
+  switch (declared) {
+    case kLabelText: return LabelText(t.GetField(L::BCLIB)[0]);
+    case kDebit: return amount(field, 'D');
+    case kCredit: return amount(field, 'C');
+    default: break;
+  }
+  if (euroOnly_) {
+    if (declared == kEuroOnlyDueDate) return dueDate();
+  } else {
+    switch (declared) {
+      case kOtherDebit: return amount(field, 'D');
+      case kOtherCredit: return amount(field, 'C');
+      case kEntryCurrency: {
+        const char c = t.GetField(L::BEURO)[0];
+        return c >= 'n' ? "A" : (c == 'O' ? "E" : "F");
+      }
+      case kDueDate: return dueDate();
+      default: break;
+    }
+  }
+  const std::string text = t.GetField(field);
+  return Padded(start >= 1 && start <= text.size() ? text.substr(start - 1, length) : std::string(), length);
+}
+
+int TWSaiBroDetJournaux::GetCellTextColor(int row, int column) {
+  // Every other piece gets the band of the list painter.
+  const std::string& text = Store().rows[static_cast<std::size_t>(std::max(row - 1, 0))];
+  stripe_ = shading_.IsShaded(Cell(text, kBpiece));
+  return 0;
+}
+
+void TWSaiBroDetJournaux::PositionOnRecord(long recno, int flag) {
+  ::Table* t = flag != 0 ? TableC50 : Lines();
+  if (t == nullptr) return;
+  if (flag != 0 && !t->isOpen) t->OpenTable(PathC50(), L::kCodeTag);
+  if (t->isOpen) {
+    if (t->tag != L::kCodeTag) t->SetOrder(L::kCodeTag);
+    t->GoTo(recno);
+  }
+}
+
+void TWSaiBroDetJournaux::SkipRecords(long count) {
+  if (Lines()->isOpen) Lines()->Skip(count);
+}
+
+// ---- pieces in alternation ------------------------------------------------------------------------
+
+void TWSaiBroDetJournaux::RestartShading() {
+  shading_.Restart(shadingCursor_.get(), prefix_);
+  if (!shadingPosted_ && GetHandle() != 0) {
+    shadingPosted_ = true;
+    gui::PostCommand(GetHandle(), cmd::Ombrer);
+  }
+}
+
+void TWSaiBroDetJournaux::CmOmbrer() {
+  shadingPosted_ = false;
+  const bool done = shading_.Advance(kShadingSlice);
+  Repaint();
+  if (!done) {
+    shadingPosted_ = true;
+    gui::PostCommand(GetHandle(), cmd::Ombrer);
+  }
+}
+
+void TWSaiBroDetJournaux::FinishShading() {
+  while (!shading_.Advance(kShadingSlice)) {
+  }
+  Repaint();
+}
+
+// ---- focus, click, closing -------------------------------------------------------------------------
+
+void TWSaiBroDetJournaux::EvSetFocus(gui::Handle lost) {
+  CMDIBrowse::EvSetFocus(lost);
+  if (PrintRunFlag) return;
+  SetActiveLinesWindowPosition(ownSlot);
+  if (Lines()->isOpen && Lines()->tag != L::kCodeTag) Lines()->SetOrder(L::kCodeTag);
+  if (SearchTargetKey.compare(0, prefix_.size(), prefix_) == 0) gui::PostCommand(GetHandle(), cmd::ReCaler);
+}
+
+void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
+  if (Store().totalRows <= 0) return;
+  CMDIBrowse::EvLButtonDown(modKeys, p);
+  const std::string row = SelectedRow();
+  if (Busy() || row.empty()) return;
+  const std::string account = Cell(row, kAccount);
+  if (IsBlank(account)) return;
+  StoreSessionCode(account.c_str());
+  ::Table* c20 = TableC20;
+  if (c20 == nullptr || !c20->isOpen) return;
+  if (!c20->Seek("C20CODE", account.c_str()) || c20->MatchKey(account.c_str(), 8, 1) != 'O') return;
+  const double debit = c20->GetFieldNum(mainEuro_ ? 18 : 17), credit = c20->GetFieldNum(mainEuro_ ? 20 : 19);
+  balanceText_ = std::string(c20->GetField(1)) + " " + c20->GetField(2) + LoadStr(16011) + " " +
+                 LTrim(FormatAmount(debit - credit)) + " " + LoadStr(mainEuro_ ? 2277 : 2278);
+  if (MessageBar != nullptr) MessageBar->SetText(balanceText_);
+}
+
+bool TWSaiBroDetJournaux::CanClose() {
+  if (PrintRunFlag || IsIconic()) return false;
+  if (opened_ && headerHeld_) {
+    Progress progress(Store().totalRows, this);
+    const JournalBalance b = SumJournal(*Lines(), prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
+    gui::SetArrowCursor();
+    const std::string journal = JournalOf(key_);
+    const std::string month = MonthDisplay(key_);
+    auto ask = [&](long long balance, int words) {
+      BringToTop();
+      gui::MessageBeep(0);
+      const std::string text = std::string(LoadStr(178)) + journal + LoadStr(835) + month + LoadStr(words) +
+                               LTrim(FormatAmount(FromCents(balance))) + LoadStr(180);
+      return gui::MessageBox(this, text, LoadStr(52), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
+    };
+    if (!euroOnly_ && b.BalanceF() != 0 && !ask(b.BalanceF(), 179)) return false;
+    if (b.BalanceE() != 0 && !ask(b.BalanceE(), 2296)) return false;
+  }
+  return CMDIBrowse::CanClose();
+}
+
+// ---- commands -----------------------------------------------------------------------------------------
+
+const gui::ResponseTable& TWSaiBroDetJournaux::Table() {
+  static const gui::ResponseTable table =
+      gui::ResponseTable(&CMDIBrowse::Table())
+          .Command(cmd::ReCaler, &TWSaiBroDetJournaux::CmReCaler)
+          .Command(cmd::AllerAuCode, &TWSaiBroDetJournaux::CmAllerAuCode)
+          .Command(cmd::Chercher, &TWSaiBroDetJournaux::CmChercher)
+          .Command(cmd::ChercherEncore, &TWSaiBroDetJournaux::CmChercherEncore)
+          .Command(cmd::ChercherMontant, &TWSaiBroDetJournaux::CmChercherMontant)
+          .Command(cmd::LigneRestore, &TWSaiBroDetJournaux::CmLigneRestore)
+          .Command(cmd::LignePrecedente, &TWSaiBroDetJournaux::CmLignePrecedente)
+          .Command(cmd::LigneSuivante, &TWSaiBroDetJournaux::CmLigneSuivante)
+          .Command(cmd::CreerLigne, &TWSaiBroDetJournaux::CmCreerLigne)
+          .Command(cmd::CreerPiece, &TWSaiBroDetJournaux::CmCreerPiece)
+          .Command(cmd::Annuler, &TWSaiBroDetJournaux::CmAnnuler)
+          .Command(cmd::Reactiver, &TWSaiBroDetJournaux::CmReactiver)
+          .Command(cmd::Modifier, &TWSaiBroDetJournaux::CmModifier)
+          .Command(cmd::Deplacer, &TWSaiBroDetJournaux::CmDeplacer)
+          .Command(cmd::Copier, &TWSaiBroDetJournaux::CmCopier)
+          .Command(cmd::Rafraichir, &TWSaiBroDetJournaux::CmRafraichirLigne)
+          .Command(cmd::Ombrer, &TWSaiBroDetJournaux::CmOmbrer)
+          .Enable(cmd::CreerLigne, &TWSaiBroDetJournaux::CeCreer)
+          .Enable(cmd::CreerPiece, &TWSaiBroDetJournaux::CeCreer)
+          .Enable(cmd::Annuler, &TWSaiBroDetJournaux::CeAnnulerLigne)
+          .Enable(cmd::Reactiver, &TWSaiBroDetJournaux::CeAlways)
+          .Enable(cmd::Modifier, &TWSaiBroDetJournaux::CeModifierLigne)
+          .Enable(cmd::ChercherMontant, &TWSaiBroDetJournaux::CeModifierLigne)
+          .Enable(cmd::Chercher, &TWSaiBroDetJournaux::CeChercher)
+          .Enable(cmd::ChercherEncore, &TWSaiBroDetJournaux::CeChercherEncore)
+          .Enable(cmd::ReCaler, &TWSaiBroDetJournaux::CeAlways)
+          .Enable(cmd::AllerAuCode, &TWSaiBroDetJournaux::CeAlways)
+          .Enable(cmd::LigneRestore, &TWSaiBroDetJournaux::CeAlways)
+          .Enable(cmd::LignePrecedente, &TWSaiBroDetJournaux::CeAlways);
+  return table;
+}
+
+bool TWSaiBroDetJournaux::Lettered(const std::string& row) const {
+  return !IsBlank(Cell(row, kLetter)) || (!euroOnly_ && !IsBlank(Cell(row, kOtherLetter)));
+}
+
+void TWSaiBroDetJournaux::CeCreer(gui::CommandEnabler& ce) {
+  ce.Enable(HasAccessRight(rightsFunction, 2) && !PrintRunFlag && !IsIconic() && RegistryChar(partnerSlot) != '1');
+}
+
+void TWSaiBroDetJournaux::CeAnnulerLigne(gui::CommandEnabler& ce) {
+  const std::string row = SelectedRow();
+  if (!Busy() && !row.empty() && Lettered(row)) {
+    ce.Enable(false);
+    return;
+  }
+  CeAnnuler(ce);
+}
+
+void TWSaiBroDetJournaux::CeModifierLigne(gui::CommandEnabler& ce) {
+  if (!HasAccessRight(rightsFunction, 3)) {
+    ce.Enable(false);
+    return;
+  }
+  const std::string row = SelectedRow();
+  if (!Busy() && !row.empty() && Lettered(row)) {
+    ce.Enable(false);
+    return;
+  }
+  CeModifier(ce);
+}
+
+void TWSaiBroDetJournaux::CeChercher(gui::CommandEnabler& ce) {
+  ce.Enable(!Busy() && GetSelectedRowIndex() != 0 && Store().totalRows > 0);
+}
+
+void TWSaiBroDetJournaux::CeChercherEncore(gui::CommandEnabler& ce) {
+  ce.Enable(!Busy() && GetSelectedRowIndex() != 0 && Store().totalRows > 0 && !IsBlank(BrowseSearchText));
+}
+
+std::uint32_t TWSaiBroDetJournaux::SelectedLine() {
+  const long recno = PositionOnSelectedRow(0);
+  return recno > 0 && Lines()->recordNumber == static_cast<std::uint32_t>(recno) ? static_cast<std::uint32_t>(recno) : 0;
+}
+
+void TWSaiBroDetJournaux::ShowRowAgain(std::uint32_t recno) {
+  for (int i = 0; i < Store().rowsPerPage; ++i) {
+    if (Store().RecordNumberOf(i) == static_cast<long>(recno)) {
+      ReloadRow(Store().rows, i, static_cast<long>(recno));
+      RepaintRow(i + 1);
+    }
+  }
+}
+
+void TWSaiBroDetJournaux::CmRafraichirLigne() {
+  const std::string key = RegistryText(ownSlot + kSlotRestoreOffset, kRestoreKeyLength);
+  for (int i = 0; i < Store().rowsPerPage; ++i) {
+    const long recno = Store().RecordNumberOf(i);
+    if (recno == 0) break;
+    const std::string& row = Store().rows[static_cast<std::size_t>(i)];
+    if (IsBlank(key) || (row.size() >= 7 + key.size() && row.compare(7, key.size(), key) == 0)) {
+      ReloadRow(Store().rows, i, recno);
+      RepaintRow(i + 1);
+    }
+  }
+}
+
+void TWSaiBroDetJournaux::CmReCaler() {
+  if (SearchTargetKey.compare(0, prefix_.size(), prefix_) != 0) return;
+  const std::string target = RTrim(SearchTargetKey.c_str());
+  SearchTargetKey.assign(kSearchTargetKeyLength, ' ');
+  ::Table& t = *Lines();
+  if (!t.Seek(L::kCodeTag, target.c_str()) ||
+      t.MatchKey(target.c_str(), static_cast<int>(target.size()), L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM) == '#') {
+    gui::MessageBeep(0);
+    return;
+  }
+  ActivateBrowse();
+  const std::string key = L::Key(t);
+  const long rank = static_cast<long>(CountIndexEntries(t, L::kCodeTag, 2, key.c_str()));
+  const long first = static_cast<long>(CountIndexEntries(t, L::kCodeTag, 2, prefix_.c_str()));
+  if (rank > 0 && first > 0 && rank >= first) SelectRow(rank, first);
+  LocateRowByKey(Lines(), key, 1, 1, 1);
+}
+
+void TWSaiBroDetJournaux::CmAllerAuCode() {
+  GoToCodeDialog([this](const std::string& code) {
+    const std::string wanted = prefix_ + code;
+    ::Table& t = *Lines();
+    if (!t.Seek(L::kCodeTag, wanted.c_str()) ||
+        t.MatchKey(wanted.c_str(), static_cast<int>(wanted.size()), L::BCLE, L::BMOIS, L::BJAL, L::BPIECE) == '#')
+      return false;
+    const long rank = static_cast<long>(CountIndexEntries(t, L::kCodeTag, 2, wanted.c_str()));
+    const long first = static_cast<long>(CountIndexEntries(t, L::kCodeTag, 2, prefix_.c_str()));
+    if (rank > 0 && first > 0 && rank >= first) SelectRow(rank, first);
+    return LocateRowByKey(Lines(), wanted, 1, 1, 1);
+  });
+}
+
+void TWSaiBroDetJournaux::CopySelectedCode() {
+  const std::string row = SelectedRow();
+  if (Busy() || row.empty() || Store().RecordNumberOf(GetSelectedRowIndex() - 1) == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  PutTextOnClipboard(AllTrim(Cell(row, kAccount).c_str()));
+}
+
+// ---- line navigation ------------------------------------------------------------------------------------
+
+void TWSaiBroDetJournaux::CmLigneRestore() {
+  const std::string key = RTrim(RegistryText(ownSlot + kSlotRestoreOffset, kRestoreKeyLength).c_str());
+  if (key.empty()) return;
+  LocateRowByKey(Lines(), key, 1, 1, 1);
+}
+
+void TWSaiBroDetJournaux::CmLignePrecedente() {
+  if (SelectedLine() == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_UP);
+  gui::PostCommand(GetHandle(), cmd::Modifier);
+}
+
+void TWSaiBroDetJournaux::CmLigneSuivante() {
+  if (SelectedLine() == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_DOWN);
+  gui::PostCommand(GetHandle(), cmd::Modifier);
+}
+
+// ---- word search --------------------------------------------------------------------------------------
+
+void TWSaiBroDetJournaux::CmChercher() {
+  if (SelectedLine() == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  SearchWordInJournal(false);
+}
+
+void TWSaiBroDetJournaux::CmChercherEncore() {
+  if (SelectedLine() == 0 || IsBlank(BrowseSearchText)) {
+    gui::MessageBeep(0);
+    return;
+  }
+  SearchWordInJournal(true);
+}
+
+void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
+  const std::uint32_t selected = SelectedLine();
+  if (selected == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  const std::string month = Padded(key_, 4);
+  if (!next) {
+    const std::string caption = std::string(LoadStr(16016)) + JournalOf(key_) + LoadStr(835) + month.substr(2, 2) +
+                                "/" + DecodeYear(month.substr(0, 2).c_str());
+    std::string typed = BrowseSearchText;
+    TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, kWordPrompt, &typed, true);
+    dialog.SetCaption(caption);
+    if (dialog.Execute(kTaskModal) != gui::IDOK || IsBlank(typed)) return;
+    BrowseSearchText = AllTrim(typed.c_str());
+  }
+  // The words of a search text joined by "&" or "|", folded as the field texts are.
+  const bool anyOf = BrowseSearchText.find_first_of("&|") != std::string::npos;
+  std::vector<std::string> words = SplitText(BrowseSearchText.c_str(), false, '&', '|');
+  FoldAccentsUpper(words);
+  const LooseFold loose;
+  std::vector<std::string> needles;
+  if (anyOf) {
+    for (const std::string& w : words)
+      if (!w.empty()) needles.push_back(loose(w));
+  } else {
+    needles.push_back(loose(AllTrim(BrowseSearchText.c_str())));
+  }
+  // The fields of the columns from the second on, in the order shown.
+  std::vector<int> fields;
+  for (int k = 2; k <= ColumnCount(Columns()); ++k)
+    if (Columns()[static_cast<std::size_t>(k)].field != 0) fields.push_back(Columns()[static_cast<std::size_t>(k)].field);
+
+  Progress progress(Store().totalRows, this);
+  long count = Store().selected;
+  AppendInProgress = true;
+  ::Table& t = *Lines();
+  t.GoTo(static_cast<long>(selected));
+  if (next) {
+    if (!(t.Skip(1) && InJournal(t, prefix_))) t.GoTo(static_cast<long>(selected));
+    else ++count;
+  }
+  const ScanResult found = ScanJournal(
+      t, prefix_, fields, [&words](const std::string& text) { return FindFolded(words, text); },
+      [&](const std::string& joined) {
+        const std::string folded = loose(joined);
+        for (const std::string& n : needles)
+          if (folded.find(n) != std::string::npos) return true;
+        return false;
+      },
+      [&](long n) {
+        progress.ProgressStep(count + n, (n & 1023) == 0);
+        return gui::GetKeyState(gui::VK_ESCAPE) < 0;
+      });
+  AppendInProgress = false;
+  gui::SetArrowCursor();
+  if (found == ScanResult::Found) {
+    LocateRowByKey(Lines(), L::Key(t), 1, 1, 1);
+    return;
+  }
+  const std::string text = found == ScanResult::Interrupted
+                               ? std::string(LoadStr(16018))
+                               : std::string(LoadStr(703)) + BrowseSearchText + LoadStr(704);
+  gui::MessageBox(this, text, LoadStr(16017), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+}
+
+// ---- amount search --------------------------------------------------------------------------------------
+
+void TWSaiBroDetJournaux::CmChercherMontant() {
+  if (Busy() || !HasAccessRight(rightsFunction, 3)) return;
+  const long recno = PositionOnSelectedRow(1);
+  ::Table* c50 = TableC50;
+  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
+  const std::string amount = AllTrim(c50->GetField(L::BMONTANTE));
+  const std::string current = L::Key(*c50);
+  // Shift held: the next line of that amount, without the dialog.
+  if (gui::GetKeyState(gui::VK_SHIFT) < 0) {
+    const std::vector<FoundLine> found = TDRechercheEcriture::Search(amount, key_);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < found.size(); ++i)
+      if (found[i].key == current) at = i + 1;
+    if (found.empty()) {
+      gui::MessageBeep(0);
+      return;
+    }
+    ShowSearchTarget(this, found[at % found.size()].key);
+    return;
+  }
+  TDRechercheEcriture dialog(this, amount, key_);
+  if (dialog.Execute(kTaskModal) != gui::IDOK) return;
+  ShowSearchTarget(this, SearchTargetKey);
+}
+
+// ---- cancel and reactivate --------------------------------------------------------------------------------
+
+void TWSaiBroDetJournaux::CmAnnuler() {
+  if (Busy() || !HasAccessRight(rightsFunction, 4)) return;
+  const std::string row = SelectedRow();
+  const std::uint32_t recno = SelectedLine();
+  if (recno == 0 || Lettered(row)) {
+    gui::MessageBeep(0);
+    return;
+  }
+  const LineChange done = CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
+  if (done == LineChange::Lettered) gui::MessageBeep(0);
+  ShowRowAgain(recno);
+}
+
+void TWSaiBroDetJournaux::CmReactiver() {
+  if (Busy() || !HasAccessRight(rightsFunction, 4)) return;
+  const std::string row = SelectedRow();
+  const std::uint32_t recno = SelectedLine();
+  if (recno == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  ReactivateLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
+  ShowRowAgain(recno);
+}
+
+// ---- the line form ---------------------------------------------------------------------------------------
+
+void TWSaiBroDetJournaux::CmModifier() {
+  if (Busy() || !HasAccessRight(rightsFunction, 3)) return;
+  const std::string row = SelectedRow();
+  const long recno = PositionOnSelectedRow(1);
+  ::Table* c50 = TableC50;
+  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
+  // An exchange-rounding line keeps its amount.
+  const char entry = c50->GetField(L::BEURO)[0];
+  if (entry >= 'a' && entry <= 'z' && (c50->GetFieldNum(L::BMONTANTF) != 0 || c50->GetFieldNum(L::BMONTANTE) != 0)) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(16012), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
+  if (!LockRecord(*c50, AllTrim(row.substr(7).c_str()), 0)) return;
+  // A lock the cursor held already is the line form's own: it stays with it.
+  const bool formHolds = c50->result == dbase::DBIERR_ALREADYLOCKED;
+  const std::string mainLetter = c50->GetField(mainEuro_ ? L::BLETE : L::BLET);
+  const std::string otherLetter = c50->GetField(mainEuro_ ? L::BLET : L::BLETE);
+  if (mainLetter != Cell(row, kLetter) || (!euroOnly_ && otherLetter != Cell(row, kOtherLetter))) CmRafraichirTotal();
+  if (!IsBlank(mainLetter) || (!euroOnly_ && !IsBlank(otherLetter))) {
+    // Matched meanwhile: the line is not changed here, and its lock goes back at once, so that
+    // the matching runs of the other stations keep it.
+    const std::string account = c50->GetField(L::BCODE);
+    if (!IsBlank(account)) StoreSessionCode(account.c_str());
+    if (!formHolds) UnlockRecord(*c50);
+    gui::MessageBeep(0);
+    return;
+  }
+  // The line form locks the line itself when it loads it (it may be another station's turn
+  // first, the lock notice then says so): the lock taken here only tested it.
+  if (!formHolds) UnlockRecord(*c50);
+  OpenPartnerForm(row.substr(7, kKeyWidth), partnerSlot, entry_cmd::ModDetJournaux);
+}
+
+void TWSaiBroDetJournaux::CmDeplacer() { NotAvailableYet(cmd::Deplacer); }
+void TWSaiBroDetJournaux::CmCopier() { NotAvailableYet(cmd::Copier); }
+
+// ---- new lines and pieces ---------------------------------------------------------------------------------
+
+void TWSaiBroDetJournaux::ShowNewLine(const std::string& key) {
+  RefreshTotal();
+  if (Store().totalRows > Store().rowsPerPage) ShowRowCount();
+  const long rank = static_cast<long>(CountIndexEntries(*Lines(), L::kCodeTag, 2, key.c_str()));
+  const long first = static_cast<long>(CountIndexEntries(*Lines(), L::kCodeTag, 2, prefix_.c_str()));
+  if (rank > 0 && first > 0 && rank >= first) SelectRow(rank, first);
+  if (LocateRowByKey(Lines(), key, 1, 1, 1)) gui::PostCommand(GetHandle(), cmd::Modifier);
+}
+
+void TWSaiBroDetJournaux::CmCreerLigne() {
+  if (Busy() || !HasAccessRight(rightsFunction, 2)) return;
+  const std::uint32_t recno = SelectedLine();
+  ::Table& t = *Lines();
+  if (recno == 0 || t.IsDeleted()) {
+    gui::MessageBeep(0);
+    return;
+  }
+  LineAfter after;
+  after.prefix = prefix_;
+  after.piece = t.GetField(L::BPIECE);
+  after.group = t.GetField(L::BREC);
+  after.number = t.GetField(L::BNUM);
+  after.day = t.GetField(L::BJOUR);
+  after.labelCode = t.GetField(L::BCLIB);
+  after.label = t.GetField(L::BLIB);
+  const double main = t.GetFieldNum(mainEuro_ ? L::BMONTANTE : L::BMONTANTF);
+  after.sense = t.GetField(L::BSENS)[0] == 'D' && main != 0 ? 'D' : 'C';
+  after.entryCurrency = EntryCurrencyFlag ? 'O' : 'N';
+  if (RoundingLineFlag != 0) after.entryCurrency = static_cast<char>(after.entryCurrency - 'A' + 'a');
+  const NewLineResult made = CreateLineAfter(t, *Sorts(), after);
+  switch (made.outcome) {
+    case NewLineOutcome::Created:
+      ++Store().totalRows;
+      ShowNewLine(made.key);
+      return;
+    case NewLineOutcome::GroupTooLarge:
+    case NewLineOutcome::NumberTooLarge:
+      gui::MessageBeep(0);
+      gui::MessageBox(this, LoadStr(made.outcome == NewLineOutcome::GroupTooLarge ? 16013 : 16014), LoadStr(52),
+                      gui::MB_OK | gui::MB_ICONSTOP);
+      return;
+    default: gui::MessageBeep(0); return;
+  }
+}
+
+void TWSaiBroDetJournaux::CmCreerPiece() {
+  if (Busy() || !HasAccessRight(rightsFunction, 2)) return;
+  // The slot's line form is open: its line comes first.
+  if (RegistryChar(partnerSlot) == '1') {
+    gui::MessageBeep(0);
+    return;
+  }
+  if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)] = journal_.modelText;
+  journal_ = ReadJournal(*TableC10, JournalOf(key_));
+  const PieceNumber number = TakePieceNumber(*TableC10, JournalOf(key_));
+  if (number.outcome != NewLineOutcome::Created) {
+    gui::MessageBeep(0);
+    if (number.outcome == NewLineOutcome::CounterFull)
+      gui::MessageBox(this, LoadStr(16015), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
+  const NewLineResult made = CreatePieceLine(*Lines(), *Sorts(), prefix_, StrZero(number.number, 0),
+                                             journal_.defaultLabel(), EntryCurrencyFlag ? 'O' : 'N');
+  if (made.outcome != NewLineOutcome::Created) {
+    gui::MessageBeep(0);
+    return;
+  }
+  ++Store().totalRows;
+  RestartShading();
+  ShowNewLine(made.key);
+}

@@ -1,0 +1,140 @@
+// TWSaiBroDetJournaux: the general lines of one journal-month of the draft in piece order, every
+// other piece shaded, opened in one of the five journal-entry slots. While it lives it keeps the
+// write lock on the journal-month's header (taken by "Saisir" on the same general-file cursor),
+// so that no other station enters the journal-month. It cancels and reactivates lines, creates
+// lines and pieces, searches words and amounts, shows an account's balance on a click, and asks
+// before it closes on an unbalanced journal-month.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "entry/core/journal_lines.h"
+#include "entry/core/journal_month.h"
+#include "framework/browse.h"
+
+class TWSaiBroDetJournaux : public CMDIBrowse {
+ public:
+  // Declared column numbers; from 18 on the two layouts differ.
+  enum Column {
+    kMarker = 1, kBcle, kBmois, kBjal, kBpiece, kBrec, kBnum, kPiece, kDay, kDistribution, kAccount, kLabelCode,
+    kLabelText, kLabel, kDebit, kCredit, kLetter,
+    // Outside euro-only mode: the other currency, the entry currency and the due date.
+    kOtherDebit = 18, kOtherCredit, kOtherLetter, kEntryCurrency, kDueDate,
+    // In euro-only mode: the due date and the second label.
+    kEuroOnlyDueDate = 18, kEuroOnlyLabel2,
+  };
+  static constexpr int kKeyWidth = 24;
+  static constexpr int kRightsFunction = 14;
+  static constexpr int kAccelerators = 1113;
+  static constexpr int kSlotLength = 53;
+
+  // `ownSlot` is the flag position of the journal-entry slot (its key, at + 11, comes from
+  // 528-534); the partner is the slot's line form at own + 53.
+  TWSaiBroDetJournaux(gui::MDIClient* parent, const std::string& title, const BrowseColumnTable* columns, int ownSlot,
+                      int partnerSlot);
+  ~TWSaiBroDetJournaux() override;
+
+  // The column table the opener declares: main currency titles and the layout of the dossier.
+  static BrowseColumnTable DeclaredColumns(bool mainEuro, bool euroOnly);
+  // "Saisie journal " + journal + " " + MM/YY.
+  static std::string TitleOf(const std::string& journalMonth);
+
+  const std::string& JournalMonth() const { return key_; }
+  const std::string& Prefix() const { return prefix_; }
+  int SlotIndex() const { return slot_; }
+  bool MainEuro() const { return mainEuro_; }
+  bool EuroOnly() const { return euroOnly_; }
+  bool HoldsHeader() const { return headerHeld_; }
+  const entry::JournalRecord& Journal() const { return journal_; }
+  const entry::PieceShading& Shading() const { return shading_; }
+  ::Table* Lines() { return GetTable(0); }
+  ::Table* Sorts() { return GetTable(1); }
+  // The declared column shown at position k, and the text of a declared column in a row.
+  int DeclaredAt(int k) const;
+  std::string Cell(const std::string& row, int declared) const;
+  // The selected row's text (empty when none is visible).
+  std::string SelectedRow() const;
+  // The shading walk done to its end (the window does it in slices while it waits).
+  void FinishShading();
+
+  // ---- data source
+  bool HasCurrentRecord(::Table* table) override;
+  void ReloadRow(BrowseRows& rows, int i, long recno) override;
+  void FillRowsForward(BrowseRows& rows, int first, int count, long recno) override;
+  void FillRowsFromFirst(BrowseRows& rows, int first, int count) override;
+  void FillRowsFromLast(BrowseRows& rows, int last, int count) override;
+  std::string GetCellText(int field, std::uint32_t start, std::uint32_t length, int column) override;
+  int GetCellTextColor(int row, int column) override;
+  void PositionOnRecord(long recno, int flag) override;
+  void SkipRecords(long count) override;
+  void CopySelectedCode() override;
+
+  // ---- commands
+  void CmReCaler();
+  void CmAllerAuCode();
+  void CmChercher();
+  void CmChercherEncore();
+  void CmChercherMontant();
+  void CmLigneRestore();
+  void CmLignePrecedente();
+  void CmLigneSuivante();
+  void CmCreerLigne();
+  void CmCreerPiece();
+  void CmAnnuler();
+  void CmReactiver();
+  void CmModifier();
+  void CmDeplacer();
+  void CmCopier();
+  void CmRafraichirLigne();
+  void CmOmbrer();
+  void CeCreer(gui::CommandEnabler& ce);
+  void CeAnnulerLigne(gui::CommandEnabler& ce);
+  void CeModifierLigne(gui::CommandEnabler& ce);
+  void CeChercher(gui::CommandEnabler& ce);
+  void CeChercherEncore(gui::CommandEnabler& ce);
+  void CeAlways(gui::CommandEnabler& ce) { ce.Enable(true); }
+
+  void EvSetFocus(gui::Handle lost) override;
+  void EvLButtonDown(unsigned modKeys, gui::Point p) override;
+  bool CanClose() override;
+  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+  // The balance shown in the message bar by the last click (empty when none).
+  const std::string& BalanceText() const { return balanceText_; }
+
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
+ protected:
+  void SetupWindow() override;
+
+ private:
+  void SearchWordInJournal(bool next);
+  // The selected row made current on the window's C50 cursor; its record number, 0 when none.
+  std::uint32_t SelectedLine();
+  // The row of a record built again and repainted.
+  void ShowRowAgain(std::uint32_t recno);
+  // A new line brought into view and opened in the form.
+  void ShowNewLine(const std::string& key);
+  void RestartShading();
+  std::string LabelText(char code);
+  bool Lettered(const std::string& row) const;
+  // The header lock released (destruction, refused opening).
+  void ReleaseHeader();
+
+  std::string key_;     // CleJournalMois
+  std::string prefix_;  // "Z" + key
+  int slot_ = -1;
+  bool mainEuro_ = true;
+  bool euroOnly_ = false;
+  bool opened_ = false;
+  bool headerHeld_ = false;
+  entry::JournalRecord journal_;
+  entry::PieceShading shading_;
+  std::unique_ptr<::Table> shadingCursor_;
+  bool shadingPosted_ = false;
+  char labelCode_ = 0;
+  std::string labelText_;
+  std::string balanceText_;
+};
