@@ -23,6 +23,7 @@ using namespace entry;
 namespace {
 
 constexpr unsigned kReCaler = 20071;
+constexpr int kTabStopChars = 64;
 
 // The text of an amount as a user types it: blanks between the thousands, a comma or a point.
 bool AmountCents(const std::string& text, long long* cents) {
@@ -78,6 +79,8 @@ void TDRechercheEcriture::SetupWindow() {
   amount_->SetFont(EntryFont);
   list_->SetFont(EntryFont);
   list_->SetNotify(this, gui::IDOK, 0, 0);
+  // The amounts after the label, in a column of their own.
+  list_->SetTabStop(kTabStopChars * (EntryCharWidth > 0 ? EntryCharWidth : 7));
   amount_->SetValue(AllTrim(initial_.c_str()), true);
   amount_->FocusSelect(true);
 }
@@ -96,7 +99,8 @@ std::string TDRechercheEcriture::ListLine(const FoundLine& f) {
   std::string line = JournalOf(jm);
   line.resize(4, ' ');
   line += MonthDisplay(jm) + "  " + f.piece + "  " + f.day + "  " + f.account + "  " + f.label + "\t" +
-          GroupThousands(14, 2, f.euros) + (f.sense == "D" ? " Db" : " Cr") + "  F " + GroupThousands(14, 2, f.francs);
+          LTrim(GroupThousands(14, 2, f.euros)) + (f.sense == "D" ? " Db" : " Cr") + "   F " +
+          LTrim(GroupThousands(14, 2, f.francs));
   return line;
 }
 

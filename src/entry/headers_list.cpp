@@ -60,7 +60,7 @@ const BrowseColumnTable& HeaderColumns() {
 }  // namespace
 
 bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
-  if (TableC10 == nullptr || !TableC10->isOpen || !HasAccessRight(kEntryRights, 3)) {
+  if (!EnsureGeneralFile() || !HasAccessRight(kEntryRights, 3)) {
     gui::MessageBeep(0);
     return false;
   }
@@ -99,7 +99,7 @@ TWSaiBroEntJournaux::TWSaiBroEntJournaux(gui::MDIClient* parent)
   listName = "TWSaiBroEntJournaux";
   toolbarCommands = {5, 20023, 20047, 20027, 20029, 20031};
   codeIndex = BrowseCodeIndex{Cursor(), kTag, kindLetter, 2};
-  opened_ = OpenOnC10(Cursor()) && TableC10 != nullptr && TableC10->isOpen;
+  opened_ = OpenOnC10(Cursor()) && EnsureGeneralFile();
   if (opened_) Count();
 }
 

@@ -121,7 +121,7 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
   if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)].clear();
   mainEuro_ = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
   euroOnly_ = DossierIsEuroOnly();
-  if (TableC10 != nullptr && TableC10->isOpen) journal_ = ReadJournal(*TableC10, JournalOf(key_));
+  if (EnsureGeneralFile()) journal_ = ReadJournal(*TableC10, JournalOf(key_));
   EntryCurrencyFlag = mainEuro_;
   RoundingLineFlag = 0;
   toolbarCommands = {12,          cmd::Quitter, cmd::Modifier,    cmd::Chercher, cmd::ChercherEncore,
@@ -135,7 +135,7 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
 
   // Its own cursors on the draft and the sort file, and one for the walk of the pieces.
   shadingCursor_ = std::make_unique<::Table>();
-  opened_ = Lines()->OpenTable(PathC50(), L::kCodeTag) && Sorts()->OpenTable(PathC60(), LigneTri::kRecordTag) &&
+  opened_ = EnsureGeneralFile() && Lines()->OpenTable(PathC50(), L::kCodeTag) && Sorts()->OpenTable(PathC60(), LigneTri::kRecordTag) &&
             shadingCursor_->OpenTable(PathC50(), L::kCodeTag);
   // The totals of cancelled and reactivated lines go to the chart and the sections.
   if (opened_ && TableC20 != nullptr && !TableC20->isOpen) opened_ = TableC20->OpenTable(PathC20(), "C20CODE");

@@ -71,7 +71,7 @@ void TDNouveauJournal::SetupWindow() {
   std::string text = target_ != nullptr ? *target_ : std::string();
   text.resize(kCiblePieceLength, ' ');
   codes_.clear();
-  if (TableC10 != nullptr && TableC10->isOpen) {
+  if (EnsureGeneralFile()) {
     for (const auto& [code, name] : JournalsOf(*TableC10)) {
       journals_->AddString(code + "\t" + name);
       codes_.push_back(code);

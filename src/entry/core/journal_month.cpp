@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "data/dossier_files.h"
+#include "data/session.h"
 #include "data/table.h"
 #include "entry/core/entry_state.h"
 #include "runtime/dates.h"
@@ -38,6 +40,11 @@ std::string MonthDisplay(const std::string& journalMonth) {
 
 std::string JournalOf(const std::string& journalMonth) {
   return RTrim(Padded(journalMonth, kJournalMonthKeyLength).substr(4, kJournalCodeWidth).c_str());
+}
+
+bool EnsureGeneralFile() {
+  if (TableC10 == nullptr) return false;
+  return TableC10->isOpen || TableC10->OpenTable(PathC10(), "C10CODE");
 }
 
 std::string C10Key(Table& c10, char kind, const std::string& code) {

@@ -27,6 +27,10 @@ std::string MonthDisplay(const std::string& journalMonth);
 // The journal code of a key without trailing blanks.
 std::string JournalOf(const std::string& journalMonth);
 
+// The program's general file open (it is opened by the windows that need it), in code order when
+// it had to be opened here.
+bool EnsureGeneralFile();
+
 // The whole C10CODE key of a record: kind letter + code blank-padded to the code field.
 std::string C10Key(Table& c10, char kind, const std::string& code);
 // Makes the record current when the whole key is there (cancelled or not).

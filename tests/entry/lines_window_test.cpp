@@ -1,0 +1,227 @@
+// The journal lines window: piece order with every other piece shaded (cancelled lines' pieces
+// counted), an account's balance on a click, "Annuler" and "Réactiver" keeping every total right,
+// a matched line that cannot be cancelled, the balance questions at closing, and "Créer Pièce"
+// refused while the slot's line form is open.
+#include <random>
+
+#include "entry/core/line_changes.h"
+#include "entry_fixture.h"
+#include "runtime/numbers.h"
+#include "shell/application.h"
+
+namespace entry_test {
+namespace {
+
+using namespace entry;
+
+class LinesWindowTest : public EntryTest {
+ protected:
+  // The pieces of a journal-month in key order, cancelled lines included, with whether each piece
+  // holds only cancelled lines.
+  std::vector<std::pair<std::string, bool>> Pieces(const std::string& journalMonth) {
+    std::vector<std::pair<std::string, bool>> pieces;
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+    const std::string prefix = LinePrefix(journalMonth);
+    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && InJournal(c50, prefix); more = c50.Skip(1)) {
+      const std::string piece = c50.GetField(L::BPIECE);
+      if (pieces.empty() || pieces.back().first != piece) pieces.emplace_back(piece, true);
+      if (!c50.IsDeleted()) pieces.back().second = false;
+    }
+    return pieces;
+  }
+  // A journal-month with a piece of cancelled lines only, in its middle.
+  std::string MonthWithCancelledPiece() {
+    for (const auto& [month, count] : JournalMonths()) {
+      const auto pieces = Pieces(month);
+      for (std::size_t i = 1; i + 1 < pieces.size(); ++i)
+        if (pieces[i].second) return month;
+    }
+    return {};
+  }
+  static bool Shaded(TWSaiBroDetJournaux* w, int row) {
+    w->GetCellTextColor(row, 2);
+    return w->stripe_;
+  }
+};
+
+TEST_F(LinesWindowTest, EveryOtherPieceIsShadedCountingCancelledPieces) {
+  Open();
+  const std::string month = MonthWithCancelledPiece();
+  ASSERT_FALSE(month.empty()) << "the generated dossier holds a cancelled piece inside a journal-month";
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  w->FinishShading();
+  const auto pieces = Pieces(month);
+  std::map<std::string, bool> shaded;
+  for (std::size_t i = 0; i < pieces.size(); ++i) shaded[pieces[i].first] = i % 2 == 1;
+  // From the first line, page after page, in piece order.
+  w->GoFirst();
+  std::string lastKey;
+  long seen = 0;
+  for (;;) {
+    for (int i = 1; i <= w->Store().rowsPerPage && w->Store().top + i <= w->Store().totalRows; ++i) {
+      const std::string& row = w->Store().rows[static_cast<std::size_t>(i - 1)];
+      const std::string key = row.substr(7, 24);
+      if (w->Store().top + i <= seen) continue;
+      EXPECT_LT(lastKey, key) << "piece order";
+      lastKey = key;
+      ++seen;
+      EXPECT_EQ(Shaded(w, i), shaded[w->Cell(row, TWSaiBroDetJournaux::kBpiece)]) << key;
+    }
+    if (w->Store().top >= w->Store().LastTop()) break;
+    w->PageDown();
+  }
+  EXPECT_EQ(seen, w->Store().totalRows);
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+  EXPECT_EQ(w->Store().totalRows, CountJournalLines(c50, LinePrefix(month)));
+
+  // The picture: a cancelled line among shaded pieces.
+  for (const auto& [piece, cancelled] : pieces)
+    if (cancelled) ASSERT_TRUE(w->LocateRowByKey(w->Lines(), LinePrefix(month) + piece, 1, 1, 1));
+  w->InvalidateSelectedRow();
+  gui::ProcessPendingMessages();
+  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "lines_window");
+}
+
+TEST_F(LinesWindowTest, AClickShowsTheAccountsBalance) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
+  ASSERT_NE(w, nullptr);
+  w->GoFirst();
+  const int y = 2 * CMDIBrowse::RowHeightPixels() + 3;
+  w->EvLButtonDown(0, gui::Point{60, y});
+  ASSERT_EQ(w->GetSelectedRowIndex(), 2);
+  const std::string account = w->Cell(w->SelectedRow(), TWSaiBroDetJournaux::kAccount);
+  ASSERT_TRUE(TableC20->Seek("C20CODE", account.c_str()));
+  const double balance = TableC20->GetFieldNum(18) - TableC20->GetFieldNum(20);
+  EXPECT_EQ(w->BalanceText().substr(0, 9), account + " ");
+  EXPECT_NE(w->BalanceText().find(std::string("Solde ") + LTrim(FormatAmount(balance)) + " Euros"), std::string::npos)
+      << w->BalanceText();
+  EXPECT_EQ(MessageBar->GetText(), w->BalanceText());
+  EXPECT_EQ(RegistryText(3944, 8), account);
+}
+
+TEST_F(LinesWindowTest, CancelAndReactivateKeepEveryTotalAndAMatchedLineStays) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
+  std::mt19937 random(5);
+  for (int step = 0; step < 16; ++step) {
+    w->SelectRow(1 + static_cast<long>(random() % static_cast<unsigned>(w->Store().totalRows)), 1);
+    const std::uint32_t recno = static_cast<std::uint32_t>(w->Store().RecordNumberOf(w->GetSelectedRowIndex() - 1));
+    const bool cancel = random() % 2 == 0;
+    Send(w, cancel ? 20029u : 20031u);
+    ASSERT_TRUE(c50.GoTo(recno));
+    EXPECT_EQ(c50.IsDeleted(), cancel) << step;
+    EXPECT_EQ(w->Store().MarkerOf(w->GetSelectedRowIndex() - 1), cancel ? kMarkerCancelled : kMarkerOrdinary);
+  }
+  ExpectInvariants("after the window's cancellations");
+
+  // A matched line: "Annuler" greyed, and refused with a beep when sent all the same.
+  w->GoFirst();
+  w->SelectRow(1, 1);
+  std::uint32_t recno = static_cast<std::uint32_t>(w->Store().RecordNumberOf(0));
+  Send(w, 20031);
+  ASSERT_TRUE(c50.GoTo(recno));
+  ASSERT_TRUE(c50.PutField(L::BLETE, "AA"));
+  Table c60;
+  ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag));
+  ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+  w->CmRafraichirTotal();
+  gui::CommandEnabler ce(20029);
+  ASSERT_TRUE(w->EvCommandEnable(ce));
+  EXPECT_FALSE(ce.Enabled());
+  const int beeps0 = beeps;
+  Send(w, 20029);
+  EXPECT_GT(beeps, beeps0);
+  ASSERT_TRUE(c50.GoTo(recno));
+  EXPECT_FALSE(c50.IsDeleted());
+  ExpectInvariants("after the refusals");
+}
+
+TEST_F(LinesWindowTest, AnUnbalancedJournalMonthAsksInFrancsThenInEurosAndStaysOnNo) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
+  ASSERT_NE(w, nullptr);
+  // A live line cancelled: the journal-month is out of balance in both currencies.
+  for (long row = 1; row <= w->Store().totalRows; ++row) {
+    w->SelectRow(row, 1);
+    if (w->Store().MarkerOf(w->GetSelectedRowIndex() - 1) == kMarkerOrdinary) break;
+  }
+  Send(w, 20029);
+  const gui::Handle h = w->GetHandle();
+  auto close = [&](std::initializer_list<int> answers) {
+    gui::ModalSeam::Reset();
+    for (int a : answers) gui::ModalSeam::QueueMessageBoxAnswer(a);
+    gui::SendMessage(h, gui::WM_CLOSE);
+    gui::ProcessPendingMessages();
+    return gui::Window::FromHandle(h) != nullptr;
+  };
+  EXPECT_TRUE(close({gui::IDNO}));
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  const gui::ShownModal francs = gui::ModalSeam::Shown()[0];
+  EXPECT_NE(francs.text.find("n'est pas \xE9quilibr\xE9 en Francs"), std::string::npos) << francs.text;
+  EXPECT_NE(francs.text.find("Ce journal: " + JournalOf(JournalMonths()[0].first) + " de "), std::string::npos);
+  EXPECT_EQ(francs.defaultButton, gui::IDNO);
+  EXPECT_TRUE(close({gui::IDYES, gui::IDNO}));
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 2u);
+  EXPECT_NE(gui::ModalSeam::Shown()[1].text.find("n'est pas \xE9quilibr\xE9 en Euros"), std::string::npos);
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[1], "entry", "unbalanced_question");
+  EXPECT_FALSE(close({gui::IDYES, gui::IDYES}));
+  EXPECT_FALSE(SlotInUse(0));
+}
+
+TEST_F(LinesWindowTest, CreerPieceOnlyBeepsWhileTheSlotsLineFormIsOpen) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
+  ASSERT_NE(w, nullptr);
+  const long rows = w->Store().totalRows;
+  const int partner = SlotPosition(w->SlotIndex()) + kPartnerOffset;
+  SetRegistryText(partner, 1, "1");
+  gui::CommandEnabler ce(20085);
+  ASSERT_TRUE(w->EvCommandEnable(ce));
+  EXPECT_FALSE(ce.Enabled());
+  const int beeps0 = beeps;
+  Send(w, 20085);
+  EXPECT_EQ(beeps, beeps0 + 1);
+  EXPECT_EQ(w->Store().totalRows, rows);
+  SetRegistryText(partner, 1, " ");
+  // Free again: the piece is made and the line form asked for (not there yet: its message).
+  gui::ModalSeam::Reset();
+  Send(w, 20085);
+  EXPECT_EQ(w->Store().totalRows, rows + 1);
+  EXPECT_EQ(w->GetSelectedRowText().substr(0, 8), LinePrefix(JournalMonths()[0].first));
+  ExpectInvariants("after the new piece");
+}
+
+class EuroOnlyWindowTest : public LinesWindowTest {
+ protected:
+  DossierCurrency Currency() const override { return DossierCurrency::EuroOnly; }
+};
+
+TEST_F(EuroOnlyWindowTest, OnlyTheEuroQuestionIsAskedAndTheFrancColumnsAreGone) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->EuroOnly());
+  for (int k = 1; k <= ColumnCount(w->Columns()); ++k) EXPECT_EQ(w->Columns()[static_cast<std::size_t>(k)].title.find(" F"), std::string::npos);
+  for (long row = 1; row <= w->Store().totalRows; ++row) {
+    w->SelectRow(row, 1);
+    if (w->Store().MarkerOf(w->GetSelectedRowIndex() - 1) == kMarkerOrdinary) break;
+  }
+  Send(w, 20029);
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  gui::SendMessage(w->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("en Euros"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace entry_test

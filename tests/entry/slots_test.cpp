@@ -1,0 +1,206 @@
+// "Saisie d'Ecritures" as the user runs it: Ctrl+S opens "Journaux saisis" with every journal-month
+// and the totals of its lines; "Saisir" opens a lines window in a slot, or brings the same one
+// forward; five journal-months fill the five slots and a sixth is refused and left unlocked;
+// 20402 brings the last active window forward; "Créer" makes a journal-month and opens it. With
+// another station: a journal-month it enters is refused until it lets go, and a line key handed
+// over at + 18 of a slot keeps the header locked through a totals update.
+#include <QApplication>
+
+#include "data/account_totals.h"
+#include "entry_fixture.h"
+#include "platform/gui/accelerators.h"
+#include "runtime/numbers.h"
+
+namespace entry_test {
+namespace {
+
+using namespace entry;
+
+using SlotsTest = EntryTest;
+
+// The sums of the live general lines of each journal-month, read from C50 by the test.
+std::map<std::string, std::pair<long long, long long>> LineSums(bool euros) {
+  std::map<std::string, std::pair<long long, long long>> sums;
+  Table c50;
+  EXPECT_TRUE(c50.OpenShared(PathC50(), "", true));
+  for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+    if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z') continue;
+    auto& s = sums[std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL)];
+    const long long cents = ToCents(c50.GetFieldNum(euros ? L::BMONTANTE : L::BMONTANTF));
+    (c50.GetField(L::BSENS)[0] == 'D' ? s.first : s.second) += cents;
+  }
+  return sums;
+}
+
+TEST_F(SlotsTest, CtrlSListsEveryJournalMonthWithTheTotalsOfItsLines) {
+  Open();
+  // Ctrl+S of the frame's keys, with the frame's own Ctrl+P beside the lines window's.
+  const auto frame = gui::AcceleratorTable::Load(1102);
+  const auto lines = gui::AcceleratorTable::Load(1113);
+  ASSERT_TRUE(frame != nullptr && lines != nullptr);
+  EXPECT_EQ(frame->TranslateText("Ctrl+S"), 20401u);
+  EXPECT_EQ(frame->TranslateText("Ctrl+P"), 20041u);
+  EXPECT_EQ(lines->TranslateText("Ctrl+P"), 20085u);
+  EXPECT_EQ(lines->TranslateText("Del"), 20029u);
+  EXPECT_EQ(lines->TranslateText("Ctrl+E"), 20185u);
+  test_support::SendKey(MainFrame->OuterWidget(), QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+  gui::ProcessPendingMessages();
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(list->GetCaption(), "Journaux saisis");
+
+  const auto sums = LineSums(true);
+  Table c10;
+  ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
+  long headers = 0;
+  for (bool more = c10.Seek("C10CODE", "C"); more && c10.GetField(1)[0] == 'C'; more = c10.Skip(1)) ++headers;
+  EXPECT_EQ(list->Store().totalRows, headers);
+  ASSERT_GT(headers, 20);
+  list->GoFirst();
+  long checked = 0;
+  for (long row = 1; row <= headers; ++row) {
+    list->SelectRow(row, 1);
+    const std::string text = list->Store().rows[static_cast<std::size_t>(list->GetSelectedRowIndex() - 1)];
+    const std::string code = list->GetSelectedRowText();
+    const auto s = sums.find(code.substr(0, 7));
+    ASSERT_NE(s, sums.end()) << code;
+    // Month shown MM/YY, journal, state, debit and credit of the euros (the main currency).
+    EXPECT_NE(text.find(MonthDisplay(code)), std::string::npos) << text;
+    EXPECT_NE(text.find("Brouillard"), std::string::npos) << text;
+    EXPECT_NE(text.find(GroupThousands(17, 2, FromCents(s->second.first))), std::string::npos) << code << "|" << text;
+    EXPECT_NE(text.find(GroupThousands(17, 2, FromCents(s->second.second))), std::string::npos) << code << "|" << text;
+    ++checked;
+  }
+  EXPECT_EQ(checked, headers);
+  list->GoFirst();
+  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "headers_list");
+}
+
+TEST_F(SlotsTest, SaisirOpensOneWindowPerJournalMonthAndASixthIsRefusedUnlocked) {
+  const auto months = JournalMonths();
+  ASSERT_GE(months.size(), 6u);
+  StationFile() = C10Path(folder_, "JE");
+  StationTargets().clear();
+  for (std::size_t i = 0; i < 6; ++i) StationTargets().push_back(months[i].first);
+  test_support::OtherProcess station(&OtherStation);
+  Open();
+
+  TWSaiBroDetJournaux* first = Saisir(months[0].first);
+  ASSERT_NE(first, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(first->GetCaption(), "Saisie journal " + JournalOf(months[0].first) + " " + MonthDisplay(months[0].first));
+  EXPECT_EQ(SlotKey(0), months[0].first);
+  EXPECT_TRUE(first->HoldsHeader());
+  EXPECT_FALSE(station.Do('a')) << "the header is locked while the window lives";
+  // "Saisir" again brings the same window forward.
+  EXPECT_EQ(Saisir(months[0].first), first);
+  EXPECT_FALSE(SlotInUse(1));
+  EXPECT_EQ(RegistryChar(kHeadersListFlag), '1');
+
+  for (std::size_t i = 1; i < 5; ++i) ASSERT_NE(Saisir(months[i].first), nullptr) << i;
+  EXPECT_EQ(FreeSlot(), -1);
+  gui::ModalSeam::Reset();
+  EXPECT_EQ(Saisir(months[5].first), nullptr);
+  EXPECT_NE(test_support::ShownTexts().find("ATTENTION|\n\n5 Journaux sont d\xE9j\xE0 en cours de Saisie"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_TRUE(station.Do('f')) << "the sixth header is left unlocked";
+  EXPECT_TRUE(station.Do('F'));
+
+  // 20402: the lines window that last had the focus comes forward, over the headers list.
+  TWSaiBroDetJournaux* second = Window(1);
+  ASSERT_NE(second, nullptr);
+  second->Activate();
+  second->EvSetFocus(0);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(ActiveLinesWindowPosition(), SlotPosition(1));
+  Headers()->Activate();
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(CommandWindow->GetActiveMDIChild(), Headers());
+  Menu(entry_cmd::ActiverSaisie);
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), second);
+  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "five_slots");
+
+  // Closed, the window lets its header go.
+  CloseAll();
+  EXPECT_TRUE(station.Do('a'));
+  EXPECT_TRUE(station.Do('A'));
+  EXPECT_EQ(ActiveLinesWindowPosition(), 0);
+}
+
+TEST_F(SlotsTest, AJournalMonthAnotherStationEntersIsRefusedUntilItLetsGo) {
+  const std::string month = JournalMonths()[0].first;
+  StationFile() = C10Path(folder_, "JE");
+  StationTargets() = {month};
+  test_support::OtherProcess station(&OtherStation);
+  Open();
+  ASSERT_TRUE(station.Do('a'));
+  EXPECT_EQ(Saisir(month), nullptr);
+  EXPECT_NE(test_support::ShownTexts().find("Journal d\xE9j\xE0 en cours de Saisie sur un autre poste"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_EQ(Notices().size(), 1u) << "the lock notice asked once";
+  EXPECT_FALSE(SlotInUse(0));
+  ASSERT_TRUE(station.Do('A'));
+  EXPECT_NE(Saisir(month), nullptr);
+}
+
+TEST_F(SlotsTest, ALineKeyHandedOverAtPlus18KeepsTheHeaderLockedThroughATotalsUpdate) {
+  const std::string month = JournalMonths()[0].first;
+  StationFile() = C10Path(folder_, "JE");
+  StationTargets() = {month};
+  test_support::OtherProcess station(&OtherStation);
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  // The line form hands its line's key over at + 18, as it will when it saves a line.
+  const int slot = SlotPosition(w->SlotIndex());
+  const std::string lineKey = "Z" + month + "000001" + "000001" + "0001";
+  SetRegistryText(slot + kSlotRestoreOffset, kRestoreKeyLength, lineKey);
+  EXPECT_EQ(RegistryText(slot + kSlotKeyOffset, 7), month) << "the journal-month key stays at + 11";
+  EXPECT_TRUE(IsJournalInEntry(month.c_str()));
+  MajCentC10((month + "B").c_str(), "+D", 1.0, 0.15);
+  MajCentC10((month + "B").c_str(), "-D", 1.0, 0.15);
+  EXPECT_FALSE(station.Do('a')) << "still locked after the totals update";
+  // "Ligne Restore" finds the key there; the headers list opens it in no second slot.
+  EXPECT_EQ(Saisir(month), w);
+  EXPECT_FALSE(SlotInUse(1));
+}
+
+TEST_F(SlotsTest, CreerMakesANewJournalMonthAndOpensIt) {
+  Open();
+  Menu(entry_cmd::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  const long before = list->Store().totalRows;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = dynamic_cast<TDNouveauJournal&>(w);
+    EXPECT_TRUE(d.SelectJournal("CAI"));
+    EXPECT_TRUE(d.SelectMonth("C607"));
+    d.Show(gui::SW_SHOWNORMAL);
+    test_support::Screenshot(d.OuterWidget(), "entry", "new_journal_1318");
+  });
+  Send(list, browse_cmd::Nouveau);
+  EXPECT_EQ(list->Store().totalRows, before + 1);
+  TWSaiBroDetJournaux* w = WindowOf("C607CAI");
+  ASSERT_NE(w, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(w->Store().totalRows, 0);
+  ASSERT_TRUE(SeekHeader(*TableC10, "C607CAI", kDraftSource));
+  EXPECT_EQ(RTrim(TableC10->GetField(3)), std::string("Caisse"));
+  EXPECT_EQ(std::string(TableC10->GetField(4)).substr(0, 28), ZeroTotalsText());
+  // An empty journal-month closes without a question; its header may then be cancelled.
+  gui::ModalSeam::Reset();
+  gui::SendMessage(w->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(WindowOf("C607CAI"), nullptr);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  ASSERT_TRUE(list->LocateCode("C607CAIB"));
+  Send(list, browse_cmd::Annuler);
+  ASSERT_TRUE(list->LocateCode("C607CAIB"));
+  EXPECT_EQ(list->Store().MarkerOf(list->GetSelectedRowIndex() - 1), kMarkerCancelled);
+  // A header with lines stays.
+  ASSERT_TRUE(list->LocateCode(JournalMonths()[0].first + "B"));
+  Send(list, browse_cmd::Annuler);
+  EXPECT_NE(test_support::ShownTexts().find("il ne peut pas \xEAtre annul\xE9"), std::string::npos);
+  EXPECT_EQ(list->Store().MarkerOf(list->GetSelectedRowIndex() - 1), kMarkerOrdinary);
+}
+
+}  // namespace
+}  // namespace entry_test
