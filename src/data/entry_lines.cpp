@@ -81,6 +81,45 @@ bool LigneTri::Find(Table& c60, char file, std::uint32_t recno) {
   return c60.Seek(kRecordTag, key.c_str()) && c60.MatchKey(key.c_str(), kRecordKeyLength, TFIC, TREC) != '#';
 }
 
+void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<std::string>& out) {
+  out.resize(fields.size());
+  if (!table.isOpen) {
+    for (std::string& o : out) o.clear();
+    return;
+  }
+  char text[256 + 1];
+  // The fields as stored: the cursor reads them untranslated for the time of the call.
+  dbase::DbiSetProp(table.cursor, dbase::curXLTMODE, dbase::xltNONE);
+  const int count = table.FieldCount();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const int f = fields[i];
+    const bool known = f >= 1 && f <= count && table.nativeFields[static_cast<std::size_t>(f - 1)].iUnits1 <= 256;
+    if (!known || dbase::DbiGetField(table.cursor, static_cast<std::uint16_t>(f), table.recordBuffer.data(), text,
+                                     nullptr) != dbase::DBIERR_NONE)
+      text[0] = 0;
+    out[i].assign(text);
+  }
+  dbase::DbiSetProp(table.cursor, dbase::curXLTMODE, dbase::xltFIELD);
+}
+
+long long StoredCents(const std::string& text) {
+  long long units = 0, cents = 0;
+  int decimals = -1;
+  bool negative = false;
+  for (char c : text) {
+    if (c == '-') negative = true;
+    else if (c == '.') decimals = 0;
+    else if (c >= '0' && c <= '9') {
+      if (decimals < 0) units = units * 10 + (c - '0');
+      else if (decimals < 2) cents = cents * 10 + (c - '0'), ++decimals;
+      else if (decimals == 2 && c >= '5') ++cents, decimals = 3;  // rounded half up past the cent
+    }
+  }
+  if (decimals == 1) cents *= 10;
+  const long long value = units * 100 + cents;
+  return negative ? -value : value;
+}
+
 bool DeriveLigneTri(Table& lines, char file, Table& c60) {
   if (!lines.isOpen || !c60.isOpen || lines.recordNumber == 0) return false;
   const bool closed = file != LigneTri::kDraft;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class Table;
 
@@ -86,6 +87,13 @@ struct LigneTri {
   // Makes the sort record of a line current on C60: the whole key sought on C60REC and checked.
   static bool Find(Table& c60, char file, std::uint32_t recno);
 };
+
+// The stored text of fields of the current record, read in one pass without conversion: character
+// fields blank-padded, numbers as written (right-aligned with their decimals). The walks over many
+// lines read through it; `out` gets one text per field, in the order asked.
+void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<std::string>& out);
+// A stored amount in cents ("   1234.50" gives 123450; blanks give 0).
+long long StoredCents(const std::string& text);
 
 // Writes the sort record of the current line of `lines` (C50 when file is "B", C40 when "C") into
 // the current record of C60: the one being appended, or an existing one, written once. Field 8,

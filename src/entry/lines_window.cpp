@@ -135,8 +135,9 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
 
   // Its own cursors on the draft and the sort file, and one for the walk of the pieces.
   shadingCursor_ = std::make_unique<::Table>();
+  walkCursor_ = std::make_unique<::Table>();
   opened_ = EnsureGeneralFile() && Lines()->OpenTable(PathC50(), L::kCodeTag) && Sorts()->OpenTable(PathC60(), LigneTri::kRecordTag) &&
-            shadingCursor_->OpenTable(PathC50(), L::kCodeTag);
+            shadingCursor_->OpenTable(PathC50(), L::kCodeTag) && walkCursor_->OpenTable(PathC50(), L::kCodeTag);
   // The totals of cancelled and reactivated lines go to the chart and the sections.
   if (opened_ && TableC20 != nullptr && !TableC20->isOpen) opened_ = TableC20->OpenTable(PathC20(), "C20CODE");
   if (opened_ && TableC30 != nullptr && !TableC30->isOpen) TableC30->OpenTable(PathC30(), "C30CODE");
@@ -441,7 +442,7 @@ bool TWSaiBroDetJournaux::CanClose() {
   if (PrintRunFlag || IsIconic()) return false;
   if (opened_ && headerHeld_) {
     Progress progress(Store().totalRows, this);
-    const JournalBalance b = SumJournal(*Lines(), prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
+    const JournalBalance b = SumJournal(*walkCursor_, prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
     gui::SetArrowCursor();
     const std::string journal = JournalOf(key_);
     const std::string month = MonthDisplay(key_);
@@ -681,7 +682,8 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
   Progress progress(Store().totalRows, this);
   long count = Store().selected;
   AppendInProgress = true;
-  ::Table& t = *Lines();
+  ::Table& t = *walkCursor_;
+  if (t.tag != L::kCodeTag) t.SetOrder(L::kCodeTag);
   t.GoTo(static_cast<long>(selected));
   if (next) {
     if (!(t.Skip(1) && InJournal(t, prefix_))) t.GoTo(static_cast<long>(selected));
@@ -696,7 +698,8 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
         return false;
       },
       [&](long n) {
-        progress.ProgressStep(count + n, (n & 1023) == 0);
+        // Now and then the window paints and the keys are read, so that Escape is seen.
+        progress.ProgressStep(count + n, (n & 8191) == 0);
         return gui::GetKeyState(gui::VK_ESCAPE) < 0;
       });
   AppendInProgress = false;

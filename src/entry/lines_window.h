@@ -55,7 +55,9 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   std::string Cell(const std::string& row, int declared) const;
   // The selected row's text (empty when none is visible).
   std::string SelectedRow() const;
-  // The shading walk done to its end (the window does it in slices while it waits).
+  // The shading walk started again from the first line, and done to its end (the window does it
+  // in slices while it waits).
+  void RestartShading();
   void FinishShading();
 
   // ---- data source
@@ -117,7 +119,6 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   void ShowRowAgain(std::uint32_t recno);
   // A new line brought into view and opened in the form.
   void ShowNewLine(const std::string& key);
-  void RestartShading();
   std::string LabelText(char code);
   bool Lettered(const std::string& row) const;
   // The header lock released (destruction, refused opening).
@@ -133,6 +134,9 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   entry::JournalRecord journal_;
   entry::PieceShading shading_;
   std::unique_ptr<::Table> shadingCursor_;
+  // The long walks (the closing balance, the word search) let the window paint while they go: they
+  // read through a cursor of their own, which the painting never moves.
+  std::unique_ptr<::Table> walkCursor_;
   bool shadingPosted_ = false;
   char labelCode_ = 0;
   std::string labelText_;
