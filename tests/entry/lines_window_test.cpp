@@ -176,6 +176,40 @@ TEST_F(LinesWindowTest, AnUnbalancedJournalMonthAsksInFrancsThenInEurosAndStaysO
   EXPECT_FALSE(SlotInUse(0));
 }
 
+// The balance walk lets the window work meanwhile (its progress cursor processes the waiting
+// events): keys moving the list during the walk change nothing of the balance it finds.
+TEST_F(LinesWindowTest, TheClosingBalanceIsTheLinesWhateverTheListDoesMeanwhile) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  ASSERT_GT(w->Store().totalRows, 20);
+  // A few rows a page: the keys move the page, and the page's fill moves the list's cursor.
+  w->MoveWindow(gui::Rect{0, 0, 900, 8 * CMDIBrowse::RowHeightPixels()});
+  gui::ProcessPendingMessages();
+  ASSERT_LT(w->Store().rowsPerPage, w->Store().totalRows);
+  // One live line cancelled in the middle: the balance is known to the cent.
+  for (long row = w->Store().totalRows / 2; row <= w->Store().totalRows; ++row) {
+    w->SelectRow(row, 1);
+    if (w->Store().MarkerOf(w->GetSelectedRowIndex() - 1) == kMarkerOrdinary) break;
+  }
+  Send(w, 20029);
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+  const JournalBalance b = SumJournal(c50, LinePrefix(month));
+  ASSERT_NE(b.BalanceF(), 0);
+  gui::ModalSeam::Reset();
+  for (int vk : {gui::VK_HOME, gui::VK_END, gui::VK_HOME, gui::VK_DOWN, gui::VK_END, gui::VK_HOME, gui::VK_END,
+                 gui::VK_HOME, gui::VK_DOWN, gui::VK_DOWN})
+    gui::PostMessage(w->GetHandle(), gui::WM_KEYDOWN, static_cast<std::uintptr_t>(vk));
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  EXPECT_FALSE(w->CanClose());
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find(std::string("Solde F: ") + LTrim(FormatAmount(FromCents(b.BalanceF())))),
+            std::string::npos)
+      << gui::ModalSeam::Shown()[0].text;
+}
+
 TEST_F(LinesWindowTest, CreerPieceOnlyBeepsWhileTheSlotsLineFormIsOpen) {
   Open();
   TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
