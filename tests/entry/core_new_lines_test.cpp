@@ -172,6 +172,10 @@ TEST_F(NewLinesTest, EachCounterGivesItsNextNumberOnce) {
   ASSERT_TRUE(ReadC10Texts());
   EXPECT_EQ(TheDossierRecord.NextPiece(), StrZero(dossier + 2, 0));
   EXPECT_EQ(ReadJournal(*TableC10, "CAI").nextPiece(), 43);
+  // A code is sought whole, padded to its field: "CA" is no journal, though "CAI" begins with it.
+  EXPECT_FALSE(ReadJournal(*TableC10, "CA").found);
+  EXPECT_FALSE(SeekHeader(*TableC10, "C601VE ", 'X'));
+  EXPECT_TRUE(SeekHeader(*TableC10, "C601VE ", kDraftSource));
 }
 
 // Two stations, each in its own process, create 100 pieces at once.

@@ -233,6 +233,35 @@ TEST_F(LinesWindowTest, CreerPieceOnlyBeepsWhileTheSlotsLineFormIsOpen) {
   ExpectInvariants("after the new piece");
 }
 
+// "Modifier" on a line another station matched meanwhile: a beep, no line form, and the line's
+// lock given back at once, so that the matching runs keep it.
+TEST_F(LinesWindowTest, ModifierOnALineMatchedMeanwhileGivesItsLockBack) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
+  ASSERT_NE(w, nullptr);
+  for (long row = 1; row <= w->Store().totalRows; ++row) {
+    w->SelectRow(row, 1);
+    if (w->Store().MarkerOf(w->GetSelectedRowIndex() - 1) == kMarkerOrdinary) break;
+  }
+  const std::uint32_t recno = static_cast<std::uint32_t>(w->Store().RecordNumberOf(w->GetSelectedRowIndex() - 1));
+  const std::string key = w->GetSelectedRowText();
+  Table other;
+  ASSERT_TRUE(other.OpenShared(PathC50(), L::kCodeTag));
+  ASSERT_TRUE(other.GoTo(recno));
+  ASSERT_TRUE(other.PutField(L::BLETE, "ZZ"));
+  const int beeps0 = beeps;
+  gui::ModalSeam::Reset();
+  Send(w, 20047);
+  EXPECT_GT(beeps, beeps0);
+  EXPECT_TRUE(IsBlank(RegistryText(SlotPosition(w->SlotIndex()) + kPartnerOffset + 11, 24))) << "no line form asked";
+  ASSERT_TRUE(other.GoTo(recno));
+  EXPECT_TRUE(LockRecord(other, nullptr, 0)) << "the line is free for the other cursors";
+  UnlockRecord(other);
+  // The list shows the letter now, and the line can no longer be cancelled.
+  ASSERT_TRUE(w->LocateRowByKey(w->Lines(), key, 1, 1, 1));
+  EXPECT_EQ(w->Cell(w->SelectedRow(), TWSaiBroDetJournaux::kLetter).substr(0, 2), "ZZ");
+}
+
 class EuroOnlyWindowTest : public LinesWindowTest {
  protected:
   DossierCurrency Currency() const override { return DossierCurrency::EuroOnly; }
