@@ -81,7 +81,7 @@ struct World {
       return;
     }
     SetDossier(options.folder, "BENCH");
-    if (!TableC10->OpenTable(PathC10(), "C10CODE") || !ReadC10Texts()) return;
+    if (!TableC10->UseShared(PathC10(), "C10CODE") || !ReadC10Texts()) return;
     if (TableC10->Seek("C10CODE", "P")) {
       TheDossierRecord.Set(539, 252, TableC10->GetField(4));
       TheDossierRecord.Set(791, 252, TableC10->GetField(5));

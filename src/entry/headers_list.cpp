@@ -34,7 +34,7 @@ constexpr const char* kTag = "C10CODE";
 // Declared column numbers.
 enum Column { kMarker = 1, kCode, kMonth, kJournal, kName, kState, kDebit, kCredit, kColumnCount = kCredit };
 
-bool OpenOnC10(::Table* t) { return t != nullptr && t->OpenTable(PathC10(), kTag); }
+bool OpenOnC10(::Table* t) { return t != nullptr && t->OpenShared(PathC10(), kTag); }
 
 std::string Amount(long long cents) {
   if (cents == 0) return std::string(17, ' ');
@@ -332,7 +332,7 @@ void TWSaiBroEntJournaux::CmAnnuler() {
   // A header whose journal-month holds lines names them: it stays. A closed one stays too.
   bool holdsLines = code[7] != kDraftSource;
   if (!holdsLines && TableC50 != nullptr) {
-    if (TableC50->isOpen || TableC50->OpenTable(PathC50(), LigneEcriture::kCodeTag))
+    if (TableC50->isOpen || TableC50->UseShared(PathC50(), LigneEcriture::kCodeTag))
       holdsLines = CountJournalLines(*TableC50, LinePrefix(code.substr(0, kJournalMonthKeyLength))) > 0;
   }
   if (holdsLines) {

@@ -136,11 +136,11 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
   // Its own cursors on the draft and the sort file, and one for the walk of the pieces.
   shadingCursor_ = std::make_unique<::Table>();
   walkCursor_ = std::make_unique<::Table>();
-  opened_ = EnsureGeneralFile() && Lines()->OpenTable(PathC50(), L::kCodeTag) && Sorts()->OpenTable(PathC60(), LigneTri::kRecordTag) &&
-            shadingCursor_->OpenTable(PathC50(), L::kCodeTag) && walkCursor_->OpenTable(PathC50(), L::kCodeTag);
+  opened_ = EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kCodeTag) && Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag) &&
+            shadingCursor_->OpenShared(PathC50(), L::kCodeTag) && walkCursor_->OpenShared(PathC50(), L::kCodeTag);
   // The totals of cancelled and reactivated lines go to the chart and the sections.
-  if (opened_ && TableC20 != nullptr && !TableC20->isOpen) opened_ = TableC20->OpenTable(PathC20(), "C20CODE");
-  if (opened_ && TableC30 != nullptr && !TableC30->isOpen) TableC30->OpenTable(PathC30(), "C30CODE");
+  if (opened_ && TableC20 != nullptr && !TableC20->isOpen) opened_ = TableC20->UseShared(PathC20(), "C20CODE");
+  if (opened_ && TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   if (opened_) {
     Store().totalRows = CountJournalLines(*Lines(), prefix_);
     shading_.Restart(shadingCursor_.get(), prefix_);
@@ -374,7 +374,7 @@ int TWSaiBroDetJournaux::GetCellTextColor(int row, int column) {
 void TWSaiBroDetJournaux::PositionOnRecord(long recno, int flag) {
   ::Table* t = flag != 0 ? TableC50 : Lines();
   if (t == nullptr) return;
-  if (flag != 0 && !t->isOpen) t->OpenTable(PathC50(), L::kCodeTag);
+  if (flag != 0 && !t->isOpen) t->UseShared(PathC50(), L::kCodeTag);
   if (t->isOpen) {
     if (t->tag != L::kCodeTag) t->SetOrder(L::kCodeTag);
     t->GoTo(recno);

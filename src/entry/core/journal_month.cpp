@@ -44,7 +44,7 @@ std::string JournalOf(const std::string& journalMonth) {
 
 bool EnsureGeneralFile() {
   if (TableC10 == nullptr) return false;
-  return TableC10->isOpen || TableC10->OpenTable(PathC10(), "C10CODE");
+  return TableC10->isOpen || TableC10->UseShared(PathC10(), "C10CODE");
 }
 
 std::string C10Key(Table& c10, char kind, const std::string& code) {
