@@ -710,7 +710,7 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
   }
   const std::string text = found == ScanResult::Interrupted
                                ? std::string(LoadStr(16018))
-                               : std::string(LoadStr(703)) + BrowseSearchText + LoadStr(704);
+                               : std::string(LoadStr(703)) + "'" + BrowseSearchText + "'" + LoadStr(704);
   gui::MessageBox(this, text, LoadStr(16017), gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
