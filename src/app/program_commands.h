@@ -10,6 +10,7 @@
 #include "dossier/renumber_pieces.h"
 #include "entry/entry_commands.h"
 #include "masterdata/masterdata_commands.h"
+#include "reports/engine/report_engine_commands.h"
 
 inline void InstallProgramCommands() {
   // Open, recent, change and close.
@@ -25,4 +26,6 @@ inline void InstallProgramCommands() {
   InstallMasterDataCommands();
   // "Saisie d'Ecritures" and the entry windows brought forward.
   InstallEntryCommands();
+  // The preview (20991, 20992) and the lists' report hooks: choice, preview, printout.
+  InstallReportEngineCommands();
 }

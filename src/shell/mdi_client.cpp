@@ -11,6 +11,7 @@
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/cursors.h"
+#include "shell/program_printer.h"
 #include "shell/seeding.h"
 #include "shell/startup.h"
 
@@ -76,6 +77,7 @@ CMDIClient::~CMDIClient() {
   // engine (a failed start must not overwrite the list with a partial one).
   if (runtimeStarted_ && engineStartCode_ == 0) SaveRecentDossiers();
   ClearRecords();
+  DeleteProgramPrinter();
   if (CommandWindow == this) CommandWindow = nullptr;
   if (MainWindowHandle == GetHandle()) MainWindowHandle = 0;
 }

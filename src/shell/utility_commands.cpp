@@ -22,6 +22,7 @@
 #include "shell/command_table.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
+#include "shell/program_printer.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
 
@@ -42,8 +43,8 @@ void ReportNotLaunched(const std::string& program, int error) {
   gui::MessageBox(Owner(), text, LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
-// Opens a file with the desktop's handler (help viewer, text editor). A
-// handler that gives up at once (none for this kind of file) is said.
+}  // namespace
+
 bool OpenWithDesktop(const std::string& path) {
   platform::LaunchOptions options;
   options.watchMs = 2000;
@@ -61,6 +62,8 @@ bool OpenWithDesktop(const std::string& path) {
                   LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   return false;
 }
+
+namespace {
 
 std::string RecentCode(const std::string& entry) {
   std::string code = entry.substr(0, std::min<std::size_t>(5, entry.size()));
@@ -168,17 +171,18 @@ void CmCommandesMsDos() {
 }
 
 void CmConfigurerImprimante() {
-  static std::unique_ptr<gui::PrinterDC> printer;
-  if (!printer) printer = std::make_unique<gui::PrinterDC>();
-  if (!printer || printer->Printer() == nullptr) {
+  gui::MPrinter* printer = ProgramPrinter();
+  if (printer == nullptr || printer->Printer() == nullptr) {
     gui::MessageBeep(0);
     return;
   }
+  printer->Flags |= gui::PD_NOSELECTION | gui::PD_NOPAGENUMS | gui::PD_HIDEPRINTTOFILE;
+  printer->Flags &= ~(gui::PD_RETURNDC | gui::PD_RETURNDEFAULT);
   std::string caption;
   for (char c : std::string(LoadStr(21207))) {
     if (c != '&') caption += c;
   }
-  gui::PrintSetupDialog(Owner(), *printer->Printer(), caption);
+  printer->ExecPrintDialog(Owner(), caption);
 }
 
 void CmDossierRecent(int k) {

@@ -34,6 +34,11 @@ std::vector<std::string> BatchFileCommand(const std::string& path);
 // the program and the reason. True when it started.
 bool LaunchReported(const std::vector<std::string>& argv, const platform::LaunchOptions& options = {});
 
+// Opens a file with the desktop's handler (help viewer, text editor, a report's export)
+// through the process launcher; a handler that cannot start, or gives up at once (none for
+// this kind of file), is said. True when it opened.
+bool OpenWithDesktop(const std::string& path);
+
 // Fills the hooks of the shell that the client and the runtime call (recent
 // menu rebuild, registry window actions, toolbar tooltips). Safe to repeat.
 void InstallShellCommands();

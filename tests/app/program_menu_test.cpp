@@ -29,6 +29,8 @@
 #include "framework/lock_notice.h"
 #include "framework/lookup_dialog.h"
 #include "masterdata/new_code_dialog.h"
+#include "reports/engine/choice_dialogs.h"
+#include "reports/engine/report_window.h"
 #include "platform/gui/dialog_template.h"
 #include "platform/gui/menu.h"
 #include "runtime/code_helpers.h"
@@ -234,7 +236,14 @@ TEST_F(ProgramMenuTest, PropertiesAndWorkingDateUpdateMenuAndMessageBar) {
 TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
   OpenDemo();
   static std::string buffer, result;
+  // The report windows' dialogs ask a report window.
+  static TWEtats* report = nullptr;
+  report = new TWEtats(CommandWindow, "Etat", 0, 0, 0);
+  ASSERT_TRUE(report->Create());
   const Case cases[] = {
+      {"1302", [](gui::Window*) { return std::make_unique<TDVisuChoixEtat>(report, "DB-"); }},
+      {"1303", [](gui::Window*) { return std::make_unique<TDImprChoixEtat>(report, "DB-"); }},
+      {"DEFINIR_LIMITES", [](gui::Window*) { return std::make_unique<TDDefinirLimites>(report); }},
       {"1305", [](gui::Window* p) { return std::make_unique<TDFmtSaisie>(p, 1305, 2284, &buffer, false); }},
       {"1306", [](gui::Window* p) { return std::make_unique<TDFmtSaisie>(p, 1306, 2284, &buffer, true); }},
       {"1309", [](gui::Window* p) { return std::make_unique<TDAideFichier>(p, "", "C", 6, &result); }},

@@ -138,7 +138,7 @@ int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& captio
   ShownModal shown;
   shown.kind = ModalKind::PrintSetup;
   shown.caption = caption;
-  return ModalSeam::Run(shown, IDCANCEL, [&](ShownModal&) {
+  const int answer = ModalSeam::Run(shown, IDCANCEL, [&](ShownModal&) {
     auto* dlg = new QPrintDialog(&printer, ParentOf(owner));
     if (!caption.empty()) dlg->setWindowTitle(ToQString(caption));
     dlg->setOption(QAbstractPrintDialog::PrintSelection, false);
@@ -146,6 +146,14 @@ int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& captio
     dlg->setOption(QAbstractPrintDialog::PrintToFile, false);
     return ExecModal(dlg, IDCANCEL, [](QPrintDialog&, int r) { return r == QDialog::Accepted ? IDOK : IDCANCEL; });
   });
+  // A test's accepted set-up may name a PDF file: the printer prints there.
+  const ShownModal* last = ModalSeam::LastShown();
+  if (ModalSeam::TestMode() && answer == IDOK && last != nullptr && last->kind == ModalKind::PrintSetup &&
+      !last->path.empty()) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(ToQString(last->path));
+  }
+  return answer;
 }
 
 int ChooseFontDialog(Window* owner, const std::string& caption, FontChoice& font) {

@@ -81,7 +81,11 @@ void ModalSeam::QueueDiskFolderAnswer(const std::string& utf8) {
   a.diskPath = utf8;
   Queue(std::move(a));
 }
-void ModalSeam::QueuePrintSetupAnswer(int answer) { Queue(Answer(ModalKind::PrintSetup, answer)); }
+void ModalSeam::QueuePrintSetupAnswer(int answer, const std::string& pdfPath) {
+  ModalAnswer a = Answer(ModalKind::PrintSetup, answer);
+  a.path = pdfPath;
+  Queue(std::move(a));
+}
 void ModalSeam::QueueFontAnswer(const std::string& face, int points, int weight) {
   ModalAnswer a = Answer(ModalKind::Font, face.empty() ? IDCANCEL : IDOK);
   a.font = ModalFont{face, points, weight};

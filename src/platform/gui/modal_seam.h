@@ -71,7 +71,9 @@ class ModalSeam {
   // it as it checks a real choice, so a name cp1252 cannot hold is refused.
   static void QueueDiskFileAnswer(const std::string& utf8);
   static void QueueDiskFolderAnswer(const std::string& utf8);
-  static void QueuePrintSetupAnswer(int answer);
+  // The printer set-up: with a PDF file name, an accepted set-up makes the
+  // printer print into that file (as choosing "print to file" would).
+  static void QueuePrintSetupAnswer(int answer, const std::string& pdfPath = {});
   // The font chooser: the font chosen (an empty face = cancel).
   static void QueueFontAnswer(const std::string& face, int points, int weight);
   // Context menus: the command id chosen (0 = none).

@@ -6,6 +6,9 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <algorithm>
+
+#include "platform/gui/filedialog.h"
 #include "platform/gui/text_codec.h"
 
 namespace gui {
@@ -66,13 +69,19 @@ void PageDC::SetPageGeometry(int physWidth, int physHeight, int offsetX, int off
 // ---- Printer ---------------------------------------------------------------
 
 PrinterDC::PrinterDC(const std::string& printerName, bool landscape)
-    : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    : own_(std::make_unique<QPrinter>(QPrinter::HighResolution)), printer_(own_.get()) {
   if (!printerName.empty()) printer_->setPrinterName(ToQString(printerName));
+  Prepare(landscape);
+}
+
+PrinterDC::PrinterDC(MPrinter& printer, bool landscape) : printer_(printer.Printer()) { Prepare(landscape); }
+
+void PrinterDC::Prepare(bool landscape) {
   printer_->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
   const QRect paper = printer_->paperRect(QPrinter::DevicePixel).toRect();
   const QRect page = printer_->pageRect(QPrinter::DevicePixel).toRect();
   SetPageGeometry(paper.width(), paper.height(), page.x() - paper.x(), page.y() - paper.y());
-  AttachDevice(printer_.get());
+  AttachDevice(printer_);
 }
 
 std::unique_ptr<PrinterDC> PrinterDC::ToFile(const std::string& pdfPath, bool landscape) {
@@ -86,10 +95,127 @@ PrinterDC::~PrinterDC() {
   EndDoc();
 }
 
-QPaintDevice* PrinterDC::Device() { return printer_.get(); }
+QPaintDevice* PrinterDC::Device() { return printer_; }
 bool PrinterDC::NewPage() { return printer_->newPage(); }
 void PrinterDC::SetDocName(const std::string& name) { printer_->setDocName(ToQString(name)); }
 void PrinterDC::Abort() { printer_->abort(); }
+
+// ---- The program's printer ---------------------------------------------------
+
+MPrinter::MPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
+
+MPrinter::~MPrinter() = default;
+
+int MPrinter::ExecPrintDialog(Window* owner, const std::string& caption) {
+  return PrintSetupDialog(owner, *printer_, caption);
+}
+
+bool MPrinter::SelectPrinter(const std::string& name) {
+  QString wanted = ToQString(name);
+  if (wanted.isEmpty()) {
+    wanted = QPrinterInfo::defaultPrinter().printerName();
+  } else if (QPrinterInfo::printerInfo(wanted).isNull()) {
+    return false;
+  }
+  printer_->setOutputFileName(QString());
+  printer_->setOutputFormat(QPrinter::NativeFormat);
+  printer_->setPrinterName(wanted);
+  return true;
+}
+
+void MPrinter::SetOutputFile(const std::string& pdfPath) {
+  if (pdfPath.empty()) {
+    printer_->setOutputFileName(QString());
+    printer_->setOutputFormat(QPrinter::NativeFormat);
+    return;
+  }
+  printer_->setOutputFormat(QPrinter::PdfFormat);
+  printer_->setOutputFileName(ToQString(pdfPath));
+}
+
+bool MPrinter::PrintsToFile() const {
+  return printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty();
+}
+
+std::string MPrinter::OutputFile() const { return PrintsToFile() ? FromQString(printer_->outputFileName()) : ""; }
+
+std::string MPrinter::DeviceName() const {
+  return PrintsToFile() ? std::string("PDF") : FromQString(printer_->printerName());
+}
+
+std::string MPrinter::OutputName() const {
+  return PrintsToFile() ? OutputFile() : FromQString(printer_->printerName());
+}
+
+std::string MPrinter::DriverName() const {
+  if (PrintsToFile()) return "PDF";
+  const QPrinterInfo info = QPrinterInfo::printerInfo(printer_->printerName());
+  return info.isNull() ? std::string() : FromQString(info.makeAndModel());
+}
+
+MPrinter::PageArea MPrinter::PrintableArea(bool landscape) const {
+  QPageLayout layout = printer_->pageLayout();
+  layout.setOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+  const QRectF paint = layout.paintRect(QPageLayout::Millimeter);
+  PageArea area;
+  if (paint.width() < 10 || paint.height() < 10) {
+    if (landscape) std::swap(area.width, area.height);
+    return area;
+  }
+  area.width = paint.width();
+  area.height = paint.height();
+  area.left = paint.x();
+  area.top = paint.y();
+  return area;
+}
+
+MPrinter::Settings MPrinter::Current() const {
+  Settings s;
+  s.name = FromQString(printer_->printerName());
+  s.toFile = PrintsToFile();
+  s.file = OutputFile();
+  return s;
+}
+
+void MPrinter::Restore(const Settings& settings) {
+  if (settings.toFile) {
+    SetOutputFile(settings.file);
+    return;
+  }
+  printer_->setOutputFileName(QString());
+  printer_->setOutputFormat(QPrinter::NativeFormat);
+  if (!settings.name.empty()) printer_->setPrinterName(ToQString(settings.name));
+}
+
+MPrinter::PrintResult MPrinter::Print(Printout& printout) {
+  pagesPrinted_ = 0;
+  PrinterDC dc(*this, printout.Landscape());
+  if (!dc.StartDoc(printout.Title())) return PrintResult::kDeviceFailed;
+  if (!printout.BeginPrinting(dc)) {
+    dc.AbortDoc();
+    printout.EndPrinting();
+    return PrintResult::kNothing;
+  }
+  int from = 1, to = 1;
+  printout.GetPageRange(from, to);
+  bool failed = false;
+  for (int page = std::max(from, 1); page <= to; ++page) {
+    if (!printout.HasPage(page)) break;
+    if (!dc.StartPage()) {
+      failed = true;
+      break;
+    }
+    printout.PrintPage(page, dc);
+    dc.EndPage();
+    ++pagesPrinted_;
+  }
+  // A document without a page is not made at all.
+  if (failed || pagesPrinted_ == 0) dc.AbortDoc();
+  else dc.EndDoc();
+  printout.EndPrinting();
+  if (failed) return PrintResult::kDeviceFailed;
+  return pagesPrinted_ == 0 ? PrintResult::kNothing : PrintResult::kPrinted;
+}
 
 // ---- PDF -------------------------------------------------------------------
 

@@ -89,6 +89,9 @@ struct RenderContext {
   int pageCount = 0;            // pages held as far as the navigation knows
   int firstPage = 1;            // 9999: run to the last page
   int lastPage = 9999;
+  // The run renders every page (a printout) whatever its page range says: a template that
+  // steps no record then ends with its first page.
+  bool runToEnd = false;
   bool endOfData = false;
   bool firstIterationOnPage = true;
   bool forcedIteration = false;

@@ -301,7 +301,7 @@ PageOutcome ReportInterpreter::Impl::RenderPage() {
   ReportExportFile& file = *c.exportFile;
   // A run to the end (asked, or for an export) over a template that neither iterates nor steps
   // the records would render the same page for ever: it ends with this page.
-  if (!c.endOfData && !dataOnPage && (c.firstPage == 9999 || file.IsOpen())) c.endOfData = true;
+  if (!c.endOfData && !dataOnPage && (c.firstPage == 9999 || c.runToEnd || file.IsOpen())) c.endOfData = true;
   if (c.renderedPages == 1 && file.IsOpen()) outcome.renderAllPages = true;
   if (!c.endOfData && c.firstPage == 9999) outcome.renderNextPage = true;
   if (c.endOfData) {

@@ -1,0 +1,57 @@
+#include "reports/engine/window_environment.h"
+
+#include "data/session.h"
+#include "framework/fmt_saisie.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "platform/gui/printer.h"
+#include "shell/cursors.h"
+#include "shell/mdi_client.h"
+#include "shell/program_printer.h"
+
+char PrintSetLetter() { return ProgramOption(8) == 'O' ? ProgramOption(7) : ProgramOption(6); }
+
+char ProgramTemplateSource::SetLetter() const { return printSet_ ? PrintSetLetter() : ProgramOption(5); }
+
+bool ProgramTemplateSource::FindTemplate(const std::string& code, std::string& text) {
+  ::Table* table = printSet_ ? TableCE1 : TableCE0;
+  if (table == nullptr) return false;
+  return reports::ReportDefinitionTemplates(*table, SetLetter()).FindTemplate(code, text);
+}
+
+WindowReportEnvironment::WindowReportEnvironment(bool printSet, gui::Window* owner)
+    : DossierReportEnvironment(templates_), templates_(printSet), printSet_(printSet), owner_(owner) {}
+
+bool WindowReportEnvironment::AskValue(const std::string& format, std::string& value) {
+  std::string typed = value;
+  TDFmtSaisie dialog(owner_, TDFmtSaisie::kOkOnly, format, &typed, false);
+  if (dialog.Execute(kTaskModal) != gui::IDOK) return false;
+  value = typed;
+  return true;
+}
+
+void WindowReportEnvironment::Beep() { gui::MessageBeep(0); }
+
+void WindowReportEnvironment::Warn(const std::string& caption, const std::string& text) {
+  gui::MessageBeep(0);
+  gui::MessageBox(owner_, text, caption, gui::MB_OK | gui::MB_ICONEXCLAMATION);
+}
+
+::Table* WindowReportEnvironment::DossierTable(reports::DossierTableId id) {
+  // [CE0] / [CE1] read the set the run's templates come from.
+  if (id == reports::DossierTableId::kCE && printSet_) return TableCE1;
+  return DossierReportEnvironment::DossierTable(id);
+}
+
+std::string WindowReportEnvironment::PrinterName(int which) {
+  gui::MPrinter* printer = ProgramPrinter();
+  if (printer == nullptr) return {};
+  switch (which) {
+    case 0: return printer->DeviceName();
+    case 1: return printer->OutputName();
+    default: return printer->DriverName();
+  }
+}
+
+void WindowReportEnvironment::StepCursor() { AnimateCursor(); }
