@@ -1,0 +1,194 @@
+// Printouts through the program's printer set up by 20207 to print into a PDF file: a report's
+// page range prints as the preview shows those pages (pdfinfo, pdftotext, qpdf), [Si-Impr] kept
+// and [Si-Visu] dropped; the page the preview shows prints as one page; the second printer
+// prints from its own set in its own fonts and is put back afterwards; the date and hour at
+// each page's foot.
+#include "report_window_fixture.h"
+
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "platform/gui/combobox.h"
+#include "platform/gui/dialog.h"
+
+using namespace report_test;
+
+namespace {
+
+platform::LaunchResult Tool(const std::vector<std::string>& argv) {
+  platform::LaunchOptions o;
+  o.wait = true;
+  o.captureOutput = true;
+  return platform::LaunchProcess(argv, o);
+}
+
+int PdfPages(const std::string& pdf) {
+  const std::string out = Tool({"pdfinfo", pdf}).output;
+  std::smatch m;
+  return std::regex_search(out, m, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(m[1]) : -1;
+}
+
+// The text of the PDF (or of one page) as pdftotext lays it out, runs of blanks made one.
+std::string PdfText(const std::string& pdf, int page = 0) {
+  std::vector<std::string> argv = {"pdftotext", "-layout"};
+  if (page > 0) argv.insert(argv.end(), {"-f", std::to_string(page), "-l", std::to_string(page)});
+  argv.insert(argv.end(), {pdf, "-"});
+  return std::regex_replace(Tool(argv).output, std::regex(" +"), " ");
+}
+
+std::set<std::string> Words(const std::string& text) {
+  std::set<std::string> words;
+  std::istringstream in(text);
+  for (std::string w; in >> w;) words.insert(w);
+  return words;
+}
+
+class PrintingTest : public ReportWindowTest {
+ protected:
+  // "Configurer l'imprimante" (20207) answered with a PDF file: the program's printer prints there.
+  std::string SetUpPrinter(const std::string& name) {
+    const std::string pdf = test_support::ArtefactPath("reports", name + ".pdf");
+    std::filesystem::remove(pdf);
+    gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+    gui::SendCommand(CommandWindow->GetHandle(), 20207);
+    gui::ProcessPendingMessages();
+    return pdf;
+  }
+  // Every word the preview shows on its page, in the PDF page's text.
+  static void ExpectSameWords(const TWVisuWindow* w, int previewPage, const std::string& pdf, int pdfPage) {
+    const std::set<std::string> printed = Words(PdfText(pdf, pdfPage));
+    for (const std::string& word : Words(PageText(w, previewPage)))
+      EXPECT_TRUE(printed.count(word) == 1) << "\"" << word << "\" of page " << previewPage << " not printed";
+  }
+};
+
+TEST_F(PrintingTest, ThePageRangePrintsAsThePreviewShowsIt) {
+  const std::string pdf = SetUpPrinter("printout-2-4");
+  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+  EXPECT_EQ(gui::ModalSeam::LastShown()->kind, gui::ModalKind::PrintSetup);
+  EXPECT_EQ(ProgramPrinter()->OutputFile(), pdf);
+  AccountsReport* report = OpenReport();
+  QueueChoice(gui::IDOK, 1, "2", "4");
+  Send(report, 20041);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  EXPECT_EQ(PdfPages(pdf), 3);
+  EXPECT_EQ(Tool({"qpdf", "--check", pdf}).exitStatus, 0);
+  EXPECT_FALSE(PrintRunFlag);
+  EXPECT_EQ(ProgramOption(17), 'N');
+  const std::string text = PdfText(pdf);
+  EXPECT_NE(text.find("De page 2 \xE0 4"), std::string::npos) << text;
+  EXPECT_EQ(text.find(report->accounts[0].first), std::string::npos);
+  EXPECT_EQ(text.find(report->accounts[4].first), std::string::npos);
+
+  // The preview of the same pages shows what was printed.
+  QueueChoice(gui::IDOK, 1, "2", "4");
+  Send(report, 20035);
+  TWVisuWindow* w = CurrentPreviewWindow;
+  ASSERT_NE(w, nullptr);
+  Send(w, visu_cmd::PageSuivante);
+  Send(w, visu_cmd::PageSuivante);
+  Send(w, visu_cmd::PageSuivante);
+  for (int page = 2; page <= 4; ++page) {
+    SCOPED_TRACE(page);
+    ExpectSameWords(w, page, pdf, page - 1);
+  }
+}
+
+TEST_F(PrintingTest, PrintBlocksAndThePrintersName) {
+  MakeReportSet('0', {{"TS-SI", "Blocs", "Sur [Si-Impr]\xABpapier [DDev]\xBB[Si-Visu]\xAB\xE9" "cran\xBB\r\n"}});
+  const std::string pdf = SetUpPrinter("printout-blocks");
+  AccountsReport* report = OpenReport();
+  QueueChoice(gui::IDOK, 0);
+  Send(report, 20041);
+  const std::string text = PdfText(pdf);
+  EXPECT_NE(text.find("Sur papier PDF"), std::string::npos) << text;
+  EXPECT_EQ(text.find("cran"), std::string::npos) << text;
+  EXPECT_EQ(PdfPages(pdf), 1);
+  QueueChoice(gui::IDOK, 0);
+  Send(report, 20035);
+  ASSERT_NE(CurrentPreviewWindow, nullptr);
+  EXPECT_EQ(PageText(CurrentPreviewWindow, 1), "Sur \xE9" "cran");
+}
+
+TEST_F(PrintingTest, ThePageShownPrintsAsOnePage) {
+  const std::string pdf = SetUpPrinter("printout-page-shown");
+  AccountsReport* report = OpenReport();
+  TWVisuWindow* w = Preview(report);
+  ASSERT_NE(w, nullptr);
+  Send(w, visu_cmd::PageSuivante);
+  Send(w, visu_cmd::PageSuivante);
+  ASSERT_EQ(w->Context().currentPage, 3);
+  Send(w, visu_cmd::ImprimerEcran);
+  EXPECT_FALSE(w->PrintPageBusy);
+  EXPECT_EQ(CurrentPreviewWindow, w);
+  ASSERT_TRUE(std::filesystem::exists(pdf));
+  EXPECT_EQ(PdfPages(pdf), 1);
+  EXPECT_EQ(Tool({"qpdf", "--check", pdf}).exitStatus, 0);
+  ExpectSameWords(w, 3, pdf, 1);
+  EXPECT_EQ(PdfText(pdf).find(report->accounts[1].first), std::string::npos);
+  // Refused by the owner: the command is greyed and does nothing.
+  const std::string refused = test_support::ArtefactPath("reports", "printout-refused.pdf");
+  std::filesystem::remove(refused);
+  ProgramPrinter()->SetOutputFile(refused);
+  w->PrintPageDisabled = true;
+  gui::CommandEnabler ce(visu_cmd::ImprimerEcran);
+  w->EvCommandEnable(ce);
+  EXPECT_FALSE(ce.Enabled());
+  Send(w, visu_cmd::ImprimerEcran);
+  EXPECT_FALSE(std::filesystem::exists(refused));
+}
+
+TEST_F(PrintingTest, SecondPrinterPrintsFromItsSetInItsFontsAndIsPutBack) {
+  SetProgramOption(7, '1');
+  MakeReportSet('1', {{"TS-LISTE", "Jeu B", OneAccountAPage("Jeu second")}});
+  IniSetString("Police-1-ImpB", "Georgia,012/4A0");
+  SetProgramOption(9, 'O');
+  const std::string pdf = SetUpPrinter("printout-second");
+  AccountsReport* report = OpenReport();
+  // The second printer chosen: its set lists its own layouts.
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<gui::Dialog&>(w);
+    auto* combo = d.Item<gui::ComboBox>(choice_ids::kPrinters);
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->GetCount(), 2);
+    EXPECT_EQ(combo->GetString(0), "A: (imprimante en service)");
+    combo->SetSelIndex(1);
+    d.WindowProc(gui::WM_COMMAND, static_cast<std::uintptr_t>(choice_ids::kPrinters) | (gui::CBN_SELCHANGE << 16),
+                 static_cast<std::intptr_t>(combo->GetHandle()));
+    d.SetItemSel(choice_ids::kLayouts, 0);
+    d.SetItemText(choice_ids::kLastPage, "2");
+  });
+  Send(report, 20041);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  EXPECT_EQ(PdfPages(pdf), 2);
+  const std::string text = PdfText(pdf);
+  EXPECT_NE(text.find("Jeu second"), std::string::npos) << text;
+  EXPECT_NE(Tool({"pdffonts", pdf}).output.find("DejaVuSerif"), std::string::npos);
+  // The date and hour at each page's foot.
+  EXPECT_TRUE(std::regex_search(PdfText(pdf, 2), std::regex("\\d\\d/\\d\\d/\\d\\d \\d\\dh\\d\\d"))) << PdfText(pdf, 2);
+  // Both are back: the first printer, its set.
+  EXPECT_EQ(ProgramOption(8), 'N');
+  EXPECT_EQ(ProgramPrinter()->OutputFile(), pdf);
+  // The first printer prints from the set of option 6 in its own fonts.
+  std::filesystem::remove(pdf);
+  SetProgramOption(9, 'N');
+  QueueChoice(gui::IDOK, 1, "", "1");
+  Send(report, 20041);
+  EXPECT_EQ(PdfText(pdf).find("Jeu second"), std::string::npos);
+  EXPECT_EQ(Tool({"pdffonts", pdf}).output.find("DejaVuSerif"), std::string::npos);
+  EXPECT_FALSE(std::regex_search(PdfText(pdf), std::regex("\\d\\d/\\d\\d/\\d\\d \\d\\dh\\d\\d")));
+}
+
+TEST_F(PrintingTest, APrinterThatCannotPrintIsSaid) {
+  AccountsReport* report = OpenReport();
+  ProgramPrinter()->SetOutputFile(folder_ + "c10rp.dbf/impossible.pdf");
+  QueueChoice(gui::IDOK, 1, "", "1");
+  Send(report, 20041);
+  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("Impossible d'imprimer sur:"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_FALSE(PrintRunFlag);
+}
+
+}  // namespace
