@@ -154,6 +154,7 @@ TEST_F(PreviewTest, SearchWithAndAndOr) {
       ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
       EXPECT_EQ(gui::ModalSeam::LastShown()->caption, "Recherche dans Visualisation");
       EXPECT_NE(gui::ModalSeam::LastShown()->text.find("introuvable(s)"), std::string::npos);
+      test_support::ScreenshotMessage(*gui::ModalSeam::LastShown(), "reports", "search-not-found");
       EXPECT_EQ(w->Context().currentPage, 1);
     } else {
       EXPECT_EQ(w->Context().currentPage, c.page);

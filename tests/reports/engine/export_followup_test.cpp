@@ -1,0 +1,114 @@
+// An exported report previewed to its end: the preview renders every page by itself and closes,
+// and the user chooses what follows: "Oui" opens the file with the desktop's viewer, "Non" asks a
+// recipient and opens an e-mail message whose attachment is the file byte for byte (Python's
+// email module), "Annuler" nothing. A file that cannot be created is said once, and nothing is
+// offered.
+#include "report_window_fixture.h"
+
+#include "platform/gui/dialog.h"
+#include "platform/system/files.h"
+
+using namespace report_test;
+
+namespace {
+
+class ExportFollowUpTest : public ReportWindowTest {
+ protected:
+  void SetUp() override {
+    ReportWindowTest::SetUp();
+    MakeReportSet('0', {{"TS-EXPORT", "Export", "[Export:csv][Export]" + OneAccountAPage()}});
+    std::string templ;
+    ASSERT_TRUE(platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/CRefEML.txt", templ));
+    ASSERT_TRUE(platform::WriteFileAtomic(ProgramFolder + "CRefEML.txt", templ));
+  }
+  // The exported report previewed: it closes itself at the end of the data.
+  // `answers` queues what the follow-up asks, after the choice.
+  void RunExport(AccountsReport* report, const std::function<void()>& answers = {}) {
+    QueueChoice(gui::IDOK, 0);
+    if (answers) answers();
+    Send(report, 20035);
+  }
+  std::string ExportPath() const { return folder_ + "cxprp.csv"; }
+  // The questions of the follow-up that were asked.
+  static int FollowUps() {
+    int n = 0;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      n += s.kind == gui::ModalKind::MessageBox && s.caption == "Fichier d'exportation" ? 1 : 0;
+    return n;
+  }
+};
+
+TEST_F(ExportFollowUpTest, YesOpensTheFileWithTheDesktopsViewer) {
+  AccountsReport* report = OpenReport();
+  RunExport(report, [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+  EXPECT_EQ(CurrentPreviewWindow, nullptr) << "the exported preview closes at the end of its data";
+  EXPECT_EQ(report->endNotices, 1);
+  ASSERT_EQ(FollowUps(), 1) << test_support::ShownTexts();
+  const gui::ShownModal* box = gui::ModalSeam::LastShown();
+  EXPECT_EQ(box->buttons, static_cast<unsigned>(gui::MB_YESNOCANCEL));
+  EXPECT_NE(box->text.find(ExportPath()), std::string::npos) << box->text;
+  test_support::ScreenshotMessage(*box, "reports", "export-followup");
+  ASSERT_EQ(launched.size(), 1u);
+  EXPECT_EQ(launched[0], (std::vector<std::string>{"xdg-open", ExportPath()}));
+  // Every account's line, one row each, ";" between its cells.
+  const std::string csv = ReadAll(ExportPath());
+  for (const auto& [code, name] : report->accounts) EXPECT_NE(csv.find("Compte;" + code + ";" + name), std::string::npos);
+  EXPECT_EQ(reports::ExportFile().Handle(), 0);
+}
+
+TEST_F(ExportFollowUpTest, NoSendsItAsTheAttachmentOfAnEmail) {
+  AccountsReport* report = OpenReport();
+  RunExport(report, [] {
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+      static_cast<gui::Dialog&>(w).SetItemText(1202, "compta@exemple.fr");
+    });
+  });
+  const std::string eml = folder_ + "cxprp.eml";
+  ASSERT_EQ(launched.size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(launched[0], (std::vector<std::string>{"xdg-open", eml}));
+  const std::string out = test_support::RunPythonScript(
+      "import email, sys\n"
+      "m = email.message_from_binary_file(open('" + eml + "', 'rb'))\n"
+      "print(m['To'])\n"
+      "for part in m.walk():\n"
+      "    if part.get_filename():\n"
+      "        data = part.get_payload(decode=True)\n"
+      "        print(part.get_filename())\n"
+      "        print(data == open('" + ExportPath() + "', 'rb').read())\n",
+      true);
+  EXPECT_EQ(out, "compta@exemple.fr\ncxprp.csv\nTrue\n");
+}
+
+TEST_F(ExportFollowUpTest, CancelLeavesTheFile) {
+  AccountsReport* report = OpenReport();
+  RunExport(report, [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDCANCEL); });
+  EXPECT_EQ(FollowUps(), 1);
+  EXPECT_TRUE(launched.empty());
+  EXPECT_TRUE(platform::FileExists(ExportPath()));
+}
+
+TEST_F(ExportFollowUpTest, AFileThatCannotBeCreatedIsSaidOnceAndNothingIsOffered) {
+  // The export's name (program INI) lies under a file, not a folder: nobody can create it.
+  IniSetString("NomFichierExport", (folder_ + "c10rp.dbf/export.csv").c_str());
+  AccountsReport* report = OpenReport();
+  RunExport(report);
+  IniSetString("NomFichierExport", "");
+  int said = 0;
+  for (const gui::ShownModal& s : gui::ModalSeam::Shown()) {
+    if (s.text.find("Impossible de cr\xE9" "er le fichier d'exportation") == std::string::npos) continue;
+    ++said;
+    test_support::ScreenshotMessage(s, "reports", "export-not-created");
+  }
+  EXPECT_EQ(said, 1) << test_support::ShownTexts();
+  EXPECT_EQ(FollowUps(), 0);
+  EXPECT_TRUE(launched.empty());
+  // The report was previewed all the same; the user closes it.
+  ASSERT_NE(CurrentPreviewWindow, nullptr);
+  Send(CurrentPreviewWindow, visu_cmd::Quitter);
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  EXPECT_EQ(FollowUps(), 0);
+  EXPECT_EQ(reports::ExportFile().Handle(), 0);
+}
+
+}  // namespace
