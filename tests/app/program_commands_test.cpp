@@ -1,9 +1,12 @@
 // The subjects' commands the program installs at start: every command of the "Données" menu has its work (the
-// code lists, the chart of accounts and the analytic sections), and so has the record text editor.
+// code lists, the chart of accounts and the analytic sections), and so have the record text editor and the
+// preview that the report windows open.
 #include <gtest/gtest.h>
 
 #include "app/program_commands.h"
+#include "framework/browse_services.h"
 #include "shell/handlers.h"
+#include "shell/mdi_client.h"
 
 namespace {
 
@@ -20,6 +23,20 @@ TEST(ProgramCommandsTest, TheEntryCommandsHaveTheirWork) {
   InstallProgramCommands();
   // "Saisie d'Ecritures" and the entry windows brought forward.
   for (unsigned id : {20401u, 20402u}) EXPECT_TRUE(HasCommandWork(id)) << id;
+}
+
+TEST(ProgramCommandsTest, ThePreviewCommandsAndTheListsReportHooksAreInstalled) {
+  InstallProgramCommands();
+  // 20991 and 20992: the preview of one list and of several lists (no menu text).
+  EXPECT_TRUE(HasCommandWork(20991));
+  EXPECT_TRUE(HasCommandWork(20992));
+  EXPECT_TRUE(static_cast<bool>(BrowseHooks().chooseLayout));
+  EXPECT_TRUE(static_cast<bool>(BrowseHooks().preview));
+  EXPECT_TRUE(static_cast<bool>(BrowseHooks().print));
+  EXPECT_TRUE(static_cast<bool>(Services().previewOpen));
+  EXPECT_TRUE(static_cast<bool>(Services().closePreview));
+  BrowseHooks() = BrowseServices{};
+  Services() = ShellServices{};
 }
 
 }  // namespace
