@@ -499,7 +499,8 @@ void TWVisuWindow::CmHtmlPage() {
   if (!Ready() || page == nullptr) return;
   HtmlPageBusy = true;
   const std::string folder = DossierFolder.empty() ? ProgramFolder : DossierFolder;
-  const std::string path = folder + "CVP" + std::string(RTrim(DossierCode.c_str())) + ".htm";
+  // The page's file beside the dossier's, named as the exports are ("c" + "vp" + code).
+  const std::string path = folder + reports::LowerText("CVP" + std::string(RTrim(DossierCode.c_str()))) + ".htm";
   if (platform::WriteFileAtomic(path, reports::PageAsHtml(*page, context_.documentTitle))) {
     OpenWithDesktop(path);
   } else {

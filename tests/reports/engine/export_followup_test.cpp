@@ -16,7 +16,7 @@ class ExportFollowUpTest : public ReportWindowTest {
  protected:
   void SetUp() override {
     ReportWindowTest::SetUp();
-    MakeReportSet('0', {{"TS-EXPORT", "Export", "[Export:csv][Export]" + OneAccountAPage()}});
+    MakeReportSet('0', {{"TS-EXPORT", "Export", "[Export:csv][Export][TT-Init]" + OneAccountAPage()}});
     std::string templ;
     ASSERT_TRUE(platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/CRefEML.txt", templ));
     ASSERT_TRUE(platform::WriteFileAtomic(ProgramFolder + "CRefEML.txt", templ));
@@ -40,6 +40,7 @@ class ExportFollowUpTest : public ReportWindowTest {
 
 TEST_F(ExportFollowUpTest, YesOpensTheFileWithTheDesktopsViewer) {
   AccountsReport* report = OpenReport();
+  report->exportHeading = "Comptes;de;test";
   RunExport(report, [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
   EXPECT_EQ(CurrentPreviewWindow, nullptr) << "the exported preview closes at the end of its data";
   EXPECT_EQ(report->endNotices, 1);
@@ -52,6 +53,8 @@ TEST_F(ExportFollowUpTest, YesOpensTheFileWithTheDesktopsViewer) {
   EXPECT_EQ(launched[0], (std::vector<std::string>{"xdg-open", ExportPath()}));
   // Every account's line, one row each, ";" between its cells.
   const std::string csv = ReadAll(ExportPath());
+  EXPECT_EQ(csv.rfind("Comptes;de;test\r\n", 0), 0u) << csv.substr(0, 80);
+  EXPECT_FALSE(WriteExportLineVisu("plus rien")) << "the export file is closed with its preview";
   for (const auto& [code, name] : report->accounts) EXPECT_NE(csv.find("Compte;" + code + ";" + name), std::string::npos);
   EXPECT_EQ(reports::ExportFile().Handle(), 0);
 }
@@ -71,13 +74,15 @@ TEST_F(ExportFollowUpTest, NoSendsItAsTheAttachmentOfAnEmail) {
       "import email, sys\n"
       "m = email.message_from_binary_file(open('" + eml + "', 'rb'))\n"
       "print(m['To'])\n"
+      "print(m['Subject'])\n"
       "for part in m.walk():\n"
       "    if part.get_filename():\n"
       "        data = part.get_payload(decode=True)\n"
       "        print(part.get_filename())\n"
       "        print(data == open('" + ExportPath() + "', 'rb').read())\n",
       true);
-  EXPECT_EQ(out, "compta@exemple.fr\ncxprp.csv\nTrue\n");
+  // The subject is the run's document title.
+  EXPECT_EQ(out, "compta@exemple.fr\nRP-Visualisation-Comptes-de-test\ncxprp.csv\nTrue\n");
 }
 
 TEST_F(ExportFollowUpTest, CancelLeavesTheFile) {

@@ -341,4 +341,38 @@ TEST_F(PreviewTest, TheMenuCommandsWaitWhileAPreviewIsOpen) {
   EXPECT_EQ(CurrentPreviewWindow, w);
 }
 
+TEST_F(PreviewTest, ThePageShownAsHtmlOpensInTheDesktopsViewer) {
+  AccountsReport* report = OpenReport();
+  TWVisuWindow* w = Preview(report);
+  ASSERT_NE(w, nullptr);
+  Key(w, Qt::Key_PageDown);
+  Key(w, Qt::Key_H, Qt::ControlModifier);
+  const std::string page = folder_ + "cvprp.htm";
+  ASSERT_EQ(launched.size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(launched[0], (std::vector<std::string>{"xdg-open", page}));
+  const std::string html = ReadAll(page);
+  EXPECT_NE(html.find(report->accounts[1].first), std::string::npos);
+  EXPECT_EQ(html.find(report->accounts[0].first), std::string::npos);
+  EXPECT_FALSE(w->HtmlPageBusy);
+}
+
+TEST_F(PreviewTest, AnEmptyReportSaysSoUnderTheWindowsTitle) {
+  AccountsReport* report = OpenReport();
+  report->LimitFrom = "ZZZZ";
+  QueueChoice(gui::IDOK, 1);
+  Send(report, 20035);
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  const gui::ShownModal* box = gui::ModalSeam::LastShown();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->caption, "Comptes de test");
+  EXPECT_EQ(box->text, "\n\n\nIl n'y a rien dans cet Etat\n\n\n\n\n");
+  EXPECT_EQ(box->icon, static_cast<unsigned>(gui::MB_ICONINFORMATION));
+  EXPECT_GE(beeps, 1);
+  // The layout's template as the preview loads it.
+  reports::LoadedTemplate loaded;
+  ASSERT_TRUE(LoadTemplateVisu("ts-autre", loaded));
+  EXPECT_EQ(loaded.layout.listType, "B");
+  EXPECT_FALSE(LoadTemplateVisu("TS-ANNULE", loaded));
+}
+
 }  // namespace

@@ -108,6 +108,10 @@ class AccountsReport : public TWEtats {
     return true;
   }
   void ClassifyLine() override { LineTypeText = "S"; }
+  // [TT-Init]: a line of the window's own at the head of the export.
+  void InitReport() override {
+    if (!exportHeading.empty()) WriteExportLineVisu(exportHeading);
+  }
   void DefaultAction() override { ++endNotices; }
   void CmListeSuivante() { ++nextListNotices; }
 
@@ -119,6 +123,7 @@ class AccountsReport : public TWEtats {
   const gui::ResponseTable& Responses() const override { return Table(); }
 
   int count = 12;
+  std::string exportHeading;
   std::vector<std::pair<std::string, std::string>> accounts;
   int endNotices = 0;
   int nextListNotices = 0;
