@@ -99,13 +99,16 @@ TEST_F(ExportFollowUpTest, AFileThatCannotBeCreatedIsSaidOnceAndNothingIsOffered
   AccountsReport* report = OpenReport();
   RunExport(report);
   IniSetString("NomFichierExport", "");
-  int said = 0;
-  for (const gui::ShownModal& s : gui::ModalSeam::Shown()) {
-    if (s.text.find("Impossible de cr\xE9" "er le fichier d'exportation") == std::string::npos) continue;
-    ++said;
-    test_support::ScreenshotMessage(s, "reports", "export-not-created");
-  }
-  EXPECT_EQ(said, 1) << test_support::ShownTexts();
+  auto said = [] {
+    int n = 0;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown()) {
+      if (s.text.find("Impossible de cr\xE9" "er le fichier d'exportation") == std::string::npos) continue;
+      ++n;
+      test_support::ScreenshotMessage(s, "reports", "export-not-created");
+    }
+    return n;
+  };
+  EXPECT_EQ(said(), 1) << test_support::ShownTexts();
   EXPECT_EQ(FollowUps(), 0);
   EXPECT_TRUE(launched.empty());
   // The report was previewed all the same; the user closes it.
@@ -113,6 +116,7 @@ TEST_F(ExportFollowUpTest, AFileThatCannotBeCreatedIsSaidOnceAndNothingIsOffered
   Send(CurrentPreviewWindow, visu_cmd::Quitter);
   EXPECT_EQ(CurrentPreviewWindow, nullptr);
   EXPECT_EQ(FollowUps(), 0);
+  EXPECT_EQ(said(), 1) << "said again when the preview closed";
   EXPECT_EQ(reports::ExportFile().Handle(), 0);
 }
 

@@ -339,6 +339,13 @@ TEST_F(PreviewTest, TheMenuCommandsWaitWhileAPreviewIsOpen) {
   Key(w, Qt::Key_F6);
   EXPECT_EQ(w->Context().currentPage, 2);
   EXPECT_EQ(CurrentPreviewWindow, w);
+  // Allowed, F6 closes the preview and asks the report window for its printout.
+  w->PrintDisabled = false;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
+  Key(w, Qt::Key_F6);
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+  EXPECT_EQ(gui::ModalSeam::LastShown()->resourceId, 1303);
 }
 
 TEST_F(PreviewTest, ThePageShownAsHtmlOpensInTheDesktopsViewer) {
