@@ -301,7 +301,7 @@ class CMDIBrowse : public gui::MDIChild {
   std::string ChosenLayoutText;     // at most 20 characters, empty for the standard layout
   std::string LimitFrom;            // the code limits of the report, empty when there is none
   std::string LimitTo;
-  int LimitsMode = 0;               // how the choice dialogs ask for the limits (0: no code range)
+  int LimitsMode = 0;               // how the choice dialogs ask for the limits (1: no code range; else codes)
   char ListTypeLetter = ' ';        // set by the chosen layout
   long ListLineCount = 0;           // lines of the report computed so far
   int ChoiceOptionsLevel = 3;       // 0: no page range in the choice dialogs; 1 or less: no "Limiter" button
