@@ -9,7 +9,6 @@
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
-#include "platform/gui/cursor.h"
 #include "platform/gui/dc.h"
 #include "platform/gui/keyboard.h"
 #include "platform/gui/menu.h"
@@ -47,7 +46,6 @@ constexpr int kSearchPrompt = 702;
 constexpr int kSearchCaption = 705;
 constexpr int kPreviewCaption = 19560;   // "Visualisation"
 constexpr int kHtmlPageNotWritten = 19561;
-constexpr int kPrintFailed = 19562;
 constexpr std::size_t kSearchTextLimit = 50;
 constexpr int kRoundedCornersConstant = 73;
 
