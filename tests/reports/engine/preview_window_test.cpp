@@ -97,6 +97,24 @@ TEST_F(PreviewTest, RunToTheEndStopsOnAFirstQuitAndBeepsAtTheEnd) {
   EXPECT_EQ(PreviewState, 0);
 }
 
+// A run to the last page that the page range stops before the data end ends there (a beep) and
+// gives the window its commands back.
+TEST_F(PreviewTest, RunToTheEndStoppedByTheLastPageGivesTheCommandsBack) {
+  AccountsReport* report = OpenReport();
+  QueueChoice(gui::IDOK, 1, "", "3");
+  Send(report, 20035);
+  TWVisuWindow* w = CurrentPreviewWindow;
+  ASSERT_NE(w, nullptr);
+  const int before = beeps;
+  Send(w, visu_cmd::ToutesLesPages);
+  EXPECT_FALSE(w->Context().endOfData);
+  EXPECT_EQ(w->Context().renderedPages, 4);
+  EXPECT_TRUE(w->Ready());
+  EXPECT_EQ(beeps, before + 1);
+  Key(w, Qt::Key_Home);
+  EXPECT_EQ(w->Context().currentPage, 1);
+}
+
 TEST_F(PreviewTest, StatusBarShowsThePageOfTheRenderedPages) {
   AccountsReport* report = OpenReport();
   TWVisuWindow* w = Preview(report);
