@@ -109,8 +109,8 @@ bool DossierInvariants::Check() {
       if (lines.IsDeleted()) continue;
       const std::string kind = L::Get(lines, closed, L::BCLE);
       const std::string sense = L::Get(lines, closed, L::BSENS);
-      const double francs = lines.GetFieldNum(closed ? L::DMONTANTF : L::BMONTANTF);
-      const double euros = lines.GetFieldNum(closed ? L::DMONTANTE : L::BMONTANTE);
+      const double francs = lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF));
+      const double euros = lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE));
       if (kind == "Z") {
         const std::string month = L::Get(lines, closed, L::BMOIS) + L::Get(lines, closed, L::BJAL);
         months[month + (closed ? "C" : "B")].Add(sense, francs, euros);

@@ -112,7 +112,9 @@ TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
     for (long r : {3, 40, 41, 99, 150, 200}) {
       ASSERT_TRUE(c50.GoTo(r));
       // The generator may have cancelled it already.
-      if (!c50.IsDeleted()) ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+      if (!c50.IsDeleted()) {
+        ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+      }
     }
     for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) cancelled.push_back(c50.GoTo(r) && c50.IsDeleted());
     ASSERT_TRUE(c20.OpenShared(d + "c20ann"));

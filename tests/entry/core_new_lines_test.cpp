@@ -69,12 +69,6 @@ class NewLinesTest : public CoreTest {
   }
 };
 
-std::vector<std::string> Texts(std::initializer_list<long> numbers) {
-  std::vector<std::string> out;
-  for (long n : numbers) out.push_back(StrZero(n, 4));
-  return out;
-}
-
 TEST_F(NewLinesTest, CreerLigneRenumbersTheGroupOnlyWhenTheNextNumberIsTaken) {
   const struct Case {
     const char* name;
@@ -112,7 +106,9 @@ TEST_F(NewLinesTest, CreerLigneRenumbersTheGroupOnlyWhenTheNextNumberIsTaken) {
     EXPECT_EQ(r.outcome, c.outcome);
     EXPECT_EQ(Numbers(piece, group), c.after);
     EXPECT_EQ(AnalyticNumbers(piece), c.analyticAfter);
-    if (c.outcome == NewLineOutcome::Created) EXPECT_EQ(r.key, kPrefix + piece + group + c.newNumber);
+    if (c.outcome == NewLineOutcome::Created) {
+      EXPECT_EQ(r.key, kPrefix + piece + group + c.newNumber);
+    }
   }
   ExpectInvariants("after the new lines");
 }

@@ -204,7 +204,9 @@ class ReportWindowTest : public test_support::DossierFixture {
       ASSERT_TRUE(t.PutField(2, l.name.c_str()));
       ASSERT_TRUE(t.InsertRecord());
       ASSERT_TRUE(t.PutMemoText(11, l.text));
-      if (l.cancelled) ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+      if (l.cancelled) {
+        ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+      }
       ASSERT_TRUE(t.Commit());
     }
     t.CloseTable(true);
