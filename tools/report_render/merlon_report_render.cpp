@@ -1,7 +1,8 @@
 // merlon-report-render: runs a report template over the records of a fixture (report_fixture.h)
 // to the end, and writes its export (when the template asks for one), its pages as PNG
 // pictures and / or a PDF file. Without the window layer only the export is made (the pages
-// are measured with fixed metrics then). See Usage.
+// are measured with fixed metrics then). With --check it reads layouts without data and lists
+// what their families would not print (template_check.h, report_set.h). See Usage.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,8 @@
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "report_fixture.h"
+#include "report_set.h"
+#include "template_check.h"
 #include "reports/engine/core/export_followup.h"
 #include "reports/engine/core/paint_walk.h"
 #include "reports/engine/core/report_interpreter.h"
@@ -30,12 +33,17 @@ namespace {
 int Usage() {
   const std::string text =
       "usage: merlon-report-render --template MODELE --fixture DONNEES [options]\n"
+      "       merlon-report-render --check DOSSIER|C-Etat-code.txt --families FAMILLES\n"
       "  --folder DOSSIER   dossier o\xF9 l'export est \xE9" "crit (le dossier courant par d\xE9" "faut)\n"
       "  --code CODE        code du dossier (TEST par d\xE9" "faut)\n"
       "  --export FICHIER   nom du fichier d'export (sinon celui du mod\xE8le)\n"
       "  --png PREFIXE      une image PNG par page: PREFIXE-1.png, PREFIXE-2.png ...\n"
       "  --pdf FICHIER      les pages dans un fichier PDF\n"
-      "  --pages N          au plus N pages (1000 par d\xE9" "faut)\n";
+      "  --pages N          au plus N pages (1000 par d\xE9" "faut)\n"
+      "  --check            les mod\xE8les d'un dossier (avec son catalogue) ou un seul, lus sans donn\xE9" "es:\n"
+      "                     instructions et variables inconnues, lettres de rupture et directives que\n"
+      "                     la famille ne lit pas; rien quand tout est bon\n"
+      "  --families         le dossier des familles d'\xE9tats (leurs variables et leurs lettres)\n";
   std::fputs(ConsoleText(text).c_str(), stderr);
   return 2;
 }
@@ -50,7 +58,7 @@ bool ReadText(const std::string& path, std::string& text) {
 }
 
 struct Options {
-  std::string templatePath, fixturePath, folder, code = "TEST", exportName, png, pdf;
+  std::string templatePath, fixturePath, folder, code = "TEST", exportName, png, pdf, check, families;
   int pages = 1000;
 };
 
@@ -63,10 +71,16 @@ class ToolEnvironment : public reports::DossierReportEnvironment {
   void Beep() override {}
 };
 
-// Renders every page with the measurer, then paints them when asked.
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// Renders every page with the measurer, then paints them when asked. The template's imports
+// ([IE:code]) are the layout files beside it.
 int Render(const Options& o, reports::TextMeasurer& measurer, const reports::ListSetup& setup,
            const std::string& templateText, reports::FixtureReportOwner& owner, reports::RenderContext& context) {
-  reports::MapTemplateSource templates;
+  reports::FolderTemplateSource templates(FolderOf(o.templatePath));
   ToolEnvironment env(templates);
   reports::ReportInterpreter interpreter(context, measurer, owner, env);
   if (!owner.PrepareReport()) {
@@ -86,6 +100,38 @@ int Render(const Options& o, reports::TextMeasurer& measurer, const reports::Lis
   return 0;
 }
 
+// The check of a folder of layouts (with its catalog) or of one layout file: 0 when sound.
+int Check(const Options& o) {
+  std::vector<reports::ReportFixture> families;
+  std::string error;
+  if (!reports::ReadFamilies(o.families, families, error)) {
+    std::fputs(ConsoleText(error + "\n").c_str(), stderr);
+    return 2;
+  }
+  std::vector<std::string> problems;
+  if (platform::DirectoryExists(o.check)) {
+    problems = reports::CheckReportSet(o.check, families);
+  } else {
+    const std::size_t slash = o.check.rfind('/');
+    const std::string name = slash == std::string::npos ? o.check : o.check.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? std::string(".") : o.check.substr(0, slash);
+    if (name.size() <= 11 || name.compare(0, 7, "C-Etat-") != 0) return Usage();
+    const std::string code = name.substr(7, name.size() - 11);
+    const reports::ReportFixture* family = reports::FamilyOfCode(families, code);
+    std::string text;
+    if (family == nullptr) {
+      problems.push_back(name + ": code d'aucune famille: " + code);
+    } else if (!reports::ReadLayout(folder, code, text, error)) {
+      problems.push_back(error);
+    } else {
+      for (const reports::TemplateProblem& p : reports::CheckTemplate(text, *family))
+        problems.push_back(name + ":" + std::to_string(p.line) + ": " + p.message);
+    }
+  }
+  for (const std::string& p : problems) std::printf("%s\n", ConsoleText(p).c_str());
+  return problems.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,7 +147,14 @@ int main(int argc, char** argv) {
     else if (arg == "--png") o.png = value();
     else if (arg == "--pdf") o.pdf = value();
     else if (arg == "--pages") o.pages = std::atoi(value().c_str());
+    else if (arg == "--check") o.check = value();
+    else if (arg == "--families") o.families = value();
     else return Usage();
+  }
+  if (!o.check.empty() || !o.families.empty()) {
+    if (o.check.empty() || o.families.empty()) return Usage();
+    if (!InitRuntime()) return 2;
+    return Check(o);
   }
   if (o.templatePath.empty() || o.fixturePath.empty() || o.pages < 1) return Usage();
 #ifndef MERLON_REPORT_RENDER_PAGES
@@ -124,6 +177,8 @@ int main(int argc, char** argv) {
   SetDossier(o.folder.empty() ? std::string("./") : o.folder, o.code);
   TheDossierRecord.Clear();
   for (const auto& [number, text] : fixture.constants) TheDossierRecord.SetConstant(number, text);
+  for (const auto& [position, text] : fixture.dossier)
+    TheDossierRecord.Set(position, static_cast<int>(text.size()), text);
   reports::FixtureReportOwner owner(fixture);
   owner.exportFileName = o.exportName;
   reports::ListSetup setup;
@@ -134,12 +189,15 @@ int main(int argc, char** argv) {
     gui::Application::EnsureQt();
     if (!o.pdf.empty()) {
       // The printer's path: the pages measured and painted on the PDF device itself.
-      gui::PdfDC pdf(o.pdf, false, 150);
+      // The printer's paper turned as the layout asks.
+      reports::FolderTemplateSource imports(FolderOf(o.templatePath));
+      const bool landscape = reports::ReadLayoutAttributes(reports::MergeImports(imports, templateText)).landscape;
+      gui::PdfDC pdf(o.pdf, landscape, 150);
       if (!pdf.StartDoc(o.templatePath)) return 1;
       reports::DcCanvas canvas(pdf);
       setup.target = reports::RenderTarget::kPrinter;
-      setup.pageWidth = setup.landscapeHeight = pdf.GetDeviceCaps(gui::HORZRES);
-      setup.pageHeight = setup.landscapeWidth = pdf.GetDeviceCaps(gui::VERTRES);
+      setup.pageWidth = setup.landscapeWidth = pdf.GetDeviceCaps(gui::HORZRES);
+      setup.pageHeight = setup.landscapeHeight = pdf.GetDeviceCaps(gui::VERTRES);
       setup.barcodeModule = canvas.Dpi() * 33 / 2540 < 1 ? 1 : canvas.Dpi() * 33 / 2540;
       const int rc = Render(o, canvas, setup, templateText, owner, context);
       for (int p = 1; p <= context.store.PageCount(); ++p) {
@@ -163,7 +221,7 @@ int main(int argc, char** argv) {
     reports::DcCanvas measurer(measure);
     const int rc = Render(o, measurer, setup, templateText, owner, context);
     for (int p = 1; p <= context.store.PageCount(); ++p) {
-      gui::MemoryDC picture(setup.pageWidth, setup.pageHeight);
+      gui::MemoryDC picture(context.pageWidth, context.pageHeight);
       reports::DcCanvas canvas(picture);
       reports::PaintOptions paint;
       paint.lineHeight = context.lineHeight;

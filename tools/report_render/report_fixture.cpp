@@ -1,5 +1,7 @@
 #include "report_fixture.h"
 
+#include <sstream>
+
 #include "reports/engine/core/report_text.h"
 #include "runtime/numbers.h"
 
@@ -10,6 +12,19 @@ namespace {
 std::string WithoutCr(std::string line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  std::string w;
+  while (in >> w) words.push_back(w);
+  return words;
+}
+
+std::string CodeKey(std::string code) {
+  code.resize(3, ' ');
+  return code;
 }
 
 }  // namespace
@@ -33,10 +48,34 @@ bool ParseReportFixture(const std::string& text, ReportFixture& fixture, std::st
       fixture.definitions.push_back(line.substr(4));
     } else if (StartsWith(line, "CONSTANT ") && line.size() >= 13 && line[12] == '=') {
       fixture.constants[LeadingInt(line.substr(9, 3))] = line.substr(13);
+    } else if (StartsWith(line, "DOSSIER ") && line.find('=') != std::string::npos && LeadingInt(line.substr(8)) > 0) {
+      fixture.dossier[LeadingInt(line.substr(8))] = line.substr(line.find('=') + 1);
     } else if (StartsWith(line, "LINE")) {
       const std::string letter = TrimBlanks(line.substr(4));
       fixture.records.push_back(FixtureRecord{letter.empty() ? ' ' : letter[0], {}});
       current = &fixture.records.back();
+    } else if (line == "PREPARE") {
+      current = &fixture.prepare;
+    } else if (line == "END" || StartsWith(line, "END ")) {
+      const std::string letter = TrimBlanks(line.substr(3));
+      fixture.end = FixtureRecord{letter.empty() ? 'Z' : letter[0], {}};
+      current = &fixture.end;
+    } else if (StartsWith(line, "FAMILY ")) {
+      fixture.family = TrimBlanks(line.substr(7));
+    } else if (StartsWith(line, "PREFIX ")) {
+      fixture.prefixes.push_back(UpperText(TrimBlanks(line.substr(7))));
+    } else if (StartsWith(line, "LETTERS ")) {
+      fixture.letters = UpperText(TrimBlanks(line.substr(8)));
+    } else if (StartsWith(line, "LISTTYPES ")) {
+      for (const std::string& w : Words(line.substr(10))) fixture.listTypes.push_back(UpperText(w));
+    } else if (StartsWith(line, "READS ")) {
+      for (const std::string& w : Words(line.substr(6))) fixture.reads.push_back(LowerText(w));
+    } else if (StartsWith(line, "CODE ") && line.find('=') != std::string::npos) {
+      const std::size_t eq = line.find('=');
+      const std::string rest = line.substr(eq + 1);
+      const std::size_t bar = rest.find('|');
+      fixture.codes[CodeKey(line.substr(5, eq - 5))] = {rest.substr(0, bar),
+                                                        bar == std::string::npos ? std::string() : rest.substr(bar + 1)};
     } else if (current != nullptr && line.find('=') != std::string::npos) {
       const std::size_t eq = line.find('=');
       current->values.emplace_back(UpperText(TrimBlanks(line.substr(0, eq))), line.substr(eq + 1));
@@ -48,6 +87,22 @@ bool ParseReportFixture(const std::string& text, ReportFixture& fixture, std::st
   return true;
 }
 
+bool FamilyReadsListType(const ReportFixture& fixture, const std::string& value) {
+  const std::string v = UpperText(value);
+  for (const std::string& t : fixture.listTypes) {
+    if (!t.empty() && t.back() == '*' ? StartsWith(v, t.substr(0, t.size() - 1)) : v == t) return true;
+  }
+  return false;
+}
+
+bool FamilyReads(const ReportFixture& fixture, const std::string& name) {
+  const std::string n = LowerText(name);
+  for (const std::string& r : fixture.reads) {
+    if (r == n) return true;
+  }
+  return false;
+}
+
 FixtureReportOwner::FixtureReportOwner(ReportFixture fixture) : fixture_(std::move(fixture)) {}
 
 bool FixtureReportOwner::PrepareReport() {
@@ -56,24 +111,34 @@ bool FixtureReportOwner::PrepareReport() {
   for (std::size_t i = 0; i < fixture_.definitions.size(); ++i)
     fields.DeclareField(static_cast<int>(i), fixture_.definitions[i].c_str());
   position_ = 0;
-  lineType = fixture_.records.empty() ? "Z" : std::string(1, fixture_.records[0].letter);
+  Write(FixtureRecord());
+  lineType = fixture_.records.empty() ? std::string(1, fixture_.end.letter) : std::string(1, fixture_.records[0].letter);
   return !fixture_.records.empty();
+}
+
+void FixtureReportOwner::Write(const FixtureRecord& record) {
+  fields.ClearFieldValues();
+  for (const FixtureRecord* r : {static_cast<const FixtureRecord*>(&fixture_.prepare), &record}) {
+    for (const auto& [name, value] : r->values) {
+      const int n = fields.FindField(name.c_str());
+      if (n < 0) continue;
+      const char type = FieldTypeOf(fields.Definition(n));
+      if (type == 'N' || type == 'M') {
+        fields.SetFieldNumber(n, Val(value.c_str()));
+      } else {
+        fields.SetFieldText(n, value.c_str());
+      }
+    }
+  }
 }
 
 void FixtureReportOwner::ComputeLine() {
   ++computeCalls;
-  fields.ClearFieldValues();
-  if (position_ >= fixture_.records.size()) return;
-  for (const auto& [name, value] : fixture_.records[position_].values) {
-    const int n = fields.FindField(name.c_str());
-    if (n < 0) continue;
-    const char type = FieldTypeOf(fields.Definition(n));
-    if (type == 'N' || type == 'M') {
-      fields.SetFieldNumber(n, Val(value.c_str()));
-    } else {
-      fields.SetFieldText(n, value.c_str());
-    }
+  if (position_ >= fixture_.records.size()) {
+    Write(fixture_.end);
+    return;
   }
+  Write(fixture_.records[position_]);
   ++lineCount;
 }
 
@@ -81,7 +146,9 @@ bool FixtureReportOwner::NextRecord() {
   ++nextCalls;
   if (position_ + 1 >= fixture_.records.size()) {
     position_ = fixture_.records.size();
-    lineType = "Z";
+    lineType = std::string(1, fixture_.end.letter);
+    // The end's values are the report's as soon as its data ends.
+    if (!fixture_.end.values.empty()) Write(fixture_.end);
     return false;
   }
   ++position_;
@@ -91,6 +158,16 @@ bool FixtureReportOwner::NextRecord() {
 void FixtureReportOwner::ClassifyLine() {
   ++classifyCalls;
   if (position_ < fixture_.records.size()) lineType = std::string(1, fixture_.records[position_].letter);
+}
+
+std::string FixtureReportOwner::GetCodeLabel(const std::string& code) {
+  auto it = fixture_.codes.find(CodeKey(code));
+  return it == fixture_.codes.end() ? std::string() : it->second.first;
+}
+
+std::string FixtureReportOwner::GetCodeValue(const std::string& code) {
+  auto it = fixture_.codes.find(CodeKey(code));
+  return it == fixture_.codes.end() ? std::string() : it->second.second;
 }
 
 }  // namespace reports
