@@ -112,30 +112,45 @@ bool FixtureReportOwner::PrepareReport() {
     fields.DeclareField(static_cast<int>(i), fixture_.definitions[i].c_str());
   position_ = 0;
   Write(FixtureRecord());
+  if (!fixture_.records.empty()) Apply(fixture_.records[0], true);
   lineType = fixture_.records.empty() ? std::string(1, fixture_.end.letter) : std::string(1, fixture_.records[0].letter);
   return !fixture_.records.empty();
 }
 
-void FixtureReportOwner::Write(const FixtureRecord& record) {
-  fields.ClearFieldValues();
-  for (const FixtureRecord* r : {static_cast<const FixtureRecord*>(&fixture_.prepare), &record}) {
-    for (const auto& [name, value] : r->values) {
-      const int n = fields.FindField(name.c_str());
-      if (n < 0) continue;
-      const char type = FieldTypeOf(fields.Definition(n));
-      if (type == 'N' || type == 'M') {
-        fields.SetFieldNumber(n, Val(value.c_str()));
-      } else {
-        fields.SetFieldText(n, value.c_str());
-      }
+void FixtureReportOwner::Apply(const FixtureRecord& record, bool arrivals) {
+  for (const auto& [written, value] : record.values) {
+    const bool arrival = !written.empty() && written[0] == '+';
+    if (arrivals && !arrival) continue;
+    const std::string name = arrival ? written.substr(1) : written;
+    const int n = fields.FindField(name.c_str());
+    if (n < 0) continue;
+    const char type = FieldTypeOf(fields.Definition(n));
+    if (type == 'N' || type == 'M') {
+      fields.SetFieldNumber(n, Val(value.c_str()));
+    } else {
+      fields.SetFieldText(n, value.c_str());
     }
   }
+}
+
+void FixtureReportOwner::Write(const FixtureRecord& record) {
+  fields.ClearFieldValues();
+  Apply(fixture_.prepare, false);
+  Apply(record, false);
+}
+
+void FixtureReportOwner::InitReport() {
+  ++initCalls;
+  if (position_ < fixture_.records.size()) Write(fixture_.records[position_]);
+  else Apply(fixture_.end, false);
 }
 
 void FixtureReportOwner::ComputeLine() {
   ++computeCalls;
   if (position_ >= fixture_.records.size()) {
-    Write(fixture_.end);
+    // Past the last record the report keeps what it holds, and the end's values come on top.
+    if (fixture_.end.values.empty()) fields.ClearFieldValues();
+    Apply(fixture_.end, false);
     return;
   }
   Write(fixture_.records[position_]);
@@ -147,11 +162,12 @@ bool FixtureReportOwner::NextRecord() {
   if (position_ + 1 >= fixture_.records.size()) {
     position_ = fixture_.records.size();
     lineType = std::string(1, fixture_.end.letter);
-    // The end's values are the report's as soon as its data ends.
-    if (!fixture_.end.values.empty()) Write(fixture_.end);
+    // The end's values come on top of what the report holds as soon as its data ends.
+    Apply(fixture_.end, false);
     return false;
   }
   ++position_;
+  Apply(fixture_.records[position_], true);
   return true;
 }
 

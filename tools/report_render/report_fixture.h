@@ -5,12 +5,16 @@
 //   CONSTANT 018=;            a dossier constant (three digits, "=", its value)
 //   DOSSIER 1=Dupont SA       characters of the dossier record from a position ([RS], [Date] ...)
 //   LINE A                    a record begins; its line-type letter
-//   DEBIT=1234.56             a value of the current record: NAME=value
+//   DEBIT=1234.56             a value of the current record: NAME=value, written when the
+//                             record is computed ([TT-Avant])
+//   +COMPTE=40100000          a value written as soon as the record becomes the current one
+//                             (as the windows' NextRecord sets the account or journal it reaches)
 //   PREPARE                   values that follow are those the report's preparation sets for
 //                             the whole list (titles, period, options): every record starts
 //                             from them
 //   END Y                     the line type after the last record (Z when absent); values
-//                             that follow are those the report holds past its last record
+//                             that follow come on top of what the report holds once its last
+//                             record is passed (the totals that its end computes)
 // A blank line ends a record. Number and money values are written with a point.
 //
 // A fixture may also describe the report family it stands for, for the layouts' checks
@@ -67,14 +71,16 @@ bool FamilyReads(const ReportFixture& fixture, const std::string& name);
 
 // A report owner that plays the records of a fixture: its variables are declared from the
 // definitions and PrepareReport sets the preparation's values; ComputeLine writes those and
-// the current record's values (past the last record, the end's), NextRecord steps to the next (false after the last, the line type then the
+// the current record's values (past the last record: the end's over what it holds, or nothing
+// when the end has no values), NextRecord steps to the next (false after the last, the line type then the
 // end's letter), ClassifyLine gives the record's letter; [BLL:] and [BLV:] read the codes.
 class FixtureReportOwner : public SimpleReportOwner {
  public:
   explicit FixtureReportOwner(ReportFixture fixture);
   // Declares the variables and stands on the first record (its letter as the line type).
   bool PrepareReport() override;
-  void InitReport() override { ++initCalls; }
+  // The head of a block ([TT-Init]): the current record's values, as a window computes them.
+  void InitReport() override;
   void ComputeLine() override;
   bool NextRecord() override;
   void ClassifyLine() override;
@@ -87,6 +93,8 @@ class FixtureReportOwner : public SimpleReportOwner {
 
  private:
   void Write(const FixtureRecord& record);
+  // The record's values (those marked "+" alone when `arrivals`).
+  void Apply(const FixtureRecord& record, bool arrivals);
   ReportFixture fixture_;
   std::size_t position_ = 0;
 };
