@@ -253,6 +253,9 @@ std::vector<std::string> ReportSetTest::ExportFaults(const Layout& layout, const
       if (lines.size() != records + 2) faults.push_back("lines: " + std::to_string(lines.size()));
       for (const std::string& l : lines)
         if (l.size() != 160) faults.push_back("a record of " + std::to_string(l.size()) + " characters: " + l);
+      // The issuer's record first, the total's once at the end.
+      if (lines.empty() || lines.front().rfind("0302", 0) != 0 || lines.back().rfind("0802", 0) != 0)
+        faults.push_back("not the issuer's record first and the total's last:\n" + run.exportBytes);
       break;
     case ExportKind::kSepa:
       // The window writes the whole file; the layout writes nothing into it.
