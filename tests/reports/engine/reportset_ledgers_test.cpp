@@ -31,7 +31,7 @@ TEST_F(LedgerLayouts, GeneralLedgers) {
 
 TEST_F(LedgerLayouts, JournalListings) {
   CheckFamily("journals.txt", {
-      {"EJ-STD", "Journaux", {"3 840.00", "5 040.00", "1 200.00 Cr", "1 440.00"}},
+      {"EJ-STD", "Journaux", {"3 840.00", "5 040.00", "1 200.00 Cr", "1 440.00", "Journal BQ Banque Populaire - 02/24"}},
       {"EJ-CSV", "", {}},
       {"EJA-STD", "Journaux analytiques", {"Db 3 840.00", "Cr 5 040.00", "1 200.00 Cr"}},
       {"EJA-CSV", "", {}},
