@@ -81,6 +81,8 @@ std::string Artefact(const std::string& name) {
   return (folder / name).string();
 }
 
+std::vector<std::string> FamilyFiles() { return platform::ListFiles(kFamiliesFolder, "*.txt"); }
+
 reports::ReportFixture Family(const std::string& file) {
   std::string raw, text, error;
   reports::ReportFixture f;
@@ -148,13 +150,21 @@ RunResult ReportSetTest::Run(const Layout& layout, const reports::ReportFixture&
   context.exportFile = &file;
   reports::FixedMetricsCanvas fixed;
   reports::ReportInterpreter interpreter(context, measurer != nullptr ? *measurer : fixed, owner, env);
+  // A printer's printable area on A4 paper (margins of a few millimetres), at 96 dots an inch.
   reports::ListSetup setup;
+  setup.pageWidth = setup.landscapeHeight = 767;
+  setup.pageHeight = setup.landscapeWidth = 1085;
   EXPECT_TRUE(owner.PrepareReport()) << layout.code;
   EXPECT_TRUE(interpreter.BeginListWithTemplate(setup, layout.text)) << layout.code;
   interpreter.RenderToEnd(200);
   result.endOfData = context.endOfData;
   result.pageWidth = context.pageWidth;
   result.pageHeight = context.pageHeight;
+  // Text keeps within the grid of columns (the page's width in its own columns when the layout
+  // sets them with [PX:]), not only within the page.
+  result.gridWidth = Lower(layout.text).find("[px:") != std::string::npos
+                         ? context.pageWidth
+                         : context.lineStartX + context.columnsPerLine * context.columnWidth;
   if (file.Handle() != 0) {
     result.exportPath = file.Path();
     EXPECT_TRUE(file.Close(context.exportSettings)) << layout.code << ": " << file.FailureMessage();
@@ -179,9 +189,9 @@ std::vector<std::string> ReportSetTest::PageFaults(const RunResult& run) const {
       const std::string text(r.text);
       const bool marks = text.find_first_not_of('?') == std::string::npos;
       if (!marks && (text.front() == '?' || text.back() == '?')) faults.push_back(where + ": an unrecognised statement");
-      if (r.n1 < 0 || r.n1 + r.n3 > run.pageWidth)
+      if (r.n1 < 0 || r.n1 + r.n3 > run.gridWidth)
         faults.push_back(where + ": from x " + std::to_string(r.n1) + " over " + std::to_string(r.n3) +
-                         " past the width " + std::to_string(run.pageWidth));
+                         " past the columns' width " + std::to_string(run.gridWidth));
       if (r.n2 + r.n4 > run.pageHeight)
         faults.push_back(where + ": at y " + std::to_string(r.n2) + " below the page " +
                          std::to_string(run.pageHeight));

@@ -41,6 +41,11 @@ struct Expected {
   std::vector<std::string> totals;
 };
 
+// What each family's layouts are expected to show, in catalog order (reportset_expected.cpp).
+const std::vector<Expected>& ExpectedLayouts(const std::string& familyFile);
+// Every family file of tools/report_render/families.
+std::vector<std::string> FamilyFiles();
+
 // The fixture of a family file ("statement.txt").
 reports::ReportFixture Family(const std::string& file);
 // The layouts of the catalog whose family is `family` (by the longest prefix), in catalog order.
@@ -53,6 +58,7 @@ ExportKind ExportKindOf(const std::string& templateText);
 struct RunResult {
   reports::PreviewPageStore pages;
   int pageWidth = 0, pageHeight = 0;
+  int gridWidth = 0;  // the right edge of the page's columns
   bool endOfData = false;
   std::string exportPath;   // "" when the layout writes no file
   std::string exportBytes;  // cp1252
@@ -80,6 +86,7 @@ class ReportSetTest : public test_support::RuntimeTest {
   // metrics; the first page of each printed layout saved as a PNG picture; a PDF of each
   // printed layout made by the render command and read back. `expected` names every layout of
   // the family in the catalog.
+  void CheckFamily(const std::string& familyFile) { CheckFamily(familyFile, ExpectedLayouts(familyFile)); }
   void CheckFamily(const std::string& familyFile, const std::vector<Expected>& expected);
 
   std::string ExportFolder() const { return Dir() + "/export/"; }
