@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/locks.h"
 #include "data/session.h"
@@ -211,7 +212,7 @@ void MajCompteC20(const char* code, const char* operation, double amount1, doubl
     LogRefused("MAJCOMPTEC20", "compte vide, rien n'est report\xE9", moving, amount1, amount2);
     return;
   }
-  if (static_cast<unsigned char>(account[0]) < ':') PadTo(account, kCodeLength, LoadStr(1105));
+  account = NormalizeAccount(account);
   const std::string accountKey = BlankPadded(account, kCodeLength);
   if (!SeekOrCreate(accounts, "C20CODE", accountKey, {{1, account}, {2, LoadStr(181)}})) return;
   AddToAccountTotals(moving, amount1, amount2);
@@ -229,7 +230,7 @@ void MajCompteC20(const char* code, const char* operation, double amount1, doubl
   if (IsBlank(collective)) {
     LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, moving, amount1, amount2);
   } else {
-    PadTo(collective, kCodeLength, LoadStr(1105));
+    collective = NormalizeAccount(collective);
     if (SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(183)}}))
       AddToAccountTotals(moving, amount1, amount2);
   }

@@ -81,6 +81,18 @@ bool LigneTri::Find(Table& c60, char file, std::uint32_t recno) {
   return c60.Seek(kRecordTag, key.c_str()) && c60.MatchKey(key.c_str(), kRecordKeyLength, TFIC, TREC) != '#';
 }
 
+std::string NormalizeAccount(const std::string& typed) {
+  constexpr std::size_t kWidth = 8;
+  std::string account = AllTrim(typed.c_str());
+  if (account.size() > kWidth) account.resize(kWidth);
+  if (account.empty() || IsBlank(account)) return {};
+  const char fill = static_cast<unsigned char>(account[0]) >= 'A' ? ' ' : '0';
+  account.resize(kWidth, fill);
+  return account;
+}
+
+bool IsAuxiliaryAccount(const std::string& account) { return !account.empty() && account[0] >= 'A' && account[0] <= 'Z'; }
+
 void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<std::string>& out) {
   out.resize(fields.size());
   if (!table.isOpen) {

@@ -95,6 +95,15 @@ void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<
 // A stored amount in cents ("   1234.50" gives 123450; blanks give 0).
 long long StoredCents(const std::string& text);
 
+// The one account normalisation of the entry lines: an account as typed or proposed, trimmed and cut to
+// 8 characters, padded to 8 with blanks when it begins with a letter (an auxiliary account, "A" or above) and
+// with "0" otherwise (a general account: "411" is 41100000). A blank text gives "". The line form, its save,
+// its balancing and entry models, the analytic split key and the totals updates all go through it, so that a
+// line's account, its analytic lines' general account and the key that finds them always agree.
+std::string NormalizeAccount(const std::string& typed);
+// True for an auxiliary account: its first character is a capital letter "A"-"Z".
+bool IsAuxiliaryAccount(const std::string& account);
+
 // Writes the sort record of the current line of `lines` (C50 when file is "B", C40 when "C") into
 // the current record of C60: the one being appended, or an existing one, written once. Field 8,
 // the working letter, is left as it is. False when the write failed.

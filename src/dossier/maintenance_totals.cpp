@@ -252,12 +252,6 @@ std::vector<HeaderGroup> ReadHeaderGroups(MaintenanceProgress& show) {
   return groups;
 }
 
-std::string RoundingAccount(const char* key, const char* fallback) {
-  std::string value = IniGetString(key, fallback);
-  if (value.size() > 8) value.resize(8);
-  return value;
-}
-
 // Writes one balancing draft line, its sort record, and posts it; false (nothing written)
 // when the draft file cannot take another line that a sort record can point at.
 bool WriteBalancingLine(const std::string& group, const std::string& account, char sense, double francs,
@@ -357,8 +351,8 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
   const bool francsMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N';
   const bool euroOnly = DossierIsEuroOnly();
   const double parity = TheDossierRecord.Parity();
-  const std::string roundingDebit = RoundingAccount("CpteArrondiDB", kDefaultRoundingDebit);
-  const std::string roundingCredit = RoundingAccount("CpteArrondiCR", kDefaultRoundingCredit);
+  const std::string roundingDebit = RoundingAccount(true);
+  const std::string roundingCredit = RoundingAccount(false);
 
   std::vector<HeaderGroup> groups = ReadHeaderGroups(show);
   for (HeaderGroup& g : groups) {

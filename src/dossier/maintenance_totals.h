@@ -7,14 +7,12 @@
 
 #include <string>
 
+#include "data/rounding_accounts.h"
 #include "dossier/maintenance_pack.h"
 
 // Suspense account of the balancing lines and the label they carry.
 inline constexpr const char* kSuspenseAccount = "47599999";
 inline constexpr const char* kRebuildLabel = "ReConstruction de dossier";
-// Rounding accounts when the program INI names none.
-inline constexpr const char* kDefaultRoundingDebit = "66600000";
-inline constexpr const char* kDefaultRoundingCredit = "76600000";
 
 // The journal-month headers of C10 from the closed (C40) and draft (C50)
 // lines, the account totals of C20 and the section totals of C30 from the

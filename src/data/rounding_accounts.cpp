@@ -1,0 +1,24 @@
+#include "data/rounding_accounts.h"
+
+#include "data/entry_lines.h"
+#include "runtime/inifiles.h"
+#include "runtime/xbase.h"
+
+namespace {
+// The keys are 13-character slices of string 13, at 10 and 23.
+constexpr int kKeyTable = 13;
+constexpr std::size_t kDebitKeyAt = 9, kCreditKeyAt = 22, kKeyWidth = 13;
+constexpr std::size_t kAccountWidth = 8;
+}  // namespace
+
+std::string RoundingAccount(bool debit) {
+  const std::string keys = LoadStr(kKeyTable);
+  const std::size_t at = debit ? kDebitKeyAt : kCreditKeyAt;
+  std::string key = keys.size() >= at + kKeyWidth ? keys.substr(at, kKeyWidth) : std::string();
+  if (IsBlank(key)) key = debit ? "CpteArrondiDB" : "CpteArrondiCR";
+  const char* fallback = debit ? kDefaultRoundingDebit : kDefaultRoundingCredit;
+  std::string value = IniGetString(key.c_str(), fallback);
+  if (value.size() > kAccountWidth) value.resize(kAccountWidth);
+  const std::string account = NormalizeAccount(value);
+  return account.empty() ? std::string(fallback) : account;
+}
