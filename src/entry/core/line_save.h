@@ -1,0 +1,112 @@
+// One general line of the draft as the line form edits it: read from C50, written back under its record
+// lock with its sort record kept in step, its old amounts taken off and its new ones added to the totals of
+// its account (and collective) and of its journal-month's header; a line left with no amount cancelled with
+// its sort record; an empty new line given up; and the analytic lines of a line removed with their sections'
+// totals when the line's account no longer takes them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Table;
+
+namespace entry {
+
+// The four amount fields of the form (debit and credit in francs and in euros), as typed.
+struct LineAmounts {
+  double debitF = 0, creditF = 0, debitE = 0, creditE = 0;
+  // The francs and euros of the side of `sense` ("D" the debit fields, any other the credit ones).
+  double Francs(char sense) const { return sense == 'D' ? debitF : creditF; }
+  double Euros(char sense) const { return sense == 'D' ? debitE : creditE; }
+};
+
+// A line as the form holds it.
+struct LineValues {
+  std::string day;           // as typed, two digits
+  std::string distribution;  // distribution code
+  std::string account;       // as typed; normalised by the save
+  std::string labelCode;
+  std::string label1, label2, label3;
+  std::string dueDate;       // DD/MM/YY, blank for none
+  bool euros = true;         // typed in euros ("En Euros" checked)
+  char sense = 'D';          // the sense shown: 'D' debit, any other credit
+  LineAmounts amounts;
+  std::string vat;           // the VAT mark as the list shows it (its first character is stored)
+};
+
+// A line as it stands in C50.
+struct LineRecord {
+  std::uint32_t recno = 0;
+  bool live = false;
+  std::string key;           // C50CODE, 24 characters
+  std::string day, distribution, account, labelCode, label1, label2, label3;
+  std::string dueDate;       // stored YYMMDD, blank for none
+  char entry = 'O';          // field 16: "O"/"N", lower case for a rounding line
+  char sense = 'C';
+  double francs = 0, euros = 0;
+  std::string letterF, letterE;
+  std::string vat;
+};
+
+// The current record of c50 read.
+LineRecord ReadLineRecord(Table& c50);
+// The line of a key made current on C50CODE (cancelled or not); false when no line has that key.
+bool SeekLine(Table& c50, const std::string& key);
+
+// The C50 record text that names a line in lock notices: fields 7 down to 1.
+std::string LineRecordText(Table& c50);
+
+struct SaveRequest {
+  std::string key;              // the line's C50CODE key
+  LineValues values;
+  bool roundingLine = false;    // an exchange-rounding line: its entry letter in lower case
+  bool analyticAllowed = false; // the account takes an analytic split: a line without amount stays
+  std::string previousAccount;  // the account the line's analytic split was made for (blank: none)
+};
+
+enum class SaveOutcome {
+  Saved,
+  ZeroLineCancelled,  // saved without amount on an account without analytic: cancelled with its sort record
+  NotFound,           // no line of that key: nothing written
+  LockRefused,        // another station holds the line: nothing written, no total moved
+  Failed,             // the engine refused the write (reported): the line and the totals as they were
+};
+
+struct SaveResult {
+  SaveOutcome outcome = SaveOutcome::NotFound;
+  std::string account;          // the account written (normalised)
+  std::uint32_t recno = 0;
+  long analyticRemoved = 0;     // analytic records of the previous account removed
+};
+
+// Saves the line of the request through the cursors c50 and c60 (the totals go through TableC10, TableC20
+// and TableC30). Nothing is written before the line's lock is held: the lock the form holds already is
+// granted at once and kept; another station's lock shows its notice once and is tried once more, then the
+// save gives up and changes nothing. Under the lock: the analytic split of a previous account is removed,
+// the old amounts are taken off the old account and header, the fields written, the sort record derived
+// again, the new amounts added, a line left without amount cancelled (unless its account takes analytic),
+// and both tables committed.
+SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request);
+
+// The analytic records of a line (key: the general line's C50CODE key) made for `account` on C50ANAL: mode 3
+// removes those of both axes ("V" and "W", then "X" and "Y"), mode 2 those of the second axis ("X", "Y"),
+// any other mode nothing. Each live record is locked, its section's totals taken off ("W" and "Y" lines),
+// its sort record and itself cancelled. The account is normalised as every account of a line is, so an
+// auxiliary account's split is found. C50 is left on C50CODE. The number of records removed.
+long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const std::string& account, int mode);
+
+// The analytic split made for `account` agrees with the line: the header copy of each axis ("V", and "X" with
+// two axes), when there is one, carries the line's amount on its sense, and the analytic lines ("W", "Y") add
+// up, debit less credit, to the line's debit less credit (`lineF`, `lineE`, in cents; the francs only when
+// `checkFrancs`). C50 is left on C50CODE.
+bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string& account, bool twoAxes,
+                           long long lineF, long long lineE, bool checkFrancs);
+
+// "Quitter" on a line: when its record is live and has no account (a new line never saved), it is cancelled
+// with its sort record. True when it was removed.
+bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key);
+
+// The stored due date of a DD/MM/YY text ("" for a blank one).
+std::string StoredDueDate(const std::string& display);
+
+}  // namespace entry
