@@ -1,0 +1,1692 @@
+#include "entry/line_form.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/account_totals.h"
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/rounding_accounts.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/balancing.h"
+#include "entry/core/entry_state.h"
+#include "entry/core/journal_month.h"
+#include "entry/core/line_rules.h"
+#include "entry/core/line_validation.h"
+#include "entry/core/models.h"
+#include "entry/entry_search_dialog.h"
+#include "framework/dialog_bases.h"
+#include "framework/lookup_registry.h"
+#include "platform/dbase/idapi.h"
+#include "platform/gui/application.h"
+#include "platform/gui/combobox.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/controls.h"
+#include "platform/gui/keyboard.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/access_rights.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/graphics.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+using namespace entry;
+using namespace line_form;
+
+int LastEntryDay = 0;
+
+namespace {
+
+using L = LigneEcriture;
+
+namespace cmd {
+constexpr unsigned Quitter = 20023;
+constexpr unsigned Enregistrer = 20055;
+constexpr unsigned SolderPiece = 20077;
+constexpr unsigned SolderJournal = 20079;
+constexpr unsigned SolderCompte = 20081;
+constexpr unsigned CreerLigne = 20083;
+constexpr unsigned CreerPiece = 20085;
+constexpr unsigned LignePrecedente = 20087;
+constexpr unsigned LigneRestore = 20089;
+constexpr unsigned LigneSuivante = 20091;
+constexpr unsigned Modele = 20129;
+constexpr unsigned AutreModele = 20131;
+constexpr unsigned ChercherMontant = 20185;
+constexpr unsigned RafraichirLigne = 20057;
+constexpr unsigned RafraichirTotal = 20059;
+constexpr unsigned Analytique = 20404;
+constexpr unsigned LettrageManuel = 20601;
+constexpr unsigned EtatCompte = 20501;
+constexpr unsigned ModelesList = 20307;
+constexpr unsigned DistributionList = 20306;
+constexpr unsigned LabelList = 20305;
+// The form's own field commands.
+constexpr unsigned DayFirst = 1203, DayPrior = 1204, DayNext = 1205, DayLast = 1206, DayEnter = 1207;
+constexpr unsigned DistributionEnter = 1209, DistributionLookup = 1210;
+constexpr unsigned DistributionFirst = 1211, DistributionPrior = 1212, DistributionNext = 1213, DistributionLast = 1214;
+constexpr unsigned AccountEnter = 1216, AccountLookup = 1217;
+constexpr unsigned AccountFirst = 1218, AccountNext = 1219, AccountPrior = 1220, AccountLast = 1221;
+constexpr unsigned AccountView = 1222, Analytic = 1223, LabelCodeEnter = 1225, LabelCodeLookup = 1226;
+constexpr unsigned LabelCodeFirst = 1227, LabelCodePrior = 1228, LabelCodeNext = 1229, LabelCodeLast = 1230;
+constexpr unsigned LabelFromAccount = 1231, Label1Enter = 1233, Label2Enter = 1235, Label3Enter = 1237;
+constexpr unsigned DebitFEnter = 1239, CreditFEnter = 1241, DebitEEnter = 1244, CreditEEnter = 1246;
+constexpr unsigned Euros = 1248, DueEnter = 1253, DebitButton = 1254, CreditButton = 1256, OtherModel = 1268;
+constexpr unsigned VatEnter = 1271, DayLeave = 1272, DistributionLeave = 1273, AccountLeave = 1274;
+constexpr unsigned LabelCodeLeave = 1275, Label1Leave = 1276, DebitFLeave = 1277, CreditFLeave = 1278;
+constexpr unsigned DebitELeave = 1279, CreditELeave = 1280, DueLeave = 1281, Nothing = 1282;
+// The focus of a form just opened (the form's own, posted to itself).
+constexpr unsigned OpeningFocus = 24403;
+}  // namespace cmd
+
+constexpr int kFormSlotLength = 35;
+constexpr int kKeyLength = 24;
+constexpr int kLineIcon = 1005;
+constexpr int kRegistryLastAuxiliaryAccount = 3952;
+constexpr int kModelsListSlot = 247, kModelCodeWidth = 8;
+constexpr int kDistributionListSlot = 23, kLabelListSlot = 157;
+constexpr int kAnalyticKeyLength = 92;
+// Offsets of the analytic windows' sub-slots from the form's slot.
+constexpr int kAnalyticLines1 = 35, kAnalyticLines2 = 197, kAnalyticForm1 = 156, kAnalyticForm2 = 318;
+constexpr std::size_t kModelRoom = 4000;
+
+std::string Padded(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+char ConstantLetter(int n) {
+  const std::string c = TheDossierRecord.Constant(n);
+  return c.empty() ? ' ' : c[0];
+}
+
+std::string AmountText(long long cents) { return AllTrim(FormatNumber(14, 2, false, FromCents(cents))); }
+
+std::string TotalText(long long cents) { return std::string(FormatNumber(14, 2, false, FromCents(cents))) + " "; }
+
+// The amount of an edit in cents (blank is 0).
+long long Cents(MEdit* e) { return e == nullptr ? 0 : ToCents(Val(e->GetText().c_str())); }
+
+// An entry field whose letters are typed as capitals (codes and accounts).
+class UpperEdit : public MEdit {
+ public:
+  using MEdit::MEdit;
+
+ protected:
+  void EvChar(unsigned ch, unsigned repeat, unsigned flags) override {
+    const char c = static_cast<char>(ch & 0xFF);
+    if (ch < 256 && c >= 'a' && c <= 'z') ch = static_cast<unsigned>(c - 'a' + 'A');
+    MEdit::EvChar(ch, repeat, flags);
+  }
+};
+
+}  // namespace
+
+Layout line_form::LayoutOf(char constant061) {
+  switch (constant061) {
+    case 'A': return Layout::A;
+    case 'B': return Layout::B;
+    case 'C': return Layout::C;
+    default: return Layout::Plain;
+  }
+}
+
+// ---- construction ---------------------------------------------------------------------------------------------
+
+TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::string& title, int gridColumns,
+                                         int gridRows, int formSlot, int linesSlot)
+    : CMDIModif(client, title, gridColumns, gridRows, formSlot, kFormSlotLength, linesSlot), linesSlot_(linesSlot) {
+  key_ = RegistryText(formSlot + 11, kKeyLength);
+  slot_ = SlotIndexOf(linesSlot);
+  KeyWidth = kKeyLength;
+  layout_ = LayoutOf(ConstantLetter(61));
+  euroFirst_ = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
+  euroOnly_ = DossierIsEuroOnly();
+  rate_ = TheDossierRecord.Parity();
+  // A rounding line asked by the previous form is this one.
+  roundingMode_ = RoundingLineFlag;
+  RoundingLineFlag = 0;
+  journal_ = std::string(24, ' ');
+  if (EnsureGeneralFile()) {
+    const JournalRecord j = ReadJournal(*TableC10, JournalOf(key_.substr(1, kJournalMonthKeyLength)));
+    if (j.found && !j.cancelled) journal_ = Padded(j.settings, 24);
+  }
+  // The grid in characters: a column is one character wide (ten characters in the plain layout).
+  const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
+  const int rh = EntryRowHeight > 0 ? EntryRowHeight : 16;
+  MinColumnWidth = layout_ == Layout::Plain ? 12 * cw : cw;
+  MinRowHeight = std::max(rh + 8, 26);
+
+  toolbar_ = {9, cmd::Quitter, cmd::Enregistrer, cmd::CreerPiece, cmd::CreerLigne, cmd::LigneSuivante,
+              cmd::SolderPiece, cmd::SolderJournal, cmd::SolderCompte, cmd::ChercherMontant, cmd::Modele,
+              cmd::AutreModele};
+  ContextCommands = toolbar_;
+
+  auto add = [this](gui::Window* w) {
+    controls_[w->GetId()] = w;
+    return w;
+  };
+  auto label = [&](int id, const std::string& text) { return static_cast<MStatic*>(add(new MStatic(this, text, id))); };
+  auto value = [&](int id) { return static_cast<MEStatic*>(add(new MEStatic(this, "", id))); };
+  auto edit = [&](int id, int width, unsigned enter, int kind, int decimals, bool upper) {
+    MEdit* e = upper ? new UpperEdit(this, id, width, static_cast<int>(enter), kind, decimals, false)
+                     : new MEdit(this, id, width, static_cast<int>(enter), kind, decimals, false);
+    e->SetNotifyWindow(this);
+    add(e);
+    return e;
+  };
+  auto button = [&](int id, const std::string& text) { return static_cast<MButton*>(add(new MButton(this, id, text))); };
+
+  label(kTotalsCaption, "Totaux Pi\xE8" "ce");
+  value(kMainDebitTotal);
+  value(kMainCreditTotal);
+  value(kBalance);
+  label(kBalanceCaption, std::string(LoadStr(1582)) + " " + LoadStr(euroFirst_ ? 2288 : 2289));
+  value(kDebitTotalF);
+  value(kCreditTotalF);
+  value(kDebitTotalE);
+  value(kCreditTotalE);
+  label(kTotalLetterF, "F");
+  label(kAmountLetterF, "F");
+  label(kTotalLetterE, "E");
+  label(kAmountLetterE, "E");
+  value(kSense);
+  label(kDueCaption, "Ec&h\xE9" "ance ");
+  label(kAccountInfo, "");
+  label(kLabelCodeText, "");
+  const char* captions[] = {"Jour", "Ventilation", "Compte", "Code Libell\xE9", "Libell\xE9 1", "Libell\xE9 2",
+                            ConstantLetter(72) == 'O' ? "Ref/Vrt 3" : "Libell\xE9 3", "D\xE9" "bit", "Cr\xE9" "dit"};
+  for (int i = 0; i < 9; ++i) label(kCaptionDay + i, captions[i]);
+  message_ = static_cast<MRStatic*>(add(new MRStatic(this, "", kMessage)));
+
+  MEdit* piece = edit(kPiece, 6, 1, MEdit::kText, 0, false);
+  day_ = edit(kDay, 2, cmd::DayEnter, MEdit::kUnsigned, 0, false);
+  distribution_ = edit(kDistribution, 2, cmd::DistributionEnter, MEdit::kText, 0, true);
+  button(kDistributionLookup, "?");
+  account_ = edit(kAccount, 8, cmd::AccountEnter, MEdit::kText, 0, true);
+  button(kAccountLookup, "&?");
+  button(kAccountView, "&V");
+  button(kAnalytic, "A&nalytique");
+  button(kLabelCodeLookup, "?");
+  labelCode_ = edit(kLabelCode, 1, cmd::LabelCodeEnter, MEdit::kText, 0, true);
+  button(kLabelFromAccount, "&L");
+  label1_ = edit(kLabel1, 25, cmd::Label1Enter, MEdit::kText, 0, false);
+  label2_ = edit(kLabel2, 25, cmd::Label2Enter, MEdit::kText, 0, false);
+  label3_ = edit(kLabel3, 25, cmd::Label3Enter, MEdit::kText, 0, false);
+  due_ = edit(kDueDate, 8, cmd::DueEnter, MEdit::kDate, 0, false);
+  button(kCreditButton, "&C");
+  debitF_ = edit(kDebitF, 12, cmd::DebitFEnter, MEdit::kSigned, 2, false);
+  creditF_ = edit(kCreditF, 12, cmd::CreditFEnter, MEdit::kSigned, 2, false);
+  debitE_ = edit(kDebitE, 12, cmd::DebitEEnter, MEdit::kSigned, 2, false);
+  creditE_ = edit(kCreditE, 12, cmd::CreditEEnter, MEdit::kSigned, 2, false);
+  button(kDebitButton, "&D");
+  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, "En Eur&os", 1)));
+  label(kVatCaption, "&Tva/Enc.");
+  vat_ = static_cast<MComboBox*>(add(new MComboBox(this, kVat, 20, static_cast<int>(cmd::VatEnter))));
+  vat_->Keys().notify = this;
+  button(kOtherModel, "Autre Mod\xE8le");
+
+  // The keys of the edits: Page Up, Page Down, Ctrl+Page Up, Ctrl+Page Down, Up, Down; F8; leaving.
+  day_->SetKeyCommands(cmd::DayPrior, cmd::DayNext, cmd::DayFirst, cmd::DayLast, cmd::LignePrecedente, cmd::LigneSuivante);
+  day_->SetLeaveCommand(cmd::DayLeave);
+  distribution_->SetKeyCommands(cmd::DistributionPrior, cmd::DistributionNext, cmd::DistributionFirst,
+                                cmd::DistributionLast, cmd::LignePrecedente, cmd::LigneSuivante);
+  distribution_->SetF8Command(cmd::DistributionLookup);
+  distribution_->SetLeaveCommand(cmd::DistributionLeave, ControlOf(kDistributionLookup));
+  account_->SetKeyCommands(cmd::AccountPrior, cmd::AccountNext, cmd::AccountFirst, cmd::AccountLast,
+                           cmd::LignePrecedente, cmd::LigneSuivante);
+  account_->SetF8Command(cmd::AccountLookup);
+  account_->SetLeaveCommand(cmd::AccountLeave, ControlOf(kAccountLookup), ControlOf(kAccountView));
+  labelCode_->SetKeyCommands(cmd::LabelCodePrior, cmd::LabelCodeNext, cmd::LabelCodeFirst, cmd::LabelCodeLast,
+                             cmd::LignePrecedente, cmd::LigneSuivante);
+  labelCode_->SetF8Command(cmd::LabelCodeLookup);
+  labelCode_->SetLeaveCommand(cmd::LabelCodeLeave, ControlOf(kLabelCodeLookup));
+  label1_->SetKeyCommands(0, 0, 0, 0, cmd::LignePrecedente, cmd::LigneSuivante);
+  label1_->SetLeaveCommand(cmd::Label1Leave, ControlOf(kLabelFromAccount));
+  due_->SetKeyCommands(0, 0, 0, 0, cmd::LignePrecedente, cmd::LigneSuivante);
+  due_->SetLeaveCommand(cmd::DueLeave);
+  piece->SetKeyCommands(0, 0, 0, 0, cmd::LignePrecedente, cmd::LigneSuivante);
+  const unsigned leaves[4] = {cmd::DebitFLeave, cmd::CreditFLeave, cmd::DebitELeave, cmd::CreditELeave};
+  MEdit* amounts[4] = {debitF_, creditF_, debitE_, creditE_};
+  for (int i = 0; i < 4; ++i) {
+    amounts[i]->SetKeyCommands(0, 0, 0, 0, cmd::LignePrecedente, cmd::LigneSuivante);
+    amounts[i]->SetLeaveCommand(leaves[i], ControlOf(kDebitButton), ControlOf(kCreditButton));
+  }
+}
+
+TWSaiModDetJournaux::~TWSaiModDetJournaux() = default;
+
+gui::Window* TWSaiModDetJournaux::ControlOf(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+MEdit* TWSaiModDetJournaux::EditOf(int id) const { return dynamic_cast<MEdit*>(ControlOf(id)); }
+
+std::string TWSaiModDetJournaux::TextOf(int id) const {
+  if (id == kEuros) return euros_->IsChecked() ? "O" : "N";
+  if (auto* c = dynamic_cast<gui::Control*>(ControlOf(id))) return c->GetText();
+  return {};
+}
+
+std::string TWSaiModDetJournaux::LineTitle() const {
+  const std::string k = Padded(key_, kKeyLength);
+  return std::string(CodeLabelForType("5")) + k.substr(8, 6) + "/" + k.substr(14, 10) + LoadStr(835) +
+         RTrim(k.substr(5, 3).c_str()) + " en " + k.substr(3, 2) + "/" + DecodeYear(k.substr(1, 2).c_str());
+}
+
+std::string& TWSaiModDetJournaux::ModelText() {
+  static std::string none;
+  if (slot_ < 0 || slot_ >= kSlotCount) {
+    none.clear();
+    return none;
+  }
+  return SlotModelText[static_cast<std::size_t>(slot_)];
+}
+
+gui::Handle TWSaiModDetJournaux::LinesHandle() const {
+  return RegistryChar(linesSlot_) == '1' ? SlotHandle(linesSlot_) : 0;
+}
+
+// ---- loading --------------------------------------------------------------------------------------------------
+
+void TWSaiModDetJournaux::SetupWindow() {
+  CMDIModif::SetupWindow();
+  BuildToolbar(ContextCommands, true);
+  for (const auto& [id, w] : controls_) {
+    auto* c = dynamic_cast<gui::Control*>(w);
+    if (c == nullptr) continue;
+    const bool assist = id == kTotalLetterF || id == kTotalLetterE || id == kAmountLetterF || id == kAmountLetterE ||
+                        id == kDueCaption || id == kAccountInfo || id == kLabelCodeText || id == kVatCaption;
+    c->SetFont(assist ? AssistFont : EntryFont);
+  }
+  if (!LoadLine()) {
+    // Gone, cancelled or held by another station (its notice was shown): the form closes without a word.
+    NoCheckFlag = true;
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  opened_ = true;
+  // Once the window shows, the focus as a new activation gives it.
+  gui::PostCommand(GetHandle(), cmd::OpeningFocus);
+  const std::pair<int, const char*> tips[] = {
+      {kDistributionLookup, "Choisir le code dans le fichier des Ventilations"},
+      {kAccountLookup, "Choisir le code dans le fichier du Plan Comptable"},
+      {kAccountView, "Visualiser le d\xE9tail du compte"},
+      {kLabelCodeLookup, "Choisir le code dans le fichier des Codes Libell\xE9s"},
+      {kLabelFromAccount, "Copier le Libell\xE9 du compte dans le Libell\xE9 de l'Ecriture"},
+      {kCreditButton, "Changer le sens de l'\xE9" "criture en Cr\xE9" "dit"},
+      {kDebitButton, "Changer le sens de l'\xE9" "criture en D\xE9" "bit"},
+  };
+  for (const auto& [id, tip] : tips)
+    if (auto* b = dynamic_cast<MButton*>(ControlOf(id))) b->SetTip(tip);
+  const char mode = TheDossierRecord.AnalyticMode();
+  if (mode == '1' || mode == '2')
+    if (auto* b = dynamic_cast<MButton*>(ControlOf(kAnalytic))) b->SetTip("Saisir la partie Analytique");
+}
+
+bool TWSaiModDetJournaux::LoadLine() {
+  if (TableC50 == nullptr || TableC60 == nullptr || !EnsureGeneralFile()) return false;
+  if (!TableC50->isOpen && !TableC50->UseShared(PathC50(), L::kCodeTag)) return false;
+  if (!TableC60->isOpen && !TableC60->UseShared(PathC60(), LigneTri::kRecordTag)) return false;
+  if (TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
+  if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
+  ::Table& c50 = *TableC50;
+  if (!SeekLine(c50, key_) || c50.IsDeleted()) return false;
+  if (!LockRecord(c50, key_.c_str(), 0)) return false;
+  holdsLine_ = true;
+  loaded_ = ReadLineRecord(c50);
+
+  auto load = [](MEdit* e, const std::string& text) { e->SetValue(AllTrim(text.c_str()), true); };
+  MEdit* piece = EditOf(kPiece);
+  load(piece, c50.GetField(L::BPIECE));
+  piece->EnableWindow(false);
+  load(day_, loaded_.day);
+  load(distribution_, loaded_.distribution);
+  load(account_, loaded_.account);
+  load(labelCode_, loaded_.labelCode);
+  load(label1_, loaded_.label1);
+  load(label2_, loaded_.label2);
+  load(label3_, loaded_.label3);
+  due_->SetValue(IsBlank(loaded_.dueDate) ? std::string() : std::string(ConvertDate(loaded_.dueDate.c_str())), true);
+
+  newLine_ = IsBlank(loaded_.account);
+  if (newLine_) {
+    toolbar_[0] = 11;
+    ContextCommands = toolbar_;
+    BuildToolbar(ContextCommands, true);
+    if (IsBlank(loaded_.day)) ProposeDay();
+  }
+  if (ConstantLetter(60) == 'N') {
+    distribution_->SetValue("", false);
+    distribution_->EnableWindow(false);
+    ControlOf(kDistributionLookup)->EnableWindow(false);
+  }
+  if (!newLine_) StoreSessionCode(Padded(loaded_.account, 8).c_str());
+  previousAccount_ = loaded_.account;
+
+  const char entry = Upper(std::string(1, loaded_.entry).c_str())[0];
+  euros_->SetValue(entry == 'O' || euroOnly_, true);
+
+  vat_->ClearList();
+  if (ShowVatOnReceipts()) FillVatList();
+  vat_->SetValue(IsBlank(loaded_.vat) ? std::string(" ") : loaded_.vat.substr(0, 1), true);
+
+  amountsSetting_ = true;
+  const bool debit = loaded_.sense == 'D';
+  auto amount = [](double v) { return v == 0 ? std::string() : AmountText(ToCents(v)); };
+  (debit ? debitF_ : creditF_)->SetValue(amount(loaded_.francs), true);
+  (debit ? debitE_ : creditE_)->SetValue(amount(loaded_.euros), true);
+  (debit ? creditF_ : debitF_)->SetValue("", true);
+  (debit ? creditE_ : debitE_)->SetValue("", true);
+  SetSense(debit ? 'D' : 'C');
+  amountsSetting_ = false;
+  if (euroOnly_) HideFrancControls();
+
+  const std::string account = NormalizeAccount(loaded_.account);
+  if (!account.empty() && TableC20 != nullptr && TableC20->isOpen && TableC20->Seek("C20CODE", account.c_str()) &&
+      TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
+    ShowAccount();
+  if (!IsBlank(loaded_.labelCode)) ShowLabelCode(false);
+  ShowPieceTotals(true, false);
+
+  // The analytic lines that no longer belong to the line go, with their sections' totals.
+  const char mode = TheDossierRecord.AnalyticMode();
+  if (mode != '1' && mode != '2') {
+    DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+  } else if (!analyticAllowed_) {
+    ControlOf(kAnalytic)->EnableWindow(false);
+    DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+  } else if (mode == '1') {
+    DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 2);
+  }
+  if (mode != '1' && mode != '2') ControlOf(kAnalytic)->EnableWindow(false);
+
+  if (newLine_) ApplyModelLine();
+  if (roundingMode_ != 0) {
+    euros_->SetValue(roundingMode_ == 2, false);
+    gui::PostCommand(GetHandle(), cmd::SolderPiece);
+  }
+  EnableAmountFields();
+  return true;
+}
+
+void TWSaiModDetJournaux::ProposeDay() {
+  const std::string month = Padded(key_, kKeyLength).substr(1, 4);
+  std::string day;
+  if (LastEntryDay > 0) {
+    day = StrZero(LastEntryDay, 2);
+  } else {
+    Ymd working;
+    if (!TheDossierRecord.DateYmd(DossierRecord::DateField::Working, working)) return;
+    day = StrZero(working.day, 2);
+    if (!IsValidDate((month + day).c_str())) day = std::string(PrevDay((month + day).c_str())).substr(4, 2);
+  }
+  // Proposed, not loaded: the new line counts as changed.
+  day_->SetValue(day, false);
+}
+
+void TWSaiModDetJournaux::HideFrancControls() {
+  for (int id : {int(kEuros), int(kDebitF), int(kCreditF), int(kAmountLetterF), int(kAmountLetterE),
+                 int(kDebitTotalF), int(kCreditTotalF), int(kTotalLetterF), int(kTotalLetterE)})
+    if (gui::Window* w = ControlOf(id)) w->Show(gui::SW_HIDE);
+}
+
+bool TWSaiModDetJournaux::ShowVatOnReceipts() {
+  std::string letters;
+  for (int n : {69, 70, 71}) letters += AllTrim(TheDossierRecord.Constant(n).c_str());
+  const bool shown = VatOnReceiptsShown(journal_[0], ConstantLetter(21), account_->GetText(), letters);
+  vat_->Show(shown ? gui::SW_SHOW : gui::SW_HIDE);
+  ControlOf(kVatCaption)->Show(shown ? gui::SW_SHOW : gui::SW_HIDE);
+  return shown;
+}
+
+void TWSaiModDetJournaux::FillVatList() {
+  if (TableC10 == nullptr) return;
+  filling_ = true;
+  const std::string chosen = vat_->GetText();
+  vat_->ClearList();
+  for (const std::string& e : VatEntries(*TableC10)) vat_->AddString(e);
+  vat_->SetValue(chosen.empty() ? std::string(" ") : chosen.substr(0, 1), false);
+  filling_ = false;
+}
+
+// ---- form state -----------------------------------------------------------------------------------------------
+
+bool TWSaiModDetJournaux::EurosChecked() const { return euros_ != nullptr && euros_->IsChecked(); }
+
+char TWSaiModDetJournaux::Sense() const {
+  const std::string s = TextOf(kSense);
+  return !s.empty() && s[0] == 'D' ? 'D' : 'C';
+}
+
+void TWSaiModDetJournaux::SetSense(char sense) {
+  if (auto* s = dynamic_cast<MEStatic*>(ControlOf(kSense))) {
+    s->SetText(LoadStr(sense == 'D' ? 66 : 67));
+    s->DrawFrame();
+  }
+}
+
+void TWSaiModDetJournaux::SetAccountText(const std::string& text) {
+  accountSetting_ = true;
+  account_->SetValue(text, false);
+  accountSetting_ = false;
+}
+
+void TWSaiModDetJournaux::Message(const std::string& text) {
+  if (message_ == nullptr) return;
+  message_->SetText(text);
+  message_->DrawFrame();
+}
+
+MEdit* TWSaiModDetJournaux::AmountField(char sense, bool euros) const {
+  if (sense == 'D') return euros ? debitE_ : debitF_;
+  return euros ? creditE_ : creditF_;
+}
+
+void TWSaiModDetJournaux::FocusOn(gui::Window* w) {
+  if (auto* e = dynamic_cast<MEdit*>(w)) {
+    e->FocusSelect(true);
+    e->SetSelection(0, -1);
+  } else if (w != nullptr && w->IsWindowEnabled()) {
+    w->SetFocus();
+  }
+}
+
+void TWSaiModDetJournaux::FocusField(LineField field) {
+  switch (field) {
+    case LineField::Day: FocusOn(day_); break;
+    case LineField::Distribution: FocusOn(distribution_); break;
+    case LineField::Account: FocusOn(account_); break;
+    case LineField::DueDate: FocusOn(due_); break;
+    case LineField::DebitF: FocusOn(debitF_); break;
+    case LineField::CreditF: FocusOn(creditF_); break;
+    case LineField::DebitE: FocusOn(debitE_); break;
+    case LineField::CreditE: FocusOn(creditE_); break;
+    case LineField::None: break;
+  }
+}
+
+void TWSaiModDetJournaux::EnableAmountFields() {
+  const bool euros = EurosChecked();
+  debitF_->EnableWindow(!euros);
+  creditF_->EnableWindow(!euros);
+  debitE_->EnableWindow(euros);
+  creditE_->EnableWindow(euros);
+}
+
+void TWSaiModDetJournaux::RememberValues() {
+  for (MEdit* e : {day_, distribution_, account_, labelCode_, label1_, label2_, label3_, due_, debitF_, creditF_,
+                   debitE_, creditE_})
+    e->SetValue(e->GetText(), true);
+  euros_->SetValue(euros_->IsChecked(), true);
+  vat_->SetValue(vat_->GetText(), true);
+}
+
+LineValues TWSaiModDetJournaux::Values() const {
+  LineValues v;
+  v.day = DayText(day_->GetText());
+  v.distribution = distribution_->GetText();
+  v.account = account_->GetText();
+  v.labelCode = labelCode_->GetText();
+  v.label1 = label1_->GetText();
+  v.label2 = label2_->GetText();
+  v.label3 = label3_->GetText();
+  v.dueDate = due_->GetText();
+  v.euros = euros_->IsChecked();
+  v.sense = Sense();
+  v.amounts.debitF = FromCents(Cents(debitF_));
+  v.amounts.creditF = FromCents(Cents(creditF_));
+  v.amounts.debitE = FromCents(Cents(debitE_));
+  v.amounts.creditE = FromCents(Cents(creditE_));
+  v.vat = vat_->GetText();
+  return v;
+}
+
+bool TWSaiModDetJournaux::IsModified() {
+  for (MEdit* e : {day_, distribution_, account_, labelCode_, label1_, label2_, label3_, due_, debitF_, creditF_,
+                   debitE_, creditE_})
+    if (e != nullptr && e->IsModified()) return true;
+  return (euros_ != nullptr && euros_->IsModified()) || (vat_ != nullptr && vat_->IsModified());
+}
+
+// ---- account and labels ---------------------------------------------------------------------------------------
+
+// The account found (its C20 record current): its balance, whether it takes an analytic split, the
+// counterpart of an auxiliary account proposed as the model's next line, and the VAT-on-receipts list.
+void TWSaiModDetJournaux::ShowAccount() {
+  ::Table& c20 = *TableC20;
+  const std::string account = std::string(c20.GetField(1)).substr(0, 8);
+  const std::string counterpart = c20.GetField(25);
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) ShowAccountBalanceC20(info, EurosChecked());
+  const char mode = TheDossierRecord.AnalyticMode();
+  if (mode == '1' || mode == '2') {
+    analyticAllowed_ = AnalyticAllowed(*TableC10, c20, account, mode, ConstantLetter(57), roundingMode_ != 0);
+    ControlOf(kAnalytic)->EnableWindow(analyticAllowed_);
+  } else {
+    analyticAllowed_ = false;
+  }
+  if (IsAuxiliaryAccount(account)) ProposeCounterpartOf(counterpart);
+  if (ShowVatOnReceipts() && vat_->GetCount() == 0) FillVatList();
+}
+
+void TWSaiModDetJournaux::AccountUnknown() {
+  analyticAllowed_ = false;
+  gui::MessageBeep(0);
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) info->SetText(LoadStr(38));
+  const char mode = TheDossierRecord.AnalyticMode();
+  if (mode == '1' || mode == '2') ControlOf(kAnalytic)->EnableWindow(false);
+}
+
+void TWSaiModDetJournaux::AutoSense() {
+  if (!noSenseInModel_ || ConstantLetter(2) != 'O' || TableC10 == nullptr) return;
+  const char sense = AutoSenseOf(*TableC10, journal_[0], account_->GetText(), labelDigit_);
+  if (sense == 'D') CmDebit(false);
+  else if (sense == 'C') CmCredit(false);
+}
+
+void TWSaiModDetJournaux::ProposeLabel(bool focus) {
+  const std::string account = NormalizeAccount(account_->GetText());
+  std::string name;
+  if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
+    name = TableC20->GetField(2);
+  label1_->SetValue(LabelFromAccount(label1_->GetText(), name), false);
+  if (focus) FocusOn(label1_);
+}
+
+bool TWSaiModDetJournaux::ShowLabelCode(bool beepWhenUnknown) {
+  labelDigit_ = '0';
+  auto* text = dynamic_cast<gui::Static*>(ControlOf(kLabelCodeText));
+  const std::string code = labelCode_->GetText();
+  if (IsBlank(code)) {
+    if (text != nullptr) text->SetText("");
+    return true;
+  }
+  if (SeekC10(*TableC10, 'L', code.substr(0, 1)) && !TableC10->IsDeleted()) {
+    const std::string field = Padded(TableC10->GetField(4), 8);
+    if (text != nullptr) text->SetText(field.substr(0, 7));
+    if (field[7] >= '1' && field[7] <= '8') labelDigit_ = field[7];
+    return true;
+  }
+  if (text != nullptr) text->SetText(LoadStr(38));
+  if (beepWhenUnknown) gui::MessageBeep(0);
+  return false;
+}
+
+// After the labels: the due date, the VAT mark, or the amount of the line's sense.
+void TWSaiModDetJournaux::AfterLabels() {
+  if (DueDateAfterLabels(journal_[0], NormalizeAccount(account_->GetText()))) FocusOn(due_);
+  else if (vat_->IsWindowVisible() && vat_->IsWindowEnabled()) vat_->SetFocus();
+  else FocusOn(AmountField(Sense(), EurosChecked()));
+}
+
+char TWSaiModDetJournaux::HelpCharacter() const {
+  const char c = ProgramOption(4);
+  return c == ' ' || c == 0 ? '*' : c;
+}
+
+// The help character typed into a code field opens its lookup with the text before it.
+bool TWSaiModDetJournaux::TakeHelpCharacter(MEdit* edit, unsigned lookup) {
+  const std::string text = edit->GetText();
+  const std::size_t at = text.find(HelpCharacter());
+  if (at == std::string::npos) return false;
+  edit->SetValue(text.substr(0, at), false);
+  gui::PostCommand(GetHandle(), lookup);
+  return true;
+}
+
+// ---- field handlers -------------------------------------------------------------------------------------------
+
+void TWSaiModDetJournaux::DayEnter(bool moveOn) {
+  ClearMessage();
+  if (!DayIsValid(key_, day_->GetText())) {
+    SyncLinesWindow(0);
+    gui::MessageBeep(0);
+    Message(LoadStr(kMsgDayWrong));
+    FocusOn(day_);
+    return;
+  }
+  const std::string day = DayText(day_->GetText());
+  if (day != day_->GetText()) day_->SetValue(day, false);
+  LastEntryDay = std::atoi(day.c_str());
+  if (moveOn) FocusOn(ConstantLetter(60) == 'N' ? account_ : distribution_);
+}
+
+void TWSaiModDetJournaux::DayStep(unsigned id) {
+  const std::string month = Padded(key_, kKeyLength).substr(1, 4);
+  std::string day = DayText(day_->GetText());
+  if (!DayIsValid(key_, day)) day = "01";
+  const std::string date = month + day;
+  if (id == cmd::DayFirst) {
+    day = "01";
+  } else if (id == cmd::DayPrior) {
+    if (day == "01") {
+      gui::MessageBeep(0);
+      return;
+    }
+    day = std::string(PrevDay(date.c_str())).substr(4, 2);
+  } else if (id == cmd::DayNext) {
+    const std::string next = NextDay(date.c_str());
+    if (next.substr(0, 4) != month) {
+      gui::MessageBeep(0);
+      return;
+    }
+    day = next.substr(4, 2);
+  } else {
+    std::string d = date;
+    for (std::string next = NextDay(d.c_str()); next.substr(0, 4) == month; next = NextDay(d.c_str())) d = next;
+    day = d.substr(4, 2);
+  }
+  day_->SetValue(day, false);
+}
+
+void TWSaiModDetJournaux::DistributionEnter(bool moveOn) {
+  ClearMessage();
+  const std::string code = distribution_->GetText();
+  if (IsBlank(code)) {
+    if (moveOn) FocusOn(account_);
+    return;
+  }
+  if (moveOn && TakeHelpCharacter(distribution_, cmd::DistributionLookup)) return;
+  const FieldCheck d = CheckDistribution(*TableC10, *TableC20, code);
+  if (d.message == kMsgDistributionUnknown) {
+    gui::MessageBeep(0);
+    Message(LoadStr(d.message));
+    FocusOn(distribution_);
+    return;
+  }
+  SetAccountText(d.account);
+  if (d.accountLive) {
+    ShowAccount();
+    if (IsAuxiliaryAccount(d.account) || IsBlank(label1_->GetText())) ProposeLabel(false);
+    AutoSense();
+  }
+  if (moveOn) FocusOn(labelCode_);
+}
+
+void TWSaiModDetJournaux::DistributionLookup() {
+  std::string code;
+  const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, cmd::DistributionList,
+                                    kDistributionListSlot, nullptr, &code);
+  if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
+  if (answer == kLookupFound && SeekC10(*TableC10, 'V', Padded(code, 2)) && !TableC10->IsDeleted()) {
+    const std::string account = NormalizeAccount(Padded(TableC10->GetField(4), 8).substr(0, 8));
+    SetAccountText(account);
+    if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O') {
+      ShowAccount();
+      if (IsAuxiliaryAccount(account)) ProposeLabel(false);
+      AutoSense();
+    } else {
+      AccountUnknown();
+    }
+  }
+  FocusOn(distribution_);
+}
+
+void TWSaiModDetJournaux::AccountEnter(bool moveOn) {
+  ClearMessage();
+  if (moveOn && TakeHelpCharacter(account_, cmd::AccountLookup)) return;
+  if (std::string(AllTrim(account_->GetText().c_str())) == "00000000") SetAccountText("");
+  const FieldCheck a = CheckAccount(*TableC10, *TableC20, journal_[0], account_->GetText(), !moveOn,
+                                    ConstantLetter(6), ConstantLetter(7));
+  if (a.message != 0) {
+    SyncLinesWindow(0);
+    AccountUnknown();
+    Message(LoadStr(a.message));
+    FocusOn(account_);
+    return;
+  }
+  if (a.account.empty()) return;  // left blank: nothing to test yet
+  ShowAccount();
+  if (IsAuxiliaryAccount(a.account) || IsBlank(label1_->GetText())) ProposeLabel(false);
+  if (moveOn) {
+    AutoSense();
+    FocusOn(labelCode_);
+  }
+}
+
+void TWSaiModDetJournaux::AccountLookup() {
+  auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo));
+  const char answer = LookupC20Code(account_, cmd::AccountLookup, info);
+  if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
+  if (answer == kLookupFound) ShowAccount();
+  else AccountUnknown();
+  FocusOn(account_);
+}
+
+void TWSaiModDetJournaux::AccountView() {
+  const std::string account = Padded(NormalizeAccount(account_->GetText()), 8);
+  StoreSessionCode(account.c_str());
+  gui::SendCommand(MainWindowHandle, cmd::EtatCompte);
+}
+
+void TWSaiModDetJournaux::LabelCodeEnter(bool moveOn) {
+  ClearMessage();
+  if (moveOn && TakeHelpCharacter(labelCode_, cmd::LabelCodeLookup)) return;
+  const bool known = ShowLabelCode(true);
+  if (known && !IsBlank(labelCode_->GetText())) AutoSense();
+  if (!moveOn) return;
+  FocusOn(known ? label1_ : labelCode_);
+}
+
+void TWSaiModDetJournaux::LabelCodeLookup() {
+  std::string code;
+  const char answer = LookupC10Code(labelCode_, cmd::LabelCodeLookup, "L", 1, cmd::LabelList, kLabelListSlot, nullptr,
+                                    &code);
+  if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
+  ShowLabelCode(false);
+  if (answer == kLookupFound) AutoSense();
+  FocusOn(labelCode_);
+}
+
+void TWSaiModDetJournaux::LabelEnter(int id) {
+  if (id == kLabel1 && layout_ != Layout::A) FocusOn(label2_);
+  else if (id == kLabel2) FocusOn(label3_);
+  else AfterLabels();
+}
+
+void TWSaiModDetJournaux::DueDateEnter(bool moveOn) {
+  if (!IsBlank(due_->GetText()) && !DueDateIsValid(key_, day_->GetText(), due_->GetText())) {
+    gui::MessageBeep(0);
+    Message(LoadStr(kMsgDueDateWrong));
+    FocusOn(due_);
+    return;
+  }
+  if (!moveOn) return;
+  if (vat_->IsWindowVisible() && vat_->IsWindowEnabled()) vat_->SetFocus();
+  else FocusOn(AmountField(Sense(), EurosChecked()));
+}
+
+void TWSaiModDetJournaux::AmountEnter(unsigned id) {
+  ClearMessage();
+  ShowPieceTotals(true, false);
+  const bool debit = id == cmd::DebitFEnter || id == cmd::DebitEEnter;
+  const bool euros = id == cmd::DebitEEnter || id == cmd::CreditEEnter;
+  MEdit* field = AmountField(debit ? 'D' : 'C', euros);
+  if (Cents(field) == 0) {
+    FocusOn(AmountField(debit ? 'C' : 'D', euros));
+    return;
+  }
+  if (!debit && TableC20 != nullptr && CashAccountWouldBeCredit(*TableC20, account_->GetText(), EurosChecked(), Values(), loaded_)) {
+    gui::MessageBeep(0);
+    if (gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(kMsgCashCredit), LoadStr(52),
+                        gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
+      FocusOn(field);
+      return;
+    }
+  }
+  if (analyticAllowed_ && !splitDone_) {
+    CmAnalytique();
+    return;
+  }
+  // The piece's balances, the form's line included, were left by the totals above: the next-line step reads them.
+  if (!ValidateAndClose()) return;
+  NextLineStep();
+}
+
+void TWSaiModDetJournaux::AmountLeave() {
+  ClearMessage();
+  ShowPieceTotals(true, false);
+}
+
+void TWSaiModDetJournaux::VatEnter() { FocusOn(AmountField(Sense(), EurosChecked())); }
+
+void TWSaiModDetJournaux::StepCode(unsigned id) {
+  auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo));
+  switch (id) {
+    case cmd::DistributionFirst: FirstC10Code(distribution_, "V", 2, nullptr); break;
+    case cmd::DistributionPrior: PriorC10Code(distribution_, "V", 2, nullptr); break;
+    case cmd::DistributionNext: NextC10Code(distribution_, "V", 2, nullptr); break;
+    case cmd::DistributionLast: LastC10Code(distribution_, "V", 2, nullptr); break;
+    case cmd::LabelCodeFirst: FirstC10Code(labelCode_, "L", 1, nullptr); ShowLabelCode(false); break;
+    case cmd::LabelCodePrior: PriorC10Code(labelCode_, "L", 1, nullptr); ShowLabelCode(false); break;
+    case cmd::LabelCodeNext: NextC10Code(labelCode_, "L", 1, nullptr); ShowLabelCode(false); break;
+    case cmd::LabelCodeLast: LastC10Code(labelCode_, "L", 1, nullptr); ShowLabelCode(false); break;
+    default: {
+      bool done = false;
+      if (id == cmd::AccountFirst) done = FirstC20Code(account_, nullptr);
+      else if (id == cmd::AccountPrior) done = PriorC20Code(account_, nullptr);
+      else if (id == cmd::AccountNext) done = NextC20Code(account_, nullptr);
+      else done = LastC20Code(account_, nullptr);
+      if (done) ShowAccountBalanceC20(info, EurosChecked());
+      break;
+    }
+  }
+}
+
+// ---- commands of the line -------------------------------------------------------------------------------------
+
+void TWSaiModDetJournaux::CmDebit(bool moveFocus) { SwitchSense('D', moveFocus); }
+void TWSaiModDetJournaux::CmCredit(bool moveFocus) { SwitchSense('C', moveFocus); }
+
+void TWSaiModDetJournaux::SwitchSense(char to, bool moveFocus) {
+  ClearMessage();
+  if (Sense() != to) {
+    amountsSetting_ = true;
+    for (bool euros : {false, true}) {
+      MEdit* from = AmountField(to == 'D' ? 'C' : 'D', euros);
+      MEdit* into = AmountField(to, euros);
+      into->SetValue(from->GetText(), false);
+      from->SetValue("", false);
+    }
+    SetSense(to);
+    ShowPieceTotals(true, false);
+    amountsSetting_ = false;
+  }
+  if (moveFocus) FocusOn(AmountField(to, EurosChecked()));
+}
+
+void TWSaiModDetJournaux::EvChangeMontant(int id) {
+  const int i = id == kDebitF ? 0 : id == kCreditF ? 1 : id == kDebitE ? 2 : 3;
+  if (guards_[i] || amountsSetting_ || !opened_) return;
+  ClearMessage();
+  for (bool& g : guards_) g = true;
+  const bool debitSide = id == kDebitF || id == kDebitE;
+  if (debitSide && Sense() == 'C') {
+    creditF_->SetValue("", false);
+    creditE_->SetValue("", false);
+    SetSense('D');
+  } else if (!debitSide && Sense() == 'D') {
+    debitF_->SetValue("", false);
+    debitE_->SetValue("", false);
+    SetSense('C');
+  }
+  const char side = debitSide ? 'D' : 'C';
+  if (EurosChecked()) ConvertAmountByRate(*AmountField(side, true), *AmountField(side, false));
+  else ConvertAmountByInverseRate(*AmountField(side, false), *AmountField(side, true));
+  ShowPieceTotals(true, false);
+  for (bool& g : guards_) g = false;
+}
+
+void TWSaiModDetJournaux::EvChangeVentilation() {
+  if (accountSetting_ || !opened_) return;
+  ClearMessage();
+  account_->EnableWindow(IsBlank(distribution_->GetText()));
+}
+
+void TWSaiModDetJournaux::CmEnEuros() {
+  if (euroOnly_) euros_->SetValue(true, true);
+  else EnableAmountFields();
+  if (!IsBlank(account_->GetText())) FocusOn(AmountField(Sense(), EurosChecked()));
+  else FocusOn(day_);
+  // The balance line of the currency now typed.
+  ShowPieceTotals(true, false);
+}
+
+void TWSaiModDetJournaux::CmAnalytique() {
+  ClearMessage();
+  if (!analyticAllowed_) {
+    gui::MessageBeep(0);
+    return;
+  }
+  if (Check() == kLineRefused) return;
+  if (!Save()) return;
+  RememberValues();
+  const LineValues v = Values();
+  const std::string k = Padded(key_, kKeyLength);
+  const char sense = Sense();
+  auto amount = [&](bool euros) {
+    const long long cents = sense == 'D' ? Cents(AmountField('D', euros)) : -Cents(AmountField('C', euros));
+    return std::string(FormatNumber(14, 2, false, FromCents(cents)));
+  };
+  std::string split = k.substr(1, 13) + Padded(NormalizeAccount(v.account), 8) + k.substr(20, 4);
+  const std::string tail = std::string(4, ' ') + k.substr(14, 6) + Padded(v.day, 2) + Padded(v.labelCode, 1) +
+                           Padded(v.label1, 25) + amount(false) + amount(true);
+  auto ask = [&](int offset, char axis) {
+    const int position = OwnSlot + offset;
+    const std::string wanted = split + axis + tail;
+    if (RegistryChar(position) == '1') {
+      if (RegistryText(position + 11, 25) != wanted.substr(0, 25)) gui::MessageBeep(0);
+      SetRegistryText(position, 1, "R");
+    } else {
+      SetRegistryText(position + 11, kAnalyticKeyLength, "");
+      SetRegistryText(position + 11, kAnalyticKeyLength, wanted);
+      SetRegistryText(position, 1, "2");
+    }
+    gui::PostCommand(MainWindowHandle, cmd::Analytique);
+  };
+  if (TheDossierRecord.AnalyticMode() == '2') ask(kAnalyticLines2, 'X');
+  ask(kAnalyticLines1, LoadStr(1100)[0]);
+  splitDone_ = true;
+  amountFocus_ = true;
+}
+
+bool TWSaiModDetJournaux::AnalyticWindowOpen() {
+  for (int offset : {kAnalyticForm2, kAnalyticLines2, kAnalyticForm1, kAnalyticLines1}) {
+    const int position = OwnSlot + offset;
+    if (RegistryChar(position) != '1') continue;
+    SyncLinesWindow(SlotHandle(position));
+    gui::MessageBeep(0);
+    return true;
+  }
+  return false;
+}
+
+void TWSaiModDetJournaux::SyncLinesWindow(gui::Handle handle) {
+  if (const gui::Handle lines = LinesHandle()) {
+    SetRegistryText(linesSlot_ + kSlotRestoreOffset, kRestoreKeyLength, key_);
+    gui::SendCommand(lines, cmd::LigneRestore);
+  }
+  ActivateWindowHandle(handle);
+}
+
+bool TWSaiModDetJournaux::ValidateAndClose() {
+  ClearMessage();
+  if (AnalyticWindowOpen() || Check() == kLineRefused) return false;
+  AskOnClose = false;
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  return true;
+}
+
+// After a line accepted on Enter in an amount: a new line asks for the next line, a new piece or a rounding
+// line as the piece's balances say; an existing line moves the lines window to the next line.
+void TWSaiModDetJournaux::NextLineStep() {
+  const gui::Handle lines = LinesHandle();
+  if (lines == 0) return;
+  if (!newLine_) {
+    gui::PostMessage(lines, gui::WM_KEYDOWN, gui::VK_DOWN);
+    return;
+  }
+  Balances piece;
+  piece.debitF = pieceBalanceF_;
+  piece.debitE = pieceBalanceE_;
+  const NextLine next = NextLineAfter(piece, EurosChecked(), euroOnly_);
+  if (next.roundingFlag != 0) RoundingLineFlag = next.roundingFlag;
+  if (next.step == NextStep::NewLine) gui::PostCommand(lines, cmd::CreerLigne);
+  else if (next.step == NextStep::NewPiece) gui::PostCommand(lines, cmd::CreerPiece);
+}
+
+// ---- navigation, new line, quit and save ----------------------------------------------------------------------
+
+void TWSaiModDetJournaux::CmLigneSuivante() {
+  if (PrintRunFlag || IsIconic()) return;
+  ClearMessage();
+  if (Check() != kLineRefused && ValidateAndClose())
+    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LigneSuivante);
+}
+
+void TWSaiModDetJournaux::CmLignePrecedente() {
+  if (PrintRunFlag || IsIconic()) return;
+  ClearMessage();
+  if (Check() != kLineRefused && ValidateAndClose())
+    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LignePrecedente);
+}
+
+void TWSaiModDetJournaux::CmNouvelleLigne() {
+  if (PrintRunFlag || IsIconic()) return;
+  ClearMessage();
+  if (Check() != kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
+    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
+}
+
+void TWSaiModDetJournaux::CmNouvellePiece() {
+  if (PrintRunFlag || IsIconic()) return;
+  ClearMessage();
+  if (Check() != kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
+    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerPiece);
+}
+
+void TWSaiModDetJournaux::CmQuitterLigne() {
+  ClearMessage();
+  if (ClosingFlag || AnalyticWindowOpen()) return;
+  NoCheckFlag = true;
+  AskOnClose = false;
+  if (TableC50 != nullptr && TableC60 != nullptr && RemoveEmptyNewLine(*TableC50, *TableC60, key_)) RefreshLines();
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+void TWSaiModDetJournaux::CmEnregistrerLigne() {
+  ClearMessage();
+  if (ClosingFlag) return;
+  if (!AnalyticWindowOpen() && Check() != kLineRefused) {
+    AskOnClose = false;
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  }
+  AutomaticRoundingLine();
+}
+
+void TWSaiModDetJournaux::CeEnregistrerLigne(gui::CommandEnabler& ce) {
+  ce.Enable(!ClosingFlag && !PrintRunFlag && !IsIconic() && IsModified());
+}
+
+void TWSaiModDetJournaux::CmRechercheEcriture() {
+  const long long cents = Cents(AmountField(Sense(), EurosChecked()));
+  TDRechercheEcriture dialog(this, cents == 0 ? std::string() : AmountText(cents), key_.substr(1, kJournalMonthKeyLength));
+  if (dialog.Execute(kTaskModal) == gui::IDOK) ShowSearchTarget(this, SearchTargetKey);
+}
+
+// ---- balancing ------------------------------------------------------------------------------------------------
+
+void TWSaiModDetJournaux::ShowPieceTotals(bool includeForm, bool asBalanced) {
+  if (TableC50 == nullptr || !TableC50->isOpen) return;
+  const TypedLine typed = TypedLineOf(Values());
+  const Balances b = SumPiece(*TableC50, key_, includeForm ? &typed : nullptr);
+  auto show = [this](int id, const std::string& text) {
+    if (auto* s = dynamic_cast<MEStatic*>(ControlOf(id))) {
+      s->SetText(text);
+      s->DrawFrame();
+    }
+  };
+  long long debitF = b.debitF, creditF = b.creditF, debitE = b.debitE, creditE = b.creditE;
+  if (asBalanced) {
+    // The totals as they will be once the line has taken the balance.
+    if (b.BalanceF() < 0) debitF -= b.BalanceF();
+    else creditF += b.BalanceF();
+    if (b.BalanceE() < 0) debitE -= b.BalanceE();
+    else creditE += b.BalanceE();
+  }
+  show(kDebitTotalF, TotalText(debitF));
+  show(kCreditTotalF, TotalText(creditF));
+  show(kDebitTotalE, TotalText(debitE));
+  show(kCreditTotalE, TotalText(creditE));
+  const bool euros = EurosChecked();
+  show(kMainDebitTotal, TotalText(euros ? debitE : debitF));
+  show(kMainCreditTotal, TotalText(euros ? creditE : creditF));
+  if (asBalanced) ShowBalanceLine(0, 0);
+  else ShowBalanceLine(euros ? b.debitE : b.debitF, euros ? b.creditE : b.creditF);
+  pieceBalanceF_ = b.BalanceF();
+  pieceBalanceE_ = b.BalanceE();
+}
+
+void TWSaiModDetJournaux::ShowBalanceLine(long long debit, long long credit) {
+  if (auto* c = dynamic_cast<gui::Static*>(ControlOf(kBalanceCaption)))
+    c->SetText(std::string(LoadStr(1582)) + " " + LoadStr(EurosChecked() ? 2288 : 2289));
+  if (auto* v = dynamic_cast<MEStatic*>(ControlOf(kBalance))) {
+    v->SetText(debit == credit ? std::string() : std::string(AllTrim(FormatAmount(FromCents(debit - credit)))));
+    v->DrawFrame();
+  }
+}
+
+// The line takes the opposite of a balance in the entry currency (the other currency converted, or left
+// empty without `convert`), on the side that balances it.
+void TWSaiModDetJournaux::PutBalanceInLine(bool convert, long long balanceF, long long balanceE) {
+  amountsSetting_ = true;
+  for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) e->SetValue("", false);
+  const bool euros = EurosChecked();
+  const BalancingLine line = LineTaking(balanceF, balanceE, euros, convert, rate_);
+  if (line.hasFrancs || line.hasEuros) {
+    SetSense(line.sense);
+    if (line.hasFrancs) AmountField(line.sense, false)->SetValue(AmountText(line.francs), false);
+    if (line.hasEuros) AmountField(line.sense, true)->SetValue(AmountText(line.euros), false);
+  }
+  amountsSetting_ = false;
+  MEdit* field = AmountField(Sense(), euros);
+  field->FocusSelect(false);
+}
+
+// An empty account takes the journal's counterpart; a general account is filled with "0" to 8.
+void TWSaiModDetJournaux::FillCounterpartAccount() {
+  accountSetting_ = true;
+  if (IsBlank(account_->GetText())) account_->SetValue(AllTrim(journal_.substr(1, 8).c_str()), false);
+  if (!IsBlank(account_->GetText()) && !IsAuxiliaryAccount(account_->GetText()))
+    account_->SetValue(NormalizeAccount(account_->GetText()), false);
+  accountSetting_ = false;
+}
+
+void TWSaiModDetJournaux::CmSolderPiece() {
+  ClearMessage();
+  FillCounterpartAccount();
+  ShowPieceTotals(false, true);
+  PutBalanceInLine(roundingMode_ == 0, pieceBalanceF_, pieceBalanceE_);
+  if (roundingMode_ != 0) SetAccountText(RoundingAccount(Sense() == 'D'));
+  ClearMessage();
+  if (Check() == kLineRefused) return;
+  if (!ValidateAndClose()) return;
+  ShowPieceTotals(true, false);
+  const bool entryEuros = EurosChecked();
+  const bool balancedOther = entryEuros ? pieceBalanceF_ == 0 : pieceBalanceE_ == 0;
+  if (euroOnly_ || balancedOther) {
+    ModelText().clear();
+    return;
+  }
+  RoundingLineFlag = entryEuros ? 1 : 2;
+  if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
+}
+
+void TWSaiModDetJournaux::CmSolderCompte() {
+  ClearMessage();
+  accountSetting_ = true;
+  if (!IsBlank(account_->GetText()) && !IsAuxiliaryAccount(account_->GetText()))
+    account_->SetValue(NormalizeAccount(account_->GetText()), false);
+  accountSetting_ = false;
+  const std::string account = NormalizeAccount(account_->GetText());
+  ::Table& c20 = *TableC20;
+  if (account.empty() || !c20.Seek("C20CODE", account.c_str()) || c20.MatchKey(account.c_str(), 8, 1) != 'O') {
+    gui::MessageBeep(0);
+    return;
+  }
+  // The account's totals hold the line as it was loaded: that part comes off, not the amounts typed since.
+  const Pair balance = AccountBalanceWithoutLine(c20, account, loaded_);
+  PutBalanceInLine(true, balance.francs, balance.euros);
+  ShowPieceTotals(true, false);
+}
+
+void TWSaiModDetJournaux::CmSolderJournal() {
+  ClearMessage();
+  FillCounterpartAccount();
+  const Balances journal = JournalBalanceWithout(*TableC50, key_);
+  PutBalanceInLine(true, journal.BalanceF(), journal.BalanceE());
+  ShowPieceTotals(true, false);
+  ClearMessage();
+  if (Check() == kLineRefused) return;
+  if (!ValidateAndClose()) return;
+  AutomaticRoundingLine();
+  ModelText().clear();
+}
+
+bool TWSaiModDetJournaux::AutomaticRoundingLine() {
+  ShowPieceTotals(true, false);
+  Balances piece;
+  piece.debitF = pieceBalanceF_;
+  piece.debitE = pieceBalanceE_;
+  const int flag = RoundingLineWanted(piece, EurosChecked(), euroOnly_);
+  if (flag == 0) return false;
+  RoundingLineFlag = flag;
+  if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
+  return true;
+}
+
+// ---- models ---------------------------------------------------------------------------------------------------
+
+void TWSaiModDetJournaux::ApplyModelLine() {
+  const std::string& text = ModelText();
+  const ModelLine m = ReadModelLine(text);
+  noSenseInModel_ = m.sense == ' ';
+  gui::Window* target = nullptr;
+  unsigned lookup = 0;
+  if (m.hasAccount) {
+    const std::string current = AllTrim(account_->GetText().c_str());
+    const std::size_t n = std::min(current.size(), m.account.size());
+    const bool agree = !m.account.empty() && !current.empty() && current.compare(0, n, m.account, 0, n) == 0;
+    if (!agree) {
+      const std::string account = NormalizeAccount(m.account);
+      SetAccountText(account);
+      if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O') {
+        ShowAccount();
+        if (IsAuxiliaryAccount(account) || IsBlank(label1_->GetText())) ProposeLabel(false);
+        AutoSense();
+      } else {
+        AccountUnknown();
+        SetAccountText(m.account);
+        if (m.lookup) lookup = cmd::AccountLookup;
+      }
+    }
+    target = account_;
+  }
+  if (!IsBlank(m.labelCode)) {
+    labelCode_->SetValue(m.labelCode, false);
+    if (ShowLabelCode(true)) {
+      AutoSense();
+    } else {
+      if (target == nullptr) target = labelCode_;
+      if (lookup == 0) lookup = cmd::LabelCodeLookup;
+    }
+  }
+  if (m.hasLabel) label1_->SetValue(m.label, false);
+  if (m.sense != ' ') {
+    SwitchSense(m.sense, false);
+    if (target == nullptr) target = AmountField(m.sense, EurosChecked());
+  }
+  amountsSetting_ = true;
+  const char sense = Sense();
+  const bool euros = EurosChecked();
+  if (m.amount == ModelLine::Amount::Balance) {
+    amountsSetting_ = false;
+    ShowPieceTotals(false, true);
+    PutBalanceInLine(true, pieceBalanceF_, pieceBalanceE_);
+  } else {
+    if (m.amount == ModelLine::Amount::Value) {
+      AmountField(sense == 'D' ? 'C' : 'D', false)->SetValue("", false);
+      AmountField(sense == 'D' ? 'C' : 'D', true)->SetValue("", false);
+      MEdit* typed = AmountField(sense, euros);
+      MEdit* other = AmountField(sense, !euros);
+      typed->SetValue(AmountText(ToCents(m.value)), false);
+      if (euros) ConvertAmountByRate(*typed, *other);
+      else ConvertAmountByInverseRate(*typed, *other);
+    } else {
+      for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) e->SetValue("", false);
+    }
+    amountsSetting_ = false;
+    ShowPieceTotals(true, false);
+  }
+  // The amount of the entry currency (the other one is not typed).
+  if (target == nullptr) target = AmountField(sense, euros);
+  FocusOn(target);
+  if (lookup != 0) gui::PostCommand(GetHandle(), lookup);
+}
+
+void TWSaiModDetJournaux::CmCompteSuivantModele() {
+  std::string& text = ModelText();
+  if (NextModelLine(text)) {
+    ApplyModelLine();
+    return;
+  }
+  const std::string counterpart = AllTrim(journal_.substr(1, 8).c_str());
+  if (!counterpart.empty()) {
+    SetAccountText(counterpart);
+    ShowPieceTotals(false, true);
+    PutBalanceInLine(true, pieceBalanceF_, pieceBalanceE_);
+    ClearMessage();
+    FocusOn(account_);
+    return;
+  }
+  gui::MessageBeep(0);
+  FocusOn(account_);
+}
+
+void TWSaiModDetJournaux::CmAutreModele() {
+  const std::string ownHandle = RegistryText(OwnSlot + 1, 10);
+  std::string code;
+  if (TakeLookupAnswer(kModelsListSlot, kModelCodeWidth, ownHandle, code)) {
+    SyncLinesWindow(0);
+    std::string memo;
+    if (SeekC10(*TableC10, 'M', code) && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
+      if (memo.size() > kModelRoom) memo.resize(kModelRoom);
+      const std::size_t end = memo.find('\x1A');
+      if (end != std::string::npos) memo.resize(end);
+      ModelText() = TidyModelText(memo);
+    } else {
+      gui::MessageBeep(0);
+    }
+    ApplyModelLine();
+    return;
+  }
+  WriteLookupRequest(kModelsListSlot, kModelCodeWidth, "", OwnSlot + 1, ownHandle, cmd::OtherModel);
+  const gui::Handle list = SlotHandle(kModelsListSlot);
+  const char flag = RegistryChar(kModelsListSlot);
+  if (flag == ' ' || flag == 0 || !gui::IsWindow(list)) {
+    ChildLayoutMode = 8;
+    gui::PostCommand(MainWindowHandle, cmd::ModelesList);
+    return;
+  }
+  SyncLinesWindow(list);
+  gui::PostCommand(list, form_cmd::ListReposition);
+}
+
+void TWSaiModDetJournaux::ProposeCounterpartOf(const std::string& counterpart) {
+  const char type = journal_[0];
+  if (!newLine_ || !(type == 'A' || type == 'V' || (type == 'T' && ConstantLetter(5) == 'O'))) return;
+  ProposeCounterpart(ModelText(), counterpart);
+}
+
+// ---- validation and save --------------------------------------------------------------------------------------
+
+int TWSaiModDetJournaux::Check() {
+  ClearMessage();
+  ValidationRequest request;
+  request.key = key_;
+  request.journalType = journal_[0];
+  request.values = Values();
+  request.noCheck = NoCheckFlag;
+  request.modified = IsModified();
+  request.constant006 = ConstantLetter(6);
+  request.constant007 = ConstantLetter(7);
+  const Validation v = ValidateLineValues(*TableC10, *TableC20, request);
+  if (v.accountFromDistribution) SetAccountText(v.account);
+  if (v.accountEmptied) SetAccountText("");
+  if (v.answer != kLineRefused) {
+    if (!NoCheckFlag && v.accountLive) ShowAccount();
+    return v.answer;
+  }
+  const bool accountField = v.focus == LineField::Distribution || v.focus == LineField::Account;
+  if (v.focus == LineField::Day || accountField) SyncLinesWindow(0);
+  if (accountField) AccountUnknown();
+  else gui::MessageBeep(0);
+  Message(LoadStr(v.message));
+  FocusField(v.focus);
+  return kLineRefused;
+}
+
+bool TWSaiModDetJournaux::Save() {
+  if (!IsModified()) return true;
+  SaveRequest request;
+  request.key = key_;
+  request.values = Values();
+  request.roundingLine = roundingMode_ != 0;
+  request.analyticAllowed = analyticAllowed_;
+  request.previousAccount = previousAccount_;
+  const SaveResult r = SaveLineRecord(*TableC50, *TableC60, request);
+  if (r.outcome == SaveOutcome::LockRefused) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(kMsgLockRefused), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  if (r.outcome == SaveOutcome::Failed) return false;
+  if (r.outcome != SaveOutcome::NotFound) {
+    previousAccount_ = r.account;
+    SetAccountText(r.account);
+    if (!request.roundingLine) EntryCurrencyFlag = request.values.euros;
+    // The account's balance in the status bar, in the main currency.
+    ::Table& c20 = *TableC20;
+    if (MessageBar != nullptr && c20.Seek("C20CODE", r.account.c_str()) && c20.MatchKey(r.account.c_str(), 8, 1) != '#') {
+      const int d = euroFirst_ ? 1 : 0;
+      const double balance = c20.GetFieldNum(17 + d) - c20.GetFieldNum(19 + d);
+      MessageBar->SetText(Padded(c20.GetField(1), 8) + " " + c20.GetField(2) + LoadStr(1582) + " " +
+                          LTrim(FormatAmount(balance)) + " " + LoadStr(euroFirst_ ? 2277 : 2278));
+    }
+    // The line as it stands now is the one loaded.
+    if (SeekLine(*TableC50, key_)) loaded_ = ReadLineRecord(*TableC50);
+  }
+  ShowPieceTotals(true, false);
+  RefreshLines();
+  // The model's line of the account just saved is done.
+  DropSavedModelLine(ModelText(), NormalizeAccount(account_->GetText()));
+  noSenseInModel_ = true;
+  if (RegistryChar(kHeadersListFlag) == '1') {
+    const gui::Handle list = SlotHandle(kHeadersListFlag);
+    if (list != 0 && gui::Window::FromHandle(list) != nullptr) gui::SendCommand(list, cmd::RafraichirTotal);
+  }
+  // Chained manual matching of a subsidiary account typed in a treasury journal.
+  const std::string account = NormalizeAccount(account_->GetText());
+  if (r.outcome == SaveOutcome::Saved && journal_[0] == 'T' && ConstantLetter(26) == 'O' && IsAuxiliaryAccount(account)) {
+    SetRegistryText(kRegistryLastAuxiliaryAccount, 8, Padded(account, 8));
+    gui::PostCommand(MainWindowHandle, cmd::LettrageManuel);
+  }
+  return true;
+}
+
+// The lines window shows the line as saved (its key handed over at L + 18).
+void TWSaiModDetJournaux::RefreshLines() {
+  const gui::Handle lines = LinesHandle();
+  if (lines == 0) return;
+  SetRegistryText(linesSlot_ + kSlotRestoreOffset, kRestoreKeyLength, key_);
+  gui::SendCommand(lines, cmd::RafraichirLigne);
+}
+
+bool TWSaiModDetJournaux::AnalyticSplitMatches() {
+  const LineValues v = Values();
+  const long long lineF = Cents(debitF_) - Cents(creditF_);
+  const long long lineE = Cents(debitE_) - Cents(creditE_);
+  return AnalyticSplitBalances(*TableC50, key_, previousAccount_, TheDossierRecord.AnalyticMode() == '2', lineF, lineE,
+                               !euroOnly_);
+}
+
+bool TWSaiModDetJournaux::CanClose() {
+  if (!CMDIModif::CanClose()) {
+    if (!ClosingFlag) SyncLinesWindow(0);
+    return false;
+  }
+  ClearMessage();
+  if (!analyticAllowed_ || NoCheckFlag) return true;
+  if (AnalyticSplitMatches()) return true;
+  Message(LoadStr(kMsgAnalyticWrong));
+  SyncLinesWindow(0);
+  gui::MessageBeep(0);
+  if (gui::MessageBox(this, LoadStr(kMsgAnalyticQuestion), LineTitle(),
+                      gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES)
+    return true;
+  FocusOn(ControlOf(kAnalytic));
+  return false;
+}
+
+// ---- focus, layout, end ---------------------------------------------------------------------------------------
+
+void TWSaiModDetJournaux::EvSetFocus(gui::Handle lost) {
+  CMDIModif::EvSetFocus(lost);
+  TakeFocus(false);
+}
+
+// The form takes the focus: the lines window selects its line, and the field to type in gets the focus (once
+// the form is open, a control that has it keeps it, unless the analytic split asked for the amount).
+void TWSaiModDetJournaux::TakeFocus(bool opening) {
+  if (!opened_) return;
+  if (const gui::Handle lines = LinesHandle()) {
+    SetRegistryText(linesSlot_ + kSlotRestoreOffset, kRestoreKeyLength, key_);
+    gui::SendCommand(lines, cmd::LigneRestore);
+  }
+  if (TableC50 != nullptr && TableC50->isOpen && TableC50->tag != L::kCodeTag) TableC50->SetOrder(L::kCodeTag);
+  const std::string account = account_->GetText();
+  if (!IsBlank(account)) StoreSessionCode(Padded(NormalizeAccount(account), 8).c_str());
+  SetActiveLinesWindowPosition(OwnSlot);
+  if (!opening && !amountFocus_)
+    for (const auto& [id, w] : controls_)
+      if (w->HasFocus()) return;
+  if (CalculatorEdit != nullptr && CalculatorEdit->Parent() == this) return;
+  if (amountFocus_) {
+    amountFocus_ = false;
+    FocusOn(AmountField(Sense(), EurosChecked()));
+  } else if (IsModified() && !IsBlank(account) && Cents(debitF_) == 0 && Cents(creditF_) == 0 && Cents(debitE_) == 0 &&
+             Cents(creditE_) == 0) {
+    FocusOn(label1_);
+  } else {
+    FocusOn(day_);
+  }
+}
+
+void TWSaiModDetJournaux::CleanupWindow() {
+  // The line's lock goes back and the slot is free at once: a command the form posted on its way out
+  // ("Créer Pièce" ...) finds it closed.
+  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
+  holdsLine_ = false;
+  if (OwnSlot > 0) SetRegistryText(OwnSlot, kFormSlotLength, "");
+  CMDIModif::CleanupWindow();
+}
+
+void TWSaiModDetJournaux::ReleaseLineLockForTest() {
+  if (holdsLine_ && TableC50 != nullptr && SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
+}
+
+namespace {
+// One control's place in the grid: column, row, columns spanned, kind of placement and its extra value.
+struct Place {
+  int id, col, row, span, kind, extra;
+};
+}  // namespace
+
+void TWSaiModDetJournaux::ArrangeControls() {
+  if (arranging_) return;
+  arranging_ = true;
+  const int francRow = euroFirst_ ? 2 : 1, euroRow = euroFirst_ ? 1 : 2;
+  std::vector<Place> places;
+  std::vector<int> hidden;
+  if (layout_ != Layout::Plain) {
+    const bool a = layout_ == Layout::A;
+    // Layout A keeps one row for the line and its amounts and no labels 2 and 3.
+    const int info = a ? 2 : 4, buttons = a ? 3 : 5, values = a ? 4 : 6, totals = a ? 5 : 7;
+    const int francAmounts = a ? francRow : francRow, euroAmounts = a ? euroRow : euroRow;
+    places = {
+        {kPiece, 3, 1, 6, grid::Text, 6},           {kDay, 9, 1, 3, grid::Text, 2},
+        {kDistribution, 12, 1, 3, grid::Text, 2},   {kAccount, 15, 1, 11, grid::Text, 8},
+        {kLabelCode, 26, 1, 5, grid::Text, 1},      {kLabel1, 31, 1, 22, grid::Text, 25},
+        {kDebitF, 53, francAmounts, 9, grid::Text, 12}, {kCreditF, 62, francAmounts, 8, grid::Text, 12},
+        {kAmountLetterF, 70, francAmounts, 2, grid::Label, 0},
+        {kDebitE, 53, euroAmounts, 9, grid::Text, 12},  {kCreditE, 62, euroAmounts, 8, grid::Text, 12},
+        {kAmountLetterE, 70, euroAmounts, 2, grid::Label, 0},
+        {kAccountInfo, 1, info, 30, grid::Label, 0}, {kDueCaption, 31, info, 5, grid::Label, 0},
+        {kDueDate, 36, info, 8, grid::Text, 8},      {kEuros, 44, info, 9, grid::Box, 0},
+        {kDistributionLookup, 12, buttons, 3, grid::Button, 0}, {kAccountLookup, 15, buttons, 2, grid::Button, 0},
+        {kAccountView, 17, buttons, 2, grid::Button, 0},        {kAnalytic, 19, buttons, 7, grid::Button, 0},
+        {kLabelCodeLookup, 26, buttons, 3, grid::Button, 0},    {kLabelFromAccount, 31, buttons, 3, grid::Button, 0},
+        {kVatCaption, 36, buttons, 8, grid::Label, 0},          {kVat, 44, buttons, 13, grid::Text, 14},
+        {kDebitButton, 57, buttons, 2, grid::Button, 0},        {kSense, 59, buttons, 5, grid::Label, 0},
+        {kCreditButton, 64, buttons, 2, grid::Button, 0},       {kOtherModel, 1, buttons, 10, grid::Button, 0},
+        {kMessage, 1, values, 23, grid::Label, 0},   {kLabelCodeText, 24, values, 7, grid::Label, 0},
+        {kDebitTotalF, 52, values, 9, grid::Label, 0}, {kCreditTotalF, 61, values, 9, grid::Label, 0},
+        {kTotalLetterF, 70, values, 2, grid::Label, 0},
+        {kDebitTotalE, 52, values + 1, 9, grid::Label, 0}, {kCreditTotalE, 61, values + 1, 9, grid::Label, 0},
+        {kTotalLetterE, 70, values + 1, 2, grid::Label, 0},
+        {kTotalsCaption, 1, totals, 9, grid::Label, 0}, {kMainDebitTotal, 10, totals, 9, grid::Label, 0},
+        {kMainCreditTotal, 19, totals, 9, grid::Label, 0}, {kBalanceCaption, 31, totals, 7, grid::Label, 0},
+        {kBalance, 38, totals, 13, grid::Label, 0},
+    };
+    if (!a) {
+      places.push_back({kLabel2, 31, 2, 22, grid::Text, 25});
+      places.push_back({kLabel3, 31, 3, 22, grid::Text, 25});
+    } else {
+      hidden = {kLabel2, kLabel3};
+    }
+    for (int id = kCaptionDay; id <= kCaptionCredit; ++id) hidden.push_back(id);
+  } else {
+    // One field a row, its caption in the first column; the amounts below, the totals last.
+    const int first = 11, second = 12;
+    const int francLine = euroFirst_ ? second : first, euroLine = euroFirst_ ? first : second;
+    places = {
+        {kCaptionDay, 1, 1, 1, grid::Label, 0},          {kDay, 2, 1, 1, grid::Text, 2},
+        {kPiece, 3, 1, 1, grid::Text, 6},                {kOtherModel, 7, 1, 1, grid::Button, 0},
+        {kCaptionDistribution, 1, 2, 1, grid::Label, 0}, {kDistribution, 2, 2, 1, grid::Text, 2},
+        {kDistributionLookup, 3, 2, 1, grid::Button, 0},
+        {kCaptionAccount, 1, 3, 1, grid::Label, 0},      {kAccount, 2, 3, 1, grid::Text, 8},
+        {kAccountLookup, 3, 3, 1, grid::Button, 0},      {kAccountView, 4, 3, 1, grid::Button, 0},
+        {kAccountInfo, 5, 3, 3, grid::Label, 0},
+        {kCaptionLabelCode, 1, 4, 1, grid::Label, 0},    {kLabelCode, 2, 4, 1, grid::Text, 1},
+        {kLabelCodeLookup, 3, 4, 1, grid::Button, 0},    {kLabelCodeText, 4, 4, 2, grid::Label, 0},
+        {kCaptionLabel1, 1, 5, 1, grid::Label, 0},       {kLabel1, 2, 5, 3, grid::Text, 25},
+        {kLabelFromAccount, 5, 5, 1, grid::Button, 0},
+        {kCaptionLabel2, 1, 6, 1, grid::Label, 0},       {kLabel2, 2, 6, 3, grid::Text, 25},
+        {kCaptionLabel3, 1, 7, 1, grid::Label, 0},       {kLabel3, 2, 7, 3, grid::Text, 25},
+        {kDueCaption, 1, 8, 1, grid::Label, 0},          {kDueDate, 2, 8, 1, grid::Text, 8},
+        {kVatCaption, 1, 9, 1, grid::Label, 0},          {kVat, 2, 9, 2, grid::Text, 14},
+        {kCaptionDebit, 2, 10, 1, grid::Label, 0},       {kCaptionCredit, 6, 10, 1, grid::Label, 0},
+        {kAmountLetterF, 1, francLine, 1, grid::Label, 0}, {kDebitF, 2, francLine, 1, grid::Text, 12},
+        {kCreditF, 6, francLine, 1, grid::Text, 12},
+        {kAmountLetterE, 1, euroLine, 1, grid::Label, 0}, {kDebitE, 2, euroLine, 1, grid::Text, 12},
+        {kCreditE, 6, euroLine, 1, grid::Text, 12},
+        {kDebitButton, 3, first, 1, grid::Button, 0},    {kSense, 4, first, 1, grid::Label, 0},
+        {kCreditButton, 5, first, 1, grid::Button, 0},
+        {kEuros, 4, second, 1, grid::Box, 0},            {kAnalytic, 7, second, 1, grid::Button, 0},
+        {kMessage, 1, 13, 5, grid::Label, 0},
+        {kDebitTotalF, 6, 13, 1, grid::Label, 0},        {kCreditTotalF, 7, 13, 1, grid::Label, 0},
+        {kTotalsCaption, 1, 14, 1, grid::Label, 0},      {kMainDebitTotal, 2, 14, 1, grid::Label, 0},
+        {kMainCreditTotal, 3, 14, 1, grid::Label, 0},    {kBalanceCaption, 4, 14, 1, grid::Label, 0},
+        {kBalance, 5, 14, 1, grid::Label, 0},
+        {kDebitTotalE, 6, 14, 1, grid::Label, 0},        {kCreditTotalE, 7, 14, 1, grid::Label, 0},
+    };
+    // Each amount row carries its currency letter: the totals need none.
+    hidden = {kTotalLetterF, kTotalLetterE};
+  }
+  for (const Place& p : places) MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
+  for (int id : hidden)
+    if (gui::Window* w = ControlOf(id)) w->Show(gui::SW_HIDE);
+  arranging_ = false;
+}
+
+// ---- messages and commands ------------------------------------------------------------------------------------
+
+std::intptr_t TWSaiModDetJournaux::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
+  if (msg == gui::WM_COMMAND && lParam != 0 && code != gui::BN_CLICKED) {
+    // Notifications of the controls: the changes of the amounts and of the distribution code.
+    const int id = static_cast<int>(wParam & 0xFFFF);
+    if (code == gui::EN_CHANGE) {
+      if (id == kDebitF || id == kCreditF || id == kDebitE || id == kCreditE) EvChangeMontant(id);
+      else if (id == kDistribution) EvChangeVentilation();
+    }
+    return 0;
+  }
+  return CMDIModif::WindowProc(msg, wParam, lParam);
+}
+
+bool TWSaiModDetJournaux::EvCommand(unsigned id) {
+  if (ClosingFlag && id != cmd::Quitter) return CMDIModif::EvCommand(id);
+  switch (id) {
+    case cmd::DayFirst: case cmd::DayPrior: case cmd::DayNext: case cmd::DayLast: DayStep(id); return true;
+    case cmd::DayEnter: DayEnter(true); return true;
+    case cmd::DayLeave: DayEnter(false); return true;
+    case cmd::DistributionEnter: DistributionEnter(true); return true;
+    case cmd::DistributionLeave: DistributionEnter(false); return true;
+    case cmd::DistributionLookup: DistributionLookup(); return true;
+    case cmd::DistributionFirst: case cmd::DistributionPrior: case cmd::DistributionNext: case cmd::DistributionLast:
+    case cmd::AccountFirst: case cmd::AccountPrior: case cmd::AccountNext: case cmd::AccountLast:
+    case cmd::LabelCodeFirst: case cmd::LabelCodePrior: case cmd::LabelCodeNext: case cmd::LabelCodeLast:
+      StepCode(id);
+      return true;
+    case cmd::AccountEnter: AccountEnter(true); return true;
+    case cmd::AccountLeave: AccountEnter(false); return true;
+    case cmd::AccountLookup: AccountLookup(); return true;
+    case cmd::AccountView: AccountView(); return true;
+    case cmd::Analytic: CmAnalytique(); return true;
+    case cmd::LabelCodeEnter: LabelCodeEnter(true); return true;
+    case cmd::LabelCodeLeave: LabelCodeEnter(false); return true;
+    case cmd::LabelCodeLookup: LabelCodeLookup(); return true;
+    case cmd::LabelFromAccount: ProposeLabel(true); return true;
+    case cmd::Label1Enter: LabelEnter(kLabel1); return true;
+    case cmd::Label2Enter: LabelEnter(kLabel2); return true;
+    case cmd::Label3Enter: LabelEnter(kLabel3); return true;
+    case cmd::DueEnter: DueDateEnter(true); return true;
+    case cmd::DueLeave: DueDateEnter(false); return true;
+    case cmd::DebitFEnter: case cmd::CreditFEnter: case cmd::DebitEEnter: case cmd::CreditEEnter: AmountEnter(id); return true;
+    case cmd::DebitFLeave: case cmd::CreditFLeave: case cmd::DebitELeave: case cmd::CreditELeave: AmountLeave(); return true;
+    case cmd::VatEnter: VatEnter(); return true;
+    case cmd::DebitButton: CmDebit(); return true;
+    case cmd::CreditButton: CmCredit(); return true;
+    case cmd::Euros: CmEnEuros(); return true;
+    case cmd::OtherModel: CmAutreModele(); return true;
+    case cmd::OpeningFocus: TakeFocus(true); return true;
+    case cmd::Label1Leave: case cmd::Nothing: return true;
+    default: return CMDIModif::EvCommand(id);
+  }
+}
+
+const gui::ResponseTable& TWSaiModDetJournaux::Table() {
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
+                                              .Command(cmd::Quitter, &TWSaiModDetJournaux::CmQuitterLigne)
+                                              .Command(cmd::Enregistrer, &TWSaiModDetJournaux::CmEnregistrerLigne)
+                                              .Command(cmd::SolderPiece, &TWSaiModDetJournaux::CmSolderPiece)
+                                              .Command(cmd::SolderJournal, &TWSaiModDetJournaux::CmSolderJournal)
+                                              .Command(cmd::SolderCompte, &TWSaiModDetJournaux::CmSolderCompte)
+                                              .Command(cmd::CreerLigne, &TWSaiModDetJournaux::CmNouvelleLigne)
+                                              .Command(cmd::CreerPiece, &TWSaiModDetJournaux::CmNouvellePiece)
+                                              .Command(cmd::LigneSuivante, &TWSaiModDetJournaux::CmLigneSuivante)
+                                              .Command(cmd::LignePrecedente, &TWSaiModDetJournaux::CmLignePrecedente)
+                                              .Command(cmd::Modele, &TWSaiModDetJournaux::CmCompteSuivantModele)
+                                              .Command(cmd::AutreModele, &TWSaiModDetJournaux::CmAutreModele)
+                                              .Command(cmd::ChercherMontant, &TWSaiModDetJournaux::CmRechercheEcriture)
+                                              .Enable(cmd::Enregistrer, &TWSaiModDetJournaux::CeEnregistrerLigne)
+                                              .Enable(cmd::Quitter, &CMDIModif::CeQuitter)
+                                              .Enable(cmd::ChercherMontant, &CMDIModif::CeQuitter);
+  return table;
+}
+
+// ---- command 20403 --------------------------------------------------------------------------------------------
+
+void CmModDetJournaux() {
+  // A line asked again while its form shows it: the lines window comes back, the form keeps its content.
+  for (int k = 0; k < kSlotCount; ++k) {
+    const int lines = SlotPosition(k);
+    if (RegistryChar(lines) == 'R' && ActivateExistingChild(lines)) return;
+  }
+  int k = 0;
+  while (k < kSlotCount && RegistryChar(SlotPosition(k)) != '2') ++k;
+  if (k == kSlotCount || CommandWindow == nullptr) return;
+  const int lines = SlotPosition(k), form = lines + kPartnerOffset;
+  const Layout layout = LayoutOf(ConstantLetter(61));
+  const int columns = layout == Layout::Plain ? 7 : 71;
+  const int rows = layout == Layout::A ? 5 : layout == Layout::Plain ? 14 : 7;
+  const std::string key = Padded(RegistryText(form + 11, kKeyLength), kKeyLength);
+  const std::string title = std::string(CodeLabelForType("5")) + key.substr(8, 6) + "/" + key.substr(14, 10) +
+                            LoadStr(835) + RTrim(key.substr(5, 3).c_str()) + LoadStr(835) + key.substr(3, 2) + "/" +
+                            DecodeYear(key.substr(1, 2).c_str());
+  auto* window = new TWSaiModDetJournaux(CommandWindow, title, columns, rows, form, lines);
+  SetChildIcon(*window, kLineIcon);
+  // Constant 061: the lower third, half or two thirds of the client area; the whole height otherwise.
+  const int divisor = layout == Layout::A ? 3 : layout == Layout::B ? 2 : layout == Layout::C ? -3 : 0;
+  PlaceChildWindow(*window, layout == Layout::Plain ? 5 : 0, divisor);
+  if (ProgramOption(3) != 'O') {
+    const gui::Rect client = CommandWindow->GetClientRect();
+    const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
+    const int h = std::max(client.h, 300);
+    gui::Rect r{0, 0, std::max(client.w, 600), h};
+    switch (layout) {
+      case Layout::A: r = {0, h - h / 3, r.w, h / 3}; break;
+      case Layout::B: r = {0, h - h / 2, r.w, h / 2}; break;
+      case Layout::C: r = {0, h - 2 * h / 3, r.w, 2 * h / 3}; break;
+      case Layout::Plain: r = {5 * cw, 0, std::min(std::max(client.w - 5 * cw, 300), 7 * 13 * cw + 40), h}; break;
+    }
+    window->MoveWindow(r);
+  }
+  if (window->Create()) window->Show(gui::SW_SHOWNORMAL);
+  else delete window;
+  SetRegistryText(lines, 1, "1");
+}
