@@ -7,6 +7,7 @@
 #include "entry/core/entry_state.h"
 #include "entry/core/journal_month.h"
 #include "entry/headers_list.h"
+#include "entry/line_form.h"
 #include "entry/lines_window.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
@@ -108,4 +109,5 @@ void CmActiverSaisie() {
 void InstallEntryCommands() {
   SetCommandWork(entry_cmd::SaisieEcritures, CmSaisieEcritures);  // "Saisie > Saisie d'Ecritures"
   SetCommandWork(entry_cmd::ActiverSaisie, CmActiverSaisie);      // the entry windows brought forward
+  SetCommandWork(entry_cmd::ModDetJournaux, CmModDetJournaux);     // the line form of a journal-entry slot
 }

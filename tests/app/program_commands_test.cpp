@@ -21,8 +21,8 @@ TEST(ProgramCommandsTest, TheCodeListCommandsAndTheRecordTextEditorHaveTheirWork
 
 TEST(ProgramCommandsTest, TheEntryCommandsHaveTheirWork) {
   InstallProgramCommands();
-  // "Saisie d'Ecritures" and the entry windows brought forward.
-  for (unsigned id : {20401u, 20402u}) EXPECT_TRUE(HasCommandWork(id)) << id;
+  // "Saisie d'Ecritures", the entry windows brought forward and the line form of a slot.
+  for (unsigned id : {20401u, 20402u, 20403u}) EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 
 TEST(ProgramCommandsTest, ThePreviewCommandsAndTheListsReportHooksAreInstalled) {
