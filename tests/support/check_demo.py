@@ -2,9 +2,12 @@
 # the program):
 # - the dossier record: the currency (character 533 and constant 039, with the dossier INI),
 #   the rate, the analytic mode, the financial year, a SIREN and SIRET whose keys are right;
-# - every line converts from its entry currency at the rate, rounded to the cent, and lies in
-#   the financial year; every journal-month balances (in francs too unless the dossier is in
-#   euros only) and equals its C10 header;
+# - every line converts from its entry currency ("O" typed in euros, "N" in francs; only "O" in a
+#   dossier kept in euros only) at the rate, rounded to the cent, and lies in the financial year; an
+#   exchange-rounding line ("o" euros alone, "n" francs alone, never in euros only) carries one
+#   currency's difference on the rounding account of its side (66600000 debit, 76600000 credit);
+#   every journal-month balances (in francs too unless the dossier is in euros only) and equals its
+#   C10 header;
 # - with analytic sections, every line of an account "Avec Analytique" has per axis a header
 #   copy and a split that adds up to it, and the C30 totals are the sums of the split lines;
 # - every line has one sort record pointing back at it; the C20 totals are the sums of the
@@ -12,8 +15,8 @@
 # - the chart: every auxiliary account names the collective account of its letter as its counterpart, general
 #   accounts none; a domiciliation (RIB with its right key, IBAN "FR" + check digits + RIB, valid BIC) only on an
 #   auxiliary account or a general account of the default list "-43-512-514-515-58-"; the analytic mark "O" on
-#   the accounts of classes 6 and 7 and "N" on the other general accounts of a dossier with sections, blank
-#   everywhere without; previous-year amounts and budgets converted from the main currency at the rate;
+#   the accounts of classes 6 and 7 but the rounding accounts, which never take a split, and "N" on the other
+#   general accounts of a dossier with sections, blank everywhere without; previous-year amounts and budgets converted from the main currency at the rate;
 # - the sections: codes and names, previous-year amounts and budgets converted at the rate;
 # - the code lists of C10 at the places of their packed fields: banks (one coded "BQ01") whose
 #   RIB key is 97 - ((89 x bank + 15 x branch + 3 x account) mod 97) after the letter mapping,
@@ -39,6 +42,8 @@ arguments = [a for a in sys.argv[1:] if not a.startswith('--')]
 invariants_only = '--invariants' in sys.argv[1:]
 folder, code = arguments[0], arguments[1].lower()
 RATE = Decimal('6.55957')
+# The exchange-rounding lines' accounts by side (the program's defaults).
+ROUNDING_ACCOUNTS = {'D': '66600000', 'C': '76600000'}
 
 
 def table(kind):
@@ -217,11 +222,20 @@ for source, n, l, cancelled in all_lines():
     if kind not in kinds or sense not in ('D', 'C'):
         fault('line %d: kind %r or sense %r' % (n, kind, sense))
         continue
-    if franc_main:
-        if l['BEURO'] != 'N' or e != rounded(Decimal(f) / RATE):
-            fault('line %d: %s euros for %s francs typed %r' % (n, e, f, l['BEURO']))
-    elif l['BEURO'] != 'O' or f != rounded(Decimal(e) * RATE):
-        fault('line %d: %s francs for %s euros typed %r' % (n, f, e, l['BEURO']))
+    entry = l['BEURO']
+    if entry in ('o', 'n') and kind == 'Z' and not euro_only:
+        # One currency's difference alone, on the rounding account of its side.
+        alone = (f == 0 and e > 0) if entry == 'o' else (e == 0 and f > 0)
+        if not alone or l['BCODE'] != ROUNDING_ACCOUNTS[sense]:
+            fault('line %d: rounding line %r of %s francs and %s euros on %r' % (n, entry, f, e, l['BCODE']))
+    elif entry == 'N' and not euro_only:
+        if e != rounded(Decimal(f) / RATE):
+            fault('line %d: %s euros for %s francs typed %r' % (n, e, f, entry))
+    elif entry == 'O':
+        if f != rounded(Decimal(e) * RATE):
+            fault('line %d: %s francs for %s euros typed %r' % (n, f, e, entry))
+    else:
+        fault('line %d: entry currency %r in a %s dossier' % (n, entry, currency))
     date = '%04d%s%s' % (year_of(l['BMOIS']), l['BMOIS'][2:], l['BJOUR'])
     if not first_day <= date <= last_day:
         fault('line %d: %s is outside the year %s-%s' % (n, date, first_day, last_day))
@@ -495,7 +509,7 @@ for a in c20:
     if not auxiliary:
         if a['CSOLDEBIL'] not in ('O', 'N'):
             fault('%s: balance-sheet mark %r' % (what, a['CSOLDEBIL']))
-        want = ('O' if code_[:1] in '67' else 'N') if axes else ''
+        want = ('O' if code_[:1] in '67' and code_ not in ROUNDING_ACCOUNTS.values() else 'N') if axes else ''
         if a['CANALYT'] != want:
             fault('%s: analytic mark %r, %r expected' % (what, a['CANALYT'], want))
     for francs, euros in (('CDEBNM1F', 'CDEBNM1E'), ('CCRENM1F', 'CCRENM1E'), ('CBUDGETF', 'CBUDGETE')):

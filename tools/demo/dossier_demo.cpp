@@ -250,7 +250,7 @@ std::string CheckOptions(const DemoOptions& o) {
   if (o.lines < kMinDemoLines || o.lines > kMaxDemoLines)
     return "Le nombre de lignes doit \xEAtre compris entre " + std::to_string(kMinDemoLines) + " et " +
            std::to_string(kMaxDemoLines) + ".";
-  const long fewest = static_cast<long>(kChart.size()) + 2;
+  const long fewest = static_cast<long>(kChart.size()) + RoundingAccountCount(o) + 2;
   if (o.accounts != 0 && (o.accounts < fewest || o.accounts > kMaxDemoAccounts))
     return "Le nombre de comptes doit \xEAtre compris entre " + std::to_string(fewest) + " et " +
            std::to_string(kMaxDemoAccounts) + ".";
@@ -298,7 +298,7 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   long customers = std::clamp<long>(options.lines / 200, 20, 2000);
   long suppliers = std::clamp<long>(options.lines / 400, 10, 1000);
   if (options.accounts != 0) {
-    const long auxiliaries = options.accounts - static_cast<long>(kChart.size());
+    const long auxiliaries = options.accounts - static_cast<long>(kChart.size()) - RoundingAccountCount(options);
     customers = auxiliaries * 2 / 3;
     suppliers = auxiliaries - customers;
   }

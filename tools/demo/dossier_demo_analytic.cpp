@@ -1,5 +1,6 @@
 // The analytic side of the demo dossier: the sections of each axis and the split of every
-// line of a charge or product account over one to three sections of each axis.
+// line of a charge or product account over one to three sections of each axis, in the currency
+// its piece was typed in.
 #include "demo/dossier_demo_internal.h"
 
 namespace demo {
@@ -20,9 +21,9 @@ void DemoWriter::MakeSections() {
 }
 
 void DemoWriter::Split(int axis, const std::string& number, const Line& line, const Account& account,
-                       long long francs, long long euros, bool cancelled) {
+                       long long francs, long long euros, bool cancelled, const Money& money) {
   const char headerKind = axis == 1 ? 'V' : 'X', lineKind = axis == 1 ? 'W' : 'Y';
-  const char entry = money_.EntryLetter();
+  const char entry = money.EntryLetter();
   WriteRecord(headerKind, "", account.code, number, "", line, entry, francs, euros, cancelled);
 
   // Distinct sections of the axis, as many as the amount bears (a cent each at least).
@@ -45,7 +46,7 @@ void DemoWriter::Split(int axis, const std::string& number, const Line& line, co
       for (long long d = 0; d < kSplitSearch && part == rest; ++d) {
         for (const long long candidate : {target + d, target - d}) {
           if (candidate < 1 || candidate >= rest) continue;
-          if (money_.Other(candidate) + money_.Other(rest - candidate) == money_.Other(rest)) {
+          if (money.Other(candidate) + money.Other(rest - candidate) == money.Other(rest)) {
             part = candidate;
             break;
           }
@@ -53,7 +54,7 @@ void DemoWriter::Split(int axis, const std::string& number, const Line& line, co
       }
     }
     Section& section = sections[static_cast<std::size_t>((axis - 1) * kSectionsPerAxis + order[static_cast<std::size_t>(i)])];
-    const long long f = money_.Francs(part), e = money_.Euros(part);
+    const long long f = money.Francs(part), e = money.Euros(part);
     WriteRecord(lineKind, section.code, account.code, number, Digits(i + 1, 4), line, entry, f, e, cancelled);
     if (!cancelled) section.totals.Add(line.sense, f, e);
     ++analyticLines;

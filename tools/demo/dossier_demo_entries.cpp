@@ -1,6 +1,7 @@
 // The demo company's accounts and its year of entries: sales, purchases, receipts, payments,
 // cheque remittances, bank fees, salaries and depreciation, spread over the months of the
-// financial year.
+// financial year. In a dossier of two currencies some pieces are typed in the other currency, each
+// line converted on its own, and an exchange-rounding line takes what the main currency lacks.
 #include <algorithm>
 
 #include "demo/dossier_demo_internal.h"
@@ -40,6 +41,7 @@ DemoWriter::DemoWriter(const DemoOptions& options, BulkWriter& c50, BulkWriter& 
       axes_(options.analyticMode == '1' ? 1 : options.analyticMode == '2' ? 2 : 0),
       rng_(options.seed * 0x2545F4914F6CDD1Dull + 7),
       cancels_(options.seed),
+      currency_(options.seed * 0xD1B54A32D192ED03ull + 13),
       c50_(c50),
       c60_(c60) {}
 
@@ -54,6 +56,16 @@ void DemoWriter::MakeAccounts(long customerCount, long supplierCount) {
     a.name = g.name;
     a.analytic = axes_ > 0 && (g.code[0] == '6' || g.code[0] == '7');
     accounts.push_back(std::move(a));
+  }
+  if (RoundingAccountCount(options_) > 0) {
+    roundingDebit_ = static_cast<int>(accounts.size());
+    roundingCredit_ = roundingDebit_ + 1;
+    for (const GeneralAccount& g : kRoundingAccounts) {
+      Account a;
+      a.code = g.code;
+      a.name = g.name;
+      accounts.push_back(std::move(a));
+    }
   }
   std::array<int, kSurnames.size()> used{};
   auto address = [&](Account& a, const Surname& s) {
@@ -148,40 +160,69 @@ void DemoWriter::WriteRecord(char kind, const std::string& code, const std::stri
   if (general) s60.Text(t, 15, std::string_view(&line.vat, 1));
 }
 
+bool DemoWriter::TypedInOtherCurrency() {
+  // Not the remittance that fills the end of a period: its records are counted to the line.
+  if (roundingDebit_ < 0 || !mayMistype_) return false;
+  return currency_.Between(1, 6) == 1;
+}
+
 void DemoWriter::Piece(Journal journal, const std::vector<Line>& lines) {
   ++pieces;
   journal_ = journal;
   piece_ = Digits(pieces, 6);
   group_ = Digits(c50_.count() + 1, 6);
+  number_ = 0;
   Sums& header = headers[period_][journal];
   // A cancelled piece keeps its lines, cancelled, out of every total.
   const bool cancelled = cancels_.CancelsPiece();
   const int mistyped = cancelled || !mayMistype_ ? -1 : cancels_.MistypedLine(static_cast<int>(lines.size()));
-  int number = 0;
+  // Typed in the other currency: each amount is the other currency's, the main one its conversion.
+  const bool other = TypedInOtherCurrency();
+  const Money typed(other ? !money_.francMain() : money_.francMain());
+  long long mainDifference = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const Line& line = lines[i];
     Account& account = accounts[static_cast<std::size_t>(line.account)];
     if (static_cast<int>(i) == mistyped && !account.analytic) {
       const long long wrong = cancels_.WrongAmount(line.main);
-      WriteRecord('Z', account.code, "", Digits(++number, 4), "0001", line, money_.EntryLetter(), money_.Francs(wrong),
-                  money_.Euros(wrong), true);
+      WriteRecord('Z', account.code, "", Digits(++number_, 4), "0001", line, typed.EntryLetter(), typed.Francs(wrong),
+                  typed.Euros(wrong), true);
     }
-    const std::string num = Digits(++number, 4);
-    const long long francs = money_.Francs(line.main), euros = money_.Euros(line.main);
-    WriteRecord('Z', account.code, "", num, "0001", line, money_.EntryLetter(), francs, euros, cancelled);
+    const std::string num = Digits(++number_, 4);
+    const long long francs = typed.Francs(line.main), euros = typed.Euros(line.main);
+    WriteRecord('Z', account.code, "", num, "0001", line, typed.EntryLetter(), francs, euros, cancelled);
     if (!cancelled) {
       account.totals.Add(line.sense, francs, euros);
       header.Add(line.sense, francs, euros);
     }
+    const long long main = money_.francMain() ? francs : euros;
+    mainDifference += line.sense == 'D' ? main : -main;
     if (account.analytic)
-      for (int axis = 1; axis <= axes_; ++axis) Split(axis, num, line, account, francs, euros, cancelled);
+      for (int axis = 1; axis <= axes_; ++axis) Split(axis, num, line, account, francs, euros, cancelled, typed);
   }
+  if (!cancelled && mainDifference != 0) RoundingLine(mainDifference);
+}
+
+// The exchange-rounding line of a piece typed in the other currency: the main currency's difference
+// alone, on the rounding account of its side, its entry letter in lower case.
+void DemoWriter::RoundingLine(long long mainDifference) {
+  const char sense = mainDifference > 0 ? 'C' : 'D';
+  const long long amount = mainDifference > 0 ? mainDifference : -mainDifference;
+  const int index = sense == 'D' ? roundingDebit_ : roundingCredit_;
+  Account& account = accounts[static_cast<std::size_t>(index)];
+  const Line line{index, '0', "Ecart de conversion", "", sense, amount, ' '};
+  const long long francs = money_.francMain() ? amount : 0, euros = money_.francMain() ? 0 : amount;
+  const char entry = static_cast<char>(money_.EntryLetter() - 'A' + 'a');
+  WriteRecord('Z', account.code, "", Digits(++number_, 4), "0001", line, entry, francs, euros);
+  account.totals.Add(sense, francs, euros);
+  headers[period_][journal_].Add(sense, francs, euros);
 }
 
 int DemoWriter::MostRecords(int kind) const {
   // An analytic split takes its header copy and at most three lines per axis; a line may be
   // typed twice.
-  return kKindShape[kind].lines + kKindShape[kind].analytic * axes_ * 4 + CancelledEntries::kExtraRecords;
+  return kKindShape[kind].lines + kKindShape[kind].analytic * axes_ * 4 + CancelledEntries::kExtraRecords +
+         (roundingDebit_ >= 0 ? 1 : 0);
 }
 
 namespace {

@@ -209,13 +209,18 @@ class DemoWriter {
   void Piece(Journal journal, const std::vector<Line>& lines);
   // The analytic records of a general line on one axis: the header copy and its split.
   void Split(int axis, const std::string& number, const Line& line, const Account& account, long long francs,
-             long long euros, bool cancelled);
+             long long euros, bool cancelled, const Money& money);
   // A C50 record and its C60 record; a cancelled line gives two cancelled records.
   void WriteRecord(char kind, const std::string& code, const std::string& account, const std::string& number,
                    const std::string& subNumber, const Line& line, char entry, long long francs, long long euros,
                    bool cancelled = false);
   // Most C50 records a piece of that kind can take.
   int MostRecords(int kind) const;
+  // In a dossier of two currencies, about one piece in six is typed in the other currency: its lines
+  // convert to the main currency one by one, and a rounding line ("o" or "n", on the rounding account of
+  // its side) takes the main currency's difference.
+  bool TypedInOtherCurrency();
+  void RoundingLine(long long mainDifference);
   void Sale();
   void Purchase();
   void Receipt();
@@ -231,6 +236,9 @@ class DemoWriter {
   const int axes_;
   Rng rng_;
   CancelledEntries cancels_;
+  Rng currency_;              // a stream of its own: the rest of the year stays as the seed makes it
+  int roundingDebit_ = -1;    // the rounding accounts, in a dossier of two currencies
+  int roundingCredit_ = -1;
   bool mayMistype_ = true;  // false for the remittance that fills the end of a period
   BulkWriter& c50_;
   BulkWriter& c60_;
@@ -244,6 +252,17 @@ class DemoWriter {
   std::string monthKey_, dayText_, piece_, group_;
   int number_ = 0;
 };
+
+// The rounding accounts of the exchange-rounding lines, in a dossier of two currencies only: a debit
+// difference on 66600000, a credit one on 76600000 (the program's defaults); general accounts of the chart
+// beside kChart.
+inline constexpr std::array<GeneralAccount, 2> kRoundingAccounts{{
+    {"66600000", "Pertes de change"},
+    {"76600000", "Gains de change"},
+}};
+inline long RoundingAccountCount(const DemoOptions& o) {
+  return o.currency == DossierCurrency::EuroOnly ? 0 : static_cast<long>(kRoundingAccounts.size());
+}
 
 // Writes into the open general file the code lists the entries do not use: establishments
 // (numbered as the SIRET of `siren` goes on), entry models with their keyword lines,
