@@ -1,0 +1,241 @@
+// The save of a typed line: one table of changes to saved lines and what each moves (the line's fields and
+// sort record, the totals of its old and new account and of its header); a line without amount cancelled;
+// the one account normalisation; an auxiliary account's analytic lines found and removed with their
+// sections' totals; and a save whose lock another station holds changing nothing.
+#include "core_fixture.h"
+#include "data/account_totals.h"
+#include "entry/core/line_save.h"
+#include "runtime/numbers.h"
+#include "support/other_process.h"
+
+namespace entry_test {
+namespace {
+
+using namespace entry;
+
+class SaveTest : public CoreTest {
+ protected:
+  long Lines() const override { return 400; }
+  char AnalyticMode() const override { return '0'; }
+  // Live general lines on an account, in record order.
+  std::vector<std::uint32_t> LinesOn(const std::string& account, char sense) {
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r)
+      if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' && std::string(c50.GetField(L::BCODE)) == account &&
+          c50.GetField(L::BSENS)[0] == sense)
+        found.push_back(r);
+    return found;
+  }
+  std::array<long long, 4> Totals(const std::string& account) {
+    if (!TableC20->Seek("C20CODE", account.c_str())) return {0, 0, 0, 0};
+    return {ToCents(TableC20->GetFieldNum(17)), ToCents(TableC20->GetFieldNum(18)), ToCents(TableC20->GetFieldNum(19)),
+            ToCents(TableC20->GetFieldNum(20))};
+  }
+  HeaderTotals Header(const std::string& key) {
+    EXPECT_TRUE(SeekHeader(*TableC10, key.substr(1, 7), kDraftSource));
+    return ReadHeaderTotals(*TableC10);
+  }
+  // The values a form holds for a line as stored.
+  LineValues ValuesOf(const LineRecord& r) {
+    LineValues v;
+    v.day = r.day;
+    v.account = r.account;
+    v.labelCode = r.labelCode;
+    v.label1 = r.label1;
+    v.euros = r.entry == 'O';
+    v.sense = r.sense;
+    (r.sense == 'D' ? v.amounts.debitF : v.amounts.creditF) = r.francs;
+    (r.sense == 'D' ? v.amounts.debitE : v.amounts.creditE) = r.euros;
+    v.vat = r.vat;
+    return v;
+  }
+};
+
+TEST_F(SaveTest, EachChangeMovesTheLineAndItsTotals) {
+  // Bank lines on the debit side.
+  const std::string base = "51200000";
+  const std::vector<std::uint32_t> purchases = LinesOn(base, 'D');
+  ASSERT_GE(purchases.size(), 6u);
+  const struct Case {
+    const char* what;
+    std::function<void(LineValues&)> change;
+    std::string account;          // written
+    std::array<long long, 4> oldMoved, newMoved;  // per cent of the line's francs and euros: debit F, E, credit F, E
+    bool cancelled;
+    std::function<void(const LineRecord&)> check;
+    int headerDebit = 0, headerCredit = 0;  // the header's debit and credit moved, per the line's amounts
+  } cases[] = {
+      {"a label only: off and on again", [](LineValues& v) { v.label1 = "achat revu"; }, "51200000", {0, 0, 0, 0},
+       {0, 0, 0, 0}, false, [](const LineRecord& r) { EXPECT_EQ(std::string(RTrim(r.label1.c_str())), "Achat revu"); }},
+      {"another account", [](LineValues& v) { v.account = "60640000"; }, "60640000", {-1, -1, 0, 0}, {1, 1, 0, 0}, false,
+       {}},
+      {"typed short", [](LineValues& v) { v.account = "6064"; }, "60640000", {-1, -1, 0, 0}, {1, 1, 0, 0}, false, {}},
+      {"debit to credit",
+       [](LineValues& v) {
+         std::swap(v.amounts.debitF, v.amounts.creditF);
+         std::swap(v.amounts.debitE, v.amounts.creditE);
+         v.sense = 'C';
+       },
+       "51200000", {-1, -1, 1, 1}, {0, 0, 0, 0}, false, {}, -1, 1},
+      {"no amount left", [](LineValues& v) { v.amounts = LineAmounts{}; }, "51200000", {-1, -1, 0, 0}, {0, 0, 0, 0},
+       true, {}, -1, 0},
+      {"a due date", [](LineValues& v) { v.dueDate = "05/03/01"; }, "51200000", {0, 0, 0, 0}, {0, 0, 0, 0}, false,
+       [](const LineRecord& r) { EXPECT_EQ(r.dueDate, "A10305"); }},
+  };
+  std::size_t next = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::uint32_t recno = purchases[next++];
+    ASSERT_TRUE(c50.GoTo(recno));
+    const LineRecord before = ReadLineRecord(c50);
+    const long long f = ToCents(before.francs), e = ToCents(before.euros);
+    const auto oldBefore = Totals(base), newBefore = Totals(c.account);
+    const HeaderTotals headerBefore = Header(before.key);
+    SaveRequest r;
+    r.key = before.key;
+    r.values = ValuesOf(before);
+    r.previousAccount = before.account;
+    c.change(r.values);
+    const SaveResult saved = SaveLineRecord(c50, c60, r);
+    EXPECT_EQ(saved.outcome, c.cancelled ? SaveOutcome::ZeroLineCancelled : SaveOutcome::Saved);
+    EXPECT_EQ(saved.account, c.account);
+    ASSERT_TRUE(c50.GoTo(recno));
+    const LineRecord after = ReadLineRecord(c50);
+    EXPECT_EQ(after.live, !c.cancelled);
+    EXPECT_EQ(after.account, c.account);
+    if (c.check) c.check(after);
+    // The sort record keeps the line's day, account and mark.
+    ASSERT_TRUE(LigneTri::Find(c60, LigneTri::kDraft, recno));
+    EXPECT_EQ(std::string(c60.GetField(T::TCODE)), c.account);
+    EXPECT_EQ(c60.IsDeleted(), c.cancelled);
+    const std::array<long long, 4> unit{f, e, f, e};
+    const auto oldAfter = Totals(base), newAfter = Totals(c.account);
+    for (int i = 0; i < 4; ++i) {
+      if (c.account == base) {
+        EXPECT_EQ(oldAfter[i] - oldBefore[i], (c.oldMoved[i] + c.newMoved[i]) * unit[i]) << i;
+      } else {
+        EXPECT_EQ(oldAfter[i] - oldBefore[i], c.oldMoved[i] * unit[i]) << i;
+        EXPECT_EQ(newAfter[i] - newBefore[i], c.newMoved[i] * unit[i]) << i;
+      }
+    }
+    // The header moves as the lines of its journal-month do.
+    const HeaderTotals headerAfter = Header(before.key);
+    EXPECT_EQ(headerAfter.debitF - headerBefore.debitF, c.headerDebit * f);
+    EXPECT_EQ(headerAfter.debitE - headerBefore.debitE, c.headerDebit * e);
+    EXPECT_EQ(headerAfter.creditF - headerBefore.creditF, c.headerCredit * f);
+    EXPECT_EQ(headerAfter.creditE - headerBefore.creditE, c.headerCredit * e);
+  }
+  ExpectInvariants("after the saves");
+}
+
+TEST_F(SaveTest, AnAccountIsNormalisedOneWayEverywhere) {
+  const struct Case {
+    const char* typed;
+    const char* account;
+  } cases[] = {
+      {"411", "41100000"}, {"  607 ", "60700000"}, {"C12", "C12     "}, {"ZARRONDI", "ZARRONDI"},
+      {"1234567890", "12345678"}, {"", ""}, {"   ", ""}, {"47599999", "47599999"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NormalizeAccount(c.typed), c.account) << c.typed;
+  // A new line's first save takes nothing off; an auxiliary account's collective is posted once, by the
+  // totals update itself.
+  const std::vector<std::uint32_t> customers = [&] {
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r)
+      if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' && c50.GetField(L::BCODE)[0] == 'C')
+        found.push_back(r);
+    return found;
+  }();
+  ASSERT_FALSE(customers.empty());
+  ASSERT_TRUE(c50.GoTo(customers[0]));
+  const LineRecord line = ReadLineRecord(c50);
+  const auto collective = Totals("41100000");
+  SaveRequest r;
+  r.key = line.key;
+  r.values = ValuesOf(line);
+  r.values.amounts.debitE += 10;
+  r.values.amounts.creditE += 10;
+  r.previousAccount = line.account;
+  ASSERT_EQ(SaveLineRecord(c50, c60, r).outcome, SaveOutcome::Saved);
+  const auto after = Totals("41100000");
+  const int e = line.sense == 'D' ? 1 : 3;
+  EXPECT_EQ(after[e] - collective[e], 1000) << "once, not twice";
+  ExpectInvariants("after an auxiliary account's save");
+}
+
+// The analytic lines of an auxiliary account whose code is short, kept under the account blank-padded as
+// the split keys write it: found, removed, and their sections' totals taken back.
+TEST_F(SaveTest, AnAuxiliaryAccountsAnalyticLinesAreFoundAndTheirSectionsTotalsGoBack) {
+  std::uint32_t recno = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && recno == 0; ++r)
+    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' && c50.GetField(L::BSENS)[0] == 'D')
+      recno = r;
+  ASSERT_NE(recno, 0u);
+  const LineRecord line = ReadLineRecord(c50);
+  // Two analytic lines of the account "CABC" on two sections, posted as the analytic form posts them.
+  const std::string account = "CABC    ";
+  for (const char* section : {"SECTA", "SECTB"}) {
+    ASSERT_TRUE(c50.AppendBlank());
+    const std::string fields[][2] = {{"1", "W"}, {"2", line.key.substr(1, 4)}, {"3", line.key.substr(5, 3)},
+                                     {"4", line.key.substr(8, 6)}, {"5", line.key.substr(14, 6)},
+                                     {"6", line.key.substr(20, 4)}, {"7", section[4] == 'A' ? "0001" : "0002"},
+                                     {"10", section}, {"17", "D"}, {"18", "6.56"}, {"19", "1.00"}, {"22", account}};
+    for (const auto& f : fields) c50.PutField(std::atoi(f[0].c_str()), f[1].c_str());
+    ASSERT_TRUE(c50.InsertRecord());
+    ASSERT_TRUE(AppendLigneTri(c50, LigneTri::kDraft, c60));
+    MajAnalC30(section, "+D", 6.56, 1.00);
+  }
+  ASSERT_TRUE(TableC30->Seek("C30CODE", "SECTA   "));
+  EXPECT_EQ(ToCents(TableC30->GetFieldNum(10)), 100);
+  EXPECT_EQ(DeleteLineAnalytic(c50, c60, line.key, "CABC", 3), 2);
+  ASSERT_TRUE(TableC30->Seek("C30CODE", "SECTA   "));
+  EXPECT_EQ(ToCents(TableC30->GetFieldNum(10)), 0);
+  EXPECT_EQ(DeleteLineAnalytic(c50, c60, line.key, "CABC", 3), 0) << "once";
+  ExpectInvariants("after the analytic lines went");
+}
+
+// Another station holds the line: its notice once, a second try, then nothing written and no total moved.
+TEST_F(SaveTest, ALockHeldByAnotherStationChangesNothing) {
+  const std::vector<std::uint32_t> purchases = LinesOn("51200000", 'D');
+  ASSERT_FALSE(purchases.empty());
+  const std::uint32_t recno = purchases[0];
+  c50.CloseTable();
+  c60.CloseTable();
+  CloseAllTables();
+  const std::string path = PathC50();
+  test_support::OtherProcess station([path, recno](char cmd) {
+    static Table t;
+    if (!t.isOpen && !t.OpenShared(path, L::kCodeTag)) return false;
+    if (!t.GoTo(static_cast<long>(recno))) return false;
+    return cmd == 'l' ? LockRecord(t, nullptr, 0) : UnlockRecord(t);
+  });
+  OpenTables();
+  ASSERT_TRUE(station.Do('l'));
+  ASSERT_TRUE(c50.GoTo(recno));
+  const LineRecord before = ReadLineRecord(c50);
+  const auto totals = Totals("51200000");
+  const HeaderTotals header = Header(before.key);
+  SaveRequest r;
+  r.key = before.key;
+  r.values = ValuesOf(before);
+  r.values.amounts.debitE += 100;
+  r.values.label1 = "Refus";
+  r.previousAccount = before.account;
+  EXPECT_EQ(SaveLineRecord(c50, c60, r).outcome, SaveOutcome::LockRefused);
+  EXPECT_EQ(Notices().size(), 1u);
+  ASSERT_TRUE(c50.GoTo(recno));
+  const LineRecord after = ReadLineRecord(c50);
+  EXPECT_EQ(after.label1, before.label1);
+  EXPECT_EQ(after.euros, before.euros);
+  EXPECT_EQ(Totals("51200000"), totals);
+  const HeaderTotals h = Header(before.key);
+  EXPECT_EQ(h.debitE, header.debitE);
+  // Once the station lets it go, the same save goes through.
+  ASSERT_TRUE(station.Do('u'));
+  EXPECT_EQ(SaveLineRecord(c50, c60, r).outcome, SaveOutcome::Saved);
+  EXPECT_EQ(Totals("51200000")[1] - totals[1], 10000);
+  ExpectInvariants("after the refused and the granted save");
+}
+
+}  // namespace
+}  // namespace entry_test

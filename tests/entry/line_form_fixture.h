@@ -1,0 +1,240 @@
+// The line form driven as a bookkeeper drives it: a generated demo dossier opened through "Ouvrir dossier",
+// a journal-month entered with "Saisir", and then keys only: Ctrl+P in the lines window, the fields typed
+// with Enter between them, F12, every box and dialog answered through the modal seam. The dossier's currency
+// and analytic mode are the test's; the constants are set on the open dossier's record.
+#pragma once
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "entry/core/balancing.h"
+#include "entry/core/line_save.h"
+#include "entry/line_form.h"
+#include "entry_fixture.h"
+#include "runtime/numbers.h"
+#include "shell/application.h"
+
+namespace entry_test {
+
+class LineFormTest : public test_support::DossierFixture {
+ protected:
+  virtual DossierCurrency Currency() const { return DossierCurrency::EuroMain; }
+  virtual char AnalyticMode() const { return '0'; }
+  virtual long Lines() const { return 400; }
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallProgramCommands();
+    DemoOptions options;
+    options.folder = root_ + "/demo";
+    options.code = "JE";
+    options.lines = Lines();
+    options.analyticMode = AnalyticMode();
+    options.currency = Currency();
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
+    folder_ = options.folder + "/";
+    SearchTargetKey.assign(kSearchTargetKeyLength, ' ');
+    LastEntryDay = 0;
+    RoundingLineFlag = 0;
+    for (std::string& m : SlotModelText) m.clear();
+    Notices().clear();
+    SetLockNoticeHook([](const char*, const char* text) { Notices().push_back(text); });
+  }
+  void TearDown() override {
+    if (CommandWindow != nullptr) CloseAll();
+    gui::ProcessPendingMessages();
+    gui::ClearModifierKeyOverrides();
+    SetLockNoticeHook(nullptr);
+    for (unsigned id : {20401u, 20402u, 20403u, 20601u}) SetCommandWork(id, {});
+    DossierFixture::TearDown();
+  }
+
+  // An entry model written as the master data writes it, named by a journal (before the dossier opens).
+  void GiveJournalModel(const std::string& journal, const std::string& model, const std::string& text) {
+    Table c10;
+    ASSERT_TRUE(c10.OpenShared(folder_ + "c10je", "C10CODE"));
+    ASSERT_TRUE(c10.AppendBlank());
+    c10.PutField(1, "M");
+    c10.PutField(2, model.c_str());
+    c10.PutField(3, "Mod\xE8le du test");
+    ASSERT_TRUE(c10.PutMemoText(7, text));
+    ASSERT_TRUE(c10.InsertRecord());
+    ASSERT_TRUE(entry::SeekJournal(c10, journal));
+    std::string padded = model;
+    padded.resize(8, ' ');
+    ASSERT_TRUE(c10.PutFieldPart(4, 11, 8, padded.c_str()));
+    ASSERT_TRUE(c10.Commit());
+    c10.CloseTable(true);
+  }
+
+  void Open() {
+    OpenThroughDialog(C10Path(folder_, "JE"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "JE") << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    SetProgramOption(3, 'N');
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1400, 900});
+    MainFrame->Show(gui::SW_SHOW);
+    MainFrame->Widget()->activateWindow();
+    QApplication::setActiveWindow(MainFrame->Widget());
+    gui::ProcessPendingMessages();
+  }
+
+  void CloseAll() {
+    if (auto* f = Form()) {
+      f->NoCheckFlag = true;
+      gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+      gui::ProcessPendingMessages();
+    }
+    for (int k = 0; k < entry::kSlotCount; ++k) {
+      if (auto* w = Window(k)) {
+        gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+        gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+        gui::SendMessage(w->GetHandle(), gui::WM_CLOSE);
+        gui::ProcessPendingMessages();
+      }
+    }
+    CommandWindow->CloseChildren();
+    gui::ProcessPendingMessages();
+    gui::ModalSeam::Reset();
+  }
+
+  static void Menu(unsigned command) {
+    gui::PostCommand(CommandWindow->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  static void Send(gui::Window* w, unsigned command) {
+    gui::SendCommand(w->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  static TWSaiBroEntJournaux* Headers() {
+    return dynamic_cast<TWSaiBroEntJournaux*>(gui::Window::FromHandle(SlotHandle(entry::kHeadersListFlag)));
+  }
+  static TWSaiBroDetJournaux* Window(int k) {
+    if (!entry::SlotInUse(k)) return nullptr;
+    return dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(SlotHandle(entry::SlotPosition(k))));
+  }
+  // The line form of slot k (0 when none is open).
+  static TWSaiModDetJournaux* Form(int k = 0) {
+    const int p = entry::SlotPosition(k) + entry::kPartnerOffset;
+    if (RegistryChar(p) != '1') return nullptr;
+    return dynamic_cast<TWSaiModDetJournaux*>(gui::Window::FromHandle(SlotHandle(p)));
+  }
+  TWSaiBroDetJournaux* Saisir(const std::string& journalMonth) {
+    if (Headers() == nullptr) Menu(entry_cmd::SaisieEcritures);
+    TWSaiBroEntJournaux* list = Headers();
+    if (list == nullptr || !list->LocateCode(journalMonth + "B")) {
+      ADD_FAILURE() << journalMonth << " is not listed";
+      return nullptr;
+    }
+    Send(list, browse_cmd::Modifier);
+    const int k = entry::SlotHolding(journalMonth);
+    return k < 0 ? nullptr : Window(k);
+  }
+  // The draft journal-month of a journal with the most lines.
+  std::string MonthOf(const std::string& journal) {
+    std::map<std::string, long> months;
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(folder_ + "c50je", L::kCodeTag, true));
+    for (bool more = c50.GoTop(L::kCodeTag); more; more = c50.Skip(1))
+      if (std::string(c50.GetField(L::BJAL)) == journal) ++months[std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL)];
+    std::string best;
+    long most = -1;
+    for (const auto& [m, n] : months)
+      if (n > most) best = m, most = n;
+    return best;
+  }
+
+  // ---- keys, as the user presses them: to the control that has the focus
+  static QWidget* Focused() { return QApplication::focusWidget(); }
+  static void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+    QWidget* w = Focused();
+    ASSERT_NE(w, nullptr) << "no control has the focus";
+    test_support::SendKey(w, QEvent::KeyPress, key, mods, text);
+    if (QApplication::focusWidget() != nullptr) w = QApplication::focusWidget();
+    test_support::SendKey(w, QEvent::KeyRelease, key, mods, text);
+    gui::ProcessPendingMessages();
+  }
+  static void Type(const std::string& cp1252) {
+    for (unsigned char c : cp1252) {
+      QWidget* w = Focused();
+      ASSERT_NE(w, nullptr) << "no control has the focus";
+      const QString text(QChar(static_cast<ushort>(c)));
+      test_support::SendKey(w, QEvent::KeyPress, 0, Qt::NoModifier, text);
+      test_support::SendKey(w, QEvent::KeyRelease, 0, Qt::NoModifier, text);
+    }
+    gui::ProcessPendingMessages();
+  }
+  // A field typed over (its text selected first) and Enter.
+  static void Field(const std::string& text) {
+    Key(Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+    Key(Qt::Key_Delete);
+    Type(text);
+    Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  }
+  // The id of the control that has the focus, 0 for none of the form's.
+  static int FocusedId(TWSaiModDetJournaux* f) {
+    for (int id = 1201; id <= 1292; ++id) {
+      gui::Window* w = f->ControlOf(id);
+      if (w != nullptr && w->HasFocus()) return id;
+    }
+    return 0;
+  }
+
+  // The C50 record of a key read back, and an account's totals (cents: debit F, debit E, credit F, credit E).
+  entry::LineRecord LineOf(const std::string& key) {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+    if (!entry::SeekLine(c50, key)) return {};
+    return entry::ReadLineRecord(c50);
+  }
+  std::array<long long, 4> AccountTotals(const std::string& account) {
+    Table c20;
+    EXPECT_TRUE(c20.OpenShared(PathC20(), "C20CODE", true));
+    if (!c20.Seek("C20CODE", account.c_str())) return {0, 0, 0, 0};
+    return {ToCents(c20.GetFieldNum(17)), ToCents(c20.GetFieldNum(18)), ToCents(c20.GetFieldNum(19)),
+            ToCents(c20.GetFieldNum(20))};
+  }
+  entry::HeaderTotals HeaderOf(const std::string& journalMonth) {
+    Table c10;
+    EXPECT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
+    if (!entry::SeekHeader(c10, journalMonth, entry::kDraftSource)) return {};
+    return entry::ReadHeaderTotals(c10);
+  }
+
+  void ExpectInvariants(const std::string& when) {
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << when << "\n" << check.Report();
+    int status = -1;
+    const std::string out = test_support::RunPythonScript(
+        "import sys, runpy\nsys.argv = ['check_demo.py', '" + std::string(DossierFolder) + "', 'JE', '--invariants']\n"
+        "runpy.run_path('" + test_support::DemoOracle() + "', run_name='__main__')\n",
+        true, &status);
+    EXPECT_EQ(status, 0) << when << "\n" << out;
+  }
+
+  // A cp1252 text as Python prints it.
+  static std::string Utf8(const std::string& cp1252) {
+    std::string out;
+    for (unsigned char c : cp1252) {
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return out;
+  }
+
+  static std::vector<std::string>& Notices() {
+    static std::vector<std::string> n;
+    return n;
+  }
+
+  std::string folder_;
+};
+
+}  // namespace entry_test
