@@ -35,6 +35,7 @@ class CoreTest : public test_support::RuntimeTest {
  protected:
   virtual long Lines() const { return 300; }
   virtual char AnalyticMode() const { return '2'; }
+  virtual DossierCurrency Currency() const { return DossierCurrency::EuroMain; }
   void SetUp() override {
     RuntimeTest::SetUp();
     SetRuntimeMessageHook([](const char*, const char* text, unsigned) {
@@ -51,7 +52,7 @@ class CoreTest : public test_support::RuntimeTest {
     options.code = "JE";
     options.lines = Lines();
     options.analyticMode = AnalyticMode();
-    options.currency = DossierCurrency::EuroMain;
+    options.currency = Currency();
     std::string message;
     ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
     SetDossier(options.folder + "/", "JE");
