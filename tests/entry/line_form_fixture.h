@@ -147,6 +147,28 @@ class LineFormTest : public test_support::DossierFixture {
     return best;
   }
 
+  // The first live general line of a journal-month whose record passes `which`: its key ("" none).
+  std::string LineWhere(const std::string& journalMonth, const std::function<bool(const entry::LineRecord&)>& which) {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+    const std::string prefix = entry::LinePrefix(journalMonth);
+    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more; more = c50.Skip(1)) {
+      const entry::LineRecord r = entry::ReadLineRecord(c50);
+      if (r.key.compare(0, prefix.size(), prefix) != 0) break;
+      if (r.live && which(r)) return r.key;
+    }
+    return {};
+  }
+  // "Modifier" on the line of a key in its lines window: its form.
+  TWSaiModDetJournaux* Modify(TWSaiBroDetJournaux* w, const std::string& key) {
+    if (w == nullptr || !w->LocateRowByKey(w->Lines(), key, 1, 1, 1)) {
+      ADD_FAILURE() << key << " is not shown";
+      return nullptr;
+    }
+    Send(w, browse_cmd::Modifier);
+    return Form(w->SlotIndex());
+  }
+
   // ---- keys, as the user presses them: to the control that has the focus
   static QWidget* Focused() { return QApplication::focusWidget(); }
   static void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
@@ -173,6 +195,11 @@ class LineFormTest : public test_support::DossierFixture {
     Key(Qt::Key_Delete);
     Type(text);
     Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  }
+  // The user's click into a field of the form.
+  static void FocusOnControl(TWSaiModDetJournaux* f, int id) {
+    if (gui::Window* w = f->ControlOf(id)) w->SetFocus();
+    gui::ProcessPendingMessages();
   }
   // The id of the control that has the focus, 0 for none of the form's.
   static int FocusedId(TWSaiModDetJournaux* f) {

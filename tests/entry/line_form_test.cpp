@@ -128,5 +128,168 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
                  "0003|12|" + supplier + "|1|" + Utf8(label) + "|C|7871.48|1200.00|O\n");
 }
 
+
+// The commands that do not test a field: the sense buttons, an amount typed on the other side, the
+// conversion at the rate, the automatic sense, a refused day, "Quitter" on a new line.
+TEST_F(LineFormTest, TheSenseFollowsTheAmountsAndQuitterGivesTheNewLineUp) {
+  Open();
+  TheDossierRecord.SetConstant(2, "OUI");
+  const std::string month = MonthOf("AC ");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  Key(Qt::Key_P, Qt::ControlModifier);
+  TWSaiModDetJournaux* f = Form();
+  ASSERT_NE(f, nullptr);
+  const std::string key = f->Key();
+
+  // A credit line typed in francs: 100.00 into the franc debit makes it a debit, 15.24 euros.
+  Send(f, 1256);
+  EXPECT_EQ(f->TextOf(kSense), "Cr\xE9" "dit");
+  f->EurosBox()->SetValue(false, false);
+  Send(f, 1248);
+  EXPECT_TRUE(f->EditOf(kDebitF)->IsWindowEnabled());
+  EXPECT_FALSE(f->EditOf(kDebitE)->IsWindowEnabled());
+  f->EditOf(kCreditE)->SetText("3.00");
+  f->EditOf(kDebitF)->SetText("100.00");
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(f->TextOf(kSense), "D\xE9" "bit");
+  EXPECT_EQ(f->TextOf(kDebitE), "15.24");
+  EXPECT_EQ(f->TextOf(kCreditF), "");
+  EXPECT_EQ(f->TextOf(kCreditE), "");
+  // "&D" on a debit line moves nothing but the focus; "&C" moves both amounts.
+  Send(f, 1254);
+  EXPECT_EQ(f->TextOf(kDebitF), "100.00");
+  EXPECT_EQ(FocusedId(f), kDebitF);
+  Send(f, 1256);
+  EXPECT_EQ(f->TextOf(kCreditF), "100.00");
+  EXPECT_EQ(f->TextOf(kCreditE), "15.24");
+  EXPECT_EQ(f->TextOf(kDebitF), "");
+  EXPECT_EQ(f->TextOf(kSense), "Cr\xE9" "dit");
+
+  // A refused day keeps the focus on it, with its message.
+  FocusOnControl(f, kDay);
+  Field("45");
+  EXPECT_EQ(f->TextOf(kMessage), "Le Jour est incorrect");
+  EXPECT_EQ(FocusedId(f), kDay);
+  Field("10");
+  EXPECT_EQ(f->TextOf(kMessage), "");
+
+  // The automatic sense (constant 002): a purchase of goods with an invoice label is a debit.
+  FocusOnControl(f, kAccount);
+  Field("607");
+  Field("1");
+  EXPECT_EQ(f->TextOf(kSense), "D\xE9" "bit") << "A61 of string 186";
+
+  // "Quitter" on the new line: the line and its sort record are cancelled, nothing is saved.
+  const std::uint32_t recno = [&] {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+    return entry::SeekLine(c50, key) ? c50.recordNumber : 0u;
+  }();
+  ASSERT_NE(recno, 0u);
+  Key(Qt::Key_F9);
+  EXPECT_EQ(Form(), nullptr);
+  EXPECT_FALSE(LineOf(key).live);
+  Table c60;
+  ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag, true));
+  ASSERT_TRUE(T::Find(c60, T::kDraft, recno));
+  EXPECT_TRUE(c60.IsDeleted());
+  // On a line that has an account, "Quitter" only closes the form.
+  const std::string saved = LineWhere(month, [](const entry::LineRecord& r) { return !IsBlank(r.account); });
+  f = Modify(w, saved);
+  ASSERT_NE(f, nullptr);
+  f->EditOf(kLabel1)->SetText("Rien de tout cela");
+  Key(Qt::Key_F9);
+  EXPECT_EQ(Form(), nullptr);
+  EXPECT_TRUE(LineOf(saved).live);
+  EXPECT_NE(LineOf(saved).label1.substr(0, 17), "Rien de tout cela");
+  ExpectInvariants("after the commands");
+}
+
+// A piece typed in euros whose francs miss a cent: the last line's Enter asks for a rounding line, which
+// opens in francs, balances the piece on the rounding account the INI names ("666": 66600000) and saves
+// itself; "Enregistrer" on a line that fails its tests still asks for the rounding line.
+TEST_F(LineFormTest, ARoundingLineBalancesTheFrancsOnTheIniAccount) {
+  IniSetString("CpteArrondiDB", "666");
+  Open();
+  const std::string month = MonthOf("OD ");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  Key(Qt::Key_P, Qt::ControlModifier);
+  const struct {
+    const char* account;
+    int side;
+    const char* amount;
+  } lines[] = {{"62700000", kCreditE, "0.10"}, {"62600000", kCreditE, "0.10"}, {"51200000", kDebitE, "0.20"}};
+  std::string pieceKey;
+  for (const auto& l : lines) {
+    TWSaiModDetJournaux* f = Form();
+    ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+    if (pieceKey.empty()) pieceKey = f->Key().substr(0, 14);
+    FocusOnControl(f, kAccount);
+    Field(l.account);
+    FocusOnControl(f, l.side);
+    Field(l.amount);
+  }
+  // The rounding line was asked, opened, balanced and saved by itself.
+  EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(RoundingLineFlag, 0);
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+  std::vector<entry::LineRecord> piece;
+  for (bool more = c50.Seek(L::kCodeTag, pieceKey.c_str()); more; more = c50.Skip(1)) {
+    const entry::LineRecord r = entry::ReadLineRecord(c50);
+    if (r.key.compare(0, 14, pieceKey) != 0) break;
+    if (r.live) piece.push_back(r);
+  }
+  ASSERT_EQ(piece.size(), 4u);
+  EXPECT_EQ(piece[3].account, "66600000");
+  EXPECT_EQ(piece[3].entry, 'n');
+  EXPECT_EQ(piece[3].sense, 'D');
+  EXPECT_EQ(ToCents(piece[3].francs), 1);
+  EXPECT_EQ(ToCents(piece[3].euros), 0);
+  long long f = 0, e = 0;
+  for (const auto& r : piece) {
+    f += (r.sense == 'D' ? 1 : -1) * ToCents(r.francs);
+    e += (r.sense == 'D' ? 1 : -1) * ToCents(r.euros);
+  }
+  EXPECT_EQ(f, 0);
+  EXPECT_EQ(e, 0);
+
+  // A piece typed in francs: 1.20 and 1.20 against 2.40 balance the francs, not the euros (0.18 + 0.18 against
+  // 0.37). "Enregistrer" on its last line with a wrong day: refused, and the rounding check asks all the same.
+  w->ActivateBrowse();
+  gui::ProcessPendingMessages();
+  Key(Qt::Key_P, Qt::ControlModifier);
+  TWSaiModDetJournaux* form = Form();
+  ASSERT_NE(form, nullptr);
+  form->EurosBox()->SetValue(false, false);
+  Send(form, 1248);
+  for (const char* account : {"62700000", "62600000"}) {
+    form = Form();
+    ASSERT_NE(form, nullptr);
+    EXPECT_FALSE(form->EurosBox()->IsChecked()) << "the next line is typed in francs too";
+    FocusOnControl(form, kAccount);
+    Field(account);
+    FocusOnControl(form, kDebitF);
+    Field("1.20");
+  }
+  form = Form();
+  ASSERT_NE(form, nullptr);
+  form->EditOf(kDay)->SetText("45");
+  form->EditOf(kAccount)->SetText("51200000");
+  form->EditOf(kCreditF)->SetText("2.40");
+  gui::SendCommand(form->GetHandle(), 20055);
+  EXPECT_EQ(form->TextOf(kMessage), "Le Jour est incorrect");
+  EXPECT_EQ(RoundingLineFlag, 2) << "francs typed, francs balanced with the euros off: a rounding line in euros";
+  // The lines window makes that line: the form asks whether to save the refused one (No), and the rounding
+  // line balances the euros of what was saved.
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(RoundingLineFlag, 0);
+  ExpectInvariants("after the rounding line");
+}
+
 }  // namespace
 }  // namespace entry_test
