@@ -5,6 +5,8 @@
 #include "line_form_fixture.h"
 
 #include "framework/lookup_dialog.h"
+#include "masterdata/code_list.h"
+#include "runtime/inifiles.h"
 
 namespace entry_test {
 namespace {
@@ -289,6 +291,88 @@ TEST_F(LineFormTest, ARoundingLineBalancesTheFrancsOnTheIniAccount) {
   EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
   EXPECT_EQ(RoundingLineFlag, 0);
   ExpectInvariants("after the rounding line");
+}
+
+// "Solder le Compte" on a saved line gives the same answer after its amount was edited; "Solder la Pièce" on
+// an empty account takes the journal's counterpart ("512" filled to 51200000).
+TEST_F(LineFormTest, TheBalancingCommandsReadTheLineAsLoaded) {
+  // The bank journal names "512" as its counterpart.
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenShared(folder_ + "c10je", "C10CODE"));
+    ASSERT_TRUE(entry::SeekJournal(c10, "BQ "));
+    ASSERT_TRUE(c10.PutFieldPart(4, 2, 8, "512     "));
+    c10.CloseTable(true);
+  }
+  Open();
+  const std::string month = MonthOf("BQ ");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  const std::string key = LineWhere(month, [](const entry::LineRecord& r) { return r.account == "51200000"; });
+  TWSaiModDetJournaux* f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  Send(f, 20081);
+  const std::string sense = f->TextOf(kSense), euros = f->TextOf(kDebitE) + f->TextOf(kCreditE);
+  ASSERT_FALSE(euros.empty());
+  f->EditOf(f->TextOf(kSense)[0] == 'D' ? kDebitE : kCreditE)->SetText("12345.67");
+  Send(f, 20081);
+  EXPECT_EQ(f->TextOf(kSense), sense);
+  EXPECT_EQ(f->TextOf(kDebitE) + f->TextOf(kCreditE), euros) << "the same balance";
+  Send(f, 20023);
+
+  w->ActivateBrowse();
+  gui::ProcessPendingMessages();
+  Key(Qt::Key_P, Qt::ControlModifier);
+  f = Form();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->TextOf(kAccount), "");
+  const std::string fresh = f->Key();
+  Send(f, 20077);
+  // The new piece balances already: the line takes no amount, is saved on the counterpart and, without
+  // amount, cancelled.
+  EXPECT_EQ(Form(), nullptr);
+  EXPECT_EQ(LineOf(fresh).account, "51200000");
+  EXPECT_FALSE(LineOf(fresh).live);
+}
+
+// The entry-models list asked by "Autre Modèle" (button 1268) as a lookup: the request stands at 258-283,
+// the list opens, the model chosen comes back, its text replaces the slot's and its first line applies.
+TEST_F(LineFormTest, AnotherModelComesBackFromTheModelsList) {
+  Open();
+  const std::string month = MonthOf("OD ");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  Key(Qt::Key_P, Qt::ControlModifier);
+  TWSaiModDetJournaux* f = Form();
+  ASSERT_NE(f, nullptr);
+  gui::SendCommand(f->GetHandle(), 1268);
+  const std::string request = RegistryText(258, 26);
+  EXPECT_EQ(request, std::string(8, ' ') + StrInt(entry::SlotPosition(0) + entry::kPartnerOffset + 1, 4) +
+                         RegistryText(entry::SlotPosition(0) + entry::kPartnerOffset + 1, 10) + "1268");
+  gui::ProcessPendingMessages();
+  auto* list = dynamic_cast<TWDonBroModeles*>(gui::Window::FromHandle(SlotHandle(247)));
+  ASSERT_NE(list, nullptr) << "20307 opened the models list";
+  ASSERT_TRUE(list->LocateCode("LOYER"));
+  gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(SlotModelText[0].substr(0, 12), "CC=61320000 ");
+  EXPECT_EQ(f->TextOf(kAccount), "61320000");
+  EXPECT_EQ(f->TextOf(kLabel1), "Loyer du mois DC=D MO=150") << "a value read at its width";
+  EXPECT_EQ(f->TextOf(kDebitE), "1500.00");
+  EXPECT_EQ(RegistryText(258, 8), std::string(8, ' ')) << "the answer was taken";
+  // "Modèle": the model's next line.
+  Send(f, 20129);
+  EXPECT_EQ(f->TextOf(kAccount), "44566000");
+  // Asked again while the list is open: the list comes forward and takes the new request.
+  gui::SendCommand(f->GetHandle(), 20131);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(dynamic_cast<TWDonBroModeles*>(gui::Window::FromHandle(SlotHandle(247))), list);
+  ASSERT_TRUE(list->LocateCode("ASSUR"));
+  gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(f->TextOf(kAccount), "61600000");
+  EXPECT_EQ(f->TextOf(kLabel1), "Prime annuelle DC=D MO=84");
+  Send(f, 20023);
 }
 
 }  // namespace
