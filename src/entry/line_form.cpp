@@ -1505,7 +1505,7 @@ void TWSaiModDetJournaux::ArrangeControls() {
         {kDebitE, 53, euroAmounts, 9, grid::Text, 12},  {kCreditE, 62, euroAmounts, 8, grid::Text, 12},
         {kAmountLetterE, 70, euroAmounts, 2, grid::Label, 0},
         {kAccountInfo, 1, info, 30, grid::Label, 0}, {kDueCaption, 31, info, 5, grid::Label, 0},
-        {kDueDate, 36, info, 8, grid::Text, 8},      {kEuros, 44, info, 9, grid::Box, 0},
+        {kDueDate, 36, info, 8, grid::Text, 8},      {kEuros, 44, info, 9, grid::Fill, 0},
         {kDistributionLookup, 12, buttons, 3, grid::Button, 0}, {kAccountLookup, 15, buttons, 2, grid::Button, 0},
         {kAccountView, 17, buttons, 2, grid::Button, 0},        {kAnalytic, 19, buttons, 7, grid::Button, 0},
         {kLabelCodeLookup, 26, buttons, 3, grid::Button, 0},    {kLabelFromAccount, 31, buttons, 3, grid::Button, 0},
@@ -1555,16 +1555,16 @@ void TWSaiModDetJournaux::ArrangeControls() {
         {kCreditE, 6, euroLine, 1, grid::Text, 12},
         {kDebitButton, 3, first, 1, grid::Button, 0},    {kSense, 4, first, 1, grid::Label, 0},
         {kCreditButton, 5, first, 1, grid::Button, 0},
-        {kEuros, 4, second, 1, grid::Box, 0},            {kAnalytic, 7, second, 1, grid::Button, 0},
-        {kMessage, 1, 13, 5, grid::Label, 0},
+        {kEuros, 4, second, 1, grid::Fill, 0},           {kAnalytic, 7, second, 1, grid::Button, 0},
+        {kMessage, 1, 13, 4, grid::Label, 0},
+        {kTotalLetterF, 5, 13, 1, grid::Label, 0},
         {kDebitTotalF, 6, 13, 1, grid::Label, 0},        {kCreditTotalF, 7, 13, 1, grid::Label, 0},
-        {kTotalsCaption, 1, 14, 1, grid::Label, 0},      {kMainDebitTotal, 2, 14, 1, grid::Label, 0},
-        {kMainCreditTotal, 3, 14, 1, grid::Label, 0},    {kBalanceCaption, 4, 14, 1, grid::Label, 0},
-        {kBalance, 5, 14, 1, grid::Label, 0},
+        {kTotalsCaption, 1, 14, 1, grid::Label, 0},      {kBalanceCaption, 2, 14, 1, grid::Label, 0},
+        {kBalance, 3, 14, 1, grid::Label, 0},            {kTotalLetterE, 5, 14, 1, grid::Label, 0},
         {kDebitTotalE, 6, 14, 1, grid::Label, 0},        {kCreditTotalE, 7, 14, 1, grid::Label, 0},
     };
-    // Each amount row carries its currency letter: the totals need none.
-    hidden = {kTotalLetterF, kTotalLetterE};
+    // The totals of both currencies stand with their letters: no row for those of the entry currency.
+    hidden = {kMainDebitTotal, kMainCreditTotal};
   }
   for (const Place& p : places) MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
   for (int id : hidden)

@@ -375,5 +375,161 @@ TEST_F(LineFormTest, AnotherModelComesBackFromTheModelsList) {
   Send(f, 20023);
 }
 
+// The four layouts of constant 061, each kept as a picture in <build>/test-artefacts/entry/.
+TEST_F(LineFormTest, TheLayoutsOfConstant061AreLaidOut) {
+  Open();
+  const std::string month = MonthOf("AC ");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  const std::string key = LineWhere(month, [](const entry::LineRecord& r) { return r.account[0] == 'F'; });
+  const struct {
+    const char* constant;
+    Layout layout;
+    bool labels23;
+  } cases[] = {{"A", Layout::A, false}, {"B", Layout::B, true}, {"C", Layout::C, true}, {"NOR", Layout::Plain, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.constant);
+    TheDossierRecord.SetConstant(61, c.constant);
+    TWSaiModDetJournaux* f = Modify(w, key);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->LayoutShown(), c.layout);
+    EXPECT_EQ(f->ControlOf(kLabel2)->IsWindowVisible(), c.labels23);
+    EXPECT_EQ(f->ControlOf(kLabel3)->IsWindowVisible(), c.labels23);
+    EXPECT_TRUE(f->ControlOf(kDebitF)->IsWindowVisible());
+    // Every control placed stands inside the form's grid, none on another.
+    const gui::Rect client = f->GetClientRect();
+    for (int id : {kDay, kAccount, kLabel1, kDebitE, kCreditE, kSense, kBalance, kEuros}) {
+      const gui::Rect r = f->ControlOf(id)->GetWindowRect();
+      EXPECT_GT(r.w, 0) << id;
+      EXPECT_LE(r.x + r.w, client.w + 2) << id;
+    }
+    test_support::Screenshot(MainFrame->Widget(), "entry", std::string("line_form_") + c.constant);
+    Send(f, 20023);
+  }
+}
+
+// Another station and the form: the line's lock held while the form is open and free once it closes; a save
+// whose lock is taken meanwhile changes nothing, says so, and keeps the form; the journal-month stays in
+// entry, its header locked, all along.
+TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
+  std::string month, key;
+  std::uint32_t recno = 0;
+  {
+    DossierCode = "JE";
+    DossierFolder = folder_;
+    month = MonthOf("BQ ");
+    key = LineWhere(month, [](const entry::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
+    Table c50;
+    ASSERT_TRUE(c50.OpenShared(folder_ + "c50je", L::kCodeTag, true));
+    ASSERT_TRUE(entry::SeekLine(c50, key));
+    recno = c50.recordNumber;
+  }
+  const std::string folder = folder_;
+  test_support::OtherProcess station([folder, month, recno](char cmd) {
+    static Table c50, c10;
+    if (!c50.isOpen && !(c50.OpenShared(folder + "c50je", L::kCodeTag) && c10.OpenShared(folder + "c10je", "C10CODE")))
+      return false;
+    switch (cmd) {
+      case 'l': return c50.GoTo(static_cast<long>(recno)) && LockRecord(c50, nullptr, 0);
+      case 'u': return c50.GoTo(static_cast<long>(recno)) && UnlockRecord(c50);
+      case 'h': return entry::SeekHeader(c10, month, entry::kDraftSource) && LockRecord(c10, nullptr, 0);
+      case 'H': return entry::SeekHeader(c10, month, entry::kDraftSource) && UnlockRecord(c10);
+      default: return false;
+    }
+  });
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  TWSaiModDetJournaux* f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(f->HoldsLine());
+  EXPECT_FALSE(station.Do('l')) << "the form holds the line";
+  EXPECT_TRUE(IsJournalInEntry(month.c_str()));
+  EXPECT_FALSE(station.Do('h')) << "the lines window holds the header";
+
+  const entry::LineRecord before = LineOf(key);
+  const auto bank = AccountTotals("51200000");
+  const entry::HeaderTotals header = HeaderOf(month);
+  f->ReleaseLineLockForTest();
+  ASSERT_TRUE(station.Do('l'));
+  f->EditOf(kLabel1)->SetText("Pris par l'autre poste");
+  const int side = before.sense == 'D' ? kDebitE : kCreditE;
+  f->EditOf(side)->SetText("999.99");
+  Notices().clear();
+  gui::ModalSeam::Reset();
+  FocusOnControl(f, kLabel1);
+  Key(Qt::Key_F12);
+  EXPECT_EQ(Form(), f) << "the form keeps what was typed";
+  EXPECT_EQ(Notices().size(), 1u) << "the lock notice, once";
+  EXPECT_NE(test_support::ShownTexts().find("bloqu\xE9" "e par un autre poste"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_EQ(LineOf(key).label1, before.label1);
+  EXPECT_EQ(LineOf(key).euros, before.euros);
+  EXPECT_EQ(AccountTotals("51200000"), bank);
+  EXPECT_EQ(HeaderOf(month).debitE, header.debitE);
+  EXPECT_EQ(HeaderOf(month).creditE, header.creditE);
+  EXPECT_TRUE(IsJournalInEntry(month.c_str()));
+
+  // The station lets it go: the same F12 saves, and the form's lock goes with the form.
+  ASSERT_TRUE(station.Do('u'));
+  FocusOnControl(f, kLabel1);
+  Key(Qt::Key_F12);
+  EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(std::string(RTrim(LineOf(key).label1.c_str())), "Pris par l'autre poste");
+  EXPECT_EQ(ToCents(LineOf(key).euros), 99999);
+  EXPECT_TRUE(station.Do('l')) << "free once the form closed";
+  EXPECT_TRUE(station.Do('u'));
+  EXPECT_TRUE(IsJournalInEntry(month.c_str()));
+  EXPECT_FALSE(station.Do('h')) << "the header stays locked after the save";
+  ExpectInvariants("after the saves under another station");
+}
+
+// A dossier kept in euros only: the franc fields are hidden, "En Euros" stays checked whatever the click, and
+// a piece whose francs would miss a cent asks for no rounding line: its balanced euros start a new piece.
+class EuroOnlyLineFormTest : public LineFormTest {
+ protected:
+  DossierCurrency Currency() const override { return DossierCurrency::EuroOnly; }
+};
+
+TEST_F(EuroOnlyLineFormTest, NoFrancsAndNoRoundingLine) {
+  Open();
+  ASSERT_TRUE(DossierIsEuroOnly());
+  const std::string month = MonthOf("OD ");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  Key(Qt::Key_P, Qt::ControlModifier);
+  TWSaiModDetJournaux* f = Form();
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(f->EurosBox()->IsChecked());
+  EXPECT_FALSE(f->ControlOf(kDebitF)->IsWindowVisible());
+  EXPECT_FALSE(f->EurosBox()->IsWindowVisible());
+  f->EurosBox()->SetValue(false, false);
+  Send(f, 1248);
+  EXPECT_TRUE(f->EurosBox()->IsChecked());
+  EXPECT_FALSE(f->EurosBox()->IsModified());
+  test_support::Screenshot(MainFrame->Widget(), "entry", "line_form_euro_only");
+  const std::string piece = f->Key().substr(0, 14);
+  const struct {
+    const char* account;
+    int side;
+    const char* amount;
+  } lines[] = {{"62700000", kCreditE, "0.10"}, {"62600000", kCreditE, "0.10"}, {"51200000", kDebitE, "0.20"}};
+  for (const auto& l : lines) {
+    f = Form();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->Key().substr(0, 14), piece);
+    FocusOnControl(f, kAccount);
+    Field(l.account);
+    FocusOnControl(f, l.side);
+    Field(l.amount);
+  }
+  EXPECT_EQ(RoundingLineFlag, 0);
+  f = Form();
+  ASSERT_NE(f, nullptr) << "a new piece";
+  EXPECT_NE(f->Key().substr(0, 14), piece);
+  Send(f, 20023);
+  ExpectInvariants("after a piece in euros only");
+}
+
 }  // namespace
 }  // namespace entry_test
