@@ -15,7 +15,7 @@ using namespace line_form;
 
 // A label is its line's last value: it stops at the end of the line.
 constexpr const char* kPurchaseModel =
-    "CC=607      CL=1 DC=D MO=100 LI=Achat de marchandises\r\n"
+    "CC=60700000 CL=1 DC=D MO=100 LI=Achat de marchandises\r\n"
     "CC=44566000 CL=1 DC=D MO=20 LI=TVA d\xE9" "ductible\r\n"
     "CL=1 DC=C MO=SOLDE\r\n";
 
@@ -107,6 +107,7 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
   EXPECT_EQ(FocusedId(f), kAccount);
   Key(Qt::Key_Return, Qt::NoModifier, "\r");
   EXPECT_EQ(FocusedId(f), kLabelCode);
+  EXPECT_NE(SlotModelText[0].find("CP=40100000\r\n"), std::string::npos) << "the supplier's counterpart proposed";
   const std::string label = f->TextOf(kLabel1);
   EXPECT_EQ(label.substr(0, 15), "TVA d\xE9" "ductible\\") << "the account's name proposed after the label";
   Key(Qt::Key_F12);
@@ -128,6 +129,49 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
   EXPECT_EQ(out, "0001|12|60700000|1|Achat de marchandises|D|6559.57|1000.00|O\n"
                  "0002|12|44566000|1|TVA d\xC3\xA9" "ductible|D|1311.91|200.00|O\n"
                  "0003|12|" + supplier + "|1|" + Utf8(label) + "|C|7871.48|1200.00|O\n");
+  // Their sort records: day, account and VAT mark.
+  const std::string sorts = test_support::RunPythonScript(
+      "from dbfread import DBF\n"
+      "for r in DBF('" + folder_ + "c60je.dbf', encoding='cp1252'):\n"
+      "    if (r['TCLE'] + r['TMOIS'] + r['TJAL'].ljust(3) + r['TPIECE']) == '" + pieceKey + "':\n"
+      "        print('%s|%s|%s|%r' % (r['TNUM'], r['TJOUR'], r['TCODE'], r['TTVA']))\n",
+      true, &status);
+  ASSERT_EQ(status, 0) << sorts;
+  EXPECT_EQ(sorts, "0001|12|60700000|''\n0002|12|44566000|''\n0003|12|" + supplier + "|''\n");
+  // The totals moved: the purchases' account, and the header by the piece on both sides.
+  const auto purchases = AccountTotals("60700000");
+  EXPECT_EQ(purchases[1] - purchasesBefore[1], 100000);
+  EXPECT_EQ(purchases[0] - purchasesBefore[0], 655957);
+  const entry::HeaderTotals after = HeaderOf(month);
+  EXPECT_EQ(after.debitE - before.debitE, 120000);
+  EXPECT_EQ(after.creditE - before.creditE, 120000);
+  EXPECT_EQ(after.debitF - before.debitF, after.creditF - before.creditF);
+  ExpectInvariants("after the purchase typed");
+}
+
+// Saved on a subsidiary account in a treasury journal with constant 026, a line chains to the manual
+// matching of that account (command 20601, the account at 3952).
+TEST_F(LineFormTest, ATreasuryLineOnASubsidiaryAccountChainsToTheMatching) {
+  Open();
+  TheDossierRecord.SetConstant(26, "OUI");
+  std::vector<std::string> asked;
+  SetCommandWork(20601, [&asked] { asked.push_back(RegistryText(3952, 8)); });
+  const std::string month = MonthOf("BQ ");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  const std::string customer = LineWhere(month, [](const entry::LineRecord& r) { return r.account[0] == 'C'; });
+  const std::string bank = LineWhere(month, [](const entry::LineRecord& r) { return r.account == "51200000"; });
+  ASSERT_FALSE(customer.empty());
+  for (const std::string& key : {bank, customer}) {
+    TWSaiModDetJournaux* f = Modify(w, key);
+    ASSERT_NE(f, nullptr);
+    f->EditOf(kLabel1)->SetText("Lettrage");
+    FocusOnControl(f, kLabel1);
+    Key(Qt::Key_F12);
+    EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
+  }
+  ASSERT_EQ(asked.size(), 1u) << "a general account does not";
+  EXPECT_EQ(asked[0], LineOf(customer).account);
 }
 
 
