@@ -239,3 +239,46 @@ TEST_F(SaveTest, ALockHeldByAnotherStationChangesNothing) {
 
 }  // namespace
 }  // namespace entry_test
+
+namespace entry_test {
+namespace {
+
+// In a dossier with sections, a line moved to another account loses the split made for the old one: its
+// header copy and analytic lines are cancelled and their sections' totals taken back.
+class AnalyticSaveTest : public SaveTest {
+ protected:
+  char AnalyticMode() const override { return '1'; }
+};
+
+TEST_F(AnalyticSaveTest, AnotherAccountTakesTheOldSplitAway) {
+  // A live general line with live analytic lines.
+  LineRecord line;
+  std::vector<std::uint32_t> split;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && split.empty(); ++r) {
+    if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z') continue;
+    line = ReadLineRecord(c50);
+    const std::string key = L::AnalyticKey(c50);
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50.Skip(1)) {
+      if (c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM) != 'O') break;
+      split.push_back(c50.recordNumber);
+    }
+    c50.SetOrder(L::kCodeTag);
+  }
+  ASSERT_GE(split.size(), 2u);
+  SaveRequest r;
+  r.key = line.key;
+  r.values = ValuesOf(line);
+  r.values.account = "51200000";
+  r.previousAccount = line.account;
+  const SaveResult saved = SaveLineRecord(c50, c60, r);
+  EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
+  EXPECT_EQ(saved.analyticRemoved, static_cast<long>(split.size()));
+  for (std::uint32_t a : split) {
+    ASSERT_TRUE(c50.GoTo(a));
+    EXPECT_TRUE(c50.IsDeleted()) << a;
+  }
+  ExpectInvariants("after the account changed under its split");
+}
+
+}  // namespace
+}  // namespace entry_test
