@@ -1406,7 +1406,6 @@ void TWSaiModDetJournaux::RefreshLines() {
 }
 
 bool TWSaiModDetJournaux::AnalyticSplitMatches() {
-  const LineValues v = Values();
   const long long lineF = Cents(debitF_) - Cents(creditF_);
   const long long lineE = Cents(debitE_) - Cents(creditE_);
   return AnalyticSplitBalances(*TableC50, key_, previousAccount_, TheDossierRecord.AnalyticMode() == '2', lineF, lineE,
@@ -1495,15 +1494,14 @@ void TWSaiModDetJournaux::ArrangeControls() {
     const bool a = layout_ == Layout::A;
     // Layout A keeps one row for the line and its amounts and no labels 2 and 3.
     const int info = a ? 2 : 4, buttons = a ? 3 : 5, values = a ? 4 : 6, totals = a ? 5 : 7;
-    const int francAmounts = a ? francRow : francRow, euroAmounts = a ? euroRow : euroRow;
     places = {
         {kPiece, 3, 1, 6, grid::Text, 6},           {kDay, 9, 1, 3, grid::Text, 2},
         {kDistribution, 12, 1, 3, grid::Text, 2},   {kAccount, 15, 1, 11, grid::Text, 8},
         {kLabelCode, 26, 1, 5, grid::Text, 1},      {kLabel1, 31, 1, 22, grid::Text, 25},
-        {kDebitF, 53, francAmounts, 9, grid::Text, 12}, {kCreditF, 62, francAmounts, 8, grid::Text, 12},
-        {kAmountLetterF, 70, francAmounts, 2, grid::Label, 0},
-        {kDebitE, 53, euroAmounts, 9, grid::Text, 12},  {kCreditE, 62, euroAmounts, 8, grid::Text, 12},
-        {kAmountLetterE, 70, euroAmounts, 2, grid::Label, 0},
+        {kDebitF, 53, francRow, 9, grid::Text, 12},     {kCreditF, 62, francRow, 8, grid::Text, 12},
+        {kAmountLetterF, 70, francRow, 2, grid::Label, 0},
+        {kDebitE, 53, euroRow, 9, grid::Text, 12},      {kCreditE, 62, euroRow, 8, grid::Text, 12},
+        {kAmountLetterE, 70, euroRow, 2, grid::Label, 0},
         {kAccountInfo, 1, info, 30, grid::Label, 0}, {kDueCaption, 31, info, 5, grid::Label, 0},
         {kDueDate, 36, info, 8, grid::Text, 8},      {kEuros, 44, info, 9, grid::Fill, 0},
         {kDistributionLookup, 12, buttons, 3, grid::Button, 0}, {kAccountLookup, 15, buttons, 2, grid::Button, 0},

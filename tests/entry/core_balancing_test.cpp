@@ -39,7 +39,9 @@ TEST_F(BalancingTest, TheLineTakesTheOppositeOfTheBalanceInItsCurrency) {
     const BalancingLine l = LineTaking(c.balanceF, c.balanceE, c.euros, c.convert, kRate);
     EXPECT_EQ(l.hasFrancs, c.hasFrancs);
     EXPECT_EQ(l.hasEuros, c.hasEuros);
-    if (c.hasFrancs || c.hasEuros) EXPECT_EQ(l.sense, c.sense);
+    if (c.hasFrancs || c.hasEuros) {
+      EXPECT_EQ(l.sense, c.sense);
+    }
     EXPECT_EQ(l.francs, c.francs);
     EXPECT_EQ(l.euros, c.euros_);
   }
