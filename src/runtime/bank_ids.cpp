@@ -62,6 +62,22 @@ int CheckRibKey(const char* rib) {
   return key == right ? 0 : right;
 }
 
+bool CheckBic(const char* bic) {
+  if (IsBlank(bic)) return false;
+  const std::string text = AllTrim(bic);
+  if (text.size() != 8 && text.size() != 11) return false;
+  for (std::size_t i = 0; i < 6; ++i)
+    if (!IsAsciiUpper(static_cast<unsigned char>(text[i]))) return false;
+  const unsigned char place1 = static_cast<unsigned char>(text[6]), place2 = static_cast<unsigned char>(text[7]);
+  if (!IsAsciiUpper(place1) && !(place1 >= '2' && place1 <= '9')) return false;
+  if (!(IsAsciiUpper(place2) && place2 != 'O') && !IsAsciiDigit(place2)) return false;
+  for (std::size_t i = 8; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!IsAsciiUpper(c) && !IsAsciiDigit(c)) return false;
+  }
+  return true;
+}
+
 std::string CompactIban(const std::string& typed) {
   std::string out;
   out.reserve(typed.size());

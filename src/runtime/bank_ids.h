@@ -29,6 +29,13 @@ inline int CheckRibKey(const std::string& rib) { return CheckRibKey(rib.c_str())
 int CheckIban(const char* iban);
 inline int CheckIban(const std::string& iban) { return CheckIban(iban.c_str()); }
 
+// True when the BIC (blanks around it ignored) has the form the credit-transfer schema asks:
+// four letters of the bank, two of the country, two characters of the place (the first a
+// letter or a digit 2-9, the second a letter other than "O" or a digit), then three letters
+// or digits of the branch, or none. A blank BIC is not valid.
+bool CheckBic(const char* bic);
+inline bool CheckBic(const std::string& bic) { return CheckBic(bic.c_str()); }
+
 // The IBAN as it is stored and checked: capital letters, every blank
 // removed ("fr76 3000 6000 ..." gives "FR7630006000...").
 std::string CompactIban(const std::string& typed);

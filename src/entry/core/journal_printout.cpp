@@ -1,0 +1,518 @@
+#include "entry/core/journal_printout.h"
+
+#include <set>
+
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "entry/core/journal_month.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
+
+namespace entry {
+
+namespace {
+
+using L = LigneEcriture;
+
+// The report variables, in their column order.
+constexpr const char* kDefinitions[JournalPrintout::kFieldCount] = {
+    "EURO      C060", "MOIS      C020", "ANNEE     C020", "JOURNAL   C030", "NOMJOURNALC300", "PIECE     C060",
+    "JOUR      C020", "VENT      C020", "COMPTE    C080", "NOMCOMPTE C300", "CODELIB   C070", "LIBELLE   C250",
+    "LIB23     C740", "LIB2      C250", "LIB3      C250", "ECHEANCE  C080", "LETTRE    C040", "LETTREF   C040",
+    "LETTREE   C040", "SENSDC    C010", "MONTANT   C140", "MONTANTF  C140", "MONTANTE  C140", "DEBIT     M142",
+    "DEBITF    M142", "DEBITE    M142", "CREDIT    M142", "CREDITF   M142", "CREDITE   M142", "CONTROLE  C010",
+    "CONTROLEF C010", "CONTROLEE C010", "CONTROLE2 C010", "TP_DEBIT  M142", "TP_DEBITF M142", "TP_DEBITE M142",
+    "TP_CREDIT M142", "TP_CREDITFM142", "TP_CREDITEM142", "TP_SOLDE  C170", "TP_SOLDEF C170", "TP_SOLDEE C170",
+    "TG_DEBIT  M142", "TG_DEBITF M142", "TG_DEBITE M142", "TG_CREDIT M142", "TG_CREDITFM142", "TG_CREDITEM142",
+    "TG_SOLDE  C170", "TG_SOLDEF C170", "TG_SOLDEE C170", "BQE_CODE  C040", "BQE_LIBBANC300", "BQE_NOMCOMC300",
+    "BQE_ETS   C050", "BQE_GUICHEC050", "BQE_NUMCOMC110", "BQE_CLERIBC020", "BQE_IBAN  C340", "BQE_BIC   C110",
+    "BQE_SEPARAC010", "BQE_NUMEMEC060", "BQE_COMPTEC080", "BQF_DOM1  C240", "BQF_DOM2  C240", "BQF_ETS   C050",
+    "BQF_GUICHEC050", "BQF_NUMCOMC110", "BQF_CLERIBC020", "BQF_IBAN  C340", "BQF_BIC   C110", "BQF_LIBVRTC990",
+    "VRTS_03_01C800", "VRTS_03_02C800", "VRTS_06_01C800", "VRTS_06_02C800", "VRTS_08_01C800", "VRTS_08_02C800",
+};
+
+// C20 fields of a creditor account.
+constexpr int kAccountName = 2, kDom1 = 9, kDom2 = 10, kRibBank = 11, kRibBranch = 12, kRibNumber = 13, kRibKey = 14,
+              kIban = 15, kBic = 16, kMemo = 30;
+constexpr int kMemoRoom = 4000;
+constexpr int kAmountRoom = 16;
+
+std::string Fit(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+std::string Part(const std::string& zone, int position, int width) {
+  return Fit(zone.size() >= static_cast<std::size_t>(position) ? zone.substr(static_cast<std::size_t>(position - 1))
+                                                                : std::string(),
+             static_cast<std::size_t>(width));
+}
+
+std::string Trim(const std::string& text) { return AllTrim(text.c_str()); }
+
+std::string Blanks(std::size_t n) { return std::string(n, ' '); }
+
+// An amount of a fixed-width record: 16 digits, the decimal point dropped, blanks as "0".
+std::string Amount16(double value) {
+  std::string text = FormatNumber(17, 2, false, value);
+  text = Fit(text, 17);
+  std::string digits = text.substr(0, 14) + text.substr(15, 2);
+  for (char& c : digits)
+    if (c == ' ') c = '0';
+  return digits;
+}
+
+bool Contains(const std::string& text, char c) { return text.find(c) != std::string::npos; }
+
+// The list of accounts with incomplete bank details grows while it is shorter than 100 characters.
+void AddToList(std::string& list, const std::string& account) {
+  if (list.size() < 100) list += "\r\n" + Trim(account);
+}
+
+// The journal code and month of a key, as the messages name them.
+std::string JournalMonthText(const std::string& journalMonth) {
+  return JournalOf(journalMonth) + " " + MonthDisplay(journalMonth);
+}
+
+}  // namespace
+
+const char* JournalPrintout::Definition(int n) { return n >= 0 && n < kFieldCount ? kDefinitions[n] : ""; }
+
+bool JournalPrintout::OpenCursors() {
+  return c50_.OpenShared(PathC50(), L::kCodeTag, true) && c10_.OpenShared(PathC10(), "C10CODE", true) &&
+         c20_.OpenShared(PathC20(), "C20CODE", true);
+}
+
+void JournalPrintout::DeclareOrClear() {
+  if (fields_.Declared() && fields_.FieldCount() == kFieldCount) {
+    fields_.ClearFieldValues();
+    return;
+  }
+  fields_.SetFieldCount(kFieldCount);
+  fields_.InitFieldTable();
+  for (int i = 0; i < kFieldCount; ++i) fields_.DeclareField(i, kDefinitions[i]);
+}
+
+bool JournalPrintout::Refuse(int message, const std::string& detail) {
+  ShowEmptyReport((std::string(LoadStr(message)) + detail).c_str());
+  return false;
+}
+
+bool JournalPrintout::Empty() {
+  ShowEmptyReport("");
+  return false;
+}
+
+bool JournalPrintout::CheckBank(const std::string& code) {
+  if (IsBlank(code) || !SeekC10(c10_, 'Q', code) || c10_.IsDeleted()) return false;
+  bank_.code = c10_.GetField(2);
+  bank_.name = c10_.GetField(3);
+  bank_.zone4 = Fit(c10_.GetField(4), 254);
+  bank_.zone5 = Fit(c10_.GetField(5), 254);
+  return true;
+}
+
+bool JournalPrintout::LabelExists(char code) {
+  return code != ' ' && SeekC10(c10_, 'L', std::string(1, code)) && !c10_.IsDeleted();
+}
+
+void JournalPrintout::SetBankVariables() {
+  const std::string& z4 = bank_.zone4;
+  const std::string& z5 = bank_.zone5;
+  fields_.SetFieldText(BQE_CODE, bank_.code.c_str());
+  fields_.SetFieldText(BQE_LIBBAN, bank_.name.c_str());
+  fields_.SetFieldText(BQE_NOMCOM, Part(z4, 157, 30).c_str());
+  fields_.SetFieldText(BQE_ETS, Part(z4, 187, 5).c_str());
+  fields_.SetFieldText(BQE_GUICHE, Part(z4, 192, 5).c_str());
+  fields_.SetFieldText(BQE_NUMCOM, Part(z4, 197, 11).c_str());
+  fields_.SetFieldText(BQE_CLERIB, Part(z4, 208, 2).c_str());
+  fields_.SetFieldText(BQE_SEPARA, z4[209] == 'N' ? "0" : "1");
+  fields_.SetFieldText(BQE_NUMEME, Part(z4, 121, 6).c_str());
+  fields_.SetFieldText(BQE_IBAN, Part(z5, 1, 34).c_str());
+  fields_.SetFieldText(BQE_BIC, Part(z5, 35, 11).c_str());
+  fields_.SetFieldText(BQE_COMPTE, Part(z5, 46, 8).c_str());
+  if (kind_ != 'V') return;
+  // The emitter record; its currency letter always matches the euro amounts of the records.
+  const std::string working = TheDossierRecord.DateDisplay(DossierRecord::DateField::Working);
+  const std::string date = Fit(working, 8);
+  record03a_ = "0302" + Blanks(8) + Part(z4, 121, 6) + Blanks(7) + date.substr(0, 2) + date.substr(3, 2) +
+               date.substr(7, 1) + Part(z4, 157, 24) + Blanks(24) + Blanks(2);
+  const std::string record03b =
+      "E" + Blanks(5) + Part(z4, 192, 5) + Part(z4, 197, 11) + Blanks(16) + Blanks(31) + Part(z4, 187, 5) + Blanks(6);
+  fields_.SetFieldText(VRTS_03_01, record03a_.c_str());
+  fields_.SetFieldText(VRTS_03_02, record03b.c_str());
+}
+
+bool JournalPrintout::InJournal() {
+  if (c50_.eof || c50_.bof || c50_.recordNumber == 0) return false;
+  return std::string(c50_.GetField(L::BCLE)) + c50_.GetField(L::BMOIS) + c50_.GetField(L::BJAL) == prefix_;
+}
+
+bool JournalPrintout::Selected() {
+  if (!InJournal() || c50_.IsDeleted()) return false;
+  return IsBlank(run_.pieceTo) || std::string(c50_.GetField(L::BPIECE)) <= run_.pieceTo;
+}
+
+bool JournalPrintout::SkipSelected(int n) {
+  for (int i = 0; i < n; ++i)
+    if (!c50_.SkipActive(true)) return false;
+  if (!c50_.eof && !c50_.SkipActive(false)) return false;
+  if (kind_ == 'S' || kind_ == 'V') {
+    while (InJournal() && !(c50_.GetField(L::BCLIB)[0] == payLabel_ && c50_.GetField(L::BSENS)[0] == 'D'))
+      if (!c50_.SkipActive(true)) return false;
+  }
+  return Selected();
+}
+
+const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& code) {
+  if (account_.code == code && (account_.found || !code.empty())) return account_;
+  ++accountReads_;
+  account_ = Account{};
+  account_.code = code;
+  // The account itself, looked up on its whole code: a missing or cancelled one has no data.
+  if (IsBlank(code) || !c20_.Seek("C20CODE", code.c_str()) || c20_.MatchKey(code.c_str(), 8, 1) != 'O') return account_;
+  account_.found = true;
+  account_.name = c20_.GetField(kAccountName);
+  account_.dom1 = c20_.GetField(kDom1);
+  account_.dom2 = c20_.GetField(kDom2);
+  account_.bank = c20_.GetField(kRibBank);
+  account_.branch = c20_.GetField(kRibBranch);
+  account_.number = c20_.GetField(kRibNumber);
+  account_.key = c20_.GetField(kRibKey);
+  account_.iban = c20_.GetField(kIban);
+  account_.bic = c20_.GetField(kBic);
+  if (kind_ == 'S' || kind_ == 'V') account_.memo = c20_.GetMemo(kMemo, kMemoRoom);
+  return account_;
+}
+
+const std::string& JournalPrintout::LabelOf(char code) {
+  if (labelCached_ && code == labelCode_) return labelText_;
+  labelCached_ = true;
+  labelCode_ = code;
+  labelText_ = "???" + Blanks(4);
+  if (LabelExists(code)) labelText_ = Part(c10_.GetField(4), 1, 7);
+  return labelText_;
+}
+
+bool JournalPrintout::CreditorIncomplete(const Account& a) const {
+  if (!a.found) return true;
+  if (kind_ == 'V') return Contains(Fit(a.bank, 5) + Fit(a.branch, 5) + Fit(a.number, 11) + Fit(a.key, 2), ' ');
+  return !Pain001Writer::IbanFits(a.iban) || !Pain001Writer::BicFits(a.bic);
+}
+
+std::string JournalPrintout::RemittanceText(const Account& a, const std::string& label,
+                                            const std::string& label3) const {
+  // R: the reference of the account's memo, then the third label when constant 072 asks for it.
+  std::string reference;
+  const std::string mark = Upper(LoadStr(3042));
+  const std::size_t at = std::string(Upper(a.memo.c_str())).find(mark);
+  if (at != std::string::npos) {
+    std::string after = a.memo.substr(at + mark.size(), 30);
+    const std::size_t end = after.find("\r\n");
+    if (end != std::string::npos) after.resize(end);
+    reference = Trim(after);
+  }
+  if (ConstantIs(72, 'O')) reference = reference.empty() ? Fit(label3, 25) : reference + "-" + Fit(label3, 25);
+  // L: the label before its first backslash.
+  std::string part;
+  const std::size_t slash = label.find('\\');
+  if (slash != std::string::npos && slash > 0) part = Trim(label.substr(0, slash));
+  // X: the name the dossier gives its transfers.
+  std::string name = DossierIniGet("Fichiers-Vrts", "LibelleDstVrt", TheDossierRecord.Name().c_str());
+  if (name.size() > 30) name.resize(30);
+  std::string text;
+  if (!IsBlank(reference) && !part.empty()) text = reference + "-" + part;
+  else if (!IsBlank(reference)) text = reference;
+  else text = part;
+  return IsBlank(text) ? name : Trim(text) + "-" + name;
+}
+
+bool JournalPrintout::CheckCreditors() {
+  const std::uint32_t start = c50_.recordNumber;
+  std::set<std::string> seen;
+  std::string list;
+  long listed = 0;
+  for (bool more = Selected(); more; more = SkipSelected(1)) {
+    const std::string code = c50_.GetField(L::BCODE);
+    if (!CreditorIncomplete(AccountOf(code)) || !seen.insert(code).second) continue;
+    if (++listed <= 20) list += "\r\n   " + Trim(code);
+  }
+  if (listed > 20) list += "\r\n   ...";
+  c50_.GoTo(static_cast<long>(start));
+  if (listed == 0) return true;
+  RuntimeBeep();
+  RuntimeMessage(LoadStr(52), (std::string(LoadStr(3053)) + list + LoadStr(16200)).c_str(), kMbIconStop);
+  return false;
+}
+
+bool JournalPrintout::Prepare(PrintoutRun& run) {
+  writer_.Abort();
+  transferFile_.clear();
+  transferFailed_ = false;
+  failedAccounts_.clear();
+  incompleteRib_.clear();
+  incompleteIban_.clear();
+  account_ = Account{};
+  labelCached_ = false;
+  computed_ = 0;
+  accountReads_ = 0;
+
+  typeListe_ = Fit(Upper(run.typeListe.c_str()), 20);
+  if (typeListe_[0] == '0') typeListe_[0] = ' ';
+  kind_ = typeListe_[0];
+  if (kind_ == '1') {
+    if (IsBlank(run.selectedPiece)) return false;
+    run.pieceFrom = run.pieceTo = run.selectedPiece;
+  }
+  for (std::string* limit : {&run.pieceFrom, &run.pieceTo})
+    if (!IsBlank(*limit)) *limit = Fit(*limit, 6);
+    else limit->clear();
+  run_ = run;
+  prefix_ = LinePrefix(run.journalMonth);
+  if (!OpenCursors()) return Empty();
+
+  DeclareOrClear();
+  const std::string month = Fit(run.journalMonth, 7);
+  fields_.SetFieldText(EURO, LoadStr(run.euros ? 2277 : 2278));
+  fields_.SetFieldText(MOIS, month.substr(2, 2).c_str());
+  fields_.SetFieldText(ANNEE, DecodeYear(month.substr(0, 2).c_str()));
+  fields_.SetFieldText(JOURNAL, month.substr(4, 3).c_str());
+  const JournalRecord journal = ReadJournal(c10_, JournalOf(month));
+  fields_.SetFieldText(NOMJOURNAL, journal.found && !journal.cancelled ? journal.name.c_str() : LoadStr(38));
+
+  if (kind_ == 'S' || kind_ == 'V') {
+    const std::string code = JournalOf(month);
+    if (run.journalType != 'T') return Refuse(3036, code);
+    const std::string bankCode = typeListe_.substr(1, 4);
+    if (!CheckBank(bankCode)) return Refuse(3038, bankCode);
+    if (kind_ == 'V' && Contains(Part(bank_.zone4, 187, 23), ' ')) return Refuse(3039, bankCode);
+    if (kind_ == 'S') {
+      // The debtor's account as the file carries it: a right IBAN, a BIC of the schema's form, a holder.
+      if (!Pain001Writer::IbanFits(Part(bank_.zone5, 1, 34)) || !Pain001Writer::BicFits(Part(bank_.zone5, 35, 11)))
+        return Refuse(3214, bankCode);
+      if (IsBlank(Part(bank_.zone4, 157, 30))) return Refuse(16202, bankCode);
+    }
+    payLabel_ = typeListe_[5];
+    if (!LabelExists(payLabel_)) return Refuse(3040, std::string(1, payLabel_));
+    SetBankVariables();
+  }
+
+  const std::string start = prefix_ + run_.pieceFrom;
+  if (!c50_.Seek(L::kCodeTag, start.c_str())) return Empty();
+  if (!SkipSelected(0)) {
+    if (kind_ == 'S' || kind_ == 'V') return Refuse(3037, JournalOf(month));
+    return Empty();
+  }
+  if (kind_ == 'S') {
+    if (!CheckCreditors()) return false;
+    std::string error;
+    if (!writer_.Begin(&error)) {
+      RuntimeBeep();
+      RuntimeMessage(LoadStr(3215), (std::string("\n") + LoadStr(3216) + platform::TemporaryFolder() + "/" +
+                                     Pain001Writer::kTemporaryPrefix + "XXXXXX: " + error + LoadStr(55)).c_str(),
+                     kMbIconStop);
+      return false;
+    }
+  }
+  const std::string piece = c50_.GetField(L::BPIECE);
+  lineType_ = "A" + piece + piece;
+  return true;
+}
+
+void JournalPrintout::Compute() {
+  if (lineType_.empty() || c50_.recordNumber == 0) return;
+  if (lineType_[0] == 'R')
+    for (int v = TP_DEBIT; v <= TP_CREDITE; ++v) fields_.SetFieldUnits(v, 0);
+
+  const std::string day = c50_.GetField(L::BJOUR);
+  const std::string accountCode = c50_.GetField(L::BCODE);
+  const char labelCode = c50_.GetField(L::BCLIB)[0];
+  const std::string label = c50_.GetField(L::BLIB);
+  const std::string label2 = c50_.GetField(L::BLIB2);
+  const std::string label3 = c50_.GetField(L::BLIB3);
+  const std::string due = c50_.GetField(L::BECHEANCE);
+  const std::string letterF = c50_.GetField(L::BLET);
+  const std::string letterE = c50_.GetField(L::BLETE);
+  const char sense = c50_.GetField(L::BSENS)[0];
+  const double francs = c50_.GetFieldNum(L::BMONTANTF);
+  const double euros = c50_.GetFieldNum(L::BMONTANTE);
+  const double amount = run_.euros ? euros : francs;
+
+  fields_.SetFieldText(PIECE, c50_.GetField(L::BPIECE));
+  fields_.SetFieldText(JOUR, day.c_str());
+  fields_.SetFieldText(VENT, c50_.GetField(L::BVENT));
+  std::string shown = accountCode;
+  NormalizeNumberText(shown);
+  fields_.SetFieldText(COMPTE, shown.c_str());
+  const Account& account = AccountOf(accountCode);
+  fields_.SetFieldText(NOMCOMPTE, account.found ? account.name.c_str() : ("???" + Blanks(27)).c_str());
+  fields_.SetFieldText(CODELIB, LabelOf(labelCode).c_str());
+  fields_.SetFieldText(LIBELLE, label.c_str());
+
+  std::string lib23;
+  if (ConstantIs(65, 'O')) {
+    char column[8];
+    std::snprintf(column, sizeof column, "%03d", run_.continuationColumn);
+    const std::string macros = std::string("\x18") + LoadStr(3111) + "\x19\x18" + LoadStr(3112) + column + "\x19";
+    if (!IsBlank(label2)) lib23 = macros + label2;
+    if (!IsBlank(label3)) lib23 = RTrim(lib23.c_str()) + macros + label3;
+  }
+  fields_.SetFieldText(LIB23, lib23.c_str());
+  fields_.SetFieldText(LIB2, label2.c_str());
+  fields_.SetFieldText(LIB3, label3.c_str());
+  fields_.SetFieldText(ECHEANCE, IsBlank(due) ? "" : ConvertDate(due.c_str()));
+  fields_.SetFieldText(LETTRE, (run_.euros ? letterE : letterF).c_str());
+  fields_.SetFieldText(LETTREF, letterF.c_str());
+  fields_.SetFieldText(LETTREE, letterE.c_str());
+  fields_.SetFieldText(SENSDC, std::string(1, sense).c_str());
+  fields_.SetFieldText(MONTANT, FormatNumber(14, 0, false, Round(0, amount)));
+  fields_.SetFieldText(MONTANTF, FormatNumber(14, 0, false, Round(0, francs)));
+  fields_.SetFieldText(MONTANTE, FormatNumber(14, 0, false, Round(0, euros)));
+  const bool debit = sense == 'D';
+  const int first = debit ? DEBIT : CREDIT, other = debit ? CREDIT : DEBIT;
+  fields_.SetFieldNumber(first, amount);
+  fields_.SetFieldNumber(first + 1, francs);
+  fields_.SetFieldNumber(first + 2, euros);
+  for (int v = other; v < other + 3; ++v) fields_.SetFieldText(v, "");
+
+  // The piece's totals, then the run's, each currency apart.
+  auto balance = [this](int total, int d, int c) {
+    std::int64_t ud = 0, uc = 0;
+    fields_.GetFieldUnits(d, ud);
+    fields_.GetFieldUnits(c, uc);
+    if (ud == uc) fields_.SetFieldText(total, "");
+    else fields_.SetFieldDifference(total, d, c);
+    return ud == uc;
+  };
+  for (int k = 0; k < 3; ++k) {
+    fields_.AddField(TP_DEBIT + k, DEBIT + k);
+    fields_.AddField(TP_CREDIT + k, CREDIT + k);
+    const bool even = balance(TP_SOLDE + k, TP_DEBIT + k, TP_CREDIT + k);
+    fields_.SetFieldText(CONTROLE + k, even ? "" : "?");
+  }
+  const bool pieceEven = IsBlank(fields_.Value(TP_SOLDEF)) && IsBlank(fields_.Value(TP_SOLDEE));
+  fields_.SetFieldText(CONTROLE2, pieceEven ? "" : "?");
+  for (int k = 0; k < 3; ++k) {
+    fields_.AddField(TG_DEBIT + k, DEBIT + k);
+    fields_.AddField(TG_CREDIT + k, CREDIT + k);
+    balance(TG_SOLDE + k, TG_DEBIT + k, TG_CREDIT + k);
+  }
+
+  if (kind_ == 'S' || kind_ == 'V') {
+    if (CreditorIncomplete(account)) AddToList(kind_ == 'V' ? incompleteRib_ : incompleteIban_, accountCode);
+    fields_.SetFieldText(BQF_DOM1, account.dom1.c_str());
+    fields_.SetFieldText(BQF_DOM2, account.dom2.c_str());
+    fields_.SetFieldText(BQF_ETS, account.bank.c_str());
+    fields_.SetFieldText(BQF_GUICHE, account.branch.c_str());
+    fields_.SetFieldText(BQF_NUMCOM, account.number.c_str());
+    fields_.SetFieldText(BQF_CLERIB, account.key.c_str());
+    fields_.SetFieldText(BQF_IBAN, account.iban.c_str());
+    fields_.SetFieldText(BQF_BIC, account.bic.c_str());
+    fields_.SetFieldText(BQF_LIBVRT, RemittanceText(account, label, label3).c_str());
+  }
+  if (kind_ == 'V') {
+    const std::string emitter = Fit(record03a_, 80).substr(12, 6);
+    const std::string libvrt = Fit(fields_.Value(BQF_LIBVRT), 99);
+    const std::string r06a = "0602" + Blanks(8) + emitter + Fit(account.found ? accountCode : "", 8) + Blanks(4) +
+                             Fit(account.name, 24) + Fit(account.dom1, 24) + Blanks(2);
+    const std::string r06b = Blanks(6) + Fit(account.branch, 5) + Fit(account.number, 11) + Amount16(euros) +
+                             libvrt.substr(0, 31) + Fit(account.bank, 5) + Blanks(6);
+    const std::string r08a = "0802" + Blanks(8) + emitter + Blanks(12) + Blanks(24) + Blanks(24) + Blanks(2);
+    const std::string r08b = Blanks(6) + Blanks(5) + Blanks(11) + Amount16(fields_.GetFieldNumber(TG_DEBITE)) +
+                             Blanks(31) + Blanks(5) + Blanks(6);
+    fields_.SetFieldText(VRTS_06_01, r06a.c_str());
+    fields_.SetFieldText(VRTS_06_02, r06b.c_str());
+    fields_.SetFieldText(VRTS_08_01, r08a.c_str());
+    fields_.SetFieldText(VRTS_08_02, r08b.c_str());
+  }
+  if (kind_ == 'S') ComputeTransfer(account);
+  ++computed_;
+}
+
+void JournalPrintout::ComputeTransfer(const Account& a) {
+  const std::string code = c50_.GetField(L::BCODE);
+  if (CreditorIncomplete(a)) {
+    // Another station changed the account since the run was prepared: no file at the end.
+    transferFailed_ = true;
+    if (failedAccounts_.find(Trim(code)) == std::string::npos) failedAccounts_ += "\r\n   " + Trim(code);
+    return;
+  }
+  Pain001Transfer t;
+  t.instructionId = "Virement:" + Pain001Writer::BlockNumber(writer_.Count()) + "-" + Trim(fields_.Value(JOUR)) + "/" +
+                    Trim(fields_.Value(MOIS)) + "/" + Trim(fields_.Value(ANNEE));
+  t.endToEndId = Trim(fields_.Value(CODELIB)) + " " + Trim(fields_.Value(LIBELLE));
+  t.cents = ToCents(c50_.GetFieldNum(L::BMONTANTE));
+  t.bic = a.bic;
+  t.name = Trim(fields_.Value(COMPTE)) + "-" + Trim(fields_.Value(NOMCOMPTE));
+  t.iban = a.iban;
+  t.remittance = "Vrt:" + Trim(fields_.Value(BQF_LIBVRT));
+  writer_.Add(t);
+}
+
+void JournalPrintout::FinishTransferFile() {
+  if (!writer_.Begun()) return;
+  if (transferFailed_) {
+    writer_.Abort();
+    RuntimeBeep();
+    RuntimeMessage(LoadStr(52), (std::string(LoadStr(3053)) + failedAccounts_ + LoadStr(16200)).c_str(), kMbIconStop);
+    return;
+  }
+  Pain001Debtor debtor;
+  debtor.name = Part(bank_.zone4, 157, 30);
+  debtor.iban = Part(bank_.zone5, 1, 34);
+  debtor.bic = Part(bank_.zone5, 35, 11);
+  debtor.paymentInfoId = "Vrts-" + Trim(DossierCode) + "-" + Trim(TheDossierRecord.Name());
+  const std::string working = TheDossierRecord.DateYyyymmdd(DossierRecord::DateField::Working);
+  debtor.executionDate = working.size() == 8 ? working.substr(0, 4) + "-" + working.substr(4, 2) + "-" + working.substr(6, 2)
+                                             : std::string();
+  const std::string target = ExportFileName(".xml", "XP");
+  std::string error;
+  const long count = writer_.Count();
+  const long long total = writer_.TotalCents();
+  if (!writer_.Finish(debtor, target, &error)) {
+    WriteLog("VIREMENTS SEPA - Erreur: " + target + " - " + error);
+    RuntimeBeep();
+    RuntimeMessage(LoadStr(3215), (std::string(LoadStr(16201)) + target + "\n\n" + error + LoadStr(55)).c_str(),
+                   kMbIconStop);
+    return;
+  }
+  transferFile_ = target;
+  WriteLog("VIREMENTS SEPA - Ok - " + JournalMonthText(run_.journalMonth) + " - " + std::to_string(count) +
+           " virement(s) - " + Pain001Writer::AmountText(total) + " EUR - " + target + " - " + writer_.MessageId());
+}
+
+bool JournalPrintout::Next() {
+  if (lineType_.empty()) return false;
+  if (SkipSelected(1)) return true;
+  lineType_[0] = 'Z';
+  if (kind_ == 'S') FinishTransferFile();
+  return false;
+}
+
+void JournalPrintout::Classify() {
+  if (lineType_.size() < 13) lineType_ = Fit(lineType_, 13);
+  const std::string piece = Fit(c50_.GetField(L::BPIECE), 6);
+  lineType_.replace(7, 6, lineType_.substr(1, 6));
+  lineType_.replace(1, 6, piece);
+  lineType_[0] = lineType_.compare(1, 6, lineType_, 7, 6) != 0 ? 'R' : 'S';
+}
+
+void JournalPrintout::Default(PrintoutRun& run) {
+  // A run left before its end writes no transfer file.
+  writer_.Abort();
+  if (kind_ == '1') {
+    run.pieceFrom.clear();
+    run.pieceTo.clear();
+  }
+  // Kind "S" writes no file for incomplete bank details and said so at the end of the run.
+  if (kind_ != 'V' || IsBlank(incompleteRib_)) return;
+  RuntimeMessage(LoadStr(52), (std::string(LoadStr(3041)) + incompleteRib_ + "\n\n\n").c_str(), kMbIconStop);
+}
+
+}  // namespace entry
