@@ -272,6 +272,8 @@ void MajCentC10(const char* code, const char* operation, double amount1, double 
   }
   const std::string text = general.RecordToText(2);
   if (!LockForTotals(general, text)) return;
+  // A lock this cursor held before (a command that keeps the header while it works) stays.
+  const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
   bool fits = true;
   std::string first = general.GetField(4), second = general.GetField(5);
   if (amount1 != 0) fits = MoveHeaderField(first, moving, amount1) && fits;
@@ -279,7 +281,7 @@ void MajCentC10(const char* code, const char* operation, double amount1, double 
   if (amount1 != 0 || amount2 != 0) WriteFields<std::string>(general, {{4, first}, {5, second}});
   SaveChanges(general);
   const std::string journalMonth = Cut(general.GetField(2), 7);
-  if (!IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
+  if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
     dbase::DbiRelRecordLock(general.cursor, false);
   if (!fits) ReportHeaderOverflow(header);
 }

@@ -45,5 +45,6 @@ void MajAnalC30(const char* code, const char* operation, double amount1, double 
 // C10 journal-month header "C" + code (8 characters: month, journal): field 4 holds the
 // franc debit and credit, field 5 the euro ones, 14 characters each. A zero amount leaves
 // its field as it is. A total that would not fit in 14 characters keeps its last value;
-// the user is told and the log gets a line.
+// the user is told and the log gets a line. The header's lock is kept when the journal-month is
+// in entry in this program, or when the caller held it before.
 void MajCentC10(const char* code, const char* operation, double amount1, double amount2);

@@ -486,6 +486,8 @@ const gui::ResponseTable& TWSaiBroDetJournaux::Table() {
           .Enable(cmd::Annuler, &TWSaiBroDetJournaux::CeAnnulerLigne)
           .Enable(cmd::Reactiver, &TWSaiBroDetJournaux::CeAlways)
           .Enable(cmd::Modifier, &TWSaiBroDetJournaux::CeModifierLigne)
+          .Enable(cmd::Deplacer, &TWSaiBroDetJournaux::CeDeplacerPiece)
+          .Enable(cmd::Copier, &TWSaiBroDetJournaux::CeDeplacerPiece)
           .Enable(cmd::ChercherMontant, &TWSaiBroDetJournaux::CeModifierLigne)
           .Enable(cmd::Chercher, &TWSaiBroDetJournaux::CeChercher)
           .Enable(cmd::ChercherEncore, &TWSaiBroDetJournaux::CeChercherEncore)
@@ -803,9 +805,6 @@ void TWSaiBroDetJournaux::CmModifier() {
   if (!formHolds) UnlockRecord(*c50);
   OpenPartnerForm(row.substr(7, kKeyWidth), partnerSlot, entry_cmd::ModDetJournaux);
 }
-
-void TWSaiBroDetJournaux::CmDeplacer() { NotAvailableYet(cmd::Deplacer); }
-void TWSaiBroDetJournaux::CmCopier() { NotAvailableYet(cmd::Copier); }
 
 // ---- new lines and pieces ---------------------------------------------------------------------------------
 

@@ -11,6 +11,7 @@
 
 #include "entry/core/journal_lines.h"
 #include "entry/core/journal_month.h"
+#include "entry/core/journal_printout.h"
 #include "framework/browse.h"
 
 class TWSaiBroDetJournaux : public CMDIBrowse {
@@ -102,6 +103,22 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   bool CanClose() override;
   std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
+  // ---- the printout's report hooks (lines_window_report.cpp): the window's TypeListe is
+  // ChosenLayoutText, its piece limits LimitFrom and LimitTo, its currency the main one.
+  bool PrepareReport() override;
+  void ComputeLine() override;
+  bool NextRecord() override;
+  void ClassifyLine() override;
+  void DefaultAction() override;
+  const entry::JournalPrintout* Printout() const { return printout_.get(); }
+
+  // ---- moving and copying the selected piece (lines_window_pieces.cpp): the last target
+  // chosen in this window, 35 characters (CiblePiece), blank at construction.
+  std::string& CiblePiece() { return ciblePiece_; }
+  void MoveOrCopyPiece(bool copy);
+  // Moving and copying need the modify right of the window, then a live line selected.
+  void CeDeplacerPiece(gui::CommandEnabler& ce);
+
   // The balance shown in the message bar by the last click (empty when none).
   const std::string& BalanceText() const { return balanceText_; }
 
@@ -141,4 +158,8 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   char labelCode_ = 0;
   std::string labelText_;
   std::string balanceText_;
+  // The printout of the journal-month and the move and copy of pieces.
+  std::unique_ptr<entry::JournalPrintout> printout_;
+  entry::PrintoutRun printRun_;
+  std::string ciblePiece_;
 };

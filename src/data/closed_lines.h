@@ -1,0 +1,30 @@
+// Lines moving between the entry files: a draft line of C50 becoming a closed line of C40 (the
+// validation of journals, the closed months of the generator), the sort file C60 written again
+// from both, and the rewrite of several fields of one record with a single write.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class Table;
+
+// Appends the current record of the draft `c50` to the closed file `c40` by field names (the
+// C40 layout is the draft's under names beginning with "D"; BREC and BVENT have no place there),
+// then sets its validation date DVALID (field 23) to `validationDate` (a stored YYMMDD date).
+// With `queued` the record joins c40's queue (Table::QueueRecord, a table opened exclusively)
+// instead of being inserted at once. False when a field, the date or the insert failed.
+bool AppendClosedLine(Table& c50, Table& c40, const std::string& validationDate, bool queued = false);
+
+// The sort file written again from the lines: `c60` (opened exclusively, without a tag) is
+// emptied, then gets one record per physical line of `c40` ("C"), then of `c50` ("B"), derived
+// by DeriveLigneTri, a deleted line giving a deleted sort record; the records are written in
+// batches and the tags built at the end, as the rebuild refills it. `c40` and `c50` are open
+// (without a tag is fastest). `step` (may be empty) is called with the lines done so far. False
+// when a write or the tags failed; c60 is left closed.
+bool RefillSortRecords(Table& c40, Table& c50, Table& c60, const std::function<void(long)>& step = {});
+
+// Writes the fields (number, text) into the current record with one write, so that no reader
+// sees it half rewritten. The record is held locked by the caller, or the table is exclusive.
+bool WriteRecordFields(Table& table, const std::vector<std::pair<int, std::string>>& fields);

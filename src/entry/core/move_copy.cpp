@@ -1,0 +1,320 @@
+#include "entry/core/move_copy.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "data/account_totals.h"
+#include "data/closed_lines.h"
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/entry_state.h"
+#include "entry/core/journal_month.h"
+#include "entry/core/new_lines.h"
+#include "platform/dbase/idapi.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dates.h"
+#include "runtime/logfile.h"
+#include "runtime/xbase.h"
+
+namespace entry {
+
+namespace {
+
+using L = LigneEcriture;
+
+constexpr int kPieceKeyLength = 14;  // "Z" + month + journal + piece
+constexpr int kLabelWidth = 25;
+
+std::string Fit(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+// A general line of the piece with its analytic lines (live ones).
+struct PieceLine {
+  std::uint32_t recno = 0;
+  std::vector<std::uint32_t> analytic;
+};
+
+// The live lines of the piece in key order, each with its live analytic lines, found on the
+// analytic key of the general line as it stands before any rewrite.
+std::vector<PieceLine> LinesOfPiece(Table& c50, const std::string& source, const std::string& piece) {
+  std::vector<PieceLine> lines;
+  const std::string key = LinePrefix(source) + Fit(piece, 6);
+  std::vector<std::pair<std::uint32_t, std::string>> general;
+  for (bool more = c50.Seek(L::kCodeTag, key.c_str()); more; more = c50.Skip(1)) {
+    const char m = c50.MatchKey(key.c_str(), kPieceKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE);
+    if (m != 'O' && m != 'o') break;
+    if (m == 'O') general.emplace_back(c50.recordNumber, L::AnalyticKey(c50));
+  }
+  for (const auto& [recno, analyticKey] : general) {
+    PieceLine line;
+    line.recno = recno;
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, analyticKey.c_str()); more; more = c50.Skip(1)) {
+      const char m =
+          c50.MatchKey(analyticKey.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
+      if (m == 'O') line.analytic.push_back(c50.recordNumber);
+      else if (m != 'o') break;
+    }
+    lines.push_back(std::move(line));
+  }
+  c50.SetOrder(L::kCodeTag);
+  return lines;
+}
+
+// Record locks taken one by one, each given back at the end unless this cursor held it before.
+class HeldLocks {
+ public:
+  explicit HeldLocks(Table& t) : t_(t) {}
+  ~HeldLocks() { Release(); }
+  bool Take(std::uint32_t recno, const char* text) {
+    if (!t_.GoTo(static_cast<long>(recno)) || !LockRecord(t_, text, 0)) return false;
+    taken_.emplace_back(recno, t_.result == dbase::DBIERR_ALREADYLOCKED);
+    return true;
+  }
+  void Release() {
+    for (const auto& [recno, before] : taken_)
+      if (!before && t_.GoTo(static_cast<long>(recno))) UnlockRecord(t_);
+    taken_.clear();
+  }
+
+ private:
+  Table& t_;
+  std::vector<std::pair<std::uint32_t, bool>> taken_;
+};
+
+// The target's draft header held for the command: made when missing, then locked on the
+// program's general-file cursor (at once when this program enters it); its lock goes back at
+// the end unless it was held before.
+class TargetHeader {
+ public:
+  explicit TargetHeader(const std::string& journalMonth) : journalMonth_(journalMonth) {}
+  ~TargetHeader() {
+    if (taken_ && !before_ && TableC10 != nullptr && SeekHeader(*TableC10, journalMonth_, kDraftSource))
+      UnlockRecord(*TableC10);
+  }
+  PieceOutcome Take(long* created) {
+    if (!EnsureGeneralFile()) return PieceOutcome::Failed;
+    Table& c10 = *TableC10;
+    if (!SeekHeader(c10, journalMonth_, kDraftSource)) {
+      const HeaderCreation made = EnsureDraftHeader(c10, journalMonth_);
+      if (made == HeaderCreation::NoJournal) {
+        // The journal is missing or cancelled: the header is made as the totals make one.
+        MajCentC10((Fit(journalMonth_, kJournalMonthKeyLength) + kDraftSource).c_str(), "+D", 0, 0);
+      } else if (made == HeaderCreation::Failed) {
+        return PieceOutcome::Failed;
+      }
+      if (!SeekHeader(c10, journalMonth_, kDraftSource)) return PieceOutcome::Failed;
+      ++*created;
+    }
+    // Asked once, without waiting: another station's entry refuses the command.
+    if (!LockRecord(c10, nullptr, 0)) return PieceOutcome::TargetHeld;
+    taken_ = true;
+    before_ = c10.result == dbase::DBIERR_ALREADYLOCKED;
+    return PieceOutcome::Done;
+  }
+
+ private:
+  std::string journalMonth_;
+  bool taken_ = false;
+  bool before_ = false;
+};
+
+struct Cursors {
+  Table c50, c60;
+  bool Open() { return c50.OpenShared(PathC50(), L::kCodeTag) && c60.OpenShared(PathC60(), LigneTri::kRecordTag); }
+};
+
+std::string Sign(char sign, const std::string& sense) { return std::string(1, sign) + (sense == "D" ? "D" : "C"); }
+
+// The sort record of the current line derived again (the record is held), or made when missing.
+void SortRecordAgain(Table& c50, Table& c60) {
+  if (LigneTri::Find(c60, LigneTri::kDraft, c50.recordNumber)) {
+    DeriveLigneTri(c50, LigneTri::kDraft, c60);
+    return;
+  }
+  WriteLog("SAISIE - Erreur: ligne C50 n\xB0 " + std::to_string(c50.recordNumber) + " sans enregistrement de tri, recr\xE9\xE9");
+  AppendLigneTri(c50, LigneTri::kDraft, c60);
+}
+
+}  // namespace
+
+PieceTarget PieceTarget::From(const std::string& ciblePiece) {
+  const std::string text = Fit(ciblePiece, kTargetTextLength);
+  PieceTarget t;
+  t.journalMonth = text.substr(0, kJournalMonthKeyLength);
+  t.day = text.substr(7, 2);
+  t.label = text.substr(9, kLabelWidth);
+  t.clearAmounts = text[34] == 'O';
+  return t;
+}
+
+std::string FittedDay(const std::string& month, const std::string& day) {
+  const std::string d = Fit(day, 2);
+  if (d[0] < '0' || d[0] > '9' || d[1] < '0' || d[1] > '9') return d;
+  Ymd first;
+  if (!ParseStoredDate(Fit(month, 4) + "01", first)) return d;
+  const Ymd next = first.month == 12 ? Ymd{first.year + 1, 1, 1} : Ymd{first.year, first.month + 1, 1};
+  const int last = CivilFromDays(DaysFromCivil(next) - 1).day;
+  const int n = std::atoi(d.c_str());
+  return n > last ? StrZero(last, 2) : d;
+}
+
+std::string CopiedLabel(const std::string& lineLabel, const std::string& dialogLabel) {
+  if (IsBlank(dialogLabel)) return Fit(lineLabel, kLabelWidth);
+  if (dialogLabel.find('\\') != std::string::npos) return Fit(dialogLabel, kLabelWidth);
+  const std::size_t slash = lineLabel.find('\\');
+  if (slash == std::string::npos) return Fit(dialogLabel, kLabelWidth);
+  return Fit(std::string(AllTrim(dialogLabel.c_str())) + "\\" + lineLabel.substr(slash + 1), kLabelWidth);
+}
+
+PieceResult MovePiece(const std::string& source, const std::string& piece, const PieceTarget& target,
+                      const std::function<void()>& step) {
+  PieceResult r;
+  r.piece = Fit(piece, 6);
+  const std::string from = Fit(source, kJournalMonthKeyLength), to = Fit(target.journalMonth, kJournalMonthKeyLength);
+  if (from == to) {
+    r.outcome = PieceOutcome::SameJournal;
+    return r;
+  }
+  Cursors t;
+  if (!t.Open()) return r;
+  const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, r.piece);
+  if (lines.empty()) {
+    r.outcome = PieceOutcome::NoPiece;
+    return r;
+  }
+  TargetHeader header(to);
+  r.outcome = header.Take(&r.headersCreated);
+  if (r.outcome != PieceOutcome::Done) return r;
+
+  // Every line and its sort record held before anything is written.
+  HeldLocks lineLocks(t.c50), sortLocks(t.c60);
+  auto hold = [&](std::uint32_t recno, int textFields) {
+    if (!t.c50.GoTo(static_cast<long>(recno))) return false;
+    const std::string text = RTrim(t.c50.RecordToText(textFields));
+    if (!lineLocks.Take(recno, text.c_str()) || t.c50.IsDeleted()) {
+      r.heldLine = text;
+      return false;
+    }
+    if (LigneTri::Find(t.c60, LigneTri::kDraft, recno) && !sortLocks.Take(t.c60.recordNumber, text.c_str())) {
+      r.heldLine = text;
+      return false;
+    }
+    return true;
+  };
+  for (const PieceLine& line : lines) {
+    bool held = hold(line.recno, L::BNUM);
+    for (std::size_t i = 0; held && i < line.analytic.size(); ++i) held = hold(line.analytic[i], L::BNUMA);
+    if (!held) {
+      sortLocks.Release();
+      lineLocks.Release();
+      r.outcome = PieceOutcome::LineHeld;
+      return r;
+    }
+  }
+
+  const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
+  const std::string sourceHeader = from + kDraftSource, targetHeader = to + kDraftSource;
+  auto rewrite = [&](std::uint32_t recno) {
+    if (!t.c50.GoTo(static_cast<long>(recno))) return false;
+    const std::string day = FittedDay(month, t.c50.GetField(L::BJOUR));
+    if (!WriteRecordFields(t.c50, {{L::BMOIS, month}, {L::BJAL, journal}, {L::BJOUR, day}})) return false;
+    SortRecordAgain(t.c50, t.c60);
+    if (step) step();
+    return true;
+  };
+  for (const PieceLine& line : lines) {
+    if (!rewrite(line.recno)) continue;
+    ++r.generalLines;
+    // The line's amounts leave the source header and join the target's, once it is rewritten.
+    t.c50.GoTo(static_cast<long>(line.recno));
+    const std::string sense(1, t.c50.GetField(L::BSENS)[0]);
+    const double francs = t.c50.GetFieldNum(L::BMONTANTF), euros = t.c50.GetFieldNum(L::BMONTANTE);
+    MajCentC10(sourceHeader.c_str(), Sign('-', sense).c_str(), francs, euros);
+    MajCentC10(targetHeader.c_str(), Sign('+', sense).c_str(), francs, euros);
+    for (std::uint32_t a : line.analytic)
+      if (rewrite(a)) ++r.analyticLines;
+  }
+  t.c50.Commit();
+  t.c60.Commit();
+  r.outcome = PieceOutcome::Done;
+  return r;
+}
+
+PieceResult CopyPiece(const std::string& source, const std::string& piece, const PieceTarget& target,
+                      const std::function<void()>& step) {
+  PieceResult r;
+  const std::string from = Fit(source, kJournalMonthKeyLength), to = Fit(target.journalMonth, kJournalMonthKeyLength);
+  if (from == to) {
+    r.outcome = PieceOutcome::SameJournal;
+    return r;
+  }
+  Cursors t;
+  Table written;
+  if (!t.Open() || !written.OpenShared(PathC50(), L::kCodeTag)) return r;
+  const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, Fit(piece, 6));
+  if (lines.empty()) {
+    r.outcome = PieceOutcome::NoPiece;
+    return r;
+  }
+  TargetHeader header(to);
+  r.outcome = header.Take(&r.headersCreated);
+  if (r.outcome != PieceOutcome::Done) return r;
+  // The new piece number, as "Créer Pièce" takes it for the target journal.
+  const PieceNumber number = TakePieceNumber(*TableC10, to.substr(4, 3));
+  if (number.outcome != NewLineOutcome::Created) {
+    r.outcome = number.outcome == NewLineOutcome::CounterFull ? PieceOutcome::CounterFull : PieceOutcome::NoPieceNumber;
+    return r;
+  }
+  r.piece = StrZero(number.number, 0);
+
+  const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
+  const std::string targetHeader = to + kDraftSource;
+  // One new line from the source line `recno`: every field, then the rewrites.
+  auto copy = [&](std::uint32_t recno) {
+    if (!t.c50.GoTo(static_cast<long>(recno)) || !written.AppendBlank()) return false;
+    for (int f = 1; f <= t.c50.FieldCount(); ++f) written.PutField(f, t.c50.GetField(f));
+    const std::string day = IsBlank(target.day) ? FittedDay(month, t.c50.GetField(L::BJOUR)) : FittedDay(month, target.day);
+    written.PutField(L::BMOIS, month.c_str());
+    written.PutField(L::BJAL, journal.c_str());
+    written.PutField(L::BPIECE, r.piece.c_str());
+    written.PutField(L::BJOUR, day.c_str());
+    written.PutField(L::BLET, "");
+    written.PutField(L::BLETE, "");
+    written.PutField(L::BLIB, CopiedLabel(t.c50.GetField(L::BLIB), target.label).c_str());
+    if (target.clearAmounts) {
+      written.PutField(L::BMONTANTF, "");
+      written.PutField(L::BMONTANTE, "");
+    }
+    if (!written.InsertRecord() || !written.Commit()) return false;
+    AppendLigneTri(written, LigneTri::kDraft, t.c60);
+    if (step) step();
+    return true;
+  };
+  for (const PieceLine& line : lines) {
+    if (!copy(line.recno)) continue;
+    ++r.generalLines;
+    const std::string sense(1, written.GetField(L::BSENS)[0]);
+    const double francs = written.GetFieldNum(L::BMONTANTF), euros = written.GetFieldNum(L::BMONTANTE);
+    const std::string account = written.GetField(L::BCODE);
+    MajCompteC20(account.c_str(), Sign('+', sense).c_str(), francs, euros);
+    MajCentC10(targetHeader.c_str(), Sign('+', sense).c_str(), francs, euros);
+    for (std::uint32_t a : line.analytic) {
+      if (!copy(a)) continue;
+      ++r.analyticLines;
+      const char kind = written.GetField(L::BCLE)[0];
+      if (kind != 'W' && kind != 'Y') continue;
+      const std::string aSense(1, written.GetField(L::BSENS)[0]);
+      const std::string section = written.GetField(L::BCODE);
+      MajAnalC30(section.c_str(), Sign('+', aSense).c_str(), written.GetFieldNum(L::BMONTANTF),
+                 written.GetFieldNum(L::BMONTANTE));
+    }
+  }
+  r.outcome = PieceOutcome::Done;
+  return r;
+}
+
+}  // namespace entry
