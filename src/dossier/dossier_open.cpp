@@ -22,6 +22,7 @@
 #include "dossier/rebuild_dossier.h"
 #include "dossier/rebuild_indexes.h"
 #include "dossier/renumber_pieces.h"
+#include "dossier/validation_putback.h"
 #include "framework/fmt_saisie.h"
 #include "platform/dbase/idapi.h"
 #include "platform/gui/application.h"
@@ -348,6 +349,7 @@ const DossierRunRedo* RedoOf(const std::string& name) {
   static const std::map<std::string, DossierRunRedo> own{
       {kRebuildRun, RedoRebuild},       {kReindexRun, RedoReindex},   {kConversionRun, RedoConversion},
       {kRenumberRun, RedoRenumbering},  {kRestoreRun, RedoRestore},
+      {kValidationRun, PutBackInterruptedValidation},
   };
   const auto it = own.find(name);
   return it != own.end() ? &it->second : FindDossierRunRedo(name);
@@ -375,7 +377,10 @@ bool OfferInterruptedRun() {
   const std::string what = run.title + " du " + run.started + " (poste " + run.station + ")";
   WriteLog("OUVERTURE DOSSIER - traitement interrompu: " + what);
   SetAppCursor(0, false);
-  if (Ask(text, LoadStr(19890) + Code(), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON1) != gui::IDYES)
+  // An interrupted validation is put back from its copies without a question (and said after).
+  const bool putBack = run.run == kValidationRun;
+  if (!putBack &&
+      Ask(text, LoadStr(19890) + Code(), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON1) != gui::IDYES)
     return LeaveClosed();
   if (!OpenDossierExclusive(false)) return LeaveClosed();
   CloseAllTables();
@@ -391,6 +396,11 @@ bool OfferInterruptedRun() {
     return LeaveClosed();
   }
   WriteLog("OUVERTURE DOSSIER - Ok - traitement interrompu relancé: " + what);
+  if (putBack) {
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), ValidationPutBackMessage(run), LoadStr(19890) + Code(),
+                    gui::MB_OK | gui::MB_ICONINFORMATION);
+  }
   // The dossier is opened from the start, on the files the run wrote.
   return EnsureDossierOpen();
 }

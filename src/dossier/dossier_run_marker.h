@@ -26,6 +26,9 @@ inline constexpr const char* kReindexRun = "reindex";
 inline constexpr const char* kConversionRun = "conversion";
 inline constexpr const char* kRestoreRun = "restauration";
 inline constexpr const char* kRenumberRun = "renumerotation";
+// The validation of journals (journal entry): an interrupted one is put back from the copies its
+// marker names, without a question.
+inline constexpr const char* kValidationRun = "validation";
 
 // What a marker says.
 struct DossierRunInfo {

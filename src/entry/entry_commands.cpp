@@ -9,6 +9,7 @@
 #include "entry/headers_list.h"
 #include "entry/line_form.h"
 #include "entry/lines_window.h"
+#include "entry/validation_dialog.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
@@ -110,4 +111,6 @@ void InstallEntryCommands() {
   SetCommandWork(entry_cmd::SaisieEcritures, CmSaisieEcritures);  // "Saisie > Saisie d'Ecritures"
   SetCommandWork(entry_cmd::ActiverSaisie, CmActiverSaisie);      // the entry windows brought forward
   SetCommandWork(entry_cmd::ModDetJournaux, CmModDetJournaux);     // the line form of a journal-entry slot
+
+  InstallValidationCommand();                                     // "Saisie > Validation des Journaux"
 }

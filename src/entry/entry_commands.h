@@ -7,5 +7,5 @@ constexpr unsigned ActiverSaisie = 20402;    // the entry windows brought forwar
 constexpr unsigned ModDetJournaux = 20403;   // the line form of a slot
 }  // namespace entry_cmd
 
-// Installs the work of 20401, 20402 and 20403 in the shell's command table. Safe to repeat.
+// Installs the work of 20401, 20402, 20403 and 20406 in the shell's command table. Safe to repeat.
 void InstallEntryCommands();

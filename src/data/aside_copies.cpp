@@ -1,0 +1,134 @@
+#include "data/aside_copies.h"
+
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+
+namespace {
+
+constexpr const char* kExtensions[] = {".dbf", ".mdx", ".dbt"};
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  for (std::size_t from = 0;;) {
+    const std::size_t at = text.find(separator, from);
+    parts.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
+    if (at == std::string::npos) return parts;
+    from = at + 1;
+  }
+}
+
+// A plain file name of the folder: no folder part, nothing that climbs out.
+bool PlainName(const std::string& name) {
+  return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
+}
+
+// The sub-folder's name as a marker may give it: one plain name ending with "/".
+bool SubFolderName(const std::string& name) {
+  return name.size() > 1 && name.back() == '/' && PlainName(name.substr(0, name.size() - 1));
+}
+
+bool RemoveFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::remove_all(platform::DiskPath(folder), ec);
+  return !ec;
+}
+
+}  // namespace
+
+std::string AsideCopies::Detail() const {
+  std::string text = folder + "|";
+  for (std::size_t i = 0; i < bases.size(); ++i) text += (i == 0 ? "" : ",") + bases[i];
+  for (const std::string& f : files) text += "|" + f;
+  return text;
+}
+
+bool AsideCopies::FromDetail(const std::string& detail, AsideCopies* copies) {
+  const std::vector<std::string> parts = Split(detail, '|');
+  if (parts.size() < 2 || !SubFolderName(parts[0])) return false;
+  AsideCopies c;
+  c.folder = parts[0];
+  for (const std::string& base : Split(parts[1], ','))
+    if (PlainName(base)) c.bases.push_back(base);
+  for (std::size_t i = 2; i < parts.size(); ++i)
+    if (PlainName(parts[i])) c.files.push_back(parts[i]);
+  if (c.bases.empty()) return false;
+  if (copies != nullptr) *copies = c;
+  return true;
+}
+
+bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, const std::vector<std::string>& bases,
+                     AsideCopies* copies, std::string* error) {
+  AsideCopies c;
+  c.folder = name;
+  c.bases = bases;
+  const std::string aside = dossierFolder + name;
+  if (!SubFolderName(name) || !platform::MakeDirectories(aside)) {
+    if (error != nullptr) *error = "dossier des copies impossible: " + aside;
+    return false;
+  }
+  std::set<std::string> wanted;
+  for (const std::string& base : bases)
+    for (const char* ext : kExtensions) wanted.insert(Lower(base) + ext);
+  for (const std::string& file : platform::ListFiles(dossierFolder)) {
+    if (wanted.count(Lower(file)) == 0) continue;
+    if (!platform::CopyFile(dossierFolder + file, aside + file, true)) {
+      RemoveFolder(aside);
+      if (error != nullptr) *error = "copie impossible de " + dossierFolder + file + " dans " + aside;
+      return false;
+    }
+    c.files.push_back(file);
+  }
+  // The copies' names stay on the disk before the run changes anything.
+  if (!platform::SyncFolder(aside) || !platform::SyncFolder(dossierFolder)) {
+    RemoveFolder(aside);
+    if (error != nullptr) *error = "copies non \xE9" "crites sur le disque dans " + aside;
+    return false;
+  }
+  if (copies != nullptr) *copies = c;
+  return true;
+}
+
+bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& copies, std::string* error) {
+  if (!SubFolderName(copies.folder)) {
+    if (error != nullptr) *error = "dossier des copies inconnu";
+    return false;
+  }
+  const std::string aside = dossierFolder + copies.folder;
+  std::set<std::string> copied;
+  for (const std::string& f : copies.files) copied.insert(Lower(f));
+  std::set<std::string> tables;
+  for (const std::string& base : copies.bases)
+    for (const char* ext : kExtensions) tables.insert(Lower(base) + ext);
+  bool back = true;
+  // Each copy takes its file's place (a copy already put back by an earlier, stopped put-back is
+  // no longer in the sub-folder: its file is the copy).
+  for (const std::string& f : copies.files) {
+    if (!platform::FileExists(aside + f)) continue;
+    const std::string target = platform::ResolveName(dossierFolder, f);
+    if (!platform::AtomicRename(aside + f, target)) {
+      back = false;
+      if (error != nullptr) *error = "remise en place impossible de " + dossierFolder + f;
+    }
+  }
+  // The files of those tables that had no copy were made by the run.
+  for (const std::string& file : platform::ListFiles(dossierFolder))
+    if (tables.count(Lower(file)) != 0 && copied.count(Lower(file)) == 0) platform::RemoveFile(dossierFolder + file);
+  platform::SyncFolder(dossierFolder);
+  if (!back) return false;
+  RemoveFolder(aside);
+  return true;
+}
+
+bool RemoveAsideCopies(const std::string& dossierFolder, const AsideCopies& copies) {
+  return SubFolderName(copies.folder) && RemoveFolder(dossierFolder + copies.folder);
+}

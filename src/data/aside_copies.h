@@ -1,0 +1,34 @@
+// Copies of some of a dossier's tables (data, index and memo files) kept aside in a sub-folder of
+// the dossier while a run changes them in place, so that a run that fails, or that a crash stops
+// half-way, is put back as it was: every file of those tables is replaced by its copy, and a file
+// that had no copy (an index made by the run) is removed. The copies are made and flushed before
+// the run's first change; the run's marker records their detail (AsideCopies::Detail) so that the
+// next opening can put them back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct AsideCopies {
+  std::string folder;               // the sub-folder's name, ending with "/"
+  std::vector<std::string> bases;   // the tables' base names ("c10je" ...)
+  std::vector<std::string> files;   // the files copied, by name
+  // "folder|base,base,...|file|file...": what a put-back needs.
+  std::string Detail() const;
+  static bool FromDetail(const std::string& detail, AsideCopies* copies);
+};
+
+// Copies every file of the tables `bases` found in `dossierFolder` (ending with "/") into the new
+// sub-folder `name` (ending with "/"), each flushed to disk. False, with the sub-folder removed and
+// the French reason in *error, when a copy fails.
+bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, const std::vector<std::string>& bases,
+                     AsideCopies* copies, std::string* error);
+
+// Puts the copies back into the dossier folder (each renamed over the file of the same name; a
+// file of those tables without a copy removed), then removes the sub-folder. A put-back stopped
+// half-way can be run again. False, with the French reason, when a file could not be put back
+// (the sub-folder then stays).
+bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& copies, std::string* error);
+
+// Removes the sub-folder and its copies (after a run that succeeded).
+bool RemoveAsideCopies(const std::string& dossierFolder, const AsideCopies& copies);

@@ -1,0 +1,399 @@
+#include "entry/core/validation.h"
+
+#include <map>
+#include <memory>
+#include <set>
+
+#include "data/aside_copies.h"
+#include "data/closed_lines.h"
+#include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
+#include "data/entry_lines.h"
+#include "data/index_defs.h"
+#include "data/table.h"
+#include "data/table_structures.h"
+#include "dossier/dossier_run_marker.h"
+#include "entry/core/entry_state.h"
+#include "entry/core/journal_month.h"
+#include "platform/system/clock.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace entry {
+
+namespace {
+
+using L = LigneEcriture;
+
+constexpr long kMostClosedRecords = 999999;
+constexpr std::size_t kNamedLines = 12;
+constexpr std::uint32_t kQueueBatch = 8192;
+constexpr const char* kProcess = "VALIDATION DES JOURNAUX";
+
+std::function<void(long)>& LineHook() {
+  static std::function<void(long)> hook;
+  return hook;
+}
+
+std::string Fit(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string TwoDigits(int n) { return StrZero(n, 2); }
+
+std::string Amount14(long long cents) { return FormatNumber(14, 2, false, FromCents(cents)); }
+
+// The piece and number of a line, and its date, as the refusals name them.
+std::string LineText(const std::string& piece, const std::string& number, const std::string& month,
+                     const std::string& day) {
+  return "pi\xE8" "ce " + piece + " ligne " + number + " du " + day + "/" + month.substr(2, 2) + "/" +
+         DecodeYear(month.substr(0, 2).c_str());
+}
+
+void Name(std::vector<std::string>& list, long& count, const std::string& text) {
+  if (++count <= static_cast<long>(kNamedLines)) list.push_back(text);
+}
+
+// The log line of a cancelled record the run removes: its table, number and text.
+std::string RemovedText(Table& t) {
+  return std::string(kProcess) + " - ligne annul\xE9" "e supprim\xE9" "e: C50 n\xB0 " + std::to_string(t.RecNo()) + " - " +
+         RTrim(t.RecordToText(t.FieldCount()));
+}
+
+// The journal-month of the current line of C50.
+std::string MonthOf(Table& c50) { return std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL); }
+
+// Steps 2 to 5 of the run, on tables of its own opened exclusively; 0 or the error code.
+class ValidationWork {
+ public:
+  ValidationWork(const ValidationRequest& request, ValidationResult& result, const std::function<void(long)>& step)
+      : request_(request), r_(result), step_(step) {}
+
+  int Run() {
+    ticked_.insert(request_.journalMonths.begin(), request_.journalMonths.end());
+    if (!c10_.OpenExclusive(PathC10(), "C10CODE")) return Fail(kValidationOpen, PathC10());
+    // The closed lines go in without an index to keep; its tags are built once at the end.
+    const std::string c40 = PathC40();
+    c40_.CloseTable(true);
+    if (dbase::DbiDropProductionIndex(c40.c_str()) != dbase::DBIERR_NONE || !c40_.OpenExclusive(c40))
+      return Fail(kValidationOpen + 30, c40);
+    if (!c50_.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kValidationOpen + 40, PathC50());
+    LogCancelledLines();
+    for (const std::string& month : request_.journalMonths) {
+      if (const int code = ValidateMonth(Fit(month, kJournalMonthKeyLength))) return code;
+      if (const int code = MoveHeaderTotals(Fit(month, kJournalMonthKeyLength))) return code;
+    }
+    if (!c40_.AppendQueued()) return Fail(kValidationAppend, c40);
+    c10_.Commit();
+    c10_.CloseTable(true);
+    // C50 alone is packed: C10 keeps its cancelled codes, which can be reactivated.
+    if (!c50_.Pack()) return Fail(kValidationPack, PathC50());
+    c50_.CloseTable(true);
+    c40_.CloseTable(true);
+    if (!c40_.OpenExclusive(c40) || !BuildIndexesOf(c40_, TableKind::C40)) return Fail(kValidationClosedIndex, c40);
+    c40_.CloseTable(true);
+    // Every sort record written again: the pack gave the draft lines new record numbers.
+    Table c60;
+    const bool open = c40_.OpenExclusive(c40) && c50_.OpenExclusive(PathC50()) && c60.OpenExclusive(PathC60());
+    const bool refilled = open && RefillSortRecords(c40_, c50_, c60, [this](long n) {
+                            if (step_) step_(handled_ + n);
+                          });
+    c60.CloseTable(true);
+    c40_.CloseTable(true);
+    c50_.CloseTable(true);
+    if (!refilled) return Fail(kValidationSortFile, PathC60());
+    return 0;
+  }
+
+ private:
+  int Fail(int code, const std::string& what) {
+    r_.error = "incident " + std::to_string(code) + " sur " + what;
+    c10_.CloseTable(true);
+    c40_.CloseTable(true);
+    c50_.CloseTable(true);
+    return code;
+  }
+
+  // The cancelled records the pack removes, each written to the log first.
+  void LogCancelledLines() {
+    for (bool more = c50_.GoTop(""); more; more = c50_.Skip(1)) {
+      if (c50_.recordBuffer[0] != '*') continue;
+      WriteLog(RemovedText(c50_));
+      if (ticked_.count(MonthOf(c50_)) != 0) ++r_.cancelledDropped;
+      else ++r_.otherCancelled;
+    }
+    c50_.SetOrder(L::kCodeTag);
+  }
+
+  bool Append(std::uint32_t recno, bool general) {
+    if (!c50_.GoTo(static_cast<long>(recno)) || !AppendClosedLine(c50_, c40_, request_.date, true)) return false;
+    if (c40_.QueuedCount() >= kQueueBatch && !c40_.AppendQueued()) return false;
+    done_.insert(recno);
+    ++(general ? r_.generalLines : r_.analyticLines);
+    ++handled_;
+    if (LineHook()) LineHook()(handled_);
+    if (step_ && (handled_ & 4095) == 0) step_(handled_);
+    return true;
+  }
+
+  int ValidateMonth(const std::string& month) {
+    const std::string prefix = LinePrefix(month);
+    // The live general lines in key order, each with the analytic key it has now.
+    std::vector<std::pair<std::uint32_t, std::string>> general;
+    c50_.SetOrder(L::kCodeTag);
+    for (bool more = c50_.Seek(L::kCodeTag, prefix.c_str()); more; more = c50_.Skip(1)) {
+      const char m = c50_.MatchKey(prefix.c_str(), L::kJournalMonthKeyLength, L::BCLE, L::BMOIS, L::BJAL);
+      if (m == 'O') general.emplace_back(c50_.recordNumber, L::AnalyticKey(c50_));
+      else if (m != 'o') break;
+    }
+    for (const auto& [recno, key] : general) {
+      if (!Append(recno, true)) return Fail(kValidationAppend, PathC40());
+      std::vector<std::uint32_t> analytic;
+      for (bool more = c50_.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50_.Skip(1)) {
+        const char m = c50_.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
+        if (m == 'O') analytic.push_back(c50_.recordNumber);
+        else if (m != 'o') break;
+      }
+      for (std::uint32_t a : analytic)
+        if (!Append(a, false)) return Fail(kValidationAppend, PathC40());
+    }
+    // Analytic records of the journal-month that no live general line carries.
+    std::vector<std::uint32_t> left;
+    for (bool more = c50_.SeekNotBelow(L::kAnalyticTag, month.c_str()); more; more = c50_.Skip(1)) {
+      const char m = c50_.MatchKey(month.c_str(), kJournalMonthKeyLength, L::BMOIS, L::BJAL);
+      if (m == 'O' && done_.count(c50_.recordNumber) == 0) left.push_back(c50_.recordNumber);
+      else if (m != 'O' && m != 'o') break;
+    }
+    for (std::uint32_t a : left)
+      if (!Append(a, false)) return Fail(kValidationAppend, PathC40());
+    c50_.SetOrder(L::kCodeTag);
+    // The lines validated leave the draft (the pack removes them).
+    for (std::uint32_t recno : done_)
+      if (!c50_.GoTo(static_cast<long>(recno)) || (!c50_.IsDeleted() && !c50_.DeleteRecord(nullptr, 0)))
+        return Fail(kValidationAppend, PathC50());
+    done_.clear();
+    return 0;
+  }
+
+  // The draft header's totals go to the closed header, made when missing; the draft one stays at zero.
+  int MoveHeaderTotals(const std::string& month) {
+    HeaderTotals moved;
+    std::string name;
+    if (SeekHeader(c10_, month, kDraftSource)) {
+      moved = ReadHeaderTotals(c10_);
+      name = RTrim(c10_.GetField(3));
+      if (!c10_.PutField(4, ZeroTotalsText().c_str()) || !c10_.PutField(5, ZeroTotalsText().c_str()))
+        return Fail(kValidationHeaders, PathC10());
+    }
+    const JournalRecord journal = ReadJournal(c10_, JournalOf(month));
+    if (journal.found && !journal.cancelled) name = journal.name;
+    if (!SeekHeader(c10_, month, kClosedSource)) {
+      if (!c10_.AppendBlank()) return Fail(kValidationHeaders, PathC10());
+      c10_.PutField(1, "C");
+      c10_.PutField(2, (month + kClosedSource).c_str());
+      c10_.PutField(3, name.c_str());
+      c10_.PutField(4, ZeroTotalsText().c_str());
+      c10_.PutField(5, ZeroTotalsText().c_str());
+      if (!c10_.InsertRecord() || !SeekHeader(c10_, month, kClosedSource)) return Fail(kValidationHeaders, PathC10());
+    } else if (c10_.IsDeleted()) {
+      c10_.RecallRecord(nullptr, 0);
+    }
+    const HeaderTotals closed = ReadHeaderTotals(c10_);
+    const bool written = c10_.PutField(4, (Amount14(closed.debitF + moved.debitF) +
+                                           Amount14(closed.creditF + moved.creditF)).c_str()) &&
+                         c10_.PutField(5, (Amount14(closed.debitE + moved.debitE) +
+                                           Amount14(closed.creditE + moved.creditE)).c_str());
+    return written ? 0 : Fail(kValidationHeaders, PathC10());
+  }
+
+  const ValidationRequest& request_;
+  ValidationResult& r_;
+  const std::function<void(long)>& step_;
+  std::set<std::string> ticked_;
+  std::set<std::uint32_t> done_;
+  long handled_ = 0;
+  Table c10_, c40_, c50_;
+};
+
+}  // namespace
+
+std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
+  std::map<std::string, DraftMonth> months;
+  const std::string first = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
+  const std::string last = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
+  const std::vector<int> fields{L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BNUM, L::BJOUR, L::BCODE,
+                                L::BSENS, L::BMONTANTF, L::BMONTANTE};
+  std::vector<std::string> v;
+  for (bool more = c50.GoTop(""); more; more = c50.Skip(1)) {
+    ReadStoredFields(c50, fields, v);
+    const std::string key = Fit(v[1], 4) + Fit(v[2], kJournalCodeWidth);
+    DraftMonth& m = months[key];
+    m.journalMonth = key;
+    if (c50.recordBuffer[0] == '*') {
+      ++m.cancelled;
+      continue;
+    }
+    if (v[0] != "Z") {
+      ++m.analytic;
+      continue;
+    }
+    ++m.lines;
+    const long long f = StoredCents(v[8]), e = StoredCents(v[9]);
+    if (v[7] == "D") {
+      m.debitF += f;
+      m.debitE += e;
+    } else {
+      m.creditF += f;
+      m.creditE += e;
+    }
+    const std::string month = Fit(v[1], 4), day = Fit(v[5], 2);
+    const std::string text = LineText(v[3], v[4], month, day);
+    if (IsBlank(v[6])) Name(m.noAccountLines, m.noAccount, text);
+    Ymd date;
+    const std::string stored = month + day;
+    if (!ParseStoredDate(stored, date) || (!first.empty() && stored < first) || (!last.empty() && stored > last))
+      Name(m.outOfYearLines, m.outOfYear, text);
+  }
+  c50.SetOrder(L::kCodeTag);
+  std::vector<DraftMonth> out;
+  for (auto& [key, m] : months) {
+    if (SeekHeader(c10, key, kDraftSource) && !IsBlank(c10.GetField(3))) {
+      m.name = RTrim(c10.GetField(3));
+    } else {
+      const JournalRecord j = ReadJournal(c10, JournalOf(key));
+      m.name = j.found ? j.name : std::string(LoadStr(38));
+    }
+    out.push_back(m);
+  }
+  return out;
+}
+
+std::string LatestValidationDate(Table& c40) {
+  std::string latest;
+  std::vector<std::string> v;
+  for (bool more = c40.GoTop(""); more; more = c40.Skip(1)) {
+    ReadStoredFields(c40, {L::DVALID}, v);
+    if (!IsBlank(v[0]) && v[0] > latest) latest = v[0];
+  }
+  return latest;
+}
+
+std::string JournalMonthsText(const std::vector<std::string>& journalMonths) {
+  std::string text;
+  for (const std::string& m : journalMonths) text += (text.empty() ? "" : ", ") + JournalOf(m) + " " + MonthDisplay(m);
+  return text;
+}
+
+std::string ValidationRefusal(const ValidationRequest& request, const std::vector<DraftMonth>& months,
+                              const std::string& latest, long closedRecords, bool euroOnly) {
+  if (request.journalMonths.empty()) return LoadStr(16250);
+  Ymd date;
+  if (request.date.size() != 6 || !ParseStoredDate(request.date, date)) return LoadStr(16251);
+  if (!latest.empty() && request.date < latest)
+    return LoadStr(16252) + std::string(ConvertDate(latest.c_str())) + LoadStr(55);
+
+  std::map<std::string, const DraftMonth*> byKey;
+  for (const DraftMonth& m : months) byKey[m.journalMonth] = &m;
+  std::string unbalanced, noAccount, outOfYear;
+  long records = 0;
+  for (const std::string& key : request.journalMonths) {
+    const auto it = byKey.find(Fit(key, kJournalMonthKeyLength));
+    if (it == byKey.end()) continue;
+    const DraftMonth& m = *it->second;
+    const std::string name = "   - " + JournalOf(m.journalMonth) + " " + MonthDisplay(m.journalMonth);
+    records += m.lines + m.analytic;
+    if (!m.BalancedInEuros())
+      unbalanced += name + " " + LTrim(FormatAmount(FromCents(m.debitE - m.creditE))) + " " + LoadStr(2277) + "\n";
+    if (!euroOnly && !m.BalancedInFrancs())
+      unbalanced += name + " " + LTrim(FormatAmount(FromCents(m.debitF - m.creditF))) + " " + LoadStr(2278) + "\n";
+    for (const std::string& line : m.noAccountLines) noAccount += name + " " + line + "\n";
+    if (m.noAccount > static_cast<long>(m.noAccountLines.size())) noAccount += name + " ...\n";
+    for (const std::string& line : m.outOfYearLines) outOfYear += name + " " + line + "\n";
+    if (m.outOfYear > static_cast<long>(m.outOfYearLines.size())) outOfYear += name + " ...\n";
+  }
+  std::string text;
+  if (!unbalanced.empty()) text += LoadStr(16253) + unbalanced;
+  if (!noAccount.empty()) text += LoadStr(16254) + noAccount;
+  if (!outOfYear.empty()) text += LoadStr(16255) + outOfYear;
+  if (!text.empty()) return std::string(LoadStr(16256)) + text + LoadStr(55);
+  if (closedRecords + records > kMostClosedRecords) return LoadStr(16257);
+  return {};
+}
+
+void SetValidationLineHook(std::function<void(long)> hook) { LineHook() = std::move(hook); }
+
+ValidationResult RunValidation(const ValidationRequest& request, const std::function<void(long)>& step) {
+  ValidationResult r;
+  const std::string code = RTrim(DossierCode.c_str());
+  const std::string folder = DossierFolder;
+  const std::string months = JournalMonthsText(request.journalMonths);
+  const std::string shownDate = ConvertDate(request.date.c_str());
+  const std::string caption = std::string(kProcess) + " - Erreur: ";
+
+  // The copies first: until the marker names them nothing of the dossier has changed.
+  const platform::LocalTime now = platform::GetLocalTime();
+  const std::string name = "validation-" + Lower(code) + "-" + std::to_string(now.year) + TwoDigits(now.month) +
+                           TwoDigits(now.day) + "-" + TwoDigits(now.hour) + TwoDigits(now.minute) +
+                           TwoDigits(now.second) + "/";
+  const std::vector<std::string> bases{TableBaseName(TableKind::C10, code), TableBaseName(TableKind::C40, code),
+                                       TableBaseName(TableKind::C50, code), TableBaseName(TableKind::C60, code)};
+  AsideCopies copies;
+  std::string why;
+  if (!MakeAsideCopies(folder, name, bases, &copies, &why)) {
+    r.code = kValidationCopies;
+    r.error = why;
+    WriteLog(caption + std::to_string(r.code) + " - " + why);
+    return r;
+  }
+  auto marker = std::make_unique<DossierRunMarker>(kValidationRun, LoadStr(16240), copies.Detail());
+  if (!marker->written()) {
+    RemoveAsideCopies(folder, copies);
+    r.code = kValidationMarker;
+    r.error = DossierRunMarkerRefusal(marker->path());
+    WriteLog(caption + std::to_string(r.code) + " - " + marker->path());
+    return r;
+  }
+
+  int failure = 0;
+  {
+    ValidationWork work(request, r, step);
+    failure = work.Run();
+  }
+  if (failure == 0) {
+    DossierInvariants check;
+    if (!check.Check()) {
+      failure = kValidationInvariants;
+      r.invariantReport = check.Report();
+      r.error = "contr\xF4le des totaux en \xE9" "chec";
+    }
+  }
+  if (failure != 0) {
+    r.code = failure;
+    DossierRunInfo info;
+    ReadDossierRunMarker(&info);
+    r.putBack = PutBackAsideCopies(folder, copies, &r.putBackError);
+    WriteLog(caption + std::to_string(failure) + " - " + months + " - " + r.error +
+             (r.putBack ? " - dossier remis en place" : " - dossier NON remis en place: " + r.putBackError));
+    marker.reset();
+    // Copies that could not all go back are put back at the next opening.
+    if (!r.putBack) WriteDossierRunMarker(info);
+    return r;
+  }
+  RemoveAsideCopies(folder, copies);
+  marker.reset();
+  WriteLog(std::string(kProcess) + " - Ok - " + months + " - " + std::to_string(r.generalLines) + " ligne(s), " +
+           std::to_string(r.analyticLines) + " ligne(s) analytique(s) - " + shownDate);
+  return r;
+}
+
+}  // namespace entry

@@ -1,0 +1,227 @@
+#include "entry/validation_dialog.h"
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/journal_month.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/cursor.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/graphics.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/progress.h"
+
+using namespace entry;
+
+namespace {
+
+constexpr unsigned kValidationCommand = 20406;
+constexpr const char* kResource = "SAISIE_VALIDATION";
+constexpr int kNameWidth = 24;
+
+std::string Fit(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+bool MainEuro() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
+
+std::string Amount(long long cents) { return GroupThousands(15, 2, FromCents(cents)); }
+
+}  // namespace
+
+TDSaiValidation::TDSaiValidation(gui::Window* parent, std::vector<DraftMonth> months, std::string latest,
+                                 long closedRecords)
+    : TDNuv(parent, kResource, false),
+      months_(std::move(months)),
+      latest_(std::move(latest)),
+      closedRecords_(closedRecords) {
+  // The journal-months with lines; one of cancelled records only has nothing to validate.
+  std::vector<DraftMonth> kept;
+  for (DraftMonth& m : months_)
+    if (m.lines + m.analytic > 0) kept.push_back(std::move(m));
+  months_ = std::move(kept);
+  ticked_.assign(months_.size(), false);
+  new MStatic(kOnTemplate, this, 1201);
+  list_ = new MListBox(kOnTemplate, this, kList);
+  new MButton(kOnTemplate, this, kTickAll);
+  summary_ = new MStatic(kOnTemplate, this, kSummary);
+  new MStatic(kOnTemplate, this, 1205);
+  date_ = new MEdit(kOnTemplate, this, kDate, 8, 1, true, MEdit::kDate, 0);
+  new MButton(kOnTemplate, this, gui::IDOK);
+  new MButton(kOnTemplate, this, gui::IDCANCEL);
+}
+
+const gui::ResponseTable& TDSaiValidation::Table() {
+  static const gui::ResponseTable table = gui::ResponseTable(&gui::Dialog::Table())
+                                              .Command(kTick, &TDSaiValidation::CmTick)
+                                              .Command(kTickAll, &TDSaiValidation::CmTickAll);
+  return table;
+}
+
+std::string TDSaiValidation::Row(int row) const {
+  if (row < 0 || row >= static_cast<int>(months_.size())) return {};
+  const DraftMonth& m = months_[static_cast<std::size_t>(row)];
+  const bool euros = MainEuro();
+  const bool balanced = m.BalancedInEuros() && (DossierIsEuroOnly() || m.BalancedInFrancs());
+  return std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") + MonthDisplay(m.journalMonth) + "  " +
+         Fit(JournalOf(m.journalMonth), 4) + Fit(m.name, kNameWidth) + Amount(euros ? m.debitE : m.debitF) + " " +
+         Amount(euros ? m.creditE : m.creditF) + "  " + LoadStr(balanced ? 16241 : 16242);
+}
+
+void TDSaiValidation::SetupWindow() {
+  TDNuv::SetupWindow();
+  list_->SetFont(EntryFont);
+  list_->SetNotify(this, 0, kTick, kTick);
+  for (int i = 0; i < static_cast<int>(months_.size()); ++i) list_->AddString(Row(i));
+  if (!months_.empty()) list_->SetSelIndex(0);
+  date_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), true);
+  ShowSummary();
+  list_->SetFocus();
+}
+
+bool TDSaiValidation::IsTicked(int row) const {
+  return row >= 0 && row < static_cast<int>(ticked_.size()) && ticked_[static_cast<std::size_t>(row)];
+}
+
+void TDSaiValidation::Tick(int row) {
+  if (row < 0 || row >= static_cast<int>(months_.size())) return;
+  ticked_[static_cast<std::size_t>(row)] = !ticked_[static_cast<std::size_t>(row)];
+  if (list_->IsCreated()) {
+    list_->DeleteString(row);
+    list_->InsertString(Row(row), row);
+    list_->SetSelIndex(row);
+  }
+  ShowSummary();
+}
+
+void TDSaiValidation::TickAll() {
+  for (int i = 0; i < static_cast<int>(months_.size()); ++i)
+    if (!IsTicked(i)) Tick(i);
+}
+
+void TDSaiValidation::CmTick() { Tick(list_->GetSelIndex()); }
+void TDSaiValidation::CmTickAll() { TickAll(); }
+
+void TDSaiValidation::ShowSummary() {
+  long months = 0, lines = 0;
+  for (std::size_t i = 0; i < months_.size(); ++i) {
+    if (!ticked_[i]) continue;
+    ++months;
+    lines += months_[i].lines;
+  }
+  if (summary_ != nullptr && summary_->IsCreated())
+    summary_->SetText(std::to_string(months) + LoadStr(16243) + std::to_string(lines) + LoadStr(16244));
+}
+
+bool TDSaiValidation::CanClose() {
+  ValidationRequest request;
+  long other = 0;
+  for (std::size_t i = 0; i < months_.size(); ++i) {
+    if (ticked_[i]) request.journalMonths.push_back(months_[i].journalMonth);
+    else other += months_[i].cancelled;
+  }
+  const std::string typed = AllTrim(date_->GetValue().c_str());
+  request.date = typed.size() == 8 && IsValidDate(typed.c_str()) ? std::string(ConvertDate(typed.c_str())) : "";
+  const std::string refusal = ValidationRefusal(request, months_, latest_, closedRecords_, DossierIsEuroOnly());
+  if (!refusal.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, refusal, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  std::string question = LoadStr(16245) + JournalMonthsText(request.journalMonths) + LoadStr(16246) + typed +
+                         LoadStr(16247);
+  if (other > 0) question += LoadStr(16248) + std::to_string(other) + LoadStr(16249);
+  question += LoadStr(16258);
+  gui::MessageBeep(0);
+  if (gui::MessageBox(this, question, LoadStr(52), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
+      gui::IDYES)
+    return false;
+  request_ = request;
+  return true;
+}
+
+// ---- the command ---------------------------------------------------------------------------------------
+
+namespace {
+
+// The dossier given back on every way out: shared again, its state "2", opened again.
+class ExclusiveHold {
+ public:
+  ~ExclusiveHold() {
+    CloseAllTables();
+    ReleaseDossierExclusive();
+    SetDossierState('2');
+    if (Services().ensureDossierOpen) Services().ensureDossierOpen();
+  }
+};
+
+std::string EndMessage(const ValidationResult& r, const std::vector<std::string>& months, const std::string& date) {
+  if (r.code == 0)
+    return LoadStr(16260) + JournalMonthsText(months) + LoadStr(16261) + std::to_string(r.generalLines) +
+           LoadStr(16262) + std::to_string(r.analyticLines) + LoadStr(16263) + date + LoadStr(16264) +
+           std::to_string(r.cancelledDropped + r.otherCancelled) + LoadStr(16265);
+  std::string text = LoadStr(16266) + std::to_string(r.code) + " - " + r.error;
+  text += r.putBack ? LoadStr(16267) : LoadStr(16268) + r.putBackError + LoadStr(55);
+  if (!r.invariantReport.empty()) text += r.invariantReport + LoadStr(55);
+  return text;
+}
+
+}  // namespace
+
+void ValidationJournaux_Work() {
+  gui::Window* parent = CommandWindow;
+  if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  // Refused while another station has the dossier open: the message 2259 has been shown.
+  if (!OpenDossierExclusive(true)) return;
+  SetDossierState('1');
+  ExclusiveHold hold;
+
+  // The form's rows, read with the dossier held: nobody changes them meanwhile.
+  std::vector<DraftMonth> months;
+  std::string latest;
+  long closed = 0;
+  {
+    ::Table c10, c40, c50;
+    if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c50.OpenShared(PathC50(), "", true)) {
+      gui::MessageBeep(0);
+      gui::MessageBox(parent, LoadStr(16269), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
+    }
+    months = ListDraftMonths(c50, c10);
+    if (c40.OpenShared(PathC40(), "", true)) {
+      latest = LatestValidationDate(c40);
+      closed = static_cast<long>(c40.RecCount());
+    }
+  }
+  TDSaiValidation form(parent, months, latest, closed);
+  if (form.Execute(kTaskModal) != gui::IDOK) return;
+  const ValidationRequest request = form.Request();
+
+  long total = 0;
+  for (const DraftMonth& m : form.Months())
+    for (const std::string& k : request.journalMonths)
+      if (k == m.journalMonth) total += m.lines + m.analytic;
+  Progress progress(total, parent);
+  const ValidationResult result =
+      RunValidation(request, [&progress](long n) { progress.ProgressStep(n, (n & 16383) == 0); });
+  gui::SetArrowCursor();
+  gui::MessageBeep(0);
+  gui::MessageBox(parent, EndMessage(result, request.journalMonths, ConvertDate(request.date.c_str())),
+                  LoadStr(16240), gui::MB_OK | (result.code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONSTOP));
+}
+
+void InstallValidationCommand() {
+  SetCommandWork(kValidationCommand, ValidationJournaux_Work);  // "Saisie > Validation des Journaux"
+}
