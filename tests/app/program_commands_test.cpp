@@ -39,4 +39,10 @@ TEST(ProgramCommandsTest, ThePreviewCommandsAndTheListsReportHooksAreInstalled) 
   Services() = ShellServices{};
 }
 
+TEST(ProgramCommandsTest, TheValidationOfJournalsHasItsWork) {
+  InstallProgramCommands();
+  // "Saisie > Validation des Journaux".
+  EXPECT_TRUE(HasCommandWork(20406));
+}
+
 }  // namespace

@@ -23,6 +23,7 @@
 #include "dossier/new_dossier.h"
 #include "entry/entry_search_dialog.h"
 #include "entry/new_journal_dialog.h"
+#include "entry/validation_dialog.h"
 #include "framework/calculator.h"
 #include "framework/dialog_bases.h"
 #include "framework/fmt_saisie.h"
@@ -260,6 +261,8 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
       {"1335", [](gui::Window* p) { return std::make_unique<TDConfSauvegarde>(p, 1335, "essai"); }},
       {"NOUVEAU_DOSSIER", [](gui::Window* p) { return std::make_unique<TDNouveauDossier>(p); }},
       {"SAISIE_VARIABLES", [](gui::Window* p) { return std::make_unique<TDSaisieVariables>(p, &buffer); }},
+      {"SAISIE_VALIDATION",
+       [](gui::Window* p) { return std::make_unique<TDSaiValidation>(p, std::vector<entry::DraftMonth>{}, "", 0L); }},
   };
   // The table covers every dialog of the resources.
   int files = 0;

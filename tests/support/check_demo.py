@@ -23,7 +23,9 @@
 #   whose IBAN (python3-stdnum) is "FR" + check digits + RIB and whose BIC is valid; collective
 #   accounts, VAT codes, establishments (SIRET key), journals (one with its own piece counter,
 #   a counterpart, a default label and a model), labels of every type, entry models whose text
-#   lines carry their keywords, distribution codes; every account and code they name exists.
+#   lines carry their keywords, distribution codes; every account and code they name exists;
+# - the payments by credit transfer: the live lines labelled "V" lie in the treasury journal BQ and their debit
+#   lines are on suppliers whose IBAN and BIC are valid.
 # Usage: check_demo.py FOLDER CODE. Prints "OK lines pieces headers accounts sections
 # analytic-lines code-counts currency analytic-mode" (code-counts as "Q3,B2,...") or one line
 # per fault.
@@ -523,6 +525,26 @@ for s in c30:
         converted('section %s' % s['ACODE'], s, francs, euros)
 if len(section_codes) != len(c30):
     fault('%d sections for %d codes' % (len(c30), len(section_codes)))
+
+# The supplier payments by credit transfer: label "V" marks pieces of the treasury journal BQ that pay a
+# supplier whose IBAN (python3-stdnum) and BIC are valid, both lines of each.
+if not invariants_only:
+    if 'V' not in lists['L']:
+        fault('no label V for the payments by transfer')
+    iban_of = {a['CCODE']: ((a['CIBAN'] or '').strip(), (a['CBIC'] or '').strip()) for a in c20}
+    transfers = 0
+    for n, l, cancelled in physical('c50'):
+        if cancelled or l['BCLE'] != 'Z' or l['BCLIB'] != 'V':
+            continue
+        if l['BJAL'].strip() != 'BQ':
+            fault('line %d: label V outside the treasury journal' % n)
+        elif l['BSENS'] == 'D':
+            transfers += 1
+            iban, bic = iban_of.get(l['BCODE'], ('', ''))
+            if not l['BCODE'].startswith('F') or not stdnum.iban.is_valid(iban) or not stdnum.bic.is_valid(bic):
+                fault('line %d: transfer to %r without a valid IBAN %r or BIC %r' % (n, l['BCODE'], iban, bic))
+    if sort_keys['B'] and len(sort_keys['B']) >= 2000 and not transfers:
+        fault('no payment by transfer in the treasury journal')
 
 code_counts = ','.join('%s%d' % (k, len(lists[k])) for k in 'QBTEJLMV')
 

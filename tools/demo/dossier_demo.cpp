@@ -325,7 +325,8 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   if (siren.empty()) siren = std::string(kCompanySiren) + static_cast<char>('0' + LuhnKey(kCompanySiren));
   long headerCount = 0;
   if (!WriteCodes(c10, writer, periods, siren, &headerCount) ||
-      !WriteChart(c20, writer.accounts, options) || !WriteSections(c30, writer.sections, options)) {
+      !WriteChart(c20, writer.accounts, options) || !WriteSections(c30, writer.sections, options) ||
+      !MarkTransferPayments(c10, c20, c50, periods)) {
     Fail(message, "\xC9" "criture impossible des codes et des comptes du dossier " + code + ".");
     RemoveDossier(folder, code);
     return false;

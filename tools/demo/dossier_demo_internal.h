@@ -279,4 +279,10 @@ bool WriteSections(const std::string& c30Path, const std::vector<Section>& secti
 // Builds every tag of a table written in bulk, the table held exclusively.
 bool RebuildTags(const std::string& path);
 
+// The supplier payments by credit transfer (dossier_demo_payments.cpp): the label "V" in the
+// general file, given to both lines of the pieces of journal BQ that pay a supplier with a right
+// IBAN and BIC. *marked (may be null) counts the transfers.
+bool MarkTransferPayments(const std::string& c10Path, const std::string& c20Path, const std::string& c50Path,
+                          const std::vector<Period>& periods, long* marked = nullptr);
+
 }  // namespace demo
