@@ -38,7 +38,7 @@ bool MarkTransferPayments(const std::string& c10Path, const std::string& c20Path
     return false;
   if (!c10.AppendBlank()) return false;
   const bool label = c10.PutField(1, "L") && c10.PutField(2, std::string(1, kTransferLabel).c_str()) &&
-                     c10.PutField(3, "Virement fournisseur") && c10.PutField(4, (Fit("Virement", 7) + "4").c_str());
+                     c10.PutField(3, "Virement fournisseur") && c10.PutField(4, (Fit("Virmt", 7) + "4").c_str());
   if (!c10.InsertRecord() || !label) return false;
 
   for (const Period& p : periods) {
