@@ -95,10 +95,13 @@ class TargetHeader {
     if (taken_ && !before_ && TableC10 != nullptr && SeekHeader(*TableC10, journalMonth_, kDraftSource))
       UnlockRecord(*TableC10);
   }
-  PieceOutcome Take(long* created) {
+  // Without `make`, a missing header is left for later (nothing is written yet).
+  PieceOutcome Take(long* created, bool make) {
+    if (taken_) return PieceOutcome::Done;
     if (!EnsureGeneralFile()) return PieceOutcome::Failed;
     Table& c10 = *TableC10;
     if (!SeekHeader(c10, journalMonth_, kDraftSource)) {
+      if (!make) return PieceOutcome::Done;
       const HeaderCreation made = EnsureDraftHeader(c10, journalMonth_);
       if (made == HeaderCreation::NoJournal) {
         // The journal is missing or cancelled: the header is made as the totals make one.
@@ -186,8 +189,9 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     r.outcome = PieceOutcome::NoPiece;
     return r;
   }
+  // The target's header first: another station's entry refuses the move before anything else.
   TargetHeader header(to);
-  r.outcome = header.Take(&r.headersCreated);
+  r.outcome = header.Take(&r.headersCreated, false);
   if (r.outcome != PieceOutcome::Done) return r;
 
   // Every line and its sort record held before anything is written.
@@ -215,6 +219,10 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
       return r;
     }
   }
+
+  // A target without its header gets it now.
+  r.outcome = header.Take(&r.headersCreated, true);
+  if (r.outcome != PieceOutcome::Done) return r;
 
   const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
   const std::string sourceHeader = from + kDraftSource, targetHeader = to + kDraftSource;
@@ -261,7 +269,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     return r;
   }
   TargetHeader header(to);
-  r.outcome = header.Take(&r.headersCreated);
+  r.outcome = header.Take(&r.headersCreated, true);
   if (r.outcome != PieceOutcome::Done) return r;
   // The new piece number, as "Créer Pièce" takes it for the target journal.
   const PieceNumber number = TakePieceNumber(*TableC10, to.substr(4, 3));
