@@ -1,0 +1,259 @@
+// The validation of journals through command 20406, its form answered through the modal seam: three
+// journal-months into the closed file (read back with python3-dbfread), each refusal and another
+// station's hold leaving C10 to C60 byte for byte, and a run killed half-way put back at the next
+// opening, byte for byte, and logged.
+#include <signal.h>
+
+#include "controls/medit.h"
+#include "data/dossier_lock.h"
+#include "dossier/dossier_run_marker.h"
+#include "entry/core/validation.h"
+#include "entry/validation_dialog.h"
+#include "output_fixture.h"
+#include "platform/system/files.h"
+
+namespace entry_test {
+namespace {
+
+using namespace entry;
+
+constexpr unsigned kValidation = 20406;
+
+class ValidationTest : public OutputTest {
+ protected:
+  // The form's answer: the journal-months ticked, the date typed; then the confirmation.
+  static void Validate(const std::vector<std::string>& months, const std::string& date, int confirm = gui::IDYES,
+                       const std::string& shot = "") {
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [=](gui::Window& d) {
+      auto& form = dynamic_cast<TDSaiValidation&>(d);
+      for (const std::string& m : months) {
+        int row = -1;
+        for (std::size_t i = 0; i < form.Months().size(); ++i)
+          if (form.Months()[i].journalMonth == m) row = static_cast<int>(i);
+        ASSERT_GE(row, 0) << m << " is not offered";
+        form.Tick(row);
+      }
+      form.DateEdit()->SetValue(date, false);
+      if (!shot.empty()) {
+        form.Show(gui::SW_SHOWNORMAL);
+        test_support::Screenshot(form.OuterWidget(), "entry", shot);
+      }
+    });
+    gui::ModalSeam::QueueMessageBoxAnswer(confirm);
+  }
+  std::string Log() { return Bytes("clgje.txt"); }
+  bool AsideFolderLeft() {
+    for (const auto& e : fs::directory_iterator(folder_))
+      if (e.is_directory() && e.path().filename().string().rfind("validation-", 0) == 0) return true;
+    return false;
+  }
+};
+
+TEST_F(ValidationTest, ThreeJournalMonthsGoToTheClosedFile) {
+  Open();
+  const auto months = JournalMonths();
+  ASSERT_GE(months.size(), 3u);
+  const std::vector<std::string> chosen{months[0].first, months[1].first, months[2].first};
+  // A cancelled code of the general file stays cancelled, and stays.
+  ASSERT_TRUE(EnsureGeneralFile());
+  ASSERT_TRUE(SeekC10(*TableC10, 'V', "9"));
+  ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
+  UnlockRecord(*TableC10);
+  // What the lines of those journal-months are, and the totals of accounts and sections.
+  std::string lines = DbfRead("c50je",
+                              "keys = set(" + std::string("['") + chosen[0] + "','" + chosen[1] + "','" + chosen[2] +
+                                  "'])\n"
+                                  "sel = [r for r in rows if r['BMOIS'] + r['BJAL'].ljust(3) in keys]\n"
+                                  "print(len(sel), sum(1 for r in sel if r['BCLE'] == 'Z'),"
+                                  " sum(1 for r in deleted if r['BMOIS'] + r['BJAL'].ljust(3) in keys))\n");
+  long records = 0, general = 0, cancelled = 0;
+  ASSERT_EQ(std::sscanf(lines.c_str(), "%ld %ld %ld", &records, &general, &cancelled), 3) << lines;
+  ASSERT_GT(records, 0);
+  const std::string chart = Bytes("c20je.dbf"), sections = Bytes("c30je.dbf");
+
+  gui::ModalSeam::Reset();
+  Validate(chosen, "20/03/26", gui::IDYES, "validation_form");
+  Menu(kValidation);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("Les lignes valid\xE9" "es ne pourront plus \xEAtre modifi\xE9" "es"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("est termin\xE9" "e"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(std::to_string(general) + " ligne(s) valid\xE9" "e(s)"), std::string::npos) << shown;
+  const gui::ShownModal* last = gui::ModalSeam::LastShown();
+  ASSERT_NE(last, nullptr);
+  test_support::ScreenshotMessage(*last, "entry", "validation_done");
+
+  // C40 holds exactly their lines, each with its validation date; C50 none of them.
+  const std::string keys = "keys = set(['" + chosen[0] + "','" + chosen[1] + "','" + chosen[2] + "'])\n";
+  EXPECT_EQ(DbfRead("c40je", keys +
+                                 "print(len(rows), all(r['DMOIS'] + r['DJAL'].ljust(3) in keys for r in rows),"
+                                 " set(r['DVALID'] for r in rows), sum(1 for r in rows if r['DCLE'] == 'Z'), len(deleted))\n"),
+            std::to_string(records) + " True {'C60320'} " + std::to_string(general) + " 0\n");
+  EXPECT_EQ(DbfRead("c50je", keys + "print(sum(1 for r in rows + deleted if r['BMOIS'] + r['BJAL'].ljust(3) in keys),"
+                                    " len(deleted))\n"),
+            "0 0\n");
+  // Closed headers equal to their lines, the draft ones at zero, the cancelled label kept.
+  EXPECT_EQ(DbfRead("c10je", keys +
+                                 "def cents(t): return round(float(t.strip() or 0) * 100)\n"
+                                 "h = {r['GCODE'][:8]: (cents(r['GZONE1'][:14]), cents(r['GZONE1'][14:28]),"
+                                 " cents(r['GZONE2'][:14]), cents(r['GZONE2'][14:28])) for r in rows if r['GCLE'] == 'C'}\n"
+                                 "print(all(h[k + 'B'] == (0, 0, 0, 0) for k in keys), all(k + 'C' in h for k in keys),"
+                                 " [r['GCODE'] for r in deleted if r['GCLE'] == 'V'])\n"),
+            "True True ['9']\n");
+  ExpectInvariants("after the validation");
+  EXPECT_TRUE(Bytes("c20je.dbf") == chart) << "account totals changed";
+  EXPECT_TRUE(Bytes("c30je.dbf") == sections) << "section totals changed";
+  EXPECT_NE(Log().find("VALIDATION DES JOURNAUX - Ok - " + JournalMonthsText(chosen) + " - " + std::to_string(general) +
+                       " ligne(s)"),
+            std::string::npos)
+      << Log();
+  EXPECT_FALSE(AsideFolderLeft());
+  EXPECT_FALSE(fs::exists(folder_ + "cje.run"));
+  // The dossier given back and opened again, its general file shared.
+  EXPECT_EQ(GetDossierState(), ' ');
+  EXPECT_TRUE(TableC10->isOpen);
+  EXPECT_NE(TableC10->shareMode, 1u);
+
+  // The headers list shows the closed journal-months "Validé"; "Saisir" on one only beeps.
+  Menu(entry_cmd::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->LocateCode(chosen[0] + "C"));
+  const std::string row = list->Store().rows[static_cast<std::size_t>(list->GetSelectedRowIndex() - 1)];
+  EXPECT_NE(row.find("Valid\xE9"), std::string::npos) << row;
+  Send(list, browse_cmd::Modifier);
+  EXPECT_EQ(WindowOf(chosen[0]), nullptr);
+  // The journal-month can be entered again: its draft header stays.
+  EXPECT_NE(Saisir(chosen[0]), nullptr);
+}
+
+// Each refusal names its journal-months and lines, and nothing of the dossier changes.
+TEST_F(ValidationTest, EachRefusalLeavesTheDossierByteForByte) {
+  Open();
+  SeedMonth("C605CAI", {{"000001", "10", "60640000", '1', "Seul", 'D', 10.00}});
+  SeedMonth("C606CAI", {{"000002", "10", "", '1', "Sans compte", 'D', 0.00},
+                        {"000002", "10", "60640000", '1', "Papier", 'D', 10.00},
+                        {"000002", "10", "53000000", '1', "Banque", 'C', 10.00}});
+  SeedMonth("C604ODA", {{"000003", "31", "60640000", '1', "Le 31 avril", 'D', 10.00},
+                        {"000003", "31", "53000000", '1', "Banque", 'C', 10.00}});
+  SeedMonth("C701ODA", {{"000004", "05", "60640000", '1', "En 2027", 'D', 10.00},
+                        {"000004", "05", "53000000", '1', "Banque", 'C', 10.00}});
+  const std::string good = JournalMonths()[0].first;
+  gui::ModalSeam::Reset();
+  CloseAll();
+  const auto files = TableFiles();
+  struct Case {
+    std::vector<std::string> months;
+    std::string date;
+    std::vector<std::string> said;
+  } cases[] = {
+      {{"C605CAI"}, "20/03/26", {"non \xE9quilibr\xE9s", "CAI 05/26"}},
+      {{"C606CAI"}, "20/03/26", {"sans compte", "CAI 06/26 pi\xE8" "ce 000002 ligne 0001"}},
+      {{"C604ODA", "C701ODA"}, "20/03/26", {"hors de l'exercice", "ODA 04/26 pi\xE8" "ce 000003", "ODA 01/27 pi\xE8" "ce 000004"}},
+      {{good}, "31/02/26", {"n'est pas une date valide"}},
+      {{}, "20/03/26", {"Cochez au moins un journal-mois"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said[0]);
+    gui::ModalSeam::Reset();
+    Validate(c.months, c.date);
+    Menu(kValidation);
+    for (const std::string& s : c.said) EXPECT_NE(test_support::ShownTexts().find(s), std::string::npos) << s << "\n"
+                                                                                                       << test_support::ShownTexts();
+    EXPECT_EQ(test_support::ShownTexts().find("est termin\xE9" "e"), std::string::npos);
+    ExpectSameFiles(files, TableFiles(), c.said[0]);
+  }
+  // The confirmation answered No: nothing either.
+  gui::ModalSeam::Reset();
+  Validate({good}, "20/03/26", gui::IDNO);
+  Menu(kValidation);
+  ExpectSameFiles(files, TableFiles(), "No to the confirmation");
+  // A date before the latest validation is refused once one was made.
+  gui::ModalSeam::Reset();
+  Validate({good}, "20/03/26");
+  Menu(kValidation);
+  ASSERT_NE(test_support::ShownTexts().find("est termin\xE9" "e"), std::string::npos) << test_support::ShownTexts();
+  const std::string other = JournalMonths()[0].first;
+  const auto after = TableFiles();
+  gui::ModalSeam::Reset();
+  Validate({other}, "19/03/26");
+  Menu(kValidation);
+  EXPECT_NE(test_support::ShownTexts().find("ne peut pas \xEAtre ant\xE9rieure \xE0 la derni\xE8re validation, du 20/03/26"),
+            std::string::npos)
+      << test_support::ShownTexts();
+  ExpectSameFiles(after, TableFiles(), "a date before the last validation");
+}
+
+// Another station has the dossier open: message 2259, no form, nothing changed.
+std::string& LockTableFile() {
+  static std::string file;
+  return file;
+}
+bool StationWithTheDossierOpen(char cmd) {
+  static Table* lock = nullptr;
+  if (cmd != 'o') return false;
+  lock = new Table();
+  return lock->OpenShared(LockTableFile());
+}
+
+TEST_F(ValidationTest, AnotherStationWithTheDossierOpenGetsMessage2259) {
+  LockTableFile() = DossierTablePathOf(folder_, "JE");
+  test_support::OtherProcess station(&StationWithTheDossierOpen);
+  Open();
+  ASSERT_TRUE(station.Do('o'));
+  CloseAll();
+  const auto files = TableFiles();
+  gui::ModalSeam::Reset();
+  Menu(kValidation);
+  EXPECT_NE(test_support::ShownTexts().find("IMPOSSIBLE d'ouvrir le dossier en cours de mani\xE8re EXCLUSIVE"),
+            std::string::npos)
+      << test_support::ShownTexts();
+  for (const gui::ShownModal& s : gui::ModalSeam::Shown()) EXPECT_NE(s.kind, gui::ModalKind::Dialog);
+  ExpectSameFiles(files, TableFiles(), "2259");
+}
+
+// A run killed after 50 lines: the next opening puts the dossier back from the copies, byte for
+// byte, without a question, and the log says so.
+TEST_F(ValidationTest, ARunKilledHalfWayIsPutBackAtTheNextOpening) {
+  Open();
+  const auto months = JournalMonths();
+  const std::vector<std::string> chosen{months[0].first, months[1].first};
+  RunSubjectCommand(20203);  // "Fermer dossier"
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(IsBlank(DossierCode));
+  const auto files = TableFiles();
+  const std::string folder = folder_;
+  const int code = test_support::RunInChild([folder, chosen] {
+    SetDossier(folder, "JE");
+    if (!DossierLockTable->OpenExclusive(DossierTablePath())) return 1;
+    SetValidationLineHook([](long n) {
+      if (n == 50) ::raise(SIGKILL);
+    });
+    ValidationRequest request{chosen, "C60320"};
+    RunValidation(request);
+    return 2;
+  });
+  ASSERT_EQ(code, 128 + SIGKILL);
+  EXPECT_TRUE(fs::exists(folder_ + "cje.run")) << "the run's marker stays";
+  EXPECT_TRUE(AsideFolderLeft());
+  bool changed = false;
+  const auto killed = TableFiles();
+  for (const auto& [name, bytes] : files) changed = changed || killed.count(name) == 0 || killed.at(name) != bytes;
+  EXPECT_TRUE(changed) << "the killed run had changed the files";
+
+  gui::ModalSeam::Reset();
+  OpenThroughDialog(C10Path(folder_, "JE"));
+  EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), "JE") << test_support::ShownTexts();
+  EXPECT_NE(test_support::ShownTexts().find("La Validation des Journaux de ce dossier a \xE9t\xE9 interrompue"),
+            std::string::npos)
+      << test_support::ShownTexts();
+  for (const gui::ShownModal& s : gui::ModalSeam::Shown()) EXPECT_NE(s.buttons, unsigned(gui::MB_YESNO)) << s.text;
+  CloseAll();
+  ExpectSameFiles(files, TableFiles(), "put back");
+  EXPECT_FALSE(fs::exists(folder_ + "cje.run"));
+  EXPECT_FALSE(AsideFolderLeft());
+  EXPECT_NE(Log().find("VALIDATION DES JOURNAUX - reprise: JE"), std::string::npos) << Log();
+  ExpectInvariants("after the put-back");
+}
+
+}  // namespace
+}  // namespace entry_test
