@@ -251,14 +251,20 @@ bool Table::StepForward() {
 bool Table::SkipActive(bool stepFirst) {
   if (!isOpen || eof) return false;
   // A record that cannot be read is stepped over; the walk never takes more steps than the
-  // table has records, so an unreadable stretch cannot hold it forever.
-  std::uint32_t guard = RecCount() + 1;
+  // table has records, so an unreadable stretch cannot hold it forever. The count is read once
+  // the walk has to step over a record (most steps land on a live one at once).
+  std::uint32_t guard = 0;
+  bool counted = false;
   if (stepFirst) StepForward();
   while (!eof) {
     RECProps props;
     if (DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props) == DBIERR_NONE && !props.bDeleteFlag) {
       result = DBIERR_NONE;
       return true;
+    }
+    if (!counted) {
+      guard = RecCount() + 1;
+      counted = true;
     }
     if (guard-- == 0) {
       eof = 1;

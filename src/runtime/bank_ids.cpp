@@ -1,7 +1,9 @@
 #include "runtime/bank_ids.h"
 
+#include <array>
 #include <cstring>
 
+#include "resources/string_table.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -117,21 +119,32 @@ int CheckIban(const char* iban) {
 
 namespace {
 
-// The transfer-file character set, without the typographic quotes that the
-// string holds (0x91 and 0x92 are no SEPA characters and would make the
-// UTF-8 file ill-formed).
-void SepaAllowed(bool (&allowed)[256]) {
-  for (bool& a : allowed) a = false;
-  for (const char* p = LoadStr(3213); *p; ++p) allowed[static_cast<unsigned char>(*p)] = true;
-  allowed[0x91] = allowed[0x92] = false;
-  allowed[0] = false;
-}
-
-unsigned char SepaChar(unsigned char c, const std::string& from, const std::string& to,
-                       const bool* allowed) {
-  std::size_t i = from.find(static_cast<char>(c));
-  if (i != std::string::npos && i < to.size()) c = static_cast<unsigned char>(to[i]);
-  return allowed[c] ? c : '-';
+// What each byte becomes in a transfer file, built once from strings 3211-3213: accented letters
+// their plain letters, every character outside the set (the typographic quotes that the string
+// holds included: 0x91 and 0x92 are no SEPA characters and would make the UTF-8 file ill-formed)
+// a hyphen.
+const std::array<char, 256>& SepaMap() {
+  static const std::array<char, 256> map = [] {
+    const auto text = [](int id) {
+      const std::string* s = resources::FindString(id);
+      return s != nullptr ? *s : std::string();
+    };
+    bool allowed[256] = {};
+    for (char c : text(3213)) allowed[static_cast<unsigned char>(c)] = true;
+    allowed[0x91] = allowed[0x92] = false;
+    allowed[0] = false;
+    const std::string from = text(3211);
+    const std::string to = text(3212);
+    std::array<char, 256> m{};
+    for (int c = 0; c < 256; ++c) {
+      unsigned char b = static_cast<unsigned char>(c);
+      const std::size_t i = from.find(static_cast<char>(b));
+      if (i != std::string::npos && i < to.size()) b = static_cast<unsigned char>(to[i]);
+      m[static_cast<std::size_t>(c)] = allowed[b] ? static_cast<char>(b) : '-';
+    }
+    return m;
+  }();
+  return map;
 }
 
 }  // namespace
@@ -139,13 +152,8 @@ unsigned char SepaChar(unsigned char c, const std::string& from, const std::stri
 std::string& SepaText(int n, std::string& text) {
   std::size_t limit = n > 1 ? static_cast<std::size_t>(n - 1) : 0;
   if (text.size() > limit) text.resize(limit);
-  const std::string from = LoadStr(3211);
-  const std::string to = LoadStr(3212);
-  bool allowed[256];
-  SepaAllowed(allowed);
-  for (char& ch : text) {
-    ch = static_cast<char>(SepaChar(static_cast<unsigned char>(ch), from, to, allowed));
-  }
+  const std::array<char, 256>& map = SepaMap();
+  for (char& ch : text) ch = map[static_cast<unsigned char>(ch)];
   return text;
 }
 

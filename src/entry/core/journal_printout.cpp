@@ -172,11 +172,20 @@ bool JournalPrintout::SkipSelected(int n) {
 
 const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& code) {
   if (account_.code == code && (account_.found || !code.empty())) return account_;
+  const auto known = accounts_.find(code);
+  if (known != accounts_.end()) {
+    account_ = known->second;
+    return account_;
+  }
   ++accountReads_;
   account_ = Account{};
   account_.code = code;
+  const auto keep = [this]() -> const Account& { return accounts_[account_.code] = account_; };
   // The account itself, looked up on its whole code: a missing or cancelled one has no data.
-  if (IsBlank(code) || !c20_.Seek("C20CODE", code.c_str()) || c20_.MatchKey(code.c_str(), 8, 1) != 'O') return account_;
+  if (IsBlank(code) || !c20_.Seek("C20CODE", code.c_str()) || c20_.MatchKey(code.c_str(), 8, 1) != 'O') {
+    keep();
+    return account_;
+  }
   account_.found = true;
   account_.name = c20_.GetField(kAccountName);
   account_.dom1 = c20_.GetField(kDom1);
@@ -188,6 +197,7 @@ const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& co
   account_.iban = c20_.GetField(kIban);
   account_.bic = c20_.GetField(kBic);
   if (kind_ == 'S' || kind_ == 'V') account_.memo = c20_.GetMemo(kMemo, kMemoRoom);
+  keep();
   return account_;
 }
 
@@ -259,6 +269,7 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   incompleteRib_.clear();
   incompleteIban_.clear();
   account_ = Account{};
+  accounts_.clear();
   labelCached_ = false;
   computed_ = 0;
   accountReads_ = 0;

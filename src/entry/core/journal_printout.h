@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "data/table.h"
@@ -119,6 +120,8 @@ class JournalPrintout {
   long computed_ = 0;
   long accountReads_ = 0;
   Account account_;
+  // The accounts read in this run: each is read from the chart once.
+  std::unordered_map<std::string, Account> accounts_;
   char labelCode_ = 0;
   bool labelCached_ = false;
   std::string labelText_;

@@ -1,0 +1,343 @@
+// Journal output on a large generated dossier: the credit-transfer file of 10,000 transfers, the
+// printout hooks over a journal-month of about 100,000 lines, moving and copying a piece of 1,000
+// lines, and the validation of six journal-months holding about 500,000 lines (copies, packs and the
+// invariant check included; it runs once, last, since it empties the draft of those months).
+//
+// The dossier is generated once over a financial year of two months and a half, so that a
+// journal-month holds about 100,000 lines; with the piece of 1,000 lines the benchmark seeds and the
+// copies it makes, it holds 999,999 lines, the most the sort file can point at. MERLON_BENCH_LINES
+// sets a smaller dossier:
+//   MERLON_BENCH_LINES=100000 ./journal_output_bench
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/account_totals.h"
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/entry_lines.h"
+#include "data/locks.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "entry/core/journal_month.h"
+#include "entry/core/journal_printout.h"
+#include "entry/core/move_copy.h"
+#include "entry/core/validation.h"
+#include "platform/system/temp_files.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/numbers.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/runtime_init.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+using L = LigneEcriture;
+using namespace entry;
+
+constexpr long kPieceLines = 1000;
+constexpr int kCopies = 3;
+constexpr long kTransfers = 10000;
+
+long BenchLines() {
+  const char* text = std::getenv("MERLON_BENCH_LINES");
+  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
+  const long most = kMaxDemoLines - kPieceLines * (1 + kCopies);
+  return n < 20000 ? 20000 : (n > most ? most : n);
+}
+
+struct World {
+  World() {
+    char tmpl[] = "/tmp/merlon-output-bench-XXXXXX";
+    dir = mkdtemp(tmpl);
+    SetProgramFolder(dir + "/program/");
+    InitRuntime();
+    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
+      std::fprintf(stderr, "%s: %s\n", caption, text);
+      return 1;
+    });
+    SetRuntimeBeepHook([](unsigned) {});
+    SetLockNoticeHook([](const char*, const char*) {});
+    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
+    setenv("TMPDIR", dir.c_str(), 1);
+    if (StartDbSession() != 0) return;
+    DemoOptions options;
+    options.folder = dir + "/dossier/";
+    options.code = "BENCH";
+    options.lines = BenchLines();
+    options.firstDay = Ymd{2026, 1, 1};
+    options.lastDay = Ymd{2026, 3, 15};
+    options.currency = DossierCurrency::EuroMain;
+    std::string message;
+    if (!GenerateDemoDossier(options, &message)) {
+      std::fprintf(stderr, "generation: %s\n", message.c_str());
+      return;
+    }
+    SetDossier(options.folder, "BENCH");
+    if (!OpenTables() || !ReadC10Texts()) return;
+    if (TableC10->Seek("C10CODE", "P")) {
+      TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+      TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+    }
+    // The journal-months by size, and the transfers of the bank journal's largest month.
+    Table c50;
+    c50.OpenShared(PathC50(), L::kCodeTag, true);
+    std::vector<std::string> v;
+    for (bool more = c50.GoTop(""); more; more = c50.Skip(1)) {
+      ReadStoredFields(c50, {L::BCLE, L::BMOIS, L::BJAL, L::BCLIB, L::BSENS}, v);
+      if (v[0] != "Z" || c50.recordBuffer[0] == '*') continue;
+      ++months[v[1] + v[2]];
+      if (v[2] == "BQ " && v[3] == "V" && v[4] == "D") ++transfers[v[1] + v[2]];
+    }
+    for (const auto& [m, n] : months)
+      if (n > months[largest] || largest.empty()) largest = m;
+    for (const auto& [m, n] : transfers)
+      if (bank.empty() || n > transfers[bank]) bank = m;
+    // The piece that holds the 10,000th transfer of that month: the run's last piece.
+    long seen = 0;
+    const std::string prefix = LinePrefix(bank);
+    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && seen < kTransfers; more = c50.Skip(1)) {
+      if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
+      if (!c50.IsDeleted() && c50.GetField(L::BCLIB)[0] == 'V' && c50.GetField(L::BSENS)[0] == 'D') {
+        ++seen;
+        lastTransferPiece = c50.GetField(L::BPIECE);
+      }
+    }
+    c50.CloseTable();
+    if (!SeedPiece()) return;
+    std::fprintf(stderr, "dossier: %ld lines; %s has %ld lines; %s has %ld transfers (up to piece %s)\n", Lines(),
+                 largest.c_str(), months[largest], bank.c_str(), transfers[bank], lastTransferPiece.c_str());
+    ready = true;
+  }
+  ~World() {
+    CloseAllTables();
+    StopDbSession();
+    FreeRuntime();
+    std::filesystem::remove_all(dir);
+  }
+  static bool OpenTables() {
+    return TableC10->UseShared(PathC10(), "C10CODE") && TableC20->UseShared(PathC20(), "C20CODE") &&
+           TableC30->UseShared(PathC30(), "C30CODE");
+  }
+  static long Lines() {
+    Table c50;
+    return c50.OpenShared(PathC50(), "", true) ? static_cast<long>(c50.RecCount()) : 0;
+  }
+  // A piece of 1,000 balanced lines in journal ODA, with its sort records and totals.
+  bool SeedPiece() {
+    pieceMonth = "C602ODA";
+    if (EnsureDraftHeader(*TableC10, pieceMonth) == HeaderCreation::Failed) return false;
+    Table c50, c60;
+    if (!c50.OpenShared(PathC50(), L::kCodeTag) || !c60.OpenShared(PathC60(), LigneTri::kRecordTag)) return false;
+    for (long i = 0; i < kPieceLines; ++i) {
+      const bool debit = i % 2 == 0;
+      if (!c50.AppendBlank()) return false;
+      c50.PutField(L::BCLE, "Z");
+      c50.PutField(L::BMOIS, "C602");
+      c50.PutField(L::BJAL, "ODA");
+      c50.PutField(L::BPIECE, "900000");
+      c50.PutField(L::BREC, "900000");
+      c50.PutField(L::BNUM, StrZero(i + 1, 4));
+      c50.PutField(L::BNUMA, "0001");
+      c50.PutField(L::BJOUR, "28");
+      c50.PutField(L::BCODE, debit ? "60640000" : "53000000");
+      c50.PutField(L::BCLIB, "1");
+      c50.PutField(L::BLIB, "Piece de mille lignes");
+      c50.PutField(L::BEURO, "O");
+      c50.PutField(L::BSENS, debit ? "D" : "C");
+      c50.PutFieldNum(L::BMONTANTF, 65.6);
+      c50.PutFieldNum(L::BMONTANTE, 10.0);
+      if (!c50.InsertRecord() || !AppendLigneTri(c50, LigneTri::kDraft, c60)) return false;
+      MajCompteC20(debit ? "60640000" : "53000000", debit ? "+D" : "+C", 65.6, 10.0);
+      MajCentC10("C602ODAB", debit ? "+D" : "+C", 65.6, 10.0);
+    }
+    return c50.Commit();
+  }
+
+  std::string dir, largest, bank, lastTransferPiece, pieceMonth;
+  std::map<std::string, long> months, transfers;
+  bool ready = false;
+};
+
+std::unique_ptr<World> world;
+World& TheWorld() {
+  if (!world) world = std::make_unique<World>();
+  return *world;
+}
+
+bool Ready(benchmark::State& state) {
+  if (TheWorld().ready) return true;
+  state.SkipWithError("no dossier");
+  return false;
+}
+
+// The credit-transfer file of the bank journal's month, up to its 10,000th transfer.
+void BM_TransferFile10000(benchmark::State& state) {
+  if (!Ready(state)) return;
+  World& w = TheWorld();
+  ReportFieldTable fields;
+  JournalPrintout printout(fields);
+  long blocks = 0;
+  for (auto _ : state) {
+    // Two files never share a second (their MsgId): the wait for the next one is not counted.
+    state.PauseTiming();
+    platform::SleepMilliseconds(1010);
+    state.ResumeTiming();
+    PrintoutRun run;
+    run.journalMonth = w.bank;
+    run.journalType = 'T';
+    run.typeListe = "SBQ01V";
+    run.pieceTo = w.lastTransferPiece;
+    if (!printout.Prepare(run)) {
+      state.SkipWithError("refused");
+      return;
+    }
+    do {
+      printout.Compute();
+    } while (printout.Next() && (printout.Classify(), true));
+    blocks = printout.Writer().Count();
+    if (printout.TransferFile().empty()) {
+      state.SkipWithError("no file");
+      return;
+    }
+  }
+  state.counters["transfers"] = static_cast<double>(blocks);
+}
+BENCHMARK(BM_TransferFile10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The printout hooks over the largest journal-month.
+void BM_PrintoutHooks(benchmark::State& state) {
+  if (!Ready(state)) return;
+  World& w = TheWorld();
+  ReportFieldTable fields;
+  JournalPrintout printout(fields);
+  long lines = 0;
+  for (auto _ : state) {
+    PrintoutRun run;
+    run.journalMonth = w.largest;
+    run.journalType = 'A';
+    if (!printout.Prepare(run)) {
+      state.SkipWithError("refused");
+      return;
+    }
+    do {
+      printout.Compute();
+    } while (printout.Next() && (printout.Classify(), true));
+    lines = printout.LinesComputed();
+  }
+  state.counters["lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_PrintoutHooks)->Unit(benchmark::kMillisecond);
+
+// Moving the piece of 1,000 lines to another journal-month and back (one move per iteration).
+void BM_MovePiece1000(benchmark::State& state) {
+  if (!Ready(state)) return;
+  World& w = TheWorld();
+  std::string from = w.pieceMonth, to = "C603ODA";
+  long lines = 0;
+  for (auto _ : state) {
+    PieceTarget target;
+    target.journalMonth = to;
+    const PieceResult r = MovePiece(from, "900000", target);
+    if (r.outcome != PieceOutcome::Done) {
+      state.SkipWithError("move refused");
+      return;
+    }
+    lines = r.generalLines;
+    std::swap(from, to);
+  }
+  w.pieceMonth = from;
+  state.counters["lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_MovePiece1000)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// Copying it, each copy a new piece of 1,000 lines.
+void BM_CopyPiece1000(benchmark::State& state) {
+  if (!Ready(state)) return;
+  World& w = TheWorld();
+  long lines = 0;
+  for (auto _ : state) {
+    PieceTarget target;
+    target.journalMonth = "C604ODA";
+    target.label = std::string(25, ' ');
+    const PieceResult r = CopyPiece(w.pieceMonth, "900000", target);
+    if (r.outcome != PieceOutcome::Done) {
+      state.SkipWithError("copy refused");
+      return;
+    }
+    lines = r.generalLines;
+  }
+  state.counters["lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_CopyPiece1000)->Unit(benchmark::kMillisecond)->Iterations(kCopies);
+
+// The validation of six journal-months holding about 500,000 lines, once.
+void BM_ValidateSixJournalMonths(benchmark::State& state) {
+  if (!Ready(state)) return;
+  World& w = TheWorld();
+  // The six journal-months whose lines come nearest to 500,000.
+  std::vector<std::pair<long, std::string>> all;
+  for (const auto& [m, n] : w.months) all.emplace_back(n, m);
+  const std::size_t count = all.size();
+  unsigned best = 0;
+  long bestLines = -1;
+  for (unsigned mask = 0; mask < (1u << count) && count <= 20; ++mask) {
+    if (__builtin_popcount(mask) != 6) continue;
+    long n = 0;
+    for (std::size_t i = 0; i < count; ++i)
+      if (mask & (1u << i)) n += all[i].first;
+    if (bestLines < 0 || std::labs(n - 500000) < std::labs(bestLines - 500000)) {
+      best = mask;
+      bestLines = n;
+    }
+  }
+  ValidationRequest request;
+  request.date = "C60420";
+  long lines = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    if (best & (1u << i)) {
+      request.journalMonths.push_back(all[i].second);
+      lines += all[i].first;
+    }
+  ValidationResult result;
+  for (auto _ : state) {
+    CloseAllTables();
+    if (!DossierLockTable->OpenExclusive(DossierTablePath())) {
+      state.SkipWithError("dossier not held");
+      return;
+    }
+    result = RunValidation(request);
+    DossierLockTable->CloseTable(true);
+    if (result.code != 0) {
+      std::fprintf(stderr, "validation: %d %s\n%s\n", result.code, result.error.c_str(), result.invariantReport.c_str());
+      state.SkipWithError("validation failed");
+      return;
+    }
+  }
+  state.counters["general_lines"] = static_cast<double>(result.generalLines);
+  state.counters["records"] = static_cast<double>(result.generalLines + result.analyticLines);
+  state.counters["lines_listed"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_ValidateSixJournalMonths)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  // The dossier goes before the program's statics do.
+  world.reset();
+  benchmark::Shutdown();
+  return 0;
+}
