@@ -91,6 +91,7 @@ void TWSaiBroDetJournaux::MoveOrCopyPiece(bool copy) {
     case PieceOutcome::LineHeld: Say(this, LoadStr(16210) + done.heldLine + LoadStr(16211)); return;
     case PieceOutcome::CounterFull: Say(this, LoadStr(16015)); return;
     case PieceOutcome::NoPieceNumber: Say(this, LoadStr(16212)); return;
+    case PieceOutcome::TooManyLines: Say(this, LoadStr(16216)); return;
     default: gui::MessageBeep(0); return;
   }
 

@@ -162,6 +162,21 @@ TEST_F(ValidationTest, EachRefusalLeavesTheDossierByteForByte) {
     EXPECT_EQ(test_support::ShownTexts().find("est termin\xE9" "e"), std::string::npos);
     ExpectSameFiles(files, TableFiles(), c.said[0]);
   }
+  // "Tout cocher" ticks every row, each showing whether it balances; "Abandon" leaves.
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [](gui::Window& d) {
+    auto& form = dynamic_cast<TDSaiValidation&>(d);
+    gui::SendCommand(form.GetHandle(), TDSaiValidation::kTickAll);
+    int unbalanced = 0;
+    for (int i = 0; i < static_cast<int>(form.Months().size()); ++i) {
+      EXPECT_TRUE(form.IsTicked(i)) << i;
+      EXPECT_EQ(form.Row(i).substr(0, 4), "[X] ");
+      if (form.Row(i).find("NON \xE9quilibr\xE9") != std::string::npos) ++unbalanced;
+    }
+    EXPECT_EQ(unbalanced, 1) << "C605CAI";
+  });
+  Menu(kValidation);
+  ExpectSameFiles(files, TableFiles(), "Abandon");
   // The confirmation answered No: nothing either.
   gui::ModalSeam::Reset();
   Validate({good}, "20/03/26", gui::IDNO);

@@ -26,6 +26,8 @@ using L = LigneEcriture;
 
 constexpr int kPieceKeyLength = 14;  // "Z" + month + journal + piece
 constexpr int kLabelWidth = 25;
+// The sort records point at their lines by six digits.
+constexpr std::uint32_t kMostDraftRecords = 999999;
 
 std::string Fit(std::string text, std::size_t width) {
   text.resize(width, ' ');
@@ -266,6 +268,12 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, Fit(piece, 6));
   if (lines.empty()) {
     r.outcome = PieceOutcome::NoPiece;
+    return r;
+  }
+  std::uint32_t adding = 0;
+  for (const PieceLine& line : lines) adding += 1 + static_cast<std::uint32_t>(line.analytic.size());
+  if (t.c50.RecCount() + adding > kMostDraftRecords) {
+    r.outcome = PieceOutcome::TooManyLines;
     return r;
   }
   TargetHeader header(to);

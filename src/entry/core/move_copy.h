@@ -43,6 +43,7 @@ enum class PieceOutcome {
   LineHeld,        // a line or its sort record is held by another station (move)
   NoPieceNumber,   // the piece counter could not be taken (copy)
   CounterFull,     // the piece counter has no number left (copy)
+  TooManyLines,    // the draft would pass 999,999 records, which its sort records cannot point at (copy)
   Failed,          // the tables cannot be opened or the target header cannot be made
 };
 
