@@ -48,8 +48,10 @@ TDSaiValidation::TDSaiValidation(gui::Window* parent, std::vector<DraftMonth> mo
       closedRecords_(closedRecords) {
   // The journal-months with lines; one of cancelled records only has nothing to validate.
   std::vector<DraftMonth> kept;
-  for (DraftMonth& m : months_)
+  for (DraftMonth& m : months_) {
+    cancelled_ += m.cancelled;
     if (m.lines + m.analytic > 0) kept.push_back(std::move(m));
+  }
   months_ = std::move(kept);
   ticked_.assign(months_.size(), false);
   new MStatic(kOnTemplate, this, 1201);
@@ -81,7 +83,8 @@ std::string TDSaiValidation::Row(int row) const {
 
 void TDSaiValidation::SetupWindow() {
   TDNuv::SetupWindow();
-  list_->SetFont(EntryFont);
+  // A font of one width, so that the amounts stand in columns.
+  list_->SetFont(EntryFontFixed);
   list_->SetNotify(this, 0, kTick, kTick);
   for (int i = 0; i < static_cast<int>(months_.size()); ++i) list_->AddString(Row(i));
   if (!months_.empty()) list_->SetSelIndex(0);
@@ -126,10 +129,12 @@ void TDSaiValidation::ShowSummary() {
 
 bool TDSaiValidation::CanClose() {
   ValidationRequest request;
-  long other = 0;
+  // The pack drops the cancelled records of the journal-months left, those of cancelled lines only too.
+  long other = cancelled_;
   for (std::size_t i = 0; i < months_.size(); ++i) {
-    if (ticked_[i]) request.journalMonths.push_back(months_[i].journalMonth);
-    else other += months_[i].cancelled;
+    if (!ticked_[i]) continue;
+    request.journalMonths.push_back(months_[i].journalMonth);
+    other -= months_[i].cancelled;
   }
   const std::string typed = AllTrim(date_->GetValue().c_str());
   request.date = typed.size() == 8 && IsValidDate(typed.c_str()) ? std::string(ConvertDate(typed.c_str())) : "";

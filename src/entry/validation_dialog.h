@@ -56,6 +56,7 @@ class TDSaiValidation : public TDNuv {
 
   std::vector<entry::DraftMonth> months_;
   std::vector<bool> ticked_;
+  long cancelled_ = 0;  // the draft's cancelled records, every journal-month's
   std::string latest_;
   long closedRecords_;
   MListBox* list_;

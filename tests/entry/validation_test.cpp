@@ -69,6 +69,9 @@ TEST_F(ValidationTest, ThreeJournalMonthsGoToTheClosedFile) {
   long records = 0, general = 0, cancelled = 0;
   ASSERT_EQ(std::sscanf(lines.c_str(), "%ld %ld %ld", &records, &general, &cancelled), 3) << lines;
   ASSERT_GT(records, 0);
+  // Every cancelled record of the draft, general and analytic, of any journal-month.
+  const long allCancelled = std::stol(DbfRead("c50je", "print(len(deleted))\n"));
+  ASSERT_GT(allCancelled, 0);
   const std::string chart = Bytes("c20je.dbf"), sections = Bytes("c30je.dbf");
 
   gui::ModalSeam::Reset();
@@ -78,6 +81,18 @@ TEST_F(ValidationTest, ThreeJournalMonthsGoToTheClosedFile) {
   EXPECT_NE(shown.find("Les lignes valid\xE9" "es ne pourront plus \xEAtre modifi\xE9" "es"), std::string::npos) << shown;
   EXPECT_NE(shown.find("est termin\xE9" "e"), std::string::npos) << shown;
   EXPECT_NE(shown.find(std::to_string(general) + " ligne(s) valid\xE9" "e(s)"), std::string::npos) << shown;
+  // The confirmation named the cancelled lines of the other journal-months, the end message all the
+  // cancelled lines the pack removed, and the log lists each of them.
+  EXPECT_NE(shown.find("Les " + std::to_string(allCancelled - cancelled) + " ligne(s) annul\xE9" "e(s) des autres"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find(std::to_string(allCancelled) + " ligne(s) annul\xE9" "e(s) supprim\xE9" "e(s)"), std::string::npos)
+      << shown;
+  std::size_t listed = 0;
+  for (std::size_t at = Log().find("ligne annul\xE9" "e supprim\xE9" "e: C50"); at != std::string::npos;
+       at = Log().find("ligne annul\xE9" "e supprim\xE9" "e: C50", at + 1))
+    ++listed;
+  EXPECT_EQ(listed, static_cast<std::size_t>(allCancelled));
   const gui::ShownModal* last = gui::ModalSeam::LastShown();
   ASSERT_NE(last, nullptr);
   test_support::ScreenshotMessage(*last, "entry", "validation_done");

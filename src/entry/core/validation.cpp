@@ -126,8 +126,10 @@ class ValidationWork {
 
   // The cancelled records the pack removes, each written to the log first.
   void LogCancelledLines() {
+    // Every record in physical order: the key order holds the general lines only.
+    c50_.SetOrder("");
     for (bool more = c50_.GoTop(""); more; more = c50_.Skip(1)) {
-      if (c50_.recordBuffer[0] != '*') continue;
+      if (!c50_.recordProps.bDeleteFlag) continue;
       WriteLog(RemovedText(c50_));
       if (ticked_.count(MonthOf(c50_)) != 0) ++r_.cancelledDropped;
       else ++r_.otherCancelled;
@@ -234,12 +236,14 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
   const std::vector<int> fields{L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BNUM, L::BJOUR, L::BCODE,
                                 L::BSENS, L::BMONTANTF, L::BMONTANTE};
   std::vector<std::string> v;
+  // Every record in physical order, the analytic and cancelled ones too.
+  c50.SetOrder("");
   for (bool more = c50.GoTop(""); more; more = c50.Skip(1)) {
     ReadStoredFields(c50, fields, v);
     const std::string key = Fit(v[1], 4) + Fit(v[2], kJournalCodeWidth);
     DraftMonth& m = months[key];
     m.journalMonth = key;
-    if (c50.recordBuffer[0] == '*') {
+    if (c50.recordProps.bDeleteFlag) {
       ++m.cancelled;
       continue;
     }
