@@ -111,6 +111,5 @@ void InstallEntryCommands() {
   SetCommandWork(entry_cmd::SaisieEcritures, CmSaisieEcritures);  // "Saisie > Saisie d'Ecritures"
   SetCommandWork(entry_cmd::ActiverSaisie, CmActiverSaisie);      // the entry windows brought forward
   SetCommandWork(entry_cmd::ModDetJournaux, CmModDetJournaux);     // the line form of a journal-entry slot
-
   InstallValidationCommand();                                     // "Saisie > Validation des Journaux"
 }
