@@ -20,6 +20,86 @@ bool DossierIsCurrent();
 // Makes the registry its full length, blank-filled, when it is shorter.
 void EnsureOpenWindowRegistry();
 
+// ---- The slots of the open-window registry ----------------------------------------------------------------------
+//
+// Every window kind that keeps a slot (its flag at the position, its handle in the next 10 characters, then the key
+// it shows and, for a list opened as a lookup, the asking window) takes a free range of this table. The subjects
+// that landed first keep their own names for their positions (given under "named by"); a new window takes a free
+// range here and names it here. The check below refuses two ranges that overlap.
+struct RegistryRange {
+  int first;          // 1-based position of the flag (or of the text)
+  int length;         // characters the range covers
+  const char* owner;  // the window or the text that lives there
+};
+// Slots of the settings subject (the constants list, the user-defined reports' lists and forms of the display and
+// printing sets, the raw table browser and its record form).
+constexpr int kConstantsListSlot = 2614, kConstantsListSlotLength = 39;
+constexpr int kReportListSlotY = 2653, kReportFormSlotY = 2692;
+constexpr int kReportListSlotZ = 2713, kReportFormSlotZ = 2752;
+constexpr int kReportListSlotLength = 39, kReportFormSlotLength = 21;
+constexpr int kRawListSlot = 2773, kRawListSlotLength = 21;
+constexpr int kRawFormSlot = 2794, kRawFormSlotLength = 17;
+
+constexpr RegistryRange kRegistryRanges[] = {
+    {1, 10, "main window's handle (shell/registry.h)"},
+    {11, 1, "DossierState (kDossierStatePosition)"},
+    // Code lists: the list, then its form (masterdata/core/code_kinds.cpp).
+    {23, 31, "distribution codes list (V)"},
+    {54, 13, "distribution codes form"},
+    {67, 30, "collective accounts list (B)"},
+    {97, 12, "collective accounts form"},
+    {109, 33, "banks list (Q)"},
+    {142, 15, "banks form"},
+    {157, 30, "standard labels list (L)"},
+    {187, 12, "standard labels form"},
+    {199, 33, "establishments list (E)"},
+    {232, 15, "establishments form"},
+    {247, 37, "entry models list (M)"},
+    {284, 19, "entry models form"},
+    // Analytic sections and chart of accounts (masterdata/core/chart_files.cpp, framework/edit_form.h).
+    {303, 37, "analytic sections list"},
+    {340, 19, "analytic section form"},
+    {359, 32, "journals list (J)"},
+    {391, 14, "journals form"},
+    {405, 37, "VAT codes list (T)"},
+    {442, 19, "VAT codes form"},
+    {461, 37, "chart of accounts list"},
+    {498, 19, "account form"},
+    // Journal entry (entry/core/entry_state.h): the journal-months list, then the five entry slots.
+    {517, 37, "journal-months list"},
+    {554, 5 * 412, "five journal-entry slots of 412"},
+    // Settings.
+    {kConstantsListSlot, kConstantsListSlotLength, "dossier constants list (X)"},
+    {kReportListSlotY, kReportListSlotLength, "user-defined reports list, display set (Y)"},
+    {kReportFormSlotY, kReportFormSlotLength, "user-defined report form, display set"},
+    {kReportListSlotZ, kReportListSlotLength, "user-defined reports list, printing set (Z)"},
+    {kReportFormSlotZ, kReportFormSlotLength, "user-defined report form, printing set"},
+    {kRawListSlot, kRawListSlotLength, "raw table browser"},
+    {kRawFormSlot, kRawFormSlotLength, "raw table record form"},
+    // Free: 2811-3736 and 3745-3818.
+    {3737, 8, "account held by the manual matching window (data/account_totals.h)"},
+    {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
+    // 3940-3968 survive every reset (shell/registry.h).
+    {3940, 4, "number of the active journal lines window"},
+    {3944, 8, "last account chosen in a lookup"},
+    {3952, 8, "last auxiliary account chosen in a lookup"},
+    {3960, 8, "last analytic section chosen in a lookup"},
+};
+
+constexpr bool RegistryRangesApart() {
+  const int n = static_cast<int>(sizeof kRegistryRanges / sizeof kRegistryRanges[0]);
+  for (int i = 0; i < n; ++i) {
+    const RegistryRange& a = kRegistryRanges[i];
+    if (a.first < 1 || a.first + a.length - 1 > kOpenWindowRegistryLength) return false;
+    for (int j = i + 1; j < n; ++j) {
+      const RegistryRange& b = kRegistryRanges[j];
+      if (a.first < b.first + b.length && b.first < a.first + a.length) return false;
+    }
+  }
+  return true;
+}
+static_assert(RegistryRangesApart(), "two ranges of the open-window registry overlap");
+
 // Characters of the registry from a 1-based position; positions outside it
 // read as blanks.
 std::string RegistryText(int position, int width);
