@@ -176,6 +176,10 @@ class CMDIBrowse : public gui::MDIChild {
   // the search, firstField); the code stands in the row from character
   // position + 7. True when a visible row matches.
   bool LocateRowByKey(::Table* table, const std::string& search, int keyStart, int position, int firstField);
+  // The same for a list shown in physical record order: the record numbers (zero-filled to 6 digits, as the rows
+  // begin with them) are compared with `number` while the table is walked forward or backward from the first
+  // visible row; the page is filled from there and the row of that record selected. True when it is on the page.
+  bool ScrollToRecordNumber(::Table* table, const std::string& number);
   // "Aller au code": asks for a code until `find` finds it (upper-cased and
   // trimmed; `find` shows it, with SelectRow and LocateRowByKey) or the user
   // gives up; an unknown code beeps and asks again with "Code inconnu: ".

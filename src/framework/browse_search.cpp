@@ -1,5 +1,6 @@
 // Type-ahead search, search of a row by key and the word-search helpers.
 #include <algorithm>
+#include <cstdlib>
 
 #include "data/index_recovery.h"
 #include "data/table.h"
@@ -113,6 +114,79 @@ bool CMDIBrowse::LocateRowByKey(::Table* table, const std::string& search, int k
   for (int i = 0; i < rpp; ++i) {
     if (store_.RecordNumberOf(i) == 0) break;
     if (rowKey(i) == wanted) {
+      const int old = GetSelectedRowIndex();
+      store_.selected = store_.top + i + 1;
+      RepaintRow(old);
+      RepaintRow(i + 1);
+      found = true;
+      break;
+    }
+  }
+  gui::SetArrowCursor();
+  return found;
+}
+
+bool CMDIBrowse::ScrollToRecordNumber(::Table* table, const std::string& number) {
+  const std::string trimmed = AllTrim(number.c_str());
+  if (trimmed.empty() || trimmed.size() > 6 || trimmed.find_first_not_of("0123456789") != std::string::npos) return false;
+  const std::string wanted = StrZero(std::atol(trimmed.c_str()), 6);
+  auto rowNumber = [&](int i) -> std::string {
+    const std::string& row = store_.rows[static_cast<std::size_t>(i)];
+    return row.size() >= 6 ? row.substr(0, 6) : std::string();
+  };
+  auto current = [&]() -> std::string { return StrZero(static_cast<long>(table->recordNumber), 6); };
+  const int rpp = store_.rowsPerPage;
+  const long oldTop = store_.top;
+  if (table == nullptr || rpp <= 0) return false;
+  if (rpp >= store_.totalRows) {
+    FillRowsFromFirst(store_.rows, 0, rpp);
+    store_.top = 0;
+  } else if (store_.RecordNumberOf(0) != 0) {
+    PositionOnRecord(store_.RecordNumberOf(0), 0);
+    const int cmp = rowNumber(0).compare(wanted);
+    const long last = store_.LastTop();
+    if (cmp < 0) {
+      if (store_.top < last) {
+        gui::SetNamedCursor(LoadStr(514));
+        while (HasCurrentRecord(table) && current() < wanted) {
+          SkipRecords(1);
+          if (store_.top < last) ++store_.top;
+        }
+        if (HasCurrentRecord(table) && store_.top < last) {
+          FillRowsForward(store_.rows, 0, rpp, 0);
+        } else {
+          FillRowsFromLast(store_.rows, rpp - 1, rpp);
+          store_.top = last;
+        }
+      } else {
+        FillRowsFromLast(store_.rows, rpp - 1, rpp);
+      }
+    } else if (cmp > 0) {
+      if (store_.top > 0) {
+        gui::SetNamedCursor(LoadStr(513));
+        while (HasCurrentRecord(table) && current() >= wanted) {
+          SkipRecords(-1);
+          if (store_.top > 0) --store_.top;
+        }
+        if (HasCurrentRecord(table)) {
+          SkipRecords(1);
+          FillRowsForward(store_.rows, 0, rpp, 0);
+        } else {
+          FillRowsFromFirst(store_.rows, 0, rpp);
+          store_.top = 0;
+        }
+      } else {
+        FillRowsFromFirst(store_.rows, 0, rpp);
+      }
+    }
+    UpdateScroller();
+    if (store_.top != oldTop) UpdateTooltip();
+    Repaint();
+  }
+  bool found = false;
+  for (int i = 0; i < rpp; ++i) {
+    if (store_.RecordNumberOf(i) == 0) break;
+    if (rowNumber(i) == wanted) {
       const int old = GetSelectedRowIndex();
       store_.selected = store_.top + i + 1;
       RepaintRow(old);
