@@ -1,0 +1,246 @@
+#include "utilities/core/report_store.h"
+
+#include "data/table.h"
+#include "platform/system/files.h"
+#include "runtime/xbase.h"
+#include "utilities/core/report_texts.h"
+
+namespace settings {
+
+namespace {
+
+constexpr const char* kReferenceName = "CESETATS";
+constexpr int kLastPlainField = 10;
+constexpr std::size_t kNameWidth = 50;
+
+std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
+
+std::string Padded(const std::string& code) {
+  std::string p = Trimmed(code).substr(0, kReportCodeWidth);
+  p.resize(kReportCodeWidth, ' ');
+  return p;
+}
+
+bool IsLive(Table& t) { return t.isOpen && !t.eof && t.recordNumber != 0; }
+
+// The record of a code, exactly.
+bool SeekReport(Table& t, const std::string& code) {
+  const std::string key = Padded(code);
+  return t.isOpen && t.Seek(kReportTag, key.c_str()) && IsLive(t) && std::string(t.GetField(kReportCodeField)) == key;
+}
+
+// What a new report is made of.
+struct Content {
+  std::vector<std::string> fields;  // fields 2-10
+  std::string text;                 // the template
+};
+
+bool ReadContent(Table& t, Content& c) {
+  c.fields.clear();
+  for (int f = kReportNameField; f <= kLastPlainField && f <= t.FieldCount(); ++f) c.fields.push_back(t.GetField(f));
+  return t.GetMemoText(kReportTemplateField, c.text);
+}
+
+ReportMade Missing(const std::string& message) {
+  ReportMade m;
+  m.outcome = ReportOutcome::SourceMissing;
+  m.message = message;
+  return m;
+}
+
+std::string FileNameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\:");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Appends a report with `code` and `content` to a table open shared (the caller holds what it must).
+bool AppendReport(Table& t, const std::string& code, const Content& c) {
+  if (!t.AppendBlank()) return false;
+  bool ok = t.PutField(kReportCodeField, Padded(code).c_str());
+  for (std::size_t i = 0; ok && i < c.fields.size(); ++i)
+    ok = t.PutField(kReportNameField + static_cast<int>(i), c.fields[i].c_str());
+  if (ok && !c.text.empty()) ok = t.PutMemoText(kReportTemplateField, c.text);
+  const bool inserted = t.InsertRecord();
+  return ok && inserted && t.Commit();
+}
+
+}  // namespace
+
+ReportSource SourceOf(const std::string& from) {
+  const std::string t = Trimmed(from);
+  if (t.empty()) return ReportSource::None;
+  if (t.find_first_of(":\\/") != std::string::npos) return ReportSource::File;
+  if (std::string(Upper(t.substr(0, 8).c_str())) == kReferenceName) return ReportSource::Reference;
+  return ReportSource::Report;
+}
+
+std::string ReferenceSectionCode(const std::string& from, const std::string& code) {
+  std::string rest = Trimmed(from).substr(std::string(kReferenceName).size());
+  const std::size_t start = rest.find_first_not_of(" ,;");
+  rest = start == std::string::npos ? std::string() : rest.substr(start);
+  return Trimmed(rest).empty() ? Trimmed(code) : Trimmed(rest);
+}
+
+ReportMade CreateReport(Table& set, const std::string& code, const std::string& from, const std::string& programFolder) {
+  ReportMade made;
+  if (!set.isOpen) return made;
+  // The source is read first: nothing is locked while a file is read.
+  Content content;
+  content.fields.assign(kLastPlainField - kReportNameField + 1, std::string());
+  const std::string source = Trimmed(from);
+  switch (SourceOf(from)) {
+    case ReportSource::None:
+      break;
+    case ReportSource::File: {
+      std::string bytes, error;
+      const std::string path = platform::ResolvePath(source);
+      if (!platform::FileExists(path)) return Missing("\n\n\nFichier introuvable:\n\n" + source + "\n\n\n");
+      if (!platform::ReadWholeFile(path, bytes)) {
+        made.outcome = ReportOutcome::Unreadable;
+        made.message = "\n\n\nFichier illisible:\n\n" + source + "\n\n\n";
+        return made;
+      }
+      if (!DecodeReportText(bytes, content.text, error)) {
+        made.outcome = ReportOutcome::Unreadable;
+        made.message = error;
+        return made;
+      }
+      content.fields[0] = FileNameOf(source).substr(0, kNameWidth);
+      break;
+    }
+    case ReportSource::Reference: {
+      const std::string path = platform::ResolveName(programFolder, std::string(kReferenceName) + ".txt");
+      std::string bytes, text, error;
+      if (!platform::FileExists(path) || !platform::ReadWholeFile(path, bytes))
+        return Missing("\n\n\nFichier introuvable:\n\n" + programFolder + kReferenceName + ".txt\n\n\n");
+      if (!DecodeReportText(bytes, text, error)) {
+        made.outcome = ReportOutcome::Unreadable;
+        made.message = error;
+        return made;
+      }
+      const std::string wanted = ReferenceSectionCode(from, code);
+      const std::vector<ReportSection> sections = ParseReportSetText(text);
+      const ReportSection* s = FindReportSection(sections, wanted);
+      if (s == nullptr) return Missing("\n\n\nL'\xE9tat " + wanted + " n'est pas dans " + kReferenceName + ".txt\n\n\n");
+      content.text = s->text;
+      content.fields[0] = s->name.substr(0, kNameWidth);
+      break;
+    }
+    case ReportSource::Report: {
+      if (!SeekReport(set, source) || set.IsDeleted()) return Missing("\n\n\nEtat inconnu: " + source + "\n\n\n");
+      if (!ReadContent(set, content)) return made;
+      const std::string name = "Copie de " + Trimmed(source) + " " + Trimmed(content.fields[0]);
+      content.fields[0] = name.substr(0, kNameWidth);
+      break;
+    }
+  }
+  CreationLock lock(set);
+  if (!lock.held()) {
+    made.outcome = ReportOutcome::LockRefused;
+    return made;
+  }
+  // Looked up again under the lock: another station may have created it since the dialog's check.
+  if (SeekReport(set, code)) {
+    made.outcome = ReportOutcome::Exists;
+    made.existingName = RTrim(set.GetField(kReportNameField));
+    return made;
+  }
+  if (!AppendReport(set, code, content)) return made;
+  made.outcome = ReportOutcome::Created;
+  made.recno = set.recordNumber;
+  return made;
+}
+
+bool ReportTemplate(Table& set, std::string& text) {
+  text.clear();
+  return IsLive(set) && set.GetMemoText(kReportTemplateField, text);
+}
+
+bool ExportReport(Table& set, const std::string& path, std::string& message) {
+  std::string text;
+  if (!ReportTemplate(set, text)) {
+    message = "\n\n\nLe texte de cet \xE9tat ne peut pas \xEAtre lu.\n\n\n";
+    return false;
+  }
+  if (!platform::WriteFileAtomic(path, text)) {
+    message = "\n\n\nLe fichier ne peut pas \xEAtre \xE9" "crit:\n\n" + path + "\n\n\n";
+    return false;
+  }
+  return true;
+}
+
+StoredList StoreListedReports(const std::string& listPath, const std::string& referencePath,
+                              const std::vector<std::string>& setPaths, const std::string& oldPath) {
+  StoredList r;
+  std::string bytes, list, error;
+  if (!platform::ReadWholeFile(listPath, bytes) || !DecodeReportText(bytes, list, error)) {
+    r.message = "\n\n\nLa liste des \xE9tats ne peut pas \xEAtre lue:\n\n" + listPath + "\n\n\n";
+    return r;
+  }
+  const std::vector<std::string> codes = ParseReportList(list);
+  // Every listed report read from the reference set before anything is written.
+  std::vector<Content> contents;
+  {
+    Table reference;
+    if (!reference.OpenShared(referencePath, kReportTag, true)) {
+      r.message = "\n\n\nLe jeu d'\xE9tats de r\xE9" "f\xE9rence ne peut pas \xEAtre ouvert:\n\n" + referencePath + "\n\n\n";
+      return r;
+    }
+    std::string missing;
+    for (const std::string& code : codes) {
+      Content c;
+      if (!SeekReport(reference, code) || reference.IsDeleted() || !ReadContent(reference, c)) {
+        missing += "   " + code + "\n";
+        continue;
+      }
+      contents.push_back(std::move(c));
+    }
+    reference.CloseTable();
+    if (!missing.empty()) {
+      r.message = "\n\n\nCes \xE9tats de la liste ne sont pas dans le jeu de r\xE9" "f\xE9rence:\n\n" + missing +
+                  "\nLa liste est gard\xE9" "e.\n\n\n";
+      return r;
+    }
+  }
+  for (const std::string& setPath : setPaths) {
+    Table set;
+    if (!set.OpenShared(setPath, kReportTag)) {
+      r.message = "\n\n\nLe jeu d'\xE9tats ne peut pas \xEAtre ouvert:\n\n" + setPath + "\n\nLa liste est gard\xE9" "e.\n\n\n";
+      return r;
+    }
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+      const Content& c = contents[i];
+      bool ok;
+      if (SeekReport(set, codes[i])) {
+        // Replaced in place, under the record's lock.
+        ok = LockRecord(set, nullptr, 0);
+        if (ok) {
+          for (std::size_t k = 0; ok && k < c.fields.size(); ++k)
+            ok = set.PutField(kReportNameField + static_cast<int>(k), c.fields[k].c_str());
+          if (ok) ok = set.PutMemoText(kReportTemplateField, c.text);
+          if (ok && set.IsDeleted()) ok = set.RecallRecord(nullptr, 0);
+          UnlockRecord(set);
+          ok = set.Commit() && ok;
+        }
+      } else {
+        CreationLock lock(set);
+        ok = lock.held() && AppendReport(set, codes[i], c);
+      }
+      if (!ok) {
+        r.message = "\n\n\nL'\xE9tat " + codes[i] + " ne peut pas \xEAtre \xE9" "crit dans:\n\n" + setPath +
+                    "\n\nLa liste est gard\xE9" "e.\n\n\n";
+        return r;
+      }
+      ++r.stored;
+    }
+    set.CloseTable();
+  }
+  if (!platform::AtomicRename(listPath, oldPath)) {
+    r.message = "\n\n\nLa liste des \xE9tats ne peut pas \xEAtre renomm\xE9" "e:\n\n" + listPath + "\n\n\n";
+    return r;
+  }
+  r.ok = true;
+  return r;
+}
+
+}  // namespace settings
