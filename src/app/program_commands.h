@@ -11,6 +11,7 @@
 #include "entry/entry_commands.h"
 #include "masterdata/masterdata_commands.h"
 #include "reports/engine/report_engine_commands.h"
+#include "utilities/settings_commands.h"
 
 inline void InstallProgramCommands() {
   // Open, recent, change and close.
@@ -28,4 +29,6 @@ inline void InstallProgramCommands() {
   InstallEntryCommands();
   // The preview (20991, 20992) and the lists' report hooks: choice, preview, printout.
   InstallReportEngineCommands();
+  // "Utilitaires": configuration, constants, access rights, user-defined reports and the raw table browser.
+  InstallSettingsCommands();
 }

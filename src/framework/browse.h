@@ -310,6 +310,7 @@ class CMDIBrowse : public gui::MDIChild {
   long ListLineCount = 0;           // lines of the report computed so far
   int ChoiceOptionsLevel = 3;       // 0: no page range in the choice dialogs; 1 or less: no "Limiter" button
   int MargeLib23 = 20;              // set by the template statement [MargeLib23=]
+  bool AllowFieldUpdates = false;   // the templates may write into the fields (the raw table browser's reports)
   bool ReportFieldsDeclared() const { return reportFields_.Declared(); }
 
   // Second command of the toolbar list (run by Enter), 0 when none.

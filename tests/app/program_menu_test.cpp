@@ -39,6 +39,9 @@
 #include "shell/seeding.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
+#include "utilities/configuration.h"
+#include "utilities/constants_window.h"
+#include "dossier/constants_check.h"
 
 namespace {
 
@@ -260,6 +263,9 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
       {"1333", [](gui::Window* p) { return std::make_unique<TDCalc>(p, nullptr); }},
       {"1335", [](gui::Window* p) { return std::make_unique<TDConfSauvegarde>(p, 1335, "essai"); }},
       {"NOUVEAU_DOSSIER", [](gui::Window* p) { return std::make_unique<TDNouveauDossier>(p); }},
+      {"UTI_CONFIGURATION", [](gui::Window* p) { return std::make_unique<TDUtiConfiguration>(p); }},
+      {"UTI_CONSTANTE",
+       [](gui::Window* p) { return std::make_unique<TDUtiConstante>(p, *FindConstantDefinition(52), "NON"); }},
       {"SAISIE_VARIABLES", [](gui::Window* p) { return std::make_unique<TDSaisieVariables>(p, &buffer); }},
       {"SAISIE_VALIDATION",
        [](gui::Window* p) { return std::make_unique<TDSaiValidation>(p, std::vector<entry::DraftMonth>{}, "", 0L); }},

@@ -1,16 +1,12 @@
 #include "masterdata/core/record_text_keywords.h"
 
-#include <cstdlib>
-#include <set>
-
 #include "resources/string_table.h"
 #include "runtime/xbase.h"
+#include "utilities/core/report_texts.h"
 
 namespace masterdata {
 namespace {
 
-// Most lines a report's own help may chain through numbered continuations.
-constexpr int kMostReportLines = 2000;
 constexpr const char* kReportOwnLinesHeader = "// Variables et Mots-Cl\xE9s sp\xE9" "cifiques \xE0 cet Etat";
 
 bool Readable(const std::string* line) { return line != nullptr && !IsBlank(*line); }
@@ -24,39 +20,12 @@ void AddLinesFrom(int first, const StringLookup& text, std::vector<std::string>&
   }
 }
 
-// A line that holds only a number names the string id where the section goes on.
-int ContinuationId(const std::string& line) {
-  const std::string t = AllTrim(line.c_str());
-  if (t.empty() || t.find_first_not_of("0123456789") != std::string::npos) return 0;
-  return std::atoi(t.c_str());
-}
-
-// The section of the report help whose header names the prefix: "\" + prefix anywhere in a
-// line that begins with "\" ("\EBA-\EBB-\EBC-\EBS-" serves four reports).
+// The report's own help, the one look-up the report editor and the settings share.
 void AddReportSection(const std::string& prefix, const StringLookup& text, std::vector<std::string>& out) {
-  if (prefix.empty()) return;
-  const std::string* lastText = text(kReportHelpLast);
-  const int last = lastText != nullptr ? std::atoi(lastText->c_str()) : 0;
-  const std::string wanted = "\\" + prefix;
-  for (int id = kReportHelpFirst; id <= last; ++id) {
-    const std::string* header = text(id);
-    if (header == nullptr || header->empty() || (*header)[0] != '\\' || header->find(wanted) == std::string::npos)
-      continue;
-    out.push_back(kReportOwnLinesHeader);
-    std::set<int> visited;
-    int next = id + 1;
-    for (int n = 0; n < kMostReportLines && visited.insert(next).second; ++n) {
-      const std::string* line = text(next);
-      if (!Readable(line)) return;
-      if (const int jump = ContinuationId(*line); jump > 0) {
-        next = jump;
-        continue;
-      }
-      out.push_back(*line);
-      ++next;
-    }
-    return;
-  }
+  const std::vector<std::string> help = settings::ReportVariableHelp(prefix, text);
+  if (help.empty()) return;
+  out.push_back(kReportOwnLinesHeader);
+  out.insert(out.end(), help.begin(), help.end());
 }
 
 KeywordList Titled(int titleId, const StringLookup& text) {

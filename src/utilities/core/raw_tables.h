@@ -17,6 +17,7 @@ struct RawTable {
   int listTitle;           // string id of the list's title
   int formTitle;           // string id of the form's title, followed by the record number
   const char* layoutPrefix;  // the report layouts of the table: "F" + number + "-", "FPB-", "FLB-"
+  char kindLetter;           // the record kind of the table ("z" C10 ... "t" C70, "s" and "r" the models)
 };
 // The table of a command, null for another command.
 const RawTable* FindRawTable(unsigned command);
