@@ -22,6 +22,7 @@
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
 #include "shell/registry.h"
+#include "utilities/list_placement.h"
 #include "utilities/core/dossier_constants.h"
 
 namespace {
@@ -29,7 +30,7 @@ namespace {
 constexpr int kRights = 31;  // "Constantes du dossier"
 constexpr int kIcon = 1004;
 constexpr int kCount = DossierRecord::kConstantCount;
-constexpr int kTitleWidth = 50;
+constexpr int kTitleWidth = 56;
 constexpr int kAnalyticOrderConstant = 32;  // shapes the analytic sort key C60ANAL
 constexpr const char* kKind = "X";
 
@@ -226,6 +227,8 @@ bool TWUtiBroConstantes::SeekTypedKey(char c) {
     ClearTypeAhead();
     return false;
   }
+  // The page is brought from the constant itself, its row selected.
+  current_ = n;
   SelectRow(n + 1, 1);
   return true;
 }
@@ -290,7 +293,7 @@ void OpenConstantsWindow() {
   if (ActivateExistingChild(kConstantsListSlot) || CommandWindow == nullptr) return;
   auto* list = new TWUtiBroConstantes(CommandWindow);
   SetChildIcon(*list, kIcon);
-  PlaceChildWindow(*list, 0, 0);
+  PlaceUtilityList(*list);
   if (!list->Create()) {
     if (list->IsCreated()) list->Destroy();
     else delete list;

@@ -1,4 +1,5 @@
 #include "utilities/raw_browser.h"
+#include "utilities/list_placement.h"
 
 #include <algorithm>
 
@@ -425,7 +426,7 @@ void OpenRawTable(unsigned command) {
   const std::string title = LoadStr(raw->listTitle);
   auto* list = new TWUtiBroFichier(CommandWindow, *raw, table, title, TWUtiBroFichier::ColumnsOf(*table));
   SetChildIcon(*list, kIcon);
-  PlaceChildWindow(*list, 0, 0);
+  PlaceUtilityList(*list);
   if (!list->Create()) {
     if (list->IsCreated()) list->Destroy();
     else delete list;

@@ -26,6 +26,7 @@
 #include "shell/placement.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
+#include "utilities/list_placement.h"
 #include "utilities/core/report_store.h"
 #include "utilities/core/report_texts.h"
 
@@ -438,7 +439,7 @@ void OpenReportsWindow(char kind) {
   if (kind == 'Z') StoreStartupReports();
   auto* list = new TWUtiBroEtats(CommandWindow, kind);
   SetChildIcon(*list, kIcon);
-  PlaceChildWindow(*list, 0, 0);
+  PlaceUtilityList(*list);
   if (!list->Create()) {
     if (list->IsCreated()) list->Destroy();
     else delete list;

@@ -1,0 +1,107 @@
+// "Configuration du progiciel" as a user works it: options, margins, a font chosen with the chooser, the backup
+// method and a blank value; a bad value refused with its message, method 7 without its batch file refused and the
+// method kept; "&Ok" writes the INI and the program options follow; a set letter changed makes the set.
+#include <QComboBox>
+#include <QListWidget>
+
+#include "controls/medit.h"
+#include "dossier/backup.h"
+#include "platform/system/files.h"
+#include "runtime/inifiles.h"
+#include "settings_fixture.h"
+#include "support/gui_test.h"
+#include "utilities/configuration.h"
+
+namespace settings_test {
+namespace {
+
+using Dialog = TDUtiConfiguration;
+
+void Type(Dialog& d, const std::string& text) { d.Item<MEdit>(Dialog::kValue)->SetValue(text, false); }
+
+// Clicks a row of the list, as the user does.
+void ClickRow(Dialog& d, const std::string& key) {
+  const auto& all = settings::ProgramSettings();
+  for (std::size_t i = 0; i < all.size(); ++i)
+    if (key == all[i].key) qobject_cast<QListWidget*>(d.GetDlgItem(Dialog::kList)->Widget())->setCurrentRow(static_cast<int>(i));
+  gui::ProcessPendingMessages();
+}
+
+// Chooses a backup method in the list of methods, as the user does.
+void ChooseMethod(Dialog& d, char method) {
+  auto* combo = qobject_cast<QComboBox*>(d.GetDlgItem(Dialog::kMethods)->Widget());
+  ASSERT_NE(combo, nullptr);
+  combo->setCurrentIndex(combo->findText(QString::fromStdString(std::string(1, method)), Qt::MatchStartsWith));
+  gui::ProcessPendingMessages();
+}
+
+using ConfigurationTest = SettingsWindowTest;
+
+TEST_F(ConfigurationTest, OptionsFontsAndTheBackupMethodAreWrittenAndTakeEffect) {
+  IniSetString("DateHeureImpr", "N");
+  IniSetString("LanceM?BACKUP", "9");
+  SetProgramOption(12, 'N');
+  SetProgramOption(21, 'X');
+  // The reference set, from which the new display set is made.
+  MakeSet('S', {{"DB-LISTE", "Liste des banques", "[RS]"}});
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<Dialog&>(w);
+    ASSERT_TRUE(d.SelectSetting("Fen\xEAtres-Maxi"));
+    Type(d, "n");
+    ClickRow(d, "LargMPortrait");
+    Type(d, "300");
+    ClickRow(d, "LargMPaysage_");  // refused: the row stays
+    EXPECT_EQ(d.Selected()->key, std::string("LargMPortrait"));
+    Type(d, "90");
+    ClickRow(d, "DateHeureImpr");
+    Type(d, "  ");
+    ClickRow(d, "FichierEtatsV");
+    Type(d, "5");
+    ClickRow(d, "Police-1-Visu");
+    gui::ModalSeam::QueueFontAnswer("DejaVu Sans", 11, 700);
+    d.PressButton(Dialog::kChoose);
+    ClickRow(d, "LanceM?BACKUP");
+    ChooseMethod(d, '7');  // no CSAUVE7.BAT here: refused, W kept
+    ChooseMethod(d, 'W');
+    test_support::Screenshot(d.Widget(), "utilities", "configuration");
+    d.PressButton(gui::IDOK);
+  });
+  Menu(20701);
+
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("Entrez un nombre de 1 \xE0 255"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(UnavailableMethodText('7', false)), std::string::npos) << shown;
+  EXPECT_EQ(IniGetString("Fen\xEAtres-Maxi", ""), "N");
+  EXPECT_EQ(IniGetString("LargMPortrait", ""), "90");
+  EXPECT_EQ(IniGetString("DateHeureImpr", "absent"), "absent") << "a blank value deletes the key";
+  EXPECT_EQ(IniGetString("Police-1-Visu", ""), "DejaVu Sans,011/700");
+  EXPECT_EQ(IniGetString("LanceM?BACKUP", ""), "W");
+  // The options as the start-up fills them; those the windows keep are kept.
+  EXPECT_EQ(ProgramOption(3), 'N');
+  EXPECT_EQ(ProgramOption(5), '5');
+  EXPECT_EQ(ProgramOption(9), 'O');
+  EXPECT_EQ(static_cast<unsigned char>(ProgramOption(19)), 90);
+  EXPECT_EQ(ProgramOption(12), 'N');
+  EXPECT_EQ(ProgramOption(21), 'X');
+  // The new display set was made from the reference set.
+  EXPECT_TRUE(platform::FileExists(ProgramFolder + "ce5etats.dbf"));
+}
+
+TEST_F(ConfigurationTest, AbandonWritesNothingAndAWindowsArchiverHeldStays) {
+  IniSetString("LanceM?BACKUP", "Z");
+  const std::string before = ReadAll(IniPath());
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [](gui::Window& w) {
+    auto& d = static_cast<Dialog&>(w);
+    ASSERT_TRUE(d.SelectSetting("LanceM?BACKUP"));
+    auto* combo = qobject_cast<QComboBox*>(d.GetDlgItem(Dialog::kMethods)->Widget());
+    EXPECT_TRUE(combo->currentText().startsWith("Z")) << combo->currentText().toStdString();
+    ClickRow(d, "NumeroPoste");
+    Type(d, "12");
+    d.PressButton(gui::IDCANCEL);
+  });
+  Menu(20701);
+  EXPECT_EQ(ReadAll(IniPath()), before);
+}
+
+}  // namespace
+}  // namespace settings_test
