@@ -431,6 +431,13 @@ void OpenReportsWindow(char kind) {
     auto* form = new TWUtiModEtats(CommandWindow, kind, RegistryText(formSlot + 11, kReportCodeWidth));
     SetChildIcon(*form, kIcon);
     PlaceChildWindow(*form, 5, 0);
+    if (ProgramOption(3) != 'O') {
+      // Beside its list, wide enough for a whole name.
+      int x = 0;
+      if (gui::Window* list = gui::Window::FromHandle(SlotHandle(listSlot))) x = list->GetWindowRect().x + 40;
+      const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7, rh = (EntryRowHeight > 0 ? EntryRowHeight : 16) + 8;
+      form->MoveWindow(gui::Rect{x, 40, (kNameWidth + 20) * cw + 40, 4 * rh + 40});
+    }
     if (form->Create()) form->Show(gui::SW_SHOWNORMAL);
     else delete form;
     SetRegistryText(listSlot, 1, "1");

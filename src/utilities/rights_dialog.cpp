@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* kTemplateId = "UTI_DROITS";
 constexpr int kRowsPerColumn = 18;
-constexpr int kLabelWidth = 150, kBoxWidth = 12, kRowHeight = 11, kTop = 16, kMargin = 6;
+constexpr int kLabelWidth = 172, kBoxWidth = 12, kRowHeight = 11, kTop = 16, kMargin = 6;
 constexpr int kMostRights = 9;
 constexpr int kColumnWidth = kLabelWidth + kMostRights * kBoxWidth + 12;
 
