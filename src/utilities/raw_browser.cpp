@@ -258,6 +258,14 @@ void TWUtiBroFichier::CmModifier() {
   auto* form = new TWUtiModFichier(CommandWindow, title, table_, recno);
   SetChildIcon(*form, kIcon);
   PlaceChildWindow(*form, 5, 0);
+  if (ProgramOption(3) != 'O' && CommandWindow != nullptr) {
+    // Beside the browser's left part, one row per field (the form scrolls when the client is lower).
+    const gui::Rect client = CommandWindow->GetClientRect();
+    const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7, rh = (EntryRowHeight > 0 ? EntryRowHeight : 16) + 8;
+    const int width = std::min(80 * cw + 40, std::max(client.w, 320));
+    const int height = std::min((form->GridRows + 1) * rh + 40, std::max(client.h, 200));
+    form->MoveWindow(gui::Rect{std::max(0, client.w - width), 0, width, height});
+  }
   if (!form->Create()) {
     if (form->IsCreated()) form->Destroy();
     else delete form;
@@ -326,7 +334,7 @@ void TWUtiModFichier::SetupWindow() {
     r.label->SetFont(EntryFont);
     if (r.edit != nullptr) {
       r.edit->SetFont(EntryFontFixed);
-      r.edit->SetValue(RTrim(table_->GetField(r.field)), true);
+      r.edit->SetValue(r.type == 'N' ? AllTrim(table_->GetField(r.field)) : RTrim(table_->GetField(r.field)), true);
     } else if (r.shown != nullptr) {
       r.shown->SetText(std::string("<") + r.type + ">");
     }
@@ -395,7 +403,8 @@ bool TWUtiModFichier::Save() {
   UnlockRecord(*table_);
   ok = table_->Commit() && ok;
   for (FieldRow& r : rows_)
-    if (r.edit != nullptr) r.edit->SetValue(RTrim(table_->GetField(r.field)), true);
+    if (r.edit != nullptr)
+      r.edit->SetValue(r.type == 'N' ? AllTrim(table_->GetField(r.field)) : RTrim(table_->GetField(r.field)), true);
   if (TWUtiBroFichier* list = OpenBrowser()) list->ShowRecord(recno_);
   return ok;
 }
