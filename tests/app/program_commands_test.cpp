@@ -45,4 +45,13 @@ TEST(ProgramCommandsTest, TheValidationOfJournalsHasItsWork) {
   EXPECT_TRUE(HasCommandWork(20406));
 }
 
+TEST(ProgramCommandsTest, TheSettingsCommandsHaveTheirWork) {
+  InstallProgramCommands();
+  // "Configuration du progiciel...", "Constantes du dossier", "Droits d'Accès pour ce dossier", "Etats
+  // Paramétrables pour Visualisation" and "pour Impression", and each entry of "Accès aux Fichiers".
+  for (unsigned id : {20701u, 20704u, 20705u, 20707u, 20708u, 20713u, 20714u, 20715u, 20716u, 20717u, 20718u, 20719u,
+                      20720u, 20721u})
+    EXPECT_TRUE(HasCommandWork(id)) << id;
+}
+
 }  // namespace
