@@ -8,7 +8,7 @@
 #include "data/index_recovery.h"
 #include "data/session.h"
 #include "dossier/backup.h"
-#include "dossier/maintenance_totals.h"
+#include "data/rounding_accounts.h"
 #include "framework/font_choice.h"
 #include "platform/gui/application.h"
 #include "platform/gui/combobox.h"
@@ -37,10 +37,9 @@ constexpr int kLabelColumns = 58;  // where the values line up in the list
 
 const std::vector<ProgramSetting>& All() { return settings::ProgramSettings(); }
 
-// The value the INI holds for a setting. The rounding accounts are read as the dossier rebuild reads them; the
-// line form's one reader of these accounts takes this place when it lands.
+// The value the INI holds for a setting; the rounding accounts as the line form and the rebuild read them.
 std::string StoredValue(const ProgramSetting& s) {
-  if (s.kind == SettingKind::Account) return RoundingAccount(s.key, s.defaultValue);
+  if (s.kind == SettingKind::Account) return RoundingAccount(std::string(s.key) == "CpteArrondiDB");
   return settings::CurrentSettingValue(s);
 }
 

@@ -55,7 +55,9 @@ TEST_F(SettingsTest, EachKindKeepsWhatItsReadersTakeAndRefusesTheRest) {
       {"MajMaxPolVisu", "2.5", false, ""},
       {"CpteArrondiDB", "666", true, "66600000"},
       {"CpteArrondiDB", "666000001", false, ""},
-      {"CpteArrondiCR", "A7660000", false, ""},
+      {"CpteArrondiCR", "A766", true, "A766    "},  // an auxiliary account is padded with blanks
+      {"CpteArrondiCR", "7660 000", false, ""},
+      {"CpteArrondiCR", "766a", false, ""},
       {"CpteArrondiAN", "ZARR", true, "ZARR"},
       {"CpteArrondiAN", "zarr", false, ""},
       {"CpteArrondiAN", "Z ARR", false, ""},

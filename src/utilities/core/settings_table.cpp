@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "data/entry_lines.h"
 #include "platform/system/files.h"
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
@@ -116,17 +117,16 @@ bool FolderExistsBeforePlaceholders(const std::string& text) {
   return platform::DirectoryExists(slash == 0 ? std::string("/") : text.substr(0, slash));
 }
 
-// A general account as the rounding lines take it, when the layers above give no reader: digits and capitals,
-// first a digit 1-9, at most 8 characters, completed with "0" to 8.
-bool DefaultRoundingAccount(const std::string& typed, std::string& kept, std::string& why) {
+// A rounding account as the one reader of these accounts keeps it (data/rounding_accounts.h): at most 8
+// characters, normalised as every account of a line ("666" is 66600000). A text the reader would cut or that no
+// account can be (blanks inside, small letters) is refused.
+bool RoundingAccountKept(const std::string& typed, std::string& kept, std::string& why) {
   const std::string t = Trimmed(typed);
-  if (t.size() > 8 || t.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos ||
-      t[0] < '1' || t[0] > '9') {
-    why = "Le compte doit \xEAtre un compte g\xE9n\xE9ral de 8 caract\xE8res au plus, commen\xE7" "ant par un chiffre de 1 \xE0 9.";
+  if (t.size() > 8 || t.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos) {
+    why = "Un compte de 8 caract\xE8res au plus, en chiffres et capitales, sans espace.";
     return false;
   }
-  kept = t;
-  kept.resize(8, '0');
+  kept = NormalizeAccount(t);
   return true;
 }
 
@@ -211,8 +211,7 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
     }
     case K::Account: {
       std::string kept, why;
-      const bool ok = context.roundingAccount ? context.roundingAccount(t, kept, why) : DefaultRoundingAccount(t, kept, why);
-      if (!ok) return Refuse(Frame(why));
+      if (!RoundingAccountKept(t, kept, why)) return Refuse(Frame(why));
       return Accept(kept);
     }
     case K::Section: {

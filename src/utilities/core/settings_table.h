@@ -48,12 +48,10 @@ std::string OfferedBackupMethods();
 std::string BackupMethodText(char method);
 
 // What a check needs of the layers above the core: the backup's refusal of a method whose batch file is missing
-// ("" when it can run), the backup method the units are brought to, and the check of a rounding account (true
-// with the account as it is kept; false with the reason).
+// ("" when it can run) and the backup method the units are brought to.
 struct SettingContext {
   std::function<std::string(char method)> methodRefusal;
   char backupMethod = '9';
-  std::function<bool(const std::string& typed, std::string& kept, std::string& why)> roundingAccount;
 };
 
 struct SettingCheck {
