@@ -302,7 +302,7 @@ void BM_ValidateSixJournalMonths(benchmark::State& state) {
       bestLines = n;
     }
   }
-  ValidationRequest request;
+  JournalValidationRequest request;
   request.date = "C60420";
   long lines = 0;
   for (std::size_t i = 0; i < count; ++i)

@@ -128,7 +128,7 @@ void TDSaiValidation::ShowSummary() {
 }
 
 bool TDSaiValidation::CanClose() {
-  ValidationRequest request;
+  JournalValidationRequest request;
   // The pack drops the cancelled records of the journal-months left, those of cancelled lines only too.
   long other = cancelled_;
   for (std::size_t i = 0; i < months_.size(); ++i) {
@@ -212,7 +212,7 @@ void ValidationJournaux_Work() {
   }
   TDSaiValidation form(parent, months, latest, closed);
   if (form.Execute(kTaskModal) != gui::IDOK) return;
-  const ValidationRequest request = form.Request();
+  const JournalValidationRequest request = form.Request();
 
   long total = 0;
   for (const DraftMonth& m : form.Months())

@@ -37,7 +37,7 @@ class TDSaiValidation : public TDNuv {
   MEdit* DateEdit() const { return date_; }
   const std::vector<entry::DraftMonth>& Months() const { return months_; }
   // What "Valider" accepted (the journal-months ticked and the stored date).
-  const entry::ValidationRequest& Request() const { return request_; }
+  const entry::JournalValidationRequest& Request() const { return request_; }
   // One row of the list.
   std::string Row(int row) const;
 
@@ -62,7 +62,7 @@ class TDSaiValidation : public TDNuv {
   MListBox* list_;
   MEdit* date_;
   MStatic* summary_;
-  entry::ValidationRequest request_;
+  entry::JournalValidationRequest request_;
 };
 
 // The work of 20406, after the shell's prologue.

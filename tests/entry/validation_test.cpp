@@ -241,7 +241,7 @@ TEST_F(ValidationTest, AnotherStationWithTheDossierOpenGetsMessage2259) {
   ExpectSameFiles(files, TableFiles(), "2259");
 }
 
-// A run killed after 50 lines: the next opening puts the dossier back from the copies, byte for
+// A run killed after 20 lines: the next opening puts the dossier back from the copies, byte for
 // byte, without a question, and the log says so.
 TEST_F(ValidationTest, ARunKilledHalfWayIsPutBackAtTheNextOpening) {
   Open();
@@ -256,9 +256,9 @@ TEST_F(ValidationTest, ARunKilledHalfWayIsPutBackAtTheNextOpening) {
     SetDossier(folder, "JE");
     if (!DossierLockTable->OpenExclusive(DossierTablePath())) return 1;
     SetValidationLineHook([](long n) {
-      if (n == 50) ::raise(SIGKILL);
+      if (n == 20) ::raise(SIGKILL);
     });
-    ValidationRequest request{chosen, "C60320"};
+    JournalValidationRequest request{chosen, "C60320"};
     RunValidation(request);
     return 2;
   });

@@ -76,7 +76,7 @@ std::string MonthOf(Table& c50) { return std::string(c50.GetField(L::BMOIS)) + c
 // Steps 2 to 5 of the run, on tables of its own opened exclusively; 0 or the error code.
 class ValidationWork {
  public:
-  ValidationWork(const ValidationRequest& request, ValidationResult& result, const std::function<void(long)>& step)
+  ValidationWork(const JournalValidationRequest& request, ValidationResult& result, const std::function<void(long)>& step)
       : request_(request), r_(result), step_(step) {}
 
   int Run() {
@@ -218,7 +218,7 @@ class ValidationWork {
     return written ? 0 : Fail(kValidationHeaders, PathC10());
   }
 
-  const ValidationRequest& request_;
+  const JournalValidationRequest& request_;
   ValidationResult& r_;
   const std::function<void(long)>& step_;
   std::set<std::string> ticked_;
@@ -298,7 +298,7 @@ std::string JournalMonthsText(const std::vector<std::string>& journalMonths) {
   return text;
 }
 
-std::string ValidationRefusal(const ValidationRequest& request, const std::vector<DraftMonth>& months,
+std::string ValidationRefusal(const JournalValidationRequest& request, const std::vector<DraftMonth>& months,
                               const std::string& latest, long closedRecords, bool euroOnly) {
   if (request.journalMonths.empty()) return LoadStr(16250);
   Ymd date;
@@ -336,7 +336,7 @@ std::string ValidationRefusal(const ValidationRequest& request, const std::vecto
 
 void SetValidationLineHook(std::function<void(long)> hook) { LineHook() = std::move(hook); }
 
-ValidationResult RunValidation(const ValidationRequest& request, const std::function<void(long)>& step) {
+ValidationResult RunValidation(const JournalValidationRequest& request, const std::function<void(long)>& step) {
   ValidationResult r;
   const std::string code = RTrim(DossierCode.c_str());
   const std::string folder = DossierFolder;

@@ -45,7 +45,7 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10);
 // The latest validation date of the closed lines (stored YYMMDD), "" when none has one.
 std::string LatestValidationDate(Table& c40);
 
-struct ValidationRequest {
+struct JournalValidationRequest {
   std::vector<std::string> journalMonths;  // the journal-months ticked (CleJournalMois)
   std::string date;                        // the validation date, stored YYMMDD
 };
@@ -54,7 +54,7 @@ struct ValidationRequest {
 // unless the dossier is in euros only; a live general line without an account; a line dated
 // outside the financial year; a validation date invalid or earlier than `latest`; a closed file
 // that would pass 999,999 records. Each reason names its journal-months and lines.
-std::string ValidationRefusal(const ValidationRequest& request, const std::vector<DraftMonth>& months,
+std::string ValidationRefusal(const JournalValidationRequest& request, const std::vector<DraftMonth>& months,
                               const std::string& latest, long closedRecords, bool euroOnly);
 
 // Error codes of the run.
@@ -84,7 +84,7 @@ struct ValidationResult {
 // caller holds exclusively, every table closed; they are all closed afterwards. Writes its log
 // line ("VALIDATION DES JOURNAUX - Ok - ..." or " - Erreur: " + code). `step`, when given, is
 // called now and then with the records handled so far.
-ValidationResult RunValidation(const ValidationRequest& request, const std::function<void(long)>& step = {});
+ValidationResult RunValidation(const JournalValidationRequest& request, const std::function<void(long)>& step = {});
 
 // Tests stop a run half-way: the hook is called after each line written to C40 with the count so far.
 void SetValidationLineHook(std::function<void(long)> hook);
