@@ -45,7 +45,7 @@ TEST_F(TotalsTest, AnySequenceOfCancelAndReactivateKeepsEveryTotalEqualToTheLine
       }
     }
     EXPECT_EQ(Notices().size(), 0u) << "no lock was refused";
-    if (seed == 1) EXPECT_GT(analytic, 0) << "some analytic lines went with their line";
+    if (seed == 1) { EXPECT_GT(analytic, 0) << "some analytic lines went with their line"; }
   }
   ExpectInvariants("after the cancellations");
 }

@@ -79,7 +79,7 @@ TEST_F(LinesWindowTest, EveryOtherPieceIsShadedCountingCancelledPieces) {
 
   // The picture: a cancelled line among shaded pieces.
   for (const auto& [piece, cancelled] : pieces)
-    if (cancelled) ASSERT_TRUE(w->LocateRowByKey(w->Lines(), LinePrefix(month) + piece, 1, 1, 1));
+    if (cancelled) { ASSERT_TRUE(w->LocateRowByKey(w->Lines(), LinePrefix(month) + piece, 1, 1, 1)); }
   w->InvalidateSelectedRow();
   gui::ProcessPendingMessages();
   test_support::Screenshot(MainFrame->OuterWidget(), "entry", "lines_window");

@@ -149,7 +149,7 @@ TEST_F(MoveCopyTest, DaysAreFittedCancelledLinesStayAndTheOnlyPieceClosesItsWind
   Target("CAI", "C602");
   Send(april, kDeplacer);
   for (const auto& [recno, s] : lines)
-    if (!s.cancelled) EXPECT_EQ(StateOf(recno).month + StateOf(recno).day, "C60228");
+    if (!s.cancelled) { EXPECT_EQ(StateOf(recno).month + StateOf(recno).day, "C60228"); }
   // The April window had that piece alone: it has closed.
   gui::ProcessPendingMessages();
   EXPECT_EQ(WindowOf("C604CAI"), nullptr);

@@ -31,8 +31,8 @@ struct Seed {
   char sense = 'D';
   double euros = 0;
   bool cancelled = false;
-  std::string label2, label3;
-  std::string due;  // stored YYMMDD
+  std::string label2 = {}, label3 = {};
+  std::string due = {};  // stored YYMMDD
 };
 
 // An IBAN of the country and bank account number with its right check digits.
@@ -86,7 +86,7 @@ class OutputTest : public EntryTest {
     c20.PutField(16, bic.c_str());
     c20.PutField(9, "BANQUE DU CREANCIER");
     if (!memo.empty()) c20.PutMemoText(30, memo);
-    if (!found) ASSERT_TRUE(c20.InsertRecord());
+    if (!found) { ASSERT_TRUE(c20.InsertRecord()); }
     c20.Commit();
   }
 
@@ -97,7 +97,7 @@ class OutputTest : public EntryTest {
     const entry::HeaderCreation made = entry::EnsureDraftHeader(*TableC10, journalMonth);
     ASSERT_NE(made, entry::HeaderCreation::Failed);
     ASSERT_NE(made, entry::HeaderCreation::NoJournal);
-    if (!TableC20->isOpen) ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE"));
+    if (!TableC20->isOpen) { ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE")); }
     Table c50, c60;
     ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
     ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag));

@@ -112,8 +112,9 @@ TEST_F(SearchTest, EachSearchTextFindsItsLine) {
     TheDossierRecord.SetConstant(64, c.c064);
     const std::string found = Search(w, c.text);
     EXPECT_EQ(found, c.found) << test_support::ShownTexts();
-    if (*c.found == '\0')
+    if (*c.found == '\0') {
       EXPECT_NE(test_support::ShownTexts().find("introuvable"), std::string::npos) << test_support::ShownTexts();
+    }
   }
   // "Chercher Encore" goes on from the next line and never wraps.
   TheDossierRecord.SetConstant(64, "OUI");

@@ -51,7 +51,7 @@ TEST(RecordTextKeywords, EachRecordTypeGetsItsList) {
     const KeywordList list = KeywordListFor(type, c.code, c.mode);
     EXPECT_EQ(list.title, c.title);
     ASSERT_EQ(list.lines.size(), c.count);
-    if (c.count > 0) EXPECT_EQ(list.lines[0].rfind(c.first, 0), 0u) << list.lines[0];
+    if (c.count > 0) { EXPECT_EQ(list.lines[0].rfind(c.first, 0), 0u) << list.lines[0]; }
   }
 }
 
@@ -315,7 +315,7 @@ TEST_F(RecordTextHoldTest, TheWholeMemoIsReadAndWritten) {
   RecordTextHold hold;
   EXPECT_FALSE(hold.Open(MakeRecordReference('1', 'M', "ABSENT")));
   EXPECT_FALSE(hold.Open(MakeRecordReference('1', 'M', "ANNULE")));
-  for (const std::string& code : {"LONG", "MARQUE"}) {
+  for (const std::string code : {"LONG", "MARQUE"}) {
     SCOPED_TRACE(code);
     ASSERT_TRUE(hold.Open(MakeRecordReference('1', 'M', code)));
     const std::string before = hold.Text();

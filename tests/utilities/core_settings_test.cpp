@@ -77,8 +77,11 @@ TEST_F(SettingsTest, EachKindKeepsWhatItsReadersTakeAndRefusesTheRest) {
   for (const Case& c : cases) {
     const SettingCheck check = CheckSettingValue(Setting(c.key), c.typed, context);
     EXPECT_EQ(check.accepted, c.accepted) << c.key << " '" << c.typed << "'";
-    if (c.accepted) EXPECT_EQ(check.value, c.kept) << c.key << " '" << c.typed << "'";
-    else EXPECT_FALSE(check.message.empty()) << c.key;
+    if (c.accepted) {
+      EXPECT_EQ(check.value, c.kept) << c.key << " '" << c.typed << "'";
+    } else {
+      EXPECT_FALSE(check.message.empty()) << c.key;
+    }
   }
 }
 
@@ -96,7 +99,7 @@ TEST_F(SettingsTest, BackupMethodsAreThoseOfTheBackupButTheWindowsArchivers) {
   for (const auto& c : cases) {
     const SettingCheck check = CheckSettingValue(method, c.typed, context);
     EXPECT_EQ(check.accepted, c.accepted) << c.typed;
-    if (*c.message != '\0') EXPECT_EQ(check.message, c.message);
+    if (*c.message != '\0') { EXPECT_EQ(check.message, c.message); }
   }
 }
 

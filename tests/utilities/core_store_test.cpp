@@ -169,8 +169,9 @@ TEST_F(StoreTest, ReportsAreMadeFromNothingAReportAFileOrTheReferenceText) {
     const ReportMade made = CreateReport(set_, c.code, c.from, Dir() + "/");
     EXPECT_EQ(made.outcome, c.outcome) << c.code;
     EXPECT_EQ(TemplateOf(set_, c.code), c.text) << c.code;
-    if (made.outcome == ReportOutcome::Created || made.outcome == ReportOutcome::Exists)
+    if (made.outcome == ReportOutcome::Created || made.outcome == ReportOutcome::Exists) {
       EXPECT_EQ(RTrim(set_.GetField(kReportNameField)), std::string(c.name)) << c.code;
+    }
   }
 }
 

@@ -24,7 +24,7 @@ TEST_F(RightsTest, ClearingRightOneOfTheEntryGreysItForTheSecondaryPassword) {
     for (const settings::RightsFunction& f : d.Functions())
       for (int k = 1; k <= 9; ++k) {
         EXPECT_EQ(d.GetDlgItem(TDUtiDroits::BoxId(f.number, k)) != nullptr, k <= f.rights) << f.number << "/" << k;
-        if (k <= f.rights) EXPECT_EQ(d.GetCheck(TDUtiDroits::BoxId(f.number, k)), gui::BST_CHECKED);
+        if (k <= f.rights) { EXPECT_EQ(d.GetCheck(TDUtiDroits::BoxId(f.number, k)), gui::BST_CHECKED); }
       }
     d.SetCheck(TDUtiDroits::BoxId(13, 1), gui::BST_UNCHECKED);
     d.SetCheck(TDUtiDroits::BoxId(14, 9), gui::BST_UNCHECKED);
