@@ -34,6 +34,8 @@
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 
+#include "bench_world.h"
+
 namespace {
 
 long BenchAccounts() {
@@ -61,48 +63,21 @@ class BenchClient : public gui::MDIClient {
 
 struct World {
   World() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    char tmpl[] = "/tmp/merlon-chart-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/");
-    InitRuntime();
-    SetRuntimeMessageHook([](const char*, const char*, unsigned) { return 1; });
-    SetRuntimeBeepHook([](unsigned) {});
-    gui::Application::EnsureQt();
-    MakeSharedGraphics(96);
-    gui::ModalSeam::SetTestMode(true);
-    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
-    StartDbSession();
     DemoOptions o;
-    o.folder = dir + "/chart";
-    o.code = "BENCH";
     o.lines = 2000;
     o.accounts = BenchAccounts();
-    std::string message;
-    if (!GenerateDemoDossier(o, &message)) std::fprintf(stderr, "%s\n", message.c_str());
-    SetDossier(o.folder + "/", "BENCH");
+    runtime.Generate(o);
     TheDossierRecord.Clear();
     TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, 'O');
     TheDossierRecord.SetConstant(62, "122");
     SetProgramOption(21, 'C');
     client = new BenchClient();
-    frame = std::make_unique<gui::MDIFrame>("Merlon", client);
-    frame->MoveWindow(gui::Rect{0, 0, 1400, 900});
-    frame->Create();
-    frame->Show(gui::SW_SHOW);
+    frame = bench_world::ShowFrame(client, 1400, 900);
     SetRegistryText(1, 10, StrNum10(client->GetHandle()));
     Table t;
     t.OpenShared(PathC20(), "C20CODE");
     for (t.GoTop("C20CODE"); !t.eof && t.recordNumber != 0; t.Skip(1)) codes.push_back(RTrim(t.GetField(1)));
     t.CloseTable();
-  }
-  ~World() {
-    frame.reset();
-    CloseAllTables();
-    StopDbSession();
-    FreeSharedGraphics();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
   }
   ChartList* Open(char order) {
     SetProgramOption(21, order);
@@ -117,7 +92,7 @@ struct World {
     list->Destroy();
     gui::ProcessPendingMessages();
   }
-  std::string dir;
+  bench_world::BenchRuntime runtime{"chart", true};
   BenchClient* client = nullptr;
   std::unique_ptr<gui::MDIFrame> frame;
   std::vector<std::string> codes;

@@ -27,6 +27,8 @@
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 
+#include "bench_world.h"
+
 namespace {
 
 long BenchCodes() {
@@ -45,35 +47,12 @@ std::string Code4(long n) {
 
 struct World {
   World() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    char tmpl[] = "/tmp/merlon-codes-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/");
-    InitRuntime();
-    SetRuntimeMessageHook([](const char*, const char*, unsigned) { return 1; });
-    SetRuntimeBeepHook([](unsigned) {});
-    gui::Application::EnsureQt();
-    MakeSharedGraphics(96);
-    gui::ModalSeam::SetTestMode(true);
-    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
-    StartDbSession();
-    SetDossier(dir + "/", "BENCH");
+    SetDossier(runtime.dir() + "/", "BENCH");
     CreateTableOfKind(TableKind::C10, PathC10());
     CreateTableOfKind(TableKind::C20, PathC20());  // the bank list reads the chart of accounts
     Fill();
     client = new gui::MDIClient();
-    frame = std::make_unique<gui::MDIFrame>("Merlon", client);
-    frame->MoveWindow(gui::Rect{0, 0, 1100, 800});
-    frame->Create();
-    frame->Show(gui::SW_SHOW);
-  }
-  ~World() {
-    frame.reset();
-    CloseAllTables();
-    StopDbSession();
-    FreeSharedGraphics();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
+    frame = bench_world::ShowFrame(client, 1100, 800);
   }
   // Journal-month headers "C" before the banks "Q", journals "J" among them, VAT codes "T" after.
   void Fill() {
@@ -106,7 +85,7 @@ struct World {
     list->Destroy();
     gui::ProcessPendingMessages();
   }
-  std::string dir;
+  bench_world::BenchRuntime runtime{"codes", true};
   gui::MDIClient* client = nullptr;
   std::unique_ptr<gui::MDIFrame> frame;
   long next = 0;

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -39,80 +40,34 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
+#include "bench_world.h"
 
 namespace {
 
 using L = LigneEcriture;
 
-long BenchLines() {
-  const char* text = std::getenv("MERLON_BENCH_LINES");
-  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
-  return n < 1000 ? 1000 : (n > kMaxDemoLines ? kMaxDemoLines : n);
-}
-
 struct World {
   World() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    char tmpl[] = "/tmp/merlon-entry-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/program/");
-    InitRuntime();
-    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      return 1;
-    });
-    SetRuntimeBeepHook([](unsigned) {});
-    SetLockNoticeHook([](const char*, const char*) {});
-    gui::Application::EnsureQt();
-    MakeSharedGraphics(96);
-    gui::ModalSeam::SetTestMode(true);
-    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
-    if (StartDbSession() != 0) return;
+    if (!runtime.started()) return;
     DemoOptions options;
-    options.folder = dir + "/dossier/";
-    options.code = "BENCH";
-    options.lines = BenchLines();
+    options.lines = bench_world::BenchLines();
     options.firstDay = Ymd{2026, 1, 1};
     options.lastDay = Ymd{2026, 4, 15};
     options.currency = DossierCurrency::EuroMain;
-    std::string message;
-    if (!GenerateDemoDossier(options, &message)) {
-      std::fprintf(stderr, "generation: %s\n", message.c_str());
-      return;
-    }
-    SetDossier(options.folder, "BENCH");
+    if (!runtime.Generate(options)) return;
     if (!TableC10->UseShared(PathC10(), "C10CODE") || !ReadC10Texts()) return;
     if (TableC10->Seek("C10CODE", "P")) {
       TheDossierRecord.Set(539, 252, TableC10->GetField(4));
       TheDossierRecord.Set(791, 252, TableC10->GetField(5));
     }
-    // The largest journal-month.
     Table c50;
     c50.OpenShared(PathC50(), L::kCodeTag, true);
-    std::map<std::string, long> months;
-    for (bool more = c50.GoTop(""); more; more = c50.Skip(1))
-      if (c50.GetField(L::BCLE)[0] == 'Z') ++months[std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL)];
-    for (const auto& [m, n] : months)
-      if (n > largest) {
-        largest = n;
-        month = m;
-      }
+    std::tie(month, largest) = bench_world::LargestJournalMonth(c50);
     draftLines = static_cast<long>(c50.RecCount());
     std::fprintf(stderr, "dossier: %ld lines, journal-month %s of %ld lines\n", draftLines, month.c_str(), largest);
     client = new gui::MDIClient();
-    frame = std::make_unique<gui::MDIFrame>("Merlon", client);
-    frame->MoveWindow(gui::Rect{0, 0, 1400, 900});
-    frame->Create();
-    frame->Show(gui::SW_SHOW);
+    frame = bench_world::ShowFrame(client, 1400, 900);
     ready = true;
-  }
-  ~World() {
-    frame.reset();
-    CloseAllTables();
-    StopDbSession();
-    FreeSharedGraphics();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
   }
   // The lines window of the journal-month, as the entry command opens it in slot 0 once "Saisir"
   // locked its header; on its last page, as it opens. The shading walk is left pending.
@@ -132,7 +87,7 @@ struct World {
     w->Destroy();
     gui::ProcessPendingMessages();
   }
-  std::string dir;
+  bench_world::BenchRuntime runtime{"entry", true};
   std::string month;
   long largest = 0;
   long draftLines = 0;

@@ -40,6 +40,8 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 
+#include "bench_world.h"
+
 namespace {
 
 using L = LigneEcriture;
@@ -49,41 +51,18 @@ constexpr long kPieceLines = 1000;
 constexpr int kCopies = 3;
 constexpr long kTransfers = 10000;
 
-long BenchLines() {
-  const char* text = std::getenv("MERLON_BENCH_LINES");
-  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
-  const long most = kMaxDemoLines - kPieceLines * (1 + kCopies);
-  return n < 20000 ? 20000 : (n > most ? most : n);
-}
+long BenchLines() { return bench_world::BenchLines(20000, kMaxDemoLines - kPieceLines * (1 + kCopies)); }
 
 struct World {
   World() {
-    char tmpl[] = "/tmp/merlon-output-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/program/");
-    InitRuntime();
-    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      return 1;
-    });
-    SetRuntimeBeepHook([](unsigned) {});
-    SetLockNoticeHook([](const char*, const char*) {});
-    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
-    setenv("TMPDIR", dir.c_str(), 1);
-    if (StartDbSession() != 0) return;
+    if (!runtime.started()) return;
+    setenv("TMPDIR", runtime.dir().c_str(), 1);
     DemoOptions options;
-    options.folder = dir + "/dossier/";
-    options.code = "BENCH";
     options.lines = BenchLines();
     options.firstDay = Ymd{2026, 1, 1};
     options.lastDay = Ymd{2026, 3, 15};
     options.currency = DossierCurrency::EuroMain;
-    std::string message;
-    if (!GenerateDemoDossier(options, &message)) {
-      std::fprintf(stderr, "generation: %s\n", message.c_str());
-      return;
-    }
-    SetDossier(options.folder, "BENCH");
+    if (!runtime.Generate(options)) return;
     if (!OpenTables() || !ReadC10Texts()) return;
     if (TableC10->Seek("C10CODE", "P")) {
       TheDossierRecord.Set(539, 252, TableC10->GetField(4));
@@ -119,12 +98,6 @@ struct World {
     std::fprintf(stderr, "dossier: %ld lines; %s has %ld lines; %s has %ld transfers (up to piece %s)\n", Lines(),
                  largest.c_str(), months[largest], bank.c_str(), transfers[bank], lastTransferPiece.c_str());
     ready = true;
-  }
-  ~World() {
-    CloseAllTables();
-    StopDbSession();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
   }
   static bool OpenTables() {
     return TableC10->UseShared(PathC10(), "C10CODE") && TableC20->UseShared(PathC20(), "C20CODE") &&
@@ -165,7 +138,8 @@ struct World {
     return c50.Commit();
   }
 
-  std::string dir, largest, bank, lastTransferPiece, pieceMonth;
+  bench_world::BenchRuntime runtime{"output", false};
+  std::string largest, bank, lastTransferPiece, pieceMonth;
   std::map<std::string, long> months, transfers;
   bool ready = false;
 };

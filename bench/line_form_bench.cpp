@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -32,56 +33,27 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 
+#include "bench_world.h"
+
 namespace {
 
 using L = LigneEcriture;
 
-long BenchLines() {
-  const char* text = std::getenv("MERLON_BENCH_LINES");
-  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
-  return n < 1000 ? 1000 : (n > kMaxDemoLines ? kMaxDemoLines : n);
-}
-
 struct World {
   World() {
-    char tmpl[] = "/tmp/merlon-line-form-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/program/");
-    InitRuntime();
-    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      return 1;
-    });
-    SetRuntimeBeepHook([](unsigned) {});
-    SetLockNoticeHook([](const char*, const char*) {});
-    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
-    if (StartDbSession() != 0) return;
+    if (!runtime.started()) return;
     DemoOptions options;
-    options.folder = dir + "/dossier/";
-    options.code = "BENCH";
-    options.lines = BenchLines();
+    options.lines = bench_world::BenchLines();
     options.firstDay = Ymd{2026, 1, 1};
     options.lastDay = Ymd{2026, 4, 15};
     options.currency = DossierCurrency::EuroMain;
-    std::string message;
-    if (!GenerateDemoDossier(options, &message)) {
-      std::fprintf(stderr, "generation: %s\n", message.c_str());
-      return;
-    }
-    SetDossier(options.folder, "BENCH");
+    if (!runtime.Generate(options)) return;
     if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts() || !TableC20->OpenShared(PathC20(), "C20CODE") ||
         !TableC30->OpenShared(PathC30(), "C30CODE") || !c50.OpenShared(PathC50(), L::kCodeTag) ||
         !c60.OpenShared(PathC60(), LigneTri::kRecordTag))
       return;
     // The largest journal-month and a line of its charges to type over.
-    std::map<std::string, long> months;
-    for (bool more = c50.GoTop(""); more; more = c50.Skip(1))
-      if (c50.GetField(L::BCLE)[0] == 'Z') ++months[std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL)];
-    for (const auto& [m, n] : months)
-      if (n > largest) {
-        largest = n;
-        month = m;
-      }
+    std::tie(month, largest) = bench_world::LargestJournalMonth(c50);
     const std::string prefix = entry::LinePrefix(month);
     for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && key.empty(); more = c50.Skip(1))
       if (!c50.IsDeleted() && std::string(c50.GetField(L::BCODE))[0] == '6') key = L::Key(c50);
@@ -92,12 +64,9 @@ struct World {
   ~World() {
     c50.CloseTable();
     c60.CloseTable();
-    CloseAllTables();
-    StopDbSession();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
   }
-  std::string dir, month, key;
+  bench_world::BenchRuntime runtime{"line-form", false};
+  std::string month, key;
   long largest = 0;
   bool ready = false;
   Table c50, c60;

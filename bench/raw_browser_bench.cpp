@@ -28,57 +28,18 @@
 #include "shell/graphics.h"
 #include "utilities/core/raw_tables.h"
 #include "utilities/raw_browser.h"
+#include "bench_world.h"
 
 namespace {
 
-long BenchLines() {
-  const char* text = std::getenv("MERLON_BENCH_LINES");
-  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
-  return n < 1000 ? 1000 : (n > kMaxDemoLines ? kMaxDemoLines : n);
-}
-
 struct World {
   World() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    char tmpl[] = "/tmp/merlon-raw-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/program/");
-    InitRuntime();
-    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      return 1;
-    });
-    SetRuntimeBeepHook([](unsigned) {});
-    SetLockNoticeHook([](const char*, const char*) {});
-    gui::Application::EnsureQt();
-    MakeSharedGraphics(96);
-    gui::ModalSeam::SetTestMode(true);
-    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
-    if (StartDbSession() != 0) return;
     DemoOptions options;
-    options.folder = dir + "/dossier/";
-    options.code = "BENCH";
-    options.lines = BenchLines();
-    std::string message;
-    if (!GenerateDemoDossier(options, &message)) {
-      std::fprintf(stderr, "generation: %s\n", message.c_str());
-      return;
-    }
-    SetDossier(options.folder, "BENCH");
+    options.lines = bench_world::BenchLines();
+    if (!runtime.Generate(options)) return;
     client = new gui::MDIClient();
-    frame = std::make_unique<gui::MDIFrame>("Merlon", client);
-    frame->MoveWindow(gui::Rect{0, 0, 1100, 800});
-    frame->Create();
-    frame->Show(gui::SW_SHOW);
+    frame = bench_world::ShowFrame(client, 1100, 800);
     ready = true;
-  }
-  ~World() {
-    frame.reset();
-    CloseAllTables();
-    StopDbSession();
-    FreeSharedGraphics();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
   }
   // As "Accès aux Fichiers > C50" opens it once the dossier is held: the table alone, then the window.
   TWUtiBroFichier* Open() {
@@ -96,7 +57,7 @@ struct World {
     gui::ProcessPendingMessages();
   }
   bool ready = false;
-  std::string dir;
+  bench_world::BenchRuntime runtime{"raw", true};
   gui::MDIClient* client = nullptr;
   std::unique_ptr<gui::MDIFrame> frame;
 };
