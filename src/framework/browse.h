@@ -354,6 +354,9 @@ class CMDIBrowse : public gui::MDIChild {
 
  private:
   friend class BrowseView;
+  // The walk LocateRowByKey and ScrollToRecordNumber share: rows and records compared by their keys.
+  bool ScrollToWanted(::Table* table, const std::string& wanted, const std::function<std::string(int row)>& rowKey,
+                      const std::function<std::string()>& recordKey);
   void MoveDone(long oldTop);
   void FillAfterResize(int oldRows);
   int ColumnAtX(int x) const;

@@ -60,8 +60,32 @@ bool CMDIBrowse::LocateRowByKey(::Table* table, const std::string& search, int k
     const std::string& row = store_.rows[static_cast<std::size_t>(i)];
     return ordering_.MapThroughOrderingTable(at < row.size() ? row.substr(at, n) : std::string());
   };
+  auto recordKey = [&]() { return GetRecordKey(table, keyStart, static_cast<int>(n), firstField); };
+  return ScrollToWanted(table, wanted, rowKey, recordKey);
+}
+
+bool CMDIBrowse::ScrollToRecordNumber(::Table* table, const std::string& number) {
+  const std::string trimmed = AllTrim(number.c_str());
+  if (trimmed.empty() || trimmed.size() > 6 || trimmed.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (table == nullptr) return false;
+  const std::string wanted = StrZero(std::atol(trimmed.c_str()), 6);
+  auto rowNumber = [&](int i) -> std::string {
+    const std::string& row = store_.rows[static_cast<std::size_t>(i)];
+    return row.size() >= 6 ? row.substr(0, 6) : std::string();
+  };
+  auto current = [&]() -> std::string { return StrZero(static_cast<long>(table->recordNumber), 6); };
+  return ScrollToWanted(table, wanted, rowNumber, current);
+}
+
+// Brings the rows whose key (rowKey of a page row, recordKey of the table's current record, in the list's order)
+// starts at wanted onto the page: from the first visible row the table is walked forward or back to the first
+// record at or after wanted, and the page refilled from there; the row found is selected.
+bool CMDIBrowse::ScrollToWanted(::Table* table, const std::string& wanted,
+                                const std::function<std::string(int row)>& rowKey,
+                                const std::function<std::string()>& recordKey) {
   const int rpp = store_.rowsPerPage;
   const long oldTop = store_.top;
+  if (rpp <= 0) return false;
   if (rpp >= store_.totalRows) {
     FillRowsFromFirst(store_.rows, 0, rpp);
     store_.top = 0;
@@ -72,7 +96,7 @@ bool CMDIBrowse::LocateRowByKey(::Table* table, const std::string& search, int k
     if (cmp < 0) {
       if (store_.top < last) {
         gui::SetNamedCursor(LoadStr(514));
-        while (HasCurrentRecord(table) && GetRecordKey(table, keyStart, static_cast<int>(n), firstField) < wanted) {
+        while (HasCurrentRecord(table) && recordKey() < wanted) {
           SkipRecords(1);
           if (store_.top < last) ++store_.top;
         }
@@ -91,7 +115,7 @@ bool CMDIBrowse::LocateRowByKey(::Table* table, const std::string& search, int k
         // forward: the page starts with the first record of that key, not
         // the last one.
         gui::SetNamedCursor(LoadStr(513));
-        while (HasCurrentRecord(table) && GetRecordKey(table, keyStart, static_cast<int>(n), firstField) >= wanted) {
+        while (HasCurrentRecord(table) && recordKey() >= wanted) {
           SkipRecords(-1);
           if (store_.top > 0) --store_.top;
         }
@@ -114,79 +138,6 @@ bool CMDIBrowse::LocateRowByKey(::Table* table, const std::string& search, int k
   for (int i = 0; i < rpp; ++i) {
     if (store_.RecordNumberOf(i) == 0) break;
     if (rowKey(i) == wanted) {
-      const int old = GetSelectedRowIndex();
-      store_.selected = store_.top + i + 1;
-      RepaintRow(old);
-      RepaintRow(i + 1);
-      found = true;
-      break;
-    }
-  }
-  gui::SetArrowCursor();
-  return found;
-}
-
-bool CMDIBrowse::ScrollToRecordNumber(::Table* table, const std::string& number) {
-  const std::string trimmed = AllTrim(number.c_str());
-  if (trimmed.empty() || trimmed.size() > 6 || trimmed.find_first_not_of("0123456789") != std::string::npos) return false;
-  const std::string wanted = StrZero(std::atol(trimmed.c_str()), 6);
-  auto rowNumber = [&](int i) -> std::string {
-    const std::string& row = store_.rows[static_cast<std::size_t>(i)];
-    return row.size() >= 6 ? row.substr(0, 6) : std::string();
-  };
-  auto current = [&]() -> std::string { return StrZero(static_cast<long>(table->recordNumber), 6); };
-  const int rpp = store_.rowsPerPage;
-  const long oldTop = store_.top;
-  if (table == nullptr || rpp <= 0) return false;
-  if (rpp >= store_.totalRows) {
-    FillRowsFromFirst(store_.rows, 0, rpp);
-    store_.top = 0;
-  } else if (store_.RecordNumberOf(0) != 0) {
-    PositionOnRecord(store_.RecordNumberOf(0), 0);
-    const int cmp = rowNumber(0).compare(wanted);
-    const long last = store_.LastTop();
-    if (cmp < 0) {
-      if (store_.top < last) {
-        gui::SetNamedCursor(LoadStr(514));
-        while (HasCurrentRecord(table) && current() < wanted) {
-          SkipRecords(1);
-          if (store_.top < last) ++store_.top;
-        }
-        if (HasCurrentRecord(table) && store_.top < last) {
-          FillRowsForward(store_.rows, 0, rpp, 0);
-        } else {
-          FillRowsFromLast(store_.rows, rpp - 1, rpp);
-          store_.top = last;
-        }
-      } else {
-        FillRowsFromLast(store_.rows, rpp - 1, rpp);
-      }
-    } else if (cmp > 0) {
-      if (store_.top > 0) {
-        gui::SetNamedCursor(LoadStr(513));
-        while (HasCurrentRecord(table) && current() >= wanted) {
-          SkipRecords(-1);
-          if (store_.top > 0) --store_.top;
-        }
-        if (HasCurrentRecord(table)) {
-          SkipRecords(1);
-          FillRowsForward(store_.rows, 0, rpp, 0);
-        } else {
-          FillRowsFromFirst(store_.rows, 0, rpp);
-          store_.top = 0;
-        }
-      } else {
-        FillRowsFromFirst(store_.rows, 0, rpp);
-      }
-    }
-    UpdateScroller();
-    if (store_.top != oldTop) UpdateTooltip();
-    Repaint();
-  }
-  bool found = false;
-  for (int i = 0; i < rpp; ++i) {
-    if (store_.RecordNumberOf(i) == 0) break;
-    if (rowNumber(i) == wanted) {
       const int old = GetSelectedRowIndex();
       store_.selected = store_.top + i + 1;
       RepaintRow(old);
