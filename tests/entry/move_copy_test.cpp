@@ -198,22 +198,25 @@ TEST_F(MoveCopyTest, ACopyTakesTheDialogsDateLabelAndAmounts) {
   ExpectInvariants("after the copies");
 }
 
-// Another station: one enters the target journal-month, the other holds a line of the piece. Each
-// refuses the command with its message, and no file of the dossier changes.
+// Another station: one enters the target journal-month, the other holds a line of the piece or its
+// sort record. Each refuses the command with its message, and no file of the dossier changes.
 std::string& LockedLineFile() {
   static std::string file;
   return file;
 }
 bool StationHoldingALine(char cmd) {
   static Table* c50 = nullptr;
-  if (cmd == 'l' || cmd == 'L') {
-    if (c50 == nullptr) {
-      c50 = new Table();
-      if (!c50->OpenShared(LockedLineFile(), "")) return false;
+  static Table* c60 = nullptr;
+  if (cmd == 'l' || cmd == 'L' || cmd == 's' || cmd == 'S') {
+    const bool line = cmd == 'l' || cmd == 'L';
+    Table*& t = line ? c50 : c60;
+    if (t == nullptr) {
+      t = new Table();
+      if (!t->OpenShared(LockedLineFile() + (line ? "c50je" : "c60je"), "")) return false;
     }
-    // The last line of the draft, the one the test seeded last.
-    if (!c50->GoTo(static_cast<long>(c50->RecCount()))) return false;
-    return cmd == 'l' ? LockRecord(*c50, nullptr, 0) : UnlockRecord(*c50);
+    // The last line of the draft, the one the test seeded last, or its sort record.
+    if (!t->GoTo(static_cast<long>(t->RecCount()))) return false;
+    return cmd == 'l' || cmd == 's' ? LockRecord(*t, nullptr, 0) : UnlockRecord(*t);
   }
   return OtherStation(cmd);
 }
@@ -221,7 +224,7 @@ bool StationHoldingALine(char cmd) {
 TEST_F(MoveCopyTest, AnotherStationsEntryOrLineLockRefusesAndChangesNothing) {
   StationFile() = C10Path(folder_, "JE");
   StationTargets() = {"C610CAI"};
-  LockedLineFile() = folder_ + "c50je";
+  LockedLineFile() = folder_;
   test_support::OtherProcess station(&StationHoldingALine);
   Open();
   SeedMonth("C610CAI", {{"000001", "02", "62600000", '0', "Timbres", 'D', 8.00},
@@ -256,6 +259,15 @@ TEST_F(MoveCopyTest, AnotherStationsEntryOrLineLockRefusesAndChangesNothing) {
   EXPECT_NE(test_support::ShownTexts().find("Rien n'a \xE9t\xE9 d\xE9plac\xE9"), std::string::npos) << test_support::ShownTexts();
   ExpectSameFiles(files, TableFiles(), "a line held elsewhere");
   ASSERT_TRUE(station.Do('L'));
+  // The sort record of a line held elsewhere: refused the same way.
+  ASSERT_TRUE(station.Do('s'));
+  Select(w, "000091");
+  gui::ModalSeam::Reset();
+  Target("CAI", "C608");
+  Send(w, kDeplacer);
+  EXPECT_NE(test_support::ShownTexts().find("Rien n'a \xE9t\xE9 d\xE9plac\xE9"), std::string::npos) << test_support::ShownTexts();
+  ExpectSameFiles(files, TableFiles(), "a sort record held elsewhere");
+  ASSERT_TRUE(station.Do('S'));
   // Free again: the move goes through.
   Select(w, "000091");
   Target("CAI", "C608");
