@@ -96,6 +96,9 @@ TEST_F(ValidationTest, ThreeJournalMonthsGoToTheClosedFile) {
   const gui::ShownModal* last = gui::ModalSeam::LastShown();
   ASSERT_NE(last, nullptr);
   test_support::ScreenshotMessage(*last, "entry", "validation_done");
+  for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+    if (s.text.find("Confirmez-vous la validation") != std::string::npos)
+      test_support::ScreenshotMessage(s, "entry", "validation_confirm");
 
   // C40 holds exactly their lines, each with its validation date; C50 none of them.
   const std::string keys = "keys = set(['" + chosen[0] + "','" + chosen[1] + "','" + chosen[2] + "'])\n";
@@ -174,6 +177,11 @@ TEST_F(ValidationTest, EachRefusalLeavesTheDossierByteForByte) {
     Menu(kValidation);
     for (const std::string& s : c.said) EXPECT_NE(test_support::ShownTexts().find(s), std::string::npos) << s << "\n"
                                                                                                        << test_support::ShownTexts();
+    if (c.date == "20/03/26" && c.months.size() == 2u) {
+      const gui::ShownModal* refusal = gui::ModalSeam::LastShown();
+      ASSERT_NE(refusal, nullptr);
+      test_support::ScreenshotMessage(*refusal, "entry", "validation_refused");
+    }
     EXPECT_EQ(test_support::ShownTexts().find("est termin\xE9" "e"), std::string::npos);
     ExpectSameFiles(files, TableFiles(), c.said[0]);
   }
