@@ -260,6 +260,43 @@ TEST_F(TransferFileTest, RefusalsLeaveNoFile) {
   EXPECT_TRUE(NoTemporaryFile());
 }
 
+// The issuing bank without its holder's name refuses the run; a file that cannot take its name
+// (a folder stands there) is said at the end, logged, and leaves no temporary file.
+TEST_F(TransferFileTest, ABlankHolderOrAPlaceRefusedLeavesNoFile) {
+  Open();
+  Creditors();
+  SeedMonth("C607CAI", {{"000001", "10", "FDUPO001", 'V', "Un", 'D', 10.00},
+                        {"000001", "10", "53000000", 'V', "Banque", 'C', 10.00}});
+  ASSERT_TRUE(entry::SeekC10(*TableC10, 'Q', "BQ01"));
+  const std::string holder = std::string(TableC10->GetField(4)).substr(156, 30);
+  ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
+  ASSERT_TRUE(TableC10->PutFieldPart(4, 157, 30, std::string(30, ' ').c_str()));
+  UnlockRecord(*TableC10);
+  TWSaiBroDetJournaux* w = Saisir("C607CAI");
+  ASSERT_NE(w, nullptr);
+  gui::ModalSeam::Reset();
+  EXPECT_FALSE(Print(w, "SBQ01V").prepared);
+  EXPECT_NE(test_support::ShownTexts().find("Le nom du titulaire du compte est vide pour la Banque Em\xE9ttrice: BQ01"),
+            std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_FALSE(fs::exists(File()));
+  EXPECT_TRUE(NoTemporaryFile());
+
+  ASSERT_TRUE(entry::SeekC10(*TableC10, 'Q', "BQ01"));
+  ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
+  ASSERT_TRUE(TableC10->PutFieldPart(4, 157, 30, holder.c_str()));
+  UnlockRecord(*TableC10);
+  fs::create_directories(File() + "/dedans");
+  gui::ModalSeam::Reset();
+  EXPECT_TRUE(Print(w, "SBQ01V").prepared);
+  EXPECT_NE(test_support::ShownTexts().find("Le fichier des virements n'a pas pu \xEAtre \xE9" "crit"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_TRUE(fs::is_directory(File() + "/dedans"));
+  EXPECT_TRUE(NoTemporaryFile());
+  EXPECT_NE(Bytes("clgje.txt").find("VIREMENTS SEPA - Erreur: "), std::string::npos);
+  EXPECT_EQ(Bytes("clgje.txt").find("VIREMENTS SEPA - Ok"), std::string::npos);
+}
+
 // A preview left before its end writes no file, and its temporary file goes.
 TEST_F(TransferFileTest, ARunLeftHalfWayWritesNoFile) {
   Open();
