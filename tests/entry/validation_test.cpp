@@ -221,6 +221,34 @@ TEST_F(ValidationTest, EachRefusalLeavesTheDossierByteForByte) {
   ExpectSameFiles(after, TableFiles(), "a date before the last validation");
 }
 
+// A run that fails at its end (here the invariant check, on an account total put wrong beforehand)
+// puts the copies back at once: the dossier byte for byte, the error said and logged with its code.
+TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  ASSERT_TRUE(EnsureGeneralFile());
+  if (!TableC20->isOpen) {
+    ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE"));
+  }
+  MajCompteC20("60640000", "+D", 6.56, 1.00);
+  CloseAll();
+  const auto files = TableFiles();
+  gui::ModalSeam::Reset();
+  Validate({month}, "20/03/26");
+  Menu(kValidation);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("a rencontr\xE9 un incident: 6600"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Le dossier a \xE9t\xE9 remis tel qu'il \xE9tait avant la validation"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("60640000"), std::string::npos) << "the fault found is named\n" << shown;
+  CloseAll();
+  ExpectSameFiles(files, TableFiles(), "a failed run");
+  EXPECT_NE(Log().find("VALIDATION DES JOURNAUX - Erreur: 6600 - " + JournalMonthsText({month})), std::string::npos)
+      << Log();
+  EXPECT_EQ(Log().find("VALIDATION DES JOURNAUX - Ok"), std::string::npos);
+  EXPECT_FALSE(AsideFolderLeft());
+  EXPECT_FALSE(fs::exists(folder_ + "cje.run"));
+}
+
 // Another station has the dossier open: message 2259, no form, nothing changed.
 std::string& LockTableFile() {
   static std::string file;
