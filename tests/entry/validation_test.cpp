@@ -221,6 +221,24 @@ TEST_F(ValidationTest, EachRefusalLeavesTheDossierByteForByte) {
   ExpectSameFiles(after, TableFiles(), "a date before the last validation");
 }
 
+// A lines window that refuses to close (its journal-month does not balance and the user keeps it)
+// ends the command before the dossier is taken: no form, the window still open, nothing changed.
+TEST_F(ValidationTest, AWindowRefusingToCloseEndsTheCommand) {
+  Open();
+  SeedMonth("C605CAI", {{"000001", "10", "60640000", '1', "Seul", 'D', 10.00}});
+  TWSaiBroDetJournaux* w = Saisir("C605CAI");
+  ASSERT_NE(w, nullptr);
+  const auto files = TableFiles();
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  Menu(kValidation);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].kind, gui::ModalKind::MessageBox);
+  EXPECT_EQ(WindowOf("C605CAI"), w);
+  EXPECT_EQ(GetDossierState(), ' ');
+  ExpectSameFiles(files, TableFiles(), "a window refusing to close");
+}
+
 // A run that fails at its end (here the invariant check, on an account total put wrong beforehand)
 // puts the copies back at once: the dossier byte for byte, the error said and logged with its code.
 TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
