@@ -66,6 +66,22 @@ class TabStopDelegate : public QStyledItemDelegate {
     }
     painter->restore();
   }
+  // As wide as the line is drawn, so that a list with a horizontal scroll bar reaches the end of its second column.
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize s = QStyledItemDelegate::sizeHint(option, index);
+    QStyleOptionViewItem opt(option);
+    initStyleOption(&opt, index);
+    const qsizetype tab = opt.text.indexOf('\t');
+    if (tab < 0) return s;
+    QString rest = opt.text.mid(tab + 1);
+    rest.replace('\t', ' ');
+    const QFontMetrics metrics(opt.font);
+    const int margins = 2 * (QApplication::style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    const int drawn = std::max(metrics.horizontalAdvance(opt.text.left(tab)), owner_->tabStop_) +
+                      metrics.horizontalAdvance(rest) + margins;
+    s.setWidth(std::max(s.width(), drawn));
+    return s;
+  }
 
  private:
   ListBox* owner_;

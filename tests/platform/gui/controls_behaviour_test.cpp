@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QWidget>
 
 #include "gui_test_support.h"
@@ -153,6 +154,22 @@ TEST_F(ControlsTest, ListSelectionAndOwnerDrawnRows) {
   EXPECT_EQ(QColor(shot.pixel(10, rowOf2)).rgb(), QColor(0, 0, 255).rgb());    // selected line 2: blue
   // The page is deleted with its lines still there: its widgets go with it,
   // and nothing paints through the deleted list afterwards.
+}
+
+// A line whose second column runs past the list's right edge can be scrolled to its end.
+TEST_F(ControlsTest, TabStopListScrollsToTheEndOfItsSecondColumn) {
+  auto* lb = new ListBox(page, 31, ctl::UseTabStops | ctl::HScroll | ctl::VScroll);
+  lb->MoveWindow(Rect{0, 0, 200, 80});
+  ASSERT_TRUE(page->Create());
+  lb->SetTabStop(150);
+  lb->AddString("Cl\xE9\t" + std::string(40, 'x'));
+  page->Widget()->show();
+  QApplication::processEvents();
+  auto* qlist = static_cast<QListWidget*>(lb->Widget());
+  const QFontMetrics metrics(qlist->font());
+  // The whole line is 150 pixels then the value: the scroll range covers what lies past the visible width.
+  EXPECT_GE(qlist->horizontalScrollBar()->maximum() + qlist->viewport()->width(),
+            150 + metrics.horizontalAdvance(QString(40, 'x')));
 }
 
 class Gadget : public CustomControl {
