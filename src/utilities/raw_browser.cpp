@@ -352,8 +352,9 @@ void TWUtiModFichier::ArrangeControls() {
   for (FieldRow& r : rows_) {
     MoveFormControls(r.label, 1, row, kFormLabelColumns, 1, grid::Label, 0, 0);
     gui::Window* value = r.edit != nullptr ? static_cast<gui::Window*>(r.edit) : r.shown;
+    // An edit as wide as its field (within the row), one line high.
     MoveFormControls(value, kFormLabelColumns + 1, row, kFormGridColumns - kFormLabelColumns, 1,
-                     r.edit != nullptr ? grid::Fill : grid::Label, 0, 0);
+                     r.edit != nullptr ? grid::Text : grid::Label, r.edit != nullptr ? r.width : 0, 0);
     ++row;
   }
 }

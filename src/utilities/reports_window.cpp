@@ -376,7 +376,7 @@ void TWUtiModEtats::ArrangeControls() {
   MoveFormControls(codeLabel_, 1, 1, 1, 1, grid::Label, 0, 0);
   MoveFormControls(codeStatic_, 2, 1, 1, 1, grid::Label, 0, 0);
   MoveFormControls(nameLabel_, 1, 2, 1, 1, grid::Label, 0, 0);
-  MoveFormControls(name_, 2, 2, 3, 1, grid::Fill, 0, 0);
+  MoveFormControls(name_, 2, 2, 3, 1, grid::Text, kNameWidth, 0);
 }
 
 bool TWUtiModEtats::IsModified() { return held_ && name_ != nullptr && name_->IsCreated() && name_->IsModified(); }
