@@ -1,5 +1,6 @@
 #include "utilities/constants_window.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "controls/mcontrols.h"
@@ -144,7 +145,8 @@ TWUtiBroConstantes::TWUtiBroConstantes(gui::MDIClient* parent)
   kindLetter = kKind;
   listName = "TWUtiBroConstantes";
   toolbarCommands = {2, browse_cmd::Quitter, browse_cmd::Modifier};
-  Store().totalRows = kCount;
+  // One row per constant of the catalogue.
+  Store().totalRows = static_cast<long>(std::min<std::size_t>(ConstantCatalog().size(), kCount));
   GetTable(0)->OpenShared(PathC10(), "C10CODE");
 }
 
