@@ -277,15 +277,23 @@ void TDUtiConfiguration::CmChoisir() {
 
 void TDUtiConfiguration::CmOk() {
   if (!AcceptShownValue()) return;
-  ApplyProgramSettings(changes_);
+  if (!ApplyProgramSettings(changes_)) {
+    // Nothing typed is lost: the dialog stays open with its changes, to be tried again or abandoned.
+    gui::MessageBeep(0);
+    gui::MessageBox(this,
+                    "\n\n\nLe fichier de configuration n'a pas pu \xEAtre \xE9" "crit:\n\n" + std::string(IniPath()) +
+                        "\n\nLes valeurs qu'il n'a pas re\xE7ues restent les anciennes.\n\n\n",
+                    LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
   TDNuv::CmOk();
 }
 
 // ---- applying -----------------------------------------------------------------------------------------------------
 
-void ApplyProgramSettings(const std::map<std::string, std::string>& changes) {
-  if (changes.empty()) return;
-  settings::WriteSettings(changes);
+bool ApplyProgramSettings(const std::map<std::string, std::string>& changes) {
+  if (changes.empty()) return true;
+  const bool written = settings::WriteSettings(changes);
   const char choice = ProgramOption(12), running = ProgramOption(17);
   const char chart = ProgramOption(21), sections = ProgramOption(22);
   FillProgramOptions(choice == 'N');
@@ -295,7 +303,7 @@ void ApplyProgramSettings(const std::map<std::string, std::string>& changes) {
   SetProgramOption(17, running);
   SetProgramOption(21, chart);
   SetProgramOption(22, sections);
-  if (!settings::ChangesReportSets(changes)) return;
+  if (!settings::ChangesReportSets(changes)) return written;
   // The lists of user-defined reports work on the sets: they close before the sets are made again.
   for (int slot : {kReportFormSlotY, kReportFormSlotZ, kReportListSlotY, kReportListSlotZ})
     if (gui::Window* w = gui::Window::FromHandle(SlotHandle(slot))) w->CloseWindow();
@@ -303,6 +311,7 @@ void ApplyProgramSettings(const std::map<std::string, std::string>& changes) {
   if (TableCE1 != nullptr) TableCE1->CloseTable(true);
   EnsureReportTableCE0(ProgramOption(5), false);
   EnsureReportTableCE1(ProgramOption(8) == 'O' ? ProgramOption(7) : ProgramOption(6), false);
+  return written;
 }
 
 void RunConfiguration() {

@@ -56,8 +56,9 @@ class TDUtiConfiguration : public TDNuv {
 
 // Writes the changes and refreshes the program options 3-11, 14-16 and 18-20 from the INI through the start-up's
 // readers (12, 17, 21 and 22 keep their values); when a report-definition set changed, the sets are made again
-// (and the lists of user-defined reports closed first).
-void ApplyProgramSettings(const std::map<std::string, std::string>& changes);
+// (and the lists of user-defined reports closed first). False when the INI did not take every change: the options
+// then follow what it holds.
+bool ApplyProgramSettings(const std::map<std::string, std::string>& changes);
 
 // The work of 20701.
 void RunConfiguration();

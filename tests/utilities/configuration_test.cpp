@@ -3,6 +3,7 @@
 // method kept; "&Ok" writes the INI and the program options follow; a set letter changed makes the set.
 #include <QComboBox>
 #include <QListWidget>
+#include <filesystem>
 
 #include "controls/medit.h"
 #include "dossier/backup.h"
@@ -101,6 +102,30 @@ TEST_F(ConfigurationTest, AbandonWritesNothingAndAWindowsArchiverHeldStays) {
   });
   Menu(20701);
   EXPECT_EQ(ReadAll(IniPath()), before);
+}
+
+// An INI that cannot be written (a folder stands at its name): "&Ok" says so and the dialog stays open with the
+// change, which the user can then abandon; the option keeps its value.
+TEST_F(ConfigurationTest, AnIniThatCannotBeWrittenIsSaidAndTheDialogStaysOpen) {
+  const std::string ini = IniPath();
+  SetProgramOption(3, 'O');
+  ASSERT_TRUE(std::filesystem::remove(ini));
+  ASSERT_TRUE(std::filesystem::create_directory(ini));
+  bool stayedOpen = false;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&stayedOpen](gui::Window& w) {
+    auto& d = static_cast<Dialog&>(w);
+    ASSERT_TRUE(d.SelectSetting("Fen\xEAtres-Maxi"));
+    Type(d, "N");
+    d.PressButton(gui::IDOK);
+    stayedOpen = d.IsCreated() && d.Changes().count("Fen\xEAtres-Maxi") == 1;
+    d.PressButton(gui::IDCANCEL);
+  });
+  Menu(20701);
+  std::filesystem::remove(ini);
+  EXPECT_TRUE(stayedOpen);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("n'a pas pu \xEAtre \xE9" "crit"), std::string::npos) << shown;
+  EXPECT_EQ(ProgramOption(3), 'O');
 }
 
 }  // namespace
