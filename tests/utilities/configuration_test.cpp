@@ -3,6 +3,7 @@
 // method kept; "&Ok" writes the INI and the program options follow; a set letter changed makes the set.
 #include <QComboBox>
 #include <QListWidget>
+#include <QScrollBar>
 #include <filesystem>
 
 #include "controls/medit.h"
@@ -64,6 +65,8 @@ TEST_F(ConfigurationTest, OptionsFontsAndTheBackupMethodAreWrittenAndTakeEffect)
     ClickRow(d, "LanceM?BACKUP");
     ChooseMethod(d, '7');  // no CSAUVE7.BAT here: refused, W kept
     ChooseMethod(d, 'W');
+    // The values longer than the list (the backup method's text) can be scrolled to.
+    EXPECT_GT(qobject_cast<QListWidget*>(d.GetDlgItem(Dialog::kList)->Widget())->horizontalScrollBar()->maximum(), 0);
     test_support::Screenshot(d.Widget(), "utilities", "configuration");
     d.PressButton(gui::IDOK);
   });

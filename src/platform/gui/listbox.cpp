@@ -99,7 +99,8 @@ void ListBox::SetTabStop(int pixels) {
 QWidget* ListBox::CreateWidget(QWidget* parent) {
   auto* w = new Hooked<QListWidget>(parent);
   w->setSelectionMode((flags_ & ctl::MultiSelect) ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
-  w->setUniformItemSizes(true);
+  // Lines of one size, unless the list scrolls sideways: its width is then that of its widest line.
+  w->setUniformItemSizes(!(flags_ & ctl::HScroll));
   w->setHorizontalScrollBarPolicy((flags_ & ctl::HScroll) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   if (IsOwnerDrawn()) w->setItemDelegate(new ListBoxDelegate(this, w));
   else if (tabStop_ > 0) w->setItemDelegate(new TabStopDelegate(this, w));

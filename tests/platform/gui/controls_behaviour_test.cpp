@@ -156,12 +156,13 @@ TEST_F(ControlsTest, ListSelectionAndOwnerDrawnRows) {
   // and nothing paints through the deleted list afterwards.
 }
 
-// A line whose second column runs past the list's right edge can be scrolled to its end.
+// A line whose second column runs past the list's right edge, below a short one, can be scrolled to its end.
 TEST_F(ControlsTest, TabStopListScrollsToTheEndOfItsSecondColumn) {
   auto* lb = new ListBox(page, 31, ctl::UseTabStops | ctl::HScroll | ctl::VScroll);
   lb->MoveWindow(Rect{0, 0, 200, 80});
   ASSERT_TRUE(page->Create());
   lb->SetTabStop(150);
+  lb->AddString("Cl\xE9\tcourt");
   lb->AddString("Cl\xE9\t" + std::string(40, 'x'));
   page->Widget()->show();
   QApplication::processEvents();
