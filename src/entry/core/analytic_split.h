@@ -1,0 +1,206 @@
+// The analytic split of a general line, kept in the draft C50 beside the line: per axis a header record ("V"
+// first axis, "X" second), a copy of the general line that the split is measured against, and the analytic
+// lines ("W", "Y") that carry parts of its amount on sections of C30, each with its sort record in C60 and its
+// amounts in its section's totals (MajAnalC30). These routines keep the header in step with the general line,
+// make the default split from the account's text, add, renumber, cancel, reactivate and save the analytic lines
+// and measure what remains of the general amount; the analytic lines window and form call them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "entry/core/line_changes.h"
+
+class Table;
+
+// True when the last analytic line saved (a rounding line excepted) was typed in euros: the analytic lines
+// window then shows the euros first and types its new lines in euros. The line form sets it from its own
+// "En Euros" box before it asks for a split.
+extern bool LastAnalyticEntryInEuros;
+// 0 none; 1 a rounding analytic line in francs is wanted, 2 one in euros. Set when a split balances in one
+// currency and not in the other; the next new analytic line takes it (its entry letter in lower case) and
+// the next analytic line form takes it over and resets it.
+extern int PendingRoundingLine;
+
+namespace entry {
+
+inline constexpr int kSplitKeyLength = 92;          // the key the line form hands over
+inline constexpr int kSplitHeaderKeyLength = 30;    // C50ANAL of the header (and of one analytic line)
+inline constexpr int kSplitLinesKeyLength = 26;     // C50ANAL of the lines of one axis
+inline constexpr int kSplitGeneralKeyLength = 25;   // the general line's part of C50ANAL
+inline constexpr long kMostSplitLines = 999;        // an axis renumbered 0010, 0020 ... stays within 9990
+
+// The 92 characters with which the line form asks for the split of a line on one axis: 1-4 BMOIS, 5-7 BJAL,
+// 8-13 BPIECE, 14-21 the line's account (BCG), 22-25 BNUM, 26 the header letter, 27-30 blanks, 31-36 BREC,
+// 37-38 the day, 39 the label code, 40-64 the label, 65-78 and 79-92 the francs and euros, negative for a
+// credit line.
+class SplitKey {
+ public:
+  SplitKey() = default;
+  explicit SplitKey(std::string text);
+  const std::string& Text() const { return text_; }
+  std::string Part(int from, int count) const { return text_.substr(static_cast<std::size_t>(from - 1), count); }
+  char HeaderLetter() const { return text_[25]; }
+  // "W" after "V", "Y" after "X".
+  char LineLetter() const { return static_cast<char>(HeaderLetter() + 1); }
+  int Axis() const { return HeaderLetter() >= 'X' ? 2 : 1; }
+  std::string HeaderKey() const { return Part(1, kSplitHeaderKeyLength); }
+  std::string LinesKey() const { return Part(1, kSplitGeneralKeyLength) + LineLetter(); }
+  // The general line's C50CODE key: "Z" + BMOIS, BJAL, BPIECE, BREC, BNUM.
+  std::string GeneralLineKey() const { return "Z" + Part(1, 13) + Part(31, 6) + Part(22, 4); }
+  std::string Account() const { return Part(14, 8); }
+  std::string Day() const { return Part(37, 2); }
+  std::string LabelCode() const { return Part(39, 1); }
+  std::string Label() const { return Part(40, 25); }
+  // Signed cents.
+  long long Francs() const;
+  long long Euros() const;
+  // "C" when either amount is negative.
+  char Sense() const { return Francs() < 0 || Euros() < 0 ? 'C' : 'D'; }
+
+  // The key of a general line (its C50CODE key and what the form holds) for one header letter.
+  static SplitKey Of(const std::string& lineKey, const std::string& account, char headerLetter, const std::string& day,
+                     const std::string& labelCode, const std::string& label, long long francs, long long euros);
+
+ private:
+  std::string text_ = std::string(kSplitKeyLength, ' ');
+};
+
+// ---- the default split of an account's text
+// One part of a default split: the section (at most 8 characters, upper case) and its percentage.
+struct SplitPart {
+  std::string section;
+  double percent = 100;
+};
+enum class SplitTextFault {
+  None,
+  NoSection,      // a tag with nothing after it on its line
+  LongSection,    // a section longer than 8 characters
+  BadPercent,     // "%=" followed by no number from 0 to 100
+};
+struct DefaultSplitText {
+  std::vector<SplitPart> parts;
+  SplitTextFault fault = SplitTextFault::None;
+  int faultLine = 0;           // 1-based line of the text where the fault stands
+  std::string faultText;       // what stood there
+};
+// The parts the tag of an axis ("CA1=" or "CA2=", in capitals) names in an account's text. Each tag is read
+// alone: its section runs to the end of its line or to "%=", blanks around it removed; its percentage is the
+// number after the first "%=" that follows it before the next tag of either axis (on its line or a following
+// one), 100 without one. The first faulty tag stops the reading: then no part counts.
+DefaultSplitText ParseDefaultSplit(const std::string& text, int axis);
+// The amounts of a part of a general amount (cents, its absolute value taken): the francs at the percentage,
+// the euros converted from them at the rate (francs per euro, positive).
+std::pair<long long, long long> DefaultSplitAmounts(long long generalFrancs, double percent, double rate);
+
+// ---- the window's work
+enum class SplitOpening {
+  Opened,            // the header kept in step (created when `created`)
+  LineGone,          // the general line is cancelled or gone: nothing written
+  LockRefused,       // another station holds the header: nothing written
+  Failed,            // the engine refused a write (reported)
+};
+// The header of the key's axis made live and in step with the general line (day, label code, label, sense,
+// amounts, group), created when missing, with its sort record; `c50` on C50ANAL, `c60` any order.
+SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created);
+// The analytic lines of the axis (cancelled ones too) given the general line's day, label code and label.
+// The number of lines; a line another cursor holds is left as it is.
+long RefreshSplitLines(Table& c50, const SplitKey& key);
+
+// An analytic line appended after the others with its sort record: number `number` (4 digits), the section
+// and amounts given (a new line has none), the sense of the general line unless given, the entry letter "O"
+// or "N" (lower case for a rounding line). C50 is left on the new record.
+struct NewSplitLine {
+  std::string number;       // 4 digits
+  std::string section;
+  std::string day, labelCode, label;
+  char sense = 'D';
+  long long francs = 0, euros = 0;
+  char entry = 'O';
+};
+bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line);
+
+enum class DefaultSplitOutcome { Made, NoText, RateNotPositive, TextFault };
+// The default split of the account's text made on the key's axis: one line per part, numbered from 0001, the
+// amounts added to the sections' totals. Nothing is written for a fault of the text or a rate that is not
+// positive.
+DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key, const std::string& text, double rate,
+                                     bool euros, DefaultSplitText* parsed = nullptr, long* made = nullptr);
+
+// Renumbering an axis before a line is inserted: the lines (cancelled ones too) become 0010, 0020 ... in key
+// order with their sort records; the number of the last line below `n` comes back (0 none). -1 when the axis
+// has more lines than four digits hold that way, -2 when another station holds one of them: nothing changed.
+inline constexpr long kSplitRenumberTooLarge = -1;
+inline constexpr long kSplitRenumberLocked = -2;
+long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n);
+
+// The number a new line after `after` takes ("0000" with none): one above, the axis renumbered when that one
+// is taken or would pass 9999. The number, or kSplitRenumberTooLarge / kSplitRenumberLocked.
+long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after);
+
+// An analytic line cancelled or reactivated on the cursor `c50` with its sort record, its amounts taken off or
+// put back on its section. The line's lock is taken without waiting and given back once the line is written
+// (one the cursor held before stays), so that the line's form can lock it at once afterwards.
+LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText);
+LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText);
+
+// ---- the form's work
+// The amounts the form holds for its own line.
+struct FormAmounts {
+  char sense = 'D';
+  long long francs = 0, euros = 0;
+};
+// The general amount G (the header's, signed), the split's total A (its live lines, signed) and the
+// remainders A - G per currency, in cents. With `form` the line of `lineKey` counts with those amounts,
+// without it the line is left out.
+struct SplitRemainder {
+  long long generalF = 0, generalE = 0, splitF = 0, splitE = 0;
+  long long RemainderFrancs() const { return splitF - generalF; }
+  long long RemainderEuros() const { return splitE - generalE; }
+};
+SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, const FormAmounts* form);
+
+// An analytic line as its form holds it.
+struct AnalyticLineValues {
+  std::string day, section, labelCode, label;
+  bool inEuros = true;        // typed in euros ("En Euros" checked)
+  bool roundingLine = false;
+  char sense = 'D';
+  long long francs = 0, euros = 0;
+};
+enum class AnalyticSaveOutcome { Saved, ZeroLineCancelled, NotFound, LockRefused, Failed };
+// The line of `lineKey` (30 characters on C50ANAL) written under its lock: the lock taken first (the form's own
+// is granted at once and kept), then the old amounts taken off the old section, the fields and the sort record
+// written, the new amounts added to the new section, a line left without amount cancelled with its sort
+// record. A refused lock changes nothing. Sets LastAnalyticEntryInEuros for a line that is no rounding line.
+AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,
+                                           const AnalyticLineValues& v);
+// "Quitter": a live line whose section is still blank was never filled: cancelled with its sort record.
+bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey);
+
+// ---- balancing decisions
+// Where the balancing amount goes: the sense and both amounts (positive cents) of the entry currency's
+// amount, the other currency converted at the rate when `convert`, else 0.
+struct BalancingAmount {
+  char sense = 'D';
+  long long francs = 0, euros = 0;
+};
+BalancingAmount BalancingAmountOf(bool entryEuros, bool convert, long long francs, long long euros, double rate);
+// After "Solder la Pièce" saved the line: the rounding line to ask for (0 none, 1 francs, 2 euros).
+int RoundingAfterBalancing(bool entryEuros, bool euroOnly, long long remainderF, long long remainderE);
+// After Enter in an amount saved the line: the analytic lines window is closed (the split balances) or asked
+// for a new line, with the rounding line to ask for.
+struct AfterAmount {
+  bool closeList = false;
+  int pending = 0;
+};
+AfterAmount AfterAmountEntered(bool entryEuros, bool euroOnly, long long remainderF, long long remainderE);
+// "Solder le Compte": the signed amounts that bring the section to zero. The line's loaded amounts stand in
+// the totals of the section it was loaded with only: they are taken out of the balance when `sameSection`.
+std::pair<long long, long long> SectionBalancingAmounts(long long debitF, long long debitE, long long creditF,
+                                                        long long creditE, bool sameSection, long long loadedF,
+                                                        long long loadedE);
+
+}  // namespace entry
