@@ -449,6 +449,10 @@ SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, con
   return r;
 }
 
+bool SeekAnalyticRecord(Table& c50, const std::string& key30) { return SeekSplitRecord(c50, key30); }
+
+char MatchSplitLines(Table& c50, const std::string& key26) { return MatchSplit(c50, key26); }
+
 // ---- the save -----------------------------------------------------------------------------------------------------------
 
 AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,

@@ -162,6 +162,13 @@ struct SplitRemainder {
 };
 SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, const FormAmounts* form);
 
+// The record of a 30-character C50ANAL key (a header or one analytic line, live or cancelled) made current on
+// `c50`, whose order becomes C50ANAL. False when there is none.
+bool SeekAnalyticRecord(Table& c50, const std::string& key30);
+// The current record belongs to the analytic lines of a 26-character key: "O" live, "o" cancelled, anything
+// else not.
+char MatchSplitLines(Table& c50, const std::string& key26);
+
 // An analytic line as its form holds it.
 struct AnalyticLineValues {
   std::string day, section, labelCode, label;
