@@ -6,6 +6,8 @@
 #include "data/table.h"
 #include "entry/core/entry_state.h"
 #include "entry/core/journal_month.h"
+#include "entry/analytic_line_form.h"
+#include "entry/analytic_lines_window.h"
 #include "entry/headers_list.h"
 #include "entry/line_form.h"
 #include "entry/lines_window.h"
@@ -111,5 +113,7 @@ void InstallEntryCommands() {
   SetCommandWork(entry_cmd::SaisieEcritures, CmSaisieEcritures);  // "Saisie > Saisie d'Ecritures"
   SetCommandWork(entry_cmd::ActiverSaisie, CmActiverSaisie);      // the entry windows brought forward
   SetCommandWork(entry_cmd::ModDetJournaux, CmModDetJournaux);     // the line form of a journal-entry slot
+  SetCommandWork(entry_cmd::BroDetJournauxAnal, CmBroDetJournauxAnal);  // "A&nalytique": the analytic lines
+  SetCommandWork(entry_cmd::ModDetJournauxAnal, CmModDetJournauxAnal);  // the analytic line form
   InstallValidationCommand();                                     // "Saisie > Validation des Journaux"
 }

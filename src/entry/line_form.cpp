@@ -11,6 +11,7 @@
 #include "data/rounding_accounts.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "entry/core/analytic_split.h"
 #include "entry/core/balancing.h"
 #include "entry/core/entry_state.h"
 #include "entry/core/journal_month.h"
@@ -934,6 +935,8 @@ void TWSaiModDetJournaux::CmAnalytique() {
   if (Check() == kLineRefused) return;
   if (!Save()) return;
   RememberValues();
+  // The split shows and types its lines in the currency of the line.
+  LastAnalyticEntryInEuros = EurosChecked();
   const LineValues v = Values();
   const std::string k = Padded(key_, kKeyLength);
   const char sense = Sense();

@@ -22,7 +22,7 @@ TEST(ProgramCommandsTest, TheCodeListCommandsAndTheRecordTextEditorHaveTheirWork
 TEST(ProgramCommandsTest, TheEntryCommandsHaveTheirWork) {
   InstallProgramCommands();
   // "Saisie d'Ecritures", the entry windows brought forward and the line form of a slot.
-  for (unsigned id : {20401u, 20402u, 20403u}) EXPECT_TRUE(HasCommandWork(id)) << id;
+  for (unsigned id : {20401u, 20402u, 20403u, 20404u, 20405u}) EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 
 TEST(ProgramCommandsTest, ThePreviewCommandsAndTheListsReportHooksAreInstalled) {

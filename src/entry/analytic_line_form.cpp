@@ -1,0 +1,794 @@
+#include "entry/analytic_line_form.h"
+
+#include <algorithm>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/account_totals.h"
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/rounding_accounts.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/entry_state.h"
+#include "entry/core/journal_month.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/controls.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/access_rights.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/graphics.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+using namespace entry;
+using namespace analytic_form;
+
+namespace {
+
+using L = LigneEcriture;
+
+namespace cmd {
+constexpr unsigned Quitter = 20023;
+constexpr unsigned Enregistrer = 20055;
+constexpr unsigned SolderLigne = 20077;
+constexpr unsigned SolderCompte = 20081;
+constexpr unsigned CreerLigne = 20083;
+constexpr unsigned LignePrecedente = 20087;
+constexpr unsigned LigneRestore = 20089;
+constexpr unsigned LigneSuivante = 20091;
+constexpr unsigned EtatCompte = 20501;
+// The form's own field commands.
+constexpr unsigned SectionEnter = 1204, SectionLookup = 1205, SectionFirst = 1206, SectionNext = 1207;
+constexpr unsigned SectionPrior = 1208, SectionLast = 1209, SectionView = 1210;
+constexpr unsigned DebitFEnter = 1214, CreditFEnter = 1216, DebitEEnter = 1219, CreditEEnter = 1221;
+constexpr unsigned Euros = 1223, DebitButton = 1226, CreditButton = 1228;
+constexpr unsigned SectionLeave = 1240, DebitFLeave = 1241, CreditFLeave = 1242, DebitELeave = 1243;
+constexpr unsigned CreditELeave = 1244;
+}  // namespace cmd
+
+constexpr int kIcon = 1005;
+constexpr int kGridColumns = 71, kGridRows = 5;
+constexpr std::size_t kSectionWidth = 8;
+// The sub-slots of the analytic line forms from a journal-entry slot's flag.
+constexpr int kForm1 = 209, kForm2 = 371;
+
+std::string Padded(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+std::string AmountText(long long cents) { return cents == 0 ? std::string() : AllTrim(FormatNumber(14, 2, false, FromCents(cents))); }
+
+std::string PanelText(long long cents) { return std::string(FormatNumber(14, 2, false, FromCents(cents))) + " "; }
+
+// The section code of the field as C30 keeps it: capitals, blank-padded to 8.
+std::string SectionCode(const std::string& typed) { return Padded(Upper(std::string(RTrim(typed.c_str())).c_str()), kSectionWidth); }
+
+long long Cents(const MEdit* e) { return e == nullptr ? 0 : ToCents(Val(const_cast<MEdit*>(e)->GetText().c_str())); }
+
+class UpperEdit : public MEdit {
+ public:
+  using MEdit::MEdit;
+
+ protected:
+  void EvChar(unsigned ch, unsigned repeat, unsigned flags) override {
+    const char c = static_cast<char>(ch & 0xFF);
+    if (ch < 256 && c >= 'a' && c <= 'z') ch = static_cast<unsigned>(c - 'a' + 'A');
+    MEdit::EvChar(ch, repeat, flags);
+  }
+};
+
+}  // namespace
+
+// ---- construction ---------------------------------------------------------------------------------------------
+
+TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const std::string& title, int formSlot,
+                                                 int listSlot)
+    : CMDIModif(client, title, kGridColumns, kGridRows, formSlot, kSlotLength, listSlot), listSlot_(listSlot) {
+  lineKey_ = Padded(RegistryText(formSlot + 11, kSplitHeaderKeyLength), kSplitHeaderKeyLength);
+  KeyWidth = kSplitHeaderKeyLength;
+  // A rounding line asked by the previous form is this one.
+  roundingLine_ = PendingRoundingLine;
+  PendingRoundingLine = 0;
+  euroOnly_ = DossierIsEuroOnly();
+  rate_ = TheDossierRecord.Parity();
+  MinColumnWidth = EntryCharWidth > 0 ? EntryCharWidth : 7;
+  MinRowHeight = std::max((EntryRowHeight > 0 ? EntryRowHeight : 16) + 8, 26);
+  toolbar_ = {6, cmd::Quitter, cmd::Enregistrer, cmd::SolderLigne, cmd::SolderCompte, cmd::CreerLigne, cmd::LigneSuivante};
+  ContextCommands = toolbar_;
+
+  auto add = [this](gui::Window* w) {
+    controls_[w->GetId()] = w;
+    return w;
+  };
+  auto framed = [&](int id, const std::string& text) { add(new MEStatic(this, text, id)); };
+  auto edit = [&](int id, int width, unsigned enter, int kind, int decimals, bool upper) {
+    MEdit* e = upper ? new UpperEdit(this, id, width, static_cast<int>(enter), kind, decimals, false)
+                     : new MEdit(this, id, width, static_cast<int>(enter), kind, decimals, false);
+    e->SetNotifyWindow(this);
+    add(e);
+    return e;
+  };
+  auto button = [&](int id, const std::string& text) { return static_cast<MButton*>(add(new MButton(this, id, text))); };
+
+  framed(kPanelCaption, LoadStr(16322));
+  framed(kPanelPiece, "");
+  framed(kPanelEmpty, "");
+  framed(kPanelBalance, std::string(LoadStr(1582)) + "  ");
+  framed(kPanelDifference, "");
+  framed(kGeneralF, "");
+  framed(kSplitF, "");
+  framed(kPanelF, "F");
+  framed(kGeneralE, "");
+  framed(kSplitE, "");
+  framed(kPanelE, "E");
+  message_ = static_cast<MRStatic*>(add(new MRStatic(this, "", kMessage)));
+  edit(kPiece, 6, 0, MEdit::kText, 0, false);
+  day_ = edit(kDay, 2, 0, MEdit::kText, 0, false);
+  button(kSectionLookup, "&?");
+  section_ = edit(kSection, 8, cmd::SectionEnter, MEdit::kText, 0, true);
+  add(new MStatic(this, "", kSectionInfo));
+  button(kSectionView, "&V");
+  labelCode_ = edit(kLabelCode, 1, 0, MEdit::kText, 0, false);
+  add(new MStatic(this, "", kLabelCodeText));
+  label_ = edit(kLabel, 25, 0, MEdit::kText, 0, false);
+  button(kCreditButton, "&C");
+  debitF_ = edit(kDebitF, 12, cmd::DebitFEnter, MEdit::kSigned, 2, false);
+  debitE_ = edit(kDebitE, 12, cmd::DebitEEnter, MEdit::kSigned, 2, false);
+  framed(kLetterF, "F");
+  button(kDebitButton, "&D");
+  creditF_ = edit(kCreditF, 12, cmd::CreditFEnter, MEdit::kSigned, 2, false);
+  creditE_ = edit(kCreditE, 12, cmd::CreditEEnter, MEdit::kSigned, 2, false);
+  framed(kLetterE, "E");
+  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, "En Eur&os", 1)));
+  framed(kSense, LoadStr(66));
+
+  section_->SetKeyCommands(cmd::SectionPrior, cmd::SectionNext, cmd::SectionFirst, cmd::SectionLast,
+                           cmd::LignePrecedente, cmd::LigneSuivante);
+  section_->SetLeaveCommand(cmd::SectionLeave, ControlOf(kSectionLookup));
+  const unsigned leaves[4] = {cmd::DebitFLeave, cmd::CreditFLeave, cmd::DebitELeave, cmd::CreditELeave};
+  MEdit* amounts[4] = {debitF_, creditF_, debitE_, creditE_};
+  for (int i = 0; i < 4; ++i) {
+    amounts[i]->SetKeyCommands(0, 0, 0, 0, cmd::LignePrecedente, cmd::LigneSuivante);
+    amounts[i]->SetLeaveCommand(leaves[i], ControlOf(kDebitButton), ControlOf(kCreditButton));
+  }
+}
+
+TWSaiModDetJournauxAnal::~TWSaiModDetJournauxAnal() = default;
+
+gui::Window* TWSaiModDetJournauxAnal::ControlOf(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+MEdit* TWSaiModDetJournauxAnal::EditOf(int id) const { return dynamic_cast<MEdit*>(ControlOf(id)); }
+
+std::string TWSaiModDetJournauxAnal::TextOf(int id) const {
+  if (id == kEuros) return EurosChecked() ? "O" : "N";
+  if (auto* c = dynamic_cast<gui::Control*>(ControlOf(id))) return c->GetText();
+  return {};
+}
+
+gui::Handle TWSaiModDetJournauxAnal::ListHandle() const {
+  return RegistryChar(listSlot_) == '1' ? SlotHandle(listSlot_) : 0;
+}
+
+void TWSaiModDetJournauxAnal::PostToList(unsigned command) {
+  if (const gui::Handle list = ListHandle()) gui::PostCommand(list, command);
+}
+
+// ---- loading --------------------------------------------------------------------------------------------------
+
+void TWSaiModDetJournauxAnal::SetupWindow() {
+  CMDIModif::SetupWindow();
+  BuildToolbar(ContextCommands, true);
+  for (const auto& [id, w] : controls_)
+    if (auto* c = dynamic_cast<gui::Control*>(w)) c->SetFont(id == kSectionInfo || id == kLabelCodeText ? AssistFont : EntryFont);
+  if (!LoadLine()) {
+    // Gone, cancelled or held by another station (its notice was shown): the form closes without a word.
+    NoCheckFlag = true;
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  opened_ = true;
+  loading_ = false;
+  const std::pair<int, int> tips[] = {{kSectionLookup, 16323}, {kCreditButton, 16324}, {kDebitButton, 16325}};
+  for (const auto& [id, tip] : tips)
+    if (auto* b = dynamic_cast<MButton*>(ControlOf(id))) b->SetTip(LoadStr(tip));
+  if (auto* b = dynamic_cast<MButton*>(ControlOf(kSectionView))) b->SetTip("Visualiser le d\xE9tail du compte");
+  FocusOn(section_);
+}
+
+bool TWSaiModDetJournauxAnal::LoadLine() {
+  if (TableC50 == nullptr || TableC60 == nullptr || !EnsureGeneralFile()) return false;
+  if (!TableC50->isOpen && !TableC50->UseShared(PathC50(), L::kAnalyticTag)) return false;
+  if (!TableC60->isOpen && !TableC60->UseShared(PathC60(), LigneTri::kRecordTag)) return false;
+  if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
+  ::Table& c50 = *TableC50;
+  if (!SeekAnalyticRecord(c50, lineKey_) || c50.IsDeleted()) return false;
+  if (!LockRecord(c50, c50.RecordToText(L::BNUMA), 0)) return false;
+  holdsLine_ = true;
+
+  if (auto* p = dynamic_cast<gui::Control*>(ControlOf(kPanelPiece))) p->SetText(lineKey_.substr(7, 6) + "/" + lineKey_.substr(13, 8));
+  auto load = [](MEdit* e, const char* text) { e->SetValue(AllTrim(text), true); };
+  MEdit* piece = EditOf(kPiece);
+  load(piece, c50.GetField(L::BPIECE));
+  piece->EnableWindow(false);
+  load(day_, c50.GetField(L::BJOUR));
+  load(section_, c50.GetField(L::BCODE));
+  loadedSection_ = Padded(c50.GetField(L::BCODE), kSectionWidth);
+  if (!IsBlank(loadedSection_)) SetRegistryText(kRegistryLastSection, 8, loadedSection_);
+  load(labelCode_, c50.GetField(L::BCLIB));
+  load(label_, c50.GetField(L::BLIB));
+  const char entry = c50.GetField(L::BEURO)[0];
+  euros_->SetValue(entry == 'O' || entry == 'o' || euroOnly_, true);
+  const bool debit = c50.GetField(L::BSENS)[0] == 'D';
+  const long long francs = ToCents(c50.GetFieldNum(L::BMONTANTF)), euros = ToCents(c50.GetFieldNum(L::BMONTANTE));
+  (debit ? debitF_ : creditF_)->SetValue(AmountText(francs), true);
+  (debit ? debitE_ : creditE_)->SetValue(AmountText(euros), true);
+  (debit ? creditF_ : debitF_)->SetValue("", true);
+  (debit ? creditE_ : debitE_)->SetValue("", true);
+  SetSense(debit ? 'D' : 'C');
+  if (euroOnly_)
+    for (int id : {int(kEuros), int(kDebitF), int(kCreditF), int(kLetterF), int(kLetterE), int(kPanelF), int(kPanelE),
+                   int(kGeneralF), int(kSplitF)})
+      if (gui::Window* w = ControlOf(id)) w->Show(gui::SW_HIDE);
+  if (!IsBlank(loadedSection_)) ShowSection();
+  if (!IsBlank(labelCode_->GetText()) && TableC10 != nullptr && SeekC10(*TableC10, 'L', labelCode_->GetText()) &&
+      !TableC10->IsDeleted())
+    if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kLabelCodeText))) s->SetText(AllTrim(TableC10->GetField(3)));
+  ComputeSplitRemainder(true, false);
+  for (MEdit* e : {day_, labelCode_, label_}) e->EnableWindow(false);
+  if (roundingLine_ != 0) {
+    euros_->SetValue(roundingLine_ == 2, false);
+    gui::PostCommand(GetHandle(), cmd::SolderLigne);
+  }
+  EnableAmountFields();
+  return true;
+}
+
+// ---- form state -----------------------------------------------------------------------------------------------
+
+bool TWSaiModDetJournauxAnal::EurosChecked() const { return euros_ != nullptr && euros_->IsChecked(); }
+
+char TWSaiModDetJournauxAnal::Sense() const {
+  const std::string s = TextOf(kSense);
+  return !s.empty() && s[0] == 'D' ? 'D' : 'C';
+}
+
+void TWSaiModDetJournauxAnal::SetSense(char sense) {
+  if (auto* s = dynamic_cast<MEStatic*>(ControlOf(kSense))) {
+    s->SetText(LoadStr(sense == 'D' ? 66 : 67));
+    s->DrawFrame();
+  }
+}
+
+void TWSaiModDetJournauxAnal::Message(const std::string& text) {
+  if (message_ == nullptr) return;
+  message_->SetText(text);
+  message_->DrawFrame();
+}
+
+MEdit* TWSaiModDetJournauxAnal::AmountField(char sense, bool euros) const {
+  if (sense == 'D') return euros ? debitE_ : debitF_;
+  return euros ? creditE_ : creditF_;
+}
+
+void TWSaiModDetJournauxAnal::FocusOn(gui::Window* w) {
+  if (auto* e = dynamic_cast<MEdit*>(w)) {
+    e->FocusSelect(true);
+    e->SetSelection(0, -1);
+  } else if (w != nullptr && w->IsWindowEnabled()) {
+    w->SetFocus();
+  }
+}
+
+void TWSaiModDetJournauxAnal::EnableAmountFields() {
+  const bool euros = EurosChecked();
+  debitF_->EnableWindow(!euros);
+  creditF_->EnableWindow(!euros);
+  debitE_->EnableWindow(euros);
+  creditE_->EnableWindow(euros);
+}
+
+FormAmounts TWSaiModDetJournauxAnal::Amounts() const {
+  FormAmounts a;
+  a.sense = Sense();
+  a.francs = Cents(AmountField(a.sense, false));
+  a.euros = Cents(AmountField(a.sense, true));
+  return a;
+}
+
+bool TWSaiModDetJournauxAnal::IsModified() {
+  for (MEdit* e : {day_, section_, labelCode_, label_, debitF_, creditF_, debitE_, creditE_})
+    if (e != nullptr && e->IsModified()) return true;
+  return euros_ != nullptr && euros_->IsModified();
+}
+
+// ---- the section ------------------------------------------------------------------------------------------------
+
+// The section of the field found live in C30 (its record current): its name and balance beside it.
+bool TWSaiModDetJournauxAnal::ShowSection() {
+  const std::string code = SectionCode(section_->GetText());
+  ::Table* c30 = TableC30;
+  if (IsBlank(code) || c30 == nullptr || !c30->isOpen || !c30->Seek("C30CODE", code.c_str()) ||
+      c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != 'O')
+    return false;
+  // A code typed in small letters names the same section.
+  const std::string shown = RTrim(code.c_str());
+  if (section_->GetText() != shown) section_->SetValue(shown, false);
+  ShowAccountBalanceC30(dynamic_cast<gui::Static*>(ControlOf(kSectionInfo)), EurosChecked());
+  return true;
+}
+
+void TWSaiModDetJournauxAnal::SectionUnknown(int message) {
+  if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kSectionInfo))) s->SetText("???");
+  Message(LoadStr(message));
+  gui::MessageBeep(0);
+  FocusOn(section_);
+}
+
+void TWSaiModDetJournauxAnal::SectionEnter() {
+  ClearMessage();
+  const std::string text = RTrim(section_->GetText().c_str());
+  if (IsBlank(text)) {
+    SectionUnknown(16123);
+    return;
+  }
+  const char help = ProgramOption(4) == ' ' || ProgramOption(4) == 0 ? '*' : ProgramOption(4);
+  const std::size_t at = text.find(help);
+  if (at != std::string::npos) {
+    section_->SetValue(text.substr(0, at), false);
+    gui::PostCommand(GetHandle(), cmd::SectionLookup);
+    return;
+  }
+  if (!ShowSection()) {
+    SectionUnknown(16125);
+    return;
+  }
+  SetRegistryText(kRegistryLastSection, 8, SectionCode(text));
+  FocusOn(AmountField(Sense(), EurosChecked()));
+}
+
+void TWSaiModDetJournauxAnal::SectionLeave() {
+  if (ClosingFlag) return;
+  if (IsBlank(section_->GetText())) {
+    section_->SetValue(std::string(1, ProgramOption(4) == ' ' || ProgramOption(4) == 0 ? '*' : ProgramOption(4)), false);
+    SectionEnter();
+    return;
+  }
+  if (!ShowSection()) {
+    SectionUnknown(16125);
+    return;
+  }
+  SetRegistryText(kRegistryLastSection, 8, SectionCode(section_->GetText()));
+}
+
+void TWSaiModDetJournauxAnal::SectionLookup() {
+  auto* info = dynamic_cast<gui::Static*>(ControlOf(kSectionInfo));
+  const char answer = LookupC30Code(section_, cmd::SectionLookup, info);
+  if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
+  if (answer == kLookupFound) ShowAccountBalanceC30(info, EurosChecked());
+  else if (info != nullptr) info->SetText("???");
+  FocusOn(section_);
+}
+
+void TWSaiModDetJournauxAnal::SectionStep(unsigned id) {
+  auto* info = dynamic_cast<gui::Static*>(ControlOf(kSectionInfo));
+  bool done = false;
+  if (id == cmd::SectionFirst) done = FirstC30Code(section_, nullptr);
+  else if (id == cmd::SectionPrior) done = PriorC30Code(section_, nullptr);
+  else if (id == cmd::SectionNext) done = NextC30Code(section_, nullptr);
+  else done = LastC30Code(section_, nullptr);
+  if (done) ShowAccountBalanceC30(info, EurosChecked());
+}
+
+void TWSaiModDetJournauxAnal::SectionView() {
+  SetRegistryText(kRegistryLastSection, 8, SectionCode(section_->GetText()));
+  gui::SendCommand(MainWindowHandle, cmd::EtatCompte);
+}
+
+// ---- amounts -----------------------------------------------------------------------------------------------------
+
+void TWSaiModDetJournauxAnal::AmountChanged(int id) {
+  if (changing_ || loading_ || !opened_) return;
+  ClearMessage();
+  changing_ = true;
+  const bool debitSide = id == kDebitF || id == kDebitE;
+  if (debitSide && Sense() == 'C') {
+    creditF_->SetValue("", false);
+    creditE_->SetValue("", false);
+    SetSense('D');
+  } else if (!debitSide && Sense() == 'D') {
+    debitF_->SetValue("", false);
+    debitE_->SetValue("", false);
+    SetSense('C');
+  }
+  const char side = debitSide ? 'D' : 'C';
+  if (EurosChecked()) ConvertAmountByRate(*AmountField(side, true), *AmountField(side, false));
+  else ConvertAmountByInverseRate(*AmountField(side, false), *AmountField(side, true));
+  ComputeSplitRemainder(true, false);
+  changing_ = false;
+}
+
+void TWSaiModDetJournauxAnal::SwitchSense(char to) {
+  ClearMessage();
+  if (Sense() != to) {
+    changing_ = true;
+    for (bool euros : {false, true}) {
+      MEdit* from = AmountField(to == 'D' ? 'C' : 'D', euros);
+      AmountField(to, euros)->SetValue(from->GetText(), false);
+      from->SetValue("", false);
+    }
+    SetSense(to);
+    changing_ = false;
+    ComputeSplitRemainder(true, false);
+  }
+  FocusOn(AmountField(to, EurosChecked()));
+}
+
+void TWSaiModDetJournauxAnal::CurrencySwitch() {
+  if (euroOnly_) euros_->SetValue(true, false);
+  EnableAmountFields();
+  if (!IsBlank(section_->GetText())) FocusOn(AmountField(Sense(), EurosChecked()));
+  ComputeSplitRemainder(true, false);
+}
+
+void TWSaiModDetJournauxAnal::AmountEnter(unsigned id) {
+  ClearMessage();
+  ComputeSplitRemainder(true, false);
+  MEdit* field = id == cmd::DebitFEnter ? debitF_ : id == cmd::CreditFEnter ? creditF_ : id == cmd::DebitEEnter ? debitE_ : creditE_;
+  if (Cents(field) == 0) {
+    const bool debitSide = field == debitF_ || field == debitE_;
+    FocusOn(AmountField(debitSide ? 'C' : 'D', field == debitE_ || field == creditE_));
+    return;
+  }
+  ClearMessage();
+  if (Check() == kCheckInvalid) return;
+  AskOnClose = false;
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  const AfterAmount next = AfterAmountEntered(EurosChecked(), euroOnly_, remainderF_, remainderE_);
+  if (next.closeList) {
+    PostToList(cmd::Quitter);
+    return;
+  }
+  if (next.pending != 0) PendingRoundingLine = next.pending;
+  PostToList(cmd::CreerLigne);
+}
+
+// ---- balancing ---------------------------------------------------------------------------------------------------
+
+void TWSaiModDetJournauxAnal::ComputeSplitRemainder(bool useForm, bool detailed) {
+  if (TableC50 == nullptr || !TableC50->isOpen) return;
+  const FormAmounts form = Amounts();
+  const SplitRemainder r = entry::ComputeSplitRemainder(*TableC50, lineKey_, useForm ? &form : nullptr);
+  remainderF_ = r.RemainderFrancs();
+  remainderE_ = r.RemainderEuros();
+  auto set = [this](int id, const std::string& text) {
+    if (auto* s = dynamic_cast<MEStatic*>(ControlOf(id))) {
+      s->SetText(text);
+      s->DrawFrame();
+    }
+  };
+  const bool euros = EurosChecked();
+  set(kPanelDifference, "");
+  set(kPanelBalance, std::string(LoadStr(1582)) + " " + (euros ? "E" : "F"));
+  if (detailed) {
+    set(kGeneralF, PanelText(r.generalF + std::max(-remainderF_, 0LL)));
+    set(kSplitF, PanelText(r.splitF + std::max(remainderF_, 0LL)));
+    set(kGeneralE, PanelText(r.generalE + std::max(-remainderE_, 0LL)));
+    set(kSplitE, PanelText(r.splitE + std::max(remainderE_, 0LL)));
+  } else {
+    set(kGeneralF, PanelText(r.generalF));
+    set(kSplitF, PanelText(r.splitF));
+    set(kGeneralE, PanelText(r.generalE));
+    set(kSplitE, PanelText(r.splitE));
+  }
+  const long long off = euros ? r.generalE - r.splitE : r.generalF - r.splitF;
+  if (off != 0) set(kPanelDifference, AllTrim(FormatAmount(FromCents(off))));
+}
+
+void TWSaiModDetJournauxAnal::PutBalancingAmount(bool convert, long long francs, long long euros) {
+  changing_ = true;
+  for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) e->SetValue("", false);
+  const bool inEuros = EurosChecked();
+  const BalancingAmount b = BalancingAmountOf(inEuros, convert, francs, euros, rate_);
+  if (b.sense == 'D' || b.sense == 'C') {
+    SetSense(b.sense);
+    AmountField(b.sense, false)->SetValue(AmountText(b.francs), false);
+    AmountField(b.sense, true)->SetValue(AmountText(b.euros), false);
+  }
+  changing_ = false;
+  MEdit* field = AmountField(Sense(), inEuros);
+  field->FocusSelect(false);
+}
+
+void TWSaiModDetJournauxAnal::CmSolderLigne() {
+  ClearMessage();
+  ComputeSplitRemainder(false, true);
+  PutBalancingAmount(roundingLine_ == 0, -remainderF_, -remainderE_);
+  if (roundingLine_ != 0) section_->SetValue(RTrim(AnalyticRoundingSection().c_str()), false);
+  ClearMessage();
+  if (Check() == kCheckInvalid) return;
+  AskOnClose = false;
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  ComputeSplitRemainder(true, false);
+  const int rounding = RoundingAfterBalancing(EurosChecked(), euroOnly_, remainderF_, remainderE_);
+  if (rounding != 0) {
+    PendingRoundingLine = rounding;
+    PostToList(cmd::CreerLigne);
+  }
+}
+
+void TWSaiModDetJournauxAnal::CmSolderCompte() {
+  ClearMessage();
+  const std::string code = SectionCode(section_->GetText());
+  ::Table* c30 = TableC30;
+  if (IsBlank(code) || c30 == nullptr || !c30->isOpen || !c30->Seek("C30CODE", code.c_str()) ||
+      c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) == '#') {
+    gui::MessageBeep(0);
+    return;
+  }
+  // The loaded amounts are in the totals of the section the line was loaded with, and only there.
+  auto loaded = [](const MEdit* e) { return ToCents(Val(e->LoadedValue().c_str())); };
+  const long long loadedF = loaded(debitF_) - loaded(creditF_), loadedE = loaded(debitE_) - loaded(creditE_);
+  const auto [f, e] = SectionBalancingAmounts(ToCents(c30->GetFieldNum(9)), ToCents(c30->GetFieldNum(10)),
+                                              ToCents(c30->GetFieldNum(11)), ToCents(c30->GetFieldNum(12)),
+                                              code == loadedSection_, loadedF, loadedE);
+  PutBalancingAmount(true, f, e);
+  ComputeSplitRemainder(true, false);
+}
+
+// ---- validation and save ------------------------------------------------------------------------------------------
+
+// On a refusal the lines window selects the line again, and the form comes back.
+void TWSaiModDetJournauxAnal::ReselectInList() {
+  if (const gui::Handle list = ListHandle()) {
+    SetRegistryText(listSlot_ + 11, 92, "");
+    SetRegistryText(listSlot_ + 11, kSplitHeaderKeyLength, lineKey_);
+    gui::SendCommand(list, cmd::LigneRestore);
+  }
+  ActivateWindowHandle(0);
+}
+
+int TWSaiModDetJournauxAnal::Check() {
+  if (NoCheckFlag) return kCheckClose;
+  const std::string code = SectionCode(section_->GetText());
+  if (IsBlank(code)) {
+    ReselectInList();
+    SectionUnknown(16123);
+    return kCheckInvalid;
+  }
+  if (!ShowSection()) {
+    ReselectInList();
+    SectionUnknown(16125);
+    return kCheckInvalid;
+  }
+  // The sense carries the sign: an amount typed negative is refused.
+  for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) {
+    if (Cents(e) < 0) {
+      ReselectInList();
+      Message(LoadStr(16128));
+      gui::MessageBeep(0);
+      FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
+      return kCheckInvalid;
+    }
+  }
+  return IsModified() ? kCheckSave : kCheckClose;
+}
+
+bool TWSaiModDetJournauxAnal::Save() {
+  if (!IsModified()) return true;
+  AnalyticLineValues v;
+  v.day = day_->GetText();
+  v.section = RTrim(SectionCode(section_->GetText()).c_str());
+  v.labelCode = labelCode_->GetText();
+  v.label = label_->GetText();
+  v.inEuros = EurosChecked();
+  v.roundingLine = roundingLine_ != 0;
+  v.sense = Sense();
+  v.francs = Cents(AmountField(v.sense, false));
+  v.euros = Cents(AmountField(v.sense, true));
+  const AnalyticSaveOutcome outcome = SaveAnalyticLineRecord(*TableC50, *TableC60, lineKey_, v);
+  if (outcome == AnalyticSaveOutcome::LockRefused) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(16313), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  if (outcome == AnalyticSaveOutcome::Failed) return false;
+  // The section's balance in the status bar, in the dossier's main currency.
+  const bool euroMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
+  const std::string code = Padded(v.section, kSectionWidth);
+  ::Table* c30 = TableC30;
+  if (MessageBar != nullptr && c30 != nullptr && c30->isOpen && c30->Seek("C30CODE", code.c_str()) &&
+      c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#') {
+    const double balance = euroMain ? c30->GetFieldNum(10) - c30->GetFieldNum(12) : c30->GetFieldNum(9) - c30->GetFieldNum(11);
+    MessageBar->SetText(std::string(c30->GetField(1)) + " " + c30->GetField(2) + LoadStr(1582) + " " +
+                        LTrim(FormatAmount(balance)) + " " + LoadStr(euroMain ? 2277 : 2278));
+  }
+  ComputeSplitRemainder(true, false);
+  RefreshPartnerList(lineKey_, 92);
+  return true;
+}
+
+// ---- commands -------------------------------------------------------------------------------------------------------
+
+void TWSaiModDetJournauxAnal::CmQuitterLigne() {
+  ClearMessage();
+  if (ClosingFlag) return;
+  NoCheckFlag = true;
+  AskOnClose = false;
+  // A line whose section was never filled is not kept.
+  if (TableC50 != nullptr && TableC60 != nullptr && DropBlankAnalyticLine(*TableC50, *TableC60, lineKey_))
+    RefreshPartnerList(lineKey_, 92);
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+void TWSaiModDetJournauxAnal::CmEnregistrerLigne() {
+  ClearMessage();
+  if (ClosingFlag || Check() == kCheckInvalid) return;
+  AskOnClose = false;
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+void TWSaiModDetJournauxAnal::LeaveFor(unsigned command) {
+  ClearMessage();
+  if (ClosingFlag || Check() == kCheckInvalid) return;
+  AskOnClose = false;
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  PostToList(command);
+}
+
+void TWSaiModDetJournauxAnal::CmNouvelleLigne() {
+  if (PrintRunFlag || IsIconic()) return;
+  LeaveFor(cmd::CreerLigne);
+}
+void TWSaiModDetJournauxAnal::CmLignePrecedente() { LeaveFor(cmd::LignePrecedente); }
+void TWSaiModDetJournauxAnal::CmLigneSuivante() { LeaveFor(cmd::LigneSuivante); }
+
+// ---- focus, layout, end ---------------------------------------------------------------------------------------
+
+void TWSaiModDetJournauxAnal::EvSetFocus(gui::Handle lost) {
+  CMDIModif::EvSetFocus(lost);
+  if (!opened_) return;
+  if (!IsBlank(section_->GetText())) SetRegistryText(kRegistryLastSection, 8, SectionCode(section_->GetText()));
+  if (TableC50 != nullptr && TableC50->isOpen && TableC50->tag != L::kAnalyticTag) TableC50->SetOrder(L::kAnalyticTag);
+  SetActiveLinesWindowPosition(OwnSlot);
+  for (const auto& [id, w] : controls_)
+    if (w->HasFocus()) return;
+  FocusOn(section_);
+}
+
+void TWSaiModDetJournauxAnal::CleanupWindow() {
+  // The line's lock goes back and the sub-slot is free at once.
+  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && SeekAnalyticRecord(*TableC50, lineKey_)) UnlockRecord(*TableC50);
+  holdsLine_ = false;
+  if (OwnSlot > 0) SetRegistryText(OwnSlot, kSlotLength, "");
+  CMDIModif::CleanupWindow();
+}
+
+namespace {
+struct Place {
+  int id, col, row, span, kind, extra;
+};
+}  // namespace
+
+void TWSaiModDetJournauxAnal::ArrangeControls() {
+  const Place places[] = {
+      {kPiece, 1, 1, 7, grid::Text, 6},          {kDay, 8, 1, 4, grid::Text, 2},
+      {kSection, 12, 1, 10, grid::Text, 8},      {kSectionLookup, 22, 1, 3, grid::Button, 0},
+      {kSectionInfo, 25, 1, 24, grid::Label, 0}, {kSectionView, 49, 1, 3, grid::Button, 0},
+      {kLabelCode, 1, 2, 3, grid::Text, 1},      {kLabelCodeText, 4, 2, 8, grid::Label, 0},
+      {kLabel, 12, 2, 27, grid::Text, 25},
+      {kDebitButton, 1, 3, 3, grid::Button, 0},  {kDebitF, 4, 3, 13, grid::Text, 12},
+      {kCreditButton, 17, 3, 3, grid::Button, 0}, {kCreditF, 20, 3, 13, grid::Text, 12},
+      {kLetterF, 33, 3, 2, grid::Label, 0},
+      {kDebitE, 4, 4, 13, grid::Text, 12},       {kCreditE, 20, 4, 13, grid::Text, 12},
+      {kLetterE, 33, 4, 2, grid::Label, 0},      {kSense, 36, 4, 6, grid::Label, 0},
+      {kEuros, 1, 5, 11, grid::Fill, 0},         {kMessage, 12, 5, 27, grid::Label, 0},
+      {kPanelCaption, 44, 2, 12, grid::Label, 0}, {kPanelPiece, 56, 2, 15, grid::Label, 0},
+      {kPanelBalance, 44, 3, 7, grid::Label, 0}, {kPanelDifference, 51, 3, 12, grid::Label, 0},
+      {kPanelEmpty, 63, 3, 8, grid::Label, 0},
+      {kPanelF, 44, 4, 2, grid::Label, 0},       {kGeneralF, 46, 4, 12, grid::Label, 0},
+      {kSplitF, 58, 4, 13, grid::Label, 0},
+      {kPanelE, 44, 5, 2, grid::Label, 0},       {kGeneralE, 46, 5, 12, grid::Label, 0},
+      {kSplitE, 58, 5, 13, grid::Label, 0},
+  };
+  for (const Place& p : places) MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
+}
+
+// ---- messages and commands ------------------------------------------------------------------------------------
+
+std::intptr_t TWSaiModDetJournauxAnal::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
+  if (msg == gui::WM_COMMAND && lParam != 0 && code != gui::BN_CLICKED) {
+    const int id = static_cast<int>(wParam & 0xFFFF);
+    if (code == gui::EN_CHANGE && (id == kDebitF || id == kCreditF || id == kDebitE || id == kCreditE)) AmountChanged(id);
+    return 0;
+  }
+  return CMDIModif::WindowProc(msg, wParam, lParam);
+}
+
+bool TWSaiModDetJournauxAnal::EvCommand(unsigned id) {
+  if (ClosingFlag && id != cmd::Quitter) return CMDIModif::EvCommand(id);
+  switch (id) {
+    case cmd::SectionEnter: SectionEnter(); return true;
+    case cmd::SectionLeave: SectionLeave(); return true;
+    case cmd::SectionLookup: SectionLookup(); return true;
+    case cmd::SectionFirst: case cmd::SectionPrior: case cmd::SectionNext: case cmd::SectionLast: SectionStep(id); return true;
+    case cmd::SectionView: SectionView(); return true;
+    case cmd::DebitFEnter: case cmd::CreditFEnter: case cmd::DebitEEnter: case cmd::CreditEEnter: AmountEnter(id); return true;
+    case cmd::DebitFLeave: case cmd::CreditFLeave: case cmd::DebitELeave: case cmd::CreditELeave:
+      ClearMessage();
+      ComputeSplitRemainder(true, false);
+      return true;
+    case cmd::Euros: CurrencySwitch(); return true;
+    case cmd::DebitButton: SwitchSense('D'); return true;
+    case cmd::CreditButton: SwitchSense('C'); return true;
+    default: return CMDIModif::EvCommand(id);
+  }
+}
+
+const gui::ResponseTable& TWSaiModDetJournauxAnal::Table() {
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
+                                              .Command(cmd::Quitter, &TWSaiModDetJournauxAnal::CmQuitterLigne)
+                                              .Command(cmd::Enregistrer, &TWSaiModDetJournauxAnal::CmEnregistrerLigne)
+                                              .Command(cmd::SolderLigne, &TWSaiModDetJournauxAnal::CmSolderLigne)
+                                              .Command(cmd::SolderCompte, &TWSaiModDetJournauxAnal::CmSolderCompte)
+                                              .Command(cmd::CreerLigne, &TWSaiModDetJournauxAnal::CmNouvelleLigne)
+                                              .Command(cmd::LignePrecedente, &TWSaiModDetJournauxAnal::CmLignePrecedente)
+                                              .Command(cmd::LigneSuivante, &TWSaiModDetJournauxAnal::CmLigneSuivante)
+                                              .Enable(cmd::Quitter, &TWSaiModDetJournauxAnal::CeToujours)
+                                              .Enable(cmd::Enregistrer, &CMDIModif::CeEnregistrer)
+                                              .Enable(cmd::SolderLigne, &TWSaiModDetJournauxAnal::CeToujours)
+                                              .Enable(cmd::SolderCompte, &TWSaiModDetJournauxAnal::CeToujours)
+                                              .Enable(cmd::CreerLigne, &TWSaiModDetJournauxAnal::CeToujours)
+                                              .Enable(cmd::LignePrecedente, &TWSaiModDetJournauxAnal::CeToujours)
+                                              .Enable(cmd::LigneSuivante, &TWSaiModDetJournauxAnal::CeToujours);
+  return table;
+}
+
+// ---- command 20405 --------------------------------------------------------------------------------------------
+
+void CmModDetJournauxAnal() {
+  for (int offset : {kForm1, kForm2})
+    for (int k = 0; k < kSlotCount; ++k) {
+      const int position = SlotPosition(k) + offset;
+      if (RegistryChar(position) == 'R' && ActivateExistingChild(position)) return;
+    }
+  int form = 0;
+  for (int offset : {kForm2, kForm1}) {
+    for (int k = 0; k < kSlotCount && form == 0; ++k)
+      if (RegistryChar(SlotPosition(k) + offset) == '2') form = SlotPosition(k) + offset;
+    if (form != 0) break;
+  }
+  if (form == 0 || CommandWindow == nullptr) return;
+  const int list = form - TWSaiModDetJournauxAnal::kListOffset;
+  const std::string key = Padded(RegistryText(form + 11, kSplitHeaderKeyLength), kSplitHeaderKeyLength);
+  const std::string year = DecodeYear(key.substr(0, 2).c_str());
+  const std::string title = std::string(LoadStr(key[25] <= 'W' ? 16320 : 16321)) + RTrim(key.substr(4, 3).c_str()) +
+                            " en " + key.substr(2, 2) + "/" + (year.size() >= 2 ? year.substr(year.size() - 2) : year) +
+                            LoadStr(16302) + key.substr(13, 8);
+  auto* window = new TWSaiModDetJournauxAnal(CommandWindow, title, form, list);
+  SetChildIcon(*window, kIcon);
+  PlaceChildWindow(*window, 0, 3);
+  if (ProgramOption(3) != 'O') {
+    // The lower third of the client area, below the lines windows.
+    const gui::Rect client = CommandWindow->GetClientRect();
+    const int h = std::max(client.h, 300);
+    window->MoveWindow(gui::Rect{0, h - h / 3, std::max(client.w, 600), std::max(h / 3, 190)});
+  }
+  if (window->Create()) window->Show(gui::SW_SHOWNORMAL);
+  else delete window;
+  SetRegistryText(list, 1, "1");
+}

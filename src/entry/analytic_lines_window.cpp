@@ -1,0 +1,612 @@
+#include "entry/analytic_lines_window.h"
+
+#include <algorithm>
+
+#include "data/account_totals.h"
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/entry_state.h"
+#include "entry/core/journal_month.h"
+#include "entry/entry_commands.h"
+#include "platform/dbase/idapi.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/access_rights.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/progress.h"
+#include "shell/registry.h"
+
+using namespace entry;
+
+namespace {
+
+using L = LigneEcriture;
+
+namespace cmd {
+constexpr unsigned Annuler = 20029;
+constexpr unsigned Reactiver = 20031;
+constexpr unsigned Modifier = 20047;
+constexpr unsigned Rafraichir = 20057;
+constexpr unsigned ReCaler = 20071;
+constexpr unsigned CreerLigne = 20083;
+constexpr unsigned LignePrecedente = 20087;
+constexpr unsigned LigneRestore = 20089;
+constexpr unsigned LigneSuivante = 20091;
+constexpr unsigned Quitter = 20023;
+constexpr unsigned Visualiser = 20035;
+constexpr unsigned FormCommand = 20405;
+// Why the default split was not made, told once the window shows (the window's own, posted to itself).
+constexpr unsigned OpeningMessage = 24421;
+}  // namespace cmd
+
+constexpr int kRightsCreate = 2, kRightsModify = 3, kRightsCancel = 4;
+constexpr int kAmountWidth = 17;
+constexpr int kIcon = 1005;
+// Sub-slots of the analytic lines windows from a journal-entry slot's flag.
+constexpr int kLines1 = 88, kLines2 = 250;
+constexpr int kAccountText = 30;
+constexpr int kAccountTextRoom = 4000;
+
+std::string Padded(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+}  // namespace
+
+// ---- construction -------------------------------------------------------------------------------
+
+TWSaiBroDetJournauxAnal::TWSaiBroDetJournauxAnal(gui::MDIClient* parent, const std::string& title,
+                                                 const BrowseColumnTable* columns, int ownSlot, int partnerSlot)
+    : CMDIBrowse(parent, title, columns, ownSlot, kSlotLength, partnerSlot) {
+  key_ = SplitKey(RegistryText(ownSlot + 11, kKeyWidth));
+  linesKey_ = key_.LinesKey();
+  keyWidth = kKeyWidth;
+  helpContext = kHelpContext;
+  euroView_ = LastAnalyticEntryInEuros;
+  euroOnly_ = DossierIsEuroOnly();
+  toolbarCommands = {5, cmd::Quitter, cmd::Modifier, cmd::Annuler, cmd::Reactiver, cmd::CreerLigne};
+  listName = euroOnly_ ? "TWSaiBroDetJournauxAnalEuros" : "TWSaiBroDetJournauxAnal";
+  SetAccelerators(kAccelerators);
+  opened_ = EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kAnalyticTag) &&
+            Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag);
+  // The default split reads the account's text; the totals go to the sections.
+  if (opened_ && TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
+  if (opened_ && TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
+}
+
+TWSaiBroDetJournauxAnal::~TWSaiBroDetJournauxAnal() {
+  if (ActiveLinesWindowPosition() == ownSlot) SetActiveLinesWindowPosition(0);
+  // The window to come back to: the other axis's form or list, or the line form of the slot.
+  const int slot = SlotIndexOf(ownSlot - kLines1) >= 0 ? ownSlot - kLines1 : ownSlot - kLines2;
+  const bool first = slot + kLines1 == ownSlot;
+  const int other = slot + (first ? kLines2 : kLines1);
+  for (int position : {other + kFormOffset, other, slot + kPartnerOffset}) {
+    if (RegistryChar(position) == '1') {
+      SetActiveLinesWindowPosition(position);
+      break;
+    }
+  }
+  if (ActiveLinesWindowPosition() != 0) gui::PostCommand(MainWindowHandle, entry_cmd::ActiverSaisie);
+}
+
+BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euroOnly) {
+  const int e = euros ? 1 : 0;
+  const int shown = euros ? L::BMONTANTE : L::BMONTANTF, other = euros ? L::BMONTANTF : L::BMONTANTE;
+  BrowseColumnTable t = MakeColumnTable(euroOnly ? kCredit : kEntry, kBnuma);
+  DefineColumn(t, kMarker, 2, "", 'C', 'C', 0, 0, 0);
+  // The record's C50ANAL key, kept in the row (characters 8-37) and not shown.
+  DefineColumn(t, kBmois, 0, "BMOIS", 'C', 'C', L::BMOIS, 1, 4);
+  DefineColumn(t, kBjal, 0, "BJAL", 'C', 'C', L::BJAL, 1, 3);
+  DefineColumn(t, kBpiece, 0, "BPIECE", 'C', 'C', L::BPIECE, 1, 6);
+  DefineColumn(t, kBcg, 0, "BCG", 'C', 'C', L::BCG, 1, 8);
+  DefineColumn(t, kBnum, 0, "BNUM", 'C', 'C', L::BNUM, 1, 4);
+  DefineColumn(t, kBcle, 0, "BCLE", 'C', 'C', L::BCLE, 1, 1);
+  DefineColumn(t, kBnuma, 0, "BNUMA", 'C', 'C', L::BNUMA, 1, 4);
+  DefineColumn(t, kPiece, 6, "Pi\xE8" "ce", 'C', 'C', L::BPIECE, 1, 6);
+  DefineColumn(t, kNumber, 6, "Num\xE9" "ro", 'C', 'C', L::BNUMA, 1, 4);
+  DefineColumn(t, kDay, 4, "Jour", 'C', 'C', L::BJOUR, 1, 2);
+  DefineColumn(t, kSection, 9, "Compte", 'C', 'G', L::BCODE, 1, 8);
+  DefineColumn(t, kLabelCode, 0, "BCLIB", 'C', 'C', L::BCLIB, 1, 1);
+  DefineColumn(t, kLabelText, 7, "", 'C', 'C', L::BCLIB, 1, 7);
+  DefineColumn(t, kLabel, 22, "Libell\xE9", 'C', 'G', L::BLIB, 1, 25);
+  DefineColumn(t, kDebit, 9, LoadStr(2290 + e), 'C', 'D', shown, 1, kAmountWidth);
+  DefineColumn(t, kCredit, 9, LoadStr(2292 + e), 'C', 'D', shown, 1, kAmountWidth);
+  if (!euroOnly) {
+    DefineColumn(t, kOtherDebit, 9, LoadStr(2291 - e), 'C', 'D', other, 1, kAmountWidth);
+    DefineColumn(t, kOtherCredit, 9, LoadStr(2293 - e), 'C', 'D', other, 1, kAmountWidth);
+    DefineColumn(t, kEntry, 4, "Saisie", 'C', 'C', L::BEURO, 1, 1);
+  }
+  return t;
+}
+
+std::string TWSaiBroDetJournauxAnal::TitleOf(const SplitKey& key, bool euros) {
+  const std::string amount = AllTrim(key.Part(euros ? 79 : 65, 14).c_str());
+  const bool credit = !amount.empty() && amount[0] == '-';
+  return std::string(LoadStr(key.Axis() == 1 ? 16300 : 16301)) + RTrim(key.Part(5, 3).c_str()) + " en " +
+         key.Part(3, 2) + "/" + DecodeYear(key.Part(1, 2).c_str()) + LoadStr(16302) + key.Account() +
+         (credit ? " Cr " : " Db ") + amount;
+}
+
+void TWSaiBroDetJournauxAnal::SetupWindow() {
+  CMDIBrowse::SetupWindow();
+  if (!opened_) {
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  bool created = false;
+  const SplitOpening opening = KeepSplitHeader(*Lines(), *Sorts(), key_, &created);
+  if (opening != SplitOpening::Opened) {
+    // A general line cancelled since the form asked, another station's hold, or a refused write: nothing
+    // more is written and the window goes.
+    opened_ = false;
+    if (opening == SplitOpening::LineGone) {
+      gui::MessageBeep(0);
+      gui::MessageBox(this, LoadStr(16303), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    }
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  headerCreated_ = created;
+  if (created) MakeDefaultSplit();
+  if (!openingMessage_.empty()) gui::PostCommand(GetHandle(), cmd::OpeningMessage);
+  const long count = RefreshSplitLines(*Lines(), key_);
+  Store().totalRows = count;
+  FillRowsFromFirst(Store().rows, 0, Store().rowsPerPage);
+  Store().top = 0;
+  if (count > Store().rowsPerPage) ShowRowCount();
+  UpdateScroller();
+  if (count > 0) {
+    Store().selected = 1;
+    Repaint();
+    gui::PostCommand(GetHandle(), cmd::Modifier);
+  } else {
+    gui::PostCommand(GetHandle(), cmd::CreerLigne);
+  }
+}
+
+// The default split of the account's text, made the first time the split is opened.
+void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
+  ::Table* c20 = TableC20;
+  const std::string account = key_.Account();
+  if (c20 == nullptr || !c20->isOpen || !c20->Seek("C20CODE", account.c_str()) ||
+      c20->MatchKey(account.c_str(), 8, 1) != 'O')
+    return;
+  std::string text = c20->GetMemo(kAccountText, kAccountTextRoom);
+  if (IsBlank(text)) return;
+  DefaultSplitText parsed;
+  const DefaultSplitOutcome made =
+      entry::MakeDefaultSplit(*Lines(), *Sorts(), key_, text, TheDossierRecord.Parity(), euroView_, &parsed, &defaultMade_);
+  if (made == DefaultSplitOutcome::TextFault) {
+    const int reason = parsed.fault == SplitTextFault::NoSection     ? 16309
+                       : parsed.fault == SplitTextFault::LongSection ? 16310
+                                                                     : 16311;
+    openingMessage_ = std::string(LoadStr(16306)) + std::to_string(parsed.faultLine) + LoadStr(16307) +
+                      AllTrim(parsed.faultText.c_str()) + "\n   " + LoadStr(reason) + LoadStr(16308);
+  } else if (made == DefaultSplitOutcome::RateNotPositive) {
+    openingMessage_ = LoadStr(16312);
+  }
+  Lines()->SetOrder(L::kAnalyticTag);
+}
+
+void TWSaiBroDetJournauxAnal::CmOpeningMessage() {
+  if (openingMessage_.empty()) return;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, openingMessage_, LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  openingMessage_.clear();
+}
+
+std::intptr_t TWSaiBroDetJournauxAnal::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  // A key posted by the window to itself (the arrows of the line navigation).
+  if (msg == gui::WM_KEYDOWN) {
+    EvKeyDown(static_cast<int>(wParam), 1, 0);
+    return 0;
+  }
+  return CMDIBrowse::WindowProc(msg, wParam, lParam);
+}
+
+// ---- rows ---------------------------------------------------------------------------------------
+
+int TWSaiBroDetJournauxAnal::DeclaredAt(int k) const {
+  const BrowseColumnTable& c = Columns();
+  return k >= 1 && k < static_cast<int>(c.size()) ? static_cast<int>(c[static_cast<std::size_t>(k)].declared) : 0;
+}
+
+std::string TWSaiBroDetJournauxAnal::Cell(const std::string& row, int declared) const {
+  const BrowseColumnTable& c = Columns();
+  std::size_t pos = 6;
+  for (int k = 1; k <= ColumnCount(c); ++k) {
+    const BrowseColumn& col = c[static_cast<std::size_t>(k)];
+    const std::size_t len = col.field == 0 ? 1 : col.value2;
+    if (static_cast<int>(col.declared) == declared)
+      return pos < row.size() ? Padded(row.substr(pos, len), len) : std::string(len, ' ');
+    pos += len;
+  }
+  return {};
+}
+
+std::string TWSaiBroDetJournauxAnal::SelectedRow() const {
+  const int i = GetSelectedRowIndex();
+  return i == 0 ? std::string() : Store().rows[static_cast<std::size_t>(i - 1)];
+}
+
+bool TWSaiBroDetJournauxAnal::InSplit(::Table& t) const {
+  if (!t.isOpen || t.eof || t.bof) return false;
+  const char m = MatchSplitLines(t, linesKey_);
+  return m == 'O' || m == 'o';
+}
+
+bool TWSaiBroDetJournauxAnal::HasCurrentRecord(::Table* table) { return table != nullptr && InSplit(*table); }
+
+std::string TWSaiBroDetJournauxAnal::GetRecordKey(::Table* table, int start, int length, int) {
+  if (table == nullptr || !table->isOpen) return {};
+  std::string key;
+  for (int f : {L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM, L::BCLE, L::BNUMA}) key += table->GetField(f);
+  if (start > 1) key = key.size() >= static_cast<std::size_t>(start) ? key.substr(static_cast<std::size_t>(start - 1)) : "";
+  return Ordering().MapThroughOrderingTable(key.substr(0, static_cast<std::size_t>(std::max(length, 0))));
+}
+
+void TWSaiBroDetJournauxAnal::ReloadRow(BrowseRows& rows, int i, long recno) {
+  ::Table& t = *Lines();
+  if (t.isOpen && t.GoTo(recno)) BuildRowText(rows, i, recno, t.IsDeleted());
+}
+
+void TWSaiBroDetJournauxAnal::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
+  ::Table& t = *Lines();
+  if (!t.isOpen) return;
+  const int end = std::min(first + count, static_cast<int>(rows.size()));
+  bool more = true;
+  if (recno != 0) more = t.GoTo(recno) && t.Skip(1);
+  for (int i = first; i < end; ++i) {
+    if (!more || !InSplit(t)) {
+      for (int j = i; j < end; ++j) rows[static_cast<std::size_t>(j)].clear();
+      return;
+    }
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
+    more = t.Skip(1);
+  }
+}
+
+void TWSaiBroDetJournauxAnal::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
+  ::Table& t = *Lines();
+  if (!t.isOpen || !t.SeekNotBelow(L::kAnalyticTag, linesKey_.c_str())) {
+    for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) rows[static_cast<std::size_t>(i)].clear();
+    return;
+  }
+  FillRowsForward(rows, first, count, 0);
+}
+
+void TWSaiBroDetJournauxAnal::FillRowsFromLast(BrowseRows& rows, int last, int count) {
+  if (Store().totalRows <= count) return FillRowsFromFirst(rows, last - count + 1, count);
+  ::Table& t = *Lines();
+  if (!t.isOpen) return;
+  long lastRecord = 0;
+  for (bool more = t.SeekNotBelow(L::kAnalyticTag, linesKey_.c_str()); more && InSplit(t); more = t.Skip(1))
+    lastRecord = static_cast<long>(t.recordNumber);
+  if (lastRecord == 0 || !t.GoTo(lastRecord)) return;
+  for (int i = last; i > last - count; --i) {
+    if (i < 0 || i >= static_cast<int>(rows.size())) continue;
+    if (!InSplit(t)) {
+      for (int j = i; j > last - count; --j)
+        if (j >= 0 && j < static_cast<int>(rows.size())) rows[static_cast<std::size_t>(j)].clear();
+      return;
+    }
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
+    t.Skip(-1);
+  }
+}
+
+std::string TWSaiBroDetJournauxAnal::LabelText(char code) {
+  if (code == labelCode_ && !labelText_.empty()) return labelText_;
+  labelCode_ = code;
+  labelText_ = "???    ";
+  if (TableC10 != nullptr && TableC10->isOpen && SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
+    labelText_ = Padded(std::string(TableC10->GetField(4)).substr(0, 7), 7);
+  return labelText_;
+}
+
+std::string TWSaiBroDetJournauxAnal::GetCellText(int field, std::uint32_t start, std::uint32_t length, int column) {
+  ::Table& t = *Lines();
+  const char sense = t.GetField(L::BSENS)[0];
+  auto amount = [&](char side) {
+    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, t.GetFieldNum(field))) : std::string(kAmountWidth, ' ');
+  };
+  switch (DeclaredAt(column)) {
+    case kLabelText: return LabelText(t.GetField(L::BCLIB)[0]);
+    case kDebit: case kOtherDebit: return amount('D');
+    case kCredit: case kOtherCredit: return amount('C');
+    case kEntry: {
+      const char c = t.GetField(L::BEURO)[0];
+      return c >= 'a' && c <= 'z' ? "A" : (c == 'O' ? "E" : "F");
+    }
+    default: break;
+  }
+  const std::string text = t.GetField(field);
+  return Padded(start >= 1 && start <= text.size() ? text.substr(start - 1, length) : std::string(), length);
+}
+
+void TWSaiBroDetJournauxAnal::PositionOnRecord(long recno, int flag) {
+  ::Table* t = flag != 0 ? TableC50 : Lines();
+  if (t == nullptr) return;
+  if (flag != 0 && !t->isOpen) t->UseShared(PathC50(), L::kAnalyticTag);
+  if (t->isOpen) {
+    if (t->tag != L::kAnalyticTag) t->SetOrder(L::kAnalyticTag);
+    t->GoTo(recno);
+  }
+}
+
+void TWSaiBroDetJournauxAnal::SkipRecords(long count) {
+  if (Lines()->isOpen) Lines()->Skip(count);
+}
+
+void TWSaiBroDetJournauxAnal::CopySelectedCode() {
+  const std::string row = SelectedRow();
+  if (Busy() || row.empty()) {
+    gui::MessageBeep(0);
+    return;
+  }
+  PutTextOnClipboard(AllTrim(Cell(row, kSection).c_str()));
+}
+
+// ---- focus, click, closing -------------------------------------------------------------------------
+
+void TWSaiBroDetJournauxAnal::EvSetFocus(gui::Handle lost) {
+  CMDIBrowse::EvSetFocus(lost);
+  if (PrintRunFlag) return;
+  SetActiveLinesWindowPosition(ownSlot);
+  if (Lines()->isOpen && Lines()->tag != L::kAnalyticTag) Lines()->SetOrder(L::kAnalyticTag);
+}
+
+void TWSaiBroDetJournauxAnal::EvLButtonDown(unsigned modKeys, gui::Point p) {
+  if (Store().totalRows <= 0) return;
+  CMDIBrowse::EvLButtonDown(modKeys, p);
+  const std::string row = SelectedRow();
+  if (Busy() || row.empty()) return;
+  const std::string section = Cell(row, kSection);
+  SetRegistryText(kRegistryLastSection, 8, section);
+  ::Table* c30 = TableC30;
+  if (c30 == nullptr || !c30->isOpen || IsBlank(section)) return;
+  if (!c30->Seek("C30CODE", section.c_str()) || c30->MatchKey(section.c_str(), 8, 1) != 'O') return;
+  const double balance = euroView_ ? c30->GetFieldNum(10) - c30->GetFieldNum(12) : c30->GetFieldNum(9) - c30->GetFieldNum(11);
+  if (MessageBar != nullptr)
+    MessageBar->SetText(std::string(c30->GetField(1)) + " " + c30->GetField(2) + LoadStr(1582) + " " +
+                        LTrim(FormatAmount(balance)) + " " + LoadStr(euroView_ ? 2277 : 2278));
+}
+
+bool TWSaiBroDetJournauxAnal::CanClose() {
+  if (PrintRunFlag || IsIconic()) return false;
+  if (opened_) {
+    // Without a line number of its own, every line of the axis counts.
+    const SplitRemainder r = ComputeSplitRemainder(*Lines(), linesKey_, nullptr);
+    const long long offF = key_.Francs() - r.splitF, offE = key_.Euros() - r.splitE;
+    const std::string year = DecodeYear(key_.Part(1, 2).c_str());
+    const std::string where = RTrim(key_.Part(5, 3).c_str()) + std::string(LoadStr(835)) + key_.Part(3, 2) + "/" +
+                              (year.size() >= 2 ? year.substr(year.size() - 2) : year);
+    auto ask = [&](long long off, int words) {
+      ActivateBrowse();
+      gui::MessageBeep(0);
+      const std::string text = std::string(LoadStr(192)) + where + LoadStr(words) + FormatAmount(FromCents(off)) + LoadStr(180);
+      return gui::MessageBox(this, text, LoadStr(52), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
+    };
+    if (!euroOnly_ && offF != 0 && !ask(offF, 193)) return false;
+    if (offE != 0 && !ask(offE, 2327)) return false;
+  }
+  return CMDIBrowse::CanClose();
+}
+
+// ---- commands -----------------------------------------------------------------------------------------
+
+const gui::ResponseTable& TWSaiBroDetJournauxAnal::Table() {
+  static const gui::ResponseTable table =
+      gui::ResponseTable(&CMDIBrowse::Table())
+          .Command(cmd::Annuler, &TWSaiBroDetJournauxAnal::CmAnnuler)
+          .Command(cmd::Reactiver, &TWSaiBroDetJournauxAnal::CmReactiver)
+          .Command(cmd::Modifier, &TWSaiBroDetJournauxAnal::CmModifier)
+          .Command(cmd::CreerLigne, &TWSaiBroDetJournauxAnal::CmNouvelleLigne)
+          .Command(cmd::LignePrecedente, &TWSaiBroDetJournauxAnal::CmLignePrecedente)
+          .Command(cmd::LigneRestore, &TWSaiBroDetJournauxAnal::CmLigneRestore)
+          .Command(cmd::ReCaler, &TWSaiBroDetJournauxAnal::CmLigneRestore)
+          .Command(cmd::LigneSuivante, &TWSaiBroDetJournauxAnal::CmLigneSuivante)
+          .Command(cmd::Rafraichir, &TWSaiBroDetJournauxAnal::CmRafraichirLignes)
+          .Command(cmd::OpeningMessage, &TWSaiBroDetJournauxAnal::CmOpeningMessage)
+          .Enable(cmd::CreerLigne, &TWSaiBroDetJournauxAnal::CeNouvelleLigne)
+          .Enable(cmd::LignePrecedente, &TWSaiBroDetJournauxAnal::CeAlways)
+          .Enable(cmd::LigneRestore, &TWSaiBroDetJournauxAnal::CeAlways)
+          .Enable(cmd::LigneSuivante, &TWSaiBroDetJournauxAnal::CeAlways);
+  return table;
+}
+
+void TWSaiBroDetJournauxAnal::CeNouvelleLigne(gui::CommandEnabler& ce) {
+  ce.Enable(HasAccessRight(rightsFunction, kRightsCreate) && !Busy() && RegistryChar(partnerSlot) != '1');
+}
+
+std::uint32_t TWSaiBroDetJournauxAnal::SelectedLine() {
+  const long recno = PositionOnSelectedRow(0);
+  return recno > 0 && Lines()->recordNumber == static_cast<std::uint32_t>(recno) ? static_cast<std::uint32_t>(recno) : 0;
+}
+
+void TWSaiBroDetJournauxAnal::ShowRowAgain(std::uint32_t recno) {
+  for (int i = 0; i < Store().rowsPerPage; ++i) {
+    if (Store().RecordNumberOf(i) == static_cast<long>(recno)) {
+      ReloadRow(Store().rows, i, static_cast<long>(recno));
+      RepaintRow(i + 1);
+    }
+  }
+}
+
+// The analytic line form saved a line: the page is read again, a line cancelled by the save included.
+void TWSaiBroDetJournauxAnal::CmRafraichirLignes() {
+  RefreshTotal();
+  for (int i = 0; i < Store().rowsPerPage; ++i) {
+    const long recno = Store().RecordNumberOf(i);
+    if (recno != 0) ReloadRow(Store().rows, i, recno);
+  }
+  Repaint();
+}
+
+void TWSaiBroDetJournauxAnal::CmAnnuler() {
+  if (Busy() || !HasAccessRight(rightsFunction, kRightsCancel)) return;
+  const std::string row = SelectedRow();
+  const std::uint32_t recno = SelectedLine();
+  if (recno == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  // The line's lock goes back once it is written: its form may open it at once.
+  CancelSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()));
+  ShowRowAgain(recno);
+}
+
+void TWSaiBroDetJournauxAnal::CmReactiver() {
+  if (Busy() || !HasAccessRight(rightsFunction, kRightsCancel)) return;
+  const std::string row = SelectedRow();
+  const std::uint32_t recno = SelectedLine();
+  if (recno == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  ReactivateSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()));
+  ShowRowAgain(recno);
+}
+
+void TWSaiBroDetJournauxAnal::CmModifier() {
+  if (Busy() || !HasAccessRight(rightsFunction, kRightsModify)) return;
+  const std::string row = SelectedRow();
+  const long recno = PositionOnSelectedRow(1);
+  ::Table* c50 = TableC50;
+  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
+  // An exchange-rounding line keeps its amount.
+  const char entry = c50->GetField(L::BEURO)[0];
+  if (entry >= 'a' && entry <= 'z' && (c50->GetFieldNum(L::BMONTANTF) != 0 || c50->GetFieldNum(L::BMONTANTE) != 0)) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(16012), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
+  const std::string text = AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str());
+  if (!LockRecord(*c50, text.c_str(), 0)) return;
+  // The form locks the line itself when it loads it: the lock taken here only tested it.
+  if (c50->result != dbase::DBIERR_ALREADYLOCKED) UnlockRecord(*c50);
+  // The form's own sub-slot carries the request ("2", or "R" for the line it shows already).
+  OpenPartnerForm(linesKey_ + std::string(c50->GetField(L::BNUMA)), partnerSlot, cmd::FormCommand, partnerSlot);
+}
+
+void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
+  if (Busy() || !HasAccessRight(rightsFunction, kRightsCreate)) return;
+  NewSplitLine line;
+  long after = 0;
+  if (Store().totalRows > 0) {
+    const std::uint32_t recno = SelectedLine();
+    ::Table& t = *Lines();
+    if (recno == 0 || t.IsDeleted()) {
+      gui::MessageBeep(0);
+      return;
+    }
+    after = std::atol(t.GetField(L::BNUMA));
+    line.day = t.GetField(L::BJOUR);
+    line.labelCode = t.GetField(L::BCLIB);
+    line.label = t.GetField(L::BLIB);
+    line.sense = Cell(SelectedRow(), kDebit).find_first_of("123456789") != std::string::npos ? 'D' : 'C';
+  } else {
+    line.day = key_.Day();
+    line.labelCode = key_.LabelCode();
+    line.label = key_.Label();
+    line.sense = key_.Sense();
+  }
+  const long number = NextSplitLineNumber(*Lines(), *Sorts(), key_, after);
+  if (number < 0) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(number == kSplitRenumberTooLarge ? 16304 : 16305), LoadStr(52),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+    CmRafraichirLignes();
+    return;
+  }
+  line.number = StrZero(number, 4);
+  line.entry = euroView_ ? 'O' : 'N';
+  if (PendingRoundingLine != 0) line.entry = static_cast<char>(line.entry - 'A' + 'a');
+  if (!AppendSplitLine(*Lines(), *Sorts(), key_, line)) {
+    gui::MessageBeep(0);
+    return;
+  }
+  ++Store().totalRows;
+  RefreshTotal();
+  if (Store().totalRows > Store().rowsPerPage) ShowRowCount();
+  if (LocateRowByKey(Lines(), linesKey_ + line.number, 1, 1, 1)) gui::PostCommand(GetHandle(), cmd::Modifier);
+}
+
+// ---- line navigation ------------------------------------------------------------------------------------
+
+void TWSaiBroDetJournauxAnal::CmLigneRestore() {
+  const std::string key = RegistryText(ownSlot + 11, kSplitHeaderKeyLength);
+  // Only a line of this split: the header key the opening left there names none.
+  if (key.compare(0, kSplitLinesKeyLength, linesKey_) != 0 || IsBlank(key.substr(kSplitLinesKeyLength))) return;
+  LocateRowByKey(Lines(), key, 1, 1, 1);
+}
+
+void TWSaiBroDetJournauxAnal::CmLignePrecedente() {
+  if (SelectedLine() == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_UP);
+  gui::PostCommand(GetHandle(), cmd::Modifier);
+}
+
+void TWSaiBroDetJournauxAnal::CmLigneSuivante() {
+  if (SelectedLine() == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_DOWN);
+  gui::PostCommand(GetHandle(), cmd::Modifier);
+}
+
+// ---- command 20404 ----------------------------------------------------------------------------------------
+
+void CmBroDetJournauxAnal() {
+  for (int offset : {kLines1, kLines2})
+    for (int k = 0; k < kSlotCount; ++k) {
+      const int position = SlotPosition(k) + offset;
+      if (RegistryChar(position) == 'R' && ActivateExistingChild(position)) return;
+    }
+  int own = 0;
+  for (int offset : {kLines2, kLines1}) {
+    for (int k = 0; k < kSlotCount && own == 0; ++k)
+      if (RegistryChar(SlotPosition(k) + offset) == '2') own = SlotPosition(k) + offset;
+    if (own != 0) break;
+  }
+  if (own == 0 || CommandWindow == nullptr) return;
+  const SplitKey key(RegistryText(own + 11, TWSaiBroDetJournauxAnal::kKeyWidth));
+  const BrowseColumnTable columns = TWSaiBroDetJournauxAnal::DeclaredColumns(LastAnalyticEntryInEuros, DossierIsEuroOnly());
+  auto* window = new TWSaiBroDetJournauxAnal(CommandWindow, TWSaiBroDetJournauxAnal::TitleOf(key, LastAnalyticEntryInEuros),
+                                             &columns, own, own + TWSaiBroDetJournauxAnal::kFormOffset);
+  SetChildIcon(*window, kIcon);
+  PlaceChildWindow(*window, 0, -3);
+  if (ProgramOption(3) != 'O') {
+    // The upper two thirds of the client area, as wide as the columns; the line form below.
+    const gui::Rect client = CommandWindow->GetClientRect();
+    const int h = std::max(client.h, 300);
+    const int wanted = (TotalColumnWidth(window->Columns()) + 4) * CMDIBrowse::CharWidthPixels() + 40;
+    window->MoveWindow(gui::Rect{0, 0, std::min(wanted, std::max(client.w, 300)), h - h / 3});
+  }
+  // The two axes of one line stand one below the other.
+  const char mode = TheDossierRecord.AnalyticMode();
+  if (mode == '1' || mode == '2') {
+    const int down = key.Axis() == 1 ? 20 : 40;
+    const gui::Rect r = window->GetWindowRect();
+    window->MoveWindow(gui::Rect{r.x, r.y + down, r.w, std::max(r.h - down, 100)});
+  }
+  if (window->Create()) window->Show(gui::SW_SHOWNORMAL);
+  else delete window;
+  SetRegistryText(own, 1, "1");
+}

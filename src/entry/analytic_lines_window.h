@@ -1,0 +1,106 @@
+// TWSaiBroDetJournauxAnal: the analytic lines of one general line on one axis, opened by the line form through
+// a sub-slot of its journal-entry slot (L + 88 first axis, L + 250 second) and command 20404. At opening it
+// keeps the split's header in step with the general line, makes the default split from the account's text the
+// first time, and gives every line the general line's day and label; it adds lines after the selected one
+// (renumbering the axis when needed), cancels and reactivates them with their sections' totals, opens the
+// analytic line form on them (20405) and asks before it closes on a split that does not add up to the line.
+#pragma once
+
+#include <string>
+
+#include "entry/core/analytic_split.h"
+#include "framework/browse.h"
+#include "framework/edit_form.h"
+
+class TWSaiBroDetJournauxAnal : public CMDIBrowse {
+ public:
+  // Declared column numbers.
+  enum Column {
+    kMarker = 1, kBmois, kBjal, kBpiece, kBcg, kBnum, kBcle, kBnuma, kPiece, kNumber, kDay, kSection, kLabelCode,
+    kLabelText, kLabel, kDebit, kCredit, kOtherDebit, kOtherCredit, kEntry,
+  };
+  static constexpr int kKeyWidth = 92;
+  static constexpr int kSlotLength = 53;
+  static constexpr int kAccelerators = 1113;
+  static constexpr int kFormOffset = 121;   // the partner form's sub-slot
+  static constexpr int kHelpContext = 42;
+
+  TWSaiBroDetJournauxAnal(gui::MDIClient* parent, const std::string& title, const BrowseColumnTable* columns,
+                          int ownSlot, int partnerSlot);
+  ~TWSaiBroDetJournauxAnal() override;
+
+  // The columns the opener declares: the shown currency first; 17 columns in a euro-only dossier.
+  static BrowseColumnTable DeclaredColumns(bool euros, bool euroOnly);
+  // "Lignes Analytiques (1) " + journal + " en " + MM/YYYY + " Compte: " + account + " Db "/" Cr " + amount.
+  static std::string TitleOf(const entry::SplitKey& key, bool euros);
+
+  const entry::SplitKey& Key() const { return key_; }
+  bool EuroView() const { return euroView_; }
+  bool EuroOnly() const { return euroOnly_; }
+  // What the opening did: the header created, the default split's lines made.
+  bool HeaderCreated() const { return headerCreated_; }
+  long DefaultLinesMade() const { return defaultMade_; }
+  ::Table* Lines() { return GetTable(0); }
+  ::Table* Sorts() { return GetTable(1); }
+  int DeclaredAt(int k) const;
+  std::string Cell(const std::string& row, int declared) const;
+  std::string SelectedRow() const;
+
+  // ---- data source
+  bool HasCurrentRecord(::Table* table) override;
+  std::string GetRecordKey(::Table* table, int start, int length, int firstField) override;
+  void ReloadRow(BrowseRows& rows, int i, long recno) override;
+  void FillRowsForward(BrowseRows& rows, int first, int count, long recno) override;
+  void FillRowsFromFirst(BrowseRows& rows, int first, int count) override;
+  void FillRowsFromLast(BrowseRows& rows, int last, int count) override;
+  std::string GetCellText(int field, std::uint32_t start, std::uint32_t length, int column) override;
+  void PositionOnRecord(long recno, int flag) override;
+  void SkipRecords(long count) override;
+  void CopySelectedCode() override;
+
+  // ---- commands
+  void CmAnnuler();
+  void CmReactiver();
+  void CmModifier();
+  void CmNouvelleLigne();
+  void CmLignePrecedente();
+  void CmLigneRestore();
+  void CmLigneSuivante();
+  void CmRafraichirLignes();
+  void CmOpeningMessage();
+  void CeNouvelleLigne(gui::CommandEnabler& ce);
+  void CeAlways(gui::CommandEnabler& ce) { ce.Enable(true); }
+
+  void EvSetFocus(gui::Handle lost) override;
+  void EvLButtonDown(unsigned modKeys, gui::Point p) override;
+  bool CanClose() override;
+  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
+ protected:
+  void SetupWindow() override;
+
+ private:
+  bool InSplit(::Table& t) const;
+  std::uint32_t SelectedLine();
+  void ShowRowAgain(std::uint32_t recno);
+  std::string LabelText(char code);
+  void MakeDefaultSplit();
+
+  entry::SplitKey key_;
+  std::string linesKey_;    // characters 1-26 of the lines
+  bool euroView_ = false;
+  bool euroOnly_ = false;
+  bool opened_ = false;
+  bool headerCreated_ = false;
+  long defaultMade_ = 0;
+  std::string openingMessage_;
+  char labelCode_ = 0;
+  std::string labelText_;
+};
+
+// Command 20404: the analytic lines window a line form asked for (flag "2" in a sub-slot), or the one it
+// asked for again (flag "R") brought forward.
+void CmBroDetJournauxAnal();

@@ -1,0 +1,377 @@
+// The analytic split driven as a bookkeeper drives it, on a generated analytic dossier: a line's account
+// changed to one whose text names its split, its amount typed and Enter, and the analytic lines window and
+// its line form follow (20404, 20405); lines are added and renumbered, typed in their form, balanced against
+// the split in euros with the rounding line, balanced against a section, cancelled and reactivated in the
+// list; the list asks before it closes unbalanced. Another station is refused a line its form holds. In mode
+// "2" both axes open, one below the other. Bad account texts, a dossier rate of 0 and a general line
+// cancelled since the request get their message and write nothing.
+#include "line_form_fixture.h"
+
+#include "entry/analytic_line_form.h"
+#include "entry/analytic_lines_window.h"
+#include "support/other_process.h"
+
+namespace entry_test {
+namespace {
+
+using namespace analytic_form;
+
+constexpr int kLines1 = 88, kLines2 = 250;
+
+class AnalyticSplitTest : public LineFormTest {
+ protected:
+  DossierCurrency Currency() const override { return DossierCurrency::FrancMain; }
+  char AnalyticMode() const override { return '1'; }
+  // The split windows go first, an unbalanced split given up.
+  void TearDown() override {
+    for (int offset : {kLines1, kLines2}) {
+      if (auto* f = SplitForm(0, offset)) {
+        f->NoCheckFlag = true;
+        gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+        gui::ProcessPendingMessages();
+      }
+      if (auto* list = List(0, offset)) {
+        gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+        gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+        gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
+        gui::ProcessPendingMessages();
+      }
+    }
+    LineFormTest::TearDown();
+  }
+
+  // Before the dossier opens: a live debit line typed in francs on an analytic charge account, and another
+  // analytic charge account for it.
+  void ChooseLine() {
+    Table c20, c50;
+    ASSERT_TRUE(c20.OpenShared(folder_ + "c20je", "C20CODE", true));
+    ASSERT_TRUE(c50.OpenShared(folder_ + "c50je", L::kCodeTag, true));
+    std::vector<std::string> analytic;
+    for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1))
+      if (!c20.IsDeleted() && c20.GetField(1)[0] == '6' && std::string(c20.GetField(27)) == "O")
+        analytic.emplace_back(c20.GetField(1));
+    ASSERT_GE(analytic.size(), 2u);
+    for (bool more = c50.GoTop(L::kCodeTag); more && key_.empty(); more = c50.Skip(1)) {
+      const entry::LineRecord r = entry::ReadLineRecord(c50);
+      if (!r.live || r.key[0] != 'Z' || r.sense != 'D' || r.entry != 'N' || r.account[0] != '6') continue;
+      key_ = r.key;
+      month_ = r.key.substr(1, 7);
+      for (const std::string& a : analytic)
+        if (a != r.account) target_ = a;
+    }
+    ASSERT_FALSE(key_.empty());
+    std::string t = target_;
+    t.resize(8, ' ');
+    linesKey_ = key_.substr(1, 13) + t + key_.substr(20, 4) + "W";
+  }
+  void GiveText(const std::string& account, const std::string& text) {
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(folder_ + "c20je", "C20CODE"));
+    ASSERT_TRUE(c20.Seek("C20CODE", account.c_str()));
+    ASSERT_TRUE(c20.PutMemoText(30, text));
+    ASSERT_TRUE(c20.Commit());
+  }
+  void AddSection(const std::string& code) {
+    Table c30;
+    ASSERT_TRUE(c30.OpenShared(folder_ + "c30je", "C30CODE"));
+    ASSERT_TRUE(c30.AppendBlank());
+    c30.PutField(1, code.c_str());
+    c30.PutField(2, "Ecarts d'arrondis");
+    ASSERT_TRUE(c30.InsertRecord());
+    ASSERT_TRUE(c30.Commit());
+  }
+
+  // The line's account changed to the target and 1,000.00 francs typed: Enter asks for its split.
+  TWSaiBroDetJournauxAnal* AskSplit() {
+    TWSaiBroDetJournaux* w = Saisir(month_);
+    if (w == nullptr) return nullptr;
+    TWSaiModDetJournaux* f = Modify(w, key_);
+    if (f == nullptr) return nullptr;
+    FocusOnControl(f, line_form::kAccount);
+    Field(target_);
+    FocusOnControl(f, line_form::kDebitF);
+    Field("1000");
+    return List(0, kLines1);
+  }
+  static TWSaiBroDetJournauxAnal* List(int k, int offset) {
+    const int p = entry::SlotPosition(k) + offset;
+    if (RegistryChar(p) != '1') return nullptr;
+    return dynamic_cast<TWSaiBroDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(p)));
+  }
+  static TWSaiModDetJournauxAnal* SplitForm(int k = 0, int offset = kLines1) {
+    const int p = entry::SlotPosition(k) + offset + TWSaiBroDetJournauxAnal::kFormOffset;
+    if (RegistryChar(p) != '1') return nullptr;
+    return dynamic_cast<TWSaiModDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(p)));
+  }
+  // A field of the analytic form typed over and Enter.
+  static void Into(TWSaiModDetJournauxAnal* f, int id, const std::string& text) {
+    if (gui::Window* w = f->ControlOf(id)) w->SetFocus();
+    gui::ProcessPendingMessages();
+    Field(text);
+  }
+  // A section's totals (cents: debit F, debit E, credit F, credit E).
+  std::array<long long, 4> SectionTotals(const std::string& code) {
+    Table c30;
+    EXPECT_TRUE(c30.OpenShared(PathC30(), "C30CODE", true));
+    std::string key = code;
+    key.resize(8, ' ');
+    if (!c30.Seek("C30CODE", key.c_str())) return {0, 0, 0, 0};
+    return {ToCents(c30.GetFieldNum(9)), ToCents(c30.GetFieldNum(10)), ToCents(c30.GetFieldNum(11)),
+            ToCents(c30.GetFieldNum(12))};
+  }
+  // The analytic line of a number: section, sense, amounts, entry letter, live.
+  struct Split {
+    std::string section;
+    char sense = ' ';
+    long long francs = 0, euros = 0;
+    char entry = ' ';
+    bool live = false;
+  };
+  Split SplitLine(const std::string& number) {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kAnalyticTag, true));
+    Split s;
+    if (!entry::SeekAnalyticRecord(c50, linesKey_ + number)) return s;
+    s.section = RTrim(c50.GetField(L::BCODE));
+    s.sense = c50.GetField(L::BSENS)[0];
+    s.francs = ToCents(c50.GetFieldNum(L::BMONTANTF));
+    s.euros = ToCents(c50.GetFieldNum(L::BMONTANTE));
+    s.entry = c50.GetField(L::BEURO)[0];
+    s.live = !c50.IsDeleted();
+    return s;
+  }
+  static void Select(TWSaiBroDetJournauxAnal* list, const std::string& key) {
+    ASSERT_TRUE(list->LocateRowByKey(list->Lines(), key, 1, 1, 1)) << key;
+  }
+
+  std::string key_, month_, target_, linesKey_;
+};
+
+// From the line to its split and through it: the default split, a second opening, new lines, the euro
+// balancing and its rounding line, a section balanced, cancel and reactivate, the unbalanced close, and the
+// lock of a line open in its form.
+TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
+  ChooseLine();
+  GiveText(target_, "Ventilation du compte\r\nCA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
+  AddSection("ZARRONDI");
+  const std::string split = linesKey_;
+  const std::string path = folder_ + "c50je";
+  test_support::OtherProcess station([path, split](char cmd) {
+    static Table t;
+    if (!t.isOpen && !t.OpenShared(path, L::kAnalyticTag)) return false;
+    if (!entry::SeekAnalyticRecord(t, split + "0020")) return false;
+    return cmd == 'l' ? LockRecord(t, nullptr, 0) : UnlockRecord(t);
+  });
+  Open();
+  TWSaiBroDetJournauxAnal* list = AskSplit();
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  EXPECT_TRUE(list->HeaderCreated());
+  EXPECT_EQ(list->DefaultLinesMade(), 2);
+  EXPECT_EQ(list->Store().totalRows, 2);
+  EXPECT_EQ(list->GetCaption().substr(0, 23), "Lignes Analytiques (1) ");
+  EXPECT_NE(list->GetCaption().find(" Db 1000.00"), std::string::npos) << list->GetCaption();
+  const Split artas = SplitLine("0001"), ventes = SplitLine("0002");
+  EXPECT_EQ(artas.section, "CH-ARTAS");
+  EXPECT_EQ(artas.francs, 60000);
+  EXPECT_EQ(artas.euros, ToCents(Round(2, 600.0 / 6.55957)));
+  EXPECT_EQ(ventes.section, "VENTES");
+  EXPECT_EQ(ventes.francs, 40000);
+  EXPECT_EQ(SectionTotals("CH-ARTAS")[0], 60000);
+  EXPECT_EQ(SectionTotals("VENTES")[0], 40000);
+  for (unsigned char c : list->SelectedRow()) EXPECT_TRUE(c >= 0x20 || c == 0) << "a control character in the row";
+  // The form opened on the first line.
+  TWSaiModDetJournauxAnal* f = SplitForm();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->LineKey(), split + "0001");
+  EXPECT_EQ(f->TextOf(kSection), "CH-ARTAS");
+  EXPECT_EQ(f->GetCaption().substr(0, 21), "Ligne Analytique (1) ");
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_split");
+  ExpectInvariants("after the default split");
+
+  // The line form's split check reads what the window wrote: the split adds up.
+  EXPECT_TRUE(entry::AnalyticSplitBalances(*TableC50, key_, target_, false, 100000,
+                                           ToCents(Round(2, 1000.0 / 6.55957)), true));
+
+  // The first line typed in euros: 50.00, its francs converted; the rest asked as a new line after it, the
+  // axis renumbered.
+  static_cast<MCheckBox*>(f->ControlOf(kEuros))->SetValue(true, false);
+  Send(f, kEuros);
+  Into(f, kDebitE, "50");
+  EXPECT_EQ(SplitLine("0010").euros, 5000);
+  EXPECT_EQ(SplitLine("0010").francs, 32798);
+  EXPECT_EQ(SplitLine("0020").section, "VENTES");
+  f = SplitForm();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(f->LineKey(), split + "0011");
+  EXPECT_EQ(f->TextOf(kSection), "");
+  // Its section, then "Solder la Pièce" in euros: 41.47 and its 272.03 francs leave a franc cent, which a
+  // rounding line on "ZARRONDI" takes.
+  Into(f, kSection, "atelier");
+  EXPECT_EQ(f->TextOf(kSection), "ATELIER");
+  static_cast<MCheckBox*>(f->ControlOf(kEuros))->SetValue(true, false);
+  Send(f, kEuros);
+  Send(f, 20077);
+  const Split rest = SplitLine("0011");
+  EXPECT_EQ(rest.section, "ATELIER");
+  EXPECT_EQ(rest.euros, 15245 - 5000 - 6098);
+  EXPECT_EQ(rest.francs, ToCents(Round(2, FromCents(rest.euros) * 6.55957)));
+  const Split rounding = SplitLine("0012");
+  EXPECT_EQ(rounding.section, "ZARRONDI");
+  EXPECT_EQ(rounding.entry, 'n');
+  EXPECT_EQ(rounding.euros, 0);
+  const long long cent = 100000 - 32798 - 40000 - rest.francs;
+  EXPECT_EQ(rounding.sense == 'D' ? rounding.francs : -rounding.francs, cent);
+  EXPECT_EQ(std::abs(cent), 1);
+  ExpectInvariants("after the rounding line");
+
+  // "Solder le Compte" on another section than the loaded one: its whole balance, reversed.
+  Select(list, split + "0020");
+  Send(list, browse_cmd::Modifier);
+  f = SplitForm();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(f->LineKey(), split + "0020");
+  Into(f, kSection, "BUREAU");
+  const auto bureau = SectionTotals("BUREAU");
+  Send(f, 20081);
+  const bool inEuros = f->TextOf(kEuros) == "O";
+  const long long balance = inEuros ? bureau[1] - bureau[3] : bureau[0] - bureau[2];
+  const int side = inEuros ? (balance > 0 ? kCreditE : kDebitE) : (balance > 0 ? kCreditF : kDebitF);
+  EXPECT_EQ(f->TextOf(side), AllTrim(FormatNumber(14, 2, false, FromCents(std::abs(balance)))));
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_line_form");
+  // While the form holds the line, another station is refused it.
+  EXPECT_FALSE(station.Do('l'));
+  Send(f, 20023);
+  EXPECT_EQ(SplitForm(), nullptr);
+  EXPECT_EQ(SplitLine("0020").section, "VENTES") << "Quitter keeps the stored line";
+  EXPECT_TRUE(station.Do('l')) << "free once the form closed";
+  EXPECT_TRUE(station.Do('u'));
+
+  // Cancelled and reactivated in the list, the line opens in its form at once, with no lock notice.
+  const auto ventesBefore = SectionTotals("VENTES");
+  Send(list, 20029);
+  EXPECT_FALSE(SplitLine("0020").live);
+  EXPECT_EQ(SectionTotals("VENTES")[0], ventesBefore[0] - 40000);
+  // Closing it unbalanced asks; "Non" keeps it open.
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+  ASSERT_FALSE(gui::ModalSeam::Shown().empty());
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("n'est pas \xE9quilibr\xE9" "e en Francs"), std::string::npos)
+      << gui::ModalSeam::Shown()[0].text;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "analytic_unbalanced");
+  ASSERT_EQ(List(0, kLines1), list) << "the window stays on Non";
+  Send(list, 20031);
+  EXPECT_TRUE(SplitLine("0020").live);
+  EXPECT_EQ(SectionTotals("VENTES"), ventesBefore);
+  Notices().clear();
+  Send(list, browse_cmd::Modifier);
+  f = SplitForm();
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(f->HoldsLine());
+  EXPECT_TRUE(Notices().empty()) << Notices().front();
+  Send(f, 20023);
+
+  // Balanced again: the list closes without a question; a second opening makes nothing more.
+  gui::ModalSeam::Reset();
+  gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(List(0, kLines1), nullptr) << test_support::ShownTexts();
+  TWSaiModDetJournaux* line = Form();
+  ASSERT_NE(line, nullptr);
+  Send(line, line_form::kAnalytic);
+  list = List(0, kLines1);
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  EXPECT_FALSE(list->HeaderCreated());
+  EXPECT_EQ(list->Store().totalRows, 4);
+  ExpectInvariants("at the end");
+}
+
+// Bad account texts and a dossier rate of 0: a message that says why, no analytic line made, and the window
+// asks for a first empty line instead, which "Quitter" drops.
+struct BadCase {
+  const char* text;
+  double rate;
+  const char* message;
+};
+class SplitTextInputTest : public AnalyticSplitTest, public ::testing::WithParamInterface<BadCase> {};
+
+TEST_P(SplitTextInputTest, AMessageAndNothingWritten) {
+  ChooseLine();
+  GiveText(target_, GetParam().text);
+  Open();
+  if (GetParam().rate == 0) TheDossierRecord.SetParity(0);
+  gui::ModalSeam::Reset();
+  TWSaiBroDetJournauxAnal* list = AskSplit();
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(list->DefaultLinesMade(), 0);
+  EXPECT_NE(test_support::ShownTexts().find(GetParam().message), std::string::npos) << test_support::ShownTexts();
+  EXPECT_EQ(SectionTotals("VENTES"), (std::array<long long, 4>{0, 0, 0, 0}));
+  TWSaiModDetJournauxAnal* f = SplitForm();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->LineKey(), linesKey_ + "0001");
+  Send(f, 20023);
+  EXPECT_FALSE(SplitLine("0001").live);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, SplitTextInputTest,
+                         ::testing::Values(BadCase{"CA1=\r\nCA1=VENTES", 6.55957, "la section manque"},
+                                           BadCase{"CA1=VENTES %=abc", 6.55957, "n'est pas un nombre"},
+                                           BadCase{"CA1=VENTES %=40", 0, "La parit\xE9 Francs / Euros du dossier est nulle"}));
+
+// A request naming a general line cancelled since: the message, the window gone, nothing written.
+TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
+  ChooseLine();
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(month_);
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(w->LocateRowByKey(w->Lines(), key_, 1, 1, 1));
+  Send(w, 20029);
+  const std::uint32_t records = [&] {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+    return c50.RecCount();
+  }();
+  const entry::SplitKey request = entry::SplitKey::Of(key_, target_, 'V', "01", " ", "Libell\xE9", 100000, 15245);
+  const int position = entry::SlotPosition(0) + kLines1;
+  SetRegistryText(position + 11, 92, request.Text());
+  SetRegistryText(position, 1, "2");
+  gui::ModalSeam::Reset();
+  Menu(entry_cmd::BroDetJournauxAnal);
+  EXPECT_NE(test_support::ShownTexts().find("annul\xE9" "e ou n'existe plus"), std::string::npos) << test_support::ShownTexts();
+  EXPECT_EQ(List(0, kLines1), nullptr);
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+  EXPECT_EQ(c50.RecCount(), records);
+}
+
+// Mode "2": the two axes of one line open together, the second 20 pixels below the first.
+class TwoAxesTest : public AnalyticSplitTest {
+ protected:
+  char AnalyticMode() const override { return '2'; }
+};
+
+TEST_F(TwoAxesTest, BothAxesOpenOneBelowTheOther) {
+  ChooseLine();
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(month_);
+  ASSERT_NE(w, nullptr);
+  TWSaiModDetJournaux* f = Modify(w, key_);
+  ASSERT_NE(f, nullptr);
+  Send(f, line_form::kAnalytic);
+  TWSaiBroDetJournauxAnal* first = List(0, kLines1);
+  TWSaiBroDetJournauxAnal* second = List(0, kLines2);
+  ASSERT_NE(first, nullptr) << test_support::ShownTexts();
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(first->Key().Axis(), 1);
+  EXPECT_EQ(second->Key().Axis(), 2);
+  EXPECT_FALSE(first->HeaderCreated()) << "the generated split is found";
+  EXPECT_GT(first->Store().totalRows, 0);
+  EXPECT_GT(second->Store().totalRows, 0);
+  EXPECT_EQ(second->GetWindowRect().y - first->GetWindowRect().y, 20);
+  EXPECT_EQ(second->GetCaption().substr(0, 23), "Lignes Analytiques (2) ");
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_two_axes");
+}
+
+}  // namespace
+}  // namespace entry_test
