@@ -342,6 +342,22 @@ for code_ in sections:
     if code_ not in section_codes and not (invariants_only and sections[code_] == [0, 0, 0, 0]):
         fault('section %r of the lines is not in C30' % code_)
 
+# The default splits in the texts of the analytic accounts: per axis, sections of C30 whose parts make 100 %.
+if not invariants_only and axes:
+    tag = re.compile(r'CA([12])=([^\r\n%]*)(?:%=\s*([0-9.,]+))?')
+    for a in c20:
+        if a['CANALYT'] != 'O':
+            continue
+        memo = a['CTEXTE'] or ''
+        parts = defaultdict(float)
+        for m in tag.finditer(memo[:memo.rfind('\r\n') + 2]):
+            section = m.group(2).strip()
+            if section not in section_codes:
+                fault('account %s: section %r of its text is not in C30' % (a['CCODE'], section))
+            parts[int(m.group(1))] += float((m.group(3) or '100').replace(',', '.'))
+        if sorted(parts) != list(range(1, axes + 1)) or any(abs(p - 100) > 1e-9 for p in parts.values()):
+            fault('account %s: default split %r' % (a['CCODE'], dict(parts)))
+
 check_sort_records()
 
 # Account totals.

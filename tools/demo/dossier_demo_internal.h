@@ -276,6 +276,9 @@ bool WriteCodeLists(Table& c10, const std::string& siren);
 bool WriteChart(const std::string& c20Path, std::vector<Account>& accounts, const DemoOptions& options);
 // Writes the analytic sections into the empty C30, with their addresses, previous-year amounts and budgets.
 bool WriteSections(const std::string& c30Path, const std::vector<Section>& sections, const DemoOptions& options);
+// Writes into the text of each analytic account of C20 its default split ("CA1=", "CA2=" with "%=") over the
+// sections of its axes (dossier_demo_split_texts.cpp).
+bool WriteSplitTexts(const std::string& c20Path, const std::vector<Account>& accounts, int axes);
 // Builds every tag of a table written in bulk, the table held exclusively.
 bool RebuildTags(const std::string& path);
 
