@@ -22,6 +22,11 @@ class AnalyticSplitTest : public LineFormTest {
  protected:
   DossierCurrency Currency() const override { return DossierCurrency::FrancMain; }
   char AnalyticMode() const override { return '1'; }
+  void SetUp() override {
+    LineFormTest::SetUp();
+    LastAnalyticEntryInEuros = false;
+    PendingRoundingLine = 0;
+  }
   // The split windows go first, an unbalanced split given up.
   void TearDown() override {
     for (int offset : {kLines1, kLines2}) {
@@ -345,6 +350,24 @@ TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
   EXPECT_EQ(c50.RecCount(), records);
 }
 
+// The sense carries the sign: an amount typed negative is refused with the message on the form's line, the
+// focus on the amount, and the stored line kept.
+TEST_F(AnalyticSplitTest, ANegativeAmountIsRefused) {
+  ChooseLine();
+  GiveText(target_, "CA1=VENTES");
+  Open();
+  ASSERT_NE(AskSplit(), nullptr) << test_support::ShownTexts();
+  TWSaiModDetJournauxAnal* f = SplitForm();
+  ASSERT_NE(f, nullptr);
+  const int amount = f->TextOf(kEuros) == "O" ? kDebitE : kDebitF;
+  Into(f, amount, "-250");
+  ASSERT_EQ(SplitForm(), f) << "the form stays";
+  EXPECT_EQ(f->TextOf(kMessage), "Un Montant ne peut \xEAtre n\xE9gatif: le sens D\xE9" "bit ou Cr\xE9" "dit le donne");
+  EXPECT_TRUE(f->ControlOf(amount)->HasFocus());
+  EXPECT_EQ(SplitLine("0001").francs, 100000);
+  EXPECT_EQ(SectionTotals("VENTES")[0], 100000);
+}
+
 // Mode "2": the two axes of one line open together, the second 20 pixels below the first.
 class TwoAxesTest : public AnalyticSplitTest {
  protected:
@@ -371,6 +394,32 @@ TEST_F(TwoAxesTest, BothAxesOpenOneBelowTheOther) {
   EXPECT_EQ(second->GetWindowRect().y - first->GetWindowRect().y, 20);
   EXPECT_EQ(second->GetCaption().substr(0, 23), "Lignes Analytiques (2) ");
   test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_two_axes");
+}
+
+
+// A dossier gone back to one axis: opening a line in its form removes its second-axis records and takes their
+// amounts off their sections.
+TEST_F(TwoAxesTest, OneAxisLeftRemovesTheSecond) {
+  ChooseLine();
+  Open();
+  TheDossierRecord.SetAt(DossierRecord::kAnalyticModePos, '1');
+  TWSaiBroDetJournaux* w = Saisir(month_);
+  ASSERT_NE(w, nullptr);
+  ASSERT_NE(Modify(w, key_), nullptr);
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kAnalyticTag, true));
+  const std::string general = key_.substr(1, 13);
+  long live = 0, second = 0;
+  for (bool more = c50.SeekNotBelow(L::kAnalyticTag, general.c_str()); more; more = c50.Skip(1)) {
+    if (std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + c50.GetField(L::BPIECE) != general) break;
+    const char kind = c50.GetField(L::BCLE)[0];
+    if (kind != 'X' && kind != 'Y') continue;
+    ++second;
+    if (!c50.IsDeleted()) ++live;
+  }
+  EXPECT_GT(second, 0);
+  EXPECT_EQ(live, 0) << "no second-axis record stays live";
+  ExpectInvariants("after the second axis went");
 }
 
 }  // namespace

@@ -189,6 +189,19 @@ TEST_F(SplitTest, TheDefaultSplitOfTheAccountText) {
   EXPECT_EQ(SplitLines(key).size(), 2u);
   // The split adds up to the line in francs.
   EXPECT_EQ(ComputeSplitRemainder(c50, key.LinesKey(), nullptr).RemainderFrancs(), 0);
+
+  // Short codes before line breaks: no control character reaches a section code, in C30 or in C50.
+  const SplitKey other = FreeLine(false, 100000, 1);
+  ASSERT_EQ(KeepSplitHeader(c50, c60, other, nullptr), SplitOpening::Opened);
+  ASSERT_EQ(MakeDefaultSplit(c50, c60, other, "CA1=S1\r\nCA1=S2\n%=40\rCA1=S3", 6.55957, false), DefaultSplitOutcome::Made);
+  EXPECT_EQ(SplitLines(other), (std::vector<std::pair<std::string, std::string>>{{"0001", "S1"}, {"0002", "S2"}, {"0003", "S3"}}));
+  auto clean = [](const std::string& code) {
+    return std::none_of(code.begin(), code.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  };
+  for (std::uint32_t r = 1; r <= TableC30->RecCount(); ++r)
+    if (TableC30->GoTo(r)) EXPECT_TRUE(clean(TableC30->GetField(1))) << r;
+  for (std::uint32_t r = 1; r <= c50.RecCount(); ++r)
+    if (c50.GoTo(r)) EXPECT_TRUE(clean(c50.GetField(L::BCODE))) << r;
   ExpectInvariants("after the default split");
 }
 
