@@ -9,6 +9,7 @@
 
 #include "entry/analytic_line_form.h"
 #include "entry/analytic_lines_window.h"
+#include "framework/lookup_dialog.h"
 #include "support/other_process.h"
 
 namespace entry_test {
@@ -61,6 +62,7 @@ class AnalyticSplitTest : public LineFormTest {
       if (!r.live || r.key[0] != 'Z' || r.sense != 'D' || r.entry != 'N' || r.account[0] != '6') continue;
       key_ = r.key;
       month_ = r.key.substr(1, 7);
+      oldAccount_ = r.account;
       for (const std::string& a : analytic)
         if (a != r.account) target_ = a;
     }
@@ -149,7 +151,23 @@ class AnalyticSplitTest : public LineFormTest {
     ASSERT_TRUE(list->LocateRowByKey(list->Lines(), key, 1, 1, 1)) << key;
   }
 
-  std::string key_, month_, target_, linesKey_;
+  // The live analytic records of the general line on an account.
+  long LiveSplitRecords(const std::string& account) {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kAnalyticTag, true));
+    std::string a = account;
+    a.resize(8, ' ');
+    const std::string key = key_.substr(1, 13) + a + key_.substr(20, 4);
+    long live = 0;
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50.Skip(1)) {
+      const char m = c50.MatchKey(key.c_str(), 25, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
+      if (m == 'O') ++live;
+      else if (m != 'o') break;
+    }
+    return live;
+  }
+
+  std::string key_, month_, target_, linesKey_, oldAccount_;
 };
 
 // From the line to its split and through it: the default split, a second opening, new lines, the euro
@@ -168,8 +186,10 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
     return cmd == 'l' ? LockRecord(t, nullptr, 0) : UnlockRecord(t);
   });
   Open();
+  ASSERT_GT(LiveSplitRecords(oldAccount_), 0);
   TWSaiBroDetJournauxAnal* list = AskSplit();
   ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(LiveSplitRecords(oldAccount_), 0) << "the old account's split went with the change of account";
   EXPECT_TRUE(list->HeaderCreated());
   EXPECT_EQ(list->DefaultLinesMade(), 2);
   EXPECT_EQ(list->Store().totalRows, 2);
@@ -366,6 +386,35 @@ TEST_F(AnalyticSplitTest, ANegativeAmountIsRefused) {
   EXPECT_TRUE(f->ControlOf(amount)->HasFocus());
   EXPECT_EQ(SplitLine("0001").francs, 100000);
   EXPECT_EQ(SectionTotals("VENTES")[0], 100000);
+}
+
+// The section typed with the help character: the sections' lookup opens on what stands before it, and the
+// section chosen there comes back with its balance.
+TEST_F(AnalyticSplitTest, TheSectionIsLookedUp) {
+  ChooseLine();
+  GiveText(target_, "CA1=VENTES");
+  Open();
+  ASSERT_NE(AskSplit(), nullptr) << test_support::ShownTexts();
+  TWSaiModDetJournauxAnal* f = SplitForm();
+  ASSERT_NE(f, nullptr);
+  std::string offered;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&offered](gui::Window& d) {
+    auto& lookup = static_cast<TDAideFichier&>(d);
+    offered = lookup.Rows().search;
+    lookup.List()->SetSelIndex(0);
+  });
+  Into(f, kSection, "ATEL*");
+  EXPECT_EQ(offered, "ATEL");
+  EXPECT_EQ(f->TextOf(kSection), "ATELIER");
+  EXPECT_NE(f->TextOf(kSectionInfo).find("Atelier de production"), std::string::npos) << f->TextOf(kSectionInfo);
+  EXPECT_TRUE(f->ControlOf(kSection)->HasFocus());
+  // Saved on it: VENTES gives its amounts to ATELIER.
+  const auto atelier = SectionTotals("ATELIER");
+  Send(f, 20055);
+  EXPECT_EQ(SplitForm(), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(SplitLine("0001").section, "ATELIER");
+  EXPECT_EQ(SectionTotals("ATELIER")[0], atelier[0] + 100000);
+  EXPECT_EQ(SectionTotals("VENTES")[0], 0);
 }
 
 // Mode "2": the two axes of one line open together, the second 20 pixels below the first.
