@@ -198,10 +198,16 @@ TEST_F(SplitTest, TheDefaultSplitOfTheAccountText) {
   auto clean = [](const std::string& code) {
     return std::none_of(code.begin(), code.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
   };
-  for (std::uint32_t r = 1; r <= TableC30->RecCount(); ++r)
-    if (TableC30->GoTo(r)) EXPECT_TRUE(clean(TableC30->GetField(1))) << r;
-  for (std::uint32_t r = 1; r <= c50.RecCount(); ++r)
-    if (c50.GoTo(r)) EXPECT_TRUE(clean(c50.GetField(L::BCODE))) << r;
+  for (std::uint32_t r = 1; r <= TableC30->RecCount(); ++r) {
+    if (TableC30->GoTo(r)) {
+      EXPECT_TRUE(clean(TableC30->GetField(1))) << r;
+    }
+  }
+  for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+    if (c50.GoTo(r)) {
+      EXPECT_TRUE(clean(c50.GetField(L::BCODE))) << r;
+    }
+  }
   ExpectInvariants("after the default split");
 }
 
