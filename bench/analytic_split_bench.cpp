@@ -5,29 +5,19 @@
 // generated once; its line count comes from MERLON_BENCH_LINES (default 999,999):
 //   MERLON_BENCH_LINES=50000 ./analytic_split_bench
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "runtime/inifiles.h"
+// After the runtime headers it relies on.
+#include "bench_world.h"
 #include "data/account_totals.h"
-#include "data/dossier_files.h"
-#include "data/entry_lines.h"
-#include "data/locks.h"
-#include "data/session.h"
-#include "data/table.h"
-#include "demo/dossier_demo.h"
 #include "entry/core/analytic_split.h"
 #include "runtime/dossier_record.h"
-#include "runtime/inifiles.h"
 #include "runtime/numbers.h"
-#include "runtime/runtime_hooks.h"
-#include "runtime/runtime_init.h"
-#include "runtime/session_registry.h"
-#include "runtime/xbase.h"
 
 namespace {
 
@@ -35,38 +25,14 @@ using L = LigneEcriture;
 
 constexpr const char* kAccountText = "Ventilation\r\nCA1=ATELIER %=60\r\nCA1=BUREAU  %=40\r\n";
 
-long BenchLines() {
-  const char* text = std::getenv("MERLON_BENCH_LINES");
-  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
-  return n < 1000 ? 1000 : (n > kMaxDemoLines ? kMaxDemoLines : n);
-}
-
 struct World {
   World() {
-    char tmpl[] = "/tmp/merlon-analytic-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/program/");
-    InitRuntime();
-    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      return 1;
-    });
-    SetRuntimeBeepHook([](unsigned) {});
-    SetLockNoticeHook([](const char*, const char*) {});
-    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
-    if (StartDbSession() != 0) return;
+    if (!runtime.started()) return;
     DemoOptions options;
-    options.folder = dir + "/dossier/";
-    options.code = "BENCH";
-    options.lines = BenchLines();
+    options.lines = bench_world::BenchLines();
     options.analyticMode = '1';
     options.currency = DossierCurrency::EuroMain;
-    std::string message;
-    if (!GenerateDemoDossier(options, &message)) {
-      std::fprintf(stderr, "generation: %s\n", message.c_str());
-      return;
-    }
-    SetDossier(options.folder, "BENCH");
+    if (!runtime.Generate(options)) return;
     if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts() || !TableC20->OpenShared(PathC20(), "C20CODE") ||
         !TableC30->OpenShared(PathC30(), "C30CODE") || !c50.OpenShared(PathC50(), L::kCodeTag) ||
         !c60.OpenShared(PathC60(), LigneTri::kRecordTag))
@@ -88,12 +54,8 @@ struct World {
   ~World() {
     c50.CloseTable();
     c60.CloseTable();
-    CloseAllTables();
-    StopDbSession();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
   }
-  std::string dir;
+  bench_world::BenchRuntime runtime{"analytic-split", false};
   std::vector<entry::SplitKey> lines;
   std::size_t next = 0;
   bool ready = false;
