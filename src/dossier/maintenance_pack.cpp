@@ -66,12 +66,6 @@ std::string FindOverfullLineTable(int* table) {
   return "";
 }
 
-std::string TooManyLinesMessage(const std::string& file) {
-  return "\n\nLe fichier\n\n   " + file +
-         "\n\ncompte plus de 999 999 lignes : le fichier de tri ne peut pas les d\xE9signer.\n"
-         "Rien n'a \xE9t\xE9 modifi\xE9.\n\n";
-}
-
 std::string DamagedFileMessage(const std::string& file) {
   return "\n\nLe fichier\n\n   " + file +
          "\n\nest endommag\xE9 : le dossier n'a pas \xE9t\xE9 modifi\xE9.\n\n"

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "data/draft_lines.h"  // kMaxLineRecords, TooManyLinesMessage
 #include "data/table.h"
 #include "data/table_structures.h"
 
@@ -58,13 +59,9 @@ bool IsOldGenerationC10(const std::string& c10DataPath);
 // damaged (DamagedTableFile); empty when none. `table` receives its number.
 std::string FindDamagedDossierTable(int* table = nullptr);
 
-// Sort records point at their line through six digits (TREC, BREC): a line table of more
-// physical records cannot be pointed into, and the runs that write pointers refuse it.
-inline constexpr long kMaxLineRecords = 999999;
 // The line table (40 or 50) that holds more records than that, as its data file; empty
 // when none. Opens the tables exclusively; they are left closed.
 std::string FindOverfullLineTable(int* table = nullptr);
-std::string TooManyLinesMessage(const std::string& file);
 
 // The message that names a damaged file and says that nothing was changed.
 std::string DamagedFileMessage(const std::string& file);

@@ -39,6 +39,12 @@ constexpr int kReportListSlotZ = 2713, kReportFormSlotZ = 2752;
 constexpr int kReportListSlotLength = 39, kReportFormSlotLength = 21;
 constexpr int kRawListSlot = 2773, kRawListSlotLength = 21;
 constexpr int kRawFormSlot = 2794, kRawFormSlotLength = 17;
+// Slots of the matching windows.
+constexpr int kManualReportSlot = 3642, kManualReportSlotLength = 33;  // parameters at 3653
+constexpr int kManualFormSlot = 3700, kManualFormSlotLength = 11;
+constexpr int kManualListSlot = 3726, kManualListSlotLength = 33;      // key at 3737
+constexpr int kAutomaticReportSlot = 3777, kAutomaticReportSlotLength = 30;
+constexpr int kAutomaticFormSlot = 3807, kAutomaticFormSlotLength = 11;
 
 constexpr RegistryRange kRegistryRanges[] = {
     {1, 10, "main window's handle (shell/registry.h)"},
@@ -76,8 +82,15 @@ constexpr RegistryRange kRegistryRanges[] = {
     {kReportFormSlotZ, kReportFormSlotLength, "user-defined report form, printing set"},
     {kRawListSlot, kRawListSlotLength, "raw table browser"},
     {kRawFormSlot, kRawFormSlotLength, "raw table record form"},
-    // Free: 2811-3736 and 3745-3818.
-    {3737, 8, "account held by the manual matching window (data/account_totals.h)"},
+    // Matching (processing/matching_slots.h): the manual matching report window (its parameters at 3653-3674),
+    // form and list (its key at 3737-3758, whose account is the account it holds, data/account_totals.h); the
+    // automatic matching report window and form.
+    {kManualReportSlot, kManualReportSlotLength, "manual matching report window"},
+    {kManualFormSlot, kManualFormSlotLength, "manual matching form"},
+    {kManualListSlot, kManualListSlotLength, "manual matching list"},
+    {kAutomaticReportSlot, kAutomaticReportSlotLength, "automatic matching report window"},
+    {kAutomaticFormSlot, kAutomaticFormSlotLength, "automatic matching form"},
+    // Free: 2811-3641, 3675-3699, 3711-3725 and 3759-3776.
     {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
     // 3940-3968 survive every reset (shell/registry.h).
     {3940, 4, "number of the active journal lines window"},

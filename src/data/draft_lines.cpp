@@ -1,0 +1,89 @@
+#include "data/draft_lines.h"
+
+#include "data/account_totals.h"
+#include "data/entry_lines.h"
+#include "data/table.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+using L = LigneEcriture;
+using T = LigneTri;
+
+std::string Operation(char sense, bool add) { return std::string(add ? "+" : "-") + (sense == 'D' ? "D" : "C"); }
+
+void PostTotals(const NewDraftLine& line, const std::string& account, bool add) {
+  const std::string op = Operation(line.sense, add);
+  MajCompteC20(account.c_str(), op.c_str(), line.francs, line.euros);
+  const std::string header = line.month + (line.journal + "   ").substr(0, 3) + "B";
+  MajCentC10(header.c_str(), op.c_str(), line.francs, line.euros);
+}
+
+bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::string& account) {
+  if (!c50.AppendBlank()) return false;
+  const std::string group = StrZero(static_cast<long>(c50.RecCount()) + 1, 0);
+  const std::string sense(1, line.sense == 'D' ? 'D' : 'C');
+  const std::string currency(1, line.entryCurrency);
+  bool ok = c50.PutField(L::BCLE, "Z") && c50.PutField(L::BMOIS, line.month.c_str()) &&
+            c50.PutField(L::BJAL, line.journal.c_str()) && c50.PutField(L::BPIECE, line.piece.c_str()) &&
+            c50.PutField(L::BREC, group.c_str()) && c50.PutField(L::BNUM, "0001") &&
+            c50.PutField(L::BNUMA, "0001") && c50.PutField(L::BJOUR, line.day.c_str()) &&
+            c50.PutField(L::BCODE, account.c_str()) && c50.PutField(L::BCLIB, line.labelCode.c_str()) &&
+            c50.PutField(L::BLIB, line.label.c_str()) && c50.PutFieldNum(L::BMONTANTE, line.euros) &&
+            c50.PutField(L::BSENS, sense.c_str()) && c50.PutFieldNum(L::BMONTANTF, line.francs) &&
+            c50.PutField(L::BEURO, currency.c_str());
+  // The insert ends the append in every case: a half-filled record must not stay pending.
+  const bool inserted = c50.InsertRecord();
+  if (!(ok && inserted && c50.Commit())) return false;
+  if (!c60.AppendBlank()) return false;
+  ok = DeriveLigneTri(c50, T::kDraft, c60);
+  if (!line.pendingMark.empty()) ok = c60.PutField(T::TLETP, line.pendingMark.c_str()) && ok;
+  const bool sortInserted = c60.InsertRecord();
+  return ok && sortInserted && c60.Commit();
+}
+
+// Cancels a line written here and its sort record, and posts its totals back.
+void TakeBack(Table& c50, Table& c60, std::uint32_t recno, const NewDraftLine& line, const std::string& account,
+              bool posted) {
+  if (c50.GoTo(static_cast<long>(recno))) c50.DeleteRecord("", 1);
+  c50.Commit();
+  if (T::Find(c60, T::kDraft, recno)) c60.DeleteRecord("", 1);
+  c60.Commit();
+  if (posted) PostTotals(line, account, false);
+}
+
+}  // namespace
+
+std::string TooManyLinesMessage(const std::string& file) {
+  return "\n\nLe fichier\n\n   " + file +
+         "\n\ncompte plus de 999 999 lignes : le fichier de tri ne peut pas les d\xE9signer.\n"
+         "Rien n'a \xE9t\xE9 modifi\xE9.\n\n";
+}
+
+DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines,
+                           std::vector<std::uint32_t>* recnos) {
+  if (static_cast<long>(c50.RecCount()) + static_cast<long>(lines.size()) > kMaxLineRecords)
+    return DraftWrite::TooManyLines;
+  std::vector<std::uint32_t> written;
+  std::vector<std::string> accounts;
+  for (const NewDraftLine& line : lines) {
+    const std::string account = NormalizeAccount(line.account);
+    const bool ok = AppendLine(c50, c60, line, account);
+    const std::uint32_t recno = c50.recordNumber;
+    if (!ok) {
+      // A line appended without its sort record is taken back with the others.
+      if (recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
+          std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
+          (written.empty() || recno != written.back()))
+        TakeBack(c50, c60, recno, line, account, false);
+      for (std::size_t i = written.size(); i-- > 0;) TakeBack(c50, c60, written[i], lines[i], accounts[i], true);
+      return DraftWrite::Failed;
+    }
+    PostTotals(line, account, true);
+    written.push_back(recno);
+    accounts.push_back(account);
+  }
+  if (recnos != nullptr) *recnos = written;
+  return DraftWrite::Written;
+}

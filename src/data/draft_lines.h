@@ -1,0 +1,41 @@
+// The one writer of new general lines in the draft: each line appended to C50, its sort record
+// derived into C60, its account normalised, then the account's and the journal-month's totals
+// posted. The balancing piece of the manual matching and the bank imports write through it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Table;
+
+// Sort records point at their line through six digits (TREC, BREC): a line table of more
+// physical records cannot be pointed into, and the runs that write pointers refuse it.
+inline constexpr long kMaxLineRecords = 999999;
+// The refusal naming the line table's data file.
+std::string TooManyLinesMessage(const std::string& file);
+
+// One new general line of the draft. The month is the stored YYMM, the day two digits.
+struct NewDraftLine {
+  std::string month, journal, piece, day;
+  std::string account;     // as typed: normalised by the writer
+  std::string labelCode, label;
+  char sense = 'D';        // "D" or "C"
+  double francs = 0.0, euros = 0.0;
+  char entryCurrency = 'O';
+  std::string pendingMark;  // C60 TLETP of its sort record ("" none)
+};
+
+enum class DraftWrite {
+  Written,
+  TooManyLines,  // the draft would pass kMaxLineRecords records: nothing written
+  Failed,        // an engine error (reported by the table layer): nothing left written
+};
+
+// Writes the lines in order, each in a group of its own (its BREC is the draft's record count
+// at its append, six digits) numbered "0001". Either every line is written with its sort record
+// and totals, or none: a line that fails takes back the lines written before it (cancelled, with
+// their sort records, their totals posted back). The totals go through the program's TableC20
+// and TableC10. `recnos` receives the lines' physical record numbers.
+DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines,
+                           std::vector<std::uint32_t>* recnos = nullptr);

@@ -1,0 +1,233 @@
+#include "processing/core/automatic_matching.h"
+
+#include "data/entry_lines.h"
+#include "data/table.h"
+#include "runtime/numbers.h"
+
+namespace processing {
+
+namespace {
+
+using T = LigneTri;
+
+std::string Pad8(std::string code) {
+  code.resize(kAccountWidth, ' ');
+  return code;
+}
+
+// Stands on the first live line of the index from the account on (the start of a range, or an
+// account of the range).
+bool SeekAccount(Table& c60, const std::string& account) {
+  if (!c60.SeekNotBelow(kC60CodeTag, account.c_str())) return false;
+  return c60.IsDeleted() ? c60.SkipActive(true) : true;
+}
+
+bool OnAccount(Table& c60, const std::string& account) {
+  return c60.isOpen && !c60.eof && !c60.bof && c60.recordNumber != 0 && AccountOf(c60) == account;
+}
+
+// Steps to the next live line that has an amount in the currency (the stepping of the removal
+// and the copy).
+bool NextWithAmount(const MatchTables& t, int currency, bool step) {
+  bool more = step ? t.c60.SkipActive(true) : (t.c60.IsDeleted() ? t.c60.SkipActive(true) : !t.c60.eof);
+  while (more) {
+    const SourceLine s = ReadSource(t, currency);
+    if (s.table != nullptr && s.cents != 0) return true;
+    more = t.c60.SkipActive(true);
+  }
+  return false;
+}
+
+void WriteLetter(const MatchTables& t, int currency, const SourceLine& s, const std::string& letter) {
+  t.c60.PutField(T::TLET + currency, letter.c_str());
+  if (s.table != nullptr) s.table->PutField(SourceLetterField(s.draft, currency), letter.c_str());
+}
+
+void CommitAll(const MatchTables& t) {
+  if (t.c40.isOpen) t.c40.Commit();
+  if (t.c50.isOpen) t.c50.Commit();
+  t.c60.Commit();
+}
+
+class AccountRun {
+ public:
+  AccountRun(const MatchTables& t, const AutomaticParameters& p, MatchingView& view, AutomaticOutcome& out)
+      : t_(t), p_(p), view_(view), out_(out) {}
+
+  // Processes the account the cursor stands on and leaves the cursor after its lines.
+  void Run(const std::string& account) {
+    account_ = account;
+    view_.Status(account);
+    const long n = ClearAndCount();
+    if (n >= 2) {
+      view_.Status("Lettrage en cours sur le compte: " + account + " - " + FormatNumber(6, 0, false, double(n)) +
+                   " lignes");
+      Collect(n);
+      bool debit = false, credit = false;
+      for (long long c : amounts_) (c > 0 ? debit : credit) = true;
+      if (debit && credit) Search();
+    }
+    CopyBack();
+  }
+
+ private:
+  // Pass 1: the working letter blanked on every live line of the account (a mark left by a
+  // manual list must not become a letter), the highest letter of the currency among the lines
+  // that have an amount in it, and the count of the candidates.
+  long ClearAndCount() {
+    runLetter_.clear();
+    long n = 0;
+    for (bool more = SeekAccount(t_.c60, account_); more && OnAccount(t_.c60, account_);
+         more = t_.c60.SkipActive(true)) {
+      if (TrimLetter(t_.c60.GetField(T::TLETP)) != "") t_.c60.PutField(T::TLETP, "");
+      const SourceLine s = ReadSource(t_, p_.currency);
+      if (s.table == nullptr || s.cents == 0) continue;
+      const std::string letter = t_.c60.GetField(T::TLET + p_.currency);
+      if (!TrimLetter(letter).empty()) {
+        if (LetterAfter(letter, runLetter_)) runLetter_ = TrimLetter(letter);
+      } else if (DateOf(t_.c60) <= p_.dateLimit) {
+        ++n;
+      }
+    }
+    t_.c60.Commit();
+    return n;
+  }
+
+  // Pass 2: at most the n lines of pass 1, in C60CODE order.
+  void Collect(long n) {
+    amounts_.clear();
+    records_.clear();
+    for (bool more = SeekAccount(t_.c60, account_); more && OnAccount(t_.c60, account_) && long(amounts_.size()) < n;
+         more = t_.c60.SkipActive(true)) {
+      if (!TrimLetter(t_.c60.GetField(T::TLET + p_.currency)).empty() || DateOf(t_.c60) > p_.dateLimit) continue;
+      const SourceLine s = ReadSource(t_, p_.currency);
+      if (s.table == nullptr || s.cents == 0) continue;
+      amounts_.push_back(s.cents);
+      records_.push_back(t_.c60.recordNumber);
+    }
+  }
+
+  void Search() {
+    // The first group takes the form's letter when it sorts after the account's highest letter;
+    // otherwise each group takes the letter after the last one given.
+    bool advanceFirst = true;
+    bool letterLeft = true;
+    if (LetterAfter(p_.formLetter, runLetter_)) {
+      runLetter_ = TrimLetter(p_.formLetter);
+      advanceFirst = false;
+    }
+    view_.Stage(2);
+    MatchSearch search(amounts_, p_.power, p_.clock, p_.deadline);
+    search.OnStage([this](int size) { view_.Stage(size); });
+    search.OnGroup([&](const std::vector<int>& group) {
+      if (advanceFirst && !AdvanceLetter(runLetter_)) letterLeft = false;
+      if (!letterLeft) return false;
+      for (int i : group) {
+        if (t_.c60.GoTo(static_cast<long>(records_[static_cast<std::size_t>(i)])))
+          t_.c60.PutField(T::TLETP, runLetter_.c_str());
+      }
+      t_.c60.Commit();
+      view_.MatchCount(++out_.matches);
+      if (!advanceFirst && !AdvanceLetter(runLetter_)) letterLeft = false;
+      return true;
+    });
+    const MatchSearchResult r = search.Run();
+    if (r.interrupted) out_.interrupted = true;
+    if (!letterLeft) out_.outOfLetters.push_back(account_);
+  }
+
+  // The letters this run gave, from the working letter into the C60 letter of the currency and
+  // the source line's.
+  void CopyBack() {
+    bool more = SeekAccount(t_.c60, account_);
+    for (; more && OnAccount(t_.c60, account_); more = t_.c60.SkipActive(true)) {
+      const std::string mark = TrimLetter(t_.c60.GetField(T::TLETP));
+      if (mark.empty()) continue;
+      WriteLetter(t_, p_.currency, ReadSource(t_, p_.currency), mark);
+    }
+    CommitAll(t_);
+    // Back on the line after the account, for the next one.
+    if (more) return;
+  }
+
+  const MatchTables& t_;
+  const AutomaticParameters& p_;
+  MatchingView& view_;
+  AutomaticOutcome& out_;
+  std::string account_, runLetter_;
+  std::vector<long long> amounts_;
+  std::vector<std::uint32_t> records_;
+};
+
+}  // namespace
+
+AutomaticOutcome RunAutomaticMatching(const MatchTables& t, const AutomaticParameters& given, MatchingView* view) {
+  MatchingView none;
+  MatchingView& v = view != nullptr ? *view : none;
+  AutomaticParameters p = given;
+  if (!p.clock) p.clock = SteadyMatchClock();
+  const std::string start = Pad8(p.startAccount), end = Pad8(p.endAccount);
+  AutomaticOutcome out;
+  v.Status("Recherche en cours");
+  bool more = SeekAccount(t.c60, start);
+  while (more && p.clock() < p.deadline) {
+    const std::string account = AccountOf(t.c60);
+    if (account > end) break;
+    ++out.accounts;
+    AccountRun(t, p, v, out).Run(account);
+    // The copy back left the cursor on the first line after the account.
+    more = t.c60.isOpen && !t.c60.eof && t.c60.recordNumber != 0;
+    if (out.interrupted) break;
+  }
+  if (p.clock() >= p.deadline) out.interrupted = true;
+  v.Status("");
+  v.Stage(0);
+  return out;
+}
+
+long RemoveLetters(const MatchTables& t, int currency, const std::string& startAccount, const std::string& endAccount,
+                   bool all, const std::string& letter, MatchingView* view) {
+  const std::string end = Pad8(endAccount);
+  std::string wanted = letter;
+  wanted.resize(kLetterWidth, ' ');
+  std::string current;
+  long count = 0;
+  for (bool more = SeekAccount(t.c60, Pad8(startAccount)) && NextWithAmount(t, currency, false); more;
+       more = NextWithAmount(t, currency, true)) {
+    const std::string account = AccountOf(t.c60);
+    if (account > end) break;
+    if (account != current && view != nullptr) view->Status(current = account);
+    std::string has = t.c60.GetField(T::TLET + currency);
+    has.resize(kLetterWidth, ' ');
+    if (!all && has != wanted) continue;
+    ++count;
+    WriteLetter(t, currency, ReadSource(t, currency), "");
+  }
+  CommitAll(t);
+  return count;
+}
+
+long CopyLetters(const MatchTables& t, int currency, const std::string& startAccount, const std::string& endAccount,
+                 MatchingView* view) {
+  const std::string end = Pad8(endAccount);
+  std::string current;
+  long count = 0;
+  for (bool more = SeekAccount(t.c60, Pad8(startAccount)) && NextWithAmount(t, currency, false); more;
+       more = NextWithAmount(t, currency, true)) {
+    const std::string account = AccountOf(t.c60);
+    if (account > end) break;
+    if (account != current && view != nullptr) view->Status(current = account);
+    ++count;
+    const std::string francs = TrimLetter(t.c60.GetField(T::TLET)), euros = TrimLetter(t.c60.GetField(T::TLETE));
+    if (francs.empty() == euros.empty()) continue;
+    const SourceLine s = ReadSource(t, currency);
+    const int to = francs.empty() ? 0 : 1;
+    const std::string letter = francs.empty() ? euros : francs;
+    t.c60.PutField(T::TLET + to, letter.c_str());
+    if (s.table != nullptr) s.table->PutField(SourceLetterField(s.draft, to), letter.c_str());
+  }
+  CommitAll(t);
+  return count;
+}
+
+}  // namespace processing

@@ -1,0 +1,126 @@
+// The automatic matching run on small accounts of the test's own lines: the edge cases of the run
+// as one table (a line per case: the account's lines, the run's parameters, the letters after),
+// the stale working marks and the letters that run out, and the removal and copy of letters.
+#include "core_fixture.h"
+#include "processing/core/automatic_matching.h"
+
+namespace processing_test {
+namespace {
+
+using processing::AutomaticParameters;
+using processing::RunAutomaticMatching;
+
+using AutomaticTest = CoreTest;
+
+struct RunCase {
+  const char* what;
+  std::vector<TestLine> lines;
+  int power;
+  const char* formLetter;
+  const char* dateLimit;  // StoredDate
+  int currency;
+  std::vector<std::string> letters;  // the letter of the currency of each line after the run
+  long matches;
+};
+
+AutomaticParameters Parameters(const RunCase& c, const std::string& account) {
+  AutomaticParameters p;
+  p.currency = c.currency;
+  p.formLetter = c.formLetter;
+  p.startAccount = account;
+  p.endAccount = account;
+  p.power = c.power;
+  p.dateLimit = c.dateLimit;
+  p.clock = [] { return std::uint64_t{0}; };
+  p.deadline = 1;
+  return p;
+}
+
+TEST_F(AutomaticTest, TheEdgeCasesOfTheRun) {
+  const RunCase cases[] = {
+      {"a pair lettered A", {{'D', 100}, {'C', 100, 2}}, 2, "", "C61231", 1, {"A", "A"}, 1},
+      {"letters A, B, D give E",
+       {{'D', 5, 1, "A"}, {'C', 5, 1, "A"}, {'D', 6, 1, "B"}, {'C', 6, 1, "B"}, {'D', 7, 1, "D"}, {'C', 7, 1, "D"},
+        {'D', 100, 2}, {'C', 100, 3}},
+       2, "", "C61231", 1, {"A", "A", "B", "B", "D", "D", "E", "E"}, 1},
+      {"the form letter F00 then F01", {{'D', 100}, {'C', 100, 2}, {'D', 40, 3}, {'C', 40, 4}}, 2, "F00", "C61231", 1,
+       {"F00", "F00", "F01", "F01"}, 2},
+      {"50/30/80 at power 2", {{'D', 50}, {'D', 30, 2}, {'C', 80, 3}}, 2, "", "C61231", 1, {"", "", ""}, 0},
+      {"50/30/80 at power 3", {{'D', 50}, {'D', 30, 2}, {'C', 80, 3}}, 3, "", "C61231", 1, {"A", "A", "A"}, 1},
+      {"10/10/10: the first debit", {{'D', 10}, {'D', 10, 2}, {'C', 10, 3}}, 2, "", "C61231", 1, {"A", "", "A"}, 1},
+      {"a line after the date limit takes no part but its letter counts",
+       {{'D', 100, 1}, {'C', 100, 2}, {'D', 100, 20}, {'C', 100, 21, "C"}, {'C', 100, 22}}, 2, "", "C60310", 1,
+       {"D", "D", "", "C", ""}, 1},
+      {"a line lettered in francs takes part in euros", {{'D', 100, 1, "", "X"}, {'C', 100, 2}}, 2, "", "C61231", 1,
+       {"A", "A"}, 1},
+      {"an account with one sign only", {{'D', 100, 1, "", "", "+"}, {'D', 100, 2}}, 2, "", "C61231", 1, {"", ""}, 0},
+      {"in francs, from the francs letters", {{'D', 100, 1, "", "B"}, {'C', 100, 1, "", "B"}, {'D', 9}, {'C', 9}}, 2,
+       "", "C61231", 0, {"B", "B", "C", "C"}, 1},
+      {"amounts are read to the cent", {{'D', 10.004}, {'C', 10.003}}, 2, "", "C61231", 1,
+       {"A", "A"}, 1},
+  };
+  int n = 0;
+  for (const RunCase& c : cases) {
+    const std::string account = "CT" + std::to_string(100 + n++) + "   ";
+    const auto sorts = AddLines(account, c.lines);
+    const auto out = RunAutomaticMatching(Tables(), Parameters(c, account));
+    EXPECT_EQ(Letters(sorts, c.currency), c.letters) << c.what;
+    EXPECT_EQ(out.matches, c.matches) << c.what;
+    EXPECT_FALSE(out.interrupted) << c.what;
+  }
+}
+
+TEST_F(AutomaticTest, AStaleManualMarkNeverBecomesALetter) {
+  // A line without an amount in euros keeps a "+" a manual list left, another a "-": the run
+  // gives letters only to the lines it matched.
+  const auto sorts = AddLines("CSTALE  ", {{'D', 100}, {'C', 100, 2}, {'D', 0, 3, "", "", "+", 12.0},
+                                           {'C', 0, 4, "", "", "-", 12.0}});
+  RunCase c{"", {}, 2, "", "C61231", 1, {}, 0};
+  const auto out = RunAutomaticMatching(Tables(), Parameters(c, "CSTALE  "));
+  EXPECT_EQ(out.matches, 1);
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"A", "A", "", ""}));
+  EXPECT_EQ(Mark(sorts[2]), "");
+  EXPECT_EQ(Mark(sorts[3]), "");
+}
+
+TEST_F(AutomaticTest, AnAccountWithNoLetterLeftStopsAndIsNamed) {
+  const auto sorts = AddLines("CFULL   ", {{'D', 1, 1, "ZZZZ"}, {'C', 1, 1, "ZZZZ"}, {'D', 100, 2}, {'C', 100, 3}});
+  const auto other = AddLines("CNEXT   ", {{'D', 100, 2}, {'C', 100, 3}});
+  RunCase c{"", {}, 2, "", "C61231", 1, {}, 0};
+  AutomaticParameters p = Parameters(c, "CFULL   ");
+  p.endAccount = "CNEXT   ";
+  const auto out = RunAutomaticMatching(Tables(), p);
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"ZZZZ", "ZZZZ", "", ""})) << "A is not given again";
+  EXPECT_EQ(out.outOfLetters, (std::vector<std::string>{"CFULL   "}));
+  EXPECT_EQ(Letters(other), (std::vector<std::string>{"A", "A"})) << "the next account is matched";
+}
+
+TEST_F(AutomaticTest, TheRunStopsAtTheDeadlineAndKeepsWhatItFound) {
+  const auto first = AddLines("CDEAD1  ", {{'D', 100}, {'C', 100, 2}});
+  const auto second = AddLines("CDEAD2  ", {{'D', 100}, {'C', 100, 2}});
+  RunCase c{"", {}, 2, "", "C61231", 1, {}, 0};
+  AutomaticParameters p = Parameters(c, "CDEAD1  ");
+  p.endAccount = "CDEAD2  ";
+  // The clock passes the deadline once the first account is under way.
+  std::uint64_t now = 0;
+  p.clock = [&now] { return now++; };
+  p.deadline = 2;
+  const auto out = RunAutomaticMatching(Tables(), p);
+  EXPECT_TRUE(out.interrupted);
+  EXPECT_EQ(Letters(first), (std::vector<std::string>{"A", "A"}));
+  EXPECT_EQ(Letters(second), (std::vector<std::string>{"", ""}));
+}
+
+TEST_F(AutomaticTest, LettersAreRemovedAllOrOneAndCopiedBetweenTheCurrencies) {
+  const auto sorts = AddLines("CREM    ", {{'D', 100, 1, "A", ""}, {'C', 100, 1, "A", ""}, {'D', 5, 2, "B", "Q"},
+                                          {'C', 5, 2, "B", ""}});
+  EXPECT_EQ(processing::RemoveLetters(Tables(), 1, "CREM", "CREM", false, "A"), 2);
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", "", "B", "B"}));
+  EXPECT_EQ(processing::CopyLetters(Tables(), 1, "CREM", "CREM"), 4);
+  EXPECT_EQ(Letters(sorts, 0), (std::vector<std::string>{"", "", "Q", "B"})) << "a line lettered in both keeps both";
+  EXPECT_EQ(processing::RemoveLetters(Tables(), 1, "CREM", "CREM", true, ""), 4) << "every line visited";
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", "", "", ""}));
+}
+
+}  // namespace
+}  // namespace processing_test

@@ -1,0 +1,264 @@
+// The manual matching of one account without a window: the rows of the filters, the letter
+// offered, the marks and their totals, when saving may run (the groups left balanced), the
+// letters saved into C60 and the source lines, the account held against another station, and
+// the balancing piece with its refusals.
+#include "core_fixture.h"
+#include "data/dossier_invariants.h"
+#include "entry/core/journal_month.h"
+#include "processing/core/automatic_matching.h"
+#include "processing/core/manual_matching.h"
+#include "processing/core/word_search.h"
+#include "support/other_process.h"
+
+namespace processing_test {
+namespace {
+
+using processing::BalanceOutcome;
+using processing::ManualMatching;
+using processing::ManualMatchingParameters;
+using processing::ManualOpen;
+using processing::MarkCommand;
+
+using ManualTest = CoreTest;
+
+ManualMatchingParameters Params(const std::string& account, char filter = '1', bool euros = true) {
+  ManualMatchingParameters p;
+  p.account = account;
+  p.firstDate = "C60101";
+  p.lastDate = "C61231";
+  p.filter = filter;
+  p.euros = euros;
+  return p;
+}
+
+TEST_F(ManualTest, TheParametersTextHoldsItsFields) {
+  const ManualMatchingParameters p = ManualMatchingParameters::Parse("C0001   C60101C612312O");
+  EXPECT_EQ(p.account, "C0001   ");
+  EXPECT_EQ(p.firstDate, "C60101");
+  EXPECT_EQ(p.lastDate, "C61231");
+  EXPECT_EQ(p.filter, '2');
+  EXPECT_TRUE(p.euros);
+  EXPECT_EQ(p.Text(), "C0001   C60101C612312O");
+}
+
+TEST_F(ManualTest, TheFiltersTheLetterOfferedAndAStaleMarkBlanked) {
+  AddLines("CMAN    ", {{'D', 100, 1, "B"}, {'C', 100, 2, "B"}, {'D', 50, 3, "", "", "+"}, {'C', 20, 4}});
+  struct Case {
+    char filter;
+    std::size_t rows;
+  } cases[] = {{'1', 4}, {'2', 2}, {'3', 2}, {'9', 0}};
+  for (const Case& c : cases) {
+    ManualMatching list(Params("CMAN    ", c.filter));
+    EXPECT_EQ(list.Open(), c.rows ? ManualOpen::Opened : ManualOpen::NoLine) << c.filter;
+    EXPECT_EQ(list.Rows().size(), c.rows) << c.filter;
+    if (c.rows) {
+      EXPECT_EQ(list.CurrentLetter(), "E01") << "the successor of constant 029 (E00), above B";
+    }
+  }
+  ManualMatching list(Params("CMAN    "));
+  ASSERT_EQ(list.Open(), ManualOpen::Opened);
+  EXPECT_EQ(list.ReadLine(list.Rows()[2]).mark, "    ") << "opening blanks the marks";
+  ManualMatching none(Params("CNOLINE "));
+  EXPECT_EQ(none.Open(), ManualOpen::NoAccount);
+}
+
+TEST_F(ManualTest, MarksMoveTheTotalsAndSavingNeedsBalancedGroups) {
+  const auto sorts = AddLines("CSAVE   ", {{'D', 100, 1, "F"}, {'C', 100, 2, "F"}, {'D', 100, 3}, {'C', 100, 4}});
+  {
+    ManualMatching list(Params("CSAVE   "));
+    ASSERT_EQ(list.Open(), ManualOpen::Opened);
+    // The state table of the three commands.
+    EXPECT_FALSE(list.Mark(2, MarkCommand::Delettrer)) << "not lettered, not marked";
+    EXPECT_FALSE(list.Mark(0, MarkCommand::Lettrer)) << "lettered, not marked";
+    EXPECT_TRUE(list.Mark(2, MarkCommand::Lettrer));
+    EXPECT_FALSE(list.Mark(2, MarkCommand::Lettrer)) << "not lettered, marked";
+    EXPECT_EQ(list.MarkedDebit(), 10000);
+    EXPECT_FALSE(list.CanSave());
+    EXPECT_NE(list.StatusLine().find("4 lignes - Solde"), std::string::npos);
+    EXPECT_NE(list.StatusLine().find("100.00 Db"), std::string::npos) << list.StatusLine();
+    // Unlettering the debit of group F and lettering the other debit of the same amount nets to
+    // zero, yet would leave two groups unbalanced.
+    EXPECT_TRUE(list.Mark(0, MarkCommand::Delettrer));
+    EXPECT_EQ(list.MarkedDebit(), 0);
+    EXPECT_EQ(list.MarkedCredit(), 0);
+    EXPECT_FALSE(list.CanSave()) << "group F would keep its credit alone";
+    EXPECT_TRUE(list.Mark(1, MarkCommand::LettrerOuDelettrer));
+    EXPECT_FALSE(list.CanSave()) << "the new group holds a debit alone";
+    EXPECT_TRUE(list.Mark(3, MarkCommand::Lettrer));
+    EXPECT_TRUE(list.CanSave());
+    list.SaveLetters();
+  }
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", "", "E01", "E01"})) << "C60 and C50 both";
+}
+
+TEST_F(ManualTest, AnExemptAccountNeedsOnlySomethingMarkedAndTakesAnyLetter) {
+  const auto sorts = AddLines("51200000", {{'D', 100, 1}, {'C', 30, 2}});
+  ManualMatching list(Params("51200000"));
+  ASSERT_EQ(list.Open(), ManualOpen::Opened);
+  EXPECT_TRUE(list.ExemptAccount());
+  EXPECT_TRUE(list.ChooseLetter("A"));
+  // The bank account holds lines of the demo too: the test's first line is marked.
+  std::size_t row = 0;
+  while (row < list.Rows().size() && list.Rows()[row] != sorts[0]) ++row;
+  EXPECT_TRUE(list.Mark(row, MarkCommand::Lettrer));
+  EXPECT_TRUE(list.CanSave());
+  list.SaveLetters();
+  list.Close();
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"A", ""}));
+}
+
+TEST_F(ManualTest, TheLetterChosenIsNotBelowTheFirstAllowed) {
+  AddLines("CLET    ", {{'D', 100, 1, "AA"}, {'C', 100, 2, "AA"}});
+  ManualMatching list(Params("CLET    "));
+  ASSERT_EQ(list.Open(), ManualOpen::Opened);
+  EXPECT_EQ(list.FirstAllowedLetter(), "E01");
+  struct Case {
+    const char* typed;
+    bool taken;
+  } cases[] = {{"Z", false}, {"E00", false}, {"", false}, {"E0-", false}, {"E01", true}, {" F ", false}, {"ZZ9", true}};
+  for (const Case& c : cases) EXPECT_EQ(list.ChooseLetter(c.typed), c.taken) << c.typed;
+}
+
+TEST_F(ManualTest, AnotherStationCannotOpenTheSameAccount) {
+  AddLines("CLOCK   ", {{'D', 100, 1}, {'C', 100, 2}});
+  const std::string c20 = PathC20();
+  test_support::OtherProcess other([c20](char) {
+    static Table t;
+    if (!t.isOpen) t.OpenShared(c20, "C20CODE");
+    return t.Seek("C20CODE", "CLOCK") && LockRecord(t, nullptr, 0);
+  });
+  ASSERT_TRUE(other.Do('l'));
+  ManualMatching list(Params("CLOCK   "));
+  EXPECT_EQ(list.Open(), ManualOpen::AccountLocked);
+}
+
+struct BalanceFixture : CoreTest {
+  void SetUp() override {
+    CoreTest::SetUp();
+    TheDossierRecord.SetConstant(52, "1\x80");
+    sorts = AddLines("CBAL    ", {{'D', 100, 5}, {'C', 99.60, 6}});
+  }
+  std::vector<std::uint32_t> sorts;
+};
+using BalanceTest = BalanceFixture;
+
+TEST_F(BalanceTest, TheDifferenceIsWrittenOffAndTheGroupLettered) {
+  const std::string pieceBefore = TheDossierRecord.NextPiece();
+  const long linesBefore = static_cast<long>(c50.RecCount());
+  {
+    ManualMatching list(Params("CBAL    "));
+    ASSERT_EQ(list.Open(), ManualOpen::Opened);
+    ASSERT_TRUE(list.Mark(0, MarkCommand::Lettrer));
+    ASSERT_TRUE(list.Mark(1, MarkCommand::Lettrer));
+    EXPECT_FALSE(list.CanSave());
+    EXPECT_TRUE(list.CanBalance(1));
+    EXPECT_FALSE(list.CanBalance(5)) << "no such row";
+    EXPECT_EQ(list.Balance(1), BalanceOutcome::Written);
+  }
+  ASSERT_EQ(static_cast<long>(c50.RecCount()), linesBefore + 2);
+  EXPECT_EQ(std::atol(TheDossierRecord.NextPiece().c_str()), std::atol(pieceBefore.c_str()) + 1);
+  struct Want {
+    const char* account;
+    const char* sense;
+    double euros;
+    const char* letter;
+  } want[] = {{"CBAL", "C", 0.40, "E01"}, {"67180000", "D", 0.40, ""}};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(c50.GoTo(linesBefore + 1 + i));
+    EXPECT_EQ(processing::TrimLetter(c50.GetField(L::BCODE)), want[i].account);
+    EXPECT_EQ(std::string(c50.GetField(L::BSENS)), want[i].sense);
+    EXPECT_DOUBLE_EQ(c50.GetFieldNum(L::BMONTANTE), want[i].euros);
+    EXPECT_EQ(processing::TrimLetter(c50.GetField(L::BLETE)), want[i].letter);
+    EXPECT_EQ(std::string(c50.GetField(L::BJAL)).substr(0, 2), "OD");
+    EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), "06") << "dated like the selected line";
+    ASSERT_TRUE(T::Find(c60, T::kDraft, linesBefore + 1 + i));
+    EXPECT_EQ(processing::TrimLetter(c60.GetField(T::TLETP)), i == 0 ? "+" : "") << "no mark on the counterpart";
+  }
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"E01", "E01"}));
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+TEST_F(BalanceTest, TheConditionsOfTheBalancingPiece) {
+  struct Case {
+    const char* what;
+    const char* limit;   // constant 052
+    const char* euroOnly;  // constant 039
+    bool euros;
+    bool balance;
+  } cases[] = {
+      {"1\x80 and 0.40", "1\x80", "OUI", true, true},
+      {"NON", "NON", "OUI", true, false},
+      {"a dossier not in euros only", "1\x80", "NON", true, false},
+      {"a list in francs", "1\x80", "OUI", false, false},
+      {"a number of 0 reads as 1.00", "X", "OUI", true, true},
+      {"0.10 is too small", ".1", "OUI", true, false},
+  };
+  for (const Case& c : cases) {
+    TheDossierRecord.SetConstant(52, c.limit);
+    TheDossierRecord.SetConstant(39, c.euroOnly);
+    ManualMatching list(Params("CBAL    ", '1', c.euros));
+    ASSERT_EQ(list.Open(), ManualOpen::Opened);
+    ASSERT_TRUE(list.Mark(0, MarkCommand::Lettrer));
+    ASSERT_TRUE(list.Mark(1, MarkCommand::Lettrer));
+    EXPECT_EQ(list.CanBalance(1), c.balance) << c.what;
+  }
+}
+
+TEST_F(BalanceTest, AJournalMonthInEntryElsewhereOrAMissingJournalWritesNothing) {
+  const long linesBefore = static_cast<long>(c50.RecCount());
+  const std::string c10 = PathC10();
+  test_support::OtherProcess other([c10](char) {
+    static Table t;
+    if (!t.isOpen) t.OpenShared(c10, "C10CODE");
+    return entry::SeekHeader(t, entry::CleJournalMois("C603", "OD"), entry::kDraftSource) && LockRecord(t, nullptr, 0);
+  });
+  ASSERT_TRUE(other.Do('l'));
+  const std::string pieceBefore = TheDossierRecord.NextPiece();
+  {
+    ManualMatching list(Params("CBAL    "));
+    ASSERT_EQ(list.Open(), ManualOpen::Opened);
+    list.Mark(0, MarkCommand::Lettrer);
+    list.Mark(1, MarkCommand::Lettrer);
+    EXPECT_EQ(list.Balance(1), BalanceOutcome::HeaderLocked);
+    TheDossierRecord.SetConstant(53, "ZZ");
+    EXPECT_EQ(list.Balance(1), BalanceOutcome::NoJournal);
+  }
+  EXPECT_EQ(static_cast<long>(c50.RecCount()), linesBefore);
+  EXPECT_EQ(TheDossierRecord.NextPiece(), pieceBefore);
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", ""}));
+}
+
+TEST_F(ManualTest, TheWordSearchFindsTheRowsOfTheTextsItReads) {
+  AddLines("CWORD   ", {{'D', 1234.56, 1}, {'C', 20, 2, "", "QX"}, {'C', 1214.56, 3}});
+  ManualMatching list(Params("CWORD   "));
+  ASSERT_EQ(list.Open(), ManualOpen::Opened);
+  struct Case {
+    const char* word;
+    std::size_t from;
+    bool goOn;
+    processing::WordSearchEnd end;
+    std::size_t row;
+  } cases[] = {
+      {"1 234.56", 0, false, processing::WordSearchEnd::Found, 0},
+      {"1234.56", 0, false, processing::WordSearchEnd::NotFound, 0},
+      {"QX", 0, false, processing::WordSearchEnd::Found, 1},
+      {"Ligne", 0, true, processing::WordSearchEnd::Found, 1},
+      {"Ligne", 2, true, processing::WordSearchEnd::NotFound, 0},
+  };
+  for (const Case& c : cases) {
+    const std::string word = c.word;
+    auto r = processing::SearchRows(
+        list, c.from, c.goOn, [&](const std::string& text) { return text.find(word) != std::string::npos; },
+        [] { return false; });
+    EXPECT_EQ(r.end, c.end) << c.word;
+    if (r.end == processing::WordSearchEnd::Found) {
+      EXPECT_EQ(r.row, c.row) << c.word;
+    }
+  }
+  auto r = processing::SearchRows(list, 0, false, [](const std::string&) { return false; }, [] { return true; });
+  EXPECT_EQ(r.end, processing::WordSearchEnd::Interrupted);
+}
+
+}  // namespace
+}  // namespace processing_test
