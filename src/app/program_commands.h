@@ -10,6 +10,7 @@
 #include "dossier/renumber_pieces.h"
 #include "entry/entry_commands.h"
 #include "masterdata/masterdata_commands.h"
+#include "processing/matching_windows.h"
 #include "reports/engine/report_engine_commands.h"
 #include "utilities/settings_commands.h"
 
@@ -31,4 +32,6 @@ inline void InstallProgramCommands() {
   InstallReportEngineCommands();
   // "Utilitaires": configuration, constants, access rights, user-defined reports and the raw table browser.
   InstallSettingsCommands();
+  // "Traitements > Lettrage Manuel" and "Traitements > Lettrage Automatique".
+  InstallMatchingCommands();
 }

@@ -55,3 +55,10 @@ TEST(ProgramCommandsTest, TheSettingsCommandsHaveTheirWork) {
 }
 
 }  // namespace
+
+TEST(ProgramCommandsTest, TheMatchingCommandsHaveTheirWork) {
+  InstallProgramCommands();
+  // "Lettrage Manuel" and "Lettrage Automatique".
+  EXPECT_TRUE(HasCommandWork(20601));
+  EXPECT_TRUE(HasCommandWork(20602));
+}

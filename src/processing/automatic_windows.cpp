@@ -1,0 +1,401 @@
+#include <cstdlib>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_lock.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "framework/fmt_saisie.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "processing/matching_windows.h"
+#include "runtime/access_rights.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/graphics.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+namespace {
+
+constexpr int kAutomaticCaption = 29001;
+constexpr int kLetterPrompt = 232;
+constexpr int kManualCaption = 29002;
+constexpr int kFormColumns = 10;
+constexpr int kFormRows = 9;
+
+// The automatic matching's control ids.
+enum : int {
+  kStartLabel = 1301, kEndLabel = 1302, kPowerLabel = 1303, kStageText = 1304, kDateLabel = 1305,
+  kMinutesLabel = 1306, kStatusText = 1307, kCountText = 1308,
+  kStartEdit = 1201, kStartLookup = 1202, kStartBalance = 1204, kEurosBox = 1205, kEndEdit = 1206,
+  kEndLookup = 1207, kEndBalance = 1209, kPowerCombo = 1210, kDateEdit = 1211, kMinutesEdit = 1213,
+};
+
+// Characters of the letters, trimmed.
+std::string Trimmed(const std::string& s) { return processing::TrimLetter(s); }
+
+std::string Replace(std::string text, const std::string& what) {
+  const std::size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, what);
+  return text;
+}
+
+// An account code as typed, filled to 8: with "0" when it begins below "A", with blanks otherwise.
+std::string FilledAccount(std::string code) {
+  code = Trimmed(code);
+  if (code.empty()) return code;
+  code.resize(8, static_cast<unsigned char>(code[0]) < 'A' ? '0' : ' ');
+  return code;
+}
+
+bool AccountExists(const std::string& code) {
+  if (TableC20 == nullptr || !TableC20->isOpen) return false;
+  return TableC20->Seek("C20CODE", code.c_str()) && std::string(TableC20->GetField(1)).substr(0, 8) == code &&
+         !TableC20->IsDeleted();
+}
+
+// The form's date in the financial year: false when invalid or outside it.
+bool DateInYear(const std::string& display, std::string& stored) {
+  Ymd date, first, last;
+  if (!ParseDisplayDate(display, date)) return false;
+  stored = StoredDateOf(date);
+  if (!TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) ||
+      !TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last))
+    return true;
+  const long d = DaysFromCivil(date);
+  return d >= DaysFromCivil(first) && d <= DaysFromCivil(last);
+}
+
+}  // namespace
+
+// ---- the report window ---------------------------------------------------------------------------------------------
+
+TWTraEtaLettrageAutomatique::TWTraEtaLettrageAutomatique(gui::MDIClient* client)
+    : TWEtats(client, LoadStr(kAutomaticCaption), kAutomaticReportSlot, kAutomaticReportSlotLength,
+              kAutomaticFormSlot) {}
+
+TWTraEtaLettrageAutomatique::~TWTraEtaLettrageAutomatique() = default;
+
+void TWTraEtaLettrageAutomatique::SetupWindow() {
+  TWEtats::SetupWindow();
+  // The six tables alone, in the dossier's folder: no other station reads them meanwhile.
+  tablesOpen_ = TableC10->OpenExclusive(PathC10(), "C10CODE") && TableC20->OpenExclusive(PathC20(), "C20CODE") &&
+                TableC30->OpenExclusive(PathC30(), "C30CODE") && TableC40->OpenExclusive(PathC40(), "C40CODE") &&
+                TableC50->OpenExclusive(PathC50(), LigneEcriture::kCodeTag) &&
+                TableC60->OpenExclusive(PathC60(), processing::kC60CodeTag);
+  if (!tablesOpen_) {
+    CloseAllTables();
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  RegisterWindowSlot(kAutomaticReportSlot, GetHandle());
+}
+
+void TWTraEtaLettrageAutomatique::CleanupWindow() {
+  if (gui::Window* form = gui::Window::FromHandle(SlotHandle(kAutomaticFormSlot))) form->CloseWindow();
+  // The dossier goes back to the other stations; it is checked again before the next command.
+  CloseAllTables();
+  ReleaseDossierExclusive();
+  SetRegistryText(kAutomaticReportSlot, 1, " ");
+  SetDossierState('2');
+  TWEtats::CleanupWindow();
+}
+
+// ---- the form ------------------------------------------------------------------------------------------------------
+
+TWTraModLettrageAutomatique::TWTraModLettrageAutomatique(gui::MDIClient* client)
+    : CMDIModif(client, LoadStr(kAutomaticCaption), kFormColumns, kFormRows, kAutomaticFormSlot,
+                kAutomaticFormSlotLength, kAutomaticReportSlot) {
+  AskOnClose = false;
+  const int labelIds[] = {kStartLabel, kEndLabel, kPowerLabel, kDateLabel, kMinutesLabel};
+  const int labelTexts[] = {29019, 29020, 29021, 29022, 29023};
+  for (int i = 0; i < 5; ++i) labels_[i] = new MStatic(this, LoadStr(labelTexts[i]), labelIds[i]);
+  start_ = new MEdit(this, kStartEdit, 8, 1, MEdit::kText, 0, false);
+  startLookup_ = new MButton(this, kStartLookup, "?");
+  startBalance_ = new MStatic(this, "", kStartBalance);
+  end_ = new MEdit(this, kEndEdit, 8, 1, MEdit::kText, 0, false);
+  endLookup_ = new MButton(this, kEndLookup, "?");
+  endBalance_ = new MStatic(this, "", kEndBalance);
+  power_ = new MComboBox(this, kPowerCombo, 12, 1);
+  stage_ = new MStatic(this, "", kStageText);
+  date_ = new MEdit(this, kDateEdit, 8, 1, MEdit::kDate, 0, false);
+  minutes_ = new MEdit(this, kMinutesEdit, 3, 1, MEdit::kUnsigned, 0, false);
+  euros_ = new MCheckBox(this, kEurosBox, LoadStr(29024), 1);
+  status_ = new MStatic(this, "", kStatusText);
+  count_ = new MStatic(this, "", kCountText);
+  status_->SetFlags(status_->Flags() | gui::ctl::Center);
+  count_->SetFlags(count_->Flags() | gui::ctl::Center);
+  for (MEdit* e : {start_, end_, date_, minutes_}) e->SetNotifyWindow(this);
+  ContextCommands = {6, form_cmd::Quitter, matching_cmd::Lettrer, matching_cmd::DeLettrer, matching_cmd::ProchaineLettre,
+                     matching_cmd::ComptesClients, matching_cmd::ComptesFournisseurs};
+  if (!ConstantIs(kEuroOnlyConstant, 'O')) {
+    ContextCommands.push_back(matching_cmd::CopierLettrages);
+    ContextCommands[0] = 7;
+  }
+}
+
+TWTraModLettrageAutomatique::~TWTraModLettrageAutomatique() {
+  SetRegistryText(kAutomaticFormSlot, 1, " ");
+  // Closing the form closes its report window, which gives the dossier back.
+  if (RegistryChar(kAutomaticReportSlot) == '1') gui::PostMessage(SlotHandle(kAutomaticReportSlot), gui::WM_CLOSE);
+}
+
+void TWTraModLettrageAutomatique::SetupWindow() {
+  CMDIModif::SetupWindow();
+  BuildToolbar(ContextCommands, true);
+  for (gui::Control* c : std::initializer_list<gui::Control*>{start_, end_, date_, minutes_, power_})
+    c->SetFont(EntryFontFixed);
+  startLookup_->SetTip(LoadStr(29014));
+  endLookup_->SetTip(LoadStr(29015));
+  // Euros unless the francs are the main currency; a dossier kept in euros alone hides the box.
+  euros_->SetCheck(TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N' ? gui::BST_CHECKED : gui::BST_UNCHECKED);
+  if (DossierIsEuroOnly()) {
+    euros_->SetCheck(gui::BST_CHECKED);
+    euros_->Show(gui::SW_HIDE);
+  }
+  std::string account = Trimmed(RegistryText(kRegistryLastAuxiliary, 8));
+  if (account.empty()) account = Trimmed(RegistryText(kRegistryLastAccount, 8));
+  start_->SetValue(account, true);
+  end_->SetValue(account, true);
+  for (int n = 2; n <= processing::MatchSearch::kMaxPower; ++n)
+    power_->AddString(Trimmed(FormatNumber(2, 0, false, n)) + " montants");
+  power_->SetValue("2 montants", true);
+  date_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), true);
+  minutes_->SetValue("10", true);
+  letters_[0] = Trimmed(ConstantEntry(28));
+  letters_[1] = Trimmed(ConstantEntry(29));
+  start_->FocusSelect(true);
+}
+
+void TWTraModLettrageAutomatique::ArrangeControls() {
+  MoveFormControls(labels_[0], 1, 1, 2, 1, grid::Label, 0, 0);
+  MoveFormControls(start_, 3, 1, 2, 1, grid::Text, 9, 0);
+  MoveFormControls(startLookup_, 5, 1, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(startBalance_, 6, 1, 5, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[1], 1, 2, 2, 1, grid::Label, 0, 0);
+  MoveFormControls(end_, 3, 2, 2, 1, grid::Text, 9, 0);
+  MoveFormControls(endLookup_, 5, 2, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(endBalance_, 6, 2, 5, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[2], 1, 4, 2, 1, grid::Label, 0, 0);
+  MoveFormControls(power_, 3, 4, 3, 1, grid::Text, 14, 0);
+  MoveFormControls(stage_, 6, 4, 1, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[3], 1, 5, 2, 1, grid::Label, 0, 0);
+  MoveFormControls(date_, 3, 5, 2, 1, grid::Text, 9, 0);
+  MoveFormControls(labels_[4], 1, 6, 2, 1, grid::Label, 0, 0);
+  MoveFormControls(minutes_, 3, 6, 2, 1, grid::Text, 4, 0);
+  MoveFormControls(euros_, 6, 6, 3, 1, grid::Text, 12, 0);
+  MoveFormControls(status_, 1, 8, 10, 1, grid::Label, 0, 0);
+  MoveFormControls(count_, 1, 9, 10, 1, grid::Label, 0, 0);
+}
+
+const gui::ResponseTable& TWTraModLettrageAutomatique::Table() {
+  using F = TWTraModLettrageAutomatique;
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
+                                              .Command(matching_cmd::Lettrer, &F::CmLettrer)
+                                              .Command(matching_cmd::ProchaineLettre, &F::CmProchaineLettre)
+                                              .Command(matching_cmd::DeLettrer, &F::CmDeLettrer)
+                                              .Command(matching_cmd::CopierLettrages, &F::CmCopierLettrages)
+                                              .Command(matching_cmd::ComptesClients, &F::CmComptesClients)
+                                              .Command(matching_cmd::ComptesFournisseurs, &F::CmComptesFournisseurs)
+                                              .Enable(matching_cmd::Lettrer, &F::CeLettrer)
+                                              .Enable(matching_cmd::DeLettrer, &F::CeLettrer)
+                                              .Enable(matching_cmd::CopierLettrages, &F::CeLettrer);
+  return table;
+}
+
+int TWTraModLettrageAutomatique::Currency() const { return euros_->IsChecked() ? 1 : 0; }
+
+bool TWTraModLettrageAutomatique::CheckAccount(MEdit* edit, gui::Static* balance, const std::string* start) {
+  const std::string code = FilledAccount(edit->GetValue());
+  auto refuse = [&] {
+    gui::MessageBeep(0);
+    balance->SetText("???");
+    edit->FocusSelect(true);
+    return false;
+  };
+  if (code.empty()) return refuse();
+  edit->SetValue(Trimmed(code), false);
+  if (start != nullptr && code < *start) return refuse();
+  if (start != nullptr && code == *start) {
+    balance->SetText("");
+    return true;
+  }
+  if (!AccountExists(code)) return refuse();
+  ShowAccountBalanceC20(balance, Currency() == 1);
+  StoreSessionCode(code.c_str());
+  return true;
+}
+
+int TWTraModLettrageAutomatique::Check() {
+  if (NoCheckFlag) return kCheckClose;
+  if (!CheckAccount(start_, startBalance_, nullptr)) return kCheckInvalid;
+  const std::string start = FilledAccount(start_->GetValue());
+  if (!CheckAccount(end_, endBalance_, &start)) return kCheckInvalid;
+  std::string stored;
+  if (!DateInYear(date_->GetValue(), stored)) {
+    if (Trimmed(date_->GetValue()).empty())
+      date_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart), false);
+    gui::MessageBeep(0);
+    date_->FocusSelect(true);
+    return kCheckInvalid;
+  }
+  if (std::atoi(minutes_->GetValue().c_str()) <= 0) {
+    gui::MessageBeep(0);
+    minutes_->FocusSelect(true);
+    return kCheckInvalid;
+  }
+  return kCheckClose;
+}
+
+bool TWTraModLettrageAutomatique::CanClose() {
+  NoCheckFlag = true;
+  AskOnClose = false;
+  return CMDIModif::CanClose();
+}
+
+void TWTraModLettrageAutomatique::CeLettrer(gui::CommandEnabler& ce) {
+  ce.Enable(!PrintRunFlag && !IsIconic() && !Trimmed(start_->GetValue()).empty() &&
+            !Trimmed(end_->GetValue()).empty());
+}
+
+void TWTraModLettrageAutomatique::Paint(gui::Static* s, const std::string& text) {
+  s->SetText(text);
+  s->UpdateWindow();
+}
+
+void TWTraModLettrageAutomatique::Status(const std::string& text) { Paint(status_, text); }
+void TWTraModLettrageAutomatique::Stage(int size) { Paint(stage_, size > 0 ? FormatNumber(2, 0, false, size) : ""); }
+void TWTraModLettrageAutomatique::MatchCount(long count) {
+  Paint(count_, count > 0 ? Trimmed(FormatNumber(5, 0, false, static_cast<double>(count))) : "");
+}
+
+void TWTraModLettrageAutomatique::CmLettrer() {
+  const int checked = Check();
+  if (checked != kCheckSave && checked != kCheckClose) return;
+  processing::AutomaticParameters p;
+  p.currency = Currency();
+  p.formLetter = letters_[p.currency];
+  p.startAccount = FilledAccount(start_->GetValue());
+  p.endAccount = FilledAccount(end_->GetValue());
+  p.power = std::atoi(power_->GetValue().c_str());
+  p.clock = processing::SteadyMatchClock();
+  // The time the user takes to answer counts against the limit.
+  p.deadline = p.clock() + static_cast<std::uint64_t>(std::atoi(minutes_->GetValue().c_str())) * 60000u;
+  DateInYear(date_->GetValue(), p.dateLimit);
+  if (gui::MessageBox(this, LoadStr(29003), LoadStr(kAutomaticCaption),
+                      gui::MB_YESNO | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON2) != gui::IDYES)
+    return;
+  SetDossierState('1');
+  MatchCount(0);
+  const processing::AutomaticOutcome out =
+      processing::RunAutomaticMatching(processing::MatchTables{*TableC40, *TableC50, *TableC60}, p, this);
+  std::string text = LoadStr(out.interrupted ? 29005 : 29004);
+  if (!out.outOfLetters.empty()) {
+    std::string accounts;
+    for (const std::string& a : out.outOfLetters) accounts += (accounts.empty() ? "" : ", ") + Trimmed(a);
+    text += Replace(LoadStr(29006), accounts);
+  }
+  gui::MessageBox(this, text, LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
+  Status("");
+  Stage(0);
+  MatchCount(0);
+  SetDossierState(' ');
+}
+
+void TWTraModLettrageAutomatique::CmProchaineLettre() {
+  const int c = Currency();
+  currentLetter_ = letters_[c];
+  for (;;) {
+    std::string typed = currentLetter_;
+    TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, LoadStr(kLetterPrompt), &typed, true);
+    dialog.SetCaption(LoadStr(kManualCaption));
+    if (dialog.Execute(kTaskModal) != gui::IDOK) {
+      currentLetter_.clear();
+      return;
+    }
+    typed = Trimmed(typed);
+    if (IsAlphaNumeric(typed.c_str())) {
+      currentLetter_ = letters_[c] = typed;
+      return;
+    }
+    gui::MessageBeep(0);
+  }
+}
+
+void TWTraModLettrageAutomatique::SetControlsEnabled(bool enabled) {
+  for (gui::Window* w : std::initializer_list<gui::Window*>{power_, date_, minutes_}) w->EnableWindow(enabled);
+}
+
+void TWTraModLettrageAutomatique::CmDeLettrer() {
+  const int checked = Check();
+  if (checked != kCheckSave && checked != kCheckClose) return;
+  const int c = Currency();
+  SetControlsEnabled(false);
+  CmProchaineLettre();
+  if (currentLetter_.empty()) {
+    SetControlsEnabled(true);
+    return;
+  }
+  std::string letter = currentLetter_;
+  letter.resize(4, ' ');
+  const int answer = gui::MessageBox(this, Replace(LoadStr(29007), letter), LoadStr(kAutomaticCaption),
+                                     gui::MB_YESNOCANCEL | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON3);
+  if (answer != gui::IDYES && answer != gui::IDNO) {
+    SetControlsEnabled(true);
+    return;
+  }
+  SetDossierState('1');
+  Status("Recherche en cours");
+  const long count =
+      processing::RemoveLetters(processing::MatchTables{*TableC40, *TableC50, *TableC60}, c,
+                                FilledAccount(start_->GetValue()), FilledAccount(end_->GetValue()), answer == gui::IDYES,
+                                currentLetter_, this);
+  const std::string n = Trimmed(FormatNumber(5, 0, false, static_cast<double>(count)));
+  if (count == 0) Status("Il n'a avait aucune ligne \xE0 d\xE9lettrer");
+  gui::MessageBox(this, Replace(LoadStr(29008), n), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
+  Status(n + " ligne(s) d\xE9lettr\xE9(s)");
+  SetControlsEnabled(true);
+  SetDossierState(' ');
+}
+
+void TWTraModLettrageAutomatique::CmCopierLettrages() {
+  const int checked = Check();
+  if (checked != kCheckSave && checked != kCheckClose) return;
+  SetControlsEnabled(false);
+  if (gui::MessageBox(this, LoadStr(29009), LoadStr(kAutomaticCaption),
+                      gui::MB_YESNO | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON2) != gui::IDYES) {
+    SetControlsEnabled(true);
+    return;
+  }
+  SetDossierState('1');
+  Status("Recherche en cours");
+  const long count = processing::CopyLetters(processing::MatchTables{*TableC40, *TableC50, *TableC60}, Currency(),
+                                             FilledAccount(start_->GetValue()), FilledAccount(end_->GetValue()), this);
+  if (count == 0) Status("Il n'a avait aucune lettrage \xE0 copier");
+  gui::MessageBox(this, LoadStr(29010), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
+  Status("");
+  SetControlsEnabled(true);
+  SetDossierState(' ');
+}
+
+void TWTraModLettrageAutomatique::SetRange(char letter) {
+  if (TableC20 == nullptr || !TableC20->isOpen) return;
+  const std::string key(1, letter);
+  if (!TableC20->SeekNotBelow("C20CODE", key.c_str())) return;
+  if (TableC20->IsDeleted() && !TableC20->SkipActive(true)) return;
+  const std::string code = RTrim(TableC20->GetField(1));
+  if (code.empty() || code[0] != letter) return;
+  start_->SetValue(code, true);
+  end_->SetValue(std::string(1, letter) + "ZZZZZZZ", true);
+}
+
+void TWTraModLettrageAutomatique::CmComptesClients() { SetRange('C'); }
+void TWTraModLettrageAutomatique::CmComptesFournisseurs() { SetRange('F'); }

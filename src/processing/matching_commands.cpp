@@ -1,0 +1,96 @@
+#include "data/dossier_lock.h"
+#include "data/session.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "processing/manual_list.h"
+#include "processing/matching_windows.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+
+namespace {
+
+constexpr int kIcon = 1004;
+constexpr int kParametersPos = 3653;
+
+template <class W>
+W* Open(W* window) {
+  SetChildIcon(*window, kIcon);
+  PlaceChildWindow(*window, 0, 0);
+  if (!window->Create()) {
+    if (window->IsCreated()) window->Destroy();
+    else delete window;
+    return nullptr;
+  }
+  window->Show(gui::SW_SHOWNORMAL);
+  return window;
+}
+
+// 20602: the dossier taken alone, its report window with the six tables, then the form.
+void CmLettrageAutomatique() {
+  if (ActivateExistingChild(kAutomaticFormSlot) || CommandWindow == nullptr) return;
+  if (!CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  ClearOpenWindowRegistry();
+  // Refused: the dossier stays open shared, its message shown.
+  if (!OpenDossierExclusive(true)) return;
+  auto* report = Open(new TWTraEtaLettrageAutomatique(CommandWindow));
+  if (report == nullptr || !report->TablesOpen()) {
+    if (report == nullptr) {
+      CloseAllTables();
+      ReleaseDossierExclusive();
+      SetDossierState('2');
+    }
+    return;
+  }
+  auto* form = Open(new TWTraModLettrageAutomatique(CommandWindow));
+  if (form == nullptr) {
+    report->CloseWindow();
+    return;
+  }
+  RegisterWindowSlot(kAutomaticFormSlot, form->GetHandle());
+  SetRegistryText(kAutomaticReportSlot, 1, "1");
+}
+
+// 20601: the list open comes forward; otherwise, by the report window's flag, the list the form
+// asked for ("3"), or the report window with its form.
+void CmLettrageManuel() {
+  if (ActivateExistingChild(kManualListSlot) || CommandWindow == nullptr) return;
+  const char state = RegistryChar(kManualReportSlot);
+  if (state == '3') {
+    SetRegistryText(kManualReportSlot, 1, "1");
+    const auto p = processing::ManualMatchingParameters::Parse(
+        RegistryText(kParametersPos, processing::ManualMatchingParameters::kLength));
+    auto* list = new TraBroLettrageManuel(CommandWindow, LoadStr(29002) + std::string(": ") +
+                                                             processing::TrimLetter(p.account), p);
+    // An account another station matches, or without lines in the selection: no list.
+    if (list->OpenMatching() != processing::ManualOpen::Opened) {
+      delete list;
+      gui::MessageBeep(0);
+      return;
+    }
+    Open(list);
+    return;
+  }
+  if (ActivateExistingChild(kManualFormSlot)) {
+    // A chained matching: the account the line form kept.
+    if (auto* form = dynamic_cast<TWTraModLettrageManuel*>(gui::Window::FromHandle(SlotHandle(kManualFormSlot))))
+      form->TakeAccount(RegistryText(kRegistryLastAuxiliary, 8));
+    return;
+  }
+  auto* report = Open(new TWTraEtaLettrageManuel(CommandWindow));
+  if (report == nullptr) return;
+  RegisterWindowSlot(kManualReportSlot, report->GetHandle());
+  if (Open(new TWTraModLettrageManuel(CommandWindow)) == nullptr) report->CloseWindow();
+}
+
+}  // namespace
+
+void InstallMatchingCommands() {
+  SetCommandWork(matching_cmd::LettrageManuel, CmLettrageManuel);            // "Traitements > Lettrage Manuel"
+  SetCommandWork(matching_cmd::LettrageAutomatique, CmLettrageAutomatique);  // "Traitements > Lettrage Automatique"
+}

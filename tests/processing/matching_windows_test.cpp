@@ -1,0 +1,303 @@
+// The matching windows driven as a user drives them, over a generated dossier "MT" opened through
+// "Ouvrir dossier" with accounts of the test's own lines: "Lettrage Automatique" takes the dossier
+// (refused while another station has it open), letters, removes and copies letters; "Lettrage
+// Manuel" opens its form, then the list of one account, whose marks move the status line, whose
+// "Enregistrer" waits for balanced marks and writes the letters (read back with python3-dbfread),
+// whose account another station cannot open, whose "Solder et Enregistrer" writes the balancing
+// piece, and whose word search finds words joined by "&" and "|" and stops on Escape.
+#include <QWidget>
+
+#include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
+#include "data/draft_lines.h"
+#include "data/entry_lines.h"
+#include "data/locks.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "framework/browse.h"
+#include "framework/fmt_saisie.h"
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "platform/gui/command.h"
+#include "platform/gui/keyboard.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/modal_seam.h"
+#include "processing/manual_list.h"
+#include "processing/matching_windows.h"
+#include "runtime/code_helpers.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "support/dossier_fixture.h"
+#include "support/other_process.h"
+#include "support/python.h"
+
+namespace {
+
+using L = LigneEcriture;
+using T = LigneTri;
+
+// The other station: 'o' opens the dossier (its lock table, shared), 'c' closes it, 'a' locks
+// the account CLOCK in its own chart cursor.
+bool OtherStation(char cmd) {
+  static Table* t = nullptr;
+  static Table* c20 = nullptr;
+  if (t == nullptr) t = new Table();
+  if (c20 == nullptr) c20 = new Table();
+  if (cmd == 'o') return t->OpenShared(DossierTablePath());
+  if (cmd == 'c') return t->CloseTable();
+  if (cmd == 'a') return c20->OpenShared(PathC20(), "C20CODE") && c20->Seek("C20CODE", "CLOCK") &&
+                         LockRecord(*c20, nullptr, 0);
+  return false;
+}
+
+struct Line {
+  char sense;
+  double euros;
+  int day;
+};
+
+class MatchingWindowTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallMatchingCommands();
+    folder_ = MakeDossier("demo", "MT", 60);
+    OpenThroughDialog(C10Path(folder_, "MT"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "MT") << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
+    MainFrame->Show(gui::SW_SHOW);
+    gui::ProcessPendingMessages();
+  }
+  void TearDown() override {
+    CloseWindows();
+    gui::NoteKeyUp(gui::VK_ESCAPE);
+    for (unsigned id : {20601u, 20602u}) SetCommandWork(id, {});
+    DossierFixture::TearDown();
+  }
+  void CloseWindows() {
+    if (CommandWindow == nullptr) return;
+    for (gui::MDIChild* child : CommandWindow->GetChildren())
+      if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
+    CommandWindow->CloseChildren();
+    gui::ProcessPendingMessages();
+  }
+  void Menu(unsigned command) {
+    gui::PostCommand(CommandWindow->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  static void Send(gui::Window* w, unsigned command) {
+    gui::SendCommand(w->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  bool Enabled(gui::Window* w, unsigned id) {
+    gui::CommandEnabler ce(id);
+    w->RouteCommandEnable(ce);
+    return ce.Handled() && ce.Enabled();
+  }
+  template <class W>
+  static W* WindowAt(int slot) {
+    return dynamic_cast<W*>(gui::Window::FromHandle(SlotHandle(slot)));
+  }
+
+  // Writes the lines on the account through the program's tables (the dossier open shared).
+  void AddLines(const std::string& account, const std::vector<Line>& lines) {
+    if (!TableC10->isOpen) {
+      ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
+    }
+    if (!TableC20->isOpen) {
+      ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
+    }
+    Table c50, c60;
+    ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
+    ASSERT_TRUE(c60.OpenShared(PathC60(), "C60CODE"));
+    long piece = 800;
+    for (const Line& l : lines) {
+      NewDraftLine n;
+      n.month = "C603";
+      n.journal = "OD";
+      n.piece = StrZero(++piece, 0);
+      n.day = "0" + std::to_string(l.day);
+      n.account = account;
+      n.labelCode = "0";
+      n.label = "Essai lettrage";
+      n.sense = l.sense;
+      n.euros = l.euros;
+      n.francs = Round(2, l.euros * 6.55957);
+      ASSERT_EQ(WriteDraftLines(c50, c60, {n}), DraftWrite::Written);
+    }
+  }
+
+  // "letter of C60|letter of C50" of each line of the account in C60CODE order, read by python3-dbfread (the
+  // sort record and its line joined on the piece and the account: the reader skips cancelled records).
+  std::string StoredLetters(const std::string& account) {
+    return test_support::RunPythonScript(
+        "import sys\nfrom dbfread import DBF\n"
+        "lines = {(l['BPIECE'], l['BCODE'].strip()): l for l in DBF('" + std::string(PathC50()) +
+            ".dbf', encoding='latin-1')}\n"
+        "rows = [r for r in DBF('" + std::string(PathC60()) + ".dbf', encoding='latin-1') if r['TCODE'].strip() == '" +
+            account + "']\n"
+        "rows.sort(key=lambda r: (r['TMOIS'], r['TJOUR']))\n"
+        "out = []\n"
+        "for r in rows:\n"
+        "    line = lines[(r['TPIECE'], r['TCODE'].strip())]\n"
+        "    out.append((r['TLETE'] or '').strip() + '|' + (line['BLETE'] or '').strip())\n"
+        "sys.stdout.write(' '.join(out))\n",
+        true);
+  }
+
+  TraBroLettrageManuel* OpenList(const std::string& account) {
+    Menu(matching_cmd::LettrageManuel);
+    auto* form = WindowAt<TWTraModLettrageManuel>(kManualFormSlot);
+    EXPECT_NE(form, nullptr) << test_support::ShownTexts();
+    if (form == nullptr) return nullptr;
+    form->AccountEdit()->SetValue(account, false);
+    Send(form, matching_cmd::LettrerOuDelettrer);
+    return WindowAt<TraBroLettrageManuel>(kManualListSlot);
+  }
+  void Select(TraBroLettrageManuel* list, long rank) {
+    list->Store().selected = rank;
+    gui::ProcessPendingMessages();
+  }
+
+  std::string folder_;
+};
+
+TEST_F(MatchingWindowTest, AutomaticMatchingTakesTheDossierLettersRemovesAndGivesItBack) {
+  AddLines("CAUTO", {{'D', 100, 1}, {'C', 100, 2}, {'D', 40, 3}, {'C', 40, 4}});
+  CloseWindows();
+  // The other station is forked holding none of this station's tables (only the dossier's lock table).
+  CloseAllTables();
+  {
+    test_support::OtherProcess station(&OtherStation);
+    ASSERT_TRUE(station.Do('o'));
+    Menu(matching_cmd::LettrageAutomatique);
+    EXPECT_EQ(WindowAt<TWTraModLettrageAutomatique>(kAutomaticFormSlot), nullptr);
+    EXPECT_NE(test_support::ShownTexts().find(RTrim(LoadStr(2259))), std::string::npos) << test_support::ShownTexts();
+    ASSERT_TRUE(station.Do('c'));
+    gui::ModalSeam::Reset();
+    Menu(matching_cmd::LettrageAutomatique);
+    auto* form = WindowAt<TWTraModLettrageAutomatique>(kAutomaticFormSlot);
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    EXPECT_FALSE(station.Do('o')) << "held by this station while the form is open";
+    EXPECT_FALSE(form->EurosBox()->IsWindowVisible()) << "a dossier kept in euros alone";
+    form->StartEdit()->SetValue("CAUTO", false);
+    form->EndEdit()->SetValue("", false);
+    EXPECT_FALSE(Enabled(form, matching_cmd::Lettrer)) << "an account edit is blank";
+    form->EndEdit()->SetValue("CAUTO", false);
+    EXPECT_TRUE(Enabled(form, matching_cmd::Lettrer));
+    test_support::Screenshot(form->Widget(), "processing", "automatic_form");
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    Send(form, matching_cmd::Lettrer);
+    EXPECT_NE(test_support::ShownTexts().find("La proc\xE9" "dure de Lettrages est termin\xE9" "e"), std::string::npos)
+        << test_support::ShownTexts();
+    test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "automatic_end");
+    // The first group takes the form's letter, constant 029 (E00), the next one the letter after it.
+    EXPECT_EQ(StoredLetters("CAUTO"), "E00|E00 E00|E00 E01|E01 E01|E01");
+    // Removing only the letters "E00": the letter asked, then "Non".
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& d) {
+      static_cast<TDFmtSaisie&>(d).Input()->SetText("E00");
+    });
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    Send(form, matching_cmd::DeLettrer);
+    EXPECT_EQ(StoredLetters("CAUTO"), "| | E01|E01 E01|E01");
+    CloseWindows();
+    EXPECT_EQ(GetDossierState(), '2');
+    EXPECT_TRUE(station.Do('o')) << "given back";
+  }
+}
+
+TEST_F(MatchingWindowTest, ManualMatchingMarksSavesAndHoldsTheAccount) {
+  AddLines("CMAN", {{'D', 100, 1}, {'C', 60, 2}, {'C', 40, 3}});
+  TraBroLettrageManuel* list = OpenList("CMAN");
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  auto* form = WindowAt<TWTraModLettrageManuel>(kManualFormSlot);
+  ASSERT_NE(form, nullptr);
+  test_support::Screenshot(form->Widget(), "processing", "manual_form");
+  EXPECT_EQ(list->Store().totalRows, 3);
+  Select(list, 1);
+  Send(list, matching_cmd::Lettrer);
+  EXPECT_NE(list->StatusText().find("100.00 Db"), std::string::npos) << list->StatusText();
+  EXPECT_FALSE(Enabled(list, form_cmd::Enregistrer));
+  Select(list, 2);
+  Send(list, matching_cmd::Lettrer);
+  EXPECT_FALSE(Enabled(list, form_cmd::Enregistrer));
+  Select(list, 3);
+  Send(list, matching_cmd::Lettrer);
+  EXPECT_NE(list->StatusText().find("3 lignes"), std::string::npos) << list->StatusText();
+  EXPECT_TRUE(Enabled(list, form_cmd::Enregistrer));
+  test_support::Screenshot(list->Widget(), "processing", "manual_list");
+  // A second 20601 brings the list forward, it makes no second list.
+  Menu(matching_cmd::LettrageManuel);
+  EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), list);
+  Send(list, form_cmd::Enregistrer);
+  EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << "saving closes the list";
+  EXPECT_EQ(StoredLetters("CMAN"), "E01|E01 E01|E01 E01|E01");
+}
+
+TEST_F(MatchingWindowTest, AnAccountAnotherStationMatchesGetsNoList) {
+  AddLines("CLOCK", {{'D', 100, 1}, {'C', 100, 2}});
+  test_support::OtherProcess station(&OtherStation);
+  ASSERT_TRUE(station.Do('a'));
+  const int before = beeps;
+  EXPECT_EQ(OpenList("CLOCK"), nullptr);
+  EXPECT_GT(beeps, before);
+}
+
+TEST_F(MatchingWindowTest, SolderEtEnregistrerWritesTheBalancingPiece) {
+  AddLines("CBAL", {{'D', 100, 1}, {'C', 99.60, 2}});
+  TheDossierRecord.SetConstant(52, "1\x80");
+  const long piece = std::atol(TheDossierRecord.NextPiece().c_str());
+  TraBroLettrageManuel* list = OpenList("CBAL");
+  ASSERT_NE(list, nullptr);
+  Select(list, 1);
+  Send(list, matching_cmd::Lettrer);
+  Select(list, 2);
+  Send(list, matching_cmd::Lettrer);
+  EXPECT_FALSE(Enabled(list, form_cmd::Enregistrer));
+  EXPECT_TRUE(Enabled(list, matching_cmd::SolderEtEnregistrer));
+  Send(list, matching_cmd::SolderEtEnregistrer);
+  EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(StoredLetters("CBAL"), "E01|E01 E01|E01 E01|E01");
+  EXPECT_EQ(std::atol(TheDossierRecord.NextPiece().c_str()), piece + 1);
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+TEST_F(MatchingWindowTest, TheWordSearchFindsWordsAndStopsOnEscape) {
+  AddLines("CWORD", {{'D', 1234.56, 1}, {'C', 20, 2}, {'C', 1214.56, 3}});
+  TraBroLettrageManuel* list = OpenList("CWORD");
+  ASSERT_NE(list, nullptr);
+  Select(list, 1);
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& d) {
+    static_cast<TDFmtSaisie&>(d).Input()->SetText("NEANT|20.00");
+  });
+  Send(list, matching_cmd::Chercher);
+  EXPECT_EQ(list->Store().selected, 2) << test_support::ShownTexts();
+  Send(list, matching_cmd::ChercherEncore);
+  EXPECT_NE(test_support::ShownTexts().find("introuvable"), std::string::npos) << test_support::ShownTexts();
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& d) {
+    static_cast<TDFmtSaisie&>(d).Input()->SetText("1 214&RIEN");
+  });
+  Select(list, 1);
+  Send(list, matching_cmd::Chercher);
+  EXPECT_EQ(list->Store().selected, 3) << test_support::ShownTexts();
+  gui::ModalSeam::Reset();
+  Select(list, 1);
+  gui::NoteKeyDown(gui::VK_ESCAPE);
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& d) {
+    static_cast<TDFmtSaisie&>(d).Input()->SetText("NEANT");
+  });
+  Send(list, matching_cmd::Chercher);
+  gui::NoteKeyUp(gui::VK_ESCAPE);
+  EXPECT_NE(test_support::ShownTexts().find("Recherche Interrompue"), std::string::npos) << test_support::ShownTexts();
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "search_interrupted");
+}
+
+}  // namespace
