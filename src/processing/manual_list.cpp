@@ -321,7 +321,7 @@ void TraBroLettrageManuel::CmSolderEtEnregistrer() {
       return;
     case processing::BalanceOutcome::TooManyLines:
       gui::MessageBeep(0);
-      gui::MessageBox(this, TooManyLinesMessage(platform::ResolvePath(PathC50())), LoadStr(52),
+      gui::MessageBox(this, TooManyLinesMessage(platform::ResolvePath(std::string(PathC50()) + ".dbf")), LoadStr(52),
                       gui::MB_OK | gui::MB_ICONSTOP);
       return;
     default:

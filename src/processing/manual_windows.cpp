@@ -2,6 +2,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "platform/gui/application.h"
@@ -136,7 +137,7 @@ void TWTraModLettrageManuel::CeOpenList(gui::CommandEnabler& ce) {
 int TWTraModLettrageManuel::Check() {
   if (NoCheckFlag) return kCheckClose;
   const std::string code = FilledAccount(account_->GetValue());
-  if (code.empty() || TableC20 == nullptr || !TableC20->isOpen || !TableC20->Seek("C20CODE", code.c_str()) ||
+  if (code.empty() || TableC20 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE") || !TableC20->Seek("C20CODE", code.c_str()) ||
       std::string(TableC20->GetField(1)).substr(0, 8) != code || TableC20->IsDeleted()) {
     gui::MessageBeep(0);
     balance_->SetText("???");

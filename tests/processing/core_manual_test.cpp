@@ -179,6 +179,28 @@ TEST_F(BalanceTest, TheDifferenceIsWrittenOffAndTheGroupLettered) {
   EXPECT_TRUE(check.Check()) << check.Report();
 }
 
+TEST_F(BalanceTest, AJournalWithItsOwnCounterGivesThePieceNumber) {
+  // The journal OD keeps its own counter (characters 19-24 of its field 4): the piece takes it,
+  // so that a later piece of the journal does not take the same number.
+  ASSERT_TRUE(entry::SeekJournal(*TableC10, "OD"));
+  ASSERT_TRUE(TableC10->PutFieldPart(4, 19, 6, "000500"));
+  const std::string dossierPiece = TheDossierRecord.NextPiece();
+  const long linesBefore = static_cast<long>(c50.RecCount());
+  {
+    ManualMatching list(Params("CBAL    "));
+    ASSERT_EQ(list.Open(), ManualOpen::Opened);
+    list.Mark(0, MarkCommand::Lettrer);
+    list.Mark(1, MarkCommand::Lettrer);
+    ASSERT_EQ(list.Balance(1), BalanceOutcome::Written);
+  }
+  for (long r : {linesBefore + 1, linesBefore + 2}) {
+    ASSERT_TRUE(c50.GoTo(r));
+    EXPECT_EQ(std::string(c50.GetField(L::BPIECE)), "000500");
+  }
+  EXPECT_EQ(entry::ReadJournal(*TableC10, "OD").nextPiece(), 501);
+  EXPECT_EQ(TheDossierRecord.NextPiece(), dossierPiece);
+}
+
 TEST_F(BalanceTest, TheConditionsOfTheBalancingPiece) {
   struct Case {
     const char* what;

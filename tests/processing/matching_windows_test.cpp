@@ -6,6 +6,8 @@
 // whose account another station cannot open, whose "Solder et Enregistrer" writes the balancing
 // piece, and whose word search finds words joined by "&" and "|" and stops on Escape.
 #include <QWidget>
+#include <filesystem>
+#include <fstream>
 
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
@@ -33,6 +35,7 @@
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 #include "support/python.h"
+#include "platform/system/files.h"
 
 namespace {
 
@@ -267,6 +270,70 @@ TEST_F(MatchingWindowTest, SolderEtEnregistrerWritesTheBalancingPiece) {
   EXPECT_EQ(std::atol(TheDossierRecord.NextPiece().c_str()), piece + 1);
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+// A draft grown to 999,999 records (the records past the real ones left sparse): the balancing
+// piece writes nothing and shows the rebuild's refusal.
+TEST_F(MatchingWindowTest, SolderEtEnregistrerOnAFullDraftWritesNothing) {
+  AddLines("CFULL", {{'D', 100, 1}, {'C', 99.60, 2}});
+  TheDossierRecord.SetConstant(52, "1\x80");
+  const std::string piece = TheDossierRecord.NextPiece();
+  CloseAllTables();
+  const std::string dbf = platform::ResolvePath(std::string(PathC50()) + ".dbf");
+  {
+    std::fstream f(dbf, std::ios::in | std::ios::out | std::ios::binary);
+    unsigned char head[12];
+    f.read(reinterpret_cast<char*>(head), 12);
+    const std::size_t header = head[8] | head[9] << 8, length = head[10] | head[11] << 8;
+    f.close();
+    fs::resize_file(dbf, header + 999999 * length + 1);
+    std::fstream g(dbf, std::ios::in | std::ios::out | std::ios::binary);
+    g.seekp(4);
+    g.write("\x3F\x42\x0F\x00", 4);
+    g.seekp(static_cast<std::streamoff>(header + 999998 * length));
+    g.write(" ", 1);
+    g.seekp(static_cast<std::streamoff>(header + 999999 * length));
+    g.write("\x1A", 1);
+  }
+  const auto size = fs::file_size(dbf);
+  TraBroLettrageManuel* list = OpenList("CFULL");
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  Select(list, 1);
+  Send(list, matching_cmd::Lettrer);
+  Select(list, 2);
+  Send(list, matching_cmd::Lettrer);
+  ASSERT_TRUE(Enabled(list, matching_cmd::SolderEtEnregistrer));
+  Send(list, matching_cmd::SolderEtEnregistrer);
+  EXPECT_NE(test_support::ShownTexts().find("999 999 lignes"), std::string::npos) << test_support::ShownTexts();
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "balance_too_many_lines");
+  EXPECT_EQ(fs::file_size(dbf), size) << "nothing appended";
+  EXPECT_EQ(TheDossierRecord.NextPiece(), piece);
+  EXPECT_NE(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << "the list stays open";
+}
+
+TEST_F(MatchingWindowTest, AWordWithAnAccentIsFoundWhateverConstant064) {
+  // Constant 064 "NON": neither the words nor the texts are folded, so "é" typed finds "é".
+  AddLines("CACC", {{'D', 10, 1}, {'C', 10, 2}});
+  {
+    Table c50;
+    ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
+    ASSERT_TRUE(c50.GoTo(static_cast<long>(c50.RecCount())));
+    ASSERT_TRUE(c50.PutField(L::BLIB, "Remise ch\xE8que"));
+  }
+  for (const char* c064 : {"NON", "OUI"}) {
+    SCOPED_TRACE(c064);
+    TheDossierRecord.SetConstant(64, c064);
+    TraBroLettrageManuel* list = OpenList("CACC");
+    ASSERT_NE(list, nullptr);
+    Select(list, 1);
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& d) {
+      static_cast<TDFmtSaisie&>(d).Input()->SetText("ch\xE8que");
+    });
+    Send(list, matching_cmd::Chercher);
+    EXPECT_EQ(list->Store().selected, 2) << test_support::ShownTexts();
+    Send(list, browse_cmd::Quitter);
+    gui::ModalSeam::Reset();
+  }
 }
 
 TEST_F(MatchingWindowTest, TheWordSearchFindsWordsAndStopsOnEscape) {

@@ -99,8 +99,11 @@ ManualOpen ManualMatching::Open() {
       !c50_.OpenShared(PathC50(), L::kCodeTag))
     return ManualOpen::NoTable;
   currentLetter_ = Trim(ConstantEntry(currency_ == 1 ? kLetterEurosConstant : kLetterFrancsConstant));
+  // The chart and the general file of the program, opened when no window has them open.
+  if (TableC20 == nullptr || TableC10 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE") ||
+      !TableC10->UseShared(PathC10(), "C10CODE"))
+    return ManualOpen::NoTable;
   // The account must exist and is held by this list alone: another station's list is refused.
-  if (TableC20 == nullptr || !TableC20->isOpen) return ManualOpen::NoTable;
   Table& c20 = *TableC20;
   if (!c20.Seek("C20CODE", p_.account.c_str()) || std::string(c20.GetField(1)).substr(0, kAccountWidth) != p_.account ||
       c20.IsDeleted())
