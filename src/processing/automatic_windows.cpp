@@ -37,6 +37,9 @@ enum : int {
   kMinutesLabel = 1306, kStatusText = 1307, kCountText = 1308,
   kStartEdit = 1201, kStartLookup = 1202, kStartBalance = 1204, kEurosBox = 1205, kEndEdit = 1206,
   kEndLookup = 1207, kEndBalance = 1209, kPowerCombo = 1210, kDateEdit = 1211, kMinutesEdit = 1213,
+  kStartCheck = 1203, kEndCheck = 1208, kDateCheck = 1212,
+  kStartFirst = 1214, kStartNext = 1215, kStartPrior = 1216, kStartLast = 1217,
+  kEndFirst = 1218, kEndNext = 1219, kEndPrior = 1220, kEndLast = 1221,
 };
 
 // Characters of the letters, trimmed.
@@ -134,6 +137,12 @@ TWTraModLettrageAutomatique::TWTraModLettrageAutomatique(gui::MDIClient* client)
   status_->SetFlags(status_->Flags() | gui::ctl::Center);
   count_->SetFlags(count_->Flags() | gui::ctl::Center);
   for (MEdit* e : {start_, end_, date_, minutes_}) e->SetNotifyWindow(this);
+  // Page Up, Page Down, Ctrl+Page Up, Ctrl+Page Down step through the chart; Enter checks the field.
+  start_->SetKeyCommands(kStartPrior, kStartNext, kStartFirst, kStartLast, 0, 0);
+  end_->SetKeyCommands(kEndPrior, kEndNext, kEndFirst, kEndLast, 0, 0);
+  start_->SetEnterAction(kStartCheck);
+  end_->SetEnterAction(kEndCheck);
+  date_->SetEnterAction(kDateCheck);
   ContextCommands = {6, form_cmd::Quitter, matching_cmd::Lettrer, matching_cmd::DeLettrer, matching_cmd::ProchaineLettre,
                      matching_cmd::ComptesClients, matching_cmd::ComptesFournisseurs};
   if (!ConstantIs(kEuroOnlyConstant, 'O')) {
@@ -205,6 +214,10 @@ const gui::ResponseTable& TWTraModLettrageAutomatique::Table() {
                                               .Command(matching_cmd::CopierLettrages, &F::CmCopierLettrages)
                                               .Command(matching_cmd::ComptesClients, &F::CmComptesClients)
                                               .Command(matching_cmd::ComptesFournisseurs, &F::CmComptesFournisseurs)
+                                              .CommandRange(kStartLookup, kStartCheck, &F::CmAccountControl)
+                                              .CommandRange(kEndLookup, kEndCheck, &F::CmAccountControl)
+                                              .CommandRange(kDateCheck, kDateCheck, &F::CmAccountControl)
+                                              .CommandRange(kStartFirst, kEndLast, &F::CmAccountControl)
                                               .Enable(matching_cmd::Lettrer, &F::CeLettrer)
                                               .Enable(matching_cmd::DeLettrer, &F::CeLettrer)
                                               .Enable(matching_cmd::CopierLettrages, &F::CeLettrer);
@@ -395,6 +408,71 @@ void TWTraModLettrageAutomatique::SetRange(char letter) {
   if (code.empty() || code[0] != letter) return;
   start_->SetValue(code, true);
   end_->SetValue(std::string(1, letter) + "ZZZZZZZ", true);
+}
+
+void TWTraModLettrageAutomatique::CmAccountControl(unsigned id) {
+  const bool euro = Currency() == 1;
+  const bool onEnd = id == kEndLookup || id == kEndCheck || (id >= kEndFirst && id <= kEndLast);
+  MEdit* edit = onEnd ? end_ : start_;
+  gui::Static* balance = onEnd ? endBalance_ : startBalance_;
+  switch (id) {
+    case kStartLookup:
+    case kEndLookup: {
+      balance->SetText("");
+      const char found = LookupC20Code(edit, onEnd ? kEndCheck : kStartCheck, balance);
+      if (found == kLookupFound) {
+        ShowAccountBalanceC20(balance, euro);
+        StoreSessionCode(FilledAccount(edit->GetValue()).c_str());
+        edit->FocusSelect(true);
+      } else if (found == kLookupNone) {
+        balance->SetText("???");
+      }
+      return;
+    }
+    case kStartCheck:
+      if (CheckAccount(start_, startBalance_, nullptr)) end_->FocusSelect(true);
+      return;
+    case kEndCheck: {
+      const std::string start = FilledAccount(start_->GetValue());
+      if (CheckAccount(end_, endBalance_, &start)) power_->SetFocus();
+      return;
+    }
+    case kDateCheck: {
+      std::string stored;
+      if (DateInYear(date_->GetValue(), stored)) {
+        minutes_->FocusSelect(true);
+      } else {
+        gui::MessageBeep(0);
+        date_->FocusSelect(true);
+      }
+      return;
+    }
+    case kEndFirst:
+      // The end takes the start's account and its balance.
+      if (!Trimmed(start_->GetValue()).empty()) {
+        end_->SetValue(start_->GetValue(), false);
+        endBalance_->SetText(startBalance_->GetText());
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  // A blank end account steps from the start account.
+  if (onEnd && Trimmed(end_->GetValue()).empty()) end_->SetValue(start_->GetValue(), false);
+  bool found = false;
+  switch (id) {
+    case kStartFirst:
+    case kEndFirst: found = FirstC20Code(edit, balance); break;
+    case kStartNext:
+    case kEndNext: found = NextC20Code(edit, balance); break;
+    case kStartPrior:
+    case kEndPrior: found = PriorC20Code(edit, balance); break;
+    case kStartLast:
+    case kEndLast: found = LastC20Code(edit, balance); break;
+    default: return;
+  }
+  if (found) ShowAccountBalanceC20(balance, euro);
 }
 
 void TWTraModLettrageAutomatique::CmComptesClients() { SetRange('C'); }

@@ -31,6 +31,7 @@ enum : int {
   kAccountLabel = 1301, kFirstLabel = 1302, kLastLabel = 1303, kFilterLabel = 1304,
   kAccountEdit = 1201, kAccountLookup = 1202, kAccountBalance = 1204, kEurosBox = 1205, kFilterCombo = 1210,
   kFirstEdit = 1211, kLastEdit = 1212,
+  kAccountFirst = 1214, kAccountNext = 1215, kAccountPrior = 1216, kAccountLast = 1217,
 };
 
 std::string Trimmed(const std::string& s) { return processing::TrimLetter(s); }
@@ -73,6 +74,7 @@ TWTraModLettrageManuel::TWTraModLettrageManuel(gui::MDIClient* client)
   filter_ = new MComboBox(this, kFilterCombo, 40, 1);
   euros_ = new MCheckBox(this, kEurosBox, LoadStr(29024), 1);
   for (MEdit* e : {account_, first_, last_}) e->SetNotifyWindow(this);
+  account_->SetKeyCommands(kAccountPrior, kAccountNext, kAccountFirst, kAccountLast, 0, 0);
   ContextCommands = {4, form_cmd::Quitter, matching_cmd::LettrerOuDelettrer, matching_cmd::Lettrer,
                      matching_cmd::DeLettrer};
 }
@@ -124,10 +126,33 @@ const gui::ResponseTable& TWTraModLettrageManuel::Table() {
                                               .Command(matching_cmd::Lettrer, &F::CmLettrer)
                                               .Command(matching_cmd::LettrerOuDelettrer, &F::CmLettrerOuDelettrer)
                                               .Command(matching_cmd::DeLettrer, &F::CmDeLettrer)
+                                              .CommandRange(kAccountLookup, kAccountLookup, &F::CmAccountControl)
+                                              .CommandRange(kAccountFirst, kAccountLast, &F::CmAccountControl)
                                               .Enable(matching_cmd::Lettrer, &F::CeOpenList)
                                               .Enable(matching_cmd::LettrerOuDelettrer, &F::CeOpenList)
                                               .Enable(matching_cmd::DeLettrer, &F::CeOpenList);
   return table;
+}
+
+void TWTraModLettrageManuel::CmAccountControl(unsigned id) {
+  if (TableC20 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE")) return;
+  const bool euro = euros_->IsChecked();
+  bool found = false;
+  switch (id) {
+    case kAccountLookup: {
+      balance_->SetText("");
+      const char got = LookupC20Code(account_, kAccountLookup + 1, balance_);
+      if (got == kLookupNone) balance_->SetText("???");
+      found = got == kLookupFound;
+      break;
+    }
+    case kAccountFirst: found = FirstC20Code(account_, balance_); break;
+    case kAccountNext: found = NextC20Code(account_, balance_); break;
+    case kAccountPrior: found = PriorC20Code(account_, balance_); break;
+    case kAccountLast: found = LastC20Code(account_, balance_); break;
+    default: return;
+  }
+  if (found) ShowAccountBalanceC20(balance_, euro);
 }
 
 void TWTraModLettrageManuel::CeOpenList(gui::CommandEnabler& ce) {

@@ -65,6 +65,9 @@ class TWTraModLettrageAutomatique : public CMDIModif, public processing::Matchin
   void CmComptesClients();
   void CmComptesFournisseurs();
   void CeLettrer(gui::CommandEnabler& ce);
+  // The account edits' keys and buttons: 1202 and 1207 the lookups, 1203 and 1208 their checks,
+  // 1212 the date's, 1214-1217 the start account's first, next, prior and last, 1218-1221 the end's.
+  void CmAccountControl(unsigned id);
 
   // The run's texts, painted at once.
   void Status(const std::string& text) override;
@@ -132,6 +135,8 @@ class TWTraModLettrageManuel : public CMDIModif {
   void CmLettrerOuDelettrer();
   void CmDeLettrer();
   void CeOpenList(gui::CommandEnabler& ce);
+  // The account edit's lookup (1202) and its first, next, prior and last account (1214-1217).
+  void CmAccountControl(unsigned id);
   // The account of a chained matching (the line form's auxiliary account).
   void TakeAccount(const std::string& account);
 

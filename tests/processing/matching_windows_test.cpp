@@ -187,6 +187,15 @@ TEST_F(MatchingWindowTest, AutomaticMatchingTakesTheDossierLettersRemovesAndGive
     ASSERT_NE(form, nullptr) << test_support::ShownTexts();
     EXPECT_FALSE(station.Do('o')) << "held by this station while the form is open";
     EXPECT_FALSE(form->EurosBox()->IsWindowVisible()) << "a dossier kept in euros alone";
+    // Ctrl+Page Up and Page Down in the start account step through the chart; Ctrl+Page Up in the end account takes
+    // the start's account.
+    Send(form, 1214);
+    const std::string first = form->StartEdit()->GetValue();
+    EXPECT_FALSE(first.empty());
+    Send(form, 1215);
+    EXPECT_GT(form->StartEdit()->GetValue(), first);
+    Send(form, 1218);
+    EXPECT_EQ(form->EndEdit()->GetValue(), form->StartEdit()->GetValue());
     form->StartEdit()->SetValue("CAUTO", false);
     form->EndEdit()->SetValue("", false);
     EXPECT_FALSE(Enabled(form, matching_cmd::Lettrer)) << "an account edit is blank";
