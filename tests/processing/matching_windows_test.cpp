@@ -136,7 +136,8 @@ class MatchingWindowTest : public test_support::DossierFixture {
 
   // "letter of C60|letter of C50" of each line of the account in C60CODE order, read by python3-dbfread (the
   // sort record and its line joined on the piece and the account: the reader skips cancelled records).
-  std::string StoredLetters(const std::string& account) {
+  std::string StoredLetters(const std::string& account, bool euros = true) {
+    const std::string sortField = euros ? "TLETE" : "TLET", lineField = euros ? "BLETE" : "BLET";
     return test_support::RunPythonScript(
         "import sys\nfrom dbfread import DBF\n"
         "lines = {(l['BPIECE'], l['BCODE'].strip()): l for l in DBF('" + std::string(PathC50()) +
@@ -147,7 +148,7 @@ class MatchingWindowTest : public test_support::DossierFixture {
         "out = []\n"
         "for r in rows:\n"
         "    line = lines[(r['TPIECE'], r['TCODE'].strip())]\n"
-        "    out.append((r['TLETE'] or '').strip() + '|' + (line['BLETE'] or '').strip())\n"
+        "    out.append((r['" + sortField + "'] or '').strip() + '|' + (line['" + lineField + "'] or '').strip())\n"
         "sys.stdout.write(' '.join(out))\n",
         true);
   }
@@ -187,12 +188,12 @@ TEST_F(MatchingWindowTest, AutomaticMatchingTakesTheDossierLettersRemovesAndGive
     ASSERT_NE(form, nullptr) << test_support::ShownTexts();
     EXPECT_FALSE(station.Do('o')) << "held by this station while the form is open";
     EXPECT_FALSE(form->EurosBox()->IsWindowVisible()) << "a dossier kept in euros alone";
-    // Ctrl+Page Up and Page Down in the start account step through the chart; Ctrl+Page Up in the end account takes
-    // the start's account.
+    // Ctrl+Page Up and Ctrl+Page Down in the start account go to the chart's first and last accounts; Ctrl+Page Up in
+    // the end account takes the start's account.
     Send(form, 1214);
     const std::string first = form->StartEdit()->GetValue();
     EXPECT_FALSE(first.empty());
-    Send(form, 1215);
+    Send(form, 1217);
     EXPECT_GT(form->StartEdit()->GetValue(), first);
     Send(form, 1218);
     EXPECT_EQ(form->EndEdit()->GetValue(), form->StartEdit()->GetValue());
@@ -218,6 +219,11 @@ TEST_F(MatchingWindowTest, AutomaticMatchingTakesTheDossierLettersRemovesAndGive
     gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
     Send(form, matching_cmd::DeLettrer);
     EXPECT_EQ(StoredLetters("CAUTO"), "| | E01|E01 E01|E01");
+    // The copy gives the francs the letters of the euros.
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    Send(form, matching_cmd::CopierLettrages);
+    EXPECT_EQ(StoredLetters("CAUTO", false), "| | E01|E01 E01|E01");
     CloseWindows();
     EXPECT_EQ(GetDossierState(), '2');
     EXPECT_TRUE(station.Do('o')) << "given back";
