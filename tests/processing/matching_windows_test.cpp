@@ -258,6 +258,19 @@ TEST_F(MatchingWindowTest, ManualMatchingMarksSavesAndHoldsTheAccount) {
   EXPECT_EQ(StoredLetters("CMAN"), "E01|E01 E01|E01 E01|E01");
 }
 
+// The line form keeps the auxiliary account it posted and sends 20601: the form opens on it, or takes it when open.
+TEST_F(MatchingWindowTest, AChainedMatchingOpensTheFormOnTheLineFormsAccount) {
+  StoreSessionCode("CCHAIN  ");
+  Menu(matching_cmd::LettrageManuel);
+  auto* form = WindowAt<TWTraModLettrageManuel>(kManualFormSlot);
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->AccountEdit()->GetValue(), "CCHAIN");
+  StoreSessionCode("CSUITE  ");
+  Menu(matching_cmd::LettrageManuel);
+  EXPECT_EQ(WindowAt<TWTraModLettrageManuel>(kManualFormSlot), form) << "no second form";
+  EXPECT_EQ(form->AccountEdit()->GetValue(), "CSUITE");
+}
+
 TEST_F(MatchingWindowTest, AnAccountAnotherStationMatchesGetsNoList) {
   AddLines("CLOCK", {{'D', 100, 1}, {'C', 100, 2}});
   test_support::OtherProcess station(&OtherStation);
