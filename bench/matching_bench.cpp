@@ -2,7 +2,7 @@
 //   - the search of 100 candidates at power 6 where no group balances (about 1.3e9 combinations
 //     for a plain enumeration of every group);
 //   - the automatic run at power 4 over every customer account of a generated dossier of
-//     999,999 lines, its three tables held exclusively;
+//     999,999 lines (MERLON_BENCH_LINES), its three tables held exclusively;
 //   - the opening of the manual matching list on an account of 10,000 lines.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -27,6 +27,8 @@
 #include "runtime/numbers.h"
 #include "runtime/runtime_init.h"
 #include "runtime/xbase.h"
+// After the runtime headers it uses.
+#include "bench_world.h"
 
 namespace {
 
@@ -34,29 +36,8 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-struct Folder {
-  std::string dir;
-  Folder() {
-    char pattern[] = "/tmp/merlon-matching-bench-XXXXXX";
-    if (mkdtemp(pattern) != nullptr) dir = pattern;
-  }
-  ~Folder() {
-    std::error_code ignored;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
-  }
-};
-
-bool StartSession(const std::string& dir) {
-  static bool started = false;
-  if (started) return true;
-  SetProgramFolder(dir + "/program/");
-  started = InitRuntime() && StartDbSession() == 0;
-  return started;
-}
-
-// The dossier's tables open as the program opens them.
-bool OpenDossier(const std::string& folder, const std::string& code, bool exclusive) {
-  SetDossier(folder, code);
+// The dossier's tables open as the program opens them (the dossier current).
+bool OpenDossier(bool exclusive) {
   auto open = [exclusive](Table* t, const char* path, const char* tag) {
     return exclusive ? t->OpenExclusive(path, tag) : t->OpenShared(path, tag);
   };
@@ -87,20 +68,13 @@ void BM_SearchWithoutGroup(benchmark::State& state) {
 BENCHMARK(BM_SearchWithoutGroup)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_AutomaticRunOverCustomers(benchmark::State& state) {
-  Folder folder;
-  if (!StartSession(folder.dir)) {
-    state.SkipWithError("no engine session");
-    return;
-  }
+  bench_world::BenchRuntime runtime("matching-auto", false);
   DemoOptions options;
-  options.folder = folder.dir + "/demo/";
-  options.code = "AUTO";
-  options.lines = kMaxDemoLines;
-  if (!GenerateDemoDossier(options)) {
+  options.lines = bench_world::BenchLines();
+  if (!runtime.Generate(options)) {
     state.SkipWithError("no demo dossier");
     return;
   }
-  SetDossier(options.folder, "AUTO");
   Table c40, c50, c60;
   if (!c40.OpenExclusive(PathC40(), "C40CODE") || !c50.OpenExclusive(PathC50(), LigneEcriture::kCodeTag) ||
       !c60.OpenExclusive(PathC60(), processing::kC60CodeTag)) {
@@ -118,8 +92,8 @@ void BM_AutomaticRunOverCustomers(benchmark::State& state) {
     p.deadline = p.clock() + 60 * 60 * 1000;
     const auto start = std::chrono::steady_clock::now();
     const auto out = processing::RunAutomaticMatching(processing::MatchTables{c40, c50, c60}, p);
-    std::printf("automatic run at power 4 over %ld customer accounts of 999,999 lines: %ld groups in %.2f s\n",
-                out.accounts, out.matches, Seconds(start));
+    std::printf("automatic run at power 4 over %ld customer accounts of %ld lines: %ld groups in %.2f s\n",
+                out.accounts, options.lines, out.matches, Seconds(start));
   }
   c40.CloseTable();
   c50.CloseTable();
@@ -128,16 +102,10 @@ void BM_AutomaticRunOverCustomers(benchmark::State& state) {
 BENCHMARK(BM_AutomaticRunOverCustomers)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_OpenManualList(benchmark::State& state) {
-  Folder folder;
-  if (!StartSession(folder.dir)) {
-    state.SkipWithError("no engine session");
-    return;
-  }
+  bench_world::BenchRuntime runtime("matching-manual", false);
   DemoOptions options;
-  options.folder = folder.dir + "/demo/";
-  options.code = "MAN";
   options.lines = 100;
-  if (!GenerateDemoDossier(options) || !OpenDossier(options.folder, "MAN", false)) {
+  if (!runtime.Generate(options) || !OpenDossier(false)) {
     state.SkipWithError("no demo dossier");
     return;
   }
@@ -178,7 +146,6 @@ void BM_OpenManualList(benchmark::State& state) {
     std::printf("manual list opened on an account of %zu lines (%s) in %.3f s\n", list.Rows().size(),
                 opened == processing::ManualOpen::Opened ? "opened" : "refused", Seconds(start));
   }
-  CloseAllTables();
 }
 BENCHMARK(BM_OpenManualList)->Iterations(1)->Unit(benchmark::kMillisecond);
 
