@@ -24,6 +24,7 @@
 #include "platform/gui/keyboard.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/modal_seam.h"
+#include "entry/entry_commands.h"
 #include "processing/manual_list.h"
 #include "processing/matching_windows.h"
 #include "runtime/code_helpers.h"
@@ -39,6 +40,7 @@
 
 namespace {
 
+constexpr int kHeadersListSlot = 517;
 using L = LigneEcriture;
 using T = LigneTri;
 
@@ -60,6 +62,7 @@ struct Line {
   char sense;
   double euros;
   int day;
+  const char* journal = "OD";
 };
 
 class MatchingWindowTest : public test_support::DossierFixture {
@@ -121,7 +124,7 @@ class MatchingWindowTest : public test_support::DossierFixture {
     for (const Line& l : lines) {
       NewDraftLine n;
       n.month = "C603";
-      n.journal = "OD";
+      n.journal = l.journal;
       n.piece = StrZero(++piece, 0);
       n.day = "0" + std::to_string(l.day);
       n.account = account;
@@ -281,7 +284,14 @@ TEST_F(MatchingWindowTest, AnAccountAnotherStationMatchesGetsNoList) {
 }
 
 TEST_F(MatchingWindowTest, SolderEtEnregistrerWritesTheBalancingPiece) {
-  AddLines("CBAL", {{'D', 100, 1}, {'C', 99.60, 2}});
+  // The lines in the sales journal: the piece of the journal OD makes its journal-month, which the open list of the
+  // journal-months then shows.
+  AddLines("CBAL", {{'D', 100, 1, "VE"}, {'C', 99.60, 2, "VE"}});
+  InstallEntryCommands();
+  Menu(entry_cmd::SaisieEcritures);
+  auto* months = WindowAt<CMDIBrowse>(kHeadersListSlot);
+  ASSERT_NE(months, nullptr) << test_support::ShownTexts();
+  const long monthsBefore = months->Store().totalRows;
   TheDossierRecord.SetConstant(52, "1\x80");
   const long piece = std::atol(TheDossierRecord.NextPiece().c_str());
   TraBroLettrageManuel* list = OpenList("CBAL");
@@ -296,6 +306,8 @@ TEST_F(MatchingWindowTest, SolderEtEnregistrerWritesTheBalancingPiece) {
   EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << test_support::ShownTexts();
   EXPECT_EQ(StoredLetters("CBAL"), "E01|E01 E01|E01 E01|E01");
   EXPECT_EQ(std::atol(TheDossierRecord.NextPiece().c_str()), piece + 1);
+  EXPECT_EQ(months->Store().totalRows, monthsBefore + 1) << "the list of the journal-months read its rows again";
+  for (unsigned id : {20401u, 20402u, 20403u, 20406u}) SetCommandWork(id, {});
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
 }
