@@ -227,7 +227,17 @@ const gui::ResponseTable& TWTraModLettrageAutomatique::Table() {
 int TWTraModLettrageAutomatique::Currency() const { return euros_->IsChecked() ? 1 : 0; }
 
 bool TWTraModLettrageAutomatique::CheckAccount(MEdit* edit, gui::Static* balance, const std::string* start) {
-  const std::string code = FilledAccount(edit->GetValue());
+  // The help character typed in the code asks for the chart's lookup with the text before it.
+  const char opt = ProgramOption(4);
+  const char help = opt == ' ' || opt == '\0' ? '*' : opt;
+  const std::string typed = edit->GetValue();
+  const std::size_t at = typed.find(help);
+  if (at != std::string::npos) {
+    edit->SetValue(typed.substr(0, at), false);
+    gui::PostCommand(GetHandle(), static_cast<unsigned>(edit == start_ ? kStartLookup : kEndLookup));
+    return false;
+  }
+  const std::string code = FilledAccount(typed);
   auto refuse = [&] {
     gui::MessageBeep(0);
     balance->SetText("???");

@@ -205,6 +205,12 @@ TEST_F(MatchingWindowTest, AutomaticMatchingTakesTheDossierLettersRemovesAndGive
     EXPECT_FALSE(Enabled(form, matching_cmd::Lettrer)) << "an account edit is blank";
     form->EndEdit()->SetValue("CAUTO", false);
     EXPECT_TRUE(Enabled(form, matching_cmd::Lettrer));
+    // The help character in an account asks for the lookup and runs nothing.
+    form->StartEdit()->SetValue("CAU*", false);
+    Send(form, matching_cmd::Lettrer);
+    EXPECT_EQ(test_support::ShownTexts().find("Confirmez"), std::string::npos) << test_support::ShownTexts();
+    EXPECT_EQ(form->StartEdit()->GetValue(), "CAU");
+    form->StartEdit()->SetValue("CAUTO", false);
     test_support::Screenshot(form->Widget(), "processing", "automatic_form");
     gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
     gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
