@@ -17,7 +17,9 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
+#include "platform/gui/cursor.h"
 #include "shell/mdi_client.h"
+#include "shell/progress.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
 
@@ -364,9 +366,16 @@ void TraBroLettrageManuel::SearchWords(bool goOn) {
   // The words are folded as the texts are (constant 064), by the framework's search helpers.
   std::vector<std::string> words = SplitText(BrowseSearchText.c_str(), true, '&', '|');
   FoldAccentsUpper(words);
+  // A progress count over the rows, which lets waiting messages through at each line that does not match.
+  Progress progress(Store().totalRows, this);
+  long walked = 0;
   const processing::WordSearchResult r = processing::SearchRows(
       matching_, static_cast<std::size_t>(rank), goOn, [&words](const std::string& text) { return FindFolded(words, text); },
-      EscapeDown);
+      [&] {
+        progress.ProgressStep(++walked, true);
+        return EscapeDown && EscapeDown();
+      });
+  gui::SetArrowCursor();
   switch (r.end) {
     case processing::WordSearchEnd::Found:
       rank_ = static_cast<long>(r.row);
