@@ -111,6 +111,31 @@ TEST_F(AutomaticTest, TheRunStopsAtTheDeadlineAndKeepsWhatItFound) {
   EXPECT_EQ(Letters(second), (std::vector<std::string>{"", ""}));
 }
 
+// A closed line (C40) matched with a draft line: the letter goes into C40's letter of the currency.
+TEST_F(AutomaticTest, AClosedLineTakesItsLetterInTheClosedFile) {
+  const auto draft = AddLines("CCLOS   ", {{'C', 75, 20}});
+  ASSERT_TRUE(c40.AppendBlank());
+  c40.PutField(L::DCLE, "Z");
+  c40.PutField(L::DCODE, "CCLOS");
+  c40.PutField(L::DMOIS, "C602");
+  c40.PutField(L::DJOUR, "03");
+  c40.PutField(L::DJAL, "VE");
+  c40.PutField(L::DPIECE, "000005");
+  c40.PutField(L::DSENS, "D");
+  c40.PutFieldNum(L::DMONTANTE, 75);
+  c40.PutFieldNum(L::DMONTANTF, Round(2, 75 * 6.55957));
+  ASSERT_TRUE(c40.InsertRecord());
+  ASSERT_TRUE(c40.Commit());
+  const std::uint32_t closed = c40.recordNumber;
+  ASSERT_TRUE(AppendLigneTri(c40, T::kClosed, c60));
+  c60.SetOrder(processing::kC60CodeTag);
+  RunCase c{"", {}, 2, "", "C61231", 1, {}, 0};
+  EXPECT_EQ(RunAutomaticMatching(Tables(), Parameters(c, "CCLOS   ")).matches, 1);
+  ASSERT_TRUE(c40.GoTo(closed));
+  EXPECT_EQ(processing::TrimLetter(c40.GetField(L::DLETE)), "A");
+  EXPECT_EQ(Letters(draft), (std::vector<std::string>{"A"}));
+}
+
 TEST_F(AutomaticTest, LettersAreRemovedAllOrOneAndCopiedBetweenTheCurrencies) {
   const auto sorts = AddLines("CREM    ", {{'D', 100, 1, "A", ""}, {'C', 100, 1, "A", ""}, {'D', 5, 2, "B", "Q"},
                                           {'C', 5, 2, "B", ""}});
