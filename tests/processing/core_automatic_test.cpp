@@ -3,6 +3,7 @@
 // the stale working marks and the letters that run out, and the removal and copy of letters.
 #include "core_fixture.h"
 #include "processing/core/automatic_matching.h"
+#include "processing/core/manual_matching.h"
 
 namespace processing_test {
 namespace {
@@ -134,6 +135,21 @@ TEST_F(AutomaticTest, AClosedLineTakesItsLetterInTheClosedFile) {
   ASSERT_TRUE(c40.GoTo(closed));
   EXPECT_EQ(processing::TrimLetter(c40.GetField(L::DLETE)), "A");
   EXPECT_EQ(Letters(draft), (std::vector<std::string>{"A"}));
+  // Unlettered by hand: the manual list's save reaches the closed line too.
+  processing::ManualMatchingParameters p;
+  p.account = "CCLOS   ";
+  p.firstDate = "C60101";
+  p.lastDate = "C61231";
+  p.euros = true;
+  processing::ManualMatching list(p);
+  ASSERT_EQ(list.Open(), processing::ManualOpen::Opened);
+  ASSERT_EQ(list.Rows().size(), 2u);
+  EXPECT_TRUE(list.Mark(0, processing::MarkCommand::Delettrer));
+  EXPECT_TRUE(list.Mark(1, processing::MarkCommand::Delettrer));
+  ASSERT_TRUE(list.CanSave());
+  list.SaveLetters();
+  ASSERT_TRUE(c40.GoTo(closed));
+  EXPECT_EQ(processing::TrimLetter(c40.GetField(L::DLETE)), "");
 }
 
 TEST_F(AutomaticTest, LettersAreRemovedAllOrOneAndCopiedBetweenTheCurrencies) {
