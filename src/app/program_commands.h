@@ -12,6 +12,7 @@
 #include "masterdata/masterdata_commands.h"
 #include "processing/matching_windows.h"
 #include "reports/engine/report_engine_commands.h"
+#include "reports/vat_dunning/dunning_commands.h"
 #include "utilities/settings_commands.h"
 
 inline void InstallProgramCommands() {
@@ -30,6 +31,8 @@ inline void InstallProgramCommands() {
   InstallEntryCommands();
   // The preview (20991, 20992) and the lists' report hooks: choice, preview, printout.
   InstallReportEngineCommands();
+  // "Etats > Lettres de Relance et Relevés".
+  InstallDunningCommands();
   // "Utilitaires": configuration, constants, access rights, user-defined reports and the raw table browser.
   InstallSettingsCommands();
   // "Traitements > Lettrage Manuel" and "Traitements > Lettrage Automatique".

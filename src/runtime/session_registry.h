@@ -90,7 +90,11 @@ constexpr RegistryRange kRegistryRanges[] = {
     {kManualListSlot, kManualListSlotLength, "manual matching list"},
     {kAutomaticReportSlot, kAutomaticReportSlotLength, "automatic matching report window"},
     {kAutomaticFormSlot, kAutomaticFormSlotLength, "automatic matching form"},
-    // Free: 2811-3641, 3675-3699, 3711-3725 and 3759-3776.
+    // Dunning letters and supplier payments (reports/vat_dunning/dunning_window.h): the window with its options
+    // text, then its options form.
+    {3430, 64, "dunning report window and its options text"},
+    {3512, 11, "dunning options form"},
+    // Free: 2811-3429, 3494-3511, 3523-3641, 3675-3699, 3711-3725 and 3759-3776.
     {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
     // 3940-3968 survive every reset (shell/registry.h).
     {3940, 4, "number of the active journal lines window"},

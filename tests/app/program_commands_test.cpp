@@ -54,6 +54,12 @@ TEST(ProgramCommandsTest, TheSettingsCommandsHaveTheirWork) {
     EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 
+TEST(ProgramCommandsTest, TheDunningLettersHaveTheirWork) {
+  InstallProgramCommands();
+  // "Etats > Lettres de Relance et Relevés".
+  EXPECT_TRUE(HasCommandWork(20506));
+}
+
 }  // namespace
 
 TEST(ProgramCommandsTest, TheMatchingCommandsHaveTheirWork) {

@@ -1,0 +1,9 @@
+#include "reports/vat_dunning/dunning_commands.h"
+
+#include "reports/vat_dunning/dunning_window.h"
+#include "shell/handlers.h"
+
+void InstallDunningCommands() {
+  // "Etats > Lettres de Relance et Relevés"
+  SetCommandWork(dunning_cmd::Menu, &CmEtatsRelances);
+}

@@ -1,0 +1,414 @@
+#include "reports/vat_dunning/dunning_form.h"
+
+#include "controls/control_env.h"
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "platform/gui/application.h"
+#include "platform/gui/combobox.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "reports/vat_dunning/dunning_window.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/access_rights.h"
+#include "runtime/xbase.h"
+#include "shell/graphics.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+using namespace dunning_form;
+
+namespace {
+
+constexpr unsigned kQuitter = 20023;
+constexpr unsigned kLabelsListCommand = 20305;
+constexpr int kLabelsListSlot = 157;
+// Checks without moving the focus (the lookups post them back).
+constexpr unsigned kCheckFirstHere = 1231, kCheckLastHere = 1232, kCheckFirstDateHere = 1233,
+                   kCheckLastDateHere = 1234, kCheckLabelsHere = 1236, kToLabels = 1226;
+// The labels of the fields.
+constexpr int kLabelIds[9] = {1240, 1241, 1242, 1243, 1244, 1245, 1246, 1247, 1248};
+
+std::string Fit(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+std::string StoredOf(const std::string& display) {
+  Ymd d;
+  return ParseDisplayDate(display, d) ? StoredDateOf(d) : std::string();
+}
+
+// An account as the form looks it up: blanks after a code beginning with a letter (or any
+// character from "A" on), zeros after a general account's digits.
+std::string PaddedAccount(const std::string& code) {
+  std::string p = code.substr(0, 8);
+  const char fill = static_cast<unsigned char>(p[0]) >= 'A' ? ' ' : '0';
+  p.resize(8, fill);
+  return p;
+}
+
+}  // namespace
+
+TWEtaModRelances::TWEtaModRelances(gui::MDIClient* client, const std::string& title)
+    : CMDIModif(client, title, 6, 8, kDunningFormSlot, 11, kDunningWindowSlot) {
+  const int texts[9] = {27030, 27031, 27032, 27033, 27035, 27037, 27038, 27039, 0};
+  for (int i = 0; i < 8; ++i) {
+    labels_texts_[i] = new MStatic(this, LoadStr(texts[i]), kLabelIds[i]);
+    labels_texts_[i]->SetFlags(labels_texts_[i]->Flags() | gui::ctl::Right);
+  }
+  auto edit = [this](int id, int width, unsigned enter, int kind) {
+    auto* e = new MEdit(this, id, width, static_cast<int>(enter), kind, kind == MEdit::kAmount ? 2 : 0, false);
+    e->SetNotifyWindow(this);
+    return e;
+  };
+  first_ = edit(kFirstAccount, 8, kCheckFirst, MEdit::kText);
+  first_->SetKeyCommands(kFirstPrior, kFirstNext, kFirstFirst, kFirstLast, 0, 0);
+  first_->SetF8Command(kFirstLookup);
+  firstLookup_ = new MButton(this, kFirstLookup, "?");
+  firstBalance_ = new MStatic(this, "", kFirstBalance);
+  last_ = edit(kLastAccount, 8, kCheckLast, MEdit::kText);
+  last_->SetKeyCommands(kLastPrior, kLastNext, kLastFirst, kLastLast, 0, 0);
+  last_->SetF8Command(kLastLookup);
+  lastLookup_ = new MButton(this, kLastLookup, "?");
+  lastBalance_ = new MStatic(this, "", kLastBalance);
+  firstDate_ = edit(kFirstDate, 8, kCheckFirstDate, MEdit::kDate);
+  lastDate_ = edit(kLastDate, 8, kCheckLastDate, MEdit::kDate);
+  dueTest_ = new MCheckBox(this, kDueTest, LoadStr(27034), 1);
+  letters_ = new MComboBox(this, kLetters, 1, 1);
+  statement_ = new MCheckBox(this, kStatement, LoadStr(27036), 1);
+  sense_ = new MComboBox(this, kSense, 1, 1);
+  minimum_ = edit(kMinimum, 10, kToLabels, MEdit::kAmount);
+  labels_ = edit(kLabels, 10, kCheckLabels, MEdit::kText);
+  labels_->SetF8Command(kLabelLookup);
+  labelLookup_ = new MButton(this, kLabelLookup, "?");
+  euros_ = new MCheckBox(this, kEuros, LoadStr(27040), 1);
+}
+
+TWEtaModRelances::~TWEtaModRelances() {
+  // Closing the form closes its report window.
+  if (RegistryChar(kDunningWindowSlot) == '1') {
+    const gui::Handle window = SlotHandle(kDunningWindowSlot);
+    if (window != 0) gui::PostMessage(window, gui::WM_CLOSE);
+  }
+}
+
+const gui::ResponseTable& TWEtaModRelances::Table() {
+  static const gui::ResponseTable table =
+      gui::ResponseTable(&CMDIModif::Table())
+          .CommandRange(kEuros, kCheckLabelsHere, &TWEtaModRelances::FormCommand)
+          .Command(dunning_cmd::Clients, &TWEtaModRelances::CmClients)
+          .Command(dunning_cmd::Fournisseurs, &TWEtaModRelances::CmFournisseurs)
+          .Command(dunning_cmd::Visualiser, &TWEtaModRelances::CmVisualiser)
+          .Command(dunning_cmd::Imprimer, &TWEtaModRelances::CmImprimer);
+  return table;
+}
+
+void TWEtaModRelances::FormCommand(unsigned id) {
+  switch (id) {
+    case kEuros: CmEuros(); break;
+    case kFirstLookup: Lookup(first_, firstBalance_, kCheckFirstHere); break;
+    case kLastLookup: Lookup(last_, lastBalance_, kCheckLastHere); break;
+    case kCheckFirst: CheckFirstAccount(true); break;
+    case kCheckLast: CheckLastAccount(true); break;
+    case kCheckFirstDate: CheckFirstDate(true); break;
+    case kCheckLastDate: CheckLastDate(true); break;
+    case kCheckLabels: CheckLabels(true); break;
+    case kCheckFirstHere: CheckFirstAccount(false); break;
+    case kCheckLastHere: CheckLastAccount(false); break;
+    case kCheckFirstDateHere: CheckFirstDate(false); break;
+    case kCheckLastDateHere: CheckLastDate(false); break;
+    case kCheckLabelsHere: CheckLabels(false); break;
+    case kToLabels: labels_->FocusSelect(true); break;
+    case kFirstFirst: Step(first_, firstBalance_, 0, false); break;
+    case kFirstPrior: Step(first_, firstBalance_, 1, false); break;
+    case kFirstNext: Step(first_, firstBalance_, 2, false); break;
+    case kFirstLast: Step(first_, firstBalance_, 3, false); break;
+    case kLastFirst: Step(last_, lastBalance_, 0, true); break;
+    case kLastPrior: Step(last_, lastBalance_, 1, true); break;
+    case kLastNext: Step(last_, lastBalance_, 2, true); break;
+    case kLastLast: Step(last_, lastBalance_, 3, true); break;
+    case kLabelLookup: LabelLookup(); break;
+    default: break;  // 1235 does nothing; the controls' own notifications
+  }
+}
+
+void TWEtaModRelances::SetupWindow() {
+  CMDIModif::SetupWindow();
+  ContextCommands = {3, kQuitter, dunning_cmd::Clients, dunning_cmd::Fournisseurs};
+  BuildToolbar(ContextCommands, true);
+  c10_.OpenShared(PathC10(), "C10CODE", true);
+  c20_.OpenShared(PathC20(), "C20CODE", true);
+  for (gui::Control* w : std::initializer_list<gui::Control*>{first_, last_, firstDate_, lastDate_, minimum_, labels_,
+                                                            firstBalance_, lastBalance_, letters_, sense_, dueTest_,
+                                                            statement_, euros_, firstLookup_, lastLookup_,
+                                                            labelLookup_})
+    w->SetFont(EntryFont);
+  for (MStatic* s : labels_texts_)
+    if (s != nullptr) s->SetFont(EntryFont);
+  firstLookup_->SetTip(LoadStr(27047));
+  lastLookup_->SetTip(LoadStr(27048));
+  labelLookup_->SetTip(LoadStr(27049));
+  for (int id : {27041, 27042, 27043}) letters_->AddString(LoadStr(id));
+  for (int id : {27044, 27045, 27046}) sense_->AddString(LoadStr(id));
+  const bool euroOnly = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'O' &&
+                        std::string(TheDossierRecord.Constant(kEuroOnlyConstant)).substr(0, 1) == "O";
+  euros_->SetValue(TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N', true);
+  if (euroOnly) euros_->Show(gui::SW_HIDE);
+  statement_->SetValue(true, true);
+  letters_->SetValue("2", true);
+  first_->SetValue("", true);
+  last_->SetValue("", true);
+  SetMode(false);
+  first_->FocusSelect(true);
+}
+
+void TWEtaModRelances::ArrangeControls() {
+  MoveFormControls(labels_texts_[0], 1, 1, 1, 1, grid::Label, 0, 0);
+  MoveFormControls(first_, 2, 1, 1, 1, grid::Fill, 0, 0);
+  MoveFormControls(firstLookup_, 3, 1, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(firstBalance_, 4, 1, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_texts_[1], 1, 2, 1, 1, grid::Label, 0, 0);
+  MoveFormControls(last_, 2, 2, 1, 1, grid::Fill, 0, 0);
+  MoveFormControls(lastLookup_, 3, 2, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(lastBalance_, 4, 2, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_texts_[2], 1, 3, 1, 1, grid::Label, 0, 0);
+  MoveFormControls(firstDate_, 2, 3, 1, 1, grid::Fill, 0, 0);
+  MoveFormControls(labels_texts_[3], 4, 3, 1, 1, grid::Label, 0, 0);
+  MoveFormControls(lastDate_, 5, 3, 1, 1, grid::Fill, 0, 0);
+  MoveFormControls(dueTest_, 2, 4, 3, 1, grid::Box, 0, 0);
+  MoveFormControls(statement_, 2, 5, 4, 1, grid::Box, 0, 0);
+  MoveFormControls(labels_texts_[4], 1, 6, 1, 1, grid::Label, 0, 0);
+  MoveFormControls(letters_, 2, 6, 4, 1, grid::Fill, 0, 0);
+  MoveFormControls(labels_texts_[5], 1, 7, 1, 1, grid::Label, 0, 0);
+  MoveFormControls(sense_, 2, 7, 1, 1, grid::Fill, 0, 0);
+  MoveFormControls(labels_texts_[6], 4, 7, 1, 1, grid::Label, 0, 0);
+  MoveFormControls(minimum_, 5, 7, 1, 1, grid::Fill, 0, 0);
+  MoveFormControls(labels_texts_[7], 1, 8, 1, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_, 2, 8, 1, 1, grid::Fill, 0, 0);
+  MoveFormControls(labelLookup_, 3, 8, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(euros_, 5, 8, 2, 1, grid::Box, 0, 0);
+}
+
+void TWEtaModRelances::Focus(gui::Window* w) {
+  if (auto* e = dynamic_cast<MEdit*>(w)) e->FocusSelect(true);
+  else if (w != nullptr) w->SetFocus();
+}
+
+void TWEtaModRelances::ResetDates() {
+  firstDate_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart), false);
+  lastDate_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), false);
+}
+
+void TWEtaModRelances::SetMode(bool supplier) {
+  supplier_ = supplier;
+  SetCaption(LoadStr(supplier ? 27002 : 27001));
+  const char letter = supplier ? 'F' : 'C';
+  // The first account of the mode's letter; with none, the account fields stay as they were.
+  if (c20_.isOpen && c20_.SeekNotBelow("C20CODE", std::string(1, letter).c_str())) {
+    while (!c20_.eof && c20_.IsDeleted()) c20_.SkipActive(true);
+    if (!c20_.eof && c20_.GetField(1)[0] == letter) {
+      first_->SetValue(RTrim(c20_.GetField(1)), false);
+      last_->SetValue(std::string(1, letter) + "ZZZZZZZ", false);
+      ShowBalance(firstBalance_, Fit(c20_.GetField(1), 8));
+      lastBalance_->SetText("");
+    }
+  }
+  sense_->SetValue(LoadStr(supplier ? 27045 : 27044), false);
+  ResetDates();
+  dueTest_->SetValue(true, false);
+  minimum_->SetValue("10", false);
+}
+
+void TWEtaModRelances::ShowBalance(MStatic* label, const std::string& code) {
+  if (!c20_.isOpen || !c20_.Seek("C20CODE", code.c_str()) || c20_.IsDeleted()) {
+    label->SetText("???");
+    return;
+  }
+  const bool euro = euros_->IsChecked();
+  const double debit = c20_.GetFieldNum(euro ? 18 : 17), credit = c20_.GetFieldNum(euro ? 20 : 19);
+  label->SetText(std::string(FormatAmount(debit - credit)) + (euro ? " Euros" : " Francs"));
+}
+
+bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned lookup, bool last) {
+  std::string text = RTrim(edit->GetValue().c_str());
+  const char lookupChar = ProgramOptionAt(4);
+  const std::size_t at = lookupChar == ' ' ? std::string::npos : text.find(lookupChar);
+  if (at != std::string::npos && at < 9) {
+    edit->SetValue(text.substr(0, at), false);
+    gui::PostCommand(GetHandle(), lookup);
+    return false;
+  }
+  if (IsBlank(text.c_str())) {
+    balance->SetText("");
+    return true;
+  }
+  const std::string padded = PaddedAccount(text);
+  if (!(text[0] >= 'A' && text[0] <= 'Z')) edit->SetValue(padded, false);
+  if (last && padded < Fit(first_->GetValue(), 8)) {
+    gui::MessageBeep(0);
+    balance->SetText(LoadStr(27019));
+    return false;
+  }
+  if (c20_.isOpen && c20_.Seek("C20CODE", padded.c_str()) && c20_.MatchKey(padded.c_str(), 8, 1) == 'O' &&
+      !c20_.IsDeleted()) {
+    ShowBalance(balance, padded);
+    return true;
+  }
+  const std::string trimmed = RTrim(padded.c_str());
+  if (c20_.isOpen && c20_.Seek("C20CODE", trimmed.c_str())) {
+    balance->SetText(LoadStr(27020) + std::string("'") + trimmed + "'");
+    return true;
+  }
+  gui::MessageBeep(0);
+  balance->SetText("???");
+  return false;
+}
+
+bool TWEtaModRelances::CheckFirstAccount(bool moveOn) {
+  const bool ok = CheckAccount(first_, firstBalance_, kFirstLookup, false);
+  Focus(ok && moveOn ? last_ : (ok ? nullptr : first_));
+  return ok;
+}
+
+bool TWEtaModRelances::CheckLastAccount(bool moveOn) {
+  const bool ok = CheckAccount(last_, lastBalance_, kLastLookup, true);
+  Focus(ok && moveOn ? firstDate_ : (ok ? nullptr : last_));
+  return ok;
+}
+
+bool TWEtaModRelances::CheckFirstDate(bool moveOn) {
+  const std::string text = RTrim(firstDate_->GetValue().c_str());
+  const std::string stored = StoredOf(text);
+  const bool ok = !stored.empty() && stored >= TheDossierRecord.DateStored(DossierRecord::DateField::YearStart) &&
+                  stored <= TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
+  if (!ok) {
+    if (IsBlank(text.c_str()))
+      firstDate_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart), false);
+    gui::MessageBeep(0);
+  }
+  Focus(ok && moveOn ? lastDate_ : (ok ? nullptr : firstDate_));
+  return ok;
+}
+
+bool TWEtaModRelances::CheckLastDate(bool moveOn) {
+  const std::string text = RTrim(lastDate_->GetValue().c_str());
+  const std::string stored = StoredOf(text);
+  const std::string first = StoredOf(RTrim(firstDate_->GetValue().c_str()));
+  const bool ok = !stored.empty() && stored >= TheDossierRecord.DateStored(DossierRecord::DateField::YearStart) &&
+                  stored <= TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd) && stored >= first;
+  if (!ok) {
+    if (IsBlank(text.c_str()))
+      lastDate_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+    gui::MessageBeep(0);
+  }
+  Focus(ok && moveOn ? static_cast<gui::Window*>(dueTest_) : (ok ? nullptr : lastDate_));
+  return ok;
+}
+
+bool TWEtaModRelances::CheckLabels(bool moveOn) {
+  const std::string text = RTrim(labels_->GetValue().c_str());
+  for (char c : text) {
+    if (c10_.isOpen && c10_.Seek("C10CODE", "L", std::string(1, c).c_str()) &&
+        c10_.MatchKey((std::string("L") + c).c_str(), 2, 1, 2) == 'O' && !c10_.IsDeleted())
+      continue;
+    gui::MessageBeep(0);
+    Focus(labels_);
+    return false;
+  }
+  if (moveOn) Focus(first_);
+  return true;
+}
+
+int TWEtaModRelances::Check() {
+  if (NoCheckFlag) return kCheckClose;
+  if (!CheckFirstAccount(true) || !CheckLastAccount(true) || !CheckFirstDate(true) || !CheckLastDate(true) ||
+      !CheckLabels(true))
+    return kCheckInvalid;
+  return IsModified() ? kCheckSave : kCheckClose;
+}
+
+bool TWEtaModRelances::CanClose() {
+  NoCheckFlag = true;
+  AskOnClose = false;
+  return true;
+}
+
+std::string TWEtaModRelances::OptionsText() {
+  dunning::FormOptions f;
+  f.firstAccount = first_->GetValue();
+  f.lastAccount = last_->GetValue();
+  f.firstDate = firstDate_->GetValue();
+  f.lastDate = lastDate_->GetValue();
+  f.dueDateTest = dueTest_->IsChecked();
+  const std::string letters = letters_->GetValue();
+  f.letterFilter = letters.empty() ? ' ' : letters[0];
+  f.statement = statement_->IsChecked();
+  f.minimum = minimum_->GetValue();
+  const std::string sense = sense_->GetValue();
+  f.sense = sense.empty() ? ' ' : sense[0];
+  f.labelCodes = labels_->GetValue();
+  f.euros = euros_->IsChecked();
+  return dunning::OptionsText(f);
+}
+
+void TWEtaModRelances::Send(unsigned command) {
+  if (PrintRunFlag || IsIconic()) return;
+  const int answer = Check();
+  if (answer != kCheckSave && answer != kCheckClose) return;
+  if (RegistryChar(kDunningWindowSlot) != '1') return;
+  SetRegistryText(kDunningWindowSlot + 11, static_cast<int>(dunning::kOptionsLength), OptionsText());
+  const gui::Handle window = SlotHandle(kDunningWindowSlot);
+  if (window != 0) gui::SendCommand(window, command);
+}
+
+void TWEtaModRelances::CmEuros() {
+  firstBalance_->SetText("");
+  lastBalance_->SetText("");
+}
+
+void TWEtaModRelances::Lookup(MEdit* edit, MStatic* balance, unsigned returnCommand) {
+  balance->SetText("");
+  const char r = LookupC20Code(edit, returnCommand, balance);
+  if (r == kLookupFound) {
+    ShowBalance(balance, PaddedAccount(RTrim(edit->GetValue().c_str())));
+    edit->FocusSelect(true);
+  } else if (r == kLookupNone) {
+    balance->SetText("???");
+  }
+}
+
+void TWEtaModRelances::LabelLookup() {
+  std::string chosen;
+  LookupC10Code(nullptr, kCheckLabelsHere, "L", 1, kLabelsListCommand, kLabelsListSlot, nullptr, &chosen);
+  const std::string code = RTrim(chosen.c_str());
+  if (!code.empty()) {
+    const std::string text = labels_->GetValue();
+    if (text.find(code) == std::string::npos) labels_->SetValue(RTrim(text.c_str()) + code, false);
+    if (!(c10_.isOpen && c10_.Seek("C10CODE", "L", code.c_str()) && !c10_.IsDeleted())) gui::MessageBeep(0);
+  }
+  labels_->FocusSelect(false);
+}
+
+void TWEtaModRelances::Step(MEdit* edit, MStatic* balance, int how, bool lastField) {
+  if (lastField) {
+    if (how == 0 && !IsBlank(first_->GetValue().c_str())) {
+      last_->SetValue(first_->GetValue(), false);
+      lastBalance_->SetText(firstBalance_->GetText());
+      return;
+    }
+    if (how != 0 && IsBlank(last_->GetValue().c_str())) last_->SetValue(first_->GetValue(), false);
+  }
+  bool ok = false;
+  switch (how) {
+    case 0: ok = FirstC20Code(edit, balance); break;
+    case 1: ok = PriorC20Code(edit, balance); break;
+    case 2: ok = NextC20Code(edit, balance); break;
+    default: ok = LastC20Code(edit, balance); break;
+  }
+  if (ok) ShowBalance(balance, PaddedAccount(RTrim(edit->GetValue().c_str())));
+}

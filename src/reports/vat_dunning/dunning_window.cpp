@@ -1,0 +1,241 @@
+#include "reports/vat_dunning/dunning_window.h"
+
+#include "data/dossier_files.h"
+#include "framework/browse_services.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "reports/engine/choice_dialogs.h"
+#include "reports/engine/printing.h"
+#include "reports/engine/visu_window.h"
+#include "reports/vat_dunning/dunning_form.h"
+#include "runtime/session_registry.h"
+#include "runtime/access_rights.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+namespace {
+
+constexpr int kSlotLength = 11 + static_cast<int>(dunning::kOptionsLength);
+constexpr const char* kPrefix = "EL-";
+
+std::string Title() { return LoadStr(27001); }
+
+}  // namespace
+
+DunningReportOwner::DunningReportOwner(TWEtaBroRelances& window) : BrowseReportOwner(window), window_(window) {}
+
+void DunningReportOwner::SetListMode(char letter) {
+  BrowseReportOwner::SetListMode(letter);
+  window_.Run().ListMode = letter;
+}
+
+TWEtaBroRelances::TWEtaBroRelances(gui::MDIClient* parent, const std::string& title)
+    : TWEtats(parent, title, kDunningWindowSlot, kSlotLength, kDunningFormSlot),
+      run_(ReportFields(), LineTypeText),
+      owner_(std::make_unique<DunningReportOwner>(*this)) {
+  reportPrefix = kPrefix;
+  ReportFields().SetFieldCount(dunning::DunningRun::kFieldCount);
+  // The end-of-data flag of the preview running the list: cleared, the list goes on.
+  run_.ClearEndOfData = [] {
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->Context().endOfData = false;
+  };
+  SetRegistryText(kDunningWindowSlot, 1, "1");
+}
+
+TWEtaBroRelances::~TWEtaBroRelances() { run_.Abandon(); }
+
+const gui::ResponseTable& TWEtaBroRelances::Table() {
+  using namespace dunning_cmd;
+  static const gui::ResponseTable table = gui::ResponseTable(&TWEtats::Table())
+                                              .Command(Modifier, &TWEtaBroRelances::CmModifier)
+                                              .Command(Visualiser, &TWEtaBroRelances::CmVisualiser)
+                                              .Command(FinVisualisation, &TWEtaBroRelances::CmRaisePartner)
+                                              .Command(ListeSuivante, &TWEtaBroRelances::CmListeSuivante)
+                                              .Command(Imprimer, &TWEtaBroRelances::CmImprimer);
+  return table;
+}
+
+void TWEtaBroRelances::SetupWindow() {
+  TWEtats::SetupWindow();
+  // The dossier's tables must open for the run: a window that cannot read them closes.
+  for (const char* path : {PathC10(), PathC20(), PathC30(), PathC40(), PathC50(), PathC60()}) {
+    ::Table probe;
+    if (!probe.OpenShared(path, "", true)) {
+      gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+      return;
+    }
+  }
+  gui::PostCommand(GetHandle(), dunning_cmd::Modifier);
+}
+
+void TWEtaBroRelances::CmModifier() { OpenPartnerForm("", kDunningFormSlot, dunning_cmd::Menu); }
+
+void TWEtaBroRelances::RaiseForm() {
+  if (RegistryChar(kDunningFormSlot) == '1') ActivateExistingChild(kDunningFormSlot);
+}
+
+bool TWEtaBroRelances::Begin() {
+  run_.OptionsString = RegistryText(kDunningWindowSlot + 11, static_cast<int>(dunning::kOptionsLength));
+  run_.AmountsInEuros = dunning::OptionAt(run_.OptionsString, 53) == 'O' ? 1 : 0;
+  return true;
+}
+
+bool TWEtaBroRelances::PrepareReport() {
+  run_.ListType = ChosenLayoutText;
+  return run_.PrepareReport();
+}
+
+bool TWEtaBroRelances::NextRecord() {
+  const bool more = run_.NextRecord();
+  ListLineCount = run_.ComputedCount;
+  return more;
+}
+
+void TWEtaBroRelances::CmVisualiser() {
+  if (PrintRunFlag) return;
+  Begin();
+  const auto& choose = BrowseHooks().chooseLayout;
+  const int answer = choose ? choose(*this, kPrefix, false) : 0;
+  if (answer == kSwitchToPrint) {
+    gui::PostCommand(GetHandle(), dunning_cmd::Imprimer);
+    return;
+  }
+  if (answer != gui::IDOK) {
+    RaiseForm();
+    return;
+  }
+  run_.LineIndex = 0;
+  layoutKind_ = ReportCode.size() >= 4 ? ReportCode[3] : ' ';
+  if (layoutKind_ != '1' && layoutKind_ != '2') {
+    gui::MessageBeep(0);
+    RaiseForm();
+    return;
+  }
+  run_.ListMode = layoutKind_;
+  savedReportCode_ = ReportCode;
+  if (!PrepareReport()) {
+    RaiseForm();
+    return;
+  }
+  if (layoutKind_ == '2') run_.ComputedCount = -1;
+  gui::SendCommand(MainWindowHandle, layoutKind_ == '1' ? visu_cmd::Visu : visu_cmd::VisuMode1);
+  if (CurrentPreviewWindow == nullptr) return;
+  if (!VisuShowList(*owner_, this, LoadStr(27003) + Title()))
+    gui::PostMessage(CurrentPreviewWindow->GetHandle(), gui::WM_CLOSE);
+}
+
+void TWEtaBroRelances::CmListeSuivante() {
+  if (run_.EndOfList) return;
+  run_.LineIndex = 0;
+  run_.ComputedCount = -1;
+  ReportCode = savedReportCode_;
+  gui::SendCommand(MainWindowHandle, visu_cmd::VisuMode1);
+  if (CurrentPreviewWindow == nullptr) return;
+  const std::string account = RTrim(ReportFields().Value(dunning::DunningRun::COMPTE).c_str());
+  if (!VisuBeginList(*owner_, this, LoadStr(27003) + std::string(LoadStr(27004)) + account)) {
+    gui::PostMessage(CurrentPreviewWindow->GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  VisuRenderList();
+}
+
+void TWEtaBroRelances::PrintRun() {
+  const std::string title = Title();
+  if (layoutKind_ == '1') {
+    TImpression printout(*owner_, title);
+    PrintOnProgramPrinter(printout, this);
+    return;
+  }
+  // One list per account, each printed from its own page, until no account is left.
+  for (int guard = 0; guard < 1000000; ++guard) {
+    run_.LineIndex = 0;
+    run_.ComputedCount = -1;
+    ReportCode = savedReportCode_;
+    {
+      TImpression printout(*owner_, title + " - " + RTrim(ReportFields().Value(dunning::DunningRun::COMPTE).c_str()));
+      if (!PrintOnProgramPrinter(printout, this)) break;
+    }
+    if (run_.EndOfList) break;
+  }
+}
+
+void TWEtaBroRelances::CmImprimer() {
+  if (PrintRunFlag) return;
+  Begin();
+  const auto& choose = BrowseHooks().chooseLayout;
+  const int answer = choose ? choose(*this, kPrefix, true) : 0;
+  if (answer == kSwitchToPreview) {
+    gui::PostCommand(GetHandle(), dunning_cmd::Visualiser);
+    return;
+  }
+  if (answer == gui::IDOK) {
+    layoutKind_ = ReportCode.size() >= 4 ? ReportCode[3] : ' ';
+    if (layoutKind_ != '1' && layoutKind_ != '2') {
+      gui::MessageBeep(0);
+    } else {
+      run_.ListMode = layoutKind_;
+      savedReportCode_ = ReportCode;
+      if (PrepareReport()) PrintRun();
+      run_.Abandon();
+      ShowIncompleteDetails();
+    }
+  }
+  RaiseForm();
+}
+
+void TWEtaBroRelances::ShowIncompleteDetails() {
+  const char kind = run_.Kind();
+  if (kind == 'V' && !IsBlank(run_.IncompleteRibAccounts.c_str())) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(27009) + run_.IncompleteRibAccounts + "\n\n\n", LoadStr(52),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+  }
+  if (kind == 'S' && !IsBlank(run_.IncompleteIbanAccounts.c_str())) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(27010) + run_.IncompleteIbanAccounts + "\n\n\n", LoadStr(52),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+  }
+  // A transfer run ends by saying what it wrote and whom it left out.
+  const std::string end = run_.TransferRun() ? run_.EndMessage() : std::string();
+  if (!end.empty()) gui::MessageBox(this, end + "\n\n\n", Title(), gui::MB_OK | gui::MB_ICONINFORMATION);
+}
+
+void TWEtaBroRelances::DefaultAction() {
+  // A preview closed before its last account writes no transfer file.
+  run_.Abandon();
+  ShowIncompleteDetails();
+  RaiseForm();
+}
+
+void TWEtaBroRelances::CmRaisePartner() { DefaultAction(); }
+
+void CmEtatsRelances() {
+  if (ActivateExistingChild(kDunningFormSlot)) return;
+  if (CommandWindow == nullptr) return;
+  if (RegistryChar(kDunningWindowSlot) == '2') {
+    auto* form = new TWEtaModRelances(CommandWindow, Title());
+    SetChildIcon(*form, kDunningIcon);
+    PlaceChildWindow(*form, 0, 0);
+    if (form->Create()) form->Show(gui::SW_SHOWNORMAL);
+    else delete form;
+    SetRegistryText(kDunningWindowSlot, 1, "1");
+    return;
+  }
+  // A second command while the window is open brings it forward rather than making another on
+  // the same slot, which the form could not drive.
+  if (ActivateExistingChild(kDunningWindowSlot)) return;
+  auto* window = new TWEtaBroRelances(CommandWindow, Title());
+  SetChildIcon(*window, kDunningIcon);
+  PlaceChildWindow(*window, 0, 0);
+  if (!window->Create()) {
+    if (window->IsCreated()) window->Destroy();
+    else delete window;
+    return;
+  }
+  window->Show(gui::SW_SHOWNORMAL);
+}
