@@ -39,6 +39,8 @@ class TImpression : public gui::Printout {
   void EndPrinting() override;
 
   const reports::RenderContext& Context() const { return context_; }
+  // The run's state, for an owner whose hooks let the list go on past an end of data.
+  reports::RenderContext& Context() { return context_; }
   // The date and hour printed at each page's foot (option 9): "DD/MM/YY HHhMM".
   static std::string FootText();
 

@@ -180,8 +180,8 @@ void TWEtaModRelances::ArrangeControls() {
   MoveFormControls(firstDate_, 2, 3, 1, 1, grid::Fill, 0, 0);
   MoveFormControls(labels_texts_[3], 4, 3, 1, 1, grid::Label, 0, 0);
   MoveFormControls(lastDate_, 5, 3, 1, 1, grid::Fill, 0, 0);
-  MoveFormControls(dueTest_, 2, 4, 3, 1, grid::Box, 0, 0);
-  MoveFormControls(statement_, 2, 5, 4, 1, grid::Box, 0, 0);
+  MoveFormControls(dueTest_, 2, 4, 3, 1, grid::Text, 0, 0);
+  MoveFormControls(statement_, 2, 5, 4, 1, grid::Text, 0, 0);
   MoveFormControls(labels_texts_[4], 1, 6, 1, 1, grid::Label, 0, 0);
   MoveFormControls(letters_, 2, 6, 4, 1, grid::Fill, 0, 0);
   MoveFormControls(labels_texts_[5], 1, 7, 1, 1, grid::Label, 0, 0);
@@ -191,7 +191,7 @@ void TWEtaModRelances::ArrangeControls() {
   MoveFormControls(labels_texts_[7], 1, 8, 1, 1, grid::Label, 0, 0);
   MoveFormControls(labels_, 2, 8, 1, 1, grid::Fill, 0, 0);
   MoveFormControls(labelLookup_, 3, 8, 1, 1, grid::Button, 0, 0);
-  MoveFormControls(euros_, 5, 8, 2, 1, grid::Box, 0, 0);
+  MoveFormControls(euros_, 5, 8, 2, 1, grid::Text, 0, 0);
 }
 
 void TWEtaModRelances::Focus(gui::Window* w) {
@@ -260,7 +260,10 @@ bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned look
     return true;
   }
   const std::string trimmed = RTrim(padded.c_str());
-  if (c20_.isOpen && c20_.Seek("C20CODE", trimmed.c_str())) {
+  // The bound the form proposes itself ("CZZZZZZZ", "FZZZZZZZ") is no account and no account's
+  // prefix: it stands for every account of its letter.
+  const bool letterBound = last && trimmed.size() == 8 && trimmed.find_first_not_of('Z', 1) == std::string::npos;
+  if (letterBound || (c20_.isOpen && c20_.Seek("C20CODE", trimmed.c_str()))) {
     balance->SetText(LoadStr(27020) + std::string("'") + trimmed + "'");
     return true;
   }

@@ -7,6 +7,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "reports/engine/choice_dialogs.h"
+#include "reports/engine/core/report_export.h"
 #include "reports/engine/printing.h"
 #include "reports/engine/visu_window.h"
 #include "reports/vat_dunning/dunning_form.h"
@@ -41,9 +42,11 @@ TWEtaBroRelances::TWEtaBroRelances(gui::MDIClient* parent, const std::string& ti
   reportPrefix = kPrefix;
   ReportFields().SetFieldCount(dunning::DunningRun::kFieldCount);
   // The end-of-data flag of the preview running the list: cleared, the list goes on.
-  run_.ClearEndOfData = [] {
-    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->Context().endOfData = false;
+  run_.ClearEndOfData = [this] {
+    if (printout_ != nullptr) printout_->Context().endOfData = false;
+    else if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->Context().endOfData = false;
   };
+  run_.TransferTarget = [] { return reports::ExportFile().IsOpen() ? reports::ExportFile().Path() : std::string(); };
   SetRegistryText(kDunningWindowSlot, 1, "1");
 }
 
@@ -62,8 +65,10 @@ const gui::ResponseTable& TWEtaBroRelances::Table() {
 
 void TWEtaBroRelances::SetupWindow() {
   TWEtats::SetupWindow();
-  // The dossier's tables must open for the run: a window that cannot read them closes.
-  for (const char* path : {PathC10(), PathC20(), PathC30(), PathC40(), PathC50(), PathC60()}) {
+  // The dossier's tables must open for the run: a window that cannot read them closes. (The
+  // paths share one buffer: each is copied before the next is made.)
+  const std::string paths[] = {PathC10(), PathC20(), PathC30(), PathC40(), PathC50(), PathC60()};
+  for (const std::string& path : paths) {
     ::Table probe;
     if (!probe.OpenShared(path, "", true)) {
       gui::PostMessage(GetHandle(), gui::WM_CLOSE);
@@ -116,7 +121,7 @@ void TWEtaBroRelances::CmVisualiser() {
     RaiseForm();
     return;
   }
-  run_.ListMode = layoutKind_;
+  run_.ListMode = run_.LayoutKind = layoutKind_;
   savedReportCode_ = ReportCode;
   if (!PrepareReport()) {
     RaiseForm();
@@ -130,7 +135,7 @@ void TWEtaBroRelances::CmVisualiser() {
 }
 
 void TWEtaBroRelances::CmListeSuivante() {
-  if (run_.EndOfList) return;
+  if (run_.EndOfList || !run_.NextList()) return;
   run_.LineIndex = 0;
   run_.ComputedCount = -1;
   ReportCode = savedReportCode_;
@@ -148,7 +153,9 @@ void TWEtaBroRelances::PrintRun() {
   const std::string title = Title();
   if (layoutKind_ == '1') {
     TImpression printout(*owner_, title);
+    printout_ = &printout;
     PrintOnProgramPrinter(printout, this);
+    printout_ = nullptr;
     return;
   }
   // One list per account, each printed from its own page, until no account is left.
@@ -158,9 +165,12 @@ void TWEtaBroRelances::PrintRun() {
     ReportCode = savedReportCode_;
     {
       TImpression printout(*owner_, title + " - " + RTrim(ReportFields().Value(dunning::DunningRun::COMPTE).c_str()));
-      if (!PrintOnProgramPrinter(printout, this)) break;
+      printout_ = &printout;
+      const bool printed = PrintOnProgramPrinter(printout, this);
+      printout_ = nullptr;
+      if (!printed) break;
     }
-    if (run_.EndOfList) break;
+    if (!run_.NextList()) break;
   }
 }
 
@@ -178,7 +188,7 @@ void TWEtaBroRelances::CmImprimer() {
     if (layoutKind_ != '1' && layoutKind_ != '2') {
       gui::MessageBeep(0);
     } else {
-      run_.ListMode = layoutKind_;
+      run_.ListMode = run_.LayoutKind = layoutKind_;
       savedReportCode_ = ReportCode;
       if (PrepareReport()) PrintRun();
       run_.Abandon();

@@ -31,6 +31,7 @@ constexpr int kDunningFormSlot = 3512;
 constexpr int kDunningIcon = 1006;
 
 class TWEtaBroRelances;
+class TImpression;
 
 // The window as the owner of a report run: the list mode that the layout's [ModeListe=]
 // directive sets goes to the run.
@@ -83,6 +84,7 @@ class TWEtaBroRelances : public TWEtats {
   dunning::DunningRun run_;
   std::unique_ptr<DunningReportOwner> owner_;
   char layoutKind_ = ' ';
+  TImpression* printout_ = nullptr;  // the printout running, whose end-of-data flag the run clears
   std::string savedReportCode_;
 };
 

@@ -26,6 +26,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 #include "support/python.h"
+#include "dunning_data.h"
 #include "support/runtime_fixture.h"
 
 namespace dunning_test {
@@ -45,15 +46,6 @@ inline std::string ReadAll(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-// An IBAN with right check digits from a country and a BBAN.
-inline std::string IbanOf(const std::string& country, const std::string& bban) {
-  for (int k = 2; k < 99; ++k) {
-    std::string iban = country + (k < 10 ? "0" : "") + std::to_string(k) + bban;
-    if (CheckIban(iban) == 0) return iban;
-  }
-  return {};
 }
 
 // One run's accounts as the hooks left them after each ComputeLine of mode "1".
@@ -114,61 +106,15 @@ class DunningCoreTest : public test_support::RuntimeTest {
   }
   bool NoTemporaryFile() const { return fs::is_empty(tmp_); }
 
-  // A supplier or customer account of the test.
   void Account(const std::string& code, const std::string& name, const std::string& iban, const std::string& bic,
                const std::string& town = "37000 Tours") {
-    Table c20;
-    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
-    ASSERT_TRUE(c20.AppendBlank());
-    c20.PutField(1, code.c_str());
-    c20.PutField(2, name.c_str());
-    c20.PutField(3, "12 rue des Tanneurs");
-    c20.PutField(5, town.c_str());
-    c20.PutField(9, "BANQUE DU NORD LILLE");
-    c20.PutField(11, "30004");
-    c20.PutField(12, "00825");
-    c20.PutField(13, "00000006497");
-    c20.PutField(14, "12");
-    c20.PutField(15, iban.c_str());
-    c20.PutField(16, bic.c_str());
-    ASSERT_TRUE(c20.InsertRecord());
-    ASSERT_TRUE(c20.Commit());
+    AddAccount(code, name, iban, bic, town);
   }
-  // A draft line of the test on `account`, dated (stored) `date`, due `due` (stored or blank).
   void Line(const std::string& account, const std::string& date, const std::string& due, char sense, long long cents,
             const std::string& label = "Facture", char labelCode = ' ') {
-    Table c50, c60;
-    ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
-    ASSERT_TRUE(c60.OpenShared(PathC60(), LigneTri::kRecordTag));
-    ++piece_;
-    char amount[32];
-    std::snprintf(amount, sizeof amount, "%lld.%02lld", cents / 100, cents % 100);
-    ASSERT_TRUE(c50.AppendBlank());
-    c50.PutField(L::BCLE, "Z");
-    c50.PutField(L::BMOIS, date.substr(0, 4).c_str());
-    c50.PutField(L::BJAL, "OD");
-    c50.PutField(L::BPIECE, std::to_string(900000 + piece_).c_str());
-    c50.PutField(L::BREC, "000001");
-    c50.PutField(L::BNUM, "0001");
-    c50.PutField(L::BNUMA, "0001");
-    c50.PutField(L::BJOUR, date.substr(4, 2).c_str());
-    c50.PutField(L::BCODE, account.c_str());
-    c50.PutField(L::BCLIB, std::string(1, labelCode).c_str());
-    c50.PutField(L::BLIB, label.c_str());
-    c50.PutField(L::BECHEANCE, due.c_str());
-    c50.PutField(L::BEURO, "O");
-    c50.PutField(L::BSENS, std::string(1, sense).c_str());
-    c50.PutField(L::BMONTANTE, amount);
-    ASSERT_TRUE(c50.InsertRecord());
-    ASSERT_TRUE(AppendLigneTri(c50, 'B', c60));
-    ASSERT_TRUE(c50.Commit());
+    AddLine(account, date, due, sense, cents, label, labelCode, ++piece_);
   }
-  // A stored date of the dossier's year.
-  static std::string Date(int month, int day) {
-    Ymd y;
-    EXPECT_TRUE(TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, y));
-    return StoredDateOf(Ymd{y.year, month, day});
-  }
+  static std::string Date(int month, int day) { return YearDate(month, day); }
 
   // A run of the options, the layout kind `listType` and list mode "1" (or `mode`).
   DunningRun& NewRun(const std::string& options, const std::string& listType, char mode = '1') {

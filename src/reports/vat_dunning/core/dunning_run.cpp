@@ -124,6 +124,7 @@ bool DunningRun::CheckDebtor() {
 bool DunningRun::PrepareReport() {
   EndOfList = false;
   finished_ = false;
+  pendingSearch_ = false;
   labelCached_ = false;
   IncompleteRibAccounts.clear();
   IncompleteIbanAccounts.clear();
@@ -396,6 +397,12 @@ bool DunningRun::NextRecord() {
       if (!sectionCode_.empty() && sectionCode_[0] == 'D') {
         sectionCode_ = "E";
         ListMode = '1';
+        // A letter's statement ends its list: the next account is found for the next list,
+        // once this one's total has printed.
+        if (LayoutKind == '2') {
+          ListMode = '2';
+          pendingSearch_ = true;
+        }
       }
       return false;
     default:
@@ -554,7 +561,8 @@ void DunningRun::FinishTransferFile() {
   const std::string working = TheDossierRecord.DateYyyymmdd(DossierRecord::DateField::Working);
   debtor.executionDate =
       working.size() == 8 ? working.substr(0, 4) + "-" + working.substr(4, 2) + "-" + working.substr(6, 2) : "";
-  const std::string target = TransferFileName();
+  std::string target = TransferTarget ? TransferTarget() : std::string();
+  if (target.empty()) target = TransferFileName();
   std::string error;
   if (!writer_.Finish(debtor, target, &error)) {
     WriteLog("VIREMENTS SEPA - Erreur: " + target + " - " + error);
@@ -564,6 +572,16 @@ void DunningRun::FinishTransferFile() {
   transferFile_ = target;
   WriteLog("VIREMENTS SEPA - Ok - Paiements Fournisseurs - " + std::to_string(transferCount_) + " virement(s) - " +
            Pain001Writer::AmountText(transferredCents_) + " EUR - " + target + " - " + writer_.MessageId());
+}
+
+bool DunningRun::NextList() {
+  if (pendingSearch_) {
+    pendingSearch_ = false;
+    EndOfList = !AccountSearch();
+    if (EndOfList) finished_ = true;
+    else sectionCode_ = OptionAt(OptionsString, 31) == 'O' ? "R" : "S";
+  }
+  return !EndOfList;
 }
 
 void DunningRun::Abandon() {

@@ -49,6 +49,8 @@ class DunningRun {
   std::string OptionsString = std::string(kOptionsLength, ' ');
   int AmountsInEuros = 0;
   char ListMode = '1';
+  // The layout's kind: "1" one list for the range, "2" one list per account.
+  char LayoutKind = '1';
   std::string ListType;  // the layout's TypeListe; its first letter counts
   long ComputedCount = 0;
   bool EndOfList = false;
@@ -62,11 +64,18 @@ class DunningRun {
   // Called when NextRecord lets the list go on after a statement (the engine's end-of-data
   // flag cleared).
   std::function<void()> ClearEndOfData;
+  // Where the SEPA file goes: the export file the report engine made for the layout, whose
+  // follow-up (open, send) then serves the transfer file; TransferFileName() when empty.
+  std::function<std::string()> TransferTarget;
 
   // ---- the report hooks
   bool PrepareReport();
   void ComputeLine();
   bool NextRecord();
+  // "Liste suivante" of a per-account run: the account after the one just listed becomes current
+  // when the list ended in a statement (the letter's own end found it already). False, with
+  // EndOfList set, when no account is left.
+  bool NextList();
   // The end of a run that did not reach its last account: no transfer file.
   void Abandon();
 
@@ -143,6 +152,7 @@ class DunningRun {
   long long transferredCents_ = 0;
   long transferCount_ = 0;
   bool finished_ = false;
+  bool pendingSearch_ = false;
 };
 
 }  // namespace dunning

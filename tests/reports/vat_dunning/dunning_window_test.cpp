@@ -1,0 +1,272 @@
+// The dunning report window and its options form driven as a user drives them, over a generated
+// dossier with accounts and lines of the test's own: 20506 opens the pair with the form's
+// defaults and checks; previews of a global listing and of the dunning letters walked with
+// "Liste suivante"; a supplier payment through the SEPA layout; a printout to PDF that shows
+// what the preview shows.
+#include <QImage>
+
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "dunning_data.h"
+#include "platform/gui/dialog.h"
+#include "platform/system/cp1252.h"
+#include "reports/engine/report_window_fixture.h"
+#include "reports/vat_dunning/dunning_commands.h"
+#include "reports/vat_dunning/dunning_form.h"
+#include "reports/vat_dunning/dunning_window.h"
+#include "runtime/session_registry.h"
+#include "shell/registry.h"
+
+namespace dunning_test {
+namespace {
+
+// The rows of the family's layouts in the choice dialog (code order).
+enum Row { kEcheancier, kListe, kPaiement, kSepa, kVirements, kRelance, kReleve };
+constexpr const char* kLayouts[] = {"EL-1ECHEAN", "EL-1LISTE", "EL-1PAIEM", "EL-1SEPA",
+                                    "EL-1VIRT",   "EL-2RELANC", "EL-2RELEVE"};
+
+std::string Utf8File(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  std::string out;
+  EXPECT_TRUE(platform::Utf8ToCp1252(s.str(), out, platform::Unassigned::kRefuse)) << path;
+  return out;
+}
+
+platform::LaunchResult Tool(const std::vector<std::string>& argv) {
+  platform::LaunchOptions o;
+  o.wait = true;
+  o.captureOutput = true;
+  return platform::LaunchProcess(argv, o);
+}
+
+class DunningWindowTest : public report_test::ReportWindowTest {
+ protected:
+  void SetUp() override {
+    ReportWindowTest::SetUp();
+    InstallDunningCommands();
+    tmp_ = root_ + "/tmp";
+    fs::create_directories(tmp_);
+    ::setenv("TMPDIR", tmp_.c_str(), 1);
+    // The family's layouts as the program ships them.
+    std::vector<report_test::Layout> layouts;
+    for (const char* code : kLayouts)
+      layouts.push_back({code, code, Utf8File(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" +
+                                              code + ".txt")});
+    MakeReportSet('0', layouts);
+    TheDossierRecord.SetConstant(43, "BQ0");
+    // Customers of the test's own with balances to dun.
+    AddAccount("CZREL001", "Menuiserie Dupuis", "", "", "37100 Tours Nord");
+    AddLine("CZREL001", YearDate(1, 10), YearDate(2, 10), 'D', 123450, "Facture 1", ' ', 1);
+    AddLine("CZREL001", YearDate(1, 20), "", 'C', 3450, "Avoir 1", ' ', 2);
+    AddAccount("CZREL002", "Ebenisterie Martin", "", "");
+    AddLine("CZREL002", YearDate(1, 12), YearDate(1, 30), 'D', 98765, "Facture 2", ' ', 3);
+    AddAccount("CZREL003", "Scierie Petit", "", "");
+    AddLine("CZREL003", YearDate(1, 14), "", 'D', 4200, "Facture 3", ' ', 4);
+    gui::ProcessPendingMessages();
+  }
+  void TearDown() override {
+    ::unsetenv("TMPDIR");
+    ReportWindowTest::TearDown();
+  }
+
+  // 20506 from the menu: the window, then its form.
+  TWEtaModRelances* OpenPair() {
+    RunSubjectCommand(dunning_cmd::Menu);
+    gui::ProcessPendingMessages();
+    gui::ProcessPendingMessages();
+    auto* form = dynamic_cast<TWEtaModRelances*>(gui::Window::FromHandle(SlotHandle(kDunningFormSlot)));
+    EXPECT_NE(form, nullptr) << test_support::ShownTexts() << "[" << RegistryText(kDunningWindowSlot, 11) << "]["
+                             << RegistryText(kDunningFormSlot, 11) << "]";
+    if (form != nullptr) {
+      form->MoveWindow(gui::Rect{0, 0, 760, 330});
+      gui::ProcessPendingMessages();
+    }
+    return form;
+  }
+  TWEtaBroRelances* Window() {
+    return dynamic_cast<TWEtaBroRelances*>(gui::Window::FromHandle(SlotHandle(kDunningWindowSlot)));
+  }
+  // The form set to the test's customers, everything listed.
+  void Customers(TWEtaModRelances* form) {
+    form->FirstAccount()->SetValue("CZREL001", false);
+    form->LastAccount()->SetValue("CZREL003", false);
+    form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+    form->Letters()->SetValue("1", false);
+  }
+  void Preview(TWEtaModRelances* form, Row row) {
+    QueueChoice(gui::IDOK, row);
+    form->CmVisualiser();
+    gui::ProcessPendingMessages();
+  }
+
+  std::string tmp_;
+};
+
+TEST_F(DunningWindowTest, TheMenuOpensThePairWithItsDefaultsAndChecks) {
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  ASSERT_NE(Window(), nullptr);
+  EXPECT_EQ(RegistryChar(kDunningWindowSlot), '1');
+  EXPECT_EQ(RegistryChar(kDunningFormSlot), '1');
+  EXPECT_EQ(form->GetCaption(), "Lettres de Relances et Relev\xE9s");
+  EXPECT_EQ(form->FirstAccount()->GetValue().substr(0, 1), "C");
+  EXPECT_EQ(form->LastAccount()->GetValue(), "CZZZZZZZ");
+  EXPECT_EQ(form->Minimum()->GetValue(), "10");
+  EXPECT_EQ(form->Letters()->GetValue().substr(0, 1), "2");
+  EXPECT_EQ(form->Sense()->GetValue(), "D\xE9" "bit");
+  EXPECT_EQ(form->FirstDate()->GetValue(), TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart));
+  EXPECT_EQ(form->LastDate()->GetValue(), TheDossierRecord.DateDisplay(DossierRecord::DateField::Working));
+  test_support::Screenshot(form->Widget(), "vat_dunning", "options-form");
+  // The defaults pass the form's own checks.
+  EXPECT_EQ(form->Check(), CMDIModif::kCheckClose);
+  EXPECT_EQ(form->LastBalance()->GetText(), "Jusqu'\xE0 'CZZZZZZZ'");
+
+  // 41 is a general account: zeros after it; a last account below the first: "Erreur".
+  form->FirstAccount()->SetValue("41", false);
+  form->CheckFirstAccount(false);
+  EXPECT_EQ(form->FirstAccount()->GetValue(), "41000000");
+  form->FirstAccount()->SetValue("C", false);
+  form->LastAccount()->SetValue("A", false);
+  EXPECT_FALSE(form->CheckLastAccount(false));
+  EXPECT_EQ(form->LastBalance()->GetText(), "Erreur");
+  // An emptied first date is refilled with the year's first day and refused once.
+  form->FirstDate()->SetValue("", false);
+  EXPECT_FALSE(form->CheckFirstDate(false));
+  EXPECT_EQ(form->FirstDate()->GetValue(), TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart));
+  EXPECT_TRUE(form->CheckFirstDate(false));
+  test_support::Screenshot(form->Widget(), "vat_dunning", "options-form-checked");
+
+  // The supplier mode.
+  form->CmFournisseurs();
+  EXPECT_EQ(form->GetCaption(), "Paiements Fournisseurs et Relev\xE9s");
+  EXPECT_EQ(form->LastAccount()->GetValue(), "FZZZZZZZ");
+  EXPECT_EQ(form->Sense()->GetValue(), "Cr\xE9" "dit");
+
+  // A second 20506 while the window is open brings it forward, never a second window on its slot.
+  const gui::Handle window = SlotHandle(kDunningWindowSlot);
+  SetRegistryText(kDunningFormSlot, 1, " ");
+  RunSubjectCommand(dunning_cmd::Menu);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(SlotHandle(kDunningWindowSlot), window);
+  SetRegistryText(kDunningFormSlot, 1, "1");
+}
+
+TEST_F(DunningWindowTest, AGlobalListingWithTheStatementsOfItsAccounts) {
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  Customers(form);
+  Preview(form, kListe);
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+  // Each account's statement follows it; the list goes on after each (to the last page).
+  Send(preview, visu_cmd::ToutesLesPages);
+  for (int i = 0; i < 20; ++i) gui::ProcessPendingMessages();
+  std::string page;
+  for (int p = 1; p <= preview->Context().store.PageCount(); ++p) page += PageText(preview, p) + "\n";
+  for (const char* code : {"CZREL001", "CZREL002", "CZREL003"}) EXPECT_NE(page.find(code), std::string::npos) << page;
+  EXPECT_NE(page.find("1 200.00"), std::string::npos) << page;
+  EXPECT_NE(page.find("Facture 2"), std::string::npos) << page;
+  test_support::Screenshot(preview->Widget(), "vat_dunning", "preview-listing");
+  Send(preview, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  ASSERT_FALSE(PrintRunFlag);
+}
+
+TEST_F(DunningWindowTest, TheLettersWalkedWithListeSuivanteToTheLastAccount) {
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  Customers(form);
+  // The letters: one list per account, "Liste suivante" to the last.
+  QueueChoice(gui::IDOK, kRelance);
+  form->CmVisualiser();
+  gui::ProcessPendingMessages();
+  ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
+  std::vector<std::string> firstPages, captions;
+  for (int guard = 0; guard < 10 && CurrentPreviewWindow != nullptr; ++guard) {
+    firstPages.push_back(PageText(CurrentPreviewWindow, 1));
+    captions.push_back(CurrentPreviewWindow->GetCaption());
+    if (guard == 0) test_support::Screenshot(CurrentPreviewWindow->Widget(), "vat_dunning", "preview-letter");
+    Send(CurrentPreviewWindow, visu_cmd::ListeSuivante);
+    gui::ProcessPendingMessages();
+    if (Window()->Run().EndOfList) break;
+  }
+  ASSERT_EQ(firstPages.size(), 3u) << test_support::ShownTexts();
+  EXPECT_NE(firstPages[0].find("Menuiserie Dupuis"), std::string::npos) << firstPages[0];
+  EXPECT_NE(firstPages[2].find("Scierie Petit"), std::string::npos) << firstPages[2];
+  EXPECT_NE(firstPages[0].find("1 200.00"), std::string::npos) << firstPages[0];
+  EXPECT_NE(captions[2].find("Relance: CZREL003"), std::string::npos) << captions[2];
+  // "Liste suivante" on the last letter ends the run: no further list.
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  EXPECT_FALSE(PrintRunFlag);
+}
+
+TEST_F(DunningWindowTest, ASupplierPaymentThroughTheSepaLayout) {
+  AddAccount("FZSCIE01", "Scierie de l'\xC9tang & Cie <Nord>", IbanOf("FR", "30004008250000000006497"),
+             "BNPAFRPPXXX");
+  AddLine("FZSCIE01", YearDate(2, 3), "", 'C', 1234567891, "Bois de charpente", ' ', 10);
+  AddAccount("FZDEBIT1", "Fournisseur debiteur", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+  AddLine("FZDEBIT1", YearDate(2, 6), "", 'D', 50000, "Avoir du", ' ', 11);
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  form->CmFournisseurs();
+  form->FirstAccount()->SetValue("FZ", false);
+  form->Minimum()->SetValue("0", false);
+  form->Sense()->SetValue("Tous", false);
+  form->Letters()->SetValue("1", false);
+  form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+  Preview(form, kSepa);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  // The file is the export file of the layout, which the preview offers when it ends.
+  const std::string file = Window()->Run().TransferFile();
+  ASSERT_FALSE(file.empty()) << test_support::ShownTexts();
+  EXPECT_EQ(Tool({"xmllint", "--noout", "--schema",
+                  std::string(MERLON_SOURCE_DIR) + "/tests/entry/data/pain.001.001.02.xsd", file})
+                .exitStatus,
+            0);
+  const std::string text = ReadAll(file);
+  EXPECT_NE(text.find(">12345678.91</InstdAmt>"), std::string::npos);
+  EXPECT_EQ(text.find("FZDEBIT1"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(tmp_));
+  if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  // The end of the run names the file and the account left out.
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find(file), std::string::npos) << shown;
+  EXPECT_NE(shown.find("FZDEBIT1"), std::string::npos) << shown;
+  for (const auto& s : gui::ModalSeam::Shown())
+    if (s.text.find("FZDEBIT1") != std::string::npos)
+      test_support::ScreenshotMessage(s, "vat_dunning", "end-of-payment");
+}
+
+TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
+  const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-listing.pdf");
+  fs::remove(pdf);
+  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+  gui::SendCommand(CommandWindow->GetHandle(), 20207);
+  gui::ProcessPendingMessages();
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  Customers(form);
+  QueueChoice(gui::IDOK, kListe);
+  form->CmImprimer();
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+  const std::string printed = std::regex_replace(Tool({"pdftotext", "-layout", pdf, "-"}).output, std::regex(" +"), " ");
+  Preview(form, kListe);
+  ASSERT_NE(CurrentPreviewWindow, nullptr);
+  std::istringstream words(PageText(CurrentPreviewWindow, 1));
+  for (std::string w; words >> w;)
+    if (w.find('.') != std::string::npos && w.size() > 3) {
+      EXPECT_NE(printed.find(w), std::string::npos) << w << "\n" << printed;
+    }
+  EXPECT_NE(printed.find("CZREL002"), std::string::npos) << printed;
+}
+
+}  // namespace
+}  // namespace dunning_test
