@@ -393,6 +393,47 @@ TEST_F(SepaTest, AWrongCreditorIbanOrBicWritesNoFileAndNamesTheAccount) {
   EXPECT_NE(shown.find("FZBADBI1"), std::string::npos) << shown;
 }
 
+TEST_F(SepaTest, AmountsBeyondTheVariablesWidthsKeepTheirCents) {
+  // 12,345,678,901.23: the report variable (money, 10 wide) cannot show it, the file and the
+  // records carry it exactly.
+  Account("FZLARGE1", "Grand fournisseur", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+  Line("FZLARGE1", Date(2, 3), "", 'C', 1234567890123LL, "Usine");
+  Account("FZSMALL1", "Petit fournisseur", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+  Line("FZSMALL1", Date(2, 3), "", 'C', 1, "Timbre");
+  for (const char* kind : {"S", "V"}) {
+    DunningRun& run = NewRun(PaymentOptions(), kind);
+    bool prepared = false;
+    const std::vector<ListedAccount> listed = Play(run, &prepared);
+    ASSERT_TRUE(prepared) << AllMessages();
+    EXPECT_EQ(run.TransferredCents(), 1234567890124LL) << kind;
+    if (std::string(kind) == "S") {
+      const std::string text = ReadAll(run.TransferFile());
+      EXPECT_NE(text.find(">12345678901.23</InstdAmt>"), std::string::npos);
+      EXPECT_NE(text.find("<CtrlSum>12345678901.24</CtrlSum>"), std::string::npos);
+    } else {
+      ASSERT_EQ(listed.size(), 2u);
+      EXPECT_EQ((listed[0].values.at("VRTS_06_02")).substr(22, 16), "0001234567890123");
+      EXPECT_EQ((listed[1].values.at("VRTS_08_02")).substr(22, 16), "0001234567890124");
+    }
+  }
+}
+
+TEST_F(SepaTest, AFileThatCannotBePlacedLeavesNothing) {
+  Suppliers();
+  // The folder of the target is a file: the file cannot be made there.
+  const std::string blocker = Dir() + "/not-a-folder";
+  std::ofstream(blocker) << "x";
+  DunningRun& run = NewRun(PaymentOptions(), "S");
+  run.TransferTarget = [blocker] { return blocker + "/paiements.xml"; };
+  bool prepared = false;
+  Play(run, &prepared);
+  ASSERT_TRUE(prepared) << AllMessages();
+  EXPECT_TRUE(run.TransferFile().empty());
+  EXPECT_NE(AllMessages().find(blocker + "/paiements.xml"), std::string::npos) << AllMessages();
+  EXPECT_TRUE(NoTemporaryFile());
+  EXPECT_TRUE(run.EndMessage().find("paiements") == std::string::npos);
+}
+
 TEST_F(SepaTest, RefusalsBeforeAnythingIsWritten) {
   Suppliers();
   struct Case {
