@@ -258,6 +258,34 @@ TEST_F(DunningCoreTest, TheAccountsOfAScheduleAgreeWithTheTablesReadAlone) {
   EXPECT_EQ(RTrim(own->values.at("COMMUNE").c_str()), std::string("Tours"));
 }
 
+TEST_F(DunningCoreTest, AcceptanceByMinimumAndSense) {
+  Account("CZMIN001", "Solde debiteur de 100", "", "");
+  Line("CZMIN001", Date(1, 10), "", 'D', 10000);
+  Account("CZMIN002", "Solde crediteur de 500", "", "");
+  Line("CZMIN002", Date(1, 10), "", 'C', 50000);
+  Account("CZMIN003", "Solde nul", "", "");
+  Line("CZMIN003", Date(1, 10), "", 'D', 7000);
+  Line("CZMIN003", Date(1, 11), "", 'C', 7000);
+  struct Case {
+    char sense;
+    const char* minimum;
+    const char* listed;
+  };
+  const Case cases[] = {
+      {'D', "100", "CZMIN001"},          {'D', "100.01", ""},  {'C', "100", "CZMIN002"},
+      {'T', "100", "CZMIN001 CZMIN002"}, {'T', "500.01", ""},  {'X', "100", ""},
+      {'X', "0", "CZMIN001 CZMIN002"},  // a minimum of 0 takes every non-zero balance
+  };
+  for (const Case& c : cases) {
+    DunningRun& run = NewRun(dunning::OptionsText(Form("CZMIN001", "CZMIN003", c.sense, c.minimum)), "");
+    bool prepared = false;
+    std::string listed;
+    for (const ListedAccount& a : Play(run, &prepared)) listed += (listed.empty() ? "" : " ") + a.code;
+    EXPECT_EQ(listed, c.listed) << c.sense << " " << c.minimum;
+    EXPECT_EQ(prepared, *c.listed != 0) << c.sense << " " << c.minimum;
+  }
+}
+
 TEST_F(DunningCoreTest, AStatementListsTheAccountsLinesWithTheirBuckets) {
   Account("CZREL001", "Releve", "", "");
   Line("CZREL001", Date(1, 10), Date(2, 10), 'D', 123450, "Facture 1", 'A');
