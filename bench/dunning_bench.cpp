@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+#include "runtime/inifiles.h"  // before bench_world.h, which sets the program folder
+#include "bench_world.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/session.h"
@@ -24,7 +26,6 @@
 #include "reports/vat_dunning/core/dunning_run.h"
 #include "runtime/bank_ids.h"
 #include "runtime/dossier_record.h"
-#include "runtime/inifiles.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
@@ -35,13 +36,6 @@ namespace {
 using L = LigneEcriture;
 constexpr long kSuppliers = 10000;
 
-long BenchLines() {
-  const char* text = std::getenv("MERLON_BENCH_LINES");
-  const long most = kMaxDemoLines - kSuppliers;
-  const long n = text != nullptr ? std::atol(text) : most;
-  return n < 20000 ? 20000 : (n > most ? most : n);
-}
-
 std::string IbanOf(const std::string& bban) {
   for (int k = 2; k < 99; ++k) {
     const std::string iban = "FR" + std::string(k < 10 ? "0" : "") + std::to_string(k) + bban;
@@ -51,30 +45,12 @@ std::string IbanOf(const std::string& bban) {
 }
 
 struct World {
-  World() {
-    char tmpl[] = "/tmp/merlon-dunning-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/program/");
-    InitRuntime();
-    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      return 1;
-    });
-    SetRuntimeBeepHook([](unsigned) {});
-    OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
-    setenv("TMPDIR", dir.c_str(), 1);
-    if (StartDbSession() != 0) return;
+  World() : runtime("dunning", false) {
     DemoOptions options;
-    options.folder = dir + "/dossier/";
-    options.code = "BENCH";
-    options.lines = BenchLines();
+    options.lines = bench_world::BenchLines(20000, kMaxDemoLines - kSuppliers);
     options.currency = DossierCurrency::EuroMain;
-    std::string message;
-    if (!GenerateDemoDossier(options, &message)) {
-      std::fprintf(stderr, "generation: %s\n", message.c_str());
-      return;
-    }
-    SetDossier(options.folder, "BENCH");
+    if (!runtime.Generate(options)) return;
+    setenv("TMPDIR", runtime.dir().c_str(), 1);
     if (!TableC10->UseShared(PathC10(), "C10CODE") || !ReadC10Texts()) return;
     TheDossierRecord.SetConstant(43, "BQ0");
     if (!AddSuppliers()) return;
@@ -82,12 +58,6 @@ struct World {
     c50.OpenShared(PathC50(), "", true);
     std::fprintf(stderr, "dossier: %u lines\n", c50.RecCount());
     ready = true;
-  }
-  ~World() {
-    CloseAllTables();
-    StopDbSession();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
   }
   // 10,000 suppliers with bank details, an invoice each.
   static bool AddSuppliers() {
@@ -125,7 +95,7 @@ struct World {
     }
     return c20.Commit() && c50.Commit();
   }
-  std::string dir;
+  bench_world::BenchRuntime runtime;
   bool ready = false;
 };
 
