@@ -12,6 +12,7 @@
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/transfer_records.h"
 #include "runtime/xbase.h"
 
 namespace entry {
@@ -57,16 +58,6 @@ std::string Part(const std::string& zone, int position, int width) {
 std::string Trim(const std::string& text) { return AllTrim(text.c_str()); }
 
 std::string Blanks(std::size_t n) { return std::string(n, ' '); }
-
-// An amount of a fixed-width record: 16 digits, the decimal point dropped, blanks as "0".
-std::string Amount16(double value) {
-  std::string text = FormatNumber(17, 2, false, value);
-  text = Fit(text, 17);
-  std::string digits = text.substr(0, 14) + text.substr(15, 2);
-  for (char& c : digits)
-    if (c == ' ') c = '0';
-  return digits;
-}
 
 bool Contains(const std::string& text, char c) { return text.find(c) != std::string::npos; }
 
@@ -139,14 +130,11 @@ void JournalPrintout::SetBankVariables() {
   fields_.SetFieldText(BQE_COMPTE, Part(z5, 46, 8).c_str());
   if (kind_ != 'V') return;
   // The emitter record; its currency letter always matches the euro amounts of the records.
-  const std::string working = TheDossierRecord.DateDisplay(DossierRecord::DateField::Working);
-  const std::string date = Fit(working, 8);
-  record03a_ = "0302" + Blanks(8) + Part(z4, 121, 6) + Blanks(7) + date.substr(0, 2) + date.substr(3, 2) +
-               date.substr(7, 1) + Part(z4, 157, 24) + Blanks(24) + Blanks(2);
-  const std::string record03b =
-      "E" + Blanks(5) + Part(z4, 192, 5) + Part(z4, 197, 11) + Blanks(16) + Blanks(31) + Part(z4, 187, 5) + Blanks(6);
+  const std::string record03 =
+      transfer_records::Header03(z4, TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), true);
+  record03a_ = record03.substr(0, 80);
   fields_.SetFieldText(VRTS_03_01, record03a_.c_str());
-  fields_.SetFieldText(VRTS_03_02, record03b.c_str());
+  fields_.SetFieldText(VRTS_03_02, record03.substr(80).c_str());
 }
 
 bool JournalPrintout::InJournal() {
@@ -428,15 +416,19 @@ void JournalPrintout::Compute() {
     fields_.SetFieldText(BQF_LIBVRT, RemittanceText(account, label, label3).c_str());
   }
   if (kind_ == 'V') {
-    const std::string emitter = Fit(record03a_, 80).substr(12, 6);
-    const std::string libvrt = Fit(fields_.Value(BQF_LIBVRT), 99);
-    const std::string r06a = "0602" + Blanks(8) + emitter + Fit(account.found ? accountCode : "", 8) + Blanks(4) +
-                             Fit(account.name, 24) + Fit(account.dom1, 24) + Blanks(2);
-    const std::string r06b = Blanks(6) + Fit(account.branch, 5) + Fit(account.number, 11) + Amount16(euros) +
-                             libvrt.substr(0, 31) + Fit(account.bank, 5) + Blanks(6);
-    const std::string r08a = "0802" + Blanks(8) + emitter + Blanks(12) + Blanks(24) + Blanks(24) + Blanks(2);
-    const std::string r08b = Blanks(6) + Blanks(5) + Blanks(11) + Amount16(fields_.GetFieldNumber(TG_DEBITE)) +
-                             Blanks(31) + Blanks(5) + Blanks(6);
+    transfer_records::Detail d;
+    d.issuer = transfer_records::IssuerOf(record03a_);
+    d.account = account.found ? accountCode : "";
+    d.name = account.name;
+    d.domiciliation = account.dom1;
+    d.branch = account.branch;
+    d.number = account.number;
+    d.cents = ToCents(euros);
+    d.label = Fit(fields_.Value(BQF_LIBVRT), 31);
+    d.bank = account.bank;
+    const std::string r06 = Fit(transfer_records::Detail06(d), 160);
+    const std::string r08 = Fit(transfer_records::Total08(d.issuer, ToCents(fields_.GetFieldNumber(TG_DEBITE))), 160);
+    const std::string r06a = r06.substr(0, 80), r06b = r06.substr(80), r08a = r08.substr(0, 80), r08b = r08.substr(80);
     fields_.SetFieldText(VRTS_06_01, r06a.c_str());
     fields_.SetFieldText(VRTS_06_02, r06b.c_str());
     fields_.SetFieldText(VRTS_08_01, r08a.c_str());
