@@ -532,6 +532,20 @@ TEST_F(SepaTest, DomesticRecordsOfOneHundredAndSixtyCharacters) {
   EXPECT_EQ(listed[0].values.at("VRTS_06_02").substr(38, 1), ")");
 }
 
+TEST(DunningVariables, TheLayoutFamilysFixtureDeclaresTheRunsVariables) {
+  // The fixture the reference layouts are rendered with declares the 68 variables of the run,
+  // in its order, so that a layout checked there reads what the window gives it.
+  std::ifstream in(std::string(MERLON_SOURCE_DIR) + "/tools/report_render/families/dunning.txt");
+  std::vector<std::string> declared;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("VAR ", 0) == 0) declared.push_back(line.substr(4));
+  }
+  std::vector<std::string> ours;
+  for (int n = 0; n < DunningRun::kFieldCount; ++n) ours.push_back(DunningRun::Definition(n));
+  EXPECT_EQ(declared, ours);
+}
+
 TEST(TransferRecords, TheLayoutsByPosition) {
   std::string zone(254, ' ');
   zone.replace(120, 6, "123456");

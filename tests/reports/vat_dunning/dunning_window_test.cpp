@@ -200,6 +200,7 @@ TEST_F(DunningWindowTest, TheLettersWalkedWithListeSuivanteToTheLastAccount) {
   EXPECT_NE(firstPages[0].find("Menuiserie Dupuis"), std::string::npos) << firstPages[0];
   EXPECT_NE(firstPages[2].find("Scierie Petit"), std::string::npos) << firstPages[2];
   EXPECT_NE(firstPages[0].find("1 200.00"), std::string::npos) << firstPages[0];
+  EXPECT_NE(firstPages[0].find("R\xE9partition par \xE9" "ch\xE9" "ance"), std::string::npos) << firstPages[0];
   EXPECT_NE(captions[2].find("Relance: CZREL003"), std::string::npos) << captions[2];
   // "Liste suivante" on the last letter ends the run: no further list.
   EXPECT_EQ(CurrentPreviewWindow, nullptr);

@@ -175,14 +175,16 @@ bool DunningRun::PrepareReport() {
   fields_.SetFieldText(MONTANTSEN, Option(42, 1).c_str());
   fields_.SetFieldText(CODESLIBEL, RTrim(Option(43, 10).c_str()));
 
+  // The ageing limits from the last date of the run (a dunning letter ages its lines as a
+  // schedule does, rather than by the limits of an earlier run).
+  DueReferenceDate = Option(23, 6);
+  Limits = ComputeAgeingLimits(DueReferenceDate);
+  fields_.SetFieldText(DATE30J, Display(Limits.limit30).c_str());
+  fields_.SetFieldText(DATE60J, Display(Limits.limit60).c_str());
+  fields_.SetFieldText(DATE90J, Display(Limits.limit90).c_str());
   if (Kind() == 'E') {
-    // A schedule: the limits from its reference date, and the lines of the whole year.
-    DueReferenceDate = Option(23, 6);
+    // A schedule: its reference date, and the lines of the whole year.
     fields_.SetFieldText(DATEECHEAN, Display(DueReferenceDate).c_str());
-    Limits = ComputeAgeingLimits(DueReferenceDate);
-    fields_.SetFieldText(DATE30J, Display(Limits.limit30).c_str());
-    fields_.SetFieldText(DATE60J, Display(Limits.limit60).c_str());
-    fields_.SetFieldText(DATE90J, Display(Limits.limit90).c_str());
     OptionsString.replace(16, 6, Fit(TheDossierRecord.DateStored(DossierRecord::DateField::YearStart), 6));
     OptionsString.replace(22, 6, Fit(TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd), 6));
   }
