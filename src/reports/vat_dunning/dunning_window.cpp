@@ -149,29 +149,75 @@ void TWEtaBroRelances::CmListeSuivante() {
   VisuRenderList();
 }
 
+// The letters of a per-account layout in one print job: the list of each account after the
+// other, each from a new page, the next account's list begun once the last one has no page left.
+class DunningLettersPrintout : public gui::Printout {
+ public:
+  DunningLettersPrintout(TWEtaBroRelances& window, const std::string& title)
+      : gui::Printout(title), window_(window), title_(title) {}
+
+  bool Landscape() const override { return list_ != nullptr && list_->Landscape(); }
+  bool BeginPrinting(gui::PageDC& dc) override {
+    dc_ = &dc;
+    return BeginList();
+  }
+  void GetPageRange(int& from, int& to) override {
+    from = 1;
+    to = kMostPages;
+  }
+  bool HasPage(int page) override {
+    if (list_ == nullptr) return false;
+    if (page - offset_ <= last_ && list_->HasPage(page - offset_)) return true;
+    // This account's list is over: the next account's begins on this page.
+    EndList();
+    if (!window_.Run().NextList() || dc_ == nullptr) return false;
+    offset_ = page - 1;
+    return BeginList() && page - offset_ <= last_ && list_->HasPage(page - offset_);
+  }
+  void PrintPage(int page, gui::PageDC& dc) override {
+    if (list_ != nullptr) list_->PrintPage(page - offset_, dc);
+  }
+  void EndPrinting() override { EndList(); }
+
+ private:
+  static constexpr int kMostPages = 1000000;
+  bool BeginList() {
+    window_.Run().LineIndex = 0;
+    window_.Run().ComputedCount = -1;
+    window_.ReportCode = window_.SavedReportCode();
+    list_ = std::make_unique<TImpression>(window_.Owner(), title_);
+    window_.SetPrintout(list_.get());
+    if (!list_->BeginPrinting(*dc_)) return false;
+    int from = 1;
+    list_->GetPageRange(from, last_);
+    return true;
+  }
+  void EndList() {
+    if (list_ == nullptr) return;
+    list_->EndPrinting();
+    window_.SetPrintout(nullptr);
+    list_.reset();
+  }
+
+  TWEtaBroRelances& window_;
+  std::string title_;
+  gui::PageDC* dc_ = nullptr;
+  std::unique_ptr<TImpression> list_;
+  int offset_ = 0;
+  int last_ = 0;
+};
+
 void TWEtaBroRelances::PrintRun() {
-  const std::string title = Title();
   if (layoutKind_ == '1') {
-    TImpression printout(*owner_, title);
+    TImpression printout(*owner_, Title());
     printout_ = &printout;
     PrintOnProgramPrinter(printout, this);
     printout_ = nullptr;
     return;
   }
-  // One list per account, each printed from its own page, until no account is left.
-  for (int guard = 0; guard < 1000000; ++guard) {
-    run_.LineIndex = 0;
-    run_.ComputedCount = -1;
-    ReportCode = savedReportCode_;
-    {
-      TImpression printout(*owner_, title + " - " + RTrim(ReportFields().Value(dunning::DunningRun::COMPTE).c_str()));
-      printout_ = &printout;
-      const bool printed = PrintOnProgramPrinter(printout, this);
-      printout_ = nullptr;
-      if (!printed) break;
-    }
-    if (!run_.NextList()) break;
-  }
+  DunningLettersPrintout letters(*this, Title());
+  PrintOnProgramPrinter(letters, this);
+  printout_ = nullptr;
 }
 
 void TWEtaBroRelances::CmImprimer() {

@@ -66,6 +66,8 @@ class TWEtaBroRelances : public TWEtats {
   char LayoutKind() const { return layoutKind_; }
   const std::string& SavedReportCode() const { return savedReportCode_; }
   DunningReportOwner& Owner() { return *owner_; }
+  // The printout running (its end of data is the one the run clears), null when none.
+  void SetPrintout(TImpression* printout) { printout_ = printout; }
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }

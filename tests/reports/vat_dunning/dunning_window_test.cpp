@@ -269,5 +269,29 @@ TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
   EXPECT_NE(printed.find("CZREL002"), std::string::npos) << printed;
 }
 
+TEST_F(DunningWindowTest, TheLettersPrintInOneJobEachFromItsOwnPage) {
+  const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-letters.pdf");
+  fs::remove(pdf);
+  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+  gui::SendCommand(CommandWindow->GetHandle(), 20207);
+  gui::ProcessPendingMessages();
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  Customers(form);
+  QueueChoice(gui::IDOK, kRelance);
+  form->CmImprimer();
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+  EXPECT_FALSE(PrintRunFlag);
+  const std::string info = Tool({"pdfinfo", pdf}).output;
+  EXPECT_NE(info.find("Pages:           3"), std::string::npos) << info;
+  for (int page = 1; page <= 3; ++page) {
+    const std::string text =
+        Tool({"pdftotext", "-f", std::to_string(page), "-l", std::to_string(page), pdf, "-"}).output;
+    const char* names[] = {"Menuiserie Dupuis", "Ebenisterie Martin", "Scierie Petit"};
+    EXPECT_NE(text.find(names[page - 1]), std::string::npos) << page << "\n" << text;
+  }
+}
+
 }  // namespace
 }  // namespace dunning_test
