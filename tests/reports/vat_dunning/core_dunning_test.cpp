@@ -401,6 +401,38 @@ TEST_F(SepaTest, ASupplierPaymentWritesAValidFileOfTheCreditBalancesOnly) {
   EXPECT_EQ(first.rfind("Virement-", 0), 0u);
 }
 
+TEST_F(SepaTest, TheTextsOfTheFileAreFilteredToAscii) {
+  struct Case {
+    const char* name;     // as stored (cp1252)
+    const char* label;    // the one line's label: the remittance text
+    const char* nm;       // Cdtr Nm in the file
+    const char* ustrd;    // RmtInf Ustrd
+  };
+  const Case cases[] = {
+      {"Soci\xE9t\xE9 G\xE9n\xE9rale d'\xC9tudes", "Facture n\xB0 12", "FZTXT001-Societe Generale d-Etudes",
+       "Vrt:Facture n- 12"},
+      {"\x91" "Bois\x92 & Fils", "Re\xE7u \x93" "acompte\x94", "FZTXT002--Bois- - Fils", "Vrt:Recu -acompte-"},
+      {"<Sarl> Lef\xE8vre", "A/B (x) ?:.,+", "FZTXT003--Sarl- Lefevre", "Vrt:A/B (x) ?:.,+"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string code = "FZTXT00" + std::to_string(++n);
+    Account(code, c.name, IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+    Line(code, Date(2, 3), "", 'C', 1000 * n, c.label);
+  }
+  DunningRun& run = NewRun(dunning::OptionsText(Form("FZTXT001", "FZTXT003", 'C', "0")), "S");
+  bool prepared = false;
+  Play(run, &prepared);
+  ASSERT_TRUE(prepared) << AllMessages();
+  const std::string text = ReadAll(run.TransferFile());
+  n = 0;
+  for (const Case& c : cases) {
+    ++n;
+    EXPECT_NE(text.find(std::string("<Nm>") + c.nm + "</Nm>"), std::string::npos) << n << "\n" << text;
+    EXPECT_NE(text.find(std::string("<Ustrd>") + c.ustrd + "</Ustrd>"), std::string::npos) << n << "\n" << text;
+  }
+}
+
 TEST_F(SepaTest, AWrongCreditorIbanOrBicWritesNoFileAndNamesTheAccount) {
   Suppliers();
   std::string wrong = IbanOf("FR", "30004008250000000006497");
