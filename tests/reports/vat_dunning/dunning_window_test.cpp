@@ -269,6 +269,31 @@ TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
   EXPECT_NE(printed.find("CZREL002"), std::string::npos) << printed;
 }
 
+TEST_F(DunningWindowTest, TransferRecordsIntoAnExportFileThatCannotBeMade) {
+  AddAccount("FZDUPO01", "Dupont", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+  AddLine("FZDUPO01", YearDate(2, 4), "", 'C', 120000, "Outils", ' ', 12);
+  // The export file's folder is a file: the file cannot be created there.
+  const std::string blocker = root_ + "/not-a-folder";
+  std::ofstream(blocker) << "x";
+  const std::string target = blocker + "/virements.txt";
+  IniSetString("NomFichierExport", target.c_str());
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  form->CmFournisseurs();
+  form->FirstAccount()->SetValue("FZDUPO01", false);
+  form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+  form->Letters()->SetValue("1", false);
+  Preview(form, kVirements);
+  if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  IniSetString("NomFichierExport", "");
+  // One French message with the path; nothing offered, nothing left.
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find(target), std::string::npos) << shown;
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_TRUE(launched.empty());
+}
+
 TEST_F(DunningWindowTest, TheLettersPrintInOneJobEachFromItsOwnPage) {
   const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-letters.pdf");
   fs::remove(pdf);
