@@ -17,7 +17,6 @@
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
 #include "shell/registry.h"
-#include "shell/toolbar.h"
 
 namespace {
 
@@ -41,13 +40,12 @@ TWEtaBroRelances::TWEtaBroRelances(gui::MDIClient* parent, const std::string& ti
       owner_(std::make_unique<DunningReportOwner>(*this)) {
   reportPrefix = kPrefix;
   ReportFields().SetFieldCount(dunning::DunningRun::kFieldCount);
-  // The end-of-data flag of the preview running the list: cleared, the list goes on.
+  // The end-of-data flag of the printout or preview running the list: cleared, the list goes on.
   run_.ClearEndOfData = [this] {
     if (printout_ != nullptr) printout_->Context().endOfData = false;
     else if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->Context().endOfData = false;
   };
   run_.TransferTarget = [] { return reports::ExportFile().IsOpen() ? reports::ExportFile().Path() : std::string(); };
-  SetRegistryText(kDunningWindowSlot, 1, "1");
 }
 
 TWEtaBroRelances::~TWEtaBroRelances() { run_.Abandon(); }
@@ -84,10 +82,9 @@ void TWEtaBroRelances::RaiseForm() {
   if (RegistryChar(kDunningFormSlot) == '1') ActivateExistingChild(kDunningFormSlot);
 }
 
-bool TWEtaBroRelances::Begin() {
+void TWEtaBroRelances::TakeOptions() {
   run_.OptionsString = RegistryText(kDunningWindowSlot + 11, static_cast<int>(dunning::kOptionsLength));
   run_.AmountsInEuros = dunning::OptionAt(run_.OptionsString, 53) == 'O' ? 1 : 0;
-  return true;
 }
 
 bool TWEtaBroRelances::PrepareReport() {
@@ -103,7 +100,7 @@ bool TWEtaBroRelances::NextRecord() {
 
 void TWEtaBroRelances::CmVisualiser() {
   if (PrintRunFlag) return;
-  Begin();
+  TakeOptions();
   const auto& choose = BrowseHooks().chooseLayout;
   const int answer = choose ? choose(*this, kPrefix, false) : 0;
   if (answer == kSwitchToPrint) {
@@ -222,7 +219,7 @@ void TWEtaBroRelances::PrintRun() {
 
 void TWEtaBroRelances::CmImprimer() {
   if (PrintRunFlag) return;
-  Begin();
+  TakeOptions();
   const auto& choose = BrowseHooks().chooseLayout;
   const int answer = choose ? choose(*this, kPrefix, true) : 0;
   if (answer == kSwitchToPreview) {

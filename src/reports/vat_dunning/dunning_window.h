@@ -76,9 +76,8 @@ class TWEtaBroRelances : public TWEtats {
   void SetupWindow() override;
 
  private:
-  // Steps shared by the preview and the printout: the options, the layout's kind; false (the
-  // form brought forward) when the run cannot start.
-  bool Begin();
+  // The options of the run, copied from the registry (the form wrote them there).
+  void TakeOptions();
   void RaiseForm();
   void ShowIncompleteDetails();
   void PrintRun();
