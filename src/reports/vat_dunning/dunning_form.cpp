@@ -4,6 +4,7 @@
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
+#include "data/session.h"
 #include "platform/gui/application.h"
 #include "platform/gui/combobox.h"
 #include "platform/gui/command.h"
@@ -143,6 +144,8 @@ void TWEtaModRelances::SetupWindow() {
   BuildToolbar(ContextCommands, true);
   c10_.OpenShared(PathC10(), "C10CODE", true);
   c20_.OpenShared(PathC20(), "C20CODE", true);
+  // The steps of the account fields walk the program's chart cursor.
+  if (TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
   for (gui::Control* w : std::initializer_list<gui::Control*>{first_, last_, firstDate_, lastDate_, minimum_, labels_,
                                                             firstBalance_, lastBalance_, letters_, sense_, dueTest_,
                                                             statement_, euros_, firstLookup_, lastLookup_,
@@ -402,6 +405,8 @@ void TWEtaModRelances::Step(MEdit* edit, MStatic* balance, int how, bool lastFie
     if (how == 0 && !IsBlank(first_->GetValue().c_str())) {
       last_->SetValue(first_->GetValue(), false);
       lastBalance_->SetText(firstBalance_->GetText());
+      // As after a step: the next step goes on from this account.
+      last_->StepFlag = true;
       return;
     }
     if (how != 0 && IsBlank(last_->GetValue().c_str())) last_->SetValue(first_->GetValue(), false);

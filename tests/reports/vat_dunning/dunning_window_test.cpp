@@ -142,6 +142,19 @@ TEST_F(DunningWindowTest, TheMenuOpensThePairWithItsDefaultsAndChecks) {
   EXPECT_TRUE(form->CheckFirstDate(false));
   test_support::Screenshot(form->Widget(), "vat_dunning", "options-form-checked");
 
+  // The steps of the last account: "first" copies the first account and its balance, "next" steps on.
+  form->FirstAccount()->SetValue("CZREL001", false);
+  ASSERT_TRUE(form->CheckFirstAccount(false));
+  form->FormCommand(dunning_form::kLastFirst);
+  EXPECT_EQ(form->LastAccount()->GetValue(), "CZREL001");
+  EXPECT_EQ(form->LastBalance()->GetText(), form->FirstBalance()->GetText());
+  form->FormCommand(dunning_form::kLastNext);
+  EXPECT_EQ(RTrim(form->LastAccount()->GetValue().c_str()), std::string("CZREL002"));
+  // "En Euros" empties both balances.
+  form->FormCommand(dunning_form::kEuros);
+  EXPECT_EQ(form->FirstBalance()->GetText(), "");
+  EXPECT_EQ(form->LastBalance()->GetText(), "");
+
   // The supplier mode.
   form->CmFournisseurs();
   EXPECT_EQ(form->GetCaption(), "Paiements Fournisseurs et Relev\xE9s");
