@@ -286,6 +286,19 @@ TEST_F(DunningCoreTest, AcceptanceByMinimumAndSense) {
   }
 }
 
+TEST_F(DunningCoreTest, ADamagedTableStopsTheRunWithItsName) {
+  // The draft file cut in the middle of a record: its header promises more than the file holds.
+  CloseAllTables();
+  const std::string c50 = std::string(DossierFolder) + "c50rl.dbf";
+  const auto size = fs::file_size(c50);
+  fs::resize_file(c50, size - 37);
+  const std::string before = ReadAll(c50);
+  DunningRun& run = NewRun(dunning::OptionsText(Form("C", "CZZZZZZZ", 'D')), "E");
+  EXPECT_FALSE(run.PrepareReport());
+  EXPECT_NE(AllMessages().find("c50rl"), std::string::npos) << AllMessages();
+  EXPECT_EQ(ReadAll(c50), before);
+}
+
 TEST_F(DunningCoreTest, AStatementListsTheAccountsLinesWithTheirBuckets) {
   Account("CZREL001", "Releve", "", "");
   Line("CZREL001", Date(1, 10), Date(2, 10), 'D', 123450, "Facture 1", 'A');

@@ -77,9 +77,19 @@ DunningRun::DunningRun(ReportFieldTable& fields, std::string& sectionCode) : fie
 std::string DunningRun::TransferFileName() { return ExportFileName(".xml", "XF"); }
 
 bool DunningRun::OpenCursors() {
-  return c10_.OpenShared(PathC10(), "C10CODE", true) && c20_.OpenShared(PathC20(), "C20CODE", true) &&
-         c40_.OpenShared(PathC40(), "C40CODE", true) && c50_.OpenShared(PathC50(), L::kCodeTag, true) &&
-         c60_.OpenShared(PathC60(), "C60CODE", true);
+  // Each path is copied before the next is made (they share one buffer).
+  const struct {
+    Table& table;
+    std::string path;
+    const char* tag;
+  } tables[] = {{c10_, PathC10(), "C10CODE"}, {c20_, PathC20(), "C20CODE"}, {c40_, PathC40(), "C40CODE"},
+                {c50_, PathC50(), L::kCodeTag}, {c60_, PathC60(), "C60CODE"}};
+  for (const auto& t : tables) {
+    if (t.table.OpenShared(t.path, t.tag, true)) continue;
+    // A table that cannot be read (damaged, or held alone by another station): nothing is run.
+    return Refuse(LoadStr(27022) + t.path + LoadStr(27013), LoadStr(27001));
+  }
+  return true;
 }
 
 void DunningRun::DeclareOrClear() {
