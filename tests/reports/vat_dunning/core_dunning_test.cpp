@@ -10,6 +10,7 @@
 #include "core_fixture.h"
 #include "platform/system/process.h"
 #include "runtime/transfer_records.h"
+#include "utilities/core/report_texts.h"
 
 namespace dunning_test {
 namespace {
@@ -589,6 +590,23 @@ TEST(DunningVariables, TheLayoutFamilysFixtureDeclaresTheRunsVariables) {
   std::vector<std::string> ours;
   for (int n = 0; n < DunningRun::kFieldCount; ++n) ours.push_back(DunningRun::Definition(n));
   EXPECT_EQ(declared, ours);
+}
+
+TEST(DunningVariables, TheReportEditorsHelpOfTheFamily) {
+  const std::vector<std::string> help = settings::ReportVariableHelp("EL-");
+  ASSERT_GT(help.size(), 60u);
+  EXPECT_EQ(help.front(), "[TypeListe=E]\tEch\xE9" "ancier");
+  EXPECT_EQ(help.back(), "S = Sans Relev\xE9 de Compte");
+  // Every variable of the options, the accounts, the lines and the totals is explained (the currency
+  // and the blank-named running total apart).
+  std::string all;
+  for (const std::string& line : help) all += line + "\n";
+  for (int n = 1; n < 56; ++n) {
+    const std::string name = FieldNameOf(DunningRun::Definition(n));
+    if (!name.empty()) {
+      EXPECT_NE(all.find("[@" + name), std::string::npos) << name;
+    }
+  }
 }
 
 TEST(TransferRecords, TheLayoutsByPosition) {
