@@ -1,0 +1,70 @@
+// What the four ledger reports share: they are report owners that hold their own state (the
+// interpreter runs them directly; a report window forwards its hooks to them), read the
+// dossier's tables, keep every amount in whole cents and write it exactly into the report
+// variables.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "reports/engine/core/report_owner.h"
+#include "reports/ledgers/core/ledger_tables.h"
+
+namespace ledgers {
+
+class LedgerReport : public reports::SimpleReportOwner {
+ public:
+  explicit LedgerReport(const LedgerTables& tables) : tables_(tables), names_(tables_), source_(tables.c50, tables.c40) {}
+
+  // What the choice dialog leaves in the window: the chosen layout's list type (upper-cased,
+  // at most 20 characters; empty for the standard layout). Its first letter "E" or "F" chooses
+  // euros or francs; any layout list type also lists the lines of zero amount.
+  std::string chosenLayoutText;
+  // 0 francs, 1 euros: the report currency, set from the limits by the window and from the
+  // layout's list type by PrepareReport.
+  int euroFlag = 0;
+
+  // The empty-report notice ("Il n'y a rien dans cet Etat" and the text); a window shows it
+  // over itself (ShowEmptyEtat), the default through the runtime's message hook.
+  virtual void ShowEmpty(const std::string& text);
+  // The text of the last empty-report notice (tests read it).
+  const std::string& LastEmptyText() const { return lastEmpty_; }
+
+  const LedgerTables& Tables() const { return tables_; }
+
+ protected:
+  // The report variables: their count and definitions (declared once per report object).
+  void DeclareFields(const std::vector<std::string>& definitions);
+  // The first letter of the chosen layout's list type sets the currency.
+  void TakeLayoutCurrency();
+  bool AnyLayout() const { return !chosenLayoutText.empty(); }
+
+  // Report variables by index.
+  void SetText(int field, const std::string& text) { fields.SetFieldText(field, text.c_str()); }
+  void AppendText(int field, const std::string& text) { fields.AppendFieldText(field, text.c_str()); }
+  void SetCents(int field, Cents cents) { fields.SetFieldUnits(field, cents); }
+  Cents GetCents(int field) const;
+  void AddCents(int field, Cents cents) { SetCents(field, GetCents(field) + cents); }
+  // A balance triple: solde := debit - credit as the 17-character money text ("0.00" alone when
+  // zero); mt := its absolute value; dc := its side "Db" / "Cr" (blank when zero).
+  void Balance(int debit, int credit, int solde, int mt, int dc);
+  void BalanceSolde(int debit, int credit, int solde) { fields.SetFieldDifference(solde, debit, credit); }
+
+  // Labels 2 and 3 as LIB23 shows them (constant 065 "O"): each non-blank one on a new line at
+  // the column of MargeLib23.
+  std::string Lib23(const std::string& label2, const std::string& label3) const;
+  // An account number shown as constant 019 asks.
+  static std::string Normalized(std::string code);
+
+  LedgerTables tables_;
+  NameCache names_;
+  SourceReader source_;
+
+ private:
+  std::string lastEmpty_;
+};
+
+// Money text of an amount in cents as FormatAmount writes it (17 characters).
+std::string MoneyText(Cents cents);
+
+}  // namespace ledgers

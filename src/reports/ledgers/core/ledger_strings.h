@@ -1,0 +1,38 @@
+// String ids of the ledger reports (src/resources/strings/ledgers.txt).
+#pragma once
+
+namespace ledgers {
+
+// Window titles.
+inline constexpr int kStrTitleStatement = 205;         // "Relevé de Compte"
+inline constexpr int kStrTitleGeneralLedgers = 206;    // "Grands Livres des Comptes"
+inline constexpr int kStrTitleJournals = 218;          // "Journaux"
+inline constexpr int kStrTitleSummary = 830;           // "Récapitulatif Centralisateur"
+// Titles of the other-lines totals.
+inline constexpr int kStrProgramError = 199;           // "Erreur programme"
+inline constexpr int kStrOtherLettered = 200;          // "Total Autres lignes lettrées"
+inline constexpr int kStrOtherUnlettered = 201;        // "Total Autres lignes non lettrées"
+inline constexpr int kStrEuros = 2277;
+inline constexpr int kStrFrancs = 2278;
+// The pieces of LIB23: a line break and a column statement in escaped brackets, then its end.
+inline constexpr int kStrLib23Break = 3111;
+inline constexpr int kStrLib23End = 3112;
+
+// The limits forms.
+inline constexpr int kStrMonthStartRule = 19720;       // the month-start rule's message
+inline constexpr int kStrFilterFirst = 19721;          // the five matching entries, 19721-19725
+inline constexpr int kStrLedgerKindFirst = 19726;      // "Tous" ... "(Analytique)", 19726-19732
+inline constexpr int kStrAllJournals = 19733;          // "Tous les journaux"
+inline constexpr int kStrAllMonths = 19734;            // "Tous les mois"
+inline constexpr int kStrWholeYear = 19735;            // "Tout "
+inline constexpr int kStrFromPrefix = 19736;           // "A partir de "
+inline constexpr int kStrToPrefix = 19737;             // "Jusqu'à "
+inline constexpr int kStrError = 19738;                // "Erreur"
+inline constexpr int kStrUnknown = 19739;              // "???"
+inline constexpr int kStrFormTextFirst = 19740;        // labels and tips of the forms, 19740-19760
+
+// Help of the report editor: blocks of consecutive ids, a heading then one line per letter.
+inline constexpr int kStrHelpGeneralLedgers = 19770;   // "\EG-\EGA-"
+inline constexpr int kStrHelpJournals = 19790;         // "\EJ-\EJR-\EJA-\EJRA-"
+
+}  // namespace ledgers
