@@ -25,8 +25,13 @@
 #   a counterpart, a default label and a model), labels of every type, entry models whose text
 #   lines carry their keywords, distribution codes; every account and code they name exists;
 # - the payments by credit transfer: the live lines labelled "V" lie in the treasury journal BQ and their debit
-#   lines are on suppliers whose IBAN and BIC are valid.
-# Usage: check_demo.py FOLDER CODE. Prints "OK lines pieces headers accounts sections
+#   lines are on suppliers whose IBAN and BIC are valid;
+# - the closed months: every closed line dated by its validation, one sort record filed "C" per
+#   closed line, each closed journal-month balanced and equal to its header under the closed code,
+#   the opening entry in the journal of constant 037 closed;
+# - the matchings: each line's letters are its sort record's, and the lines of an account matched
+#   under one letter balance in that letter's currency.
+# Usage: check_demo.py FOLDER CODE. Prints "OK lines (draft and closed) pieces headers accounts sections
 # analytic-lines code-counts currency analytic-mode" (code-counts as "Q3,B2,...") or one line
 # per fault.
 import re
@@ -564,8 +569,72 @@ if not invariants_only:
 
 code_counts = ','.join('%s%d' % (k, len(lists[k])) for k in 'QBTEJLMV')
 
+
+def check_closed_months():
+    """The closed file as the validation leaves it: every closed line dated by its validation (a
+    real day, not before the line), one sort record filed "C" per closed line, each closed
+    journal-month balanced and equal to its header under the closed code; the lines of the
+    journal of constant 037 (the opening entry) are closed."""
+    closed = [(n, closed_line(d)) for n, d, cancelled in physical('c40') if not cancelled] if exists('c40') else []
+    filed = sum(1 for _, t, cancelled in physical('c60') if t['TFIC'] == 'C')
+    if filed != len(sort_keys['C']):
+        fault('%d sort records filed "C" for %d closed lines' % (filed, len(sort_keys['C'])))
+    closed_months = {key: sums for key, sums in months.items() if key.endswith('C')}
+    for key, sums in closed_months.items():
+        if sums[2] != sums[3] or (not euro_only and sums[0] != sums[1]):
+            fault('closed journal-month %s does not balance: %r' % (key, sums))
+        if headers.get(key) != sums:
+            fault('closed journal-month %s: header %r, lines %r' % (key, headers.get(key), sums))
+    opening_journal = constant_037 = at(536 + 3 * 37, 3)
+    opening = False
+    for n, l in closed:
+        valid = l.get('BVALID', '')
+        line_date = '%04d%s%s' % (year_of(l['BMOIS']), l['BMOIS'][2:], l['BJOUR'])
+        if len(valid) != 6 or not valid[2:4].isdigit() or '%04d%s' % (year_of(valid), valid[2:]) < line_date:
+            fault('closed line %d: validation date %r for a line of %s' % (n, valid, line_date))
+        if l['BJAL'].ljust(3) == opening_journal and line_date == first_day:
+            opening = True
+    if opening and opening_journal.rstrip() not in lists['J']:
+        fault('the journal of the opening entry %r is not in C10' % opening_journal)
+    for source, n, l, cancelled in all_lines():
+        if not cancelled and l['BJAL'].ljust(3) == opening_journal and source != 'C':
+            fault('line %s%d of the opening journal %r is not closed' % (source, n, opening_journal))
+    return len(closed_months)
+
+
+def check_matchings():
+    """The letters of every line are those of its sort record, and the lines of an account matched
+    under one letter balance in that letter's currency (in francs too unless the dossier is in
+    euros only)."""
+    sort_letters = {}
+    for _, t, cancelled in physical('c60'):
+        if not cancelled:
+            sort_letters[(t['TFIC'], int(t['TREC'] or 0))] = (t['TLET'], t['TLETE'])
+    balances = defaultdict(int)
+    matched = 0
+    for source, n, l, cancelled in all_lines():
+        if cancelled:
+            continue
+        letters = (l['BLET'], l['BLETE'])
+        if sort_letters.get((source, n), letters) != letters:
+            fault('line %s%d: letters %r, sort record %r' % (source, n, letters, sort_letters.get((source, n))))
+        sign = 1 if l['BSENS'] == 'D' else -1
+        for currency, letter, amount in (('F', l['BLET'], l['BMONTANTF']), ('E', l['BLETE'], l['BMONTANTE'])):
+            if letter.strip():
+                balances[(l['BCODE'], currency, letter)] += sign * cents(amount)
+                matched += 1
+    for (account, currency, letter), balance in balances.items():
+        if balance and (currency == 'E' or not euro_only):
+            fault('account %s: the lines matched %s in %s leave %d' % (account, letter, currency, balance))
+    return matched
+
+
+if not invariants_only:
+    closed_month_count = check_closed_months()
+    check_matchings()
+
 if faults:
     print('\n'.join(faults))
     sys.exit(1)
-print('OK %d %d %d %d %d %d %s %s %s' % (len(sort_keys['B']), len(pieces), len(headers), len(c20), len(c30), analytic_lines,
+print('OK %d %d %d %d %d %d %s %s %s' % (len(sort_keys['B']) + len(sort_keys['C']), len(pieces), len(headers), len(c20), len(c30), analytic_lines,
                                          code_counts, currency, mode))

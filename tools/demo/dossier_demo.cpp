@@ -175,9 +175,12 @@ bool WriteCodes(const std::string& c10Path, const DemoWriter& w, const std::vect
   for (const VatCode& v : kVat)
     ok = ok && Append(c10, {{1, "T"}, {2, std::string(1, v.code)}, {3, v.name},
                             {4, std::string(v.rateText) + "44571000" + "44566000"}});
-  for (const JournalDef& j : kJournals)
+  for (const JournalDef& j : kJournals) {
+    // The journal of the opening balances comes with its opening entry.
+    if (&j == &kJournals[kAN] && !w.openingWritten) continue;
     ok = ok && Append(c10, {{1, "J"}, {2, j.code}, {3, j.name},
                             {4, std::string(1, j.type) + j.counterpart + " " + "        " + "      " + "O"}});
+  }
   for (const LabelDef& l : kLabels)
     ok = ok && Append(c10, {{1, "L"}, {2, l.code}, {3, l.name}, {4, std::string(l.shortLabel) + l.type}});
 
@@ -196,17 +199,20 @@ bool WriteCodes(const std::string& c10Path, const DemoWriter& w, const std::vect
   ok = ok && Append(c10, {{1, "Q"}, {2, "BNP"}, {3, "BNP Paribas"}, {4, bank4}, {5, bank5}});
   ok = ok && WriteCodeLists(c10, siren);
 
-  // Journal-month headers of the draft, one per journal-month that has lines.
+  // Journal-month headers, one per journal-month that has lines: the draft's under "B", the
+  // closed file's under "C".
   *headerCount = 0;
   for (std::size_t p = 0; p < periods.size() && ok; ++p) {
     for (int j = 0; j < kJournalCount && ok; ++j) {
-      const Sums& s = w.headers[p][static_cast<std::size_t>(j)];
-      if (s.Empty()) continue;
-      ok = Append(c10, {{1, "C"}, {2, periods[p].monthKey + kJournals[static_cast<std::size_t>(j)].code + "B"},
-                        {3, kJournals[static_cast<std::size_t>(j)].name},
-                        {4, Amount14(s.debitF) + Amount14(s.creditF)},
-                        {5, Amount14(s.debitE) + Amount14(s.creditE)}});
-      ++*headerCount;
+      for (const char source : {'C', 'B'}) {
+        const Sums& s = (source == 'B' ? w.headers : w.closedHeaders)[p][static_cast<std::size_t>(j)];
+        if (s.Empty() || !ok) continue;
+        ok = Append(c10, {{1, "C"}, {2, periods[p].monthKey + kJournals[static_cast<std::size_t>(j)].code + source},
+                          {3, kJournals[static_cast<std::size_t>(j)].name},
+                          {4, Amount14(s.debitF) + Amount14(s.creditF)},
+                          {5, Amount14(s.debitE) + Amount14(s.creditE)}});
+        ++*headerCount;
+      }
     }
   }
   // The next piece number and the identity of the dossier record.
@@ -286,11 +292,13 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   const std::string c10 = folder + TableBaseName(TableKind::C10, code);
   const std::string c20 = folder + TableBaseName(TableKind::C20, code);
   const std::string c30 = folder + TableBaseName(TableKind::C30, code);
+  const std::string c40 = folder + TableBaseName(TableKind::C40, code);
   const std::string c50 = folder + TableBaseName(TableKind::C50, code);
   const std::string c60 = folder + TableBaseName(TableKind::C60, code);
 
-  BulkWriter w50, w60;
-  if (w50.Open(c50 + ".dbf") != dbase::DBIERR_NONE || w60.Open(c60 + ".dbf") != dbase::DBIERR_NONE) {
+  BulkWriter w40, w50, w60;
+  if (w40.Open(c40 + ".dbf") != dbase::DBIERR_NONE || w50.Open(c50 + ".dbf") != dbase::DBIERR_NONE ||
+      w60.Open(c60 + ".dbf") != dbase::DBIERR_NONE) {
     Fail(message, "Impossible d'ouvrir les fichiers d'\xE9" "critures du dossier " + code + ".");
     RemoveDossier(folder, code);
     return false;
@@ -304,11 +312,13 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   }
   const std::vector<Period> periods = PeriodsOf(options.firstDay, options.lastDay);
   DemoWriter writer(options, w50, w60);
+  writer.SetClosedFile(&w40, ClosedPeriods(options, periods.size()));
   writer.MakeAccounts(customers, suppliers);
   writer.MakeSections();
   writer.MakeEntries(periods);
-  const std::uint32_t lines = w50.count();
-  if (w50.Finish() != dbase::DBIERR_NONE || w60.Finish() != dbase::DBIERR_NONE) {
+  const std::uint32_t lines = writer.Written();
+  if (w40.Finish() != dbase::DBIERR_NONE || w50.Finish() != dbase::DBIERR_NONE ||
+      w60.Finish() != dbase::DBIERR_NONE || !WriteMatchings(c50, c40, c60, writer.matchings)) {
     Fail(message, "\xC9" "criture impossible des lignes d'\xE9" "critures du dossier " + code + ".");
     RemoveDossier(folder, code);
     return false;
@@ -316,7 +326,8 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   // The analytic order of C60 as the creation made it, from the new dossier's constant 032.
   const std::string c032 = NewDossierRecord(spec).Constant(32);
   const bool analyticByAccount = !c032.empty() && c032[0] == 'O';
-  if (!BuildLineTags(c50, TableKind::C50, analyticByAccount) || !BuildLineTags(c60, TableKind::C60, analyticByAccount)) {
+  if (!BuildLineTags(c40, TableKind::C40, analyticByAccount) || !BuildLineTags(c50, TableKind::C50, analyticByAccount) ||
+      !BuildLineTags(c60, TableKind::C60, analyticByAccount)) {
     Fail(message, "Construction impossible des index des \xE9" "critures du dossier " + code + ".");
     RemoveDossier(folder, code);
     return false;

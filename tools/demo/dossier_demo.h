@@ -1,8 +1,10 @@
 // The demo dossier: a French trading and services company with its chart of accounts (plan
-// comptable général), customers and suppliers, VAT codes, journals AC, VE, BQ and OD, and a
-// financial year of balanced draft entries with VAT, their sort records, the journal-month
-// headers and the account totals; with analytic sections, the lines of the charge and
-// product accounts are split over one or two axes of sections, whose totals are written too.
+// comptable général), customers and suppliers, VAT codes, journals AC, VE, BQ, OD and AN, and a
+// financial year of balanced entries with VAT, their sort records, the journal-month headers
+// and the account totals; its first months validated into the closed file with an opening
+// entry, the others in the draft; invoices matched with their settlements; with analytic
+// sections, the lines of the charge and product accounts are split over one or two axes of
+// sections, whose totals are written too.
 //
 // Every line carries its amount in euros and in francs: typed in the main currency, the other
 // one converted at 6.55957 and rounded to the cent; every piece, hence every journal-month,
@@ -33,18 +35,23 @@ struct DemoOptions {
   char analyticMode = '0';        // "0" no sections, "1" one axis, "2" two axes
   long accounts = 0;              // C20 records; 0 chooses from the number of lines
   std::string siren;              // 9 digits with a valid key; empty gives the company's own
+  // Months validated into the closed file from the year's first, with the opening entry in the
+  // journal "AN"; -1 chooses a third of the months, 0 leaves every line in the draft.
+  int closedMonths = 0;
+  // Invoices matched with their settlements (letters in francs and in euros).
+  bool matchings = false;
   std::uint64_t seed = 1;         // same seed, same dossier
 };
 
 struct DemoStats {
-  long lines = 0;            // C50 (and C60) records written
+  long lines = 0;            // C50 and C40 (and C60) records written
   long analyticLines = 0;    // of which analytic lines (kinds "W" and "Y")
   long pieces = 0;
   long accounts = 0;         // C20 records
   long customers = 0;
   long suppliers = 0;
   long sections = 0;         // C30 records
-  long journalMonths = 0;    // C10 headers of kind "C"
+  long journalMonths = 0;    // C10 headers of kind "C", draft and closed
 };
 
 // The key digit that makes a run of digits pass the Luhn check, as the SIREN (8 digits + key)

@@ -121,7 +121,9 @@ void DemoWriter::WriteRecord(char kind, const std::string& code, const std::stri
   const RecordShape& s50 = c50_.shape();
   const RecordShape& s60 = c60_.shape();
   const std::string_view kindText(&kind, 1);
-  std::uint8_t* r = c50_.NewRecord();
+  // A closed line is first made as its draft record, then copied.
+  if (closed_) draftRecord_.assign(s50.length, ' ');
+  std::uint8_t* r = closed_ ? draftRecord_.data() : c50_.NewRecord();
   if (cancelled) r[0] = '*';
   s50.Text(r, 1, kindText);
   s50.Text(r, 2, monthKey_);
@@ -142,8 +144,12 @@ void DemoWriter::WriteRecord(char kind, const std::string& code, const std::stri
   s50.Text(r, 22, account);
   if (general) s50.Text(r, 23, std::string_view(&line.vat, 1));
 
+  // A line of a closed month goes to the closed file as the validation copies it there.
+  std::uint32_t written = c50_.count();
+  if (closed_) WriteClosedRecord(r, &written);
+
   // Its sort record, derived as every writer of a line derives it.
-  const std::string recno = Digits(c50_.count(), 6);
+  const std::string recno = Digits(written, 6);
   std::uint8_t* t = c60_.NewRecord();
   if (cancelled) t[0] = '*';
   s60.Text(t, 1, kindText);
@@ -151,7 +157,8 @@ void DemoWriter::WriteRecord(char kind, const std::string& code, const std::stri
   s60.Text(t, 3, monthKey_);
   s60.Text(t, 4, dayText_);
   s60.Text(t, 5, kJournals[journal_].code);
-  s60.Text(t, 9, "B");
+  s60.Text(t, 9, closed_ ? "C" : "B");
+  if (general && !cancelled) pieceLines_.push_back({closed_ ? 'C' : 'B', written, c60_.count()});
   s60.Text(t, 10, recno);
   s60.Text(t, 11, piece_);
   s60.Text(t, 12, account);
@@ -172,10 +179,13 @@ void DemoWriter::Piece(Journal journal, const std::vector<Line>& lines) {
   piece_ = Digits(pieces, 6);
   group_ = Digits(c50_.count() + 1, 6);
   number_ = 0;
-  Sums& header = headers[period_][journal];
-  // A cancelled piece keeps its lines, cancelled, out of every total.
-  const bool cancelled = cancels_.CancelsPiece();
-  const int mistyped = cancelled || !mayMistype_ ? -1 : cancels_.MistypedLine(static_cast<int>(lines.size()));
+  pieceLines_.clear();
+  Sums& header = (closed_ ? closedHeaders : headers)[period_][journal];
+  // A cancelled piece keeps its lines, cancelled, out of every total; the validation copies
+  // none of them, so a closed month has none.
+  const bool cancelled = cancels_.CancelsPiece() && !closed_;
+  const int mistyped =
+      cancelled || !mayMistype_ || closed_ ? -1 : cancels_.MistypedLine(static_cast<int>(lines.size()));
   // Typed in the other currency: each amount is the other currency's, the main one its conversion.
   const bool other = TypedInOtherCurrency();
   const Money typed(other ? !money_.francMain() : money_.francMain());
@@ -201,6 +211,9 @@ void DemoWriter::Piece(Journal journal, const std::vector<Line>& lines) {
       for (int axis = 1; axis <= axes_; ++axis) Split(axis, num, line, account, francs, euros, cancelled, typed);
   }
   if (!cancelled && mainDifference != 0) RoundingLine(mainDifference);
+  // A piece typed in the other currency matches nothing: its lines' amounts in the main currency
+  // are conversions, which its settlement's are not.
+  if (other) pieceLines_.clear();
 }
 
 // The exchange-rounding line of a piece typed in the other currency: the main currency's difference
@@ -215,7 +228,7 @@ void DemoWriter::RoundingLine(long long mainDifference) {
   const char entry = static_cast<char>(money_.EntryLetter() - 'A' + 'a');
   WriteRecord('Z', account.code, "", Digits(++number_, 4), "0001", line, entry, francs, euros);
   account.totals.Add(sense, francs, euros);
-  headers[period_][journal_].Add(sense, francs, euros);
+  (closed_ ? closedHeaders : headers)[period_][journal_].Add(sense, francs, euros);
 }
 
 int DemoWriter::MostRecords(int kind) const {
@@ -257,7 +270,7 @@ void DemoWriter::Sale() {
   Piece(kVE, {{customer, labelCode, label, DueDate(30), in, total, ' '},
               {product, labelCode, label, "", out, net, vat.code},
               {General("44571000"), labelCode, label, "", out, tax, vat.code}});
-  if (!creditNote) openSales_.emplace_back(customer, total);
+  if (!creditNote && !pieceLines_.empty()) openSales_.push_back({customer, total, pieceLines_[0]});
 }
 
 void DemoWriter::Purchase() {
@@ -270,50 +283,63 @@ void DemoWriter::Purchase() {
   Piece(kAC, {{General(a.charge.c_str()), '1', label, "", 'D', net, vat.code},
               {General("44566000"), '1', label, "", 'D', tax, vat.code},
               {supplier, '1', label, DueDate(45), 'C', total, ' '}});
-  openPurchases_.emplace_back(supplier, total);
+  if (pieceLines_.size() == 3) openPurchases_.push_back({supplier, total, pieceLines_[2]});
 }
 
 namespace {
 
-// An open item to settle (taken off the list), or a new amount for any account of the range.
-std::pair<int, long long> Settle(std::vector<std::pair<int, long long>>& open, Rng& rng, const Money& money, int first,
-                                 long count) {
+// An open item to settle (taken off the list), or a new amount for any account of the range
+// (without a line to match).
+OpenItem Settle(std::vector<OpenItem>& open, Rng& rng, const Money& money, int first, long count) {
   if (!open.empty()) {
     const std::size_t i = static_cast<std::size_t>(rng.Next() % open.size());
-    const auto item = open[i];
+    const OpenItem item = open[i];
     open[i] = open.back();
     open.pop_back();
     return item;
   }
-  return {first + static_cast<int>(rng.Next() % static_cast<std::uint64_t>(count)), money.FromEuros(rng.Amount(50, 2000))};
+  return {first + static_cast<int>(rng.Next() % static_cast<std::uint64_t>(count)), money.FromEuros(rng.Amount(50, 2000)),
+          {}};
 }
 
 }  // namespace
 
 void DemoWriter::Receipt() {
-  const auto [customer, amount] = Settle(openSales_, rng_, money_, firstCustomer_, customers);
-  const std::string label = "R\xE8glement " + accounts[static_cast<std::size_t>(customer)].name;
-  Piece(kBQ, {{General("51200000"), '5', label, "", 'D', amount, ' '}, {customer, '5', label, "", 'C', amount, ' '}});
+  const OpenItem item = Settle(openSales_, rng_, money_, firstCustomer_, customers);
+  const std::string label = "R\xE8glement " + accounts[static_cast<std::size_t>(item.account)].name;
+  Piece(kBQ, {{General("51200000"), '5', label, "", 'D', item.amount, ' '},
+              {item.account, '5', label, "", 'C', item.amount, ' '}});
+  if (pieceLines_.size() == 2) Settled(item, pieceLines_[1], item.amount);
 }
 
 void DemoWriter::Payment() {
-  const auto [supplier, amount] = Settle(openPurchases_, rng_, money_, firstSupplier_, suppliers);
-  const std::string label = "Virement " + accounts[static_cast<std::size_t>(supplier)].name;
-  Piece(kBQ, {{supplier, '4', label, "", 'D', amount, ' '}, {General("51200000"), '4', label, "", 'C', amount, ' '}});
+  const OpenItem item = Settle(openPurchases_, rng_, money_, firstSupplier_, suppliers);
+  const std::string label = "Virement " + accounts[static_cast<std::size_t>(item.account)].name;
+  Piece(kBQ, {{item.account, '4', label, "", 'D', item.amount, ' '},
+              {General("51200000"), '4', label, "", 'C', item.amount, ' '}});
+  if (pieceLines_.size() == 2) Settled(item, pieceLines_[0], item.amount);
 }
 
 void DemoWriter::Remittance(int cheques) {
   std::vector<Line> lines(1);
+  std::vector<OpenItem> items;
   long long sum = 0;
   for (int i = 0; i < cheques; ++i) {
-    auto [customer, amount] = Settle(openSales_, rng_, money_, firstCustomer_, customers);
+    OpenItem item = Settle(openSales_, rng_, money_, firstCustomer_, customers);
     // The bank line converts on its own: each cheque converts as the running sum grows.
+    long long amount = item.amount;
     while (money_.Other(sum + amount) != money_.Other(sum) + money_.Other(amount)) ++amount;
     sum += amount;
-    lines.push_back({customer, '5', "Ch\xE8que " + accounts[static_cast<std::size_t>(customer)].name, "", 'C', amount, ' '});
+    lines.push_back({item.account, '5', "Ch\xE8que " + accounts[static_cast<std::size_t>(item.account)].name, "", 'C',
+                     amount, ' '});
+    // A cheque made a cent larger to convert no longer matches its invoice.
+    if (item.amount != amount) item.line = {};
+    items.push_back(item);
   }
   lines[0] = {General("51200000"), '5', "Remise de ch\xE8ques", "", 'D', sum, ' '};
   Piece(kBQ, lines);
+  if (pieceLines_.size() == lines.size())
+    for (std::size_t i = 0; i < items.size(); ++i) Settled(items[i], pieceLines_[i + 1], items[i].amount);
 }
 
 void DemoWriter::BankFees() {
@@ -347,6 +373,24 @@ void DemoWriter::Depreciation() {
 
 void DemoWriter::MakeEntries(const std::vector<Period>& periods) {
   headers.assign(periods.size(), {});
+  closedHeaders.assign(periods.size(), {});
+  letterCount_.assign(accounts.size(), 0);
+  // The opening balances come first, closed, on the year's first day: their lines are taken
+  // from the year's share.
+  const long opening = closedPeriods_ > 0 && !periods.empty() ? OpeningLineCount() : 0;
+  if (opening > 0) {
+    period_ = 0;
+    monthKey_ = periods[0].monthKey;
+    date_ = periods[0].first;
+    dayText_ = Digits(date_.day, 2);
+    closed_ = true;
+    // Counted to the line: never typed in the other currency (no rounding line).
+    mayMistype_ = false;
+    OpeningEntry();
+    mayMistype_ = true;
+    closed_ = false;
+  }
+  const long yearLines = options_.lines - opening;
   // The records of the year shared among the periods by their days; a period never gets a
   // single record (no piece has one line).
   std::vector<long> days(periods.size()), quota(periods.size());
@@ -358,7 +402,7 @@ void DemoWriter::MakeEntries(const std::vector<Period>& periods) {
   long cumulative = 0, given = 0, carry = 0;
   for (std::size_t p = 0; p < periods.size(); ++p) {
     cumulative += days[p];
-    const long upTo = static_cast<long>(static_cast<long long>(options_.lines) * cumulative / totalDays);
+    const long upTo = static_cast<long>(static_cast<long long>(yearLines) * cumulative / totalDays);
     long q = upTo - given + carry;
     given = upTo;
     carry = 0;
@@ -382,7 +426,12 @@ void DemoWriter::MakeEntries(const std::vector<Period>& periods) {
     while (remaining > 0) {
       date_ = CivilFromDays(DaysFromCivil(periods[p].first) + (total - remaining) * days[p] / total);
       dayText_ = Digits(date_.day, 2);
-      const std::uint32_t before = c50_.count();
+      // The closed months; the last quarter of the last one was typed after its validation.
+      const int closedUpTo = closedPeriods_;
+      closed_ = static_cast<int>(p) < closedUpTo &&
+                !(static_cast<int>(p) == closedUpTo - 1 && (total - remaining) * 4 >= total * 3);
+      if (closed_) validation_ = StoredDateOf(CivilFromDays(DaysFromCivil(periods[p].last) + 1));
+      const std::uint32_t before = Written();
       long long r = rng_.Between(1, 100);
       int kind = 0;
       while (r > kKindShape[kind].percent) r -= kKindShape[kind++].percent;
@@ -403,9 +452,10 @@ void DemoWriter::MakeEntries(const std::vector<Period>& periods) {
           default: Depreciation(); break;
         }
       }
-      remaining -= static_cast<long>(c50_.count() - before);
+      remaining -= static_cast<long>(Written() - before);
     }
   }
+  closed_ = false;
 }
 
 }  // namespace demo

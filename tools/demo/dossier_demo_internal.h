@@ -164,6 +164,27 @@ struct Line {
   char vat = ' ';
 };
 
+// Where a general line was written: its file ("B" the draft C50, "C" the closed C40, 0 not
+// written or cancelled), its record there and the record of its sort record in C60.
+struct LineRef {
+  char file = 0;
+  std::uint32_t recno = 0;
+  std::uint32_t sortRecno = 0;
+};
+
+// An invoice not yet settled: its account, its amount and its line.
+struct OpenItem {
+  int account = 0;
+  long long amount = 0;
+  LineRef line;
+};
+
+// Two lines of an account matched together, with their letters in francs and in euros.
+struct Matching {
+  LineRef first, second;
+  std::string letterF, letterE;
+};
+
 // What a bookkeeper leaves cancelled in the draft (dossier_demo_journal.cpp): whole pieces
 // cancelled with their lines, and lines typed with a wrong amount, cancelled and typed again.
 // Drawn from a stream of its own, so the rest of the year stays as the seed makes it.
@@ -193,10 +214,21 @@ class DemoWriter {
   void MakeAccounts(long customers, long suppliers);
   void MakeSections();
   void MakeEntries(const std::vector<Period>& periods);
+  // The closed file: the months validated at the start of the year are written there, as the
+  // validation copies draft lines (dossier_demo_ledgers.cpp). Without it every line is a draft.
+  void SetClosedFile(BulkWriter* c40, int closedPeriods) {
+    c40_ = c40;
+    closedPeriods_ = c40 != nullptr ? closedPeriods : 0;
+  }
+  // Lines written, draft and closed.
+  std::uint32_t Written() const { return c50_.count() + (c40_ != nullptr ? c40_->count() : 0); }
 
   std::vector<Account> accounts;
   std::vector<Section> sections;                 // axis 1, then axis 2
-  std::vector<std::array<Sums, kJournalCount>> headers;  // per period
+  std::vector<std::array<Sums, kJournalCount>> headers;        // draft totals per period
+  std::vector<std::array<Sums, kJournalCount>> closedHeaders;  // closed totals per period
+  std::vector<Matching> matchings;               // written into the lines once they are all written
+  bool openingWritten = false;                   // the journal "AN" has its opening entry
   long pieces = 0;
   long analyticLines = 0;
   long customers = 0;
@@ -230,6 +262,15 @@ class DemoWriter {
   void Salaries();
   void Depreciation();
   std::string DueDate(int days) const;
+  // The closed side (dossier_demo_ledgers.cpp): the lines of an opening entry dated the year's
+  // first day in the journal of the opening balances, how many lines it takes, a line of a
+  // closed month copied from its draft form as the validation copies it, and two lines matched.
+  long OpeningLineCount() const;
+  void OpeningEntry();
+  void WriteClosedRecord(const std::uint8_t* draft, std::uint32_t* recno);
+  void Match(const LineRef& first, const LineRef& second, int account);
+  // A settled item whose amount is unchanged is matched with its settlement.
+  void Settled(const OpenItem& item, const LineRef& settlement, long long paid);
 
   const DemoOptions& options_;
   const Money money_;
@@ -243,8 +284,17 @@ class DemoWriter {
   BulkWriter& c50_;
   BulkWriter& c60_;
   int firstCustomer_ = 0, firstSupplier_ = 0;
-  std::vector<std::pair<int, long long>> openSales_;      // customer, amount due (cents)
-  std::vector<std::pair<int, long long>> openPurchases_;  // supplier, amount due
+  std::vector<OpenItem> openSales_;      // customer, amount due (cents), invoice line
+  std::vector<OpenItem> openPurchases_;  // supplier, amount due, invoice line
+  // The closed file and the periods written there; within the last one the pieces of its last
+  // quarter stay in the draft (typed after the validation).
+  BulkWriter* c40_ = nullptr;
+  int closedPeriods_ = 0;
+  bool closed_ = false;
+  std::string validation_;                 // stored date of the validation of the closed lines
+  std::vector<std::uint8_t> draftRecord_;  // a draft record before it is copied
+  std::vector<LineRef> pieceLines_;        // the general lines of the piece just written
+  std::vector<int> letterCount_;           // per account: matchings made
   // The piece being written: its period, date and identity.
   std::size_t period_ = 0;
   Journal journal_ = kOD;
@@ -287,5 +337,11 @@ bool RebuildTags(const std::string& path);
 // IBAN and BIC. *marked (may be null) counts the transfers.
 bool MarkTransferPayments(const std::string& c10Path, const std::string& c20Path, const std::string& c50Path,
                           const std::vector<Period>& periods, long* marked = nullptr);
+// The months validated into the closed file (DemoOptions::closedMonths; a third by default).
+int ClosedPeriods(const DemoOptions& options, std::size_t periods);
+// Writes the letters of the matchings into their lines (C50 or C40) and their sort records
+// (paths without extension), once the files are complete.
+bool WriteMatchings(const std::string& c50Path, const std::string& c40Path, const std::string& c60Path,
+                    const std::vector<Matching>& matchings);
 
 }  // namespace demo

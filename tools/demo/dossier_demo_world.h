@@ -117,7 +117,7 @@ inline constexpr std::array<VatCode, 3> kVat{{
     {'3', "TVA taux r\xE9" "duit 5,5 %", " 5.50", 550},
 }};
 
-enum Journal { kAC, kVE, kBQ, kOD, kJournalCount };
+enum Journal { kAC, kVE, kBQ, kOD, kAN, kJournalCount };
 struct JournalDef {
   const char* code;  // 3 characters
   const char* name;
@@ -129,6 +129,8 @@ inline constexpr std::array<JournalDef, kJournalCount> kJournals{{
     {"VE ", "Journal des Ventes", 'V', "        "},
     {"BQ ", "Banque BNP Paribas", 'T', "51200000"},
     {"OD ", "Op\xE9rations Diverses", 'O', "        "},
+    // The opening balances, the journal of dossier constant 037.
+    {"AN ", "A-Nouveaux", 'O', "        "},
 }};
 
 // Standard labels: code, name, short label, type digit.
