@@ -1,0 +1,268 @@
+// The figures of the four reports against an independent computation: a generated dossier of a
+// July-June year with its first months closed, an opening entry and matched lines; each report
+// run through the interpreter with an export-only CSV layout of data/, as the windows run it, in
+// francs and in euros, gives the rows that data/ledger_figures.py computes from the files alone.
+#include <map>
+
+#include "ledger_fixture.h"
+#include "reports/ledgers/core/account_statement.h"
+#include "reports/ledgers/core/centralising_summary.h"
+#include "reports/ledgers/core/general_ledgers.h"
+#include "reports/ledgers/core/journal_listings.h"
+
+namespace ledgers_test {
+namespace {
+
+std::string Cell(const std::vector<std::string>& row, std::size_t i) {
+  return i < row.size() ? std::string(AllTrim(row[i].c_str())) : std::string();
+}
+std::string Amounts(const std::vector<std::string>& row, std::size_t first) {
+  return std::to_string(CellCents(Cell(row, first))) + "|" + std::to_string(CellCents(Cell(row, first + 1)));
+}
+bool Zero(const std::vector<std::string>& row, std::size_t first) {
+  return CellCents(Cell(row, first)) == 0 && CellCents(Cell(row, first + 1)) == 0;
+}
+
+// The rows of an account report's export as the reader writes them: zero cumulations left out,
+// one account total per account (the last of its block).
+std::vector<std::string> LedgerRows(const std::string& csv, bool withLetters) {
+  std::vector<std::string> out;
+  std::string pendingTotal;
+  for (const auto& row : CsvRows(csv)) {
+    const std::string kind = Cell(row, 0);
+    if ((kind == "B" || kind == "TG") && !pendingTotal.empty()) {
+      out.push_back(pendingTotal);
+      pendingTotal.clear();
+    }
+    if (kind == "B") out.push_back("B|" + Cell(row, 1));
+    if ((kind == "CA" || kind == "COLL" || kind == "AE") && !Zero(row, 1)) out.push_back(kind + "|" + Amounts(row, 1));
+    if (kind == "L")
+      out.push_back("L|" + Cell(row, 1) + "|" + Cell(row, 2) + "|" + Cell(row, 3) + "|" + Amounts(row, 4) +
+                    (withLetters ? "|" + Cell(row, 6) : std::string()));
+    if (kind == "SC") pendingTotal = "SC|" + Amounts(row, 1);
+    if (kind == "TG") out.push_back("TG|" + Amounts(row, 1));
+  }
+  return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::stringstream s(text);
+  for (std::string line; std::getline(s, line);)
+    if (!line.empty()) out.push_back(line);
+  return out;
+}
+
+// Where two row lists part first.
+std::string FirstDifference(const std::vector<std::string>& got, const std::vector<std::string>& want) {
+  std::size_t i = 0;
+  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+  if (i == got.size() && i == want.size()) return "";
+  return "row " + std::to_string(i) + ": got '" + (i < got.size() ? got[i] : "<end>") + "', expected '" +
+         (i < want.size() ? want[i] : "<end>") + "' (" + std::to_string(got.size()) + " rows, " +
+         std::to_string(want.size()) + " expected)";
+}
+
+class FiguresTest : public LedgerCoreTest {
+ protected:
+  void SetUp() override {
+    LedgerCoreTest::SetUp();
+    DemoOptions o;
+    o.code = "FIG";
+    o.lines = 4000;
+    o.firstDay = {2025, 7, 1};
+    o.lastDay = {2026, 6, 30};
+    o.currency = DossierCurrency::EuroMain;
+    o.closedMonths = -1;
+    o.matchings = true;
+    OpenDemo(o);
+  }
+  std::string Folder() const { return Dir() + "/demo"; }
+  std::string Layout(const std::string& name) { return ReadText(DataPath("C-Etat-" + name + ".txt")); }
+};
+
+// Every ledger of "Tous" over a period inside the year, with the cumulations before it: the
+// general accounts (the collectives' accounts summing their auxiliary accounts), the result
+// accounts, the customers and the suppliers, each ledger from its first account with something
+// to show, in francs and in euros.
+TEST_F(FiguresTest, EveryGeneralLedgerOfAPeriodInBothCurrencies) {
+  for (const char* currency : {"F", "E"}) {
+    SCOPED_TRACE(currency);
+    ledgers::GeneralLedgers gl;
+    ledgers::GeneralLedgerOptions o;
+    o.kind = 'T';
+    o.dateFrom = "C50901";
+    o.dateTo = "C60331";
+    o.priorCumulation = true;
+    o.inEuros = currency[0] == 'E';
+    gl.TakeLimits(o.ToRecord());
+    EXPECT_EQ(gl.ledgerSelection, "12CF");
+    gl.ChooseReportCode("EG-CSV");
+    std::vector<std::string> rows;
+    int n = 0;
+    for (bool more = gl.PrepareNextLedger(); more; more = gl.NextLedger()) {
+      EXPECT_EQ(std::string(RTrim(gl.ReportCode().c_str())), "EG-CSV");
+      rows.push_back(std::string("LEDGER|") + gl.CurrentLedger());
+      const std::string csv =
+          RunToExport(gl, Layout("EG-CSV"), ArtefactPath("gl-" + std::to_string(++n) + currency + ".csv"));
+      for (const std::string& r : LedgerRows(csv, false)) rows.push_back(r);
+    }
+    EXPECT_EQ(n, 4);
+    const std::vector<std::string> want =
+        Lines(Figures({"gl", Folder(), "FIG", "T", "C50901", "C60331", "O", currency}));
+    EXPECT_EQ(FirstDifference(rows, want), "");
+  }
+}
+
+// The general ledger of the whole year, every general account (customers and suppliers on
+// their collectives' lines), kept as test-artefacts/ledgers/grand-livre.csv: read back by
+// Python's csv module, its debit and credit columns add up to the same total, the lines of the
+// whole dossier.
+TEST_F(FiguresTest, TheWholeYearsGeneralLedgerBalances) {
+  ledgers::GeneralLedgers gl;
+  ledgers::GeneralLedgerOptions o;
+  o.kind = 'G';
+  o.dateFrom = "C50701";
+  o.dateTo = "C60630";
+  o.inEuros = true;
+  gl.TakeLimits(o.ToRecord());
+  gl.ChooseReportCode("EG-GL");
+  ASSERT_TRUE(gl.PrepareNextLedger());
+  const std::string path = ArtefactPath("grand-livre.csv");
+  RunToExport(gl, Layout("EG-GL"), path);
+  const std::string totals = Figures({"gl", Folder(), "FIG", "1", "C50701", "C60630", "N", "E"});
+  int status = -1;
+  const std::string out = test_support::RunPythonScript(
+      "import csv\n"
+      "debit = credit = 0\n"
+      "rows = list(csv.reader(open('" + path + "', encoding='cp1252', newline=''), delimiter=';'))\n"
+      "for row in rows[1:]:\n"
+      "    debit += round(float(row[5].replace(',', '.') or 0) * 100)\n"
+      "    credit += round(float(row[6].replace(',', '.') or 0) * 100)\n"
+      "print(rows[0][0], len(rows) - 1, debit, credit)\n",
+      true, &status);
+  ASSERT_EQ(status, 0) << out;
+  std::string header;
+  long rows = 0;
+  long long debit = -1, credit = -2;
+  std::istringstream(out) >> header >> rows >> debit >> credit;
+  EXPECT_EQ(header, "Compte");
+  EXPECT_GT(rows, 1000);
+  EXPECT_EQ(debit, credit) << out;
+  // The reader's total of the ledger is the same.
+  const std::vector<std::string> want = Lines(totals);
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(want.back(), "TG|" + std::to_string(debit) + "|" + std::to_string(credit));
+}
+
+// The statements of a bank account, the busiest customer, a supplier, a charge account and a
+// collective's account (one line for its auxiliary accounts), with the cumulation before the
+// period and the letters of the matched lines, in francs and in euros.
+TEST_F(FiguresTest, AccountStatementsInBothCurrencies) {
+  // The customer with the most lines.
+  std::map<std::string, int> count;
+  for (bool more = TableC60->GoTop("C60CODE"); more; more = TableC60->SkipActive(true))
+    if (TableC60->GetField(2)[0] == 'C') ++count[TableC60->GetField(2)];
+  std::string busiest;
+  for (const auto& [code, n] : count)
+    if (busiest.empty() || n > count[busiest]) busiest = code;
+  for (const char* currency : {"F", "E"}) {
+    for (const std::string account : {std::string("51200000"), busiest, std::string("40100000"),
+                                      std::string("60700000"), std::string("41100000")}) {
+      SCOPED_TRACE(account + " " + currency);
+      ledgers::AccountStatement s;
+      ledgers::AccountStatementOptions o;
+      o.account = account;
+      o.dateFrom = "C50815";
+      o.dateTo = "C60430";
+      o.priorCumulation = true;
+      o.inEuros = currency[0] == 'E';
+      s.TakeLimits(o.ToRecord());
+      ASSERT_TRUE(s.PrepareReport());
+      const std::string csv = RunToExport(s, Layout("EC-CSV"), ArtefactPath("statement.csv"));
+      const std::vector<std::string> want =
+          Lines(Figures({"statement", Folder(), "FIG", account, "C50815", "C60430", "O", currency}));
+      EXPECT_EQ(FirstDifference(LedgerRows(csv, true), want), "");
+    }
+  }
+}
+
+// The journal listings of every month and journal: the detail's journal-month totals and the
+// summary's totals per account (auxiliary accounts on their collective's), in both currencies.
+TEST_F(FiguresTest, JournalListingsInBothCurrencies) {
+  for (const char* currency : {"F", "E"}) {
+    SCOPED_TRACE(currency);
+    const std::vector<std::string> want = Lines(Figures({"journals", Folder(), "FIG", currency}));
+    std::vector<std::string> months;
+    for (const std::string& w : want)
+      if (w[0] == 'J') months.push_back(w);
+    for (const bool summary : {false, true}) {
+      ledgers::JournalListings j;
+      ledgers::JournalListingOptions o;
+      o.summary = summary;
+      o.inEuros = currency[0] == 'E';
+      j.TakeLimits(o.ToRecord());
+      ASSERT_TRUE(j.PrepareReport());
+      const std::string csv = RunToExport(j, Layout(summary ? "EJR-CSV" : "EJ-CSV"),
+                                          ArtefactPath(std::string(summary ? "ejr-" : "ej-") + currency + ".csv"));
+      // Rows grouped by journal-month: its totals from the last row's running totals.
+      std::vector<std::string> got, entries;
+      std::string key, total;
+      auto flush = [&] {
+        if (key.empty()) return;
+        got.push_back(total);
+        for (const std::string& e : entries) got.push_back(e);
+        entries.clear();
+      };
+      long long pieceDebit = 0, pieceCredit = 0;
+      std::string piece;
+      for (const auto& row : CsvRows(csv)) {
+        const std::string month = Cell(row, 1) + "/" + Cell(row, 2), journal = Cell(row, 3);
+        if (month + journal != key) {
+          flush();
+          key = month + journal;
+        }
+        const std::size_t totals = summary ? 7 : 8;
+        total = "J|" + month + "|" + journal + "|" + Amounts(row, totals);
+        if (summary) {
+          entries.push_back("S|" + Cell(row, 4) + "|" + Amounts(row, 5));
+        } else {
+          // The piece totals run as the journal totals do, from each piece's first line.
+          if (Cell(row, 4) != piece) pieceDebit = pieceCredit = 0;
+          piece = Cell(row, 4);
+          pieceDebit += CellCents(Cell(row, 6));
+          pieceCredit += CellCents(Cell(row, 7));
+          ASSERT_EQ(Amounts(row, 10), std::to_string(pieceDebit) + "|" + std::to_string(pieceCredit)) << piece;
+        }
+      }
+      flush();
+      EXPECT_EQ(FirstDifference(got, summary ? want : months), "");
+    }
+  }
+}
+
+// The centralising summary: the journal-month totals of the general file, draft and closed,
+// in euros, in francs, and in the main currency when the window gives no choice.
+TEST_F(FiguresTest, TheCentralisingSummaryInBothCurrencies) {
+  for (const char* choice : {"E", "F", ""}) {
+    SCOPED_TRACE(choice);
+    ledgers::CentralisingSummary r;
+    r.optionsText = choice;
+    ASSERT_TRUE(r.HasRecords());
+    ASSERT_TRUE(r.PrepareReport());
+    const std::string csv = RunToExport(r, Layout("ER-CSV"), ArtefactPath("er.csv"));
+    std::vector<std::string> got;
+    for (const auto& row : CsvRows(csv)) {
+      if (Cell(row, 0) == "R")
+        got.push_back("R|" + Cell(row, 1) + "/" + Cell(row, 2) + "|" + Cell(row, 3) + "|" +
+                      (Cell(row, 4) == "Brouillard" ? "B" : "C") + "|" + Amounts(row, 5));
+      if (Cell(row, 0) == "TG") got.push_back("TG|" + Amounts(row, 1));
+    }
+    // The dossier's main currency is the euro.
+    const std::vector<std::string> want = Lines(Figures({"central", Folder(), "FIG", *choice == 'F' ? "F" : "E"}));
+    EXPECT_EQ(FirstDifference(got, want), "");
+  }
+}
+
+}  // namespace
+}  // namespace ledgers_test

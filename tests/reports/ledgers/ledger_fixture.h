@@ -1,0 +1,218 @@
+// The ledger reports' core driven without a window: a started runtime and engine session, a
+// dossier made the program's (generated, or built line by line for the cases of the options)
+// with its tables open in the program-wide objects as the report windows open them and its
+// whole dossier record loaded; a report run through the interpreter to its export with a layout
+// of data/ on a canvas of fixed metrics, as the windows will run it; and the independent reader
+// of the dossier's files (data/ledger_figures.py, python3-dbfread).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/index_defs.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_structures.h"
+#include "demo/dossier_demo.h"
+#include "dossier/dossier_create.h"
+#include "platform/dbase/idapi.h"
+#include "reports/engine/core/report_interpreter.h"
+#include "reports/ledgers/core/ledger_report.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/numbers.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
+#include "support/python.h"
+#include "support/runtime_fixture.h"
+
+namespace ledgers_test {
+
+// The layouts and the reader beside this file.
+inline std::string DataPath(const std::string& name) {
+  return std::string(MERLON_SOURCE_DIR) + "/tests/reports/ledgers/data/" + name;
+}
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+// <build>/test-artefacts/ledgers/<name>.
+inline std::string ArtefactPath(const std::string& name) {
+  const std::filesystem::path folder = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "ledgers";
+  std::filesystem::create_directories(folder);
+  return (folder / name).string();
+}
+
+// Prompts are taken as proposed and beeps counted; everything else as the program does it.
+class QuietEnvironment : public reports::DossierReportEnvironment {
+ public:
+  QuietEnvironment() : DossierReportEnvironment(templates_) {}
+  void Beep() override { ++beeps; }
+  void Warn(const std::string& caption, const std::string& text) override { warnings.push_back(text); }
+  int beeps = 0;
+  std::vector<std::string> warnings;
+
+ private:
+  reports::MapTemplateSource templates_;
+};
+
+// Runs a prepared report to its end with a layout, its export written to `path`; the export's
+// text (empty when the layout could not begin).
+inline std::string RunToExport(ledgers::LedgerReport& report, const std::string& layout, const std::string& path) {
+  report.exportFileName = path;
+  std::filesystem::remove(path);
+  QuietEnvironment env;
+  reports::RenderContext context;
+  reports::ReportExportFile file;
+  context.exportFile = &file;
+  reports::FixedMetricsCanvas canvas;
+  reports::ReportInterpreter interpreter(context, canvas, report, env);
+  reports::ListSetup setup;
+  if (!interpreter.BeginListWithTemplate(setup, layout)) return {};
+  interpreter.RenderToEnd();
+  file.Close(context.exportSettings);
+  return ReadText(path);
+}
+
+// The cells of a CSV export (";" between cells, quotes doubled inside quoted cells), a row per
+// line that is not empty.
+inline std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> row;
+  std::string cell;
+  bool quoted = false, any = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        cell += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        cell += c;
+      }
+    } else if (c == '"') {
+      quoted = any = true;
+    } else if (c == ';') {
+      row.push_back(cell);
+      cell.clear();
+      any = true;
+    } else if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (any || !cell.empty()) row.push_back(cell);
+      if (!row.empty()) rows.push_back(row);
+      row.clear();
+      cell.clear();
+      any = false;
+    } else {
+      cell += c;
+      any = true;
+    }
+  }
+  if (any || !cell.empty()) {
+    row.push_back(cell);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// An exported amount ("1234,50", "-3,00", "" for nothing) in cents.
+inline long long CellCents(const std::string& cell) {
+  std::string t;
+  for (char c : cell)
+    if (c != ' ') t += c == ',' ? '.' : c;
+  return t.empty() ? 0 : ToCents(Val(t.c_str()));
+}
+
+class LedgerCoreTest : public test_support::RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    SetRuntimeMessageHook([](const char*, const char* text, unsigned) {
+      Messages().push_back(text);
+      return 1;
+    });
+    SetRuntimeBeepHook([](unsigned) {});
+    Messages().clear();
+    ASSERT_EQ(StartDbSession(), 0);
+  }
+  void TearDown() override {
+    CloseAllTables();
+    StopDbSession();
+    SetDossier("", "");
+    SetDossierIniPath("");
+    TheDossierRecord.Clear();
+    RuntimeTest::TearDown();
+  }
+
+  static std::vector<std::string>& Messages() {
+    static std::vector<std::string> m;
+    return m;
+  }
+
+  // Generates a demo dossier in Dir()/<folder> and makes it the program's.
+  void OpenDemo(DemoOptions options, const std::string& folder = "demo") {
+    options.folder = Dir() + "/" + folder;
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
+    OpenDossier(options.folder + "/", options.code);
+  }
+
+  // The dossier made the program's: its tables open as a report window opens them, its INI
+  // named, its whole record (constants included) loaded.
+  void OpenDossier(const std::string& folder, const std::string& code) {
+    CloseAllTables();
+    SetDossier(folder, code);
+    SetDossierIniPath(PathC10(".ini"));
+    ASSERT_TRUE(ledgers::OpenLedgerTables(ledgers::ProgramLedgerTables(), 0));
+    LoadDossierRecord();
+  }
+
+  void LoadDossierRecord() {
+    Table& c10 = *TableC10;
+    DossierRecord::C10Texts texts;
+    ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+    texts.record0Field3 = c10.GetField(3);
+    texts.record0Field4 = c10.GetField(4);
+    texts.record0Field5 = c10.GetField(5);
+    texts.record0Field6 = c10.GetField(6);
+    ASSERT_TRUE(c10.Seek("C10CODE", "P", "0"));
+    texts.p0Field4 = c10.GetField(4);
+    texts.p0Field5 = c10.GetField(5);
+    TheDossierRecord.LoadFromC10(texts);
+  }
+
+  // A dossier constant, in the record the reports read and in the dossier's general file.
+  void SetConstant(int n, const std::string& value) {
+    TheDossierRecord.SetConstant(n, value);
+    Table& c10 = *TableC10;
+    ASSERT_TRUE(c10.Seek("C10CODE", "P", "0"));
+    std::string padded = value;
+    padded.resize(3, ' ');
+    ASSERT_TRUE(c10.PutFieldPart(4, 3 * n - 2, 3, padded.c_str()));
+  }
+
+  // The independent reader: its rows for the arguments.
+  std::string Figures(const std::vector<std::string>& args) {
+    std::string call = "import sys, runpy\nsys.argv = ['ledger_figures.py'";
+    for (const std::string& a : args) call += ", '" + a + "'";
+    call += "]\nrunpy.run_path('" + DataPath("ledger_figures.py") + "', run_name='__main__')\n";
+    int status = -1;
+    const std::string out = test_support::RunPythonScript(call, true, &status);
+    EXPECT_EQ(status, 0) << out;
+    return out;
+  }
+};
+
+}  // namespace ledgers_test
