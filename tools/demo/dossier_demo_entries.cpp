@@ -270,7 +270,8 @@ void DemoWriter::Sale() {
   Piece(kVE, {{customer, labelCode, label, DueDate(30), in, total, ' '},
               {product, labelCode, label, "", out, net, vat.code},
               {General("44571000"), labelCode, label, "", out, tax, vat.code}});
-  if (!creditNote && !pieceLines_.empty()) openSales_.push_back({customer, total, pieceLines_[0]});
+  // Every invoice waits for its settlement; only a live one typed in the main currency has a line to match.
+  if (!creditNote) openSales_.push_back({customer, total, pieceLines_.empty() ? LineRef{} : pieceLines_[0]});
 }
 
 void DemoWriter::Purchase() {
@@ -283,7 +284,7 @@ void DemoWriter::Purchase() {
   Piece(kAC, {{General(a.charge.c_str()), '1', label, "", 'D', net, vat.code},
               {General("44566000"), '1', label, "", 'D', tax, vat.code},
               {supplier, '1', label, DueDate(45), 'C', total, ' '}});
-  if (pieceLines_.size() == 3) openPurchases_.push_back({supplier, total, pieceLines_[2]});
+  openPurchases_.push_back({supplier, total, pieceLines_.size() == 3 ? pieceLines_[2] : LineRef{}});
 }
 
 namespace {

@@ -50,9 +50,8 @@ std::string LedgerReport::Lib23(const std::string& label2, const std::string& la
   for (const std::string* label : {&label2, &label3}) {
     if (IsBlank(*label)) continue;
     out = RTrim(out.c_str());
-    out += LoadStr(kStrLib23Break);
-    out += StrZero(margeLib23, 3);
-    out += LoadStr(kStrLib23End);
+    // A line break and the column statement, each between the live brackets 0x18 and 0x19.
+    out += std::string("\x18") + LoadStr(kStrLib23Break) + "\x19\x18" + LoadStr(kStrLib23End) + StrZero(margeLib23, 3) + "\x19";
     out += *label;
   }
   return out;

@@ -14,7 +14,8 @@ inline constexpr int kStrOtherLettered = 200;          // "Total Autres lignes l
 inline constexpr int kStrOtherUnlettered = 201;        // "Total Autres lignes non lettrées"
 inline constexpr int kStrEuros = 2277;
 inline constexpr int kStrFrancs = 2278;
-// The pieces of LIB23: a line break and a column statement in escaped brackets, then its end.
+// The macros of LIB23, each put between the brackets 0x18 and 0x19: "crlf" (a line break) and "s:"
+// (the column statement, followed by its column in three digits).
 inline constexpr int kStrLib23Break = 3111;
 inline constexpr int kStrLib23End = 3112;
 
