@@ -1,0 +1,407 @@
+// The options of the ledger reports as tables of cases on small dossiers built line by line (a
+// two-line generated dossier of 2026 in euros, then the lines of each case): the account
+// statement's five matching filters with constant 044 at NON, MIN and VID and the list of accounts
+// whose matchings are left whole from the dossier INI, the program INI or the default; 27
+// collective accounts in the statement, the general ledgers and the journal summary; a
+// journal-month of zero totals in the summary; the cut-off of constant 031 in the centralising
+// summary; labels 2 and 3 with constant 065 and the account shown as constant 019 asks.
+#include "data/entry_lines.h"
+#include "ledger_fixture.h"
+#include "reports/ledgers/core/account_statement.h"
+#include "reports/ledgers/core/centralising_summary.h"
+#include "reports/ledgers/core/general_ledgers.h"
+#include "reports/ledgers/core/journal_listings.h"
+
+namespace ledgers_test {
+namespace {
+
+using L = LigneEcriture;
+using T = LigneTri;
+
+std::string Cell(const std::vector<std::string>& row, std::size_t i) {
+  return i < row.size() ? std::string(AllTrim(row[i].c_str())) : std::string();
+}
+std::string Cents(const std::vector<std::string>& row, std::size_t i) { return std::to_string(CellCents(Cell(row, i))); }
+
+// A line of a case: stored month and day, journal, piece, account, sense, euros in cents, the
+// letter in euros, labels 2 and 3.
+struct Seed {
+  const char* month;
+  const char* day;
+  const char* journal;
+  const char* piece;
+  const char* account;
+  char sense;
+  long long euros;
+  const char* letter = "";
+  const char* label2 = "";
+  const char* label3 = "";
+};
+
+class OptionsTest : public LedgerCoreTest {
+ protected:
+  void SetUp() override {
+    LedgerCoreTest::SetUp();
+    DemoOptions o;
+    o.code = "OPT";
+    o.lines = 2;
+    o.currency = DossierCurrency::EuroMain;
+    OpenDemo(o);
+  }
+
+  // Appends a draft line and its sort record.
+  void Add(const Seed& s) {
+    Table& c50 = *TableC50;
+    ASSERT_TRUE(c50.AppendBlank());
+    c50.PutField(L::BCLE, "Z");
+    c50.PutField(L::BMOIS, s.month);
+    c50.PutField(L::BJAL, s.journal);
+    c50.PutField(L::BPIECE, s.piece);
+    c50.PutField(L::BREC, s.piece);
+    c50.PutField(L::BNUM, StrZero(++number_, 4));
+    c50.PutField(L::BNUMA, "0001");
+    c50.PutField(L::BJOUR, s.day);
+    c50.PutField(L::BCODE, s.account);
+    c50.PutField(L::BCLIB, "0");
+    c50.PutField(L::BLIB, "Ligne");
+    c50.PutField(L::BLIB2, s.label2);
+    c50.PutField(L::BLIB3, s.label3);
+    c50.PutField(L::BEURO, "O");
+    c50.PutField(L::BSENS, std::string(1, s.sense).c_str());
+    c50.PutFieldNum(L::BMONTANTF, Round(2, static_cast<double>(s.euros) / 100 * 6.55957));
+    c50.PutFieldNum(L::BMONTANTE, static_cast<double>(s.euros) / 100);
+    c50.PutField(L::BLETE, s.letter);
+    ASSERT_TRUE(c50.InsertRecord());
+    ASSERT_TRUE(c50.Commit());
+    ASSERT_TRUE(AppendLigneTri(c50, T::kDraft, *TableC60));
+  }
+  void Add(const std::vector<Seed>& seeds) {
+    for (const Seed& s : seeds) Add(s);
+  }
+
+  // A record of the general file (kind, code, name, field 4).
+  void AddCode(const std::string& kind, const std::string& code, const std::string& name, const std::string& zone) {
+    Table& c10 = *TableC10;
+    ASSERT_TRUE(c10.AppendBlank());
+    c10.PutField(1, kind.c_str());
+    c10.PutField(2, code.c_str());
+    c10.PutField(3, name.c_str());
+    c10.PutField(4, zone.c_str());
+    ASSERT_TRUE(c10.InsertRecord());
+    ASSERT_TRUE(c10.Commit());
+  }
+
+  // An account of the chart (code, name).
+  void AddAccount(const std::string& code, const std::string& name) {
+    Table& c20 = *TableC20;
+    ASSERT_TRUE(c20.AppendBlank());
+    c20.PutField(1, code.c_str());
+    c20.PutField(2, name.c_str());
+    ASSERT_TRUE(c20.InsertRecord());
+    ASSERT_TRUE(c20.Commit());
+  }
+
+  // The statement's export as rows "L|day|debit|credit|letter", "AE|d|c", "COLL|d|c", "TG|d|c".
+  std::string Statement(const ledgers::AccountStatementOptions& o) {
+    ledgers::AccountStatement s;
+    s.TakeLimits(o.ToRecord());
+    if (!s.PrepareReport()) return "empty";
+    const std::string csv = RunToExport(s, ReadText(DataPath("C-Etat-EC-CSV.txt")), ArtefactPath("options-ec.csv"));
+    std::string out;
+    for (const auto& row : CsvRows(csv)) {
+      const std::string kind = Cell(row, 0);
+      if (!out.empty()) out += " ";
+      if (kind == "L")
+        out += "L|" + Cell(row, 1).substr(0, 2) + "|" + Cents(row, 4) + "|" + Cents(row, 5) + "|" + Cell(row, 6);
+      else
+        out += kind + "|" + Cents(row, 1) + "|" + Cents(row, 2);
+    }
+    return out;
+  }
+
+  int number_ = 0;
+};
+
+// The lines of account CTEST001 around March 2026: a matching "A" with a line before the period, an
+// unmatched line, a matching "B" completed after the period (an orphan letter), a matching "C"
+// inside it.
+const std::vector<Seed> kStatementLines = {
+    {"C602", "10", "OD ", "900001", "CTEST001", 'D', 100000, "A"},
+    {"C603", "05", "OD ", "900002", "CTEST001", 'D', 20000, ""},
+    {"C603", "10", "OD ", "900003", "CTEST001", 'C', 100000, "A"},
+    {"C603", "15", "OD ", "900004", "CTEST001", 'D', 30000, "B"},
+    {"C604", "05", "OD ", "900005", "CTEST001", 'C', 30000, "B"},
+    {"C603", "20", "OD ", "900006", "CTEST001", 'D', 5000, "C"},
+    {"C603", "25", "OD ", "900007", "CTEST001", 'C', 5000, "C"},
+};
+
+// The five filters with constant 044 at NON, MIN and VID: an orphan letter counts as unmatched for
+// filters 2 and 4, shows in lower case with MIN and blank with VID; filters 4 and 5 total the lines
+// they leave out (AE, added into the grand total), 1 to 3 never do.
+TEST_F(OptionsTest, StatementFiltersWithConstant044) {
+  Add(kStatementLines);
+  const struct Case {
+    const char* c044;
+    char filter;
+    const char* letter;
+    const char* rows;
+  } cases[] = {
+      {"NON", '1', "", "L|05|20000|0| L|10|0|100000|A L|15|30000|0|B L|20|5000|0|C L|25|0|5000|C TG|55000|105000"},
+      {"NON", '2', "", "L|05|20000|0| TG|20000|0"},
+      {"NON", '3', "", "L|10|0|100000|A L|15|30000|0|B L|20|5000|0|C L|25|0|5000|C TG|35000|105000"},
+      {"NON", '3', "C", "L|20|5000|0|C L|25|0|5000|C TG|5000|5000"},
+      {"NON", '4', "", "L|05|20000|0| AE|35000|105000 TG|55000|105000"},
+      {"NON", '5', "", "L|10|0|100000|A L|15|30000|0|B L|20|5000|0|C L|25|0|5000|C AE|20000|0 TG|55000|105000"},
+      {"MIN", '1', "", "L|05|20000|0| L|10|0|100000|A L|15|30000|0|b L|20|5000|0|C L|25|0|5000|C TG|55000|105000"},
+      {"MIN", '2', "", "L|05|20000|0| L|15|30000|0|b TG|50000|0"},
+      {"MIN", '3', "", "L|10|0|100000|A L|15|30000|0|b L|20|5000|0|C L|25|0|5000|C TG|35000|105000"},
+      {"MIN", '4', "", "L|05|20000|0| L|15|30000|0|b AE|5000|105000 TG|55000|105000"},
+      {"MIN", '5', "", "L|10|0|100000|A L|15|30000|0|b L|20|5000|0|C L|25|0|5000|C AE|20000|0 TG|55000|105000"},
+      {"VID", '2', "", "L|05|20000|0| L|15|30000|0| TG|50000|0"},
+      {"VID", '4', "", "L|05|20000|0| L|15|30000|0| AE|5000|105000 TG|55000|105000"},
+      {"VID", '5', "", "L|10|0|100000|A L|15|30000|0| L|20|5000|0|C L|25|0|5000|C AE|20000|0 TG|55000|105000"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.c044) + " filter " + c.filter + " " + c.letter);
+    SetConstant(44, c.c044);
+    ledgers::AccountStatementOptions o;
+    o.account = "CTEST001";
+    o.dateFrom = "C60301";
+    o.dateTo = "C60331";
+    o.letteringFilter = c.filter;
+    o.matchingLetter = c.letter;
+    o.matchingLetter.resize(4, ' ');
+    o.inEuros = true;
+    EXPECT_EQ(Statement(o), c.rows);
+  }
+}
+
+// The accounts whose matchings are left whole: the dossier INI's list first, the program INI's
+// when the dossier's is blank, else the bank and cash accounts. A listed account has no orphan
+// letter: with MIN and filter 2 its matched line "B" stays out.
+TEST_F(OptionsTest, LettragesSaufFromTheDossierIniThenTheProgramIniThenTheDefault) {
+  Add(kStatementLines);
+  for (const Seed& s : kStatementLines) {
+    Seed bank = s;
+    bank.account = "51200000";
+    bank.piece = "910000";
+    Add(bank);
+  }
+  SetConstant(44, "MIN");
+  const std::string orphan = "L|05|20000|0| L|15|30000|0|b TG|50000|0", whole = "L|05|20000|0| TG|20000|0";
+  const struct Case {
+    const char* dossierIni;
+    const char* programIni;
+    const char* account;
+    std::string rows;
+  } cases[] = {
+      {"-CTE-", "", "CTEST001", whole},
+      {"", "-CTE-", "CTEST001", whole},
+      {"-411-", "-CTE-", "CTEST001", orphan},
+      {"", "", "CTEST001", orphan},
+      {"", "", "51200000", whole},
+      {"", "-411-", "51200000", orphan},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.dossierIni) + " / " + c.programIni + " / " + c.account);
+    ASSERT_TRUE(DossierIniSet("Lettrages", "LettragesSauf", c.dossierIni));
+    ASSERT_TRUE(IniSetString("LettragesSauf", c.programIni));
+    ledgers::AccountStatementOptions o;
+    o.account = c.account;
+    o.dateFrom = "C60301";
+    o.dateTo = "C60331";
+    o.letteringFilter = '2';
+    o.inEuros = true;
+    EXPECT_EQ(Statement(o), c.rows);
+  }
+}
+
+// Many orphan letters on one account: every one of them is listed (the list grows).
+TEST_F(OptionsTest, EveryOrphanLetterOfAnAccountIsListed) {
+  SetConstant(44, "MIN");
+  std::vector<Seed> seeds;
+  static std::vector<std::string> letters;
+  letters.clear();
+  for (int i = 0; i < 40; ++i) letters.push_back(std::string(1, static_cast<char>('A' + i / 26)) + static_cast<char>('A' + i % 26));
+  for (const std::string& letter : letters) {
+    seeds.push_back({"C603", "12", "OD ", "900100", "CMANY001", 'D', 1000, letter.c_str()});
+    seeds.push_back({"C605", "12", "OD ", "900200", "CMANY001", 'C', 1000, letter.c_str()});
+  }
+  Add(seeds);
+  ledgers::AccountStatement s;
+  ledgers::AccountStatementOptions o;
+  o.account = "CMANY001";
+  o.dateFrom = "C60301";
+  o.dateTo = "C60331";
+  o.letteringFilter = '2';
+  o.inEuros = true;
+  s.TakeLimits(o.ToRecord());
+  ASSERT_TRUE(s.PrepareReport());
+  EXPECT_EQ(s.Orphans().Count(), 40u);
+  const std::string rows = Statement(o);
+  EXPECT_NE(rows.find("L|12|1000|0|an"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("TG|40000|0"), std::string::npos) << rows;
+}
+
+// 27 collective accounts ("0" and "A" to "Z"): the 27th in code order, "Z", is a collective like
+// the others: the statement of its account sums its auxiliary lines on one line, the general
+// ledgers list its ledger, the journal summary puts its auxiliary lines on its account.
+TEST_F(OptionsTest, TwentySevenCollectives) {
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "B"));
+  AddCode("B", "0", "Collectif 0", "46800000");
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    if (letter == 'C' || letter == 'F') continue;  // the dossier's customers and suppliers
+    AddCode("B", std::string(1, letter), std::string("Collectif ") + letter, std::string("467000") + StrZero(letter - 'A', 2));
+  }
+  AddCode("J", "TS ", "Journal des tests", "O");
+  const std::string zAccount = "46700025";
+  AddAccount("ZEBRE001", "Zebre");
+  AddAccount("ZORRO001", "Zorro");
+  Add({{"C603", "04", "TS ", "920001", "ZEBRE001", 'D', 12000},
+       {"C603", "04", "TS ", "920001", "70600000", 'C', 12000},
+       {"C603", "06", "TS ", "920002", "ZORRO001", 'D', 3000},
+       {"C603", "06", "TS ", "920002", "70600000", 'C', 3000}});
+  EXPECT_EQ(ledgers::CollectiveLetters(*TableC10).size(), 27u);
+
+  // The statement of Z's account: one collective line.
+  ledgers::AccountStatementOptions so;
+  so.account = zAccount;
+  so.dateFrom = "C60301";
+  so.dateTo = "C60331";
+  so.inEuros = true;
+  EXPECT_EQ(Statement(so), "COLL|15000|0 TG|15000|0");
+
+  // The general ledgers of "Tous": general, result, then every collective, "Z" last.
+  ledgers::GeneralLedgers gl;
+  ledgers::GeneralLedgerOptions go;
+  go.kind = 'T';
+  go.dateFrom = "C60301";
+  go.dateTo = "C60331";
+  go.inEuros = true;
+  gl.TakeLimits(go.ToRecord());
+  ASSERT_EQ(gl.ledgerSelection.size(), 29u);
+  EXPECT_EQ(gl.ledgerSelection.back(), 'Z');
+  ledgers::GeneralLedgerOptions zo = go;
+  zo.kind = 'A';
+  zo.collectives = "Z";
+  gl.TakeLimits(zo.ToRecord());
+  gl.ChooseReportCode("EG-CSV");
+  ASSERT_TRUE(gl.PrepareNextLedger());
+  const std::string csv = RunToExport(gl, ReadText(DataPath("C-Etat-EG-CSV.txt")), ArtefactPath("options-gl-z.csv"));
+  std::string accounts;
+  for (const auto& row : CsvRows(csv))
+    if (Cell(row, 0) == "B") accounts += Cell(row, 1) + " ";
+  EXPECT_EQ(accounts, "ZEBRE001 ZORRO001 ");
+
+  // The journal summary of March in the journal TS.
+  ledgers::JournalListings j;
+  ledgers::JournalListingOptions jo;
+  jo.monthSelector = "C603";
+  jo.journal = "TS ";
+  jo.summary = true;
+  jo.inEuros = true;
+  j.TakeLimits(jo.ToRecord());
+  ASSERT_TRUE(j.PrepareReport());
+  std::string summary;
+  for (const auto& e : j.Block()) summary += e.code + "|" + std::to_string(e.debit) + "|" + std::to_string(e.credit) + " ";
+  EXPECT_EQ(summary, zAccount + "|15000|0 70600000|0|15000 ");
+}
+
+// A journal-month whose lines are all of zero amount shows nothing, and the summary goes on with
+// the next journal-month, also when the zero one comes first.
+TEST_F(OptionsTest, AZeroJournalMonthDoesNotEndTheSummary) {
+  AddCode("J", "TS ", "Journal des tests", "O");
+  Add({{"C602", "03", "TS ", "930001", "62700000", 'D', 0},
+       {"C602", "03", "TS ", "930001", "51200000", 'C', 0},
+       {"C603", "03", "TS ", "930002", "62700000", 'D', 700},
+       {"C603", "03", "TS ", "930002", "51200000", 'C', 700},
+       {"C604", "03", "TS ", "930003", "62700000", 'D', 0},
+       {"C604", "03", "TS ", "930003", "51200000", 'C', 0},
+       {"C605", "03", "TS ", "930004", "62700000", 'D', 900},
+       {"C605", "03", "TS ", "930004", "51200000", 'C', 900}});
+  ledgers::JournalListings j;
+  ledgers::JournalListingOptions o;
+  o.journal = "TS ";
+  o.summary = true;
+  o.inEuros = true;
+  j.TakeLimits(o.ToRecord());
+  ASSERT_TRUE(j.PrepareReport());
+  const std::string csv = RunToExport(j, ReadText(DataPath("C-Etat-EJR-CSV.txt")), ArtefactPath("options-ejr.csv"));
+  std::string rows;
+  for (const auto& row : CsvRows(csv))
+    rows += Cell(row, 1) + "|" + Cell(row, 4) + "|" + Cents(row, 5) + "|" + Cents(row, 6) + " ";
+  EXPECT_EQ(rows, "03|51200000|0|700 03|62700000|700|0 05|51200000|0|900 05|62700000|900|0 ");
+}
+
+// Constant 031 "O" stops the centralising summary after the month of the working date; "N" runs
+// to the year's end.
+TEST_F(OptionsTest, Constant031CutsTheCentralisingSummaryAtTheWorkingDate) {
+  AddCode("C", "C603TS B", "Journal des tests", "          0.00          0.00");
+  AddCode("C", "C606TS B", "Journal des tests", "          0.00          0.00");
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "C", "C603TS B"));
+  ASSERT_TRUE(TableC10->PutField(5, "        100.00        100.00"));
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "C", "C606TS B"));
+  ASSERT_TRUE(TableC10->PutField(5, "         40.00         40.00"));
+  ASSERT_TRUE(TableC10->Commit());
+  TheDossierRecord.SetDateYyyymmdd(DossierRecord::DateField::Working, "20260415");
+  const struct Case {
+    const char* c031;
+    bool cut;
+    const char* total;
+  } cases[] = {{"O", true, "10000"}, {"N", false, "14000"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.c031);
+    SetConstant(31, c.c031);
+    ledgers::CentralisingSummary r;
+    r.optionsText = "E";
+    ASSERT_TRUE(r.HasRecords());
+    ASSERT_TRUE(r.PrepareReport());
+    const std::string csv = RunToExport(r, ReadText(DataPath("C-Etat-ER-CSV.txt")), ArtefactPath("options-er.csv"));
+    std::string last, tests;
+    long long total = 0;
+    for (const auto& row : CsvRows(csv)) {
+      if (Cell(row, 0) == "R") last = Cell(row, 1);
+      if (Cell(row, 0) == "R" && Cell(row, 3) == "TS") total += CellCents(Cell(row, 5));
+    }
+    EXPECT_EQ(last <= "04", c.cut) << last;
+    EXPECT_EQ(std::to_string(total), c.total);
+  }
+}
+
+// Constant 065 "O" puts labels 2 and 3 into LIB23, each after a line break and the column of
+// MargeLib23; "N" leaves it blank. Constant 019 shows the account: "O" without its final zeros,
+// 5 to 7 cut after that many digits when the rest is zeros, anything else as stored.
+TEST_F(OptionsTest, Constants065And019) {
+  Add({{"C603", "08", "OD ", "940001", "60700000", 'D', 2500, "", "Second", "Troisieme"}});
+  const std::string crlf = std::string("\x18") + "crlf\x19\x18s:015\x19";
+  const struct Case {
+    const char* c065;
+    const char* c019;
+    std::string lib23;
+    const char* account;
+  } cases[] = {
+      {"O", "O", crlf + "Second" + crlf + "Troisieme", "607"},
+      {"N", "6", "", "607000"},
+      {"O", "N", crlf + "Second" + crlf + "Troisieme", "60700000"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.c065) + " " + c.c019);
+    SetConstant(65, c.c065);
+    SetConstant(19, c.c019);
+    ledgers::AccountStatement s;
+    ledgers::AccountStatementOptions o;
+    o.account = "60700000";
+    o.dateFrom = "C60301";
+    o.dateTo = "C60331";
+    o.inEuros = true;
+    s.TakeLimits(o.ToRecord());
+    s.SetMargeLib23(15);
+    ASSERT_TRUE(s.PrepareReport());
+    s.ComputeLine();
+    EXPECT_EQ(std::string(RTrim(s.fields.Value(ledgers::AccountStatement::LIB23).c_str())), c.lib23);
+    EXPECT_EQ(std::string(RTrim(s.fields.Value(ledgers::AccountStatement::COMPTE).c_str())), c.account);
+  }
+}
+
+}  // namespace
+}  // namespace ledgers_test
