@@ -11,6 +11,7 @@
 #include "reports/ledgers/core/centralising_summary.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
+#include "utilities/core/report_texts.h"
 
 namespace ledgers_test {
 namespace {
@@ -400,6 +401,29 @@ TEST_F(OptionsTest, Constants065And019) {
     s.ComputeLine();
     EXPECT_EQ(std::string(RTrim(s.fields.Value(ledgers::AccountStatement::LIB23).c_str())), c.lib23);
     EXPECT_EQ(std::string(RTrim(s.fields.Value(ledgers::AccountStatement::COMPTE).c_str())), c.account);
+  }
+}
+
+// The report editor finds the help of the line-type letters under each prefix of the two families.
+TEST(LedgerHelpTest, TheEditorFindsTheLineTypeLettersOfEachPrefix) {
+  const struct {
+    const char* prefix;
+    std::size_t lines;
+    const char* first;
+    const char* last;
+  } cases[] = {
+      {"EG-", 19, "A = Debut CA AE sans ligne: CA", "Z = Fin avec AE"},
+      {"EGA-", 19, "A = Debut CA AE sans ligne: CA", "Z = Fin avec AE"},
+      {"EJ-", 5, "A = D\xE9" "but", "Z = Fin"},
+      {"EJR-", 5, "A = D\xE9" "but", "Z = Fin"},
+      {"EJA-", 5, "A = D\xE9" "but", "Z = Fin"},
+      {"EJRA-", 5, "A = D\xE9" "but", "Z = Fin"},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string> lines = settings::ReportVariableHelp(c.prefix);
+    ASSERT_EQ(lines.size(), c.lines) << c.prefix;
+    EXPECT_EQ(lines.front(), c.first) << c.prefix;
+    EXPECT_EQ(lines.back(), c.last) << c.prefix;
   }
 }
 

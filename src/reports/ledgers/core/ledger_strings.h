@@ -32,8 +32,9 @@ inline constexpr int kStrError = 19738;                // "Erreur"
 inline constexpr int kStrUnknown = 19739;              // "???"
 inline constexpr int kStrFormTextFirst = 19740;        // labels and tips of the forms, 19740-19760
 
-// Help of the report editor: blocks of consecutive ids, a heading then one line per letter.
-inline constexpr int kStrHelpGeneralLedgers = 19770;   // "\EG-\EGA-"
-inline constexpr int kStrHelpJournals = 19790;         // "\EJ-\EJR-\EJA-\EJRA-"
+// Help of the report editor: a heading among its help ids, going on at the letters of 19771-19789
+// and 19791-19795.
+inline constexpr int kStrHelpGeneralLedgers = 7170;    // "\EG-\EGA-"
+inline constexpr int kStrHelpJournals = 7172;          // "\EJ-\EJR-\EJA-\EJRA-"
 
 }  // namespace ledgers
