@@ -6,6 +6,8 @@
 // journal-month of zero totals in the summary; the cut-off of constant 031 in the centralising
 // summary; labels 2 and 3 with constant 065 and the account shown as constant 019 asks.
 #include "data/entry_lines.h"
+#include "data/index_defs.h"
+#include "platform/dbase/idapi.h"
 #include "ledger_fixture.h"
 #include "reports/ledgers/core/account_statement.h"
 #include "reports/ledgers/core/centralising_summary.h"
@@ -37,6 +39,8 @@ struct Seed {
   const char* letter = "";
   const char* label2 = "";
   const char* label3 = "";
+  char kind = 'Z';
+  const char* general = "";
 };
 
 class OptionsTest : public LedgerCoreTest {
@@ -54,7 +58,8 @@ class OptionsTest : public LedgerCoreTest {
   void Add(const Seed& s) {
     Table& c50 = *TableC50;
     ASSERT_TRUE(c50.AppendBlank());
-    c50.PutField(L::BCLE, "Z");
+    c50.PutField(L::BCLE, std::string(1, s.kind).c_str());
+    c50.PutField(L::BCG, s.general);
     c50.PutField(L::BMOIS, s.month);
     c50.PutField(L::BJAL, s.journal);
     c50.PutField(L::BPIECE, s.piece);
@@ -401,6 +406,87 @@ TEST_F(OptionsTest, Constants065And019) {
     s.ComputeLine();
     EXPECT_EQ(std::string(RTrim(s.fields.Value(ledgers::AccountStatement::LIB23).c_str())), c.lib23);
     EXPECT_EQ(std::string(RTrim(s.fields.Value(ledgers::AccountStatement::COMPTE).c_str())), c.account);
+  }
+}
+
+// The analytic statement and ledger of a section with constant 032 "N" (the analytic sort order
+// by section and date: the lines before the period make the cumulation) and "O" (by section,
+// general account and date: the lines outside the period are passed over, the ledger opens a
+// block per general account, "section\account"). The layout prints the running account total
+// (SC) after each line.
+TEST_F(OptionsTest, AnalyticStatementAndLedgerWithConstant032) {
+  Table& c30 = *TableC30;
+  ASSERT_TRUE(c30.AppendBlank());
+  c30.PutField(1, "SECTA");
+  c30.PutField(2, "Section de test");
+  ASSERT_TRUE(c30.InsertRecord());
+  ASSERT_TRUE(c30.Commit());
+  auto w = [](const char* month, const char* day, const char* general, long long euros) {
+    return Seed{month, day, "OD ", "950001", "SECTA", 'D', euros, "", "", "", 'W', general};
+  };
+  Add({w("C602", "10", "60700000", 10000), w("C603", "05", "62700000", 20000), w("C603", "10", "60700000", 30000),
+       w("C604", "05", "60700000", 40000)});
+  const struct Case {
+    const char* c032;
+    const char* statement;
+    const char* ledger;
+  } cases[] = {
+      {"N", "CA|10000|0 L|05|20000|0| L|10|30000|0| TG|60000|0",
+       "B|SECTA CA|10000|0 AE|0|0 L|05|20000|0| SC|30000|0 AE|0|0 L|10|30000|0| SC|60000|0 TG|60000|0"},
+      {"O", "L|10|30000|0| L|05|20000|0| TG|50000|0",
+       "B|SECTA\\60700000 AE|0|0 L|10|30000|0| SC|30000|0 B|SECTA\\62700000 AE|0|0 L|05|20000|0| SC|20000|0 "
+       "TG|50000|0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.c032);
+    SetConstant(32, c.c032);
+    // The analytic order of the sort file as the dossier's creation builds it for that constant.
+    std::string c60 = TableC60->tablePath;
+    c60.resize(c60.size() - 4);
+    CloseAllTables();
+    ASSERT_EQ(dbase::DbiDropProductionIndex(c60.c_str()), dbase::DBIERR_NONE);
+    {
+      Table t;
+      ASSERT_TRUE(t.OpenExclusive(c60));
+      ASSERT_TRUE(AddTags(t, TagsToBuild(TableKind::C60, c.c032[0] == 'O')));
+      t.CloseTable();
+    }
+    OpenDossier(Dir() + "/demo/", "OPT");
+
+    ledgers::AccountStatementOptions so;
+    so.account = "SECTA   ";
+    so.analytic = true;
+    so.dateFrom = "C60301";
+    so.dateTo = "C60331";
+    so.priorCumulation = true;
+    so.inEuros = true;
+    EXPECT_EQ(Statement(so), c.statement);
+
+    ledgers::GeneralLedgers gl;
+    ledgers::GeneralLedgerOptions go;
+    go.kind = '(';
+    go.accountFrom = "SECTA   ";
+    go.accountTo = "SECTA   ";
+    go.dateFrom = "C60301";
+    go.dateTo = "C60331";
+    go.priorCumulation = true;
+    go.inEuros = true;
+    gl.TakeLimits(go.ToRecord());
+    gl.ChooseReportCode("EG-CSV");
+    ASSERT_TRUE(gl.PrepareNextLedger());
+    const std::string csv = RunToExport(gl, ReadText(DataPath("C-Etat-EG-CSV.txt")), ArtefactPath("options-ga.csv"));
+    std::string rows;
+    for (const auto& row : CsvRows(csv)) {
+      const std::string kind = Cell(row, 0);
+      if (!rows.empty()) rows += " ";
+      if (kind == "B")
+        rows += "B|" + Cell(row, 1);
+      else if (kind == "L")
+        rows += "L|" + Cell(row, 1).substr(0, 2) + "|" + Cents(row, 4) + "|" + Cents(row, 5) + "|" + Cell(row, 6);
+      else
+        rows += kind + "|" + Cents(row, 1) + "|" + Cents(row, 2);
+    }
+    EXPECT_EQ(rows, c.ledger);
   }
 }
 
