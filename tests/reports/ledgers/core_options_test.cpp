@@ -108,10 +108,12 @@ class OptionsTest : public LedgerCoreTest {
   }
 
   // The statement's export as rows "L|day|debit|credit|letter", "AE|d|c", "COLL|d|c", "TG|d|c".
-  std::string Statement(const ledgers::AccountStatementOptions& o) {
+  // With `letter`, the first line's type letter comes first ("D:").
+  std::string Statement(const ledgers::AccountStatementOptions& o, bool letter = false) {
     ledgers::AccountStatement s;
     s.TakeLimits(o.ToRecord());
     if (!s.PrepareReport()) return "empty";
+    const std::string type = letter ? s.lineType.substr(0, 1) + ": " : "";
     const std::string csv = RunToExport(s, ReadText(DataPath("C-Etat-EC-CSV.txt")), ArtefactPath("options-ec.csv"));
     std::string out;
     for (const auto& row : CsvRows(csv)) {
@@ -122,7 +124,7 @@ class OptionsTest : public LedgerCoreTest {
       else
         out += kind + "|" + Cents(row, 1) + "|" + Cents(row, 2);
     }
-    return out;
+    return type + out;
   }
 
   int number_ = 0;
@@ -311,6 +313,72 @@ TEST_F(OptionsTest, TwentySevenCollectives) {
   std::string summary;
   for (const auto& e : j.Block()) summary += e.code + "|" + std::to_string(e.debit) + "|" + std::to_string(e.credit) + " ";
   EXPECT_EQ(summary, zAccount + "|15000|0 70600000|0|15000 ");
+}
+
+// A collective account's statement and general ledger: its auxiliary accounts' lines of the period
+// that pass the filter make one collective line, those before it the cumulation, those the filter
+// leaves out (4 and 5) the other-lines total; the first line's letter says which the block opens
+// with.
+TEST_F(OptionsTest, CollectiveLines) {
+  AddCode("B", "Q", "Collectif Q", "46900000");
+  AddAccount("46900000", "Clients divers Q");
+  AddAccount("QTEST001", "Q un");
+  AddAccount("QTEST002", "Q deux");
+  Add({{"C602", "10", "OD ", "960001", "QTEST001", 'D', 100000, "A"},
+       {"C603", "05", "OD ", "960002", "QTEST001", 'C', 100000, "A"},
+       {"C603", "08", "OD ", "960003", "QTEST002", 'D', 50000, ""},
+       {"C603", "12", "OD ", "960004", "QTEST002", 'C', 20000, "B"},
+       {"C604", "02", "OD ", "960005", "QTEST002", 'D', 20000, "B"}});
+  const struct Case {
+    char filter;
+    bool prior;
+    const char* letter;
+    const char* statement;
+  } cases[] = {
+      {'1', false, "", "E: COLL|50000|120000 TG|50000|120000"},
+      {'1', true, "", "I: CA|100000|0 COLL|50000|120000 TG|150000|120000"},
+      {'2', false, "", "E: COLL|50000|0 TG|50000|0"},
+      {'3', false, "A", "E: COLL|0|100000 TG|0|100000"},
+      {'4', false, "", "F: COLL|50000|0 AE|0|120000 TG|50000|120000"},
+      {'5', true, "", "J: CA|100000|0 COLL|0|120000 AE|50000|0 TG|150000|120000"},
+      {'5', false, "Z", "F: COLL|0|120000 AE|50000|0 TG|50000|120000"},
+      {'3', true, "Z", "G: CA|100000|0 TG|100000|0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(1, c.filter) + (c.prior ? " prior" : "") + " " + c.letter);
+    ledgers::AccountStatementOptions o;
+    o.account = "46900000";
+    o.dateFrom = "C60301";
+    o.dateTo = "C60331";
+    o.priorCumulation = c.prior;
+    o.letteringFilter = c.filter;
+    o.matchingLetter = c.letter;
+    o.matchingLetter.resize(4, ' ');
+    o.inEuros = true;
+    EXPECT_EQ(Statement(o, true), c.statement);
+  }
+
+  // The general ledger of the collective's account: its line for the auxiliary accounts.
+  ledgers::GeneralLedgers gl;
+  ledgers::GeneralLedgerOptions go;
+  go.kind = 'G';
+  go.accountFrom = "46900000";
+  go.accountTo = "46900000";
+  go.dateFrom = "C60301";
+  go.dateTo = "C60331";
+  go.priorCumulation = true;
+  go.inEuros = true;
+  gl.TakeLimits(go.ToRecord());
+  gl.ChooseReportCode("EG-CSV");
+  ASSERT_TRUE(gl.PrepareNextLedger());
+  EXPECT_EQ(gl.lineType.substr(0, 1), "I");
+  const std::string csv = RunToExport(gl, ReadText(DataPath("C-Etat-EG-CSV.txt")), ArtefactPath("options-gl-q.csv"));
+  std::string rows;
+  for (const auto& row : CsvRows(csv)) {
+    if (!rows.empty()) rows += " ";
+    rows += Cell(row, 0) + (Cell(row, 0) == "B" ? "|" + Cell(row, 1) : "|" + Cents(row, 1) + "|" + Cents(row, 2));
+  }
+  EXPECT_EQ(rows, "B|46900000 CA|100000|0 COLL|50000|120000 SC|150000|120000 TG|150000|120000");
 }
 
 // A journal-month whose lines are all of zero amount shows nothing, and the summary goes on with
