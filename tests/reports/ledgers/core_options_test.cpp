@@ -382,7 +382,8 @@ TEST_F(OptionsTest, CollectiveLines) {
 }
 
 // A journal-month whose lines are all of zero amount shows nothing, and the summary goes on with
-// the next journal-month, also when the zero one comes first.
+// the next journal-month, also when the zero one comes first (a layout with a list type of its
+// own reads the lines of zero amount).
 TEST_F(OptionsTest, AZeroJournalMonthDoesNotEndTheSummary) {
   AddCode("J", "TS ", "Journal des tests", "O");
   Add({{"C602", "03", "TS ", "930001", "62700000", 'D', 0},
@@ -399,6 +400,8 @@ TEST_F(OptionsTest, AZeroJournalMonthDoesNotEndTheSummary) {
   o.summary = true;
   o.inEuros = true;
   j.TakeLimits(o.ToRecord());
+  // A chosen layout of its own list type: the lines of zero amount are read too.
+  j.chosenLayoutText = "E";
   ASSERT_TRUE(j.PrepareReport());
   const std::string csv = RunToExport(j, ReadText(DataPath("C-Etat-EJR-CSV.txt")), ArtefactPath("options-ejr.csv"));
   std::string rows;
