@@ -17,27 +17,21 @@
 #include <sstream>
 #include <string>
 
+// bench_world.h takes the runtime's declarations from its includer.
+#include "runtime/dates.h"
+#include "runtime/inifiles.h"
+#include "bench_world.h"
 #include "data/dossier_files.h"
-#include "data/session.h"
 #include "data/table.h"
-#include "demo/dossier_demo.h"
 #include "reports/engine/core/report_interpreter.h"
 #include "reports/ledgers/core/account_statement.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
-#include "runtime/runtime_hooks.h"
-#include "runtime/runtime_init.h"
 #include "runtime/xbase.h"
 
 namespace {
-
-long BenchLines() {
-  const char* text = std::getenv("MERLON_BENCH_LINES");
-  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
-  return n < 1000 ? 1000 : (n > kMaxDemoLines ? kMaxDemoLines : n);
-}
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -80,23 +74,12 @@ long RunToExport(ledgers::LedgerReport& report, const std::string& layout, const
   return ec ? -1 : static_cast<long>(size);
 }
 
+using bench_world::BenchLines;
+
 struct World {
-  World() {
-    char tmpl[] = "/tmp/merlon-ledgers-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/program/");
-    std::filesystem::create_directories(dir + "/program");
-    InitRuntime();
+  World() : runtime("ledgers", false) {
     SetDateWindowYear(2026);
-    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      return 1;
-    });
-    SetRuntimeBeepHook([](unsigned) {});
-    if (StartDbSession() != 0) return;
     DemoOptions options;
-    options.folder = dir + "/dossier/";
-    options.code = "BENCH";
     options.lines = BenchLines();
     options.firstDay = {2025, 7, 1};
     options.lastDay = {2026, 6, 30};
@@ -104,12 +87,8 @@ struct World {
     options.analyticMode = '1';
     options.closedMonths = -1;
     options.matchings = true;
-    std::string message;
-    if (!GenerateDemoDossier(options, &message)) {
-      std::fprintf(stderr, "generation: %s\n", message.c_str());
-      return;
-    }
-    SetDossier(options.folder, "BENCH");
+    if (!runtime.Generate(options)) return;
+    dir = runtime.dir();
     SetDossierIniPath(PathC10(".ini"));
     if (!ledgers::OpenLedgerTables(ledgers::ProgramLedgerTables(), 0) || !LoadDossierRecord()) return;
     // The customer with the most lines.
@@ -120,12 +99,6 @@ struct World {
       if (busiest.empty() || n > count[busiest]) busiest = code;
     busiestLines = busiest.empty() ? 0 : count[busiest];
     ready = true;
-  }
-  ~World() {
-    CloseAllTables();
-    StopDbSession();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
   }
   static bool LoadDossierRecord() {
     Table& c10 = *TableC10;
@@ -143,6 +116,7 @@ struct World {
   }
   std::string Export(const std::string& name) const { return dir + "/" + name; }
 
+  bench_world::BenchRuntime runtime;
   bool ready = false;
   std::string dir;
   std::string busiest;

@@ -167,7 +167,7 @@ TEST_F(FiguresTest, AccountStatementsInBothCurrencies) {
   for (const auto& [code, n] : count)
     if (busiest.empty() || n > count[busiest]) busiest = code;
   for (const char* currency : {"F", "E"}) {
-    for (const std::string account : {std::string("51200000"), busiest, std::string("40100000"),
+    for (const std::string& account : {std::string("51200000"), busiest, std::string("40100000"),
                                       std::string("60700000"), std::string("41100000")}) {
       SCOPED_TRACE(account + " " + currency);
       ledgers::AccountStatement s;
