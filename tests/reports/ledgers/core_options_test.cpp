@@ -561,6 +561,23 @@ TEST_F(OptionsTest, AnalyticStatementAndLedgerWithConstant032) {
   }
 }
 
+// A table that does not open (the closed file cut short) is told before the window closes, and
+// nothing is written to it.
+TEST_F(OptionsTest, ATableThatDoesNotOpenIsToldFirst) {
+  CloseAllTables();
+  const std::string path = Dir() + "/demo/c40opt.dbf";
+  const std::string bytes = ReadText(path);
+  ASSERT_GT(bytes.size(), 40u);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes.substr(0, 20);
+  Messages().clear();
+  SetDossier(Dir() + "/demo/", "OPT");
+  EXPECT_FALSE(ledgers::OpenLedgerTables(ledgers::ProgramLedgerTables(), 0));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(std::string(Lower(Messages()[0].c_str())).find("c40opt"), std::string::npos) << Messages()[0];
+  EXPECT_EQ(ReadText(path), bytes.substr(0, 20));
+  EXPECT_FALSE(TableC40->isOpen);
+}
+
 // The report editor finds the help of the line-type letters under each prefix of the two families.
 TEST(LedgerHelpTest, TheEditorFindsTheLineTypeLettersOfEachPrefix) {
   const struct {
