@@ -114,6 +114,10 @@ bool GeneralLedgers::PrepareReport() {
     for (int i = 0; i < kFieldCount; ++i) fields.DeclareField(i, definitions[static_cast<std::size_t>(i)].c_str());
     analyticDeclared_ = analytic;
   }
+  // The grand total's balance is shown from the start; every change of a total's debit or credit
+  // computes its balance again, so a zero amount changes nothing.
+  Balance(TG_DEBIT, TG_CREDIT, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);
+  otherLinesShownZero_ = false;
   TakeLayoutCurrency();
   SetText(EURO, LoadStr(euroFlag != 0 ? kStrEuros : kStrFrancs));
   const char ledger = CurrentLedger();
@@ -474,6 +478,7 @@ void GeneralLedgers::ClassifyLine() {
 
 void GeneralLedgers::AddInto(int group, Cents debit, Cents credit) {
   // group: the first field of CA, SC, AE or TG (its DEBIT; CREDIT, SOLDE, SOLDEMT, SOLDEDC follow).
+  if (debit == 0 && credit == 0) return;
   AddCents(group, debit);
   AddCents(group + 1, credit);
   Balance(group, group + 1, group + 2, group + 3, group + 4);
@@ -494,6 +499,7 @@ void GeneralLedgers::OpenBlock() {
   }
   SetCents(SC_DEBIT, 0);
   SetCents(SC_CREDIT, 0);
+  Balance(SC_DEBIT, SC_CREDIT, SC_SOLDE, SC_SOLDEMT, SC_SOLDEDC);
   const char letter = Letter();
   if (std::string("ACKWX").find(letter) != std::string::npos || (letter >= 'D' && letter <= 'J')) {
     SetCents(CA_DEBIT, priorD_);
@@ -543,6 +549,10 @@ void GeneralLedgers::ComputeLine() {
 }
 
 void GeneralLedgers::OtherLinesStep() {
+  // Most lines have no other lines before them: the zero total already shown stays.
+  const bool zero = otherD_ == 0 && otherC_ == 0;
+  if (zero && otherLinesShownZero_) return;
+  otherLinesShownZero_ = zero;
   SetCents(AE_DEBIT, otherD_);
   SetCents(AE_CREDIT, otherC_);
   Balance(AE_DEBIT, AE_CREDIT, AE_SOLDE, AE_SOLDEMT, AE_SOLDEDC);

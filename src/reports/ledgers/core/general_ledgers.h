@@ -108,6 +108,7 @@ class GeneralLedgers : public LedgerReport {
   bool analyticByAccount_ = false;
   bool analyticDeclared_ = false;
   bool blockOpened_ = false;  // the current record's block head is computed
+  bool otherLinesShownZero_ = false;  // the AE fields hold a zero total and its balance
 };
 
 }  // namespace ledgers

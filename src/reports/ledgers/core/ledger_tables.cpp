@@ -313,26 +313,31 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   }();
   ReadStoredFields(*t, closed ? kClosed : kDraft, fields_);
   SourceLine& s = line_;
-  s.kind = fields_[0];
-  s.account = fields_[1];
-  s.month = fields_[2];
-  s.journal = fields_[3];
-  s.piece = fields_[4];
-  s.day = fields_[5];
+  // The texts change hands (their buffers are used again by the next read).
+  s.kind.swap(fields_[0]);
+  s.account.swap(fields_[1]);
+  s.month.swap(fields_[2]);
+  s.journal.swap(fields_[3]);
+  s.piece.swap(fields_[4]);
+  s.day.swap(fields_[5]);
   // A closed line keeps no distribution code.
-  s.distribution = closed ? std::string(2, ' ') : fields_[6];
-  s.labelCode = fields_[7];
-  s.label1 = fields_[8];
-  s.label2 = fields_[9];
-  s.label3 = fields_[10];
-  s.due = fields_[11];
-  s.entered = fields_[12];
-  s.sense = fields_[13];
+  if (closed) {
+    s.distribution.assign(2, ' ');
+  } else {
+    s.distribution.swap(fields_[6]);
+  }
+  s.labelCode.swap(fields_[7]);
+  s.label1.swap(fields_[8]);
+  s.label2.swap(fields_[9]);
+  s.label3.swap(fields_[10]);
+  s.due.swap(fields_[11]);
+  s.entered.swap(fields_[12]);
+  s.sense.swap(fields_[13]);
   s.francs = StoredCents(fields_[14]);
   s.euros = StoredCents(fields_[15]);
-  s.letterF = fields_[16];
-  s.letterE = fields_[17];
-  s.generalAccount = fields_[18];
+  s.letterF.swap(fields_[16]);
+  s.letterE.swap(fields_[17]);
+  s.generalAccount.swap(fields_[18]);
   reachable_ = true;
   return &line_;
 }
