@@ -184,6 +184,24 @@ TEST_F(OptionsTest, StatementFiltersWithConstant044) {
   }
 }
 
+// With "Avec Sous-Total par Journal et par Mois" each journal-month of the account makes one line
+// ("--" for the day), its debits and credits summed, in the order month, then journal.
+TEST_F(OptionsTest, StatementMonthlySubtotals) {
+  Add(kStatementLines);
+  Add({"C603", "18", "VE ", "900008", "CTEST001", 'D', 7000, ""});
+  ledgers::AccountStatementOptions o;
+  o.account = "CTEST001";
+  o.dateFrom = "C60201";
+  o.dateTo = "C60430";
+  o.monthlySubtotals = true;
+  o.inEuros = true;
+  EXPECT_EQ(Statement(o), "L|--|100000|0| L|--|55000|105000| L|--|7000|0| L|--|0|30000| TG|162000|135000");
+  // Without them, line by line.
+  o.monthlySubtotals = false;
+  const std::string lines = Statement(o);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), 'L'), 8) << lines;
+}
+
 // The accounts whose matchings are left whole: the dossier INI's list first, the program INI's
 // when the dossier's is blank, else the bank and cash accounts. A listed account has no orphan
 // letter: with MIN and filter 2 its matched line "B" stays out.
