@@ -13,6 +13,7 @@
 #include "processing/matching_windows.h"
 #include "reports/engine/report_engine_commands.h"
 #include "reports/vat_dunning/dunning_commands.h"
+#include "reports/ledgers/ledger_commands.h"
 #include "utilities/settings_commands.h"
 
 inline void InstallProgramCommands() {
@@ -33,6 +34,8 @@ inline void InstallProgramCommands() {
   InstallReportEngineCommands();
   // "Etats > Lettres de Relance et Relevés".
   InstallDunningCommands();
+  // "Etats": the account statement, the general ledgers, the journal listings and the centralising summary.
+  InstallLedgerCommands();
   // "Utilitaires": configuration, constants, access rights, user-defined reports and the raw table browser.
   InstallSettingsCommands();
   // "Traitements > Lettrage Manuel" and "Traitements > Lettrage Automatique".

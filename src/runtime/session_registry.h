@@ -45,6 +45,14 @@ constexpr int kManualFormSlot = 3700, kManualFormSlotLength = 11;
 constexpr int kManualListSlot = 3726, kManualListSlotLength = 33;      // key at 3737
 constexpr int kAutomaticReportSlot = 3777, kAutomaticReportSlotLength = 30;
 constexpr int kAutomaticFormSlot = 3807, kAutomaticFormSlotLength = 11;
+// Slots of the ledger reports: each report window, then its limits form (the form's key is the limits record).
+constexpr int kStatementWindowSlot = 2892, kStatementWindowSlotLength = 58;
+constexpr int kStatementFormSlot = 2950, kStatementFormSlotLength = 11 + 29;
+constexpr int kGeneralLedgersWindowSlot = 2990, kGeneralLedgersWindowSlotLength = 96;
+constexpr int kGeneralLedgersFormSlot = 3086, kGeneralLedgersFormSlotLength = 11 + 67;
+constexpr int kJournalsWindowSlot = 3358, kJournalsWindowSlotLength = 45;
+constexpr int kJournalsFormSlot = 3403, kJournalsFormSlotLength = 11 + 16;
+constexpr int kSummaryWindowSlot = 3576, kSummaryWindowSlotLength = 32;
 
 constexpr RegistryRange kRegistryRanges[] = {
     {1, 10, "main window's handle (shell/registry.h)"},
@@ -82,6 +90,14 @@ constexpr RegistryRange kRegistryRanges[] = {
     {kReportFormSlotZ, kReportFormSlotLength, "user-defined report form, printing set"},
     {kRawListSlot, kRawListSlotLength, "raw table browser"},
     {kRawFormSlot, kRawFormSlotLength, "raw table record form"},
+    // Ledger reports.
+    {kStatementWindowSlot, kStatementWindowSlotLength, "account statement window"},
+    {kStatementFormSlot, kStatementFormSlotLength, "account statement limits form"},
+    {kGeneralLedgersWindowSlot, kGeneralLedgersWindowSlotLength, "general ledgers window"},
+    {kGeneralLedgersFormSlot, kGeneralLedgersFormSlotLength, "general ledgers limits form"},
+    {kJournalsWindowSlot, kJournalsWindowSlotLength, "journal listings window"},
+    {kJournalsFormSlot, kJournalsFormSlotLength, "journal listings limits form"},
+    {kSummaryWindowSlot, kSummaryWindowSlotLength, "centralising summary window"},
     // Matching (processing/matching_slots.h): the manual matching report window (its parameters at 3653-3674),
     // form and list (its key at 3737-3758, whose account is the account it holds, data/account_totals.h); the
     // automatic matching report window and form.
@@ -94,7 +110,7 @@ constexpr RegistryRange kRegistryRanges[] = {
     // text, then its options form.
     {3430, 64, "dunning report window and its options text"},
     {3512, 11, "dunning options form"},
-    // Free: 2811-3429, 3494-3511, 3523-3641, 3675-3699, 3711-3725 and 3759-3776.
+    // Free: 2811-2891, 3164-3357, 3494-3511, 3523-3575, 3608-3641, 3675-3699, 3711-3725 and 3759-3776.
     {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
     // 3940-3968 survive every reset (shell/registry.h).
     {3940, 4, "number of the active journal lines window"},

@@ -60,6 +60,12 @@ TEST(ProgramCommandsTest, TheDunningLettersHaveTheirWork) {
   EXPECT_TRUE(HasCommandWork(20506));
 }
 
+TEST(ProgramCommandsTest, TheLedgerReportsHaveTheirWork) {
+  InstallProgramCommands();
+  // "Etats": "Compte", "Grands Livres", "Journaux" and "Récapitulatif Centralisateur".
+  for (unsigned id : {20501u, 20502u, 20503u, 20505u}) EXPECT_TRUE(HasCommandWork(id)) << id;
+}
+
 }  // namespace
 
 TEST(ProgramCommandsTest, TheMatchingCommandsHaveTheirWork) {

@@ -7,6 +7,11 @@
 
 #include "framework/browse.h"
 
+class CMDIModif;
+namespace gui {
+class CommandEnabler;
+}
+
 class TWEtats : public CMDIBrowse {
  public:
   // `ownSlot` / `slotLength` / `partnerSlot`: the window's OpenWindowRegistry slot, the length
@@ -31,3 +36,15 @@ bool ShowEmptyEtat(gui::Window* window, const std::string& text = {});
 std::string MakeDocumentTitle(const std::string& name);
 // A message box of the report windows (MB_ flags), owned by `owner`.
 int ShowMessageBoxEx(gui::Window* owner, const std::string& text, const std::string& caption, unsigned flags);
+
+// ---- what the report windows and their limits forms share (the trial balances, the ledgers)
+
+// The DefaultAction of the report windows whose limits form comes back when a preview ends:
+// the form of the window's partner slot brought to the top, whatever its flag.
+void RaisePartnerForm(CMDIBrowse& window);
+// "Quitter" (20023) of a report form: unless the program is busy (a print or preview run) or
+// the form iconic, the form closes without a check.
+void CmCloseIfIdle(CMDIModif& form);
+// The enabler of "Visualiser" (20035) and "Imprimer" (20041) of a report form: not while the
+// program is busy or the form iconic.
+void CeEnableIfIdle(CMDIModif& form, gui::CommandEnabler& ce);

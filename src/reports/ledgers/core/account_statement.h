@@ -46,7 +46,7 @@ class AccountStatement : public LedgerReport {
   bool PrepareReport() override;
   void ComputeLine() override;
   bool NextRecord() override;
-  void ClassifyLine() override { lineType = "L"; }
+  void ClassifyLine() override { lineType.assign(1, 'L'); }
 
   // The letters that matchings beyond the period use on this account (constant 044 not "N").
   const OrphanLetters& Orphans() const { return orphans_; }

@@ -1,0 +1,67 @@
+#include "reports/ledgers/ledger_commands.h"
+
+#include "reports/ledgers/ledger_forms.h"
+#include "reports/ledgers/ledger_windows.h"
+#include "runtime/session_registry.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+
+namespace {
+
+constexpr int kLedgerIcon = 1006;
+
+const LedgerWindowKind& KindOf(unsigned command) {
+  switch (command) {
+    case ledger_cmd::GrandsLivres: return kGeneralLedgersWindow;
+    case ledger_cmd::Journaux: return kJournalsWindow;
+    case ledger_cmd::RecapCentralisateur: return kSummaryWindow;
+    default: return kStatementWindow;
+  }
+}
+
+// A new child: its icon, its place, its window; deleted when the window cannot be made.
+void Show(gui::Window* w) {
+  SetChildIcon(*w, kLedgerIcon);
+  PlaceChildWindow(*w, 0, 0);
+  if (w->Create()) w->Show(gui::SW_SHOWNORMAL);
+  else if (w->IsCreated()) w->Destroy();
+  else delete w;
+}
+
+}  // namespace
+
+void OpenLedgerReport(unsigned command) {
+  const LedgerWindowKind& kind = KindOf(command);
+  if (CommandWindow == nullptr) return;
+  // The form open (or the summary's window): it comes to the top.
+  if (ActivateExistingChild(kind.formSlot > 0 ? kind.formSlot : kind.ownSlot)) return;
+  if (kind.formSlot > 0 && RegistryChar(kind.ownSlot) == '2') {
+    gui::Window* form = nullptr;
+    switch (command) {
+      case ledger_cmd::GrandsLivres: form = new TWEtaModGrandsLivres(CommandWindow); break;
+      case ledger_cmd::Journaux: form = new TWEtaModJournaux(CommandWindow); break;
+      default: form = new TWEtaModCompte(CommandWindow); break;
+    }
+    Show(form);
+    SetRegistryText(kind.ownSlot, 1, "1");
+    return;
+  }
+  gui::Window* window = nullptr;
+  switch (command) {
+    case ledger_cmd::GrandsLivres: window = new TWEtaBroGrandsLivres(CommandWindow); break;
+    case ledger_cmd::Journaux: window = new TWEtaBroJournaux(CommandWindow); break;
+    case ledger_cmd::RecapCentralisateur: window = new TWEtaBroRecapCentralisateur(CommandWindow); break;
+    default: window = new TWEtaBroCompte(CommandWindow); break;
+  }
+  Show(window);
+}
+
+void InstallLedgerCommands() {
+  SetCommandWork(ledger_cmd::Compte, [] { OpenLedgerReport(ledger_cmd::Compte); });              // "Etats > Compte"
+  SetCommandWork(ledger_cmd::GrandsLivres, [] { OpenLedgerReport(ledger_cmd::GrandsLivres); });  // "Etats > Grands Livres"
+  SetCommandWork(ledger_cmd::Journaux, [] { OpenLedgerReport(ledger_cmd::Journaux); });          // "Etats > Journaux"
+  // "Etats > Récapitulatif Centralisateur"
+  SetCommandWork(ledger_cmd::RecapCentralisateur, [] { OpenLedgerReport(ledger_cmd::RecapCentralisateur); });
+}

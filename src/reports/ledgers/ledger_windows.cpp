@@ -1,0 +1,341 @@
+#include "reports/ledgers/ledger_windows.h"
+
+#include "framework/dialog_bases.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "reports/engine/choice_dialogs.h"
+#include "reports/engine/printing.h"
+#include "reports/engine/visu_window.h"
+#include "reports/ledgers/core/ledger_strings.h"
+#include "reports/ledgers/core/ledger_tables.h"
+#include "runtime/access_rights.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+using namespace ledgers;
+
+const LedgerWindowKind kStatementWindow = {ledger_cmd::Compte, kStrTitleStatement, kStatementWindowSlot,
+                                           kStatementWindowSlotLength, kStatementFormSlot, 29, 44, 48, false};
+const LedgerWindowKind kGeneralLedgersWindow = {
+    ledger_cmd::GrandsLivres,  kStrTitleGeneralLedgers, kGeneralLedgersWindowSlot, kGeneralLedgersWindowSlotLength,
+    kGeneralLedgersFormSlot, 67, 50, 50, false};
+const LedgerWindowKind kJournalsWindow = {ledger_cmd::Journaux, kStrTitleJournals, kJournalsWindowSlot,
+                                          kJournalsWindowSlotLength, kJournalsFormSlot, 16, 51, 49, false};
+const LedgerWindowKind kSummaryWindow = {ledger_cmd::RecapCentralisateur, kStrTitleSummary, kSummaryWindowSlot,
+                                         kSummaryWindowSlotLength, 0, 8, 35, 85, true};
+
+// ---------------------------------------------------------------------------------------
+// The shared cycle
+
+TWEtaBroLedger::TWEtaBroLedger(gui::MDIClient* parent, const LedgerWindowKind& kind)
+    : TWEtats(parent, LoadStr(kind.titleId), kind.ownSlot, kind.slotLength, kind.formSlot), kind_(kind) {
+  helpContext = kind.helpContext;
+}
+
+TWEtaBroLedger::~TWEtaBroLedger() = default;
+
+const gui::ResponseTable& TWEtaBroLedger::Table() {
+  using namespace browse_cmd;
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIBrowse::Table())
+                                              .Command(Modifier, &TWEtaBroLedger::CmModifier)
+                                              .Command(Visualiser, &TWEtaBroLedger::CmVisualiserEtat)
+                                              .Command(Imprimer, &TWEtaBroLedger::CmImprimerEtat)
+                                              .Enable(Visualiser, &TWEtaBroLedger::CeIdle)
+                                              .Enable(Imprimer, &TWEtaBroLedger::CeIdle);
+  return table;
+}
+
+void TWEtaBroLedger::SetupWindow() {
+  TWEtats::SetupWindow();
+  BuildToolbar(toolbarCommands, true);
+  // A table that does not open is reported (which table, why) and the window closes.
+  if (!OpenLedgerTables(ProgramLedgerTables(), kind_.helpContext, kind_.c10Only)) {
+    PostClose();
+    return;
+  }
+  PostToSelf(browse_cmd::Modifier);
+}
+
+void TWEtaBroLedger::PostToSelf(unsigned command) { gui::PostCommand(GetHandle(), command); }
+void TWEtaBroLedger::PostClose() { gui::PostMessage(GetHandle(), gui::WM_CLOSE); }
+
+void TWEtaBroLedger::CmModifier() {
+  if (kind_.formSlot <= 0) return;
+  OpenPartnerForm("", kind_.formSlot, kind_.menuCommand, kind_.ownSlot);
+}
+
+void TWEtaBroLedger::TakeOptions() { optionsBuffer_ = RegistryText(kind_.ownSlot + 11, kind_.limitsLength); }
+
+int TWEtaBroLedger::RunChoice(bool print, const std::string& prefix) {
+  printerChoice_.reset();
+  TDVisuChoixEtat dialog(this, prefix, print);
+  const int answer = dialog.Execute(kTaskModal);
+  if (answer == gui::IDOK) {
+    if (print) printerChoice_ = dialog.TakePrinterChoice();
+    Report().reportCode = ReportCode;
+    Report().chosenLayoutText = ChosenLayoutText;
+  }
+  return answer;
+}
+
+bool TWEtaBroLedger::ShowInPreview(bool severalLists, const std::string& title, bool printDisabled) {
+  if (MainWindowHandle == 0) return false;
+  gui::SendCommand(MainWindowHandle, severalLists ? visu_cmd::VisuMode1 : visu_cmd::Visu);
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  if (preview == nullptr) return false;
+  if (printDisabled) preview->PrintDisabled = true;
+  else preview->PrintPageDisabled = true;
+  if (!VisuBeginList(Report(), this, title)) {
+    // Nothing to show: the empty preview goes (and its end brings the form back).
+    gui::PostMessage(preview->GetHandle(), gui::WM_CLOSE);
+    return false;
+  }
+  VisuRenderList();
+  return true;
+}
+
+void TWEtaBroLedger::Print(gui::Printout& printout) {
+  PrintOnProgramPrinter(printout, this);
+  printerChoice_.reset();
+}
+
+void TWEtaBroLedger::RaiseForm() { RaisePartnerForm(*this); }
+
+// ---------------------------------------------------------------------------------------
+// Account statement
+
+TWEtaBroCompte::TWEtaBroCompte(gui::MDIClient* parent) : TWEtaBroLedger(parent, kStatementWindow), report_(this) {}
+
+void TWEtaBroCompte::DefaultAction() {
+  // The list windows' own: the form when it is open, else the window's tool bar.
+  if (RegistryChar(kind_.formSlot) == '1') RaiseForm();
+  else CMDIBrowse::DefaultAction();
+}
+
+void TWEtaBroCompte::CmVisualiserEtat() {
+  if (Busy()) return;
+  TakeOptions();
+  report_.TakeLimits(optionsBuffer_);
+  const int answer = RunChoice(false, report_.ReportPrefix());
+  if (answer == choice_ids::kToPrint) {
+    PostToSelf(browse_cmd::Imprimer);
+    return;
+  }
+  if (answer == gui::IDOK && report_.PrepareReport()) ShowInPreview(false, report_.PreviewTitle(), false);
+}
+
+void TWEtaBroCompte::CmImprimerEtat() {
+  if (Busy()) return;
+  TakeOptions();
+  report_.TakeLimits(optionsBuffer_);
+  const int answer = RunChoice(true, report_.ReportPrefix());
+  if (answer == choice_ids::kToPreview) {
+    PostToSelf(browse_cmd::Visualiser);
+    return;
+  }
+  if (answer == gui::IDOK && report_.PrepareReport()) {
+    TImpression printout(report_, Title());
+    Print(printout);
+  }
+  RaiseForm();
+}
+
+// ---------------------------------------------------------------------------------------
+// General ledgers
+
+TWEtaBroGrandsLivres::TWEtaBroGrandsLivres(gui::MDIClient* parent)
+    : TWEtaBroLedger(parent, kGeneralLedgersWindow), report_(this) {}
+
+const gui::ResponseTable& TWEtaBroGrandsLivres::Table() {
+  static const gui::ResponseTable table = gui::ResponseTable(&TWEtaBroLedger::Table())
+                                              .Command(ledger_cmd::ListeSuivante, &TWEtaBroGrandsLivres::CmListeSuivante);
+  return table;
+}
+
+void TWEtaBroGrandsLivres::ShowLedger() { ShowInPreview(report_.MoreLedgers(), report_.PreviewTitle(), false); }
+
+void TWEtaBroGrandsLivres::CmVisualiserEtat() {
+  if (Busy()) return;
+  TakeOptions();
+  report_.TakeLimits(optionsBuffer_);
+  const int answer = RunChoice(false, report_.ReportPrefix());
+  if (answer == choice_ids::kToPrint) {
+    PostToSelf(browse_cmd::Imprimer);
+    return;
+  }
+  if (answer == gui::IDOK) {
+    report_.ChooseReportCode(ReportCode);
+    if (report_.PrepareNextLedger()) {
+      ShowLedger();
+      return;
+    }
+  }
+  RaiseForm();
+}
+
+void TWEtaBroGrandsLivres::CmListeSuivante() {
+  if (PrintRunFlag) return;
+  if (report_.NextLedger()) ShowLedger();
+  else RaiseForm();
+}
+
+void TWEtaBroGrandsLivres::CmImprimerEtat() {
+  if (Busy()) return;
+  TakeOptions();
+  report_.TakeLimits(optionsBuffer_);
+  const int answer = RunChoice(true, report_.ReportPrefix());
+  if (answer == choice_ids::kToPreview) {
+    PostToSelf(browse_cmd::Visualiser);
+    return;
+  }
+  if (answer == gui::IDOK) {
+    report_.ChooseReportCode(ReportCode);
+    if (report_.PrepareNextLedger()) {
+      GeneralLedgersPrintout printout(report_, Title());
+      Print(printout);
+    }
+  }
+  RaiseForm();
+}
+
+// ---------------------------------------------------------------------------------------
+// Journal listings
+
+TWEtaBroJournaux::TWEtaBroJournaux(gui::MDIClient* parent) : TWEtaBroLedger(parent, kJournalsWindow), report_(this) {}
+
+void TWEtaBroJournaux::CmVisualiserEtat() {
+  if (Busy()) return;
+  TakeOptions();
+  report_.TakeLimits(optionsBuffer_);
+  ChoiceOptionsLevel = report_.ChoiceOptionsLevel();
+  const int answer = RunChoice(false, report_.ReportPrefix());
+  if (answer == choice_ids::kToPrint) {
+    PostToSelf(browse_cmd::Imprimer);
+    return;
+  }
+  if (answer == gui::IDOK && report_.PrepareReport() && ShowInPreview(false, report_.PreviewTitle(), false)) return;
+  RaiseForm();
+}
+
+void TWEtaBroJournaux::CmImprimerEtat() {
+  if (Busy()) return;
+  TakeOptions();
+  report_.TakeLimits(optionsBuffer_);
+  ChoiceOptionsLevel = report_.ChoiceOptionsLevel();
+  const int answer = RunChoice(true, report_.ReportPrefix());
+  if (answer == choice_ids::kToPreview) {
+    PostToSelf(browse_cmd::Visualiser);
+    return;
+  }
+  if (answer == gui::IDOK && report_.PrepareReport()) {
+    TImpression printout(report_, Title());
+    Print(printout);
+  }
+  RaiseForm();
+}
+
+// ---------------------------------------------------------------------------------------
+// Centralising summary
+
+TWEtaBroRecapCentralisateur::TWEtaBroRecapCentralisateur(gui::MDIClient* parent)
+    : TWEtaBroLedger(parent, kSummaryWindow), report_(this) {}
+
+void TWEtaBroRecapCentralisateur::SetupWindow() {
+  TWEtats::SetupWindow();
+  BuildToolbar(toolbarCommands, true);
+  if (!OpenLedgerTables(ProgramLedgerTables(), kind_.helpContext, true)) {
+    PostClose();
+    return;
+  }
+  // Without a journal-month total there is nothing to sum.
+  if (!report_.HasRecords()) {
+    gui::MessageBeep(0);
+    PostClose();
+    return;
+  }
+  PostToSelf(browse_cmd::Visualiser);
+}
+
+void TWEtaBroRecapCentralisateur::CmVisualiserEtat() {
+  if (Busy()) return;
+  const int answer = RunChoice(false, report_.ReportPrefix());
+  if (answer == choice_ids::kToPrint) {
+    PostToSelf(browse_cmd::Imprimer);
+    return;
+  }
+  if (answer == gui::IDOK && report_.PrepareReport() && ShowInPreview(false, report_.PreviewTitle(), true)) return;
+  PostClose();
+}
+
+void TWEtaBroRecapCentralisateur::CmImprimerEtat() {
+  if (Busy()) return;
+  const int answer = RunChoice(true, report_.ReportPrefix());
+  if (answer == choice_ids::kToPreview) {
+    PostToSelf(browse_cmd::Visualiser);
+    return;
+  }
+  if (answer == gui::IDOK && report_.PrepareReport()) {
+    TImpression printout(report_, LoadStr(kStrTitleSummary));
+    Print(printout);
+  }
+  PostClose();
+}
+
+// ---------------------------------------------------------------------------------------
+// The general ledgers' printout
+
+GeneralLedgersPrintout::GeneralLedgersPrintout(GeneralLedgers& report, const std::string& title)
+    : gui::Printout(title), report_(report), current_(std::make_unique<TImpression>(report, title)) {}
+
+GeneralLedgersPrintout::~GeneralLedgersPrintout() = default;
+
+bool GeneralLedgersPrintout::Landscape() const { return current_ && current_->Landscape(); }
+
+bool GeneralLedgersPrintout::BeginLedger() {
+  if (!current_->BeginPrinting(*dc_)) return false;
+  ++ledgers_;
+  current_->GetPageRange(localFirst_, localLast_);
+  if (localFirst_ < 1) localFirst_ = 1;
+  return true;
+}
+
+bool GeneralLedgersPrintout::BeginPrinting(gui::PageDC& dc) {
+  dc_ = &dc;
+  return BeginLedger();
+}
+
+void GeneralLedgersPrintout::GetPageRange(int& from, int& to) {
+  from = 1;
+  to = 999999;
+}
+
+bool GeneralLedgersPrintout::HasPage(int page) {
+  while (current_) {
+    const int local = localFirst_ + page - offset_ - 1;
+    if (local <= localLast_ && current_->HasPage(local)) return true;
+    // This ledger is printed: the next one begins on the next page.
+    current_->EndPrinting();
+    current_.reset();
+    offset_ = page - 1;
+    if (!report_.NextLedger()) return false;
+    current_ = std::make_unique<TImpression>(report_, Title());
+    if (!BeginLedger()) {
+      current_->EndPrinting();
+      current_.reset();
+      return false;
+    }
+  }
+  return false;
+}
+
+void GeneralLedgersPrintout::PrintPage(int page, gui::PageDC& dc) {
+  if (current_) current_->PrintPage(localFirst_ + page - offset_ - 1, dc);
+}
+
+void GeneralLedgersPrintout::EndPrinting() {
+  if (current_) current_->EndPrinting();
+}

@@ -1,0 +1,195 @@
+// The report windows of the ledger reports: the account statement (TWEtaBroCompte, 20501), the
+// general ledgers (TWEtaBroGrandsLivres, 20502), the journal listings (TWEtaBroJournaux, 20503)
+// and the centralising summary (TWEtaBroRecapCentralisateur, 20505). Each is a report window
+// without rows that opens the dossier's tables, asks the main window for its limits form (the
+// summary has none and previews at once), and, when the form hands it a limits record
+// ("Visualiser" 20035, "Imprimer" 20041), runs the choice dialog, prepares its report (the core's
+// report object, which the interpreter then drives as the run's owner) and opens the preview or
+// prints. When the preview ends the form comes back to the top (the summary closes itself).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/gui/printer.h"
+#include "reports/engine/report_window.h"
+#include "reports/ledgers/core/account_statement.h"
+#include "reports/ledgers/core/centralising_summary.h"
+#include "reports/ledgers/core/general_ledgers.h"
+#include "reports/ledgers/core/journal_listings.h"
+
+class PrinterChoice;
+class TImpression;
+
+namespace ledger_cmd {
+constexpr unsigned Compte = 20501;
+constexpr unsigned GrandsLivres = 20502;
+constexpr unsigned Journaux = 20503;
+constexpr unsigned RecapCentralisateur = 20505;
+constexpr unsigned ListeSuivante = 20039;
+}  // namespace ledger_cmd
+
+// What tells the four report windows apart.
+struct LedgerWindowKind {
+  unsigned menuCommand;
+  int titleId;
+  int ownSlot, slotLength;
+  int formSlot;      // 0: no limits form
+  int limitsLength;  // of the record the form writes at ownSlot + 11
+  int fieldCount;    // report variables
+  int helpContext;
+  bool c10Only;      // the summary reads the general file only
+};
+
+extern const LedgerWindowKind kStatementWindow;
+extern const LedgerWindowKind kGeneralLedgersWindow;
+extern const LedgerWindowKind kJournalsWindow;
+extern const LedgerWindowKind kSummaryWindow;
+
+// The empty-report notice of a report object shown over its window.
+template <class Report>
+class WindowLedgerReport : public Report {
+ public:
+  explicit WindowLedgerReport(gui::Window* window) : window_(window) {}
+  void ShowEmpty(const std::string& text) override { ShowEmptyEtat(window_, text); }
+
+ private:
+  gui::Window* window_;
+};
+
+class TWEtaBroLedger : public TWEtats {
+ public:
+  TWEtaBroLedger(gui::MDIClient* parent, const LedgerWindowKind& kind);
+  ~TWEtaBroLedger() override;
+
+  const LedgerWindowKind& Kind() const { return kind_; }
+  // The report object the interpreter runs.
+  virtual ledgers::LedgerReport& Report() = 0;
+  // The limits record of the last preview or printout.
+  const std::string& OptionsBuffer() const { return optionsBuffer_; }
+
+  // 20047: the limits form asked of the main window (the menu command's second run makes it).
+  void CmModifier();
+  // 20035 and 20041, as the form (or the window itself) sends them.
+  virtual void CmVisualiserEtat() = 0;
+  virtual void CmImprimerEtat() = 0;
+
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
+ protected:
+  void SetupWindow() override;
+
+  // The form's record copied from the window's registry key.
+  void TakeOptions();
+  // The choice dialog (print: with the printer choice) on `prefix`; on OK the chosen layout's
+  // code and page range and its list type are the report's. The dialog's answer.
+  int RunChoice(bool print, const std::string& prefix);
+  // 20991 (or 20992 with "Liste suivante"), then the list begun and its first page rendered;
+  // a list that cannot begin closes its empty preview. False then.
+  bool ShowInPreview(bool severalLists, const std::string& title, bool printDisabled);
+  // The report printed on the program's printer (the printer the dialog chose put back after).
+  void Print(gui::Printout& printout);
+  // The limits form to the top (its handle in its registry slot).
+  void RaiseForm();
+  void PostToSelf(unsigned command);
+  void PostClose();
+
+  const LedgerWindowKind& kind_;
+  std::string optionsBuffer_;
+  std::unique_ptr<PrinterChoice> printerChoice_;
+
+ private:
+  void CeIdle(gui::CommandEnabler& ce) { ce.Enable(!Busy()); }
+};
+
+class TWEtaBroCompte : public TWEtaBroLedger {
+ public:
+  explicit TWEtaBroCompte(gui::MDIClient* parent);
+  ledgers::LedgerReport& Report() override { return report_; }
+  ledgers::AccountStatement& Statement() { return report_; }
+  void DefaultAction() override;
+  void CmVisualiserEtat() override;
+  void CmImprimerEtat() override;
+
+ private:
+  WindowLedgerReport<ledgers::AccountStatement> report_;
+};
+
+class TWEtaBroGrandsLivres : public TWEtaBroLedger {
+ public:
+  explicit TWEtaBroGrandsLivres(gui::MDIClient* parent);
+  ledgers::LedgerReport& Report() override { return report_; }
+  ledgers::GeneralLedgers& Ledgers() { return report_; }
+  void CmVisualiserEtat() override;
+  void CmImprimerEtat() override;
+  // 20039 "Liste suivante" (the preview ended asking for the next ledger).
+  void CmListeSuivante();
+  void DefaultAction() override { RaisePartnerForm(*this); }
+
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
+ private:
+  void ShowLedger();
+  WindowLedgerReport<ledgers::GeneralLedgers> report_;
+};
+
+class TWEtaBroJournaux : public TWEtaBroLedger {
+ public:
+  explicit TWEtaBroJournaux(gui::MDIClient* parent);
+  ledgers::LedgerReport& Report() override { return report_; }
+  ledgers::JournalListings& Listings() { return report_; }
+  void CmVisualiserEtat() override;
+  void CmImprimerEtat() override;
+  void DefaultAction() override { RaisePartnerForm(*this); }
+
+ private:
+  bool Prepare(bool print);
+  WindowLedgerReport<ledgers::JournalListings> report_;
+};
+
+class TWEtaBroRecapCentralisateur : public TWEtaBroLedger {
+ public:
+  explicit TWEtaBroRecapCentralisateur(gui::MDIClient* parent);
+  ledgers::LedgerReport& Report() override { return report_; }
+  ledgers::CentralisingSummary& Summary() { return report_; }
+  void CmVisualiserEtat() override;
+  void CmImprimerEtat() override;
+  // The summary's preview ends: the window closes.
+  void DefaultAction() override { PostClose(); }
+
+ protected:
+  void SetupWindow() override;
+
+ private:
+  WindowLedgerReport<ledgers::CentralisingSummary> report_;
+};
+
+// The printout of the general ledgers: every ledger of the selection in one job, each from a
+// new page, each with the page range of the choice (as "Liste suivante" shows them one by one).
+class GeneralLedgersPrintout : public gui::Printout {
+ public:
+  GeneralLedgersPrintout(ledgers::GeneralLedgers& report, const std::string& title);
+  ~GeneralLedgersPrintout() override;
+
+  bool Landscape() const override;
+  bool BeginPrinting(gui::PageDC& dc) override;
+  void GetPageRange(int& from, int& to) override;
+  bool HasPage(int page) override;
+  void PrintPage(int page, gui::PageDC& dc) override;
+  void EndPrinting() override;
+
+  // Ledgers printed so far.
+  int Ledgers() const { return ledgers_; }
+
+ private:
+  bool BeginLedger();
+  ledgers::GeneralLedgers& report_;
+  gui::PageDC* dc_ = nullptr;
+  std::unique_ptr<TImpression> current_;
+  int offset_ = 0;       // job pages printed before the current ledger
+  int localFirst_ = 1;   // its first page
+  int localLast_ = 9999;
+  int ledgers_ = 0;
+};

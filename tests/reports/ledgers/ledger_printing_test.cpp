@@ -1,0 +1,137 @@
+// "Imprimer" of the ledger reports into a PDF through the program's printer (set up by 20207): the
+// account statement and the journal listings print what their preview shows; the general ledgers
+// print every ledger of the selection in one job, each from a new page.
+#include "ledger_window_fixture.h"
+
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace ledgers_window_test {
+namespace {
+
+platform::LaunchResult Tool(const std::vector<std::string>& argv) {
+  platform::LaunchOptions o;
+  o.wait = true;
+  o.captureOutput = true;
+  return platform::LaunchProcess(argv, o);
+}
+
+int PdfPages(const std::string& pdf) {
+  const std::string out = Tool({"pdfinfo", pdf}).output;
+  std::smatch m;
+  return std::regex_search(out, m, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(m[1]) : -1;
+}
+
+// One page of the PDF as pdftotext lays it out (UTF-8, through a file beside the PDF), runs of
+// blanks made one.
+std::string PdfText(const std::string& pdf, int page) {
+  const std::string out = pdf + ".txt";
+  Tool({"pdftotext", "-layout", "-enc", "UTF-8", "-f", std::to_string(page), "-l", std::to_string(page), pdf, out});
+  std::string utf8;
+  platform::ReadWholeFile(out, utf8);
+  std::filesystem::remove(out);
+  return std::regex_replace(utf8, std::regex(" +"), " ");
+}
+
+std::set<std::string> Words(const std::string& text) {
+  std::set<std::string> words;
+  std::istringstream in(text);
+  for (std::string w; in >> w;) words.insert(w);
+  return words;
+}
+
+class LedgerPrintingTest : public LedgerWindowTest {
+ protected:
+  std::string SetUpPrinter(const std::string& name) {
+    const std::string pdf = test_support::ArtefactPath("ledgers", name + ".pdf");
+    std::filesystem::remove(pdf);
+    gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+    gui::SendCommand(CommandWindow->GetHandle(), 20207);
+    gui::ProcessPendingMessages();
+    return pdf;
+  }
+  // The words of the preview's page (its text records, "^" shown as blanks) are the PDF page's.
+  static void ExpectSameWords(const TWVisuWindow* w, int previewPage, const std::string& pdf, int pdfPage) {
+    std::string shown = PageText(w, previewPage);
+    for (char& c : shown)
+      if (c == '^') c = ' ';
+    const std::set<std::string> printed = Words(PdfText(pdf, pdfPage)),
+                                previewed = Words(platform::Cp1252ToUtf8(shown));
+    EXPECT_GT(previewed.size(), 10u);
+    EXPECT_GT(printed.size(), 10u) << PdfText(pdf, pdfPage);
+    for (const std::string& word : previewed)
+      EXPECT_TRUE(printed.count(word) == 1) << "\"" << word << "\" of page " << previewPage << " not printed";
+    for (const std::string& word : printed)
+      EXPECT_TRUE(previewed.count(word) == 1) << "\"" << word << "\" printed, not on page " << previewPage;
+  }
+};
+
+struct PrintCase {
+  unsigned command;
+  int formSlot;
+  const char* name;
+};
+
+TEST_F(LedgerPrintingTest, TheStatementAndTheJournalsPrintWhatTheirPreviewShows) {
+  const PrintCase cases[] = {{20501, kStatementFormSlot, "releve-411"}, {20503, kJournalsFormSlot, "journaux"}};
+  for (const PrintCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string pdf = SetUpPrinter(c.name);
+    Run(c.command);
+    auto* form = Slot<TWEtaModLedger>(c.formSlot);
+    ASSERT_NE(form, nullptr);
+    if (auto* statement = dynamic_cast<TWEtaModCompte*>(form)) statement->Account()->SetText("411");
+    QueueChoice(gui::IDOK);
+    Send(form, 20041);
+    ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+    EXPECT_EQ(Tool({"qpdf", "--check", pdf}).exitStatus, 0);
+    EXPECT_FALSE(PrintRunFlag);
+    // The form is back on top, then its preview shows what was printed.
+    EXPECT_EQ(Active(), form);
+    QueueChoice(gui::IDOK);
+    Send(form, 20035);
+    TWVisuWindow* w = CurrentPreviewWindow;
+    ASSERT_NE(w, nullptr);
+    ExpectSameWords(w, 1, pdf, 1);
+    w->CmQuitVisu();
+    gui::ProcessPendingMessages();
+    form->CmQuitterForm();
+    gui::ProcessPendingMessages();
+  }
+}
+
+TEST_F(LedgerPrintingTest, TheGeneralLedgersPrintEveryLedgerInOneJobEachFromANewPage) {
+  const std::string pdf = SetUpPrinter("grands-livres");
+  Run(20502);
+  auto* form = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
+  auto* window = Slot<TWEtaBroGrandsLivres>(kGeneralLedgersWindowSlot);
+  ASSERT_NE(form, nullptr);
+  QueueChoice(gui::IDOK);
+  Send(form, 20041);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  EXPECT_TRUE(window->Ledgers().ledgerSelection.size() <= 1);
+  const int pages = PdfPages(pdf);
+  ASSERT_GE(pages, 3);
+  // Each ledger begins on a page of its own: the page where one first appears names no other.
+  const char* titles[] = {"GENERAL", "RESULTAT"};
+  std::vector<int> firstPage;
+  for (const char* title : titles) {
+    int found = 0;
+    for (int p = 1; p <= pages && found == 0; ++p)
+      if (PdfText(pdf, p).find(std::string("Grand livre ") + title) != std::string::npos) {
+        found = p;
+      }
+    ASSERT_GT(found, 0) << title;
+    firstPage.push_back(found);
+  }
+  EXPECT_LT(firstPage[0], firstPage[1]);
+  EXPECT_EQ(PdfText(pdf, firstPage[1]).find("Grand livre GENERAL"), std::string::npos);
+  // The last page is a collective's ledger (the last of the selection).
+  EXPECT_EQ(PdfText(pdf, pages).find("Grand livre GENERAL"), std::string::npos);
+  EXPECT_EQ(PdfText(pdf, pages).find("Grand livre RESULTAT"), std::string::npos);
+  EXPECT_EQ(Active(), form);
+}
+
+}  // namespace
+}  // namespace ledgers_window_test

@@ -1,0 +1,325 @@
+// The ledger reports' windows and forms driven as a user drives them, over a generated dossier
+// whose year runs from July to June: the commands open their window and form, a second command
+// brings the form back, the forms refuse bad fields with a beep and keep the focus there,
+// "Visualiser" opens the preview with its title, closing it brings the form back, "Liste
+// suivante" walks the general ledgers, "Imprimer" prints what the preview shows into a PDF.
+#include "ledger_window_fixture.h"
+
+#include <set>
+#include <sstream>
+
+namespace ledgers_window_test {
+namespace {
+
+struct CommandCase {
+  unsigned command;
+  int windowSlot, formSlot;
+  const char* title;
+  const char* shot;
+};
+
+const CommandCase kWithForms[] = {
+    {20501, kStatementWindowSlot, kStatementFormSlot, "Relev\xE9 de Compte", "form-compte"},
+    {20502, kGeneralLedgersWindowSlot, kGeneralLedgersFormSlot, "Grands Livres des Comptes", "form-grands-livres"},
+    {20503, kJournalsWindowSlot, kJournalsFormSlot, "Journaux", "form-journaux"},
+};
+
+TEST_F(LedgerWindowTest, EachCommandOpensItsWindowAndItsFormAndASecondCommandBringsTheFormBack) {
+  for (const CommandCase& c : kWithForms) {
+    SCOPED_TRACE(c.command);
+    const int before = Children();
+    Run(c.command);
+    auto* window = Slot<TWEtaBroLedger>(c.windowSlot);
+    auto* form = Slot<TWEtaModLedger>(c.formSlot);
+    ASSERT_NE(window, nullptr) << test_support::ShownTexts();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(Children(), before + 2);
+    EXPECT_EQ(form->GetCaption(), c.title);
+    EXPECT_EQ(window->GetCaption(), c.title);
+    EXPECT_EQ(Active(), form);
+    form->MoveWindow(gui::Rect{0, 0, 760, 330});
+    gui::ProcessPendingMessages();
+    test_support::Screenshot(form->OuterWidget(), "ledgers", c.shot);
+    // Another window on top; the command again: the same form comes back, nothing new opens.
+    window->BringToTop();
+    gui::ProcessPendingMessages();
+    Run(c.command);
+    EXPECT_EQ(Active(), form);
+    EXPECT_EQ(Children(), before + 2);
+  }
+  // Closing a form closes its report window.
+  auto* form = Slot<TWEtaModLedger>(kStatementFormSlot);
+  form->CmQuitterForm();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(Slot<TWEtaModLedger>(kStatementFormSlot), nullptr);
+  EXPECT_EQ(Slot<TWEtaBroLedger>(kStatementWindowSlot), nullptr);
+  EXPECT_EQ(RegistryChar(kStatementWindowSlot), ' ');
+}
+
+TEST_F(LedgerWindowTest, DuringAPreviewRunTheCommandsBeepAndChangeNothing) {
+  PrintRunFlag = true;
+  const int children = Children();
+  for (unsigned command : {20501u, 20502u, 20503u, 20505u}) {
+    const int before = beeps;
+    Run(command);
+    EXPECT_EQ(beeps, before + 1) << command;
+    EXPECT_EQ(Children(), children) << command;
+  }
+  PrintRunFlag = false;
+}
+
+// ---- the account statement's form
+
+TEST_F(LedgerWindowTest, TheStatementFormBeepsAndKeepsTheFocusOnABadField) {
+  Run(20501);
+  auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
+  ASSERT_NE(form, nullptr);
+  struct Case {
+    const char* account;
+    const char* from;
+    const char* to;
+    bool subtotals;
+    int field;  // the refused field, 0 none
+    const char* nameText;
+  } cases[] = {
+      {"ZZZ9", "01/07/25", "30/06/26", false, TWEtaModCompte::kAccount, "???"},
+      {"", "01/07/25", "30/06/26", false, TWEtaModCompte::kAccount, "???"},
+      {"411", "01/07/24", "30/06/26", false, TWEtaModCompte::kDateFrom, nullptr},
+      {"411", "01/07/25", "01/07/26", false, TWEtaModCompte::kDateTo, nullptr},
+      {"411", "01/09/25", "01/08/25", false, TWEtaModCompte::kDateTo, nullptr},
+      {"411", "15/01/26", "30/06/26", true, TWEtaModCompte::kDateFrom, nullptr},
+      {"411", "01/01/26", "30/06/26", true, 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.account) + " " + c.from + " " + c.to);
+    form->Account()->SetText(c.account);
+    form->DateFrom()->SetText(c.from);
+    form->DateTo()->SetText(c.to);
+    form->Subtotals()->SetValue(c.subtotals, false);
+    SetRegistryText(kStatementWindowSlot + 11, 29, "");
+    gui::ModalSeam::Reset();
+    const int before = beeps;
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    form->CmVisualiser();
+    gui::ProcessPendingMessages();
+    if (c.field == 0) {
+      EXPECT_EQ(form->RefusedField(), nullptr);
+      // Handed over: the record is in the window's key (the choice dialog was abandoned).
+      EXPECT_EQ(RegistryText(kStatementWindowSlot + 11, 8), "41100000");
+      continue;
+    }
+    EXPECT_GT(beeps, before);
+    ASSERT_NE(form->RefusedField(), nullptr);
+    EXPECT_EQ(form->RefusedField()->GetId(), c.field);
+    EXPECT_TRUE(form->RefusedField()->HasFocus());
+    if (c.nameText != nullptr) {
+      EXPECT_EQ(form->NameStatic()->GetText(), c.nameText);
+    }
+    EXPECT_TRUE(IsBlank(RegistryText(kStatementWindowSlot + 11, 29)));
+    if (c.subtotals) {
+      ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
+      EXPECT_NE(gui::ModalSeam::LastShown()->text.find("en d\xE9" "but de mois"), std::string::npos);
+      EXPECT_EQ(gui::ModalSeam::LastShown()->caption, "Relev\xE9 de Compte");
+    }
+  }
+}
+
+TEST_F(LedgerWindowTest, TheStatementsDateFromChecksTheCumulationBoxAndTheMatchingEntryThreeShowsTheLetter) {
+  Run(20501);
+  auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
+  ASSERT_NE(form, nullptr);
+  Enter(form->DateFrom(), "01/10/25");
+  EXPECT_TRUE(form->Prior()->IsChecked());
+  Enter(form->DateFrom(), "01/07/25");
+  EXPECT_FALSE(form->Prior()->IsChecked());
+  EXPECT_FALSE(form->Letter()->IsWindowVisible());
+  form->Lettering()->SetSelIndex(2);
+  form->CmLettrageChanged();
+  EXPECT_TRUE(form->Letter()->IsWindowVisible());
+  Enter(form->Account(), "411");
+  EXPECT_EQ(form->Account()->GetText(), "41100000");
+  EXPECT_NE(form->NameStatic()->GetText(), "???");
+  test_support::Screenshot(form->OuterWidget(), "ledgers", "form-compte-lettrage");
+}
+
+// ---- the general ledgers' form
+
+TEST_F(LedgerWindowTest, TheGeneralLedgersFormChecksItsCodesAndOffersNoMonthlySubtotals) {
+  Run(20502);
+  auto* form = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
+  ASSERT_NE(form, nullptr);
+  // No general ledger reads "Avec Sous-Total par Mois": shown unchecked and disabled.
+  EXPECT_FALSE(form->Subtotals()->IsChecked());
+  EXPECT_FALSE(form->Subtotals()->IsWindowEnabled());
+  // "Tous": no codes.
+  EXPECT_FALSE(form->From()->IsWindowEnabled());
+  form->KindCombo()->SetSelIndex(3);  // "Général"
+  form->CmKindChanged();
+  ASSERT_EQ(form->Kind(), 'G');
+  EXPECT_TRUE(form->From()->IsWindowEnabled());
+  struct Case {
+    const char* from;
+    const char* to;
+    int refused;
+    const char* fromText;
+    const char* toText;
+  } cases[] = {
+      {"41", "", 0, "A partir de '41'", ""},
+      {"6", "41", TWEtaModGrandsLivres::kTo, nullptr, "Erreur"},
+      {"ZZ", "", TWEtaModGrandsLivres::kFrom, "???", nullptr},
+      {"C001", "", TWEtaModGrandsLivres::kFrom, "???", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + "-" + c.to);
+    form->From()->SetText(c.from);
+    form->To()->SetText(c.to);
+    const int before = beeps;
+    const bool ok = form->CheckAccount(false, true) && form->CheckAccount(true, true);
+    EXPECT_EQ(ok, c.refused == 0);
+    if (c.fromText != nullptr) {
+      EXPECT_EQ(form->FromStatic()->GetText(), c.fromText);
+    }
+    if (c.toText != nullptr) {
+      EXPECT_EQ(form->ToStatic()->GetText(), c.toText);
+    }
+    if (c.refused != 0) {
+      EXPECT_GT(beeps, before);
+      ASSERT_NE(form->RefusedField(), nullptr);
+      EXPECT_EQ(form->RefusedField()->GetId(), c.refused);
+      EXPECT_TRUE(form->RefusedField()->HasFocus());
+    }
+  }
+  // The record: position 56 "N" whatever the box held.
+  form->From()->SetText("");
+  form->To()->SetText("");
+  form->Subtotals()->SetValue(true, false);
+  const std::string record = form->BuildLimits();
+  ASSERT_EQ(record.size(), 67u);
+  EXPECT_EQ(record[0], 'G');
+  EXPECT_EQ(record[55], 'N');
+}
+
+// ---- the journal listings' form
+
+TEST_F(LedgerWindowTest, TheJournalsFormListsTheMonthsOfAYearFromJulyToJune) {
+  Run(20503);
+  auto* form = Slot<TWEtaModJournaux>(kJournalsFormSlot);
+  ASSERT_NE(form, nullptr);
+  std::vector<std::string> months;
+  for (int i = 0; i < form->Months()->GetCount(); ++i) months.push_back(form->Months()->GetString(i));
+  const std::vector<std::string> want = {"07/25", "08/25", "09/25", "10/25", "11/25", "12/25", "Tout 25",
+                                         "01/26", "02/26", "03/26", "04/26", "05/26", "06/26", "Tous les mois"};
+  EXPECT_EQ(months, want);
+  EXPECT_EQ(form->Months()->GetSelIndex(), form->Months()->GetCount() - 1);
+  EXPECT_EQ(form->Journals()->GetString(form->Journals()->GetSelIndex()), "Tous les journaux");
+  // Every journal and every month: seven blanks; 03/26 as its stored year and month.
+  EXPECT_EQ(form->BuildLimits().substr(0, 7), std::string(7, ' '));
+  form->Months()->SetSelIndex(9);
+  EXPECT_EQ(form->BuildLimits().substr(0, 4), "C603");
+}
+
+// ---- the cycle: preview, its end, the next ledger, the summary
+
+TEST_F(LedgerWindowTest, VisualiserOpensThePreviewWithItsTitleAndItsEndBringsTheFormBack) {
+  Run(20501);
+  auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
+  ASSERT_NE(form, nullptr);
+  form->Account()->SetText("411");
+  QueueChoice(gui::IDOK);
+  Send(form, 20035);
+  ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  EXPECT_EQ(preview->GetCaption().rfind("Visualisation: Compte: 41100000", 0), 0u) << preview->GetCaption();
+  EXPECT_TRUE(preview->PrintPageDisabled);
+  EXPECT_NE(PageText(preview, 1).find("Relev\xE9"), std::string::npos);
+  test_support::Screenshot(preview->OuterWidget(), "ledgers", "preview-compte");
+  // The command during the preview: a beep, nothing else.
+  const int before = beeps;
+  Run(20502);
+  EXPECT_EQ(beeps, before + 1);
+  EXPECT_EQ(Slot<TWEtaBroLedger>(kGeneralLedgersWindowSlot), nullptr);
+  preview->CmQuitVisu();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  EXPECT_EQ(Active(), form) << (Active() != nullptr ? Active()->GetCaption() : "");
+}
+
+TEST_F(LedgerWindowTest, ListeSuivanteWalksEveryGeneralLedgerToTheLast) {
+  Run(20502);
+  auto* form = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
+  auto* window = Slot<TWEtaBroGrandsLivres>(kGeneralLedgersWindowSlot);
+  ASSERT_NE(form, nullptr);
+  QueueChoice(gui::IDOK);
+  Send(form, 20035);
+  const std::string selection = window->Ledgers().ledgerSelection;
+  ASSERT_GT(selection.size(), 2u);
+  std::vector<std::string> titles;
+  for (int guard = 0; CurrentPreviewWindow != nullptr && guard < 30; ++guard) {
+    TWVisuWindow* preview = CurrentPreviewWindow;
+    titles.push_back(preview->GetCaption().substr(0, preview->GetCaption().find(" - ")));
+    const bool more = preview->Mode() == 1;
+    if (titles.size() == 1) test_support::Screenshot(preview->OuterWidget(), "ledgers", "preview-grand-livre");
+    if (more) preview->CmNextList();
+    else preview->CmQuitVisu();
+    gui::ProcessPendingMessages();
+  }
+  ASSERT_GE(titles.size(), 3u);
+  EXPECT_EQ(titles.front().rfind("Visualisation: Grand Livre: GENERAL", 0), 0u) << titles.front();
+  EXPECT_EQ(titles[1].rfind("Visualisation: Grand Livre: RESULTAT", 0), 0u) << titles[1];
+  EXPECT_EQ(std::set<std::string>(titles.begin(), titles.end()).size(), titles.size());
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  EXPECT_EQ(Active(), form);
+}
+
+TEST_F(LedgerWindowTest, TheSummaryPreviewsAtOnceAndClosesWithItsPreview) {
+  QueueChoice(gui::IDOK);
+  Run(20505);
+  ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  EXPECT_EQ(preview->GetCaption().rfind("Visualisation: R\xE9" "capitulatif Centralisateur", 0), 0u)
+      << preview->GetCaption();
+  EXPECT_TRUE(preview->PrintDisabled);
+  ASSERT_NE(Slot<TWEtaBroLedger>(kSummaryWindowSlot), nullptr);
+  test_support::Screenshot(preview->OuterWidget(), "ledgers", "preview-recapitulatif");
+  preview->CmQuitVisu();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(Slot<TWEtaBroLedger>(kSummaryWindowSlot), nullptr);
+  EXPECT_EQ(RegistryChar(kSummaryWindowSlot), ' ');
+}
+
+TEST_F(LedgerWindowTest, AbandonInTheJournalsChoiceBringsTheFormBackAndNothingElse) {
+  Run(20503);
+  auto* form = Slot<TWEtaModJournaux>(kJournalsFormSlot);
+  ASSERT_NE(form, nullptr);
+  QueueChoice(gui::IDCANCEL);
+  Send(form, 20035);
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  EXPECT_EQ(Active(), form);
+  // The journals' preview, its title.
+  QueueChoice(gui::IDOK);
+  Send(form, 20035);
+  ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(CurrentPreviewWindow->GetCaption().rfind("Visualisation: Journaux", 0), 0u);
+  test_support::Screenshot(CurrentPreviewWindow->OuterWidget(), "ledgers", "preview-journaux");
+}
+
+// ---- faults
+
+TEST_F(LedgerWindowTest, ATableThatDoesNotOpenIsReportedBeforeTheWindowCloses) {
+  // The sort file damaged: its header cut short.
+  const std::string c60 = std::string(PathC60()) + ".dbf";
+  CloseAllTables();
+  ASSERT_TRUE(std::filesystem::exists(c60)) << c60;
+  std::filesystem::resize_file(c60, 10);
+  const int children = Children();
+  Run(20501);
+  EXPECT_EQ(Children(), children);
+  EXPECT_EQ(RegistryChar(kStatementWindowSlot), ' ');
+  EXPECT_EQ(RegistryChar(kStatementFormSlot), ' ');
+  // The engine-error report named the table.
+  ASSERT_FALSE(gui::ModalSeam::Shown().empty());
+  EXPECT_NE(test_support::ShownTexts().find("C60"), std::string::npos) << test_support::ShownTexts();
+}
+
+}  // namespace
+}  // namespace ledgers_window_test
