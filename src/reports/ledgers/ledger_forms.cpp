@@ -222,20 +222,21 @@ void TWEtaModCompte::SetupWindow() {
 }
 
 void TWEtaModCompte::ArrangeControls() {
-  MoveFormControls(accountLabel_, 1, 1, 1, 1, kLabel, 0, 0);
-  MoveFormControls(lookup_, 1, 1, 1, 1, grid::Box, kBoxAtRight, 0);
-  MoveFormControls(account_, 2, 1, 1, 1, kText, 10, 0);
-  MoveFormControls(analytic_, 4, 1, 2, 1, kText, 0, 0);
-  MoveFormControls(euros_, 6, 1, 2, 1, kText, 0, 0);
-  MoveFormControls(name_, 2, 2, 6, 1, kLabel, 0, 0);
-  MoveFormControls(dateFromLabel_, 1, 3, 1, 1, kLabel, 0, 0);
-  MoveFormControls(dateFrom_, 2, 3, 1, 1, kText, 8, 0);
-  MoveFormControls(dateToLabel_, 1, 4, 1, 1, kLabel, 0, 0);
-  MoveFormControls(dateTo_, 2, 4, 1, 1, kText, 8, 0);
-  MoveFormControls(subtotals_, 2, 5, 5, 1, kText, 0, 0);
-  MoveFormControls(prior_, 2, 6, 5, 1, kText, 0, 0);
-  MoveFormControls(letteringLabel_, 1, 7, 1, 1, kLabel, 0, 0);
-  MoveFormControls(lettering_, 2, 7, 5, 1, kText, 0, 0);
+  // Labels over the first two columns (the "?" at their right end), fields from the third.
+  MoveFormControls(accountLabel_, 1, 1, 2, 1, kLabel, 0, 0);
+  MoveFormControls(lookup_, 1, 1, 2, 1, grid::Box, kBoxAtRight, 0);
+  MoveFormControls(account_, 3, 1, 1, 1, kText, 10, 0);
+  MoveFormControls(analytic_, 5, 1, 2, 1, kText, 0, 0);
+  MoveFormControls(euros_, 7, 1, 1, 1, kText, 0, 0);
+  MoveFormControls(name_, 3, 2, 5, 1, kLabel, 0, 0);
+  MoveFormControls(dateFromLabel_, 1, 3, 2, 1, kLabel, 0, 0);
+  MoveFormControls(dateFrom_, 3, 3, 1, 1, kText, 8, 0);
+  MoveFormControls(dateToLabel_, 1, 4, 2, 1, kLabel, 0, 0);
+  MoveFormControls(dateTo_, 3, 4, 1, 1, kText, 8, 0);
+  MoveFormControls(subtotals_, 3, 5, 5, 1, kText, 0, 0);
+  MoveFormControls(prior_, 3, 6, 5, 1, kText, 0, 0);
+  MoveFormControls(letteringLabel_, 1, 7, 2, 1, kLabel, 0, 0);
+  MoveFormControls(lettering_, 3, 7, 5, 1, kText, 0, 0);
   MoveFormControls(letterLabel_, 1, 8, 2, 1, kLabel, 0, 0);
   MoveFormControls(letter_, 3, 8, 1, 1, kText, 5, 0);
 }
@@ -500,29 +501,29 @@ void TWEtaModGrandsLivres::SetupWindow() {
 }
 
 void TWEtaModGrandsLivres::ArrangeControls() {
-  MoveFormControls(kindLabel_, 1, 1, 1, 1, kLabel, 0, 0);
-  MoveFormControls(kind_, 2, 1, 3, 1, kText, 0, 0);
-  MoveFormControls(euros_, 6, 1, 2, 1, kText, 0, 0);
-  MoveFormControls(collectivesLabel_, 1, 2, 1, 1, kLabel, 0, 0);
-  MoveFormControls(collectivesLookup_, 1, 2, 1, 1, grid::Box, kBoxAtRight, 0);
-  MoveFormControls(collectives_, 2, 2, 2, 1, kText, 26, 0);
-  MoveFormControls(collectivesStatic_, 4, 2, 4, 1, kLabel, 0, 0);
-  MoveFormControls(fromLabel_, 1, 3, 1, 1, kLabel, 0, 0);
-  MoveFormControls(fromLookup_, 1, 3, 1, 1, grid::Box, kBoxAtRight, 0);
-  MoveFormControls(from_, 2, 3, 1, 1, kText, 10, 0);
-  MoveFormControls(fromStatic_, 3, 3, 5, 1, kLabel, 0, 0);
-  MoveFormControls(toLabel_, 1, 4, 1, 1, kLabel, 0, 0);
-  MoveFormControls(toLookup_, 1, 4, 1, 1, grid::Box, kBoxAtRight, 0);
-  MoveFormControls(to_, 2, 4, 1, 1, kText, 10, 0);
-  MoveFormControls(toStatic_, 3, 4, 5, 1, kLabel, 0, 0);
-  MoveFormControls(dateFromLabel_, 1, 5, 1, 1, kLabel, 0, 0);
-  MoveFormControls(dateFrom_, 2, 5, 1, 1, kText, 8, 0);
-  MoveFormControls(dateToLabel_, 1, 6, 1, 1, kLabel, 0, 0);
-  MoveFormControls(dateTo_, 2, 6, 1, 1, kText, 8, 0);
-  MoveFormControls(subtotals_, 2, 7, 2, 1, kText, 0, 0);
-  MoveFormControls(prior_, 4, 7, 3, 1, kText, 0, 0);
-  MoveFormControls(letteringLabel_, 1, 8, 1, 1, kLabel, 0, 0);
-  MoveFormControls(lettering_, 2, 8, 5, 1, kText, 0, 0);
+  MoveFormControls(kindLabel_, 1, 1, 2, 1, kLabel, 0, 0);
+  MoveFormControls(kind_, 3, 1, 3, 1, kText, 0, 0);
+  MoveFormControls(euros_, 7, 1, 1, 1, kText, 0, 0);
+  MoveFormControls(collectivesLabel_, 1, 2, 2, 1, kLabel, 0, 0);
+  MoveFormControls(collectivesLookup_, 1, 2, 2, 1, grid::Box, kBoxAtRight, 0);
+  MoveFormControls(collectives_, 3, 2, 2, 1, kText, 26, 0);
+  MoveFormControls(collectivesStatic_, 5, 2, 3, 1, kLabel, 0, 0);
+  MoveFormControls(fromLabel_, 1, 3, 2, 1, kLabel, 0, 0);
+  MoveFormControls(fromLookup_, 1, 3, 2, 1, grid::Box, kBoxAtRight, 0);
+  MoveFormControls(from_, 3, 3, 1, 1, kText, 10, 0);
+  MoveFormControls(fromStatic_, 4, 3, 4, 1, kLabel, 0, 0);
+  MoveFormControls(toLabel_, 1, 4, 2, 1, kLabel, 0, 0);
+  MoveFormControls(toLookup_, 1, 4, 2, 1, grid::Box, kBoxAtRight, 0);
+  MoveFormControls(to_, 3, 4, 1, 1, kText, 10, 0);
+  MoveFormControls(toStatic_, 4, 4, 4, 1, kLabel, 0, 0);
+  MoveFormControls(dateFromLabel_, 1, 5, 2, 1, kLabel, 0, 0);
+  MoveFormControls(dateFrom_, 3, 5, 1, 1, kText, 8, 0);
+  MoveFormControls(dateToLabel_, 1, 6, 2, 1, kLabel, 0, 0);
+  MoveFormControls(dateTo_, 3, 6, 1, 1, kText, 8, 0);
+  MoveFormControls(subtotals_, 3, 7, 2, 1, kText, 0, 0);
+  MoveFormControls(prior_, 5, 7, 3, 1, kText, 0, 0);
+  MoveFormControls(letteringLabel_, 1, 8, 2, 1, kLabel, 0, 0);
+  MoveFormControls(lettering_, 3, 8, 5, 1, kText, 0, 0);
 }
 
 void TWEtaModGrandsLivres::EvSetFocus(gui::Handle lost) {

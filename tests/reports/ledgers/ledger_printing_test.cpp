@@ -81,7 +81,10 @@ TEST_F(LedgerPrintingTest, TheStatementAndTheJournalsPrintWhatTheirPreviewShows)
     Run(c.command);
     auto* form = Slot<TWEtaModLedger>(c.formSlot);
     ASSERT_NE(form, nullptr);
-    if (auto* statement = dynamic_cast<TWEtaModCompte*>(form)) statement->Account()->SetText("411");
+    if (auto* statement = dynamic_cast<TWEtaModCompte*>(form)) {
+      statement->Account()->SetText("411");
+      statement->DateTo()->SetText("31/08/25");
+    }
     QueueChoice(gui::IDOK);
     Send(form, 20041);
     ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
@@ -107,6 +110,7 @@ TEST_F(LedgerPrintingTest, TheGeneralLedgersPrintEveryLedgerInOneJobEachFromANew
   auto* form = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
   auto* window = Slot<TWEtaBroGrandsLivres>(kGeneralLedgersWindowSlot);
   ASSERT_NE(form, nullptr);
+  form->DateTo()->SetText("31/07/25");
   QueueChoice(gui::IDOK);
   Send(form, 20041);
   ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();

@@ -225,6 +225,7 @@ TEST_F(LedgerWindowTest, VisualiserOpensThePreviewWithItsTitleAndItsEndBringsThe
   auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
   ASSERT_NE(form, nullptr);
   form->Account()->SetText("411");
+  form->DateTo()->SetText("30/06/26");
   QueueChoice(gui::IDOK);
   Send(form, 20035);
   ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
@@ -249,6 +250,7 @@ TEST_F(LedgerWindowTest, ListeSuivanteWalksEveryGeneralLedgerToTheLast) {
   auto* form = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
   auto* window = Slot<TWEtaBroGrandsLivres>(kGeneralLedgersWindowSlot);
   ASSERT_NE(form, nullptr);
+  form->DateTo()->SetText("31/07/25");
   QueueChoice(gui::IDOK);
   Send(form, 20035);
   const std::string selection = window->Ledgers().ledgerSelection;
@@ -259,6 +261,10 @@ TEST_F(LedgerWindowTest, ListeSuivanteWalksEveryGeneralLedgerToTheLast) {
     titles.push_back(preview->GetCaption().substr(0, preview->GetCaption().find(" - ")));
     const bool more = preview->Mode() == 1;
     if (titles.size() == 1) test_support::Screenshot(preview->OuterWidget(), "ledgers", "preview-grand-livre");
+    // "Liste suivante" once the ledger was paged to its end.
+    preview->CmAllPages();
+    gui::ProcessPendingMessages();
+    EXPECT_TRUE(preview->Context().endOfData);
     if (more) preview->CmNextList();
     else preview->CmQuitVisu();
     gui::ProcessPendingMessages();
@@ -304,6 +310,28 @@ TEST_F(LedgerWindowTest, AbandonInTheJournalsChoiceBringsTheFormBackAndNothingEl
 }
 
 // ---- faults
+
+TEST_F(LedgerWindowTest, TheStatementsEmptyPreviewClosesWhenItsListCannotBegin) {
+  Run(20501);
+  auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
+  ASSERT_NE(form, nullptr);
+  form->Account()->SetText("411");
+  const int children = Children();
+  // The layout is chosen, then the preview's report set is one that does not exist: the
+  // template cannot be read.
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    static_cast<gui::Dialog&>(w).SetItemSel(choice_ids::kLayouts, 0);
+    SetProgramOption(5, '7');
+  });
+  const int before = beeps;
+  Send(form, 20035);
+  gui::ProcessPendingMessages();
+  EXPECT_GT(beeps, before);
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  EXPECT_EQ(Children(), children);
+  EXPECT_FALSE(PrintRunFlag);
+  EXPECT_EQ(Active(), form);
+}
 
 TEST_F(LedgerWindowTest, ATableThatDoesNotOpenIsReportedBeforeTheWindowCloses) {
   // The sort file damaged: its header cut short.
