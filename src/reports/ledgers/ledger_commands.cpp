@@ -25,6 +25,9 @@ const LedgerWindowKind& KindOf(unsigned command) {
 void Show(gui::Window* w) {
   SetChildIcon(*w, kLedgerIcon);
   PlaceChildWindow(*w, 0, 0);
+  // Unless the program places its windows itself, a form opens large enough for its controls.
+  if (auto* form = dynamic_cast<TWEtaModLedger*>(w); form != nullptr && ProgramOption(3) != 'O')
+    form->MoveWindow(form->FittingRect());
   if (w->Create()) w->Show(gui::SW_SHOWNORMAL);
   else if (w->IsCreated()) w->Destroy();
   else delete w;

@@ -1,5 +1,7 @@
 #include "reports/ledgers/ledger_forms.h"
 
+#include <algorithm>
+
 #include "controls/control_env.h"
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
@@ -84,6 +86,15 @@ const gui::ResponseTable& TWEtaModLedger::Table() {
                                               .Enable(form_cmd::Visualiser, &TWEtaModLedger::CeIdle)
                                               .Enable(form_cmd::Imprimer, &TWEtaModLedger::CeIdle);
   return table;
+}
+
+gui::Rect TWEtaModLedger::FittingRect() const {
+  // Columns wide enough for an account code's edit (13 characters), rows with room around the
+  // controls, and the frame's room.
+  const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
+  const int width = GridColumns * std::max(MinColumnWidth, 15 * cw) + 30;
+  const int height = GridRows * (MinRowHeight + 8) + TopOffset + 60;
+  return gui::Rect{20, 20, width, height};
 }
 
 void TWEtaModLedger::CeIdle(gui::CommandEnabler& ce) { CeEnableIfIdle(*this, ce); }

@@ -34,6 +34,8 @@ class TWEtaModLedger : public CMDIModif {
   bool CanClose() override;
   // The record the form hands over.
   virtual std::string BuildLimits() = 0;
+  // A size that shows every control of the form at the grid's smallest cells.
+  gui::Rect FittingRect() const;
   // The field the last refusal put the focus on (null when none).
   gui::Window* RefusedField() const { return refused_; }
 

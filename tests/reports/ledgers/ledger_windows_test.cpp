@@ -37,7 +37,6 @@ TEST_F(LedgerWindowTest, EachCommandOpensItsWindowAndItsFormAndASecondCommandBri
     EXPECT_EQ(form->GetCaption(), c.title);
     EXPECT_EQ(window->GetCaption(), c.title);
     EXPECT_EQ(Active(), form);
-    form->MoveWindow(gui::Rect{0, 0, 760, 330});
     gui::ProcessPendingMessages();
     test_support::Screenshot(form->OuterWidget(), "ledgers", c.shot);
     // Another window on top; the command again: the same form comes back, nothing new opens.
