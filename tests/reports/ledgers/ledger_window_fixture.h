@@ -58,12 +58,9 @@ class LedgerWindowTest : public test_support::DossierFixture {
     InstallMasterDataCommands();
     InstallReportEngineCommands();
     InstallLedgerCommands();
-    DemoOptions options;
+    DemoOptions options = Options();
     options.folder = root_ + "/lg";
     options.code = "LG";
-    options.lines = 1500;
-    options.firstDay = Ymd{2025, 7, 1};
-    options.lastDay = Ymd{2026, 6, 30};
     std::string message;
     ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
     folder_ = options.folder + "/";
@@ -99,6 +96,15 @@ class LedgerWindowTest : public test_support::DossierFixture {
     PrintRunFlag = false;
     reports::ExportFile().Reset();
     DossierFixture::TearDown();
+  }
+
+  // The dossier: 1,500 lines over a year from July to June, in euros only.
+  virtual DemoOptions Options() {
+    DemoOptions options;
+    options.lines = 1500;
+    options.firstDay = Ymd{2025, 7, 1};
+    options.lastDay = Ymd{2026, 6, 30};
+    return options;
   }
 
   static std::vector<StoredLayout> Layouts() {

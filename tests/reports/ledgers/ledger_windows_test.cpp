@@ -39,6 +39,7 @@ TEST_F(LedgerWindowTest, EachCommandOpensItsWindowAndItsFormAndASecondCommandBri
     EXPECT_EQ(Active(), form);
     gui::ProcessPendingMessages();
     test_support::Screenshot(form->OuterWidget(), "ledgers", c.shot);
+    test_support::Screenshot(window->OuterWidget(), "ledgers", std::string("window-") + (c.shot + 5));
     // Another window on top; the command again: the same form comes back, nothing new opens.
     window->BringToTop();
     gui::ProcessPendingMessages();
@@ -306,6 +307,60 @@ TEST_F(LedgerWindowTest, AbandonInTheJournalsChoiceBringsTheFormBackAndNothingEl
   ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
   EXPECT_EQ(CurrentPreviewWindow->GetCaption().rfind("Visualisation: Journaux", 0), 0u);
   test_support::Screenshot(CurrentPreviewWindow->OuterWidget(), "ledgers", "preview-journaux");
+}
+
+// ---- an analytic dossier kept in francs
+
+class AnalyticLedgerWindowTest : public LedgerWindowTest {
+ protected:
+  DemoOptions Options() override {
+    DemoOptions options = LedgerWindowTest::Options();
+    options.currency = DossierCurrency::FrancMain;
+    options.analyticMode = '1';
+    return options;
+  }
+};
+
+TEST_F(AnalyticLedgerWindowTest, TheFormsOfferTheAnalyticAndCurrencyBoxes) {
+  TheDossierRecord.SetConstant(32, "O");
+  Run(20501);
+  auto* statement = Slot<TWEtaModCompte>(kStatementFormSlot);
+  ASSERT_NE(statement, nullptr);
+  EXPECT_TRUE(statement->AnalyticBox()->IsWindowVisible());
+  EXPECT_TRUE(statement->Euros()->IsWindowVisible());
+  // Francs are the main currency: "En Euros" unchecked.
+  EXPECT_FALSE(statement->Euros()->IsChecked());
+  // An analytic statement while 032 is "O": no subtotals, no cumulation, every line.
+  statement->AnalyticBox()->SetValue(true, false);
+  statement->CmAnalytique();
+  EXPECT_FALSE(statement->Subtotals()->IsWindowEnabled());
+  EXPECT_FALSE(statement->Prior()->IsWindowEnabled());
+  EXPECT_FALSE(statement->Lettering()->IsWindowEnabled());
+  EXPECT_EQ(statement->BuildLimits()[23], 'O');
+  test_support::Screenshot(statement->OuterWidget(), "ledgers", "form-compte-analytique");
+  statement->AnalyticBox()->SetValue(false, false);
+  statement->CmAnalytique();
+  EXPECT_TRUE(statement->Subtotals()->IsWindowEnabled());
+  EXPECT_TRUE(statement->Lettering()->IsWindowEnabled());
+
+  Run(20502);
+  auto* ledgersForm = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
+  ASSERT_NE(ledgersForm, nullptr);
+  ASSERT_EQ(ledgersForm->KindCombo()->GetCount(), 7);
+  ledgersForm->KindCombo()->SetSelIndex(6);
+  ledgersForm->CmKindChanged();
+  EXPECT_EQ(ledgersForm->Kind(), '(');
+  EXPECT_FALSE(ledgersForm->Prior()->IsWindowEnabled());
+  test_support::Screenshot(ledgersForm->OuterWidget(), "ledgers", "form-grands-livres-analytique");
+
+  Run(20503);
+  auto* journals = Slot<TWEtaModJournaux>(kJournalsFormSlot);
+  ASSERT_NE(journals, nullptr);
+  EXPECT_TRUE(journals->AnalyticBox()->IsWindowVisible());
+  journals->Summary()->SetValue(true, false);
+  journals->AnalyticBox()->SetValue(true, false);
+  EXPECT_EQ(journals->BuildLimits().substr(7, 2), "OO");
+  test_support::Screenshot(journals->OuterWidget(), "ledgers", "form-journaux-analytique");
 }
 
 // ---- faults
