@@ -1,6 +1,8 @@
 // The first page of each ledger report in the preview over a large generated dossier: the report
 // prepared as its window prepares it after the choice dialog (the standard layout of the program's
-// reports), VisuBeginList, VisuRenderList and the page painted as the preview paints it. The
+// reports; the general ledger and the journal listing walk the sort file through its tag, as
+// their preview does, and, for comparison, from a snapshot of the whole file as a printout may),
+// VisuBeginList, VisuRenderList and the page painted as the preview paints it. The
 // statement is that of the first customer, the general ledger the whole year's general accounts,
 // the journal listing every journal of the whole year, the summary every journal-month. The line
 // count comes from MERLON_BENCH_LINES (default 999,999):
@@ -167,7 +169,8 @@ World& TheWorld() {
 using DF = DossierRecord::DateField;
 
 // `prepare` makes the report of one run (false: nothing to show); then its first page previewed.
-void FirstPage(benchmark::State& state, const std::function<ledgers::LedgerReport*(std::unique_ptr<ledgers::LedgerReport>&)>& prepare) {
+using Prepare = std::function<ledgers::LedgerReport*(std::unique_ptr<ledgers::LedgerReport>&)>;
+void FirstPage(benchmark::State& state, const Prepare& prepare) {
   World& w = TheWorld();
   if (!w.ready) return state.SkipWithError("no dossier");
   const gui::Rect client = w.window->GetClientRect();
@@ -203,9 +206,12 @@ void BM_StatementFirstPage(benchmark::State& state) {
 }
 BENCHMARK(BM_StatementFirstPage)->Unit(benchmark::kMillisecond);
 
-void BM_GeneralLedgerFirstPage(benchmark::State& state) {
-  FirstPage(state, [](std::unique_ptr<ledgers::LedgerReport>& holder) -> ledgers::LedgerReport* {
+// `index`: the sort file walked through its tag (as the preview walks it), else as the report
+// chooses (a snapshot of the whole sort file for a run over every account).
+void GeneralLedgerFirstPage(benchmark::State& state, bool index) {
+  FirstPage(state, [index](std::unique_ptr<ledgers::LedgerReport>& holder) -> ledgers::LedgerReport* {
     auto r = std::make_unique<ledgers::GeneralLedgers>();
+    if (index) r->walk = ledgers::GeneralLedgers::Walk::kIndex;
     ledgers::GeneralLedgerOptions o;
     o.kind = 'G';
     o.dateFrom = TheDossierRecord.DateStored(DF::YearStart);
@@ -218,11 +224,15 @@ void BM_GeneralLedgerFirstPage(benchmark::State& state) {
     return holder.get();
   });
 }
+void BM_GeneralLedgerFirstPage(benchmark::State& state) { GeneralLedgerFirstPage(state, true); }
 BENCHMARK(BM_GeneralLedgerFirstPage)->Unit(benchmark::kMillisecond);
+void BM_GeneralLedgerFirstPageSnapshot(benchmark::State& state) { GeneralLedgerFirstPage(state, false); }
+BENCHMARK(BM_GeneralLedgerFirstPageSnapshot)->Unit(benchmark::kMillisecond);
 
-void BM_JournalListingFirstPage(benchmark::State& state) {
-  FirstPage(state, [](std::unique_ptr<ledgers::LedgerReport>& holder) -> ledgers::LedgerReport* {
+void JournalListingFirstPage(benchmark::State& state, bool index) {
+  FirstPage(state, [index](std::unique_ptr<ledgers::LedgerReport>& holder) -> ledgers::LedgerReport* {
     auto r = std::make_unique<ledgers::JournalListings>();
+    if (index) r->walk = ledgers::JournalListings::Walk::kIndex;
     ledgers::JournalListingOptions o;
     o.inEuros = true;
     r->TakeLimits(o.ToRecord());
@@ -233,7 +243,10 @@ void BM_JournalListingFirstPage(benchmark::State& state) {
     return holder.get();
   });
 }
+void BM_JournalListingFirstPage(benchmark::State& state) { JournalListingFirstPage(state, true); }
 BENCHMARK(BM_JournalListingFirstPage)->Unit(benchmark::kMillisecond);
+void BM_JournalListingFirstPageSnapshot(benchmark::State& state) { JournalListingFirstPage(state, false); }
+BENCHMARK(BM_JournalListingFirstPageSnapshot)->Unit(benchmark::kMillisecond);
 
 void BM_SummaryFirstPage(benchmark::State& state) {
   FirstPage(state, [](std::unique_ptr<ledgers::LedgerReport>& holder) -> ledgers::LedgerReport* {

@@ -162,6 +162,9 @@ void TWEtaBroGrandsLivres::CmVisualiserEtat() {
   if (Busy()) return;
   TakeOptions();
   report_.TakeLimits(optionsBuffer_);
+  // The preview renders its pages as they are asked for: the sort file is walked through its
+  // tag, so that the first page comes at once (a snapshot would read the whole file first).
+  report_.walk = GeneralLedgers::Walk::kIndex;
   const int answer = RunChoice(false, report_.ReportPrefix());
   if (answer == choice_ids::kToPrint) {
     PostToSelf(browse_cmd::Imprimer);
@@ -187,6 +190,8 @@ void TWEtaBroGrandsLivres::CmImprimerEtat() {
   if (Busy()) return;
   TakeOptions();
   report_.TakeLimits(optionsBuffer_);
+  // A printout runs to its end: the report chooses its walk.
+  report_.walk = GeneralLedgers::Walk::kAutomatic;
   const int answer = RunChoice(true, report_.ReportPrefix());
   if (answer == choice_ids::kToPreview) {
     PostToSelf(browse_cmd::Visualiser);
@@ -211,6 +216,7 @@ void TWEtaBroJournaux::CmVisualiserEtat() {
   if (Busy()) return;
   TakeOptions();
   report_.TakeLimits(optionsBuffer_);
+  report_.walk = JournalListings::Walk::kIndex;  // the first page at once, as for the ledgers
   ChoiceOptionsLevel = report_.ChoiceOptionsLevel();
   const int answer = RunChoice(false, report_.ReportPrefix());
   if (answer == choice_ids::kToPrint) {
@@ -225,6 +231,7 @@ void TWEtaBroJournaux::CmImprimerEtat() {
   if (Busy()) return;
   TakeOptions();
   report_.TakeLimits(optionsBuffer_);
+  report_.walk = JournalListings::Walk::kAutomatic;
   ChoiceOptionsLevel = report_.ChoiceOptionsLevel();
   const int answer = RunChoice(true, report_.ReportPrefix());
   if (answer == choice_ids::kToPreview) {

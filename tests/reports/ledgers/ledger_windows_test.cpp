@@ -239,6 +239,13 @@ TEST_F(LedgerWindowTest, VisualiserOpensThePreviewWithItsTitleAndItsEndBringsThe
   Run(20502);
   EXPECT_EQ(beeps, before + 1);
   EXPECT_EQ(Slot<TWEtaBroLedger>(kGeneralLedgersWindowSlot), nullptr);
+  // "Quitter" of the form, or closing it, while the preview runs over its report window: the
+  // form and its window stay.
+  form->CmQuitterForm();
+  gui::PostMessage(form->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(Slot<TWEtaModCompte>(kStatementFormSlot), form);
+  EXPECT_NE(Slot<TWEtaBroLedger>(kStatementWindowSlot), nullptr);
   preview->CmQuitVisu();
   gui::ProcessPendingMessages();
   EXPECT_EQ(CurrentPreviewWindow, nullptr);
