@@ -370,6 +370,29 @@ TEST_F(AnalyticLedgerWindowTest, TheFormsOfferTheAnalyticAndCurrencyBoxes) {
   test_support::Screenshot(journals->OuterWidget(), "ledgers", "form-journaux-analytique");
 }
 
+TEST_F(LedgerWindowTest, TheChoiceDialogsSwitchBetweenPreviewAndPrintout) {
+  Run(20501);
+  auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
+  ASSERT_NE(form, nullptr);
+  form->Account()->SetText("411");
+  // "Imprimer", then the print dialog's switch to the preview: the preview's dialog, then the preview.
+  QueueChoice(choice_ids::kToPreview);
+  QueueChoice(gui::IDOK);
+  Send(form, 20041);
+  ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::PendingAnswers(), 0u);
+  CurrentPreviewWindow->CmQuitVisu();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(Active(), form);
+  // "Visualiser", its switch to the printout, Abandon there: no preview, the form on top.
+  QueueChoice(choice_ids::kToPrint);
+  QueueChoice(gui::IDCANCEL);
+  Send(form, 20035);
+  EXPECT_EQ(gui::ModalSeam::PendingAnswers(), 0u);
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  EXPECT_EQ(Active(), form);
+}
+
 // ---- faults
 
 TEST_F(LedgerWindowTest, TheStatementsEmptyPreviewClosesWhenItsListCannotBegin) {
