@@ -239,6 +239,13 @@ TEST_F(LedgerWindowTest, VisualiserOpensThePreviewWithItsTitleAndItsEndBringsThe
   Run(20502);
   EXPECT_EQ(beeps, before + 1);
   EXPECT_EQ(Slot<TWEtaBroLedger>(kGeneralLedgersWindowSlot), nullptr);
+  // The form's "Visualiser" and "Imprimer" are greyed while the preview runs.
+  for (unsigned id : {20035u, 20041u}) {
+    gui::CommandEnabler ce(id);
+    form->EvCommandEnable(ce);
+    EXPECT_TRUE(ce.Handled()) << id;
+    EXPECT_FALSE(ce.Enabled()) << id;
+  }
   // "Quitter" of the form, or closing it, while the preview runs over its report window: the
   // form and its window stay.
   form->CmQuitterForm();
@@ -250,6 +257,11 @@ TEST_F(LedgerWindowTest, VisualiserOpensThePreviewWithItsTitleAndItsEndBringsThe
   gui::ProcessPendingMessages();
   EXPECT_EQ(CurrentPreviewWindow, nullptr);
   EXPECT_EQ(Active(), form) << (Active() != nullptr ? Active()->GetCaption() : "");
+  for (unsigned id : {20035u, 20041u}) {
+    gui::CommandEnabler ce(id);
+    form->EvCommandEnable(ce);
+    EXPECT_TRUE(ce.Enabled()) << id;
+  }
 }
 
 TEST_F(LedgerWindowTest, ListeSuivanteWalksEveryGeneralLedgerToTheLast) {
