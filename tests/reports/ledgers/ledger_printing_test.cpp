@@ -104,6 +104,26 @@ TEST_F(LedgerPrintingTest, TheStatementAndTheJournalsPrintWhatTheirPreviewShows)
   }
 }
 
+TEST_F(LedgerPrintingTest, ThePreviewsImprimerHasTheReportWindowPrint) {
+  const std::string pdf = SetUpPrinter("releve-depuis-apercu");
+  Run(20501);
+  auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
+  ASSERT_NE(form, nullptr);
+  form->Account()->SetText("411");
+  QueueChoice(gui::IDOK);
+  Send(form, 20035);
+  ASSERT_NE(CurrentPreviewWindow, nullptr);
+  // The preview's "Imprimer": the preview goes, the window runs its print dialog and prints.
+  QueueChoice(gui::IDOK);
+  CurrentPreviewWindow->CmPrint();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  EXPECT_NE(PdfText(pdf, 1).find("Relev\xC3\xA9 de compte"), std::string::npos) << PdfText(pdf, 1);
+  EXPECT_FALSE(PrintRunFlag);
+  EXPECT_EQ(Active(), form);
+}
+
 TEST_F(LedgerPrintingTest, TheGeneralLedgersPrintEveryLedgerInOneJobEachFromANewPage) {
   const std::string pdf = SetUpPrinter("grands-livres");
   Run(20502);
