@@ -640,16 +640,26 @@ bool TWEtaModGrandsLivres::CheckDateTo(bool focusNext) {
 }
 
 void TWEtaModGrandsLivres::CmLookupCollective() {
+  // The lookup is given no edit: the chosen collective is added to the list, not put in its place.
+  const std::string list = RTrim(collectives_->GetText().c_str());
   std::string chosen;
-  const char r = LookupC10Code(collectives_, kCollectivesLookup, "B", 1, kCollectivesListCommand, kCollectivesListSlot,
+  const char r = LookupC10Code(nullptr, kCollectivesLookup, "B", 1, kCollectivesListCommand, kCollectivesListSlot,
                                nullptr, &chosen);
   if (r == kLookupFound && !chosen.empty()) {
-    std::string list = RTrim(collectives_->GetText().c_str());
-    if (list.find(chosen[0]) == std::string::npos) list += chosen[0];
-    collectives_->SetValue(list, false);
-    CheckCollectives(false);
+    const char c = chosen[0];
+    if (list.find(c) != std::string::npos) {
+      collectivesStatic_->SetText("");
+    } else {
+      collectives_->SetValue(list + c, false);
+      // The lookup left the general file on the collective's record.
+      const bool named = TableC10 != nullptr && TableC10->isOpen && TableC10->recordNumber != 0 &&
+                         !TableC10->IsDeleted();
+      if (!named) gui::MessageBeep(0);
+      collectivesStatic_->SetText(std::string(1, c) + ": " +
+                                  (named ? std::string(AllTrim(TableC10->GetField(3))) : Str(kStrUnknown)));
+    }
   }
-  collectives_->FocusSelect(false);
+  if (r != kLookupListOpened && r != kLookupListRepositioned) collectives_->FocusSelect(false);
 }
 
 void TWEtaModGrandsLivres::LookupAccount(bool upper) {

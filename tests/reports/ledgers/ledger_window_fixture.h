@@ -19,6 +19,7 @@
 #include "data/table_create.h"
 #include "demo/dossier_demo.h"
 #include "framework/browse_services.h"
+#include "framework/lookup_dialog.h"
 #include "masterdata/masterdata_commands.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"

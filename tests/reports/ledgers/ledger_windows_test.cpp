@@ -199,6 +199,38 @@ TEST_F(LedgerWindowTest, TheGeneralLedgersFormChecksItsCodesAndOffersNoMonthlySu
   EXPECT_EQ(record[55], 'N');
 }
 
+TEST_F(LedgerWindowTest, TheCollectivesLookupAddsTheChosenCollectiveToTheList) {
+  Run(20502);
+  auto* form = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
+  ASSERT_NE(form, nullptr);
+  form->KindCombo()->SetSelIndex(5);  // "Autres Grands Livres"
+  form->CmKindChanged();
+  ASSERT_EQ(form->Kind(), 'A');
+  form->Collectives()->SetText("C");
+  ASSERT_TRUE(form->CheckCollectives(false));
+  auto choose = [](char letter) {
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [letter](gui::Window& w) {
+      auto* list = static_cast<TDAideFichier&>(w).List();
+      for (int i = 0; i < list->GetCount(); ++i)
+        if (list->GetString(i)[0] == letter) list->SetSelIndex(i);
+    });
+  };
+  choose('F');
+  Send(form, TWEtaModGrandsLivres::kCollectivesLookup);
+  EXPECT_EQ(form->Collectives()->GetText(), "CF");
+  EXPECT_EQ(form->CollectivesStatic()->GetText().rfind("F: ", 0), 0u) << form->CollectivesStatic()->GetText();
+  // A collective already listed: the list stays.
+  choose('C');
+  Send(form, TWEtaModGrandsLivres::kCollectivesLookup);
+  EXPECT_EQ(form->Collectives()->GetText(), "CF");
+  EXPECT_EQ(form->CollectivesStatic()->GetText(), "");
+  // Two collectives: the account range does not apply and is emptied.
+  form->From()->SetText("C");
+  EXPECT_TRUE(form->CheckAccount(false, false));
+  EXPECT_EQ(form->From()->GetText(), "");
+  EXPECT_EQ(form->BuildLimits().substr(0, 3), "ACF");
+}
+
 // ---- the journal listings' form
 
 TEST_F(LedgerWindowTest, TheJournalsFormListsTheMonthsOfAYearFromJulyToJune) {
