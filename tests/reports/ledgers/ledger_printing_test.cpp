@@ -124,6 +124,19 @@ TEST_F(LedgerPrintingTest, ThePreviewsImprimerHasTheReportWindowPrint) {
   EXPECT_EQ(Active(), form);
 }
 
+TEST_F(LedgerPrintingTest, TheSummaryPrintsByItselfAndCloses) {
+  const std::string pdf = SetUpPrinter("recapitulatif");
+  // Its preview dialog switched to the printout, then the print dialog's OK.
+  QueueChoice(choice_ids::kToPrint);
+  QueueChoice(gui::IDOK);
+  Run(20505);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  EXPECT_NE(PdfText(pdf, 1).find("R\xC3\xA9" "capitulatif centralisateur"), std::string::npos) << PdfText(pdf, 1);
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  EXPECT_EQ(RegistryChar(kSummaryWindowSlot), ' ');
+  EXPECT_FALSE(PrintRunFlag);
+}
+
 TEST_F(LedgerPrintingTest, TheGeneralLedgersPrintEveryLedgerInOneJobEachFromANewPage) {
   const std::string pdf = SetUpPrinter("grands-livres");
   Run(20502);
