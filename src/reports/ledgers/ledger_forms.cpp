@@ -137,6 +137,12 @@ void TWEtaModLedger::Focus(gui::Window* field) {
   else if (field != nullptr && field->IsWindowEnabled()) field->SetFocus();
 }
 
+bool TWEtaModLedger::FocusCalculatorEdit() {
+  if (CalculatorEdit == nullptr || CalculatorEdit->Parent() != this) return false;
+  CalculatorEdit->FocusSelect(true);
+  return true;
+}
+
 bool TWEtaModLedger::Checked(MCheckBox* box) { return box != nullptr && box->IsChecked(); }
 
 void TWEtaModLedger::SetUpEuroBox(MCheckBox* box) {
@@ -258,7 +264,7 @@ void TWEtaModCompte::EvSetFocus(gui::Handle lost) {
       RegistryText(AnalyticOn() ? kRegistryLastSection : kRegistryLastAccount, 8);
   if (!IsBlank(code)) account_->SetValue(AllTrim(code.c_str()), true);
   CMDIModif::EvSetFocus(lost);
-  account_->FocusSelect(true);
+  if (!FocusCalculatorEdit()) account_->FocusSelect(true);
 }
 
 void TWEtaModCompte::EvNotify(int id, unsigned code) {
@@ -539,7 +545,7 @@ void TWEtaModGrandsLivres::ArrangeControls() {
 
 void TWEtaModGrandsLivres::EvSetFocus(gui::Handle lost) {
   CMDIModif::EvSetFocus(lost);
-  if (kind_->IsWindowEnabled()) kind_->SetFocus();
+  if (!FocusCalculatorEdit() && kind_->IsWindowEnabled()) kind_->SetFocus();
 }
 
 void TWEtaModGrandsLivres::EvNotify(int id, unsigned code) {
@@ -783,7 +789,7 @@ void TWEtaModJournaux::ArrangeControls() {
 
 void TWEtaModJournaux::EvSetFocus(gui::Handle lost) {
   CMDIModif::EvSetFocus(lost);
-  if (journals_->IsWindowEnabled()) journals_->SetFocus();
+  if (!FocusCalculatorEdit() && journals_->IsWindowEnabled()) journals_->SetFocus();
 }
 
 std::string TWEtaModJournaux::BuildLimits() {

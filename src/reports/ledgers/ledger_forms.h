@@ -54,6 +54,8 @@ class TWEtaModLedger : public CMDIModif {
   // A field refused: a beep and, when `focus`, the field focused. False.
   bool Refuse(gui::Window* field, bool focus);
   void Focus(gui::Window* field);
+  // The edit the calculator (F8) was last opened on takes the focus back when it is this form's.
+  bool FocusCalculatorEdit();
   void HandOver(unsigned command);
   // The form's controls get the program's form font.
   void SetFonts(const std::vector<gui::Window*>& controls);
