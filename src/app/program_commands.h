@@ -14,6 +14,7 @@
 #include "reports/engine/report_engine_commands.h"
 #include "reports/vat_dunning/dunning_commands.h"
 #include "reports/ledgers/ledger_commands.h"
+#include "reports/vat_dunning/vat_commands.h"
 #include "utilities/settings_commands.h"
 
 inline void InstallProgramCommands() {
@@ -36,6 +37,8 @@ inline void InstallProgramCommands() {
   InstallDunningCommands();
   // "Etats": the account statement, the general ledgers, the journal listings and the centralising summary.
   InstallLedgerCommands();
+  // "Etats > Déclaration de Tva".
+  InstallVatReturnCommands();
   // "Utilitaires": configuration, constants, access rights, user-defined reports and the raw table browser.
   InstallSettingsCommands();
   // "Traitements > Lettrage Manuel" and "Traitements > Lettrage Automatique".

@@ -110,7 +110,9 @@ constexpr RegistryRange kRegistryRanges[] = {
     // text, then its options form.
     {3430, 64, "dunning report window and its options text"},
     {3512, 11, "dunning options form"},
-    // Free: 2811-2891, 3164-3357, 3494-3511, 3523-3575, 3608-3641, 3675-3699, 3711-3725 and 3759-3776.
+    // The VAT returns on debits and on receipts share one slot (reports/vat_dunning/vat_windows.h).
+    {3494, 11, "VAT return window, debits or receipts"},
+    // Free: 2811-2891, 3164-3357, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3711-3725 and 3759-3776.
     {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
     // 3940-3968 survive every reset (shell/registry.h).
     {3940, 4, "number of the active journal lines window"},

@@ -66,6 +66,12 @@ TEST(ProgramCommandsTest, TheLedgerReportsHaveTheirWork) {
   for (unsigned id : {20501u, 20502u, 20503u, 20505u}) EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 
+TEST(ProgramCommandsTest, TheVatReturnHasItsWork) {
+  InstallProgramCommands();
+  // "Etats > Déclaration de Tva".
+  EXPECT_TRUE(HasCommandWork(20507));
+}
+
 }  // namespace
 
 TEST(ProgramCommandsTest, TheMatchingCommandsHaveTheirWork) {

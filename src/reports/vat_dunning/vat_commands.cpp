@@ -1,0 +1,9 @@
+#include "reports/vat_dunning/vat_commands.h"
+
+#include "reports/vat_dunning/vat_windows.h"
+#include "shell/handlers.h"
+
+void InstallVatReturnCommands() {
+  // "Etats > Déclaration de Tva"
+  SetCommandWork(vat_cmd::Menu, &CmEtatsDeclarationTva);
+}

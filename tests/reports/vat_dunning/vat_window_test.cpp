@@ -1,0 +1,251 @@
+// The VAT return windows driven as a user drives them, over a generated dossier whose entry lines
+// are the test's own: 20507 on debits (the period dialog, the print choice switched to the
+// preview, "Fin Visualisation", "&Abandor"), a printout to PDF, and the return on receipts with
+// its detailed listing and a dossier without treasury journal.
+#include <QWidget>
+
+#include <regex>
+
+#include "platform/gui/dialog.h"
+#include "platform/system/cp1252.h"
+#include "reports/engine/report_window_fixture.h"
+#include "reports/vat_dunning/vat_commands.h"
+#include "reports/vat_dunning/vat_windows.h"
+#include "runtime/session_registry.h"
+#include "shell/registry.h"
+#include "vat_data.h"
+
+namespace vat_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Utf8File(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  std::string out;
+  EXPECT_TRUE(platform::Utf8ToCp1252(s.str(), out, platform::Unassigned::kRefuse)) << path;
+  return out;
+}
+
+platform::LaunchResult Tool(const std::vector<std::string>& argv) {
+  platform::LaunchOptions o;
+  o.wait = true;
+  o.captureOutput = true;
+  return platform::LaunchProcess(argv, o);
+}
+
+// What a period dialog showed when its fill ran.
+struct PeriodSeen {
+  std::string caption, period, values[10];
+  bool toPayShown = false;
+};
+
+class VatWindowTest : public report_test::ReportWindowTest {
+ protected:
+  void SetUp() override {
+    ReportWindowTest::SetUp();
+    InstallVatReturnCommands();
+    std::vector<report_test::Layout> layouts;
+    for (const char* code : {"EDD-CA3", "EDE-CA3", "EDE-DETAIL"})
+      layouts.push_back({code, code, Utf8File(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" +
+                                              code + ".txt")});
+    MakeReportSet('0', layouts);
+    CloseAllTables();
+    EmptyEntryLines();
+    ASSERT_TRUE(TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, year_));
+    Ymd working{year_.year, year_.month, 20};
+    Month(2, working.year, working.month);
+    TheDossierRecord.SetDateYmd(DossierRecord::DateField::Working, working);
+    TheDossierRecord.SetConstant(21, "NON");
+    TheDossierRecord.SetConstant(69, "C  ");
+    gui::ProcessPendingMessages();
+  }
+
+  // Year and month of the year's month n (0 the first).
+  void Month(int n, int& year, int& month) const {
+    const int m = year_.month - 1 + n;
+    year = year_.year + m / 12;
+    month = m % 12 + 1;
+  }
+  std::string Date(int n, int day) const {
+    int y = 0, m = 0;
+    Month(n, y, m);
+    return D(y, m, day);
+  }
+  std::string MonthText(int n) const {
+    int y = 0, m = 0;
+    Month(n, y, m);
+    char b[8];
+    std::snprintf(b, sizeof b, "%02d/%02d", m, y % 100);
+    return b;
+  }
+
+  // The worked example: a credit of 300.00 carried, 2,000.00 collected and 800.00 deductible in
+  // the working date's month.
+  void WorkedExample() {
+    for (const char* a : {"44567000", "44571000", "44566000"}) AddAccount(a, "TVA");
+    AddLine("44567000", "OD ", Date(0, 5), 'D', 30000);
+    AddLine("44571000", "VE ", Date(2, 5), 'C', 200000);
+    AddLine("44566000", "AC ", Date(2, 6), 'D', 80000);
+  }
+
+  // The period dialog's answer: "&Calculer" pressed, what it shows kept, then `answer`.
+  static void QueuePeriod(int answer, PeriodSeen* seen, const char* shot = nullptr) {
+    gui::ModalSeam::QueueDialogAnswer(answer, [=](gui::Window& w) {
+      auto& d = static_cast<gui::Dialog&>(w);
+      d.PressButton(vat_ids::kCalculer);
+      if (seen != nullptr) {
+        seen->caption = w.GetCaption();
+        seen->period = d.GetItemText(vat_ids::kPeriod);
+        for (int i = 0; i < 10; ++i) seen->values[i] = d.GetItemText(1206 + i);
+        seen->toPayShown = !d.GetDlgItem(1212)->Widget()->isHidden();
+      }
+      if (shot != nullptr) test_support::Screenshot(w.Widget(), "vat_dunning", shot);
+    });
+  }
+  static int PeriodDialogsShown() {
+    int n = 0;
+    for (const auto& s : gui::ModalSeam::Shown())
+      if (s.kind == gui::ModalKind::Dialog && (s.resourceId == 1324 || s.resourceId == 1325)) ++n;
+    return n;
+  }
+  static VatReturnWindow* Window() {
+    return dynamic_cast<VatReturnWindow*>(gui::Window::FromHandle(SlotHandle(kVatWindowSlot)));
+  }
+  static void Settle() {
+    for (int i = 0; i < 10; ++i) gui::ProcessPendingMessages();
+  }
+
+  Ymd year_;
+};
+
+TEST_F(VatWindowTest, TheDebitsReturnAsksThePeriodOnceForThePrintChoiceAndThePreview) {
+  WorkedExample();
+  PeriodSeen seen;
+  QueuePeriod(gui::IDOK, &seen, "tva-debits-period");
+  QueueChoice(choice_ids::kToPreview);  // print choice: "&Visualiser"
+  QueueChoice(gui::IDOK, 0);            // preview choice: EDD-CA3
+  RunSubjectCommand(vat_cmd::Menu);
+  Settle();
+  EXPECT_EQ(seen.caption, "D\xE9" "claration de TVA sur les D\xE9" "bits: Impression");
+  EXPECT_EQ(seen.period, "de " + MonthText(2));
+  EXPECT_EQ(seen.values[1207 - 1206], "2 000.00 ");
+  EXPECT_EQ(seen.values[1209 - 1206], "800.00 ");
+  EXPECT_EQ(seen.values[1210 - 1206], "300.00 ");
+  EXPECT_EQ(seen.values[1211 - 1206], "0.00 ");
+  EXPECT_TRUE(seen.toPayShown);
+  EXPECT_EQ(seen.values[1213 - 1206], "900.00 ");
+  // The preview, with the period asked once; the dossier held meanwhile.
+  ASSERT_NE(Window(), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(GetDossierState(), '1');
+  ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(PeriodDialogsShown(), 1);
+  const std::string page = PageText(CurrentPreviewWindow, 1);
+  EXPECT_NE(page.find("900.00"), std::string::npos) << page;
+  EXPECT_NE(page.find("2 000.00"), std::string::npos) << page;
+  test_support::Screenshot(CurrentPreviewWindow->Widget(), "vat_dunning", "tva-debits-preview");
+  // "Fin Visualisation" brings the period back, for a preview; "&Abandor" there closes the window.
+  PeriodSeen again;
+  QueuePeriod(gui::IDCANCEL, &again);
+  Send(CurrentPreviewWindow, visu_cmd::Quitter);
+  Settle();
+  EXPECT_EQ(PeriodDialogsShown(), 2);
+  EXPECT_EQ(again.caption, "D\xE9" "claration de TVA sur les D\xE9" "bits: Visualisation");
+  EXPECT_EQ(Window(), nullptr);
+  EXPECT_EQ(GetDossierState(), '2');
+}
+
+TEST_F(VatWindowTest, ANilNetKeepsTheDebitsDialogOpen) {
+  AddAccount("44571000", "TVA");
+  AddAccount("44566000", "TVA");
+  AddLine("44571000", "VE ", Date(2, 5), 'C', 10);
+  AddLine("44571000", "VE ", Date(2, 5), 'C', 20);
+  AddLine("44566000", "AC ", Date(2, 6), 'D', 30);
+  bool closes = true;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+    closes = static_cast<gui::Dialog&>(w).CanClose();
+  });
+  RunSubjectCommand(vat_cmd::Menu);
+  Settle();
+  EXPECT_FALSE(closes);
+  EXPECT_EQ(Window(), nullptr);
+}
+
+TEST_F(VatWindowTest, AnEightDigitFigureShowsToTheCent) {
+  AddAccount("44571000", "TVA");
+  AddLine("44571000", "VE ", Date(2, 5), 'C', 1234567891);
+  PeriodSeen seen;
+  QueuePeriod(gui::IDCANCEL, &seen, "tva-debits-wide");
+  RunSubjectCommand(vat_cmd::Menu);
+  Settle();
+  EXPECT_EQ(seen.values[1207 - 1206], "12 345 678.91 ");
+  EXPECT_EQ(seen.values[1213 - 1206], "12 345 678.91 ");
+}
+
+TEST_F(VatWindowTest, ThePrintoutToPdfShowsTheReturn) {
+  const std::string pdf = test_support::ArtefactPath("vat_dunning", "tva-debits.pdf");
+  fs::remove(pdf);
+  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+  gui::SendCommand(CommandWindow->GetHandle(), 20207);
+  gui::ProcessPendingMessages();
+  WorkedExample();
+  QueuePeriod(gui::IDOK, nullptr);
+  QueueChoice(gui::IDOK, 0);
+  RunSubjectCommand(vat_cmd::Menu);
+  Settle();
+  ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+  EXPECT_EQ(Tool({"qpdf", "--check", pdf}).exitStatus, 0);
+  const std::string printed = std::regex_replace(Tool({"pdftotext", "-layout", pdf, "-"}).output, std::regex(" +"), " ");
+  EXPECT_NE(printed.find("900.00"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("2 000.00"), std::string::npos) << printed;
+  // After the printout the period is asked again (here left: the window closes).
+  EXPECT_EQ(PeriodDialogsShown(), 2);
+  EXPECT_EQ(Window(), nullptr);
+}
+
+TEST_F(VatWindowTest, TheReceiptsReturnWithItsDetailedListing) {
+  TheDossierRecord.SetConstant(21, "OUI");
+  AddAccount("44566000", "TVA sur ABS");
+  AddLine("C0000001", "BQ ", Date(2, 5), 'C', 120000, "1");
+  AddLine("C0000002", "BQ ", Date(2, 7), 'C', 10000, "3");
+  AddLine("44566000", "AC ", Date(2, 8), 'D', 8000);
+  PeriodSeen seen;
+  QueuePeriod(gui::IDOK, &seen, "tva-receipts-period");
+  QueueChoice(choice_ids::kToPreview);
+  QueueChoice(gui::IDOK, 1);  // EDE-DETAIL
+  RunSubjectCommand(vat_cmd::Menu);
+  Settle();
+  EXPECT_EQ(seen.caption, "D\xE9" "claration de TVA sur les Encaissements: Impression");
+  EXPECT_EQ(seen.values[0], "205.21 ");  // 200.00 + 5.21
+  EXPECT_EQ(seen.values[1208 - 1206], "80.00 ");
+  EXPECT_EQ(seen.values[1211 - 1206], "125.21 ");
+  ASSERT_NE(dynamic_cast<TWEtaBroTvaSurLesEncaissements*>(Window()), nullptr) << test_support::ShownTexts();
+  ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
+  std::string text;
+  for (int p = 1; p <= CurrentPreviewWindow->Context().store.PageCount(); ++p)
+    text += PageText(CurrentPreviewWindow, p) + "\n";
+  for (const char* want : {"C0000001", "200.00", "5.21", "80.00", "1 200.00"})
+    EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+  test_support::Screenshot(CurrentPreviewWindow->Widget(), "vat_dunning", "tva-receipts-detail");
+  Send(CurrentPreviewWindow, visu_cmd::Quitter);
+  Settle();
+  EXPECT_EQ(Window(), nullptr);
+}
+
+TEST_F(VatWindowTest, ADossierWithoutTreasuryJournalRefusesTheReceiptsPeriod) {
+  TheDossierRecord.SetConstant(21, "OUI");
+  CancelAllCodes('J');
+  PeriodSeen seen;
+  QueuePeriod(gui::IDOK, &seen, "tva-receipts-no-journal");
+  RunSubjectCommand(vat_cmd::Menu);
+  Settle();
+  EXPECT_EQ(seen.period, "Aucun journal de Tr\xE9sorerie");
+  // The dialog's "&Ok" was refused: no choice dialog came, the window closed with the period.
+  EXPECT_EQ(Window(), nullptr);
+  EXPECT_EQ(GetDossierState(), '2');
+}
+
+}  // namespace
+}  // namespace vat_test
