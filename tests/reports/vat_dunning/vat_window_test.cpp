@@ -12,6 +12,7 @@
 #include "reports/vat_dunning/vat_commands.h"
 #include "reports/vat_dunning/vat_windows.h"
 #include "runtime/session_registry.h"
+#include "shell/enablers.h"
 #include "shell/registry.h"
 #include "vat_data.h"
 
@@ -140,6 +141,7 @@ TEST_F(VatWindowTest, TheDebitsReturnAsksThePeriodOnceForThePrintChoiceAndThePre
   // The preview, with the period asked once; the dossier held meanwhile.
   ASSERT_NE(Window(), nullptr) << test_support::ShownTexts();
   EXPECT_EQ(GetDossierState(), '1');
+  EXPECT_FALSE(ShellIdle());  // every dossier command grey
   ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
   EXPECT_EQ(PeriodDialogsShown(), 1);
   const std::string page = PageText(CurrentPreviewWindow, 1);
