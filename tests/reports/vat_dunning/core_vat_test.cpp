@@ -4,6 +4,7 @@
 // computation over the tables read with python3-dbfread.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -313,6 +314,25 @@ TEST_F(VatCoreTest, DetailedListingGivesItsLineTypesAndTheSubtotalOfThePreviousG
   report.Return.startMonth = report.Return.endMonth = "05/30";
   EXPECT_FALSE(report.PrepareReport());
   EXPECT_TRUE(report.EmptyListing());
+}
+
+// The report families of the layout tool declare the windows' own variables, in their order.
+TEST(VatFamiliesTest, TheLayoutToolsFamiliesDeclareTheWindowsVariables) {
+  struct Family {
+    const char* file;
+    int count;
+    const char* (*definition)(int);
+  } families[] = {{"vat_debits.txt", vat::DebitsReport::kFieldCount, &vat::DebitsReport::Definition},
+                  {"vat_receipts.txt", vat::ReceiptsReport::kFieldCount, &vat::ReceiptsReport::Definition}};
+  for (const Family& f : families) {
+    std::ifstream in(std::string(MERLON_SOURCE_DIR) + "/tools/report_render/families/" + f.file);
+    std::vector<std::string> declared;
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("VAR ", 0) == 0) declared.push_back(line.substr(4, 14));
+    std::vector<std::string> ours;
+    for (int n = 0; n < f.count; ++n) ours.push_back(f.definition(n));
+    EXPECT_EQ(declared, ours) << f.file;
+  }
 }
 
 // ---- against an independent computation --------------------------------------------------------------------------
