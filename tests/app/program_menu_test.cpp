@@ -32,6 +32,7 @@
 #include "masterdata/new_code_dialog.h"
 #include "reports/engine/choice_dialogs.h"
 #include "reports/engine/report_window.h"
+#include "reports/vat_dunning/vat_windows.h"
 #include "platform/gui/dialog_template.h"
 #include "platform/gui/menu.h"
 #include "runtime/code_helpers.h"
@@ -244,7 +245,16 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
   static TWEtats* report = nullptr;
   report = new TWEtats(CommandWindow, "Etat", 0, 0, 0);
   ASSERT_TRUE(report->Create());
+  // The VAT returns' period dialogs, over cursors they do not read until a computation.
+  static ::Table t10, t20, t40, t50, t60;
+  static vat::DebitsComputation debits(t10, t20, t40, t50, t60);
+  static vat::ReceiptsComputation receipts(t10, t40, t50, t60);
+  static vat::DebitsReturn debitsReturn;
+  static vat::ReceiptsReturn receiptsReturn;
   const Case cases[] = {
+      {"1324", [](gui::Window* p) { return std::make_unique<TDTvaSurLesDebits>(p, debits, debitsReturn); }},
+      {"1325",
+       [](gui::Window* p) { return std::make_unique<TDTvaSurLesEncaissements>(p, receipts, receiptsReturn); }},
       {"1302", [](gui::Window*) { return std::make_unique<TDVisuChoixEtat>(report, "DB-"); }},
       {"1303", [](gui::Window*) { return std::make_unique<TDImprChoixEtat>(report, "DB-"); }},
       {"DEFINIR_LIMITES", [](gui::Window*) { return std::make_unique<TDDefinirLimites>(report); }},
