@@ -1,5 +1,7 @@
 #include "reports/vat_dunning/vat_windows.h"
 
+#include <algorithm>
+
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "framework/browse_services.h"
@@ -68,7 +70,7 @@ void VatPeriodDialog::SetupWindow() {
   const bool previous = !IsBlank(previousStart_);
   SelectMonth(Item<gui::ComboBox>(kStartMonth), previous ? previousStart_ : vat::WorkingMonth());
   SelectMonth(Item<gui::ComboBox>(kEndMonth), previous ? previousEnd_ : vat::WorkingMonth());
-  for (int id : {1212, 1213, 1214, 1215}) ShowItem(id, false);
+  for (int id : resultIds_) ShowItem(id, false);
 }
 
 std::string VatPeriodDialog::StartMonth() const { return GetItemText(kStartMonth); }
@@ -132,7 +134,10 @@ TDTvaSurLesDebits::TDTvaSurLesDebits(gui::Window* parent, vat::DebitsComputation
                                      vat::DebitsReturn& result)
     : VatPeriodDialog(parent, kDebitsDialog, result.startMonth, result.endMonth),
       computation_(computation),
-      result_(result) {}
+      result_(result) {
+  const int ids[4] = {1212, 1213, 1214, 1215};
+  std::copy(ids, ids + 4, resultIds_);
+}
 
 bool TDTvaSurLesDebits::ComputeReturn() {
   const std::string start = StartMonth(), end = EndMonth();
@@ -159,7 +164,10 @@ TDTvaSurLesEncaissements::TDTvaSurLesEncaissements(gui::Window* parent, vat::Rec
                                                    vat::ReceiptsReturn& result)
     : VatPeriodDialog(parent, kReceiptsDialog, result.startMonth, result.endMonth),
       computation_(computation),
-      result_(result) {}
+      result_(result) {
+  const int ids[4] = {1210, 1211, 1212, 1213};
+  std::copy(ids, ids + 4, resultIds_);
+}
 
 bool TDTvaSurLesEncaissements::ComputeReturn() {
   const std::string start = StartMonth(), end = EndMonth();

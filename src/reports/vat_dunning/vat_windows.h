@@ -67,6 +67,9 @@ class VatPeriodDialog : public TDNuv {
   void ShowAmount(int id, long long cents);
   void ShowResult(int labelId, int valueId, long long cents);
 
+  // The labels and values of the amount to pay and of the credit, hidden until a computation.
+  int resultIds_[4] = {0, 0, 0, 0};
+
  private:
   void CmCalculer();
   void Couple(bool startChanged);

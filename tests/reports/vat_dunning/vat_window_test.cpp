@@ -41,6 +41,7 @@ platform::LaunchResult Tool(const std::vector<std::string>& argv) {
 struct PeriodSeen {
   std::string caption, period, values[10];
   bool toPayShown = false;
+  bool shown[6] = {};  // controls 1210 to 1215 not hidden
 };
 
 class VatWindowTest : public report_test::ReportWindowTest {
@@ -102,6 +103,10 @@ class VatWindowTest : public report_test::ReportWindowTest {
         seen->period = d.GetItemText(vat_ids::kPeriod);
         for (int i = 0; i < 10; ++i) seen->values[i] = d.GetItemText(1206 + i);
         seen->toPayShown = !d.GetDlgItem(1212)->Widget()->isHidden();
+        for (int i = 0; i < 6; ++i) {
+          gui::Control* c = d.GetDlgItem(1210 + i);
+          seen->shown[i] = c != nullptr && !c->Widget()->isHidden();
+        }
       }
       if (shot != nullptr) test_support::Screenshot(w.Widget(), "vat_dunning", shot);
     });
@@ -223,6 +228,8 @@ TEST_F(VatWindowTest, TheReceiptsReturnWithItsDetailedListing) {
   EXPECT_EQ(seen.values[0], "205.21 ");  // 200.00 + 5.21
   EXPECT_EQ(seen.values[1208 - 1206], "80.00 ");
   EXPECT_EQ(seen.values[1211 - 1206], "125.21 ");
+  EXPECT_TRUE(seen.shown[0]);   // "Tva à Payer"
+  EXPECT_FALSE(seen.shown[2]);  // "Crédit de Tva"
   ASSERT_NE(dynamic_cast<TWEtaBroTvaSurLesEncaissements*>(Window()), nullptr) << test_support::ShownTexts();
   ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
   std::string text;
@@ -244,6 +251,8 @@ TEST_F(VatWindowTest, ADossierWithoutTreasuryJournalRefusesTheReceiptsPeriod) {
   RunSubjectCommand(vat_cmd::Menu);
   Settle();
   EXPECT_EQ(seen.period, "Aucun journal de Tr\xE9sorerie");
+  EXPECT_FALSE(seen.shown[0]);  // neither "Tva à Payer" nor "Crédit de Tva"
+  EXPECT_FALSE(seen.shown[2]);
   // The dialog's "&Ok" was refused: no choice dialog came, the window closed with the period.
   EXPECT_EQ(Window(), nullptr);
   EXPECT_EQ(GetDossierState(), '2');
