@@ -11,6 +11,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/cursor.h"
+#include "platform/gui/messagebox.h"
 #include "reports/engine/choice_dialogs.h"
 #include "reports/engine/printing.h"
 #include "reports/engine/visu_window.h"
@@ -34,6 +35,8 @@ constexpr int kPrintWord = 27103;
 constexpr int kTitle = 27104;
 constexpr int kNoTreasuryJournal = 27105;
 constexpr int kPreviewCaption = 27106;
+constexpr int kUnreadable = 27107;
+constexpr int kNoReturn = 27108;
 
 void SelectMonth(gui::ComboBox* box, const std::string& month) {
   if (box == nullptr || month.empty()) return;
@@ -216,11 +219,18 @@ const gui::ResponseTable& VatReturnWindow::Table() {
 void VatReturnWindow::SetupWindow() {
   TWEtats::SetupWindow();
   // (The paths share one buffer: each is copied before the next is made.)
-  const std::string c10 = PathC10(), c20 = PathC20(), c40 = PathC40(), c50 = PathC50(), c60 = PathC60();
-  const bool open = c10_.OpenShared(c10, "C10CODE", true) && c20_.OpenShared(c20, "C20CODE", true) &&
-                    c40_.OpenShared(c40, "C40CODE", true) && c50_.OpenShared(c50, "C50CODE", true) &&
-                    c60_.OpenShared(c60, c60Tag_, true);
-  if (!open) {
+  const struct {
+    ::Table& table;
+    std::string path;
+    const char* tag;
+  } tables[] = {{c10_, PathC10(), "C10CODE"}, {c20_, PathC20(), "C20CODE"}, {c40_, PathC40(), "C40CODE"},
+                {c50_, PathC50(), "C50CODE"}, {c60_, PathC60(), c60Tag_.c_str()}};
+  for (const auto& t : tables) {
+    if (t.table.OpenShared(t.path, t.tag, true)) continue;
+    // A table that cannot be read (damaged, or held alone by another station): no return, the window closes.
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(kUnreadable) + t.path + LoadStr(kNoReturn), LoadStr(kTitle),
+                    gui::MB_OK | gui::MB_ICONSTOP);
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
   }

@@ -258,5 +258,23 @@ TEST_F(VatWindowTest, ADossierWithoutTreasuryJournalRefusesTheReceiptsPeriod) {
   EXPECT_EQ(GetDossierState(), '2');
 }
 
+TEST_F(VatWindowTest, ADraftFileCutInARecordStopsTheReturnWithAMessageAndIsLeftAsItWas) {
+  WorkedExample();
+  const std::string path = PathC50() + std::string(".dbf");
+  const auto size = fs::file_size(path);
+  ASSERT_GT(size, 700u);
+  fs::resize_file(path, size - 37);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  RunSubjectCommand(vat_cmd::Menu);
+  Settle();
+  EXPECT_EQ(PeriodDialogsShown(), 0);
+  EXPECT_EQ(Window(), nullptr);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("ne peut pas \xEAtre lu"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(path.substr(0, path.size() - 4)), std::string::npos) << shown;
+  EXPECT_EQ(fs::file_size(path), size - 37);
+  EXPECT_EQ(GetDossierState(), '2');
+}
+
 }  // namespace
 }  // namespace vat_test
