@@ -209,6 +209,9 @@ TEST_F(VatCoreTest, ReceiptsReturnTable) {
         {"44566000", "AC ", 5, 'C', 30, " ", 0}},
        "05/30", "05/30", 0, 0, 0, 0, 0},
   };
+  // The collective letters come from constants 069-071, each trimmed.
+  TheDossierRecord.SetConstant(70, " D ");
+  EXPECT_EQ(vat::CollectiveLettersText(), "CD");
   Code('T', "90", " 7.00");  // a seek on the key "T9" alone would take it for the mark "9"
   for (const ReceiptsCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -223,7 +226,7 @@ TEST_F(VatCoreTest, ReceiptsReturnTable) {
            l.dueMonth == 0 ? "" : D(2030, l.dueMonth, 5));
     OpenCursors(ReceiptsComputation::kTag);
     ReceiptsComputation computation(c10_, c40_, c50_, c60_);
-    computation.SetCollectiveLetters("CD");
+    computation.SetCollectiveLetters(vat::CollectiveLettersText());
     vat::ReceiptsReturn r;
     ASSERT_EQ(computation.ComputeReturn(c.start, c.end, true, r), ReceiptsComputation::Outcome::Computed);
     EXPECT_EQ(r.receiptsVat, c.receiptsVat);
@@ -309,6 +312,17 @@ TEST_F(VatCoreTest, DetailedListingGivesItsLineTypesAndTheSubtotalOfThePreviousG
   ASSERT_TRUE(fields.GetFieldUnits(R::TG_MT_TTCE, units));
   EXPECT_EQ(units, 190000);
   EXPECT_EQ(RTrim(fields.Value(R::NOMCOMPTE).c_str()), std::string("???"));  // no such customer in C20
+
+  // A layout of totals only: one pass, no detail line.
+  report.ListType = "0";
+  report.Return.receiptsVat = 30521;
+  ASSERT_TRUE(report.PrepareReport());
+  report.ComputeLine();
+  EXPECT_FALSE(report.NextRecord());
+  EXPECT_EQ(breakKey.substr(0, 1), "Z");
+  ASSERT_TRUE(fields.GetFieldUnits(R::TOT_ENCAIS, units));
+  EXPECT_EQ(units, 30521);
+  report.ListType = "1";
 
   // A period without a listed line: nothing to print.
   report.Return.startMonth = report.Return.endMonth = "05/30";
