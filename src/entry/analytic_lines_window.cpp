@@ -9,6 +9,7 @@
 #include "data/table.h"
 #include "entry/core/entry_state.h"
 #include "entry/core/journal_month.h"
+#include "entry/core/new_lines.h"
 #include "entry/entry_commands.h"
 #include "platform/dbase/idapi.h"
 #include "platform/gui/application.h"
@@ -151,9 +152,10 @@ void TWSaiBroDetJournauxAnal::SetupWindow() {
     // A general line cancelled since the form asked, another station's hold, or a refused write: nothing
     // more is written and the window goes.
     opened_ = false;
-    if (opening == SplitOpening::LineGone) {
+    if (opening == SplitOpening::LineGone || opening == SplitOpening::DraftFull) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(16303), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(opening == SplitOpening::LineGone ? 16303 : 16217), LoadStr(52),
+                      gui::MB_OK | gui::MB_ICONSTOP);
     }
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
@@ -196,6 +198,8 @@ void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
                       AllTrim(parsed.faultText.c_str()) + "\n   " + LoadStr(reason) + LoadStr(16308);
   } else if (made == DefaultSplitOutcome::RateNotPositive) {
     openingMessage_ = LoadStr(16312);
+  } else if (made == DefaultSplitOutcome::DraftFull) {
+    openingMessage_ = LoadStr(16217);
   }
   Lines()->SetOrder(L::kAnalyticTag);
 }
@@ -503,6 +507,12 @@ void TWSaiBroDetJournauxAnal::CmModifier() {
 
 void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
   if (Busy() || !HasAccessRight(rightsFunction, kRightsCreate)) return;
+  // Refused before the renumbering below writes anything.
+  if (!DraftHasRoomFor(*Lines(), 1)) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(16217), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
   NewSplitLine line;
   long after = 0;
   if (Store().totalRows > 0) {

@@ -845,9 +845,13 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
       return;
     case NewLineOutcome::GroupTooLarge:
     case NewLineOutcome::NumberTooLarge:
+    case NewLineOutcome::DraftFull:
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(made.outcome == NewLineOutcome::GroupTooLarge ? 16013 : 16014), LoadStr(52),
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this,
+                      LoadStr(made.outcome == NewLineOutcome::GroupTooLarge    ? 16013
+                              : made.outcome == NewLineOutcome::NumberTooLarge ? 16014
+                                                                               : 16217),
+                      LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
       return;
     default: gui::MessageBeep(0); return;
   }
@@ -858,6 +862,12 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
   // The slot's line form is open: its line comes first.
   if (RegistryChar(partnerSlot) == '1') {
     gui::MessageBeep(0);
+    return;
+  }
+  // A full draft refuses the piece before its number is taken from the counter.
+  if (!DraftHasRoomFor(*Lines(), 1)) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(16217), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)] = journal_.modelText;

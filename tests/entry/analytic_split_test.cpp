@@ -4,8 +4,10 @@
 // the split in euros with the rounding line, balanced against a section, cancelled and reactivated in the
 // list; the list asks before it closes unbalanced. Another station is refused a line its form holds. In mode
 // "2" both axes open, one below the other. Bad account texts, a dossier rate of 0 and a general line
-// cancelled since the request get their message and write nothing.
+// cancelled since the request get their message and write nothing, and so does a new line on a full draft.
 #include "line_form_fixture.h"
+
+#include "draft_limit.h"
 
 #include "entry/analytic_line_form.h"
 #include "entry/analytic_lines_window.h"
@@ -368,6 +370,27 @@ TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
   Table c50;
   ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
   EXPECT_EQ(c50.RecCount(), records);
+}
+
+// The draft at its record limit: a new analytic line is refused with the message before the axis is
+// renumbered, and nothing is written.
+TEST_F(AnalyticSplitTest, AFullDraftRefusesANewSplitLineWithNothingWritten) {
+  ChooseLine();
+  GiveText(target_, "CA1=VENTES");
+  Open();
+  TWSaiBroDetJournauxAnal* list = AskSplit();
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  ASSERT_EQ(list->Store().totalRows, 1);
+  Select(list, linesKey_ + "0001");
+  DraftLimitGuard limit;
+  const auto before = TableBytes(folder_);
+  gui::ModalSeam::Reset();
+  Send(list, 20083);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("999 999 lignes"), std::string::npos);
+  EXPECT_EQ(list->Store().totalRows, 1);
+  EXPECT_TRUE(TableBytes(folder_) == before) << "a refused split line wrote to a table";
+  EXPECT_EQ(SplitLine("0002").section, "");
 }
 
 // The sense carries the sign: an amount typed negative is refused with the message on the form's line, the

@@ -2,10 +2,12 @@
 // general line with its sections' totals, the header kept in step, the renumbering of an axis and its limit,
 // the balancing decisions (one table), a save refused by another station's lock, and random sequences of
 // lines added, typed, cancelled, reactivated, balanced and quit keeping every section's totals equal to its
-// live lines.
+// live lines. Every path that appends to the draft refuses on a full one.
+#include <functional>
 #include <random>
 
 #include "core_fixture.h"
+#include "draft_limit.h"
 #include "data/account_totals.h"
 #include "entry/core/analytic_split.h"
 #include "runtime/numbers.h"
@@ -212,6 +214,50 @@ TEST_F(SplitTest, TheDefaultSplitOfTheAccountText) {
 }
 
 // Bad input of the text or the dossier: a message's reason, nothing written, no section created.
+// The draft at its record limit (lowered to the present count plus the room of each case): every path that
+// appends records refuses and writes nothing; with room enough it writes.
+TEST_F(SplitTest, EveryAppendRefusesOnAFullDraft) {
+  const SplitKey key = FreeLine(false), other = FreeLine(false, 100000, 1);
+  ASSERT_EQ(KeepSplitHeader(c50, c60, other, nullptr), SplitOpening::Opened);
+  ASSERT_TRUE(c50.Seek(L::kCodeTag, key.GeneralLineKey().c_str()));
+  LineAfter after;
+  after.prefix = L::Key(c50).substr(0, 8);
+  after.piece = c50.GetField(L::BPIECE);
+  after.group = c50.GetField(L::BREC);
+  after.number = c50.GetField(L::BNUM);
+  NewSplitLine line;
+  line.number = "0001";
+  line.section = "VENTES";
+  const struct Case {
+    const char* what;
+    std::uint32_t room;
+    std::function<bool()> refused;
+  } cases[] = {
+      {"Créer Ligne", 0, [&] { return CreateLineAfter(c50, c60, after).outcome == NewLineOutcome::DraftFull; }},
+      {"Créer Pièce", 0,
+       [&] { return CreatePieceLine(c50, c60, after.prefix, "999990", ' ', 'O').outcome == NewLineOutcome::DraftFull; }},
+      {"a new split header", 0, [&] { return KeepSplitHeader(c50, c60, key, nullptr) == SplitOpening::DraftFull; }},
+      {"a new split line", 0, [&] { return !AppendSplitLine(c50, c60, key, line); }},
+      {"a default split of two lines with room for one", 1, [&] {
+         return MakeDefaultSplit(c50, c60, other, "CA1=S1 %=50\r\nCA1=S2 %=50", 6.55957, false) ==
+                DefaultSplitOutcome::DraftFull;
+       }},
+  };
+  for (const Case& c : cases) {
+    const std::uint32_t records = c50.RecCount(), sorts = c60.RecCount();
+    {
+      DraftLimitGuard limit(c.room);
+      EXPECT_TRUE(c.refused()) << c.what;
+      EXPECT_EQ(c50.RecCount(), records) << c.what;
+      EXPECT_EQ(c60.RecCount(), sorts) << c.what;
+      DraftRecordLimit += 1;
+      EXPECT_FALSE(c.refused()) << c.what << ": one more record of room";
+    }
+    EXPECT_EQ(DraftRecordLimit, kMostDraftRecords);
+  }
+  ExpectInvariants("after the appends");
+}
+
 TEST_F(SplitTest, AFaultyTextOrRateWritesNothing) {
   const struct Case {
     const char* text;

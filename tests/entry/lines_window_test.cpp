@@ -1,9 +1,10 @@
 // The journal lines window: piece order with every other piece shaded (cancelled lines' pieces
 // counted), an account's balance on a click, "Annuler" and "Réactiver" keeping every total right,
-// a matched line that cannot be cancelled, the balance questions at closing, and "Créer Pièce"
-// refused while the slot's line form is open.
+// a matched line that cannot be cancelled, the balance questions at closing, "Créer Pièce"
+// refused while the slot's line form is open, and new lines and pieces refused on a full draft.
 #include <random>
 
+#include "draft_limit.h"
 #include "entry/core/line_changes.h"
 #include "entry_fixture.h"
 #include "runtime/numbers.h"
@@ -231,6 +232,35 @@ TEST_F(LinesWindowTest, CreerPieceOnlyBeepsWhileTheSlotsLineFormIsOpen) {
   EXPECT_EQ(w->Store().totalRows, rows + 1);
   EXPECT_EQ(w->GetSelectedRowText().substr(0, 8), LinePrefix(JournalMonths()[0].first));
   ExpectInvariants("after the new piece");
+}
+
+// The draft at its record limit: "Créer Ligne" and "Créer Pièce" give the message and write nothing
+// (the piece counter included); with room for one record the line goes in.
+TEST_F(LinesWindowTest, AFullDraftRefusesNewLinesAndPiecesWithNothingWritten) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
+  ASSERT_NE(w, nullptr);
+  const long rows = w->Store().totalRows;
+  int live = 0;
+  while (live < w->Store().rowsPerPage && w->Store().MarkerOf(live) != kMarkerOrdinary) ++live;
+  ASSERT_LT(live, w->Store().rowsPerPage);
+  DraftLimitGuard limit;
+  const auto before = TableBytes(folder_);
+  for (unsigned command : {20083u, 20085u}) {
+    w->Store().selected = w->Store().top + live + 1;
+    gui::ModalSeam::Reset();
+    Send(w, command);
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << command << test_support::ShownTexts();
+    EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("999 999 lignes"), std::string::npos) << command;
+    EXPECT_EQ(w->Store().totalRows, rows) << command;
+  }
+  EXPECT_TRUE(TableBytes(folder_) == before) << "a refused line wrote to a table";
+  entry::DraftRecordLimit += 1;
+  w->Store().selected = w->Store().top + live + 1;
+  gui::ModalSeam::Reset();
+  Send(w, 20083);
+  EXPECT_EQ(w->Store().totalRows, rows + 1);
+  ExpectInvariants("after the line made with the last record of room");
 }
 
 // "Modifier" on a line another station matched meanwhile: a beep, no line form, and the line's

@@ -2,9 +2,15 @@
 // modal seam: the source as target asked again, analytic lines and sort records going along, the
 // days fitted, cancelled lines staying, the only piece closing its window, the copy's date, label
 // and "RAZ Montants", the windows of both journal-months refreshed, and another station's entry of
-// the target or lock on a line refusing the command with nothing changed.
+// the target or lock on a line refusing the command with nothing changed, the page kept full after a move
+// from its end, and the copy refused on a full draft.
+#include <QImage>
+
+#include <cstdio>
+
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "draft_limit.h"
 #include "entry/core/move_copy.h"
 #include "output_fixture.h"
 
@@ -274,6 +280,56 @@ TEST_F(MoveCopyTest, AnotherStationsEntryOrLineLockRefusesAndChangesNothing) {
   Send(w, kDeplacer);
   EXPECT_EQ(PieceLines("C608CAI", "000091").size(), 2u);
   ExpectInvariants("after the move");
+}
+
+// The last piece moved from a journal-month longer than a page: the page stays full and ends on the
+// journal-month's last line, with no marker past it.
+TEST_F(MoveCopyTest, AMoveFromTheLastPageLeavesAFullPage) {
+  Open();
+  std::vector<Seed> lines;
+  for (int p = 1; p <= 40; ++p) {
+    char piece[8];
+    std::snprintf(piece, sizeof piece, "%06d", 700 + p);
+    lines.push_back({piece, "05", "62600000", '0', "Timbres", 'D', 8.00});
+    lines.push_back({piece, "05", "53000000", '0', "Timbres", 'C', 8.00});
+  }
+  SeedMonth("C605CAI", lines);
+  TWSaiBroDetJournaux* w = Saisir("C605CAI");
+  ASSERT_NE(w, nullptr);
+  gui::ProcessPendingMessages();
+  const int rpp = w->Store().rowsPerPage;
+  ASSERT_LT(rpp, 78);
+  ASSERT_EQ(w->Store().top, w->Store().LastTop());
+  Select(w, "000740");
+  Target("CAI", "C606");
+  Send(w, kDeplacer);
+  ASSERT_EQ(w->Store().totalRows, 78);
+  EXPECT_EQ(w->Store().top, 78 - rpp);
+  const std::string& last = w->Store().rows[static_cast<std::size_t>(rpp - 1)];
+  EXPECT_EQ(w->Cell(last, TWSaiBroDetJournaux::kBpiece), "000739") << "the page ends on the last line";
+  const QImage shot = test_support::OnScreen(w->View()->Widget());
+  shot.save(QString::fromStdString(test_support::ArtefactPath("framework", "lines_after_move.png")));
+  const int rh = CMDIBrowse::RowHeightPixels();
+  EXPECT_NE(shot.pixelColor(CMDIBrowse::CharWidthPixels() / 2, rpp * rh + rh / 2), QColor(Qt::white))
+      << "the last row has its marker";
+}
+
+// The draft at its record limit: the copy is refused with its message and nothing is written.
+TEST_F(MoveCopyTest, ACopyOnAFullDraftWritesNothing) {
+  Open();
+  SeedMonth("C611CAI", {{"000081", "31", "61320000", '1', "Loyer", 'D', 900.00},
+                        {"000081", "31", "53000000", '1', "Loyer", 'C', 900.00}});
+  TWSaiBroDetJournaux* w = Saisir("C611CAI");
+  ASSERT_NE(w, nullptr);
+  const auto files = TableFiles();
+  DraftLimitGuard limit(1);
+  Select(w, "000081");
+  gui::ModalSeam::Reset();
+  Target("CAI", "C612");
+  Send(w, kCopier);
+  EXPECT_NE(test_support::ShownTexts().find("999 999 lignes:\nrien n'a \xE9t\xE9 copi\xE9"), std::string::npos)
+      << test_support::ShownTexts();
+  ExpectSameFiles(files, TableFiles(), "the copy on a full draft");
 }
 
 }  // namespace

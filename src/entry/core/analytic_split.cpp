@@ -7,6 +7,7 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
+#include "entry/core/new_lines.h"
 #include "platform/dbase/idapi.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
@@ -23,7 +24,6 @@ using L = LigneEcriture;
 constexpr int kContextSave = 2010;
 constexpr std::size_t kSectionWidth = 8, kLabelWidth = 25;
 constexpr long kMostNumber = 9999;
-constexpr long kRenumberStep = 10;
 
 std::string Padded(std::string text, std::size_t width) {
   text.resize(width, ' ');
@@ -211,6 +211,7 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
   const std::string header = key.HeaderKey();
   bool made = false;
   if (!SeekSplitRecord(c50, header)) {
+    if (!DraftHasRoomFor(c50, 1)) return SplitOpening::DraftFull;
     if (!c50.AppendBlank()) return SplitOpening::Failed;
     c50.PutField(L::BMOIS, key.Part(1, 4).c_str());
     c50.PutField(L::BJAL, key.Part(5, 3).c_str());
@@ -266,7 +267,7 @@ long RefreshSplitLines(Table& c50, const SplitKey& key) {
 
 bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line) {
   if (c50.tag != L::kAnalyticTag) c50.SetOrder(L::kAnalyticTag);
-  if (!c50.AppendBlank()) return false;
+  if (!DraftHasRoomFor(c50, 1) || !c50.AppendBlank()) return false;
   c50.PutField(L::BMOIS, key.Part(1, 4).c_str());
   c50.PutField(L::BJAL, key.Part(5, 3).c_str());
   c50.PutField(L::BPIECE, key.Part(8, 6).c_str());
@@ -298,6 +299,7 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   if (split.fault != SplitTextFault::None) return DefaultSplitOutcome::TextFault;
   if (split.parts.empty()) return DefaultSplitOutcome::NoText;
   if (!(rate > 0)) return DefaultSplitOutcome::RateNotPositive;
+  if (!DraftHasRoomFor(c50, static_cast<std::uint32_t>(split.parts.size()))) return DefaultSplitOutcome::DraftFull;
   const char sense = key.Sense();
   long n = 0;
   for (const SplitPart& part : split.parts) {

@@ -100,6 +100,7 @@ enum class SplitOpening {
   Opened,            // the header kept in step (created when `created`)
   LineGone,          // the general line is cancelled or gone: nothing written
   LockRefused,       // another station holds the header: nothing written
+  DraftFull,         // the header is missing and the draft has no room for it (DraftHasRoomFor): nothing written
   Failed,            // the engine refused a write (reported)
 };
 // The header of the key's axis made live and in step with the general line (day, label code, label, sense,
@@ -111,7 +112,8 @@ long RefreshSplitLines(Table& c50, const SplitKey& key);
 
 // An analytic line appended after the others with its sort record: number `number` (4 digits), the section
 // and amounts given (a new line has none), the sense of the general line unless given, the entry letter "O"
-// or "N" (lower case for a rounding line). C50 is left on the new record.
+// or "N" (lower case for a rounding line). C50 is left on the new record. False, with nothing written, when
+// the draft has no room for one more record (DraftHasRoomFor).
 struct NewSplitLine {
   std::string number;       // 4 digits
   std::string section;
@@ -122,10 +124,10 @@ struct NewSplitLine {
 };
 bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line);
 
-enum class DefaultSplitOutcome { Made, NoText, RateNotPositive, TextFault };
+enum class DefaultSplitOutcome { Made, NoText, RateNotPositive, TextFault, DraftFull };
 // The default split of the account's text made on the key's axis: one line per part, numbered from 0001, the
-// amounts added to the sections' totals. Nothing is written for a fault of the text or a rate that is not
-// positive.
+// amounts added to the sections' totals. Nothing is written for a fault of the text, a rate that is not
+// positive or a draft without room for every line of the split (DraftFull).
 DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key, const std::string& text, double rate,
                                      bool euros, DefaultSplitText* parsed = nullptr, long* made = nullptr);
 

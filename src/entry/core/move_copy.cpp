@@ -26,8 +26,6 @@ using L = LigneEcriture;
 
 constexpr int kPieceKeyLength = 14;  // "Z" + month + journal + piece
 constexpr int kLabelWidth = 25;
-// The sort records point at their lines by six digits.
-constexpr std::uint32_t kMostDraftRecords = 999999;
 
 std::string Fit(std::string text, std::size_t width) {
   text.resize(width, ' ');
@@ -272,7 +270,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   }
   std::uint32_t adding = 0;
   for (const PieceLine& line : lines) adding += 1 + static_cast<std::uint32_t>(line.analytic.size());
-  if (t.c50.RecCount() + adding > kMostDraftRecords) {
+  if (!DraftHasRoomFor(t.c50, adding)) {
     r.outcome = PieceOutcome::TooManyLines;
     return r;
   }

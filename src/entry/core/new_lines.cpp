@@ -77,6 +77,13 @@ constexpr long kRenumberLocked = -2;
 
 }  // namespace
 
+std::uint32_t DraftRecordLimit = kMostDraftRecords;
+
+bool DraftHasRoomFor(Table& c50, std::uint32_t adding) {
+  const std::uint32_t count = c50.RecCount();
+  return count <= DraftRecordLimit && adding <= DraftRecordLimit - count;
+}
+
 long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefix, const std::string& piece,
                         const std::string& group, long* renumbered) {
   if (renumbered != nullptr) *renumbered = 0;
@@ -130,6 +137,10 @@ long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefi
 
 NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
   NewLineResult r;
+  if (!DraftHasRoomFor(c50, 1)) {
+    r.outcome = NewLineOutcome::DraftFull;
+    return r;
+  }
   long next = std::atol(after.number.c_str()) + 1;
   const std::string groupKey = after.prefix + after.piece + after.group;
   const std::string wanted = groupKey + Digits4(next);
@@ -220,6 +231,10 @@ std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::str
 NewLineResult CreatePieceLine(Table& c50, Table& c60, const std::string& prefix, const std::string& piece,
                               char labelCode, char entryCurrency) {
   NewLineResult r;
+  if (!DraftHasRoomFor(c50, 1)) {
+    r.outcome = NewLineOutcome::DraftFull;
+    return r;
+  }
   const std::string group = NewGroupNumber(c50, prefix, piece);
   if (!c50.AppendBlank()) return r;
   c50.PutField(L::BCLE, "Z");

@@ -18,8 +18,17 @@ enum class NewLineOutcome {
   NumberTooLarge,  // the next line number would pass 9999: nothing changed
   LockRefused,     // a line, its sort record or a counter is held by another station
   CounterFull,     // the piece counter has no number left
+  DraftFull,       // the draft holds as many records as its sort records can point at: nothing changed
   Failed,          // an engine error (reported by the table layer)
 };
+
+// The draft C50 holds at most this many records: its sort records point at their lines by six digits.
+inline constexpr std::uint32_t kMostDraftRecords = 999999;
+// The limit DraftHasRoomFor applies: kMostDraftRecords (tests lower it to reach it with a few lines).
+extern std::uint32_t DraftRecordLimit;
+// True when `adding` more records fit in the draft open on `c50`. Every path that appends records to the
+// draft (new lines and pieces, analytic headers and lines, the copy of a piece) asks it before it writes.
+bool DraftHasRoomFor(Table& c50, std::uint32_t adding);
 
 // The lines of one group with the number each gets: 10, 20, 30 ... in key order.
 inline constexpr long kRenumberStep = 10;
