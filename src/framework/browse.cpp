@@ -769,12 +769,14 @@ void CMDIBrowse::CmRafraichirTotal() { RefreshTotal(); }
 
 bool CMDIBrowse::RefreshTotal() {
   BeforeRefresh();
-  const long oldTotal = store_.totalRows;
+  const long oldTotal = store_.totalRows, oldTop = store_.top;
   store_.totalRows += PendingRowCount;
   PendingRowCount = 0;
   const int rpp = store_.rowsPerPage;
   BrowseRows fresh(static_cast<std::size_t>(rpp));
-  if (store_.totalRows > rpp) {
+  auto holdsRecord = [&fresh](int i) { return BrowseRowStore::RecordNumberOfText(fresh[static_cast<std::size_t>(i)]) != 0; };
+  bool fromFirst = store_.totalRows <= rpp;
+  if (!fromFirst) {
     const long first = store_.RecordNumberOf(0);
     if (first == 0) {
       if (oldTotal != store_.totalRows) ShowRowCount();
@@ -782,17 +784,32 @@ bool CMDIBrowse::RefreshTotal() {
     }
     PositionOnRecord(first, 0);
     FillRowsForward(fresh, 0, rpp, 0);
-  } else {
+    // Rows taken out of the list under the page (or the page's first row itself) leave the rows below
+    // short: the page is filled from the last row backwards, as End does, and a list found shorter than
+    // a page from its first row.
+    if (rpp > 0 && !holdsRecord(rpp - 1)) {
+      fresh.assign(static_cast<std::size_t>(rpp), std::string());
+      FillRowsFromLast(fresh, rpp - 1, rpp);
+      store_.top = store_.LastTop();
+      fromFirst = !holdsRecord(0);
+    } else if (store_.top > store_.LastTop()) {
+      store_.top = store_.LastTop();
+    }
+  }
+  if (fromFirst) {
+    fresh.assign(static_cast<std::size_t>(rpp), std::string());
     FillRowsFromFirst(fresh, 0, rpp);
     long last = 0;
     for (int i = 0; i < rpp; ++i)
-      if (BrowseRowStore::RecordNumberOfText(fresh[static_cast<std::size_t>(i)]) != 0) last = i + 1;
+      if (holdsRecord(i)) last = i + 1;
     store_.totalRows = last;
+    store_.top = 0;
   }
-  if (oldTotal != store_.totalRows) ShowRowCount();
-  if (fresh == store_.rows) return false;
-  store_.rows = std::move(fresh);
+  if (oldTotal != store_.totalRows || oldTop != store_.top) ShowRowCount();
   if (store_.selected > store_.totalRows) store_.selected = store_.totalRows;
+  if (fresh == store_.rows && oldTop == store_.top && oldTotal == store_.totalRows) return false;
+  store_.rows = std::move(fresh);
+  UpdateTooltip();
   Repaint();
   return true;
 }

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
@@ -51,6 +53,15 @@ inline QImage Screenshot(QWidget* widget, const std::string& subject, const std:
   EXPECT_GT(colours.size(), 2u) << name << ": the picture is blank";
   EXPECT_TRUE(img.save(QString::fromStdString(ArtefactPath(subject, name + ".png")))) << name;
   return img;
+}
+
+// What reached the screen of a shown widget once the pending paints are done: its part of its window's
+// picture on the screen (unlike Screenshot, which paints the widget afresh, it keeps what a paint left out).
+inline QImage OnScreen(QWidget* widget) {
+  QApplication::processEvents();
+  QWidget* top = widget->window();
+  const QImage screen = QGuiApplication::primaryScreen()->grabWindow(top->winId()).toImage();
+  return screen.copy(QRect(widget->mapTo(top, QPoint(0, 0)), widget->size()));
 }
 
 // A picture of a message box the seam recorded, built as it shows, saved as
