@@ -64,6 +64,7 @@ TEST_F(BrowseRefreshTest, AShortenedListKeepsAFullPageAndPaintsNothingBelowItsLa
   const std::vector<Case> cases = {
       {"the last page loses its last rows", n, -1, {n, n - 1, n - 2}, 2 * r - 2, n - 3, 2 * r - 3},
       {"the last page loses rows in its middle", n, -1, {n - 5, n - 6, n - 7}, 2 * r - 2, n, 2 * r - 3},
+      {"rows leave above the last page", n, -1, {1, 2, 3}, 2 * r + 1, n, 2 * r - 3},
       {"a middle page keeps its first row", n, r, {r + 2, r + 3}, r + 1, 2 * r + 2, r},
       {"the page's first row leaves", n, 2 * r, {2 * r + 1}, 2 * r, n, 2 * r - 1},
       {"fewer than a page are left", r + 4, -1, {1, 2, 3, 4, 5, 6, 7, 8}, 9, r + 4, 0},
