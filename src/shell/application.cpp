@@ -143,6 +143,9 @@ Merlon::~Merlon() {
   if (MainFrame != nullptr) {
     CDecoratedMDIFrame* frame = MainFrame;
     MainFrame = nullptr;
+    // The bars may go before the list windows still open, whose destructors clear the message bar.
+    MessageBar = nullptr;
+    SecondStatusBar = nullptr;
     delete frame;
   }
   ResetProgramWideObjects();
