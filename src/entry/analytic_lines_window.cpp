@@ -222,29 +222,6 @@ std::intptr_t TWSaiBroDetJournauxAnal::WindowProc(unsigned msg, std::uintptr_t w
 
 // ---- rows ---------------------------------------------------------------------------------------
 
-int TWSaiBroDetJournauxAnal::DeclaredAt(int k) const {
-  const BrowseColumnTable& c = Columns();
-  return k >= 1 && k < static_cast<int>(c.size()) ? static_cast<int>(c[static_cast<std::size_t>(k)].declared) : 0;
-}
-
-std::string TWSaiBroDetJournauxAnal::Cell(const std::string& row, int declared) const {
-  const BrowseColumnTable& c = Columns();
-  std::size_t pos = 6;
-  for (int k = 1; k <= ColumnCount(c); ++k) {
-    const BrowseColumn& col = c[static_cast<std::size_t>(k)];
-    const std::size_t len = col.field == 0 ? 1 : col.value2;
-    if (static_cast<int>(col.declared) == declared)
-      return pos < row.size() ? Padded(row.substr(pos, len), len) : std::string(len, ' ');
-    pos += len;
-  }
-  return {};
-}
-
-std::string TWSaiBroDetJournauxAnal::SelectedRow() const {
-  const int i = GetSelectedRowIndex();
-  return i == 0 ? std::string() : Store().rows[static_cast<std::size_t>(i - 1)];
-}
-
 bool TWSaiBroDetJournauxAnal::InSplit(::Table& t) const {
   if (!t.isOpen || t.eof || t.bof) return false;
   const char m = MatchSplitLines(t, linesKey_);
@@ -440,15 +417,6 @@ std::uint32_t TWSaiBroDetJournauxAnal::SelectedLine() {
   return recno > 0 && Lines()->recordNumber == static_cast<std::uint32_t>(recno) ? static_cast<std::uint32_t>(recno) : 0;
 }
 
-void TWSaiBroDetJournauxAnal::ShowRowAgain(std::uint32_t recno) {
-  for (int i = 0; i < Store().rowsPerPage; ++i) {
-    if (Store().RecordNumberOf(i) == static_cast<long>(recno)) {
-      ReloadRow(Store().rows, i, static_cast<long>(recno));
-      RepaintRow(i + 1);
-    }
-  }
-}
-
 // The analytic line form saved a line: the page is read again, a line cancelled by the save included.
 void TWSaiBroDetJournauxAnal::CmRafraichirLignes() {
   RefreshTotal();
@@ -469,7 +437,7 @@ void TWSaiBroDetJournauxAnal::CmAnnuler() {
   }
   // The line's lock goes back once it is written: its form may open it at once.
   CancelSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()));
-  ShowRowAgain(recno);
+  ShowRecordAgain(recno);
 }
 
 void TWSaiBroDetJournauxAnal::CmReactiver() {
@@ -481,7 +449,7 @@ void TWSaiBroDetJournauxAnal::CmReactiver() {
     return;
   }
   ReactivateSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()));
-  ShowRowAgain(recno);
+  ShowRecordAgain(recno);
 }
 
 void TWSaiBroDetJournauxAnal::CmModifier() {

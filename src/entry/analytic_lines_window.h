@@ -42,9 +42,6 @@ class TWSaiBroDetJournauxAnal : public CMDIBrowse {
   long DefaultLinesMade() const { return defaultMade_; }
   ::Table* Lines() { return GetTable(0); }
   ::Table* Sorts() { return GetTable(1); }
-  int DeclaredAt(int k) const;
-  std::string Cell(const std::string& row, int declared) const;
-  std::string SelectedRow() const;
 
   // ---- data source
   bool HasCurrentRecord(::Table* table) override;
@@ -85,7 +82,6 @@ class TWSaiBroDetJournauxAnal : public CMDIBrowse {
  private:
   bool InSplit(::Table& t) const;
   std::uint32_t SelectedLine();
-  void ShowRowAgain(std::uint32_t recno);
   std::string LabelText(char code);
   void MakeDefaultSplit();
 

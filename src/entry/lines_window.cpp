@@ -246,28 +246,6 @@ std::intptr_t TWSaiBroDetJournaux::WindowProc(unsigned msg, std::uintptr_t wPara
 
 // ---- rows ---------------------------------------------------------------------------------------
 
-int TWSaiBroDetJournaux::DeclaredAt(int k) const {
-  const BrowseColumnTable& c = Columns();
-  return k >= 1 && k < static_cast<int>(c.size()) ? static_cast<int>(c[static_cast<std::size_t>(k)].declared) : 0;
-}
-
-std::string TWSaiBroDetJournaux::Cell(const std::string& row, int declared) const {
-  const BrowseColumnTable& c = Columns();
-  std::size_t pos = 6;
-  for (int k = 1; k <= ColumnCount(c); ++k) {
-    const BrowseColumn& col = c[static_cast<std::size_t>(k)];
-    const std::size_t len = col.field == 0 ? 1 : col.value2;
-    if (static_cast<int>(col.declared) == declared) return pos < row.size() ? Padded(row.substr(pos, len), len) : std::string(len, ' ');
-    pos += len;
-  }
-  return {};
-}
-
-std::string TWSaiBroDetJournaux::SelectedRow() const {
-  const int i = GetSelectedRowIndex();
-  return i == 0 ? std::string() : Store().rows[static_cast<std::size_t>(i - 1)];
-}
-
 bool TWSaiBroDetJournaux::HasCurrentRecord(::Table* table) { return table != nullptr && InJournal(*table, prefix_); }
 
 void TWSaiBroDetJournaux::ReloadRow(BrowseRows& rows, int i, long recno) {
@@ -541,15 +519,6 @@ std::uint32_t TWSaiBroDetJournaux::SelectedLine() {
   return recno > 0 && Lines()->recordNumber == static_cast<std::uint32_t>(recno) ? static_cast<std::uint32_t>(recno) : 0;
 }
 
-void TWSaiBroDetJournaux::ShowRowAgain(std::uint32_t recno) {
-  for (int i = 0; i < Store().rowsPerPage; ++i) {
-    if (Store().RecordNumberOf(i) == static_cast<long>(recno)) {
-      ReloadRow(Store().rows, i, static_cast<long>(recno));
-      RepaintRow(i + 1);
-    }
-  }
-}
-
 void TWSaiBroDetJournaux::CmRafraichirLigne() {
   const std::string key = RegistryText(ownSlot + kSlotRestoreOffset, kRestoreKeyLength);
   for (int i = 0; i < Store().rowsPerPage; ++i) {
@@ -755,7 +724,7 @@ void TWSaiBroDetJournaux::CmAnnuler() {
   }
   const LineChange done = CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
   if (done == LineChange::Lettered) gui::MessageBeep(0);
-  ShowRowAgain(recno);
+  ShowRecordAgain(recno);
 }
 
 void TWSaiBroDetJournaux::CmReactiver() {
@@ -767,7 +736,7 @@ void TWSaiBroDetJournaux::CmReactiver() {
     return;
   }
   ReactivateLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
-  ShowRowAgain(recno);
+  ShowRecordAgain(recno);
 }
 
 // ---- the line form ---------------------------------------------------------------------------------------

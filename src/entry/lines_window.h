@@ -51,11 +51,6 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   const entry::PieceShading& Shading() const { return shading_; }
   ::Table* Lines() { return GetTable(0); }
   ::Table* Sorts() { return GetTable(1); }
-  // The declared column shown at position k, and the text of a declared column in a row.
-  int DeclaredAt(int k) const;
-  std::string Cell(const std::string& row, int declared) const;
-  // The selected row's text (empty when none is visible).
-  std::string SelectedRow() const;
   // The shading walk started again from the first line, and done to its end (the window does it
   // in slices while it waits).
   void RestartShading();
@@ -132,8 +127,6 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   void SearchWordInJournal(bool next);
   // The selected row made current on the window's C50 cursor; its record number, 0 when none.
   std::uint32_t SelectedLine();
-  // The row of a record built again and repainted.
-  void ShowRowAgain(std::uint32_t recno);
   // A new line brought into view and opened in the form.
   void ShowNewLine(const std::string& key);
   std::string LabelText(char code);

@@ -929,3 +929,37 @@ void BrowseView::EvSetFocus(gui::Handle lost) {
   owner_->EvSetFocus(lost);
 }
 void BrowseView::EvSize(int, int, int) {}
+
+int CMDIBrowse::DeclaredAt(int k) const {
+  return k >= 1 && k < static_cast<int>(columns_.size()) ? static_cast<int>(columns_[static_cast<std::size_t>(k)].declared)
+                                                        : 0;
+}
+
+std::string CMDIBrowse::Cell(const std::string& row, int declared) const {
+  std::size_t pos = 6;
+  for (int k = 1; k <= ColumnCount(columns_); ++k) {
+    const BrowseColumn& col = columns_[static_cast<std::size_t>(k)];
+    const std::size_t len = col.field == 0 ? 1 : col.value2;
+    if (static_cast<int>(col.declared) == declared) {
+      std::string text = pos < row.size() ? row.substr(pos, len) : std::string();
+      text.resize(len, ' ');
+      return text;
+    }
+    pos += len;
+  }
+  return {};
+}
+
+void CMDIBrowse::ShowRecordAgain(long recno) {
+  for (int i = 0; i < store_.rowsPerPage; ++i) {
+    if (store_.RecordNumberOf(i) == recno) {
+      ReloadRow(store_.rows, i, recno);
+      RepaintRow(i + 1);
+    }
+  }
+}
+
+std::string CMDIBrowse::SelectedRow() const {
+  const int i = GetSelectedRowIndex();
+  return i == 0 ? std::string() : store_.rows[static_cast<std::size_t>(i - 1)];
+}

@@ -148,6 +148,7 @@ class CMDIBrowse : public gui::MDIChild {
   // Row i := record number, then each column's cell (or marker).
   void BuildRowText(BrowseRows& rows, int i, long recno, bool flagged);
   int GetSelectedRowIndex() const;           // 1..rows per page, 0 none
+  std::string SelectedRow() const;           // the selected row's text, empty when none is visible
   std::string GetSelectedRowText() const;    // the selected row's code (key width), blanks when none
   long PositionOnSelectedRow(int flag);      // its record made current; 0 when none
   void InvalidateSelectedRow();
@@ -269,6 +270,12 @@ class CMDIBrowse : public gui::MDIChild {
   const BrowseRowStore& Store() const { return store_; }
   const BrowseColumnTable& Columns() const { return columns_; }
   int ColumnCountOf() const { return ColumnCount(columns_); }
+  // The declared column shown at position k (0 when none), and the text of a declared column in a row text, as wide
+  // as the column (rows begin with the record number's 6 characters; a column without a field is 1 wide).
+  int DeclaredAt(int k) const;
+  std::string Cell(const std::string& row, int declared) const;
+  // Reads the visible rows of a record again and repaints them.
+  void ShowRecordAgain(long recno);
   bool HasColumns() const { return ColumnCount(columns_) > 0; }
   int RowLength() const { return static_cast<int>(columns_[0].value2); }
   ::Table* GetTable(int i) { return tables_[static_cast<std::size_t>(i)].get(); }
