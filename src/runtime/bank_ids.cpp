@@ -164,3 +164,25 @@ char* SepaText(int n, char* text) {
   std::memcpy(text, work.c_str(), work.size() + 1);
   return text;
 }
+
+int CheckSiren(const std::string& siren) {
+  std::size_t first = siren.find_first_not_of(' ');
+  if (first == std::string::npos) return kSirenBlank;
+  std::size_t last = siren.find_last_not_of(' ');
+  const std::string digits = siren.substr(first, last - first + 1);
+  if (digits.size() != 9) return kSirenNotNineDigits;
+  for (char c : digits)
+    if (c < '0' || c > '9') return kSirenNotNineDigits;
+  if (digits == "356000000") return 0;
+  // Luhn: from the right, every second digit doubled, the digits of the products added.
+  int sum = 0;
+  for (int i = 0; i < 9; ++i) {
+    int d = digits[8 - i] - '0';
+    if (i % 2 == 1) {
+      d *= 2;
+      if (d > 9) d -= 9;
+    }
+    sum += d;
+  }
+  return sum % 10 == 0 ? 0 : kSirenWrongKey;
+}

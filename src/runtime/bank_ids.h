@@ -47,3 +47,12 @@ std::string CompactIban(const std::string& typed);
 std::string& SepaText(int n, std::string& text);
 // Same on a caller's NUL-terminated text (it never grows).
 char* SepaText(int n, char* text);
+
+// Answers of CheckSiren besides 0 (right).
+constexpr int kSirenBlank = -1;
+constexpr int kSirenNotNineDigits = -2;
+constexpr int kSirenWrongKey = 1;
+// The SIREN of a company: nine digits whose last is the Luhn key of the first eight (La
+// Poste's 356000000, whose digits do not pass it, is accepted as the administration does).
+// Blanks around it are ignored. 0 right, kSirenBlank, kSirenNotNineDigits or kSirenWrongKey.
+int CheckSiren(const std::string& siren);

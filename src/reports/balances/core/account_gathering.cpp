@@ -1,0 +1,372 @@
+#include "reports/balances/core/account_gathering.h"
+
+#include <algorithm>
+
+#include "data/entry_lines.h"
+#include "data/table.h"
+
+namespace balances {
+
+namespace {
+
+std::string Pad8(std::string s) {
+  s.resize(8, ' ');
+  return s;
+}
+
+bool BeginsWith(std::string_view text, std::string_view key) { return text.substr(0, key.size()) == key; }
+
+}  // namespace
+
+// ---- chart
+
+bool ChartList::Load(const std::string& path, const std::vector<int>& fields, const char* title,
+                     std::string* message) {
+  entries_.clear();
+  byCode_.clear();
+  Table t;
+  if (!t.OpenShared(path, "", true)) {
+    if (message != nullptr)
+      *message = std::string("Le fichier ") + title + " ne s'ouvre pas (erreur " + std::to_string(t.result) +
+                 ").\n\n" + path;
+    return false;
+  }
+  std::vector<std::string> v;
+  for (bool more = t.GoTop(""); more && !t.eof; more = t.Skip(1)) {
+    if (!t.recordBuffer.empty() && t.recordBuffer[0] == '*') continue;
+    ReadStoredFields(t, fields, v);
+    ChartEntry e;
+    e.code = Pad8(v[0]);
+    e.name = v[1];
+    e.street1 = v[2];
+    e.street2 = v[3];
+    e.town = v[4];
+    e.prevDebit = {StoredCents(v[5]), StoredCents(v[6])};
+    e.prevCredit = {StoredCents(v[7]), StoredCents(v[8])};
+    e.budget = {StoredCents(v[9]), StoredCents(v[10])};
+    entries_.push_back(std::move(e));
+  }
+  std::stable_sort(entries_.begin(), entries_.end(),
+                   [](const ChartEntry& a, const ChartEntry& b) { return a.code < b.code; });
+  for (std::size_t i = 0; i < entries_.size(); ++i) byCode_.emplace(entries_[i].code, i);
+  return true;
+}
+
+bool ChartList::LoadAccounts(const std::string& c20Path, std::string* message) {
+  return Load(c20Path, {1, 2, 3, 4, 5, 21, 22, 23, 24, 28, 29}, "C20 \"Plan Comptable\"", message);
+}
+
+bool ChartList::LoadSections(const std::string& c30Path, std::string* message) {
+  return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, "C30 \"Sections Analytiques\"", message);
+}
+
+const ChartEntry* ChartList::Find(const std::string& code) const {
+  auto it = byCode_.find(Pad8(code));
+  return it == byCode_.end() ? nullptr : &entries_[it->second];
+}
+
+// ---- context
+
+int GatherContext::RegroupementLength() const {
+  if (typeListe.size() >= 2 && typeListe[0] == 'R' && typeListe[1] >= '2' && typeListe[1] <= '6')
+    return typeListe[1] - '0';
+  return 0;
+}
+
+// ---- gathering
+
+Gatherer::Gatherer(const BalanceSource& source, const ChartList& chart, const GatherContext& context)
+    : source_(source), chart_(chart), context_(context) {}
+
+bool Gatherer::InPeriod(const SortRecord& r) const {
+  const std::string_view d = r.date.View();
+  return !(d < std::string_view(context_.options.PeriodStart())) && !(d > std::string_view(context_.options.PeriodEnd()));
+}
+
+const EntryLine* Gatherer::Counted(const SortRecord& r) {
+  if (!context_.options.PriorTotals() && !InPeriod(r)) return nullptr;
+  const EntryLine* l = source_.LineOf(r);
+  if (l == nullptr) {
+    broken_.insert(r.physical);
+    return nullptr;
+  }
+  return l->cents[static_cast<std::size_t>(context_.Currency())] != 0 ? l : nullptr;
+}
+
+const std::set<std::string>& Gatherer::OrphanLetters(const std::string& account) {
+  const std::string code = Pad8(account);
+  auto found = orphans_.find(code);
+  if (found != orphans_.end()) return found->second;
+  std::set<std::string>& letters = orphans_[code];
+  if (!context_.orphanLetters) return letters;
+  if (context_.letteringExemptions.find("-" + code.substr(0, 3) + "-") != std::string::npos) return letters;
+  const auto& order = source_.GeneralOrder();
+  const auto& recs = source_.Records();
+  auto it = std::lower_bound(order.begin(), order.end(), code, [&](std::uint32_t i, const std::string& k) {
+    return recs[i].code.View() < std::string_view(k);
+  });
+  const std::string start = context_.options.PeriodStart(), end = context_.options.PeriodEnd();
+  for (; it != order.end() && recs[*it].code.View() == std::string_view(code); ++it) {
+    const SortRecord& r = recs[*it];
+    const Fixed<4>& letter = context_.Currency() == 1 ? r.letterE : r.letterF;
+    if (letter.Blank()) continue;
+    const std::string_view d = r.date.View();
+    if (d < std::string_view(start)) {
+      if (context_.options.PriorTotals()) continue;
+      letters.insert(letter.Str());
+    } else if (d > std::string_view(end)) {
+      letters.insert(letter.Str());
+    }
+  }
+  return letters;
+}
+
+bool Gatherer::LetteringAccepts(const SortRecord& r) {
+  const char choice = context_.options.Lettering();
+  if (choice == '1') return true;
+  const Fixed<4>& letter = context_.Currency() == 1 ? r.letterE : r.letterF;
+  bool unlettered = letter.Blank();
+  if (!unlettered) unlettered = OrphanLetters(r.code.Str()).count(letter.Str()) != 0;
+  if (choice == '2' || choice == '4') return unlettered;
+  if (choice == '3' || choice == '5') return !unlettered;
+  return false;
+}
+
+int Gatherer::AgeClass(const SortRecord& r, const EntryLine& l) const {
+  const std::string reference = l.due.Blank() ? r.date.Str() : l.due.Str();
+  if (reference < context_.frame.limit90) return 0;
+  if (reference < context_.frame.limit60) return 1;
+  if (reference < context_.frame.limit30) return 2;
+  return 3;
+}
+
+void Gatherer::AddLine(const SortRecord& r, const EntryLine& l, AccountFigures& f) const {
+  const long long a = l.cents[static_cast<std::size_t>(context_.Currency())];
+  int column = 0;
+  const std::string journal = l.journal.Str();
+  if (context_.excludedJournals.empty() || context_.excludedJournals.find(journal) == std::string::npos) {
+    int m = (l.month.c[2] - '0') * 10 + (l.month.c[3] - '0');
+    if (m < 1 || m > 12) m = 1;
+    column = context_.frame.monthColumn[static_cast<std::size_t>(m)];
+  }
+  const bool opening = journal == Pad8(context_.openingJournal).substr(0, 3);
+  const int age = AgeClass(r, l);
+  if (l.sense == 'D') {
+    (opening ? f.etafiSan : f.etafiCdb) += a;
+    f.etafiCdbt += a;
+    f.debit += a;
+    f.debitF += l.cents[0];
+    f.debitE += l.cents[1];
+    if (column != 0) f.months[static_cast<std::size_t>(column - 1)] += a;
+    f.ages[static_cast<std::size_t>(age)] += a;
+  } else {
+    if (opening)
+      f.etafiSan -= a;
+    else
+      f.etafiCcr += a;
+    f.etafiCcrt += a;
+    f.credit += a;
+    f.creditF += l.cents[0];
+    f.creditE += l.cents[1];
+    if (column != 0) f.months[static_cast<std::size_t>(column - 1)] -= a;
+    f.ages[static_cast<std::size_t>(age)] -= a;
+  }
+}
+
+std::string Gatherer::KeyOf(const ChartEntry& account, bool& wholeAccount) const {
+  std::string key = account.code;
+  wholeAccount = true;
+  if (const int n = context_.RegroupementLength()) {
+    key = key.substr(0, static_cast<std::size_t>(n));
+    wholeAccount = false;
+  }
+  const std::string probe = "/" + account.code + "\\";
+  const std::size_t p = context_.collectiveList.find(probe);
+  if (p != std::string::npos && p + 10 < context_.collectiveList.size()) {
+    key = std::string(1, context_.collectiveList[p + 10]);
+    wholeAccount = false;
+  }
+  return key;
+}
+
+bool Gatherer::KeepByPrevYear(const ChartEntry& e) const {
+  const auto c = static_cast<std::size_t>(context_.Currency());
+  if (context_.keepRule == 'M') return e.prevDebit[c] != 0 || e.prevCredit[c] != 0;
+  if (context_.keepRule == 'S') return e.prevDebit[c] - e.prevCredit[c] != 0;
+  return false;
+}
+
+bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
+  f = AccountFigures{};
+  bool whole = true;
+  const std::string key = KeyOf(account, whole);
+  bool keep = KeepByPrevYear(account);
+  const auto& order = source_.GeneralOrder();
+  const auto& recs = source_.Records();
+  auto it = std::lower_bound(order.begin(), order.end(), key, [&](std::uint32_t i, const std::string& k) {
+    return recs[i].code.View() < std::string_view(k);
+  });
+  // The first record the sort-record walk accepts.
+  auto first = it;
+  while (first != order.end() && BeginsWith(recs[*first].code.View(), key) && Counted(recs[*first]) == nullptr)
+    ++first;
+  if ((first == order.end() || !BeginsWith(recs[*first].code.View(), key)) && !keep) return false;
+
+  const auto c = static_cast<std::size_t>(context_.Currency());
+  f.prevYear = account.prevDebit[c] - account.prevCredit[c];
+  const std::string start = context_.options.PeriodStart(), end = context_.options.PeriodEnd();
+  const char choice = context_.options.Lettering();
+  for (it = first; it != order.end() && BeginsWith(recs[*it].code.View(), key); ++it) {
+    const SortRecord& r = recs[*it];
+    const EntryLine* l = Counted(r);
+    if (l == nullptr) continue;
+    const std::string_view d = r.date.View();
+    if (whole && d > std::string_view(end)) break;  // an account's records come in date order
+    if (d < std::string_view(start)) {
+      if (context_.options.PriorTotals()) {
+        keep = true;
+        (l->sense == 'D' ? f.caDebit : f.caCredit) += l->cents[c];
+      }
+      continue;
+    }
+    if (d > std::string_view(end)) continue;
+    if (LetteringAccepts(r)) {
+      keep = true;
+      AddLine(r, *l, f);
+    } else if (choice == '4' || choice == '5') {
+      keep = true;
+      (l->sense == 'D' ? f.aeDebit : f.aeCredit) += l->cents[c];
+    }
+  }
+  if (!context_.typeListe.empty() && context_.typeListe[0] == 'A' &&
+      f.ages[0] + f.ages[1] + f.ages[2] + f.ages[3] == 0)
+    return false;
+  return keep;
+}
+
+std::vector<BalanceLine> Gatherer::GatherList() {
+  if (context_.listKind == '9') return GatherSections();
+  std::string start, end;
+  switch (context_.listKind) {
+    case '1': start = "0"; end = "9ZZZZZZZ"; break;
+    case '2': start = "6"; end = "9ZZZZZZZ"; break;
+    default:
+      start = std::string(1, context_.listKind);
+      end = start + "ZZZZZZZ";
+  }
+  if (context_.options.StartAccount() != std::string(8, ' ')) start = context_.options.StartAccount();
+  if (context_.options.EndAccount() != std::string(8, ' ')) end = context_.options.EndAccount();
+  start = Pad8(start);
+  end = Pad8(end);
+  const std::string act = context_.options.ActGiven() ? context_.options.Act() : "";
+  const int group = context_.RegroupementLength();
+  std::vector<BalanceLine> lines;
+  const auto& entries = chart_.Entries();
+  std::size_t i = 0;
+  auto actMatches = [&](const ChartEntry& e) { return act.empty() || e.code.substr(6, 2) == act; };
+  while (i < entries.size()) {
+    const ChartEntry& e = entries[i];
+    if (!actMatches(e) || e.code < start) {
+      ++i;
+      continue;
+    }
+    if (e.code > end) break;
+    BalanceLine line;
+    if (GatherAccount(e, line.figures)) {
+      line.entry = i;
+      line.code = group != 0 ? e.code.substr(0, static_cast<std::size_t>(group)) : e.code;
+      lines.push_back(std::move(line));
+    }
+    ++i;
+    if (group != 0)
+      while (i < entries.size() && entries[i].code.compare(0, static_cast<std::size_t>(group), e.code, 0,
+                                                           static_cast<std::size_t>(group)) == 0)
+        ++i;
+  }
+  return lines;
+}
+
+std::vector<BalanceLine> Gatherer::GatherSections() {
+  std::string start(8, ' '), end(8, 'Z');
+  if (context_.options.StartAccount() != std::string(8, ' ')) start = context_.options.StartAccount();
+  if (context_.options.EndAccount() != std::string(8, ' ')) end = context_.options.EndAccount();
+  const std::vector<std::uint32_t> order = source_.AnalyticOrder(context_.analyticByAccount);
+  const auto& recs = source_.Records();
+  const auto c = static_cast<std::size_t>(context_.Currency());
+  const std::string pstart = context_.options.PeriodStart();
+  std::vector<BalanceLine> lines;
+  const auto& entries = chart_.Entries();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const ChartEntry& e = entries[i];
+    if (e.code < start) continue;
+    if (e.code > end) break;
+    auto it = std::lower_bound(order.begin(), order.end(), e.code, [&](std::uint32_t k, const std::string& key) {
+      return recs[k].code.View() < std::string_view(key);
+    });
+    // Lines of the section by general account (one group when not by account).
+    std::vector<BalanceLine> section;
+    for (; it != order.end() && recs[*it].code.View() == std::string_view(e.code); ++it) {
+      const SortRecord& r = recs[*it];
+      if (r.cls != 'W' && r.cls != 'Y') continue;
+      const EntryLine* l = Counted(r);
+      if (l == nullptr) continue;
+      const std::string_view d = r.date.View();
+      const bool before = d < std::string_view(pstart);
+      if (before && !context_.options.PriorTotals()) continue;
+      if (!before && !InPeriod(r)) continue;  // after the end: the next general account goes on
+      const std::string account = context_.analyticByAccount ? r.generalAccount.Str() : std::string();
+      if (section.empty() || section.back().generalAccount != account) {
+        BalanceLine line;
+        line.entry = i;
+        line.code = e.code;
+        line.generalAccount = account;
+        section.push_back(std::move(line));
+      }
+      AccountFigures& f = section.back().figures;
+      if (before)
+        (l->sense == 'D' ? f.caDebit : f.caCredit) += l->cents[c];
+      else
+        AddLine(r, *l, f);
+    }
+    if (section.empty()) {
+      if (!KeepByPrevYear(e)) continue;
+      BalanceLine line;
+      line.entry = i;
+      line.code = e.code;
+      section.push_back(std::move(line));
+    }
+    for (std::size_t k = 0; k < section.size(); ++k) {
+      AccountFigures& f = section[k].figures;
+      f.prevYear = e.prevDebit[c] - e.prevCredit[c];
+      f.ages = {};  // no ageing for sections
+      section[k].countsPrevYear = k == 0;
+      lines.push_back(std::move(section[k]));
+    }
+  }
+  return lines;
+}
+
+BalanceTotals Gatherer::Totals(const std::vector<BalanceLine>& lines, char listKind) {
+  BalanceTotals t;
+  for (const BalanceLine& line : lines) {
+    const AccountFigures& f = line.figures;
+    const long long ld = f.LineDebit(), lc = f.LineCredit();
+    t.debit += ld;
+    t.credit += lc;
+    if (ld > lc)
+      t.balanceDebit += ld - lc;
+    else
+      t.balanceCredit += lc - ld;
+    t.caDebit += f.caDebit;
+    t.caCredit += f.caCredit;
+    t.aeDebit += f.aeDebit;
+    t.aeCredit += f.aeCredit;
+    if (line.countsPrevYear) t.prevYear += f.prevYear;
+    for (std::size_t k = 0; k < 12; ++k) t.months[k] += f.months[k];
+    for (std::size_t k = 0; k < 4; ++k) t.ages[k] += f.ages[k];
+    if (listKind == '1' && !line.code.empty() && (line.code[0] == '6' || line.code[0] == '7')) t.result += ld - lc;
+  }
+  return t;
+}
+
+}  // namespace balances

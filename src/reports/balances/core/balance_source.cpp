@@ -1,0 +1,140 @@
+#include "reports/balances/core/balance_source.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "data/entry_lines.h"
+#include "data/table.h"
+
+namespace balances {
+
+namespace {
+
+bool OpenRead(Table& t, const std::string& path, const char* title, std::string* message) {
+  if (t.OpenShared(path, "", true)) return true;
+  if (message != nullptr)
+    *message = std::string("Le fichier ") + title + " ne s'ouvre pas (erreur " + std::to_string(t.result) +
+               ").\n\n" + path;
+  return false;
+}
+
+// Every record of an entry-line table in physical order; `f` lists the field numbers of
+// class, account, month, day, journal, piece, label code, label, due date, sense, francs,
+// euros, euro letter, line number and validation date (0: absent).
+bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& out) {
+  out.clear();
+  out.reserve(t.RecCount());
+  std::vector<int> fields;
+  for (int n : f)
+    if (n != 0) fields.push_back(n);
+  std::vector<std::string> v;
+  for (bool more = t.GoTop(""); more && !t.eof; more = t.Skip(1)) {
+    ReadStoredFields(t, fields, v);
+    EntryLine l;
+    std::size_t i = 0;
+    auto next = [&](int n) -> const std::string& {
+      static const std::string kNone;
+      return n != 0 ? v[i++] : kNone;
+    };
+    l.deleted = !t.recordBuffer.empty() && t.recordBuffer[0] == '*';
+    const std::string& cls = next(f[0]);
+    l.cls = cls.empty() ? ' ' : cls[0];
+    l.account.Set(next(f[1]));
+    l.month.Set(next(f[2]));
+    l.day.Set(next(f[3]));
+    l.journal.Set(next(f[4]));
+    l.piece.Set(next(f[5]));
+    l.labelCode.Set(next(f[6]));
+    l.label.Set(next(f[7]));
+    l.due.Set(next(f[8]));
+    const std::string& sense = next(f[9]);
+    l.sense = sense.empty() ? ' ' : sense[0];
+    l.cents[0] = StoredCents(next(f[10]));
+    l.cents[1] = StoredCents(next(f[11]));
+    l.letterE.Set(next(f[12]));
+    l.lineNumber.Set(next(f[13]));
+    l.validation.Set(next(f[14]));
+    // Records come in physical order: the vector's index is the record number - 1.
+    if (t.recordNumber != out.size() + 1) out.resize(t.recordNumber - 1);
+    out.push_back(l);
+  }
+  return t.result == 0 || t.eof;
+}
+
+}  // namespace
+
+bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
+                         std::string* message) {
+  records_.clear();
+  general_.clear();
+  Table c60, c50, c40;
+  if (!OpenRead(c60, c60Path, "C60 \"Tri des Ecritures\"", message) ||
+      !OpenRead(c50, c50Path, "C50 \"Ecritures Brouillard\"", message) ||
+      !OpenRead(c40, c40Path, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", message))
+    return false;
+  using LE = LigneEcriture;
+  LoadLines(c50, {LE::BCLE, LE::BCODE, LE::BMOIS, LE::BJOUR, LE::BJAL, LE::BPIECE, LE::BCLIB, LE::BLIB,
+                  LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE, LE::BLETE, LE::BNUM, 0},
+            draft_);
+  LoadLines(c40, {LE::DCLE, LE::DCODE, LE::DMOIS, LE::DJOUR, LE::DJAL, LE::DPIECE, LE::DCLIB, LE::DLIB,
+                  LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE, LE::DLETE, LE::DNUM, LE::DVALID},
+            closed_);
+
+  using LT = LigneTri;
+  const std::vector<int> fields{LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET,
+                                LT::TLETE, LT::TFIC, LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM};
+  std::vector<std::string> v;
+  records_.reserve(c60.RecCount());
+  for (bool more = c60.GoTop(""); more && !c60.eof; more = c60.Skip(1)) {
+    if (!c60.recordBuffer.empty() && c60.recordBuffer[0] == '*') continue;  // the walks skip them
+    ReadStoredFields(c60, fields, v);
+    SortRecord r;
+    r.cls = v[0].empty() ? ' ' : v[0][0];
+    r.code.Set(v[1]);
+    r.date.Set(v[2] + v[3]);
+    r.journal.Set(v[4]);
+    r.letterF.Set(v[5]);
+    r.letterE.Set(v[6]);
+    r.file = v[7].empty() ? ' ' : v[7][0];
+    r.rec = static_cast<std::int32_t>(std::atol(v[8].c_str()));
+    r.piece.Set(v[9]);
+    r.generalAccount.Set(v[10]);
+    r.lineNumber.Set(v[11]);
+    r.physical = c60.recordNumber;
+    records_.push_back(r);
+  }
+  general_.reserve(records_.size());
+  for (std::uint32_t i = 0; i < records_.size(); ++i)
+    if (records_[i].cls == 'Z') general_.push_back(i);
+  // The tag's order: code, then date; equal keys in record order (the index keeps them so).
+  std::stable_sort(general_.begin(), general_.end(), [this](std::uint32_t a, std::uint32_t b) {
+    const SortRecord& x = records_[a];
+    const SortRecord& y = records_[b];
+    if (int c = x.code.View().compare(y.code.View())) return c < 0;
+    return x.date.View() < y.date.View();
+  });
+  return true;
+}
+
+std::vector<std::uint32_t> BalanceSource::AnalyticOrder(bool byAccount) const {
+  std::vector<std::uint32_t> order;
+  for (std::uint32_t i = 0; i < records_.size(); ++i)
+    if (records_[i].cls < 'Z') order.push_back(i);
+  std::stable_sort(order.begin(), order.end(), [this, byAccount](std::uint32_t a, std::uint32_t b) {
+    const SortRecord& x = records_[a];
+    const SortRecord& y = records_[b];
+    if (int c = x.code.View().compare(y.code.View())) return c < 0;
+    if (byAccount)
+      if (int c = x.generalAccount.View().compare(y.generalAccount.View())) return c < 0;
+    return x.date.View() < y.date.View();
+  });
+  return order;
+}
+
+const EntryLine* BalanceSource::LineOf(const SortRecord& r) const {
+  const std::vector<EntryLine>& lines = r.file == 'B' ? draft_ : closed_;
+  if (r.rec < 1 || static_cast<std::size_t>(r.rec) > lines.size()) return nullptr;
+  return &lines[static_cast<std::size_t>(r.rec - 1)];
+}
+
+}  // namespace balances

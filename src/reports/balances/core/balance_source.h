@@ -1,0 +1,100 @@
+// The entry lines of a dossier as the trial balances read them, loaded once: the sort file
+// C60, the draft C50 and the closed file C40 each read in physical order (one sequential pass
+// per table, no seek), the live sort records then ordered in memory as the tags C60CODE and
+// C60ANAL give them. A sort record leads to its line by TFIC and TREC exactly as a go-to into
+// C50 or C40 would; one whose TREC reaches no record is "broken" and counted.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace balances {
+
+// A fixed text of N characters, blank-padded as stored.
+template <std::size_t N>
+struct Fixed {
+  std::array<char, N> c{};
+  void Set(std::string_view v) {
+    for (std::size_t i = 0; i < N; ++i) c[i] = i < v.size() ? v[i] : ' ';
+  }
+  std::string_view View() const { return {c.data(), N}; }
+  std::string Str() const { return std::string(c.data(), N); }
+  bool Blank() const {
+    for (char ch : c)
+      if (ch != ' ') return false;
+    return true;
+  }
+  std::string Trimmed() const;
+};
+
+template <std::size_t N>
+std::string Fixed<N>::Trimmed() const {
+  std::size_t b = 0, e = N;
+  while (b < e && c[b] == ' ') ++b;
+  while (e > b && c[e - 1] == ' ') --e;
+  return std::string(c.data() + b, e - b);
+}
+
+// A draft (C50) or closed (C40) line: the fields the balances and the exports read.
+struct EntryLine {
+  char cls = ' ';          // "Z" general line, below "Z" analytic
+  bool deleted = false;
+  char sense = ' ';        // "D" debit, anything else credit
+  Fixed<8> account;
+  Fixed<4> month;          // YYMM, year stored
+  Fixed<2> day;
+  Fixed<3> journal;
+  Fixed<6> piece;
+  Fixed<1> labelCode;
+  Fixed<25> label;
+  Fixed<6> due;            // stored date or blanks
+  Fixed<4> letterE;        // matching letter in euros
+  Fixed<4> lineNumber;
+  Fixed<6> validation;     // closed lines: DVALID
+  std::array<long long, 2> cents{};  // francs, euros
+};
+
+// A live sort record of C60.
+struct SortRecord {
+  char cls = ' ';
+  char file = ' ';          // "B" draft, otherwise closed
+  Fixed<8> code;
+  Fixed<6> date;            // TMOIS + TJOUR
+  Fixed<3> journal;
+  Fixed<4> letterF, letterE;
+  Fixed<6> piece;
+  Fixed<8> generalAccount;  // TCG
+  Fixed<4> lineNumber;
+  std::uint32_t physical = 0;  // its own record number in C60
+  std::int32_t rec = 0;        // TREC read as a number
+};
+
+class BalanceSource {
+ public:
+  // Reads the three tables of the dossier at these paths, opened shared and read-only (so
+  // entry goes on at every station). False with a French *message when one does not open.
+  bool Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
+            std::string* message = nullptr);
+
+  // The line a sort record leads to; null when TREC reaches no record of its file.
+  const EntryLine* LineOf(const SortRecord& r) const;
+
+  const std::vector<SortRecord>& Records() const { return records_; }
+  // Live general sort records ("Z") in C60CODE order: TCODE + TMOIS + TJOUR, then record.
+  const std::vector<std::uint32_t>& GeneralOrder() const { return general_; }
+  // Live analytic sort records (below "Z") in C60ANAL order: TCODE (+ TCG when byAccount)
+  // + TMOIS + TJOUR, then record.
+  std::vector<std::uint32_t> AnalyticOrder(bool byAccount) const;
+  const std::vector<EntryLine>& DraftLines() const { return draft_; }
+  const std::vector<EntryLine>& ClosedLines() const { return closed_; }
+
+ private:
+  std::vector<SortRecord> records_;
+  std::vector<std::uint32_t> general_;
+  std::vector<EntryLine> draft_, closed_;  // index = record number - 1
+};
+
+}  // namespace balances

@@ -1,0 +1,80 @@
+#include "reports/balances/core/code_lists.h"
+
+#include "data/entry_lines.h"
+#include "data/table.h"
+
+namespace balances {
+
+std::string RightTrim(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+std::string Trim(const std::string& s) {
+  std::size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return "";
+  return RightTrim(s.substr(b));
+}
+
+bool CodeLists::Load(const std::string& c10Path, std::string* message) {
+  journals_.clear();
+  labels_.clear();
+  collectives_.clear();
+  Table t;
+  if (!t.OpenShared(c10Path, "C10CODE", true)) {
+    if (message != nullptr)
+      *message = "Le fichier C10 \"Fichier G\xE9" "n\xE9" "ral\" ne s'ouvre pas (erreur " + std::to_string(t.result) +
+                 ").\n\n" + c10Path;
+    return false;
+  }
+  std::vector<std::string> v;
+  for (bool more = t.GoTop(); more && !t.eof; more = t.Skip(1)) {
+    if (!t.recordBuffer.empty() && t.recordBuffer[0] == '*') continue;
+    ReadStoredFields(t, {1, 2, 3, 4}, v);
+    const char kind = v[0].empty() ? ' ' : v[0][0];
+    const std::string code = RightTrim(v[1]);
+    if (kind == 'J') {
+      JournalCode j;
+      j.name = Trim(v[2]);
+      j.inDashboard = !(v[3].size() >= 25 && v[3][24] == 'N');
+      journals_[code] = j;
+    } else if (kind == 'L') {
+      labels_[code] = Trim(v[3].substr(0, 7));
+    } else if (kind == 'B') {
+      CollectiveCode b;
+      b.letter = v[1].empty() ? ' ' : v[1][0];
+      b.account = v[3].substr(0, 8);
+      b.account.resize(8, ' ');
+      b.name = Trim(v[2]);
+      collectives_.push_back(b);
+    }
+  }
+  return true;
+}
+
+std::string CodeLists::CollectiveList() const {
+  std::string list;
+  for (const CollectiveCode& b : collectives_)
+    if (b.account != std::string(8, ' ')) list += "/" + b.account + "\\" + std::string(1, b.letter);
+  return list;
+}
+
+std::string CodeLists::CollectiveAccountOf(char letter) const {
+  for (const CollectiveCode& b : collectives_)
+    if (b.letter == letter && b.account != std::string(8, ' ')) return b.account;
+  return "";
+}
+
+std::string CodeLists::ExcludedJournals() const {
+  std::string text;
+  for (const auto& [code, j] : journals_) {
+    if (j.inDashboard) continue;
+    std::string c = code.substr(0, 3);
+    c.resize(3, ' ');
+    if (!text.empty()) text += "/";
+    text += c;
+  }
+  return text;
+}
+
+}  // namespace balances

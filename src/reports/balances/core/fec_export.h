@@ -1,0 +1,87 @@
+// The statutory entries file (fichier des écritures comptables, article A47 A-1 of the Livre
+// des procédures fiscales): one line per closed general-account line of the year, in the 18
+// zones of the flat-file form, tab-separated, lines ended by CR LF, text in ISO 8859-15.
+//
+// The file is built in memory from the lines read by BalanceSource (C60 stays shared and in
+// its order; no temporary tag is made). Before anything is written, the whole year is checked:
+// what is only reported (draft journal-months left out, unbalanced pieces, pieces with several
+// dates or validation dates, journals, labels or accounts missing or nameless, zero lines left
+// out) lets the user go on; what would make a wrong file (sort records reaching no closed line,
+// auxiliary letters without a collective account) stops the run.
+#pragma once
+
+#include <array>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reports/balances/core/account_gathering.h"
+#include "reports/balances/core/balance_source.h"
+#include "reports/balances/core/code_lists.h"
+
+namespace balances {
+
+inline constexpr int kFecZones = 18;
+// The names of the 18 zones, in their order, as the header line gives them.
+const std::array<const char*, kFecZones>& FecZoneNames();
+
+// The dossier's part of the file.
+struct FecContext {
+  std::string siren;            // TheDossierRecord 127-135
+  std::string yearEnd;          // the financial year's last day, stored YYMMDD
+  std::string openingJournal = "AN ";  // constant 037
+};
+
+struct FecCheck {
+  std::set<std::string> draftMonths;        // "VE  03/2026": journal-months of the draft
+  std::set<std::string> unbalancedPieces;   // "VE 000123 (03/2026)"
+  std::set<std::string> severalDates;
+  std::set<std::string> severalValidations;
+  std::set<std::string> missingJournals, missingLabels, missingAccounts;
+  long zeroLines = 0;
+  std::set<std::uint32_t> brokenRecords;    // C60 records reaching no closed line
+  std::set<char> lettersWithoutCollective;
+
+  bool Blocking() const { return !brokenRecords.empty() || !lettersWithoutCollective.empty(); }
+  bool HasRemarks() const;
+  // The French text shown before writing: what stops the run, or what the user may accept.
+  std::string Text() const;
+};
+
+// One line of the file: its 18 zones, in cp1252, cleaned and trimmed.
+using FecRow = std::array<std::string, kFecZones>;
+
+class FecExport {
+ public:
+  // "" when the SIREN can name the file, else the French refusal.
+  static std::string CheckSirenForFec(const std::string& siren);
+  // SIREN + "FEC" + the year's last day AAAAMMJJ + ".txt".
+  static std::string FileName(const std::string& siren, const std::string& yearEndStored);
+
+  // Reads the lines into rows and checks the year; false only when the SIREN is refused
+  // (then *message says why). The check tells whether the rows may be written.
+  bool Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
+             const FecContext& context, std::string* message = nullptr);
+
+  const FecCheck& Check() const { return check_; }
+  const std::vector<FecRow>& Rows() const { return rows_; }
+  // The whole file: the header line and the rows, ISO 8859-15, CR LF.
+  std::string Content() const;
+  // Writes the file at once (a temporary file renamed over the path: never half written).
+  bool Write(const std::string& path, std::string* message = nullptr) const;
+
+ private:
+  FecCheck check_;
+  std::vector<FecRow> rows_;
+};
+
+// A zone as the file holds it: the cp1252 text in ISO 8859-15, tabs, "|", CR, LF and other
+// control characters turned into blanks, blanks around it removed.
+std::string FecZone(std::string_view cp1252);
+// Cents with a decimal comma and no thousands separator: 123450 gives "1234,50".
+std::string FecAmount(long long cents);
+// A stored YYMMDD date as AAAAMMJJ, with the century of its decade letter; "" when invalid.
+std::string FecDate(std::string_view stored);
+
+}  // namespace balances
