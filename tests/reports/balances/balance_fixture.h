@@ -37,6 +37,33 @@ struct FixtureLine {
   int number = 1;
 };
 
+// A line from its fields in declaration order; the ones left out keep their defaults.
+inline FixtureLine L(char file, const std::string& account, const std::string& date, const std::string& journal,
+                     const std::string& piece, char sense, double euros, const std::string& label = "",
+                     const std::string& labelCode = "", const std::string& letterE = "",
+                     const std::string& letterF = "", const std::string& due = "",
+                     const std::string& validation = "", char cls = 'Z', const std::string& generalAccount = "",
+                     int number = 1) {
+  FixtureLine l;
+  l.file = file;
+  l.account = account;
+  l.date = date;
+  l.journal = journal;
+  l.piece = piece;
+  l.sense = sense;
+  l.euros = euros;
+  l.label = label;
+  l.labelCode = labelCode;
+  l.letterE = letterE;
+  l.letterF = letterF;
+  l.due = due;
+  l.validation = validation;
+  l.cls = cls;
+  l.generalAccount = generalAccount;
+  l.number = number;
+  return l;
+}
+
 struct FixtureAccount {
   std::string code, name;
   double prevDebit = 0, prevCredit = 0, budget = 0;  // euros
@@ -127,8 +154,8 @@ class BalanceDossierTest : public RuntimeTest {
       put(LE::BECHEANCE, l.due);
       put(LE::BEURO, "O");
       put(LE::BSENS, std::string(1, l.sense));
-      t.PutFieldNum(closed ? LE::DMONTANTF : LE::BMONTANTF, Francs(l.euros));
-      t.PutFieldNum(closed ? LE::DMONTANTE : LE::BMONTANTE, l.euros);
+      t.PutFieldNum(closed ? int{LE::DMONTANTF} : int{LE::BMONTANTF}, Francs(l.euros));
+      t.PutFieldNum(closed ? int{LE::DMONTANTE} : int{LE::BMONTANTE}, l.euros);
       put(LE::BLET, l.letterF);
       put(LE::BLETE, l.letterE);
       put(LE::BCG, l.generalAccount);
@@ -172,34 +199,34 @@ class BalanceDossierTest : public RuntimeTest {
     });
     std::vector<FixtureLine> lines = {
         // Opening entry, validated at the year's start.
-        {'C', "51200000", "C60101", "AN", "000001", 'D', 30000.00, "Report", "", "", "", "", "C60101"},
-        {'C', "10100000", "C60101", "AN", "000001", 'C', 50000.00, "Report", "", "", "", "", "C60101", 'Z', "", 2},
-        {'C', "CDUPONT ", "C60101", "AN", "000001", 'D', 2500.00, "Report", "", "AA", "AA", "", "C60101", 'Z', "", 3},
-        {'C', "FACME   ", "C60101", "AN", "000001", 'C', 1200.00, "Report", "", "", "", "", "C60101", 'Z', "", 4},
-        {'C', "62600000", "C60101", "AN", "000001", 'D', 18700.00, "Report", "", "", "", "", "C60101", 'Z', "", 5},
+        L('C', "51200000", "C60101", "AN", "000001", 'D', 30000.00, "Report", "", "", "", "", "C60101"),
+        L('C', "10100000", "C60101", "AN", "000001", 'C', 50000.00, "Report", "", "", "", "", "C60101", 'Z', "", 2),
+        L('C', "CDUPONT ", "C60101", "AN", "000001", 'D', 2500.00, "Report", "", "AA", "AA", "", "C60101", 'Z', "", 3),
+        L('C', "FACME   ", "C60101", "AN", "000001", 'C', 1200.00, "Report", "", "", "", "", "C60101", 'Z', "", 4),
+        L('C', "62600000", "C60101", "AN", "000001", 'D', 18700.00, "Report", "", "", "", "", "C60101", 'Z', "", 5),
         // Sales of February and March, a payment in April lettering the first.
-        {'C', "CDUPONT ", "C60214", "VE", "000002", 'D', 1200.00, "Caf\xE9 \x80 \x9Cuf", "F", "AB", "AB", "C60316", "C60301"},
-        {'C', "70100000", "C60214", "VE", "000002", 'C', 1000.00, "Caf\xE9\tcr\xE8me|", "F", "", "", "", "C60301", 'Z', "", 2},
-        {'C', "44571000", "C60214", "VE", "000002", 'C', 200.00, "", "F", "", "", "", "C60301", 'Z', "", 3},
-        {'C', "CMARTIN ", "C60320", "VE", "000003", 'D', 600.00, "Vente", "", "AC", "AC", "C60420", "C60401"},
-        {'C', "70100000", "C60320", "VE", "000003", 'C', 600.00, "Vente", "", "", "", "", "C60401", 'Z', "", 2},
-        {'C', "51200000", "C60410", "BQ", "000004", 'D', 1200.00, "", "R", "", "", "", "C60501"},
-        {'C', "CDUPONT ", "C60410", "BQ", "000004", 'C', 1200.00, "", "R", "AB", "AB", "", "C60501", 'Z', "", 2},
+        L('C', "CDUPONT ", "C60214", "VE", "000002", 'D', 1200.00, "Caf\xE9 \x80 \x9Cuf", "F", "AB", "AB", "C60316", "C60301"),
+        L('C', "70100000", "C60214", "VE", "000002", 'C', 1000.00, "Caf\xE9\tcr\xE8me|", "F", "", "", "", "C60301", 'Z', "", 2),
+        L('C', "44571000", "C60214", "VE", "000002", 'C', 200.00, "", "F", "", "", "", "C60301", 'Z', "", 3),
+        L('C', "CMARTIN ", "C60320", "VE", "000003", 'D', 600.00, "Vente", "", "AC", "AC", "C60420", "C60401"),
+        L('C', "70100000", "C60320", "VE", "000003", 'C', 600.00, "Vente", "", "", "", "", "C60401", 'Z', "", 2),
+        L('C', "51200000", "C60410", "BQ", "000004", 'D', 1200.00, "", "R", "", "", "", "C60501"),
+        L('C', "CDUPONT ", "C60410", "BQ", "000004", 'C', 1200.00, "", "R", "AB", "AB", "", "C60501", 'Z', "", 2),
         // The payment of the March sale comes in July: its letter reaches past June.
-        {'C', "51200000", "C60705", "BQ", "000005", 'D', 600.00, "Martin", "", "", "", "", "C60801"},
-        {'C', "CMARTIN ", "C60705", "BQ", "000005", 'C', 600.00, "Martin", "", "AC", "AC", "", "C60801", 'Z', "", 2},
+        L('C', "51200000", "C60705", "BQ", "000005", 'D', 600.00, "Martin", "", "", "", "", "C60801"),
+        L('C', "CMARTIN ", "C60705", "BQ", "000005", 'C', 600.00, "Martin", "", "AC", "AC", "", "C60801", 'Z', "", 2),
         // A purchase with a negative credit line, an OD kept out of the month columns.
-        {'C', "60100000", "C60505", "AC", "000006", 'D', 800.00, "Achat", "", "", "", "C60605", ""},
-        {'C', "FACME   ", "C60505", "AC", "000006", 'C', 900.00, "Achat", "", "", "", "C60605", "", 'Z', "", 2},
-        {'C', "60100000", "C60505", "AC", "000006", 'C', -100.00, "Avoir", "", "", "", "", "", 'Z', "", 3},
-        {'C', "62600000", "C60615", "OD", "000007", 'D', 45.50, "Timbres", "", "", "", "", "C60701"},
-        {'C', "51200000", "C60615", "OD", "000007", 'C', 45.50, "Timbres", "", "", "", "", "C60701", 'Z', "", 2},
+        L('C', "60100000", "C60505", "AC", "000006", 'D', 800.00, "Achat", "", "", "", "C60605", ""),
+        L('C', "FACME   ", "C60505", "AC", "000006", 'C', 900.00, "Achat", "", "", "", "C60605", "", 'Z', "", 2),
+        L('C', "60100000", "C60505", "AC", "000006", 'C', -100.00, "Avoir", "", "", "", "", "", 'Z', "", 3),
+        L('C', "62600000", "C60615", "OD", "000007", 'D', 45.50, "Timbres", "", "", "", "", "C60701"),
+        L('C', "51200000", "C60615", "OD", "000007", 'C', 45.50, "Timbres", "", "", "", "", "C60701", 'Z', "", 2),
         // A zero line in a balanced piece.
-        {'C', "62600000", "C60620", "OD", "000008", 'D', 0.00, "Rien", "", "", "", "", "C60701"},
-        {'C', "51200000", "C60620", "OD", "000008", 'C', 0.00, "Rien", "", "", "", "", "C60701", 'Z', "", 2},
+        L('C', "62600000", "C60620", "OD", "000008", 'D', 0.00, "Rien", "", "", "", "", "C60701"),
+        L('C', "51200000", "C60620", "OD", "000008", 'C', 0.00, "Rien", "", "", "", "", "C60701", 'Z', "", 2),
         // A draft month.
-        {'B', "60100000", "C61105", "AC", "000009", 'D', 300.00, "Brouillon"},
-        {'B', "FACME   ", "C61105", "AC", "000009", 'C', 300.00, "Brouillon", "", "", "", "", "", 'Z', "", 2},
+        L('B', "60100000", "C61105", "AC", "000009", 'D', 300.00, "Brouillon"),
+        L('B', "FACME   ", "C61105", "AC", "000009", 'C', 300.00, "Brouillon", "", "", "", "", "", 'Z', "", 2),
     };
     AddLines(lines);
   }

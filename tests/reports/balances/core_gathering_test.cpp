@@ -1,0 +1,203 @@
+// The gathering of the trial balances on a small dossier: for each kind of balance and set of
+// options, every printed line against an independent computation over the tables read by
+// python3-dbfread, and against the account-by-account walk over C60, C50 and C40.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "balance_fixture.h"
+#include "plain_walk.h"
+#include "reports/balances/core/account_gathering.h"
+#include "reports/balances/core/code_lists.h"
+#include "support/python.h"
+
+using namespace balances;
+
+namespace {
+
+struct Case {
+  char kind;          // list kind: "1", "2" or a collective letter
+  const char* start;  // stored dates
+  const char* end;
+  bool prior;
+  char lettering;
+  bool euros;
+  bool orphans;       // constant 044 other than "NON"
+  const char* typeListe;
+};
+
+const Case kCases[] = {
+    {'1', "C60101", "C61231", false, '1', true, false, ""},
+    {'1', "C60301", "C60630", true, '1', true, false, ""},
+    {'1', "C60301", "C60630", false, '2', false, true, ""},
+    {'C', "C60101", "C60630", false, '3', true, true, ""},
+    {'C', "C60101", "C60630", false, '2', true, true, ""},
+    {'1', "C60701", "C61231", false, '4', true, true, ""},
+    {'F', "C60201", "C61231", true, '5', false, false, ""},
+    {'2', "C60101", "C61231", false, '1', true, false, ""},
+    {'1', "C60101", "C60331", false, '1', true, false, "A"},
+    {'C', "C60301", "C60430", true, '4', false, true, ""},
+};
+
+class GatheringTest : public test_support::BalanceDossierTest {
+ protected:
+  void SetUp() override {
+    BalanceDossierTest::SetUp();
+    FillStandardDossier();
+    std::string message;
+    ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &message)) << message;
+    ASSERT_TRUE(chart_.LoadAccounts(Path("c20"), &message)) << message;
+    ASSERT_TRUE(codes_.Load(Path("c10"), &message)) << message;
+  }
+
+  GatherContext Context(const Case& c) const {
+    GatherContext context;
+    context.options = MakeOptions(c.kind == '1' ? 'G' : c.kind, c.start, c.end, c.prior, 'S', c.lettering, c.euros);
+    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
+    context.listKind = c.kind;
+    context.typeListe = c.typeListe;
+    context.excludedJournals = codes_.ExcludedJournals();
+    context.collectiveList = codes_.CollectiveList();
+    context.orphanLetters = c.orphans;
+    return context;
+  }
+
+  static std::string Line(const std::string& code, const AccountFigures& f) {
+    std::ostringstream s;
+    std::string c = code;
+    for (char& ch : c)
+      if (ch == ' ') ch = '_';
+    s << c << ' ' << f.debit << ' ' << f.credit << ' ' << f.caDebit << ' ' << f.caCredit << ' ' << f.aeDebit << ' '
+      << f.aeCredit;
+    for (long long m : f.months) s << ' ' << m;
+    for (long long a : f.ages) s << ' ' << a;
+    s << ' ' << f.prevYear;
+    return s.str();
+  }
+
+  BalanceSource source_;
+  ChartList chart_;
+  CodeLists codes_;
+};
+
+TEST_F(GatheringTest, EveryKindAgreesWithAnIndependentComputation) {
+  for (const Case& c : kCases) {
+    if (*c.typeListe != '\0') continue;  // the oracle computes plain lists
+    const GatherContext context = Context(c);
+    Gatherer g(source_, chart_, context);
+    std::string ours;
+    for (const BalanceLine& line : g.GatherList()) ours += Line(chart_.Entries()[line.entry].code, line.figures) + "\n";
+    const std::string args = folder_ + " " + c.kind + " " + c.start + " " + c.end + " " + (c.prior ? "O" : "N") +
+                             " " + c.lettering + " " + (c.euros ? "1" : "0") + " " + (c.orphans ? "O" : "N") + " " +
+                             context.frame.limit30 + " " + context.frame.limit60 + " " + context.frame.limit90;
+    std::string script = "import sys\nsys.argv = ['x'] + '" + args + "'.split()\n" +
+                         "exec(open('" MERLON_SOURCE_DIR "/tests/reports/balances/gathering_oracle.py').read())\n";
+    const std::string theirs = test_support::RunPythonScript(script, true);
+    EXPECT_EQ(ours, theirs) << "kind " << c.kind << " " << c.start << "-" << c.end << " lettering " << c.lettering
+                            << (c.prior ? " prior" : "") << (c.euros ? " euros" : " francs");
+  }
+}
+
+TEST_F(GatheringTest, EveryKindAgreesWithTheAccountByAccountWalk) {
+  for (const Case& c : kCases) {
+    const GatherContext context = Context(c);
+    Gatherer g(source_, chart_, context);
+    test_support::PlainWalk walk(folder_, context);
+    for (const ChartEntry& a : chart_.Entries()) {
+      AccountFigures ours, theirs;
+      const bool kept = g.GatherAccount(a, ours);
+      EXPECT_EQ(kept, walk.GatherAccount(a, theirs)) << a.code << " kind " << c.kind << " " << c.start;
+      if (kept) {
+        EXPECT_EQ(Line(a.code, ours), Line(a.code, theirs)) << c.kind << " " << c.start << "-" << c.end;
+        EXPECT_EQ(ours.etafiSan, theirs.etafiSan) << a.code;
+        EXPECT_EQ(ours.etafiCdb, theirs.etafiCdb) << a.code;
+        EXPECT_EQ(ours.debitF + ours.debitE, theirs.debitF + theirs.debitE) << a.code;
+      }
+    }
+  }
+}
+
+// The general balance's sides are equal, its result is the classes 6 and 7, and the grand
+// total of N-1 adds the printed lines only.
+TEST_F(GatheringTest, GeneralBalanceTotals) {
+  const GatherContext context = Context(kCases[0]);
+  Gatherer g(source_, chart_, context);
+  const std::vector<BalanceLine> lines = g.GatherList();
+  const BalanceTotals t = Gatherer::Totals(lines, '1');
+  EXPECT_EQ(t.debit, t.credit);
+  // The pieces' debits, the draft purchase of November included.
+  EXPECT_EQ(t.debit, 5120000 + 120000 + 60000 + 120000 + 60000 + 80000 + 4550 + 30000);
+  // 60100000: 800 and the draft 300 against a credit of -100; 62600000: 18,700 + 45.50;
+  // 70100000: 1,600 of credit.
+  EXPECT_EQ(t.result, (80000 + 30000 + 10000) + (1870000 + 4550) - 160000);
+  long long prev = 0;
+  for (const BalanceLine& l : lines) prev += l.figures.prevYear;
+  EXPECT_EQ(t.prevYear, prev);
+}
+
+// An account with nothing to print does not add its previous-year balance to the grand total.
+TEST_F(GatheringTest, SkippedAccountsAddNoPreviousYear) {
+  Case c = kCases[0];
+  c.start = "C61201";  // December: nothing moves, only accounts with N-1 figures remain
+  GatherContext context = Context(c);
+  context.keepRule = 'N';
+  Gatherer g(source_, chart_, context);
+  const std::vector<BalanceLine> lines = g.GatherList();
+  EXPECT_TRUE(lines.empty());
+  EXPECT_EQ(Gatherer::Totals(lines, '1').prevYear, 0);
+}
+
+TEST_F(GatheringTest, RegroupementAndActAndAgeing) {
+  Case c = kCases[0];
+  c.typeListe = "R2";
+  GatherContext context = Context(c);
+  Gatherer g(source_, chart_, context);
+  std::string codes;
+  for (const BalanceLine& l : g.GatherList()) codes += l.code + "/";
+  EXPECT_EQ(codes, "10/40/41/44/51/60/62/70/");
+  // Ageing: an account whose four classes sum to zero is left out.
+  c = kCases[8];
+  context = Context(c);
+  Gatherer aged(source_, chart_, context);
+  for (const BalanceLine& l : aged.GatherList()) {
+    long long sum = 0;
+    for (long long a : l.figures.ages) sum += a;
+    EXPECT_NE(sum, 0) << l.code;
+  }
+}
+
+// Totals past 10^9 and 10^11 stay exact to the cent.
+TEST_F(GatheringTest, LargeAmountsToTheCent) {
+  std::vector<test_support::FixtureLine> lines;
+  for (int i = 0; i < 30; ++i) {
+    test_support::FixtureLine d = test_support::L('C', "60100000", "C60301", "OD", "000100", 'D', 9876543210.01);
+    test_support::FixtureLine k = test_support::L('C', "51200000", "C60301", "OD", "000100", 'C', 9876543210.01);
+    k.number = 2;
+    lines.push_back(d);
+    lines.push_back(k);
+  }
+  AddLines(lines);
+  ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40")));
+  const GatherContext context = Context(kCases[0]);
+  Gatherer g(source_, chart_, context);
+  const BalanceTotals t = Gatherer::Totals(g.GatherList(), '1');
+  EXPECT_EQ(t.debit, t.credit);
+  EXPECT_EQ(t.debit, 5120000LL + 120000 + 60000 + 120000 + 60000 + 80000 + 4550 + 30000 + 30LL * 987654321001LL);
+}
+
+// A sort record whose line is missing is passed over and counted once.
+TEST_F(GatheringTest, BrokenSortRecordsAreCounted) {
+  {
+    Table c60;
+    ASSERT_TRUE(c60.OpenShared(Path("c60")));
+    ASSERT_TRUE(c60.GoTo(3));
+    ASSERT_TRUE(c60.PutField(10, "000999"));
+  }
+  ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40")));
+  const GatherContext context = Context(kCases[0]);
+  Gatherer g(source_, chart_, context);
+  g.GatherList();
+  EXPECT_EQ(g.BrokenRecords(), 1);
+}
+
+}  // namespace
