@@ -70,7 +70,7 @@ struct FixtureAccount {
 };
 
 class BalanceDossierTest : public RuntimeTest {
- protected:
+ public:
   void SetUp() override {
     RuntimeTest::SetUp();
     ASSERT_EQ(StartDbSession(), 0);

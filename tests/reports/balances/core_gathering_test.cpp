@@ -93,6 +93,7 @@ TEST_F(GatheringTest, EveryKindAgreesWithAnIndependentComputation) {
     std::string script = "import sys\nsys.argv = ['x'] + '" + args + "'.split()\n" +
                          "exec(open('" MERLON_SOURCE_DIR "/tests/reports/balances/gathering_oracle.py').read())\n";
     const std::string theirs = test_support::RunPythonScript(script, true);
+    EXPECT_FALSE(ours.empty()) << c.kind << " " << c.start;
     EXPECT_EQ(ours, theirs) << "kind " << c.kind << " " << c.start << "-" << c.end << " lettering " << c.lettering
                             << (c.prior ? " prior" : "") << (c.euros ? " euros" : " francs");
   }

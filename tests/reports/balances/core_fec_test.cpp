@@ -1,0 +1,233 @@
+// The statutory entries file: the file of a small dossier read back by a validator written
+// apart from the writer, its rows against the closed lines read by python3-dbfread, the rules
+// of each zone, and the check made before writing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "balance_fixture.h"
+#include "platform/system/files.h"
+#include "reports/balances/core/fec_export.h"
+#include "support/python.h"
+
+using namespace balances;
+
+namespace {
+
+constexpr const char* kSiren = "732829320";
+
+class FecTest : public test_support::BalanceDossierTest {
+ protected:
+  void SetUp() override {
+    BalanceDossierTest::SetUp();
+    FillStandardDossier();
+  }
+
+  // Reads the dossier and builds the file's rows.
+  bool Build(FecExport& fec, const std::string& siren = kSiren, std::string* message = nullptr) {
+    std::string m;
+    EXPECT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &m)) << m;
+    EXPECT_TRUE(chart_.LoadAccounts(Path("c20"), &m)) << m;
+    EXPECT_TRUE(codes_.Load(Path("c10"), &m)) << m;
+    FecContext context;
+    context.siren = siren;
+    context.yearEnd = "C61231";
+    return fec.Build(source_, codes_, chart_, context, message);
+  }
+
+  const FecRow* RowOf(const FecExport& fec, const std::string& piece, const std::string& account) {
+    for (const FecRow& r : fec.Rows())
+      if (r[8] == piece && (r[6] == account || (r[6].empty() && r[4] == account))) return &r;
+    return nullptr;
+  }
+
+  BalanceSource source_;
+  ChartList chart_;
+  CodeLists codes_;
+};
+
+TEST_F(FecTest, TheFileOfTheDossierPassesTheValidator) {
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  ASSERT_FALSE(fec.Check().Blocking()) << fec.Check().Text();
+  const std::string folder = std::string(MERLON_BINARY_DIR) + "/test-artefacts/fec";
+  ASSERT_TRUE(platform::MakeDirectories(folder));
+  const std::string name = FecExport::FileName(kSiren, "C61231");
+  EXPECT_EQ(name, "732829320FEC20261231.txt");
+  const std::string path = folder + "/" + name;
+  std::string message;
+  ASSERT_TRUE(fec.Write(path, &message)) << message;
+  const std::string verdict = test_support::RunPythonScript(
+      "import sys\nsys.argv = ['x', '" + path + "', 'AN']\n"
+      "exec(open('" MERLON_SOURCE_DIR "/tests/reports/balances/fec_validator.py').read())\n", true);
+  // The closed general lines with an amount in euros, and their debit side (a negative amount
+  // goes to the other side).
+  const std::string lines = test_support::RunPythonScript(
+      "from dbfread import DBF\n"
+      "rows = debit = credit = 0\n"
+      "for r in DBF('" + Path("c40") + "', encoding='cp1252'):\n"
+      "    a = int(round(float(r['DMONTANTE'] or 0) * 100))\n"
+      "    if r['DCLE'] != 'Z' or a == 0: continue\n"
+      "    rows += 1\n"
+      "    d = a if r['DSENS'] == 'D' else -a\n"
+      "    debit += max(d, 0); credit += max(-d, 0)\n"
+      "print('OK', rows, debit, credit)\n", true);
+  EXPECT_EQ(verdict, lines);
+  EXPECT_EQ(verdict, "OK 19 5574550 5574550\n");
+}
+
+TEST_F(FecTest, ZonesOfTheRows) {
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  struct Case { const char* piece; const char* account; int zone; const char* expected; };
+  const Case cases[] = {
+      {"AN000001", "51200000", 0, "AN"},
+      {"AN000001", "51200000", 1, "A nouveaux"},
+      {"AN000001", "51200000", 2, "1"},
+      {"AN000001", "51200000", 15, "20260101"},
+      // An auxiliary line: its collective, then the auxiliary account and its name.
+      {"VE000002", "CDUPONT", 4, "41100000"},
+      {"VE000002", "CDUPONT", 5, "Clients"},
+      {"VE000002", "CDUPONT", 7, "Dupont et fils"},
+      {"VE000002", "CDUPONT", 3, "20260214"},
+      {"VE000002", "CDUPONT", 9, "20260214"},
+      {"VE000002", "CDUPONT", 10, "Facture-Caf\xE9 \xA4 \xBDuf"},
+      {"VE000002", "CDUPONT", 11, "1200,00"},
+      {"VE000002", "CDUPONT", 12, "0,00"},
+      {"VE000002", "CDUPONT", 13, "AB"},
+      {"VE000002", "CDUPONT", 14, "20260410"},
+      {"VE000002", "70100000", 10, "Facture-Caf\xE9 cr\xE8me"},
+      // No line label: the standard label alone; no label at all: the account's name.
+      {"VE000002", "44571000", 10, "Facture"},
+      {"BQ000004", "51200000", 10, "R\xE8gl."},
+      {"BQ000004", "51200000", 5, "Banque \xA4 \xBDuvre"},
+      // A tab and a "|" in a name become blanks, the blanks around are removed.
+      {"VE000003", "CMARTIN", 7, "Martin SA"},
+      {"VE000003", "CMARTIN", 14, "20260705"},
+      // A negative credit goes to the debit side.
+      {"AC000006", "60100000", 11, "800,00"},
+      {"AC000006", "FACME", 12, "900,00"},
+      {"AC000006", "FACME", 15, "20261231"},
+      {"OD000007", "62600000", 16, ""},
+      {"OD000007", "62600000", 17, ""},
+  };
+  for (const Case& c : cases) {
+    const FecRow* r = RowOf(fec, c.piece, c.account);
+    ASSERT_NE(r, nullptr) << c.piece << " " << c.account;
+    EXPECT_EQ((*r)[static_cast<std::size_t>(c.zone)], c.expected) << c.piece << " " << c.account << " zone " << c.zone;
+  }
+  // The negative line itself.
+  int negatives = 0;
+  for (const FecRow& r : fec.Rows())
+    if (r[8] == "AC000006" && r[4] == "60100000" && r[11] == "100,00") ++negatives;
+  EXPECT_EQ(negatives, 1);
+  // Entries in order: the opening entry, then by validation date.
+  std::string order;
+  for (const FecRow& r : fec.Rows())
+    if (order.size() < 8 || order.substr(order.size() - 9, 8) != r[8]) order += r[8] + "/";
+  EXPECT_EQ(order, "AN000001/VE000002/VE000003/BQ000004/OD000007/BQ000005/AC000006/");
+}
+
+TEST_F(FecTest, TheCheckBeforeWriting) {
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  const FecCheck& check = fec.Check();
+  EXPECT_FALSE(check.Blocking());
+  EXPECT_EQ(check.draftMonths, (std::set<std::string>{"AC  11/2026"}));
+  EXPECT_EQ(check.zeroLines, 2);
+  EXPECT_TRUE(check.unbalancedPieces.empty());
+  EXPECT_TRUE(check.missingAccounts.empty());
+  EXPECT_NE(check.Text().find("brouillard"), std::string::npos);
+  EXPECT_NE(check.Text().find("AC  11/2026"), std::string::npos);
+  EXPECT_NE(check.Text().find("laiss\xE9" "es de c\xF4t\xE9: 2"), std::string::npos);
+}
+
+TEST_F(FecTest, UnbalancedPiecesAndSeveralDatesAndMissingCodesAreReported) {
+  AddLines({test_support::L('C', "60100000", "C60910", "XX", "000020", 'D', 10.00, "", "Q", "", "", "", "C61001"),
+            test_support::L('C', "99999999", "C60911", "XX", "000020", 'C', 9.00, "", "", "", "", "", "C61002")});
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  const FecCheck& c = fec.Check();
+  EXPECT_FALSE(c.Blocking());
+  EXPECT_EQ(c.unbalancedPieces.size(), 1u);
+  EXPECT_EQ(c.severalDates.size(), 1u);
+  EXPECT_EQ(c.severalValidations.size(), 1u);
+  EXPECT_EQ(c.missingJournals, (std::set<std::string>{"XX"}));
+  EXPECT_EQ(c.missingLabels, (std::set<std::string>{"Q"}));
+  EXPECT_EQ(c.missingAccounts, (std::set<std::string>{"99999999"}));
+  const FecRow* r = RowOf(fec, "XX000020", "99999999");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ((*r)[5], "99999999");  // the code serves as its name
+}
+
+// What would make a wrong file stops the run, with its advice.
+TEST_F(FecTest, ABrokenSortRecordStopsTheRun) {
+  {
+    Table c60;
+    ASSERT_TRUE(c60.OpenShared(Path("c60")));
+    ASSERT_TRUE(c60.GoTo(2));
+    ASSERT_TRUE(c60.PutField(10, "000999"));
+  }
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  EXPECT_TRUE(fec.Check().Blocking());
+  EXPECT_EQ(fec.Check().brokenRecords.size(), 1u);
+  EXPECT_NE(fec.Check().Text().find("Reconstruisez le dossier"), std::string::npos) << fec.Check().Text();
+}
+
+TEST_F(FecTest, ALetterWithoutCollectiveStopsTheRun) {
+  AddLines({test_support::L('C', "XSOC    ", "C60910", "OD", "000030", 'D', 5.00),
+            test_support::L('C', "51200000", "C60910", "OD", "000030", 'C', 5.00, "", "", "", "", "", "", 'Z', "", 2)});
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  EXPECT_TRUE(fec.Check().Blocking());
+  EXPECT_NE(fec.Check().Text().find("lettre X"), std::string::npos) << fec.Check().Text();
+}
+
+TEST_F(FecTest, TheSirenNamesTheFile) {
+  struct Case { const char* siren; bool accepted; const char* text; };
+  const Case cases[] = {
+      {"732829320", true, ""},
+      {"         ", false, "n'est pas renseign\xE9"},
+      {"732829321", false, "n'est pas valide"},
+      {"12345", false, "Propri\xE9t\xE9s du dossier"},
+  };
+  for (const Case& c : cases) {
+    FecExport fec;
+    std::string message;
+    EXPECT_EQ(Build(fec, c.siren, &message), c.accepted) << c.siren;
+    EXPECT_NE(message.find(c.text), std::string::npos) << c.siren << ": " << message;
+    if (!c.accepted) {
+      EXPECT_TRUE(fec.Rows().empty());
+    }
+  }
+}
+
+// The file is read with the tables shared: another station appends lines meanwhile.
+TEST_F(FecTest, OtherStationsWriteWhileTheFileIsMade) {
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  Table c60;
+  ASSERT_TRUE(c60.OpenShared(Path("c60"), "C60CODE"));
+  ASSERT_TRUE(c60.AppendBlank());
+  ASSERT_TRUE(c60.InsertRecord());
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "c60bal.mdx.tmp"));
+  EXPECT_FALSE(fec.Content().empty());
+}
+
+TEST(FecZones, FormsOfTheZones) {
+  struct Case { const char* in; const char* out; };
+  const Case zones[] = {
+      {"  a\tb|c\r\nd  ", "a b c  d"}, {"\x80 \x8C", "\xA4 \xBC"}, {"\x93" "x\x94\x85", "\"x\"..."}, {"", ""},
+  };
+  for (const Case& c : zones) EXPECT_EQ(FecZone(c.in), c.out) << c.in;
+  struct Amount { long long cents; const char* out; };
+  const Amount amounts[] = {{0, "0,00"}, {5, "0,05"}, {123450, "1234,50"}, {98765432100101LL, "987654321001,01"}};
+  for (const Amount& a : amounts) EXPECT_EQ(FecAmount(a.cents), a.out);
+  EXPECT_EQ(FecDate("991231"), "19991231");
+  EXPECT_EQ(FecDate("C60307"), "20260307");
+  EXPECT_EQ(FecDate("A40307"), "20040307");
+  EXPECT_EQ(FecDate("      "), "");
+}
+
+}  // namespace
