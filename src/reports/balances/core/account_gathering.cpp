@@ -44,6 +44,7 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
     e.prevDebit = {StoredCents(v[5]), StoredCents(v[6])};
     e.prevCredit = {StoredCents(v[7]), StoredCents(v[8])};
     e.budget = {StoredCents(v[9]), StoredCents(v[10])};
+    e.recno = t.recordNumber;
     entries_.push_back(std::move(e));
   }
   std::stable_sort(entries_.begin(), entries_.end(),
