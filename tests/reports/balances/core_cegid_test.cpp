@@ -116,22 +116,23 @@ TEST_F(CegidTest, TwoAuxiliaryAccountsWithOneNumberAreRefused) {
   ChartEntry g;
   g.code = "411     ";
   EXPECT_EQ(CegidExport::AccountNumber(g, "N8"), "41100000  ");
-  // Through a chart whose accounts take one number.
-  {
-    Table c20;
-    ASSERT_TRUE(c20.OpenShared(Path("c20")));
-    for (int i = 0; i < 4; ++i) {
-      ASSERT_TRUE(c20.AppendBlank());
-      c20.PutField(1, ("CZ" + std::to_string(i)).c_str());
-      ASSERT_TRUE(c20.InsertRecord());
-    }
-  }
+  // Through a chart whose accounts take one number: refused, the two accounts named.
   CegidExport xc;
   std::string message;
-  ASSERT_TRUE(Build(xc, "N8", &message)) << message;  // no two numbers alike yet
-  ChartList chart;
-  ASSERT_TRUE(chart.LoadAccounts(Path("c20")));
-  EXPECT_EQ(chart.Entries().size(), 15u);
+  ASSERT_TRUE(Build(xc, "N8", &message)) << message;
+  ChartList chart = chart_;
+  chart.Add(a);
+  chart.Add(b);
+  CegidContext x;
+  x.constant048 = "N8";
+  x.periodStart = "C60101";
+  x.periodEnd = "C61231";
+  EXPECT_FALSE(xc.Build(source_, codes_, chart, x, &message));
+  EXPECT_NE(message.find("CDUPONT et CDURAND (90000900)"), std::string::npos) << message;
+  EXPECT_TRUE(xc.Records().empty());
+  // Accounts numbered by their code ("A8") do not clash.
+  x.constant048 = "A8";
+  EXPECT_TRUE(xc.Build(source_, codes_, chart, x, &message));
 }
 
 TEST(CegidDossierCode, DigitsPaddedOnTheLeft) {

@@ -202,3 +202,60 @@ TEST_F(GatheringTest, BrokenSortRecordsAreCounted) {
 }
 
 }  // namespace
+
+namespace {
+
+// The analytic balance: one line per section, or per general account of a section with
+// constant 032 "OUI"; a general account whose line falls after the period (601's December
+// line) does not end the section (626 is still gathered), and the section's previous-year
+// balance counts once in the total. OD stays out of the month columns.
+TEST_F(GatheringTest, AnalyticSections) {
+  AddAccounts({{"SECT1", "Atelier", 100, 0}, {"SECT2", "Bureau", 0, 40}, {"SECT3", "Vide", 0, 0}}, true);
+  using test_support::L;
+  AddLines({
+      L('C', "SECT1   ", "C60210", "AC", "000040", 'D', 100.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT1   ", "C61210", "AC", "000041", 'D', 70.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT1   ", "C60310", "OD", "000042", 'D', 30.00, "", "", "", "", "", "", 'W', "62600000"),
+      L('C', "SECT1   ", "C60311", "OD", "000043", 'C', 5.00, "", "", "", "", "", "", 'Y', "62600000"),
+      L('C', "SECT2   ", "C60415", "AN", "000044", 'D', 100.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT2   ", "C60416", "AN", "000045", 'C', 30.00, "", "", "", "", "", "", 'W', "60100000"),
+  });
+  std::string message;
+  ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &message)) << message;
+  ChartList sections;
+  ASSERT_TRUE(sections.LoadSections(Path("c30"), &message)) << message;
+  struct Case { bool byAccount; const char* lines; long long prevYear; };
+  const Case cases[] = {
+      {false, "SECT1___:/13000/500/month2=10000/month3=0/;SECT2___:/10000/3000/san=7000/;", 10000 - 4000},
+      {true,
+       "SECT1___:60100000/10000/0/month2=10000/month3=0/;SECT1___:62600000/3000/500/month2=0/month3=0/;"
+       "SECT2___:60100000/10000/3000/san=7000/;",
+       10000 - 4000},
+  };
+  for (const Case& c : cases) {
+    GatherContext context = Context(kCases[0]);
+    context.options = MakeOptions('(', "C60101", "C60630");
+    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
+    context.listKind = '9';
+    context.analyticByAccount = c.byAccount;
+    Gatherer g(source_, sections, context);
+    const std::vector<BalanceLine> lines = g.GatherList();
+    std::string text;
+    for (const BalanceLine& l : lines) {
+      std::string code = l.code;
+      for (char& ch : code)
+        if (ch == ' ') ch = '_';
+      text += code + ":" + l.generalAccount + "/" + std::to_string(l.figures.debit) + "/" +
+              std::to_string(l.figures.credit) + "/";
+      if (l.figures.etafiSan != 0)
+        text += "san=" + std::to_string(l.figures.etafiSan) + "/";
+      else
+        text += "month2=" + std::to_string(l.figures.months[1]) + "/month3=" + std::to_string(l.figures.months[2]) + "/";
+      text += ";";
+    }
+    EXPECT_EQ(text, c.lines) << c.byAccount;
+    EXPECT_EQ(Gatherer::Totals(lines, '9').prevYear, c.prevYear) << c.byAccount;
+  }
+}
+
+}  // namespace

@@ -61,6 +61,16 @@ bool ChartList::LoadSections(const std::string& c30Path, std::string* message) {
   return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, "C30 \"Sections Analytiques\"", message);
 }
 
+void ChartList::Add(const ChartEntry& entry) {
+  ChartEntry e = entry;
+  e.code = Pad8(e.code);
+  auto at = std::upper_bound(entries_.begin(), entries_.end(), e,
+                             [](const ChartEntry& a, const ChartEntry& b) { return a.code < b.code; });
+  entries_.insert(at, e);
+  byCode_.clear();
+  for (std::size_t i = 0; i < entries_.size(); ++i) byCode_.emplace(entries_[i].code, i);
+}
+
 const ChartEntry* ChartList::Find(const std::string& code) const {
   auto it = byCode_.find(Pad8(code));
   return it == byCode_.end() ? nullptr : &entries_[it->second];

@@ -35,6 +35,8 @@ class ChartList {
   bool LoadSections(const std::string& c30Path, std::string* message = nullptr);
   const std::vector<ChartEntry>& Entries() const { return entries_; }
   const ChartEntry* Find(const std::string& code) const;  // code as stored, 8 characters
+  // An entry kept in code order (charts made in memory: the balance sheet's, the tests').
+  void Add(const ChartEntry& entry);
 
  private:
   bool Load(const std::string& path, const std::vector<int>& fields, const char* title, std::string* message);
