@@ -1,0 +1,257 @@
+// Trial balances and their exports on a large generated dossier: the general balance of the
+// year (the lines read once, the accounts gathered, every line formatted as a delimited
+// export), the first page's worth of it, the statutory entries file of the year, the analytic
+// balance, and the "T" sequence (general, result, customers, suppliers, sections).
+//
+// The dossier is generated with 999,999 lines (MERLON_BENCH_LINES sets fewer) and the months
+// before December are then validated: their lines move to the closed file with a validation
+// date, December stays in the draft, and the sort file is written again from both.
+//   MERLON_BENCH_LINES=100000 ./balances_bench
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "data/closed_lines.h"
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "reports/balances/core/account_gathering.h"
+#include "reports/balances/core/code_lists.h"
+#include "reports/balances/core/fec_export.h"
+#include "runtime/inifiles.h"
+#include "runtime/numbers.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/runtime_init.h"
+
+namespace {
+
+using namespace balances;
+
+long BenchLines() {
+  const char* text = std::getenv("MERLON_BENCH_LINES");
+  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
+  return n < 1000 ? 1000 : (n > kMaxDemoLines ? kMaxDemoLines : n);
+}
+
+struct World {
+  World() {
+    char tmpl[] = "/tmp/merlon-balances-bench-XXXXXX";
+    dir = mkdtemp(tmpl);
+    SetProgramFolder(dir + "/program/");
+    InitRuntime();
+    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
+      std::fprintf(stderr, "%s: %s\n", caption, text);
+      return 1;
+    });
+    SetRuntimeBeepHook([](unsigned) {});
+    if (StartDbSession() != 0) return;
+    DemoOptions options;
+    options.folder = dir + "/dossier/";
+    options.code = "BENCH";
+    options.lines = BenchLines();
+    options.analyticMode = '1';
+    std::string message;
+    if (!GenerateDemoDossier(options, &message)) {
+      std::fprintf(stderr, "generation: %s\n", message.c_str());
+      return;
+    }
+    SetDossier(options.folder, "BENCH");
+    folder = options.folder;
+    if (std::getenv("MERLON_BENCH_DRAFT") == nullptr && !CloseMonths()) return;
+    ready = true;
+  }
+  ~World() {
+    CloseAllTables();
+    StopDbSession();
+    FreeRuntime();
+    std::filesystem::remove_all(dir);
+  }
+
+  std::string Path(const char* table) const { return folder + table + std::string("bench.dbf"); }
+
+  // The lines before December go to the closed file, validated on the first of the next month.
+  bool CloseMonths() {
+    Table c40, c50, kept, c60;
+    if (!c40.OpenExclusive(Path("c40")) || !c50.OpenShared(Path("c50"), "", true)) return false;
+    std::vector<std::string> v;
+    long closed = 0;
+    for (bool more = c50.GoTop(""); more && !c50.eof; more = c50.Skip(1)) {
+      ReadStoredFields(c50, {LigneEcriture::BMOIS}, v);
+      if (v[0] >= "C612" || c50.IsDeleted()) continue;  // cancelled lines go with the pack
+      std::string next = v[0].substr(2, 2) == "12" ? "C70101" : v[0].substr(0, 2);
+      if (next.size() == 2) {
+        const int m = std::atoi(v[0].substr(2, 2).c_str()) + 1;
+        next += (m < 10 ? "0" : "") + std::to_string(m) + "01";
+      }
+      if (!AppendClosedLine(c50, c40, next, true)) return false;
+      ++closed;
+    }
+    if (!c40.AppendQueued()) return false;
+    c50.CloseTable();
+    // The draft keeps December only.
+    if (!kept.OpenExclusive(Path("c50"))) return false;
+    for (bool more = kept.GoTop(""); more && !kept.eof; more = kept.Skip(1)) {
+      ReadStoredFields(kept, {LigneEcriture::BMOIS}, v);
+      if (v[0] < "C612") kept.DeleteRecord(nullptr, 0);
+    }
+    if (!kept.Pack()) return false;
+    kept.CloseTable();
+    c40.CloseTable();
+    if (!c40.OpenShared(Path("c40")) || !c50.OpenShared(Path("c50")) || !c60.OpenExclusive(Path("c60")))
+      return false;
+    const bool ok = RefillSortRecords(c40, c50, c60);
+    std::fprintf(stderr, "dossier: %ld closed lines, %u draft lines\n", closed, c50.RecCount());
+    return ok;
+  }
+
+  GatherContext Context(char kind, const CodeLists& codes) const {
+    GatherContext context;
+    context.options = MakeOptions(kind == '1' ? 'G' : kind == '9' ? '(' : kind, "C60101", "C61231");
+    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
+    context.listKind = kind;
+    context.excludedJournals = codes.ExcludedJournals();
+    context.collectiveList = codes.CollectiveList();
+    return context;
+  }
+
+  std::string dir, folder;
+  bool ready = false;
+};
+
+World& TheWorld() {
+  static World world;
+  return world;
+}
+
+// One delimited line of an account, as the CSV layouts write it.
+std::string CsvLine(const ChartEntry& a, const AccountFigures& f) {
+  std::string line = a.code + ";" + a.name + ";";
+  line += FormatNumber(14, 2, false, FromCents(f.LineDebit()));
+  line += ";";
+  line += FormatNumber(14, 2, false, FromCents(f.LineCredit()));
+  return line;
+}
+
+void BM_GeneralBalanceToItsLastCsvLine(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ready) return state.SkipWithError("no dossier");
+  for (auto _ : state) {
+    BalanceSource source;
+    ChartList chart;
+    CodeLists codes;
+    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
+    chart.LoadAccounts(w.Path("c20"));
+    codes.Load(w.Path("c10"));
+    Gatherer g(source, chart, w.Context('1', codes));
+    const std::vector<BalanceLine> lines = g.GatherList();
+    std::string csv;
+    for (const BalanceLine& l : lines) csv += CsvLine(chart.Entries()[l.entry], l.figures) + "\r\n";
+    const BalanceTotals t = Gatherer::Totals(lines, '1');
+    if (t.debit != t.credit) {
+      long long d = 0, c = 0;
+      for (const SortRecord& r : source.Records()) {
+        const EntryLine* l = r.cls == 'Z' ? source.LineOf(r) : nullptr;
+        if (l) (l->sense == 'D' ? d : c) += l->cents[1];
+      }
+      std::fprintf(stderr, "%lld %lld all %lld %lld broken %ld\n", t.debit, t.credit, d, c, g.BrokenRecords());
+      state.SkipWithError("unbalanced");
+    }
+    benchmark::DoNotOptimize(csv);
+    state.counters["lines"] = static_cast<double>(source.Records().size());
+    state.counters["accounts"] = static_cast<double>(lines.size());
+  }
+}
+BENCHMARK(BM_GeneralBalanceToItsLastCsvLine)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The first page: the lines are loaded and the accounts gathered until 50 are printed.
+void BM_FirstPageOfTheGeneralBalance(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ready) return state.SkipWithError("no dossier");
+  for (auto _ : state) {
+    BalanceSource source;
+    ChartList chart;
+    CodeLists codes;
+    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
+    chart.LoadAccounts(w.Path("c20"));
+    codes.Load(w.Path("c10"));
+    Gatherer g(source, chart, w.Context('1', codes));
+    int printed = 0;
+    for (const ChartEntry& a : chart.Entries()) {
+      AccountFigures f;
+      if (a.code[0] <= '9' && g.GatherAccount(a, f) && ++printed == 50) break;
+    }
+    benchmark::DoNotOptimize(printed);
+  }
+}
+BENCHMARK(BM_FirstPageOfTheGeneralBalance)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_StatutoryEntriesFileOfTheYear(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ready) return state.SkipWithError("no dossier");
+  for (auto _ : state) {
+    BalanceSource source;
+    ChartList chart;
+    CodeLists codes;
+    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
+    chart.LoadAccounts(w.Path("c20"));
+    codes.Load(w.Path("c10"));
+    FecExport fec;
+    FecContext context;
+    context.siren = "732829320";
+    context.yearEnd = "C61231";
+    fec.Build(source, codes, chart, context);
+    const std::string content = fec.Content();
+    fec.Write(w.dir + "/732829320FEC20261231.txt");
+    state.counters["rows"] = static_cast<double>(fec.Rows().size());
+    benchmark::DoNotOptimize(content);
+  }
+}
+BENCHMARK(BM_StatutoryEntriesFileOfTheYear)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_AnalyticBalance(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ready) return state.SkipWithError("no dossier");
+  for (auto _ : state) {
+    BalanceSource source;
+    ChartList sections;
+    CodeLists codes;
+    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
+    sections.LoadSections(w.Path("c30"));
+    codes.Load(w.Path("c10"));
+    Gatherer g(source, sections, w.Context('9', codes));
+    state.counters["sections"] = static_cast<double>(g.GatherList().size());
+  }
+}
+BENCHMARK(BM_AnalyticBalance)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// "Toutes": general, result, customers, suppliers and sections from one reading of the lines.
+void BM_AllBalancesSequence(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ready) return state.SkipWithError("no dossier");
+  for (auto _ : state) {
+    BalanceSource source;
+    ChartList chart, sections;
+    CodeLists codes;
+    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
+    chart.LoadAccounts(w.Path("c20"));
+    sections.LoadSections(w.Path("c30"));
+    codes.Load(w.Path("c10"));
+    std::size_t lines = 0;
+    for (char kind : std::string("12CF9")) {
+      Gatherer g(source, kind == '9' ? sections : chart, w.Context(kind, codes));
+      lines += g.GatherList().size();
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+  }
+}
+BENCHMARK(BM_AllBalancesSequence)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
