@@ -142,6 +142,20 @@ TEST_F(FecTest, TheCheckBeforeWriting) {
   EXPECT_NE(check.Text().find("laiss\xE9" "es de c\xF4t\xE9: 2"), std::string::npos);
 }
 
+// An opening entry validated late in the year still comes first.
+TEST_F(FecTest, OpeningEntriesComeFirst) {
+  AddLines({test_support::L('C', "60100000", "C60101", "AN", "000070", 'D', 7.00, "", "", "", "", "", "C61115"),
+            test_support::L('C', "51200000", "C60101", "AN", "000070", 'C', 7.00, "", "", "", "", "", "C61115", 'Z', "",
+                            2)});
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  ASSERT_GE(fec.Rows().size(), 8u);
+  EXPECT_EQ(fec.Rows()[5][8], "AN000070");
+  EXPECT_EQ(fec.Rows()[5][2], "2");
+  EXPECT_EQ(fec.Rows()[7][8], "VE000002");
+  EXPECT_EQ(fec.Rows()[7][2], "3");
+}
+
 TEST_F(FecTest, UnbalancedPiecesAndSeveralDatesAndMissingCodesAreReported) {
   AddLines({test_support::L('C', "60100000", "C60910", "XX", "000020", 'D', 10.00, "", "Q", "", "", "", "C61001"),
             test_support::L('C', "99999999", "C60911", "XX", "000020", 'C', 9.00, "", "", "", "", "", "C61002")});

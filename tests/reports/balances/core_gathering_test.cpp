@@ -259,3 +259,28 @@ TEST_F(GatheringTest, AnalyticSections) {
 }
 
 }  // namespace
+
+namespace {
+
+// A line that prints as 0.00 in the report's currency is not counted: an account holding only
+// such a line has nothing to print.
+TEST_F(GatheringTest, ZeroLinesAreNotCounted) {
+  AddAccounts({{"47100000", "Attente"}});
+  AddLines({test_support::L('C', "47100000", "C60505", "OD", "000060", 'D', 0.004)});
+  std::string message;
+  ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &message)) << message;
+  ASSERT_TRUE(chart_.LoadAccounts(Path("c20"), &message)) << message;
+  for (bool euros : {true, false}) {
+    Case c = kCases[0];
+    c.euros = euros;
+    GatherContext context = Context(c);
+    context.keepRule = 'N';
+    Gatherer g(source_, chart_, context);
+    const ChartEntry* a = chart_.Find("47100000");
+    ASSERT_NE(a, nullptr);
+    AccountFigures f;
+    EXPECT_EQ(g.GatherAccount(*a, f), !euros) << "francs 0.03 count, euros 0.00 do not";
+  }
+}
+
+}  // namespace
