@@ -87,21 +87,27 @@ int GatherContext::RegroupementLength() const {
 // ---- gathering
 
 Gatherer::Gatherer(const BalanceSource& source, const ChartList& chart, const GatherContext& context)
-    : source_(source), chart_(chart), context_(context) {}
+    : source_(source),
+      chart_(chart),
+      context_(context),
+      start_(context.options.PeriodStart()),
+      end_(context.options.PeriodEnd()),
+      prior_(context.options.PriorTotals()),
+      currency_(static_cast<std::size_t>(context.Currency())) {}
 
 bool Gatherer::InPeriod(const SortRecord& r) const {
   const std::string_view d = r.date.View();
-  return !(d < std::string_view(context_.options.PeriodStart())) && !(d > std::string_view(context_.options.PeriodEnd()));
+  return !(d < std::string_view(start_)) && !(d > std::string_view(end_));
 }
 
 const EntryLine* Gatherer::Counted(const SortRecord& r) {
-  if (!context_.options.PriorTotals() && !InPeriod(r)) return nullptr;
+  if (!prior_ && !InPeriod(r)) return nullptr;
   const EntryLine* l = source_.LineOf(r);
   if (l == nullptr) {
     broken_.insert(r.physical);
     return nullptr;
   }
-  return l->cents[static_cast<std::size_t>(context_.Currency())] != 0 ? l : nullptr;
+  return l->cents[currency_] != 0 ? l : nullptr;
 }
 
 const std::set<std::string>& Gatherer::OrphanLetters(const std::string& account) {
@@ -116,7 +122,8 @@ const std::set<std::string>& Gatherer::OrphanLetters(const std::string& account)
   auto it = std::lower_bound(order.begin(), order.end(), code, [&](std::uint32_t i, const std::string& k) {
     return recs[i].code.View() < std::string_view(k);
   });
-  const std::string start = context_.options.PeriodStart(), end = context_.options.PeriodEnd();
+  const std::string& start = start_;
+  const std::string& end = end_;
   for (; it != order.end() && recs[*it].code.View() == std::string_view(code); ++it) {
     const SortRecord& r = recs[*it];
     const Fixed<4>& letter = context_.Currency() == 1 ? r.letterE : r.letterF;
@@ -225,7 +232,8 @@ bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
 
   const auto c = static_cast<std::size_t>(context_.Currency());
   f.prevYear = account.prevDebit[c] - account.prevCredit[c];
-  const std::string start = context_.options.PeriodStart(), end = context_.options.PeriodEnd();
+  const std::string& start = start_;
+  const std::string& end = end_;
   const char choice = context_.options.Lettering();
   for (it = first; it != order.end() && BeginsWith(recs[*it].code.View(), key); ++it) {
     const SortRecord& r = recs[*it];

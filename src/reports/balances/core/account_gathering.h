@@ -127,6 +127,9 @@ class Gatherer {
   const BalanceSource& source_;
   const ChartList& chart_;
   GatherContext context_;
+  std::string start_, end_;  // the period, stored YYMMDD
+  bool prior_ = false;
+  std::size_t currency_ = 0;
   std::set<std::uint32_t> broken_;
   std::map<std::string, std::set<std::string>> orphans_;
 };

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "data/entry_lines.h"
+#include "data/stored_fields.h"
 #include "data/table.h"
 
 namespace balances {
@@ -18,45 +19,54 @@ bool OpenRead(Table& t, const std::string& path, const char* title, std::string*
   return false;
 }
 
+// A stored amount ("   1234.50", "-12.30", blanks) in cents.
+long long Cents(std::string_view text) {
+  long long units = 0;
+  int decimals = -1;
+  bool negative = false;
+  for (char c : text) {
+    if (c == '-') {
+      negative = true;
+    } else if (c == '.') {
+      decimals = 0;
+    } else if (c >= '0' && c <= '9') {
+      if (decimals >= 2) continue;
+      units = units * 10 + (c - '0');
+      if (decimals >= 0) ++decimals;
+    }
+  }
+  if (decimals < 0) decimals = 0;
+  for (; decimals < 2; ++decimals) units *= 10;
+  return negative ? -units : units;
+}
+
 // Every record of an entry-line table in physical order; `f` lists the field numbers of
 // class, account, month, day, journal, piece, label code, label, due date, sense, francs,
 // euros, euro letter, line number and validation date (0: absent).
 bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& out) {
   out.clear();
   out.reserve(t.RecCount());
-  std::vector<int> fields;
-  for (int n : f)
-    if (n != 0) fields.push_back(n);
-  std::vector<std::string> v;
+  const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   for (bool more = t.GoTop(""); more && !t.eof; more = t.Skip(1)) {
-    ReadStoredFields(t, fields, v);
-    EntryLine l;
-    std::size_t i = 0;
-    auto next = [&](int n) -> const std::string& {
-      static const std::string kNone;
-      return n != 0 ? v[i++] : kNone;
-    };
-    l.deleted = !t.recordBuffer.empty() && t.recordBuffer[0] == '*';
-    const std::string& cls = next(f[0]);
-    l.cls = cls.empty() ? ' ' : cls[0];
-    l.account.Set(next(f[1]));
-    l.month.Set(next(f[2]));
-    l.day.Set(next(f[3]));
-    l.journal.Set(next(f[4]));
-    l.piece.Set(next(f[5]));
-    l.labelCode.Set(next(f[6]));
-    l.label.Set(next(f[7]));
-    l.due.Set(next(f[8]));
-    const std::string& sense = next(f[9]);
-    l.sense = sense.empty() ? ' ' : sense[0];
-    l.cents[0] = StoredCents(next(f[10]));
-    l.cents[1] = StoredCents(next(f[11]));
-    l.letterE.Set(next(f[12]));
-    l.lineNumber.Set(next(f[13]));
-    l.validation.Set(next(f[14]));
     // Records come in physical order: the vector's index is the record number - 1.
     if (t.recordNumber != out.size() + 1) out.resize(t.recordNumber - 1);
-    out.push_back(l);
+    EntryLine& l = out.emplace_back();
+    l.deleted = v.Deleted();
+    l.cls = v[0].empty() ? ' ' : v[0][0];
+    l.account.Set(v[1]);
+    l.month.Set(v[2]);
+    l.day.Set(v[3]);
+    l.journal.Set(v[4]);
+    l.piece.Set(v[5]);
+    l.labelCode.Set(v[6]);
+    l.label.Set(v[7]);
+    l.due.Set(v[8]);
+    l.sense = v[9].empty() ? ' ' : v[9][0];
+    l.cents[0] = Cents(v[10]);
+    l.cents[1] = Cents(v[11]);
+    l.letterE.Set(v[12]);
+    l.lineNumber.Set(v[13]);
+    l.validation.Set(v[14]);
   }
   return t.result == 0 || t.eof;
 }
@@ -81,27 +91,35 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
             closed_);
 
   using LT = LigneTri;
-  const std::vector<int> fields{LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET,
-                                LT::TLETE, LT::TFIC, LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM};
-  std::vector<std::string> v;
+  const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
+                             LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
   records_.reserve(c60.RecCount());
   for (bool more = c60.GoTop(""); more && !c60.eof; more = c60.Skip(1)) {
-    if (!c60.recordBuffer.empty() && c60.recordBuffer[0] == '*') continue;  // the walks skip them
-    ReadStoredFields(c60, fields, v);
-    SortRecord r;
+    if (v.Deleted()) continue;  // the walks skip them
+    SortRecord& r = records_.emplace_back();
     r.cls = v[0].empty() ? ' ' : v[0][0];
     r.code.Set(v[1]);
-    r.date.Set(v[2] + v[3]);
+    for (std::size_t i = 0; i < 4; ++i) r.date.c[i] = i < v[2].size() ? v[2][i] : ' ';
+    for (std::size_t i = 0; i < 2; ++i) r.date.c[4 + i] = i < v[3].size() ? v[3][i] : ' ';
     r.journal.Set(v[4]);
     r.letterF.Set(v[5]);
     r.letterE.Set(v[6]);
     r.file = v[7].empty() ? ' ' : v[7][0];
-    r.rec = static_cast<std::int32_t>(std::atol(v[8].c_str()));
+    std::int32_t rec = 0;
+    bool digits = false;
+    for (char c : v[8]) {
+      if (c >= '0' && c <= '9') {
+        rec = rec * 10 + (c - '0');
+        digits = true;
+      } else if (c != ' ' || digits) {
+        break;  // as atol reads it: leading blanks, then digits
+      }
+    }
+    r.rec = rec;
     r.piece.Set(v[9]);
     r.generalAccount.Set(v[10]);
     r.lineNumber.Set(v[11]);
     r.physical = c60.recordNumber;
-    records_.push_back(r);
   }
   general_.reserve(records_.size());
   for (std::uint32_t i = 0; i < records_.size(); ++i)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 #include "platform/system/code_pages.h"
 #include "platform/system/files.h"
@@ -150,9 +151,17 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
   std::string opening = context.openingJournal;
   opening.resize(3, ' ');
 
+  // Stored dates repeat from line to line: each is converted once.
+  std::unordered_map<std::string, std::string> dates;
+  auto date = [&dates](const std::string& stored) -> const std::string& {
+    auto found = dates.find(stored);
+    if (found == dates.end()) found = dates.emplace(stored, FecDate(stored)).first;
+    return found->second;
+  };
+
   // Latest date of each account's letter, over every closed general line.
   std::map<std::pair<std::string, std::string>, std::string> letterDates;
-  std::map<std::tuple<std::string, std::string, std::string>, std::size_t> entryIndex;
+  std::unordered_map<std::string, std::size_t> entryIndex;  // journal + month + piece
   std::vector<Entry> entries;
   const auto& closed = source.ClosedLines();
   for (const SortRecord& r : source.Records()) {
@@ -168,14 +177,14 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     }
     if (!l->letterE.Blank()) {
       std::string& latest = letterDates[{l->account.Str(), l->letterE.Str()}];
-      const std::string d = FecDate(l->month.Str() + l->day.Str());
+      const std::string& d = date(l->month.Str() + l->day.Str());
       if (d > latest) latest = d;
     }
     if (l->cents[1] == 0) {
       ++check_.zeroLines;
       continue;
     }
-    const auto key = std::make_tuple(l->journal.Str(), l->month.Str(), l->piece.Str());
+    const std::string key = l->journal.Str() + l->month.Str() + l->piece.Str();
     auto [it, added] = entryIndex.emplace(key, entries.size());
     if (added) {
       Entry e;
@@ -206,18 +215,18 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     }
     e.lines = std::move(lines);
     e.order = std::move(order);
-    std::set<std::string> dates, validations;
+    std::set<std::string> lineDates, validations;
     long long balance = 0;
     for (const EntryLine* l : e.lines) {
-      dates.insert(FecDate(l->month.Str() + l->day.Str()));
-      validations.insert(l->validation.Blank() ? yearEnd : FecDate(l->validation.View()));
+      lineDates.insert(date(l->month.Str() + l->day.Str()));
+      validations.insert(l->validation.Blank() ? yearEnd : date(l->validation.Str()));
       balance += l->sense == 'D' ? l->cents[1] : -l->cents[1];
     }
-    e.date = *dates.begin();
+    e.date = *lineDates.begin();
     e.validation = *validations.begin();
     const std::string name = Trim(e.journal) + " " + Trim(e.piece) + " (" + MonthText(e.month) + ")";
     if (balance != 0) check_.unbalancedPieces.insert(name);
-    if (dates.size() > 1) check_.severalDates.insert(name);
+    if (lineDates.size() > 1) check_.severalDates.insert(name);
     if (validations.size() > 1) check_.severalValidations.insert(name);
   }
   std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -259,7 +268,7 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
           continue;
         }
       }
-      const std::string date = FecDate(l->month.Str() + l->day.Str());
+      const std::string lineDate = date(l->month.Str() + l->day.Str());
       std::string label;
       const std::string lineLabel = Trim(l->label.Str());
       if (!l->labelCode.Blank()) {
@@ -291,19 +300,19 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
       row[0] = journal;
       row[1] = journalName;
       row[2] = std::to_string(number);
-      row[3] = date;
+      row[3] = lineDate;
       row[4] = Trim(general);
       row[5] = generalName;
       row[6] = Trim(auxiliary);
       row[7] = auxiliaryName;
       row[8] = journal + Trim(l->piece.Str());
-      row[9] = date;
+      row[9] = lineDate;
       row[10] = label;
       row[11] = FecAmount(debit);
       row[12] = FecAmount(credit);
       row[13] = letter;
       row[14] = letterDate;
-      row[15] = l->validation.Blank() ? yearEnd : FecDate(l->validation.View());
+      row[15] = l->validation.Blank() ? yearEnd : date(l->validation.Str());
       for (std::string& z : row) z = FecZone(z);
       rows_.push_back(std::move(row));
     }
