@@ -134,6 +134,16 @@ bool ReportFieldTable::DeclareField(int n, const char* definition) {
   return true;
 }
 
+void ReportFieldTable::ReleaseField(int n) {
+  if (n < 0 || n >= count_ || !declared_) return;
+  const auto i = static_cast<std::size_t>(n);
+  definitions_[i].clear();
+  values_[i].clear();
+  stale_[i] = 0;
+  exact_[i] = 0;
+  hasExact_[i] = 0;
+}
+
 void ReportFieldTable::DeclareFieldCopies(int k, int m) {
   for (int g = 1; g <= k; ++g) {
     for (int j = 0; j < m; ++j) {

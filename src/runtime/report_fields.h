@@ -46,6 +46,9 @@ class ReportFieldTable {
   // the count beeps and shows "Erreur: Initialisation Variable (mdibrow)"
   // with the index; nothing is stored. False when nothing was stored.
   bool DeclareField(int n, const char* definition);
+  // Blanks definition n and its value, so that DeclareField takes a new definition there (a
+  // variable whose width changes from one list to the next). Nothing outside the table.
+  void ReleaseField(int n);
   // For copy g = 1..k and j = 0..m-1, declares index g*m + j named by the
   // letter of the copy ('A', 'B' ...) and the first 9 characters of the name
   // of definition j, with its type, width and decimals.
