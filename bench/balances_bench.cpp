@@ -145,7 +145,7 @@ void BM_GeneralBalanceToItsLastCsvLine(benchmark::State& state) {
     BalanceSource source;
     ChartList chart;
     CodeLists codes;
-    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
+    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"), nullptr, false);
     chart.LoadAccounts(w.Path("c20"));
     codes.Load(w.Path("c10"));
     Gatherer g(source, chart, w.Context('1', codes));
@@ -177,7 +177,7 @@ void BM_FirstPageOfTheGeneralBalance(benchmark::State& state) {
     BalanceSource source;
     ChartList chart;
     CodeLists codes;
-    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
+    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"), nullptr, false);
     chart.LoadAccounts(w.Path("c20"));
     codes.Load(w.Path("c10"));
     Gatherer g(source, chart, w.Context('1', codes));
@@ -221,7 +221,7 @@ void BM_AnalyticBalance(benchmark::State& state) {
     BalanceSource source;
     ChartList sections;
     CodeLists codes;
-    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
+    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"), nullptr, false);
     sections.LoadSections(w.Path("c30"));
     codes.Load(w.Path("c10"));
     Gatherer g(source, sections, w.Context('9', codes));
@@ -238,7 +238,7 @@ void BM_AllBalancesSequence(benchmark::State& state) {
     BalanceSource source;
     ChartList chart, sections;
     CodeLists codes;
-    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
+    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"), nullptr, false);
     chart.LoadAccounts(w.Path("c20"));
     sections.LoadSections(w.Path("c30"));
     codes.Load(w.Path("c10"));

@@ -43,7 +43,7 @@ long long Cents(std::string_view text) {
 // Every record of an entry-line table in physical order; `f` lists the field numbers of
 // class, account, month, day, journal, piece, label code, label, due date, sense, francs,
 // euros, euro letter, line number and validation date (0: absent).
-bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& out) {
+bool LoadLines(Table& t, const std::array<int, 15>& f, bool texts, std::vector<EntryLine>& out) {
   out.clear();
   out.reserve(t.RecCount());
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
@@ -53,17 +53,18 @@ bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& o
     EntryLine& l = out.emplace_back();
     l.deleted = v.Deleted();
     l.cls = v[0].empty() ? ' ' : v[0][0];
-    l.account.Set(v[1]);
     l.month.Set(v[2]);
     l.day.Set(v[3]);
     l.journal.Set(v[4]);
-    l.piece.Set(v[5]);
-    l.labelCode.Set(v[6]);
-    l.label.Set(v[7]);
     l.due.Set(v[8]);
     l.sense = v[9].empty() ? ' ' : v[9][0];
     l.cents[0] = Cents(v[10]);
     l.cents[1] = Cents(v[11]);
+    if (!texts) continue;
+    l.account.Set(v[1]);
+    l.piece.Set(v[5]);
+    l.labelCode.Set(v[6]);
+    l.label.Set(v[7]);
     l.letterE.Set(v[12]);
     l.lineNumber.Set(v[13]);
     l.validation.Set(v[14]);
@@ -74,7 +75,7 @@ bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& o
 }  // namespace
 
 bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
-                         std::string* message) {
+                         std::string* message, bool texts) {
   records_.clear();
   general_.clear();
   Table c60, c50, c40;
@@ -85,10 +86,10 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   using LE = LigneEcriture;
   LoadLines(c50, {LE::BCLE, LE::BCODE, LE::BMOIS, LE::BJOUR, LE::BJAL, LE::BPIECE, LE::BCLIB, LE::BLIB,
                   LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE, LE::BLETE, LE::BNUM, 0},
-            draft_);
+            texts, draft_);
   LoadLines(c40, {LE::DCLE, LE::DCODE, LE::DMOIS, LE::DJOUR, LE::DJAL, LE::DPIECE, LE::DCLIB, LE::DLIB,
                   LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE, LE::DLETE, LE::DNUM, LE::DVALID},
-            closed_);
+            texts, closed_);
 
   using LT = LigneTri;
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
@@ -121,16 +122,29 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
     r.lineNumber.Set(v[11]);
     r.physical = c60.recordNumber;
   }
-  general_.reserve(records_.size());
-  for (std::uint32_t i = 0; i < records_.size(); ++i)
-    if (records_[i].cls == 'Z') general_.push_back(i);
   // The tag's order: code, then date; equal keys in record order (the index keeps them so).
-  std::stable_sort(general_.begin(), general_.end(), [this](std::uint32_t a, std::uint32_t b) {
-    const SortRecord& x = records_[a];
-    const SortRecord& y = records_[b];
-    if (int c = x.code.View().compare(y.code.View())) return c < 0;
-    return x.date.View() < y.date.View();
+  // The texts are compared as big-endian integers, byte for byte as the texts compare.
+  struct Key {
+    std::uint64_t code, date;
+    std::uint32_t index;
+  };
+  auto pack = [](const char* text, std::size_t n) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | (i < n ? static_cast<unsigned char>(text[i]) : 0u);
+    return v;
+  };
+  std::vector<Key> keys;
+  keys.reserve(records_.size());
+  for (std::uint32_t i = 0; i < records_.size(); ++i)
+    if (records_[i].cls == 'Z')
+      keys.push_back({pack(records_[i].code.c.data(), 8), pack(records_[i].date.c.data(), 6), i});
+  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    if (a.code != b.code) return a.code < b.code;
+    if (a.date != b.date) return a.date < b.date;
+    return a.index < b.index;
   });
+  general_.reserve(keys.size());
+  for (const Key& k : keys) general_.push_back(k.index);
   return true;
 }
 

@@ -75,9 +75,11 @@ struct SortRecord {
 class BalanceSource {
  public:
   // Reads the three tables of the dossier at these paths, opened shared and read-only (so
-  // entry goes on at every station). False with a French *message when one does not open.
+  // entry goes on at every station). Without `texts` the lines keep only what the balances
+  // read (date, journal, due date, sense, amounts), not what the exports write. False with a
+  // French *message when one does not open.
   bool Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
-            std::string* message = nullptr);
+            std::string* message = nullptr, bool texts = true);
 
   // The line a sort record leads to; null when TREC reaches no record of its file.
   const EntryLine* LineOf(const SortRecord& r) const;
