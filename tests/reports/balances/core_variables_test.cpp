@@ -186,6 +186,19 @@ TEST_F(VariablesTest, IdentificationOfTheLines) {
   EXPECT_EQ(V(kNomCompte), "Atelier\\???");
 }
 
+TEST_F(VariablesTest, ExportRows) {
+  std::array<std::string, 18> row;
+  for (int i = 0; i < 18; ++i) row[static_cast<std::size_t>(i)] = "z" + std::to_string(i);
+  FillFecRow(f_, row, 7);
+  EXPECT_EQ(f_.GetFieldNumber(kXfNumLigne), 7.0);
+  EXPECT_EQ(V(f_.FindField("XF_A_JOURN")), "z0");
+  EXPECT_EQ(V(f_.FindField("XF_R_IDEVI")), "z17");
+  const std::string record = "  9" + std::string(95, 'x') + "END";
+  FillCegidRecord(f_, record);
+  EXPECT_EQ(f_.Value(kXc1), record.substr(0, 93));
+  EXPECT_EQ(V(kXc2), "xxxxxEND");
+}
+
 TEST(LineLetters, AsTheWalkClassifiesThem) {
   const std::array<bool, 3> all{true, true, true}, none{false, false, false}, two{false, true, false};
   struct Case { const char* prev; const char* cur; char breakChoice; bool aux; std::array<bool, 3> p; char letter; };

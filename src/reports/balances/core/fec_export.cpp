@@ -51,11 +51,11 @@ std::string FecExport::CheckSirenForFec(const std::string& siren) {
       return "";
     case kSirenBlank:
       return "Le fichier des \xE9" "critures comptables porte le SIREN du dossier,\nqui n'est pas renseign\xE9" ".\n\n"
-             "Saisissez-le dans les Propri\xE9" "t\xE9" "s du dossier.";
+             "Saisissez-le dans les Propri\xE9" "t\xE9" "s du dossier (Fichier > A Propos du dossier ouvert).";
     default:
       return "Le SIREN du dossier (" + Trim(siren) +
              ") n'est pas valide:\nil faut 9 chiffres dont le dernier est la cl\xE9" " des 8 premiers.\n\n"
-             "Corrigez-le dans les Propri\xE9" "t\xE9" "s du dossier.";
+             "Corrigez-le dans les Propri\xE9" "t\xE9" "s du dossier (Fichier > A Propos du dossier ouvert).";
   }
 }
 
@@ -93,7 +93,7 @@ std::string FecCheck::Text() const {
     if (!brokenRecords.empty())
       text += "\n" + std::to_string(brokenRecords.size()) +
               " enregistrement(s) du fichier de tri ne m\xE8" "nent \xE0" " aucune \xE9" "criture cl\xF4" "tur\xE9" "e.\n"
-              "Reconstruisez le dossier (Maintenance > Reconstruction).";
+              "Reconstruisez le dossier (Utilitaires > ReConstruction du dossier).";
     if (!lettersWithoutCollective.empty()) {
       std::string letters;
       for (char c : lettersWithoutCollective) letters += std::string(letters.empty() ? "" : ", ") + c;

@@ -324,6 +324,16 @@ char EndLetter(char breakChoice, const std::array<bool, 3>& printable) {
   return GroupLetter('Q', printable, 1);
 }
 
+void FillFecRow(ReportFieldTable& f, const std::array<std::string, 18>& row, long number) {
+  f.SetFieldNumber(kXfNumLigne, static_cast<double>(number));
+  for (int i = 0; i < 18; ++i) f.SetFieldText(kXfFirst + i, row[static_cast<std::size_t>(i)].c_str());
+}
+
+void FillCegidRecord(ReportFieldTable& f, const std::string& record) {
+  f.SetFieldText(kXc1, record.substr(0, 93).c_str());
+  f.SetFieldText(kXc2, record.size() > 93 ? record.substr(93).c_str() : "");
+}
+
 void FillResultLine(ReportFieldTable& f) {
   const long long r = Units(f, kResult);
   if (r == 0) return;

@@ -87,6 +87,12 @@ char LineLetter(const std::string& previous, const std::string& current, char br
                 const std::array<bool, 3>& printable);
 // The letter that ends the list (Q-X; X without breaks).
 char EndLetter(char breakChoice, const std::array<bool, 3>& printable);
+// One row of the statutory entries file into XF_NUMLIGN and the 18 zones XF_A_JOURN ...
+// XF_R_IDEVI (cut to their widths: the file itself is written whole by FecExport).
+void FillFecRow(ReportFieldTable& fields, const std::array<std::string, 18>& row, long number);
+// One record of the CEGID export: its first 93 characters in XC_CEGID_1, the rest in XC_CEGID_2.
+void FillCegidRecord(ReportFieldTable& fields, const std::string& record);
+
 // The result line of a general balance (TG_LIB_RES, TG_VAL_RES) from the running result.
 void FillResultLine(ReportFieldTable& fields);
 
