@@ -8,10 +8,7 @@
 // date, December stays in the draft, and the sort file is written again from both.
 //   MERLON_BENCH_LINES=100000 ./balances_bench
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,57 +17,29 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "runtime/inifiles.h"  // bench_world.h needs it first
+#include "bench_world.h"
 #include "demo/dossier_demo.h"
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/code_lists.h"
 #include "reports/balances/core/fec_export.h"
-#include "runtime/inifiles.h"
 #include "runtime/numbers.h"
-#include "runtime/runtime_hooks.h"
-#include "runtime/runtime_init.h"
 
 namespace {
 
 using namespace balances;
 
-long BenchLines() {
-  const char* text = std::getenv("MERLON_BENCH_LINES");
-  const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
-  return n < 1000 ? 1000 : (n > kMaxDemoLines ? kMaxDemoLines : n);
-}
-
 struct World {
-  World() {
-    char tmpl[] = "/tmp/merlon-balances-bench-XXXXXX";
-    dir = mkdtemp(tmpl);
-    SetProgramFolder(dir + "/program/");
-    InitRuntime();
-    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      return 1;
-    });
-    SetRuntimeBeepHook([](unsigned) {});
-    if (StartDbSession() != 0) return;
+  World() : runtime("balances", false) {
     DemoOptions options;
-    options.folder = dir + "/dossier/";
+    options.lines = bench_world::BenchLines();
     options.code = "BENCH";
-    options.lines = BenchLines();
     options.analyticMode = '1';
-    std::string message;
-    if (!GenerateDemoDossier(options, &message)) {
-      std::fprintf(stderr, "generation: %s\n", message.c_str());
-      return;
-    }
-    SetDossier(options.folder, "BENCH");
+    if (!runtime.Generate(options)) return;
     folder = options.folder;
+    dir = runtime.dir();
     if (std::getenv("MERLON_BENCH_DRAFT") == nullptr && !CloseMonths()) return;
     ready = true;
-  }
-  ~World() {
-    CloseAllTables();
-    StopDbSession();
-    FreeRuntime();
-    std::filesystem::remove_all(dir);
   }
 
   std::string Path(const char* table) const { return folder + table + std::string("bench.dbf"); }
@@ -120,6 +89,7 @@ struct World {
     return context;
   }
 
+  bench_world::BenchRuntime runtime;
   std::string dir, folder;
   bool ready = false;
 };
