@@ -9,6 +9,7 @@
 #include "plain_walk.h"
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/code_lists.h"
+#include "reports/balances/core/trial_balance_run.h"
 #include "support/python.h"
 
 using namespace balances;
@@ -281,6 +282,29 @@ TEST_F(GatheringTest, ZeroLinesAreNotCounted) {
     AccountFigures f;
     EXPECT_EQ(g.GatherAccount(*a, f), !euros) << "francs 0.03 count, euros 0.00 do not";
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The lists of a run: "Toutes" takes every collective of C10 and the sections in analytic mode.
+TEST_F(GatheringTest, ListSequences) {
+  struct Case { char kind; const char* list; char analytic; const char* lists; int limitsMode; };
+  const Case cases[] = {
+      {'T', "", '1', "12CF9", 0}, {'T', "", 'N', "12CF", 0}, {'G', "", '1', "1", 1}, {'(', "", '1', "9", 1},
+      {'A', "2C", 'N', "2C", 0},  {'A', "F", 'N', "F", 1},   {'Z', "", 'N', "", 1},
+  };
+  for (const Case& c : cases) {
+    const ListSequence s = BuildListSequence(MakeOptions(c.kind, "C60101", "C61231", false, 'S', '1', true, "", "",
+                                                         c.list),
+                                             codes_, c.analytic);
+    EXPECT_EQ(s.lists, c.lists) << c.kind << " " << c.analytic;
+    EXPECT_EQ(s.limitsMode, c.limitsMode) << c.kind;
+  }
+  EXPECT_EQ(ListTitle('C', codes_), "Clients");
+  EXPECT_EQ(ListTitle('X', codes_), "\"X\"");
+  EXPECT_EQ(ListTitle('2', codes_), "RESULTAT");
 }
 
 }  // namespace

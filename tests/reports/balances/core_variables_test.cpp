@@ -3,6 +3,7 @@
 // line-type letters the layouts test.
 #include <gtest/gtest.h>
 
+#include "reports/balances/core/trial_balance_run.h"
 #include "reports/balances/core/trial_balance_variables.h"
 #include "runtime/report_fields.h"
 #include "support/runtime_fixture.h"
@@ -230,6 +231,20 @@ TEST_F(VariablesTest, ResultLine) {
   DeclareTrialBalanceFields(f_, false);
   FillResultLine(f_);
   EXPECT_EQ(V(kLibResultat), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TrialBalanceRun, PrefixesAndListSequences) {
+  struct Prefix { bool prior; char lettering; const char* prefix; };
+  const Prefix prefixes[] = {{false, '1', "EBS-"}, {false, '4', "EBA-"}, {true, '1', "EBC-"}, {true, '5', "EBB-"}};
+  for (const Prefix& p : prefixes)
+    EXPECT_EQ(ReportPrefix(MakeOptions('G', "C60101", "C61231", p.prior, 'S', p.lettering)), p.prefix);
+  // Options shorter than 56 characters: "S".
+  EXPECT_EQ(ReportPrefix(TrialBalanceOptions(std::string("G"))), "EBS-");
+  EXPECT_EQ(AnalyticReportCode("EBS-GENE  00019999"), "EBAS-GENE 00019999");
 }
 
 }  // namespace
