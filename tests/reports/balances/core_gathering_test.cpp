@@ -308,3 +308,29 @@ TEST_F(GatheringTest, ListSequences) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GatheringTest, TheFormsChecks) {
+  struct List { const char* typed; bool ok; const char* shown; };
+  const List lists[] = {{" 12CF ", true, ""}, {"1X", false, "X: ???"}, {"  ", false, "???"}};
+  for (const List& l : lists) {
+    std::string shown;
+    EXPECT_EQ(CheckBalanceList(l.typed, codes_, shown), l.ok) << l.typed;
+    EXPECT_EQ(shown, l.shown) << l.typed;
+  }
+  struct Account { char kind; const char* list; const char* typed; bool ok; const char* stored; };
+  const Account accounts[] = {
+      {'G', "", "411", true, "41100000"},   {'G', "", "CDUP", false, ""},      {'C', "", "CDUP", true, "CDUP    "},
+      {'C', "", "411", false, ""},          {'F', "", "FACME", true, "FACME   "}, {'A', "C", "CDU", true, "CDU     "},
+      {'A', "CF", "CDU", true, ""},        {'T', "", "411", true, ""},        {'(', "", "SECT1", true, "SECT1   "}, {'R', "", "0", false, ""},
+      {'G', "", "", true, ""},
+  };
+  for (const Account& a : accounts) {
+    std::string stored;
+    EXPECT_EQ(CheckFormAccount(a.kind, a.list, a.typed, stored), a.ok) << a.kind << " " << a.typed;
+    EXPECT_EQ(stored, a.stored) << a.kind << " " << a.typed;
+  }
+}
+
+}  // namespace

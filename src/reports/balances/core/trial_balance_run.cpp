@@ -52,3 +52,52 @@ std::string ListTitle(char listKind, const CodeLists& codes) {
 }
 
 }  // namespace balances
+
+namespace balances {
+
+bool CheckBalanceList(const std::string& typed, const CodeLists& codes, std::string& shown) {
+  const std::string list = Trim(typed);
+  if (list.empty()) {
+    shown = "???";
+    return false;
+  }
+  shown.clear();
+  for (char c : list) {
+    if (c == '1' || c == '2') continue;
+    const CollectiveCode* found = nullptr;
+    for (const CollectiveCode& b : codes.Collectives())
+      if (b.letter == c) found = &b;
+    if (found == nullptr) {
+      shown = std::string(1, c) + ": ???";
+      return false;
+    }
+    shown = "+ " + std::string(1, c) + ": " + found->name;
+  }
+  shown.clear();
+  return true;
+}
+
+bool CheckFormAccount(char kind, const std::string& list, const std::string& typed, std::string& stored) {
+  const std::string code = RightTrim(typed.substr(0, 8));
+  stored.clear();
+  // All balances, or several lists: no account limit (the fields are emptied).
+  if (kind == 'T' || (kind == 'A' && list.size() != 1)) return true;
+  if (code.empty()) return true;
+  const char first = code[0];
+  bool suits = false;
+  switch (kind) {
+    case 'C': suits = first == 'C'; break;
+    case 'F': suits = first == 'F'; break;
+    case 'G':
+    case 'R': suits = first >= '1' && first <= '9'; break;
+    case 'A': suits = list.size() == 1 && first == list[0]; break;
+    case '(': suits = true; break;
+    default: break;
+  }
+  if (!suits) return false;
+  stored = code;
+  stored.resize(8, kind != '(' && first < 'A' ? '0' : ' ');
+  return true;
+}
+
+}  // namespace balances

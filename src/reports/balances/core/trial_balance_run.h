@@ -30,3 +30,19 @@ std::string AnalyticReportCode(const std::string& code);
 std::string ListTitle(char listKind, const CodeLists& codes);
 
 }  // namespace balances
+
+namespace balances {
+
+// The limits form's check of the "Autres Balances" list (kind "A"): "1", "2" or the letter of a
+// collective account of C10, one character each. `shown` gets what the form shows beside it
+// ("+ C: Clients" while walking, the refused character + ": ???", "???" for an empty list).
+bool CheckBalanceList(const std::string& typed, const CodeLists& codes, std::string& shown);
+
+// The limits form's check of a start or end account against the kind of balance (C: a code
+// beginning with "C"; F: "F"; G and R: a digit 1-9; A: the list's one character; "(": any
+// section). `stored` gets the code as it is sought: blank-padded to 8 when it begins with a
+// letter, "0"-padded otherwise. False when the code does not suit the kind. For "T", and "A"
+// with more than one list, no limit applies: true with `stored` empty.
+bool CheckFormAccount(char kind, const std::string& list, const std::string& typed, std::string& stored);
+
+}  // namespace balances
