@@ -14,8 +14,6 @@ std::string Pad8(std::string s) {
   return s;
 }
 
-bool BeginsWith(std::string_view text, std::string_view key) { return text.substr(0, key.size()) == key; }
-
 }  // namespace
 
 // ---- chart
@@ -93,11 +91,13 @@ Gatherer::Gatherer(const BalanceSource& source, const ChartList& chart, const Ga
       start_(context.options.PeriodStart()),
       end_(context.options.PeriodEnd()),
       prior_(context.options.PriorTotals()),
-      currency_(static_cast<std::size_t>(context.Currency())) {}
+      currency_(static_cast<std::size_t>(context.Currency())) {
+  startKey_ = PackText(start_);
+  endKey_ = PackText(end_);
+}
 
 bool Gatherer::InPeriod(const SortRecord& r) const {
-  const std::string_view d = r.date.View();
-  return !(d < std::string_view(start_)) && !(d > std::string_view(end_));
+  return r.dateKey >= startKey_ && r.dateKey <= endKey_;
 }
 
 const EntryLine* Gatherer::Counted(const SortRecord& r) {
@@ -225,30 +225,28 @@ bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
     return recs[i].code.View() < std::string_view(k);
   });
   // The first record the sort-record walk accepts.
+  const std::uint64_t keyPacked = PackText(key), keyMask = PackMask(key.size());
+  auto begins = [&](std::uint32_t i) { return (recs[i].codeKey & keyMask) == keyPacked; };
   auto first = it;
-  while (first != order.end() && BeginsWith(recs[*first].code.View(), key) && Counted(recs[*first]) == nullptr)
-    ++first;
-  if ((first == order.end() || !BeginsWith(recs[*first].code.View(), key)) && !keep) return false;
+  while (first != order.end() && begins(*first) && Counted(recs[*first]) == nullptr) ++first;
+  if ((first == order.end() || !begins(*first)) && !keep) return false;
 
   const auto c = static_cast<std::size_t>(context_.Currency());
   f.prevYear = account.prevDebit[c] - account.prevCredit[c];
-  const std::string& start = start_;
-  const std::string& end = end_;
   const char choice = context_.options.Lettering();
-  for (it = first; it != order.end() && BeginsWith(recs[*it].code.View(), key); ++it) {
+  for (it = first; it != order.end() && begins(*it); ++it) {
     const SortRecord& r = recs[*it];
     const EntryLine* l = Counted(r);
     if (l == nullptr) continue;
-    const std::string_view d = r.date.View();
-    if (whole && d > std::string_view(end)) break;  // an account's records come in date order
-    if (d < std::string_view(start)) {
+    if (whole && r.dateKey > endKey_) break;  // an account's records come in date order
+    if (r.dateKey < startKey_) {
       if (context_.options.PriorTotals()) {
         keep = true;
         (l->sense == 'D' ? f.caDebit : f.caCredit) += l->cents[c];
       }
       continue;
     }
-    if (d > std::string_view(end)) continue;
+    if (r.dateKey > endKey_) continue;
     if (LetteringAccepts(r)) {
       keep = true;
       AddLine(r, *l, f);

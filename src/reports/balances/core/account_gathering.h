@@ -128,6 +128,7 @@ class Gatherer {
   const ChartList& chart_;
   GatherContext context_;
   std::string start_, end_;  // the period, stored YYMMDD
+  std::uint64_t startKey_ = 0, endKey_ = 0;
   bool prior_ = false;
   std::size_t currency_ = 0;
   std::set<std::uint32_t> broken_;

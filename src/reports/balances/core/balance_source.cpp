@@ -74,6 +74,12 @@ bool LoadLines(Table& t, const std::array<int, 15>& f, bool texts, std::vector<E
 
 }  // namespace
 
+std::uint64_t PackText(const char* text, std::size_t n) {
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | (i < n ? static_cast<unsigned char>(text[i]) : 0u);
+  return v;
+}
+
 bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
                          std::string* message, bool texts) {
   records_.clear();
@@ -121,6 +127,8 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
     r.generalAccount.Set(v[10]);
     r.lineNumber.Set(v[11]);
     r.physical = c60.recordNumber;
+    r.codeKey = PackText(r.code.c.data(), 8);
+    r.dateKey = PackText(r.date.c.data(), 6);
   }
   // The tag's order: code, then date; equal keys in record order (the index keeps them so).
   // The texts are compared as big-endian integers, byte for byte as the texts compare.
@@ -128,16 +136,11 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
     std::uint64_t code, date;
     std::uint32_t index;
   };
-  auto pack = [](const char* text, std::size_t n) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | (i < n ? static_cast<unsigned char>(text[i]) : 0u);
-    return v;
-  };
   std::vector<Key> keys;
   keys.reserve(records_.size());
   for (std::uint32_t i = 0; i < records_.size(); ++i)
     if (records_[i].cls == 'Z')
-      keys.push_back({pack(records_[i].code.c.data(), 8), pack(records_[i].date.c.data(), 6), i});
+      keys.push_back({records_[i].codeKey, records_[i].dateKey, i});
   std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
     if (a.code != b.code) return a.code < b.code;
     if (a.date != b.date) return a.date < b.date;

@@ -70,7 +70,17 @@ struct SortRecord {
   Fixed<4> lineNumber;
   std::uint32_t physical = 0;  // its own record number in C60
   std::int32_t rec = 0;        // TREC read as a number
+  // The code and the date as big-endian integers: they compare as the texts do.
+  std::uint64_t codeKey = 0, dateKey = 0;
 };
+
+// The first n (at most 8) characters of a text as a big-endian integer, zeros after them.
+std::uint64_t PackText(const char* text, std::size_t n);
+inline std::uint64_t PackText(std::string_view text) { return PackText(text.data(), text.size()); }
+// The mask of the first n characters of a packed text.
+inline std::uint64_t PackMask(std::size_t n) {
+  return n >= 8 ? ~std::uint64_t{0} : n == 0 ? 0 : ~std::uint64_t{0} << (8 * (8 - n));
+}
 
 class BalanceSource {
  public:
