@@ -8,6 +8,7 @@
 #include "balance_fixture.h"
 #include "platform/system/files.h"
 #include "reports/balances/core/fec_export.h"
+#include "support/other_process.h"
 #include "support/python.h"
 
 using namespace balances;
@@ -217,16 +218,34 @@ TEST_F(FecTest, TheSirenNamesTheFile) {
   }
 }
 
-// The file is read with the tables shared: another station appends lines meanwhile.
-TEST_F(FecTest, OtherStationsWriteWhileTheFileIsMade) {
+// The file is read with the tables shared and no tag is made: another station appends an entry
+// line and its sort record while the file is being made, and the sort file keeps its tags.
+TEST_F(FecTest, AnotherStationAppendsLinesMeanwhile) {
+  const std::string c50 = Path("c50"), c60 = Path("c60");
+  test_support::OtherProcess other([c50, c60](char) {
+    Table lines, sort;
+    if (!lines.OpenShared(c50, LigneEcriture::kCodeTag) || !sort.OpenShared(c60, "C60CODE")) return false;
+    if (!lines.AppendBlank()) return false;
+    lines.PutField(LigneEcriture::BCLE, "Z");
+    lines.PutField(LigneEcriture::BMOIS, "C612");
+    lines.PutField(LigneEcriture::BJAL, "OD");
+    lines.PutField(LigneEcriture::BCODE, "51200000");
+    lines.PutField(LigneEcriture::BSENS, "D");
+    lines.PutFieldNum(LigneEcriture::BMONTANTE, 1.0);
+    return lines.InsertRecord() && AppendLigneTri(lines, LigneTri::kDraft, sort);
+  });
   FecExport fec;
   ASSERT_TRUE(Build(fec));
-  Table c60;
-  ASSERT_TRUE(c60.OpenShared(Path("c60"), "C60CODE"));
-  ASSERT_TRUE(c60.AppendBlank());
-  ASSERT_TRUE(c60.InsertRecord());
-  EXPECT_FALSE(std::filesystem::exists(folder_ + "c60bal.mdx.tmp"));
+  ASSERT_TRUE(other.Do('a'));
   EXPECT_FALSE(fec.Content().empty());
+  Table sort;
+  ASSERT_TRUE(sort.OpenShared(c60, "C60CODE"));
+  EXPECT_TRUE(sort.Seek("C60CODE", "51200000", "C612"));
+  EXPECT_TRUE(sort.SetOrder("C60JX"));
+  EXPECT_FALSE(sort.SetOrder("TAG_TMP"));
+  FecExport again;
+  ASSERT_TRUE(Build(again));
+  EXPECT_EQ(again.Check().draftMonths.count("OD  12/2026"), 1u);
 }
 
 TEST(FecZones, FormsOfTheZones) {
