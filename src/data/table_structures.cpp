@@ -290,15 +290,23 @@ TableStructure MakeModelParams() {
   return {TableKind::ModelParams,
           "CPBILAN?",
           {
-              // Poste number, the code the model lines name in their poste fields.
-              C("PCODE", 3),
+              // The poste of a C70 column that the assignment feeds, and its order among the
+              // poste's assignments.
+              C("PPOSTE", 3),
+              C("PORDRE", 3),
+              // First and last account, compared as prefixes ("6" to "6" is all of class 6).
+              C("PCPTDEB", 8),
+              C("PCPTFIN", 8),
+              // "B" the account's balance, "N" its previous-year balance, "R" the year's result.
+              C("PSOURCE", 1),
+              // "S" any balance, "D" debit balances only, "C" credit balances only.
+              C("PNATURE", 1),
+              C("PSIGNE", 1),
+              // The box of the official form.
               C("PLIB", 50),
-              // Accounts that feed the poste, for the balance-sheet computation.
-              C("PCOMPTES", 254),
-              C("PSENS", 1),
           },
           {
-              {kModelParamsTagName, "PCODE", "", {1}, 0},
+              {kModelParamsTagName, "PPOSTE+PORDRE", "", {1, 2}, 0},
           }};
 }
 

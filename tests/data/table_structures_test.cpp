@@ -33,6 +33,21 @@ TEST(TableStructures, KeyLengthOfExpressions) {
   for (const auto& [text, names] : named) EXPECT_EQ(FieldsNamedIn(text), names) << text;
 }
 
+// The balance-sheet parameters are keyed on the poste and the order of its assignments.
+TEST(TableStructures, ModelParametersKeyOnPosteAndOrder) {
+  const TableStructure& p = StructureOf(TableKind::ModelParams);
+  ASSERT_EQ(p.tags.size(), 1u);
+  EXPECT_EQ(Str(p.tags[0].name), Str(kModelParamsTagName));
+  EXPECT_EQ(KeyLength(p, p.tags[0].expression), 6);
+  const char* names[] = {"PPOSTE", "PORDRE", "PCPTDEB", "PCPTFIN", "PSOURCE", "PNATURE", "PSIGNE", "PLIB"};
+  const int widths[] = {3, 3, 8, 8, 1, 1, 1, 50};
+  ASSERT_EQ(p.fields.size(), 8u);
+  for (std::size_t i = 0; i < 8; ++i) {
+    EXPECT_EQ(Str(p.fields[i].name), names[i]);
+    EXPECT_EQ(p.fields[i].width, widths[i]) << names[i];
+  }
+}
+
 TEST(TableStructures, KindOfFileName) {
   const std::pair<const char*, TableKind> cases[] = {
       {"/data/Dossiers/C10ABCDE.DBF", TableKind::C10},

@@ -1,0 +1,54 @@
+#include "reports/balances/core/balance_sheet_init.h"
+
+#include "data/table.h"
+#include "data/table_copy.h"
+#include "reports/balances/core/balance_sheet_model.h"
+#include "runtime/xbase.h"
+
+namespace balances {
+
+std::string InitOutcomeMessage(InitOutcome outcome, char letter) {
+  switch (outcome) {
+    case InitOutcome::kDone: return std::string(LoadStr(1680)) + ModelLabel(letter, true) + "\n\n\n\n";
+    case InitOutcome::kMissing: return LoadStr(1681);
+    case InitOutcome::kIncident: return LoadStr(1682);
+    case InitOutcome::kWrongType: return LoadStr(1683);
+    case InitOutcome::kEmptyFailed: return LoadStr(1684);
+    case InitOutcome::kCopyFailed: return LoadStr(1685);
+  }
+  return LoadStr(1682);
+}
+
+bool DeleteAnnexRecords(Table& c10) {
+  bool ok = true;
+  if (!c10.SeekNotBelow("C10CODE", "j")) return true;
+  for (bool on = c10.SkipActive(false); on && c10.GetField(1)[0] == 'j'; on = c10.SkipActive(true)) {
+    if (!LockRecord(c10, c10.RecordToText(2), 1)) {
+      ok = false;
+      continue;
+    }
+    c10.PutField(3, "");
+    c10.PutField(4, "");
+    c10.PutField(5, "");
+    if (!c10.DeleteRecord(nullptr, 0)) ok = false;
+    UnlockRecord(c10);
+  }
+  return ok;
+}
+
+InitOutcome InitialiseBalanceSheet(Table& c10, Table& c70, const std::string& folder, char letter) {
+  const std::string path = ModelPath(folder, letter, false);
+  if (!ModelFileExists(path)) return InitOutcome::kMissing;
+  Table model;
+  if (!model.OpenShared(path, "", true)) return InitOutcome::kIncident;
+  if (HeaderType(model) != ModelTypeCharacter(letter)) return InitOutcome::kWrongType;
+
+  // A C70 that cannot be emptied leaves everything as it was.
+  if (!c70.Zap()) return InitOutcome::kEmptyFailed;
+  DeleteAnnexRecords(c10);
+  model.GoTop();
+  if (!CopyTableByFieldNames(c70, model, 0)) return InitOutcome::kCopyFailed;
+  return InitOutcome::kDone;
+}
+
+}  // namespace balances

@@ -1,0 +1,303 @@
+#include "reports/balances/core/balance_sheet_run.h"
+
+#include <cctype>
+#include <cstdio>
+#include <set>
+
+#include "data/table.h"
+#include "reports/balances/core/balance_sheet_init.h"
+#include "reports/balances/core/trial_balance_options.h"
+#include "runtime/dates.h"
+#include "runtime/logfile.h"
+
+namespace balances {
+
+namespace {
+
+GatherContext MakeContext(const std::string& start, const std::string& end, const SheetPeriod& p, bool euros) {
+  GatherContext c;
+  c.options = MakeOptions('G', start, end, false, 'S', '1', euros);
+  c.frame = MakePeriodFrame(c.options, p.yearStart, p.yearEnd);
+  c.listKind = '1';
+  c.keepRule = 'N';
+  c.orphanLetters = false;
+  return c;
+}
+
+struct PosteLine {
+  std::string code, label;
+  char section = ' ';
+};
+
+std::string Fit(const std::string& text, std::size_t width) {
+  std::string s = text.substr(0, width);
+  s.resize(width, ' ');
+  return s;
+}
+
+std::string Number14(long long cents) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%14.2f", static_cast<double>(cents) / 100.0);
+  return Fit(buf, 14);
+}
+
+}  // namespace
+
+SheetComputation ComputeBalanceSheet(const BalanceSource& source, const ChartList& chart, const CodeLists& codes,
+                                     const std::vector<ModelParam>& params, const std::vector<SheetLine>& lines,
+                                     const SheetPeriod& period) {
+  SheetComputation out;
+  std::map<std::string, PosteLine> posteLines;
+  for (const SheetLine& l : lines)
+    for (const std::string& poste : l.postes)
+      if (!poste.empty() && posteLines.find(poste) == posteLines.end())
+        posteLines[poste] = {l.code.substr(0, 3), l.label, l.section.empty() ? ' ' : l.section[0]};
+
+  // Balance-sheet accounts from the year's first day, income accounts over the period too.
+  Gatherer yearF(source, chart, MakeContext(period.yearStart, period.end, period, false));
+  Gatherer yearE(source, chart, MakeContext(period.yearStart, period.end, period, true));
+  Gatherer periodF(source, chart, MakeContext(period.start, period.end, period, false));
+  Gatherer periodE(source, chart, MakeContext(period.start, period.end, period, true));
+  const bool fromYearStart = period.start == period.yearStart;
+  bool previousAssigned = false;
+  for (const ModelParam& p : params) previousAssigned = previousAssigned || p.source == 'N';
+
+  std::set<std::string> unassigned, modelErrors;
+  for (const ChartEntry& e : chart.Entries()) {
+    const bool auxiliary = !std::isdigit(static_cast<unsigned char>(e.code[0]));
+    const std::string match = auxiliary ? codes.CollectiveAccountOf(e.code[0]) : e.code;
+    const bool income = !match.empty() && (match[0] == '6' || match[0] == '7');
+    Amounts year{}, inPeriod{};
+    AccountFigures f;
+    yearF.GatherAccount(e, f);
+    year[0] = f.debit - f.credit;
+    yearE.GatherAccount(e, f);
+    year[1] = f.debit - f.credit;
+    inPeriod = year;
+    if (income && !fromYearStart) {
+      periodF.GatherAccount(e, f);
+      inPeriod[0] = f.debit - f.credit;
+      periodE.GatherAccount(e, f);
+      inPeriod[1] = f.debit - f.credit;
+    }
+    for (int c = 0; c < 2; ++c) {
+      out.generalBalance[c] += year[c];
+      if (income) {
+        out.result[c] -= year[c];
+        out.periodResult[c] -= inPeriod[c];
+      }
+    }
+    const Amounts balance = income ? inPeriod : year;
+    const Amounts previous{e.prevDebit[0] - e.prevCredit[0], e.prevDebit[1] - e.prevCredit[1]};
+
+    // One parameter must take each balance: none is an assignment error, two a model error.
+    std::size_t annexIndex = out.annex.size();
+    auto assign = [&](char src, const Amounts& value) -> const ModelParam* {
+      if (value[0] == 0 && value[1] == 0) return nullptr;
+      const long long reference = value[1] != 0 ? value[1] : value[0];
+      const ModelParam* taken = nullptr;
+      int count = 0;
+      for (const ModelParam& p : params)
+        if (p.source == src && !match.empty() && p.Covers(match) && p.Takes(reference)) {
+          if (taken == nullptr) taken = &p;
+          ++count;
+        }
+      if (count == 0) {
+        unassigned.insert(e.code);
+        return nullptr;
+      }
+      if (count > 1) {
+        modelErrors.insert(e.code);
+        return nullptr;
+      }
+      Amounts& poste = out.postes[taken->poste];
+      for (int c = 0; c < 2; ++c) poste[c] += taken->Carried(value[c]);
+      return taken;
+    };
+    if (balance[0] != 0 || balance[1] != 0) {
+      ++out.accounts;
+      if (const ModelParam* p = assign('B', balance)) {
+        AnnexLine a;
+        const auto found = posteLines.find(p->poste);
+        if (found != posteLines.end()) {
+          a.lineCode = found->second.code;
+          a.label = found->second.label;
+          a.section = found->second.section;
+        }
+        a.poste = p->poste;
+        a.account = e.code;
+        a.name = e.name;
+        a.amount = balance;
+        for (int c = 0; c < 2; ++c) a.carried[c] = p->Carried(balance[c]);
+        out.annex.push_back(std::move(a));
+      }
+    }
+    if (previousAssigned)
+      if (const ModelParam* p = assign('N', previous))
+        if (annexIndex < out.annex.size())
+          for (int c = 0; c < 2; ++c) out.annex[annexIndex].previous[c] = p->Carried(previous[c]);
+  }
+
+  // The result of the year, carried by the "R" parameters.
+  const Amounts resultBalance{-out.result[0], -out.result[1]};
+  if (resultBalance[0] != 0 || resultBalance[1] != 0) {
+    const long long reference = resultBalance[1] != 0 ? resultBalance[1] : resultBalance[0];
+    std::vector<const ModelParam*> taking;
+    for (const ModelParam& p : params)
+      if (p.source == 'R' && p.Takes(reference)) taking.push_back(&p);
+    if (taking.size() == 1) {
+      Amounts& poste = out.postes[taking[0]->poste];
+      for (int c = 0; c < 2; ++c) poste[c] += taking[0]->Carried(resultBalance[c]);
+    } else {
+      (taking.empty() ? unassigned : modelErrors).insert("RESULTAT");
+    }
+  }
+  out.unassigned.assign(unassigned.begin(), unassigned.end());
+  out.modelErrors.assign(modelErrors.begin(), modelErrors.end());
+  return out;
+}
+
+std::string AnnexText(const AnnexLine& line, int currency) {
+  const auto c = static_cast<std::size_t>(currency);
+  return Fit(line.label, 50) + std::string(1, line.section) + Number14(line.amount[c]) + Number14(line.carried[c]) +
+         Number14(line.previous[c]);
+}
+
+bool WriteBalanceSheet(Table& c70, Table& c10, const SheetComputation& computation, const SheetPeriod& period) {
+  bool ok = true;
+  std::string firstCode;
+  std::uint32_t header = 0;
+  for (bool on = c70.GoTop("") && c70.SkipActive(false); on; on = c70.SkipActive(true)) {
+    const std::string code = c70.GetField(sheet_field::kCode);
+    if (header == 0 || code < firstCode) {
+      header = c70.RecNo();
+      firstCode = code;
+    }
+    for (int column = 1; column <= 4; ++column) {
+      const std::string poste = Trim(c70.GetField(sheet_field::Poste(column)));
+      const auto found = poste.empty() ? computation.postes.end() : computation.postes.find(poste);
+      for (int c = 0; c < 2; ++c) {
+        const long long cents = found == computation.postes.end() ? 0 : found->second[static_cast<std::size_t>(c)];
+        ok = c70.PutFieldNum(sheet_field::Amount(column, c), static_cast<double>(cents) / 100.0) && ok;
+      }
+    }
+  }
+  if (header != 0 && c70.GoTo(static_cast<long>(header))) {
+    ok = c70.PutFieldPart(sheet_field::kLabel, kPeriodStartPos, 8, ConvertDate(period.start.c_str())) && ok;
+    ok = c70.PutFieldPart(sheet_field::kLabel, kPeriodEndPos, 8, ConvertDate(period.end.c_str())) && ok;
+  }
+  ok = c70.Commit() && ok;
+
+  ok = DeleteAnnexRecords(c10) && ok;
+  for (const AnnexLine& a : computation.annex) {
+    if (!c10.AppendBlank()) return false;
+    c10.PutField(1, "j");
+    c10.PutField(2, (Fit(a.lineCode, 3) + Fit(a.poste, 3) + Fit(a.account, 8)).c_str());
+    c10.PutField(3, a.name.c_str());
+    c10.PutField(4, AnnexText(a, 0).c_str());
+    c10.PutField(5, AnnexText(a, 1).c_str());
+    ok = c10.InsertRecord() && ok;
+  }
+  ok = c10.Commit() && ok;
+  return ok;
+}
+
+SheetRun RunBalanceSheet(const SheetRunInput& input) {
+  SheetRun run;
+  BalanceSource source;
+  ChartList chart;
+  CodeLists codes;
+  std::vector<ModelParam> params;
+  std::vector<SheetLine> lines;
+  if (!source.Load(input.c60, input.c50, input.c40, &run.message, false) || !chart.LoadAccounts(input.c20, &run.message) ||
+      !codes.Load(input.c10, &run.message) || !LoadModelParams(input.params, params, &run.message)) {
+    WriteLog(RunLogLine(run));
+    return run;
+  }
+  Table c70, c10;
+  if (!c70.OpenExclusive(input.c70, "C70CODE") || !c10.OpenExclusive(input.c10, "C10CODE")) {
+    run.message = "Le Bilan ou le fichier g\xE9n\xE9ral ne s'ouvre pas";
+    WriteLog(RunLogLine(run));
+    return run;
+  }
+  LoadSheetLines(c70, lines);
+  run.computation = ComputeBalanceSheet(source, chart, codes, params, lines, input.period);
+  if (!run.computation.Balanced(input.euroOnly)) {
+    run.outcome = RunOutcome::kUnbalanced;
+  } else {
+    run.outcome = WriteBalanceSheet(c70, c10, run.computation, input.period) ? RunOutcome::kDone
+                                                                            : RunOutcome::kWriteFailed;
+  }
+  WriteLog(RunLogLine(run));
+  return run;
+}
+
+std::string RunLogLine(const SheetRun& run) {
+  std::string line = "CALCUL DU BILAN";
+  switch (run.outcome) {
+    case RunOutcome::kDone:
+      return line + " - Ok - " + std::to_string(run.computation.accounts) + " compte(s), " +
+             std::to_string(run.computation.annex.size()) + " ligne(s) d'annexe, " +
+             std::to_string(run.computation.ErrorCount()) + " erreur(s)";
+    case RunOutcome::kUnbalanced: return line + " - Erreur: balance g\xE9n\xE9rale d\xE9s\xE9quilibr\xE9" "e";
+    case RunOutcome::kReadFailed: return line + " - Erreur: " + run.message;
+    case RunOutcome::kWriteFailed: return line + " - Erreur: \xE9" "criture refus\xE9" "e";
+  }
+  return line;
+}
+
+int AccumulatorIndex(char digit, int column) {
+  if (digit < '1' || digit > '9' || column < 1 || column > 4) return -1;
+  return 4 * (digit - '0') - 4 + column;
+}
+
+std::string PercentText(long long amount3, long long amount4) {
+  if (amount3 == 0 || amount4 == 0) return std::string(7, ' ');
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%7.2f",
+                static_cast<double>(amount3 - amount4) / static_cast<double>(amount4) * 100.0);
+  std::string s = buf;
+  return s.size() > 7 ? std::string(7, '*') : s;
+}
+
+void TotalsPass(std::vector<SheetLine>& lines, int currency) {
+  std::array<long long, 37> acc{};
+  const auto cur = static_cast<std::size_t>(currency);
+  for (SheetLine& l : lines) {
+    const char op = l.calc.empty() ? ' ' : l.calc[0];
+    const char x = l.calc.size() > 1 ? l.calc[1] : ' ';
+    const char y = l.calc.size() > 2 ? l.calc[2] : ' ';
+    auto amount = [&](int column) -> long long& { return l.cents[static_cast<std::size_t>(column - 1)][cur]; };
+    switch (op) {
+      case 'C':
+        if (amount(1) != 0 || amount(2) != 0) amount(3) = amount(1) + amount(2);
+        l.percent = PercentText(amount(3), amount(4));
+        for (int c = 1; c <= 4; ++c)
+          if (const int i = AccumulatorIndex(x, c); i >= 0) acc[static_cast<std::size_t>(i)] += amount(c);
+        break;
+      case 'T':
+        for (int c = 1; c <= 4; ++c) {
+          const int i = AccumulatorIndex(x, c);
+          amount(c) = i >= 0 ? acc[static_cast<std::size_t>(i)] : 0;
+        }
+        l.percent = PercentText(amount(3), amount(4));
+        break;
+      case 'A':
+      case 'S':
+        for (int c = 1; c <= 4; ++c) {
+          const int from = AccumulatorIndex(x, c), to = AccumulatorIndex(y, c);
+          if (from < 0 || to < 0) continue;
+          const long long v = acc[static_cast<std::size_t>(from)];
+          acc[static_cast<std::size_t>(to)] += op == 'A' ? v : -v;
+        }
+        break;
+      case 'R':
+        for (int c = 1; c <= 4; ++c)
+          if (const int i = AccumulatorIndex(x, c); i >= 0) acc[static_cast<std::size_t>(i)] = 0;
+        break;
+      default: break;
+    }
+  }
+}
+
+}  // namespace balances

@@ -1,0 +1,358 @@
+// The balance sheet without a window, on the small dossier of the trial-balance tests: the
+// models made from their sources, the initialisation, the computation run against an
+// independent computation over the tables read by python3-dbfread, the totals of the edition.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "balance_fixture.h"
+#include "data/table.h"
+#include "reports/balances/core/account_gathering.h"
+#include "reports/balances/core/balance_sheet_compile.h"
+#include "reports/balances/core/balance_sheet_init.h"
+#include "reports/balances/core/balance_sheet_model.h"
+#include "reports/balances/core/balance_sheet_run.h"
+#include "reports/balances/core/code_lists.h"
+#include "runtime/inifiles.h"
+#include "support/python.h"
+
+using namespace balances;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ModelSource(char letter, bool params) {
+  return std::string(MERLON_SOURCE_DIR) + "/src/resources/models/" + (params ? "cpbilan" : "clbilan") + letter +
+         ".csv";
+}
+
+class BalanceSheetTest : public test_support::BalanceDossierTest {
+ protected:
+  void SetUp() override {
+    BalanceDossierTest::SetUp();
+    FillStandardDossier();
+    std::string message;
+    for (char l : {'r', 's'})
+      ASSERT_TRUE(CompileModel(ModelSource(l, false), ModelSource(l, true), ProgramFolder, l, &message)) << message;
+  }
+
+  InitOutcome Init(char letter, bool c70ReadOnly = false) {
+    Table c10, c70;
+    EXPECT_TRUE(c10.OpenShared(Path("c10"), "C10CODE"));
+    EXPECT_TRUE(c70.OpenExclusive(Path("c70"), "C70CODE", c70ReadOnly));
+    return InitialiseBalanceSheet(c10, c70, ProgramFolder, letter);
+  }
+
+  SheetRun Run(char letter, const std::string& start, const std::string& end) {
+    SheetRunInput in;
+    in.c10 = Path("c10");
+    in.c20 = Path("c20");
+    in.c40 = Path("c40");
+    in.c50 = Path("c50");
+    in.c60 = Path("c60");
+    in.params = ModelPath(ProgramFolder, letter, true);
+    in.c70 = Path("c70");
+    // The fixture's francs are each line's euros converted: a piece may miss a cent in francs.
+    in.euroOnly = true;
+    in.period = {"C60101", "C61231", start, end};
+    return RunBalanceSheet(in);
+  }
+
+  std::vector<SheetLine> Lines() {
+    Table c70;
+    EXPECT_TRUE(c70.OpenShared(Path("c70"), "C70CODE", true));
+    std::vector<SheetLine> lines;
+    LoadSheetLines(c70, lines);
+    return lines;
+  }
+
+  // The annex records: GCODE -> the packed text of each currency.
+  std::vector<std::array<std::string, 3>> Annex() {
+    Table c10;
+    EXPECT_TRUE(c10.OpenShared(Path("c10"), "C10CODE", true));
+    std::vector<std::array<std::string, 3>> out;
+    for (bool on = c10.GoTop() && c10.SkipActive(false); on; on = c10.SkipActive(true))
+      if (c10.GetField(1)[0] == 'j') out.push_back({c10.GetField(2), c10.GetField(4), c10.GetField(5)});
+    return out;
+  }
+
+  void AddAnnexRecord(const std::string& code) { AddCode('j', code, "ancien", "ancien"); }
+
+  // Every C70 column poste with its amounts (cents).
+  std::map<std::string, Amounts> Postes(const std::vector<SheetLine>& lines) {
+    std::map<std::string, Amounts> postes;
+    for (const SheetLine& l : lines)
+      for (std::size_t c = 0; c < 4; ++c)
+        if (!l.postes[c].empty()) postes[l.postes[c]] = l.cents[c];
+    return postes;
+  }
+};
+
+// The line of a model whose form and box are those given.
+const SheetLine* LineOf(const std::vector<SheetLine>& lines, const std::string& note) {
+  for (const SheetLine& l : lines)
+    if (l.note == note) return &l;
+  return nullptr;
+}
+
+TEST_F(BalanceSheetTest, TheInitialisationCopiesTheModelAndDropsTheAnnex) {
+  for (char letter : {'S', 'R'}) {
+    SCOPED_TRACE(letter);
+    AddAnnexRecord("101010CDUPONT ");
+    ASSERT_EQ(Init(letter), InitOutcome::kDone);
+    EXPECT_TRUE(Annex().empty());
+    {
+      Table c70;
+      ASSERT_TRUE(c70.OpenShared(Path("c70"), "C70CODE", true));
+      EXPECT_EQ(HeaderType(c70), letter == 'S' ? '3' : '0');
+    }
+    const std::string model = ModelPath(ProgramFolder, letter, false) + ".dbf";
+    const std::string script =
+        "import dbfread\n"
+        "def rows(p):\n"
+        "    return [tuple(str(v) for v in r.values()) for r in dbfread.DBF(p, encoding='cp1252')]\n"
+        "a, b = rows('" + model + "'), rows('" + Path("c70") + "')\n"
+        "print(len(a), a == b, [(x, y) for x, y in zip(a, b) if x != y][:1])\n";
+    const std::string out = test_support::RunPythonScript(script, true);
+    EXPECT_NE(out.find(" True"), std::string::npos) << out;
+    EXPECT_NE(out.substr(0, 2), "0 ") << out;
+  }
+}
+
+TEST_F(BalanceSheetTest, AModelMissingOrOfAnotherTypeOrAC70ThatCannotBeEmptiedChangesNothing) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  AddAnnexRecord("101010CDUPONT ");
+  const std::size_t lines = Lines().size();
+  // "clbilana" holds the lines of model S: its type character is not "A".
+  fs::copy_file(ModelPath(ProgramFolder, 'S', false) + ".dbf", ProgramFolder + "clbilana.dbf");
+  struct Case {
+    char letter;
+    bool readOnly;
+    InitOutcome outcome;
+  } const cases[] = {
+      {'B', false, InitOutcome::kMissing},
+      {'A', false, InitOutcome::kWrongType},
+      {'R', true, InitOutcome::kEmptyFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.letter);
+    EXPECT_EQ(Init(c.letter, c.readOnly), c.outcome);
+    EXPECT_EQ(Lines().size(), lines);
+    EXPECT_EQ(Annex().size(), 1u);
+  }
+  EXPECT_NE(InitOutcomeMessage(InitOutcome::kMissing, 'B').find("'CLBILAN?.DBF' est introuvable"), std::string::npos);
+  EXPECT_NE(InitOutcomeMessage(InitOutcome::kDone, 'B').find("Bilan 'Autre' (B)"), std::string::npos);
+}
+
+struct FigureCase {
+  char model;
+  const char* start;
+  const char* end;
+  const char* assets;       // form and box of total assets, of total liabilities, of the result
+  const char* liabilities;
+  const char* result;
+};
+
+const FigureCase kFigureCases[] = {
+    {'S', "C60101", "C61231", "2033-A 110", "2033-A 180", "2033-B 310"},
+    {'S', "C60101", "C60630", "2033-A 110", "2033-A 180", "2033-B 310"},
+    {'R', "C60101", "C61231", "2050 CO", "2051 EE", "2053 HN"},
+    {'R', "C60101", "C60630", "2050 CO", "2051 EE", "2053 HN"},
+    {'R', "C60301", "C60630", "2050 CO", "2051 EE", "2053 HN"},
+};
+
+TEST_F(BalanceSheetTest, FiguresAgreeWithAnIndependentComputationAndTheSheetBalances) {
+  for (const FigureCase& c : kFigureCases) {
+    SCOPED_TRACE(std::string(1, c.model) + " " + c.start + "-" + c.end);
+    ASSERT_EQ(Init(c.model), InitOutcome::kDone);
+    const SheetRun run = Run(c.model, c.start, c.end);
+    ASSERT_EQ(run.outcome, RunOutcome::kDone) << run.message;
+    EXPECT_EQ(run.computation.ErrorCount(), 0u);
+    std::vector<SheetLine> lines = Lines();
+    const std::map<std::string, Amounts> postes = Postes(lines);
+
+    // The oracle's postes, from the tables and the parameter CSV.
+    const std::string script = "import sys\nsys.argv = ['x', '" + folder_ + "', '" +
+                               ModelSource(static_cast<char>(c.model + 32), true) + "', 'C60101', '" + c.start +
+                               "', '" + c.end + "']\nexec(open('" + MERLON_SOURCE_DIR +
+                               "/tests/reports/balances/sheet_oracle.py').read())\n";
+    std::istringstream oracle(test_support::RunPythonScript(script, true));
+    std::string poste;
+    Amounts result{};
+    int count = 0;
+    while (oracle >> poste) {
+      Amounts want{};
+      oracle >> want[0] >> want[1];
+      if (poste == "RESULT") {
+        result = want;
+        continue;
+      }
+      ++count;
+      ASSERT_TRUE(postes.count(poste)) << poste;
+      EXPECT_EQ(postes.at(poste), want) << poste;
+      EXPECT_EQ(run.computation.postes.at(poste), want) << poste;
+    }
+    EXPECT_GT(count, 5);
+    EXPECT_EQ(run.computation.result, result);
+
+    // The annex records sum per poste to the amounts carried (the result's poste aside).
+    std::map<std::string, Amounts> annexSums;
+    for (const auto& a : Annex())
+      for (int cur = 0; cur < 2; ++cur)
+        annexSums[a[0].substr(3, 3)][cur] += std::llround(std::stod(a[1 + cur].substr(65, 14)) * 100);
+    std::string resultPoste = c.model == 'S' ? "136" : "DI ";
+    for (const auto& [p, sum] : annexSums) {
+      std::string trimmed = Trim(p);
+      Amounts want = postes.at(trimmed);
+      if (p == resultPoste)
+        for (int cur = 0; cur < 2; ++cur) want[cur] -= result[cur];
+      EXPECT_EQ(sum, want) << p;
+    }
+
+    // The header label carries the period; the totals of the edition balance.
+    EXPECT_EQ(lines.front().label.substr(3, 8), ConvertDate(c.start));
+    EXPECT_EQ(lines.front().label.substr(15, 8), ConvertDate(c.end));
+    for (int cur = 0; cur < 2; ++cur) {
+      std::vector<SheetLine> totals = lines;
+      TotalsPass(totals, cur);
+      const SheetLine* assets = LineOf(totals, c.assets);
+      const SheetLine* liabilities = LineOf(totals, c.liabilities);
+      const SheetLine* resultLine = LineOf(totals, c.result);
+      ASSERT_TRUE(assets != nullptr && liabilities != nullptr && resultLine != nullptr);
+      EXPECT_NE(assets->cents[2][cur], 0);
+      // Assets less liabilities are what the general balance misses (in francs, a cent here).
+      EXPECT_EQ(assets->cents[2][cur] - liabilities->cents[2][cur], run.computation.generalBalance[cur]) << cur;
+      EXPECT_EQ(run.computation.generalBalance[1], 0);
+      if (std::string(c.start) == "C60101") {
+        EXPECT_EQ(resultLine->cents[2][cur], result[cur]) << cur;
+      }
+    }
+  }
+}
+
+TEST_F(BalanceSheetTest, TheResultIsThatOfTheGeneralTrialBalance) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  const SheetRun run = Run('S', "C60101", "C60630");
+  ASSERT_EQ(run.outcome, RunOutcome::kDone);
+  BalanceSource source;
+  ChartList chart;
+  CodeLists codes;
+  ASSERT_TRUE(source.Load(Path("c60"), Path("c50"), Path("c40")));
+  ASSERT_TRUE(chart.LoadAccounts(Path("c20")));
+  ASSERT_TRUE(codes.Load(Path("c10")));
+  for (int cur = 0; cur < 2; ++cur) {
+    GatherContext context;
+    context.options = MakeOptions('G', "C60101", "C60630", false, 'S', '1', cur == 1);
+    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
+    context.collectiveList = codes.CollectiveList();
+    Gatherer g(source, chart, context);
+    const BalanceTotals t = Gatherer::Totals(g.GatherList(), '1');
+    EXPECT_EQ(run.computation.result[static_cast<std::size_t>(cur)], -t.result) << cur;
+  }
+}
+
+TEST_F(BalanceSheetTest, AnAccountNoParameterTakesIsAnAssignmentError) {
+  AddAccounts({{"47199999", "Attente"}});
+  AddLines({
+      test_support::L('C', "47199999", "C60301", "OD", "000010", 'D', 75.00, "Attente"),
+      test_support::L('C', "51200000", "C60301", "OD", "000010", 'C', 75.00, "Attente", "", "", "", "", "", 'Z', "", 2),
+  });
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  const SheetRun run = Run('S', "C60101", "C61231");
+  ASSERT_EQ(run.outcome, RunOutcome::kDone);
+  EXPECT_EQ(run.computation.unassigned, std::vector<std::string>{"47199999"});
+  EXPECT_TRUE(run.computation.modelErrors.empty());
+  EXPECT_NE(RunLogLine(run).find("CALCUL DU BILAN - Ok - "), std::string::npos);
+}
+
+TEST_F(BalanceSheetTest, AnUnbalancedGeneralBalanceIsRefusedBeforeAnyChange) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  AddAnnexRecord("101010CDUPONT ");
+  AddLines({test_support::L('C', "51200000", "C60301", "OD", "000011", 'D', 10.00, "Seul")});
+  const auto before = Lines();
+  const SheetRun run = Run('S', "C60101", "C61231");
+  EXPECT_EQ(run.outcome, RunOutcome::kUnbalanced);
+  EXPECT_NE(RunLogLine(run).find(" - Erreur: "), std::string::npos);
+  const auto after = Lines();
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    EXPECT_EQ(after[i].label, before[i].label);
+    EXPECT_EQ(after[i].cents, before[i].cents);
+  }
+  EXPECT_EQ(Annex().size(), 1u);
+  // Before the lone line, the period of March is balanced: a period ending earlier runs.
+  EXPECT_EQ(Run('S', "C60101", "C60228").outcome, RunOutcome::kDone);
+}
+
+// Every account of classes 1 to 7 (by its first four digits) goes to one poste whatever the
+// sense of its balance, this year and the previous one; the suspense accounts 471-475 to none.
+TEST_F(BalanceSheetTest, TheModelsAssignEveryAccountOfThePcgOnce) {
+  for (char letter : {'R', 'S'}) {
+    std::vector<ModelParam> params;
+    ASSERT_TRUE(LoadModelParams(ModelPath(ProgramFolder, letter, true), params));
+    for (int prefix = 1000; prefix <= 7999; ++prefix) {
+      const std::string account = std::to_string(prefix) + "0000";
+      const bool suspense = prefix >= 4710 && prefix <= 4759;
+      for (char source : {'B', 'N'})
+        for (long long balance : {100LL, -100LL}) {
+          int taking = 0;
+          for (const ModelParam& p : params) taking += p.source == source && p.Covers(account) && p.Takes(balance);
+          EXPECT_EQ(taking, suspense ? 0 : 1) << letter << " " << account << " " << source << " " << balance;
+        }
+    }
+    int results = 0;
+    for (const ModelParam& p : params) results += p.source == 'R';
+    EXPECT_EQ(results, 1) << letter;
+  }
+}
+
+TEST(BalanceSheetTotals, AccumulatorsAndPercentages) {
+  struct L {
+    const char* calc;
+    long long a1, a2, a3, a4;
+  };
+  // A line with blank digits accumulates nothing: T9's fourth column stays that of C9.
+  const L input[] = {
+      {"R9 ", 0, 0, 0, 0},   {"C9 ", 100, -30, 0, 50}, {"C  ", 0, 0, 0, 999}, {"CX ", 0, 0, 0, 7},
+      {"T9 ", 0, 0, 0, 0},   {"C1 ", 0, 0, 40, 0},     {"A91", 0, 0, 0, 0},    {"T1 ", 0, 0, 0, 0},
+      {"S12", 0, 0, 0, 0},   {"T2 ", 0, 0, 0, 0},      {"R1 ", 0, 0, 0, 0},    {"T1 ", 0, 0, 0, 0},
+  };
+  const long long want[][4] = {
+      {0, 0, 0, 0}, {100, -30, 70, 50}, {0, 0, 0, 999}, {0, 0, 0, 7}, {100, -30, 70, 50}, {0, 0, 40, 0},
+      {0, 0, 0, 0}, {100, -30, 110, 50}, {0, 0, 0, 0}, {-100, 30, -110, -50}, {0, 0, 0, 0}, {0, 0, 0, 0},
+  };
+  std::vector<SheetLine> lines;
+  for (const L& l : input) {
+    SheetLine s;
+    s.calc = l.calc;
+    s.cents = {{{0, l.a1}, {0, l.a2}, {0, l.a3}, {0, l.a4}}};
+    lines.push_back(s);
+  }
+  TotalsPass(lines, 1);
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    for (std::size_t c = 0; c < 4; ++c) EXPECT_EQ(lines[i].cents[c][1], want[i][c]) << i << " " << c;
+  EXPECT_EQ(lines[1].percent, "  40.00");
+  EXPECT_EQ(lines[2].percent, "       ");
+
+  EXPECT_EQ(AccumulatorIndex('9', 4), 36);
+  EXPECT_EQ(AccumulatorIndex('1', 1), 1);
+  EXPECT_EQ(AccumulatorIndex(' ', 4), -1);
+  EXPECT_EQ(AccumulatorIndex('0', 1), -1);
+}
+
+// The models shipped in the share folder open in python3-dbfread and carry their type.
+TEST(BalanceSheetModels, TheShippedModelsOpenAndCarryTheirType) {
+  const std::string share = std::string(MERLON_BINARY_DIR) + "/share/merlon/";
+  const std::string script =
+      "import dbfread\n"
+      "for m in 'sr':\n"
+      "    lines = sorted(dbfread.DBF('" + share + "clbilan' + m + '.dbf', encoding='cp1252'), key=lambda r: r['BLN'])\n"
+      "    params = list(dbfread.DBF('" + share + "cpbilan' + m + '.dbf', encoding='cp1252'))\n"
+      "    print(m, lines[0]['BLIB'][46], len(lines) > 40, len(params) > 100)\n";
+  EXPECT_EQ(test_support::RunPythonScript(script, true), "s 3 True True\nr 0 True True\n");
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+# An independent computation of the balance sheet's postes, straight from the tables read by
+# dbfread and the model's parameter CSV.
+# Arguments: folder paramsCsv yearStart start end (stored dates)
+# Prints one line per poste: poste francs euros (cents), then "RESULT francs euros".
+import sys
+from dbfread import DBF
+
+folder, params_csv, year_start, start, end = sys.argv[1:6]
+def table(name):
+    return list(DBF(folder + name + 'bal.dbf', encoding='cp1252', char_decode_errors='replace'))
+c10, c20, c40, c50, c60 = (table(n) for n in ('c10', 'c20', 'c40', 'c50', 'c60'))
+def cents(x):
+    return int(round(float(x or 0) * 100))
+
+collective = {r['GCODE'][0]: r['GZONE1'][:8] for r in c10 if r['GCLE'] == 'B' and r['GZONE1'][:8].strip()}
+params = []
+heading = True
+for line in open(params_csv, encoding='utf-8'):
+    line = line.rstrip('\n')
+    if not line.strip() or line.startswith('#'):
+        continue
+    if heading:
+        heading = False
+        continue
+    f = [x.strip() for x in line.split(';')]
+    params.append({'poste': f[2], 'first': f[4], 'last': f[5], 'source': f[6], 'kind': f[7], 'sign': f[8]})
+
+def balances(lo, hi):
+    out = {}
+    for s in c60:
+        if s['TCLE'] != 'Z':
+            continue
+        d = s['TMOIS'] + s['TJOUR']
+        if d < lo or d > hi:
+            continue
+        lines, p = (c50, 'B') if s['TFIC'].startswith('B') else (c40, 'D')
+        rec = int(s['TREC'] or 0)
+        if rec < 1 or rec > len(lines):
+            continue
+        l = lines[rec - 1]
+        sign = 1 if l[p + 'SENS'] == 'D' else -1
+        b = out.setdefault(s['TCODE'].ljust(8), [0, 0])
+        b[0] += sign * cents(l[p + 'MONTANTF'])
+        b[1] += sign * cents(l[p + 'MONTANTE'])
+    return out
+
+year = balances(year_start, end)
+period = balances(start, end)
+postes = {}
+result = [0, 0]
+def assign(source, account, value):
+    if value == [0, 0]:
+        return
+    ref = value[1] if value[1] != 0 else value[0]
+    taking = [p for p in params if p['source'] == source and account[:len(p['first'])] >= p['first']
+              and account[:len(p['last'])] <= p['last']
+              and (p['kind'] == 'S' or (p['kind'] == 'D' and ref > 0) or (p['kind'] == 'C' and ref < 0))]
+    if len(taking) != 1:
+        print('ERROR', account.replace(' ', '_'), source, len(taking))
+        return
+    p = taking[0]
+    k = -1 if p['sign'] == '-' else 1
+    b = postes.setdefault(p['poste'], [0, 0])
+    b[0] += k * value[0]
+    b[1] += k * value[1]
+
+for a in c20:
+    code = a['CCODE'].ljust(8)
+    match = code if code[0].isdigit() else collective.get(code[0], '')
+    income = match[:1] in ('6', '7')
+    y = year.get(code, [0, 0])
+    if income:
+        result[0] -= y[0]
+        result[1] -= y[1]
+    assign('B', match, period.get(code, [0, 0]) if income else y)
+    assign('N', match, [cents(a['CDEBNM1F']) - cents(a['CCRENM1F']), cents(a['CDEBNM1E']) - cents(a['CCRENM1E'])])
+# The result's balance is debit - credit of classes 6 and 7: the opposite of the result.
+for p in params:
+    if p['source'] != 'R':
+        continue
+    k = 1 if p['sign'] == '-' else -1
+    b = postes.setdefault(p['poste'], [0, 0])
+    b[0] += k * result[0]
+    b[1] += k * result[1]
+for poste in sorted(postes):
+    print(poste, postes[poste][0], postes[poste][1])
+print('RESULT', result[0], result[1])
