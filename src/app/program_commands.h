@@ -11,6 +11,7 @@
 #include "entry/entry_commands.h"
 #include "masterdata/masterdata_commands.h"
 #include "processing/matching_windows.h"
+#include "reports/balances/balance_sheet_commands.h"
 #include "reports/engine/report_engine_commands.h"
 #include "reports/vat_dunning/dunning_commands.h"
 #include "reports/ledgers/ledger_commands.h"
@@ -43,4 +44,6 @@ inline void InstallProgramCommands() {
   InstallSettingsCommands();
   // "Traitements > Lettrage Manuel" and "Traitements > Lettrage Automatique".
   InstallMatchingCommands();
+  // "Etats > Bilan Initialisation" and "Etats > Bilan Calcul".
+  InstallBalanceSheetCommands();
 }

@@ -25,6 +25,12 @@ TEST(ProgramCommandsTest, TheEntryCommandsHaveTheirWork) {
   for (unsigned id : {20401u, 20402u, 20403u, 20404u, 20405u}) EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 
+TEST(ProgramCommandsTest, TheBalanceSheetCommandsHaveTheirWork) {
+  InstallProgramCommands();
+  // "Bilan Initialisation" and "Bilan Calcul".
+  for (unsigned id : {20508u, 20509u}) EXPECT_TRUE(HasCommandWork(id)) << id;
+}
+
 TEST(ProgramCommandsTest, ThePreviewCommandsAndTheListsReportHooksAreInstalled) {
   InstallProgramCommands();
   // 20991 and 20992: the preview of one list and of several lists (no menu text).

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "reports/balances/balance_sheet_commands.h"
 #include "app/program_commands.h"
 #include "app/program_hooks.h"
 #include "controls/medit.h"
@@ -268,6 +269,7 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
       {"1319", [](gui::Window* p) { return std::make_unique<TDNouveauJournal>(p, &buffer, false, 1319, false, true); }},
       {"1334", [](gui::Window* p) { return std::make_unique<TDRechercheEcriture>(p, "100.00", "C601VE "); }},
       {"1320", [](gui::Window* p) { return std::make_unique<TDNuvModeless>(p, false); }},
+      {"1322", [](gui::Window* p) { return std::make_unique<TDEtaBilanCalcul>(p); }},
       {"1328", [](gui::Window* p) { return std::make_unique<TDMessageLockR>(p, "Enregistrement 12"); }},
       {"1331", [](gui::Window* p) { return std::make_unique<TDUtiGestionDossiers>(p); }},
       {"1333", [](gui::Window* p) { return std::make_unique<TDCalc>(p, nullptr); }},

@@ -1,0 +1,164 @@
+// The balance sheet's commands driven as a user drives them, on a generated dossier "BS" opened
+// through "Ouvrir dossier", the models R and S made by the build in the program folder:
+// "Bilan Initialisation" (20508) asks, takes the dossier (refused while another station has
+// it) and copies the model; "Bilan Calcul" (20509) refuses a C70 of another model, checks the
+// period and runs the computation.
+#include <QWidget>
+#include <filesystem>
+
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "controls/medit.h"
+#include "platform/gui/modal_seam.h"
+#include "reports/balances/balance_sheet_commands.h"
+#include "reports/balances/core/balance_sheet_model.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/session_registry.h"
+#include "shell/handlers.h"
+#include "support/dossier_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class BalanceSheetCommandsTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallBalanceSheetCommands();
+    for (const char* f : {"clbilanr.dbf", "cpbilanr.dbf", "cpbilanr.mdx", "clbilans.dbf", "cpbilans.dbf",
+                          "cpbilans.mdx"})
+      fs::copy_file(std::string(MERLON_BINARY_DIR) + "/models/" + f, ProgramFolder + f,
+                    fs::copy_options::overwrite_existing);
+    folder_ = MakeDossier("demo", "BS", 200);
+    OpenThroughDialog(C10Path(folder_, "BS"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "BS") << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+  }
+  void TearDown() override {
+    for (unsigned id : {20508u, 20509u}) SetCommandWork(id, {});
+    DossierFixture::TearDown();
+  }
+
+  // The type character of C70 and its live lines, read by another cursor.
+  std::pair<char, std::size_t> C70State() {
+    Table c70;
+    EXPECT_TRUE(c70.OpenShared(PathC70(), "C70CODE", true));
+    std::vector<balances::SheetLine> lines;
+    balances::LoadSheetLines(c70, lines);
+    return {balances::HeaderType(c70), lines.size()};
+  }
+
+  void Initialise(const char* constant, std::initializer_list<int> answers) {
+    TheDossierRecord.SetConstant(4, constant);
+    SetDossierState(' ');
+    for (int a : answers) gui::ModalSeam::QueueMessageBoxAnswer(a);
+    RunSubjectCommand(20508);
+    gui::ProcessPendingMessages();
+  }
+
+  std::string folder_;
+};
+
+TEST_F(BalanceSheetCommandsTest, TheInitialisationAsksTakesTheDossierAndCopiesTheModel) {
+  // Another station has the dossier open: the exclusive hold is refused, nothing changes.
+  {
+    Table other;
+    ASSERT_TRUE(other.OpenShared(DossierTablePath()));
+    Initialise("S  ", {gui::IDOK});
+    EXPECT_NE(test_support::ShownTexts().find("IMPOSSIBLE d'ouvrir le dossier en cours de mani\xE8re EXCLUSIVE"),
+              std::string::npos);
+    EXPECT_EQ(C70State().second, 0u);
+  }
+  gui::ModalSeam::Reset();
+  Initialise("S  ", {gui::IDYES, gui::IDOK});
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 2u) << test_support::ShownTexts();
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("Aucun Bilan pour l'instant n'a \xE9t\xE9 initialis\xE9"),
+            std::string::npos);
+  EXPECT_NE(gui::ModalSeam::Shown()[1].text.find("Le Bilan est maintenant initialis\xE9"), std::string::npos);
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "balances", "initialisation_question");
+  EXPECT_EQ(C70State().first, '3');
+  EXPECT_EQ(GetDossierState(), '2');
+
+  // Model R in place of S: the question names both; "Non" changes nothing.
+  gui::ModalSeam::Reset();
+  Initialise("R  ", {gui::IDNO});
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("Bilan 'REEL SIMPLIFIE 2033'"), std::string::npos);
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("Bilan 'REEL NORMAL 2050'"), std::string::npos);
+  EXPECT_EQ(C70State().first, '3');
+  Initialise("R  ", {gui::IDYES, gui::IDOK});
+  EXPECT_EQ(C70State().first, '0');
+
+  // A model whose files are missing: the message, C70 untouched.
+  const auto before = C70State();
+  gui::ModalSeam::Reset();
+  Initialise("B  ", {gui::IDYES, gui::IDOK});
+  EXPECT_NE(test_support::ShownTexts().find("'CLBILAN?.DBF' est introuvable"), std::string::npos);
+  EXPECT_EQ(C70State(), before);
+  EXPECT_TRUE(OpenDossierExclusive(true)) << "the dossier was given back";
+  EXPECT_TRUE(ReleaseDossierExclusive());
+}
+
+TEST_F(BalanceSheetCommandsTest, TheComputationChecksTheModelAndThePeriodAndRuns) {
+  Initialise("S  ", {gui::IDYES, gui::IDOK});
+  ASSERT_EQ(C70State().first, '3');
+
+  // C70 of model S while constant 004 says R: refused.
+  gui::ModalSeam::Reset();
+  TheDossierRecord.SetConstant(4, "R  ");
+  SetDossierState(' ');
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  RunSubjectCommand(20509);
+  EXPECT_NE(test_support::ShownTexts().find("Le Bilan n'est pas Initialis\xE9"), std::string::npos);
+  EXPECT_EQ(test_support::ShownTexts().find("Confirmez-vous le Calcul"), std::string::npos);
+
+  TheDossierRecord.SetConstant(4, "S  ");
+  SetDossierState(' ');
+  gui::ModalSeam::Reset();
+  const std::string first = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart);
+  const std::string last = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
+  bool ran = false;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+    auto& d = dynamic_cast<TDEtaBilanCalcul&>(w);
+    EXPECT_EQ(d.Collectives().substr(0, 2), "/C");
+    EXPECT_EQ(d.GetItemText(TDEtaBilanCalcul::kTitle), "Bilan 'REEL SIMPLIFIE 2033' en Euros");
+    // The day before the year's first day, then the day after its last: message A.
+    d.StartEdit()->SetValue(ConvertDate(PrevDay(ConvertDate(first.c_str()))), false);
+    d.PressButton(gui::IDOK);
+    EXPECT_FALSE(d.IsEnded());
+    EXPECT_EQ(d.GetItemText(TDEtaBilanCalcul::kStatus), "Seulement entre le " + first + " et " + last);
+    d.StartEdit()->SetValue(first, false);
+    d.EndEdit()->SetValue(ConvertDate(NextDay(ConvertDate(last.c_str()))), false);
+    d.PressButton(gui::IDOK);
+    EXPECT_FALSE(d.IsEnded());
+    d.EndEdit()->SetValue("15/01/" + first.substr(6), false);
+    d.StartEdit()->SetValue("16/01/" + first.substr(6), false);
+    d.PressButton(gui::IDOK);
+    EXPECT_FALSE(d.IsEnded());
+    EXPECT_EQ(d.GetItemText(TDEtaBilanCalcul::kStatus), "Incoh\xE9rence sur les dates");
+    // The whole year: confirmed, computed.
+    d.StartEdit()->SetValue(first, false);
+    d.EndEdit()->SetValue(last, false);
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    d.PressButton(gui::IDOK);
+    EXPECT_FALSE(d.IsEnded()) << "the dialog stays to show the run";
+    ran = d.HasRun();
+    EXPECT_EQ(d.LastRun().outcome, balances::RunOutcome::kDone) << d.LastRun().message;
+    EXPECT_EQ(d.LastRun().computation.ErrorCount(), 0u) << d.GetItemText(TDEtaBilanCalcul::kErrors);
+    EXPECT_EQ(d.GetItemText(TDEtaBilanCalcul::kErrors), "Aucune erreur");
+    d.Show(gui::SW_SHOWNORMAL);
+    test_support::Screenshot(d.OuterWidget(), "balances", "calcul_1322");
+  });
+  RunSubjectCommand(20509);
+  EXPECT_TRUE(ran) << test_support::ShownTexts();
+  EXPECT_NE(test_support::ShownTexts().find("La proc\xE9" "dure de Calcul du Bilan est termin\xE9" "e"),
+            std::string::npos);
+  EXPECT_EQ(GetDossierState(), '2');
+}
+
+}  // namespace
