@@ -12,6 +12,7 @@
 #include "data/table.h"
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/balance_sheet_compile.h"
+#include "reports/balances/core/balance_sheet_edition.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_model.h"
 #include "reports/balances/core/balance_sheet_run.h"
@@ -307,6 +308,74 @@ TEST_F(BalanceSheetTest, TheModelsAssignEveryAccountOfThePcgOnce) {
     for (const ModelParam& p : params) results += p.source == 'R';
     EXPECT_EQ(results, 1) << letter;
   }
+}
+
+// What the edition reads: the macros' answers from the postes, the annex records' fields.
+TEST_F(BalanceSheetTest, TheEditionFindsThePostesAndReadsTheAnnex) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  ASSERT_EQ(Run('S', "C60101", "C61231").outcome, RunOutcome::kDone);
+  std::vector<SheetLine> lines = Lines();
+  TotalsPass(lines, 1);
+  const PosteIndex index(lines);
+  const SheetLine* total = LineOf(lines, "2033-A 110");
+  ASSERT_NE(total, nullptr);
+  char want[40];
+  std::snprintf(want, sizeof want, "%14.2f", static_cast<double>(total->cents[0][1]) / 100.0);
+  EXPECT_EQ(index.Value("110", 1), want);
+  EXPECT_EQ(index.Label("068").substr(0, 28), "Clients et comptes rattach\xE9s");
+  EXPECT_EQ(index.Value("ZZ", 1), "?BLV:ZZ ?");
+  EXPECT_EQ(index.Label("AB"), "?BLL:AB ?");
+
+  bool dupont = false;
+  for (const auto& a : Annex()) {
+    const AnnexRecord r = ParseAnnexRecord(a[0], "", a[2]);
+    if (r.account != "CDUPONT ") continue;
+    dupont = true;
+    EXPECT_EQ(r.poste, "068");
+    EXPECT_EQ(r.section, 'A');
+    EXPECT_EQ(r.label, "Clients et comptes rattach\xE9s");
+    EXPECT_EQ(r.amount, 2500.0);
+    EXPECT_EQ(r.carried, 2500.0);
+    EXPECT_EQ(r.previous, 2500.0);
+  }
+  EXPECT_TRUE(dupont);
+}
+
+TEST(BalanceSheetEdition, LineTypesAndLinesLeftOut) {
+  struct Case {
+    const char* previous;
+    const char* code;
+    const char* calc;
+    const char* label;
+    long long amount;
+    char previousFirst;
+    char letter;
+    bool kept;  // without the lines "ne comportant rien"
+  } const cases[] = {
+      {"101", "102", "C1 ", "Fonds", 5, 'A', 'S', true},
+      {"150", "201", "C3 ", "Capital", 5, 'A', 'R', true},
+      {"101", "102", "C  ", "-", 0, 'A', 'T', true},
+      {"101", "102", "C  ", "_", 0, '-', 'U', false},
+      {"101", "102", "C1 ", "*Italique", 0, 'A', 'I', false},
+      {"101", "102", "C1 ", "-", 5, 'A', 'S', true},
+      {"101", "102", "T1 ", "Total", 0, 'A', 'S', true},
+      {"101", "102", "C  ", "TITRE", 0, 'A', 'S', true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.calc) + c.label);
+    SheetLine l;
+    l.code = c.code;
+    l.calc = c.calc;
+    l.label = c.label;
+    l.cents[2][1] = c.amount;
+    EXPECT_TRUE(PrintableLine(l));
+    EXPECT_EQ(ClassifySheetLine(c.previous, l), c.letter);
+    EXPECT_EQ(KeepLine(l, c.previousFirst, false, 1), c.kept);
+    EXPECT_TRUE(KeepLine(l, c.previousFirst, true, 1));
+  }
+  SheetLine op;
+  op.calc = "A12";
+  EXPECT_FALSE(PrintableLine(op));
 }
 
 TEST(BalanceSheetTotals, AccumulatorsAndPercentages) {
