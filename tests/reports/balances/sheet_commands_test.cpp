@@ -161,4 +161,27 @@ TEST_F(BalanceSheetCommandsTest, TheComputationChecksTheModelAndThePeriodAndRuns
   EXPECT_EQ(GetDossierState(), '2');
 }
 
+// A C70 damaged on disk: both commands say the engine's error, change nothing and give the
+// dossier back.
+TEST_F(BalanceSheetCommandsTest, ADamagedC70IsReportedAndTheDossierGivenBack) {
+  CloseAllTables();
+  const std::string c70 = std::string(PathC70()) + ".dbf";
+  fs::resize_file(c70, 20);
+  const auto bytes = fs::file_size(c70);
+  for (unsigned command : {20508u, 20509u}) {
+    SCOPED_TRACE(command);
+    gui::ModalSeam::Reset();
+    TheDossierRecord.SetConstant(4, "S  ");
+    SetDossierState(' ');
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    RunSubjectCommand(command);
+    EXPECT_NE(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+    EXPECT_EQ(test_support::ShownTexts().find("Confirmez-vous"), std::string::npos);
+    EXPECT_EQ(fs::file_size(c70), bytes);
+    EXPECT_EQ(GetDossierState(), '2');
+    EXPECT_TRUE(OpenDossierExclusive(true)) << "the dossier was given back";
+    EXPECT_TRUE(ReleaseDossierExclusive());
+  }
+}
+
 }  // namespace
