@@ -1,0 +1,590 @@
+#include "processing/core/opening_balances.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+#include "data/aside_copies.h"
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/draft_lines.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_copy.h"
+#include "data/table_structures.h"
+#include "dossier/dossier_run_marker.h"
+#include "entry/core/journal_month.h"
+#include "entry/core/new_lines.h"
+#include "platform/system/clock.h"
+#include "platform/system/files.h"
+#include "processing/core/matching_lines.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace processing {
+
+namespace {
+
+using L = LigneEcriture;
+using T = LigneTri;
+
+// C20: the year's totals (debit francs, debit euros, credit francs, credit euros), the previous
+// year's in the same order, and the two budget figures.
+constexpr int kYearDebitF = 17, kYearDebitE = 18, kYearCreditF = 19, kYearCreditE = 20;
+constexpr int kPreviousFirst = 21;
+constexpr int kBudget1 = 28, kBudget2 = 29;
+
+const char* const kJournal = "AN ";
+
+bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsResultClass(char c) { return c >= '6' && c <= '9'; }
+
+std::string Text(int id) { return LoadStr(id); }
+
+std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
+
+long long Cents(Table& t, int field) { return ToCents(t.GetFieldNum(field)); }
+
+bool IsCollectiveAccount(const std::vector<Collective>& collectives, const std::string& account) {
+  return std::any_of(collectives.begin(), collectives.end(),
+                     [&](const Collective& c) { return c.account == account; });
+}
+
+std::string Pad(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+// The run's identity swap: the target made the program's dossier for as long as the object lives.
+class TargetIdentity {
+ public:
+  TargetIdentity(const OtherDossier& target, const DossierRecord& record)
+      : folder_(DossierFolder), code_(DossierCode), record_(TheDossierRecord) {
+    SetDossier(target.folder, target.code);
+    TheDossierRecord = record;
+  }
+  ~TargetIdentity() {
+    SetDossier(folder_, code_);
+    TheDossierRecord = record_;
+  }
+  TargetIdentity(const TargetIdentity&) = delete;
+  TargetIdentity& operator=(const TargetIdentity&) = delete;
+
+ private:
+  std::string folder_, code_;
+  DossierRecord record_;
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// One line of the opening piece.
+struct OpeningLine {
+  std::string account, labelCode = "0", label, label2, label3, due;
+  char sense = 'D';
+  long long francs = 0, euros = 0;
+};
+
+// The sense of a balance line: credit with both amounts negated when either is below 0.
+OpeningLine BalanceLine(const std::string& account, const std::string& label, long long francs, long long euros) {
+  OpeningLine line;
+  line.account = account;
+  line.label = label;
+  if (francs < 0 || euros < 0) {
+    line.sense = 'C';
+    francs = -francs;
+    euros = -euros;
+  }
+  line.francs = francs;
+  line.euros = euros;
+  return line;
+}
+
+// The source line of the current sort record as a detail line; false when it cannot be reached.
+bool DetailLine(const MatchTables& t, OpeningLine* out) {
+  const SourceLine s = ReadSource(t, 1);
+  if (s.table == nullptr) return false;
+  Table& src = *s.table;
+  if (s.draft) {
+    out->account = src.GetField(L::BCODE);
+    out->labelCode = src.GetField(L::BCLIB);
+    out->label = src.GetField(L::BLIB);
+    out->label2.clear();
+    out->label3.clear();
+    out->due = src.GetField(L::BECHEANCE);
+    out->sense = src.GetField(L::BSENS)[0];
+    out->francs = Cents(src, L::BMONTANTF);
+    out->euros = Cents(src, L::BMONTANTE);
+  } else {
+    out->account = src.GetField(L::DCODE);
+    out->labelCode = src.GetField(L::DCLIB);
+    out->label = src.GetField(L::DLIB);
+    out->label2 = src.GetField(L::DLIB2);
+    out->label3 = src.GetField(L::DLIB3);
+    out->due = src.GetField(L::DECHEANCE);
+    out->sense = src.GetField(L::DSENS)[0];
+    out->francs = Cents(src, L::DMONTANTF);
+    out->euros = Cents(src, L::DMONTANTE);
+  }
+  return true;
+}
+
+long long Signed(const OpeningLine& line, long long amount) { return line.sense == 'D' ? amount : -amount; }
+
+// The letter of the main currency of the current sort record, trimmed.
+std::string SortLetter(Table& c60, int currency) { return TrimLetter(c60.GetField(T::TLET + currency)); }
+
+// The work of the run on tables of its own; 0 or the error code.
+class OpeningWork {
+ public:
+  OpeningWork(const OpeningRequest& request, const std::vector<Collective>& collectives,
+              const TrialBalance& balance, OpeningResult& result, void (*step)(const std::string&))
+      : request_(request), collectives_(collectives), balance_(balance), r_(result), step_(step) {}
+
+  // Paths of the source taken before the identity swap.
+  void SetSource(const std::string& c20, const std::string& c40, const std::string& c50, const std::string& c60,
+                 int currency) {
+    source20_ = c20;
+    source40_ = c40;
+    source50_ = c50;
+    source60_ = c60;
+    currency_ = currency;
+  }
+
+  // Reads the source and builds the lines and accounts to write (nothing written yet).
+  int Prepare() {
+    if (!c20_.OpenShared(source20_, "C20CODE", true)) return Fail(kOpeningOpen + 2, source20_);
+    if (!c40_.OpenShared(source40_, "C40CODE", true)) return Fail(kOpeningOpen + 4, source40_);
+    if (!c50_.OpenShared(source50_, L::kCodeTag, true)) return Fail(kOpeningOpen + 5, source50_);
+    if (!c60_.OpenShared(source60_, kC60CodeTag, true)) return Fail(kOpeningOpen + 6, source60_);
+    const MatchTables t{c40_, c50_, c60_};
+    for (bool more = c20_.GoTop("C20CODE"); more; more = c20_.Skip(1)) {
+      if (c20_.IsDeleted()) continue;
+      const std::string code = Pad(c20_.GetField(1), kAccountWidth);
+      if (IsLetter(code[0])) {
+        if (Cents(c20_, kYearDebitF) != 0 || Cents(c20_, kYearDebitE) != 0 || Cents(c20_, kYearCreditF) != 0 ||
+            Cents(c20_, kYearCreditE) != 0)
+          accounts_.push_back(c20_.recordNumber);
+        continue;
+      }
+      accounts_.push_back(c20_.recordNumber);
+      if (IsCollectiveAccount(collectives_, code) || IsResultClass(code[0])) continue;
+      const long long francs = Cents(c20_, kYearDebitF) - Cents(c20_, kYearCreditF);
+      const long long euros = Cents(c20_, kYearDebitE) - Cents(c20_, kYearCreditE);
+      if (francs == 0 && euros == 0) continue;
+      if (request_.detailUnreconciled &&
+          request_.bankPrefixes.find("-" + code.substr(0, 3) + "-") != std::string::npos) {
+        long long sumF = 0, sumE = 0;
+        for (bool found = c60_.SeekNotBelow(kC60CodeTag, code.c_str()); found && AccountOf(c60_) == code;
+             found = c60_.Skip(1)) {
+          if (c60_.IsDeleted() || !SortLetter(c60_, currency_).empty()) continue;
+          OpeningLine line;
+          if (!DetailLine(t, &line)) continue;
+          sumF += Signed(line, line.francs);
+          sumE += Signed(line, line.euros);
+          lines_.push_back(line);
+        }
+        if (francs - sumF != 0 || euros - sumE != 0)
+          lines_.push_back(BalanceLine(code, Text(29047), francs - sumF, euros - sumE));
+      } else {
+        lines_.push_back(BalanceLine(code, Text(29046), francs, euros));
+      }
+    }
+    for (const Collective& collective : collectives_) {
+      if (IsResultClass(collective.account[0])) continue;
+      const std::string letter(1, collective.letter);
+      std::string account;
+      long long sumF = 0, sumE = 0;
+      auto finish = [&] {
+        if (!account.empty() && (sumF != 0 || sumE != 0))
+          lines_.push_back(BalanceLine(account, Text(29046), sumF, sumE));
+        sumF = sumE = 0;
+      };
+      for (bool found = c60_.SeekNotBelow(kC60CodeTag, letter.c_str()); found && c60_.GetField(T::TCODE)[0] == collective.letter;
+           found = c60_.Skip(1)) {
+        if (c60_.IsDeleted()) continue;
+        const std::string code = AccountOf(c60_);
+        if (code != account) {
+          if (!request_.detailUnmatched) finish();
+          account = code;
+        }
+        OpeningLine line;
+        if (request_.detailUnmatched) {
+          if (!SortLetter(c60_, currency_).empty() || !DetailLine(t, &line)) continue;
+          lines_.push_back(line);
+        } else if (DetailLine(t, &line)) {
+          sumF += Signed(line, line.francs);
+          sumE += Signed(line, line.euros);
+        }
+      }
+      if (!request_.detailUnmatched) finish();
+    }
+    // The year's result: a profit on 12000000, a loss on 12900000.
+    if (balance_.resultFrancs != 0 || balance_.resultEuros != 0) {
+      const bool profit = balance_.resultFrancs < 0 || balance_.resultEuros < 0;
+      lines_.push_back(BalanceLine(profit ? "12000000" : "12900000", Text(29048), balance_.resultFrancs,
+                                   balance_.resultEuros));
+    }
+    c40_.CloseTable(true);
+    c50_.CloseTable(true);
+    c60_.CloseTable(true);
+    return 0;
+  }
+
+  long LineCount() const { return static_cast<long>(lines_.size()); }
+
+  // Writes into the target (the program's dossier now); the target's tables exclusively.
+  int Write(const std::string& storedDate) {
+    Table c10, t20, c50;
+    if (!c10.OpenExclusive(PathC10(), "C10CODE")) return Fail(kOpeningOpen + 1, PathC10());
+    if (!t20.OpenExclusive(PathC20(), "C20CODE")) return Fail(kOpeningOpen + 12, PathC20());
+    if (!c50.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kOpeningOpen + 15, PathC50());
+    // Journal "AN" appended when missing.
+    if (!entry::SeekC10(c10, 'J', kJournal)) {
+      if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10());
+      c10.PutField(1, "J");
+      c10.PutField(2, kJournal);
+      c10.PutField(3, Text(29049).c_str());
+      c10.PutField(4, "O        0");
+      if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10());
+    }
+    // The piece number as a new piece of journal "AN" takes it.
+    const entry::PieceNumber piece = entry::TakePieceNumber(c10, kJournal);
+    if (piece.outcome != entry::NewLineOutcome::Created) return Fail(kOpeningPiece, PathC10());
+    r_.piece = piece.number;
+    // The previous-year columns start from nothing in every account of the target.
+    for (bool more = t20.GoTop("C20CODE"); more; more = t20.Skip(1)) {
+      if (t20.IsDeleted()) continue;
+      for (int f = kPreviousFirst; f < kPreviousFirst + 4; ++f) t20.PutFieldNum(f, 0.0);
+      if (!t20.Commit()) return Fail(kOpeningWrite + 2, PathC20());
+    }
+    for (std::uint32_t recno : accounts_) {
+      if (!c20_.GoTo(static_cast<long>(recno))) return Fail(kOpeningOpen + 2, source20_);
+      const std::string code = c20_.GetField(1);
+      if (step_) step_(code);
+      if (t20.Seek("C20CODE", code.c_str())) {
+        if (t20.IsDeleted() && !t20.RecallRecord(code.c_str(), 0)) return Fail(kOpeningWrite + 2, PathC20());
+      } else {
+        if (!t20.AppendBlank()) return Fail(kOpeningWrite + 2, PathC20());
+        t20.PutField(1, code.c_str());
+      }
+      if (!CopyRecord(c20_, t20, 1)) return Fail(kOpeningWrite + 2, PathC20());
+      t20.PutFieldNum(kBudget1, c20_.GetFieldNum(kBudget1));
+      t20.PutFieldNum(kBudget2, c20_.GetFieldNum(kBudget2));
+      for (int f = 0; f < 4; ++f) t20.PutFieldNum(kPreviousFirst + f, c20_.GetFieldNum(kYearDebitF + f));
+      if (!(t20.appending ? t20.InsertRecord() : t20.Commit())) return Fail(kOpeningWrite + 2, PathC20());
+      ++r_.accounts;
+    }
+    const std::string month = storedDate.substr(0, 4), day = storedDate.substr(4, 2);
+    const std::string pieceText = StrZero(piece.number, 0);
+    const char* flag = TheDossierRecord.EuroIsMain() ? "O" : "N";
+    for (const OpeningLine& line : lines_) {
+      const std::string group = StrZero(static_cast<long>(c50.RecCount()) + 1, 0);
+      if (!c50.AppendBlank()) return Fail(kOpeningWrite + 5, PathC50());
+      c50.PutField(L::BCLE, "Z");
+      c50.PutField(L::BMOIS, month.c_str());
+      c50.PutField(L::BJAL, kJournal);
+      c50.PutField(L::BPIECE, pieceText.c_str());
+      c50.PutField(L::BREC, group.c_str());
+      c50.PutField(L::BNUM, "0001");
+      c50.PutField(L::BNUMA, "0001");
+      c50.PutField(L::BJOUR, day.c_str());
+      c50.PutField(L::BCODE, line.account.c_str());
+      c50.PutField(L::BCLIB, line.labelCode.c_str());
+      c50.PutField(L::BLIB, line.label.c_str());
+      c50.PutField(L::BLIB2, line.label2.c_str());
+      c50.PutField(L::BLIB3, line.label3.c_str());
+      c50.PutField(L::BECHEANCE, line.due.c_str());
+      c50.PutField(L::BEURO, flag);
+      c50.PutField(L::BSENS, std::string(1, line.sense).c_str());
+      c50.PutFieldNum(L::BMONTANTF, FromCents(line.francs));
+      c50.PutFieldNum(L::BMONTANTE, FromCents(line.euros));
+      if (!c50.InsertRecord()) return Fail(kOpeningWrite + 5, PathC50());
+      ++r_.lines;
+    }
+    c20_.CloseTable(true);
+    if (!c50.Commit() || !t20.Commit() || !c10.Commit()) return Fail(kOpeningWrite, PathC50());
+    return 0;
+  }
+
+ private:
+  int Fail(int code, const std::string& what) {
+    r_.error = "incident " + std::to_string(code) + " sur " + what;
+    c20_.CloseTable(true);
+    c40_.CloseTable(true);
+    c50_.CloseTable(true);
+    c60_.CloseTable(true);
+    return code;
+  }
+
+  const OpeningRequest& request_;
+  const std::vector<Collective>& collectives_;
+  const TrialBalance& balance_;
+  OpeningResult& r_;
+  void (*step_)(const std::string&);
+  std::string source20_, source40_, source50_, source60_;
+  int currency_ = 1;
+  Table c20_, c40_, c50_, c60_;
+  std::vector<std::uint32_t> accounts_;
+  std::vector<OpeningLine> lines_;
+};
+
+std::string TwoDigits(int n) { return StrZero(n, 2); }
+
+}  // namespace
+
+std::vector<Collective> ReadCollectives(Table& c10) {
+  std::vector<Collective> out;
+  for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && c10.GetField(1)[0] == 'B'; more = c10.Skip(1)) {
+    if (c10.IsDeleted()) continue;
+    const std::string account = Pad(std::string(c10.GetField(4)).substr(0, kAccountWidth), kAccountWidth);
+    if (AllTrim(account.c_str())[0] == '\0') continue;
+    out.push_back(Collective{c10.GetField(2)[0], account});
+  }
+  return out;
+}
+
+std::string CollectiveOf(const std::vector<Collective>& collectives, char letter) {
+  for (const Collective& c : collectives)
+    if (c.letter == letter) return c.account;
+  return {};
+}
+
+TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& collectives) {
+  TrialBalance b;
+  for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) {
+    if (c20.IsDeleted()) continue;
+    const std::string code = Pad(c20.GetField(1), kAccountWidth);
+    const long long francs = Cents(c20, kYearDebitF) - Cents(c20, kYearCreditF);
+    const long long euros = Cents(c20, kYearDebitE) - Cents(c20, kYearCreditE);
+    char accountClass = code[0];
+    if (IsLetter(code[0])) {
+      const std::string collective = CollectiveOf(collectives, code[0]);
+      if (collective.empty()) {
+        if (francs != 0 || euros != 0) b.orphans.push_back(RTrim(code.c_str()));
+        continue;
+      }
+      accountClass = collective[0];
+    } else if (IsCollectiveAccount(collectives, code)) {
+      continue;
+    }
+    b.francs += francs;
+    b.euros += euros;
+    if (IsResultClass(accountClass)) {
+      b.resultFrancs += francs;
+      b.resultEuros += euros;
+    }
+  }
+  return b;
+}
+
+std::string TrialBalanceRefusal(const TrialBalance& b, bool euroOnly) {
+  if (!b.orphans.empty()) {
+    std::string names;
+    for (const std::string& o : b.orphans) names += (names.empty() ? "" : ", ") + o;
+    return Text(29042) + names + "\n\n";
+  }
+  if (!euroOnly && b.francs != 0) return Text(29040) + Amount(b.francs < 0 ? -b.francs : b.francs) + "\n\n";
+  if (b.euros != 0) return Text(29041) + Amount(b.euros < 0 ? -b.euros : b.euros) + "\n\n";
+  return {};
+}
+
+std::string CheckLetterBalances(Table& c40, Table& c50, Table& c60, const std::vector<Collective>& collectives,
+                                int currency) {
+  const MatchTables t{c40, c50, c60};
+  for (const Collective& collective : collectives) {
+    const std::string letter(1, collective.letter);
+    std::string account;
+    long long sum = 0;
+    for (bool found = c60.SeekNotBelow(kC60CodeTag, letter.c_str()); true; found = c60.Skip(1)) {
+      const bool inside = found && c60.GetField(T::TCODE)[0] == collective.letter;
+      const std::string code = inside ? AccountOf(c60) : std::string();
+      if (code != account) {
+        if (sum != 0)
+          return Text(currency == 0 ? 29043 : 29044) + RTrim(account.c_str()) + Text(currency == 0 ? 29045 : 29050) +
+                 Amount(sum < 0 ? -sum : sum) + "\n\n";
+        account = code;
+        sum = 0;
+      }
+      if (!inside) break;
+      if (c60.IsDeleted() || SortLetter(c60, currency).empty()) continue;
+      const SourceLine s = ReadSource(t, currency);
+      if (s.table != nullptr) sum += s.cents;
+    }
+  }
+  return {};
+}
+
+TargetCheck CheckOpeningTarget(const OtherDossier& target, const Ymd& date) {
+  TargetCheck c;
+  const std::string code = AllTrim(target.code.c_str());
+  c.beep = true;
+  if (code.empty()) {
+    c.first = Text(29051);
+    return c;
+  }
+  for (char ch : code) {
+    if (!(ch >= '0' && ch <= '9') && ch != '-' && !IsLetter(ch)) {
+      c.first = Text(29052) + std::string(1, ch);
+      return c;
+    }
+  }
+  if (IsOpenDossier(target)) {
+    c.first = Text(29053) + AllTrim(DossierCode.c_str());
+    return c;
+  }
+  const std::string c10Path = OtherPathC10(target);
+  if (!platform::FileExists(platform::ResolvePath(c10Path + ".dbf"))) {
+    c.first = Text(29054) + code;
+    return c;
+  }
+  Table c10;
+  if (!c10.OpenShared(c10Path, "C10CODE", true) || !entry::SeekC10(c10, '0', "")) {
+    c.beep = false;
+    c.first = "???";
+    return c;
+  }
+  if (Pad(c10.FieldName(c10.FieldCount()), 10) != Pad(std::string(kC10FormatStamp), 10)) {
+    c.first = Text(29055) + code;
+    c.second = Text(29056);
+    return c;
+  }
+  DossierRecord::C10Texts texts;
+  texts.record0Field3 = c10.GetField(3);
+  texts.record0Field4 = c10.GetField(4);
+  texts.record0Field5 = c10.GetField(5);
+  c.record.LoadFromC10(texts);
+  c10.CloseTable(true);
+  using F = DossierRecord::DateField;
+  c.first = code + ": " + RTrim(c.record.Name().c_str());
+  c.second = Text(29057) + c.record.DateDisplay(F::YearStart) + Text(29058) + c.record.DateDisplay(F::YearEnd);
+  if (c.record.DateStored(F::YearStart) != StoredDateOf(date)) {
+    c.first = Text(29059) + code;
+    return c;
+  }
+  c.ok = true;
+  c.beep = false;
+  return c;
+}
+
+OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::vector<Collective>& collectives,
+                                      const TrialBalance& balance, const TargetMaintenance& maintenance,
+                                      void (*step)(const std::string&)) {
+  OpeningResult r;
+  const int currency = TheDossierRecord.EuroIsMain() ? 1 : 0;
+  OpeningWork work(request, collectives, balance, r, step);
+  work.SetSource(PathC20(), PathC40(), PathC50(), PathC60(), currency);
+  // The target held from its check to the end of its rebuild.
+  const OtherDossier& target = request.target;
+  DossierHold hold(target.folder, target.code);
+  if (!hold.held()) {
+    r.busy = true;
+    r.code = kOpeningRefused;
+    r.error = OtherDossierBusyText();
+    return r;
+  }
+  const TargetCheck check = CheckOpeningTarget(target, request.date);
+  if (!check.ok) {
+    r.code = kOpeningRefused;
+    r.error = check.first;
+    return r;
+  }
+  if (const int code = work.Prepare()) {
+    r.code = code;
+    return r;
+  }
+  TargetIdentity identity(target, check.record);
+  // What the rebuild would refuse, refused before anything is written.
+  {
+    const std::string refusal = maintenance.refusal ? maintenance.refusal() : std::string();
+    if (!refusal.empty()) {
+      r.code = kOpeningRefused;
+      r.error = refusal;
+      return r;
+    }
+    Table c50;
+    if (!c50.OpenShared(PathC50(), "", true)) {
+      r.code = kOpeningOpen + 15;
+      r.error = "incident " + std::to_string(r.code) + " sur " + PathC50();
+      return r;
+    }
+    const long records = static_cast<long>(c50.RecCount());
+    const std::string file = c50.tablePath;
+    c50.CloseTable(true);
+    if (records + work.LineCount() > kMaxLineRecords) {
+      r.code = kOpeningRefused;
+      r.error = TooManyLinesMessage(file);
+      return r;
+    }
+  }
+  // Copies aside of the target's tables, then its marker: until then nothing has changed.
+  const platform::LocalTime now = platform::GetLocalTime();
+  const std::string code = AllTrim(target.code.c_str());
+  const std::string name = "san-" + Lower(code) + "-" + std::to_string(now.year) + TwoDigits(now.month) +
+                           TwoDigits(now.day) + "-" + TwoDigits(now.hour) + TwoDigits(now.minute) +
+                           TwoDigits(now.second) + "/";
+  std::vector<std::string> bases;
+  for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50,
+                         TableKind::C60, TableKind::C70})
+    bases.push_back(TableBaseName(kind, code));
+  AsideCopies copies;
+  std::string why;
+  if (!MakeAsideCopies(DossierFolder, name, bases, &copies, &why)) {
+    r.code = kOpeningCopies;
+    r.error = why;
+    return r;
+  }
+  auto marker = std::make_unique<DossierRunMarker>(kOpeningRun, Text(29060), copies.Detail());
+  if (!marker->written()) {
+    RemoveAsideCopies(DossierFolder, copies);
+    r.code = kOpeningMarker;
+    r.error = DossierRunMarkerRefusal(marker->path());
+    return r;
+  }
+  int failure = work.Write(StoredDateOf(request.date));
+  if (failure == 0) {
+    CloseAllTables();
+    failure = maintenance.rebuild ? maintenance.rebuild() : 0;
+    if (failure != 0) r.error = "reconstruction: " + std::to_string(failure);
+  }
+  if (failure != 0) {
+    r.code = failure;
+    CloseAllTables();
+    DossierRunInfo info;
+    ReadDossierRunMarker(&info);
+    std::string putBackError;
+    r.putBack = PutBackAsideCopies(DossierFolder, copies, &putBackError);
+    marker.reset();
+    if (!r.putBack) WriteDossierRunMarker(info);
+    return r;
+  }
+  RemoveAsideCopies(DossierFolder, copies);
+  marker.reset();
+  return r;
+}
+
+std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result) {
+  const std::string where = "'" + std::string(AllTrim(request.target.code.c_str())) + "' sur " + request.target.folder +
+                            " - Date:" + DisplayDateOf(request.date);
+  if (result.code == 0) return Text(29061) + " - Ok - Sur dossier " + where;
+  return Text(29061) + " - Erreur: " + std::to_string(result.code) + " - Sur dossier " + where;
+}
+
+std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result) {
+  if (result.code == 0) return Text(29062) + AllTrim(request.target.code.c_str()) + "\n\n";
+  return Text(29063) + std::to_string(result.code) + (result.error.empty() ? "" : " - " + result.error) + "\n\n";
+}
+
+bool PutBackInterruptedOpening(const std::string& detail) {
+  AsideCopies copies;
+  if (!AsideCopies::FromDetail(detail, &copies)) return false;
+  std::string why;
+  return PutBackAsideCopies(DossierFolder, copies, &why);
+}
+
+}  // namespace processing

@@ -1,0 +1,63 @@
+#include "processing/core/other_dossier.h"
+
+#include "data/dossier_files.h"
+#include "platform/system/files.h"
+#include "runtime/xbase.h"
+
+namespace processing {
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+std::string PathOf(const OtherDossier& d, const char* table) { return d.folder + table + Lower(d.code); }
+
+// A folder with one final "/", resolved through the files that exist.
+std::string ResolvedFolder(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::string resolved = platform::ResolvePath(folder);
+  while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
+  return resolved;
+}
+
+}  // namespace
+
+bool OtherDossierOfFile(const std::string& path, OtherDossier* dossier) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return false;
+  const std::string name = path.substr(slash + 1);
+  if (name.size() < 3 || Lower(name.substr(0, 3)) != "c10") return false;
+  std::string code = name.substr(3, 5);
+  const std::size_t dot = code.find('.');
+  if (dot != std::string::npos) code.resize(dot);
+  dossier->folder = path.substr(0, slash + 1);
+  dossier->code = Upper(code);
+  return true;
+}
+
+std::string OtherPathC10(const OtherDossier& d) { return PathOf(d, "c10"); }
+std::string OtherPathC20(const OtherDossier& d) { return PathOf(d, "c20"); }
+std::string OtherPathC30(const OtherDossier& d) { return PathOf(d, "c30"); }
+std::string OtherPathC40(const OtherDossier& d) { return PathOf(d, "c40"); }
+std::string OtherPathC50(const OtherDossier& d) { return PathOf(d, "c50"); }
+std::string OtherPathC60(const OtherDossier& d) { return PathOf(d, "c60"); }
+
+bool IsOpenDossier(const OtherDossier& d) {
+  if (Upper(AllTrim(d.code.c_str())) != Upper(AllTrim(DossierCode.c_str()))) return false;
+  return ResolvedFolder(d.folder) == ResolvedFolder(DossierFolder);
+}
+
+std::string OtherDossierBusyText() { return LoadStr(17400); }
+std::string OtherDossierBusyCaption() { return LoadStr(17401); }
+
+}  // namespace processing

@@ -1,0 +1,255 @@
+// The opening balances run between two generated dossiers: A (2026, the open one) carried into
+// B (2027), the figures read back with dbfread and computed again from A's files; the checks
+// that stop the run before anything is written; another station holding B.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
+#include "data/entry_lines.h"
+#include "data/locks.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "dossier/maintenance_pack.h"
+#include "dossier/maintenance_rebuild.h"
+#include "dossier/renumber_pieces.h"
+#include "processing/core/opening_balances.h"
+#include "runtime/dossier_record.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
+#include "support/other_process.h"
+#include "support/python.h"
+#include "support/runtime_fixture.h"
+
+namespace {
+
+using processing::OpeningRequest;
+using processing::OpeningResult;
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class OpeningTest : public test_support::RuntimeTest {
+ protected:
+  virtual DossierCurrency Currency() const { return DossierCurrency::EuroMain; }
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    SetRuntimeMessageHook([](const char*, const char*, unsigned) { return 1; });
+    SetRuntimeBeepHook([](unsigned) {});
+    SetLockNoticeHook([](const char*, const char*) {});
+    ASSERT_EQ(StartDbSession(), 0);
+    for (int year : {2026, 2027}) {
+      DemoOptions o;
+      o.folder = Dir() + (year == 2026 ? "/a" : "/b");
+      o.code = year == 2026 ? "A" : "B";
+      o.lines = year == 2026 ? 600 : 40;
+      o.firstDay = Ymd{year, 1, 1};
+      o.lastDay = Ymd{year, 12, 31};
+      o.currency = Currency();
+      o.seed = static_cast<std::uint64_t>(year);
+      std::string message;
+      ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
+    }
+    target_ = processing::OtherDossier{Dir() + "/b/", "B"};
+    OpenSource();
+  }
+  void TearDown() override {
+    CloseAllTables();
+    StopDbSession();
+    SetDossier("", "");
+    SetLockNoticeHook(nullptr);
+    RuntimeTest::TearDown();
+  }
+
+  // A made the program's dossier, its record and constants loaded as the opening does.
+  void OpenSource() {
+    SetDossier(Dir() + "/a/", "A");
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
+    ASSERT_TRUE(ReadC10Texts());
+    ASSERT_TRUE(TableC10->Seek("C10CODE", "P", "0"));
+    TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+    TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+    CloseAllTables();
+  }
+
+  // The checks' figures and the run, as the form does them.
+  OpeningResult Run(const OpeningRequest& request, std::string* refusal = nullptr) {
+    Table c10, c20;
+    EXPECT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
+    EXPECT_TRUE(c20.OpenShared(PathC20(), "C20CODE", true));
+    collectives_ = processing::ReadCollectives(c10);
+    const processing::TrialBalance balance = processing::ComputeTrialBalance(c20, collectives_);
+    c10.CloseTable();
+    c20.CloseTable();
+    const std::string text = processing::TrialBalanceRefusal(balance, DossierIsEuroOnly());
+    if (refusal != nullptr) *refusal = text;
+    if (!text.empty()) return OpeningResult{processing::kOpeningRefused, text};
+    return processing::GenerateOpeningBalances(request, collectives_, balance, Maintenance());
+  }
+
+  // The rebuild's refusals and the rebuild without windows.
+  static processing::TargetMaintenance Maintenance() {
+    processing::TargetMaintenance m;
+    m.refusal = [] {
+      if (RenumberingPending()) return RenumberPendingMessage();
+      const std::string damaged = FindDamagedDossierTable();
+      return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
+    };
+    m.rebuild = [] { return RunDossierRebuild(true, true).code; };
+    return m;
+  }
+
+  OpeningRequest Request() const {
+    OpeningRequest r;
+    r.target = target_;
+    r.date = Ymd{2027, 1, 1};
+    return r;
+  }
+
+  // B's files, byte for byte: a refused run leaves them as they were.
+  std::string TargetBytes() {
+    std::string all;
+    for (const char* t : {"c10b", "c20b", "c50b", "c60b"}) all += FileBytes(Dir() + "/b/" + t + ".dbf");
+    return all;
+  }
+
+  processing::OtherDossier target_;
+  std::vector<processing::Collective> collectives_;
+};
+
+// The figures of B computed again from A's and B's files with dbfread.
+const char* kCheckScript = R"PY(
+import sys
+from dbfread import DBF
+a, b = sys.argv[1], sys.argv[2]
+def cents(x): return int(round((x or 0) * 100))
+coll = {}
+for r in DBF(a + '/c10a.dbf', encoding='cp1252'):
+    if r['GCLE'] == 'B' and (r['GZONE1'] or '')[:8].strip():
+        coll[r['GZONE1'][:8]] = r['GCODE'][0]
+expected, prev = {}, {}
+result = [0, 0]
+for r in DBF(a + '/c20a.dbf', encoding='cp1252'):
+    code = r['CCODE'].ljust(8)
+    prev[code] = [cents(r[k]) for k in ('CDEBITF', 'CDEBITE', 'CCREDITF', 'CCREDITE')]
+    f = cents(r['CDEBITF']) - cents(r['CCREDITF']); e = cents(r['CDEBITE']) - cents(r['CCREDITE'])
+    if code[0].isdigit() and code not in coll:
+        if code[0] in '6789': result[0] += f; result[1] += e
+        elif f or e: expected[code] = [f, e]
+got, d, c = {}, [0, 0], [0, 0]
+for r in DBF(b + '/c50b.dbf', encoding='cp1252'):
+    if r['BJAL'].strip() != 'AN': continue
+    s = 1 if r['BSENS'] == 'D' else -1
+    v = [cents(r['BMONTANTF']), cents(r['BMONTANTE'])]
+    (d if s == 1 else c)[0] += v[0]; (d if s == 1 else c)[1] += v[1]
+    code = r['BCODE'].ljust(8)
+    if code[0].isdigit() and code[:2] != '12':
+        g = got.setdefault(code, [0, 0]); g[0] += s * v[0]; g[1] += s * v[1]
+    if code.strip() in ('12000000', '12900000'):
+        print('result', s * v[0] == result[0], s * v[1] == result[1])
+print('balanced', d == c)
+print('accounts', expected == got, len(expected))
+bad = [k for k, r in ((r['CCODE'].ljust(8), r) for r in DBF(b + '/c20b.dbf', encoding='cp1252')) if k in prev and
+       [cents(r[x]) for x in ('CDEBNM1F', 'CDEBNM1E', 'CCRENM1F', 'CCRENM1E')] != prev[k] and any(prev[k])]
+print('previous', not bad)
+)PY";
+
+TEST_F(OpeningTest, TheOpeningPieceCarriesTheBalancesAndTheResultIntoTheNextYear) {
+  DossierRecord before;
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenShared(Dir() + "/b/c10b", "C10CODE", true));
+    ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+    before.Set(195, 6, std::string(c10.GetField(4)).substr(164, 6));
+  }
+  const OpeningResult r = Run(Request());
+  ASSERT_EQ(r.code, 0) << r.error;
+  EXPECT_GT(r.lines, 10);
+  EXPECT_EQ(r.piece, std::atol(before.NextPiece().c_str()));
+  int status = 0;
+  const std::string printed = test_support::RunPythonScript(
+      "import sys\nsys.argv=['', '" + Dir() + "/a', '" + Dir() + "/b']\n" + kCheckScript, true, &status);
+  EXPECT_EQ(status, 0) << printed;
+  EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("accounts True"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("previous True"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("result True True"), std::string::npos) << printed;
+  // B's totals equal its lines after the rebuild; its counter went one further.
+  SetDossier(Dir() + "/b/", "B");
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+  Table c10;
+  ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
+  ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+  EXPECT_EQ(std::atol(std::string(c10.GetField(4)).substr(164, 6).c_str()), r.piece + 1);
+  ASSERT_TRUE(c10.Seek("C10CODE", "J", "AN "));
+}
+
+TEST_F(OpeningTest, ARefusedTargetOrBooksWriteNothing) {
+  const std::string bytes = TargetBytes();
+  struct Case {
+    const char* name;
+    std::function<void(OpeningRequest&)> change;
+    const char* message;
+  };
+  const std::vector<Case> cases{
+      {"date", [](OpeningRequest& r) { r.date = Ymd{2027, 2, 1}; }, "Date d\xE9" "but incorrecte: B"},
+      {"own", [this](OpeningRequest& r) { r.target = processing::OtherDossier{Dir() + "/a//", "A"}; },
+       "Dossier d\xE9" "j\xE0 ouvert: A"},
+      {"missing", [](OpeningRequest& r) { r.target.code = "ZZ"; }, "Dossier inexistant: ZZ"},
+      {"lower", [](OpeningRequest& r) { r.target.code = "b"; }, "Caract\xE8re incorrect: b"},
+  };
+  for (const Case& c : cases) {
+    OpeningRequest request = Request();
+    c.change(request);
+    const OpeningResult r = Run(request);
+    EXPECT_EQ(r.code, processing::kOpeningRefused) << c.name;
+    EXPECT_EQ(r.error, c.message) << c.name;
+  }
+  EXPECT_EQ(TargetBytes(), bytes);
+}
+
+TEST_F(OpeningTest, AnAuxiliaryAccountWithoutCollectiveStopsTheRun) {
+  {
+    Table c20;
+    ASSERT_TRUE(c20.OpenExclusive(PathC20(), "C20CODE"));
+    ASSERT_TRUE(c20.AppendBlank());
+    c20.PutField(1, "QORPHAN");
+    c20.PutFieldNum(18, 12.5);
+    c20.PutFieldNum(17, 82.0);
+    ASSERT_TRUE(c20.InsertRecord());
+  }
+  const std::string bytes = TargetBytes();
+  std::string refusal;
+  const OpeningResult r = Run(Request(), &refusal);
+  EXPECT_EQ(r.code, processing::kOpeningRefused);
+  EXPECT_NE(refusal.find("QORPHAN"), std::string::npos) << refusal;
+  EXPECT_EQ(TargetBytes(), bytes);
+}
+
+TEST_F(OpeningTest, AnotherStationInTheTargetIsRefusedWithNothingWritten) {
+  const std::string lock = DossierTablePathOf(Dir() + "/b/", "B");
+  test_support::OtherProcess other([lock](char cmd) {
+    static Table* t = new Table();
+    if (cmd == 'o') return t->OpenShared(lock);
+    return false;
+  });
+  ASSERT_TRUE(other.Do('o'));
+  const std::string bytes = TargetBytes();
+  const OpeningResult r = Run(Request());
+  EXPECT_TRUE(r.busy);
+  EXPECT_NE(r.error.find("IMPOSSIBLE d'ouvrir l'autre dossier de mani\xE8re EXCLUSIVE"), std::string::npos);
+  EXPECT_EQ(TargetBytes(), bytes);
+}
+
+}  // namespace
