@@ -3,6 +3,7 @@
 // that stop the run before anything is written; another station holding B.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
+#include "dossier/dossier_run_marker.h"
 #include "dossier/maintenance_pack.h"
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
@@ -83,7 +85,8 @@ class OpeningTest : public test_support::RuntimeTest {
   }
 
   // The checks' figures and the run, as the form does them.
-  OpeningResult Run(const OpeningRequest& request, std::string* refusal = nullptr) {
+  OpeningResult Run(const OpeningRequest& request, std::string* refusal = nullptr,
+                    void (*step)(const std::string&) = nullptr) {
     Table c10, c20;
     EXPECT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
     EXPECT_TRUE(c20.OpenShared(PathC20(), "C20CODE", true));
@@ -94,7 +97,7 @@ class OpeningTest : public test_support::RuntimeTest {
     const std::string text = processing::TrialBalanceRefusal(balance, DossierIsEuroOnly());
     if (refusal != nullptr) *refusal = text;
     if (!text.empty()) return OpeningResult{processing::kOpeningRefused, text};
-    return processing::GenerateOpeningBalances(request, collectives_, balance, Maintenance());
+    return processing::GenerateOpeningBalances(request, collectives_, balance, Maintenance(), step);
   }
 
   // The rebuild's refusals and the rebuild without windows.
@@ -126,6 +129,17 @@ class OpeningTest : public test_support::RuntimeTest {
   processing::OtherDossier target_;
   std::vector<processing::Collective> collectives_;
 };
+
+// Sets a field of every record of one of A's tables (or of the records whose code begins with
+// `prefix`) to a number.
+void SetNumbers(const std::string& path, const std::vector<int>& fields, double value, const std::string& prefix = "") {
+  Table t;
+  ASSERT_TRUE(t.OpenExclusive(path));
+  for (bool more = t.GoTop(); more; more = t.Skip(1)) {
+    if (std::string(t.GetField(1)).compare(0, prefix.size(), prefix) != 0) continue;
+    for (int f : fields) ASSERT_TRUE(t.PutFieldNum(f, value));
+  }
+}
 
 // The figures of B computed again from A's and B's files with dbfread.
 const char* kCheckScript = R"PY(
@@ -164,6 +178,9 @@ bad = [k for k, r in ((r['CCODE'].ljust(8), r) for r in DBF(b + '/c20b.dbf', enc
 print('previous', not bad)
 )PY";
 
+// The exit status and what the check printed.
+std::string CheckFigures(const std::string& dir);
+
 TEST_F(OpeningTest, TheOpeningPieceCarriesTheBalancesAndTheResultIntoTheNextYear) {
   DossierRecord before;
   {
@@ -176,10 +193,8 @@ TEST_F(OpeningTest, TheOpeningPieceCarriesTheBalancesAndTheResultIntoTheNextYear
   ASSERT_EQ(r.code, 0) << r.error;
   EXPECT_GT(r.lines, 10);
   EXPECT_EQ(r.piece, std::atol(before.NextPiece().c_str()));
-  int status = 0;
-  const std::string printed = test_support::RunPythonScript(
-      "import sys\nsys.argv=['', '" + Dir() + "/a', '" + Dir() + "/b']\n" + kCheckScript, true, &status);
-  EXPECT_EQ(status, 0) << printed;
+  const std::string printed = CheckFigures(Dir());
+  EXPECT_EQ(printed.substr(0, 2), "0\n") << printed;
   EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
   EXPECT_NE(printed.find("accounts True"), std::string::npos) << printed;
   EXPECT_NE(printed.find("previous True"), std::string::npos) << printed;
@@ -219,6 +234,63 @@ TEST_F(OpeningTest, ARefusedTargetOrBooksWriteNothing) {
   EXPECT_EQ(TargetBytes(), bytes);
 }
 
+std::string CheckFigures(const std::string& dir) {
+  int status = 0;
+  const std::string printed = test_support::RunPythonScript(
+      "import sys\nsys.argv=['', '" + dir + "/a', '" + dir + "/b']\n" + kCheckScript, true, &status);
+  return std::to_string(status) + "\n" + printed;
+}
+
+TEST_F(OpeningTest, AnUnbalancedTrialBalanceStopsTheRun) {
+  SetNumbers(PathC20(), {18}, 1000.0, "601");
+  const std::string bytes = TargetBytes();
+  std::string refusal;
+  EXPECT_EQ(Run(Request(), &refusal).code, processing::kOpeningRefused);
+  EXPECT_NE(refusal.find("Solde Euros: "), std::string::npos) << refusal;
+  EXPECT_EQ(TargetBytes(), bytes);
+}
+
+// A journal "AN" that keeps its own counter gives the piece its number; the dossier's stays.
+TEST_F(OpeningTest, TheJournalsOwnCounterNumbersThePiece) {
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenExclusive(Dir() + "/b/c10b", "C10CODE"));
+    ASSERT_TRUE(c10.AppendBlank());
+    c10.PutField(1, "J");
+    c10.PutField(2, "AN");
+    c10.PutField(3, "Journal des SOLDES A NOUVEAU");
+    c10.PutField(4, "O        0        000500");
+    ASSERT_TRUE(c10.InsertRecord());
+  }
+  const OpeningResult r = Run(Request());
+  ASSERT_EQ(r.code, 0) << r.error;
+  EXPECT_EQ(r.piece, 500);
+  Table c10;
+  ASSERT_TRUE(c10.OpenShared(Dir() + "/b/c10b", "C10CODE", true));
+  ASSERT_TRUE(c10.Seek("C10CODE", "J", "AN"));
+  EXPECT_EQ(std::string(c10.GetField(4)).substr(18, 6), "000501");
+}
+
+// A run killed half-way leaves B's marker; the opening of B puts it back from the copies.
+TEST_F(OpeningTest, ARunKilledHalfWayIsPutBack) {
+  const std::string bytes = TargetBytes();
+  const int code = test_support::RunInChild([this] {
+    Run(Request(), nullptr, [](const std::string&) {
+      static int accounts = 0;
+      if (++accounts == 20) ::raise(SIGKILL);
+    });
+    return 0;
+  });
+  EXPECT_EQ(code, 128 + SIGKILL);
+  EXPECT_NE(TargetBytes(), bytes);
+  SetDossier(Dir() + "/b/", "B");
+  DossierRunInfo info;
+  ASSERT_TRUE(ReadDossierRunMarker(&info));
+  EXPECT_EQ(info.run, processing::kOpeningRun);
+  ASSERT_TRUE(processing::PutBackInterruptedOpening(info.detail));
+  EXPECT_EQ(TargetBytes(), bytes);
+}
+
 TEST_F(OpeningTest, AnAuxiliaryAccountWithoutCollectiveStopsTheRun) {
   {
     Table c20;
@@ -250,6 +322,26 @@ TEST_F(OpeningTest, AnotherStationInTheTargetIsRefusedWithNothingWritten) {
   EXPECT_TRUE(r.busy);
   EXPECT_NE(r.error.find("IMPOSSIBLE d'ouvrir l'autre dossier de mani\xE8re EXCLUSIVE"), std::string::npos);
   EXPECT_EQ(TargetBytes(), bytes);
+}
+
+}  // namespace
+
+namespace {
+
+// In a dossier kept in euros alone, with no francs at all, the year's result is still posted.
+class EuroOnlyOpeningTest : public OpeningTest {
+ protected:
+  DossierCurrency Currency() const override { return DossierCurrency::EuroOnly; }
+};
+
+TEST_F(EuroOnlyOpeningTest, TheResultIsPostedWithoutFrancs) {
+  SetNumbers(PathC20(), {17, 19}, 0.0);
+  SetNumbers(PathC50(), {18}, 0.0);
+  const OpeningResult r = Run(Request());
+  ASSERT_EQ(r.code, 0) << r.error;
+  const std::string printed = CheckFigures(Dir());
+  EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("result True True"), std::string::npos) << printed;
 }
 
 }  // namespace
