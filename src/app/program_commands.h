@@ -12,6 +12,7 @@
 #include "masterdata/masterdata_commands.h"
 #include "processing/matching_windows.h"
 #include "reports/balances/balance_sheet_commands.h"
+#include "processing/year_end_windows.h"
 #include "reports/engine/report_engine_commands.h"
 #include "reports/vat_dunning/dunning_commands.h"
 #include "reports/ledgers/ledger_commands.h"
@@ -46,4 +47,6 @@ inline void InstallProgramCommands() {
   InstallMatchingCommands();
   // "Etats > Bilan Initialisation" and "Etats > Bilan Calcul".
   InstallBalanceSheetCommands();
+  // "Traitements > Génération des Soldes à Nouveau".
+  InstallYearEndCommands();
 }

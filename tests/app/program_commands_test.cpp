@@ -86,3 +86,13 @@ TEST(ProgramCommandsTest, TheMatchingCommandsHaveTheirWork) {
   EXPECT_TRUE(HasCommandWork(20601));
   EXPECT_TRUE(HasCommandWork(20602));
 }
+
+namespace {
+
+TEST(ProgramCommandsTest, TheOpeningBalancesHaveTheirWork) {
+  InstallProgramCommands();
+  // "Traitements > Génération des Soldes à Nouveau".
+  EXPECT_TRUE(HasCommandWork(20605));
+}
+
+}  // namespace

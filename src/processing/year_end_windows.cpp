@@ -1,0 +1,310 @@
+#include "processing/year_end_windows.h"
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "dossier/dossier_run_marker.h"
+#include "dossier/maintenance_pack.h"
+#include "dossier/rebuild_dossier.h"
+#include "dossier/renumber_pieces.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/filedialog.h"
+#include "platform/gui/messagebox.h"
+#include "processing/core/matching_lines.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/cursors.h"
+#include "shell/graphics.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+namespace {
+
+constexpr int kCaption = 29060;
+constexpr int kIcon = 1004;
+constexpr int kFormColumns = 20;
+constexpr int kFormRows = 11;
+constexpr int kUnmatchedConstant = 58;
+constexpr int kUnreconciledConstant = 59;
+constexpr int kLetterCheckConstant = 40;
+constexpr unsigned kRefreshCaption = 20208;
+
+enum : int {
+  kDateLabel = 1301, kSource1 = 1302, kSource2 = 1303, kInLabel = 1304, kTarget1 = 1305, kTarget2 = 1306,
+  kFolderLabel = 1307, kFolderText = 1308, kAuxTitle = 1309, kFinTitle = 1310,
+  kDateEdit = 1201, kCodeEdit = 1202, kCheckCommand = 1203, kChooseButton = 1204, kUnmatchedBox = 1205,
+  kUnreconciledBox = 1206,
+};
+
+const char* const kFilter = "Dossiers Nuv-MERLON ZEL|c10*.dbf|Tous les fichiers (*.*)|*.*|";
+const char* const kCodeCharacters = "0123456789-ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
+
+// 20605: the dossier taken alone, then the form (which closes at once when its guard fails).
+void CmGenerationSoldesANouveau() {
+  if (ActivateExistingChild(kOpeningFormSlot) || CommandWindow == nullptr) return;
+  if (!CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  ClearOpenWindowRegistry();
+  if (!OpenDossierExclusive(true)) return;
+  auto* form = new TWTraGenerationSAN(CommandWindow);
+  SetChildIcon(*form, kIcon);
+  PlaceChildWindow(*form, 0, 0);
+  if (!form->Create()) {
+    if (form->IsCreated()) form->Destroy();
+    else delete form;
+    CloseAllTables();
+    ReleaseDossierExclusive();
+    return;
+  }
+  form->Show(gui::SW_SHOWNORMAL);
+  RegisterWindowSlot(kOpeningFormSlot, form->GetHandle());
+}
+
+}  // namespace
+
+void InstallYearEndCommands() {
+  // "Traitements > Génération des Soldes à Nouveau"
+  SetCommandWork(yearend_cmd::GenerationSoldesANouveau, CmGenerationSoldesANouveau);
+  // A target whose run was stopped half-way is put back from its copies when it is opened.
+  SetDossierRunRedo(processing::kOpeningRun,
+                    [](const DossierRunInfo& run) { return processing::PutBackInterruptedOpening(run.detail); });
+}
+
+TWTraGenerationSAN::TWTraGenerationSAN(gui::MDIClient* client)
+    : CMDIModif(client, LoadStr(kCaption), kFormColumns, kFormRows, kOpeningFormSlot, kOpeningFormSlotLength) {
+  AskOnClose = false;
+  const int ids[] = {kDateLabel, kInLabel, kFolderLabel, kAuxTitle, kFinTitle};
+  const int texts[] = {29064, 29065, 29066, 29067, 29068};
+  for (int i = 0; i < 5; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), ids[i]);
+  date_ = new MEdit(this, kDateEdit, 8, 1, MEdit::kDate, 0, false);
+  code_ = new MEdit(this, kCodeEdit, 5, 1, MEdit::kText, 0, false);
+  code_->SetAllowedChars(kCodeCharacters);
+  source_[0] = new MStatic(this, "", kSource1);
+  source_[1] = new MStatic(this, "", kSource2);
+  target_texts_[0] = new MStatic(this, "", kTarget1);
+  target_texts_[1] = new MStatic(this, "", kTarget2);
+  folder_ = new MStatic(this, "", kFolderText);
+  choose_ = new MButton(this, kChooseButton, "&?");
+  unmatched_ = new MCheckBox(this, kUnmatchedBox, "", 1);
+  unreconciled_ = new MCheckBox(this, kUnreconciledBox, "", 1);
+  date_->SetEnterAction(kCheckCommand);
+  code_->SetEnterAction(kCheckCommand);
+  for (MEdit* e : {date_, code_}) e->SetNotifyWindow(this);
+  ContextCommands = {2, form_cmd::Quitter, yearend_cmd::Accepter};
+  target_.folder = DossierFolder;
+}
+
+TWTraGenerationSAN::~TWTraGenerationSAN() {
+  SetRegistryText(kOpeningFormSlot, 1, " ");
+  // The dossier goes back to the other stations.
+  CloseAllTables();
+  ReleaseDossierExclusive();
+  SetDossierState('2');
+}
+
+void TWTraGenerationSAN::SetupWindow() {
+  CMDIModif::SetupWindow();
+  BuildToolbar(ContextCommands, true);
+  for (gui::Control* c : std::initializer_list<gui::Control*>{date_, code_}) c->SetFont(EntryFontFixed);
+  const std::string caption = LoadStr(kCaption);
+  if (!TableC10->OpenShared(PathC10(), "C10CODE") || !TableC50->OpenShared(PathC50(), LigneEcriture::kCodeTag)) {
+    CloseAllTables();
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  // The draft must hold no live line: the year's books are those of the closed file.
+  bool live = false;
+  for (bool more = TableC50->GoTop(""); more && !live; more = TableC50->Skip(1)) live = !TableC50->IsDeleted();
+  if (live) {
+    gui::MessageBox(this, LoadStr(29069), caption, gui::MB_OK | gui::MB_ICONINFORMATION);
+    CloseAllTables();
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
+  guarded_ = true;
+  collectives_ = processing::ReadCollectives(*TableC10);
+  CloseAllTables();
+  bankPrefixes_ = AllTrim(DossierIniGet("SAN", "SAN-Detailles", "").c_str());
+  if (bankPrefixes_.empty()) bankPrefixes_ = IniGetString("SAN-Detailles", processing::kDefaultBankPrefixes);
+  using F = DossierRecord::DateField;
+  Ymd end;
+  if (TheDossierRecord.DateYmd(F::YearEnd, end)) {
+    const std::string next = NextDay(StoredDateOf(end).c_str());
+    Ymd day;
+    if (ParseStoredDate(next, day)) date_->SetValue(DisplayDateOf(day), true);
+  }
+  source_[0]->SetText(std::string(AllTrim(DossierCode.c_str())) + ": " + RTrim(TheDossierRecord.Name().c_str()));
+  source_[1]->SetText(LoadStr(29057) + TheDossierRecord.DateDisplay(F::YearStart) + LoadStr(29058) +
+                      TheDossierRecord.DateDisplay(F::YearEnd));
+  folder_->SetText(DossierFolder);
+  std::string letters;
+  for (const processing::Collective& c : collectives_) letters += c.letter;
+  unmatched_->SetText(std::string(LoadStr(29070)) + "'" + letters + "'");
+  unreconciled_->SetText(std::string(LoadStr(29071)) + "'" + bankPrefixes_ + "'");
+  unmatched_->SetValue(ConstantIs(kUnmatchedConstant, 'O'), true);
+  unreconciled_->SetValue(ConstantIs(kUnreconciledConstant, 'O'), true);
+  code_->FocusSelect(true);
+}
+
+void TWTraGenerationSAN::ArrangeControls() {
+  MoveFormControls(labels_[0], 1, 1, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(date_, 5, 1, 4, 1, grid::Text, 9, 0);
+  MoveFormControls(source_[0], 1, 2, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(source_[1], 1, 3, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[1], 1, 4, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(code_, 5, 4, 4, 1, grid::Text, 6, 0);
+  MoveFormControls(choose_, 9, 4, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(target_texts_[0], 1, 5, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(target_texts_[1], 1, 6, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[2], 1, 7, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(folder_, 5, 7, 16, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[3], 1, 8, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(unmatched_, 1, 9, 20, 1, grid::Text, 0, 0);
+  MoveFormControls(labels_[4], 1, 10, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(unreconciled_, 1, 11, 20, 1, grid::Text, 0, 0);
+}
+
+const gui::ResponseTable& TWTraGenerationSAN::Table() {
+  using F = TWTraGenerationSAN;
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
+                                              .Command(yearend_cmd::Accepter, &F::CmAccepter)
+                                              .Command(kCheckCommand, &F::CmCheckTarget)
+                                              .Command(kChooseButton, &F::CmChooseTarget);
+  return table;
+}
+
+void TWTraGenerationSAN::ShowTarget(const std::string& first, const std::string& second) {
+  targetFirst_ = first;
+  target_texts_[0]->SetText(first);
+  target_texts_[1]->SetText(second);
+}
+
+bool TWTraGenerationSAN::CheckTarget() {
+  ShowTarget("", "");
+  target_.code = AllTrim(code_->GetValue().c_str());
+  Ymd date;
+  ParseDisplayDate(date_->GetValue(), date);
+  const processing::TargetCheck c = processing::CheckOpeningTarget(target_, date);
+  ShowTarget(c.first, c.second);
+  if (c.beep) gui::MessageBeep(0);
+  if (!c.ok && c.first.rfind(LoadStr(29059), 0) == 0) code_->SetValue("", false);
+  return c.ok;
+}
+
+void TWTraGenerationSAN::CmChooseTarget() {
+  if (running_) return;
+  std::string path;
+  if (!gui::GetOpenFileName(this, LoadStr(29072), kFilter, DossierFolder, path)) return;
+  processing::OtherDossier chosen;
+  const bool named = processing::OtherDossierOfFile(path, &chosen);
+  const std::size_t slash = path.find_last_of('/');
+  target_.folder = named ? chosen.folder : path.substr(0, slash == std::string::npos ? 0 : slash + 1);
+  code_->SetValue(named ? chosen.code : "", false);
+  folder_->SetText(target_.folder);
+  CheckTarget();
+  code_->FocusSelect(true);
+}
+
+bool TWTraGenerationSAN::Ask(const std::string& text, unsigned icon) {
+  return gui::MessageBox(this, text, LoadStr(kCaption), gui::MB_YESNO | icon | gui::MB_DEFBUTTON2) == gui::IDYES;
+}
+
+void TWTraGenerationSAN::CmAccepter() {
+  if (running_ || !CheckTarget()) return;
+  if (!Ask(LoadStr(29073), gui::MB_ICONINFORMATION)) return;
+  running_ = true;
+  const std::string caption = LoadStr(kCaption);
+  const bool euroOnly = DossierIsEuroOnly();
+  // The books: the trial balance, then the result as the user printed it.
+  processing::TrialBalance balance;
+  {
+    ::Table c20;
+    if (c20.OpenShared(PathC20(), "C20CODE", true)) balance = processing::ComputeTrialBalance(c20, collectives_);
+  }
+  const std::string refusal = processing::TrialBalanceRefusal(balance, euroOnly);
+  if (!refusal.empty()) {
+    gui::MessageBox(this, refusal, caption, gui::MB_OK | gui::MB_ICONINFORMATION);
+    running_ = false;
+    return;
+  }
+  auto result = [](long long cents) { return Amount(-(cents < 0 ? -cents : cents)); };
+  if ((!euroOnly && !Ask(LoadStr(29074) + result(balance.resultFrancs) + LoadStr(29076), gui::MB_ICONQUESTION)) ||
+      !Ask(LoadStr(29075) + result(balance.resultEuros) + LoadStr(29076), gui::MB_ICONQUESTION)) {
+    running_ = false;
+    return;
+  }
+  if (unmatched_->IsChecked() && ConstantIs(kLetterCheckConstant, 'O')) {
+    ::Table c40, c50, c60;
+    std::string letters;
+    if (c40.OpenShared(PathC40(), "C40CODE", true) && c50.OpenShared(PathC50(), LigneEcriture::kCodeTag, true) &&
+        c60.OpenShared(PathC60(), processing::kC60CodeTag, true))
+      letters = processing::CheckLetterBalances(c40, c50, c60, collectives_, TheDossierRecord.EuroIsMain() ? 1 : 0);
+    if (!letters.empty()) {
+      gui::MessageBox(this, letters, caption, gui::MB_OK | gui::MB_ICONERROR);
+      running_ = false;
+      return;
+    }
+  }
+  processing::OpeningRequest request;
+  request.target = target_;
+  ParseDisplayDate(date_->GetValue(), request.date);
+  request.detailUnmatched = unmatched_->IsChecked();
+  request.detailUnreconciled = unreconciled_->IsChecked();
+  request.bankPrefixes = bankPrefixes_;
+  processing::TargetMaintenance maintenance;
+  maintenance.refusal = [] {
+    if (RenumberingPending()) return RenumberPendingMessage();
+    const std::string damaged = FindDamagedDossierTable();
+    return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
+  };
+  maintenance.rebuild = [this] { return RebuildDossier(this, true, true); };
+  SetDossierState('1');
+  SetAppCursor(kBusyFirstString, true);
+  CloseAllTables();
+  const processing::OpeningResult r =
+      processing::GenerateOpeningBalances(request, collectives_, balance, maintenance);
+  SetAppCursor(0, false);
+  if (r.code == processing::kOpeningRefused) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, r.error, r.busy ? processing::OtherDossierBusyCaption() : caption,
+                    gui::MB_OK | (r.busy ? gui::MB_ICONHAND : gui::MB_ICONINFORMATION));
+    running_ = false;
+    return;
+  }
+  // The target offered by "Changer de dossier": the first blank of slots 2 to 5.
+  if (r.code == 0) {
+    std::string entry = target_.code;
+    entry.resize(5, ' ');
+    entry += target_.folder;
+    bool listed = false;
+    for (int i = 1; i < kDossierSlotCount; ++i) listed = listed || RTrim(DossierSlots[i].c_str()) == RTrim(entry.c_str());
+    for (int i = 1; i < kDossierSlotCount && !listed; ++i) {
+      if (AllTrim(DossierSlots[i].c_str())[0] != '\0') continue;
+      DossierSlots[i] = entry;
+      listed = true;
+    }
+  }
+  gui::MessageBeep(0);
+  WriteLog(processing::OpeningLogLine(request, r));
+  gui::MessageBox(this, processing::OpeningEndMessage(request, r), caption,
+                  gui::MB_OK | (r.code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONERROR));
+  running_ = false;
+  CloseWindow();
+  if (MainWindowHandle != 0) gui::PostCommand(MainWindowHandle, kRefreshCaption);
+}

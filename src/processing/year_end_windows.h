@@ -1,0 +1,73 @@
+// The year-end windows: the form of the opening balances ("Génération des Soldes à Nouveau",
+// command 20605) with its target check and its run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "framework/edit_form.h"
+#include "processing/core/opening_balances.h"
+
+class MButton;
+class MCheckBox;
+class MEdit;
+class MStatic;
+
+namespace yearend_cmd {
+constexpr unsigned SeparationExercices = 20604;
+constexpr unsigned GenerationSoldesANouveau = 20605;
+constexpr unsigned AjoutDossier = 20606;
+constexpr unsigned Accepter = 20053;
+}  // namespace yearend_cmd
+
+// Installs the work of the year-end commands and the put-back of an interrupted run.
+void InstallYearEndCommands();
+
+// The form of the opening balances: the date, the target dossier (its code, or its general file
+// chosen with "?"), the detail boxes; "Accepter" checks the books and the target, then runs.
+class TWTraGenerationSAN : public CMDIModif {
+ public:
+  explicit TWTraGenerationSAN(gui::MDIClient* client);
+  ~TWTraGenerationSAN() override;
+
+  // The target check (command 1203): true when the target is usable.
+  bool CheckTarget();
+  void CmAccepter();
+  void CmChooseTarget();
+  void CmCheckTarget() { CheckTarget(); }
+
+  bool Guarded() const { return guarded_; }
+  MEdit* DateEdit() const { return date_; }
+  MEdit* CodeEdit() const { return code_; }
+  MCheckBox* UnmatchedBox() const { return unmatched_; }
+  MCheckBox* UnreconciledBox() const { return unreconciled_; }
+  const std::string& TargetFirst() const { return targetFirst_; }
+  const std::string& TargetFolder() const { return target_.folder; }
+
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
+ protected:
+  void SetupWindow() override;
+  void ArrangeControls() override;
+
+ private:
+  bool Ask(const std::string& text, unsigned icon);
+  void ShowTarget(const std::string& first, const std::string& second);
+
+  bool running_ = false;
+  bool guarded_ = false;
+  std::vector<processing::Collective> collectives_;
+  std::string bankPrefixes_;
+  processing::OtherDossier target_;
+  std::string targetFirst_;
+  MStatic* labels_[6] = {};
+  MEdit* date_ = nullptr;
+  MEdit* code_ = nullptr;
+  MStatic* source_[2] = {};
+  MStatic* target_texts_[2] = {};
+  MStatic* folder_ = nullptr;
+  MButton* choose_ = nullptr;
+  MCheckBox* unmatched_ = nullptr;
+  MCheckBox* unreconciled_ = nullptr;
+};

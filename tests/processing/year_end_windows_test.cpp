@@ -1,0 +1,122 @@
+// The opening balances form driven as a user drives it: refused on a dossier whose draft holds
+// lines; otherwise the next year's dossier chosen with "?", checked, and generated on "Accepter"
+// after the questions, with the log line and the end message.
+#include <QWidget>
+
+#include <string>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "platform/gui/command.h"
+#include "platform/gui/modal_seam.h"
+#include "processing/year_end_windows.h"
+#include "runtime/logfile.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "support/dossier_fixture.h"
+
+namespace {
+
+class YearEndWindowTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallYearEndCommands();
+    gui::ModalSeam::Reset();
+  }
+  void TearDown() override {
+    if (CommandWindow != nullptr) {
+      for (gui::MDIChild* child : CommandWindow->GetChildren())
+        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
+      CommandWindow->CloseChildren();
+      gui::ProcessPendingMessages();
+    }
+    SetCommandWork(yearend_cmd::GenerationSoldesANouveau, {});
+    DossierFixture::TearDown();
+  }
+  void Open(const std::string& folder, const std::string& code) {
+    OpenThroughDialog(C10Path(folder, code));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), code) << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
+    MainFrame->Show(gui::SW_SHOW);
+    gui::ProcessPendingMessages();
+  }
+  void Menu(unsigned command) {
+    gui::PostCommand(CommandWindow->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  static TWTraGenerationSAN* Form() {
+    return dynamic_cast<TWTraGenerationSAN*>(gui::Window::FromHandle(SlotHandle(kOpeningFormSlot)));
+  }
+  bool ShownContains(const std::string& text) {
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+};
+
+TEST_F(YearEndWindowTest, ADraftWithLinesKeepsTheFormClosed) {
+  const std::string a = MakeDossier("a", "SA", 40);
+  Open(a, "SA");
+  Menu(yearend_cmd::GenerationSoldesANouveau);
+  EXPECT_TRUE(ShownContains("Le BROUILLARD doit \xEAtre vide")) << test_support::ShownTexts();
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "opening_draft_not_empty");
+  EXPECT_EQ(Form(), nullptr);
+}
+
+TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
+  const std::string a = MakeDossier("a", "SA", 40);
+  {
+    // The year's lines validated away: the draft holds cancelled lines only.
+    Table c50;
+    ASSERT_TRUE(c50.OpenExclusive(a + "c50sa"));
+    for (bool more = c50.GoTop(); more; more = c50.Skip(1))
+      if (!c50.IsDeleted()) ASSERT_TRUE(c50.DeleteRecord("", 0)) << c50.RecNo() << " " << c50.result;
+  }
+  DemoOptions next;
+  next.folder = root_ + "/b";
+  next.code = "SB";
+  next.lines = 20;
+  next.firstDay = Ymd{2027, 1, 1};
+  next.lastDay = Ymd{2027, 12, 31};
+  std::string message;
+  ASSERT_TRUE(GenerateDemoDossier(next, &message)) << message;
+  Open(a, "SA");
+  Menu(yearend_cmd::GenerationSoldesANouveau);
+  TWTraGenerationSAN* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(form->DateEdit()->GetValue(), "01/01/27");
+  // A code of the open folder that names no dossier, then the next year's general file.
+  form->CodeEdit()->SetValue("ZZ", false);
+  EXPECT_FALSE(form->CheckTarget());
+  EXPECT_EQ(form->TargetFirst(), "Dossier inexistant: ZZ");
+  gui::ModalSeam::QueueFileAnswer(root_ + "/b/c10sb.dbf");
+  gui::SendCommand(form->GetHandle(), 1204);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(form->CodeEdit()->GetValue(), "SB");
+  EXPECT_EQ(form->TargetFolder(), root_ + "/b/");
+  EXPECT_EQ(form->TargetFirst().substr(0, 4), "SB: ");
+  test_support::Screenshot(form->Widget(), "processing", "opening_form");
+  // Launch, the result in euros confirmed; the rebuild's and the end's boxes answered OK.
+  for (int answer : {gui::IDYES, gui::IDYES}) gui::ModalSeam::QueueMessageBoxAnswer(answer);
+  gui::SendCommand(form->GetHandle(), yearend_cmd::Accepter);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(ShownContains("La G\xE9n\xE9ration des SAN est termin\xE9")) << test_support::ShownTexts();
+  EXPECT_EQ(Form(), nullptr);
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(root_ + "/b/c50sb", "", true));
+  long an = 0;
+  for (bool more = c50.GoTop(); more; more = c50.Skip(1))
+    if (!c50.IsDeleted() && std::string(c50.GetField(LigneEcriture::BJAL)) == "AN ") ++an;
+  EXPECT_GT(an, 3);
+}
+
+}  // namespace
