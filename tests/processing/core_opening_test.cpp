@@ -21,6 +21,7 @@
 #include "dossier/maintenance_pack.h"
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
+#include "processing/core/matching_lines.h"
 #include "processing/core/opening_balances.h"
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
@@ -289,6 +290,26 @@ TEST_F(OpeningTest, ARunKilledHalfWayIsPutBack) {
   EXPECT_EQ(info.run, processing::kOpeningRun);
   ASSERT_TRUE(processing::PutBackInterruptedOpening(info.detail));
   EXPECT_EQ(TargetBytes(), bytes);
+}
+
+// With constant 040 the letters of each auxiliary account must balance: one lettered line alone
+// is named; the letters taken off again, the check passes.
+TEST_F(OpeningTest, UnbalancedLettersAreNamed) {
+  Table c10, c40, c50, c60;
+  ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
+  const std::vector<processing::Collective> collectives = processing::ReadCollectives(c10);
+  ASSERT_FALSE(collectives.empty());
+  ASSERT_TRUE(c40.OpenShared(PathC40(), "C40CODE", true));
+  ASSERT_TRUE(c50.OpenShared(PathC50(), LigneEcriture::kCodeTag, true));
+  ASSERT_TRUE(c60.OpenExclusive(PathC60(), processing::kC60CodeTag));
+  EXPECT_EQ(processing::CheckLetterBalances(c40, c50, c60, collectives, 1), "");
+  const std::string letter(1, collectives[0].letter);
+  ASSERT_TRUE(c60.SeekNotBelow(processing::kC60CodeTag, letter.c_str()));
+  const std::string account = RTrim(processing::AccountOf(c60).c_str());
+  ASSERT_TRUE(c60.PutField(LigneTri::TLETE, "A"));
+  const std::string refusal = processing::CheckLetterBalances(c40, c50, c60, collectives, 1);
+  EXPECT_NE(refusal.find("Les LETTRAGES en Euros du compte: " + account), std::string::npos) << refusal;
+  EXPECT_EQ(processing::CheckLetterBalances(c40, c50, c60, collectives, 0), "");
 }
 
 TEST_F(OpeningTest, AnAuxiliaryAccountWithoutCollectiveStopsTheRun) {
