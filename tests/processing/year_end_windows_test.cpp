@@ -78,8 +78,11 @@ TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
     // The year's lines validated away: the draft holds cancelled lines only.
     Table c50;
     ASSERT_TRUE(c50.OpenExclusive(a + "c50sa"));
-    for (bool more = c50.GoTop(); more; more = c50.Skip(1))
-      if (!c50.IsDeleted()) ASSERT_TRUE(c50.DeleteRecord("", 0)) << c50.RecNo() << " " << c50.result;
+    for (bool more = c50.GoTop(); more; more = c50.Skip(1)) {
+      if (!c50.IsDeleted()) {
+        ASSERT_TRUE(c50.DeleteRecord("", 0)) << c50.RecNo() << " " << c50.result;
+      }
+    }
   }
   DemoOptions next;
   next.folder = root_ + "/b";
