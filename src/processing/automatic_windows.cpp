@@ -187,11 +187,11 @@ void TWTraModLettrageAutomatique::SetupWindow() {
 void TWTraModLettrageAutomatique::ArrangeControls() {
   MoveFormControls(labels_[0], 1, 1, 2, 1, grid::Label, 0, 0);
   MoveFormControls(start_, 3, 1, 2, 1, grid::Text, 9, 0);
-  MoveFormControls(startLookup_, 5, 1, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(startLookup_, 5, 1, 1, 1, grid::Text, 1, 0);
   MoveFormControls(startBalance_, 6, 1, 5, 1, grid::Label, 0, 0);
   MoveFormControls(labels_[1], 1, 2, 2, 1, grid::Label, 0, 0);
   MoveFormControls(end_, 3, 2, 2, 1, grid::Text, 9, 0);
-  MoveFormControls(endLookup_, 5, 2, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(endLookup_, 5, 2, 1, 1, grid::Text, 1, 0);
   MoveFormControls(endBalance_, 6, 2, 5, 1, grid::Label, 0, 0);
   MoveFormControls(labels_[2], 1, 4, 2, 1, grid::Label, 0, 0);
   MoveFormControls(power_, 3, 4, 3, 1, grid::Text, 14, 0);

@@ -71,7 +71,7 @@ TWTraModLettrageManuel::TWTraModLettrageManuel(gui::MDIClient* client)
   balance_ = new MStatic(this, "", kAccountBalance);
   first_ = new MEdit(this, kFirstEdit, 8, 1, MEdit::kDate, 0, false);
   last_ = new MEdit(this, kLastEdit, 8, 1, MEdit::kDate, 0, false);
-  filter_ = new MComboBox(this, kFilterCombo, 40, 1);
+  filter_ = new MComboBox(this, kFilterCombo, 44, 1);
   euros_ = new MCheckBox(this, kEurosBox, LoadStr(29024), 1);
   for (MEdit* e : {account_, first_, last_}) e->SetNotifyWindow(this);
   account_->SetKeyCommands(kAccountPrior, kAccountNext, kAccountFirst, kAccountLast, 0, 0);
@@ -109,14 +109,14 @@ void TWTraModLettrageManuel::SetupWindow() {
 void TWTraModLettrageManuel::ArrangeControls() {
   MoveFormControls(labels_[0], 1, 1, 2, 1, grid::Label, 0, 0);
   MoveFormControls(account_, 3, 1, 2, 1, grid::Text, 9, 0);
-  MoveFormControls(lookup_, 5, 1, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(lookup_, 5, 1, 1, 1, grid::Text, 1, 0);
   MoveFormControls(balance_, 6, 1, 5, 1, grid::Label, 0, 0);
   MoveFormControls(labels_[1], 1, 2, 2, 1, grid::Label, 0, 0);
   MoveFormControls(first_, 3, 2, 2, 1, grid::Text, 9, 0);
   MoveFormControls(labels_[2], 1, 3, 2, 1, grid::Label, 0, 0);
   MoveFormControls(last_, 3, 3, 2, 1, grid::Text, 9, 0);
   MoveFormControls(labels_[3], 1, 4, 2, 1, grid::Label, 0, 0);
-  MoveFormControls(filter_, 3, 4, 6, 1, grid::Text, 40, 0);
+  MoveFormControls(filter_, 3, 4, 6, 1, grid::Text, 44, 0);
   MoveFormControls(euros_, 3, 5, 3, 1, grid::Text, 12, 0);
 }
 
