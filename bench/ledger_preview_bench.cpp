@@ -51,7 +51,7 @@ long BenchLines() {
   return n < 1000 ? 1000 : (n > kMaxDemoLines ? kMaxDemoLines : n);
 }
 
-const char* const kLayouts[] = {"EC-STD", "EG-STD", "EJ-STD", "ER-STD"};
+const char* const kLayouts[] = {"EC-1STD", "EG-1STD", "EJ-1STD", "ER-1STD"};
 
 struct World {
   World() {
@@ -198,7 +198,7 @@ void BM_StatementFirstPage(benchmark::State& state) {
     o.dateTo = TheDossierRecord.DateStored(DF::YearEnd);
     o.inEuros = true;
     r->TakeLimits(o.ToRecord());
-    r->reportCode = "EC-STD";
+    r->reportCode = "EC-1STD";
     r->reportCode.resize(18, ' ');
     if (!r->PrepareReport()) return nullptr;
     holder = std::move(r);
@@ -219,7 +219,7 @@ void GeneralLedgerFirstPage(benchmark::State& state, bool index) {
     o.dateTo = TheDossierRecord.DateStored(DF::YearEnd);
     o.inEuros = true;
     r->TakeLimits(o.ToRecord());
-    r->ChooseReportCode("EG-STD");
+    r->ChooseReportCode("EG-1STD");
     if (!r->PrepareNextLedger()) return nullptr;
     holder = std::move(r);
     return holder.get();
@@ -237,7 +237,7 @@ void JournalListingFirstPage(benchmark::State& state, bool index) {
     ledgers::JournalListingOptions o;
     o.inEuros = true;
     r->TakeLimits(o.ToRecord());
-    r->reportCode = "EJ-STD";
+    r->reportCode = "EJ-1STD";
     r->reportCode.resize(18, ' ');
     if (!r->PrepareReport()) return nullptr;
     holder = std::move(r);
@@ -252,7 +252,7 @@ BENCHMARK(BM_JournalListingFirstPageSnapshot)->Unit(benchmark::kMillisecond);
 void BM_SummaryFirstPage(benchmark::State& state) {
   FirstPage(state, [](std::unique_ptr<ledgers::LedgerReport>& holder) -> ledgers::LedgerReport* {
     auto r = std::make_unique<ledgers::CentralisingSummary>();
-    r->reportCode = "ER-STD";
+    r->reportCode = "ER-1STD";
     r->reportCode.resize(18, ' ');
     if (!r->PrepareReport()) return nullptr;
     holder = std::move(r);

@@ -74,7 +74,7 @@ TEST(RecordTextKeywords, AReportFindsItsSectionByItsPrefix) {
     std::vector<std::string> lines;
   } cases[] = {
       {"EBB-MOIS", {"// Variables et Mots-Cl\xE9s sp\xE9" "cifiques \xE0 cet Etat", "[@SOLDE]\tSolde", "// communs", "[Date]\tDate"}},
-      {"DV-LISTE", {"// Variables et Mots-Cl\xE9s sp\xE9" "cifiques \xE0 cet Etat", "[@CODE]\tCode", "[@NOM]\tNom", "// communs", "[Date]\tDate"}},
+      {"DV-1LISTE", {"// Variables et Mots-Cl\xE9s sp\xE9" "cifiques \xE0 cet Etat", "[@CODE]\tCode", "[@NOM]\tNom", "// communs", "[Date]\tDate"}},
       {"EB-X", {"// communs", "[Date]\tDate"}},
       {"STANDARD", {"// communs", "[Date]\tDate"}},
       {"ZZ-A", {"// communs", "[Date]\tDate"}},  // past the last id of string 6300
@@ -87,7 +87,7 @@ TEST(RecordTextKeywords, AReportFindsItsSectionByItsPrefix) {
     EXPECT_EQ(list.title, "Titre") << c.code;
     EXPECT_EQ(list.lines, c.lines) << c.code;
   }
-  EXPECT_EQ(ReportPrefix("DB-LISTE  "), "DB-");
+  EXPECT_EQ(ReportPrefix("DB-1LISTE  "), "DB-");
   EXPECT_EQ(ReportPrefix("STANDARD  "), "STANDARD");
 }
 
@@ -157,8 +157,8 @@ TEST(RecordTextRules, ReferencesNameTheirRecord) {
       {MakeRecordReference('1', 'C', "A601AC B"), true, 8, 7, 4000, 8, "CA601AC B"},
       {MakeRecordReference('2', '2', "41100000"), true, 8, 30, 4000, 9, "41100000"},
       {MakeRecordReference('3', '3', "ATELIER"), true, 8, 19, 4000, 10, "ATELIER "},
-      {MakeRecordReference('Y', 'Y', "DB-LISTE"), true, 10, 11, 32768, 11, "DB-LISTE  "},
-      {MakeRecordReference('Z', 'Z', "DB-LISTE"), true, 10, 11, 32768, 12, "DB-LISTE  "},
+      {MakeRecordReference('Y', 'Y', "DB-1LISTE"), true, 10, 11, 32768, 11, "DB-1LISTE "},
+      {MakeRecordReference('Z', 'Z', "DB-1LISTE"), true, 10, 11, 32768, 12, "DB-1LISTE "},
       {MakeRecordReference('1', 'X', "0"), false, 0, 0, 0, 0, ""},
       {MakeRecordReference('4', ' ', "A"), false, 0, 0, 0, 0, ""},
   };

@@ -32,7 +32,7 @@ class NewCodeDialogTest : public MasterDataTest {
     ASSERT_EQ(CreateTableOfKind(TableKind::ReportDefs, reports), 0);
     ASSERT_TRUE(TableCE0->OpenShared(reports, "CE0CODE"));
     ASSERT_TRUE(TableCE0->AppendBlank());
-    TableCE0->PutField(1, "DB-LISTE");
+    TableCE0->PutField(1, "DB-1LISTE");
     TableCE0->PutField(2, "Liste des banques");
     ASSERT_TRUE(TableCE0->InsertRecord());
     std::ofstream(root_ + "/program/cesetats.txt") << "[Etat]\n";
@@ -102,7 +102,7 @@ TEST_F(NewCodeDialogTest, EveryKindsRulesAreShownInTheDialog) {
       {"2", 8, "ZZCLI", "", false, "\nATTENTION, auparavant...", "le compte collectif 'Z' doit exister", 1203, ""},
       {"2", 8, "4999", "", true, "", "", 0, "49990000"},
       {"3", 8, "ANA1", "", true, "", "", 0, "ANA1    "},
-      {"Y", 10, "DB-LISTE", "", false, exists, "DB-LISTE - Liste des banques", 1203, ""},
+      {"Y", 10, "DB-1LISTE", "", false, exists, "DB-1LISTE - Liste des banques", 1203, ""},
       {"Y", 10, "DB-NOUV", "/nulle/part.txt", false, unknownFrom, "/nulle/part.txt", 1205, ""},
       {"Y", 10, "DB-NOUV", "CESETATS", true, "", "", 0, "DB-NOUV   "},
       {"X", 1, "A", "", false, "Type de code inconnu: 'X'", "", 1203, ""},

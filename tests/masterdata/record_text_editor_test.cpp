@@ -23,7 +23,7 @@ using namespace masterdata;
 
 constexpr unsigned kOpen = 20311;
 
-// The report-definition set the tests use: one report, "DB-LISTE".
+// The report-definition set the tests use: one report, "DB-1LISTE".
 constexpr char kReportSet = 'T';
 
 class RecordTextEditorTest : public test_support::DossierFixture {
@@ -141,7 +141,7 @@ TEST_F(RecordTextEditorTest, InsertionStopsAtTheLimit) {
     const char* keyword;  // a list line that no longer fits
   } cases[] = {
       {'1', "PLEIN", kRecordTextLimit, "CC="},
-      {'Y', "DB-LISTE", kReportTextLimit, "[Dossier]"},
+      {'Y', "DB-1LISTE", kReportTextLimit, "[Dossier]"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
@@ -323,11 +323,11 @@ TEST_F(RecordTextEditorTest, AMemoKeepsEveryByteThroughASave) {
 // the font offered is the one of "PoliceSpecial", which keeps the last choice.
 TEST_F(RecordTextEditorTest, PoliceInsertsTheChosenFont) {
   OpenDossier();
-  AddReport("DB-LISTE", "[F1]Banques\r\n");
+  AddReport("DB-1LISTE", "[F1]Banques\r\n");
   IniSetString("PoliceSpecial", "Arial,009/7E2");
-  TWDonTexte* e = Open('Y', 'Y', "DB-LISTE");
+  TWDonTexte* e = Open('Y', 'Y', "DB-1LISTE");
   ASSERT_NE(e, nullptr);
-  EXPECT_EQ(e->GetCaption(), "Texte - Code Etat pour Visu: DB-LISTE");
+  EXPECT_EQ(e->GetCaption(), "Texte - Code Etat pour Visu: DB-1LISTE");
   CaretAt(e, 0);
   gui::ModalSeam::QueueFontAnswer("DejaVu Sans", 10, 400);
   Command(e, text_cmd::Police);
@@ -348,7 +348,7 @@ TEST_F(RecordTextEditorTest, PoliceInsertsTheChosenFont) {
   EXPECT_EQ(beeps, 1);
   EXPECT_EQ(Shown(e), "[P:DejaVu Sans,010/4E2][F1]Banques\r\n");
   Command(e, form_cmd::Enregistrer);
-  EXPECT_EQ(StoredMemo(PathReportDefs(kReportSet), "CE0CODE", "DB-LISTE", 11), "[P:DejaVu Sans,010/4E2][F1]Banques\r\n");
+  EXPECT_EQ(StoredMemo(PathReportDefs(kReportSet), "CE0CODE", "DB-1LISTE", 11), "[P:DejaVu Sans,010/4E2][F1]Banques\r\n");
   EXPECT_EQ(IniGetString("PoliceSpecial"), "DejaVu Sans,010/4E2");
   EXPECT_EQ(IniGetString("Fenetre-Texte").size(), 24u);
 

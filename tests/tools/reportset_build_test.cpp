@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "data/dossier_files.h"
@@ -69,6 +70,23 @@ TEST(ReferenceSet, DbfreadListsEveryLayoutOfTheCatalogWithItsWholeTemplate) {
   EXPECT_EQ(status, 0) << out;
   const std::string count = std::to_string(Catalog().size());
   EXPECT_EQ(out, count + " " + count + "\n");
+}
+
+// The automatic choice of a layout takes the first of its family in code order: that one prints, it never
+// writes an export file.
+TEST(ReferenceSet, TheFirstLayoutOfEachFamilyPrints) {
+  std::map<std::string, std::string> first;
+  for (const reports::CatalogEntry& e : Catalog()) {
+    const std::string family = e.code.substr(0, e.code.find('-') + 1);
+    if (first.count(family) == 0 || e.code < first[family]) first[family] = e.code;
+  }
+  ASSERT_FALSE(first.empty());
+  for (const auto& [family, code] : first) {
+    std::ifstream in(kLayouts + "/C-Etat-" + code + ".txt", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(text.empty()) << code;
+    EXPECT_EQ(text.find("[Export"), std::string::npos) << family << " starts with the export " << code;
+  }
 }
 
 TEST(ReferenceSet, IndexDumpListsTheCodeTag) {
@@ -148,14 +166,14 @@ TEST(ReferenceSetBuild, RefusesWhatTheSetCannotHold) {
   const std::string ok = "[FinPage]\r\n";
   const std::vector<Case> cases{
       {"code of 11", "EBS-BALANCE\tBalance\n", {{"C-Etat-EBS-BALANCE.txt", ok}}, "code de plus de 10"},
-      {"name of 31", "EBS-STD\tBalance g\xC3\xA9n\xC3\xA9rale des comptes du dos\n", {{"C-Etat-EBS-STD.txt", ok}},
+      {"name of 31", "EBS-1STD\tBalance g\xC3\xA9n\xC3\xA9rale des comptes du dos\n", {{"C-Etat-EBS-1STD.txt", ok}},
        "nom de plus de 30"},
-      {"code twice", "EBS-STD\tBalance\nebs-std\tAutre\n", {{"C-Etat-EBS-STD.txt", ok}, {"C-Etat-ebs-std.txt", ok}},
+      {"code twice", "EBS-1STD\tBalance\nebs-1std\tAutre\n", {{"C-Etat-EBS-1STD.txt", ok}, {"C-Etat-ebs-1std.txt", ok}},
        "code en double"},
-      {"missing file", "EBS-STD\tBalance\n", {}, "Fichier illisible"},
-      {"not UTF-8", "EBS-STD\tBalance\n", {{"C-Etat-EBS-STD.txt", "Relev\xE9\r\n"}}, "UTF-8"},
-      {"no tab", "EBS-STD Balance\n", {{"C-Etat-EBS-STD.txt", ok}}, "ni code, tabulation et nom"},
-      {"too long", "EBS-STD\tBalance\n", {{"C-Etat-EBS-STD.txt", std::string(32769, 'x')}}, "32 768"},
+      {"missing file", "EBS-1STD\tBalance\n", {}, "Fichier illisible"},
+      {"not UTF-8", "EBS-1STD\tBalance\n", {{"C-Etat-EBS-1STD.txt", "Relev\xE9\r\n"}}, "UTF-8"},
+      {"no tab", "EBS-1STD Balance\n", {{"C-Etat-EBS-1STD.txt", ok}}, "ni code, tabulation et nom"},
+      {"too long", "EBS-1STD\tBalance\n", {{"C-Etat-EBS-1STD.txt", std::string(32769, 'x')}}, "32 768"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -185,15 +203,15 @@ TEST(ReferenceSetCheck, EachFaultOfACopyIsNamed) {
     const char* expected;  // cp1252
   };
   const std::vector<Case> cases{
-      {"EC-STD", "[@LETTRE]", "[@LETTRES]", "variable inconnue de la famille Relev\xE9 de compte: LETTRES"},
-      {"EC-STD", "[Rupt-kl]", "[Rupt-klq]", "lettre de rupture que la famille ne donne pas: Q dans [rupt-klq]"},
-      {"EC-STD", "[TT-Suivant]", "[TT-Suivre]", "instruction inconnue: [tt-suivre]"},
-      {"EC-STD", "[Orientation=Paysage]", "[Orientation=Paysage][TypeListe=A]",
+      {"EC-1STD", "[@LETTRE]", "[@LETTRES]", "variable inconnue de la famille Relev\xE9 de compte: LETTRES"},
+      {"EC-1STD", "[Rupt-kl]", "[Rupt-klq]", "lettre de rupture que la famille ne donne pas: Q dans [rupt-klq]"},
+      {"EC-1STD", "[TT-Suivant]", "[TT-Suivre]", "instruction inconnue: [tt-suivre]"},
+      {"EC-1STD", "[Orientation=Paysage]", "[Orientation=Paysage][TypeListe=A]",
        "[TypeListe=A]: la famille Relev\xE9 de compte ne lit pas ce type de liste"},
-      {"EC-STD", "[SansMtsNuls]", "[SansMtsNuls][ModeListe=2]", "ne lit pas [ModeListe=]"},
-      {"EC-STD", "[Rupt-z]{", "[Rupt-z]", "bloc absent ou non ferm\xE9 apr\xE8s [rupt-z]"},
-      {"EC-STD", "\r\n[Col:", "\n[Col:", "fin de ligne sans CR"},
-      {"EC-STD", "[ITD]", "[ITD][Orientation=Portrait]", "directive d'en-t\xEAte apr\xE8s le d\xE9" "but de l'\xE9tat"},
+      {"EC-1STD", "[SansMtsNuls]", "[SansMtsNuls][ModeListe=2]", "ne lit pas [ModeListe=]"},
+      {"EC-1STD", "[Rupt-z]{", "[Rupt-z]", "bloc absent ou non ferm\xE9 apr\xE8s [rupt-z]"},
+      {"EC-1STD", "\r\n[Col:", "\n[Col:", "fin de ligne sans CR"},
+      {"EC-1STD", "[ITD]", "[ITD][Orientation=Portrait]", "directive d'en-t\xEAte apr\xE8s le d\xE9" "but de l'\xE9tat"},
       {"EBA-FEC", "[IE:EBS-FEC]", "[IE:EBS-FECX]", "[IE:EBS-FECX] importe un mod\xE8le absent du jeu"},
       {"EL-1VIRT", "[z08*^fin^*=", "[z09*^fin^*=", "instruction inconnue: [z08*^fin^*]"},
       {"EE-2033", "[BLV:010]", "[BLV:010][champ:x<1]", "instruction de la seule consultation des fichiers: [champ:x<1]"},
@@ -223,7 +241,7 @@ TEST(ReferenceSetCheck, EachFaultOfACopyIsNamed) {
   };
   for (const CatalogCase& c : std::vector<CatalogCase>{
            {"XX-STD\tSans famille\n", "code d'aucune famille: XX-STD"},
-           {"EC-STD\tRelev\xC3\xA9 de compte en double\n", "code en double: EC-STD"},
+           {"EC-1STD\tRelev\xC3\xA9 de compte en double\n", "code en double: EC-1STD"},
            {"EC-AUTRE\tUn nom bien trop long pour la liste\n", "nom de plus de 30 caract\xE8res"}}) {
     SCOPED_TRACE(c.expected);
     test_support::TempFolder folder("merlon-reportcheck");
@@ -237,7 +255,7 @@ TEST(ReferenceSetCheck, EachFaultOfACopyIsNamed) {
   test_support::TempFolder folder("merlon-reportcheck");
   for (const std::string& file : platform::ListFiles(kLayouts, "*.txt"))
     fs::copy_file(kLayouts + "/" + file, folder.path() + "/" + file);
-  fs::copy_file(folder.path() + "/C-Etat-EC-STD.txt", folder.path() + "/C-Etat-EC-SEUL.txt");
+  fs::copy_file(folder.path() + "/C-Etat-EC-1STD.txt", folder.path() + "/C-Etat-EC-SEUL.txt");
   const platform::LaunchResult r = Launch({MERLON_REPORT_RENDER, "--check", folder.path(), "--families", kFamilies});
   EXPECT_EQ(r.exitStatus, 1);
   EXPECT_NE(r.output.find("C-Etat-EC-SEUL.txt: mod\xE8le absent du catalogue"), std::string::npos) << r.output;

@@ -45,7 +45,7 @@ TEST_F(ConfigurationTest, OptionsFontsAndTheBackupMethodAreWrittenAndTakeEffect)
   SetProgramOption(12, 'N');
   SetProgramOption(21, 'X');
   // The reference set, from which the new display set is made.
-  MakeSet('S', {{"DB-LISTE", "Liste des banques", "[RS]"}});
+  MakeSet('S', {{"DB-1LISTE", "Liste des banques", "[RS]"}});
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
     auto& d = static_cast<Dialog&>(w);
     ASSERT_TRUE(d.SelectSetting("Fen\xEAtres-Maxi"));

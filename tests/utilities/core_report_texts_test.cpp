@@ -18,7 +18,7 @@ TEST_F(ReportTextsTest, TheExportIsNamedByTheCodeWhenItCanNameAFile) {
   const struct {
     const char* code;
     const char* name;
-  } cases[] = {{"DB-LISTE  ", "C-Etat-DB-LISTE.txt"}, {" EC-STD", "C-Etat-EC-STD.txt"}, {"A/B", ""}, {"   ", ""},
+  } cases[] = {{"DB-1LISTE  ", "C-Etat-DB-1LISTE.txt"}, {" EC-1STD", "C-Etat-EC-1STD.txt"}, {"A/B", ""}, {"   ", ""},
                {"..", ""}};
   for (const auto& c : cases) EXPECT_EQ(ReportExportName(c.code), c.name) << c.code;
 }
@@ -48,24 +48,24 @@ TEST_F(ReportTextsTest, ImportedTextsBecomeWindows1252) {
 TEST_F(ReportTextsTest, ReferenceSectionsHoldEveryByteUpToTheNextHeader) {
   const std::string text =
       "ignored before the first header\n"
-      "#ETAT=DB-LISTE\tListe des banques\n"
+      "#ETAT=DB-1LISTE\tListe des banques\n"
       "[RS]\r\n[@CODE]\r\n"
-      "#ETAT= ec-std \n"
+      "#ETAT= ec-1std \n"
       "#notaheader\n"
       "last line without end";
   const std::vector<ReportSection> sections = ParseReportSetText(text);
   ASSERT_EQ(sections.size(), 2u);
-  EXPECT_EQ(sections[0].code, "DB-LISTE");
+  EXPECT_EQ(sections[0].code, "DB-1LISTE");
   EXPECT_EQ(sections[0].name, "Liste des banques");
   EXPECT_EQ(sections[0].text, "[RS]\r\n[@CODE]\r\n");
-  EXPECT_EQ(sections[1].code, "ec-std");
+  EXPECT_EQ(sections[1].code, "ec-1std");
   EXPECT_EQ(sections[1].text, "#notaheader\nlast line without end");
-  ASSERT_NE(FindReportSection(sections, "EC-STD "), nullptr);
-  EXPECT_EQ(FindReportSection(sections, "EC-STD ")->code, "ec-std");
+  ASSERT_NE(FindReportSection(sections, "EC-1STD "), nullptr);
+  EXPECT_EQ(FindReportSection(sections, "EC-1STD ")->code, "ec-1std");
   EXPECT_EQ(FindReportSection(sections, "DB-"), nullptr);
 
-  const std::vector<std::string> codes = ParseReportList(" db-liste\r\n\r\nEC-STD\n   \nX");
-  EXPECT_EQ(codes, (std::vector<std::string>{"DB-LISTE", "EC-STD", "X"}));
+  const std::vector<std::string> codes = ParseReportList(" db-1liste\r\n\r\nEC-1STD\n   \nX");
+  EXPECT_EQ(codes, (std::vector<std::string>{"DB-1LISTE", "EC-1STD", "X"}));
 }
 
 // A string table of help blocks as the report families give them.

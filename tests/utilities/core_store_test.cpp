@@ -144,9 +144,9 @@ TEST_F(StoreTest, RightsGoIntoTheFirstFiftyCharactersOfRecordZero) {
 }
 
 TEST_F(StoreTest, ReportsAreMadeFromNothingAReportAFileOrTheReferenceText) {
-  const std::string path = MakeSet('T', {{"DB-LISTE", "Liste des banques", "[RS]\r\n[@CODE] \xE9t\xE9\r\n"}});
+  const std::string path = MakeSet('T', {{"DB-1LISTE", "Liste des banques", "[RS]\r\n[@CODE] \xE9t\xE9\r\n"}});
   ASSERT_TRUE(set_.OpenShared(path, kReportTag));
-  Write("C-Etat-EC-STD.txt", "\xEF\xBB\xBF[Col:5]\xC3\xA9t\xC3\xA9\n");
+  Write("C-Etat-EC-1STD.txt", "\xEF\xBB\xBF[Col:5]\xC3\xA9t\xC3\xA9\n");
   Write("CESETATS.txt", "#ETAT=EG-X\tGrand livre\n[EG]\n#ETAT=EJ-X\n[EJ]\n");
   const struct {
     const char* code;
@@ -155,13 +155,13 @@ TEST_F(StoreTest, ReportsAreMadeFromNothingAReportAFileOrTheReferenceText) {
     const char* text;
     const char* name;
   } cases[] = {
-      {"DB-COPIE", "DB-LISTE", ReportOutcome::Created, "[RS]\r\n[@CODE] \xE9t\xE9\r\n", "Copie de DB-LISTE Liste des banques"},
-      {"EC-STD", Dir() + "/C-Etat-EC-STD.txt", ReportOutcome::Created, "[Col:5]\xE9t\xE9\n", "C-Etat-EC-STD.txt"},
+      {"DB-COPIE", "DB-1LISTE", ReportOutcome::Created, "[RS]\r\n[@CODE] \xE9t\xE9\r\n", "Copie de DB-1LISTE Liste des banques"},
+      {"EC-1STD", Dir() + "/C-Etat-EC-1STD.txt", ReportOutcome::Created, "[Col:5]\xE9t\xE9\n", "C-Etat-EC-1STD.txt"},
       {"EG-X", "CESETATS", ReportOutcome::Created, "[EG]\n", "Grand livre"},
       {"EJ-Y", "cesetats EJ-X", ReportOutcome::Created, "[EJ]\n", ""},
       {"EJ-Z", "CESETATS", ReportOutcome::SourceMissing, "<absent>", ""},
       {"DB-VIDE", "", ReportOutcome::Created, "", ""},
-      {"DB-LISTE", "", ReportOutcome::Exists, "[RS]\r\n[@CODE] \xE9t\xE9\r\n", "Liste des banques"},
+      {"DB-1LISTE", "", ReportOutcome::Exists, "[RS]\r\n[@CODE] \xE9t\xE9\r\n", "Liste des banques"},
       {"DB-X", "DB-ABSENT", ReportOutcome::SourceMissing, "<absent>", ""},
       {"DB-Y", Dir() + "/absent.txt", ReportOutcome::SourceMissing, "<absent>", ""},
   };
@@ -177,13 +177,13 @@ TEST_F(StoreTest, ReportsAreMadeFromNothingAReportAFileOrTheReferenceText) {
 
 TEST_F(StoreTest, AnExportIsTheTemplateByteForByteAndImportsBackTheSame) {
   const std::string text = "[RS] \x80 \xE9t\xE9\r\n[Si:@A='\xAB',x,y]\n\x1A tail";
-  const std::string path = MakeSet('T', {{"DB-LISTE", "Liste", text}});
+  const std::string path = MakeSet('T', {{"DB-1LISTE", "Liste", text}});
   ASSERT_TRUE(set_.OpenShared(path, kReportTag));
-  ASSERT_TRUE(set_.Seek(kReportTag, "DB-LISTE"));
+  ASSERT_TRUE(set_.Seek(kReportTag, "DB-1LISTE"));
   std::string message;
-  ASSERT_TRUE(ExportReport(set_, File("C-Etat-DB-LISTE.txt"), message)) << message;
-  EXPECT_EQ(Read("C-Etat-DB-LISTE.txt"), text);
-  ASSERT_EQ(CreateReport(set_, "DB-RETOUR", File("C-Etat-DB-LISTE.txt"), Dir() + "/").outcome, ReportOutcome::Created);
+  ASSERT_TRUE(ExportReport(set_, File("C-Etat-DB-1LISTE.txt"), message)) << message;
+  EXPECT_EQ(Read("C-Etat-DB-1LISTE.txt"), text);
+  ASSERT_EQ(CreateReport(set_, "DB-RETOUR", File("C-Etat-DB-1LISTE.txt"), Dir() + "/").outcome, ReportOutcome::Created);
   EXPECT_EQ(TemplateOf(set_, "DB-RETOUR"), text);
   ASSERT_TRUE(set_.Seek(kReportTag, "DB-RETOUR"));
   EXPECT_FALSE(ExportReport(set_, Dir() + "/nulle-part/x.txt", message));
@@ -191,22 +191,22 @@ TEST_F(StoreTest, AnExportIsTheTemplateByteForByteAndImportsBackTheSame) {
 }
 
 TEST_F(StoreTest, ListedReportsReplaceTheirCodesInEveryPrintingSetThenTheListIsRenamed) {
-  const std::string reference = MakeSet('S', {{"DB-LISTE", "Nouvelle liste", "[nouveau]"}, {"EC-STD", "Relev\xE9", "[releve]"}});
-  const std::string a = MakeSet('1', {{"DB-LISTE", "Ancienne liste", "[ancien]"}, {"ZZ-GARDE", "Garde", "[garde]"}});
+  const std::string reference = MakeSet('S', {{"DB-1LISTE", "Nouvelle liste", "[nouveau]"}, {"EC-1STD", "Relev\xE9", "[releve]"}});
+  const std::string a = MakeSet('1', {{"DB-1LISTE", "Ancienne liste", "[ancien]"}, {"ZZ-GARDE", "Garde", "[garde]"}});
   const std::string b = MakeSet('2', {});
   const std::string list = File("CESETATS.LST"), old = File("cesetats.old");
 
   // A code the reference set lacks: nothing is written and the list stays for the next start.
-  Write("CESETATS.LST", "db-liste\r\nXX-ABSENT\r\n");
+  Write("CESETATS.LST", "db-1liste\r\nXX-ABSENT\r\n");
   StoredList r = StoreListedReports(list, reference, {a, b}, old);
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.message.find("XX-ABSENT"), std::string::npos);
   EXPECT_TRUE(platform::FileExists(list));
   ASSERT_TRUE(set_.OpenShared(a, kReportTag));
-  EXPECT_EQ(TemplateOf(set_, "DB-LISTE"), "[ancien]");
+  EXPECT_EQ(TemplateOf(set_, "DB-1LISTE"), "[ancien]");
   set_.CloseTable();
 
-  Write("CESETATS.LST", "db-liste\r\n\r\nEC-STD\r\n");
+  Write("CESETATS.LST", "db-1liste\r\n\r\nEC-1STD\r\n");
   r = StoreListedReports(list, reference, {a, b}, old);
   ASSERT_TRUE(r.ok) << r.message;
   EXPECT_EQ(r.stored, 4);
@@ -214,9 +214,9 @@ TEST_F(StoreTest, ListedReportsReplaceTheirCodesInEveryPrintingSetThenTheListIsR
   EXPECT_TRUE(platform::FileExists(old));
   for (const std::string& path : {a, b}) {
     ASSERT_TRUE(set_.OpenShared(path, kReportTag));
-    EXPECT_EQ(TemplateOf(set_, "DB-LISTE"), "[nouveau]") << path;
+    EXPECT_EQ(TemplateOf(set_, "DB-1LISTE"), "[nouveau]") << path;
     EXPECT_EQ(RTrim(set_.GetField(kReportNameField)), std::string("Nouvelle liste"));
-    EXPECT_EQ(TemplateOf(set_, "EC-STD"), "[releve]") << path;
+    EXPECT_EQ(TemplateOf(set_, "EC-1STD"), "[releve]") << path;
     set_.CloseTable();
   }
   ASSERT_TRUE(set_.OpenShared(a, kReportTag));

@@ -30,7 +30,7 @@ class ReportsTest : public SettingsWindowTest {
   void SetUp() override {
     SettingsWindowTest::SetUp();
     // The display and printing sets of the program's options ("0"), and the reference set.
-    MakeSet('0', {{"DB-LISTE", "Liste des banques", kListe}});
+    MakeSet('0', {{"DB-1LISTE", "Liste des banques", kListe}});
   }
   TWUtiBroEtats* OpenList(char kind) {
     Menu(kind == 'Y' ? 20707 : 20708);
@@ -68,9 +68,9 @@ TEST_F(ReportsTest, ACopyEditedExportedAndImportedBackIsTheSameByteForByte) {
   TWUtiBroEtats* list = OpenList('Y');
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->GetCaption(), "Fichier des Etats pour Visualisation");
-  Create(list, "DB-COPIE", "DB-LISTE");
+  Create(list, "DB-COPIE", "DB-1LISTE");
   ASSERT_EQ(Stored("DB-COPIE"), kListe) << test_support::ShownTexts();
-  EXPECT_EQ(Stored("DB-COPIE", 2), "Copie de DB-LISTE Liste des banques");
+  EXPECT_EQ(Stored("DB-COPIE", 2), "Copie de DB-1LISTE Liste des banques");
   test_support::Screenshot(list->OuterWidget(), "utilities", "reports_list");
 
   // The template edited in the record text editor.
@@ -135,25 +135,25 @@ TEST_F(ReportsTest, LayoutFilesImport) {
 }
 
 TEST_F(ReportsTest, AListAtStartUpStoresItsReportsOnceThenTheDossierOfTheCommandLineOpens) {
-  MakeSet('S', {{"EC-STD", "Relev\xE9 de compte", "[releve]"}, {"DB-LISTE", "Liste de r\xE9" "f\xE9rence", "[ref]"}});
+  MakeSet('S', {{"EC-1STD", "Relev\xE9 de compte", "[releve]"}, {"DB-1LISTE", "Liste de r\xE9" "f\xE9rence", "[ref]"}});
   SetProgramOption(7, '1');
   MakeSet('1', {});
   // A code the reference set lacks: said, nothing stored, the list kept.
-  std::ofstream(ProgramFolder + "CESETATS.LST") << "EC-STD\r\nXX-ABSENT\r\n";
+  std::ofstream(ProgramFolder + "CESETATS.LST") << "EC-1STD\r\nXX-ABSENT\r\n";
   EXPECT_EQ(FirstStartupCommand(2), 20708u);
   Menu(20708);
   EXPECT_NE(test_support::ShownTexts().find("XX-ABSENT"), std::string::npos) << test_support::ShownTexts();
-  EXPECT_EQ(Stored("EC-STD"), "<absent>");
+  EXPECT_EQ(Stored("EC-1STD"), "<absent>");
   EXPECT_EQ(FirstStartupCommand(2), 20708u);
   CloseWindows();
 
   gui::ModalSeam::Reset();
-  std::ofstream(ProgramFolder + "CESETATS.LST") << "EC-STD\r\ndb-liste\r\n";
+  std::ofstream(ProgramFolder + "CESETATS.LST") << "EC-1STD\r\ndb-1liste\r\n";
   Menu(20708);
   EXPECT_NE(WindowAt<TWUtiBroEtats>(kReportListSlotZ), nullptr);
   for (char set : {'0', '1'}) {
-    EXPECT_EQ(Stored("EC-STD", 11, set), "[releve]") << set;
-    EXPECT_EQ(Stored("DB-LISTE", 11, set), "[ref]") << set << ": replaced by code";
+    EXPECT_EQ(Stored("EC-1STD", 11, set), "[releve]") << set;
+    EXPECT_EQ(Stored("DB-1LISTE", 11, set), "[ref]") << set << ": replaced by code";
   }
   EXPECT_FALSE(platform::FileExists(platform::ResolveName(ProgramFolder, "CESETATS.LST")));
   EXPECT_TRUE(platform::FileExists(ProgramFolder + "cesetats.old"));
@@ -179,7 +179,7 @@ TEST_F(ReportsTest, TheEditorShowsTheHelpOfTheReportsFamily) {
   const struct {
     const char* code;
     const char* first;
-  } cases[] = {{"EDD-TVA", "[@MOIS]\tMois demand\xE9"}, {"EDE-X", "[TOT_44562]"}, {"DB-LISTE", nullptr}};
+  } cases[] = {{"EDD-TVA", "[@MOIS]\tMois demand\xE9"}, {"EDE-X", "[TOT_44562]"}, {"DB-1LISTE", nullptr}};
   for (const auto& c : cases) {
     const masterdata::KeywordList list = masterdata::KeywordListFor(type, c.code, ' ', lookup);
     ASSERT_FALSE(list.lines.empty());

@@ -15,7 +15,7 @@ class ListReportTest : public ReportWindowTest {
  protected:
   void SetUp() override {
     ReportWindowTest::SetUp();
-    MakeReportSet('0', {{"DB-LISTE", "Liste des banques",
+    MakeReportSet('0', {{"DB-1LISTE", "Liste des banques",
                          "Banques [Limites]\r\n[ITD][TT-Avant][@CODE] [@NOM] [NbL][TT-Suivant]\r\n[ITF][Fin]\r\n"}});
   }
   TWFichiersC10* OpenBanks() {

@@ -186,7 +186,7 @@ class ReportWindowTest : public test_support::DossierFixture {
         {"TS-LISTE", "Liste des comptes", OneAccountAPage()},
         {"TS-AUTRE", "Autre pr\xE9sentation", "[TypeListe=b]Autre [@CODE]\r\n"},
         {"TS-ANNULE", "Pr\xE9sentation annul\xE9" "e", "Annul\xE9" "e\r\n", true},
-        {"DB-LISTE", "Liste des banques", "Banque\r\n"},
+        {"DB-1LISTE", "Liste des banques", "Banque\r\n"},
     };
   }
 

@@ -109,13 +109,13 @@ class LedgerWindowTest : public test_support::DossierFixture {
   }
 
   static std::vector<StoredLayout> Layouts() {
-    return {{"EC-STD", "Relev\xE9 standard", "C-Etat-EC-STD.txt"},
-            {"ECA-STD", "Relev\xE9 analytique", "C-Etat-ECA-STD.txt"},
-            {"EG-STD", "Grand livre standard", "C-Etat-EG-STD.txt"},
-            {"EGA-STD", "Grand livre analytique", "C-Etat-EGA-STD.txt"},
-            {"EJ-STD", "Journal standard", "C-Etat-EJ-STD.txt"},
+    return {{"EC-1STD", "Relev\xE9 standard", "C-Etat-EC-1STD.txt"},
+            {"ECA-1STD", "Relev\xE9 analytique", "C-Etat-ECA-1STD.txt"},
+            {"EG-1STD", "Grand livre standard", "C-Etat-EG-1STD.txt"},
+            {"EGA-1STD", "Grand livre analytique", "C-Etat-EGA-1STD.txt"},
+            {"EJ-1STD", "Journal standard", "C-Etat-EJ-1STD.txt"},
             {"EJR-STD", "Journal r\xE9" "capitulatif", "C-Etat-EJR-STD.txt"},
-            {"ER-STD", "R\xE9" "capitulatif standard", "C-Etat-ER-STD.txt"}};
+            {"ER-1STD", "R\xE9" "capitulatif standard", "C-Etat-ER-1STD.txt"}};
   }
 
   static std::string LayoutText(const std::string& file) {
