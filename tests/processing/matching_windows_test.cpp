@@ -63,6 +63,7 @@ struct Line {
   double euros;
   int day;
   const char* journal = "OD";
+  const char* month = "C603";
 };
 
 class MatchingWindowTest : public test_support::DossierFixture {
@@ -123,7 +124,7 @@ class MatchingWindowTest : public test_support::DossierFixture {
     long piece = 800;
     for (const Line& l : lines) {
       NewDraftLine n;
-      n.month = "C603";
+      n.month = l.month;
       n.journal = l.journal;
       n.piece = StrZero(++piece, 0);
       n.day = "0" + std::to_string(l.day);
@@ -414,3 +415,98 @@ TEST_F(MatchingWindowTest, TheWordSearchFindsWordsAndStopsOnEscape) {
 }
 
 }  // namespace
+
+// The generated dossier with its matched and unmatched customer and supplier lines, a third of its months closed.
+class GeneratedMatchingTest : public MatchingWindowTest {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallMatchingCommands();
+    DemoOptions options;
+    options.folder = root_ + "/gen";
+    options.code = "GM";
+    options.lines = 1500;
+    options.closedMonths = -1;
+    options.matchings = true;
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
+    folder_ = options.folder + "/";
+    OpenThroughDialog(C10Path(folder_, "GM"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "GM") << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
+    MainFrame->Show(gui::SW_SHOW);
+    gui::ProcessPendingMessages();
+  }
+
+  // Python reading the lettered general lines of the draft and closed files: (file, index, currency, account,
+  // letter, signed cents) in `lettered`, the customer accounts of the chart in `customers`.
+  std::string Reader() const {
+    return "import sys, ast\nfrom dbfread import DBF\nlettered = set()\n"
+           "for tag, path, p in (('B', '" + std::string(PathC50()) + "', 'B'), ('C', '" + std::string(PathC40()) +
+           "', 'D')):\n"
+           "    for i, r in enumerate(DBF(path + '.dbf', encoding='latin-1')):\n"
+           "        sign = 1 if r[p + 'SENS'] == 'D' else -1\n"
+           "        for cur, let, amt in (('F', 'LET', 'MONTANTF'), ('E', 'LETE', 'MONTANTE')):\n"
+           "            letter = (r[p + let] or '').strip()\n"
+           "            if letter:\n"
+           "                lettered.add((tag, i, cur, r[p + 'CODE'].strip(), letter, sign * round((r[p + amt] or 0) * 100)))\n"
+           "customers = sorted(list(r.values())[0].strip() for r in DBF('" + std::string(PathC20()) +
+           ".dbf', encoding='latin-1') if (list(r.values())[24] or '').strip() == '41100000')\n";
+  }
+  std::string snapshot_ = root_ + "/letters.txt";
+};
+
+// 20602 over every customer account: each group sharing a letter on an account balances in its currency, the
+// generator's letters stay and new groups are lettered; 20601 then lists a customer account's lines.
+TEST_F(GeneratedMatchingTest, AutomaticMatchingOfTheCustomersKeepsTheGivenLettersAndBalancesEveryGroup) {
+  const std::string customers = test_support::RunPythonScript(
+      Reader() + "open('" + snapshot_ + "', 'w').write(repr(lettered))\n"
+                 "sys.stdout.write(customers[0] + ' ' + customers[-1] + ' ' + str(len(lettered)))\n", true);
+  std::istringstream in(customers);
+  std::string first, last;
+  long given = 0;
+  ASSERT_TRUE(in >> first >> last >> given) << customers;
+  ASSERT_GT(given, 0) << "the generator letters matched lines";
+  // Beside its unmatched lines, which it leaves a cent apart, a group of three that only the run can letter.
+  AddLines(first, {{'D', 100, 1, "OD", "C610"}, {'C', 60, 2, "OD", "C610"}, {'C', 40, 3, "OD", "C610"}});
+  CloseWindows();
+  Menu(matching_cmd::LettrageAutomatique);
+  auto* form = WindowAt<TWTraModLettrageAutomatique>(kAutomaticFormSlot);
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  form->StartEdit()->SetValue(first, false);
+  form->EndEdit()->SetValue(last, false);
+  form->DateEdit()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+  form->PowerCombo()->SetValue("3 montants", false);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Send(form, matching_cmd::Lettrer);
+  EXPECT_NE(test_support::ShownTexts().find("La proc\xE9" "dure de Lettrages est termin\xE9" "e"), std::string::npos)
+      << test_support::ShownTexts();
+  CloseWindows();
+  const std::string check = test_support::RunPythonScript(
+      Reader() + "before = ast.literal_eval(open('" + snapshot_ + "').read())\n"
+                 "sums, old = {}, set((b[2], b[3], b[4]) for b in before)\n"
+                 "for l in lettered:\n"
+                 "    sums[l[2:5]] = sums.get(l[2:5], 0) + l[5]\n"
+                 "unbalanced = sorted(k for k, v in sums.items() if v != 0)\n"
+                 "new = [k for k in sums if k not in old and k[1] in customers]\n"
+                 "sys.stdout.write('unbalanced %s lost %d new %d' % (unbalanced[:3], len(before - lettered), "
+                 "len(new)))\n", true);
+  EXPECT_EQ(check, "unbalanced [] lost 0 new 1") << test_support::ShownTexts();
+  gui::ModalSeam::Reset();
+  // The manual list of the first customer over the whole year shows each of its lines (one sort record each).
+  const std::string count = test_support::RunPythonScript(
+      "import sys\nfrom dbfread import DBF\nsys.stdout.write(str(sum(1 for r in DBF('" + std::string(PathC60()) +
+          ".dbf', encoding='latin-1') if r['TCODE'].strip() == '" + first + "')))\n", true);
+  Menu(matching_cmd::LettrageManuel);
+  auto* manual = WindowAt<TWTraModLettrageManuel>(kManualFormSlot);
+  ASSERT_NE(manual, nullptr) << test_support::ShownTexts();
+  manual->AccountEdit()->SetValue(first, false);
+  manual->LastDateEdit()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+  Send(manual, matching_cmd::LettrerOuDelettrer);
+  auto* list = WindowAt<TraBroLettrageManuel>(kManualListSlot);
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  EXPECT_GT(list->Store().totalRows, 0);
+  EXPECT_EQ(std::to_string(list->Store().totalRows), count);
+}
