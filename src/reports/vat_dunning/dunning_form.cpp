@@ -10,6 +10,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "reports/engine/report_window.h"
 #include "reports/vat_dunning/dunning_window.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
@@ -105,7 +106,10 @@ const gui::ResponseTable& TWEtaModRelances::Table() {
           .Command(dunning_cmd::Clients, &TWEtaModRelances::CmClients)
           .Command(dunning_cmd::Fournisseurs, &TWEtaModRelances::CmFournisseurs)
           .Command(dunning_cmd::Visualiser, &TWEtaModRelances::CmVisualiser)
-          .Command(dunning_cmd::Imprimer, &TWEtaModRelances::CmImprimer);
+          .Command(dunning_cmd::Imprimer, &TWEtaModRelances::CmImprimer)
+          .Command(kQuitter, &TWEtaModRelances::CmQuitterForm)
+          .Enable(dunning_cmd::Visualiser, &TWEtaModRelances::CeIdle)
+          .Enable(dunning_cmd::Imprimer, &TWEtaModRelances::CeIdle);
   return table;
 }
 
@@ -339,10 +343,17 @@ int TWEtaModRelances::Check() {
 }
 
 bool TWEtaModRelances::CanClose() {
-  NoCheckFlag = true;
   AskOnClose = false;
-  return true;
+  const bool noCheck = NoCheckFlag;
+  NoCheckFlag = true;
+  if (CMDIModif::CanClose()) return true;
+  // Refused (a run in progress): the next "Visualiser" or "Imprimer" still checks the fields.
+  NoCheckFlag = noCheck;
+  return false;
 }
+
+void TWEtaModRelances::CeIdle(gui::CommandEnabler& ce) { CeEnableIfIdle(*this, ce); }
+void TWEtaModRelances::CmQuitterForm() { CmCloseIfIdle(*this); }
 
 std::string TWEtaModRelances::OptionsText() {
   dunning::FormOptions f;

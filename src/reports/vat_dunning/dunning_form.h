@@ -17,6 +17,10 @@ class MComboBox;
 class MEdit;
 class MStatic;
 
+namespace gui {
+class CommandEnabler;
+}
+
 namespace dunning_form {
 constexpr int kFirstAccount = 1202, kFirstLookup = 1203, kFirstBalance = 1205;
 constexpr int kLastAccount = 1210, kLastLookup = 1211, kLastBalance = 1213;
@@ -41,6 +45,8 @@ class TWEtaModRelances : public CMDIModif {
   bool CheckLastDate(bool moveOn);
   bool CheckLabels(bool moveOn);
   int Check() override;
+  // Never asks and never checks; refused while a run is in progress (the report window still
+  // serves the preview then).
   bool CanClose() override;
 
   // ---- commands
@@ -49,6 +55,7 @@ class TWEtaModRelances : public CMDIModif {
   void CmVisualiser() { Send(20035); }
   void CmImprimer() { Send(20041); }
   void CmEuros();
+  void CmQuitterForm();
   // The form's own commands: checks, lookups, the steps of the account fields.
   void FormCommand(unsigned id);
 
@@ -85,6 +92,7 @@ class TWEtaModRelances : public CMDIModif {
   void LabelLookup();
   void Step(MEdit* edit, MStatic* balance, int how, bool lastField);
   void Focus(gui::Window* w);
+  void CeIdle(gui::CommandEnabler& ce);
 
   bool supplier_ = false;
   ::Table c10_, c20_;

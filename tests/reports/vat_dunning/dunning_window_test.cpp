@@ -191,6 +191,50 @@ TEST_F(DunningWindowTest, AGlobalListingWithTheStatementsOfItsAccounts) {
   ASSERT_FALSE(PrintRunFlag);
 }
 
+TEST_F(DunningWindowTest, QuitterWaitsForThePreviewToEnd) {
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  Customers(form);
+  Preview(form, kListe);
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+  ASSERT_TRUE(PrintRunFlag);
+  // "Visualiser" and "Imprimer" are greyed while the preview runs.
+  for (unsigned id : {dunning_cmd::Visualiser, dunning_cmd::Imprimer}) {
+    gui::CommandEnabler ce(id);
+    form->EvCommandEnable(ce);
+    EXPECT_TRUE(ce.Handled()) << id;
+    EXPECT_FALSE(ce.Enabled()) << id;
+  }
+  // "Quitter" of the form, or closing it, while the preview reads its report window: both stay.
+  const gui::Handle window = SlotHandle(kDunningWindowSlot);
+  Send(form, 20023);
+  gui::PostMessage(form->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(gui::Window::FromHandle(SlotHandle(kDunningFormSlot)), form);
+  EXPECT_EQ(SlotHandle(kDunningWindowSlot), window);
+  EXPECT_EQ(CurrentPreviewWindow, preview);
+  Send(preview, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  ASSERT_FALSE(PrintRunFlag);
+  for (unsigned id : {dunning_cmd::Visualiser, dunning_cmd::Imprimer}) {
+    gui::CommandEnabler ce(id);
+    form->EvCommandEnable(ce);
+    EXPECT_TRUE(ce.Enabled()) << id;
+  }
+  // The refused closes left the fields' checks on: an emptied date is refused.
+  form->FirstDate()->SetValue("", false);
+  EXPECT_EQ(form->Check(), CMDIModif::kCheckInvalid);
+  // Idle: "Quitter" closes the form without a check, and its report window with it.
+  form->FirstDate()->SetValue("", false);
+  Send(form, 20023);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  EXPECT_EQ(gui::Window::FromHandle(SlotHandle(kDunningFormSlot)), nullptr);
+  EXPECT_EQ(Window(), nullptr);
+  EXPECT_EQ(RegistryChar(kDunningWindowSlot), ' ');
+  EXPECT_EQ(RegistryChar(kDunningFormSlot), ' ');
+}
+
 TEST_F(DunningWindowTest, TheLettersWalkedWithListeSuivanteToTheLastAccount) {
   TWEtaModRelances* form = OpenPair();
   ASSERT_NE(form, nullptr);
