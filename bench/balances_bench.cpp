@@ -17,7 +17,6 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "runtime/inifiles.h"  // bench_world.h needs it first
 #include "bench_world.h"
 #include "demo/dossier_demo.h"
 #include "reports/balances/core/account_gathering.h"
@@ -43,6 +42,13 @@ struct World {
   }
 
   std::string Path(const char* table) const { return folder + table + std::string("bench.dbf"); }
+
+  // The three sources a trial balance reads: the lines (sort, draft and closed files), the chart and the codes.
+  void LoadSources(BalanceSource& source, ChartList& chart, CodeLists& codes) const {
+    source.Load(Path("c60"), Path("c50"), Path("c40"), nullptr, false);
+    chart.LoadAccounts(Path("c20"));
+    codes.Load(Path("c10"));
+  }
 
   // The lines before December go to the closed file, validated on the first of the next month.
   bool CloseMonths() {
@@ -115,9 +121,7 @@ void BM_GeneralBalanceToItsLastCsvLine(benchmark::State& state) {
     BalanceSource source;
     ChartList chart;
     CodeLists codes;
-    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"), nullptr, false);
-    chart.LoadAccounts(w.Path("c20"));
-    codes.Load(w.Path("c10"));
+    w.LoadSources(source, chart, codes);
     Gatherer g(source, chart, w.Context('1', codes));
     const std::vector<BalanceLine> lines = g.GatherList();
     std::string csv;
@@ -147,9 +151,7 @@ void BM_FirstPageOfTheGeneralBalance(benchmark::State& state) {
     BalanceSource source;
     ChartList chart;
     CodeLists codes;
-    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"), nullptr, false);
-    chart.LoadAccounts(w.Path("c20"));
-    codes.Load(w.Path("c10"));
+    w.LoadSources(source, chart, codes);
     Gatherer g(source, chart, w.Context('1', codes));
     int printed = 0;
     for (const ChartEntry& a : chart.Entries()) {

@@ -20,6 +20,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/modal_seam.h"
+#include "runtime/inifiles.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
