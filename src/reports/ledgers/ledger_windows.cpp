@@ -103,6 +103,19 @@ void TWEtaBroLedger::Print(gui::Printout& printout) {
   printerChoice_.reset();
 }
 
+bool TWEtaBroLedger::ChooseAndPrint(const std::string& prefix, const std::string& title) {
+  const int answer = RunChoice(true, prefix);
+  if (answer == choice_ids::kToPreview) {
+    PostToSelf(browse_cmd::Visualiser);
+    return true;
+  }
+  if (answer == gui::IDOK && Report().PrepareReport()) {
+    TImpression printout(Report(), title);
+    Print(printout);
+  }
+  return false;
+}
+
 void TWEtaBroLedger::RaiseForm() { RaisePartnerForm(*this); }
 
 // ---------------------------------------------------------------------------------------
@@ -132,16 +145,7 @@ void TWEtaBroCompte::CmImprimerEtat() {
   if (Busy()) return;
   TakeOptions();
   report_.TakeLimits(optionsBuffer_);
-  const int answer = RunChoice(true, report_.ReportPrefix());
-  if (answer == choice_ids::kToPreview) {
-    PostToSelf(browse_cmd::Visualiser);
-    return;
-  }
-  if (answer == gui::IDOK && report_.PrepareReport()) {
-    TImpression printout(report_, Title());
-    Print(printout);
-  }
-  RaiseForm();
+  if (!ChooseAndPrint(report_.ReportPrefix(), Title())) RaiseForm();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -233,16 +237,7 @@ void TWEtaBroJournaux::CmImprimerEtat() {
   report_.TakeLimits(optionsBuffer_);
   report_.walk = JournalListings::Walk::kAutomatic;
   ChoiceOptionsLevel = report_.ChoiceOptionsLevel();
-  const int answer = RunChoice(true, report_.ReportPrefix());
-  if (answer == choice_ids::kToPreview) {
-    PostToSelf(browse_cmd::Visualiser);
-    return;
-  }
-  if (answer == gui::IDOK && report_.PrepareReport()) {
-    TImpression printout(report_, Title());
-    Print(printout);
-  }
-  RaiseForm();
+  if (!ChooseAndPrint(report_.ReportPrefix(), Title())) RaiseForm();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -280,16 +275,7 @@ void TWEtaBroRecapCentralisateur::CmVisualiserEtat() {
 
 void TWEtaBroRecapCentralisateur::CmImprimerEtat() {
   if (Busy()) return;
-  const int answer = RunChoice(true, report_.ReportPrefix());
-  if (answer == choice_ids::kToPreview) {
-    PostToSelf(browse_cmd::Visualiser);
-    return;
-  }
-  if (answer == gui::IDOK && report_.PrepareReport()) {
-    TImpression printout(report_, LoadStr(kStrTitleSummary));
-    Print(printout);
-  }
-  PostClose();
+  if (!ChooseAndPrint(report_.ReportPrefix(), LoadStr(kStrTitleSummary))) PostClose();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -90,6 +90,9 @@ class TWEtaBroLedger : public TWEtats {
   bool ShowInPreview(bool severalLists, const std::string& title, bool printDisabled);
   // The report printed on the program's printer (the printer the dialog chose put back after).
   void Print(gui::Printout& printout);
+  // The printout's choice dialog on `prefix`: the switch to the preview posted (true), or the chosen layout of
+  // Report() printed through TImpression under `title` (false, also when the dialog was cancelled).
+  bool ChooseAndPrint(const std::string& prefix, const std::string& title);
   // The limits form to the top (its handle in its registry slot).
   void RaiseForm();
   void PostToSelf(unsigned command);
