@@ -10,6 +10,7 @@
 #include "dossier/renumber_pieces.h"
 #include "entry/entry_commands.h"
 #include "masterdata/masterdata_commands.h"
+#include "processing/bank_commands.h"
 #include "processing/matching_windows.h"
 #include "reports/balances/balance_sheet_commands.h"
 #include "processing/year_end_windows.h"
@@ -49,4 +50,7 @@ inline void InstallProgramCommands() {
   InstallBalanceSheetCommands();
   // "Traitements > Génération des Soldes à Nouveau".
   InstallYearEndCommands();
+  // "Saisie > Importation Relevé de Banque (ofx)", "Traitements > Rapprochement avec Relevé de Banque",
+  // "Utilitaires > Ajout ASCII au Brouillard".
+  InstallBankCommands();
 }

@@ -1,0 +1,7 @@
+#include "processing/bank_commands.h"
+
+void InstallBankCommands() {
+  // "Saisie > Importation Relevé de Banque (ofx)": 20407.
+  // "Traitements > Rapprochement avec Relevé de Banque": 20603.
+  // "Utilitaires > Ajout ASCII au Brouillard": 20706.
+}
