@@ -66,12 +66,15 @@ bool RefillSortRecords(Table& c40, Table& c50, Table& c60, const std::function<v
   return tagged;
 }
 
-bool WriteRecordFields(Table& table, const std::vector<std::pair<int, std::string>>& fields) {
+bool WriteRecordFields(Table& table, const std::vector<FieldWrite>& fields) {
   if (!table.isOpen || table.recordNumber == 0) return false;
-  for (const auto& [field, text] : fields) {
-    table.result = dbase::DbiPutField(table.cursor, static_cast<std::uint16_t>(field), table.recordBuffer.data(),
-                                      text.c_str());
-    if (table.result != dbase::DBIERR_NONE) return false;
+  for (const FieldWrite& f : fields) {
+    const void* value = f.number ? static_cast<const void*>(&f.value) : static_cast<const void*>(f.text.c_str());
+    table.result = dbase::DbiPutField(table.cursor, static_cast<std::uint16_t>(f.field), table.recordBuffer.data(), value);
+    if (table.result != dbase::DBIERR_NONE) {
+      ReportDbError(table, kContextSave, "", f.field);
+      return false;
+    }
   }
   table.result = dbase::DbiModifyRecord(table.cursor, table.recordBuffer.data(), false);
   if (table.result != dbase::DBIERR_NONE) {

@@ -25,6 +25,14 @@ bool AppendClosedLine(Table& c50, Table& c40, const std::string& validationDate,
 // when a write or the tags failed; c60 is left closed.
 bool RefillSortRecords(Table& c40, Table& c50, Table& c60, const std::function<void(long)>& step = {});
 
-// Writes the fields (number, text) into the current record with one write, so that no reader
-// sees it half rewritten. The record is held locked by the caller, or the table is exclusive.
-bool WriteRecordFields(Table& table, const std::vector<std::pair<int, std::string>>& fields);
+// One field of a record to write: a text, or a number when `number` is set.
+struct FieldWrite {
+  int field;
+  std::string text;
+  bool number = false;
+  double value = 0;
+};
+// Writes the fields into the current record's buffer, then the record with one write, so that no reader
+// sees it half rewritten. The record is held locked by the caller, or the table is exclusive. An engine
+// error is reported (naming the field that was refused); false then.
+bool WriteRecordFields(Table& table, const std::vector<FieldWrite>& fields);

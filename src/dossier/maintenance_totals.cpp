@@ -39,14 +39,9 @@ struct Sums {
   bool Empty() const { return debitF == 0 && debitE == 0 && creditF == 0 && creditE == 0; }
 };
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // Exact key of a C10 record: kind + code blank-padded to the code's width.
 std::string C10Key(char kind, const std::string& code) {
-  return std::string(1, kind) + Padded(code, kC10CodeWidth);
+  return std::string(1, kind) + PadRight(code, kC10CodeWidth);
 }
 
 std::string Field(Table& t, int field) { return t.GetField(field); }
@@ -57,7 +52,7 @@ std::string Amount14(double value) { return FormatNumber(14, 2, false, value); }
 // (credit) of a header field.
 void AddToHeaderField(Table& c10, int field, long long debit, long long credit) {
   if (debit == 0 && credit == 0) return;
-  const std::string text = Padded(Field(c10, field), 28);
+  const std::string text = PadRight(Field(c10, field), 28);
   const double d = Val(text.substr(0, 14).c_str()) + FromCents(debit);
   const double c = Val(text.substr(14, 14).c_str()) + FromCents(credit);
   c10.PutFieldPart(field, 1, 14, Amount14(d).c_str());
@@ -149,7 +144,7 @@ std::vector<LineAmounts> ReadLineAmounts(Table* lines, int senseField, Maintenan
 // The C20 record of an account, created when missing.
 void FindOrCreateAccount(const std::string& code) {
   Table& c20 = *TableC20;
-  if (c20.Seek("C20CODE", Padded(code, kAccountWidth).c_str())) return;
+  if (c20.Seek("C20CODE", PadRight(code, kAccountWidth).c_str())) return;
   c20.AppendBlank();
   c20.PutField(1, code.c_str());
   c20.PutField(2, kRebuildLabel);
@@ -187,7 +182,7 @@ void PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress&
 void PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
   show.Tick(RTrim(code.c_str()), false);
   Table& c30 = *TableC30;
-  if (!c30.Seek("C30CODE", Padded(code, kAccountWidth).c_str())) {
+  if (!c30.Seek("C30CODE", PadRight(code, kAccountWidth).c_str())) {
     c30.AppendBlank();
     c30.PutField(1, code.c_str());
     c30.PutField(2, kRebuildLabel);
@@ -242,7 +237,7 @@ std::vector<HeaderGroup> ReadHeaderGroups(MaintenanceProgress& show) {
     const std::string key = Field(c10, 2).substr(0, 7);
     if (groups.empty() || groups.back().key != key) groups.push_back({key, Sums()});
     Sums& s = groups.back().sums;
-    const std::string f = Padded(Field(c10, 4), 28), e = Padded(Field(c10, 5), 28);
+    const std::string f = PadRight(Field(c10, 4), 28), e = PadRight(Field(c10, 5), 28);
     s.debitF += ToCents(Val(f.substr(0, 14).c_str()));
     s.creditF += ToCents(Val(f.substr(14, 14).c_str()));
     s.debitE += ToCents(Val(e.substr(0, 14).c_str()));

@@ -62,17 +62,12 @@ constexpr std::size_t kSectionWidth = 8;
 // The sub-slots of the analytic line forms from a journal-entry slot's flag.
 constexpr int kForm1 = 209, kForm2 = 371;
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 std::string AmountText(long long cents) { return cents == 0 ? std::string() : AllTrim(FormatNumber(14, 2, false, FromCents(cents))); }
 
 std::string PanelText(long long cents) { return std::string(FormatNumber(14, 2, false, FromCents(cents))) + " "; }
 
 // The section code of the field as C30 keeps it: capitals, blank-padded to 8.
-std::string SectionCode(const std::string& typed) { return Padded(Upper(std::string(RTrim(typed.c_str())).c_str()), kSectionWidth); }
+std::string SectionCode(const std::string& typed) { return PadRight(Upper(std::string(RTrim(typed.c_str())).c_str()), kSectionWidth); }
 
 long long Cents(const MEdit* e) { return e == nullptr ? 0 : ToCents(Val(const_cast<MEdit*>(e)->GetText().c_str())); }
 
@@ -95,7 +90,7 @@ class UpperEdit : public MEdit {
 TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const std::string& title, int formSlot,
                                                  int listSlot)
     : CMDIModif(client, title, kGridColumns, kGridRows, formSlot, kSlotLength, listSlot), listSlot_(listSlot) {
-  lineKey_ = Padded(RegistryText(formSlot + 11, kSplitHeaderKeyLength), kSplitHeaderKeyLength);
+  lineKey_ = PadRight(RegistryText(formSlot + 11, kSplitHeaderKeyLength), kSplitHeaderKeyLength);
   KeyWidth = kSplitHeaderKeyLength;
   // A rounding line asked by the previous form is this one.
   roundingLine_ = PendingRoundingLine;
@@ -226,7 +221,7 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
   piece->EnableWindow(false);
   load(day_, c50.GetField(L::BJOUR));
   load(section_, c50.GetField(L::BCODE));
-  loadedSection_ = Padded(c50.GetField(L::BCODE), kSectionWidth);
+  loadedSection_ = PadRight(c50.GetField(L::BCODE), kSectionWidth);
   if (!IsBlank(loadedSection_)) SetRegistryText(kRegistryLastSection, 8, loadedSection_);
   load(labelCode_, c50.GetField(L::BCLIB));
   load(label_, c50.GetField(L::BLIB));
@@ -608,7 +603,7 @@ bool TWSaiModDetJournauxAnal::Save() {
   if (outcome == AnalyticSaveOutcome::Failed) return false;
   // The section's balance in the status bar, in the dossier's main currency.
   const bool euroMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
-  const std::string code = Padded(v.section, kSectionWidth);
+  const std::string code = PadRight(v.section, kSectionWidth);
   ::Table* c30 = TableC30;
   if (MessageBar != nullptr && c30 != nullptr && c30->isOpen && c30->Seek("C30CODE", code.c_str()) &&
       c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#') {
@@ -774,7 +769,7 @@ void CmModDetJournauxAnal() {
   }
   if (form == 0 || CommandWindow == nullptr) return;
   const int list = form - TWSaiModDetJournauxAnal::kListOffset;
-  const std::string key = Padded(RegistryText(form + 11, kSplitHeaderKeyLength), kSplitHeaderKeyLength);
+  const std::string key = PadRight(RegistryText(form + 11, kSplitHeaderKeyLength), kSplitHeaderKeyLength);
   const std::string year = DecodeYear(key.substr(0, 2).c_str());
   const std::string title = std::string(LoadStr(key[25] <= 'W' ? 16320 : 16321)) + RTrim(key.substr(4, 3).c_str()) +
                             " en " + key.substr(2, 2) + "/" + (year.size() >= 2 ? year.substr(year.size() - 2) : year) +

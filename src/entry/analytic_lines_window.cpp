@@ -59,18 +59,13 @@ constexpr int kLines1 = 88, kLines2 = 250;
 constexpr int kAccountText = 30;
 constexpr int kAccountTextRoom = 4000;
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 }  // namespace
 
 // ---- construction -------------------------------------------------------------------------------
 
 TWSaiBroDetJournauxAnal::TWSaiBroDetJournauxAnal(gui::MDIClient* parent, const std::string& title,
                                                  const BrowseColumnTable* columns, int ownSlot, int partnerSlot)
-    : CMDIBrowse(parent, title, columns, ownSlot, kSlotLength, partnerSlot) {
+    : LineRangeBrowse(parent, title, columns, ownSlot, kSlotLength, partnerSlot) {
   key_ = SplitKey(RegistryText(ownSlot + 11, kKeyWidth));
   linesKey_ = key_.LinesKey();
   keyWidth = kKeyWidth;
@@ -211,24 +206,13 @@ void TWSaiBroDetJournauxAnal::CmOpeningMessage() {
   openingMessage_.clear();
 }
 
-std::intptr_t TWSaiBroDetJournauxAnal::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  // A key posted by the window to itself (the arrows of the line navigation).
-  if (msg == gui::WM_KEYDOWN) {
-    EvKeyDown(static_cast<int>(wParam), 1, 0);
-    return 0;
-  }
-  return CMDIBrowse::WindowProc(msg, wParam, lParam);
-}
-
 // ---- rows ---------------------------------------------------------------------------------------
 
-bool TWSaiBroDetJournauxAnal::InSplit(::Table& t) const {
+bool TWSaiBroDetJournauxAnal::InRange(::Table& t) const {
   if (!t.isOpen || t.eof || t.bof) return false;
   const char m = MatchSplitLines(t, linesKey_);
   return m == 'O' || m == 'o';
 }
-
-bool TWSaiBroDetJournauxAnal::HasCurrentRecord(::Table* table) { return table != nullptr && InSplit(*table); }
 
 std::string TWSaiBroDetJournauxAnal::GetRecordKey(::Table* table, int start, int length, int) {
   if (table == nullptr || !table->isOpen) return {};
@@ -238,54 +222,12 @@ std::string TWSaiBroDetJournauxAnal::GetRecordKey(::Table* table, int start, int
   return Ordering().MapThroughOrderingTable(key.substr(0, static_cast<std::size_t>(std::max(length, 0))));
 }
 
-void TWSaiBroDetJournauxAnal::ReloadRow(BrowseRows& rows, int i, long recno) {
-  ::Table& t = *Lines();
-  if (t.isOpen && t.GoTo(recno)) BuildRowText(rows, i, recno, t.IsDeleted());
-}
+bool TWSaiBroDetJournauxAnal::SeekFirstOfRange(::Table& t) { return t.SeekNotBelow(L::kAnalyticTag, linesKey_.c_str()); }
 
-void TWSaiBroDetJournauxAnal::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
-  ::Table& t = *Lines();
-  if (!t.isOpen) return;
-  const int end = std::min(first + count, static_cast<int>(rows.size()));
-  bool more = true;
-  if (recno != 0) more = t.GoTo(recno) && t.Skip(1);
-  for (int i = first; i < end; ++i) {
-    if (!more || !InSplit(t)) {
-      for (int j = i; j < end; ++j) rows[static_cast<std::size_t>(j)].clear();
-      return;
-    }
-    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
-    more = t.Skip(1);
-  }
-}
-
-void TWSaiBroDetJournauxAnal::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
-  ::Table& t = *Lines();
-  if (!t.isOpen || !t.SeekNotBelow(L::kAnalyticTag, linesKey_.c_str())) {
-    for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) rows[static_cast<std::size_t>(i)].clear();
-    return;
-  }
-  FillRowsForward(rows, first, count, 0);
-}
-
-void TWSaiBroDetJournauxAnal::FillRowsFromLast(BrowseRows& rows, int last, int count) {
-  if (Store().totalRows <= count) return FillRowsFromFirst(rows, last - count + 1, count);
-  ::Table& t = *Lines();
-  if (!t.isOpen) return;
+bool TWSaiBroDetJournauxAnal::SeekLastOfRange(::Table& t) {
   long lastRecord = 0;
-  for (bool more = t.SeekNotBelow(L::kAnalyticTag, linesKey_.c_str()); more && InSplit(t); more = t.Skip(1))
-    lastRecord = static_cast<long>(t.recordNumber);
-  if (lastRecord == 0 || !t.GoTo(lastRecord)) return;
-  for (int i = last; i > last - count; --i) {
-    if (i < 0 || i >= static_cast<int>(rows.size())) continue;
-    if (!InSplit(t)) {
-      for (int j = i; j > last - count; --j)
-        if (j >= 0 && j < static_cast<int>(rows.size())) rows[static_cast<std::size_t>(j)].clear();
-      return;
-    }
-    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
-    t.Skip(-1);
-  }
+  for (bool more = SeekFirstOfRange(t); more && InRange(t); more = t.Skip(1)) lastRecord = static_cast<long>(t.recordNumber);
+  return lastRecord != 0 && t.GoTo(lastRecord);
 }
 
 std::string TWSaiBroDetJournauxAnal::LabelText(char code) {
@@ -293,7 +235,7 @@ std::string TWSaiBroDetJournauxAnal::LabelText(char code) {
   labelCode_ = code;
   labelText_ = "???    ";
   if (TableC10 != nullptr && TableC10->isOpen && SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
-    labelText_ = Padded(std::string(TableC10->GetField(4)).substr(0, 7), 7);
+    labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }
 
@@ -314,7 +256,7 @@ std::string TWSaiBroDetJournauxAnal::GetCellText(int field, std::uint32_t start,
     default: break;
   }
   const std::string text = t.GetField(field);
-  return Padded(start >= 1 && start <= text.size() ? text.substr(start - 1, length) : std::string(), length);
+  return PadRight(start >= 1 && start <= text.size() ? text.substr(start - 1, length) : std::string(), length);
 }
 
 void TWSaiBroDetJournauxAnal::PositionOnRecord(long recno, int flag) {
@@ -395,10 +337,10 @@ const gui::ResponseTable& TWSaiBroDetJournauxAnal::Table() {
           .Command(cmd::Reactiver, &TWSaiBroDetJournauxAnal::CmReactiver)
           .Command(cmd::Modifier, &TWSaiBroDetJournauxAnal::CmModifier)
           .Command(cmd::CreerLigne, &TWSaiBroDetJournauxAnal::CmNouvelleLigne)
-          .Command(cmd::LignePrecedente, &TWSaiBroDetJournauxAnal::CmLignePrecedente)
+          .Command(cmd::LignePrecedente, &LineRangeBrowse::CmLignePrecedente)
           .Command(cmd::LigneRestore, &TWSaiBroDetJournauxAnal::CmLigneRestore)
           .Command(cmd::ReCaler, &TWSaiBroDetJournauxAnal::CmLigneRestore)
-          .Command(cmd::LigneSuivante, &TWSaiBroDetJournauxAnal::CmLigneSuivante)
+          .Command(cmd::LigneSuivante, &LineRangeBrowse::CmLigneSuivante)
           .Command(cmd::Rafraichir, &TWSaiBroDetJournauxAnal::CmRafraichirLignes)
           .Command(cmd::OpeningMessage, &TWSaiBroDetJournauxAnal::CmOpeningMessage)
           .Enable(cmd::CreerLigne, &TWSaiBroDetJournauxAnal::CeNouvelleLigne)
@@ -410,11 +352,6 @@ const gui::ResponseTable& TWSaiBroDetJournauxAnal::Table() {
 
 void TWSaiBroDetJournauxAnal::CeNouvelleLigne(gui::CommandEnabler& ce) {
   ce.Enable(HasAccessRight(rightsFunction, kRightsCreate) && !Busy() && RegistryChar(partnerSlot) != '1');
-}
-
-std::uint32_t TWSaiBroDetJournauxAnal::SelectedLine() {
-  const long recno = PositionOnSelectedRow(0);
-  return recno > 0 && Lines()->recordNumber == static_cast<std::uint32_t>(recno) ? static_cast<std::uint32_t>(recno) : 0;
 }
 
 // The analytic line form saved a line: the page is read again, a line cancelled by the save included.
@@ -529,24 +466,6 @@ void TWSaiBroDetJournauxAnal::CmLigneRestore() {
   // Only a line of this split: the header key the opening left there names none.
   if (key.compare(0, kSplitLinesKeyLength, linesKey_) != 0 || IsBlank(key.substr(kSplitLinesKeyLength))) return;
   LocateRowByKey(Lines(), key, 1, 1, 1);
-}
-
-void TWSaiBroDetJournauxAnal::CmLignePrecedente() {
-  if (SelectedLine() == 0) {
-    gui::MessageBeep(0);
-    return;
-  }
-  gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_UP);
-  gui::PostCommand(GetHandle(), cmd::Modifier);
-}
-
-void TWSaiBroDetJournauxAnal::CmLigneSuivante() {
-  if (SelectedLine() == 0) {
-    gui::MessageBeep(0);
-    return;
-  }
-  gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_DOWN);
-  gui::PostCommand(GetHandle(), cmd::Modifier);
 }
 
 // ---- command 20404 ----------------------------------------------------------------------------------------

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "entry/core/analytic_split.h"
-#include "framework/browse.h"
+#include "entry/line_range_browse.h"
 #include "framework/edit_form.h"
 
-class TWSaiBroDetJournauxAnal : public CMDIBrowse {
+class TWSaiBroDetJournauxAnal : public LineRangeBrowse {
  public:
   // Declared column numbers.
   enum Column {
@@ -40,16 +40,10 @@ class TWSaiBroDetJournauxAnal : public CMDIBrowse {
   // What the opening did: the header created, the default split's lines made.
   bool HeaderCreated() const { return headerCreated_; }
   long DefaultLinesMade() const { return defaultMade_; }
-  ::Table* Lines() { return GetTable(0); }
   ::Table* Sorts() { return GetTable(1); }
 
   // ---- data source
-  bool HasCurrentRecord(::Table* table) override;
   std::string GetRecordKey(::Table* table, int start, int length, int firstField) override;
-  void ReloadRow(BrowseRows& rows, int i, long recno) override;
-  void FillRowsForward(BrowseRows& rows, int first, int count, long recno) override;
-  void FillRowsFromFirst(BrowseRows& rows, int first, int count) override;
-  void FillRowsFromLast(BrowseRows& rows, int last, int count) override;
   std::string GetCellText(int field, std::uint32_t start, std::uint32_t length, int column) override;
   void PositionOnRecord(long recno, int flag) override;
   void SkipRecords(long count) override;
@@ -60,9 +54,7 @@ class TWSaiBroDetJournauxAnal : public CMDIBrowse {
   void CmReactiver();
   void CmModifier();
   void CmNouvelleLigne();
-  void CmLignePrecedente();
   void CmLigneRestore();
-  void CmLigneSuivante();
   void CmRafraichirLignes();
   void CmOpeningMessage();
   void CeNouvelleLigne(gui::CommandEnabler& ce);
@@ -71,17 +63,19 @@ class TWSaiBroDetJournauxAnal : public CMDIBrowse {
   void EvSetFocus(gui::Handle lost) override;
   void EvLButtonDown(unsigned modKeys, gui::Point p) override;
   bool CanClose() override;
-  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }
 
  protected:
   void SetupWindow() override;
+  // The cursor stands on a line of this split.
+  bool InRange(::Table& t) const override;
+  bool SeekFirstOfRange(::Table& t) override;
+  bool SeekLastOfRange(::Table& t) override;
+  unsigned EditCommand() const override { return 20047; }
 
  private:
-  bool InSplit(::Table& t) const;
-  std::uint32_t SelectedLine();
   std::string LabelText(char code);
   void MakeDefaultSplit();
 

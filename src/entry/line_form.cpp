@@ -103,11 +103,6 @@ constexpr int kAnalyticKeyLength = 92;
 constexpr int kAnalyticLines1 = 35, kAnalyticLines2 = 197, kAnalyticForm1 = 156, kAnalyticForm2 = 318;
 constexpr std::size_t kModelRoom = 4000;
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 char ConstantLetter(int n) {
   const std::string c = TheDossierRecord.Constant(n);
   return c.empty() ? ' ' : c[0];
@@ -162,7 +157,7 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   journal_ = std::string(24, ' ');
   if (EnsureGeneralFile()) {
     const JournalRecord j = ReadJournal(*TableC10, JournalOf(key_.substr(1, kJournalMonthKeyLength)));
-    if (j.found && !j.cancelled) journal_ = Padded(j.settings, 24);
+    if (j.found && !j.cancelled) journal_ = PadRight(j.settings, 24);
   }
   // The grid in characters: a column is one character wide (ten characters in the plain layout).
   const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
@@ -283,7 +278,7 @@ std::string TWSaiModDetJournaux::TextOf(int id) const {
 }
 
 std::string TWSaiModDetJournaux::LineTitle() const {
-  const std::string k = Padded(key_, kKeyLength);
+  const std::string k = PadRight(key_, kKeyLength);
   return std::string(CodeLabelForType("5")) + k.substr(8, 6) + "/" + k.substr(14, 10) + LoadStr(835) +
          RTrim(k.substr(5, 3).c_str()) + " en " + k.substr(3, 2) + "/" + DecodeYear(k.substr(1, 2).c_str());
 }
@@ -375,7 +370,7 @@ bool TWSaiModDetJournaux::LoadLine() {
     distribution_->EnableWindow(false);
     ControlOf(kDistributionLookup)->EnableWindow(false);
   }
-  if (!newLine_) StoreSessionCode(Padded(loaded_.account, 8).c_str());
+  if (!newLine_) StoreSessionCode(PadRight(loaded_.account, 8).c_str());
   previousAccount_ = loaded_.account;
 
   const char entry = Upper(std::string(1, loaded_.entry).c_str())[0];
@@ -425,7 +420,7 @@ bool TWSaiModDetJournaux::LoadLine() {
 }
 
 void TWSaiModDetJournaux::ProposeDay() {
-  const std::string month = Padded(key_, kKeyLength).substr(1, 4);
+  const std::string month = PadRight(key_, kKeyLength).substr(1, 4);
   std::string day;
   if (LastEntryDay > 0) {
     day = StrZero(LastEntryDay, 2);
@@ -616,7 +611,7 @@ bool TWSaiModDetJournaux::ShowLabelCode(bool beepWhenUnknown) {
     return true;
   }
   if (SeekC10(*TableC10, 'L', code.substr(0, 1)) && !TableC10->IsDeleted()) {
-    const std::string field = Padded(TableC10->GetField(4), 8);
+    const std::string field = PadRight(TableC10->GetField(4), 8);
     if (text != nullptr) text->SetText(field.substr(0, 7));
     if (field[7] >= '1' && field[7] <= '8') labelDigit_ = field[7];
     return true;
@@ -666,7 +661,7 @@ void TWSaiModDetJournaux::DayEnter(bool moveOn) {
 }
 
 void TWSaiModDetJournaux::DayStep(unsigned id) {
-  const std::string month = Padded(key_, kKeyLength).substr(1, 4);
+  const std::string month = PadRight(key_, kKeyLength).substr(1, 4);
   std::string day = DayText(day_->GetText());
   if (!DayIsValid(key_, day)) day = "01";
   const std::string date = month + day;
@@ -722,8 +717,8 @@ void TWSaiModDetJournaux::DistributionLookup() {
   const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, cmd::DistributionList,
                                     kDistributionListSlot, nullptr, &code);
   if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
-  if (answer == kLookupFound && SeekC10(*TableC10, 'V', Padded(code, 2)) && !TableC10->IsDeleted()) {
-    const std::string account = NormalizeAccount(Padded(TableC10->GetField(4), 8).substr(0, 8));
+  if (answer == kLookupFound && SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
+    const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
     if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O') {
       ShowAccount();
@@ -768,7 +763,7 @@ void TWSaiModDetJournaux::AccountLookup() {
 }
 
 void TWSaiModDetJournaux::AccountView() {
-  const std::string account = Padded(NormalizeAccount(account_->GetText()), 8);
+  const std::string account = PadRight(NormalizeAccount(account_->GetText()), 8);
   StoreSessionCode(account.c_str());
   gui::SendCommand(MainWindowHandle, cmd::EtatCompte);
 }
@@ -938,15 +933,15 @@ void TWSaiModDetJournaux::CmAnalytique() {
   // The split shows and types its lines in the currency of the line.
   LastAnalyticEntryInEuros = EurosChecked();
   const LineValues v = Values();
-  const std::string k = Padded(key_, kKeyLength);
+  const std::string k = PadRight(key_, kKeyLength);
   const char sense = Sense();
   auto amount = [&](bool euros) {
     const long long cents = sense == 'D' ? Cents(AmountField('D', euros)) : -Cents(AmountField('C', euros));
     return std::string(FormatNumber(14, 2, false, FromCents(cents)));
   };
-  std::string split = k.substr(1, 13) + Padded(NormalizeAccount(v.account), 8) + k.substr(20, 4);
-  const std::string tail = std::string(4, ' ') + k.substr(14, 6) + Padded(v.day, 2) + Padded(v.labelCode, 1) +
-                           Padded(v.label1, 25) + amount(false) + amount(true);
+  std::string split = k.substr(1, 13) + PadRight(NormalizeAccount(v.account), 8) + k.substr(20, 4);
+  const std::string tail = std::string(4, ' ') + k.substr(14, 6) + PadRight(v.day, 2) + PadRight(v.labelCode, 1) +
+                           PadRight(v.label1, 25) + amount(false) + amount(true);
   auto ask = [&](int offset, char axis) {
     const int position = OwnSlot + offset;
     const std::string wanted = split + axis + tail;
@@ -1376,7 +1371,7 @@ bool TWSaiModDetJournaux::Save() {
     if (MessageBar != nullptr && c20.Seek("C20CODE", r.account.c_str()) && c20.MatchKey(r.account.c_str(), 8, 1) != '#') {
       const int d = euroFirst_ ? 1 : 0;
       const double balance = c20.GetFieldNum(17 + d) - c20.GetFieldNum(19 + d);
-      MessageBar->SetText(Padded(c20.GetField(1), 8) + " " + c20.GetField(2) + LoadStr(1582) + " " +
+      MessageBar->SetText(PadRight(c20.GetField(1), 8) + " " + c20.GetField(2) + LoadStr(1582) + " " +
                           LTrim(FormatAmount(balance)) + " " + LoadStr(euroFirst_ ? 2277 : 2278));
     }
     // The line as it stands now is the one loaded.
@@ -1394,7 +1389,7 @@ bool TWSaiModDetJournaux::Save() {
   // Chained manual matching of a subsidiary account typed in a treasury journal.
   const std::string account = NormalizeAccount(account_->GetText());
   if (r.outcome == SaveOutcome::Saved && journal_[0] == 'T' && ConstantLetter(26) == 'O' && IsAuxiliaryAccount(account)) {
-    SetRegistryText(kRegistryLastAuxiliaryAccount, 8, Padded(account, 8));
+    SetRegistryText(kRegistryLastAuxiliaryAccount, 8, PadRight(account, 8));
     gui::PostCommand(MainWindowHandle, cmd::LettrageManuel);
   }
   return true;
@@ -1450,7 +1445,7 @@ void TWSaiModDetJournaux::TakeFocus(bool opening) {
   }
   if (TableC50 != nullptr && TableC50->isOpen && TableC50->tag != L::kCodeTag) TableC50->SetOrder(L::kCodeTag);
   const std::string account = account_->GetText();
-  if (!IsBlank(account)) StoreSessionCode(Padded(NormalizeAccount(account), 8).c_str());
+  if (!IsBlank(account)) StoreSessionCode(PadRight(NormalizeAccount(account), 8).c_str());
   SetActiveLinesWindowPosition(OwnSlot);
   if (!opening && !amountFocus_)
     for (const auto& [id, w] : controls_)
@@ -1665,7 +1660,7 @@ void CmModDetJournaux() {
   const Layout layout = LayoutOf(ConstantLetter(61));
   const int columns = layout == Layout::Plain ? 7 : 71;
   const int rows = layout == Layout::A ? 5 : layout == Layout::Plain ? 14 : 7;
-  const std::string key = Padded(RegistryText(form + 11, kKeyLength), kKeyLength);
+  const std::string key = PadRight(RegistryText(form + 11, kKeyLength), kKeyLength);
   const std::string title = std::string(CodeLabelForType("5")) + key.substr(8, 6) + "/" + key.substr(14, 10) +
                             LoadStr(835) + RTrim(key.substr(5, 3).c_str()) + LoadStr(835) + key.substr(3, 2) + "/" +
                             DecodeYear(key.substr(1, 2).c_str());

@@ -68,11 +68,6 @@ constexpr int kAmountWidth = 17;
 constexpr long kShadingSlice = 20000;
 constexpr int kWordPrompt = 796;
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // The key just after every key that begins with the prefix: its last character one higher.
 std::string AfterPrefix(std::string prefix) {
   if (!prefix.empty()) prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
@@ -111,7 +106,7 @@ class LooseFold {
 
 TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::string& title,
                                          const BrowseColumnTable* columns, int ownSlot, int partnerSlot)
-    : CMDIBrowse(parent, title, columns, ownSlot, kSlotLength, partnerSlot) {
+    : LineRangeBrowse(parent, title, columns, ownSlot, kSlotLength, partnerSlot) {
   rightsFunction = kRightsFunction;
   keyWidth = kKeyWidth;
   key_ = RegistryText(kPendingKeyPosition, kJournalMonthKeyLength);
@@ -235,67 +230,18 @@ void TWSaiBroDetJournaux::SetupWindow() {
   else if (Store().totalRows > 0) gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_END);
 }
 
-std::intptr_t TWSaiBroDetJournaux::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  // A key posted by the window to itself (End at opening, the arrows of the line navigation).
-  if (msg == gui::WM_KEYDOWN) {
-    EvKeyDown(static_cast<int>(wParam), 1, 0);
-    return 0;
-  }
-  return CMDIBrowse::WindowProc(msg, wParam, lParam);
-}
-
 // ---- rows ---------------------------------------------------------------------------------------
 
-bool TWSaiBroDetJournaux::HasCurrentRecord(::Table* table) { return table != nullptr && InJournal(*table, prefix_); }
+bool TWSaiBroDetJournaux::InRange(::Table& t) const { return InJournal(t, prefix_); }
 
-void TWSaiBroDetJournaux::ReloadRow(BrowseRows& rows, int i, long recno) {
-  ::Table& t = *Lines();
-  if (t.isOpen && t.GoTo(recno)) BuildRowText(rows, i, recno, t.IsDeleted());
-}
+bool TWSaiBroDetJournaux::SeekFirstOfRange(::Table& t) { return t.Seek(L::kCodeTag, prefix_.c_str()); }
 
-void TWSaiBroDetJournaux::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
-  ::Table& t = *Lines();
-  if (!t.isOpen) return;
-  const int end = std::min(first + count, static_cast<int>(rows.size()));
-  bool more = true;
-  if (recno != 0) more = t.GoTo(recno) && t.Skip(1);
-  for (int i = first; i < end; ++i) {
-    if (!more || !InJournal(t, prefix_)) {
-      for (int j = i; j < end; ++j) rows[static_cast<std::size_t>(j)].clear();
-      return;
-    }
-    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.recordProps.bDeleteFlag);
-    more = t.Skip(1);
-  }
-}
-
-void TWSaiBroDetJournaux::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
-  ::Table& t = *Lines();
-  if (!t.isOpen || !t.Seek(L::kCodeTag, prefix_.c_str())) {
-    for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) rows[static_cast<std::size_t>(i)].clear();
-    return;
-  }
-  FillRowsForward(rows, first, count, 0);
-}
-
-void TWSaiBroDetJournaux::FillRowsFromLast(BrowseRows& rows, int last, int count) {
-  if (Store().totalRows <= count) return FillRowsFromFirst(rows, last - count + 1, count);
-  ::Table& t = *Lines();
-  if (!t.isOpen) return;
+bool TWSaiBroDetJournaux::SeekLastOfRange(::Table& t) {
   // The journal-month's last line: one step back from the first key after its prefix.
   const std::string after = AfterPrefix(prefix_);
   if (t.SeekNotBelow(L::kCodeTag, after.c_str()) && !t.eof) t.Skip(-1);
   else t.GoBottom(L::kCodeTag);
-  for (int i = last; i > last - count; --i) {
-    if (i < 0 || i >= static_cast<int>(rows.size())) continue;
-    if (!InJournal(t, prefix_)) {
-      for (int j = i; j > last - count; --j)
-        if (j >= 0 && j < static_cast<int>(rows.size())) rows[static_cast<std::size_t>(j)].clear();
-      return;
-    }
-    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.recordProps.bDeleteFlag);
-    t.Skip(-1);
-  }
+  return true;
 }
 
 std::string TWSaiBroDetJournaux::LabelText(char code) {
@@ -303,7 +249,7 @@ std::string TWSaiBroDetJournaux::LabelText(char code) {
   labelCode_ = code;
   labelText_ = "    ???";
   if (code != ' ' && TableC10 != nullptr && SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
-    labelText_ = Padded(std::string(TableC10->GetField(4)).substr(0, 7), 7);
+    labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }
 
@@ -316,7 +262,7 @@ std::string TWSaiBroDetJournaux::GetCellText(int field, std::uint32_t start, std
   };
   auto dueDate = [&]() {
     const std::string stored = t.GetField(L::BECHEANCE);
-    return IsBlank(stored) ? std::string(8, ' ') : Padded(ConvertDate(stored.c_str()), 8);
+    return IsBlank(stored) ? std::string(8, ' ') : PadRight(ConvertDate(stored.c_str()), 8);
   };
   switch (declared) {
     case kLabelText: return LabelText(t.GetField(L::BCLIB)[0]);
@@ -339,7 +285,7 @@ std::string TWSaiBroDetJournaux::GetCellText(int field, std::uint32_t start, std
     }
   }
   const std::string text = t.GetField(field);
-  return Padded(start >= 1 && start <= text.size() ? text.substr(start - 1, length) : std::string(), length);
+  return PadRight(start >= 1 && start <= text.size() ? text.substr(start - 1, length) : std::string(), length);
 }
 
 int TWSaiBroDetJournaux::GetCellTextColor(int row, int column) {
@@ -448,8 +394,8 @@ const gui::ResponseTable& TWSaiBroDetJournaux::Table() {
           .Command(cmd::ChercherEncore, &TWSaiBroDetJournaux::CmChercherEncore)
           .Command(cmd::ChercherMontant, &TWSaiBroDetJournaux::CmChercherMontant)
           .Command(cmd::LigneRestore, &TWSaiBroDetJournaux::CmLigneRestore)
-          .Command(cmd::LignePrecedente, &TWSaiBroDetJournaux::CmLignePrecedente)
-          .Command(cmd::LigneSuivante, &TWSaiBroDetJournaux::CmLigneSuivante)
+          .Command(cmd::LignePrecedente, &LineRangeBrowse::CmLignePrecedente)
+          .Command(cmd::LigneSuivante, &LineRangeBrowse::CmLigneSuivante)
           .Command(cmd::CreerLigne, &TWSaiBroDetJournaux::CmCreerLigne)
           .Command(cmd::CreerPiece, &TWSaiBroDetJournaux::CmCreerPiece)
           .Command(cmd::Annuler, &TWSaiBroDetJournaux::CmAnnuler)
@@ -514,11 +460,6 @@ void TWSaiBroDetJournaux::CeChercherEncore(gui::CommandEnabler& ce) {
   ce.Enable(!Busy() && GetSelectedRowIndex() != 0 && Store().totalRows > 0 && !IsBlank(BrowseSearchText));
 }
 
-std::uint32_t TWSaiBroDetJournaux::SelectedLine() {
-  const long recno = PositionOnSelectedRow(0);
-  return recno > 0 && Lines()->recordNumber == static_cast<std::uint32_t>(recno) ? static_cast<std::uint32_t>(recno) : 0;
-}
-
 void TWSaiBroDetJournaux::CmRafraichirLigne() {
   const std::string key = RegistryText(ownSlot + kSlotRestoreOffset, kRestoreKeyLength);
   for (int i = 0; i < Store().rowsPerPage; ++i) {
@@ -581,24 +522,6 @@ void TWSaiBroDetJournaux::CmLigneRestore() {
   LocateRowByKey(Lines(), key, 1, 1, 1);
 }
 
-void TWSaiBroDetJournaux::CmLignePrecedente() {
-  if (SelectedLine() == 0) {
-    gui::MessageBeep(0);
-    return;
-  }
-  gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_UP);
-  gui::PostCommand(GetHandle(), cmd::Modifier);
-}
-
-void TWSaiBroDetJournaux::CmLigneSuivante() {
-  if (SelectedLine() == 0) {
-    gui::MessageBeep(0);
-    return;
-  }
-  gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, gui::VK_DOWN);
-  gui::PostCommand(GetHandle(), cmd::Modifier);
-}
-
 // ---- word search --------------------------------------------------------------------------------------
 
 void TWSaiBroDetJournaux::CmChercher() {
@@ -623,7 +546,7 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
     gui::MessageBeep(0);
     return;
   }
-  const std::string month = Padded(key_, 4);
+  const std::string month = PadRight(key_, 4);
   if (!next) {
     const std::string caption = std::string(LoadStr(16016)) + JournalOf(key_) + LoadStr(835) + month.substr(2, 2) +
                                 "/" + DecodeYear(month.substr(0, 2).c_str());

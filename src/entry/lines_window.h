@@ -12,9 +12,9 @@
 #include "entry/core/journal_lines.h"
 #include "entry/core/journal_month.h"
 #include "entry/core/journal_printout.h"
-#include "framework/browse.h"
+#include "entry/line_range_browse.h"
 
-class TWSaiBroDetJournaux : public CMDIBrowse {
+class TWSaiBroDetJournaux : public LineRangeBrowse {
  public:
   // Declared column numbers; from 18 on the two layouts differ.
   enum Column {
@@ -49,7 +49,6 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   bool HoldsHeader() const { return headerHeld_; }
   const entry::JournalRecord& Journal() const { return journal_; }
   const entry::PieceShading& Shading() const { return shading_; }
-  ::Table* Lines() { return GetTable(0); }
   ::Table* Sorts() { return GetTable(1); }
   // The shading walk started again from the first line, and done to its end (the window does it
   // in slices while it waits).
@@ -57,11 +56,6 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   void FinishShading();
 
   // ---- data source
-  bool HasCurrentRecord(::Table* table) override;
-  void ReloadRow(BrowseRows& rows, int i, long recno) override;
-  void FillRowsForward(BrowseRows& rows, int first, int count, long recno) override;
-  void FillRowsFromFirst(BrowseRows& rows, int first, int count) override;
-  void FillRowsFromLast(BrowseRows& rows, int last, int count) override;
   std::string GetCellText(int field, std::uint32_t start, std::uint32_t length, int column) override;
   int GetCellTextColor(int row, int column) override;
   void PositionOnRecord(long recno, int flag) override;
@@ -75,8 +69,6 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   void CmChercherEncore();
   void CmChercherMontant();
   void CmLigneRestore();
-  void CmLignePrecedente();
-  void CmLigneSuivante();
   void CmCreerLigne();
   void CmCreerPiece();
   void CmAnnuler();
@@ -96,7 +88,6 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
   void EvSetFocus(gui::Handle lost) override;
   void EvLButtonDown(unsigned modKeys, gui::Point p) override;
   bool CanClose() override;
-  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
   // ---- the printout's report hooks (lines_window_report.cpp): the window's TypeListe is
   // ChosenLayoutText, its piece limits LimitFrom and LimitTo, its currency the main one.
@@ -122,11 +113,13 @@ class TWSaiBroDetJournaux : public CMDIBrowse {
 
  protected:
   void SetupWindow() override;
+  bool InRange(::Table& t) const override;
+  bool SeekFirstOfRange(::Table& t) override;
+  bool SeekLastOfRange(::Table& t) override;
+  unsigned EditCommand() const override { return 20047; }
 
  private:
   void SearchWordInJournal(bool next);
-  // The selected row made current on the window's C50 cursor; its record number, 0 when none.
-  std::uint32_t SelectedLine();
   // A new line brought into view and opened in the form.
   void ShowNewLine(const std::string& key);
   std::string LabelText(char code);

@@ -29,11 +29,6 @@ constexpr unsigned kValidationCommand = 20406;
 constexpr const char* kResource = "SAISIE_VALIDATION";
 constexpr int kNameWidth = 24;
 
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 bool MainEuro() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
 
 std::string Amount(long long cents) { return GroupThousands(15, 2, FromCents(cents)); }
@@ -77,7 +72,7 @@ std::string TDSaiValidation::Row(int row) const {
   const bool euros = MainEuro();
   const bool balanced = m.BalancedInEuros() && (DossierIsEuroOnly() || m.BalancedInFrancs());
   return std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") + MonthDisplay(m.journalMonth) + "  " +
-         Fit(JournalOf(m.journalMonth), 4) + Fit(m.name, kNameWidth) + Amount(euros ? m.debitE : m.debitF) + " " +
+         PadRight(JournalOf(m.journalMonth), 4) + PadRight(m.name, kNameWidth) + Amount(euros ? m.debitE : m.debitF) + " " +
          Amount(euros ? m.creditE : m.creditF) + "  " + LoadStr(balanced ? 16241 : 16242);
 }
 

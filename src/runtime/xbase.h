@@ -87,6 +87,12 @@ bool Stuff(std::string& text, int position, int length, const char* replacement)
 // times when the text is shorter than n, then the text is cut to n.
 void PadTo(std::string& text, int n, const char* fill);
 
+// The text cut or padded with blanks on the right to `width` characters (a fixed-width field's text).
+inline std::string PadRight(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
 // Replaces every occurrence of search by replacement. When the replacement
 // contains the search text the work would never end: beep, message
 // "Cherche: <search>" / "Remplace: <replacement>" and the text unchanged

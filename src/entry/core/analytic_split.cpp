@@ -1,9 +1,11 @@
 #include "entry/core/analytic_split.h"
+#include "entry/core/line_save.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "data/account_totals.h"
+#include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
@@ -25,11 +27,6 @@ constexpr int kContextSave = 2010;
 constexpr std::size_t kSectionWidth = 8, kLabelWidth = 25;
 constexpr long kMostNumber = 9999;
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 std::string Digits4(long n) { return StrZero(n, 4); }
 
 std::string Amount14(long long cents) { return FormatNumber(14, 2, false, FromCents(cents)); }
@@ -41,7 +38,7 @@ char MatchSplit(Table& c50, const std::string& key) {
 
 // The record of a 30-character C50ANAL key made current: the 26 characters of its kind and its sub-number.
 bool SeekSplitRecord(Table& c50, const std::string& key30) {
-  const std::string key = Padded(key30, kSplitHeaderKeyLength);
+  const std::string key = PadRight(key30, kSplitHeaderKeyLength);
   if (!c50.SeekNotBelow(L::kAnalyticTag, key.c_str())) return false;
   const char m = MatchSplit(c50, key);
   return (m == 'O' || m == 'o') && std::string(c50.GetField(L::BNUMA)) == key.substr(kSplitLinesKeyLength, 4);
@@ -71,30 +68,6 @@ void KeepSortRecord(Table& c50, Table& c60, const char* text) {
 }
 
 std::string Operation(char sign, char sense) { return std::string(1, sign) + (sense == 'D' ? "D" : "C"); }
-
-// Fields put into the record buffer and written at once, so that no station reads a line half written.
-struct FieldWrite {
-  int field;
-  std::string text;
-  bool number = false;
-  double value = 0;
-};
-bool WriteFields(Table& t, const std::vector<FieldWrite>& fields) {
-  for (const FieldWrite& f : fields) {
-    t.result = dbase::DbiPutField(t.cursor, static_cast<std::uint16_t>(f.field), t.recordBuffer.data(),
-                                  f.number ? static_cast<const void*>(&f.value) : static_cast<const void*>(f.text.c_str()));
-    if (t.result != dbase::DBIERR_NONE) {
-      ReportDbError(t, kContextSave, "", f.field);
-      return false;
-    }
-  }
-  t.result = dbase::DbiModifyRecord(t.cursor, t.recordBuffer.data(), false);
-  if (t.result != dbase::DBIERR_NONE) {
-    ReportDbError(t, kContextSave, "");
-    return false;
-  }
-  return true;
-}
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20; }
 
@@ -141,7 +114,7 @@ bool ReadPercent(const std::string& text, std::size_t at, double& percent) {
 
 // ---- the key ------------------------------------------------------------------------------------------------
 
-SplitKey::SplitKey(std::string text) : text_(Padded(std::move(text), kSplitKeyLength)) {}
+SplitKey::SplitKey(std::string text) : text_(PadRight(std::move(text), kSplitKeyLength)) {}
 
 long long SplitKey::Francs() const { return ToCents(Val(Part(65, 14).c_str())); }
 long long SplitKey::Euros() const { return ToCents(Val(Part(79, 14).c_str())); }
@@ -149,10 +122,10 @@ long long SplitKey::Euros() const { return ToCents(Val(Part(79, 14).c_str())); }
 SplitKey SplitKey::Of(const std::string& lineKey, const std::string& account, char headerLetter,
                       const std::string& day, const std::string& labelCode, const std::string& label,
                       long long francs, long long euros) {
-  const std::string k = Padded(lineKey, L::kKeyLength);
-  std::string text = k.substr(1, 13) + Padded(NormalizeAccount(account), 8) + k.substr(20, 4) + headerLetter +
-                     std::string(4, ' ') + k.substr(14, 6) + Padded(day, 2) + Padded(labelCode, 1) +
-                     Padded(label, kLabelWidth) + Amount14(francs) + Amount14(euros);
+  const std::string k = PadRight(lineKey, L::kKeyLength);
+  std::string text = k.substr(1, 13) + PadRight(NormalizeAccount(account), 8) + k.substr(20, 4) + headerLetter +
+                     std::string(4, ' ') + k.substr(14, 6) + PadRight(day, 2) + PadRight(labelCode, 1) +
+                     PadRight(label, kLabelWidth) + Amount14(francs) + Amount14(euros);
   return SplitKey(std::move(text));
 }
 
@@ -229,7 +202,7 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
   const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
   const long long f = key.Francs(), e = key.Euros();
   const bool credit = f < 0 || e < 0;
-  const bool written = WriteFields(c50, {{L::BJOUR, key.Day()},
+  const bool written = WriteRecordFields(c50, {{L::BJOUR, key.Day()},
                                          {L::BCLIB, key.LabelCode()},
                                          {L::BLIB, key.Label()},
                                          {L::BSENS, credit ? "C" : "D"},
@@ -256,7 +229,7 @@ long RefreshSplitLines(Table& c50, const SplitKey& key) {
     if (c50.GetField(L::BJOUR) == day && c50.GetField(L::BCLIB) == labelCode && c50.GetField(L::BLIB) == label) continue;
     if (!LockRecord(c50, nullptr, 0)) continue;
     const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
-    WriteFields(c50, {{L::BJOUR, day}, {L::BCLIB, labelCode}, {L::BLIB, label}});
+    WriteRecordFields(c50, {{L::BJOUR, day}, {L::BCLIB, labelCode}, {L::BLIB, label}});
     if (!held) UnlockRecord(c50);
   }
   c50.Commit();
@@ -423,7 +396,7 @@ LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, cons
 
 SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, const FormAmounts* form) {
   SplitRemainder r;
-  const std::string key = Padded(lineKey, kSplitHeaderKeyLength);
+  const std::string key = PadRight(lineKey, kSplitHeaderKeyLength);
   const char headerLetter = key[25] < 'X' ? 'V' : 'X';
   const std::string header = key.substr(0, kSplitGeneralKeyLength) + headerLetter + "    ";
   auto signedCents = [&c50](long long& f, long long& e) {
@@ -482,10 +455,10 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   const char sense = v.sense == 'D' ? 'D' : 'C';
   const double francs = FromCents(v.francs), euros = FromCents(v.euros);
   c50.GoTo(static_cast<long>(recno));
-  const bool written = WriteFields(c50, {{L::BJOUR, Padded(v.day, 2)},
-                                         {L::BCODE, Padded(v.section, kSectionWidth)},
-                                         {L::BCLIB, Padded(v.labelCode, 1)},
-                                         {L::BLIB, Padded(v.label, kLabelWidth)},
+  const bool written = WriteRecordFields(c50, {{L::BJOUR, PadRight(v.day, 2)},
+                                         {L::BCODE, PadRight(v.section, kSectionWidth)},
+                                         {L::BCLIB, PadRight(v.labelCode, 1)},
+                                         {L::BLIB, PadRight(v.label, kLabelWidth)},
                                          {L::BEURO, std::string(1, entry)},
                                          {L::BMONTANTF, "", true, francs},
                                          {L::BMONTANTE, "", true, euros},
@@ -500,7 +473,7 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   KeepSortRecord(c50, c60, text.c_str());
   AnalyticSaveOutcome outcome = AnalyticSaveOutcome::Saved;
   if (live) {
-    MajAnalC30(Padded(v.section, kSectionWidth).c_str(), Operation('+', sense).c_str(), francs, euros);
+    MajAnalC30(PadRight(v.section, kSectionWidth).c_str(), Operation('+', sense).c_str(), francs, euros);
     // A line without amount is not kept.
     if (v.francs == 0 && v.euros == 0 && c50.GoTo(static_cast<long>(recno)) && c50.DeleteRecord(text.c_str(), 0)) {
       c50.GoTo(static_cast<long>(recno));

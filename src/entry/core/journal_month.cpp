@@ -19,27 +19,23 @@ constexpr int kTotalWidth = 14;
 constexpr std::size_t kModelTextRoom = 4000;
 constexpr int kSettingsWidth = 24;
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
 }  // namespace
 
 std::string CleJournalMois(const std::string& month, const std::string& journal) {
-  return Padded(month, 4) + Padded(journal, kJournalCodeWidth);
+  return PadRight(month, 4) + PadRight(journal, kJournalCodeWidth);
 }
 
 std::string LinePrefix(const std::string& journalMonth) {
-  return "Z" + Padded(journalMonth, kJournalMonthKeyLength);
+  return "Z" + PadRight(journalMonth, kJournalMonthKeyLength);
 }
 
 std::string MonthDisplay(const std::string& journalMonth) {
-  const std::string month = Padded(journalMonth, 4);
+  const std::string month = PadRight(journalMonth, 4);
   return month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str());
 }
 
 std::string JournalOf(const std::string& journalMonth) {
-  return RTrim(Padded(journalMonth, kJournalMonthKeyLength).substr(4, kJournalCodeWidth).c_str());
+  return RTrim(PadRight(journalMonth, kJournalMonthKeyLength).substr(4, kJournalCodeWidth).c_str());
 }
 
 bool EnsureGeneralFile() {
@@ -49,7 +45,7 @@ bool EnsureGeneralFile() {
 
 std::string C10Key(Table& c10, char kind, const std::string& code) {
   const int width = c10.isOpen ? c10.FieldWidth(2) : 0;
-  return std::string(1, kind) + Padded(code, static_cast<std::size_t>(width > 0 ? width : static_cast<int>(code.size())));
+  return std::string(1, kind) + PadRight(code, static_cast<std::size_t>(width > 0 ? width : static_cast<int>(code.size())));
 }
 
 bool SeekC10(Table& c10, char kind, const std::string& code) {
@@ -59,17 +55,17 @@ bool SeekC10(Table& c10, char kind, const std::string& code) {
 }
 
 bool SeekHeader(Table& c10, const std::string& journalMonth, char source) {
-  return SeekC10(c10, 'C', Padded(journalMonth, kJournalMonthKeyLength) + source);
+  return SeekC10(c10, 'C', PadRight(journalMonth, kJournalMonthKeyLength) + source);
 }
 
 bool SeekJournal(Table& c10, const std::string& journal) {
-  return SeekC10(c10, 'J', Padded(journal, kJournalCodeWidth));
+  return SeekC10(c10, 'J', PadRight(journal, kJournalCodeWidth));
 }
 
 HeaderTotals ReadHeaderTotals(Table& c10) {
   HeaderTotals t;
-  const std::string z4 = Padded(c10.GetField(kText1Field), 2 * kTotalWidth);
-  const std::string z5 = Padded(c10.GetField(kText2Field), 2 * kTotalWidth);
+  const std::string z4 = PadRight(c10.GetField(kText1Field), 2 * kTotalWidth);
+  const std::string z5 = PadRight(c10.GetField(kText2Field), 2 * kTotalWidth);
   auto cents = [](const std::string& z, int at) { return ToCents(Val(z.substr(static_cast<std::size_t>(at), kTotalWidth).c_str())); };
   t.debitF = cents(z4, 0);
   t.creditF = cents(z4, kTotalWidth);
@@ -91,7 +87,7 @@ HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth) {
   CreationLock creating(c10);
   if (!creating.held()) return HeaderCreation::Failed;
   if (SeekHeader(c10, journalMonth, kDraftSource)) return HeaderCreation::Existed;
-  const std::string code = Padded(journalMonth, kJournalMonthKeyLength) + kDraftSource;
+  const std::string code = PadRight(journalMonth, kJournalMonthKeyLength) + kDraftSource;
   if (!c10.AppendBlank()) return HeaderCreation::Failed;
   c10.PutField(1, "C");
   c10.PutField(2, code.c_str());
@@ -133,7 +129,7 @@ JournalRecord ReadJournal(Table& c10, const std::string& journal) {
   r.found = true;
   r.cancelled = c10.IsDeleted();
   r.name = RTrim(c10.GetField(kNameField));
-  r.settings = Padded(c10.GetField(kText1Field), kSettingsWidth);
+  r.settings = PadRight(c10.GetField(kText1Field), kSettingsWidth);
   const std::string model = r.modelCode();
   if (!model.empty() && SeekC10(c10, 'M', model) && !c10.IsDeleted()) {
     std::string memo;

@@ -44,13 +44,8 @@ constexpr int kAccountName = 2, kDom1 = 9, kDom2 = 10, kRibBank = 11, kRibBranch
 constexpr int kMemoRoom = 4000;
 constexpr int kAmountRoom = 16;
 
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 std::string Part(const std::string& zone, int position, int width) {
-  return Fit(zone.size() >= static_cast<std::size_t>(position) ? zone.substr(static_cast<std::size_t>(position - 1))
+  return PadRight(zone.size() >= static_cast<std::size_t>(position) ? zone.substr(static_cast<std::size_t>(position - 1))
                                                                 : std::string(),
              static_cast<std::size_t>(width));
 }
@@ -104,8 +99,8 @@ bool JournalPrintout::CheckBank(const std::string& code) {
   if (IsBlank(code) || !SeekC10(c10_, 'Q', code) || c10_.IsDeleted()) return false;
   bank_.code = c10_.GetField(2);
   bank_.name = c10_.GetField(3);
-  bank_.zone4 = Fit(c10_.GetField(4), 254);
-  bank_.zone5 = Fit(c10_.GetField(5), 254);
+  bank_.zone4 = PadRight(c10_.GetField(4), 254);
+  bank_.zone5 = PadRight(c10_.GetField(5), 254);
   return true;
 }
 
@@ -200,7 +195,7 @@ const std::string& JournalPrintout::LabelOf(char code) {
 
 bool JournalPrintout::CreditorIncomplete(const Account& a) const {
   if (!a.found) return true;
-  if (kind_ == 'V') return Contains(Fit(a.bank, 5) + Fit(a.branch, 5) + Fit(a.number, 11) + Fit(a.key, 2), ' ');
+  if (kind_ == 'V') return Contains(PadRight(a.bank, 5) + PadRight(a.branch, 5) + PadRight(a.number, 11) + PadRight(a.key, 2), ' ');
   return !Pain001Writer::IbanFits(a.iban) || !Pain001Writer::BicFits(a.bic);
 }
 
@@ -216,7 +211,7 @@ std::string JournalPrintout::RemittanceText(const Account& a, const std::string&
     if (end != std::string::npos) after.resize(end);
     reference = Trim(after);
   }
-  if (ConstantIs(72, 'O')) reference = reference.empty() ? Fit(label3, 25) : reference + "-" + Fit(label3, 25);
+  if (ConstantIs(72, 'O')) reference = reference.empty() ? PadRight(label3, 25) : reference + "-" + PadRight(label3, 25);
   // L: the label before its first backslash.
   std::string part;
   const std::size_t slash = label.find('\\');
@@ -262,7 +257,7 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   computed_ = 0;
   accountReads_ = 0;
 
-  typeListe_ = Fit(Upper(run.typeListe.c_str()), 20);
+  typeListe_ = PadRight(Upper(run.typeListe.c_str()), 20);
   if (typeListe_[0] == '0') typeListe_[0] = ' ';
   kind_ = typeListe_[0];
   if (kind_ == '1') {
@@ -270,14 +265,14 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
     run.pieceFrom = run.pieceTo = run.selectedPiece;
   }
   for (std::string* limit : {&run.pieceFrom, &run.pieceTo})
-    if (!IsBlank(*limit)) *limit = Fit(*limit, 6);
+    if (!IsBlank(*limit)) *limit = PadRight(*limit, 6);
     else limit->clear();
   run_ = run;
   prefix_ = LinePrefix(run.journalMonth);
   if (!OpenCursors()) return Empty();
 
   DeclareOrClear();
-  const std::string month = Fit(run.journalMonth, 7);
+  const std::string month = PadRight(run.journalMonth, 7);
   fields_.SetFieldText(EURO, LoadStr(run.euros ? 2277 : 2278));
   fields_.SetFieldText(MOIS, month.substr(2, 2).c_str());
   fields_.SetFieldText(ANNEE, DecodeYear(month.substr(0, 2).c_str()));
@@ -424,10 +419,10 @@ void JournalPrintout::Compute() {
     d.branch = account.branch;
     d.number = account.number;
     d.cents = ToCents(euros);
-    d.label = Fit(fields_.Value(BQF_LIBVRT), 31);
+    d.label = PadRight(fields_.Value(BQF_LIBVRT), 31);
     d.bank = account.bank;
-    const std::string r06 = Fit(transfer_records::Detail06(d), 160);
-    const std::string r08 = Fit(transfer_records::Total08(d.issuer, ToCents(fields_.GetFieldNumber(TG_DEBITE))), 160);
+    const std::string r06 = PadRight(transfer_records::Detail06(d), 160);
+    const std::string r08 = PadRight(transfer_records::Total08(d.issuer, ToCents(fields_.GetFieldNumber(TG_DEBITE))), 160);
     const std::string r06a = r06.substr(0, 80), r06b = r06.substr(80), r08a = r08.substr(0, 80), r08b = r08.substr(80);
     fields_.SetFieldText(VRTS_06_01, r06a.c_str());
     fields_.SetFieldText(VRTS_06_02, r06b.c_str());
@@ -499,8 +494,8 @@ bool JournalPrintout::Next() {
 }
 
 void JournalPrintout::Classify() {
-  if (lineType_.size() < 13) lineType_ = Fit(lineType_, 13);
-  const std::string piece = Fit(c50_.GetField(L::BPIECE), 6);
+  if (lineType_.size() < 13) lineType_ = PadRight(lineType_, 13);
+  const std::string piece = PadRight(c50_.GetField(L::BPIECE), 6);
   lineType_.replace(7, 6, lineType_.substr(1, 6));
   lineType_.replace(1, 6, piece);
   lineType_[0] = lineType_.compare(1, 6, lineType_, 7, 6) != 0 ? 'R' : 'S';

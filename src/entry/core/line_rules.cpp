@@ -18,15 +18,10 @@ constexpr int kDueDatePrefixes2 = 2055, kDueDatePrefixes3 = 2056;
 constexpr int kVatWord = 2597, kPercent = 2601;
 constexpr std::size_t kCellWidth = 4;
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // Characters 1-3 of field 4 of a live collective record, as an integer; `fallback` when it is missing.
 int CollectiveNumber(Table& c10, const std::string& code, int fallback) {
   if (!SeekC10(c10, 'B', code) || c10.IsDeleted()) return fallback;
-  return std::atoi(Padded(c10.GetField(kTextField), 3).substr(0, 3).c_str());
+  return std::atoi(PadRight(c10.GetField(kTextField), 3).substr(0, 3).c_str());
 }
 
 // The cell list holds the key at the start of one of its cells.
@@ -54,7 +49,7 @@ char AccountClass(Table& c10, const std::string& account) {
   const char first = account[0];
   if (!IsAuxiliaryAccount(account) || first == 'C' || first == 'F') return first;
   if (!SeekC10(c10, 'B', std::string(1, first)) || c10.IsDeleted()) return first;
-  const std::string collective = Padded(c10.GetField(kTextField), 8);
+  const std::string collective = PadRight(c10.GetField(kTextField), 8);
   const std::string number = collective.substr(0, 3);
   const int supplier = CollectiveNumber(c10, "F", 401), customer = CollectiveNumber(c10, "C", 411);
   if (number == StrInt(supplier, 3)) return 'F';
@@ -80,7 +75,7 @@ bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char an
   if (own.empty()) return false;
   std::string deciding = own;
   if (IsAuxiliaryAccount(own) && SeekC10(c10, 'B', own.substr(0, 1)) && !c10.IsDeleted())
-    deciding = NormalizeAccount(Padded(c10.GetField(kTextField), 8).substr(0, 8));
+    deciding = NormalizeAccount(PadRight(c10.GetField(kTextField), 8).substr(0, 8));
   bool allowed = false;
   if (SeekLiveAccount(c20, deciding)) {
     const char mark = c20.GetField(kAnalyticField)[0];
@@ -96,7 +91,7 @@ std::vector<std::string> VatEntries(Table& c10) {
   if (c10.isOpen && c10.Seek("C10CODE", "T")) {
     for (bool more = true; more && c10.GetField(1)[0] == 'T'; more = c10.Skip(1)) {
       if (c10.IsDeleted()) continue;
-      const std::string text = Padded(c10.GetField(kTextField), 13);
+      const std::string text = PadRight(c10.GetField(kTextField), 13);
       if (IsBlank(text.substr(5, 8))) continue;
       const char code = c10.GetField(kCodeField)[0];
       entries.push_back(std::string(1, code) + LoadStr(kVatWord) +
@@ -121,7 +116,7 @@ std::string LabelFromAccount(const std::string& label, const std::string& accoun
 }
 
 bool DueDateAfterLabels(char journalType, const std::string& account) {
-  const std::string a = Padded(account, 3);
+  const std::string a = PadRight(account, 3);
   if (IsAuxiliaryAccount(a) && (journalType == 'A' || journalType == 'V')) return true;
   return OfPrefixes(LoadStr(kDueDatePrefixes2), a.substr(0, 2)) || OfPrefixes(LoadStr(kDueDatePrefixes3), a.substr(0, 3));
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "data/account_totals.h"
+#include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
@@ -22,43 +23,13 @@ constexpr int kContextSave = 2010;
 constexpr int kLabelWidth = 25;
 constexpr int kAnalyticSplitKeyLength = 26;  // the analytic key and one BCLE letter
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // The header code of the line's journal-month: BMOIS + BJAL + "B".
-std::string HeaderCode(const std::string& key) { return Padded(key, L::kKeyLength).substr(1, 7) + "B"; }
+std::string HeaderCode(const std::string& key) { return PadRight(key, L::kKeyLength).substr(1, 7) + "B"; }
 
 std::string LabelText(const std::string& typed) {
-  std::string text = Padded(typed, kLabelWidth);
+  std::string text = PadRight(typed, kLabelWidth);
   if (!text.empty()) text[0] = Upper(text.substr(0, 1).c_str())[0];
   return text;
-}
-
-// The fields of the current record put into its buffer and written once, the record kept locked, so that no
-// station reads the line half written.
-struct FieldWrite {
-  int field;
-  std::string text;
-  bool number = false;
-  double value = 0;
-};
-bool WriteRecord(Table& t, const std::vector<FieldWrite>& fields) {
-  for (const FieldWrite& f : fields) {
-    t.result = dbase::DbiPutField(t.cursor, static_cast<std::uint16_t>(f.field), t.recordBuffer.data(),
-                                  f.number ? static_cast<const void*>(&f.value) : static_cast<const void*>(f.text.c_str()));
-    if (t.result != dbase::DBIERR_NONE) {
-      ReportDbError(t, kContextSave, "", f.field);
-      return false;
-    }
-  }
-  t.result = dbase::DbiModifyRecord(t.cursor, t.recordBuffer.data(), false);
-  if (t.result != dbase::DBIERR_NONE) {
-    ReportDbError(t, kContextSave, "");
-    return false;
-  }
-  return true;
 }
 
 std::string Operation(char sign, char sense) { return std::string(1, sign) + (sense == 'D' ? "D" : "C"); }
@@ -175,7 +146,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   if (request.roundingLine) entry = static_cast<char>(entry - 'A' + 'a');
   c50.GoTo(static_cast<long>(recno));
   const std::string vat = v.vat.empty() ? std::string(" ") : v.vat.substr(0, 1);
-  const bool written = WriteRecord(c50, {{L::BJOUR, v.day},
+  const bool written = WriteRecordFields(c50, {{L::BJOUR, v.day},
                     {L::BVENT, v.distribution},
                     {L::BCODE, r.account},
                     {L::BCLIB, v.labelCode},
@@ -227,7 +198,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
 long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const std::string& account, int mode) {
   const std::string normalised = NormalizeAccount(account);
   if (normalised.empty() || (mode != 2 && mode != 3) || !c50.isOpen) return 0;
-  const std::string line = Padded(key, L::kKeyLength);
+  const std::string line = PadRight(key, L::kKeyLength);
   const std::string base = line.substr(1, 13) + normalised + line.substr(20, 4);
   const std::string letters = mode == 3 ? "VWXY" : "XY";
   long removed = 0;
@@ -268,7 +239,7 @@ bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string
                            long long lineF, long long lineE, bool checkFrancs) {
   const std::string normalised = NormalizeAccount(account);
   if (normalised.empty() || !c50.isOpen) return true;
-  const std::string line = Padded(key, L::kKeyLength);
+  const std::string line = PadRight(key, L::kKeyLength);
   const std::string base = line.substr(1, 13) + normalised + line.substr(20, 4);
   // Each live record of a letter, in turn.
   auto walk = [&](char letter, const auto& each) {

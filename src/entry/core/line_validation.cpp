@@ -17,13 +17,8 @@ constexpr int kAccountWidth = 8;
 constexpr int kCodeField = 2, kTextField = 4;
 constexpr int kDebitF = 17, kDebitE = 18, kCreditF = 19, kCreditE = 20;
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // BMOIS of a line key.
-std::string MonthOf(const std::string& key) { return Padded(key, L::kKeyLength).substr(1, 4); }
+std::string MonthOf(const std::string& key) { return PadRight(key, L::kKeyLength).substr(1, 4); }
 
 bool SeekLiveAccount(Table& c20, const std::string& account) {
   if (account.empty() || !c20.isOpen) return false;
@@ -35,7 +30,7 @@ bool IsCollective(Table& c10, const std::string& account) {
   if (!c10.isOpen || !c10.Seek("C10CODE", "B")) return false;
   for (bool more = true; more && c10.GetField(1)[0] == 'B'; more = c10.Skip(1)) {
     if (c10.IsDeleted()) continue;
-    if (Padded(c10.GetField(kTextField), kAccountWidth).substr(0, kAccountWidth) == account) return true;
+    if (PadRight(c10.GetField(kTextField), kAccountWidth).substr(0, kAccountWidth) == account) return true;
   }
   return false;
 }
@@ -57,11 +52,11 @@ bool DayIsValid(const std::string& key, const std::string& day) {
 FieldCheck CheckDistribution(Table& c10, Table& c20, const std::string& code) {
   FieldCheck r;
   if (IsBlank(code)) return r;
-  if (!SeekC10(c10, 'V', Padded(AllTrim(code.c_str()), 2)) || c10.IsDeleted()) {
+  if (!SeekC10(c10, 'V', PadRight(AllTrim(code.c_str()), 2)) || c10.IsDeleted()) {
     r.message = kMsgDistributionUnknown;
     return r;
   }
-  r.account = NormalizeAccount(Padded(c10.GetField(kTextField), kAccountWidth).substr(0, kAccountWidth));
+  r.account = NormalizeAccount(PadRight(c10.GetField(kTextField), kAccountWidth).substr(0, kAccountWidth));
   r.accountLive = SeekLiveAccount(c20, r.account);
   if (!r.accountLive) r.message = kMsgDistributionNoAccount;
   return r;
@@ -154,7 +149,7 @@ Validation ValidateLineValues(Table& c10, Table& c20, const ValidationRequest& r
 
 bool CashAccountWouldBeCredit(Table& c20, const std::string& typedAccount, bool euros, const LineValues& typed,
                               const LineRecord& loaded) {
-  if (Padded(typedAccount, 2).compare(0, 2, "53") != 0) return false;
+  if (PadRight(typedAccount, 2).compare(0, 2, "53") != 0) return false;
   const std::string account = NormalizeAccount(typedAccount);
   if (!SeekLiveAccount(c20, account)) return false;
   long long balance = ToCents(c20.GetFieldNum(euros ? kDebitE : kDebitF)) - ToCents(c20.GetFieldNum(euros ? kCreditE : kCreditF));

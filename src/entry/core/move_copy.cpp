@@ -27,11 +27,6 @@ using L = LigneEcriture;
 constexpr int kPieceKeyLength = 14;  // "Z" + month + journal + piece
 constexpr int kLabelWidth = 25;
 
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // A general line of the piece with its analytic lines (live ones).
 struct PieceLine {
   std::uint32_t recno = 0;
@@ -42,7 +37,7 @@ struct PieceLine {
 // analytic key of the general line as it stands before any rewrite.
 std::vector<PieceLine> LinesOfPiece(Table& c50, const std::string& source, const std::string& piece) {
   std::vector<PieceLine> lines;
-  const std::string key = LinePrefix(source) + Fit(piece, 6);
+  const std::string key = LinePrefix(source) + PadRight(piece, 6);
   std::vector<std::pair<std::uint32_t, std::string>> general;
   for (bool more = c50.Seek(L::kCodeTag, key.c_str()); more; more = c50.Skip(1)) {
     const char m = c50.MatchKey(key.c_str(), kPieceKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE);
@@ -105,7 +100,7 @@ class TargetHeader {
       const HeaderCreation made = EnsureDraftHeader(c10, journalMonth_);
       if (made == HeaderCreation::NoJournal) {
         // The journal is missing or cancelled: the header is made as the totals make one.
-        MajCentC10((Fit(journalMonth_, kJournalMonthKeyLength) + kDraftSource).c_str(), "+D", 0, 0);
+        MajCentC10((PadRight(journalMonth_, kJournalMonthKeyLength) + kDraftSource).c_str(), "+D", 0, 0);
       } else if (made == HeaderCreation::Failed) {
         return PieceOutcome::Failed;
       }
@@ -145,7 +140,7 @@ void SortRecordAgain(Table& c50, Table& c60) {
 }  // namespace
 
 PieceTarget PieceTarget::From(const std::string& ciblePiece) {
-  const std::string text = Fit(ciblePiece, kTargetTextLength);
+  const std::string text = PadRight(ciblePiece, kTargetTextLength);
   PieceTarget t;
   t.journalMonth = text.substr(0, kJournalMonthKeyLength);
   t.day = text.substr(7, 2);
@@ -155,10 +150,10 @@ PieceTarget PieceTarget::From(const std::string& ciblePiece) {
 }
 
 std::string FittedDay(const std::string& month, const std::string& day) {
-  const std::string d = Fit(day, 2);
+  const std::string d = PadRight(day, 2);
   if (d[0] < '0' || d[0] > '9' || d[1] < '0' || d[1] > '9') return d;
   Ymd first;
-  if (!ParseStoredDate(Fit(month, 4) + "01", first)) return d;
+  if (!ParseStoredDate(PadRight(month, 4) + "01", first)) return d;
   const Ymd next = first.month == 12 ? Ymd{first.year + 1, 1, 1} : Ymd{first.year, first.month + 1, 1};
   const int last = CivilFromDays(DaysFromCivil(next) - 1).day;
   const int n = std::atoi(d.c_str());
@@ -166,18 +161,18 @@ std::string FittedDay(const std::string& month, const std::string& day) {
 }
 
 std::string CopiedLabel(const std::string& lineLabel, const std::string& dialogLabel) {
-  if (IsBlank(dialogLabel)) return Fit(lineLabel, kLabelWidth);
-  if (dialogLabel.find('\\') != std::string::npos) return Fit(dialogLabel, kLabelWidth);
+  if (IsBlank(dialogLabel)) return PadRight(lineLabel, kLabelWidth);
+  if (dialogLabel.find('\\') != std::string::npos) return PadRight(dialogLabel, kLabelWidth);
   const std::size_t slash = lineLabel.find('\\');
-  if (slash == std::string::npos) return Fit(dialogLabel, kLabelWidth);
-  return Fit(std::string(AllTrim(dialogLabel.c_str())) + "\\" + lineLabel.substr(slash + 1), kLabelWidth);
+  if (slash == std::string::npos) return PadRight(dialogLabel, kLabelWidth);
+  return PadRight(std::string(AllTrim(dialogLabel.c_str())) + "\\" + lineLabel.substr(slash + 1), kLabelWidth);
 }
 
 PieceResult MovePiece(const std::string& source, const std::string& piece, const PieceTarget& target,
                       const std::function<void()>& step) {
   PieceResult r;
-  r.piece = Fit(piece, 6);
-  const std::string from = Fit(source, kJournalMonthKeyLength), to = Fit(target.journalMonth, kJournalMonthKeyLength);
+  r.piece = PadRight(piece, 6);
+  const std::string from = PadRight(source, kJournalMonthKeyLength), to = PadRight(target.journalMonth, kJournalMonthKeyLength);
   if (from == to) {
     r.outcome = PieceOutcome::SameJournal;
     return r;
@@ -255,7 +250,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
 PieceResult CopyPiece(const std::string& source, const std::string& piece, const PieceTarget& target,
                       const std::function<void()>& step) {
   PieceResult r;
-  const std::string from = Fit(source, kJournalMonthKeyLength), to = Fit(target.journalMonth, kJournalMonthKeyLength);
+  const std::string from = PadRight(source, kJournalMonthKeyLength), to = PadRight(target.journalMonth, kJournalMonthKeyLength);
   if (from == to) {
     r.outcome = PieceOutcome::SameJournal;
     return r;
@@ -263,7 +258,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   Cursors t;
   Table written;
   if (!t.Open() || !written.OpenShared(PathC50(), L::kCodeTag)) return r;
-  const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, Fit(piece, 6));
+  const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, PadRight(piece, 6));
   if (lines.empty()) {
     r.outcome = PieceOutcome::NoPiece;
     return r;

@@ -38,11 +38,6 @@ std::function<void(long)>& LineHook() {
   return hook;
 }
 
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 std::string Lower(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -90,8 +85,8 @@ class ValidationWork {
     if (!c50_.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kValidationOpen + 40, PathC50());
     LogCancelledLines();
     for (const std::string& month : request_.journalMonths) {
-      if (const int code = ValidateMonth(Fit(month, kJournalMonthKeyLength))) return code;
-      if (const int code = MoveHeaderTotals(Fit(month, kJournalMonthKeyLength))) return code;
+      if (const int code = ValidateMonth(PadRight(month, kJournalMonthKeyLength))) return code;
+      if (const int code = MoveHeaderTotals(PadRight(month, kJournalMonthKeyLength))) return code;
     }
     if (!c40_.AppendQueued()) return Fail(kValidationAppend, c40);
     c10_.Commit();
@@ -240,7 +235,7 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
   c50.SetOrder("");
   for (bool more = c50.GoTop(""); more; more = c50.Skip(1)) {
     ReadStoredFields(c50, fields, v);
-    const std::string key = Fit(v[1], 4) + Fit(v[2], kJournalCodeWidth);
+    const std::string key = PadRight(v[1], 4) + PadRight(v[2], kJournalCodeWidth);
     DraftMonth& m = months[key];
     m.journalMonth = key;
     if (c50.recordProps.bDeleteFlag) {
@@ -260,7 +255,7 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
       m.creditF += f;
       m.creditE += e;
     }
-    const std::string month = Fit(v[1], 4), day = Fit(v[5], 2);
+    const std::string month = PadRight(v[1], 4), day = PadRight(v[5], 2);
     const std::string text = LineText(v[3], v[4], month, day);
     if (IsBlank(v[6])) Name(m.noAccountLines, m.noAccount, text);
     Ymd date;
@@ -311,7 +306,7 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
   std::string unbalanced, noAccount, outOfYear;
   long records = 0;
   for (const std::string& key : request.journalMonths) {
-    const auto it = byKey.find(Fit(key, kJournalMonthKeyLength));
+    const auto it = byKey.find(PadRight(key, kJournalMonthKeyLength));
     if (it == byKey.end()) continue;
     const DraftMonth& m = *it->second;
     const std::string name = "   - " + JournalOf(m.journalMonth) + " " + MonthDisplay(m.journalMonth);

@@ -39,11 +39,6 @@ constexpr std::array<C10TextKind, 9> kC10Kinds{{
     {'C', 8, 8},  // journal-month headers
 }};
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 std::string Capitals(const std::string& text) {
   std::string out = text;
   for (char& c : out) c = static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(c)));
@@ -67,11 +62,11 @@ bool EnsureOpen(const RecordTextType& type) {
 }  // namespace
 
 std::string MakeRecordReference(char designation, char kind, const std::string& code) {
-  return std::string(1, designation) + std::string(1, kind) + Padded(code, kRecordCodeLength);
+  return std::string(1, designation) + std::string(1, kind) + PadRight(code, kRecordCodeLength);
 }
 
 bool RecordTextTypeOf(const std::string& reference, RecordTextType& type) {
-  const std::string ref = Padded(reference, kRecordReferenceLength);
+  const std::string ref = PadRight(reference, kRecordReferenceLength);
   RecordTextType t;
   t.designation = ref[0];
   t.kind = ref[1];
@@ -110,12 +105,12 @@ bool RecordTextTypeOf(const std::string& reference, RecordTextType& type) {
 }
 
 std::string ReferenceCode(const std::string& reference) {
-  const std::string ref = Padded(reference, kRecordReferenceLength);
+  const std::string ref = PadRight(reference, kRecordReferenceLength);
   return RTrim(ref.substr(2).c_str());
 }
 
 std::string RecordTextKey(const RecordTextType& type, const std::string& reference) {
-  const std::string ref = Padded(reference, kRecordReferenceLength);
+  const std::string ref = PadRight(reference, kRecordReferenceLength);
   const std::string code = ref.substr(2, static_cast<std::size_t>(type.codeWidth));
   return type.designation == '1' ? std::string(1, type.kind) + code : code;
 }
@@ -132,7 +127,7 @@ bool RecordTextHold::Open(const std::string& reference) {
   // Silent: a record held elsewhere closes the editor without a word.
   if (!LockRecord(t, nullptr, 0)) return false;
   type_ = type;
-  reference_ = Padded(reference, kRecordReferenceLength);
+  reference_ = PadRight(reference, kRecordReferenceLength);
   key_ = key;
   record_ = t.recordNumber;
   EditorLock = EditorLockPair{&t, record_};

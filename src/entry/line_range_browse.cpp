@@ -1,0 +1,90 @@
+#include "entry/line_range_browse.h"
+
+#include <algorithm>
+
+#include "data/table.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+
+namespace {
+
+void ClearRows(BrowseRows& rows, int from, int to) {
+  for (int j = std::max(from, 0); j < to && j < static_cast<int>(rows.size()); ++j) rows[static_cast<std::size_t>(j)].clear();
+}
+
+}  // namespace
+
+bool LineRangeBrowse::HasCurrentRecord(::Table* table) { return table != nullptr && InRange(*table); }
+
+void LineRangeBrowse::ReloadRow(BrowseRows& rows, int i, long recno) {
+  ::Table& t = *Lines();
+  if (t.isOpen && t.GoTo(recno)) BuildRowText(rows, i, recno, t.IsDeleted());
+}
+
+void LineRangeBrowse::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
+  ::Table& t = *Lines();
+  if (!t.isOpen) return;
+  const int end = std::min(first + count, static_cast<int>(rows.size()));
+  bool more = true;
+  if (recno != 0) more = t.GoTo(recno) && t.Skip(1);
+  for (int i = first; i < end; ++i) {
+    if (!more || !InRange(t)) {
+      ClearRows(rows, i, end);
+      return;
+    }
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.recordProps.bDeleteFlag);
+    more = t.Skip(1);
+  }
+}
+
+void LineRangeBrowse::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
+  ::Table& t = *Lines();
+  if (!t.isOpen || !SeekFirstOfRange(t)) {
+    ClearRows(rows, first, first + count);
+    return;
+  }
+  FillRowsForward(rows, first, count, 0);
+}
+
+void LineRangeBrowse::FillRowsFromLast(BrowseRows& rows, int last, int count) {
+  if (Store().totalRows <= count) return FillRowsFromFirst(rows, last - count + 1, count);
+  ::Table& t = *Lines();
+  if (!t.isOpen || !SeekLastOfRange(t)) return;
+  for (int i = last; i > last - count; --i) {
+    if (i < 0 || i >= static_cast<int>(rows.size())) continue;
+    if (!InRange(t)) {
+      ClearRows(rows, last - count + 1, i + 1);
+      return;
+    }
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.recordProps.bDeleteFlag);
+    t.Skip(-1);
+  }
+}
+
+std::uint32_t LineRangeBrowse::SelectedLine() {
+  const long recno = PositionOnSelectedRow(0);
+  return recno > 0 && Lines()->recordNumber == static_cast<std::uint32_t>(recno) ? static_cast<std::uint32_t>(recno) : 0;
+}
+
+void LineRangeBrowse::StepLine(unsigned key) {
+  if (SelectedLine() == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  gui::PostMessage(GetHandle(), gui::WM_KEYDOWN, key);
+  gui::PostCommand(GetHandle(), EditCommand());
+}
+
+void LineRangeBrowse::CmLignePrecedente() { StepLine(gui::VK_UP); }
+
+void LineRangeBrowse::CmLigneSuivante() { StepLine(gui::VK_DOWN); }
+
+std::intptr_t LineRangeBrowse::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  // A key posted by the window to itself (End at opening, the arrows of the line navigation).
+  if (msg == gui::WM_KEYDOWN) {
+    EvKeyDown(static_cast<int>(wParam), 1, 0);
+    return 0;
+  }
+  return CMDIBrowse::WindowProc(msg, wParam, lParam);
+}
