@@ -33,6 +33,10 @@ bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::str
             c50.PutField(L::BLIB, line.label.c_str()) && c50.PutFieldNum(L::BMONTANTE, line.euros) &&
             c50.PutField(L::BSENS, sense.c_str()) && c50.PutFieldNum(L::BMONTANTF, line.francs) &&
             c50.PutField(L::BEURO, currency.c_str());
+  if (!line.label2.empty()) ok = c50.PutField(L::BLIB2, line.label2.c_str()) && ok;
+  if (!line.label3.empty()) ok = c50.PutField(L::BLIB3, line.label3.c_str()) && ok;
+  if (!line.dueDate.empty()) ok = c50.PutField(L::BECHEANCE, line.dueDate.c_str()) && ok;
+  if (!line.vatCode.empty()) ok = c50.PutField(L::BTVA, line.vatCode.c_str()) && ok;
   // The insert ends the append in every case: a half-filled record must not stay pending.
   const bool inserted = c50.InsertRecord();
   if (!(ok && inserted && c50.Commit())) return false;

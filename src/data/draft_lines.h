@@ -20,6 +20,9 @@ struct NewDraftLine {
   std::string month, journal, piece, day;
   std::string account;     // as typed: normalised by the writer
   std::string labelCode, label;
+  std::string label2, label3;  // further labels ("" none)
+  std::string dueDate;         // stored YYMMDD ("" none)
+  std::string vatCode;         // "" none; copied to the sort record
   char sense = 'D';        // "D" or "C"
   double francs = 0.0, euros = 0.0;
   char entryCurrency = 'O';

@@ -1,0 +1,233 @@
+#include "processing/core/bank_pieces.h"
+
+#include <map>
+#include <set>
+
+#include "data/draft_lines.h"
+#include "data/locks.h"
+#include "data/rounding_accounts.h"
+#include "data/table.h"
+#include "entry/core/balancing.h"
+#include "entry/core/journal_month.h"
+#include "entry/core/new_lines.h"
+#include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace processing {
+namespace {
+
+constexpr int kMsgDateOutside = 29690;
+constexpr int kMsgUnbalanced = 29691;
+constexpr int kMsgNoJournal = 29692;
+constexpr int kMsgCounter = 29693;
+constexpr int kMsgEmpty = 29694;
+constexpr int kMsgFailed = 29695;
+constexpr int kMsgHeaderHeld = 16003;  // "Journal déjà en cours de Saisie sur un autre poste"
+constexpr std::size_t kLabelWidth = 25;
+
+std::string Replace(std::string text, const std::string& what) {
+  const std::size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, what);
+  return text;
+}
+
+PiecesReport Refusal(PiecesOutcome outcome, std::size_t piece, const std::string& message) {
+  PiecesReport r;
+  r.outcome = outcome;
+  r.piece = piece;
+  r.message = message;
+  return r;
+}
+
+std::string Cut(const std::string& text) { return text.size() > kLabelWidth ? text.substr(0, kLabelWidth) : text; }
+
+std::string MonthOf(const Ymd& date) { return StoredDateOf(date).substr(0, 4); }
+
+// Debit less credit of a piece in both currencies, in cents.
+struct PieceBalance {
+  long long euros = 0, francs = 0;
+};
+PieceBalance BalanceOf(const ImportedPiece& piece, double parity) {
+  PieceBalance b;
+  for (const ImportedLine& l : piece.lines) {
+    const LineAmounts a = AmountsOf(l, parity);
+    const int sign = l.sense == 'D' ? 1 : -1;
+    b.euros += sign * a.euros;
+    b.francs += sign * a.francs;
+  }
+  return b;
+}
+
+bool HasFrancs() { return !DossierIsEuroOnly() && TheDossierRecord.Parity() > 0; }
+
+// The exchange-rounding line a piece balanced in its own currency needs in the other one.
+bool RoundingLineOf(const ImportedPiece& piece, double parity, NewDraftLine* rounding) {
+  if (!HasFrancs()) return false;
+  const PieceBalance b = BalanceOf(piece, parity);
+  const bool inFrancs = piece.TypedInFrancs();
+  const long long rest = inFrancs ? b.euros : b.francs;
+  if (rest == 0) return false;
+  if (rounding != nullptr) {
+    rounding->sense = rest > 0 ? 'C' : 'D';
+    rounding->account = RoundingAccount(rounding->sense == 'D');
+    const double amount = FromCents(rest > 0 ? rest : -rest);
+    rounding->euros = inFrancs ? amount : 0.0;
+    rounding->francs = inFrancs ? 0.0 : amount;
+    rounding->entryCurrency = inFrancs ? 'n' : 'o';
+  }
+  return true;
+}
+
+bool InYear(const Ymd& date, const std::string& first, const std::string& last) {
+  if (!IsValidYmd(date)) return false;
+  const std::string d = YyyymmddOf(date);
+  return !first.empty() && !last.empty() && d >= first && d <= last;
+}
+
+}  // namespace
+
+bool ImportedPiece::TypedInFrancs() const {
+  if (lines.empty()) return false;
+  for (const ImportedLine& l : lines)
+    if (!l.francs) return false;
+  return true;
+}
+
+LineAmounts AmountsOf(const ImportedLine& line, double parity) {
+  LineAmounts a;
+  if (line.francs) {
+    a.francs = line.cents;
+    a.euros = entry::ToEuros(line.cents, parity);
+  } else {
+    a.euros = line.cents;
+    a.francs = parity > 0 ? entry::ToFrancs(line.cents, parity) : 0;
+  }
+  return a;
+}
+
+PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<ImportedPiece>& pieces, long maxRecords) {
+  if (pieces.empty()) return Refusal(PiecesOutcome::Empty, 0, LoadStr(kMsgEmpty));
+  Ymd first, last;
+  std::string firstDay, lastDay;
+  if (TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) &&
+      TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last)) {
+    firstDay = YyyymmddOf(first);
+    lastDay = YyyymmddOf(last);
+  }
+  const double parity = TheDossierRecord.Parity();
+  std::map<std::string, bool> journals;
+  long lines = 0;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const ImportedPiece& p = pieces[i];
+    if (p.lines.empty()) return Refusal(PiecesOutcome::Empty, i, LoadStr(kMsgEmpty));
+    const std::string shown = IsValidYmd(p.date) ? PrintDateOf(p.date) : std::string("?");
+    if (!InYear(p.date, firstDay, lastDay))
+      return Refusal(PiecesOutcome::DateOutsideYear, i, Replace(LoadStr(kMsgDateOutside), shown));
+    const PieceBalance b = BalanceOf(p, parity);
+    if ((p.TypedInFrancs() ? b.francs : b.euros) != 0)
+      return Refusal(PiecesOutcome::Unbalanced, i, Replace(Replace(LoadStr(kMsgUnbalanced), p.journal), shown));
+    auto known = journals.find(p.journal);
+    if (known == journals.end()) {
+      const entry::JournalRecord j = entry::ReadJournal(c10, p.journal);
+      known = journals.emplace(p.journal, j.found && !j.cancelled && !IsBlank(p.journal)).first;
+    }
+    if (!known->second) return Refusal(PiecesOutcome::NoJournal, i, Replace(LoadStr(kMsgNoJournal), p.journal));
+    lines += static_cast<long>(p.lines.size()) + (RoundingLineOf(p, parity, nullptr) ? 1 : 0);
+  }
+  if (static_cast<long>(c50.RecCount()) + lines > maxRecords)
+    return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
+  PiecesReport ok;
+  ok.outcome = PiecesOutcome::Written;
+  ok.lines = lines;
+  return ok;
+}
+
+PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
+                                 long maxRecords, const PiecesNumbered& numbered) {
+  PiecesReport checked = CheckImportedPieces(c10, c50, pieces, maxRecords);
+  if (checked.outcome != PiecesOutcome::Written) return checked;
+
+  // The header of every journal-month written into, held as "Saisir" holds it: refused while
+  // another station enters it, granted again when this station does (then left held).
+  std::set<std::string> months;
+  for (const ImportedPiece& p : pieces) months.insert(entry::CleJournalMois(MonthOf(p.date), p.journal));
+  std::vector<std::uint32_t> taken;
+  auto release = [&] {
+    for (std::uint32_t record : taken)
+      if (c10.GoTo(static_cast<long>(record))) UnlockRecord(c10);
+  };
+  for (const std::string& month : months) {
+    const entry::HeaderCreation header = entry::EnsureDraftHeader(c10, month);
+    if (header == entry::HeaderCreation::NoJournal) {
+      release();
+      return Refusal(PiecesOutcome::NoJournal, 0, Replace(LoadStr(kMsgNoJournal), entry::JournalOf(month)));
+    }
+    if (header == entry::HeaderCreation::Failed || !entry::SeekHeader(c10, month, entry::kDraftSource)) {
+      release();
+      return Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgFailed));
+    }
+    if (!LockRecord(c10, nullptr, 0)) {
+      release();
+      return Refusal(PiecesOutcome::HeaderLocked, 0, LoadStr(kMsgHeaderHeld));
+    }
+    if (c10.result != dbase::DBIERR_ALREADYLOCKED) taken.push_back(c10.recordNumber);
+  }
+
+  PiecesReport r;
+  r.numbers.reserve(pieces.size());
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const entry::PieceNumber n = entry::TakePieceNumber(c10, pieces[i].journal);
+    if (n.outcome != entry::NewLineOutcome::Created) {
+      release();
+      return Refusal(PiecesOutcome::CounterRefused, i, LoadStr(kMsgCounter));
+    }
+    r.numbers.push_back(n.number);
+  }
+
+  const double parity = TheDossierRecord.Parity();
+  std::vector<NewDraftLine> lines;
+  lines.reserve(static_cast<std::size_t>(checked.lines));
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const ImportedPiece& p = pieces[i];
+    NewDraftLine base;
+    base.month = MonthOf(p.date);
+    base.journal = p.journal;
+    base.piece = StrZero(r.numbers[i], 0);
+    base.day = StoredDateOf(p.date).substr(4, 2);
+    for (const ImportedLine& l : p.lines) {
+      NewDraftLine n = base;
+      n.account = l.account;
+      n.labelCode = l.labelCode.substr(0, 1);
+      n.label = Cut(l.label);
+      n.label2 = Cut(l.label2);
+      n.label3 = Cut(l.label3);
+      Ymd due;
+      if (!l.dueDate.empty() && ParseYyyymmdd(l.dueDate, due)) n.dueDate = StoredDateOf(due);
+      n.vatCode = l.vatCode;
+      n.sense = l.sense == 'C' ? 'C' : 'D';
+      const LineAmounts a = AmountsOf(l, parity);
+      n.euros = FromCents(a.euros);
+      n.francs = FromCents(a.francs);
+      n.entryCurrency = l.francs ? 'N' : 'O';
+      lines.push_back(n);
+    }
+    NewDraftLine rounding = base;
+    rounding.labelCode = p.lines.front().labelCode.substr(0, 1);
+    rounding.label = Cut(p.lines.front().label);
+    if (RoundingLineOf(p, parity, &rounding)) {
+      lines.push_back(rounding);
+      ++r.roundingLines;
+    }
+  }
+  if (numbered) numbered(r.numbers);
+  const DraftWrite written = WriteDraftLines(c50, c60, lines);
+  release();
+  if (written == DraftWrite::TooManyLines) return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
+  if (written != DraftWrite::Written) return Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgFailed));
+  r.outcome = PiecesOutcome::Written;
+  r.lines = static_cast<long>(lines.size());
+  return r;
+}
+
+}  // namespace processing

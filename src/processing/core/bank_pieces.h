@@ -1,0 +1,87 @@
+// The common writer of imported pieces (the OFX statement import, the reconciliation's fees, the
+// ASCII import into the draft). Everything is checked before the first line is written: the dates
+// inside the financial year, each piece balanced, the journals live, the draft's room for every
+// line, and the header of every journal-month written into locked as "Saisir" locks it. Then each
+// piece takes its number as "Créer Pièce" does (the journal's own counter when it has one), its
+// francs come from the euros at the dossier's parity with a rounding line where the piece then
+// differs (none in a dossier kept in euros only), and all lines go through WriteDraftLines at once:
+// either every line is written with its sort record and totals, or none.
+// The caller ends with command 20059, on which the headers list re-reads its rows.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "data/draft_lines.h"
+#include "runtime/dates.h"
+
+class Table;
+
+namespace processing {
+
+// One line of an imported piece. Amounts are positive whole cents in the currency the line was
+// typed in; the other currency is converted at the dossier's parity.
+struct ImportedLine {
+  std::string account;     // as typed: normalised by the writer
+  char sense = 'D';        // "D" or "C"
+  long long cents = 0;
+  bool francs = false;     // the amount is in francs (else in euros)
+  std::string labelCode;   // one character
+  std::string label, label2, label3;  // cut to 25 characters
+  std::string dueDate;     // YYYYMMDD, "" none
+  std::string vatCode;     // "" none
+  long sourceLine = 0;     // the caller's reference of the line (a file's line number), not written
+};
+
+struct ImportedPiece {
+  std::string journal;
+  Ymd date;
+  std::vector<ImportedLine> lines;
+  // The piece is typed in francs when every line is; it must then balance in francs, else in euros.
+  bool TypedInFrancs() const;
+};
+
+enum class PiecesOutcome {
+  Written,
+  Empty,            // no piece, or a piece without a line
+  DateOutsideYear,  // a date outside the financial year (or no year readable)
+  Unbalanced,       // a piece does not balance in the currency it was typed in
+  NoJournal,        // a journal missing or cancelled
+  TooManyLines,     // the draft would pass its limit of records
+  HeaderLocked,     // another station enters a journal-month written into
+  CounterRefused,   // a piece counter held elsewhere or full
+  Failed,           // an engine error: nothing left written
+};
+
+struct PiecesReport {
+  PiecesOutcome outcome = PiecesOutcome::Failed;
+  std::size_t piece = 0;        // the piece a refusal is about (index in the input)
+  std::vector<long> numbers;    // the number given to each piece, in order
+  long lines = 0;               // lines written, rounding lines included
+  long roundingLines = 0;
+  std::string message;          // French text of a refusal ("" when written)
+};
+
+// The amounts of one line in cents, after conversion.
+struct LineAmounts {
+  long long euros = 0, francs = 0;
+};
+LineAmounts AmountsOf(const ImportedLine& line, double parity);
+
+// The checks that need no lock: non-empty pieces, dates in the financial year, balance, journals
+// live and active in `c10`, and room in the draft for every line (rounding lines included) below
+// `maxRecords`. Outcome Written when all pass.
+PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<ImportedPiece>& pieces,
+                                 long maxRecords = kMaxLineRecords);
+
+// Checks, locks, numbers and writes the pieces. `c10` is the program's general file (TableC10,
+// through which the totals go), `c50` and `c60` the draft and its sort file. `numbered`, when
+// given, runs once the numbers are taken and before the first line is written (a run's log line
+// naming its first piece, so that a run stopped half-way can be found again).
+using PiecesNumbered = std::function<void(const std::vector<long>& numbers)>;
+PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
+                                 long maxRecords = kMaxLineRecords, const PiecesNumbered& numbered = nullptr);
+
+}  // namespace processing

@@ -1,0 +1,187 @@
+// The writer of imported pieces: numbers from the dossier's or the journal's counter, every field
+// of the lines written with their sort records and totals, the refusals that write nothing (dates,
+// balance, journal, room, a journal-month entered on another station), and the exchange-rounding
+// line of a dossier kept in two currencies.
+#include <cstdlib>
+
+#include "core_fixture.h"
+#include "data/dossier_invariants.h"
+#include "entry/core/journal_month.h"
+#include "processing/core/bank_pieces.h"
+#include "support/other_process.h"
+
+namespace processing_test {
+namespace {
+
+using processing::ImportedLine;
+using processing::ImportedPiece;
+using processing::PiecesOutcome;
+using processing::PiecesReport;
+
+ImportedLine Line(const char* account, char sense, long long cents, const char* label = "Import test") {
+  ImportedLine l;
+  l.account = account;
+  l.sense = sense;
+  l.cents = cents;
+  l.labelCode = "0";
+  l.label = label;
+  return l;
+}
+
+ImportedPiece Piece(const char* journal, Ymd date, std::vector<ImportedLine> lines) {
+  ImportedPiece p;
+  p.journal = journal;
+  p.date = date;
+  p.lines = std::move(lines);
+  return p;
+}
+
+class BankPiecesTest : public CoreTest {
+ protected:
+  long Records() { return static_cast<long>(c50.RecCount()); }
+  long DossierCounter() {
+    EXPECT_TRUE(entry::SeekC10(*TableC10, '0', ""));
+    return std::atol(std::string(TableC10->GetField(4)).substr(164, 6).c_str());
+  }
+  PiecesReport Write(const std::vector<ImportedPiece>& pieces, long maxRecords = kMaxLineRecords) {
+    return processing::WriteImportedPieces(*TableC10, c50, c60, pieces, maxRecords);
+  }
+};
+
+TEST_F(BankPiecesTest, PiecesTakeConsecutiveNumbersAndEveryFieldIsWritten) {
+  const long before = Records();
+  const long counter = DossierCounter();
+  ImportedLine first = Line("411", 'D', 12050, "Facture 12 et une suite trop longue");
+  first.label2 = "second";
+  first.label3 = "troisieme";
+  first.dueDate = "20260415";
+  first.vatCode = "1";
+  const PiecesReport r = Write({Piece("OD", {2026, 3, 14}, {first, Line("70600000", 'C', 12050)}),
+                                Piece("BQ", {2026, 4, 2}, {Line("512", 'D', 999), Line("411", 'C', 999)}),
+                                Piece("OD", {2026, 3, 20}, {Line("60100000", 'D', 1), Line("401", 'C', 1)})});
+  ASSERT_EQ(r.outcome, PiecesOutcome::Written) << r.message;
+  EXPECT_EQ(r.numbers, (std::vector<long>{counter, counter + 1, counter + 2}));
+  EXPECT_EQ(DossierCounter(), counter + 3);
+  EXPECT_EQ(r.lines, 6);
+  EXPECT_EQ(r.roundingLines, 0) << "no rounding line in a dossier kept in euros only";
+  ASSERT_EQ(Records(), before + 6);
+  ASSERT_TRUE(c50.GoTo(before + 1));
+  EXPECT_EQ(std::string(c50.GetField(L::BMOIS)), "C603");
+  EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), "14");
+  EXPECT_EQ(std::string(c50.GetField(L::BPIECE)), StrZero(counter, 0));
+  EXPECT_EQ(std::string(c50.GetField(L::BCODE)), "41100000");
+  EXPECT_EQ(std::string(c50.GetField(L::BLIB)), "Facture 12 et une suite t") << "cut to 25";
+  EXPECT_EQ(std::string(AllTrim(c50.GetField(L::BLIB2))), "second");
+  EXPECT_EQ(std::string(AllTrim(c50.GetField(L::BLIB3))), "troisieme");
+  EXPECT_EQ(std::string(c50.GetField(L::BECHEANCE)), "C60415");
+  EXPECT_EQ(std::string(AllTrim(c50.GetField(L::BTVA))), "1");
+  EXPECT_DOUBLE_EQ(c50.GetFieldNum(L::BMONTANTE), 120.50);
+  ASSERT_TRUE(T::Find(c60, T::kDraft, static_cast<std::uint32_t>(before + 1)));
+  EXPECT_EQ(std::string(AllTrim(c60.GetField(T::TTVA))), "1") << "the VAT code reaches the sort record";
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+TEST_F(BankPiecesTest, ARefusedImportWritesNothingAndTakesNoNumber) {
+  const ImportedPiece good = Piece("OD", {2026, 3, 14}, {Line("411", 'D', 100), Line("70600000", 'C', 100)});
+  struct Case {
+    const char* what;
+    ImportedPiece bad;
+    long room;  // records the draft may hold past its count now (-1: the real limit)
+    PiecesOutcome outcome;
+  };
+  const Case cases[] = {
+      {"a date after the year", Piece("OD", {2027, 1, 1}, {Line("411", 'D', 1), Line("401", 'C', 1)}), -1,
+       PiecesOutcome::DateOutsideYear},
+      {"a date before the year", Piece("OD", {2025, 12, 31}, {Line("411", 'D', 1), Line("401", 'C', 1)}), -1,
+       PiecesOutcome::DateOutsideYear},
+      {"an unbalanced piece", Piece("OD", {2026, 3, 1}, {Line("411", 'D', 101), Line("401", 'C', 100)}), -1,
+       PiecesOutcome::Unbalanced},
+      {"an unknown journal", Piece("ZZ", {2026, 3, 1}, {Line("411", 'D', 1), Line("401", 'C', 1)}), -1,
+       PiecesOutcome::NoJournal},
+      {"a piece without lines", Piece("OD", {2026, 3, 1}, {}), -1, PiecesOutcome::Empty},
+      {"one line past the draft's room", Piece("OD", {2026, 3, 1}, {Line("411", 'D', 1), Line("401", 'C', 1)}), 3,
+       PiecesOutcome::TooManyLines},
+  };
+  for (const Case& c : cases) {
+    const long before = Records();
+    const long counter = DossierCounter();
+    const PiecesReport r = Write({good, c.bad}, c.room < 0 ? kMaxLineRecords : before + c.room);
+    EXPECT_EQ(r.outcome, c.outcome) << c.what;
+    EXPECT_FALSE(r.message.empty()) << c.what;
+    EXPECT_EQ(Records(), before) << c.what;
+    EXPECT_EQ(DossierCounter(), counter) << c.what;
+  }
+  // Exactly as many records as the room allows are written.
+  const long before = Records();
+  EXPECT_EQ(Write({good, good}, before + 4).outcome, PiecesOutcome::Written);
+}
+
+TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {
+  const std::string c10 = PathC10();
+  ASSERT_EQ(entry::EnsureDraftHeader(*TableC10, entry::CleJournalMois("C604", "BQ")) ==
+                entry::HeaderCreation::Failed,
+            false);
+  test_support::OtherProcess other([c10](char) {
+    static Table t;
+    if (!t.isOpen) t.OpenShared(c10, "C10CODE");
+    return entry::SeekHeader(t, entry::CleJournalMois("C604", "BQ"), entry::kDraftSource) && LockRecord(t, nullptr, 0);
+  });
+  ASSERT_TRUE(other.Do('l'));
+  const long before = Records();
+  const long counter = DossierCounter();
+  const PiecesReport r = Write({Piece("OD", {2026, 3, 14}, {Line("411", 'D', 100), Line("70600000", 'C', 100)}),
+                                Piece("BQ", {2026, 4, 2}, {Line("512", 'D', 100), Line("411", 'C', 100)})});
+  EXPECT_EQ(r.outcome, PiecesOutcome::HeaderLocked);
+  EXPECT_NE(r.message.find("Journal d\xE9j\xE0 en cours de Saisie sur un autre poste"), std::string::npos) << r.message;
+  EXPECT_EQ(Records(), before);
+  EXPECT_EQ(DossierCounter(), counter);
+  // The header of the first journal-month, taken on the way, was let go again.
+  Table probe;
+  ASSERT_TRUE(probe.OpenShared(c10, "C10CODE"));
+  ASSERT_TRUE(entry::SeekHeader(probe, entry::CleJournalMois("C603", "OD"), entry::kDraftSource));
+  EXPECT_TRUE(LockRecord(probe, nullptr, 0));
+  UnlockRecord(probe);
+}
+
+class FrancsPiecesTest : public BankPiecesTest {
+ protected:
+  DossierCurrency Currency() const override { return DossierCurrency::EuroMain; }
+};
+
+TEST_F(FrancsPiecesTest, ConversionDifferencesGetARoundingLineAndTheJournalCounterIsUsed) {
+  // The journal's own counter, characters 19-24 of its field 4.
+  ASSERT_TRUE(entry::SeekJournal(*TableC10, "OD"));
+  ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
+  ASSERT_TRUE(TableC10->PutFieldPart(4, 19, 6, "000500"));
+  UnlockRecord(*TableC10);
+  ASSERT_TRUE(TableC10->Commit());
+  const long before = Records();
+  // 10.00 = 65.60 F against 3.33 = 21.84 F + 6.67 = 43.75 F: one franc cent short on the credit.
+  // A piece typed in francs (655.96 F = 100.00 on both sides) needs none.
+  ImportedLine francs = Line("411", 'D', 65596);
+  francs.francs = true;
+  ImportedLine francs2 = Line("70600000", 'C', 65596);
+  francs2.francs = true;
+  const PiecesReport r =
+      Write({Piece("OD", {2026, 3, 14}, {Line("411", 'D', 1000), Line("70600000", 'C', 333), Line("70700000", 'C', 667)}),
+             Piece("OD", {2026, 3, 15}, {francs, francs2})});
+  ASSERT_EQ(r.outcome, PiecesOutcome::Written) << r.message;
+  EXPECT_EQ(r.numbers, (std::vector<long>{500, 501}));
+  EXPECT_EQ(r.roundingLines, 1);
+  ASSERT_EQ(Records(), before + 6);
+  ASSERT_TRUE(c50.GoTo(before + 4));
+  EXPECT_EQ(std::string(c50.GetField(L::BEURO)), "o");
+  EXPECT_EQ(std::string(c50.GetField(L::BSENS)), "C");
+  EXPECT_EQ(std::string(c50.GetField(L::BCODE)), "76600000");
+  EXPECT_DOUBLE_EQ(c50.GetFieldNum(L::BMONTANTF), 0.01);
+  EXPECT_DOUBLE_EQ(c50.GetFieldNum(L::BMONTANTE), 0.0);
+  ASSERT_TRUE(c50.GoTo(before + 5));
+  EXPECT_EQ(std::string(c50.GetField(L::BEURO)), "N");
+  EXPECT_DOUBLE_EQ(c50.GetFieldNum(L::BMONTANTE), 100.00);
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+}  // namespace
+}  // namespace processing_test
