@@ -4,6 +4,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "entry/upper_edit.h"
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -71,17 +72,6 @@ std::string SectionCode(const std::string& typed) { return PadRight(Upper(std::s
 
 long long Cents(const MEdit* e) { return e == nullptr ? 0 : ToCents(Val(const_cast<MEdit*>(e)->GetText().c_str())); }
 
-class UpperEdit : public MEdit {
- public:
-  using MEdit::MEdit;
-
- protected:
-  void EvChar(unsigned ch, unsigned repeat, unsigned flags) override {
-    const char c = static_cast<char>(ch & 0xFF);
-    if (ch < 256 && c >= 'a' && c <= 'z') ch = static_cast<unsigned>(c - 'a' + 'A');
-    MEdit::EvChar(ch, repeat, flags);
-  }
-};
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "entry/upper_edit.h"
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -115,18 +116,6 @@ std::string TotalText(long long cents) { return std::string(FormatNumber(14, 2, 
 // The amount of an edit in cents (blank is 0).
 long long Cents(MEdit* e) { return e == nullptr ? 0 : ToCents(Val(e->GetText().c_str())); }
 
-// An entry field whose letters are typed as capitals (codes and accounts).
-class UpperEdit : public MEdit {
- public:
-  using MEdit::MEdit;
-
- protected:
-  void EvChar(unsigned ch, unsigned repeat, unsigned flags) override {
-    const char c = static_cast<char>(ch & 0xFF);
-    if (ch < 256 && c >= 'a' && c <= 'z') ch = static_cast<unsigned>(c - 'a' + 'A');
-    MEdit::EvChar(ch, repeat, flags);
-  }
-};
 
 }  // namespace
 
