@@ -142,7 +142,8 @@ using gui::Rgb;
 
 enum class Symbol {
   Folder, Chart, Entry, Account, Journals, Ledger, Balance, Choice, Preview, Print, Quit, Save, Search,
-  SearchAgain, Cancel, Reactivate, Modify, Refresh, Return, Copy, CopyTable, Goto, Text, Next, Generic
+  SearchAgain, Cancel, Reactivate, Modify, Refresh, Return, Copy, CopyTable, Goto, Text, Next, Letter, Payment,
+  Generic
 };
 
 struct GlyphDesign {
@@ -179,6 +180,8 @@ GlyphDesign DesignOf(int id) {
     case 20155: return {Symbol::Goto, amber};
     case 20187: return {Symbol::Text, blue};
     case 20091: return {Symbol::Next, blue};
+    case 20179: return {Symbol::Letter, green};   // dunning letters to the customers
+    case 20181: return {Symbol::Payment, amber};  // payments to the suppliers
     default: {
       static const gui::ColorRef palette[] = {blue, green, amber, slate, violet};
       return {Symbol::Generic, palette[(id / 2) % 5]};
@@ -237,6 +240,8 @@ void DrawSymbol(GlyphPainter& g, Symbol s) {
     case Symbol::Goto: g.Poly({{13, 8}, {8, 3}, {8, 6}, {3, 6}, {3, 10}, {8, 10}, {8, 13}}); break;
     case Symbol::Text: for (int y = 4; y <= 12; y += 2) g.Line(4, y, y == 12 ? 9 : 12, y); break;
     case Symbol::Next: g.Poly({{8, 13}, {3, 8}, {6, 8}, {6, 3}, {10, 3}, {10, 8}, {13, 8}}); break;
+    case Symbol::Letter: g.Rect(2, 4, 14, 12); g.Line(2, 4, 8, 9); g.Line(8, 9, 14, 4); break;
+    case Symbol::Payment: g.Rect(2, 5, 9, 11); g.Poly({{9, 6}, {12, 6}, {12, 4}, {15, 8}, {12, 12}, {12, 10}, {9, 10}}); break;
     case Symbol::Generic: g.Oval(5, 5, 11, 11, true); break;
   }
 }

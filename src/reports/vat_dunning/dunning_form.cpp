@@ -175,30 +175,38 @@ void TWEtaModRelances::SetupWindow() {
 }
 
 void TWEtaModRelances::ArrangeControls() {
-  MoveFormControls(labels_texts_[0], 1, 1, 1, 1, grid::Label, 0, 0);
-  MoveFormControls(first_, 2, 1, 1, 1, grid::Fill, 0, 0);
-  MoveFormControls(firstLookup_, 3, 1, 1, 1, grid::Button, 0, 0);
-  MoveFormControls(firstBalance_, 4, 1, 3, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_texts_[1], 1, 2, 1, 1, grid::Label, 0, 0);
-  MoveFormControls(last_, 2, 2, 1, 1, grid::Fill, 0, 0);
-  MoveFormControls(lastLookup_, 3, 2, 1, 1, grid::Button, 0, 0);
-  MoveFormControls(lastBalance_, 4, 2, 3, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_texts_[2], 1, 3, 1, 1, grid::Label, 0, 0);
-  MoveFormControls(firstDate_, 2, 3, 1, 1, grid::Fill, 0, 0);
-  MoveFormControls(labels_texts_[3], 4, 3, 1, 1, grid::Label, 0, 0);
-  MoveFormControls(lastDate_, 5, 3, 1, 1, grid::Fill, 0, 0);
-  MoveFormControls(dueTest_, 2, 4, 3, 1, grid::Text, 0, 0);
-  MoveFormControls(statement_, 2, 5, 4, 1, grid::Text, 0, 0);
-  MoveFormControls(labels_texts_[4], 1, 6, 1, 1, grid::Label, 0, 0);
-  MoveFormControls(letters_, 2, 6, 4, 1, grid::Fill, 0, 0);
-  MoveFormControls(labels_texts_[5], 1, 7, 1, 1, grid::Label, 0, 0);
-  MoveFormControls(sense_, 2, 7, 1, 1, grid::Fill, 0, 0);
-  MoveFormControls(labels_texts_[6], 4, 7, 1, 1, grid::Label, 0, 0);
-  MoveFormControls(minimum_, 5, 7, 1, 1, grid::Fill, 0, 0);
-  MoveFormControls(labels_texts_[7], 1, 8, 1, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_, 2, 8, 1, 1, grid::Fill, 0, 0);
-  MoveFormControls(labelLookup_, 3, 8, 1, 1, grid::Button, 0, 0);
-  MoveFormControls(euros_, 5, 8, 2, 1, grid::Text, 0, 0);
+  // Edits as wide as their text (a code, a date, an amount), each lookup button just after its
+  // edit, and every row one line high so that the eight rows fit the form.
+  constexpr int kCodeWidth = 9, kDateWidth = 8, kAmountWidth = 10;
+  const auto field = [this](gui::Window* w, int c, int r, int nc, int width) {
+    MoveFormControls(w, c, r, nc, 1, grid::Text, width, 0);
+  };
+  const auto lookupAfter = [this](gui::Window* button, int c, int r, int width) {
+    const GridBox b = ComputeGridBox(Metrics(), c, r, 1, 1, grid::Text, width, 0);
+    const int h = b.bottom - b.top + 1;
+    button->MoveWindow(gui::Rect{b.right + 5 + 3 - ScrollX(), b.top - ScrollY(), h + 4, h});
+  };
+  for (int r = 0; r < 8; ++r) {
+    static constexpr int kRows[8] = {1, 2, 3, 3, 6, 7, 7, 8};
+    static constexpr int kColumns[8] = {1, 1, 1, 4, 1, 1, 4, 1};
+    MoveFormControls(labels_texts_[r], kColumns[r], kRows[r], 1, 1, grid::Label, 0, 0);
+  }
+  field(first_, 2, 1, 1, kCodeWidth);
+  lookupAfter(firstLookup_, 2, 1, kCodeWidth);
+  MoveFormControls(firstBalance_, 3, 1, 4, 1, grid::Label, 0, 0);
+  field(last_, 2, 2, 1, kCodeWidth);
+  lookupAfter(lastLookup_, 2, 2, kCodeWidth);
+  MoveFormControls(lastBalance_, 3, 2, 4, 1, grid::Label, 0, 0);
+  field(firstDate_, 2, 3, 1, kDateWidth);
+  field(lastDate_, 5, 3, 1, kDateWidth);
+  field(dueTest_, 2, 4, 4, 0);
+  field(statement_, 2, 5, 4, 0);
+  field(letters_, 2, 6, 3, 0);
+  field(sense_, 2, 7, 1, kAmountWidth);
+  field(minimum_, 5, 7, 1, kAmountWidth);
+  field(labels_, 2, 8, 1, kAmountWidth);
+  lookupAfter(labelLookup_, 2, 8, kAmountWidth);
+  field(euros_, 5, 8, 2, 0);
 }
 
 void TWEtaModRelances::Focus(gui::Window* w) {

@@ -17,6 +17,7 @@
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
 #include "shell/registry.h"
+#include "shell/toolbar.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ const gui::ResponseTable& TWEtaBroRelances::Table() {
 
 void TWEtaBroRelances::SetupWindow() {
   TWEtats::SetupWindow();
+  BuildToolbar(toolbarCommands, true);
   // The dossier's tables must open for the run: a window that cannot read them closes. (The
   // paths share one buffer: each is copied before the next is made.)
   const std::string paths[] = {PathC10(), PathC20(), PathC30(), PathC40(), PathC50(), PathC60()};
@@ -270,7 +272,13 @@ void TWEtaBroRelances::CmRaisePartner() { DefaultAction(); }
 void CmEtatsRelances() {
   if (ActivateExistingChild(kDunningFormSlot)) return;
   if (CommandWindow == nullptr) return;
-  if (RegistryChar(kDunningWindowSlot) == '2') {
+  // The window asks for its form by marking its slot "2" and posting the command again. The
+  // window's activation, which may arrive between the two, marks its slot "1" again: a live
+  // window without its form gets its form all the same.
+  const gui::Handle held = SlotHandle(kDunningWindowSlot);
+  const bool windowAlive = RegistryChar(kDunningWindowSlot) != ' ' && held != 0 &&
+                           dynamic_cast<TWEtaBroRelances*>(gui::Window::FromHandle(held)) != nullptr;
+  if (RegistryChar(kDunningWindowSlot) == '2' || windowAlive) {
     auto* form = new TWEtaModRelances(CommandWindow, Title());
     SetChildIcon(*form, kDunningIcon);
     PlaceChildWindow(*form, 0, 0);

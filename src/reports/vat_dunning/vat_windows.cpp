@@ -23,6 +23,7 @@
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
 #include "shell/registry.h"
+#include "shell/toolbar.h"
 
 namespace {
 
@@ -218,6 +219,7 @@ const gui::ResponseTable& VatReturnWindow::Table() {
 
 void VatReturnWindow::SetupWindow() {
   TWEtats::SetupWindow();
+  BuildToolbar(toolbarCommands, true);
   // (The paths share one buffer: each is copied before the next is made.)
   const struct {
     ::Table& table;

@@ -19,6 +19,7 @@
 #include "reports/vat_dunning/dunning_form.h"
 #include "reports/vat_dunning/dunning_window.h"
 #include "runtime/session_registry.h"
+#include "shell/graphics.h"
 #include "shell/registry.h"
 
 namespace dunning_test {
@@ -168,6 +169,49 @@ TEST_F(DunningWindowTest, TheMenuOpensThePairWithItsDefaultsAndChecks) {
   gui::ProcessPendingMessages();
   EXPECT_EQ(SlotHandle(kDunningWindowSlot), window);
   SetRegistryText(kDunningFormSlot, 1, "1");
+}
+
+// The form's controls at a small and at a maximised size: every control inside the client area,
+// the edits of a code, a date or an amount only as wide as their text (not the whole column).
+TEST_F(DunningWindowTest, TheFormsControlsFitItsClientAreaAtEverySize) {
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  const struct {
+    int width, height;
+    const char* shot;
+  } sizes[] = {{760, 330, nullptr}, {1024, 660, "options-form-maximised"}, {1280, 860, nullptr}};
+  for (const auto& size : sizes) {
+    form->MoveWindow(gui::Rect{0, 0, size.width, size.height});
+    gui::ProcessPendingMessages();
+    const gui::Rect client = form->GetClientRect();
+    for (gui::Window* child : form->Children()) {
+      if (!child->IsWindowVisible()) continue;
+      const gui::Rect r = child->GetWindowRect();
+      EXPECT_LE(r.Bottom(), client.h) << size.width << "x" << size.height << " control " << child->GetId();
+      EXPECT_LE(r.Right(), client.w) << size.width << "x" << size.height << " control " << child->GetId();
+    }
+    for (MEdit* edit : {form->FirstAccount(), form->LastAccount(), form->FirstDate(), form->LastDate(),
+                        form->Minimum(), form->Labels()})
+      EXPECT_LT(edit->GetWindowRect().w, 16 * EntryCharWidth) << size.width << " edit " << edit->GetId();
+    if (size.shot != nullptr) test_support::Screenshot(form->Widget(), "vat_dunning", size.shot);
+  }
+}
+
+// On a real display the window's activation comes between its request for the form (slot "2",
+// 20506 posted again) and that command, and marks its slot "1" again: a live window whose slot
+// reads "1" and which has no form gets its form from 20506, and no second window.
+TEST_F(DunningWindowTest, ALiveWindowWithoutItsFormGetsItsFormFromTheMenu) {
+  TWEtaModRelances* first = OpenPair();
+  ASSERT_NE(first, nullptr);
+  const gui::Handle window = SlotHandle(kDunningWindowSlot);
+  const gui::Handle firstForm = SlotHandle(kDunningFormSlot);
+  SetRegistryText(kDunningFormSlot, 1, " ");  // the form's slot as no form holds it
+  ASSERT_EQ(RegistryChar(kDunningWindowSlot), '1');
+  RunSubjectCommand(dunning_cmd::Menu);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(SlotHandle(kDunningWindowSlot), window);
+  EXPECT_NE(SlotHandle(kDunningFormSlot), firstForm);
+  EXPECT_NE(dynamic_cast<TWEtaModRelances*>(gui::Window::FromHandle(SlotHandle(kDunningFormSlot))), nullptr);
 }
 
 TEST_F(DunningWindowTest, AGlobalListingWithTheStatementsOfItsAccounts) {
