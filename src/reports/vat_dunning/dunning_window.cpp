@@ -6,6 +6,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "platform/system/files.h"
 #include "reports/engine/choice_dialogs.h"
 #include "reports/engine/core/report_export.h"
 #include "reports/engine/printing.h"
@@ -236,6 +237,7 @@ void TWEtaBroRelances::CmImprimer() {
       run_.ListMode = run_.LayoutKind = layoutKind_;
       savedReportCode_ = ReportCode;
       if (PrepareReport()) PrintRun();
+      RemoveIncompleteExport();
       run_.Abandon();
       ShowIncompleteDetails();
     }
@@ -260,7 +262,14 @@ void TWEtaBroRelances::ShowIncompleteDetails() {
   if (!end.empty()) gui::MessageBox(this, end + "\n\n\n", Title(), gui::MB_OK | gui::MB_ICONINFORMATION);
 }
 
+void TWEtaBroRelances::RemoveIncompleteExport() {
+  // The engine has said which export file it could not finish: what was written of it goes.
+  const std::string path = reports::ExportFile().TakeIncompletePath();
+  if (!path.empty()) platform::RemoveFile(path);
+}
+
 void TWEtaBroRelances::DefaultAction() {
+  RemoveIncompleteExport();
   // A preview closed before its last account writes no transfer file.
   run_.Abandon();
   ShowIncompleteDetails();

@@ -80,6 +80,7 @@ class TWEtaBroRelances : public TWEtats {
   void TakeOptions();
   void RaiseForm();
   void ShowIncompleteDetails();
+  void RemoveIncompleteExport();
   void PrintRun();
 
   dunning::DunningRun run_;

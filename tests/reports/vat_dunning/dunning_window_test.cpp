@@ -3,6 +3,8 @@
 // defaults and checks; previews of a global listing and of the dunning letters walked with
 // "Liste suivante"; a supplier payment through the SEPA layout; a printout to PDF that shows
 // what the preview shows.
+#include <sys/resource.h>
+
 #include <QImage>
 
 #include <regex>
@@ -19,6 +21,7 @@
 #include "reports/vat_dunning/dunning_form.h"
 #include "reports/vat_dunning/dunning_window.h"
 #include "runtime/session_registry.h"
+#include "platform/system/process.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
 
@@ -391,6 +394,41 @@ TEST_F(DunningWindowTest, TransferRecordsIntoAnExportFileThatCannotBeMade) {
   // One French message with the path; nothing offered, nothing left.
   const std::string shown = test_support::ShownTexts();
   EXPECT_NE(shown.find(target), std::string::npos) << shown;
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_TRUE(launched.empty());
+}
+
+// A disk that refuses the export file half-way (a file-size limit, as a full disk): one French
+// message names the file, nothing is offered, and the partly written file is removed. The limit
+// holds only while the preview runs (a soft limit, put back after).
+TEST_F(DunningWindowTest, AnExportFileCutShortByTheDiskIsNamedAndRemoved) {
+  for (int i = 0; i < 12; ++i) {
+    const std::string code = "FZPAY" + std::to_string(100 + i);
+    AddAccount(code, "Fournisseur " + std::to_string(i), IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+    AddLine(code, YearDate(2, 4), "", 'C', 120000 + i, "Outils", ' ', 20 + i);
+  }
+  const std::string target = root_ + "/virements-coupes.txt";
+  IniSetString("NomFichierExport", target.c_str());
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  form->CmFournisseurs();
+  form->FirstAccount()->SetValue("FZPAY100", false);
+  form->LastAccount()->SetValue("FZPAY111", false);
+  form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+  form->Letters()->SetValue("1", false);
+  platform::IgnoreFileSizeLimitSignal();
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  const rlimit cut{700, before.rlim_max};  // room for the header and a few records, never for all
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cut), 0);
+  Preview(form, kVirements);
+  if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  IniSetString("NomFichierExport", "");
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find(target), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Erreur d'\xE9" "criture"), std::string::npos) << shown;
   EXPECT_FALSE(fs::exists(target));
   EXPECT_TRUE(launched.empty());
 }

@@ -299,6 +299,7 @@ bool ReportExportFile::Close(const ExportSettings& settings) {
 
 void ReportExportFile::Reset() {
   if (fd_ >= 0) platform::CloseHandle(fd_);
+  incompletePath_ = writeFailed_ ? path_ : std::string();
   fd_ = -1;
   state_ = State::kNone;
   path_.clear();

@@ -20,6 +20,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace reports {
 
@@ -92,6 +93,9 @@ class ReportExportFile {
   void MarkFailureShown() { failureShown_ = true; }
   // Back to "no export file" after the owner closed it and handled the follow-up.
   void Reset();
+  // The path of a file that Reset left behind after a write failure (its owner may remove the
+  // partial file), then forgotten; "" when the last file was whole or never created.
+  std::string TakeIncompletePath() { return std::exchange(incompletePath_, std::string()); }
 
   std::size_t BytesWritten() const { return written_; }
 
@@ -112,6 +116,7 @@ class ReportExportFile {
   bool writeFailed_ = false;
   std::string failure_;
   bool failureShown_ = false;
+  std::string incompletePath_;
   // The delimiter text of the settings' delimiter, made again when that changes.
   std::string delimiterOf_ = "\x01";
   std::string delimiter_;
