@@ -26,6 +26,8 @@
 #   lines carry their keywords, distribution codes; every account and code they name exists;
 # - the payments by credit transfer: the live lines labelled "V" lie in the treasury journal BQ and their debit
 #   lines are on suppliers whose IBAN and BIC are valid;
+# - the dunning runs: constant 043 names the bank BQ01; open customer invoices due on both sides of each
+#   ageing limit of a schedule at the year's last day;
 # - the closed months: every closed line dated by its validation, one sort record filed "C" per
 #   closed line, each closed journal-month balanced and equal to its header under the closed code,
 #   the opening entry in the journal of constant 037 closed;
@@ -566,6 +568,36 @@ if not invariants_only:
                 fault('line %d: transfer to %r without a valid IBAN %r or BIC %r' % (n, l['BCODE'], iban, bic))
     if sort_keys['B'] and len(sort_keys['B']) >= 2000 and not transfers:
         fault('no payment by transfer in the treasury journal')
+
+# The dunning and payment runs: constant 043 names the bank of the supplier payments (three characters, the
+# first bank code they begin with: BQ01); the open customer invoices of the last three months have due dates on
+# both sides of each ageing limit of a schedule made at the year's last day (the ends of the three months after).
+if not invariants_only:
+    constant_043 = at(536 + 3 * 43, 3).rstrip()
+    named = sorted(c for c in lists['Q'] if constant_043 and c.startswith(constant_043))
+    if not named or named[0] != 'BQ01':
+        fault('constant 043 %r names no bank BQ01' % constant_043)
+
+    def month_end_after(yyyymmdd, months):
+        index = int(yyyymmdd[:4]) * 12 + int(yyyymmdd[4:6]) - 1 + months
+        year, month = index // 12, index % 12 + 1
+        days = [31, 29 if year % 4 == 0 and (year % 100 != 0 or year % 400 == 0) else 28, 31, 30, 31, 30, 31, 31,
+                30, 31, 30, 31][month - 1]
+        return '%04d%02d%02d' % (year, month, days)
+
+    ageing_limits = [month_end_after(last_day, m) for m in (1, 2, 3)]
+    last_months = sorted({l['BMOIS'] for _, l, cancelled in physical('c50') if not cancelled})[-3:]
+    open_dues = ['%04d%s' % (year_of(l['BECHEANCE']), l['BECHEANCE'][2:])
+                 for _, l, cancelled in physical('c50')
+                 if not cancelled and l['BCLE'] == 'Z' and l['BJAL'].strip() == 'VE' and l['BCODE'].startswith('C')
+                 and l['BSENS'] == 'D' and l['BECHEANCE'].strip() and not l['BLET'].strip()
+                 and not l['BLETE'].strip() and l['BMOIS'] in last_months]
+    if len(open_dues) >= 8:
+        for limit in ageing_limits:
+            if not any(d <= limit for d in open_dues) or not any(d > limit for d in open_dues):
+                fault('no open invoice due on each side of the ageing limit %s: %r' % (limit, sorted(open_dues)))
+            if limit not in open_dues:
+                fault('no open invoice due on the ageing limit %s itself' % limit)
 
 code_counts = ','.join('%s%d' % (k, len(lists[k])) for k in 'QBTEJLMV')
 

@@ -337,6 +337,11 @@ bool RebuildTags(const std::string& path);
 // IBAN and BIC. *marked (may be null) counts the transfers.
 bool MarkTransferPayments(const std::string& c10Path, const std::string& c20Path, const std::string& c50Path,
                           const std::vector<Period>& periods, long* marked = nullptr);
+// The due dates of the open customer invoices of the last three months spread on both sides of
+// the ageing limits of a schedule made at the year's last day (dossier_demo_payments.cpp).
+bool SpreadDueDates(const std::string& c50Path, const std::vector<Period>& periods, long* moved = nullptr);
+// Dossier constant 043, the bank of the supplier payments, names the bank BQ01.
+bool NameThePayingBank(const std::string& c10Path);
 // The months validated into the closed file (DemoOptions::closedMonths; a third by default).
 int ClosedPeriods(const DemoOptions& options, std::size_t periods);
 // Writes the letters of the matchings into their lines (C50 or C40) and their sort records
