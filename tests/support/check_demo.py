@@ -28,6 +28,8 @@
 #   lines are on suppliers whose IBAN and BIC are valid;
 # - the dunning runs: constant 043 names the bank BQ01; open customer invoices due on both sides of each
 #   ageing limit of a schedule at the year's last day;
+# - the return on receipts: the customer payments of BQ that settle an invoice carry its VAT mark, on
+#   the line and its sort record, some in the month after the invoice;
 # - the closed months: every closed line dated by its validation, one sort record filed "C" per
 #   closed line, each closed journal-month balanced and equal to its header under the closed code,
 #   the opening entry in the journal of constant 037 closed;
@@ -598,6 +600,37 @@ if not invariants_only:
                 fault('no open invoice due on each side of the ageing limit %s: %r' % (limit, sorted(open_dues)))
             if limit not in open_dues:
                 fault('no open invoice due on the ageing limit %s itself' % limit)
+
+# The return on receipts: a customer payment of BQ that settles an invoice (same account and euro letter)
+# carries that invoice's VAT mark, on its line and on its sort record; some are paid in the month after.
+if not invariants_only:
+    invoice_mark = {}
+    by_piece = defaultdict(list)
+    for _, l, cancelled in physical('c50'):
+        if not cancelled and l['BCLE'] == 'Z' and l['BJAL'].strip() == 'VE':
+            by_piece[(l['BMOIS'], l['BPIECE'])].append(l)
+    for piece_lines in by_piece.values():
+        marks = [l['BTVA'] for l in piece_lines if l['BTVA'].strip()]
+        for l in piece_lines:
+            if marks and l['BCODE'].startswith('C') and l['BLETE'].strip():
+                invoice_mark.setdefault((l['BCODE'], l['BLETE']), (marks[0], l['BMOIS']))
+    sort_mark = {int(t['TREC'] or 0): t['TTVA'] for _, t, cancelled in physical('c60')
+                 if not cancelled and t['TFIC'] == 'B' and t['TCLE'] == 'Z'}
+    marked_receipts = later = 0
+    for n, l, cancelled in physical('c50'):
+        if cancelled or l['BCLE'] != 'Z' or l['BJAL'].strip() != 'BQ' or not l['BCODE'].startswith('C') \
+                or l['BSENS'] != 'C':
+            continue
+        expected = invoice_mark.get((l['BCODE'], l['BLETE']))
+        if expected and l['BTVA'] != expected[0]:
+            fault('line %d: payment of an invoice marked %r carries %r' % (n, expected[0], l['BTVA']))
+        if sort_mark.get(n, l['BTVA']) != l['BTVA']:
+            fault('line %d: VAT mark %r, sort record %r' % (n, l['BTVA'], sort_mark.get(n)))
+        if expected:
+            marked_receipts += 1
+            later += l['BMOIS'] > expected[1]
+    if len(sort_keys['B']) >= 2000 and (not marked_receipts or not later):
+        fault('%d customer payments with a VAT mark, %d in a month after their invoice' % (marked_receipts, later))
 
 code_counts = ','.join('%s%d' % (k, len(lists[k])) for k in 'QBTEJLMV')
 

@@ -342,6 +342,10 @@ bool MarkTransferPayments(const std::string& c10Path, const std::string& c20Path
 bool SpreadDueDates(const std::string& c50Path, const std::vector<Period>& periods, long* moved = nullptr);
 // Dossier constant 043, the bank of the supplier payments, names the bank BQ01.
 bool NameThePayingBank(const std::string& c10Path);
+// The VAT marks of the customer payments in BQ that settle an invoice: the invoice's mark, on the
+// line and its sort record (dossier_demo_vat.cpp). *marked (may be null) counts them.
+bool MarkReceiptsVat(const std::string& c50Path, const std::string& c60Path, const std::vector<Period>& periods,
+                     long* marked = nullptr);
 // The months validated into the closed file (DemoOptions::closedMonths; a third by default).
 int ClosedPeriods(const DemoOptions& options, std::size_t periods);
 // Writes the letters of the matchings into their lines (C50 or C40) and their sort records
