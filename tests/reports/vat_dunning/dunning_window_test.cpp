@@ -340,7 +340,8 @@ TEST_F(DunningWindowTest, ASupplierPaymentThroughTheSepaLayout) {
   EXPECT_TRUE(fs::is_empty(tmp_));
   if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
   for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
-  // The end of the run names the file and the account left out.
+  // The end of the run names the file and the account left out; a file written whole stays.
+  EXPECT_TRUE(fs::exists(file));
   const std::string shown = test_support::ShownTexts();
   EXPECT_NE(shown.find(file), std::string::npos) << shown;
   EXPECT_NE(shown.find("FZDEBIT1"), std::string::npos) << shown;
