@@ -1,5 +1,8 @@
-// The year-end figure, printed in seconds: the opening balances of a generated dossier of 999,999
-// lines (MERLON_BENCH_LINES) carried into a small next-year dossier, the target's rebuild included.
+// The year-end figures, printed in seconds, on generated dossiers sized by MERLON_BENCH_LINES
+// (999,999 by default): the opening balances of such a dossier carried into a small next-year
+// dossier, the target's rebuild included; the merge of a dossier of a fifth of the lines into one
+// of the rest (999,999 lines after), the rebuild included; the separation of such a dossier at
+// mid-year into a small next-year dossier, both rebuilds included.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -11,7 +14,9 @@
 #include "data/table.h"
 #include "demo/dossier_demo.h"
 #include "dossier/maintenance_rebuild.h"
+#include "processing/core/dossier_merge.h"
 #include "processing/core/opening_balances.h"
+#include "processing/core/year_separation.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_init.h"
@@ -74,6 +79,92 @@ void BM_OpeningBalances(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpeningBalances)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// The dossier made current with its record and constants, as the opening loads them.
+bool LoadCurrent() {
+  const bool ok = TableC10->OpenShared(PathC10(), "C10CODE") && ReadC10Texts() && TableC10->Seek("C10CODE", "P", "0");
+  if (ok) {
+    TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+    TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+  }
+  CloseAllTables();
+  return ok;
+}
+
+void BM_Merge(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    bench_world::BenchRuntime world("merge", false);
+    const long total = bench_world::BenchLines();
+    DemoOptions other;
+    other.folder = world.dir() + "/other/";
+    other.code = "OTHER";
+    other.lines = total / 5;
+    other.closedMonths = -1;
+    other.matchings = true;
+    other.seed = 7;
+    DemoOptions open;
+    open.lines = total - other.lines;
+    if (!world.Generate(other) || !world.Generate(open) || !LoadCurrent()) {
+      state.SkipWithError("generation failed");
+      return;
+    }
+    processing::MergeRequest request;
+    request.other = processing::OtherDossier{other.folder, other.code};
+    request.from = "01/01/26";
+    request.to = "31/12/26";
+    processing::TargetMaintenance maintenance;
+    maintenance.rebuild = [] { return RunDossierRebuild(true, false).code; };
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    const processing::MergeResult r = processing::MergeOtherDossier(request, maintenance);
+    const double seconds = Seconds(start);
+    state.PauseTiming();
+    if (r.code != 0) state.SkipWithError(("run failed: " + r.error).c_str());
+    std::printf("merge of %ld lines into %ld: %ld lines added, %.2f s (rebuild included)\n", other.lines,
+                open.lines, r.lines, seconds);
+    state.counters["seconds"] = seconds;
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_Merge)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_Separation(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    bench_world::BenchRuntime world("separation", false);
+    DemoOptions next;
+    next.folder = world.dir() + "/next/";
+    next.code = "NEXT";
+    next.lines = 100;
+    next.firstDay = Ymd{2026, 7, 1};
+    next.lastDay = Ymd{2027, 6, 30};
+    DemoOptions source;
+    source.lines = bench_world::BenchLines();
+    source.closedMonths = -1;
+    source.matchings = true;
+    if (!world.Generate(next) || !world.Generate(source) || !LoadCurrent()) {
+      state.SkipWithError("generation failed");
+      return;
+    }
+    processing::SeparationRequest request;
+    request.other = processing::OtherDossier{next.folder, next.code};
+    request.date = next.firstDay;
+    processing::SeparationMaintenance maintenance;
+    maintenance.rebuild = [] { return RunDossierRebuild(true, true).code; };
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    const processing::SeparationResult r = processing::SeparateYears(request, maintenance);
+    const double seconds = Seconds(start);
+    state.PauseTiming();
+    if (r.code != 0) state.SkipWithError(("run failed: " + r.error).c_str());
+    std::printf("separation of %ld lines at 01/07/26: %ld pieces, %ld lines moved, %.2f s (both rebuilds included)\n",
+                source.lines, r.pieces, r.lines, seconds);
+    state.counters["seconds"] = seconds;
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_Separation)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 

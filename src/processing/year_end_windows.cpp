@@ -17,6 +17,8 @@
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
 #include "processing/core/matching_lines.h"
+#include "processing/merge_windows.h"
+#include "processing/separation_windows.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
@@ -81,6 +83,10 @@ void CmGenerationSoldesANouveau() {
 void InstallYearEndCommands() {
   // "Traitements > Génération des Soldes à Nouveau"
   SetCommandWork(yearend_cmd::GenerationSoldesANouveau, CmGenerationSoldesANouveau);
+  // "Traitements > Séparation de deux exercices"
+  SetCommandWork(yearend_cmd::SeparationExercices, CmSeparationExercices);
+  // "Traitements > Ajout d'un autre dossier"
+  SetCommandWork(yearend_cmd::AjoutDossier, CmAjoutDossier);
   // A target whose run was stopped half-way is put back from its copies when it is opened.
   SetDossierRunRedo(processing::kOpeningRun,
                     [](const DossierRunInfo& run) { return processing::PutBackInterruptedOpening(run.detail); });

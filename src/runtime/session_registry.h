@@ -55,6 +55,8 @@ constexpr int kJournalsFormSlot = 3403, kJournalsFormSlotLength = 11 + 16;
 constexpr int kSummaryWindowSlot = 3576, kSummaryWindowSlotLength = 32;
 // Slot of the year-end forms.
 constexpr int kOpeningFormSlot = 2811, kOpeningFormSlotLength = 11;
+constexpr int kMergeFormSlot = 2822, kMergeFormSlotLength = 11;
+constexpr int kSeparationFormSlot = 2833, kSeparationFormSlotLength = 11;
 
 constexpr RegistryRange kRegistryRanges[] = {
     {1, 10, "main window's handle (shell/registry.h)"},
@@ -92,8 +94,10 @@ constexpr RegistryRange kRegistryRanges[] = {
     {kReportFormSlotZ, kReportFormSlotLength, "user-defined report form, printing set"},
     {kRawListSlot, kRawListSlotLength, "raw table browser"},
     {kRawFormSlot, kRawFormSlotLength, "raw table record form"},
-    // Year end (processing/year_end_windows.h): the opening balances form.
+    // Year end (processing/year_end_windows.h): the forms of the opening balances, the merge and the separation.
     {kOpeningFormSlot, kOpeningFormSlotLength, "opening balances form"},
+    {kMergeFormSlot, kMergeFormSlotLength, "merge of another dossier form"},
+    {kSeparationFormSlot, kSeparationFormSlotLength, "year separation form"},
     // Ledger reports.
     {kStatementWindowSlot, kStatementWindowSlotLength, "account statement window"},
     {kStatementFormSlot, kStatementFormSlotLength, "account statement limits form"},
@@ -116,7 +120,7 @@ constexpr RegistryRange kRegistryRanges[] = {
     {3512, 11, "dunning options form"},
     // The VAT returns on debits and on receipts share one slot (reports/vat_dunning/vat_windows.h).
     {3494, 11, "VAT return window, debits or receipts"},
-    // Free: 2822-2891, 3164-3357, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3711-3725 and 3759-3776.
+    // Free: 2844-2891, 3164-3357, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3711-3725 and 3759-3776.
     {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
     // 3940-3968 survive every reset (shell/registry.h).
     {3940, 4, "number of the active journal lines window"},

@@ -95,4 +95,10 @@ TEST(ProgramCommandsTest, TheOpeningBalancesHaveTheirWork) {
   EXPECT_TRUE(HasCommandWork(20605));
 }
 
+TEST(ProgramCommandsTest, TheYearSeparationAndTheMergeHaveTheirWork) {
+  InstallProgramCommands();
+  // "Traitements > Séparation de deux exercices", "Traitements > Ajout d'un autre dossier".
+  for (unsigned id : {20604u, 20605u, 20606u}) EXPECT_TRUE(HasCommandWork(id)) << id;
+}
+
 }  // namespace

@@ -1,0 +1,404 @@
+#include "processing/core/dossier_merge.h"
+
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/draft_lines.h"
+#include "data/entry_lines.h"
+#include "data/table.h"
+#include "data/session.h"
+#include "data/table_structures.h"
+#include "entry/core/journal_month.h"
+#include "platform/system/files.h"
+#include "processing/core/matching_lines.h"
+#include "processing/core/transfer_tables.h"
+#include "runtime/dates.h"
+#include "runtime/xbase.h"
+
+namespace processing {
+
+namespace {
+
+using L = LigneEcriture;
+using F = DossierRecord::DateField;
+
+constexpr const char* kCodeKinds = "BQVMJELT";
+// C20: the previous year's debit and credit (francs, euros) and the budget; C30 the same six.
+constexpr int kAccountFigures[] = {21, 22, 23, 24, 28, 29};
+constexpr int kSectionFigures[] = {13, 14, 15, 16, 17, 18};
+constexpr std::uint32_t kBatch = 10000;
+
+std::string Text(int id) { return LoadStr(id); }
+
+std::string Pad(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+bool InPeriod(const std::string& date, const std::string& from, const std::string& to) {
+  return date >= from && date <= to;
+}
+
+// The stored form of a date typed DD/MM/YY; "" when it is not a date.
+std::string Stored(const std::string& display) {
+  Ymd day;
+  if (!ParseDisplayDate(display, day) || !IsValidYmd(day)) return {};
+  return StoredDateOf(day);
+}
+
+// The tables of a run: the open dossier's written alone, the other's read.
+struct MergeTables {
+  Table c10, c20, c30, c50;        // the open dossier's
+  Table o10, o20, o30, o40, o50;   // the other's
+};
+
+class MergeWork {
+ public:
+  MergeWork(const MergeRequest& request, MergeResult& result,
+            const std::function<void(const std::string&, const std::string&)>& step)
+      : request_(request), r_(result), step_(step) {}
+
+  // Every table the run needs, opened before anything is written.
+  bool Open() {
+    const OtherDossier& o = request_.other;
+    struct Opening {
+      Table* table;
+      std::string path;
+      const char* tag;
+      bool own;
+      int number;
+    };
+    const Opening all[] = {
+        {&t_.c10, PathC10(), "C10CODE", true, 1},        {&t_.c20, PathC20(), "C20CODE", true, 2},
+        {&t_.c30, PathC30(), "C30CODE", true, 3},        {&t_.c50, PathC50(), "", true, 5},
+        {&t_.o10, OtherPathC10(o), "C10CODE", false, 1}, {&t_.o20, OtherPathC20(o), "", false, 2},
+        {&t_.o30, OtherPathC30(o), "", false, 3},        {&t_.o40, OtherPathC40(o), "", false, 4},
+        {&t_.o50, OtherPathC50(o), "", false, 5},
+    };
+    for (const Opening& w : all) {
+      const bool opened = w.own ? w.table->OpenExclusive(w.path, w.tag) : w.table->OpenShared(w.path, w.tag, true);
+      if (!opened) {
+        r_.code = kMergeOpen + w.number;
+        r_.error = Text(29229) + w.path;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // The lines of the period the run would add.
+  long CountLines() {
+    if (request_.codesOnly) return 0;
+    long n = 0;
+    for (bool closed : {true, false}) {
+      Table& t = closed ? t_.o40 : t_.o50;
+      for (bool more = t.GoTop(); more; more = t.Skip(1))
+        if (!t.IsDeleted() && InPeriod(LineDate(t, closed), from_, to_)) ++n;
+    }
+    return n;
+  }
+
+  void SetPeriod(const std::string& from, const std::string& to) {
+    from_ = from;
+    to_ = to;
+  }
+
+  int Run() {
+    if (request_.codesOnly && !Codes()) return r_.code;
+    if (!Figures(t_.o20, t_.c20, "C20CODE", kAccountWidth, kAccountFigures, 2, &r_.accounts)) return r_.code;
+    if (!Figures(t_.o30, t_.c30, "C30CODE", 0, kSectionFigures, 3, &r_.sections)) return r_.code;
+    if (request_.codesOnly) return 0;
+    if (!Lines(t_.o40, true) || !Lines(t_.o50, false) || !Journals()) return r_.code;
+    return 0;
+  }
+
+  void Close() {
+    for (Table* t : {&t_.c10, &t_.c20, &t_.c30, &t_.c50, &t_.o10, &t_.o20, &t_.o30, &t_.o40, &t_.o50})
+      t->CloseTable(true);
+  }
+
+ private:
+  bool Fail(int table, const std::string& path) {
+    r_.code = kMergeWrite + table;
+    r_.error = Text(29230) + path;
+    return false;
+  }
+  void Step(int first, Table& read) {
+    if (step_) step_(Text(first), read.tablePath);
+  }
+
+  // Phase 1: the codes of the kinds that describe the books; a code in both takes the other's.
+  bool Codes() {
+    Step(29220, t_.o10);
+    const FieldMap map(t_.o10, t_.c10, 3);
+    for (bool more = t_.o10.GoTop(""); more; more = t_.o10.Skip(1)) {
+      if (t_.o10.IsDeleted()) continue;
+      const std::string kind = t_.o10.GetField(1);
+      if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
+      const std::string code = t_.o10.GetField(2);
+      if (!entry::SeekC10(t_.c10, kind[0], code)) {
+        if (!t_.c10.AppendBlank()) return Fail(1, t_.c10.tablePath);
+        t_.c10.PutField(1, kind.c_str());
+        t_.c10.PutField(2, code.c_str());
+        if (!map.Copy(t_.o10, t_.c10) || !t_.c10.InsertRecord()) return Fail(1, t_.c10.tablePath);
+      } else {
+        if (t_.c10.IsDeleted()) t_.c10.RecallRecord("", 0);
+        if (!map.Copy(t_.o10, t_.c10) || !t_.c10.Commit()) return Fail(1, t_.c10.tablePath);
+      }
+      ++r_.codes;
+    }
+    return true;
+  }
+
+  // Phases 2 and 3: accounts or sections; a new or recalled one starts its six figures at zero,
+  // then every one adds the other's previous-year and budget figures.
+  bool Figures(Table& from, Table& to, const char* tag, std::size_t width, const int (&figures)[6], int number,
+               long* count) {
+    Step(29221, from);
+    const FieldMap map(from, to, 2);
+    for (bool more = from.GoTop(); more; more = from.Skip(1)) {
+      if (from.IsDeleted()) continue;
+      std::string code = from.GetField(1);
+      if (width != 0) code = Pad(code, width);
+      bool fresh = false;
+      if (!to.Seek(tag, code.c_str())) {
+        if (!to.AppendBlank()) return Fail(number, to.tablePath);
+        to.PutField(1, code.c_str());
+        if (!map.Copy(from, to)) return Fail(number, to.tablePath);
+        fresh = true;
+      } else if (to.IsDeleted()) {
+        if (!to.RecallRecord("", 0)) return Fail(number, to.tablePath);
+        fresh = true;
+      }
+      for (int f : figures) {
+        const double mine = fresh ? 0.0 : to.GetFieldNum(f);
+        to.PutFieldNum(f, mine + from.GetFieldNum(f));
+      }
+      if (!(to.appending ? to.InsertRecord() : to.Commit())) return Fail(number, to.tablePath);
+      ++*count;
+    }
+    return true;
+  }
+
+  // Phases 4 and 5: the lines of the period into the draft, without matching letters; the
+  // journals they use noted in the order met.
+  bool Lines(Table& from, bool closed) {
+    Step(29222, from);
+    const FieldMap map(from, t_.c50, 2);
+    for (bool more = from.GoTop(); more; more = from.Skip(1)) {
+      if (from.IsDeleted() || !InPeriod(LineDate(from, closed), from_, to_)) continue;
+      if (!t_.c50.AppendBlank()) return Fail(5, t_.c50.tablePath);
+      t_.c50.PutField(L::BCLE, from.GetField(1));
+      if (!map.Copy(from, t_.c50)) return Fail(5, t_.c50.tablePath);
+      t_.c50.PutField(L::BLET, "");
+      t_.c50.PutField(L::BLETE, "");
+      const std::string journal = t_.c50.GetField(L::BJAL);
+      if (seen_.insert(journal).second) journals_.push_back(journal);
+      t_.c50.QueueRecord(false);
+      ++r_.lines;
+      if (t_.c50.QueuedCount() >= kBatch && !t_.c50.AppendQueued()) return Fail(5, t_.c50.tablePath);
+    }
+    if (!t_.c50.AppendQueued()) return Fail(5, t_.c50.tablePath);
+    return true;
+  }
+
+  // Phase 6: the journals the added lines use and the open dossier lacks, from the other's.
+  bool Journals() {
+    const FieldMap map(t_.o10, t_.c10, 3);
+    for (const std::string& journal : journals_) {
+      if (!entry::SeekC10(t_.o10, 'J', journal) || t_.o10.IsDeleted()) continue;
+      if (entry::SeekC10(t_.c10, 'J', journal)) {
+        if (!t_.c10.IsDeleted()) continue;
+        if (!t_.c10.RecallRecord("", 0) || !map.Copy(t_.o10, t_.c10) || !t_.c10.Commit())
+          return Fail(1, t_.c10.tablePath);
+      } else {
+        if (!t_.c10.AppendBlank()) return Fail(1, t_.c10.tablePath);
+        t_.c10.PutField(1, "J");
+        t_.c10.PutField(2, journal.c_str());
+        if (!map.Copy(t_.o10, t_.c10) || !t_.c10.InsertRecord()) return Fail(1, t_.c10.tablePath);
+      }
+      ++r_.journals;
+    }
+    return true;
+  }
+
+  const MergeRequest& request_;
+  MergeResult& r_;
+  const std::function<void(const std::string&, const std::string&)>& step_;
+  MergeTables t_;
+  std::string from_, to_;
+  std::vector<std::string> journals_;
+  std::set<std::string> seen_;
+};
+
+}  // namespace
+
+namespace {
+
+// The check; `held`: the caller holds the other dossier already.
+MergeSourceCheck CheckSource(const OtherDossier& other, bool held) {
+  MergeSourceCheck c;
+  c.periodStart = TheDossierRecord.DateStored(F::YearStart);
+  c.periodEnd = TheDossierRecord.DateStored(F::YearEnd);
+  std::string code = AllTrim(other.code.c_str());
+  if (code.size() > 5) code.resize(5);
+  c.code = code;
+  if (code.empty()) {
+    c.first = Text(29051);
+    return c;
+  }
+  if (code.find(' ') != std::string::npos) {
+    c.first = Text(29052);
+    return c;
+  }
+  const OtherDossier d{other.folder, code};
+  if (IsOpenDossier(d)) {
+    c.first = Text(29053) + code;
+    c.clearCode = true;
+    return c;
+  }
+  if (!platform::FileExists(platform::ResolvePath(OtherPathC10(d) + ".dbf"))) {
+    c.first = Text(29054) + code;
+    return c;
+  }
+  // Another station in that dossier: refused with the message of a dossier in use.
+  {
+    std::optional<DossierHold> hold;
+    if (!held) hold.emplace(d.folder, d.code);
+    Table c10;
+    if ((hold && !hold->held()) || !c10.OpenExclusive(OtherPathC10(d), "C10CODE", true)) {
+      c.first = "???";
+      c.busy = true;
+      return c;
+    }
+    if (Pad(c10.FieldName(c10.FieldCount()), 10) != Pad(std::string(kC10FormatStamp), 10)) {
+      c.first = Text(29055) + code;
+      c.second = Text(29056);
+      return c;
+    }
+  }
+  if (!LoadDossierRecordOf(d, &c.record)) {
+    c.first = Text(29055) + code;
+    c.second = Text(29228);
+    return c;
+  }
+  c.first = code + ": " + RTrim(c.record.Name().c_str());
+  c.second = Text(29057) + c.record.DateDisplay(F::YearStart) + Text(29058) + c.record.DateDisplay(F::YearEnd);
+  const std::string cs = c.periodStart, ce = c.periodEnd;
+  const std::string os = c.record.DateStored(F::YearStart), oe = c.record.DateStored(F::YearEnd);
+  if (cs <= os && os <= ce) {
+    c.periodStart = os;
+    c.periodEnd = oe < ce ? oe : ce;
+  } else if (cs <= oe && oe <= ce) {
+    c.periodStart = cs;
+    c.periodEnd = oe;
+  } else {
+    c.first = Text(29216) + code;
+    c.clearCode = true;
+    return c;
+  }
+  c.ok = true;
+  c.beep = false;
+  return c;
+}
+
+}  // namespace
+
+MergeSourceCheck CheckMergeSource(const OtherDossier& other) { return CheckSource(other, false); }
+
+std::string MergeDateRefusal(const std::string& from, const std::string& to, const MergeSourceCheck& period,
+                             bool end) {
+  const std::string first = Stored(from);
+  const bool firstOk = !first.empty() && first >= period.periodStart && first <= period.periodEnd;
+  if (!end) return firstOk ? std::string() : Text(29217);
+  const std::string last = Stored(to);
+  const bool lastOk = !last.empty() && last >= period.periodStart && last <= period.periodEnd &&
+                      (first.empty() || last >= first);
+  return lastOk ? std::string() : Text(29218);
+}
+
+MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenance& maintenance,
+                              const std::function<void(const std::string&, const std::string&)>& step) {
+  MergeResult r;
+  DossierHold hold(request.other.folder, request.other.code);
+  if (!hold.held()) {
+    r.busy = true;
+    r.code = kMergeRefused;
+    r.error = OtherDossierBusyText();
+    return r;
+  }
+  MergeSourceCheck check = CheckSource(request.other, true);
+  if (!check.ok) {
+    r.busy = check.busy;
+    r.code = kMergeRefused;
+    r.error = check.busy ? OtherDossierBusyText() : check.first;
+    return r;
+  }
+  std::string from = check.periodStart, to = check.periodEnd;
+  if (!request.codesOnly) {
+    const std::string refusal = MergeDateRefusal(request.from, request.to, check, false) +
+                                MergeDateRefusal(request.from, request.to, check, true);
+    if (!refusal.empty()) {
+      r.code = kMergeRefused;
+      r.error = refusal;
+      return r;
+    }
+    from = Stored(request.from);
+    to = Stored(request.to);
+  }
+  // What the rebuild would refuse, refused before anything is written.
+  const std::string refusal = maintenance.refusal ? maintenance.refusal() : std::string();
+  if (!refusal.empty()) {
+    r.code = kMergeRefused;
+    r.error = refusal;
+    return r;
+  }
+  MergeWork work(request, r, step);
+  work.SetPeriod(from, to);
+  if (!work.Open()) {
+    work.Close();
+    return r;
+  }
+  const long adding = work.CountLines();
+  Table probe;
+  if (probe.OpenShared(PathC50(), "", true)) {
+    const long records = static_cast<long>(probe.RecCount());
+    const std::string file = probe.tablePath;
+    probe.CloseTable(true);
+    if (records + adding > kMaxLineRecords) {
+      work.Close();
+      r.code = kMergeRefused;
+      r.error = TooManyLinesMessage(file);
+      return r;
+    }
+  }
+  const int failure = work.Run();
+  work.Close();
+  if (failure != 0) return r;
+  CloseAllTables();
+  const int rebuilt = maintenance.rebuild ? maintenance.rebuild() : 0;
+  if (rebuilt != 0) {
+    r.code = rebuilt;
+    r.error.clear();
+  }
+  return r;
+}
+
+std::string MergeLogLine(const MergeRequest& request, const MergeResult& result) {
+  const std::string what = " - Ajout du dossier '" + std::string(AllTrim(request.other.code.c_str())) + "' sur " +
+                           request.other.folder +
+                           (request.codesOnly ? Text(29231)
+                                              : " - Du " + request.from + " au " + request.to);
+  if (result.code == 0) return Text(29223) + " - Ok" + what;
+  return Text(29223) + " - Erreur: " + std::to_string(result.code) + what;
+}
+
+std::string MergeEndMessage(const MergeRequest& request, const MergeResult& result) {
+  if (result.code == 0) return Text(request.codesOnly ? 29224 : 29225);
+  return Text(29226) + StrInt(result.code, 5) + "\n\n" + (result.error.empty() ? "" : result.error + "\n\n");
+}
+
+}  // namespace processing

@@ -1,0 +1,63 @@
+// The merge of another dossier into the open one ("Ajout d'un autre dossier"): the check of the
+// other dossier with the period of lines it can give, and the run that adds its codes, accounts,
+// sections and the lines of the period into the open dossier's draft, then rebuilds it. No
+// window: the form asks its questions between the check and the run.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "processing/core/opening_balances.h"
+#include "processing/core/other_dossier.h"
+#include "runtime/dossier_record.h"
+
+namespace processing {
+
+// The check of the other dossier: `first` and `second` are the texts shown beside it (its code
+// and name, its year; or the refusal). The period is the part of the open year the other
+// dossier's year covers, as stored dates.
+struct MergeSourceCheck {
+  bool ok = false;
+  bool beep = true;
+  bool busy = false;       // another station has the other dossier open
+  bool clearCode = false;  // the code is to be cleared from its edit
+  std::string code;        // the code as checked (trimmed, at most 5 characters)
+  std::string first, second;
+  std::string periodStart, periodEnd;
+  DossierRecord record;
+};
+MergeSourceCheck CheckMergeSource(const OtherDossier& other);
+
+// "Date début" / "Date fin" as typed (DD/MM/YY) against the period: "" when right, else the
+// refusal's message.
+std::string MergeDateRefusal(const std::string& from, const std::string& to, const MergeSourceCheck& period,
+                             bool end);
+
+struct MergeRequest {
+  OtherDossier other;
+  bool codesOnly = false;     // "Ajout seulement": codes, accounts and sections, no line
+  std::string from, to;       // the period's limits as typed (DD/MM/YY)
+};
+
+struct MergeResult {
+  int code = 0;          // 0, the rebuild's error, or this run's below
+  std::string error;     // the refusal or the fault, in French
+  bool busy = false;     // another station has the other dossier: nothing written
+  long codes = 0, accounts = 0, sections = 0, lines = 0, journals = 0;
+};
+inline constexpr int kMergeRefused = 6201;  // a check refused the run: nothing written
+inline constexpr int kMergeOpen = 6210;     // + table number: a table did not open
+inline constexpr int kMergeWrite = 6220;    // + table number: a record could not be written
+
+// The run, on the open dossier held alone by the caller (its tables closed): the other dossier
+// held from its check to the end; before anything is written every table is opened and what the
+// rebuild would refuse is refused (the draft past 999,999 records, a pending renumbering, a
+// damaged table). `step` is called with the first line and the file read of each phase.
+MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenance& maintenance,
+                              const std::function<void(const std::string&, const std::string&)>& step = {});
+
+// The log line of a run and its end message.
+std::string MergeLogLine(const MergeRequest& request, const MergeResult& result);
+std::string MergeEndMessage(const MergeRequest& request, const MergeResult& result);
+
+}  // namespace processing

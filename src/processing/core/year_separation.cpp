@@ -1,0 +1,329 @@
+#include "processing/core/year_separation.h"
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/draft_lines.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/journal_month.h"
+#include "processing/core/transfer_tables.h"
+#include "runtime/dossier_record.h"
+#include "runtime/xbase.h"
+
+namespace processing {
+
+namespace {
+
+using L = LigneEcriture;
+using F = DossierRecord::DateField;
+
+constexpr const char* kCodeKinds = "BQVMJELT";
+// Figures an appended account or section starts without: the year's totals, the previous
+// year's and the budget (C20 17-24, 28, 29; C30 9-18).
+constexpr int kAccountFigures[] = {17, 18, 19, 20, 21, 22, 23, 24, 28, 29};
+constexpr int kSectionFigures[] = {9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
+constexpr std::uint32_t kBatch = 10000;
+
+std::string Text(int id) { return LoadStr(id); }
+
+// A line file of a dossier: closed (C40) or draft (C50) and the fields that differ.
+struct LineFile {
+  bool closed;
+  int number, journal, piece, account, letterF, letterE;
+};
+constexpr LineFile kClosed{true, 4, L::DJAL, L::DPIECE, L::DCODE, L::DLET, L::DLETE};
+constexpr LineFile kDraft{false, 5, L::BJAL, L::BPIECE, L::BCODE, L::BLET, L::BLETE};
+
+// A lettered line: where it lies and the group of its letter in one currency.
+struct LetteredLine {
+  bool closed;
+  std::uint32_t recno;
+  int group;
+  int field;
+};
+
+struct Group {
+  std::string name;  // account and letter, for the log
+  long moved = 0, kept = 0;
+  bool Cut() const { return moved != 0 && kept != 0; }
+};
+
+class SeparationWork {
+ public:
+  SeparationWork(const SeparationRequest& request, SeparationResult& result,
+                 const std::function<void(const std::string&)>& step)
+      : request_(request), r_(result), step_(step) {}
+
+  bool Open() {
+    const OtherDossier& o = request_.other;
+    struct Opening {
+      Table* table;
+      std::string path;
+      const char* tag;
+      int number;
+    };
+    const Opening all[] = {
+        {&c10_, PathC10(), "C10CODE", 1},        {&c20_, PathC20(), "C20CODE", 2},
+        {&c30_, PathC30(), "C30CODE", 3},        {&c40_, PathC40(), "", 4},
+        {&c50_, PathC50(), "", 5},               {&o10_, OtherPathC10(o), "C10CODE", 1},
+        {&o20_, OtherPathC20(o), "C20CODE", 2},  {&o30_, OtherPathC30(o), "C30CODE", 3},
+        {&o40_, OtherPathC40(o), "", 4},         {&o50_, OtherPathC50(o), "", 5},
+    };
+    for (const Opening& w : all) {
+      if (!w.table->OpenExclusive(w.path, w.tag)) {
+        r_.code = kSeparationOpen + w.number;
+        r_.error = Text(29229) + w.path;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Reads both line files: which records move, the letter groups they cut. The moved lines'
+  // dates must lie within the other dossier's year.
+  bool Plan(const std::string& date, const std::string& otherStart, const std::string& otherEnd,
+            const std::string& kinds) {
+    for (const LineFile* f : {&kClosed, &kDraft}) {
+      Table& t = f->closed ? c40_ : c50_;
+      std::unordered_map<std::string, bool> pieces;
+      std::vector<std::uint32_t>& moved = f->closed ? moved40_ : moved50_;
+      for (bool more = t.GoTop(); more; more = t.Skip(1)) {
+        if (t.IsDeleted()) continue;
+        const std::string line = LineDate(t, f->closed);
+        const std::string key = std::string(t.GetField(f->journal)) + t.GetField(f->piece);
+        auto [it, fresh] = pieces.emplace(key, line >= date);
+        if (fresh && it->second) ++r_.pieces;
+        const bool moving = it->second;
+        if (moving) {
+          moved.push_back(t.recordNumber);
+          if (line < otherStart || line > otherEnd) outside_ = true;
+          if (kinds.find(t.GetField(1)[0]) == std::string::npos) foreignKind_ = true;
+        }
+        for (int field : {f->letterF, f->letterE}) {
+          const std::string letter = AllTrim(t.GetField(field));
+          if (letter.empty()) continue;
+          const std::string name = std::string(RTrim(t.GetField(f->account))) + " " + letter +
+                                   (field == f->letterF ? " (F)" : " (E)");
+          auto [g, added] = groupIndex_.emplace(name, static_cast<int>(groups_.size()));
+          if (added) groups_.push_back(Group{name});
+          Group& group = groups_[static_cast<std::size_t>(g->second)];
+          ++(moving ? group.moved : group.kept);
+          lettered_.push_back(LetteredLine{f->closed, t.recordNumber, g->second, field});
+        }
+      }
+    }
+    r_.lines = static_cast<long>(moved40_.size() + moved50_.size());
+    for (const Group& g : groups_)
+      if (g.Cut()) r_.cutLetters.push_back(g.name);
+    return !outside_ && !foreignKind_;
+  }
+  bool Outside() const { return outside_; }
+
+  long Records(bool closed) { return static_cast<long>((closed ? o40_ : o50_).RecCount()); }
+  long Moving(bool closed) const { return static_cast<long>((closed ? moved40_ : moved50_).size()); }
+  std::string File(bool closed) { return (closed ? o40_ : o50_).tablePath; }
+
+  // Appends to the other dossier what it lacks, copies the moved lines, then marks them here.
+  bool Write() {
+    if (!Codes() || !Figures(c20_, o20_, "C20CODE", kAccountFigures, 2, &r_.accounts) ||
+        !Figures(c30_, o30_, "C30CODE", kSectionFigures, 3, &r_.sections))
+      return false;
+    if (!Copy(kClosed) || !Copy(kDraft)) return false;
+    return Mark();
+  }
+
+  void Close() {
+    for (Table* t : {&c10_, &c20_, &c30_, &c40_, &c50_, &o10_, &o20_, &o30_, &o40_, &o50_}) t->CloseTable(true);
+  }
+
+ private:
+  bool Fail(int table, const std::string& path) {
+    r_.code = kSeparationWrite + table;
+    r_.error = Text(29230) + path;
+    return false;
+  }
+
+  bool Codes() {
+    const FieldMap map(c10_, o10_, 1);
+    for (bool more = c10_.GoTop(); more; more = c10_.Skip(1)) {
+      if (c10_.IsDeleted()) continue;
+      const std::string kind = c10_.GetField(1);
+      if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
+      if (entry::SeekC10(o10_, kind[0], c10_.GetField(2))) continue;
+      if (!o10_.AppendBlank() || !map.Copy(c10_, o10_) || !o10_.InsertRecord()) return Fail(1, o10_.tablePath);
+      ++r_.codes;
+    }
+    return true;
+  }
+
+  template <std::size_t N>
+  bool Figures(Table& from, Table& to, const char* tag, const int (&figures)[N], int number, long* count) {
+    if (step_) step_(to.tablePath);
+    const FieldMap map(from, to, 1);
+    for (bool more = from.GoTop(); more; more = from.Skip(1)) {
+      if (from.IsDeleted()) continue;
+      if (to.Seek(tag, from.GetField(1))) continue;
+      if (!to.AppendBlank() || !map.Copy(from, to)) return Fail(number, to.tablePath);
+      for (int f : figures) to.PutFieldNum(f, 0.0);
+      if (!to.InsertRecord()) return Fail(number, to.tablePath);
+      ++*count;
+    }
+    return true;
+  }
+
+  bool IsCut(bool closed, std::uint32_t recno, int field) const {
+    for (auto it = cutIndex_.find(Key(closed, recno)); it != cutIndex_.end() && it->first == Key(closed, recno); ++it)
+      if (it->second == field) return true;
+    return false;
+  }
+  static unsigned long long Key(bool closed, std::uint32_t recno) {
+    return (static_cast<unsigned long long>(closed) << 32) | recno;
+  }
+
+  bool Copy(const LineFile& f) {
+    Table& from = f.closed ? c40_ : c50_;
+    Table& to = f.closed ? o40_ : o50_;
+    if (step_) step_(to.tablePath);
+    if (cutIndex_.empty())
+      for (const LetteredLine& l : lettered_)
+        if (groups_[static_cast<std::size_t>(l.group)].Cut()) cutIndex_.emplace(Key(l.closed, l.recno), l.field);
+    const FieldMap map(from, to, 1);
+    for (std::uint32_t recno : f.closed ? moved40_ : moved50_) {
+      if (!from.GoTo(static_cast<long>(recno)) || !to.AppendBlank() || !map.Copy(from, to))
+        return Fail(f.number, to.tablePath);
+      for (int field : {f.letterF, f.letterE})
+        if (IsCut(f.closed, recno, field)) to.PutField(field, "");
+      to.QueueRecord(false);
+      if (to.QueuedCount() >= kBatch && !to.AppendQueued()) return Fail(f.number, to.tablePath);
+    }
+    if (!to.AppendQueued()) return Fail(f.number, to.tablePath);
+    return true;
+  }
+
+  // The moved lines soft-deleted here; the cut letters of the lines that stay removed.
+  bool Mark() {
+    for (const LineFile* f : {&kClosed, &kDraft}) {
+      Table& t = f->closed ? c40_ : c50_;
+      for (std::uint32_t recno : f->closed ? moved40_ : moved50_)
+        if (!t.GoTo(static_cast<long>(recno)) || !t.DeleteRecord("", 0)) return Fail(f->number, t.tablePath);
+    }
+    for (const LetteredLine& l : lettered_) {
+      if (!groups_[static_cast<std::size_t>(l.group)].Cut()) continue;
+      Table& t = l.closed ? c40_ : c50_;
+      if (!t.GoTo(static_cast<long>(l.recno))) return Fail(l.closed ? 4 : 5, t.tablePath);
+      if (t.IsDeleted()) continue;
+      if (!t.PutField(l.field, "") || !t.Commit()) return Fail(l.closed ? 4 : 5, t.tablePath);
+    }
+    return true;
+  }
+
+  const SeparationRequest& request_;
+  SeparationResult& r_;
+  const std::function<void(const std::string&)>& step_;
+  Table c10_, c20_, c30_, c40_, c50_, o10_, o20_, o30_, o40_, o50_;
+  std::vector<std::uint32_t> moved40_, moved50_;
+  std::vector<LetteredLine> lettered_;
+  std::vector<Group> groups_;
+  std::unordered_map<std::string, int> groupIndex_;
+  std::unordered_multimap<unsigned long long, int> cutIndex_;
+  bool outside_ = false;
+  bool foreignKind_ = false;
+};
+
+// The line kinds a dossier keeps by its analytic mode, as its rebuild keeps them.
+std::string KeptKinds(char analyticMode) {
+  if (analyticMode == '1') return "VWZ";
+  if (analyticMode == '2') return "VWXYZ";
+  return "Z";
+}
+
+SeparationResult Refused(SeparationResult r, const std::string& why) {
+  r.code = kSeparationRefused;
+  r.error = why;
+  return r;
+}
+
+}  // namespace
+
+SeparationResult SeparateYears(const SeparationRequest& request, const SeparationMaintenance& maintenance,
+                               const std::function<void(const std::string&)>& step) {
+  SeparationResult r;
+  const OtherDossier& other = request.other;
+  DossierHold hold(other.folder, other.code);
+  if (!hold.held()) {
+    r.busy = true;
+    return Refused(r, OtherDossierBusyText());
+  }
+  const TargetCheck check = CheckOpeningTarget(other, request.date);
+  if (!check.ok) return Refused(r, check.first + (check.second.empty() ? "" : "\n" + check.second));
+  DossierRecord otherRecord;
+  if (!LoadDossierRecordOf(other, &otherRecord)) return Refused(r, Text(29055) + other.code);
+  // What the rebuild would refuse, on each dossier, before anything is written.
+  if (maintenance.refusal) {
+    std::string refusal = maintenance.refusal();
+    if (refusal.empty()) {
+      DossierIdentity identity(other, otherRecord);
+      refusal = maintenance.refusal();
+    }
+    if (!refusal.empty()) return Refused(r, refusal);
+  }
+  SeparationWork work(request, r, step);
+  if (!work.Open()) {
+    work.Close();
+    return r;
+  }
+  const std::string date = StoredDateOf(request.date);
+  if (!work.Plan(date, otherRecord.DateStored(F::YearStart), otherRecord.DateStored(F::YearEnd),
+                 KeptKinds(otherRecord.AnalyticMode()))) {
+    const bool outside = work.Outside();
+    work.Close();
+    SeparationResult refused;
+    return Refused(refused, Text(outside ? 29251 : 29254) + other.code + Text(29252));
+  }
+  for (bool closed : {true, false}) {
+    if (work.Records(closed) + work.Moving(closed) > kMaxLineRecords) {
+      const std::string file = work.File(closed);
+      work.Close();
+      SeparationResult refused;
+      return Refused(refused, TooManyLinesMessage(file));
+    }
+  }
+  const bool written = work.Write();
+  work.Close();
+  if (!written) return r;
+  CloseAllTables();
+  const int first = maintenance.rebuild ? maintenance.rebuild() : 0;
+  int second = 0;
+  {
+    DossierIdentity identity(other, otherRecord);
+    second = maintenance.rebuild ? maintenance.rebuild() : 0;
+    CloseAllTables();
+  }
+  if (first != 0) {
+    r.code = first;
+  } else if (second != 0) {
+    r.code = second + kSeparationSecondRebuild;
+  }
+  return r;
+}
+
+std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result) {
+  const std::string what = " - Dossier '" + std::string(AllTrim(request.other.code.c_str())) + "' sur " +
+                           request.other.folder + " - Date: " + DisplayDateOf(request.date) +
+                           " - Pi\xE8" "ces: " + std::to_string(result.pieces) + " - Lignes: " + std::to_string(result.lines);
+  if (result.code == 0) return Text(29247) + " - Ok" + what;
+  return Text(29247) + " - Erreur: " + std::to_string(result.code) + what;
+}
+
+std::string SeparationEndMessage(const SeparationRequest&, const SeparationResult& result) {
+  if (result.code == 0) return Text(29248);
+  return Text(29249) + StrInt(result.code, 5) + "\n\n" +
+         (result.error.empty() ? "" : result.error + "\n\n");
+}
+
+}  // namespace processing

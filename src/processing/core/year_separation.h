@@ -1,0 +1,54 @@
+// The year separation ("Séparation de deux exercices"): the pieces of the open dossier dated on
+// or after a date move, whole and with their analytic records, into the new year's dossier (the
+// draft lines into its draft, the closed lines into its closed file with their validation date);
+// the codes, accounts and sections it lacks are appended to it; matching letters of a group the
+// move splits are removed on both sides; then both dossiers are rebuilt. No window.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "processing/core/opening_balances.h"
+#include "processing/core/other_dossier.h"
+#include "runtime/dates.h"
+
+namespace processing {
+
+struct SeparationRequest {
+  OtherDossier other;  // the new year's dossier: its year begins on `date`
+  Ymd date;
+};
+
+struct SeparationResult {
+  int code = 0;         // 0; the open dossier's rebuild error; the other's + 10000; or this run's below
+  std::string error;    // the refusal or the fault, in French
+  bool busy = false;    // another station has the other dossier: nothing written
+  long pieces = 0;      // pieces moved
+  long lines = 0;       // records moved (general and analytic lines, both files)
+  long codes = 0, accounts = 0, sections = 0;  // appended to the other dossier
+  std::vector<std::string> cutLetters;          // "account letter" of each group whose letters were removed
+};
+inline constexpr int kSeparationRefused = 6301;  // a check refused the run: nothing written
+inline constexpr int kSeparationOpen = 6310;     // + table number: a table did not open
+inline constexpr int kSeparationWrite = 6320;    // + table number: a record could not be written
+inline constexpr int kSeparationSecondRebuild = 10000;
+
+// What the run asks of the dossier maintenance, on the program's dossier: the refusal of what
+// the rebuild would refuse ("" none) and the rebuild with rebalance and pack (0 or its error).
+// Called on the open dossier, then with the identity of the other one.
+using SeparationMaintenance = TargetMaintenance;
+
+// The run, on the open dossier held alone by the caller (its tables closed). The other dossier is
+// held from its check to the end of its rebuild. Before anything is written: the other is checked
+// again (format, not the open one, its year beginning on the date), every table opened, and the
+// run is refused when a moved piece lies after the other's year end, when either dossier's line
+// files would pass 999,999 records, or when the rebuild refuses either dossier.
+SeparationResult SeparateYears(const SeparationRequest& request, const SeparationMaintenance& maintenance,
+                               const std::function<void(const std::string&)>& step = {});
+
+// The log line of a run and its end message.
+std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result);
+std::string SeparationEndMessage(const SeparationRequest& request, const SeparationResult& result);
+
+}  // namespace processing

@@ -1,0 +1,291 @@
+#include "processing/merge_windows.h"
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/session.h"
+#include "dossier/maintenance_pack.h"
+#include "dossier/rebuild_dossier.h"
+#include "dossier/renumber_pieces.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/filedialog.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/logfile.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/cursors.h"
+#include "shell/graphics.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+namespace {
+
+constexpr int kCaption = 29200;
+constexpr int kIcon = 1004;
+constexpr unsigned kAccepter = 20053;
+constexpr unsigned kRefreshCaption = 20208;
+
+enum : int {
+  kCodeLabel = 1301, kFirst = 1302, kSecond = 1303, kFolderLabel = 1304, kFolderText = 1305, kFilesLabel = 1306,
+  kFromLabel = 1307, kToLabel = 1310,
+  kCodeEdit = 1201, kOptionBox = 1202, kFromEdit = 1203, kToEdit = 1204, kCheckOther = 1205, kCheckFrom = 1206,
+  kCheckTo = 1207, kChooseButton = 1208,
+};
+
+const char* const kFilter = "Dossiers Nuv-MERLON ZEL|c10*.dbf|Tous les fichiers (*.*)|*.*|";
+
+std::string Display(const std::string& stored) {
+  Ymd day;
+  return ParseStoredDate(stored, day) ? DisplayDateOf(day) : std::string();
+}
+
+// Writes the other dossier into the first blank of the recent slots 2 to 5, unless listed there.
+void RememberRecent(const processing::OtherDossier& other) {
+  std::string entry = other.code;
+  entry.resize(5, ' ');
+  entry += other.folder;
+  for (int i = 1; i < kDossierSlotCount; ++i)
+    if (RTrim(DossierSlots[i].c_str()) == RTrim(entry.c_str())) return;
+  for (int i = 1; i < kDossierSlotCount; ++i) {
+    if (AllTrim(DossierSlots[i].c_str())[0] != '\0') continue;
+    DossierSlots[i] = entry;
+    return;
+  }
+}
+
+}  // namespace
+
+void CmAjoutDossier() {
+  if (ActivateExistingChild(kMergeFormSlot) || CommandWindow == nullptr) return;
+  if (!CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  ClearOpenWindowRegistry();
+  if (!OpenDossierExclusive(true)) return;
+  auto* form = new TWTraAjoutDossier(CommandWindow);
+  SetChildIcon(*form, kIcon);
+  PlaceChildWindow(*form, 0, 0);
+  if (!form->Create()) {
+    if (form->IsCreated()) form->Destroy();
+    else delete form;
+    CloseAllTables();
+    ReleaseDossierExclusive();
+    return;
+  }
+  form->Show(gui::SW_SHOWNORMAL);
+  RegisterWindowSlot(kMergeFormSlot, form->GetHandle());
+}
+
+TWTraAjoutDossier::TWTraAjoutDossier(gui::MDIClient* client)
+    : CMDIModif(client, LoadStr(kCaption), 20, 8, kMergeFormSlot, kMergeFormSlotLength) {
+  AskOnClose = false;
+  const int ids[] = {kCodeLabel, kFolderLabel, kFilesLabel, kFromLabel, kToLabel};
+  const int texts[] = {29201, 29066, 29204, 29206, 29207};
+  for (int i = 0; i < 5; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), ids[i]);
+  texts_[0] = new MStatic(this, "", kFirst);
+  texts_[1] = new MStatic(this, "", kSecond);
+  folder_ = new MStatic(this, "", kFolderText);
+  code_ = new MEdit(this, kCodeEdit, 5, 1, MEdit::kText, 0, false);
+  from_ = new MEdit(this, kFromEdit, 8, 1, MEdit::kDate, 0, false);
+  to_ = new MEdit(this, kToEdit, 8, 1, MEdit::kDate, 0, false);
+  choose_ = new MButton(this, kChooseButton, "&?");
+  option_ = new MCheckBox(this, kOptionBox, LoadStr(29205), 1);
+  code_->SetEnterAction(kCheckOther);
+  from_->SetEnterAction(kCheckFrom);
+  to_->SetEnterAction(kCheckTo);
+  for (MEdit* e : {code_, from_, to_}) e->SetNotifyWindow(this);
+  ContextCommands = {2, form_cmd::Quitter, kAccepter};
+  other_.folder = DossierFolder;
+}
+
+TWTraAjoutDossier::~TWTraAjoutDossier() {
+  SetRegistryText(kMergeFormSlot, 1, " ");
+  // The dossier goes back to the other stations.
+  CloseAllTables();
+  ReleaseDossierExclusive();
+  SetDossierState('2');
+}
+
+void TWTraAjoutDossier::SetupWindow() {
+  CMDIModif::SetupWindow();
+  BuildToolbar(ContextCommands, true);
+  for (gui::Control* c : std::initializer_list<gui::Control*>{code_, from_, to_}) c->SetFont(EntryFontFixed);
+  using F = DossierRecord::DateField;
+  check_.periodStart = TheDossierRecord.DateStored(F::YearStart);
+  check_.periodEnd = TheDossierRecord.DateStored(F::YearEnd);
+  folder_->SetText(other_.folder);
+  option_->SetValue(false, true);
+  ShowTexts(std::string(AllTrim(DossierCode.c_str())) + ": " + RTrim(TheDossierRecord.Name().c_str()),
+       LoadStr(29057) + TheDossierRecord.DateDisplay(F::YearStart) + LoadStr(29058) +
+           TheDossierRecord.DateDisplay(F::YearEnd));
+  from_->SetValue(Display(check_.periodStart), true);
+  to_->SetValue(Display(check_.periodEnd), true);
+  choose_->SetTip(LoadStr(29203));
+  choose_->SetFocus();
+}
+
+void TWTraAjoutDossier::ArrangeControls() {
+  MoveFormControls(labels_[0], 1, 1, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(code_, 5, 1, 3, 1, grid::Text, 6, 0);
+  MoveFormControls(choose_, 8, 1, 1, 1, grid::Button, 0, 0);
+  MoveFormControls(texts_[0], 1, 2, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(texts_[1], 1, 3, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[1], 1, 4, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(folder_, 5, 4, 16, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[2], 1, 5, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(option_, 5, 5, 16, 1, grid::Text, 0, 0);
+  MoveFormControls(labels_[3], 1, 6, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(from_, 5, 6, 4, 1, grid::Text, 9, 0);
+  MoveFormControls(labels_[4], 1, 7, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(to_, 5, 7, 4, 1, grid::Text, 9, 0);
+}
+
+std::intptr_t TWTraAjoutDossier::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
+  if (msg == gui::WM_COMMAND && lParam != 0 && code != gui::BN_CLICKED) return 0;
+  return CMDIModif::WindowProc(msg, wParam, lParam);
+}
+
+const gui::ResponseTable& TWTraAjoutDossier::Table() {
+  using F = TWTraAjoutDossier;
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
+                                              .Command(kAccepter, &F::CmAccepter)
+                                              .Command(kCheckOther, &F::CmCheckOther)
+                                              .Command(kCheckFrom, &F::CmCheckFrom)
+                                              .Command(kCheckTo, &F::CmCheckTo)
+                                              .Command(kChooseButton, &F::CmChooseOther)
+                                              .Command(kOptionBox, &F::CmOption);
+  return table;
+}
+
+void TWTraAjoutDossier::ShowTexts(const std::string& first, const std::string& second) {
+  first_ = first;
+  second_ = second;
+  texts_[0]->SetText(first);
+  texts_[1]->SetText(second);
+}
+
+bool TWTraAjoutDossier::CheckOtherDossier() {
+  ShowTexts("", "");
+  other_.code = AllTrim(code_->GetValue().c_str());
+  const processing::MergeSourceCheck c = processing::CheckMergeSource(other_);
+  code_->SetValue(c.clearCode ? std::string() : c.code, false);
+  ShowTexts(c.first, c.second);
+  if (c.busy) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, processing::OtherDossierBusyText(), processing::OtherDossierBusyCaption(),
+                    gui::MB_OK | gui::MB_ICONHAND);
+  } else if (c.beep) {
+    gui::MessageBeep(0);
+  }
+  if (!c.ok) {
+    choose_->SetFocus();
+    return false;
+  }
+  other_.code = c.code;
+  check_ = c;
+  return true;
+}
+
+void TWTraAjoutDossier::CmCheckOther() {
+  if (running_ || !CheckOtherDossier()) return;
+  // The period the other dossier gives becomes the dates offered.
+  from_->SetValue(Display(check_.periodStart), false);
+  to_->SetValue(Display(check_.periodEnd), false);
+  option_->SetFocus();
+}
+
+bool TWTraAjoutDossier::CheckFrom() {
+  if (processing::MergeDateRefusal(from_->GetValue(), to_->GetValue(), check_, false).empty()) return true;
+  gui::MessageBeep(0);
+  from_->FocusSelect(true);
+  return false;
+}
+
+bool TWTraAjoutDossier::CheckTo() {
+  if (processing::MergeDateRefusal(from_->GetValue(), to_->GetValue(), check_, true).empty()) return true;
+  gui::MessageBeep(0);
+  to_->FocusSelect(true);
+  return false;
+}
+
+void TWTraAjoutDossier::CmChooseOther() {
+  if (running_) return;
+  std::string path;
+  if (gui::GetOpenFileName(this, LoadStr(29227), kFilter, other_.folder, path)) {
+    processing::OtherDossier chosen;
+    if (processing::OtherDossierOfFile(path, &chosen)) {
+      other_.folder = chosen.folder;
+      code_->SetValue(chosen.code, false);
+      folder_->SetText(other_.folder);
+    } else {
+      gui::MessageBeep(0);
+    }
+  }
+  CmCheckOther();
+}
+
+void TWTraAjoutDossier::CmOption() {
+  if (running_) return;
+  const bool codesOnly = option_->IsChecked();
+  from_->EnableWindow(!codesOnly);
+  to_->EnableWindow(!codesOnly);
+}
+
+void TWTraAjoutDossier::CmAccepter() {
+  if (running_ || !CheckOtherDossier()) return;
+  const std::string caption = LoadStr(kCaption);
+  const bool codesOnly = option_->IsChecked();
+  if (!codesOnly) {
+    for (bool end : {false, true}) {
+      const std::string refusal = processing::MergeDateRefusal(from_->GetValue(), to_->GetValue(), check_, end);
+      if (refusal.empty()) continue;
+      gui::MessageBox(this, refusal, caption, gui::MB_OK | gui::MB_ICONINFORMATION);
+      (end ? to_ : from_)->FocusSelect(true);
+      return;
+    }
+  }
+  if (gui::MessageBox(this, LoadStr(29219), caption, gui::MB_YESNO | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON2) !=
+      gui::IDYES)
+    return;
+  running_ = true;
+  processing::MergeRequest request;
+  request.other = other_;
+  request.codesOnly = codesOnly;
+  request.from = from_->GetValue();
+  request.to = to_->GetValue();
+  processing::TargetMaintenance maintenance;
+  maintenance.refusal = [] {
+    if (RenumberingPending()) return RenumberPendingMessage();
+    const std::string damaged = FindDamagedDossierTable();
+    return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
+  };
+  maintenance.rebuild = [this] { return RebuildDossier(this, true, false); };
+  SetDossierState('1');
+  SetAppCursor(kBusyFirstString, true);
+  CloseAllTables();
+  const processing::MergeResult r = processing::MergeOtherDossier(request, maintenance);
+  SetAppCursor(0, false);
+  if (r.code == processing::kMergeRefused) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, r.error, r.busy ? processing::OtherDossierBusyCaption() : caption,
+                    gui::MB_OK | (r.busy ? gui::MB_ICONHAND : gui::MB_ICONINFORMATION));
+    running_ = false;
+    return;
+  }
+  if (r.code == 0) RememberRecent(other_);
+  gui::MessageBeep(0);
+  WriteLog(processing::MergeLogLine(request, r));
+  gui::MessageBox(this, processing::MergeEndMessage(request, r), caption,
+                  gui::MB_OK | (r.code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONHAND));
+  running_ = false;
+  CloseWindow();
+  if (MainWindowHandle != 0) gui::PostCommand(MainWindowHandle, kRefreshCaption);
+}

@@ -1,0 +1,164 @@
+// The forms of the merge (20606) and of the year separation (20604) driven as a user drives them:
+// the other dossier chosen with "?", checked, the launch refused once then confirmed, the end
+// message, the log line, the form gone.
+#include <QWidget>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "platform/gui/command.h"
+#include "platform/gui/modal_seam.h"
+#include "processing/merge_windows.h"
+#include "processing/separation_windows.h"
+#include "processing/year_end_windows.h"
+#include "runtime/logfile.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "support/dossier_fixture.h"
+
+namespace {
+
+class TransferWindowTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallYearEndCommands();
+    gui::ModalSeam::Reset();
+  }
+  void TearDown() override {
+    if (CommandWindow != nullptr) {
+      for (gui::MDIChild* child : CommandWindow->GetChildren())
+        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
+      CommandWindow->CloseChildren();
+      gui::ProcessPendingMessages();
+    }
+    for (unsigned id : {yearend_cmd::SeparationExercices, yearend_cmd::GenerationSoldesANouveau,
+                        yearend_cmd::AjoutDossier})
+      SetCommandWork(id, {});
+    DossierFixture::TearDown();
+  }
+  std::string Generate(const std::string& folder, const std::string& code, long lines, Ymd first, Ymd last) {
+    DemoOptions o;
+    o.folder = root_ + "/" + folder;
+    o.code = code;
+    o.lines = lines;
+    o.firstDay = first;
+    o.lastDay = last;
+    std::string message;
+    EXPECT_TRUE(GenerateDemoDossier(o, &message)) << message;
+    return o.folder + "/";
+  }
+  void Open(const std::string& folder, const std::string& code) {
+    OpenThroughDialog(C10Path(folder, code));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), code) << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
+    MainFrame->Show(gui::SW_SHOW);
+    gui::ProcessPendingMessages();
+  }
+  void Menu(unsigned command) {
+    gui::PostCommand(CommandWindow->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  void Send(gui::Window* form, unsigned command) {
+    gui::SendCommand(form->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  bool ShownContains(const std::string& text) {
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+  std::string Log() {
+    std::ifstream in(LogPath());
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+};
+
+TEST_F(TransferWindowTest, TheMergeFormChoosesChecksAndMerges) {
+  const std::string a = Generate("a", "SA", 60, Ymd{2026, 1, 1}, Ymd{2026, 12, 31});
+  const std::string o = Generate("o", "SO", 40, Ymd{2026, 4, 1}, Ymd{2026, 9, 30});
+  Open(a, "SA");
+  Menu(yearend_cmd::AjoutDossier);
+  auto* form = dynamic_cast<TWTraAjoutDossier*>(gui::Window::FromHandle(SlotHandle(kMergeFormSlot)));
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(form->FromEdit()->GetValue(), "01/01/26");
+  EXPECT_EQ(form->First().substr(0, 4), "SA: ");
+  test_support::Screenshot(form->Widget(), "processing", "merge_form");
+  // The open dossier itself, then the other's general file.
+  form->CodeEdit()->SetValue("SA", false);
+  Send(form, 1205);
+  EXPECT_EQ(form->First(), "Dossier d\xE9j\xE0 ouvert: SA");
+  EXPECT_EQ(form->CodeEdit()->GetValue(), "");
+  gui::ModalSeam::QueueFileAnswer(o + "c10so.dbf");
+  Send(form, 1208);
+  EXPECT_EQ(form->CodeEdit()->GetValue(), "SO");
+  EXPECT_EQ(form->OtherFolder(), o);
+  EXPECT_EQ(form->First().substr(0, 4), "SO: ");
+  EXPECT_EQ(form->FromEdit()->GetValue(), "01/04/26");
+  EXPECT_EQ(form->ToEdit()->GetValue(), "30/09/26");
+  test_support::Screenshot(form->Widget(), "processing", "merge_form_checked");
+  // "Ajout seulement" greys the dates; cleared again.
+  form->OptionBox()->SetValue(true, false);
+  Send(form, 1202);
+  EXPECT_FALSE(form->FromEdit()->IsWindowEnabled());
+  form->OptionBox()->SetValue(false, false);
+  Send(form, 1202);
+  EXPECT_TRUE(form->ToEdit()->IsWindowEnabled());
+  // No (the default) leaves the form; Yes runs.
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  Send(form, yearend_cmd::Accepter);
+  ASSERT_NE(gui::Window::FromHandle(SlotHandle(kMergeFormSlot)), nullptr);
+  EXPECT_TRUE(ShownContains("Confirmez le LANCEMENT"));
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  Send(form, yearend_cmd::Accepter);
+  EXPECT_TRUE(ShownContains("L'AJOUT de Dossier est termin\xE9")) << test_support::ShownTexts();
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "merge_end");
+  EXPECT_EQ(SlotHandle(kMergeFormSlot), 0u);
+  EXPECT_NE(Log().find("AJOUT d'un AUTRE DOSSIER - Ok - Ajout du dossier 'SO' sur " + o + " - Du 01/04/26 au 30/09/26"),
+            std::string::npos)
+      << Log();
+}
+
+TEST_F(TransferWindowTest, TheSeparationFormChecksTheDateAndSeparates) {
+  const std::string a = Generate("a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
+  const std::string b = Generate("b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
+  Open(a, "SA");
+  Menu(yearend_cmd::SeparationExercices);
+  auto* form = dynamic_cast<TWTraSeparationExercices*>(gui::Window::FromHandle(SlotHandle(kSeparationFormSlot)));
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  // The day after the year's end by default: the new year begins earlier.
+  EXPECT_EQ(form->DateEdit()->GetValue(), "01/03/27");
+  gui::ModalSeam::QueueFileAnswer(b + "c10sb.dbf");
+  Send(form, 1204);
+  EXPECT_EQ(form->CodeEdit()->GetValue(), "SB");
+  EXPECT_EQ(form->First(), "Date d\xE9" "but incorrecte: SB");
+  form->DateEdit()->SetValue("01/01/27", false);
+  EXPECT_TRUE(form->CheckOther()) << form->First();
+  test_support::Screenshot(form->Widget(), "processing", "separation_form");
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  Send(form, yearend_cmd::Accepter);
+  ASSERT_NE(gui::Window::FromHandle(SlotHandle(kSeparationFormSlot)), nullptr);
+  EXPECT_TRUE(ShownContains("SAUVEGARDE"));
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "separation_question");
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  Send(form, yearend_cmd::Accepter);
+  EXPECT_TRUE(ShownContains("La SEPARATION des Exercices est termin\xE9")) << test_support::ShownTexts();
+  EXPECT_EQ(SlotHandle(kSeparationFormSlot), 0u);
+  EXPECT_NE(Log().find("SEPARATION DES EXERCICES - Ok - Dossier 'SB' sur " + b + " - Date: 01/01/27"),
+            std::string::npos)
+      << Log();
+}
+
+}  // namespace
