@@ -403,10 +403,10 @@ class SeparationTest : public TransferTest {
 
 TEST_F(SeparationTest, FourteenMonthsGiveTwoDossiersWithEveryLineOnce) {
   // A group of letters the date cuts: a line kept and a line moved of one account share a letter.
+  std::string account, letter;
   {
     Table c50;
     ASSERT_TRUE(c50.OpenExclusive(a_ + "c50a"));
-    std::string account, letter;
     for (bool more = c50.GoTop(); more && letter.empty(); more = c50.Skip(1)) {
       if (c50.IsDeleted() || std::string(c50.GetField(L::BMOIS)) < StoredDateOf(Ymd{2027, 1, 1}).substr(0, 4))
         continue;
@@ -450,6 +450,10 @@ TEST_F(SeparationTest, FourteenMonthsGiveTwoDossiersWithEveryLineOnce) {
   for (const auto& [group, n] : a2.lettered) {
     EXPECT_EQ(b2.lettered.count(group), 0u) << group;
   }
+  // The cut group's letter is gone from both sides; it was there before.
+  EXPECT_EQ(a.lettered.count(account + " " + letter), 1u);
+  EXPECT_EQ(a2.lettered.count(account + " " + letter), 0u);
+  EXPECT_EQ(b2.lettered.count(account + " " + letter), 0u);
   ExpectSound(a_, "A");
   ExpectSound(b_, "B");
   Open(a_, "A");
