@@ -12,6 +12,7 @@
 #include "masterdata/masterdata_commands.h"
 #include "processing/bank_commands.h"
 #include "processing/matching_windows.h"
+#include "reports/balances/balance_commands.h"
 #include "reports/balances/balance_sheet_commands.h"
 #include "processing/year_end_windows.h"
 #include "reports/engine/report_engine_commands.h"
@@ -46,6 +47,8 @@ inline void InstallProgramCommands() {
   InstallSettingsCommands();
   // "Traitements > Lettrage Manuel" and "Traitements > Lettrage Automatique".
   InstallMatchingCommands();
+  // "Etats > Balances".
+  InstallBalanceCommands();
   // "Etats > Bilan Initialisation" and "Etats > Bilan Calcul".
   InstallBalanceSheetCommands();
   // "Traitements > Génération des Soldes à Nouveau".

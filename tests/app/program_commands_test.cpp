@@ -25,6 +25,12 @@ TEST(ProgramCommandsTest, TheEntryCommandsHaveTheirWork) {
   for (unsigned id : {20401u, 20402u, 20403u, 20404u, 20405u}) EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 
+TEST(ProgramCommandsTest, TheTrialBalancesHaveTheirWork) {
+  InstallProgramCommands();
+  // "Etats > Balances".
+  EXPECT_TRUE(HasCommandWork(20504));
+}
+
 TEST(ProgramCommandsTest, TheBalanceSheetCommandsHaveTheirWork) {
   InstallProgramCommands();
   // "Bilan Initialisation" and "Bilan Calcul".

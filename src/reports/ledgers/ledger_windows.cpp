@@ -60,9 +60,6 @@ void TWEtaBroLedger::SetupWindow() {
   PostToSelf(browse_cmd::Modifier);
 }
 
-void TWEtaBroLedger::PostToSelf(unsigned command) { gui::PostCommand(GetHandle(), command); }
-void TWEtaBroLedger::PostClose() { gui::PostMessage(GetHandle(), gui::WM_CLOSE); }
-
 void TWEtaBroLedger::CmModifier() {
   if (kind_.formSlot <= 0) return;
   OpenPartnerForm("", kind_.formSlot, kind_.menuCommand, kind_.ownSlot);
@@ -71,11 +68,8 @@ void TWEtaBroLedger::CmModifier() {
 void TWEtaBroLedger::TakeOptions() { optionsBuffer_ = RegistryText(kind_.ownSlot + 11, kind_.limitsLength); }
 
 int TWEtaBroLedger::RunChoice(bool print, const std::string& prefix) {
-  printerChoice_.reset();
-  TDVisuChoixEtat dialog(this, prefix, print);
-  const int answer = dialog.Execute(kTaskModal);
+  const int answer = RunChoiceDialog(print, prefix);
   if (answer == gui::IDOK) {
-    if (print) printerChoice_ = dialog.TakePrinterChoice();
     Report().reportCode = ReportCode;
     Report().chosenLayoutText = ChosenLayoutText;
   }
@@ -83,24 +77,7 @@ int TWEtaBroLedger::RunChoice(bool print, const std::string& prefix) {
 }
 
 bool TWEtaBroLedger::ShowInPreview(bool severalLists, const std::string& title, bool printDisabled) {
-  if (MainWindowHandle == 0) return false;
-  gui::SendCommand(MainWindowHandle, severalLists ? visu_cmd::VisuMode1 : visu_cmd::Visu);
-  TWVisuWindow* preview = CurrentPreviewWindow;
-  if (preview == nullptr) return false;
-  if (printDisabled) preview->PrintDisabled = true;
-  else preview->PrintPageDisabled = true;
-  if (!VisuBeginList(Report(), this, title)) {
-    // Nothing to show: the empty preview goes (and its end brings the form back).
-    gui::PostMessage(preview->GetHandle(), gui::WM_CLOSE);
-    return false;
-  }
-  VisuRenderList();
-  return true;
-}
-
-void TWEtaBroLedger::Print(gui::Printout& printout) {
-  PrintOnProgramPrinter(printout, this);
-  printerChoice_.reset();
+  return ShowReportInPreview(Report(), severalLists, title, printDisabled);
 }
 
 bool TWEtaBroLedger::ChooseAndPrint(const std::string& prefix, const std::string& title) {
@@ -276,59 +253,4 @@ void TWEtaBroRecapCentralisateur::CmVisualiserEtat() {
 void TWEtaBroRecapCentralisateur::CmImprimerEtat() {
   if (Busy()) return;
   if (!ChooseAndPrint(report_.ReportPrefix(), LoadStr(kStrTitleSummary))) PostClose();
-}
-
-// ---------------------------------------------------------------------------------------
-// The general ledgers' printout
-
-GeneralLedgersPrintout::GeneralLedgersPrintout(GeneralLedgers& report, const std::string& title)
-    : gui::Printout(title), report_(report), current_(std::make_unique<TImpression>(report, title)) {}
-
-GeneralLedgersPrintout::~GeneralLedgersPrintout() = default;
-
-bool GeneralLedgersPrintout::Landscape() const { return current_ && current_->Landscape(); }
-
-bool GeneralLedgersPrintout::BeginLedger() {
-  if (!current_->BeginPrinting(*dc_)) return false;
-  ++ledgers_;
-  current_->GetPageRange(localFirst_, localLast_);
-  if (localFirst_ < 1) localFirst_ = 1;
-  return true;
-}
-
-bool GeneralLedgersPrintout::BeginPrinting(gui::PageDC& dc) {
-  dc_ = &dc;
-  return BeginLedger();
-}
-
-void GeneralLedgersPrintout::GetPageRange(int& from, int& to) {
-  from = 1;
-  to = 999999;
-}
-
-bool GeneralLedgersPrintout::HasPage(int page) {
-  while (current_) {
-    const int local = localFirst_ + page - offset_ - 1;
-    if (local <= localLast_ && current_->HasPage(local)) return true;
-    // This ledger is printed: the next one begins on the next page.
-    current_->EndPrinting();
-    current_.reset();
-    offset_ = page - 1;
-    if (!report_.NextLedger()) return false;
-    current_ = std::make_unique<TImpression>(report_, Title());
-    if (!BeginLedger()) {
-      current_->EndPrinting();
-      current_.reset();
-      return false;
-    }
-  }
-  return false;
-}
-
-void GeneralLedgersPrintout::PrintPage(int page, gui::PageDC& dc) {
-  if (current_) current_->PrintPage(localFirst_ + page - offset_ - 1, dc);
-}
-
-void GeneralLedgersPrintout::EndPrinting() {
-  if (current_) current_->EndPrinting();
 }

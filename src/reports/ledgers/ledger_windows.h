@@ -88,19 +88,15 @@ class TWEtaBroLedger : public TWEtats {
   // 20991 (or 20992 with "Liste suivante"), then the list begun and its first page rendered;
   // a list that cannot begin closes its empty preview. False then.
   bool ShowInPreview(bool severalLists, const std::string& title, bool printDisabled);
-  // The report printed on the program's printer (the printer the dialog chose put back after).
-  void Print(gui::Printout& printout);
+  void Print(gui::Printout& printout) { PrintReport(printout); }
   // The printout's choice dialog on `prefix`: the switch to the preview posted (true), or the chosen layout of
   // Report() printed through TImpression under `title` (false, also when the dialog was cancelled).
   bool ChooseAndPrint(const std::string& prefix, const std::string& title);
   // The limits form to the top (its handle in its registry slot).
   void RaiseForm();
-  void PostToSelf(unsigned command);
-  void PostClose();
 
   const LedgerWindowKind& kind_;
   std::string optionsBuffer_;
-  std::unique_ptr<PrinterChoice> printerChoice_;
 
  private:
   void CeIdle(gui::CommandEnabler& ce) { ce.Enable(!Busy()); }
@@ -171,28 +167,11 @@ class TWEtaBroRecapCentralisateur : public TWEtaBroLedger {
 
 // The printout of the general ledgers: every ledger of the selection in one job, each from a
 // new page, each with the page range of the choice (as "Liste suivante" shows them one by one).
-class GeneralLedgersPrintout : public gui::Printout {
+class GeneralLedgersPrintout : public ListSequencePrintout {
  public:
-  GeneralLedgersPrintout(ledgers::GeneralLedgers& report, const std::string& title);
-  ~GeneralLedgersPrintout() override;
-
-  bool Landscape() const override;
-  bool BeginPrinting(gui::PageDC& dc) override;
-  void GetPageRange(int& from, int& to) override;
-  bool HasPage(int page) override;
-  void PrintPage(int page, gui::PageDC& dc) override;
-  void EndPrinting() override;
+  GeneralLedgersPrintout(ledgers::GeneralLedgers& report, const std::string& title)
+      : ListSequencePrintout(report, title, [&report] { return report.NextLedger(); }) {}
 
   // Ledgers printed so far.
-  int Ledgers() const { return ledgers_; }
-
- private:
-  bool BeginLedger();
-  ledgers::GeneralLedgers& report_;
-  gui::PageDC* dc_ = nullptr;
-  std::unique_ptr<TImpression> current_;
-  int offset_ = 0;       // job pages printed before the current ledger
-  int localFirst_ = 1;   // its first page
-  int localLast_ = 9999;
-  int ledgers_ = 0;
+  int Ledgers() const { return Lists(); }
 };

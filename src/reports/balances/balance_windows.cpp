@@ -1,0 +1,167 @@
+#include "reports/balances/balance_windows.h"
+
+#include "framework/fmt_saisie.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "reports/engine/choice_dialogs.h"
+#include "reports/balances/core/trial_balance_variables.h"
+#include "reports/engine/printing.h"
+#include "reports/ledgers/core/ledger_tables.h"
+#include "runtime/access_rights.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+namespace {
+constexpr int kTitleId = 215;          // "Balances des Comptes"
+constexpr int kHelpContext = 51;
+constexpr int kEngineErrorContext = 85;
+constexpr int kOptionsLength = balances::TrialBalanceOptions::kLength;
+}  // namespace
+
+const LedgerWindowKind kTrialBalanceWindow = {balance_cmd::Balances, kTitleId,         kBalancesWindowSlot,
+                                              kBalancesWindowSlotLength, kBalancesFormSlot, kOptionsLength,
+                                              balances::kTrialBalanceFieldCount, kHelpContext, false};
+
+// ---------------------------------------------------------------------------------------
+// The report's questions
+
+void WindowTrialBalanceReport::ShowEmpty(const std::string& text) {
+  TrialBalanceReport::ShowEmpty(text);
+  ShowEmptyEtat(window_, text);
+}
+
+void WindowTrialBalanceReport::ShowError(const std::string& text) {
+  TrialBalanceReport::ShowError(text);
+  gui::MessageBeep(0);
+  gui::MessageBox(window_, text, window_->GetCaption(), gui::MB_OK | gui::MB_ICONSTOP);
+}
+
+void WindowTrialBalanceReport::ShowInformation(const std::string& text) {
+  TrialBalanceReport::ShowInformation(text);
+  gui::MessageBox(window_, text, window_->GetCaption(), gui::MB_OK | gui::MB_ICONINFORMATION);
+}
+
+bool WindowTrialBalanceReport::AskGoOn(const std::string& text) {
+  TrialBalanceReport::AskGoOn(text);
+  return gui::MessageBox(window_, text, window_->GetCaption(),
+                         gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) == gui::IDYES;
+}
+
+bool WindowTrialBalanceReport::AskDossierCode(std::string& typed) {
+  std::string buffer;
+  TDFmtSaisie dialog(window_, TDFmtSaisie::kOkCancel, "05,Saisir le Code du Dossier (5 chiffres)", &buffer, true);
+  if (dialog.Execute(kTaskModal) != gui::IDOK) return false;
+  typed = buffer;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// The window
+
+TWEtaBroBalances::TWEtaBroBalances(gui::MDIClient* parent)
+    : TWEtats(parent, LoadStr(kTitleId), kBalancesWindowSlot, kBalancesWindowSlotLength, kBalancesFormSlot),
+      report_(this) {
+  helpContext = kHelpContext;
+}
+
+TWEtaBroBalances::~TWEtaBroBalances() = default;
+
+const gui::ResponseTable& TWEtaBroBalances::Table() {
+  using namespace browse_cmd;
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIBrowse::Table())
+                                              .Command(Modifier, &TWEtaBroBalances::CmModifier)
+                                              .Command(Visualiser, &TWEtaBroBalances::CmVisualiser)
+                                              .Command(Imprimer, &TWEtaBroBalances::CmImprimer)
+                                              .Command(balance_cmd::AutreListe, &TWEtaBroBalances::CmNextList)
+                                              .Enable(Visualiser, &TWEtaBroBalances::CeIdle)
+                                              .Enable(Imprimer, &TWEtaBroBalances::CeIdle);
+  return table;
+}
+
+void TWEtaBroBalances::SetupWindow() {
+  TWEtats::SetupWindow();
+  BuildToolbar(toolbarCommands, true);
+  // A table that does not open is reported (which table, why) and the window closes.
+  if (!ledgers::OpenLedgerTables(ledgers::ProgramLedgerTables(), kEngineErrorContext)) {
+    PostClose();
+    return;
+  }
+  PostToSelf(browse_cmd::Modifier);
+}
+
+void TWEtaBroBalances::CmModifier() { OpenPartnerForm("", kBalancesFormSlot, balance_cmd::Balances, kBalancesWindowSlot); }
+
+void TWEtaBroBalances::ReadOptions() {
+  report_.Begin(RegistryText(kBalancesWindowSlot + 11, kOptionsLength), balances::TrialBalancePaths::OfOpenDossier());
+  LimitsMode = report_.LimitsMode();
+}
+
+void TWEtaBroBalances::TakeCodeForList() {
+  report_.ChooseReportCode(ReportCode);
+  report_.listType = ChosenLayoutText;
+}
+
+bool TWEtaBroBalances::PrepareNextList() {
+  while (!report_.Lists().empty()) {
+    report_.reportCode = report_.ListKind() == '9' ? balances::AnalyticReportCode(ReportCode) : ReportCode;
+    report_.reportCode.resize(18, ' ');
+    if (report_.PrepareReport()) return true;
+    report_.DropList();
+  }
+  return false;
+}
+
+void TWEtaBroBalances::ShowList() {
+  ShowReportInPreview(report_, report_.Lists().size() > 1, "Visualisation: Balance: " + report_.ListTitleText(),
+                      false);
+}
+
+void TWEtaBroBalances::CmVisualiser() {
+  if (Busy()) return;
+  ReadOptions();
+  const int answer = RunChoiceDialog(false, report_.Prefix());
+  if (answer == choice_ids::kToPrint) {
+    PostToSelf(browse_cmd::Imprimer);
+    return;
+  }
+  if (answer != gui::IDOK) {
+    RaisePartnerForm(*this);
+    return;
+  }
+  TakeCodeForList();
+  if (PrepareNextList()) ShowList();
+}
+
+void TWEtaBroBalances::CmNextList() {
+  if (PrintRunFlag) return;
+  report_.DropList();
+  if (PrepareNextList()) ShowList();
+  else RaisePartnerForm(*this);
+}
+
+void TWEtaBroBalances::CmImprimer() {
+  if (Busy()) return;
+  ReadOptions();
+  const int answer = RunChoiceDialog(true, report_.Prefix());
+  if (answer == choice_ids::kToPreview) {
+    PostToSelf(browse_cmd::Visualiser);
+    return;
+  }
+  if (answer == gui::IDOK) {
+    TakeCodeForList();
+    // Every list of the sequence in one job, each from a new page (the analytic list under its
+    // analytic code).
+    if (PrepareNextList()) {
+      ListSequencePrintout printout(report_, Title(), [this] {
+        report_.DropList();
+        return PrepareNextList();
+      });
+      PrintReport(printout);
+    }
+  }
+  RaisePartnerForm(*this);
+}

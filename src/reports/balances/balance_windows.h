@@ -1,0 +1,73 @@
+// The trial balances' report window TWEtaBroBalances ("Balances des Comptes", 20504): a report
+// window without rows that opens the dossier's tables, asks the main window for its options
+// form (TWEtaModBalances), and when the form hands it the options ("Visualiser" 20035,
+// "Imprimer" 20041) runs the choice dialog and produces the lists of the sequence the options
+// ask for: in the preview one by one ("Autre Liste" 20039 from the preview's "Liste suivante"),
+// in a printout all of them in one job, each from a new page. The report object behind its
+// hooks is balances::TrialBalanceReport; the window answers its questions with message boxes
+// and the dossier-code dialog of the CEGID export.
+#pragma once
+
+#include <string>
+
+#include "reports/balances/trial_balance_report.h"
+#include "reports/engine/report_window.h"
+#include "reports/ledgers/ledger_windows.h"
+
+namespace balance_cmd {
+constexpr unsigned Balances = 20504;
+constexpr unsigned AutreListe = 20039;
+}  // namespace balance_cmd
+
+// What the limits form base needs of its report window.
+extern const LedgerWindowKind kTrialBalanceWindow;
+
+// The report object's questions answered over the window.
+class WindowTrialBalanceReport : public balances::TrialBalanceReport {
+ public:
+  explicit WindowTrialBalanceReport(gui::Window* window) : window_(window) {}
+  void ShowEmpty(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  void ShowInformation(const std::string& text) override;
+  bool AskGoOn(const std::string& text) override;
+  // "Saisie d'une valeur spécifique": 5 characters, "Saisir le Code du Dossier (5 chiffres)".
+  bool AskDossierCode(std::string& typed) override;
+
+ private:
+  gui::Window* window_;
+};
+
+class TWEtaBroBalances : public TWEtats {
+ public:
+  explicit TWEtaBroBalances(gui::MDIClient* parent);
+  ~TWEtaBroBalances() override;
+
+  balances::TrialBalanceReport& Report() { return report_; }
+
+  // 20047: the options form asked of the main window (the menu command's second run makes it).
+  void CmModifier();
+  // 20035, 20041 (from the form), 20039 (from the preview's "Liste suivante").
+  void CmVisualiser();
+  void CmImprimer();
+  void CmNextList();
+  // The end of a preview (20037) brings the form back.
+  void DefaultAction() override { RaisePartnerForm(*this); }
+
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
+ protected:
+  void SetupWindow() override;
+
+ private:
+  // The options the form wrote into the window's key, and the run they begin.
+  void ReadOptions();
+  // The first list of the sequence that has something to show, dropping the others.
+  bool PrepareNextList();
+  // The prepared list in the preview, under its code (the analytic code for the sections).
+  void ShowList();
+  void TakeCodeForList();
+  void CeIdle(gui::CommandEnabler& ce) { ce.Enable(!Busy()); }
+
+  WindowTrialBalanceReport report_;
+};

@@ -1,0 +1,336 @@
+#include "reports/balances/trial_balance_report.h"
+
+#include <algorithm>
+
+#include "data/dossier_files.h"
+#include "reports/balances/core/cegid_export.h"
+#include "reports/balances/core/trial_balance_variables.h"
+#include "runtime/dossier_record.h"
+#include "runtime/xbase.h"
+
+namespace balances {
+
+namespace {
+
+using DF = DossierRecord::DateField;
+
+char FirstOf(const std::string& s, char otherwise) { return s.empty() ? otherwise : s[0]; }
+
+// A layout's list type as the checks read it: capitals, no trailing blank.
+std::string ListTypeOf(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return RightTrim(text);
+}
+
+}  // namespace
+
+TrialBalancePaths TrialBalancePaths::OfOpenDossier() {
+  // The path functions share one buffer: each is copied at once.
+  TrialBalancePaths p;
+  p.c10 = PathC10();
+  p.c20 = PathC20();
+  p.c30 = PathC30();
+  p.c40 = PathC40();
+  p.c50 = PathC50();
+  p.c60 = PathC60();
+  return p;
+}
+
+TrialBalanceReport::TrialBalanceReport() = default;
+TrialBalanceReport::~TrialBalanceReport() = default;
+
+void TrialBalanceReport::Begin(const std::string& optionsText, const TrialBalancePaths& paths) {
+  paths_ = paths;
+  options_ = TrialBalanceOptions(optionsText);
+  prefix_ = ReportPrefix(options_);
+  loaded_ = loadedTexts_ = false;
+  codes_ = CodeLists();
+  std::string message;
+  // The collectives of "T" come from the general file; one that does not open leaves the
+  // sequence without them (the first list then says why it cannot be read).
+  codes_.Load(paths_.c10, &message);
+  const ListSequence seq = BuildListSequence(options_, codes_, TheDossierRecord.AnalyticMode());
+  lists_ = seq.lists;
+  limitsMode_ = seq.limitsMode;
+  severalLists_ = lists_.size() > 1;
+  fecPath_.clear();
+}
+
+void TrialBalanceReport::DropList() {
+  if (!lists_.empty()) lists_.erase(0, 1);
+  options_.SetPart(28, 8, "");
+  options_.SetPart(36, 8, "");
+}
+
+void TrialBalanceReport::ChooseReportCode(const std::string& code) {
+  chosenCode_ = code;
+  chosenCode_.resize(18, ' ');
+  analyticCode_ = AnalyticReportCode(chosenCode_);
+}
+
+std::string TrialBalanceReport::ListTitleText() const { return RightTrim(ListTitle(ListKind(), codes_)); }
+
+std::size_t TrialBalanceReport::LineCount() const {
+  switch (mode_) {
+    case Mode::kFec: return fecRows_.size();
+    case Mode::kCegid: return cegidRecords_.size();
+    default: return lines_.size();
+  }
+}
+
+bool TrialBalanceReport::Load(bool texts) {
+  if (loaded_ && (loadedTexts_ || !texts)) return true;
+  std::string message;
+  source_ = BalanceSource();
+  chart_ = ChartList();
+  sections_ = ChartList();
+  codes_ = CodeLists();
+  if (!codes_.Load(paths_.c10, &message) || !chart_.LoadAccounts(paths_.c20, &message) ||
+      !sections_.LoadSections(paths_.c30, &message) ||
+      !source_.Load(paths_.c60, paths_.c50, paths_.c40, &message, texts)) {
+    ShowError(message);
+    loaded_ = false;
+    return false;
+  }
+  loaded_ = true;
+  loadedTexts_ = texts;
+  return true;
+}
+
+GatherContext TrialBalanceReport::Context(char listKind, const std::string& typeListe) const {
+  GatherContext c;
+  c.options = options_;
+  c.frame = frame_;
+  c.listKind = listKind;
+  c.typeListe = typeListe;
+  c.excludedJournals = codes_.ExcludedJournals();
+  c.collectiveList = codes_.CollectiveList();
+  c.keepRule = FirstOf(TheDossierRecord.Constant(33), 'N');
+  std::string opening = TheDossierRecord.Constant(37).substr(0, 3);
+  opening.resize(3, ' ');
+  c.openingJournal = opening;
+  c.orphanLetters = FirstOf(TheDossierRecord.Constant(44), ' ') != 'N';
+  c.analyticByAccount = analyticByAccount_;
+  return c;
+}
+
+void TrialBalanceReport::FillListVariablesOfRun(char listKind) {
+  DeclareTrialBalanceFields(fields, listKind == '9');
+  FillListVariables(fields, options_, frame_, listKind, ListTitleText(), codes_.ExcludedJournals());
+}
+
+bool TrialBalanceReport::PrepareReport() {
+  if (lists_.empty()) return false;
+  // The layout's list type, as the choice dialog left it.
+  const std::string typeListe = ListTypeOf(listType);
+  const std::string refusal = TypeListeRefusal(typeListe, options_.Kind());
+  if (!refusal.empty()) {
+    ShowEmpty(refusal);
+    return false;
+  }
+  allBreaks_ = FirstOf(TheDossierRecord.Constant(36), ' ') == 'O';
+  exportForm_ = FirstOf(TheDossierRecord.Constant(45), 'N');
+  analyticByAccount_ = FirstOf(TheDossierRecord.Constant(32), ' ') == 'O';
+  frame_ = MakePeriodFrame(options_, TheDossierRecord.DateStored(DF::YearStart), TheDossierRecord.DateStored(DF::YearEnd));
+  typeListe_ = typeListe;
+  lines_.clear();
+  fecRows_.clear();
+  cegidRecords_.clear();
+  current_ = 0;
+  lineCount = 0;
+  brokenRecords_ = 0;
+  if (typeListe.rfind("XF", 0) == 0) return PrepareFec();
+  if (typeListe.rfind("XC", 0) == 0) return PrepareCegid();
+  return PrepareBalance(typeListe);
+}
+
+bool TrialBalanceReport::PrepareBalance(const std::string& typeListe) {
+  mode_ = Mode::kBalance;
+  const char kind = ListKind();
+  if (!Load(false)) return false;
+  Gatherer gatherer(source_, ChartOf(kind), Context(kind, typeListe));
+  lines_ = gatherer.GatherList();
+  brokenRecords_ = gatherer.BrokenRecords();
+  FillListVariablesOfRun(kind);
+  if (brokenRecords_ > 0)
+    ShowError(std::to_string(brokenRecords_) +
+              " enregistrement(s) du fichier de tri ne m\xE8" "nent \xE0" " aucune ligne d'\xE9" "criture: "
+              "leurs montants ne sont pas compt\xE9" "s.\nReconstruisez le dossier (Utilitaires > ReConstruction du "
+              "dossier).");
+  if (lines_.empty()) {
+    if (!severalLists_) ShowEmpty("Balance: " + ListTitleText());
+    return false;
+  }
+  const std::string code = CodeOfLine(0);
+  lineType = "A" + code + code;
+  return true;
+}
+
+bool TrialBalanceReport::PrepareFec() {
+  mode_ = Mode::kFec;
+  const std::string siren = TheDossierRecord.Get(DossierRecord::kSirenPos, DossierRecord::kSirenWidth);
+  const std::string refusal = FecExport::CheckSirenForFec(siren);
+  if (!refusal.empty()) {
+    ShowError(refusal);
+    return false;
+  }
+  if (!Load(true)) return false;
+  FecContext context;
+  context.siren = siren;
+  context.yearEnd = TheDossierRecord.DateStored(DF::YearEnd);
+  std::string opening = TheDossierRecord.Constant(37).substr(0, 3);
+  opening.resize(3, ' ');
+  context.openingJournal = opening;
+  FecExport fec;
+  std::string message;
+  if (!fec.Build(source_, codes_, chart_, context, &message)) {
+    ShowError(message);
+    return false;
+  }
+  // The check of the year comes before anything is written.
+  const FecCheck& check = fec.Check();
+  if (check.Blocking()) {
+    ShowError(check.Text());
+    return false;
+  }
+  if (check.HasRemarks() && !AskGoOn(check.Text() + "\n\nEtablir le fichier malgr\xE9 tout ?")) return false;
+  const std::string path = DossierFolder + FecExport::FileName(siren, context.yearEnd);
+  if (!fec.Write(path, &message)) {
+    ShowError(message);
+    return false;
+  }
+  fecPath_ = path;
+  fecRows_ = fec.Rows();
+  FillListVariablesOfRun('1');
+  ShowInformation("Fichier des \xE9" "critures comptables \xE9" "tabli (" + std::to_string(fecRows_.size()) +
+                  " lignes):\n" + path);
+  if (fecRows_.empty()) {
+    ShowEmpty("Balance: " + ListTitleText());
+    return false;
+  }
+  lineType = "A";
+  return true;
+}
+
+bool TrialBalanceReport::PrepareCegid() {
+  mode_ = Mode::kCegid;
+  std::string typed;
+  // A cancelled dialog stops the run.
+  if (!AskDossierCode(typed)) return false;
+  std::string message;
+  const std::string code = CegidDossierCode(typed, &message);
+  if (code.empty()) {
+    ShowError(message);
+    return false;
+  }
+  if (!Load(true)) return false;
+  const DossierRecord& d = TheDossierRecord;
+  CegidContext x;
+  x.dossierCode = code;
+  x.name = d.Get(1, 30);
+  x.street = d.Get(31, 30);
+  x.street2 = d.Get(61, 30);
+  x.townLine = d.Get(91, 30);
+  x.siren = d.Get(DossierRecord::kSirenPos, DossierRecord::kSirenWidth);
+  x.establishment = d.Get(136, 5);
+  x.activity = d.Get(146, 4);
+  x.yearStart = d.DateStored(DF::YearStart);
+  x.yearEnd = d.DateStored(DF::YearEnd);
+  x.periodStart = options_.PeriodStart();
+  x.periodEnd = options_.PeriodEnd();
+  std::string c048 = d.Constant(48).substr(0, 2);
+  if (c048.size() == 2) x.constant048 = c048;
+  x.constant045 = exportForm_;
+  x.currency = options_.Currency();
+  CegidExport xc;
+  if (!xc.Build(source_, codes_, chart_, x, &message)) {
+    ShowError(message);
+    return false;
+  }
+  cegidRecords_ = xc.Records();
+  FillListVariablesOfRun('1');
+  fields.SetFieldText(tbv::kXcDossier, code.c_str());
+  if (cegidRecords_.empty()) return false;
+  lineType = "A";
+  return true;
+}
+
+std::string TrialBalanceReport::CodeOfLine(std::size_t i) const {
+  if (i >= lines_.size()) return std::string(8, ' ');
+  const ChartList& chart = ChartOf(ListKind());
+  std::string code = chart.Entries()[lines_[i].entry].code;
+  code.resize(8, ' ');
+  return code;
+}
+
+void TrialBalanceReport::ComputeLine() {
+  if (mode_ == Mode::kFec) {
+    if (current_ < fecRows_.size()) FillFecRow(fields, fecRows_[current_], static_cast<long>(current_ + 1));
+    return;
+  }
+  if (mode_ == Mode::kCegid) {
+    if (current_ < cegidRecords_.size()) FillCegidRecord(fields, cegidRecords_[current_]);
+    return;
+  }
+  if (current_ >= lines_.size()) return;
+  const BalanceLine& line = lines_[current_];
+  const char kind = ListKind();
+  const ChartList& chart = ChartOf(kind);
+  FillGathered(fields, line.figures);
+  AddPrintedPrevYear(fields, line.countsPrevYear ? line.figures.prevYear : 0);
+  LineInput in;
+  in.letter = FirstOf(lineType, 'B');
+  in.listKind = kind;
+  in.entry = &chart.Entries()[line.entry];
+  in.code = line.code;
+  in.analyticByAccount = kind == '9' && analyticByAccount_;
+  if (in.analyticByAccount) {
+    in.generalAccount = line.generalAccount;
+    if (const ChartEntry* g = chart_.Find(line.generalAccount)) in.generalName = RightTrim(g->name);
+  }
+  in.breakChoice = options_.BreakLevel();
+  in.currency = options_.Currency();
+  in.daysInYear = frame_.daysInYear;
+  in.daysInPeriod = frame_.daysInPeriod;
+  in.exportForm = exportForm_;
+  balances::ComputeLine(fields, in);
+  ++lineCount;
+}
+
+bool TrialBalanceReport::NextRecord() {
+  if (mode_ != Mode::kBalance) {
+    if (current_ + 1 < LineCount()) {
+      ++current_;
+      return true;
+    }
+    lineType = "Z";
+    return false;
+  }
+  if (current_ + 1 < lines_.size()) {
+    ++current_;
+    return true;
+  }
+  // The end of the list: the result line, then the letter of the closing breaks.
+  current_ = lines_.size();
+  if (ListKind() == '1') FillResultLine(fields);
+  const std::array<bool, 3> printable = {LevelPrintable(fields, 1, allBreaks_), LevelPrintable(fields, 2, allBreaks_),
+                                          LevelPrintable(fields, 3, allBreaks_)};
+  lineType = std::string(1, EndLetter(options_.BreakLevel(), printable)) + lineType.substr(std::min<std::size_t>(1, lineType.size()));
+  return false;
+}
+
+void TrialBalanceReport::ClassifyLine() {
+  if (mode_ != Mode::kBalance) return;
+  const char letter = FirstOf(lineType, ' ');
+  if (letter >= 'Q' && letter <= 'X') return;
+  lineType.resize(17, ' ');
+  const std::string previous = lineType.substr(1, 8);
+  const std::string code = CodeOfLine(current_);
+  const std::array<bool, 3> printable = {LevelPrintable(fields, 1, allBreaks_), LevelPrintable(fields, 2, allBreaks_),
+                                          LevelPrintable(fields, 3, allBreaks_)};
+  const char next = LineLetter(previous, code, options_.BreakLevel(), ListKind() != '9', printable);
+  lineType = std::string(1, next) + code + previous;
+}
+
+}  // namespace balances
