@@ -1,7 +1,9 @@
 // Trial balances and their exports on a large generated dossier: the general balance of the
 // year (the lines read once, the accounts gathered, every line formatted as a delimited
 // export), the first page's worth of it, the statutory entries file of the year, the analytic
-// balance, and the "T" sequence (general, result, customers, suppliers, sections).
+// balance, the "T" sequence (general, result, customers, suppliers, sections), and the first
+// page of the general balance's preview as the trial-balance window makes it (its report object
+// prepared, the standard layout's first page rendered by the report engine).
 //
 // The dossier is generated with 999,999 lines (MERLON_BENCH_LINES sets fewer) and the months
 // before December are then validated: their lines move to the closed file with a validation
@@ -22,6 +24,15 @@
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/code_lists.h"
 #include "reports/balances/core/fec_export.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "reports/balances/trial_balance_report.h"
+#include "reports/engine/core/report_canvas.h"
+#include "reports/engine/core/report_environment.h"
+#include "reports/engine/core/report_export.h"
+#include "reports/engine/core/report_interpreter.h"
+#include "reports/engine/core/template_loader.h"
+#include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 
 namespace {
@@ -223,6 +234,56 @@ void BM_AllBalancesSequence(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_AllBalancesSequence)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The report environment of a run without a window: prompts taken as proposed.
+class QuietEnvironment : public reports::DossierReportEnvironment {
+ public:
+  QuietEnvironment() : DossierReportEnvironment(templates_) {}
+  void Beep() override {}
+  void Warn(const std::string&, const std::string&) override {}
+
+ private:
+  reports::MapTemplateSource templates_;
+};
+
+// The first page of the preview: the window's report object prepared for the general balance of
+// the year (the lines read, the accounts gathered), then page 1 of the standard layout rendered.
+void BM_FirstPageOfThePreview(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ready) return state.SkipWithError("no dossier");
+  using DF = DossierRecord::DateField;
+  TheDossierRecord.SetDateStored(DF::YearStart, "C60101");
+  TheDossierRecord.SetDateStored(DF::YearEnd, "C61231");
+  std::string raw, layout;
+  platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-EBS-1STD.txt", raw);
+  platform::Utf8ToCp1252(raw, layout, platform::Unassigned::kRefuse);
+  TrialBalancePaths paths;
+  paths.c10 = w.Path("c10");
+  paths.c20 = w.Path("c20");
+  paths.c30 = w.Path("c30");
+  paths.c40 = w.Path("c40");
+  paths.c50 = w.Path("c50");
+  paths.c60 = w.Path("c60");
+  for (auto _ : state) {
+    TrialBalanceReport report;
+    report.Begin(MakeOptions('G', "C60101", "C61231").text, paths);
+    report.ChooseReportCode("EBS-1STD");
+    report.reportCode = "EBS-1STD          ";
+    if (!report.PrepareReport()) return state.SkipWithError("nothing to show");
+    QuietEnvironment env;
+    reports::RenderContext context;
+    reports::ReportExportFile file;
+    context.exportFile = &file;
+    reports::FixedMetricsCanvas canvas;
+    reports::ReportInterpreter interpreter(context, canvas, report, env);
+    reports::ListSetup setup;
+    if (!interpreter.BeginListWithTemplate(setup, layout)) return state.SkipWithError("layout");
+    interpreter.RenderPage();
+    state.counters["pages"] = static_cast<double>(context.store.PageCount());
+    state.counters["accounts"] = static_cast<double>(report.LineCount());
+  }
+}
+BENCHMARK(BM_FirstPageOfThePreview)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
