@@ -219,6 +219,50 @@ TEST_F(BalanceWindowTest, TheGeneralBalanceTotalsAreTheGeneralLedgersOverTheSame
   }
 }
 
+// The letter of each line as the layouts read it: the group of the first of the code's first
+// three characters that changed, "B" without a break; the end of the list in Q-X ("X" alone
+// without a break).
+TEST_F(BalanceWindowTest, TheWalkGivesEachLineTheLetterOfItsBreak) {
+  OpenPair();
+  using DF = DossierRecord::DateField;
+  for (char level : {'S', '1', '3'}) {
+    SCOPED_TRACE(level);
+    balances::TrialBalanceReport r;
+    r.Begin(balances::MakeOptions('G', TheDossierRecord.DateStored(DF::YearStart),
+                                  TheDossierRecord.DateStored(DF::YearEnd), false, level)
+                .text,
+            balances::TrialBalancePaths::OfOpenDossier());
+    ASSERT_TRUE(r.PrepareReport());
+    EXPECT_EQ(r.lineType[0], 'A');
+    std::string groups;
+    r.InitReport();
+    r.ComputeLine();
+    while (r.NextRecord()) {
+      r.ClassifyLine();
+      const std::string current = r.lineType.substr(1, 8), previous = r.lineType.substr(9, 8);
+      const char letter = r.lineType[0];
+      char group = 'B';
+      if (level != 'S') {
+        if (current[0] != previous[0]) group = 'C';
+        else if (current[1] != previous[1]) group = 'K';
+        else if (current[2] != previous[2]) group = 'O';
+      }
+      const char last = group == 'C' ? 'J' : group == 'K' ? 'N' : group == 'O' ? 'P' : 'B';
+      EXPECT_TRUE(letter >= group && letter <= last) << letter << " " << previous << " -> " << current;
+      groups += group;
+      r.ComputeLine();
+    }
+    const char end = r.lineType[0];
+    if (level == 'S') {
+      EXPECT_EQ(end, 'X');
+      EXPECT_EQ(groups.find_first_not_of('B'), std::string::npos);
+    } else {
+      EXPECT_TRUE(end >= 'Q' && end <= 'X') << end;
+      EXPECT_NE(groups.find('C'), std::string::npos) << groups;
+    }
+  }
+}
+
 TEST_F(BalanceWindowTest, TheStatutoryFileIsWrittenOnlyAfterTheUsersWord) {
   OpenPair();
   form_->SelectKind('G');
