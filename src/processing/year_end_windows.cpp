@@ -16,6 +16,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
+#include "processing/code_copy_dialogs.h"
 #include "processing/core/matching_lines.h"
 #include "processing/merge_windows.h"
 #include "processing/separation_windows.h"
@@ -90,6 +91,9 @@ void InstallYearEndCommands() {
   // A target whose run was stopped half-way is put back from its copies when it is opened.
   SetDossierRunRedo(processing::kOpeningRun,
                     [](const DossierRunInfo& run) { return processing::PutBackInterruptedOpening(run.detail); });
+  // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier..." of the
+  // code lists, the chart of accounts and the analytic sections.
+  InstallCodeCopyHooks();
 }
 
 TWTraGenerationSAN::TWTraGenerationSAN(gui::MDIClient* client)

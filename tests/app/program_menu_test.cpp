@@ -31,6 +31,7 @@
 #include "framework/lock_notice.h"
 #include "framework/lookup_dialog.h"
 #include "masterdata/new_code_dialog.h"
+#include "processing/code_copy_dialogs.h"
 #include "reports/engine/choice_dialogs.h"
 #include "reports/engine/report_window.h"
 #include "reports/vat_dunning/vat_windows.h"
@@ -265,6 +266,8 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
       {"1311", [](gui::Window* p) { return std::make_unique<TDDonNouv>(p, &buffer, "Q", 1311, &result); }},
       {"1312", [](gui::Window* p) { return std::make_unique<TDDonNouv>(p, &buffer, "Y", 1312, &result); }},
       {"1314", [](gui::Window* p) { return std::make_unique<TDFicAProposDossier>(p, 2); }},
+      {"1315", [](gui::Window* p) { return std::make_unique<TDAjouterVersAutreDossier>(p, "J", 3, "VE "); }},
+      {"1316", [](gui::Window* p) { return std::make_unique<TDAjouterDUnAutreDossier>(p, "2", 8); }},
       {"1318", [](gui::Window* p) { return std::make_unique<TDNouveauJournal>(p, &buffer, false, 1318, false, false); }},
       {"1319", [](gui::Window* p) { return std::make_unique<TDNouveauJournal>(p, &buffer, false, 1319, false, true); }},
       {"1334", [](gui::Window* p) { return std::make_unique<TDRechercheEcriture>(p, "100.00", "C601VE "); }},

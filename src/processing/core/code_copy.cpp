@@ -1,0 +1,220 @@
+#include "processing/core/code_copy.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "data/dossier_files.h"
+#include "data/table.h"
+#include "runtime/code_helpers.h"
+#include "runtime/xbase.h"
+
+namespace processing {
+
+namespace {
+
+constexpr const char* kC10Tag = "C10CODE";
+
+// The receiving field of each source field (0: none), by field name; the first letter of a
+// name is the table's own (G, C, A) and is taken from each table's first field.
+std::vector<int> FieldMap(Table& source, Table& target) {
+  std::vector<int> map(static_cast<std::size_t>(source.FieldCount()) + 1, 0);
+  const char prefix = target.FieldCount() > 0 ? target.FieldName(1)[0] : ' ';
+  for (int s = 1; s <= source.FieldCount(); ++s) {
+    std::string name = source.FieldName(s);
+    if (name.empty()) continue;
+    name[0] = prefix;
+    map[static_cast<std::size_t>(s)] = target.FieldPos(name);
+  }
+  return map;
+}
+
+bool IsFigure(const CodeCopyKind& k, int field) {
+  return std::find(k.figures.begin(), k.figures.end(), field) != k.figures.end();
+}
+
+// Writes the source's fields from the kind's first copied field into the target's current
+// record (or the record being appended): figures at zero on a new record, untouched on an
+// existing one. Text and numbers as text, memos whole.
+bool WriteFields(Table& source, Table& target, const CodeCopyKind& k, const std::vector<int>& map, bool appended) {
+  bool ok = true;
+  for (int s = k.firstCopied; s <= source.FieldCount(); ++s) {
+    const int t = map[static_cast<std::size_t>(s)];
+    if (t == 0) continue;
+    if (IsFigure(k, t)) {
+      if (appended && !target.PutFieldNum(t, 0.0)) ok = false;
+      continue;
+    }
+    const char st = source.FieldType(s);
+    const char tt = target.FieldType(t);
+    if (st == 'M' || tt == 'M') {
+      std::string memo;
+      if (st == 'M' && tt == 'M' && !(source.GetMemoText(s, memo) && target.PutMemoText(t, memo))) ok = false;
+      continue;
+    }
+    if ((st != 'C' && st != 'N') || (tt != 'C' && tt != 'N')) continue;
+    if (!target.PutField(t, source.GetField(s))) ok = false;
+  }
+  // Figures the source has no field for are zero on a new record all the same.
+  if (appended)
+    for (int t : k.figures)
+      if (t <= target.FieldCount() && target.FieldType(t) == 'N') target.PutFieldNum(t, 0.0);
+  return ok;
+}
+
+// The receiver's key: the kind and the code (C10), or the code, each as wide as its field.
+std::string ReceiverKey(Table& target, const CodeCopyKind& k, const std::string& kind, const std::string& code) {
+  if (k.table == '1') return kind.substr(0, 1) + CodeOfWidth(code, target.FieldWidth(2));
+  return CodeOfWidth(code, target.FieldWidth(1));
+}
+
+// Positions the target on the live record of the key; 'O' when there is one, 'o' when the key
+// has cancelled records only, 'E' when it has none.
+char FindReceiver(Table& target, const CodeCopyKind& k, const std::string& key) {
+  const int length = static_cast<int>(key.size());
+  const int f2 = k.keyFields > 1 ? 2 : 0;
+  if (!target.Seek(k.tag, key.c_str())) return 'E';
+  char found = 'E';
+  for (bool more = true; more; more = target.Skip(1)) {
+    const char m = target.MatchKey(key.c_str(), length, 1, f2);
+    if (m == 'O') return 'O';
+    if (m != 'o') break;
+    found = 'o';
+  }
+  // Back on a record of the key, so that the caller sees which one.
+  target.Seek(k.tag, key.c_str());
+  return found;
+}
+
+}  // namespace
+
+bool CodeCopyKindOf(const std::string& kind, CodeCopyKind* out) {
+  if (kind.empty() || kind[0] == ' ') return false;
+  CodeCopyKind k;
+  if (kind[0] == '2') {
+    k = {'2', "C20CODE", 1, 2, {17, 18, 19, 20, 21, 22, 23, 24, 28, 29}};
+  } else if (kind[0] == '3') {
+    k = {'3', "C30CODE", 1, 2, {9, 10, 11, 12, 13, 14, 15, 16, 17, 18}};
+  } else if (IsC10CodeKind(kind.c_str()) && kind[0] != '0') {
+    k = {'1', kC10Tag, 2, 3, {}};
+  } else {
+    return false;
+  }
+  *out = k;
+  return true;
+}
+
+std::string OpenCodeTablePath(const CodeCopyKind& k) {
+  if (k.table == '2') return PathC20();
+  if (k.table == '3') return PathC30();
+  return PathC10();
+}
+
+std::string OtherCodeTablePath(const CodeCopyKind& k, const OtherDossier& other) {
+  if (k.table == '2') return OtherPathC20(other);
+  if (k.table == '3') return OtherPathC30(other);
+  return OtherPathC10(other);
+}
+
+std::string CodeOfWidth(const std::string& code, int width) {
+  std::string out = code.substr(0, static_cast<std::size_t>(std::max(width, 0)));
+  out.resize(static_cast<std::size_t>(std::max(width, 0)), ' ');
+  return out;
+}
+
+int CompareCodes(const std::string& a, const std::string& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool CodeExists(Table& table, const CodeCopyKind& k, const std::string& kind, const std::string& code, int width) {
+  if (!table.isOpen) return false;
+  const std::string key = ReceiverKey(table, k, kind, CodeOfWidth(code, width));
+  return FindReceiver(table, k, key) != 'E';
+}
+
+CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k, const CodeRange& range,
+                            const CodeCopyStep& step) {
+  CodeCopyCount count;
+  if (!source.isOpen || !target.isOpen) return count;
+  const std::vector<int> map = FieldMap(source, target);
+  const bool shared = target.shareMode != dbase::dbiOPENEXCL;
+  const std::string kind = range.kind.substr(0, 1);
+  const int codeField = k.table == '1' ? 2 : 1;
+  const std::string first = CodeOfWidth(range.first, range.width);
+  const std::string last = CodeOfWidth(range.last, range.width);
+
+  const bool found = k.table == '1' ? source.SeekNotBelow(k.tag, kind.c_str(), first.c_str())
+                                    : source.SeekNotBelow(k.tag, first.c_str());
+  for (bool more = found && !source.eof; more && !source.eof; more = source.Skip(1)) {
+    // The walk ends at the first record of another kind or past the last code.
+    if (k.table == '1' && std::string(source.GetField(1)).substr(0, 1) != kind) break;
+    const std::string stored = RTrim(source.GetField(codeField));
+    if (CompareCodes(CodeOfWidth(stored, range.width), last) > 0) break;
+    if (source.IsDeleted()) continue;
+    if (step) step(stored);
+
+    const std::string key = ReceiverKey(target, k, kind, stored);
+    char state = FindReceiver(target, k, key);
+    bool appended = false;
+    if (state == 'E') {
+      // A missing code: looked for again and appended under the creation lock, so that two
+      // stations adding it at once make one record.
+      std::optional<CreationLock> creating;
+      if (shared) {
+        creating.emplace(target);
+        if (!creating->held()) {
+          ++count.failed;
+          continue;
+        }
+        state = FindReceiver(target, k, key);
+      }
+      if (state == 'E') {
+        bool ok = target.AppendBlank();
+        if (k.table == '1') {
+          ok = target.PutField(1, kind.c_str()) && ok;
+          ok = target.PutField(2, stored.c_str()) && ok;
+        } else {
+          ok = target.PutField(1, stored.c_str()) && ok;
+        }
+        ok = WriteFields(source, target, k, map, true) && ok;
+        ok = target.InsertRecord() && ok;
+        ok = target.Commit() && ok;
+        if (ok) {
+          ++count.added;
+          count.lastCode = stored;
+        } else {
+          ++count.failed;
+        }
+        appended = true;
+      }
+    }
+    if (appended) continue;
+    if (state == 'o') {
+      ++count.cancelledKept;
+      continue;
+    }
+    // An existing receiver, written under its record lock (another station may be on it).
+    const std::string text = target.RecordToText(k.keyFields);
+    if (!LockRecord(target, text.c_str(), 1)) {
+      ++count.failed;
+      continue;
+    }
+    bool ok = WriteFields(source, target, k, map, false);
+    ok = target.Commit() && ok;
+    if (shared) UnlockRecord(target);
+    if (ok) {
+      ++count.rewritten;
+      count.lastCode = stored;
+    } else {
+      ++count.failed;
+    }
+  }
+  return count;
+}
+
+}  // namespace processing

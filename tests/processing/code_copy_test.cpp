@@ -1,0 +1,364 @@
+// The copy of code ranges between two dossiers, started from the lists' "Ajouter à partir d'un
+// autre dossier" (20067) and "Ajouter vers un autre dossier" (20069) as a user starts it: both
+// ways for a code kind of the general file, the chart of accounts and the analytic sections; the
+// receivers read back with python3-dbfread; the refusals; another station in the other dossier.
+#include <QWidget>
+
+#include <map>
+#include <string>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "framework/browse.h"
+#include "masterdata/core/chart_files.h"
+#include "masterdata/core/code_kinds.h"
+#include "masterdata/masterdata_commands.h"
+#include "platform/gui/command.h"
+#include "platform/gui/modal_seam.h"
+#include "processing/code_copy_dialogs.h"
+#include "processing/year_end_windows.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "support/dossier_fixture.h"
+#include "support/other_process.h"
+#include "support/python.h"
+
+namespace {
+
+// A record of a list's kind: its code, name and (accounts and sections) one year figure and
+// its budget.
+struct Rec {
+  std::string code;
+  std::string name;
+  double figure = 0;
+  double budget = 0;
+  bool cancelled = false;
+};
+
+// How each kind's records are named in its table.
+struct KindFields {
+  const char* table;  // "c10", "c20", "c30"
+  const char* tag;
+  const char* code;
+  const char* name;
+  const char* figure;  // empty for C10
+  const char* budget;
+};
+
+KindFields FieldsOf(char kind) {
+  if (kind == '2') return {"c20", "C20CODE", "CCODE", "CLIB", "CDEBITF", "CBUDGETF"};
+  if (kind == '3') return {"c30", "C30CODE", "ACODE", "ALIB", "ADEBITF", "ABUDGETF"};
+  return {"c10", "C10CODE", "GCODE", "GLIB", "", ""};
+}
+
+class CodeCopyTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallMasterDataCommands();
+    InstallYearEndCommands();
+    a_ = Make("a", "SA");
+    b_ = Make("b", "SB");
+  }
+  void TearDown() override {
+    if (CommandWindow != nullptr) {
+      for (gui::MDIChild* child : CommandWindow->GetChildren())
+        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
+      CommandWindow->CloseChildren();
+      gui::ProcessPendingMessages();
+    }
+    BrowseHooks() = BrowseServices{};
+    for (const masterdata::CodeKind& k : masterdata::CodeKinds()) SetCommandWork(k.command, {});
+    for (unsigned id : {20309u, 20310u}) SetCommandWork(id, {});
+    SetCommandWork(yearend_cmd::GenerationSoldesANouveau, {});
+    DossierFixture::TearDown();
+  }
+  std::string Make(const std::string& folder, const std::string& code) {
+    DemoOptions o;
+    o.folder = root_ + "/" + folder;
+    o.code = code;
+    o.lines = 40;
+    o.analyticMode = '1';
+    std::string message;
+    EXPECT_TRUE(GenerateDemoDossier(o, &message)) << message;
+    return o.folder + "/";
+  }
+  void OpenA() {
+    OpenThroughDialog(C10Path(a_, "SA"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "SA") << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    SetProgramOption(3, 'N');
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
+    MainFrame->Show(gui::SW_SHOW);
+    gui::ProcessPendingMessages();
+  }
+  // The list of a kind, opened from the "Données" menu.
+  CMDIBrowse* OpenList(char kind) {
+    const masterdata::CodeKind* k = kind == '2' || kind == '3' ? masterdata::FindChartKind(kind)
+                                                               : masterdata::FindCodeKind(kind);
+    gui::PostCommand(CommandWindow->GetHandle(), kind == '2' ? 20309u : kind == '3' ? 20310u : k->command);
+    gui::ProcessPendingMessages();
+    auto* list = dynamic_cast<CMDIBrowse*>(gui::Window::FromHandle(SlotHandle(k->listSlot)));
+    EXPECT_NE(list, nullptr) << kind << "\n" << test_support::ShownTexts();
+    return list;
+  }
+  static void Send(gui::Window* w, unsigned command) {
+    gui::SendCommand(w->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  // Writes the records into a dossier's table of the kind, as another program would.
+  static void Put(const std::string& folder, const std::string& code, char kind, const std::vector<Rec>& recs) {
+    const KindFields f = FieldsOf(kind);
+    Table t;
+    ASSERT_TRUE(t.OpenShared(folder + f.table + Lower(code.c_str()), f.tag));
+    for (const Rec& r : recs) {
+      ASSERT_TRUE(t.AppendBlank());
+      if (kind != '2' && kind != '3') t.PutField(t.FieldPos("GCLE"), std::string(1, kind).c_str());
+      t.PutField(t.FieldPos(f.code), r.code.c_str());
+      t.PutField(t.FieldPos(f.name), r.name.c_str());
+      if (*f.figure != '\0') {
+        t.PutFieldNum(t.FieldPos(f.figure), r.figure);
+        t.PutFieldNum(t.FieldPos(f.budget), r.budget);
+      }
+      ASSERT_TRUE(t.InsertRecord());
+      if (r.cancelled) {
+        ASSERT_TRUE(t.DeleteRecord(nullptr, 0));
+        UnlockRecord(t);
+      }
+      ASSERT_TRUE(t.Commit());
+    }
+  }
+  // The records of the kind whose code begins with "ZC", as python3-dbfread reads them:
+  // code -> "name|figure|budget" (cancelled ones with "x" before).
+  static std::map<std::string, std::string> Read(const std::string& folder, const std::string& code, char kind) {
+    const KindFields f = FieldsOf(kind);
+    const std::string figure = *f.figure ? std::string("r['") + f.figure + "']" : "''";
+    const std::string budget = *f.budget ? std::string("r['") + f.budget + "']" : "''";
+    const std::string kindTest = kind == '2' || kind == '3' ? "True" : "r['GCLE'] == '" + std::string(1, kind) + "'";
+    const std::string out = test_support::RunPythonScript(
+        "from dbfread import DBF\n"
+        "t = DBF('" + folder + f.table + Lower(code.c_str()) + ".dbf', encoding='cp1252', ignore_missing_memofile=True)\n"
+        "def show(r, mark):\n"
+        "    if " + kindTest + " and r['" + f.code + "'].startswith('ZC'):\n"
+        "        print(mark + r['" + f.code + "'].rstrip() + '=' + r['" + f.name + "'].rstrip() + '|' + str(" + figure +
+            ") + '|' + str(" + budget + "))\n"
+        "for r in t: show(r, '')\n"
+        "for r in t.deleted: show(r, 'x')\n",
+        true);
+    std::map<std::string, std::string> recs;
+    std::size_t at = 0;
+    for (std::size_t nl; (nl = out.find('\n', at)) != std::string::npos; at = nl + 1) {
+      const std::string line = out.substr(at, nl - at);
+      const std::size_t eq = line.find('=');
+      if (eq == std::string::npos) continue;
+      recs[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return recs;
+  }
+  // The other dossier chosen through the chooser of an open dialog.
+  void Choose(gui::Window& dialog, const std::string& folder, const std::string& code) {
+    gui::ModalSeam::QueueFileAnswer(C10Path(folder, code));
+    gui::SendCommand(dialog.GetHandle(), CodeCopyDialog::kChooser);
+  }
+  static std::size_t Boxes(const std::string& text) {
+    std::size_t n = 0;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.kind == gui::ModalKind::MessageBox && s.text.find(text) != std::string::npos) ++n;
+    return n;
+  }
+
+  std::string a_, b_;
+};
+
+// The sources of each case: ZC1 new in the receiver, ZC2 present there with its own figures,
+// ZC3 cancelled there, ZC4 cancelled in the source, ZC5 the last code of the range.
+std::vector<Rec> Source() {
+  return {{"ZC1", "Source un", 11, 12}, {"ZC2", "Source deux", 21, 22}, {"ZC3", "Source trois", 31, 32},
+          {"ZC4", "Source quatre", 41, 42, true}, {"ZC5", "Source cinq", 51, 52}};
+}
+std::vector<Rec> Receiver() { return {{"ZC2", "Recu deux", 7, 8}, {"ZC3", "Recu trois", 9, 10, true}}; }
+
+struct CopyCase {
+  char kind;
+  bool into;  // true: 20069 into the other dossier; false: 20067 from it
+};
+
+class CodeCopyBothWays : public CodeCopyTest, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(CodeCopyBothWays, NewCodesAreAddedExistingOnesKeepTheirFiguresCancelledOnesStay) {
+  const CopyCase c = GetParam();
+  const bool c10 = c.kind != '2' && c.kind != '3';
+  const std::string from = c.into ? a_ : b_, fromCode = c.into ? "SA" : "SB";
+  const std::string to = c.into ? b_ : a_, toCode = c.into ? "SB" : "SA";
+  Put(from, fromCode, c.kind, Source());
+  Put(to, toCode, c.kind, Receiver());
+  // A code of the next kind that sorts inside the range: the walk ends with the list's kind.
+  if (c10) Put(from, fromCode, static_cast<char>(c.kind + 1), {{"ZC2A", "Autre sorte"}});
+  OpenA();
+  CMDIBrowse* list = OpenList(c.kind);
+  ASSERT_NE(list, nullptr);
+  const long rows = list->Store().totalRows;
+  const std::string picture = std::string(c.into ? "code_copy_out_" : "code_copy_in_") + c.kind;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
+    auto& dialog = dynamic_cast<CodeCopyDialog&>(w);
+    if (c.into) {
+      Choose(dialog, b_, "SB");
+    } else {
+      // The dialog opens its chooser at once.
+      gui::ModalSeam::QueueFileAnswer(C10Path(b_, "SB"));
+      gui::ProcessPendingMessages();
+    }
+    EXPECT_EQ(dialog.DossierEdit()->GetText(), "SB");
+    dialog.FirstEdit()->SetText("ZC1");
+    dialog.LastEdit()->SetText("ZC5");
+    dialog.Show(gui::SW_SHOWNORMAL);
+    test_support::Screenshot(dialog.OuterWidget(), "processing", picture);
+  });
+  if (c.into) {
+    ASSERT_TRUE(list->LocateCode("ZC1"));
+    Send(list, browse_cmd::AjouterVers);
+  } else {
+    Send(list, browse_cmd::AjouterDepuis);
+  }
+  ASSERT_FALSE(gui::ModalSeam::Shown().empty());
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].resourceId, c.into ? 1315 : 1316) << test_support::ShownTexts();
+  EXPECT_EQ(Boxes(""), 0u) << test_support::ShownTexts();
+
+  const auto got = Read(to, toCode, c.kind);
+  const std::string zero = c10 ? "||" : "|0.0|0.0";
+  EXPECT_EQ(got.at("ZC1"), "Source un" + zero) << "appended with zero figures";
+  EXPECT_EQ(got.at("ZC2"), "Source deux" + std::string(c10 ? "||" : "|7.0|8.0")) << "its own figures kept";
+  EXPECT_EQ(got.count("ZC3"), 0u);
+  EXPECT_EQ(got.at("xZC3"), "Recu trois" + std::string(c10 ? "||" : "|9.0|10.0")) << "cancelled: untouched";
+  EXPECT_EQ(got.count("ZC4"), 0u) << "cancelled in the source";
+  EXPECT_EQ(got.at("ZC5"), "Source cinq" + zero);
+  if (c10) EXPECT_EQ(Read(to, toCode, static_cast<char>(c.kind + 1)).size(), 0u) << "another kind";
+  if (!c10) EXPECT_EQ(got.size(), 4u);
+  // The source is not changed; a copy into the open dossier shows the codes it added.
+  EXPECT_EQ(Read(from, fromCode, c.kind).at("ZC2"), std::string("Source deux") + (c10 ? "||" : "|21.0|22.0"));
+  if (!c.into) {
+    EXPECT_EQ(list->Store().totalRows, rows + 2);
+    EXPECT_EQ(RTrim(list->GetSelectedRowText().c_str()), std::string("ZC5"));
+  } else {
+    EXPECT_EQ(list->Store().totalRows, rows);
+  }
+}
+
+// Each refusal keeps the dialog open with its reason and writes nothing into either dossier.
+TEST_F(CodeCopyTest, EachRefusalSaysWhyAndWritesNothing) {
+  Put(a_, "SA", 'J', {{"ZC1", "Seulement ici"}, {"ZC5", "Ici et la"}});
+  Put(b_, "SB", 'J', {{"ZC5", "Ici et la"}});
+  struct Case {
+    bool into;
+    const char* dossier;  // "B": chosen with the chooser; otherwise typed (in the open dossier's folder)
+    const char* first;
+    const char* last;
+    const char* message;
+  };
+  const Case cases[] = {
+      {true, "B", "", "ZC5", "Entrez un Code d\xE9" "but"},
+      {true, "B", "ZC1", "", "Entrez un Code fin"},
+      {true, "B", "ZC9", "ZC5", "Code d\xE9" "but inexistant"},
+      {true, "B", "ZC1", "ZC9", "Code fin inexistant"},
+      {true, "B", "ZC5", "ZC1", "Valeur fin incorrecte"},
+      {true, "", "ZC1", "ZC5", "Entrez un Code dossier"},
+      {true, "SA", "ZC1", "ZC5", "Le code dossier ne peut-\xEAtre celui ouvert"},
+      {true, "ZZ", "ZC1", "ZC5", "Dossier inexistant ou incorrect"},
+      {false, "", "ZC1", "ZC5", "Entrez un Code dossier"},
+      {false, "SA", "ZC1", "ZC5", "Le code dossier ne peut-\xEAtre celui ouvert"},
+      {false, "ZZ", "ZC1", "ZC5", "Dossier inexistant ou incorrect"},
+      {false, "B", "", "ZC5", "Entrez un Code d\xE9" "but"},
+      {false, "B", "ZC5", "ZC1", "Valeur fin incorrecte"},
+      // ZC1 lies in the open dossier only: the other dossier must hold both ends of the range.
+      {false, "B", "ZC1", "ZC5", "Code d\xE9" "but inexistant"},
+      {false, "B", "ZC5", "ZC9", "Code fin inexistant"},
+  };
+  OpenA();
+  CMDIBrowse* list = OpenList('J');
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->LocateCode("ZC1"));
+  const auto before = Read(b_, "SB", 'J');
+  const auto ownBefore = Read(a_, "SA", 'J');
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.into ? "into " : "from ") + c.dossier + " " + c.first + "-" + c.last);
+    gui::ModalSeam::Reset();
+    std::string message;
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& dialog = dynamic_cast<CodeCopyDialog&>(w);
+      gui::ProcessPendingMessages();  // 1316 opens its chooser at once: cancelled
+      if (std::string(c.dossier) == "B") Choose(dialog, b_, "SB");
+      else dialog.DossierEdit()->SetText(c.dossier);
+      dialog.FirstEdit()->SetText(c.first);
+      dialog.LastEdit()->SetText(c.last);
+      gui::SendCommand(dialog.GetHandle(), gui::IDOK);
+      message = dialog.Message();
+      if (!c.into && std::string(c.first) == "ZC1" && std::string(c.dossier) == "B") {
+        dialog.Show(gui::SW_SHOWNORMAL);
+        test_support::Screenshot(dialog.OuterWidget(), "processing", "code_copy_in_refused");
+      }
+    });
+    Send(list, c.into ? browse_cmd::AjouterVers : browse_cmd::AjouterDepuis);
+    EXPECT_EQ(message, c.message) << test_support::ShownTexts();
+  }
+  EXPECT_EQ(Read(b_, "SB", 'J'), before);
+  EXPECT_EQ(Read(a_, "SA", 'J'), ownBefore);
+}
+
+// While another station has the other dossier open, both ways refuse with the message of a
+// dossier in use and write nothing; once it has left, the copy goes through.
+TEST_F(CodeCopyTest, AnotherStationInTheOtherDossierStopsBothWays) {
+  Put(a_, "SA", 'J', Source());
+  Put(b_, "SB", 'J', Source());
+  const std::string lock = DossierTablePathOf(b_, "SB");
+  test_support::OtherProcess station([lock](char cmd) {
+    static Table* t = new Table();
+    if (cmd == 'o') return t->OpenShared(lock);
+    if (cmd == 'c') return t->CloseTable(true);
+    return false;
+  });
+  ASSERT_TRUE(station.Do('o'));
+  OpenA();
+  CMDIBrowse* list = OpenList('J');
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->LocateCode("ZC1"));
+  const auto before = Read(b_, "SB", 'J');
+  auto run = [&](bool into) {
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& dialog = dynamic_cast<CodeCopyDialog&>(w);
+      if (!into) gui::ModalSeam::QueueFileAnswer(C10Path(b_, "SB"));
+      gui::ProcessPendingMessages();
+      if (into) Choose(dialog, b_, "SB");
+      dialog.FirstEdit()->SetText("ZC1");
+      dialog.LastEdit()->SetText("ZC5");
+      gui::SendCommand(dialog.GetHandle(), gui::IDOK);
+    });
+    Send(list, into ? browse_cmd::AjouterVers : browse_cmd::AjouterDepuis);
+  };
+  const long rows = list->Store().totalRows;
+  for (bool into : {true, false}) {
+    run(into);
+    EXPECT_EQ(Boxes("IMPOSSIBLE d'ouvrir l'autre dossier de mani\xE8re EXCLUSIVE"), 1u) << test_support::ShownTexts();
+  }
+  EXPECT_EQ(Read(b_, "SB", 'J'), before);
+  EXPECT_EQ(list->Store().totalRows, rows);
+  // The station leaves: the copy into it goes through.
+  ASSERT_TRUE(station.Do('c'));
+  run(true);
+  EXPECT_EQ(Boxes("IMPOSSIBLE"), 0u) << test_support::ShownTexts();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CodeCopyBothWays,
+                         ::testing::Values(CopyCase{'J', true}, CopyCase{'J', false}, CopyCase{'2', true},
+                                           CopyCase{'2', false}, CopyCase{'3', true}, CopyCase{'3', false}),
+                         [](const auto& info) {
+                           const char k = info.param.kind;
+                           return std::string(k == '2' ? "Chart" : k == '3' ? "Sections" : "Journals") +
+                                  (info.param.into ? "Out" : "In");
+                         });
+
+}  // namespace
