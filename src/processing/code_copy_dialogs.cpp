@@ -37,12 +37,6 @@ enum : int {
   kCopying = 29409, kChooseTo = 29410, kChooseFrom = 29411, kBusyCaption = 17401,
 };
 
-std::string Upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
 // The general file of the dossier opens for reading.
 bool GeneralFileOpens(const OtherDossier& d) {
   ::Table t;
