@@ -11,9 +11,11 @@
 #include "controls/medit.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
+#include "data/locks.h"
 #include "data/table.h"
 #include "framework/browse.h"
 #include "framework/browse_services.h"
+#include "framework/lock_notice.h"
 #include "masterdata/core/chart_files.h"
 #include "masterdata/core/code_kinds.h"
 #include "masterdata/masterdata_commands.h"
@@ -353,6 +355,51 @@ TEST_F(CodeCopyTest, AnotherStationInTheOtherDossierStopsBothWays) {
   ASSERT_TRUE(station.Do('c'));
   run(true);
   EXPECT_EQ(Boxes("IMPOSSIBLE"), 0u) << test_support::ShownTexts();
+}
+
+// A copy into the open dossier while another station edits one of the receivers: the copy waits
+// for that record with the lock notice, then writes it over the station's own figures, kept.
+test_support::OtherProcess* gStation = nullptr;
+int gNotices = 0;
+
+TEST_F(CodeCopyTest, ACopyIntoTheOpenDossierWaitsForARecordAnotherStationHolds) {
+  Put(b_, "SB", '2', Source());
+  Put(a_, "SA", '2', Receiver());
+  const std::string c20 = a_ + "c20sa";
+  test_support::OtherProcess station([c20](char cmd) {
+    static Table* t = new Table();
+    if (cmd == 'l') {
+      // The station holds account ZC2 and has just written its debit.
+      if (!t->OpenShared(c20, "C20CODE") || !t->Seek("C20CODE", "ZC2") || !LockRecord(*t, nullptr, 0)) return false;
+      return t->PutFieldNum(t->FieldPos("CDEBITF"), 99.0) && t->Commit();
+    }
+    if (cmd == 'r') return UnlockRecord(*t);
+    return false;
+  });
+  ASSERT_TRUE(station.Do('l'));
+  gStation = &station;
+  gNotices = 0;
+  SetLockNoticeHook([](const char*, const char*) {
+    ++gNotices;
+    gStation->Do('r');
+  });
+  OpenA();
+  CMDIBrowse* list = OpenList('2');
+  ASSERT_NE(list, nullptr);
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
+    auto& dialog = dynamic_cast<CodeCopyDialog&>(w);
+    gui::ModalSeam::QueueFileAnswer(C10Path(b_, "SB"));
+    gui::ProcessPendingMessages();
+    dialog.FirstEdit()->SetText("ZC1");
+    dialog.LastEdit()->SetText("ZC5");
+  });
+  Send(list, browse_cmd::AjouterDepuis);
+  SetLockNoticeHook(&ShowLockNotice);
+  gStation = nullptr;
+  EXPECT_EQ(gNotices, 1);
+  const auto got = Read(a_, "SA", '2');
+  EXPECT_EQ(got.at("ZC2"), "Source deux|99.0|8.0");
+  EXPECT_EQ(got.at("ZC1"), "Source un|0.0|0.0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CodeCopyBothWays,
