@@ -10,6 +10,7 @@
 #include "dossier/dossier_run_marker.h"
 #include "dossier/maintenance_pack.h"
 #include "dossier/rebuild_dossier.h"
+#include "dossier/rebuild_indexes.h"
 #include "dossier/renumber_pieces.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
@@ -77,6 +78,20 @@ void CmGenerationSoldesANouveau() {
   }
   form->Show(gui::SW_SHOWNORMAL);
   RegisterWindowSlot(kOpeningFormSlot, form->GetHandle());
+}
+
+}  // namespace
+
+namespace {
+
+// The progress window of the opening balances run: the account being written on its second line.
+DossierProgressWindow* g_openingProgress = nullptr;
+std::string g_openingShown;
+
+void ShowOpeningStep(const std::string& account) {
+  if (g_openingProgress == nullptr || account == g_openingShown) return;
+  g_openingShown = account;
+  g_openingProgress->SetLine2(account);
 }
 
 }  // namespace
@@ -287,8 +302,15 @@ void TWTraGenerationSAN::CmAccepter() {
   SetDossierState('1');
   SetAppCursor(kBusyFirstString, true);
   CloseAllTables();
-  const processing::OpeningResult r =
-      processing::GenerateOpeningBalances(request, collectives_, balance, maintenance);
+  processing::OpeningResult r;
+  {
+    DossierProgressWindow progress(this, caption, true);
+    progress.SetLine(LoadStr(29061));
+    g_openingProgress = &progress;
+    g_openingShown.clear();
+    r = processing::GenerateOpeningBalances(request, collectives_, balance, maintenance, &ShowOpeningStep);
+    g_openingProgress = nullptr;
+  }
   SetAppCursor(0, false);
   if (r.code == processing::kOpeningRefused) {
     gui::MessageBeep(0);

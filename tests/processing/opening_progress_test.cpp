@@ -1,0 +1,79 @@
+// The opening balances run shows its progress window while it writes the next year's dossier.
+#include <string>
+
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "dossier/rebuild_indexes.h"
+#include "framework/browse_services.h"
+#include "platform/gui/command.h"
+#include "platform/gui/modal_seam.h"
+#include "processing/year_end_windows.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "support/dossier_fixture.h"
+
+namespace {
+
+class OpeningProgressTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallYearEndCommands();
+  }
+  void TearDown() override {
+    if (CommandWindow != nullptr) {
+      for (gui::MDIChild* child : CommandWindow->GetChildren())
+        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
+      CommandWindow->CloseChildren();
+      gui::ProcessPendingMessages();
+    }
+    SetCommandWork(yearend_cmd::GenerationSoldesANouveau, {});
+    BrowseHooks() = BrowseServices{};
+    DossierFixture::TearDown();
+  }
+};
+
+TEST_F(OpeningProgressTest, TheRunShowsItsProgressWindow) {
+  const std::string a = MakeDossier("a", "SA", 40);
+  {
+    // The year's lines validated away: the draft holds cancelled lines only.
+    Table c50;
+    ASSERT_TRUE(c50.OpenExclusive(a + "c50sa"));
+    for (bool more = c50.GoTop(); more; more = c50.Skip(1)) {
+      if (!c50.IsDeleted()) {
+        ASSERT_TRUE(c50.DeleteRecord("", 0));
+      }
+    }
+  }
+  DemoOptions next;
+  next.folder = root_ + "/b";
+  next.code = "SB";
+  next.lines = 20;
+  next.firstDay = Ymd{2027, 1, 1};
+  next.lastDay = Ymd{2027, 12, 31};
+  std::string message;
+  ASSERT_TRUE(GenerateDemoDossier(next, &message)) << message;
+  OpenThroughDialog(C10Path(a, "SA"));
+  ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "SA") << test_support::ShownTexts();
+  gui::ModalSeam::Reset();
+  gui::PostCommand(CommandWindow->GetHandle(), yearend_cmd::GenerationSoldesANouveau);
+  gui::ProcessPendingMessages();
+  auto* form = dynamic_cast<TWTraGenerationSAN*>(gui::Window::FromHandle(SlotHandle(kOpeningFormSlot)));
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  gui::ModalSeam::QueueFileAnswer(root_ + "/b/c10sb.dbf");
+  gui::SendCommand(form->GetHandle(), 1204);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(form->CodeEdit()->GetValue(), "SB");
+  for (int answer : {gui::IDYES, gui::IDYES}) gui::ModalSeam::QueueMessageBoxAnswer(answer);
+  gui::SendCommand(form->GetHandle(), yearend_cmd::Accepter);
+  gui::ProcessPendingMessages();
+  // The run's window closes last, after the rebuild's own.
+  EXPECT_EQ(DossierProgressWindow::LastFramedLine(), "GENERATION des SOLDES A NOUVEAU") << test_support::ShownTexts();
+}
+
+}  // namespace
