@@ -50,6 +50,12 @@ bool GeneralFileOpens(const OtherDossier& d) {
   return TableC10;
 }
 
+// The arrow again after the busy cursor of a copy.
+void RestoreCursor() {
+  SetAppCursor(0, false);
+  ResetCursorState();
+}
+
 }  // namespace
 
 // ---- shared part ---------------------------------------------------------------------------------
@@ -203,6 +209,7 @@ bool TDAjouterVersAutreDossier::CanClose() {
     ToggleBusyCursor();
     SetMessage(copying + code);
   });
+  RestoreCursor();
   return true;
 }
 
@@ -275,6 +282,7 @@ bool TDAjouterDUnAutreDossier::CanClose() {
         ToggleBusyCursor();
         SetMessage(copying + code);
       });
+  RestoreCursor();
   added_ = count.added;
   lastCode_ = IsBlank(count.lastCode) ? std::string() : processing::CodeOfWidth(count.lastCode, width_);
   return true;

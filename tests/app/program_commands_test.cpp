@@ -108,3 +108,15 @@ TEST(ProgramCommandsTest, TheYearSeparationAndTheMergeHaveTheirWork) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProgramCommandsTest, TheListsCopyBetweenDossiersThroughTheirDialogs) {
+  BrowseHooks() = BrowseServices{};
+  InstallProgramCommands();
+  // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier...".
+  EXPECT_TRUE(static_cast<bool>(BrowseHooks().copyIn));
+  EXPECT_TRUE(static_cast<bool>(BrowseHooks().copyOut));
+}
+
+}  // namespace
