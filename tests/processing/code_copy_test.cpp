@@ -16,6 +16,7 @@
 #include "framework/browse.h"
 #include "framework/browse_services.h"
 #include "framework/lock_notice.h"
+#include "framework/lookup_dialog.h"
 #include "masterdata/core/chart_files.h"
 #include "masterdata/core/code_kinds.h"
 #include "masterdata/masterdata_commands.h"
@@ -355,6 +356,33 @@ TEST_F(CodeCopyTest, AnotherStationInTheOtherDossierStopsBothWays) {
   ASSERT_TRUE(station.Do('c'));
   run(true);
   EXPECT_EQ(Boxes("IMPOSSIBLE"), 0u) << test_support::ShownTexts();
+}
+
+// The lookups of the copy from another dossier list the other dossier's codes, and the list's
+// table object is back on the open dossier afterwards.
+TEST_F(CodeCopyTest, TheLookupFromAnotherDossierListsItsCodes) {
+  Put(a_, "SA", 'J', {{"ZC1", "Seulement ici"}});
+  Put(b_, "SB", 'J', {{"ZC7", "Seulement la-bas"}});
+  OpenA();
+  CMDIBrowse* list = OpenList('J');
+  ASSERT_NE(list, nullptr);
+  std::vector<std::string> rows;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+    gui::ModalSeam::QueueFileAnswer(C10Path(b_, "SB"));
+    gui::ProcessPendingMessages();
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& lookup) {
+      rows = dynamic_cast<TDAideFichier&>(lookup).Rows().rows;
+    });
+    gui::SendCommand(w.GetHandle(), CodeCopyDialog::kFirstHelp);
+  });
+  Send(list, browse_cmd::AjouterDepuis);
+  std::string all;
+  for (const std::string& r : rows) all += r + "\n";
+  EXPECT_NE(all.find("ZC7"), std::string::npos) << all;
+  EXPECT_EQ(all.find("ZC1"), std::string::npos) << all;
+  ASSERT_NE(TableC10, nullptr);
+  EXPECT_TRUE(TableC10->isOpen);
+  EXPECT_NE(TableC10->tablePath.find("c10sa"), std::string::npos) << TableC10->tablePath;
 }
 
 // A copy into the open dossier while another station edits one of the receivers: the copy waits
