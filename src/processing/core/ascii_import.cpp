@@ -1,0 +1,559 @@
+#include "processing/core/ascii_import.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdint>
+#include <map>
+#include <set>
+
+#include "data/entry_lines.h"
+#include "data/table.h"
+#include "entry/core/journal_month.h"
+#include "entry/core/line_validation.h"
+#include "platform/system/clock.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace processing {
+namespace {
+
+// The columns of the format, and the names the statutory entries file gives some of them.
+enum Column { kJournal, kDate, kPiece, kAccount, kAuxiliary, kLabelCode, kLabel, kLabel2, kLabel3, kDue, kDebit,
+              kCredit, kAmount, kSense, kVat, kCurrency, kColumnCount };
+
+struct ColumnName {
+  const char* name;  // lower case, without accents or blanks
+  int column;
+};
+constexpr ColumnName kColumnNames[] = {
+    {"journal", kJournal},       {"date", kDate},           {"piece", kPiece},         {"compte", kAccount},
+    {"codelibelle", kLabelCode}, {"libelle", kLabel},       {"libelle2", kLabel2},     {"libelle3", kLabel3},
+    {"echeance", kDue},          {"debit", kDebit},         {"credit", kCredit},       {"montant", kAmount},
+    {"sens", kSense},            {"tva", kVat},             {"devise", kCurrency},
+    // The statutory entries file.
+    {"journalcode", kJournal},   {"ecriturenum", kPiece},   {"ecrituredate", kDate},   {"comptenum", kAccount},
+    {"compauxnum", kAuxiliary},  {"ecriturelib", kLabel},   {"idevise", kCurrency},
+};
+
+std::string Text(int id) { return LoadStr(id); }
+
+std::string Replace(std::string text, const std::string& what) {
+  const std::size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, what);
+  return text;
+}
+
+std::string Trimmed(const std::string& s) {
+  std::size_t a = 0, b = s.size();
+  while (a < b && (s[a] == ' ' || s[a] == '\t' || s[a] == '\r' || s[a] == '\xA0')) ++a;
+  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t' || s[b - 1] == '\r' || s[b - 1] == '\xA0')) --b;
+  return s.substr(a, b - a);
+}
+
+// A column name as compared: lower case, the accents of Windows-1252 dropped, blanks and "_" left out.
+std::string NameKey(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c == ' ' || c == '_' || c == '-' || c == 0xA0 || c == '"') continue;
+    if (c >= 0xE8 && c <= 0xEB) c = 'e';
+    else if (c >= 0xC8 && c <= 0xCB) c = 'e';
+    else if (c >= 0xE0 && c <= 0xE5) c = 'a';
+    else if (c == 0xE7 || c == 0xC7) c = 'c';
+    else if (c >= 0xEC && c <= 0xEF) c = 'i';
+    else if (c >= 0xF2 && c <= 0xF6) c = 'o';
+    else if (c >= 0xF9 && c <= 0xFC) c = 'u';
+    out += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return out;
+}
+
+int ColumnOf(const std::string& name) {
+  const std::string key = NameKey(name);
+  for (const ColumnName& c : kColumnNames)
+    if (key == c.name) return c.column;
+  return -1;
+}
+
+std::vector<std::string> Split(const std::string& line, char separator) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = line.find(separator, start);
+    std::string f = Trimmed(line.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    if (f.size() >= 2 && f.front() == '"' && f.back() == '"') f = f.substr(1, f.size() - 2);
+    fields.push_back(f);
+    if (at == std::string::npos) break;
+    start = at + 1;
+  }
+  return fields;
+}
+
+// A UTF-8 text in Windows-1252: a character it lacks becomes "?", the narrow no-break blank a blank.
+std::string FromUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    char32_t cp = c;
+    std::size_t n = 1;
+    if (c >= 0xF0) { cp = c & 0x07; n = 4; }
+    else if (c >= 0xE0) { cp = c & 0x0F; n = 3; }
+    else if (c >= 0xC0) { cp = c & 0x1F; n = 2; }
+    for (std::size_t k = 1; k < n && i + k < text.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += n;
+    if (cp == 0x202F || cp == 0x2009) cp = ' ';
+    const int b = platform::UnicodeToCp1252(cp, platform::Unassigned::kRefuse);
+    out += b < 0 ? '?' : static_cast<char>(b);
+  }
+  return out;
+}
+
+// A date as JJ/MM/AAAA, JJ/MM/AA or AAAAMMJJ.
+bool ParseDate(const std::string& text, Ymd& out) {
+  if (text.size() == 8 && text.find('/') == std::string::npos) {
+    for (char c : text)
+      if (c < '0' || c > '9') return false;
+    return ParseYyyymmdd(text, out);
+  }
+  if (text.size() == 10 && text[2] == '/' && text[5] == '/') {
+    for (std::size_t i : {0u, 1u, 3u, 4u, 6u, 7u, 8u, 9u})
+      if (text[i] < '0' || text[i] > '9') return false;
+    return ParseYyyymmdd(text.substr(6, 4) + text.substr(3, 2) + text.substr(0, 2), out);
+  }
+  if (text.size() == 8 && text[2] == '/' && text[5] == '/') return ParseDisplayDate(text, out);
+  return false;
+}
+
+// An amount: digits, blanks between the thousands, one "," or "." before at most two decimals. -1
+// when it is not one; -2 for a third decimal; -3 for a sign.
+long long ParseAmount(const std::string& text) {
+  std::string digits;
+  int decimals = -1;
+  for (char c : text) {
+    if (c == ' ' || c == '\xA0') {
+      if (decimals >= 0) return -1;
+      continue;
+    }
+    if (c == '-' || c == '+') return -3;
+    if (c == ',' || c == '.') {
+      if (decimals >= 0) return -1;
+      decimals = 0;
+      continue;
+    }
+    if (c < '0' || c > '9') return -1;
+    digits += c;
+    if (decimals >= 0) ++decimals;
+  }
+  if (digits.empty() || digits.size() > 13) return -1;
+  if (decimals > 2) return -2;
+  long long v = std::stoll(digits);
+  for (int d = decimals < 0 ? 0 : decimals; d < 2; ++d) v *= 10;
+  return v;
+}
+
+std::uint64_t Fnv1a(const std::string& bytes) {
+  std::uint64_t h = 1469598103934665603ULL;
+  for (unsigned char c : bytes) {
+    h ^= c;
+    h *= 1099511628211ULL;
+  }
+  return h;
+}
+
+std::string Hex(std::uint64_t v) {
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+std::string FileName(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Messages (string ids).
+enum : int {
+  kMsgUnreadable = 29700, kMsgEmptyFile, kMsgNoSeparator, kMsgMissingColumn, kMsgTooManyFields, kMsgBlankField,
+  kMsgBadDate, kMsgBadDue, kMsgBadAmount, kMsgThirdDecimal, kMsgSign, kMsgDebitAndCredit, kMsgNoAmount,
+  kMsgBadSense, kMsgBadCurrency, kMsgPieceDates, kMsgUnbalanced, kMsgUnknownJournal, kMsgUnknownLabel,
+  kMsgUnknownVat, kMsgOutsideYear, kMsgFrancsRefused, kMsgImportedBefore, kMsgDuplicateColumn,
+};
+
+struct Piecework {
+  std::size_t index;
+  long line;
+};
+
+std::string AmountText(long long cents) { return Trimmed(FormatAmount(FromCents(cents))); }
+
+}  // namespace
+
+std::string NumberRanges(std::vector<long> numbers) {
+  std::sort(numbers.begin(), numbers.end());
+  std::string out;
+  for (std::size_t i = 0; i < numbers.size();) {
+    std::size_t j = i;
+    while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1) ++j;
+    if (!out.empty()) out += ", ";
+    out += std::to_string(numbers[i]);
+    if (j > i) out += "-" + std::to_string(numbers[j]);
+    i = j + 1;
+  }
+  return out;
+}
+
+AsciiRead ParseAsciiText(const std::string& raw) {
+  AsciiRead r;
+  r.readable = true;
+  r.digest = Hex(Fnv1a(raw));
+  std::string bytes = raw;
+  bool utf8 = false;
+  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    bytes.erase(0, 3);
+    r.encoding = "UTF-8 (BOM)";
+    utf8 = true;
+  } else if (platform::IsWellFormedUtf8(bytes) &&
+             std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    r.encoding = "UTF-8";
+    utf8 = true;
+  } else {
+    r.encoding = "Windows-1252";
+  }
+  if (utf8) bytes = FromUtf8(bytes);
+
+  std::vector<std::string> lines;
+  std::string line;
+  while (TakeLine(bytes, line)) lines.push_back(line);
+  while (!lines.empty() && Trimmed(lines.back()).empty()) lines.pop_back();
+  if (lines.empty()) {
+    r.errors.push_back({0, Text(kMsgEmptyFile)});
+    return r;
+  }
+  // The separator is the one of ";", tab and "|" the column line holds most.
+  std::size_t best = 0;
+  for (char s : {';', '\t', '|'}) {
+    const std::size_t n = static_cast<std::size_t>(std::count(lines[0].begin(), lines[0].end(), s));
+    if (n > best) {
+      best = n;
+      r.separator = s;
+    }
+  }
+  if (r.separator == 0) {
+    r.errors.push_back({1, Text(kMsgNoSeparator)});
+    return r;
+  }
+  const std::vector<std::string> names = Split(lines[0], r.separator);
+  int at[kColumnCount];
+  std::fill(std::begin(at), std::end(at), -1);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const int c = ColumnOf(names[i]);
+    if (c < 0) {
+      if (!names[i].empty()) r.ignored.push_back(names[i]);
+      continue;
+    }
+    if (at[c] >= 0) {
+      r.errors.push_back({1, Replace(Text(kMsgDuplicateColumn), names[i])});
+      continue;
+    }
+    at[c] = static_cast<int>(i);
+  }
+  const bool debitCredit = at[kDebit] >= 0 && at[kCredit] >= 0;
+  const bool amountSense = at[kAmount] >= 0 && at[kSense] >= 0;
+  for (const auto& [column, name] : std::initializer_list<std::pair<int, const char*>>{
+           {kJournal, "Journal"}, {kDate, "Date"}, {kPiece, "Piece"}})
+    if (at[column] < 0) r.errors.push_back({1, Replace(Text(kMsgMissingColumn), name)});
+  if (at[kAccount] < 0 && at[kAuxiliary] < 0) r.errors.push_back({1, Replace(Text(kMsgMissingColumn), "Compte")});
+  if (!debitCredit && !amountSense)
+    r.errors.push_back({1, Replace(Text(kMsgMissingColumn), "Debit et Credit (ou Montant et Sens)")});
+  if (!r.errors.empty()) return r;
+
+  std::map<std::string, std::size_t> pieceOf;  // journal + piece reference -> index
+  const long long noAmount = -100;  // an empty amount field
+  for (std::size_t n = 1; n < lines.size(); ++n) {
+    const long number = static_cast<long>(n) + 1;
+    if (Trimmed(lines[n]).empty()) continue;
+    ++r.lines;
+    const std::vector<std::string> f = Split(lines[n], r.separator);
+    auto field = [&](int c) { return at[c] >= 0 && static_cast<std::size_t>(at[c]) < f.size() ? f[at[c]] : std::string(); };
+    const std::size_t errorsBefore = r.errors.size();
+    auto error = [&](int id, const std::string& what) { r.errors.push_back({number, Replace(Text(id), what)}); };
+    if (f.size() > names.size()) error(kMsgTooManyFields, std::to_string(f.size()));
+    ImportedLine l;
+    l.sourceLine = number;
+    const std::string journal = field(kJournal);
+    const std::string reference = field(kPiece);
+    l.account = field(kAuxiliary).empty() ? field(kAccount) : field(kAuxiliary);
+    if (journal.empty()) error(kMsgBlankField, "Journal");
+    if (reference.empty()) error(kMsgBlankField, "Piece");
+    if (l.account.empty()) error(kMsgBlankField, "Compte");
+    Ymd date;
+    if (!ParseDate(field(kDate), date)) error(kMsgBadDate, field(kDate));
+    const std::string due = field(kDue);
+    Ymd dueDate;
+    if (!due.empty()) {
+      if (ParseDate(due, dueDate)) l.dueDate = YyyymmddOf(dueDate);
+      else error(kMsgBadDue, due);
+    }
+    auto amount = [&](const std::string& text) -> long long {
+      if (text.empty()) return noAmount;
+      const long long v = ParseAmount(text);
+      if (v == -2) error(kMsgThirdDecimal, text);
+      else if (v == -3) error(kMsgSign, text);
+      else if (v < 0) error(kMsgBadAmount, text);
+      return v;
+    };
+    const bool useDebitCredit = debitCredit && (!amountSense || !field(kDebit).empty() || !field(kCredit).empty());
+    if (useDebitCredit) {
+      const long long d = amount(field(kDebit)), c = amount(field(kCredit));
+      if (d > 0 && c > 0) error(kMsgDebitAndCredit, "");
+      else if (d <= 0 && c <= 0 && r.errors.size() == errorsBefore) error(kMsgNoAmount, "");
+      l.sense = c > 0 ? 'C' : 'D';
+      l.cents = c > 0 ? c : d;
+    } else {
+      const long long v = amount(field(kAmount));
+      if (v <= 0 && r.errors.size() == errorsBefore) error(kMsgNoAmount, "");
+      const std::string sense = NameKey(field(kSense));
+      if (sense == "d" || sense == "debit") l.sense = 'D';
+      else if (sense == "c" || sense == "credit") l.sense = 'C';
+      else error(kMsgBadSense, field(kSense));
+      l.cents = v;
+    }
+    const std::string currency = NameKey(field(kCurrency));
+    if (currency == "f" || currency == "frf") l.francs = true;
+    else if (!(currency.empty() || currency == "e" || currency == "eur" || currency == "\x80"))
+      error(kMsgBadCurrency, field(kCurrency));
+    l.labelCode = field(kLabelCode);
+    l.label = field(kLabel);
+    l.label2 = field(kLabel2);
+    l.label3 = field(kLabel3);
+    l.vatCode = field(kVat);
+    if (r.errors.size() != errorsBefore) continue;
+
+    const std::string key = journal + '\x01' + reference;
+    auto it = pieceOf.find(key);
+    if (it == pieceOf.end()) {
+      ImportedPiece p;
+      p.journal = journal;
+      p.date = date;
+      it = pieceOf.emplace(key, r.pieces.size()).first;
+      r.pieces.push_back(p);
+      r.pieceLines.push_back(number);
+    } else if (DaysFromCivil(r.pieces[it->second].date) != DaysFromCivil(date)) {
+      error(kMsgPieceDates, reference);
+      continue;
+    }
+    r.pieces[it->second].lines.push_back(l);
+    const std::string ymd = YyyymmddOf(date);
+    if (r.firstDate.empty() || ymd < r.firstDate) r.firstDate = ymd;
+    if (r.lastDate.empty() || ymd > r.lastDate) r.lastDate = ymd;
+  }
+  // Each piece balances in the currency it is typed in.
+  const double parity = TheDossierRecord.Parity();
+  for (std::size_t i = 0; i < r.pieces.size(); ++i) {
+    const ImportedPiece& p = r.pieces[i];
+    const bool francs = p.TypedInFrancs();
+    long long d = 0, c = 0;
+    for (const ImportedLine& l : p.lines) {
+      const LineAmounts a = AmountsOf(l, parity);
+      (l.sense == 'D' ? d : c) += francs ? a.francs : a.euros;
+      (l.sense == 'D' ? r.debit : r.credit) += a.euros;
+    }
+    if (d != c)
+      r.errors.push_back({r.pieceLines[i], Replace(Replace(Replace(Text(kMsgUnbalanced), p.journal), AmountText(d)),
+                                                   AmountText(c))});
+  }
+  std::sort(r.errors.begin(), r.errors.end(), [](const AsciiError& a, const AsciiError& b) { return a.line < b.line; });
+  return r;
+}
+
+namespace {
+
+// The log lines of this run's kind, oldest first.
+std::vector<std::string> AsciiLogLines() {
+  std::vector<std::string> out;
+  std::string text;
+  if (!platform::ReadWholeFile(LogPath(), text)) return out;
+  std::string line;
+  const std::string title = std::string(kAsciiLogTitle) + " - ";
+  while (TakeLine(text, line))
+    if (line.find(title) != std::string::npos) out.push_back(line);
+  return out;
+}
+
+bool Has(const std::string& line, const std::string& what) { return line.find(what) != std::string::npos; }
+
+void LookInLog(AsciiRead& r) {
+  const std::string mark = "empreinte " + r.digest;
+  std::map<std::string, std::string> open;  // fingerprint -> its start line
+  for (const std::string& line : AsciiLogLines()) {
+    const std::size_t at = line.find("empreinte ");
+    if (at == std::string::npos) continue;
+    const std::string digest = line.substr(at + 10, 16);
+    if (Has(line, " - D\xE9" "but - ")) {
+      open[digest] = line;
+    } else {
+      open.erase(digest);
+      if (Has(line, " - Ok - ") && digest == r.digest) r.importedBefore = line;
+    }
+  }
+  if (!open.empty()) r.stoppedRun = open.rbegin()->second;
+  for (const auto& [digest, line] : open)
+    if (digest == r.digest) r.stoppedRun = line;
+  if (!r.importedBefore.empty()) r.errors.insert(r.errors.begin(), {0, Text(kMsgImportedBefore) + r.importedBefore});
+}
+
+}  // namespace
+
+AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& path, long maxRecords) {
+  std::string bytes;
+  if (!platform::ReadWholeFile(path, bytes)) {
+    AsciiRead r;
+    r.path = path;
+    r.errors.push_back({0, Replace(Text(kMsgUnreadable), path)});
+    return r;
+  }
+  AsciiRead r = ParseAsciiText(bytes);
+  r.path = path;
+  if (!r.readable) return r;
+  LookInLog(r);
+  if (!r.errors.empty()) return r;
+
+  // The lines against the dossier; each code is looked up once.
+  Ymd first, last;
+  const bool year = TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) &&
+                    TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last);
+  const char c006 = ConstantEntry(6)[0], c007 = ConstantEntry(7)[0];
+  std::map<std::string, entry::JournalRecord> journals;
+  std::map<std::string, bool> codes;
+  std::map<std::string, std::pair<int, std::string>> accounts;  // journal type + typed -> message, account
+  auto codeLive = [&](char kind, const std::string& code) {
+    const std::string key = std::string(1, kind) + code;
+    auto it = codes.find(key);
+    if (it == codes.end())
+      it = codes.emplace(key, entry::SeekC10(c10, kind, code) && !c10.IsDeleted()).first;
+    return it->second;
+  };
+  long line = 0;
+  for (std::size_t i = 0; i < r.pieces.size(); ++i) {
+    ImportedPiece& p = r.pieces[i];
+    // The piece's own faults are named by its first line, a line's by the line.
+    line = r.pieceLines[i];
+    auto error = [&](int id, const std::string& what) { r.errors.push_back({line, Replace(Text(id), what)}); };
+    auto j = journals.find(p.journal);
+    if (j == journals.end()) j = journals.emplace(p.journal, entry::ReadJournal(c10, p.journal)).first;
+    if (!j->second.found || j->second.cancelled) error(kMsgUnknownJournal, p.journal);
+    const long day = DaysFromCivil(p.date);
+    if (!year || day < DaysFromCivil(first) || day > DaysFromCivil(last)) error(kMsgOutsideYear, PrintDateOf(p.date));
+    for (ImportedLine& l : p.lines) {
+      line = l.sourceLine;
+      const std::string key = std::string(1, j->second.type()) + l.account;
+      auto a = accounts.find(key);
+      if (a == accounts.end()) {
+        const entry::FieldCheck check = entry::CheckAccount(c10, c20, j->second.type(), l.account, false, c006, c007);
+        a = accounts.emplace(key, std::make_pair(check.message, check.account)).first;
+      }
+      if (a->second.first != 0) error(a->second.first, "");
+      if (a->second.first != 0) r.errors.back().text = Trimmed(Text(a->second.first)) + " : " + l.account;
+      l.account = a->second.second.empty() ? NormalizeAccount(l.account) : a->second.second;
+      if (!l.labelCode.empty() && !codeLive('L', l.labelCode)) error(kMsgUnknownLabel, l.labelCode);
+      if (!l.vatCode.empty() && !codeLive('T', l.vatCode)) error(kMsgUnknownVat, l.vatCode);
+      if (l.francs && DossierIsEuroOnly()) error(kMsgFrancsRefused, "");
+    }
+  }
+  if (r.errors.empty()) {
+    // The draft's room and the other checks of the writer.
+    const PiecesReport check = CheckImportedPieces(c10, c50, r.pieces, maxRecords);
+    if (check.outcome != PiecesOutcome::Written)
+      r.errors.push_back({check.outcome == PiecesOutcome::TooManyLines ? 0 : r.pieceLines[check.piece],
+                          Trimmed(check.message)});
+  }
+  std::stable_sort(r.errors.begin(), r.errors.end(),
+                   [](const AsciiError& a, const AsciiError& b) { return a.line < b.line; });
+  return r;
+}
+
+std::string AsciiErrorFile(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t dot = path.find_last_of('.');
+  const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
+  return stem + "_erreurs.txt";
+}
+
+bool WriteAsciiErrors(const AsciiRead& read) {
+  const std::string file = AsciiErrorFile(read.path);
+  if (read.errors.empty()) return platform::RemoveFile(file);
+  std::string text = std::string(kAsciiLogTitle) + " - " + read.path + "\r\n";
+  for (const AsciiError& e : read.errors)
+    text += (e.line > 0 ? "Ligne " + std::to_string(e.line) + " : " : std::string()) + Trimmed(e.text) + "\r\n";
+  return platform::WriteFileAtomic(file, text);
+}
+
+AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& read, long maxRecords) {
+  AsciiRun run;
+  const std::string title = std::string(kAsciiLogTitle);
+  const std::string mark = " - empreinte " + read.digest;
+  auto refuse = [&](long count) {
+    run.logLine = title + " - Erreur: " + std::to_string(count) + (count > 1 ? " erreurs - " : " erreur - ") +
+                  read.path + mark;
+    WriteLog(run.logLine);
+  };
+  if (!read.Importable()) {
+    refuse(static_cast<long>(std::max<std::size_t>(read.errors.size(), 1)));
+    run.message = Replace(Text(29730), std::to_string(read.errors.size())) + AsciiErrorFile(read.path);
+    return run;
+  }
+  // A run stopped half-way, named by the window or the end message, is closed in the log.
+  if (!read.stoppedRun.empty()) {
+    const std::string begun = " - D\xE9" "but - ";
+    const std::size_t at = read.stoppedRun.find(begun);
+    if (at != std::string::npos) WriteLog(title + " - Interrompu - " + read.stoppedRun.substr(at + begun.size()));
+  }
+  long lineCount = 0;
+  for (const ImportedPiece& p : read.pieces) lineCount += static_cast<long>(p.lines.size());
+  run.pieces = WriteImportedPieces(c10, c50, c60, read.pieces, maxRecords, [&](const std::vector<long>& numbers) {
+    WriteLog(title + " - D\xE9" "but - " + read.path + " - " + read.pieces.front().journal + " pi\xE8" "ce " +
+             std::to_string(numbers.front()) + mark);
+  });
+  if (run.pieces.outcome != PiecesOutcome::Written) {
+    refuse(1);
+    run.message = run.pieces.message;
+    return run;
+  }
+  run.written = true;
+  const platform::LocalTime now = platform::GetLocalTime();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "_%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day, now.hour,
+                now.minute, now.second);
+  const std::size_t slash = read.path.find_last_of('/');
+  const std::size_t dot = read.path.find_last_of('.');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  const std::string renamed = hasExt ? read.path.substr(0, dot) + stamp + read.path.substr(dot) : read.path + stamp;
+  if (!platform::FileExists(renamed) && platform::AtomicRename(read.path, renamed)) run.renamedTo = renamed;
+  const std::string numbers = NumberRanges(run.pieces.numbers);
+  run.logLine = title + " - Ok - " + read.path + " - " + std::to_string(lineCount) + " lignes - " +
+                std::to_string(read.pieces.size()) + " pi\xE8" "ces n\xB0 " + numbers + mark;
+  WriteLog(run.logLine);
+  run.message = Replace(Replace(Replace(Text(29731), std::to_string(lineCount)), std::to_string(read.pieces.size())),
+                        numbers);
+  if (!run.renamedTo.empty()) run.message += Replace(Text(29732), FileName(run.renamedTo));
+  if (run.pieces.roundingLines > 0) run.message += Replace(Text(29733), std::to_string(run.pieces.roundingLines));
+  return run;
+}
+
+std::string AsciiImportSetting() {
+  // Section "ImportAuto" and key "FichierImport", cut from the packed key string 13.
+  const std::string keys = LoadStr(13);
+  const std::string section = keys.size() >= 58 ? Trimmed(keys.substr(48, 10)) : "ImportAuto";
+  const std::string key = keys.size() >= 71 ? Trimmed(keys.substr(58, 13)) : "FichierImport";
+  std::string file = Trimmed(DossierIniGet(section.c_str(), key.c_str(), ""));
+  if (file.empty()) file = Trimmed(IniGetString(key.c_str(), ""));
+  return file;
+}
+
+}  // namespace processing

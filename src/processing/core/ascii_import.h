@@ -1,0 +1,81 @@
+// The ASCII import into the draft: a text file of entry lines in the format of docs/ascii_import.md
+// (Windows-1252 or UTF-8, a first line naming the columns, ";", tab or "|" between them), read and
+// checked line by line against the dossier before anything is written, then written as pieces
+// through the writer of imported pieces. One error writes nothing; the errors also go to a text
+// file beside the imported one. An imported file is renamed with the date and time, and its
+// content is recognised again from the log, where each run leaves its fingerprint.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "processing/core/bank_pieces.h"
+
+class Table;
+
+namespace processing {
+
+// The process name of the log lines.
+inline constexpr const char* kAsciiLogTitle = "AJOUT ASCII AU BROUILLARD";
+
+struct AsciiError {
+  long line = 0;  // line of the file, the column line being 1 (0: the file as a whole)
+  std::string text;
+};
+
+struct AsciiRead {
+  std::string path;
+  bool readable = false;
+  char separator = 0;       // ';', '\t' or '|'
+  std::string encoding;     // "UTF-8 (BOM)", "UTF-8" or "Windows-1252"
+  long lines = 0;           // entry lines (the column line and blank lines left out)
+  std::vector<ImportedPiece> pieces;
+  std::vector<long> pieceLines;       // the file line of each piece's first entry line
+  std::vector<std::string> ignored;   // columns named but not imported
+  std::string firstDate, lastDate;    // YYYYMMDD of the period
+  long long debit = 0, credit = 0;    // totals in euros, cents
+  std::vector<AsciiError> errors;
+  std::string digest;                 // the content's fingerprint, 16 hexadecimal digits
+  std::string importedBefore;         // the log line of an import of the same content ("" none)
+  std::string stoppedRun;             // the log line of a run stopped half-way ("" none)
+  bool Importable() const { return readable && errors.empty() && importedBefore.empty() && !pieces.empty(); }
+};
+
+// The separator, columns, lines, dates, amounts and pieces of a file's bytes: everything that needs
+// no table. Errors name their line.
+AsciiRead ParseAsciiText(const std::string& bytes);
+
+// Reads the file and checks it against the dossier open: journals and codes live, accounts (after
+// the normalisation of every line's account) live, allowed in the journal and not collective, dates
+// in the financial year, room in the draft below `maxRecords`; and the log: an import of the same
+// content, a run stopped half-way. `c10` and `c20` are the program's general file and chart.
+AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& path,
+                        long maxRecords = kMaxLineRecords);
+
+// The file the errors of `path` are written to: beside it, "_erreurs.txt" replacing its extension.
+std::string AsciiErrorFile(const std::string& path);
+// Writes the errors there (Windows-1252, CR LF), or removes an earlier one when there is none.
+bool WriteAsciiErrors(const AsciiRead& read);
+
+struct AsciiRun {
+  bool written = false;
+  PiecesReport pieces;
+  std::string renamedTo;  // the name the file took ("" when it kept its own)
+  std::string message;    // the French end message or refusal
+  std::string logLine;
+};
+
+// Writes the pieces of a file read without error, with its log lines ("Début" before the first line,
+// then " - Ok - " or " - Erreur: "), renames the file with the date and time, and closes in the log a
+// run stopped half-way that was named. A file with errors only writes its error log line.
+AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& read,
+                         long maxRecords = kMaxLineRecords);
+
+// The file of the automatic import: key "FichierImport" of the dossier INI section "ImportAuto",
+// else of the program INI ("" when both are blank).
+std::string AsciiImportSetting();
+
+// The piece numbers as the log gives them: ranges "12-40, 500".
+std::string NumberRanges(std::vector<long> numbers);
+
+}  // namespace processing

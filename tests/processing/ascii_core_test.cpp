@@ -1,0 +1,271 @@
+// The ASCII import into the draft without its window: the file's separator, encoding and columns
+// (the statutory entries file's names too), the checks of every line with its line number, a file
+// of three pieces imported, renamed and logged, the whole file refused for one error, a journal-month
+// entered on another station, the same content refused the next time, and a run stopped half-way
+// named from its log line.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ascii_fixture.h"
+#include "core_fixture.h"
+#include "data/dossier_invariants.h"
+#include "entry/core/journal_month.h"
+#include "platform/system/files.h"
+#include "processing/core/ascii_import.h"
+#include "runtime/logfile.h"
+#include "support/other_process.h"
+
+namespace processing_test {
+namespace {
+
+using processing::AsciiRead;
+
+const char* const kHeader = "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n";
+
+std::string ErrorsOf(const AsciiRead& r) {
+  std::string all;
+  for (const processing::AsciiError& e : r.errors) all += std::to_string(e.line) + ": " + e.text + "\n";
+  return all;
+}
+
+TEST(AsciiParseTest, SeparatorEncodingAndColumnsAreFoundFromTheFile) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    char separator;
+    const char* encoding;
+    long lines, pieces;
+    long long debit;
+  };
+  const Case cases[] = {
+      {"semicolons, Windows-1252 accents, thousands blanks",
+       "Journal;Date;Piece;Compte;Libell\xE9;D\xE9" "bit;Cr\xE9" "dit\n"
+       "OD;14/03/2026;A1;51200000;Ch\xE8que;1 234,50;\nOD;14/03/2026;A1;70600000;Ch\xE8que;;1234.5\n",
+       ';', "Windows-1252", 2, 1, 123450},
+      {"tabs, UTF-8 with its mark, Montant and Sens, short years",
+       "\xEF\xBB\xBFJournal\tDate\tPiece\tCompte\tMontant\tSens\n"
+       "BQ\t01/04/26\t7\t51200000\t10\tD\nBQ\t01/04/26\t7\t70600000\t10,00\tC\n",
+       '\t', "UTF-8 (BOM)", 2, 1, 1000},
+      {"bars, UTF-8 without its mark, the statutory file's columns and dates",
+       "JournalCode|JournalLib|EcritureNum|EcritureDate|CompteNum|CompteLib|CompAuxNum|CompAuxLib|PieceRef|"
+       "PieceDate|EcritureLib|Debit|Credit|EcritureLet|DateLet|ValidDate|Montantdevise|Idevise\n"
+       "VE|Ventes|12|20260301|70600000|x|||F1|20260301|Caf\xC3\xA9|0,00|5,00|||||\n"
+       "VE|Ventes|12|20260301|51200000|x|||F1|20260301|Caf\xC3\xA9|5,00|0,00|||||EUR\n",
+       '|', "UTF-8", 2, 1, 500},
+  };
+  for (const Case& c : cases) {
+    const AsciiRead r = processing::ParseAsciiText(c.bytes);
+    EXPECT_TRUE(r.errors.empty()) << c.what << "\n" << ErrorsOf(r);
+    EXPECT_EQ(r.separator, c.separator) << c.what;
+    EXPECT_EQ(r.encoding, c.encoding) << c.what;
+    EXPECT_EQ(r.lines, c.lines) << c.what;
+    EXPECT_EQ(static_cast<long>(r.pieces.size()), c.pieces) << c.what;
+    EXPECT_EQ(r.debit, c.debit) << c.what;
+    EXPECT_EQ(r.credit, c.debit) << c.what;
+  }
+  // The accent read from UTF-8 is kept in Windows-1252.
+  EXPECT_EQ(processing::ParseAsciiText(cases[2].bytes).pieces[0].lines[0].label, "Caf\xE9");
+}
+
+TEST(AsciiParseTest, EveryFaultyLineIsNamedByItsNumber) {
+  struct Case {
+    const char* what;
+    std::string body;  // lines after the column line (line 2 on)
+    long line;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"a third decimal", "OD;01/03/2026;1;51200000;0;x;1,234;\n", 2, "Plus de deux d\xE9" "cimales"},
+      {"both sides", "OD;01/03/2026;1;51200000;0;x;1;1\n", 2, "Un D\xE9" "bit et un Cr\xE9" "dit"},
+      {"no amount", "OD;01/03/2026;1;51200000;0;x;;\n", 2, "Ni D\xE9" "bit ni Cr\xE9" "dit"},
+      {"a sign", "OD;01/03/2026;1;51200000;0;x;-5;\n", 2, "Montant sign\xE9"},
+      {"two separators", "OD;01/03/2026;1;51200000;0;x;1.234,56;\n", 2, "Montant incorrect"},
+      {"a bad date", "OD;31/02/2026;1;51200000;0;x;5;\n", 2, "Date incorrecte"},
+      {"a blank account", "OD;01/03/2026;1;;0;x;5;\n", 2, "Compte vide"},
+      {"an unbalanced piece on its first line",
+       "OD;01/03/2026;1;51200000;0;x;5;\nOD;01/03/2026;2;51200000;0;x;5;\nOD;01/03/2026;2;70600000;0;x;;4,99\n", 3,
+       "n'est pas \xE9quilibr\xE9" "e"},
+      {"a piece over two dates", "OD;01/03/2026;1;51200000;0;x;5;\nOD;02/03/2026;1;70600000;0;x;;5\n", 3,
+       "plusieurs dates"},
+  };
+  for (const Case& c : cases) {
+    const AsciiRead r = processing::ParseAsciiText(kHeader + c.body);
+    bool found = false;
+    for (const processing::AsciiError& e : r.errors) found = found || (e.line == c.line && e.text.find(c.text) != std::string::npos);
+    EXPECT_TRUE(found) << c.what << "\n" << ErrorsOf(r);
+  }
+  EXPECT_EQ(processing::ParseAsciiText("Journal Date Piece\n").errors.at(0).line, 1) << "no separator";
+  EXPECT_FALSE(processing::ParseAsciiText("Journal;Date;Compte;Debit;Credit\n").errors.empty()) << "no Piece column";
+}
+
+class AsciiImportTest : public CoreTest {
+ protected:
+  std::string File(const std::string& name, const std::string& body) {
+    const std::string path = Dir() + "/" + name;
+    std::ofstream(path, std::ios::binary) << kHeader << body;
+    return path;
+  }
+  AsciiRead Read(const std::string& path) { return processing::ReadAsciiFile(*TableC10, *TableC20, c50, path); }
+  long Records() { return static_cast<long>(c50.RecCount()); }
+  static std::string ThreePieces() {
+    return "OD;14/03/2026;F1;51200000;1;Vente comptoir;120,00;\r\n"
+           "OD;14/03/2026;F1;70600000;1;Vente comptoir;;100,00\r\n"
+           "OD;14/03/2026;F1;70700000;1;Vente comptoir;;20,00\r\n"
+           "BQ;02/04/2026;R1;62700000;0;Frais;12,5;\r\n"
+           "BQ;02/04/2026;R1;51200000;0;Frais;;12,5\r\n"
+           "OD;30/06/2026;X;60700000;0;Achat;1 000;\r\n"
+           "OD;30/06/2026;X;51200000;0;Achat;;1 000\r\n";
+  }
+  std::string LogText() {
+    std::string text;
+    platform::ReadWholeFile(LogPath(), text);
+    return text;
+  }
+};
+
+TEST_F(AsciiImportTest, AFileOfThreePiecesIsImportedRenamedAndLoggedOnce) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  const std::string path = File("ventes.txt", ThreePieces());
+  const long before = Records();
+  const AsciiRead read = Read(path);
+  ASSERT_TRUE(read.Importable()) << ErrorsOf(read);
+  EXPECT_EQ(read.firstDate, "20260314");
+  EXPECT_EQ(read.lastDate, "20260630");
+  EXPECT_EQ(read.debit, 113250);
+  const processing::AsciiRun run = processing::ImportAsciiFile(*TableC10, c50, c60, read);
+  ASSERT_TRUE(run.written) << run.message;
+  EXPECT_EQ(Records(), before + 7);
+  EXPECT_EQ(run.pieces.numbers.size(), 3u);
+  EXPECT_FALSE(platform::FileExists(path));
+  ASSERT_FALSE(run.renamedTo.empty());
+  EXPECT_TRUE(platform::FileExists(run.renamedTo));
+  EXPECT_EQ(run.renamedTo.rfind(Dir() + "/ventes_2", 0), 0u) << run.renamedTo;
+  EXPECT_NE(LogText().find("AJOUT ASCII AU BROUILLARD - Ok - " + path + " - 7 lignes - 3 pi\xE8" "ces n\xB0 "),
+            std::string::npos)
+      << LogText();
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+  // The same content under another name is recognised and refused.
+  ASSERT_TRUE(platform::CopyFile(run.renamedTo, Dir() + "/copie.txt"));
+  const AsciiRead again = Read(Dir() + "/copie.txt");
+  EXPECT_FALSE(again.Importable());
+  EXPECT_FALSE(again.importedBefore.empty());
+  EXPECT_FALSE(processing::ImportAsciiFile(*TableC10, c50, c60, again).written);
+  EXPECT_EQ(Records(), before + 7);
+}
+
+TEST_F(AsciiImportTest, OneFaultRefusesTheWholeFileWithItsLineNumbers) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  struct Case {
+    const char* what;
+    std::string last;  // a piece added after the three good ones, lines 9 and 10
+    long line;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"an unbalanced piece", "OD;01/05/2026;Z;60700000;0;x;10;\r\nOD;01/05/2026;Z;51200000;0;x;;9\r\n", 9,
+       "n'est pas \xE9quilibr\xE9" "e"},
+      {"an unknown account", "OD;01/05/2026;Z;51200000;0;x;10;\r\nOD;01/05/2026;Z;60799999;0;x;;10\r\n", 10,
+       "inconnu"},
+      {"a date outside the year", "OD;01/01/2027;Z;60700000;0;x;10;\r\nOD;01/01/2027;Z;51200000;0;x;;10\r\n", 9,
+       "hors de l'exercice"},
+      {"an unknown journal", "QQ;01/05/2026;Z;60700000;0;x;10;\r\nQQ;01/05/2026;Z;51200000;0;x;;10\r\n", 9,
+       "Journal inconnu"},
+      {"an unknown label code", "OD;01/05/2026;Z;60700000;9;x;10;\r\nOD;01/05/2026;Z;51200000;0;x;;10\r\n", 9,
+       "Code libell\xE9 inconnu"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = File("faux.txt", ThreePieces() + c.last);
+    const long before = Records();
+    const AsciiRead read = Read(path);
+    ASSERT_FALSE(read.Importable()) << c.what;
+    bool found = false;
+    for (const processing::AsciiError& e : read.errors) found = found || (e.line == c.line && e.text.find(c.text) != std::string::npos);
+    EXPECT_TRUE(found) << c.what << "\n" << ErrorsOf(read);
+    const processing::AsciiRun run = processing::ImportAsciiFile(*TableC10, c50, c60, read);
+    EXPECT_FALSE(run.written) << c.what;
+    EXPECT_EQ(Records(), before) << c.what;
+    EXPECT_TRUE(platform::FileExists(path)) << c.what << ": the file keeps its name";
+    ASSERT_TRUE(processing::WriteAsciiErrors(read));
+    std::string errors;
+    ASSERT_TRUE(platform::ReadWholeFile(Dir() + "/faux_erreurs.txt", errors));
+    EXPECT_NE(errors.find("Ligne " + std::to_string(c.line) + " : "), std::string::npos) << errors;
+    EXPECT_NE(LogText().find("AJOUT ASCII AU BROUILLARD - Erreur: "), std::string::npos);
+  }
+}
+
+TEST_F(AsciiImportTest, AJournalMonthInEntryElsewhereRefusesWithTheEntryNotice) {
+  const std::string c10 = PathC10();
+  ASSERT_NE(entry::EnsureDraftHeader(*TableC10, entry::CleJournalMois("C604", "BQ")), entry::HeaderCreation::Failed);
+  test_support::OtherProcess other([c10](char) {
+    static Table t;
+    if (!t.isOpen) t.OpenShared(c10, "C10CODE");
+    return entry::SeekHeader(t, entry::CleJournalMois("C604", "BQ"), entry::kDraftSource) && LockRecord(t, nullptr, 0);
+  });
+  ASSERT_TRUE(other.Do('l'));
+  const std::string path = File("banque.txt", ThreePieces());
+  const long before = Records();
+  const AsciiRead read = Read(path);
+  ASSERT_TRUE(read.Importable()) << ErrorsOf(read);
+  const processing::AsciiRun run = processing::ImportAsciiFile(*TableC10, c50, c60, read);
+  EXPECT_FALSE(run.written);
+  EXPECT_NE(run.message.find("Journal d\xE9j\xE0 en cours de Saisie sur un autre poste"), std::string::npos);
+  EXPECT_EQ(Records(), before);
+  EXPECT_TRUE(platform::FileExists(path));
+}
+
+TEST_F(AsciiImportTest, ARunStoppedHalfWayIsNamedOnceWithItsFirstPiece) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  const std::string path = File("arret.txt", ThreePieces());
+  const AsciiRead first = Read(path);
+  // The run began (its numbers taken and its start logged) and was stopped before its end line.
+  WriteLog(std::string("AJOUT ASCII AU BROUILLARD - D\xE9" "but - ") + path + " - OD pi\xE8" "ce 4711 - empreinte " +
+           first.digest);
+  const AsciiRead named = Read(path);
+  EXPECT_NE(named.stoppedRun.find("pi\xE8" "ce 4711"), std::string::npos) << named.stoppedRun;
+  EXPECT_TRUE(named.importedBefore.empty()) << "a stopped run is not an import";
+  ASSERT_TRUE(processing::ImportAsciiFile(*TableC10, c50, c60, named).written);
+  EXPECT_NE(LogText().find("AJOUT ASCII AU BROUILLARD - Interrompu - "), std::string::npos);
+  const AsciiRead after =
+      Read(File("arret_autre.txt", "OD;01/05/2026;Z;60700000;0;x;10;\r\nOD;01/05/2026;Z;51200000;0;x;;10\r\n"));
+  EXPECT_TRUE(after.stoppedRun.empty()) << "named once";
+}
+
+TEST_F(AsciiImportTest, TheToolsFixtureFilesImportWithTheirAccents) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  const std::filesystem::path artefacts = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "processing";
+  std::filesystem::create_directories(artefacts);
+  for (bool utf8 : {false, true}) {
+    AsciiFixtureOptions options;
+    options.lines = 31;
+    options.utf8 = utf8;
+    options.seed = utf8 ? 2 : 1;
+    const std::string bytes = MakeAsciiFixture(options);
+    // Kept beside the other test files; the import works on a copy, which it renames.
+    const std::string kept = (artefacts / (utf8 ? "ascii_import_utf8.txt" : "ascii_import.txt")).string();
+    std::ofstream(kept, std::ios::binary) << bytes;
+    const std::string path = Dir() + "/" + (utf8 ? "fixture_utf8.txt" : "fixture.txt");
+    std::ofstream(path, std::ios::binary) << bytes;
+    const long before = Records();
+    const AsciiRead read = Read(path);
+    ASSERT_TRUE(read.Importable()) << ErrorsOf(read);
+    EXPECT_EQ(read.encoding, utf8 ? "UTF-8 (BOM)" : "Windows-1252");
+    EXPECT_EQ(read.lines, 31);
+    ASSERT_TRUE(processing::ImportAsciiFile(*TableC10, c50, c60, read).written);
+    ASSERT_EQ(Records(), before + 31);
+    bool accents = false;
+    for (long r = before + 1; r <= before + 31; ++r) {
+      ASSERT_TRUE(c50.GoTo(r));
+      const std::string label = c50.GetField(L::BLIB);
+      accents = accents || label.find("Pr\xE9l\xE8vement") != std::string::npos ||
+                label.find("Ch\xE8que") != std::string::npos;
+    }
+    EXPECT_TRUE(accents) << "the labels keep their accents in Windows-1252";
+  }
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+}  // namespace
+}  // namespace processing_test
