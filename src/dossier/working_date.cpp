@@ -22,6 +22,8 @@ bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std:
 
 }  // namespace
 
+bool AutomaticImportPosted = false;
+
 void CmFichierDateTravail_Work() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
@@ -43,6 +45,7 @@ void CmFichierDateTravail_Work() {
   std::string import = DossierIniGet(section.c_str(), key.c_str(), "");
   if (Blank(import)) import = IniGetString(key.c_str(), "");
   if (!Blank(import) && platform::FileExists(import) && CommandWindow != nullptr) {
+    AutomaticImportPosted = true;
     gui::PostCommand(CommandWindow->GetHandle(), 20706);
     return;
   }

@@ -190,7 +190,7 @@ struct Piecework {
   long line;
 };
 
-std::string AmountText(long long cents) { return Trimmed(FormatAmount(FromCents(cents))); }
+std::string AmountText(long long cents) { return Trimmed(GroupThousands(17, 2, FromCents(cents))); }
 
 }  // namespace
 
@@ -422,7 +422,6 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
   r.path = path;
   if (!r.readable) return r;
   LookInLog(r);
-  if (!r.errors.empty()) return r;
 
   // The lines against the dossier; each code is looked up once.
   Ymd first, last;

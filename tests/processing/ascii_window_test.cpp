@@ -1,0 +1,171 @@
+// The ASCII import driven as a user drives it: "Ajout ASCII au Brouillard" opens on the dossier's
+// import file, shows it as read and imports it on "Accepter"; a faulty file shows its errors with
+// their line numbers and writes nothing; the working-date command's automatic import runs once and
+// refuses the same content the next time.
+#include <QWidget>
+
+#include <fstream>
+#include <string>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "dossier/dossier_record_commands.h"
+#include "platform/gui/command.h"
+#include "platform/gui/modal_seam.h"
+#include "platform/system/files.h"
+#include "processing/ascii_window.h"
+#include "processing/bank_commands.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "support/dossier_fixture.h"
+
+namespace {
+
+const char* const kThreePieces =
+    "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
+    "OD;14/03/2026;F1;51200000;1;Vente comptoir;120,00;\r\n"
+    "OD;14/03/2026;F1;70600000;1;Vente comptoir;;100,00\r\n"
+    "OD;14/03/2026;F1;70700000;1;Vente comptoir;;20,00\r\n"
+    "BQ;02/04/2026;R1;62700000;0;Frais;12,5;\r\n"
+    "BQ;02/04/2026;R1;51200000;0;Frais;;12,5\r\n"
+    "OD;30/06/2026;X;60700000;0;Achat;1 000;\r\n"
+    "OD;30/06/2026;X;51200000;0;Achat;;1 000\r\n";
+
+class AsciiWindowTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallBankCommands();
+    InstallDossierRecordCommands();
+    gui::ModalSeam::Reset();
+    folder_ = MakeDossier("a", "SA", 40);
+    OpenThroughDialog(C10Path(folder_, "SA"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "SA") << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
+    MainFrame->Show(gui::SW_SHOW);
+    gui::ProcessPendingMessages();
+  }
+  void TearDown() override {
+    if (CommandWindow != nullptr) {
+      for (gui::MDIChild* child : CommandWindow->GetChildren())
+        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
+      CommandWindow->CloseChildren();
+      gui::ProcessPendingMessages();
+    }
+    for (unsigned id : {bank_cmd::AjoutAsciiBrouillard, 20201u, 20204u, 20205u}) SetCommandWork(id, {});
+    DossierFixture::TearDown();
+  }
+  std::string WriteImport(const std::string& name, const std::string& content) {
+    const std::string path = root_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    EXPECT_TRUE(DossierIniSet("ImportAuto", "FichierImport", path.c_str()));
+    return path;
+  }
+  void Menu(unsigned command) {
+    gui::PostCommand(CommandWindow->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  static TWUtiModAjoutAscii* Form() {
+    return dynamic_cast<TWUtiModAjoutAscii*>(gui::Window::FromHandle(SlotHandle(kAsciiImportFormSlot)));
+  }
+  bool ShownContains(const std::string& text) {
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+  long DraftRecords() {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(folder_ + "c50sa", "", true));
+    return static_cast<long>(c50.RecCount());
+  }
+  std::string Log() { return ReadAll(folder_ + "clgsa.txt"); }
+  // "Date de travail" answered with OK.
+  void WorkingDate() {
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK);
+    Menu(20204);
+  }
+
+  std::string folder_;
+};
+
+TEST_F(AsciiWindowTest, TheFormShowsTheFileAndImportsItOnAccepter) {
+  const std::string path = WriteImport("ventes.txt", kThreePieces);
+  const long before = DraftRecords();
+  Menu(bank_cmd::AjoutAsciiBrouillard);
+  TWUtiModAjoutAscii* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(form->FileEdit()->GetValue(), path);
+  EXPECT_EQ(form->InfoText(0), "S\xE9parateur : \";\"     Codage : Windows-1252");
+  EXPECT_EQ(form->InfoText(1), "7 lignes d'\xE9" "critures en 3 pi\xE8" "ces");
+  EXPECT_EQ(form->InfoText(2), "P\xE9riode du 14/03/2026 au 30/06/2026");
+  EXPECT_EQ(form->ErrorList()->GetCount(), 0);
+  test_support::Screenshot(form->Widget(), "processing", "ascii_form");
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  gui::SendCommand(form->GetHandle(), ascii_cmd::Accepter);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(ShownContains("7 lignes import\xE9" "es en 3 pi\xE8" "ces")) << test_support::ShownTexts();
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "ascii_end_message");
+  EXPECT_EQ(Form(), nullptr) << "the form closes after the import";
+  EXPECT_EQ(DraftRecords(), before + 7);
+  EXPECT_FALSE(platform::FileExists(path));
+  EXPECT_NE(Log().find("AJOUT ASCII AU BROUILLARD - Ok - " + path), std::string::npos) << Log();
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+TEST_F(AsciiWindowTest, AFaultyFileShowsItsErrorsAndWritesNothing) {
+  std::string content = kThreePieces;
+  content += "OD;01/05/2026;Z;60700000;0;x;10;\r\nOD;01/05/2026;Z;60799999;0;x;;9\r\nOD;01/01/2027;Y;512;0;x;1;\r\n";
+  const std::string path = WriteImport("faux.txt", content);
+  const long before = DraftRecords();
+  Menu(bank_cmd::AjoutAsciiBrouillard);
+  TWUtiModAjoutAscii* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  ASSERT_GE(form->ErrorList()->GetCount(), 3);
+  EXPECT_EQ(form->ErrorList()->GetString(0).rfind("Ligne 9 : ", 0), 0u) << form->ErrorList()->GetString(0);
+  EXPECT_EQ(form->ErrorList()->GetString(1).rfind("Ligne 10 : ", 0), 0u) << form->ErrorList()->GetString(1);
+  EXPECT_TRUE(platform::FileExists(root_ + "/faux_erreurs.txt"));
+  test_support::Screenshot(form->Widget(), "processing", "ascii_form_errors");
+  gui::SendCommand(form->GetHandle(), ascii_cmd::Accepter);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(ShownContains("rien n'a \xE9t\xE9 import\xE9")) << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before);
+  EXPECT_TRUE(platform::FileExists(path));
+  EXPECT_NE(Log().find("AJOUT ASCII AU BROUILLARD - Erreur: "), std::string::npos) << Log();
+}
+
+TEST_F(AsciiWindowTest, TheWorkingDateImportsTheFileOnceAndNotTheNextTime) {
+  const std::string path = WriteImport("auto.txt", kThreePieces);
+  const long before = DraftRecords();
+  WorkingDate();
+  EXPECT_TRUE(ShownContains("7 lignes import\xE9" "es en 3 pi\xE8" "ces")) << test_support::ShownTexts();
+  EXPECT_EQ(Form(), nullptr) << "a file without error is imported without the form";
+  EXPECT_EQ(DraftRecords(), before + 7);
+  EXPECT_FALSE(platform::FileExists(path)) << "renamed";
+  // Nothing to import: the next working date posts nothing.
+  gui::ModalSeam::Reset();
+  WorkingDate();
+  EXPECT_EQ(Form(), nullptr);
+  EXPECT_EQ(DraftRecords(), before + 7);
+  // The same content put back under the configured name: refused, the form shows why.
+  std::ofstream(path, std::ios::binary) << kThreePieces;
+  gui::ModalSeam::Reset();
+  WorkingDate();
+  EXPECT_EQ(DraftRecords(), before + 7);
+  ASSERT_NE(Form(), nullptr) << test_support::ShownTexts();
+  ASSERT_GE(Form()->ErrorList()->GetCount(), 1);
+  EXPECT_NE(Form()->ErrorList()->GetString(0).find("d\xE9j\xE0 \xE9t\xE9 import\xE9"), std::string::npos);
+  test_support::Screenshot(Form()->Widget(), "processing", "ascii_form_already_imported");
+}
+
+}  // namespace
