@@ -157,6 +157,22 @@ long long ParseAmount(const std::string& text) {
   return v;
 }
 
+// The lines of a text: CR LF, a lone LF or a lone CR ends a line.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
+      out.push_back(text.substr(start));
+      break;
+    }
+    out.push_back(text.substr(start, end - start));
+    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+  }
+  return out;
+}
+
 std::uint64_t Fnv1a(const std::string& bytes) {
   std::uint64_t h = 1469598103934665603ULL;
   for (unsigned char c : bytes) {
@@ -227,9 +243,7 @@ AsciiRead ParseAsciiText(const std::string& raw) {
   }
   if (utf8) bytes = FromUtf8(bytes);
 
-  std::vector<std::string> lines;
-  std::string line;
-  while (TakeLine(bytes, line)) lines.push_back(line);
+  std::vector<std::string> lines = Lines(bytes);
   while (!lines.empty() && Trimmed(lines.back()).empty()) lines.pop_back();
   if (lines.empty()) {
     r.errors.push_back({0, Text(kMsgEmptyFile)});
@@ -379,10 +393,9 @@ std::vector<std::string> AsciiLogLines() {
   std::vector<std::string> out;
   std::string text;
   if (!platform::ReadWholeFile(LogPath(), text)) return out;
-  std::string line;
   const std::string title = std::string(kAsciiLogTitle) + " - ";
-  while (TakeLine(text, line))
-    if (line.find(title) != std::string::npos) out.push_back(line);
+  for (std::string& line : Lines(text))
+    if (line.find(title) != std::string::npos) out.push_back(std::move(line));
   return out;
 }
 
