@@ -125,13 +125,16 @@ TEST_F(AsciiWindowTest, TheFormShowsTheFileAndImportsItOnAccepter) {
 
 TEST_F(AsciiWindowTest, AFaultyFileShowsItsErrorsAndWritesNothing) {
   std::string content = kThreePieces;
-  content += "OD;01/05/2026;Z;60700000;0;x;10;\r\nOD;01/05/2026;Z;60799999;0;x;;9\r\nOD;01/01/2027;Y;512;0;x;1;\r\n";
+  content += "OD;01/05/2026;Z;60700000;0;x;10;\r\nOD;01/05/2026;Z;60799999;0;x;;9\r\nOD;01/01/2027;Y;512;0;x;1;\r\n"
+             "OD;02/05/2026;W;60799998;0;x;1,234;\r\n";
   const std::string path = WriteImport("faux.txt", content);
   const long before = DraftRecords();
   Menu(bank_cmd::AjoutAsciiBrouillard);
   TWUtiModAjoutAscii* form = Form();
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
-  ASSERT_GE(form->ErrorList()->GetCount(), 3);
+  ASSERT_EQ(form->ErrorList()->GetCount(), 6) << "every fault at once";
+  // A line refused by its own form has its account checked too.
+  EXPECT_EQ(form->ErrorList()->GetString(5), "Ligne 12 : Le Compte est inconnu : 60799998");
   EXPECT_EQ(form->ErrorList()->GetString(0).rfind("Ligne 9 : ", 0), 0u) << form->ErrorList()->GetString(0);
   EXPECT_EQ(form->ErrorList()->GetString(1).rfind("Ligne 10 : ", 0), 0u) << form->ErrorList()->GetString(1);
   EXPECT_TRUE(platform::FileExists(root_ + "/faux_erreurs.txt"));

@@ -347,7 +347,10 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     l.label2 = field(kLabel2);
     l.label3 = field(kLabel3);
     l.vatCode = field(kVat);
-    if (r.errors.size() != errorsBefore) continue;
+    if (r.errors.size() != errorsBefore) {
+      if (!journal.empty()) r.refusedLines.emplace_back(journal, l);
+      continue;
+    }
 
     const std::string key = journal + '\x01' + reference;
     auto it = pieceOf.find(key);
@@ -477,6 +480,23 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
       if (!l.vatCode.empty() && !codeLive('T', l.vatCode)) error(kMsgUnknownVat, l.vatCode);
       if (l.francs && DossierIsEuroOnly()) error(kMsgFrancsRefused, "");
     }
+  }
+  // The lines refused by their form: their journal, account and codes too, so that one reading tells every fault.
+  for (auto& [journal, l] : r.refusedLines) {
+    line = l.sourceLine;
+    auto error = [&](int id, const std::string& what) { r.errors.push_back({line, Replace(Text(id), what)}); };
+    auto j = journals.find(journal);
+    if (j == journals.end()) j = journals.emplace(journal, entry::ReadJournal(c10, journal)).first;
+    if (!j->second.found || j->second.cancelled) {
+      error(kMsgUnknownJournal, journal);
+      continue;
+    }
+    if (!l.account.empty()) {
+      const entry::FieldCheck check = entry::CheckAccount(c10, c20, j->second.type(), l.account, false, c006, c007);
+      if (check.message != 0) r.errors.push_back({line, Trimmed(Text(check.message)) + " : " + l.account});
+    }
+    if (!l.labelCode.empty() && !codeLive('L', l.labelCode)) error(kMsgUnknownLabel, l.labelCode);
+    if (!l.vatCode.empty() && !codeLive('T', l.vatCode)) error(kMsgUnknownVat, l.vatCode);
   }
   if (r.errors.empty()) {
     // The draft's room and the other checks of the writer.

@@ -32,6 +32,8 @@ struct AsciiRead {
   std::vector<ImportedPiece> pieces;
   std::vector<long> pieceLines;       // the file line of each piece's first entry line
   std::vector<std::string> ignored;   // columns named but not imported
+  // Lines refused by their own form, with their journal: their codes are still checked against the dossier.
+  std::vector<std::pair<std::string, ImportedLine>> refusedLines;
   std::string firstDate, lastDate;    // YYYYMMDD of the period
   long long debit = 0, credit = 0;    // totals in euros, cents
   std::vector<AsciiError> errors;
