@@ -3,9 +3,14 @@
 // of three pieces imported, renamed and logged, the whole file refused for one error, a journal-month
 // entered on another station, the same content refused the next time, and a run stopped half-way
 // named from its log line.
+#include <signal.h>
+
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "ascii_fixture.h"
 #include "core_fixture.h"
@@ -230,6 +235,41 @@ TEST_F(AsciiImportTest, ARunStoppedHalfWayIsNamedOnceWithItsFirstPiece) {
   const AsciiRead after =
       Read(File("arret_autre.txt", "OD;01/05/2026;Z;60700000;0;x;10;\r\nOD;01/05/2026;Z;51200000;0;x;;10\r\n"));
   EXPECT_TRUE(after.stoppedRun.empty()) << "named once";
+}
+
+TEST_F(AsciiImportTest, ARunKilledHalfWayIsNamedAtTheNextImportWithItsFirstPiece) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  AsciiFixtureOptions options;
+  options.lines = 20000;
+  const std::string path = Dir() + "/gros.txt";
+  std::ofstream(path, std::ios::binary) << MakeAsciiFixture(options);
+  const AsciiRead read = Read(path);
+  ASSERT_TRUE(read.Importable()) << ErrorsOf(read);
+  const long before = Records();
+  const std::string c50Path = PathC50();
+  auto written = [&] {
+    Table probe;
+    return probe.OpenShared(c50Path, "", true) ? static_cast<long>(probe.RecCount()) - before : -1;
+  };
+  // The import runs in another process, killed once its lines are being written.
+  std::signal(SIGPIPE, SIG_IGN);
+  {
+    test_support::OtherProcess other(
+        [&](char) { return processing::ImportAsciiFile(*TableC10, c50, c60, read).written; });
+    std::thread run([&other] { other.Do('i'); });
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (written() < 500 && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ::kill(other.pid(), SIGKILL);
+    run.join();
+  }
+  const long half = written();
+  ASSERT_GT(half, 0);
+  ASSERT_LT(half, 20000) << "the run was stopped before its end";
+  EXPECT_TRUE(platform::FileExists(path)) << "a stopped run leaves the file under its name";
+  const AsciiRead again = Read(path);
+  EXPECT_TRUE(again.importedBefore.empty());
+  EXPECT_NE(again.stoppedRun.find("gros.txt - BQ pi\xE8" "ce "), std::string::npos) << again.stoppedRun;
 }
 
 TEST_F(AsciiImportTest, TheToolsFixtureFilesImportWithTheirAccents) {

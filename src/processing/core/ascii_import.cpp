@@ -370,6 +370,7 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     if (r.firstDate.empty() || ymd < r.firstDate) r.firstDate = ymd;
     if (r.lastDate.empty() || ymd > r.lastDate) r.lastDate = ymd;
   }
+  if (r.pieces.empty() && r.errors.empty()) r.errors.push_back({0, Text(kMsgEmptyFile)});
   // Each piece balances in the currency it is typed in.
   const double parity = TheDossierRecord.Parity();
   for (std::size_t i = 0; i < r.pieces.size(); ++i) {
