@@ -128,9 +128,7 @@ constexpr RegistryRange kRegistryRanges[] = {
     {3512, 11, "dunning options form"},
     // The VAT returns on debits and on receipts share one slot (reports/vat_dunning/vat_windows.h).
     {3494, 11, "VAT return window, debits or receipts"},
-    // Free: 2844-2891, 3252-3269, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3711-3725 and 3759-3776.
-    // Free: 2844-2891, 3164-3357, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3711-3725 and 3759-3776.
-    // Free: 2844-2891, 3164-3357, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3722-3725 and 3759-3776.
+    // Free: 2844-2891, 3252-3269, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3722-3725 and 3759-3776.
     {kAsciiImportFormSlot, kAsciiImportFormSlotLength, "ASCII import form (processing/ascii_window.h)"},
     {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
     // 3940-3968 survive every reset (shell/registry.h).
