@@ -117,6 +117,8 @@ TEST(ProgramCommandsTest, TheListsCopyBetweenDossiersThroughTheirDialogs) {
   // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier...".
   EXPECT_TRUE(static_cast<bool>(BrowseHooks().copyIn));
   EXPECT_TRUE(static_cast<bool>(BrowseHooks().copyOut));
+}
+
 TEST(ProgramCommandsTest, TheAsciiImportHasItsWork) {
   InstallProgramCommands();
   // "Utilitaires > Ajout ASCII au Brouillard".
