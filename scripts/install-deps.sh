@@ -11,6 +11,7 @@ PKGS=(
   xvfb xauth xdg-utils fonts-dejavu-core fonts-liberation2
   zip unzip tar jlha-utils lhasa qt6-translations-l10n
   zbar-tools poppler-utils qpdf tidy
+  libofx-dev ofx
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

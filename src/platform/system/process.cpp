@@ -80,9 +80,13 @@ std::string OutputText(std::string bytes) {
 
 // Waits for the program's end, reading its output and calling the caller
 // back between two looks.
-int WaitWatching(pid_t pid, int outputFd, const LaunchOptions& options, std::string& output, int& error) {
+int WaitWatching(pid_t pid, int outputFd, const LaunchOptions& options, std::string& output, int& error,
+                 bool& timedOut) {
   bool reading = outputFd >= 0;
-  const int pollMs = options.pollMs > 0 ? options.pollMs : 40;
+  int pollMs = options.pollMs > 0 ? options.pollMs : 40;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(options.timeLimitMs);
+  if (options.timeLimitMs > 0) pollMs = std::min(pollMs, std::max(1, options.timeLimitMs));
   for (;;) {
     pollfd p{outputFd, POLLIN, 0};
     ::poll(reading ? &p : nullptr, reading ? 1 : 0, pollMs);  // a wake-up early or late changes nothing
@@ -96,6 +100,11 @@ int WaitWatching(pid_t pid, int outputFd, const LaunchOptions& options, std::str
     if (w < 0 && errno != EINTR) {
       error = errno;
       return -1;
+    }
+    if (options.timeLimitMs > 0 && !timedOut && Clock::now() >= deadline) {
+      // Ended; the next look reaps it.
+      timedOut = true;
+      ::kill(pid, SIGKILL);
     }
     if (options.whileWaiting) options.whileWaiting();
   }
@@ -207,10 +216,10 @@ LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOpt
   }
   result.launched = true;
   result.pid = pid;
-  if (options.wait && (capture || options.whileWaiting)) {
+  if (options.wait && (capture || options.whileWaiting || options.timeLimitMs > 0)) {
     if (capture) ::fcntl(pipeFds[0], F_SETFL, ::fcntl(pipeFds[0], F_GETFL) | O_NONBLOCK);
     std::string bytes;
-    result.exitStatus = WaitWatching(pid, capture ? pipeFds[0] : -1, options, bytes, result.error);
+    result.exitStatus = WaitWatching(pid, capture ? pipeFds[0] : -1, options, bytes, result.error, result.timedOut);
     if (capture) ::close(pipeFds[0]);
     result.output = OutputText(std::move(bytes));
     return result;

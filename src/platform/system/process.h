@@ -21,6 +21,9 @@ struct LaunchOptions {
   // ends, so that a window keeps working meanwhile.
   std::function<void()> whileWaiting;
   int pollMs = 40;
+  // With wait: a program still running after this many milliseconds is ended (SIGKILL) and
+  // LaunchResult::timedOut is set; 0 = no limit.
+  int timeLimitMs = 0;
 };
 
 struct LaunchResult {
@@ -29,6 +32,7 @@ struct LaunchResult {
   int exitStatus = -1;    // with wait (or an end within watchMs): the exit code, or 128 + signal; -1 otherwise
   int pid = 0;
   std::string output;     // with captureOutput: what it wrote (the last kKeptOutput bytes), cp1252
+  bool timedOut = false;  // ended for outliving LaunchOptions::timeLimitMs (exitStatus 128 + SIGKILL)
 };
 
 // The part of a program's output that LaunchResult keeps.

@@ -3,6 +3,7 @@
 // end, and the caller's work between two looks while the program runs.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -121,4 +122,35 @@ TEST(ProcessOutput, ALaunchedProgramGetsTheFileSizeSignalBack) {
        folder / "big"},
       options);
   EXPECT_EQ(r.exitStatus, 128 + SIGXFSZ);
+}
+
+// A program that outlives its time limit is ended and said to be; one that ends in time is not,
+// with or without its output kept.
+TEST(ProcessOutput, ATimeLimitEndsTheProgram) {
+  const struct Case {
+    const char* script;
+    bool capture;
+    int limitMs;
+    bool timedOut;
+    int status;
+  } cases[] = {
+      {"exec sleep 30", true, 200, true, 128 + SIGKILL},
+      {"exec sleep 30", false, 200, true, 128 + SIGKILL},
+      {"trap '' TERM; while :; do :; done", true, 200, true, 128 + SIGKILL},
+      {"exit 3", true, 5000, false, 3},
+      {"exit 0", false, 5000, false, 0},
+  };
+  for (const Case& c : cases) {
+    LaunchOptions options;
+    options.wait = true;
+    options.captureOutput = c.capture;
+    options.timeLimitMs = c.limitMs;
+    const auto start = std::chrono::steady_clock::now();
+    const LaunchResult r = LaunchProcess({"/bin/sh", "-c", c.script}, options);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(r.timedOut, c.timedOut) << c.script;
+    EXPECT_EQ(r.exitStatus, c.status) << c.script;
+    EXPECT_LT(ms, 4000) << c.script;
+  }
 }

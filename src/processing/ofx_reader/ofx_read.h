@@ -1,0 +1,36 @@
+// Reading of a bank statement file (OFX 1.x SGML or OFX 2.x XML) through libofx, into the plain
+// line format that the import reads back. Needs neither Qt nor the program's libraries: the reader
+// program and the fuzz target compile it alone.
+//
+// The line format, one record a line, fields separated by tabs, texts in Windows-1252 without
+// control characters, amounts in whole cents, dates YYYYMMDD (the local calendar day):
+//   OFX      1
+//   ACCOUNT  bank id, branch id, account number
+//   CURRENCY code
+//   PERIOD   start date, end date
+//   BALANCE  closing balance in cents, its date
+//   TRN      FITID, posting date, cents (positive: received), type, check number, name, memo
+//   END      number of TRN lines
+#pragma once
+
+#include <string>
+
+namespace ofxread {
+
+// The largest statement file read: a larger one is refused before libofx sees it.
+constexpr long long kMaxStatementBytes = 64LL * 1024 * 1024;
+
+// Reads the statement file at `path` (a path as the system spells it). On success fills `lines` with
+// the line format and returns ""; otherwise returns why the file cannot be read, in French
+// (Windows-1252), and `lines` is left empty.
+std::string ReadStatement(const std::string& path, std::string& lines);
+
+// A text as the statement gives it (UTF-8 when it is valid UTF-8, else already single-byte) in
+// Windows-1252: characters it lacks become "?", control characters blanks, outer blanks dropped.
+std::string TextToCp1252(const char* text);
+
+// Whole cents of an amount read by libofx; false when it lies more than a millionth away from a
+// whole number of cents (the sign of a thousands separator read as the decimal point).
+bool AmountToCents(double amount, long long& cents);
+
+}  // namespace ofxread
