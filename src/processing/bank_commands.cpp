@@ -1,10 +1,12 @@
 #include "processing/bank_commands.h"
 
 #include "processing/ascii_window.h"
+#include "processing/ofx_window.h"
 #include "shell/handlers.h"
 
 void InstallBankCommands() {
   // "Saisie > Importation Relevé de Banque (ofx)": 20407.
+  SetCommandWork(bank_cmd::ImportationReleveBanque, CmImportationReleveBanque);
   // "Traitements > Rapprochement avec Relevé de Banque": 20603.
   // "Utilitaires > Ajout ASCII au Brouillard": 20706.
   SetCommandWork(bank_cmd::AjoutAsciiBrouillard, CmAjoutAsciiBrouillard);

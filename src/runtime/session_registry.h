@@ -62,6 +62,8 @@ constexpr int kMergeFormSlot = 2822, kMergeFormSlotLength = 11;
 constexpr int kSeparationFormSlot = 2833, kSeparationFormSlotLength = 11;
 // Slot of the ASCII import form.
 constexpr int kAsciiImportFormSlot = 3711, kAsciiImportFormSlotLength = 11;
+// Slot of the bank statement import form.
+constexpr int kOfxImportFormSlot = 2844, kOfxImportFormSlotLength = 11;
 
 constexpr RegistryRange kRegistryRanges[] = {
     {1, 10, "main window's handle (shell/registry.h)"},
@@ -103,6 +105,8 @@ constexpr RegistryRange kRegistryRanges[] = {
     {kOpeningFormSlot, kOpeningFormSlotLength, "opening balances form"},
     {kMergeFormSlot, kMergeFormSlotLength, "merge of another dossier form"},
     {kSeparationFormSlot, kSeparationFormSlotLength, "year separation form"},
+    // Bank runs (processing/ofx_window.h): the statement import form.
+    {kOfxImportFormSlot, kOfxImportFormSlotLength, "bank statement import form"},
     // Ledger reports.
     {kStatementWindowSlot, kStatementWindowSlotLength, "account statement window"},
     {kStatementFormSlot, kStatementFormSlotLength, "account statement limits form"},
@@ -128,7 +132,7 @@ constexpr RegistryRange kRegistryRanges[] = {
     {3512, 11, "dunning options form"},
     // The VAT returns on debits and on receipts share one slot (reports/vat_dunning/vat_windows.h).
     {3494, 11, "VAT return window, debits or receipts"},
-    // Free: 2844-2891, 3252-3269, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3722-3725 and 3759-3776.
+    // Free: 2855-2891, 3252-3269, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3722-3725 and 3759-3776.
     {kAsciiImportFormSlot, kAsciiImportFormSlotLength, "ASCII import form (processing/ascii_window.h)"},
     {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
     // 3940-3968 survive every reset (shell/registry.h).

@@ -126,3 +126,9 @@ TEST(ProgramCommandsTest, TheAsciiImportHasItsWork) {
 }
 
 }  // namespace
+
+TEST(ProgramCommandsTest, TheStatementImportHasItsWork) {
+  InstallProgramCommands();
+  // "Saisie > Importation Relevé de Banque (ofx)".
+  EXPECT_TRUE(HasCommandWork(20407));
+}

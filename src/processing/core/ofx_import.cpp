@@ -1,0 +1,244 @@
+#include "processing/core/ofx_import.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "data/dossier_files.h"
+#include "data/table.h"
+#include "platform/system/files.h"
+#include "processing/core/bank_pieces.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+
+namespace processing {
+
+namespace {
+
+constexpr std::size_t kLabelWidth = 25;
+
+std::string Trim(const std::string& s) {
+  const std::size_t a = s.find_first_not_of(' ');
+  if (a == std::string::npos) return "";
+  return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+
+std::string Part(const char* field, std::size_t from, std::size_t count) {
+  const std::string s = field == nullptr ? "" : field;
+  return from - 1 >= s.size() ? "" : Trim(s.substr(from - 1, count));
+}
+
+std::string NoBlanks(const std::string& s) {
+  std::string out;
+  for (char c : s)
+    if (c != ' ' && c != '-') out += c;
+  return out;
+}
+
+std::string WithoutLeadingZeros(const std::string& s) {
+  const std::size_t a = s.find_first_not_of('0');
+  return a == std::string::npos ? "" : s.substr(a);
+}
+
+bool SameBankAccount(const DossierBank& b, const BankStatement& s) {
+  const std::string account = NoBlanks(s.accountId);
+  if (account.empty()) return false;
+  const std::string iban = NoBlanks(b.iban);
+  if (!iban.empty() && (account == iban || NoBlanks(s.iban) == iban)) return true;
+  if (b.account.empty() || NoBlanks(s.bankId) != b.bankCode || NoBlanks(s.branchId) != b.branch) return false;
+  // The account number, possibly followed by its RIB key.
+  const std::string mine = WithoutLeadingZeros(b.account), theirs = WithoutLeadingZeros(account);
+  return theirs == mine || (theirs.size() == mine.size() + 2 && theirs.compare(0, mine.size(), mine) == 0);
+}
+
+std::string DayText(const std::string& yyyymmdd) {
+  Ymd d;
+  return ParseYyyymmdd(yyyymmdd, d) ? DisplayDateOf(d) : yyyymmdd;
+}
+
+std::string Plural(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n > 1 ? many : one); }
+
+}  // namespace
+
+std::vector<DossierBank> ReadDossierBanks(Table& c10) {
+  std::vector<DossierBank> banks;
+  for (bool more = c10.SeekNotBelow("C10CODE", "Q"); more && c10.GetField(1)[0] == 'Q'; more = c10.Skip(1)) {
+    if (c10.IsDeleted()) continue;
+    DossierBank b;
+    b.code = Trim(c10.GetField(2));
+    b.name = Trim(c10.GetField(3));
+    const std::string f4 = c10.GetField(4);
+    b.bankCode = NoBlanks(Part(f4.c_str(), 187, 5));
+    b.branch = NoBlanks(Part(f4.c_str(), 192, 5));
+    b.account = NoBlanks(Part(f4.c_str(), 197, 11));
+    const std::string f5 = c10.GetField(5);
+    b.iban = NoBlanks(Part(f5.c_str(), 1, 34));
+    b.generalAccount = Part(f5.c_str(), 46, 8);
+    b.journal = Part(f5.c_str(), 54, 3);
+    banks.push_back(std::move(b));
+  }
+  return banks;
+}
+
+std::string StatementAccountKey(const BankStatement& s) {
+  return NoBlanks(s.bankId) + "/" + NoBlanks(s.branchId) + "/" + NoBlanks(s.accountId);
+}
+
+int FindStatementBank(const std::vector<DossierBank>& banks, const BankStatement& statement) {
+  for (std::size_t i = 0; i < banks.size(); ++i)
+    if (SameBankAccount(banks[i], statement)) return static_cast<int>(i);
+  const std::string key = "Banque-" + StatementAccountKey(statement);
+  const std::string chosen = Trim(DossierIniGet(kOfxIniSection, key.c_str(), ""));
+  for (std::size_t i = 0; i < banks.size() && !chosen.empty(); ++i)
+    if (banks[i].code == chosen) return static_cast<int>(i);
+  return -1;
+}
+
+bool RememberStatementBank(const BankStatement& statement, const std::string& bankCode) {
+  const std::string key = "Banque-" + StatementAccountKey(statement);
+  return DossierIniSet(kOfxIniSection, key.c_str(), bankCode.c_str());
+}
+
+std::string TransactionIdentity(const std::string& accountKey, const BankTransaction& t) {
+  if (!t.fitid.empty()) return accountKey + "|F|" + t.fitid;
+  return accountKey + "|D|" + t.date + "|" + std::to_string(t.cents) + "|" + t.name + "|" + t.memo;
+}
+
+std::string OfxIdentitiesPath() { return DossierFolder + "cof" + Trim(DossierCode) + ".txt"; }
+
+std::vector<ImportedIdentity> ReadImportedIdentities() {
+  std::vector<ImportedIdentity> out;
+  std::string text;
+  if (!platform::ReadWholeFile(OfxIdentitiesPath(), text)) return out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t eol = text.find('\n', at);
+    if (eol == std::string::npos) eol = text.size();
+    const std::string line = text.substr(at, eol - at);
+    at = eol + 1;
+    std::vector<std::string> f;
+    for (std::size_t p = 0;;) {
+      const std::size_t tab = line.find('\t', p);
+      f.push_back(line.substr(p, tab == std::string::npos ? std::string::npos : tab - p));
+      if (tab == std::string::npos) break;
+      p = tab + 1;
+    }
+    if (f.size() != 5 || f[0].empty()) continue;  // a line cut by a crash is no identity
+    out.push_back({f[0], f[1], f[2], f[3], f[4]});
+  }
+  return out;
+}
+
+std::set<std::string> ImportedIdentitySet() {
+  std::set<std::string> set;
+  for (const ImportedIdentity& i : ReadImportedIdentities()) set.insert(i.identity);
+  return set;
+}
+
+void TransactionLabels(const BankTransaction& t, std::string& label1, std::string& label2, std::string& label3) {
+  std::vector<std::string> parts;
+  auto cut = [&](const std::string& text) {
+    for (std::size_t at = 0; at < text.size(); at += kLabelWidth) parts.push_back(Trim(text.substr(at, kLabelWidth)));
+  };
+  const std::string name = Trim(t.name), memo = Trim(t.memo);
+  if (!name.empty()) {
+    cut(name);
+    // The memo starts the next label unless the name filled all three.
+    if (!memo.empty() && parts.size() < 3) parts.push_back(memo.substr(0, kLabelWidth));
+  } else {
+    cut(memo);
+  }
+  parts.resize(std::max<std::size_t>(parts.size(), 3));
+  label1 = parts[0];
+  label2 = parts[1];
+  label3 = parts[2];
+}
+
+StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const StatementImport& request) {
+  StatementImportResult r;
+  const BankStatement& s = request.statement;
+  const bool francsDossier = !TheDossierRecord.EuroIsMain();
+  const bool francs = s.currency == "FRF";
+  if (s.currency != "EUR" && !(francs && francsDossier)) {
+    r.message = "Relev\xE9 en devise " + (s.currency.empty() ? std::string("inconnue") : s.currency) +
+                ": seuls les relev\xE9s en " + (francsDossier ? "euros ou en francs" : "euros") +
+                " sont import\xE9s.\nRien n'a \xE9t\xE9 import\xE9.";
+    return r;
+  }
+  if (request.bankAccount.empty() || request.counterpart.empty() || request.journal.empty()) {
+    r.message = "Le compte de la banque, le compte de contrepartie et le journal sont n\xE9" "cessaires.";
+    return r;
+  }
+  const std::string key = StatementAccountKey(s);
+  std::set<std::string> known = ImportedIdentitySet();
+  std::vector<ImportedPiece> pieces;
+  std::vector<std::string> identities;
+  for (const BankTransaction& t : s.transactions) {
+    if (t.cents == 0) continue;  // nothing to enter
+    const std::string identity = TransactionIdentity(key, t);
+    if (!known.insert(identity).second) {
+      ++r.skipped;
+      continue;
+    }
+    ImportedPiece piece;
+    piece.journal = request.journal;
+    if (!ParseYyyymmdd(t.date, piece.date)) {
+      r.message = "Date illisible: " + t.date + ".\nRien n'a \xE9t\xE9 import\xE9.";
+      return r;
+    }
+    ImportedLine bank;
+    bank.account = request.bankAccount;
+    bank.sense = t.cents > 0 ? 'D' : 'C';
+    bank.cents = t.cents > 0 ? t.cents : -t.cents;
+    bank.francs = francs;
+    bank.labelCode = request.labelCode;
+    TransactionLabels(t, bank.label, bank.label2, bank.label3);
+    ImportedLine other = bank;
+    other.account = request.counterpart;
+    other.sense = bank.sense == 'D' ? 'C' : 'D';
+    piece.lines = {bank, other};
+    pieces.push_back(std::move(piece));
+    identities.push_back(identity);
+  }
+  if (pieces.empty()) {
+    r.message = "Aucune nouvelle op\xE9ration: les " + std::to_string(r.skipped) +
+                " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es.";
+    return r;
+  }
+  const PiecesReport written = WriteImportedPieces(c10, c50, c60, pieces);
+  if (written.outcome != PiecesOutcome::Written) {
+    r.message = written.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written.message;
+    return r;
+  }
+  r.written = true;
+  r.imported = static_cast<long>(pieces.size());
+  r.numbers = written.numbers;
+  // The identities, so that the same transactions are not imported again.
+  std::string lines;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    char month[8];
+    std::snprintf(month, sizeof month, "%02d%02d", pieces[i].date.year % 100, pieces[i].date.month);
+    lines += identities[i] + "\t" + month + "\t" + request.journal + "\t" +
+             (i < r.numbers.size() ? std::to_string(r.numbers[i]) : "") + "\t" + request.bankAccount + "\n";
+  }
+  const bool kept = platform::AppendToFile(OfxIdentitiesPath(), lines);
+  const std::string range = r.numbers.empty() ? ""
+                            : r.numbers.size() == 1
+                                ? std::to_string(r.numbers.front())
+                                : std::to_string(r.numbers.front()) + " \xE0 " + std::to_string(r.numbers.back());
+  r.logLine = "IMPORTATION RELEVE OFX - Ok - " + request.file + " - banque " + request.bank + " - du " +
+              DayText(s.startDate) + " au " + DayText(s.endDate) + " - " + std::to_string(r.imported) +
+              " import\xE9" "es, " + std::to_string(r.skipped) + " d\xE9j\xE0 import\xE9" "es - journal " +
+              request.journal + " pi\xE8" "ces " + range;
+  WriteLog(r.logLine);
+  r.message = Plural(r.imported, "op\xE9ration import\xE9" "e", "op\xE9rations import\xE9" "es") + " dans le journal " +
+              request.journal + " (pi\xE8" "ces " + range + ")";
+  if (r.skipped > 0) r.message += ",\n" + Plural(r.skipped, "op\xE9ration d\xE9j\xE0 import\xE9" "e", "op\xE9rations d\xE9j\xE0 import\xE9" "es");
+  r.message += ".";
+  if (!kept) r.message += "\n\nATTENTION: le fichier " + OfxIdentitiesPath() + " n'a pas pu \xEAtre \xE9" "crit.";
+  return r;
+}
+
+}  // namespace processing

@@ -1,0 +1,82 @@
+// The run of the bank statement import: the dossier's bank of a statement, the transactions
+// already imported, and the import itself (one two-line piece per new transaction, through the
+// common writer of imported pieces). The statement window and the reconciliation call it.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "processing/core/bank_statement.h"
+
+class Table;
+
+namespace processing {
+
+// The dossier INI section of the import: the bank chosen for a statement account
+// ("Banque-" + account key), the default counterpart account ("CompteAttente") and label code
+// ("CodeLibelle").
+constexpr const char* kOfxIniSection = "ImportOfx";
+constexpr const char* kOfxDefaultCounterpart = "471000";
+
+// A bank of the dossier (C10 record of kind "Q").
+struct DossierBank {
+  std::string code, name;
+  std::string bankCode, branch, account;  // the RIB's parts
+  std::string iban;
+  std::string generalAccount;  // field 5, 46-53
+  std::string journal;         // field 5, 54-56 (the bank's treasury journal, "" none)
+};
+std::vector<DossierBank> ReadDossierBanks(Table& c10);
+
+// The statement's account as one key: bank id / branch id / account id.
+std::string StatementAccountKey(const BankStatement& statement);
+
+// The index in `banks` of the bank whose RIB or IBAN is the statement's account, else the one
+// remembered for that account in the dossier INI; -1 when none.
+int FindStatementBank(const std::vector<DossierBank>& banks, const BankStatement& statement);
+// Remembers the bank chosen for the statement's account in the dossier INI.
+bool RememberStatementBank(const BankStatement& statement, const std::string& bankCode);
+
+// The identity a transaction leaves in the dossier: the account key with the FITID, or, without
+// one, with its date, amount and label.
+std::string TransactionIdentity(const std::string& accountKey, const BankTransaction& t);
+
+// The file of the identities of the imported transactions: DossierFolder + "cof" + code + ".txt",
+// one a line: identity, tab, month YYMM, journal, piece number, the bank's general account.
+std::string OfxIdentitiesPath();
+struct ImportedIdentity {
+  std::string identity, month, journal, piece, account;
+};
+std::vector<ImportedIdentity> ReadImportedIdentities();
+std::set<std::string> ImportedIdentitySet();
+
+// The labels of a transaction's lines: label 1 from NAME (else MEMO), 25 characters, the rest and
+// the MEMO in labels 2 and 3.
+void TransactionLabels(const BankTransaction& t, std::string& label1, std::string& label2, std::string& label3);
+
+struct StatementImport {
+  BankStatement statement;
+  std::string file;          // the statement file, for the log line
+  std::string bank;          // the dossier bank's code
+  std::string bankAccount;   // its general account
+  std::string journal;       // the treasury journal
+  std::string counterpart;   // the account of the other line
+  std::string labelCode;     // one character, "" none
+};
+
+struct StatementImportResult {
+  bool written = false;      // pieces were written
+  std::string message;       // the end message or the refusal, in French
+  long imported = 0, skipped = 0;
+  std::vector<long> numbers;  // piece numbers given
+  std::string logLine;       // "" when nothing was written
+};
+
+// Checks the currency, leaves out the transactions already imported, writes one piece of two lines
+// per new transaction through WriteImportedPieces (tables open in the program's TableC10, and the
+// draft `c50`, `c60`), then records their identities and writes the log line. Nothing is written
+// when any check fails.
+StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const StatementImport& request);
+
+}  // namespace processing

@@ -1,0 +1,278 @@
+#include "processing/ofx_window.h"
+
+#include <cstdio>
+#include <set>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/filedialog.h"
+#include "platform/gui/messagebox.h"
+#include "processing/core/matching_lines.h"
+#include "processing/core/ofx_statement.h"
+#include "runtime/dates.h"
+#include "runtime/inifiles.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/cursors.h"
+#include "shell/graphics.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+namespace {
+
+constexpr int kCaption = 29600;
+constexpr int kIcon = 1004;
+constexpr int kFormColumns = 24;
+constexpr int kFormRows = 20;
+constexpr unsigned kRefreshHeaders = 20059;
+
+enum : int {
+  kFileEdit = 1201, kJournalEdit = 1202, kCounterpartEdit = 1203, kBankBox = 1207, kLabelEdit = 1208, kList = 1209,
+  kText1 = 1301, kText2 = 1302, kText3 = 1303, kBankAccountText = 1304, kLabelBase = 1310,
+};
+
+const char* const kFilter = "Relev\xE9s OFX|*.ofx;*.qfx;*.OFX;*.QFX|Tous les fichiers (*.*)|*.*|";
+
+std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
+
+std::string Day(const std::string& yyyymmdd) {
+  Ymd d;
+  return ParseYyyymmdd(yyyymmdd, d) ? DisplayDateOf(d) : std::string("--/--/--");
+}
+
+std::string Pad(std::string s, std::size_t n, bool right = false) {
+  if (s.size() >= n) return s.substr(0, n);
+  return right ? std::string(n - s.size(), ' ') + s : s + std::string(n - s.size(), ' ');
+}
+
+}  // namespace
+
+void CmImportationReleveBanque() {
+  if (ActivateExistingChild(kOfxImportFormSlot) || CommandWindow == nullptr) return;
+  auto* form = new TWSaiModImportationOfx(CommandWindow);
+  SetChildIcon(*form, kIcon);
+  PlaceChildWindow(*form, 0, 0);
+  if (!form->Create()) {
+    if (form->IsCreated()) form->Destroy();
+    else delete form;
+    return;
+  }
+  form->Show(gui::SW_SHOWNORMAL);
+  RegisterWindowSlot(kOfxImportFormSlot, form->GetHandle());
+}
+
+TWSaiModImportationOfx::TWSaiModImportationOfx(gui::MDIClient* client)
+    : CMDIModif(client, LoadStr(kCaption), kFormColumns, kFormRows, kOfxImportFormSlot, kOfxImportFormSlotLength) {
+  AskOnClose = false;
+  const int texts[] = {29601, 29602, 29603, 29604, 29605, 29606, 29607};
+  for (int i = 0; i < 7; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), kLabelBase + i);
+  file_ = new MEdit(this, kFileEdit, 200, 1, MEdit::kText, 0, false);
+  choose_ = new MButton(this, ofx_cmd::Choose, "&?");
+  for (int i = 0; i < 3; ++i) texts_[i] = new MStatic(this, "", kText1 + i);
+  bank_ = new MComboBox(this, kBankBox, 40, 1);
+  bankAccount_ = new MStatic(this, "", kBankAccountText);
+  journal_ = new MEdit(this, kJournalEdit, 3, 1, MEdit::kText, 0, false);
+  counterpart_ = new MEdit(this, kCounterpartEdit, 8, 1, MEdit::kText, 0, false);
+  labelCode_ = new MEdit(this, kLabelEdit, 1, 1, MEdit::kText, 0, false);
+  list_ = new MListBox(this, kList);
+  file_->SetEnterAction(ofx_cmd::Read);
+  file_->SetNotifyWindow(this);
+  ContextCommands = {2, form_cmd::Quitter, ofx_cmd::Accepter};
+}
+
+TWSaiModImportationOfx::~TWSaiModImportationOfx() { SetRegistryText(kOfxImportFormSlot, 1, " "); }
+
+void TWSaiModImportationOfx::SetupWindow() {
+  CMDIModif::SetupWindow();
+  BuildToolbar(ContextCommands, true);
+  for (gui::Control* c : std::initializer_list<gui::Control*>{file_, journal_, counterpart_, labelCode_, list_})
+    c->SetFont(EntryFontFixed);
+  ::Table c10;
+  if (c10.OpenShared(PathC10(), "C10CODE", true)) banks_ = processing::ReadDossierBanks(c10);
+  // A blank first line: no bank chosen.
+  bank_->AddString("");
+  for (const processing::DossierBank& b : banks_) bank_->AddString(Pad(b.code, 5) + b.name);
+  counterpart_->SetValue(AllTrim(DossierIniGet(processing::kOfxIniSection, "CompteAttente",
+                                               processing::kOfxDefaultCounterpart).c_str()),
+                         true);
+  labelCode_->SetValue(AllTrim(DossierIniGet(processing::kOfxIniSection, "CodeLibelle", "").c_str()), true);
+  texts_[0]->SetText(LoadStr(29611));
+  file_->FocusSelect(true);
+}
+
+void TWSaiModImportationOfx::ArrangeControls() {
+  MoveFormControls(labels_[0], 1, 1, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(file_, 5, 1, 15, 1, grid::Text, 0, 0);
+  MoveFormControls(choose_, 20, 1, 1, 1, grid::Button, 0, 0);
+  for (int i = 0; i < 3; ++i) MoveFormControls(texts_[i], 1, 2 + i, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[1], 1, 5, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(bank_, 5, 5, 7, 1, grid::Text, 0, 0);
+  MoveFormControls(labels_[2], 1, 6, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(bankAccount_, 5, 6, 15, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[3], 1, 7, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(journal_, 5, 7, 2, 1, grid::Text, 4, 0);
+  MoveFormControls(labels_[4], 8, 7, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(counterpart_, 12, 7, 3, 1, grid::Text, 9, 0);
+  MoveFormControls(labels_[5], 16, 7, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(labelCode_, 20, 7, 1, 1, grid::Text, 2, 0);
+  MoveFormControls(labels_[6], 1, 8, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(list_, 1, 9, 20, 12, grid::Fill, 0, 0);
+}
+
+const gui::ResponseTable& TWSaiModImportationOfx::Table() {
+  using F = TWSaiModImportationOfx;
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
+                                              .Command(ofx_cmd::Accepter, &F::CmAccepter)
+                                              .Command(ofx_cmd::Choose, &F::CmChoose)
+                                              .Command(ofx_cmd::Read, &F::CmRead)
+                                              .Command(ofx_cmd::BankChosen, &F::CmBankChosen);
+  return table;
+}
+
+void TWSaiModImportationOfx::Tell(const std::string& message, unsigned icon) {
+  gui::MessageBox(this, message, LoadStr(kCaption), gui::MB_OK | icon);
+}
+
+void TWSaiModImportationOfx::CmChoose() {
+  if (running_) return;
+  std::string path;
+  if (!gui::GetOpenFileName(this, LoadStr(29608), kFilter, DossierFolder, path)) return;
+  file_->SetValue(path, false);
+  ReadFile(path);
+}
+
+void TWSaiModImportationOfx::CmRead() {
+  if (running_) return;
+  const std::string path = AllTrim(file_->GetValue().c_str());
+  if (!path.empty()) ReadFile(path);
+}
+
+bool TWSaiModImportationOfx::ReadFile(const std::string& path) {
+  read_ = false;
+  statement_ = processing::BankStatement{};
+  list_->ClearList();
+  for (MStatic* t : texts_) t->SetText("");
+  SetAppCursor(kBusyFirstString, true);
+  const processing::OfxReading reading = processing::ReadOfxStatement(path);
+  SetAppCursor(0, false);
+  if (!reading.ok) {
+    texts_[0]->SetText(LoadStr(29611));
+    gui::MessageBeep(0);
+    Tell(reading.message, gui::MB_ICONERROR);
+    return false;
+  }
+  read_ = true;
+  readFile_ = path;
+  statement_ = reading.statement;
+  ShowStatement();
+  const int found = processing::FindStatementBank(banks_, statement_);
+  SelectBank(found);
+  if (found < 0) {
+    Tell(LoadStr(29609), gui::MB_ICONINFORMATION);
+    bank_->SetFocus();
+  }
+  return true;
+}
+
+void TWSaiModImportationOfx::ShowStatement() {
+  const processing::BankStatement& s = statement_;
+  std::string account = s.iban.empty() ? "Banque " + s.bankId + "  Guichet " + s.branchId + "  Compte " + s.accountId
+                                       : "IBAN " + s.iban;
+  texts_[0]->SetText("Relev\xE9: " + account);
+  texts_[1]->SetText("P\xE9riode du " + Day(s.startDate) + " au " + Day(s.endDate) + "  -  Solde au " +
+                     Day(s.closingDate) + ": " + Amount(s.closingCents) + " " + s.currency);
+  const std::set<std::string> known = processing::ImportedIdentitySet();
+  const std::string key = processing::StatementAccountKey(s);
+  long already = 0;
+  for (const processing::BankTransaction& t : s.transactions) {
+    const bool seen = known.count(processing::TransactionIdentity(key, t)) > 0;
+    already += seen ? 1 : 0;
+    std::string l1, l2, l3;
+    processing::TransactionLabels(t, l1, l2, l3);
+    list_->AddString(std::string(seen ? "* " : "  ") + Day(t.date) + " " + Pad(Amount(t.cents), 14, true) + "  " +
+                     Pad(l1, 25) + " " + l2);
+  }
+  texts_[2]->SetText(std::to_string(s.transactions.size()) + " op\xE9rations, dont " + std::to_string(already) +
+                     " d\xE9j\xE0 import\xE9" "es");
+}
+
+void TWSaiModImportationOfx::SelectBank(int index) {
+  bankIndex_ = index;
+  if (index < 0 || index >= static_cast<int>(banks_.size())) {
+    bank_->SetValue("", false);
+    bankAccount_->SetText(LoadStr(29610));
+    return;
+  }
+  const processing::DossierBank& b = banks_[static_cast<std::size_t>(index)];
+  bank_->SetValue(b.code, false);
+  bankAccount_->SetText(b.generalAccount + "  " + b.name);
+  if (!b.journal.empty()) journal_->SetValue(b.journal, false);
+}
+
+void TWSaiModImportationOfx::CmBankChosen() {
+  const std::string chosen = AllTrim(bank_->GetValue().substr(0, 5).c_str());
+  if (chosen.empty()) return SelectBank(-1);
+  for (std::size_t i = 0; i < banks_.size(); ++i)
+    if (banks_[i].code == chosen) return SelectBank(static_cast<int>(i));
+  SelectBank(-1);
+}
+
+void TWSaiModImportationOfx::CmAccepter() {
+  if (running_) return;
+  if (!read_) {
+    gui::MessageBeep(0);
+    Tell(LoadStr(29611), gui::MB_ICONINFORMATION);
+    return;
+  }
+  CmBankChosen();
+  if (bankIndex_ < 0) {
+    gui::MessageBeep(0);
+    Tell(LoadStr(29610), gui::MB_ICONINFORMATION);
+    bank_->SetFocus();
+    return;
+  }
+  const processing::DossierBank& bank = banks_[static_cast<std::size_t>(bankIndex_)];
+  processing::StatementImport request;
+  request.statement = statement_;
+  request.file = readFile_;
+  request.bank = bank.code;
+  request.bankAccount = bank.generalAccount;
+  request.journal = AllTrim(journal_->GetValue().c_str());
+  request.counterpart = AllTrim(counterpart_->GetValue().c_str());
+  request.labelCode = AllTrim(labelCode_->GetValue().c_str());
+  running_ = true;
+  SetAppCursor(kBusyFirstString, true);
+  processing::StatementImportResult r;
+  ::Table c50, c60;
+  if (TableC10 != nullptr && TableC20 != nullptr && TableC10->UseShared(PathC10(), "C10CODE") &&
+      TableC20->UseShared(PathC20(), "C20CODE") && c50.OpenShared(PathC50(), LigneEcriture::kCodeTag) &&
+      c60.OpenShared(PathC60(), processing::kC60CodeTag)) {
+    r = processing::ImportStatement(*TableC10, c50, c60, request);
+  } else {
+    r.message = "Les fichiers du dossier ne peuvent pas \xEAtre ouverts.\nRien n'a \xE9t\xE9 import\xE9.";
+  }
+  c50.CloseTable();
+  c60.CloseTable();
+  SetAppCursor(0, false);
+  // The bank chosen for an account no bank of the dossier names is kept for the next statement.
+  if (r.written && processing::FindStatementBank(banks_, statement_) != bankIndex_)
+    processing::RememberStatementBank(statement_, bank.code);
+  gui::MessageBeep(0);
+  Tell(r.message, r.written ? gui::MB_ICONINFORMATION : gui::MB_ICONERROR);
+  running_ = false;
+  if (r.written) {
+    ShowStatement();
+    if (MainWindowHandle != 0) gui::PostCommand(MainWindowHandle, kRefreshHeaders);
+  }
+}

@@ -1,0 +1,370 @@
+// The bank statement import (20407) driven as a user drives it on a generated dossier: the
+// statement of the dossier's bank account made into OFX files, read through the reader program,
+// imported as balanced two-line pieces whose accented labels read back with dbfread; the same or
+// an overlapping statement imports only what is new; an account no bank names asks for the bank;
+// a statement in another currency and damaged files write nothing.
+#include <QWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
+#include "data/entry_lines.h"
+#include "data/table.h"
+#include "ofx_fixture/ofx_fixture.h"
+#include "platform/gui/command.h"
+#include "platform/gui/modal_seam.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/process.h"
+#include "processing/bank_commands.h"
+#include "processing/core/ofx_import.h"
+#include "processing/core/ofx_statement.h"
+#include "processing/ofx_window.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/registry.h"
+#include "support/dossier_fixture.h"
+#include "support/python.h"
+
+namespace {
+
+using L = LigneEcriture;
+
+class OfxImportTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    processing::SetOfxReaderPath(MERLON_OFX_READER);
+    InstallBankCommands();
+    gui::ModalSeam::Reset();
+  }
+  void TearDown() override {
+    if (CommandWindow != nullptr) {
+      CommandWindow->CloseChildren();
+      gui::ProcessPendingMessages();
+    }
+    SetCommandWork(bank_cmd::ImportationReleveBanque, {});
+    processing::SetOfxReaderPath("");
+    DossierFixture::TearDown();
+  }
+  // A generated dossier "SA", opened; its bank's statement of `count` lines from `first`.
+  void Open() {
+    folder_ = MakeDossier("a", "SA", 80);
+    OpenThroughDialog(C10Path(folder_, "SA"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "SA") << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
+    MainFrame->Show(gui::SW_SHOW);
+    gui::ProcessPendingMessages();
+  }
+  processing::BankStatement Statement(int first, int count) {
+    processing::BankStatement s;
+    std::string error;
+    EXPECT_TRUE(ofx_fixture::StatementFromDossier(folder_, "SA", first, count, s, error)) << error;
+    return s;
+  }
+  std::string Write(const std::string& name, const std::string& text) {
+    const std::string path = test_support::ArtefactPath("processing", name);
+    EXPECT_TRUE(ofx_fixture::WriteText(path, text));
+    return path;
+  }
+  TWSaiModImportationOfx* Form() {
+    if (SlotHandle(kOfxImportFormSlot) == 0) {
+      gui::PostCommand(CommandWindow->GetHandle(), bank_cmd::ImportationReleveBanque);
+      gui::ProcessPendingMessages();
+    }
+    return dynamic_cast<TWSaiModImportationOfx*>(gui::Window::FromHandle(SlotHandle(kOfxImportFormSlot)));
+  }
+  // Reads `path` in the form through "?" and imports it; the texts of the messages shown meanwhile.
+  std::string Import(const std::string& path, const std::string& bank = "") {
+    TWSaiModImportationOfx* form = Form();
+    if (form == nullptr) return "no form";
+    const std::size_t from = gui::ModalSeam::Shown().size();
+    gui::ModalSeam::QueueFileAnswer(path);
+    gui::SendCommand(form->GetHandle(), ofx_cmd::Choose);
+    gui::ProcessPendingMessages();
+    if (!bank.empty()) form->BankBox()->SetValue(bank, false);
+    gui::SendCommand(form->GetHandle(), ofx_cmd::Accepter);
+    gui::ProcessPendingMessages();
+    std::string texts;
+    const std::vector<gui::ShownModal>& shown = gui::ModalSeam::Shown();
+    for (std::size_t i = from; i < shown.size(); ++i)
+      if (shown[i].kind == gui::ModalKind::MessageBox) texts += shown[i].text + "\n";
+    return texts;
+  }
+  long DraftRecords() {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(folder_ + "c50sa", "", true));
+    return static_cast<long>(c50.RecCount());
+  }
+  bool Shown(const std::string& text) {
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+  std::string folder_;
+};
+
+TEST_F(OfxImportTest, TheStatementImportsAsBalancedPiecesOnceOnly) {
+  Open();
+  // The account's lines but the last three, then a statement of the last six.
+  const std::size_t n = Statement(0, -1).transactions.size();
+  ASSERT_GE(n, 8u);
+  const processing::BankStatement s = Statement(0, static_cast<int>(n) - 3);
+  bool paid = false;
+  for (const processing::BankTransaction& t : s.transactions) paid = paid || t.cents < 0;
+  EXPECT_TRUE(paid);
+  const long count = static_cast<long>(s.transactions.size());
+  const std::string sgml = Write("ofx-releve-102.ofx", ofx_fixture::OfxSgml102(s));
+  Write("ofx-releve-220.ofx", ofx_fixture::OfxXml220(s));
+  const long before = DraftRecords();
+
+  TWSaiModImportationOfx* form = Form();
+  ASSERT_NE(form, nullptr);
+  gui::ModalSeam::QueueFileAnswer(sgml);
+  gui::SendCommand(form->GetHandle(), ofx_cmd::Choose);
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(form->StatementRead()) << test_support::ShownTexts();
+  EXPECT_EQ(form->BankIndex(), 0);
+  EXPECT_EQ(form->JournalEdit()->GetValue(), "BQ");
+  EXPECT_EQ(form->Transactions()->GetCount(), count);
+  test_support::Screenshot(form->Widget(), "processing", "ofx_import_form");
+  gui::SendCommand(form->GetHandle(), ofx_cmd::Accepter);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(Shown(std::to_string(count) + " op\xE9rations import\xE9" "es")) << test_support::ShownTexts();
+
+  // Two lines a piece, the bank's account against the waiting account, the same amount.
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(folder_ + "c50sa", "", true));
+  ASSERT_EQ(static_cast<long>(c50.RecCount()), before + 2 * count);
+  std::map<std::string, std::vector<std::string>> pieces;
+  for (long rec = before + 1; rec <= before + 2 * count; ++rec) {
+    ASSERT_TRUE(c50.GoTo(rec));
+    const std::string piece = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + c50.GetField(L::BPIECE);
+    pieces[piece].push_back(std::string(RTrim(c50.GetField(L::BCODE))) + c50.GetField(L::BSENS) +
+                            AllTrim(c50.GetField(L::BMONTANTE)));
+  }
+  ASSERT_EQ(static_cast<long>(pieces.size()), count);
+  for (const auto& [key, lines] : pieces) {
+    ASSERT_EQ(lines.size(), 2u) << key;
+    EXPECT_EQ(lines[0].substr(0, 8), "51200000") << key;
+    EXPECT_EQ(lines[1].substr(0, 6), "471000") << key;
+    EXPECT_NE(lines[0][8], lines[1][8]) << key;
+    EXPECT_EQ(lines[0].substr(9), lines[1].substr(9)) << key;
+  }
+  c50.CloseTable();
+  // The labels, read back by dbfread in Windows-1252.
+  const std::string labels = test_support::RunPythonScript(
+      "from dbfread import DBF\n"
+      "rows = list(DBF('" + folder_ + "c50sa.dbf', encoding='cp1252', ignore_missing_memofile=True))\n"
+      "for r in rows[" + std::to_string(before) + ":]: print(r['BLIB'].rstrip())\n",
+      true);
+  for (const processing::BankTransaction& t : s.transactions) {
+    std::string l1, l2, l3;
+    processing::TransactionLabels(t, l1, l2, l3);
+    EXPECT_NE(labels.find(platform::Cp1252ToUtf8(l1) + "\n"), std::string::npos) << l1 << "\n" << labels;
+  }
+  DossierInvariants invariants;
+  EXPECT_TRUE(invariants.Check()) << invariants.Report();
+  EXPECT_NE(ReadAll(folder_ + "clgsa.txt").find("IMPORTATION RELEVE OFX - Ok - " + sgml), std::string::npos);
+
+  // The same file again: nothing new, and said so; then a statement that overlaps it.
+  EXPECT_NE(Import(sgml).find("d\xE9j\xE0 import\xE9"), std::string::npos) << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before + 2 * count);
+  const std::string overlap = Write("ofx-overlap.ofx", ofx_fixture::OfxXml220(Statement(static_cast<int>(n) - 6, 6)));
+  const std::string said = Import(overlap);
+  EXPECT_NE(said.find("3 op\xE9rations import\xE9" "es"), std::string::npos) << said;
+  EXPECT_NE(said.find("3 op\xE9rations d\xE9j\xE0 import\xE9" "es"), std::string::npos) << said;
+  EXPECT_EQ(DraftRecords(), before + 2 * count + 6);
+  EXPECT_TRUE(invariants.Check()) << invariants.Report();
+}
+
+// ofxdump (libofx's own reader) finds in both files the transactions, amounts and FITIDs that the
+// import shows.
+TEST_F(OfxImportTest, OfxdumpReadsWhatTheImportShows) {
+  Open();
+  const processing::BankStatement s = Statement(0, 8);
+  for (const std::string& path : {Write("ofx-dump-102.ofx", ofx_fixture::OfxSgml102(s)),
+                                  Write("ofx-dump-220.ofx", ofx_fixture::OfxXml220(s))}) {
+    const processing::OfxReading read = processing::ReadOfxStatement(path);
+    ASSERT_TRUE(read.ok) << read.message;
+    platform::LaunchOptions options;
+    options.wait = true;
+    options.captureOutput = true;
+    options.timeLimitMs = 30000;
+    const platform::LaunchResult dump = platform::LaunchProcess({"ofxdump", path}, options);
+    ASSERT_EQ(dump.exitStatus, 0) << dump.output;
+    std::vector<std::string> ids, amounts;
+    std::istringstream lines(dump.output);
+    for (std::string line; std::getline(lines, line);) {
+      const std::size_t colon = line.find(": ");
+      if (colon == std::string::npos) continue;
+      const std::string value = line.substr(colon + 2);
+      if (line.find("Financial institution's ID for this transaction") != std::string::npos) ids.push_back(value);
+      if (line.find("Total money amount") != std::string::npos) amounts.push_back(value);
+    }
+    ASSERT_EQ(ids.size(), read.statement.transactions.size()) << path;
+    ASSERT_EQ(amounts.size(), ids.size()) << path;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      const processing::BankTransaction& t = read.statement.transactions[i];
+      EXPECT_EQ(ids[i], t.fitid) << path;
+      EXPECT_NEAR(std::stod(amounts[i]) * 100, static_cast<double>(t.cents), 0.001) << path << " " << t.fitid;
+      EXPECT_EQ(t.cents, s.transactions[i].cents);
+      EXPECT_EQ(t.name, s.transactions[i].name);
+    }
+  }
+}
+
+TEST_F(OfxImportTest, AnAccountNoBankNamesAsksForTheBankAndKeepsTheAnswer) {
+  Open();
+  processing::BankStatement s = Statement(0, 2);
+  s.bankId = "10107";
+  s.branchId = "00111";
+  s.accountId = "99999999999";
+  const std::string path = Write("ofx-other-account.ofx", ofx_fixture::OfxSgml102(s));
+  const long before = DraftRecords();
+  TWSaiModImportationOfx* form = Form();
+  ASSERT_NE(form, nullptr);
+  gui::ModalSeam::QueueFileAnswer(path);
+  gui::SendCommand(form->GetHandle(), ofx_cmd::Choose);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(Shown("Choisissez la banque du relev\xE9")) << test_support::ShownTexts();
+  EXPECT_EQ(form->BankIndex(), -1);
+  // "Accepter" without a bank writes nothing.
+  gui::SendCommand(form->GetHandle(), ofx_cmd::Accepter);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(DraftRecords(), before);
+  EXPECT_NE(Import(path, "BNP").find("2 op\xE9rations import\xE9" "es"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before + 4);
+  EXPECT_EQ(DossierIniGet(processing::kOfxIniSection, "Banque-10107/00111/99999999999", ""), "BNP");
+  // Read again, the account names its bank at once.
+  gui::ModalSeam::Reset();
+  EXPECT_TRUE(form->ReadFile(path));
+  EXPECT_EQ(form->BankIndex(), 0);
+  EXPECT_FALSE(Shown("Choisissez")) << test_support::ShownTexts();
+}
+
+// Bad statements get a French message and write nothing, through the form as through the reader.
+TEST_F(OfxImportTest, BadStatementsWriteNothing) {
+  Open();
+  processing::BankStatement usd = Statement(0, 3);
+  usd.currency = "USD";
+  const std::string good = ofx_fixture::OfxSgml102(Statement(0, 3));
+  std::string thousands = good;
+  thousands.replace(thousands.find("<TRNAMT>") + 8, thousands.find("\r\n", thousands.find("<TRNAMT>")) -
+                                                        thousands.find("<TRNAMT>") - 8, "1.234,56");
+  std::string unclosed = good;
+  unclosed.erase(unclosed.find("</STMTTRN>"), 10);
+  const struct Case {
+    const char* name;
+    std::string text;
+    const char* said;
+  } cases[] = {
+      {"ofx-usd.ofx", ofx_fixture::OfxSgml102(usd), "devise USD"},
+      {"ofx-empty.ofx", "", "fichier vide"},
+      {"ofx-truncated.ofx", good.substr(0, good.size() / 2), "balise de fin </OFX> absente"},
+      {"ofx-binary.ofx", std::string("\x7F" "ELF\x02\x01\x01\0\0\0<OFX>", 16) + std::string(300, '\xFF'), "binaires"},
+      {"ofx-unclosed.ofx", unclosed, "sans sa balise de fin </STMTTRN>"},
+      {"ofx-thousands.ofx", thousands, "montant illisible (lu 1.234000)"},
+  };
+  const long before = DraftRecords();
+  for (const Case& c : cases) {
+    gui::ModalSeam::Reset();
+    const std::string said = Import(Write(c.name, c.text));
+    EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;
+    if (std::string(c.name) != "ofx-usd.ofx") {
+      EXPECT_EQ(said.rfind("Relev\xE9 illisible: ", 0), 0u) << c.name << ": " << said;
+    }
+    EXPECT_EQ(DraftRecords(), before) << c.name;
+  }
+  EXPECT_EQ(ReadAll(folder_ + "clgsa.txt").find("IMPORTATION RELEVE OFX"), std::string::npos);
+}
+
+// The reader program runs under a time limit; a file too large, a reader that crashes or one that
+// never ends gives a reason and no statement.
+TEST_F(OfxImportTest, TheReaderIsBoundedInSizeTimeAndCrashes) {
+  const std::string big = test_support::ArtefactPath("processing", "ofx-one-tag.ofx");
+  {
+    std::ofstream out(big, std::ios::binary);
+    const std::string chunk(1 << 20, 'A');
+    out << "<OFX><NAME>";
+    for (int i = 0; i < 100; ++i) out << chunk;
+    out << "</OFX>\n";
+  }
+  const processing::OfxReading tooBig = processing::ReadOfxStatement(big);
+  EXPECT_NE(tooBig.message.find("trop grand"), std::string::npos) << tooBig.message;
+  std::filesystem::remove(big);
+
+  const std::string folder = root_ + "/readers/";
+  std::filesystem::create_directories(folder);
+  const std::string statement = folder + "r.ofx";
+  ASSERT_TRUE(ofx_fixture::WriteText(statement, ofx_fixture::OfxSgml102(ofx_fixture::MadeUpStatement(3))));
+  const struct Case {
+    const char* script;
+    const char* said;
+  } cases[] = {
+      {"exec sleep 30", "d\xE9pass\xE9"},
+      {"kill -SEGV $$", "signal 11"},
+      {"echo 'OFX\t1'; echo ACCOUNT > \"$2\"; exit 0", "ligne 1 du lecteur inattendue"},
+      {"printf 'OFX\\t1\\nTRN\\tF\\t2026\\t1\\t\\t\\t\\t\\nEND\\t1\\n' > \"$2\"", "ligne 2 du lecteur inattendue"},
+      {"echo 'erreur du lecteur' >&2; exit 2", "erreur du lecteur"},
+  };
+  for (const Case& c : cases) {
+    const std::string reader = folder + "reader.sh";
+    {
+      std::ofstream out(reader);
+      out << "#!/bin/sh\n" << c.script << "\n";
+    }
+    std::filesystem::permissions(reader, std::filesystem::perms::owner_all);
+    processing::SetOfxReaderPath(reader);
+    const processing::OfxReading r = processing::ReadOfxStatement(statement, 500);
+    EXPECT_FALSE(r.ok) << c.script;
+    EXPECT_EQ(r.message.rfind("Relev\xE9 illisible: ", 0), 0u) << r.message;
+    EXPECT_NE(r.message.find(c.said), std::string::npos) << c.script << ": " << r.message;
+  }
+  processing::SetOfxReaderPath(MERLON_OFX_READER);
+  const processing::OfxReading ok = processing::ReadOfxStatement(statement);
+  ASSERT_TRUE(ok.ok) << ok.message;
+  EXPECT_EQ(ok.statement.transactions.size(), 3u);
+}
+
+TEST(OfxLabels, NameThenMemoOverThreeLabels) {
+  const struct Case {
+    const char* name;
+    const char* memo;
+    const char* l1;
+    const char* l2;
+    const char* l3;
+  } cases[] = {
+      {"Pr\xE9l\xE8vement EDF", "Facture 12", "Pr\xE9l\xE8vement EDF", "Facture 12", ""},
+      {"", "Seul le m\xE9mo", "Seul le m\xE9mo", "", ""},
+      {"Virement re\xE7u de la soci\xE9t\xE9 Dupont et fils", "R\xE9" "f 1", "Virement re\xE7u de la soci\xE9",
+       "t\xE9 Dupont et fils", "R\xE9" "f 1"},
+      {"Un nom de soixante-quinze caract\xE8res qui remplit les trois libell\xE9s tout seul ...", "m\xE9mo perdu",
+       "Un nom de soixante-quinze", "caract\xE8res qui remplit l", "es trois libell\xE9s tout se"},
+      {"", "", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    processing::BankTransaction t;
+    t.name = c.name;
+    t.memo = c.memo;
+    std::string a, b, d;
+    processing::TransactionLabels(t, a, b, d);
+    EXPECT_EQ(a, c.l1);
+    EXPECT_EQ(b, c.l2);
+    EXPECT_EQ(d, c.l3);
+    EXPECT_LE(a.size(), 25u);
+  }
+}
+
+}  // namespace
