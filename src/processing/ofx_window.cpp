@@ -33,7 +33,7 @@ namespace {
 
 constexpr int kCaption = 29600;
 constexpr int kIcon = 1004;
-constexpr int kFormColumns = 24;
+constexpr int kFormColumns = 17;
 constexpr int kFormRows = 20;
 constexpr unsigned kRefreshHeaders = 20059;
 
@@ -112,22 +112,22 @@ void TWSaiModImportationOfx::SetupWindow() {
 }
 
 void TWSaiModImportationOfx::ArrangeControls() {
-  MoveFormControls(labels_[0], 1, 1, 4, 1, grid::Label, 0, 0);
-  MoveFormControls(file_, 5, 1, 15, 1, grid::Text, 0, 0);
-  MoveFormControls(choose_, 20, 1, 1, 1, grid::Button, 0, 0);
-  for (int i = 0; i < 3; ++i) MoveFormControls(texts_[i], 1, 2 + i, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_[1], 1, 5, 4, 1, grid::Label, 0, 0);
-  MoveFormControls(bank_, 5, 5, 7, 1, grid::Text, 0, 0);
-  MoveFormControls(labels_[2], 1, 6, 4, 1, grid::Label, 0, 0);
-  MoveFormControls(bankAccount_, 5, 6, 15, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_[3], 1, 7, 4, 1, grid::Label, 0, 0);
-  MoveFormControls(journal_, 5, 7, 2, 1, grid::Text, 4, 0);
-  MoveFormControls(labels_[4], 8, 7, 4, 1, grid::Label, 0, 0);
-  MoveFormControls(counterpart_, 12, 7, 3, 1, grid::Text, 9, 0);
-  MoveFormControls(labels_[5], 16, 7, 4, 1, grid::Label, 0, 0);
-  MoveFormControls(labelCode_, 20, 7, 1, 1, grid::Text, 2, 0);
-  MoveFormControls(labels_[6], 1, 8, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(list_, 1, 9, 20, 12, grid::Fill, 0, 0);
+  MoveFormControls(labels_[0], 1, 1, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(file_, 4, 1, 13, 1, grid::Text, 0, 0);
+  MoveFormControls(choose_, 17, 1, 1, 1, grid::Button, 0, 0);
+  for (int i = 0; i < 3; ++i) MoveFormControls(texts_[i], 1, 2 + i, 17, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[1], 1, 5, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(bank_, 4, 5, 6, 1, grid::Text, 0, 0);
+  MoveFormControls(labels_[2], 1, 6, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(bankAccount_, 4, 6, 14, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[3], 1, 7, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(journal_, 4, 7, 2, 1, grid::Text, 4, 0);
+  MoveFormControls(labels_[4], 7, 7, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(counterpart_, 10, 7, 3, 1, grid::Text, 9, 0);
+  MoveFormControls(labels_[5], 14, 7, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(labelCode_, 17, 7, 1, 1, grid::Text, 2, 0);
+  MoveFormControls(labels_[6], 1, 8, 17, 1, grid::Label, 0, 0);
+  MoveFormControls(list_, 1, 9, 17, 12, grid::Fill, 0, 0);
 }
 
 const gui::ResponseTable& TWSaiModImportationOfx::Table() {
@@ -192,16 +192,17 @@ void TWSaiModImportationOfx::ShowStatement() {
   texts_[0]->SetText("Relev\xE9: " + account);
   texts_[1]->SetText("P\xE9riode du " + Day(s.startDate) + " au " + Day(s.endDate) + "  -  Solde au " +
                      Day(s.closingDate) + ": " + Amount(s.closingCents) + " " + s.currency);
+  list_->ClearList();
   const std::set<std::string> known = processing::ImportedIdentitySet();
   const std::string key = processing::StatementAccountKey(s);
   long already = 0;
   for (const processing::BankTransaction& t : s.transactions) {
     const bool seen = known.count(processing::TransactionIdentity(key, t)) > 0;
     already += seen ? 1 : 0;
-    std::string l1, l2, l3;
-    processing::TransactionLabels(t, l1, l2, l3);
+    // The texts whole; the labels cut them at 25 characters.
+    const std::string text = t.name.empty() ? t.memo : t.memo.empty() ? t.name : t.name + " - " + t.memo;
     list_->AddString(std::string(seen ? "* " : "  ") + Day(t.date) + " " + Pad(Amount(t.cents), 14, true) + "  " +
-                     Pad(l1, 25) + " " + l2);
+                     text);
   }
   texts_[2]->SetText(std::to_string(s.transactions.size()) + " op\xE9rations, dont " + std::to_string(already) +
                      " d\xE9j\xE0 import\xE9" "es");

@@ -141,6 +141,9 @@ TEST_F(OfxImportTest, TheStatementImportsAsBalancedPiecesOnceOnly) {
   gui::SendCommand(form->GetHandle(), ofx_cmd::Accepter);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(Shown(std::to_string(count) + " op\xE9rations import\xE9" "es")) << test_support::ShownTexts();
+  // The list shows the same transactions, now marked as imported.
+  ASSERT_EQ(form->Transactions()->GetCount(), count);
+  for (int i = 0; i < count; ++i) EXPECT_EQ(form->Transactions()->GetString(i).substr(0, 2), "* ") << i;
 
   // Two lines a piece, the bank's account against the waiting account, the same amount.
   Table c50;
