@@ -270,7 +270,7 @@ void TWSaiModImportationOfx::CmAccepter() {
   if (r.written && processing::FindStatementBank(banks_, statement_) != bankIndex_)
     processing::RememberStatementBank(statement_, bank.code);
   gui::MessageBeep(0);
-  Tell(r.message, r.written ? gui::MB_ICONINFORMATION : gui::MB_ICONERROR);
+  Tell(r.message, r.written || r.nothingNew ? gui::MB_ICONINFORMATION : gui::MB_ICONERROR);
   running_ = false;
   if (r.written) {
     ShowStatement();

@@ -203,6 +203,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     identities.push_back(identity);
   }
   if (pieces.empty()) {
+    r.nothingNew = true;
     r.message = "Aucune nouvelle op\xE9ration: les " + std::to_string(r.skipped) +
                 " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es.";
     return r;

@@ -67,6 +67,7 @@ struct StatementImport {
 
 struct StatementImportResult {
   bool written = false;      // pieces were written
+  bool nothingNew = false;   // every transaction was imported before: nothing to write
   std::string message;       // the end message or the refusal, in French
   long imported = 0, skipped = 0;
   std::vector<long> numbers;  // piece numbers given
