@@ -199,17 +199,7 @@ bool AmountToCents(double amount, long long& cents) {
   return true;
 }
 
-std::string ReadStatement(const std::string& path, std::string& lines) {
-  lines.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "fichier introuvable ou illisible";
-  in.seekg(0, std::ios::end);
-  const long long size = static_cast<long long>(in.tellg());
-  if (size > kMaxStatementBytes) return "fichier trop grand pour un relev\xE9 (" + std::to_string(size) + " octets)";
-  in.seekg(0);
-  std::string raw(static_cast<std::size_t>(size < 0 ? 0 : size), '\0');
-  in.read(raw.data(), static_cast<std::streamsize>(raw.size()));
-  if (!in) return "fichier illisible";
+std::string CheckStatementText(const std::string& raw, std::size_t* transactions) {
   if (raw.find_first_not_of(" \t\r\n") == std::string::npos) return "fichier vide";
   if (raw.find('\0') != std::string::npos) return "donn\xE9" "es binaires, ce n'est pas un fichier OFX";
   const std::string upper = Upper(raw);
@@ -225,7 +215,24 @@ std::string ReadStatement(const std::string& path, std::string& lines) {
     if (Count(upper, "<" + name + ">") != Count(upper, "</" + name + ">"))
       return "balise <" + name + "> sans sa balise de fin </" + name + ">";
   }
-  const std::size_t opened = Count(upper, "<STMTTRN>");
+  if (transactions != nullptr) *transactions = Count(upper, "<STMTTRN>");
+  return "";
+}
+
+std::string ReadStatement(const std::string& path, std::string& lines) {
+  lines.clear();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "fichier introuvable ou illisible";
+  in.seekg(0, std::ios::end);
+  const long long size = static_cast<long long>(in.tellg());
+  if (size > kMaxStatementBytes) return "fichier trop grand pour un relev\xE9 (" + std::to_string(size) + " octets)";
+  in.seekg(0);
+  std::string raw(static_cast<std::size_t>(size < 0 ? 0 : size), '\0');
+  in.read(raw.data(), static_cast<std::streamsize>(raw.size()));
+  if (!in) return "fichier illisible";
+  std::size_t opened = 0;
+  const std::string refused = CheckStatementText(raw, &opened);
+  if (!refused.empty()) return refused;
 
   Reading r;
   // libofx speaks on the console only when asked; its messages are not the reader's.

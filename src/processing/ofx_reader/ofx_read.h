@@ -25,6 +25,11 @@ constexpr long long kMaxStatementBytes = 64LL * 1024 * 1024;
 // (Windows-1252), and `lines` is left empty.
 std::string ReadStatement(const std::string& path, std::string& lines);
 
+// The checks of a statement file's bytes made before libofx reads it: not empty, no binary data, an
+// <OFX> element closed at the end, every statement aggregate closed. "" when they pass (with the
+// number of transactions the file holds), else the reason in French.
+std::string CheckStatementText(const std::string& raw, std::size_t* transactions);
+
 // A text as the statement gives it (UTF-8 when it is valid UTF-8, else already single-byte) in
 // Windows-1252: characters it lacks become "?", control characters blanks, outer blanks dropped.
 std::string TextToCp1252(const char* text);
