@@ -1,4 +1,5 @@
-// The bank statement import (20407) driven as a user drives it on a generated dossier: the
+// The bank statement import (20407) driven as a user drives it on a generated dossier (its
+// counterpart account, by default, from the dossier INI): the
 // statement of the dossier's bank account made into OFX files, read through the reader program,
 // imported as balanced two-line pieces whose accented labels read back with dbfread; the same or
 // an overlapping statement imports only what is new; an account no bank names asks for the bank;
@@ -65,6 +66,8 @@ class OfxImportTest : public test_support::DossierFixture {
     MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
     MainFrame->Show(gui::SW_SHOW);
     gui::ProcessPendingMessages();
+    // The generated chart has no waiting account: the cash account stands in for it.
+    DossierIniSet(processing::kOfxIniSection, "CompteAttente", "53");
   }
   processing::BankStatement Statement(int first, int count) {
     processing::BankStatement s;
@@ -160,7 +163,7 @@ TEST_F(OfxImportTest, TheStatementImportsAsBalancedPiecesOnceOnly) {
   for (const auto& [key, lines] : pieces) {
     ASSERT_EQ(lines.size(), 2u) << key;
     EXPECT_EQ(lines[0].substr(0, 8), "51200000") << key;
-    EXPECT_EQ(lines[1].substr(0, 6), "471000") << key;
+    EXPECT_EQ(lines[1].substr(0, 8), "53000000") << key;
     EXPECT_NE(lines[0][8], lines[1][8]) << key;
     EXPECT_EQ(lines[0].substr(9), lines[1].substr(9)) << key;
   }
@@ -246,6 +249,12 @@ TEST_F(OfxImportTest, AnAccountNoBankNamesAsksForTheBankAndKeepsTheAnswer) {
   gui::SendCommand(form->GetHandle(), ofx_cmd::Accepter);
   gui::ProcessPendingMessages();
   EXPECT_EQ(DraftRecords(), before);
+  // A counterpart the chart does not hold writes nothing either.
+  form->CounterpartEdit()->SetValue("99999999", false);
+  EXPECT_NE(Import(path, "BNP").find("Le compte 99999999 n'existe pas"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before);
+  form->CounterpartEdit()->SetValue("53", false);
   EXPECT_NE(Import(path, "BNP").find("2 op\xE9rations import\xE9" "es"), std::string::npos)
       << test_support::ShownTexts();
   EXPECT_EQ(DraftRecords(), before + 4);

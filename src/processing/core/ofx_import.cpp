@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
 #include "data/table.h"
 #include "platform/system/files.h"
 #include "processing/core/bank_pieces.h"
@@ -170,6 +172,15 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   if (request.bankAccount.empty() || request.counterpart.empty() || request.journal.empty()) {
     r.message = "Le compte de la banque, le compte de contrepartie et le journal sont n\xE9" "cessaires.";
     return r;
+  }
+  // Both accounts live in the chart: the writer posts their totals.
+  for (const std::string& typed : {request.bankAccount, request.counterpart}) {
+    const std::string account = NormalizeAccount(typed);
+    if (TableC20 == nullptr || !TableC20->isOpen || !TableC20->Seek("C20CODE", account.c_str()) ||
+        std::string(TableC20->GetField(1)).substr(0, 8) != account || TableC20->IsDeleted()) {
+      r.message = "Le compte " + account + " n'existe pas dans le plan comptable.\nRien n'a \xE9t\xE9 import\xE9.";
+      return r;
+    }
   }
   const std::string key = StatementAccountKey(s);
   std::set<std::string> known = ImportedIdentitySet();

@@ -74,7 +74,7 @@ struct StatementImportResult {
   std::string logLine;       // "" when nothing was written
 };
 
-// Checks the currency, leaves out the transactions already imported, writes one piece of two lines
+// Checks the currency and the two accounts (live in the program's TableC20), leaves out the transactions already imported, writes one piece of two lines
 // per new transaction through WriteImportedPieces (tables open in the program's TableC10, and the
 // draft `c50`, `c60`), then records their identities and writes the log line. Nothing is written
 // when any check fails.
