@@ -56,6 +56,8 @@ constexpr int kSummaryWindowSlot = 3576, kSummaryWindowSlotLength = 32;
 // Slots of the trial balances: the report window with its options text (3175-3251), then its form.
 constexpr int kBalancesWindowSlot = 3164, kBalancesWindowSlotLength = 11 + 77;
 constexpr int kBalancesFormSlot = 3270, kBalancesFormSlotLength = 11 + 77;
+// Slot of the balance-sheet edition window.
+constexpr int kSheetEditionWindowSlot = 3608, kSheetEditionWindowSlotLength = 11;
 // Slot of the year-end forms.
 constexpr int kOpeningFormSlot = 2811, kOpeningFormSlotLength = 11;
 constexpr int kMergeFormSlot = 2822, kMergeFormSlotLength = 11;
@@ -118,6 +120,7 @@ constexpr RegistryRange kRegistryRanges[] = {
     // Trial balances (reports/balances/balance_windows.h).
     {kBalancesWindowSlot, kBalancesWindowSlotLength, "trial balances window and its options text"},
     {kBalancesFormSlot, kBalancesFormSlotLength, "trial balances options form"},
+    {kSheetEditionWindowSlot, kSheetEditionWindowSlotLength, "balance-sheet edition window"},
     // Matching (processing/matching_slots.h): the manual matching report window (its parameters at 3653-3674),
     // form and list (its key at 3737-3758, whose account is the account it holds, data/account_totals.h); the
     // automatic matching report window and form.
@@ -132,7 +135,7 @@ constexpr RegistryRange kRegistryRanges[] = {
     {3512, 11, "dunning options form"},
     // The VAT returns on debits and on receipts share one slot (reports/vat_dunning/vat_windows.h).
     {3494, 11, "VAT return window, debits or receipts"},
-    // Free: 2855-2891, 3252-3269, 3505-3511, 3523-3575, 3608-3641, 3675-3699, 3722-3725 and 3759-3776.
+    // Free: 2855-2891, 3252-3269, 3505-3511, 3523-3575, 3619-3641, 3675-3699, 3722-3725 and 3759-3776.
     {kAsciiImportFormSlot, kAsciiImportFormSlotLength, "ASCII import form (processing/ascii_window.h)"},
     {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
     // 3940-3968 survive every reset (shell/registry.h).

@@ -33,8 +33,8 @@ TEST(ProgramCommandsTest, TheTrialBalancesHaveTheirWork) {
 
 TEST(ProgramCommandsTest, TheBalanceSheetCommandsHaveTheirWork) {
   InstallProgramCommands();
-  // "Bilan Initialisation" and "Bilan Calcul".
-  for (unsigned id : {20508u, 20509u}) EXPECT_TRUE(HasCommandWork(id)) << id;
+  // "Bilan Initialisation", "Bilan Calcul", "Bilan Edition" and the tool bar's three edition buttons.
+  for (unsigned id : {20508u, 20509u, 20510u, 20017u, 20019u, 20021u}) EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 
 TEST(ProgramCommandsTest, ThePreviewCommandsAndTheListsReportHooksAreInstalled) {

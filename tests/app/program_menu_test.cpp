@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "reports/balances/balance_sheet_commands.h"
+#include "reports/balances/balance_sheet_edition_window.h"
 #include "app/program_commands.h"
 #include "app/program_hooks.h"
 #include "controls/medit.h"
@@ -273,6 +274,7 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
       {"1334", [](gui::Window* p) { return std::make_unique<TDRechercheEcriture>(p, "100.00", "C601VE "); }},
       {"1320", [](gui::Window* p) { return std::make_unique<TDNuvModeless>(p, false); }},
       {"1322", [](gui::Window* p) { return std::make_unique<TDEtaBilanCalcul>(p); }},
+      {"1323", [](gui::Window* p) { return std::make_unique<TDEtaBilanEdition>(p, buffer); }},
       {"1328", [](gui::Window* p) { return std::make_unique<TDMessageLockR>(p, "Enregistrement 12"); }},
       {"1331", [](gui::Window* p) { return std::make_unique<TDUtiGestionDossiers>(p); }},
       {"1333", [](gui::Window* p) { return std::make_unique<TDCalc>(p, nullptr); }},

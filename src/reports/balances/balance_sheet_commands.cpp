@@ -1,5 +1,7 @@
 #include "reports/balances/balance_sheet_commands.h"
 
+#include "reports/balances/balance_sheet_edition_window.h"
+
 #include <array>
 
 #include "controls/mcontrols.h"
@@ -128,7 +130,7 @@ void TDEtaBilanCalcul::SetupWindow() {
   if (!CheckModel(label)) {
     refused_ = true;
     RuntimeBeep();
-    gui::MessageBox(this, LoadStr(1701), std::string(LoadStr(1699)) + DossierCode,
+    gui::MessageBox(this, LoadStr(1706), std::string(LoadStr(1699)) + DossierCode,
                     gui::MB_OK | gui::MB_ICONINFORMATION);
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
@@ -274,4 +276,8 @@ void CmEtaBilanCalcul() {
 void InstallBalanceSheetCommands() {
   SetCommandWork(kInitialisationCommand, &CmEtaBilanInitialisation);  // "Etats > Bilan Initialisation..."
   SetCommandWork(kComputationCommand, &CmEtaBilanCalcul);             // "Etats > Bilan Calcul..."
+  SetCommandWork(sheet_cmd::Edition, &CmEtaBilanEdition);             // "Etats > Bilan Edition..."
+  // The tool bar's buttons "Edition du Bilan 'Réel Normal'", "'Réel Simplifié'" and "'Autre'".
+  for (unsigned id : {sheet_cmd::EditionNormal, sheet_cmd::EditionSimplified, sheet_cmd::EditionOther})
+    SetCommandWork(id, &CmEtaBilanEdition);
 }

@@ -67,5 +67,5 @@ class TDEtaBilanCalcul : public TDNuv {
 void CmEtaBilanInitialisation();
 void CmEtaBilanCalcul();
 
-// Installs the works of 20508 and 20509.
+// Installs the works of 20508, 20509, 20510 and of the tool bar's 20017, 20019 and 20021.
 void InstallBalanceSheetCommands();

@@ -1,0 +1,267 @@
+#include "reports/balances/core/balance_sheet_report.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "reports/balances/core/balance_sheet_run.h"
+#include "reports/balances/core/code_lists.h"
+#include "runtime/access_rights.h"
+#include "runtime/code_helpers.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace balances {
+
+namespace {
+
+constexpr int kEuroDefinition = 2276;     // EURO, then 2171-2207 for indices 1-37
+constexpr int kFirstDefinition = 2171;
+constexpr int kLastDefinition = 2791;     // A_TOTALNM1
+constexpr int kEuros = 2277, kFrancs = 2278;
+constexpr int kActif = 1702, kPassif = 1703, kResultat = 1704;
+constexpr int kEditionCaption = 1701;     // "Edition du Bilan de "
+
+int SectionName(char letter) {
+  switch (letter) {
+    case 'A': return kActif;
+    case 'P': return kPassif;
+    case 'R': return kResultat;
+    default: return 0;
+  }
+}
+
+char First(const std::string& s) { return s.empty() ? ' ' : s[0]; }
+
+std::string Part(const std::string& s, std::size_t from, std::size_t width) {
+  return s.size() > from ? s.substr(from, width) : std::string();
+}
+
+}  // namespace
+
+int SheetTitleId(char type) {
+  if (type == '0') return 1671;
+  if (type == '3') return 1672;
+  if (type >= 'A' && type <= 'G') return 1673;
+  return 0;
+}
+
+SheetEditionReport::SheetEditionReport(Table& c70, Table& c10) : c70_(c70), c10_(c10) {}
+
+SheetEditionReport::~SheetEditionReport() = default;
+
+void SheetEditionReport::DeclareVariables() {
+  if (fields.Declared()) {
+    fields.ClearFieldValues();
+    return;
+  }
+  fields.SetFieldCount(sheet_var::kCount);
+  fields.InitFieldTable();
+  fields.DeclareField(0, LoadStr(kEuroDefinition));
+  for (int i = 1; i < sheet_var::kCount - 1; ++i) fields.DeclareField(i, LoadStr(kFirstDefinition + i - 1));
+  fields.DeclareField(sheet_var::kCount - 1, LoadStr(kLastDefinition));
+}
+
+bool SheetEditionReport::AtPrintable() const { return pos_ < order_.size() && PrintableLine(Current()); }
+
+bool SheetEditionReport::PrepareReport() {
+  DeclareVariables();
+  lineCount = 0;
+  fields.SetFieldText(sheet_var::kEuro, LoadStr(currency == 1 ? kEuros : kFrancs));
+  index_.reset();
+  lines_.clear();
+  order_.clear();
+  if (!c70_.isOpen || !LoadSheetLines(c70_, lines_) || lines_.empty()) {
+    ShowEmpty(std::string(LoadStr(kEditionCaption)) + DossierCode);
+    return false;
+  }
+  // The header: the model's title and the period of the last computation.
+  const std::string& header = lines_.front().label;
+  if (header.size() >= static_cast<std::size_t>(kTypePos)) {
+    if (const int id = SheetTitleId(header[kTypePos - 1]); id != 0) titleId_ = id;
+  }
+  if (titleId_ != 0) fields.SetFieldText(sheet_var::kTitle, LoadStr(titleId_));
+  fields.SetFieldText(sheet_var::kStart, Part(header, kPeriodStartPos - 1, 8).c_str());
+  fields.SetFieldText(sheet_var::kEnd, Part(header, kPeriodEndPos - 1, 8).c_str());
+  if (annex) {
+    index_ = std::make_unique<PosteIndex>(lines_);
+    return PrepareAnnex();
+  }
+
+  TotalsIntoTable();
+  index_ = std::make_unique<PosteIndex>(lines_);
+
+  // Section and line order; the first printable line from the first record.
+  order_.resize(lines_.size());
+  for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
+  std::stable_sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) {
+    const std::string ka = First(lines_[a].section) + lines_[a].line;
+    const std::string kb = First(lines_[b].section) + lines_[b].line;
+    return ka != kb ? ka < kb : lines_[a].recno < lines_[b].recno;
+  });
+  pos_ = 0;
+  while (pos_ < order_.size() && !PrintableLine(Current())) ++pos_;
+  if (pos_ < order_.size()) {
+    currentCode_ = Current().code;
+    firstLabel_ = First(Current().label);
+  } else {
+    currentCode_.clear();
+    firstLabel_ = ' ';
+  }
+  lineType = "A" + currentCode_ + currentCode_;
+  if (pos_ < order_.size()) ClassifyLine();
+  return true;
+}
+
+void SheetEditionReport::TotalsIntoTable() {
+  // The commands stay greyed while C70 is rewritten.
+  const bool before = PrintRunFlag;
+  PrintRunFlag = true;
+  TotalsPass(lines_, currency);
+  refusedSaves_ = 0;
+  for (const SheetLine& l : lines_) {
+    const char op = First(l.calc);
+    if (op != 'C' && op != 'T') continue;
+    bool ok = c70_.GoTo(static_cast<long>(l.recno));
+    for (int c = 1; ok && c <= 4; ++c)
+      ok = c70_.PutFieldNum(sheet_field::Amount(c, currency),
+                            FromCents(l.cents[static_cast<std::size_t>(c - 1)][static_cast<std::size_t>(currency)]));
+    ok = ok && c70_.PutField(sheet_field::kPercent, l.percent.c_str());
+    if (!ok) ++refusedSaves_;
+  }
+  if (!c70_.Commit()) ++refusedSaves_;
+  PrintRunFlag = before;
+}
+
+bool SheetEditionReport::PrepareAnnex() {
+  annexLines_.clear();
+  annexPos_ = 0;
+  if (c10_.isOpen && c10_.SeekNotBelow("C10CODE", "j")) {
+    for (bool on = c10_.SkipActive(false); on && First(c10_.GetField(1)) == 'j'; on = c10_.SkipActive(true)) {
+      AnnexEntry e;
+      e.code = c10_.GetField(2);
+      e.name = c10_.GetField(3);
+      e.text = c10_.GetField(currency == 1 ? 5 : 4);
+      annexLines_.push_back(std::move(e));
+    }
+  }
+  if (annexLines_.empty()) {
+    ShowEmpty(std::string(LoadStr(kEditionCaption)) + DossierCode);
+    return false;
+  }
+  totalCarried_ = totalPrevious_ = 0;
+  currentPoste_ = Part(annexLines_.front().code, 3, 3);
+  previousPoste_ = currentPoste_;
+  lineType = "A" + currentPoste_ + currentPoste_;
+  return true;
+}
+
+void SheetEditionReport::ComputeLine() {
+  if (annex) ComputeAnnexLine();
+  else ComputeSheetLine();
+  ++lineCount;
+}
+
+void SheetEditionReport::ComputeSheetLine() {
+  if (pos_ >= order_.size()) return;
+  const SheetLine& l = Current();
+  fields.SetFieldText(sheet_var::kCode, l.code.c_str());
+  if (const int id = SectionName(First(l.section)); id != 0) fields.SetFieldText(sheet_var::kApr, LoadStr(id));
+  fields.SetFieldText(sheet_var::kCalc, l.calc.c_str());
+  fields.SetFieldNumber(sheet_var::kLine, std::atof(l.line.c_str()));
+  fields.SetFieldText(sheet_var::kLabel, l.label.c_str());
+  const std::string lineDigits = Part(l.line, 1, 2);
+  for (int c = 1; c <= 4; ++c) {
+    const auto i = static_cast<std::size_t>(c - 1);
+    fields.SetFieldText(sheet_var::Poste(c), l.postes[i].c_str());
+    const std::string column = c70_.isOpen && c70_.GoTo(static_cast<long>(l.recno))
+                                   ? std::string(c70_.GetField(sheet_field::PrintColumn(c)))
+                                   : std::string();
+    fields.SetFieldNumber(sheet_var::PrintColumn(c), std::atof(column.c_str()));
+    fields.SetFieldText(sheet_var::LineColumn(c), (" " + lineDigits + column).c_str());
+    SetCents(sheet_var::Amount(c), l.cents[i][static_cast<std::size_t>(currency)]);
+  }
+  fields.SetFieldText(sheet_var::kPercent, l.percent.c_str());
+}
+
+void SheetEditionReport::ComputeAnnexLine() {
+  if (annexPos_ >= annexLines_.size()) return;
+  const AnnexEntry& e = annexLines_[annexPos_];
+  if (First(lineType) == 'R') totalCarried_ = totalPrevious_ = 0;
+  const AnnexRecord r = ParseAnnexRecord(e.code, e.name, e.text);
+  const bool groupStart = totalCarried_ == 0 && totalPrevious_ == 0;
+  if (groupStart) {
+    if (const int id = SectionName(r.section); id != 0) fields.SetFieldText(sheet_var::kAApr, LoadStr(id));
+    fields.SetFieldText(sheet_var::kAPoste, r.poste.c_str());
+    fields.SetFieldText(sheet_var::kACode, r.lineCode.c_str());
+    fields.SetFieldText(sheet_var::kALabel, r.label.c_str());
+  } else {
+    for (int f : {sheet_var::kAPoste, sheet_var::kACode, sheet_var::kALabel, sheet_var::kAApr})
+      fields.SetFieldText(f, "");
+  }
+  std::string account = r.account;
+  NormalizeNumberText(account);
+  fields.SetFieldText(sheet_var::kAAccount, account.c_str());
+  fields.SetFieldText(sheet_var::kAName, r.name.c_str());
+  const long long amount = ToCents(r.amount);
+  SetCents(sheet_var::kAAmount, amount < 0 ? -amount : amount);
+  fields.SetFieldText(sheet_var::kADc, amount >= 0 ? "D" : "C");
+  const long long carried = ToCents(r.carried), previous = ToCents(r.previous);
+  SetCents(sheet_var::kACarried, carried);
+  fields.SetFieldText(sheet_var::kAPrevious, previous == 0 ? "" : FormatAmount(FromCents(previous)));
+  fields.SetFieldText(sheet_var::kABreak, r.poste.c_str());
+  totalCarried_ += carried;
+  totalPrevious_ += previous;
+  SetCents(sheet_var::kATotal, totalCarried_);
+  SetCents(sheet_var::kATotalPrevious, totalPrevious_);
+}
+
+bool SheetEditionReport::NextRecord() {
+  if (annex) {
+    if (annexPos_ < annexLines_.size()) ++annexPos_;
+    if (annexPos_ >= annexLines_.size()) {
+      lineType = "Z";
+      return false;
+    }
+    return true;
+  }
+  while (true) {
+    if (pos_ < order_.size()) ++pos_;
+    while (pos_ < order_.size() && !PrintableLine(Current())) ++pos_;
+    if (pos_ >= order_.size()) {
+      lineType = "Z";
+      return false;
+    }
+    if (KeepLine(Current(), firstLabel_, withEmptyLines, currency)) break;
+  }
+  firstLabel_ = First(Current().label);
+  return true;
+}
+
+void SheetEditionReport::ClassifyLine() {
+  if (annex) {
+    if (annexPos_ >= annexLines_.size()) return;
+    previousPoste_ = currentPoste_;
+    currentPoste_ = Part(annexLines_[annexPos_].code, 3, 3);
+    lineType = (previousPoste_ == currentPoste_ ? "S" : "R") + previousPoste_ + currentPoste_;
+    return;
+  }
+  if (pos_ >= order_.size()) return;
+  previousCode_ = currentCode_;
+  currentCode_ = Current().code;
+  lineType = std::string(1, ClassifySheetLine(previousCode_, Current())) + previousCode_ + currentCode_;
+}
+
+std::string SheetEditionReport::GetCodeLabel(const std::string& code) {
+  if (!index_) return "?BLL:" + (code + "   ").substr(0, 3) + "?";
+  return index_->Label(code);
+}
+
+std::string SheetEditionReport::GetCodeValue(const std::string& code) {
+  if (!index_) return "?BLV:" + (code + "   ").substr(0, 3) + "?";
+  return index_->Value(code, currency);
+}
+
+}  // namespace balances

@@ -1,0 +1,557 @@
+// "Bilan Edition" (20510, and the tool bar's 20017, 20019, 20021) driven as a user drives it, on
+// a generated dossier "BS" whose balance sheet was initialised and computed, with a report set
+// "0" holding the program's balance-sheet layouts: the choice dialog, the euro question, the
+// preview of the balance sheet then of its annex, the printout of both into one PDF, the
+// choice coming back after each run, the refusals. The figures are checked against C70 read by
+// python3-dbfread after the edition wrote its totals there.
+#include <QWidget>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "controls/mcontrols.h"
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_create.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/modal_seam.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "platform/system/process.h"
+#include "reports/balances/balance_sheet_commands.h"
+#include "reports/balances/balance_sheet_edition_window.h"
+#include "reports/balances/core/balance_sheet_init.h"
+#include "reports/balances/core/balance_sheet_run.h"
+#include "reports/engine/core/page_store.h"
+#include "reports/engine/core/report_export.h"
+#include "reports/engine/report_engine_commands.h"
+#include "reports/engine/visu_window.h"
+#include "runtime/access_rights.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/session_registry.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/program_printer.h"
+#include "shell/registry.h"
+#include "support/dossier_fixture.h"
+#include "support/python.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+platform::LaunchResult Tool(const std::vector<std::string>& argv) {
+  platform::LaunchOptions o;
+  o.wait = true;
+  o.captureOutput = true;
+  return platform::LaunchProcess(argv, o);
+}
+
+class SheetEditionTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallReportEngineCommands();
+    InstallBalanceSheetCommands();
+    for (const char* f : {"clbilanr.dbf", "cpbilanr.dbf", "cpbilanr.mdx", "clbilans.dbf", "cpbilans.dbf",
+                          "cpbilans.mdx"})
+      fs::copy_file(std::string(MERLON_BINARY_DIR) + "/models/" + f, ProgramFolder + f,
+                    fs::copy_options::overwrite_existing);
+    folder_ = MakeDossier("demo", "BS", 400);
+    OpenThroughDialog(C10Path(folder_, "BS"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "BS") << test_support::ShownTexts();
+    SetProgramOption(3, 'N');
+    for (int option : {5, 6, 7}) SetProgramOption(option, '0');
+    SetProgramOption(8, 'N');
+    SetProgramOption(9, 'N');
+    SetProgramOption(12, 'N');  // the first layout of the prefix, all pages
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 900});
+    MainFrame->Show(gui::SW_SHOW);
+    SetProcessLauncher([](const std::vector<std::string>&, const platform::LaunchOptions&) {
+      platform::LaunchResult r;
+      r.launched = true;
+      return r;
+    });
+    MakeReportSet();
+    EuroOnly(true);
+    gui::ProcessPendingMessages();
+    gui::ModalSeam::Reset();
+  }
+
+  void TearDown() override {
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->Destroy();
+    if (CommandWindow != nullptr) CommandWindow->CloseChildren();
+    gui::ProcessPendingMessages();
+    for (Table* t : {TableCE0, TableCE1})
+      if (t != nullptr) t->CloseTable(true);
+    for (unsigned id : {20508u, 20509u, 20510u, 20017u, 20019u, 20021u, 20991u, 20992u}) SetCommandWork(id, {});
+    SetProcessLauncher({});
+    DeleteProgramPrinter();
+    PrintRunFlag = false;
+    reports::ExportFile().Reset();
+    DossierFixture::TearDown();
+  }
+
+  static void EuroOnly(bool on) {
+    TheDossierRecord.SetEuroIsMain(on);
+    TheDossierRecord.SetConstant(39, on ? "OUI" : "NON");
+  }
+
+  // The report set "0" with the program's balance-sheet layouts.
+  static void MakeReportSet() {
+    struct Layout {
+      const char *code, *name, *file;
+    };
+    const Layout layouts[] = {{"EE-2033", "Bilan simplifi\xE9", "C-Etat-EE-2033.txt"},
+                              {"EE-2050", "Bilan normal", "C-Etat-EE-2050.txt"},
+                              {"EEA-2033", "Annexe 2033", "C-Etat-EEA-2033.txt"},
+                              {"EEA-2050", "Annexe 2050", "C-Etat-EEA-2050.txt"}};
+    const std::string path = PathReportDefs('0');
+    ASSERT_EQ(CreateTableOfKind(TableKind::ReportDefs, path, true), 0);
+    ::Table t;
+    ASSERT_TRUE(t.OpenShared(path, "CE0CODE"));
+    for (const Layout& l : layouts) {
+      std::string raw, text;
+      ASSERT_TRUE(platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/" + l.file, raw));
+      ASSERT_TRUE(platform::Utf8ToCp1252(raw, text, platform::Unassigned::kRefuse));
+      ASSERT_TRUE(t.AppendBlank());
+      ASSERT_TRUE(t.PutField(1, l.code));
+      ASSERT_TRUE(t.PutField(2, l.name));
+      ASSERT_TRUE(t.InsertRecord());
+      ASSERT_TRUE(t.PutMemoText(11, text));
+      ASSERT_TRUE(t.Commit());
+    }
+    t.CloseTable(true);
+  }
+
+  // The model of `constant` copied into C70 and computed over the whole year.
+  void InitialiseAndCompute(const char* constant) {
+    TheDossierRecord.SetConstant(4, constant);
+    CloseAllTables();
+    const char letter = balances::ModelLetter(constant);
+    {
+      Table c10, c70;
+      ASSERT_TRUE(c10.OpenExclusive(PathC10(), "C10CODE"));
+      ASSERT_TRUE(c70.OpenExclusive(PathC70(), "C70CODE"));
+      ASSERT_EQ(balances::InitialiseBalanceSheet(c10, c70, ProgramFolder, letter), balances::InitOutcome::kDone);
+    }
+    balances::SheetRunInput in;
+    in.c10 = PathC10();
+    in.c20 = PathC20();
+    in.c40 = PathC40();
+    in.c50 = PathC50();
+    in.c60 = PathC60();
+    in.c70 = PathC70();
+    in.params = balances::ModelPath(ProgramFolder, letter, true);
+    const std::string first = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
+    const std::string last = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
+    in.period = {first, last, first, last};
+    in.euroOnly = true;
+    const balances::SheetRun run = balances::RunBalanceSheet(in);
+    ASSERT_EQ(run.outcome, balances::RunOutcome::kDone) << run.message;
+    SetDossierState(' ');
+  }
+
+  static void Run(unsigned command) {
+    RunSubjectCommand(command);
+    gui::ProcessPendingMessages();
+  }
+
+  static TWEtaBroBilanEdition* Window() {
+    if (RegistryChar(kSheetEditionWindowSlot) != '1') return nullptr;
+    return dynamic_cast<TWEtaBroBilanEdition*>(gui::Window::FromHandle(SlotHandle(kSheetEditionWindowSlot)));
+  }
+
+  // The choice dialog answered: `output` 0 preview / 1 printer, `part` 0 all / 1 the balance
+  // sheet / 2 the annex; `*seen` gets the choice the dialog opened on.
+  static void QueueEditionChoice(int answer, int output, int part, std::string* seen = nullptr,
+                                 bool screenshot = false) {
+    gui::ModalSeam::QueueDialogAnswer(answer, [=](gui::Window& w) {
+      auto& d = dynamic_cast<TDEtaBilanEdition&>(w);
+      if (seen != nullptr) {
+        *seen = "";
+        for (int id : {TDEtaBilanEdition::kPreview, TDEtaBilanEdition::kPrinter, TDEtaBilanEdition::kAll,
+                       TDEtaBilanEdition::kSheetOnly, TDEtaBilanEdition::kAnnexOnly, TDEtaBilanEdition::kEmptyLines})
+          *seen += d.GetCheck(id) == gui::BST_CHECKED ? "1" : "0";
+        *seen += "|" + d.GetItemText(TDEtaBilanEdition::kTitle);
+      }
+      if (screenshot) {
+        d.Show(gui::SW_SHOWNORMAL);
+        test_support::Screenshot(d.OuterWidget(), "balances", "edition_1323");
+      }
+      for (int i = 0; i < 2; ++i)
+        d.SetCheck(TDEtaBilanEdition::kPreview + i, i == output ? gui::BST_CHECKED : gui::BST_UNCHECKED);
+      for (int i = 0; i < 3; ++i)
+        d.SetCheck(TDEtaBilanEdition::kAll + i, i == part ? gui::BST_CHECKED : gui::BST_UNCHECKED);
+      if (answer == gui::IDOK) d.PressButton(gui::IDOK);
+    });
+  }
+
+  // The texts of a stored preview page, joined by blanks ("^" shown as blanks).
+  static std::string PageText(const TWVisuWindow* w, int page) {
+    std::string text;
+    const reports::PreviewPage* p = w->Context().store.Page(page);
+    if (p == nullptr) return "<no page>";
+    for (const reports::PageRecord& r : *p)
+      if (r.kind >= 'X') text += (text.empty() ? "" : " ") + std::string(r.text);
+    for (char& c : text)
+      if (c == '^') c = ' ';
+    return text;
+  }
+
+  // C70 read by python3-dbfread: "poste euros" for every poste of every column, then the
+  // lines whose computed amounts disagree with an independent totals pass in euros.
+  std::string C70Oracle() {
+    const std::string script = "path = r'" + std::string(PathC70()) + ".dbf'\n" + R"(
+from dbfread import DBF
+t = DBF(path, encoding='cp1252', char_decode_errors='replace')
+names = t.field_names
+rows = sorted([list(r.values()) for r in t], key=lambda r: r[0])
+acc = [0] * 40
+bad = []
+def num(v): return int(round((v or 0) * 100))
+for r in rows:
+    calc = (r[3] or '').ljust(3)
+    a = [num(r[4 * c + 4]) for c in range(1, 5)]
+    x = int(calc[1]) if calc[1].isdigit() and calc[1] != '0' else None
+    y = int(calc[2]) if calc[2].isdigit() and calc[2] != '0' else None
+    if calc[0] == 'C':
+        if x:
+            for c in range(4): acc[4 * x - 4 + c] += a[c]
+    elif calc[0] == 'T':
+        want = [acc[4 * x - 4 + c] if x else 0 for c in range(4)]
+        if want != a: bad.append(r[0])
+    elif calc[0] in 'AS' and x and y:
+        for c in range(4): acc[4 * y - 4 + c] += acc[4 * x - 4 + c] * (1 if calc[0] == 'A' else -1)
+    elif calc[0] == 'R' and x:
+        for c in range(4): acc[4 * x - 4 + c] = 0
+    for c in range(1, 5):
+        p = (r[4 * c + 2] or '').strip()
+        if p: print('P', p, '%.2f' % (a[c - 1] / 100.0))
+print('BAD', ' '.join(bad))
+)";
+    return test_support::RunPythonScript(script, true);
+  }
+
+  std::string folder_;
+};
+
+// ---- the preview: the balance sheet, then its annex through "Liste suivante"
+
+TEST_F(SheetEditionTest, ThePreviewOfTheWholeShowsTheBalanceSheetThenItsAnnexAndTheChoiceComesBack) {
+  InitialiseAndCompute("S  ");
+  std::string seen;
+  QueueEditionChoice(gui::IDOK, 0, 0, &seen, true);
+  Run(20510);
+  TWEtaBroBilanEdition* window = Window();
+  ASSERT_NE(window, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(seen, "101001|Bilan 'REEL SIMPLIFIE 2033'") << "the first choice is VTA";
+  EXPECT_EQ(GetDossierState(), '1');
+  EXPECT_EQ(window->CurrencyIndex, 1) << "euro-only dossier: no question";
+  EXPECT_EQ(test_support::ShownTexts().find("Euros ?"), std::string::npos);
+
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(preview->Mode(), 1);
+  EXPECT_EQ(preview->GetCaption().rfind("Visualisation: Bilan", 0), 0u) << preview->GetCaption();
+  const std::string page1 = PageText(preview, 1);
+  EXPECT_NE(page1.find("2033-A Bilan simplifi\xE9 - Actif"), std::string::npos) << page1;
+  test_support::Screenshot(preview->OuterWidget(), "balances", "edition_bilan_page1");
+
+  // Every amount the page shows for a box is that box's amount in C70, which the totals pass
+  // wrote and an independent pass over C70 finds right.
+  const std::string oracle = C70Oracle();
+  EXPECT_NE(oracle.find("BAD \n"), std::string::npos) << oracle;
+  std::map<std::string, std::string> amounts;
+  {
+    std::istringstream in(oracle);
+    for (std::string tag, poste, amount; in >> tag && tag == "P" && in >> poste >> amount;) amounts.emplace(poste, amount);
+  }
+  ASSERT_GT(amounts.size(), 20u) << oracle;
+  const struct {
+    const char* poste;
+    const char* what;
+  } boxes[] = {{"068", "clients"}, {"084", "disponibilit\xE9s"}, {"110", "total g\xE9n\xE9ral brut"},
+               {"166", "fournisseurs"}, {"180", "total du passif"}};
+  for (const auto& b : boxes) {
+    SCOPED_TRACE(b.what);
+    ASSERT_EQ(amounts.count(b.poste), 1u);
+    const std::string a = amounts[b.poste];
+    if (a == "0.00") continue;
+    EXPECT_NE(page1.find(" " + a), std::string::npos) << b.poste << " " << a << "\n" << page1;
+    EXPECT_EQ(window->Report().GetCodeValue(b.poste).find(a), 14 - a.size());
+  }
+  EXPECT_NE(amounts["110"], "0.00");
+  EXPECT_EQ(window->Report().GetCodeValue("5"), "?BLV:5  ?");
+
+  // "Liste suivante" at the end of the balance sheet: the annex.
+  preview->CmAllPages();
+  gui::ProcessPendingMessages();
+  preview->CmNextList();
+  gui::ProcessPendingMessages();
+  preview = CurrentPreviewWindow;
+  ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(preview->GetCaption().rfind("Visualisation: Annexe Bilan", 0), 0u) << preview->GetCaption();
+  EXPECT_TRUE(window->AnnexFlag);
+  EXPECT_EQ(window->AnnexReportCode.substr(0, 10), "EEA-2033  ");
+  const std::string annex = PageText(preview, 1);
+  EXPECT_NE(annex.find("Annexe: d\xE9tail des cases 2033"), std::string::npos) << annex;
+  EXPECT_NE(annex.find("Total case"), std::string::npos) << annex;
+  test_support::Screenshot(preview->OuterWidget(), "balances", "edition_annexe_page1");
+
+  // The preview ends: the choice comes back; abandoning it closes the window.
+  std::string again;
+  QueueEditionChoice(gui::IDCANCEL, 0, 0, &again);
+  preview->CmQuitVisu();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(again, "101001|Bilan 'REEL SIMPLIFIE 2033'");
+  EXPECT_EQ(Window(), nullptr);
+  EXPECT_EQ(GetDossierState(), '2');
+  EXPECT_TRUE(OpenDossierExclusive(true)) << "the dossier was given back";
+  EXPECT_TRUE(ReleaseDossierExclusive());
+}
+
+// ---- the printout: both parts in one job
+
+TEST_F(SheetEditionTest, ThePrintoutOfTheWholePutsTheBalanceSheetAndItsAnnexInOnePdf) {
+  InitialiseAndCompute("S  ");
+  const std::string pdf = test_support::ArtefactPath("balances", "edition-bilan-2033.pdf");
+  fs::remove(pdf);
+  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+  gui::SendCommand(CommandWindow->GetHandle(), 20207);
+  gui::ProcessPendingMessages();
+
+  QueueEditionChoice(gui::IDOK, 1, 0);   // "Liste sur l'Imprimante", "Tout"
+  std::string again;
+  QueueEditionChoice(gui::IDCANCEL, 0, 0, &again);
+  Run(20019);
+  ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+  EXPECT_EQ(again.substr(0, 6), "011001") << "the choice comes back on the printer";
+  EXPECT_EQ(Window(), nullptr);
+  EXPECT_FALSE(PrintRunFlag);
+
+  // pdftotext writes a file beside the PDF (UTF-8), read back whole.
+  const std::string out = pdf + ".txt";
+  Tool({"pdftotext", "-layout", "-enc", "UTF-8", pdf, out});
+  std::string utf8;
+  ASSERT_TRUE(platform::ReadWholeFile(out, utf8));
+  fs::remove(out);
+  const std::string text = std::regex_replace(utf8, std::regex(" +"), " ");
+  EXPECT_GE(std::count(text.begin(), text.end(), '\f'), 3) << "pages of the balance sheet, then of the annex";
+  EXPECT_NE(text.find("2033-A Bilan simplifi\xC3\xA9 - Actif"), std::string::npos) << text;
+  EXPECT_NE(text.find("Annexe: d\xC3\xA9tail des cases 2033"), std::string::npos) << text;
+  // The box 110 (total assets, gross) carries its amount, as C70 holds it.
+  std::smatch m;
+  const std::string oracle = C70Oracle();
+  ASSERT_TRUE(std::regex_search(oracle, m, std::regex("P 110 (-?[0-9.]+)"))) << oracle;
+  EXPECT_NE(text.find(m[1].str()), std::string::npos) << m[1] << "\n" << text;
+}
+
+// ---- the euro question
+
+TEST_F(SheetEditionTest, TheEuroQuestionHasItsDefaultByTheDossierAndNoneWhenItIsInEurosOnly) {
+  InitialiseAndCompute("S  ");
+  const struct {
+    bool euroMain;
+    const char* constant039;
+    int answer;          // 0: no question expected
+    int defaultButton;
+    int currency;
+    const char* unit;
+  } cases[] = {
+      {true, "OUI", 0, 0, 1, "Euros"},
+      {true, "NON", gui::IDNO, gui::IDYES, 0, "Francs"},
+      {true, "NON", gui::IDYES, gui::IDYES, 1, "Euros"},
+      {false, "NON", gui::IDNO, gui::IDNO, 0, "Francs"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.constant039) + (c.euroMain ? " euro" : " franc") + " " + c.unit);
+    gui::ModalSeam::Reset();
+    TheDossierRecord.SetEuroIsMain(c.euroMain);
+    TheDossierRecord.SetConstant(39, c.constant039);
+    SetDossierState(' ');
+    QueueEditionChoice(gui::IDOK, 0, 1);  // the balance sheet alone
+    if (c.answer != 0) gui::ModalSeam::QueueMessageBoxAnswer(c.answer);
+    Run(20510);
+    TWEtaBroBilanEdition* window = Window();
+    ASSERT_NE(window, nullptr) << test_support::ShownTexts();
+    const gui::ShownModal* question = nullptr;
+    for (const auto& s : gui::ModalSeam::Shown())
+      if (s.text.find("D\xE9sirez-vous cet Etat en Euros ?") != std::string::npos) question = &s;
+    EXPECT_EQ(question != nullptr, c.answer != 0) << test_support::ShownTexts();
+    if (question != nullptr) {
+      EXPECT_EQ(question->defaultButton, c.defaultButton);
+      EXPECT_EQ(question->caption, "Edition du Bilan de " + std::string(DossierCode));
+      if (!c.euroMain) test_support::ScreenshotMessage(*question, "balances", "edition_euro_question");
+    }
+    EXPECT_EQ(window->CurrencyIndex, c.currency);
+    ASSERT_NE(CurrentPreviewWindow, nullptr);
+    EXPECT_EQ(CurrentPreviewWindow->Mode(), 0) << "the balance sheet alone has no next list";
+    EXPECT_NE(PageText(CurrentPreviewWindow, 1).find(std::string("Montants en ") + c.unit), std::string::npos);
+    QueueEditionChoice(gui::IDCANCEL, 0, 0);
+    CurrentPreviewWindow->CmQuitVisu();
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(Window(), nullptr);
+  }
+}
+
+// ---- refusals and the tool bar's commands
+
+TEST_F(SheetEditionTest, AC70OfAnotherModelOrADossierHeldElsewhereOpensNoEdition) {
+  InitialiseAndCompute("S  ");
+  // C70 of model S under constant R: message 1706, the window closes.
+  TheDossierRecord.SetConstant(4, "R  ");
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Run(20017);
+  EXPECT_NE(test_support::ShownTexts().find("Le Bilan n'est pas Initialis\xE9"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_EQ(Window(), nullptr);
+  EXPECT_EQ(GetDossierState(), '2');
+
+  // Another station has the dossier: its message, no window.
+  TheDossierRecord.SetConstant(4, "S  ");
+  gui::ModalSeam::Reset();
+  {
+    Table other;
+    ASSERT_TRUE(other.OpenShared(DossierTablePath()));
+    SetDossierState(' ');
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    Run(20510);
+    EXPECT_NE(test_support::ShownTexts().find("IMPOSSIBLE d'ouvrir le dossier en cours de mani\xE8re EXCLUSIVE"),
+              std::string::npos)
+        << test_support::ShownTexts();
+    EXPECT_EQ(Window(), nullptr);
+  }
+
+  // Each of the tool bar's buttons opens the edition on the dossier's model.
+  for (unsigned id : {20017u, 20019u, 20021u}) {
+    SCOPED_TRACE(id);
+    gui::ModalSeam::Reset();
+    SetDossierState(' ');
+    std::string seen;
+    QueueEditionChoice(gui::IDCANCEL, 0, 0, &seen);
+    Run(id);
+    EXPECT_EQ(seen, "101001|Bilan 'REEL SIMPLIFIE 2033'") << test_support::ShownTexts();
+    EXPECT_EQ(Window(), nullptr);
+  }
+}
+
+// ---- the report's walks, without a window
+
+struct WalkedLine {
+  char letter;
+  std::string code, calc, label, poste, carried;
+  bool zero;
+};
+
+std::vector<WalkedLine> Walk(balances::SheetEditionReport& r) {
+  std::vector<WalkedLine> out;
+  if (!r.PrepareReport()) return out;
+  for (int guard = 0; guard < 100000; ++guard) {
+    r.ComputeLine();
+    using namespace balances::sheet_var;
+    WalkedLine w{r.lineType.empty() ? '?' : r.lineType[0], std::string(RTrim(r.fields.Value(kCode).c_str())),
+                 r.fields.Value(kCalc), r.fields.Value(kLabel), std::string(RTrim(r.fields.Value(kABreak).c_str())),
+                 r.fields.Value(kACarried), true};
+    for (int c = 1; c <= 4; ++c) w.zero = w.zero && r.fields.GetFieldNumber(Amount(c)) == 0;
+    out.push_back(w);
+    if (!r.NextRecord()) break;
+    r.ClassifyLine();
+  }
+  EXPECT_EQ(r.lineType.substr(0, 1), "Z");
+  return out;
+}
+
+TEST_F(SheetEditionTest, TheWalksLeaveOutTheLinesWithoutAmountsAndBreakOnCodesAndPostes) {
+  InitialiseAndCompute("R  ");
+  CloseAllTables();
+  Table c70, c10;
+  ASSERT_TRUE(c70.OpenExclusive(PathC70(), "C70CODE"));
+  ASSERT_TRUE(c10.OpenExclusive(PathC10(), "C10CODE"));
+  balances::SheetEditionReport report(c70, c10);
+  report.currency = 1;
+
+  const std::vector<WalkedLine> all = Walk(report);
+  std::size_t printable = 0;
+  for (const balances::SheetLine& l : report.Lines()) printable += balances::PrintableLine(l) ? 1 : 0;
+  EXPECT_EQ(all.size(), printable) << "with the empty lines every C and T line prints";
+  EXPECT_EQ(std::string(RTrim(report.fields.Value(balances::sheet_var::kTitle).c_str())), std::string("Bilan 'REEL NORMAL 2050'"));
+
+  report.withEmptyLines = false;
+  const std::vector<WalkedLine> kept = Walk(report);
+  EXPECT_LT(kept.size(), all.size());
+  ASSERT_FALSE(kept.empty());
+  EXPECT_NE(kept.front().letter, 'A');
+  EXPECT_NE(kept.front().letter, 'R') << "the first line never breaks";
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    const WalkedLine& w = kept[i];
+    SCOPED_TRACE(w.code + " " + w.calc + " " + w.label);
+    EXPECT_FALSE(w.calc[0] == 'C' && w.calc[1] != ' ' && w.zero) << "a computed line without amounts";
+    if (i == 0) continue;
+    const WalkedLine& before = kept[i - 1];
+    EXPECT_FALSE((w.label[0] == '-' || w.label[0] == '_') && (before.label[0] == '-' || before.label[0] == '_'));
+    EXPECT_EQ(w.letter == 'R', w.code[0] != before.code[0]);
+  }
+
+  // The annex: "A" first, "S" within a poste, "R" when it changes; the poste is its break value.
+  report.annex = true;
+  const std::vector<WalkedLine> annex = Walk(report);
+  ASSERT_GT(annex.size(), 10u);
+  EXPECT_EQ(annex.front().letter, 'A');
+  std::size_t breaks = 0;
+  for (std::size_t i = 1; i < annex.size(); ++i) {
+    EXPECT_EQ(annex[i].letter == 'R', annex[i].poste != annex[i - 1].poste) << i;
+    breaks += annex[i].letter == 'R' ? 1 : 0;
+  }
+  EXPECT_GT(breaks, 5u);
+}
+
+// A model whose lines do not fit C70 (a damaged amount wider than its field): the copy is
+// refused line by line and the initialisation says so instead of "done".
+TEST_F(SheetEditionTest, TheInitialisationReportsAModelLineThatC70Refused) {
+  InstallBalanceSheetCommands();
+  const std::string model = ProgramFolder + "clbilana.dbf";
+  fs::copy_file(ProgramFolder + "clbilans.dbf", model, fs::copy_options::overwrite_existing);
+  // The header line gets the type "A"; the amount of column 1 of the first record is filled
+  // with nines over its whole width, which C70's field of the same width cannot hold with its
+  // two decimals.
+  const std::string script = "path = r'" + model + "'\n" + R"(
+import struct
+from dbfread import DBF
+t = DBF(path, encoding='cp1252', load=True)
+first = min(range(len(t.records)), key=lambda i: t.records[i]['BLN'])
+with open(path, 'r+b') as f:
+    head = f.read(32)
+    hlen, rlen = struct.unpack('<HH', head[8:12])
+    fields, off = [], 1
+    while True:
+        d = f.read(32)
+        if d[0] == 0x0D: break
+        fields.append((d[:11].split(b'\0')[0].decode(), off, d[16]))
+        off += d[16]
+    pos = {n: (o, w) for n, o, w in fields}
+    o, w = pos['BLIB']
+    f.seek(hlen + first * rlen + o + 46); f.write(b'A')
+    o, w = pos['BMTF1']
+    f.seek(hlen + 0 * rlen + o); f.write(b'9' * w)
+print('ok')
+)";
+  ASSERT_EQ(test_support::RunPythonScript(script, true), "ok\n");
+  TheDossierRecord.SetConstant(4, "A  ");
+  SetDossierState(' ');
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Run(20508);
+  EXPECT_NE(test_support::ShownTexts().find("Des lignes du mod\xE8le n'ont pas \xE9t\xE9 copi\xE9" "es"),
+            std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_EQ(test_support::ShownTexts().find("maintenant initialis\xE9"), std::string::npos);
+  EXPECT_EQ(GetDossierState(), '2');
+}
+
+}  // namespace
