@@ -428,6 +428,27 @@ TEST_F(SheetEditionTest, AC70OfAnotherModelOrADossierHeldElsewhereOpensNoEdition
     EXPECT_EQ(Window(), nullptr);
   }
 
+  // A C70 damaged on disk: the engine's error is said (not a silent close), no window, the
+  // dossier given back.
+  {
+    gui::ModalSeam::Reset();
+    CloseAllTables();
+    const std::string c70 = std::string(PathC70()) + ".dbf";
+    const std::string kept = c70 + ".kept";
+    fs::copy_file(c70, kept, fs::copy_options::overwrite_existing);
+    fs::resize_file(c70, 20);
+    SetDossierState(' ');
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    Run(20510);
+    EXPECT_NE(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+    EXPECT_EQ(Window(), nullptr);
+    EXPECT_EQ(fs::file_size(c70), 20u);
+    EXPECT_EQ(GetDossierState(), '2');
+    EXPECT_TRUE(OpenDossierExclusive(true)) << "the dossier was given back";
+    EXPECT_TRUE(ReleaseDossierExclusive());
+    fs::rename(kept, c70);
+  }
+
   // Each of the tool bar's buttons opens the edition on the dossier's model.
   for (unsigned id : {20017u, 20019u, 20021u}) {
     SCOPED_TRACE(id);
