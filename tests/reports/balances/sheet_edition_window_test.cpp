@@ -575,4 +575,33 @@ print('ok')
   EXPECT_EQ(GetDossierState(), '2');
 }
 
+// The annex alone with no annex record: the preview says there is nothing and the window
+// closes; the printout says the same and the choice comes back.
+TEST_F(SheetEditionTest, AnAnnexWithoutRecordsClosesThePreviewAndBringsThePrintoutsChoiceBack) {
+  InitialiseAndCompute("S  ");
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenExclusive(PathC10(), "C10CODE"));
+    ASSERT_TRUE(balances::DeleteAnnexRecords(c10));
+  }
+  QueueEditionChoice(gui::IDOK, 0, 2);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Run(20510);
+  EXPECT_NE(test_support::ShownTexts().find("Il n'y a rien dans cet Etat"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  EXPECT_EQ(Window(), nullptr);
+
+  gui::ModalSeam::Reset();
+  SetDossierState(' ');
+  QueueEditionChoice(gui::IDOK, 1, 2);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  std::string again;
+  QueueEditionChoice(gui::IDCANCEL, 0, 0, &again);
+  Run(20510);
+  EXPECT_NE(test_support::ShownTexts().find("Il n'y a rien dans cet Etat"), std::string::npos);
+  EXPECT_EQ(again.substr(0, 6), "010011") << "the choice comes back: printer, annex only";
+  EXPECT_EQ(Window(), nullptr);
+}
+
 }  // namespace
