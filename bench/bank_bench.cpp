@@ -1,4 +1,10 @@
 // The bank runs' figures on generated data:
+//   - Reconciliation proposals: a statement of 1,000 transactions paired against the 100,000
+//     unreconciled lines of a bank account (the rule of the reconciliation window: bank identity
+//     first, then the same amount and sense at the nearest date within 5 days). The lines are a
+//     year of amounts drawn from a few hundred common values, so that many lines share an amount
+//     and the window has choices to make; a tenth of the transactions carry an identity that a line
+//     written by the statement import holds.
 //   - OFX reading: a statement of 10,000 transactions read through the reader program merlon-ofx and
 //     back into a statement record, as the import window reads it (goal: under 3 s), in both formats;
 //   - the ASCII import into the draft of a file of 100,000 lines into a generated dossier of 899,999
@@ -8,7 +14,9 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "ascii_fixture.h"
 #include "ofx_fixture/ofx_fixture.h"
@@ -20,6 +28,8 @@
 #include "processing/core/ascii_import.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/ofx_statement.h"
+#include "processing/core/reconciliation.h"
+#include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"
@@ -101,6 +111,60 @@ void ReadOfx(benchmark::State& state, bool xml) {
 
 void BM_OfxReadSgml(benchmark::State& state) { ReadOfx(state, false); }
 void BM_OfxReadXml(benchmark::State& state) { ReadOfx(state, true); }
+
+constexpr std::size_t kLines = 100000;
+constexpr std::size_t kTransactions = 1000;
+
+struct World {
+  std::vector<processing::ReconciliationLine> lines;
+  std::vector<processing::BankTransaction> transactions;
+};
+
+const World& MakeWorld() {
+  static const World world = [] {
+    World w;
+    std::mt19937_64 rng(20603);
+    const long first = DaysFromCivil(Ymd{2026, 1, 1});
+    std::uniform_int_distribution<long> day(0, 364);
+    std::uniform_int_distribution<long long> amount(1, 400);
+    w.lines.reserve(kLines);
+    for (std::size_t i = 0; i < kLines; ++i) {
+      processing::ReconciliationLine l;
+      l.c60 = static_cast<std::uint32_t>(i + 1);
+      l.date = StoredDateOf(CivilFromDays(first + day(rng)));
+      l.cents = (rng() % 3 == 0 ? 1 : -1) * amount(rng) * 250;
+      if (i % 100 == 0) l.identity = "FIT" + std::to_string(i);
+      w.lines.push_back(std::move(l));
+    }
+    // The statement: lines of the last weeks, dated up to 3 days later, and a few fees.
+    for (std::size_t k = 0; k < kTransactions; ++k) {
+      const processing::ReconciliationLine& l = w.lines[kLines - 1 - k * 37];
+      Ymd d;
+      ParseStoredDate(l.date, d);
+      processing::BankTransaction t;
+      t.date = YyyymmddOf(CivilFromDays(DaysFromCivil(d) + static_cast<long>(k % 4)));
+      t.cents = k % 50 == 49 ? -(static_cast<long long>(k) + 7) : l.cents;
+      t.fitid = l.identity;
+      w.transactions.push_back(std::move(t));
+    }
+    return w;
+  }();
+  return world;
+}
+
+void BM_ReconciliationProposals(benchmark::State& state) {
+  const World& world = MakeWorld();
+  std::vector<processing::ReconciliationLine> lines = world.lines;
+  std::size_t paired = 0;
+  for (auto _ : state) {
+    processing::PairLines(lines, world.transactions, 5);
+    paired = 0;
+    for (const auto& l : lines) paired += l.transaction >= 0;
+    benchmark::DoNotOptimize(paired);
+  }
+  state.counters["paired"] = static_cast<double>(paired);
+}
+BENCHMARK(BM_ReconciliationProposals)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -66,6 +66,9 @@ constexpr int kSeparationFormSlot = 2833, kSeparationFormSlotLength = 11;
 constexpr int kAsciiImportFormSlot = 3711, kAsciiImportFormSlotLength = 11;
 // Slot of the bank statement import form.
 constexpr int kOfxImportFormSlot = 2844, kOfxImportFormSlotLength = 11;
+// Slots of the bank reconciliation: its form, then its list.
+constexpr int kReconciliationFormSlot = 2855, kReconciliationFormSlotLength = 11;
+constexpr int kReconciliationListSlot = 2866, kReconciliationListSlotLength = 21;
 
 constexpr RegistryRange kRegistryRanges[] = {
     {1, 10, "main window's handle (shell/registry.h)"},
@@ -135,8 +138,11 @@ constexpr RegistryRange kRegistryRanges[] = {
     {3512, 11, "dunning options form"},
     // The VAT returns on debits and on receipts share one slot (reports/vat_dunning/vat_windows.h).
     {3494, 11, "VAT return window, debits or receipts"},
-    // Free: 2855-2891, 3252-3269, 3505-3511, 3523-3575, 3619-3641, 3675-3699, 3722-3725 and 3759-3776.
+    // Free: 2887-2891, 3252-3269, 3505-3511, 3523-3575, 3619-3641, 3675-3699, 3722-3725 and 3759-3776.
     {kAsciiImportFormSlot, kAsciiImportFormSlotLength, "ASCII import form (processing/ascii_window.h)"},
+    // Bank reconciliation (processing/reconciliation_windows.h): the form, then the list.
+    {kReconciliationFormSlot, kReconciliationFormSlotLength, "bank reconciliation form"},
+    {kReconciliationListSlot, kReconciliationListSlotLength, "bank reconciliation list"},
     {3819, 121, "record text window: flag, handle, reference (masterdata/core/record_text.h)"},
     // 3940-3968 survive every reset (shell/registry.h).
     {3940, 4, "number of the active journal lines window"},

@@ -107,6 +107,12 @@ TEST(ProgramCommandsTest, TheYearSeparationAndTheMergeHaveTheirWork) {
   for (unsigned id : {20604u, 20605u, 20606u}) EXPECT_TRUE(HasCommandWork(id)) << id;
 }
 
+TEST(ProgramCommandsTest, TheBankReconciliationHasItsWork) {
+  InstallProgramCommands();
+  // "Traitements > Rapprochement avec Relevé de Banque".
+  EXPECT_TRUE(HasCommandWork(20603));
+}
+
 }  // namespace
 
 namespace {

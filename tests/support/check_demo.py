@@ -34,7 +34,9 @@
 #   closed line, each closed journal-month balanced and equal to its header under the closed code,
 #   the opening entry in the journal of constant 037 closed;
 # - the matchings: each line's letters are its sort record's, and the lines of an account matched
-#   under one letter balance in that letter's currency.
+#   under one letter balance in that letter's currency, but on the bank accounts (the default exempt list
+#   "-512-514-...-533-"), whose letters are the statements they were reconciled with: there each letter
+#   lies in the main currency alone and within one month.
 # Usage: check_demo.py FOLDER CODE. Prints "OK lines (draft and closed) pieces headers accounts sections
 # analytic-lines code-counts currency analytic-mode" (code-counts as "Q3,B2,...") or one line
 # per fault.
@@ -667,6 +669,9 @@ def check_closed_months():
     return len(closed_months)
 
 
+BANK_PREFIXES = '-512-514-515-516-517-518-519-530-531-532-533-'.strip('-').split('-')
+
+
 def check_matchings():
     """The letters of every line are those of its sort record, and the lines of an account matched
     under one letter balance in that letter's currency (in francs too unless the dossier is in
@@ -688,7 +693,22 @@ def check_matchings():
             if letter.strip():
                 balances[(l['BCODE'], currency, letter)] += sign * cents(amount)
                 matched += 1
+    statement_months = defaultdict(set)
+    for source, n, l, cancelled in all_lines():
+        if cancelled or l['BCODE'][:3] not in BANK_PREFIXES:
+            continue
+        other = l['BLETE'] if franc_main else l['BLET']
+        if other.strip():
+            fault('line %s%d of bank account %s: a letter in the other currency %r' % (source, n, l['BCODE'], other))
+        main = l['BLET'] if franc_main else l['BLETE']
+        if main.strip():
+            statement_months[(l['BCODE'], main)].add(l['BMOIS'])
+    for (account, letter), months in statement_months.items():
+        if len(months) > 1:
+            fault('account %s: the statement %s covers the months %r' % (account, letter, sorted(months)))
     for (account, currency, letter), balance in balances.items():
+        if account[:3] in BANK_PREFIXES:
+            continue
         if balance and (currency == 'E' or not euro_only):
             fault('account %s: the lines matched %s in %s leave %d' % (account, letter, currency, balance))
     return matched

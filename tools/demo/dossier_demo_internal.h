@@ -352,5 +352,10 @@ int ClosedPeriods(const DemoOptions& options, std::size_t periods);
 // (paths without extension), once the files are complete.
 bool WriteMatchings(const std::string& c50Path, const std::string& c40Path, const std::string& c60Path,
                     const std::vector<Matching>& matchings);
+// Letters the lines of the bank account 51200000 with the monthly statements they were reconciled
+// with (dossier_demo_bank.cpp): every month but the last two, a few lines of each left out; the
+// letter of the main currency only. Paths without extension, before the tags are built.
+bool WriteBankReconciliations(const std::string& c50Path, const std::string& c40Path, const std::string& c60Path,
+                              const std::vector<Period>& periods, bool francMain);
 
 }  // namespace demo

@@ -1,0 +1,574 @@
+#include "processing/reconciliation_windows.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "entry/core/journal_month.h"
+#include "framework/fmt_saisie.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "platform/gui/keyboard.h"
+#include "platform/gui/statusbar.h"
+#include "runtime/access_rights.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/graphics.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+namespace {
+
+constexpr int kCaption = 29320;
+constexpr int kIcon = 1004;
+constexpr int kFormColumns = 10;
+constexpr int kFormRows = 5;
+constexpr int kBankGeneralAccountAt = 45;  // field 5 of a bank "Q": its general account at 46-53
+
+enum : int {
+  kAccountLabel = 1301, kDateLabel = 1302, kBalanceLabel = 1303,
+  kAccountEdit = 1201, kAccountLookup = 1202, kAccountName = 1204, kDateEdit = 1211, kBalanceEdit = 1212,
+};
+
+std::string Trimmed(const std::string& s) { return processing::TrimLetter(s); }
+
+std::string FilledAccount(std::string code) {
+  code = Trimmed(code);
+  if (code.empty()) return code;
+  code.resize(8, static_cast<unsigned char>(code[0]) < 'A' ? '0' : ' ');
+  return code;
+}
+
+std::string Cut(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+std::string ShownDate(const std::string& stored) {
+  Ymd d;
+  return ParseStoredDate(stored, d) ? DisplayDateOf(d) : std::string(8, ' ');
+}
+
+std::string ShownYyyymmdd(const std::string& text) {
+  Ymd d;
+  return ParseYyyymmdd(text, d) ? DisplayDateOf(d) : std::string(8, ' ');
+}
+
+// An amount in cents, grouped, with its sign.
+std::string Money(long long cents, int width = 17) { return GroupThousands(width, 2, FromCents(cents)); }
+
+std::string Replace(std::string text, const std::string& what) {
+  const std::size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, what);
+  return text;
+}
+
+// The general account of the first bank of the general file that names one.
+std::string FirstBankAccount() {
+  if (TableC10 == nullptr || !TableC10->isOpen) return "";
+  for (bool more = TableC10->SeekNotBelow("C10CODE", "Q"); more && TableC10->GetField(1)[0] == 'Q';
+       more = TableC10->Skip(1)) {
+    if (TableC10->IsDeleted()) continue;
+    const std::string zone = TableC10->GetField(5);
+    if (zone.size() > kBankGeneralAccountAt) {
+      const std::string account = Trimmed(zone.substr(kBankGeneralAccountAt, 8));
+      if (!account.empty()) return account;
+    }
+  }
+  return "";
+}
+
+template <class W>
+W* OpenChild(W* window) {
+  SetChildIcon(*window, kIcon);
+  PlaceChildWindow(*window, 0, 0);
+  if (!window->Create()) {
+    if (window->IsCreated()) window->Destroy();
+    else delete window;
+    return nullptr;
+  }
+  window->Show(gui::SW_SHOWNORMAL);
+  return window;
+}
+
+// Report variables of the reconciliation statement, in declaration order.
+enum ReportVar : int {
+  kVarCompte, kVarNomCompte, kVarDateReleve, kVarLettre, kVarEuro, kVarSoldeReleve, kVarSoldeCompta, kVarSoldeRappr,
+  kVarEcart, kVarDate, kVarJournal, kVarPiece, kVarLibelle, kVarDebit, kVarCredit, kVarTgDebit, kVarTgCredit,
+  kVarCount
+};
+constexpr const char* kReportVars[kVarCount] = {
+    "COMPTE    C080", "NOMCOMPTE C300", "DATERELEVEC080", "LETTRE    C040", "EURO      C060", "SOLDERELEVM142",
+    "SOLDECOMPTM142", "SOLDERAPPRM142", "ECART     M142", "DATE      C080", "JOURNAL   C030", "PIECE     C080",
+    "LIBELLE   C300", "DEBIT     M142", "CREDIT    M142", "TG_DEBIT  M142", "TG_CREDIT M142",
+};
+
+}  // namespace
+
+// ---- the form ------------------------------------------------------------------------------------------------------
+
+TWTraModRapprochement::TWTraModRapprochement(gui::MDIClient* client)
+    : CMDIModif(client, LoadStr(kCaption), kFormColumns, kFormRows, kReconciliationFormSlot,
+                kReconciliationFormSlotLength, 0) {
+  AskOnClose = false;
+  const int ids[] = {kAccountLabel, kDateLabel, kBalanceLabel};
+  const int texts[] = {29321, 29322, 29323};
+  for (int i = 0; i < 3; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), ids[i]);
+  account_ = new MEdit(this, kAccountEdit, 8, 1, MEdit::kText, 0, false);
+  lookup_ = new MButton(this, kAccountLookup, "?");
+  accountName_ = new MStatic(this, "", kAccountName);
+  date_ = new MEdit(this, kDateEdit, 8, 1, MEdit::kDate, 0, false);
+  balance_ = new MEdit(this, kBalanceEdit, 15, 1, MEdit::kSigned, 2, false);
+  for (MEdit* e : {account_, date_, balance_}) e->SetNotifyWindow(this);
+  ContextCommands = {2, form_cmd::Quitter, reconciliation_cmd::Accepter};
+}
+
+TWTraModRapprochement::~TWTraModRapprochement() { SetRegistryText(kReconciliationFormSlot, 1, " "); }
+
+void TWTraModRapprochement::SetupWindow() {
+  CMDIModif::SetupWindow();
+  BuildToolbar(ContextCommands, true);
+  RegisterWindowSlot(kReconciliationFormSlot, GetHandle());
+  for (gui::Control* c : std::initializer_list<gui::Control*>{account_, date_, balance_}) c->SetFont(EntryFontFixed);
+  lookup_->SetTip(LoadStr(29014));
+  account_->SetValue(FirstBankAccount(), true);
+  date_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), true);
+  balance_->SetValue("0.00", true);
+  account_->FocusSelect(true);
+}
+
+void TWTraModRapprochement::ArrangeControls() {
+  MoveFormControls(labels_[0], 1, 1, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(account_, 4, 1, 2, 1, grid::Text, 9, 0);
+  MoveFormControls(lookup_, 6, 1, 1, 1, grid::Text, 1, 0);
+  MoveFormControls(accountName_, 7, 1, 4, 1, grid::Label, 0, 0);
+  MoveFormControls(labels_[1], 1, 2, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(date_, 4, 2, 2, 1, grid::Text, 9, 0);
+  MoveFormControls(labels_[2], 1, 3, 3, 1, grid::Label, 0, 0);
+  MoveFormControls(balance_, 4, 3, 3, 1, grid::Text, 16, 0);
+}
+
+const gui::ResponseTable& TWTraModRapprochement::Table() {
+  using F = TWTraModRapprochement;
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
+                                              .Command(reconciliation_cmd::Accepter, &F::CmAccepter)
+                                              .Command(kAccountLookup, &F::CmAccountLookup)
+                                              .Enable(reconciliation_cmd::Accepter, &F::CeAccepter);
+  return table;
+}
+
+void TWTraModRapprochement::CmAccountLookup() {
+  if (TableC20 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE")) return;
+  accountName_->SetText("");
+  if (LookupC20Code(account_, kAccountLookup + 1, accountName_) == kLookupNone) accountName_->SetText("???");
+}
+
+void TWTraModRapprochement::CeAccepter(gui::CommandEnabler& ce) {
+  ce.Enable(!PrintRunFlag && !IsIconic() && !Trimmed(account_->GetValue()).empty() &&
+            RegistryChar(kReconciliationListSlot) != '1');
+}
+
+void TWTraModRapprochement::TakeStatement(const processing::BankStatement& statement) {
+  statement_ = statement;
+  Ymd d;
+  if (ParseYyyymmdd(statement.closingDate, d)) date_->SetValue(DisplayDateOf(d), false);
+  balance_->SetValue(Trimmed(FormatAmountPlain(FromCents(statement.closingCents))), false);
+}
+
+int TWTraModRapprochement::Check() {
+  if (NoCheckFlag) return kCheckClose;
+  const std::string code = FilledAccount(account_->GetValue());
+  if (code.empty() || TableC20 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE") ||
+      !TableC20->Seek("C20CODE", code.c_str()) || std::string(TableC20->GetField(1)).substr(0, 8) != code ||
+      TableC20->IsDeleted()) {
+    gui::MessageBeep(0);
+    accountName_->SetText("???");
+    account_->FocusSelect(true);
+    return kCheckInvalid;
+  }
+  account_->SetValue(Trimmed(code), false);
+  accountName_->SetText(Trimmed(TableC20->GetField(2)));
+  Ymd date;
+  if (!ParseDisplayDate(date_->GetValue(), date)) {
+    gui::MessageBeep(0);
+    date_->FocusSelect(true);
+    return kCheckInvalid;
+  }
+  const std::string balance = Trimmed(balance_->GetValue());
+  if (balance.empty() || balance.find_first_not_of("-+0123456789., ") != std::string::npos) {
+    gui::MessageBeep(0);
+    balance_->FocusSelect(true);
+    return kCheckInvalid;
+  }
+  return kCheckClose;
+}
+
+bool TWTraModRapprochement::CanClose() {
+  NoCheckFlag = true;
+  AskOnClose = false;
+  return CMDIModif::CanClose();
+}
+
+void TWTraModRapprochement::CmAccepter() {
+  if (Check() == kCheckInvalid || CommandWindow == nullptr) return;
+  NoCheckFlag = false;
+  if (ActivateExistingChild(kReconciliationListSlot)) return;
+  Ymd date;
+  ParseDisplayDate(date_->GetValue(), date);
+  processing::BankStatement statement = statement_;
+  statement.closingCents = ToCents(Val(balance_->GetValue().c_str()));
+  statement.closingDate = YyyymmddOf(date);
+  const std::string account = FilledAccount(account_->GetValue());
+  auto* list = new TWTraBroRapprochement(CommandWindow, LoadStr(kCaption) + std::string(": ") + Trimmed(account),
+                                         account, StoredDateOf(date), statement);
+  switch (list->OpenReconciliation()) {
+    case processing::ReconciliationOpen::Opened: break;
+    case processing::ReconciliationOpen::AccountLocked:
+      delete list;
+      gui::MessageBeep(0);
+      gui::MessageBox(this, LoadStr(29327) + Trimmed(account), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
+    default:
+      delete list;
+      gui::MessageBeep(0);
+      gui::MessageBox(this, LoadStr(29326) + Trimmed(account), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
+  }
+  if (list->Work().Lines().empty() && statement.transactions.empty()) {
+    delete list;
+    gui::MessageBox(this, LoadStr(29328) + DisplayDateOf(date), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
+    return;
+  }
+  OpenChild(list);
+}
+
+// ---- the list ------------------------------------------------------------------------------------------------------
+
+BrowseColumnTable TWTraBroRapprochement::MakeColumns() {
+  BrowseColumnTable c = MakeColumnTable(10, 1);
+  DefineColumn(c, 1, 2, "", 'C', 'C', 1, 1, 1);
+  DefineColumn(c, 2, 7, "Date", 'C', 'C', 3, 1, 8);
+  DefineColumn(c, 3, 4, "Jal", 'C', 'C', 5, 1, 3);
+  DefineColumn(c, 4, 7, "Pi\xE8" "ce", 'C', 'C', 11, 1, 8);
+  DefineColumn(c, 5, 22, "Libell\xE9", 'C', 'G', 12, 1, 25);
+  DefineColumn(c, 6, 11, "D\xE9" "bit", 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 7, 11, "Cr\xE9" "dit", 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 8, 7, "Relev\xE9", 'C', 'C', 3, 1, 8);
+  DefineColumn(c, 9, 22, "Op\xE9ration du relev\xE9", 'C', 'G', 12, 1, 25);
+  DefineColumn(c, 10, 11, "Montant relev\xE9", 'C', 'D', 18, 1, 17);
+  return c;
+}
+
+namespace {
+const BrowseColumnTable* ListColumns() {
+  static const BrowseColumnTable columns = TWTraBroRapprochement::MakeColumns();
+  return &columns;
+}
+}  // namespace
+
+TWTraBroRapprochement::TWTraBroRapprochement(gui::MDIClient* client, const std::string& title,
+                                             const std::string& account, const std::string& statementDate,
+                                             const processing::BankStatement& statement)
+    : CMDIBrowse(client, title, ListColumns(), kReconciliationListSlot, kReconciliationListSlotLength,
+                 kReconciliationFormSlot),
+      work_(account, TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'),
+      date_(statementDate),
+      statement_(statement) {
+  keyWidth = 6;
+  listName = "TWTraBroRapprochement";
+  reportPrefix = "ERB-";
+  toolbarCommands = {6, browse_cmd::Quitter, reconciliation_cmd::Pointer, form_cmd::Enregistrer,
+                     reconciliation_cmd::ProchaineLettre, browse_cmd::Visualiser, browse_cmd::Imprimer};
+}
+
+TWTraBroRapprochement::~TWTraBroRapprochement() = default;
+
+processing::ReconciliationOpen TWTraBroRapprochement::OpenReconciliation() {
+  const processing::ReconciliationOpen opened = work_.Open();
+  if (opened != processing::ReconciliationOpen::Opened) return opened;
+  work_.Load(date_);
+  work_.SetStatement(statement_);
+  work_.Propose(processing::ReconciliationWindowDays());
+  ResetRows();
+  return opened;
+}
+
+void TWTraBroRapprochement::ResetRows() {
+  unpaired_ = work_.UnpairedTransactions();
+  // Transactions after the statement date wait for the next statement.
+  unpaired_.erase(std::remove_if(unpaired_.begin(), unpaired_.end(),
+                                 [&](std::size_t t) {
+                                   Ymd d;
+                                   const auto& tr = work_.Statement().transactions[t];
+                                   return ParseYyyymmdd(tr.date, d) && StoredDateOf(d) > date_;
+                                 }),
+                  unpaired_.end());
+  Store().totalRows = static_cast<long>(work_.Lines().size() + unpaired_.size());
+  rank_ = Store().totalRows > 0 ? 0 : -1;
+}
+
+void TWTraBroRapprochement::SetupWindow() {
+  CMDIBrowse::SetupWindow();
+  BuildToolbar(toolbarCommands, true);
+  RegisterWindowSlot(kReconciliationListSlot, GetHandle());
+  if (Store().totalRows > 0 && Store().selected == 0) Store().selected = 1;
+  ShowStatus();
+}
+
+void TWTraBroRapprochement::CleanupWindow() {
+  work_.Close();
+  SetRegistryText(kReconciliationListSlot, 1, " ");
+  CMDIBrowse::CleanupWindow();
+}
+
+void TWTraBroRapprochement::EvSetFocus(gui::Handle lost) {
+  CMDIBrowse::EvSetFocus(lost);
+  ShowStatus();
+}
+
+std::string TWTraBroRapprochement::StatusText() const {
+  return LoadStr(29324) + Trimmed(Money(work_.ReconciledBalance())) + " - " + LoadStr(29325) +
+         Trimmed(Money(work_.StatementBalance())) + " - " + LoadStr(29329) + Trimmed(Money(work_.Difference())) +
+         " - " + LoadStr(29330) + work_.Letter();
+}
+
+void TWTraBroRapprochement::ShowStatus() {
+  if (MessageBar != nullptr) MessageBar->SetText(StatusText());
+}
+
+const gui::ResponseTable& TWTraBroRapprochement::Table() {
+  using F = TWTraBroRapprochement;
+  static const gui::ResponseTable table = gui::ResponseTable(&CMDIBrowse::Table())
+                                              .Command(form_cmd::Enregistrer, &F::CmEnregistrer)
+                                              .Command(reconciliation_cmd::Pointer, &F::CmPointer)
+                                              .Command(reconciliation_cmd::ProchaineLettre, &F::CmProchaineLettre)
+                                              .Enable(form_cmd::Enregistrer, &F::CeEnregistrer)
+                                              .Enable(reconciliation_cmd::Pointer, &F::CeNotBusy)
+                                              .Enable(reconciliation_cmd::ProchaineLettre, &F::CeNotBusy);
+  return table;
+}
+
+// ---- rows ----------------------------------------------------------------------------------------------------------
+
+void TWTraBroRapprochement::Build(BrowseRows& rows, int i, long rank) {
+  building_ = rank;
+  BuildRowText(rows, i, rank + 1, false);
+}
+
+void TWTraBroRapprochement::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
+  const long total = Store().totalRows;
+  long next = recno != 0 ? recno : rank_;
+  for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
+    if (next < 0 || next >= total) {
+      rows[static_cast<std::size_t>(i)].clear();
+      continue;
+    }
+    Build(rows, i, next++);
+  }
+}
+
+void TWTraBroRapprochement::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
+  rank_ = 0;
+  FillRowsForward(rows, first, count, 0);
+}
+
+void TWTraBroRapprochement::FillRowsFromLast(BrowseRows& rows, int last, int count) {
+  const long total = Store().totalRows;
+  if (total < count) return FillRowsFromFirst(rows, last - count + 1, count);
+  long rank = total - 1;
+  for (int i = last; i > last - count; --i, --rank) {
+    if (i < 0 || i >= static_cast<int>(rows.size())) continue;
+    if (rank < 0) {
+      rows[static_cast<std::size_t>(i)].clear();
+      continue;
+    }
+    Build(rows, i, rank);
+  }
+}
+
+void TWTraBroRapprochement::ReloadRow(BrowseRows& rows, int i, long recno) {
+  if (recno >= 1 && recno <= Store().totalRows) Build(rows, i, recno - 1);
+}
+
+void TWTraBroRapprochement::PositionOnRecord(long recno, int) {
+  if (recno >= 1 && recno <= Store().totalRows) rank_ = recno - 1;
+}
+
+void TWTraBroRapprochement::SkipRecords(long count) {
+  rank_ = std::max(-1L, std::min(Store().totalRows, rank_ + count));
+}
+
+std::string TWTraBroRapprochement::GetCellText(int, std::uint32_t, std::uint32_t value2, int column) {
+  const std::size_t width = value2;
+  const auto& lines = work_.Lines();
+  const auto& transactions = work_.Statement().transactions;
+  if (building_ < 0) return std::string(width, ' ');
+  const std::size_t rank = static_cast<std::size_t>(building_);
+  const processing::BankTransaction* t = nullptr;
+  const processing::ReconciliationLine* l = nullptr;
+  if (rank < lines.size()) {
+    l = &lines[rank];
+    if (l->transaction >= 0) t = &transactions[static_cast<std::size_t>(l->transaction)];
+  } else if (rank - lines.size() < unpaired_.size()) {
+    t = &transactions[unpaired_[rank - lines.size()]];
+  }
+  switch (column) {
+    case 1: return l != nullptr && l->ticked ? "X" : " ";
+    case 2: return l != nullptr ? ShownDate(l->date) : std::string(8, ' ');
+    case 3: return Cut(l != nullptr ? l->journal : "", 3);
+    case 4: return Cut(l != nullptr ? l->piece : "", 8);
+    case 5: return Cut(l != nullptr ? l->label : "", width);
+    case 6: return l != nullptr && l->cents > 0 ? Money(l->cents) : std::string(17, ' ');
+    case 7: return l != nullptr && l->cents < 0 ? Money(-l->cents) : std::string(17, ' ');
+    case 8: return t != nullptr ? ShownYyyymmdd(t->date) : std::string(8, ' ');
+    case 9: return Cut(t != nullptr ? (t->name.empty() ? t->memo : t->name) : "", width);
+    case 10: return t != nullptr ? Money(t->cents) : std::string(17, ' ');
+    default: return std::string(width, ' ');
+  }
+}
+
+// ---- commands ------------------------------------------------------------------------------------------------------
+
+long TWTraBroRapprochement::SelectedRank() const {
+  if (GetSelectedRowIndex() == 0) return -1;
+  const long rank = Store().selected - 1;
+  return rank < Store().totalRows ? rank : -1;
+}
+
+void TWTraBroRapprochement::CeNotBusy(gui::CommandEnabler& ce) { ce.Enable(!Busy()); }
+
+void TWTraBroRapprochement::CeEnregistrer(gui::CommandEnabler& ce) { ce.Enable(!Busy() && work_.TickedCount() > 0); }
+
+void TWTraBroRapprochement::CmPointer() {
+  const long rank = SelectedRank();
+  const auto& lines = work_.Lines();
+  if (Busy() || rank < 0 || static_cast<std::size_t>(rank) >= lines.size()) {
+    gui::MessageBeep(0);
+    return;
+  }
+  const std::size_t i = static_cast<std::size_t>(rank);
+  work_.Tick(i, !lines[i].ticked);
+  ShowStatus();
+  for (int r = 0; r < Store().rowsPerPage; ++r)
+    if (const long recno = Store().RecordNumberOf(r)) ReloadRow(Store().rows, r, recno);
+  Repaint();
+  EvKeyDown(gui::VK_DOWN, 1, 0);
+}
+
+void TWTraBroRapprochement::CmProchaineLettre() {
+  if (Busy()) return;
+  for (;;) {
+    std::string typed = work_.Letter();
+    TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, LoadStr(29331), &typed, true);
+    dialog.SetCaption(LoadStr(kCaption));
+    if (dialog.Execute(kTaskModal) != gui::IDOK) return;
+    if (work_.ChooseLetter(typed)) break;
+    gui::MessageBeep(0);
+  }
+  ShowStatus();
+}
+
+void TWTraBroRapprochement::CmEnregistrer() {
+  if (Busy() || work_.TickedCount() == 0) {
+    gui::MessageBeep(0);
+    return;
+  }
+  // A difference left is named and saved only on the user's word.
+  if (work_.Difference() != 0 &&
+      gui::MessageBox(this, Replace(LoadStr(29332), Trimmed(Money(work_.Difference()))), LoadStr(kCaption),
+                      gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
+    return;
+  SetDossierState('1');
+  std::size_t written = 0;
+  const processing::ReconciliationSave saved = work_.Save(&written);
+  SetDossierState(' ');
+  if (saved == processing::ReconciliationSave::Failed) {
+    WriteLog(std::string("RAPPROCHEMENT BANCAIRE - Erreur: ") + LoadStr(29334));
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(29334), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+  } else {
+    WriteLog(work_.LogLine(written));
+    gui::MessageBox(this, Replace(LoadStr(29333), std::to_string(written)) + work_.LogLine(written).substr(30),
+                    LoadStr(kCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
+  }
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+// ---- the reconciliation statement ------------------------------------------------------------------------------------
+
+bool TWTraBroRapprochement::PrepareReport() {
+  ReportFieldTable& f = ReportFields();
+  if (!f.Declared()) {
+    f.SetFieldCount(kVarCount);
+    f.InitFieldTable();
+    for (int i = 0; i < kVarCount; ++i) f.DeclareField(i, kReportVars[i]);
+  }
+  f.ClearFieldValues();
+  f.SetFieldText(kVarCompte, Trimmed(work_.Account()).c_str());
+  std::string name;
+  if (TableC20 != nullptr && TableC20->isOpen && TableC20->Seek("C20CODE", work_.Account().c_str()))
+    name = Trimmed(TableC20->GetField(2));
+  f.SetFieldText(kVarNomCompte, name.c_str());
+  f.SetFieldText(kVarDateReleve, ShownDate(date_).c_str());
+  f.SetFieldText(kVarLettre, work_.Letter().c_str());
+  f.SetFieldText(kVarEuro, work_.CurrencyIndex() == 1 ? "Euros" : "Francs");
+  f.SetFieldNumber(kVarSoldeReleve, FromCents(work_.StatementBalance()));
+  f.SetFieldNumber(kVarSoldeCompta, FromCents(work_.BookBalance()));
+  f.SetFieldNumber(kVarSoldeRappr,
+                   FromCents(work_.StatementBalance() + work_.UnreconciledDebit() - work_.UnreconciledCredit()));
+  f.SetFieldNumber(kVarEcart, FromCents(work_.Difference()));
+  f.SetFieldNumber(kVarTgDebit, FromCents(work_.UnreconciledDebit()));
+  f.SetFieldNumber(kVarTgCredit, FromCents(work_.UnreconciledCredit()));
+  reportRows_.clear();
+  for (std::size_t i = 0; i < work_.Lines().size(); ++i)
+    if (!work_.Lines()[i].ticked) reportRows_.push_back(i);
+  reportLine_ = 0;
+  LineTypeText = reportRows_.empty() ? "Z" : "A";
+  ListLineCount = 0;
+  return true;
+}
+
+void TWTraBroRapprochement::ComputeLine() {
+  if (reportLine_ >= reportRows_.size()) return;
+  const processing::ReconciliationLine& l = work_.Lines()[reportRows_[reportLine_]];
+  ReportFieldTable& f = ReportFields();
+  f.SetFieldText(kVarDate, ShownDate(l.date).c_str());
+  f.SetFieldText(kVarJournal, l.journal.c_str());
+  f.SetFieldText(kVarPiece, l.piece.c_str());
+  f.SetFieldText(kVarLibelle, l.label.c_str());
+  f.SetFieldNumber(kVarDebit, l.cents > 0 ? FromCents(l.cents) : 0.0);
+  f.SetFieldNumber(kVarCredit, l.cents < 0 ? FromCents(-l.cents) : 0.0);
+  ++ListLineCount;
+}
+
+bool TWTraBroRapprochement::NextRecord() {
+  if (++reportLine_ < reportRows_.size()) return true;
+  LineTypeText = "Z";
+  return false;
+}
+
+void TWTraBroRapprochement::ClassifyLine() { LineTypeText = "A"; }
+
+// ---- the command ---------------------------------------------------------------------------------------------------
+
+void OpenReconciliationWork() {
+  if (ActivateExistingChild(kReconciliationListSlot) || ActivateExistingChild(kReconciliationFormSlot) ||
+      CommandWindow == nullptr)
+    return;
+  if (TableC10 != nullptr) TableC10->UseShared(PathC10(), "C10CODE");
+  OpenChild(new TWTraModRapprochement(CommandWindow));
+}

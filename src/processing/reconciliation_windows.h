@@ -1,0 +1,126 @@
+// The bank reconciliation windows (20603 "Rapprochement avec Relevé de Banque"): the form
+// TWTraModRapprochement, where the user gives the account, the statement's date and closing
+// balance, and the list TWTraBroRapprochement of the account's unreconciled lines beside the
+// statement's transactions, with the proposals, the ticks, the balances, the statement's letter,
+// "Enregistrer" and the reconciliation statement (layouts "ERB-").
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "framework/browse.h"
+#include "framework/edit_form.h"
+#include "processing/core/reconciliation.h"
+
+class MButton;
+class MEdit;
+class MStatic;
+
+namespace reconciliation_cmd {
+constexpr unsigned Accepter = 20053;
+constexpr unsigned Pointer = 20095;            // "Lettrer ou DéLettrer": ticks or unticks the row
+constexpr unsigned ProchaineLettre = 20097;    // the statement's letter
+}  // namespace reconciliation_cmd
+
+// The form: the account (by default the first bank's general account), the statement date (by
+// default the working date) and the statement's closing balance. "Accepter" opens the list.
+class TWTraModRapprochement : public CMDIModif {
+ public:
+  explicit TWTraModRapprochement(gui::MDIClient* client);
+  ~TWTraModRapprochement() override;
+
+  int Check() override;
+  bool CanClose() override;
+  void CmAccepter();
+  void CeAccepter(gui::CommandEnabler& ce);
+  void CmAccountLookup();
+
+  // The statement given by a file reader (an OFX statement): its closing balance and date are
+  // shown in the fields, its transactions go to the list.
+  void TakeStatement(const processing::BankStatement& statement);
+
+  MEdit* AccountEdit() const { return account_; }
+  MEdit* DateEdit() const { return date_; }
+  MEdit* BalanceEdit() const { return balance_; }
+
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
+ protected:
+  void SetupWindow() override;
+  void ArrangeControls() override;
+
+ private:
+  MStatic* labels_[3] = {};
+  MEdit* account_ = nullptr;
+  MButton* lookup_ = nullptr;
+  MStatic* accountName_ = nullptr;
+  MEdit* date_ = nullptr;
+  MEdit* balance_ = nullptr;
+  processing::BankStatement statement_;
+};
+
+// The list: one row per unreconciled line (its statement transaction beside it when paired),
+// then the statement's transactions no line is paired with. The status bar shows the reconciled
+// book balance, the statement's balance and the difference.
+class TWTraBroRapprochement : public CMDIBrowse {
+ public:
+  TWTraBroRapprochement(gui::MDIClient* client, const std::string& title, const std::string& account,
+                        const std::string& statementDate, const processing::BankStatement& statement);
+  ~TWTraBroRapprochement() override;
+
+  static BrowseColumnTable MakeColumns();
+
+  // Opens the reconciliation (the account locked), reads the lines and proposes the pairs.
+  processing::ReconciliationOpen OpenReconciliation();
+  processing::Reconciliation& Work() { return work_; }
+
+  void CmPointer();
+  void CmProchaineLettre();
+  void CmEnregistrer();
+  void CeEnregistrer(gui::CommandEnabler& ce);
+  void CeNotBusy(gui::CommandEnabler& ce);
+
+  // The status line: reconciled balance, statement balance, difference.
+  std::string StatusText() const;
+
+  // The reconciliation statement as a report of the list (layouts "ERB-").
+  bool PrepareReport() override;
+  void ComputeLine() override;
+  bool NextRecord() override;
+  void ClassifyLine() override;
+
+  void FillRowsForward(BrowseRows& rows, int first, int count, long recno) override;
+  void FillRowsFromFirst(BrowseRows& rows, int first, int count) override;
+  void FillRowsFromLast(BrowseRows& rows, int last, int count) override;
+  std::string GetCellText(int field, std::uint32_t value1, std::uint32_t value2, int column) override;
+  void ReloadRow(BrowseRows& rows, int i, long recno) override;
+  void PositionOnRecord(long recno, int flag) override;
+  void SkipRecords(long count) override;
+
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
+ protected:
+  void SetupWindow() override;
+  void CleanupWindow() override;
+  void EvSetFocus(gui::Handle lost) override;
+
+ private:
+  void Build(BrowseRows& rows, int i, long rank);
+  void ShowStatus();
+  void ResetRows();
+  long SelectedRank() const;
+
+  processing::Reconciliation work_;
+  std::string date_;
+  processing::BankStatement statement_;
+  std::vector<std::size_t> unpaired_;  // the statement's transactions shown after the lines
+  long rank_ = -1;
+  long building_ = -1;                 // the row whose cells are being built
+  std::size_t reportLine_ = 0;         // the report's current unreconciled line
+  std::vector<std::size_t> reportRows_;
+};
+
+// The work of 20603: the list open comes forward, else the form open, else a new form.
+void OpenReconciliationWork();

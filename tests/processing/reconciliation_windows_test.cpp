@@ -1,0 +1,248 @@
+// The bank reconciliation driven as a user drives it, over a generated dossier opened through
+// "Ouvrir dossier": 20603 opens the form on the first bank's general account; "Accepter" opens the
+// list of the account's unreconciled lines with the proposals beside them; ticking moves the
+// balances; "Enregistrer" asks before saving a difference (No keeps everything as it was, Yes
+// writes the letters and logs the run); the reconciliation statement prints to a PDF through the
+// program's printer with the window's balances.
+#include <filesystem>
+#include <regex>
+
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_create.h"
+#include "framework/browse_services.h"
+#include "framework/fmt_saisie.h"
+#include "platform/gui/command.h"
+#include "platform/gui/dialog.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/modal_seam.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "platform/system/process.h"
+#include "processing/bank_commands.h"
+#include "processing/reconciliation_windows.h"
+#include "reports/engine/choice_dialogs.h"
+#include "reports/engine/report_engine_commands.h"
+#include "runtime/access_rights.h"
+#include "runtime/code_helpers.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/program_printer.h"
+#include "shell/registry.h"
+#include "support/dossier_fixture.h"
+#include "support/python.h"
+
+namespace {
+
+constexpr const char* kBank = "51200000";
+
+platform::LaunchResult Tool(const std::vector<std::string>& argv) {
+  platform::LaunchOptions o;
+  o.wait = true;
+  o.captureOutput = true;
+  return platform::LaunchProcess(argv, o);
+}
+
+std::string PdfText(const std::string& pdf) {
+  const std::string out = pdf + ".txt";
+  Tool({"pdftotext", "-layout", "-enc", "UTF-8", pdf, out});
+  std::string utf8;
+  platform::ReadWholeFile(out, utf8);
+  std::filesystem::remove(out);
+  return std::regex_replace(utf8, std::regex(" +"), " ");
+}
+
+// An amount as the window and the statement show it: grouped, two decimals, without blanks around.
+std::string Amount(long long cents) {
+  const std::string a = GroupThousands(17, 2, FromCents(cents));
+  const std::size_t first = a.find_first_not_of(' ');
+  return first == std::string::npos ? a : a.substr(first, a.find_last_not_of(' ') - first + 1);
+}
+
+class ReconciliationWindowTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallBankCommands();
+    InstallReportEngineCommands();
+    folder_ = MakeDossier("demo", "RB", 400);
+    OpenThroughDialog(C10Path(folder_, "RB"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "RB") << test_support::ShownTexts();
+    MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
+    MainFrame->Show(gui::SW_SHOW);
+    MakeReportSet();
+    gui::ProcessPendingMessages();
+    gui::ModalSeam::Reset();
+  }
+  void TearDown() override {
+    if (CommandWindow != nullptr) {
+      for (gui::MDIChild* child : CommandWindow->GetChildren())
+        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
+      CommandWindow->CloseChildren();
+    }
+    gui::ProcessPendingMessages();
+    for (Table* t : {TableCE0, TableCE1})
+      if (t != nullptr) t->CloseTable(true);
+    SetCommandWork(bank_cmd::RapprochementBanque, {});
+    for (unsigned id : {20991u, 20992u}) SetCommandWork(id, {});
+    BrowseHooks() = BrowseServices{};
+    DeleteProgramPrinter();
+    PrintRunFlag = false;
+    DossierFixture::TearDown();
+  }
+
+  // The report set of the program folder with the reconciliation statement's layout.
+  static void MakeReportSet() {
+    std::string raw, text;
+    ASSERT_TRUE(platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-ERB-1STD.txt", raw));
+    ASSERT_TRUE(platform::Utf8ToCp1252(raw, text, platform::Unassigned::kRefuse));
+    const std::string path = PathReportDefs('0');
+    ASSERT_EQ(CreateTableOfKind(TableKind::ReportDefs, path, true), 0);
+    ::Table t;
+    ASSERT_TRUE(t.OpenShared(path, "CE0CODE"));
+    ASSERT_TRUE(t.AppendBlank());
+    ASSERT_TRUE(t.PutField(1, "ERB-1STD"));
+    ASSERT_TRUE(t.PutField(2, "Etat de rapprochement"));
+    ASSERT_TRUE(t.InsertRecord());
+    ASSERT_TRUE(t.PutMemoText(11, text));
+    ASSERT_TRUE(t.Commit());
+    t.CloseTable(true);
+  }
+
+  static void Menu(unsigned command) {
+    gui::PostCommand(CommandWindow->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  static void Send(gui::Window* w, unsigned command) {
+    gui::SendCommand(w->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+  static bool Enabled(gui::Window* w, unsigned id) {
+    gui::CommandEnabler ce(id);
+    w->RouteCommandEnable(ce);
+    return ce.Handled() && ce.Enabled();
+  }
+  template <class W>
+  static W* WindowAt(int slot) {
+    if (RegistryChar(slot) != '1') return nullptr;
+    return dynamic_cast<W*>(gui::Window::FromHandle(SlotHandle(slot)));
+  }
+
+  // The form of 20603 with the year's last day and a closing balance; "Accepter" opens the list.
+  TWTraBroRapprochement* OpenList(const std::string& balance, TWTraModRapprochement** formOut = nullptr) {
+    Menu(bank_cmd::RapprochementBanque);
+    auto* form = WindowAt<TWTraModRapprochement>(kReconciliationFormSlot);
+    EXPECT_NE(form, nullptr) << test_support::ShownTexts();
+    if (form == nullptr) return nullptr;
+    if (formOut != nullptr) *formOut = form;
+    form->DateEdit()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+    form->BalanceEdit()->SetValue(balance, false);
+    Send(form, reconciliation_cmd::Accepter);
+    return WindowAt<TWTraBroRapprochement>(kReconciliationListSlot);
+  }
+
+  // The bank account's sort records carrying `letter` in euros, counted with dbfread.
+  std::string CountLetter(const std::string& letter) {
+    return test_support::RunPythonScript(
+        "import sys\nfrom dbfread import DBF\n"
+        "n = sum(1 for r in DBF('" + std::string(PathC60()) + ".dbf', encoding='cp1252') if r['TCODE'].strip() == '" +
+            kBank + "' and r['TLETE'].strip() == '" + letter + "')\n"
+        "m = sum(1 for r in DBF('" + std::string(PathC50()) + ".dbf', encoding='cp1252') if r['BCODE'].strip() == '" +
+            kBank + "' and r['BLETE'].strip() == '" + letter + "')\n"
+        "m += sum(1 for r in DBF('" + std::string(PathC40()) + ".dbf', encoding='cp1252') if r['DCODE'].strip() == '" +
+            kBank + "' and r['DLETE'].strip() == '" + letter + "')\n"
+        "sys.stdout.write('%d %d' % (n, m))\n",
+        true);
+  }
+
+  std::string folder_;
+};
+
+TEST_F(ReconciliationWindowTest, TheFormOpensOnTheBankAccountAndTheListTicksAndSaves) {
+  TWTraModRapprochement* form = nullptr;
+  TWTraBroRapprochement* list = OpenList("0", &form);
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->AccountEdit()->GetValue(), kBank) << "the first bank's general account";
+  test_support::Screenshot(form->Widget(), "processing", "reconciliation_form");
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  processing::Reconciliation& work = list->Work();
+  ASSERT_GT(work.Lines().size(), 3u);
+  EXPECT_EQ(list->Store().totalRows, static_cast<long>(work.Lines().size())) << "a typed statement: no transaction";
+  EXPECT_EQ(work.TickedCount(), 0u);
+  EXPECT_FALSE(Enabled(list, form_cmd::Enregistrer)) << "nothing ticked";
+  // A second 20603 brings the list forward.
+  Menu(bank_cmd::RapprochementBanque);
+  EXPECT_EQ(WindowAt<TWTraBroRapprochement>(kReconciliationListSlot), list);
+  // Ticking the first two rows moves the reconciled balance by their amounts.
+  const long long before = work.ReconciledBalance();
+  list->Store().selected = 1;
+  Send(list, reconciliation_cmd::Pointer);
+  list->Store().selected = 2;
+  Send(list, reconciliation_cmd::Pointer);
+  EXPECT_EQ(work.TickedCount(), 2u);
+  const long long ticked = work.Lines()[0].cents + work.Lines()[1].cents;
+  EXPECT_EQ(work.ReconciledBalance(), before + ticked);
+  EXPECT_NE(list->StatusText().find(Amount(work.Difference())), std::string::npos)
+      << list->StatusText();
+  EXPECT_TRUE(Enabled(list, form_cmd::Enregistrer));
+  test_support::Screenshot(list->Widget(), "processing", "reconciliation_list");
+  // The statement's letter changed as the manual matching changes it.
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& d) { static_cast<TDFmtSaisie&>(d).Input()->SetText("RB1"); });
+  Send(list, reconciliation_cmd::ProchaineLettre);
+  EXPECT_EQ(work.Letter(), "RB1");
+  // The statement balance typed as 0: a difference is named; No keeps everything unwritten.
+  ASSERT_NE(work.Difference(), 0);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  Send(list, form_cmd::Enregistrer);
+  const gui::ShownModal* asked = gui::ModalSeam::LastShown();
+  ASSERT_NE(asked, nullptr);
+  EXPECT_NE(asked->text.find(Amount(work.Difference())), std::string::npos)
+      << asked->text;
+  EXPECT_EQ(asked->defaultButton, gui::IDNO) << "No by default";
+  test_support::ScreenshotMessage(*asked, "processing", "reconciliation_difference");
+  EXPECT_EQ(CountLetter("RB1"), "0 0");
+  EXPECT_EQ(WindowAt<TWTraBroRapprochement>(kReconciliationListSlot), list) << "the list stays";
+  // Yes writes the letter into both ticked lines and their sort records, logs the run and closes the list.
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Send(list, form_cmd::Enregistrer);
+  EXPECT_EQ(CountLetter("RB1"), "2 2");
+  EXPECT_EQ(WindowAt<TWTraBroRapprochement>(kReconciliationListSlot), nullptr);
+  EXPECT_NE(test_support::ShownTexts().find("2 lignes"), std::string::npos) << test_support::ShownTexts();
+  std::string log;
+  platform::ReadWholeFile(LogPath(), log);
+  EXPECT_NE(log.find("RAPPROCHEMENT BANCAIRE - Ok - 51200000"), std::string::npos) << log;
+  EXPECT_NE(log.find("2 lignes - lettre RB1"), std::string::npos) << log;
+}
+
+TEST_F(ReconciliationWindowTest, TheStatementPrintsWithTheWindowsBalances) {
+  const std::string pdf = test_support::ArtefactPath("processing", "reconciliation_statement.pdf");
+  std::filesystem::remove(pdf);
+  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+  gui::SendCommand(CommandWindow->GetHandle(), 20207);
+  gui::ProcessPendingMessages();
+  TWTraBroRapprochement* list = OpenList("1234.56");
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  list->Store().selected = 1;
+  Send(list, reconciliation_cmd::Pointer);
+  processing::Reconciliation& work = list->Work();
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    static_cast<gui::Dialog&>(w).SetItemSel(choice_ids::kLayouts, 0);
+  });
+  Send(list, browse_cmd::Imprimer);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  const std::string text = PdfText(pdf);
+  EXPECT_NE(text.find("Etat de rapprochement bancaire"), std::string::npos) << text;
+  for (long long v : {work.StatementBalance(), work.BookBalance(), work.Difference(), work.UnreconciledDebit(),
+                      work.UnreconciledCredit()})
+    EXPECT_NE(text.find(Amount(v)), std::string::npos) << Amount(v) << "\n" << text;
+  EXPECT_NE(text.find("1 234.56"), std::string::npos) << text;
+}
+
+}  // namespace
