@@ -10,6 +10,7 @@
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
 #include "dossier/maintenance_pack.h"
+#include "processing/core/manual_matching.h"
 #include "processing/core/opening_balances.h"
 #include "reconciliation_fixture.h"
 #include "runtime/inifiles.h"
@@ -237,6 +238,55 @@ TEST_F(ReconciliationTest, AnAccountAnotherStationHoldsIsRefused) {
   EXPECT_EQ(r.Open(), ReconciliationOpen::AccountLocked);
   Reconciliation none("51999999", true);
   EXPECT_EQ(none.Open(), ReconciliationOpen::NoAccount);
+}
+
+// The manual matching undoes a statement: the bank account is exempt, so the lines that lose the
+// statement's letter need not balance, and they come back into the reconciliation.
+TEST_F(ReconciliationTest, RemovingTheLetterInTheManualMatchingUndoesTheReconciliation) {
+  struct Exempt {
+    const char* list;
+    const char* account;
+    bool exempt;
+  } exempt[] = {{nullptr, kBank, true}, {nullptr, "41100000", false}, {"-411-", kBank, false}, {"-411-", "41100000", true}};
+  SetDossierIniPath(Dir() + "/a/a.ini");
+  for (const Exempt& e : exempt) {
+    ASSERT_TRUE(DossierIniSet("Lettrages", "LettragesSauf", e.list != nullptr ? e.list : ""));
+    EXPECT_EQ(processing::IsExemptAccount(e.account), e.exempt) << (e.list ? e.list : "default") << " " << e.account;
+  }
+  ASSERT_TRUE(DossierIniSet("Lettrages", "LettragesSauf", ""));
+  std::size_t left = 0, saved = 0;
+  {
+    Reconciliation r(kBank, true);
+    ASSERT_EQ(r.Open(), ReconciliationOpen::Opened);
+    ASSERT_TRUE(r.Load(kYearEnd));
+    r.SetStatement(MakeStatement(r).statement);
+    r.Propose(5);
+    ASSERT_TRUE(r.ChooseLetter("U1"));
+    ASSERT_EQ(r.Save(&saved), ReconciliationSave::Saved);
+    left = r.Lines().size();
+  }
+  processing::ManualMatchingParameters p;
+  p.account = kBank;
+  p.firstDate = "C60101";
+  p.lastDate = kYearEnd;
+  p.filter = '3';
+  p.euros = true;
+  {
+    processing::ManualMatching list(p);
+    ASSERT_EQ(list.Open(), processing::ManualOpen::Opened);
+    ASSERT_TRUE(list.ExemptAccount());
+    std::size_t removed = 0;
+    for (std::size_t row = 0; row < list.Rows().size(); ++row)
+      if (list.ReadLine(list.Rows()[row]).letter.substr(0, 2) == "U1") removed += list.Mark(row, processing::MarkCommand::Delettrer);
+    ASSERT_EQ(removed, saved);
+    ASSERT_TRUE(list.CanSave()) << "an exempt account: the lines losing their letter need not balance";
+    list.SaveLetters();
+  }
+  Reconciliation again(kBank, true);
+  ASSERT_EQ(again.Open(), ReconciliationOpen::Opened);
+  ASSERT_TRUE(again.Load(kYearEnd));
+  EXPECT_EQ(again.Lines().size(), left + saved);
+  SetDossierIniPath("");
 }
 
 class ReconciliationOpeningTest : public ReconciliationTest {
