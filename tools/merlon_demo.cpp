@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
   // The dossier of the program's demonstration: its first months validated, its invoices matched.
   options.closedMonths = -1;
   options.matchings = true;
+  options.bankStatements = true;
   options.folder.clear();
   options.code.clear();
   long long lines = -1, value = 0;

@@ -16,6 +16,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
+#include "support/demo_oracle.h"
 #include "support/other_process.h"
 
 namespace reconciliation_test {
@@ -287,6 +288,45 @@ TEST_F(ReconciliationTest, RemovingTheLetterInTheManualMatchingUndoesTheReconcil
   ASSERT_TRUE(again.Load(kYearEnd));
   EXPECT_EQ(again.Lines().size(), left + saved);
   SetDossierIniPath("");
+}
+
+// The demo's reconciled bank lines in every currency mode pass the oracle (letters of the main
+// currency only, one month per statement), and the lines a statement left out stay open.
+TEST_F(ReconciliationTest, TheDemosStatementsSatisfyTheOracle) {
+  const struct Case {
+    const char* code;
+    DossierCurrency currency;
+    const char* lettered;  // the field of the main currency's letter
+  } cases[] = {{"E", DossierCurrency::EuroMain, "TLETE"}, {"F", DossierCurrency::FrancMain, "TLET"},
+               {"O", DossierCurrency::EuroOnly, "TLETE"}};
+  for (const Case& c : cases) {
+    DemoOptions o;
+    o.folder = Dir() + "/oracle" + c.code;
+    o.code = c.code;
+    o.lines = 2000;
+    o.currency = c.currency;
+    o.closedMonths = -1;
+    o.matchings = true;
+    o.bankStatements = true;
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
+    int status = -1;
+    const std::string out = test_support::RunPythonScript(
+        "import sys, runpy\nsys.argv = ['check_demo.py', '" + o.folder + "/', '" + c.code +
+            "']\nrunpy.run_path('" + test_support::DemoOracle() + "', run_name='__main__')\n",
+        true, &status);
+    EXPECT_EQ(status, 0) << c.code << "\n" << out;
+    const std::string counts = test_support::RunPythonScript(
+        "from dbfread import DBF\nrows = [r for r in DBF('" + o.folder + "/c60" + std::string(1, static_cast<char>(c.code[0] + 32)) +
+            ".dbf', encoding='cp1252') if r['TCODE'].strip() == '51200000']\n"
+            "print(sum(1 for r in rows if r['" + c.lettered + "'].strip()), sum(1 for r in rows if not r['" +
+            c.lettered + "'].strip()))\n",
+        true);
+    long lettered = 0, open = 0;
+    std::istringstream(counts) >> lettered >> open;
+    EXPECT_GT(lettered, 2 * open) << c.code << " " << counts;
+    EXPECT_GT(open, 0) << c.code << " " << counts;
+  }
 }
 
 class ReconciliationOpeningTest : public ReconciliationTest {

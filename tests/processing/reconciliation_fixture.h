@@ -41,6 +41,8 @@ inline void MakeDossiers(const std::string& dir, bool nextYear) {
     o.lastDay = Ymd{year, 12, 31};
     o.currency = DossierCurrency::EuroMain;
     o.seed = static_cast<std::uint64_t>(year);
+    o.bankStatements = true;
+    o.closedMonths = year == 2026 ? -1 : 0;
     std::string message;
     ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
   }

@@ -319,7 +319,8 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   const std::uint32_t lines = writer.Written();
   if (w40.Finish() != dbase::DBIERR_NONE || w50.Finish() != dbase::DBIERR_NONE ||
       w60.Finish() != dbase::DBIERR_NONE || !WriteMatchings(c50, c40, c60, writer.matchings) ||
-      !WriteBankReconciliations(c50, c40, c60, periods, options.currency == DossierCurrency::FrancMain)) {
+      (options.bankStatements &&
+       !WriteBankReconciliations(c50, c40, c60, periods, options.currency == DossierCurrency::FrancMain))) {
     Fail(message, "\xC9" "criture impossible des lignes d'\xE9" "critures du dossier " + code + ".");
     RemoveDossier(folder, code);
     return false;

@@ -40,6 +40,9 @@ struct DemoOptions {
   int closedMonths = 0;
   // Invoices matched with their settlements (letters in francs and in euros).
   bool matchings = false;
+  // The lines of the bank account 51200000 reconciled with monthly statements (the letter of the main
+  // currency), every month but the last two, a few lines of each left out.
+  bool bankStatements = false;
   std::uint64_t seed = 1;         // same seed, same dossier
 };
 
