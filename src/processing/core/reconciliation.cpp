@@ -175,7 +175,7 @@ bool Reconciliation::Load(const std::string& statementDate) {
     line.piece = Trim(s.table->GetField(s.draft ? int{L::BPIECE} : int{L::DPIECE}));
     line.label = Trim(s.table->GetField(s.draft ? int{L::BLIB} : int{L::DLIB}));
     line.cents = s.cents;
-    if (identityOf_) line.identity = identityOf_(line.file, line.recno);
+    if (lineIdentity_) line.identity = lineIdentity_(line);
     lines_.push_back(std::move(line));
   }
   return true;
@@ -192,6 +192,7 @@ void Reconciliation::Propose(int windowDays) {
   for (BankTransaction& tr : inRange) {
     Ymd d;
     if (!ParseYyyymmdd(tr.date, d) || StoredDateOf(d) > date_) tr.date.clear();
+    tr.fitid = transactionIdentity_ ? transactionIdentity_(tr) : std::string();
   }
   PairLines(lines_, inRange, windowDays);
   for (ReconciliationLine& l : lines_)

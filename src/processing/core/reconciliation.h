@@ -47,8 +47,11 @@ enum class ReconciliationSave {
 
 class Reconciliation {
  public:
-  // The bank identity of a line written by the statement import: its file ("B" or "C") and record.
-  using IdentityOf = std::function<std::string(char file, std::uint32_t recno)>;
+  // The bank identity of a line written by the statement import ("" for the others), and the
+  // identity the import gives a transaction of the statement; lines and transactions of the same
+  // identity are paired first.
+  using LineIdentityOf = std::function<std::string(const ReconciliationLine& line)>;
+  using TransactionIdentityOf = std::function<std::string(const BankTransaction& transaction)>;
 
   Reconciliation(const std::string& account, bool euros);
   ~Reconciliation();
@@ -73,7 +76,11 @@ class Reconciliation {
   void SetStatement(const BankStatement& statement);
   void SetClosingBalance(long long cents) { statement_.closingCents = cents; }
   const BankStatement& Statement() const { return statement_; }
-  void SetIdentityOf(IdentityOf identityOf) { identityOf_ = std::move(identityOf); }
+  // Set before Load.
+  void SetIdentityOf(LineIdentityOf line, TransactionIdentityOf transaction) {
+    lineIdentity_ = std::move(line);
+    transactionIdentity_ = std::move(transaction);
+  }
 
   // Pairs lines and transactions: the bank identity first, then the same amount and sense at the
   // nearest date within `windowDays`; each line and each transaction once. The paired lines are
@@ -120,7 +127,8 @@ class Reconciliation {
   long long book_ = 0;
   BankStatement statement_;
   std::vector<ReconciliationLine> lines_;
-  IdentityOf identityOf_;
+  LineIdentityOf lineIdentity_;
+  TransactionIdentityOf transactionIdentity_;
 };
 
 // Pairs lines and transactions (the proposal's rule, shared with the benchmark): identity first,
