@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "data/entry_lines.h"
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
 #include "dossier/maintenance_pack.h"
@@ -57,6 +58,8 @@ TEST(ReconciliationPairing, CaseByCase) {
   } cases[] = {
       {"same amount and date", {L("C60310", 500)}, {Tr("20260310", 500)}, 5, {0}},
       {"within the window", {L("C60310", 500)}, {Tr("20260315", 500)}, 5, {0}},
+      {"within the window, the line after", {L("C60315", 500)}, {Tr("20260310", 500)}, 5, {0}},
+      {"past the window, the line after", {L("C60316", 500)}, {Tr("20260310", 500)}, 5, {-1}},
       {"past the window", {L("C60310", 500)}, {Tr("20260316", 500)}, 5, {-1}},
       {"a window of 0 days", {L("C60310", 500)}, {Tr("20260311", 500)}, 0, {-1}},
       {"the other sense", {L("C60310", 500)}, {Tr("20260310", -500)}, 5, {-1}},
@@ -225,6 +228,37 @@ TEST_F(ReconciliationTest, SavingWritesTheLetterInTheSortRecordsAndTheLines) {
     return before;
   }());
   EXPECT_EQ(again.Letter(), "R13");
+}
+
+// A line another station lettered after the list read it keeps that letter.
+TEST_F(ReconciliationTest, ALineLetteredMeanwhileKeepsItsLetter) {
+  Reconciliation r(kBank, true);
+  ASSERT_EQ(r.Open(), ReconciliationOpen::Opened);
+  ASSERT_TRUE(r.Load(kYearEnd));
+  r.SetStatement(MakeStatement(r).statement);
+  r.Propose(5);
+  const std::size_t ticked = r.TickedCount();
+  ASSERT_GT(ticked, 1u);
+  std::uint32_t taken = 0;
+  for (const ReconciliationLine& l : r.Lines())
+    if (l.ticked) taken = l.c60;
+  {
+    Table c60;
+    ASSERT_TRUE(c60.OpenShared(PathC60(), processing::kC60CodeTag));
+    ASSERT_TRUE(c60.GoTo(static_cast<long>(taken)));
+    ASSERT_TRUE(c60.PutField(LigneTri::TLETE, "ZZ"));
+    ASSERT_TRUE(c60.Commit());
+  }
+  std::size_t written = 0;
+  ASSERT_EQ(r.Save(&written), ReconciliationSave::Saved);
+  EXPECT_EQ(written, ticked - 1);
+  std::istringstream in(BankLetters(Dir() + "/a"));
+  std::uint32_t n = 0;
+  std::string pair;
+  while (in >> n >> pair)
+    if (n == taken) {
+      EXPECT_EQ(pair.substr(0, 3), "ZZ|");
+    }
 }
 
 TEST_F(ReconciliationTest, AnAccountAnotherStationHoldsIsRefused) {
