@@ -36,7 +36,7 @@ namespace {
 constexpr int kCaption = 29320;
 constexpr int kIcon = 1004;
 constexpr int kFormColumns = 10;
-constexpr int kFormRows = 5;
+constexpr int kFormRows = 10;
 constexpr int kBankGeneralAccountAt = 45;  // field 5 of a bank "Q": its general account at 46-53
 
 enum : int {
