@@ -45,8 +45,8 @@ void CmFichierDateTravail_Work() {
   std::string import = DossierIniGet(section.c_str(), key.c_str(), "");
   if (Blank(import)) import = IniGetString(key.c_str(), "");
   if (!Blank(import) && platform::FileExists(import) && CommandWindow != nullptr) {
-    AutomaticImportPosted = true;
-    gui::PostCommand(CommandWindow->GetHandle(), 20706);
+    // The flag goes with the posted command: none left when the post fails.
+    AutomaticImportPosted = gui::PostCommand(CommandWindow->GetHandle(), 20706);
     return;
   }
   RunAutoLaunch();

@@ -6,6 +6,7 @@
 // Work of the command after the handler prologue.
 void CmFichierDateTravail_Work();
 
-// Set when the command ends by posting the automatic import (20706), which reads and clears it: the
-// import posted so runs at once when its file has no error, where the menu command opens its window.
+// Set when the command ends by posting the automatic import (20706), whose work clears it before its
+// checks, refused or not: the import posted so runs at once when its file has no error, where the
+// menu command opens its window.
 extern bool AutomaticImportPosted;

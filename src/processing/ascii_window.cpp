@@ -1,5 +1,7 @@
 #include "processing/ascii_window.h"
 
+#include <utility>
+
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
@@ -15,12 +17,15 @@
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
 #include "platform/system/files.h"
+#include "processing/bank_commands.h"
 #include "processing/core/matching_lines.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
+#include "shell/enablers.h"
 #include "shell/graphics.h"
+#include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
 #include "shell/registry.h"
@@ -114,8 +119,14 @@ TWUtiModAjoutAscii* OpenForm(const std::string& file) {
 }  // namespace
 
 void CmAjoutAsciiBrouillard() {
-  const bool automatic = AutomaticImportPosted;
-  AutomaticImportPosted = false;
+  // The automatic import holds for the one command the working-date command posted: taken before the
+  // checks, so that a refused command leaves nothing behind for the user's next one.
+  const bool automatic = std::exchange(AutomaticImportPosted, false);
+  if (!HandlerPrologue()) return;
+  // A posted command reaches its handler without its enabler: the import keeps its rights (function 32)
+  // and the dossier constant 056 as the menu does.
+  gui::CommandEnabler enabler(bank_cmd::AjoutAsciiBrouillard);
+  if (automatic && RunTableEnabler(enabler) && !enabler.Enabled()) return;
   if (ActivateExistingChild(kAsciiImportFormSlot) || CommandWindow == nullptr) return;
   const std::string file = processing::AsciiImportSetting();
   if (automatic && !file.empty() && platform::FileExists(file) && OpenTables()) {

@@ -10,6 +10,7 @@ void InstallBankCommands() {
   SetCommandWork(bank_cmd::ImportationReleveBanque, CmImportationReleveBanque);
   // "Traitements > Rapprochement avec Relevé de Banque": 20603.
   SetCommandWork(bank_cmd::RapprochementBanque, OpenReconciliationWork);
-  // "Utilitaires > Ajout ASCII au Brouillard": 20706.
-  SetCommandWork(bank_cmd::AjoutAsciiBrouillard, CmAjoutAsciiBrouillard);
+  // "Utilitaires > Ajout ASCII au Brouillard": 20706, with its own prologue (it clears the automatic
+  // import's flag first).
+  SetCommandWork(bank_cmd::AjoutAsciiBrouillard, CmAjoutAsciiBrouillard, true);
 }

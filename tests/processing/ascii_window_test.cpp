@@ -4,6 +4,7 @@
 // refuses the same content the next time.
 #include <QWidget>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -95,6 +96,13 @@ class AsciiWindowTest : public test_support::DossierFixture {
     Menu(20204);
   }
 
+  void CloseForms() {
+    for (gui::MDIChild* child : CommandWindow->GetChildren())
+      if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
+    CommandWindow->CloseChildren();
+    gui::ProcessPendingMessages();
+  }
+
   std::string folder_;
 };
 
@@ -169,6 +177,61 @@ TEST_F(AsciiWindowTest, TheWorkingDateImportsTheFileOnceAndNotTheNextTime) {
   ASSERT_GE(Form()->ErrorList()->GetCount(), 1);
   EXPECT_NE(Form()->ErrorList()->GetString(0).find("d\xE9j\xE0 \xE9t\xE9 import\xE9"), std::string::npos);
   test_support::Screenshot(Form()->Widget(), "processing", "ascii_form_already_imported");
+}
+
+// The automatic import holds for the command the working date posted only: refused by the command's
+// own checks (the dossier constant 056, the user's rights on function 32), it imports nothing and the
+// user's next "Ajout ASCII au Brouillard" opens the form and asks; once allowed, it imports at once.
+TEST_F(AsciiWindowTest, ARefusedAutomaticImportLeavesNothingForTheNextCommand) {
+  const std::string constant = TheDossierRecord.Constant(56);
+  const std::string rights = TheDossierRecord.Rights();
+  const char level = TheDossierRecord.UserLevel();
+  const int function32 = std::atoi(std::string(LoadStr(9032)).substr(0, 3).c_str());
+  ASSERT_GT(function32, 0);
+  const std::string refusals[] = {"constant 056", "function 32"};
+  for (const std::string& refusal : refusals) {
+    SCOPED_TRACE(refusal);
+    const std::string path = WriteImport("refus.txt", kThreePieces);
+    const long before = DraftRecords();
+    if (refusal == "constant 056") {
+      TheDossierRecord.SetConstant(56, "O  ");
+    } else {
+      std::string denied = rights;
+      denied[function32 - 1] = '0' + 0x0E;  // menu access cleared
+      TheDossierRecord.SetRights(denied);
+      TheDossierRecord.SetUserLevel('B');
+    }
+    gui::ModalSeam::Reset();
+    WorkingDate();
+    EXPECT_EQ(DraftRecords(), before) << "refused: nothing imported";
+    EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
+    EXPECT_TRUE(platform::FileExists(path));
+    // The refusal lifted, the user's own command opens the form and waits for "Accepter".
+    TheDossierRecord.SetConstant(56, constant);
+    TheDossierRecord.SetRights(rights);
+    TheDossierRecord.SetUserLevel(level);
+    gui::ModalSeam::Reset();
+    Menu(bank_cmd::AjoutAsciiBrouillard);
+    ASSERT_NE(Form(), nullptr) << test_support::ShownTexts();
+    EXPECT_EQ(Form()->InfoText(1), "7 lignes d'\xE9" "critures en 3 pi\xE8" "ces");
+    EXPECT_FALSE(ShownContains("import\xE9" "es en")) << test_support::ShownTexts();
+    EXPECT_EQ(DraftRecords(), before);
+    EXPECT_TRUE(platform::FileExists(path));
+    CloseForms();
+  }
+  // Allowed again: the working date imports the file at once, and the menu command after it asks.
+  const long before = DraftRecords();
+  gui::ModalSeam::Reset();
+  WorkingDate();
+  EXPECT_TRUE(ShownContains("7 lignes import\xE9" "es en 3 pi\xE8" "ces")) << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before + 7);
+  EXPECT_EQ(Form(), nullptr);
+  WriteImport("suite.txt", "Journal;Date;Piece;Compte;Debit;Credit\r\nOD;15/03/2026;G;60700000;5;\r\n"
+                           "OD;15/03/2026;G;51200000;;5\r\n");
+  gui::ModalSeam::Reset();
+  Menu(bank_cmd::AjoutAsciiBrouillard);
+  ASSERT_NE(Form(), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before + 7);
 }
 
 }  // namespace
