@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <tuple>
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
+#include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "entry/core/journal_month.h"
@@ -13,13 +16,18 @@
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
+#include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/keyboard.h"
 #include "platform/gui/statusbar.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
+#include "processing/core/matching_lines.h"
+#include "processing/core/ofx_import.h"
+#include "processing/core/ofx_statement.h"
 #include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
@@ -44,7 +52,17 @@ enum : int {
   kAccountEdit = 1201, kAccountLookup = 1202, kAccountName = 1204, kDateEdit = 1211, kBalanceEdit = 1212,
 };
 
+const char* const kOfxFilter = "Relev\xE9s OFX|*.ofx;*.qfx;*.OFX;*.QFX|Tous les fichiers (*.*)|*.*|";
+
+
 std::string Trimmed(const std::string& s) { return processing::TrimLetter(s); }
+
+// A piece number as written by the import and as read from a line: digits without leading zeros.
+std::string PieceKey(const std::string& piece) {
+  std::string p = Trimmed(piece);
+  const std::size_t first = p.find_first_not_of('0');
+  return first == std::string::npos ? std::string() : p.substr(first);
+}
 
 std::string FilledAccount(std::string code) {
   code = Trimmed(code);
@@ -133,6 +151,7 @@ TWTraModRapprochement::TWTraModRapprochement(gui::MDIClient* client)
   accountName_ = new MStatic(this, "", kAccountName);
   date_ = new MEdit(this, kDateEdit, 8, 1, MEdit::kDate, 0, false);
   balance_ = new MEdit(this, kBalanceEdit, 15, 1, MEdit::kSigned, 2, false);
+  readStatement_ = new MButton(this, reconciliation_cmd::LireReleve, "?");
   for (MEdit* e : {account_, date_, balance_}) e->SetNotifyWindow(this);
   ContextCommands = {2, form_cmd::Quitter, reconciliation_cmd::Accepter};
 }
@@ -145,6 +164,7 @@ void TWTraModRapprochement::SetupWindow() {
   RegisterWindowSlot(kReconciliationFormSlot, GetHandle());
   for (gui::Control* c : std::initializer_list<gui::Control*>{account_, date_, balance_}) c->SetFont(EntryFontFixed);
   lookup_->SetTip(LoadStr(29014));
+  readStatement_->SetTip(LoadStr(29340));
   account_->SetValue(FirstBankAccount(), true);
   date_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), true);
   balance_->SetValue("0.00", true);
@@ -160,6 +180,7 @@ void TWTraModRapprochement::ArrangeControls() {
   MoveFormControls(date_, 4, 2, 2, 1, grid::Text, 9, 0);
   MoveFormControls(labels_[2], 1, 3, 3, 1, grid::Label, 0, 0);
   MoveFormControls(balance_, 4, 3, 3, 1, grid::Text, 16, 0);
+  MoveFormControls(readStatement_, 7, 3, 1, 1, grid::Text, 1, 0);
 }
 
 const gui::ResponseTable& TWTraModRapprochement::Table() {
@@ -167,6 +188,7 @@ const gui::ResponseTable& TWTraModRapprochement::Table() {
   static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
                                               .Command(reconciliation_cmd::Accepter, &F::CmAccepter)
                                               .Command(kAccountLookup, &F::CmAccountLookup)
+                                              .Command(reconciliation_cmd::LireReleve, &F::CmLireReleve)
                                               .Enable(reconciliation_cmd::Accepter, &F::CeAccepter);
   return table;
 }
@@ -186,7 +208,25 @@ void TWTraModRapprochement::TakeStatement(const processing::BankStatement& state
   statement_ = statement;
   Ymd d;
   if (ParseYyyymmdd(statement.closingDate, d)) date_->SetValue(DisplayDateOf(d), false);
-  balance_->SetValue(Trimmed(FormatAmountPlain(FromCents(statement.closingCents))), false);
+  // The signed amount the field reads back ("Db"/"Cr" suffixes would be refused by the check).
+  const long long c = statement.closingCents;
+  const unsigned long long a = static_cast<unsigned long long>(c < 0 ? -c : c);
+  balance_->SetValue((c < 0 ? "-" : "") + std::to_string(a / 100) + "." + (a % 100 < 10 ? "0" : "") +
+                         std::to_string(a % 100),
+                     false);
+}
+
+void TWTraModRapprochement::CmLireReleve() {
+  std::string path;
+  if (!gui::GetOpenFileName(this, LoadStr(29341), kOfxFilter, DossierFolder, path)) return;
+  const processing::OfxReading reading = processing::ReadOfxStatement(path);
+  if (!reading.ok) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, reading.message, LoadStr(kCaption), gui::MB_OK | gui::MB_ICONERROR);
+    return;
+  }
+  TakeStatement(reading.statement);
+  statementFile_ = path;
 }
 
 int TWTraModRapprochement::Check() {
@@ -235,6 +275,7 @@ void TWTraModRapprochement::CmAccepter() {
   const std::string account = FilledAccount(account_->GetValue());
   auto* list = new TWTraBroRapprochement(CommandWindow, LoadStr(kCaption) + std::string(": ") + Trimmed(account),
                                          account, StoredDateOf(date), statement);
+  list->SetStatementFile(statementFile_);
   switch (list->OpenReconciliation()) {
     case processing::ReconciliationOpen::Opened: break;
     case processing::ReconciliationOpen::AccountLocked:
@@ -291,8 +332,9 @@ TWTraBroRapprochement::TWTraBroRapprochement(gui::MDIClient* client, const std::
   keyWidth = 6;
   listName = "TWTraBroRapprochement";
   reportPrefix = "ERB-";
-  toolbarCommands = {6, browse_cmd::Quitter, reconciliation_cmd::Pointer, form_cmd::Enregistrer,
-                     reconciliation_cmd::ProchaineLettre, browse_cmd::Visualiser, browse_cmd::Imprimer};
+  toolbarCommands = {7, browse_cmd::Quitter, reconciliation_cmd::Pointer, form_cmd::Enregistrer,
+                     reconciliation_cmd::ProchaineLettre, browse_cmd::Visualiser, browse_cmd::Imprimer,
+                     reconciliation_cmd::Importer};
 }
 
 TWTraBroRapprochement::~TWTraBroRapprochement() = default;
@@ -300,11 +342,31 @@ TWTraBroRapprochement::~TWTraBroRapprochement() = default;
 processing::ReconciliationOpen TWTraBroRapprochement::OpenReconciliation() {
   const processing::ReconciliationOpen opened = work_.Open();
   if (opened != processing::ReconciliationOpen::Opened) return opened;
+  LoadAndPropose();
+  return opened;
+}
+
+void TWTraBroRapprochement::LoadAndPropose() {
+  // The lines the statement import wrote carry their transaction's identity: they pair first.
+  using Key = std::tuple<std::string, std::string, std::string>;  // month YYMM, journal, piece
+  std::map<Key, std::string> imported;
+  const std::string account = Trimmed(work_.Account());
+  for (const processing::ImportedIdentity& i : processing::ReadImportedIdentities())
+    if (Trimmed(i.account) == account) imported[Key(i.month, Trimmed(i.journal), PieceKey(i.piece))] = i.identity;
+  const std::string accountKey = processing::StatementAccountKey(statement_);
+  work_.SetIdentityOf(
+      [imported](const processing::ReconciliationLine& l) {
+        Ymd d;
+        if (!ParseStoredDate(l.date, d)) return std::string();
+        const std::string month = std::to_string(100 + d.year % 100).substr(1) + std::to_string(100 + d.month).substr(1);
+        const auto found = imported.find(Key(month, Trimmed(l.journal), PieceKey(l.piece)));
+        return found == imported.end() ? std::string() : found->second;
+      },
+      [accountKey](const processing::BankTransaction& t) { return processing::TransactionIdentity(accountKey, t); });
   work_.Load(date_);
   work_.SetStatement(statement_);
   work_.Propose(processing::ReconciliationWindowDays());
   ResetRows();
-  return opened;
 }
 
 void TWTraBroRapprochement::ResetRows() {
@@ -356,6 +418,8 @@ const gui::ResponseTable& TWTraBroRapprochement::Table() {
                                               .Command(form_cmd::Enregistrer, &F::CmEnregistrer)
                                               .Command(reconciliation_cmd::Pointer, &F::CmPointer)
                                               .Command(reconciliation_cmd::ProchaineLettre, &F::CmProchaineLettre)
+                                              .Command(reconciliation_cmd::Importer, &F::CmImporter)
+                                              .Enable(reconciliation_cmd::Importer, &F::CeImporter)
                                               .Enable(form_cmd::Enregistrer, &F::CeEnregistrer)
                                               .Enable(reconciliation_cmd::Pointer, &F::CeNotBusy)
                                               .Enable(reconciliation_cmd::ProchaineLettre, &F::CeNotBusy);
@@ -480,6 +544,71 @@ void TWTraBroRapprochement::CmProchaineLettre() {
     gui::MessageBeep(0);
   }
   ShowStatus();
+}
+
+void TWTraBroRapprochement::CeImporter(gui::CommandEnabler& ce) { ce.Enable(!Busy() && !unpaired_.empty()); }
+
+void TWTraBroRapprochement::RedrawRows() {
+  Store().selected = Store().totalRows > 0 ? 1 : 0;
+  FillRowsFromFirst(Store().rows, 0, Store().rowsPerPage);
+  Repaint();
+  ShowStatus();
+}
+
+void TWTraBroRapprochement::CmImporter() {
+  if (Busy() || unpaired_.empty()) {
+    gui::MessageBeep(0);
+    return;
+  }
+  // The bank whose general account is the reconciled account, with its journal.
+  std::vector<processing::DossierBank> banks;
+  if (TableC10 != nullptr && TableC10->UseShared(PathC10(), "C10CODE")) banks = processing::ReadDossierBanks(*TableC10);
+  const processing::DossierBank* bank = nullptr;
+  for (const processing::DossierBank& b : banks)
+    if (Trimmed(b.generalAccount) == Trimmed(work_.Account())) {
+      bank = &b;
+      break;
+    }
+  if (bank == nullptr || bank->journal.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, LoadStr(29342) + Trimmed(work_.Account()), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
+  // Only the transactions shown without a line, up to the statement date.
+  processing::StatementImport request;
+  request.statement = statement_;
+  request.statement.transactions.clear();
+  for (std::size_t t : unpaired_) request.statement.transactions.push_back(work_.Statement().transactions[t]);
+  request.file = file_;
+  request.bank = bank->code;
+  request.bankAccount = bank->generalAccount;
+  request.journal = bank->journal;
+  request.counterpart = Trimmed(DossierIniGet(processing::kOfxIniSection, "CompteAttente",
+                                              processing::kOfxDefaultCounterpart));
+  request.labelCode = Trimmed(DossierIniGet(processing::kOfxIniSection, "CodeLibelle", ""));
+  // The import writes through its own cursors: the reconciliation's lock stays held meanwhile.
+  processing::StatementImportResult r;
+  ::Table c50, c60;
+  if (TableC20 != nullptr && TableC20->UseShared(PathC20(), "C20CODE") &&
+      c50.OpenShared(PathC50(), LigneEcriture::kCodeTag) && c60.OpenShared(PathC60(), processing::kC60CodeTag)) {
+    r = processing::ImportStatement(*TableC10, c50, c60, request);
+  } else {
+    r.message = LoadStr(29343);
+  }
+  c50.CloseTable();
+  c60.CloseTable();
+  gui::MessageBeep(0);
+  gui::MessageBox(this, r.message, LoadStr(kCaption),
+                  gui::MB_OK | (r.written || r.nothingNew ? gui::MB_ICONINFORMATION : gui::MB_ICONERROR));
+  if (!r.written) return;
+  // The ticks the user gave are kept over the reload.
+  std::vector<std::uint32_t> ticked;
+  for (const processing::ReconciliationLine& l : work_.Lines())
+    if (l.ticked) ticked.push_back(l.c60);
+  LoadAndPropose();
+  for (std::size_t i = 0; i < work_.Lines().size(); ++i)
+    if (std::find(ticked.begin(), ticked.end(), work_.Lines()[i].c60) != ticked.end()) work_.Tick(i, true);
+  RedrawRows();
 }
 
 void TWTraBroRapprochement::CmEnregistrer() {

@@ -20,6 +20,8 @@ namespace reconciliation_cmd {
 constexpr unsigned Accepter = 20053;
 constexpr unsigned Pointer = 20095;            // "Lettrer ou DéLettrer": ticks or unticks the row
 constexpr unsigned ProchaineLettre = 20097;    // the statement's letter
+constexpr unsigned Importer = 20407;           // imports the statement's transactions with no book line
+constexpr unsigned LireReleve = 1213;          // "?" beside the balance: reads the statement from an OFX file
 }  // namespace reconciliation_cmd
 
 // The form: the account (by default the first bank's general account), the statement date (by
@@ -34,6 +36,8 @@ class TWTraModRapprochement : public CMDIModif {
   void CmAccepter();
   void CeAccepter(gui::CommandEnabler& ce);
   void CmAccountLookup();
+  // Reads the statement from an OFX file chosen in the file dialog; a refused file changes nothing.
+  void CmLireReleve();
 
   // The statement given by a file reader (an OFX statement): its closing balance and date are
   // shown in the fields, its transactions go to the list.
@@ -42,6 +46,7 @@ class TWTraModRapprochement : public CMDIModif {
   MEdit* AccountEdit() const { return account_; }
   MEdit* DateEdit() const { return date_; }
   MEdit* BalanceEdit() const { return balance_; }
+  const processing::BankStatement& Statement() const { return statement_; }
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }
@@ -57,7 +62,9 @@ class TWTraModRapprochement : public CMDIModif {
   MStatic* accountName_ = nullptr;
   MEdit* date_ = nullptr;
   MEdit* balance_ = nullptr;
+  MButton* readStatement_ = nullptr;
   processing::BankStatement statement_;
+  std::string statementFile_;
 };
 
 // The list: one row per unreconciled line (its statement transaction beside it when paired),
@@ -78,6 +85,11 @@ class TWTraBroRapprochement : public CMDIBrowse {
   void CmPointer();
   void CmProchaineLettre();
   void CmEnregistrer();
+  // Imports the statement's transactions no line is paired with (the statement import's run), reads
+  // the lines again and proposes them, so that the imported lines take the statement's letter.
+  void CmImporter();
+  void CeImporter(gui::CommandEnabler& ce);
+  void SetStatementFile(const std::string& file) { file_ = file; }
   void CeEnregistrer(gui::CommandEnabler& ce);
   void CeNotBusy(gui::CommandEnabler& ce);
 
@@ -111,10 +123,13 @@ class TWTraBroRapprochement : public CMDIBrowse {
   void ShowStatus();
   void ResetRows();
   long SelectedRank() const;
+  void LoadAndPropose();
+  void RedrawRows();
 
   processing::Reconciliation work_;
   std::string date_;
   processing::BankStatement statement_;
+  std::string file_;                   // the statement file, "" when typed
   std::vector<std::size_t> unpaired_;  // the statement's transactions shown after the lines
   long rank_ = -1;
   long building_ = -1;                 // the row whose cells are being built
