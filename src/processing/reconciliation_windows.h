@@ -20,7 +20,7 @@ namespace reconciliation_cmd {
 constexpr unsigned Accepter = 20053;
 constexpr unsigned Pointer = 20095;            // "Lettrer ou DéLettrer": ticks or unticks the row
 constexpr unsigned ProchaineLettre = 20097;    // the statement's letter
-constexpr unsigned Importer = 20407;           // imports the statement's transactions with no book line
+constexpr unsigned Importer = 24432;           // the list's own: imports the statement's transactions with no book line
 constexpr unsigned LireReleve = 1213;          // "?" beside the balance: reads the statement from an OFX file
 }  // namespace reconciliation_cmd
 
