@@ -13,6 +13,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
+#include "processing/year_end_windows.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
@@ -29,7 +30,6 @@
 namespace {
 
 constexpr int kCaption = 29200;
-constexpr int kIcon = 1004;
 constexpr unsigned kAccepter = 20053;
 constexpr unsigned kRefreshCaption = 20208;
 
@@ -64,23 +64,7 @@ void RememberRecent(const processing::OtherDossier& other) {
 }  // namespace
 
 void CmAjoutDossier() {
-  if (ActivateExistingChild(kMergeFormSlot) || CommandWindow == nullptr) return;
-  if (!CommandWindow->CloseChildren()) return;
-  CloseAllTables();
-  ClearOpenWindowRegistry();
-  if (!OpenDossierExclusive(true)) return;
-  auto* form = new TWTraAjoutDossier(CommandWindow);
-  SetChildIcon(*form, kIcon);
-  PlaceChildWindow(*form, 0, 0);
-  if (!form->Create()) {
-    if (form->IsCreated()) form->Destroy();
-    else delete form;
-    CloseAllTables();
-    ReleaseDossierExclusive();
-    return;
-  }
-  form->Show(gui::SW_SHOWNORMAL);
-  RegisterWindowSlot(kMergeFormSlot, form->GetHandle());
+  OpenYearEndForm(kMergeFormSlot, [](gui::MDIClient* c) { return new TWTraAjoutDossier(c); });
 }
 
 TWTraAjoutDossier::TWTraAjoutDossier(gui::MDIClient* client)

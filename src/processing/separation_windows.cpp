@@ -13,6 +13,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
+#include "processing/year_end_windows.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
@@ -29,7 +30,6 @@
 namespace {
 
 constexpr int kCaption = 29240;
-constexpr int kIcon = 1004;
 constexpr unsigned kAccepter = 20053;
 constexpr unsigned kRefreshCaption = 20208;
 
@@ -45,23 +45,7 @@ const char* const kCodeCharacters = "0123456789-ABCDEFGHIJKLMNOPQRSTUVWXYZabcdef
 }  // namespace
 
 void CmSeparationExercices() {
-  if (ActivateExistingChild(kSeparationFormSlot) || CommandWindow == nullptr) return;
-  if (!CommandWindow->CloseChildren()) return;
-  CloseAllTables();
-  ClearOpenWindowRegistry();
-  if (!OpenDossierExclusive(true)) return;
-  auto* form = new TWTraSeparationExercices(CommandWindow);
-  SetChildIcon(*form, kIcon);
-  PlaceChildWindow(*form, 0, 0);
-  if (!form->Create()) {
-    if (form->IsCreated()) form->Destroy();
-    else delete form;
-    CloseAllTables();
-    ReleaseDossierExclusive();
-    return;
-  }
-  form->Show(gui::SW_SHOWNORMAL);
-  RegisterWindowSlot(kSeparationFormSlot, form->GetHandle());
+  OpenYearEndForm(kSeparationFormSlot, [](gui::MDIClient* c) { return new TWTraSeparationExercices(c); });
 }
 
 TWTraSeparationExercices::TWTraSeparationExercices(gui::MDIClient* client)

@@ -59,14 +59,15 @@ const char* const kCodeCharacters = "0123456789-ABCDEFGHIJKLMNOPQRSTUVWXYZabcdef
 
 std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
-// 20605: the dossier taken alone, then the form (which closes at once when its guard fails).
-void CmGenerationSoldesANouveau() {
-  if (ActivateExistingChild(kOpeningFormSlot) || CommandWindow == nullptr) return;
+}  // namespace
+
+void OpenYearEndForm(int slot, const std::function<CMDIModif*(gui::MDIClient*)>& make) {
+  if (ActivateExistingChild(slot) || CommandWindow == nullptr) return;
   if (!CommandWindow->CloseChildren()) return;
   CloseAllTables();
   ClearOpenWindowRegistry();
   if (!OpenDossierExclusive(true)) return;
-  auto* form = new TWTraGenerationSAN(CommandWindow);
+  CMDIModif* form = make(CommandWindow);
   SetChildIcon(*form, kIcon);
   PlaceChildWindow(*form, 0, 0);
   if (!form->Create()) {
@@ -77,7 +78,14 @@ void CmGenerationSoldesANouveau() {
     return;
   }
   form->Show(gui::SW_SHOWNORMAL);
-  RegisterWindowSlot(kOpeningFormSlot, form->GetHandle());
+  RegisterWindowSlot(slot, form->GetHandle());
+}
+
+namespace {
+
+// 20605: the dossier taken alone, then the form (which closes at once when its guard fails).
+void CmGenerationSoldesANouveau() {
+  OpenYearEndForm(kOpeningFormSlot, [](gui::MDIClient* c) { return new TWTraGenerationSAN(c); });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // command 20605) with its target check and its run.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ constexpr unsigned Accepter = 20053;
 
 // Installs the work of the year-end commands and the put-back of an interrupted run.
 void InstallYearEndCommands();
+
+// The opening of a year-end form: the form brought forward when it is open; otherwise the other child
+// windows closed, the tables closed, the dossier taken alone and the form made by `make` and placed in
+// `slot`. A form that cannot be made gives the dossier back.
+void OpenYearEndForm(int slot, const std::function<CMDIModif*(gui::MDIClient*)>& make);
 
 // The form of the opening balances: the date, the target dossier (its code, or its general file
 // chosen with "?"), the detail boxes; "Accepter" checks the books and the target, then runs.
