@@ -90,11 +90,7 @@ TWTraAjoutDossier::TWTraAjoutDossier(gui::MDIClient* client)
 }
 
 TWTraAjoutDossier::~TWTraAjoutDossier() {
-  SetRegistryText(kMergeFormSlot, 1, " ");
-  // The dossier goes back to the other stations.
-  CloseAllTables();
-  ReleaseDossierExclusive();
-  SetDossierState('2');
+  CloseYearEndForm(kMergeFormSlot);
 }
 
 void TWTraAjoutDossier::SetupWindow() {

@@ -71,11 +71,7 @@ TWTraSeparationExercices::TWTraSeparationExercices(gui::MDIClient* client)
 }
 
 TWTraSeparationExercices::~TWTraSeparationExercices() {
-  SetRegistryText(kSeparationFormSlot, 1, " ");
-  // The dossier goes back to the other stations.
-  CloseAllTables();
-  ReleaseDossierExclusive();
-  SetDossierState('2');
+  CloseYearEndForm(kSeparationFormSlot);
 }
 
 void TWTraSeparationExercices::SetupWindow() {

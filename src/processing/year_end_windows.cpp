@@ -81,6 +81,13 @@ void OpenYearEndForm(int slot, const std::function<CMDIModif*(gui::MDIClient*)>&
   RegisterWindowSlot(slot, form->GetHandle());
 }
 
+void CloseYearEndForm(int slot) {
+  SetRegistryText(slot, 1, " ");
+  CloseAllTables();
+  ReleaseDossierExclusive();
+  SetDossierState('2');
+}
+
 namespace {
 
 // 20605: the dossier taken alone, then the form (which closes at once when its guard fails).
@@ -144,11 +151,7 @@ TWTraGenerationSAN::TWTraGenerationSAN(gui::MDIClient* client)
 }
 
 TWTraGenerationSAN::~TWTraGenerationSAN() {
-  SetRegistryText(kOpeningFormSlot, 1, " ");
-  // The dossier goes back to the other stations.
-  CloseAllTables();
-  ReleaseDossierExclusive();
-  SetDossierState('2');
+  CloseYearEndForm(kOpeningFormSlot);
 }
 
 void TWTraGenerationSAN::SetupWindow() {

@@ -28,6 +28,9 @@ void InstallYearEndCommands();
 // windows closed, the tables closed, the dossier taken alone and the form made by `make` and placed in
 // `slot`. A form that cannot be made gives the dossier back.
 void OpenYearEndForm(int slot, const std::function<CMDIModif*(gui::MDIClient*)>& make);
+// The closing of a year-end form: its slot freed, the tables closed and the dossier given back to the
+// other stations.
+void CloseYearEndForm(int slot);
 
 // The form of the opening balances: the date, the target dossier (its code, or its general file
 // chosen with "?"), the detail boxes; "Accepter" checks the books and the target, then runs.
