@@ -28,7 +28,8 @@ int Usage() {
       "  --accounts N       nombre de comptes, de 39 \xE0 " + std::to_string(kMaxDemoAccounts) +
       " (selon le nombre de lignes par d\xE9" "faut)\n"
       "  --siren NNNNNNNNN  num\xE9ro SIREN, 9 chiffres dont la cl\xE9\n"
-      "  --seed S           la m\xEAme graine donne le m\xEAme dossier\n";
+      "  --seed S           la m\xEAme graine donne le m\xEAme dossier\n"
+      "  --year-end OUI     tout l'exercice valid\xE9, pr\xEAt pour ses soldes \xE0 nouveau (NON par d\xE9" "faut)\n";
   std::fputs(ConsoleText(text).c_str(), stderr);
   return 2;
 }
@@ -96,6 +97,9 @@ int main(int argc, char** argv) {
       options.accounts = static_cast<long>(value);
     } else if (arg == "--siren") {
       options.siren = v;
+    } else if (arg == "--year-end") {
+      if (v != "OUI" && v != "NON") return Usage();
+      options.yearEnd = v == "OUI";
     } else if (arg == "--seed") {
       if (!Number(text, 0, 0x7FFFFFFFFFFFFFFFLL, &value)) return Usage();
       options.seed = static_cast<std::uint64_t>(value);

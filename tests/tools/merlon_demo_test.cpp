@@ -46,6 +46,7 @@ TEST_F(ToolTest, BadArgumentsShowTheUsage) {
            {"--code", "DEMO"},
            {"--code", "DEMO", "--lines", "100", "--colour", "red"},
            {"--code", "DEMO", "--lines", "100", "--from", "20250701"},
+           {"--code", "DEMO", "--lines", "100", "--year-end", "oui"},
            {"--code", "DEMO", "--lines"}}) {
     std::vector<std::string> args{"--folder", dir_ + "/a"};
     args.insert(args.end(), rest.begin(), rest.end());

@@ -341,7 +341,7 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
       !WriteChart(c20, writer.accounts, options) || !WriteSections(c30, writer.sections, options) ||
       !WriteSplitTexts(c20, writer.accounts, options.analyticMode == '2' ? 2 : options.analyticMode == '1' ? 1 : 0) ||
       !MarkTransferPayments(c10, c20, c50, periods) || !SpreadDueDates(c50, periods) || !NameThePayingBank(c10) ||
-      !MarkReceiptsVat(c50, c60, periods)) {
+      !MarkReceiptsVat(c50, c60, periods) || !PrepareYearEnd(c10, options)) {
     Fail(message, "\xC9" "criture impossible des codes et des comptes du dossier " + code + ".");
     RemoveDossier(folder, code);
     return false;

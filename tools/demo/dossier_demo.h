@@ -43,6 +43,10 @@ struct DemoOptions {
   // The lines of the bank account 51200000 reconciled with monthly statements (the letter of the main
   // currency), every month but the last two, a few lines of each left out.
   bool bankStatements = false;
+  // The dossier at its year's end: every month validated (closedMonths aside), the draft without a
+  // live line, the working date on the last day, the opening balances set to carry the unmatched
+  // and unreconciled lines one by one with the letters checked.
+  bool yearEnd = false;
   std::uint64_t seed = 1;         // same seed, same dossier
 };
 

@@ -427,10 +427,11 @@ void DemoWriter::MakeEntries(const std::vector<Period>& periods) {
     while (remaining > 0) {
       date_ = CivilFromDays(DaysFromCivil(periods[p].first) + (total - remaining) * days[p] / total);
       dayText_ = Digits(date_.day, 2);
-      // The closed months; the last quarter of the last one was typed after its validation.
+      // The closed months; the last quarter of the last one was typed after its validation, but
+      // at the year's end.
       const int closedUpTo = closedPeriods_;
       closed_ = static_cast<int>(p) < closedUpTo &&
-                !(static_cast<int>(p) == closedUpTo - 1 && (total - remaining) * 4 >= total * 3);
+                (options_.yearEnd || !(static_cast<int>(p) == closedUpTo - 1 && (total - remaining) * 4 >= total * 3));
       if (closed_) validation_ = StoredDateOf(CivilFromDays(DaysFromCivil(periods[p].last) + 1));
       const std::uint32_t before = Written();
       long long r = rng_.Between(1, 100);

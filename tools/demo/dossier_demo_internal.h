@@ -357,5 +357,8 @@ bool WriteMatchings(const std::string& c50Path, const std::string& c40Path, cons
 // letter of the main currency only. Paths without extension, before the tags are built.
 bool WriteBankReconciliations(const std::string& c50Path, const std::string& c40Path, const std::string& c60Path,
                               const std::vector<Period>& periods, bool francMain);
+// The dossier record and constants of a dossier made at its year's end (dossier_demo_yearend.cpp); nothing
+// without DemoOptions::yearEnd.
+bool PrepareYearEnd(const std::string& c10Path, const DemoOptions& options);
 
 }  // namespace demo

@@ -149,6 +149,7 @@ void DemoWriter::Settled(const OpenItem& item, const LineRef& settlement, long l
 }
 
 int ClosedPeriods(const DemoOptions& options, std::size_t periods) {
+  if (options.yearEnd) return static_cast<int>(periods);
   if (options.closedMonths < 0) return static_cast<int>(periods / 3);
   if (options.closedMonths == 0) return 0;
   return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(options.closedMonths), periods));
