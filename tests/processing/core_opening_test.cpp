@@ -366,3 +366,38 @@ TEST_F(EuroOnlyOpeningTest, TheResultIsPostedWithoutFrancs) {
 }
 
 }  // namespace
+
+namespace {
+
+// The unmatched lines carried one by one while letters of an account do not balance (no letter
+// check asked for): the rest of that account is carried by a residual line and the piece balances.
+TEST_F(OpeningTest, LettersThatDoNotBalanceLeaveAResidualLine) {
+  std::string account;
+  {
+    Table c10, c60;
+    ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
+    const std::vector<processing::Collective> collectives = processing::ReadCollectives(c10);
+    ASSERT_FALSE(collectives.empty());
+    ASSERT_TRUE(c60.OpenExclusive(PathC60(), processing::kC60CodeTag));
+    ASSERT_TRUE(c60.SeekNotBelow(processing::kC60CodeTag, std::string(1, collectives[0].letter).c_str()));
+    account = processing::AccountOf(c60);
+    ASSERT_TRUE(c60.PutField(LigneTri::TLETE, "A"));
+    ASSERT_TRUE(c60.Commit());
+  }
+  OpeningRequest request = Request();
+  request.detailUnmatched = true;
+  const OpeningResult r = Run(request);
+  ASSERT_EQ(r.code, 0) << r.error;
+  const std::string printed = CheckFigures(Dir());
+  EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(Dir() + "/b/c50b", "", true));
+  long residuals = 0;
+  for (bool more = c50.GoTop(); more; more = c50.Skip(1))
+    if (!c50.IsDeleted() && std::string(c50.GetField(LigneEcriture::BCODE)) == account &&
+        std::string(RTrim(c50.GetField(LigneEcriture::BLIB))) == "SAN Ecritures Point\xE9" "es")
+      ++residuals;
+  EXPECT_EQ(residuals, 1) << account;
+}
+
+}  // namespace

@@ -199,30 +199,34 @@ class OpeningWork {
       if (IsResultClass(collective.account[0])) continue;
       const std::string letter(1, collective.letter);
       std::string account;
-      long long sumF = 0, sumE = 0;
+      // The account's balance from its lines, and the part of it carried line by line.
+      long long sumF = 0, sumE = 0, carriedF = 0, carriedE = 0;
       auto finish = [&] {
-        if (!account.empty() && (sumF != 0 || sumE != 0))
-          lines_.push_back(BalanceLine(account, Text(29046), sumF, sumE));
-        sumF = sumE = 0;
+        // Lines matched under letters that do not balance leave a rest: a residual line carries it.
+        const long long restF = sumF - carriedF, restE = sumE - carriedE;
+        if (!account.empty() && (restF != 0 || restE != 0))
+          lines_.push_back(BalanceLine(account, Text(request_.detailUnmatched ? 29047 : 29046), restF, restE));
+        sumF = sumE = carriedF = carriedE = 0;
       };
       for (bool found = c60_.SeekNotBelow(kC60CodeTag, letter.c_str()); found && c60_.GetField(T::TCODE)[0] == collective.letter;
            found = c60_.Skip(1)) {
         if (c60_.IsDeleted()) continue;
         const std::string code = AccountOf(c60_);
         if (code != account) {
-          if (!request_.detailUnmatched) finish();
+          finish();
           account = code;
         }
         OpeningLine line;
-        if (request_.detailUnmatched) {
-          if (!SortLetter(c60_, currency_).empty() || !DetailLine(t, &line)) continue;
+        if (!DetailLine(t, &line)) continue;
+        sumF += Signed(line, line.francs);
+        sumE += Signed(line, line.euros);
+        if (request_.detailUnmatched && SortLetter(c60_, currency_).empty()) {
+          carriedF += Signed(line, line.francs);
+          carriedE += Signed(line, line.euros);
           lines_.push_back(line);
-        } else if (DetailLine(t, &line)) {
-          sumF += Signed(line, line.francs);
-          sumE += Signed(line, line.euros);
         }
       }
-      if (!request_.detailUnmatched) finish();
+      finish();
     }
     // The year's result: a profit on 12000000, a loss on 12900000.
     if (balance_.resultFrancs != 0 || balance_.resultEuros != 0) {
@@ -251,6 +255,19 @@ class OpeningWork {
       c10.PutField(2, kJournal);
       c10.PutField(3, Text(29049).c_str());
       c10.PutField(4, "O        0");
+      if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10());
+    }
+    // The collective accounts of the auxiliary accounts carried: a letter the target lacks takes the open
+    // dossier's, or the rebuild would total its accounts on a collective account of its own making.
+    for (const Collective& collective : collectives_) {
+      const std::string letter(1, collective.letter);
+      if (entry::SeekC10(c10, 'B', letter)) continue;
+      const std::string name = c20_.Seek("C20CODE", collective.account.c_str()) ? c20_.GetField(2) : "";
+      if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10());
+      c10.PutField(1, "B");
+      c10.PutField(2, letter.c_str());
+      c10.PutField(3, name.c_str());
+      c10.PutField(4, collective.account.c_str());
       if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10());
     }
     // The piece number as a new piece of journal "AN" takes it.
