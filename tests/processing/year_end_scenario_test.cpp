@@ -28,8 +28,8 @@ namespace {
 // B's opening piece computed again from A: every account of classes 1 to 5 opens with its closing
 // balance; the auxiliary accounts by their unmatched lines and the bank accounts by their
 // unreconciled lines, one by one with their labels and due dates, a residual line taking the rest;
-// the result on 12000000 or 12900000; B's previous-year columns are A's year; the piece is B's first
-// and B's counter went one further.
+// the result on 12000000 or 12900000; B's previous-year columns are A's year; B's collective accounts
+// are A's; the piece is B's first and B's counter went one further.
 const char* kScenarioScript = R"PY(
 import sys
 from collections import Counter, defaultdict
@@ -95,6 +95,7 @@ print('result', result_ok)
 bad = [k for k, r in ((r['CCODE'].ljust(8), r) for r in rows(b + '/c20b.dbf')) if k in prev and
        [cents(r[x]) for x in ('CDEBNM1F', 'CDEBNM1E', 'CCRENM1F', 'CCRENM1E')] != prev[k] and any(prev[k])]
 print('previous', not bad, bad[:3])
+print('collectives', {r['GCODE'][0]: r['GZONE1'][:8] for r in rows(b + '/c10b.dbf') if r['GCLE'] == 'B'} == coll)
 zone = [r['GZONE1'] for r in rows(b + '/c10b.dbf') if r['GCLE'] == '0'][0]
 print('piece', pieces == {1}, zone[164:170])
 )PY";
@@ -205,7 +206,7 @@ TEST_F(YearEndScenarioTest, TheOpeningBalancesCarryYearAIntoTheNewDossierB) {
       true, &status);
   EXPECT_EQ(status, 0) << printed;
   for (const char* line : {"balanced True True True", "opens True", "detail True", "result True", "previous True",
-                           "piece True 000002"})
+                           "collectives True", "piece True 000002"})
     EXPECT_NE(printed.find(line), std::string::npos) << line << "\n" << printed;
   EXPECT_EQ(printed.find("residuals 0\n"), std::string::npos) << printed;
   EXPECT_EQ(printed.find("detail True 0 "), std::string::npos) << printed;
