@@ -7,6 +7,7 @@
 #include "data/session.h"
 #include "dossier/maintenance_pack.h"
 #include "dossier/rebuild_dossier.h"
+#include "dossier/rebuild_indexes.h"
 #include "dossier/renumber_pieces.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
@@ -251,7 +252,16 @@ void TWTraAjoutDossier::CmAccepter() {
   SetDossierState('1');
   SetAppCursor(kBusyFirstString, true);
   CloseAllTables();
-  const processing::MergeResult r = processing::MergeOtherDossier(request, maintenance);
+  processing::MergeResult r;
+  {
+    // The run's window: the phase on its framed line, the other dossier's file read below it.
+    DossierProgressWindow progress(this, caption + ": " + AllTrim(DossierCode.c_str()), true);
+    r = processing::MergeOtherDossier(request, maintenance, [&progress](const std::string& phase,
+                                                                        const std::string& file) {
+      progress.SetLine2(file);
+      progress.SetLine(phase);
+    });
+  }
   SetAppCursor(0, false);
   if (r.code == processing::kMergeRefused) {
     gui::MessageBeep(0);

@@ -18,6 +18,7 @@
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
 #include "processing/code_copy_dialogs.h"
+#include "processing/core/dossier_merge.h"
 #include "processing/core/matching_lines.h"
 #include "processing/merge_windows.h"
 #include "processing/separation_windows.h"
@@ -121,6 +122,9 @@ void InstallYearEndCommands() {
   // A target whose run was stopped half-way is put back from its copies when it is opened.
   SetDossierRunRedo(processing::kOpeningRun,
                     [](const DossierRunInfo& run) { return processing::PutBackInterruptedOpening(run.detail); });
+  // A dossier whose merge or separation was stopped half-way is put back from its copies likewise.
+  for (const char* run : {processing::kMergeRun, processing::kSeparationRun})
+    SetDossierRunRedo(run, [](const DossierRunInfo& r) { return processing::PutBackInterruptedTransfer(r.detail); });
   // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier..." of the
   // code lists, the chart of accounts and the analytic sections.
   InstallCodeCopyHooks();

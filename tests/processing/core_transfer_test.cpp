@@ -5,6 +5,9 @@
 // that write nothing, another station in the other dossier among them.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -21,6 +24,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
+#include "dossier/dossier_run_marker.h"
 #include "dossier/maintenance_pack.h"
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
@@ -53,6 +57,64 @@ std::string DossierBytes(const std::string& folder, const std::string& code) {
   std::string all;
   for (const char* t : {"c10", "c20", "c30", "c40", "c50", "c60"}) all += FileBytes(folder + t + code + ".dbf");
   return all;
+}
+
+// Every file of a dossier's folder (copies aside and markers included), by name, size and a
+// digest of its bytes: large files are compared without holding them.
+std::string FolderDigest(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+    if (!e.is_regular_file()) {
+      files[e.path().string()] = "folder";
+      continue;
+    }
+    std::ifstream in(e.path(), std::ios::binary);
+    std::uint64_t hash = 1469598103934665603ull;
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+      for (std::streamsize i = 0; i < in.gcount(); ++i) hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+    }
+    files[e.path().string()] = std::to_string(e.file_size()) + ":" + std::to_string(hash);
+  }
+  std::string all;
+  for (const auto& [name, what] : files) all += name + "=" + what + "\n";
+  return all;
+}
+
+// Pads a line file with deleted blank records up to `records` physical records, as lines
+// deleted and not yet packed leave it.
+void PadWithDeletedRecords(const std::string& dbf, std::uint32_t records) {
+  std::fstream f(dbf, std::ios::in | std::ios::out | std::ios::binary);
+  ASSERT_TRUE(f.is_open()) << dbf;
+  unsigned char h[12];
+  f.read(reinterpret_cast<char*>(h), sizeof h);
+  const std::uint32_t count = h[4] | h[5] << 8 | h[6] << 16 | static_cast<std::uint32_t>(h[7]) << 24;
+  const std::uint32_t header = h[8] | h[9] << 8, length = h[10] | h[11] << 8;
+  ASSERT_LT(count, records);
+  std::string record(length, ' ');
+  record[0] = '*';
+  std::string chunk;
+  for (int i = 0; i < 4096; ++i) chunk += record;
+  f.seekp(static_cast<std::streamoff>(header) + static_cast<std::streamoff>(count) * length);
+  for (std::uint32_t left = records - count; left > 0;) {
+    const std::uint32_t n = left < 4096 ? left : 4096;
+    f.write(chunk.data(), static_cast<std::streamsize>(n) * length);
+    left -= n;
+  }
+  f.put('\x1A');
+  const char total[4] = {static_cast<char>(records & 0xFF), static_cast<char>(records >> 8 & 0xFF),
+                         static_cast<char>(records >> 16 & 0xFF), static_cast<char>(records >> 24 & 0xFF)};
+  f.seekp(4);
+  f.write(total, 4);
+  ASSERT_TRUE(f.good());
+}
+
+// The damages the runs refuse before writing: a renumbering left pending, a data file cut short.
+void LeaveRenumberingPending(const std::string& folder, const std::string& code) {
+  std::ofstream(folder + "c60" + code + ".ren") << "";
+}
+void CutShort(const std::string& dbf) {
+  std::filesystem::resize_file(dbf, std::filesystem::file_size(dbf) - 40);
 }
 
 // One live line as a text that does not depend on the file that holds it nor on its letters.
@@ -533,6 +595,135 @@ TEST_F(SeparationTest, AnotherStationInTheOtherDossierStopsBothRuns) {
   EXPECT_TRUE(processing::CheckMergeSource(merge.other).busy);
   EXPECT_EQ(DossierBytes(a_, "a"), bytesA);
   EXPECT_EQ(DossierBytes(b_, "b"), bytesB);
+}
+
+// ---- What the runs refuse, and what a failed or stopped run leaves --------------------------------
+
+// The draft filled near its limit: the lines of the period would take it past 999,999 records.
+TEST_F(MergeTest, ADraftPastItsLimitIsRefusedBeforeAnythingIsWritten) {
+  PadWithDeletedRecords(a_ + "c50a.dbf", static_cast<std::uint32_t>(kMaxLineRecords) - 50);
+  const std::string before = FolderDigest(a_);
+  const processing::MergeResult r = processing::MergeOtherDossier(Request(), Maintenance(false));
+  EXPECT_EQ(r.code, processing::kMergeRefused);
+  EXPECT_NE(r.error.find("/c50a.dbf\n\ncompte plus de 999 999 lignes"), std::string::npos) << r.error;
+  EXPECT_EQ(FolderDigest(a_), before);
+}
+
+TEST_F(MergeTest, WhatTheRebuildRefusesWritesNothing) {
+  const std::vector<std::pair<const char*, std::function<void()>>> damages{
+      {"Une ReNum\xE9rotation", [this] { LeaveRenumberingPending(a_, "a"); }},
+      {"c30a.dbf", [this] { CutShort(a_ + "c30a.dbf"); }},
+  };
+  for (const auto& [message, damage] : damages) {
+    damage();
+    const std::string before = FolderDigest(a_);
+    const processing::MergeResult r = processing::MergeOtherDossier(Request(), Maintenance(false));
+    EXPECT_EQ(r.code, processing::kMergeRefused) << message;
+    EXPECT_NE(r.error.find(message), std::string::npos) << r.error;
+    EXPECT_EQ(FolderDigest(a_), before) << message;
+    std::filesystem::remove(a_ + "c60a.ren");
+  }
+}
+
+// The rebuild fails after the lines were added: the dossier is put back from its copies.
+TEST_F(MergeTest, AFailedRebuildPutsTheDossierBack) {
+  const std::string before = FolderDigest(a_);
+  processing::TargetMaintenance m = Maintenance(false);
+  m.rebuild = [] { return 5017; };
+  const processing::MergeResult r = processing::MergeOtherDossier(Request(), m);
+  EXPECT_EQ(r.code, 5017);
+  EXPECT_GT(r.lines, 0);
+  EXPECT_TRUE(r.putBack);
+  EXPECT_EQ(FolderDigest(a_), before);
+  EXPECT_NE(processing::MergeEndMessage(Request(), r).find("rien n'a \xE9t\xE9 chang\xE9"), std::string::npos);
+}
+
+TEST_F(SeparationTest, LineFilesPastTheirLimitAreRefusedBeforeAnythingIsWritten) {
+  // The draft near its limit takes no more moved lines; the closed file past it none at all.
+  for (const auto& [file, records] : {std::pair{"c50b.dbf", kMaxLineRecords - 5}, std::pair{"c40b.dbf", kMaxLineRecords + 1}}) {
+    const std::string dbf = b_ + file;
+    const std::string saved = FileBytes(dbf);
+    PadWithDeletedRecords(dbf, static_cast<std::uint32_t>(records));
+    const std::string beforeA = FolderDigest(a_), beforeB = FolderDigest(b_);
+    const processing::SeparationResult r = processing::SeparateYears(Request(), Maintenance(true));
+    EXPECT_EQ(r.code, processing::kSeparationRefused) << file;
+    EXPECT_NE(r.error.find(std::string("/") + file + "\n\ncompte plus de 999 999 lignes"), std::string::npos)
+        << r.error;
+    EXPECT_EQ(FolderDigest(a_), beforeA) << file;
+    EXPECT_EQ(FolderDigest(b_), beforeB) << file;
+    std::ofstream(dbf, std::ios::binary | std::ios::trunc) << saved;
+  }
+}
+
+TEST_F(SeparationTest, WhatEitherRebuildRefusesWritesNothing) {
+  struct Case {
+    const char* message;
+    std::function<void()> damage;
+    std::function<void()> mend;
+  };
+  const std::vector<Case> cases{
+      {"Une ReNum\xE9rotation", [this] { LeaveRenumberingPending(a_, "a"); },
+       [this] { std::filesystem::remove(a_ + "c60a.ren"); }},
+      {"Une ReNum\xE9rotation", [this] { LeaveRenumberingPending(b_, "b"); },
+       [this] { std::filesystem::remove(b_ + "c60b.ren"); }},
+      {"c20a.dbf", [this] { CutShort(a_ + "c20a.dbf"); }, [this, saved = FileBytes(a_ + "c20a.dbf")] {
+         std::ofstream(a_ + "c20a.dbf", std::ios::binary | std::ios::trunc) << saved;
+       }},
+      {"c30b.dbf", [this] { CutShort(b_ + "c30b.dbf"); }, [] {}},
+  };
+  for (const Case& c : cases) {
+    c.damage();
+    const std::string beforeA = FolderDigest(a_), beforeB = FolderDigest(b_);
+    const processing::SeparationResult r = processing::SeparateYears(Request(), Maintenance(true));
+    EXPECT_EQ(r.code, processing::kSeparationRefused) << c.message;
+    EXPECT_NE(r.error.find(c.message), std::string::npos) << r.error;
+    EXPECT_EQ(FolderDigest(a_), beforeA) << c.message;
+    EXPECT_EQ(FolderDigest(b_), beforeB) << c.message;
+    c.mend();
+  }
+}
+
+// The new year's rebuild fails: both dossiers are put back, and the error is the second's.
+TEST_F(SeparationTest, AFailedSecondRebuildPutsBothDossiersBack) {
+  const std::string beforeA = FolderDigest(a_), beforeB = FolderDigest(b_);
+  processing::SeparationMaintenance m = Maintenance(true);
+  m.rebuild = [] { return AllTrim(DossierCode.c_str()) == std::string("B") ? 5017 : RunDossierRebuild(true, true).code; };
+  const processing::SeparationResult r = processing::SeparateYears(Request(), m);
+  EXPECT_EQ(r.code, 5017 + processing::kSeparationSecondRebuild);
+  EXPECT_TRUE(r.putBack);
+  EXPECT_EQ(FolderDigest(a_), beforeA);
+  EXPECT_EQ(FolderDigest(b_), beforeB);
+  EXPECT_NE(processing::SeparationEndMessage(Request(), r).find("remis dans leur \xE9tat"), std::string::npos);
+}
+
+// A run killed after its lines reached the new year and before they left the old one: both
+// dossiers carry the run's marker, the runs refuse the half-written dossier, and each opening
+// puts its dossier back from the copies.
+TEST_F(SeparationTest, ARunKilledHalfWayIsPutBackAtEachOpening) {
+  const std::string beforeA = FolderDigest(a_), beforeB = FolderDigest(b_);
+  const int code = test_support::RunInChild([this] {
+    processing::SeparateYears(Request(), Maintenance(true), [](const std::string& phase, const std::string&) {
+      if (phase == LoadStr(29264)) ::raise(SIGKILL);
+    });
+    return 0;
+  });
+  ASSERT_EQ(code, 128 + SIGKILL);
+  EXPECT_NE(FolderDigest(b_), beforeB);
+  // The half-written new year is refused by both runs until it is mended.
+  EXPECT_FALSE(processing::CheckMergeSource(OtherDossier{b_, "B"}).ok);
+  const processing::SeparationResult again = processing::SeparateYears(Request(), Maintenance(true));
+  EXPECT_EQ(again.code, processing::kSeparationRefused);
+  EXPECT_NE(again.error.find("Traitement interrompu"), std::string::npos) << again.error;
+  for (const auto& [folder, name] : {std::pair{a_, "A"}, std::pair{b_, "B"}}) {
+    SetDossier(folder, name);
+    DossierRunInfo info;
+    ASSERT_TRUE(ReadDossierRunMarker(&info)) << name;
+    EXPECT_EQ(info.run, processing::kSeparationRun);
+    ASSERT_TRUE(processing::PutBackInterruptedTransfer(info.detail)) << name;
+    ASSERT_TRUE(RemoveDossierRunMarker());
+  }
+  EXPECT_EQ(FolderDigest(a_), beforeA);
+  EXPECT_EQ(FolderDigest(b_), beforeB);
 }
 
 }  // namespace

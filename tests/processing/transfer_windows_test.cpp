@@ -1,6 +1,9 @@
 // The forms of the merge (20606) and of the year separation (20604) driven as a user drives them:
 // the other dossier chosen with "?", checked, the launch refused once then confirmed, the end
 // message, the log line, the form gone.
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
 #include <QWidget>
 
 #include <fstream>
@@ -15,6 +18,7 @@
 #include "demo/dossier_demo.h"
 #include "platform/gui/command.h"
 #include "platform/gui/modal_seam.h"
+#include "platform/system/cp1252.h"
 #include "processing/merge_windows.h"
 #include "processing/separation_windows.h"
 #include "processing/year_end_windows.h"
@@ -78,12 +82,34 @@ class TransferWindowTest : public test_support::DossierFixture {
       if (s.text.find(text) != std::string::npos) return true;
     return false;
   }
+  // Saves the run's progress window (its caption) as <name>.png once its framed line shows
+  // `phase`, and keeps the texts it showed then.
+  void WatchProgress(const std::string& caption, const std::string& phase, const std::string& name) {
+    const QString title = QString::fromStdString(platform::Cp1252ToUtf8(caption));
+    const QString line = QString::fromStdString(platform::Cp1252ToUtf8(phase));
+    progressTimer_.setInterval(0);
+    QObject::connect(&progressTimer_, &QTimer::timeout, [this, title, line, name] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || w->windowTitle() != title) continue;
+        QStringList texts;
+        for (QLabel* label : w->findChildren<QLabel*>()) texts << label->text();
+        if (!texts.contains(line)) continue;
+        progressTimer_.stop();
+        progressTexts_ = texts.join("|").toStdString();
+        test_support::Screenshot(w, "processing", name);
+        return;
+      }
+    });
+    progressTimer_.start();
+  }
   std::string Log() {
     std::ifstream in(LogPath());
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
   }
+  QTimer progressTimer_;
+  std::string progressTexts_;
 };
 
 TEST_F(TransferWindowTest, TheMergeFormChoosesChecksAndMerges) {
@@ -122,7 +148,10 @@ TEST_F(TransferWindowTest, TheMergeFormChoosesChecksAndMerges) {
   ASSERT_NE(gui::Window::FromHandle(SlotHandle(kMergeFormSlot)), nullptr);
   EXPECT_TRUE(ShownContains("Confirmez le LANCEMENT"));
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  WatchProgress("Ajout d'un Autre Dossier: SA", "Ajout des \xE9" "critures du fichier: ", "merge_progress");
   Send(form, yearend_cmd::Accepter);
+  // The run's window named the phase and the other dossier's file it read.
+  EXPECT_NE(progressTexts_.find("/o/c40so.dbf"), std::string::npos) << progressTexts_;
   EXPECT_TRUE(ShownContains("L'AJOUT de Dossier est termin\xE9")) << test_support::ShownTexts();
   test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "merge_end");
   EXPECT_EQ(SlotHandle(kMergeFormSlot), 0u);
@@ -153,7 +182,10 @@ TEST_F(TransferWindowTest, TheSeparationFormChecksTheDateAndSeparates) {
   EXPECT_TRUE(ShownContains("SAUVEGARDE"));
   test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "separation_question");
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  WatchProgress("S\xE9paration de deux Exercices: SA", "Transfert des \xE9" "critures vers le fichier: ",
+                "separation_progress");
   Send(form, yearend_cmd::Accepter);
+  EXPECT_NE(progressTexts_.find("/b/c40sb.dbf"), std::string::npos) << progressTexts_;
   EXPECT_TRUE(ShownContains("La SEPARATION des Exercices est termin\xE9")) << test_support::ShownTexts();
   EXPECT_EQ(SlotHandle(kSeparationFormSlot), 0u);
   EXPECT_NE(Log().find("SEPARATION DES EXERCICES - Ok - Dossier 'SB' sur " + b + " - Date: 01/01/27"),

@@ -4,6 +4,7 @@
 #include <set>
 #include <vector>
 
+#include "data/aside_copies.h"
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/draft_lines.h"
@@ -11,7 +12,9 @@
 #include "data/table.h"
 #include "data/session.h"
 #include "data/table_structures.h"
+#include "dossier/dossier_run_marker.h"
 #include "entry/core/journal_month.h"
+#include "platform/system/clock.h"
 #include "platform/system/files.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/transfer_tables.h"
@@ -100,6 +103,9 @@ class MergeWork {
     }
     return n;
   }
+
+  long DraftRecords() { return static_cast<long>(t_.c50.RecCount()); }
+  std::string DraftFile() const { return t_.c50.tablePath; }
 
   void SetPeriod(const std::string& from, const std::string& to) {
     from_ = from;
@@ -264,6 +270,11 @@ MergeSourceCheck CheckSource(const OtherDossier& other, bool held) {
     c.first = Text(29054) + code;
     return c;
   }
+  if (HasInterruptedRun(d)) {
+    c.first = Text(29258) + code;
+    c.second = Text(29259);
+    return c;
+  }
   // Another station in that dossier: refused with the message of a dossier in use.
   {
     std::optional<DossierHold> hold;
@@ -308,6 +319,91 @@ MergeSourceCheck CheckSource(const OtherDossier& other, bool held) {
 }  // namespace
 
 MergeSourceCheck CheckMergeSource(const OtherDossier& other) { return CheckSource(other, false); }
+
+namespace {
+
+// The current dossier set to another for a while (the paths of its marker and tables).
+class CurrentDossier {
+ public:
+  CurrentDossier(const std::string& folder, const std::string& code) : folder_(DossierFolder), code_(DossierCode) {
+    SetDossier(folder, code);
+  }
+  ~CurrentDossier() { SetDossier(folder_, code_); }
+  CurrentDossier(const CurrentDossier&) = delete;
+  CurrentDossier& operator=(const CurrentDossier&) = delete;
+
+ private:
+  std::string folder_, code_;
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+}  // namespace
+
+GuardedTables::GuardedTables(const char* run, const std::string& title, const std::string& prefix)
+    : folder_(DossierFolder), code_(AllTrim(DossierCode.c_str())) {
+  const platform::LocalTime now = platform::GetLocalTime();
+  const std::string name = prefix + Lower(code_) + "-" + std::to_string(now.year) + StrZero(now.month, 2) +
+                           StrZero(now.day, 2) + "-" + StrZero(now.hour, 2) + StrZero(now.minute, 2) +
+                           StrZero(now.second, 2) + "/";
+  std::vector<std::string> bases;
+  for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50,
+                         TableKind::C60, TableKind::C70})
+    bases.push_back(TableBaseName(kind, code_));
+  if (!MakeAsideCopies(folder_, name, bases, &copies_, &error_)) {
+    if (error_.empty()) error_ = Text(29229) + folder_ + name;
+    settled_ = true;
+    return;
+  }
+  marker_ = std::make_unique<DossierRunMarker>(run, title, copies_.Detail());
+  if (!marker_->written()) {
+    error_ = DossierRunMarkerRefusal(marker_->path());
+    marker_.reset();
+    RemoveAsideCopies(folder_, copies_);
+    settled_ = true;
+  }
+}
+
+GuardedTables::~GuardedTables() {
+  if (!settled_) PutBack();
+}
+
+bool GuardedTables::PutBack() {
+  if (settled_) return true;
+  settled_ = true;
+  CurrentDossier current(folder_, code_);
+  DossierRunInfo info;
+  ReadDossierRunMarker(&info);
+  std::string why;
+  const bool back = PutBackAsideCopies(folder_, copies_, &why);
+  marker_.reset();
+  // Copies that could not all be put back stay named by the marker for the next opening.
+  if (!back) WriteDossierRunMarker(info);
+  return back;
+}
+
+void GuardedTables::Finish() {
+  if (settled_) return;
+  settled_ = true;
+  marker_.reset();
+  RemoveAsideCopies(folder_, copies_);
+}
+
+bool HasInterruptedRun(const OtherDossier& d) {
+  CurrentDossier current(d.folder, d.code);
+  return DossierRunMarkerExists();
+}
+
+bool PutBackInterruptedTransfer(const std::string& detail) {
+  AsideCopies copies;
+  if (!AsideCopies::FromDetail(detail, &copies)) return false;
+  std::string why;
+  return PutBackAsideCopies(DossierFolder, copies, &why);
+}
 
 std::string MergeDateRefusal(const std::string& from, const std::string& to, const MergeSourceCheck& period,
                              bool end) {
@@ -362,28 +458,41 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
     work.Close();
     return r;
   }
-  const long adding = work.CountLines();
-  Table probe;
-  if (probe.OpenShared(PathC50(), "", true)) {
-    const long records = static_cast<long>(probe.RecCount());
-    const std::string file = probe.tablePath;
-    probe.CloseTable(true);
-    if (records + adding > kMaxLineRecords) {
-      work.Close();
-      r.code = kMergeRefused;
-      r.error = TooManyLinesMessage(file);
-      return r;
+  // The draft is the run's own, held alone: its count is read there.
+  if (work.DraftRecords() + work.CountLines() > kMaxLineRecords) {
+    const std::string file = work.DraftFile();
+    work.Close();
+    r.code = kMergeRefused;
+    r.error = TooManyLinesMessage(file);
+    return r;
+  }
+  work.Close();
+  // The open dossier's tables copied aside before the first change: a run that fails, or that
+  // is stopped, leaves the dossier as it was rather than with part of the lines added.
+  if (step) step(Text(29255), DossierFolder);
+  GuardedTables guard(kMergeRun, Text(29200), "ajout-");
+  if (!guard.ok()) {
+    r.code = kMergeRefused;
+    r.error = guard.error();
+    return r;
+  }
+  const int failure = work.Open() ? work.Run() : r.code;
+  work.Close();
+  if (failure == 0) {
+    CloseAllTables();
+    const int rebuilt = maintenance.rebuild ? maintenance.rebuild() : 0;
+    if (rebuilt != 0) {
+      r.code = rebuilt;
+      r.error.clear();
     }
   }
-  const int failure = work.Run();
-  work.Close();
-  if (failure != 0) return r;
-  CloseAllTables();
-  const int rebuilt = maintenance.rebuild ? maintenance.rebuild() : 0;
-  if (rebuilt != 0) {
-    r.code = rebuilt;
-    r.error.clear();
+  if (r.code != 0) {
+    CloseAllTables();
+    r.putBack = guard.PutBack();
+    r.putBackFailed = !r.putBack;
+    return r;
   }
+  guard.Finish();
   return r;
 }
 
@@ -398,7 +507,8 @@ std::string MergeLogLine(const MergeRequest& request, const MergeResult& result)
 
 std::string MergeEndMessage(const MergeRequest& request, const MergeResult& result) {
   if (result.code == 0) return Text(request.codesOnly ? 29224 : 29225);
-  return Text(29226) + StrInt(result.code, 5) + "\n\n" + (result.error.empty() ? "" : result.error + "\n\n");
+  return Text(29226) + StrInt(result.code, 5) + "\n\n" + (result.error.empty() ? "" : result.error + "\n\n") +
+         (result.putBack ? Text(29256) : result.putBackFailed ? Text(29257) : std::string());
 }
 
 }  // namespace processing

@@ -5,13 +5,58 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "data/aside_copies.h"
 
 #include "processing/core/opening_balances.h"
 #include "processing/core/other_dossier.h"
 #include "runtime/dossier_record.h"
 
+class DossierRunMarker;
+
 namespace processing {
+
+// The names of the runs in the dossiers' run markers.
+inline constexpr const char* kMergeRun = "ajout-dossier";
+inline constexpr const char* kSeparationRun = "separation-exercices";
+
+// A dossier's tables (C10 ... C70) copied aside and its run marker written before a run changes
+// them. A run that fails puts the copies back (PutBack); one that succeeds removes the marker,
+// then the copies (Finish); a run killed between leaves both, and the next opening of that
+// dossier puts the copies back through the redo registered for the run's name. Made on the
+// current dossier (DossierFolder, DossierCode), whose folder and code it keeps.
+class GuardedTables {
+ public:
+  GuardedTables(const char* run, const std::string& title, const std::string& prefix);
+  ~GuardedTables();  // a run left unsettled is put back
+  GuardedTables(const GuardedTables&) = delete;
+  GuardedTables& operator=(const GuardedTables&) = delete;
+
+  // False when the copies or the marker could not be made: nothing changed, error() says why.
+  bool ok() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  // The copies put back and the marker removed: true. False when a file could not be put back:
+  // the marker stays, so that the next opening tries again.
+  bool PutBack();
+  // The marker removed, then the copies.
+  void Finish();
+
+ private:
+  std::string folder_, code_;
+  AsideCopies copies_;
+  std::unique_ptr<DossierRunMarker> marker_;
+  std::string error_;
+  bool settled_ = false;
+};
+
+// True when another dossier carries the marker of a run stopped half-way (its next opening mends it).
+bool HasInterruptedRun(const OtherDossier& d);
+
+// Puts back the tables of the current dossier from the copies a marker's detail names (the redo
+// of an interrupted merge or separation).
+bool PutBackInterruptedTransfer(const std::string& detail);
 
 // The check of the other dossier: `first` and `second` are the texts shown beside it (its code
 // and name, its year; or the refusal). The period is the part of the open year the other
@@ -43,6 +88,8 @@ struct MergeResult {
   int code = 0;          // 0, the rebuild's error, or this run's below
   std::string error;     // the refusal or the fault, in French
   bool busy = false;     // another station has the other dossier: nothing written
+  bool putBack = false;  // a run that failed was put back as it was
+  bool putBackFailed = false;  // ... or could not be: the run marker names the copies
   long codes = 0, accounts = 0, sections = 0, lines = 0, journals = 0;
 };
 inline constexpr int kMergeRefused = 6201;  // a check refused the run: nothing written

@@ -1,5 +1,6 @@
 #include "processing/core/year_separation.h"
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "entry/core/journal_month.h"
+#include "processing/core/dossier_merge.h"
 #include "processing/core/transfer_tables.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
@@ -56,7 +58,7 @@ struct Group {
 class SeparationWork {
  public:
   SeparationWork(const SeparationRequest& request, SeparationResult& result,
-                 const std::function<void(const std::string&)>& step)
+                 const std::function<void(const std::string&, const std::string&)>& step)
       : request_(request), r_(result), step_(step) {}
 
   bool Open() {
@@ -90,6 +92,7 @@ class SeparationWork {
             const std::string& kinds) {
     for (const LineFile* f : {&kClosed, &kDraft}) {
       Table& t = f->closed ? c40_ : c50_;
+      Step(29260, t);
       std::unordered_map<std::string, bool> pieces;
       std::vector<std::uint32_t>& moved = f->closed ? moved40_ : moved50_;
       for (bool more = t.GoTop(); more; more = t.Skip(1)) {
@@ -147,8 +150,12 @@ class SeparationWork {
     r_.error = Text(29230) + path;
     return false;
   }
+  void Step(int first, Table& file) {
+    if (step_) step_(Text(first), file.tablePath);
+  }
 
   bool Codes() {
+    Step(29261, o10_);
     const FieldMap map(c10_, o10_, 1);
     for (bool more = c10_.GoTop(); more; more = c10_.Skip(1)) {
       if (c10_.IsDeleted()) continue;
@@ -163,7 +170,7 @@ class SeparationWork {
 
   template <std::size_t N>
   bool Figures(Table& from, Table& to, const char* tag, const int (&figures)[N], int number, long* count) {
-    if (step_) step_(to.tablePath);
+    Step(29262, to);
     const FieldMap map(from, to, 1);
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
       if (from.IsDeleted()) continue;
@@ -188,7 +195,7 @@ class SeparationWork {
   bool Copy(const LineFile& f) {
     Table& from = f.closed ? c40_ : c50_;
     Table& to = f.closed ? o40_ : o50_;
-    if (step_) step_(to.tablePath);
+    Step(29263, to);
     if (cutIndex_.empty())
       for (const LetteredLine& l : lettered_)
         if (groups_[static_cast<std::size_t>(l.group)].Cut()) cutIndex_.emplace(Key(l.closed, l.recno), l.field);
@@ -209,6 +216,7 @@ class SeparationWork {
   bool Mark() {
     for (const LineFile* f : {&kClosed, &kDraft}) {
       Table& t = f->closed ? c40_ : c50_;
+      Step(29264, t);
       for (std::uint32_t recno : f->closed ? moved40_ : moved50_)
         if (!t.GoTo(static_cast<long>(recno)) || !t.DeleteRecord("", 0)) return Fail(f->number, t.tablePath);
     }
@@ -224,7 +232,7 @@ class SeparationWork {
 
   const SeparationRequest& request_;
   SeparationResult& r_;
-  const std::function<void(const std::string&)>& step_;
+  const std::function<void(const std::string&, const std::string&)>& step_;
   Table c10_, c20_, c30_, c40_, c50_, o10_, o20_, o30_, o40_, o50_;
   std::vector<std::uint32_t> moved40_, moved50_;
   std::vector<LetteredLine> lettered_;
@@ -251,7 +259,7 @@ SeparationResult Refused(SeparationResult r, const std::string& why) {
 }  // namespace
 
 SeparationResult SeparateYears(const SeparationRequest& request, const SeparationMaintenance& maintenance,
-                               const std::function<void(const std::string&)>& step) {
+                               const std::function<void(const std::string&, const std::string&)>& step) {
   SeparationResult r;
   const OtherDossier& other = request.other;
   DossierHold hold(other.folder, other.code);
@@ -263,6 +271,7 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   if (!check.ok) return Refused(r, check.first + (check.second.empty() ? "" : "\n" + check.second));
   DossierRecord otherRecord;
   if (!LoadDossierRecordOf(other, &otherRecord)) return Refused(r, Text(29055) + other.code);
+  if (HasInterruptedRun(other)) return Refused(r, Text(29258) + other.code + "\n" + Text(29259));
   // What the rebuild would refuse, on each dossier, before anything is written.
   if (maintenance.refusal) {
     std::string refusal = maintenance.refusal();
@@ -293,22 +302,50 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
       return Refused(refused, TooManyLinesMessage(file));
     }
   }
-  const bool written = work.Write();
   work.Close();
-  if (!written) return r;
-  CloseAllTables();
-  const int first = maintenance.rebuild ? maintenance.rebuild() : 0;
-  int second = 0;
+  // Both dossiers' tables copied aside before the first change: a run that fails, or that is
+  // stopped, leaves both as they were rather than with lines on both sides or on neither.
+  if (step) step(Text(29255), DossierFolder);
+  GuardedTables mine(kSeparationRun, Text(29240), "separation-");
+  if (!mine.ok()) return Refused(SeparationResult{}, mine.error());
+  std::unique_ptr<GuardedTables> theirs;
   {
     DossierIdentity identity(other, otherRecord);
-    second = maintenance.rebuild ? maintenance.rebuild() : 0;
+    if (step) step(Text(29255), DossierFolder);
+    theirs = std::make_unique<GuardedTables>(kSeparationRun, Text(29240), "separation-");
+  }
+  if (!theirs->ok()) {
+    mine.Finish();
+    return Refused(SeparationResult{}, theirs->error());
+  }
+  const bool written = work.Open() && work.Write();
+  work.Close();
+  if (written) {
     CloseAllTables();
+    const int first = maintenance.rebuild ? maintenance.rebuild() : 0;
+    int second = 0;
+    if (first == 0) {
+      DossierIdentity identity(other, otherRecord);
+      second = maintenance.rebuild ? maintenance.rebuild() : 0;
+      CloseAllTables();
+    }
+    if (first != 0) {
+      r.code = first;
+    } else if (second != 0) {
+      r.code = second + kSeparationSecondRebuild;
+    }
   }
-  if (first != 0) {
-    r.code = first;
-  } else if (second != 0) {
-    r.code = second + kSeparationSecondRebuild;
+  if (r.code != 0) {
+    CloseAllTables();
+    const bool back = mine.PutBack();
+    r.putBack = theirs->PutBack() && back;
+    r.putBackFailed = !r.putBack;
+    return r;
   }
+  // The new year's marker goes first: a run stopped between the two leaves the old year put back
+  // at its next opening, its pieces then standing in both dossiers rather than in neither.
+  theirs->Finish();
+  mine.Finish();
   return r;
 }
 
@@ -322,8 +359,8 @@ std::string SeparationLogLine(const SeparationRequest& request, const Separation
 
 std::string SeparationEndMessage(const SeparationRequest&, const SeparationResult& result) {
   if (result.code == 0) return Text(29248);
-  return Text(29249) + StrInt(result.code, 5) + "\n\n" +
-         (result.error.empty() ? "" : result.error + "\n\n");
+  return Text(29249) + StrInt(result.code, 5) + "\n\n" + (result.error.empty() ? "" : result.error + "\n\n") +
+         (result.putBack ? Text(29265) : result.putBackFailed ? Text(29257) : std::string());
 }
 
 }  // namespace processing

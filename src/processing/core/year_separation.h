@@ -24,6 +24,8 @@ struct SeparationResult {
   int code = 0;         // 0; the open dossier's rebuild error; the other's + 10000; or this run's below
   std::string error;    // the refusal or the fault, in French
   bool busy = false;    // another station has the other dossier: nothing written
+  bool putBack = false; // a run that failed was put back: both dossiers as they were
+  bool putBackFailed = false;  // ... or could not be: the run marker names the copies
   long pieces = 0;      // pieces moved
   long lines = 0;       // records moved (general and analytic lines, both files)
   long codes = 0, accounts = 0, sections = 0;  // appended to the other dossier
@@ -44,8 +46,11 @@ using SeparationMaintenance = TargetMaintenance;
 // again (format, not the open one, its year beginning on the date), every table opened, and the
 // run is refused when a moved piece lies after the other's year end, when either dossier's line
 // files would pass 999,999 records, or when the rebuild refuses either dossier.
+// Both dossiers' tables are copied aside first (with a run marker in each): a run that fails is
+// put back, both dossiers as they were. `step` is called with the first line and the file of each
+// phase.
 SeparationResult SeparateYears(const SeparationRequest& request, const SeparationMaintenance& maintenance,
-                               const std::function<void(const std::string&)>& step = {});
+                               const std::function<void(const std::string&, const std::string&)>& step = {});
 
 // The log line of a run and its end message.
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result);
