@@ -48,20 +48,6 @@ std::string Display(const std::string& stored) {
   return ParseStoredDate(stored, day) ? DisplayDateOf(day) : std::string();
 }
 
-// Writes the other dossier into the first blank of the recent slots 2 to 5, unless listed there.
-void RememberRecent(const processing::OtherDossier& other) {
-  std::string entry = other.code;
-  entry.resize(5, ' ');
-  entry += other.folder;
-  for (int i = 1; i < kDossierSlotCount; ++i)
-    if (RTrim(DossierSlots[i].c_str()) == RTrim(entry.c_str())) return;
-  for (int i = 1; i < kDossierSlotCount; ++i) {
-    if (AllTrim(DossierSlots[i].c_str())[0] != '\0') continue;
-    DossierSlots[i] = entry;
-    return;
-  }
-}
-
 }  // namespace
 
 void CmAjoutDossier() {
@@ -242,13 +228,7 @@ void TWTraAjoutDossier::CmAccepter() {
   request.codesOnly = codesOnly;
   request.from = from_->GetValue();
   request.to = to_->GetValue();
-  processing::TargetMaintenance maintenance;
-  maintenance.refusal = [] {
-    if (RenumberingPending()) return RenumberPendingMessage();
-    const std::string damaged = FindDamagedDossierTable();
-    return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
-  };
-  maintenance.rebuild = [this] { return RebuildDossier(this, true, false); };
+  const processing::TargetMaintenance maintenance = YearEndMaintenance(this, false);
   SetDossierState('1');
   SetAppCursor(kBusyFirstString, true);
   CloseAllTables();
@@ -264,13 +244,11 @@ void TWTraAjoutDossier::CmAccepter() {
   }
   SetAppCursor(0, false);
   if (r.code == processing::kMergeRefused) {
-    gui::MessageBeep(0);
-    gui::MessageBox(this, r.error, r.busy ? processing::OtherDossierBusyCaption() : caption,
-                    gui::MB_OK | (r.busy ? gui::MB_ICONHAND : gui::MB_ICONINFORMATION));
+    ShowYearEndRefusal(this, r.error, r.busy, caption);
     running_ = false;
     return;
   }
-  if (r.code == 0) RememberRecent(other_);
+  if (r.code == 0) RememberOtherDossier(other_);
   gui::MessageBeep(0);
   WriteLog(processing::MergeLogLine(request, r));
   gui::MessageBox(this, processing::MergeEndMessage(request, r), caption,

@@ -33,15 +33,10 @@ namespace {
 constexpr int kCaption = 29240;
 constexpr unsigned kAccepter = 20053;
 constexpr unsigned kRefreshCaption = 20208;
-
-enum : int {
-  kDateLabel = 1301, kSource1 = 1302, kSource2 = 1303, kCodeLabel = 1304, kTarget1 = 1305, kTarget2 = 1306,
-  kFolderLabel = 1307, kFolderText = 1308,
-  kDateEdit = 1201, kCodeEdit = 1202, kCheckCommand = 1203, kChooseButton = 1204,
-};
+constexpr unsigned kCheckCommand = 1203;
+constexpr unsigned kChooseButton = 1204;
 
 const char* const kFilter = "Dossiers Nuv-MERLON ZEL|c10*.dbf|Tous les fichiers (*.*)|*.*|";
-const char* const kCodeCharacters = "0123456789-ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 }  // namespace
 
@@ -52,21 +47,7 @@ void CmSeparationExercices() {
 TWTraSeparationExercices::TWTraSeparationExercices(gui::MDIClient* client)
     : CMDIModif(client, LoadStr(kCaption), 20, 7, kSeparationFormSlot, kSeparationFormSlotLength) {
   AskOnClose = false;
-  const int ids[] = {kDateLabel, kCodeLabel, kFolderLabel};
-  const int texts[] = {29242, 29241, 29066};
-  for (int i = 0; i < 3; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), ids[i]);
-  date_ = new MEdit(this, kDateEdit, 8, 1, MEdit::kDate, 0, false);
-  code_ = new MEdit(this, kCodeEdit, 5, 1, MEdit::kText, 0, false);
-  code_->SetAllowedChars(kCodeCharacters);
-  source_[0] = new MStatic(this, "", kSource1);
-  source_[1] = new MStatic(this, "", kSource2);
-  texts_[0] = new MStatic(this, "", kTarget1);
-  texts_[1] = new MStatic(this, "", kTarget2);
-  folder_ = new MStatic(this, "", kFolderText);
-  choose_ = new MButton(this, kChooseButton, "&?");
-  date_->SetEnterAction(kCheckCommand);
-  code_->SetEnterAction(kCheckCommand);
-  for (MEdit* e : {date_, code_}) e->SetNotifyWindow(this);
+  c_.Make(this, 29242, 29241);
   ContextCommands = {2, form_cmd::Quitter, kAccepter};
   other_.folder = DossierFolder;
 }
@@ -78,35 +59,12 @@ TWTraSeparationExercices::~TWTraSeparationExercices() {
 void TWTraSeparationExercices::SetupWindow() {
   CMDIModif::SetupWindow();
   BuildToolbar(ContextCommands, true);
-  for (gui::Control* c : std::initializer_list<gui::Control*>{date_, code_}) c->SetFont(EntryFontFixed);
-  using F = DossierRecord::DateField;
-  // By default the day after the open dossier's year end.
-  Ymd end;
-  if (TheDossierRecord.DateYmd(F::YearEnd, end)) {
-    Ymd day;
-    if (ParseStoredDate(NextDay(StoredDateOf(end).c_str()), day)) date_->SetValue(DisplayDateOf(day), true);
-  }
-  source_[0]->SetText(std::string(AllTrim(DossierCode.c_str())) + ": " + RTrim(TheDossierRecord.Name().c_str()));
-  source_[1]->SetText(LoadStr(29057) + TheDossierRecord.DateDisplay(F::YearStart) + LoadStr(29058) +
-                      TheDossierRecord.DateDisplay(F::YearEnd));
-  folder_->SetText(other_.folder);
-  choose_->SetTip(LoadStr(29203));
-  code_->FocusSelect(true);
+  c_.Setup(other_.folder);
+  c_.choose->SetTip(LoadStr(29203));
+  c_.code->FocusSelect(true);
 }
 
-void TWTraSeparationExercices::ArrangeControls() {
-  MoveFormControls(labels_[0], 1, 1, 5, 1, grid::Label, 0, 0);
-  MoveFormControls(date_, 6, 1, 4, 1, grid::Text, 9, 0);
-  MoveFormControls(source_[0], 1, 2, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(source_[1], 1, 3, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_[1], 1, 4, 5, 1, grid::Label, 0, 0);
-  MoveFormControls(code_, 6, 4, 3, 1, grid::Text, 6, 0);
-  MoveFormControls(choose_, 9, 4, 1, 1, grid::Button, 0, 0);
-  MoveFormControls(texts_[0], 1, 5, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(texts_[1], 1, 6, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_[2], 1, 7, 5, 1, grid::Label, 0, 0);
-  MoveFormControls(folder_, 6, 7, 15, 1, grid::Label, 0, 0);
-}
+void TWTraSeparationExercices::ArrangeControls() { c_.Arrange(*this, 5); }
 
 std::intptr_t TWTraSeparationExercices::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
@@ -125,18 +83,18 @@ const gui::ResponseTable& TWTraSeparationExercices::Table() {
 
 void TWTraSeparationExercices::ShowTexts(const std::string& first, const std::string& second) {
   first_ = first;
-  texts_[0]->SetText(first);
-  texts_[1]->SetText(second);
+  c_.target[0]->SetText(first);
+  c_.target[1]->SetText(second);
 }
 
 bool TWTraSeparationExercices::CheckOther() {
   ShowTexts("", "");
-  other_.code = AllTrim(code_->GetValue().c_str());
+  other_.code = AllTrim(c_.code->GetValue().c_str());
   Ymd date;
-  if (!ParseDisplayDate(date_->GetValue(), date) || !IsValidYmd(date)) {
+  if (!ParseDisplayDate(c_.date->GetValue(), date) || !IsValidYmd(date)) {
     gui::MessageBeep(0);
     ShowTexts(LoadStr(29253), "");
-    date_->FocusSelect(true);
+    c_.date->FocusSelect(true);
     return false;
   }
   const processing::TargetCheck c = processing::CheckOpeningTarget(other_, date);
@@ -155,10 +113,10 @@ void TWTraSeparationExercices::CmChooseOther() {
     return;
   }
   other_.folder = chosen.folder;
-  code_->SetValue(chosen.code, false);
-  folder_->SetText(other_.folder);
+  c_.code->SetValue(chosen.code, false);
+  c_.folder->SetText(other_.folder);
   CheckOther();
-  code_->FocusSelect(true);
+  c_.code->FocusSelect(true);
 }
 
 void TWTraSeparationExercices::CmAccepter() {
@@ -166,20 +124,14 @@ void TWTraSeparationExercices::CmAccepter() {
   const std::string caption = LoadStr(kCaption);
   processing::SeparationRequest request;
   request.other = other_;
-  ParseDisplayDate(date_->GetValue(), request.date);
+  ParseDisplayDate(c_.date->GetValue(), request.date);
   const std::string question = LoadStr(29244) + DisplayDateOf(request.date) + LoadStr(29245) +
                                AllTrim(other_.code.c_str()) + " (" + other_.folder + ")" + LoadStr(29246);
   if (gui::MessageBox(this, question, caption, gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
       gui::IDYES)
     return;
   running_ = true;
-  processing::SeparationMaintenance maintenance;
-  maintenance.refusal = [] {
-    if (RenumberingPending()) return RenumberPendingMessage();
-    const std::string damaged = FindDamagedDossierTable();
-    return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
-  };
-  maintenance.rebuild = [this] { return RebuildDossier(this, true, true); };
+  const processing::SeparationMaintenance maintenance = YearEndMaintenance(this, true);
   SetDossierState('1');
   SetAppCursor(kBusyFirstString, true);
   CloseAllTables();
@@ -195,9 +147,7 @@ void TWTraSeparationExercices::CmAccepter() {
   }
   SetAppCursor(0, false);
   if (r.code == processing::kSeparationRefused) {
-    gui::MessageBeep(0);
-    gui::MessageBox(this, r.error, r.busy ? processing::OtherDossierBusyCaption() : caption,
-                    gui::MB_OK | (r.busy ? gui::MB_ICONHAND : gui::MB_ICONINFORMATION));
+    ShowYearEndRefusal(this, r.error, r.busy, caption);
     running_ = false;
     return;
   }

@@ -8,6 +8,7 @@
 
 #include "framework/edit_form.h"
 #include "processing/core/year_separation.h"
+#include "processing/year_end_windows.h"
 
 class MButton;
 class MEdit;
@@ -27,8 +28,8 @@ class TWTraSeparationExercices : public CMDIModif {
   void CmChooseOther();
   void CmAccepter();
 
-  MEdit* CodeEdit() const { return code_; }
-  MEdit* DateEdit() const { return date_; }
+  MEdit* CodeEdit() const { return c_.code; }
+  MEdit* DateEdit() const { return c_.date; }
   const std::string& First() const { return first_; }
   const std::string& OtherFolder() const { return other_.folder; }
 
@@ -47,11 +48,5 @@ class TWTraSeparationExercices : public CMDIModif {
   bool running_ = false;
   processing::OtherDossier other_;
   std::string first_;
-  MStatic* labels_[3] = {};
-  MStatic* source_[2] = {};
-  MStatic* texts_[2] = {};
-  MStatic* folder_ = nullptr;
-  MEdit* date_ = nullptr;
-  MEdit* code_ = nullptr;
-  MButton* choose_ = nullptr;
+  YearEndTargetControls c_;
 };

@@ -130,26 +130,91 @@ void InstallYearEndCommands() {
   InstallCodeCopyHooks();
 }
 
+void YearEndTargetControls::Make(CMDIModif* form, int dateText, int codeText) {
+  dateLabel = new MStatic(form, LoadStr(dateText), kDateLabel);
+  codeLabel = new MStatic(form, LoadStr(codeText), kInLabel);
+  folderLabel = new MStatic(form, LoadStr(29066), kFolderLabel);
+  date = new MEdit(form, kDateEdit, 8, 1, MEdit::kDate, 0, false);
+  code = new MEdit(form, kCodeEdit, 5, 1, MEdit::kText, 0, false);
+  code->SetAllowedChars(kCodeCharacters);
+  source[0] = new MStatic(form, "", kSource1);
+  source[1] = new MStatic(form, "", kSource2);
+  target[0] = new MStatic(form, "", kTarget1);
+  target[1] = new MStatic(form, "", kTarget2);
+  folder = new MStatic(form, "", kFolderText);
+  choose = new MButton(form, kChooseButton, "&?");
+  for (MEdit* e : {date, code}) {
+    e->SetEnterAction(kCheckCommand);
+    e->SetNotifyWindow(form);
+  }
+}
+
+void YearEndTargetControls::Setup(const std::string& folderText) {
+  for (gui::Control* c : std::initializer_list<gui::Control*>{date, code}) c->SetFont(EntryFontFixed);
+  using F = DossierRecord::DateField;
+  Ymd end;
+  if (TheDossierRecord.DateYmd(F::YearEnd, end)) {
+    Ymd day;
+    if (ParseStoredDate(NextDay(StoredDateOf(end).c_str()), day)) date->SetValue(DisplayDateOf(day), true);
+  }
+  source[0]->SetText(std::string(AllTrim(DossierCode.c_str())) + ": " + RTrim(TheDossierRecord.Name().c_str()));
+  source[1]->SetText(LoadStr(29057) + TheDossierRecord.DateDisplay(F::YearStart) + LoadStr(29058) +
+                     TheDossierRecord.DateDisplay(F::YearEnd));
+  folder->SetText(folderText);
+}
+
+void YearEndTargetControls::Arrange(CMDIModif& form, int w) {
+  form.MoveFormControls(dateLabel, 1, 1, w, 1, grid::Label, 0, 0);
+  form.MoveFormControls(date, w + 1, 1, 4, 1, grid::Text, 9, 0);
+  form.MoveFormControls(source[0], 1, 2, 20, 1, grid::Label, 0, 0);
+  form.MoveFormControls(source[1], 1, 3, 20, 1, grid::Label, 0, 0);
+  form.MoveFormControls(codeLabel, 1, 4, w, 1, grid::Label, 0, 0);
+  form.MoveFormControls(code, w + 1, 4, 8 - w, 1, grid::Text, 6, 0);
+  form.MoveFormControls(choose, 9, 4, 1, 1, grid::Button, 0, 0);
+  form.MoveFormControls(target[0], 1, 5, 20, 1, grid::Label, 0, 0);
+  form.MoveFormControls(target[1], 1, 6, 20, 1, grid::Label, 0, 0);
+  form.MoveFormControls(folderLabel, 1, 7, w, 1, grid::Label, 0, 0);
+  form.MoveFormControls(folder, w + 1, 7, 20 - w, 1, grid::Label, 0, 0);
+}
+
+processing::TargetMaintenance YearEndMaintenance(gui::Window* owner, bool pack) {
+  processing::TargetMaintenance maintenance;
+  maintenance.refusal = [] {
+    if (RenumberingPending()) return RenumberPendingMessage();
+    const std::string damaged = FindDamagedDossierTable();
+    return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
+  };
+  maintenance.rebuild = [owner, pack] { return RebuildDossier(owner, true, pack); };
+  return maintenance;
+}
+
+void ShowYearEndRefusal(gui::Window* owner, const std::string& error, bool busy, const std::string& caption) {
+  gui::MessageBeep(0);
+  gui::MessageBox(owner, error, busy ? processing::OtherDossierBusyCaption() : caption,
+                  gui::MB_OK | (busy ? gui::MB_ICONHAND : gui::MB_ICONINFORMATION));
+}
+
+void RememberOtherDossier(const processing::OtherDossier& other) {
+  std::string entry = other.code;
+  entry.resize(5, ' ');
+  entry += other.folder;
+  for (int i = 1; i < kDossierSlotCount; ++i)
+    if (RTrim(DossierSlots[i].c_str()) == RTrim(entry.c_str())) return;
+  for (int i = 1; i < kDossierSlotCount; ++i) {
+    if (AllTrim(DossierSlots[i].c_str())[0] != '\0') continue;
+    DossierSlots[i] = entry;
+    return;
+  }
+}
+
 TWTraGenerationSAN::TWTraGenerationSAN(gui::MDIClient* client)
     : CMDIModif(client, LoadStr(kCaption), kFormColumns, kFormRows, kOpeningFormSlot, kOpeningFormSlotLength) {
   AskOnClose = false;
-  const int ids[] = {kDateLabel, kInLabel, kFolderLabel, kAuxTitle, kFinTitle};
-  const int texts[] = {29064, 29065, 29066, 29067, 29068};
-  for (int i = 0; i < 5; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), ids[i]);
-  date_ = new MEdit(this, kDateEdit, 8, 1, MEdit::kDate, 0, false);
-  code_ = new MEdit(this, kCodeEdit, 5, 1, MEdit::kText, 0, false);
-  code_->SetAllowedChars(kCodeCharacters);
-  source_[0] = new MStatic(this, "", kSource1);
-  source_[1] = new MStatic(this, "", kSource2);
-  target_texts_[0] = new MStatic(this, "", kTarget1);
-  target_texts_[1] = new MStatic(this, "", kTarget2);
-  folder_ = new MStatic(this, "", kFolderText);
-  choose_ = new MButton(this, kChooseButton, "&?");
+  c_.Make(this, 29064, 29065);
+  titles_[0] = new MStatic(this, LoadStr(29067), kAuxTitle);
+  titles_[1] = new MStatic(this, LoadStr(29068), kFinTitle);
   unmatched_ = new MCheckBox(this, kUnmatchedBox, "", 1);
   unreconciled_ = new MCheckBox(this, kUnreconciledBox, "", 1);
-  date_->SetEnterAction(kCheckCommand);
-  code_->SetEnterAction(kCheckCommand);
-  for (MEdit* e : {date_, code_}) e->SetNotifyWindow(this);
   ContextCommands = {2, form_cmd::Quitter, yearend_cmd::Accepter};
   target_.folder = DossierFolder;
 }
@@ -161,7 +226,7 @@ TWTraGenerationSAN::~TWTraGenerationSAN() {
 void TWTraGenerationSAN::SetupWindow() {
   CMDIModif::SetupWindow();
   BuildToolbar(ContextCommands, true);
-  for (gui::Control* c : std::initializer_list<gui::Control*>{date_, code_}) c->SetFont(EntryFontFixed);
+  c_.Setup(DossierFolder);
   const std::string caption = LoadStr(kCaption);
   if (!TableC10->OpenShared(PathC10(), "C10CODE") || !TableC50->OpenShared(PathC50(), LigneEcriture::kCodeTag)) {
     CloseAllTables();
@@ -182,41 +247,20 @@ void TWTraGenerationSAN::SetupWindow() {
   CloseAllTables();
   bankPrefixes_ = AllTrim(DossierIniGet("SAN", "SAN-Detailles", "").c_str());
   if (bankPrefixes_.empty()) bankPrefixes_ = IniGetString("SAN-Detailles", processing::kDefaultBankPrefixes);
-  using F = DossierRecord::DateField;
-  Ymd end;
-  if (TheDossierRecord.DateYmd(F::YearEnd, end)) {
-    const std::string next = NextDay(StoredDateOf(end).c_str());
-    Ymd day;
-    if (ParseStoredDate(next, day)) date_->SetValue(DisplayDateOf(day), true);
-  }
-  source_[0]->SetText(std::string(AllTrim(DossierCode.c_str())) + ": " + RTrim(TheDossierRecord.Name().c_str()));
-  source_[1]->SetText(LoadStr(29057) + TheDossierRecord.DateDisplay(F::YearStart) + LoadStr(29058) +
-                      TheDossierRecord.DateDisplay(F::YearEnd));
-  folder_->SetText(DossierFolder);
   std::string letters;
   for (const processing::Collective& c : collectives_) letters += c.letter;
   unmatched_->SetText(std::string(LoadStr(29070)) + "'" + letters + "'");
   unreconciled_->SetText(std::string(LoadStr(29071)) + "'" + bankPrefixes_ + "'");
   unmatched_->SetValue(ConstantIs(kUnmatchedConstant, 'O'), true);
   unreconciled_->SetValue(ConstantIs(kUnreconciledConstant, 'O'), true);
-  code_->FocusSelect(true);
+  c_.code->FocusSelect(true);
 }
 
 void TWTraGenerationSAN::ArrangeControls() {
-  MoveFormControls(labels_[0], 1, 1, 4, 1, grid::Label, 0, 0);
-  MoveFormControls(date_, 5, 1, 4, 1, grid::Text, 9, 0);
-  MoveFormControls(source_[0], 1, 2, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(source_[1], 1, 3, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_[1], 1, 4, 4, 1, grid::Label, 0, 0);
-  MoveFormControls(code_, 5, 4, 4, 1, grid::Text, 6, 0);
-  MoveFormControls(choose_, 9, 4, 1, 1, grid::Button, 0, 0);
-  MoveFormControls(target_texts_[0], 1, 5, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(target_texts_[1], 1, 6, 20, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_[2], 1, 7, 4, 1, grid::Label, 0, 0);
-  MoveFormControls(folder_, 5, 7, 16, 1, grid::Label, 0, 0);
-  MoveFormControls(labels_[3], 1, 8, 20, 1, grid::Label, 0, 0);
+  c_.Arrange(*this, 4);
+  MoveFormControls(titles_[0], 1, 8, 20, 1, grid::Label, 0, 0);
   MoveFormControls(unmatched_, 1, 9, 20, 1, grid::Text, 0, 0);
-  MoveFormControls(labels_[4], 1, 10, 20, 1, grid::Label, 0, 0);
+  MoveFormControls(titles_[1], 1, 10, 20, 1, grid::Label, 0, 0);
   MoveFormControls(unreconciled_, 1, 11, 20, 1, grid::Text, 0, 0);
 }
 
@@ -231,19 +275,19 @@ const gui::ResponseTable& TWTraGenerationSAN::Table() {
 
 void TWTraGenerationSAN::ShowTarget(const std::string& first, const std::string& second) {
   targetFirst_ = first;
-  target_texts_[0]->SetText(first);
-  target_texts_[1]->SetText(second);
+  c_.target[0]->SetText(first);
+  c_.target[1]->SetText(second);
 }
 
 bool TWTraGenerationSAN::CheckTarget() {
   ShowTarget("", "");
-  target_.code = AllTrim(code_->GetValue().c_str());
+  target_.code = AllTrim(c_.code->GetValue().c_str());
   Ymd date;
-  ParseDisplayDate(date_->GetValue(), date);
+  ParseDisplayDate(c_.date->GetValue(), date);
   const processing::TargetCheck c = processing::CheckOpeningTarget(target_, date);
   ShowTarget(c.first, c.second);
   if (c.beep) gui::MessageBeep(0);
-  if (!c.ok && c.first.rfind(LoadStr(29059), 0) == 0) code_->SetValue("", false);
+  if (!c.ok && c.first.rfind(LoadStr(29059), 0) == 0) c_.code->SetValue("", false);
   return c.ok;
 }
 
@@ -255,10 +299,10 @@ void TWTraGenerationSAN::CmChooseTarget() {
   const bool named = processing::OtherDossierOfFile(path, &chosen);
   const std::size_t slash = path.find_last_of('/');
   target_.folder = named ? chosen.folder : path.substr(0, slash == std::string::npos ? 0 : slash + 1);
-  code_->SetValue(named ? chosen.code : "", false);
-  folder_->SetText(target_.folder);
+  c_.code->SetValue(named ? chosen.code : "", false);
+  c_.folder->SetText(target_.folder);
   CheckTarget();
-  code_->FocusSelect(true);
+  c_.code->FocusSelect(true);
 }
 
 bool TWTraGenerationSAN::Ask(const std::string& text, unsigned icon) {
@@ -303,17 +347,11 @@ void TWTraGenerationSAN::CmAccepter() {
   }
   processing::OpeningRequest request;
   request.target = target_;
-  ParseDisplayDate(date_->GetValue(), request.date);
+  ParseDisplayDate(c_.date->GetValue(), request.date);
   request.detailUnmatched = unmatched_->IsChecked();
   request.detailUnreconciled = unreconciled_->IsChecked();
   request.bankPrefixes = bankPrefixes_;
-  processing::TargetMaintenance maintenance;
-  maintenance.refusal = [] {
-    if (RenumberingPending()) return RenumberPendingMessage();
-    const std::string damaged = FindDamagedDossierTable();
-    return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
-  };
-  maintenance.rebuild = [this] { return RebuildDossier(this, true, true); };
+  const processing::TargetMaintenance maintenance = YearEndMaintenance(this, true);
   SetDossierState('1');
   SetAppCursor(kBusyFirstString, true);
   CloseAllTables();
@@ -328,25 +366,11 @@ void TWTraGenerationSAN::CmAccepter() {
   }
   SetAppCursor(0, false);
   if (r.code == processing::kOpeningRefused) {
-    gui::MessageBeep(0);
-    gui::MessageBox(this, r.error, r.busy ? processing::OtherDossierBusyCaption() : caption,
-                    gui::MB_OK | (r.busy ? gui::MB_ICONHAND : gui::MB_ICONINFORMATION));
+    ShowYearEndRefusal(this, r.error, r.busy, caption);
     running_ = false;
     return;
   }
-  // The target offered by "Changer de dossier": the first blank of slots 2 to 5.
-  if (r.code == 0) {
-    std::string entry = target_.code;
-    entry.resize(5, ' ');
-    entry += target_.folder;
-    bool listed = false;
-    for (int i = 1; i < kDossierSlotCount; ++i) listed = listed || RTrim(DossierSlots[i].c_str()) == RTrim(entry.c_str());
-    for (int i = 1; i < kDossierSlotCount && !listed; ++i) {
-      if (AllTrim(DossierSlots[i].c_str())[0] != '\0') continue;
-      DossierSlots[i] = entry;
-      listed = true;
-    }
-  }
+  if (r.code == 0) RememberOtherDossier(target_);
   gui::MessageBeep(0);
   WriteLog(processing::OpeningLogLine(request, r));
   gui::MessageBox(this, processing::OpeningEndMessage(request, r), caption,

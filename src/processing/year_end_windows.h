@@ -32,6 +32,40 @@ void OpenYearEndForm(int slot, const std::function<CMDIModif*(gui::MDIClient*)>&
 // other stations.
 void CloseYearEndForm(int slot);
 
+// The controls the opening balances and the year separation share (ids 1301-1308, 1201, 1202,
+// 1204): the date, the open dossier's name and year, the other dossier's code with "&?", the two
+// lines of its check and its folder. Enter in the date or the code runs command 1203.
+struct YearEndTargetControls {
+  // Made by the form's constructor, the labels with the texts `dateText` and `codeText`.
+  void Make(CMDIModif* form, int dateText, int codeText);
+  // The fonts, the day after the open year's end in the date, the open dossier's lines, `folderText`.
+  void Setup(const std::string& folderText);
+  // Rows 1 to 7 of `form`, the labels `labelColumns` wide.
+  void Arrange(CMDIModif& form, int labelColumns);
+
+  MStatic* dateLabel = nullptr;
+  MStatic* codeLabel = nullptr;
+  MStatic* folderLabel = nullptr;
+  MEdit* date = nullptr;
+  MEdit* code = nullptr;
+  MStatic* source[2] = {};
+  MStatic* target[2] = {};
+  MStatic* folder = nullptr;
+  MButton* choose = nullptr;
+};
+
+// What the year-end runs ask of the dossier maintenance on the program's dossier: the refusal of
+// a pending renumbering or a damaged table, and the rebuild on `owner` with rebalance (and pack).
+processing::TargetMaintenance YearEndMaintenance(gui::Window* owner, bool pack);
+
+// A run's refusal (nothing written): beep and message, under the caption of a dossier in use
+// when another station has the other dossier.
+void ShowYearEndRefusal(gui::Window* owner, const std::string& error, bool busy, const std::string& caption);
+
+// Offers the other dossier to "Changer de dossier": written into the first blank of the recent
+// slots 2 to 5, unless listed there.
+void RememberOtherDossier(const processing::OtherDossier& other);
+
 // The form of the opening balances: the date, the target dossier (its code, or its general file
 // chosen with "?"), the detail boxes; "Accepter" checks the books and the target, then runs.
 class TWTraGenerationSAN : public CMDIModif {
@@ -46,8 +80,8 @@ class TWTraGenerationSAN : public CMDIModif {
   void CmCheckTarget() { CheckTarget(); }
 
   bool Guarded() const { return guarded_; }
-  MEdit* DateEdit() const { return date_; }
-  MEdit* CodeEdit() const { return code_; }
+  MEdit* DateEdit() const { return c_.date; }
+  MEdit* CodeEdit() const { return c_.code; }
   MCheckBox* UnmatchedBox() const { return unmatched_; }
   MCheckBox* UnreconciledBox() const { return unreconciled_; }
   const std::string& TargetFirst() const { return targetFirst_; }
@@ -70,13 +104,8 @@ class TWTraGenerationSAN : public CMDIModif {
   std::string bankPrefixes_;
   processing::OtherDossier target_;
   std::string targetFirst_;
-  MStatic* labels_[6] = {};
-  MEdit* date_ = nullptr;
-  MEdit* code_ = nullptr;
-  MStatic* source_[2] = {};
-  MStatic* target_texts_[2] = {};
-  MStatic* folder_ = nullptr;
-  MButton* choose_ = nullptr;
+  YearEndTargetControls c_;
+  MStatic* titles_[2] = {};
   MCheckBox* unmatched_ = nullptr;
   MCheckBox* unreconciled_ = nullptr;
 };

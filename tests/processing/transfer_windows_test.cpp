@@ -6,9 +6,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
@@ -22,12 +24,14 @@
 #include "processing/merge_windows.h"
 #include "processing/separation_windows.h"
 #include "processing/year_end_windows.h"
+#include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
+#include "support/other_process.h"
 
 namespace {
 
@@ -191,6 +195,41 @@ TEST_F(TransferWindowTest, TheSeparationFormChecksTheDateAndSeparates) {
   EXPECT_NE(Log().find("SEPARATION DES EXERCICES - Ok - Dossier 'SB' sur " + b + " - Date: 01/01/27"),
             std::string::npos)
       << Log();
+}
+
+// A separation stopped half-way (its process killed after the lines reached the new year and
+// before they left the old one): opening either dossier names the stopped run and, on Yes, puts
+// the dossier back as it was before the run.
+TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
+  const std::string a = Generate("a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
+  const std::string b = Generate("b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
+  auto lines = [](const std::string& folder, const std::string& code) {
+    return ReadAll(folder + "c40" + code + ".dbf") + ReadAll(folder + "c50" + code + ".dbf");
+  };
+  const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
+  const int code = test_support::RunInChild([&] {
+    SetDossier(a, "SA");
+    if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts() || !TableC10->Seek("C10CODE", "P", "0"))
+      return 1;
+    TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+    TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+    CloseAllTables();
+    processing::SeparationRequest request;
+    request.other = processing::OtherDossier{b, "SB"};
+    request.date = Ymd{2027, 1, 1};
+    processing::SeparateYears(request, {}, [](const std::string& phase, const std::string&) {
+      if (phase == LoadStr(29264)) ::raise(SIGKILL);
+    });
+    return 2;
+  });
+  ASSERT_EQ(code, 128 + SIGKILL);
+  for (const auto& [folder, name, before] : {std::tuple{a, "SA", beforeA}, std::tuple{b, "SB", beforeB}}) {
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(folder, name), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+    EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), name) << test_support::ShownTexts();
+    EXPECT_TRUE(ShownContains("S\xE9paration de deux Exercices")) << test_support::ShownTexts();
+    EXPECT_EQ(lines(folder, Lower(name)), before) << name;
+  }
 }
 
 }  // namespace

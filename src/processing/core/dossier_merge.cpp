@@ -64,32 +64,21 @@ class MergeWork {
             const std::function<void(const std::string&, const std::string&)>& step)
       : request_(request), r_(result), step_(step) {}
 
-  // Every table the run needs, opened before anything is written.
+  // Every table the run needs, opened before anything is written: its own alone, the other's
+  // shared for reading.
   bool Open() {
     const OtherDossier& o = request_.other;
-    struct Opening {
-      Table* table;
-      std::string path;
-      const char* tag;
-      bool own;
-      int number;
-    };
-    const Opening all[] = {
-        {&t_.c10, PathC10(), "C10CODE", true, 1},        {&t_.c20, PathC20(), "C20CODE", true, 2},
-        {&t_.c30, PathC30(), "C30CODE", true, 3},        {&t_.c50, PathC50(), "", true, 5},
-        {&t_.o10, OtherPathC10(o), "C10CODE", false, 1}, {&t_.o20, OtherPathC20(o), "", false, 2},
-        {&t_.o30, OtherPathC30(o), "", false, 3},        {&t_.o40, OtherPathC40(o), "", false, 4},
-        {&t_.o50, OtherPathC50(o), "", false, 5},
-    };
-    for (const Opening& w : all) {
-      const bool opened = w.own ? w.table->OpenExclusive(w.path, w.tag) : w.table->OpenShared(w.path, w.tag, true);
-      if (!opened) {
-        r_.code = kMergeOpen + w.number;
-        r_.error = Text(29229) + w.path;
-        return false;
-      }
-    }
-    return true;
+    r_.code = OpenRunTables({{&t_.c10, PathC10(), "C10CODE", true, 1},
+                          {&t_.c20, PathC20(), "C20CODE", true, 2},
+                          {&t_.c30, PathC30(), "C30CODE", true, 3},
+                          {&t_.c50, PathC50(), "", true, 5},
+                          {&t_.o10, OtherPathC10(o), "C10CODE", false, 1},
+                          {&t_.o20, OtherPathC20(o), "", false, 2},
+                          {&t_.o30, OtherPathC30(o), "", false, 3},
+                          {&t_.o40, OtherPathC40(o), "", false, 4},
+                          {&t_.o50, OtherPathC50(o), "", false, 5}},
+                            kMergeOpen, &r_.error);
+    return r_.code == 0;
   }
 
   // The lines of the period the run would add.
@@ -391,6 +380,16 @@ void GuardedTables::Finish() {
   settled_ = true;
   marker_.reset();
   RemoveAsideCopies(folder_, copies_);
+}
+
+int OpenRunTables(const std::vector<RunTable>& tables, int base, std::string* error) {
+  for (const RunTable& t : tables) {
+    const bool opened = t.alone ? t.table->OpenExclusive(t.path, t.tag) : t.table->OpenShared(t.path, t.tag, true);
+    if (opened) continue;
+    *error = Text(29229) + t.path;
+    return base + t.number;
+  }
+  return 0;
 }
 
 bool HasInterruptedRun(const OtherDossier& d) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/aside_copies.h"
 
@@ -15,6 +16,7 @@
 #include "runtime/dossier_record.h"
 
 class DossierRunMarker;
+class Table;
 
 namespace processing {
 
@@ -50,6 +52,19 @@ class GuardedTables {
   std::string error_;
   bool settled_ = false;
 };
+
+// A table a run opens before it writes anything: alone, or shared for reading; `number` is the
+// table's number in the run's error codes.
+struct RunTable {
+  Table* table;
+  std::string path;
+  const char* tag;
+  bool alone;
+  int number;
+};
+// Opens them all, in order: 0, or `base` + the number of the first that does not open, with the
+// message naming its file in *error.
+int OpenRunTables(const std::vector<RunTable>& tables, int base, std::string* error);
 
 // True when another dossier carries the marker of a run stopped half-way (its next opening mends it).
 bool HasInterruptedRun(const OtherDossier& d);

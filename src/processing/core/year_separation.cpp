@@ -63,27 +63,18 @@ class SeparationWork {
 
   bool Open() {
     const OtherDossier& o = request_.other;
-    struct Opening {
-      Table* table;
-      std::string path;
-      const char* tag;
-      int number;
-    };
-    const Opening all[] = {
-        {&c10_, PathC10(), "C10CODE", 1},        {&c20_, PathC20(), "C20CODE", 2},
-        {&c30_, PathC30(), "C30CODE", 3},        {&c40_, PathC40(), "", 4},
-        {&c50_, PathC50(), "", 5},               {&o10_, OtherPathC10(o), "C10CODE", 1},
-        {&o20_, OtherPathC20(o), "C20CODE", 2},  {&o30_, OtherPathC30(o), "C30CODE", 3},
-        {&o40_, OtherPathC40(o), "", 4},         {&o50_, OtherPathC50(o), "", 5},
-    };
-    for (const Opening& w : all) {
-      if (!w.table->OpenExclusive(w.path, w.tag)) {
-        r_.code = kSeparationOpen + w.number;
-        r_.error = Text(29229) + w.path;
-        return false;
-      }
-    }
-    return true;
+    r_.code = OpenRunTables({{&c10_, PathC10(), "C10CODE", true, 1},
+                             {&c20_, PathC20(), "C20CODE", true, 2},
+                             {&c30_, PathC30(), "C30CODE", true, 3},
+                             {&c40_, PathC40(), "", true, 4},
+                             {&c50_, PathC50(), "", true, 5},
+                             {&o10_, OtherPathC10(o), "C10CODE", true, 1},
+                             {&o20_, OtherPathC20(o), "C20CODE", true, 2},
+                             {&o30_, OtherPathC30(o), "C30CODE", true, 3},
+                             {&o40_, OtherPathC40(o), "", true, 4},
+                             {&o50_, OtherPathC50(o), "", true, 5}},
+                            kSeparationOpen, &r_.error);
+    return r_.code == 0;
   }
 
   // Reads both line files: which records move, the letter groups they cut. The moved lines'
