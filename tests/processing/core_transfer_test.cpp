@@ -638,6 +638,27 @@ TEST_F(MergeTest, AFailedRebuildPutsTheDossierBack) {
   EXPECT_NE(processing::MergeEndMessage(Request(), r).find("rien n'a \xE9t\xE9 chang\xE9"), std::string::npos);
 }
 
+// A merge killed after the closed lines of the period were added: the dossier carries the
+// merge's marker and is put back from its copies as its opening does.
+TEST_F(MergeTest, ARunKilledHalfWayIsPutBack) {
+  const std::string before = FolderDigest(a_);
+  const int code = test_support::RunInChild([this] {
+    int lines = 0;
+    processing::MergeOtherDossier(Request(), Maintenance(false), [&lines](const std::string& phase, const std::string&) {
+      if (phase == LoadStr(29222) && ++lines == 2) ::raise(SIGKILL);
+    });
+    return 0;
+  });
+  ASSERT_EQ(code, 128 + SIGKILL);
+  EXPECT_NE(FolderDigest(a_), before);
+  DossierRunInfo info;
+  ASSERT_TRUE(ReadDossierRunMarker(&info));
+  EXPECT_EQ(info.run, processing::kMergeRun);
+  ASSERT_TRUE(processing::PutBackInterruptedTransfer(info.detail));
+  ASSERT_TRUE(RemoveDossierRunMarker());
+  EXPECT_EQ(FolderDigest(a_), before);
+}
+
 TEST_F(SeparationTest, LineFilesPastTheirLimitAreRefusedBeforeAnythingIsWritten) {
   // The draft near its limit takes no more moved lines; the closed file past it none at all.
   for (const auto& [file, records] : {std::pair{"c50b.dbf", kMaxLineRecords - 5}, std::pair{"c40b.dbf", kMaxLineRecords + 1}}) {
