@@ -29,7 +29,10 @@ int Usage() {
       " (selon le nombre de lignes par d\xE9" "faut)\n"
       "  --siren NNNNNNNNN  num\xE9ro SIREN, 9 chiffres dont la cl\xE9\n"
       "  --seed S           la m\xEAme graine donne le m\xEAme dossier\n"
-      "  --year-end OUI     tout l'exercice valid\xE9, pr\xEAt pour ses soldes \xE0 nouveau (NON par d\xE9" "faut)\n";
+      "  --year-end OUI     tout l'exercice valid\xE9, pr\xEAt pour ses soldes \xE0 nouveau (NON par d\xE9" "faut)\n"
+      "  --vat-detail OUI   chaque mois, sous chaque code de TVA, des lignes sur 4452, 44562, 4456 et 4457,\n"
+      "                     les r\xE8glements clients marqu\xE9s du code de leur facture, un cr\xE9" "dit sur 44567\n"
+      "                     (NON par d\xE9" "faut)\n";
   std::fputs(ConsoleText(text).c_str(), stderr);
   return 2;
 }
@@ -100,6 +103,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--year-end") {
       if (v != "OUI" && v != "NON") return Usage();
       options.yearEnd = v == "OUI";
+    } else if (arg == "--vat-detail") {
+      if (v != "OUI" && v != "NON") return Usage();
+      options.vatDetail = v == "OUI";
     } else if (arg == "--seed") {
       if (!Number(text, 0, 0x7FFFFFFFFFFFFFFFLL, &value)) return Usage();
       options.seed = static_cast<std::uint64_t>(value);

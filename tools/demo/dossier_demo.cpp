@@ -256,7 +256,7 @@ std::string CheckOptions(const DemoOptions& o) {
   if (o.lines < kMinDemoLines || o.lines > kMaxDemoLines)
     return "Le nombre de lignes doit \xEAtre compris entre " + std::to_string(kMinDemoLines) + " et " +
            std::to_string(kMaxDemoLines) + ".";
-  const long fewest = static_cast<long>(kChart.size()) + RoundingAccountCount(o) + 2;
+  const long fewest = static_cast<long>(kChart.size()) + RoundingAccountCount(o) + VatAccountCount(o) + 2;
   if (o.accounts != 0 && (o.accounts < fewest || o.accounts > kMaxDemoAccounts))
     return "Le nombre de comptes doit \xEAtre compris entre " + std::to_string(fewest) + " et " +
            std::to_string(kMaxDemoAccounts) + ".";
@@ -306,7 +306,8 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   long customers = std::clamp<long>(options.lines / 200, 20, 2000);
   long suppliers = std::clamp<long>(options.lines / 400, 10, 1000);
   if (options.accounts != 0) {
-    const long auxiliaries = options.accounts - static_cast<long>(kChart.size()) - RoundingAccountCount(options);
+    const long auxiliaries =
+        options.accounts - static_cast<long>(kChart.size()) - RoundingAccountCount(options) - VatAccountCount(options);
     customers = auxiliaries * 2 / 3;
     suppliers = auxiliaries - customers;
   }
@@ -341,7 +342,8 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
       !WriteChart(c20, writer.accounts, options) || !WriteSections(c30, writer.sections, options) ||
       !WriteSplitTexts(c20, writer.accounts, options.analyticMode == '2' ? 2 : options.analyticMode == '1' ? 1 : 0) ||
       !MarkTransferPayments(c10, c20, c50, periods) || !SpreadDueDates(c50, periods) || !NameThePayingBank(c10) ||
-      !MarkReceiptsVat(c50, c60, periods) || !PrepareYearEnd(c10, options)) {
+      !MarkReceiptsVat(c50, c60, periods) || (options.vatDetail && !WriteVatDetailCodes(c10)) ||
+      !PrepareYearEnd(c10, options)) {
     Fail(message, "\xC9" "criture impossible des codes et des comptes du dossier " + code + ".");
     RemoveDossier(folder, code);
     return false;

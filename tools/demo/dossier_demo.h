@@ -47,6 +47,11 @@ struct DemoOptions {
   // live line, the working date on the last day, the opening balances set to carry the unmatched
   // and unreconciled lines one by one with the letters checked.
   bool yearEnd = false;
+  // The VAT detail of the returns on debits and on receipts: the accounts 44520000, 44562000 and
+  // 44567000 and a VAT code at 2.10 %; each month, under every VAT code, a sale (4457), an
+  // intra-community acquisition (4452 and 4456) and a fixed asset bought (44562); the customer
+  // payments in BQ carrying the VAT mark of the invoice they settle; credits carried on 44567.
+  bool vatDetail = false;
   std::uint64_t seed = 1;         // same seed, same dossier
 };
 

@@ -45,7 +45,13 @@ DemoWriter::DemoWriter(const DemoOptions& options, BulkWriter& c50, BulkWriter& 
       c50_(c50),
       c60_(c60) {}
 
-int DemoWriter::General(const char* code) const { return ChartIndex(code); }
+int DemoWriter::General(const char* code) const {
+  const int index = ChartIndex(code);
+  if (index >= 0 || firstVatAccount_ < 0) return index;
+  for (std::size_t i = 0; i < kVatAccounts.size(); ++i)
+    if (std::string_view(code) == kVatAccounts[i].code) return firstVatAccount_ + static_cast<int>(i);
+  return -1;
+}
 
 void DemoWriter::MakeAccounts(long customerCount, long supplierCount) {
   customers = customerCount;
@@ -61,6 +67,15 @@ void DemoWriter::MakeAccounts(long customerCount, long supplierCount) {
     roundingDebit_ = static_cast<int>(accounts.size());
     roundingCredit_ = roundingDebit_ + 1;
     for (const GeneralAccount& g : kRoundingAccounts) {
+      Account a;
+      a.code = g.code;
+      a.name = g.name;
+      accounts.push_back(std::move(a));
+    }
+  }
+  if (options_.vatDetail) {
+    firstVatAccount_ = static_cast<int>(accounts.size());
+    for (const GeneralAccount& g : kVatAccounts) {
       Account a;
       a.code = g.code;
       a.name = g.name;
@@ -238,9 +253,6 @@ int DemoWriter::MostRecords(int kind) const {
          (roundingDebit_ >= 0 ? 1 : 0);
 }
 
-namespace {
-
-// A net amount whose VAT and total convert as they add up, each line converted on its own.
 void NetAndTax(const Money& money, long long basisPoints, long long& net, long long& tax, long long& total) {
   for (;; ++net) {
     tax = (net * basisPoints + 5000) / 10000;
@@ -249,6 +261,8 @@ void NetAndTax(const Money& money, long long basisPoints, long long& net, long l
   }
 }
 
+namespace {
+
 const VatCode& PickVat(Rng& rng) {
   const long long r = rng.Between(1, 100);
   return r <= 80 ? kVat[0] : (r <= 92 ? kVat[1] : kVat[2]);
@@ -256,9 +270,9 @@ const VatCode& PickVat(Rng& rng) {
 
 }  // namespace
 
-void DemoWriter::Sale() {
+void DemoWriter::Sale(const VatCode* code) {
   const int customer = firstCustomer_ + static_cast<int>(rng_.Next() % static_cast<std::uint64_t>(customers));
-  const VatCode& vat = PickVat(rng_);
+  const VatCode& vat = code != nullptr ? *code : PickVat(rng_);
   long long net = money_.FromEuros(rng_.Amount(20, 6000)), tax = 0, total = 0;
   NetAndTax(money_, vat.basisPoints, net, tax, total);
   const bool creditNote = rng_.Chance(5);
@@ -271,7 +285,8 @@ void DemoWriter::Sale() {
               {product, labelCode, label, "", out, net, vat.code},
               {General("44571000"), labelCode, label, "", out, tax, vat.code}});
   // Every invoice waits for its settlement; only a live one typed in the main currency has a line to match.
-  if (!creditNote) openSales_.push_back({customer, total, pieceLines_.empty() ? LineRef{} : pieceLines_[0]});
+  if (!creditNote)
+    openSales_.push_back({customer, total, pieceLines_.empty() ? LineRef{} : pieceLines_[0], vat.code});
 }
 
 void DemoWriter::Purchase() {
@@ -308,8 +323,9 @@ OpenItem Settle(std::vector<OpenItem>& open, Rng& rng, const Money& money, int f
 void DemoWriter::Receipt() {
   const OpenItem item = Settle(openSales_, rng_, money_, firstCustomer_, customers);
   const std::string label = "R\xE8glement " + accounts[static_cast<std::size_t>(item.account)].name;
+  const char mark = options_.vatDetail ? item.vat : ' ';
   Piece(kBQ, {{General("51200000"), '5', label, "", 'D', item.amount, ' '},
-              {item.account, '5', label, "", 'C', item.amount, ' '}});
+              {item.account, '5', label, "", 'C', item.amount, mark}});
   if (pieceLines_.size() == 2) Settled(item, pieceLines_[1], item.amount);
 }
 
@@ -332,7 +348,7 @@ void DemoWriter::Remittance(int cheques) {
     while (money_.Other(sum + amount) != money_.Other(sum) + money_.Other(amount)) ++amount;
     sum += amount;
     lines.push_back({item.account, '5', "Ch\xE8que " + accounts[static_cast<std::size_t>(item.account)].name, "", 'C',
-                     amount, ' '});
+                     amount, options_.vatDetail ? item.vat : ' '});
     // A cheque made a cent larger to convert no longer matches its invoice.
     if (item.amount != amount) item.line = {};
     items.push_back(item);
@@ -424,6 +440,7 @@ void DemoWriter::MakeEntries(const std::vector<Period>& periods) {
     monthKey_ = periods[p].monthKey;
     const long total = quota[p];
     long remaining = total;
+    if (options_.vatDetail) VatDetail(p, periods[p], periods.size(), remaining);
     while (remaining > 0) {
       date_ = CivilFromDays(DaysFromCivil(periods[p].first) + (total - remaining) * days[p] / total);
       dayText_ = Digits(date_.day, 2);

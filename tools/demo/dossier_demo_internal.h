@@ -72,6 +72,10 @@ class Money {
 std::string Fit(std::string text, std::size_t width);
 std::string Digits(long long value, int width);
 
+// A net amount (raised to the next cent that fits) whose VAT at `basisPoints` and total convert as
+// they add up, each line converted on its own.
+void NetAndTax(const Money& money, long long basisPoints, long long& net, long long& tax, long long& total);
+
 // Where each field lies in the records of a data file, by field number.
 struct RecordShape {
   std::vector<std::pair<std::uint16_t, std::uint8_t>> fields;  // offset, width (index = number - 1)
@@ -177,6 +181,7 @@ struct OpenItem {
   int account = 0;
   long long amount = 0;
   LineRef line;
+  char vat = ' ';  // the VAT mark of a sale, which its settlement carries in a dossier with the VAT detail
 };
 
 // Two lines of an account matched together, with their letters in francs and in euros.
@@ -253,7 +258,8 @@ class DemoWriter {
   // its side) takes the main currency's difference.
   bool TypedInOtherCurrency();
   void RoundingLine(long long mainDifference);
-  void Sale();
+  // A sale; `vat` given, at that VAT code.
+  void Sale(const VatCode* vat = nullptr);
   void Purchase();
   void Receipt();
   void Payment();
@@ -261,6 +267,13 @@ class DemoWriter {
   void BankFees();
   void Salaries();
   void Depreciation();
+  // The VAT detail of a period (dossier_demo_vat.cpp): under every VAT code a sale, an
+  // intra-community acquisition and a fixed asset bought, and the credits carried on 44567, as far
+  // as the period's records left allow; they are taken from `remaining`.
+  void VatDetail(std::size_t index, const Period& period, std::size_t periodCount, long& remaining);
+  void IntraCommunityAcquisition(const VatCode& vat);
+  void FixedAssetBought(const VatCode& vat);
+  void CreditCarried();
   std::string DueDate(int days) const;
   // The closed side (dossier_demo_ledgers.cpp): the lines of an opening entry dated the year's
   // first day in the journal of the opening balances, how many lines it takes, a line of a
@@ -280,7 +293,8 @@ class DemoWriter {
   Rng currency_;              // a stream of its own: the rest of the year stays as the seed makes it
   int roundingDebit_ = -1;    // the rounding accounts, in a dossier of two currencies
   int roundingCredit_ = -1;
-  bool mayMistype_ = true;  // false for the remittance that fills the end of a period
+  bool mayMistype_ = true;
+  int firstVatAccount_ = -1;  // kVatAccounts in the accounts, with the VAT detail  // false for the remittance that fills the end of a period
   BulkWriter& c50_;
   BulkWriter& c60_;
   int firstCustomer_ = 0, firstSupplier_ = 0;
@@ -314,6 +328,18 @@ inline long RoundingAccountCount(const DemoOptions& o) {
   return o.currency == DossierCurrency::EuroOnly ? 0 : static_cast<long>(kRoundingAccounts.size());
 }
 
+// The VAT accounts of a dossier with the VAT detail (DemoOptions::vatDetail), general accounts of the
+// chart beside kChart, and its VAT code beside kVat.
+inline constexpr std::array<GeneralAccount, 3> kVatAccounts{{
+    {"44520000", "TVA due intracommunautaire"},
+    {"44562000", "TVA d\xE9" "ductible sur immobilisations"},
+    {"44567000", "Cr\xE9" "dit de TVA \xE0 reporter"},
+}};
+inline constexpr std::array<VatCode, 1> kVatDetailCodes{{
+    {'4', "TVA taux particulier 2,1 %", " 2.10", 210},
+}};
+inline long VatAccountCount(const DemoOptions& o) { return o.vatDetail ? static_cast<long>(kVatAccounts.size()) : 0; }
+
 // Writes into the open general file the code lists the entries do not use: establishments
 // (numbered as the SIRET of `siren` goes on), entry models with their keyword lines,
 // distribution codes, journals with their own piece counter, the labels of the remaining
@@ -346,6 +372,8 @@ bool NameThePayingBank(const std::string& c10Path);
 // line and its sort record (dossier_demo_vat.cpp). *marked (may be null) counts them.
 bool MarkReceiptsVat(const std::string& c50Path, const std::string& c60Path, const std::vector<Period>& periods,
                      long* marked = nullptr);
+// The VAT codes of a dossier with the VAT detail beside those of kVat (dossier_demo_vat.cpp).
+bool WriteVatDetailCodes(const std::string& c10Path);
 // The months validated into the closed file (DemoOptions::closedMonths; a third by default).
 int ClosedPeriods(const DemoOptions& options, std::size_t periods);
 // Writes the letters of the matchings into their lines (C50 or C40) and their sort records

@@ -3,6 +3,11 @@
 // letter in euros) takes the VAT mark of that invoice's lines, on its line and on its sort
 // record, so that the return on receipts finds it. Invoices are paid in a later month, so some
 // payments fall in the month after their invoice. Only the mark changes: no amount, no total.
+//
+// With the VAT detail (DemoOptions::vatDetail) the writer adds, each month, under every VAT code
+// of the dossier a sale (4457), an intra-community acquisition (4452 and 4456) and a fixed asset
+// bought (44562), and carries a credit on 44567 at the start of the year and in its middle; the
+// settlements of the sales carry their mark as they are written.
 #include <map>
 #include <set>
 #include <utility>
@@ -82,6 +87,96 @@ bool MarkReceiptsVat(const std::string& c50Path, const std::string& c60Path, con
     if (found != markOfLine.end() && !c60.PutField(T::TTVA, found->second.c_str())) return false;
   }
   return c50.Commit() && c60.Commit();
+}
+
+// ---- the VAT detail of the returns (DemoOptions::vatDetail) ------------------------------------------------------
+
+bool WriteVatDetailCodes(const std::string& c10Path) {
+  Table c10;
+  if (!c10.OpenShared(c10Path, "C10CODE")) return false;
+  bool ok = true;
+  for (const VatCode& v : kVatDetailCodes) {
+    ok = ok && c10.AppendBlank() && c10.PutField(1, "T") && c10.PutField(2, std::string(1, v.code).c_str()) &&
+         c10.PutField(3, v.name) && c10.PutField(4, (std::string(v.rateText) + "44571000" + "44566000").c_str()) &&
+         c10.InsertRecord();
+  }
+  ok = ok && c10.Commit();
+  c10.CloseTable();
+  return ok;
+}
+
+void DemoWriter::VatDetail(std::size_t index, const Period& period, std::size_t periodCount, long& remaining) {
+  enum Kind { kSaleAt, kAcquisition, kAsset, kCredit };
+  struct Step {
+    Kind kind;
+    const VatCode* vat;
+    int lines, analytic;  // general lines, of which on an account split over the sections
+  };
+  std::vector<Step> steps;
+  // The credit carried at the start of the year and again in its middle.
+  if (index == 0 || index == periodCount / 2) steps.push_back({kCredit, nullptr, 2, 0});
+  std::vector<const VatCode*> codes;
+  for (const VatCode& v : kVat) codes.push_back(&v);
+  for (const VatCode& v : kVatDetailCodes) codes.push_back(&v);
+  for (const VatCode* v : codes) {
+    steps.push_back({kSaleAt, v, 3, 1});
+    steps.push_back({kAcquisition, v, 4, 1});
+    steps.push_back({kAsset, v, 3, 0});
+  }
+  const long days = DaysFromCivil(period.last) - DaysFromCivil(period.first) + 1;
+  closed_ = static_cast<int>(index) < closedPeriods_;
+  if (closed_) validation_ = StoredDateOf(CivilFromDays(DaysFromCivil(period.last) + 1));
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const Step& s = steps[i];
+    // Most records the piece can take; the period keeps at least two for its own pieces.
+    const long most = s.lines + s.analytic * axes_ * 4 + CancelledEntries::kExtraRecords + (roundingDebit_ >= 0 ? 1 : 0);
+    if (remaining < most + 2) break;
+    date_ = CivilFromDays(DaysFromCivil(period.first) + static_cast<long>(i * 3) % days);
+    dayText_ = Digits(date_.day, 2);
+    const std::uint32_t before = Written();
+    switch (s.kind) {
+      case kSaleAt: Sale(s.vat); break;
+      case kAcquisition: IntraCommunityAcquisition(*s.vat); break;
+      case kAsset: FixedAssetBought(*s.vat); break;
+      default: CreditCarried(); break;
+    }
+    remaining -= static_cast<long>(Written() - before);
+  }
+  closed_ = false;
+}
+
+void DemoWriter::IntraCommunityAcquisition(const VatCode& vat) {
+  const int supplier = firstSupplier_ + static_cast<int>(rng_.Next() % static_cast<std::uint64_t>(suppliers));
+  long long net = money_.FromEuros(rng_.Amount(100, 8000)), tax = 0, total = 0;
+  NetAndTax(money_, vat.basisPoints, net, tax, total);
+  const Account& a = accounts[static_cast<std::size_t>(supplier)];
+  const std::string label = "Acq. intracom. " + a.name;
+  // The VAT due on the acquisition is deducted at once: 4452 on the credit side, 4456 on the debit.
+  Piece(kAC, {{General(a.charge.c_str()), '1', label, "", 'D', net, vat.code},
+              {General("44566000"), '1', label, "", 'D', tax, vat.code},
+              {General("44520000"), '1', label, "", 'C', tax, vat.code},
+              {supplier, '1', label, DueDate(45), 'C', net, ' '}});
+  openPurchases_.push_back({supplier, net, pieceLines_.size() == 4 ? pieceLines_[3] : LineRef{}});
+}
+
+void DemoWriter::FixedAssetBought(const VatCode& vat) {
+  const int supplier = firstSupplier_ + static_cast<int>(rng_.Next() % static_cast<std::uint64_t>(suppliers));
+  long long net = money_.FromEuros(rng_.Amount(500, 15000)), tax = 0, total = 0;
+  NetAndTax(money_, vat.basisPoints, net, tax, total);
+  const Account& a = accounts[static_cast<std::size_t>(supplier)];
+  const std::string label = "Immo. F" + Digits(rng_.Between(1, 99999), 5) + " " + a.name;
+  Piece(kAC, {{General("21830000"), '1', label, "", 'D', net, vat.code},
+              {General("44562000"), '1', label, "", 'D', tax, vat.code},
+              {supplier, '1', label, DueDate(45), 'C', total, ' '}});
+  openPurchases_.push_back({supplier, total, pieceLines_.size() == 3 ? pieceLines_[2] : LineRef{}});
+}
+
+void DemoWriter::CreditCarried() {
+  // The deductible VAT the collected VAT did not absorb, carried to the next returns.
+  const long long amount = money_.FromEuros(rng_.Amount(500, 4000));
+  const std::string label = "Cr\xE9" "dit de TVA \xE0 reporter";
+  Piece(kOD, {{General("44567000"), '7', label, "", 'D', amount, ' '},
+              {General("44566000"), '7', label, "", 'C', amount, ' '}});
 }
 
 }  // namespace demo
