@@ -641,6 +641,71 @@ if not invariants_only:
     if invoice_mark and len(sort_keys['B']) >= 2000 and not marked_receipts:
         fault('%d customer payments with a VAT mark, %d in a month after their invoice' % (marked_receipts, later))
 
+# The VAT detail (a dossier whose chart holds 44567000, the credit carried): under every VAT code, live lines
+# on 4452*, 44562*, the other 4456* and 4457*; in each piece, a marked VAT line is its code's rate of the
+# piece's marked lines off the 445 accounts (in the currency the piece was typed in); the customer payments of
+# BQ carry VAT codes, and some pay an invoice of the same customer, amount and mark booked the month before;
+# the credit carried lies on the debit side of 44567 without a mark.
+if not invariants_only and '44567000' in chart:
+    rates = {c: Decimal(zone(r, 4)[:5].strip() or '0') for c, r in lists['T'].items()}
+    families = (('4452', lambda a: a.startswith('4452')), ('44562', lambda a: a.startswith('44562')),
+                ('4456', lambda a: a.startswith('4456') and a[:5] not in ('44562', '44567')),
+                ('4457', lambda a: a.startswith('4457')))
+    under = defaultdict(set)
+    by_piece = defaultdict(list)
+    invoices = defaultdict(set)  # (account, amount in euros, mark) -> months
+    payments = []
+    credits = 0
+    for source, n, l, cancelled in all_lines():
+        if cancelled or l['BCLE'] != 'Z':
+            continue
+        account, mark = l['BCODE'], l['BTVA'].strip()
+        for name, belongs in families:
+            if mark and belongs(account):
+                under[mark].add(name)
+        if mark:
+            by_piece[(source, l['BMOIS'], l['BJAL'], l['BPIECE'], mark)].append(l)
+        if account.startswith('44567'):
+            credits += 1
+            if l['BSENS'] != 'D' or mark:
+                fault('line %s%d: the credit on %s is %r with the mark %r' % (source, n, account, l['BSENS'], mark))
+        journal = l['BJAL'].strip()
+        if journal == 'VE' and account.startswith('C') and l['BSENS'] == 'D':
+            invoices[account].add((cents(l['BMONTANTE']), l['BMOIS']))
+        if journal == 'BQ' and account.startswith('C') and l['BSENS'] == 'C' and mark:
+            payments.append((source, n, l))
+    for (source, month, journal, piece, mark), piece_lines in by_piece.items():
+        vat_lines = [l for l in piece_lines if l['BCODE'].startswith('445')]
+        if mark not in rates or not vat_lines:
+            continue
+        field = 'BMONTANTF' if piece_lines[0]['BEURO'] == 'N' else 'BMONTANTE'
+        net = sum(cents(l[field]) for l in piece_lines if not l['BCODE'].startswith('445'))
+        want = rounded(Decimal(net) * rates[mark] / 100)
+        for l in vat_lines:
+            if cents(l[field]) != want:
+                fault('piece %s %s: VAT %s under the code %s, %s at %s %% of %s' % (
+                    journal, piece, cents(l[field]), mark, want, rates[mark], net))
+    if len(sort_keys['B']) + len(sort_keys['C']) >= 2000:
+        for mark in rates:
+            missing = [name for name, _ in families if name not in under[mark]]
+            if missing:
+                fault('no line under the VAT code %s on %s' % (mark, ', '.join(missing)))
+        if not credits:
+            fault('no credit carried on 44567')
+
+    def month_after(key):
+        year, month = year_of(key), int(key[2:4])
+        return (year + month // 12, month % 12 + 1)
+
+    later = 0
+    for source, n, l in payments:
+        if l['BTVA'].strip() not in rates:
+            fault('line %s%d: a payment with the VAT mark %r, no such code' % (source, n, l['BTVA']))
+        paid = (year_of(l['BMOIS']), int(l['BMOIS'][2:4]))
+        later += any(month_after(m) == paid for amount, m in invoices[l['BCODE']] if amount == cents(l['BMONTANTE']))
+    if len(sort_keys['B']) + len(sort_keys['C']) >= 2000 and not later:
+        fault('%d marked customer payments, none in the month after its invoice' % len(payments))
+
 code_counts = ','.join('%s%d' % (k, len(lists[k])) for k in 'QBTEJLMV')
 
 

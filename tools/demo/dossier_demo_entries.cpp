@@ -320,8 +320,8 @@ OpenItem Settle(std::vector<OpenItem>& open, Rng& rng, const Money& money, int f
 
 }  // namespace
 
-void DemoWriter::Receipt() {
-  const OpenItem item = Settle(openSales_, rng_, money_, firstCustomer_, customers);
+void DemoWriter::Receipt(const OpenItem* given) {
+  const OpenItem item = given != nullptr ? *given : Settle(openSales_, rng_, money_, firstCustomer_, customers);
   const std::string label = "R\xE8glement " + accounts[static_cast<std::size_t>(item.account)].name;
   const char mark = options_.vatDetail ? item.vat : ' ';
   Piece(kBQ, {{General("51200000"), '5', label, "", 'D', item.amount, ' '},

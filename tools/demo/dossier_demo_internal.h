@@ -261,7 +261,8 @@ class DemoWriter {
   // A sale; `vat` given, at that VAT code.
   void Sale(const VatCode* vat = nullptr);
   void Purchase();
-  void Receipt();
+  // A customer payment; `item` given, the settlement of that invoice.
+  void Receipt(const OpenItem* item = nullptr);
   void Payment();
   void Remittance(int cheques);
   void BankFees();
@@ -294,7 +295,8 @@ class DemoWriter {
   int roundingDebit_ = -1;    // the rounding accounts, in a dossier of two currencies
   int roundingCredit_ = -1;
   bool mayMistype_ = true;
-  int firstVatAccount_ = -1;  // kVatAccounts in the accounts, with the VAT detail  // false for the remittance that fills the end of a period
+  int firstVatAccount_ = -1;  // kVatAccounts in the accounts, with the VAT detail
+  std::vector<OpenItem> vatSales_;  // the VAT detail's sales of the month, paid the month after  // false for the remittance that fills the end of a period
   BulkWriter& c50_;
   BulkWriter& c60_;
   int firstCustomer_ = 0, firstSupplier_ = 0;

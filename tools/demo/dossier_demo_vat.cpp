@@ -106,13 +106,17 @@ bool WriteVatDetailCodes(const std::string& c10Path) {
 }
 
 void DemoWriter::VatDetail(std::size_t index, const Period& period, std::size_t periodCount, long& remaining) {
-  enum Kind { kSaleAt, kAcquisition, kAsset, kCredit };
+  enum Kind { kSaleAt, kAcquisition, kAsset, kCredit, kPayment };
   struct Step {
     Kind kind;
     const VatCode* vat;
     int lines, analytic;  // general lines, of which on an account split over the sections
   };
   std::vector<Step> steps;
+  // The payments of last month's sales first: they fall in the month after their invoice.
+  std::vector<OpenItem> unpaid;
+  unpaid.swap(vatSales_);
+  for (std::size_t i = 0; i < unpaid.size(); ++i) steps.push_back({kPayment, nullptr, 2, 0});
   // The credit carried at the start of the year and again in its middle.
   if (index == 0 || index == periodCount / 2) steps.push_back({kCredit, nullptr, 2, 0});
   std::vector<const VatCode*> codes;
@@ -130,12 +134,25 @@ void DemoWriter::VatDetail(std::size_t index, const Period& period, std::size_t 
     const Step& s = steps[i];
     // Most records the piece can take; the period keeps at least two for its own pieces.
     const long most = s.lines + s.analytic * axes_ * 4 + CancelledEntries::kExtraRecords + (roundingDebit_ >= 0 ? 1 : 0);
-    if (remaining < most + 2) break;
+    if (remaining < most + 2) {
+      // Whatever was not paid waits among the other invoices.
+      for (std::size_t j = i; j < steps.size(); ++j)
+        if (steps[j].kind == kPayment) openSales_.push_back(unpaid[j]);
+      break;
+    }
     date_ = CivilFromDays(DaysFromCivil(period.first) + static_cast<long>(i * 3) % days);
     dayText_ = Digits(date_.day, 2);
     const std::uint32_t before = Written();
+    const std::size_t open = openSales_.size();
     switch (s.kind) {
-      case kSaleAt: Sale(s.vat); break;
+      case kSaleAt:
+        Sale(s.vat);
+        if (openSales_.size() > open) {
+          vatSales_.push_back(openSales_.back());
+          openSales_.pop_back();
+        }
+        break;
+      case kPayment: Receipt(&unpaid[i]); break;
       case kAcquisition: IntraCommunityAcquisition(*s.vat); break;
       case kAsset: FixedAssetBought(*s.vat); break;
       default: CreditCarried(); break;
