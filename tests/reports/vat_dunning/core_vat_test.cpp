@@ -184,6 +184,9 @@ TEST_F(VatCoreTest, ReceiptsReturnTable) {
       {"credited at 20 %", {{"C0000001", "BQ ", 1, 'C', 120000, "1", 0}}, "01/30", "01/30", 20000, 0, 0, 0, 20000},
       {"debited at 20 %", {{"C0000001", "BQ ", 1, 'D', 120000, "1", 0}}, "01/30", "01/30", -20000, 0, 0, 0, -20000},
       {"5.50 %", {{"C0000001", "BQ ", 1, 'C', 10000, "3", 0}}, "01/30", "01/30", 521, 0, 0, 0, 521},
+      {"half a cent at 20 %", {{"C0000001", "BQ ", 1, 'C', 1203, "1", 0}}, "01/30", "01/30", 201, 0, 0, 0, 201},
+      {"half a cent at 20 %, debited", {{"C0000001", "BQ ", 1, 'D', 1203, "1", 0}}, "01/30", "01/30", -201, 0, 0, 0,
+       -201},
       {"no mark", {{"C0000001", "BQ ", 1, 'C', 120000, " ", 0}}, "01/30", "01/30", 0, 0, 0, 0, 0},
       {"a mark whose code is missing", {{"C0000001", "BQ ", 1, 'C', 120000, "7", 0}}, "01/30", "01/30", 0, 0, 0, 0,
        0},
@@ -427,12 +430,33 @@ for p in periods:
     print(p, int(net * 100), int(vat * 100), int(other * 100))
 )PY";
 
+// The generated dossier with its VAT detail: lines under every code on 4452, 44562, 4456 and
+// 4457, marked customer payments (some the month after their invoice), credits on 44567, the
+// first months closed.
 class VatOracleTest : public VatDossierTest {
  protected:
   void SetUp() override {
     lines_ = 3000;
     emptyLines_ = false;
+    vatDetail_ = true;
+    closedMonths_ = -1;
     VatDossierTest::SetUp();
+  }
+  vat::DebitsReturn Debits(const std::string& start, const std::string& end) {
+    OpenCursors("C60CODE");
+    DebitsComputation debits(c10_, c20_, c40_, c50_, c60_);
+    debits.LoadCollectiveAccounts();
+    vat::DebitsReturn d;
+    debits.ComputeReturn(start, end, true, d);
+    return d;
+  }
+  vat::ReceiptsReturn Receipts(const std::string& start, const std::string& end) {
+    OpenCursors(ReceiptsComputation::kTag);
+    ReceiptsComputation computation(c10_, c40_, c50_, c60_);
+    computation.SetCollectiveLetters("C");
+    vat::ReceiptsReturn r;
+    EXPECT_EQ(computation.ComputeReturn(start, end, true, r), ReceiptsComputation::Outcome::Computed);
+    return r;
   }
 };
 
@@ -442,8 +466,13 @@ TEST_F(VatOracleTest, BothReturnsAgreeWithTheTablesReadByDbfread) {
   Line("C0000002", "BQ ", D(2029, 11, 28), 'C', 98765, "2", D(2029, 12, 5));
   Line("C0000003", "BQ ", D(2030, 2, 3), 'D', 5000, "3");
   Line("C0000004", "BQ ", D(2030, 3, 3), 'C', 33333, "1", "", true);
-  const std::vector<std::pair<std::string, std::string>> periods = {
-      {"07/29", "07/29"}, {"09/29", "12/29"}, {"01/30", "03/30"}, {"07/29", "06/30"}};
+  // A month of the closed file, periods across the year change, the last month, the whole year,
+  // then every month alone.
+  std::vector<std::pair<std::string, std::string>> periods = {
+      {"07/29", "07/29"}, {"09/29", "12/29"}, {"12/29", "01/30"}, {"01/30", "03/30"}, {"06/30", "06/30"},
+      {"07/29", "06/30"}};
+  for (const std::string& m : vat::FinancialYearMonths()) periods.emplace_back(m, m);
+  ASSERT_EQ(periods.size(), 18u);
   std::string arg;
   for (const auto& p : periods) arg += (arg.empty() ? "" : ",") + p.first + "-" + p.second;
   int status = -1;
@@ -458,24 +487,92 @@ TEST_F(VatOracleTest, BothReturnsAgreeWithTheTablesReadByDbfread) {
     long long net = 0, receipts = 0, other = 0;
     ASSERT_TRUE(in >> name >> net >> receipts >> other) << out;
     EXPECT_EQ(name, p.first + "-" + p.second);
-    OpenCursors("C60CODE");
-    DebitsComputation debits(c10_, c20_, c40_, c50_, c60_);
-    debits.LoadCollectiveAccounts();
-    vat::DebitsReturn d;
-    debits.ComputeReturn(p.first, p.second, true, d);
+    const vat::DebitsReturn d = Debits(p.first, p.second);
     EXPECT_EQ(d.net, net) << name;
     EXPECT_EQ(d.otherAccounts, other) << name;
     nonZeroNets += net != 0;
-    OpenCursors(ReceiptsComputation::kTag);
-    ReceiptsComputation computation(c10_, c40_, c50_, c60_);
-    computation.SetCollectiveLetters("C");
-    vat::ReceiptsReturn r;
-    ASSERT_EQ(computation.ComputeReturn(p.first, p.second, true, r), ReceiptsComputation::Outcome::Computed);
+    const vat::ReceiptsReturn r = Receipts(p.first, p.second);
     EXPECT_EQ(r.receiptsVat, receipts) << name;
     nonZeroReceipts += receipts != 0;
   }
-  EXPECT_GE(nonZeroReceipts, 2);
-  EXPECT_GE(nonZeroNets, 3);
+  EXPECT_GE(nonZeroReceipts, 12);
+  EXPECT_GE(nonZeroNets, 12);
+}
+
+TEST_F(VatOracleTest, EveryMonthOfTheYearHasItsVatDetailAndTheMonthsAddUpToTheYear) {
+  const std::vector<std::string> months = vat::FinancialYearMonths();
+  ASSERT_EQ(months.size(), 12u);
+  vat::DebitsReturn sum;
+  long long receipts = 0, fixedAssets = 0, otherGoods = 0;
+  for (const std::string& m : months) {
+    SCOPED_TRACE(m);
+    const vat::DebitsReturn d = Debits(m, m);
+    // Under every code each month: collected, intra-community, fixed assets and other goods.
+    EXPECT_GT(d.collected, 0);
+    EXPECT_GT(d.intraCommunity, 0);
+    EXPECT_GT(d.fixedAssets, 0);
+    EXPECT_GT(d.otherGoods, 0);
+    sum.collected += d.collected;
+    sum.intraCommunity += d.intraCommunity;
+    sum.fixedAssets += d.fixedAssets;
+    sum.otherGoods += d.otherGoods;
+    const vat::ReceiptsReturn r = Receipts(m, m);
+    EXPECT_GT(r.receiptsVat, 0);
+    receipts += r.receiptsVat;
+    fixedAssets += r.fixedAssets;
+    otherGoods += r.otherGoods;
+  }
+  const vat::DebitsReturn year = Debits(months.front(), months.back());
+  EXPECT_EQ(year.collected, sum.collected);
+  EXPECT_EQ(year.intraCommunity, sum.intraCommunity);
+  EXPECT_EQ(year.fixedAssets, sum.fixedAssets);
+  EXPECT_EQ(year.otherGoods, sum.otherGoods);
+  // The credit carried at the start of the year stands before every later period.
+  EXPECT_EQ(year.previousCredit, 0);
+  EXPECT_GT(Debits(months[1], months.back()).previousCredit, 0);
+  const vat::ReceiptsReturn r = Receipts(months.front(), months.back());
+  EXPECT_EQ(r.receiptsVat, receipts);
+  EXPECT_EQ(r.fixedAssets, fixedAssets);
+  EXPECT_EQ(r.otherGoods, otherGoods);
+  EXPECT_GT(Receipts(months[7], months[8]).previousCredit, Receipts(months[1], months[2]).previousCredit);
+}
+
+TEST_F(VatOracleTest, TheDetailedListingOfTheYearHoldsNoCreditLineAndAddsUpToTheReturn) {
+  struct Case {
+    const char *start, *end;
+  } cases[] = {{"07/29", "06/30"}, {"12/29", "01/30"}, {"06/30", "06/30"}};
+  using R = vat::ReceiptsReport;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.start) + "-" + c.end);
+    const vat::ReceiptsReturn expected = Receipts(c.start, c.end);
+    OpenCursors(ReceiptsComputation::kTag);
+    ReportFieldTable fields;
+    std::string breakKey;
+    R report(fields, breakKey, c10_, c20_, c40_, c50_, c60_);
+    report.CollectiveLetters = "C";
+    report.ListType = "1";
+    report.Return.startMonth = c.start;
+    report.Return.endMonth = c.end;
+    report.Return.euros = true;
+    ASSERT_TRUE(report.PrepareReport());
+    long receiptsListed = 0, deductibleListed = 0;
+    for (int guard = 0; guard < 100000; ++guard) {
+      report.ComputeLine();
+      const std::string account = fields.Value(R::COMPTE);
+      EXPECT_NE(account.compare(0, 5, "44567"), 0) << account;
+      if (account.compare(0, 4, "4456") == 0) ++deductibleListed;
+      else if (!account.empty() && account[0] == 'C') ++receiptsListed;
+      if (!report.NextRecord()) break;
+      report.ClassifyLine();
+    }
+    EXPECT_GT(receiptsListed, 0);
+    EXPECT_GT(deductibleListed, 0);
+    std::int64_t units = 0;
+    ASSERT_TRUE(fields.GetFieldUnits(R::TG_MT_TVAE, units));
+    EXPECT_EQ(units, expected.receiptsVat);
+    ASSERT_TRUE(fields.GetFieldUnits(R::TG_MT_TVA4, units));
+    EXPECT_EQ(units, expected.fixedAssets + expected.otherGoods);
+  }
 }
 
 }  // namespace

@@ -127,6 +127,9 @@ class VatDossierTest : public test_support::RuntimeTest {
     options.lines = lines_;
     options.firstDay = Ymd{2029, 7, 1};
     options.lastDay = Ymd{2030, 6, 30};
+    options.vatDetail = vatDetail_;
+    options.closedMonths = closedMonths_;
+    options.matchings = vatDetail_;
     std::string message;
     ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
     SetDossier(options.folder + "/", "TV");
@@ -168,6 +171,10 @@ class VatDossierTest : public test_support::RuntimeTest {
 
   long lines_ = 300;
   bool emptyLines_ = true;
+  // The generator's VAT detail (lines under every code, marked payments, credits on 44567), with
+  // its first months closed and its invoices matched.
+  bool vatDetail_ = false;
+  int closedMonths_ = 0;
   Table c10_, c20_, c40_, c50_, c60_;
 };
 
