@@ -14,6 +14,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/demo_oracle.h"
 #include "support/python.h"
 #include "vat_data.h"
 
@@ -432,7 +433,7 @@ for p in periods:
 
 // The generated dossier with its VAT detail: lines under every code on 4452, 44562, 4456 and
 // 4457, marked customer payments (some the month after their invoice), credits on 44567, the
-// first months closed.
+// first months closed (its invoices not matched: the marks are the generator's own).
 class VatOracleTest : public VatDossierTest {
  protected:
   void SetUp() override {
@@ -573,6 +574,80 @@ TEST_F(VatOracleTest, TheDetailedListingOfTheYearHoldsNoCreditLineAndAddsUpToThe
     ASSERT_TRUE(fields.GetFieldUnits(R::TG_MT_TVA4, units));
     EXPECT_EQ(units, expected.fixedAssets + expected.otherGoods);
   }
+}
+
+// The generator's own oracle accepts the dossier with its VAT detail, and finds each damage of it.
+TEST_F(VatOracleTest, TheDemoOracleAcceptsTheVatDetailAndFindsItsDamages) {
+  const auto check = [] {
+    return test_support::RunPythonScript("import sys, runpy\nsys.argv = ['check_demo.py', '" +
+                                             std::string(DossierFolder) + "', 'TV']\nrunpy.run_path('" +
+                                             test_support::DemoOracle() + "', run_name='__main__')\n",
+                                         true);
+  };
+  const std::string intact = check();
+  ASSERT_EQ(intact.rfind("OK ", 0), 0u) << intact;
+  // Each damage written into the lines (draft and closed) in turn, on a copy of the files.
+  struct Damage {
+    const char* name;
+    bool (*hits)(const std::string& account, const std::string& journal, char sense);
+    int field;  // of the draft line
+    const char* text;
+    bool sortRecords;  // the sort records take the mark too (TTVA), as a program writing the line would
+    const char* found;
+  } damages[] = {
+      {"the credit carried on the credit side",
+       [](const std::string& a, const std::string&, char) { return a.compare(0, 5, "44567") == 0; }, L::BSENS, "C",
+       false, "the credit on 44567"},
+      {"no payment marked",
+       [](const std::string& a, const std::string& j, char s) { return j.compare(0, 2, "BQ") == 0 && a[0] == 'C' && s == 'C'; },
+       L::BTVA, " ", true, "none in the month after"},
+  };
+  CloseCursors();
+  for (const Damage& d : damages) {
+    SCOPED_TRACE(d.name);
+    std::vector<std::pair<std::string, std::string>> saved;
+    for (const std::string& path : {std::string(PathC40()), std::string(PathC50())}) {
+      for (const char* ext : {".dbf", ".mdx"}) {
+        std::ifstream in(path + ext, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        saved.emplace_back(path + ext, bytes.str());
+      }
+      const bool closed = path == PathC40();
+      const auto field = [&](int draft) { return closed ? L::ClosedFieldOf(draft) : draft; };
+      Table t;
+      ASSERT_TRUE(t.OpenExclusive(path));
+      for (bool more = t.GoTop(); more && !t.eof; more = t.Skip(1)) {
+        if (std::string(t.GetField(field(L::BCLE))) != "Z") continue;
+        const std::string sense = t.GetField(field(L::BSENS));
+        if (d.hits(t.GetField(field(L::BCODE)), t.GetField(field(L::BJAL)), sense.empty() ? ' ' : sense[0])) {
+          ASSERT_TRUE(t.PutField(field(d.field), d.text));
+        }
+      }
+      ASSERT_TRUE(t.Commit());
+    }
+    if (d.sortRecords) {
+      for (const char* ext : {".dbf", ".mdx"}) {
+        std::ifstream in(std::string(PathC60()) + ext, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        saved.emplace_back(std::string(PathC60()) + ext, bytes.str());
+      }
+      Table t;
+      ASSERT_TRUE(t.OpenExclusive(PathC60()));
+      // The sort records of the customer lines of BQ: every one a payment (credit).
+      for (bool more = t.GoTop(); more && !t.eof; more = t.Skip(1)) {
+        if (d.hits(t.GetField(LigneTri::TCODE), t.GetField(LigneTri::TJAL), 'C')) {
+          ASSERT_TRUE(t.PutField(LigneTri::TTVA, d.text));
+        }
+      }
+      ASSERT_TRUE(t.Commit());
+    }
+    const std::string damaged = check();
+    EXPECT_NE(damaged.find(d.found), std::string::npos) << damaged;
+    for (const auto& [file, bytes] : saved) std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+  }
+  EXPECT_EQ(check(), intact);
 }
 
 }  // namespace
