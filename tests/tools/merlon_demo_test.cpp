@@ -24,7 +24,7 @@ TEST_F(ToolTest, EveryOptionReachesTheDossierOnce) {
   std::string out;
   ASSERT_EQ(Tool("merlon-demo", {"--folder", demo, "--code", "ETE", "--lines", "3000", "--from", "20250701", "--to",
                                  "20260630", "--currency", "franc", "--analytic", "2", "--accounts", "400", "--siren",
-                                 "732829320", "--seed", "5"},
+                                 "732829320", "--seed", "5", "--vat-detail", "OUI"},
                  &out),
             0)
       << out;
@@ -34,6 +34,7 @@ TEST_F(ToolTest, EveryOptionReachesTheDossierOnce) {
   EXPECT_EQ(dossier_test::Run({"/usr/bin/python3", test_support::DemoOracle(), demo, "ETE"}, &check), 0) << check;
   EXPECT_EQ(check.rfind("OK 3000 ", 0), 0u) << check;
   EXPECT_NE(check.find(" franc 2\n"), std::string::npos) << check;
+  EXPECT_NE(check.find(",T4,"), std::string::npos) << check;  // the VAT detail's code at 2.10 %
   EXPECT_NE(ReadFile(demo + "/c10ete.dbf").find("732829320"), std::string::npos);
   out.clear();
   EXPECT_EQ(Tool("merlon-demo", {"--folder", demo, "--code", "ete", "--lines", "2000"}, &out), 1);
@@ -47,6 +48,7 @@ TEST_F(ToolTest, BadArgumentsShowTheUsage) {
            {"--code", "DEMO", "--lines", "100", "--colour", "red"},
            {"--code", "DEMO", "--lines", "100", "--from", "20250701"},
            {"--code", "DEMO", "--lines", "100", "--year-end", "oui"},
+           {"--code", "DEMO", "--lines", "100", "--vat-detail", "oui"},
            {"--code", "DEMO", "--lines"}}) {
     std::vector<std::string> args{"--folder", dir_ + "/a"};
     args.insert(args.end(), rest.begin(), rest.end());
