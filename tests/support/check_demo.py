@@ -644,7 +644,8 @@ if not invariants_only:
 # The VAT detail (a dossier whose chart holds 44567000, the credit carried): under every VAT code, live lines
 # on 4452*, 44562*, the other 4456* and 4457*; in each piece, a marked VAT line is its code's rate of the
 # piece's marked lines off the 445 accounts (in the currency the piece was typed in); the customer payments of
-# BQ carry VAT codes, and some pay an invoice of the same customer, amount and mark booked the month before;
+# BQ carry VAT codes, and under every code some pay an invoice of the same customer, amount and mark booked the
+# month before;
 # the credit carried lies on the debit side of 44567 without a mark.
 if not invariants_only and '44567000' in chart:
     rates = {c: Decimal(zone(r, 4)[:5].strip() or '0') for c, r in lists['T'].items()}
@@ -697,14 +698,19 @@ if not invariants_only and '44567000' in chart:
         year, month = year_of(key), int(key[2:4])
         return (year + month // 12, month % 12 + 1)
 
-    later = 0
+    later = defaultdict(int)
     for source, n, l in payments:
-        if l['BTVA'].strip() not in rates:
-            fault('line %s%d: a payment with the VAT mark %r, no such code' % (source, n, l['BTVA']))
+        mark = l['BTVA'].strip()
+        if mark not in rates:
+            fault('line %s%d: a payment with the VAT mark %r, no such code' % (source, n, mark))
         paid = (year_of(l['BMOIS']), int(l['BMOIS'][2:4]))
-        later += any(month_after(m) == paid for amount, m in invoices[l['BCODE']] if amount == cents(l['BMONTANTE']))
-    if len(sort_keys['B']) + len(sort_keys['C']) >= 2000 and not later:
-        fault('%d marked customer payments, none in the month after its invoice' % len(payments))
+        later[mark] += any(month_after(m) == paid
+                           for amount, m in invoices[l['BCODE']] if amount == cents(l['BMONTANTE']))
+    if len(sort_keys['B']) + len(sort_keys['C']) >= 2000:
+        for mark in rates:
+            if not later[mark]:
+                fault('%d marked customer payments, none under the code %s in the month after its invoice' % (
+                    len(payments), mark))
 
 code_counts = ','.join('%s%d' % (k, len(lists[k])) for k in 'QBTEJLMV')
 

@@ -600,7 +600,7 @@ TEST_F(VatOracleTest, TheDemoOracleAcceptsTheVatDetailAndFindsItsDamages) {
        false, "the credit on 44567"},
       {"no payment marked",
        [](const std::string& a, const std::string& j, char s) { return j.compare(0, 2, "BQ") == 0 && a[0] == 'C' && s == 'C'; },
-       L::BTVA, " ", true, "none in the month after"},
+       L::BTVA, " ", true, "in the month after its invoice"},
   };
   CloseCursors();
   for (const Damage& d : damages) {
