@@ -294,9 +294,9 @@ class DemoWriter {
   Rng currency_;              // a stream of its own: the rest of the year stays as the seed makes it
   int roundingDebit_ = -1;    // the rounding accounts, in a dossier of two currencies
   int roundingCredit_ = -1;
-  bool mayMistype_ = true;
+  bool mayMistype_ = true;  // false for the remittance that fills the end of a period
   int firstVatAccount_ = -1;  // kVatAccounts in the accounts, with the VAT detail
-  std::vector<OpenItem> vatSales_;  // the VAT detail's sales of the month, paid the month after  // false for the remittance that fills the end of a period
+  std::vector<OpenItem> vatSales_;  // the VAT detail's sales of the month, paid the month after
   BulkWriter& c50_;
   BulkWriter& c60_;
   int firstCustomer_ = 0, firstSupplier_ = 0;

@@ -133,7 +133,8 @@ void DemoWriter::VatDetail(std::size_t index, const Period& period, std::size_t 
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const Step& s = steps[i];
     // Most records the piece can take; the period keeps at least two for its own pieces.
-    const long most = s.lines + s.analytic * axes_ * 4 + CancelledEntries::kExtraRecords + (roundingDebit_ >= 0 ? 1 : 0);
+    const long most =
+        s.lines + s.analytic * axes_ * 4 + CancelledEntries::kExtraRecords + (roundingDebit_ >= 0 ? 1 : 0);
     if (remaining < most + 2) {
       // Whatever was not paid waits among the other invoices.
       for (std::size_t j = i; j < steps.size(); ++j)

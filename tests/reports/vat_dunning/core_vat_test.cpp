@@ -599,7 +599,9 @@ TEST_F(VatOracleTest, TheDemoOracleAcceptsTheVatDetailAndFindsItsDamages) {
        [](const std::string& a, const std::string&, char) { return a.compare(0, 5, "44567") == 0; }, L::BSENS, "C",
        false, "the credit on 44567"},
       {"no payment marked",
-       [](const std::string& a, const std::string& j, char s) { return j.compare(0, 2, "BQ") == 0 && a[0] == 'C' && s == 'C'; },
+       [](const std::string& a, const std::string& j, char s) {
+         return j.compare(0, 2, "BQ") == 0 && a[0] == 'C' && s == 'C';
+       },
        L::BTVA, " ", true, "in the month after its invoice"},
   };
   CloseCursors();
