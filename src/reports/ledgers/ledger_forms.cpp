@@ -1,9 +1,11 @@
 #include "reports/ledgers/ledger_forms.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "controls/control_env.h"
 #include "controls/mcontrols.h"
+#include "platform/gui/combobox.h"
 #include "controls/medit.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -51,6 +53,10 @@ const std::vector<std::uint32_t> kFormToolbar = {1, form_cmd::Quitter};
 constexpr unsigned kCollectivesListCommand = 20303;
 constexpr int kCollectivesListSlot = 67;
 
+// Widths of the edits, in characters: an account or section code, a date.
+constexpr int kCodeWidth = 10;
+constexpr int kDateWidth = 8;
+
 std::string Fit(std::string text, std::size_t width) {
   text.resize(width, ' ');
   return text;
@@ -88,13 +94,32 @@ const gui::ResponseTable& TWEtaModLedger::Table() {
   return table;
 }
 
-gui::Rect TWEtaModLedger::FittingRect() const {
-  // Columns wide enough for an account code's edit (13 characters), rows with room around the
-  // controls, and the frame's room.
+int TWEtaModLedger::CompactColumnWidth() const {
+  // Wide enough for an account code's edit (13 characters).
   const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
-  const int width = GridColumns * std::max(MinColumnWidth, 15 * cw) + 30;
-  const int height = GridRows * (MinRowHeight + 8) + TopOffset + 60;
+  return std::max(MinColumnWidth, 15 * cw);
+}
+
+int TWEtaModLedger::CompactRowHeight() const { return MinRowHeight + 8; }
+
+gui::Rect TWEtaModLedger::FittingRect() const {
+  // The compact cells and the frame's room.
+  const int width = GridColumns * CompactColumnWidth() + 30;
+  const int height = GridRows * CompactRowHeight() + TopOffset + 60;
   return gui::Rect{20, 20, width, height};
+}
+
+int TWEtaModLedger::ComboWidth(const gui::ComboBox& combo) {
+  std::size_t longest = 0;
+  for (int i = 0; i < combo.GetCount(); ++i) longest = std::max(longest, combo.GetString(i).size());
+  return static_cast<int>(longest) + 2;
+}
+
+void TWEtaModLedger::ArrangeControls() {
+  // A larger window leaves room at the right and at the bottom instead of spreading the rows.
+  ColumnWidth = std::min(ColumnWidth, CompactColumnWidth());
+  RowHeight = std::min(RowHeight, CompactRowHeight());
+  PlaceControls();
 }
 
 void TWEtaModLedger::CeIdle(gui::CommandEnabler& ce) { CeEnableIfIdle(*this, ce); }
@@ -238,22 +263,22 @@ void TWEtaModCompte::SetupWindow() {
   lookup_->SetTip(FormText(kTipChart));
 }
 
-void TWEtaModCompte::ArrangeControls() {
+void TWEtaModCompte::PlaceControls() {
   // Labels over the first two columns (the "?" at their right end), fields from the third.
   MoveFormControls(accountLabel_, 1, 1, 2, 1, kLabel, 0, 0);
   MoveFormControls(lookup_, 1, 1, 2, 1, grid::Box, kBoxAtRight, 0);
-  MoveFormControls(account_, 3, 1, 1, 1, kText, 10, 0);
+  MoveFormControls(account_, 3, 1, 1, 1, kText, kCodeWidth, 0);
   MoveFormControls(analytic_, 5, 1, 2, 1, kText, 0, 0);
   MoveFormControls(euros_, 7, 1, 1, 1, kText, 0, 0);
   MoveFormControls(name_, 3, 2, 5, 1, kLabel, 0, 0);
   MoveFormControls(dateFromLabel_, 1, 3, 2, 1, kLabel, 0, 0);
-  MoveFormControls(dateFrom_, 3, 3, 1, 1, kText, 8, 0);
+  MoveFormControls(dateFrom_, 3, 3, 1, 1, kText, kDateWidth, 0);
   MoveFormControls(dateToLabel_, 1, 4, 2, 1, kLabel, 0, 0);
-  MoveFormControls(dateTo_, 3, 4, 1, 1, kText, 8, 0);
+  MoveFormControls(dateTo_, 3, 4, 1, 1, kText, kDateWidth, 0);
   MoveFormControls(subtotals_, 3, 5, 5, 1, kText, 0, 0);
   MoveFormControls(prior_, 3, 6, 5, 1, kText, 0, 0);
   MoveFormControls(letteringLabel_, 1, 7, 2, 1, kLabel, 0, 0);
-  MoveFormControls(lettering_, 3, 7, 5, 1, kText, 0, 0);
+  MoveFormControls(lettering_, 3, 7, 5, 1, kText, ComboWidth(*lettering_), 0);
   MoveFormControls(letterLabel_, 1, 8, 2, 1, kLabel, 0, 0);
   MoveFormControls(letter_, 3, 8, 1, 1, kText, 5, 0);
 }
@@ -423,187 +448,138 @@ StatementForm TWEtaModCompte::Form() {
 std::string TWEtaModCompte::BuildLimits() { return BuildStatementLimits(Form(), TheDossierRecord); }
 
 // ---------------------------------------------------------------------------------------
-// General ledgers
+// The account and date ranges
 
-TWEtaModGrandsLivres::TWEtaModGrandsLivres(gui::MDIClient* client)
-    : TWEtaModLedger(client, kGeneralLedgersWindow, 7, 8) {
-  kindLabel_ = new MStatic(this, FormText(kTxtLedgers), 1301);
-  kind_ = new MComboBox(this, kKind, 1, 1);
-  euros_ = new MCheckBox(this, kEuros, FormText(kTxtEuros), 1);
-  collectivesLabel_ = new MStatic(this, FormText(kTxtOtherLedgers), 1302);
-  collectives_ = new MEdit(this, kCollectives, 26, 1205, MEdit::kText, 0, false);
-  collectivesLookup_ = new MButton(this, kCollectivesLookup, "?");
-  collectivesStatic_ = new MStatic(this, "", kCollectivesStatic);
-  fromLabel_ = new MStatic(this, FormText(kTxtAccountFrom), 1303);
-  from_ = new MEdit(this, kFrom, 8, 1209, MEdit::kText, 0, false);
-  fromLookup_ = new MButton(this, kFromLookup, "?");
-  fromStatic_ = new MStatic(this, "", kFromStatic);
-  toLabel_ = new MStatic(this, FormText(kTxtAccountTo), 1304);
-  to_ = new MEdit(this, kTo, 8, 1217, MEdit::kText, 0, false);
-  toLookup_ = new MButton(this, kToLookup, "?");
-  toStatic_ = new MStatic(this, "", kToStatic);
-  dateFromLabel_ = new MStatic(this, FormText(kTxtDateFrom), 1305);
-  dateFrom_ = new MEdit(this, kDateFrom, 8, 1224, MEdit::kDate, 0, false);
-  dateToLabel_ = new MStatic(this, FormText(kTxtDateTo), 1306);
-  dateTo_ = new MEdit(this, kDateTo, 8, 1226, MEdit::kDate, 0, false);
-  subtotals_ = new MCheckBox(this, kSubtotals, FormText(kTxtSubtotals), 1);
-  prior_ = new MCheckBox(this, kPrior, FormText(kTxtPrior), 1);
-  letteringLabel_ = new MStatic(this, FormText(kTxtLettering), 1307);
-  lettering_ = new MComboBox(this, kLettering, 1, 1);
-  for (MEdit* e : {collectives_, from_, to_, dateFrom_, dateTo_}) e->SetNotifyWindow(this);
-  collectives_->SetF8Command(kCollectivesLookup);
-  from_->SetF8Command(kFromLookup);
-  to_->SetF8Command(kToLookup);
-  from_->SetKeyCommands(1212, 1211, 1210, 1213, 0, 0);
-  to_->SetKeyCommands(1220, 1219, 1218, 1221, 0, 0);
-  collectives_->SetLeaveCommand(1230, collectivesLookup_);
-  from_->SetLeaveCommand(1231, fromLookup_);
-  to_->SetLeaveCommand(1232, toLookup_);
-  dateFrom_->SetLeaveCommand(1233);
-  dateTo_->SetLeaveCommand(1234);
-}
+TWEtaModAccountRange::TWEtaModAccountRange(gui::MDIClient* client, const LedgerWindowKind& window, int gridColumns,
+                                           int gridRows, const Ids& ids)
+    : TWEtaModLedger(client, window, gridColumns, gridRows), ids_(ids) {}
 
-const gui::ResponseTable& TWEtaModGrandsLivres::Table() {
-  static const gui::ResponseTable table = gui::ResponseTable(&TWEtaModLedger::Table())
-                                              .Command(kCollectivesLookup, &TWEtaModGrandsLivres::CmLookupCollective)
-                                              .Command(kFromLookup, &TWEtaModGrandsLivres::CmLookupAccountFrom)
-                                              .Command(kToLookup, &TWEtaModGrandsLivres::CmLookupAccountTo)
-                                              .Command(1205, &TWEtaModGrandsLivres::CmCollectivesEntered)
-                                              .Command(1209, &TWEtaModGrandsLivres::CmAccountFromEntered)
-                                              .Command(1217, &TWEtaModGrandsLivres::CmAccountToEntered)
-                                              .Command(1224, &TWEtaModGrandsLivres::CmDateFromEntered)
-                                              .Command(1226, &TWEtaModGrandsLivres::CmDateToEntered)
-                                              .Command(1230, &TWEtaModGrandsLivres::CmCheckCollectivesQuiet)
-                                              .Command(1231, &TWEtaModGrandsLivres::CmCheckFromQuiet)
-                                              .Command(1232, &TWEtaModGrandsLivres::CmCheckToQuiet)
-                                              .Command(1233, &TWEtaModGrandsLivres::CmCheckDateFromQuiet)
-                                              .Command(1234, &TWEtaModGrandsLivres::CmCheckDateToQuiet)
-                                              .Command(1210, &TWEtaModGrandsLivres::CmFirstCodeFrom)
-                                              .Command(1212, &TWEtaModGrandsLivres::CmPriorCodeFrom)
-                                              .Command(1211, &TWEtaModGrandsLivres::CmNextCodeFrom)
-                                              .Command(1213, &TWEtaModGrandsLivres::CmLastCodeFrom)
-                                              .Command(1218, &TWEtaModGrandsLivres::CmFirstCodeTo)
-                                              .Command(1220, &TWEtaModGrandsLivres::CmPriorCodeTo)
-                                              .Command(1219, &TWEtaModGrandsLivres::CmNextCodeTo)
-                                              .Command(1221, &TWEtaModGrandsLivres::CmLastCodeTo)
-                                              .Command(kEuros, &TWEtaModGrandsLivres::CmEuros);
+gui::ResponseTable& TWEtaModAccountRange::AddRangeCommands(gui::ResponseTable& table, const Ids& ids) {
+  using F = TWEtaModAccountRange;
+  const std::pair<int, void (F::*)()> commands[] = {
+      {ids.listLookup, &F::CmLookupList},   {ids.fromLookup, &F::CmLookupFrom},
+      {ids.toLookup, &F::CmLookupTo},       {ids.euros, &F::CmEuros},
+      {ids.listEntered, &F::CmListEntered}, {ids.fromEntered, &F::CmFromEntered},
+      {ids.toEntered, &F::CmToEntered},     {ids.dateFromEntered, &F::CmDateFromEntered},
+      {ids.dateToEntered, &F::CmDateToEntered}, {ids.leaveFirst, &F::CmListQuiet},
+      {ids.leaveFirst + 1, &F::CmFromQuiet}, {ids.leaveFirst + 2, &F::CmToQuiet},
+      {ids.leaveFirst + 3, &F::CmDateFromQuiet}, {ids.leaveFirst + 4, &F::CmDateToQuiet},
+      {ids.fromFirst, &F::CmFirstFrom},     {ids.fromPrior, &F::CmPriorFrom},
+      {ids.fromNext, &F::CmNextFrom},       {ids.fromLast, &F::CmLastFrom},
+      {ids.toFirst, &F::CmFirstTo},         {ids.toPrior, &F::CmPriorTo},
+      {ids.toNext, &F::CmNextTo},           {ids.toLast, &F::CmLastTo}};
+  for (const auto& [id, fn] : commands) table.Command(static_cast<unsigned>(id), fn);
   return table;
 }
 
-void TWEtaModGrandsLivres::SetupWindow() {
-  TWEtaModLedger::SetupWindow();
-  SetFonts({kindLabel_, kind_, euros_, collectivesLabel_, collectives_, collectivesStatic_, fromLabel_, from_,
-            fromStatic_, toLabel_, to_, toStatic_, dateFromLabel_, dateFrom_, dateToLabel_, dateTo_, subtotals_, prior_,
-            letteringLabel_, lettering_});
-  for (MButton* b : {collectivesLookup_, fromLookup_, toLookup_}) b->SetFont(EntryFontFixed);
-  kinds_ = LedgerKindEntries(TheDossierRecord);
+void TWEtaModAccountRange::MakeRangeControls(const std::string& listLabel) {
+  const Ids& d = ids_;
+  listLabel_ = new MStatic(this, listLabel, d.labelFirst);
+  list_ = new MEdit(this, d.list, 26, d.listEntered, MEdit::kText, 0, false);
+  listLookup_ = new MButton(this, d.listLookup, "?");
+  listStatic_ = new MStatic(this, "", d.listStatic);
+  fromLabel_ = new MStatic(this, FormText(kTxtAccountFrom), d.labelFirst + 1);
+  from_ = new MEdit(this, d.from, 8, d.fromEntered, MEdit::kText, 0, false);
+  fromLookup_ = new MButton(this, d.fromLookup, "?");
+  fromStatic_ = new MStatic(this, "", d.fromStatic);
+  toLabel_ = new MStatic(this, FormText(kTxtAccountTo), d.labelFirst + 2);
+  to_ = new MEdit(this, d.to, 8, d.toEntered, MEdit::kText, 0, false);
+  toLookup_ = new MButton(this, d.toLookup, "?");
+  toStatic_ = new MStatic(this, "", d.toStatic);
+  dateFromLabel_ = new MStatic(this, FormText(kTxtDateFrom), d.labelFirst + 3);
+  dateFrom_ = new MEdit(this, d.dateFrom, 8, d.dateFromEntered, MEdit::kDate, 0, false);
+  dateToLabel_ = new MStatic(this, FormText(kTxtDateTo), d.labelFirst + 4);
+  dateTo_ = new MEdit(this, d.dateTo, 8, d.dateToEntered, MEdit::kDate, 0, false);
+  for (MEdit* e : {list_, from_, to_, dateFrom_, dateTo_}) e->SetNotifyWindow(this);
+  list_->SetF8Command(d.listLookup);
+  from_->SetF8Command(d.fromLookup);
+  to_->SetF8Command(d.toLookup);
+  from_->SetKeyCommands(d.fromPrior, d.fromNext, d.fromFirst, d.fromLast, 0, 0);
+  to_->SetKeyCommands(d.toPrior, d.toNext, d.toFirst, d.toLast, 0, 0);
+  list_->SetLeaveCommand(d.leaveFirst, listLookup_);
+  from_->SetLeaveCommand(d.leaveFirst + 1, fromLookup_);
+  to_->SetLeaveCommand(d.leaveFirst + 2, toLookup_);
+  dateFrom_->SetLeaveCommand(d.leaveFirst + 3);
+  dateTo_->SetLeaveCommand(d.leaveFirst + 4);
+}
+
+std::vector<gui::Window*> TWEtaModAccountRange::RangeControls() const {
+  return {kindLabel_,  kind_,     euros_,      listLabel_,    list_,      listStatic_,    fromLabel_,
+          from_,       fromStatic_, toLabel_,  to_,           toStatic_,  dateFromLabel_, dateFrom_,
+          dateToLabel_, dateTo_,  prior_,      letteringLabel_, lettering_};
+}
+
+void TWEtaModAccountRange::SetUpRange(const std::vector<std::string>& kinds) {
+  SetFonts(RangeControls());
+  for (MButton* b : {listLookup_, fromLookup_, toLookup_}) b->SetFont(EntryFontFixed);
+  kinds_ = kinds;
   for (const std::string& k : kinds_) kind_->AddString(k);
   kind_->SetSelIndex(0);
   SetUpEuroBox(euros_);
   dateFrom_->SetValue(TheDossierRecord.DateDisplay(DF::YearStart), true);
   dateTo_->SetValue(TheDossierRecord.DateDisplay(DF::YearEnd), true);
   dateTo_->SetValue(TheDossierRecord.DateDisplay(DF::Working), false);
-  // No general ledger reads monthly subtotals (they are the account statement's): the box is
-  // shown for what it is, unchecked and disabled.
-  subtotals_->SetValue(false, true);
-  subtotals_->EnableWindow(false);
   prior_->SetValue(false, true);
-  const std::vector<std::string> entries = MatchingEntries();
-  for (std::size_t i = 0; i < 3 && i < entries.size(); ++i) lettering_->AddString(entries[i]);
-  lettering_->SetValue("1", true);
-  CmKindChanged();
-  collectivesLookup_->SetTip(FormText(kTipCollectives));
+  listLookup_->SetTip(FormText(kTipCollectives));
   fromLookup_->SetTip(FormText(kTipChartFrom));
   toLookup_->SetTip(FormText(kTipChartTo));
 }
 
-void TWEtaModGrandsLivres::ArrangeControls() {
-  MoveFormControls(kindLabel_, 1, 1, 2, 1, kLabel, 0, 0);
-  MoveFormControls(kind_, 3, 1, 3, 1, kText, 0, 0);
-  MoveFormControls(euros_, 7, 1, 1, 1, kText, 0, 0);
-  MoveFormControls(collectivesLabel_, 1, 2, 2, 1, kLabel, 0, 0);
-  MoveFormControls(collectivesLookup_, 1, 2, 2, 1, grid::Box, kBoxAtRight, 0);
-  MoveFormControls(collectives_, 3, 2, 2, 1, kText, 26, 0);
-  MoveFormControls(collectivesStatic_, 5, 2, 3, 1, kLabel, 0, 0);
-  MoveFormControls(fromLabel_, 1, 3, 2, 1, kLabel, 0, 0);
-  MoveFormControls(fromLookup_, 1, 3, 2, 1, grid::Box, kBoxAtRight, 0);
-  MoveFormControls(from_, 3, 3, 1, 1, kText, 10, 0);
-  MoveFormControls(fromStatic_, 4, 3, 4, 1, kLabel, 0, 0);
-  MoveFormControls(toLabel_, 1, 4, 2, 1, kLabel, 0, 0);
-  MoveFormControls(toLookup_, 1, 4, 2, 1, grid::Box, kBoxAtRight, 0);
-  MoveFormControls(to_, 3, 4, 1, 1, kText, 10, 0);
-  MoveFormControls(toStatic_, 4, 4, 4, 1, kLabel, 0, 0);
-  MoveFormControls(dateFromLabel_, 1, 5, 2, 1, kLabel, 0, 0);
-  MoveFormControls(dateFrom_, 3, 5, 1, 1, kText, 8, 0);
-  MoveFormControls(dateToLabel_, 1, 6, 2, 1, kLabel, 0, 0);
-  MoveFormControls(dateTo_, 3, 6, 1, 1, kText, 8, 0);
-  MoveFormControls(subtotals_, 3, 7, 2, 1, kText, 0, 0);
-  MoveFormControls(prior_, 5, 7, 3, 1, kText, 0, 0);
-  MoveFormControls(letteringLabel_, 1, 8, 2, 1, kLabel, 0, 0);
-  MoveFormControls(lettering_, 3, 8, 5, 1, kText, 0, 0);
+void TWEtaModAccountRange::PlaceRange(int row) {
+  // The list's name line and the accounts' names take the rest of their rows.
+  const int rest = GridColumns - 3;
+  MoveFormControls(listLabel_, 1, row, 2, 1, kLabel, 0, 0);
+  MoveFormControls(listLookup_, 1, row, 2, 1, grid::Box, kBoxAtRight, 0);
+  MoveFormControls(list_, 3, row, 2, 1, kText, 26, 0);
+  MoveFormControls(listStatic_, 5, row, rest - 1, 1, kLabel, 0, 0);
+  const std::pair<MEdit*, int> accounts[] = {{from_, row + 1}, {to_, row + 2}};
+  for (const auto& [edit, r] : accounts) {
+    const bool upper = edit == to_;
+    MoveFormControls(upper ? toLabel_ : fromLabel_, 1, r, 2, 1, kLabel, 0, 0);
+    MoveFormControls(upper ? toLookup_ : fromLookup_, 1, r, 2, 1, grid::Box, kBoxAtRight, 0);
+    MoveFormControls(edit, 3, r, 1, 1, kText, kCodeWidth, 0);
+    MoveFormControls(upper ? toStatic_ : fromStatic_, 4, r, rest, 1, kLabel, 0, 0);
+  }
+  MoveFormControls(dateFromLabel_, 1, row + 3, 2, 1, kLabel, 0, 0);
+  MoveFormControls(dateFrom_, 3, row + 3, 1, 1, kText, kDateWidth, 0);
+  MoveFormControls(dateToLabel_, 1, row + 4, 2, 1, kLabel, 0, 0);
+  MoveFormControls(dateTo_, 3, row + 4, 1, 1, kText, kDateWidth, 0);
 }
 
-void TWEtaModGrandsLivres::EvSetFocus(gui::Handle lost) {
-  CMDIModif::EvSetFocus(lost);
-  if (!FocusCalculatorEdit() && kind_->IsWindowEnabled()) kind_->SetFocus();
-}
-
-void TWEtaModGrandsLivres::EvNotify(int id, unsigned code) {
-  if (id == kKind && code == gui::CBN_SELCHANGE) CmKindChanged();
-}
-
-char TWEtaModGrandsLivres::Kind() {
+char TWEtaModAccountRange::Kind() {
   const int i = kind_->GetSelIndex();
   if (i < 0 || static_cast<std::size_t>(i) >= kinds_.size()) return 'T';
   return kinds_[static_cast<std::size_t>(i)][0];
 }
 
-void TWEtaModGrandsLivres::CmKindChanged() {
-  const char k = Kind();
-  const std::string c032 = TheDossierRecord.Constant(32);
-  if (k == '(' && !c032.empty() && c032[0] == 'O') {
-    prior_->SetValue(false, false);
-    prior_->EnableWindow(false);
-  } else {
-    prior_->EnableWindow(true);
-  }
+void TWEtaModAccountRange::ApplyKindToCodes(char k) {
   const bool codes = k != 'T';
   if (!codes) {
-    for (MEdit* e : {collectives_, from_, to_}) e->SetValue("", false);
-    for (MStatic* s : {collectivesStatic_, fromStatic_, toStatic_}) s->SetText("");
+    for (MEdit* e : {list_, from_, to_}) e->SetValue("", false);
+    for (MStatic* s : {listStatic_, fromStatic_, toStatic_}) s->SetText("");
   } else if (k != 'A') {
-    collectives_->SetValue("", false);
-    collectivesStatic_->SetText("");
+    list_->SetValue("", false);
+    listStatic_->SetText("");
   }
-  for (gui::Window* w : std::vector<gui::Window*>{collectives_, collectivesLookup_})
-    w->EnableWindow(k == 'A');
+  for (gui::Window* w : std::vector<gui::Window*>{list_, listLookup_}) w->EnableWindow(k == 'A');
   for (gui::Window* w : std::vector<gui::Window*>{from_, fromLookup_, to_, toLookup_}) w->EnableWindow(codes);
 }
 
-bool TWEtaModGrandsLivres::CheckCollectives(bool focusNext) {
-  const CodeCheck c = ledgers::CheckCollectives(Kind(), collectives_->GetText(), *TableC10);
-  collectivesStatic_->SetText(c.staticText);
-  if (c.emptied) collectives_->SetValue("", false);
-  if (!c.ok) return Refuse(collectives_, focusNext);
-  if (focusNext) Focus(from_);
-  return true;
-}
-
-bool TWEtaModGrandsLivres::CheckAccount(bool upper, bool focusNext) {
+bool TWEtaModAccountRange::CheckAccount(bool upper, bool focusNext) {
   MEdit* edit = upper ? to_ : from_;
   MStatic* display = upper ? toStatic_ : fromStatic_;
-  const CodeCheck c = CheckLedgerAccount(Kind(), collectives_->GetText(), edit->GetText(), upper, from_->GetText(),
+  const CodeCheck c = CheckLedgerAccount(Kind(), ListText(), edit->GetText(), upper, from_->GetText(),
                                          HelpCharacter(), *TableC20, *TableC30);
   if (c.emptied) {
     for (MEdit* e : {from_, to_}) e->SetValue("", false);
     fromStatic_->SetText("");
     toStatic_->SetText("");
-    if (focusNext) Focus(dateFrom_);
+    if (focusNext) Focus(AfterEmptiedAccounts(upper));
     return true;
   }
   if (c.openLookup) {
     edit->SetValue(c.shown, false);
-    if (focusNext) gui::PostCommand(GetHandle(), upper ? kToLookup : kFromLookup);
+    if (focusNext) gui::PostCommand(GetHandle(), static_cast<unsigned>(upper ? ids_.toLookup : ids_.fromLookup));
     return false;
   }
   if (!c.ok) {
@@ -620,8 +596,10 @@ bool TWEtaModGrandsLivres::CheckAccount(bool upper, bool focusNext) {
   return true;
 }
 
-bool TWEtaModGrandsLivres::CheckDateFrom(bool focusNext) {
-  // "Avec Sous-Total par Mois" is never checked here: the month-start rule does not apply.
+gui::Window* TWEtaModAccountRange::AfterEmptiedAccounts(bool upper) { return dateFrom_; }
+
+bool TWEtaModAccountRange::CheckDateFrom(bool focusNext) {
+  // No range form has monthly subtotals: the month-start rule does not apply.
   const DateCheck c = ledgers::CheckDateFrom(dateFrom_->GetText(), false, TheDossierRecord);
   if (c.shown != dateFrom_->GetText()) dateFrom_->SetValue(c.shown, false);
   if (!c.ok) return Refuse(dateFrom_, focusNext);
@@ -630,14 +608,7 @@ bool TWEtaModGrandsLivres::CheckDateFrom(bool focusNext) {
   return true;
 }
 
-void TWEtaModGrandsLivres::CmDateFromEntered() {
-  CheckDateFrom(true);
-  if (PriorCumulationAfterDateFrom(dateFrom_->GetText(), TheDossierRecord, AnalyticDossier(), false, true) &&
-      prior_->IsWindowEnabled())
-    prior_->SetValue(true, false);
-}
-
-bool TWEtaModGrandsLivres::CheckDateTo(bool focusNext) {
+bool TWEtaModAccountRange::CheckDateTo(bool focusNext) {
   const DateCheck c = ledgers::CheckDateTo(dateTo_->GetText(), dateFrom_->GetText(), TheDossierRecord);
   if (c.shown != dateTo_->GetText()) dateTo_->SetValue(c.shown, false);
   if (!c.ok) return Refuse(dateTo_, focusNext);
@@ -645,54 +616,60 @@ bool TWEtaModGrandsLivres::CheckDateTo(bool focusNext) {
   return true;
 }
 
-void TWEtaModGrandsLivres::CmLookupCollective() {
+bool TWEtaModAccountRange::CheckRange() {
+  return CheckList(true) && CheckAccount(false, true) && CheckAccount(true, true) && CheckDateFrom(true) &&
+         CheckDateTo(true);
+}
+
+void TWEtaModAccountRange::CmLookupList() {
   // The lookup is given no edit: the chosen collective is added to the list, not put in its place.
-  const std::string list = RTrim(collectives_->GetText().c_str());
+  const std::string list = ListText();
   std::string chosen;
-  const char r = LookupC10Code(nullptr, kCollectivesLookup, "B", 1, kCollectivesListCommand, kCollectivesListSlot,
-                               nullptr, &chosen);
+  const char r = LookupC10Code(nullptr, static_cast<unsigned>(ids_.listLookup), "B", 1, kCollectivesListCommand,
+                               kCollectivesListSlot, nullptr, &chosen);
   if (r == kLookupFound && !chosen.empty()) {
     const char c = chosen[0];
     if (list.find(c) != std::string::npos) {
-      collectivesStatic_->SetText("");
+      listStatic_->SetText("");
     } else {
-      collectives_->SetValue(list + c, false);
+      list_->SetValue(list + c, false);
       // The lookup left the general file on the collective's record.
       const bool named = TableC10 != nullptr && TableC10->isOpen && TableC10->recordNumber != 0 &&
                          !TableC10->IsDeleted();
       if (!named) gui::MessageBeep(0);
-      collectivesStatic_->SetText(std::string(1, c) + ": " +
-                                  (named ? std::string(AllTrim(TableC10->GetField(3))) : Str(kStrUnknown)));
+      listStatic_->SetText(std::string(1, c) + ": " +
+                           (named ? std::string(AllTrim(TableC10->GetField(3))) : Str(kStrUnknown)));
     }
   }
-  if (r != kLookupListOpened && r != kLookupListRepositioned) collectives_->FocusSelect(false);
+  if (r != kLookupListOpened && r != kLookupListRepositioned) list_->FocusSelect(false);
 }
 
-void TWEtaModGrandsLivres::LookupAccount(bool upper) {
+void TWEtaModAccountRange::LookupAccount(bool upper) {
   MEdit* edit = upper ? to_ : from_;
   MStatic* display = upper ? toStatic_ : fromStatic_;
   display->SetText("");
-  const unsigned asking = upper ? kToLookup : kFromLookup;
+  const unsigned asking = static_cast<unsigned>(upper ? ids_.toLookup : ids_.fromLookup);
   const char r = Kind() == '(' ? LookupC30Code(edit, asking, display) : LookupC20Code(edit, asking, display);
   if (r == kLookupNone) display->SetText(Str(kStrUnknown));
   if (r != kLookupListOpened && r != kLookupListRepositioned) edit->FocusSelect(true);
 }
 
-bool TWEtaModGrandsLivres::CodesApply() {
+bool TWEtaModAccountRange::CodesApply() {
   const char k = Kind();
   if (k == 'T') return false;
-  return k != 'A' || std::string(RTrim(collectives_->GetText().c_str())).size() == 1;
+  return k != 'A' || ListText().size() == 1;
 }
 
-void TWEtaModGrandsLivres::Step(bool upper, int which) {
+void TWEtaModAccountRange::Step(bool upper, int which) {
   MEdit* edit = upper ? to_ : from_;
   MStatic* display = upper ? toStatic_ : fromStatic_;
+  // The name beside the field goes with its code, even when the step is refused.
+  display->SetText("");
   if (!CodesApply()) {
     gui::MessageBeep(0);
     edit->SetValue("", false);
     return;
   }
-  display->SetText("");
   if (upper && IsBlank(to_->GetText()) && which != 0) to_->SetValue(from_->GetText(), false);
   if (upper && which == 0 && !IsBlank(from_->GetText())) {
     to_->SetValue(from_->GetText(), false);
@@ -713,23 +690,123 @@ void TWEtaModGrandsLivres::Step(bool upper, int which) {
   }
 }
 
-void TWEtaModGrandsLivres::CmEuros() {
+void TWEtaModAccountRange::CmEuros() {
   fromStatic_->SetText("");
   toStatic_->SetText("");
 }
 
+// ---------------------------------------------------------------------------------------
+// General ledgers
+
+namespace {
+
+using GL = TWEtaModGrandsLivres;
+const TWEtaModAccountRange::Ids kLedgerRangeIds = {
+    .euros = GL::kEuros,
+    .list = GL::kCollectives, .listEntered = 1205, .listLookup = GL::kCollectivesLookup,
+    .listStatic = GL::kCollectivesStatic,
+    .from = GL::kFrom, .fromEntered = 1209, .fromLookup = GL::kFromLookup, .fromStatic = GL::kFromStatic,
+    .fromFirst = 1210, .fromPrior = 1212, .fromNext = 1211, .fromLast = 1213,
+    .to = GL::kTo, .toEntered = 1217, .toLookup = GL::kToLookup, .toStatic = GL::kToStatic,
+    .toFirst = 1218, .toPrior = 1220, .toNext = 1219, .toLast = 1221,
+    .dateFrom = GL::kDateFrom, .dateFromEntered = 1224, .dateTo = GL::kDateTo, .dateToEntered = 1226,
+    .leaveFirst = 1230, .labelFirst = 1302};
+
+}  // namespace
+
+TWEtaModGrandsLivres::TWEtaModGrandsLivres(gui::MDIClient* client)
+    : TWEtaModAccountRange(client, kGeneralLedgersWindow, 7, 8, kLedgerRangeIds) {
+  kindLabel_ = new MStatic(this, FormText(kTxtLedgers), 1301);
+  kind_ = new MComboBox(this, kKind, 1, 1);
+  euros_ = new MCheckBox(this, kEuros, FormText(kTxtEuros), 1);
+  MakeRangeControls(FormText(kTxtOtherLedgers));
+  subtotals_ = new MCheckBox(this, kSubtotals, FormText(kTxtSubtotals), 1);
+  prior_ = new MCheckBox(this, kPrior, FormText(kTxtPrior), 1);
+  letteringLabel_ = new MStatic(this, FormText(kTxtLettering), 1307);
+  lettering_ = new MComboBox(this, kLettering, 1, 1);
+}
+
+const gui::ResponseTable& TWEtaModGrandsLivres::Table() {
+  static const gui::ResponseTable table = [] {
+    gui::ResponseTable t(&TWEtaModLedger::Table());
+    return AddRangeCommands(t, kLedgerRangeIds);
+  }();
+  return table;
+}
+
+void TWEtaModGrandsLivres::SetupWindow() {
+  TWEtaModLedger::SetupWindow();
+  SetFonts({subtotals_});
+  SetUpRange(LedgerKindEntries(TheDossierRecord));
+  // No general ledger reads monthly subtotals (they are the account statement's): the box is
+  // shown for what it is, unchecked and disabled.
+  subtotals_->SetValue(false, true);
+  subtotals_->EnableWindow(false);
+  const std::vector<std::string> entries = MatchingEntries();
+  for (std::size_t i = 0; i < 3 && i < entries.size(); ++i) lettering_->AddString(entries[i]);
+  lettering_->SetValue("1", true);
+  CmKindChanged();
+}
+
+void TWEtaModGrandsLivres::PlaceControls() {
+  MoveFormControls(kindLabel_, 1, 1, 2, 1, kLabel, 0, 0);
+  MoveFormControls(kind_, 3, 1, 3, 1, kText, ComboWidth(*kind_), 0);
+  MoveFormControls(euros_, 7, 1, 1, 1, kText, 0, 0);
+  PlaceRange(2);
+  MoveFormControls(subtotals_, 3, 7, 2, 1, kText, 0, 0);
+  MoveFormControls(prior_, 5, 7, 3, 1, kText, 0, 0);
+  MoveFormControls(letteringLabel_, 1, 8, 2, 1, kLabel, 0, 0);
+  MoveFormControls(lettering_, 3, 8, 5, 1, kText, ComboWidth(*lettering_), 0);
+}
+
+void TWEtaModGrandsLivres::EvSetFocus(gui::Handle lost) {
+  CMDIModif::EvSetFocus(lost);
+  if (!FocusCalculatorEdit() && kind_->IsWindowEnabled()) kind_->SetFocus();
+}
+
+void TWEtaModGrandsLivres::EvNotify(int id, unsigned code) {
+  if (id == kKind && code == gui::CBN_SELCHANGE) CmKindChanged();
+}
+
+std::string TWEtaModGrandsLivres::ListText() const { return RTrim(list_->GetText().c_str()); }
+
+void TWEtaModGrandsLivres::CmKindChanged() {
+  const char k = Kind();
+  const std::string c032 = TheDossierRecord.Constant(32);
+  if (k == '(' && !c032.empty() && c032[0] == 'O') {
+    prior_->SetValue(false, false);
+    prior_->EnableWindow(false);
+  } else {
+    prior_->EnableWindow(true);
+  }
+  ApplyKindToCodes(k);
+}
+
+bool TWEtaModGrandsLivres::CheckList(bool focusNext) {
+  const CodeCheck c = ledgers::CheckCollectives(Kind(), list_->GetText(), *TableC10);
+  listStatic_->SetText(c.staticText);
+  if (c.emptied) list_->SetValue("", false);
+  if (!c.ok) return Refuse(list_, focusNext);
+  if (focusNext) Focus(from_);
+  return true;
+}
+
+void TWEtaModGrandsLivres::CmDateFromEntered() {
+  CheckDateFrom(true);
+  if (PriorCumulationAfterDateFrom(dateFrom_->GetText(), TheDossierRecord, AnalyticDossier(), false, true) &&
+      prior_->IsWindowEnabled())
+    prior_->SetValue(true, false);
+}
+
 int TWEtaModGrandsLivres::Check() {
   if (NoCheckFlag) return kCheckClose;
-  if (!CheckCollectives(true) || !CheckAccount(false, true) || !CheckAccount(true, true) || !CheckDateFrom(true) ||
-      !CheckDateTo(true))
-    return kCheckInvalid;
-  return kCheckClose;
+  return CheckRange() ? kCheckClose : kCheckInvalid;
 }
 
 GeneralLedgerForm TWEtaModGrandsLivres::Form() {
   GeneralLedgerForm f;
   f.kind = Kind();
-  f.collectives = collectives_->GetText();
+  f.collectives = list_->GetText();
   f.accountFrom = from_->GetText();
   f.accountTo = to_->GetText();
   f.dateFrom = dateFrom_->GetText();
@@ -779,7 +856,7 @@ void TWEtaModJournaux::SetupWindow() {
   SetUpEuroBox(euros_);
 }
 
-void TWEtaModJournaux::ArrangeControls() {
+void TWEtaModJournaux::PlaceControls() {
   MoveFormControls(journals_, 1, 1, 3, 5, grid::Fill, 0, 0);
   MoveFormControls(months_, 4, 1, 2, 5, grid::Fill, 0, 0);
   MoveFormControls(summary_, 1, 6, 2, 1, kText, 0, 0);

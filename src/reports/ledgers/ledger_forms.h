@@ -21,6 +21,7 @@ class MStatic;
 struct LedgerWindowKind;
 
 namespace gui {
+class ComboBox;
 class CommandEnabler;
 }
 
@@ -34,8 +35,11 @@ class TWEtaModLedger : public CMDIModif {
   bool CanClose() override;
   // The record the form hands over.
   virtual std::string BuildLimits() = 0;
-  // A size that shows every control of the form at the grid's smallest cells.
+  // A size that shows every control of the form in its compact cells.
   gui::Rect FittingRect() const;
+  // The grid's cells never grow beyond these.
+  int CompactColumnWidth() const;
+  int CompactRowHeight() const;
   // The field the last refusal put the focus on (null when none).
   gui::Window* RefusedField() const { return refused_; }
 
@@ -49,6 +53,10 @@ class TWEtaModLedger : public CMDIModif {
 
  protected:
   void SetupWindow() override;
+  // The grid's cells kept one line high and about a code's edit wide however large the window
+  // grows, so that the form stays compact at its top left; then the form's own placement.
+  void ArrangeControls() final;
+  virtual void PlaceControls() = 0;
   // A control's notification (a combo's or a list's selection ...).
   virtual void EvNotify(int id, unsigned code) {}
   // A field refused: a beep and, when `focus`, the field focused. False.
@@ -60,6 +68,8 @@ class TWEtaModLedger : public CMDIModif {
   // The form's controls get the program's form font.
   void SetFonts(const std::vector<gui::Window*>& controls);
   static bool Checked(MCheckBox* box);
+  // A combo's width in characters for the grid: its longest entry and its arrow.
+  static int ComboWidth(const gui::ComboBox& combo);
   // "En Eur&os": checked unless the dossier keeps francs as its main currency; hidden in a
   // dossier in euros only.
   void SetUpEuroBox(MCheckBox* box);
@@ -122,7 +132,7 @@ class TWEtaModCompte : public TWEtaModLedger {
  protected:
   void SetupWindow() override;
   void EvSetFocus(gui::Handle lost) override;
-  void ArrangeControls() override;
+  void PlaceControls() override;
   void EvNotify(int id, unsigned code) override;
 
  private:
@@ -149,7 +159,124 @@ class TWEtaModCompte : public TWEtaModLedger {
   MEdit* letter_;
 };
 
-class TWEtaModGrandsLivres : public TWEtaModLedger {
+// The forms of a kind of ledger or balance over an account range and a date range: the kind's
+// combo, a list of collectives (for "Autres ..."), the first and last accounts with their lookups
+// and steps, the first and last dates, the prior totals, the lettering filter and the currency.
+// The checks, the lookups and the steps are the same in every such form; each form names its
+// controls' ids and adds its own fields.
+class TWEtaModAccountRange : public TWEtaModLedger {
+ public:
+  // The ids of the range's controls and of their commands.
+  struct Ids {
+    int euros;
+    int list, listEntered, listLookup, listStatic;
+    int from, fromEntered, fromLookup, fromStatic, fromFirst, fromPrior, fromNext, fromLast;
+    int to, toEntered, toLookup, toStatic, toFirst, toPrior, toNext, toLast;
+    int dateFrom, dateFromEntered, dateTo, dateToEntered;
+    // The commands sent when the list, the first account, the last account, the first date
+    // and the last date are left, in that order from this one.
+    int leaveFirst;
+    // The labels of the list, the two accounts and the two dates, in that order from this one.
+    int labelFirst;
+  };
+
+  TWEtaModAccountRange(gui::MDIClient* client, const LedgerWindowKind& window, int gridColumns, int gridRows,
+                       const Ids& ids);
+
+  MComboBox* KindCombo() const { return kind_; }
+  MEdit* From() const { return from_; }
+  MEdit* To() const { return to_; }
+  MEdit* DateFrom() const { return dateFrom_; }
+  MEdit* DateTo() const { return dateTo_; }
+  MCheckBox* Prior() const { return prior_; }
+  MCheckBox* Euros() const { return euros_; }
+  MStatic* FromStatic() const { return fromStatic_; }
+  MStatic* ToStatic() const { return toStatic_; }
+  // The kind chosen, by the first character of its entry.
+  char Kind();
+
+  virtual bool CheckList(bool focusNext) = 0;
+  bool CheckAccount(bool upper, bool focusNext);
+  bool CheckDateFrom(bool focusNext);
+  bool CheckDateTo(bool focusNext);
+
+  void CmListEntered() { CheckList(true); }
+  void CmFromEntered() { CheckAccount(false, true); }
+  void CmToEntered() { CheckAccount(true, true); }
+  virtual void CmDateFromEntered() = 0;
+  void CmDateToEntered() { CheckDateTo(true); }
+  void CmListQuiet() { CheckList(false); }
+  void CmFromQuiet() { CheckAccount(false, false); }
+  void CmToQuiet() { CheckAccount(true, false); }
+  void CmDateFromQuiet() { CheckDateFrom(false); }
+  void CmDateToQuiet() { CheckDateTo(false); }
+  void CmLookupList();
+  void CmLookupFrom() { LookupAccount(false); }
+  void CmLookupTo() { LookupAccount(true); }
+  void CmEuros();
+  void CmFirstFrom() { Step(false, 0); }
+  void CmPriorFrom() { Step(false, 1); }
+  void CmNextFrom() { Step(false, 2); }
+  void CmLastFrom() { Step(false, 3); }
+  void CmFirstTo() { Step(true, 0); }
+  void CmPriorTo() { Step(true, 1); }
+  void CmNextTo() { Step(true, 2); }
+  void CmLastTo() { Step(true, 3); }
+
+ protected:
+  // The commands of the range's controls added to a form's table.
+  static gui::ResponseTable& AddRangeCommands(gui::ResponseTable& table, const Ids& ids);
+  // The list's label (its text is the form's), the list, the accounts and the dates with their
+  // labels, lookups and name lines, made in that order (the order the focus follows).
+  void MakeRangeControls(const std::string& listLabel);
+  // The kinds filled in (the first chosen), the currency box, the dates of the financial year,
+  // the lookups' tips and fonts.
+  void SetUpRange(const std::vector<std::string>& kinds);
+  // A kind change: every code emptied for "all accounts", the list only used by "Autres ...".
+  void ApplyKindToCodes(char kind);
+  // The range's rows placed from row `row` (list, first account, last account, two dates).
+  void PlaceRange(int row);
+  // The range's controls and labels, for the form's fonts.
+  std::vector<gui::Window*> RangeControls() const;
+  // Both checks in order: the list, the accounts, the dates.
+  bool CheckRange();
+  // The list as the checks read it.
+  virtual std::string ListText() const = 0;
+  // The field focused after the account fields were emptied (their codes not applying).
+  virtual gui::Window* AfterEmptiedAccounts(bool upper);
+
+  const Ids ids_;
+  std::vector<std::string> kinds_;
+  MStatic* kindLabel_ = nullptr;
+  MComboBox* kind_ = nullptr;
+  MCheckBox* euros_ = nullptr;
+  MStatic* listLabel_ = nullptr;
+  MEdit* list_ = nullptr;
+  MButton* listLookup_ = nullptr;
+  MStatic* listStatic_ = nullptr;
+  MStatic* fromLabel_ = nullptr;
+  MEdit* from_ = nullptr;
+  MButton* fromLookup_ = nullptr;
+  MStatic* fromStatic_ = nullptr;
+  MStatic* toLabel_ = nullptr;
+  MEdit* to_ = nullptr;
+  MButton* toLookup_ = nullptr;
+  MStatic* toStatic_ = nullptr;
+  MStatic* dateFromLabel_ = nullptr;
+  MEdit* dateFrom_ = nullptr;
+  MStatic* dateToLabel_ = nullptr;
+  MEdit* dateTo_ = nullptr;
+  MCheckBox* prior_ = nullptr;
+  MStatic* letteringLabel_ = nullptr;
+  MComboBox* lettering_ = nullptr;
+
+ private:
+  void LookupAccount(bool upper);
+  void Step(bool upper, int which);
+  bool CodesApply();
+};
+
+class TWEtaModGrandsLivres : public TWEtaModAccountRange {
  public:
   static constexpr int kKind = 1201, kEuros = 1202, kCollectives = 1203, kCollectivesLookup = 1204;
   static constexpr int kCollectivesStatic = 1206, kFrom = 1207, kFromLookup = 1208, kFromStatic = 1214;
@@ -161,47 +288,15 @@ class TWEtaModGrandsLivres : public TWEtaModLedger {
   int Check() override;
   std::string BuildLimits() override;
 
-  MComboBox* KindCombo() const { return kind_; }
-  MEdit* Collectives() const { return collectives_; }
-  MEdit* From() const { return from_; }
-  MEdit* To() const { return to_; }
-  MEdit* DateFrom() const { return dateFrom_; }
-  MEdit* DateTo() const { return dateTo_; }
+  MEdit* Collectives() const { return list_; }
   MCheckBox* Subtotals() const { return subtotals_; }
-  MCheckBox* Prior() const { return prior_; }
-  MStatic* CollectivesStatic() const { return collectivesStatic_; }
-  MStatic* FromStatic() const { return fromStatic_; }
-  MStatic* ToStatic() const { return toStatic_; }
-  char Kind();
+  MStatic* CollectivesStatic() const { return listStatic_; }
 
-  bool CheckCollectives(bool focusNext);
-  bool CheckAccount(bool upper, bool focusNext);
-  bool CheckDateFrom(bool focusNext);
-  bool CheckDateTo(bool focusNext);
+  bool CheckList(bool focusNext) override;
+  bool CheckCollectives(bool focusNext) { return CheckList(focusNext); }
 
   void CmKindChanged();
-  void CmCollectivesEntered() { CheckCollectives(true); }
-  void CmAccountFromEntered() { CheckAccount(false, true); }
-  void CmAccountToEntered() { CheckAccount(true, true); }
-  void CmDateFromEntered();
-  void CmDateToEntered() { CheckDateTo(true); }
-  void CmCheckCollectivesQuiet() { CheckCollectives(false); }
-  void CmCheckFromQuiet() { CheckAccount(false, false); }
-  void CmCheckToQuiet() { CheckAccount(true, false); }
-  void CmCheckDateFromQuiet() { CheckDateFrom(false); }
-  void CmCheckDateToQuiet() { CheckDateTo(false); }
-  void CmLookupCollective();
-  void CmLookupAccountFrom() { LookupAccount(false); }
-  void CmLookupAccountTo() { LookupAccount(true); }
-  void CmEuros();
-  void CmFirstCodeFrom() { Step(false, 0); }
-  void CmPriorCodeFrom() { Step(false, 1); }
-  void CmNextCodeFrom() { Step(false, 2); }
-  void CmLastCodeFrom() { Step(false, 3); }
-  void CmFirstCodeTo() { Step(true, 0); }
-  void CmPriorCodeTo() { Step(true, 1); }
-  void CmNextCodeTo() { Step(true, 2); }
-  void CmLastCodeTo() { Step(true, 3); }
+  void CmDateFromEntered() override;
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }
@@ -209,39 +304,14 @@ class TWEtaModGrandsLivres : public TWEtaModLedger {
  protected:
   void SetupWindow() override;
   void EvSetFocus(gui::Handle lost) override;
-  void ArrangeControls() override;
+  void PlaceControls() override;
   void EvNotify(int id, unsigned code) override;
+  std::string ListText() const override;
 
  private:
-  void LookupAccount(bool upper);
-  void Step(bool upper, int which);
-  bool CodesApply();
   ledgers::GeneralLedgerForm Form();
 
-  std::vector<std::string> kinds_;
-  MStatic* kindLabel_;
-  MComboBox* kind_;
-  MCheckBox* euros_;
-  MStatic* collectivesLabel_;
-  MEdit* collectives_;
-  MButton* collectivesLookup_;
-  MStatic* collectivesStatic_;
-  MStatic* fromLabel_;
-  MEdit* from_;
-  MButton* fromLookup_;
-  MStatic* fromStatic_;
-  MStatic* toLabel_;
-  MEdit* to_;
-  MButton* toLookup_;
-  MStatic* toStatic_;
-  MStatic* dateFromLabel_;
-  MEdit* dateFrom_;
-  MStatic* dateToLabel_;
-  MEdit* dateTo_;
   MCheckBox* subtotals_;
-  MCheckBox* prior_;
-  MStatic* letteringLabel_;
-  MComboBox* lettering_;
 };
 
 class TWEtaModJournaux : public TWEtaModLedger {
@@ -261,7 +331,7 @@ class TWEtaModJournaux : public TWEtaModLedger {
  protected:
   void SetupWindow() override;
   void EvSetFocus(gui::Handle lost) override;
-  void ArrangeControls() override;
+  void PlaceControls() override;
 
  private:
   MListBox* journals_;
