@@ -65,6 +65,15 @@ TEST_F(BalanceWindowTest, TheCommandOpensTheWindowAndItsFormAndASecondCommandBri
   EXPECT_EQ(RegistryChar(kBalancesWindowSlot), ' ');
 }
 
+// The form stays compact at its top left however large its window grows, its codes' and dates'
+// edits as wide as their text.
+TEST_F(BalanceWindowTest, TheFormStaysCompactWhenItsWindowGrows) {
+  OpenPair();
+  form_->SelectKind('R');
+  ExpectCompactForm(form_, {form_->Act(), form_->From(), form_->To(), form_->DateFrom(), form_->DateTo()}, "balances",
+                    "form-balances-compact");
+}
+
 struct KindCase {
   char kind;
   const char* list;      // "Autres Balances"

@@ -56,6 +56,21 @@ TEST_F(LedgerWindowTest, EachCommandOpensItsWindowAndItsFormAndASecondCommandBri
   EXPECT_EQ(RegistryChar(kStatementWindowSlot), ' ');
 }
 
+// The three forms stay compact at their top left however large their window grows, their codes'
+// and dates' edits as wide as their text.
+TEST_F(LedgerWindowTest, TheFormsStayCompactWhenTheirWindowGrows) {
+  for (const CommandCase& c : kWithForms) {
+    SCOPED_TRACE(c.command);
+    Run(c.command);
+    auto* form = Slot<TWEtaModLedger>(c.formSlot);
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    std::vector<gui::Window*> edits;
+    if (auto* f = dynamic_cast<TWEtaModCompte*>(form)) edits = {f->Account(), f->DateFrom(), f->DateTo()};
+    if (auto* f = dynamic_cast<TWEtaModGrandsLivres*>(form)) edits = {f->From(), f->To(), f->DateFrom(), f->DateTo()};
+    ExpectCompactForm(form, edits, "ledgers", std::string(c.shot) + "-compact");
+  }
+}
+
 TEST_F(LedgerWindowTest, DuringAPreviewRunTheCommandsBeepAndChangeNothing) {
   PrintRunFlag = true;
   const int children = Children();
@@ -229,6 +244,53 @@ TEST_F(LedgerWindowTest, TheCollectivesLookupAddsTheChosenCollectiveToTheList) {
   EXPECT_TRUE(form->CheckAccount(false, false));
   EXPECT_EQ(form->From()->GetText(), "");
   EXPECT_EQ(form->BuildLimits().substr(0, 3), "ACF");
+}
+
+// The steps of the account fields (first, next, last from the chart): they walk the codes when
+// they apply; with no codes (all accounts, or several collectives) they beep and empty the
+// field and the name beside it. The last account's "first" copies the first account.
+TEST_F(LedgerWindowTest, TheAccountStepsWalkTheChartOnlyWhereCodesApply) {
+  Run(20502);
+  auto* form = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
+  ASSERT_NE(form, nullptr);
+  struct Case {
+    int kindIndex;  // 0 "Tous", 3 "Général", 5 "Autres Grands Livres"
+    const char* collectives;
+    unsigned command;  // 1210 first, 1211 next, 1213 last (first account); 1218 first (last account)
+    bool walks;
+  } cases[] = {
+      {0, "", 1210, false}, {5, "CF", 1213, false}, {3, "", 1210, true},
+      {3, "", 1211, true},  {3, "", 1213, true},   {3, "", 1218, true},
+  };
+  std::string previous;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    form->KindCombo()->SetSelIndex(c.kindIndex);
+    form->CmKindChanged();
+    form->Collectives()->SetText(c.collectives);
+    MEdit* edit = c.command >= 1218 ? form->To() : form->From();
+    MStatic* name = c.command >= 1218 ? form->ToStatic() : form->FromStatic();
+    edit->SetText("X");
+    name->SetText("old name");
+    const int before = beeps;
+    Send(form, c.command);
+    if (!c.walks) {
+      EXPECT_GT(beeps, before);
+      EXPECT_EQ(edit->GetText(), "");
+      EXPECT_EQ(name->GetText(), "");
+      continue;
+    }
+    EXPECT_FALSE(IsBlank(edit->GetText()));
+    EXPECT_NE(name->GetText(), "old name");
+    if (c.command == 1211) {
+      EXPECT_GT(edit->GetText(), previous);
+    }
+    if (c.command == 1218) {
+      EXPECT_EQ(edit->GetText(), form->From()->GetText());
+      EXPECT_EQ(name->GetText(), form->FromStatic()->GetText());
+    }
+    previous = edit->GetText();
+  }
 }
 
 // ---- the journal listings' form
