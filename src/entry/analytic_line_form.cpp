@@ -79,7 +79,8 @@ long long Cents(const MEdit* e) { return e == nullptr ? 0 : ToCents(Val(const_ca
 
 TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const std::string& title, int formSlot,
                                                  int listSlot)
-    : CMDIModif(client, title, kGridColumns, kGridRows, formSlot, kSlotLength, listSlot), listSlot_(listSlot) {
+    : LineFormBase(client, title, kGridColumns, kGridRows, formSlot, kSlotLength, listSlot, kSense, kEuros),
+      listSlot_(listSlot) {
   lineKey_ = PadRight(RegistryText(formSlot + 11, kSplitHeaderKeyLength), kSplitHeaderKeyLength);
   KeyWidth = kSplitHeaderKeyLength;
   // A rounding line asked by the previous form is this one.
@@ -92,19 +93,12 @@ TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const s
   toolbar_ = {6, cmd::Quitter, cmd::Enregistrer, cmd::SolderLigne, cmd::SolderCompte, cmd::CreerLigne, cmd::LigneSuivante};
   ContextCommands = toolbar_;
 
-  auto add = [this](gui::Window* w) {
-    controls_[w->GetId()] = w;
-    return w;
-  };
+  auto add = [this](gui::Window* w) { return Add(w); };
   auto framed = [&](int id, const std::string& text) { add(new MEStatic(this, text, id)); };
-  auto edit = [&](int id, int width, unsigned enter, int kind, int decimals, bool upper) {
-    MEdit* e = upper ? new UpperEdit(this, id, width, static_cast<int>(enter), kind, decimals, false)
-                     : new MEdit(this, id, width, static_cast<int>(enter), kind, decimals, false);
-    e->SetNotifyWindow(this);
-    add(e);
-    return e;
+  auto edit = [this](int id, int width, unsigned enter, int kind, int decimals, bool upper) {
+    return AddEdit(id, width, enter, kind, decimals, upper);
   };
-  auto button = [&](int id, const std::string& text) { return static_cast<MButton*>(add(new MButton(this, id, text))); };
+  auto button = [this](int id, const std::string& text) { return AddButton(id, text); };
 
   framed(kPanelCaption, LoadStr(16322));
   framed(kPanelPiece, "");
@@ -141,28 +135,11 @@ TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const s
   section_->SetKeyCommands(cmd::SectionPrior, cmd::SectionNext, cmd::SectionFirst, cmd::SectionLast,
                            cmd::LignePrecedente, cmd::LigneSuivante);
   section_->SetLeaveCommand(cmd::SectionLeave, ControlOf(kSectionLookup));
-  const unsigned leaves[4] = {cmd::DebitFLeave, cmd::CreditFLeave, cmd::DebitELeave, cmd::CreditELeave};
-  MEdit* amounts[4] = {debitF_, creditF_, debitE_, creditE_};
-  for (int i = 0; i < 4; ++i) {
-    amounts[i]->SetKeyCommands(0, 0, 0, 0, cmd::LignePrecedente, cmd::LigneSuivante);
-    amounts[i]->SetLeaveCommand(leaves[i], ControlOf(kDebitButton), ControlOf(kCreditButton));
-  }
+  SetAmountKeys({cmd::DebitFLeave, cmd::CreditFLeave, cmd::DebitELeave, cmd::CreditELeave}, cmd::LignePrecedente,
+                cmd::LigneSuivante, kDebitButton, kCreditButton);
 }
 
 TWSaiModDetJournauxAnal::~TWSaiModDetJournauxAnal() = default;
-
-gui::Window* TWSaiModDetJournauxAnal::ControlOf(int id) const {
-  auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
-}
-
-MEdit* TWSaiModDetJournauxAnal::EditOf(int id) const { return dynamic_cast<MEdit*>(ControlOf(id)); }
-
-std::string TWSaiModDetJournauxAnal::TextOf(int id) const {
-  if (id == kEuros) return EurosChecked() ? "O" : "N";
-  if (auto* c = dynamic_cast<gui::Control*>(ControlOf(id))) return c->GetText();
-  return {};
-}
 
 gui::Handle TWSaiModDetJournauxAnal::ListHandle() const {
   return RegistryChar(listSlot_) == '1' ? SlotHandle(listSlot_) : 0;
@@ -243,48 +220,6 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
 }
 
 // ---- form state -----------------------------------------------------------------------------------------------
-
-bool TWSaiModDetJournauxAnal::EurosChecked() const { return euros_ != nullptr && euros_->IsChecked(); }
-
-char TWSaiModDetJournauxAnal::Sense() const {
-  const std::string s = TextOf(kSense);
-  return !s.empty() && s[0] == 'D' ? 'D' : 'C';
-}
-
-void TWSaiModDetJournauxAnal::SetSense(char sense) {
-  if (auto* s = dynamic_cast<MEStatic*>(ControlOf(kSense))) {
-    s->SetText(LoadStr(sense == 'D' ? 66 : 67));
-    s->DrawFrame();
-  }
-}
-
-void TWSaiModDetJournauxAnal::Message(const std::string& text) {
-  if (message_ == nullptr) return;
-  message_->SetText(text);
-  message_->DrawFrame();
-}
-
-MEdit* TWSaiModDetJournauxAnal::AmountField(char sense, bool euros) const {
-  if (sense == 'D') return euros ? debitE_ : debitF_;
-  return euros ? creditE_ : creditF_;
-}
-
-void TWSaiModDetJournauxAnal::FocusOn(gui::Window* w) {
-  if (auto* e = dynamic_cast<MEdit*>(w)) {
-    e->FocusSelect(true);
-    e->SetSelection(0, -1);
-  } else if (w != nullptr && w->IsWindowEnabled()) {
-    w->SetFocus();
-  }
-}
-
-void TWSaiModDetJournauxAnal::EnableAmountFields() {
-  const bool euros = EurosChecked();
-  debitF_->EnableWindow(!euros);
-  creditF_->EnableWindow(!euros);
-  debitE_->EnableWindow(euros);
-  creditE_->EnableWindow(euros);
-}
 
 FormAmounts TWSaiModDetJournauxAnal::Amounts() const {
   FormAmounts a;
@@ -410,12 +345,7 @@ void TWSaiModDetJournauxAnal::SwitchSense(char to) {
   ClearMessage();
   if (Sense() != to) {
     changing_ = true;
-    for (bool euros : {false, true}) {
-      MEdit* from = AmountField(to == 'D' ? 'C' : 'D', euros);
-      AmountField(to, euros)->SetValue(from->GetText(), false);
-      from->SetValue("", false);
-    }
-    SetSense(to);
+    MoveAmountsTo(to);
     changing_ = false;
     ComputeSplitRemainder(true, false);
   }

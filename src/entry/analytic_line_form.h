@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "entry/core/analytic_split.h"
-#include "framework/edit_form.h"
+#include "entry/line_form_base.h"
 
 class MCheckBox;
 class MEdit;
@@ -31,7 +31,7 @@ enum Id : int {
 };
 }  // namespace analytic_form
 
-class TWSaiModDetJournauxAnal : public CMDIModif {
+class TWSaiModDetJournauxAnal : public LineFormBase {
  public:
   static constexpr int kSlotLength = 41;
   static constexpr int kListOffset = 121;
@@ -49,9 +49,6 @@ class TWSaiModDetJournauxAnal : public CMDIModif {
   const std::string& LineKey() const { return lineKey_; }
   int RoundingLine() const { return roundingLine_; }
   bool HoldsLine() const { return holdsLine_; }
-  gui::Window* ControlOf(int id) const;
-  MEdit* EditOf(int id) const;
-  std::string TextOf(int id) const;
   long long RemainderFrancs() const { return remainderF_; }
   long long RemainderEuros() const { return remainderE_; }
 
@@ -77,14 +74,6 @@ class TWSaiModDetJournauxAnal : public CMDIModif {
 
  private:
   bool LoadLine();
-  bool EurosChecked() const;
-  char Sense() const;
-  void SetSense(char sense);
-  void Message(const std::string& text);
-  void ClearMessage() { Message(""); }
-  MEdit* AmountField(char sense, bool euros) const;
-  void FocusOn(gui::Window* w);
-  void EnableAmountFields();
   entry::FormAmounts Amounts() const;
   gui::Handle ListHandle() const;
   void PostToList(unsigned command);
@@ -120,17 +109,10 @@ class TWSaiModDetJournauxAnal : public CMDIModif {
   long long remainderF_ = 0, remainderE_ = 0;
   std::string loadedSection_;
   std::vector<std::uint32_t> toolbar_;
-  std::map<int, gui::Window*> controls_;
   MEdit* day_ = nullptr;
   MEdit* section_ = nullptr;
   MEdit* labelCode_ = nullptr;
   MEdit* label_ = nullptr;
-  MEdit* debitF_ = nullptr;
-  MEdit* creditF_ = nullptr;
-  MEdit* debitE_ = nullptr;
-  MEdit* creditE_ = nullptr;
-  MCheckBox* euros_ = nullptr;
-  MRStatic* message_ = nullptr;
 };
 
 // Command 20405: the analytic line form a lines window asked for (flag "2"), or the one it asked for again

@@ -259,19 +259,7 @@ std::string TWSaiBroDetJournauxAnal::GetCellText(int field, std::uint32_t start,
   return PadRight(start >= 1 && start <= text.size() ? text.substr(start - 1, length) : std::string(), length);
 }
 
-void TWSaiBroDetJournauxAnal::PositionOnRecord(long recno, int flag) {
-  ::Table* t = flag != 0 ? TableC50 : Lines();
-  if (t == nullptr) return;
-  if (flag != 0 && !t->isOpen) t->UseShared(PathC50(), L::kAnalyticTag);
-  if (t->isOpen) {
-    if (t->tag != L::kAnalyticTag) t->SetOrder(L::kAnalyticTag);
-    t->GoTo(recno);
-  }
-}
-
-void TWSaiBroDetJournauxAnal::SkipRecords(long count) {
-  if (Lines()->isOpen) Lines()->Skip(count);
-}
+const char* TWSaiBroDetJournauxAnal::LinesTag() const { return L::kAnalyticTag; }
 
 void TWSaiBroDetJournauxAnal::CopySelectedCode() {
   const std::string row = SelectedRow();
@@ -288,7 +276,7 @@ void TWSaiBroDetJournauxAnal::EvSetFocus(gui::Handle lost) {
   CMDIBrowse::EvSetFocus(lost);
   if (PrintRunFlag) return;
   SetActiveLinesWindowPosition(ownSlot);
-  if (Lines()->isOpen && Lines()->tag != L::kAnalyticTag) Lines()->SetOrder(L::kAnalyticTag);
+  OrderLines();
 }
 
 void TWSaiBroDetJournauxAnal::EvLButtonDown(unsigned modKeys, gui::Point p) {

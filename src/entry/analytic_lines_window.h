@@ -45,8 +45,6 @@ class TWSaiBroDetJournauxAnal : public LineRangeBrowse {
   // ---- data source
   std::string GetRecordKey(::Table* table, int start, int length, int firstField) override;
   std::string GetCellText(int field, std::uint32_t start, std::uint32_t length, int column) override;
-  void PositionOnRecord(long recno, int flag) override;
-  void SkipRecords(long count) override;
   void CopySelectedCode() override;
 
   // ---- commands
@@ -74,6 +72,7 @@ class TWSaiBroDetJournauxAnal : public LineRangeBrowse {
   bool SeekFirstOfRange(::Table& t) override;
   bool SeekLastOfRange(::Table& t) override;
   unsigned EditCommand() const override { return 20047; }
+  const char* LinesTag() const override;
 
  private:
   std::string LabelText(char code);

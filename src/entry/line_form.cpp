@@ -132,7 +132,8 @@ Layout line_form::LayoutOf(char constant061) {
 
 TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::string& title, int gridColumns,
                                          int gridRows, int formSlot, int linesSlot)
-    : CMDIModif(client, title, gridColumns, gridRows, formSlot, kFormSlotLength, linesSlot), linesSlot_(linesSlot) {
+    : LineFormBase(client, title, gridColumns, gridRows, formSlot, kFormSlotLength, linesSlot, kSense, kEuros),
+      linesSlot_(linesSlot) {
   key_ = RegistryText(formSlot + 11, kKeyLength);
   slot_ = SlotIndexOf(linesSlot);
   KeyWidth = kKeyLength;
@@ -159,20 +160,13 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
               cmd::AutreModele};
   ContextCommands = toolbar_;
 
-  auto add = [this](gui::Window* w) {
-    controls_[w->GetId()] = w;
-    return w;
-  };
+  auto add = [this](gui::Window* w) { return Add(w); };
   auto label = [&](int id, const std::string& text) { return static_cast<MStatic*>(add(new MStatic(this, text, id))); };
   auto value = [&](int id) { return static_cast<MEStatic*>(add(new MEStatic(this, "", id))); };
-  auto edit = [&](int id, int width, unsigned enter, int kind, int decimals, bool upper) {
-    MEdit* e = upper ? new UpperEdit(this, id, width, static_cast<int>(enter), kind, decimals, false)
-                     : new MEdit(this, id, width, static_cast<int>(enter), kind, decimals, false);
-    e->SetNotifyWindow(this);
-    add(e);
-    return e;
+  auto edit = [this](int id, int width, unsigned enter, int kind, int decimals, bool upper) {
+    return AddEdit(id, width, enter, kind, decimals, upper);
   };
-  auto button = [&](int id, const std::string& text) { return static_cast<MButton*>(add(new MButton(this, id, text))); };
+  auto button = [this](int id, const std::string& text) { return AddButton(id, text); };
 
   label(kTotalsCaption, "Totaux Pi\xE8" "ce");
   value(kMainDebitTotal);
@@ -243,28 +237,11 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   due_->SetKeyCommands(0, 0, 0, 0, cmd::LignePrecedente, cmd::LigneSuivante);
   due_->SetLeaveCommand(cmd::DueLeave);
   piece->SetKeyCommands(0, 0, 0, 0, cmd::LignePrecedente, cmd::LigneSuivante);
-  const unsigned leaves[4] = {cmd::DebitFLeave, cmd::CreditFLeave, cmd::DebitELeave, cmd::CreditELeave};
-  MEdit* amounts[4] = {debitF_, creditF_, debitE_, creditE_};
-  for (int i = 0; i < 4; ++i) {
-    amounts[i]->SetKeyCommands(0, 0, 0, 0, cmd::LignePrecedente, cmd::LigneSuivante);
-    amounts[i]->SetLeaveCommand(leaves[i], ControlOf(kDebitButton), ControlOf(kCreditButton));
-  }
+  SetAmountKeys({cmd::DebitFLeave, cmd::CreditFLeave, cmd::DebitELeave, cmd::CreditELeave}, cmd::LignePrecedente,
+                cmd::LigneSuivante, kDebitButton, kCreditButton);
 }
 
 TWSaiModDetJournaux::~TWSaiModDetJournaux() = default;
-
-gui::Window* TWSaiModDetJournaux::ControlOf(int id) const {
-  auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
-}
-
-MEdit* TWSaiModDetJournaux::EditOf(int id) const { return dynamic_cast<MEdit*>(ControlOf(id)); }
-
-std::string TWSaiModDetJournaux::TextOf(int id) const {
-  if (id == kEuros) return euros_->IsChecked() ? "O" : "N";
-  if (auto* c = dynamic_cast<gui::Control*>(ControlOf(id))) return c->GetText();
-  return {};
-}
 
 std::string TWSaiModDetJournaux::LineTitle() const {
   const std::string k = PadRight(key_, kKeyLength);
@@ -450,44 +427,10 @@ void TWSaiModDetJournaux::FillVatList() {
 
 // ---- form state -----------------------------------------------------------------------------------------------
 
-bool TWSaiModDetJournaux::EurosChecked() const { return euros_ != nullptr && euros_->IsChecked(); }
-
-char TWSaiModDetJournaux::Sense() const {
-  const std::string s = TextOf(kSense);
-  return !s.empty() && s[0] == 'D' ? 'D' : 'C';
-}
-
-void TWSaiModDetJournaux::SetSense(char sense) {
-  if (auto* s = dynamic_cast<MEStatic*>(ControlOf(kSense))) {
-    s->SetText(LoadStr(sense == 'D' ? 66 : 67));
-    s->DrawFrame();
-  }
-}
-
 void TWSaiModDetJournaux::SetAccountText(const std::string& text) {
   accountSetting_ = true;
   account_->SetValue(text, false);
   accountSetting_ = false;
-}
-
-void TWSaiModDetJournaux::Message(const std::string& text) {
-  if (message_ == nullptr) return;
-  message_->SetText(text);
-  message_->DrawFrame();
-}
-
-MEdit* TWSaiModDetJournaux::AmountField(char sense, bool euros) const {
-  if (sense == 'D') return euros ? debitE_ : debitF_;
-  return euros ? creditE_ : creditF_;
-}
-
-void TWSaiModDetJournaux::FocusOn(gui::Window* w) {
-  if (auto* e = dynamic_cast<MEdit*>(w)) {
-    e->FocusSelect(true);
-    e->SetSelection(0, -1);
-  } else if (w != nullptr && w->IsWindowEnabled()) {
-    w->SetFocus();
-  }
 }
 
 void TWSaiModDetJournaux::FocusField(LineField field) {
@@ -502,14 +445,6 @@ void TWSaiModDetJournaux::FocusField(LineField field) {
     case LineField::CreditE: FocusOn(creditE_); break;
     case LineField::None: break;
   }
-}
-
-void TWSaiModDetJournaux::EnableAmountFields() {
-  const bool euros = EurosChecked();
-  debitF_->EnableWindow(!euros);
-  creditF_->EnableWindow(!euros);
-  debitE_->EnableWindow(euros);
-  creditE_->EnableWindow(euros);
 }
 
 void TWSaiModDetJournaux::RememberValues() {
@@ -860,13 +795,7 @@ void TWSaiModDetJournaux::SwitchSense(char to, bool moveFocus) {
   ClearMessage();
   if (Sense() != to) {
     amountsSetting_ = true;
-    for (bool euros : {false, true}) {
-      MEdit* from = AmountField(to == 'D' ? 'C' : 'D', euros);
-      MEdit* into = AmountField(to, euros);
-      into->SetValue(from->GetText(), false);
-      from->SetValue("", false);
-    }
-    SetSense(to);
+    MoveAmountsTo(to);
     ShowPieceTotals(true, false);
     amountsSetting_ = false;
   }

@@ -17,7 +17,7 @@
 
 #include "entry/core/line_save.h"
 #include "entry/core/line_validation.h"
-#include "framework/edit_form.h"
+#include "entry/line_form_base.h"
 
 class MButton;
 class MCheckBox;
@@ -50,7 +50,7 @@ Layout LayoutOf(char constant061);
 // The day last typed in a line form (0 none): proposed to the next new line.
 extern int LastEntryDay;
 
-class TWSaiModDetJournaux : public CMDIModif {
+class TWSaiModDetJournaux : public LineFormBase {
  public:
   // `formSlot` is F (its line's key at F + 11), `linesSlot` the lines window's L.
   TWSaiModDetJournaux(gui::MDIClient* client, const std::string& title, int gridColumns, int gridRows, int formSlot,
@@ -72,11 +72,8 @@ class TWSaiModDetJournaux : public CMDIModif {
   bool NewLine() const { return newLine_; }
   int RoundingMode() const { return roundingMode_; }
   bool AnalyticAllowedNow() const { return analyticAllowed_; }
-  gui::Window* ControlOf(int id) const;
-  MEdit* EditOf(int id) const;
   MCheckBox* EurosBox() const { return euros_; }
   MComboBox* VatList() const { return vat_; }
-  std::string TextOf(int id) const;
   // The line as the form holds it now.
   entry::LineValues Values() const;
   // The piece's balances left by the last totals (cents).
@@ -122,16 +119,8 @@ class TWSaiModDetJournaux : public CMDIModif {
   void FillVatList();
 
   // ---- form state
-  bool EurosChecked() const;
-  char Sense() const;
-  void SetSense(char sense);
   void SetAccountText(const std::string& text);
-  void Message(const std::string& text);
-  void ClearMessage() { Message(""); }
-  MEdit* AmountField(char sense, bool euros) const;
-  void FocusOn(gui::Window* w);
   void FocusField(entry::LineField field);
-  void EnableAmountFields();
   void RememberValues();
 
   // ---- account and labels
@@ -219,7 +208,6 @@ class TWSaiModDetJournaux : public CMDIModif {
   long long pieceBalanceF_ = 0, pieceBalanceE_ = 0;
   double rate_ = 0;
   std::vector<std::uint32_t> toolbar_;
-  std::map<int, gui::Window*> controls_;
   MEdit* day_ = nullptr;
   MEdit* distribution_ = nullptr;
   MEdit* account_ = nullptr;
@@ -228,13 +216,7 @@ class TWSaiModDetJournaux : public CMDIModif {
   MEdit* label2_ = nullptr;
   MEdit* label3_ = nullptr;
   MEdit* due_ = nullptr;
-  MEdit* debitF_ = nullptr;
-  MEdit* creditF_ = nullptr;
-  MEdit* debitE_ = nullptr;
-  MEdit* creditE_ = nullptr;
-  MCheckBox* euros_ = nullptr;
   MComboBox* vat_ = nullptr;
-  MRStatic* message_ = nullptr;
 };
 
 // Command 20403: the line form the lines window of a slot asked for (flag "2"), or that window brought

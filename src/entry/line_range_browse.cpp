@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "data/dossier_files.h"
+#include "data/session.h"
 #include "data/table.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
@@ -60,6 +62,24 @@ void LineRangeBrowse::FillRowsFromLast(BrowseRows& rows, int last, int count) {
     BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.recordProps.bDeleteFlag);
     t.Skip(-1);
   }
+}
+
+void LineRangeBrowse::PositionOnRecord(long recno, int flag) {
+  ::Table* t = flag != 0 ? TableC50 : Lines();
+  if (t == nullptr) return;
+  if (flag != 0 && !t->isOpen) t->UseShared(PathC50(), LinesTag());
+  if (t->isOpen) {
+    if (t->tag != LinesTag()) t->SetOrder(LinesTag());
+    t->GoTo(recno);
+  }
+}
+
+void LineRangeBrowse::SkipRecords(long count) {
+  if (Lines()->isOpen) Lines()->Skip(count);
+}
+
+void LineRangeBrowse::OrderLines() {
+  if (Lines()->isOpen && Lines()->tag != LinesTag()) Lines()->SetOrder(LinesTag());
 }
 
 std::uint32_t LineRangeBrowse::SelectedLine() {

@@ -20,6 +20,10 @@ class LineRangeBrowse : public CMDIBrowse {
   void FillRowsForward(BrowseRows& rows, int first, int count, long recno) override;
   void FillRowsFromFirst(BrowseRows& rows, int first, int count) override;
   void FillRowsFromLast(BrowseRows& rows, int last, int count) override;
+  // A record made current in the window's order: on the line table's cursor, or (`flag`) on the
+  // program's line table, opened when it is not.
+  void PositionOnRecord(long recno, int flag) override;
+  void SkipRecords(long count) override;
 
   // ---- "Ligne précédente" and "Ligne suivante": the arrow key posted, then the form asked for.
   void CmLignePrecedente();
@@ -35,6 +39,10 @@ class LineRangeBrowse : public CMDIBrowse {
   virtual bool SeekLastOfRange(::Table& t) = 0;
   // The command that opens the partner form on the selected line.
   virtual unsigned EditCommand() const = 0;
+  // The line table's order the window lists its range in.
+  virtual const char* LinesTag() const = 0;
+  // The line table's cursor put back in the window's order.
+  void OrderLines();
 
   // The selected row made current on the line table's cursor; its record number, 0 when none.
   std::uint32_t SelectedLine();

@@ -295,19 +295,7 @@ int TWSaiBroDetJournaux::GetCellTextColor(int row, int column) {
   return 0;
 }
 
-void TWSaiBroDetJournaux::PositionOnRecord(long recno, int flag) {
-  ::Table* t = flag != 0 ? TableC50 : Lines();
-  if (t == nullptr) return;
-  if (flag != 0 && !t->isOpen) t->UseShared(PathC50(), L::kCodeTag);
-  if (t->isOpen) {
-    if (t->tag != L::kCodeTag) t->SetOrder(L::kCodeTag);
-    t->GoTo(recno);
-  }
-}
-
-void TWSaiBroDetJournaux::SkipRecords(long count) {
-  if (Lines()->isOpen) Lines()->Skip(count);
-}
+const char* TWSaiBroDetJournaux::LinesTag() const { return L::kCodeTag; }
 
 // ---- pieces in alternation ------------------------------------------------------------------------
 
@@ -341,7 +329,7 @@ void TWSaiBroDetJournaux::EvSetFocus(gui::Handle lost) {
   CMDIBrowse::EvSetFocus(lost);
   if (PrintRunFlag) return;
   SetActiveLinesWindowPosition(ownSlot);
-  if (Lines()->isOpen && Lines()->tag != L::kCodeTag) Lines()->SetOrder(L::kCodeTag);
+  OrderLines();
   if (SearchTargetKey.compare(0, prefix_.size(), prefix_) == 0) gui::PostCommand(GetHandle(), cmd::ReCaler);
 }
 

@@ -58,8 +58,6 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
   // ---- data source
   std::string GetCellText(int field, std::uint32_t start, std::uint32_t length, int column) override;
   int GetCellTextColor(int row, int column) override;
-  void PositionOnRecord(long recno, int flag) override;
-  void SkipRecords(long count) override;
   void CopySelectedCode() override;
 
   // ---- commands
@@ -117,6 +115,7 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
   bool SeekFirstOfRange(::Table& t) override;
   bool SeekLastOfRange(::Table& t) override;
   unsigned EditCommand() const override { return 20047; }
+  const char* LinesTag() const override;
 
  private:
   void SearchWordInJournal(bool next);

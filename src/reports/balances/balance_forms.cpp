@@ -32,7 +32,7 @@ const char* const kBreakEntries[] = {"S - Sans Rupture (Aucun sous-total)", "1 -
                                      "3 - Sur le 3\xE8me caract\xE8re du compte"};
 
 const TWEtaModAccountRange::Ids kBalanceRangeIds = {
-    .euros = TB::kEuros,
+    .kind = TB::kKind, .euros = TB::kEuros,
     .list = TB::kList, .listEntered = 1206, .listLookup = TB::kListLookup, .listStatic = TB::kListStatic,
     .from = TB::kFrom, .fromEntered = 1210, .fromLookup = TB::kFromLookup, .fromStatic = TB::kFromStatic,
     .fromFirst = 1212, .fromPrior = 1214, .fromNext = 1213, .fromLast = 1215,
@@ -98,15 +98,6 @@ void TWEtaModBalances::PlaceControls() {
   MoveFormControls(break_, 3, 8, 5, 1, kText, ComboWidth(*break_), 0);
   MoveFormControls(letteringLabel_, 1, 9, 2, 1, kLabel, 0, 0);
   MoveFormControls(lettering_, 3, 9, 5, 1, kText, ComboWidth(*lettering_), 0);
-}
-
-void TWEtaModBalances::EvSetFocus(gui::Handle lost) {
-  CMDIModif::EvSetFocus(lost);
-  if (!FocusCalculatorEdit() && kind_->IsWindowEnabled()) kind_->SetFocus();
-}
-
-void TWEtaModBalances::EvNotify(int id, unsigned code) {
-  if (id == kKind && code == gui::CBN_SELCHANGE) CmKindChanged();
 }
 
 void TWEtaModBalances::SelectKind(char kind) {

@@ -35,7 +35,7 @@ class TWEtaModBalances : public TWEtaModAccountRange {
 
   bool CheckList(bool focusNext) override;
 
-  void CmKindChanged();
+  void CmKindChanged() override;
   void CmDateFromEntered() override;
 
   static const gui::ResponseTable& Table();
@@ -43,9 +43,7 @@ class TWEtaModBalances : public TWEtaModAccountRange {
 
  protected:
   void SetupWindow() override;
-  void EvSetFocus(gui::Handle lost) override;
   void PlaceControls() override;
-  void EvNotify(int id, unsigned code) override;
   std::string ListText() const override;
   gui::Window* AfterEmptiedAccounts(bool upper) override;
 

@@ -546,6 +546,15 @@ void TWEtaModAccountRange::PlaceRange(int row) {
   MoveFormControls(dateTo_, 3, row + 4, 1, 1, kText, kDateWidth, 0);
 }
 
+void TWEtaModAccountRange::EvSetFocus(gui::Handle lost) {
+  CMDIModif::EvSetFocus(lost);
+  if (!FocusCalculatorEdit() && kind_->IsWindowEnabled()) kind_->SetFocus();
+}
+
+void TWEtaModAccountRange::EvNotify(int id, unsigned code) {
+  if (id == ids_.kind && code == gui::CBN_SELCHANGE) CmKindChanged();
+}
+
 char TWEtaModAccountRange::Kind() {
   const int i = kind_->GetSelIndex();
   if (i < 0 || static_cast<std::size_t>(i) >= kinds_.size()) return 'T';
@@ -702,7 +711,7 @@ namespace {
 
 using GL = TWEtaModGrandsLivres;
 const TWEtaModAccountRange::Ids kLedgerRangeIds = {
-    .euros = GL::kEuros,
+    .kind = GL::kKind, .euros = GL::kEuros,
     .list = GL::kCollectives, .listEntered = 1205, .listLookup = GL::kCollectivesLookup,
     .listStatic = GL::kCollectivesStatic,
     .from = GL::kFrom, .fromEntered = 1209, .fromLookup = GL::kFromLookup, .fromStatic = GL::kFromStatic,
@@ -757,15 +766,6 @@ void TWEtaModGrandsLivres::PlaceControls() {
   MoveFormControls(prior_, 5, 7, 3, 1, kText, 0, 0);
   MoveFormControls(letteringLabel_, 1, 8, 2, 1, kLabel, 0, 0);
   MoveFormControls(lettering_, 3, 8, 5, 1, kText, ComboWidth(*lettering_), 0);
-}
-
-void TWEtaModGrandsLivres::EvSetFocus(gui::Handle lost) {
-  CMDIModif::EvSetFocus(lost);
-  if (!FocusCalculatorEdit() && kind_->IsWindowEnabled()) kind_->SetFocus();
-}
-
-void TWEtaModGrandsLivres::EvNotify(int id, unsigned code) {
-  if (id == kKind && code == gui::CBN_SELCHANGE) CmKindChanged();
 }
 
 std::string TWEtaModGrandsLivres::ListText() const { return RTrim(list_->GetText().c_str()); }

@@ -168,7 +168,7 @@ class TWEtaModAccountRange : public TWEtaModLedger {
  public:
   // The ids of the range's controls and of their commands.
   struct Ids {
-    int euros;
+    int kind, euros;
     int list, listEntered, listLookup, listStatic;
     int from, fromEntered, fromLookup, fromStatic, fromFirst, fromPrior, fromNext, fromLast;
     int to, toEntered, toLookup, toStatic, toFirst, toPrior, toNext, toLast;
@@ -195,6 +195,8 @@ class TWEtaModAccountRange : public TWEtaModLedger {
   // The kind chosen, by the first character of its entry.
   char Kind();
 
+  // A kind chosen: the fields that apply to it enabled, the others emptied.
+  virtual void CmKindChanged() = 0;
   virtual bool CheckList(bool focusNext) = 0;
   bool CheckAccount(bool upper, bool focusNext);
   bool CheckDateFrom(bool focusNext);
@@ -224,6 +226,9 @@ class TWEtaModAccountRange : public TWEtaModLedger {
   void CmLastTo() { Step(true, 3); }
 
  protected:
+  // The kind's combo takes the focus; a new kind chosen there is applied.
+  void EvSetFocus(gui::Handle lost) override;
+  void EvNotify(int id, unsigned code) override;
   // The commands of the range's controls added to a form's table.
   static gui::ResponseTable& AddRangeCommands(gui::ResponseTable& table, const Ids& ids);
   // The list's label (its text is the form's), the list, the accounts and the dates with their
@@ -295,7 +300,7 @@ class TWEtaModGrandsLivres : public TWEtaModAccountRange {
   bool CheckList(bool focusNext) override;
   bool CheckCollectives(bool focusNext) { return CheckList(focusNext); }
 
-  void CmKindChanged();
+  void CmKindChanged() override;
   void CmDateFromEntered() override;
 
   static const gui::ResponseTable& Table();
@@ -303,9 +308,7 @@ class TWEtaModGrandsLivres : public TWEtaModAccountRange {
 
  protected:
   void SetupWindow() override;
-  void EvSetFocus(gui::Handle lost) override;
   void PlaceControls() override;
-  void EvNotify(int id, unsigned code) override;
   std::string ListText() const override;
 
  private:
