@@ -81,6 +81,52 @@ struct KindCase {
   const char* firstTitle;
 };
 
+// The account fields: checked against the kind (refused with a beep, the focus kept), emptied
+// where no codes apply, and the focus moved on to the next field.
+TEST_F(BalanceWindowTest, TheAccountFieldsAreCheckedAgainstTheKindAndMoveTheFocusOn) {
+  OpenPair();
+  using F = TWEtaModBalances;
+  struct Case {
+    char kind;
+    const char* list;
+    const char* from;
+    const char* to;
+    bool upper;   // the last account checked (else the first)
+    int refused;  // the refused field, 0 none
+    int focused;  // the field focused after the check
+  } cases[] = {
+      {'T', "", "41", "", false, 0, F::kDateFrom},  // all accounts: no codes
+      {'T', "", "", "41", true, 0, F::kDateTo},
+      {'A', "CF", "C", "", false, 0, F::kDateFrom},  // several collectives: no codes
+      {'G', "", "41", "", false, 0, F::kTo},
+      {'G', "", "41", "", true, 0, F::kDateFrom},
+      {'G', "", "6", "41", true, F::kTo, F::kTo},
+      {'G', "", "ZZ", "", false, F::kFrom, F::kFrom},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(1, c.kind) + " " + c.from + "-" + c.to);
+    form_->SelectKind(c.kind);
+    form_->List()->SetText(c.list);
+    form_->From()->SetText(c.from);
+    form_->To()->SetText(c.to);
+    const int before = beeps;
+    const bool ok = form_->CheckAccount(c.upper, true);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(ok, c.refused == 0);
+    if (c.refused != 0) {
+      EXPECT_GT(beeps, before);
+      ASSERT_NE(form_->RefusedField(), nullptr);
+      EXPECT_EQ(form_->RefusedField()->GetId(), c.refused);
+    }
+    if (c.kind == 'T' || c.kind == 'A') {
+      EXPECT_EQ(form_->From()->GetText(), "");
+      EXPECT_EQ(form_->To()->GetText(), "");
+    }
+    MEdit* fields[] = {form_->From(), form_->To(), form_->DateFrom(), form_->DateTo()};
+    for (MEdit* field : fields) EXPECT_EQ(field->HasFocus(), field->GetId() == c.focused) << field->GetId();
+  }
+}
+
 TEST_F(BalanceWindowTest, EachKindGivesItsListsAndListeSuivanteWalksThemToTheLast) {
   const KindCase cases[] = {
       {'G', "", "1", "GENERALE"},     {'R', "", "2", "RESULTAT"},  {'C', "", "C", nullptr},
