@@ -1,0 +1,102 @@
+#include "entry/line_form_base.h"
+
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "entry/upper_edit.h"
+#include "runtime/xbase.h"
+
+LineFormBase::LineFormBase(gui::MDIClient* client, const std::string& title, int gridColumns, int gridRows,
+                           int formSlot, int formSlotLength, int partnerSlot, int senseId, int eurosId)
+    : CMDIModif(client, title, gridColumns, gridRows, formSlot, formSlotLength, partnerSlot),
+      senseId_(senseId),
+      eurosId_(eurosId) {}
+
+gui::Window* LineFormBase::ControlOf(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+MEdit* LineFormBase::EditOf(int id) const { return dynamic_cast<MEdit*>(ControlOf(id)); }
+
+std::string LineFormBase::TextOf(int id) const {
+  if (id == eurosId_) return EurosChecked() ? "O" : "N";
+  if (auto* c = dynamic_cast<gui::Control*>(ControlOf(id))) return c->GetText();
+  return {};
+}
+
+gui::Window* LineFormBase::Add(gui::Window* w) {
+  controls_[w->GetId()] = w;
+  return w;
+}
+
+MEdit* LineFormBase::AddEdit(int id, int width, unsigned enter, int kind, int decimals, bool upper) {
+  MEdit* e = upper ? new UpperEdit(this, id, width, static_cast<int>(enter), kind, decimals, false)
+                   : new MEdit(this, id, width, static_cast<int>(enter), kind, decimals, false);
+  e->SetNotifyWindow(this);
+  Add(e);
+  return e;
+}
+
+MButton* LineFormBase::AddButton(int id, const std::string& text) {
+  return static_cast<MButton*>(Add(new MButton(this, id, text)));
+}
+
+void LineFormBase::SetAmountKeys(const unsigned (&leaves)[4], unsigned priorLine, unsigned nextLine,
+                                 int debitButton, int creditButton) {
+  MEdit* amounts[4] = {debitF_, creditF_, debitE_, creditE_};
+  for (int i = 0; i < 4; ++i) {
+    amounts[i]->SetKeyCommands(0, 0, 0, 0, priorLine, nextLine);
+    amounts[i]->SetLeaveCommand(leaves[i], ControlOf(debitButton), ControlOf(creditButton));
+  }
+}
+
+bool LineFormBase::EurosChecked() const { return euros_ != nullptr && euros_->IsChecked(); }
+
+char LineFormBase::Sense() const {
+  const std::string s = TextOf(senseId_);
+  return !s.empty() && s[0] == 'D' ? 'D' : 'C';
+}
+
+void LineFormBase::SetSense(char sense) {
+  if (auto* s = dynamic_cast<MEStatic*>(ControlOf(senseId_))) {
+    s->SetText(LoadStr(sense == 'D' ? 66 : 67));
+    s->DrawFrame();
+  }
+}
+
+void LineFormBase::Message(const std::string& text) {
+  if (message_ == nullptr) return;
+  message_->SetText(text);
+  message_->DrawFrame();
+}
+
+MEdit* LineFormBase::AmountField(char sense, bool euros) const {
+  if (sense == 'D') return euros ? debitE_ : debitF_;
+  return euros ? creditE_ : creditF_;
+}
+
+void LineFormBase::FocusOn(gui::Window* w) {
+  if (auto* e = dynamic_cast<MEdit*>(w)) {
+    e->FocusSelect(true);
+    e->SetSelection(0, -1);
+  } else if (w != nullptr && w->IsWindowEnabled()) {
+    w->SetFocus();
+  }
+}
+
+void LineFormBase::EnableAmountFields() {
+  const bool euros = EurosChecked();
+  debitF_->EnableWindow(!euros);
+  creditF_->EnableWindow(!euros);
+  debitE_->EnableWindow(euros);
+  creditE_->EnableWindow(euros);
+}
+
+void LineFormBase::MoveAmountsTo(char to) {
+  for (bool euros : {false, true}) {
+    MEdit* from = AmountField(to == 'D' ? 'C' : 'D', euros);
+    AmountField(to, euros)->SetValue(from->GetText(), false);
+    from->SetValue("", false);
+  }
+  SetSense(to);
+}
