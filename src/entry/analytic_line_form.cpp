@@ -324,19 +324,7 @@ void TWSaiModDetJournauxAnal::AmountChanged(int id) {
   if (changing_ || loading_ || !opened_) return;
   ClearMessage();
   changing_ = true;
-  const bool debitSide = id == kDebitF || id == kDebitE;
-  if (debitSide && Sense() == 'C') {
-    creditF_->SetValue("", false);
-    creditE_->SetValue("", false);
-    SetSense('D');
-  } else if (!debitSide && Sense() == 'D') {
-    debitF_->SetValue("", false);
-    debitE_->SetValue("", false);
-    SetSense('C');
-  }
-  const char side = debitSide ? 'D' : 'C';
-  if (EurosChecked()) ConvertAmountByRate(*AmountField(side, true), *AmountField(side, false));
-  else ConvertAmountByInverseRate(*AmountField(side, false), *AmountField(side, true));
+  FollowTypedAmount(id);
   ComputeSplitRemainder(true, false);
   changing_ = false;
 }

@@ -807,19 +807,7 @@ void TWSaiModDetJournaux::EvChangeMontant(int id) {
   if (guards_[i] || amountsSetting_ || !opened_) return;
   ClearMessage();
   for (bool& g : guards_) g = true;
-  const bool debitSide = id == kDebitF || id == kDebitE;
-  if (debitSide && Sense() == 'C') {
-    creditF_->SetValue("", false);
-    creditE_->SetValue("", false);
-    SetSense('D');
-  } else if (!debitSide && Sense() == 'D') {
-    debitF_->SetValue("", false);
-    debitE_->SetValue("", false);
-    SetSense('C');
-  }
-  const char side = debitSide ? 'D' : 'C';
-  if (EurosChecked()) ConvertAmountByRate(*AmountField(side, true), *AmountField(side, false));
-  else ConvertAmountByInverseRate(*AmountField(side, false), *AmountField(side, true));
+  FollowTypedAmount(id);
   ShowPieceTotals(true, false);
   for (bool& g : guards_) g = false;
 }

@@ -100,3 +100,19 @@ void LineFormBase::MoveAmountsTo(char to) {
   }
   SetSense(to);
 }
+
+void LineFormBase::FollowTypedAmount(int id) {
+  const bool debitSide = id == debitF_->GetId() || id == debitE_->GetId();
+  if (debitSide && Sense() == 'C') {
+    creditF_->SetValue("", false);
+    creditE_->SetValue("", false);
+    SetSense('D');
+  } else if (!debitSide && Sense() == 'D') {
+    debitF_->SetValue("", false);
+    debitE_->SetValue("", false);
+    SetSense('C');
+  }
+  const char side = debitSide ? 'D' : 'C';
+  if (EurosChecked()) ConvertAmountByRate(*AmountField(side, true), *AmountField(side, false));
+  else ConvertAmountByInverseRate(*AmountField(side, false), *AmountField(side, true));
+}

@@ -49,6 +49,9 @@ class LineFormBase : public CMDIModif {
   // The amounts of the other sense moved into the fields of `to` in both currencies, and the
   // sense shown.
   void MoveAmountsTo(char to);
+  // An amount typed in the field `id`: the other sense's amounts emptied and the sense shown
+  // follow it, and the amount in the other currency is converted from it.
+  void FollowTypedAmount(int id);
 
   std::map<int, gui::Window*> controls_;
   MEdit* debitF_ = nullptr;
