@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <cctype>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -169,6 +170,17 @@ class ReportDossierTest : public DossierFixture {
     for (const reports::PageRecord& r : *p)
       if (r.kind >= 'X') text += (text.empty() ? "" : " ") + std::string(r.text);
     return text;
+  }
+
+  // The program's printer set up (20207) to print into the PDF `name` of the subject's artefacts,
+  // removed first.
+  static std::string SetUpPdfPrinter(const std::string& subject, const std::string& name) {
+    const std::string pdf = ArtefactPath(subject, name + ".pdf");
+    std::filesystem::remove(pdf);
+    gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+    gui::SendCommand(CommandWindow->GetHandle(), 20207);
+    gui::ProcessPendingMessages();
+    return pdf;
   }
 
   // A report form's controls at the size it opens at, maximised, and at a large size: every

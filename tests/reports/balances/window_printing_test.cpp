@@ -5,42 +5,18 @@
 
 #include <regex>
 
+#include "support/pdf_tools.h"
+
 namespace balances_window_test {
 namespace {
 
-platform::LaunchResult Tool(const std::vector<std::string>& argv) {
-  platform::LaunchOptions o;
-  o.wait = true;
-  o.captureOutput = true;
-  return platform::LaunchProcess(argv, o);
-}
-
-int PdfPages(const std::string& pdf) {
-  const std::string out = Tool({"pdfinfo", pdf}).output;
-  std::smatch m;
-  return std::regex_search(out, m, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(m[1]) : -1;
-}
-
-// One page of the PDF as pdftotext lays it out (UTF-8), runs of blanks made one.
-std::string PdfText(const std::string& pdf, int page) {
-  const std::string out = pdf + ".txt";
-  Tool({"pdftotext", "-layout", "-enc", "UTF-8", "-f", std::to_string(page), "-l", std::to_string(page), pdf, out});
-  std::string utf8;
-  platform::ReadWholeFile(out, utf8);
-  std::filesystem::remove(out);
-  return std::regex_replace(utf8, std::regex(" +"), " ");
-}
+using test_support::PdfPages;
+using test_support::PdfText;
+using test_support::Tool;
 
 class BalancePrintingTest : public BalanceWindowTest {
  protected:
-  std::string SetUpPrinter(const std::string& name) {
-    const std::string pdf = test_support::ArtefactPath("balances", name + ".pdf");
-    std::filesystem::remove(pdf);
-    gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-    gui::SendCommand(CommandWindow->GetHandle(), 20207);
-    gui::ProcessPendingMessages();
-    return pdf;
-  }
+  std::string SetUpPrinter(const std::string& name) { return SetUpPdfPrinter("balances", name); }
 };
 
 TEST_F(BalancePrintingTest, ToutesPrintsEveryListInOneJobEachFromANewPage) {

@@ -4,35 +4,17 @@
 #include "ledger_window_fixture.h"
 
 #include <regex>
+
+#include "support/pdf_tools.h"
 #include <set>
 #include <sstream>
 
 namespace ledgers_window_test {
 namespace {
 
-platform::LaunchResult Tool(const std::vector<std::string>& argv) {
-  platform::LaunchOptions o;
-  o.wait = true;
-  o.captureOutput = true;
-  return platform::LaunchProcess(argv, o);
-}
-
-int PdfPages(const std::string& pdf) {
-  const std::string out = Tool({"pdfinfo", pdf}).output;
-  std::smatch m;
-  return std::regex_search(out, m, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(m[1]) : -1;
-}
-
-// One page of the PDF as pdftotext lays it out (UTF-8, through a file beside the PDF), runs of
-// blanks made one.
-std::string PdfText(const std::string& pdf, int page) {
-  const std::string out = pdf + ".txt";
-  Tool({"pdftotext", "-layout", "-enc", "UTF-8", "-f", std::to_string(page), "-l", std::to_string(page), pdf, out});
-  std::string utf8;
-  platform::ReadWholeFile(out, utf8);
-  std::filesystem::remove(out);
-  return std::regex_replace(utf8, std::regex(" +"), " ");
-}
+using test_support::PdfPages;
+using test_support::PdfText;
+using test_support::Tool;
 
 // The words of a text, but the hour of the run ("08h38"), which the printout and the preview
 // read at their own minute.
@@ -47,14 +29,7 @@ std::set<std::string> Words(const std::string& text) {
 
 class LedgerPrintingTest : public LedgerWindowTest {
  protected:
-  std::string SetUpPrinter(const std::string& name) {
-    const std::string pdf = test_support::ArtefactPath("ledgers", name + ".pdf");
-    std::filesystem::remove(pdf);
-    gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-    gui::SendCommand(CommandWindow->GetHandle(), 20207);
-    gui::ProcessPendingMessages();
-    return pdf;
-  }
+  std::string SetUpPrinter(const std::string& name) { return SetUpPdfPrinter("ledgers", name); }
   // The words of the preview's page (its text records, "^" shown as blanks) are the PDF page's.
   static void ExpectSameWords(const TWVisuWindow* w, int previewPage, const std::string& pdf, int pdfPage) {
     std::string shown = PageText(w, previewPage);
