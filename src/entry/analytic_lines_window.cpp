@@ -353,26 +353,18 @@ void TWSaiBroDetJournauxAnal::CmRafraichirLignes() {
 }
 
 void TWSaiBroDetJournauxAnal::CmAnnuler() {
-  if (Busy() || !HasAccessRight(rightsFunction, kRightsCancel)) return;
-  const std::string row = SelectedRow();
-  const std::uint32_t recno = SelectedLine();
-  if (recno == 0) {
-    gui::MessageBeep(0);
-    return;
-  }
+  std::string row;
+  const std::uint32_t recno = LineToChange(kRightsCancel, row);
+  if (recno == 0) return;
   // The line's lock goes back once it is written: its form may open it at once.
   CancelSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()));
   ShowRecordAgain(recno);
 }
 
 void TWSaiBroDetJournauxAnal::CmReactiver() {
-  if (Busy() || !HasAccessRight(rightsFunction, kRightsCancel)) return;
-  const std::string row = SelectedRow();
-  const std::uint32_t recno = SelectedLine();
-  if (recno == 0) {
-    gui::MessageBeep(0);
-    return;
-  }
+  std::string row;
+  const std::uint32_t recno = LineToChange(kRightsCancel, row);
+  if (recno == 0) return;
   ReactivateSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()));
   ShowRecordAgain(recno);
 }

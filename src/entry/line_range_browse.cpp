@@ -8,6 +8,8 @@
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/access_rights.h"
 
 namespace {
 
@@ -80,6 +82,14 @@ void LineRangeBrowse::SkipRecords(long count) {
 
 void LineRangeBrowse::OrderLines() {
   if (Lines()->isOpen && Lines()->tag != LinesTag()) Lines()->SetOrder(LinesTag());
+}
+
+std::uint32_t LineRangeBrowse::LineToChange(int right, std::string& row) {
+  if (Busy() || !HasAccessRight(rightsFunction, right)) return 0;
+  row = SelectedRow();
+  const std::uint32_t recno = SelectedLine();
+  if (recno == 0) gui::MessageBeep(0);
+  return recno;
 }
 
 std::uint32_t LineRangeBrowse::SelectedLine() {

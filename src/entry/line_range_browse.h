@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "framework/browse.h"
 
@@ -46,6 +47,10 @@ class LineRangeBrowse : public CMDIBrowse {
 
   // The selected row made current on the line table's cursor; its record number, 0 when none.
   std::uint32_t SelectedLine();
+  // The selected line made current for a change the user's right `right` allows (its row in
+  // `row`): its record number; 0 while busy or without the right, and 0 with a beep when no line
+  // is selected.
+  std::uint32_t LineToChange(int right, std::string& row);
 
  private:
   void StepLine(unsigned key);

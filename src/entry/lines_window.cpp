@@ -626,10 +626,10 @@ void TWSaiBroDetJournaux::CmChercherMontant() {
 // ---- cancel and reactivate --------------------------------------------------------------------------------
 
 void TWSaiBroDetJournaux::CmAnnuler() {
-  if (Busy() || !HasAccessRight(rightsFunction, 4)) return;
-  const std::string row = SelectedRow();
-  const std::uint32_t recno = SelectedLine();
-  if (recno == 0 || Lettered(row)) {
+  std::string row;
+  const std::uint32_t recno = LineToChange(4, row);
+  if (recno == 0) return;
+  if (Lettered(row)) {
     gui::MessageBeep(0);
     return;
   }
@@ -639,13 +639,9 @@ void TWSaiBroDetJournaux::CmAnnuler() {
 }
 
 void TWSaiBroDetJournaux::CmReactiver() {
-  if (Busy() || !HasAccessRight(rightsFunction, 4)) return;
-  const std::string row = SelectedRow();
-  const std::uint32_t recno = SelectedLine();
-  if (recno == 0) {
-    gui::MessageBeep(0);
-    return;
-  }
+  std::string row;
+  const std::uint32_t recno = LineToChange(4, row);
+  if (recno == 0) return;
   ReactivateLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
   ShowRecordAgain(recno);
 }
