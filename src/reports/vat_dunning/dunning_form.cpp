@@ -1,5 +1,7 @@
 #include "reports/vat_dunning/dunning_form.h"
 
+#include <algorithm>
+
 #include "controls/control_env.h"
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
@@ -175,6 +177,10 @@ void TWEtaModRelances::SetupWindow() {
 }
 
 void TWEtaModRelances::ArrangeControls() {
+  // A larger window leaves room at the right and at the bottom instead of spreading the rows (a
+  // column keeps room for a code's edit and its lookup button).
+  ColumnWidth = std::min(ColumnWidth, std::max(MinColumnWidth, 18 * (EntryCharWidth > 0 ? EntryCharWidth : 7)));
+  RowHeight = std::min(RowHeight, MinRowHeight + 8);
   // Edits as wide as their text (a code, a date, an amount), each lookup button just after its
   // edit, and every row one line high so that the eight rows fit the form.
   constexpr int kCodeWidth = 9, kDateWidth = 8, kAmountWidth = 10;

@@ -200,6 +200,32 @@ TEST_F(DunningWindowTest, TheFormsControlsFitItsClientAreaAtEverySize) {
   }
 }
 
+// Maximised, the form stays at its top left: its rows one line high, its columns no wider than
+// a code's edit needs.
+TEST_F(DunningWindowTest, TheFormsRowsStayOneLineHighWhenItsWindowIsMaximised) {
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  form->Show(gui::SW_SHOWMAXIMIZED);
+  gui::ProcessPendingMessages();
+  const int bottom = form->TopOffset + form->GridRows * (form->MinRowHeight + 8);
+  const int right = 5 + form->GridColumns * std::max(form->MinColumnWidth, 18 * EntryCharWidth) + 2;
+  EXPECT_GT(form->GetClientRect().h, 2 * bottom);
+  for (gui::Window* child : form->Children()) {
+    if (!child->IsWindowVisible() || child->GetId() == 0) continue;
+    EXPECT_LE(child->GetWindowRect().Bottom(), bottom) << "control " << child->GetId();
+    EXPECT_LE(child->GetWindowRect().Right(), right) << "control " << child->GetId();
+  }
+  // The balance beside the first account begins after its lookup button.
+  gui::Window* lookup = nullptr;
+  for (gui::Window* child : form->Children())
+    if (child->GetId() == dunning_form::kFirstLookup) lookup = child;
+  ASSERT_NE(lookup, nullptr);
+  EXPECT_GE(form->FirstBalance()->GetWindowRect().x, lookup->GetWindowRect().Right());
+  test_support::Screenshot(form->OuterWidget(), "vat_dunning", "options-form-maximised-compact");
+  form->Show(gui::SW_RESTORE);
+  gui::ProcessPendingMessages();
+}
+
 // On a real display the window's activation comes between its request for the form (slot "2",
 // 20506 posted again) and that command, and marks its slot "1" again: a live window whose slot
 // reads "1" and which has no form gets its form from 20506, and no second window.
