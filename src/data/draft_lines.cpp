@@ -20,7 +20,9 @@ void PostTotals(const NewDraftLine& line, const std::string& account, bool add) 
   MajCentC10(header.c_str(), op.c_str(), line.francs, line.euros);
 }
 
-bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::string& account) {
+// `inserted` tells whether the line's record went into C50 (then its record is the current one).
+bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::string& account, bool& inserted) {
+  inserted = false;
   if (!c50.AppendBlank()) return false;
   const std::string group = StrZero(static_cast<long>(c50.RecCount()) + 1, 0);
   const std::string sense(1, line.sense == 'D' ? 'D' : 'C');
@@ -38,7 +40,7 @@ bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::str
   if (!line.dueDate.empty()) ok = c50.PutField(L::BECHEANCE, line.dueDate.c_str()) && ok;
   if (!line.vatCode.empty()) ok = c50.PutField(L::BTVA, line.vatCode.c_str()) && ok;
   // The insert ends the append in every case: a half-filled record must not stay pending.
-  const bool inserted = c50.InsertRecord();
+  inserted = c50.InsertRecord();
   if (!(ok && inserted && c50.Commit())) return false;
   if (!c60.AppendBlank()) return false;
   ok = DeriveLigneTri(c50, T::kDraft, c60);
@@ -73,11 +75,13 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
   std::vector<std::string> accounts;
   for (const NewDraftLine& line : lines) {
     const std::string account = NormalizeAccount(line.account);
-    const bool ok = AppendLine(c50, c60, line, account);
+    bool inserted = false;
+    const bool ok = AppendLine(c50, c60, line, account, inserted);
     const std::uint32_t recno = c50.recordNumber;
     if (!ok) {
-      // A line appended without its sort record is taken back with the others.
-      if (recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
+      // A line appended without its sort record is taken back with the others; when no record
+      // went in, the current record is another line, left alone.
+      if (inserted && recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
           std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
           (written.empty() || recno != written.back()))
         TakeBack(c50, c60, recno, line, account, false);

@@ -252,6 +252,14 @@ void TWSaiModImportationOfx::CmAccepter() {
   request.journal = AllTrim(journal_->GetValue().c_str());
   request.counterpart = AllTrim(counterpart_->GetValue().c_str());
   request.labelCode = AllTrim(labelCode_->GetValue().c_str());
+  // The label code refused in the form, before anything is opened for the run.
+  if (TableC10 != nullptr && TableC10->UseShared(PathC10(), "C10CODE") &&
+      !processing::LabelCodeUsable(*TableC10, request.labelCode)) {
+    gui::MessageBeep(0);
+    Tell(processing::UnknownLabelCodeMessage(request.labelCode), gui::MB_ICONERROR);
+    labelCode_->FocusSelect(true);
+    return;
+  }
   running_ = true;
   SetAppCursor(kBusyFirstString, true);
   processing::StatementImportResult r;

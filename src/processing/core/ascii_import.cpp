@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "entry/core/journal_month.h"
@@ -200,6 +201,8 @@ enum : int {
   kMsgBadSense, kMsgBadCurrency, kMsgPieceDates, kMsgUnbalanced, kMsgUnknownJournal, kMsgUnknownLabel,
   kMsgUnknownVat, kMsgOutsideYear, kMsgFrancsRefused, kMsgImportedBefore, kMsgDuplicateColumn,
 };
+constexpr int kMsgImportedElsewhere = 29763;
+constexpr int kMsgStoppedElsewhere = 29764;
 
 struct Piecework {
   std::size_t index;
@@ -541,17 +544,39 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
     run.message = Replace(Text(29730), std::to_string(read.errors.size())) + AsciiErrorFile(read.path);
     return run;
   }
-  // A run stopped half-way, named by the window or the end message, is closed in the log.
-  if (!read.stoppedRun.empty()) {
+  // From the reading of the log to the run's last log line, no other station's run: two stations
+  // importing the same file at the same moment (the automatic import after the working date) would
+  // both find its content new. The log is read again under the hold.
+  const ImportHold hold(AsciiImportLockPath());
+  if (!hold.held()) {
+    run.message = hold.message();
+    return run;
+  }
+  AsciiRead logNow;
+  logNow.digest = read.digest;
+  LookInLog(logNow);
+  if (!logNow.importedBefore.empty()) {
+    refuse(1);
+    run.message = Text(kMsgImportedElsewhere) + logNow.importedBefore;
+    return run;
+  }
+  if (!logNow.stoppedRun.empty() && logNow.stoppedRun != read.stoppedRun) {
+    run.message = Text(kMsgStoppedElsewhere);
+    return run;
+  }
+  // A run stopped half-way, named by the window or the end message, is closed in the log (once:
+  // another station may have closed it since the reading).
+  if (!logNow.stoppedRun.empty()) {
     const std::string begun = " - D\xE9" "but - ";
-    const std::size_t at = read.stoppedRun.find(begun);
-    if (at != std::string::npos) WriteLog(title + " - Interrompu - " + read.stoppedRun.substr(at + begun.size()));
+    const std::size_t at = logNow.stoppedRun.find(begun);
+    if (at != std::string::npos) WriteLog(title + " - Interrompu - " + logNow.stoppedRun.substr(at + begun.size()));
   }
   long lineCount = 0;
   for (const ImportedPiece& p : read.pieces) lineCount += static_cast<long>(p.lines.size());
   run.pieces = WriteImportedPieces(c10, c50, c60, read.pieces, maxRecords, [&](const std::vector<long>& numbers) {
     WriteLog(title + " - D\xE9" "but - " + read.path + " - " + read.pieces.front().journal + " pi\xE8" "ce " +
              std::to_string(numbers.front()) + mark);
+    return true;
   });
   if (run.pieces.outcome != PiecesOutcome::Written) {
     refuse(1);
@@ -578,6 +603,8 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   if (run.pieces.roundingLines > 0) run.message += Replace(Text(29733), std::to_string(run.pieces.roundingLines));
   return run;
 }
+
+std::string AsciiImportLockPath() { return DossierFolder + "cas" + std::string(Lower(AllTrim(DossierCode.c_str()))) + ".lck"; }
 
 std::string AsciiImportSetting() {
   // Section "ImportAuto" and key "FichierImport", cut from the packed key string 13.

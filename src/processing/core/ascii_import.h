@@ -69,9 +69,15 @@ struct AsciiRun {
 
 // Writes the pieces of a file read without error, with its log lines ("Début" before the first line,
 // then " - Ok - " or " - Erreur: "), renames the file with the date and time, and closes in the log a
-// run stopped half-way that was named. A file with errors only writes its error log line.
+// run stopped half-way that was named. A file with errors only writes its error log line. The run
+// holds the import lock against the other stations (ImportHold) and reads the log again under it:
+// content imported meanwhile elsewhere is refused, and so is a run stopped elsewhere since the
+// reading (the file is to be read again).
 AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& read,
                          long maxRecords = kMaxLineRecords);
+
+// The lock file held across stations by a run: DossierFolder + "cas" + code + ".lck".
+std::string AsciiImportLockPath();
 
 // The file of the automatic import: key "FichierImport" of the dossier INI section "ImportAuto",
 // else of the program INI ("" when both are blank).

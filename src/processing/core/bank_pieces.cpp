@@ -11,6 +11,7 @@
 #include "entry/core/journal_month.h"
 #include "entry/core/new_lines.h"
 #include "runtime/dossier_record.h"
+#include "platform/system/temp_files.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
@@ -23,7 +24,10 @@ constexpr int kMsgNoJournal = 29692;
 constexpr int kMsgCounter = 29693;
 constexpr int kMsgEmpty = 29694;
 constexpr int kMsgFailed = 29695;
-constexpr int kMsgHeaderHeld = 16003;  // "Journal déjà en cours de Saisie sur un autre poste"
+constexpr int kMsgHeaderHeld = 16003;
+constexpr int kMsgImportElsewhere = 29760;
+constexpr int kMsgRecordNotWritten = 29761;
+constexpr int kMsgHoldUnavailable = 29762;  // "Journal déjà en cours de Saisie sur un autre poste"
 constexpr std::size_t kLabelWidth = 25;
 
 std::string Replace(std::string text, const std::string& what) {
@@ -220,7 +224,12 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       ++r.roundingLines;
     }
   }
-  if (numbered) numbered(r.numbers);
+  if (numbered && !numbered(r.numbers)) {
+    release();
+    PiecesReport refused = Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgRecordNotWritten));
+    refused.numbers = r.numbers;
+    return refused;
+  }
   const DraftWrite written = WriteDraftLines(c50, c60, lines);
   release();
   if (written == DraftWrite::TooManyLines) return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
@@ -228,6 +237,24 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   r.outcome = PiecesOutcome::Written;
   r.lines = static_cast<long>(lines.size());
   return r;
+}
+
+ImportHold::ImportHold(const std::string& lockPath, int waitMs) {
+  // Made beforehand as the dossier's other files are made, so that the other users of a shared
+  // folder can take it too.
+  if (!platform::FileExists(lockPath)) platform::AppendToFile(lockPath, "");
+  constexpr int kStepMs = 50;
+  for (int waited = 0;; waited += kStepMs) {
+    const platform::FileLock::Result result = lock_.Acquire(lockPath);
+    if (result == platform::FileLock::Result::Acquired) return;
+    if (result == platform::FileLock::Result::Failed) {
+      message_ = Replace(LoadStr(kMsgHoldUnavailable), lockPath);
+      return;
+    }
+    if (waited >= waitMs) break;
+    platform::SleepMilliseconds(kStepMs);
+  }
+  message_ = LoadStr(kMsgImportElsewhere);
 }
 
 }  // namespace processing

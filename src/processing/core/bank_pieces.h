@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "data/draft_lines.h"
+#include "platform/system/files.h"
 #include "runtime/dates.h"
 
 class Table;
@@ -79,9 +80,31 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
 // Checks, locks, numbers and writes the pieces. `c10` is the program's general file (TableC10,
 // through which the totals go), `c50` and `c60` the draft and its sort file. `numbered`, when
 // given, runs once the numbers are taken and before the first line is written (a run's log line
-// naming its first piece, so that a run stopped half-way can be found again).
-using PiecesNumbered = std::function<void(const std::vector<long>& numbers)>;
+// naming its first piece, the identities of a statement's transactions): when it answers false,
+// no line is written and the outcome is Failed with the message of string 29761.
+using PiecesNumbered = std::function<bool(const std::vector<long>& numbers)>;
 PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
                                  long maxRecords = kMaxLineRecords, const PiecesNumbered& numbered = nullptr);
+
+// How long a run waits for another station's run into the same dossier, in milliseconds.
+constexpr int kImportHoldWaitMs = 3000;
+
+// One import run into the dossier at a time across stations: what a run reads of the imports made
+// before (the identities of a statement's transactions, the fingerprints of the log) and everything
+// it writes (its pieces, then their record) happen under one exclusive hold of a lock file of the
+// dossier folder, so that two stations importing the same file at the same moment cannot both find
+// it new. A run that finds the hold taken waits up to `waitMs`, then is refused (string 29760). The
+// kernel lets the hold go when the process ends, however it ends.
+class ImportHold {
+ public:
+  explicit ImportHold(const std::string& lockPath, int waitMs = kImportHoldWaitMs);
+  bool held() const { return lock_.Held(); }
+  // The French refusal when not held ("" when held).
+  const std::string& message() const { return message_; }
+
+ private:
+  platform::FileLock lock_;
+  std::string message_;
+};
 
 }  // namespace processing

@@ -8,12 +8,14 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "entry/core/journal_month.h"
 #include "platform/system/files.h"
 #include "processing/core/bank_pieces.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "runtime/xbase.h"
 
 namespace processing {
 
@@ -59,6 +61,36 @@ std::string DayText(const std::string& yyyymmdd) {
   Ymd d;
   return ParseYyyymmdd(yyyymmdd, d) ? DisplayDateOf(d) : yyyymmdd;
 }
+
+std::vector<ImportedIdentity> ParseIdentities(const std::string& text) {
+  std::vector<ImportedIdentity> out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t eol = text.find('\n', at);
+    if (eol == std::string::npos) eol = text.size();
+    const std::string line = text.substr(at, eol - at);
+    at = eol + 1;
+    std::vector<std::string> f;
+    for (std::size_t p = 0;;) {
+      const std::size_t tab = line.find('\t', p);
+      f.push_back(line.substr(p, tab == std::string::npos ? std::string::npos : tab - p));
+      if (tab == std::string::npos) break;
+      p = tab + 1;
+    }
+    if (f.size() != 5 || f[0].empty()) continue;  // a line cut by a crash is no identity
+    out.push_back({f[0], f[1], f[2], f[3], f[4]});
+  }
+  return out;
+}
+
+std::string Replace(std::string text, const std::string& what) {
+  const std::size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, what);
+  return text;
+}
+
+constexpr int kMsgUnknownLabel = 29718;     // "Code libellé inconnu ou annulé : %s", as the ASCII import says it
+constexpr int kMsgIdentitiesKept = 29765;   // the identities could not be taken back
 
 std::string Plural(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n > 1 ? many : one); }
 
@@ -111,27 +143,12 @@ std::string TransactionIdentity(const std::string& accountKey, const BankTransac
 std::string OfxIdentitiesPath() { return DossierFolder + "cof" + Trim(DossierCode) + ".txt"; }
 
 std::vector<ImportedIdentity> ReadImportedIdentities() {
-  std::vector<ImportedIdentity> out;
   std::string text;
-  if (!platform::ReadWholeFile(OfxIdentitiesPath(), text)) return out;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t eol = text.find('\n', at);
-    if (eol == std::string::npos) eol = text.size();
-    const std::string line = text.substr(at, eol - at);
-    at = eol + 1;
-    std::vector<std::string> f;
-    for (std::size_t p = 0;;) {
-      const std::size_t tab = line.find('\t', p);
-      f.push_back(line.substr(p, tab == std::string::npos ? std::string::npos : tab - p));
-      if (tab == std::string::npos) break;
-      p = tab + 1;
-    }
-    if (f.size() != 5 || f[0].empty()) continue;  // a line cut by a crash is no identity
-    out.push_back({f[0], f[1], f[2], f[3], f[4]});
-  }
-  return out;
+  if (!platform::ReadWholeFile(OfxIdentitiesPath(), text)) return {};
+  return ParseIdentities(text);
 }
+
+std::string OfxImportLockPath() { return DossierFolder + "cof" + std::string(Lower(Trim(DossierCode).c_str())) + ".lck"; }
 
 std::set<std::string> ImportedIdentitySet() {
   std::set<std::string> set;
@@ -158,6 +175,12 @@ void TransactionLabels(const BankTransaction& t, std::string& label1, std::strin
   label3 = parts[2];
 }
 
+bool LabelCodeUsable(Table& c10, const std::string& code) {
+  return code.empty() || (entry::SeekC10(c10, 'L', code) && !c10.IsDeleted());
+}
+
+std::string UnknownLabelCodeMessage(const std::string& code) { return Replace(LoadStr(kMsgUnknownLabel), code); }
+
 StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const StatementImport& request) {
   StatementImportResult r;
   const BankStatement& s = request.statement;
@@ -182,8 +205,22 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
       return r;
     }
   }
+  if (!LabelCodeUsable(c10, request.labelCode)) {
+    r.message = UnknownLabelCodeMessage(request.labelCode) + "\nRien n'a \xE9t\xE9 import\xE9.";
+    return r;
+  }
+  // From the reading of the identities to the writing of the new ones, no other station's run:
+  // two stations importing the same statement at the same moment would both find it new.
+  const ImportHold hold(OfxImportLockPath());
+  if (!hold.held()) {
+    r.message = hold.message();
+    return r;
+  }
+  std::string before;
+  const bool hadFile = platform::ReadWholeFile(OfxIdentitiesPath(), before);
+  std::set<std::string> known;
+  for (const ImportedIdentity& i : ParseIdentities(before)) known.insert(i.identity);
   const std::string key = StatementAccountKey(s);
-  std::set<std::string> known = ImportedIdentitySet();
   std::vector<ImportedPiece> pieces;
   std::vector<std::string> identities;
   for (const BankTransaction& t : s.transactions) {
@@ -219,23 +256,34 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
                 " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es.";
     return r;
   }
-  const PiecesReport written = WriteImportedPieces(c10, c50, c60, pieces);
+  // The identities go in once the numbers are taken and before the first line: a file that
+  // cannot be written stops the run with nothing written, so that no piece is ever without its
+  // identity (which would let the next import write it again).
+  bool recorded = false;
+  const PiecesReport written =
+      WriteImportedPieces(c10, c50, c60, pieces, kMaxLineRecords, [&](const std::vector<long>& numbers) {
+        std::string lines;
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+          char month[8];
+          std::snprintf(month, sizeof month, "%02d%02d", pieces[i].date.year % 100, pieces[i].date.month);
+          lines += identities[i] + "\t" + month + "\t" + request.journal + "\t" +
+                   (i < numbers.size() ? std::to_string(numbers[i]) : "") + "\t" + request.bankAccount + "\n";
+        }
+        recorded = platform::AppendToFile(OfxIdentitiesPath(), lines);
+        return recorded;
+      });
   if (written.outcome != PiecesOutcome::Written) {
     r.message = written.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written.message;
+    // The lines were not written: their identities are taken back, so that the next import
+    // writes them.
+    if (recorded && !(hadFile ? platform::WriteFileAtomic(OfxIdentitiesPath(), before)
+                              : platform::RemoveFile(OfxIdentitiesPath())))
+      r.message += Replace(LoadStr(kMsgIdentitiesKept), OfxIdentitiesPath());
     return r;
   }
   r.written = true;
   r.imported = static_cast<long>(pieces.size());
   r.numbers = written.numbers;
-  // The identities, so that the same transactions are not imported again.
-  std::string lines;
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    char month[8];
-    std::snprintf(month, sizeof month, "%02d%02d", pieces[i].date.year % 100, pieces[i].date.month);
-    lines += identities[i] + "\t" + month + "\t" + request.journal + "\t" +
-             (i < r.numbers.size() ? std::to_string(r.numbers[i]) : "") + "\t" + request.bankAccount + "\n";
-  }
-  const bool kept = platform::AppendToFile(OfxIdentitiesPath(), lines);
   const std::string range = r.numbers.empty() ? ""
                             : r.numbers.size() == 1
                                 ? std::to_string(r.numbers.front())
@@ -249,7 +297,6 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
               request.journal + " (pi\xE8" "ces " + range + ")";
   if (r.skipped > 0) r.message += ",\n" + Plural(r.skipped, "op\xE9ration d\xE9j\xE0 import\xE9" "e", "op\xE9rations d\xE9j\xE0 import\xE9" "es");
   r.message += ".";
-  if (!kept) r.message += "\n\nATTENTION: le fichier " + OfxIdentitiesPath() + " n'a pas pu \xEAtre \xE9" "crit.";
   return r;
 }
 

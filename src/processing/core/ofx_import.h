@@ -50,10 +50,18 @@ struct ImportedIdentity {
 };
 std::vector<ImportedIdentity> ReadImportedIdentities();
 std::set<std::string> ImportedIdentitySet();
+// The lock file held across stations while a run reads the identities and writes its pieces and
+// their identities (ImportHold): DossierFolder + "cof" + code + ".lck".
+std::string OfxImportLockPath();
 
 // The labels of a transaction's lines: label 1 from NAME (else MEMO), 25 characters, the rest and
 // the MEMO in labels 2 and 3.
 void TransactionLabels(const BankTransaction& t, std::string& label1, std::string& label2, std::string& label3);
+
+// A label code the lines can take: none, or a live "L" record of `c10` (the ASCII import's rule).
+bool LabelCodeUsable(Table& c10, const std::string& code);
+// The refusal of a label code, as the ASCII import words it.
+std::string UnknownLabelCodeMessage(const std::string& code);
 
 struct StatementImport {
   BankStatement statement;
@@ -74,10 +82,14 @@ struct StatementImportResult {
   std::string logLine;       // "" when nothing was written
 };
 
-// Checks the currency and the two accounts (live in the program's TableC20), leaves out the transactions already imported, writes one piece of two lines
-// per new transaction through WriteImportedPieces (tables open in the program's TableC10, and the
-// draft `c50`, `c60`), then records their identities and writes the log line. Nothing is written
-// when any check fails.
+// Checks the currency, the two accounts (live in the program's TableC20) and the label code (a
+// live "L" record of `c10`); then, holding the import lock against the other stations, leaves out
+// the transactions already imported, writes one piece of two lines per new transaction through
+// WriteImportedPieces (tables open in the program's TableC10, and the draft `c50`, `c60`) and
+// the log line. The identities of the new transactions are recorded once their numbers are taken,
+// before the first line is written, and taken back when the lines cannot be written: a run
+// either writes its pieces with their identities or neither. Nothing is written when any check
+// fails or another station's run holds the lock.
 StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const StatementImport& request);
 
 }  // namespace processing

@@ -1,0 +1,260 @@
+// Two stations importing into the dossier at the same moment, as two processes: the same statement
+// imported by both gives one set of pieces and its identities once; a run held elsewhere refuses
+// the other station's run with nothing written; a statement's identities that cannot be recorded
+// stop the run before its first line, and are taken back when its lines cannot be written; an
+// ASCII file imported elsewhere after this station read it is refused; and the statement import's
+// label code is checked against the dossier's label codes.
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "core_fixture.h"
+#include "data/dossier_invariants.h"
+#include "platform/system/files.h"
+#include "processing/core/ascii_import.h"
+#include "processing/core/bank_pieces.h"
+#include "processing/core/ofx_import.h"
+#include "runtime/logfile.h"
+#include "support/other_process.h"
+
+namespace processing_test {
+namespace {
+
+// A statement of `count` transactions of the bank account, spread over the year 2026.
+processing::BankStatement Statement(int count) {
+  processing::BankStatement s;
+  s.bankId = "30004";
+  s.branchId = "00123";
+  s.accountId = "00012345678";
+  s.currency = "EUR";
+  s.startDate = "20260101";
+  s.endDate = "20261231";
+  for (int i = 0; i < count; ++i) {
+    processing::BankTransaction t;
+    t.fitid = "T" + std::to_string(1000 + i);
+    char date[9];
+    std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i % 12, 1 + i % 28);
+    t.date = date;
+    t.cents = (i % 3 == 0 ? -1 : 1) * (1000 + 7 * i);
+    t.name = "Op\xE9ration " + std::to_string(i);
+    s.transactions.push_back(t);
+  }
+  return s;
+}
+
+processing::StatementImport Request(const processing::BankStatement& s, const char* journal,
+                                    const char* labelCode = "0") {
+  processing::StatementImport r;
+  r.statement = s;
+  r.file = "releve.ofx";
+  r.bank = "B1";
+  r.bankAccount = "51200000";
+  r.journal = journal;
+  r.counterpart = "62700000";
+  r.labelCode = labelCode;
+  return r;
+}
+
+class ImportRaceTest : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    SetLogDossier(Dir() + "/lt/", "LT");
+  }
+  long Records() { return static_cast<long>(c50.RecCount()); }
+  // The identities recorded, each with how many times.
+  std::map<std::string, int> Identities() {
+    std::map<std::string, int> n;
+    for (const processing::ImportedIdentity& i : processing::ReadImportedIdentities()) ++n[i.identity];
+    return n;
+  }
+  std::string LogText() {
+    std::string text;
+    platform::ReadWholeFile(LogPath(), text);
+    return text;
+  }
+  // In the other process: the program's tables opened anew (locks taken through the descriptions
+  // inherited from this process would be shared with it), with its own draft and sort file.
+  static bool ReopenTables(Table& lines, Table& sorts) {
+    TableC10->CloseTable();
+    TableC20->CloseTable();
+    return TableC10->OpenShared(PathC10(), "C10CODE") && TableC20->OpenShared(PathC20(), "C20CODE") &&
+           lines.OpenShared(PathC50(), L::kCodeTag) && sorts.OpenShared(PathC60(), processing::kC60CodeTag);
+  }
+};
+
+TEST_F(ImportRaceTest, TheSameStatementImportedByTwoStationsAtOnceIsWrittenOnce) {
+  const processing::BankStatement s = Statement(240);
+  const long before = Records();
+  test_support::Signal ready, go;
+  // The other station imports into another journal, so that no journal-month header stands
+  // between the two runs: only the import lock does.
+  test_support::OtherProcess other([&](char) {
+    Table lines, sorts;
+    if (!ReopenTables(lines, sorts)) return false;
+    ready.Post();
+    go.Wait();
+    return processing::ImportStatement(*TableC10, lines, sorts, Request(s, "BQ")).written;
+  });
+  bool otherWritten = false;
+  std::thread station([&] { otherWritten = other.Do('i'); });
+  ASSERT_TRUE(ready.Wait());
+  go.Post();
+  const processing::StatementImportResult mine = processing::ImportStatement(*TableC10, c50, c60, Request(s, "OD"));
+  station.join();
+
+  EXPECT_NE(mine.written, otherWritten) << mine.message;
+  if (!mine.written) {
+    // Refused while the other run held the lock, or found everything imported once it ended.
+    EXPECT_TRUE(mine.nothingNew || mine.message.find("en cours sur un autre poste") != std::string::npos)
+        << mine.message;
+  }
+  EXPECT_EQ(Records(), before + 2 * 240);
+  const std::map<std::string, int> ids = Identities();
+  EXPECT_EQ(ids.size(), 240u);
+  for (const auto& [identity, times] : ids) EXPECT_EQ(times, 1) << identity;
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+  // Once both have ended, the statement again brings nothing new.
+  EXPECT_TRUE(processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ")).nothingNew);
+}
+
+TEST_F(ImportRaceTest, ARunHeldOnAnotherStationRefusesTheImportWithNothingWritten) {
+  const processing::BankStatement s = Statement(4);
+  const std::string ascii = Dir() + "/ajout.txt";
+  std::ofstream(ascii, std::ios::binary) << "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
+                                            "OD;14/03/2026;F1;51200000;1;Vente;120,00;\r\n"
+                                            "OD;14/03/2026;F1;70600000;1;Vente;;120,00\r\n";
+  const std::string ofxLock = processing::OfxImportLockPath(), asciiLock = processing::AsciiImportLockPath();
+  test_support::OtherProcess other([&](char cmd) {
+    static std::optional<processing::ImportHold> hold;
+    hold.reset();
+    if (cmd == 'o') hold.emplace(ofxLock, 0);
+    if (cmd == 'a') hold.emplace(asciiLock, 0);
+    return !hold || hold->held();
+  });
+  struct Case {
+    const char* what;
+    char hold;
+    std::function<bool(std::string&)> run;  // true when written; the message
+  };
+  const Case cases[] = {
+      {"statement", 'o',
+       [&](std::string& said) {
+         const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
+         said = r.message;
+         return r.written;
+       }},
+      {"ASCII file", 'a',
+       [&](std::string& said) {
+         const processing::AsciiRead read = processing::ReadAsciiFile(*TableC10, *TableC20, c50, ascii);
+         const processing::AsciiRun r = processing::ImportAsciiFile(*TableC10, c50, c60, read);
+         said = r.message;
+         return r.written;
+       }},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(other.Do(c.hold)) << c.what;
+    const long before = Records();
+    std::string said;
+    EXPECT_FALSE(c.run(said)) << c.what;
+    EXPECT_NE(said.find("Une importation dans ce dossier est en cours sur un autre poste"), std::string::npos)
+        << c.what << ": " << said;
+    EXPECT_EQ(Records(), before) << c.what;
+    // Let go there, the same run goes through here.
+    ASSERT_TRUE(other.Do('r')) << c.what;
+    EXPECT_TRUE(c.run(said)) << c.what << ": " << said;
+    EXPECT_GT(Records(), before) << c.what;
+  }
+  EXPECT_EQ(Identities().size(), 4u);
+  EXPECT_FALSE(platform::FileExists(ascii)) << "the imported file was renamed";
+}
+
+TEST_F(ImportRaceTest, IdentitiesThatCannotBeRecordedWriteNothing) {
+  const processing::BankStatement s = Statement(3);
+  const long before = Records();
+  // A folder in the place of the identities file: it can be neither read nor written.
+  std::filesystem::create_directory(processing::OfxIdentitiesPath());
+  processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
+  EXPECT_FALSE(r.written);
+  EXPECT_NE(r.message.find("garde trace des importations"), std::string::npos) << r.message;
+  EXPECT_EQ(Records(), before);
+  EXPECT_EQ(LogText().find("IMPORTATION RELEVE OFX - Ok"), std::string::npos);
+  std::filesystem::remove(processing::OfxIdentitiesPath());
+
+  // Lines that cannot be written (the draft open read-only): the identities recorded for them are
+  // taken back, so that the next import writes them.
+  r = processing::ImportStatement(*TableC10, c50, c60, Request(Statement(1), "BQ"));
+  ASSERT_TRUE(r.written) << r.message;
+  const std::string kept = [] {
+    std::string text;
+    platform::ReadWholeFile(processing::OfxIdentitiesPath(), text);
+    return text;
+  }();
+  const long one = Records();
+  Table readOnly;
+  ASSERT_TRUE(readOnly.OpenShared(PathC50(), L::kCodeTag, true));
+  r = processing::ImportStatement(*TableC10, readOnly, c60, Request(s, "BQ"));
+  EXPECT_FALSE(r.written);
+  EXPECT_EQ(Records(), one);
+  std::string now;
+  platform::ReadWholeFile(processing::OfxIdentitiesPath(), now);
+  EXPECT_EQ(now, kept);
+  r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
+  EXPECT_TRUE(r.written) << r.message;
+  EXPECT_EQ(r.imported, 2);
+  EXPECT_EQ(r.skipped, 1);
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+TEST_F(ImportRaceTest, AnAsciiFileImportedElsewhereSinceItWasReadIsRefused) {
+  const std::string path = Dir() + "/double.txt";
+  std::ofstream(path, std::ios::binary) << "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
+                                           "BQ;02/04/2026;R1;62700000;0;Frais;12,5;\r\n"
+                                           "BQ;02/04/2026;R1;51200000;0;Frais;;12,5\r\n";
+  // Both stations read the file; the other one imports it (and renames it) first.
+  const processing::AsciiRead read = processing::ReadAsciiFile(*TableC10, *TableC20, c50, path);
+  ASSERT_TRUE(read.Importable());
+  const long before = Records();
+  test_support::OtherProcess other([&](char) {
+    Table lines, sorts;
+    return ReopenTables(lines, sorts) && processing::ImportAsciiFile(*TableC10, lines, sorts, read).written;
+  });
+  ASSERT_TRUE(other.Do('i'));
+  ASSERT_EQ(Records(), before + 2);
+  const processing::AsciiRun mine = processing::ImportAsciiFile(*TableC10, c50, c60, read);
+  EXPECT_FALSE(mine.written);
+  EXPECT_NE(mine.message.find("vient d'\xEAtre import\xE9 sur un autre poste"), std::string::npos) << mine.message;
+  EXPECT_EQ(Records(), before + 2);
+}
+
+TEST_F(ImportRaceTest, TheStatementsLabelCodeMustBeALiveLabelCode) {
+  const struct Case {
+    const char* code;
+    bool written;
+  } cases[] = {{"", true}, {"0", true}, {"9", false}, {"Z", false}};
+  int first = 0;
+  for (const Case& c : cases) {
+    const long before = Records();
+    processing::BankStatement s = Statement(first + 1);
+    s.transactions.erase(s.transactions.begin(), s.transactions.begin() + first);
+    const processing::StatementImportResult r =
+        processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ", c.code));
+    EXPECT_EQ(r.written, c.written) << c.code << ": " << r.message;
+    if (c.written) {
+      ++first;
+      EXPECT_EQ(Records(), before + 2) << c.code;
+    } else {
+      EXPECT_NE(r.message.find(std::string("Code libell\xE9 inconnu ou annul\xE9 : ") + c.code), std::string::npos)
+          << r.message;
+      EXPECT_EQ(Records(), before) << c.code;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace processing_test
