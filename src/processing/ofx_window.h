@@ -43,6 +43,7 @@ class TWSaiModImportationOfx : public CMDIModif {
   MComboBox* BankBox() const { return bank_; }
   MEdit* JournalEdit() const { return journal_; }
   MEdit* CounterpartEdit() const { return counterpart_; }
+  MEdit* LabelCodeEdit() const { return labelCode_; }
   MListBox* Transactions() const { return list_; }
   bool StatementRead() const { return read_; }
   int BankIndex() const { return bankIndex_; }

@@ -266,6 +266,28 @@ TEST_F(OfxImportTest, AnAccountNoBankNamesAsksForTheBankAndKeepsTheAnswer) {
   EXPECT_FALSE(Shown("Choisissez")) << test_support::ShownTexts();
 }
 
+// The label code must be one of the dossier's live label codes: the form refuses another one
+// before the run.
+TEST_F(OfxImportTest, ALabelCodeTheDossierDoesNotHoldIsRefused) {
+  Open();
+  const std::string path = Write("ofx-label-code.ofx", ofx_fixture::OfxSgml102(Statement(0, 2)));
+  const long before = DraftRecords();
+  TWSaiModImportationOfx* form = Form();
+  ASSERT_NE(form, nullptr);
+  form->LabelCodeEdit()->SetValue("9", false);
+  const std::string said = Import(path);
+  EXPECT_NE(said.find("Code libell\xE9 inconnu ou annul\xE9 : 9"), std::string::npos) << said;
+  ASSERT_FALSE(gui::ModalSeam::Shown().empty());
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "ofx_label_code_refused");
+  test_support::Screenshot(form->Widget(), "processing", "ofx_label_code_form");
+  EXPECT_EQ(DraftRecords(), before);
+  EXPECT_EQ(ReadAll(folder_ + "clgsa.txt").find("IMPORTATION RELEVE OFX"), std::string::npos);
+  // Blank, the lines go without a label code.
+  form->LabelCodeEdit()->SetValue("", false);
+  EXPECT_NE(Import(path).find("2 op\xE9rations import\xE9" "es"), std::string::npos) << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before + 4);
+}
+
 // Bad statements get a French message and write nothing, through the form as through the reader.
 TEST_F(OfxImportTest, BadStatementsWriteNothing) {
   Open();
