@@ -4,6 +4,10 @@
 // stop the run before its first line, and are taken back when its lines cannot be written; an
 // ASCII file imported elsewhere after this station read it is refused; and the statement import's
 // label code is checked against the dossier's label codes.
+#include <signal.h>
+
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -209,6 +213,57 @@ TEST_F(ImportRaceTest, IdentitiesThatCannotBeRecordedWriteNothing) {
   EXPECT_EQ(r.skipped, 1);
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+// A station killed while it writes a statement's pieces: its identities were recorded before its
+// first line. The next import finds its start line without an end, takes back the identities whose
+// piece the draft does not hold and writes those transactions: every one once, none lost.
+TEST_F(ImportRaceTest, AStatementRunKilledHalfWayIsTakenUpByTheNextImport) {
+  const int count = 3000;
+  const processing::BankStatement s = Statement(count);
+  const long before = Records();
+  const std::string c50File = platform::ResolvePath(std::string(PathC50()) + ".dbf");
+  const std::int64_t size = platform::FileSize(c50File);
+  std::signal(SIGPIPE, SIG_IGN);
+  {
+    test_support::OtherProcess other([&](char) {
+      Table lines, sorts;
+      return ReopenTables(lines, sorts) &&
+             processing::ImportStatement(*TableC10, lines, sorts, Request(s, "BQ")).written;
+    });
+    std::thread run([&other] { other.Do('i'); });
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (platform::FileSize(c50File) < size + 60000 && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ::kill(other.pid(), SIGKILL);
+    run.join();
+  }
+  auto live = [&] {
+    long n = 0;
+    Table probe;
+    EXPECT_TRUE(probe.OpenShared(PathC50(), "", true));
+    for (long rec = before + 1; rec <= static_cast<long>(probe.RecCount()); ++rec)
+      if (probe.GoTo(rec) && !probe.IsDeleted()) ++n;
+    return n;
+  };
+  const long half = live();
+  ASSERT_GT(half, 0);
+  ASSERT_LT(half, 2 * count) << "the run was stopped before its end";
+  EXPECT_EQ(Identities().size(), static_cast<std::size_t>(count)) << "recorded before the first line";
+
+  const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
+  ASSERT_TRUE(r.written) << r.message;
+  EXPECT_NE(r.message.find("arr\xEAt\xE9" "e en cours (journal BQ pi\xE8" "ces "), std::string::npos) << r.message;
+  EXPECT_EQ(r.imported + r.skipped, count);
+  EXPECT_EQ(live(), 2L * count);
+  const std::map<std::string, int> ids = Identities();
+  EXPECT_EQ(ids.size(), static_cast<std::size_t>(count));
+  for (const auto& [identity, times] : ids) EXPECT_EQ(times, 1) << identity;
+  EXPECT_NE(LogText().find("IMPORTATION RELEVE OFX - Interrompu - journal BQ"), std::string::npos);
+  // Named once: the next import finds nothing new and no stopped run.
+  const processing::StatementImportResult again = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
+  EXPECT_TRUE(again.nothingNew) << again.message;
+  EXPECT_EQ(again.message.find("arr\xEAt\xE9"), std::string::npos) << again.message;
 }
 
 TEST_F(ImportRaceTest, AnAsciiFileImportedElsewhereSinceItWasReadIsRefused) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -20,6 +21,8 @@
 namespace processing {
 
 namespace {
+
+using L = LigneEcriture;
 
 constexpr std::size_t kLabelWidth = 25;
 
@@ -91,6 +94,83 @@ std::string Replace(std::string text, const std::string& what) {
 
 constexpr int kMsgUnknownLabel = 29718;     // "Code libellé inconnu ou annulé : %s", as the ASCII import says it
 constexpr int kMsgIdentitiesKept = 29765;   // the identities could not be taken back
+constexpr int kMsgRecordNotWritten = 29761;
+constexpr int kMsgResumed = 29766;          // a run stopped half-way, its pieces missing taken back
+
+constexpr const char* kLogTitle = "IMPORTATION RELEVE OFX - ";
+
+std::string RangeText(const std::vector<long>& numbers) {
+  if (numbers.empty()) return "";
+  if (numbers.size() == 1) return std::to_string(numbers.front());
+  return std::to_string(numbers.front()) + " \xE0 " + std::to_string(numbers.back());
+}
+
+// A run whose start line has no later line of its own in the log: stopped half-way (the program
+// ended while its lines were being written). `pieces` is " - journal J pièces X à Y", as every
+// line of the run ends.
+struct StoppedRun {
+  std::string pieces, journal;
+  long first = 0, last = 0;
+};
+
+std::vector<StoppedRun> StoppedRuns() {
+  std::string text;
+  if (!platform::ReadWholeFile(LogPath(), text)) return {};
+  const std::string title = kLogTitle, begun = title + "D\xE9" "but - ", marker = " - journal ";
+  std::map<std::string, bool> open;  // the run's pieces -> still open
+  std::vector<std::string> order;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t eol = text.find('\n', at);
+    if (eol == std::string::npos) eol = text.size();
+    std::string line = text.substr(at, eol - at);
+    at = eol + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find(title) == std::string::npos) continue;
+    const std::size_t m = line.rfind(marker);
+    if (m == std::string::npos) continue;
+    const std::string pieces = line.substr(m);
+    const bool starts = line.find(begun) != std::string::npos;
+    if (starts && open.find(pieces) == open.end()) order.push_back(pieces);
+    open[pieces] = starts;
+  }
+  std::vector<StoppedRun> runs;
+  for (const std::string& pieces : order) {
+    if (!open[pieces]) continue;
+    StoppedRun run;
+    run.pieces = pieces;
+    const std::size_t word = pieces.find(" pi\xE8" "ces ");
+    if (word == std::string::npos) continue;
+    run.journal = Trim(pieces.substr(marker.size(), word - marker.size()));
+    const char* numbers = pieces.c_str() + word + 8;
+    char* end = nullptr;
+    run.first = std::strtol(numbers, &end, 10);
+    run.last = run.first;
+    const std::string to = " \xE0 ";
+    if (end != nullptr && std::string(end).compare(0, to.size(), to) == 0) run.last = std::strtol(end + to.size(), nullptr, 10);
+    if (run.first > 0 && run.last >= run.first) runs.push_back(run);
+  }
+  return runs;
+}
+
+// Whether the draft holds a live line of the piece (month "YYMM" of the identities file).
+bool PieceInDraft(Table& c50, const std::string& yymm, const std::string& journal, long piece) {
+  if (yymm.size() != 4) return false;
+  const int yy = std::atoi(yymm.substr(0, 2).c_str()), mm = std::atoi(yymm.substr(2).c_str());
+  Ymd first, last;
+  if (!TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) ||
+      !TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last))
+    return false;
+  for (int year : {first.year, last.year}) {
+    if (year % 100 != yy) continue;
+    const std::string month = StoredDateOf(Ymd{year, mm, 1}).substr(0, 4);
+    const std::string prefix = "Z" + month + (journal + "   ").substr(0, 3);
+    for (bool more = c50.Seek(LigneEcriture::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+      if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
+      if (!c50.IsDeleted() && std::atol(Trim(c50.GetField(L::BPIECE)).c_str()) == piece) return true;
+    }
+  }
+  return false;
+}
 
 std::string Plural(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n > 1 ? many : one); }
 
@@ -217,7 +297,39 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     return r;
   }
   std::string before;
-  const bool hadFile = platform::ReadWholeFile(OfxIdentitiesPath(), before);
+  bool hadFile = platform::ReadWholeFile(OfxIdentitiesPath(), before);
+  // A run stopped half-way recorded the identities of all its transactions: those whose piece
+  // the draft does not hold are taken back, so that this run writes them.
+  std::string resumed;
+  for (const StoppedRun& run : StoppedRuns()) {
+    std::string kept;
+    long dropped = 0;
+    for (std::size_t at = 0; at < before.size();) {
+      std::size_t eol = before.find('\n', at);
+      eol = eol == std::string::npos ? before.size() : eol + 1;
+      const std::string line = before.substr(at, eol - at);
+      at = eol;
+      const std::vector<ImportedIdentity> one = ParseIdentities(line);
+      if (one.size() == 1 && Trim(one[0].journal) == run.journal) {
+        const long piece = std::atol(one[0].piece.c_str());
+        if (piece >= run.first && piece <= run.last && !PieceInDraft(c50, one[0].month, run.journal, piece)) {
+          ++dropped;
+          continue;
+        }
+      }
+      kept += line;
+    }
+    if (dropped > 0) {
+      if (!platform::WriteFileAtomic(OfxIdentitiesPath(), kept)) {
+        r.message = LoadStr(kMsgRecordNotWritten);
+        return r;
+      }
+      before = kept;
+      hadFile = true;
+    }
+    WriteLog(std::string(kLogTitle) + "Interrompu" + run.pieces);
+    resumed += Replace(Replace(LoadStr(kMsgResumed), run.pieces.substr(3)), std::to_string(dropped));
+  }
   std::set<std::string> known;
   for (const ImportedIdentity& i : ParseIdentities(before)) known.insert(i.identity);
   const std::string key = StatementAccountKey(s);
@@ -252,7 +364,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   }
   if (pieces.empty()) {
     r.nothingNew = true;
-    r.message = "Aucune nouvelle op\xE9ration: les " + std::to_string(r.skipped) +
+    r.message = resumed + "Aucune nouvelle op\xE9ration: les " + std::to_string(r.skipped) +
                 " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es.";
     return r;
   }
@@ -270,6 +382,10 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
                    (i < numbers.size() ? std::to_string(numbers[i]) : "") + "\t" + request.bankAccount + "\n";
         }
         recorded = platform::AppendToFile(OfxIdentitiesPath(), lines);
+        // The start line names the run's pieces: a run stopped before its end line is found again.
+        if (recorded)
+          WriteLog(std::string(kLogTitle) + "D\xE9" "but - " + request.file + " - journal " + request.journal +
+                   " pi\xE8" "ces " + RangeText(numbers));
         return recorded;
       });
   if (written.outcome != PiecesOutcome::Written) {
@@ -279,15 +395,16 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     if (recorded && !(hadFile ? platform::WriteFileAtomic(OfxIdentitiesPath(), before)
                               : platform::RemoveFile(OfxIdentitiesPath())))
       r.message += Replace(LoadStr(kMsgIdentitiesKept), OfxIdentitiesPath());
+    if (recorded)
+      WriteLog(std::string(kLogTitle) + "Erreur - " + request.file + " - journal " + request.journal + " pi\xE8" "ces " +
+               RangeText(written.numbers));
+    r.message = resumed + r.message;
     return r;
   }
   r.written = true;
   r.imported = static_cast<long>(pieces.size());
   r.numbers = written.numbers;
-  const std::string range = r.numbers.empty() ? ""
-                            : r.numbers.size() == 1
-                                ? std::to_string(r.numbers.front())
-                                : std::to_string(r.numbers.front()) + " \xE0 " + std::to_string(r.numbers.back());
+  const std::string range = RangeText(r.numbers);
   r.logLine = "IMPORTATION RELEVE OFX - Ok - " + request.file + " - banque " + request.bank + " - du " +
               DayText(s.startDate) + " au " + DayText(s.endDate) + " - " + std::to_string(r.imported) +
               " import\xE9" "es, " + std::to_string(r.skipped) + " d\xE9j\xE0 import\xE9" "es - journal " +
@@ -296,7 +413,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   r.message = Plural(r.imported, "op\xE9ration import\xE9" "e", "op\xE9rations import\xE9" "es") + " dans le journal " +
               request.journal + " (pi\xE8" "ces " + range + ")";
   if (r.skipped > 0) r.message += ",\n" + Plural(r.skipped, "op\xE9ration d\xE9j\xE0 import\xE9" "e", "op\xE9rations d\xE9j\xE0 import\xE9" "es");
-  r.message += ".";
+  r.message = resumed + r.message + ".";
   return r;
 }
 
