@@ -277,6 +277,7 @@ TEST_F(OfxImportTest, ALabelCodeTheDossierDoesNotHoldIsRefused) {
   form->LabelCodeEdit()->SetValue("9", false);
   const std::string said = Import(path);
   EXPECT_NE(said.find("Code libell\xE9 inconnu ou annul\xE9 : 9"), std::string::npos) << said;
+  EXPECT_TRUE(form->LabelCodeEdit()->HasFocus()) << "the field to mend";
   ASSERT_FALSE(gui::ModalSeam::Shown().empty());
   test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "ofx_label_code_refused");
   test_support::Screenshot(form->Widget(), "processing", "ofx_label_code_form");
