@@ -95,6 +95,7 @@ std::string Replace(std::string text, const std::string& what) {
 constexpr int kMsgUnknownLabel = 29718;     // "Code libellé inconnu ou annulé : %s", as the ASCII import says it
 constexpr int kMsgIdentitiesKept = 29765;   // the identities could not be taken back
 constexpr int kMsgRecordNotWritten = 29761;
+constexpr int kMsgHalfPiece = 29767;       // a piece of a stopped run written in part
 constexpr int kMsgResumed = 29766;          // a run stopped half-way, its pieces missing taken back
 
 constexpr const char* kLogTitle = "IMPORTATION RELEVE OFX - ";
@@ -152,24 +153,26 @@ std::vector<StoppedRun> StoppedRuns() {
   return runs;
 }
 
-// Whether the draft holds a live line of the piece (month "YYMM" of the identities file).
-bool PieceInDraft(Table& c50, const std::string& yymm, const std::string& journal, long piece) {
-  if (yymm.size() != 4) return false;
+// The live lines the draft holds of the piece (month "YYMM" of the identities file).
+int LinesInDraft(Table& c50, const std::string& yymm, const std::string& journal, long piece) {
+  int lines = 0;
+  if (yymm.size() != 4) return 0;
   const int yy = std::atoi(yymm.substr(0, 2).c_str()), mm = std::atoi(yymm.substr(2).c_str());
   Ymd first, last;
   if (!TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) ||
       !TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last))
-    return false;
+    return 0;
   for (int year : {first.year, last.year}) {
     if (year % 100 != yy) continue;
     const std::string month = StoredDateOf(Ymd{year, mm, 1}).substr(0, 4);
     const std::string prefix = "Z" + month + (journal + "   ").substr(0, 3);
     for (bool more = c50.Seek(LigneEcriture::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
       if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
-      if (!c50.IsDeleted() && std::atol(Trim(c50.GetField(L::BPIECE)).c_str()) == piece) return true;
+      if (!c50.IsDeleted() && std::atol(Trim(c50.GetField(L::BPIECE)).c_str()) == piece) ++lines;
     }
+    if (lines > 0) break;
   }
-  return false;
+  return lines;
 }
 
 std::string Plural(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n > 1 ? many : one); }
@@ -312,8 +315,12 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
       const std::vector<ImportedIdentity> one = ParseIdentities(line);
       if (one.size() == 1 && Trim(one[0].journal) == run.journal) {
         const long piece = std::atol(one[0].piece.c_str());
-        if (piece >= run.first && piece <= run.last && !PieceInDraft(c50, one[0].month, run.journal, piece)) {
+        // A piece of two lines is whole; one stopped between its lines is written again whole and
+        // its lone line named, for the user to remove.
+        const int lines = piece >= run.first && piece <= run.last ? LinesInDraft(c50, one[0].month, run.journal, piece) : 2;
+        if (lines < 2) {
           ++dropped;
+          if (lines == 1) resumed += Replace(Replace(LoadStr(kMsgHalfPiece), std::to_string(piece)), run.journal);
           continue;
         }
       }
