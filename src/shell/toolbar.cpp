@@ -118,6 +118,8 @@ void InstallToolbarHints() {
 std::vector<int> ToolbarGlyphIds() {
   std::vector<int> ids;
   for (int id = 20003; id <= 20199; id += 2) ids.push_back(id);
+  // Commands of a list of their own beyond the common range.
+  ids.push_back(24433);
   return ids;
 }
 
@@ -143,7 +145,11 @@ using gui::Rgb;
 enum class Symbol {
   Folder, Chart, Entry, Account, Journals, Ledger, Balance, Choice, Preview, Print, Quit, Save, Search,
   SearchAgain, Cancel, Reactivate, Modify, Refresh, Return, Copy, CopyTable, Goto, Text, Next, Letter, Payment,
-  Generic
+  PrintPage, Html, FirstPage, PreviousPage, NextPage, LastPage, AllPages, BackTen, ForwardTen, NextList, PartUp,
+  PartDown, PartLeft, PartRight, Zoom, NormalPage, Tick, LetterChoice, Link, Unlink, CopyLetters, BalanceSave,
+  Import, Create, Accept, Recall, SettlePiece, SettleJournal, SettleAccount, CreateLine, CreatePiece, PreviousLine,
+  RestoreLine, NextModelAccount, OtherModel, Insert, SortByCode, SortByName, Font, Enter, MovePiece, CopyPiece,
+  SelectAll, Export, SearchAmount, SheetAssets, SheetResult, SheetAnnex, AddFrom, AddTo, Generic
 };
 
 struct GlyphDesign {
@@ -182,6 +188,60 @@ GlyphDesign DesignOf(int id) {
     case 20091: return {Symbol::Next, blue};
     case 20179: return {Symbol::Letter, green};   // dunning letters to the customers
     case 20181: return {Symbol::Payment, amber};  // payments to the suppliers
+    // The preview's bar.
+    case 20043: return {Symbol::PrintPage, slate};
+    case 20045: return {Symbol::Html, blue};
+    case 20039: return {Symbol::NextList, green};
+    case 20107: return {Symbol::FirstPage, blue};
+    case 20109: return {Symbol::PreviousPage, blue};
+    case 20111: return {Symbol::NextPage, blue};
+    case 20113: return {Symbol::LastPage, blue};
+    case 20115: return {Symbol::AllPages, blue};
+    case 20125: return {Symbol::BackTen, blue};
+    case 20127: return {Symbol::ForwardTen, blue};
+    case 20117: return {Symbol::PartUp, amber};
+    case 20119: return {Symbol::PartDown, amber};
+    case 20121: return {Symbol::PartLeft, amber};
+    case 20123: return {Symbol::PartRight, amber};
+    case 20157: return {Symbol::Zoom, slate};
+    case 20159: return {Symbol::NormalPage, slate};
+    // The matching and reconciliation lists' bars.
+    case 20093: return {Symbol::Link, green};
+    case 20095: return {Symbol::Tick, green};
+    case 20097: return {Symbol::LetterChoice, violet};
+    case 20099: return {Symbol::Unlink, red};
+    case 20101: return {Symbol::CopyLetters, slate};
+    case 20175: return {Symbol::BalanceSave, green};
+    case 24433: return {Symbol::Import, blue};
+    // The other bars' commands.
+    case 20017: return {Symbol::SheetAssets, violet};
+    case 20019: return {Symbol::SheetResult, violet};
+    case 20021: return {Symbol::SheetAnnex, violet};
+    case 20025: return {Symbol::Quit, red};
+    case 20027: return {Symbol::Create, green};
+    case 20053: return {Symbol::Accept, green};
+    case 20067: return {Symbol::AddFrom, amber};
+    case 20069: return {Symbol::AddTo, amber};
+    case 20071: return {Symbol::Recall, amber};
+    case 20077: return {Symbol::SettlePiece, violet};
+    case 20079: return {Symbol::SettleJournal, violet};
+    case 20081: return {Symbol::SettleAccount, violet};
+    case 20083: return {Symbol::CreateLine, green};
+    case 20085: return {Symbol::CreatePiece, green};
+    case 20087: return {Symbol::PreviousLine, blue};
+    case 20089: return {Symbol::RestoreLine, amber};
+    case 20129: return {Symbol::NextModelAccount, violet};
+    case 20131: return {Symbol::OtherModel, violet};
+    case 20133: return {Symbol::Insert, blue};
+    case 20145: return {Symbol::SortByCode, slate};
+    case 20147: return {Symbol::SortByName, slate};
+    case 20153: return {Symbol::Font, slate};
+    case 20161: return {Symbol::Enter, green};
+    case 20167: return {Symbol::MovePiece, amber};
+    case 20169: return {Symbol::CopyPiece, slate};
+    case 20173: return {Symbol::SelectAll, blue};
+    case 20177: return {Symbol::Export, green};
+    case 20185: return {Symbol::SearchAmount, blue};
     default: {
       static const gui::ColorRef palette[] = {blue, green, amber, slate, violet};
       return {Symbol::Generic, palette[(id / 2) % 5]};
@@ -242,11 +302,103 @@ void DrawSymbol(GlyphPainter& g, Symbol s) {
     case Symbol::Next: g.Poly({{8, 13}, {3, 8}, {6, 8}, {6, 3}, {10, 3}, {10, 8}, {13, 8}}); break;
     case Symbol::Letter: g.Rect(2, 4, 14, 12); g.Line(2, 4, 8, 9); g.Line(8, 9, 14, 4); break;
     case Symbol::Payment: g.Rect(2, 5, 9, 11); g.Poly({{9, 6}, {12, 6}, {12, 4}, {15, 8}, {12, 12}, {12, 10}, {9, 10}}); break;
+    case Symbol::PrintPage:
+      g.Rect(5, 2, 11, 6); g.Rect(3, 6, 13, 10, true); g.Rect(4, 9, 12, 15); g.Line(6, 11, 10, 11); g.Line(6, 13, 10, 13);
+      break;
+    case Symbol::Html:
+      g.Line(6, 4, 2, 8); g.Line(2, 8, 6, 12); g.Line(10, 4, 14, 8); g.Line(14, 8, 10, 12); g.Line(9, 3, 7, 13); break;
+    case Symbol::FirstPage: g.Pen(2); g.Line(4, 4, 4, 12); g.Poly({{12, 4}, {6, 8}, {12, 12}}); break;
+    case Symbol::PreviousPage: g.Poly({{11, 3}, {5, 8}, {11, 13}}); break;
+    case Symbol::NextPage: g.Poly({{5, 3}, {11, 8}, {5, 13}}); break;
+    case Symbol::LastPage: g.Pen(2); g.Line(12, 4, 12, 12); g.Poly({{4, 4}, {10, 8}, {4, 12}}); break;
+    case Symbol::AllPages:
+      g.Poly({{2, 4}, {7, 8}, {2, 12}}); g.Poly({{7, 4}, {12, 8}, {7, 12}}); g.Pen(2); g.Line(13, 4, 13, 12); break;
+    case Symbol::BackTen: g.Poly({{8, 4}, {3, 8}, {8, 12}}); g.Poly({{13, 4}, {8, 8}, {13, 12}}); break;
+    case Symbol::ForwardTen: g.Poly({{3, 4}, {8, 8}, {3, 12}}); g.Poly({{8, 4}, {13, 8}, {8, 12}}); break;
+    case Symbol::NextList:
+      g.Line(3, 4, 10, 4); g.Line(3, 7, 10, 7); g.Line(3, 10, 7, 10); g.Poly({{9, 9}, {14, 12}, {9, 15}}); break;
+    case Symbol::PartUp: g.Rect(2, 2, 14, 14); g.Poly({{8, 4}, {12, 8}, {10, 8}, {10, 12}, {6, 12}, {6, 8}, {4, 8}}); break;
+    case Symbol::PartDown: g.Rect(2, 2, 14, 14); g.Poly({{8, 12}, {12, 8}, {10, 8}, {10, 4}, {6, 4}, {6, 8}, {4, 8}}); break;
+    case Symbol::PartLeft: g.Rect(2, 2, 14, 14); g.Poly({{4, 8}, {8, 4}, {8, 6}, {12, 6}, {12, 10}, {8, 10}, {8, 12}}); break;
+    case Symbol::PartRight: g.Rect(2, 2, 14, 14); g.Poly({{12, 8}, {8, 4}, {8, 6}, {4, 6}, {4, 10}, {8, 10}, {8, 12}}); break;
+    case Symbol::Zoom: g.Oval(2, 2, 12, 12); g.Line(4, 7, 10, 7); g.Line(7, 4, 7, 10); g.Pen(2); g.Line(11, 11, 14, 14); break;
+    case Symbol::NormalPage: g.Rect(4, 2, 12, 14); g.Line(6, 5, 10, 5); g.Line(6, 8, 10, 8); g.Line(6, 11, 10, 11); break;
+    case Symbol::Tick: g.Pen(2); g.Line(3, 8, 6, 12); g.Line(6, 12, 13, 4); break;
+    case Symbol::LetterChoice:
+      g.Line(3, 13, 7, 3); g.Line(7, 3, 11, 13); g.Line(5, 9, 9, 9); g.Poly({{11, 2}, {15, 5}, {11, 8}}); break;
+    case Symbol::Link: g.Pen(2); g.Oval(2, 5, 9, 11); g.Oval(7, 5, 14, 11); break;
+    case Symbol::Unlink: g.Pen(2); g.Oval(1, 5, 7, 11); g.Oval(9, 5, 15, 11); g.Pen(1); g.Line(8, 2, 8, 14); break;
+    case Symbol::CopyLetters:
+      g.Line(3, 5, 10, 5); g.Poly({{10, 2}, {14, 5}, {10, 8}}); g.Line(6, 11, 13, 11); g.Poly({{6, 8}, {2, 11}, {6, 14}});
+      break;
+    case Symbol::BalanceSave: g.Rect(3, 3, 13, 13); g.Rect(5, 3, 11, 6, true); g.Line(5, 9, 11, 9); g.Line(5, 11, 11, 11); break;
+    case Symbol::Import:
+      g.Poly({{6, 2}, {10, 2}, {10, 6}, {13, 6}, {8, 11}, {3, 6}, {6, 6}});
+      g.Line(2, 10, 2, 14); g.Line(2, 14, 14, 14); g.Line(14, 14, 14, 10);
+      break;
+    case Symbol::Create: g.Pen(2); g.Line(8, 3, 8, 13); g.Line(3, 8, 13, 8); break;
+    case Symbol::Accept: g.Oval(2, 2, 14, 14); g.Pen(2); g.Line(5, 8, 7, 11); g.Line(7, 11, 11, 5); break;
+    case Symbol::Recall: g.Oval(3, 3, 13, 13); g.Oval(6, 6, 10, 10, true); break;
+    case Symbol::SettlePiece: g.Rect(3, 2, 13, 14); g.Line(5, 7, 11, 7); g.Line(5, 10, 11, 10); break;
+    case Symbol::SettleJournal:
+      g.Rect(2, 2, 14, 14); g.Line(2, 5, 14, 5); g.Line(5, 8, 11, 8); g.Line(5, 11, 11, 11); break;
+    case Symbol::SettleAccount:
+      g.Line(2, 3, 14, 3); g.Line(8, 3, 8, 7); g.Line(4, 10, 12, 10); g.Line(4, 13, 12, 13); break;
+    case Symbol::CreateLine:
+      g.Line(2, 4, 10, 4); g.Line(2, 7, 10, 7); g.Pen(2); g.Line(11, 8, 11, 14); g.Line(8, 11, 14, 11); break;
+    case Symbol::CreatePiece: g.Rect(2, 2, 10, 13); g.Pen(2); g.Line(12, 8, 12, 14); g.Line(9, 11, 15, 11); break;
+    case Symbol::PreviousLine: g.Poly({{8, 3}, {13, 8}, {10, 8}, {10, 13}, {6, 13}, {6, 8}, {3, 8}}); break;
+    case Symbol::RestoreLine: g.Oval(3, 3, 13, 13); g.Poly({{5, 1}, {2, 5}, {7, 5}}); break;
+    case Symbol::NextModelAccount: g.Rect(2, 3, 9, 13); g.Line(2, 6, 9, 6); g.Poly({{10, 4}, {14, 8}, {10, 12}}); break;
+    case Symbol::OtherModel: g.Rect(2, 2, 11, 14); g.Line(4, 5, 9, 5); g.Line(4, 8, 9, 8); g.Oval(9, 9, 15, 15, true); break;
+    case Symbol::Insert: g.Line(2, 13, 14, 13); g.Poly({{8, 11}, {4, 4}, {12, 4}}); break;
+    case Symbol::SortByCode:
+      g.Line(5, 2, 5, 12); g.Poly({{2, 10}, {5, 14}, {8, 10}}); g.Line(10, 4, 14, 4); g.Line(10, 8, 14, 8);
+      g.Line(10, 12, 14, 12);
+      break;
+    case Symbol::SortByName:
+      g.Line(4, 2, 4, 12); g.Poly({{1, 10}, {4, 14}, {7, 10}}); g.Line(8, 13, 11, 3); g.Line(11, 3, 14, 13);
+      g.Line(9, 9, 13, 9);
+      break;
+    case Symbol::Font: g.Pen(2); g.Line(3, 3, 13, 3); g.Line(8, 3, 8, 13); break;
+    case Symbol::Enter: g.Line(12, 3, 12, 10); g.Line(12, 10, 5, 10); g.Poly({{6, 7}, {2, 10}, {6, 13}}); break;
+    case Symbol::MovePiece: g.Rect(2, 2, 8, 12); g.Poly({{8, 6}, {11, 6}, {11, 4}, {15, 8}, {11, 12}, {11, 10}, {8, 10}}); break;
+    case Symbol::CopyPiece:
+      g.Rect(2, 2, 8, 10); g.Rect(4, 5, 10, 13, true); g.Poly({{10, 9}, {12, 9}, {12, 7}, {15, 11}, {12, 15}, {12, 13}, {10, 13}});
+      break;
+    case Symbol::SelectAll: g.Rect(2, 2, 14, 14); g.Rect(4, 4, 12, 12, true); break;
+    case Symbol::Export:
+      g.Poly({{8, 1}, {12, 5}, {10, 5}, {10, 10}, {6, 10}, {6, 5}, {4, 5}});
+      g.Line(2, 8, 2, 14); g.Line(2, 14, 14, 14); g.Line(14, 14, 14, 8);
+      break;
+    case Symbol::SearchAmount: g.Oval(2, 2, 11, 11); g.Line(4, 5, 9, 5); g.Line(4, 8, 9, 8); g.Pen(2); g.Line(10, 10, 14, 14); break;
+    case Symbol::SheetAssets: g.Rect(2, 2, 14, 14); g.Line(8, 2, 8, 14); g.Line(2, 5, 14, 5); break;
+    case Symbol::SheetResult: g.Rect(2, 2, 14, 14); g.Line(2, 5, 14, 5); g.Line(4, 8, 12, 8); g.Line(4, 11, 12, 11); break;
+    case Symbol::SheetAnnex:
+      g.Rect(2, 2, 14, 14); g.Line(2, 6, 14, 6); g.Line(2, 10, 14, 10); g.Line(6, 2, 6, 14); g.Line(10, 2, 10, 14); break;
+    case Symbol::AddFrom: g.Rect(9, 3, 15, 13); g.Poly({{1, 6}, {5, 6}, {5, 4}, {9, 8}, {5, 12}, {5, 10}, {1, 10}}); break;
+    case Symbol::AddTo: g.Rect(1, 3, 7, 13); g.Poly({{7, 6}, {11, 6}, {11, 4}, {15, 8}, {11, 12}, {11, 10}, {7, 10}}); break;
     case Symbol::Generic: g.Oval(5, 5, 11, 11, true); break;
   }
 }
 
 }  // namespace
+
+bool ToolbarGlyphDrawn(int baseId) { return DesignOf(baseId).symbol != Symbol::Generic; }
+
+std::vector<unsigned> InstalledCommandsWithoutGlyph() {
+  std::vector<unsigned> missing;
+  const std::uint32_t n = std::min(ToolbarCommandList[0], kMaxToolbarEntries);
+  for (std::uint32_t i = 1; i <= n; ++i) {
+    const std::uint32_t id = ToolbarCommandList[i];
+    if (id < kFirstButtonId) continue;
+    bool drawn = ToolbarGlyphDrawn(static_cast<int>(id));
+    for (int offset : {0, 1000, 2000, 3000})
+      drawn = drawn && !gui::Bitmap::Load(std::to_string(id + static_cast<unsigned>(offset))).IsNull();
+    if (!drawn) missing.push_back(id);
+  }
+  return missing;
+}
 
 gui::Bitmap DrawToolbarGlyph(int baseId, int size) {
   gui::MemoryDC dc(size, size, Rgb(236, 236, 236));

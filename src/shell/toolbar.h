@@ -29,11 +29,18 @@ std::string CommandStatusText(unsigned id);
 // Gives the control bar the tooltips of the string table.
 void InstallToolbarHints();
 
-// Base ids of every toolbar glyph (odd ids 20003-20199 and the permanent
-// buttons' bitmaps); each exists at id, id + 1000, id + 2000, id + 3000.
+// Base ids of every toolbar glyph (odd ids 20003-20199, the permanent
+// buttons' bitmaps and a few commands of one list beyond that range); each
+// exists at id, id + 1000, id + 2000, id + 3000.
 std::vector<int> ToolbarGlyphIds();
 // Edge in pixels of the glyphs of a size offset (0, 1000, 2000, 3000).
 int GlyphSize(int sizeOffset);
+// True when the base id has a symbol of its own, not the plain dot of the
+// ids that no command puts on a bar.
+bool ToolbarGlyphDrawn(int baseId);
+// The commands of the installed list whose button would show no glyph of
+// its own: no symbol drawn for it, or no bitmap at one of the four sizes.
+std::vector<unsigned> InstalledCommandsWithoutGlyph();
 // Draws the glyph of a base id at `size` pixels (the bitmap resources are
 // made with it).
 gui::Bitmap DrawToolbarGlyph(int baseId, int size);

@@ -33,6 +33,7 @@
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
+#include "shell/toolbar.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 #include "support/python.h"
@@ -213,6 +214,8 @@ TEST_F(MatchingWindowTest, AutomaticMatchingTakesTheDossierLettersRemovesAndGive
     EXPECT_EQ(form->StartEdit()->GetValue(), "CAU");
     form->StartEdit()->SetValue("CAUTO", false);
     test_support::Screenshot(form->Widget(), "processing", "automatic_form");
+    BuildToolbar(form->ContextCommands, true);
+    EXPECT_EQ(InstalledCommandsWithoutGlyph(), std::vector<unsigned>()) << "the form's bar";
     gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
     gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
     Send(form, matching_cmd::Lettrer);
@@ -260,6 +263,11 @@ TEST_F(MatchingWindowTest, ManualMatchingMarksSavesAndHoldsTheAccount) {
   EXPECT_NE(list->StatusText().find("3 lignes"), std::string::npos) << list->StatusText();
   EXPECT_TRUE(Enabled(list, form_cmd::Enregistrer));
   test_support::Screenshot(list->Widget(), "processing", "manual_list");
+  list->Activate();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(ToolbarCommandList[0], 7u);
+  EXPECT_EQ(InstalledCommandsWithoutGlyph(), std::vector<unsigned>()) << "the list's bar";
+  test_support::Screenshot(MainControlBar->Widget(), "processing", "manual_toolbar");
   // A second 20601 brings the list forward, it makes no second list.
   Menu(matching_cmd::LettrageManuel);
   EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), list);

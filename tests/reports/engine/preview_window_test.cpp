@@ -6,7 +6,9 @@
 
 #include <QImage>
 
+#include "platform/gui/controlbar.h"
 #include "platform/gui/keyboard.h"
+#include "shell/toolbar.h"
 
 using namespace report_test;
 
@@ -293,6 +295,24 @@ TEST_F(PreviewTest, PopUpMenuOfBothModes) {
   ASSERT_NE(all, ids.end());
   EXPECT_EQ(*(all + 1), 20039u);
   EXPECT_EQ(std::string(LoadStr(21039)), "Autre Liste");
+}
+
+// The bar the preview installs, in both modes: each of its commands has a glyph of its own.
+TEST_F(PreviewTest, EveryCommandOfTheBarOfBothModesHasItsGlyph) {
+  AccountsReport* report = OpenReport();
+  TWVisuWindow* w = Preview(report);
+  ASSERT_NE(w, nullptr);
+  for (int mode : {0, 1}) {
+    if (mode == 1) {
+      gui::SendCommand(MainWindowHandle, visu_cmd::VisuMode1);
+      w = CurrentPreviewWindow;
+      ASSERT_NE(w, nullptr);
+    }
+    const std::vector<std::uint32_t> installed(ToolbarCommandList + 1, ToolbarCommandList + 1 + ToolbarCommandList[0]);
+    EXPECT_EQ(installed, w->CommandList()) << mode;
+    EXPECT_EQ(InstalledCommandsWithoutGlyph(), std::vector<unsigned>()) << mode;
+  }
+  test_support::Screenshot(MainControlBar->Widget(), "reports", "preview-toolbar");
 }
 
 TEST_F(PreviewTest, ClosingTellsTheOwnerItsEndOrTheNextList) {
