@@ -77,7 +77,7 @@ BrowseColumnTable TraBroLettrageManuel::MakeColumns(bool euros) {
 
 TraBroLettrageManuel::TraBroLettrageManuel(gui::MDIClient* client, const std::string& title,
                                            const processing::ManualMatchingParameters& parameters)
-    : CMDIBrowse(client, title, ColumnsFor(parameters.euros), kManualListSlot, kManualListSlotLength, kManualFormSlot),
+    : RankedList(client, title, ColumnsFor(parameters.euros), kManualListSlot, kManualListSlotLength, kManualFormSlot),
       matching_(parameters) {
   keyWidth = 6;
   listName = "TraBroLettrageManuel";
@@ -119,15 +119,6 @@ void TraBroLettrageManuel::CleanupWindow() {
   CMDIBrowse::CleanupWindow();
 }
 
-void TraBroLettrageManuel::EvSetFocus(gui::Handle lost) {
-  CMDIBrowse::EvSetFocus(lost);
-  ShowStatus();
-}
-
-void TraBroLettrageManuel::ShowStatus() {
-  if (MessageBar != nullptr) MessageBar->SetText(matching_.StatusLine());
-}
-
 const gui::ResponseTable& TraBroLettrageManuel::Table() {
   using F = TraBroLettrageManuel;
   static const gui::ResponseTable table =
@@ -155,59 +146,16 @@ const gui::ResponseTable& TraBroLettrageManuel::Table() {
 
 // ---- the rows: positions in the row set ----------------------------------------------------------------------------
 
-void TraBroLettrageManuel::Build(BrowseRows& rows, int i, long rank) {
+void TraBroLettrageManuel::BuildRank(BrowseRows& rows, int i, long rank) {
   const std::uint32_t c60 = matching_.Rows()[static_cast<std::size_t>(rank)];
   line_ = matching_.ReadLine(c60);
   BuildRowText(rows, i, static_cast<long>(c60), !line_.readable);
 }
 
-void TraBroLettrageManuel::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
-  const long total = Store().totalRows;
-  long next = rank_;
-  if (recno != 0) {
-    const auto it = rankOf_.find(static_cast<std::uint32_t>(recno));
-    next = it == rankOf_.end() ? total : it->second + 1;
-  }
-  for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
-    if (next < 0 || next >= total) {
-      rows[static_cast<std::size_t>(i)].clear();
-      continue;
-    }
-    Build(rows, i, next++);
-  }
-}
-
-void TraBroLettrageManuel::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
-  rank_ = 0;
-  FillRowsForward(rows, first, count, 0);
-}
-
-void TraBroLettrageManuel::FillRowsFromLast(BrowseRows& rows, int last, int count) {
-  const long total = Store().totalRows;
-  if (total < count) return FillRowsFromFirst(rows, last - count + 1, count);
-  long rank = total - 1;
-  for (int i = last; i > last - count; --i, --rank) {
-    if (i < 0 || i >= static_cast<int>(rows.size())) continue;
-    if (rank < 0) {
-      rows[static_cast<std::size_t>(i)].clear();
-      continue;
-    }
-    Build(rows, i, rank);
-  }
-}
-
-void TraBroLettrageManuel::ReloadRow(BrowseRows& rows, int i, long recno) {
+// A row's record number is its line's C60 record.
+long TraBroLettrageManuel::RankOfRecord(long recno) const {
   const auto it = rankOf_.find(static_cast<std::uint32_t>(recno));
-  if (it != rankOf_.end()) Build(rows, i, it->second);
-}
-
-void TraBroLettrageManuel::PositionOnRecord(long recno, int) {
-  const auto it = rankOf_.find(static_cast<std::uint32_t>(recno));
-  if (it != rankOf_.end()) rank_ = it->second;
-}
-
-void TraBroLettrageManuel::SkipRecords(long count) {
-  rank_ = std::max(-1L, std::min(Store().totalRows, rank_ + count));
+  return it == rankOf_.end() ? -1 : it->second;
 }
 
 std::string TraBroLettrageManuel::GetCellText(int, std::uint32_t, std::uint32_t value2, int column) {
@@ -236,24 +184,13 @@ void TraBroLettrageManuel::CopySelectedCode() { CopySelectedCodeFrom(kJournalPos
 
 // ---- commands -------------------------------------------------------------------------------------------------------
 
-long TraBroLettrageManuel::SelectedRank() const {
-  if (GetSelectedRowIndex() == 0) return -1;
-  const long rank = Store().selected - 1;
-  return rank < Store().totalRows ? rank : -1;
-}
-
-void TraBroLettrageManuel::CeNotBusy(gui::CommandEnabler& ce) { ce.Enable(!Busy()); }
-
 void TraBroLettrageManuel::Mark(processing::MarkCommand command) {
   const long rank = SelectedRank();
   if (Busy() || rank < 0 || !matching_.Mark(static_cast<std::size_t>(rank), command)) {
     gui::MessageBeep(0);
     return;
   }
-  ShowStatus();
-  for (int i = 0; i < Store().rowsPerPage; ++i)
-    if (const long recno = Store().RecordNumberOf(i)) ReloadRow(Store().rows, i, recno);
-  Repaint();
+  ReloadShownRows();
 }
 
 void TraBroLettrageManuel::CmLettrer() { Mark(processing::MarkCommand::Lettrer); }

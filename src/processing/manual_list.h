@@ -7,11 +7,11 @@
 #include <string>
 #include <unordered_map>
 
-#include "framework/browse.h"
 #include "processing/core/manual_matching.h"
 #include "processing/core/word_search.h"
+#include "processing/ranked_list.h"
 
-class TraBroLettrageManuel : public CMDIBrowse {
+class TraBroLettrageManuel : public RankedList {
  public:
   // Positions in a row text (1-based) of what the commands read.
   static constexpr int kDatePos = 22, kJournalPos = 30, kLabelPos = 40, kDebitPos = 65, kCreditPos = 82,
@@ -38,7 +38,6 @@ class TraBroLettrageManuel : public CMDIBrowse {
   void CmChercherEncore();
   void CanSave(gui::CommandEnabler& ce);
   void CeSolderEtEnregistrer(gui::CommandEnabler& ce);
-  void CeNotBusy(gui::CommandEnabler& ce);
   void CeChercher(gui::CommandEnabler& ce);
   void CeChercherEncore(gui::CommandEnabler& ce);
   // The search's reading of the Escape key (tests set it).
@@ -48,32 +47,22 @@ class TraBroLettrageManuel : public CMDIBrowse {
   const gui::ResponseTable& Responses() const override { return Table(); }
 
   void CopySelectedCode() override;
-  void FillRowsForward(BrowseRows& rows, int first, int count, long recno) override;
-  void FillRowsFromFirst(BrowseRows& rows, int first, int count) override;
-  void FillRowsFromLast(BrowseRows& rows, int last, int count) override;
   std::string GetCellText(int field, std::uint32_t value1, std::uint32_t value2, int column) override;
-  void ReloadRow(BrowseRows& rows, int i, long recno) override;
-  void PositionOnRecord(long recno, int flag) override;
-  void SkipRecords(long count) override;
 
   // The status line's text.
-  std::string StatusText() const { return matching_.StatusLine(); }
+  std::string StatusText() const override { return matching_.StatusLine(); }
 
  protected:
   void SetupWindow() override;
   void CleanupWindow() override;
-  void EvSetFocus(gui::Handle lost) override;
+  void BuildRank(BrowseRows& rows, int i, long rank) override;
+  long RankOfRecord(long recno) const override;
 
  private:
   void Mark(processing::MarkCommand command);
-  void ShowStatus();
   void SearchWords(bool goOn);
-  // The index in the row set of the selected row; -1 when none.
-  long SelectedRank() const;
-  void Build(BrowseRows& rows, int i, long rank);
 
   processing::ManualMatching matching_;
   std::unordered_map<std::uint32_t, long> rankOf_;
-  long rank_ = -1;  // current position in the row set; -1 before the first, size after the last
   processing::ManualLine line_;  // the line whose cells are being built
 };

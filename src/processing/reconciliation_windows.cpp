@@ -324,7 +324,7 @@ const BrowseColumnTable* ListColumns() {
 TWTraBroRapprochement::TWTraBroRapprochement(gui::MDIClient* client, const std::string& title,
                                              const std::string& account, const std::string& statementDate,
                                              const processing::BankStatement& statement)
-    : CMDIBrowse(client, title, ListColumns(), kReconciliationListSlot, kReconciliationListSlotLength,
+    : RankedList(client, title, ListColumns(), kReconciliationListSlot, kReconciliationListSlotLength,
                  kReconciliationFormSlot),
       work_(account, TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'),
       date_(statementDate),
@@ -397,19 +397,10 @@ void TWTraBroRapprochement::CleanupWindow() {
   CMDIBrowse::CleanupWindow();
 }
 
-void TWTraBroRapprochement::EvSetFocus(gui::Handle lost) {
-  CMDIBrowse::EvSetFocus(lost);
-  ShowStatus();
-}
-
 std::string TWTraBroRapprochement::StatusText() const {
   return LoadStr(29324) + Trimmed(Money(work_.ReconciledBalance())) + " - " + LoadStr(29325) +
          Trimmed(Money(work_.StatementBalance())) + " - " + LoadStr(29329) + Trimmed(Money(work_.Difference())) +
          " - " + LoadStr(29330) + work_.Letter();
-}
-
-void TWTraBroRapprochement::ShowStatus() {
-  if (MessageBar != nullptr) MessageBar->SetText(StatusText());
 }
 
 const gui::ResponseTable& TWTraBroRapprochement::Table() {
@@ -428,52 +419,14 @@ const gui::ResponseTable& TWTraBroRapprochement::Table() {
 
 // ---- rows ----------------------------------------------------------------------------------------------------------
 
-void TWTraBroRapprochement::Build(BrowseRows& rows, int i, long rank) {
+void TWTraBroRapprochement::BuildRank(BrowseRows& rows, int i, long rank) {
   building_ = rank;
   BuildRowText(rows, i, rank + 1, false);
 }
 
-void TWTraBroRapprochement::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
-  const long total = Store().totalRows;
-  long next = recno != 0 ? recno : rank_;
-  for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
-    if (next < 0 || next >= total) {
-      rows[static_cast<std::size_t>(i)].clear();
-      continue;
-    }
-    Build(rows, i, next++);
-  }
-}
-
-void TWTraBroRapprochement::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
-  rank_ = 0;
-  FillRowsForward(rows, first, count, 0);
-}
-
-void TWTraBroRapprochement::FillRowsFromLast(BrowseRows& rows, int last, int count) {
-  const long total = Store().totalRows;
-  if (total < count) return FillRowsFromFirst(rows, last - count + 1, count);
-  long rank = total - 1;
-  for (int i = last; i > last - count; --i, --rank) {
-    if (i < 0 || i >= static_cast<int>(rows.size())) continue;
-    if (rank < 0) {
-      rows[static_cast<std::size_t>(i)].clear();
-      continue;
-    }
-    Build(rows, i, rank);
-  }
-}
-
-void TWTraBroRapprochement::ReloadRow(BrowseRows& rows, int i, long recno) {
-  if (recno >= 1 && recno <= Store().totalRows) Build(rows, i, recno - 1);
-}
-
-void TWTraBroRapprochement::PositionOnRecord(long recno, int) {
-  if (recno >= 1 && recno <= Store().totalRows) rank_ = recno - 1;
-}
-
-void TWTraBroRapprochement::SkipRecords(long count) {
-  rank_ = std::max(-1L, std::min(Store().totalRows, rank_ + count));
+// A row's record number is its rank plus one.
+long TWTraBroRapprochement::RankOfRecord(long recno) const {
+  return recno >= 1 && recno <= Store().totalRows ? recno - 1 : -1;
 }
 
 std::string TWTraBroRapprochement::GetCellText(int, std::uint32_t, std::uint32_t value2, int column) {
@@ -507,14 +460,6 @@ std::string TWTraBroRapprochement::GetCellText(int, std::uint32_t, std::uint32_t
 
 // ---- commands ------------------------------------------------------------------------------------------------------
 
-long TWTraBroRapprochement::SelectedRank() const {
-  if (GetSelectedRowIndex() == 0) return -1;
-  const long rank = Store().selected - 1;
-  return rank < Store().totalRows ? rank : -1;
-}
-
-void TWTraBroRapprochement::CeNotBusy(gui::CommandEnabler& ce) { ce.Enable(!Busy()); }
-
 void TWTraBroRapprochement::CeEnregistrer(gui::CommandEnabler& ce) { ce.Enable(!Busy() && work_.TickedCount() > 0); }
 
 void TWTraBroRapprochement::CmPointer() {
@@ -526,10 +471,7 @@ void TWTraBroRapprochement::CmPointer() {
   }
   const std::size_t i = static_cast<std::size_t>(rank);
   work_.Tick(i, !lines[i].ticked);
-  ShowStatus();
-  for (int r = 0; r < Store().rowsPerPage; ++r)
-    if (const long recno = Store().RecordNumberOf(r)) ReloadRow(Store().rows, r, recno);
-  Repaint();
+  ReloadShownRows();
   EvKeyDown(gui::VK_DOWN, 1, 0);
 }
 

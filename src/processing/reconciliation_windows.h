@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "framework/browse.h"
 #include "framework/edit_form.h"
 #include "processing/core/reconciliation.h"
+#include "processing/ranked_list.h"
 
 class MButton;
 class MEdit;
@@ -20,7 +20,7 @@ namespace reconciliation_cmd {
 constexpr unsigned Accepter = 20053;
 constexpr unsigned Pointer = 20095;            // "Lettrer ou DéLettrer": ticks or unticks the row
 constexpr unsigned ProchaineLettre = 20097;    // the statement's letter
-constexpr unsigned Importer = 24432;           // the list's own: imports the statement's transactions with no book line
+constexpr unsigned Importer = 24433;           // the list's own: imports the statement's transactions with no book line
 constexpr unsigned LireReleve = 1213;          // "?" beside the balance: reads the statement from an OFX file
 }  // namespace reconciliation_cmd
 
@@ -70,7 +70,7 @@ class TWTraModRapprochement : public CMDIModif {
 // The list: one row per unreconciled line (its statement transaction beside it when paired),
 // then the statement's transactions no line is paired with. The status bar shows the reconciled
 // book balance, the statement's balance and the difference.
-class TWTraBroRapprochement : public CMDIBrowse {
+class TWTraBroRapprochement : public RankedList {
  public:
   TWTraBroRapprochement(gui::MDIClient* client, const std::string& title, const std::string& account,
                         const std::string& statementDate, const processing::BankStatement& statement);
@@ -91,10 +91,9 @@ class TWTraBroRapprochement : public CMDIBrowse {
   void CeImporter(gui::CommandEnabler& ce);
   void SetStatementFile(const std::string& file) { file_ = file; }
   void CeEnregistrer(gui::CommandEnabler& ce);
-  void CeNotBusy(gui::CommandEnabler& ce);
 
   // The status line: reconciled balance, statement balance, difference.
-  std::string StatusText() const;
+  std::string StatusText() const override;
 
   // The reconciliation statement as a report of the list (layouts "ERB-").
   bool PrepareReport() override;
@@ -102,13 +101,7 @@ class TWTraBroRapprochement : public CMDIBrowse {
   bool NextRecord() override;
   void ClassifyLine() override;
 
-  void FillRowsForward(BrowseRows& rows, int first, int count, long recno) override;
-  void FillRowsFromFirst(BrowseRows& rows, int first, int count) override;
-  void FillRowsFromLast(BrowseRows& rows, int last, int count) override;
   std::string GetCellText(int field, std::uint32_t value1, std::uint32_t value2, int column) override;
-  void ReloadRow(BrowseRows& rows, int i, long recno) override;
-  void PositionOnRecord(long recno, int flag) override;
-  void SkipRecords(long count) override;
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }
@@ -116,13 +109,11 @@ class TWTraBroRapprochement : public CMDIBrowse {
  protected:
   void SetupWindow() override;
   void CleanupWindow() override;
-  void EvSetFocus(gui::Handle lost) override;
+  void BuildRank(BrowseRows& rows, int i, long rank) override;
+  long RankOfRecord(long recno) const override;
 
  private:
-  void Build(BrowseRows& rows, int i, long rank);
-  void ShowStatus();
   void ResetRows();
-  long SelectedRank() const;
   void LoadAndPropose();
   void RedrawRows();
 
@@ -131,7 +122,6 @@ class TWTraBroRapprochement : public CMDIBrowse {
   processing::BankStatement statement_;
   std::string file_;                   // the statement file, "" when typed
   std::vector<std::size_t> unpaired_;  // the statement's transactions shown after the lines
-  long rank_ = -1;
   long building_ = -1;                 // the row whose cells are being built
   std::size_t reportLine_ = 0;         // the report's current unreconciled line
   std::vector<std::size_t> reportRows_;

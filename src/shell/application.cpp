@@ -12,6 +12,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/xbase.h"
+#include "shell/child_status.h"
 #include "shell/command_table.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -197,6 +198,8 @@ void Merlon::InitMainWindow() {
   SetMainWindow(frame);
   pendingShow_ = fs.maximized ? gui::SW_SHOWMAXIMIZED : gui::SW_SHOWNORMAL;
 }
+
+void Merlon::IdleAction() { FollowActiveChildStatus(); }
 
 int Merlon::Run() {
   InitMainWindow();

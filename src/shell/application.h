@@ -52,6 +52,10 @@ class Merlon : public gui::Application {
   // How InitMainWindow decided to show the frame (SW_SHOWMAXIMIZED ...).
   int InitialShowCommand() const { return pendingShow_; }
 
+ protected:
+  // The status bar follows the active child.
+  void IdleAction() override;
+
  private:
   int argc_;
   char** argv_;

@@ -35,6 +35,7 @@
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
 #include "shell/registry.h"
+#include "shell/toolbar.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 
@@ -219,6 +220,35 @@ TEST_F(ReconciliationWindowTest, TheFormOpensOnTheBankAccountAndTheListTicksAndS
   platform::ReadWholeFile(LogPath(), log);
   EXPECT_NE(log.find("RAPPROCHEMENT BANCAIRE - Ok - 51200000"), std::string::npos) << log;
   EXPECT_NE(log.find("2 lignes - lettre RB1"), std::string::npos) << log;
+}
+
+// The list's bar has a glyph for each command; its balances are in the status bar while it is the
+// active window only, and come back with it.
+TEST_F(ReconciliationWindowTest, TheBarsGlyphsAndTheBalancesOfTheActiveListOnly) {
+  TWTraModRapprochement* form = nullptr;
+  TWTraBroRapprochement* list = OpenList("0", &form);
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  list->Activate();
+  gui::ProcessPendingMessages();
+  app_->RunIdle();
+  EXPECT_EQ(ToolbarCommandList[0], 7u);
+  EXPECT_EQ(InstalledCommandsWithoutGlyph(), std::vector<unsigned>());
+  test_support::Screenshot(MainControlBar->Widget(), "processing", "reconciliation_toolbar");
+  ASSERT_EQ(MessageBar->GetText(), list->StatusText());
+  // Another window in front, the form or one that writes nothing there: not the list's balances.
+  auto* plain = new gui::MDIChild(CommandWindow, "Autre");
+  plain->Create();
+  for (gui::MDIChild* other : {static_cast<gui::MDIChild*>(form), plain}) {
+    other->Activate();
+    gui::ProcessPendingMessages();
+    ASSERT_EQ(CommandWindow->GetActiveMDIChild(), other);
+    app_->RunIdle();
+    EXPECT_NE(MessageBar->GetText(), list->StatusText());
+    list->Activate();
+    gui::ProcessPendingMessages();
+    app_->RunIdle();
+    EXPECT_EQ(MessageBar->GetText(), list->StatusText());
+  }
 }
 
 TEST_F(ReconciliationWindowTest, TheStatementPrintsWithTheWindowsBalances) {

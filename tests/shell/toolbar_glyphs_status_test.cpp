@@ -1,0 +1,87 @@
+// The toolbar's glyphs (the bitmaps are the drawings, a command without its own glyph is found on
+// the installed bar) and the status line that follows the active child.
+#include "platform/gui/bitmap.h"
+#include "platform/gui/mdi.h"
+#include "platform/gui/statusbar.h"
+#include "shell/child_status.h"
+#include "shell/toolbar.h"
+#include "shell_frame_fixture.h"
+
+namespace {
+
+// Every designed glyph's four bitmaps are its drawing at their size, pixel for pixel: a glyph
+// changed in the code and not in the resources (or the reverse) shows here.
+TEST(ToolbarGlyphs, TheBitmapsAreTheDrawings) {
+  gui::Application::EnsureQt();
+  int designed = 0;
+  for (int id : ToolbarGlyphIds()) {
+    if (!ToolbarGlyphDrawn(id)) continue;
+    ++designed;
+    for (int offset : {0, 1000, 2000, 3000}) {
+      const gui::Bitmap stored = gui::Bitmap::Load(std::to_string(id + offset));
+      ASSERT_FALSE(stored.IsNull()) << id + offset;
+      const int size = GlyphSize(offset);
+      const gui::Bitmap drawn = DrawToolbarGlyph(id, size);
+      ASSERT_EQ(std::pair(stored.Width(), stored.Height()), std::pair(size, size)) << id + offset;
+      int differing = 0;
+      for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) differing += (stored.PixelArgb(x, y) | 0xFF000000u) != drawn.PixelArgb(x, y);
+      EXPECT_EQ(differing, 0) << id + offset;
+    }
+  }
+  EXPECT_GE(designed, 50);
+}
+
+using ToolbarGlyphTest = ShellFrameTest;
+
+TEST_F(ToolbarGlyphTest, TheInstalledBarNamesTheCommandsWithoutAGlyph) {
+  const struct {
+    std::vector<std::uint32_t> list;
+    std::vector<unsigned> missing;
+  } cases[] = {
+      {{20023, 5, 20107, 20109, 20111, 20113, 20115, 20039, 20121, 20045}, {}},  // the preview's
+      {{20023, 20095, 20055, 20097, 20035, 20041, 24433}, {}},                    // the reconciliation list's
+      {{20023, 20073, 20175, 24431}, {20073, 24431}},                             // no symbol, no bitmap
+  };
+  for (const auto& c : cases) {
+    BuildToolbar(c.list, true);
+    EXPECT_EQ(InstalledCommandsWithoutGlyph(), c.missing) << c.list[1];
+  }
+  BuildToolbar(nullptr, false);
+}
+
+TEST_F(ToolbarGlyphTest, TheStatusLineFollowsTheActiveChild) {
+  auto* list = new AskedChild(CommandWindow, "Rapprochement");
+  list->Create();
+  auto* other = new AskedChild(CommandWindow, "Autre");
+  other->Create();
+  auto activate = [this](AskedChild* w) {
+    w->Activate();
+    gui::ProcessPendingMessages();
+    app_->RunIdle();
+  };
+  activate(list);
+  ShowChildStatus(*list, "Solde point\xE9: 10,00");
+  app_->RunIdle();
+  // Another child that writes nothing: the list's line goes.
+  activate(other);
+  EXPECT_EQ(MessageBar->GetText(), "");
+  // Back to the list: its line again.
+  activate(list);
+  EXPECT_EQ(MessageBar->GetText(), "Solde point\xE9: 10,00");
+  // A child that writes its own line on activation keeps it.
+  other->Activate();
+  gui::ProcessPendingMessages();
+  MessageBar->SetText("12 lignes");
+  app_->RunIdle();
+  EXPECT_EQ(MessageBar->GetText(), "12 lignes");
+  // The list closed while active: its line does not stay behind it.
+  activate(list);
+  ASSERT_EQ(MessageBar->GetText(), "Solde point\xE9: 10,00");
+  list->CloseWindow();
+  gui::ProcessPendingMessages();
+  activate(other);
+  EXPECT_EQ(MessageBar->GetText(), "12 lignes");
+}
+
+}  // namespace
