@@ -235,6 +235,16 @@ TEST_F(ReconciliationWindowTest, TheBarsGlyphsAndTheBalancesOfTheActiveListOnly)
   EXPECT_EQ(InstalledCommandsWithoutGlyph(), std::vector<unsigned>());
   test_support::Screenshot(MainControlBar->Widget(), "processing", "reconciliation_toolbar");
   ASSERT_EQ(MessageBar->GetText(), list->StatusText());
+  // A tick builds the shown rows again, each from its own line; filling after a row starts at the next.
+  ASSERT_GE(list->Store().totalRows, 4);
+  list->Store().selected = 1;
+  Send(list, reconciliation_cmd::Pointer);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(list->Store().RecordNumberOf(i), i + 1) << i;
+  BrowseRows rows(2);
+  list->FillRowsForward(rows, 0, 2, 2);
+  EXPECT_EQ(std::pair(BrowseRowStore::RecordNumberOfText(rows[0]), BrowseRowStore::RecordNumberOfText(rows[1])),
+            std::pair(3L, 4L));
+  ASSERT_EQ(MessageBar->GetText(), list->StatusText());
   // Another window in front, the form or one that writes nothing there: not the list's balances.
   auto* plain = new gui::MDIChild(CommandWindow, "Autre");
   plain->Create();

@@ -71,7 +71,6 @@ TEST_F(ToolbarGlyphTest, TheStatusLineFollowsTheActiveChild) {
   EXPECT_EQ(MessageBar->GetText(), "Solde point\xE9: 10,00");
   // A child that writes its own line on activation keeps it.
   other->Activate();
-  gui::ProcessPendingMessages();
   MessageBar->SetText("12 lignes");
   app_->RunIdle();
   EXPECT_EQ(MessageBar->GetText(), "12 lignes");
