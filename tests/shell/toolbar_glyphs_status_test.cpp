@@ -83,4 +83,37 @@ TEST_F(ToolbarGlyphTest, TheStatusLineFollowsTheActiveChild) {
   EXPECT_EQ(MessageBar->GetText(), "12 lignes");
 }
 
+TEST_F(ToolbarGlyphTest, TheCommandListFollowsTheActiveChild) {
+  auto installed = [] { return std::vector<std::uint32_t>(ToolbarCommandList + 1, ToolbarCommandList + 1 + ToolbarCommandList[0]); };
+  const std::vector<std::uint32_t> listBar = {20023, 20095, 20055}, formBar = {20023, 20053}, otherBar = {20023, 20047};
+  auto* list = new AskedChild(CommandWindow, "Liste");
+  list->Create();
+  auto* form = new AskedChild(CommandWindow, "Fiche");
+  form->Create();
+  // Each installs its list as it becomes active.
+  list->Activate();
+  BuildToolbar(listBar, true);
+  app_->RunIdle();
+  form->Activate();
+  BuildToolbar(formBar, true);
+  app_->RunIdle();
+  // Back to the list, which installs nothing itself: its own list again, then the form's.
+  list->Activate();
+  app_->RunIdle();
+  EXPECT_EQ(installed(), listBar);
+  form->Activate();
+  app_->RunIdle();
+  EXPECT_EQ(installed(), formBar);
+  // A list emptied by the child left is given back too; one the new child installs stays.
+  BuildToolbar(nullptr, true);
+  list->Activate();
+  app_->RunIdle();
+  EXPECT_EQ(installed(), listBar);
+  form->Activate();
+  BuildToolbar(otherBar, true);
+  app_->RunIdle();
+  EXPECT_EQ(installed(), otherBar);
+  BuildToolbar(nullptr, false);
+}
+
 }  // namespace
