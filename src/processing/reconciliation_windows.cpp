@@ -166,6 +166,8 @@ void TWTraModRapprochement::SetupWindow() {
   lookup_->SetTip(LoadStr(29014));
   readStatement_->SetTip(LoadStr(29340));
   account_->SetValue(FirstBankAccount(), true);
+  // The proposed account's name beside it, as after a lookup.
+  accountName_->SetText(SeekAccount(FilledAccount(account_->GetValue())) ? Trimmed(TableC20->GetField(2)) : "");
   date_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), true);
   balance_->SetValue("0.00", true);
   account_->FocusSelect(true);
@@ -229,12 +231,16 @@ void TWTraModRapprochement::CmLireReleve() {
   statementFile_ = path;
 }
 
+bool TWTraModRapprochement::SeekAccount(const std::string& code) {
+  return !code.empty() && TableC20 != nullptr && TableC20->UseShared(PathC20(), "C20CODE") &&
+         TableC20->Seek("C20CODE", code.c_str()) && std::string(TableC20->GetField(1)).substr(0, 8) == code &&
+         !TableC20->IsDeleted();
+}
+
 int TWTraModRapprochement::Check() {
   if (NoCheckFlag) return kCheckClose;
   const std::string code = FilledAccount(account_->GetValue());
-  if (code.empty() || TableC20 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE") ||
-      !TableC20->Seek("C20CODE", code.c_str()) || std::string(TableC20->GetField(1)).substr(0, 8) != code ||
-      TableC20->IsDeleted()) {
+  if (!SeekAccount(code)) {
     gui::MessageBeep(0);
     accountName_->SetText("???");
     account_->FocusSelect(true);

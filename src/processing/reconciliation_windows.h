@@ -46,6 +46,7 @@ class TWTraModRapprochement : public CMDIModif {
   MEdit* AccountEdit() const { return account_; }
   MEdit* DateEdit() const { return date_; }
   MEdit* BalanceEdit() const { return balance_; }
+  MStatic* AccountName() const { return accountName_; }
   const processing::BankStatement& Statement() const { return statement_; }
 
   static const gui::ResponseTable& Table();
@@ -57,6 +58,9 @@ class TWTraModRapprochement : public CMDIModif {
 
  private:
   MStatic* labels_[3] = {};
+  // Puts C20 on the account `code` (filled to 8 characters); false when it has no live record.
+  static bool SeekAccount(const std::string& code);
+
   MEdit* account_ = nullptr;
   MButton* lookup_ = nullptr;
   MStatic* accountName_ = nullptr;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
@@ -170,6 +171,7 @@ TEST_F(ReconciliationWindowTest, TheFormOpensOnTheBankAccountAndTheListTicksAndS
   TWTraBroRapprochement* list = OpenList("0", &form);
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(form->AccountEdit()->GetValue(), kBank) << "the first bank's general account";
+  EXPECT_NE(form->AccountName()->GetText(), "") << "its name beside it";
   test_support::Screenshot(form->Widget(), "processing", "reconciliation_form");
   ASSERT_NE(list, nullptr) << test_support::ShownTexts();
   processing::Reconciliation& work = list->Work();
