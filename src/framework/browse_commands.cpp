@@ -277,10 +277,17 @@ std::vector<unsigned> CMDIBrowse::ContextMenuIds() const {
     if (id < 20001) separator();
     else if (id % 2 == 1) ids.push_back(id);
   }
-  separator();
-  for (unsigned id : {browse_cmd::AllerAuCode, browse_cmd::CopierCode, browse_cmd::CopierTableau}) ids.push_back(id);
-  separator();
-  for (unsigned id : {browse_cmd::Visualiser, browse_cmd::Imprimer}) ids.push_back(id);
+  // The fixed groups, without a command the list's own bar already put in the menu.
+  auto group = [&ids, &separator](std::initializer_list<unsigned> fixed) {
+    std::vector<unsigned> missing;
+    for (unsigned id : fixed)
+      if (std::find(ids.begin(), ids.end(), id) == ids.end()) missing.push_back(id);
+    if (missing.empty()) return;
+    separator();
+    ids.insert(ids.end(), missing.begin(), missing.end());
+  };
+  group({browse_cmd::AllerAuCode, browse_cmd::CopierCode, browse_cmd::CopierTableau});
+  group({browse_cmd::Visualiser, browse_cmd::Imprimer});
   return ids;
 }
 

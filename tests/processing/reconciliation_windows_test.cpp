@@ -236,6 +236,17 @@ TEST_F(ReconciliationWindowTest, TheBarsGlyphsAndTheBalancesOfTheActiveListOnly)
   EXPECT_EQ(ToolbarCommandList[0], 7u);
   EXPECT_EQ(InstalledCommandsWithoutGlyph(), std::vector<unsigned>());
   test_support::Screenshot(MainControlBar->Widget(), "processing", "reconciliation_toolbar");
+  // The pop-up menu: the bar's commands, each once, then the list's fixed ones it does not hold yet.
+  EXPECT_EQ(list->ContextMenuIds(),
+            (std::vector<unsigned>{browse_cmd::Quitter, 0, reconciliation_cmd::Pointer, form_cmd::Enregistrer,
+                                   reconciliation_cmd::ProchaineLettre, browse_cmd::Visualiser, browse_cmd::Imprimer,
+                                   reconciliation_cmd::Importer, 0, browse_cmd::AllerAuCode, browse_cmd::CopierCode,
+                                   browse_cmd::CopierTableau}));
+  for (unsigned id : list->ContextMenuIds()) {
+    if (id != 0) {
+      EXPECT_NE(std::string(LoadStr(static_cast<int>(id) + 1000)), "") << id;
+    }
+  }
   ASSERT_EQ(MessageBar->GetText(), list->StatusText());
   // A tick builds the shown rows again, each from its own line; filling after a row starts at the next.
   ASSERT_GE(list->Store().totalRows, 4);
