@@ -97,10 +97,6 @@ class EntryTest : public test_support::DossierFixture {
   }
 
   // The main window receives a command as from its menu.
-  void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   static void Send(gui::Window* w, unsigned command) {
     gui::SendCommand(w->GetHandle(), command);
     gui::ProcessPendingMessages();

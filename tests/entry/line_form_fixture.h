@@ -101,10 +101,6 @@ class LineFormTest : public test_support::DossierFixture {
     gui::ModalSeam::Reset();
   }
 
-  static void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   static void Send(gui::Window* w, unsigned command) {
     gui::SendCommand(w->GetHandle(), command);
     gui::ProcessPendingMessages();

@@ -65,12 +65,7 @@ class ChartTest : public test_support::DossierFixture {
     gui::ProcessPendingMessages();
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren())
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      CommandWindow->CloseChildren();
-    }
-    gui::ProcessPendingMessages();
+    CloseWindows();
     ListReopenState.clear();
     for (unsigned id : {20301u, 20302u, 20303u, 20304u, 20305u, 20306u, 20307u, 20308u, 20309u, 20310u, 20311u})
       SetCommandWork(id, {});
@@ -78,10 +73,6 @@ class ChartTest : public test_support::DossierFixture {
   }
 
   // The main window receives a command as from its menu.
-  void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   static ChartList* ListOf(char kind) {
     return dynamic_cast<ChartList*>(gui::Window::FromHandle(SlotHandle(masterdata::FindChartKind(kind)->listSlot)));
   }

@@ -43,22 +43,12 @@ class MasterDataTest : public test_support::DossierFixture {
     gui::ProcessPendingMessages();
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren()) {
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      }
-      CommandWindow->CloseChildren();
-    }
-    gui::ProcessPendingMessages();
+    CloseWindows();
     for (const masterdata::CodeKind& k : masterdata::CodeKinds()) SetCommandWork(k.command, {});
     DossierFixture::TearDown();
   }
 
   // The main window receives a command as from its menu.
-  void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   static TWFichiersC10* ListOf(char kind) {
     return dynamic_cast<TWFichiersC10*>(gui::Window::FromHandle(SlotHandle(masterdata::FindCodeKind(kind)->listSlot)));
   }

@@ -57,12 +57,7 @@ class AsciiWindowTest : public test_support::DossierFixture {
     gui::ProcessPendingMessages();
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren())
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      CommandWindow->CloseChildren();
-      gui::ProcessPendingMessages();
-    }
+    CloseWindows();
     for (unsigned id : {bank_cmd::AjoutAsciiBrouillard, 20201u, 20204u, 20205u}) SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
@@ -72,17 +67,8 @@ class AsciiWindowTest : public test_support::DossierFixture {
     EXPECT_TRUE(DossierIniSet("ImportAuto", "FichierImport", path.c_str()));
     return path;
   }
-  void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   static TWUtiModAjoutAscii* Form() {
     return dynamic_cast<TWUtiModAjoutAscii*>(gui::Window::FromHandle(SlotHandle(kAsciiImportFormSlot)));
-  }
-  bool ShownContains(const std::string& text) {
-    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
-      if (s.text.find(text) != std::string::npos) return true;
-    return false;
   }
   long DraftRecords() {
     Table c50;
@@ -96,12 +82,6 @@ class AsciiWindowTest : public test_support::DossierFixture {
     Menu(20204);
   }
 
-  void CloseForms() {
-    for (gui::MDIChild* child : CommandWindow->GetChildren())
-      if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-    CommandWindow->CloseChildren();
-    gui::ProcessPendingMessages();
-  }
 
   std::string folder_;
 };
@@ -217,7 +197,7 @@ TEST_F(AsciiWindowTest, ARefusedAutomaticImportLeavesNothingForTheNextCommand) {
     EXPECT_FALSE(ShownContains("import\xE9" "es en")) << test_support::ShownTexts();
     EXPECT_EQ(DraftRecords(), before);
     EXPECT_TRUE(platform::FileExists(path));
-    CloseForms();
+    CloseWindows();
   }
   // Allowed again: the working date imports the file at once, and the menu command after it asks.
   const long before = DraftRecords();

@@ -69,12 +69,7 @@ class CodeCopyTest : public test_support::DossierFixture {
     b_ = Make("b", "SB");
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren())
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      CommandWindow->CloseChildren();
-      gui::ProcessPendingMessages();
-    }
+    CloseWindows();
     BrowseHooks() = BrowseServices{};
     for (const masterdata::CodeKind& k : masterdata::CodeKinds()) SetCommandWork(k.command, {});
     for (unsigned id : {20309u, 20310u}) SetCommandWork(id, {});

@@ -86,17 +86,6 @@ class MatchingWindowTest : public test_support::DossierFixture {
     for (unsigned id : {20601u, 20602u}) SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
-  void CloseWindows() {
-    if (CommandWindow == nullptr) return;
-    for (gui::MDIChild* child : CommandWindow->GetChildren())
-      if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-    CommandWindow->CloseChildren();
-    gui::ProcessPendingMessages();
-  }
-  void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   static void Send(gui::Window* w, unsigned command) {
     gui::SendCommand(w->GetHandle(), command);
     gui::ProcessPendingMessages();

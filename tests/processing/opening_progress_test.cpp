@@ -26,12 +26,7 @@ class OpeningProgressTest : public test_support::DossierFixture {
     InstallYearEndCommands();
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren())
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      CommandWindow->CloseChildren();
-      gui::ProcessPendingMessages();
-    }
+    CloseWindows();
     SetCommandWork(yearend_cmd::GenerationSoldesANouveau, {});
     BrowseHooks() = BrowseServices{};
     DossierFixture::TearDown();

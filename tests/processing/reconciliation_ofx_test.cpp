@@ -51,12 +51,7 @@ class ReconciliationOfxTest : public test_support::DossierFixture {
     DossierIniSet(processing::kOfxIniSection, "CompteAttente", "53");
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren())
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      CommandWindow->CloseChildren();
-    }
-    gui::ProcessPendingMessages();
+    CloseWindows();
     SetCommandWork(bank_cmd::RapprochementBanque, {});
     SetCommandWork(bank_cmd::ImportationReleveBanque, {});
     processing::SetOfxReaderPath("");

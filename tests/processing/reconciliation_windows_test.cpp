@@ -83,12 +83,7 @@ class ReconciliationWindowTest : public test_support::DossierFixture {
     gui::ModalSeam::Reset();
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren())
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      CommandWindow->CloseChildren();
-    }
-    gui::ProcessPendingMessages();
+    CloseWindows();
     for (Table* t : {TableCE0, TableCE1})
       if (t != nullptr) t->CloseTable(true);
     SetCommandWork(bank_cmd::RapprochementBanque, {});
@@ -117,10 +112,6 @@ class ReconciliationWindowTest : public test_support::DossierFixture {
     t.CloseTable(true);
   }
 
-  static void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   static void Send(gui::Window* w, unsigned command) {
     gui::SendCommand(w->GetHandle(), command);
     gui::ProcessPendingMessages();

@@ -43,12 +43,7 @@ class TransferWindowTest : public test_support::DossierFixture {
     gui::ModalSeam::Reset();
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren())
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      CommandWindow->CloseChildren();
-      gui::ProcessPendingMessages();
-    }
+    CloseWindows();
     for (unsigned id : {yearend_cmd::SeparationExercices, yearend_cmd::GenerationSoldesANouveau,
                         yearend_cmd::AjoutDossier})
       SetCommandWork(id, {});
@@ -73,18 +68,9 @@ class TransferWindowTest : public test_support::DossierFixture {
     MainFrame->Show(gui::SW_SHOW);
     gui::ProcessPendingMessages();
   }
-  void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   void Send(gui::Window* form, unsigned command) {
     gui::SendCommand(form->GetHandle(), command);
     gui::ProcessPendingMessages();
-  }
-  bool ShownContains(const std::string& text) {
-    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
-      if (s.text.find(text) != std::string::npos) return true;
-    return false;
   }
   // Saves the run's progress window (its caption) as <name>.png once its framed line shows
   // `phase`, and keeps the texts it showed then.

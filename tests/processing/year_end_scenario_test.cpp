@@ -109,28 +109,14 @@ class YearEndScenarioTest : public test_support::DossierFixture {
     gui::ModalSeam::Reset();
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren())
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      CommandWindow->CloseChildren();
-      gui::ProcessPendingMessages();
-    }
+    CloseWindows();
     for (unsigned id : {yearend_cmd::GenerationSoldesANouveau, yearend_cmd::SeparationExercices,
                         yearend_cmd::AjoutDossier, 20201u, 20204u, 20205u})
       SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
-  void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   static TWTraGenerationSAN* Form() {
     return dynamic_cast<TWTraGenerationSAN*>(gui::Window::FromHandle(SlotHandle(kOpeningFormSlot)));
-  }
-  bool ShownContains(const std::string& text) {
-    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
-      if (s.text.find(text) != std::string::npos) return true;
-    return false;
   }
   // Runs a program of the build and answers its exit status, its output in *out.
   static int Tool(const std::vector<std::string>& argv, std::string* out) {

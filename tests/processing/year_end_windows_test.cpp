@@ -32,12 +32,7 @@ class YearEndWindowTest : public test_support::DossierFixture {
     gui::ModalSeam::Reset();
   }
   void TearDown() override {
-    if (CommandWindow != nullptr) {
-      for (gui::MDIChild* child : CommandWindow->GetChildren())
-        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-      CommandWindow->CloseChildren();
-      gui::ProcessPendingMessages();
-    }
+    CloseWindows();
     SetCommandWork(yearend_cmd::GenerationSoldesANouveau, {});
     DossierFixture::TearDown();
   }
@@ -49,17 +44,8 @@ class YearEndWindowTest : public test_support::DossierFixture {
     MainFrame->Show(gui::SW_SHOW);
     gui::ProcessPendingMessages();
   }
-  void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   static TWTraGenerationSAN* Form() {
     return dynamic_cast<TWTraGenerationSAN*>(gui::Window::FromHandle(SlotHandle(kOpeningFormSlot)));
-  }
-  bool ShownContains(const std::string& text) {
-    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
-      if (s.text.find(text) != std::string::npos) return true;
-    return false;
   }
 };
 

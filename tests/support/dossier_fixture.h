@@ -18,6 +18,7 @@
 #include "data/table.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_create.h"
+#include "framework/edit_form.h"
 #include "demo/dossier_demo.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
@@ -126,6 +127,29 @@ class DossierFixture : public GuiTest {
     if (more) more();
     RunSubjectCommand(20202);
     gui::ProcessPendingMessages();
+  }
+
+  // Runs a command as its menu entry would: posted to the main window, then the queue emptied.
+  static void Menu(unsigned command) {
+    gui::PostCommand(CommandWindow->GetHandle(), command);
+    gui::ProcessPendingMessages();
+  }
+
+  // Closes every child window, the forms without their question on unsaved changes.
+  static void CloseWindows() {
+    if (CommandWindow != nullptr) {
+      for (gui::MDIChild* child : CommandWindow->GetChildren())
+        if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
+      CommandWindow->CloseChildren();
+    }
+    gui::ProcessPendingMessages();
+  }
+
+  // Whether a message box shown since the last reset of the seam holds `text`.
+  static bool ShownContains(const std::string& text) {
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.text.find(text) != std::string::npos) return true;
+    return false;
   }
 
   static std::string ReadAll(const std::string& path) {

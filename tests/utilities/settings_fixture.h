@@ -55,19 +55,8 @@ class SettingsWindowTest : public test_support::DossierFixture {
     ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "ST") << test_support::ShownTexts();
     gui::ModalSeam::Reset();
   }
-  void CloseWindows() {
-    if (CommandWindow == nullptr) return;
-    for (gui::MDIChild* child : CommandWindow->GetChildren())
-      if (auto* form = dynamic_cast<CMDIModif*>(child)) form->NoCheckFlag = true;
-    CommandWindow->CloseChildren();
-    gui::ProcessPendingMessages();
-  }
 
   // The main window receives a command as from its menu.
-  void Menu(unsigned command) {
-    gui::PostCommand(CommandWindow->GetHandle(), command);
-    gui::ProcessPendingMessages();
-  }
   // A window's command, as its toolbar or key sends it.
   static void Send(gui::Window* w, unsigned command) {
     gui::SendCommand(w->GetHandle(), command);
