@@ -1,5 +1,6 @@
 // The opening balances refuse, before anything is written into the next year's dossier, what its
-// rebuild would refuse there: a renumbering left pending, a damaged table.
+// rebuild would refuse there: a renumbering left pending, a damaged table, a draft that the opening
+// lines would take past 999,999 records.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
+#include "support/line_files.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -114,6 +116,11 @@ TEST_F(OpeningRefusalTest, WhatTheTargetsRebuildWouldRefuseStopsTheRunBeforeAnyW
       {"damaged table",
        [](const std::string& b) { fs::resize_file(b + "c20b.dbf", fs::file_size(b + "c20b.dbf") / 2); },
        "c20b.dbf"},
+      {"draft past its limit",
+       [](const std::string& b) {
+         test_support::PadWithDeletedRecords(b + "c50b.dbf", static_cast<std::uint32_t>(kMaxLineRecords) - 5);
+       },
+       "/c50b.dbf\n\ncompte plus de 999 999 lignes"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -36,6 +36,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 #include "support/demo_oracle.h"
+#include "support/line_files.h"
 #include "support/other_process.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
@@ -44,6 +45,7 @@ namespace {
 
 using L = LigneEcriture;
 using processing::OtherDossier;
+using test_support::PadWithDeletedRecords;
 
 std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -79,34 +81,6 @@ std::string FolderDigest(const std::string& folder) {
   std::string all;
   for (const auto& [name, what] : files) all += name + "=" + what + "\n";
   return all;
-}
-
-// Pads a line file with deleted blank records up to `records` physical records, as lines
-// deleted and not yet packed leave it.
-void PadWithDeletedRecords(const std::string& dbf, std::uint32_t records) {
-  std::fstream f(dbf, std::ios::in | std::ios::out | std::ios::binary);
-  ASSERT_TRUE(f.is_open()) << dbf;
-  unsigned char h[12];
-  f.read(reinterpret_cast<char*>(h), sizeof h);
-  const std::uint32_t count = h[4] | h[5] << 8 | h[6] << 16 | static_cast<std::uint32_t>(h[7]) << 24;
-  const std::uint32_t header = h[8] | h[9] << 8, length = h[10] | h[11] << 8;
-  ASSERT_LT(count, records);
-  std::string record(length, ' ');
-  record[0] = '*';
-  std::string chunk;
-  for (int i = 0; i < 4096; ++i) chunk += record;
-  f.seekp(static_cast<std::streamoff>(header) + static_cast<std::streamoff>(count) * length);
-  for (std::uint32_t left = records - count; left > 0;) {
-    const std::uint32_t n = left < 4096 ? left : 4096;
-    f.write(chunk.data(), static_cast<std::streamsize>(n) * length);
-    left -= n;
-  }
-  f.put('\x1A');
-  const char total[4] = {static_cast<char>(records & 0xFF), static_cast<char>(records >> 8 & 0xFF),
-                         static_cast<char>(records >> 16 & 0xFF), static_cast<char>(records >> 24 & 0xFF)};
-  f.seekp(4);
-  f.write(total, 4);
-  ASSERT_TRUE(f.good());
 }
 
 // The damages the runs refuse before writing: a renumbering left pending, a data file cut short.
