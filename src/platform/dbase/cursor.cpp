@@ -413,6 +413,17 @@ DBIResult DbiCursor::RecordCount(std::uint32_t* count) {
   return rc;
 }
 
+DBIResult DbiCursor::ReadBlock(std::uint32_t first, std::uint32_t count, std::vector<std::uint8_t>& scratch,
+                               const std::uint8_t** records) {
+  if (first == 0 || count == 0) return DBIERR_INVALIDPARAM;
+  if (first + count - 1 > count_) {
+    DBIResult rc = RefreshCount();
+    if (rc != DBIERR_NONE) return rc;
+    if (first + count - 1 > count_) return DBIERR_EOF;
+  }
+  return dbf_.RecordsAt(first, count, scratch, records);
+}
+
 DBIResult DbiCursor::KeyForCurrent() {
   if (order_.mdx == nullptr) return DBIERR_NONE;
   bool included = false;

@@ -47,6 +47,9 @@ struct DbiCursor {
   DBIResult Prior(DBILockType lock, std::uint8_t* buf, RECProps* props);
   DBIResult Current(DBILockType lock, std::uint8_t* buf, RECProps* props);
   DBIResult RecordCount(std::uint32_t* count);
+  // Records first .. first + count - 1 as stored, without moving (DbiReadRecordBlock).
+  DBIResult ReadBlock(std::uint32_t first, std::uint32_t count, std::vector<std::uint8_t>& scratch,
+                      const std::uint8_t** records);
 
   // Locks.
   DBIResult LockRecord(std::uint32_t recno);

@@ -360,6 +360,20 @@ DBIResult DbfFile::ReadRecords(std::uint32_t n, std::uint32_t count, std::uint8_
   return ReadAt(fd_, buf, static_cast<std::size_t>(count) * recordLength_, RecordOffset(n));
 }
 
+DBIResult DbfFile::RecordsAt(std::uint32_t n, std::uint32_t count, std::vector<std::uint8_t>& scratch,
+                             const std::uint8_t** records) const {
+  if (n == 0) return DBIERR_INVALIDPARAM;
+  const std::size_t length = static_cast<std::size_t>(count) * recordLength_;
+  if (!network_)
+    if (const std::uint8_t* p = Window(RecordOffset(n), length)) {
+      *records = p;
+      return DBIERR_NONE;
+    }
+  scratch.resize(length);
+  *records = scratch.data();
+  return ReadRecords(n, count, scratch.data());
+}
+
 DBIResult DbfFile::WriteRecord(std::uint32_t n, const std::uint8_t* buf) {
   if (n == 0) return DBIERR_INVALIDPARAM;
   if (!writable_) return DBIERR_OSACCESS;

@@ -80,6 +80,10 @@ class DbfFile {
   DBIResult ReadRecord(std::uint32_t n, std::uint8_t* buf) const;
   // Reads `count` consecutive records from n into buf.
   DBIResult ReadRecords(std::uint32_t n, std::uint32_t count, std::uint8_t* buf) const;
+  // The `count` consecutive records from n where they lie: inside the file's mapping when
+  // there is one (no copy), else read into `scratch`.
+  DBIResult RecordsAt(std::uint32_t n, std::uint32_t count, std::vector<std::uint8_t>& scratch,
+                      const std::uint8_t** records) const;
   DBIResult WriteRecord(std::uint32_t n, const std::uint8_t* buf);
   DBIResult WriteRecords(std::uint32_t n, std::uint32_t count, const std::uint8_t* buf);
   DBIResult WriteDeleteMark(std::uint32_t n, std::uint8_t mark);

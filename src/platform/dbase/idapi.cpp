@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cursor.h"
+#include "record_block.h"
 #include "file_layout.h"
 #include "fileio.h"
 #include "platform/system/cp1252.h"
@@ -357,6 +358,13 @@ DBIResult DbiGetRecordCount(hDBICur cursor, std::uint32_t* count) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   if (count == nullptr) return DBIERR_INVALIDPARAM;
   return cursor->RecordCount(count);
+}
+
+DBIResult DbiReadRecordBlock(hDBICur cursor, std::uint32_t first, std::uint32_t count,
+                             std::vector<std::uint8_t>& scratch, const std::uint8_t** records) {
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  if (records == nullptr) return DBIERR_INVALIDPARAM;
+  return cursor->ReadBlock(first, count, scratch, records);
 }
 
 DBIResult DbiRelRecordLock(hDBICur cursor, bool all) {

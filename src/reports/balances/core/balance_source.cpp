@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
+#include <utility>
+#include <system_error>
+#include <thread>
 
 #include "data/entry_lines.h"
 #include "data/stored_fields.h"
 #include "data/table.h"
+#include "data/table_scan.h"
 
 namespace balances {
 
@@ -40,36 +45,87 @@ long long Cents(std::string_view text) {
   return negative ? -units : units;
 }
 
-// Every record of an entry-line table in physical order; `f` lists the field numbers of
-// class, account, month, day, journal, piece, label code, label, due date, sense, francs,
-// euros, euro letter, line number and validation date (0: absent).
+// Every record of an entry-line table in physical order, read straight from the table's
+// blocks; `f` lists the field numbers of class, account, month, day, journal, piece, label
+// code, label, due date, sense, francs, euros, euro letter, line number and validation date
+// (0: absent). The vector's index is the record number - 1.
 bool LoadLines(Table& t, const std::array<int, 15>& f, bool texts, std::vector<EntryLine>& out) {
   out.clear();
   out.reserve(t.RecCount());
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
-  for (bool more = t.GoTop(""); more && !t.eof; more = t.Skip(1)) {
-    // Records come in physical order: the vector's index is the record number - 1.
-    if (t.recordNumber != out.size() + 1) out.resize(t.recordNumber - 1);
+  return ScanRecords(t, [&](std::uint32_t, const std::uint8_t* record) {
     EntryLine& l = out.emplace_back();
-    l.deleted = v.Deleted();
-    l.cls = v[0].empty() ? ' ' : v[0][0];
-    l.month.Set(v[2]);
-    l.day.Set(v[3]);
-    l.journal.Set(v[4]);
-    l.due.Set(v[8]);
-    l.sense = v[9].empty() ? ' ' : v[9][0];
-    l.cents[0] = Cents(v[10]);
-    l.cents[1] = Cents(v[11]);
-    if (!texts) continue;
-    l.account.Set(v[1]);
-    l.piece.Set(v[5]);
-    l.labelCode.Set(v[6]);
-    l.label.Set(v[7]);
-    l.letterE.Set(v[12]);
-    l.lineNumber.Set(v[13]);
-    l.validation.Set(v[14]);
+    l.deleted = record[0] == '*';
+    const std::string_view cls = v.In(record, 0), sense = v.In(record, 9);
+    l.cls = cls.empty() ? ' ' : cls[0];
+    l.month.Set(v.In(record, 2));
+    l.day.Set(v.In(record, 3));
+    l.journal.Set(v.In(record, 4));
+    l.due.Set(v.In(record, 8));
+    l.sense = sense.empty() ? ' ' : sense[0];
+    l.cents[0] = Cents(v.In(record, 10));
+    l.cents[1] = Cents(v.In(record, 11));
+    if (!texts) return;
+    l.account.Set(v.In(record, 1));
+    l.piece.Set(v.In(record, 5));
+    l.labelCode.Set(v.In(record, 6));
+    l.label.Set(v.In(record, 7));
+    l.letterE.Set(v.In(record, 12));
+    l.lineNumber.Set(v.In(record, 13));
+    l.validation.Set(v.In(record, 14));
+  });
+}
+
+// TREC as atol reads it: leading blanks, then digits.
+std::int32_t RecordNumberText(std::string_view text) {
+  std::int32_t rec = 0;
+  bool digits = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      rec = rec * 10 + (c - '0');
+      digits = true;
+    } else if (c != ' ' || digits) {
+      break;
+    }
   }
-  return t.result == 0 || t.eof;
+  return rec;
+}
+
+// Runs `work` on a thread of its own (on this one when no thread can be made); Wait() waits
+// for it and throws again what it threw (a lack of memory, as on this thread).
+class Beside {
+ public:
+  template <typename Work>
+  explicit Beside(Work work) {
+    try {
+      thread_ = std::thread([this, work] {
+        try {
+          work();
+        } catch (...) {
+          failure_ = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      work();
+    }
+  }
+  ~Beside() {
+    if (thread_.joinable()) thread_.join();
+  }
+  Beside(const Beside&) = delete;
+  Beside& operator=(const Beside&) = delete;
+  void Wait() {
+    if (thread_.joinable()) thread_.join();
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+  }
+
+ private:
+  std::thread thread_;
+  std::exception_ptr failure_;
+};
+
+std::string Unread(const Table& t, const char* title, const std::string& path) {
+  return std::string("Le fichier ") + title + " ne se lit pas (erreur " + std::to_string(t.result) + ").\n\n" + path;
 }
 
 }  // namespace
@@ -84,52 +140,69 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
                          std::string* message, bool texts) {
   records_.clear();
   general_.clear();
+  draft_.clear();
+  closed_.clear();
   Table c60, c50, c40;
   if (!OpenRead(c60, c60Path, "C60 \"Tri des Ecritures\"", message) ||
       !OpenRead(c50, c50Path, "C50 \"Ecritures Brouillard\"", message) ||
       !OpenRead(c40, c40Path, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", message))
     return false;
+  // The three tables are read side by side, each on its own thread through its own cursor
+  // (opened and closed here, on the calling thread, which waits for the two others).
   using LE = LigneEcriture;
-  LoadLines(c50, {LE::BCLE, LE::BCODE, LE::BMOIS, LE::BJOUR, LE::BJAL, LE::BPIECE, LE::BCLIB, LE::BLIB,
-                  LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE, LE::BLETE, LE::BNUM, 0},
-            texts, draft_);
-  LoadLines(c40, {LE::DCLE, LE::DCODE, LE::DMOIS, LE::DJOUR, LE::DJAL, LE::DPIECE, LE::DCLIB, LE::DLIB,
-                  LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE, LE::DLETE, LE::DNUM, LE::DVALID},
-            texts, closed_);
+  bool draftRead = true, closedRead = true;
+  Beside closedReader([&] {
+    closedRead = LoadLines(c40, {LE::DCLE, LE::DCODE, LE::DMOIS, LE::DJOUR, LE::DJAL, LE::DPIECE, LE::DCLIB,
+                                 LE::DLIB, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE, LE::DLETE,
+                                 LE::DNUM, LE::DVALID},
+                           texts, closed_);
+  });
+  Beside draftReader([&] {
+    draftRead = LoadLines(c50, {LE::BCLE, LE::BCODE, LE::BMOIS, LE::BJOUR, LE::BJAL, LE::BPIECE, LE::BCLIB,
+                                LE::BLIB, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE, LE::BLETE,
+                                LE::BNUM, 0},
+                          texts, draft_);
+  });
+  const bool sortRead = LoadSortRecords(c60);
+  closedReader.Wait();
+  draftReader.Wait();
+  if (!sortRead || !draftRead || !closedRead) {
+    if (message != nullptr)
+      *message = !sortRead    ? Unread(c60, "C60 \"Tri des Ecritures\"", c60Path)
+                 : !draftRead ? Unread(c50, "C50 \"Ecritures Brouillard\"", c50Path)
+                              : Unread(c40, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", c40Path);
+    return false;
+  }
+  return true;
+}
 
+bool BalanceSource::LoadSortRecords(Table& c60) {
   using LT = LigneTri;
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
   records_.reserve(c60.RecCount());
-  for (bool more = c60.GoTop(""); more && !c60.eof; more = c60.Skip(1)) {
-    if (v.Deleted()) continue;  // the walks skip them
+  const bool read = ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
+    if (record[0] == '*') return;  // the walks skip them
     SortRecord& r = records_.emplace_back();
-    r.cls = v[0].empty() ? ' ' : v[0][0];
-    r.code.Set(v[1]);
-    for (std::size_t i = 0; i < 4; ++i) r.date.c[i] = i < v[2].size() ? v[2][i] : ' ';
-    for (std::size_t i = 0; i < 2; ++i) r.date.c[4 + i] = i < v[3].size() ? v[3][i] : ' ';
-    r.journal.Set(v[4]);
-    r.letterF.Set(v[5]);
-    r.letterE.Set(v[6]);
-    r.file = v[7].empty() ? ' ' : v[7][0];
-    std::int32_t rec = 0;
-    bool digits = false;
-    for (char c : v[8]) {
-      if (c >= '0' && c <= '9') {
-        rec = rec * 10 + (c - '0');
-        digits = true;
-      } else if (c != ' ' || digits) {
-        break;  // as atol reads it: leading blanks, then digits
-      }
-    }
-    r.rec = rec;
-    r.piece.Set(v[9]);
-    r.generalAccount.Set(v[10]);
-    r.lineNumber.Set(v[11]);
-    r.physical = c60.recordNumber;
+    const std::string_view cls = v.In(record, 0), month = v.In(record, 2), day = v.In(record, 3),
+                           file = v.In(record, 7);
+    r.cls = cls.empty() ? ' ' : cls[0];
+    r.code.Set(v.In(record, 1));
+    for (std::size_t i = 0; i < 4; ++i) r.date.c[i] = i < month.size() ? month[i] : ' ';
+    for (std::size_t i = 0; i < 2; ++i) r.date.c[4 + i] = i < day.size() ? day[i] : ' ';
+    r.journal.Set(v.In(record, 4));
+    r.letterF.Set(v.In(record, 5));
+    r.letterE.Set(v.In(record, 6));
+    r.file = file.empty() ? ' ' : file[0];
+    r.rec = RecordNumberText(v.In(record, 8));
+    r.piece.Set(v.In(record, 9));
+    r.generalAccount.Set(v.In(record, 10));
+    r.lineNumber.Set(v.In(record, 11));
+    r.physical = recno;
     r.codeKey = PackText(r.code.c.data(), 8);
     r.dateKey = PackText(r.date.c.data(), 6);
-  }
+  });
+  if (!read) return false;
   // The tag's order: code, then date; equal keys in record order (the index keeps them so).
   // The texts are compared as big-endian integers, byte for byte as the texts compare.
   struct Key {

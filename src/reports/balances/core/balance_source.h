@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+class Table;
+
 namespace balances {
 
 // A fixed text of N characters, blank-padded as stored.
@@ -87,7 +89,7 @@ class BalanceSource {
   // Reads the three tables of the dossier at these paths, opened shared and read-only (so
   // entry goes on at every station). Without `texts` the lines keep only what the balances
   // read (date, journal, due date, sense, amounts), not what the exports write. False with a
-  // French *message when one does not open.
+  // French *message when one does not open or cannot be read whole.
   bool Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
             std::string* message = nullptr, bool texts = true);
 
@@ -104,6 +106,9 @@ class BalanceSource {
   const std::vector<EntryLine>& ClosedLines() const { return closed_; }
 
  private:
+  // The live sort records of C60, then their order by code and date.
+  bool LoadSortRecords(Table& c60);
+
   std::vector<SortRecord> records_;
   std::vector<std::uint32_t> general_;
   std::vector<EntryLine> draft_, closed_;  // index = record number - 1
