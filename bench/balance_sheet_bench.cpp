@@ -14,7 +14,7 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "bench_world.h"
+#include "balance_world.h"
 #include "demo/dossier_demo.h"
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/balance_sheet_compile.h"
@@ -27,13 +27,9 @@ namespace {
 
 using namespace balances;
 
-struct World {
-  World() : runtime("balance-sheet", false) {
-    DemoOptions options;
-    options.lines = bench_world::BenchLines();
-    options.code = "BENCH";
-    if (!runtime.Generate(options)) return;
-    folder = options.folder;
+struct World : bench_world::BalanceWorld {
+  World() : BalanceWorld("balance-sheet", '0') {
+    if (!generated) return;
     const std::string models = std::string(MERLON_SOURCE_DIR) + "/src/resources/models/";
     std::string message;
     if (!CompileModel(models + "clbilans.csv", models + "cpbilans.csv", ProgramFolder, 's', &message)) {
@@ -43,15 +39,6 @@ struct World {
     Table c10, c70;
     if (!c10.OpenExclusive(Path("c10"), "C10CODE") || !c70.OpenExclusive(Path("c70"), "C70CODE")) return;
     ready = InitialiseBalanceSheet(c10, c70, ProgramFolder, 'S') == InitOutcome::kDone;
-  }
-
-  std::string Path(const char* table) const { return folder + table + std::string("bench.dbf"); }
-
-  // The three sources a trial balance reads: the lines (sort, draft and closed files), the chart and the codes.
-  void LoadSources(BalanceSource& source, ChartList& chart, CodeLists& codes) const {
-    source.Load(Path("c60"), Path("c50"), Path("c40"), nullptr, false);
-    chart.LoadAccounts(Path("c20"));
-    codes.Load(Path("c10"));
   }
 
   SheetRunInput Input() const {
@@ -68,21 +55,13 @@ struct World {
     return in;
   }
 
-  bench_world::BenchRuntime runtime;
-  std::string folder;
-  bool ready = false;
 };
 
-World& TheWorld() {
-  static World world;
-  return world;
-}
-
 void BM_BalanceSheetRunOfTheYear(benchmark::State& state) {
-  World& w = TheWorld();
-  if (!w.ready) return state.SkipWithError("no dossier");
+  World* w = bench_world::ReadyWorld<World>(state);
+  if (w == nullptr) return;
   for (auto _ : state) {
-    const SheetRun run = RunBalanceSheet(w.Input());
+    const SheetRun run = RunBalanceSheet(w->Input());
     if (run.outcome != RunOutcome::kDone) state.SkipWithError("the run did not end");
     state.counters["accounts"] = static_cast<double>(run.computation.accounts);
     state.counters["annex"] = static_cast<double>(run.computation.annex.size());
@@ -93,13 +72,13 @@ BENCHMARK(BM_BalanceSheetRunOfTheYear)->Unit(benchmark::kMillisecond)->Iteration
 
 // The trial balance's general list of the same year, from the same tables.
 void BM_GeneralTrialBalanceOfTheYear(benchmark::State& state) {
-  World& w = TheWorld();
-  if (!w.ready) return state.SkipWithError("no dossier");
+  World* w = bench_world::ReadyWorld<World>(state);
+  if (w == nullptr) return;
   for (auto _ : state) {
     BalanceSource source;
     ChartList chart;
     CodeLists codes;
-    w.LoadSources(source, chart, codes);
+    w->LoadSources(source, &chart, nullptr, codes);
     GatherContext context;
     context.options = MakeOptions('G', "C60101", "C61231");
     context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
@@ -112,11 +91,11 @@ BENCHMARK(BM_GeneralTrialBalanceOfTheYear)->Unit(benchmark::kMillisecond)->Itera
 
 // The edition's totals pass over the computed lines of C70, read from the table.
 void BM_TotalsPassOfTheEdition(benchmark::State& state) {
-  World& w = TheWorld();
-  if (!w.ready) return state.SkipWithError("no dossier");
+  World* w = bench_world::ReadyWorld<World>(state);
+  if (w == nullptr) return;
   for (auto _ : state) {
     Table c70;
-    c70.OpenShared(w.Path("c70"), "C70CODE", true);
+    c70.OpenShared(w->Path("c70"), "C70CODE", true);
     std::vector<SheetLine> lines;
     LoadSheetLines(c70, lines);
     TotalsPass(lines, 1);

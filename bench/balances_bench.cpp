@@ -1,9 +1,9 @@
 // Trial balances and their exports on a large generated dossier: the general balance of the
 // year (the lines read once, the accounts gathered, every line formatted as a delimited
 // export), the first page's worth of it, the statutory entries file of the year, the analytic
-// balance, the "T" sequence (general, result, customers, suppliers, sections), and the first
-// page of the general balance's preview as the trial-balance window makes it (its report object
-// prepared, the standard layout's first page rendered by the report engine).
+// balance, the "T" sequence (general, result, customers, suppliers, sections), and through the
+// trial-balance window's report object (prepared, then rendered by the report engine) the first
+// page of the general balance's preview and its CSV layout to the last line of the export.
 //
 // The dossier is generated with 999,999 lines (MERLON_BENCH_LINES sets fewer) and the months
 // before December are then validated: their lines move to the closed file with a validation
@@ -19,7 +19,7 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "bench_world.h"
+#include "balance_world.h"
 #include "demo/dossier_demo.h"
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/code_lists.h"
@@ -39,26 +39,9 @@ namespace {
 
 using namespace balances;
 
-struct World {
-  World() : runtime("balances", false) {
-    DemoOptions options;
-    options.lines = bench_world::BenchLines();
-    options.code = "BENCH";
-    options.analyticMode = '1';
-    if (!runtime.Generate(options)) return;
-    folder = options.folder;
-    dir = runtime.dir();
-    if (std::getenv("MERLON_BENCH_DRAFT") == nullptr && !CloseMonths()) return;
-    ready = true;
-  }
-
-  std::string Path(const char* table) const { return folder + table + std::string("bench.dbf"); }
-
-  // The three sources a trial balance reads: the lines (sort, draft and closed files), the chart and the codes.
-  void LoadSources(BalanceSource& source, ChartList& chart, CodeLists& codes) const {
-    source.Load(Path("c60"), Path("c50"), Path("c40"), nullptr, false);
-    chart.LoadAccounts(Path("c20"));
-    codes.Load(Path("c10"));
+struct World : bench_world::BalanceWorld {
+  World() : BalanceWorld("balances", '1') {
+    ready = generated && (std::getenv("MERLON_BENCH_DRAFT") != nullptr || CloseMonths());
   }
 
   // The lines before December go to the closed file, validated on the first of the next month.
@@ -106,15 +89,7 @@ struct World {
     return context;
   }
 
-  bench_world::BenchRuntime runtime;
-  std::string dir, folder;
-  bool ready = false;
 };
-
-World& TheWorld() {
-  static World world;
-  return world;
-}
 
 // One delimited line of an account, as the CSV layouts write it.
 std::string CsvLine(const ChartEntry& a, const AccountFigures& f) {
@@ -126,14 +101,14 @@ std::string CsvLine(const ChartEntry& a, const AccountFigures& f) {
 }
 
 void BM_GeneralBalanceToItsLastCsvLine(benchmark::State& state) {
-  World& w = TheWorld();
-  if (!w.ready) return state.SkipWithError("no dossier");
+  World* w = bench_world::ReadyWorld<World>(state);
+  if (w == nullptr) return;
   for (auto _ : state) {
     BalanceSource source;
     ChartList chart;
     CodeLists codes;
-    w.LoadSources(source, chart, codes);
-    Gatherer g(source, chart, w.Context('1', codes));
+    w->LoadSources(source, &chart, nullptr, codes);
+    Gatherer g(source, chart, w->Context('1', codes));
     const std::vector<BalanceLine> lines = g.GatherList();
     std::string csv;
     for (const BalanceLine& l : lines) csv += CsvLine(chart.Entries()[l.entry], l.figures) + "\r\n";
@@ -156,14 +131,14 @@ BENCHMARK(BM_GeneralBalanceToItsLastCsvLine)->Unit(benchmark::kMillisecond)->Ite
 
 // The first page: the lines are loaded and the accounts gathered until 50 are printed.
 void BM_FirstPageOfTheGeneralBalance(benchmark::State& state) {
-  World& w = TheWorld();
-  if (!w.ready) return state.SkipWithError("no dossier");
+  World* w = bench_world::ReadyWorld<World>(state);
+  if (w == nullptr) return;
   for (auto _ : state) {
     BalanceSource source;
     ChartList chart;
     CodeLists codes;
-    w.LoadSources(source, chart, codes);
-    Gatherer g(source, chart, w.Context('1', codes));
+    w->LoadSources(source, &chart, nullptr, codes);
+    Gatherer g(source, chart, w->Context('1', codes));
     int printed = 0;
     for (const ChartEntry& a : chart.Entries()) {
       AccountFigures f;
@@ -175,22 +150,20 @@ void BM_FirstPageOfTheGeneralBalance(benchmark::State& state) {
 BENCHMARK(BM_FirstPageOfTheGeneralBalance)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_StatutoryEntriesFileOfTheYear(benchmark::State& state) {
-  World& w = TheWorld();
-  if (!w.ready) return state.SkipWithError("no dossier");
+  World* w = bench_world::ReadyWorld<World>(state);
+  if (w == nullptr) return;
   for (auto _ : state) {
     BalanceSource source;
     ChartList chart;
     CodeLists codes;
-    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"));
-    chart.LoadAccounts(w.Path("c20"));
-    codes.Load(w.Path("c10"));
+    w->LoadSources(source, &chart, nullptr, codes, true);
     FecExport fec;
     FecContext context;
     context.siren = "732829320";
     context.yearEnd = "C61231";
     fec.Build(source, codes, chart, context);
     const std::string content = fec.Content();
-    fec.Write(w.dir + "/732829320FEC20261231.txt");
+    fec.Write(w->dir + "/732829320FEC20261231.txt");
     state.counters["rows"] = static_cast<double>(fec.Rows().size());
     benchmark::DoNotOptimize(content);
   }
@@ -198,16 +171,14 @@ void BM_StatutoryEntriesFileOfTheYear(benchmark::State& state) {
 BENCHMARK(BM_StatutoryEntriesFileOfTheYear)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_AnalyticBalance(benchmark::State& state) {
-  World& w = TheWorld();
-  if (!w.ready) return state.SkipWithError("no dossier");
+  World* w = bench_world::ReadyWorld<World>(state);
+  if (w == nullptr) return;
   for (auto _ : state) {
     BalanceSource source;
     ChartList sections;
     CodeLists codes;
-    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"), nullptr, false);
-    sections.LoadSections(w.Path("c30"));
-    codes.Load(w.Path("c10"));
-    Gatherer g(source, sections, w.Context('9', codes));
+    w->LoadSources(source, nullptr, &sections, codes);
+    Gatherer g(source, sections, w->Context('9', codes));
     state.counters["sections"] = static_cast<double>(g.GatherList().size());
   }
 }
@@ -215,19 +186,16 @@ BENCHMARK(BM_AnalyticBalance)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // "Toutes": general, result, customers, suppliers and sections from one reading of the lines.
 void BM_AllBalancesSequence(benchmark::State& state) {
-  World& w = TheWorld();
-  if (!w.ready) return state.SkipWithError("no dossier");
+  World* w = bench_world::ReadyWorld<World>(state);
+  if (w == nullptr) return;
   for (auto _ : state) {
     BalanceSource source;
     ChartList chart, sections;
     CodeLists codes;
-    source.Load(w.Path("c60"), w.Path("c50"), w.Path("c40"), nullptr, false);
-    chart.LoadAccounts(w.Path("c20"));
-    sections.LoadSections(w.Path("c30"));
-    codes.Load(w.Path("c10"));
+    w->LoadSources(source, &chart, &sections, codes);
     std::size_t lines = 0;
     for (char kind : std::string("12CF9")) {
-      Gatherer g(source, kind == '9' ? sections : chart, w.Context(kind, codes));
+      Gatherer g(source, kind == '9' ? sections : chart, w->Context(kind, codes));
       lines += g.GatherList().size();
     }
     state.counters["lines"] = static_cast<double>(lines);
@@ -246,29 +214,31 @@ class QuietEnvironment : public reports::DossierReportEnvironment {
   reports::MapTemplateSource templates_;
 };
 
-// The first page of the preview: the window's report object prepared for the general balance of
-// the year (the lines read, the accounts gathered), then page 1 of the standard layout rendered.
-void BM_FirstPageOfThePreview(benchmark::State& state) {
-  World& w = TheWorld();
-  if (!w.ready) return state.SkipWithError("no dossier");
+// The general balance of the year through the window's report object: prepared (the lines read,
+// the accounts gathered), then its layout `code` rendered, page 1 only or to the end (a CSV
+// layout's export then written to its last line).
+void RunTheGeneralBalance(benchmark::State& state, const char* code, bool toTheEnd) {
+  World* w = bench_world::ReadyWorld<World>(state);
+  if (w == nullptr) return;
   using DF = DossierRecord::DateField;
   TheDossierRecord.SetDateStored(DF::YearStart, "C60101");
   TheDossierRecord.SetDateStored(DF::YearEnd, "C61231");
   std::string raw, layout;
-  platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-EBS-1STD.txt", raw);
+  platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt", raw);
   platform::Utf8ToCp1252(raw, layout, platform::Unassigned::kRefuse);
   TrialBalancePaths paths;
-  paths.c10 = w.Path("c10");
-  paths.c20 = w.Path("c20");
-  paths.c30 = w.Path("c30");
-  paths.c40 = w.Path("c40");
-  paths.c50 = w.Path("c50");
-  paths.c60 = w.Path("c60");
+  paths.c10 = w->Path("c10");
+  paths.c20 = w->Path("c20");
+  paths.c30 = w->Path("c30");
+  paths.c40 = w->Path("c40");
+  paths.c50 = w->Path("c50");
+  paths.c60 = w->Path("c60");
   for (auto _ : state) {
     TrialBalanceReport report;
     report.Begin(MakeOptions('G', "C60101", "C61231").text, paths);
-    report.ChooseReportCode("EBS-1STD");
-    report.reportCode = "EBS-1STD          ";
+    report.ChooseReportCode(code);
+    report.reportCode = code;
+    report.reportCode.resize(18, ' ');
     if (!report.PrepareReport()) return state.SkipWithError("nothing to show");
     QuietEnvironment env;
     reports::RenderContext context;
@@ -278,12 +248,26 @@ void BM_FirstPageOfThePreview(benchmark::State& state) {
     reports::ReportInterpreter interpreter(context, canvas, report, env);
     reports::ListSetup setup;
     if (!interpreter.BeginListWithTemplate(setup, layout)) return state.SkipWithError("layout");
-    interpreter.RenderPage();
+    if (toTheEnd)
+      interpreter.RenderToEnd();
+    else
+      interpreter.RenderPage();
+    if (file.IsOpen() && !file.Close(context.exportSettings)) return state.SkipWithError("export not written");
     state.counters["pages"] = static_cast<double>(context.store.PageCount());
     state.counters["accounts"] = static_cast<double>(report.LineCount());
+    state.counters["bytes"] = static_cast<double>(file.BytesWritten());
   }
 }
+
+// The first page of the preview of the standard layout.
+void BM_FirstPageOfThePreview(benchmark::State& state) { RunTheGeneralBalance(state, "EBS-1STD", false); }
 BENCHMARK(BM_FirstPageOfThePreview)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The CSV layout to the last line of its export.
+void BM_GeneralBalanceCsvExportThroughTheReport(benchmark::State& state) {
+  RunTheGeneralBalance(state, "EBS-CSV", true);
+}
+BENCHMARK(BM_GeneralBalanceCsvExportThroughTheReport)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
