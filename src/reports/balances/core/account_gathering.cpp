@@ -94,6 +94,7 @@ Gatherer::Gatherer(const BalanceSource& source, const ChartList& chart, const Ga
       currency_(static_cast<std::size_t>(context.Currency())) {
   startKey_ = PackText(start_);
   endKey_ = PackText(end_);
+  openingJournal_ = Pad8(context_.openingJournal).substr(0, 3);
 }
 
 bool Gatherer::InPeriod(const SortRecord& r) const {
@@ -214,45 +215,92 @@ bool Gatherer::KeepByPrevYear(const ChartEntry& e) const {
   return false;
 }
 
+const GeneralEntry* Gatherer::Counted(const GeneralEntry& e) {
+  if (!prior_ && (e.dateKey < startKey_ || e.dateKey > endKey_)) return nullptr;
+  if (e.broken) {
+    broken_.insert(source_.Records()[e.record].physical);
+    return nullptr;
+  }
+  return e.cents[currency_] != 0 ? &e : nullptr;
+}
+
+void Gatherer::AddEntry(const GeneralEntry& e, AccountFigures& f) const {
+  const long long a = e.cents[currency_];
+  int column = 0;
+  const std::string_view journal = e.journal.View();
+  if (context_.excludedJournals.empty() || context_.excludedJournals.find(journal) == std::string::npos) {
+    int m = (e.month[0] - '0') * 10 + (e.month[1] - '0');
+    if (m < 1 || m > 12) m = 1;
+    column = context_.frame.monthColumn[static_cast<std::size_t>(m)];
+  }
+  const bool opening = journal == std::string_view(openingJournal_);
+  const std::string_view reference = e.ageDate.View();
+  const int age = reference < std::string_view(context_.frame.limit90)   ? 0
+                  : reference < std::string_view(context_.frame.limit60) ? 1
+                  : reference < std::string_view(context_.frame.limit30) ? 2
+                                                                         : 3;
+  if (e.sense == 'D') {
+    (opening ? f.etafiSan : f.etafiCdb) += a;
+    f.etafiCdbt += a;
+    f.debit += a;
+    f.debitF += e.cents[0];
+    f.debitE += e.cents[1];
+    if (column != 0) f.months[static_cast<std::size_t>(column - 1)] += a;
+    f.ages[static_cast<std::size_t>(age)] += a;
+  } else {
+    if (opening)
+      f.etafiSan -= a;
+    else
+      f.etafiCcr += a;
+    f.etafiCcrt += a;
+    f.credit += a;
+    f.creditF += e.cents[0];
+    f.creditE += e.cents[1];
+    if (column != 0) f.months[static_cast<std::size_t>(column - 1)] -= a;
+    f.ages[static_cast<std::size_t>(age)] -= a;
+  }
+}
+
 bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
   f = AccountFigures{};
   bool whole = true;
   const std::string key = KeyOf(account, whole);
   bool keep = KeepByPrevYear(account);
-  const auto& order = source_.GeneralOrder();
-  const auto& recs = source_.Records();
-  auto it = std::lower_bound(order.begin(), order.end(), key, [&](std::uint32_t i, const std::string& k) {
-    return recs[i].code.View() < std::string_view(k);
-  });
-  // The first record the sort-record walk accepts.
+  // The general records joined to their lines, in code order: the account's records (or those
+  // of its group or letter) follow one another. Codes hold no byte 0, so a code compares with
+  // a shorter key as the packed code does with the key packed and ended by zeros.
+  const std::span<const GeneralEntry> entries = source_.GeneralEntries();
   const std::uint64_t keyPacked = PackText(key), keyMask = PackMask(key.size());
-  auto begins = [&](std::uint32_t i) { return (recs[i].codeKey & keyMask) == keyPacked; };
+  auto it = std::lower_bound(entries.begin(), entries.end(), keyPacked,
+                             [](const GeneralEntry& e, std::uint64_t k) { return e.codeKey < k; });
+  auto begins = [&](const GeneralEntry& e) { return (e.codeKey & keyMask) == keyPacked; };
+  // The first record the sort-record walk accepts.
   auto first = it;
-  while (first != order.end() && begins(*first) && Counted(recs[*first]) == nullptr) ++first;
-  if ((first == order.end() || !begins(*first)) && !keep) return false;
+  while (first != entries.end() && begins(*first) && Counted(*first) == nullptr) ++first;
+  if ((first == entries.end() || !begins(*first)) && !keep) return false;
 
-  const auto c = static_cast<std::size_t>(context_.Currency());
+  const auto c = currency_;
   f.prevYear = account.prevDebit[c] - account.prevCredit[c];
   const char choice = context_.options.Lettering();
-  for (it = first; it != order.end() && begins(*it); ++it) {
-    const SortRecord& r = recs[*it];
-    const EntryLine* l = Counted(r);
-    if (l == nullptr) continue;
-    if (whole && r.dateKey > endKey_) break;  // an account's records come in date order
-    if (r.dateKey < startKey_) {
+  const auto& recs = source_.Records();
+  for (it = first; it != entries.end() && begins(*it); ++it) {
+    const GeneralEntry* e = Counted(*it);
+    if (e == nullptr) continue;
+    if (whole && e->dateKey > endKey_) break;  // an account's records come in date order
+    if (e->dateKey < startKey_) {
       if (context_.options.PriorTotals()) {
         keep = true;
-        (l->sense == 'D' ? f.caDebit : f.caCredit) += l->cents[c];
+        (e->sense == 'D' ? f.caDebit : f.caCredit) += e->cents[c];
       }
       continue;
     }
-    if (r.dateKey > endKey_) continue;
-    if (LetteringAccepts(r)) {
+    if (e->dateKey > endKey_) continue;
+    if (choice == '1' || LetteringAccepts(recs[e->record])) {
       keep = true;
-      AddLine(r, *l, f);
+      AddEntry(*e, f);
     } else if (choice == '4' || choice == '5') {
       keep = true;
-      (l->sense == 'D' ? f.aeDebit : f.aeCredit) += l->cents[c];
+      (e->sense == 'D' ? f.aeDebit : f.aeCredit) += e->cents[c];
     }
   }
   if (!context_.typeListe.empty() && context_.typeListe[0] == 'A' &&

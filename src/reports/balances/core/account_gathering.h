@@ -119,6 +119,9 @@ class Gatherer {
   const EntryLine* Counted(const SortRecord& r);
   bool LetteringAccepts(const SortRecord& r);
   void AddLine(const SortRecord& r, const EntryLine& l, AccountFigures& f) const;
+  // The same for the general walk, over the records joined to their lines.
+  const GeneralEntry* Counted(const GeneralEntry& e);
+  void AddEntry(const GeneralEntry& e, AccountFigures& f) const;
   int AgeClass(const SortRecord& r, const EntryLine& l) const;
   std::string KeyOf(const ChartEntry& account, bool& wholeAccount) const;
   bool KeepByPrevYear(const ChartEntry& e) const;
@@ -129,6 +132,7 @@ class Gatherer {
   GatherContext context_;
   std::string start_, end_;  // the period, stored YYMMDD
   std::uint64_t startKey_ = 0, endKey_ = 0;
+  std::string openingJournal_;  // constant 037's 3 characters
   bool prior_ = false;
   std::size_t currency_ = 0;
   std::set<std::uint32_t> broken_;

@@ -140,6 +140,7 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
                          std::string* message, bool texts) {
   records_.clear();
   general_.clear();
+  entries_.reset();
   draft_.clear();
   closed_.clear();
   Table c60, c50, c40;
@@ -166,6 +167,7 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   const bool sortRead = LoadSortRecords(c60);
   closedReader.Wait();
   draftReader.Wait();
+  if (sortRead && draftRead && closedRead) JoinGeneral();
   if (!sortRead || !draftRead || !closedRead) {
     if (message != nullptr)
       *message = !sortRead    ? Unread(c60, "C60 \"Tri des Ecritures\"", c60Path)
@@ -222,6 +224,41 @@ bool BalanceSource::LoadSortRecords(Table& c60) {
   general_.reserve(keys.size());
   for (const Key& k : keys) general_.push_back(k.index);
   return true;
+}
+
+void BalanceSource::JoinGeneral() {
+  const std::size_t n = general_.size();
+  // Left uninitialised: each part is written whole by its own thread.
+  entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
+  auto join = [this](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+      const SortRecord& r = records_[general_[i]];
+      GeneralEntry& e = entries_[i];
+      e.codeKey = r.codeKey;
+      e.dateKey = r.dateKey;
+      e.record = general_[i];
+      const EntryLine* l = LineOf(r);
+      e.broken = l == nullptr;
+      if (l == nullptr) continue;
+      e.cents = l->cents;
+      e.sense = l->sense;
+      e.journal = l->journal;
+      e.month = {l->month.c[2], l->month.c[3]};
+      if (l->due.Blank())
+        e.ageDate = r.date;
+      else
+        e.ageDate = l->due;
+    }
+  };
+  // Every record leads to a line elsewhere in memory: four parts at once wait for them together.
+  constexpr std::size_t kParts = 4;
+  const std::size_t part = (n + kParts - 1) / kParts;
+  if (n < 65536) return join(0, n);
+  std::vector<std::unique_ptr<Beside>> others;
+  for (std::size_t k = 1; k < kParts; ++k)
+    others.push_back(std::make_unique<Beside>([&join, k, part, n] { join(std::min(n, k * part), std::min(n, (k + 1) * part)); }));
+  join(0, part);
+  for (auto& other : others) other->Wait();
 }
 
 std::vector<std::uint32_t> BalanceSource::AnalyticOrder(bool byAccount) const {

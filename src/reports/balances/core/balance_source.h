@@ -7,6 +7,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +78,19 @@ struct SortRecord {
   std::uint64_t codeKey = 0, dateKey = 0;
 };
 
+// A live general sort record with what the balances' walk reads of its line, in C60CODE order:
+// the walk goes from one to the next instead of from a record to its line elsewhere in memory.
+struct GeneralEntry {
+  std::uint64_t codeKey, dateKey;   // as in SortRecord
+  std::array<long long, 2> cents;   // the line's francs and euros
+  std::uint32_t record;             // index in BalanceSource::Records()
+  bool broken;                      // TREC reaches no line: nothing else is set
+  char sense;
+  Fixed<3> journal;
+  std::array<char, 2> month;        // the line's month, 2 digits
+  Fixed<6> ageDate;                 // the line's due date, the record's date when it has none
+};
+
 // The first n (at most 8) characters of a text as a big-endian integer, zeros after them.
 std::uint64_t PackText(const char* text, std::size_t n);
 inline std::uint64_t PackText(std::string_view text) { return PackText(text.data(), text.size()); }
@@ -99,6 +114,10 @@ class BalanceSource {
   const std::vector<SortRecord>& Records() const { return records_; }
   // Live general sort records ("Z") in C60CODE order: TCODE + TMOIS + TJOUR, then record.
   const std::vector<std::uint32_t>& GeneralOrder() const { return general_; }
+  // The same records joined to their lines, in the same order.
+  std::span<const GeneralEntry> GeneralEntries() const {
+    return {entries_.get(), entries_ ? general_.size() : 0};
+  }
   // Live analytic sort records (below "Z") in C60ANAL order: TCODE (+ TCG when byAccount)
   // + TMOIS + TJOUR, then record.
   std::vector<std::uint32_t> AnalyticOrder(bool byAccount) const;
@@ -108,9 +127,12 @@ class BalanceSource {
  private:
   // The live sort records of C60, then their order by code and date.
   bool LoadSortRecords(Table& c60);
+  // The general entries made from the records and the lines, on several threads.
+  void JoinGeneral();
 
   std::vector<SortRecord> records_;
   std::vector<std::uint32_t> general_;
+  std::unique_ptr<GeneralEntry[]> entries_;
   std::vector<EntryLine> draft_, closed_;  // index = record number - 1
 };
 
