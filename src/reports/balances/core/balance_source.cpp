@@ -124,6 +124,14 @@ class Beside {
   std::exception_ptr failure_;
 };
 
+// Spreads a key over the bits of a hash table's slot number.
+std::size_t KeyHash(std::uint64_t key) {
+  std::uint64_t z = key * 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return static_cast<std::size_t>(z ^ (z >> 31));
+}
+
 std::string Unread(const Table& t, const char* title, const std::string& path) {
   return std::string("Le fichier ") + title + " ne se lit pas (erreur " + std::to_string(t.result) + ").\n\n" + path;
 }
@@ -205,25 +213,102 @@ bool BalanceSource::LoadSortRecords(Table& c60) {
     r.dateKey = PackText(r.date.c.data(), 6);
   });
   if (!read) return false;
-  // The tag's order: code, then date; equal keys in record order (the index keeps them so).
-  // The texts are compared as big-endian integers, byte for byte as the texts compare.
+  OrderGeneral();
+  return true;
+}
+
+// The tag's order: code, then date; equal keys in record order (the index keeps them so). The
+// texts are compared as big-endian integers, byte for byte as the texts compare.
+void BalanceSource::OrderGeneral() { general_ = GeneralOrderOf(records_); }
+
+namespace {
+
+// The rank of each key among the distinct keys, in key order; false (ranks unset) when there
+// are more than `most` distinct keys.
+bool RankKeys(const std::vector<std::uint64_t>& keys, std::size_t most, std::vector<std::uint32_t>& ranks,
+              std::uint32_t& distinct) {
+  std::vector<std::uint64_t> values;
+  std::vector<std::uint32_t> slots(std::size_t{1} << 10, UINT32_MAX);  // open addressing: value number
+  ranks.resize(keys.size());
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    if (values.size() * 2 >= slots.size()) {  // half full: twice the room
+      if (values.size() > most) return false;
+      std::vector<std::uint32_t> wider(slots.size() * 2, UINT32_MAX);
+      for (std::uint32_t v = 0; v < values.size(); ++v) {
+        std::size_t at = KeyHash(values[v]) & (wider.size() - 1);
+        while (wider[at] != UINT32_MAX) at = (at + 1) & (wider.size() - 1);
+        wider[at] = v;
+      }
+      slots.swap(wider);
+    }
+    std::size_t at = KeyHash(keys[k]) & (slots.size() - 1);
+    while (slots[at] != UINT32_MAX && values[slots[at]] != keys[k]) at = (at + 1) & (slots.size() - 1);
+    if (slots[at] == UINT32_MAX) {
+      slots[at] = static_cast<std::uint32_t>(values.size());
+      values.push_back(keys[k]);
+    }
+    ranks[k] = slots[at];
+  }
+  if (values.size() > most) return false;
+  // Value numbers to ranks in key order.
+  std::vector<std::uint32_t> byValue(values.size());
+  for (std::uint32_t v = 0; v < values.size(); ++v) byValue[v] = v;
+  std::sort(byValue.begin(), byValue.end(),
+            [&values](std::uint32_t a, std::uint32_t b) { return values[a] < values[b]; });
+  std::vector<std::uint32_t> rankOf(values.size());
+  for (std::uint32_t r = 0; r < byValue.size(); ++r) rankOf[byValue[r]] = r;
+  for (std::uint32_t& r : ranks) r = rankOf[r];
+  distinct = static_cast<std::uint32_t>(values.size());
+  return true;
+}
+
+// `items` ordered by their ranks, equal ranks in their present order.
+std::vector<std::uint32_t> CountingOrder(const std::vector<std::uint32_t>& items,
+                                         const std::vector<std::uint32_t>& ranks, std::uint32_t distinct) {
+  std::vector<std::uint32_t> next(std::size_t{distinct} + 1, 0);
+  for (std::uint32_t r : ranks) ++next[r + 1];
+  for (std::uint32_t r = 0; r < distinct; ++r) next[r + 1] += next[r];
+  std::vector<std::uint32_t> out(items.size());
+  for (std::size_t k = 0; k < items.size(); ++k) out[next[ranks[k]]++] = items[k];
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records, std::size_t mostKeys) {
+  std::vector<std::uint32_t> live;
+  live.reserve(records.size());
+  for (std::uint32_t i = 0; i < records.size(); ++i)
+    if (records[i].cls == 'Z') live.push_back(i);
+  // A year holds few dates and a chart far fewer accounts than lines: the records are put in
+  // date order, then in code order, each time by counting, equal keys keeping their order; so
+  // records of one code and one date stay in record order, with no comparison between records.
+  std::vector<std::uint64_t> keys(live.size());
+  std::vector<std::uint32_t> ranks;
+  std::uint32_t distinct = 0;
+  for (std::size_t k = 0; k < live.size(); ++k) keys[k] = records[live[k]].dateKey;
+  if (RankKeys(keys, mostKeys, ranks, distinct)) {
+    const std::vector<std::uint32_t> byDate = CountingOrder(live, ranks, distinct);
+    for (std::size_t k = 0; k < byDate.size(); ++k) keys[k] = records[byDate[k]].codeKey;
+    if (RankKeys(keys, mostKeys, ranks, distinct)) return CountingOrder(byDate, ranks, distinct);
+  }
+  // Too many distinct keys: the records are compared.
   struct Key {
     std::uint64_t code, date;
     std::uint32_t index;
   };
-  std::vector<Key> keys;
-  keys.reserve(records_.size());
-  for (std::uint32_t i = 0; i < records_.size(); ++i)
-    if (records_[i].cls == 'Z')
-      keys.push_back({records_[i].codeKey, records_[i].dateKey, i});
-  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+  std::vector<Key> sorted;
+  sorted.reserve(live.size());
+  for (std::uint32_t i : live) sorted.push_back({records[i].codeKey, records[i].dateKey, i});
+  std::sort(sorted.begin(), sorted.end(), [](const Key& a, const Key& b) {
     if (a.code != b.code) return a.code < b.code;
     if (a.date != b.date) return a.date < b.date;
     return a.index < b.index;
   });
-  general_.reserve(keys.size());
-  for (const Key& k : keys) general_.push_back(k.index);
-  return true;
+  std::vector<std::uint32_t> order;
+  order.reserve(sorted.size());
+  for (const Key& k : sorted) order.push_back(k.index);
+  return order;
 }
 
 void BalanceSource::JoinGeneral() {

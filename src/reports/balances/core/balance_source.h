@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,6 +23,10 @@ template <std::size_t N>
 struct Fixed {
   std::array<char, N> c{};
   void Set(std::string_view v) {
+    if (v.size() >= N) {
+      std::memcpy(c.data(), v.data(), N);
+      return;
+    }
     for (std::size_t i = 0; i < N; ++i) c[i] = i < v.size() ? v[i] : ' ';
   }
   std::string_view View() const { return {c.data(), N}; }
@@ -99,6 +104,11 @@ inline std::uint64_t PackMask(std::size_t n) {
   return n >= 8 ? ~std::uint64_t{0} : n == 0 ? 0 : ~std::uint64_t{0} << (8 * (8 - n));
 }
 
+// The live general records ("Z") of `records` in C60CODE order: TCODE + TMOIS + TJOUR, then
+// record. Records are ordered by counting while the codes and the dates each take at most
+// `mostKeys` distinct values, by comparison otherwise; both give the same order.
+std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records, std::size_t mostKeys = 1u << 18);
+
 class BalanceSource {
  public:
   // Reads the three tables of the dossier at these paths, opened shared and read-only (so
@@ -127,6 +137,8 @@ class BalanceSource {
  private:
   // The live sort records of C60, then their order by code and date.
   bool LoadSortRecords(Table& c60);
+  // The live general records in C60CODE order.
+  void OrderGeneral();
   // The general entries made from the records and the lines, on several threads.
   void JoinGeneral();
 
