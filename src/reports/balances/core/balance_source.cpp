@@ -313,15 +313,21 @@ std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records
 
 void BalanceSource::JoinGeneral() {
   const std::size_t n = general_.size();
-  // Left uninitialised: each part is written whole by its own thread.
+  // Left uninitialised: every entry is written once, by one of the threads below.
   entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
-  auto join = [this](std::size_t from, std::size_t to) {
+  // Each general record's place in the code order.
+  std::vector<std::uint32_t> place(records_.size(), UINT32_MAX);
+  for (std::uint32_t k = 0; k < n; ++k) place[general_[k]] = k;
+  // The records are read in their own order and their lines nearly so (C60 is written from C40
+  // and C50 in theirs), each entry written at its place: no read waits for another.
+  auto join = [this, &place](std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) {
-      const SortRecord& r = records_[general_[i]];
-      GeneralEntry& e = entries_[i];
+      if (place[i] == UINT32_MAX) continue;
+      const SortRecord& r = records_[i];
+      GeneralEntry& e = entries_[place[i]];
       e.codeKey = r.codeKey;
       e.dateKey = r.dateKey;
-      e.record = general_[i];
+      e.record = static_cast<std::uint32_t>(i);
       const EntryLine* l = LineOf(r);
       e.broken = l == nullptr;
       if (l == nullptr) continue;
@@ -335,13 +341,15 @@ void BalanceSource::JoinGeneral() {
         e.ageDate = l->due;
     }
   };
-  // Every record leads to a line elsewhere in memory: four parts at once wait for them together.
+  // Four parts at once.
+  const std::size_t count = records_.size();
   constexpr std::size_t kParts = 4;
-  const std::size_t part = (n + kParts - 1) / kParts;
-  if (n < 65536) return join(0, n);
+  const std::size_t part = (count + kParts - 1) / kParts;
+  if (count < 65536) return join(0, count);
   std::vector<std::unique_ptr<Beside>> others;
   for (std::size_t k = 1; k < kParts; ++k)
-    others.push_back(std::make_unique<Beside>([&join, k, part, n] { join(std::min(n, k * part), std::min(n, (k + 1) * part)); }));
+    others.push_back(std::make_unique<Beside>(
+        [&join, k, part, count] { join(std::min(count, k * part), std::min(count, (k + 1) * part)); }));
   join(0, part);
   for (auto& other : others) other->Wait();
 }
