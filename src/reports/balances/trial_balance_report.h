@@ -58,6 +58,9 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   void ComputeLine() override;
   bool NextRecord() override;
   void ClassifyLine() override;
+  // The statutory entries file is written whole under its legal name by the run itself (the
+  // list prepared is an "XF" one): the layout's export of its rows makes no cut-down copy.
+  bool WritesItsOwnExport() const override { return mode_ == Mode::kFec; }
 
   // ---- what a run asks or tells (a window answers with its boxes)
   // The empty-report notice ("Il n'y a rien dans cet Etat" and the text).

@@ -1,14 +1,15 @@
 # An independent computation of trial-balance lines, straight from the tables read by dbfread.
-# Arguments: folder kind start end prior(O/N) lettering currency(0/1) orphans(O/N) l30 l60 l90
+# Arguments: folder kind start end prior(O/N) lettering currency(0/1) orphans(O/N) l30 l60 l90 [dossier code, "bal"]
 # Prints one line per printed account: code debit credit cad cac aed aec m1..m12 a1..a4 prev
 import sys
 from dbfread import DBF
 
 folder, kind, start, end, prior, lettering, cur, orphans, l30, l60, l90 = sys.argv[1:12]
+dossier = sys.argv[12] if len(sys.argv) > 12 else 'bal'
 cur = int(cur)
 prior = prior == 'O'
 def table(name):
-    return list(DBF(folder + name + 'bal.dbf', encoding='cp1252', char_decode_errors='replace'))
+    return list(DBF(folder + name + dossier + '.dbf', encoding='cp1252', char_decode_errors='replace'))
 c10, c20, c40, c50, c60 = (table(n) for n in ('c10', 'c20', 'c40', 'c50', 'c60'))
 
 def cents(x):

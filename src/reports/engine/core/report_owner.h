@@ -62,6 +62,9 @@ class ReportOwner {
   // A file name the owner gives the export of its run (the statutory entries file); "" = the
   // export's usual name.
   virtual std::string ExportFileNameForRun() { return {}; }
+  // True when the owner writes the file of its run itself, whole, before the rows are shown:
+  // the layout's [Export] then makes no file of its own (nothing is offered at the end).
+  virtual bool WritesItsOwnExport() const { return false; }
 };
 
 // A report owner that holds its state itself.

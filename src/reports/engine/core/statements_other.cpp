@@ -20,7 +20,7 @@ std::string Number6(int value) {
 
 void ReportInterpreter::Impl::CreateExport() {
   ReportExportFile& file = *c.exportFile;
-  if (file.Handle() != 0) return;
+  if (file.Handle() != 0 || owner.WritesItsOwnExport()) return;
   std::string name = owner.ExportFileNameForRun();
   // The extension as written, its padding blank cut ([Export:ab] gives ".ab").
   if (IsBlank(name)) name = env.ExportFileName(RightTrimBlanks(c.exportSettings.extension), c.exportSettings.root);
