@@ -273,6 +273,24 @@ std::vector<std::uint32_t> CountingOrder(const std::vector<std::uint32_t>& items
   return out;
 }
 
+// `items` put in the order of key(record), equal keys keeping their order, by counting; false
+// (items unchanged) when the keys take more than `most` distinct values.
+template <typename Key>
+bool CountingPass(const std::vector<SortRecord>& records, std::vector<std::uint32_t>& items, Key key,
+                  std::size_t most) {
+  std::vector<std::uint64_t> keys(items.size());
+  for (std::size_t k = 0; k < items.size(); ++k) keys[k] = key(records[items[k]]);
+  std::vector<std::uint32_t> ranks;
+  std::uint32_t distinct = 0;
+  if (!RankKeys(keys, most, ranks, distinct)) return false;
+  items = CountingOrder(items, ranks, distinct);
+  return true;
+}
+
+std::uint64_t DateKeyOf(const SortRecord& r) { return r.dateKey; }
+std::uint64_t CodeKeyOf(const SortRecord& r) { return r.codeKey; }
+std::uint64_t AccountKeyOf(const SortRecord& r) { return PackText(r.generalAccount.c.data(), 8); }
+
 }  // namespace
 
 std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records, std::size_t mostKeys) {
@@ -283,15 +301,9 @@ std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records
   // A year holds few dates and a chart far fewer accounts than lines: the records are put in
   // date order, then in code order, each time by counting, equal keys keeping their order; so
   // records of one code and one date stay in record order, with no comparison between records.
-  std::vector<std::uint64_t> keys(live.size());
-  std::vector<std::uint32_t> ranks;
-  std::uint32_t distinct = 0;
-  for (std::size_t k = 0; k < live.size(); ++k) keys[k] = records[live[k]].dateKey;
-  if (RankKeys(keys, mostKeys, ranks, distinct)) {
-    const std::vector<std::uint32_t> byDate = CountingOrder(live, ranks, distinct);
-    for (std::size_t k = 0; k < byDate.size(); ++k) keys[k] = records[byDate[k]].codeKey;
-    if (RankKeys(keys, mostKeys, ranks, distinct)) return CountingOrder(byDate, ranks, distinct);
-  }
+  std::vector<std::uint32_t> order = live;
+  if (CountingPass(records, order, DateKeyOf, mostKeys) && CountingPass(records, order, CodeKeyOf, mostKeys))
+    return order;
   // Too many distinct keys: the records are compared.
   struct Key {
     std::uint64_t code, date;
@@ -305,8 +317,7 @@ std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records
     if (a.date != b.date) return a.date < b.date;
     return a.index < b.index;
   });
-  std::vector<std::uint32_t> order;
-  order.reserve(sorted.size());
+  order.clear();
   for (const Key& k : sorted) order.push_back(k.index);
   return order;
 }
@@ -358,6 +369,13 @@ std::vector<std::uint32_t> BalanceSource::AnalyticOrder(bool byAccount) const {
   std::vector<std::uint32_t> order;
   for (std::uint32_t i = 0; i < records_.size(); ++i)
     if (records_[i].cls < 'Z') order.push_back(i);
+  // By counting as the general records are, the least significant key first.
+  constexpr std::size_t kMostKeys = 1u << 18;
+  std::vector<std::uint32_t> counted = order;
+  if (CountingPass(records_, counted, DateKeyOf, kMostKeys) &&
+      (!byAccount || CountingPass(records_, counted, AccountKeyOf, kMostKeys)) &&
+      CountingPass(records_, counted, CodeKeyOf, kMostKeys))
+    return counted;
   std::stable_sort(order.begin(), order.end(), [this, byAccount](std::uint32_t a, std::uint32_t b) {
     const SortRecord& x = records_[a];
     const SortRecord& y = records_[b];
