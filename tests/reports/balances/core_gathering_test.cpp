@@ -259,6 +259,31 @@ TEST_F(GatheringTest, AnalyticSections) {
   }
 }
 
+// By general account, a section's lines of one account gather on one line even when the dates
+// of another account fall between theirs.
+TEST_F(GatheringTest, AnalyticSectionsByAccountWithDatesInterleaved) {
+  AddAccounts({{"SECT4", "Magasin", 0, 0}}, true);
+  using test_support::L;
+  AddLines({
+      L('C', "SECT4   ", "C60210", "AC", "000050", 'D', 10.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT4   ", "C60215", "OD", "000051", 'D', 20.00, "", "", "", "", "", "", 'W', "62600000"),
+      L('C', "SECT4   ", "C60220", "AC", "000052", 'D', 40.00, "", "", "", "", "", "", 'W', "60100000"),
+  });
+  std::string message;
+  ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &message)) << message;
+  ChartList sections;
+  ASSERT_TRUE(sections.LoadSections(Path("c30"), &message)) << message;
+  GatherContext context = Context(kCases[0]);
+  context.options = MakeOptions('(', "C60101", "C60630");
+  context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
+  context.listKind = '9';
+  context.analyticByAccount = true;
+  Gatherer g(source_, sections, context);
+  std::string text;
+  for (const BalanceLine& l : g.GatherList()) text += l.generalAccount + "/" + std::to_string(l.figures.debit) + ";";
+  EXPECT_EQ(text, "60100000/5000;62600000/2000;");
+}
+
 }  // namespace
 
 namespace {
