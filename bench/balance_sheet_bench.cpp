@@ -75,15 +75,13 @@ void BM_GeneralTrialBalanceOfTheYear(benchmark::State& state) {
   World* w = bench_world::ReadyWorld<World>(state);
   if (w == nullptr) return;
   for (auto _ : state) {
-    BalanceSource source;
-    ChartList chart;
-    CodeLists codes;
-    w->LoadSources(source, &chart, nullptr, codes);
+    bench_world::BalanceSources s;
+    w->LoadSources(s, true, false);
     GatherContext context;
     context.options = MakeOptions('G', "C60101", "C61231");
     context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
-    context.collectiveList = codes.CollectiveList();
-    Gatherer g(source, chart, context);
+    context.collectiveList = s.codes.CollectiveList();
+    Gatherer g(s.source, s.chart, context);
     benchmark::DoNotOptimize(g.GatherList());
   }
 }

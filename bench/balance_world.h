@@ -14,6 +14,13 @@
 
 namespace bench_world {
 
+// What a trial balance reads: the lines, the chart of accounts, the sections, the codes.
+struct BalanceSources {
+  balances::BalanceSource source;
+  balances::ChartList chart, sections;
+  balances::CodeLists codes;
+};
+
 class BalanceWorld {
  public:
   // `analyticMode` as DemoOptions takes it ("0" no sections).
@@ -32,12 +39,11 @@ class BalanceWorld {
 
   // The lines (sort, draft and closed files; their texts for the exports), the chart of accounts
   // and the sections when asked, the codes.
-  void LoadSources(balances::BalanceSource& source, balances::ChartList* chart, balances::ChartList* sections,
-                   balances::CodeLists& codes, bool texts = false) const {
-    source.Load(Path("c60"), Path("c50"), Path("c40"), nullptr, texts);
-    if (chart != nullptr) chart->LoadAccounts(Path("c20"));
-    if (sections != nullptr) sections->LoadSections(Path("c30"));
-    codes.Load(Path("c10"));
+  void LoadSources(BalanceSources& s, bool chart, bool sections, bool texts = false) const {
+    s.source.Load(Path("c60"), Path("c50"), Path("c40"), nullptr, texts);
+    if (chart) s.chart.LoadAccounts(Path("c20"));
+    if (sections) s.sections.LoadSections(Path("c30"));
+    s.codes.Load(Path("c10"));
   }
 
   BenchRuntime runtime;

@@ -104,26 +104,24 @@ void BM_GeneralBalanceToItsLastCsvLine(benchmark::State& state) {
   World* w = bench_world::ReadyWorld<World>(state);
   if (w == nullptr) return;
   for (auto _ : state) {
-    BalanceSource source;
-    ChartList chart;
-    CodeLists codes;
-    w->LoadSources(source, &chart, nullptr, codes);
-    Gatherer g(source, chart, w->Context('1', codes));
+    bench_world::BalanceSources s;
+    w->LoadSources(s, true, false);
+    Gatherer g(s.source, s.chart, w->Context('1', s.codes));
     const std::vector<BalanceLine> lines = g.GatherList();
     std::string csv;
-    for (const BalanceLine& l : lines) csv += CsvLine(chart.Entries()[l.entry], l.figures) + "\r\n";
+    for (const BalanceLine& l : lines) csv += CsvLine(s.chart.Entries()[l.entry], l.figures) + "\r\n";
     const BalanceTotals t = Gatherer::Totals(lines, '1');
     if (t.debit != t.credit) {
       long long d = 0, c = 0;
-      for (const SortRecord& r : source.Records()) {
-        const EntryLine* l = r.cls == 'Z' ? source.LineOf(r) : nullptr;
+      for (const SortRecord& r : s.source.Records()) {
+        const EntryLine* l = r.cls == 'Z' ? s.source.LineOf(r) : nullptr;
         if (l) (l->sense == 'D' ? d : c) += l->cents[1];
       }
       std::fprintf(stderr, "%lld %lld all %lld %lld broken %ld\n", t.debit, t.credit, d, c, g.BrokenRecords());
       state.SkipWithError("unbalanced");
     }
     benchmark::DoNotOptimize(csv);
-    state.counters["lines"] = static_cast<double>(source.Records().size());
+    state.counters["lines"] = static_cast<double>(s.source.Records().size());
     state.counters["accounts"] = static_cast<double>(lines.size());
   }
 }
@@ -134,13 +132,11 @@ void BM_FirstPageOfTheGeneralBalance(benchmark::State& state) {
   World* w = bench_world::ReadyWorld<World>(state);
   if (w == nullptr) return;
   for (auto _ : state) {
-    BalanceSource source;
-    ChartList chart;
-    CodeLists codes;
-    w->LoadSources(source, &chart, nullptr, codes);
-    Gatherer g(source, chart, w->Context('1', codes));
+    bench_world::BalanceSources s;
+    w->LoadSources(s, true, false);
+    Gatherer g(s.source, s.chart, w->Context('1', s.codes));
     int printed = 0;
-    for (const ChartEntry& a : chart.Entries()) {
+    for (const ChartEntry& a : s.chart.Entries()) {
       AccountFigures f;
       if (a.code[0] <= '9' && g.GatherAccount(a, f) && ++printed == 50) break;
     }
@@ -153,15 +149,13 @@ void BM_StatutoryEntriesFileOfTheYear(benchmark::State& state) {
   World* w = bench_world::ReadyWorld<World>(state);
   if (w == nullptr) return;
   for (auto _ : state) {
-    BalanceSource source;
-    ChartList chart;
-    CodeLists codes;
-    w->LoadSources(source, &chart, nullptr, codes, true);
+    bench_world::BalanceSources s;
+    w->LoadSources(s, true, false, true);
     FecExport fec;
     FecContext context;
     context.siren = "732829320";
     context.yearEnd = "C61231";
-    fec.Build(source, codes, chart, context);
+    fec.Build(s.source, s.codes, s.chart, context);
     const std::string content = fec.Content();
     fec.Write(w->dir + "/732829320FEC20261231.txt");
     state.counters["rows"] = static_cast<double>(fec.Rows().size());
@@ -174,11 +168,9 @@ void BM_AnalyticBalance(benchmark::State& state) {
   World* w = bench_world::ReadyWorld<World>(state);
   if (w == nullptr) return;
   for (auto _ : state) {
-    BalanceSource source;
-    ChartList sections;
-    CodeLists codes;
-    w->LoadSources(source, nullptr, &sections, codes);
-    Gatherer g(source, sections, w->Context('9', codes));
+    bench_world::BalanceSources s;
+    w->LoadSources(s, false, true);
+    Gatherer g(s.source, s.sections, w->Context('9', s.codes));
     state.counters["sections"] = static_cast<double>(g.GatherList().size());
   }
 }
@@ -189,13 +181,11 @@ void BM_AllBalancesSequence(benchmark::State& state) {
   World* w = bench_world::ReadyWorld<World>(state);
   if (w == nullptr) return;
   for (auto _ : state) {
-    BalanceSource source;
-    ChartList chart, sections;
-    CodeLists codes;
-    w->LoadSources(source, &chart, &sections, codes);
+    bench_world::BalanceSources s;
+    w->LoadSources(s, true, true);
     std::size_t lines = 0;
     for (char kind : std::string("12CF9")) {
-      Gatherer g(source, kind == '9' ? sections : chart, w->Context(kind, codes));
+      Gatherer g(s.source, kind == '9' ? s.sections : s.chart, w->Context(kind, s.codes));
       lines += g.GatherList().size();
     }
     state.counters["lines"] = static_cast<double>(lines);
