@@ -31,6 +31,7 @@ namespace {
 constexpr int kMinTrackWidth = 300;
 constexpr int kMinTrackHeight = 150;
 constexpr int kBorderAllowance = 10;  // (client width - 10) / columns
+constexpr int kRowSpacing = 8;  // room above the line height in a row
 constexpr int kTextLimitCap = 2000;
 constexpr int kFormAccelerators = 1100;
 
@@ -118,7 +119,9 @@ GridSizing ComputeGridSizing(int clientWidth, int clientHeight, int columns, int
     s.columnWidth = minColumnWidth;
     s.hRange = WholeUnits(minColumnWidth * columns - clientWidth, minColumnWidth);
   }
-  s.rowHeight = clientHeight / rows;
+  // A row is one line high whatever the window's height: a taller window
+  // leaves empty room at the bottom instead of spreading the rows apart.
+  s.rowHeight = std::min(clientHeight / rows, minRowHeight + kRowSpacing);
   if (s.rowHeight < minRowHeight) {
     s.rowHeight = minRowHeight;
     s.vRange = WholeUnits(minRowHeight * rows - clientHeight, minRowHeight);
@@ -344,6 +347,8 @@ void CMDIModif::Scroll(bool vertical, int code, int pos) {
 GridMetrics CMDIModif::Metrics() const {
   return GridMetrics{ColumnWidth, RowHeight, TopOffset, EntryWidth(), EntryHeight()};
 }
+
+int CMDIModif::RoomBelowGrid() const { return std::max(0, ClientRect.h - TopOffset - GridRows * RowHeight); }
 
 void CMDIModif::MoveFormControls(gui::Window* window, int c, int r, int nc, int nr, int kind, int extra, int last) {
   if (window == nullptr) return;

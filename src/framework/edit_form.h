@@ -85,8 +85,8 @@ struct GridBox {
 GridBox ComputeGridBox(const GridMetrics& m, int c, int r, int nc, int nr, int kind, int extra, int last);
 
 // Scroll ranges of the grid for a client size: the column width and row
-// height (bounded below by the minimums) and the scroll ranges (0 when the
-// grid fits).
+// height (bounded below by the minimums, a row one line high at most) and
+// the scroll ranges (0 when the grid fits).
 struct GridSizing {
   int columnWidth = 0;
   int rowHeight = 0;
@@ -141,6 +141,10 @@ class CMDIModif : public gui::MDIChild {
   // current scroll position is taken off.
   void MoveFormControls(gui::Window* window, int c, int r, int nc, int nr, int kind, int extra, int last);
   GridMetrics Metrics() const;
+  // The height a window taller than the grid leaves below its last row (the
+  // rows stay one line high): a form whose list or text ends the grid gives
+  // it this room.
+  int RoomBelowGrid() const;
   int HorizontalRange() const { return hRange_; }
   int VerticalRange() const { return vRange_; }
   int ScrollX() const { return scrollX_; }

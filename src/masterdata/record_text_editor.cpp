@@ -250,6 +250,17 @@ void TWDonTexte::ArrangeControls() {
   MoveFormControls(caretLabel_, 3, kGridRows, 6, 1, grid::Label, 0, 0);
   MoveFormControls(lineStatic_, 9, kGridRows, 1, 1, grid::Label, 0, 0);
   MoveFormControls(columnStatic_, 10, kGridRows, 1, 1, grid::Label, 0, 0);
+  // The text takes the room a taller window leaves below the grid; the caret's line stays at the
+  // bottom.
+  const int room = RoomBelowGrid();
+  gui::Rect r = edit_->GetWindowRect();
+  r.h += room;
+  edit_->MoveWindow(r);
+  for (gui::Window* w : std::initializer_list<gui::Window*>{positionStatic_, caretLabel_, lineStatic_, columnStatic_}) {
+    r = w->GetWindowRect();
+    r.y += room;
+    w->MoveWindow(r);
+  }
 }
 
 // ---- the edit-form protocol ------------------------------------------------------------------

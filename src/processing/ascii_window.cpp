@@ -188,6 +188,10 @@ void TWUtiModAjoutAscii::ArrangeControls() {
   MoveFormControls(reread_, 12, 1, 1, 1, grid::Button, 0, 0);
   for (int i = 0; i < kInfoRows; ++i) MoveFormControls(info_[i], 1, 2 + i, 12, 1, grid::Label, 0, 0);
   MoveFormControls(errors_, 1, 2 + kInfoRows, 12, kFormRows - 1 - kInfoRows, grid::Fill, 0, 0);
+  // The error list takes the room a taller window leaves below the grid.
+  gui::Rect r = errors_->GetWindowRect();
+  r.h += RoomBelowGrid();
+  errors_->MoveWindow(r);
 }
 
 const gui::ResponseTable& TWUtiModAjoutAscii::Table() {

@@ -128,6 +128,10 @@ void TWSaiModImportationOfx::ArrangeControls() {
   MoveFormControls(labelCode_, 17, 7, 1, 1, grid::Text, 2, 0);
   MoveFormControls(labels_[6], 1, 8, 17, 1, grid::Label, 0, 0);
   MoveFormControls(list_, 1, 9, 17, 12, grid::Fill, 0, 0);
+  // The list takes the room a taller window leaves below the grid.
+  gui::Rect r = list_->GetWindowRect();
+  r.h += RoomBelowGrid();
+  list_->MoveWindow(r);
 }
 
 const gui::ResponseTable& TWSaiModImportationOfx::Table() {

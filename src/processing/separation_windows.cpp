@@ -47,6 +47,9 @@ void CmSeparationExercices() {
 TWTraSeparationExercices::TWTraSeparationExercices(gui::MDIClient* client)
     : CMDIModif(client, LoadStr(kCaption), 20, 7, kSeparationFormSlot, kSeparationFormSlotLength) {
   AskOnClose = false;
+  // Twenty narrow columns: five characters each leave room for every control, where the usual
+  // eight would ask for a grid wider than the screen (and a horizontal scroll bar).
+  MinColumnWidth = 5 * (EntryCharWidth > 0 ? EntryCharWidth : 7);
   c_.Make(this, 29242, 29241);
   ContextCommands = {2, form_cmd::Quitter, kAccepter};
   other_.folder = DossierFolder;

@@ -197,4 +197,63 @@ TEST_F(FormProtocolTest, AmountDigitsAreCheckedBetweenZeroAnd999) {
   form->CmQuitter();
 }
 
+TEST(GridSizingTest, RowsAreOneLineHighAtMostAndScrollOnlyWhenTheGridDoesNotFit) {
+  struct Case {
+    int width, height, columns, rows;
+    GridSizing expected;
+  };
+  // Minimum cells of 56 x 18 pixels.
+  const Case cases[] = {
+      {500, 230, 8, 10, {61, 23, 0, 0}},     // between one line and the cap: the window's share
+      {500, 900, 8, 10, {61, 26, 0, 0}},     // a tall window: rows one line high, room at the bottom
+      {500, 100, 8, 10, {61, 18, 0, 90}},    // a low window: the smallest rows and a vertical bar
+      {300, 900, 8, 10, {56, 26, 168, 0}},   // a narrow window: the smallest columns and a horizontal bar
+      {2000, 2000, 1, 1, {1990, 26, 0, 0}},  // one cell
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    const GridSizing s = ComputeGridSizing(c.width, c.height, c.columns, c.rows, 56, 18);
+    EXPECT_EQ(s.columnWidth, c.expected.columnWidth);
+    EXPECT_EQ(s.rowHeight, c.expected.rowHeight);
+    EXPECT_EQ(s.hRange, c.expected.hRange);
+    EXPECT_EQ(s.vRange, c.expected.vRange);
+  }
+}
+
+// Two labels on the grid's first two rows.
+class TwoRowForm : public PlainForm {
+ public:
+  explicit TwoRowForm(gui::MDIClient* client) : PlainForm(client) {
+    rows[0] = new MStatic(this, "Premier", 301);
+    rows[1] = new MStatic(this, "Second", 302);
+  }
+  void ArrangeControls() override {
+    for (int r = 0; r < 2; ++r) MoveFormControls(rows[r], 1, r + 1, 4, 1, grid::Label, 0, 0);
+  }
+  MStatic* rows[2] = {};
+};
+
+TEST_F(FormProtocolTest, RowsStayOneLineHighWhenTheWindowGrows) {
+  auto* form = new TwoRowForm(client_);
+  form->MoveWindow(gui::Rect{0, 0, 500, 300});
+  ASSERT_TRUE(form->Create());
+  form->Show(gui::SW_SHOWNORMAL);
+  gui::ProcessPendingMessages();
+  const gui::Rect sizes[] = {{0, 0, 500, 300}, {0, 0, 960, 560}, {0, 0, 960, 900}};
+  for (const gui::Rect& size : sizes) {
+    SCOPED_TRACE(std::to_string(size.w) + "x" + std::to_string(size.h));
+    form->MoveWindow(size);
+    gui::ProcessPendingMessages();
+    const int step = form->rows[1]->GetWindowRect().y - form->rows[0]->GetWindowRect().y;
+    EXPECT_EQ(step, form->RowHeight);
+    EXPECT_GE(step, form->MinRowHeight);
+    EXPECT_LE(step, form->MinRowHeight + 8) << "the rows spread over the window";
+  }
+  // The grid ends well above the bottom of a large window.
+  EXPECT_LT(form->GridRows * form->RowHeight, form->ClientRect.h);
+  test_support::Screenshot(form->Widget(), "framework", "form_rows_large_window");
+  form->CmQuitter();
+  gui::ProcessPendingMessages();
+}
+
 }  // namespace

@@ -217,6 +217,19 @@ TEST_F(ReconciliationWindowTest, TheFormOpensOnTheBankAccountAndTheListTicksAndS
 
 // The list's bar has a glyph for each command; its balances are in the status bar while it is the
 // active window only, and come back with it.
+TEST_F(ReconciliationWindowTest, TheFormOpenedAtTheClientAreaSizeKeepsItsRowsTogether) {
+  Menu(bank_cmd::RapprochementBanque);
+  auto* form = WindowAt<TWTraModRapprochement>(kReconciliationFormSlot);
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  EXPECT_GT(form->ClientRect.h, 3 * (form->MinRowHeight + 8) * form->GridRows / 2) << "a large window";
+  const int step = form->DateEdit()->GetWindowRect().y - form->AccountEdit()->GetWindowRect().y;
+  EXPECT_GE(step, form->MinRowHeight);
+  EXPECT_LE(step, form->MinRowHeight + 8) << "the rows spread over the window";
+  EXPECT_FALSE(form->ScrollBarShown(false));
+  EXPECT_FALSE(form->ScrollBarShown(true));
+  test_support::Screenshot(form->OuterWidget(), "framework", "reconciliation_form_large");
+}
+
 TEST_F(ReconciliationWindowTest, TheBarsGlyphsAndTheBalancesOfTheActiveListOnly) {
   TWTraModRapprochement* form = nullptr;
   TWTraBroRapprochement* list = OpenList("0", &form);

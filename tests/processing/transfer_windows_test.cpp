@@ -159,6 +159,12 @@ TEST_F(TransferWindowTest, TheSeparationFormChecksTheDateAndSeparates) {
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
   // The day after the year's end by default: the new year begins earlier.
   EXPECT_EQ(form->DateEdit()->GetValue(), "01/03/27");
+  // Opened at the size of the client area: everything fits, one line per row.
+  EXPECT_FALSE(form->ScrollBarShown(false)) << "no horizontal bar";
+  EXPECT_FALSE(form->ScrollBarShown(true)) << "no vertical bar";
+  const int rows = form->CodeEdit()->GetWindowRect().y - form->DateEdit()->GetWindowRect().y;
+  EXPECT_LE(rows, 3 * (form->MinRowHeight + 8)) << "the date and the code three rows apart";
+  test_support::Screenshot(form->OuterWidget(), "framework", "separation_form_large");
   gui::ModalSeam::QueueFileAnswer(b + "c10sb.dbf");
   Send(form, 1204);
   EXPECT_EQ(form->CodeEdit()->GetValue(), "SB");

@@ -116,9 +116,9 @@ int TWEtaModLedger::ComboWidth(const gui::ComboBox& combo) {
 }
 
 void TWEtaModLedger::ArrangeControls() {
-  // A larger window leaves room at the right and at the bottom instead of spreading the rows.
+  // A wider window leaves room at the right instead of spreading the columns (the base keeps
+  // the rows one line high).
   ColumnWidth = std::min(ColumnWidth, CompactColumnWidth());
-  RowHeight = std::min(RowHeight, CompactRowHeight());
   PlaceControls();
 }
 

@@ -177,10 +177,9 @@ void TWEtaModRelances::SetupWindow() {
 }
 
 void TWEtaModRelances::ArrangeControls() {
-  // A larger window leaves room at the right and at the bottom instead of spreading the rows (a
-  // column keeps room for a code's edit and its lookup button).
+  // A wider window leaves room at the right instead of spreading the columns (a column keeps room
+  // for a code's edit and its lookup button; the base keeps the rows one line high).
   ColumnWidth = std::min(ColumnWidth, std::max(MinColumnWidth, 18 * (EntryCharWidth > 0 ? EntryCharWidth : 7)));
-  RowHeight = std::min(RowHeight, MinRowHeight + 8);
   // Edits as wide as their text (a code, a date, an amount), each lookup button just after its
   // edit, and every row one line high so that the eight rows fit the form.
   constexpr int kCodeWidth = 9, kDateWidth = 8, kAmountWidth = 10;
