@@ -126,6 +126,9 @@ TEST_F(AsciiWindowTest, AFaultyFileShowsItsErrorsAndWritesNothing) {
   EXPECT_EQ(form->ErrorList()->GetString(0).rfind("Ligne 9 : ", 0), 0u) << form->ErrorList()->GetString(0);
   EXPECT_EQ(form->ErrorList()->GetString(1).rfind("Ligne 10 : ", 0), 0u) << form->ErrorList()->GetString(1);
   EXPECT_TRUE(platform::FileExists(root_ + "/faux_erreurs.txt"));
+  // The rows stay one line high; the error list takes what the window leaves below them.
+  EXPECT_LE(form->RowHeight, form->MinRowHeight + 8);
+  EXPECT_GE(form->ErrorList()->GetWindowRect().Bottom(), form->ClientRect.h - 10) << "the list ends at the bottom";
   test_support::Screenshot(form->Widget(), "processing", "ascii_form_errors");
   gui::SendCommand(form->GetHandle(), ascii_cmd::Accepter);
   gui::ProcessPendingMessages();

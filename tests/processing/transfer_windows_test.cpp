@@ -165,6 +165,14 @@ TEST_F(TransferWindowTest, TheSeparationFormChecksTheDateAndSeparates) {
   const int rows = form->CodeEdit()->GetWindowRect().y - form->DateEdit()->GetWindowRect().y;
   EXPECT_LE(rows, 3 * (form->MinRowHeight + 8)) << "the date and the code three rows apart";
   test_support::Screenshot(form->OuterWidget(), "framework", "separation_form_large");
+  // Its twenty columns fit a narrower window too (a screen of 1024 pixels and a larger font).
+  const gui::Rect opened = form->GetWindowRect();
+  form->MoveWindow(gui::Rect{opened.x, opened.y, 900, 400});
+  gui::ProcessPendingMessages();
+  EXPECT_FALSE(form->ScrollBarShown(false)) << "no horizontal bar at 900 pixels";
+  test_support::Screenshot(form->OuterWidget(), "framework", "separation_form_narrow");
+  form->MoveWindow(opened);
+  gui::ProcessPendingMessages();
   gui::ModalSeam::QueueFileAnswer(b + "c10sb.dbf");
   Send(form, 1204);
   EXPECT_EQ(form->CodeEdit()->GetValue(), "SB");
