@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 #include <tuple>
+#include <utility>
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
@@ -183,6 +184,14 @@ void TWTraModRapprochement::ArrangeControls() {
   MoveFormControls(labels_[2], 1, 3, 3, 1, grid::Label, 0, 0);
   MoveFormControls(balance_, 4, 3, 3, 1, grid::Text, 16, 0);
   MoveFormControls(readStatement_, 7, 3, 1, 1, grid::Text, 1, 0);
+  // Each "?" just after its edit, however wide the columns.
+  for (auto [button, edit] : {std::pair<gui::Window*, gui::Window*>{lookup_, account_}, {readStatement_, balance_}}) {
+    const gui::Rect e = edit->GetWindowRect();
+    gui::Rect b = button->GetWindowRect();
+    b.x = e.Right() + 5;
+    b.y = e.y;
+    button->MoveWindow(b);
+  }
 }
 
 const gui::ResponseTable& TWTraModRapprochement::Table() {

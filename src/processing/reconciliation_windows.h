@@ -46,6 +46,7 @@ class TWTraModRapprochement : public CMDIModif {
   MEdit* AccountEdit() const { return account_; }
   MEdit* DateEdit() const { return date_; }
   MEdit* BalanceEdit() const { return balance_; }
+  MButton* LookupButton() const { return lookup_; }
   MStatic* AccountName() const { return accountName_; }
   const processing::BankStatement& Statement() const { return statement_; }
 

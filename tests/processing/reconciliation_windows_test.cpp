@@ -227,6 +227,9 @@ TEST_F(ReconciliationWindowTest, TheFormOpenedAtTheClientAreaSizeKeepsItsRowsTog
   EXPECT_LE(step, form->MinRowHeight + 8) << "the rows spread over the window";
   EXPECT_FALSE(form->ScrollBarShown(false));
   EXPECT_FALSE(form->ScrollBarShown(true));
+  const int gap = form->LookupButton()->GetWindowRect().x - form->AccountEdit()->GetWindowRect().Right();
+  EXPECT_GE(gap, 0);
+  EXPECT_LE(gap, 10) << "the \"?\" just after the account's edit";
   test_support::Screenshot(form->OuterWidget(), "framework", "reconciliation_form_large");
 }
 
