@@ -151,6 +151,35 @@ bool Gatherer::LetteringAccepts(const SortRecord& r) {
   return false;
 }
 
+namespace {
+
+// Adds one line's movement to an account's figures: `a` in the report's currency, `cents` the
+// line's francs and euros, `column` its month column (0 none), `age` its ageing class.
+void AddMovement(AccountFigures& f, char sense, const std::array<long long, 2>& cents, long long a, bool opening,
+                 int column, int age) {
+  const long long s = sense == 'D' ? 1 : -1;
+  if (s > 0) {
+    (opening ? f.etafiSan : f.etafiCdb) += a;
+    f.etafiCdbt += a;
+    f.debit += a;
+    f.debitF += cents[0];
+    f.debitE += cents[1];
+  } else {
+    if (opening)
+      f.etafiSan -= a;
+    else
+      f.etafiCcr += a;
+    f.etafiCcrt += a;
+    f.credit += a;
+    f.creditF += cents[0];
+    f.creditE += cents[1];
+  }
+  if (column != 0) f.months[static_cast<std::size_t>(column - 1)] += s * a;
+  f.ages[static_cast<std::size_t>(age)] += s * a;
+}
+
+}  // namespace
+
 int Gatherer::AgeClass(const SortRecord& r, const EntryLine& l) const {
   const std::string reference = l.due.Blank() ? r.date.Str() : l.due.Str();
   if (reference < context_.frame.limit90) return 0;
@@ -170,26 +199,7 @@ void Gatherer::AddLine(const SortRecord& r, const EntryLine& l, AccountFigures& 
   }
   const bool opening = journal == Pad8(context_.openingJournal).substr(0, 3);
   const int age = AgeClass(r, l);
-  if (l.sense == 'D') {
-    (opening ? f.etafiSan : f.etafiCdb) += a;
-    f.etafiCdbt += a;
-    f.debit += a;
-    f.debitF += l.cents[0];
-    f.debitE += l.cents[1];
-    if (column != 0) f.months[static_cast<std::size_t>(column - 1)] += a;
-    f.ages[static_cast<std::size_t>(age)] += a;
-  } else {
-    if (opening)
-      f.etafiSan -= a;
-    else
-      f.etafiCcr += a;
-    f.etafiCcrt += a;
-    f.credit += a;
-    f.creditF += l.cents[0];
-    f.creditE += l.cents[1];
-    if (column != 0) f.months[static_cast<std::size_t>(column - 1)] -= a;
-    f.ages[static_cast<std::size_t>(age)] -= a;
-  }
+  AddMovement(f, l.sense, l.cents, a, opening, column, age);
 }
 
 std::string Gatherer::KeyOf(const ChartEntry& account, bool& wholeAccount) const {
@@ -239,26 +249,7 @@ void Gatherer::AddEntry(const GeneralEntry& e, AccountFigures& f) const {
                   : reference < std::string_view(context_.frame.limit60) ? 1
                   : reference < std::string_view(context_.frame.limit30) ? 2
                                                                          : 3;
-  if (e.sense == 'D') {
-    (opening ? f.etafiSan : f.etafiCdb) += a;
-    f.etafiCdbt += a;
-    f.debit += a;
-    f.debitF += e.cents[0];
-    f.debitE += e.cents[1];
-    if (column != 0) f.months[static_cast<std::size_t>(column - 1)] += a;
-    f.ages[static_cast<std::size_t>(age)] += a;
-  } else {
-    if (opening)
-      f.etafiSan -= a;
-    else
-      f.etafiCcr += a;
-    f.etafiCcrt += a;
-    f.credit += a;
-    f.creditF += e.cents[0];
-    f.creditE += e.cents[1];
-    if (column != 0) f.months[static_cast<std::size_t>(column - 1)] -= a;
-    f.ages[static_cast<std::size_t>(age)] -= a;
-  }
+  AddMovement(f, e.sense, e.cents, a, opening, column, age);
 }
 
 bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
