@@ -115,7 +115,7 @@ TEST_F(FiguresTest, EveryGeneralLedgerOfAPeriodInBothCurrencies) {
 }
 
 // The general ledger of the whole year, every general account (customers and suppliers on
-// their collectives' lines), kept as test-artefacts/ledgers/grand-livre.csv: read back by
+// their collectives' lines), kept in test-artefacts/ledgers/ as <test>-grand-livre.csv: read back by
 // Python's csv module, its debit and credit columns add up to the same total, the lines of the
 // whole dossier.
 TEST_F(FiguresTest, TheWholeYearsGeneralLedgerBalances) {

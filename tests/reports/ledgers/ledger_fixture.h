@@ -46,11 +46,13 @@ inline std::string ReadText(const std::string& path) {
   s << in.rdbuf();
   return s.str();
 }
-// <build>/test-artefacts/ledgers/<name>.
+// <build>/test-artefacts/ledgers/<test>-<name>: named after the running test, since the tests of
+// one fixture run side by side in their own processes and would otherwise share a file.
 inline std::string ArtefactPath(const std::string& name) {
   const std::filesystem::path folder = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "ledgers";
   std::filesystem::create_directories(folder);
-  return (folder / name).string();
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  return (folder / (test != nullptr ? std::string(test->name()) + "-" + name : name)).string();
 }
 
 // Prompts are taken as proposed and beeps counted; everything else as the program does it.
