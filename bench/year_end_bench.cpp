@@ -30,16 +30,22 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+// The small dossier of the year a run writes into, in the world's folder.
+DemoOptions NextYearDossier(const bench_world::BenchRuntime& world, Ymd firstDay, Ymd lastDay) {
+  DemoOptions next;
+  next.folder = world.dir() + "/next/";
+  next.code = "NEXT";
+  next.lines = 100;
+  next.firstDay = firstDay;
+  next.lastDay = lastDay;
+  return next;
+}
+
 void BM_OpeningBalances(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     bench_world::BenchRuntime world("yearend", false);
-    DemoOptions next;
-    next.folder = world.dir() + "/next/";
-    next.code = "NEXT";
-    next.lines = 100;
-    next.firstDay = Ymd{2027, 1, 1};
-    next.lastDay = Ymd{2027, 12, 31};
+    DemoOptions next = NextYearDossier(world, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
     DemoOptions source;
     source.lines = bench_world::BenchLines();
     if (!world.Generate(next) || !world.Generate(source)) {
@@ -133,12 +139,7 @@ void BM_Separation(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     bench_world::BenchRuntime world("separation", false);
-    DemoOptions next;
-    next.folder = world.dir() + "/next/";
-    next.code = "NEXT";
-    next.lines = 100;
-    next.firstDay = Ymd{2026, 7, 1};
-    next.lastDay = Ymd{2027, 6, 30};
+    DemoOptions next = NextYearDossier(world, Ymd{2026, 7, 1}, Ymd{2027, 6, 30});
     DemoOptions source;
     source.lines = bench_world::BenchLines();
     source.closedMonths = -1;
