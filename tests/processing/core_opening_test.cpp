@@ -3,7 +3,10 @@
 // that stop the run before anything is written; another station holding B.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -26,6 +29,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
+#include "support/line_files.h"
 #include "support/other_process.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
@@ -124,6 +128,15 @@ class OpeningTest : public test_support::RuntimeTest {
   std::string TargetBytes() {
     std::string all;
     for (const char* t : {"c10b", "c20b", "c50b", "c60b"}) all += FileBytes(Dir() + "/b/" + t + ".dbf");
+    return all;
+  }
+
+  // Every file of B with its bytes, in name order.
+  std::vector<std::string> TargetFiles() {
+    std::vector<std::string> all;
+    for (const auto& e : std::filesystem::directory_iterator(Dir() + "/b"))
+      all.push_back(e.path().filename().string() + FileBytes(e.path().string()));
+    std::sort(all.begin(), all.end());
     return all;
   }
 
@@ -240,6 +253,45 @@ std::string CheckFigures(const std::string& dir) {
   const std::string printed = test_support::RunPythonScript(
       "import sys\nsys.argv=['', '" + dir + "/a', '" + dir + "/b']\n" + kCheckScript, true, &status);
   return std::to_string(status) + "\n" + printed;
+}
+
+// What the target's rebuild would refuse there (a renumbering left pending, a damaged table, a
+// draft that the opening lines would take past 999,999 records) stops the run before any write.
+TEST_F(OpeningTest, WhatTheTargetsRebuildWouldRefuseStopsTheRunBeforeAnyWrite) {
+  struct Case {
+    const char* name;
+    void (*damage)(const std::string& b);
+    const char* message;
+  };
+  const Case cases[] = {
+      {"pending renumbering",
+       [](const std::string& b) { std::ofstream(b + "c60b.ren") << "plan"; },
+       "ReNum\xE9rotation des Pi\xE8" "ces a \xE9t\xE9 interrompue"},
+      {"damaged table",
+       [](const std::string& b) {
+         std::filesystem::resize_file(b + "c20b.dbf", std::filesystem::file_size(b + "c20b.dbf") / 2);
+       },
+       "c20b.dbf"},
+      {"draft past its limit",
+       [](const std::string& b) {
+         test_support::PadWithDeletedRecords(b + "c50b.dbf", static_cast<std::uint32_t>(kMaxLineRecords) - 5);
+       },
+       "/c50b.dbf\n\ncompte plus de 999 999 lignes"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Each case on a fresh copy of the next year's dossier.
+    std::filesystem::remove_all(Dir() + "/b-clean");
+    std::filesystem::copy(Dir() + "/b", Dir() + "/b-clean");
+    c.damage(Dir() + "/b/");
+    const auto before = TargetFiles();
+    const OpeningResult r = Run(Request());
+    EXPECT_EQ(r.code, processing::kOpeningRefused) << r.error;
+    EXPECT_NE(r.error.find(c.message), std::string::npos) << r.error;
+    EXPECT_EQ(TargetFiles(), before) << "nothing written";
+    std::filesystem::remove_all(Dir() + "/b");
+    std::filesystem::rename(Dir() + "/b-clean", Dir() + "/b");
+  }
 }
 
 TEST_F(OpeningTest, AnUnbalancedTrialBalanceStopsTheRun) {
