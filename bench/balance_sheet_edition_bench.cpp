@@ -64,7 +64,8 @@ struct World {
       std::fprintf(stderr, "the computation did not end\n");
       return;
     }
-    if (!MakeReportSet()) return;
+    // The preview's report set: the two layouts of the model "S".
+    if (!bench_world::MakeStandardReportSet({"EE-2033", "EEA-2033"})) return;
     ProgramOptions = std::string(kProgramOptionsLength, ' ');
     SetProgramOption(5, '0');
     client = new gui::MDIClient();
@@ -81,28 +82,6 @@ struct World {
     if (TableCE0 != nullptr) TableCE0->CloseTable(true);
     frame.reset();
     DeleteProgramPrinter();
-  }
-
-  // The preview's report set "0" with the two layouts of the model "S".
-  static bool MakeReportSet() {
-    const std::string set = PathReportDefs('0');
-    if (CreateTableOfKind(TableKind::ReportDefs, set, true) != 0) return false;
-    Table t;
-    if (!t.OpenShared(set, "CE0CODE")) return false;
-    for (const char* code : {"EE-2033", "EEA-2033"}) {
-      std::string raw, text;
-      const std::string file = std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt";
-      if (!platform::ReadWholeFile(file, raw) || !platform::Utf8ToCp1252(raw, text, platform::Unassigned::kRefuse))
-        return false;
-      t.AppendBlank();
-      t.PutField(1, code);
-      t.PutField(2, code);
-      t.InsertRecord();
-      t.PutMemoText(11, text);
-      t.Commit();
-    }
-    t.CloseTable(true);
-    return true;
   }
 
   bench_world::BenchRuntime runtime;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <initializer_list>
 #include <string>
 
 #include "data/dossier_files.h"
@@ -16,7 +17,10 @@
 #include "data/locks.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_create.h"
 #include "demo/dossier_demo.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 #include "platform/gui/application.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/modal_seam.h"
@@ -117,6 +121,29 @@ inline std::pair<std::string, long> LargestJournalMonth(Table& c50) {
   for (const auto& [m, n] : months)
     if (n > largest.second) largest = {m, n};
   return largest;
+}
+
+// The report set "0" made afresh with the program's own layouts of these codes (file
+// src/resources/reports/C-Etat-<code>.txt, kept under its code and name).
+inline bool MakeStandardReportSet(std::initializer_list<const char*> codes) {
+  const std::string set = PathReportDefs('0');
+  if (CreateTableOfKind(TableKind::ReportDefs, set, true) != 0) return false;
+  Table t;
+  if (!t.OpenShared(set, "CE0CODE")) return false;
+  for (const char* code : codes) {
+    std::string raw, text;
+    const std::string file = std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt";
+    if (!platform::ReadWholeFile(file, raw) || !platform::Utf8ToCp1252(raw, text, platform::Unassigned::kRefuse))
+      return false;
+    t.AppendBlank();
+    t.PutField(1, code);
+    t.PutField(2, code);
+    t.InsertRecord();
+    t.PutMemoText(11, text);
+    t.Commit();
+  }
+  t.CloseTable(true);
+  return true;
 }
 
 }  // namespace bench_world

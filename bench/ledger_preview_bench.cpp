@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_world.h"
 #include "data/dossier_files.h"
 #include "data/locks.h"
 #include "data/session.h"
@@ -51,8 +52,6 @@ long BenchLines() {
   return n < 1000 ? 1000 : (n > kMaxDemoLines ? kMaxDemoLines : n);
 }
 
-const char* const kLayouts[] = {"EC-1STD", "EG-1STD", "EJ-1STD", "ER-1STD"};
-
 struct World {
   World() {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -74,7 +73,8 @@ struct World {
     ProgramOptions = std::string(kProgramOptionsLength, ' ');
     SetProgramOption(5, '0');
     if (StartDbSession() != 0) return;
-    if (!MakeReportSet()) return;
+    // The preview's report set: the program's standard layouts of the four reports.
+    if (!bench_world::MakeStandardReportSet({"EC-1STD", "EG-1STD", "EJ-1STD", "ER-1STD"})) return;
     DemoOptions options;
     options.folder = dir + "/dossier/";
     options.code = "BENCH";
@@ -106,28 +106,6 @@ struct World {
     FreeSharedGraphics();
     FreeRuntime();
     std::filesystem::remove_all(dir);
-  }
-
-  // The preview's report set with the program's standard layouts of the four reports.
-  bool MakeReportSet() {
-    const std::string set = PathReportDefs('0');
-    if (CreateTableOfKind(TableKind::ReportDefs, set, true) != 0) return false;
-    Table t;
-    if (!t.OpenShared(set, "CE0CODE")) return false;
-    for (const char* code : kLayouts) {
-      std::string raw, text;
-      const std::string file = std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt";
-      if (!platform::ReadWholeFile(file, raw) || !platform::Utf8ToCp1252(raw, text, platform::Unassigned::kRefuse))
-        return false;
-      t.AppendBlank();
-      t.PutField(1, code);
-      t.PutField(2, code);
-      t.InsertRecord();
-      t.PutMemoText(11, text);
-      t.Commit();
-    }
-    t.CloseTable(true);
-    return true;
   }
 
   static bool LoadDossierRecord() {
