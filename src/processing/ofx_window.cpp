@@ -199,9 +199,11 @@ void TWSaiModImportationOfx::ShowStatement() {
   list_->ClearList();
   const std::set<std::string> known = processing::ImportedIdentitySet();
   const std::string key = processing::StatementAccountKey(s);
+  const std::vector<std::string> identities = processing::TransactionIdentities(key, s.transactions);
   long already = 0;
-  for (const processing::BankTransaction& t : s.transactions) {
-    const bool seen = known.count(processing::TransactionIdentity(key, t)) > 0;
+  for (std::size_t i = 0; i < s.transactions.size(); ++i) {
+    const processing::BankTransaction& t = s.transactions[i];
+    const bool seen = known.count(identities[i]) > 0;
     already += seen ? 1 : 0;
     // The texts whole; the labels cut them at 25 characters.
     const std::string text = t.name.empty() ? t.memo : t.memo.empty() ? t.name : t.name + " - " + t.memo;

@@ -73,6 +73,20 @@ TEST(AsciiParseTest, SeparatorEncodingAndColumnsAreFoundFromTheFile) {
   EXPECT_EQ(processing::ParseAsciiText(cases[2].bytes).pieces[0].lines[0].label, "Caf\xE9");
 }
 
+// The bytes Windows-1252 leaves undefined, and bytes that break the UTF-8 of a file with its byte
+// order mark, are read as "?" (they were stored as they came).
+TEST(AsciiParseTest, BytesThatAreNoCharacterBecomeQuestionMarks) {
+  const std::string header = "Journal;Date;Piece;Compte;Libelle;Debit;Credit\n";
+  const std::string second = "OD;14/03/2026;A1;70600000;x;;5\n";
+  const AsciiRead cp1252 = processing::ParseAsciiText(header + "OD;14/03/2026;A1;51200000;Caf\xE9 \x81\x8D\x8F\x90\x9D;5;\n" + second);
+  ASSERT_TRUE(cp1252.errors.empty()) << ErrorsOf(cp1252);
+  EXPECT_EQ(cp1252.encoding, "Windows-1252");
+  EXPECT_EQ(cp1252.pieces.at(0).lines.at(0).label, "Caf\xE9 ?????");
+  const AsciiRead marked = processing::ParseAsciiText("\xEF\xBB\xBF" + header + "OD;14/03/2026;A1;51200000;Caf\xE9;5;\n" + second);
+  ASSERT_TRUE(marked.errors.empty()) << ErrorsOf(marked);
+  EXPECT_EQ(marked.pieces.at(0).lines.at(0).label, "Caf?");
+}
+
 TEST(AsciiParseTest, EveryFaultyLineIsNamedByItsNumber) {
   struct Case {
     const char* what;
@@ -179,6 +193,17 @@ TEST_F(AsciiImportTest, OneFaultRefusesTheWholeFileWithItsLineNumbers) {
        "Journal inconnu"},
       {"an unknown label code", "OD;01/05/2026;Z;60700000;9;x;10;\r\nOD;01/05/2026;Z;51200000;0;x;;10\r\n", 9,
        "Code libell\xE9 inconnu"},
+      // Cut to its first 8 digits, it was imported on another account.
+      {"an account of 19 digits", "OD;01/05/2026;Z;6070000000000000000;0;x;10;\r\nOD;01/05/2026;Z;51200000;0;x;;10\r\n",
+       9, "Compte trop long : 6070000000000000000 (8 caract\xE8res au plus)"},
+      // It cut the label where it stood.
+      {"a NUL byte in a label",
+       std::string("OD;01/05/2026;Z;60700000;0;Caf") + '\0' + "e;10;\r\nOD;01/05/2026;Z;51200000;0;x;;10\r\n", 9,
+       "Caract\xE8re de contr\xF4le (code 0)"},
+      // The writer failed on it half-way: a piece number taken, a blank record left in the draft.
+      {"an amount no draft line holds",
+       "OD;01/05/2026;Z;60700000;0;x;99999999999,99;\r\nOD;01/05/2026;Z;51200000;0;x;;99999999999,99\r\n", 9,
+       "Montant trop grand pour une ligne du brouillard : 99999999999,99"},
   };
   for (const Case& c : cases) {
     const std::string path = File("faux.txt", ThreePieces() + c.last);

@@ -320,7 +320,7 @@ TEST_F(OfxImportTest, BadStatementsWriteNothing) {
       {"ofx-truncated.ofx", good.substr(0, good.size() / 2), "balise de fin </OFX> absente"},
       {"ofx-binary.ofx", std::string("\x7F" "ELF\x02\x01\x01\0\0\0<OFX>", 16) + std::string(300, '\xFF'), "binaires"},
       {"ofx-unclosed.ofx", unclosed, "sans sa balise de fin </STMTTRN>"},
-      {"ofx-thousands.ofx", thousands, "montant illisible (lu 1.234000)"},
+      {"ofx-thousands.ofx", thousands, "montant TRNAMT \xAB 1.234,56 \xBB illisible"},
   };
   const long before = DraftRecords();
   for (const Case& c : cases) {
@@ -333,6 +333,164 @@ TEST_F(OfxImportTest, BadStatementsWriteNothing) {
     EXPECT_EQ(DraftRecords(), before) << c.name;
   }
   EXPECT_EQ(ReadAll(folder_ + "clgsa.txt").find("IMPORTATION RELEVE OFX"), std::string::npos);
+}
+
+// The value of the `n`-th (from 0) element `tag` of a statement text replaced by `value`.
+std::string WithValue(std::string text, const std::string& tag, int n, const std::string& value) {
+  std::size_t at = 0;
+  for (int i = 0; i <= n; ++i) at = text.find("<" + tag + ">", i == 0 ? 0 : at + 1);
+  const std::size_t start = at + tag.size() + 2;
+  text.replace(start, text.find_first_of("\r\n<", start) - start, value);
+  return text;
+}
+
+// A transaction whose amount or date does not follow the OFX syntax refuses the whole statement,
+// in SGML as in XML, with its FITID, the field and the value; nothing is written. libofx alone
+// read "1.440,57" as 1.44, "2026-05-01" as today, "20260230" as 2 March and "1.5E3" as 1500, and
+// an amount "abc" or empty as 0 (the transaction then left out without a word).
+TEST_F(OfxImportTest, ATransactionWithABadValueRefusesTheWholeStatement) {
+  Open();
+  const processing::BankStatement s = Statement(0, 7);
+  ASSERT_EQ(s.transactions.size(), 7u);
+  const std::string fitid = "(FITID " + s.transactions[2].fitid + ")";
+  const struct Case {
+    const char* tag;
+    const char* value;
+    const char* said;
+  } cases[] = {
+      {"TRNAMT", "1.440,57", "montant TRNAMT \xAB 1.440,57 \xBB illisible"},
+      {"TRNAMT", "1,440.57", "montant TRNAMT \xAB 1,440.57 \xBB illisible"},
+      {"TRNAMT", "1 440,57", "montant TRNAMT \xAB 1 440,57 \xBB illisible"},
+      {"TRNAMT", "1.5E3", "montant TRNAMT \xAB 1.5E3 \xBB illisible"},
+      {"TRNAMT", "abc", "montant TRNAMT \xAB abc \xBB illisible"},
+      {"TRNAMT", "12.345", "montant TRNAMT \xAB 12.345 \xBB illisible (plus de deux d\xE9" "cimales)"},
+      {"TRNAMT", "", "montant TRNAMT vide"},
+      {"DTPOSTED", "2026-05-01", "date DTPOSTED \xAB 2026-05-01 \xBB illisible (AAAAMMJJ attendu)"},
+      {"DTPOSTED", "20260230", "date DTPOSTED \xAB 20260230 \xBB inexistante"},
+      {"DTPOSTED", "20260501250000", "date DTPOSTED \xAB 20260501250000 \xBB illisible (heure inexistante)"},
+      {"DTPOSTED", "", "date DTPOSTED vide"},
+  };
+  const long before = DraftRecords();
+  int file = 0;
+  for (const Case& c : cases) {
+    for (const std::string& good : {ofx_fixture::OfxSgml102(s), ofx_fixture::OfxXml220(s)}) {
+      gui::ModalSeam::Reset();
+      const std::string name = "ofx-value-" + std::to_string(++file) + ".ofx";
+      const std::string said = Import(WriteDamaged(name, WithValue(good, c.tag, 2, c.value)));
+      EXPECT_EQ(said.rfind("Relev\xE9 illisible: 1 valeur illisible, rien n'a \xE9t\xE9 import\xE9:\nop\xE9ration 3 ", 0), 0u)
+          << name << ": " << said;
+      EXPECT_NE(said.find(fitid + ": " + c.said), std::string::npos) << name << ": " << said;
+      EXPECT_EQ(DraftRecords(), before) << name;
+    }
+  }
+  // Every faulty transaction is named at once.
+  const std::string two = WithValue(WithValue(ofx_fixture::OfxSgml102(s), "TRNAMT", 1, "abc"), "DTPOSTED", 5, "20261301");
+  gui::ModalSeam::Reset();
+  const std::string said = Import(WriteDamaged("ofx-two-values.ofx", two));
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.kind == gui::ModalKind::MessageBox && shown.text.find("valeurs illisibles") != std::string::npos)
+      test_support::ScreenshotMessage(shown, "processing", "ofx_bad_values_refused");
+  EXPECT_NE(said.find("2 valeurs illisibles"), std::string::npos) << said;
+  EXPECT_NE(said.find("op\xE9ration 2 (FITID " + s.transactions[1].fitid + "): montant TRNAMT \xAB abc \xBB illisible"),
+            std::string::npos) << said;
+  EXPECT_NE(said.find("op\xE9ration 6 (FITID " + s.transactions[5].fitid + "): date DTPOSTED \xAB 20261301 \xBB inexistante"),
+            std::string::npos) << said;
+  EXPECT_EQ(DraftRecords(), before);
+  EXPECT_EQ(ReadAll(folder_ + "clgsa.txt").find("IMPORTATION RELEVE OFX"), std::string::npos);
+
+  // The forms the syntax allows are read to the cent: one decimal mark, either one; a sign; zeros
+  // past the cents; a time and a zone after the date.
+  const struct Good {
+    const char* amount;
+    long long cents;
+  } goods[] = {{"1440,57", 144057}, {"-12.5", -1250}, {"+3", 300}, {"12.500", 1250}, {"-0,05", -5}, {"99999999999.99", 9999999999999}};
+  for (const Good& g : goods) {
+    const std::string text =
+        WithValue(WithValue(ofx_fixture::OfxSgml102(s), "TRNAMT", 2, g.amount), "DTPOSTED", 2, "20260228235959.000[+1:CET]");
+    const std::string path = WriteDamaged("ofx-good-value.ofx", text);
+    const processing::OfxReading read = processing::ReadOfxStatement(path);
+    ASSERT_TRUE(read.ok) << g.amount << ": " << read.message;
+    EXPECT_EQ(read.statement.transactions[2].cents, g.cents) << g.amount;
+  }
+}
+
+// An XML statement says it is in UTF-8: bytes that are not (Windows-1252 accents) refuse it,
+// where they were stored as they came, garbled.
+TEST_F(OfxImportTest, AnXmlStatementInUtf8WithOtherBytesIsRefused) {
+  Open();
+  std::string text = ofx_fixture::OfxXml220(Statement(0, 3));
+  const std::size_t accent = text.find("\xC3\xA7");  // the "ç" of "reçu"
+  ASSERT_NE(accent, std::string::npos);
+  text.replace(accent, 2, "\xE7");
+  const long before = DraftRecords();
+  const std::string said = Import(WriteDamaged("ofx-cp1252-in-utf8.ofx", text));
+  EXPECT_NE(said.find("Relev\xE9 illisible: le relev\xE9 se d\xE9" "clare cod\xE9 en UTF-8, mais l'octet 0xE7 de la ligne "),
+            std::string::npos) << said;
+  EXPECT_EQ(DraftRecords(), before);
+}
+
+// Amounts that pass the reader but not a draft line (N(14,2)) are refused before anything is
+// written: no piece number taken, no blank record left in the draft.
+TEST_F(OfxImportTest, AnAmountTooLargeForTheDraftIsRefusedBeforeAnyWrite) {
+  Open();
+  const processing::BankStatement s = Statement(0, 3);
+  const std::string path =
+      WriteDamaged("ofx-too-large.ofx", WithValue(ofx_fixture::OfxSgml102(s), "TRNAMT", 1, "123456789012,34"));
+  const long before = DraftRecords();
+  const std::string said = Import(path);
+  EXPECT_NE(said.find("Op\xE9ration FITID " + s.transactions[1].fitid + " :"), std::string::npos) << said;
+  EXPECT_NE(said.find("Montant trop grand pour une ligne du brouillard : 123456789012,34"), std::string::npos) << said;
+  EXPECT_EQ(DraftRecords(), before);
+  EXPECT_TRUE(processing::ReadImportedIdentities().empty());
+  // The same statement with the amount mended imports whole, its pieces numbered from where they were.
+  const std::string mended = Write("ofx-mended.ofx", ofx_fixture::OfxSgml102(s));
+  EXPECT_NE(Import(mended).find("3 op\xE9rations import\xE9" "es"), std::string::npos) << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before + 6);
+}
+
+// A FITID names one transaction: reused for another one in the same statement, the statement is
+// refused (the second was taken for the first, "déjà importée"). Without FITIDs, two identical
+// transactions of a day are both imported, and both found again at the next import.
+TEST_F(OfxImportTest, IdentitiesTellEveryTransactionApart) {
+  Open();
+  processing::BankStatement reused = Statement(0, 4);
+  reused.transactions[3].fitid = reused.transactions[1].fitid;
+  const long before = DraftRecords();
+  const std::string said = Import(WriteDamaged("ofx-fitid-reused.ofx", ofx_fixture::OfxSgml102(reused)));
+  EXPECT_NE(said.find("m\xEAme identifiant (FITID) \xE0 des op\xE9rations diff\xE9rentes :\nFITID " +
+                      reused.transactions[1].fitid + " : "),
+            std::string::npos) << said;
+  EXPECT_EQ(DraftRecords(), before);
+
+  processing::BankStatement coffees = Statement(0, 4);
+  for (processing::BankTransaction& t : coffees.transactions) t.fitid.clear();
+  coffees.transactions[2] = coffees.transactions[1];
+  const std::string path = Write("ofx-without-fitid.ofx", ofx_fixture::OfxSgml102(coffees));
+  EXPECT_NE(Import(path).find("4 op\xE9rations import\xE9" "es"), std::string::npos) << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before + 8);
+  EXPECT_NE(Import(path).find("les 4 op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es"), std::string::npos)
+      << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before + 8);
+}
+
+TEST(OfxIdentities, TheFirstOccurrenceKeepsTheIdentityEarlierImportsRecorded) {
+  processing::BankTransaction coffee, other, withFitid;
+  coffee.date = other.date = withFitid.date = "20260314";
+  coffee.cents = -340;
+  coffee.name = "CAFE DU PORT";
+  other.cents = 1200;
+  withFitid.fitid = "F1";
+  withFitid.cents = 5;
+  const std::vector<std::string> ids =
+      processing::TransactionIdentities("k", {coffee, other, coffee, withFitid, withFitid, coffee});
+  ASSERT_EQ(ids.size(), 6u);
+  EXPECT_EQ(ids[0], processing::TransactionIdentity("k", coffee));
+  EXPECT_EQ(ids[1], processing::TransactionIdentity("k", other));
+  EXPECT_EQ(ids[2], ids[0] + "|#2");
+  EXPECT_EQ(ids[5], ids[0] + "|#3");
+  // One FITID is one transaction, however often the file gives it.
+  EXPECT_EQ(ids[3], "k|F|F1");
+  EXPECT_EQ(ids[4], ids[3]);
 }
 
 // The reader program runs under a time limit; a file too large, a reader that crashes or one that

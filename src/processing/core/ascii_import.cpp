@@ -106,7 +106,20 @@ std::string FromUtf8(const std::string& text) {
     if (c >= 0xF0) { cp = c & 0x07; n = 4; }
     else if (c >= 0xE0) { cp = c & 0x0F; n = 3; }
     else if (c >= 0xC0) { cp = c & 0x1F; n = 2; }
-    for (std::size_t k = 1; k < n && i + k < text.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    else if (c >= 0x80) n = 0;  // a continuation byte out of place
+    for (std::size_t k = 1; k < n; ++k) {
+      // A sequence cut short (a file with a byte order mark that is not all UTF-8) is one unknown character.
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+        n = 0;
+        break;
+      }
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    if (n == 0) {
+      out += '?';
+      ++i;
+      continue;
+    }
     i += n;
     if (cp == 0x202F || cp == 0x2009) cp = ' ';
     const int b = platform::UnicodeToCp1252(cp, platform::Unassigned::kRefuse);
@@ -201,7 +214,10 @@ enum : int {
   kMsgBadSense, kMsgBadCurrency, kMsgPieceDates, kMsgUnbalanced, kMsgUnknownJournal, kMsgUnknownLabel,
   kMsgUnknownVat, kMsgOutsideYear, kMsgFrancsRefused, kMsgImportedBefore, kMsgDuplicateColumn,
 };
+constexpr int kMsgAccountTooLong = 29724;
+constexpr int kMsgControlCharacter = 29725;
 constexpr int kMsgImportedElsewhere = 29763;
+constexpr std::size_t kAccountWidth = 8;  // the chart's codes
 constexpr int kMsgStoppedElsewhere = 29764;
 
 struct Piecework {
@@ -244,7 +260,15 @@ AsciiRead ParseAsciiText(const std::string& raw) {
   } else {
     r.encoding = "Windows-1252";
   }
-  if (utf8) bytes = FromUtf8(bytes);
+  if (utf8) {
+    bytes = FromUtf8(bytes);
+  } else {
+    // The five bytes Windows-1252 leaves undefined are no character.
+    for (char& c : bytes)
+      if (platform::Cp1252ToUnicode(static_cast<unsigned char>(c), platform::Unassigned::kRefuse) < 0) c = '?';
+  }
+  // An end-of-file mark of old editors closes the text.
+  while (!bytes.empty() && bytes.back() == '\x1A') bytes.pop_back();
 
   std::vector<std::string> lines = Lines(bytes);
   while (!lines.empty() && Trimmed(lines.back()).empty()) lines.pop_back();
@@ -301,6 +325,12 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     const std::size_t errorsBefore = r.errors.size();
     auto error = [&](int id, const std::string& what) { r.errors.push_back({number, Replace(Text(id), what)}); };
     if (f.size() > names.size()) error(kMsgTooManyFields, std::to_string(f.size()));
+    // A control character (a NUL would cut the text it stands in) is no part of a text file.
+    for (unsigned char c : lines[n])
+      if (c < 0x20 && c != '\t') {
+        error(kMsgControlCharacter, std::to_string(c));
+        break;
+      }
     ImportedLine l;
     l.sourceLine = number;
     const std::string journal = field(kJournal);
@@ -309,6 +339,7 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     if (journal.empty()) error(kMsgBlankField, "Journal");
     if (reference.empty()) error(kMsgBlankField, "Piece");
     if (l.account.empty()) error(kMsgBlankField, "Compte");
+    else if (l.account.size() > kAccountWidth) error(kMsgAccountTooLong, l.account);
     Ymd date;
     if (!ParseDate(field(kDate), date)) error(kMsgBadDate, field(kDate));
     const std::string due = field(kDue);
@@ -506,7 +537,9 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     // The draft's room and the other checks of the writer.
     const PiecesReport check = CheckImportedPieces(c10, c50, r.pieces, maxRecords);
     if (check.outcome != PiecesOutcome::Written)
-      r.errors.push_back({check.outcome == PiecesOutcome::TooManyLines ? 0 : r.pieceLines[check.piece],
+      r.errors.push_back({check.outcome == PiecesOutcome::TooManyLines ? 0
+                          : check.sourceLine > 0                         ? check.sourceLine
+                                                                         : r.pieceLines[check.piece],
                           Trimmed(check.message)});
   }
   std::stable_sort(r.errors.begin(), r.errors.end(),

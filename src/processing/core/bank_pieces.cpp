@@ -1,5 +1,6 @@
 #include "processing/core/bank_pieces.h"
 
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -24,6 +25,7 @@ constexpr int kMsgNoJournal = 29692;
 constexpr int kMsgCounter = 29693;
 constexpr int kMsgEmpty = 29694;
 constexpr int kMsgFailed = 29695;
+constexpr int kMsgAmountTooLarge = 29696;
 constexpr int kMsgHeaderHeld = 16003;
 constexpr int kMsgImportElsewhere = 29760;
 constexpr int kMsgRecordNotWritten = 29761;
@@ -128,6 +130,19 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
     const std::string shown = IsValidYmd(p.date) ? PrintDateOf(p.date) : std::string("?");
     if (!InYear(p.date, firstDay, lastDay))
       return Refusal(PiecesOutcome::DateOutsideYear, i, Replace(LoadStr(kMsgDateOutside), shown));
+    // The field takes what fits and the writer would fail half-way: refused before anything moves.
+    for (const ImportedLine& l : p.lines) {
+      const LineAmounts a = AmountsOf(l, parity);
+      const long long cents = l.cents < 0 ? -l.cents : l.cents;
+      if (cents > kMaxLineCents || a.euros > kMaxLineCents || a.euros < -kMaxLineCents || a.francs > kMaxLineCents ||
+          a.francs < -kMaxLineCents) {
+        char amount[40];
+        std::snprintf(amount, sizeof amount, "%lld,%02lld", cents / 100, cents % 100);
+        PiecesReport refused = Refusal(PiecesOutcome::AmountTooLarge, i, Replace(LoadStr(kMsgAmountTooLarge), amount));
+        refused.sourceLine = l.sourceLine;
+        return refused;
+      }
+    }
     const PieceBalance b = BalanceOf(p, parity);
     if ((p.TypedInFrancs() ? b.francs : b.euros) != 0)
       return Refusal(PiecesOutcome::Unbalanced, i, Replace(Replace(LoadStr(kMsgUnbalanced), p.journal), shown));

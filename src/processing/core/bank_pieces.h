@@ -50,6 +50,7 @@ enum class PiecesOutcome {
   DateOutsideYear,  // a date outside the financial year (or no year readable)
   Unbalanced,       // a piece does not balance in the currency it was typed in
   NoJournal,        // a journal missing or cancelled
+  AmountTooLarge,   // an amount, or its other currency, does not fit a draft line's N(14,2)
   TooManyLines,     // the draft would pass its limit of records
   HeaderLocked,     // another station enters a journal-month written into
   CounterRefused,   // a piece counter held elsewhere or full
@@ -59,6 +60,7 @@ enum class PiecesOutcome {
 struct PiecesReport {
   PiecesOutcome outcome = PiecesOutcome::Failed;
   std::size_t piece = 0;        // the piece a refusal is about (index in the input)
+  long sourceLine = 0;          // the sourceLine of the line a refusal is about (0: the piece as a whole)
   std::vector<long> numbers;    // the number given to each piece, in order
   long lines = 0;               // lines written, rounding lines included
   long roundingLines = 0;
@@ -71,7 +73,11 @@ struct LineAmounts {
 };
 LineAmounts AmountsOf(const ImportedLine& line, double parity);
 
-// The checks that need no lock: non-empty pieces, dates in the financial year, balance, journals
+// The largest amount a draft line holds (N(14,2)), in cents.
+constexpr long long kMaxLineCents = 9999999999999LL;
+
+// The checks that need no lock: non-empty pieces, amounts that fit a line in both currencies,
+// dates in the financial year, balance, journals
 // live and active in `c10`, and room in the draft for every line (rounding lines included) below
 // `maxRecords`. Outcome Written when all pass.
 PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<ImportedPiece>& pieces,

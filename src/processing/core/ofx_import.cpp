@@ -223,6 +223,39 @@ std::string TransactionIdentity(const std::string& accountKey, const BankTransac
   return accountKey + "|D|" + t.date + "|" + std::to_string(t.cents) + "|" + t.name + "|" + t.memo;
 }
 
+std::vector<std::string> TransactionIdentities(const std::string& accountKey, const std::vector<BankTransaction>& ts) {
+  std::vector<std::string> out;
+  std::map<std::string, int> seen;
+  for (const BankTransaction& t : ts) {
+    std::string identity = TransactionIdentity(accountKey, t);
+    // A FITID names one transaction, however often the file repeats it.
+    const int n = ++seen[identity];
+    if (t.fitid.empty() && n > 1) identity += "|#" + std::to_string(n);
+    out.push_back(std::move(identity));
+  }
+  return out;
+}
+
+std::string ReusedFitids(const BankStatement& statement) {
+  std::map<std::string, const BankTransaction*> first;
+  std::string text;
+  auto values = [](const BankTransaction& t) {
+    char amount[32];
+    const long long c = t.cents < 0 ? -t.cents : t.cents;
+    std::snprintf(amount, sizeof amount, "%s%lld,%02lld", t.cents < 0 ? "-" : "", c / 100, c % 100);
+    return DayText(t.date) + " " + amount + " " + Trim(t.name);
+  };
+  for (const BankTransaction& t : statement.transactions) {
+    if (t.fitid.empty()) continue;
+    const auto [it, added] = first.emplace(t.fitid, &t);
+    if (added) continue;
+    const BankTransaction& a = *it->second;
+    if (a.date == t.date && a.cents == t.cents && a.name == t.name && a.memo == t.memo) continue;
+    text += "FITID " + t.fitid + " : " + values(a) + " / " + values(t) + "\n";
+  }
+  return text;
+}
+
 std::string OfxIdentitiesPath() { return DossierFolder + "cof" + Trim(DossierCode) + ".txt"; }
 
 std::vector<ImportedIdentity> ReadImportedIdentities() {
@@ -288,6 +321,11 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
       return r;
     }
   }
+  if (const std::string reused = ReusedFitids(s); !reused.empty()) {
+    r.message = "Le relev\xE9 donne le m\xEAme identifiant (FITID) \xE0 des op\xE9rations diff\xE9rentes :\n" + reused +
+                "Rien n'a \xE9t\xE9 import\xE9.";
+    return r;
+  }
   if (!LabelCodeUsable(c10, request.labelCode)) {
     r.message = UnknownLabelCodeMessage(request.labelCode) + "\nRien n'a \xE9t\xE9 import\xE9.";
     return r;
@@ -342,9 +380,12 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   const std::string key = StatementAccountKey(s);
   std::vector<ImportedPiece> pieces;
   std::vector<std::string> identities;
-  for (const BankTransaction& t : s.transactions) {
+  std::vector<std::size_t> transactionOf;  // each piece's transaction
+  const std::vector<std::string> identityOf = TransactionIdentities(key, s.transactions);
+  for (std::size_t index = 0; index < s.transactions.size(); ++index) {
+    const BankTransaction& t = s.transactions[index];
     if (t.cents == 0) continue;  // nothing to enter
-    const std::string identity = TransactionIdentity(key, t);
+    const std::string& identity = identityOf[index];
     if (!known.insert(identity).second) {
       ++r.skipped;
       continue;
@@ -368,6 +409,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     piece.lines = {bank, other};
     pieces.push_back(std::move(piece));
     identities.push_back(identity);
+    transactionOf.push_back(index);
   }
   if (pieces.empty()) {
     r.nothingNew = true;
@@ -397,6 +439,10 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
       });
   if (written.outcome != PiecesOutcome::Written) {
     r.message = written.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written.message;
+    if (written.outcome == PiecesOutcome::AmountTooLarge && written.piece < transactionOf.size()) {
+      const BankTransaction& t = s.transactions[transactionOf[written.piece]];
+      r.message = "Op\xE9ration " + (t.fitid.empty() ? "du " + DayText(t.date) : "FITID " + t.fitid) + " :" + r.message;
+    }
     // The lines were not written: their identities are taken back, so that the next import
     // writes them.
     if (recorded && !(hadFile ? platform::WriteFileAtomic(OfxIdentitiesPath(), before)

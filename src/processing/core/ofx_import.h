@@ -41,6 +41,15 @@ bool RememberStatementBank(const BankStatement& statement, const std::string& ba
 // The identity a transaction leaves in the dossier: the account key with the FITID, or, without
 // one, with its date, amount and label.
 std::string TransactionIdentity(const std::string& accountKey, const BankTransaction& t);
+// The identities of a statement's transactions, in order. Without a FITID, the second and later
+// transactions of one identity (two coffees of a day at one payee) are told apart by their
+// occurrence within the statement ("|#2" ...): the first keeps the plain identity, so that what
+// earlier imports recorded still matches.
+std::vector<std::string> TransactionIdentities(const std::string& accountKey, const std::vector<BankTransaction>& ts);
+// The FITIDs the statement gives to two transactions that differ (date, amount or texts), with
+// both values, in French, one a line; "" when none. Such a statement is refused: its second
+// transaction would be taken for the first.
+std::string ReusedFitids(const BankStatement& statement);
 
 // The file of the identities of the imported transactions: DossierFolder + "cof" + code + ".txt",
 // one a line: identity, tab, month YYMM, journal, piece number, the bank's general account.

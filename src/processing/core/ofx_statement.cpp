@@ -142,7 +142,7 @@ OfxReading ReadOfxStatement(const std::string& file, int timeLimitMs) {
   out.Discard();
   if (!run.launched) return refuse("lecteur " + reader + " introuvable");
   if (run.timedOut) return refuse("la lecture a d\xE9pass\xE9 " + std::to_string(timeLimitMs / 1000) + " s");
-  const std::string said = platform::LastOutputLines(run.output, 2);
+  const std::string said = platform::LastOutputLines(run.output, 24, 200);
   if (run.exitStatus >= 128) return refuse("le lecteur s'est arr\xEAt\xE9 (signal " + std::to_string(run.exitStatus - 128) + ")");
   if (run.exitStatus != 0)
     return refuse(said.empty() ? "le lecteur a \xE9" "chou\xE9 (code " + std::to_string(run.exitStatus) + ")" : said);

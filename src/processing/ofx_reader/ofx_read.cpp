@@ -2,7 +2,9 @@
 
 #include <libofx/libofx.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -83,6 +85,7 @@ struct Reading {
   bool otherAccount = false;
   std::string bank, branch, number, currency, start, end, balance, balanceDate;
   std::vector<std::string> transactions;
+  std::vector<long long> amounts;  // each transaction's amount as the file writes it, in cents
 };
 
 int OnAccount(const OfxAccountData data, void* p) {
@@ -113,7 +116,11 @@ int OnTransaction(const OfxTransactionData data, void* p) {
     r.error = "montant absent, " + which;
     return 0;
   }
-  if (!AmountToCents(data.amount, cents)) {
+  const std::size_t index = r.transactions.size();
+  if (index < r.amounts.size()) {
+    // The amount as the file writes it, already checked: no binary fraction comes between.
+    cents = r.amounts[index];
+  } else if (!AmountToCents(data.amount, cents)) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.6f", data.amount);
     r.error = std::string("montant illisible (lu ") + buf + "), " + which;
@@ -172,7 +179,175 @@ std::size_t Count(const std::string& text, const std::string& what) {
   return n;
 }
 
+// The offset of the first byte that is not UTF-8 in `s`; npos when all of it is.
+std::size_t FirstNonUtf8(const std::string& s) {
+  for (std::size_t i = 0; i < s.size();) {
+    std::vector<std::uint32_t> one;
+    std::size_t n = 1;
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 0xC2 && c < 0xE0) n = 2;
+    else if (c >= 0xE0 && c < 0xF0) n = 3;
+    else if (c >= 0xF0 && c < 0xF5) n = 4;
+    else if (c >= 0x80) return i;
+    if (i + n > s.size() || !DecodeUtf8(s.substr(i, n), one)) return i;
+    i += n;
+  }
+  return std::string::npos;
+}
+
+// Whether the statement says it is in UTF-8: an XML statement unless its declaration names
+// another encoding, an SGML one whose header says "ENCODING:UTF-8".
+bool DeclaredUtf8(const std::string& upper) {
+  const std::size_t ofx = upper.find("<OFX>");
+  const std::string head = upper.substr(0, ofx);
+  const std::size_t xml = head.find("<?XML");
+  if (xml != std::string::npos) {
+    const std::size_t end = head.find("?>", xml);
+    const std::string declaration = head.substr(xml, end == std::string::npos ? std::string::npos : end - xml);
+    const std::size_t at = declaration.find("ENCODING");
+    if (at == std::string::npos) return true;  // XML's own default
+    return declaration.find("UTF-8", at) != std::string::npos || declaration.find("UTF8", at) != std::string::npos;
+  }
+  const std::size_t at = head.find("ENCODING:");
+  return at != std::string::npos && head.compare(at + 9, 4, "UTF-") == 0;
+}
+
+std::string Trimmed(const std::string& s) {
+  const std::size_t a = s.find_first_not_of(" \t\r\n");
+  if (a == std::string::npos) return "";
+  return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
+}
+
+// The value of the element `tag` between `from` and `to`: the text after its start tag up to
+// the next tag (SGML leaves the end tag out), outer blanks dropped. False when it is absent.
+bool ElementValue(const std::string& raw, const std::string& upper, std::size_t from, std::size_t to,
+                  const char* tag, std::string& value) {
+  const std::string open = std::string("<") + tag + ">";
+  const std::size_t at = upper.find(open, from);
+  if (at == std::string::npos || at >= to) return false;
+  const std::size_t start = at + open.size();
+  std::size_t end = raw.find('<', start);
+  if (end == std::string::npos || end > to) end = to;
+  value = Trimmed(raw.substr(start, end - start));
+  return true;
+}
+
+bool Digits(const std::string& s, std::size_t from, std::size_t count) {
+  if (from + count > s.size()) return false;
+  for (std::size_t i = from; i < from + count; ++i)
+    if (s[i] < '0' || s[i] > '9') return false;
+  return true;
+}
+
+int Number(const std::string& s, std::size_t from, std::size_t count) { return std::atoi(s.substr(from, count).c_str()); }
+
 }  // namespace
+
+std::string AmountCents(const std::string& text, long long& cents) {
+  if (text.empty()) return "vide";
+  std::size_t i = 0;
+  bool negative = false;
+  if (text[0] == '-' || text[0] == '+') {
+    negative = text[0] == '-';
+    i = 1;
+  }
+  std::string whole, fraction;
+  bool mark = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      (mark ? fraction : whole) += c;
+    } else if ((c == '.' || c == ',') && !mark) {
+      mark = true;
+    } else {
+      return "illisible";
+    }
+  }
+  if (whole.empty() && fraction.empty()) return "illisible";
+  // More than two decimals only when they are zeros: a cent is the smallest amount.
+  if (fraction.size() > 2 && fraction.find_first_not_of('0', 2) != std::string::npos) return "illisible (plus de deux d\xE9" "cimales)";
+  fraction = (fraction + "00").substr(0, 2);
+  const std::size_t first = whole.find_first_not_of('0');
+  whole = first == std::string::npos ? "" : whole.substr(first);
+  if (whole.size() > 13) return "trop grand";
+  cents = std::atoll(whole.c_str()) * 100 + std::atoll(fraction.c_str());
+  if (negative) cents = -cents;
+  return "";
+}
+
+std::string DateCheck(const std::string& text) {
+  if (text.empty()) return "vide";
+  if (!Digits(text, 0, 8)) return "illisible (AAAAMMJJ attendu)";
+  std::size_t at = 8;
+  // The time, its fraction of a second and its zone: HHMMSS[.XXX][[-5:EST]].
+  if (Digits(text, at, 6)) {
+    if (Number(text, 8, 2) > 23 || Number(text, 10, 2) > 59 || Number(text, 12, 2) > 59)
+      return "illisible (heure inexistante)";
+    at += 6;
+    if (at < text.size() && text[at] == '.') {
+      ++at;
+      while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+    }
+  } else if (Digits(text, at, 4)) {
+    if (Number(text, 8, 2) > 23 || Number(text, 10, 2) > 59) return "illisible (heure inexistante)";
+    at += 4;
+  }
+  if (at < text.size() && text[at] == '[' && text.back() == ']') at = text.size();
+  if (at != text.size()) return "illisible (AAAAMMJJ attendu)";
+  const int year = Number(text, 0, 4), month = Number(text, 4, 2), day = Number(text, 6, 2);
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (year < 1900 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap ? 1 : 0))
+    return "inexistante";
+  return "";
+}
+
+std::string CheckTransactionValues(const std::string& raw, std::vector<long long>* amounts) {
+  const std::string upper = Upper(raw);
+  if (DeclaredUtf8(upper)) {
+    const std::size_t bad = FirstNonUtf8(raw);
+    if (bad != std::string::npos) {
+      char byte[8];
+      std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(raw[bad]));
+      return "le relev\xE9 se d\xE9" "clare cod\xE9 en UTF-8, mais l'octet " + std::string(byte) + " de la ligne " +
+             std::to_string(std::count(raw.begin(), raw.begin() + static_cast<long>(bad), '\n') + 1) +
+             " n'est pas de l'UTF-8";
+    }
+  }
+  std::vector<std::string> faults;
+  long number = 0;
+  const std::string open = "<STMTTRN>", close = "</STMTTRN>";
+  for (std::size_t at = upper.find(open); at != std::string::npos; at = upper.find(open, at + open.size())) {
+    ++number;
+    std::size_t end = upper.find(close, at);
+    if (end == std::string::npos) end = upper.size();
+    std::string fitid, amount, date;
+    ElementValue(raw, upper, at, end, "FITID", fitid);
+    const std::string which = "op\xE9ration " + std::to_string(number) +
+                              (fitid.empty() ? std::string(" (sans FITID)") : " (FITID " + TextToCp1252(fitid.c_str()) + ")");
+    auto shown = [](const std::string& value) { return " \xAB " + TextToCp1252(value.substr(0, 40).c_str()) + " \xBB "; };
+    long long cents = 0;
+    if (!ElementValue(raw, upper, at, end, "TRNAMT", amount)) {
+      faults.push_back(which + ": montant TRNAMT absent");
+    } else if (const std::string why = AmountCents(amount, cents); !why.empty()) {
+      faults.push_back(which + ": montant TRNAMT" + (amount.empty() ? " " : shown(amount)) + why);
+    }
+    if (amounts != nullptr) amounts->push_back(cents);
+    if (!ElementValue(raw, upper, at, end, "DTPOSTED", date)) {
+      faults.push_back(which + ": date DTPOSTED absente");
+    } else if (const std::string why = DateCheck(date); !why.empty()) {
+      faults.push_back(which + ": date DTPOSTED" + (date.empty() ? " " : shown(date)) + why);
+    }
+  }
+  if (faults.empty()) return "";
+  std::string text = std::to_string(faults.size()) + (faults.size() > 1 ? " valeurs illisibles" : " valeur illisible") +
+                     ", rien n'a \xE9t\xE9 import\xE9:";
+  constexpr std::size_t kShown = 20;
+  for (std::size_t i = 0; i < faults.size() && i < kShown; ++i) text += "\n" + faults[i];
+  if (faults.size() > kShown) text += "\n... et " + std::to_string(faults.size() - kShown) + " autres";
+  return text;
+}
+
 
 std::string TextToCp1252(const char* text) {
   const std::string s = text == nullptr ? "" : text;
@@ -235,6 +410,8 @@ std::string ReadStatement(const std::string& path, std::string& lines) {
   if (!refused.empty()) return refused;
 
   Reading r;
+  const std::string bad = CheckTransactionValues(raw, &r.amounts);
+  if (!bad.empty()) return bad;
   // libofx speaks on the console only when asked; its messages are not the reader's.
   ofx_PARSER_msg = ofx_DEBUG_msg = ofx_DEBUG1_msg = ofx_DEBUG2_msg = ofx_DEBUG3_msg = ofx_DEBUG4_msg =
       ofx_DEBUG5_msg = ofx_STATUS_msg = ofx_INFO_msg = ofx_WARNING_msg = ofx_ERROR_msg = 0;

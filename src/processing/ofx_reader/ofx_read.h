@@ -14,6 +14,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ofxread {
 
@@ -29,6 +30,19 @@ std::string ReadStatement(const std::string& path, std::string& lines);
 // <OFX> element closed at the end, every statement aggregate closed. "" when they pass (with the
 // number of transactions the file holds), else the reason in French.
 std::string CheckStatementText(const std::string& raw, std::size_t* transactions);
+
+// The checks of each transaction's values as the file writes them, made before libofx reads it
+// (libofx reads "1.440,57" as 1.44, "2026-05-01" as today and "20260230" as 2 March): an amount
+// of digits with at most one decimal mark ("." or ","), no thousands separator, no exponent; a
+// posting date YYYYMMDD[HHMMSS[.XXX]][[zone]] that exists; a statement that declares itself in
+// UTF-8 (an XML one by default) holding only UTF-8. "" when they pass, with the transactions'
+// amounts in cents (file order) in `amounts`; else the reason in French naming each faulty
+// transaction by its number and FITID, the field and its value.
+std::string CheckTransactionValues(const std::string& raw, std::vector<long long>* amounts);
+// The cents of an amount as the file writes it: "" when read, else why not ("vide", "illisible" ...).
+std::string AmountCents(const std::string& text, long long& cents);
+// Why a date as the file writes it is refused ("" when it is a date that exists).
+std::string DateCheck(const std::string& text);
 
 // A text as the statement gives it (UTF-8 when it is valid UTF-8, else already single-byte) in
 // Windows-1252: characters it lacks become "?", control characters blanks, outer blanks dropped.
