@@ -46,6 +46,18 @@ bool DirectoryExists(const std::string& path) {
   return StatOf(path, st) && S_ISDIR(st.st_mode);
 }
 
+bool IsSpecialFile(const std::string& path) {
+  struct stat st{};
+  return StatOf(path, st) && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+std::string FileStamp(const std::string& path) {
+  struct stat st{};
+  if (!StatOf(path, st)) return "";
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+         std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec);
+}
+
 bool FolderWritable(const std::string& folder) {
   return !folder.empty() && ::access(DiskPath(folder).c_str(), W_OK | X_OK) == 0;
 }

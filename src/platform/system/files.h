@@ -13,6 +13,12 @@ namespace platform {
 
 bool FileExists(const std::string& path);        // a regular file that exists
 bool DirectoryExists(const std::string& path);
+// Something that exists and is neither a regular file nor a folder (a device, a pipe): it is
+// written in place, it cannot be replaced by a rename.
+bool IsSpecialFile(const std::string& path);
+// What tells the file under a name from another one put there later (device, inode, size and
+// change time); "" when nothing is there.
+std::string FileStamp(const std::string& path);
 // True when this process may create and write files in `folder` (false on a
 // read-only disk or without the rights, even for the superuser's disk).
 bool FolderWritable(const std::string& folder);

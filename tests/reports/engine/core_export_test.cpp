@@ -1,9 +1,12 @@
 // The export of a report: its file's name, the plain, fixed-width, delimited, CSV and HTML
 // forms byte for byte (with each line end), read back by Python's csv module, tidy and xmllint;
 // the failures said once; and the e-mail follow-up read back by Python's email module.
+#include <sys/resource.h>
+
 #include <fstream>
 
 #include "core_support.h"
+#include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "support/python.h"
 
@@ -214,6 +217,77 @@ TEST_F(ExportTest, AWriteErrorIsSaidOnceAndOffersNothing) {
   EXPECT_NE(run.env.warnings[0].find("Erreur d'\xE9" "criture dans le fichier d'exportation:\n\n/dev/full"),
             std::string::npos);
   EXPECT_EQ(reports::CloseExportFile(file, run.context.exportSettings), reports::ExportEnd::kFailed);
+}
+
+// A disk that refuses the export half-way (a file-size limit, as a full disk): the export of the
+// same name from the run before is left whole, and no temporary file stays beside it.
+TEST_F(ExportTest, AFailedExportLeavesThePreviousOneWhole) {
+  reports::ReportExportFile first;
+  const std::string before = Export("[Export][ITD][TT-Avant][@COMPTE][TT-Suivant]\r\n[ITF]", first);
+  ASSERT_EQ(end, reports::ExportEnd::kOffered);
+  ASSERT_EQ(before, "411000\r\n401000\r\n512000\r\n");
+  const std::string path = first.Path();
+  first.Reset();
+
+  reports::ReportExportFile file;
+  reports::ReportFixture many = Ledger();
+  for (int i = 0; i < 200; ++i) many.records.push_back(many.records[0]);
+  platform::IgnoreFileSizeLimitSignal();
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit cut{16 * 1024, limit.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cut), 0);
+  EngineRun run("[Export][ITD][TT-Avant]" + std::string(2000, 'x') + "[TT-Suivant]\r\n[ITF]", many, &file);
+  run.ToEnd();
+  const reports::ExportEnd failed = reports::CloseExportFile(file, run.context.exportSettings);
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_EQ(failed, reports::ExportEnd::kFailed);
+  ASSERT_EQ(run.env.warnings.size(), 1u);
+  EXPECT_NE(run.env.warnings[0].find("Erreur d'\xE9" "criture dans le fichier d'exportation:\n\n" + path), std::string::npos)
+      << run.env.warnings[0];
+  EXPECT_EQ(ReadFileBytes(path), before);
+  file.Reset();
+  EXPECT_EQ(file.TakeIncompletePath(), "");
+  EXPECT_EQ(platform::ListFiles(folder), std::vector<std::string>{"cxptst.txt"});
+}
+
+// A template whose long line passes the template's limit is refused by that line, where it was
+// cut there and run without its records: an export of its first lines only, said to be ready.
+TEST_F(ExportTest, ATemplatePassingItsLimitIsRefusedByItsLine) {
+  reports::ReportExportFile file;
+  const std::string text =
+      Export("[Export]Titre\r\n" + std::string(32760, 'x') + "\r\n[ITD][TT-Avant][@COMPTE][TT-Suivant]\r\n[ITF]", file);
+  EXPECT_TRUE(text.empty()) << text.size() << " bytes exported";
+  EXPECT_EQ(end, reports::ExportEnd::kNone);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0], "ATTENTION|\n\n\nLe mod\xE8le de l'\xE9tat d\xE9passe 32 768 caract\xE8res \xE0 sa ligne 2 (de 32760 "
+                         "caract\xE8res).\n\nL'\xE9tat n'est pas lanc\xE9 : raccourcissez cette ligne ou le mod\xE8le.\n\n\n");
+  EXPECT_TRUE(platform::ListFiles(folder).empty());
+  // Within the limit, the same long line runs with its records.
+  const std::string whole =
+      Export("[Export]" + std::string(32700, 'x') + "\r\n[ITD][TT-Avant][@COMPTE][TT-Suivant]\r\n[ITF]", file);
+  EXPECT_EQ(whole.size(), 32700u + 2 + 3 * 8) << whole.substr(32700);
+}
+
+// Nothing written into the export (a transfer run whose file was not written): nothing is put in
+// place and nothing is offered. A file the owner put under the export's name during the run is
+// the one offered, untouched.
+TEST_F(ExportTest, AnEmptyExportIsNotOfferedAndAFileTheOwnerPlacedIsKept) {
+  reports::ReportExportFile file;
+  reports::ExportSettings settings;
+  const std::string path = folder + "cxptst.xml";
+  ASSERT_TRUE(file.Create(path, settings, "", 80));
+  EXPECT_EQ(reports::CloseExportFile(file, settings), reports::ExportEnd::kNone);
+  file.Reset();
+  EXPECT_TRUE(platform::ListFiles(folder).empty());
+
+  ASSERT_TRUE(file.Create(path, settings, "", 80));
+  file.WriteLine("ligne", settings);
+  ASSERT_TRUE(platform::WriteFileAtomic(path, "<Document/>\r\n"));
+  EXPECT_EQ(reports::CloseExportFile(file, settings), reports::ExportEnd::kOffered);
+  EXPECT_EQ(ReadFileBytes(path), "<Document/>\r\n");
+  file.Reset();
+  EXPECT_EQ(platform::ListFiles(folder), std::vector<std::string>{"cxptst.xml"});
 }
 
 TEST_F(ExportTest, TheOwnerWritesItsOwnLines) {

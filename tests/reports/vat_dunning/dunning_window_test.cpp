@@ -16,6 +16,7 @@
 #include "dunning_data.h"
 #include "platform/gui/dialog.h"
 #include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 #include "reports/engine/report_window_fixture.h"
 #include "reports/vat_dunning/dunning_commands.h"
 #include "reports/vat_dunning/dunning_form.h"
@@ -374,6 +375,34 @@ TEST_F(DunningWindowTest, ASupplierPaymentThroughTheSepaLayout) {
   for (const auto& s : gui::ModalSeam::Shown())
     if (s.text.find("FZDEBIT1") != std::string::npos)
       test_support::ScreenshotMessage(s, "vat_dunning", "end-of-payment");
+}
+
+// A SEPA run whose supplier's IBAN cannot stand in the file writes no transfer file and says so;
+// then it neither offers the layout's export file as ready nor leaves one on the disk.
+TEST_F(DunningWindowTest, ASepaRunWithIncompleteBankDetailsOffersAndLeavesNothing) {
+  AddAccount("FZINCO01", "Fournisseur incomplet", "FR76 3000 4008", "BNPAFRPPXXX");
+  AddLine("FZINCO01", YearDate(2, 3), "", 'C', 120000, "Outils", ' ', 10);
+  ASSERT_TRUE(platform::ListFiles(DossierFolder, "cxp*").empty());
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  form->CmFournisseurs();
+  form->FirstAccount()->SetValue("FZINCO01", false);
+  form->LastAccount()->SetValue("FZINCO01", false);
+  form->Minimum()->SetValue("0", false);
+  form->Sense()->SetValue("Tous", false);
+  form->Letters()->SetValue("1", false);
+  form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+  Preview(form, kSepa);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("Le fichier des virements n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("Le fichier d'exportation est pr\xEAt"), std::string::npos) << shown;
+  EXPECT_TRUE(Window()->Run().TransferFile().empty());
+  EXPECT_TRUE(platform::ListFiles(DossierFolder, "cxp*").empty());
+  EXPECT_TRUE(fs::is_empty(tmp_));
+  EXPECT_TRUE(launched.empty());
 }
 
 TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {

@@ -12,6 +12,7 @@ ExportEnd CloseExportFile(ReportExportFile& file, const ExportSettings& settings
     default: break;
   }
   const bool whole = file.Close(settings);
+  if (whole && file.ClosedEmpty()) return ExportEnd::kNone;
   return whole && file.Written() ? ExportEnd::kOffered : ExportEnd::kFailed;
 }
 

@@ -80,7 +80,7 @@ ReportExportFile::~ReportExportFile() {
 int ReportExportFile::Handle() const {
   switch (state_) {
     case State::kOpen:
-    case State::kWriteFailed: return fd_ + 1;
+    case State::kWriteFailed: return fd_ >= 0 ? fd_ + 1 : 1;
     case State::kCreateFailed: return -1;
     default: return 0;
   }
@@ -114,8 +114,21 @@ bool ReportExportFile::Create(const std::string& path, ExportSettings& settings,
   cellsInLine_ = 0;
   writeFailed_ = false;
   failure_.clear();
-  fd_ = platform::CreateTruncated(path);
-  if (fd_ < 0) {
+  closedEmpty_ = false;
+  const bool inPlace = platform::IsSpecialFile(path);
+  if (inPlace) {
+    fd_ = platform::CreateTruncated(path);
+  } else {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    stamp_ = platform::FileStamp(path);
+    if (!aside_.Create(name + ".", folder)) {
+      Fail(true);
+      return false;
+    }
+  }
+  if (fd_ < 0 && !aside_.IsOpen()) {
     Fail(true);
     return false;
   }
@@ -150,7 +163,7 @@ void ReportExportFile::Put(std::string_view bytes) {
 
 void ReportExportFile::Flush() {
   if (state_ != State::kOpen || buffer_.empty()) return;
-  if (!platform::WriteAll(fd_, buffer_.data(), buffer_.size())) {
+  if (!(aside_.IsOpen() ? aside_.Write(buffer_) : platform::WriteAll(fd_, buffer_.data(), buffer_.size()))) {
     Fail(false);
     return;
   }
@@ -293,14 +306,32 @@ bool ReportExportFile::Close(const ExportSettings& settings) {
     if (!platform::CloseHandle(fd_) && state_ == State::kOpen) Fail(false);
     fd_ = -1;
   }
+  if (aside_.IsOpen()) {
+    if (state_ != State::kOpen) {
+      aside_.Discard();
+    } else if (platform::FileStamp(path_) != stamp_) {
+      // The owner's own file took the name during the run: it is the run's file.
+      aside_.Discard();
+    } else if (written_ == 0) {
+      aside_.Discard();
+      closedEmpty_ = true;
+    } else if (!aside_.Place(path_)) {
+      Fail(false);
+    }
+  }
   if (state_ == State::kOpen) state_ = State::kClosed;
   return !writeFailed_ && state_ == State::kClosed;
 }
 
 void ReportExportFile::Reset() {
   if (fd_ >= 0) platform::CloseHandle(fd_);
-  incompletePath_ = writeFailed_ ? path_ : std::string();
+  // A file written aside never stands incomplete under its name, and a device written in
+  // place is no file to remove.
+  incompletePath_.clear();
+  aside_.Discard();
   fd_ = -1;
+  closedEmpty_ = false;
+  stamp_.clear();
   state_ = State::kNone;
   path_.clear();
   buffer_.clear();

@@ -16,11 +16,20 @@
 // and the preview or printout that owns the run closes it. Creation and write failures are
 // kept with their French message so that the owner shows them once, and the follow-up (open
 // or e-mail) is offered only for a file that was written whole (Written()).
+//
+// The file is written aside (a temporary file in the same folder) and takes its name only when
+// it is whole: the export of the same name a previous run left stays until then, and stays
+// after a failure. Two cases put nothing in place and offer nothing of the export's own: a run
+// whose owner placed its own file under the export's name meanwhile (the credit-transfer
+// file: that file is the one offered), and an export into which nothing at all was written (a
+// transfer run that wrote no file). A device or a pipe is written in place.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "platform/system/temp_files.h"
 
 namespace reports {
 
@@ -86,6 +95,8 @@ class ReportExportFile {
 
   // The file was created and everything written so far reached it.
   bool Written() const { return (state_ == State::kOpen || state_ == State::kClosed) && !writeFailed_; }
+  // Closed with nothing written into it: no file was put in place, nothing is to be offered.
+  bool ClosedEmpty() const { return closedEmpty_; }
   // French message of a creation or write failure ("" when none), and whether the owner
   // already showed it.
   const std::string& FailureMessage() const { return failure_; }
@@ -93,8 +104,9 @@ class ReportExportFile {
   void MarkFailureShown() { failureShown_ = true; }
   // Back to "no export file" after the owner closed it and handled the follow-up.
   void Reset();
-  // The path of a file that Reset left behind after a write failure (its owner may remove the
-  // partial file), then forgotten; "" when the last file was whole or never created.
+  // The path of a partial file that Reset left behind after a write failure, for its owner to
+  // remove: always "" since the file is written aside (its temporary file is removed) or is a
+  // device that is never removed.
   std::string TakeIncompletePath() { return std::exchange(incompletePath_, std::string()); }
 
   std::size_t BytesWritten() const { return written_; }
@@ -107,7 +119,10 @@ class ReportExportFile {
   void Fail(bool creation);
 
   State state_ = State::kNone;
-  int fd_ = -1;
+  int fd_ = -1;                  // a device or pipe written in place
+  platform::TemporaryFile aside_;  // any other file, written aside
+  std::string stamp_;            // what stood under the name when the export began
+  bool closedEmpty_ = false;
   std::string path_;
   std::string buffer_;
   std::size_t written_ = 0;

@@ -31,6 +31,7 @@ bool ReportInterpreter::BeginList(const ListSetup& setup) {
   LoadedTemplate loaded;
   if (!LoadTemplate(source, code, loaded)) {
     impl_->env.Beep();
+    if (!loaded.refusal.empty()) impl_->env.Warn(LoadStr(52), loaded.refusal);
     return false;
   }
   return impl_->Begin(setup, loaded);
@@ -43,12 +44,11 @@ bool ReportInterpreter::BeginListWithTemplate(const ListSetup& setup, const std:
     ReportEnvironment& env;
   } source(impl_->env);
   LoadedTemplate loaded;
-  std::string text = MergeImports(source, templateText);
-  loaded.layout = ReadLayoutAttributes(text);
-  if (loaded.layout.framing != ' ')
-    text.insert(0, "[" + std::string(1, loaded.layout.framing) + ":" + std::to_string(loaded.layout.framingWidth) + "]");
-  if (text.size() > kTemplateLimit) text.resize(kTemplateLimit);
-  loaded.text = std::move(text);
+  if (!PrepareTemplate(source, templateText, loaded)) {
+    impl_->env.Beep();
+    impl_->env.Warn(LoadStr(52), loaded.refusal);
+    return false;
+  }
   return impl_->Begin(setup, loaded);
 }
 

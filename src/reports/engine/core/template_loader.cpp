@@ -1,9 +1,12 @@
 #include "reports/engine/core/template_loader.h"
 
+#include <algorithm>
+
 #include "data/dossier_files.h"
 #include "data/table.h"
 #include "reports/engine/core/report_text.h"
 #include "runtime/dossier_record.h"
+#include "runtime/xbase.h"
 
 namespace reports {
 
@@ -118,17 +121,36 @@ std::string MergeImports(TemplateSource& source, std::string text) {
   return text;
 }
 
-bool LoadTemplate(TemplateSource& source, const std::string& code, LoadedTemplate& out) {
-  std::string text;
-  if (!source.FindTemplate(code, text)) return false;
+bool PrepareTemplate(TemplateSource& source, std::string text, LoadedTemplate& out) {
   text = MergeImports(source, std::move(text));
   out.layout = ReadLayoutAttributes(text);
   if (out.layout.framing != ' ') {
     text.insert(0, "[" + std::string(1, out.layout.framing) + ":" + std::to_string(out.layout.framingWidth) + "]");
   }
-  if (text.size() > kTemplateLimit) text.resize(kTemplateLimit);
+  out.refusal.clear();
+  if (text.size() > kTemplateLimit) {
+    // The line the limit falls in, counted as the template's author sees them.
+    const std::size_t start = text.rfind('\n', kTemplateLimit - 1);
+    const std::size_t from = start == std::string::npos ? 0 : start + 1;
+    std::size_t end = text.find_first_of("\r\n", kTemplateLimit);
+    if (end == std::string::npos) end = text.size();
+    const long line = static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(from), '\n')) + 1;
+    std::string message = LoadStr(19529);
+    for (const std::string& value : {std::to_string(line), std::to_string(end - from)}) {
+      const std::size_t at = message.find("%s");
+      if (at != std::string::npos) message.replace(at, 2, value);
+    }
+    out.refusal = message;
+    return false;
+  }
   out.text = std::move(text);
   return true;
+}
+
+bool LoadTemplate(TemplateSource& source, const std::string& code, LoadedTemplate& out) {
+  std::string text;
+  if (!source.FindTemplate(code, text)) return false;
+  return PrepareTemplate(source, std::move(text), out);
 }
 
 }  // namespace reports

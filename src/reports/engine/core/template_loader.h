@@ -81,10 +81,14 @@ std::string MergeImports(TemplateSource& source, std::string text);
 struct LoadedTemplate {
   std::string text;
   LayoutAttributes layout;
+  std::string refusal;  // why a template found is not run ("" when it is)
 };
-// The template of a report code with its imports merged, cut to kTemplateLimit characters, its
-// attributes read, and the framing statement put at its head. False when the code names no
-// template.
+// The template of a report code with its imports merged, its attributes read, and the framing
+// statement put at its head. False when the code names no template, or (with `refusal` set) when
+// the text passes kTemplateLimit characters: cut there, it would run without its end (its
+// records and their export lines).
 bool LoadTemplate(TemplateSource& source, const std::string& code, LoadedTemplate& out);
+// The same for a template text given whole.
+bool PrepareTemplate(TemplateSource& source, std::string text, LoadedTemplate& out);
 
 }  // namespace reports
