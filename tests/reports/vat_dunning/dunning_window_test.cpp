@@ -104,6 +104,19 @@ class DunningWindowTest : public report_test::ReportWindowTest {
     form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
     form->Letters()->SetValue("1", false);
   }
+  // The form set to pay the suppliers from `first` (to `last` when given), whatever their balance.
+  TWEtaModRelances* SupplierPayment(const std::string& first, const std::string& last) {
+    TWEtaModRelances* form = OpenPair();
+    if (form == nullptr) return nullptr;
+    form->CmFournisseurs();
+    form->FirstAccount()->SetValue(first, false);
+    if (!last.empty()) form->LastAccount()->SetValue(last, false);
+    form->Minimum()->SetValue("0", false);
+    form->Sense()->SetValue("Tous", false);
+    form->Letters()->SetValue("1", false);
+    form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+    return form;
+  }
   void Preview(TWEtaModRelances* form, Row row) {
     QueueChoice(gui::IDOK, row);
     form->CmVisualiser();
@@ -344,14 +357,8 @@ TEST_F(DunningWindowTest, ASupplierPaymentThroughTheSepaLayout) {
   AddLine("FZSCIE01", YearDate(2, 3), "", 'C', 1234567891, "Bois de charpente", ' ', 10);
   AddAccount("FZDEBIT1", "Fournisseur debiteur", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
   AddLine("FZDEBIT1", YearDate(2, 6), "", 'D', 50000, "Avoir du", ' ', 11);
-  TWEtaModRelances* form = OpenPair();
+  TWEtaModRelances* form = SupplierPayment("FZ", "");
   ASSERT_NE(form, nullptr);
-  form->CmFournisseurs();
-  form->FirstAccount()->SetValue("FZ", false);
-  form->Minimum()->SetValue("0", false);
-  form->Sense()->SetValue("Tous", false);
-  form->Letters()->SetValue("1", false);
-  form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
   Preview(form, kSepa);
   for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
   // The file is the export file of the layout, which the preview offers when it ends.
@@ -383,15 +390,8 @@ TEST_F(DunningWindowTest, ASepaRunWithIncompleteBankDetailsOffersAndLeavesNothin
   AddAccount("FZINCO01", "Fournisseur incomplet", "FR76 3000 4008", "BNPAFRPPXXX");
   AddLine("FZINCO01", YearDate(2, 3), "", 'C', 120000, "Outils", ' ', 10);
   ASSERT_TRUE(platform::ListFiles(DossierFolder, "cxp*").empty());
-  TWEtaModRelances* form = OpenPair();
+  TWEtaModRelances* form = SupplierPayment("FZINCO01", "FZINCO01");
   ASSERT_NE(form, nullptr);
-  form->CmFournisseurs();
-  form->FirstAccount()->SetValue("FZINCO01", false);
-  form->LastAccount()->SetValue("FZINCO01", false);
-  form->Minimum()->SetValue("0", false);
-  form->Sense()->SetValue("Tous", false);
-  form->Letters()->SetValue("1", false);
-  form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
   Preview(form, kSepa);
   for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
   if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
