@@ -263,6 +263,13 @@ TEST_F(ExportTest, ATemplatePassingItsLimitIsRefusedByItsLine) {
   EXPECT_EQ(warnings[0], "ATTENTION|\n\n\nLe mod\xE8le de l'\xE9tat d\xE9passe 32 768 caract\xE8res \xE0 sa ligne 2 (de 32760 "
                          "caract\xE8res).\n\nL'\xE9tat n'est pas lanc\xE9 : raccourcissez cette ligne ou le mod\xE8le.\n\n\n");
   EXPECT_TRUE(platform::ListFiles(folder).empty());
+  // A report another one runs ([ES:]) is refused the same way.
+  EngineRun chained("[TT-Avant][ES:grand]", Ledger());
+  chained.env.templates.Add("GRAND", "a\r\nb\r\n" + std::string(32800, 'y'));
+  chained.First();
+  ASSERT_EQ(chained.env.warnings.size(), 1u);
+  EXPECT_NE(chained.env.warnings[0].find("\xE0 sa ligne 3 (de 32800 caract\xE8res)"), std::string::npos)
+      << chained.env.warnings[0];
   // Within the limit, the same long line runs with its records.
   const std::string whole =
       Export("[Export]" + std::string(32700, 'x') + "\r\n[ITD][TT-Avant][@COMPTE][TT-Suivant]\r\n[ITF]", file);

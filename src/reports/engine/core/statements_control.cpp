@@ -313,7 +313,10 @@ bool ReportInterpreter::Impl::TryImportsAndPrompts() {
       ReportEnvironment& env;
     } source(env);
     LoadedTemplate loaded;
-    if (!LoadTemplate(source, s.substr(3), loaded)) return false;
+    if (!LoadTemplate(source, s.substr(3), loaded)) {
+      if (!loaded.refusal.empty()) env.Warn(LoadStr(52), loaded.refusal);
+      return false;
+    }
     // The report's default metrics and numbered font come back, then report xxx goes on from
     // its beginning for the rest of the page and the following pages.
     c.currentFontNumber = c.initialFontNumber;
