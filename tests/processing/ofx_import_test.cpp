@@ -395,6 +395,12 @@ TEST_F(OfxImportTest, ATransactionWithABadValueRefusesTheWholeStatement) {
             std::string::npos) << said;
   EXPECT_NE(said.find("op\xE9ration 6 (FITID " + s.transactions[5].fitid + "): date DTPOSTED \xAB 20261301 \xBB inexistante"),
             std::string::npos) << said;
+  // The statement's own dates and closing balance, read the same way.
+  const std::string own = Import(WriteDamaged(
+      "ofx-statement-values.ofx",
+      WithValue(WithValue(ofx_fixture::OfxXml220(s), "DTEND", 0, "2026-05-31"), "BALAMT", 0, "1.440,57")));
+  EXPECT_NE(own.find("relev\xE9: date DTEND \xAB 2026-05-31 \xBB illisible (AAAAMMJJ attendu)"), std::string::npos) << own;
+  EXPECT_NE(own.find("relev\xE9: solde BALAMT \xAB 1.440,57 \xBB illisible"), std::string::npos) << own;
   EXPECT_EQ(DraftRecords(), before);
   EXPECT_EQ(ReadAll(folder_ + "clgsa.txt").find("IMPORTATION RELEVE OFX"), std::string::npos);
 

@@ -315,6 +315,10 @@ std::string CheckTransactionValues(const std::string& raw, std::vector<long long
     }
   }
   std::vector<std::string> faults;
+  // A value as the message gives it, between quotes (an empty one without).
+  auto shown = [](const std::string& value) {
+    return value.empty() ? std::string(" ") : " \xAB " + TextToCp1252(value.substr(0, 40).c_str()) + " \xBB ";
+  };
   long number = 0;
   const std::string open = "<STMTTRN>", close = "</STMTTRN>";
   for (std::size_t at = upper.find(open); at != std::string::npos; at = upper.find(open, at + open.size())) {
@@ -325,19 +329,36 @@ std::string CheckTransactionValues(const std::string& raw, std::vector<long long
     ElementValue(raw, upper, at, end, "FITID", fitid);
     const std::string which = "op\xE9ration " + std::to_string(number) +
                               (fitid.empty() ? std::string(" (sans FITID)") : " (FITID " + TextToCp1252(fitid.c_str()) + ")");
-    auto shown = [](const std::string& value) { return " \xAB " + TextToCp1252(value.substr(0, 40).c_str()) + " \xBB "; };
     long long cents = 0;
     if (!ElementValue(raw, upper, at, end, "TRNAMT", amount)) {
       faults.push_back(which + ": montant TRNAMT absent");
     } else if (const std::string why = AmountCents(amount, cents); !why.empty()) {
-      faults.push_back(which + ": montant TRNAMT" + (amount.empty() ? " " : shown(amount)) + why);
+      faults.push_back(which + ": montant TRNAMT" + shown(amount) + why);
     }
     if (amounts != nullptr) amounts->push_back(cents);
     if (!ElementValue(raw, upper, at, end, "DTPOSTED", date)) {
       faults.push_back(which + ": date DTPOSTED absente");
     } else if (const std::string why = DateCheck(date); !why.empty()) {
-      faults.push_back(which + ": date DTPOSTED" + (date.empty() ? " " : shown(date)) + why);
+      faults.push_back(which + ": date DTPOSTED" + shown(date) + why);
     }
+  }
+  // The statement's own dates and closing balance are read the same way.
+  const std::size_t list = upper.find("<BANKTRANLIST>"), balance = upper.find("<LEDGERBAL>");
+  const std::size_t firstTransaction = upper.find(open);
+  std::string value;
+  for (const char* tag : {"DTSTART", "DTEND"})
+    if (list != std::string::npos && ElementValue(raw, upper, list, std::min(firstTransaction, upper.size()), tag, value))
+      if (const std::string why = DateCheck(value); !why.empty())
+        faults.push_back(std::string("relev\xE9: date ") + tag + shown(value) + why);
+  if (balance != std::string::npos) {
+    const std::size_t end = std::min(upper.find("</LEDGERBAL>", balance), upper.size());
+    long long cents = 0;
+    if (ElementValue(raw, upper, balance, end, "BALAMT", value))
+      if (const std::string why = AmountCents(value, cents); !why.empty())
+        faults.push_back("relev\xE9: solde BALAMT" + shown(value) + why);
+    if (ElementValue(raw, upper, balance, end, "DTASOF", value))
+      if (const std::string why = DateCheck(value); !why.empty())
+        faults.push_back("relev\xE9: date DTASOF" + shown(value) + why);
   }
   if (faults.empty()) return "";
   std::string text = std::to_string(faults.size()) + (faults.size() > 1 ? " valeurs illisibles" : " valeur illisible") +

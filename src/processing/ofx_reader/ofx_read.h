@@ -35,9 +35,10 @@ std::string CheckStatementText(const std::string& raw, std::size_t* transactions
 // (libofx reads "1.440,57" as 1.44, "2026-05-01" as today and "20260230" as 2 March): an amount
 // of digits with at most one decimal mark ("." or ","), no thousands separator, no exponent; a
 // posting date YYYYMMDD[HHMMSS[.XXX]][[zone]] that exists; a statement that declares itself in
-// UTF-8 (an XML one by default) holding only UTF-8. "" when they pass, with the transactions'
-// amounts in cents (file order) in `amounts`; else the reason in French naming each faulty
-// transaction by its number and FITID, the field and its value.
+// UTF-8 (an XML one by default) holding only UTF-8; the statement's dates (DTSTART, DTEND,
+// DTASOF) and closing balance (BALAMT) alike. "" when they pass, with the transactions' amounts
+// in cents (file order) in `amounts`; else the reason in French naming each faulty transaction
+// by its number and FITID, the field and its value.
 std::string CheckTransactionValues(const std::string& raw, std::vector<long long>* amounts);
 // The cents of an amount as the file writes it: "" when read, else why not ("vide", "illisible" ...).
 std::string AmountCents(const std::string& text, long long& cents);
