@@ -394,8 +394,9 @@ TEST_F(AnalyticSplitTest, AFullDraftRefusesANewSplitLineWithNothingWritten) {
 }
 
 // The sense carries the sign: an amount typed negative is refused with the message on the form's line, the
-// focus on the amount, and the stored line kept.
-TEST_F(AnalyticSplitTest, ANegativeAmountIsRefused) {
+// focus on the amount, and the stored line kept. So is one larger than the line's field holds (twenty digits
+// typed, fourteen kept), once, before anything is written: no box of the table's refusal.
+TEST_F(AnalyticSplitTest, ANegativeOrTooLargeAmountIsRefused) {
   ChooseLine();
   GiveText(target_, "CA1=VENTES");
   Open();
@@ -403,12 +404,25 @@ TEST_F(AnalyticSplitTest, ANegativeAmountIsRefused) {
   TWSaiModDetJournauxAnal* f = SplitForm();
   ASSERT_NE(f, nullptr);
   const int amount = f->TextOf(kEuros) == "O" ? kDebitE : kDebitF;
-  Into(f, amount, "-250");
-  ASSERT_EQ(SplitForm(), f) << "the form stays";
-  EXPECT_EQ(f->TextOf(kMessage), "Un Montant ne peut \xEAtre n\xE9gatif: le sens D\xE9" "bit ou Cr\xE9" "dit le donne");
-  EXPECT_TRUE(f->ControlOf(amount)->HasFocus());
-  EXPECT_EQ(SplitLine("0001").francs, 100000);
-  EXPECT_EQ(SectionTotals("VENTES")[0], 100000);
+  const struct {
+    const char* typed;
+    const char* message;
+  } cases[] = {
+      {"-250", "Un Montant ne peut \xEAtre n\xE9gatif: le sens D\xE9" "bit ou Cr\xE9" "dit le donne"},
+      {"12345678901234567890", "Le Montant est trop grand: 99 999 999 999,99 au plus"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    gui::ModalSeam::Reset();
+    Into(f, amount, c.typed);
+    ASSERT_EQ(SplitForm(), f) << "the form stays";
+    EXPECT_EQ(f->TextOf(kMessage), c.message);
+    EXPECT_TRUE(f->ControlOf(amount)->HasFocus());
+    EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+    EXPECT_EQ(SplitLine("0001").francs, 100000);
+    EXPECT_EQ(SectionTotals("VENTES")[0], 100000);
+  }
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_amount_too_large");
 }
 
 // The section typed with the help character: the sections' lookup opens on what stands before it, and the
