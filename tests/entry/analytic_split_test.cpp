@@ -229,6 +229,7 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
   EXPECT_EQ(SplitLine("0020").section, "VENTES");
   f = SplitForm();
   ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), f) << "the next line's form takes the keys, no list in front of it";
   EXPECT_EQ(f->LineKey(), split + "0011");
   EXPECT_EQ(f->TextOf(kSection), "");
   // Its section, then "Solder la Pièce" in euros: 41.47 and its 272.03 francs leave a franc cent, which a
@@ -269,6 +270,7 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
   EXPECT_FALSE(station.Do('l'));
   Send(f, 20023);
   EXPECT_EQ(SplitForm(), nullptr);
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), list) << "the list the form was opened from takes the keys";
   EXPECT_EQ(SplitLine("0020").section, "VENTES") << "Quitter keeps the stored line";
   EXPECT_TRUE(station.Do('l')) << "free once the form closed";
   EXPECT_TRUE(station.Do('u'));
