@@ -349,6 +349,10 @@ void MEdit::EvChar(unsigned ch, unsigned repeat, unsigned flags) {
   }
   bool ok = true;
   const bool atStart = s == 0 && !selected;
+  // A comma is the French decimal mark: in a number that takes decimals it is typed as the point it stands for.
+  const bool comma = ch == ',' && decimals_ != 0 &&
+                     (inputKind_ == kSigned || inputKind_ == kUnsigned || inputKind_ == kAmount);
+  if (comma) ch = '.';
   switch (inputKind_) {
     case kSigned:
       if (ch == 8) ok = true;
@@ -389,7 +393,8 @@ void MEdit::EvChar(unsigned ch, unsigned repeat, unsigned flags) {
       return;
     }
   }
-  DefaultProcessing();
+  if (comma) ReplaceSelection(".");
+  else DefaultProcessing();
   StepFlag = false;
 }
 

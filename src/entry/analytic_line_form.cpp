@@ -13,6 +13,7 @@
 #include "data/table.h"
 #include "entry/core/entry_state.h"
 #include "entry/core/journal_month.h"
+#include "entry/core/line_validation.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
@@ -477,11 +478,13 @@ int TWSaiModDetJournauxAnal::Check() {
     SectionUnknown(16125);
     return kCheckInvalid;
   }
-  // The sense carries the sign: an amount typed negative is refused.
+  // The sense carries the sign: an amount typed negative is refused; so is one larger than the line's field
+  // holds, before the save that the table would refuse half-way.
   for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) {
-    if (Cents(e) < 0) {
+    const long long cents = Cents(e);
+    if (cents < 0 || cents > kLargestAmountCents) {
       ReselectInList();
-      Message(LoadStr(16128));
+      Message(LoadStr(cents < 0 ? kMsgNegativeAmount : kMsgAmountTooLarge));
       gui::MessageBeep(0);
       FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
       return kCheckInvalid;
@@ -612,14 +615,8 @@ void TWSaiModDetJournauxAnal::ArrangeControls() {
 
 // ---- messages and commands ------------------------------------------------------------------------------------
 
-std::intptr_t TWSaiModDetJournauxAnal::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
-  if (msg == gui::WM_COMMAND && lParam != 0 && code != gui::BN_CLICKED) {
-    const int id = static_cast<int>(wParam & 0xFFFF);
-    if (code == gui::EN_CHANGE && (id == kDebitF || id == kCreditF || id == kDebitE || id == kCreditE)) AmountChanged(id);
-    return 0;
-  }
-  return CMDIModif::WindowProc(msg, wParam, lParam);
+void TWSaiModDetJournauxAnal::EvNotify(int id, unsigned code) {
+  if (code == gui::EN_CHANGE && (id == kDebitF || id == kCreditF || id == kDebitE || id == kCreditE)) AmountChanged(id);
 }
 
 bool TWSaiModDetJournauxAnal::EvCommand(unsigned id) {

@@ -43,7 +43,8 @@ class TWSaiModDetJournauxAnal : public LineFormBase {
   bool Save() override;
   bool IsModified() override;
   int Check() override;
-  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  // The changes of the amounts.
+  void EvNotify(int id, unsigned code) override;
 
   // ---- what the form shows (tests read it)
   const std::string& LineKey() const { return lineKey_; }

@@ -439,10 +439,13 @@ void TWSaiModDetJournaux::FocusField(LineField field) {
     case LineField::Distribution: FocusOn(distribution_); break;
     case LineField::Account: FocusOn(account_); break;
     case LineField::DueDate: FocusOn(due_); break;
-    case LineField::DebitF: FocusOn(debitF_); break;
-    case LineField::CreditF: FocusOn(creditF_); break;
-    case LineField::DebitE: FocusOn(debitE_); break;
-    case LineField::CreditE: FocusOn(creditE_); break;
+    case LineField::DebitF: case LineField::CreditF: case LineField::DebitE: case LineField::CreditE: {
+      // An amount of the other currency, computed from the one typed, is refused in the one typed.
+      MEdit* e = field == LineField::DebitF ? debitF_ : field == LineField::CreditF ? creditF_
+               : field == LineField::DebitE ? debitE_ : creditE_;
+      FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
+      break;
+    }
     case LineField::None: break;
   }
 }
@@ -1476,18 +1479,10 @@ void TWSaiModDetJournaux::ArrangeControls() {
 
 // ---- messages and commands ------------------------------------------------------------------------------------
 
-std::intptr_t TWSaiModDetJournaux::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
-  if (msg == gui::WM_COMMAND && lParam != 0 && code != gui::BN_CLICKED) {
-    // Notifications of the controls: the changes of the amounts and of the distribution code.
-    const int id = static_cast<int>(wParam & 0xFFFF);
-    if (code == gui::EN_CHANGE) {
-      if (id == kDebitF || id == kCreditF || id == kDebitE || id == kCreditE) EvChangeMontant(id);
-      else if (id == kDistribution) EvChangeVentilation();
-    }
-    return 0;
-  }
-  return CMDIModif::WindowProc(msg, wParam, lParam);
+void TWSaiModDetJournaux::EvNotify(int id, unsigned code) {
+  if (code != gui::EN_CHANGE) return;
+  if (id == kDebitF || id == kCreditF || id == kDebitE || id == kCreditE) EvChangeMontant(id);
+  else if (id == kDistribution) EvChangeVentilation();
 }
 
 bool TWSaiModDetJournaux::EvCommand(unsigned id) {

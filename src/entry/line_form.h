@@ -62,7 +62,8 @@ class TWSaiModDetJournaux : public LineFormBase {
   bool IsModified() override;
   int Check() override;
   bool CanClose() override;
-  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  // The changes of the amounts and of the distribution code.
+  void EvNotify(int id, unsigned code) override;
 
   // ---- what the form shows (tests read it)
   const std::string& Key() const { return key_; }

@@ -317,6 +317,13 @@ std::intptr_t CMDIModif::WindowProc(unsigned msg, std::uintptr_t wParam, std::in
     Scroll(msg == gui::WM_VSCROLL, static_cast<int>(wParam & 0xFFFF), static_cast<int>((wParam >> 16) & 0xFFFF));
     return 0;
   }
+  if (msg == gui::WM_COMMAND && lParam != 0) {
+    const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
+    if (code != gui::BN_CLICKED) {
+      EvNotify(static_cast<int>(wParam & 0xFFFF), code);
+      return 0;
+    }
+  }
   return gui::MDIChild::WindowProc(msg, wParam, lParam);
 }
 

@@ -58,6 +58,10 @@ constexpr char kLookupListRepositioned = '2';
 constexpr char kLookupFound = '3';
 constexpr char kLookupNone = '4';
 
+// The report limits forms' accelerator table: the forms' keys, and F5 "Visualiser" and F6 "Imprimer" as the
+// Fichier menu shows them.
+constexpr int kReportLimitsAccelerators = 1105;
+
 // Kinds of MoveFormControls.
 namespace grid {
 constexpr int Fill = 0;
@@ -225,9 +229,14 @@ class CMDIModif : public gui::MDIChild {
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }
+  // A control's WM_COMMAND runs its command on a button's click only (BN_CLICKED); every other notification (a
+  // button or an edit getting the focus, a changed text, a combo's selection) goes to EvNotify, so that no
+  // button acts when it only gets the focus.
   std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
  protected:
+  // A notification of one of the form's controls other than a click (EN_CHANGE, CBN_SELCHANGE, focus changes).
+  virtual void EvNotify(int id, unsigned code) {}
   void SetupWindow() override;
   void EvSetFocus(gui::Handle lost) override;
   void EvSize(int sizeType, int width, int height) override;

@@ -344,15 +344,6 @@ bool CodeRecordForm::EvCommand(unsigned id) {
   return CMDIModif::EvCommand(id);
 }
 
-std::intptr_t CodeRecordForm::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
-  if (msg == gui::WM_COMMAND && code != gui::BN_CLICKED && lParam != 0) {
-    EvNotify(static_cast<int>(wParam & 0xFFFF), code);
-    return 0;
-  }
-  return CMDIModif::WindowProc(msg, wParam, lParam);
-}
-
 void CodeRecordForm::CmTexte() {
   if (held_ == 0 || ClosingFlag) {
     gui::MessageBeep(0);

@@ -38,8 +38,6 @@ class CodeRecordForm : public CMDIModif {
   bool IsModified() override;
   int Check() override;
   bool EvCommand(unsigned id) override;
-  // Notifications of the controls (a changed text, a focus change) go to EvNotify, never to the commands.
-  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
   const masterdata::CodeKind& Kind() const { return *kind_; }
   const masterdata::KindLayout& Layout() const { return *layout_; }
@@ -79,8 +77,6 @@ class CodeRecordForm : public CMDIModif {
   virtual bool KeepsStoredValue(const masterdata::FormItem& item, const std::string& stored) { return false; }
   // After the record is loaded into the controls (the record is current on RecordTable()).
   virtual void AfterLoad() {}
-  // A notification of a control (EN_CHANGE ...).
-  virtual void EvNotify(int id, unsigned code) {}
   // A focus target of a code field that the kind resolves (kFocusAmountRow); the id itself by default.
   virtual int ResolveFocus(int control) { return control; }
   // After a save: the partner list shows the saved record again.

@@ -114,12 +114,6 @@ void TWTraAjoutDossier::ArrangeControls() {
   MoveFormControls(to_, 5, 7, 4, 1, grid::Text, 9, 0);
 }
 
-std::intptr_t TWTraAjoutDossier::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
-  if (msg == gui::WM_COMMAND && lParam != 0 && code != gui::BN_CLICKED) return 0;
-  return CMDIModif::WindowProc(msg, wParam, lParam);
-}
-
 const gui::ResponseTable& TWTraAjoutDossier::Table() {
   using F = TWTraAjoutDossier;
   static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())

@@ -69,12 +69,6 @@ void TWTraSeparationExercices::SetupWindow() {
 
 void TWTraSeparationExercices::ArrangeControls() { c_.Arrange(*this, 5); }
 
-std::intptr_t TWTraSeparationExercices::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
-  if (msg == gui::WM_COMMAND && lParam != 0 && code != gui::BN_CLICKED) return 0;
-  return CMDIModif::WindowProc(msg, wParam, lParam);
-}
-
 const gui::ResponseTable& TWTraSeparationExercices::Table() {
   using F = TWTraSeparationExercices;
   static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())

@@ -38,7 +38,6 @@ class TWTraSeparationExercices : public CMDIModif {
 
  protected:
   // Notifications of the controls other than a click (focus, changes) are not commands.
-  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   void SetupWindow() override;
   void ArrangeControls() override;
 

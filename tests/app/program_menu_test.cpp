@@ -4,11 +4,14 @@
 // button, check box and label with a template text showing it (a grab of
 // each kept for a look).
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <functional>
 #include <memory>
@@ -27,7 +30,10 @@
 #include "entry/new_journal_dialog.h"
 #include "entry/validation_dialog.h"
 #include "framework/calculator.h"
+#include "framework/browse.h"
+#include "framework/browse_services.h"
 #include "framework/dialog_bases.h"
+#include "framework/edit_form.h"
 #include "framework/fmt_saisie.h"
 #include "framework/lock_notice.h"
 #include "framework/lookup_dialog.h"
@@ -240,21 +246,20 @@ TEST_F(ProgramMenuTest, PropertiesAndWorkingDateUpdateMenuAndMessageBar) {
   EXPECT_EQ(MessageBar->GetText().size(), 8u);
 }
 
-// Every dialog of the resources shows each template text; a grab of each.
-TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
-  OpenDemo();
+// Every dialog of the resources, built by the class that shows it, over the demo dossier open.
+std::vector<Case> EveryDialog() {
   static std::string buffer, result;
   // The report windows' dialogs ask a report window.
   static TWEtats* report = nullptr;
   report = new TWEtats(CommandWindow, "Etat", 0, 0, 0);
-  ASSERT_TRUE(report->Create());
+  EXPECT_TRUE(report->Create());
   // The VAT returns' period dialogs, over cursors they do not read until a computation.
   static ::Table t10, t20, t40, t50, t60;
   static vat::DebitsComputation debits(t10, t20, t40, t50, t60);
   static vat::ReceiptsComputation receipts(t10, t40, t50, t60);
   static vat::DebitsReturn debitsReturn;
   static vat::ReceiptsReturn receiptsReturn;
-  const Case cases[] = {
+  return {
       {"1324", [](gui::Window* p) { return std::make_unique<TDTvaSurLesDebits>(p, debits, debitsReturn); }},
       {"1325",
        [](gui::Window* p) { return std::make_unique<TDTvaSurLesEncaissements>(p, receipts, receiptsReturn); }},
@@ -287,11 +292,17 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
       {"SAISIE_VALIDATION",
        [](gui::Window* p) { return std::make_unique<TDSaiValidation>(p, std::vector<entry::DraftMonth>{}, "", 0L); }},
   };
+}
+
+// Every dialog of the resources shows each template text; a grab of each.
+TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
+  OpenDemo();
+  const std::vector<Case> cases = EveryDialog();
   // The table covers every dialog of the resources.
   int files = 0;
   for (const auto& entry : fs::directory_iterator(fs::path(MERLON_SOURCE_DIR) / "src/resources/dialogs"))
     files += entry.path().extension() == ".dlg" ? 1 : 0;
-  EXPECT_EQ(files, static_cast<int>(std::size(cases)));
+  EXPECT_EQ(files, static_cast<int>(cases.size()));
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.templateId);
@@ -310,6 +321,232 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
     }
     test_support::Screenshot(dialog->Widget(), "dialogs", c.templateId);
   }
+}
+
+// The controls of a window and of its pages, in the order they were made.
+void CollectControls(gui::Window& w, std::vector<gui::Control*>& out) {
+  for (gui::Window* child : w.Children()) {
+    if (child == nullptr || !child->IsCreated()) continue;
+    if (auto* c = dynamic_cast<gui::Control*>(child)) out.push_back(c);
+    CollectControls(*child, out);
+  }
+}
+
+// Tabs through a window as a user does (Tab from the control that has the focus, as many times as it has
+// controls, and once more), then clicks into each control in turn; answers what opened meanwhile: the boxes
+// and dialogs the seam was asked to show, and the MDI children that came. Empty when nothing opened.
+std::string TabThrough(gui::Window& w) {
+  // What the window does as it opens (a dossier chooser asked first, a refusal that closes it) is not the
+  // focus's doing.
+  gui::ProcessPendingMessages();
+  if (!w.IsCreated()) return "closed as it opened";
+  gui::ModalSeam::Reset();
+  const std::size_t children = CommandWindow->GetChildren().size();
+  QWidget* top = w.Widget()->window();
+  top->show();
+  QApplication::setActiveWindow(top);
+  top->activateWindow();
+  gui::ProcessPendingMessages();
+  std::vector<gui::Control*> controls;
+  CollectControls(w, controls);
+  for (std::size_t i = 0; i <= controls.size(); ++i) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == nullptr) break;
+    test_support::SendKey(focus, QEvent::KeyPress, Qt::Key_Tab);
+    if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
+    test_support::SendKey(focus, QEvent::KeyRelease, Qt::Key_Tab);
+    gui::ProcessPendingMessages();
+  }
+  for (gui::Control* c : controls) {
+    if (!w.IsCreated()) break;
+    if (c->IsCreated() && c->IsWindowVisible() && c->IsWindowEnabled()) c->SetFocus();
+    gui::ProcessPendingMessages();
+  }
+  std::string opened = test_support::ShownTexts();
+  for (const auto& shown : gui::ModalSeam::Shown())
+    if (shown.resourceId != 0) opened += "dialog " + std::to_string(shown.resourceId) + "\n";
+  const std::size_t now = CommandWindow->GetChildren().size();
+  if (now != children) opened += std::to_string(now) + " windows open instead of " + std::to_string(children) + "\n";
+  if (!w.IsCreated()) opened += "the window closed\n";
+  return opened;
+}
+
+// No control opens anything when it only gets the focus: tabbing through every dialog of the resources, and
+// clicking into each of its controls, shows no box, no dialog and no window.
+TEST_F(ProgramMenuTest, TabbingThroughEveryDialogOpensNothing) {
+  OpenDemo();
+  for (const Case& c : EveryDialog()) {
+    SCOPED_TRACE(c.templateId);
+    std::unique_ptr<gui::Dialog> dialog = c.make(MainFrame);
+    ASSERT_TRUE(dialog->Create());
+    const std::string opened = TabThrough(*dialog);
+    // The balance sheet's computation and edition refuse a dossier without a balance sheet model, as they open.
+    const bool refusedAtOpening = std::string(c.templateId) == "1322" || std::string(c.templateId) == "1323";
+    EXPECT_EQ(opened, refusedAtOpening ? "closed as it opened" : "");
+    if (dialog->IsCreated()) dialog->Destroy();
+    gui::ProcessPendingMessages();
+  }
+}
+
+// The same through every edit form of the program, each opened as the user opens it: from its menu command
+// (the report limits forms, the runs), or by "Modifier" in its list (the code forms, the chart's). The "?"
+// buttons beside the fields (the statement file of the bank reconciliation, of the ASCII import, the account
+// lookups of the dunning letters and of the opening balances) open nothing when the Tab key reaches them.
+// (The sections' form is the chart's form on another table; the demo dossier has no analytic sections.)
+TEST_F(ProgramMenuTest, TabbingThroughEveryFormOpensNothing) {
+  OpenDemo();
+  MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 900});
+  MainFrame->Show(gui::SW_SHOW);
+  const struct {
+    const char* what;
+    unsigned command;  // the menu command
+    bool fromList;     // the form is opened by "Modifier" in the list the command opens
+  } forms[] = {
+      {"Etablissements", 20301, true}, {"Journaux", 20302, true}, {"Collectifs", 20303, true},
+      {"Banques", 20304, true}, {"Codes Libell\xE9s", 20305, true}, {"Codes Ventilations", 20306, true},
+      {"Mod\xE8les de saisie", 20307, true}, {"Codes Tva", 20308, true}, {"Plan Comptable", 20309, true},
+      {"Compte", 20501, false}, {"Grands Livres", 20502, false},
+      {"Journaux (\xE9tat)", 20503, false}, {"Lettres de Relance", 20506, false}, {"Lettrage Manuel", 20601, false},
+      {"Lettrage Automatique", 20602, false}, {"Rapprochement", 20603, false}, {"S\xE9paration", 20604, false},
+      {"Ajout d'un autre dossier", 20606, false}, {"Ajout ASCII", 20706, false},
+      {"Importation Relev\xE9 (ofx)", 20407, false}, {"Soldes \xE0 Nouveau", 20605, false},
+  };
+  for (const auto& f : forms) {
+    SCOPED_TRACE(f.what);
+    if (f.command == 20605) {
+      // The opening balances ask for an empty draft: its lines cancelled.
+      ::Table c50;
+      ASSERT_TRUE(c50.OpenShared(PathC50()));
+      for (bool more = c50.GoTop(); more; more = c50.Skip(1))
+        if (!c50.IsDeleted()) ASSERT_TRUE(c50.DeleteRecord("", 0));
+    }
+    gui::ModalSeam::Reset();
+    Choose(f.command);
+    if (f.fromList) {
+      gui::MDIChild* list = CommandWindow->GetActiveMDIChild();
+      ASSERT_NE(dynamic_cast<CMDIBrowse*>(list), nullptr) << test_support::ShownTexts();
+      gui::SendCommand(list->GetHandle(), browse_cmd::Modifier);
+      gui::ProcessPendingMessages();
+    }
+    auto* form = dynamic_cast<CMDIModif*>(CommandWindow->GetActiveMDIChild());
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    EXPECT_EQ(TabThrough(*form), "");
+    if (f.command == 20603) test_support::Screenshot(MainFrame->Widget(), "app", "reconciliation_tabbed");
+    ASSERT_TRUE(CommandWindow->CloseChildren());
+    gui::ProcessPendingMessages();
+  }
+}
+
+// How many boxes and dialogs a ShownModals text holds.
+int ShownModalsCount(const std::string& seen) {
+  int n = 0;
+  for (std::size_t at = 0; (at = seen.find('|', at)) != std::string::npos; at = seen.find('\n', at)) ++n;
+  return n;
+}
+
+// What the seam was asked to show, boxes and dialogs, one a line.
+std::string ShownModals() {
+  std::string all;
+  for (const auto& shown : gui::ModalSeam::Shown())
+    all += std::to_string(shown.resourceId) + "|" + shown.caption + "|" + shown.text + "\n";
+  return all;
+}
+
+// F5 and F6 in a report limits form do what the Fichier menu says of them ("Visualiser [F5]", "Imprimer
+// [F6]"): the same as Ctrl+V and Ctrl+P, typed in the form's first field. What they open (the report's choice of
+// layout, cancelled here, the windows that come) is compared.
+TEST_F(ProgramMenuTest, F5AndF6PreviewAndPrintFromTheReportLimitsForms) {
+  SeedProgramFolder(MERLON_BINARY_DIR "/share/merlon", root_ + "/program/");
+  OpenDemo();
+  MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 900});
+  MainFrame->Show(gui::SW_SHOW);
+  // The account statement asks nothing while its account is blank; the others ask for their layout.
+  const struct {
+    const char* what;
+    unsigned command;
+    bool asks;
+  } forms[] = {{"Compte", 20501, false}, {"Grands Livres", 20502, true}, {"Journaux", 20503, true},
+               {"Lettres de Relance", 20506, true}};
+  const struct {
+    Qt::Key key, menuKey;
+    const char* letter;
+  } keys[] = {{Qt::Key_F5, Qt::Key_V, "\x16"}, {Qt::Key_F6, Qt::Key_P, "\x10"}};
+  auto press = [](Qt::Key key, Qt::KeyboardModifiers mods, const QString& text) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    test_support::SendKey(focus, QEvent::KeyPress, key, mods, text);
+    if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
+    test_support::SendKey(focus, QEvent::KeyRelease, key, mods, text);
+    gui::ProcessPendingMessages();
+  };
+  for (const auto& f : forms) {
+    for (const auto& k : keys) {
+      SCOPED_TRACE(std::string(f.what) + (k.key == Qt::Key_F5 ? " F5" : " F6"));
+      std::string seen[2];
+      for (int round = 0; round < 2; ++round) {
+        Choose(f.command);
+        auto* form = dynamic_cast<CMDIModif*>(CommandWindow->GetActiveMDIChild());
+        ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+        gui::ModalSeam::Reset();
+        for (int i = 0; i < 4; ++i) gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
+        if (round == 0) press(k.menuKey, Qt::ControlModifier, QString::fromLatin1(k.letter));
+        else press(k.key, Qt::NoModifier, {});
+        seen[round] = ShownModals();
+        for (gui::MDIChild* c : CommandWindow->GetChildren()) seen[round] += "window " + c->GetCaption() + "\n";
+        if (round == 1 && f.command == 20501 && k.key == Qt::Key_F5)
+          test_support::Screenshot(MainFrame->Widget(), "app", "limits_form_f5");
+        ASSERT_TRUE(CommandWindow->CloseChildren());
+        gui::ProcessPendingMessages();
+      }
+      EXPECT_EQ(ShownModalsCount(seen[0]) != 0, f.asks) << seen[0];
+      EXPECT_EQ(seen[1], seen[0]);
+    }
+  }
+}
+
+// "+" on a list, F9 in a window: keys go to the window the user sees. After a code form closes, its list is
+// active again and in front, though the chart's list was opened before it; its commands go to it.
+TEST_F(ProgramMenuTest, AClosedFormGivesTheKeysBackToItsList) {
+  OpenDemo();
+  MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 900});
+  MainFrame->Show(gui::SW_SHOW);
+  Choose(20309);
+  auto* chart = dynamic_cast<CMDIBrowse*>(CommandWindow->GetActiveMDIChild());
+  ASSERT_NE(chart, nullptr);
+  Choose(20302);
+  auto* journals = dynamic_cast<CMDIBrowse*>(CommandWindow->GetActiveMDIChild());
+  ASSERT_NE(journals, nullptr);
+  ASSERT_NE(journals, chart);
+  for (unsigned close : {20023u, 20055u}) {
+    SCOPED_TRACE(close);
+    gui::SendCommand(journals->GetHandle(), browse_cmd::Modifier);
+    gui::ProcessPendingMessages();
+    auto* form = dynamic_cast<CMDIModif*>(CommandWindow->GetActiveMDIChild());
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    // "Quitter" then "Enregistrer" from the keys of the form.
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    const Qt::Key key = close == 20023 ? Qt::Key_F9 : Qt::Key_F12;
+    test_support::SendKey(focus, QEvent::KeyPress, key);
+    test_support::SendKey(QApplication::focusWidget() ? QApplication::focusWidget() : focus, QEvent::KeyRelease, key);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), journals) << test_support::ShownTexts();
+    auto* area = qobject_cast<QMdiArea*>(CommandWindow->Widget());
+    ASSERT_NE(area, nullptr);
+    EXPECT_EQ(area->subWindowList(QMdiArea::StackingOrder).back(), journals->OuterWidget()) << "in front";
+    // The frame's commands go to the list seen ("Modifier" of the chart would open the chart's form).
+    EXPECT_TRUE(MainFrame->RouteCommand(browse_cmd::Modifier));
+    gui::ProcessPendingMessages();
+    form = dynamic_cast<CMDIModif*>(CommandWindow->GetActiveMDIChild());
+    ASSERT_NE(form, nullptr);
+    EXPECT_NE(form->GetCaption().find("Journal"), std::string::npos) << form->GetCaption();
+    if (close == 20023) test_support::Screenshot(MainFrame->Widget(), "app", "journal_form_over_lists");
+    form->NoCheckFlag = true;
+    gui::SendMessage(form->GetHandle(), gui::WM_CLOSE);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), journals);
+  }
+  test_support::Screenshot(MainFrame->Widget(), "app", "journals_list_after_form");
 }
 
 // Qt's own dialogs (the file dialog's buttons) speak French once the program started.

@@ -52,6 +52,12 @@ const TypingCase kTyping[] = {
     {"amount sense letter later", MEdit::kAmount, 12, 2, "", -1, "12c", "12", 1},
     {"superscript two restores", MEdit::kText, 10, 0, "777", -1, "12\xB2", "777", 0},
     {"date ninth digit refused", MEdit::kDate, 8, 0, "", 0, "3103051", "31/03/05", 1},
+    // A comma is the decimal mark wherever a point may stand; letters stay refused.
+    {"amount comma is the point", MEdit::kAmount, 14, 2, "", -1, "1000,00", "1000.00", 0},
+    {"rate comma is the point", MEdit::kSigned, 5, 2, "", -1, "20,00", "20.00", 0},
+    {"unsigned comma, letters refused", MEdit::kUnsigned, 8, 2, "", -1, "1a,5", "1.5", 1},
+    {"no decimals: comma refused", MEdit::kUnsigned, 8, 0, "", -1, "1,5", "15", 1},
+    {"text keeps its comma", MEdit::kText, 8, 0, "", -1, "a,b", "a,b", 0},
 };
 
 TEST_F(MEditTest, TypedKeysGiveTheExpectedText) {

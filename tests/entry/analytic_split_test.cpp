@@ -229,6 +229,7 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
   EXPECT_EQ(SplitLine("0020").section, "VENTES");
   f = SplitForm();
   ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), f) << "the next line's form takes the keys, no list in front of it";
   EXPECT_EQ(f->LineKey(), split + "0011");
   EXPECT_EQ(f->TextOf(kSection), "");
   // Its section, then "Solder la Pièce" in euros: 41.47 and its 272.03 francs leave a franc cent, which a
@@ -269,6 +270,7 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
   EXPECT_FALSE(station.Do('l'));
   Send(f, 20023);
   EXPECT_EQ(SplitForm(), nullptr);
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), list) << "the list the form was opened from takes the keys";
   EXPECT_EQ(SplitLine("0020").section, "VENTES") << "Quitter keeps the stored line";
   EXPECT_TRUE(station.Do('l')) << "free once the form closed";
   EXPECT_TRUE(station.Do('u'));
@@ -394,8 +396,9 @@ TEST_F(AnalyticSplitTest, AFullDraftRefusesANewSplitLineWithNothingWritten) {
 }
 
 // The sense carries the sign: an amount typed negative is refused with the message on the form's line, the
-// focus on the amount, and the stored line kept.
-TEST_F(AnalyticSplitTest, ANegativeAmountIsRefused) {
+// focus on the amount, and the stored line kept. So is one larger than the line's field holds (twenty digits
+// typed, fourteen kept), once, before anything is written: no box of the table's refusal.
+TEST_F(AnalyticSplitTest, ANegativeOrTooLargeAmountIsRefused) {
   ChooseLine();
   GiveText(target_, "CA1=VENTES");
   Open();
@@ -403,12 +406,25 @@ TEST_F(AnalyticSplitTest, ANegativeAmountIsRefused) {
   TWSaiModDetJournauxAnal* f = SplitForm();
   ASSERT_NE(f, nullptr);
   const int amount = f->TextOf(kEuros) == "O" ? kDebitE : kDebitF;
-  Into(f, amount, "-250");
-  ASSERT_EQ(SplitForm(), f) << "the form stays";
-  EXPECT_EQ(f->TextOf(kMessage), "Un Montant ne peut \xEAtre n\xE9gatif: le sens D\xE9" "bit ou Cr\xE9" "dit le donne");
-  EXPECT_TRUE(f->ControlOf(amount)->HasFocus());
-  EXPECT_EQ(SplitLine("0001").francs, 100000);
-  EXPECT_EQ(SectionTotals("VENTES")[0], 100000);
+  const struct {
+    const char* typed;
+    const char* message;
+  } cases[] = {
+      {"-250", "Un Montant ne peut \xEAtre n\xE9gatif: le sens D\xE9" "bit ou Cr\xE9" "dit le donne"},
+      {"12345678901234567890", "Le Montant est trop grand: 99 999 999 999,99 au plus"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    gui::ModalSeam::Reset();
+    Into(f, amount, c.typed);
+    ASSERT_EQ(SplitForm(), f) << "the form stays";
+    EXPECT_EQ(f->TextOf(kMessage), c.message);
+    EXPECT_TRUE(f->ControlOf(amount)->HasFocus());
+    EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+    EXPECT_EQ(SplitLine("0001").francs, 100000);
+    EXPECT_EQ(SectionTotals("VENTES")[0], 100000);
+  }
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_amount_too_large");
 }
 
 // The section typed with the help character: the sections' lookup opens on what stands before it, and the

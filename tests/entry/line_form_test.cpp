@@ -577,3 +577,59 @@ TEST_F(EuroOnlyLineFormTest, NoFrancsAndNoRoundingLine) {
 
 }  // namespace
 }  // namespace entry_test
+
+namespace entry_test {
+namespace {
+
+using namespace line_form;
+
+// Amounts as a French bookkeeper types them: "1000,00" is a thousand (the comma is the decimal point), and
+// twenty digits in the Crédit are refused on Enter with one message in the form, before anything is written:
+// no box, the new line left as it was (no account, no amount), the form open on the amount; once corrected
+// the line saves, and no line without account is left in the piece.
+TEST_F(LineFormTest, ACommaIsTheDecimalMarkAndATooLargeAmountIsRefusedBeforeAnyWrite) {
+  Open();
+  const std::string month = MonthOf("AC ");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  Key(Qt::Key_P, Qt::ControlModifier);
+  TWSaiModDetJournaux* f = Form();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  const std::string key = f->Key();
+  Field("12");
+  Field("");
+  Field("607");
+  FocusOnControl(f, kCreditE);
+  Type("1000,00");
+  EXPECT_EQ(f->TextOf(kCreditE), "1000.00");
+
+  gui::ModalSeam::Reset();
+  Field("12345678901234567890");
+  ASSERT_EQ(Form(), f) << "the form stays open";
+  EXPECT_EQ(f->TextOf(kCreditE).substr(0, 12), "123456789012") << "the field keeps what it holds";
+  EXPECT_EQ(f->TextOf(kMessage), LoadStr(entry::kMsgAmountTooLarge));
+  EXPECT_EQ(FocusedId(f), kCreditE);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  const entry::LineRecord untouched = LineOf(key);
+  EXPECT_TRUE(IsBlank(untouched.account));
+  EXPECT_EQ(untouched.euros, 0.0);
+  test_support::Screenshot(MainFrame->Widget(), "entry", "line_form_amount_too_large");
+
+  // Corrected with a comma: the line saves with a thousand.
+  Field("1000,50");
+  const entry::LineRecord saved = LineOf(key);
+  EXPECT_TRUE(saved.live);
+  EXPECT_EQ(saved.account, "60700000");
+  EXPECT_EQ(saved.euros, 1000.50);
+  EXPECT_EQ(saved.sense, 'C');
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  // The next line proposed, given up with "Quitter".
+  if (Form() != nullptr) Key(Qt::Key_F9);
+  EXPECT_EQ(Form(), nullptr);
+  EXPECT_EQ(LineWhere(month, [](const entry::LineRecord& r) { return IsBlank(r.account); }), "")
+      << "no line without account";
+  ExpectInvariants("after the amounts typed");
+}
+
+}  // namespace
+}  // namespace entry_test

@@ -1,5 +1,7 @@
 #include "entry/core/line_validation.h"
 
+#include <cmath>
+
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "entry/core/journal_month.h"
@@ -106,6 +108,18 @@ LineField NegativeAmount(const LineAmounts& a) {
   return LineField::None;
 }
 
+LineField TooLargeAmount(const LineAmounts& a) {
+  const struct {
+    double amount;
+    LineField field;
+  } fields[] = {{a.debitF, LineField::DebitF}, {a.creditF, LineField::CreditF}, {a.debitE, LineField::DebitE},
+                {a.creditE, LineField::CreditE}};
+  for (const auto& f : fields)
+    if (!std::isfinite(f.amount) || std::fabs(f.amount) >= 1e13 || ToCents(std::fabs(f.amount)) > kLargestAmountCents)
+      return f.field;
+  return LineField::None;
+}
+
 Validation ValidateLineValues(Table& c10, Table& c20, const ValidationRequest& request) {
   Validation v;
   if (request.noCheck) {
@@ -143,6 +157,8 @@ Validation ValidateLineValues(Table& c10, Table& c20, const ValidationRequest& r
   if (!DueDateIsValid(request.key, line.day, line.dueDate)) return refuse(kMsgDueDateWrong, LineField::DueDate);
   const LineField negative = NegativeAmount(line.amounts);
   if (negative != LineField::None) return refuse(kMsgNegativeAmount, negative);
+  const LineField tooLarge = TooLargeAmount(line.amounts);
+  if (tooLarge != LineField::None) return refuse(kMsgAmountTooLarge, tooLarge);
   v.answer = request.modified ? kLineChanged : kLineUnchanged;
   return v;
 }

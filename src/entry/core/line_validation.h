@@ -22,6 +22,7 @@ inline constexpr int kMsgAccountUnknown = 16125;         // "Le Compte est incon
 inline constexpr int kMsgCollectiveAccount = 16126;      // "C'est un Compte Collectif"
 inline constexpr int kMsgDueDateWrong = 16127;           // "Erreur sur la Date d'Echéance"
 inline constexpr int kMsgNegativeAmount = 16128;         // a negative amount
+inline constexpr int kMsgAmountTooLarge = 16273;         // more than the amount field holds
 // The save refused by another station's lock; the analytic split that does not agree with the line.
 inline constexpr int kMsgLockRefused = 16129;
 inline constexpr int kMsgAnalyticWrong = 16130;
@@ -63,6 +64,11 @@ FieldCheck CheckAccount(Table& c10, Table& c20, char journalType, const std::str
 bool DueDateIsValid(const std::string& key, const std::string& day, const std::string& dueDate);
 // The amount field of the four that holds a negative amount (None when none does).
 LineField NegativeAmount(const LineAmounts& amounts);
+// The largest amount a line's amount field (14 characters, 2 decimals) holds: 99 999 999 999.99.
+inline constexpr long long kLargestAmountCents = 9'999'999'999'999;
+// The amount field of the four that holds more than that (None when none does): refused before the save,
+// which the table would refuse half-way.
+LineField TooLargeAmount(const LineAmounts& amounts);
 
 struct ValidationRequest {
   std::string key;         // the line's C50CODE key

@@ -207,6 +207,10 @@ QWidget* MDIClient::CreateWidget(QWidget* parentWidget) {
   area->setBackground(QColor(192, 192, 192));
   area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  QObject::connect(area, &QMdiArea::subWindowActivated, area, [area](QMdiSubWindow* sub) {
+    if (auto* client = dynamic_cast<MDIClient*>(WindowOfWidget(area)); client != nullptr && sub != nullptr)
+      client->NoteActivated(sub);
+  });
   if (parentWidget != nullptr)
     if (auto* layout = qobject_cast<QBoxLayout*>(parentWidget->layout())) layout->insertWidget(0, area, 1);
   return area;
@@ -229,6 +233,39 @@ MDIChild* MDIClient::GetActiveMDIChild() const {
   if (sub == nullptr) return nullptr;
   for (MDIChild* c : GetChildren())
     if (c->OuterWidget() == sub) return c;
+  return nullptr;
+}
+
+void MDIClient::NoteActivated(QWidget* sub) {
+  for (MDIChild* c : GetChildren()) {
+    if (c->OuterWidget() != sub) continue;
+    const Handle h = c->GetHandle();
+    // The handles of the children gone leave the history with it.
+    std::vector<Handle> kept;
+    for (MDIChild* alive : ActivationHistory())
+      if (alive->GetHandle() != h) kept.push_back(alive->GetHandle());
+    kept.push_back(h);
+    history_ = std::move(kept);
+    return;
+  }
+}
+
+std::vector<MDIChild*> MDIClient::ActivationHistory() const {
+  std::vector<MDIChild*> out;
+  const std::vector<MDIChild*> children = GetChildren();
+  for (Handle h : history_)
+    for (MDIChild* c : children)
+      if (c->GetHandle() == h) out.push_back(c);
+  return out;
+}
+
+MDIChild* MDIClient::Successor(const MDIChild* closing) const {
+  const std::vector<MDIChild*> history = ActivationHistory();
+  for (auto it = history.rbegin(); it != history.rend(); ++it) {
+    MDIChild* c = *it;
+    if (c == closing || c->OuterWidget() == nullptr || c->OuterWidget()->isHidden()) continue;
+    return c;
+  }
   return nullptr;
 }
 
@@ -437,6 +474,16 @@ void MDIChild::SetAccelerators(std::unique_ptr<AcceleratorTable> table) {
 
 void MDIChild::SetupWindow() {
   if (accelerators_) accelerators_->Install(*this);
+}
+
+void MDIChild::HideForDestroy(QWidget* outer) {
+  auto* sub = qobject_cast<QMdiSubWindow*>(outer);
+  QMdiArea* area = sub != nullptr ? sub->mdiArea() : nullptr;
+  auto* client = area != nullptr ? dynamic_cast<MDIClient*>(WindowOfWidget(area)) : nullptr;
+  const bool active = area != nullptr && (area->activeSubWindow() == sub || area->currentSubWindow() == sub);
+  MDIChild* next = client != nullptr && active ? client->Successor(this) : nullptr;
+  outer->hide();
+  if (next != nullptr && next->IsCreated()) next->Activate();
 }
 
 void MDIChild::Activate() {

@@ -98,9 +98,19 @@ class MDIClient : public Window {
   void CmArrangeIcons() { ArrangeIcons(); }
   void CmCloseChildren() { CloseChildren(); }
 
+  // The children from the one active longest ago to the one active last (the windows alive now).
+  std::vector<MDIChild*> ActivationHistory() const;
+
  protected:
   QWidget* CreateWidget(QWidget* parentWidget) override;
   QWidget* ChildParentWidget() const override;
+
+ private:
+  friend class MDIChild;
+  void NoteActivated(QWidget* sub);
+  // The child that takes over from `closing` when it goes: the last one active before it that is still shown.
+  MDIChild* Successor(const MDIChild* closing) const;
+  std::vector<Handle> history_;  // handles of the children as they were activated, the last one last
 };
 
 class MDIChild : public Window {
@@ -141,6 +151,10 @@ class MDIChild : public Window {
   QWidget* CreateWidget(QWidget* parentWidget) override;
   // Installs the child's accelerators; an override calls it.
   void SetupWindow() override;
+  // The active child that closes hands the keys back to the window the user had active before it (the one
+  // it was opened from, as a rule), brought to the front, never to whichever child comes next in the tab
+  // order behind the others.
+  void HideForDestroy(QWidget* outer) override;
   // A hidden child (its frame window not shown yet, say) gets no resize
   // events from Qt: its inner layouts are brought up to date here and
   // EvSize is sent with the client size, as for a shown one.

@@ -205,13 +205,15 @@ void Window::DestroyWidgets(bool top) {
   QWidget* outer = OuterWidget();
   if (auto* ww = dynamic_cast<WindowWidget*>(d_->widget.data())) ww->Detach();
   if (top && outer != nullptr) {
-    outer->hide();
+    HideForDestroy(outer);
     outer->deleteLater();
   }
   d_->widget = nullptr;
   d_->outer = nullptr;
   destroying_ = false;
 }
+
+void Window::HideForDestroy(QWidget* outer) { outer->hide(); }
 
 void Window::Destroy() {
   if (!IsCreated() || destroying_) return;

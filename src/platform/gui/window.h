@@ -181,6 +181,8 @@ class Window {
   // Asks every child's CanClose (true when all agree).
   bool ChildrenCanClose();
   void SetOwnedByParent(bool owned) { ownedByParent_ = owned; }
+  // Hides the outer widget of a window being destroyed (the default just hides it).
+  virtual void HideForDestroy(QWidget* outer);
 
  private:
   friend class WindowEventFilter;

@@ -71,6 +71,7 @@ TWEtaModLedger::TWEtaModLedger(gui::MDIClient* client, const LedgerWindowKind& w
     : CMDIModif(client, LoadStr(window.titleId), gridColumns, gridRows, window.formSlot, 11 + window.limitsLength,
                 window.ownSlot),
       window_(window) {
+  SetAccelerators(kReportLimitsAccelerators);
   KeyWidth = window.limitsLength;
   AskOnClose = false;
   HelpContext() = window.helpContext;
@@ -129,15 +130,6 @@ bool TWEtaModLedger::CanClose() {
   NoCheckFlag = true;
   AskOnClose = false;
   return CMDIModif::CanClose();
-}
-
-std::intptr_t TWEtaModLedger::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
-  if (msg == gui::WM_COMMAND && code != gui::BN_CLICKED && lParam != 0) {
-    EvNotify(static_cast<int>(wParam & 0xFFFF), code);
-    return 0;
-  }
-  return CMDIModif::WindowProc(msg, wParam, lParam);
 }
 
 void TWEtaModLedger::SetupWindow() {

@@ -49,7 +49,6 @@ class TWEtaModLedger : public CMDIModif {
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }
-  std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
  protected:
   void SetupWindow() override;
@@ -57,8 +56,6 @@ class TWEtaModLedger : public CMDIModif {
   // grows, so that the form stays compact at its top left; then the form's own placement.
   void ArrangeControls() final;
   virtual void PlaceControls() = 0;
-  // A control's notification (a combo's or a list's selection ...).
-  virtual void EvNotify(int id, unsigned code) {}
   // A field refused: a beep and, when `focus`, the field focused. False.
   bool Refuse(gui::Window* field, bool focus);
   void Focus(gui::Window* field);

@@ -60,6 +60,7 @@ std::string PaddedAccount(const std::string& code) {
 
 TWEtaModRelances::TWEtaModRelances(gui::MDIClient* client, const std::string& title)
     : CMDIModif(client, title, 6, 8, kDunningFormSlot, 11, kDunningWindowSlot) {
+  SetAccelerators(kReportLimitsAccelerators);
   const int texts[9] = {27030, 27031, 27032, 27033, 27035, 27037, 27038, 27039, 0};
   for (int i = 0; i < 8; ++i) {
     labels_texts_[i] = new MStatic(this, LoadStr(texts[i]), kLabelIds[i]);

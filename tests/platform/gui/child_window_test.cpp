@@ -1,8 +1,14 @@
 // MDI children: their own accelerator table before the frame's, their
 // scroll bars, and the close questions they are asked.
+#include <QApplication>
+#include <QImage>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
+#include <filesystem>
+#include <string>
 
 #include "gui_test_support.h"
 #include "platform/gui/accelerators.h"
@@ -13,6 +19,16 @@
 using namespace gui;
 
 namespace {
+
+// The frame's picture, kept under <build>/test-artefacts/gui/ for a look.
+void SavePicture(MDIFrame& frame, const std::string& name) {
+  QApplication::processEvents();
+  const std::filesystem::path folder = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "gui";
+  std::filesystem::create_directories(folder);
+  const QImage picture = frame.OuterWidget()->grab().toImage();
+  EXPECT_FALSE(picture.isNull()) << name;
+  EXPECT_TRUE(picture.save(QString::fromStdString((folder / (name + ".png")).string()))) << name;
+}
 
 class Client : public MDIClient {
  public:
@@ -162,6 +178,47 @@ TEST_F(ChildWindowTest, CloseBoxesAndCloseAllAskCanClose) {
   b->refuse = false;
   EXPECT_TRUE(frame->RouteCommand(CM_CLOSECHILDREN));
   EXPECT_TRUE(client->GetChildren().empty());
+}
+
+// The child that closes hands the keys back to the one the user had active before it (the list a form was
+// opened from), brought to the front, whichever children were made before it: never to the next child in the
+// tab order behind the others, nor to a hidden one. A child that closes behind the active one changes nothing.
+TEST_F(ChildWindowTest, AClosingChildHandsTheKeysBackToTheOneActiveBeforeIt) {
+  Child* chart = NewChild("Plan Comptable");
+  Child* hidden = NewChild("Cachee");
+  Child* journals = NewChild("Journaux");
+  journals->Activate();
+  hidden->Show(SW_HIDE);
+  chart->Activate();
+  journals->Activate();
+  ProcessPendingMessages();
+  // A form opened from the journals' list, then closed from its own key.
+  Child* form = NewChild("Fiche");
+  form->Activate();
+  ProcessPendingMessages();
+  ASSERT_EQ(client->GetActiveMDIChild(), form);
+  SavePicture(*frame, "mdi_form_over_list");
+  form->Destroy();
+  ProcessPendingMessages();
+  EXPECT_EQ(client->GetActiveMDIChild(), journals);
+  auto* area = qobject_cast<QMdiArea*>(client->Widget());
+  ASSERT_NE(area, nullptr);
+  EXPECT_EQ(area->subWindowList(QMdiArea::StackingOrder).back(), journals->OuterWidget()) << "in front";
+  // Its commands go to it.
+  frame->RouteCommand(20023);
+  EXPECT_EQ(journals->got, (std::vector<unsigned>{20023}));
+  EXPECT_TRUE(chart->got.empty());
+  SavePicture(*frame, "mdi_list_after_form");
+
+  // The chart closing behind: the journals stay active.
+  chart->Destroy();
+  ProcessPendingMessages();
+  EXPECT_EQ(client->GetActiveMDIChild(), journals);
+  EXPECT_EQ(client->ActivationHistory().back(), journals);
+  // The last shown one closing: nothing is activated in its place but what is shown.
+  journals->Destroy();
+  ProcessPendingMessages();
+  EXPECT_NE(client->GetActiveMDIChild(), hidden);
 }
 
 }  // namespace
