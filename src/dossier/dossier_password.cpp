@@ -6,6 +6,7 @@
 #include "dossier/dossier_open.h"
 #include "dossier/dossier_slots.h"
 #include "framework/fmt_saisie.h"
+#include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "runtime/dossier_record.h"

@@ -209,6 +209,21 @@ class ReportDossierTest : public DossierFixture {
     return {};
   }
 
+  // "Visualiser" of a report form with the layout of row `row`, whose export is open: the preview
+  // runs to the last line and closes, offering the file; the file offered with `suffix`.
+  static std::string ExportThroughPreview(gui::Window* form, int row, const std::string& suffix) {
+    gui::ModalSeam::Reset();
+    QueueChoice(gui::IDOK, row);
+    Send(form, 20035);
+    if (CurrentPreviewWindow != nullptr) {
+      CurrentPreviewWindow->CmAllPages();
+      gui::ProcessPendingMessages();
+    }
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
+    gui::ProcessPendingMessages();
+    return OfferedExport(suffix);
+  }
+
   // A report form's controls at the size it opens at, maximised, and at a large size: every
   // control inside the client area and within the box of the form's compact cells at its top left
   // (rows one line high, nothing stretched across the window), the `shortEdits` (codes, dates)

@@ -2,6 +2,7 @@
 // boxes show the rights the access-rights test grants; clearing right 1 of function 13 writes the rights into the
 // dossier's record "0" (the rest of its field kept), and a user of the secondary password then sees "Saisie
 // d'Ecritures" grey.
+#include "controls/medit.h"
 #include "framework/fmt_saisie.h"
 #include "settings_fixture.h"
 #include "support/gui_test.h"
@@ -70,9 +71,9 @@ TEST_F(RightsTest, AbandonLeavesTheRightsAsTheyWere) {
 
 // The dossier's passwords, as its properties store them in record "0" (positions 151-159 and
 // 160-168, field 4 from character 121).
-void StorePasswords(const std::string& privileged, const std::string& secondary) {
+void StorePasswords(const std::string& c10Path, const std::string& privileged, const std::string& secondary) {
   Table c10;
-  ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
+  ASSERT_TRUE(c10.OpenShared(c10Path, "C10CODE"));
   ASSERT_TRUE(c10.Seek("C10CODE", "0"));
   std::string both = privileged;
   both.resize(9, ' ');
@@ -96,7 +97,8 @@ void QueuePassword(const std::string& typed, const char* shot = nullptr) {
 // which takes "Saisie d'Ecritures" away from the secondary users; the secondary password then opens the
 // dossier with that command refused; three wrong passwords leave the dossier closed.
 TEST_F(RightsTest, ThePasswordsOpenTheDossierAndTheRightsApplyToTheSecondaryUser) {
-  StorePasswords("CHEF", "AIDE");
+  const std::string c10 = folder_ + "c10st";
+  StorePasswords(c10, "CHEF", "AIDE");
   auto reopen = [this](const std::vector<std::string>& typed) {
     Menu(20203);  // "Fermer dossier"
     gui::ModalSeam::Reset();
@@ -148,7 +150,7 @@ TEST_F(RightsTest, ThePasswordsOpenTheDossierAndTheRightsApplyToTheSecondaryUser
   EXPECT_NE(test_support::ShownTexts().find("n'est pas ouvert"), std::string::npos);
 
   // Without passwords the dossier opens without asking, every right granted (level "0").
-  StorePasswords("", "");
+  StorePasswords(c10, "", "");
   gui::ModalSeam::Reset();
   OpenThroughDialog(C10Path(folder_, "ST"));
   ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "ST") << test_support::ShownTexts();

@@ -147,11 +147,8 @@ class SeparationWork {
     return true;
   }
 
- public:
   // The open dossier's new year end (year 0: unchanged).
   const Ymd& YearEnd() const { return yearEnd_; }
-
- private:
 
   void Close() {
     for (Table* t : {&c10_, &c20_, &c30_, &c40_, &c50_, &o10_, &o20_, &o30_, &o40_, &o50_}) t->CloseTable(true);

@@ -84,16 +84,7 @@ TEST_F(BalancePrintingTest, WithoutAPrinterTheGeneralBalancePrintsToAPdfFileHold
   const std::vector<long long> amounts = test_support::AmountsIn(printed);
 
   // The CSV export of the same balance.
-  gui::ModalSeam::Reset();
-  QueueChoice(gui::IDOK, kCsv);
-  Send(form_, 20035);
-  if (CurrentPreviewWindow != nullptr) {
-    CurrentPreviewWindow->CmAllPages();
-    gui::ProcessPendingMessages();
-  }
-  if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
-  gui::ProcessPendingMessages();
-  const std::string csvPath = OfferedExport(".csv");
+  const std::string csvPath = ExportThroughPreview(form_, kCsv, ".csv");
   ASSERT_FALSE(csvPath.empty()) << test_support::ShownTexts();
   std::ifstream in(csvPath, std::ios::binary);
   std::stringstream csv;

@@ -199,15 +199,7 @@ TEST_F(LedgerPdfFileTest, WithoutAPrinterTheGeneralLedgerPrintsToAPdfFileHolding
   const std::multiset<long long> amounts(listed.begin(), listed.end());
 
   // The CSV export of the same ledger.
-  gui::ModalSeam::Reset();
-  QueueChoice(gui::IDOK, 1);  // EG-CSV
-  Send(form, 20035);
-  for (int i = 0; i < 2 && CurrentPreviewWindow != nullptr; ++i) {
-    if (i == 0) CurrentPreviewWindow->CmAllPages();
-    else CurrentPreviewWindow->CmQuitVisu();
-    gui::ProcessPendingMessages();
-  }
-  const std::string csvPath = OfferedExport(".csv");
+  const std::string csvPath = ExportThroughPreview(form, 1, ".csv");  // EG-CSV
   ASSERT_FALSE(csvPath.empty()) << test_support::ShownTexts();
   std::ifstream in(csvPath, std::ios::binary);
   std::stringstream text;
