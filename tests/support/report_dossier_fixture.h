@@ -187,7 +187,8 @@ class ReportDossierTest : public DossierFixture {
   // The program's printer as a user finds it where no printer is installed: the PDF-file printer,
   // which asks the file of each printout (chosen here on a machine that has a printer).
   static void UsePdfFilePrinter() {
-    if (!ProgramPrinter()->AsksFile()) ProgramPrinter()->SelectPrinter(gui::kPdfPrinterName);
+    if (gui::MPrinter::HasSystemPrinter()) ProgramPrinter()->SelectPrinter(gui::kPdfPrinterName);
+    EXPECT_TRUE(ProgramPrinter()->AsksFile()) << "the PDF-file printer is the default where no printer is installed";
   }
 
   // The export file a run offered at its end (the box "Fichier d'exportation"), by its suffix;

@@ -104,8 +104,6 @@ void PrinterDC::Abort() { printer_->abort(); }
 
 namespace {
 
-bool NoSystemPrinter() { return QPrinterInfo::availablePrinters().isEmpty(); }
-
 // A printout's title as a file name: no folder separator, no control character.
 std::string FileNameOf(const std::string& title) {
   std::string name;
@@ -121,10 +119,12 @@ std::string FileNameOf(const std::string& title) {
 }  // namespace
 
 MPrinter::MPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
-  if (NoSystemPrinter()) SelectPdfPrinter();
+  if (!HasSystemPrinter()) SelectPdfPrinter();
 }
 
 MPrinter::~MPrinter() = default;
+
+bool MPrinter::HasSystemPrinter() { return !QPrinterInfo::availablePrinters().isEmpty(); }
 
 int MPrinter::ExecPrintDialog(Window* owner, const std::string& caption) {
   bool fileFixed = false;
@@ -166,7 +166,7 @@ void MPrinter::SetOutputFile(const std::string& pdfPath) {
     printer_->setOutputFileName(QString());
     printer_->setOutputFormat(QPrinter::NativeFormat);
     asksFile_ = false;
-    if (NoSystemPrinter()) SelectPdfPrinter();
+    if (!HasSystemPrinter()) SelectPdfPrinter();
     return;
   }
   printer_->setOutputFormat(QPrinter::PdfFormat);

@@ -130,6 +130,8 @@ class MPrinter {
   void SelectPdfPrinter();
   // True when the PDF-file printer asks the file of each printout.
   bool AsksFile() const { return asksFile_; }
+  // True when the system has a printer installed.
+  static bool HasSystemPrinter();
   // Device name (the printer's name, "PDF" for a file), output (the file, or the printer's
   // name), driver (the printer's make and model, "PDF" for a file).
   std::string DeviceName() const;
