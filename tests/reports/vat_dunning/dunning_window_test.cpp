@@ -180,8 +180,19 @@ TEST_F(DunningWindowTest, TheMenuOpensThePairWithItsDefaultsAndChecks) {
 // field, and the static beside it shows that account's balance, not the old account's text (its
 // balance, or "Jusqu'à" and the bound the form proposed).
 TEST_F(DunningWindowTest, AnAccountChosenInTheChartListShowsItsOwnBalance) {
+  // The chosen accounts' figures of the year (debit in euros).
+  {
+    ::Table c20;
+    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
+    for (const auto& [code, debit] : {std::pair<const char*, double>{"CZREL002", 987.65}, {"CZREL003", 42.00}}) {
+      ASSERT_TRUE(c20.Seek("C20CODE", code));
+      ASSERT_TRUE(c20.PutFieldNum(18, debit));
+      ASSERT_TRUE(c20.Commit());
+    }
+  }
   TWEtaModRelances* form = OpenPair();
   ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(form->Euros()->IsChecked());
   TheDossierRecord.SetConstant(30, "N  ");  // lookups through the list window
   form->FirstAccount()->SetValue("CZREL001", false);
   ASSERT_TRUE(form->CheckFirstAccount(false));

@@ -190,6 +190,14 @@ TEST_F(VatWindowTest, EnEurosIsTickedUnlessTheFrancIsTheMainCurrency) {
   } cases[] = {{'O', true}, {' ', true}, {'N', false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(1, c.flag));
+    // In the dossier's record "0" too: a command may load the record again.
+    {
+      ::Table c10;
+      ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
+      ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+      ASSERT_TRUE(c10.PutFieldPart(5, DossierRecord::kEuroMainPos - 284, 1, std::string(1, c.flag).c_str()));
+      ASSERT_TRUE(c10.Commit());
+    }
     TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, c.flag);
     int checked = -1;
     gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
@@ -199,6 +207,7 @@ TEST_F(VatWindowTest, EnEurosIsTickedUnlessTheFrancIsTheMainCurrency) {
     RunSubjectCommand(vat_cmd::Menu);
     Settle();
     EXPECT_EQ(checked, c.ticked ? gui::BST_CHECKED : gui::BST_UNCHECKED);
+    EXPECT_EQ(TheDossierRecord.At(DossierRecord::kEuroMainPos), c.flag);
   }
   TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, saved);
 }
