@@ -67,31 +67,12 @@ std::string WithSeparator(std::string text) {
   return text;
 }
 
-bool IsBatchMethod(char m) { return m == '0' || m == '7' || m == '8' || m == '9' || m == 'R' || m == 'W'; }
+// Methods A and Z write ZIP archives through their batch files, as method 9 writes LHA archives.
+bool IsBatchMethod(char m) {
+  return m == '0' || m == '7' || m == '8' || m == '9' || m == 'R' || m == 'W' || m == 'A' || m == 'Z';
+}
 
 gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
-
-// The drive letter of methods A and Z: first character of "Un-Sauvegarde".
-std::string DriveLetter() {
-  std::string unit = IniGetString("Un-Sauvegarde", "A");
-  return unit.empty() || unit[0] == ' ' ? std::string("A") : unit.substr(0, 1);
-}
-
-// Power Archiver's path: string 2637 without its quotes, "%ProgramFiles%"
-// replaced by the environment's value.
-std::string PowerArchiverPath() {
-  std::string text = LoadStr(2637);
-  text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
-  const std::string value = platform::EnvironmentPath("ProgramFiles");
-  for (std::size_t at; (at = text.find("%ProgramFiles%")) != std::string::npos;) text.replace(at, 14, value);
-  for (char& c : text) {
-    if (c == '\\') c = '/';
-  }
-  return text;
-}
-
-// The user's program of method Z (WinZip's path) as the first argument.
-std::string WinzipCommand() { return IniGetString("WinzipCommand", "C:\\WinZip\\WinZIP32.EXE"); }
 
 void AddBatch(ExternalCommand& command, char method, bool restore) {
   command.argv = BatchFileCommand(BackupBatchPath(method, restore));
@@ -201,12 +182,6 @@ void ConfirmEnd(int textId, const std::string& note) {
   }
 }
 
-bool AskDrive(int captionId, const std::string& drive) {
-  gui::MessageBeep(0);
-  const std::string text = LoadStr(2807) + drive + LoadStr(2808);
-  return gui::MessageBox(Owner(), text, LoadStr(captionId), gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES;
-}
-
 void Reopen() {
   SetDossierState('2');
   if (g_reopen) {
@@ -313,8 +288,8 @@ std::string UnavailableMethodText(char method, bool restore) {
   else if (m == '7' || m == '8' || m == 'R') what = "une archive RAR, que Linux ne sait pas \xE9" "crire";
   if (what == nullptr || platform::FileExists(BackupBatchPath(m, restore))) return "";
   return std::string("\n\n\nLa m\xE9thode de sauvegarde '") + m + "' produit " + what +
-         ": elle n'est pas disponible ici.\n\nChoisissez la m\xE9thode 9 (archive LHA) ou W (copie des fichiers)"
-         " par la cl\xE9 \"LanceM?BACKUP\" du fichier merlon.ini.\n\n\n";
+         ": elle n'est pas disponible ici.\n\nChoisissez la m\xE9thode 9 (archive LHA), A ou Z (archive ZIP) ou W"
+         " (copie des fichiers) par la cl\xE9 \"LanceM?BACKUP\" du fichier merlon.ini.\n\n\n";
 }
 
 std::string BackupBatchName(char method, bool restore) {
@@ -322,6 +297,8 @@ std::string BackupBatchName(char method, bool restore) {
   // Strings 1220 (methods 0, 9, W, R, 8, 7) and 1221 (method 2) pack the
   // names by 11, each backup name followed by its restore name.
   static const std::string kOrder = "09WR87";
+  // The ZIP methods' files are named after their letter likewise.
+  if (m == 'A' || m == 'Z') return std::string(restore ? "CRESTA" : "CSAUVE") + m + ".BAT";
   const std::size_t k = kOrder.find(m);
   if (m != '2' && (k == std::string::npos || !IsBatchMethod(m))) return "";
   const int id = m == '2' ? 1221 : 1220;
@@ -446,13 +423,6 @@ bool BuildBackupCommand(const BackupRequest& request, ExternalCommand& command) 
     command.argv.push_back(code);
     command.argv.push_back(unit.substr(0, 2));
     command.argv.push_back(unit.size() > 2 ? unit.substr(2, 9) : std::string());
-  } else if (m == 'A') {
-    const std::string drive = DriveLetter();
-    command.argv = {PowerArchiverPath(), "-a", "-v1440", drive + ":\\ZEL" + code + ".ZIP",
-                    DossierFolder + "C??" + code + ".*"};
-  } else if (m == 'Z') {
-    const std::string drive = DriveLetter();
-    command.argv = {WinzipCommand(), "-a", drive + ":ZEL" + code, DossierFolder + "C??" + code + ".*"};
   } else if (m == 'P') {
     command.argv = ProcedureArguments(IniGetString("Proc-Sauvegar", ""), DossierFolder, code);
     if (command.argv.empty()) return false;
@@ -480,12 +450,6 @@ bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand
     // name another folder.
     command.argv.push_back(chosen.substr(0, 2));
     command.argv.push_back(chosen.size() > 2 ? chosen.substr(2) : std::string());
-  } else if (m == 'A') {
-    const std::string drive = DriveLetter();
-    command.argv = {PowerArchiverPath(), "-e", drive + ":\\ZEL" + code + ".ZIP", DossierFolder};
-  } else if (m == 'Z') {
-    const std::string drive = DriveLetter();
-    command.argv = {WinzipCommand(), "-e", drive + ":ZEL" + code, DossierFolder};
   } else if (m == 'P') {
     command.argv = ProcedureArguments(IniGetString("Proc-Restaure", ""), DossierFolder, code);
     if (command.argv.empty()) return false;
@@ -580,8 +544,6 @@ void BackupDossier_Work() {
         }
       }
     }
-  } else if (m == 'Z') {
-    cancelled = !AskDrive(2806, DriveLetter());
   }
 
   std::string failure;
@@ -657,9 +619,6 @@ void RestoreDossier_Work() {
                                     gui::MB_YESNO | gui::MB_ICONINFORMATION) != gui::IDYES;
       }
     }
-  } else if (m == 'Z') {
-    cancelled = !AskDrive(2809, DriveLetter());
-    if (!cancelled) BuildRestoreCommand(m, "", command);
   } else {
     BuildRestoreCommand(m, "", command);
   }

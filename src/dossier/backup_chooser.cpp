@@ -31,6 +31,7 @@ int BackupChoiceTitle(char method) {
   switch (static_cast<char>(std::toupper(static_cast<unsigned char>(method)))) {
     case '0': case 'R': case '2': return 2848;
     case '9': return 2939;
+    case 'A': case 'Z': return 2944;
     case 'W': return 2942;
     case '7': return 3200;
     case '8': return 2976;
@@ -42,6 +43,7 @@ int BackupChoiceFilter(char method) {
   switch (static_cast<char>(std::toupper(static_cast<unsigned char>(method)))) {
     case '0': case 'R': case '2': return 2849;
     case '9': return 2940;
+    case 'A': case 'Z': return 2945;
     case 'W': return 2943;
     case '7': return 3201;
     case '8': return 2977;

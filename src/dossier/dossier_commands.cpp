@@ -6,6 +6,7 @@
 #include "data/session.h"
 #include "dossier/auto_start.h"
 #include "dossier/dossier_open.h"
+#include "dossier/dossier_password.h"
 #include "dossier/dossier_slots.h"
 #include "framework/edit_form.h"
 #include "platform/gui/application.h"
@@ -314,6 +315,7 @@ void CloseDossierAndReopenPrevious() {
   if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
   ClearOpenWindowRegistry();
   if (!closed.empty()) WriteLog("FERMETURE DOSSIER - Ok - " + closed + LoadStr(60) + DossierFolder);
+  ForgetDossierLevel(DossierEntry(closed, DossierFolder));
   DropFirstSlot();
   DossierCode = EntryCode(DossierSlots[0]);
   DossierFolder = EntryFolder(DossierSlots[0]);

@@ -17,6 +17,7 @@
 #include "dossier/backup.h"
 #include "dossier/constants_check.h"
 #include "dossier/conversion.h"
+#include "dossier/dossier_password.h"
 #include "dossier/dossier_run_marker.h"
 #include "dossier/maintenance_pack.h"
 #include "dossier/rebuild_dossier.h"
@@ -543,8 +544,9 @@ bool EnsureDossierOpen() {
     return false;
   }
 
-  // The dossier record, and the dossier is ready.
+  // The dossier record, this station's user level from the password, and the dossier is ready.
   if (!LoadDossierRecord()) return false;
+  if (!CheckDossierPassword()) return LeaveClosed();
   SetDossierState(' ');
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/dossier_files.h"
 #include "dossier/maintenance_pack.h"
@@ -22,6 +23,11 @@ std::string& LastProgressCaption() {
 std::string& LastProgressLine() {
   static std::string line;
   return line;
+}
+
+std::vector<std::string>& RecentProgressLines() {
+  static std::vector<std::string> lines;
+  return lines;
 }
 
 }  // namespace
@@ -48,6 +54,9 @@ DossierProgressWindow::~DossierProgressWindow() {
 
 void DossierProgressWindow::SetLine(const std::string& text) {
   line_ = text;
+  std::vector<std::string>& recent = RecentProgressLines();
+  if (recent.size() >= 64) recent.erase(recent.begin());
+  recent.push_back(text);
   if (!window_) return;
   window_->SetLine(text);
   gui::Dialog::ProcessEvents();
@@ -62,6 +71,10 @@ void DossierProgressWindow::SetLine2(const std::string& text) {
 const std::string& DossierProgressWindow::LastCaption() { return LastProgressCaption(); }
 
 const std::string& DossierProgressWindow::LastFramedLine() { return LastProgressLine(); }
+
+const std::vector<std::string>& DossierProgressWindow::RecentFramedLines() { return RecentProgressLines(); }
+
+void DossierProgressWindow::ForgetFramedLines() { RecentProgressLines().clear(); }
 
 namespace {
 

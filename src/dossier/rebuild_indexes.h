@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class TDNuvModeless;
 namespace gui {
@@ -32,6 +33,9 @@ class DossierProgressWindow {
   // showed when it closed (tests read them).
   static const std::string& LastCaption();
   static const std::string& LastFramedLine();
+  // The framed lines the progress windows showed, the last 64 in order (tests read them).
+  static const std::vector<std::string>& RecentFramedLines();
+  static void ForgetFramedLines();
 
  private:
   std::unique_ptr<TDNuvModeless> window_;

@@ -714,6 +714,11 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
   after.entryCurrency = EntryCurrencyFlag ? 'O' : 'N';
   if (RoundingLineFlag != 0) after.entryCurrency = static_cast<char>(after.entryCurrency - 'A' + 'a');
   const NewLineResult made = CreateLineAfter(t, *Sorts(), after);
+  // The renumbering's notice after every 1,000 analytic lines.
+  for (long n = made.analyticRenumbered / kAnalyticLinesPerNotice; n > 0; --n) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, StrInt(9999, 5), LoadStr(52), gui::MB_OK | gui::MB_ICONINFORMATION);
+  }
   switch (made.outcome) {
     case NewLineOutcome::Created:
       ++Store().totalRows;

@@ -1,5 +1,7 @@
 #include "processing/year_end_windows.h"
 
+#include <memory>
+
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
@@ -108,6 +110,10 @@ void ShowOpeningStep(const std::string& account) {
   if (g_openingProgress == nullptr || account == g_openingShown) return;
   g_openingShown = account;
   g_openingProgress->SetLine2(account);
+}
+
+void ShowOpeningPhase(const std::string& text) {
+  if (g_openingProgress != nullptr) g_openingProgress->SetLine(text);
 }
 
 }  // namespace
@@ -315,7 +321,14 @@ void TWTraGenerationSAN::CmAccepter() {
   running_ = true;
   const std::string caption = LoadStr(kCaption);
   const bool euroOnly = DossierIsEuroOnly();
+  // The progress window names each step, from the checks on; a check that stops closes it.
+  auto progress = std::make_unique<DossierProgressWindow>(this, caption + ": " + AllTrim(DossierCode.c_str()), true);
+  auto stop = [&] {
+    progress.reset();
+    running_ = false;
+  };
   // The books: the trial balance, then the result as the user printed it.
+  progress->SetLine(LoadStr(29077));
   processing::TrialBalance balance;
   {
     ::Table c20;
@@ -324,24 +337,26 @@ void TWTraGenerationSAN::CmAccepter() {
   const std::string refusal = processing::TrialBalanceRefusal(balance, euroOnly);
   if (!refusal.empty()) {
     gui::MessageBox(this, refusal, caption, gui::MB_OK | gui::MB_ICONINFORMATION);
-    running_ = false;
+    stop();
     return;
   }
   auto result = [](long long cents) { return Amount(-(cents < 0 ? -cents : cents)); };
   if ((!euroOnly && !Ask(LoadStr(29074) + result(balance.resultFrancs) + LoadStr(29076), gui::MB_ICONQUESTION)) ||
       !Ask(LoadStr(29075) + result(balance.resultEuros) + LoadStr(29076), gui::MB_ICONQUESTION)) {
-    running_ = false;
+    stop();
     return;
   }
   if (unmatched_->IsChecked() && ConstantIs(kLetterCheckConstant, 'O')) {
+    const bool euros = TheDossierRecord.EuroIsMain();
+    progress->SetLine(LoadStr(29078) + std::string(euros ? "Euros" : "Francs"));
     ::Table c40, c50, c60;
     std::string letters;
     if (c40.OpenShared(PathC40(), "C40CODE", true) && c50.OpenShared(PathC50(), LigneEcriture::kCodeTag, true) &&
         c60.OpenShared(PathC60(), processing::kC60CodeTag, true))
-      letters = processing::CheckLetterBalances(c40, c50, c60, collectives_, TheDossierRecord.EuroIsMain() ? 1 : 0);
+      letters = processing::CheckLetterBalances(c40, c50, c60, collectives_, euros ? 1 : 0);
     if (!letters.empty()) {
       gui::MessageBox(this, letters, caption, gui::MB_OK | gui::MB_ICONERROR);
-      running_ = false;
+      stop();
       return;
     }
   }
@@ -356,14 +371,12 @@ void TWTraGenerationSAN::CmAccepter() {
   SetAppCursor(kBusyFirstString, true);
   CloseAllTables();
   processing::OpeningResult r;
-  {
-    DossierProgressWindow progress(this, caption, true);
-    progress.SetLine(LoadStr(29061));
-    g_openingProgress = &progress;
-    g_openingShown.clear();
-    r = processing::GenerateOpeningBalances(request, collectives_, balance, maintenance, &ShowOpeningStep);
-    g_openingProgress = nullptr;
-  }
+  g_openingProgress = progress.get();
+  g_openingShown.clear();
+  r = processing::GenerateOpeningBalances(request, collectives_, balance, maintenance, &ShowOpeningStep,
+                                          &ShowOpeningPhase);
+  g_openingProgress = nullptr;
+  progress.reset();
   SetAppCursor(0, false);
   if (r.code == processing::kOpeningRefused) {
     ShowYearEndRefusal(this, r.error, r.busy, caption);

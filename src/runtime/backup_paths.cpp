@@ -269,6 +269,9 @@ bool IsBackupFileFor(const std::string& path, const std::string& dossierCode, ch
       return name == prefix + ".EXE";
     case '9':
       return name == prefix + ".LZH";
+    case 'A':
+    case 'Z':
+      return name == prefix + ".ZIP";
     case '8':
       return name == prefix + ".RAR";
     case 'W':

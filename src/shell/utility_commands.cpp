@@ -249,15 +249,20 @@ void CompleterIni(bool ctrl, bool shift) {
     if (CommandWindow == nullptr || !CommandWindow->CloseChildren()) return;
     if (Services().closeAllTables) Services().closeAllTables();
   }
+  std::vector<std::string> files;
   if (dossierFiles && dossier) {
-    std::string log = LogPath(".txt");
-    if (!log.empty()) OpenWithDesktop(log);
-    if (!dossierIni.empty()) OpenWithDesktop(dossierIni);
+    const std::string log = LogPath(".txt");
+    if (!log.empty()) files.push_back(log);
+    if (!dossierIni.empty()) files.push_back(dossierIni);
   }
-  if (programIni) OpenWithDesktop(IniPath());
-  // The program ends once the files are handed to the editor, so that they are
-  // edited while it is not running; a file that no editor could open has been
-  // said while the main window was still there to say it.
+  if (programIni) files.push_back(IniPath());
+  // The program ends once the files are in the editor, so that they are edited while it is
+  // not running. A file that no editor could open is said, and the program stays: the
+  // others would fare no better, and the user keeps the session.
+  for (const std::string& file : files) {
+    if (OpenWithDesktop(file)) continue;
+    if (quits) return;
+  }
   if (quits && CommandWindow != nullptr) CommandWindow->CmQuitter();
 }
 

@@ -90,6 +90,10 @@ TEST_F(DossierOpenTest, BlankAndUnderscoreCodesAndUnreachableFolders) {
   EXPECT_FALSE(EnsureDossierOpen());
   EXPECT_EQ(GetDossierState(), '2') << "a failure leaves the state as it was";
   EXPECT_NE(gui::ModalSeam::LastShown()->text.find("IMPOSSIBLE d'ouvrir le dossier:\n\n   - KEP"), std::string::npos);
+  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("invalide (pas d'accent dans les noms d'emplacement):\n\n   - " +
+                                                    DossierFolder),
+            std::string::npos)
+      << gui::ModalSeam::LastShown()->text;
 }
 
 TEST_F(DossierOpenTest, DossierHeldByAnotherProcessRefusesTheRebuild) {

@@ -138,7 +138,8 @@ class DossierFixture : public dossier_test::ModalSessionTest {
   // The sample batch files copied into the program folder, as its seeding does.
   void SeedBatchFiles() {
     const std::string from = std::string(MERLON_SOURCE_DIR) + "/src/resources/files/";
-    for (const char* name : {"CSAUVE9.BAT", "CRESTA9.BAT", "CSAUVEW.BAT", "CRESTAW.BAT"})
+    for (const char* name : {"CSAUVE9.BAT", "CRESTA9.BAT", "CSAUVEW.BAT", "CRESTAW.BAT", "CSAUVEA.BAT", "CRESTAA.BAT",
+                             "CSAUVEZ.BAT", "CRESTAZ.BAT"})
       ASSERT_TRUE(platform::CopyFile(from + name, program_ + name)) << name;
   }
 

@@ -20,15 +20,18 @@ class RestoreTest : public DossierFixture {
   }
 };
 
-// The sample batch files of the tar method (into a folder with quotes, an apostrophe and an
-// ampersand) and of the copy method: backed up, spoilt, restored byte for byte.
+// The sample batch files of the LHA and ZIP methods (into folders with quotes, an apostrophe and
+// an ampersand) and of the copy method: backed up, spoilt, restored byte for byte.
 TEST_F(RestoreTest, RoundTripsGiveTheDossierBackByteForByte) {
   CreateAndOpen();
   SeedBatchFiles();
   const struct Case {
     const char* method;
     std::string target, chosen;
-  } cases[] = {{"9", root_ + "/sauve ' & \"x\"/", "ZELAB.lzh"}, {"W", root_ + "/copies/", "c10ab-SauveW.dbf"}};
+  } cases[] = {{"9", root_ + "/sauve ' & \"x\"/", "ZELAB.lzh"},
+               {"A", root_ + "/zip ' & \"a\"/", "ZELAB.ZIP"},
+               {"Z", root_ + "/winzip/", "ZELAB.ZIP"},
+               {"W", root_ + "/copies/", "c10ab-SauveW.dbf"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.method);
     IniSetString("LanceM?BACKUP", c.method);

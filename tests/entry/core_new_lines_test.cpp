@@ -80,15 +80,16 @@ TEST_F(NewLinesTest, CreerLigneRenumbersTheGroupOnlyWhenTheNextNumberIsTaken) {
     std::vector<std::string> after;
     std::vector<std::string> analyticAfter;
     std::string newNumber;
+    long analyticRenumbered;     // counted for the notice after every 1,000
   } cases[] = {
       {"after 0003 of 0001-0005", {1, 2, 3, 4, 5}, 0, 3, 3, NewLineOutcome::Created,
-       {"0010", "0020", "0030", "0031", "0040", "0050"}, {"V0030", "W0030"}, "0031"},
+       {"0010", "0020", "0030", "0031", "0040", "0050"}, {"V0030", "W0030"}, "0031", 2},
       {"after the last line", {1, 2, 3, 4, 5}, 0, 2, 5, NewLineOutcome::Created,
-       {"0001", "0002", "0003", "0004", "0005", "0006"}, {"V0002", "W0002"}, "0006"},
-      {"before a gap", {1, 2, 5}, 0, 0, 2, NewLineOutcome::Created, {"0001", "0002", "0003", "0005"}, {}, "0003"},
+       {"0001", "0002", "0003", "0004", "0005", "0006"}, {"V0002", "W0002"}, "0006", 0},
+      {"before a gap", {1, 2, 5}, 0, 0, 2, NewLineOutcome::Created, {"0001", "0002", "0003", "0005"}, {}, "0003", 0},
       {"the next number held by a cancelled line", {1, 2, 3}, 2, 1, 1, NewLineOutcome::Created,
-       {"0010", "0011", "0020c", "0030"}, {"V0010", "W0010"}, "0011"},
-      {"after 9999", {9998, 9999}, 0, 0, 9999, NewLineOutcome::NumberTooLarge, {"9998", "9999"}, {}, ""},
+       {"0010", "0011", "0020c", "0030"}, {"V0010", "W0010"}, "0011", 2},
+      {"after 9999", {9998, 9999}, 0, 0, 9999, NewLineOutcome::NumberTooLarge, {"9998", "9999"}, {}, "", 0},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -106,6 +107,7 @@ TEST_F(NewLinesTest, CreerLigneRenumbersTheGroupOnlyWhenTheNextNumberIsTaken) {
     EXPECT_EQ(r.outcome, c.outcome);
     EXPECT_EQ(Numbers(piece, group), c.after);
     EXPECT_EQ(AnalyticNumbers(piece), c.analyticAfter);
+    EXPECT_EQ(r.analyticRenumbered, c.analyticRenumbered);
     if (c.outcome == NewLineOutcome::Created) {
       EXPECT_EQ(r.key, kPrefix + piece + group + c.newNumber);
     }

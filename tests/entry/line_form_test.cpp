@@ -401,7 +401,7 @@ TEST_F(LineFormTest, AnotherModelComesBackFromTheModelsList) {
   gui::ProcessPendingMessages();
   EXPECT_EQ(SlotModelText[0].substr(0, 12), "CC=61320000 ");
   EXPECT_EQ(f->TextOf(kAccount), "61320000");
-  EXPECT_EQ(f->TextOf(kLabel1), "Loyer du mois DC=D MO=150") << "a value read at its width";
+  EXPECT_EQ(f->TextOf(kLabel1), "Loyer du mois") << "the label blank-filled to its width, the keywords after it kept";
   EXPECT_EQ(f->TextOf(kDebitE), "1500.00");
   EXPECT_EQ(RegistryText(258, 8), std::string(8, ' ')) << "the answer was taken";
   // "Modèle": the model's next line.
@@ -415,7 +415,8 @@ TEST_F(LineFormTest, AnotherModelComesBackFromTheModelsList) {
   gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
   gui::ProcessPendingMessages();
   EXPECT_EQ(f->TextOf(kAccount), "61600000");
-  EXPECT_EQ(f->TextOf(kLabel1), "Prime annuelle DC=D MO=84");
+  EXPECT_EQ(f->TextOf(kLabel1), "Prime annuelle");
+  EXPECT_EQ(f->TextOf(kDebitE), "840.00");
   Send(f, 20023);
 }
 

@@ -492,7 +492,13 @@ TEST_F(SeparationTest, FourteenMonthsGiveTwoDossiersWithEveryLineOnce) {
   EXPECT_EQ(b2.lettered.count(account + " " + letter), 0u);
   ExpectSound(a_, "A");
   ExpectSound(b_, "B");
+  // The old year ends the day before the new one begins, in the record and in its file: the
+  // opening balances of the new year are dated the day after it.
+  EXPECT_EQ(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), "31/12/26");
+  TheDossierRecord.Clear();
   Open(a_, "A");
+  EXPECT_EQ(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), "31/12/26");
+  EXPECT_EQ(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart), "01/01/26");
   EXPECT_NE(processing::SeparationLogLine(Request(), r).find("SEPARATION DES EXERCICES - Ok - Dossier 'B' sur " + b_ +
                                                              " - Date: 01/01/27"),
             std::string::npos);

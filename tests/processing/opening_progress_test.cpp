@@ -65,10 +65,21 @@ TEST_F(OpeningProgressTest, TheRunShowsItsProgressWindow) {
   gui::ProcessPendingMessages();
   ASSERT_EQ(form->CodeEdit()->GetValue(), "SB");
   for (int answer : {gui::IDYES, gui::IDYES}) gui::ModalSeam::QueueMessageBoxAnswer(answer);
+  DossierProgressWindow::ForgetFramedLines();
   gui::SendCommand(form->GetHandle(), yearend_cmd::Accepter);
   gui::ProcessPendingMessages();
-  // The run's window closes last, after the rebuild's own.
-  EXPECT_EQ(DossierProgressWindow::LastFramedLine(), "GENERATION des SOLDES A NOUVEAU") << test_support::ShownTexts();
+  // The run's window names the dossier and each of its steps, the checks first; it closes last,
+  // after the rebuild's own.
+  const std::vector<std::string>& lines = DossierProgressWindow::RecentFramedLines();
+  const std::vector<std::string> steps = {"V\xE9rification de le Balance G\xE9n\xE9rale",
+                                          "G\xE9n\xE9ration des SAN des Comptes G\xE9n\xE9raux",
+                                          "G\xE9n\xE9ration des SAN des Comptes Auxiliaires"};
+  std::size_t at = 0;
+  for (const std::string& step : steps) {
+    while (at < lines.size() && lines[at] != step) ++at;
+    EXPECT_LT(at, lines.size()) << step << " not shown in its order";
+  }
+  EXPECT_EQ(DossierProgressWindow::LastFramedLine(), steps.back()) << test_support::ShownTexts();
 }
 
 }  // namespace

@@ -73,6 +73,8 @@ TEST_F(BackupPathsTest, BackupFileNamesAreExactPerMethod) {
       {"/b/ZELAB-C-20240307-09h0503.rar", '7', false},  // dossier "AB-C"
       {"/b/ZELABC-20240307-09h0503.rar", '7', false},   // dossier "ABC"
       {"/b/ZELAB-20240307-09h0503-.rar", '7', false},   // a dash without its comment
+      {"/b/zelab.zip", 'A', true},        {"/b/ZELAB.ZIP", 'z', true},         {"/b/ZELABC.ZIP", 'Z', false},
+      {"/b/ZELAB.lzh", 'A', false},
   };
   for (const auto& c : cases)
     EXPECT_EQ(IsBackupFileFor(c.path, "AB   ", c.method), c.accepted) << c.path << " " << c.method;

@@ -32,6 +32,32 @@ TEST(ToolbarGlyphs, TheBitmapsAreTheDrawings) {
   EXPECT_GE(designed, 50);
 }
 
+// The status text (before the line break) and the tooltip (after it) of the commands of the
+// entry windows, the chart list and the balance sheet edition.
+TEST(ToolbarHints, TheCommandsSayWhatTheyDo) {
+  const struct {
+    unsigned id;
+    const char *status, *tooltip;
+  } cases[] = {
+      {20023, "Ferme cette fen\xEAtre, Ignore les modifications effectu\xE9" "es", "Quitter [F9]"},
+      {20049, "Cherche un mot", " Chercher un mot [F2] "},
+      {20051, "Renouvelle la recherche d'un mot", " Chercher encore... [F3] "},
+      {20055, "Enregistre la modification (\xE9" "criture sur le disque)", " Enregistrer [F12] "},
+      {20091, "Appelle la Ligne Suivante", " Aller \xE0 la Ligne Suivante "},
+      {20169, "Copie cette pi\xE8" "ce sur un autre journal", "Copie cette pi\xE8" "ce sur un autre Journal"},
+      {20029, "Annule la fiche s\xE9lectionn\xE9" "e", " Annuler [Suppr] "},
+      {20047, "Acc\xE8" "de au d\xE9tail de la fiche s\xE9lectionn\xE9" "e pour la modifier", " Modifier [F12] "},
+      {20510, "Pour visualiser ou imprimer le Bilan", "Impression du Bilan"},
+      {20017, "Edition du Bilan 'R\xE9" "el Normal'", "Edition du Bilan 'R\xE9" "el Normal'"},
+      {20021, "Edition du Bilan 'Autre'", "Edition du Bilan 'Autre'"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CommandStatusText(c.id), c.status) << c.id;
+    EXPECT_EQ(CommandTooltip(c.id), c.tooltip) << c.id;
+  }
+  EXPECT_EQ(std::string(LoadStr(21155)), "Aller au code\t[F8]");
+}
+
 using ToolbarGlyphTest = ShellFrameTest;
 
 TEST_F(ToolbarGlyphTest, TheInstalledBarNamesTheCommandsWithoutAGlyph) {

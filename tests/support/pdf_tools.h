@@ -37,4 +37,37 @@ inline std::string PdfText(const std::string& pdf, int page) {
   return std::regex_replace(utf8, std::regex(" +"), " ");
 }
 
+// The whole PDF's text, page after page.
+inline std::string PdfAllText(const std::string& pdf) {
+  std::string text;
+  for (int page = 1, pages = PdfPages(pdf); page <= pages; ++page) text += PdfText(pdf, page) + "\n";
+  return text;
+}
+
+// An amount as a report or an export writes it ("1 234.50", "-3,00", "16 499.41 Cr") in cents,
+// without its sign.
+inline long long AmountCents(const std::string& text) {
+  long long units = 0;
+  int decimals = -1;
+  for (char c : text) {
+    if (c == ',' || c == '.') decimals = 0;
+    if (c >= '0' && c <= '9') {
+      units = units * 10 + (c - '0');
+      if (decimals >= 0) ++decimals;
+    }
+  }
+  for (; decimals < 2; ++decimals) units *= 10;
+  return units;
+}
+
+// Every amount with two decimals that a text shows (thousands grouped by a blank or not), in
+// cents without sign.
+inline std::vector<long long> AmountsIn(const std::string& text) {
+  std::vector<long long> amounts;
+  static const std::regex amount("[0-9]{1,3}(?: [0-9]{3})+[.,][0-9]{2}|[0-9]+[.,][0-9]{2}");
+  for (std::sregex_iterator it(text.begin(), text.end(), amount), end; it != end; ++it)
+    amounts.push_back(AmountCents(it->str()));
+  return amounts;
+}
+
 }  // namespace test_support

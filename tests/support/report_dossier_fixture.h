@@ -24,6 +24,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/modal_seam.h"
+#include "platform/gui/printer.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
@@ -181,6 +182,47 @@ class ReportDossierTest : public DossierFixture {
     gui::SendCommand(CommandWindow->GetHandle(), 20207);
     gui::ProcessPendingMessages();
     return pdf;
+  }
+
+  // The program's printer as a user finds it where no printer is installed: the PDF-file printer,
+  // which asks the file of each printout (chosen here on a machine that has a printer).
+  static void UsePdfFilePrinter() {
+    if (gui::MPrinter::HasSystemPrinter()) ProgramPrinter()->SelectPrinter(gui::kPdfPrinterName);
+    EXPECT_TRUE(ProgramPrinter()->AsksFile()) << "the PDF-file printer is the default where no printer is installed";
+  }
+
+  // The export file a run offered at its end (the box "Fichier d'exportation"), by its suffix;
+  // empty when none was offered.
+  static std::string OfferedExport(const std::string& suffix) {
+    for (const auto& shown : gui::ModalSeam::Shown()) {
+      if (shown.caption != "Fichier d'exportation") continue;
+      std::size_t at = 0;
+      while (at < shown.text.size()) {
+        std::size_t end = shown.text.find('\n', at);
+        if (end == std::string::npos) end = shown.text.size();
+        std::string line = shown.text.substr(at, end - at);
+        line.erase(0, line.find_first_not_of(' '));
+        if (line.size() > suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)
+          return line;
+        at = end + 1;
+      }
+    }
+    return {};
+  }
+
+  // "Visualiser" of a report form with the layout of row `row`, whose export is open: the preview
+  // runs to the last line and closes, offering the file; the file offered with `suffix`.
+  static std::string ExportThroughPreview(gui::Window* form, int row, const std::string& suffix) {
+    gui::ModalSeam::Reset();
+    QueueChoice(gui::IDOK, row);
+    Send(form, 20035);
+    if (CurrentPreviewWindow != nullptr) {
+      CurrentPreviewWindow->CmAllPages();
+      gui::ProcessPendingMessages();
+    }
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
+    gui::ProcessPendingMessages();
+    return OfferedExport(suffix);
   }
 
   // A report form's controls at the size it opens at, maximised, and at a large size: every

@@ -123,6 +123,10 @@ TEST_F(ReportTextsTest, TheHelpOfAFamilyIsItsBlock) {
 
 // The blocks the program's string table holds, whichever families have landed: each heading's prefix finds it.
 TEST_F(ReportTextsTest, EveryBlockOfTheProgramIsFoundByItsPrefix) {
+  // The distribution codes' variables, as the template editor lists them.
+  EXPECT_EQ(ReportVariableHelp("DV-"),
+            (std::vector<std::string>{"[@CODE]\tCode Ventilation", "[@NOM]\tNom Ventilation",
+                                      "[@COMPTE]\tCompte G\xE9n\xE9ral", "[@NOMCOMPTE]\tNom du Compte"}));
   for (const std::string& prefix : ReportHelpPrefixes()) {
     EXPECT_FALSE(ReportVariableHelp(prefix).empty()) << prefix;
     for (const std::string& line : ReportVariableHelp(prefix)) EXPECT_FALSE(line.empty()) << prefix;

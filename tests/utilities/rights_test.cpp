@@ -2,6 +2,8 @@
 // boxes show the rights the access-rights test grants; clearing right 1 of function 13 writes the rights into the
 // dossier's record "0" (the rest of its field kept), and a user of the secondary password then sees "Saisie
 // d'Ecritures" grey.
+#include "controls/medit.h"
+#include "framework/fmt_saisie.h"
 #include "settings_fixture.h"
 #include "support/gui_test.h"
 #include "utilities/rights_dialog.h"
@@ -65,6 +67,95 @@ TEST_F(RightsTest, AbandonLeavesTheRightsAsTheyWere) {
   Menu(20705);
   EXPECT_EQ(StoredC10("0", "", "GZONE3"), before);
   EXPECT_EQ(TheDossierRecord.Rights().substr(21, 1), "5");
+}
+
+// The dossier's passwords, as its properties store them in record "0" (positions 151-159 and
+// 160-168, field 4 from character 121).
+void StorePasswords(const std::string& c10Path, const std::string& privileged, const std::string& secondary) {
+  Table c10;
+  ASSERT_TRUE(c10.OpenShared(c10Path, "C10CODE"));
+  ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+  std::string both = privileged;
+  both.resize(9, ' ');
+  both += secondary;
+  both.resize(18, ' ');
+  ASSERT_TRUE(c10.PutFieldPart(4, DossierRecord::kPrivilegedPasswordPos - 30, 18, both.c_str()));
+  ASSERT_TRUE(c10.Commit());
+}
+
+// The password prompt answered with `typed` (its screenshot kept when `shot` is given).
+void QueuePassword(const std::string& typed, const char* shot = nullptr) {
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [typed, shot](gui::Window& w) {
+    auto& d = static_cast<TDFmtSaisie&>(w);
+    EXPECT_TRUE(d.Input()->IsPassword()) << "typed masked";
+    d.Input()->SetText(typed);
+    if (shot != nullptr) test_support::Screenshot(w.Widget(), "utilities", shot);
+  });
+}
+
+// A dossier with both passwords asks one at its opening: the privileged one opens the rights editor,
+// which takes "Saisie d'Ecritures" away from the secondary users; the secondary password then opens the
+// dossier with that command refused; three wrong passwords leave the dossier closed.
+TEST_F(RightsTest, ThePasswordsOpenTheDossierAndTheRightsApplyToTheSecondaryUser) {
+  const std::string c10 = folder_ + "c10st";
+  StorePasswords(c10, "CHEF", "AIDE");
+  auto reopen = [this](const std::vector<std::string>& typed) {
+    Menu(20203);  // "Fermer dossier"
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(folder_, "ST"), [&] {
+      for (std::size_t i = 0; i < typed.size(); ++i) {
+        QueuePassword(typed[i], i == 0 && typed[i] == "CHEF" ? "dossier_password" : nullptr);
+        if (i + 1 < typed.size() || typed[i] == "FAUX") gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+      }
+    });
+  };
+  // The privileged user: level "1", the editor offered and used.
+  reopen({"CHEF"});
+  ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "ST") << test_support::ShownTexts();
+  EXPECT_EQ(TheDossierRecord.UserLevel(), '1');
+  ASSERT_TRUE(Enabled(20705));
+  EXPECT_TRUE(Enabled(20401));
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<TDUtiDroits&>(w);
+    d.SetCheck(TDUtiDroits::BoxId(13, 1), gui::BST_UNCHECKED);
+    d.PressButton(gui::IDOK);
+  });
+  Menu(20705);
+  EXPECT_EQ(StoredC10("0", "", "GZONE3").substr(21, 1), ">");
+  EXPECT_TRUE(Enabled(20401)) << "the privileged user keeps every right";
+
+  // The secondary user, after a wrong try: "Saisie d'Ecritures" refused, the editor not offered.
+  reopen({"chef", "AIDE"});
+  ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "ST") << test_support::ShownTexts();
+  EXPECT_EQ(TheDossierRecord.UserLevel(), '2');
+  EXPECT_FALSE(Enabled(20401)) << "Saisie d'Ecritures";
+  EXPECT_TRUE(Enabled(20309)) << "Plan Comptable";
+  EXPECT_FALSE(Enabled(20705));
+  // The dossier tested again in the same run keeps its user's level without asking.
+  SetDossierState('2');
+  gui::ModalSeam::Reset();
+  Menu(20309);
+  EXPECT_EQ(TheDossierRecord.UserLevel(), '2');
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown()) EXPECT_NE(shown.resourceId, TDFmtSaisie::kOkCancel);
+  CloseWindows();
+
+  // Three wrong passwords: the opening is refused, the dossier stays closed.
+  reopen({"FAUX", "FAUX", "FAUX"});
+  EXPECT_TRUE(IsBlank(DossierCode)) << test_support::ShownTexts();
+  EXPECT_FALSE(DossierIsCurrent());
+  int prompts = 0;
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.kind == gui::ModalKind::Dialog && shown.resourceId == TDFmtSaisie::kOkCancel) ++prompts;
+  EXPECT_EQ(prompts, 3);
+  EXPECT_NE(test_support::ShownTexts().find("n'est pas ouvert"), std::string::npos);
+
+  // Without passwords the dossier opens without asking, every right granted (level "0").
+  StorePasswords(c10, "", "");
+  gui::ModalSeam::Reset();
+  OpenThroughDialog(C10Path(folder_, "ST"));
+  ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "ST") << test_support::ShownTexts();
+  EXPECT_EQ(TheDossierRecord.UserLevel(), '0');
+  EXPECT_TRUE(Enabled(20401));
 }
 
 }  // namespace

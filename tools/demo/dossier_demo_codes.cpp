@@ -132,13 +132,29 @@ std::string IbanOfRib(const std::string& rib) {
   return iban;
 }
 
+// A model's text as the line form reads it: each "LI=" label blank-filled to its 25 characters,
+// so that the keyword after it is not read into the label.
+std::string ModelText(const char* text) {
+  constexpr std::size_t kLabelWidth = 25;
+  std::string out = text;
+  for (std::size_t at = out.find("LI="); at != std::string::npos; at = out.find("LI=", at + 3)) {
+    const std::size_t start = at + 3;
+    std::size_t end = out.find(" ", start);
+    // The label runs to the next keyword ("XX=") or to the end of its line.
+    while (end != std::string::npos && !(end + 3 < out.size() && out[end + 3] == '=')) end = out.find(" ", end + 1);
+    if (end == std::string::npos || end > out.find("\r\n", start)) end = out.find("\r\n", start);
+    if (end - start < kLabelWidth) out.insert(end, kLabelWidth - (end - start), ' ');
+  }
+  return out;
+}
+
 }  // namespace
 
 bool WriteCodeLists(Table& c10, const std::string& siren) {
   bool ok = true;
   for (const LabelDef& l : kMoreLabels)
     ok = ok && AppendCode(c10, 'L', l.code, l.name, Fit(l.shortLabel, 7) + l.type);
-  for (const ModelDef& m : kModels) ok = ok && AppendCode(c10, 'M', m.code, m.name, "", "", m.text);
+  for (const ModelDef& m : kModels) ok = ok && AppendCode(c10, 'M', m.code, m.name, "", "", ModelText(m.text));
   for (const CountedJournalDef& j : kCountedJournals)
     ok = ok && AppendCode(c10, 'J', j.code, j.name,
                           std::string(1, j.type) + Fit(j.counterpart, 8) + j.defaultLabel + Fit(j.model, 8) +

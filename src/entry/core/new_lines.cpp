@@ -85,8 +85,9 @@ bool DraftHasRoomFor(Table& c50, std::uint32_t adding) {
 }
 
 long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefix, const std::string& piece,
-                        const std::string& group, long* renumbered) {
+                        const std::string& group, long* renumbered, long* analyticRenumbered) {
   if (renumbered != nullptr) *renumbered = 0;
+  if (analyticRenumbered != nullptr) *analyticRenumbered = 0;
   const std::string groupKey = prefix + piece + group;
   // The plan: the group's lines in key order with their targets and analytic lines.
   std::vector<PlannedLine> plan;
@@ -115,23 +116,26 @@ long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefi
       if (!lock(a, L::BNUMA)) return kRenumberLocked;
   }
   // The numbers, each with its sort record.
-  long count = 0;
+  long count = 0, analytic = 0;
   auto renumber = [&](std::uint32_t recno, long target) {
-    if (!c50.GoTo(static_cast<long>(recno))) return;
-    if (std::atol(c50.GetField(L::BNUM)) == target) return;
+    if (!c50.GoTo(static_cast<long>(recno))) return false;
+    if (std::atol(c50.GetField(L::BNUM)) == target) return false;
     c50.PutField(L::BNUM, Digits4(target).c_str());
     if (LigneTri::Find(c60, LigneTri::kDraft, recno)) RewriteLigneTri(c50, LigneTri::kDraft, c60, c50.RecordToText(L::BNUM));
     else AppendLigneTri(c50, LigneTri::kDraft, c60);
     ++count;
+    return true;
   };
   for (const PlannedLine& p : plan) {
     renumber(p.recno, p.target);
-    for (std::uint32_t a : p.analytic) renumber(a, p.target);
+    for (std::uint32_t a : p.analytic)
+      if (renumber(a, p.target)) ++analytic;
   }
   c50.Commit();
   c60.Commit();
   c50.SetOrder(L::kCodeTag);
   if (renumbered != nullptr) *renumbered = count;
+  if (analyticRenumbered != nullptr) *analyticRenumbered = analytic;
   return before;
 }
 
@@ -151,7 +155,8 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
     return r;
   }
   if (taken) {
-    const long before = InsertLineRenumber(c50, c60, next, after.prefix, after.piece, after.group, &r.renumbered);
+    const long before =
+        InsertLineRenumber(c50, c60, next, after.prefix, after.piece, after.group, &r.renumbered, &r.analyticRenumbered);
     if (before == kRenumberTooLarge) {
       r.outcome = NewLineOutcome::GroupTooLarge;
       return r;

@@ -49,6 +49,7 @@ struct NewLineResult {
   std::string key;             // the new line's C50CODE key
   std::uint32_t recno = 0;
   long renumbered = 0;         // lines (general and analytic) given a new number
+  long analyticRenumbered = 0; // ... of which analytic lines
 };
 
 // Renumbers one group (prefix + piece + group, cancelled lines included) 10, 20, 30 ... with
@@ -56,7 +57,10 @@ struct NewLineResult {
 // number was below `n` (0 when none). -1 when the group holds more than 999 lines or a lock is
 // refused before anything was written. `analyticDone` counts the analytic lines renumbered.
 long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefix, const std::string& piece,
-                        const std::string& group, long* renumbered = nullptr);
+                        const std::string& group, long* renumbered = nullptr, long* analyticRenumbered = nullptr);
+
+// The notices a renumbering shows: one after every 1,000 analytic lines.
+inline constexpr long kAnalyticLinesPerNotice = 1000;
 
 // "Créer Ligne": the new line right after the selected one.
 NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after);

@@ -134,7 +134,8 @@ bool BrowseForFolder(Window* owner, const std::string& caption, const std::strin
   return RunFile(ModalKind::Folder, owner, caption, std::string(), start, folder);
 }
 
-int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& caption) {
+int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& caption, bool* fileFixed) {
+  if (fileFixed != nullptr) *fileFixed = false;
   ShownModal shown;
   shown.kind = ModalKind::PrintSetup;
   shown.caption = caption;
@@ -143,7 +144,8 @@ int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& captio
     if (!caption.empty()) dlg->setWindowTitle(ToQString(caption));
     dlg->setOption(QAbstractPrintDialog::PrintSelection, false);
     dlg->setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dlg->setOption(QAbstractPrintDialog::PrintToFile, false);
+    // The PDF-file printer is one of the printers offered (the only one where none is installed).
+    dlg->setOption(QAbstractPrintDialog::PrintToFile, true);
     return ExecModal(dlg, IDCANCEL, [](QPrintDialog&, int r) { return r == QDialog::Accepted ? IDOK : IDCANCEL; });
   });
   // A test's accepted set-up may name a PDF file: the printer prints there.
@@ -152,6 +154,7 @@ int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& captio
       !last->path.empty()) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(ToQString(last->path));
+    if (fileFixed != nullptr) *fileFixed = true;
   }
   return answer;
 }

@@ -19,8 +19,10 @@ bool GetSaveFileName(Window* owner, const std::string& caption, const std::strin
 // Folder choice; the chosen folder keeps its case.
 bool BrowseForFolder(Window* owner, const std::string& caption, const std::string& startFolder,
                      std::string& folder);
-// Printer set-up on `printer`; IDOK when accepted, IDCANCEL otherwise.
-int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& caption);
+// Printer set-up on `printer`, the PDF-file printer among the printers; IDOK when accepted,
+// IDCANCEL otherwise. `fileFixed` tells whether the set-up fixed the PDF file (a test's answer
+// names it); otherwise the PDF-file printer asks the file of each printout.
+int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& caption, bool* fileFixed = nullptr);
 
 // A font: face (cp1252), size in points, weight 100-900 (400 regular, 700
 // bold) and style.

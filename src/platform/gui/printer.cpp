@@ -102,21 +102,59 @@ void PrinterDC::Abort() { printer_->abort(); }
 
 // ---- The program's printer ---------------------------------------------------
 
-MPrinter::MPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
+namespace {
+
+// A printout's title as a file name: no folder separator, no control character.
+std::string FileNameOf(const std::string& title) {
+  std::string name;
+  for (char c : title) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    name += (u < 32 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"') ? '_' : c;
+  }
+  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+  while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+  return (name.empty() ? std::string("impression") : name) + ".pdf";
+}
+
+}  // namespace
+
+MPrinter::MPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+  if (!HasSystemPrinter()) SelectPdfPrinter();
+}
 
 MPrinter::~MPrinter() = default;
 
+bool MPrinter::HasSystemPrinter() { return !QPrinterInfo::availablePrinters().isEmpty(); }
+
 int MPrinter::ExecPrintDialog(Window* owner, const std::string& caption) {
-  return PrintSetupDialog(owner, *printer_, caption);
+  bool fileFixed = false;
+  const int answer = PrintSetupDialog(owner, *printer_, caption, &fileFixed);
+  if (answer == IDOK && printer_->outputFormat() == QPrinter::PdfFormat) asksFile_ = !fileFixed;
+  else if (answer == IDOK) asksFile_ = false;
+  return answer;
+}
+
+void MPrinter::SelectPdfPrinter() {
+  printer_->setOutputFormat(QPrinter::PdfFormat);
+  asksFile_ = true;
 }
 
 bool MPrinter::SelectPrinter(const std::string& name) {
   QString wanted = ToQString(name);
+  if (wanted.compare(QString::fromLatin1(kPdfPrinterName), Qt::CaseInsensitive) == 0) {
+    SelectPdfPrinter();
+    return true;
+  }
   if (wanted.isEmpty()) {
     wanted = QPrinterInfo::defaultPrinter().printerName();
+    if (wanted.isEmpty()) {
+      SelectPdfPrinter();
+      return true;
+    }
   } else if (QPrinterInfo::printerInfo(wanted).isNull()) {
     return false;
   }
+  asksFile_ = false;
   printer_->setOutputFileName(QString());
   printer_->setOutputFormat(QPrinter::NativeFormat);
   printer_->setPrinterName(wanted);
@@ -127,14 +165,17 @@ void MPrinter::SetOutputFile(const std::string& pdfPath) {
   if (pdfPath.empty()) {
     printer_->setOutputFileName(QString());
     printer_->setOutputFormat(QPrinter::NativeFormat);
+    asksFile_ = false;
+    if (!HasSystemPrinter()) SelectPdfPrinter();
     return;
   }
   printer_->setOutputFormat(QPrinter::PdfFormat);
   printer_->setOutputFileName(ToQString(pdfPath));
+  asksFile_ = false;
 }
 
 bool MPrinter::PrintsToFile() const {
-  return printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty();
+  return printer_->outputFormat() == QPrinter::PdfFormat && (asksFile_ || !printer_->outputFileName().isEmpty());
 }
 
 std::string MPrinter::OutputFile() const { return PrintsToFile() ? FromQString(printer_->outputFileName()) : ""; }
@@ -144,7 +185,8 @@ std::string MPrinter::DeviceName() const {
 }
 
 std::string MPrinter::OutputName() const {
-  return PrintsToFile() ? OutputFile() : FromQString(printer_->printerName());
+  if (!PrintsToFile()) return FromQString(printer_->printerName());
+  return OutputFile().empty() ? std::string(kPdfPrinterName) : OutputFile();
 }
 
 std::string MPrinter::DriverName() const {
@@ -174,21 +216,42 @@ MPrinter::Settings MPrinter::Current() const {
   s.name = FromQString(printer_->printerName());
   s.toFile = PrintsToFile();
   s.file = OutputFile();
+  s.asksFile = asksFile_;
   return s;
 }
 
 void MPrinter::Restore(const Settings& settings) {
   if (settings.toFile) {
-    SetOutputFile(settings.file);
+    printer_->setOutputFormat(QPrinter::PdfFormat);
+    printer_->setOutputFileName(ToQString(settings.file));
+    asksFile_ = settings.asksFile;
     return;
   }
   printer_->setOutputFileName(QString());
   printer_->setOutputFormat(QPrinter::NativeFormat);
+  asksFile_ = false;
   if (!settings.name.empty()) printer_->setPrinterName(ToQString(settings.name));
 }
 
-MPrinter::PrintResult MPrinter::Print(Printout& printout) {
+bool MPrinter::AskFile(const std::string& title, Window* owner, const std::string& folder) {
+  // The last file chosen proposes its folder; the printout's title names the new one.
+  std::string start = FromQString(printer_->outputFileName());
+  const std::size_t slash = start.rfind('/');
+  start = slash != std::string::npos ? start.substr(0, slash + 1) : folder;
+  if (!start.empty() && start.back() != '/') start += '/';
+  std::string path;
+  if (!GetSaveFileName(owner, "Imprimer dans un fichier PDF", "Fichiers PDF|*.pdf", start + FileNameOf(title), path))
+    return false;
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) path += ".pdf";
+  printer_->setOutputFileName(ToQString(path));
+  return true;
+}
+
+MPrinter::PrintResult MPrinter::Print(Printout& printout, Window* owner, const std::string& folder) {
   pagesPrinted_ = 0;
+  if (asksFile_ && printer_->outputFormat() == QPrinter::PdfFormat && !AskFile(printout.Title(), owner, folder))
+    return PrintResult::kNothing;
   PrinterDC dc(*this, printout.Landscape());
   if (!dc.StartDoc(printout.Title())) return PrintResult::kDeviceFailed;
   if (!printout.BeginPrinting(dc)) {

@@ -102,8 +102,13 @@ class Printout {
   std::string title_;
 };
 
-// The program's printer: a printer chosen by name (or the system's default), or a PDF file,
-// with its set-up dialog; printouts are printed on it without a dialog.
+// The name of the PDF-file printer, offered beside the system's printers.
+constexpr const char* kPdfPrinterName = "Fichier PDF";
+
+// The program's printer: a printer chosen by name (or the system's default), or the PDF-file
+// printer, with its set-up dialog; printouts are printed on it without a dialog. Where no
+// system printer is installed the PDF-file printer is the default. The PDF-file printer asks
+// the file of each printout (the file-save dialog), unless a file was fixed (SetOutputFile).
 class MPrinter {
  public:
   MPrinter();
@@ -116,11 +121,17 @@ class MPrinter {
   // The set-up dialog on this printer: IDOK when accepted.
   int ExecPrintDialog(Window* owner, const std::string& caption);
 
-  // A printer by name ("" the system's default); false when no printer has that name (the
-  // printer then stays as it was).
+  // A printer by name ("" the system's default, kPdfPrinterName the PDF-file printer); false
+  // when no printer has that name (the printer then stays as it was).
   bool SelectPrinter(const std::string& name);
-  // Prints into a PDF file from now on ("" back to the printer).
+  // Prints into this PDF file from now on, without asking ("" back to the printer).
   void SetOutputFile(const std::string& pdfPath);
+  // The PDF-file printer: each printout asks its file.
+  void SelectPdfPrinter();
+  // True when the PDF-file printer asks the file of each printout.
+  bool AsksFile() const { return asksFile_; }
+  // True when the system has a printer installed.
+  static bool HasSystemPrinter();
   // Device name (the printer's name, "PDF" for a file), output (the file, or the printer's
   // name), driver (the printer's make and model, "PDF" for a file).
   std::string DeviceName() const;
@@ -140,20 +151,25 @@ class MPrinter {
     std::string name;
     std::string file;
     bool toFile = false;
+    bool asksFile = false;
   };
   Settings Current() const;
   void Restore(const Settings& settings);
 
-  // Prints the printout's pages without a dialog.
+  // Prints the printout's pages without a dialog; the PDF-file printer first asks the file
+  // (owned by `owner`, proposed in `folder` under the printout's title): cancelled, nothing
+  // is printed.
   enum class PrintResult { kPrinted, kNothing, kDeviceFailed };
-  PrintResult Print(Printout& printout);
+  PrintResult Print(Printout& printout, Window* owner = nullptr, const std::string& folder = {});
   int PagesPrinted() const { return pagesPrinted_; }
 
   QPrinter* Printer() const { return printer_.get(); }
 
  private:
+  bool AskFile(const std::string& title, Window* owner, const std::string& folder);
   std::unique_ptr<QPrinter> printer_;
   int pagesPrinted_ = 0;
+  bool asksFile_ = false;
 };
 
 // A PDF file on A4 paper at `dpi` pixels per inch.

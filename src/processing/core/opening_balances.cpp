@@ -143,8 +143,9 @@ std::string SortLetter(Table& c60, int currency) { return TrimLetter(c60.GetFiel
 class OpeningWork {
  public:
   OpeningWork(const OpeningRequest& request, const std::vector<Collective>& collectives,
-              const TrialBalance& balance, OpeningResult& result, void (*step)(const std::string&))
-      : request_(request), collectives_(collectives), balance_(balance), r_(result), step_(step) {}
+              const TrialBalance& balance, OpeningResult& result, void (*step)(const std::string&),
+              void (*phase)(const std::string&))
+      : request_(request), collectives_(collectives), balance_(balance), r_(result), step_(step), phase_(phase) {}
 
   // Paths of the source taken before the identity swap.
   void SetSource(const std::string& c20, const std::string& c40, const std::string& c50, const std::string& c60,
@@ -163,6 +164,7 @@ class OpeningWork {
     if (!c50_.OpenShared(source50_, L::kCodeTag, true)) return Fail(kOpeningOpen + 5, source50_);
     if (!c60_.OpenShared(source60_, kC60CodeTag, true)) return Fail(kOpeningOpen + 6, source60_);
     const MatchTables t{c40_, c50_, c60_};
+    if (phase_) phase_(Text(29079));
     for (bool more = c20_.GoTop("C20CODE"); more; more = c20_.Skip(1)) {
       if (c20_.IsDeleted()) continue;
       const std::string code = Pad(c20_.GetField(1), kAccountWidth);
@@ -195,6 +197,7 @@ class OpeningWork {
         lines_.push_back(BalanceLine(code, Text(29046), francs, euros));
       }
     }
+    if (phase_) phase_(Text(29080));
     for (const Collective& collective : collectives_) {
       if (IsResultClass(collective.account[0])) continue;
       const std::string letter(1, collective.letter);
@@ -344,6 +347,7 @@ class OpeningWork {
   const TrialBalance& balance_;
   OpeningResult& r_;
   void (*step_)(const std::string&);
+  void (*phase_)(const std::string&);
   std::string source20_, source40_, source50_, source60_;
   int currency_ = 1;
   Table c20_, c40_, c50_, c60_;
@@ -491,10 +495,10 @@ TargetCheck CheckOpeningTarget(const OtherDossier& target, const Ymd& date) {
 
 OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::vector<Collective>& collectives,
                                       const TrialBalance& balance, const TargetMaintenance& maintenance,
-                                      void (*step)(const std::string&)) {
+                                      void (*step)(const std::string&), void (*phase)(const std::string&)) {
   OpeningResult r;
   const int currency = TheDossierRecord.EuroIsMain() ? 1 : 0;
-  OpeningWork work(request, collectives, balance, r, step);
+  OpeningWork work(request, collectives, balance, r, step, phase);
   work.SetSource(PathC20(), PathC40(), PathC50(), PathC60(), currency);
   // The target held from its check to the end of its rebuild.
   const OtherDossier& target = request.target;

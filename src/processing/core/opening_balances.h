@@ -98,10 +98,12 @@ struct TargetMaintenance {
 // the target is checked again and refused when the lines would pass the draft's capacity, when a
 // renumbering is pending there or a table is damaged. The open dossier is read through cursors
 // of the run's own (its tables closed by the caller). A run that fails puts the target back as
-// it was. `step` is called with the account being written (may be empty).
+// it was. `step` is called with the account being written (may be empty), `phase` with the text
+// of each phase (the general accounts, then the auxiliary accounts).
 OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::vector<Collective>& collectives,
                                       const TrialBalance& balance, const TargetMaintenance& maintenance,
-                                      void (*step)(const std::string&) = nullptr);
+                                      void (*step)(const std::string&) = nullptr,
+                                      void (*phase)(const std::string&) = nullptr);
 
 // The log line of a run (Ok or Erreur) and the end message.
 std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result);

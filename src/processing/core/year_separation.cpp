@@ -128,8 +128,27 @@ class SeparationWork {
         !Figures(c30_, o30_, "C30CODE", kSectionFigures, 3, &r_.sections))
       return false;
     if (!Copy(kClosed) || !Copy(kDraft)) return false;
-    return Mark();
+    return Mark() && EndYear();
   }
+
+  // The open dossier's year ends the day before the new year's first day (when it ended
+  // later): the opening balances carried into the new year are dated the day after it.
+  bool EndYear() {
+    const Ymd last = CivilFromDays(DaysFromCivil(request_.date) - 1);
+    Ymd end;
+    if (TheDossierRecord.DateYmd(F::YearEnd, end) && DaysFromCivil(end) <= DaysFromCivil(last)) return true;
+    DossierRecord record = TheDossierRecord;
+    if (!record.SetDateYmd(F::YearEnd, last) || !entry::SeekC10(c10_, '0', "")) return Fail(1, c10_.tablePath);
+    if (!c10_.PutFieldPart(4, DossierRecord::kYearEndPos - 30, DossierRecord::kDateWidth,
+                           record.Get(DossierRecord::kYearEndPos, DossierRecord::kDateWidth).c_str()) ||
+        !c10_.Commit())
+      return Fail(1, c10_.tablePath);
+    yearEnd_ = last;
+    return true;
+  }
+
+  // The open dossier's new year end (year 0: unchanged).
+  const Ymd& YearEnd() const { return yearEnd_; }
 
   void Close() {
     for (Table* t : {&c10_, &c20_, &c30_, &c40_, &c50_, &o10_, &o20_, &o30_, &o40_, &o50_}) t->CloseTable(true);
@@ -232,6 +251,7 @@ class SeparationWork {
   std::unordered_multimap<unsigned long long, int> cutIndex_;
   bool outside_ = false;
   bool foreignKind_ = false;
+  Ymd yearEnd_;
 };
 
 // The line kinds a dossier keeps by its analytic mode, as its rebuild keeps them.
@@ -333,6 +353,7 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
     r.putBackFailed = !r.putBack;
     return r;
   }
+  if (work.YearEnd().year != 0) TheDossierRecord.SetDateYmd(F::YearEnd, work.YearEnd());
   // The new year's marker goes first: a run stopped between the two leaves the old year put back
   // at its next opening, its pieces then standing in both dossiers rather than in neither.
   theirs->Finish();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "data/dossier_files.h"
 #include "framework/browse.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
@@ -20,6 +21,8 @@
 #include "reports/engine/window_environment.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
@@ -203,7 +206,10 @@ bool PrintOnProgramPrinter(gui::Printout& printout, gui::Window* owner) {
     gui::MessageBeep(0);
     return false;
   }
-  const gui::MPrinter::PrintResult result = printer->Print(printout);
+  // The PDF-file printer proposes the dossier's folder for its file.
+  const std::string folder = DossierIsCurrent() && !DossierFolder.empty() ? DossierFolder : ProgramFolder;
+  const gui::MPrinter::PrintResult result =
+      printer->Print(printout, owner != nullptr ? owner : MainWindow(), folder);
   if (result == gui::MPrinter::PrintResult::kDeviceFailed) {
     std::string name = printer->DeviceName();
     if (printer->PrintsToFile()) name = printer->OutputFile();

@@ -119,8 +119,10 @@ const gui::ResponseTable& TWEtaModRelances::Table() {
 void TWEtaModRelances::FormCommand(unsigned id) {
   switch (id) {
     case kEuros: CmEuros(); break;
-    case kFirstLookup: Lookup(first_, firstBalance_, kCheckFirstHere); break;
-    case kLastLookup: Lookup(last_, lastBalance_, kCheckLastHere); break;
+    // The chart's list answers with the lookup command itself: the lookup then takes the code
+    // chosen there into the field and shows that account's balance.
+    case kFirstLookup: Lookup(first_, firstBalance_, kFirstLookup); break;
+    case kLastLookup: Lookup(last_, lastBalance_, kLastLookup); break;
     case kCheckFirst: CheckFirstAccount(true); break;
     case kCheckLast: CheckLastAccount(true); break;
     case kCheckFirstDate: CheckFirstDate(true); break;

@@ -67,8 +67,9 @@ void VatPeriodDialog::SetupWindow() {
       for (const std::string& m : vat::FinancialYearMonths()) box->AddString(m);
     }
   }
-  // In euros unless the franc is the main currency; a dossier in euros only hides the box.
-  SetCheck(kEuros, TheDossierRecord.EuroIsMain() ? gui::BST_CHECKED : gui::BST_UNCHECKED);
+  // In euros unless the franc is the main currency ("N": a blank flag counts as the euro); a
+  // dossier in euros only hides the box.
+  SetCheck(kEuros, TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N' ? gui::BST_CHECKED : gui::BST_UNCHECKED);
   if (TheDossierRecord.EuroIsMain() && TheDossierRecord.Constant(kEuroOnlyConstant)[0] == 'O') ShowItem(kEuros, false);
   // The period of the window's last return, else the working date's month.
   const bool previous = !IsBlank(previousStart_);

@@ -139,20 +139,8 @@ TEST_F(BalanceWindowTest, TheCsvOfTheGeneralBalanceIsTheIndependentComputation) 
   using DF = DossierRecord::DateField;
   OpenPair();
   form_->SelectKind('G');
-  gui::ModalSeam::Reset();
-  QueueChoice(gui::IDOK, kCsv);
-  Send(form_, 20035);
-  // With its export open, the preview runs to the last line and closes, offering the file.
-  if (CurrentPreviewWindow != nullptr) {
-    CurrentPreviewWindow->CmAllPages();
-    gui::ProcessPendingMessages();
-  }
-  if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
-  gui::ProcessPendingMessages();
+  const std::string exported = ExportThroughPreview(form_, kCsv, ".csv");
   ASSERT_EQ(Offers().size(), 1u) << test_support::ShownTexts();
-  std::string exported;
-  for (const std::string& line : Split(Offers()[0], '\n'))
-    if (line.find(".csv") != std::string::npos) exported = line;
   ASSERT_FALSE(exported.empty()) << Offers()[0];
   const std::vector<std::string> csv = Split(ReadFile(exported), '\n');
   ASSERT_GT(csv.size(), 2u);

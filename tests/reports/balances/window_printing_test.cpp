@@ -3,8 +3,13 @@
 // layout; what the printout shows of the general balance is what its preview shows.
 #include "balance_window_fixture.h"
 
+#include <algorithm>
+#include <fstream>
 #include <regex>
+#include <sstream>
 
+#include "platform/gui/printer.h"
+#include "support/csv_cells.h"
 #include "support/pdf_tools.h"
 
 namespace balances_window_test {
@@ -51,6 +56,65 @@ TEST_F(BalancePrintingTest, ToutesPrintsEveryListInOneJobEachFromANewPage) {
   for (int p = first[0]; p < first[1]; ++p) general += PdfText(pdf, p);
   EXPECT_NE(general.find("Total g\xC3\xA9n\xC3\xA9ral"), std::string::npos) << general;
   EXPECT_NE(general.find("R\xC3\xA9sultat:"), std::string::npos);
+}
+
+// Where no printer is installed the program prints to the PDF-file printer: the general balance's
+// "Imprimer" asks the file through the file dialog, and the PDF holds the account code and the
+// figures of every row of the balance's CSV export.
+TEST_F(BalancePrintingTest, WithoutAPrinterTheGeneralBalancePrintsToAPdfFileHoldingItsCsvFigures) {
+  UsePdfFilePrinter();
+  EXPECT_EQ(ProgramPrinter()->DeviceName(), "PDF");
+  const std::string pdf = test_support::ArtefactPath("balances", "balance-generale-fichier.pdf");
+  std::filesystem::remove(pdf);
+  OpenPair();
+  form_->SelectKind('G');
+  QueueChoice(gui::IDOK, kStd);
+  gui::ModalSeam::QueueFileAnswer(pdf);
+  Send(form_, 20041);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  const gui::ShownModal* asked = nullptr;
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.kind == gui::ModalKind::FileSave) asked = &shown;
+  ASSERT_NE(asked, nullptr);
+  EXPECT_EQ(asked->caption, "Imprimer dans un fichier PDF");
+  EXPECT_NE(asked->text.find(folder_), std::string::npos) << "proposed in the dossier's folder: " << asked->text;
+  EXPECT_EQ(Tool({"qpdf", "--check", pdf}).exitStatus, 0);
+  EXPECT_FALSE(PrintRunFlag);
+  const std::string printed = test_support::PdfAllText(pdf);
+  const std::vector<long long> amounts = test_support::AmountsIn(printed);
+
+  // The CSV export of the same balance.
+  const std::string csvPath = ExportThroughPreview(form_, kCsv, ".csv");
+  ASSERT_FALSE(csvPath.empty()) << test_support::ShownTexts();
+  std::ifstream in(csvPath, std::ios::binary);
+  std::stringstream csv;
+  csv << in.rdbuf();
+  const std::vector<std::vector<std::string>> rows = CsvRows(csv.str());
+  ASSERT_GT(rows.size(), 5u);
+  const std::vector<std::string>& names = rows[0];
+  auto column = [&](const char* name) {
+    return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+  };
+  const std::size_t code = column("COMPTE"), debit = column("DEBIT"), credit = column("CREDIT");
+  ASSERT_LT(std::max({code, debit, credit}), names.size());
+  std::size_t compared = 0;
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const std::vector<std::string>& c = rows[i];
+    if (c.size() != names.size()) continue;
+    std::string account = c[code];
+    account.erase(account.find_last_not_of(' ') + 1);
+    SCOPED_TRACE(account);
+    EXPECT_NE(printed.find(account), std::string::npos) << "the account is printed";
+    for (std::size_t k : {debit, credit}) {
+      const long long cents = test_support::AmountCents(c[k]);
+      if (cents == 0) continue;
+      EXPECT_NE(std::find(amounts.begin(), amounts.end(), cents), amounts.end()) << names[k] << " " << c[k];
+    }
+    ++compared;
+  }
+  EXPECT_GT(compared, 5u);
+  test_support::Tool({"pdftoppm", "-png", "-r", "60", "-f", "1", "-l", "1", pdf,
+                      test_support::ArtefactPath("balances", "balance-generale-fichier")});
 }
 
 }  // namespace

@@ -28,6 +28,7 @@
 #include "reports/ledgers/core/ledger_report.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
+#include "support/csv_cells.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
@@ -86,48 +87,6 @@ inline std::string RunToExport(ledgers::LedgerReport& report, const std::string&
   return ReadText(path);
 }
 
-// The cells of a CSV export (";" between cells, quotes doubled inside quoted cells), a row per
-// line that is not empty.
-inline std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
-  std::vector<std::vector<std::string>> rows;
-  std::vector<std::string> row;
-  std::string cell;
-  bool quoted = false, any = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        cell += c;
-      }
-    } else if (c == '"') {
-      quoted = any = true;
-    } else if (c == ';') {
-      row.push_back(cell);
-      cell.clear();
-      any = true;
-    } else if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      if (any || !cell.empty()) row.push_back(cell);
-      if (!row.empty()) rows.push_back(row);
-      row.clear();
-      cell.clear();
-      any = false;
-    } else {
-      cell += c;
-      any = true;
-    }
-  }
-  if (any || !cell.empty()) {
-    row.push_back(cell);
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 // An exported amount ("1234,50", "-3,00", "" for nothing) in cents.
 inline long long CellCents(const std::string& cell) {

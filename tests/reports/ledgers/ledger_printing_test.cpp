@@ -5,7 +5,11 @@
 
 #include <regex>
 
+#include "platform/gui/printer.h"
+#include "support/csv_cells.h"
 #include "support/pdf_tools.h"
+#include "runtime/xbase.h"
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -159,6 +163,77 @@ TEST_F(LedgerPrintingTest, TheGeneralLedgersPrintEveryLedgerInOneJobEachFromANew
   EXPECT_EQ(PdfText(pdf, pages).find("Grand livre GENERAL"), std::string::npos);
   EXPECT_EQ(PdfText(pdf, pages).find("Grand livre RESULTAT"), std::string::npos);
   EXPECT_EQ(Active(), form);
+}
+
+// The ledgers with their CSV layout beside the standard one.
+class LedgerPdfFileTest : public LedgerPrintingTest {
+ protected:
+  std::vector<StoredLayout> ReportLayouts() const override {
+    std::vector<StoredLayout> layouts = Layouts();
+    layouts.push_back({"EG-CSV", "Grand livre (CSV)", "C-Etat-EG-CSV.txt"});
+    return layouts;
+  }
+};
+
+// Where no printer is installed the program prints to the PDF-file printer: the general ledger's
+// "Imprimer" asks the file through the file dialog, and the PDF holds the account, the piece and
+// the figures of every line of the ledger's CSV export.
+TEST_F(LedgerPdfFileTest, WithoutAPrinterTheGeneralLedgerPrintsToAPdfFileHoldingItsCsvFigures) {
+  UsePdfFilePrinter();
+  const std::string pdf = test_support::ArtefactPath("ledgers", "grand-livre-fichier.pdf");
+  std::filesystem::remove(pdf);
+  Run(20502);
+  auto* form = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
+  ASSERT_NE(form, nullptr);
+  form->KindCombo()->SetSelIndex(3);  // "Général": one ledger
+  form->CmKindChanged();
+  form->DateTo()->SetText("31/08/25");
+  QueueChoice(gui::IDOK, 0);  // EG-1STD
+  gui::ModalSeam::QueueFileAnswer(pdf);
+  Send(form, 20041);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  EXPECT_EQ(Tool({"qpdf", "--check", pdf}).exitStatus, 0);
+  EXPECT_FALSE(PrintRunFlag);
+  const std::string printed = test_support::PdfAllText(pdf);
+  const std::vector<long long> listed = test_support::AmountsIn(printed);
+  const std::multiset<long long> amounts(listed.begin(), listed.end());
+
+  // The CSV export of the same ledger.
+  const std::string csvPath = ExportThroughPreview(form, 1, ".csv");  // EG-CSV
+  ASSERT_FALSE(csvPath.empty()) << test_support::ShownTexts();
+  std::ifstream in(csvPath, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  const auto rows = CsvRows(text.str());
+  ASSERT_GT(rows.size(), 10u);
+  const std::vector<std::string>& names = rows[0];
+  auto column = [&](const char* name) {
+    return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+  };
+  const std::size_t account = column("COMPTE"), piece = column("PIECE"), debit = column("DEBIT"),
+                    credit = column("CREDIT");
+  ASSERT_LT(std::max({account, piece, debit, credit}), names.size());
+  std::size_t compared = 0;
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const std::vector<std::string>& c = rows[i];
+    if (c.size() != names.size()) continue;
+    const std::string code = AllTrim(c[account].c_str()), number = AllTrim(c[piece].c_str());
+    SCOPED_TRACE(code + " " + number);
+    EXPECT_NE(printed.find(code), std::string::npos) << "the account is printed";
+    if (!number.empty()) {
+      EXPECT_NE(printed.find(number), std::string::npos) << "the piece is printed";
+    }
+    for (std::size_t k : {debit, credit}) {
+      const long long cents = test_support::AmountCents(c[k]);
+      if (cents != 0) {
+        EXPECT_GT(amounts.count(cents), 0u) << names[k] << " " << c[k];
+      }
+    }
+    ++compared;
+  }
+  EXPECT_GT(compared, 10u);
+  Tool({"pdftoppm", "-png", "-r", "60", "-f", "1", "-l", "1", pdf,
+        test_support::ArtefactPath("ledgers", "grand-livre-fichier")});
 }
 
 }  // namespace

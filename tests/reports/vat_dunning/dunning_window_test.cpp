@@ -21,6 +21,8 @@
 #include "reports/vat_dunning/dunning_commands.h"
 #include "reports/vat_dunning/dunning_form.h"
 #include "reports/vat_dunning/dunning_window.h"
+#include "framework/edit_form.h"
+#include "masterdata/chart_list.h"
 #include "runtime/session_registry.h"
 #include "platform/system/process.h"
 #include "shell/graphics.h"
@@ -186,6 +188,52 @@ TEST_F(DunningWindowTest, TheMenuOpensThePairWithItsDefaultsAndChecks) {
   gui::ProcessPendingMessages();
   EXPECT_EQ(SlotHandle(kDunningWindowSlot), window);
   SetRegistryText(kDunningFormSlot, 1, "1");
+}
+
+// An account chosen in the chart's list for the "?" of either account field comes back into that
+// field, and the static beside it shows that account's balance, not the old account's text (its
+// balance, or "Jusqu'à" and the bound the form proposed).
+TEST_F(DunningWindowTest, AnAccountChosenInTheChartListShowsItsOwnBalance) {
+  // The chosen accounts' figures of the year (debit in euros).
+  {
+    ::Table c20;
+    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
+    for (const auto& [code, debit] : {std::pair<const char*, double>{"CZREL002", 987.65}, {"CZREL003", 42.00}}) {
+      ASSERT_TRUE(c20.Seek("C20CODE", code));
+      ASSERT_TRUE(c20.PutFieldNum(18, debit));
+      ASSERT_TRUE(c20.Commit());
+    }
+  }
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(form->Euros()->IsChecked());
+  TheDossierRecord.SetConstant(30, "N  ");  // lookups through the list window
+  form->FirstAccount()->SetValue("CZREL001", false);
+  ASSERT_TRUE(form->CheckFirstAccount(false));
+  ASSERT_TRUE(form->CheckLastAccount(false));
+  ASSERT_EQ(form->LastBalance()->GetText(), "Jusqu'\xE0 'CZZZZZZZ'");
+  const std::string firstBefore = form->FirstBalance()->GetText();
+  const struct {
+    unsigned lookup;
+    const char* code;
+    const char* balance;
+  } cases[] = {{dunning_form::kFirstLookup, "CZREL002", "987.65"}, {dunning_form::kLastLookup, "CZREL003", "42.00"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    Send(form, c.lookup);
+    gui::ProcessPendingMessages();
+    auto* list = dynamic_cast<ChartList*>(gui::Window::FromHandle(SlotHandle(kAccountListSlot)));
+    ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+    ASSERT_TRUE(list->LocateCode(c.code));
+    gui::PostCommand(list->GetHandle(), browse_cmd::Entree);
+    gui::ProcessPendingMessages();
+    MEdit* field = c.lookup == dunning_form::kFirstLookup ? form->FirstAccount() : form->LastAccount();
+    const std::string shown = (c.lookup == dunning_form::kFirstLookup ? form->FirstBalance() : form->LastBalance())->GetText();
+    EXPECT_EQ(std::string(RTrim(field->GetValue().c_str())), c.code);
+    EXPECT_NE(shown.find(c.balance), std::string::npos) << shown;
+  }
+  EXPECT_NE(form->FirstBalance()->GetText(), firstBefore);
+  test_support::Screenshot(form->Widget(), "vat_dunning", "options-form-accounts-from-the-list");
 }
 
 // The form's controls at a small and at a maximised size: every control inside the client area,

@@ -180,6 +180,38 @@ TEST_F(VatWindowTest, ANilNetKeepsTheDebitsDialogOpen) {
   EXPECT_EQ(Window(), nullptr);
 }
 
+// "En Euros" is ticked unless the franc is the main currency ("N" at position 533): a blank
+// flag, as an older dossier has it, counts as the euro.
+TEST_F(VatWindowTest, EnEurosIsTickedUnlessTheFrancIsTheMainCurrency) {
+  const char saved = TheDossierRecord.At(DossierRecord::kEuroMainPos);
+  const struct {
+    char flag;
+    bool ticked;
+  } cases[] = {{'O', true}, {' ', true}, {'N', false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(1, c.flag));
+    // In the dossier's record "0" too: a command may load the record again.
+    {
+      ::Table c10;
+      ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
+      ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+      ASSERT_TRUE(c10.PutFieldPart(5, DossierRecord::kEuroMainPos - 284, 1, std::string(1, c.flag).c_str()));
+      ASSERT_TRUE(c10.Commit());
+    }
+    TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, c.flag);
+    int checked = -1;
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      checked = static_cast<gui::Dialog&>(w).GetCheck(vat_ids::kEuros);
+      if (c.flag == ' ') test_support::Screenshot(w.Widget(), "vat_dunning", "tva-debits-euros-blank-flag");
+    });
+    RunSubjectCommand(vat_cmd::Menu);
+    Settle();
+    EXPECT_EQ(checked, c.ticked ? gui::BST_CHECKED : gui::BST_UNCHECKED);
+    EXPECT_EQ(TheDossierRecord.At(DossierRecord::kEuroMainPos), c.flag);
+  }
+  TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, saved);
+}
+
 TEST_F(VatWindowTest, AnEightDigitFigureShowsToTheCent) {
   AddAccount("44571000", "TVA");
   AddLine("44571000", "VE ", Date(2, 5), 'C', 1234567891);

@@ -1,0 +1,15 @@
+// The passwords of a dossier at its opening: the privileged password gives this station the
+// user level "1", the secondary password a level outside "01A" ("2", limited by the dossier's
+// access rights), a dossier without password the level "0". The level is kept for this run
+// with the dossier (DossierRecord position 194 while it is the open one), so that its tests
+// again and a change back to it ask nothing; closing the dossier forgets it.
+#pragma once
+
+#include <string>
+
+// Sets the user level of the dossier just loaded, asking its password when this run has not
+// yet opened it: typed masked, three tries. False when it was refused or abandoned (the
+// caller leaves the dossier closed).
+bool CheckDossierPassword();
+// The dossier of this entry (DossierEntry) is closed: its next opening asks again.
+void ForgetDossierLevel(const std::string& entry);
