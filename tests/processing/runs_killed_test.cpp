@@ -1,0 +1,233 @@
+// Runs that change several records killed half-way, as a crash stops them: a child process runs
+// the code-range copy or the automatic matching and kills itself before its n-th file write, for
+// every n the run reaches. The dossier is then opened as the user opens it: the interrupted run
+// is named, answered Yes it is finished or put back, and each table's live records equal as a
+// whole those before the run or those after an uninterrupted one, each tag walking its records.
+#include <signal.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "platform/dbase/fileio.h"
+#include "platform/gui/modal_seam.h"
+#include "processing/matching_windows.h"
+#include "processing/core/automatic_matching.h"
+#include "processing/core/code_copy.h"
+#include "processing/year_end_windows.h"
+#include "runtime/xbase.h"
+#include "support/dossier_fixture.h"
+#include "support/other_process.h"
+#include "support/run_state.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kKilled = 128 + SIGKILL;
+
+// Every table of a dossier as the kill tests compare it: its live records, and the fault of its
+// tags ("" when each walks its records).
+struct DossierState {
+  std::map<std::string, std::vector<std::string>> records;
+  std::map<std::string, std::string> tagFaults;
+};
+
+class RunsKilledTest : public test_support::DossierFixture {
+ protected:
+  void SetUp() override {
+    DossierFixture::SetUp();
+    InstallYearEndCommands();
+    InstallMatchingCommands();
+    gui::ModalSeam::Reset();
+  }
+  void TearDown() override {
+    Close();
+    DossierFixture::TearDown();
+  }
+  static void Close() {
+    CloseWindows();
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+  }
+
+  std::string Generate(const std::string& folder, const std::string& code, long lines) {
+    DemoOptions o;
+    o.folder = root_ + "/" + folder;
+    o.code = code;
+    o.lines = lines;
+    std::string message;
+    EXPECT_TRUE(GenerateDemoDossier(o, &message)) << message;
+    return o.folder + "/";
+  }
+  // The dossier folder made again from its copy `kept` (its marker and copies gone with it).
+  static void Restore(const std::string& kept, const std::string& folder) {
+    fs::remove_all(folder);
+    fs::copy(kept, folder, fs::copy_options::recursive);
+  }
+  std::string Keep(const std::string& folder) {
+    const std::string kept = root_ + "/kept-" + std::to_string(++kept_) + "/";
+    fs::copy(folder, kept, fs::copy_options::recursive);
+    return kept;
+  }
+
+  // `work` in a child killed before its nth file write (LONG_MAX: never): kKilled when killed,
+  // else what `work` returned; *writes the file writes of a run that went through.
+  static int RunKilled(long nth, const std::function<bool()>& work, long* writes = nullptr) {
+    Close();
+    int counted[2];
+    if (::pipe(counted) != 0) return -1;
+    const int status = test_support::RunInChild([&] {
+      dbase::SetWriteFault(dbase::WriteFault::kKill, nth);
+      const bool ok = work();
+      const long n = dbase::WritesCounted();
+      return ::write(counted[1], &n, sizeof n) == sizeof n && ok ? 0 : 1;
+    });
+    ::close(counted[1]);
+    long n = 0;
+    if (::read(counted[0], &n, sizeof n) == sizeof n && writes != nullptr) *writes = n;
+    ::close(counted[0]);
+    return status;
+  }
+
+  // Opens the dossier as the user does, Yes answered to its first question; true when that
+  // question named an interrupted run.
+  bool OpenNamingRun(const std::string& folder, const std::string& code) {
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(folder, code), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+    const bool named = ShownContains("Un traitement de ce dossier a \xE9t\xE9 interrompu");
+    Close();
+    return named;
+  }
+
+  static DossierState State(const std::string& folder, const std::string& code, const std::vector<TableKind>& kinds) {
+    DossierState s;
+    for (TableKind kind : kinds) {
+      const std::string path = folder + TableBaseName(kind, code);
+      s.records[path] = test_support::LiveRecords(path);
+      s.tagFaults[path] = test_support::TagFault(path, kind);
+    }
+    return s;
+  }
+
+  // What the opening after a kill does with the run: finishes it, puts it back, or the tables
+  // are looked at without an opening.
+  enum class Opening { kFinishes, kPutsBack, kNone };
+
+  // Kills `work` before each of its writes in turn; after each, the dossier of `folder` (opened:
+  // the run named) holds, table by table, all of `before` or all of `after`.
+  void KillAtEveryWrite(const std::string& folder, const std::string& code, const std::vector<TableKind>& kinds,
+                        const std::function<bool()>& work, Opening opening) {
+    const bool afterOnly = opening == Opening::kFinishes;
+    const std::string kept = Keep(folder);
+    const DossierState before = State(folder, code, kinds);
+    long writes = 0;
+    ASSERT_EQ(RunKilled(LONG_MAX, work, &writes), 0);
+    const DossierState after = State(folder, code, kinds);
+    ASSERT_NE(before.records, after.records) << "the run changes nothing";
+    ASSERT_GT(writes, 1);
+    std::printf("%ld writes\n", writes);
+    for (long nth = 1; nth <= writes; ++nth) {
+      SCOPED_TRACE("killed before write " + std::to_string(nth) + " of " + std::to_string(writes));
+      Restore(kept, folder);
+      ASSERT_EQ(RunKilled(nth, work), kKilled);
+      if (opening != Opening::kNone) EXPECT_TRUE(OpenNamingRun(folder, code)) << test_support::ShownTexts();
+      const DossierState got = State(folder, code, kinds);
+      // Without an opening, an index whose update was cut is left for the next writer to mend.
+      if (opening != Opening::kNone)
+        for (const auto& [path, fault] : got.tagFaults) EXPECT_EQ(fault, "") << path;
+      for (const auto& [path, records] : got.records) {
+        const bool isAfter = records == after.records.at(path);
+        const bool isBefore = records == before.records.at(path);
+        EXPECT_TRUE(isAfter || (!afterOnly && isBefore)) << path << " is neither before nor after the run";
+      }
+      // Every table on the same side.
+      EXPECT_TRUE(got.records == after.records || (!afterOnly && got.records == before.records));
+      if (opening != Opening::kNone) EXPECT_FALSE(fs::exists(DossierRunMarkerFile(folder, code)));
+    }
+  }
+  static std::string DossierRunMarkerFile(const std::string& folder, const std::string& code) {
+    return folder + "c" + Lower(code.c_str()) + ".run";
+  }
+
+  int kept_ = 0;
+};
+
+// Accounts of two dossiers: A's suppliers with their bank details, B with the same codes under
+// other texts (each rewritten by the copy) and one missing (appended).
+void PutSuppliers(const std::string& path, const std::vector<std::vector<std::string>>& rows) {
+  Table t;
+  ASSERT_TRUE(t.OpenShared(path, "C20CODE"));
+  for (const auto& row : rows) {
+    ASSERT_TRUE(t.AppendBlank());
+    const char* names[] = {"CCODE", "CLIB", "CDOM1", "CETS", "CGUICHET", "CCOMPTE", "CCLERIB", "CIBAN", "CBIC"};
+    for (std::size_t i = 0; i < row.size(); ++i) t.PutField(t.FieldPos(names[i]), row[i].c_str());
+    ASSERT_TRUE(t.InsertRecord());
+    ASSERT_TRUE(t.Commit());
+  }
+}
+
+// The copy of a range of suppliers into another dossier, killed before each of its writes: the
+// receiving dossier names the copy at its next opening and finishes it; no supplier is left with
+// one bank's name and RIB and another's key, IBAN and BIC.
+TEST_F(RunsKilledTest, ACodeCopyKilledAtAnyWriteIsNamedAndFinished) {
+  const std::string a = Generate("a", "KA", 20), b = Generate("b", "KB", 20);
+  PutSuppliers(a + "c20ka", {{"F9000001", "Banque du Nord", "Lille", "30001", "00001", "11111111111", "11",
+                              "FR7630001000011111111111111", "NORDFRPP"},
+                             {"F9000002", "Banque du Sud", "Nice", "30002", "00002", "22222222222", "22",
+                              "FR7630002000022222222222222", "SUDFRPP"},
+                             {"F9000003", "Banque de l'Est", "Metz", "30003", "00003", "33333333333", "33",
+                              "FR7630003000033333333333333", "ESTFRPP"}});
+  PutSuppliers(b + "c20kb", {{"F9000001", "Ancien Nord", "Roubaix", "40001", "00009", "99999999999", "99",
+                              "FR7640001000099999999999999", "ANCNFRPP"},
+                             {"F9000003", "Ancien Est", "Nancy", "40003", "00008", "88888888888", "88",
+                              "FR7640003000088888888888888", "ANCEFRPP"}});
+  KillAtEveryWrite(
+      b, "KB", {TableKind::C20},
+      [&] {
+        SetDossier(a, "KA");
+        processing::CodeCopyKind k;
+        Table source, receiver;
+        if (!processing::CodeCopyKindOf("2", &k) || !source.OpenShared(a + "c20ka", k.tag, true) ||
+            !receiver.OpenExclusive(b + "c20kb", k.tag))
+          return false;
+        std::string refusal;
+        processing::CodeCopyCount count;
+        return processing::CopyCodeRangeMarked(source, a + "c20ka", receiver, processing::OtherDossier{b, "KB"}, k,
+                                               {"2", 8, "F9000001", "F9000003"}, {}, &count, &refusal) &&
+               count.added == 1 && count.rewritten == 2;
+      },
+      Opening::kFinishes);
+}
+
+// A supplier rewritten by a copy is written whole: killed at any write, without the opening's
+// help, it has all the source's texts or all its own.
+TEST_F(RunsKilledTest, ACodeCopyRewritesEachRecordInOneWrite) {
+  const std::string a = Generate("a", "KA", 20), b = Generate("b", "KB", 20);
+  PutSuppliers(a + "c20ka", {{"F9000001", "Banque du Nord", "Lille", "30001", "00001", "11111111111", "11",
+                              "FR7630001000011111111111111", "NORDFRPP"}});
+  PutSuppliers(b + "c20kb", {{"F9000001", "Ancien Nord", "Roubaix", "40001", "00009", "99999999999", "99",
+                              "FR7640001000099999999999999", "ANCNFRPP"}});
+  KillAtEveryWrite(
+      b, "KB", {TableKind::C20},
+      [&] {
+        processing::CodeCopyKind k;
+        Table source, receiver;
+        if (!processing::CodeCopyKindOf("2", &k) || !source.OpenShared(a + "c20ka", k.tag, true) ||
+            !receiver.OpenShared(b + "c20kb", k.tag))
+          return false;
+        return processing::CopyCodeRange(source, receiver, k, {"2", 8, "F9000001", "F9000001"}).rewritten == 1;
+      },
+      Opening::kNone);
+}
+
+}  // namespace
