@@ -136,7 +136,7 @@ class RunsKilledTest : public test_support::DossierFixture {
     ASSERT_NE(before.records, after.records) << "the run changes nothing";
     ASSERT_GT(writes, 1);
     std::printf("%ld writes\n", writes);
-    for (long nth = 1; nth <= writes; ++nth) {
+    for (long nth : Points(writes)) {
       SCOPED_TRACE("killed before write " + std::to_string(nth) + " of " + std::to_string(writes));
       Restore(kept, folder);
       ASSERT_EQ(RunKilled(nth, work), kKilled);
@@ -154,6 +154,13 @@ class RunsKilledTest : public test_support::DossierFixture {
       EXPECT_TRUE(got.records == after.records || (!afterOnly && got.records == before.records));
       if (opening != Opening::kNone) EXPECT_FALSE(fs::exists(DossierRunMarkerFile(folder, code)));
     }
+  }
+  // Every write of a short run; of a longer one the first and last ten and forty spread between.
+  static std::vector<long> Points(long writes) {
+    std::vector<long> points;
+    for (long n = 1; n <= writes; ++n)
+      if (writes <= 60 || n <= 10 || n > writes - 10 || (n - 10) % ((writes - 20) / 40 + 1) == 0) points.push_back(n);
+    return points;
   }
   static std::string DossierRunMarkerFile(const std::string& folder, const std::string& code) {
     return folder + "c" + Lower(code.c_str()) + ".run";
@@ -228,6 +235,43 @@ TEST_F(RunsKilledTest, ACodeCopyRewritesEachRecordInOneWrite) {
         return processing::CopyCodeRange(source, receiver, k, {"2", 8, "F9000001", "F9000001"}).rewritten == 1;
       },
       Opening::kNone);
+}
+
+// The automatic matching of every account, killed before each of its writes (a sample): the next
+// opening names it and puts the three line tables back, so that no letter group is left on some
+// of its lines and not on their partners.
+TEST_F(RunsKilledTest, AnAutomaticMatchingKilledAtAnyWriteIsNamedAndPutBack) {
+  const std::string d = Generate("m", "KM", 80);
+  auto run = [&](bool remove) {
+    SetDossier(d, "KM");
+    Table c40, c50, c60;
+    if (!c40.OpenExclusive(PathC40(), "C40CODE") || !c50.OpenExclusive(PathC50(), LigneEcriture::kCodeTag) ||
+        !c60.OpenExclusive(PathC60(), processing::kC60CodeTag))
+      return false;
+    const processing::MatchTables t{c40, c50, c60};
+    processing::AutomaticParameters p;
+    p.currency = 1;
+    p.startAccount = "0";
+    p.endAccount = "ZZZZZZZZ";
+    p.power = 3;
+    p.dateLimit = "ZZZZZZ";
+    p.clock = [] { return std::uint64_t{0}; };
+    p.deadline = 1;
+    long matches = 0;
+    std::string refusal;
+    const bool ran = processing::RunMatchingGuarded(
+        t,
+        [&] {
+          if (remove) matches = processing::RemoveLetters(t, 1, "0", "ZZZZZZZZ", true, "");
+          else matches = processing::RunAutomaticMatching(t, p).matches;
+        },
+        &refusal);
+    return ran && matches > 0;
+  };
+  // The demo's own letters taken off first, so that the run has groups to letter.
+  ASSERT_EQ(RunKilled(LONG_MAX, [&] { return run(true); }), 0);
+  KillAtEveryWrite(d, "KM", {TableKind::C40, TableKind::C50, TableKind::C60}, [&] { return run(false); },
+                   Opening::kPutsBack);
 }
 
 }  // namespace
