@@ -11,6 +11,7 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "dossier/dossier_run_marker_copies.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
@@ -277,6 +278,8 @@ void InstallBalanceSheetCommands() {
   SetCommandWork(kInitialisationCommand, &CmEtaBilanInitialisation);  // "Etats > Bilan Initialisation..."
   SetCommandWork(kComputationCommand, &CmEtaBilanCalcul);             // "Etats > Bilan Calcul..."
   SetCommandWork(sheet_cmd::Edition, &CmEtaBilanEdition);             // "Etats > Bilan Edition..."
+  // A computation stopped half-way is put back from its copies at the next opening.
+  SetDossierRunRedo(kBalanceSheetRun, PutBackDossierRunCopies);
   // The tool bar's buttons "Edition du Bilan 'Réel Normal'", "'Réel Simplifié'" and "'Autre'".
   for (unsigned id : {sheet_cmd::EditionNormal, sheet_cmd::EditionSimplified, sheet_cmd::EditionOther})
     SetCommandWork(id, &CmEtaBilanEdition);
