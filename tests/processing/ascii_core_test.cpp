@@ -303,27 +303,20 @@ TEST_F(AsciiImportTest, AnImportKilledAtAnyWriteIsResumedWithoutWritingAPieceTwi
            ";1 000;\r\nOD;30/06/2026;X;51200000;0;" + x + ";;1 000\r\n";
   };
   const std::map<std::string, int> sizes = {{"F1", 3}, {"R1", 2}, {"X", 2}};
-  // Runs the import of `read` in a child killed before its nth write: the child's status, its writes.
+  // The import of `read` in a child killed before its nth write.
   auto importKilled = [&](const AsciiRead& read, long nth, long* writes) {
-    int counted[2];
-    if (::pipe(counted) != 0) return -1;
-    const int status = test_support::RunInChild([&] {
-      TableC10->CloseTable();
-      TableC20->CloseTable();
-      Table lines, sorts;
-      if (!TableC10->OpenShared(PathC10(), "C10CODE") || !TableC20->OpenShared(PathC20(), "C20CODE") ||
-          !lines.OpenShared(PathC50(), L::kCodeTag) || !sorts.OpenShared(PathC60(), processing::kC60CodeTag))
-        return 2;
-      dbase::SetWriteFault(dbase::WriteFault::kKill, nth);
-      const bool written = processing::ImportAsciiFile(*TableC10, lines, sorts, read).written;
-      const long n = dbase::WritesCounted();
-      return ::write(counted[1], &n, sizeof n) == sizeof n && written ? 0 : 1;
-    });
-    ::close(counted[1]);
-    long n = 0;
-    if (::read(counted[0], &n, sizeof n) == sizeof n && writes != nullptr) *writes = n;
-    ::close(counted[0]);
-    return status;
+    return test_support::RunKilledAtWrite(
+        nth,
+        [&] {
+          // The child's own tables: the descriptions it inherited keep this process's locks.
+          TableC10->CloseTable();
+          TableC20->CloseTable();
+          Table lines, sorts;
+          return TableC10->OpenShared(PathC10(), "C10CODE") && TableC20->OpenShared(PathC20(), "C20CODE") &&
+                 lines.OpenShared(PathC50(), L::kCodeTag) && sorts.OpenShared(PathC60(), processing::kC60CodeTag) &&
+                 processing::ImportAsciiFile(*TableC10, lines, sorts, read).written;
+        },
+        writes);
   };
   long writes = 0;
   ASSERT_EQ(importKilled(Read(File("k0.txt", body(0))), LONG_MAX, &writes), 0);

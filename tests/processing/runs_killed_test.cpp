@@ -57,7 +57,7 @@ void PutSuppliers(const std::string& path, const std::vector<std::vector<std::st
 // receiving dossier names the copy at its next opening and finishes it; no supplier is left with
 // one bank's name and RIB and another's key, IBAN and BIC.
 TEST_F(RunsKilledTest, ACodeCopyKilledAtAnyWriteIsNamedAndFinished) {
-  const std::string a = Generate("a", "KA", 20), b = Generate("b", "KB", 20);
+  const std::string a = MakeDossier("a", "KA", 20), b = MakeDossier("b", "KB", 20);
   PutSuppliers(a + "c20ka", {{"F9000001", "Banque du Nord", "Lille", "30001", "00001", "11111111111", "11",
                               "FR7630001000011111111111111", "NORDFRPP"},
                              {"F9000002", "Banque du Sud", "Nice", "30002", "00002", "22222222222", "22",
@@ -89,7 +89,7 @@ TEST_F(RunsKilledTest, ACodeCopyKilledAtAnyWriteIsNamedAndFinished) {
 // A supplier rewritten by a copy is written whole: killed at any write, without the opening's
 // help, it has all the source's texts or all its own.
 TEST_F(RunsKilledTest, ACodeCopyRewritesEachRecordInOneWrite) {
-  const std::string a = Generate("a", "KA", 20), b = Generate("b", "KB", 20);
+  const std::string a = MakeDossier("a", "KA", 20), b = MakeDossier("b", "KB", 20);
   PutSuppliers(a + "c20ka", {{"F9000001", "Banque du Nord", "Lille", "30001", "00001", "11111111111", "11",
                               "FR7630001000011111111111111", "NORDFRPP"}});
   PutSuppliers(b + "c20kb", {{"F9000001", "Ancien Nord", "Roubaix", "40001", "00009", "99999999999", "99",
@@ -111,7 +111,7 @@ TEST_F(RunsKilledTest, ACodeCopyRewritesEachRecordInOneWrite) {
 // opening names it and puts the three line tables back, so that no letter group is left on some
 // of its lines and not on their partners.
 TEST_F(RunsKilledTest, AnAutomaticMatchingKilledAtAnyWriteIsNamedAndPutBack) {
-  const std::string d = Generate("m", "KM", 80);
+  const std::string d = MakeDossier("m", "KM", 80);
   auto run = [&](bool remove) {
     SetDossier(d, "KM");
     Table c40, c50, c60;

@@ -99,15 +99,6 @@ class KilledRunFixture : public DossierFixture {
     if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
   }
 
-  std::string Generate(const std::string& folder, const std::string& code, long lines) {
-    DemoOptions o;
-    o.folder = root_ + "/" + folder;
-    o.code = code;
-    o.lines = lines;
-    std::string message;
-    EXPECT_TRUE(GenerateDemoDossier(o, &message)) << message;
-    return o.folder + "/";
-  }
   // The dossier folder made again from its copy `kept` (its marker and copies gone with it).
   static void Restore(const std::string& kept, const std::string& folder) {
     killed_runs::fs::remove_all(folder);
@@ -119,23 +110,10 @@ class KilledRunFixture : public DossierFixture {
     return kept;
   }
 
-  // `work` in a child killed before its nth file write (LONG_MAX: never): killed_runs::kKilled when killed,
-  // else what `work` returned; *writes the file writes of a run that went through.
+  // `work` in a child killed before its nth file write, no table of this process open.
   static int RunKilled(long nth, const std::function<bool()>& work, long* writes = nullptr) {
     Close();
-    int counted[2];
-    if (::pipe(counted) != 0) return -1;
-    const int status = RunInChild([&] {
-      dbase::SetWriteFault(dbase::WriteFault::kKill, nth);
-      const bool ok = work();
-      const long n = dbase::WritesCounted();
-      return ::write(counted[1], &n, sizeof n) == sizeof n && ok ? 0 : 1;
-    });
-    ::close(counted[1]);
-    long n = 0;
-    if (::read(counted[0], &n, sizeof n) == sizeof n && writes != nullptr) *writes = n;
-    ::close(counted[0]);
-    return status;
+    return RunKilledAtWrite(nth, work, writes);
   }
 
   // Opens the dossier as the user does, Yes answered to its first question; true when that

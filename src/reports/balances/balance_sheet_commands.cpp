@@ -198,16 +198,8 @@ bool TDEtaBilanCalcul::CanClose() {
 
 void TDEtaBilanCalcul::RunComputation() {
   const std::string caption = std::string(LoadStr(1699)) + DossierCode;
-  SheetRunInput in;
-  in.c10 = PathC10();
-  in.c20 = PathC20();
-  in.c40 = PathC40();
-  in.c50 = PathC50();
-  in.c60 = PathC60();
-  in.c70 = PathC70();
-  in.params = ModelPath(ProgramFolder, ModelLetter(TheDossierRecord.Constant(4)), true);
-  in.period = {yearStart_, yearEnd_, periodStart_, periodEnd_};
-  in.euroOnly = DossierIsEuroOnly();
+  const SheetRunInput in = DossierSheetInput(ModelLetter(TheDossierRecord.Constant(4)),
+                                             {yearStart_, yearEnd_, periodStart_, periodEnd_}, DossierIsEuroOnly());
   status_->SetText(LoadStr(1686));
   status_->DrawFrame();
   // The run reads and writes the tables itself; the dossier stays held alone meanwhile.

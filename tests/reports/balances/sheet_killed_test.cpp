@@ -27,7 +27,7 @@ class SheetKilledTest : public test_support::KilledRunFixture {
 };
 
 TEST_F(SheetKilledTest, AComputationKilledAtAnyWriteIsNamedAndPutBack) {
-  const std::string d = Generate("bil", "KS", 120);
+  const std::string d = MakeDossier("bil", "KS", 120);
   // The year's dates as the opening reads them, and C70 made from model S.
   OpenThroughDialog(C10Path(d, "KS"));
   ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "KS") << test_support::ShownTexts();
@@ -44,16 +44,8 @@ TEST_F(SheetKilledTest, AComputationKilledAtAnyWriteIsNamedAndPutBack) {
       d, "KS", {TableKind::C10, TableKind::C70},
       [&] {
         SetDossier(d, "KS");
-        balances::SheetRunInput in;
-        in.c10 = PathC10();
-        in.c20 = PathC20();
-        in.c40 = PathC40();
-        in.c50 = PathC50();
-        in.c60 = PathC60();
-        in.c70 = PathC70();
-        in.params = balances::ModelPath(ProgramFolder, balances::ModelLetter("S  "), true);
-        in.period = {first, last, first, last};
-        in.euroOnly = true;
+        const balances::SheetRunInput in =
+            balances::DossierSheetInput(balances::ModelLetter("S  "), {first, last, first, last}, true);
         const balances::SheetRun run = balances::RunBalanceSheet(in);
         return run.outcome == balances::RunOutcome::kDone && !run.computation.annex.empty();
       },

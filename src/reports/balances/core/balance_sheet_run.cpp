@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <set>
 
+#include "data/dossier_files.h"
 #include "data/table.h"
 #include "dossier/dossier_run_marker_copies.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/trial_balance_options.h"
 #include "runtime/dates.h"
+#include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"
 
@@ -209,6 +211,20 @@ bool WriteBalanceSheet(Table& c70, Table& c10, const SheetComputation& computati
   }
   ok = c10.Commit() && ok;
   return ok;
+}
+
+SheetRunInput DossierSheetInput(char letter, const SheetPeriod& period, bool euroOnly) {
+  SheetRunInput in;
+  in.c10 = PathC10();
+  in.c20 = PathC20();
+  in.c40 = PathC40();
+  in.c50 = PathC50();
+  in.c60 = PathC60();
+  in.c70 = PathC70();
+  in.params = ModelPath(ProgramFolder, letter, true);
+  in.period = period;
+  in.euroOnly = euroOnly;
+  return in;
 }
 
 SheetRun RunBalanceSheet(const SheetRunInput& input) {

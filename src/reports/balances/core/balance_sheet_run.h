@@ -72,6 +72,10 @@ struct SheetRunInput {
 // The computation's name in the dossier's run marker.
 inline constexpr const char* kBalanceSheetRun = "calcul-bilan";
 
+// The input of a run on the current dossier's tables, with the parameters of model `letter`
+// of the program folder.
+SheetRunInput DossierSheetInput(char letter, const SheetPeriod& period, bool euroOnly);
+
 enum class RunOutcome {
   kDone,
   kUnbalanced,   // the general balance to the period end does not balance: nothing written
