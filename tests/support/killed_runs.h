@@ -168,7 +168,11 @@ class KilledRunFixture : public DossierFixture {
       }
       // Every table on the same side.
       EXPECT_TRUE(got.records == after.records || (!afterOnly && got.records == before.records));
-      if (opening != Opening::kNone) EXPECT_FALSE(killed_runs::fs::exists(DossierRunMarkerFile(folder, code)));
+      if (opening != Opening::kNone) {
+        EXPECT_FALSE(killed_runs::fs::exists(DossierRunMarkerFile(folder, code)));
+        // No copies folder left behind.
+        for (const auto& e : killed_runs::fs::directory_iterator(folder)) EXPECT_FALSE(e.is_directory()) << e.path();
+      }
     }
   }
   // Every write of a short run; of a longer one the first and last ten and forty spread between.
