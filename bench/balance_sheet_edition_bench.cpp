@@ -50,17 +50,8 @@ struct World {
       if (!c10.OpenExclusive(PathC10(), "C10CODE") || !c70.OpenExclusive(PathC70(), "C70CODE")) return;
       if (InitialiseBalanceSheet(c10, c70, ProgramFolder, 'S') != InitOutcome::kDone) return;
     }
-    SheetRunInput in;
-    in.c10 = PathC10();
-    in.c20 = PathC20();
-    in.c40 = PathC40();
-    in.c50 = PathC50();
-    in.c60 = PathC60();
-    in.c70 = PathC70();
-    in.params = ModelPath(ProgramFolder, 'S', true);
-    in.period = {"C60101", "C61231", "C60101", "C61231"};
-    in.euroOnly = true;
-    if (RunBalanceSheet(in).outcome != RunOutcome::kDone) {
+    if (RunBalanceSheet(DossierSheetInput('S', {"C60101", "C61231", "C60101", "C61231"}, true)).outcome !=
+        RunOutcome::kDone) {
       std::fprintf(stderr, "the computation did not end\n");
       return;
     }

@@ -482,6 +482,28 @@ bool Table::RecallRecord(const char* text, int lockMode) {
   return rc == DBIERR_NONE;
 }
 
+void Table::BeginRewrite() {
+  FreeAppendBlobs();
+  if (isOpen && recordNumber != 0) appending = 2;
+}
+
+bool Table::EndRewrite(bool write) {
+  if (appending != 2) return false;
+  appending = 0;
+  if (write) {
+    result = DbiModifyRecord(cursor, Buffer(), false);
+    FreeAppendBlobs();
+    if (result != DBIERR_NONE) {
+      ReportDbError(*this, 2010);
+      return false;
+    }
+    return true;
+  }
+  FreeAppendBlobs();
+  GoTo(static_cast<long>(recordNumber));
+  return false;
+}
+
 bool Table::Commit() {
   result = DbiSaveChanges(cursor);
   if (result != DBIERR_NONE) {

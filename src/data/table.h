@@ -105,6 +105,12 @@ class Table {
   // afterwards when lockMode is not 0). False for a record already in that state.
   bool DeleteRecord(const char* text, int lockMode);
   bool RecallRecord(const char* text, int lockMode);
+  // A record rewritten whole: after BeginRewrite the field and memo writes of the current record
+  // only fill its buffer (as while appending); EndRewrite(true) then writes the record with its
+  // memos in one engine call, so that no other station and no crash sees it half rewritten.
+  // EndRewrite(false) drops what was filled and reads the record again. True when the record was written.
+  void BeginRewrite();
+  bool EndRewrite(bool write);
   bool Commit();  // context 2010
   bool Pack();    // needs the table opened exclusively
   bool Zap();
@@ -144,7 +150,7 @@ class Table {
   std::uint32_t openMode = 0;      // 0 read-write, 1 read-only (as last opened)
   std::uint32_t shareMode = 0;     // 0 shared, 1 exclusive (no record locks; as opened or switched)
   bool blank = false;              // last field read was empty
-  std::uint8_t appending = 0;      // between AppendBlank and InsertRecord
+  std::uint8_t appending = 0;      // between AppendBlank and InsertRecord (1), or a rewrite's ends (2)
 
  private:
   bool OpenTable(std::string_view path, std::string_view tag, dbase::DBIShareMode share, dbase::DBIOpenMode mode);

@@ -300,6 +300,15 @@ void TWTraModLettrageAutomatique::MatchCount(long count) {
   Paint(count_, count > 0 ? Trimmed(FormatNumber(5, 0, false, static_cast<double>(count))) : "");
 }
 
+bool TWTraModLettrageAutomatique::Guarded(const processing::MatchTables& tables, const std::function<void()>& work) {
+  std::string refusal;
+  if (processing::RunMatchingGuarded(tables, work, &refusal)) return true;
+  Status("");
+  SetDossierState(' ');
+  gui::MessageBox(this, refusal, LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONSTOP);
+  return false;
+}
+
 void TWTraModLettrageAutomatique::CmLettrer() {
   const int checked = Check();
   if (checked != kCheckSave && checked != kCheckClose) return;
@@ -318,8 +327,9 @@ void TWTraModLettrageAutomatique::CmLettrer() {
     return;
   SetDossierState('1');
   MatchCount(0);
-  const processing::AutomaticOutcome out =
-      processing::RunAutomaticMatching(processing::MatchTables{*TableC40, *TableC50, *TableC60}, p, this);
+  const processing::MatchTables tables{*TableC40, *TableC50, *TableC60};
+  processing::AutomaticOutcome out;
+  if (!Guarded(tables, [&] { out = processing::RunAutomaticMatching(tables, p, this); })) return;
   std::string text = LoadStr(out.interrupted ? 29005 : 29004);
   if (!out.outOfLetters.empty()) {
     std::string accounts;
@@ -377,10 +387,15 @@ void TWTraModLettrageAutomatique::CmDeLettrer() {
   }
   SetDossierState('1');
   Status("Recherche en cours");
-  const long count =
-      processing::RemoveLetters(processing::MatchTables{*TableC40, *TableC50, *TableC60}, c,
-                                FilledAccount(start_->GetValue()), FilledAccount(end_->GetValue()), answer == gui::IDYES,
-                                currentLetter_, this);
+  const processing::MatchTables tables{*TableC40, *TableC50, *TableC60};
+  long count = 0;
+  if (!Guarded(tables, [&] {
+        count = processing::RemoveLetters(tables, c, FilledAccount(start_->GetValue()),
+                                          FilledAccount(end_->GetValue()), answer == gui::IDYES, currentLetter_, this);
+      })) {
+    SetControlsEnabled(true);
+    return;
+  }
   const std::string n = Trimmed(FormatNumber(5, 0, false, static_cast<double>(count)));
   if (count == 0) Status("Il n'a avait aucune ligne \xE0 d\xE9lettrer");
   gui::MessageBox(this, Replace(LoadStr(29008), n), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
@@ -400,8 +415,15 @@ void TWTraModLettrageAutomatique::CmCopierLettrages() {
   }
   SetDossierState('1');
   Status("Recherche en cours");
-  const long count = processing::CopyLetters(processing::MatchTables{*TableC40, *TableC50, *TableC60}, Currency(),
-                                             FilledAccount(start_->GetValue()), FilledAccount(end_->GetValue()), this);
+  const processing::MatchTables tables{*TableC40, *TableC50, *TableC60};
+  long count = 0;
+  if (!Guarded(tables, [&] {
+        count = processing::CopyLetters(tables, Currency(), FilledAccount(start_->GetValue()),
+                                        FilledAccount(end_->GetValue()), this);
+      })) {
+    SetControlsEnabled(true);
+    return;
+  }
   if (count == 0) Status("Il n'a avait aucune lettrage \xE0 copier");
   gui::MessageBox(this, LoadStr(29010), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
   Status("");

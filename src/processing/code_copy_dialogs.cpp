@@ -8,6 +8,7 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "dossier/dossier_run_marker.h"
 #include "framework/browse.h"
 #include "framework/browse_services.h"
 #include "framework/lookup_dialog.h"
@@ -205,11 +206,16 @@ bool TDAjouterVersAutreDossier::CanClose() {
   ::Table source;
   source.OpenShared(processing::OpenCodeTablePath(k), k.tag, true);
   const std::string copying = LoadStr(kCopying);
-  processing::CopyCodeRange(source, receiver, k, {kind_, width_, first, last}, [&](const std::string& code) {
-    ToggleBusyCursor();
-    SetMessage(copying + code);
-  });
+  std::string refusal;
+  const bool ran = processing::CopyCodeRangeMarked(
+      source, processing::OpenCodeTablePath(k), receiver, other, k, {kind_, width_, first, last},
+      [&](const std::string& code) {
+        ToggleBusyCursor();
+        SetMessage(copying + code);
+      },
+      nullptr, &refusal);
   RestoreCursor();
+  if (!ran) gui::MessageBox(this, refusal, LoadStr(kBusyCaption), gui::MB_OK | gui::MB_ICONHAND);
   return true;
 }
 
@@ -277,12 +283,18 @@ bool TDAjouterDUnAutreDossier::CanClose() {
   ::Table receiver;
   if (!receiver.OpenShared(processing::OpenCodeTablePath(k), k.tag)) return Refuse(kNoDossier, nullptr);
   const std::string copying = LoadStr(kCopying);
-  const processing::CodeCopyCount count =
-      processing::CopyCodeRange(source, receiver, k, {kind_, width_, first, last}, [&](const std::string& code) {
+  processing::CodeCopyCount count;
+  std::string refusal;
+  const bool ran = processing::CopyCodeRangeMarked(
+      source, processing::OtherCodeTablePath(k, other), receiver, OtherDossier{DossierFolder, AllTrim(DossierCode.c_str())}, k,
+      {kind_, width_, first, last},
+      [&](const std::string& code) {
         ToggleBusyCursor();
         SetMessage(copying + code);
-      });
+      },
+      &count, &refusal);
   RestoreCursor();
+  if (!ran) gui::MessageBox(this, refusal, LoadStr(kBusyCaption), gui::MB_OK | gui::MB_ICONHAND);
   added_ = count.added;
   lastCode_ = IsBlank(count.lastCode) ? std::string() : processing::CodeOfWidth(count.lastCode, width_);
   return true;
@@ -291,6 +303,9 @@ bool TDAjouterDUnAutreDossier::CanClose() {
 // ---- the lists' hooks ----------------------------------------------------------------------------
 
 void InstallCodeCopyHooks() {
+  // A copy stopped half-way is finished at the next opening of the dossier it wrote into.
+  SetDossierRunRedo(processing::kCodeCopyRun,
+                    [](const DossierRunInfo& run) { return processing::FinishInterruptedCodeCopy(run.detail); });
   BrowseServices& hooks = BrowseHooks();
   hooks.copyIn = [](CMDIBrowse& list) {
     TDAjouterDUnAutreDossier dialog(&list, list.kindLetter, list.keyWidth);

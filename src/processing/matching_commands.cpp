@@ -1,5 +1,6 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
+#include "dossier/dossier_run_marker_copies.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
@@ -93,4 +94,6 @@ void CmLettrageManuel() {
 void InstallMatchingCommands() {
   SetCommandWork(matching_cmd::LettrageManuel, CmLettrageManuel);            // "Traitements > Lettrage Manuel"
   SetCommandWork(matching_cmd::LettrageAutomatique, CmLettrageAutomatique);  // "Traitements > Lettrage Automatique"
+  // A letter operation stopped half-way is put back from its copies at the next opening.
+  SetDossierRunRedo(processing::kMatchingRun, PutBackDossierRunCopies);
 }

@@ -4,6 +4,7 @@
 // the menu commands 20601 "Lettrage Manuel" and 20602 "Lettrage Automatique".
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "framework/edit_form.h"
@@ -94,6 +95,8 @@ class TWTraModLettrageAutomatique : public CMDIModif, public processing::Matchin
   int Currency() const;
   bool CheckAccount(MEdit* edit, gui::Static* balance, const std::string* start);
   void SetControlsEnabled(bool enabled);
+  // A letter operation as one change of the dossier (RunMatchingGuarded); its refusal shown.
+  bool Guarded(const processing::MatchTables& tables, const std::function<void()>& work);
   void SetRange(char letter);
   void Paint(gui::Static* s, const std::string& text);
 

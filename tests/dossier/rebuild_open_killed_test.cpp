@@ -51,27 +51,20 @@ class InterruptedRunTest : public DossierOpenTest {
   int RunKilled(const std::string& folder, const std::string& code, long nth, const std::function<bool()>& run,
                 long* writes = nullptr) {
     CloseOpenDossier();
-    int counted[2];
-    if (::pipe(counted) != 0) return -1;
-    const int status = test_support::RunInChild([&] {
-      SetDossier(folder, code);
-      SetLogDossier(folder, code);
-      if (!TableC10->OpenExclusive(PathC10(), "C10CODE") || !ReadC10Texts()) return 2;
-      if (TableC10->Seek("C10CODE", "P")) {
-        TheDossierRecord.Set(539, 252, TableC10->GetField(4));
-        TheDossierRecord.Set(791, 252, TableC10->GetField(5));
-      }
-      CloseAllTables();
-      dbase::SetWriteFault(dbase::WriteFault::kKill, nth);
-      const bool ok = run();
-      const long n = dbase::WritesCounted();
-      return ::write(counted[1], &n, sizeof n) == sizeof n && ok ? 0 : 1;
-    });
-    ::close(counted[1]);
-    long n = 0;
-    if (::read(counted[0], &n, sizeof n) == sizeof n && writes != nullptr) *writes = n;
-    ::close(counted[0]);
-    return status;
+    return test_support::RunKilledAtWrite(
+        nth,
+        [&] {
+          SetDossier(folder, code);
+          SetLogDossier(folder, code);
+          if (!TableC10->OpenExclusive(PathC10(), "C10CODE") || !ReadC10Texts()) return false;
+          if (TableC10->Seek("C10CODE", "P")) {
+            TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+            TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+          }
+          CloseAllTables();
+          return run();
+        },
+        writes);
   }
 
   // Opens the dossier through the dialog with `answer` queued for its first question.

@@ -5,7 +5,10 @@
 // named from its log line.
 #include <signal.h>
 
+#include <cctype>
 #include <chrono>
+#include <climits>
+#include <map>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +19,7 @@
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
 #include "entry/core/journal_month.h"
+#include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
 #include "processing/core/ascii_import.h"
 #include "runtime/logfile.h"
@@ -306,6 +310,88 @@ TEST_F(AsciiImportTest, ARunKilledHalfWayIsNamedAtTheNextImportWithItsFirstPiece
   const AsciiRead again = Read(path);
   EXPECT_TRUE(again.importedBefore.empty());
   EXPECT_NE(again.stoppedRun.find("gros.txt - BQ pi\xE8" "ce "), std::string::npos) << again.stoppedRun;
+}
+
+// The import killed at writes spread over its run, each time with a file of its own: the next
+// import of that file names the stopped run and writes only what the draft lacks, so that each
+// piece is in the draft once whole; a piece cut between its lines is written again whole and
+// named, for the user to remove what was cut.
+TEST_F(AsciiImportTest, AnImportKilledAtAnyWriteIsResumedWithoutWritingAPieceTwice) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  // The three pieces of ThreePieces under labels of their own: piece label -> its lines.
+  auto body = [](int k) {
+    const std::string f = "K" + std::to_string(k) + "F1", r = "K" + std::to_string(k) + "R1",
+                      x = "K" + std::to_string(k) + "X";
+    return "OD;14/03/2026;F1;51200000;1;" + f + ";120,00;\r\nOD;14/03/2026;F1;70600000;1;" + f +
+           ";;100,00\r\nOD;14/03/2026;F1;70700000;1;" + f + ";;20,00\r\nBQ;02/04/2026;R1;62700000;0;" + r +
+           ";12,5;\r\nBQ;02/04/2026;R1;51200000;0;" + r + ";;12,5\r\nOD;30/06/2026;X;60700000;0;" + x +
+           ";1 000;\r\nOD;30/06/2026;X;51200000;0;" + x + ";;1 000\r\n";
+  };
+  const std::map<std::string, int> sizes = {{"F1", 3}, {"R1", 2}, {"X", 2}};
+  // The import of `read` in a child killed before its nth write.
+  auto importKilled = [&](const AsciiRead& read, long nth, long* writes) {
+    return test_support::RunKilledAtWrite(
+        nth,
+        [&] {
+          // The child's own tables: the descriptions it inherited keep this process's locks.
+          TableC10->CloseTable();
+          TableC20->CloseTable();
+          Table lines, sorts;
+          return TableC10->OpenShared(PathC10(), "C10CODE") && TableC20->OpenShared(PathC20(), "C20CODE") &&
+                 lines.OpenShared(PathC50(), L::kCodeTag) && sorts.OpenShared(PathC60(), processing::kC60CodeTag) &&
+                 processing::ImportAsciiFile(*TableC10, lines, sorts, read).written;
+        },
+        writes);
+  };
+  long writes = 0;
+  ASSERT_EQ(importKilled(Read(File("k0.txt", body(0))), LONG_MAX, &writes), 0);
+  ASSERT_GT(writes, 10);
+  for (long nth = 1, k = 1; nth <= writes; nth += std::max(1L, writes / 12), ++k) {
+    SCOPED_TRACE("killed before write " + std::to_string(nth) + " of " + std::to_string(writes));
+    const std::string path = File("k" + std::to_string(k) + ".txt", body(static_cast<int>(k)));
+    if (importKilled(Read(path), nth, nullptr) != 128 + SIGKILL) continue;
+    // Opened again, as the window opens them for a run.
+    ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
+    ASSERT_TRUE(c60.OpenShared(PathC60(), processing::kC60CodeTag));
+    const AsciiRead again = Read(path);
+    std::string message;
+    if (!again.stoppedRun.empty()) {
+      EXPECT_NE(again.stoppedRun.find("empreinte " + again.digest), std::string::npos) << again.stoppedRun;
+      const processing::AsciiRun run = processing::ImportAsciiFile(*TableC10, c50, c60, again);
+      ASSERT_TRUE(run.written) << run.message;
+      message = run.message;
+    } else {
+      // Stopped before its first line: imported whole now.
+      ASSERT_TRUE(again.Importable()) << ErrorsOf(again);
+      ASSERT_TRUE(processing::ImportAsciiFile(*TableC10, c50, c60, again).written);
+    }
+    // The file's lines in the draft, by piece label and number.
+    std::map<std::string, std::map<std::string, int>> groups;
+    Table probe;
+    ASSERT_TRUE(probe.OpenShared(PathC50(), "", true));
+    const std::string prefix = "K" + std::to_string(k);
+    for (bool on = probe.GoTop() && probe.SkipActive(false); on; on = probe.SkipActive(true)) {
+      const std::string label = std::string(RTrim(probe.GetField(L::BLIB)));
+      if (label.rfind(prefix, 0) == 0 && label.size() > prefix.size() && !std::isdigit(label[prefix.size()]))
+        ++groups[label.substr(prefix.size())][std::string(RTrim(probe.GetField(L::BJAL))) + " " + RTrim(probe.GetField(L::BPIECE))];
+    }
+    for (const auto& [piece, lines] : sizes) {
+      int whole = 0;
+      for (const auto& [number, count] : groups[piece]) {
+        if (count == lines) {
+          ++whole;
+          continue;
+        }
+        // A piece cut between its lines is named.
+        const std::string journal = number.substr(0, number.find(' '));
+        const std::string n = std::to_string(std::atol(number.substr(number.find(' ') + 1).c_str()));
+        EXPECT_NE(message.find("la pi\xE8" "ce " + n + " du journal " + journal), std::string::npos)
+            << piece << " " << number << ": " << count << " lines\n" << message;
+      }
+      EXPECT_EQ(whole, 1) << piece;
+    }
+    EXPECT_FALSE(platform::FileExists(processing::AsciiRunPiecesPath()));
+  }
 }
 
 TEST_F(AsciiImportTest, TheToolsFixtureFilesImportWithTheirAccents) {

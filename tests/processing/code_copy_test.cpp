@@ -4,6 +4,7 @@
 // receivers read back with python3-dbfread; the refusals; another station in the other dossier.
 #include <QWidget>
 
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -423,6 +424,30 @@ TEST_F(CodeCopyTest, ACopyIntoTheOpenDossierWaitsForARecordAnotherStationHolds) 
   const auto got = Read(a_, "SA", '2');
   EXPECT_EQ(got.at("ZC2"), "Source deux|99.0|8.0");
   EXPECT_EQ(got.at("ZC1"), "Source un|0.0|0.0");
+}
+
+// A copy whose run marker cannot be written into the receiving dossier says so and copies nothing.
+TEST_F(CodeCopyTest, ACopyWhoseMarkerCannotBeWrittenCopiesNothing) {
+  Put(a_, "SA", '2', Source());
+  // A folder where the marker file would go: it cannot be put there.
+  std::filesystem::create_directories(b_ + "csb.run");
+  OpenA();
+  CMDIBrowse* list = OpenList('2');
+  ASSERT_NE(list, nullptr);
+  const auto before = Read(b_, "SB", '2');
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&](gui::Window& w) {
+    auto& dialog = dynamic_cast<CodeCopyDialog&>(w);
+    Choose(dialog, b_, "SB");
+    dialog.FirstEdit()->SetText("ZC1");
+    dialog.LastEdit()->SetText("ZC5");
+  });
+  ASSERT_TRUE(list->LocateCode("ZC1"));
+  Send(list, browse_cmd::AjouterVers);
+  ASSERT_EQ(Boxes("Le fichier de suivi du traitement ne peut pas \xEAtre \xE9" "crit"), 1u) << test_support::ShownTexts();
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.kind == gui::ModalKind::MessageBox)
+      test_support::ScreenshotMessage(shown, "processing", "code_copy_marker_refused");
+  EXPECT_EQ(Read(b_, "SB", '2'), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CodeCopyBothWays,

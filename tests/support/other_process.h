@@ -11,6 +11,8 @@
 
 #include <functional>
 
+#include "platform/dbase/fileio.h"
+
 namespace test_support {
 
 class OtherProcess {
@@ -83,6 +85,25 @@ inline int RunInChild(const std::function<int()>& work) {
   if (::waitpid(pid, &status, 0) != pid) return -1;
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `work` in a forked child whose file writes are killed before the nth one (the engine's
+// write fault; LONG_MAX: never): 128 + SIGKILL when it was killed, else 0 when `work` succeeded
+// (1 when it failed). *writes receives the file writes of a run that went through.
+inline int RunKilledAtWrite(long nth, const std::function<bool()>& work, long* writes = nullptr) {
+  int counted[2];
+  if (::pipe(counted) != 0) return -1;
+  const int status = RunInChild([&] {
+    dbase::SetWriteFault(dbase::WriteFault::kKill, nth);
+    const bool ok = work();
+    const long n = dbase::WritesCounted();
+    return ::write(counted[1], &n, sizeof n) == sizeof n && ok ? 0 : 1;
+  });
+  ::close(counted[1]);
+  long n = 0;
+  if (::read(counted[0], &n, sizeof n) == sizeof n && writes != nullptr) *writes = n;
+  ::close(counted[0]);
+  return status;
 }
 
 // A one-way signal between a process and its forked children: one writes a byte, the other

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -219,6 +220,8 @@ constexpr int kMsgControlCharacter = 29725;
 constexpr int kMsgImportedElsewhere = 29763;
 constexpr std::size_t kAccountWidth = 8;  // the chart's codes
 constexpr int kMsgStoppedElsewhere = 29764;
+constexpr int kMsgResumed = 29734;    // a run of this content stopped half-way, its pieces written whole kept
+constexpr int kMsgHalfPiece = 29735;  // a piece it wrote in part
 
 struct Piecework {
   std::size_t index;
@@ -563,6 +566,54 @@ bool WriteAsciiErrors(const AsciiRead& read) {
   return platform::WriteFileAtomic(file, text);
 }
 
+namespace {
+
+// The record of a run's pieces, written before its first line: "empreinte <digest>", then one
+// line per piece of the file, in order: "journal \t stored month \t number \t lines".
+struct RecordedPiece {
+  std::string journal, month;
+  long number = 0, lines = 0;
+};
+
+std::string PiecesRecord(const AsciiRead& read, const std::vector<long>& numbers) {
+  const double parity = TheDossierRecord.Parity();
+  std::string text = "empreinte " + read.digest + "\n";
+  for (std::size_t i = 0; i < read.pieces.size() && i < numbers.size(); ++i) {
+    const ImportedPiece& p = read.pieces[i];
+    text += p.journal + "\t" + StoredDateOf(p.date).substr(0, 4) + "\t" + std::to_string(numbers[i]) + "\t" +
+            std::to_string(PieceLineCount(p, parity)) + "\n";
+  }
+  return text;
+}
+
+// The pieces recorded for this content; false when the record is of another content or not whole.
+bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces) {
+  std::string text;
+  if (!platform::ReadWholeFile(AsciiRunPiecesPath(), text)) return false;
+  const std::vector<std::string> lines = Lines(text);
+  if (lines.empty() || lines[0] != "empreinte " + read.digest) return false;
+  pieces->clear();
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    std::vector<std::string> f;
+    for (std::size_t from = 0;;) {
+      const std::size_t tab = lines[i].find('\t', from);
+      f.push_back(lines[i].substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+      if (tab == std::string::npos) break;
+      from = tab + 1;
+    }
+    if (f.size() != 4) return false;
+    pieces->push_back({f[0], f[1], std::atol(f[2].c_str()), std::atol(f[3].c_str())});
+  }
+  return pieces->size() == read.pieces.size();
+}
+
+}  // namespace
+
+std::string AsciiRunPiecesPath() {
+  return DossierFolder + "cas" + std::string(Lower(AllTrim(DossierCode.c_str()))) + ".pcs";
+}
+
 AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& read, long maxRecords) {
   AsciiRun run;
   const std::string title = std::string(kAsciiLogTitle);
@@ -598,24 +649,63 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
     return run;
   }
   // A run stopped half-way, named by the window or the end message, is closed in the log (once:
-  // another station may have closed it since the reading).
-  if (!logNow.stoppedRun.empty()) {
+  // another station may have closed it since the reading); one of this same content once this
+  // run has written what it lacked, so that a resume stopped in its turn is resumed again.
+  const bool sameContent = !logNow.stoppedRun.empty() && Has(logNow.stoppedRun, "empreinte " + read.digest);
+  auto closeStopped = [&] {
     const std::string begun = " - D\xE9" "but - ";
     const std::size_t at = logNow.stoppedRun.find(begun);
     if (at != std::string::npos) WriteLog(title + " - Interrompu - " + logNow.stoppedRun.substr(at + begun.size()));
+  };
+  if (!logNow.stoppedRun.empty() && !sameContent) closeStopped();
+  // A run of this same content stopped half-way: the pieces it wrote whole stay, the others are
+  // written now (a piece it wrote in part is written again whole, and its lines named for the
+  // user to remove), so that the content goes in once.
+  std::vector<std::size_t> toWrite;
+  std::vector<long> numbers(read.pieces.size(), 0);
+  std::string resumed;
+  std::vector<RecordedPiece> recorded;
+  const bool resuming = sameContent && ReadPiecesRecord(read, &recorded);
+  for (std::size_t i = 0; i < read.pieces.size(); ++i) {
+    const int inDraft = resuming ? DraftPieceLines(c50, recorded[i].month, recorded[i].journal, recorded[i].number) : 0;
+    if (resuming && inDraft >= recorded[i].lines) {
+      numbers[i] = recorded[i].number;
+      continue;
+    }
+    if (inDraft > 0)
+      resumed += Replace(Replace(Text(kMsgHalfPiece), std::to_string(recorded[i].number)), recorded[i].journal);
+    toWrite.push_back(i);
   }
+  if (resuming)
+    resumed = Replace(Replace(Text(kMsgResumed), std::to_string(read.pieces.size() - toWrite.size())),
+                      std::to_string(toWrite.size())) + resumed;
+  std::vector<ImportedPiece> pieces;
+  for (std::size_t i : toWrite) pieces.push_back(read.pieces[i]);
   long lineCount = 0;
   for (const ImportedPiece& p : read.pieces) lineCount += static_cast<long>(p.lines.size());
-  run.pieces = WriteImportedPieces(c10, c50, c60, read.pieces, maxRecords, [&](const std::vector<long>& numbers) {
-    WriteLog(title + " - D\xE9" "but - " + read.path + " - " + read.pieces.front().journal + " pi\xE8" "ce " +
-             std::to_string(numbers.front()) + mark);
-    return true;
-  });
-  if (run.pieces.outcome != PiecesOutcome::Written) {
-    refuse(1);
-    run.message = run.pieces.message;
-    return run;
+  if (!pieces.empty()) {
+    run.pieces = WriteImportedPieces(c10, c50, c60, pieces, maxRecords, [&](const std::vector<long>& taken) {
+      // The numbers of every piece, recorded before the first line: a run stopped half-way is
+      // resumed from them by the next import of this content.
+      for (std::size_t j = 0; j < toWrite.size() && j < taken.size(); ++j) numbers[toWrite[j]] = taken[j];
+      if (!platform::WriteFileAtomic(AsciiRunPiecesPath(), PiecesRecord(read, numbers))) return false;
+      WriteLog(title + " - D\xE9" "but - " + read.path + " - " + pieces.front().journal + " pi\xE8" "ce " +
+               std::to_string(taken.front()) + mark);
+      return true;
+    });
+    if (run.pieces.outcome != PiecesOutcome::Written) {
+      // Nothing of this run is in the draft: its record goes, unless it resumes a stopped run.
+      if (!resuming) platform::RemoveFile(AsciiRunPiecesPath());
+      refuse(1);
+      run.message = resumed + run.pieces.message;
+      return run;
+    }
+  } else {
+    run.pieces.outcome = PiecesOutcome::Written;
   }
+  run.pieces.numbers = numbers;
+  if (sameContent) closeStopped();
+  platform::RemoveFile(AsciiRunPiecesPath());
   run.written = true;
   const platform::LocalTime now = platform::GetLocalTime();
   char stamp[32];
@@ -626,12 +716,13 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
   const std::string renamed = hasExt ? read.path.substr(0, dot) + stamp + read.path.substr(dot) : read.path + stamp;
   if (!platform::FileExists(renamed) && platform::AtomicRename(read.path, renamed)) run.renamedTo = renamed;
-  const std::string numbers = NumberRanges(run.pieces.numbers);
+  const std::string pieceNumbers = NumberRanges(run.pieces.numbers);
   run.logLine = title + " - Ok - " + read.path + " - " + std::to_string(lineCount) + " lignes - " +
-                std::to_string(read.pieces.size()) + " pi\xE8" "ces n\xB0 " + numbers + mark;
+                std::to_string(read.pieces.size()) + " pi\xE8" "ces n\xB0 " + pieceNumbers + mark;
   WriteLog(run.logLine);
-  run.message = Replace(Replace(Replace(Text(29731), std::to_string(lineCount)), std::to_string(read.pieces.size())),
-                        numbers);
+  run.message = resumed + Replace(Replace(Replace(Text(29731), std::to_string(lineCount)),
+                                          std::to_string(read.pieces.size())),
+                                  pieceNumbers);
   if (!run.renamedTo.empty()) run.message += Replace(Text(29732), FileName(run.renamedTo));
   if (run.pieces.roundingLines > 0) run.message += Replace(Text(29733), std::to_string(run.pieces.roundingLines));
   return run;

@@ -69,12 +69,18 @@ struct AsciiRun {
 
 // Writes the pieces of a file read without error, with its log lines ("Début" before the first line,
 // then " - Ok - " or " - Erreur: "), renames the file with the date and time, and closes in the log a
-// run stopped half-way that was named. A file with errors only writes its error log line. The run
+// run stopped half-way that was named: one of the same content is resumed (only the pieces it did
+// not write whole are written, AsciiRunPiecesPath). A file with errors only writes its error log line. The run
 // holds the import lock against the other stations (ImportHold) and reads the log again under it:
 // content imported meanwhile elsewhere is refused, and so is a run stopped elsewhere since the
 // reading (the file is to be read again).
 AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& read,
                          long maxRecords = kMaxLineRecords);
+
+// The record of a run's pieces (their journals, months, numbers and lines), written before its
+// first line and removed after its last: DossierFolder + "cas" + code + ".pcs". The next import of
+// the same content after a run stopped half-way writes only the pieces the draft lacks whole.
+std::string AsciiRunPiecesPath();
 
 // The lock file held across stations by a run: DossierFolder + "cas" + code + ".lck".
 std::string AsciiImportLockPath();

@@ -2,6 +2,8 @@
 
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "dossier/dossier_run_marker_copies.h"
+#include "runtime/xbase.h"
 #include "runtime/numbers.h"
 
 namespace processing {
@@ -228,6 +230,20 @@ long CopyLetters(const MatchTables& t, int currency, const std::string& startAcc
   }
   CommitAll(t);
   return count;
+}
+
+bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work, std::string* refusal) {
+  // The copies are taken of the files as written: what the tables hold back goes first.
+  CommitAll(t);
+  DossierRunCopies copies(kMatchingRun, LoadStr(29001), "let-", {TableKind::C40, TableKind::C50, TableKind::C60});
+  if (!copies.ok()) {
+    if (refusal != nullptr) *refusal = copies.error();
+    return false;
+  }
+  work();
+  CommitAll(t);
+  copies.Finish();
+  return true;
 }
 
 }  // namespace processing

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,5 +54,15 @@ long RemoveLetters(const MatchTables& t, int currency, const std::string& startA
 // Returns the lines visited.
 long CopyLetters(const MatchTables& t, int currency, const std::string& startAccount, const std::string& endAccount,
                  MatchingView* view = nullptr);
+
+// The name of the letter operations in the dossier's run marker.
+inline constexpr const char* kMatchingRun = "lettrage-automatique";
+
+// Runs a letter operation of the form (the run, the removal, the copy) as one change of the
+// dossier: C40, C50 and C60 copied aside and the run marker written first, so that an operation
+// a crash stops half-way (letters on some lines of a group and not on its partners) is named
+// at the next opening and put back; the copies are removed when `work` ends. False, with the
+// French refusal in *refusal, when the copies or the marker could not be made: `work` has not run.
+bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work, std::string* refusal);
 
 }  // namespace processing

@@ -1,10 +1,12 @@
 #include "processing/core/bank_pieces.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
 
 #include "data/draft_lines.h"
+#include "data/entry_lines.h"
 #include "data/locks.h"
 #include "data/rounding_accounts.h"
 #include "data/table.h"
@@ -252,6 +254,20 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   r.outcome = PiecesOutcome::Written;
   r.lines = static_cast<long>(lines.size());
   return r;
+}
+
+long PieceLineCount(const ImportedPiece& piece, double parity) {
+  return static_cast<long>(piece.lines.size()) + (RoundingLineOf(piece, parity, nullptr) ? 1 : 0);
+}
+
+int DraftPieceLines(Table& c50, const std::string& month, const std::string& journal, long piece) {
+  int lines = 0;
+  const std::string prefix = "Z" + month + (journal + "   ").substr(0, 3);
+  for (bool more = c50.Seek(LigneEcriture::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+    if (LigneEcriture::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
+    if (!c50.IsDeleted() && std::atol(c50.GetField(LigneEcriture::BPIECE)) == piece) ++lines;
+  }
+  return lines;
 }
 
 ImportHold::ImportHold(const std::string& lockPath, int waitMs) {

@@ -92,6 +92,13 @@ using PiecesNumbered = std::function<bool(const std::vector<long>& numbers)>;
 PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
                                  long maxRecords = kMaxLineRecords, const PiecesNumbered& numbered = nullptr);
 
+// The lines the writer gives a piece: its own, and its rounding line where it has one.
+long PieceLineCount(const ImportedPiece& piece, double parity);
+
+// The live lines the draft `c50` holds of a piece written by the writer: its journal, its stored
+// month (YYMM, the decade letter included) and its number. A run stopped half-way is resumed by it.
+int DraftPieceLines(Table& c50, const std::string& month, const std::string& journal, long piece);
+
 // How long a run waits for another station's run into the same dossier, in milliseconds.
 constexpr int kImportHoldWaitMs = 3000;
 

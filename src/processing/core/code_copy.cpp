@@ -1,10 +1,13 @@
 #include "processing/core/code_copy.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 
 #include "data/dossier_files.h"
 #include "data/table.h"
+#include "dossier/dossier_run_marker.h"
+#include "runtime/logfile.h"
 #include "runtime/code_helpers.h"
 #include "runtime/xbase.h"
 
@@ -204,7 +207,11 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
       ++count.failed;
       continue;
     }
+    // Every field into the record's buffer, then one write: a record is never seen or left
+    // with some of the source's fields and some of its own.
+    target.BeginRewrite();
     bool ok = WriteFields(source, target, k, map, false);
+    ok = target.EndRewrite(ok) && ok;
     ok = target.Commit() && ok;
     if (shared) UnlockRecord(target);
     if (ok) {
@@ -215,6 +222,73 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
     }
   }
   return count;
+}
+
+namespace {
+
+// The marker's detail: the source's table, the kind, the width and the two codes, tab-separated.
+constexpr char kDetailSeparator = '\t';
+
+std::string CopyDetail(const std::string& sourcePath, const CodeRange& range) {
+  const std::string tab(1, kDetailSeparator);
+  return sourcePath + tab + range.kind + tab + std::to_string(range.width) + tab + range.first + tab + range.last;
+}
+
+bool ReadCopyDetail(const std::string& detail, std::string* sourcePath, CodeRange* range) {
+  std::vector<std::string> parts;
+  for (std::size_t from = 0;;) {
+    const std::size_t at = detail.find(kDetailSeparator, from);
+    parts.push_back(detail.substr(from, at == std::string::npos ? std::string::npos : at - from));
+    if (at == std::string::npos) break;
+    from = at + 1;
+  }
+  if (parts.size() != 5 || parts[0].empty() || parts[1].empty()) return false;
+  *sourcePath = parts[0];
+  range->kind = parts[1];
+  range->width = std::atoi(parts[2].c_str());
+  range->first = parts[3];
+  range->last = parts[4];
+  return range->width > 0;
+}
+
+}  // namespace
+
+bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& target, const OtherDossier& receiver,
+                         const CodeCopyKind& k, const CodeRange& range, const CodeCopyStep& step, CodeCopyCount* count,
+                         std::string* refusal) {
+  // The marker goes into the receiving dossier's folder, under its code.
+  const std::string folder = DossierFolder, code = DossierCode;
+  SetDossier(receiver.folder, receiver.code);
+  DossierRunMarker marker(kCodeCopyRun, "Ajout de codes d'un autre dossier", CopyDetail(sourcePath, range));
+  SetDossier(folder, code);
+  if (!marker.written()) {
+    if (refusal != nullptr) *refusal = DossierRunMarkerRefusal(marker.path());
+    return false;
+  }
+  const CodeCopyCount done = CopyCodeRange(source, target, k, range, step);
+  if (count != nullptr) *count = done;
+  return true;
+}
+
+bool FinishInterruptedCodeCopy(const std::string& detail) {
+  std::string sourcePath;
+  CodeRange range;
+  CodeCopyKind k;
+  if (!ReadCopyDetail(detail, &sourcePath, &range) || !CodeCopyKindOf(range.kind, &k)) {
+    WriteLog("AJOUT DE CODES - reprise impossible: " + detail);
+    return true;
+  }
+  Table target;
+  if (!target.OpenExclusive(OpenCodeTablePath(k), k.tag)) return false;
+  Table source;
+  if (!source.OpenShared(sourcePath, k.tag, true)) {
+    WriteLog("AJOUT DE CODES - reprise impossible: " + sourcePath + " ne s'ouvre pas");
+    return true;
+  }
+  const CodeCopyCount done = CopyCodeRange(source, target, k, range);
+  WriteLog("AJOUT DE CODES - reprise: " + std::to_string(done.added) + " ajout\xE9(s), " +
+           std::to_string(done.rewritten) + " r\xE9\xE9" "crit(s) depuis " + sourcePath);
+  return done.failed == 0;
 }
 
 }  // namespace processing

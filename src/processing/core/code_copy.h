@@ -72,4 +72,23 @@ using CodeCopyStep = std::function<void(const std::string& code)>;
 CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k, const CodeRange& range,
                             const CodeCopyStep& step = {});
 
+// The copy's name in the run marker of the receiving dossier.
+inline constexpr const char* kCodeCopyRun = "copie-codes";
+
+// CopyCodeRange under the run marker of the receiving dossier (`receiver`, the open dossier or
+// the other one): the marker names the source's table and the range, so that a copy stopped
+// half-way is named at that dossier's next opening and finished there. `sourcePath` is the
+// source's table without extension. False, with the French refusal in *refusal, when the marker
+// could not be written: nothing is copied.
+bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& target, const OtherDossier& receiver,
+                         const CodeCopyKind& k, const CodeRange& range, const CodeCopyStep& step, CodeCopyCount* count,
+                         std::string* refusal);
+
+// The redo of a copy stopped half-way, run by the opening of the receiving dossier (current, and
+// held alone) with its marker's detail: the copy runs again from the source to its end (each
+// record is written whole, so the records already copied are written again as they are). A
+// source that no longer opens leaves the records copied so far, said in the log. False when the
+// receiving table does not open.
+bool FinishInterruptedCodeCopy(const std::string& detail);
+
 }  // namespace processing

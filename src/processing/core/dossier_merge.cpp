@@ -325,62 +325,26 @@ class CurrentDossier {
   std::string folder_, code_;
 };
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 }  // namespace
 
 GuardedTables::GuardedTables(const char* run, const std::string& title, const std::string& prefix)
-    : folder_(DossierFolder), code_(AllTrim(DossierCode.c_str())) {
-  const platform::LocalTime now = platform::GetLocalTime();
-  const std::string name = prefix + Lower(code_) + "-" + std::to_string(now.year) + StrZero(now.month, 2) +
-                           StrZero(now.day, 2) + "-" + StrZero(now.hour, 2) + StrZero(now.minute, 2) +
-                           StrZero(now.second, 2) + "/";
-  std::vector<std::string> bases;
-  for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50,
-                         TableKind::C60, TableKind::C70})
-    bases.push_back(TableBaseName(kind, code_));
-  if (!MakeAsideCopies(folder_, name, bases, &copies_, &error_)) {
-    if (error_.empty()) error_ = Text(29229) + folder_ + name;
-    settled_ = true;
-    return;
-  }
-  marker_ = std::make_unique<DossierRunMarker>(run, title, copies_.Detail());
-  if (!marker_->written()) {
-    error_ = DossierRunMarkerRefusal(marker_->path());
-    marker_.reset();
-    RemoveAsideCopies(folder_, copies_);
-    settled_ = true;
-  }
+    : folder_(DossierFolder),
+      code_(AllTrim(DossierCode.c_str())),
+      copies_(run, title, prefix,
+              {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50, TableKind::C60,
+               TableKind::C70}) {
+  if (!copies_.ok()) error_ = copies_.error().empty() ? Text(29229) + folder_ : copies_.error();
 }
 
-GuardedTables::~GuardedTables() {
-  if (!settled_) PutBack();
-}
+GuardedTables::~GuardedTables() { PutBack(); }
 
 bool GuardedTables::PutBack() {
-  if (settled_) return true;
-  settled_ = true;
+  // The marker read and written again is that of the guarded dossier.
   CurrentDossier current(folder_, code_);
-  DossierRunInfo info;
-  ReadDossierRunMarker(&info);
-  std::string why;
-  const bool back = PutBackAsideCopies(folder_, copies_, &why);
-  marker_.reset();
-  // Copies that could not all be put back stay named by the marker for the next opening.
-  if (!back) WriteDossierRunMarker(info);
-  return back;
+  return copies_.PutBack();
 }
 
-void GuardedTables::Finish() {
-  if (settled_) return;
-  settled_ = true;
-  marker_.reset();
-  RemoveAsideCopies(folder_, copies_);
-}
+void GuardedTables::Finish() { copies_.Finish(); }
 
 int OpenRunTables(const std::vector<RunTable>& tables, int base, std::string* error) {
   for (const RunTable& t : tables) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/aside_copies.h"
+#include "dossier/dossier_run_marker_copies.h"
 
 #include "processing/core/opening_balances.h"
 #include "processing/core/other_dossier.h"
@@ -47,10 +48,8 @@ class GuardedTables {
 
  private:
   std::string folder_, code_;
-  AsideCopies copies_;
-  std::unique_ptr<DossierRunMarker> marker_;
+  DossierRunCopies copies_;
   std::string error_;
-  bool settled_ = false;
 };
 
 // A table a run opens before it writes anything: alone, or shared for reading; `number` is the

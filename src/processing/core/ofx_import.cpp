@@ -164,12 +164,7 @@ int LinesInDraft(Table& c50, const std::string& yymm, const std::string& journal
     return 0;
   for (int year : {first.year, last.year}) {
     if (year % 100 != yy) continue;
-    const std::string month = StoredDateOf(Ymd{year, mm, 1}).substr(0, 4);
-    const std::string prefix = "Z" + month + (journal + "   ").substr(0, 3);
-    for (bool more = c50.Seek(LigneEcriture::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
-      if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
-      if (!c50.IsDeleted() && std::atol(Trim(c50.GetField(L::BPIECE)).c_str()) == piece) ++lines;
-    }
+    lines = DraftPieceLines(c50, StoredDateOf(Ymd{year, mm, 1}).substr(0, 4), journal, piece);
     if (lines > 0) break;
   }
   return lines;

@@ -11,6 +11,7 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "dossier/dossier_run_marker_copies.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
@@ -197,16 +198,8 @@ bool TDEtaBilanCalcul::CanClose() {
 
 void TDEtaBilanCalcul::RunComputation() {
   const std::string caption = std::string(LoadStr(1699)) + DossierCode;
-  SheetRunInput in;
-  in.c10 = PathC10();
-  in.c20 = PathC20();
-  in.c40 = PathC40();
-  in.c50 = PathC50();
-  in.c60 = PathC60();
-  in.c70 = PathC70();
-  in.params = ModelPath(ProgramFolder, ModelLetter(TheDossierRecord.Constant(4)), true);
-  in.period = {yearStart_, yearEnd_, periodStart_, periodEnd_};
-  in.euroOnly = DossierIsEuroOnly();
+  const SheetRunInput in = DossierSheetInput(ModelLetter(TheDossierRecord.Constant(4)),
+                                             {yearStart_, yearEnd_, periodStart_, periodEnd_}, DossierIsEuroOnly());
   status_->SetText(LoadStr(1686));
   status_->DrawFrame();
   // The run reads and writes the tables itself; the dossier stays held alone meanwhile.
@@ -277,6 +270,8 @@ void InstallBalanceSheetCommands() {
   SetCommandWork(kInitialisationCommand, &CmEtaBilanInitialisation);  // "Etats > Bilan Initialisation..."
   SetCommandWork(kComputationCommand, &CmEtaBilanCalcul);             // "Etats > Bilan Calcul..."
   SetCommandWork(sheet_cmd::Edition, &CmEtaBilanEdition);             // "Etats > Bilan Edition..."
+  // A computation stopped half-way is put back from its copies at the next opening.
+  SetDossierRunRedo(kBalanceSheetRun, PutBackDossierRunCopies);
   // The tool bar's buttons "Edition du Bilan 'Réel Normal'", "'Réel Simplifié'" and "'Autre'".
   for (unsigned id : {sheet_cmd::EditionNormal, sheet_cmd::EditionSimplified, sheet_cmd::EditionOther})
     SetCommandWork(id, &CmEtaBilanEdition);

@@ -140,19 +140,10 @@ class SheetEditionTest : public test_support::DossierFixture {
       ASSERT_TRUE(c70.OpenExclusive(PathC70(), "C70CODE"));
       ASSERT_EQ(balances::InitialiseBalanceSheet(c10, c70, ProgramFolder, letter), balances::InitOutcome::kDone);
     }
-    balances::SheetRunInput in;
-    in.c10 = PathC10();
-    in.c20 = PathC20();
-    in.c40 = PathC40();
-    in.c50 = PathC50();
-    in.c60 = PathC60();
-    in.c70 = PathC70();
-    in.params = balances::ModelPath(ProgramFolder, letter, true);
     const std::string first = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
     const std::string last = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
-    in.period = {first, last, first, last};
-    in.euroOnly = true;
-    const balances::SheetRun run = balances::RunBalanceSheet(in);
+    const balances::SheetRun run =
+        balances::RunBalanceSheet(balances::DossierSheetInput(letter, {first, last, first, last}, true));
     ASSERT_EQ(run.outcome, balances::RunOutcome::kDone) << run.message;
     SetDossierState(' ');
   }

@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <set>
 
+#include "data/dossier_files.h"
 #include "data/table.h"
+#include "dossier/dossier_run_marker_copies.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/trial_balance_options.h"
 #include "runtime/dates.h"
+#include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "runtime/xbase.h"
 
 namespace balances {
 
@@ -167,24 +171,31 @@ bool WriteBalanceSheet(Table& c70, Table& c10, const SheetComputation& computati
   bool ok = true;
   std::string firstCode;
   std::uint32_t header = 0;
+  // Each line's eight amounts set in its buffer, then the line written once.
   for (bool on = c70.GoTop("") && c70.SkipActive(false); on; on = c70.SkipActive(true)) {
     const std::string code = c70.GetField(sheet_field::kCode);
     if (header == 0 || code < firstCode) {
       header = c70.RecNo();
       firstCode = code;
     }
+    c70.BeginRewrite();
+    bool filled = true;
     for (int column = 1; column <= 4; ++column) {
       const std::string poste = Trim(c70.GetField(sheet_field::Poste(column)));
       const auto found = poste.empty() ? computation.postes.end() : computation.postes.find(poste);
       for (int c = 0; c < 2; ++c) {
         const long long cents = found == computation.postes.end() ? 0 : found->second[static_cast<std::size_t>(c)];
-        ok = c70.PutFieldNum(sheet_field::Amount(column, c), static_cast<double>(cents) / 100.0) && ok;
+        filled = c70.PutFieldNum(sheet_field::Amount(column, c), static_cast<double>(cents) / 100.0) && filled;
       }
     }
+    ok = c70.EndRewrite(filled) && ok;
   }
   if (header != 0 && c70.GoTo(static_cast<long>(header))) {
-    ok = c70.PutFieldPart(sheet_field::kLabel, kPeriodStartPos, 8, ConvertDate(period.start.c_str())) && ok;
-    ok = c70.PutFieldPart(sheet_field::kLabel, kPeriodEndPos, 8, ConvertDate(period.end.c_str())) && ok;
+    c70.BeginRewrite();
+    const bool filled =
+        c70.PutFieldPart(sheet_field::kLabel, kPeriodStartPos, 8, ConvertDate(period.start.c_str())) &&
+        c70.PutFieldPart(sheet_field::kLabel, kPeriodEndPos, 8, ConvertDate(period.end.c_str()));
+    ok = c70.EndRewrite(filled) && ok;
   }
   ok = c70.Commit() && ok;
 
@@ -200,6 +211,20 @@ bool WriteBalanceSheet(Table& c70, Table& c10, const SheetComputation& computati
   }
   ok = c10.Commit() && ok;
   return ok;
+}
+
+SheetRunInput DossierSheetInput(char letter, const SheetPeriod& period, bool euroOnly) {
+  SheetRunInput in;
+  in.c10 = PathC10();
+  in.c20 = PathC20();
+  in.c40 = PathC40();
+  in.c50 = PathC50();
+  in.c60 = PathC60();
+  in.c70 = PathC70();
+  in.params = ModelPath(ProgramFolder, letter, true);
+  in.period = period;
+  in.euroOnly = euroOnly;
+  return in;
 }
 
 SheetRun RunBalanceSheet(const SheetRunInput& input) {
@@ -224,10 +249,27 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   run.computation = ComputeBalanceSheet(source, chart, codes, params, lines, input.period);
   if (!run.computation.Balanced(input.euroOnly)) {
     run.outcome = RunOutcome::kUnbalanced;
-  } else {
-    run.outcome = WriteBalanceSheet(c70, c10, run.computation, input.period) ? RunOutcome::kDone
-                                                                            : RunOutcome::kWriteFailed;
+    WriteLog(RunLogLine(run));
+    return run;
   }
+  // C70 and C10 copied aside under the run marker: a computation stopped half-way (C70 half old
+  // and half new, the annex half rewritten) is put back at the next opening, and one whose
+  // writes failed is put back at once.
+  DossierRunCopies copies(kBalanceSheetRun, LoadStr(1691), "bil-", {TableKind::C10, TableKind::C70});
+  if (!copies.ok()) {
+    run.message = copies.error();
+    WriteLog(RunLogLine(run));
+    return run;
+  }
+  const bool written = WriteBalanceSheet(c70, c10, run.computation, input.period);
+  c70.CloseTable(true);
+  c10.CloseTable(true);
+  if (written) {
+    copies.Finish();
+  } else {
+    copies.PutBack();
+  }
+  run.outcome = written ? RunOutcome::kDone : RunOutcome::kWriteFailed;
   WriteLog(RunLogLine(run));
   return run;
 }

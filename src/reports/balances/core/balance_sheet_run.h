@@ -69,11 +69,18 @@ struct SheetRunInput {
   bool euroOnly = false;
 };
 
+// The computation's name in the dossier's run marker.
+inline constexpr const char* kBalanceSheetRun = "calcul-bilan";
+
+// The input of a run on the current dossier's tables, with the parameters of model `letter`
+// of the program folder.
+SheetRunInput DossierSheetInput(char letter, const SheetPeriod& period, bool euroOnly);
+
 enum class RunOutcome {
   kDone,
   kUnbalanced,   // the general balance to the period end does not balance: nothing written
-  kReadFailed,   // a table did not open: nothing written
-  kWriteFailed,  // C70 or C10 refused a write
+  kReadFailed,   // a table did not open, or the copies aside could not be made: nothing written
+  kWriteFailed,  // C70 or C10 refused a write: both put back as they were
 };
 
 struct SheetRun {
@@ -84,8 +91,9 @@ struct SheetRun {
 
 // The run, the dossier held alone and its tables closed: the lines, the chart, the code lists
 // and the parameters loaded; an unbalanced general balance (euros, and francs unless the
-// dossier is in euros only) refused before any change; then C70 and C10 opened exclusively
-// and the amounts and the annex written. One log line tells the outcome.
+// dossier is in euros only) refused before any change; then C70 and C10 opened exclusively,
+// copied aside under the dossier's run marker (kBalanceSheetRun), and the amounts and the
+// annex written. One log line tells the outcome.
 SheetRun RunBalanceSheet(const SheetRunInput& input);
 // "CALCUL DU BILAN - Ok - " with the counts, or " - Erreur: " and the reason.
 std::string RunLogLine(const SheetRun& run);
