@@ -728,7 +728,7 @@ class KillMatrixTest : public DossierOpenTest, public ::testing::WithParamInterf
 
 std::string JoinFaults(const std::vector<std::string>& faults) {
   std::string all;
-  for (const std::string& f : faults) all += (all.empty() ? "" : "; ") + f;
+  for (const std::string& f : faults) all += (all.empty() ? "" : " | ") + f;
   return all;
 }
 
