@@ -49,6 +49,7 @@
 #include "runtime/numbers.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
+#include "support/rebuild_maintenance.h"
 
 namespace {
 
@@ -123,16 +124,7 @@ bool Load(const std::string& folder, const char* code) {
   return true;
 }
 
-processing::TargetMaintenance Maintenance(bool pack) {
-  processing::TargetMaintenance m;
-  m.refusal = [] {
-    if (RenumberingPending()) return RenumberPendingMessage();
-    const std::string damaged = FindDamagedDossierTable();
-    return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
-  };
-  m.rebuild = [pack] { return RunDossierRebuild(true, pack).code; };
-  return m;
-}
+processing::TargetMaintenance Maintenance(bool pack) { return test_support::RebuildMaintenance(pack); }
 
 // Validation: the first three balanced journal-months of the draft into the closed file.
 void PrepareValidation(const std::string& root) { Make(root, "v", "V", 160); }
