@@ -32,6 +32,7 @@
 #include "support/line_files.h"
 #include "support/other_process.h"
 #include "support/python.h"
+#include "support/rebuild_maintenance.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -106,16 +107,7 @@ class OpeningTest : public test_support::RuntimeTest {
   }
 
   // The rebuild's refusals and the rebuild without windows.
-  static processing::TargetMaintenance Maintenance() {
-    processing::TargetMaintenance m;
-    m.refusal = [] {
-      if (RenumberingPending()) return RenumberPendingMessage();
-      const std::string damaged = FindDamagedDossierTable();
-      return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
-    };
-    m.rebuild = [] { return RunDossierRebuild(true, true).code; };
-    return m;
-  }
+  static processing::TargetMaintenance Maintenance() { return test_support::RebuildMaintenance(true); }
 
   OpeningRequest Request() const {
     OpeningRequest r;

@@ -39,6 +39,7 @@
 #include "support/line_files.h"
 #include "support/other_process.h"
 #include "support/python.h"
+#include "support/rebuild_maintenance.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -169,16 +170,7 @@ class TransferTest : public test_support::RuntimeTest {
     CloseAllTables();
   }
 
-  static processing::TargetMaintenance Maintenance(bool pack) {
-    processing::TargetMaintenance m;
-    m.refusal = [] {
-      if (RenumberingPending()) return RenumberPendingMessage();
-      const std::string damaged = FindDamagedDossierTable();
-      return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
-    };
-    m.rebuild = [pack] { return RunDossierRebuild(true, pack).code; };
-    return m;
-  }
+  static processing::TargetMaintenance Maintenance(bool pack) { return test_support::RebuildMaintenance(pack); }
 
   // The invariants of the data layer and of the independent oracle on a dossier.
   static void ExpectSound(const std::string& folder, const std::string& code) {

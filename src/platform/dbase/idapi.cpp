@@ -576,8 +576,13 @@ DBIResult DbiDropProductionIndex(const char* tableName) {
   if (rc != DBIERR_NONE) return rc;
   // Another cursor (of any process) reads the index file: it must not vanish under it.
   if (TableInUse(file.path())) return DBIERR_TABLEINUSE;
-  if (RemoveFile(platform::ResolvePath(WithExtension(file.path(), ".mdx"))) != DBIERR_NONE) return DBIERR_OSACCESS;
-  return file.WriteProductionIndexFlag(false);
+  // The flag goes first: a drop cut short between the two leaves a table that opens without its
+  // index (the file left is overwritten by the next index built), never a flag promising an
+  // index file that is gone.
+  rc = file.WriteProductionIndexFlag(false);
+  if (rc != DBIERR_NONE) return rc;
+  return RemoveFile(platform::ResolvePath(WithExtension(file.path(), ".mdx"))) == DBIERR_NONE ? DBIERR_NONE
+                                                                                            : DBIERR_OSACCESS;
 }
 
 DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>* names) {

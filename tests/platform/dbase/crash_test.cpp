@@ -198,6 +198,33 @@ TEST_F(CrashTest, APackKilledBeforeAnyOfItsWritesLeavesTheOldTableOrTheNewOneWho
   EXPECT_EQ(XBaseCounts(tables), xbaseWants);
 }
 
+// A table's index dropped by a process killed before each of its writes (the flag in the data
+// file, the index file): the table opens afterwards, with every record, whether the drop had
+// begun or not.
+TEST_F(CrashTest, AnIndexDropKilledBeforeEachOfItsWritesLeavesATableThatOpens) {
+  const std::string model = dir / "model";
+  fs::create_directory(model);
+  MakeTable(model + "/t.dbf", kRecords, false);
+  fs::copy(model, dir / "count");
+  SetWriteFault(WriteFault::kKill, LONG_MAX);
+  ASSERT_EQ(DbiDropProductionIndex((dir / "count/t.dbf").c_str()), DBIERR_NONE);
+  const long writes = WritesCounted();
+  SetWriteFault(WriteFault::kNone, 0);
+  ASSERT_EQ(writes, 2);
+  for (long n = 1; n <= writes; ++n) {
+    const std::string folder = dir / ("drop" + std::to_string(n));
+    fs::copy(model, folder);
+    const std::string table = folder + "/t.dbf";
+    EXPECT_TRUE(KilledIn(WriteFault::kKill, n, [&] { DbiDropProductionIndex(table.c_str()); })) << n;
+    hDBICur cur = nullptr;
+    ASSERT_EQ(Open(table, &cur), DBIERR_NONE) << "killed before write " << n;
+    std::uint32_t count = 0;
+    EXPECT_EQ(DbiGetRecordCount(cur, &count), DBIERR_NONE);
+    EXPECT_EQ(count, static_cast<std::uint32_t>(kRecords));
+    DbiCloseCursor(&cur);
+  }
+}
+
 TEST_F(CrashTest, AnAppendOnAFullDiskUndoesItsWritesAndARetryAddsTheRecordOnce) {
   const std::string table = dir / "t.dbf";
   MakeTable(table, 0, false);

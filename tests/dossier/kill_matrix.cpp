@@ -1,0 +1,250 @@
+#include "kill_matrix.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_structures.h"
+#include "platform/dbase/idapi.h"
+
+namespace fs = std::filesystem;
+
+namespace kill_matrix {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The dossier tables of a folder: C10 to C70 and their like, by file name.
+std::vector<fs::path> DossierTables(const std::string& folder) {
+  std::vector<fs::path> tables;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (!e.is_regular_file() || Lower(e.path().extension().string()) != ".dbf") continue;
+    const TableKind kind = TableKindOfFileName(e.path().filename().string());
+    if (kind == TableKind::DossierLock || kind == TableKind::Unknown) continue;
+    tables.push_back(e.path());
+  }
+  std::sort(tables.begin(), tables.end());
+  return tables;
+}
+
+// The record numbers a tag walks, from its first key to its last.
+std::vector<std::uint32_t> Walk(dbase::hDBICur& cursor, const char* tag, dbase::DBIResult* rc) {
+  std::vector<std::uint32_t> order;
+  *rc = dbase::DbiSwitchToIndex(&cursor, nullptr, tag, 0, false);
+  if (*rc != dbase::DBIERR_NONE) return order;
+  dbase::CURProps props;
+  dbase::DbiGetCursorProps(cursor, &props);
+  std::vector<std::uint8_t> buffer(props.iRecBufSize + 1u);
+  dbase::DbiSetToBegin(cursor);
+  for (;;) {
+    dbase::RECProps rec;
+    const dbase::DBIResult step = dbase::DbiGetNextRecord(cursor, dbase::dbiNOLOCK, buffer.data(), &rec);
+    if (step == dbase::DBIERR_EOF) break;
+    if (step != dbase::DBIERR_NONE) {
+      *rc = step;
+      break;
+    }
+    order.push_back(rec.iPhyRecNum);
+    if (order.size() > 10'000'000) break;  // a tag whose pages loop
+  }
+  return order;
+}
+
+std::string Numbers(const std::vector<std::uint32_t>& v, std::size_t most = 6) {
+  std::string s;
+  for (std::size_t i = 0; i < v.size() && i < most; ++i) s += (i ? " " : "") + std::to_string(v[i]);
+  if (v.size() > most) s += " ...";
+  return s;
+}
+
+// What differs between a tag's walk and the walk of the same tag built afresh.
+std::string WalkDifference(const std::vector<std::uint32_t>& got, const std::vector<std::uint32_t>& want) {
+  if (got == want) return "";
+  std::vector<std::uint32_t> a = got, b = want, missing, extra;
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  std::set_difference(b.begin(), b.end(), a.begin(), a.end(), std::back_inserter(missing));
+  std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(extra));
+  std::string text = std::to_string(got.size()) + " entries walked, " + std::to_string(want.size()) + " expected";
+  if (!missing.empty()) text += "; records missing: " + Numbers(missing);
+  if (!extra.empty()) text += "; records not expected: " + Numbers(extra);
+  if (missing.empty() && extra.empty()) {
+    // A record under a key its data no longer gives: the walk leaves the order of its keys.
+    std::size_t at = 0;
+    while (got[at] == want[at]) ++at;
+    text += "; same records out of key order, from entry " + std::to_string(at + 1) + ": record " +
+            std::to_string(got[at]) + " walked where record " + std::to_string(want[at]) + " belongs";
+  }
+  return text;
+}
+
+std::string EngineCode(dbase::DBIResult rc) { return "engine code " + std::to_string(rc); }
+
+}  // namespace
+
+DossierRecords ReadRecords(const std::string& folder, const std::set<std::string>& ignored) {
+  DossierRecords out;
+  for (const fs::path& dbf : DossierTables(folder)) {
+    const std::string name = Lower(dbf.filename().string());
+    TableRecords& records = out[name];
+    Table t;
+    if (!t.OpenShared(dbf.string(), "", true)) {
+      records.insert("<" + name + " does not open: " + EngineCode(t.result) + ">");
+      continue;
+    }
+    // Per field: left out whole, or the parts of it blanked (position from 1, length).
+    std::vector<bool> skip(static_cast<std::size_t>(t.FieldCount()) + 1, false);
+    std::vector<std::vector<std::pair<std::size_t, std::size_t>>> parts(skip.size());
+    for (const std::string& rule : ignored) {
+      const std::size_t at = rule.find('@');
+      const int f = t.FieldPos(rule.substr(0, at));
+      if (f == 0) continue;
+      std::size_t from = 0, length = 0;
+      if (at == std::string::npos)
+        skip[f] = true;
+      else if (std::sscanf(rule.c_str() + at + 1, "%zu:%zu", &from, &length) == 2 && from > 0)
+        parts[f].emplace_back(from - 1, length);
+    }
+    for (bool more = t.GoTop(); more; more = t.Skip(1)) {
+      if (t.IsDeleted()) continue;
+      std::string text;
+      for (int f = 1; f <= t.FieldCount(); ++f) {
+        if (!skip[f]) {
+          const char type = t.FieldType(f);
+          if (type == 'M') {
+            std::string memo;
+            t.GetMemoText(f, memo);
+            text += memo;
+          } else if (type == 'C' || type == 'N') {
+            std::string value = t.GetField(f);
+            for (const auto& [from, length] : parts[f])
+              if (from < value.size()) value.replace(from, std::min(length, value.size() - from), std::min(length, value.size() - from), ' ');
+            text += value;
+          }
+        }
+        text += '\x1F';
+      }
+      records.insert(text);
+    }
+    t.CloseTable(true);
+  }
+  return out;
+}
+
+std::string RecordDifference(const DossierRecords& got, const DossierRecords& expected) {
+  std::string text;
+  std::set<std::string> names;
+  for (const auto& [name, r] : got) names.insert(name);
+  for (const auto& [name, r] : expected) names.insert(name);
+  static const TableRecords none;
+  for (const std::string& name : names) {
+    const auto g = got.find(name), e = expected.find(name);
+    const TableRecords& a = g == got.end() ? none : g->second;
+    const TableRecords& b = e == expected.end() ? none : e->second;
+    if (a == b) continue;
+    std::vector<std::string> extra, missing;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(extra));
+    std::set_difference(b.begin(), b.end(), a.begin(), a.end(), std::back_inserter(missing));
+    if (!text.empty()) text += "; ";
+    text += name + ": " + std::to_string(a.size()) + " live records, expected " + std::to_string(b.size()) + " (" +
+            std::to_string(extra.size()) + " not expected, " + std::to_string(missing.size()) + " missing)";
+  }
+  return text;
+}
+
+std::vector<std::string> TagFaults(const std::string& folder, const std::string& scratch) {
+  std::vector<std::string> faults;
+  fs::remove_all(scratch);
+  fs::create_directories(scratch);
+  for (const fs::path& dbf : DossierTables(folder)) {
+    const std::string name = Lower(dbf.filename().string());
+    fs::path mdx = dbf;
+    mdx.replace_extension(".mdx");
+    if (!fs::exists(mdx)) {
+      faults.push_back(name + ": no index file");
+      continue;
+    }
+    dbase::hDBICur cursor = nullptr;
+    dbase::DBIResult rc = dbase::DbiOpenTable(DbHandle, dbf.c_str(), "DBASE", nullptr, nullptr, 0, dbase::dbiREADONLY,
+                                              dbase::dbiOPENSHARED, dbase::xltFIELD, false, nullptr, &cursor);
+    if (rc != dbase::DBIERR_NONE) {
+      if (cursor != nullptr) dbase::DbiCloseCursor(&cursor);
+      faults.push_back(name + " does not open with its index: " + EngineCode(rc));
+      continue;
+    }
+    dbase::CURProps props;
+    dbase::DbiGetCursorProps(cursor, &props);
+    std::vector<dbase::IDXDesc> tags;
+    for (std::uint16_t seq = 1; seq <= props.iIndexes; ++seq) {
+      dbase::IDXDesc desc;
+      if (dbase::DbiGetIndexDesc(cursor, seq, &desc) == dbase::DBIERR_NONE) tags.push_back(desc);
+    }
+    std::map<std::string, std::vector<std::uint32_t>> walked;
+    for (const dbase::IDXDesc& d : tags) {
+      walked[d.szTagName] = Walk(cursor, d.szTagName, &rc);
+      if (rc != dbase::DBIERR_NONE) faults.push_back(name + " tag " + d.szTagName + ": walk stopped, " + EngineCode(rc));
+    }
+    dbase::DbiCloseCursor(&cursor);
+
+    // Every tag its kind is given (the analytic order of C60 in either form).
+    const TableKind kind = TableKindOfFileName(name);
+    for (const TagDef& def : TagsToBuild(kind, false))
+      if (walked.count(std::string(def.name)) == 0) faults.push_back(name + ": tag " + std::string(def.name) + " missing");
+
+    // The same tags built afresh on a copy of the data.
+    const fs::path copy = fs::path(scratch) / dbf.filename();
+    fs::copy_file(dbf, copy, fs::copy_options::overwrite_existing);
+    for (const char* memoExt : {".dbt", ".DBT"}) {
+      fs::path memo = dbf;
+      memo.replace_extension(memoExt);
+      if (fs::exists(memo)) fs::copy_file(memo, fs::path(copy).replace_extension(memoExt), fs::copy_options::overwrite_existing);
+    }
+    dbase::DbiSetProductionIndexFlag(copy.c_str(), false);
+    rc = dbase::DbiOpenTable(DbHandle, copy.c_str(), "DBASE", nullptr, nullptr, 0, dbase::dbiREADWRITE,
+                             dbase::dbiOPENEXCL, dbase::xltFIELD, false, nullptr, &cursor);
+    if (rc != dbase::DBIERR_NONE) {
+      if (cursor != nullptr) dbase::DbiCloseCursor(&cursor);
+      faults.push_back(name + ": its copy does not open to build its tags: " + EngineCode(rc));
+      continue;
+    }
+    const std::string copyIndex = fs::path(copy).replace_extension(".mdx").string();
+    for (dbase::IDXDesc d : tags) {
+      std::memset(d.szName, 0, sizeof d.szName);
+      std::strncpy(d.szName, copyIndex.c_str(), sizeof d.szName - 1);
+      rc = dbase::DbiAddIndex(DbHandle, cursor, copy.c_str(), "DBASE", &d, nullptr);
+      if (rc != dbase::DBIERR_NONE) {
+        faults.push_back(name + " tag " + d.szTagName + " cannot be built afresh: " + EngineCode(rc));
+        continue;
+      }
+      const std::vector<std::uint32_t> fresh = Walk(cursor, d.szTagName, &rc);
+      const std::string diff = WalkDifference(walked[d.szTagName], fresh);
+      if (!diff.empty()) faults.push_back(name + " tag " + d.szTagName + ": " + diff);
+    }
+    dbase::DbiCloseCursor(&cursor);
+  }
+  fs::remove_all(scratch);
+  return faults;
+}
+
+std::vector<std::string> Leftovers(const std::string& folder, const std::string& code) {
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    if (e.is_directory())
+      left.push_back("folder " + name + " left");
+    else if (Lower(name).find(".pack") != std::string::npos)
+      left.push_back("pack file " + name + " left");
+    else if (Lower(name) == "c" + Lower(code) + ".run")
+      left.push_back("run marker " + name + " left");
+  }
+  std::sort(left.begin(), left.end());
+  return left;
+}
+
+}  // namespace kill_matrix

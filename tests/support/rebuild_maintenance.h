@@ -1,0 +1,25 @@
+// The dossier maintenance the year-end runs ask for, without windows: the refusal of what the
+// rebuild would refuse (a pending renumbering, a damaged table) and the rebuild with rebalance.
+#pragma once
+
+#include <string>
+
+#include "dossier/maintenance_pack.h"
+#include "dossier/maintenance_rebuild.h"
+#include "dossier/renumber_pieces.h"
+#include "processing/core/opening_balances.h"
+
+namespace test_support {
+
+inline processing::TargetMaintenance RebuildMaintenance(bool pack) {
+  processing::TargetMaintenance m;
+  m.refusal = [] {
+    if (RenumberingPending()) return RenumberPendingMessage();
+    const std::string damaged = FindDamagedDossierTable();
+    return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
+  };
+  m.rebuild = [pack] { return RunDossierRebuild(true, pack).code; };
+  return m;
+}
+
+}  // namespace test_support
