@@ -10,6 +10,7 @@
 #include "entry/core/validation.h"
 #include "entry/validation_dialog.h"
 #include "output_fixture.h"
+#include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
 
 namespace entry_test {
@@ -336,6 +337,52 @@ TEST_F(ValidationTest, ARunKilledHalfWayIsPutBackAtTheNextOpening) {
   EXPECT_FALSE(fs::exists(folder_ + "cje.run"));
   EXPECT_FALSE(AsideFolderLeft());
   EXPECT_NE(Log().find("VALIDATION DES JOURNAUX - reprise: JE"), std::string::npos) << Log();
+  ExpectInvariants("after the put-back");
+}
+
+// Set in the child: the draft's new data file is written and its new index already renamed.
+std::string g_packedDraft, g_packedDraftIndex;
+void KillBeforeTheDraftRename() {
+  if (fs::exists(g_packedDraft) && !fs::exists(g_packedDraftIndex)) ::raise(SIGKILL);
+}
+
+// A run killed inside the pack of C50, just before its new data file is renamed over C50: the
+// opening puts the dossier back from the copies, and the pack's new file is not brought back
+// over what was put back: C50 and C40 as before, byte for byte, C50's tags holding its records,
+// nothing of the pack left.
+TEST_F(ValidationTest, ARunKilledBeforeTheDraftsPackRenameIsPutBackWhole) {
+  Open();
+  const std::vector<std::string> chosen{JournalMonths()[0].first, JournalMonths()[1].first};
+  RunSubjectCommand(20203);  // "Fermer dossier"
+  gui::ProcessPendingMessages();
+  const auto files = TableFiles();
+  const std::string folder = folder_;
+  g_packedDraft = folder_ + "c50je.dbf.pack";
+  g_packedDraftIndex = folder_ + "c50je.mdx.pack";
+  const int code = test_support::RunInChild([folder, chosen] {
+    SetDossier(folder, "JE");
+    if (!DossierLockTable->OpenExclusive(DossierTablePath())) return 1;
+    dbase::BeforeFileChange = KillBeforeTheDraftRename;
+    RunValidation(JournalValidationRequest{chosen, "C60320"});
+    return 2;
+  });
+  ASSERT_EQ(code, 128 + SIGKILL);
+  ASSERT_TRUE(fs::exists(g_packedDraft));
+
+  gui::ModalSeam::Reset();
+  OpenThroughDialog(C10Path(folder_, "JE"));
+  EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), "JE") << test_support::ShownTexts();
+  EXPECT_NE(test_support::ShownTexts().find("a \xE9t\xE9 remis tel qu'il \xE9tait avant elle"), std::string::npos)
+      << test_support::ShownTexts();
+  CloseAll();
+  ExpectSameFiles(files, TableFiles(), "put back over a killed pack");
+  for (const auto& e : fs::directory_iterator(folder_))
+    EXPECT_EQ(e.path().filename().string().find(".pack"), std::string::npos) << e.path();
+  EXPECT_FALSE(AsideFolderLeft());
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(folder_ + "c50je", "", true));
+  EXPECT_EQ(dbase::DbiCheckIndex(c50.cursor, false), dbase::DBIERR_NONE);
+  c50.CloseTable(true);
   ExpectInvariants("after the put-back");
 }
 
