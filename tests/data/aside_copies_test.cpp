@@ -6,7 +6,7 @@
 
 #include "data/aside_copies.h"
 #include "data_test_util.h"
-#include "platform/dbase/fileio.h"
+#include "support/kill_point.h"
 #include "support/other_process.h"
 
 namespace data_test {
@@ -48,12 +48,6 @@ class AsideCopiesTest : public DataTest {
   }
 };
 
-// Set in the child: the draft's new data file is there and its new index file already renamed.
-std::string g_packedData, g_packedIndex;
-void KillBeforeTheDataRename() {
-  if (fs::exists(g_packedData) && !fs::exists(g_packedIndex)) ::raise(SIGKILL);
-}
-
 // A run undone after a pack of C50 killed just before the new data file's rename: the put-back
 // removes the pack's files (and a temporary) before the copies go back, keeps the dossier's
 // other files, and the draft opens as it was, its tags holding its records.
@@ -65,8 +59,6 @@ TEST_F(AsideCopiesTest, APutBackRemovesWhatTheRunLeftBeforeTheCopiesGoBack) {
   dbase::DBIResult check = dbase::DBIERR_NONE;
   const std::vector<std::string> before = Draft(&check);
   const std::set<std::string> files = Files();
-  g_packedData = c50 + ".dbf.pack";
-  g_packedIndex = c50 + ".mdx.pack";
   const int status = test_support::RunInChild([&] {
     Table t;
     if (!t.OpenExclusive(c50)) return 1;
@@ -74,12 +66,12 @@ TEST_F(AsideCopiesTest, APutBackRemovesWhatTheRunLeftBeforeTheCopiesGoBack) {
       t.GoTo(r);
       t.DeleteRecord(nullptr, 0);
     }
-    dbase::BeforeFileChange = KillBeforeTheDataRename;
+    test_support::KillWhen(c50 + ".dbf.pack", c50 + ".mdx.pack");
     t.Pack();
     return 2;
   });
   ASSERT_EQ(status, 128 + SIGKILL);
-  ASSERT_TRUE(fs::exists(g_packedData));
+  ASSERT_TRUE(fs::exists(c50 + ".dbf.pack"));
   std::ofstream(c50 + ".mdx.tmp999-1") << "half";
   std::string why;
   ASSERT_TRUE(PutBackAsideCopies(Dir() + "/", copies, &why)) << why;

@@ -10,8 +10,8 @@
 #include "entry/core/validation.h"
 #include "entry/validation_dialog.h"
 #include "output_fixture.h"
-#include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
+#include "support/kill_point.h"
 
 namespace entry_test {
 namespace {
@@ -340,12 +340,6 @@ TEST_F(ValidationTest, ARunKilledHalfWayIsPutBackAtTheNextOpening) {
   ExpectInvariants("after the put-back");
 }
 
-// Set in the child: the draft's new data file is written and its new index already renamed.
-std::string g_packedDraft, g_packedDraftIndex;
-void KillBeforeTheDraftRename() {
-  if (fs::exists(g_packedDraft) && !fs::exists(g_packedDraftIndex)) ::raise(SIGKILL);
-}
-
 // A run killed inside the pack of C50, just before its new data file is renamed over C50: the
 // opening puts the dossier back from the copies, and the pack's new file is not brought back
 // over what was put back: C50 and C40 as before, byte for byte, C50's tags holding its records,
@@ -357,17 +351,16 @@ TEST_F(ValidationTest, ARunKilledBeforeTheDraftsPackRenameIsPutBackWhole) {
   gui::ProcessPendingMessages();
   const auto files = TableFiles();
   const std::string folder = folder_;
-  g_packedDraft = folder_ + "c50je.dbf.pack";
-  g_packedDraftIndex = folder_ + "c50je.mdx.pack";
+  const std::string packed = folder_ + "c50je.dbf.pack";
   const int code = test_support::RunInChild([folder, chosen] {
     SetDossier(folder, "JE");
     if (!DossierLockTable->OpenExclusive(DossierTablePath())) return 1;
-    dbase::BeforeFileChange = KillBeforeTheDraftRename;
+    test_support::KillWhen(folder + "c50je.dbf.pack", folder + "c50je.mdx.pack");
     RunValidation(JournalValidationRequest{chosen, "C60320"});
     return 2;
   });
   ASSERT_EQ(code, 128 + SIGKILL);
-  ASSERT_TRUE(fs::exists(g_packedDraft));
+  ASSERT_TRUE(fs::exists(packed));
 
   gui::ModalSeam::Reset();
   OpenThroughDialog(C10Path(folder_, "JE"));
