@@ -10,6 +10,7 @@
 #include "entry/core/validation.h"
 #include "entry/validation_dialog.h"
 #include "output_fixture.h"
+#include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
 #include "support/kill_point.h"
 
@@ -377,6 +378,36 @@ TEST_F(ValidationTest, ARunKilledBeforeTheDraftsPackRenameIsPutBackWhole) {
   EXPECT_EQ(dbase::DbiCheckIndex(c50.cursor, false), dbase::DBIERR_NONE);
   c50.CloseTable(true);
   ExpectInvariants("after the put-back");
+}
+
+// The disk fills up while the pack of C50 writes its new data file: the run says that the disk
+// is full and in which folder (not only its incident number), and the dossier is put back.
+std::string g_draftPack;
+void FillTheDiskAtTheDraftsPack() {
+  if (fs::exists(g_draftPack)) dbase::SetWriteFault(dbase::WriteFault::kFull, 1);
+}
+
+TEST_F(ValidationTest, APackOnAFullDiskSaysTheDiskIsFull) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  CloseAll();
+  const auto files = TableFiles();
+  g_draftPack = folder_ + "c50je.dbf.pack";
+  gui::ModalSeam::Reset();
+  Validate({month}, "20/03/26");
+  dbase::BeforeFileChange = FillTheDiskAtTheDraftsPack;
+  Menu(kValidation);
+  dbase::BeforeFileChange = nullptr;
+  dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("a rencontr\xE9 un incident: 6300 - disque plein"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("plus de place dans le dossier " + folder_ + " pour \xE9" "crire c50je"), std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("Le dossier a \xE9t\xE9 remis tel qu'il \xE9tait avant la validation"), std::string::npos)
+      << shown;
+  CloseAll();
+  ExpectSameFiles(files, TableFiles(), "a pack on a full disk");
+  EXPECT_FALSE(AsideFolderLeft());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/table.h"
 #include "data/table_structures.h"
@@ -88,11 +89,11 @@ class ValidationWork {
       if (const int code = ValidateMonth(PadRight(month, kJournalMonthKeyLength))) return code;
       if (const int code = MoveHeaderTotals(PadRight(month, kJournalMonthKeyLength))) return code;
     }
-    if (!c40_.AppendQueued()) return Fail(kValidationAppend, c40);
+    if (!c40_.AppendQueued()) return Fail(kValidationAppend, c40, c40_.result);
     c10_.Commit();
     c10_.CloseTable(true);
     // C50 alone is packed: C10 keeps its cancelled codes, which can be reactivated.
-    if (!c50_.Pack()) return Fail(kValidationPack, PathC50());
+    if (!c50_.Pack()) return Fail(kValidationPack, PathC50(), c50_.result);
     c50_.CloseTable(true);
     c40_.CloseTable(true);
     if (!c40_.OpenExclusive(c40) || !BuildIndexesOf(c40_, TableKind::C40)) return Fail(kValidationClosedIndex, c40);
@@ -111,8 +112,8 @@ class ValidationWork {
   }
 
  private:
-  int Fail(int code, const std::string& what) {
-    r_.error = "incident " + std::to_string(code) + " sur " + what;
+  int Fail(int code, const std::string& what, int engineResult = 0) {
+    r_.error = RunIncidentText(code, what, engineResult);
     c10_.CloseTable(true);
     c40_.CloseTable(true);
     c50_.CloseTable(true);
