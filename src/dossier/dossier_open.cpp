@@ -467,8 +467,8 @@ bool RepairInterruptedIndexes() {
     bool repaired = false;
     const dbase::DBIResult rc = dbase::DbiRepairInterruptedIndex(data.c_str(), &repaired);
     if (repaired) WriteLog("OUVERTURE DOSSIER - index d'un ajout interrompu refait: " + data);
-    if (rc != dbase::DBIERR_TABLEINUSE && rc != dbase::DBIERR_INDEXOUTOFDATE) continue;
-    WriteLog("OUVERTURE DOSSIER - Erreur - index d'un ajout interrompu non refait (" + std::to_string(rc) + "): " + data);
+    if (rc != dbase::DBIERR_INDEXOUTOFDATE) continue;
+    WriteLog("OUVERTURE DOSSIER - Erreur - index d'un ajout interrompu non refait (fichier ouvert sur un autre poste): " + data);
     SetAppCursor(0, false);
     Beep();
     gui::MessageBox(DossierMessageOwner(), LoadStr(19904) + data + LoadStr(19905),

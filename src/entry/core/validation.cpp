@@ -379,18 +379,17 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   }
   if (failure != 0) {
     r.code = failure;
-    DossierRunInfo info;
-    ReadDossierRunMarker(&info);
     r.putBack = PutBackAsideCopies(folder, copies, &r.putBackError);
     WriteLog(caption + std::to_string(failure) + " - " + months + " - " + r.error +
              (r.putBack ? " - dossier remis en place" : " - dossier NON remis en place: " + r.putBackError));
-    marker.reset();
     // Copies that could not all go back are put back at the next opening.
-    if (!r.putBack) WriteDossierRunMarker(info);
+    if (!r.putBack) marker->Keep();
     return r;
   }
-  RemoveAsideCopies(folder, copies);
+  // The marker goes before the copies: copies left alone are offered for removal at the next
+  // opening, while a marker left alone would put back a run that went to its end.
   marker.reset();
+  RemoveAsideCopies(folder, copies);
   WriteLog(std::string(kProcess) + " - Ok - " + months + " - " + std::to_string(r.generalLines) + " ligne(s), " +
            std::to_string(r.analyticLines) + " ligne(s) analytique(s) - " + shownDate);
   return r;

@@ -523,8 +523,7 @@ DBIResult DbiRepairInterruptedIndex(const char* tableName, bool* repaired) {
   // An exclusive open rebuilds the tags of a marked index.
   DbiCursor alone;
   DBIResult rc = alone.Open(path, "", "", false, true, xltFIELD);
-  if (rc != DBIERR_NONE) return rc;
-  if (alone.IndexInterrupted()) return DBIERR_INDEXOUTOFDATE;
+  if (rc != DBIERR_NONE || alone.IndexInterrupted()) return DBIERR_INDEXOUTOFDATE;
   rc = alone.Close();
   if (rc == DBIERR_NONE && repaired != nullptr) *repaired = true;
   return rc;

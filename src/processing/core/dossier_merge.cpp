@@ -365,13 +365,11 @@ bool GuardedTables::PutBack() {
   if (settled_) return true;
   settled_ = true;
   CurrentDossier current(folder_, code_);
-  DossierRunInfo info;
-  ReadDossierRunMarker(&info);
   std::string why;
   const bool back = PutBackAsideCopies(folder_, copies_, &why);
-  marker_.reset();
   // Copies that could not all be put back stay named by the marker for the next opening.
-  if (!back) WriteDossierRunMarker(info);
+  if (!back) marker_->Keep();
+  marker_.reset();
   return back;
 }
 

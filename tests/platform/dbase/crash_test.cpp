@@ -254,7 +254,7 @@ TEST_F(CrashTest, ATablePutBackOverAKilledPackStaysAsPutBack) {
 
 // An append killed before each of its writes may leave its record counted and in no tag, under
 // the index's update mark. DbiRepairInterruptedIndex makes the tags again when no other cursor
-// has the table open, and leaves them (DBIERR_TABLEINUSE) while one has; DbiCheckIndex tells a
+// has the table open, and leaves them (DBIERR_INDEXOUTOFDATE) while one has; DbiCheckIndex tells a
 // tag that misses a record.
 TEST_F(CrashTest, AnIndexLeftMarkedByAKilledAppendIsRepairedWhenTheTableIsFree) {
   const std::string model = dir / "model";
@@ -279,7 +279,7 @@ TEST_F(CrashTest, AnIndexLeftMarkedByAKilledAppendIsRepairedWhenTheTableIsFree) 
       if (checked == DBIERR_INDEXCORRUPT) ++hidden;
       else EXPECT_EQ(checked, DBIERR_NONE) << n;
       bool repaired = true;
-      EXPECT_EQ(DbiRepairInterruptedIndex(table.c_str(), &repaired), DBIERR_TABLEINUSE) << n;
+      EXPECT_EQ(DbiRepairInterruptedIndex(table.c_str(), &repaired), DBIERR_INDEXOUTOFDATE) << n;
       EXPECT_FALSE(repaired);
       EXPECT_NE(Mark(table), 0u) << n;
     }
