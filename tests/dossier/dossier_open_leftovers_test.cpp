@@ -10,6 +10,7 @@
 #include "platform/dbase/fileio.h"
 #include "platform/dbase/file_layout.h"
 #include "support/dossier_fixture.h"
+#include "support/gui_test.h"
 #include "support/other_process.h"
 
 namespace {
@@ -28,6 +29,16 @@ class LeftoversTest : public DossierOpenTest {
     });
   }
   bool IsOpen(const std::string& folder) const { return DossierFolder == folder && DossierLockTable->isOpen; }
+  // The first message box shown that holds `text`, pictured as <name>.png; its text.
+  static std::string Pictured(const std::string& text, const std::string& name) {
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.kind == gui::ModalKind::MessageBox && s.text.find(text) != std::string::npos) {
+        test_support::ScreenshotMessage(s, "dossier", name);
+        return s.text;
+      }
+    ADD_FAILURE() << "no box with: " << text << "\n" << ShownTexts();
+    return "";
+  }
   void Close() {
     CloseAllTables();
     if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
@@ -46,14 +57,10 @@ TEST_F(LeftoversTest, ARunPutBackFromItsCopiesIsAskedAboutAsAPutBack) {
   // Yes, and the put-back fails: the dossier stays closed, and the marker for the next opening.
   Open(d, "PBK", {gui::IDYES});
   EXPECT_FALSE(IsOpen(d));
-  std::string asked;
-  for (const gui::ShownModal& s : gui::ModalSeam::Shown())
-    if (s.kind == gui::ModalKind::MessageBox && asked.empty()) asked = s.text;
-  EXPECT_NE(asked.find("remettre maintenant le dossier tel qu'il \xE9tait avant ce traitement"), std::string::npos)
-      << asked;
+  const std::string asked = Pictured("remettre maintenant le dossier tel qu'il \xE9tait avant ce traitement",
+                                     "interrupted_put_back_question");
   EXPECT_EQ(asked.find("relancer ce traitement"), std::string::npos) << asked;
-  EXPECT_NE(ShownTexts().find("n'a pas pu \xEAtre remis tel qu'il \xE9tait avant ce traitement"), std::string::npos)
-      << ShownTexts();
+  Pictured("n'a pas pu \xEAtre remis tel qu'il \xE9tait avant ce traitement", "interrupted_put_back_failed");
   SetDossier(d, "PBK");
   EXPECT_TRUE(DossierRunMarkerExists());
   EXPECT_EQ(calls, 1);
@@ -78,7 +85,7 @@ TEST_F(LeftoversTest, CopiesThatNoRunNeedsAreNamedAndRemovedOnTheUsersWord) {
 
   Open(d, "CPY", {gui::IDNO});
   ASSERT_TRUE(IsOpen(d)) << ShownTexts();
-  const std::string asked = ShownTexts();
+  const std::string asked = Pictured("Voulez-vous supprimer ces copies maintenant", "left_copies_question");
   EXPECT_NE(asked.find(d + left), std::string::npos) << asked;
   EXPECT_NE(asked.find(d + before), std::string::npos) << asked;
   EXPECT_EQ(asked.find("cpz"), std::string::npos) << asked;
@@ -153,8 +160,7 @@ TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningSto
   ASSERT_TRUE(station.Do('o'));
   Open(d, "IDX");
   EXPECT_FALSE(IsOpen(d));
-  EXPECT_NE(ShownTexts().find("Un ajout au fichier\n\n   " + c60 + ".dbf\n\na \xE9t\xE9 interrompu"), std::string::npos)
-      << ShownTexts();
+  Pictured("Un ajout au fichier\n\n   " + c60 + ".dbf\n\na \xE9t\xE9 interrompu", "marked_index_refusal");
   EXPECT_NE(UpdateMark(c60 + ".mdx"), 0u) << "the index stays as it was while the other station reads it";
   Close();
 
