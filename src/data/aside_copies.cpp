@@ -4,6 +4,7 @@
 #include <set>
 #include <system_error>
 
+#include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 
@@ -98,6 +99,34 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   return true;
 }
 
+namespace {
+
+// A file left beside a table's own by a write cut short: a pack's new files and its journal
+// ("c50xx.dbf.pack", "c50xx.dbf.pack.journal"), a temporary written aside ("c50xx.mdx.tmp...").
+bool LeftoverOf(const std::string& lowerName, const std::vector<std::string>& bases) {
+  for (const std::string& base : bases)
+    for (const char* ext : kExtensions) {
+      const std::string file = Lower(base) + ext + ".";
+      if (lowerName.size() > file.size() && lowerName.compare(0, file.size(), file) == 0) return true;
+    }
+  return false;
+}
+
+// The table put back opens, and each tag of its index holds its records: a tag that does not
+// (an index copied while another station was writing) is made again from the records.
+bool TableSound(const std::string& dbf, std::string* error) {
+  dbase::hDBICur cur = nullptr;
+  dbase::DBIResult rc = dbase::DbiOpenTable(nullptr, dbf.c_str(), "DBASE", nullptr, nullptr, 0, dbase::dbiREADWRITE,
+                                            dbase::dbiOPENEXCL, dbase::xltFIELD, false, nullptr, &cur);
+  if (rc == dbase::DBIERR_NONE) rc = dbase::DbiCheckIndex(cur, true);
+  if (cur != nullptr) dbase::DbiCloseCursor(&cur);
+  if (rc == dbase::DBIERR_NONE) return true;
+  if (error != nullptr) *error = "fichier remis en place illisible ou index faux (" + std::to_string(rc) + "): " + dbf;
+  return false;
+}
+
+}  // namespace
+
 bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& copies, std::string* error) {
   if (!SubFolderName(copies.folder)) {
     if (error != nullptr) *error = "dossier des copies inconnu";
@@ -109,7 +138,18 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
   std::set<std::string> tables;
   for (const std::string& base : copies.bases)
     for (const char* ext : kExtensions) tables.insert(Lower(base) + ext);
+  // What the runs undone left beside the tables goes first: a pack's new files would otherwise
+  // be renamed over the tables put back when they are next opened.
   bool back = true;
+  for (const std::string& file : platform::ListFiles(dossierFolder)) {
+    if (!LeftoverOf(Lower(file), copies.bases) || platform::RemoveFile(dossierFolder + file)) continue;
+    back = false;
+    if (error != nullptr) *error = "fichier de travail impossible \xE0 supprimer: " + dossierFolder + file;
+  }
+  if (!back || !platform::SyncFolder(dossierFolder)) {
+    if (back && error != nullptr) *error = "dossier non \xE9" "crit sur le disque: " + dossierFolder;
+    return false;
+  }
   // Each copy takes its file's place (a copy already put back by an earlier, stopped put-back is
   // no longer in the sub-folder: its file is the copy).
   for (const std::string& f : copies.files) {
@@ -125,6 +165,12 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     if (tables.count(Lower(file)) != 0 && copied.count(Lower(file)) == 0) platform::RemoveFile(dossierFolder + file);
   platform::SyncFolder(dossierFolder);
   if (!back) return false;
+  // The copies go once every table put back has been found sound.
+  for (const std::string& f : copies.files) {
+    const std::string name = Lower(f);
+    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dbf") != 0) continue;
+    if (!TableSound(platform::ResolveName(dossierFolder, f), error)) return false;
+  }
   RemoveFolder(aside);
   return true;
 }

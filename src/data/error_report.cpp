@@ -63,3 +63,12 @@ void ShowLayerError(int number, const char* text, bool padded) {
   RuntimeBeep();
   RuntimeMessage(caption.c_str(), text != nullptr ? text : "", kMbOk);
 }
+
+std::string RunIncidentText(int code, const std::string& file, int result) {
+  if (result != dbase::DBIERR_DISKFULL) return "incident " + std::to_string(code) + " sur " + file;
+  const std::size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string("./") : file.substr(0, slash + 1);
+  return "disque plein: plus de place dans le dossier " + folder +
+         " pour \xE9" "crire " + file.substr(slash == std::string::npos ? 0 : slash + 1) +
+         ". Lib\xE9rez de la place sur ce disque, puis relancez le traitement.";
+}

@@ -17,6 +17,11 @@ void ReportDbError(Table& table, int context, const char* text = "", int field =
 std::string DbErrorCaption(int code);
 std::string DbErrorMessage(Table& table, int context, const char* text, int field);
 
+// The reason of a run stopped by a failed engine call on `file` (`result`, the engine's code):
+// "incident " + code + " sur " + file, or, when the disk is full, that it is, with the folder
+// to free room in (the caller shows the code beside it).
+std::string RunIncidentText(int code, const std::string& file, int result);
+
 // Programming error of the layer: beep and a plain box whose caption is the number printed
 // "%5i" (padded) or as it is (not padded).
 void ShowLayerError(int number, const char* text, bool padded = true);

@@ -1,7 +1,9 @@
 #include "dossier/dossier_open.h"
 
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -373,8 +375,10 @@ bool OfferInterruptedRun() {
   DossierRunInfo run;
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
   const DossierRunRedo* redo = RedoOf(run.run);
+  // A run put back from its copies is not run again: the question says which it is.
+  const bool restores = redo != nullptr && DossierRunRedoPutsBack(run.run);
   const std::string text = LoadStr(19891) + run.title + LoadStr(19892) + run.started + LoadStr(19893) +
-                           run.station + LoadStr(redo != nullptr ? 19894 : 19895);
+                           run.station + LoadStr(redo == nullptr ? 19895 : restores ? 19899 : 19894);
   const std::string what = run.title + " du " + run.started + " (poste " + run.station + ")";
   WriteLog("OUVERTURE DOSSIER - traitement interrompu: " + what);
   SetAppCursor(0, false);
@@ -393,10 +397,12 @@ bool OfferInterruptedRun() {
     if (!DossierRunMarkerExists()) WriteDossierRunMarker(run);
     WriteLog("OUVERTURE DOSSIER - Erreur - traitement interrompu non terminé: " + what);
     Beep();
-    gui::MessageBox(DossierMessageOwner(), LoadStr(19896), LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(DossierMessageOwner(), LoadStr(putBack || restores ? 19900 : 19896), LoadStr(19890) + Code(),
+                    gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
-  WriteLog("OUVERTURE DOSSIER - Ok - traitement interrompu relancé: " + what);
+  WriteLog(std::string("OUVERTURE DOSSIER - Ok - traitement interrompu ") +
+           (putBack || restores ? "remis en place: " : "relancé: ") + what);
   if (putBack) {
     Beep();
     gui::MessageBox(DossierMessageOwner(), ValidationPutBackMessage(run), LoadStr(19890) + Code(),
@@ -404,6 +410,73 @@ bool OfferInterruptedRun() {
   }
   // The dossier is opened from the start, on the files the run wrote.
   return EnsureDossierOpen();
+}
+
+// ---- Leftovers of runs that ended ----------------------------------------------
+
+// The sub-folders of copies that the runs of this dossier make ("validation-", "san-",
+// "ajout-", "separation-", "let-", "bil-" + code + "-AAAAMMJJ-HHMMSS"), by name.
+std::vector<std::string> LeftCopyFolders() {
+  std::vector<std::string> found;
+  const std::string code = Lower(Code().c_str());
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(platform::DiskPath(DossierFolder), ec)) {
+    if (!e.is_directory(ec)) continue;
+    const std::string name = e.path().filename().string();
+    for (const char* prefix : {"validation-", "san-", "ajout-", "separation-", "let-", "bil-"}) {
+      const std::string head = prefix + code + "-";
+      if (name.size() != head.size() + 15 || name.compare(0, head.size(), head) != 0) continue;
+      const std::string stamp = name.substr(head.size());
+      bool digits = stamp[8] == '-';
+      for (std::size_t i = 0; i < stamp.size(); ++i)
+        if (i != 8 && (stamp[i] < '0' || stamp[i] > '9')) digits = false;
+      if (digits) found.push_back(name);
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// Copies left by a run that no marker names any more (made before its marker was written, or
+// left after it was removed): the tables do not need them. They are named, and removed when
+// the user says so; kept otherwise, and the opening goes on.
+void OfferToRemoveLeftCopies() {
+  const std::vector<std::string> folders = LeftCopyFolders();
+  if (folders.empty()) return;
+  std::string text = LoadStr(19902);
+  for (const std::string& f : folders) text += "   " + DossierFolder + f + "\n";
+  text += LoadStr(19903);
+  SetAppCursor(0, false);
+  const bool remove = Ask(text, LoadStr(19901) + Code(), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) ==
+                      gui::IDYES;
+  for (const std::string& f : folders) {
+    std::error_code ec;
+    if (remove) std::filesystem::remove_all(platform::DiskPath(DossierFolder + f), ec);
+    WriteLog("OUVERTURE DOSSIER - copies d'un traitement termin\xE9 " + std::string(remove && !ec ? "supprim\xE9" "es" : "gard\xE9" "es") +
+             ": " + DossierFolder + f);
+  }
+}
+
+// An index left marked by an append that a crash cut short holds records in none of its tags:
+// each one is made again now, before anything reads the tables. One that cannot be (another
+// station has its table open) stops the opening, naming the table. True when the dossier can
+// be opened.
+bool RepairInterruptedIndexes() {
+  for (int number = 10; number <= 70; number += 10) {
+    const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
+    if (!platform::FileExists(data)) continue;
+    bool repaired = false;
+    const dbase::DBIResult rc = dbase::DbiRepairInterruptedIndex(data.c_str(), &repaired);
+    if (repaired) WriteLog("OUVERTURE DOSSIER - index d'un ajout interrompu refait: " + data);
+    if (rc != dbase::DBIERR_INDEXOUTOFDATE) continue;
+    WriteLog("OUVERTURE DOSSIER - Erreur - index d'un ajout interrompu non refait (fichier ouvert sur un autre poste): " + data);
+    SetAppCursor(0, false);
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), LoadStr(19904) + data + LoadStr(19905),
+                    std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -482,6 +555,17 @@ bool EnsureDossierOpen() {
   // or a record added would be made through a header that misplaces every field.
   const std::string damaged = FindDamagedDossierTable();
   if (!damaged.empty()) return RefuseDamaged(damaged);
+
+  // Indexes left marked by an append cut short, made again before anything reads them.
+  if (!RepairInterruptedIndexes()) {
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    SetDossierState(' ');
+    return false;
+  }
+
+  // Copies that no stopped run needs.
+  OfferToRemoveLeftCopies();
 
   // A stopped renumbering is said at each opening until it is finished.
   if (RenumberingPending()) {

@@ -25,8 +25,13 @@ std::map<std::string, int>& Held() {
   return held;
 }
 
-std::map<std::string, DossierRunRedo>& Redos() {
-  static std::map<std::string, DossierRunRedo> redos;
+struct Redo {
+  DossierRunRedo run;
+  bool putBack = false;
+};
+
+std::map<std::string, Redo>& Redos() {
+  static std::map<std::string, Redo> redos;
   return redos;
 }
 
@@ -123,12 +128,17 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
   return std::string(LoadStr(19897)) + path + LoadStr(19898);
 }
 
-void SetDossierRunRedo(const std::string& run, DossierRunRedo redo) {
-  if (redo) Redos()[run] = std::move(redo);
+void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {
+  if (redo) Redos()[run] = Redo{std::move(redo), putBack};
   else Redos().erase(run);
 }
 
 const DossierRunRedo* FindDossierRunRedo(const std::string& run) {
   auto it = Redos().find(run);
-  return it == Redos().end() ? nullptr : &it->second;
+  return it == Redos().end() ? nullptr : &it->second.run;
+}
+
+bool DossierRunRedoPutsBack(const std::string& run) {
+  auto it = Redos().find(run);
+  return it != Redos().end() && it->second.putBack;
 }

@@ -63,6 +63,9 @@ class DossierRunMarker {
   // True when the dossier is marked (by this guard or an outer one): the run may start.
   bool written() const { return written_; }
   const std::string& path() const { return path_; }
+  // Leaves the marker on disk when the guard ends: a run whose put-back failed is put back
+  // at the next opening.
+  void Keep() { owner_ = false; }
 
  private:
   std::string path_;
@@ -77,7 +80,11 @@ std::string DossierRunMarkerRefusal(const std::string& path);
 // true when the run went to its end (the dossier can be opened), false when it did not (the
 // marker is put back and the dossier stays closed). A subject whose runs set the marker
 // registers one for each run name in its Install...Commands().
+// A run whose redo puts the dossier back from the copies it made (`putBack`), rather than
+// running it again, is asked about in those words.
 using DossierRunRedo = std::function<bool(const DossierRunInfo&)>;
-void SetDossierRunRedo(const std::string& run, DossierRunRedo redo);
+void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack = false);
 // The redo registered for a run name; null when none.
 const DossierRunRedo* FindDossierRunRedo(const std::string& run);
+// True when the redo registered for the run puts the dossier back.
+bool DossierRunRedoPutsBack(const std::string& run);

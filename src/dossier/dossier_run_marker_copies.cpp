@@ -36,13 +36,11 @@ DossierRunCopies::~DossierRunCopies() {
 bool DossierRunCopies::PutBack() {
   if (settled_) return true;
   settled_ = true;
-  DossierRunInfo info;
-  ReadDossierRunMarker(&info);
   std::string why;
   const bool back = PutBackAsideCopies(folder_, copies_, &why);
-  marker_.reset();
   // Copies that could not all be put back stay named by the marker for the next opening.
-  if (!back) WriteDossierRunMarker(info);
+  if (!back) marker_->Keep();
+  marker_.reset();
   return back;
 }
 

@@ -126,11 +126,13 @@ void InstallYearEndCommands() {
   // "Traitements > Ajout d'un autre dossier"
   SetCommandWork(yearend_cmd::AjoutDossier, CmAjoutDossier);
   // A target whose run was stopped half-way is put back from its copies when it is opened.
-  SetDossierRunRedo(processing::kOpeningRun,
-                    [](const DossierRunInfo& run) { return processing::PutBackInterruptedOpening(run.detail); });
+  SetDossierRunRedo(
+      processing::kOpeningRun,
+      [](const DossierRunInfo& run) { return processing::PutBackInterruptedOpening(run.detail); }, true);
   // A dossier whose merge or separation was stopped half-way is put back from its copies likewise.
   for (const char* run : {processing::kMergeRun, processing::kSeparationRun})
-    SetDossierRunRedo(run, [](const DossierRunInfo& r) { return processing::PutBackInterruptedTransfer(r.detail); });
+    SetDossierRunRedo(
+        run, [](const DossierRunInfo& r) { return processing::PutBackInterruptedTransfer(r.detail); }, true);
   // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier..." of the
   // code lists, the chart of accounts and the analytic sections.
   InstallCodeCopyHooks();

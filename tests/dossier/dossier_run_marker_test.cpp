@@ -26,11 +26,11 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
   char date[16];
   std::snprintf(date, sizeof date, "%02d/%02d/%04d", today.day, today.month, today.year);
   EXPECT_FALSE(ReadDossierRunMarker(nullptr));
+  DossierRunInfo info;
   {
     DossierRunMarker marker("essai", "Essai du dossier", "a=1 b=2");
     ASSERT_TRUE(marker.written());
     EXPECT_EQ(marker.path(), MarkerFile());
-    DossierRunInfo info;
     ASSERT_TRUE(ReadDossierRunMarker(&info));
     EXPECT_EQ(info.run, "essai");
     EXPECT_EQ(info.title, "Essai du dossier");
@@ -47,9 +47,25 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
   }
   EXPECT_FALSE(fs::exists(MarkerFile()));
 
+  // A run whose put-back failed keeps its marker for the next opening, and a later run of
+  // this program is no longer taken for one inside it.
+  {
+    DossierRunMarker kept("essai", "Essai du dossier");
+    ASSERT_TRUE(kept.written());
+    kept.Keep();
+  }
+  ASSERT_TRUE(ReadDossierRunMarker(&info));
+  EXPECT_EQ(info.run, "essai");
+  {
+    DossierRunMarker next("suivant", "Suivant");
+    ASSERT_TRUE(next.written());
+    ASSERT_TRUE(ReadDossierRunMarker(&info));
+    EXPECT_EQ(info.run, "suivant");
+  }
+  EXPECT_FALSE(fs::exists(MarkerFile()));
+
   // A marker that lost its lines still says a run stopped; what is missing reads "?".
   std::ofstream(MarkerFile()) << "traitement=autre\n";
-  DossierRunInfo info;
   ASSERT_TRUE(ReadDossierRunMarker(&info));
   EXPECT_EQ(info.run, "autre");
   EXPECT_EQ(info.title, "?");

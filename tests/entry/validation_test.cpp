@@ -10,7 +10,9 @@
 #include "entry/core/validation.h"
 #include "entry/validation_dialog.h"
 #include "output_fixture.h"
+#include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
+#include "support/kill_point.h"
 
 namespace entry_test {
 namespace {
@@ -337,6 +339,75 @@ TEST_F(ValidationTest, ARunKilledHalfWayIsPutBackAtTheNextOpening) {
   EXPECT_FALSE(AsideFolderLeft());
   EXPECT_NE(Log().find("VALIDATION DES JOURNAUX - reprise: JE"), std::string::npos) << Log();
   ExpectInvariants("after the put-back");
+}
+
+// A run killed inside the pack of C50, just before its new data file is renamed over C50: the
+// opening puts the dossier back from the copies, and the pack's new file is not brought back
+// over what was put back: C50 and C40 as before, byte for byte, C50's tags holding its records,
+// nothing of the pack left.
+TEST_F(ValidationTest, ARunKilledBeforeTheDraftsPackRenameIsPutBackWhole) {
+  Open();
+  const std::vector<std::string> chosen{JournalMonths()[0].first, JournalMonths()[1].first};
+  RunSubjectCommand(20203);  // "Fermer dossier"
+  gui::ProcessPendingMessages();
+  const auto files = TableFiles();
+  const std::string folder = folder_;
+  const std::string packed = folder_ + "c50je.dbf.pack";
+  const int code = test_support::RunInChild([folder, chosen] {
+    SetDossier(folder, "JE");
+    if (!DossierLockTable->OpenExclusive(DossierTablePath())) return 1;
+    test_support::KillWhen(folder + "c50je.dbf.pack", folder + "c50je.mdx.pack");
+    RunValidation(JournalValidationRequest{chosen, "C60320"});
+    return 2;
+  });
+  ASSERT_EQ(code, 128 + SIGKILL);
+  ASSERT_TRUE(fs::exists(packed));
+
+  gui::ModalSeam::Reset();
+  OpenThroughDialog(C10Path(folder_, "JE"));
+  EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), "JE") << test_support::ShownTexts();
+  EXPECT_NE(test_support::ShownTexts().find("a \xE9t\xE9 remis tel qu'il \xE9tait avant elle"), std::string::npos)
+      << test_support::ShownTexts();
+  CloseAll();
+  ExpectSameFiles(files, TableFiles(), "put back over a killed pack");
+  for (const auto& e : fs::directory_iterator(folder_))
+    EXPECT_EQ(e.path().filename().string().find(".pack"), std::string::npos) << e.path();
+  EXPECT_FALSE(AsideFolderLeft());
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(folder_ + "c50je", "", true));
+  EXPECT_EQ(dbase::DbiCheckIndex(c50.cursor, false), dbase::DBIERR_NONE);
+  c50.CloseTable(true);
+  ExpectInvariants("after the put-back");
+}
+
+// The disk fills up while the pack of C50 writes its new data file: the run says that the disk
+// is full and in which folder (not only its incident number), and the dossier is put back.
+std::string g_draftPack;
+void FillTheDiskAtTheDraftsPack() {
+  if (fs::exists(g_draftPack)) dbase::SetWriteFault(dbase::WriteFault::kFull, 1);
+}
+
+TEST_F(ValidationTest, APackOnAFullDiskSaysTheDiskIsFull) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  CloseAll();
+  const auto files = TableFiles();
+  g_draftPack = folder_ + "c50je.dbf.pack";
+  gui::ModalSeam::Reset();
+  Validate({month}, "20/03/26");
+  dbase::BeforeFileChange = FillTheDiskAtTheDraftsPack;
+  Menu(kValidation);
+  dbase::BeforeFileChange = nullptr;
+  dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("a rencontr\xE9 un incident: 6300 - disque plein"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("plus de place dans le dossier " + folder_ + " pour \xE9" "crire c50je"), std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("Le dossier a \xE9t\xE9 remis tel qu'il \xE9tait avant la validation"), std::string::npos)
+      << shown;
+  CloseAll();
+  ExpectSameFiles(files, TableFiles(), "a pack on a full disk");
+  EXPECT_FALSE(AsideFolderLeft());
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
+#include "support/kill_point.h"
 #include "support/line_files.h"
 #include "support/other_process.h"
 #include "support/python.h"
@@ -334,6 +335,29 @@ TEST_F(OpeningTest, ARunKilledHalfWayIsPutBack) {
   EXPECT_EQ(info.run, processing::kOpeningRun);
   ASSERT_TRUE(processing::PutBackInterruptedOpening(info.detail));
   EXPECT_EQ(TargetBytes(), bytes);
+}
+
+// A run killed at the first write into the new data file of B's C60 pack (the rebuild at its
+// end): the put-back leaves nothing of the pack, and C60 opens whole, its tags holding it.
+TEST_F(OpeningTest, ARunKilledInItsRebuildsPackIsPutBackWhole) {
+  const std::vector<std::string> files = TargetFiles();
+  const std::string c60 = Dir() + "/b/c60b";
+  const int code = test_support::RunInChild([this, c60] {
+    test_support::KillWhen(c60 + ".dbf.pack");
+    Run(Request());
+    return 0;
+  });
+  EXPECT_EQ(code, 128 + SIGKILL);
+  ASSERT_TRUE(std::filesystem::exists(c60 + ".dbf.pack"));
+  SetDossier(Dir() + "/b/", "B");
+  DossierRunInfo info;
+  ASSERT_TRUE(ReadDossierRunMarker(&info));
+  ASSERT_TRUE(processing::PutBackInterruptedOpening(info.detail));
+  ASSERT_TRUE(RemoveDossierRunMarker());
+  EXPECT_TRUE(TargetFiles() == files);
+  Table t;
+  ASSERT_TRUE(t.OpenShared(c60, "", true));
+  EXPECT_EQ(dbase::DbiCheckIndex(t.cursor, false), dbase::DBIERR_NONE);
 }
 
 // With constant 040 the letters of each auxiliary account must balance: one lettered line alone

@@ -36,6 +36,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 #include "support/demo_oracle.h"
+#include "support/kill_point.h"
 #include "support/line_files.h"
 #include "support/other_process.h"
 #include "support/python.h"
@@ -631,6 +632,39 @@ TEST_F(MergeTest, ARunKilledHalfWayIsPutBack) {
   EXPECT_EQ(FolderDigest(a_), before);
 }
 
+// A table opened as the next opening does after a put-back: its live records, -1 when it does
+// not open or its tags do not hold its records.
+long WholeRecords(const std::string& base) {
+  Table t;
+  if (!t.OpenShared(base, "", true)) return -1;
+  long live = 0;
+  for (bool more = t.GoTop(); more; more = t.Skip(1)) live += t.IsDeleted() ? 0 : 1;
+  const bool sound = dbase::DbiCheckIndex(t.cursor, false) == dbase::DBIERR_NONE;
+  t.CloseTable(true);
+  return sound ? live : -1;
+}
+
+// A merge killed at the first write into the new data file of C60's pack (the rebuild at its
+// end): the put-back leaves nothing of the pack, and C60 opens whole, its tags holding it.
+TEST_F(MergeTest, ARunKilledInItsRebuildsPackIsPutBackWhole) {
+  const std::string before = FolderDigest(a_);
+  const long sortRecords = WholeRecords(a_ + "c60a");
+  ASSERT_GT(sortRecords, 0);
+  const int code = test_support::RunInChild([this] {
+    test_support::KillWhen(a_ + "c60a.dbf.pack");
+    processing::MergeOtherDossier(Request(), Maintenance(false));
+    return 0;
+  });
+  ASSERT_EQ(code, 128 + SIGKILL);
+  ASSERT_TRUE(std::filesystem::exists(a_ + "c60a.dbf.pack"));
+  DossierRunInfo info;
+  ASSERT_TRUE(ReadDossierRunMarker(&info));
+  ASSERT_TRUE(processing::PutBackInterruptedTransfer(info.detail));
+  ASSERT_TRUE(RemoveDossierRunMarker());
+  EXPECT_EQ(FolderDigest(a_), before);
+  EXPECT_EQ(WholeRecords(a_ + "c60a"), sortRecords);
+}
+
 TEST_F(SeparationTest, LineFilesPastTheirLimitAreRefusedBeforeAnythingIsWritten) {
   // The draft near its limit takes no more moved lines; the closed file past it none at all.
   for (const auto& [file, records] : {std::pair{"c50b.dbf", kMaxLineRecords - 5}, std::pair{"c40b.dbf", kMaxLineRecords + 1}}) {
@@ -717,6 +751,32 @@ TEST_F(SeparationTest, ARunKilledHalfWayIsPutBackAtEachOpening) {
   }
   EXPECT_EQ(FolderDigest(a_), beforeA);
   EXPECT_EQ(FolderDigest(b_), beforeB);
+}
+
+// A separation killed at the first write into the new year's C50 pack (its rebuild, after the
+// old year's): each opening puts its dossier back, nothing of either dossier's packs stays, and
+// both draft files open whole.
+TEST_F(SeparationTest, ARunKilledInTheSecondRebuildsPackIsPutBackWhole) {
+  const std::string beforeA = FolderDigest(a_), beforeB = FolderDigest(b_);
+  const long draftA = WholeRecords(a_ + "c50a"), draftB = WholeRecords(b_ + "c50b");
+  const int code = test_support::RunInChild([this] {
+    test_support::KillWhen(b_ + "c50b.dbf.pack");
+    processing::SeparateYears(Request(), Maintenance(true));
+    return 0;
+  });
+  ASSERT_EQ(code, 128 + SIGKILL);
+  ASSERT_TRUE(std::filesystem::exists(b_ + "c50b.dbf.pack"));
+  for (const auto& [folder, name] : {std::pair{a_, "A"}, std::pair{b_, "B"}}) {
+    SetDossier(folder, name);
+    DossierRunInfo info;
+    ASSERT_TRUE(ReadDossierRunMarker(&info)) << name;
+    ASSERT_TRUE(processing::PutBackInterruptedTransfer(info.detail)) << name;
+    ASSERT_TRUE(RemoveDossierRunMarker());
+  }
+  EXPECT_EQ(FolderDigest(a_), beforeA);
+  EXPECT_EQ(FolderDigest(b_), beforeB);
+  EXPECT_EQ(WholeRecords(a_ + "c50a"), draftA);
+  EXPECT_EQ(WholeRecords(b_ + "c50b"), draftB);
 }
 
 }  // namespace

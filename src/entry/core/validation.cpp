@@ -9,6 +9,7 @@
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/table.h"
 #include "data/table_structures.h"
@@ -88,11 +89,11 @@ class ValidationWork {
       if (const int code = ValidateMonth(PadRight(month, kJournalMonthKeyLength))) return code;
       if (const int code = MoveHeaderTotals(PadRight(month, kJournalMonthKeyLength))) return code;
     }
-    if (!c40_.AppendQueued()) return Fail(kValidationAppend, c40);
+    if (!c40_.AppendQueued()) return Fail(kValidationAppend, c40, c40_.result);
     c10_.Commit();
     c10_.CloseTable(true);
     // C50 alone is packed: C10 keeps its cancelled codes, which can be reactivated.
-    if (!c50_.Pack()) return Fail(kValidationPack, PathC50());
+    if (!c50_.Pack()) return Fail(kValidationPack, PathC50(), c50_.result);
     c50_.CloseTable(true);
     c40_.CloseTable(true);
     if (!c40_.OpenExclusive(c40) || !BuildIndexesOf(c40_, TableKind::C40)) return Fail(kValidationClosedIndex, c40);
@@ -111,8 +112,8 @@ class ValidationWork {
   }
 
  private:
-  int Fail(int code, const std::string& what) {
-    r_.error = "incident " + std::to_string(code) + " sur " + what;
+  int Fail(int code, const std::string& what, int engineResult = 0) {
+    r_.error = RunIncidentText(code, what, engineResult);
     c10_.CloseTable(true);
     c40_.CloseTable(true);
     c50_.CloseTable(true);
@@ -378,18 +379,17 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   }
   if (failure != 0) {
     r.code = failure;
-    DossierRunInfo info;
-    ReadDossierRunMarker(&info);
     r.putBack = PutBackAsideCopies(folder, copies, &r.putBackError);
     WriteLog(caption + std::to_string(failure) + " - " + months + " - " + r.error +
              (r.putBack ? " - dossier remis en place" : " - dossier NON remis en place: " + r.putBackError));
-    marker.reset();
     // Copies that could not all go back are put back at the next opening.
-    if (!r.putBack) WriteDossierRunMarker(info);
+    if (!r.putBack) marker->Keep();
     return r;
   }
-  RemoveAsideCopies(folder, copies);
+  // The marker goes before the copies: copies left alone are offered for removal at the next
+  // opening, while a marker left alone would put back a run that went to its end.
   marker.reset();
+  RemoveAsideCopies(folder, copies);
   WriteLog(std::string(kProcess) + " - Ok - " + months + " - " + std::to_string(r.generalLines) + " ligne(s), " +
            std::to_string(r.analyticLines) + " ligne(s) analytique(s) - " + shownDate);
   return r;

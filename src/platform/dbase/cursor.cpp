@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -113,33 +115,159 @@ std::vector<std::string> DbiCursor::PackedFiles() const {
   return files;
 }
 
-bool DbiCursor::PackLeftovers() const {
-  for (const std::string& f : PackedFiles())
-    if (platform::FileExists(f + kPackSuffix)) return true;
-  return false;
+namespace {
+
+// The journal of a pack's renames, beside the data file: written whole and flushed before the
+// first rename, removed after the last. One line per file in the order of the renames: the
+// file's name, then the identity (device, inode, size, time of last change) of the file it
+// replaces and of the new file; none of them is written between the journal and its removal.
+// Without it no rename has begun, and the new files are dropped.
+constexpr const char* kPackJournalSuffix = ".pack.journal";
+
+struct FileId {
+  unsigned long long dev = 0, ino = 0, size = 0, changed = 0;
+  bool operator==(const FileId& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && changed == o.changed && ino != 0;
+  }
+};
+
+FileId IdOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(platform::DiskPath(path).c_str(), &st) != 0) return {};
+  return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+          static_cast<unsigned long long>(st.st_size),
+          static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ull +
+              static_cast<unsigned long long>(st.st_mtim.tv_nsec)};
 }
 
-// A pack renames its new files over the old ones, data last, once all of them are written.
-// So while the new data file is there and the first of them is gone, the renames had begun
-// and are finished; otherwise the new files are dropped, the new data file first (without it
-// the others are never taken for a pack's finished files), and the old table stays.
-DBIResult DbiCursor::FinishPack() {
-  const std::vector<std::string> files = PackedFiles();
-  const bool renaming = files.size() > 1 && platform::FileExists(dbfPath + kPackSuffix) &&
-                        !platform::FileExists(files.front() + kPackSuffix);
-  if (!renaming) return DropPackFiles();
+std::string IdText(const FileId& id) {
+  return std::to_string(id.dev) + ":" + std::to_string(id.ino) + ":" + std::to_string(id.size) + ":" +
+         std::to_string(id.changed);
+}
+
+struct JournalLine {
+  std::string name;  // file name, in the data file's folder
+  FileId old, fresh;
+};
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+DBIResult WriteJournal(const std::string& journal, const std::vector<std::string>& files) {
+  std::string text;
   for (const std::string& f : files) {
-    if (!platform::FileExists(f + kPackSuffix)) continue;
-    DBIResult rc = RenameFile(f + kPackSuffix, f);
+    text += NameOf(f) + "\t" + IdText(IdOf(f)) + "\t" + IdText(IdOf(f + kPackSuffix)) + "\n";
+  }
+  int fd = -1;
+  DBIResult rc = CreateFile(journal, &fd);
+  if (rc != DBIERR_NONE) return rc;
+  rc = WriteAt(fd, text.data(), text.size(), 0);
+  if (rc == DBIERR_NONE && ::fsync(fd) != 0) rc = ErrnoToResult(errno);
+  ::close(fd);
+  if (rc == DBIERR_NONE) rc = SyncFile(FolderOf(journal).empty() ? "." : FolderOf(journal));
+  return rc;
+}
+
+FileId ParseId(const std::string& text) {
+  unsigned long long parts[4] = {};
+  const char* p = text.c_str();
+  for (int i = 0; i < 4; ++i) {
+    char* end = nullptr;
+    parts[i] = std::strtoull(p, &end, 10);
+    if (end == p || (i < 3 && *end != ':')) return {};
+    p = end + 1;
+  }
+  return {parts[0], parts[1], parts[2], parts[3]};
+}
+
+// False when the journal is missing or not whole (a line without its three parts).
+bool ReadJournal(const std::string& journal, std::vector<JournalLine>* lines) {
+  std::string text;
+  if (!platform::FileExists(journal) || !platform::ReadWholeFile(journal, text) || text.empty() || text.back() != '\n')
+    return false;
+  for (std::size_t from = 0; from < text.size();) {
+    const std::size_t end = text.find('\n', from);
+    const std::string line = text.substr(from, end - from);
+    from = end + 1;
+    const std::size_t a = line.find('\t'), b = line.find('\t', a == std::string::npos ? a : a + 1);
+    if (a == std::string::npos || b == std::string::npos || a == 0) return false;
+    lines->push_back({line.substr(0, a), ParseId(line.substr(a + 1, b - a - 1)), ParseId(line.substr(b + 1))});
+  }
+  return !lines->empty();
+}
+
+// Whether the renames the journal lists had begun on these very files and may be finished:
+// the files renamed already (a first run of them) are the pack's new files, the others still
+// the files they replace with their new files beside them. A table put in place by another
+// hand meanwhile (copies put back over it) fails this, and so do renames out of order. When
+// none of the files is one the journal knows (the folder was copied elsewhere), the order of
+// the names alone says it: the first file renamed and the data file not yet.
+bool RenamesToFinish(const std::string& folder, const std::vector<JournalLine>& lines) {
+  bool known = false, sound = true, ordered = true, pendingSeen = false, renamedSeen = false;
+  for (const JournalLine& l : lines) {
+    const std::string target = platform::ResolveName(folder.empty() ? "." : folder.substr(0, folder.size() - 1), l.name);
+    const FileId now = IdOf(target), waiting = IdOf(target + kPackSuffix);
+    const bool pending = waiting.ino != 0;
+    if (pending) {
+      pendingSeen = true;
+      if (waiting == l.fresh) known = true;
+      else sound = false;
+      if (now == l.old) known = true;
+      else if (now.ino != 0 || l.old.ino != 0) sound = false;
+    } else {
+      renamedSeen = true;
+      if (pendingSeen) ordered = false;
+      if (now == l.fresh) known = true;
+      else sound = false;
+    }
+  }
+  if (known) return sound && ordered && pendingSeen;
+  return ordered && renamedSeen && pendingSeen;
+}
+
+}  // namespace
+
+bool DbiCursor::PackLeftovers() const {
+  for (const char* ext : {".dbf", ".dbt", ".mdx"})
+    if (platform::FileExists(platform::ResolvePath(WithExtension(dbfPath, ext)) + kPackSuffix)) return true;
+  return platform::FileExists(dbfPath + kPackJournalSuffix);
+}
+
+// A pack renames its new files over the old ones, data last, once all of them are written and
+// its journal is on the disk. The renames it had begun are finished when its journal shows
+// that the files are still those it renamed; otherwise (no journal: the renames had not begun,
+// or a table put back over the pack's files) the new files are dropped and the table stays.
+DBIResult DbiCursor::FinishPack() {
+  const std::string journal = dbfPath + kPackJournalSuffix;
+  std::vector<JournalLine> lines;
+  // A journal is whole when its last line names the data file, renamed last.
+  if (!ReadJournal(journal, &lines) || lines.back().name != NameOf(dbfPath) ||
+      !RenamesToFinish(FolderOf(dbfPath), lines))
+    return DropPackFiles();
+  for (const JournalLine& l : lines) {
+    const std::string target = FolderOf(dbfPath) + l.name;
+    if (!platform::FileExists(target + kPackSuffix)) continue;
+    DBIResult rc = RenameFile(target + kPackSuffix, target);
     if (rc != DBIERR_NONE) return rc;
   }
-  return DBIERR_NONE;
+  (void)SyncFile(FolderOf(dbfPath).empty() ? "." : FolderOf(dbfPath));
+  return RemoveFile(journal);
 }
 
+// The journal first: without it the new files are never taken for a pack's finished files,
+// whatever of them a drop cut short leaves.
 DBIResult DbiCursor::DropPackFiles() {
-  DBIResult rc = RemoveFile(dbfPath + kPackSuffix);
-  for (const std::string& f : PackedFiles())
-    if (rc == DBIERR_NONE) rc = RemoveFile(f + kPackSuffix);
+  DBIResult rc = RemoveFile(dbfPath + kPackJournalSuffix);
+  if (rc == DBIERR_NONE) rc = RemoveFile(dbfPath + kPackSuffix);
+  for (const char* ext : {".dbt", ".mdx"})
+    if (rc == DBIERR_NONE) rc = RemoveFile(platform::ResolvePath(WithExtension(dbfPath, ext)) + kPackSuffix);
   return rc;
 }
 
@@ -702,6 +830,57 @@ DBIResult DbiCursor::RepairIndex() {
   return rc;
 }
 
+DBIResult DbiCursor::RebuildIndex() {
+  if (!exclusive || readOnly) return DBIERR_NEEDEXCLACCESS;
+  if (!mdx_) return DBIERR_NONE;
+  countKnown_ = false;
+  DBIResult rc = RefreshCount();
+  if (rc != DBIERR_NONE) return rc;
+  FileSource src(dbf_, count_);
+  rc = mdx_->Rebuild(&src);
+  return rc == DBIERR_NONE ? src.status() : rc;
+}
+
+DBIResult DbiCursor::CheckIndex() {
+  if (!mdx_) return DBIERR_NONE;
+  countKnown_ = false;
+  DBIResult rc = RefreshCount();
+  std::vector<MdxTagInfo> tags;
+  if (rc == DBIERR_NONE) rc = mdx_->Tags(&tags);
+  for (const MdxTagInfo& tag : tags) {
+    if (rc == DBIERR_NONE) rc = mdx_->Check(tag.name);
+    if (rc != DBIERR_NONE) return rc;
+    // The entries the records call for (a unique tag keeps a key's first record) ...
+    std::vector<std::pair<std::string, std::uint32_t>> wanted, found;
+    FileSource src(dbf_, count_);
+    std::uint32_t recno = 0;
+    const std::uint8_t* record = nullptr;
+    while (src.Next(&recno, &record)) {
+      std::string key;
+      bool included = false;
+      rc = mdx_->KeyOf(tag.name, record, &key, &included);
+      if (rc != DBIERR_NONE) return rc;
+      if (included) wanted.emplace_back(std::move(key), recno);
+    }
+    if (src.status() != DBIERR_NONE) return src.status();
+    std::sort(wanted.begin(), wanted.end());
+    if (tag.unique)
+      wanted.erase(std::unique(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+                   wanted.end());
+    // ... and those the tag holds, walked in its order.
+    MdxEntry entry, next;
+    for (rc = mdx_->First(tag.name, &entry); rc == DBIERR_NONE; rc = mdx_->Next(tag.name, entry, &next), entry = next) {
+      if (found.size() >= wanted.size()) return DBIERR_INDEXCORRUPT;
+      found.emplace_back(entry.key, entry.recno);
+    }
+    if (rc != DBIERR_EOF) return rc;
+    std::sort(found.begin(), found.end());
+    if (found != wanted) return DBIERR_INDEXCORRUPT;
+    rc = DBIERR_NONE;
+  }
+  return rc;
+}
+
 DBIResult DbiCursor::BeginIndexUpdate(bool append) {
   DBIResult rc = mdx_->BeginUpdate(append);
   if (rc != DBIERR_INDEXOUTOFDATE) return rc;
@@ -1144,7 +1323,7 @@ DBIResult DbiCursor::Pack(bool) {
   if (rc != DBIERR_NONE) {
     fresh.Close();
     (void)DropPackFiles();
-      return rc;
+    return rc;
   }
   std::uint32_t count = 0;
   rc = fresh.ReadCount(&count);
@@ -1155,16 +1334,31 @@ DBIResult DbiCursor::Pack(bool) {
   mdx_.reset();
   if (ordered) order_ = Order();
   dbt_.Close();
+  const std::string journal = dbfPath + kPackJournalSuffix;
+  bool journaled = false;
+  if (rc == DBIERR_NONE) {
+    rc = WriteJournal(journal, files);
+    journaled = rc == DBIERR_NONE;
+  }
   for (const std::string& f : files)
     if (rc == DBIERR_NONE) rc = RenameFile(f + kPackSuffix, f);
-  // The folder's entries reach the disk with the renames.
+  // The folder's entries reach the disk with the renames; the journal goes after them.
   if (rc == DBIERR_NONE) {
-    const std::size_t slash = dbfPath.rfind('/');
-    (void)SyncFile(slash == std::string::npos ? "." : dbfPath.substr(0, slash + 1));
+    const std::string folder = FolderOf(dbfPath);
+    (void)SyncFile(folder.empty() ? "." : folder);
+    (void)RemoveFile(journal);  // one left behind is dropped by the next open
   }
   // From the data file's rename on, the new table is the table; this cursor holds it alone.
-  if (!platform::FileExists(dbfPath + kPackSuffix)) dbf_.TakeOver(fresh);
-  else if (rc == DBIERR_NONE) rc = DBIERR_OSERROR;
+  if (!platform::FileExists(dbfPath + kPackSuffix)) {
+    dbf_.TakeOver(fresh);
+  } else {
+    if (rc == DBIERR_NONE) rc = DBIERR_OSERROR;
+    // No rename began without the journal: the old table stays, the new files go.
+    if (!journaled) {
+      fresh.Close();
+      (void)DropPackFiles();
+    }
+  }
   count_ = rc == DBIERR_NONE ? count : 0;
   countKnown_ = rc == DBIERR_NONE;
   aheadCount_ = 0;

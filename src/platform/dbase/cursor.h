@@ -76,6 +76,14 @@ struct DbiCursor {
 
   // Maintenance (exclusive cursor).
   DBIResult Pack(bool regenIndexes);
+  // Every tag of the production index walked in order and compared with the records: one
+  // entry per record its condition takes, with that record's key (DBIERR_INDEXCORRUPT
+  // otherwise).
+  DBIResult CheckIndex();
+  // Every tag made again from the records (exclusive cursor).
+  DBIResult RebuildIndex();
+  // True when the production index held the mark of an update that never finished.
+  bool IndexInterrupted() const { return mdx_ && mdx_->Interrupted(); }
   DBIResult Empty();
 
   // Orders and indexes.

@@ -498,6 +498,37 @@ DBIResult DbiPackTable(hDBIDb, hDBICur cursor, const char* tableName, const char
   return OnExclusive(cursor, tableName, [&](DbiCursor* c) { return c->Pack(regenIndexes); });
 }
 
+DBIResult DbiCheckIndex(hDBICur cursor, bool rebuild) {
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  const DBIResult rc = cursor->CheckIndex();
+  if (rc != DBIERR_INDEXCORRUPT || !rebuild || !cursor->exclusive || cursor->readOnly) return rc;
+  const DBIResult rebuilt = cursor->RebuildIndex();
+  return rebuilt != DBIERR_NONE ? rebuilt : cursor->CheckIndex();
+}
+
+DBIResult DbiRepairInterruptedIndex(const char* tableName, bool* repaired) {
+  if (S().initCount == 0) return DBIERR_NOTINITIALIZED;
+  if (repaired != nullptr) *repaired = false;
+  if (tableName == nullptr || tableName[0] == 0) return DBIERR_INVALIDPARAM;
+  const std::string path = TablePath(tableName);
+  bool marked = false;
+  {
+    // The mark is read under the index's lock: a live writer's update is waited for.
+    DbiCursor look;
+    DBIResult rc = look.Open(path, "", "", true, false, xltFIELD);
+    if (rc != DBIERR_NONE) return rc;
+    marked = look.IndexInterrupted();
+  }
+  if (!marked) return DBIERR_NONE;
+  // An exclusive open rebuilds the tags of a marked index.
+  DbiCursor alone;
+  DBIResult rc = alone.Open(path, "", "", false, true, xltFIELD);
+  if (rc != DBIERR_NONE || alone.IndexInterrupted()) return DBIERR_INDEXOUTOFDATE;
+  rc = alone.Close();
+  if (rc == DBIERR_NONE && repaired != nullptr) *repaired = true;
+  return rc;
+}
+
 DBIResult DbiEmptyTable(hDBIDb, hDBICur cursor, const char* tableName, const char* driverType) {
   if (S().initCount == 0) return DBIERR_NOTINITIALIZED;
   if (!DriverOk(driverType)) return DBIERR_INVALIDPARAM;

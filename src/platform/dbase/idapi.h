@@ -241,6 +241,18 @@ DBIResult DbiFreeBlob(hDBICur cursor, std::uint8_t* recBuf, std::uint16_t field)
 // the renames or drops the new files, so the table is the old one or the new one, whole.
 DBIResult DbiPackTable(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType,
                        bool regenIndexes);
+// Walks every tag of the table's production index and compares it with the records: each
+// record its condition takes has one entry, with its key, in order. DBIERR_INDEXCORRUPT when
+// a tag does not match; DBIERR_NONE for a table without index. With `rebuild`, on a cursor
+// that has the table alone, tags that do not match are made again from the records and
+// checked once more.
+DBIResult DbiCheckIndex(hDBICur cursor, bool rebuild);
+// A production index left marked by an update that never finished (a writer killed inside an
+// append) has its tags rebuilt from the records, the table opened exclusively for it;
+// *repaired tells whether it was. DBIERR_INDEXOUTOFDATE when a marked index could not be
+// rebuilt (another cursor of any process has the table open): it then stays as it is. A table
+// without a marked index is left untouched; one that does not open gives the open's code.
+DBIResult DbiRepairInterruptedIndex(const char* tableName, bool* repaired);
 // Removes every record; the cursor given must be exclusive, or the table is opened
 // exclusively by name for the call.
 DBIResult DbiEmptyTable(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType);

@@ -576,16 +576,14 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   if (failure != 0) {
     r.code = failure;
     CloseAllTables();
-    DossierRunInfo info;
-    ReadDossierRunMarker(&info);
     std::string putBackError;
     r.putBack = PutBackAsideCopies(DossierFolder, copies, &putBackError);
-    marker.reset();
-    if (!r.putBack) WriteDossierRunMarker(info);
+    if (!r.putBack) marker->Keep();
     return r;
   }
-  RemoveAsideCopies(DossierFolder, copies);
+  // The marker goes before the copies (copies left alone are offered for removal).
   marker.reset();
+  RemoveAsideCopies(DossierFolder, copies);
   return r;
 }
 

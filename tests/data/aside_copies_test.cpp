@@ -1,0 +1,118 @@
+// Copies kept aside while a run changes tables, put back when the run is undone: what the run
+// left beside the tables (a killed pack's new files and journal, temporaries) goes before the
+// copies go back, and the copies go only once every table put back opens with tags that hold
+// its records.
+#include <signal.h>
+
+#include "data/aside_copies.h"
+#include "data_test_util.h"
+#include "support/kill_point.h"
+#include "support/other_process.h"
+
+namespace data_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AsideCopiesTest : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    CreateDossier();
+    Table c50;
+    ASSERT_TRUE(c50.OpenShared(DossierPath(TableKind::C50)));
+    for (int i = 0; i < 12; ++i) Add(c50, {"J" + std::to_string(i % 3), "2601", "AA", std::to_string(100 + i)});
+  }
+  std::string Base(TableKind kind) const { return TableBaseName(kind, DossierCode); }
+  bool Copy(AsideCopies* copies) {
+    std::string why;
+    return MakeAsideCopies(Dir() + "/", "run-tst/", {Base(TableKind::C50), Base(TableKind::C60)}, copies, &why);
+  }
+  // Names of the files of the dossier folder (not its sub-folders).
+  std::set<std::string> Files() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(Dir()))
+      if (e.is_regular_file()) names.insert(e.path().filename().string());
+    return names;
+  }
+  // C50's records as "recno:field 4", in physical order, and whether its tags hold them.
+  std::vector<std::string> Draft(dbase::DBIResult* check) {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(DossierPath(TableKind::C50), "", true));
+    std::vector<std::string> out;
+    for (bool more = c50.GoTop(""); more; more = c50.Skip(1))
+      out.push_back(std::to_string(c50.recordNumber) + ":" + RTrim(c50.GetField(4)) + (c50.IsDeleted() ? "*" : ""));
+    *check = dbase::DbiCheckIndex(c50.cursor, false);
+    c50.CloseTable(true);
+    return out;
+  }
+};
+
+// A run undone after a pack of C50 killed just before the new data file's rename: the put-back
+// removes the pack's files (and a temporary) before the copies go back, keeps the dossier's
+// other files, and the draft opens as it was, its tags holding its records.
+TEST_F(AsideCopiesTest, APutBackRemovesWhatTheRunLeftBeforeTheCopiesGoBack) {
+  const std::string c50 = DossierPath(TableKind::C50);
+  std::ofstream(Dir() + "/c10tst.ini") << "[Dossier]\n";
+  AsideCopies copies;
+  ASSERT_TRUE(Copy(&copies));
+  dbase::DBIResult check = dbase::DBIERR_NONE;
+  const std::vector<std::string> before = Draft(&check);
+  const std::set<std::string> files = Files();
+  const int status = test_support::RunInChild([&] {
+    Table t;
+    if (!t.OpenExclusive(c50)) return 1;
+    for (long r = 1; r <= 6; ++r) {
+      t.GoTo(r);
+      t.DeleteRecord(nullptr, 0);
+    }
+    test_support::KillWhen(c50 + ".dbf.pack", c50 + ".mdx.pack");
+    t.Pack();
+    return 2;
+  });
+  ASSERT_EQ(status, 128 + SIGKILL);
+  ASSERT_TRUE(fs::exists(c50 + ".dbf.pack"));
+  std::ofstream(c50 + ".mdx.tmp999-1") << "half";
+  std::string why;
+  ASSERT_TRUE(PutBackAsideCopies(Dir() + "/", copies, &why)) << why;
+  EXPECT_EQ(Files(), files);
+  EXPECT_FALSE(fs::exists(Dir() + "/run-tst"));
+  EXPECT_EQ(Draft(&check), before);
+  EXPECT_EQ(check, dbase::DBIERR_NONE);
+}
+
+// The copies go only when every table put back opens and its tags hold its records: a copy
+// that does not open keeps them (the put-back fails, naming the file); an index copied a
+// record short is made again from the records, and then they go.
+TEST_F(AsideCopiesTest, TheCopiesGoOnlyOnceEveryTablePutBackIsSound) {
+  const std::string c50 = DossierPath(TableKind::C50);
+  AsideCopies copies;
+  ASSERT_TRUE(Copy(&copies));
+  const std::string copy = Dir() + "/run-tst/" + Base(TableKind::C50) + ".dbf";
+  const std::string saved = Read("run-tst/" + Base(TableKind::C50) + ".dbf");
+  fs::resize_file(copy, 20);
+  std::string why;
+  EXPECT_FALSE(PutBackAsideCopies(Dir() + "/", copies, &why));
+  EXPECT_NE(why.find(c50 + ".dbf"), std::string::npos) << why;
+  EXPECT_TRUE(fs::exists(Dir() + "/run-tst"));
+  std::ofstream(c50 + ".dbf", std::ios::binary | std::ios::trunc) << saved;
+  fs::remove_all(Dir() + "/run-tst");
+
+  // A copy of the data file taken after one more record than its index's copy.
+  ASSERT_TRUE(Copy(&copies));
+  {
+    Table t;
+    ASSERT_TRUE(t.OpenShared(c50));
+    Add(t, {"J9", "2601", "AA", "999"});
+    t.CloseTable(true);
+    fs::copy_file(c50 + ".dbf", copy, fs::copy_options::overwrite_existing);
+  }
+  ASSERT_TRUE(PutBackAsideCopies(Dir() + "/", copies, &why)) << why;
+  EXPECT_FALSE(fs::exists(Dir() + "/run-tst"));
+  dbase::DBIResult check = dbase::DBIERR_INDEXCORRUPT;
+  EXPECT_EQ(Draft(&check).back(), "13:999");
+  EXPECT_EQ(check, dbase::DBIERR_NONE);
+}
+
+}  // namespace
+}  // namespace data_test

@@ -1,0 +1,176 @@
+// What stopped or finished runs leave for the opening: a run put back from its copies is asked
+// about as a put-back (not as a run done again); copies that no run needs any more are named
+// and removed only on the user's word; an index that a killed append left marked, with a
+// record in none of its tags, is made again before anything reads it, or the opening stops
+// naming the table when another station holds it.
+#include <signal.h>
+
+#include "dossier/dossier_run_marker.h"
+#include "dossier_test_util.h"
+#include "platform/dbase/fileio.h"
+#include "platform/dbase/file_layout.h"
+#include "support/dossier_fixture.h"
+#include "support/gui_test.h"
+#include "support/other_process.h"
+
+namespace {
+
+class LeftoversTest : public DossierOpenTest {
+ protected:
+  void TearDown() override {
+    Close();
+    SetDossierRunRedo("ajout", {});
+    DossierOpenTest::TearDown();
+  }
+  void Open(const std::string& folder, const std::string& code, std::vector<int> answers = {}) {
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(folder, code), [answers] {
+      for (int a : answers) gui::ModalSeam::QueueMessageBoxAnswer(a);
+    });
+  }
+  bool IsOpen(const std::string& folder) const { return DossierFolder == folder && DossierLockTable->isOpen; }
+  // The first message box shown that holds `text`, pictured as <name>.png; its text.
+  static std::string Pictured(const std::string& text, const std::string& name) {
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.kind == gui::ModalKind::MessageBox && s.text.find(text) != std::string::npos) {
+        test_support::ScreenshotMessage(s, "dossier", name);
+        return s.text;
+      }
+    ADD_FAILURE() << "no box with: " << text << "\n" << ShownTexts();
+    return "";
+  }
+  void Close() {
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+  }
+};
+
+TEST_F(LeftoversTest, ARunPutBackFromItsCopiesIsAskedAboutAsAPutBack) {
+  const std::string d = MakeDossier("pb", "PBK");
+  bool goes = false;
+  int calls = 0;
+  SetDossierRunRedo("ajout", [&](const DossierRunInfo&) { return ++calls, goes; }, true);
+  SetDossier(d, "PBK");
+  ASSERT_TRUE(WriteDossierRunMarker({"ajout", "Ajout d'un autre dossier", "2", "05/03/2026 \xE0 09h07", ""}));
+  SetDossier("", "");
+
+  // Yes, and the put-back fails: the dossier stays closed, and the marker for the next opening.
+  Open(d, "PBK", {gui::IDYES});
+  EXPECT_FALSE(IsOpen(d));
+  const std::string asked = Pictured("remettre maintenant le dossier tel qu'il \xE9tait avant ce traitement",
+                                     "interrupted_put_back_question");
+  EXPECT_EQ(asked.find("relancer ce traitement"), std::string::npos) << asked;
+  Pictured("n'a pas pu \xEAtre remis tel qu'il \xE9tait avant ce traitement", "interrupted_put_back_failed");
+  SetDossier(d, "PBK");
+  EXPECT_TRUE(DossierRunMarkerExists());
+  EXPECT_EQ(calls, 1);
+  SetDossier("", "");
+
+  goes = true;
+  Open(d, "PBK", {gui::IDYES});
+  EXPECT_TRUE(IsOpen(d)) << ShownTexts();
+  EXPECT_EQ(calls, 2) << ShownTexts();
+  EXPECT_FALSE(DossierRunMarkerExists());
+}
+
+TEST_F(LeftoversTest, CopiesThatNoRunNeedsAreNamedAndRemovedOnTheUsersWord) {
+  const std::string d = MakeDossier("cp", "CPY");
+  const std::string left = "ajout-cpy-20260305-090700", before = "validation-cpy-20260306-101112";
+  for (const std::string& f : {left, before}) {
+    fs::create_directories(d + f);
+    std::ofstream(d + f + "/c50cpy.dbf") << "copy";
+  }
+  // Another dossier's copies, and the originals a conversion keeps, are not this question's.
+  for (const char* other : {"ajout-cpz-20260305-090700", "conversion-cpy-20260305-090700"}) fs::create_directories(d + other);
+
+  Open(d, "CPY", {gui::IDNO});
+  ASSERT_TRUE(IsOpen(d)) << ShownTexts();
+  const std::string asked = Pictured("Voulez-vous supprimer ces copies maintenant", "left_copies_question");
+  EXPECT_NE(asked.find(d + left), std::string::npos) << asked;
+  EXPECT_NE(asked.find(d + before), std::string::npos) << asked;
+  EXPECT_EQ(asked.find("cpz"), std::string::npos) << asked;
+  EXPECT_EQ(asked.find("conversion-"), std::string::npos) << asked;
+  EXPECT_TRUE(fs::exists(d + left));
+  Close();
+
+  Open(d, "CPY", {gui::IDYES});
+  ASSERT_TRUE(IsOpen(d)) << ShownTexts();
+  EXPECT_FALSE(fs::exists(d + left));
+  EXPECT_FALSE(fs::exists(d + before));
+  EXPECT_TRUE(fs::exists(d + "ajout-cpz-20260305-090700"));
+  EXPECT_TRUE(fs::exists(d + "conversion-cpy-20260305-090700"));
+  Close();
+
+  Open(d, "CPY");
+  ASSERT_TRUE(IsOpen(d)) << ShownTexts();
+  EXPECT_FALSE(ShownContains("Copies de fichiers"));
+  EXPECT_NE(ReadAll(d + "clgcpy.txt").find("copies d'un traitement termin\xE9 supprim\xE9" "es: " + d + left),
+            std::string::npos);
+}
+
+std::uint32_t UpdateMark(const std::string& mdx) {
+  const std::string bytes = dossier_test::ReadFile(mdx);
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i)
+    v = v << 8 | static_cast<unsigned char>(bytes[dbase::mdx_header::kUpdateMark + static_cast<std::size_t>(i)]);
+  return v;
+}
+
+// Whether a read of the table finds its tags holding its records (the index as it is).
+dbase::DBIResult IndexCheck(const std::string& base) {
+  Table t;
+  if (!t.OpenShared(base, "", true)) return t.result;
+  const dbase::DBIResult rc = dbase::DbiCheckIndex(t.cursor, false);
+  t.CloseTable(true);
+  return rc;
+}
+
+TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningStops) {
+  const std::string d = MakeDossier("ix", "IDX");
+  const std::string c60 = d + "c60idx";
+  // Another station reading C60, held back until asked.
+  test_support::OtherProcess station([c60](char cmd) {
+    static Table* t = new Table();
+    if (cmd == 'o') return t->OpenShared(c60, "", true);
+    if (cmd == 'c') return t->CloseTable(true);
+    return false;
+  });
+  // A real append into C60, killed at its k-th write: the first k that leaves the new record
+  // counted and in none of the tags.
+  const std::string data = dossier_test::ReadFile(c60 + ".dbf"), index = dossier_test::ReadFile(c60 + ".mdx");
+  long k = 1;
+  for (;; ++k) {
+    ASSERT_LT(k, 60) << "no write point left the index marked";
+    std::ofstream(c60 + ".dbf", std::ios::binary | std::ios::trunc) << data;
+    std::ofstream(c60 + ".mdx", std::ios::binary | std::ios::trunc) << index;
+    const int status = test_support::RunInChild([c60, k] {
+      Table t;
+      if (!t.OpenShared(c60, "C60CODE")) return 1;
+      dbase::SetWriteFault(dbase::WriteFault::kKill, k);
+      t.AppendBlank();
+      t.PutField(1, "ZZZZZZZZ");
+      t.InsertRecord();
+      return 0;
+    });
+    ASSERT_EQ(status, 128 + SIGKILL) << k;
+    if (UpdateMark(c60 + ".mdx") != 0 && IndexCheck(c60) == dbase::DBIERR_INDEXCORRUPT) break;
+  }
+  SCOPED_TRACE("append killed before write " + std::to_string(k));
+
+  ASSERT_TRUE(station.Do('o'));
+  Open(d, "IDX");
+  EXPECT_FALSE(IsOpen(d));
+  Pictured("Un ajout au fichier\n\n   " + c60 + ".dbf\n\na \xE9t\xE9 interrompu", "marked_index_refusal");
+  EXPECT_NE(UpdateMark(c60 + ".mdx"), 0u) << "the index stays as it was while the other station reads it";
+  Close();
+
+  ASSERT_TRUE(station.Do('c'));
+  Open(d, "IDX");
+  ASSERT_TRUE(IsOpen(d)) << ShownTexts();
+  EXPECT_EQ(UpdateMark(c60 + ".mdx"), 0u);
+  Close();
+  EXPECT_EQ(IndexCheck(c60), dbase::DBIERR_NONE);
+  EXPECT_NE(ReadAll(d + "clgidx.txt").find("index d'un ajout interrompu refait: " + c60 + ".dbf"), std::string::npos);
+}
+
+}  // namespace
