@@ -1,5 +1,5 @@
 # A CSV export opened by LibreOffice Calc as a user opens it (";" between cells, '"' around
-# text, Windows-1252, French figures, quoted cells kept as text), saved as a flat OpenDocument
+# text, Windows-1252, French figures and dates, quoted cells kept as text), saved as a flat OpenDocument
 # sheet and read back: each cell must come back as written, a text as its text and a number as
 # its value.
 # Arguments: csvPath workFolder [amountColumn ...]
@@ -9,16 +9,18 @@
 # columns are.
 import csv
 import os
+import re
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
 from decimal import Decimal
 
+PLAIN = re.compile(r'^-?(0|[1-9][0-9]*)(,[0-9]+)?$')
 path, work = sys.argv[1], sys.argv[2]
 amount_columns = set(sys.argv[3:])
 os.makedirs(work, exist_ok=True)
 subprocess.run(['soffice', '-env:UserInstallation=file://' + os.path.abspath(work) + '/profile', '--headless',
-                '--infilter=CSV:59,34,1,1,,1036,true,false', '--convert-to', 'fods', '--outdir', work, path],
+                '--infilter=CSV:59,34,1,1,,1036,true,true', '--convert-to', 'fods', '--outdir', work, path],
                check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 sheet = os.path.join(work, os.path.splitext(os.path.basename(path))[0] + '.fods')
 
@@ -49,10 +51,8 @@ for r, row in enumerate(written):
         if cell.strip() == '':
             ok = kind is None or text.strip() == ''
         elif kind == 'float':
-            try:
-                ok = Decimal(value) == Decimal(cell.strip().replace(',', '.'))
-            except Exception:
-                ok = False
+            # A number is as written only when its text is a plain number ("000004" read as 4 is not).
+            ok = PLAIN.match(cell.strip()) is not None and Decimal(value) == Decimal(cell.strip().replace(',', '.'))
         else:
             ok = kind == 'string' and text == cell
         if not ok:
