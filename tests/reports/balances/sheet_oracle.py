@@ -18,17 +18,20 @@ def cents(x):
     return int(round(float(x or 0) * 100))
 
 collective = {r['GCODE'][0]: r['GZONE1'][:8] for r in c10 if r['GCLE'] == 'B' and r['GZONE1'][:8].strip()}
-params = []
-heading = True
-for line in open(params_csv, encoding='utf-8'):
-    line = line.rstrip('\n')
-    if not line.strip() or line.startswith('#'):
-        continue
-    if heading:
-        heading = False
-        continue
-    f = [x.strip() for x in line.split(';')]
-    params.append({'poste': f[2], 'first': f[4], 'last': f[5], 'source': f[6], 'kind': f[7], 'sign': f[8]})
+def csv_rows(path):
+    # The fields of a model source's lines, its comments and heading skipped.
+    heading = True
+    for line in open(path, encoding='utf-8'):
+        line = line.rstrip('\n')
+        if not line.strip() or line.startswith('#'):
+            continue
+        if heading:
+            heading = False
+            continue
+        yield [x.strip() for x in line.split(';')]
+
+params = [{'poste': f[2], 'first': f[4], 'last': f[5], 'source': f[6], 'kind': f[7], 'sign': f[8]}
+          for f in csv_rows(params_csv)]
 
 def balances(lo, hi):
     out = {}
@@ -101,15 +104,7 @@ print('RESULT', result[0], result[1])
 
 if len(sys.argv) > 6:
     where = {}  # current-year poste -> (previous-year poste of its line, sign of its column in the net)
-    heading = True
-    for line in open(sys.argv[6], encoding='utf-8'):
-        line = line.rstrip('\n')
-        if not line.strip() or line.startswith('#'):
-            continue
-        if heading:
-            heading = False
-            continue
-        f = [x.strip() for x in line.split(';')]
+    for f in csv_rows(sys.argv[6]):
         prior = f[13]
         if not prior:
             continue
