@@ -12,6 +12,7 @@ PKGS=(
   zip unzip tar jlha-utils lhasa qt6-translations-l10n
   zbar-tools poppler-utils qpdf tidy
   libofx-dev ofx
+  libreoffice-calc-nogui
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

@@ -16,7 +16,8 @@
 #   accounts none; a domiciliation (RIB with its right key, IBAN "FR" + check digits + RIB, valid BIC) only on an
 #   auxiliary account or a general account of the default list "-43-512-514-515-58-"; the analytic mark "O" on
 #   the accounts of classes 6 and 7 but the rounding accounts, which never take a split, and "N" on the other
-#   general accounts of a dossier with sections, blank everywhere without; previous-year amounts and budgets converted from the main currency at the rate;
+#   general accounts of a dossier with sections, blank everywhere without; previous-year amounts and budgets converted from the main currency at the rate,
+#   the previous year balanced in both currencies;
 # - the sections: codes and names, previous-year amounts and budgets converted at the rate;
 # - the code lists of C10 at the places of their packed fields: banks (one coded "BQ01") whose
 #   RIB key is 97 - ((89 x bank + 15 x branch + 3 x account) mod 97) after the letter mapping,
@@ -550,6 +551,12 @@ for a in c20:
             fault('%s: analytic mark %r, %r expected' % (what, a['CANALYT'], want))
     for francs, euros in (('CDEBNM1F', 'CDEBNM1E'), ('CCRENM1F', 'CCRENM1E'), ('CBUDGETF', 'CBUDGETE')):
         converted(what, a, francs, euros)
+
+# The previous year balances in both currencies, as a closed year does.
+for debit, credit in (('CDEBNM1F', 'CCRENM1F'), ('CDEBNM1E', 'CCRENM1E')):
+    previous = sum(amount(a[debit]) - amount(a[credit]) for a in c20)
+    if previous != 0:
+        made('the previous year of the chart does not balance: %s - %s = %d cents' % (debit, credit, previous))
 
 # The sections.
 for s in c30:

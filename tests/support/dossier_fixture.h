@@ -106,11 +106,12 @@ class DossierFixture : public GuiTest {
   }
 
   // A small generated dossier in root/<folder>/; its folder with the final "/".
-  std::string MakeDossier(const std::string& folder, const std::string& code, long lines = 60) {
+  std::string MakeDossier(const std::string& folder, const std::string& code, long lines = 60, bool yearEnd = false) {
     DemoOptions options;
     options.folder = root_ + "/" + folder;
     options.code = code;
     options.lines = lines;
+    options.yearEnd = yearEnd;
     std::string message;
     EXPECT_TRUE(GenerateDemoDossier(options, &message)) << message;
     return options.folder + "/";

@@ -80,6 +80,28 @@ void Pair(const RecordShape& s, std::uint8_t* rec, int field, long long main, co
   s.Cents(rec, field + 1, money.francMain() ? other : main);
 }
 
+// The previous year's amounts (cents in the main currency, positive for a debit, negative for a
+// credit) of each account: charges on the debit side, products on the credit side, the others
+// either; each debit matched by a credit of the same amount, so that the previous year balances
+// in both currencies (one amount on each account keeps its other currency its conversion).
+std::vector<long long> PreviousYear(const std::vector<Account>& accounts, const Money& money, std::uint64_t seed) {
+  Rng rng(seed * 0x9E3779B97F4A7C15ull + 21);
+  std::vector<std::size_t> debits, credits, either;
+  for (std::size_t i = 0; i < accounts.size(); ++i) {
+    if (!rng.Chance(60)) continue;
+    const char cls = accounts[i].code[0];
+    (cls == '6' ? debits : cls == '7' ? credits : either).push_back(i);
+  }
+  for (std::size_t i : either) (debits.size() <= credits.size() ? debits : credits).push_back(i);
+  std::vector<long long> amounts(accounts.size(), 0);
+  for (std::size_t k = 0; k < debits.size() && k < credits.size(); ++k) {
+    const long long amount = money.FromEuros(rng.Amount(10, 40000));
+    amounts[debits[k]] = amount;
+    amounts[credits[k]] = -amount;
+  }
+  return amounts;
+}
+
 }  // namespace
 
 bool WriteChart(const std::string& c20Path, std::vector<Account>& accounts, const DemoOptions& options) {
@@ -91,11 +113,13 @@ bool WriteChart(const std::string& c20Path, std::vector<Account>& accounts, cons
   }
   const Money money(options.currency == DossierCurrency::FrancMain);
   const bool analytic = options.analyticMode != '0';
+  const std::vector<long long> previous = PreviousYear(accounts, money, options.seed);
   Rng rng(options.seed * 0x9E3779B97F4A7C15ull + 20);
   BulkWriter w;
   if (w.Open(c20Path + ".dbf") != dbase::DBIERR_NONE) return false;
   const RecordShape& s = w.shape();
-  for (const Account& a : accounts) {
+  for (std::size_t index = 0; index < accounts.size(); ++index) {
+    const Account& a = accounts[index];
     std::uint8_t* r = w.NewRecord();
     const bool auxiliary = !a.counterpart.empty();
     const char cls = a.code[0];
@@ -129,12 +153,13 @@ bool WriteChart(const std::string& c20Path, std::vector<Account>& accounts, cons
       s.Text(r, kIban, rib.iban);
       s.Text(r, kBic, rib.bic);
     }
-    // The previous year: charges on the debit side, products on the credit side, the others either.
+    // The previous year. The draws that made it once are still drawn, so that what follows keeps its values.
     if (rng.Chance(60)) {
-      const long long amount = money.FromEuros(rng.Amount(10, 40000));
-      const bool debit = cls == '6' || (cls != '7' && rng.Chance(50));
-      Pair(s, r, debit ? kLastDebit : kLastCredit, amount, money);
+      static_cast<void>(rng.Amount(10, 40000));
+      if (cls != '6' && cls != '7') rng.Chance(50);
     }
+    if (const long long amount = previous[index]; amount != 0)
+      Pair(s, r, amount > 0 ? kLastDebit : kLastCredit, amount > 0 ? amount : -amount, money);
     // Budgets of charges (debit, positive) and products (credit, negative).
     if ((cls == '6' || cls == '7') && rng.Chance(80)) {
       const long long amount = money.FromEuros(rng.Amount(500, 60000));

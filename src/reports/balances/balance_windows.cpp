@@ -6,6 +6,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "reports/engine/choice_dialogs.h"
+#include "reports/engine/core/report_export.h"
 #include "reports/balances/core/trial_balance_variables.h"
 #include "reports/engine/printing.h"
 #include "reports/ledgers/core/ledger_tables.h"
@@ -116,8 +117,18 @@ bool TWEtaBroBalances::PrepareNextList() {
 }
 
 void TWEtaBroBalances::ShowList() {
+  exported_ = false;
   ShowReportInPreview(report_, report_.Lists().size() > 1, "Visualisation: Balance: " + report_.ListTitleText(),
                       false);
+  exported_ = reports::ExportFile().GetState() != reports::ReportExportFile::State::kNone;
+}
+
+void TWEtaBroBalances::DefaultAction() {
+  if (exported_ && report_.Lists().size() > 1 && !PrintRunFlag) {
+    CmNextList();
+    return;
+  }
+  RaisePartnerForm(*this);
 }
 
 void TWEtaBroBalances::CmVisualiser() {

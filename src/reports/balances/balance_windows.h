@@ -50,8 +50,9 @@ class TWEtaBroBalances : public TWEtats {
   void CmVisualiser();
   void CmImprimer();
   void CmNextList();
-  // The end of a preview (20037) brings the form back.
-  void DefaultAction() override { RaisePartnerForm(*this); }
+  // The end of a preview (20037) brings the form back; after a list written to an export file
+  // the next list of the run follows, as "Autre Liste" steps through them.
+  void DefaultAction() override;
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }
@@ -66,6 +67,7 @@ class TWEtaBroBalances : public TWEtats {
   bool PrepareNextList();
   // The prepared list in the preview, under its code (the analytic code for the sections).
   void ShowList();
+  bool exported_ = false;  // the list shown last was written to an export file
   void TakeCodeForList();
   void CeIdle(gui::CommandEnabler& ce) { ce.Enable(!Busy()); }
 

@@ -1,6 +1,7 @@
 #include "reports/balances/trial_balance_report.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "data/dossier_files.h"
 #include "reports/balances/core/cegid_export.h"
@@ -67,6 +68,16 @@ void TrialBalanceReport::ChooseReportCode(const std::string& code) {
   chosenCode_ = code;
   chosenCode_.resize(18, ' ');
   analyticCode_ = AnalyticReportCode(chosenCode_);
+}
+
+std::string TrialBalanceReport::ExportNameSuffix() {
+  if (!severalLists_ || lists_.empty()) return {};
+  switch (ListKind()) {
+    case '1': return "-generale";
+    case '2': return "-resultat";
+    case '9': return "-analytique";
+    default: return std::string("-collectif-") + static_cast<char>(std::tolower(static_cast<unsigned char>(ListKind())));
+  }
 }
 
 std::string TrialBalanceReport::ListTitleText() const { return RightTrim(ListTitle(ListKind(), codes_)); }

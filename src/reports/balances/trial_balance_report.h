@@ -61,6 +61,9 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   // The statutory entries file is written whole under its legal name by the run itself (the
   // list prepared is an "XF" one): the layout's export of its rows makes no cut-down copy.
   bool WritesItsOwnExport() const override { return mode_ == Mode::kFec; }
+  // A run of several lists exports each to a file of its own: "-generale", "-resultat",
+  // "-analytique", "-collectif-" + the collective's letter.
+  std::string ExportNameSuffix() override;
 
   // ---- what a run asks or tells (a window answers with its boxes)
   // The empty-report notice ("Il n'y a rien dans cet Etat" and the text).

@@ -42,6 +42,7 @@ class BalanceWindowTest : public test_support::ReportDossierTest {
   std::vector<StoredLayout> ReportLayouts() const override { return Layouts(); }
   static std::vector<StoredLayout> Layouts() {
     return {{"EBAS-1STD", "Balance analytique", "C-Etat-EBAS-1STD.txt"},
+            {"EBAS-CSV", "Bal. anal. (CSV)", "C-Etat-EBAS-CSV.txt"},
             {"EBC-1STD", "Balance avec cumuls", "C-Etat-EBC-1STD.txt"},
             {"EBS-1STD", "Balance g\xE9n\xE9rale", "C-Etat-EBS-1STD.txt"},
             {"EBS-CSV", "Balance (CSV)", "C-Etat-EBS-CSV.txt"},

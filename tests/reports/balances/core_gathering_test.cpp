@@ -3,6 +3,9 @@
 // python3-dbfread, and against the account-by-account walk over C60, C50 and C40.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <fstream>
+#include <map>
 #include <sstream>
 
 #include "balance_fixture.h"
@@ -10,6 +13,10 @@
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/code_lists.h"
 #include "reports/balances/core/trial_balance_run.h"
+#include "reports/balances/core/trial_balance_variables.h"
+#include "runtime/dates.h"
+#include "runtime/report_fields.h"
+#include "runtime/xbase.h"
 #include "support/python.h"
 
 using namespace balances;
@@ -165,6 +172,63 @@ TEST_F(GatheringTest, RegroupementAndActAndAgeing) {
     long long sum = 0;
     for (long long a : l.figures.ages) sum += a;
     EXPECT_NE(sum, 0) << l.code;
+  }
+}
+
+// The ageing layouts' header names the three limits: a line dated the day before a printed
+// limit falls in the older column, a line dated on it in the next one, as the columns are
+// gathered, for an end date on a month's last day and one in the month.
+TEST_F(GatheringTest, TheAgeingHeaderNamesTheLimitsTheColumnsUse) {
+  int made = 10;  // the accounts made, each for one line
+  for (const char* layout : {"C-Etat-EBS-AGEE.txt", "C-Etat-EBAS-AGEE.txt"}) {
+    std::ifstream in(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/" + layout);
+    std::string header;
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("Echues^avant^le^", 0) == 0) header = line;
+    std::vector<std::string> names;
+    for (auto at = header.find("[@"); at != std::string::npos; at = header.find("[@", at + 1))
+      names.push_back(header.substr(at + 2, header.find(']', at) - at - 2));
+    ASSERT_EQ(names.size(), 3u) << layout << ": " << header;
+    for (const char* end : {"C61231", "C61215"}) {
+      SCOPED_TRACE(std::string(layout) + " " + end);
+      Case c = kCases[8];
+      c.end = end;
+      ReportFieldTable fields;
+      DeclareTrialBalanceFields(fields, false);
+      const GatherContext context = Context(c);
+      FillListVariables(fields, context.options, context.frame, '1', "GENERALE", "");
+      std::vector<test_support::FixtureAccount> accounts;
+      std::vector<test_support::FixtureLine> lines;
+      std::vector<std::string> dates;
+      for (std::size_t k = 0; k < 3; ++k) {
+        Ymd limit;
+        ASSERT_TRUE(ParseDisplayDate(RTrim(fields.Value(fields.FindField(names[k].c_str())).c_str()), limit))
+            << names[k];
+        const std::string on = StoredDateOf(limit), before = PrevDay(on.c_str());
+        for (const std::string& date : {before, on}) {
+          const std::string account = "467" + std::to_string(made++) + std::string(end).substr(4) + "0";
+          accounts.push_back({account, "Echue " + date});
+          lines.push_back(test_support::L('C', account, date, "OD", "000090", 'D', 10.00, "Age"));
+          dates.push_back(date);
+        }
+      }
+      AddAccounts(accounts);
+      AddLines(lines);
+      BalanceSource source;
+      ChartList chart;
+      ASSERT_TRUE(source.Load(Path("c60"), Path("c50"), Path("c40")));
+      ASSERT_TRUE(chart.LoadAccounts(Path("c20")));
+      Gatherer g(source, chart, Context(c));
+      std::map<std::string, std::array<long long, 4>> ages;
+      for (const BalanceLine& l : g.GatherList())
+        for (std::size_t a = 0; a < 4; ++a) ages[l.code][a] = l.figures.ages[a];
+      for (std::size_t i = 0; i < accounts.size(); ++i) {
+        // Account i: the day before limit i / 2 (its older column) or on it (the next column).
+        std::array<long long, 4> want{};
+        want[i / 2 + i % 2] = 1000;
+        EXPECT_EQ(ages[accounts[i].code], want) << names[i / 2] << " " << dates[i];
+      }
+    }
   }
 }
 

@@ -178,17 +178,29 @@ TEST_F(BalanceSheetTest, FiguresAgreeWithAnIndependentComputationAndTheSheetBala
     // The oracle's postes, from the tables and the parameter CSV.
     const std::string script = "import sys\nsys.argv = ['x', '" + folder_ + "', '" +
                                ModelSource(static_cast<char>(c.model + 32), true) + "', 'C60101', '" + c.start +
-                               "', '" + c.end + "']\nexec(open('" + MERLON_SOURCE_DIR +
+                               "', '" + c.end + "', '" + ModelSource(static_cast<char>(c.model + 32), false) +
+                               "']\nexec(open('" + MERLON_SOURCE_DIR +
                                "/tests/reports/balances/sheet_oracle.py').read())\n";
     std::istringstream oracle(test_support::RunPythonScript(script, true));
     std::string poste;
     Amounts result{};
     int count = 0;
+    int prior = 0;
     while (oracle >> poste) {
+      // A previous-year box made again from the current year's parameters.
+      const bool isPrior = poste == "PRIOR";
+      if (isPrior) oracle >> poste;
       Amounts want{};
       oracle >> want[0] >> want[1];
       if (poste == "RESULT") {
         result = want;
+        continue;
+      }
+      ASSERT_NE(poste, "UNPLACED");
+      if (isPrior) {
+        ++prior;
+        ASSERT_TRUE(postes.count(poste)) << poste;
+        EXPECT_EQ(postes.at(poste), want) << "previous year " << poste;
         continue;
       }
       ++count;
@@ -197,6 +209,7 @@ TEST_F(BalanceSheetTest, FiguresAgreeWithAnIndependentComputationAndTheSheetBala
       EXPECT_EQ(run.computation.postes.at(poste), want) << poste;
     }
     EXPECT_GT(count, 5);
+    EXPECT_GT(prior, 3);
     EXPECT_EQ(run.computation.result, result);
 
     // The annex records sum per poste to the amounts carried (the result's poste aside).
@@ -304,9 +317,27 @@ TEST_F(BalanceSheetTest, TheModelsAssignEveryAccountOfThePcgOnce) {
           EXPECT_EQ(taking, suspense ? 0 : 1) << letter << " " << account << " " << source << " " << balance;
         }
     }
-    int results = 0;
-    for (const ModelParam& p : params) results += p.source == 'R';
+    int results = 0, previousResults = 0;
+    for (const ModelParam& p : params) {
+      results += p.source == 'R';
+      previousResults += p.source == 'P';
+    }
     EXPECT_EQ(results, 1) << letter;
+    EXPECT_EQ(previousResults, 1) << letter;
+
+    // Each poste is the box of one line and one column: a previous-year box shared by two lines
+    // would print their joined accounts on both.
+    Table model;
+    ASSERT_TRUE(model.OpenShared(ModelPath(ProgramFolder, letter, false), "", true));
+    std::vector<SheetLine> lines;
+    ASSERT_TRUE(LoadSheetLines(model, lines));
+    std::map<std::string, std::string> owner;
+    for (const SheetLine& l : lines)
+      for (const std::string& poste : l.postes)
+        if (!poste.empty()) {
+          const auto [at, fresh] = owner.emplace(poste, l.note);
+          EXPECT_TRUE(fresh) << letter << " " << poste << ": " << at->second << " and " << l.note;
+        }
   }
 }
 
@@ -388,10 +419,13 @@ TEST(BalanceSheetTotals, AccumulatorsAndPercentages) {
       {"R9 ", 0, 0, 0, 0},   {"C9 ", 100, -30, 0, 50}, {"C  ", 0, 0, 0, 999}, {"CX ", 0, 0, 0, 7},
       {"T9 ", 0, 0, 0, 0},   {"C1 ", 0, 0, 40, 0},     {"A91", 0, 0, 0, 0},    {"T1 ", 0, 0, 0, 0},
       {"S12", 0, 0, 0, 0},   {"T2 ", 0, 0, 0, 0},      {"R1 ", 0, 0, 0, 0},    {"T1 ", 0, 0, 0, 0},
+      {"C1-", 100, 30, 0, 50}, {"C1-", 0, 12, 0, 0},   {"T1 ", 0, 0, 0, 0},
   };
   const long long want[][4] = {
       {0, 0, 0, 0}, {100, -30, 70, 50}, {0, 0, 0, 999}, {0, 0, 0, 7}, {100, -30, 70, 50}, {0, 0, 40, 0},
       {0, 0, 0, 0}, {100, -30, 110, 50}, {0, 0, 0, 0}, {-100, 30, -110, -50}, {0, 0, 0, 0}, {0, 0, 0, 0},
+      // Depreciation written positive is taken from the gross.
+      {100, 30, 70, 50}, {0, 12, -12, 0}, {100, 42, 58, 50},
   };
   std::vector<SheetLine> lines;
   for (const L& l : input) {

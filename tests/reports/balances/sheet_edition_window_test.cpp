@@ -25,7 +25,9 @@
 #include "reports/balances/balance_sheet_commands.h"
 #include "reports/balances/balance_sheet_edition_window.h"
 #include "reports/balances/core/balance_sheet_init.h"
+#include "reports/balances/core/balance_sheet_model.h"
 #include "reports/balances/core/balance_sheet_run.h"
+#include "reports/engine/choice_dialogs.h"
 #include "reports/engine/core/page_store.h"
 #include "reports/engine/core/report_export.h"
 #include "reports/engine/report_engine_commands.h"
@@ -54,6 +56,9 @@ platform::LaunchResult Tool(const std::vector<std::string>& argv) {
 
 class SheetEditionTest : public test_support::DossierFixture {
  protected:
+  // The dossier at its year's end (every month validated, the opening entry) rather than in the year.
+  virtual bool YearEnd() const { return false; }
+
   void SetUp() override {
     DossierFixture::SetUp();
     InstallReportEngineCommands();
@@ -62,7 +67,7 @@ class SheetEditionTest : public test_support::DossierFixture {
                           "cpbilans.mdx"})
       fs::copy_file(std::string(MERLON_BINARY_DIR) + "/models/" + f, ProgramFolder + f,
                     fs::copy_options::overwrite_existing);
-    folder_ = MakeDossier("demo", "BS", 400);
+    folder_ = MakeDossier("demo", "BS", YearEnd() ? 1500 : 400, YearEnd());
     OpenThroughDialog(C10Path(folder_, "BS"));
     ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "BS") << test_support::ShownTexts();
     SetProgramOption(3, 'N');
@@ -593,6 +598,120 @@ TEST_F(SheetEditionTest, AnAnnexWithoutRecordsClosesThePreviewAndBringsThePrinto
   EXPECT_NE(test_support::ShownTexts().find("Il n'y a rien dans cet Etat"), std::string::npos);
   EXPECT_EQ(again.substr(0, 6), "010011") << "the choice comes back: printer, annex only";
   EXPECT_EQ(Window(), nullptr);
+}
+
+// ---- both models on a dossier at its year's end
+
+class SheetYearEndTest : public SheetEditionTest {
+ protected:
+  bool YearEnd() const override { return true; }
+};
+
+const balances::SheetLine* NoteLine(const std::vector<balances::SheetLine>& lines, const std::string& note) {
+  for (const balances::SheetLine& l : lines)
+    if (l.note == note) return &l;
+  return nullptr;
+}
+
+// Every box of both models, current and previous year, is what an independent computation over
+// the tables read by python3-dbfread finds; the previous-year boxes are made again from the
+// previous year's balances through the current year's parameters, so that a box fed with
+// another line's accounts shows. No box is shared by two lines. The depreciation is positive
+// and taken from the gross on every asset line; both columns of both forms balance. Page 1 of
+// each edition is kept as a picture.
+TEST_F(SheetYearEndTest, BothModelsBalanceInBothColumnsWithTheirDepreciationPositive) {
+  const struct {
+    const char* constant;
+    char model;
+    const char *assets, *liabilities, *picture, *heading;
+    int layout;  // the row of its layout among "EE-2033", "EE-2050"
+  } models[] = {{"S  ", 's', "2033-A 110", "2033-A 180", "edition_2033_year_end_page1", "2033-A Bilan simplifi\xE9", 0},
+                {"R  ", 'r', "2050 CO", "2051 EE", "edition_2050_year_end_page1", "2050 Bilan - Actif", 1}};
+  SetProgramOption(12, 'O');  // the layout chosen in its dialog
+  for (const auto& m : models) {
+    SCOPED_TRACE(m.constant);
+    InitialiseAndCompute(m.constant);
+    std::vector<balances::SheetLine> lines;
+    {
+      Table c70;
+      ASSERT_TRUE(c70.OpenShared(PathC70(), "C70CODE", true));
+      ASSERT_TRUE(balances::LoadSheetLines(c70, lines));
+    }
+    // No poste on two lines or two columns.
+    std::map<std::string, int> uses;
+    for (const balances::SheetLine& l : lines)
+      for (const std::string& p : l.postes)
+        if (!p.empty()) ++uses[p];
+    for (const auto& [poste, count] : uses) EXPECT_EQ(count, 1) << poste;
+
+    const std::string source = std::string(MERLON_SOURCE_DIR) + "/src/resources/models/";
+    const std::string first = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
+    const std::string last = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
+    const std::string tables = folder_ + "%sbs.dbf";
+    const std::string script = "import sys\nsys.argv = ['x', r'" + tables + "', r'" + source + "cpbilan" + m.model +
+                               ".csv', '" + first + "', '" + first + "', '" + last + "', r'" + source + "clbilan" +
+                               m.model + ".csv']\nexec(open(r'" + MERLON_SOURCE_DIR +
+                               "/tests/reports/balances/sheet_oracle.py').read())\n";
+    const std::string oracle = test_support::RunPythonScript(script, true);
+    std::map<std::string, balances::Amounts> postes;
+    for (const balances::SheetLine& l : lines)
+      for (std::size_t c = 0; c < 4; ++c)
+        if (!l.postes[c].empty()) postes[l.postes[c]] = l.cents[c];
+    std::istringstream in(oracle);
+    int current = 0, prior = 0;
+    for (std::string tag; in >> tag;) {
+      ASSERT_NE(tag, "ERROR") << oracle;
+      ASSERT_NE(tag, "UNPLACED") << oracle;
+      const bool isPrior = tag == "PRIOR";
+      std::string poste = tag;
+      if (isPrior) in >> poste;
+      balances::Amounts want{};
+      in >> want[0] >> want[1];
+      if (poste == "RESULT") continue;
+      ++(isPrior ? prior : current);
+      ASSERT_EQ(postes.count(poste), 1u) << poste;
+      EXPECT_EQ(postes[poste][1], want[1]) << (isPrior ? "previous year " : "") << poste;
+    }
+    EXPECT_GT(current, 20);
+    EXPECT_GE(prior, 10);
+
+    // The edition's totals: depreciation positive and taken from the gross; both columns balance.
+    balances::TotalsPass(lines, 1);
+    int depreciated = 0;
+    for (const balances::SheetLine& l : lines) {
+      if (l.section != "A" || l.postes[1].empty()) continue;
+      SCOPED_TRACE(l.note);
+      EXPECT_GE(l.cents[1][1], 0);
+      depreciated += l.cents[1][1] > 0;
+      if (l.cents[0][1] != 0 || l.cents[1][1] != 0) EXPECT_EQ(l.cents[0][1] - l.cents[1][1], l.cents[2][1]);
+    }
+    EXPECT_GT(depreciated, 0);
+    const balances::SheetLine* assets = NoteLine(lines, m.assets);
+    const balances::SheetLine* liabilities = NoteLine(lines, m.liabilities);
+    ASSERT_TRUE(assets != nullptr && liabilities != nullptr);
+    EXPECT_NE(assets->cents[2][1], 0);
+    EXPECT_NE(assets->cents[3][1], 0);
+    EXPECT_EQ(assets->cents[2][1], liabilities->cents[2][1]) << "current year";
+    EXPECT_EQ(assets->cents[3][1], liabilities->cents[3][1]) << "previous year";
+
+    // Page 1 of the balance sheet alone, with the layout of its form.
+    QueueEditionChoice(gui::IDOK, 0, 1);
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [row = m.layout](gui::Window& w) {
+      static_cast<gui::Dialog&>(w).SetItemSel(choice_ids::kLayouts, row);
+    });
+    Run(20510);
+    TWVisuWindow* preview = CurrentPreviewWindow;
+    ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+    const std::string page1 = PageText(preview, 1);
+    EXPECT_NE(page1.find(m.heading), std::string::npos) << page1;
+    test_support::Screenshot(preview->OuterWidget(), "balances", m.picture);
+    QueueEditionChoice(gui::IDCANCEL, 0, 0);
+    preview->CmQuitVisu();
+    gui::ProcessPendingMessages();
+    ASSERT_EQ(Window(), nullptr);
+    SetDossierState(' ');
+    gui::ModalSeam::Reset();
+  }
 }
 
 }  // namespace

@@ -4,13 +4,16 @@
 // own over the tables read by dbfread.
 #include "balance_window_fixture.h"
 
+#include <algorithm>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "data/entry_lines.h"
 #include "reports/balances/core/fec_export.h"
 #include "reports/balances/core/trial_balance_options.h"
+#include "support/calc.h"
 #include "support/other_process.h"
 #include "support/python.h"
 
@@ -142,7 +145,10 @@ TEST_F(BalanceWindowTest, TheCsvOfTheGeneralBalanceIsTheIndependentComputation) 
   const std::string exported = ExportThroughPreview(form_, kCsv, ".csv");
   ASSERT_EQ(Offers().size(), 1u) << test_support::ShownTexts();
   ASSERT_FALSE(exported.empty()) << Offers()[0];
-  const std::vector<std::string> csv = Split(ReadFile(exported), '\n');
+  // The cells are read without their quotes: every text is quoted, no cell holds a ";".
+  std::string text = ReadFile(exported);
+  text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
+  const std::vector<std::string> csv = Split(text, '\n');
   ASSERT_GT(csv.size(), 2u);
   const std::vector<std::string> names = Split(csv[0].substr(0, csv[0].find_last_not_of('\r') + 1), ';');
   std::map<std::string, std::size_t> column;
@@ -209,6 +215,52 @@ TEST_F(BalanceWindowTest, TheCsvOfTheGeneralBalanceIsTheIndependentComputation) 
     ++compared;
   }
   EXPECT_EQ(compared, theirs.size()) << "every computed account is printed";
+
+  // In a spreadsheet every code comes back as written, every amount column as numbers; the
+  // balance's texts with their "Db" / "Cr" stay texts.
+  const std::string calc = test_support::CsvThroughCalc(exported, folder_ + "calc",
+                                                        test_support::NumericVariables("balances.txt"));
+  EXPECT_NE(calc.find("CELLS "), std::string::npos) << calc;
+  EXPECT_EQ(calc.find("CHANGED"), std::string::npos) << calc;
+  EXPECT_EQ(calc.find("TEXT"), std::string::npos) << calc;
+}
+
+
+// "Toutes" with the CSV layout: each list of the run (general, result, customers, suppliers,
+// analytic) is exported in turn to a file of its own, which the box names, as "Autre Liste"
+// steps through them in a preview; the form comes back after the last.
+TEST_F(BalanceWindowTest, EveryListOfToutesIsExportedToAFileOfItsOwn) {
+  OpenPair();
+  form_->SelectKind('T');
+  gui::ModalSeam::Reset();
+  QueueChoice(gui::IDOK, kCsv);
+  Send(form_, 20035);
+  // A preview that has written its export whole closes itself; the others are closed here.
+  for (int guard = 0; CurrentPreviewWindow != nullptr && guard < 10; ++guard) {
+    CurrentPreviewWindow->CmAllPages();
+    gui::ProcessPendingMessages();
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
+    gui::ProcessPendingMessages();
+  }
+  const std::string sequence = "12CF9";
+  EXPECT_EQ(Offers().size(), sequence.size()) << test_support::ShownTexts();
+  std::set<std::string> files;
+  for (const std::string& offer : Offers())
+    for (const std::string& line : Split(offer, '\n'))
+      if (line.find(".csv") != std::string::npos) files.insert(line);
+  ASSERT_EQ(files.size(), sequence.size()) << test_support::ShownTexts();
+  for (const std::string& name : files) {
+    SCOPED_TRACE(name);
+    const std::vector<std::string> rows = Split(ReadFile(name), '\n');
+    EXPECT_GT(rows.size(), 2u);
+    EXPECT_EQ(rows[0].rfind("\"COMPTE\";\"NOMCOMPTE\";", 0), 0u) << rows[0];
+  }
+  for (const char* part : {"-generale.csv", "-resultat.csv", "-analytique.csv"}) {
+    bool found = false;
+    for (const std::string& name : files) found = found || name.find(part) != std::string::npos;
+    EXPECT_TRUE(found) << part;
+  }
+  EXPECT_EQ(Active(), form_);
 }
 
 }  // namespace balances_window_test

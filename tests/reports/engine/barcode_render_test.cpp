@@ -178,7 +178,7 @@ TEST_F(RenderTest, TheRenderCommandsPagesAndPdf) {
   const std::string csv = ReadFileBytes(folder + "cxpdemo.csv");
   // Two pages: each one's heading and footer (5 lines), and the 130 records.
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2 * (1 + 5) + 130) << csv;
-  EXPECT_NE(csv.find("411129;Client 129;1354,50\r\n"), std::string::npos);
+  EXPECT_NE(csv.find("411129;\"Client 129\";1354,50\r\n"), std::string::npos) << csv.substr(0, 400);
   EXPECT_TRUE(std::filesystem::exists(folder + "page-1.png"));
   EXPECT_TRUE(std::filesystem::exists(folder + "page-2.png"));
   std::filesystem::copy_file(folder + "page-2.png", Artefact("render-page-2.png"),

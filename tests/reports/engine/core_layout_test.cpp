@@ -2,6 +2,8 @@
 // alignment, fonts, text blocks and files, positions, lines, rectangles, pictures, colours,
 // barcodes and read-outs. Fixed metrics: 13-pixel fonts 6 pixels wide, lines 13 high, 80 columns
 // of 9 pixels from x = 1 on a 794 x 1123 page (86 lines).
+#include <set>
+
 #include "core_support.h"
 
 using namespace test_support;
@@ -168,4 +170,35 @@ TEST_F(LayoutTest, BarcodesAndReadOuts) {
       {"[Heure]|[P.CX]|[PY]|[OX]|[DDev]|[DOut]", "", "10h30|   794|  1123|     0|Imprimante|LPT1:"},
   };
   Check(std::begin(cases), std::end(cases));
+}
+
+// An amount, grouped by thousands or not, a balance with its "Db" / "Cr", sits on its last
+// digit: right-aligned in its cell, so that the amounts of a column line up whatever the width
+// the font gives the blanks between their thousands.
+TEST_F(LayoutTest, AmountsSitOnTheirLastDigit) {
+  const struct {
+    const char *amount, *balance;
+  } cases[] = {{"999.00", "386.35 Cr"}, {"1234.50", "13 239.20 Cr"}, {"-1234567.89", "1 234 567.89 Db"}};
+  std::set<std::string> edges;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.amount);
+    // A balance text is 17 wide, right-justified, as the program formats it.
+    const std::string balance = std::string(17 - std::string(c.balance).size(), ' ') + c.balance;
+    EngineRun run("[TT-Avant]Total[Col:10][@MONTANT][Col:30][@SOLDE][Col:50][@CODE]",
+                  MakeFixture({"MONTANT   M142", "SOLDE     C170", "CODE      C080"},
+                              {{'A', {{"MONTANT", c.amount}, {"SOLDE", balance}, {"CODE", "41100000"}}}}));
+    run.First();
+    std::string right;
+    for (const reports::PageRecord& r : run.Page(1)) {
+      if (r.kind < 'X') continue;
+      right += std::string(r.text) + ":" + r.kind + (r.kind == 'Z' ? std::to_string(r.n1 + r.n3) : "") + " ";
+    }
+    // Each amount ends where its variable's field ends; texts and codes stay left-aligned.
+    EXPECT_NE(right.find("Total:X "), std::string::npos) << right;
+    EXPECT_NE(right.find("41100000:X "), std::string::npos) << right;
+    edges.insert(right.substr(right.find(":Z") + 2, right.find(' ', right.find(":Z")) - right.find(":Z") - 2));
+    EXPECT_EQ(std::count(right.begin(), right.end(), 'Z'), 2) << right;
+    edges.insert(right.substr(right.rfind(":Z") + 2, right.find(' ', right.rfind(":Z")) - right.rfind(":Z") - 2));
+  }
+  EXPECT_EQ(edges.size(), 2u) << "one right edge per column: " << ::testing::PrintToString(edges);
 }

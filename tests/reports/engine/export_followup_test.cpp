@@ -55,7 +55,13 @@ TEST_F(ExportFollowUpTest, YesOpensTheFileWithTheDesktopsViewer) {
   const std::string csv = ReadAll(ExportPath());
   EXPECT_EQ(csv.rfind("Comptes;de;test\r\n", 0), 0u) << csv.substr(0, 80);
   EXPECT_FALSE(WriteExportLineVisu("plus rien")) << "the export file is closed with its preview";
-  for (const auto& [code, name] : report->accounts) EXPECT_NE(csv.find("Compte;" + code + ";" + name), std::string::npos);
+  // Texts are quoted; a code of digits without a leading zero is a plain number.
+  auto cell = [](const std::string& text) {
+    const bool number = !text.empty() && text[0] != '0' && text.find_first_not_of("0123456789") == std::string::npos;
+    return number ? text : "\"" + text + "\"";
+  };
+  for (const auto& [code, name] : report->accounts)
+    EXPECT_NE(csv.find("\"Compte\";" + cell(code) + ";" + cell(name)), std::string::npos) << code << "\n" << csv;
   EXPECT_EQ(reports::ExportFile().Handle(), 0);
 }
 

@@ -5,10 +5,12 @@
 #include <map>
 
 #include "ledger_fixture.h"
+#include "platform/system/cp1252.h"
 #include "reports/ledgers/core/account_statement.h"
 #include "reports/ledgers/core/centralising_summary.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
+#include "support/calc.h"
 
 namespace ledgers_test {
 namespace {
@@ -239,6 +241,78 @@ TEST_F(FiguresTest, JournalListingsInBothCurrencies) {
       EXPECT_EQ(FirstDifference(got, summary ? want : months), "");
     }
   }
+}
+
+// The program's own CSV layouts of the statement, the general ledger and the journals, as a
+// user opens their exports in LibreOffice Calc: every code, piece, date and label comes back as
+// written (a piece "000004" or "(002262)" not read as a number), every amount as its value and
+// every column of amounts as numbers.
+TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
+  // The layouts are kept in UTF-8; the program reads them in Windows-1252.
+  auto shipped = [](const std::string& code) {
+    std::string text;
+    EXPECT_TRUE(platform::Utf8ToCp1252(
+        ReadText(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt"), text,
+        platform::Unassigned::kRefuse));
+    return text;
+  };
+  struct Export {
+    std::string name, csv;
+    const char* family;
+  };
+  std::vector<Export> exports;
+  {
+    ledgers::AccountStatement s;
+    ledgers::AccountStatementOptions o;
+    o.account = "51200000";
+    o.dateFrom = "C50701";
+    o.dateTo = "C60630";
+    o.priorCumulation = true;
+    o.inEuros = true;
+    s.TakeLimits(o.ToRecord());
+    ASSERT_TRUE(s.PrepareReport());
+    const std::string path = ArtefactPath("ec.csv");
+    RunToExport(s, shipped("EC-CSV"), path);
+    exports.push_back({"EC-CSV", path, "statement.txt"});
+  }
+  {
+    ledgers::GeneralLedgers gl;
+    ledgers::GeneralLedgerOptions o;
+    o.kind = 'T';
+    o.dateFrom = "C50701";
+    o.dateTo = "C60630";
+    o.inEuros = true;
+    gl.TakeLimits(o.ToRecord());
+    gl.ChooseReportCode("EG-CSV");
+    ASSERT_TRUE(gl.PrepareNextLedger());
+    const std::string path = ArtefactPath("eg.csv");
+    RunToExport(gl, shipped("EG-CSV"), path);
+    exports.push_back({"EG-CSV", path, "ledgers.txt"});
+  }
+  {
+    ledgers::JournalListings j;
+    ledgers::JournalListingOptions o;
+    o.inEuros = true;
+    j.TakeLimits(o.ToRecord());
+    ASSERT_TRUE(j.PrepareReport());
+    const std::string path = ArtefactPath("ej.csv");
+    RunToExport(j, shipped("EJ-CSV"), path);
+    exports.push_back({"EJ-CSV", path, "journals.txt"});
+  }
+  bool draftPiece = false;
+  for (const Export& e : exports) {
+    SCOPED_TRACE(e.name);
+    const std::vector<std::vector<std::string>> rows = CsvRows(ReadText(e.csv));
+    ASSERT_GT(rows.size(), 20u);
+    for (const auto& row : rows)
+      for (const std::string& cell : row) draftPiece = draftPiece || (cell.size() == 8 && cell[0] == '(');
+    const std::string calc =
+        test_support::CsvThroughCalc(e.csv, Dir() + "/calc-" + e.name, test_support::NumericVariables(e.family));
+    EXPECT_NE(calc.find("CELLS "), std::string::npos) << calc;
+    EXPECT_EQ(calc.find("CHANGED"), std::string::npos) << calc.substr(0, 2000);
+    EXPECT_EQ(calc.find("TEXT"), std::string::npos) << calc.substr(0, 2000);
+  }
+  EXPECT_TRUE(draftPiece) << "a draft piece in parentheses was exported";
 }
 
 // The centralising summary: the journal-month totals of the general file, draft and closed,

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "reports/vat_dunning/core/vat_reports.h"
@@ -536,6 +537,81 @@ TEST_F(VatOracleTest, EveryMonthOfTheYearHasItsVatDetailAndTheMonthsAddUpToTheYe
   EXPECT_EQ(r.fixedAssets, fixedAssets);
   EXPECT_EQ(r.otherGoods, otherGoods);
   EXPECT_GT(Receipts(months[7], months[8]).previousCredit, Receipts(months[1], months[2]).previousCredit);
+}
+
+// A printed line of a return's layout: its label and the variable printed at column 60.
+struct PrintedLine {
+  std::string label, variable;
+  int section = 0;  // the heading ("[FU]") it stands under
+};
+std::vector<PrintedLine> LayoutLines(const std::string& file) {
+  std::ifstream in(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/" + file);
+  std::vector<PrintedLine> out;
+  int section = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("[FU]", 0) == 0) ++section;
+    const auto at = line.find("[Col:60][@");
+    if (at == std::string::npos) continue;
+    std::string label = line.substr(0, at);
+    for (const char* mark : {"[FS]", "[F1]"})
+      for (auto p = label.find(mark); p != std::string::npos; p = label.find(mark)) label.erase(p, 4);
+    const auto end = line.find(']', at + 10);
+    out.push_back({label, line.substr(at + 10, end - at - 10), section});
+  }
+  return out;
+}
+long long Printed(const ReportFieldTable& f, const std::string& name) {
+  const int n = f.FindField(name.c_str());
+  std::int64_t units = 0;
+  return n >= 0 && f.GetFieldUnits(n, units) ? units : 0;
+}
+const PrintedLine* Numbered(const std::vector<PrintedLine>& lines, const char* number) {
+  for (const PrintedLine& l : lines)
+    if (l.label.rfind(std::string(number) + "^", 0) == 0) return &l;
+  return nullptr;
+}
+
+// Both printed returns add up, month by month: each total line ("Total ...") is the sum of the
+// amount lines printed above it under its heading ("dont" lines being part of another), and the
+// net due or the credit is the gross VAT less the deductible VAT of lines 16 and 23.
+TEST_F(VatOracleTest, EveryTotalLineOfThePrintedReturnsIsTheSumOfTheLinesItTotals) {
+  const std::vector<PrintedLine> debits = LayoutLines("C-Etat-EDD-CA3.txt");
+  const std::vector<PrintedLine> receipts = LayoutLines("C-Etat-EDE-CA3.txt");
+  for (const std::string& m : vat::FinancialYearMonths()) {
+    SCOPED_TRACE(m);
+    ReportFieldTable fd, fr;
+    std::string lineType;
+    vat::DebitsReport d(fd, lineType);
+    d.Return = Debits(m, m);
+    ASSERT_TRUE(d.PrepareReport());
+    d.ComputeLine();
+    vat::ReceiptsReport r(fr, lineType, c10_, c20_, c40_, c50_, c60_);
+    r.Return = Receipts(m, m);
+    ASSERT_TRUE(r.PrepareReport());
+    for (const auto& [lines, fields, name] :
+         {std::make_tuple(&debits, &fd, "debits"), std::make_tuple(&receipts, &fr, "receipts")}) {
+      SCOPED_TRACE(name);
+      int totals = 0;
+      for (std::size_t i = 0; i < lines->size(); ++i) {
+        const PrintedLine& t = (*lines)[i];
+        if (t.label.find("Total") == std::string::npos) continue;
+        ++totals;
+        long long sum = 0;
+        for (std::size_t j = 0; j < i; ++j) {
+          const PrintedLine& l = (*lines)[j];
+          if (l.section == t.section && l.label.find("dont") == std::string::npos) sum += Printed(*fields, l.variable);
+        }
+        EXPECT_EQ(Printed(*fields, t.variable), sum) << t.label;
+      }
+      EXPECT_EQ(totals, 2);
+      const PrintedLine *gross = Numbered(*lines, "16"), *deductible = Numbered(*lines, "23"),
+                        *due = Numbered(*lines, "28"), *credit = Numbered(*lines, "25");
+      ASSERT_TRUE(gross && deductible && due && credit);
+      EXPECT_EQ(Printed(*fields, due->variable) - Printed(*fields, credit->variable),
+                Printed(*fields, gross->variable) - Printed(*fields, deductible->variable));
+      EXPECT_NE(Printed(*fields, gross->variable), 0);
+    }
+  }
 }
 
 TEST_F(VatOracleTest, TheDetailedListingOfTheYearHoldsNoCreditLineAndAddsUpToTheReturn) {

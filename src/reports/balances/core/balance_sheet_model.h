@@ -46,7 +46,7 @@ struct ModelParam {
   std::string poste;         // 3 characters
   std::string order;         // 3 characters
   std::string first, last;   // account prefixes, trimmed
-  char source = 'B';         // "B" balance, "N" previous-year balance, "R" the year's result
+  char source = 'B';         // "B" balance, "N" previous-year balance, "R" the year's result, "P" the previous year's
   char kind = 'S';           // "S" signed, "D" debit balances only, "C" credit balances only
   char sign = '+';
   std::string comment;

@@ -101,8 +101,10 @@ bool SheetEditionReport::PrepareReport() {
     const std::string kb = First(lines_[b].section) + lines_[b].line;
     return ka != kb ? ka < kb : lines_[a].recno < lines_[b].recno;
   });
+  // The first printable line, itself left out when it has no amounts and they are not asked.
   pos_ = 0;
-  while (pos_ < order_.size() && !PrintableLine(Current())) ++pos_;
+  while (pos_ < order_.size() && (!PrintableLine(Current()) || !KeepLine(Current(), ' ', withEmptyLines, currency)))
+    ++pos_;
   if (pos_ < order_.size()) {
     currentCode_ = Current().code;
     firstLabel_ = First(Current().label);

@@ -84,15 +84,16 @@ SheetComputation ComputeBalanceSheet(const BalanceSource& source, const ChartLis
       periodE.GatherAccount(e, f);
       inPeriod[1] = f.debit - f.credit;
     }
+    const Amounts previous{e.prevDebit[0] - e.prevCredit[0], e.prevDebit[1] - e.prevCredit[1]};
     for (int c = 0; c < 2; ++c) {
       out.generalBalance[c] += year[c];
       if (income) {
         out.result[c] -= year[c];
         out.periodResult[c] -= inPeriod[c];
+        out.previousResult[c] -= previous[c];
       }
     }
     const Amounts balance = income ? inPeriod : year;
-    const Amounts previous{e.prevDebit[0] - e.prevCredit[0], e.prevDebit[1] - e.prevCredit[1]};
 
     // One parameter must take each balance: none is an assignment error, two a model error.
     std::size_t annexIndex = out.annex.size();
@@ -142,20 +143,23 @@ SheetComputation ComputeBalanceSheet(const BalanceSource& source, const ChartLis
           for (int c = 0; c < 2; ++c) out.annex[annexIndex].previous[c] = p->Carried(previous[c]);
   }
 
-  // The result of the year, carried by the "R" parameters.
-  const Amounts resultBalance{-out.result[0], -out.result[1]};
-  if (resultBalance[0] != 0 || resultBalance[1] != 0) {
+  // The result of the year and that of the previous year, carried by the "R" and "P" parameters.
+  auto carryResult = [&](char src, const Amounts& result, const char* name) {
+    const Amounts resultBalance{-result[0], -result[1]};
+    if (resultBalance[0] == 0 && resultBalance[1] == 0) return;
     const long long reference = resultBalance[1] != 0 ? resultBalance[1] : resultBalance[0];
     std::vector<const ModelParam*> taking;
     for (const ModelParam& p : params)
-      if (p.source == 'R' && p.Takes(reference)) taking.push_back(&p);
+      if (p.source == src && p.Takes(reference)) taking.push_back(&p);
     if (taking.size() == 1) {
       Amounts& poste = out.postes[taking[0]->poste];
       for (int c = 0; c < 2; ++c) poste[c] += taking[0]->Carried(resultBalance[c]);
     } else {
-      (taking.empty() ? unassigned : modelErrors).insert("RESULTAT");
+      (taking.empty() ? unassigned : modelErrors).insert(name);
     }
-  }
+  };
+  carryResult('R', out.result, "RESULTAT");
+  if (previousAssigned) carryResult('P', out.previousResult, "RESULTAT N-1");
   out.unassigned.assign(unassigned.begin(), unassigned.end());
   out.modelErrors.assign(modelErrors.begin(), modelErrors.end());
   return out;
@@ -312,7 +316,8 @@ void TotalsPass(std::vector<SheetLine>& lines, int currency) {
     auto amount = [&](int column) -> long long& { return l.cents[static_cast<std::size_t>(column - 1)][cur]; };
     switch (op) {
       case 'C':
-        if (amount(1) != 0 || amount(2) != 0) amount(3) = amount(1) + amount(2);
+        // "-" in place of Y: column 2 (depreciation, positive) is taken from column 1.
+        if (amount(1) != 0 || amount(2) != 0) amount(3) = y == '-' ? amount(1) - amount(2) : amount(1) + amount(2);
         l.percent = PercentText(amount(3), amount(4));
         for (int c = 1; c <= 4; ++c)
           if (const int i = AccumulatorIndex(x, c); i >= 0) acc[static_cast<std::size_t>(i)] += amount(c);

@@ -45,6 +45,7 @@ struct SheetComputation {
   Amounts generalBalance{};               // debit - credit of every account to the period end
   Amounts result{};                       // classes 6 and 7 from the year's first day, credit - debit
   Amounts periodResult{};                 // the same over the period
+  Amounts previousResult{};               // classes 6 and 7 of the previous year, credit - debit
   long accounts = 0;                      // accounts with a balance
   bool Balanced(bool euroOnly) const { return generalBalance[1] == 0 && (euroOnly || generalBalance[0] == 0); }
   std::size_t ErrorCount() const { return unassigned.size() + modelErrors.size(); }
@@ -106,7 +107,8 @@ std::string AnnexText(const AnnexLine& line, int currency);
 int AccumulatorIndex(char digit, int column);
 
 // The edition's totals pass over the lines in code order, in one currency: "C" lines get
-// amount 3 = amount 1 + amount 2 (when either is not zero) and their percentage, and add their
+// amount 3 = amount 1 + amount 2 (when either is not zero; amount 1 - amount 2 when the line's
+// Y is "-", for the positive depreciation of an asset line) and their percentage, and add their
 // amounts into accumulator X; "T" lines take accumulator X; "A" and "S" add or subtract
 // accumulator X into Y; "R" resets X.
 void TotalsPass(std::vector<SheetLine>& lines, int currency);

@@ -17,7 +17,7 @@ namespace {
 using namespace tbv;
 
 // The string id of each variable's definition, in index order.
-constexpr int kDefinitionIds[kTrialBalanceFieldCount] = {
+constexpr int kDefinitionIds[kLimit90] = {
 2276, 2763, 1870, 2044, 2045, 2046, 1871, 1872, 1873, 1874, 1875, 1876,
 1877, 2547, 2548, 2549, 2020, 2021, 2022, 2023, 2024, 2025, 2026, 2027,
 2028, 2029, 2030, 2031, 1878, 1879, 2476, 2477, 2478, 2602, 2603, 1880,
@@ -83,7 +83,10 @@ void DeclareTrialBalanceFields(ReportFieldTable& fields, bool analytic) {
   if (!fields.Declared() || fields.FieldCount() != kTrialBalanceFieldCount) {
     fields.SetFieldCount(kTrialBalanceFieldCount);
     fields.InitFieldTable();
-    for (int i = 0; i < kTrialBalanceFieldCount; ++i) fields.DeclareField(i, LoadStr(kDefinitionIds[i]));
+    for (int i = 0; i < kLimit90; ++i) fields.DeclareField(i, LoadStr(kDefinitionIds[i]));
+    fields.DeclareField(kLimit90, "LIMITE90J C080");
+    fields.DeclareField(kLimit60, "LIMITE60J C080");
+    fields.DeclareField(kLimit30, "LIMITE30J C080");
   } else {
     fields.ClearFieldValues();
   }
@@ -125,6 +128,9 @@ void FillListVariables(ReportFieldTable& f, const TrialBalanceOptions& o, const 
   f.SetFieldText(kDate90, frame.date90.c_str());
   f.SetFieldText(kDate60, frame.date60.c_str());
   f.SetFieldText(kDate30, frame.date30.c_str());
+  f.SetFieldText(kLimit90, ConvertDate(frame.limit90.c_str()));
+  f.SetFieldText(kLimit60, ConvertDate(frame.limit60.c_str()));
+  f.SetFieldText(kLimit30, ConvertDate(frame.limit30.c_str()));
   const std::string words = std::string("Cum.Ant.:") + o.At(56) + " Lettr.:" + o.At(58) + " Rupture:" + o.At(57);
   f.SetFieldText(kTypeListe, words.c_str());
   f.SetFieldNumber(kNbjExercice, frame.daysInYear);

@@ -1,4 +1,4 @@
-// The 234 report variables of the trial balances, and the computations that fill them for the
+// The 237 report variables of the trial balances, and the computations that fill them for the
 // layouts: the variables of the whole list, those of one gathered line, the line's balance,
 // budget, break levels and grand totals, the line-type letters the layouts test, and the
 // TypeListe check. The report window calls these from its hooks; the tests drive them alone.
@@ -13,7 +13,7 @@
 
 namespace balances {
 
-inline constexpr int kTrialBalanceFieldCount = 234;
+inline constexpr int kTrialBalanceFieldCount = 237;
 
 // Indexes of the variables the computations address.
 namespace tbv {
@@ -36,6 +36,9 @@ enum : int {
   kLibResultat = 206, kValResultat,
   kXcStep = 208, kXc1, kXc2, kXcMonth, kXcBlock, kXcInBlock, kXcDossier,
   kXfNumLigne = 215, kXfFirst = 216,
+  // The ageing limits themselves (DD/MM/YY), after the others: a line dated before LIMITE90J is
+  // in the oldest column, before LIMITE60J in the next ...; DATE90J ... are the days after them.
+  kLimit90 = 234, kLimit60, kLimit30,
 };
 // Offsets inside a break level (R1_ at kLevel1 ...).
 constexpr int kLvDebit = 0, kLvCredit = 1, kLvAges = 2, kLvSolde01 = 6, kLvSolde = 18, kLvSoldeDebit = 19,
@@ -43,7 +46,8 @@ constexpr int kLvDebit = 0, kLvCredit = 1, kLvAges = 2, kLvSolde01 = 6, kLvSolde
               kLvBPeriode = 25, kLvBReste = 26, kLvBPourcent = 27;
 }  // namespace tbv
 
-// The first run declares the 234 variables from the string table; later runs clear them.
+// The first run declares the 237 variables (from the string table but for the three limits);
+// later runs clear them.
 // Then COMPTE and NOMCOMPTE are declared again, wider for the analytic list.
 void DeclareTrialBalanceFields(ReportFieldTable& fields, bool analytic);
 

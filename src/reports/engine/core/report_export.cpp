@@ -13,6 +13,20 @@ namespace {
 constexpr std::size_t kFlushSize = 64 * 1024;
 constexpr const char* kCrLf = "\r\n";
 
+// "-1234,50", "0", "12": an optional minus, digits without a leading zero (but a lone one), and
+// the export's decimal mark with digits.
+bool PlainNumberCell(std::string_view text, char decimalMark) {
+  std::size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
+  const std::size_t digits = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i == digits || (text[digits] == '0' && i - digits > 1)) return false;
+  if (i == text.size()) return true;
+  if (text[i] != decimalMark || i + 1 == text.size()) return false;
+  for (++i; i < text.size(); ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return true;
+}
+
 bool IsCellBreak(char c) { return c == ' ' || c == '\t' || c == kAlignLeft || c == kAlignCentre || c == kAlignRight; }
 
 std::string TableOpening(char variant, int style) {
@@ -216,8 +230,9 @@ void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings
   const std::string& delimiter = delimiter_;
   if (cellsInLine_ > 0) Put(delimiter);
   if (settings.csv) {
-    bool quote = text.find_first_of("\"\r\n") != std::string::npos ||
-                 (!delimiter.empty() && text.find(delimiter) != std::string::npos);
+    // Only a plain number goes bare: a code, a piece, a date or any other text is quoted, so that
+    // a spreadsheet keeps "000004" or "(002262)" as written rather than reading a number.
+    bool quote = !text.empty() && !PlainNumberCell(text, settings.decimalMark);
     if (quote) {
       std::string q = "\"";
       for (char c : text) {

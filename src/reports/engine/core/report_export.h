@@ -7,7 +7,8 @@
 //     printed, every blank kept, the alignment marks left out;
 //   - delimited and CSV: each segment is cut into cells at the template's blanks (the hard
 //     blanks "^" of data stay inside a cell); cells are trimmed and joined by the delimiter;
-//     a CSV cell holding the delimiter, a quote, a CR or a LF is quoted, its quotes doubled;
+//     a CSV cell is quoted (its quotes doubled) unless it is a plain number ("-1234,50"), so
+//     that a spreadsheet keeps codes, pieces and dates as text;
 //   - HTML: the same cells as table cells ("<", ">", "&" and "'" escaped), a row per line.
 // A line end ends each printed line, never a segment; an empty printed line gives an empty
 // export line (outside HTML); a page end only ends a line that is still open.

@@ -518,6 +518,39 @@ void ReportInterpreter::Impl::AppendRecord(char kind, int n1, int n2, int n3, in
   if (page != nullptr) page->Append(kind, n1, n2, n3, n4, text);
 }
 
+namespace {
+
+// A printed amount, its blanks hard: "-1^234.50", "999.00", "23430,21", "13^239.20^Cr" (after
+// any leading hard blanks): digits, grouped by three or not, a decimal mark and its decimals,
+// and the "Db" / "Cr" of a balance.
+bool IsAmountCell(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == kHardBlank) ++i;
+  if (i < s.size() && s[i] == '-') ++i;
+  const std::size_t start = i;
+  std::size_t run = 0;
+  bool grouped = false;
+  for (; i < s.size(); ++i) {
+    if (s[i] >= '0' && s[i] <= '9') {
+      ++run;
+    } else if (s[i] == kHardBlank && run >= 1 && i + 3 < s.size() && (i == start + run ? run <= 3 : run == 3) &&
+               s[i + 1] >= '0' && s[i + 1] <= '9') {
+      run = 0;
+      grouped = true;
+    } else {
+      break;
+    }
+  }
+  if (run == 0 || (grouped && run != 3) || i >= s.size() || (s[i] != '.' && s[i] != ',')) return false;
+  std::size_t decimals = 0;
+  for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) ++decimals;
+  if (decimals == 0) return false;
+  const std::string_view rest = s.substr(i);
+  return rest.empty() || rest == "^Db" || rest == "^Cr";
+}
+
+}  // namespace
+
 void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
   // Each run of characters between blanks is drawn in its cell of the grid: as many columns
   // as it has characters; the alignment marks choose how the text sits in its cell.
@@ -550,6 +583,16 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
     std::size_t last = j;
     while (last > first && segment[last - 1] == kHardBlank) --last;
     int cellX = x;
+    if (kind == 'X' && IsAmountCell(segment.substr(first, last - first))) {
+      // An amount sits on its last digit, whatever the width of its thousands' blanks.
+      while (first < last && segment[first] == kHardBlank) ++first;
+      text.assign(segment.data() + first, last - first);
+      UnescapeBrackets(text);
+      AppendRecord('Z', x, top, static_cast<int>(last - i) * c.columnWidth, lineHigh, text);
+      x += columns * c.columnWidth;
+      i = j;
+      continue;
+    }
     if (kind == 'X') {
       // A left-aligned text starts at its first character that is not a hard blank.
       while (first < last && segment[first] == kHardBlank) {

@@ -62,6 +62,9 @@ class ReportOwner {
   // A file name the owner gives the export of its run (the statutory entries file); "" = the
   // export's usual name.
   virtual std::string ExportFileNameForRun() { return {}; }
+  // Put before the extension of the export's usual name, so that each list of a run of several
+  // has a file of its own ("" = the usual name).
+  virtual std::string ExportNameSuffix() { return {}; }
   // True when the owner writes the file of its run itself, whole, before the rows are shown:
   // the layout's [Export] then makes no file of its own (nothing is offered at the end).
   virtual bool WritesItsOwnExport() const { return false; }

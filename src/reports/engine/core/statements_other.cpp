@@ -23,7 +23,17 @@ void ReportInterpreter::Impl::CreateExport() {
   if (file.Handle() != 0 || owner.WritesItsOwnExport()) return;
   std::string name = owner.ExportFileNameForRun();
   // The extension as written, its padding blank cut ([Export:ab] gives ".ab").
-  if (IsBlank(name)) name = env.ExportFileName(RightTrimBlanks(c.exportSettings.extension), c.exportSettings.root);
+  if (IsBlank(name)) {
+    const std::string extension = RightTrimBlanks(c.exportSettings.extension);
+    name = env.ExportFileName(extension, c.exportSettings.root);
+    const std::string suffix = owner.ExportNameSuffix();
+    if (!suffix.empty()) {
+      const std::size_t dot = name.rfind('.');
+      const std::size_t slash = name.rfind('/');
+      const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+      name.insert(hasExtension ? dot : name.size(), suffix);
+    }
+  }
   const std::string title = std::string(LoadStr(0)) + " - " + c.documentTitle + " de " + TrimBlanks(env.DossierCode());
   file.Create(name, c.exportSettings, title, c.columnsPerLine);
 }

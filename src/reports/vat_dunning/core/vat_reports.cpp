@@ -34,7 +34,7 @@ void SetResult(ReportFieldTable& f, int amountField, int flagField, long long ce
 const char* const kDebitsDefinitions[DebitsReport::kFieldCount] = {
     "EURO      C060", "MOISDEBUT C050", "MOISFIN   C050", "TOT_4452  M102", "TOT_4457  M102",
     "TOT_44562 M102", "TOT_4456  M102", "TOT_44567 M102", "TOT_445   M102", "TOT_APAYERM102",
-    "APAYER    C010", "TOT_CREDITM102", "CREDIT    C010", "NON_IMPOSAM102",
+    "APAYER    C010", "TOT_CREDITM102", "CREDIT    C010", "NON_IMPOSAM102", "TOT_BRUTE M102", "TOT_DEDUC M102",
 };
 
 const char* const kReceiptsDefinitions[ReceiptsReport::kFieldCount] = {
@@ -44,7 +44,7 @@ const char* const kReceiptsDefinitions[ReceiptsReport::kFieldCount] = {
     "NOMCOMPTE C300", "CODELIBELLC070", "LIBELLE   C250", "ECHEANCE  C080", "LETTRE    C040",
     "MT_TVA4456M102", "CODE_TVA  C010", "TAUX_TVA  N052", "MT_HTENCAIM102", "MT_TVAENCAM102",
     "MT_TTCENCAM102", "ST_CODE_TVC080", "ST_MT_TVA4M102", "ST_MT_HTENM102", "ST_MT_TVAEM102",
-    "ST_MT_TTCEM102", "TG_MT_TVA4M102", "TG_MT_HTENM102", "TG_MT_TVAEM102", "TG_MT_TTCEM102",
+    "ST_MT_TTCEM102", "TG_MT_TVA4M102", "TG_MT_HTENM102", "TG_MT_TVAEM102", "TG_MT_TTCEM102", "TOT_DEDUC M102",
 };
 
 void Declare(ReportFieldTable& f, int count, const char* const* definitions) {
@@ -82,6 +82,8 @@ void DebitsReport::ComputeLine() {
   fields_.SetFieldUnits(TOT_4456, r.otherGoods);
   fields_.SetFieldUnits(TOT_44567, r.previousCredit);
   fields_.SetFieldUnits(TOT_445, r.otherAccounts);
+  fields_.SetFieldUnits(TOT_BRUTE, r.collected + r.intraCommunity);
+  fields_.SetFieldUnits(TOT_DEDUC, r.fixedAssets + r.otherGoods + r.otherAccounts + r.previousCredit);
   SetResult(fields_, TOT_APAYER, APAYER, r.ToPay());
   SetResult(fields_, TOT_CREDIT, CREDIT, r.Credit());
   ++LineCount;
@@ -133,6 +135,7 @@ bool ReceiptsReport::PrepareReport() {
   fields_.SetFieldUnits(TOT_44562, r.fixedAssets);
   fields_.SetFieldUnits(TOT_4456, r.otherGoods);
   fields_.SetFieldUnits(TOT_44567, r.previousCredit);
+  fields_.SetFieldUnits(TOT_DEDUC, r.fixedAssets + r.otherGoods + r.previousCredit);
   SetResult(fields_, TOT_APAYER, APAYER, r.ToPay());
   SetResult(fields_, TOT_CREDIT, CREDIT, r.Credit());
   std::string key(9, ' ');

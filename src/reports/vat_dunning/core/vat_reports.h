@@ -1,5 +1,5 @@
 // The report runs of the two VAT returns, as the template interpreter calls their hooks: the
-// return on debits (14 variables, one line "A" then "Z", layouts "EDD-") and the return on
+// return on debits (16 variables, one line "A" then "Z", layouts "EDD-") and the return on
 // receipts (35 variables, layouts "EDE-"), whose layouts of a list type beginning with "1" also
 // get the detailed listing: one line per receipt and deductible-VAT line of the period in the
 // order of C60DTVAE, grouped by VAT code (or, without a code, by account), with subtotals and
@@ -16,10 +16,13 @@ namespace vat {
 
 class DebitsReport {
  public:
-  static constexpr int kFieldCount = 14;
+  static constexpr int kFieldCount = 16;
+  // TOT_BRUTE and TOT_DEDUC, after the others, are the return's two totals: the gross VAT due
+  // (collected and intra-community) and the deductible VAT (fixed assets, other goods, other
+  // VAT accounts, previous credit), so that a layout prints its total lines as the sums they are.
   enum Var : int {
     EURO = 0, MOISDEBUT, MOISFIN, TOT_4452, TOT_4457, TOT_44562, TOT_4456, TOT_44567, TOT_445, TOT_APAYER, APAYER,
-    TOT_CREDIT, CREDIT, NON_IMPOSA,
+    TOT_CREDIT, CREDIT, NON_IMPOSA, TOT_BRUTE, TOT_DEDUC,
   };
   static const char* Definition(int n);
 
@@ -41,12 +44,13 @@ class DebitsReport {
 
 class ReceiptsReport {
  public:
-  static constexpr int kFieldCount = 35;
+  static constexpr int kFieldCount = 36;
+  // TOT_DEDUC, after the others: the deductible VAT (fixed assets, other goods, previous credit).
   enum Var : int {
     EURO = 0, MOISDEBUT, MOISFIN, TOT_44562, TOT_4456, TOT_44567, TOT_APAYER, APAYER, TOT_CREDIT, CREDIT, TOT_ENCAIS,
     DATE, JOURNAL, PIECE, COMPTE, NOMCOMPTE, CODELIBELL, LIBELLE, ECHEANCE, LETTRE, MT_TVA4456, CODE_TVA, TAUX_TVA,
     MT_HTENCAI, MT_TVAENCA, MT_TTCENCA, ST_CODE_TV, ST_MT_TVA4, ST_MT_HTEN, ST_MT_TVAE, ST_MT_TTCE, TG_MT_TVA4,
-    TG_MT_HTEN, TG_MT_TVAE, TG_MT_TTCE,
+    TG_MT_HTEN, TG_MT_TVAE, TG_MT_TTCE, TOT_DEDUC,
   };
   static const char* Definition(int n);
 
