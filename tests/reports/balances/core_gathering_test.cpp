@@ -38,6 +38,14 @@ const Case kCases[] = {
     {'2', "C60101", "C61231", false, '1', true, false, ""},
     {'1', "C60101", "C60331", false, '1', true, false, "A"},
     {'C', "C60301", "C60430", true, '4', false, true, ""},
+    // Periods whose first and last days carry lines, and the same periods a day shorter at each end.
+    {'1', "C60214", "C60410", true, '1', true, false, ""},
+    {'1', "C60215", "C60409", true, '1', false, false, ""},
+    {'C', "C60320", "C60705", false, '2', true, true, ""},
+    {'C', "C60321", "C60704", true, '1', true, false, ""},
+    {'F', "C60505", "C60505", true, '1', true, false, ""},
+    {'2', "C60506", "C60614", true, '1', true, false, ""},
+    {'2', "C60615", "C61105", false, '1', false, false, ""},
 };
 
 class GatheringTest : public test_support::BalanceDossierTest {
