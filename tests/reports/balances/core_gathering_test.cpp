@@ -267,6 +267,36 @@ TEST_F(GatheringTest, AnalyticSections) {
   }
 }
 
+// The analytic balance of March: the lines of its first and last days are counted, those of the
+// day before and the day after are not.
+TEST_F(GatheringTest, AnalyticSectionsHoldTheFirstAndLastDaysOfThePeriod) {
+  AddAccounts({{"SECT5", "Bornes", 0, 0}}, true);
+  using test_support::L;
+  AddLines({
+      L('C', "SECT5   ", "C60228", "AC", "000060", 'D', 1.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT5   ", "C60301", "AC", "000061", 'D', 20.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT5   ", "C60331", "AC", "000062", 'C', 300.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT5   ", "C60401", "AC", "000063", 'D', 4000.00, "", "", "", "", "", "", 'W', "60100000"),
+  });
+  std::string message;
+  ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &message)) << message;
+  ChartList sections;
+  ASSERT_TRUE(sections.LoadSections(Path("c30"), &message)) << message;
+  for (bool byAccount : {false, true}) {
+    GatherContext context = Context(kCases[0]);
+    context.options = MakeOptions('(', "C60301", "C60331");
+    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
+    context.listKind = '9';
+    context.analyticByAccount = byAccount;
+    Gatherer g(source_, sections, context);
+    std::string text;
+    for (const BalanceLine& l : g.GatherList())
+      if (l.code.rfind("SECT5", 0) == 0)
+        text += std::to_string(l.figures.debit) + "/" + std::to_string(l.figures.credit) + ";";
+    EXPECT_EQ(text, "2000/30000;") << byAccount;
+  }
+}
+
 // By general account, a section's lines of one account gather on one line even when the dates
 // of another account fall between theirs.
 TEST_F(GatheringTest, AnalyticSectionsByAccountWithDatesInterleaved) {
