@@ -71,6 +71,16 @@ class GatheringTest : public test_support::BalanceDossierTest {
     return context;
   }
 
+  // The analytic balance of the period, by general account or not.
+  GatherContext SectionContext(const char* start, const char* end, bool byAccount) const {
+    GatherContext context = Context(kCases[0]);
+    context.options = MakeOptions('(', start, end);
+    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
+    context.listKind = '9';
+    context.analyticByAccount = byAccount;
+    return context;
+  }
+
   static std::string Line(const std::string& code, const AccountFigures& f) {
     std::ostringstream s;
     std::string c = code;
@@ -242,12 +252,7 @@ TEST_F(GatheringTest, AnalyticSections) {
        10000 - 4000},
   };
   for (const Case& c : cases) {
-    GatherContext context = Context(kCases[0]);
-    context.options = MakeOptions('(', "C60101", "C60630");
-    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
-    context.listKind = '9';
-    context.analyticByAccount = c.byAccount;
-    Gatherer g(source_, sections, context);
+    Gatherer g(source_, sections, SectionContext("C60101", "C60630", c.byAccount));
     const std::vector<BalanceLine> lines = g.GatherList();
     std::string text;
     for (const BalanceLine& l : lines) {
@@ -283,12 +288,7 @@ TEST_F(GatheringTest, AnalyticSectionsHoldTheFirstAndLastDaysOfThePeriod) {
   ChartList sections;
   ASSERT_TRUE(sections.LoadSections(Path("c30"), &message)) << message;
   for (bool byAccount : {false, true}) {
-    GatherContext context = Context(kCases[0]);
-    context.options = MakeOptions('(', "C60301", "C60331");
-    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
-    context.listKind = '9';
-    context.analyticByAccount = byAccount;
-    Gatherer g(source_, sections, context);
+    Gatherer g(source_, sections, SectionContext("C60301", "C60331", byAccount));
     std::string text;
     for (const BalanceLine& l : g.GatherList())
       if (l.code.rfind("SECT5", 0) == 0)
@@ -311,12 +311,7 @@ TEST_F(GatheringTest, AnalyticSectionsByAccountWithDatesInterleaved) {
   ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &message)) << message;
   ChartList sections;
   ASSERT_TRUE(sections.LoadSections(Path("c30"), &message)) << message;
-  GatherContext context = Context(kCases[0]);
-  context.options = MakeOptions('(', "C60101", "C60630");
-  context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
-  context.listKind = '9';
-  context.analyticByAccount = true;
-  Gatherer g(source_, sections, context);
+  Gatherer g(source_, sections, SectionContext("C60101", "C60630", true));
   std::string text;
   for (const BalanceLine& l : g.GatherList()) text += l.generalAccount + "/" + std::to_string(l.figures.debit) + ";";
   EXPECT_EQ(text, "60100000/5000;62600000/2000;");
