@@ -87,6 +87,19 @@ TEST_F(AutomaticTest, TheEdgeCasesOfTheRun) {
   }
 }
 
+// A second run over an account a first run matched gives letters to the new lines only, after
+// the first run's; a third with nothing new changes nothing.
+TEST_F(AutomaticTest, ASecondRunLettersOnlyWhatIsNew) {
+  RunCase c{"", {}, 2, "", "C61231", 1, {}, 0};
+  const auto first = AddLines("CAGAIN  ", {{'D', 100, 1}, {'C', 100, 2}});
+  EXPECT_EQ(RunAutomaticMatching(Tables(), Parameters(c, "CAGAIN  ")).matches, 1);
+  const auto second = AddLines("CAGAIN  ", {{'D', 40, 3}, {'C', 40, 4}, {'D', 100, 5}});
+  EXPECT_EQ(RunAutomaticMatching(Tables(), Parameters(c, "CAGAIN  ")).matches, 1);
+  EXPECT_EQ(RunAutomaticMatching(Tables(), Parameters(c, "CAGAIN  ")).matches, 0);
+  EXPECT_EQ(Letters(first), (std::vector<std::string>{"A", "A"}));
+  EXPECT_EQ(Letters(second), (std::vector<std::string>{"B", "B", ""}));
+}
+
 TEST_F(AutomaticTest, AStaleManualMarkNeverBecomesALetter) {
   // A line without an amount in euros keeps a "+" a manual list left, another a "-": the run
   // gives letters only to the lines it matched.
