@@ -115,6 +115,11 @@ TEST_F(BankPiecesTest, ARefusedImportWritesNothingAndTakesNoNumber) {
   // Exactly as many records as the room allows are written.
   const long before = Records();
   EXPECT_EQ(Write({good, good}, before + 4).outcome, PiecesOutcome::Written);
+  // The first and the last day of the year are in it.
+  const PiecesReport ends = Write({Piece("OD", {2026, 1, 1}, {Line("411", 'D', 1), Line("401", 'C', 1)}),
+                                   Piece("OD", {2026, 12, 31}, {Line("411", 'D', 1), Line("401", 'C', 1)})});
+  EXPECT_EQ(ends.outcome, PiecesOutcome::Written) << ends.message;
+  EXPECT_EQ(Records(), before + 8);
 }
 
 TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {

@@ -59,6 +59,22 @@ TEST_F(AutomaticTest, TheEdgeCasesOfTheRun) {
        "", "C61231", 0, {"B", "B", "C", "C"}, 1},
       {"amounts are read to the cent", {{'D', 10.004}, {'C', 10.003}}, 2, "", "C61231", 1,
        {"A", "A"}, 1},
+      // The letters already used need not rise with the lines: the new group follows the highest.
+      {"letters D then A in line order give E",
+       {{'D', 5, 1, "D"}, {'C', 5, 1, "D"}, {'D', 6, 2, "A"}, {'C', 6, 2, "A"}, {'D', 100, 3}, {'C', 100, 4}}, 2, "",
+       "C61231", 1, {"D", "D", "A", "A", "E", "E"}, 1},
+      {"two new groups after letters C, AB, B (AB the highest)",
+       {{'D', 5, 1, "C"}, {'C', 5, 1, "C"}, {'D', 6, 2, "AB"}, {'C', 6, 2, "AB"}, {'D', 7, 3, "B"}, {'C', 7, 3, "B"},
+        {'D', 100, 4}, {'C', 100, 5}, {'D', 40, 6}, {'C', 40, 7}},
+       2, "", "C61231", 1, {"C", "C", "AB", "AB", "B", "B", "AC", "AC", "AD", "AD"}, 2},
+      {"a form letter equal to the highest is not given again",
+       {{'D', 5, 1, "B"}, {'C', 5, 1, "B"}, {'D', 100, 2}, {'C', 100, 3}}, 2, "B", "C61231", 1, {"B", "B", "C", "C"}, 1},
+      {"a form letter below the highest is not taken",
+       {{'D', 5, 1, "F"}, {'C', 5, 1, "F"}, {'D', 100, 2}, {'C', 100, 3}}, 2, "C", "C61231", 1, {"F", "F", "G", "G"}, 1},
+      // The date limit: a line dated on it takes part, the day after it does not.
+      {"lines on the limit date take part, the day after not",
+       {{'D', 100, 10}, {'C', 100, 11}, {'C', 100, 10}}, 2, "", "C60310", 1, {"A", "", "A"}, 1},
+      {"a limit before every line letters nothing", {{'D', 100, 1}, {'C', 100, 2}}, 2, "", "C60228", 1, {"", ""}, 0},
   };
   int n = 0;
   for (const RunCase& c : cases) {
@@ -69,6 +85,19 @@ TEST_F(AutomaticTest, TheEdgeCasesOfTheRun) {
     EXPECT_EQ(out.matches, c.matches) << c.what;
     EXPECT_FALSE(out.interrupted) << c.what;
   }
+}
+
+// A second run over an account a first run matched gives letters to the new lines only, after
+// the first run's; a third with nothing new changes nothing.
+TEST_F(AutomaticTest, ASecondRunLettersOnlyWhatIsNew) {
+  RunCase c{"", {}, 2, "", "C61231", 1, {}, 0};
+  const auto first = AddLines("CAGAIN  ", {{'D', 100, 1}, {'C', 100, 2}});
+  EXPECT_EQ(RunAutomaticMatching(Tables(), Parameters(c, "CAGAIN  ")).matches, 1);
+  const auto second = AddLines("CAGAIN  ", {{'D', 40, 3}, {'C', 40, 4}, {'D', 100, 5}});
+  EXPECT_EQ(RunAutomaticMatching(Tables(), Parameters(c, "CAGAIN  ")).matches, 1);
+  EXPECT_EQ(RunAutomaticMatching(Tables(), Parameters(c, "CAGAIN  ")).matches, 0);
+  EXPECT_EQ(Letters(first), (std::vector<std::string>{"A", "A"}));
+  EXPECT_EQ(Letters(second), (std::vector<std::string>{"B", "B", ""}));
 }
 
 TEST_F(AutomaticTest, AStaleManualMarkNeverBecomesALetter) {

@@ -3,10 +3,10 @@
 // the other station's run with nothing written; a statement's identities that cannot be recorded
 // stop the run before its first line, and are taken back when its lines cannot be written; an
 // ASCII file imported elsewhere after this station read it is refused; and the statement import's
-// label code is checked against the dossier's label codes.
+// label code is checked against the dossier's label codes. Transactions without FITIDs are told
+// apart by what they carry.
 #include <signal.h>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +17,7 @@
 
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
+#include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
 #include "processing/core/ascii_import.h"
 #include "processing/core/bank_pieces.h"
@@ -60,6 +61,16 @@ processing::StatementImport Request(const processing::BankStatement& s, const ch
   r.counterpart = "62700000";
   r.labelCode = labelCode;
   return r;
+}
+
+// In a process that is to die half-way: the draft file and the size past which the next change
+// of the engine's files kills the process.
+std::pair<std::string, std::int64_t>& KilledPast() {
+  static std::pair<std::string, std::int64_t> at;
+  return at;
+}
+void KillWhenDraftGrown() {
+  if (platform::FileSize(KilledPast().first) >= KilledPast().second) ::raise(SIGKILL);
 }
 
 class ImportRaceTest : public CoreTest {
@@ -226,17 +237,16 @@ TEST_F(ImportRaceTest, AStatementRunKilledHalfWayIsTakenUpByTheNextImport) {
   const std::int64_t size = platform::FileSize(c50File);
   std::signal(SIGPIPE, SIG_IGN);
   {
+    // The other station kills itself at the engine's first change after its draft has grown by
+    // 60,000 bytes: part-way through its lines, at the same point whatever the machine's load.
     test_support::OtherProcess other([&](char) {
       Table lines, sorts;
-      return ReopenTables(lines, sorts) &&
-             processing::ImportStatement(*TableC10, lines, sorts, Request(s, "BQ")).written;
+      if (!ReopenTables(lines, sorts)) return false;
+      KilledPast() = {c50File, size + 60000};
+      dbase::BeforeFileChange = &KillWhenDraftGrown;
+      return processing::ImportStatement(*TableC10, lines, sorts, Request(s, "BQ")).written;
     });
-    std::thread run([&other] { other.Do('i'); });
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (platform::FileSize(c50File) < size + 60000 && std::chrono::steady_clock::now() < limit)
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ::kill(other.pid(), SIGKILL);
-    run.join();
+    EXPECT_FALSE(other.Do('i')) << "the run went to its end";
   }
   auto live = [&] {
     long n = 0;
@@ -307,6 +317,51 @@ TEST_F(ImportRaceTest, AnAsciiFileImportedElsewhereSinceItWasReadIsRefused) {
   EXPECT_FALSE(mine.written);
   EXPECT_NE(mine.message.find("vient d'\xEAtre import\xE9 sur un autre poste"), std::string::npos) << mine.message;
   EXPECT_EQ(Records(), before + 2);
+}
+
+// A statement without FITIDs: transactions that differ only by their amount, their day, their payee
+// or their sign are each written; the statement again brings nothing new, and a later one that
+// repeats them brings only its new transaction.
+TEST_F(ImportRaceTest, TransactionsWithoutFitidAreEachWrittenOnce) {
+  processing::BankStatement s = Statement(0);
+  const struct {
+    const char* date;
+    long long cents;
+    const char* name;
+  } rows[] = {{"20260315", -4250, "CARTE SUPERMARCHE"}, {"20260315", -1999, "CARTE SUPERMARCHE"},
+              {"20260316", -4250, "CARTE SUPERMARCHE"}, {"20260315", -4250, "CARTE BOULANGERIE"},
+              {"20260315", 4250, "CARTE SUPERMARCHE"}};
+  for (const auto& row : rows) {
+    processing::BankTransaction t;
+    t.date = row.date;
+    t.cents = row.cents;
+    t.name = row.name;
+    s.transactions.push_back(t);
+  }
+  const long before = Records();
+  processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
+  ASSERT_TRUE(r.written) << r.message;
+  EXPECT_EQ(r.imported, 5);
+  EXPECT_EQ(r.skipped, 0);
+  EXPECT_EQ(Records(), before + 10);
+  EXPECT_EQ(Identities().size(), 5u);
+
+  r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
+  EXPECT_TRUE(r.nothingNew) << r.message;
+  EXPECT_EQ(Records(), before + 10);
+
+  processing::BankTransaction later;
+  later.date = "20260331";
+  later.cents = -1999;
+  later.name = "CARTE SUPERMARCHE";
+  s.transactions.push_back(later);
+  r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
+  ASSERT_TRUE(r.written) << r.message;
+  EXPECT_EQ(r.imported, 1);
+  EXPECT_EQ(r.skipped, 5);
+  EXPECT_EQ(Records(), before + 12);
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
 }
 
 TEST_F(ImportRaceTest, TheStatementsLabelCodeMustBeALiveLabelCode) {

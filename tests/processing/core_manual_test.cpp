@@ -91,6 +91,74 @@ TEST_F(ManualTest, MarksMoveTheTotalsAndSavingNeedsBalancedGroups) {
   EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", "", "E01", "E01"})) << "C60 and C50 both";
 }
 
+// Lines losing their letter whose own amounts balance may still break their groups: what stays of
+// each group must balance on its own.
+TEST_F(ManualTest, UnletteringPartOfAGroupMustLeaveTheRestBalanced) {
+  const auto sorts = AddLines("CPART   ", {{'D', 100, 1, "G"}, {'C', 100, 2, "G"}, {'D', 50, 3, "G"}, {'C', 50, 4, "G"},
+                                           {'D', 50, 5, "H"}, {'C', 50, 6, "H"}});
+  struct Case {
+    const char* what;
+    std::vector<std::size_t> rows;  // the rows marked "-"
+    bool save;
+  } cases[] = {
+      {"a debit of G and a credit of H of the same amount", {2, 5}, false},
+      {"a credit of G and a debit of H of the same amount", {3, 4}, false},
+      {"two lines of G that balance, the rest of G too", {2, 3}, true},
+      {"the whole of H", {4, 5}, true},
+      {"two balanced lines of G and the whole of H", {2, 3, 4, 5}, true},
+      {"every line", {0, 1, 2, 3, 4, 5}, true},
+  };
+  for (const Case& c : cases) {
+    ManualMatching list(Params("CPART   "));
+    ASSERT_EQ(list.Open(), ManualOpen::Opened);
+    for (std::size_t row : c.rows) ASSERT_TRUE(list.Mark(row, MarkCommand::Delettrer)) << c.what << " " << row;
+    EXPECT_EQ(list.MarkedDebit(), list.MarkedCredit()) << c.what;
+    EXPECT_EQ(list.CanSave(), c.save) << c.what;
+  }
+  // Saved, the part taken out loses its letter and the rest of G keeps it.
+  {
+    ManualMatching list(Params("CPART   "));
+    ASSERT_EQ(list.Open(), ManualOpen::Opened);
+    ASSERT_TRUE(list.Mark(2, MarkCommand::Delettrer));
+    ASSERT_TRUE(list.Mark(3, MarkCommand::Delettrer));
+    ASSERT_TRUE(list.CanSave());
+    list.SaveLetters();
+  }
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"G", "G", "", "", "H", "H"}));
+  // A second list over what the first saved: the lines unlettered can be lettered again, and G
+  // can now lose only its two lines together.
+  ManualMatching again(Params("CPART   "));
+  ASSERT_EQ(again.Open(), ManualOpen::Opened);
+  ASSERT_TRUE(again.Mark(0, MarkCommand::Delettrer));
+  EXPECT_FALSE(again.CanSave()) << "G would keep its credit alone";
+  ASSERT_TRUE(again.Mark(1, MarkCommand::Delettrer));
+  ASSERT_TRUE(again.Mark(2, MarkCommand::Lettrer));
+  ASSERT_TRUE(again.Mark(3, MarkCommand::Lettrer));
+  ASSERT_TRUE(again.CanSave());
+  again.SaveLetters();
+  const std::string letter = again.CurrentLetter();
+  EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", "", letter, letter, "H", "H"}));
+}
+
+// The list's date range holds its first and last days; the days around them are left out.
+TEST_F(ManualTest, TheRangeHoldsItsFirstAndLastDays) {
+  AddLines("CDAYS   ", {{'D', 10, 4}, {'D', 20, 5}, {'C', 20, 10}, {'C', 10, 11}});
+  struct Case {
+    const char* first;
+    const char* last;
+    std::size_t rows;
+  } cases[] = {{"C60305", "C60310", 2}, {"C60304", "C60311", 4}, {"C60306", "C60309", 0},
+               {"C60310", "C60310", 1}, {"C60311", "C60305", 0}};
+  for (const Case& c : cases) {
+    ManualMatchingParameters p = Params("CDAYS   ");
+    p.firstDate = c.first;
+    p.lastDate = c.last;
+    ManualMatching list(p);
+    list.Open();
+    EXPECT_EQ(list.Rows().size(), c.rows) << c.first << "-" << c.last;
+  }
+}
+
 TEST_F(ManualTest, AnExemptAccountNeedsOnlySomethingMarkedAndTakesAnyLetter) {
   const auto sorts = AddLines("51200000", {{'D', 100, 1}, {'C', 30, 2}});
   ManualMatching list(Params("51200000"));

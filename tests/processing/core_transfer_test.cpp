@@ -461,6 +461,13 @@ TEST_F(SeparationTest, FourteenMonthsGiveTwoDossiersWithEveryLineOnce) {
   const LineCensus a = Census(a_, "a"), b = Census(b_, "b");
   const std::string first = StoredDateOf(Ymd{2027, 1, 1});
   ASSERT_GE(a.lastDate, first);
+  // Lines dated on the date itself go with the others.
+  auto on = [](const LineCensus& c, const std::string& day) {
+    long n = 0;
+    for (const std::string& l : c.lines) n += l.find("|" + day + "|") != std::string::npos ? 1 : 0;
+    return n;
+  };
+  ASSERT_GT(on(a, first), 0);
   const processing::SeparationResult r = processing::SeparateYears(Request(), Maintenance(true));
   ASSERT_EQ(r.code, 0) << r.error;
   EXPECT_GT(r.pieces, 0);
@@ -473,6 +480,7 @@ TEST_F(SeparationTest, FourteenMonthsGiveTwoDossiersWithEveryLineOnce) {
   EXPECT_EQ(static_cast<long>(b2.lines.size() - b.lines.size()), r.lines);
   EXPECT_LT(a2.lastDate, first);
   EXPECT_GE(b2.firstDate, first);
+  EXPECT_EQ(on(b2, first), on(a, first) + on(b, first));
   EXPECT_EQ(a2.debit, a2.credit);
   EXPECT_EQ(b2.debit, b2.credit);
   // No group of letters lies on both sides.

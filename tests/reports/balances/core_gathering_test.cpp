@@ -45,6 +45,14 @@ const Case kCases[] = {
     {'2', "C60101", "C61231", false, '1', true, false, ""},
     {'1', "C60101", "C60331", false, '1', true, false, "A"},
     {'C', "C60301", "C60430", true, '4', false, true, ""},
+    // Periods whose first and last days carry lines, and the same periods a day shorter at each end.
+    {'1', "C60214", "C60410", true, '1', true, false, ""},
+    {'1', "C60215", "C60409", true, '1', false, false, ""},
+    {'C', "C60320", "C60705", false, '2', true, true, ""},
+    {'C', "C60321", "C60704", true, '1', true, false, ""},
+    {'F', "C60505", "C60505", true, '1', true, false, ""},
+    {'2', "C60506", "C60614", true, '1', true, false, ""},
+    {'2', "C60615", "C61105", false, '1', false, false, ""},
 };
 
 class GatheringTest : public test_support::BalanceDossierTest {
@@ -67,6 +75,16 @@ class GatheringTest : public test_support::BalanceDossierTest {
     context.excludedJournals = codes_.ExcludedJournals();
     context.collectiveList = codes_.CollectiveList();
     context.orphanLetters = c.orphans;
+    return context;
+  }
+
+  // The analytic balance of the period, by general account or not.
+  GatherContext SectionContext(const char* start, const char* end, bool byAccount) const {
+    GatherContext context = Context(kCases[0]);
+    context.options = MakeOptions('(', start, end);
+    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
+    context.listKind = '9';
+    context.analyticByAccount = byAccount;
     return context;
   }
 
@@ -298,12 +316,7 @@ TEST_F(GatheringTest, AnalyticSections) {
        10000 - 4000},
   };
   for (const Case& c : cases) {
-    GatherContext context = Context(kCases[0]);
-    context.options = MakeOptions('(', "C60101", "C60630");
-    context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
-    context.listKind = '9';
-    context.analyticByAccount = c.byAccount;
-    Gatherer g(source_, sections, context);
+    Gatherer g(source_, sections, SectionContext("C60101", "C60630", c.byAccount));
     const std::vector<BalanceLine> lines = g.GatherList();
     std::string text;
     for (const BalanceLine& l : lines) {
@@ -323,6 +336,31 @@ TEST_F(GatheringTest, AnalyticSections) {
   }
 }
 
+// The analytic balance of March: the lines of its first and last days are counted, those of the
+// day before and the day after are not.
+TEST_F(GatheringTest, AnalyticSectionsHoldTheFirstAndLastDaysOfThePeriod) {
+  AddAccounts({{"SECT5", "Bornes", 0, 0}}, true);
+  using test_support::L;
+  AddLines({
+      L('C', "SECT5   ", "C60228", "AC", "000060", 'D', 1.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT5   ", "C60301", "AC", "000061", 'D', 20.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT5   ", "C60331", "AC", "000062", 'C', 300.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('C', "SECT5   ", "C60401", "AC", "000063", 'D', 4000.00, "", "", "", "", "", "", 'W', "60100000"),
+  });
+  std::string message;
+  ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &message)) << message;
+  ChartList sections;
+  ASSERT_TRUE(sections.LoadSections(Path("c30"), &message)) << message;
+  for (bool byAccount : {false, true}) {
+    Gatherer g(source_, sections, SectionContext("C60301", "C60331", byAccount));
+    std::string text;
+    for (const BalanceLine& l : g.GatherList())
+      if (l.code.rfind("SECT5", 0) == 0)
+        text += std::to_string(l.figures.debit) + "/" + std::to_string(l.figures.credit) + ";";
+    EXPECT_EQ(text, "2000/30000;") << byAccount;
+  }
+}
+
 // By general account, a section's lines of one account gather on one line even when the dates
 // of another account fall between theirs.
 TEST_F(GatheringTest, AnalyticSectionsByAccountWithDatesInterleaved) {
@@ -337,12 +375,7 @@ TEST_F(GatheringTest, AnalyticSectionsByAccountWithDatesInterleaved) {
   ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &message)) << message;
   ChartList sections;
   ASSERT_TRUE(sections.LoadSections(Path("c30"), &message)) << message;
-  GatherContext context = Context(kCases[0]);
-  context.options = MakeOptions('(', "C60101", "C60630");
-  context.frame = MakePeriodFrame(context.options, "C60101", "C61231");
-  context.listKind = '9';
-  context.analyticByAccount = true;
-  Gatherer g(source_, sections, context);
+  Gatherer g(source_, sections, SectionContext("C60101", "C60630", true));
   std::string text;
   for (const BalanceLine& l : g.GatherList()) text += l.generalAccount + "/" + std::to_string(l.figures.debit) + ";";
   EXPECT_EQ(text, "60100000/5000;62600000/2000;");

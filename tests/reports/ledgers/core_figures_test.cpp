@@ -55,6 +55,34 @@ std::vector<std::string> Lines(const std::string& text) {
   return out;
 }
 
+// The account's running balance after each of its lines as the ledger shows it (SC_SOLDEMT with
+// the side of SC_SOLDEDC), debit positive.
+std::vector<long long> ShownRunningBalances(const std::string& csv) {
+  std::vector<long long> out;
+  for (const auto& row : CsvRows(csv)) {
+    if (Cell(row, 0) != "L") continue;
+    const long long amount = CellCents(Cell(row, 7));
+    out.push_back(Cell(row, 8).rfind("C", 0) == 0 ? -amount : amount);
+  }
+  return out;
+}
+
+// The same from the reader's rows: the cumulation before the period and the collective's line
+// open the account, then each line moves it.
+std::vector<long long> RunningBalances(const std::vector<std::string>& rows) {
+  std::vector<long long> out;
+  long long balance = 0;
+  for (const std::string& row : rows) {
+    std::vector<std::string> f;
+    std::stringstream s(row);
+    for (std::string part; std::getline(s, part, '|');) f.push_back(part);
+    if (f[0] == "B") balance = 0;
+    if (f[0] == "CA" || f[0] == "COLL") balance += std::stoll(f[1]) - std::stoll(f[2]);
+    if (f[0] == "L") out.push_back(balance += std::stoll(f[4]) - std::stoll(f[5]));
+  }
+  return out;
+}
+
 // Where two row lists part first.
 std::string FirstDifference(const std::vector<std::string>& got, const std::vector<std::string>& want) {
   std::size_t i = 0;
@@ -88,6 +116,13 @@ class FiguresTest : public LedgerCoreTest {
 // accounts, the customers and the suppliers, each ledger from its first account with something
 // to show, in francs and in euros.
 TEST_F(FiguresTest, EveryGeneralLedgerOfAPeriodInBothCurrencies) {
+  // Lines on the period's first and last days and on the days around it, so that its bounds count.
+  EXPECT_EQ(test_support::RunPythonScript("from dbfread import DBF\n"
+                                          "days = [r['TMOIS'] + r['TJOUR'] for r in DBF('" + Folder() +
+                                              "/c60fig.dbf', encoding='cp1252') if r['TCLE'] == 'Z']\n"
+                                          "print([d in days for d in ('C50831', 'C50901', 'C60331', 'C60401')])\n",
+                                          true),
+            "[True, True, True, True]\n");
   for (const char* currency : {"F", "E"}) {
     SCOPED_TRACE(currency);
     ledgers::GeneralLedgers gl;
@@ -101,6 +136,7 @@ TEST_F(FiguresTest, EveryGeneralLedgerOfAPeriodInBothCurrencies) {
     EXPECT_EQ(gl.ledgerSelection, "12CF");
     gl.ChooseReportCode("EG-CSV");
     std::vector<std::string> rows;
+    std::vector<long long> balances;
     int n = 0;
     for (bool more = gl.PrepareNextLedger(); more; more = gl.NextLedger()) {
       EXPECT_EQ(std::string(RTrim(gl.ReportCode().c_str())), "EG-CSV");
@@ -108,11 +144,20 @@ TEST_F(FiguresTest, EveryGeneralLedgerOfAPeriodInBothCurrencies) {
       const std::string csv =
           RunToExport(gl, Layout("EG-CSV"), ArtefactPath("gl-" + std::to_string(++n) + currency + ".csv"));
       for (const std::string& r : LedgerRows(csv, false)) rows.push_back(r);
+      for (long long b : ShownRunningBalances(csv)) balances.push_back(b);
     }
     EXPECT_EQ(n, 4);
     const std::vector<std::string> want =
         Lines(Figures({"gl", Folder(), "FIG", "T", "C50901", "C60331", "O", currency}));
     EXPECT_EQ(FirstDifference(rows, want), "");
+    // The running balance of every line, not only the account's last.
+    const std::vector<long long> expected = RunningBalances(want);
+    ASSERT_EQ(balances.size(), expected.size());
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < balances.size(); ++i)
+      if (balances[i] != expected[i] && wrong++ < 5) ADD_FAILURE() << "line " << i << ": running balance "
+                                                                     << balances[i] << ", expected " << expected[i];
+    EXPECT_EQ(wrong, 0u) << "of " << balances.size() << " lines";
   }
 }
 

@@ -127,6 +127,14 @@ class OptionsTest : public LedgerCoreTest {
     return type + out;
   }
 
+  // The general ledger of the options through the export layout; "" when it has nothing to show.
+  std::string GeneralLedgerCsv(const ledgers::GeneralLedgerOptions& o, const std::string& name) {
+    ledgers::GeneralLedgers gl;
+    gl.TakeLimits(o.ToRecord());
+    gl.ChooseReportCode("EG-CSV");
+    if (!gl.PrepareNextLedger()) return "";
+    return RunToExport(gl, ReadText(DataPath("C-Etat-EG-CSV.txt")), ArtefactPath(name));
+  }
   int number_ = 0;
 };
 
@@ -399,6 +407,49 @@ TEST_F(OptionsTest, CollectiveLines) {
   EXPECT_EQ(rows, "B|46900000 CA|100000|0 COLL|50000|120000 SC|150000|120000 TG|150000|120000");
 }
 
+// The general ledger of March: a line on its first day and one on its last are in it, the day
+// before goes into the cumulation and the day after nowhere; each account opens on the first line
+// it has in the period, whether or not lines come before; the running balance follows every line.
+TEST_F(OptionsTest, TheGeneralLedgersPeriodHoldsItsFirstAndLastDays) {
+  for (const char* code : {"60611000", "60612000", "60613000", "60614000", "60615000"}) AddAccount(code, "Bornes");
+  Add({{"C602", "28", "OD ", "910001", "60611000", 'D', 1000},
+       {"C603", "01", "OD ", "910002", "60611000", 'D', 2000},
+       {"C603", "31", "OD ", "910003", "60611000", 'C', 500},
+       {"C604", "01", "OD ", "910004", "60611000", 'D', 7000},
+       {"C603", "31", "OD ", "910005", "60612000", 'D', 300},
+       {"C602", "28", "OD ", "910006", "60613000", 'C', 100},
+       {"C604", "01", "OD ", "910007", "60614000", 'D', 900},
+       {"C603", "01", "OD ", "910008", "60615000", 'D', 40}});
+  ledgers::GeneralLedgerOptions go;
+  go.kind = 'G';
+  go.accountFrom = "60611000";
+  go.accountTo = "60615000";
+  go.dateFrom = "C60301";
+  go.dateTo = "C60331";
+  go.priorCumulation = true;
+  go.inEuros = true;
+  const std::string csv = GeneralLedgerCsv(go, "options-gl-days.csv");
+  std::string rows;
+  for (const auto& row : CsvRows(csv)) {
+    const std::string kind = Cell(row, 0);
+    if (kind == "SC" || ((kind == "CA" || kind == "AE") && Cents(row, 1) == "0" && Cents(row, 2) == "0")) continue;
+    if (!rows.empty()) rows += " ";
+    if (kind == "B")
+      rows += "B|" + Cell(row, 1);
+    else if (kind == "L")
+      rows += "L|" + Cell(row, 1).substr(0, 5) + "|" + Cents(row, 4) + "|" + Cents(row, 5) + "|" + Cents(row, 7) +
+              Cell(row, 8);
+    else
+      rows += kind + "|" + Cents(row, 1) + "|" + Cents(row, 2);
+  }
+  EXPECT_EQ(rows,
+            "B|60611000 CA|1000|0 L|01/03|2000|0|3000Db L|31/03|0|500|2500Db "
+            "B|60612000 L|31/03|300|0|300Db "
+            "B|60613000 CA|0|100 "
+            "B|60615000 L|01/03|40|0|40Db "
+            "TG|3340|600");
+}
+
 // A journal-month whose lines are all of zero amount shows nothing, and the summary goes on with
 // the next journal-month, also when the zero one comes first (a layout with a list type of its
 // own reads the lines of zero amount).
@@ -551,7 +602,6 @@ TEST_F(OptionsTest, AnalyticStatementAndLedgerWithConstant032) {
     so.inEuros = true;
     EXPECT_EQ(Statement(so), c.statement);
 
-    ledgers::GeneralLedgers gl;
     ledgers::GeneralLedgerOptions go;
     go.kind = '(';
     go.accountFrom = "SECTA   ";
@@ -560,10 +610,8 @@ TEST_F(OptionsTest, AnalyticStatementAndLedgerWithConstant032) {
     go.dateTo = "C60331";
     go.priorCumulation = true;
     go.inEuros = true;
-    gl.TakeLimits(go.ToRecord());
-    gl.ChooseReportCode("EG-CSV");
-    ASSERT_TRUE(gl.PrepareNextLedger());
-    const std::string csv = RunToExport(gl, ReadText(DataPath("C-Etat-EG-CSV.txt")), ArtefactPath("options-ga.csv"));
+    const std::string csv = GeneralLedgerCsv(go, "options-ga.csv");
+    ASSERT_FALSE(csv.empty());
     std::string rows;
     for (const auto& row : CsvRows(csv)) {
       const std::string kind = Cell(row, 0);

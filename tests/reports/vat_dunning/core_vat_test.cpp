@@ -63,6 +63,7 @@ struct DebitLine {
   int year, month;
   char sense;
   long long cents;
+  int day = 10;
 };
 struct DebitsCase {
   const char* name;
@@ -92,6 +93,13 @@ TEST_F(VatCoreTest, DebitsReturnTable) {
        {{"44571000", 2030, 5, 'C', 1234567891}},
        "05/30", "05/30", 1234567891, 0, 0, 0, 0, 1234567891, O::Computed},
       {"end before start", {{"44571000", 2030, 5, 'C', 100}}, "06/30", "05/30", 0, 0, 0, 0, 0, 0, O::BadPeriod},
+      // The first day of the first month and the last day of the last are in the period; the day
+      // before it counts only in the balances carried, the day after it not at all.
+      {"lines on the first and last days and just outside",
+       {{"44571000", 2029, 12, 'C', 4000, 31}, {"44567000", 2029, 12, 'D', 300, 31},
+        {"44571000", 2030, 1, 'C', 1000, 1}, {"44571000", 2030, 3, 'C', 2000, 31},
+        {"44566000", 2030, 3, 'D', 500, 31}, {"44571000", 2030, 4, 'C', 8000, 1}, {"44566000", 2030, 4, 'D', 900, 1}},
+       "01/30", "03/30", 3000, 500, 0, 300, -4000, 6200, O::Computed},
   };
   for (const char* a : {"44567000", "44571000", "44566000", "44562000", "44580000"}) Account(a, "TVA");
   for (const DebitsCase& c : cases) {
@@ -102,7 +110,7 @@ TEST_F(VatCoreTest, DebitsReturnTable) {
       ASSERT_TRUE(t.OpenExclusive(path));
       ASSERT_TRUE(t.Zap());
     }
-    for (const DebitLine& l : c.lines) Line(l.account, "OD ", D(l.year, l.month, 10), l.sense, l.cents);
+    for (const DebitLine& l : c.lines) Line(l.account, "OD ", D(l.year, l.month, l.day), l.sense, l.cents);
     OpenCursors("C60CODE");
     DebitsComputation computation(c10_, c20_, c40_, c50_, c60_);
     computation.LoadCollectiveAccounts();
