@@ -18,6 +18,7 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/session.h"
+#include "data/table_copy.h"
 #include "data/table.h"
 #include "balance_world.h"
 #include "demo/dossier_demo.h"
@@ -50,6 +51,7 @@ struct World : bench_world::BalanceWorld {
     if (!c40.OpenExclusive(Path("c40")) || !c50.OpenShared(Path("c50"), "", true)) return false;
     std::vector<std::string> v;
     long closed = 0;
+    const FieldMap lineFields(c50, c40, 1, FieldMap::Numbers::AsText);
     for (bool more = c50.GoTop(""); more && !c50.eof; more = c50.Skip(1)) {
       ReadStoredFields(c50, {LigneEcriture::BMOIS}, v);
       if (v[0] >= "C612" || c50.IsDeleted()) continue;  // cancelled lines go with the pack
@@ -58,7 +60,7 @@ struct World : bench_world::BalanceWorld {
         const int m = std::atoi(v[0].substr(2, 2).c_str()) + 1;
         next += (m < 10 ? "0" : "") + std::to_string(m) + "01";
       }
-      if (!AppendClosedLine(c50, c40, next, true)) return false;
+      if (!AppendClosedLine(lineFields, c50, c40, next, true)) return false;
       ++closed;
     }
     if (!c40.AppendQueued()) return false;
