@@ -118,6 +118,18 @@ class BenchRuntime {
   mutable double generatorMicrosPerLine_ = 0;
 };
 
+// The body of a benchmark program's main: the benchmarks run, then `drop` destroys what they made (the world
+// with its windows and tables) before the program's statics go, Qt's among them.
+template <class Drop>
+int RunBenchmarksThen(int argc, char** argv, Drop drop) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  drop();
+  benchmark::Shutdown();
+  return 0;
+}
+
 // A figure beside its baseline measured in the same program: the ratio and the target it must not pass, as
 // counters of the benchmark's line ("ratio", "target").
 inline void ReportRatio(benchmark::State& state, double figure, double baseline, double target) {

@@ -321,12 +321,7 @@ BENCHMARK(BM_ValidateSixJournalMonths)->Unit(benchmark::kSecond)->Iterations(1)-
 
 }  // namespace
 
+// The dossier goes before the program's statics do.
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  // The dossier goes before the program's statics do.
-  world.reset();
-  benchmark::Shutdown();
-  return 0;
+  return bench_world::RunBenchmarksThen(argc, argv, [] { world.reset(); });
 }

@@ -261,11 +261,7 @@ BENCHMARK(BM_BusiestCustomerStatementCsv)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
+// The dossier goes before the program's statics do.
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  world.reset();
-  benchmark::Shutdown();
-  return 0;
+  return bench_world::RunBenchmarksThen(argc, argv, [] { world.reset(); });
 }

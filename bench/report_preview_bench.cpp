@@ -21,6 +21,7 @@
 #include "runtime/runtime_init.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
+#include "bench_world.h"
 
 namespace {
 
@@ -143,10 +144,5 @@ BENCHMARK(FirstPagePreviewed)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  world.reset();
-  benchmark::Shutdown();
-  return 0;
+  return bench_world::RunBenchmarksThen(argc, argv, [] { world.reset(); });
 }
