@@ -222,7 +222,7 @@ void BM_CreerLigneRenumbering100(benchmark::State& state) {
   c50.OpenShared(PathC50(), L::kCodeTag);
   c60.OpenShared(PathC60(), LigneTri::kRecordTag);
   const std::string prefix = entry::LinePrefix(w.month);
-  long piece = 990000;
+  static long piece = 990000;  // a new piece at every run, repetitions included
   long renumbered = 0;
   for (auto _ : state) {
     state.PauseTiming();
