@@ -3,7 +3,9 @@
 // and the largest journal-month of the draft.
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <time.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <memory>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -87,18 +90,80 @@ class BenchRuntime {
     if (options.folder.empty()) options.folder = dir_ + "/dossier/";
     if (options.code.empty()) options.code = "BENCH";
     std::string message;
-    if (!GenerateDemoDossier(options, &message)) {
+    DemoStats stats;
+    const double start = CpuSeconds();
+    if (!GenerateDemoDossier(options, &message, &stats)) {
       std::fprintf(stderr, "generation: %s\n", message.c_str());
       return false;
     }
+    if (stats.lines > 0) generatorMicrosPerLine_ = (CpuSeconds() - start) * 1e6 / static_cast<double>(stats.lines);
     SetDossier(options.folder, options.code);
     return true;
+  }
+  // The CPU time the generator paid for each line it wrote with all its indexes (0 before Generate): the
+  // baseline of the runs that write lines.
+  double GeneratorMicrosPerLine() const { return generatorMicrosPerLine_; }
+
+  // The CPU time of the whole process so far, in seconds.
+  static double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
   }
 
  private:
   bool windows_ = false;
   bool started_ = false;
   std::string dir_;
+  mutable double generatorMicrosPerLine_ = 0;
+};
+
+// The body of a benchmark program's main: the benchmarks run, then `drop` destroys what they made (the world
+// with its windows and tables) before the program's statics go, Qt's among them.
+template <class Drop>
+int RunBenchmarksThen(int argc, char** argv, Drop drop) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  drop();
+  benchmark::Shutdown();
+  return 0;
+}
+
+// A figure beside its baseline measured in the same program: the ratio and the target it must not pass, as
+// counters of the benchmark's line ("ratio", "target").
+inline void ReportRatio(benchmark::State& state, double figure, double baseline, double target) {
+  state.counters["ratio"] = baseline > 0 ? figure / baseline : 0;
+  state.counters["target"] = target;
+}
+
+// A copy of a folder kept aside, put back whole before each run of a benchmark that changes it (the runs
+// that empty the draft), so that every repetition starts from the same files. The tables are closed first.
+class FolderSnapshot {
+ public:
+  explicit FolderSnapshot(std::string folder) : folder_(std::move(folder)) {
+    while (!folder_.empty() && folder_.back() == '/') folder_.pop_back();
+  }
+  // Takes the copy the first time, puts it back the next times.
+  bool Restore() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string saved = folder_ + ".saved";
+    if (!taken_) {
+      fs::remove_all(saved, ec);
+      fs::copy(folder_, saved, fs::copy_options::recursive, ec);
+      taken_ = !ec;
+      return taken_;
+    }
+    fs::remove_all(folder_, ec);
+    if (ec) return false;
+    fs::copy(saved, folder_, fs::copy_options::recursive, ec);
+    return !ec;
+  }
+
+ private:
+  std::string folder_;
+  bool taken_ = false;
 };
 
 // The frame of the window benchmarks, shown at the given size around its client.

@@ -31,10 +31,15 @@ bool AppendSortRecords(Table& lines, char file, Table& c60, long& done, const st
 }  // namespace
 
 bool AppendClosedLine(Table& c50, Table& c40, const std::string& validationDate, bool queued) {
+  if (!c50.isOpen || !c40.isOpen) return false;
+  return AppendClosedLine(FieldMap(c50, c40, 1, FieldMap::Numbers::AsText), c50, c40, validationDate, queued);
+}
+
+bool AppendClosedLine(const FieldMap& map, Table& c50, Table& c40, const std::string& validationDate, bool queued) {
   if (!c50.isOpen || !c40.isOpen || c50.recordNumber == 0 || !c40.AppendBlank()) return false;
   // The names map the draft's fields onto the closed line's; the insert ends the append in
   // every case, so that no half-filled record stays pending.
-  const bool copied = CopyRecord(c50, c40, 1) && c40.PutField(LigneEcriture::DVALID, validationDate.c_str());
+  const bool copied = CopyRecord(map, c50, c40) && c40.PutField(LigneEcriture::DVALID, validationDate.c_str());
   if (queued) {
     c40.QueueRecord(false);
     return copied;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+class FieldMap;
 class Table;
 
 // Appends the current record of the draft `c50` to the closed file `c40` by field names (the
@@ -16,6 +17,10 @@ class Table;
 // With `queued` the record joins c40's queue (Table::QueueRecord, a table opened exclusively)
 // instead of being inserted at once. False when a field, the date or the insert failed.
 bool AppendClosedLine(Table& c50, Table& c40, const std::string& validationDate, bool queued = false);
+// The same with the map of C50 onto C40 made beforehand (FieldMap(c50, c40, 1, Numbers::AsText)),
+// for a run appending many lines.
+bool AppendClosedLine(const FieldMap& map, Table& c50, Table& c40, const std::string& validationDate,
+                      bool queued = false);
 
 // The sort file written again from the lines: `c60` (opened exclusively, without a tag) is
 // emptied, then gets one record per physical line of `c40` ("C"), then of `c50` ("B"), derived

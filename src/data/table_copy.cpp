@@ -49,22 +49,54 @@ int LineSequenceField(TableKind kind) {
 
 void SetCopyProgressHook(CopyProgressHook hook) { g_progress = hook; }
 
-bool CopyRecord(Table& source, Table& target, int firstField) {
-  if (!source.isOpen || !target.isOpen || target.FieldCount() == 0) return false;
+FieldMap::FieldMap(Table& source, Table& target, int firstField, Numbers numbers) {
+  if (!source.isOpen || !target.isOpen || target.FieldCount() == 0) return;
+  targetOf_.assign(static_cast<std::size_t>(source.FieldCount()) + 1, 0);
   const char prefix = target.FieldName(1)[0];
-  bool ok = true;
   for (int s = firstField < 1 ? 1 : firstField; s <= source.FieldCount(); ++s) {
     std::string name = FieldKey(source.FieldName(s));
     name[0] = prefix;
     const int t = target.FieldPos(name);
-    if (t != 0 && !CopyField(source, s, target, t, false)) ok = false;
+    if (t == 0) continue;
+    targetOf_[static_cast<std::size_t>(s)] = t;
+    const char st = source.FieldType(s), tt = target.FieldType(t);
+    if (st == 'M' && tt == 'M') {
+      pairs_.push_back(Pair{s, t, 'M'});
+    } else if (IsText(st) && IsText(tt)) {
+      pairs_.push_back(Pair{s, t, numbers == Numbers::AsValues && st == 'N' && tt == 'N' ? 'N' : 'C'});
+    }
   }
+}
+
+bool FieldMap::Copy(Table& source, Table& target) const {
+  bool ok = true;
+  for (const Pair& p : pairs_) {
+    if (p.kind == 'M') {
+      std::string memo;
+      if (!source.GetMemoText(p.source, memo) || !target.PutMemoText(p.target, memo)) ok = false;
+    } else if (p.kind == 'N') {
+      if (!target.PutFieldNum(p.target, source.GetFieldNum(p.source))) ok = false;
+    } else if (!target.PutField(p.target, source.GetField(p.source))) {
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+bool CopyRecord(const FieldMap& map, Table& source, Table& target) {
+  if (!source.isOpen || !target.isOpen || target.FieldCount() == 0) return false;
+  const bool ok = map.Copy(source, target);
   target.result = DbiSaveChanges(target.cursor);
   if (target.result != DBIERR_NONE) {
     ReportDbError(target, 2010);
     return false;
   }
   return ok;
+}
+
+bool CopyRecord(Table& source, Table& target, int firstField) {
+  if (!source.isOpen || !target.isOpen || target.FieldCount() == 0) return false;
+  return CopyRecord(FieldMap(source, target, firstField, FieldMap::Numbers::AsText), source, target);
 }
 
 bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {

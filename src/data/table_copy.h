@@ -1,7 +1,38 @@
 // Copies between tables of different structures, field by field name.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 class Table;
+
+// The fields of `source` from `firstField` on, each matched once with the field of `target` of
+// the same name after its first letter, which is the target's own (C50 "BCODE" into C40
+// "DCODE"). Made once per pair of tables, it spares every copied record the name comparisons.
+class FieldMap {
+ public:
+  // How a number copied into a number field is written: as its stored text, or as its value
+  // (rounded to the target's decimals).
+  enum class Numbers { AsText, AsValues };
+  FieldMap(Table& source, Table& target, int firstField, Numbers numbers = Numbers::AsValues);
+  // Copies the mapped fields of the source's current record into the target's record being
+  // built or its current record (not saved): text and numbers, memos whole, other types left.
+  // False when a field could not be written.
+  bool Copy(Table& source, Table& target) const;
+  // The target field of the same name as source field `s` (whatever their types), 0 for none.
+  int TargetOf(int s) const {
+    return s > 0 && static_cast<std::size_t>(s) < targetOf_.size() ? targetOf_[static_cast<std::size_t>(s)] : 0;
+  }
+  std::size_t size() const { return pairs_.size(); }
+
+ private:
+  struct Pair {
+    int source, target;
+    char kind;  // 'C' text, 'N' number, 'M' memo
+  };
+  std::vector<int> targetOf_;
+  std::vector<Pair> pairs_;
+};
 
 // Copies the fields of the source's current record, from `firstField` on, into the target's
 // current record (or the record being appended): each source name with its first letter
@@ -9,6 +40,9 @@ class Table;
 // numbers as text, memos whole. Then saves the target (context 2010). False when a field or
 // the save failed.
 bool CopyRecord(Table& source, Table& target, int firstField);
+// The same with the map of the pair made beforehand (numbers as text, as above), for a run
+// copying many records.
+bool CopyRecord(const FieldMap& map, Table& source, Table& target);
 
 // Called with each source record number during CopyTableByFieldNames (null = nothing).
 using CopyProgressHook = void (*)(unsigned long total, unsigned long recno);

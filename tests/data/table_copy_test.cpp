@@ -168,3 +168,37 @@ TEST_F(TableCopyTest, CopyRecordRenamesByTheTargetPrefix) {
   EXPECT_STREQ(closed.GetField(closed.FieldPos("DCLE")), " ") << "fields before the first are not copied";
   EXPECT_TRUE(Boxes().empty());
 }
+
+// The map of a pair made once serves every record: the fields of the same name after the first
+// letter, a number written as its text or as its value, the memo whole; a source field without
+// a match has no target and its neighbours are still copied.
+TEST_F(TableCopyTest, OneFieldMapCopiesEveryRecordOfThePair) {
+  MakeSource();
+  Create(NewLines(), File("new"));
+  Table& s = *TableCXX;
+  Table& d = *TableC70;
+  ASSERT_TRUE(d.OpenShared(File("new"), ""));
+  const FieldMap asText(s, d, 1, FieldMap::Numbers::AsText), asValues(s, d, 1);
+  const int targets[] = {0, 1, 0, 0, 4, 5};  // DREF and EXTRA have no field of their name
+  for (int f = 1; f <= 5; ++f) EXPECT_EQ(asText.TargetOf(f), targets[f]) << f;
+  EXPECT_EQ(asText.TargetOf(6), 0);
+
+  struct Row { std::uint32_t source; const FieldMap* map; const char* amount; std::string memo; };
+  const Row rows[] = {{1, &asValues, "       1234.56", Big(40000)},
+                      {3, &asValues, "          0.50", "short"},
+                      {3, &asText, "          0.50", "short"}};  // the text of the narrower field, aligned
+  for (const Row& row : rows) {
+    ASSERT_TRUE(s.GoTo(row.source));
+    ASSERT_TRUE(d.AppendBlank());
+    ASSERT_TRUE(CopyRecord(*row.map, s, d));
+    ASSERT_TRUE(d.InsertRecord());
+    ASSERT_TRUE(d.GoTo(static_cast<long>(d.RecCount())));
+    EXPECT_STREQ(d.GetField(1), s.GetField(1));
+    EXPECT_STREQ(d.GetField(2), "          ") << "DLIB2 has no source of its name";
+    EXPECT_EQ(std::string(d.GetField(4)), row.amount);
+    std::string memo;
+    ASSERT_TRUE(d.GetMemoText(5, memo));
+    EXPECT_TRUE(memo == row.memo) << "memos are copied whole";
+  }
+  EXPECT_TRUE(Boxes().empty());
+}

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "data/aside_copies.h"
@@ -12,6 +13,7 @@
 #include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/table.h"
+#include "data/table_copy.h"
 #include "data/table_structures.h"
 #include "dossier/dossier_run_marker.h"
 #include "entry/core/entry_state.h"
@@ -85,6 +87,7 @@ class ValidationWork {
       return Fail(kValidationOpen + 30, c40);
     if (!c50_.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kValidationOpen + 40, PathC50());
     LogCancelledLines();
+    lineFields_.emplace(c50_, c40_, 1, FieldMap::Numbers::AsText);
     for (const std::string& month : request_.journalMonths) {
       if (const int code = ValidateMonth(PadRight(month, kJournalMonthKeyLength))) return code;
       if (const int code = MoveHeaderTotals(PadRight(month, kJournalMonthKeyLength))) return code;
@@ -134,7 +137,7 @@ class ValidationWork {
   }
 
   bool Append(std::uint32_t recno, bool general) {
-    if (!c50_.GoTo(static_cast<long>(recno)) || !AppendClosedLine(c50_, c40_, request_.date, true)) return false;
+    if (!c50_.GoTo(static_cast<long>(recno)) || !AppendClosedLine(*lineFields_, c50_, c40_, request_.date, true)) return false;
     if (c40_.QueuedCount() >= kQueueBatch && !c40_.AppendQueued()) return false;
     done_.insert(recno);
     ++(general ? r_.generalLines : r_.analyticLines);
@@ -221,6 +224,7 @@ class ValidationWork {
   std::set<std::uint32_t> done_;
   long handled_ = 0;
   Table c10_, c40_, c50_;
+  std::optional<FieldMap> lineFields_;  // C50 into C40, made once the two are open
 };
 
 }  // namespace

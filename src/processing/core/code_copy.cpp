@@ -6,6 +6,7 @@
 
 #include "data/dossier_files.h"
 #include "data/table.h"
+#include "data/table_copy.h"
 #include "dossier/dossier_run_marker.h"
 #include "runtime/logfile.h"
 #include "runtime/code_helpers.h"
@@ -17,20 +18,6 @@ namespace {
 
 constexpr const char* kC10Tag = "C10CODE";
 
-// The receiving field of each source field (0: none), by field name; the first letter of a
-// name is the table's own (G, C, A) and is taken from each table's first field.
-std::vector<int> FieldMap(Table& source, Table& target) {
-  std::vector<int> map(static_cast<std::size_t>(source.FieldCount()) + 1, 0);
-  const char prefix = target.FieldCount() > 0 ? target.FieldName(1)[0] : ' ';
-  for (int s = 1; s <= source.FieldCount(); ++s) {
-    std::string name = source.FieldName(s);
-    if (name.empty()) continue;
-    name[0] = prefix;
-    map[static_cast<std::size_t>(s)] = target.FieldPos(name);
-  }
-  return map;
-}
-
 bool IsFigure(const CodeCopyKind& k, int field) {
   return std::find(k.figures.begin(), k.figures.end(), field) != k.figures.end();
 }
@@ -38,10 +25,10 @@ bool IsFigure(const CodeCopyKind& k, int field) {
 // Writes the source's fields from the kind's first copied field into the target's current
 // record (or the record being appended): figures at zero on a new record, untouched on an
 // existing one. Text and numbers as text, memos whole.
-bool WriteFields(Table& source, Table& target, const CodeCopyKind& k, const std::vector<int>& map, bool appended) {
+bool WriteFields(Table& source, Table& target, const CodeCopyKind& k, const FieldMap& map, bool appended) {
   bool ok = true;
   for (int s = k.firstCopied; s <= source.FieldCount(); ++s) {
-    const int t = map[static_cast<std::size_t>(s)];
+    const int t = map.TargetOf(s);
     if (t == 0) continue;
     if (IsFigure(k, t)) {
       if (appended && !target.PutFieldNum(t, 0.0)) ok = false;
@@ -144,7 +131,7 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
                             const CodeCopyStep& step) {
   CodeCopyCount count;
   if (!source.isOpen || !target.isOpen) return count;
-  const std::vector<int> map = FieldMap(source, target);
+  const FieldMap map(source, target, 1);
   const bool shared = target.shareMode != dbase::dbiOPENEXCL;
   const std::string kind = range.kind.substr(0, 1);
   const int codeField = k.table == '1' ? 2 : 1;

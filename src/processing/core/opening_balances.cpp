@@ -283,6 +283,7 @@ class OpeningWork {
       for (int f = kPreviousFirst; f < kPreviousFirst + 4; ++f) t20.PutFieldNum(f, 0.0);
       if (!t20.Commit()) return Fail(kOpeningWrite + 2, PathC20());
     }
+    const FieldMap accountFields(c20_, t20, 1, FieldMap::Numbers::AsText);
     for (std::uint32_t recno : accounts_) {
       if (!c20_.GoTo(static_cast<long>(recno))) return Fail(kOpeningOpen + 2, source20_);
       const std::string code = c20_.GetField(1);
@@ -293,7 +294,7 @@ class OpeningWork {
         if (!t20.AppendBlank()) return Fail(kOpeningWrite + 2, PathC20());
         t20.PutField(1, code.c_str());
       }
-      if (!CopyRecord(c20_, t20, 1)) return Fail(kOpeningWrite + 2, PathC20());
+      if (!CopyRecord(accountFields, c20_, t20)) return Fail(kOpeningWrite + 2, PathC20());
       t20.PutFieldNum(kBudget1, c20_.GetFieldNum(kBudget1));
       t20.PutFieldNum(kBudget2, c20_.GetFieldNum(kBudget2));
       for (int f = 0; f < 4; ++f) t20.PutFieldNum(kPreviousFirst + f, c20_.GetFieldNum(kYearDebitF + f));

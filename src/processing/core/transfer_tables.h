@@ -1,36 +1,17 @@
 // What the runs that write records from one dossier into another share: the field map of a pair
-// of tables made once, the other dossier's record read from its general file, and the swap that
-// makes another dossier the program's dossier for as long as an object lives.
+// of tables (data/table_copy.h), the other dossier's record read from its general file, and the
+// swap that makes another dossier the program's dossier for as long as an object lives.
 #pragma once
 
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "data/table_copy.h"
 #include "processing/core/other_dossier.h"
 #include "runtime/dossier_record.h"
 
 class Table;
 
 namespace processing {
-
-// The fields of `source` from `firstField` on, each matched once with the field of `target` of the
-// same name after its first letter (C40 "DCODE" into C50 "BCODE"); fields without a match are left.
-class FieldMap {
- public:
-  FieldMap(Table& source, Table& target, int firstField);
-  // Copies the mapped fields of the source's current record into the target's record being
-  // built or its current record (not saved). False when a field could not be written.
-  bool Copy(Table& source, Table& target) const;
-  std::size_t size() const { return pairs_.size(); }
-
- private:
-  struct Pair {
-    int source, target;
-    char kind;  // 'C' text, 'N' number, 'M' memo
-  };
-  std::vector<Pair> pairs_;
-};
 
 // The dossier record of another dossier (its record "0" and its constants "P") from its general
 // file opened read-only: false when the file does not open or holds no dossier record.

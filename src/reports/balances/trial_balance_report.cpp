@@ -212,7 +212,7 @@ bool TrialBalanceReport::PrepareFec() {
     return false;
   }
   fecPath_ = path;
-  fecRows_ = fec.Rows();
+  fecRows_ = fec.TakeRows();
   FillListVariablesOfRun('1');
   ShowInformation("Fichier des \xE9" "critures comptables \xE9" "tabli (" + std::to_string(fecRows_.size()) +
                   " lignes):\n" + path);

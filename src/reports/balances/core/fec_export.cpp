@@ -1,6 +1,7 @@
 #include "reports/balances/core/fec_export.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <tuple>
 #include <unordered_map>
@@ -159,8 +160,21 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     return found->second;
   };
 
-  // Latest date of each account's letter, over every closed general line.
-  std::map<std::pair<std::string, std::string>, std::string> letterDates;
+  // Latest date of each account's letter, over every closed general line: account (8) and letter
+  // (4) with the stored date, gathered flat, then sorted with the latest date of each pair first.
+  struct LetterDate {
+    std::array<char, 12> key;
+    std::array<char, 6> stored;
+  };
+  std::vector<LetterDate> letterDates;
+  auto letterKey = [](const EntryLine* l) {
+    std::array<char, 12> key;
+    key.fill(' ');
+    const std::string_view account = l->account.View(), letter = l->letterE.View();
+    std::copy_n(account.begin(), std::min<std::size_t>(8, account.size()), key.begin());
+    std::copy_n(letter.begin(), std::min<std::size_t>(4, letter.size()), key.begin() + 8);
+    return key;
+  };
   std::unordered_map<std::string, std::size_t> entryIndex;  // journal + month + piece
   std::vector<Entry> entries;
   const auto& closed = source.ClosedLines();
@@ -176,9 +190,12 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
       continue;
     }
     if (!l->letterE.Blank()) {
-      std::string& latest = letterDates[{l->account.Str(), l->letterE.Str()}];
-      const std::string& d = date(l->month.Str() + l->day.Str());
-      if (d > latest) latest = d;
+      LetterDate d{letterKey(l), {}};
+      d.stored.fill(' ');
+      const std::string_view month = l->month.View(), day = l->day.View();
+      std::copy_n(month.begin(), std::min<std::size_t>(4, month.size()), d.stored.begin());
+      std::copy_n(day.begin(), std::min<std::size_t>(2, day.size()), d.stored.begin() + 4);
+      letterDates.push_back(d);
     }
     if (l->cents[1] == 0) {
       ++check_.zeroLines;
@@ -198,6 +215,31 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     e.lines.push_back(l);
     e.order.push_back(static_cast<std::uint32_t>(l - closed.data()));
   }
+
+  // The latest date of each pair: the latest as the file writes it (AAAAMMJJ), the century coming
+  // from each stored date's decade letter.
+  std::vector<std::pair<std::array<char, 12>, std::string>> latestLetterDates;
+  {
+    std::sort(letterDates.begin(), letterDates.end(),
+              [](const LetterDate& a, const LetterDate& b) { return a.key < b.key; });
+    for (std::size_t i = 0; i < letterDates.size();) {
+      std::string latest;
+      std::size_t j = i;
+      for (; j < letterDates.size() && letterDates[j].key == letterDates[i].key; ++j) {
+        const std::string& d = date(std::string(letterDates[j].stored.data(), letterDates[j].stored.size()));
+        if (d > latest) latest = d;
+      }
+      latestLetterDates.emplace_back(letterDates[i].key, std::move(latest));
+      i = j;
+    }
+    letterDates = {};
+  }
+  auto letterDateOf = [&](const EntryLine* l) -> std::string {
+    const std::array<char, 12> key = letterKey(l);
+    auto found = std::lower_bound(latestLetterDates.begin(), latestLetterDates.end(), key,
+                                  [](const auto& entry, const std::array<char, 12>& k) { return entry.first < k; });
+    return found != latestLetterDates.end() && found->first == key ? found->second : std::string();
+  };
 
   // Each entry: its lines in order, its dates, its balance.
   for (Entry& e : entries) {
@@ -245,6 +287,9 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     return name;
   };
 
+  std::size_t rowCount = 0;
+  for (const Entry& e : entries) rowCount += e.lines.size();
+  rows_.reserve(rowCount);
   long number = 0;
   for (const Entry& e : entries) {
     ++number;
@@ -296,7 +341,7 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
         credit = 0;
       }
       std::string letter = Trim(l->letterE.Str()), letterDate;
-      if (!letter.empty()) letterDate = letterDates[{account, l->letterE.Str()}];
+      if (!letter.empty()) letterDate = letterDateOf(l);
       row[0] = journal;
       row[1] = journalName;
       row[2] = std::to_string(number);

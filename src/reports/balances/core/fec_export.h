@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "reports/balances/core/account_gathering.h"
@@ -66,6 +67,8 @@ class FecExport {
 
   const FecCheck& Check() const { return check_; }
   const std::vector<FecRow>& Rows() const { return rows_; }
+  // The rows moved out, for a caller that keeps them after the file is written (none are left here).
+  std::vector<FecRow> TakeRows() { return std::move(rows_); }
   // The whole file: the header line and the rows, ISO 8859-15, CR LF.
   std::string Content() const;
   // Writes the file at once (a temporary file renamed over the path: never half written).
