@@ -443,6 +443,7 @@ void CMDIBrowse::EvMouseWheel(unsigned modKeys, int delta, gui::Point p) {
 
 void CMDIBrowse::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
   keyDefault_ = false;
+  enterDown_ = vk == gui::VK_RETURN;
   if (Busy()) return;
   const long sel = store_.selected, total = store_.totalRows, step = store_.rowsPerPage - 1;
   long next = sel;
@@ -489,6 +490,8 @@ void CMDIBrowse::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
   }
 }
 
+unsigned CMDIBrowse::F12Command() const { return browse_cmd::Modifier; }
+
 void CMDIBrowse::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
   keyDefault_ = false;
   unsigned cmd = 0;
@@ -500,7 +503,17 @@ void CMDIBrowse::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
     case gui::VK_F3: cmd = browse_cmd::ChercherEncore; break;
     case gui::VK_F8: cmd = browse_cmd::AllerAuCode; break;
     case gui::VK_F9: cmd = browse_cmd::Quitter; break;
-    case gui::VK_F12: cmd = browse_cmd::Modifier; break;
+    case gui::VK_F12: cmd = F12Command(); break;
+    case gui::VK_RETURN:
+      // Enter is "Entrée", when the list saw it pressed too: the release of an Enter that closed a message
+      // box over the list is not the user's choice of a row.
+      if (!enterDown_) {
+        keyDefault_ = true;
+        return;
+      }
+      enterDown_ = false;
+      cmd = browse_cmd::Entree;
+      break;
     default: keyDefault_ = true; return;
   }
   gui::PostCommand(GetHandle(), cmd);

@@ -141,6 +141,9 @@ class CMDIBrowse : public gui::MDIChild {
   virtual bool NextRecord() { return false; }
   virtual void ClassifyLine() {}
   virtual void DefaultAction();
+  // The command F12 posts to the list: "Modifier"; a list that saves its work rather than modify a record
+  // gives its own.
+  virtual unsigned F12Command() const;
   virtual std::string GetCodeLabel(const std::string& code) { return {}; }
   virtual std::string GetCodeValue(const std::string& code) { return {}; }
 
@@ -383,6 +386,7 @@ class CMDIBrowse : public gui::MDIChild {
   bool sized_ = false;
   int retryState_ = 0;
   bool keyDefault_ = false;  // the key goes on to the default processing
+  bool enterDown_ = false;   // Enter was pressed in the list and not yet released
   // Column drag in the header.
   enum class Drag { None, Resize, Move } drag_ = Drag::None;
   int dragColumn_ = 0;

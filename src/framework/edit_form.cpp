@@ -363,6 +363,15 @@ void CMDIModif::MoveFormControls(gui::Window* window, int c, int r, int nc, int 
   window->MoveWindow(gui::Rect{b.left + 5 - scrollX_, b.top - scrollY_, b.right - b.left + 1, b.bottom - b.top + 1});
 }
 
+void CMDIModif::PlaceAfter(gui::Window* control, gui::Window* edit) {
+  if (control == nullptr || edit == nullptr) return;
+  const gui::Rect e = edit->GetWindowRect();
+  gui::Rect b = control->GetWindowRect();
+  b.x = e.Right() + 5;
+  b.y = e.y;
+  control->MoveWindow(b);
+}
+
 // ---- operations for the forms ---------------------------------------------------------
 
 void CMDIModif::ActivateWindowHandle(gui::Handle handle) {

@@ -144,6 +144,9 @@ class CMDIModif : public gui::MDIChild {
   // Places one control of the form in the grid (see ComputeGridBox); the
   // current scroll position is taken off.
   void MoveFormControls(gui::Window* window, int c, int r, int nc, int nr, int kind, int extra, int last);
+  // Moves a placed control just right of `edit`, on its line: a "?" beside the field it serves, however
+  // wide the columns.
+  void PlaceAfter(gui::Window* control, gui::Window* edit);
   GridMetrics Metrics() const;
   // The height a window taller than the grid leaves below its last row (the
   // rows stay one line high): a form whose list or text ends the grid gives

@@ -151,7 +151,9 @@ TWTraModRapprochement::TWTraModRapprochement(gui::MDIClient* client)
   lookup_ = new MButton(this, kAccountLookup, "?");
   accountName_ = new MStatic(this, "", kAccountName);
   date_ = new MEdit(this, kDateEdit, 8, 1, MEdit::kDate, 0, false);
-  balance_ = new MEdit(this, kBalanceEdit, 15, 1, MEdit::kSigned, 2, false);
+  // Enter in the statement's balance, the last field, accepts the form.
+  balance_ = new MEdit(this, kBalanceEdit, 15, static_cast<int>(reconciliation_cmd::Accepter), MEdit::kSigned, 2,
+                       false);
   readStatement_ = new MButton(this, reconciliation_cmd::LireReleve, "?");
   for (MEdit* e : {account_, date_, balance_}) e->SetNotifyWindow(this);
   ContextCommands = {2, form_cmd::Quitter, reconciliation_cmd::Accepter};
@@ -184,14 +186,8 @@ void TWTraModRapprochement::ArrangeControls() {
   MoveFormControls(labels_[2], 1, 3, 3, 1, grid::Label, 0, 0);
   MoveFormControls(balance_, 4, 3, 3, 1, grid::Text, 16, 0);
   MoveFormControls(readStatement_, 7, 3, 1, 1, grid::Text, 1, 0);
-  // Each "?" just after its edit, however wide the columns.
-  for (auto [button, edit] : {std::pair<gui::Window*, gui::Window*>{lookup_, account_}, {readStatement_, balance_}}) {
-    const gui::Rect e = edit->GetWindowRect();
-    gui::Rect b = button->GetWindowRect();
-    b.x = e.Right() + 5;
-    b.y = e.y;
-    button->MoveWindow(b);
-  }
+  PlaceAfter(lookup_, account_);
+  PlaceAfter(readStatement_, balance_);
 }
 
 const gui::ResponseTable& TWTraModRapprochement::Table() {

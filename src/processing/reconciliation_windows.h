@@ -47,6 +47,7 @@ class TWTraModRapprochement : public CMDIModif {
   MEdit* DateEdit() const { return date_; }
   MEdit* BalanceEdit() const { return balance_; }
   MButton* LookupButton() const { return lookup_; }
+  MButton* ReadStatementButton() const { return readStatement_; }
   MStatic* AccountName() const { return accountName_; }
   const processing::BankStatement& Statement() const { return statement_; }
 
@@ -107,6 +108,8 @@ class TWTraBroRapprochement : public RankedList {
   void ClassifyLine() override;
 
   std::string GetCellText(int field, std::uint32_t value1, std::uint32_t value2, int column) override;
+  // F12 saves the reconciliation, as the list's menu shows "Enregistrer [F12]".
+  unsigned F12Command() const override { return form_cmd::Enregistrer; }
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }

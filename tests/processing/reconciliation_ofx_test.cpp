@@ -4,6 +4,10 @@
 // the statement's letter; a damaged file gives the reader's message and changes nothing.
 #include <string>
 
+#include <QApplication>
+#include <QKeyEvent>
+
+#include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
@@ -25,6 +29,7 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
+#include "support/gui_test.h"
 #include "support/python.h"
 
 namespace {
@@ -194,6 +199,80 @@ TEST_F(ReconciliationOfxTest, AnOfxStatementWithFeesReconcilesToNothingAfterTheI
       "sys.stdout.write('%d %s' % (n, ','.join(f)))\n",
       true);
   EXPECT_EQ(counted, std::to_string(lines - 1) + " " + letter);
+}
+
+// A key as the user types it: pressed where the focus is, released where the focus went.
+void Press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  test_support::SendKey(focus, QEvent::KeyPress, key, mods);
+  if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
+  test_support::SendKey(focus, QEvent::KeyRelease, key, mods);
+  gui::ProcessPendingMessages();
+}
+
+bool Focused(gui::Window* w) { return w != nullptr && QApplication::focusWidget() == w->Widget(); }
+
+// The reconciliation from an OFX statement with the keys alone: Tab to the "?" beside the balance, Space reads
+// the file (the file dialog answered through the seam), Shift+Tab back to the balance and Enter accepts; in the
+// list Enter points or unpoints the selected line, F12 saves.
+TEST_F(ReconciliationOfxTest, TheKeysAloneReconcileAnOfxStatement) {
+  processing::BankStatement s;
+  std::string error;
+  ASSERT_TRUE(ofx_fixture::StatementFromDossier(folder_, "SA", 0, -1, s, error)) << error;
+  s.closingDate = YearEnd();
+  const std::string path = Write("reconciliation-keys.ofx", ofx_fixture::OfxSgml102(s));
+
+  TWTraModRapprochement* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  const std::string bank = Trimmed(form->AccountEdit()->GetValue());
+  QApplication::setActiveWindow(MainFrame->Widget()->window());
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(Focused(form->AccountEdit()));
+  for (int i = 0; i < 4; ++i) Press(Qt::Key_Tab);
+  ASSERT_TRUE(Focused(form->ReadStatementButton())) << "account, its \"?\", date, balance, the statement's \"?\"";
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  gui::ModalSeam::QueueFileAnswer(path);
+  Press(Qt::Key_Space);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << "one file dialog";
+  ASSERT_EQ(form->Statement().transactions.size(), s.transactions.size()) << test_support::ShownTexts();
+  EXPECT_EQ(ToCents(Val(form->BalanceEdit()->GetValue().c_str())), s.closingCents);
+  Press(Qt::Key_Backtab, Qt::ShiftModifier);
+  ASSERT_TRUE(Focused(form->BalanceEdit()));
+  test_support::Screenshot(MainFrame->Widget(), "processing", "reconciliation_keys_form");
+  Press(Qt::Key_Return);
+  auto* list = WindowAt<TWTraBroRapprochement>(kReconciliationListSlot);
+  ASSERT_NE(list, nullptr) << "Enter in the balance accepts\n" << test_support::ShownTexts();
+  processing::Reconciliation& work = list->Work();
+  const std::size_t lines = work.Lines().size();
+  ASSERT_EQ(work.TickedCount(), lines) << "every line proposed";
+  ASSERT_EQ(work.Difference(), 0);
+
+  // Enter unpoints the first line and goes down; Up and Enter point it again.
+  ASSERT_EQ(list->Store().selected, 1);
+  Press(Qt::Key_Return);
+  EXPECT_FALSE(work.Lines()[0].ticked);
+  EXPECT_EQ(list->Store().selected, 2);
+  EXPECT_NE(work.Difference(), 0);
+  test_support::Screenshot(MainFrame->Widget(), "processing", "reconciliation_keys_list");
+  Press(Qt::Key_Up);
+  Press(Qt::Key_Return);
+  EXPECT_TRUE(work.Lines()[0].ticked);
+  EXPECT_EQ(work.Difference(), 0);
+
+  // F12 saves, as the list's menu shows.
+  const std::string letter = work.Letter();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Press(Qt::Key_F12);
+  EXPECT_EQ(WindowAt<TWTraBroRapprochement>(kReconciliationListSlot), nullptr) << test_support::ShownTexts();
+  EXPECT_NE(test_support::ShownTexts().find(letter), std::string::npos) << test_support::ShownTexts();
+  const std::string counted = test_support::RunPythonScript(
+      "import sys\nfrom dbfread import DBF\n"
+      "rows = [r for r in DBF('" + std::string(PathC50()) + ".dbf', encoding='cp1252') if r['BCODE'].strip() == '" +
+          bank + "']\n"
+      "sys.stdout.write(str(sum(1 for r in rows if r['BLETE'].strip() == '" + letter + "')))\n",
+      true);
+  EXPECT_EQ(counted, std::to_string(lines));
 }
 
 TEST_F(ReconciliationOfxTest, ADamagedFileGivesTheReadersMessageAndChangesNothing) {

@@ -1,8 +1,15 @@
 #include "platform/gui/modal_seam.h"
 
 #include <deque>
+#include <vector>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QWidget>
 
 #include "platform/gui/constants.h"
+#include "platform/gui/window.h"
 
 namespace gui {
 namespace {
@@ -48,6 +55,63 @@ ModalAnswer Answer(ModalKind kind, int answer) {
 struct DepthGuard {
   DepthGuard() { ++S().depth; }
   ~DepthGuard() { --S().depth; }
+};
+
+// After a modal closed, the release of a key pressed in it (Enter or Escape that closed a message box) is not
+// given to the window behind: the controls act on a key's release, and that key was not meant for them.
+class StrayReleases : public QObject {
+ public:
+  static StrayReleases& Get() {
+    static StrayReleases* filter = [] {
+      auto* f = new StrayReleases;
+      QApplication::instance()->installEventFilter(f);
+      return f;
+    }();
+    return *filter;
+  }
+  void Arm() {
+    armed_ = true;
+    pressed_.clear();
+  }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (!armed_ || (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease)) return false;
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->isAutoRepeat()) return false;
+    if (e->type() == QEvent::KeyPress) {
+      pressed_.push_back(k->key());
+      return false;
+    }
+    for (std::size_t i = 0; i < pressed_.size(); ++i)
+      if (pressed_[i] == k->key()) {
+        pressed_.erase(pressed_.begin() + static_cast<std::ptrdiff_t>(i));
+        if (pressed_.empty()) armed_ = false;
+        return false;
+      }
+    armed_ = !pressed_.empty();
+    return true;
+  }
+
+ private:
+  bool armed_ = false;
+  std::vector<int> pressed_;
+};
+
+// A modal run gives the keys back to the window that was active before it (else to its owner's window) when it
+// ends: with no window manager to do it, the keyboard focus would stay with the closed modal's window.
+class KeysBack {
+ public:
+  explicit KeysBack(QWidget* owner = nullptr)
+      : before_(QApplication::activeWindow() != nullptr ? QApplication::activeWindow()
+                : owner != nullptr                       ? owner->window()
+                                                         : nullptr) {}
+  ~KeysBack() {
+    StrayReleases::Get().Arm();
+    if (before_ != nullptr && before_->isVisible() && QApplication::activeWindow() != before_)
+      before_->activateWindow();
+  }
+
+ private:
+  QPointer<QWidget> before_;
 };
 
 }  // namespace
@@ -133,7 +197,10 @@ int ModalSeam::Run(ShownModal shown, int fallback, const std::function<int(Shown
     S().shown.push_back(shown);
     return shown.answer;
   }
-  shown.answer = run(shown);
+  {
+    KeysBack keys;
+    shown.answer = run(shown);
+  }
   shown.queued = false;
   S().shown.push_back(shown);
   // A normal run keeps only the last few records.
@@ -154,7 +221,11 @@ int ModalSeam::RunDialog(Window& dialog, ShownModal shown, const std::function<i
     if (have && a.fill) a.fill(dialog);
     return have ? a.answer : IDCANCEL;
   }
-  shown.answer = exec();
+  {
+    QWidget* w = dialog.OuterWidget();
+    KeysBack keys(w != nullptr ? w->parentWidget() : nullptr);
+    shown.answer = exec();
+  }
   S().shown.push_back(shown);
   if (S().shown.size() > 64) S().shown.erase(S().shown.begin());
   return shown.answer;

@@ -256,10 +256,11 @@ void TWEtaModCompte::SetupWindow() {
 }
 
 void TWEtaModCompte::PlaceControls() {
-  // Labels over the first two columns (the "?" at their right end), fields from the third.
+  // Labels over the first two columns, fields from the third; the "?" just after the account's edit.
   MoveFormControls(accountLabel_, 1, 1, 2, 1, kLabel, 0, 0);
-  MoveFormControls(lookup_, 1, 1, 2, 1, grid::Box, kBoxAtRight, 0);
   MoveFormControls(account_, 3, 1, 1, 1, kText, kCodeWidth, 0);
+  MoveFormControls(lookup_, 4, 1, 1, 1, kText, 1, 0);
+  PlaceAfter(lookup_, account_);
   MoveFormControls(analytic_, 5, 1, 2, 1, kText, 0, 0);
   MoveFormControls(euros_, 7, 1, 1, 1, kText, 0, 0);
   MoveFormControls(name_, 3, 2, 5, 1, kLabel, 0, 0);

@@ -92,6 +92,7 @@ class TWEtaModCompte : public TWEtaModLedger {
   std::string BuildLimits() override;
 
   MEdit* Account() const { return account_; }
+  MButton* Lookup() const { return lookup_; }
   MEdit* DateFrom() const { return dateFrom_; }
   MEdit* DateTo() const { return dateTo_; }
   MCheckBox* Subtotals() const { return subtotals_; }

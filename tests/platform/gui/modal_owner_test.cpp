@@ -3,6 +3,7 @@
 // quits, then reports a file no editor could open). The modal ends with its
 // way out and nothing made on the stack is deleted by the owner.
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -108,6 +109,41 @@ TEST_F(ModalOwnerTest, ADialogOutlivesItsParentWindow) {
   delete parent;
   EXPECT_EQ(dialog.Parent(), nullptr);
   EXPECT_FALSE(dialog.IsCreated());
+}
+
+// Enter closes a message box as it is pressed; its release, which the controls of the window behind would act
+// on, is kept from that window, which is active again and takes the next key whole.
+TEST_F(ModalOwnerTest, TheReleaseOfTheKeyThatClosedAModalStaysOutOfTheWindowBehind) {
+  struct Field : QWidget {
+    int releases = 0;
+    void keyReleaseEvent(QKeyEvent*) override { ++releases; }
+  };
+  Window owner;
+  ASSERT_TRUE(owner.Create());
+  owner.Show(SW_SHOWNORMAL);
+  QWidget* top = owner.Widget()->window();
+  auto* field = new Field;
+  field->setParent(owner.Widget());
+  field->setFocusPolicy(Qt::StrongFocus);
+  field->show();
+  QApplication::setActiveWindow(top);
+  field->setFocus();
+  auto key = [](QWidget* w, QEvent::Type type) {
+    QKeyEvent e(type, Qt::Key_Return, Qt::NoModifier, "\r");
+    QApplication::sendEvent(w, &e);
+  };
+  QTimer::singleShot(0, [&key] {
+    if (QWidget* box = QApplication::activeModalWidget())
+      key(box->focusWidget() != nullptr ? box->focusWidget() : box, QEvent::KeyPress);
+  });
+  EXPECT_EQ(MessageBox(&owner, "Texte", "Nuv-Merlon", MB_OK), IDOK);
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::activeWindow(), top);
+  key(field, QEvent::KeyRelease);
+  EXPECT_EQ(field->releases, 0) << "the release of the Enter that closed the box";
+  key(field, QEvent::KeyPress);
+  key(field, QEvent::KeyRelease);
+  EXPECT_EQ(field->releases, 1);
 }
 
 }  // namespace

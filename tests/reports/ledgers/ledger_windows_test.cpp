@@ -154,6 +154,12 @@ TEST_F(LedgerWindowTest, TheStatementsDateFromChecksTheCumulationBoxAndTheMatchi
   Enter(form->Account(), "411");
   EXPECT_EQ(form->Account()->GetText(), "41100000");
   EXPECT_NE(form->NameStatic()->GetText(), "???");
+  // The "?" just after the account's edit, on its line, a button's width.
+  const gui::Rect edit = form->Account()->GetWindowRect(), ask = form->Lookup()->GetWindowRect();
+  EXPECT_GE(ask.x - edit.Right(), 0);
+  EXPECT_LE(ask.x - edit.Right(), 10);
+  EXPECT_EQ(ask.y, edit.y);
+  EXPECT_GE(ask.w, 20);
   test_support::Screenshot(form->OuterWidget(), "ledgers", "form-compte-lettrage");
 }
 
