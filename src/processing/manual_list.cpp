@@ -218,6 +218,8 @@ void TraBroLettrageManuel::CmProchaineLettre() {
 
 void TraBroLettrageManuel::CanSave(gui::CommandEnabler& ce) { ce.Enable(!Busy() && matching_.CanSave()); }
 
+unsigned TraBroLettrageManuel::F12Command() const { return form_cmd::Enregistrer; }
+
 void TraBroLettrageManuel::CmEnregistrer() {
   if (Busy() || !matching_.CanSave()) {
     gui::MessageBeep(0);

@@ -57,6 +57,8 @@ class TraBroLettrageManuel : public RankedList {
   void CleanupWindow() override;
   void BuildRank(BrowseRows& rows, int i, long rank) override;
   long RankOfRecord(long recno) const override;
+  // F12 saves the letters, as the list's menu shows "Enregistrer [F12]".
+  unsigned F12Command() const override;
 
  private:
   void Mark(processing::MarkCommand command);
