@@ -423,7 +423,7 @@ bool RunRenumbering(const std::string& root, const Arm& arm) {
 // after a killed pack, marked indexes at the opening, the runs outside the marker); flip each to
 // false once it holds at every point of a full sweep.
 const MatrixRun kRuns[] = {
-    {"validation", "validation", true, {{"v", "V"}}, PrepareValidation, RunValidation},
+    {"validation", "validation", false, {{"v", "V"}}, PrepareValidation, RunValidation},
     {"opening_balances", "opening balances", true, {{"a", "A"}, {"b", "B"}}, PrepareOpening, RunOpening},
     {"merge", "merge", true, {{"a", "A"}, {"o", "O"}}, PrepareMerge, RunMerge},
     {"separation", "separation", true, {{"a", "A"}, {"b", "B"}}, PrepareSeparation, RunSeparation},
