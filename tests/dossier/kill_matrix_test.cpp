@@ -425,7 +425,7 @@ bool RunRenumbering(const std::string& root, const Arm& arm) {
 const MatrixRun kRuns[] = {
     {"validation", "validation", false, {{"v", "V"}}, PrepareValidation, RunValidation},
     {"opening_balances", "opening balances", false, {{"a", "A"}, {"b", "B"}}, PrepareOpening, RunOpening},
-    {"merge", "merge", true, {{"a", "A"}, {"o", "O"}}, PrepareMerge, RunMerge},
+    {"merge", "merge", false, {{"a", "A"}, {"o", "O"}}, PrepareMerge, RunMerge},
     {"separation", "separation", true, {{"a", "A"}, {"b", "B"}}, PrepareSeparation, RunSeparation},
     {"code_copy", "code copy", true, {{"a", "A"}, {"b", "B"}}, PrepareCodeCopy, RunCodeCopy},
     {"automatic_matching", "automatic matching", true, {{"a", "A"}}, PrepareMatching, RunMatching},
