@@ -238,6 +238,8 @@ std::vector<std::string> Leftovers(const std::string& folder, const std::string&
     const std::string name = e.path().filename().string();
     if (e.is_directory())
       left.push_back("folder " + name + " left");
+    else if (Lower(name).size() > 13 && Lower(name).rfind(".pack.journal") == Lower(name).size() - 13)
+      left.push_back("pack journal " + name + " left");
     else if (Lower(name).find(".pack") != std::string::npos)
       left.push_back("pack file " + name + " left");
     else if (Lower(name) == "c" + Lower(code) + ".run")

@@ -34,7 +34,8 @@ std::string RecordDifference(const DossierRecords& got, const DossierRecords& ex
 std::vector<std::string> TagFaults(const std::string& folder, const std::string& scratch);
 
 // What a run left in the dossier folder that a finished or put-back run never leaves: a
-// sub-folder (copies aside), a ".pack" file, the run marker "c<code>.run".
+// sub-folder (copies aside), a ".pack" file or a pack journal "<table>.dbf.pack.journal", the run
+// marker "c<code>.run".
 std::vector<std::string> Leftovers(const std::string& folder, const std::string& code);
 
 }  // namespace kill_matrix
