@@ -175,30 +175,39 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   if (checked.outcome != PiecesOutcome::Written) return checked;
 
   // The header of every journal-month written into, held as "Saisir" holds it: refused while
-  // another station enters it, granted again when this station does (then left held).
-  std::set<std::string> months;
+  // another station enters it, granted again when this station does (then left held). The headers
+  // there are held before the numbers are taken; those missing are made once the run is recorded
+  // (`numbered`), so that a run stopped while it makes them is found again.
+  std::set<std::string> months, missing;
   for (const ImportedPiece& p : pieces) months.insert(entry::CleJournalMois(MonthOf(p.date), p.journal));
   std::vector<std::uint32_t> taken;
   auto release = [&] {
     for (std::uint32_t record : taken)
       if (c10.GoTo(static_cast<long>(record))) UnlockRecord(c10);
   };
-  for (const std::string& month : months) {
-    const entry::HeaderCreation header = entry::EnsureDraftHeader(c10, month);
-    if (header == entry::HeaderCreation::NoJournal) {
-      release();
-      return Refusal(PiecesOutcome::NoJournal, 0, Replace(LoadStr(kMsgNoJournal), entry::JournalOf(month)));
+  auto hold = [&](const std::string& month, bool make) -> PiecesOutcome {
+    if (make) {
+      const entry::HeaderCreation header = entry::EnsureDraftHeader(c10, month);
+      if (header == entry::HeaderCreation::NoJournal) return PiecesOutcome::NoJournal;
+      if (header == entry::HeaderCreation::Failed) return PiecesOutcome::Failed;
     }
-    if (header == entry::HeaderCreation::Failed || !entry::SeekHeader(c10, month, entry::kDraftSource)) {
-      release();
-      return Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgFailed));
+    if (!entry::SeekHeader(c10, month, entry::kDraftSource)) {
+      if (make) return PiecesOutcome::Failed;
+      missing.insert(month);
+      return PiecesOutcome::Written;
     }
-    if (!LockRecord(c10, nullptr, 0)) {
-      release();
-      return Refusal(PiecesOutcome::HeaderLocked, 0, LoadStr(kMsgHeaderHeld));
-    }
+    if (!LockRecord(c10, nullptr, 0)) return PiecesOutcome::HeaderLocked;
     if (c10.result != dbase::DBIERR_ALREADYLOCKED) taken.push_back(c10.recordNumber);
-  }
+    return PiecesOutcome::Written;
+  };
+  auto refusal = [&](PiecesOutcome outcome, const std::string& month) {
+    release();
+    if (outcome == PiecesOutcome::NoJournal)
+      return Refusal(outcome, 0, Replace(LoadStr(kMsgNoJournal), entry::JournalOf(month)));
+    return Refusal(outcome, 0, LoadStr(outcome == PiecesOutcome::HeaderLocked ? kMsgHeaderHeld : kMsgFailed));
+  };
+  for (const std::string& month : months)
+    if (const PiecesOutcome held = hold(month, false); held != PiecesOutcome::Written) return refusal(held, month);
 
   PiecesReport r;
   r.numbers.reserve(pieces.size());
@@ -252,6 +261,12 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     refused.numbers = r.numbers;
     return refused;
   }
+  for (const std::string& month : missing)
+    if (const PiecesOutcome held = hold(month, true); held != PiecesOutcome::Written) {
+      PiecesReport refused = refusal(held, month);
+      refused.numbers = r.numbers;
+      return refused;
+    }
   const DraftWrite written = WriteDraftLines(c50, c60, lines);
   release();
   if (written == DraftWrite::TooManyLines) return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
