@@ -124,9 +124,9 @@ TEST_F(BankPiecesTest, ARefusedImportWritesNothingAndTakesNoNumber) {
 
 TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {
   const std::string c10 = PathC10();
-  ASSERT_EQ(entry::EnsureDraftHeader(*TableC10, entry::CleJournalMois("C604", "BQ")) ==
-                entry::HeaderCreation::Failed,
-            false);
+  // March's OD header is there, taken on the way; April's BQ one is held by another station.
+  for (const auto& [month, journal] : {std::pair{"C603", "OD"}, std::pair{"C604", "BQ"}})
+    ASSERT_NE(entry::EnsureDraftHeader(*TableC10, entry::CleJournalMois(month, journal)), entry::HeaderCreation::Failed);
   test_support::OtherProcess other([c10](char) {
     static Table t;
     if (!t.isOpen) t.OpenShared(c10, "C10CODE");
@@ -136,7 +136,8 @@ TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {
   const long before = Records();
   const long counter = DossierCounter();
   const PiecesReport r = Write({Piece("OD", {2026, 3, 14}, {Line("411", 'D', 100), Line("70600000", 'C', 100)}),
-                                Piece("BQ", {2026, 4, 2}, {Line("512", 'D', 100), Line("411", 'C', 100)})});
+                                Piece("BQ", {2026, 4, 2}, {Line("512", 'D', 100), Line("411", 'C', 100)}),
+                                Piece("OD", {2026, 2, 6}, {Line("411", 'D', 100), Line("70600000", 'C', 100)})});
   EXPECT_EQ(r.outcome, PiecesOutcome::HeaderLocked);
   EXPECT_NE(r.message.find("Journal d\xE9j\xE0 en cours de Saisie sur un autre poste"), std::string::npos) << r.message;
   EXPECT_EQ(Records(), before);
@@ -147,6 +148,8 @@ TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {
   ASSERT_TRUE(entry::SeekHeader(probe, entry::CleJournalMois("C603", "OD"), entry::kDraftSource));
   EXPECT_TRUE(LockRecord(probe, nullptr, 0));
   UnlockRecord(probe);
+  // A missing header is made only once the run goes on to write: none was made.
+  EXPECT_FALSE(entry::SeekHeader(probe, entry::CleJournalMois("C602", "OD"), entry::kDraftSource));
 }
 
 class FrancsPiecesTest : public BankPiecesTest {

@@ -265,10 +265,12 @@ TEST_F(ImportRaceTest, AStatementRunKilledHalfWayIsTakenUpByTheNextImport) {
   ASSERT_TRUE(r.written) << r.message;
   EXPECT_NE(r.message.find("arr\xEAt\xE9" "e en cours (journal BQ pi\xE8" "ces "), std::string::npos) << r.message;
   EXPECT_EQ(r.imported + r.skipped, count);
-  // Killed between the two lines of a piece, its lone line stays, named for the user to remove.
-  const long lone = live() - 2L * count;
-  EXPECT_TRUE(lone == 0 || lone == 1) << lone;
-  EXPECT_EQ(r.message.find("crite qu'en partie") != std::string::npos, lone == 1) << r.message;
+  // Killed between the two lines of a piece, its lone line is cancelled and the piece written
+  // again whole, which the message says; the totals are those of the lines.
+  EXPECT_EQ(live(), 2L * count);
+  if (half % 2 == 1) EXPECT_NE(r.message.find("crite qu'en partie"), std::string::npos) << r.message;
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
   const std::map<std::string, int> ids = Identities();
   EXPECT_EQ(ids.size(), static_cast<std::size_t>(count));
   for (const auto& [identity, times] : ids) EXPECT_EQ(times, 1) << identity;
@@ -279,9 +281,9 @@ TEST_F(ImportRaceTest, AStatementRunKilledHalfWayIsTakenUpByTheNextImport) {
   EXPECT_EQ(again.message.find("arr\xEAt\xE9"), std::string::npos) << again.message;
 }
 
-// A stopped run's piece left with one of its two lines: its transaction is written again whole and
-// the lone line is named for the user to remove.
-TEST_F(ImportRaceTest, APieceAStoppedRunWroteInPartIsNamed) {
+// A stopped run's piece left with one of its two lines: the lone line is cancelled, its amount taken
+// back out of the totals, and the transaction written again whole; the message says so.
+TEST_F(ImportRaceTest, APieceAStoppedRunWroteInPartIsCancelledAndWrittenAgainWhole) {
   const processing::BankStatement s = Statement(1);
   AddLines("51200000", {{'D', 10.0, 5}});  // piece OD 901 of March 2026, one line
   const std::string identity =
@@ -292,10 +294,15 @@ TEST_F(ImportRaceTest, APieceAStoppedRunWroteInPartIsNamed) {
   const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "OD"));
   ASSERT_TRUE(r.written) << r.message;
   EXPECT_EQ(r.imported, 1);
-  EXPECT_NE(r.message.find("la pi\xE8" "ce 901 du journal OD n'a \xE9t\xE9 \xE9" "crite qu'en partie"), std::string::npos)
+  EXPECT_NE(r.message.find("La pi\xE8" "ce 901 du journal OD n'avait \xE9t\xE9 \xE9" "crite qu'en partie par une "
+                           "importation arr\xEAt\xE9" "e : ses 1 ligne(s) \xE9" "crite(s) ont \xE9t\xE9 annul\xE9" "es"),
+            std::string::npos)
       << r.message;
   EXPECT_EQ(Records(), before + 2);
   EXPECT_EQ(Identities().size(), 1u);
+  EXPECT_EQ(processing::DraftPieceLines(c50, "C603", "OD", 901), 0);
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
 }
 
 TEST_F(ImportRaceTest, AnAsciiFileImportedElsewhereSinceItWasReadIsRefused) {

@@ -569,12 +569,7 @@ bool WriteAsciiErrors(const AsciiRead& read) {
 namespace {
 
 // The record of a run's pieces, written before its first line: "empreinte <digest>", then one
-// line per piece of the file, in order: "journal \t stored month \t number \t lines".
-struct RecordedPiece {
-  std::string journal, month;
-  long number = 0, lines = 0;
-};
-
+// line per piece of the file, in order: "journal \t stored month \t number \t lines" (RecordedPiece).
 std::string PiecesRecord(const AsciiRead& read, const std::vector<long>& numbers) {
   const double parity = TheDossierRecord.Parity();
   std::string text = "empreinte " + read.digest + "\n";
@@ -659,21 +654,22 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   };
   if (!logNow.stoppedRun.empty() && !sameContent) closeStopped();
   // A run of this same content stopped half-way: the pieces it wrote whole stay, the others are
-  // written now (a piece it wrote in part is written again whole, and its lines named for the
-  // user to remove), so that the content goes in once.
+  // written now; the lines of a piece it cut short are cancelled first, so that the content goes
+  // in once and whole.
   std::vector<std::size_t> toWrite;
   std::vector<long> numbers(read.pieces.size(), 0);
   std::string resumed;
   std::vector<RecordedPiece> recorded;
   const bool resuming = sameContent && ReadPiecesRecord(read, &recorded);
+  const StoppedPieces stopped = resuming ? PutStoppedPiecesInOrder(c10, c50, c60, recorded) : StoppedPieces{};
   for (std::size_t i = 0; i < read.pieces.size(); ++i) {
-    const int inDraft = resuming ? DraftPieceLines(c50, recorded[i].month, recorded[i].journal, recorded[i].number) : 0;
-    if (resuming && inDraft >= recorded[i].lines) {
+    if (resuming && stopped.whole[i]) {
       numbers[i] = recorded[i].number;
       continue;
     }
-    if (inDraft > 0)
-      resumed += Replace(Replace(Text(kMsgHalfPiece), std::to_string(recorded[i].number)), recorded[i].journal);
+    if (resuming && stopped.cancelled[i] > 0)
+      resumed += Replace(Replace(Replace(Text(kMsgHalfPiece), std::to_string(recorded[i].number)), recorded[i].journal),
+                         std::to_string(stopped.cancelled[i]));
     toWrite.push_back(i);
   }
   if (resuming)

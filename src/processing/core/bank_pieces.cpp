@@ -1,17 +1,22 @@
 #include "processing/core/bank_pieces.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
 
+#include "data/account_totals.h"
+#include "data/dossier_files.h"
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
 #include "data/rounding_accounts.h"
+#include "data/session.h"
 #include "data/table.h"
 #include "entry/core/balancing.h"
 #include "entry/core/journal_month.h"
+#include "entry/core/line_changes.h"
 #include "entry/core/new_lines.h"
 #include "runtime/dossier_record.h"
 #include "platform/system/temp_files.h"
@@ -170,30 +175,39 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   if (checked.outcome != PiecesOutcome::Written) return checked;
 
   // The header of every journal-month written into, held as "Saisir" holds it: refused while
-  // another station enters it, granted again when this station does (then left held).
-  std::set<std::string> months;
+  // another station enters it, granted again when this station does (then left held). The headers
+  // there are held before the numbers are taken; those missing are made once the run is recorded
+  // (`numbered`), so that a run stopped while it makes them is found again.
+  std::set<std::string> months, missing;
   for (const ImportedPiece& p : pieces) months.insert(entry::CleJournalMois(MonthOf(p.date), p.journal));
   std::vector<std::uint32_t> taken;
   auto release = [&] {
     for (std::uint32_t record : taken)
       if (c10.GoTo(static_cast<long>(record))) UnlockRecord(c10);
   };
-  for (const std::string& month : months) {
-    const entry::HeaderCreation header = entry::EnsureDraftHeader(c10, month);
-    if (header == entry::HeaderCreation::NoJournal) {
-      release();
-      return Refusal(PiecesOutcome::NoJournal, 0, Replace(LoadStr(kMsgNoJournal), entry::JournalOf(month)));
+  auto hold = [&](const std::string& month, bool make) -> PiecesOutcome {
+    if (make) {
+      const entry::HeaderCreation header = entry::EnsureDraftHeader(c10, month);
+      if (header == entry::HeaderCreation::NoJournal) return PiecesOutcome::NoJournal;
+      if (header == entry::HeaderCreation::Failed) return PiecesOutcome::Failed;
     }
-    if (header == entry::HeaderCreation::Failed || !entry::SeekHeader(c10, month, entry::kDraftSource)) {
-      release();
-      return Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgFailed));
+    if (!entry::SeekHeader(c10, month, entry::kDraftSource)) {
+      if (make) return PiecesOutcome::Failed;
+      missing.insert(month);
+      return PiecesOutcome::Written;
     }
-    if (!LockRecord(c10, nullptr, 0)) {
-      release();
-      return Refusal(PiecesOutcome::HeaderLocked, 0, LoadStr(kMsgHeaderHeld));
-    }
+    if (!LockRecord(c10, nullptr, 0)) return PiecesOutcome::HeaderLocked;
     if (c10.result != dbase::DBIERR_ALREADYLOCKED) taken.push_back(c10.recordNumber);
-  }
+    return PiecesOutcome::Written;
+  };
+  auto refusal = [&](PiecesOutcome outcome, const std::string& month) {
+    release();
+    if (outcome == PiecesOutcome::NoJournal)
+      return Refusal(outcome, 0, Replace(LoadStr(kMsgNoJournal), entry::JournalOf(month)));
+    return Refusal(outcome, 0, LoadStr(outcome == PiecesOutcome::HeaderLocked ? kMsgHeaderHeld : kMsgFailed));
+  };
+  for (const std::string& month : months)
+    if (const PiecesOutcome held = hold(month, false); held != PiecesOutcome::Written) return refusal(held, month);
 
   PiecesReport r;
   r.numbers.reserve(pieces.size());
@@ -247,6 +261,12 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     refused.numbers = r.numbers;
     return refused;
   }
+  for (const std::string& month : missing)
+    if (const PiecesOutcome held = hold(month, true); held != PiecesOutcome::Written) {
+      PiecesReport refused = refusal(held, month);
+      refused.numbers = r.numbers;
+      return refused;
+    }
   const DraftWrite written = WriteDraftLines(c50, c60, lines);
   release();
   if (written == DraftWrite::TooManyLines) return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
@@ -260,14 +280,155 @@ long PieceLineCount(const ImportedPiece& piece, double parity) {
   return static_cast<long>(piece.lines.size()) + (RoundingLineOf(piece, parity, nullptr) ? 1 : 0);
 }
 
-int DraftPieceLines(Table& c50, const std::string& month, const std::string& journal, long piece) {
-  int lines = 0;
+std::vector<std::uint32_t> DraftPieceRecords(Table& c50, const std::string& month, const std::string& journal,
+                                             long piece) {
+  std::vector<std::uint32_t> records;
   const std::string prefix = "Z" + month + (journal + "   ").substr(0, 3);
   for (bool more = c50.Seek(LigneEcriture::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
     if (LigneEcriture::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
-    if (!c50.IsDeleted() && std::atol(c50.GetField(LigneEcriture::BPIECE)) == piece) ++lines;
+    if (!c50.IsDeleted() && std::atol(c50.GetField(LigneEcriture::BPIECE)) == piece) records.push_back(c50.recordNumber);
   }
-  return lines;
+  std::sort(records.begin(), records.end());
+  return records;
+}
+
+int DraftPieceLines(Table& c50, const std::string& month, const std::string& journal, long piece) {
+  return static_cast<int>(DraftPieceRecords(c50, month, journal, piece).size());
+}
+
+namespace {
+
+using L = LigneEcriture;
+
+// Debit and credit in both currencies, in cents.
+struct Sums {
+  long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
+  void Add(char sense, double francs, double euros, int sign = 1) {
+    (sense == 'D' ? debitF : creditF) += sign * ToCents(francs);
+    (sense == 'D' ? debitE : creditE) += sign * ToCents(euros);
+  }
+  bool operator==(const Sums& o) const {
+    return debitF == o.debitF && creditF == o.creditF && debitE == o.debitE && creditE == o.creditE;
+  }
+};
+
+// The current line of `lines` (the draft, or the closed file when `closed`) added to `sums`.
+void AddLine(Table& lines, bool closed, Sums& sums, int sign = 1) {
+  sums.Add(L::Get(lines, closed, L::BSENS)[0],
+           lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF)),
+           lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE)), sign);
+}
+
+// Whether the totals of the current line `last` of the draft went into its journal-month's header:
+// the header holds the sum of the journal-month's live lines (yes), or that sum without the line
+// (no). A header that holds neither was not kept by its lines before: it is taken as posted.
+bool HeaderPosted(Table& c10, Table& c50, std::uint32_t last) {
+  if (!c50.GoTo(static_cast<long>(last))) return true;
+  const std::string month = RTrim(c50.GetField(L::BMOIS)), journal = RTrim(c50.GetField(L::BJAL));
+  Sums line;
+  AddLine(c50, false, line);
+  Sums lines;
+  const std::string prefix = "Z" + month + (journal + "   ").substr(0, 3);
+  for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+    if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
+    if (!c50.IsDeleted()) AddLine(c50, false, lines);
+  }
+  if (!entry::SeekHeader(c10, entry::CleJournalMois(month, journal), entry::kDraftSource)) return false;
+  const entry::HeaderTotals h = entry::ReadHeaderTotals(c10);
+  const Sums stored{h.debitF, h.creditF, h.debitE, h.creditE};
+  Sums without = lines;
+  without.Add(line.debitE != 0 || line.debitF != 0 ? 'D' : 'C', FromCents(line.debitF + line.creditF),
+              FromCents(line.debitE + line.creditE), -1);
+  return !(stored == without);
+}
+
+// Whether the totals of the draft line `last` went into its account in C20 (fields 17 to 20: the
+// sums of the account's live lines of the draft and the closed file), as HeaderPosted.
+bool AccountPosted(Table& c50, std::uint32_t last) {
+  if (TableC20 == nullptr || !c50.GoTo(static_cast<long>(last))) return true;
+  const std::string account = RTrim(c50.GetField(L::BCODE));
+  Sums line;
+  AddLine(c50, false, line);
+  Sums lines;
+  Table c40;
+  const bool hasClosed = c40.OpenShared(PathC40(), "", true);
+  for (int pass = 0; pass < (hasClosed ? 2 : 1); ++pass) {
+    const bool closed = pass == 1;
+    Table& t = closed ? c40 : c50;
+    const std::uint32_t count = t.RecCount();
+    for (std::uint32_t r = 1; r <= count; ++r)
+      if (t.GoTo(static_cast<long>(r)) && !t.IsDeleted() && L::Get(t, closed, L::BCLE) == "Z" &&
+          RTrim(L::Get(t, closed, L::BCODE).c_str()) == account)
+        AddLine(t, closed, lines);
+  }
+  if (!TableC20->Seek("C20CODE", account.c_str())) return false;
+  const Sums stored{ToCents(TableC20->GetFieldNum(17)), ToCents(TableC20->GetFieldNum(19)),
+                    ToCents(TableC20->GetFieldNum(18)), ToCents(TableC20->GetFieldNum(20))};
+  Sums without = lines;
+  without.Add(line.debitE != 0 || line.debitF != 0 ? 'D' : 'C', FromCents(line.debitF + line.creditF),
+              FromCents(line.debitE + line.creditE), -1);
+  return !(stored == without);
+}
+
+// Cancels the draft line `recno` whose sort record and totals may not all have been written:
+// the line, its sort record (derived first when missing, so that the cancelled line keeps one) and
+// the totals that were posted.
+void CancelCutLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPosted, bool headerPosted) {
+  if (!c50.GoTo(static_cast<long>(recno))) return;
+  const bool sorted = LigneTri::Find(c60, LigneTri::kDraft, recno) || (c50.GoTo(static_cast<long>(recno)) &&
+                                                                      AppendLigneTri(c50, LigneTri::kDraft, c60) &&
+                                                                      LigneTri::Find(c60, LigneTri::kDraft, recno));
+  if (sorted && !c60.IsDeleted() && c60.DeleteRecord(c60.RecordToText(LigneTri::TREC), 0)) UnlockRecord(c60);
+  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted() || !c50.DeleteRecord(c50.RecordToText(L::BNUMA), 0))
+    return;
+  UnlockRecord(c50);
+  const char sense = c50.GetField(L::BSENS)[0];
+  const std::string op = std::string("-") + (sense == 'D' ? "D" : "C");
+  const std::string account = c50.GetField(L::BCODE);
+  const std::string header = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + "B";
+  const double francs = c50.GetFieldNum(L::BMONTANTF), euros = c50.GetFieldNum(L::BMONTANTE);
+  if (accountPosted) MajCompteC20(account.c_str(), op.c_str(), francs, euros);
+  if (headerPosted) MajCentC10(header.c_str(), op.c_str(), francs, euros);
+}
+
+}  // namespace
+
+StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces) {
+  StoppedPieces out;
+  std::vector<std::vector<std::uint32_t>> records;
+  std::uint32_t last = 0;
+  std::size_t lastPiece = 0;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    records.push_back(DraftPieceRecords(c50, pieces[i].month, pieces[i].journal, pieces[i].number));
+    if (!records.back().empty() && records.back().back() > last) {
+      last = records.back().back();
+      lastPiece = i;
+    }
+  }
+  // The lines are written one after the other, each with its sort record then its account's and
+  // its header's totals: only the last line of the run can lack some of them.
+  bool sorted = true, accountPosted = true, headerPosted = true;
+  if (last != 0) {
+    sorted = LigneTri::Find(c60, LigneTri::kDraft, last);
+    headerPosted = sorted && HeaderPosted(c10, c50, last);
+    accountPosted = headerPosted || (sorted && AccountPosted(c50, last));
+  }
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const bool lastCut = last != 0 && i == lastPiece && !(sorted && headerPosted);
+    const bool whole = static_cast<long>(records[i].size()) >= pieces[i].lines && !lastCut;
+    out.whole.push_back(whole);
+    out.cancelled.push_back(whole ? 0 : static_cast<long>(records[i].size()));
+    if (whole) continue;
+    for (std::uint32_t recno : records[i]) {
+      if (recno == last) {
+        CancelCutLine(c50, c60, recno, accountPosted, headerPosted);
+      } else {
+        c50.GoTo(static_cast<long>(recno));
+        entry::CancelLine(c50, c60, recno, c50.RecordToText(L::BNUMA), nullptr);
+      }
+    }
+  }
+  return out;
 }
 
 ImportHold::ImportHold(const std::string& lockPath, int waitMs) {

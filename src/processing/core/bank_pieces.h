@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -98,6 +99,31 @@ long PieceLineCount(const ImportedPiece& piece, double parity);
 // The live lines the draft `c50` holds of a piece written by the writer: its journal, its stored
 // month (YYMM, the decade letter included) and its number. A run stopped half-way is resumed by it.
 int DraftPieceLines(Table& c50, const std::string& month, const std::string& journal, long piece);
+
+// The live draft lines of that piece, by physical record number, lowest first.
+std::vector<std::uint32_t> DraftPieceRecords(Table& c50, const std::string& month, const std::string& journal,
+                                             long piece);
+
+// A piece as a run recorded it before its first line: its journal, stored month, number and the
+// lines the writer gives it.
+struct RecordedPiece {
+  std::string journal, month;
+  long number = 0, lines = 0;
+};
+
+// What a run stopped half-way left of its pieces, put in order before they are written again.
+struct StoppedPieces {
+  std::vector<bool> whole;       // per piece: in the draft whole, kept
+  std::vector<long> cancelled;   // per piece: its lines cancelled (a piece cut between its lines)
+};
+
+// Looks at the draft for the pieces a stopped run recorded: a piece holding all its lines, the last
+// one written with its sort record and its totals, is whole; the lines of one cut short are
+// cancelled as a line of the draft is cancelled (the line, its sort record, its amounts taken back
+// out of the account and journal-month totals), so that it can be written again whole. The run's
+// last line may have been stopped before its sort record or its totals: only what it did is taken
+// back. `c10` is the program's general file (TableC10, through which the totals go).
+StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces);
 
 // How long a run waits for another station's run into the same dossier, in milliseconds.
 constexpr int kImportHoldWaitMs = 3000;

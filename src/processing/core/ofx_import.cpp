@@ -153,21 +153,23 @@ std::vector<StoppedRun> StoppedRuns() {
   return runs;
 }
 
-// The live lines the draft holds of the piece (month "YYMM" of the identities file).
-int LinesInDraft(Table& c50, const std::string& yymm, const std::string& journal, long piece) {
-  int lines = 0;
-  if (yymm.size() != 4) return 0;
+// The stored month of the piece (month "YYMM" of the identities file): that of the year of the
+// dossier whose draft holds its lines, else of the first year that fits ("" none).
+std::string DraftMonthOf(Table& c50, const std::string& yymm, const std::string& journal, long piece) {
+  if (yymm.size() != 4) return "";
   const int yy = std::atoi(yymm.substr(0, 2).c_str()), mm = std::atoi(yymm.substr(2).c_str());
   Ymd first, last;
   if (!TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) ||
       !TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last))
-    return 0;
+    return "";
+  std::string month;
   for (int year : {first.year, last.year}) {
     if (year % 100 != yy) continue;
-    lines = DraftPieceLines(c50, StoredDateOf(Ymd{year, mm, 1}).substr(0, 4), journal, piece);
-    if (lines > 0) break;
+    const std::string stored = StoredDateOf(Ymd{year, mm, 1}).substr(0, 4);
+    if (month.empty()) month = stored;
+    if (DraftPieceLines(c50, stored, journal, piece) > 0) return stored;
   }
-  return lines;
+  return month;
 }
 
 std::string Plural(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n > 1 ? many : one); }
@@ -338,26 +340,38 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   // the draft does not hold are taken back, so that this run writes them.
   std::string resumed;
   for (const StoppedRun& run : StoppedRuns()) {
-    std::string kept;
-    long dropped = 0;
+    // The run's pieces as its identities name them: those the draft holds whole stay; the lines
+    // of one cut short are cancelled, and its identity taken back so that this run writes it whole.
+    std::vector<std::string> lines;
+    std::vector<RecordedPiece> pieces;
+    std::vector<std::size_t> pieceOf;
     for (std::size_t at = 0; at < before.size();) {
       std::size_t eol = before.find('\n', at);
       eol = eol == std::string::npos ? before.size() : eol + 1;
-      const std::string line = before.substr(at, eol - at);
+      lines.push_back(before.substr(at, eol - at));
       at = eol;
-      const std::vector<ImportedIdentity> one = ParseIdentities(line);
-      if (one.size() == 1 && Trim(one[0].journal) == run.journal) {
-        const long piece = std::atol(one[0].piece.c_str());
-        // A piece of two lines is whole; one stopped between its lines is written again whole and
-        // its lone line named, for the user to remove.
-        const int lines = piece >= run.first && piece <= run.last ? LinesInDraft(c50, one[0].month, run.journal, piece) : 2;
-        if (lines < 2) {
-          ++dropped;
-          if (lines == 1) resumed += Replace(Replace(LoadStr(kMsgHalfPiece), std::to_string(piece)), run.journal);
-          continue;
-        }
+      const std::vector<ImportedIdentity> one = ParseIdentities(lines.back());
+      const long piece = one.size() == 1 ? std::atol(one[0].piece.c_str()) : 0;
+      if (one.size() == 1 && Trim(one[0].journal) == run.journal && piece >= run.first && piece <= run.last) {
+        pieceOf.push_back(pieces.size());
+        pieces.push_back({run.journal, DraftMonthOf(c50, one[0].month, run.journal, piece), piece, 2});
+      } else {
+        pieceOf.push_back(std::string::npos);
       }
-      kept += line;
+    }
+    const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, pieces);
+    std::string kept;
+    long dropped = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      const std::size_t i = pieceOf[k];
+      if (i != std::string::npos && !stopped.whole[i]) {
+        ++dropped;
+        if (stopped.cancelled[i] > 0)
+          resumed += Replace(Replace(Replace(LoadStr(kMsgHalfPiece), std::to_string(pieces[i].number)), run.journal),
+                             std::to_string(stopped.cancelled[i]));
+        continue;
+      }
+      kept += lines[k];
     }
     if (dropped > 0) {
       if (!platform::WriteFileAtomic(OfxIdentitiesPath(), kept)) {
