@@ -361,17 +361,7 @@ bool RetryAscii(const std::string& root, std::string* said) {
 
 // The balance-sheet computation of the whole year into C70, over a computation to June.
 balances::SheetRunInput SheetInput(const std::string& end) {
-  balances::SheetRunInput in;
-  in.c10 = PathC10();
-  in.c20 = PathC20();
-  in.c40 = PathC40();
-  in.c50 = PathC50();
-  in.c60 = PathC60();
-  in.c70 = PathC70();
-  in.params = balances::ModelPath(ProgramFolder, 'S', true);
-  in.euroOnly = true;
-  in.period = {"C60101", "C61231", "C60101", end};
-  return in;
+  return balances::DossierSheetInput('S', {"C60101", "C61231", "C60101", end}, true);
 }
 void PrepareSheet(const std::string& root) {
   Make(root, "a", "A", 200);
