@@ -241,7 +241,7 @@ bool GeneralLedgers::StepToLineInPeriod(bool step) {
   bool on = step ? walk_->Next() : !walk_->AtEnd();
   while (on) {
     const SortLine& line = walk_->Line();
-    const std::string date = line.Date();
+    const std::string_view date = line.DateView();
     if (date > options.dateTo || (analyticByAccount_ && date < options.dateFrom)) {
       on = walk_->Next();
       continue;
@@ -278,7 +278,7 @@ bool GeneralLedgers::ReadAccountEntries() {
   if (orphans_.present && letter == 0 && !MatchingsLeftWhole(lettragesSauf_, walk_->Line().Code())) {
     for (bool on = true; on && walk_->Line().Code() == account; on = walk_->Next()) {
       const SortLine& line = walk_->Line();
-      const std::string date = line.Date();
+      const std::string_view date = line.DateView();
       if (date > options.dateTo || (date < options.dateFrom && !options.priorCumulation))
         orphans_.Add(line.Letter(euroFlag));
     }
@@ -293,14 +293,14 @@ bool GeneralLedgers::ReadAccountEntries() {
     while (!walk_->AtEnd()) {
       const SortLine& line = walk_->Line();
       if (line.Code() != account) break;
-      const std::string date = line.Date();
+      const std::string_view date = line.DateView();
       if (date > options.dateTo) break;
       if (date < options.dateFrom) {
         if (!options.priorCumulation) {
           StepToLineInPeriod(true);
           continue;
         }
-        while (!walk_->AtEnd() && walk_->Line().Code() == account && walk_->Line().Date() < options.dateFrom) {
+        while (!walk_->AtEnd() && walk_->Line().Code() == account && walk_->Line().DateView() < options.dateFrom) {
           if (const SourceLine* s = source_.Read(walk_->Line())) (s->Debit() ? priorD_ : priorC_) += s->Amount(euroFlag);
           StepToLineInPeriod(true);
         }
@@ -324,7 +324,7 @@ bool GeneralLedgers::ReadAccountEntries() {
   bool summed = false;
   while (!walk_->AtEnd() && walk_->Line().Code().substr(0, 1) == key) {
     const SortLine& line = walk_->Line();
-    const std::string date = line.Date();
+    const std::string_view date = line.DateView();
     const SourceLine* s = source_.Read(line);
     if (s != nullptr && date <= options.dateTo) {
       const Cents amount = s->Amount(euroFlag);
@@ -365,7 +365,7 @@ bool GeneralLedgers::ReadSectionEntries() {
     const SortLine& line = walk_->Line();
     if (line.Code() != section) break;
     if (!BlankGeneralAccount() && line.GeneralAccount() != options.sectionGeneralAccount) break;
-    const std::string date = line.Date();
+    const std::string_view date = line.DateView();
     if (date > options.dateTo) break;
     if (byAccount && BlankGeneralAccount()) options.sectionGeneralAccount = std::string(line.GeneralAccount());
     if (date >= options.dateFrom) {
@@ -377,7 +377,7 @@ bool GeneralLedgers::ReadSectionEntries() {
       continue;
     }
     const std::string block = options.sectionGeneralAccount;
-    while (!walk_->AtEnd() && walk_->Line().Code() == section && walk_->Line().Date() < options.dateFrom &&
+    while (!walk_->AtEnd() && walk_->Line().Code() == section && walk_->Line().DateView() < options.dateFrom &&
            (!byAccount || walk_->Line().GeneralAccount() == block)) {
       if (const SourceLine* s = source_.Read(walk_->Line())) (s->Debit() ? priorD_ : priorC_) += s->Amount(euroFlag);
       StepToLineInPeriod(true);
@@ -417,7 +417,7 @@ bool GeneralLedgers::NextRecord() {
       const SortLine& line = walk_->Line();
       if (line.Code() != options.accountFrom) break;
       if (!BlankGeneralAccount() && line.GeneralAccount() != options.sectionGeneralAccount) break;
-      if (line.Date() > options.dateTo) break;
+      if (line.DateView() > options.dateTo) break;
       if (Analytic() || PassesLetteringFilter(line)) {
         SetLetter('M');
         return true;

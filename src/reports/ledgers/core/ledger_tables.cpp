@@ -8,7 +8,9 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/session.h"
+#include "data/stored_fields.h"
 #include "data/table.h"
+#include "data/table_scan.h"
 #include "platform/dbase/weights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -18,11 +20,6 @@
 namespace ledgers {
 
 namespace {
-
-void CopyField(char* to, std::size_t width, const std::string& from) {
-  std::memset(to, ' ', width);
-  std::memcpy(to, from.data(), std::min(width, from.size()));
-}
 
 std::uint32_t RecordNumberOf(std::string_view text) {
   std::uint32_t n = 0;
@@ -42,6 +39,37 @@ std::uint32_t RecordNumberOf(std::string_view text) {
 std::string Padded(std::string text, std::size_t width) {
   text.resize(width, ' ');
   return text;
+}
+
+// A field as ReadStoredFields gives it: the stored bytes up to the first NUL.
+std::string_view StoredText(std::string_view stored) {
+  const std::size_t nul = stored.find('\0');
+  return nul == std::string_view::npos ? stored : stored.substr(0, nul);
+}
+
+void CopyField(char* to, std::size_t width, std::string_view from) {
+  std::memset(to, ' ', width);
+  std::memcpy(to, from.data(), std::min(width, from.size()));
+}
+
+// A sort record from its fields in the order TCLE, TCODE, TMOIS, TJOUR, TJAL, TLET, TLETE, TFIC,
+// TREC, TPIECE, TCG, TNUM (field(i) the i-th; `cls` the first).
+template <typename Field>
+void FillSortLine(SortLine& out, std::string_view cls, Field field) {
+  out.tcle = cls.empty() ? ' ' : cls[0];
+  CopyField(out.tcode, 8, field(1));
+  CopyField(out.tdate, 4, field(2));
+  CopyField(out.tdate + 4, 2, field(3));
+  CopyField(out.tjal, 3, field(4));
+  CopyField(out.tlet, 4, field(5));
+  CopyField(out.tlete, 4, field(6));
+  const std::string_view fic = field(7);
+  out.tfic = fic.empty() ? ' ' : fic[0];
+  CopyField(out.trecText, 6, field(8));
+  out.trec = RecordNumberOf(out.TrecText());
+  CopyField(out.tpiece, 6, field(9));
+  CopyField(out.tcg, 8, field(10));
+  CopyField(out.tnum, 4, field(11));
 }
 
 // The key parts of an order, as its tag joins them.
@@ -85,28 +113,16 @@ bool OpenLedgerTables(const LedgerTables& t, int context, bool c10Only, const ch
 // ------------------------------------------------------------------ sort records
 
 std::string SortLine::ListingKey() const {
-  return std::string(tmois, 4) + std::string(tjal, 3) + std::string(tpiece, 6) + std::string(1, tcle);
+  return std::string(tdate, 4) + std::string(tjal, 3) + std::string(tpiece, 6) + std::string(1, tcle);
 }
 
 void ReadSortLine(Table& c60, SortLine& out) {
-  static const std::vector<int> kFields{LigneTri::TCLE,  LigneTri::TCODE, LigneTri::TMOIS,  LigneTri::TJOUR,
-                                        LigneTri::TJAL,  LigneTri::TLET,  LigneTri::TLETE,  LigneTri::TFIC,
-                                        LigneTri::TREC,  LigneTri::TPIECE, LigneTri::TCG,   LigneTri::TNUM};
+  using LT = LigneTri;
+  static const std::vector<int> kFields{LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET,
+                                        LT::TLETE, LT::TFIC, LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM};
   thread_local std::vector<std::string> f;
   ReadStoredFields(c60, kFields, f);
-  out.tcle = f[0].empty() ? ' ' : f[0][0];
-  CopyField(out.tcode, 8, f[1]);
-  CopyField(out.tmois, 4, f[2]);
-  CopyField(out.tjour, 2, f[3]);
-  CopyField(out.tjal, 3, f[4]);
-  CopyField(out.tlet, 4, f[5]);
-  CopyField(out.tlete, 4, f[6]);
-  out.tfic = f[7].empty() ? ' ' : f[7][0];
-  CopyField(out.trecText, 6, f[8]);
-  out.trec = RecordNumberOf(out.TrecText());
-  CopyField(out.tpiece, 6, f[9]);
-  CopyField(out.tcg, 8, f[10]);
-  CopyField(out.tnum, 4, f[11]);
+  FillSortLine(out, f[0], [&](std::size_t i) { return std::string_view(f[i]); });
   out.recno = c60.recordNumber;
 }
 
@@ -161,13 +177,13 @@ class IndexWalk : public SortWalk {
     const SortLine& l = line_;
     std::string key;
     switch (order_) {
-      case SortOrder::kCode: key = std::string(l.tcode, 8) + std::string(l.tmois, 4) + std::string(l.tjour, 2); break;
+      case SortOrder::kCode: key = std::string(l.tcode, 8) + std::string(l.tdate, 4) + std::string(l.tdate + 4, 2); break;
       case SortOrder::kStm:
-        key = std::string(l.tcode, 8) + std::string(l.tmois, 4) + std::string(l.tjal, 3) + std::string(l.tjour, 2);
+        key = std::string(l.tcode, 8) + std::string(l.tdate, 4) + std::string(l.tjal, 3) + std::string(l.tdate + 4, 2);
         break;
       case SortOrder::kJx:
       case SortOrder::kJxAnal:
-        key = std::string(l.tmois, 4) + std::string(l.tjal, 3) + std::string(l.tjour, 2) + std::string(l.tpiece, 6) +
+        key = std::string(l.tdate, 4) + std::string(l.tjal, 3) + std::string(l.tdate + 4, 2) + std::string(l.tpiece, 6) +
               std::string(l.tnum, 4);
         break;
       // The analytic tag may hold the general account after the section: the section alone.
@@ -225,16 +241,34 @@ std::unique_ptr<SortWalk> MakeSnapshotWalk(std::shared_ptr<const SortSnapshot> s
   return std::make_unique<SnapshotWalk>(std::move(snapshot));
 }
 
-std::string SortSnapshot::KeyOf(const SortLine& l) const {
-  switch (order_) {
-    case SortOrder::kCode: return std::string(l.tcode, 8) + std::string(l.tmois, 4) + std::string(l.tjour, 2);
+namespace {
+
+// The key of a sort record in an order, as its tag joins the parts (KeyLengthOf(order) characters).
+void KeyInto(SortOrder order, const SortLine& l, char* out) {
+  auto put = [&out](const char* part, std::size_t n) {
+    std::memcpy(out, part, n);
+    out += n;
+  };
+  switch (order) {
+    case SortOrder::kCode:
+      put(l.tcode, 8), put(l.tdate, 4), put(l.tdate + 4, 2);
+      break;
     case SortOrder::kStm:
-      return std::string(l.tcode, 8) + std::string(l.tmois, 4) + std::string(l.tjal, 3) + std::string(l.tjour, 2);
+      put(l.tcode, 8), put(l.tdate, 4), put(l.tjal, 3), put(l.tdate + 4, 2);
+      break;
     case SortOrder::kJx:
-      return std::string(l.tmois, 4) + std::string(l.tjal, 3) + std::string(l.tjour, 2) + std::string(l.tpiece, 6) +
-             std::string(l.tnum, 4);
-    default: return {};
+      put(l.tdate, 4), put(l.tjal, 3), put(l.tdate + 4, 2), put(l.tpiece, 6), put(l.tnum, 4);
+      break;
+    default: break;
   }
+}
+
+}  // namespace
+
+std::string SortSnapshot::KeyOf(const SortLine& l) const {
+  char key[24];
+  KeyInto(order_, l, key);
+  return std::string(key, KeyLengthOf(order_));
 }
 
 std::string SortSnapshot::KeyAt(std::size_t i) const { return KeyOf(At(i)); }
@@ -244,32 +278,51 @@ bool SortSnapshot::Build(Table& c60, SortOrder order) {
   lines_.clear();
   order_index_.clear();
   if (KeyLengthOf(order) == 0 || !c60.isOpen) return false;
-  const std::string savedTag = c60.tag;
-  if (!c60.SetOrder("")) return false;
+  // The records straight from the file's blocks, their fields where the engine places them: no
+  // cursor move and no text per field.
+  using LT = LigneTri;
+  const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
+                             LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
   lines_.reserve(c60.RecCount());
-  SortLine line{};
-  for (bool more = c60.GoTop(); more; more = c60.Skip(1)) {
-    if (c60.recordProps.bDeleteFlag) continue;
-    ReadSortLine(c60, line);
+  const bool read = ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
+    if (record[0] == '*') return;
     // The general orders hold the general lines only (their tags' condition TCLE = "Z").
-    if (line.tcle != 'Z') continue;
-    lines_.push_back(line);
+    const std::string_view cls = StoredText(v.In(record, 0));
+    if (cls.empty() || cls[0] != 'Z') return;
+    SortLine& out = lines_.emplace_back();
+    FillSortLine(out, cls, [&](std::size_t i) { return StoredText(v.In(record, i)); });
+    out.recno = recno;
+  });
+  if (!read) {
+    lines_.clear();
+    return false;
   }
-  c60.SetOrder(savedTag);
-  // Keys in the index's collation: the weights turn the comparison into a byte comparison.
+  // Keys in the index's collation: the weights turn the comparison into a byte comparison, and
+  // the bytes packed big-endian into integers turn it into integer comparisons.
   const std::size_t width = KeyLengthOf(order);
   const std::uint8_t* weights = dbase::CollationWeights();
-  std::vector<std::uint8_t> keys(lines_.size() * width);
+  struct Keyed {
+    std::uint64_t k[3];
+    std::uint32_t index;  // lines_ are in record order: equal keys keep it
+  };
+  std::vector<Keyed> keyed(lines_.size());
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const std::string k = KeyOf(lines_[i]);
-    for (std::size_t j = 0; j < width; ++j) keys[i * width + j] = weights[static_cast<unsigned char>(k[j])];
+    char k[24];
+    KeyInto(order, lines_[i], k);
+    Keyed& e = keyed[i];
+    e.k[0] = e.k[1] = e.k[2] = 0;
+    for (std::size_t j = 0; j < width; ++j)
+      e.k[j / 8] |= static_cast<std::uint64_t>(weights[static_cast<unsigned char>(k[j])]) << (56 - 8 * (j % 8));
+    e.index = static_cast<std::uint32_t>(i);
   }
-  order_index_.resize(lines_.size());
-  std::iota(order_index_.begin(), order_index_.end(), 0u);
-  std::sort(order_index_.begin(), order_index_.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const int c = std::memcmp(&keys[a * width], &keys[b * width], width);
-    return c != 0 ? c < 0 : lines_[a].recno < lines_[b].recno;
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    if (a.k[0] != b.k[0]) return a.k[0] < b.k[0];
+    if (a.k[1] != b.k[1]) return a.k[1] < b.k[1];
+    if (a.k[2] != b.k[2]) return a.k[2] < b.k[2];
+    return a.index < b.index;
   });
+  order_index_.resize(lines_.size());
+  for (std::size_t i = 0; i < keyed.size(); ++i) order_index_[i] = keyed[i].index;
   return true;
 }
 
@@ -311,33 +364,50 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     for (int f : kDraft) c.push_back(f == L::BVENT ? L::DCLE : L::ClosedFieldOf(f));
     return c;
   }();
-  ReadStoredFields(*t, closed ? kClosed : kDraft, fields_);
+  // The fields as ReadStoredFields gives them, read in place from the record the engine holds.
+  const std::vector<int>& numbers = closed ? kClosed : kDraft;
+  const int count = t->FieldCount();
+  const std::vector<std::uint8_t>& record = t->recordBuffer;
+  auto field = [&](std::size_t i) -> std::string_view {
+    const int f = numbers[i];
+    if (f < 1 || f > count) return {};
+    const dbase::FLDDesc& d = t->nativeFields[static_cast<std::size_t>(f - 1)];
+    const std::size_t width = static_cast<std::size_t>(d.iUnits1);
+    if (d.iUnits1 < 0 || width > 256 || d.iOffset + width > record.size()) return {};
+    return StoredText(std::string_view(reinterpret_cast<const char*>(record.data()) + d.iOffset, width));
+  };
   SourceLine& s = line_;
-  // The texts change hands (their buffers are used again by the next read).
-  s.kind.swap(fields_[0]);
-  s.account.swap(fields_[1]);
-  s.month.swap(fields_[2]);
-  s.journal.swap(fields_[3]);
-  s.piece.swap(fields_[4]);
-  s.day.swap(fields_[5]);
+  auto take = [&](std::string& to, std::size_t i) {
+    const std::string_view v = field(i);
+    to.assign(v.data(), v.size());
+  };
+  take(s.kind, 0);
+  take(s.account, 1);
+  take(s.month, 2);
+  take(s.journal, 3);
+  take(s.piece, 4);
+  take(s.day, 5);
   // A closed line keeps no distribution code.
   if (closed) {
     s.distribution.assign(2, ' ');
   } else {
-    s.distribution.swap(fields_[6]);
+    take(s.distribution, 6);
   }
-  s.labelCode.swap(fields_[7]);
-  s.label1.swap(fields_[8]);
-  s.label2.swap(fields_[9]);
-  s.label3.swap(fields_[10]);
-  s.due.swap(fields_[11]);
-  s.entered.swap(fields_[12]);
-  s.sense.swap(fields_[13]);
-  s.francs = StoredCents(fields_[14]);
-  s.euros = StoredCents(fields_[15]);
-  s.letterF.swap(fields_[16]);
-  s.letterE.swap(fields_[17]);
-  s.generalAccount.swap(fields_[18]);
+  take(s.labelCode, 7);
+  take(s.label1, 8);
+  take(s.label2, 9);
+  take(s.label3, 10);
+  take(s.due, 11);
+  take(s.entered, 12);
+  take(s.sense, 13);
+  if (fields_.size() < 1) fields_.resize(1);
+  take(fields_[0], 14);
+  s.francs = StoredCents(fields_[0]);
+  take(fields_[0], 15);
+  s.euros = StoredCents(fields_[0]);
+  take(s.letterF, 16);
+  take(s.letterE, 17);
+  take(s.generalAccount, 18);
   reachable_ = true;
   return &line_;
 }

@@ -46,8 +46,7 @@ struct SortLine {
   char tcle = ' ';
   char tfic = ' ';
   char tcode[8];
-  char tmois[4];
-  char tjour[2];
+  char tdate[6];  // TMOIS then TJOUR
   char tjal[3];
   char tlet[4];
   char tlete[4];
@@ -59,14 +58,15 @@ struct SortLine {
   std::uint32_t recno = 0;   // the sort record's own
 
   std::string_view Code() const { return {tcode, 8}; }
-  std::string_view Month() const { return {tmois, 4}; }
-  std::string_view Day() const { return {tjour, 2}; }
+  std::string_view Month() const { return {tdate, 4}; }
+  std::string_view Day() const { return {tdate + 4, 2}; }
   std::string_view Journal() const { return {tjal, 3}; }
   std::string_view Piece() const { return {tpiece, 6}; }
   std::string_view GeneralAccount() const { return {tcg, 8}; }
   std::string_view TrecText() const { return {trecText, 6}; }
   // The line's stored date YYMMDD (TMOIS + TJOUR).
-  std::string Date() const { return std::string(tmois, 4) + std::string(tjour, 2); }
+  std::string Date() const { return std::string(tdate, 6); }
+  std::string_view DateView() const { return {tdate, 6}; }
   // The matching letter in francs (euroFlag 0) or in euros (1).
   std::string_view Letter(int euroFlag) const { return euroFlag != 0 ? std::string_view(tlete, 4) : std::string_view(tlet, 4); }
   bool InDraft() const { return tfic == 'B'; }
