@@ -2,6 +2,8 @@
 // into a snapshot and walked in memory gives the same exports, byte for byte, as the walk through
 // its tag; the balances' text made from the cents is the runtime's amount text.
 #include "ledger_fixture.h"
+#include "data/entry_lines.h"
+#include "data/table.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "runtime/numbers.h"
 
@@ -72,6 +74,35 @@ TEST_F(WalksTest, TheSnapshotWalkWritesWhatTheTagWalkWrites) {
     EXPECT_TRUE(byTag == bySnapshot) << "the exports differ (" << byTag.size() << " and " << bySnapshot.size()
                                      << " bytes)";
   }
+}
+
+// A sort record pointing at no line (of the drafts and of the closed file) is passed over in both
+// walks alike, and the run goes on to the end.
+TEST_F(WalksTest, ASortRecordPointingNowhereIsPassedOver) {
+  using T = LigneTri;
+  ledgers::GeneralLedgerOptions o;
+  o.kind = 'G';
+  o.dateFrom = "C50701";
+  o.dateTo = "C60630";
+  o.inEuros = true;
+  auto lineRows = [](const std::string& csv) {
+    int n = 0;
+    for (std::size_t at = csv.find("\"L\";"); at != std::string::npos; at = csv.find("\"L\";", at + 1)) ++n;
+    return n;
+  };
+  const int whole = lineRows(Ledgers(o, ledgers::GeneralLedgers::Walk::kIndex, "EG-CSV"));
+  Table& c60 = *TableC60;
+  for (const char file : {T::kDraft, T::kClosed}) {
+    bool more = c60.GoTop("C60CODE");
+    while (more && !(c60.GetField(T::TCLE)[0] == 'Z' && c60.GetField(T::TFIC)[0] == file)) more = c60.Skip(1);
+    ASSERT_TRUE(more) << file;
+    ASSERT_TRUE(c60.PutField(T::TREC, "999999"));
+  }
+  const std::string byTag = Ledgers(o, ledgers::GeneralLedgers::Walk::kIndex, "EG-CSV");
+  const std::string bySnapshot = Ledgers(o, ledgers::GeneralLedgers::Walk::kSnapshot, "EG-CSV");
+  EXPECT_EQ(lineRows(byTag), whole - 2);
+  EXPECT_NE(byTag.find("\"TG\""), std::string::npos);
+  EXPECT_TRUE(byTag == bySnapshot);
 }
 
 TEST(BalanceTextTest, IsTheRuntimesAmountText) {

@@ -11,6 +11,7 @@
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "data/table_scan.h"
+#include "platform/dbase/record_block.h"
 #include "platform/dbase/weights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -353,7 +354,16 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   line_.closed = closed;
   line_.recno = sort.trec;
   Table* t = closed ? c40_ : c50_;
-  if (t == nullptr || !t->isOpen || sort.trec == 0 || !t->GoTo(static_cast<long>(sort.trec))) return nullptr;
+  if (t == nullptr || !t->isOpen || sort.trec == 0) return nullptr;
+  // The record as stored, read by its number without moving the table (the window's object);
+  // through the table when the engine cannot give it so.
+  const std::uint8_t* stored = nullptr;
+  std::size_t length = t->cursorProps.iRecBufSize;
+  if (dbase::DbiReadRecordBlock(t->cursor, sort.trec, 1, scratch_, &stored) != dbase::DBIERR_NONE) {
+    if (!t->GoTo(static_cast<long>(sort.trec))) return nullptr;
+    stored = t->recordBuffer.data();
+    length = t->recordBuffer.size();
+  }
   using L = LigneEcriture;
   static const std::vector<int> kDraft{L::BCLE,  L::BCODE, L::BMOIS,     L::BJAL,  L::BPIECE,    L::BJOUR,
                                        L::BVENT, L::BCLIB, L::BLIB,      L::BLIB2, L::BLIB3,     L::BECHEANCE,
@@ -367,14 +377,13 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   // The fields as ReadStoredFields gives them, read in place from the record the engine holds.
   const std::vector<int>& numbers = closed ? kClosed : kDraft;
   const int count = t->FieldCount();
-  const std::vector<std::uint8_t>& record = t->recordBuffer;
   auto field = [&](std::size_t i) -> std::string_view {
     const int f = numbers[i];
     if (f < 1 || f > count) return {};
     const dbase::FLDDesc& d = t->nativeFields[static_cast<std::size_t>(f - 1)];
     const std::size_t width = static_cast<std::size_t>(d.iUnits1);
-    if (d.iUnits1 < 0 || width > 256 || d.iOffset + width > record.size()) return {};
-    return StoredText(std::string_view(reinterpret_cast<const char*>(record.data()) + d.iOffset, width));
+    if (d.iUnits1 < 0 || width > 256 || d.iOffset + width > length) return {};
+    return StoredText(std::string_view(reinterpret_cast<const char*>(stored) + d.iOffset, width));
   };
   SourceLine& s = line_;
   auto take = [&](std::string& to, std::size_t i) {
@@ -400,11 +409,10 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   take(s.due, 11);
   take(s.entered, 12);
   take(s.sense, 13);
-  if (fields_.size() < 1) fields_.resize(1);
-  take(fields_[0], 14);
-  s.francs = StoredCents(fields_[0]);
-  take(fields_[0], 15);
-  s.euros = StoredCents(fields_[0]);
+  take(number_, 14);
+  s.francs = StoredCents(number_);
+  take(number_, 15);
+  s.euros = StoredCents(number_);
   take(s.letterF, 16);
   take(s.letterE, 17);
   take(s.generalAccount, 18);

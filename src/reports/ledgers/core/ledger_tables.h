@@ -169,7 +169,8 @@ class SourceReader {
   SourceLine line_;
   bool valid_ = false;
   bool reachable_ = false;
-  std::vector<std::string> fields_;
+  std::vector<std::uint8_t> scratch_;
+  std::string number_;
 };
 
 // Names read once per code: standard labels (C10 "L": field 4 characters 1-7, else "???" and four
