@@ -277,7 +277,6 @@ std::string SortSnapshot::KeyAt(std::size_t i) const { return KeyOf(At(i)); }
 bool SortSnapshot::Build(Table& c60, SortOrder order) {
   order_ = order;
   lines_.clear();
-  order_index_.clear();
   if (KeyLengthOf(order) == 0 || !c60.isOpen) return false;
   // The records straight from the file's blocks, their fields where the engine places them: no
   // cursor move and no text per field.
@@ -285,13 +284,17 @@ bool SortSnapshot::Build(Table& c60, SortOrder order) {
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
   lines_.reserve(c60.RecCount());
+  const std::size_t length = c60.cursorProps.iRecBufSize;
   const bool read = ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
     if (record[0] == '*') return;
     // The general orders hold the general lines only (their tags' condition TCLE = "Z").
-    const std::string_view cls = StoredText(v.In(record, 0));
+    // A field is read up to a NUL byte, which a sound record holds nowhere.
+    const bool nul = std::memchr(record, 0, length) != nullptr;
+    auto field = [&](std::size_t i) { return nul ? StoredText(v.In(record, i)) : v.In(record, i); };
+    const std::string_view cls = field(0);
     if (cls.empty() || cls[0] != 'Z') return;
     SortLine& out = lines_.emplace_back();
-    FillSortLine(out, cls, [&](std::size_t i) { return StoredText(v.In(record, i)); });
+    FillSortLine(out, cls, field);
     out.recno = recno;
   });
   if (!read) {
@@ -322,13 +325,16 @@ bool SortSnapshot::Build(Table& c60, SortOrder order) {
     if (a.k[2] != b.k[2]) return a.k[2] < b.k[2];
     return a.index < b.index;
   });
-  order_index_.resize(lines_.size());
-  for (std::size_t i = 0; i < keyed.size(); ++i) order_index_[i] = keyed[i].index;
+  // The lines kept in the order's sequence: a walk reads them one after the other.
+  std::vector<SortLine> ordered;
+  ordered.reserve(lines_.size());
+  for (const Keyed& e : keyed) ordered.push_back(lines_[e.index]);
+  lines_ = std::move(ordered);
   return true;
 }
 
 std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
-  std::size_t lo = 0, hi = order_index_.size();
+  std::size_t lo = 0, hi = lines_.size();
   while (lo < hi) {
     const std::size_t mid = (lo + hi) / 2;
     const std::string key = KeyAt(mid);
@@ -377,13 +383,16 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   // The fields as ReadStoredFields gives them, read in place from the record the engine holds.
   const std::vector<int>& numbers = closed ? kClosed : kDraft;
   const int count = t->FieldCount();
+  // A field is read up to a NUL byte, which a sound record holds nowhere.
+  const bool nul = std::memchr(stored, 0, length) != nullptr;
   auto field = [&](std::size_t i) -> std::string_view {
     const int f = numbers[i];
     if (f < 1 || f > count) return {};
     const dbase::FLDDesc& d = t->nativeFields[static_cast<std::size_t>(f - 1)];
     const std::size_t width = static_cast<std::size_t>(d.iUnits1);
     if (d.iUnits1 < 0 || width > 256 || d.iOffset + width > length) return {};
-    return StoredText(std::string_view(reinterpret_cast<const char*>(stored) + d.iOffset, width));
+    const std::string_view text(reinterpret_cast<const char*>(stored) + d.iOffset, width);
+    return nul ? StoredText(text) : text;
   };
   SourceLine& s = line_;
   auto take = [&](std::string& to, std::size_t i) {

@@ -114,7 +114,7 @@ class SortSnapshot {
   bool Build(Table& c60, SortOrder order);
   SortOrder Order() const { return order_; }
   std::size_t Size() const { return lines_.size(); }
-  const SortLine& At(std::size_t i) const { return lines_[order_index_[i]]; }
+  const SortLine& At(std::size_t i) const { return lines_[i]; }
   // The key of line i as the tag builds it.
   std::string KeyAt(std::size_t i) const;
   // The position of the first key not below `prefix` (Size() past the last).
@@ -123,8 +123,7 @@ class SortSnapshot {
  private:
   std::string KeyOf(const SortLine& line) const;
   SortOrder order_ = SortOrder::kCode;
-  std::vector<SortLine> lines_;
-  std::vector<std::uint32_t> order_index_;
+  std::vector<SortLine> lines_;  // in the order's sequence
 };
 std::unique_ptr<SortWalk> MakeSnapshotWalk(std::shared_ptr<const SortSnapshot> snapshot);
 
