@@ -93,6 +93,7 @@ class ReportInterpreter::Impl {
   };
   std::vector<FieldIndexEntry> fieldIndexes;
   std::string scratch;  // the result of a variable, escaped
+  std::string variableText;  // the variable's text before it is escaped
 
   // ---- frame
   void ReadText();

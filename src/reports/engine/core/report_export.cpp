@@ -234,13 +234,18 @@ void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings
     // a spreadsheet keeps "000004" or "(002262)" as written rather than reading a number.
     bool quote = !text.empty() && !PlainNumberCell(text, settings.decimalMark);
     if (quote) {
-      std::string q = "\"";
-      for (char c : text) {
-        if (c == '"') q += '"';
-        q += c;
+      if (state_ == State::kOpen) {
+        buffer_ += '"';
+        std::size_t from = 0;
+        for (std::size_t at = text.find('"'); at != std::string::npos; at = text.find('"', at + 1)) {
+          buffer_.append(text, from, at + 1 - from);
+          buffer_ += '"';
+          from = at + 1;
+        }
+        buffer_.append(text, from, std::string::npos);
+        buffer_ += '"';
+        if (buffer_.size() >= kFlushSize) Flush();
       }
-      q += '"';
-      Put(q);
       ++cellsInLine_;
       return;
     }

@@ -316,7 +316,8 @@ bool ReportInterpreter::Impl::Variable() {
   if (r.nnFromValue) nn = LeadingInt(std::string_view(value).substr(0, 3));
   if (nn > static_cast<int>(kResultLimit)) nn = static_cast<int>(kResultLimit);
   const int pp = r.pp < 1 ? 1 : r.pp;
-  std::string text;
+  std::string& text = variableText;
+  text.clear();
   if (!r.relation.empty()) {
     bool ok = false;
     text = RelatedField(r.relation, value, r.pp, r.nn, ok);
@@ -530,6 +531,8 @@ bool ReportInterpreter::Impl::WordAfter() {
 bool ReportInterpreter::Impl::TryVariablesAndConditions() {
   if (!FirstIn("r@nsm")) return false;
   const std::string& s = statement;
+  // A report variable, the statement met most (every other "@" statement is "@nbl").
+  if (s[0] == '@' && s != "@nbl") return Variable();
   if (s == "recn") {
     Table* t = CurrentTable();
     Replace(StrZero(t != nullptr && t->isOpen ? static_cast<long>(t->recordNumber) : 0, 6));
