@@ -92,6 +92,7 @@ class ReportInterpreter::Impl {
     std::string declared;  // the first 10 characters of its definition then
   };
   std::vector<FieldIndexEntry> fieldIndexes;
+  std::size_t fieldIndexNext = 0;  // where the next search begins
   std::string scratch;  // the result of a variable, escaped
   std::string variableText;  // the variable's text before it is escaped
 

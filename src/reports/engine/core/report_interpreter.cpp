@@ -706,8 +706,6 @@ void ReportInterpreter::Impl::Push(std::string_view text, bool cut) {
 void ReportInterpreter::Impl::EraseAt(std::size_t index) {
   // The character at `index` of the rest goes; the text before it moves by one toward the end.
   const std::size_t offset = work.Size() - index;
-  std::string front(work.Rest().substr(0, index));
-  work.Drop(index + 1);
   // Anchors in front of the erased character move with their text; one whose pattern held it is
   // gone.
   std::vector<AliasAnchor> moved;
@@ -723,7 +721,7 @@ void ReportInterpreter::Impl::EraseAt(std::size_t index) {
     a.offset -= 1;
     moved.push_back(std::move(a));
   }
-  work.Push(front);
+  work.EraseAt(index);
   for (auto it = moved.rbegin(); it != moved.rend(); ++it) anchors.push_back(std::move(*it));
 }
 

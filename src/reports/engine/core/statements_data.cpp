@@ -126,14 +126,25 @@ int ReportInterpreter::Impl::FieldIndex(std::string_view name) {
   ReportFieldTable& fields = owner.ReportFields();
   const int number = LeadingInt(name);
   if (number != 0) return number;
-  for (const FieldIndexEntry& e : fieldIndexes) {
+  // A name has one entry at most, so the search may begin anywhere: after the last one found, as
+  // a template names its variables in the same order line after line.
+  const std::size_t count = fieldIndexes.size();
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t i = (fieldIndexNext + k) % count;
+    const FieldIndexEntry& e = fieldIndexes[i];
     if (e.name != name || e.index < 0 || e.index >= fields.FieldCount()) continue;
     // Still the same variable: the owner may declare its fields again between runs.
-    if (fields.Definition(e.index).compare(0, kFieldNameLength, e.declared) == 0) return e.index;
+    if (fields.Definition(e.index).compare(0, kFieldNameLength, e.declared) == 0) {
+      fieldIndexNext = i + 1 < count ? i + 1 : 0;
+      return e.index;
+    }
   }
   const int index = fields.FindField(UpperText(name).c_str());
   if (fieldIndexes.size() > 64) fieldIndexes.clear();
+  // An entry of the name that no longer holds is replaced.
+  std::erase_if(fieldIndexes, [&](const FieldIndexEntry& e) { return e.name == name; });
   fieldIndexes.push_back({std::string(name), index, fields.Definition(index).substr(0, kFieldNameLength)});
+  fieldIndexNext = 0;
   return index;
 }
 

@@ -41,4 +41,13 @@ void WorkText::Push(std::string_view text) {
   std::memcpy(&buffer_[front_], text.data(), text.size());
 }
 
+void WorkText::EraseAt(std::size_t i) {
+  if (i >= Size()) return;
+  // The rest was that much shorter in between.
+  const std::size_t shortest = Size() - i - 1;
+  if (shortest < low_) low_ = shortest;
+  std::memmove(&buffer_[front_ + 1], &buffer_[front_], i);
+  ++front_;
+}
+
 }  // namespace reports

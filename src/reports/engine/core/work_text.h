@@ -22,6 +22,9 @@ class WorkText {
   void Drop(std::size_t n);
   // Puts the text in front of what remains.
   void Push(std::string_view text);
+  // Removes the character at index i of the rest (i < Size()), the text before it moved by one
+  // toward the end: as Drop(i + 1) then Push of those i characters, without the copy.
+  void EraseAt(std::size_t i);
   // Character at index i of the rest (i < Size()).
   char At(std::size_t i) const { return buffer_[front_ + i]; }
   // Index in the rest of the character at `offset` from the end (offset <= Size()).
