@@ -1,6 +1,7 @@
 // Statements that fetch data: report variables and conditions on them, the dossier's tables,
 // fields, relations and memo keywords, field writes of the raw table browser, the dossier's
 // record and constants, and the export delimiter.
+#include <algorithm>
 #include <cstdio>
 
 #include "data/dossier_files.h"
@@ -290,7 +291,7 @@ bool ReportInterpreter::Impl::Variable() {
   }
   Reference r;
   std::string_view name;
-  if (rest.find_first_of(",:") == std::string_view::npos) {
+  if (std::none_of(rest.begin(), rest.end(), [](char ch) { return ch == ',' || ch == ':'; })) {
     // The usual [@NAME], its trailing blanks cut.
     const std::size_t end = rest.find_last_not_of(' ');
     name = rest.substr(0, end == std::string_view::npos ? 0 : end + 1);

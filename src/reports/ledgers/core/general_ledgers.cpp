@@ -404,8 +404,8 @@ char GeneralLedgers::BlockLetter() const {
 }
 
 bool GeneralLedgers::NextRecord() {
-  const std::string name = fields.Value(NOMCOMPTE);
-  if (name.rfind("Suite ", 0) != 0) SetText(NOMCOMPTE, "Suite " + name);
+  const std::string& name = fields.Value(NOMCOMPTE);
+  if (name.compare(0, 6, "Suite ") != 0) SetText(NOMCOMPTE, "Suite " + name);
   blockOpened_ = false;
   const char f = options.letteringFilter;
 
