@@ -209,3 +209,47 @@ TEST_F(DataStatementsTest, MemoKeywordsAndFieldWrites) {
   EXPECT_EQ(Page("[CXX][raz:xnom]|", writable), "                              |");
   EXPECT_EQ(Page("[CXX][raz:xmemo]", writable), "?raz:xmemo?");
 }
+
+namespace {
+
+// An owner that declares its two variables again, in each other's place, after its first record:
+// the interpreter's memory of where a variable stands must follow.
+class SwappingOwner : public reports::SimpleReportOwner {
+ public:
+  SwappingOwner() { Declare("A         C030", "B         C030"); }
+  void ComputeLine() override {
+    fields.SetFieldText(fields.FindField("A"), ("a" + std::to_string(record_)).c_str());
+    fields.SetFieldText(fields.FindField("B"), ("b" + std::to_string(record_)).c_str());
+  }
+  bool NextRecord() override {
+    if (++record_ == 1) Declare("B         C030", "A         C030");
+    return record_ < 3;
+  }
+
+ private:
+  void Declare(const char* first, const char* second) {
+    fields.ReleaseField(0);
+    fields.ReleaseField(1);
+    fields.SetFieldCount(2);
+    if (!fields.Declared()) fields.InitFieldTable();
+    fields.DeclareField(0, first);
+    fields.DeclareField(1, second);
+  }
+  int record_ = 0;
+};
+
+}  // namespace
+
+TEST_F(DataStatementsTest, VariablesDeclaredAgainDuringARun) {
+  SwappingOwner owner;
+  TestEnvironment env;
+  reports::FixedMetricsCanvas canvas;
+  reports::RenderContext context;
+  reports::ReportExportFile file;
+  context.exportFile = &file;
+  reports::ReportInterpreter interpreter(context, canvas, owner, env);
+  ASSERT_TRUE(interpreter.BeginListWithTemplate(reports::ListSetup{},
+                                                "[ITD][TT-Avant][@A]-[@B]-[@A]\r\n[TT-Suivant][ITF]"));
+  interpreter.RenderToEnd();
+  EXPECT_EQ(TextOf(*context.store.Page(1)), "a0 -b0 -a0\na1 -b1 -a1\na2 -b2 -a2");
+}

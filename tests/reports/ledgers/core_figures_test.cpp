@@ -97,15 +97,7 @@ class FiguresTest : public LedgerCoreTest {
  protected:
   void SetUp() override {
     LedgerCoreTest::SetUp();
-    DemoOptions o;
-    o.code = "FIG";
-    o.lines = 4000;
-    o.firstDay = {2025, 7, 1};
-    o.lastDay = {2026, 6, 30};
-    o.currency = DossierCurrency::EuroMain;
-    o.closedMonths = -1;
-    o.matchings = true;
-    OpenDemo(o);
+    OpenYearDemo("FIG", 4000);
   }
   std::string Folder() const { return Dir() + "/demo"; }
   std::string Layout(const std::string& name) { return ReadText(DataPath("C-Etat-" + name + ".txt")); }

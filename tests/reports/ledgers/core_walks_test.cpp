@@ -14,15 +14,7 @@ class WalksTest : public LedgerCoreTest {
  protected:
   void SetUp() override {
     LedgerCoreTest::SetUp();
-    DemoOptions o;
-    o.code = "WLK";
-    o.lines = 3000;
-    o.firstDay = {2025, 7, 1};
-    o.lastDay = {2026, 6, 30};
-    o.currency = DossierCurrency::EuroMain;
-    o.closedMonths = -1;
-    o.matchings = true;
-    OpenDemo(o);
+    OpenYearDemo("WLK", 3000);
   }
   std::string Layout(const std::string& name) { return ReadText(DataPath("C-Etat-" + name + ".txt")); }
 

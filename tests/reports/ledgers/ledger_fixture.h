@@ -130,6 +130,19 @@ class LedgerCoreTest : public test_support::RuntimeTest {
     OpenDossier(options.folder + "/", options.code);
   }
 
+  // A generated July-June year in euros, its first months closed, its lines matched.
+  void OpenYearDemo(const std::string& code, int lines) {
+    DemoOptions o;
+    o.code = code;
+    o.lines = lines;
+    o.firstDay = {2025, 7, 1};
+    o.lastDay = {2026, 6, 30};
+    o.currency = DossierCurrency::EuroMain;
+    o.closedMonths = -1;
+    o.matchings = true;
+    OpenDemo(o);
+  }
+
   // The dossier made the program's: its tables open as a report window opens them, its INI
   // named, its whole record (constants included) loaded.
   void OpenDossier(const std::string& folder, const std::string& code) {

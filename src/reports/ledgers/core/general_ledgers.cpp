@@ -246,6 +246,8 @@ bool GeneralLedgers::StepToLineInPeriod(bool step) {
       on = walk_->Next();
       continue;
     }
+    // The line a few steps on is asked for now: the lines of an account stand anywhere in the file.
+    if (const SortLine* ahead = walk_->Ahead(4)) source_.Prefetch(*ahead);
     const SourceLine* s = source_.Read(line);
     if (s != nullptr && (AnyLayout() || s->Amount(euroFlag) != 0)) return true;
     on = walk_->Next();

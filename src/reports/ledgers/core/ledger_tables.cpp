@@ -228,6 +228,9 @@ class SnapshotWalk : public SortWalk {
     static const SortLine none{};
     return AtEnd() ? none : s_->At(pos_);
   }
+  const SortLine* Ahead(std::size_t n) const override {
+    return pos_ + n < s_->Size() ? &s_->At(pos_ + n) : nullptr;
+  }
 
  private:
   std::shared_ptr<const SortSnapshot> s_;
@@ -399,34 +402,41 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     const std::string_view v = field(i);
     to.assign(v.data(), v.size());
   };
-  take(s.kind, 0);
-  take(s.account, 1);
-  take(s.month, 2);
-  take(s.journal, 3);
-  take(s.piece, 4);
-  take(s.day, 5);
+  // The texts in the order of the field lists (the two amounts at 14 and 15 are numbers).
+  using Text = std::string SourceLine::*;
+  static const Text kTexts[] = {&SourceLine::kind,     &SourceLine::account,   &SourceLine::month,
+                                &SourceLine::journal,  &SourceLine::piece,     &SourceLine::day,
+                                &SourceLine::distribution, &SourceLine::labelCode, &SourceLine::label1,
+                                &SourceLine::label2,   &SourceLine::label3,    &SourceLine::due,
+                                &SourceLine::entered,  &SourceLine::sense,     nullptr,
+                                nullptr,               &SourceLine::letterF,   &SourceLine::letterE,
+                                &SourceLine::generalAccount};
+  for (std::size_t i = 0; i < std::size(kTexts); ++i)
+    if (kTexts[i] != nullptr) take(s.*kTexts[i], i);
   // A closed line keeps no distribution code.
-  if (closed) {
-    s.distribution.assign(2, ' ');
-  } else {
-    take(s.distribution, 6);
-  }
-  take(s.labelCode, 7);
-  take(s.label1, 8);
-  take(s.label2, 9);
-  take(s.label3, 10);
-  take(s.due, 11);
-  take(s.entered, 12);
-  take(s.sense, 13);
+  if (closed) s.distribution.assign(2, ' ');
   take(number_, 14);
   s.francs = StoredCents(number_);
   take(number_, 15);
   s.euros = StoredCents(number_);
-  take(s.letterF, 16);
-  take(s.letterE, 17);
-  take(s.generalAccount, 18);
   reachable_ = true;
   return &line_;
+}
+
+void SourceReader::Prefetch(const SortLine& sort) {
+  if (!prefetch_ || sort.trec == 0) return;
+  Table* t = sort.tfic != LigneTri::kDraft ? c40_ : c50_;
+  if (t == nullptr || !t->isOpen) return;
+  const std::uint8_t* stored = nullptr;
+  if (dbase::DbiReadRecordBlock(t->cursor, sort.trec, 1, aheadScratch_, &stored) != dbase::DBIERR_NONE) return;
+  // A record read into the scratch was read from the file: no use asking again.
+  if (!aheadScratch_.empty() && stored == aheadScratch_.data()) {
+    prefetch_ = false;
+    return;
+  }
+  const std::size_t length = t->cursorProps.iRecBufSize;
+  for (std::size_t at = 0; at < length; at += 64) __builtin_prefetch(stored + at);
+  __builtin_prefetch(stored + length - 1);
 }
 
 // ------------------------------------------------------------------ names

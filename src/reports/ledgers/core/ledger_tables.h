@@ -100,6 +100,8 @@ class SortWalk {
   virtual bool Next() = 0;
   virtual bool AtEnd() const = 0;
   virtual const SortLine& Line() const = 0;
+  // The line n places further on, when the walk sees it without moving (null otherwise).
+  virtual const SortLine* Ahead(std::size_t n) const { return nullptr; }
 };
 
 // Through the tag of the order on `c60` (the table's order is switched to it).
@@ -161,6 +163,9 @@ class SourceReader {
   // The line the sort record points at; null when it cannot be reached.
   const SourceLine* Read(const SortLine& sort);
   void Forget() { valid_ = false; }
+  // Asks the processor for the stored line of a sort record read soon (when the table's records
+  // stand in its mapping), so that Read finds it in the cache.
+  void Prefetch(const SortLine& sort);
 
  private:
   Table* c50_;
@@ -168,8 +173,9 @@ class SourceReader {
   SourceLine line_;
   bool valid_ = false;
   bool reachable_ = false;
-  std::vector<std::uint8_t> scratch_;
+  std::vector<std::uint8_t> scratch_, aheadScratch_;
   std::string number_;
+  bool prefetch_ = true;  // off once the engine copies records rather than mapping them
 };
 
 // Names read once per code: standard labels (C10 "L": field 4 characters 1-7, else "???" and four
