@@ -242,14 +242,9 @@ class SwappingOwner : public reports::SimpleReportOwner {
 
 TEST_F(DataStatementsTest, VariablesDeclaredAgainDuringARun) {
   SwappingOwner owner;
-  TestEnvironment env;
-  reports::FixedMetricsCanvas canvas;
-  reports::RenderContext context;
-  reports::ReportExportFile file;
-  context.exportFile = &file;
-  reports::ReportInterpreter interpreter(context, canvas, owner, env);
-  ASSERT_TRUE(interpreter.BeginListWithTemplate(reports::ListSetup{},
-                                                "[ITD][TT-Avant][@A]-[@B]-[@A]\r\n[TT-Suivant][ITF]"));
-  interpreter.RenderToEnd();
-  EXPECT_EQ(TextOf(*context.store.Page(1)), "a0 -b0 -a0\na1 -b1 -a1\na2 -b2 -a2");
+  OwnerRun run(owner);
+  ASSERT_TRUE(run.interpreter.BeginListWithTemplate(reports::ListSetup{},
+                                                    "[ITD][TT-Avant][@A]-[@B]-[@A]\r\n[TT-Suivant][ITF]"));
+  run.interpreter.RenderToEnd();
+  EXPECT_EQ(TextOf(*run.context.store.Page(1)), "a0 -b0 -a0\na1 -b1 -a1\na2 -b2 -a2");
 }

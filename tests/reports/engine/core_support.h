@@ -121,6 +121,18 @@ class EngineRun {
   std::string templateText_;
 };
 
+// A run of the interpreter over an owner of the test's own, on the fixed canvas.
+struct OwnerRun {
+  explicit OwnerRun(reports::ReportOwner& owner) : interpreter(context, canvas, owner, env) {
+    context.exportFile = &file;
+  }
+  TestEnvironment env;
+  reports::FixedMetricsCanvas canvas;
+  reports::RenderContext context;
+  reports::ReportExportFile file;
+  reports::ReportInterpreter interpreter;
+};
+
 // Records of a page, one a line: kind, the four numbers, the text ("X 1,2,54,13 'abc'").
 inline std::string RecordsOf(const reports::PreviewPage& page, const std::string& kinds = "") {
   std::string out;
