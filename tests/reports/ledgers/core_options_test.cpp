@@ -810,16 +810,23 @@ TEST_F(OptionsTest, AnalyticStatementAndLedgerWithConstant032) {
   const struct Case {
     const char* c032;
     const char* statement;
-    const char* ledger;
+    const char* ledger;  // nullptr: the statement only
+    const char* from = "C60301";
+    const char* to = "C60331";
   } cases[] = {
       {"N", "CA|10000|0 L|05|20000|0| L|10|30000|0| TG|60000|0",
        "B|SECTA CA|10000|0 AE|0|0 L|05|20000|0| SC|30000|0 AE|0|0 L|10|30000|0| SC|60000|0 TG|60000|0"},
       {"O", "L|10|30000|0| L|05|20000|0| TG|50000|0",
        "B|SECTA\\60700000 AE|0|0 L|10|30000|0| SC|30000|0 B|SECTA\\62700000 AE|0|0 L|05|20000|0| SC|20000|0 "
        "TG|50000|0"},
+      // The period's first and last days are lines of it; the day before and the day after are not.
+      {"N", "CA|10000|0 L|05|20000|0| L|10|30000|0| TG|60000|0", nullptr, "C60305", "C60310"},
+      {"N", "CA|30000|0 TG|30000|0", nullptr, "C60306", "C60309"},
+      {"O", "L|10|30000|0| L|05|20000|0| TG|50000|0", nullptr, "C60305", "C60310"},
+      {"O", "empty", nullptr, "C60306", "C60309"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.c032);
+    SCOPED_TRACE(std::string(c.c032) + " " + c.from + "-" + c.to);
     SetConstant(32, c.c032);
     // The analytic order of the sort file as the dossier's creation builds it for that constant.
     std::string c60 = TableC60->tablePath;
@@ -837,11 +844,12 @@ TEST_F(OptionsTest, AnalyticStatementAndLedgerWithConstant032) {
     ledgers::AccountStatementOptions so;
     so.account = "SECTA   ";
     so.analytic = true;
-    so.dateFrom = "C60301";
-    so.dateTo = "C60331";
+    so.dateFrom = c.from;
+    so.dateTo = c.to;
     so.priorCumulation = true;
     so.inEuros = true;
     EXPECT_EQ(Statement(so), c.statement);
+    if (c.ledger == nullptr) continue;
 
     ledgers::GeneralLedgerOptions go;
     go.kind = '(';
