@@ -137,6 +137,20 @@ class OptionsTest : public LedgerCoreTest {
     if (!gl.PrepareNextLedger()) return "";
     return RunToExport(gl, ReadText(DataPath("C-Etat-EG-CSV.txt")), ArtefactPath(name));
   }
+  // The journal listing of a month selector and a journal in euros through the export layout
+  // (detail or summary); "" when it has nothing to show.
+  std::string JournalListingCsv(const std::string& month, const std::string& journal, bool summary,
+                                const std::string& name) {
+    ledgers::JournalListings j;
+    ledgers::JournalListingOptions o;
+    o.monthSelector = month;
+    o.journal = journal;
+    o.summary = summary;
+    o.inEuros = true;
+    j.TakeLimits(o.ToRecord());
+    if (!j.PrepareReport()) return "";
+    return RunToExport(j, ReadText(DataPath(summary ? "C-Etat-EJR-CSV.txt" : "C-Etat-EJ-CSV.txt")), ArtefactPath(name));
+  }
   int number_ = 0;
 };
 
@@ -545,16 +559,8 @@ TEST_F(OptionsTest, TheJournalListingsSelectionHoldsItsFirstAndLastDays) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("'") + c.month + "' '" + c.journal + "'" + (c.summary ? " summary" : ""));
-    ledgers::JournalListings j;
-    ledgers::JournalListingOptions o;
-    o.monthSelector = c.month;
-    o.journal = c.journal;
-    o.summary = c.summary;
-    o.inEuros = true;
-    j.TakeLimits(o.ToRecord());
-    ASSERT_TRUE(j.PrepareReport());
-    const std::string csv = RunToExport(j, ReadText(DataPath(c.summary ? "C-Etat-EJR-CSV.txt" : "C-Etat-EJ-CSV.txt")),
-                                        ArtefactPath("options-ej-days.csv"));
+    const std::string csv = JournalListingCsv(c.month, c.journal, c.summary, "options-ej-days.csv");
+    ASSERT_FALSE(csv.empty());
     // The test's journals only (the dossier's own lines are in others); a summary as each
     // journal-month's total debit.
     std::string rows, key;
@@ -619,16 +625,7 @@ TEST_F(OptionsTest, TheReportsAfterTheValidationOfAMonth) {
   // The journal listing of a month (detail "piece|debit|credit", summary "account|debit|credit"),
   // the centralising summary's lines of the journal, the statement of the charge account.
   auto listing = [&](const char* month, bool summary) {
-    ledgers::JournalListings j;
-    ledgers::JournalListingOptions o;
-    o.monthSelector = month;
-    o.journal = "TS ";
-    o.summary = summary;
-    o.inEuros = true;
-    j.TakeLimits(o.ToRecord());
-    if (!j.PrepareReport()) return std::string("empty");
-    const std::string csv = RunToExport(j, ReadText(DataPath(summary ? "C-Etat-EJR-CSV.txt" : "C-Etat-EJ-CSV.txt")),
-                                        ArtefactPath("validated-ej.csv"));
+    const std::string csv = JournalListingCsv(month, "TS ", summary, "validated-ej.csv");
     std::string rows;
     for (const auto& row : CsvRows(csv))
       rows += (rows.empty() ? "" : " ") + Cell(row, 4) + (summary ? "" : "/" + Cell(row, 5)) + "|" +
