@@ -363,10 +363,19 @@ TEST_F(FiguresTest, TheCentralisingSummaryInBothCurrencies) {
     ASSERT_TRUE(r.PrepareReport());
     const std::string csv = RunToExport(r, Layout("ER-CSV"), ArtefactPath("er.csv"));
     std::vector<std::string> got;
+    // The month totals run from each month's first line.
+    std::string month;
+    long long monthDebit = 0, monthCredit = 0;
     for (const auto& row : CsvRows(csv)) {
-      if (Cell(row, 0) == "R")
+      if (Cell(row, 0) == "R") {
         got.push_back("R|" + Cell(row, 1) + "/" + Cell(row, 2) + "|" + Cell(row, 3) + "|" +
                       (Cell(row, 4) == "Brouillard" ? "B" : "C") + "|" + Amounts(row, 5));
+        if (Cell(row, 1) + Cell(row, 2) != month) monthDebit = monthCredit = 0;
+        month = Cell(row, 1) + Cell(row, 2);
+        monthDebit += CellCents(Cell(row, 5));
+        monthCredit += CellCents(Cell(row, 6));
+        EXPECT_EQ(Amounts(row, 7), std::to_string(monthDebit) + "|" + std::to_string(monthCredit)) << got.back();
+      }
       if (Cell(row, 0) == "TG") got.push_back("TG|" + Amounts(row, 1));
     }
     // The dossier's main currency is the euro.

@@ -181,12 +181,16 @@ struct ReceiptLine {
   long long cents;
   const char* mark;
   int dueMonth;  // 0: none
+  int day = 15, dueDay = 5;
+  int year = 2030, dueYear = 2030;
+  bool closed = false;
 };
 struct ReceiptsCase {
   const char* name;
   std::vector<ReceiptLine> lines;
   const char *start, *end;
   long long receiptsVat, fixedAssets, otherGoods, previousCredit, net;
+  int listed = -1;  // the lines of the detailed listing, when checked
 };
 
 TEST_F(VatCoreTest, ReceiptsReturnTable) {
@@ -221,6 +225,43 @@ TEST_F(VatCoreTest, ReceiptsReturnTable) {
        {{"44566000", "AC ", 5, 'D', 10, " ", 0}, {"44566000", "AC ", 5, 'D', 20, " ", 0},
         {"44566000", "AC ", 5, 'C', 30, " ", 0}},
        "05/30", "05/30", 0, 0, 0, 0, 0},
+      // The first day of the first month and the last day of the last are in the period, the day
+      // before and the day after are not, for the receipts and the deductible VAT alike.
+      {"the first and last days of the period and just outside",
+       {{"C0000001", "BQ ", 1, 'C', 120000, "1", 0, 31}, {"C0000001", "BQ ", 2, 'C', 60000, "1", 0, 1},
+        {"C0000001", "BQ ", 3, 'C', 12000, "1", 0, 31}, {"C0000001", "BQ ", 4, 'C', 240000, "1", 0, 1},
+        {"44566000", "AC ", 1, 'D', 111, " ", 0, 31}, {"44566000", "AC ", 2, 'D', 300, " ", 0, 1},
+        {"44562000", "AC ", 3, 'D', 50, " ", 0, 31}, {"44562000", "AC ", 4, 'D', 900, " ", 0, 1}},
+       "02/30", "03/30", 12000, 50, 300, 0, 11650, 4},
+      {"the same lines validated",
+       {{"C0000001", "BQ ", 1, 'C', 120000, "1", 0, 31, 5, 2030, 2030, true},
+        {"C0000001", "BQ ", 2, 'C', 60000, "1", 0, 1, 5, 2030, 2030, true},
+        {"C0000001", "BQ ", 3, 'C', 12000, "1", 0, 31, 5, 2030, 2030, true},
+        {"C0000001", "BQ ", 4, 'C', 240000, "1", 0, 1, 5, 2030, 2030, true},
+        {"44566000", "AC ", 1, 'D', 111, " ", 0, 31, 5, 2030, 2030, true},
+        {"44566000", "AC ", 2, 'D', 300, " ", 0, 1, 5, 2030, 2030, true},
+        {"44562000", "AC ", 3, 'D', 50, " ", 0, 31, 5, 2030, 2030, true},
+        {"44562000", "AC ", 4, 'D', 900, " ", 0, 1, 5, 2030, 2030, true}},
+       "02/30", "03/30", 12000, 50, 300, 0, 11650, 4},
+      {"across the year: December outside January",
+       {{"C0000001", "BQ ", 12, 'C', 120000, "1", 0, 31, 5, 2029}, {"C0000001", "BQ ", 1, 'C', 6000, "1", 0, 1},
+        {"C0000001", "BQ ", 1, 'C', 1200, "1", 0, 31}, {"C0000001", "BQ ", 2, 'C', 60000, "1", 0, 1},
+        {"44567000", "OD ", 12, 'D', 30, " ", 0, 31, 5, 2029}},
+       "01/30", "01/30", 1200, 0, 0, 30, 1170, 2},
+      // The payment's due date decides its month, whatever day it was booked; without one, its
+      // booking date does.
+      {"the due date's month, not the booking date's",
+       {{"C0000001", "BQ ", 1, 'C', 120000, "1", 2, 31, 1}, {"C0000001", "BQ ", 2, 'C', 60000, "1", 3, 1, 1},
+        {"C0000001", "BQ ", 2, 'C', 6000, "1", 1, 28, 31}, {"C0000001", "BQ ", 2, 'C', 1200, "1", 2, 15, 28},
+        {"44566000", "AC ", 2, 'D', 500, " ", 3, 28, 1}, {"44566000", "AC ", 1, 'D', 70, " ", 2, 31, 1}},
+       "02/30", "02/30", 20200, 0, 70, 0, 20130, 3},
+      // The previous credit: a line without a due date booked before the last month, a line with
+      // one due before the first month.
+      {"the previous credit's bounds",
+       {{"44567000", "OD ", 1, 'D', 70, " ", 0, 31}, {"44567000", "OD ", 2, 'D', 20, " ", 0, 1},
+        {"44567000", "OD ", 3, 'D', 400, " ", 0, 1}, {"44567000", "OD ", 3, 'D', 1000, " ", 1, 15, 31},
+        {"44567000", "OD ", 1, 'D', 3000, " ", 2, 15, 1}},
+       "02/30", "03/30", 0, 0, 0, 1090, -1090, 0},
   };
   // The collective letters come from constants 069-071, each trimmed.
   TheDossierRecord.SetConstant(70, " D ");
@@ -229,14 +270,10 @@ TEST_F(VatCoreTest, ReceiptsReturnTable) {
   for (const ReceiptsCase& c : cases) {
     SCOPED_TRACE(c.name);
     CloseCursors();
-    for (const std::string& path : {std::string(PathC50()), std::string(PathC60())}) {
-      Table t;
-      ASSERT_TRUE(t.OpenExclusive(path));
-      ASSERT_TRUE(t.Zap());
-    }
+    EmptyEntryLines();
     for (const ReceiptLine& l : c.lines)
-      Line(l.account, l.journal, D(2030, l.month, 15), l.sense, l.cents, l.mark,
-           l.dueMonth == 0 ? "" : D(2030, l.dueMonth, 5));
+      Line(l.account, l.journal, D(l.year, l.month, l.day), l.sense, l.cents, l.mark,
+           l.dueMonth == 0 ? "" : D(l.dueYear, l.dueMonth, l.dueDay), l.closed);
     OpenCursors(ReceiptsComputation::kTag);
     ReceiptsComputation computation(c10_, c40_, c50_, c60_);
     computation.SetCollectiveLetters(vat::CollectiveLettersText());
@@ -247,6 +284,28 @@ TEST_F(VatCoreTest, ReceiptsReturnTable) {
     EXPECT_EQ(r.otherGoods, c.otherGoods);
     EXPECT_EQ(r.previousCredit, c.previousCredit);
     EXPECT_EQ(r.net, c.net);
+    if (c.listed < 0) continue;
+    // The detailed listing takes the same lines, and its total VAT is the return's.
+    ReportFieldTable fields;
+    std::string breakKey;
+    vat::ReceiptsReport report(fields, breakKey, c10_, c20_, c40_, c50_, c60_);
+    report.CollectiveLetters = vat::CollectiveLettersText();
+    report.ListType = "1";
+    report.Return.startMonth = c.start;
+    report.Return.endMonth = c.end;
+    int listed = 0;
+    if (report.PrepareReport()) {
+      for (int guard = 0; guard < 100; ++guard) {
+        report.ComputeLine();
+        ++listed;
+        if (!report.NextRecord()) break;
+        report.ClassifyLine();
+      }
+      std::int64_t units = 0;
+      ASSERT_TRUE(fields.GetFieldUnits(vat::ReceiptsReport::TG_MT_TVAE, units));
+      EXPECT_EQ(units, c.receiptsVat);
+    }
+    EXPECT_EQ(listed, c.listed);
   }
 }
 
