@@ -1,6 +1,7 @@
 #include "reports/balances/core/account_gathering.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "data/entry_lines.h"
 #include "data/table.h"
@@ -101,9 +102,9 @@ bool Gatherer::InPeriod(const SortRecord& r) const {
   return r.dateKey >= startKey_ && r.dateKey <= endKey_;
 }
 
-const EntryLine* Gatherer::Counted(const SortRecord& r) {
+const LineFigures* Gatherer::Counted(const SortRecord& r) {
   if (!prior_ && !InPeriod(r)) return nullptr;
-  const EntryLine* l = source_.LineOf(r);
+  const LineFigures* l = source_.FiguresOf(r);
   if (l == nullptr) {
     broken_.insert(r.physical);
     return nullptr;
@@ -118,34 +119,36 @@ const std::set<std::string>& Gatherer::OrphanLetters(const std::string& account)
   std::set<std::string>& letters = orphans_[code];
   if (!context_.orphanLetters) return letters;
   if (context_.letteringExemptions.find("-" + code.substr(0, 3) + "-") != std::string::npos) return letters;
-  const auto& order = source_.GeneralOrder();
-  const auto& recs = source_.Records();
-  auto it = std::lower_bound(order.begin(), order.end(), code, [&](std::uint32_t i, const std::string& k) {
-    return recs[i].code.View() < std::string_view(k);
-  });
-  const std::string& start = start_;
-  const std::string& end = end_;
-  for (; it != order.end() && recs[*it].code.View() == std::string_view(code); ++it) {
-    const SortRecord& r = recs[*it];
-    const Fixed<4>& letter = context_.Currency() == 1 ? r.letterE : r.letterF;
+  const std::span<const GeneralEntry> entries = source_.GeneralEntries();
+  const std::uint64_t key = PackText(code.data(), 8);
+  auto it = std::lower_bound(entries.begin(), entries.end(), key,
+                             [](const GeneralEntry& e, std::uint64_t k) { return e.codeKey < k; });
+  for (; it != entries.end() && it->codeKey == key; ++it) {
+    const Fixed<4>& letter = context_.Currency() == 1 ? it->letterE : it->letterF;
     if (letter.Blank()) continue;
-    const std::string_view d = r.date.View();
-    if (d < std::string_view(start)) {
+    char date[6];
+    UnpackText(it->dateKey, date, 6);
+    const std::string_view d(date, 6);
+    if (d < std::string_view(start_)) {
       if (context_.options.PriorTotals()) continue;
       letters.insert(letter.Str());
-    } else if (d > std::string_view(end)) {
+    } else if (d > std::string_view(end_)) {
       letters.insert(letter.Str());
     }
   }
   return letters;
 }
 
-bool Gatherer::LetteringAccepts(const SortRecord& r) {
+bool Gatherer::LetteringAccepts(const GeneralEntry& e) {
   const char choice = context_.options.Lettering();
   if (choice == '1') return true;
-  const Fixed<4>& letter = context_.Currency() == 1 ? r.letterE : r.letterF;
+  const Fixed<4>& letter = context_.Currency() == 1 ? e.letterE : e.letterF;
   bool unlettered = letter.Blank();
-  if (!unlettered) unlettered = OrphanLetters(r.code.Str()).count(letter.Str()) != 0;
+  if (!unlettered) {
+    std::string code(8, ' ');
+    UnpackText(e.codeKey, code.data(), 8);
+    unlettered = OrphanLetters(code).count(letter.Str()) != 0;
+  }
   if (choice == '2' || choice == '4') return unlettered;
   if (choice == '3' || choice == '5') return !unlettered;
   return false;
@@ -180,7 +183,7 @@ void AddMovement(AccountFigures& f, char sense, const std::array<long long, 2>& 
 
 }  // namespace
 
-int Gatherer::AgeClass(const SortRecord& r, const EntryLine& l) const {
+int Gatherer::AgeClass(const SortRecord& r, const LineFigures& l) const {
   const std::string reference = l.due.Blank() ? r.date.Str() : l.due.Str();
   if (reference < context_.frame.limit90) return 0;
   if (reference < context_.frame.limit60) return 1;
@@ -188,7 +191,7 @@ int Gatherer::AgeClass(const SortRecord& r, const EntryLine& l) const {
   return 3;
 }
 
-void Gatherer::AddLine(const SortRecord& r, const EntryLine& l, AccountFigures& f) const {
+void Gatherer::AddLine(const SortRecord& r, const LineFigures& l, AccountFigures& f) const {
   const long long a = l.cents[static_cast<std::size_t>(context_.Currency())];
   int column = 0;
   const std::string journal = l.journal.Str();
@@ -227,29 +230,36 @@ bool Gatherer::KeepByPrevYear(const ChartEntry& e) const {
 
 const GeneralEntry* Gatherer::Counted(const GeneralEntry& e) {
   if (!prior_ && (e.dateKey < startKey_ || e.dateKey > endKey_)) return nullptr;
-  if (e.broken) {
-    broken_.insert(source_.Records()[e.record].physical);
+  if (!e.line.present) {
+    broken_.insert(e.physical);
     return nullptr;
   }
-  return e.cents[currency_] != 0 ? &e : nullptr;
+  return e.line.cents[currency_] != 0 ? &e : nullptr;
 }
 
 void Gatherer::AddEntry(const GeneralEntry& e, AccountFigures& f) const {
-  const long long a = e.cents[currency_];
+  const LineFigures& l = e.line;
+  const long long a = l.cents[currency_];
   int column = 0;
-  const std::string_view journal = e.journal.View();
+  const std::string_view journal = l.journal.View();
   if (context_.excludedJournals.empty() || context_.excludedJournals.find(journal) == std::string::npos) {
-    int m = (e.month[0] - '0') * 10 + (e.month[1] - '0');
+    int m = (l.month.c[2] - '0') * 10 + (l.month.c[3] - '0');
     if (m < 1 || m > 12) m = 1;
     column = context_.frame.monthColumn[static_cast<std::size_t>(m)];
   }
   const bool opening = journal == std::string_view(openingJournal_);
-  const std::string_view reference = e.ageDate.View();
+  // The due date, the record's date when the line has none.
+  char date[6];
+  if (l.due.Blank())
+    UnpackText(e.dateKey, date, 6);
+  else
+    std::memcpy(date, l.due.c.data(), 6);
+  const std::string_view reference(date, 6);
   const int age = reference < std::string_view(context_.frame.limit90)   ? 0
                   : reference < std::string_view(context_.frame.limit60) ? 1
                   : reference < std::string_view(context_.frame.limit30) ? 2
                                                                          : 3;
-  AddMovement(f, e.sense, e.cents, a, opening, column, age);
+  AddMovement(f, l.sense, l.cents, a, opening, column, age);
 }
 
 bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
@@ -273,7 +283,6 @@ bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
   const auto c = currency_;
   f.prevYear = account.prevDebit[c] - account.prevCredit[c];
   const char choice = context_.options.Lettering();
-  const auto& recs = source_.Records();
   for (it = first; it != entries.end() && begins(*it); ++it) {
     const GeneralEntry* e = Counted(*it);
     if (e == nullptr) continue;
@@ -281,17 +290,17 @@ bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
     if (e->dateKey < startKey_) {
       if (context_.options.PriorTotals()) {
         keep = true;
-        (e->sense == 'D' ? f.caDebit : f.caCredit) += e->cents[c];
+        (e->line.sense == 'D' ? f.caDebit : f.caCredit) += e->line.cents[c];
       }
       continue;
     }
     if (e->dateKey > endKey_) continue;
-    if (choice == '1' || LetteringAccepts(recs[e->record])) {
+    if (choice == '1' || LetteringAccepts(*e)) {
       keep = true;
       AddEntry(*e, f);
     } else if (choice == '4' || choice == '5') {
       keep = true;
-      (e->sense == 'D' ? f.aeDebit : f.aeCredit) += e->cents[c];
+      (e->line.sense == 'D' ? f.aeDebit : f.aeCredit) += e->line.cents[c];
     }
   }
   if (!context_.typeListe.empty() && context_.typeListe[0] == 'A' &&
@@ -364,7 +373,7 @@ std::vector<BalanceLine> Gatherer::GatherSections() {
     for (; it != order.end() && recs[*it].code.View() == std::string_view(e.code); ++it) {
       const SortRecord& r = recs[*it];
       if (r.cls != 'W' && r.cls != 'Y') continue;
-      const EntryLine* l = Counted(r);
+      const LineFigures* l = Counted(r);
       if (l == nullptr) continue;
       const std::string_view d = r.date.View();
       const bool before = d < std::string_view(pstart);

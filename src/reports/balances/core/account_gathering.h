@@ -116,13 +116,13 @@ class Gatherer {
  private:
   bool InPeriod(const SortRecord& r) const;
   // The sort-record walk's filter: period (without prior totals) and amount.
-  const EntryLine* Counted(const SortRecord& r);
-  bool LetteringAccepts(const SortRecord& r);
-  void AddLine(const SortRecord& r, const EntryLine& l, AccountFigures& f) const;
+  const LineFigures* Counted(const SortRecord& r);
+  bool LetteringAccepts(const GeneralEntry& e);
+  void AddLine(const SortRecord& r, const LineFigures& l, AccountFigures& f) const;
   // The same for the general walk, over the records joined to their lines.
   const GeneralEntry* Counted(const GeneralEntry& e);
   void AddEntry(const GeneralEntry& e, AccountFigures& f) const;
-  int AgeClass(const SortRecord& r, const EntryLine& l) const;
+  int AgeClass(const SortRecord& r, const LineFigures& l) const;
   std::string KeyOf(const ChartEntry& account, bool& wholeAccount) const;
   bool KeepByPrevYear(const ChartEntry& e) const;
   std::vector<BalanceLine> GatherSections();

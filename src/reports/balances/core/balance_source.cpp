@@ -1,7 +1,9 @@
 #include "reports/balances/core/balance_source.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <utility>
 #include <system_error>
@@ -24,37 +26,50 @@ bool OpenRead(Table& t, const std::string& path, const char* title, std::string*
   return false;
 }
 
-// A stored amount ("   1234.50", "-12.30", blanks) in cents.
+// A stored amount ("   1234.50", "-12.30", blanks) in cents: digits after the second decimal
+// are dropped, a "-" anywhere makes it negative, other characters are skipped.
 long long Cents(std::string_view text) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p != end && *p == ' ') ++p;  // stored right-aligned: mostly blanks first
   long long units = 0;
-  int decimals = -1;
   bool negative = false;
-  for (char c : text) {
-    if (c == '-') {
-      negative = true;
-    } else if (c == '.') {
-      decimals = 0;
-    } else if (c >= '0' && c <= '9') {
-      if (decimals >= 2) continue;
+  for (; p != end && *p != '.'; ++p) {
+    const char c = *p;
+    if (static_cast<unsigned char>(c - '0') < 10)
       units = units * 10 + (c - '0');
-      if (decimals >= 0) ++decimals;
+    else if (c == '-')
+      negative = true;
+  }
+  int decimals = 0;
+  if (p != end) {  // the point: two decimals at most count, the rest only for a "-"
+    for (++p; p != end; ++p) {
+      const char c = *p;
+      if (static_cast<unsigned char>(c - '0') < 10) {
+        if (decimals < 2) {
+          units = units * 10 + (c - '0');
+          ++decimals;
+        }
+      } else if (c == '-') {
+        negative = true;
+      }
     }
   }
-  if (decimals < 0) decimals = 0;
   for (; decimals < 2; ++decimals) units *= 10;
   return negative ? -units : units;
 }
 
-// Every record of an entry-line table in physical order, read straight from the table's
-// blocks; `f` lists the field numbers of class, account, month, day, journal, piece, label
-// code, label, due date, sense, francs, euros, euro letter, line number and validation date
-// (0: absent). The vector's index is the record number - 1.
-bool LoadLines(Table& t, const std::array<int, 15>& f, bool texts, std::vector<EntryLine>& out) {
+// Every record of an entry-line table in physical order with its texts, read straight from the
+// table's blocks; `f` lists the field numbers of class, account, month, day, journal, piece,
+// label code, label, due date, sense, francs, euros, euro letter, line number and validation
+// date (0: absent). The vector's index is the record number - 1.
+bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& out) {
   out.clear();
   out.reserve(t.RecCount());
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   return ScanRecords(t, [&](std::uint32_t, const std::uint8_t* record) {
     EntryLine& l = out.emplace_back();
+    l.present = true;
     l.deleted = record[0] == '*';
     const std::string_view cls = v.In(record, 0), sense = v.In(record, 9);
     l.cls = cls.empty() ? ' ' : cls[0];
@@ -65,7 +80,6 @@ bool LoadLines(Table& t, const std::array<int, 15>& f, bool texts, std::vector<E
     l.sense = sense.empty() ? ' ' : sense[0];
     l.cents[0] = Cents(v.In(record, 10));
     l.cents[1] = Cents(v.In(record, 11));
-    if (!texts) return;
     l.account.Set(v.In(record, 1));
     l.piece.Set(v.In(record, 5));
     l.labelCode.Set(v.In(record, 6));
@@ -73,6 +87,33 @@ bool LoadLines(Table& t, const std::array<int, 15>& f, bool texts, std::vector<E
     l.letterE.Set(v.In(record, 12));
     l.lineNumber.Set(v.In(record, 13));
     l.validation.Set(v.In(record, 14));
+  });
+}
+
+constexpr std::uint32_t kNoRecord = UINT32_MAX;
+
+// Positions 0 .. n-1 in C60CODE order given their code and date keys: code, date, position.
+template <typename CodeOf, typename DateOf>
+std::vector<std::uint32_t> CodeDateOrder(std::size_t n, CodeOf codeOf, DateOf dateOf, std::size_t mostKeys = 1u << 18);
+
+// The figures of the lines of an entry-line table that sort records lead to: `slot[n - 1]`
+// names where the line whose record number is n goes (kNoRecord: nowhere), `at` gives that
+// place. `f` lists the field numbers of class, month, journal, due date, sense, francs and euros.
+template <typename At>
+bool ReadFigures(Table& t, const std::array<int, 7>& f, const std::vector<std::uint32_t>& slot, At at) {
+  const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
+  return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
+    if (recno > slot.size() || slot[recno - 1] == kNoRecord) return;
+    LineFigures& l = at(slot[recno - 1]);
+    l.present = true;
+    const std::string_view cls = v.In(record, 0), sense = v.In(record, 4);
+    l.cls = cls.empty() ? ' ' : cls[0];
+    l.month.Set(v.In(record, 1));
+    l.journal.Set(v.In(record, 2));
+    l.due.Set(v.In(record, 3));
+    l.sense = sense.empty() ? ' ' : sense[0];
+    l.cents[0] = Cents(v.In(record, 5));
+    l.cents[1] = Cents(v.In(record, 6));
   });
 }
 
@@ -139,43 +180,59 @@ std::string Unread(const Table& t, const char* title, const std::string& path) {
 }  // namespace
 
 std::uint64_t PackText(const char* text, std::size_t n) {
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, text, n < 8 ? n : 8);
   std::uint64_t v = 0;
-  for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | (i < n ? static_cast<unsigned char>(text[i]) : 0u);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&v, bytes, 8);
+    return __builtin_bswap64(v);
+  }
+  for (unsigned char b : bytes) v = (v << 8) | b;
   return v;
+}
+
+void UnpackText(std::uint64_t packed, char* out, std::size_t n) {
+  for (std::size_t i = 0; i < n && i < 8; ++i) out[i] = static_cast<char>(packed >> (8 * (7 - i)));
 }
 
 bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
                          std::string* message, bool texts) {
   records_.clear();
-  general_.clear();
   entries_.reset();
+  entryCount_ = 0;
   draft_.clear();
   closed_.clear();
+  figures_.clear();
+  texts_ = texts;
   Table c60, c50, c40;
   if (!OpenRead(c60, c60Path, "C60 \"Tri des Ecritures\"", message) ||
       !OpenRead(c50, c50Path, "C50 \"Ecritures Brouillard\"", message) ||
       !OpenRead(c40, c40Path, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", message))
     return false;
-  // The three tables are read side by side, each on its own thread through its own cursor
-  // (opened and closed here, on the calling thread, which waits for the two others).
   using LE = LigneEcriture;
-  bool draftRead = true, closedRead = true;
-  Beside closedReader([&] {
-    closedRead = LoadLines(c40, {LE::DCLE, LE::DCODE, LE::DMOIS, LE::DJOUR, LE::DJAL, LE::DPIECE, LE::DCLIB,
-                                 LE::DLIB, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE, LE::DLETE,
-                                 LE::DNUM, LE::DVALID},
-                           texts, closed_);
-  });
-  Beside draftReader([&] {
-    draftRead = LoadLines(c50, {LE::BCLE, LE::BCODE, LE::BMOIS, LE::BJOUR, LE::BJAL, LE::BPIECE, LE::BCLIB,
-                                LE::BLIB, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE, LE::BLETE,
-                                LE::BNUM, 0},
-                          texts, draft_);
-  });
-  const bool sortRead = LoadSortRecords(c60);
-  closedReader.Wait();
-  draftReader.Wait();
-  if (sortRead && draftRead && closedRead) JoinGeneral();
+  bool sortRead = true, draftRead = true, closedRead = true;
+  if (texts) {
+    // The three tables are read side by side, each on its own thread through its own cursor
+    // (opened and closed here, on the calling thread, which waits for the two others).
+    Beside closedReader([&] {
+      closedRead = LoadLines(c40, {LE::DCLE, LE::DCODE, LE::DMOIS, LE::DJOUR, LE::DJAL, LE::DPIECE, LE::DCLIB,
+                                   LE::DLIB, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE, LE::DLETE,
+                                   LE::DNUM, LE::DVALID},
+                             closed_);
+    });
+    Beside draftReader([&] {
+      draftRead = LoadLines(c50, {LE::BCLE, LE::BCODE, LE::BMOIS, LE::BJOUR, LE::BJAL, LE::BPIECE, LE::BCLIB,
+                                  LE::BLIB, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE, LE::BLETE,
+                                  LE::BNUM, 0},
+                            draft_);
+    });
+    sortRead = LoadSortRecords(c60, nullptr);
+    closedReader.Wait();
+    draftReader.Wait();
+    if (sortRead && draftRead && closedRead) JoinGeneral();
+  } else {
+    LoadLean(c60, c50, c40, sortRead, draftRead, closedRead);
+  }
   if (!sortRead || !draftRead || !closedRead) {
     if (message != nullptr)
       *message = !sortRead    ? Unread(c60, "C60 \"Tri des Ecritures\"", c60Path)
@@ -186,20 +243,101 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   return true;
 }
 
-bool BalanceSource::LoadSortRecords(Table& c60) {
+void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead, bool& draftRead,
+                             bool& closedRead) {
+  // The records that are not general kept whole; of the general ones what the entries take.
+  std::vector<GeneralKey> general;
+  sortRead = LoadSortRecords(c60, &general);
+  if (!sortRead) return;
+  const std::size_t n = general.size();
+  // Each line's place: the first live sort record leading to it (a general entry, or kAnalytic
+  // and the index in records_); the others (a damaged sort file) take a copy of its figures.
+  constexpr std::uint32_t kAnalytic = 1u << 31;
+  std::vector<std::uint32_t> draftSlot(c50.RecCount(), kNoRecord), closedSlot(c40.RecCount(), kNoRecord);
+  struct Other {
+    std::uint32_t at;  // as a slot holds it
+    char file;
+    std::int32_t rec;
+  };
+  std::vector<Other> others;
+  auto claim = [&](std::uint32_t at, char file, std::int32_t rec) {
+    std::vector<std::uint32_t>& slot = file == 'B' ? draftSlot : closedSlot;
+    if (rec < 1 || static_cast<std::size_t>(rec) > slot.size()) return;
+    std::uint32_t& s = slot[static_cast<std::size_t>(rec - 1)];
+    if (s == kNoRecord)
+      s = at;
+    else
+      others.push_back({at, file, rec});
+  };
+  {
+    const std::vector<std::uint32_t> order = CodeDateOrder(
+        n, [&general](std::uint32_t i) { return general[i].codeKey; },
+        [&general](std::uint32_t i) { return general[i].dateKey; });
+    entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
+    entryCount_ = n;
+    for (std::uint32_t k = 0; k < n; ++k) {
+      const GeneralKey& g = general[order[k]];
+      GeneralEntry& e = entries_[k];
+      e.codeKey = g.codeKey;
+      e.dateKey = g.dateKey;
+      e.line = LineFigures{};
+      e.physical = g.physical;
+      e.letterF = g.letterF;
+      e.letterE = g.letterE;
+      claim(k, g.file, g.rec);
+    }
+  }
+  general = {};
+  figures_.resize(records_.size());
+  for (std::uint32_t i = 0; i < records_.size(); ++i) claim(i | kAnalytic, records_[i].file, records_[i].rec);
+  auto at = [this](std::uint32_t s) -> LineFigures& {
+    return (s & kAnalytic) != 0 ? figures_[s & ~kAnalytic] : entries_[s].line;
+  };
+  using LE = LigneEcriture;
+  {
+    Beside draftReader([&] {
+      draftRead = ReadFigures(
+          c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE}, draftSlot, at);
+    });
+    closedRead = ReadFigures(
+        c40, {LE::DCLE, LE::DMOIS, LE::DJAL, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE}, closedSlot, at);
+    draftReader.Wait();
+  }
+  for (const Other& o : others)
+    at(o.at) = at((o.file == 'B' ? draftSlot : closedSlot)[static_cast<std::size_t>(o.rec - 1)]);
+}
+
+bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general) {
   using LT = LigneTri;
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
+  // Room for every record: the pages left unused are never touched.
   records_.reserve(c60.RecCount());
-  const bool read = ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
+  if (general != nullptr) general->reserve(c60.RecCount());
+  return ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
     if (record[0] == '*') return;  // the walks skip them
-    SortRecord& r = records_.emplace_back();
     const std::string_view cls = v.In(record, 0), month = v.In(record, 2), day = v.In(record, 3),
                            file = v.In(record, 7);
+    Fixed<8> code;
+    code.Set(v.In(record, 1));
+    Fixed<6> date;
+    for (std::size_t i = 0; i < 4; ++i) date.c[i] = i < month.size() ? month[i] : ' ';
+    for (std::size_t i = 0; i < 2; ++i) date.c[4 + i] = i < day.size() ? day[i] : ' ';
+    if (general != nullptr && !cls.empty() && cls[0] == 'Z') {
+      GeneralKey& g = general->emplace_back();
+      g.codeKey = PackText(code.c.data(), 8);
+      g.dateKey = PackText(date.c.data(), 6);
+      g.physical = recno;
+      g.rec = RecordNumberText(v.In(record, 8));
+      g.letterF.Set(v.In(record, 5));
+      g.letterE.Set(v.In(record, 6));
+      g.file = file.empty() ? ' ' : file[0];
+      return;
+    }
+    SortRecord& r = records_.emplace_back();
     r.cls = cls.empty() ? ' ' : cls[0];
-    r.code.Set(v.In(record, 1));
-    for (std::size_t i = 0; i < 4; ++i) r.date.c[i] = i < month.size() ? month[i] : ' ';
-    for (std::size_t i = 0; i < 2; ++i) r.date.c[4 + i] = i < day.size() ? day[i] : ' ';
+    r.code = code;
+    r.date = date;
     r.journal.Set(v.In(record, 4));
     r.letterF.Set(v.In(record, 5));
     r.letterE.Set(v.In(record, 6));
@@ -209,17 +347,10 @@ bool BalanceSource::LoadSortRecords(Table& c60) {
     r.generalAccount.Set(v.In(record, 10));
     r.lineNumber.Set(v.In(record, 11));
     r.physical = recno;
-    r.codeKey = PackText(r.code.c.data(), 8);
-    r.dateKey = PackText(r.date.c.data(), 6);
+    r.codeKey = PackText(code.c.data(), 8);
+    r.dateKey = PackText(date.c.data(), 6);
   });
-  if (!read) return false;
-  OrderGeneral();
-  return true;
 }
-
-// The tag's order: code, then date; equal keys in record order (the index keeps them so). The
-// texts are compared as big-endian integers, byte for byte as the texts compare.
-void BalanceSource::OrderGeneral() { general_ = GeneralOrderOf(records_); }
 
 namespace {
 
@@ -273,13 +404,12 @@ std::vector<std::uint32_t> CountingOrder(const std::vector<std::uint32_t>& items
   return out;
 }
 
-// `items` put in the order of key(record), equal keys keeping their order, by counting; false
+// `items` put in the order of key(item), equal keys keeping their order, by counting; false
 // (items unchanged) when the keys take more than `most` distinct values.
 template <typename Key>
-bool CountingPass(const std::vector<SortRecord>& records, std::vector<std::uint32_t>& items, Key key,
-                  std::size_t most) {
+bool CountingPass(std::vector<std::uint32_t>& items, Key key, std::size_t most) {
   std::vector<std::uint64_t> keys(items.size());
-  for (std::size_t k = 0; k < items.size(); ++k) keys[k] = key(records[items[k]]);
+  for (std::size_t k = 0; k < items.size(); ++k) keys[k] = key(items[k]);
   std::vector<std::uint32_t> ranks;
   std::uint32_t distinct = 0;
   if (!RankKeys(keys, most, ranks, distinct)) return false;
@@ -287,80 +417,67 @@ bool CountingPass(const std::vector<SortRecord>& records, std::vector<std::uint3
   return true;
 }
 
-std::uint64_t DateKeyOf(const SortRecord& r) { return r.dateKey; }
-std::uint64_t CodeKeyOf(const SortRecord& r) { return r.codeKey; }
-std::uint64_t AccountKeyOf(const SortRecord& r) { return PackText(r.generalAccount.c.data(), 8); }
+template <typename CodeOf, typename DateOf>
+std::vector<std::uint32_t> CodeDateOrder(std::size_t n, CodeOf codeOf, DateOf dateOf, std::size_t mostKeys) {
+  std::vector<std::uint32_t> order(n);
+  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+  // A year holds few dates and a chart far fewer accounts than lines: the positions are put in
+  // date order, then in code order, each time by counting, equal keys keeping their order; so
+  // positions of one code and one date stay in their order, with no comparison between them.
+  // The texts are compared as big-endian integers, byte for byte as the texts compare.
+  if (CountingPass(order, dateOf, mostKeys) && CountingPass(order, codeOf, mostKeys)) return order;
+  // Too many distinct keys: the positions are compared.
+  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&codeOf, &dateOf](std::uint32_t a, std::uint32_t b) {
+    const std::uint64_t ca = codeOf(a), cb = codeOf(b);
+    if (ca != cb) return ca < cb;
+    const std::uint64_t da = dateOf(a), db = dateOf(b);
+    if (da != db) return da < db;
+    return a < b;
+  });
+  return order;
+}
 
 }  // namespace
 
 std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records, std::size_t mostKeys) {
   std::vector<std::uint32_t> live;
-  live.reserve(records.size());
   for (std::uint32_t i = 0; i < records.size(); ++i)
     if (records[i].cls == 'Z') live.push_back(i);
-  // A year holds few dates and a chart far fewer accounts than lines: the records are put in
-  // date order, then in code order, each time by counting, equal keys keeping their order; so
-  // records of one code and one date stay in record order, with no comparison between records.
-  std::vector<std::uint32_t> order = live;
-  if (CountingPass(records, order, DateKeyOf, mostKeys) && CountingPass(records, order, CodeKeyOf, mostKeys))
-    return order;
-  // Too many distinct keys: the records are compared.
-  struct Key {
-    std::uint64_t code, date;
-    std::uint32_t index;
-  };
-  std::vector<Key> sorted;
-  sorted.reserve(live.size());
-  for (std::uint32_t i : live) sorted.push_back({records[i].codeKey, records[i].dateKey, i});
-  std::sort(sorted.begin(), sorted.end(), [](const Key& a, const Key& b) {
-    if (a.code != b.code) return a.code < b.code;
-    if (a.date != b.date) return a.date < b.date;
-    return a.index < b.index;
-  });
-  order.clear();
-  for (const Key& k : sorted) order.push_back(k.index);
+  std::vector<std::uint32_t> order = CodeDateOrder(
+      live.size(), [&](std::uint32_t k) { return records[live[k]].codeKey; },
+      [&](std::uint32_t k) { return records[live[k]].dateKey; }, mostKeys);
+  for (std::uint32_t& k : order) k = live[k];
   return order;
 }
 
 void BalanceSource::JoinGeneral() {
-  const std::size_t n = general_.size();
+  const std::vector<std::uint32_t> order = GeneralOrderOf(records_);
+  const std::size_t n = order.size();
   // Left uninitialised: every entry is written once, by one of the threads below.
   entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
-  // Each general record's place in the code order.
-  std::vector<std::uint32_t> place(records_.size(), UINT32_MAX);
-  for (std::uint32_t k = 0; k < n; ++k) place[general_[k]] = k;
-  // The records are read in their own order and their lines nearly so (C60 is written from C40
-  // and C50 in theirs), each entry written at its place: no read waits for another.
-  auto join = [this, &place](std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) {
-      if (place[i] == UINT32_MAX) continue;
-      const SortRecord& r = records_[i];
-      GeneralEntry& e = entries_[place[i]];
+  entryCount_ = n;
+  auto join = [this, &order](std::size_t from, std::size_t to) {
+    for (std::size_t k = from; k < to; ++k) {
+      const SortRecord& r = records_[order[k]];
+      GeneralEntry& e = entries_[k];
       e.codeKey = r.codeKey;
       e.dateKey = r.dateKey;
-      e.record = static_cast<std::uint32_t>(i);
+      e.physical = r.physical;
+      e.letterF = r.letterF;
+      e.letterE = r.letterE;
       const EntryLine* l = LineOf(r);
-      e.broken = l == nullptr;
-      if (l == nullptr) continue;
-      e.cents = l->cents;
-      e.sense = l->sense;
-      e.journal = l->journal;
-      e.month = {l->month.c[2], l->month.c[3]};
-      if (l->due.Blank())
-        e.ageDate = r.date;
-      else
-        e.ageDate = l->due;
+      e.line = l != nullptr ? static_cast<const LineFigures&>(*l) : LineFigures{};
     }
   };
   // Four parts at once.
-  const std::size_t count = records_.size();
   constexpr std::size_t kParts = 4;
-  const std::size_t part = (count + kParts - 1) / kParts;
-  if (count < 65536) return join(0, count);
+  const std::size_t part = (n + kParts - 1) / kParts;
+  if (n < 65536) return join(0, n);
   std::vector<std::unique_ptr<Beside>> others;
   for (std::size_t k = 1; k < kParts; ++k)
-    others.push_back(std::make_unique<Beside>(
-        [&join, k, part, count] { join(std::min(count, k * part), std::min(count, (k + 1) * part)); }));
+    others.push_back(
+        std::make_unique<Beside>([&join, k, part, n] { join(std::min(n, k * part), std::min(n, (k + 1) * part)); }));
   join(0, part);
   for (auto& other : others) other->Wait();
 }
@@ -372,9 +489,11 @@ std::vector<std::uint32_t> BalanceSource::AnalyticOrder(bool byAccount) const {
   // By counting as the general records are, the least significant key first.
   constexpr std::size_t kMostKeys = 1u << 18;
   std::vector<std::uint32_t> counted = order;
-  if (CountingPass(records_, counted, DateKeyOf, kMostKeys) &&
-      (!byAccount || CountingPass(records_, counted, AccountKeyOf, kMostKeys)) &&
-      CountingPass(records_, counted, CodeKeyOf, kMostKeys))
+  if (CountingPass(counted, [this](std::uint32_t i) { return records_[i].dateKey; }, kMostKeys) &&
+      (!byAccount ||
+       CountingPass(counted, [this](std::uint32_t i) { return PackText(records_[i].generalAccount.c.data(), 8); },
+                    kMostKeys)) &&
+      CountingPass(counted, [this](std::uint32_t i) { return records_[i].codeKey; }, kMostKeys))
     return counted;
   std::stable_sort(order.begin(), order.end(), [this, byAccount](std::uint32_t a, std::uint32_t b) {
     const SortRecord& x = records_[a];
@@ -385,6 +504,11 @@ std::vector<std::uint32_t> BalanceSource::AnalyticOrder(bool byAccount) const {
     return x.date.View() < y.date.View();
   });
   return order;
+}
+
+const LineFigures* BalanceSource::FiguresOf(std::uint32_t record) const {
+  if (!texts_) return figures_[record].present ? &figures_[record] : nullptr;
+  return LineOf(records_[record]);
 }
 
 const EntryLine* BalanceSource::LineOf(const SortRecord& r) const {
