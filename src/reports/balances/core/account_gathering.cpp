@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "data/entry_lines.h"
+#include "data/stored_fields.h"
 #include "data/table.h"
+#include "data/table_scan.h"
 
 namespace balances {
 
@@ -30,21 +32,32 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
                  ").\n\n" + path;
     return false;
   }
-  std::vector<std::string> v;
-  for (bool more = t.GoTop(""); more && !t.eof; more = t.Skip(1)) {
-    if (!t.recordBuffer.empty() && t.recordBuffer[0] == '*') continue;
-    ReadStoredFields(t, fields, v);
+  // The fields as stored, up to a byte 0 as the cursor's text of them ends there.
+  const StoredFields v(t, fields);
+  auto text = [&v](const std::uint8_t* record, std::size_t i) {
+    const std::string_view s = v.In(record, i);
+    return std::string(s.substr(0, s.find('\0')));
+  };
+  const bool read = ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
+    if (record[0] == '*') return;
     ChartEntry e;
-    e.code = Pad8(v[0]);
-    e.name = v[1];
-    e.street1 = v[2];
-    e.street2 = v[3];
-    e.town = v[4];
-    e.prevDebit = {StoredCents(v[5]), StoredCents(v[6])};
-    e.prevCredit = {StoredCents(v[7]), StoredCents(v[8])};
-    e.budget = {StoredCents(v[9]), StoredCents(v[10])};
-    e.recno = t.recordNumber;
+    e.code = Pad8(text(record, 0));
+    e.name = text(record, 1);
+    e.street1 = text(record, 2);
+    e.street2 = text(record, 3);
+    e.town = text(record, 4);
+    e.prevDebit = {StoredCents(text(record, 5)), StoredCents(text(record, 6))};
+    e.prevCredit = {StoredCents(text(record, 7)), StoredCents(text(record, 8))};
+    e.budget = {StoredCents(text(record, 9)), StoredCents(text(record, 10))};
+    e.recno = recno;
     entries_.push_back(std::move(e));
+  });
+  if (!read) {
+    entries_.clear();
+    if (message != nullptr)
+      *message = std::string("Le fichier ") + title + " ne se lit pas (erreur " + std::to_string(t.result) +
+                 ").\n\n" + path;
+    return false;
   }
   std::stable_sort(entries_.begin(), entries_.end(),
                    [](const ChartEntry& a, const ChartEntry& b) { return a.code < b.code; });
@@ -96,6 +109,16 @@ Gatherer::Gatherer(const BalanceSource& source, const ChartList& chart, const Ga
   startKey_ = PackText(start_);
   endKey_ = PackText(end_);
   openingJournal_ = Pad8(context_.openingJournal).substr(0, 3);
+  openingKey_ = static_cast<std::uint32_t>(PackText(openingJournal_) >> 40);
+  blankDate_ = PackText("      ");
+  // A 6-character date compares with a limit as their packed forms do while the limit holds
+  // at most 8 characters and no byte 0 (dates stored as text hold none).
+  packedLimits_ = true;
+  const std::string* limits[3] = {&context_.frame.limit90, &context_.frame.limit60, &context_.frame.limit30};
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (limits[i]->size() > 8 || limits[i]->find('\0') != std::string::npos) packedLimits_ = false;
+    limitKeys_[i] = PackText(*limits[i]);
+  }
 }
 
 bool Gatherer::InPeriod(const SortRecord& r) const {
@@ -237,28 +260,47 @@ const GeneralEntry* Gatherer::Counted(const GeneralEntry& e) {
   return e.line.cents[currency_] != 0 ? &e : nullptr;
 }
 
+bool Gatherer::JournalInColumns(std::uint32_t journal) const {
+  for (std::size_t i = 0; i < journalCount_; ++i)
+    if (journals_[i].first == journal) return journals_[i].second;
+  const char text[3] = {static_cast<char>(journal >> 16), static_cast<char>(journal >> 8), static_cast<char>(journal)};
+  const bool in = context_.excludedJournals.empty() ||
+                  context_.excludedJournals.find(std::string_view(text, 3)) == std::string::npos;
+  if (journalCount_ < journals_.size()) journals_[journalCount_++] = {journal, in};
+  return in;
+}
+
 void Gatherer::AddEntry(const GeneralEntry& e, AccountFigures& f) const {
   const LineFigures& l = e.line;
   const long long a = l.cents[currency_];
+  const std::uint32_t journal = static_cast<std::uint32_t>(static_cast<unsigned char>(l.journal.c[0])) << 16 |
+                                static_cast<std::uint32_t>(static_cast<unsigned char>(l.journal.c[1])) << 8 |
+                                static_cast<unsigned char>(l.journal.c[2]);
   int column = 0;
-  const std::string_view journal = l.journal.View();
-  if (context_.excludedJournals.empty() || context_.excludedJournals.find(journal) == std::string::npos) {
+  if (JournalInColumns(journal)) {
     int m = (l.month.c[2] - '0') * 10 + (l.month.c[3] - '0');
     if (m < 1 || m > 12) m = 1;
     column = context_.frame.monthColumn[static_cast<std::size_t>(m)];
   }
-  const bool opening = journal == std::string_view(openingJournal_);
+  const bool opening = journal == openingKey_;
   // The due date, the record's date when the line has none.
-  char date[6];
-  if (l.due.Blank())
-    UnpackText(e.dateKey, date, 6);
-  else
-    std::memcpy(date, l.due.c.data(), 6);
-  const std::string_view reference(date, 6);
-  const int age = reference < std::string_view(context_.frame.limit90)   ? 0
-                  : reference < std::string_view(context_.frame.limit60) ? 1
-                  : reference < std::string_view(context_.frame.limit30) ? 2
-                                                                         : 3;
+  int age;
+  if (packedLimits_) {
+    const std::uint64_t due = PackText(l.due.c.data(), 6);
+    const std::uint64_t reference = due == blankDate_ ? e.dateKey : due;
+    age = reference < limitKeys_[0] ? 0 : reference < limitKeys_[1] ? 1 : reference < limitKeys_[2] ? 2 : 3;
+  } else {
+    char date[6];
+    if (l.due.Blank())
+      UnpackText(e.dateKey, date, 6);
+    else
+      std::memcpy(date, l.due.c.data(), 6);
+    const std::string_view reference(date, 6);
+    age = reference < std::string_view(context_.frame.limit90)   ? 0
+          : reference < std::string_view(context_.frame.limit60) ? 1
+          : reference < std::string_view(context_.frame.limit30) ? 2
+                                                                 : 3;
+  }
   AddMovement(f, l.sense, l.cents, a, opening, column, age);
 }
 
