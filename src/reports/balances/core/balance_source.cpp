@@ -98,9 +98,10 @@ bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& o
 
 constexpr std::uint32_t kNoRecord = UINT32_MAX;
 
-// Positions 0 .. n-1 in C60CODE order given their code and date keys: code, date, position.
+// The place of each of positions 0 .. n-1 in C60CODE order given their code and date keys: code,
+// date, position.
 template <typename CodeOf, typename DateOf>
-std::vector<std::uint32_t> CodeDateOrder(std::size_t n, CodeOf codeOf, DateOf dateOf, std::size_t mostKeys = 1u << 18);
+std::vector<std::uint32_t> CodeDatePlaces(std::size_t n, CodeOf codeOf, DateOf dateOf, std::size_t mostKeys = 1u << 18);
 
 // The figures of the lines of an entry-line table that sort records lead to: `slot[n - 1]`
 // names where the line whose record number is n goes (kNoRecord: nowhere), `at` gives that
@@ -276,21 +277,23 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead,
       others.push_back({at, file, rec});
   };
   {
-    const std::vector<std::uint32_t> order = CodeDateOrder(
-        n, [&general](std::uint32_t i) { return general[i].codeKey; },
-        [&general](std::uint32_t i) { return general[i].dateKey; });
+    // The records read in their own order, each entry written at its place, each line claimed
+    // nearly in its own order (C60 is written from C40 and C50 in theirs).
+    const std::vector<std::uint32_t> place = CodeDatePlaces(
+        n, [&general](std::size_t i) { return general[i].codeKey; },
+        [&general](std::size_t i) { return general[i].dateKey; });
     entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
     entryCount_ = n;
-    for (std::uint32_t k = 0; k < n; ++k) {
-      const GeneralKey& g = general[order[k]];
-      GeneralEntry& e = entries_[k];
+    for (std::size_t p = 0; p < n; ++p) {
+      const GeneralKey& g = general[p];
+      GeneralEntry& e = entries_[place[p]];
       e.codeKey = g.codeKey;
       e.dateKey = g.dateKey;
       e.line = LineFigures{};
       e.physical = g.physical;
       e.letterF = g.letterF;
       e.letterE = g.letterE;
-      claim(k, g.file, g.rec);
+      claim(place[p], g.file, g.rec);
     }
   }
   general = {};
@@ -362,16 +365,20 @@ namespace {
 
 // The rank of each key among the distinct keys, in key order; false (ranks unset) when there
 // are more than `most` distinct keys.
-bool RankKeys(const std::vector<std::uint64_t>& keys, std::size_t most, std::vector<std::uint32_t>& ranks,
+template <typename KeyOf>
+bool RankKeys(std::size_t n, KeyOf keyOf, std::size_t most, std::vector<std::uint32_t>& ranks,
               std::uint32_t& distinct) {
   std::vector<std::uint64_t> values;
   std::vector<std::uint32_t> slots(std::size_t{1} << 10, UINT32_MAX);  // open addressing: value number
-  ranks.resize(keys.size());
-  for (std::size_t k = 0; k < keys.size(); ++k) {
-    if (k != 0 && keys[k] == keys[k - 1]) {  // neighbours often share a key (a piece's date)
+  ranks.resize(n);
+  std::uint64_t previous = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::uint64_t key = keyOf(k);
+    if (k != 0 && key == previous) {  // neighbours often share a key (a piece's date)
       ranks[k] = ranks[k - 1];
       continue;
     }
+    previous = key;
     if (values.size() * 2 >= slots.size()) {  // half full: twice the room
       if (values.size() > most) return false;
       std::vector<std::uint32_t> wider(slots.size() * 2, UINT32_MAX);
@@ -382,11 +389,11 @@ bool RankKeys(const std::vector<std::uint64_t>& keys, std::size_t most, std::vec
       }
       slots.swap(wider);
     }
-    std::size_t at = KeyHash(keys[k]) & (slots.size() - 1);
-    while (slots[at] != UINT32_MAX && values[slots[at]] != keys[k]) at = (at + 1) & (slots.size() - 1);
+    std::size_t at = KeyHash(key) & (slots.size() - 1);
+    while (slots[at] != UINT32_MAX && values[slots[at]] != key) at = (at + 1) & (slots.size() - 1);
     if (slots[at] == UINT32_MAX) {
       slots[at] = static_cast<std::uint32_t>(values.size());
-      values.push_back(keys[k]);
+      values.push_back(key);
     }
     ranks[k] = slots[at];
   }
@@ -418,25 +425,43 @@ std::vector<std::uint32_t> CountingOrder(const std::vector<std::uint32_t>& items
 // (items unchanged) when the keys take more than `most` distinct values.
 template <typename Key>
 bool CountingPass(std::vector<std::uint32_t>& items, Key key, std::size_t most) {
-  std::vector<std::uint64_t> keys(items.size());
-  for (std::size_t k = 0; k < items.size(); ++k) keys[k] = key(items[k]);
   std::vector<std::uint32_t> ranks;
   std::uint32_t distinct = 0;
-  if (!RankKeys(keys, most, ranks, distinct)) return false;
+  if (!RankKeys(items.size(), [&](std::size_t k) { return key(items[k]); }, most, ranks, distinct)) return false;
   items = CountingOrder(items, ranks, distinct);
   return true;
 }
 
 template <typename CodeOf, typename DateOf>
-std::vector<std::uint32_t> CodeDateOrder(std::size_t n, CodeOf codeOf, DateOf dateOf, std::size_t mostKeys) {
-  std::vector<std::uint32_t> order(n);
-  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
-  // A year holds few dates and a chart far fewer accounts than lines: the positions are put in
-  // date order, then in code order, each time by counting, equal keys keeping their order; so
-  // positions of one code and one date stay in their order, with no comparison between them.
-  // The texts are compared as big-endian integers, byte for byte as the texts compare.
-  if (CountingPass(order, dateOf, mostKeys) && CountingPass(order, codeOf, mostKeys)) return order;
+std::vector<std::uint32_t> CodeDatePlaces(std::size_t n, CodeOf codeOf, DateOf dateOf, std::size_t mostKeys) {
+  std::vector<std::uint32_t> place(n);
+  // A year holds few dates and a chart far fewer accounts than lines: each position's code and
+  // date are ranked among the distinct ones, then the positions are placed by counting, equal
+  // keys keeping their order; no two positions are compared. The texts are compared as
+  // big-endian integers, byte for byte as the texts compare.
+  std::vector<std::uint32_t> dateRank, codeRank;
+  std::uint32_t dates = 0, codes = 0;
+  if (RankKeys(n, dateOf, mostKeys, dateRank, dates) && RankKeys(n, codeOf, mostKeys, codeRank, codes)) {
+    const std::uint64_t pairs = std::uint64_t{codes} * dates;
+    if (pairs <= std::max<std::uint64_t>(2 * std::uint64_t{n}, 1u << 16)) {
+      // Few pairs: one pass over (code, date).
+      std::vector<std::uint32_t> next(pairs + 1, 0);
+      for (std::size_t i = 0; i < n; ++i) ++next[std::uint64_t{codeRank[i]} * dates + dateRank[i] + 1];
+      for (std::uint64_t r = 0; r < pairs; ++r) next[r + 1] += next[r];
+      for (std::size_t i = 0; i < n; ++i) place[i] = next[std::uint64_t{codeRank[i]} * dates + dateRank[i]]++;
+      return place;
+    }
+    // By date, then by code.
+    std::vector<std::uint32_t> order(n);
+    for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+    order = CountingOrder(order, dateRank, dates);
+    for (std::size_t k = 0; k < n; ++k) dateRank[k] = codeRank[order[k]];
+    order = CountingOrder(order, dateRank, codes);
+    for (std::uint32_t k = 0; k < n; ++k) place[order[k]] = k;
+    return place;
+  }
   // Too many distinct keys: the positions are compared.
+  std::vector<std::uint32_t> order(n);
   for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&codeOf, &dateOf](std::uint32_t a, std::uint32_t b) {
     const std::uint64_t ca = codeOf(a), cb = codeOf(b);
@@ -445,7 +470,8 @@ std::vector<std::uint32_t> CodeDateOrder(std::size_t n, CodeOf codeOf, DateOf da
     if (da != db) return da < db;
     return a < b;
   });
-  return order;
+  for (std::uint32_t k = 0; k < n; ++k) place[order[k]] = k;
+  return place;
 }
 
 }  // namespace
@@ -454,10 +480,11 @@ std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records
   std::vector<std::uint32_t> live;
   for (std::uint32_t i = 0; i < records.size(); ++i)
     if (records[i].cls == 'Z') live.push_back(i);
-  std::vector<std::uint32_t> order = CodeDateOrder(
-      live.size(), [&](std::uint32_t k) { return records[live[k]].codeKey; },
-      [&](std::uint32_t k) { return records[live[k]].dateKey; }, mostKeys);
-  for (std::uint32_t& k : order) k = live[k];
+  const std::vector<std::uint32_t> place = CodeDatePlaces(
+      live.size(), [&](std::size_t k) { return records[live[k]].codeKey; },
+      [&](std::size_t k) { return records[live[k]].dateKey; }, mostKeys);
+  std::vector<std::uint32_t> order(live.size());
+  for (std::size_t k = 0; k < live.size(); ++k) order[place[k]] = live[k];
   return order;
 }
 
