@@ -121,18 +121,17 @@ Gatherer::Gatherer(const BalanceSource& source, const ChartList& chart, const Ga
   }
 }
 
-bool Gatherer::InPeriod(const SortRecord& r) const {
+bool Gatherer::InPeriod(const AnalyticEntry& r) const {
   return r.dateKey >= startKey_ && r.dateKey <= endKey_;
 }
 
-const LineFigures* Gatherer::Counted(const SortRecord& r) {
+const LineFigures* Gatherer::Counted(const AnalyticEntry& r) {
   if (!prior_ && !InPeriod(r)) return nullptr;
-  const LineFigures* l = source_.FiguresOf(r);
-  if (l == nullptr) {
+  if (!r.line.present) {
     broken_.insert(r.physical);
     return nullptr;
   }
-  return l->cents[currency_] != 0 ? l : nullptr;
+  return r.line.cents[currency_] != 0 ? &r.line : nullptr;
 }
 
 const std::set<std::string>& Gatherer::OrphanLetters(const std::string& account) {
@@ -206,15 +205,16 @@ void AddMovement(AccountFigures& f, char sense, const std::array<long long, 2>& 
 
 }  // namespace
 
-int Gatherer::AgeClass(const SortRecord& r, const LineFigures& l) const {
-  const std::string reference = l.due.Blank() ? r.date.Str() : l.due.Str();
+int Gatherer::AgeClass(const AnalyticEntry& r, const LineFigures& l) const {
+  std::string reference = l.due.Str();
+  if (l.due.Blank()) UnpackText(r.dateKey, reference.data(), 6);
   if (reference < context_.frame.limit90) return 0;
   if (reference < context_.frame.limit60) return 1;
   if (reference < context_.frame.limit30) return 2;
   return 3;
 }
 
-void Gatherer::AddLine(const SortRecord& r, const LineFigures& l, AccountFigures& f) const {
+void Gatherer::AddLine(const AnalyticEntry& r, const LineFigures& l, AccountFigures& f) const {
   const long long a = l.cents[static_cast<std::size_t>(context_.Currency())];
   int column = 0;
   const std::string journal = l.journal.Str();
@@ -398,7 +398,7 @@ std::vector<BalanceLine> Gatherer::GatherSections() {
   if (context_.options.StartAccount() != std::string(8, ' ')) start = context_.options.StartAccount();
   if (context_.options.EndAccount() != std::string(8, ' ')) end = context_.options.EndAccount();
   const std::vector<std::uint32_t> order = source_.AnalyticOrder(context_.analyticByAccount);
-  const auto& recs = source_.Records();
+  const std::span<const AnalyticEntry> recs = source_.AnalyticEntries();
   const auto c = static_cast<std::size_t>(context_.Currency());
   const std::string pstart = context_.options.PeriodStart();
   std::vector<BalanceLine> lines;
@@ -407,21 +407,27 @@ std::vector<BalanceLine> Gatherer::GatherSections() {
     const ChartEntry& e = entries[i];
     if (e.code < start) continue;
     if (e.code > end) break;
-    auto it = std::lower_bound(order.begin(), order.end(), e.code, [&](std::uint32_t k, const std::string& key) {
-      return recs[k].code.View() < std::string_view(key);
-    });
+    // Codes as stored are 8 characters: they compare as their packed forms do.
+    const std::uint64_t key = PackText(e.code.data(), 8);
+    auto it = std::lower_bound(order.begin(), order.end(), key,
+                               [&](std::uint32_t k, std::uint64_t code) { return recs[k].codeKey < code; });
     // Lines of the section by general account (one group when not by account).
     std::vector<BalanceLine> section;
-    for (; it != order.end() && recs[*it].code.View() == std::string_view(e.code); ++it) {
-      const SortRecord& r = recs[*it];
+    for (; it != order.end() && recs[*it].codeKey == key; ++it) {
+      const AnalyticEntry& r = recs[*it];
       if (r.cls != 'W' && r.cls != 'Y') continue;
       const LineFigures* l = Counted(r);
       if (l == nullptr) continue;
-      const std::string_view d = r.date.View();
-      const bool before = d < std::string_view(pstart);
+      char date[6];
+      UnpackText(r.dateKey, date, 6);
+      const bool before = std::string_view(date, 6) < std::string_view(pstart);
       if (before && !context_.options.PriorTotals()) continue;
       if (!before && !InPeriod(r)) continue;  // after the end: the next general account goes on
-      const std::string account = context_.analyticByAccount ? r.generalAccount.Str() : std::string();
+      std::string account;
+      if (context_.analyticByAccount) {
+        account.assign(8, ' ');
+        UnpackText(r.accountKey, account.data(), 8);
+      }
       if (section.empty() || section.back().generalAccount != account) {
         BalanceLine line;
         line.entry = i;

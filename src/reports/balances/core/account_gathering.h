@@ -114,17 +114,17 @@ class Gatherer {
   const std::set<std::string>& OrphanLetters(const std::string& account);
 
  private:
-  bool InPeriod(const SortRecord& r) const;
+  bool InPeriod(const AnalyticEntry& r) const;
   // The sort-record walk's filter: period (without prior totals) and amount.
-  const LineFigures* Counted(const SortRecord& r);
+  const LineFigures* Counted(const AnalyticEntry& r);
   bool LetteringAccepts(const GeneralEntry& e);
-  void AddLine(const SortRecord& r, const LineFigures& l, AccountFigures& f) const;
+  void AddLine(const AnalyticEntry& r, const LineFigures& l, AccountFigures& f) const;
   // The same for the general walk, over the records joined to their lines.
   const GeneralEntry* Counted(const GeneralEntry& e);
   void AddEntry(const GeneralEntry& e, AccountFigures& f) const;
   // Whether a journal (its 3 characters packed) goes to the month columns; remembered.
   bool JournalInColumns(std::uint32_t journal) const;
-  int AgeClass(const SortRecord& r, const LineFigures& l) const;
+  int AgeClass(const AnalyticEntry& r, const LineFigures& l) const;
   std::string KeyOf(const ChartEntry& account, bool& wholeAccount) const;
   bool KeepByPrevYear(const ChartEntry& e) const;
   std::vector<BalanceLine> GatherSections();

@@ -209,8 +209,8 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   entryCount_ = 0;
   draft_.clear();
   closed_.clear();
-  figures_.clear();
-  texts_ = texts;
+  analytic_.clear();
+  analyticMade_ = !texts;
   Table c60, c50, c40;
   if (!OpenRead(c60, c60Path, "C60 \"Tri des Ecritures\"", message) ||
       !OpenRead(c50, c50Path, "C50 \"Ecritures Brouillard\"", message) ||
@@ -297,10 +297,11 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead,
     }
   }
   general = {};
-  figures_.resize(records_.size());
-  for (std::uint32_t i = 0; i < records_.size(); ++i) claim(i | kAnalytic, records_[i].file, records_[i].rec);
+  for (std::uint32_t i = 0; i < analyticLines_.size(); ++i)
+    claim(i | kAnalytic, analyticLines_[i].first, analyticLines_[i].second);
+  analyticLines_ = {};
   auto at = [this](std::uint32_t s) -> LineFigures& {
-    return (s & kAnalytic) != 0 ? figures_[s & ~kAnalytic] : entries_[s].line;
+    return (s & kAnalytic) != 0 ? analytic_[s & ~kAnalytic].line : entries_[s].line;
   };
   using LE = LigneEcriture;
   {
@@ -321,8 +322,13 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
   // Room for every record: the pages left unused are never touched.
-  records_.reserve(c60.RecCount());
-  if (general != nullptr) general->reserve(c60.RecCount());
+  if (general != nullptr) {
+    general->reserve(c60.RecCount());
+    analytic_.reserve(c60.RecCount());
+    analyticLines_.reserve(c60.RecCount());
+  } else {
+    records_.reserve(c60.RecCount());
+  }
   return ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
     if (record[0] == '*') return;  // the walks skip them
     const std::string_view cls = v.In(record, 0), month = v.In(record, 2), day = v.In(record, 3),
@@ -341,6 +347,20 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
       g.letterF.Set(v.In(record, 5));
       g.letterE.Set(v.In(record, 6));
       g.file = file.empty() ? ' ' : file[0];
+      return;
+    }
+    if (general != nullptr) {
+      if (cls.empty() || cls[0] >= 'Z') return;  // neither general nor analytic
+      AnalyticEntry& a = analytic_.emplace_back();
+      a.codeKey = PackText(code.c.data(), 8);
+      a.dateKey = PackText(date.c.data(), 6);
+      Fixed<8> account;
+      account.Set(v.In(record, 10));
+      a.accountKey = PackText(account.c.data(), 8);
+      a.line = LineFigures{};
+      a.physical = recno;
+      a.cls = cls[0];
+      analyticLines_.emplace_back(file.empty() ? ' ' : file[0], RecordNumberText(v.In(record, 8)));
       return;
     }
     SortRecord& r = records_.emplace_back();
@@ -519,33 +539,44 @@ void BalanceSource::JoinGeneral() {
   for (auto& other : others) other->Wait();
 }
 
+std::span<const AnalyticEntry> BalanceSource::AnalyticEntries() const {
+  if (!analyticMade_) {
+    analyticMade_ = true;
+    for (const SortRecord& r : records_) {
+      if (r.cls >= 'Z') continue;
+      AnalyticEntry& a = analytic_.emplace_back();
+      a.codeKey = r.codeKey;
+      a.dateKey = r.dateKey;
+      a.accountKey = PackText(r.generalAccount.c.data(), 8);
+      const EntryLine* l = LineOf(r);
+      a.line = l != nullptr ? static_cast<const LineFigures&>(*l) : LineFigures{};
+      a.physical = r.physical;
+      a.cls = r.cls;
+    }
+  }
+  return analytic_;
+}
+
 std::vector<std::uint32_t> BalanceSource::AnalyticOrder(bool byAccount) const {
-  std::vector<std::uint32_t> order;
-  for (std::uint32_t i = 0; i < records_.size(); ++i)
-    if (records_[i].cls < 'Z') order.push_back(i);
+  const std::span<const AnalyticEntry> entries = AnalyticEntries();
+  std::vector<std::uint32_t> order(entries.size());
+  for (std::uint32_t i = 0; i < entries.size(); ++i) order[i] = i;
   // By counting as the general records are, the least significant key first.
   constexpr std::size_t kMostKeys = 1u << 18;
   std::vector<std::uint32_t> counted = order;
-  if (CountingPass(counted, [this](std::uint32_t i) { return records_[i].dateKey; }, kMostKeys) &&
+  if (CountingPass(counted, [&entries](std::uint32_t i) { return entries[i].dateKey; }, kMostKeys) &&
       (!byAccount ||
-       CountingPass(counted, [this](std::uint32_t i) { return PackText(records_[i].generalAccount.c.data(), 8); },
-                    kMostKeys)) &&
-      CountingPass(counted, [this](std::uint32_t i) { return records_[i].codeKey; }, kMostKeys))
+       CountingPass(counted, [&entries](std::uint32_t i) { return entries[i].accountKey; }, kMostKeys)) &&
+      CountingPass(counted, [&entries](std::uint32_t i) { return entries[i].codeKey; }, kMostKeys))
     return counted;
-  std::stable_sort(order.begin(), order.end(), [this, byAccount](std::uint32_t a, std::uint32_t b) {
-    const SortRecord& x = records_[a];
-    const SortRecord& y = records_[b];
-    if (int c = x.code.View().compare(y.code.View())) return c < 0;
-    if (byAccount)
-      if (int c = x.generalAccount.View().compare(y.generalAccount.View())) return c < 0;
-    return x.date.View() < y.date.View();
+  std::stable_sort(order.begin(), order.end(), [&entries, byAccount](std::uint32_t a, std::uint32_t b) {
+    const AnalyticEntry& x = entries[a];
+    const AnalyticEntry& y = entries[b];
+    if (x.codeKey != y.codeKey) return x.codeKey < y.codeKey;
+    if (byAccount && x.accountKey != y.accountKey) return x.accountKey < y.accountKey;
+    return x.dateKey < y.dateKey;
   });
   return order;
-}
-
-const LineFigures* BalanceSource::FiguresOf(std::uint32_t record) const {
-  if (!texts_) return figures_[record].present ? &figures_[record] : nullptr;
-  return LineOf(records_[record]);
 }
 
 const EntryLine* BalanceSource::LineOf(const SortRecord& r) const {

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class Table;
@@ -98,6 +99,16 @@ struct GeneralEntry {
   Fixed<4> letterF, letterE;
 };
 
+// A live analytic sort record (below "Z") with what the analytic balance reads of it and of its
+// line.
+struct AnalyticEntry {
+  std::uint64_t codeKey, dateKey;  // as in SortRecord
+  std::uint64_t accountKey;        // TCG packed as the code is
+  LineFigures line;                // not present: TREC reaches no line
+  std::uint32_t physical;          // the record's own number in C60
+  char cls;
+};
+
 // The first n (at most 8) characters of a text as a big-endian integer, zeros after them.
 std::uint64_t PackText(const char* text, std::size_t n);
 inline std::uint64_t PackText(std::string_view text) { return PackText(text.data(), text.size()); }
@@ -126,21 +137,17 @@ class BalanceSource {
   // The line a sort record leads to, loaded with its texts; null when TREC reaches no record
   // of its file, and always without the texts.
   const EntryLine* LineOf(const SortRecord& r) const;
-  // What the balances read of the line of Records()[record], with or without the texts; null
-  // when TREC reaches no record of its file.
-  const LineFigures* FiguresOf(std::uint32_t record) const;
-  const LineFigures* FiguresOf(const SortRecord& r) const {
-    return FiguresOf(static_cast<std::uint32_t>(&r - records_.data()));
-  }
 
-  // The live sort records in physical order; loaded without the texts, those that are not
-  // general only.
+  // The live sort records in physical order; none when loaded without the texts (the balances
+  // read GeneralEntries() and AnalyticEntries()).
   const std::vector<SortRecord>& Records() const { return records_; }
   // The live general sort records ("Z") joined to their lines, in C60CODE order: TCODE +
   // TMOIS + TJOUR, then record.
   std::span<const GeneralEntry> GeneralEntries() const { return {entries_.get(), entryCount_}; }
-  // Live analytic sort records (below "Z") in C60ANAL order: TCODE (+ TCG when byAccount)
-  // + TMOIS + TJOUR, then record.
+  // The live analytic sort records (below "Z") joined to their lines, in physical order (made
+  // from the records and the lines at the first call when loaded with the texts).
+  std::span<const AnalyticEntry> AnalyticEntries() const;
+  // Their indexes in C60ANAL order: TCODE (+ TCG when byAccount) + TMOIS + TJOUR, then record.
   std::vector<std::uint32_t> AnalyticOrder(bool byAccount) const;
   // The lines with their texts (empty when loaded without them).
   const std::vector<EntryLine>& DraftLines() const { return draft_; }
@@ -155,7 +162,8 @@ class BalanceSource {
     Fixed<4> letterF, letterE;
     char file;
   };
-  // The live sort records of C60 in records_; with `general`, the general ones go there instead.
+  // The live sort records of C60 in records_; with `general`, the general ones go there instead
+  // and the analytic ones to analytic_ (those of another class nowhere).
   bool LoadSortRecords(Table& c60, std::vector<GeneralKey>* general);
   // With the texts: the general entries made from the records and the lines, on several
   // threads.
@@ -169,8 +177,9 @@ class BalanceSource {
   std::unique_ptr<GeneralEntry[]> entries_;
   std::size_t entryCount_ = 0;
   std::vector<EntryLine> draft_, closed_;  // with the texts: index = record number - 1
-  std::vector<LineFigures> figures_;       // without them: index = that in records_
-  bool texts_ = true;
+  mutable std::vector<AnalyticEntry> analytic_;
+  mutable bool analyticMade_ = false;
+  std::vector<std::pair<char, std::int32_t>> analyticLines_;  // while loading: TFIC, TREC
 };
 
 }  // namespace balances
