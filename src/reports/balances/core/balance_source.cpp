@@ -38,6 +38,21 @@ long long Cents(std::string_view text) {
     if (word != kBlanks) break;
   }
   while (p != end && *p == ' ') ++p;
+  {
+    // The usual form: an optional "-", digits, then "." and two digits or nothing.
+    const char* q = p;
+    const bool minus = q != end && *q == '-';
+    if (minus) ++q;
+    const char* const digits = q;
+    long long whole = 0;
+    for (; q != end && static_cast<unsigned char>(*q - '0') < 10; ++q) whole = whole * 10 + (*q - '0');
+    if (q == end && q != digits) return minus ? -whole * 100 : whole * 100;
+    if (end - q == 3 && q[0] == '.' && static_cast<unsigned char>(q[1] - '0') < 10 &&
+        static_cast<unsigned char>(q[2] - '0') < 10) {
+      whole = whole * 100 + (q[1] - '0') * 10 + (q[2] - '0');
+      return minus ? -whole : whole;
+    }
+  }
   long long units = 0;
   bool negative = false;
   for (; p != end && *p != '.'; ++p) {
