@@ -33,9 +33,16 @@ long long Cents(std::string_view text) {
   const char* const end = p + text.size();
   // Stored right-aligned: mostly blanks first, passed over eight at a time.
   constexpr std::uint64_t kBlanks = 0x2020202020202020ull;
-  for (std::uint64_t word; end - p >= 8; p += 8) {
+  bool found = false;
+  for (std::uint64_t word; !found && end - p >= 8;) {
     std::memcpy(&word, p, 8);
-    if (word != kBlanks) break;
+    const std::uint64_t other = word ^ kBlanks;  // non-zero bytes: not blanks
+    if (other == 0) {
+      p += 8;
+    } else {
+      found = true;
+      if constexpr (std::endian::native == std::endian::little) p += std::countr_zero(other) / 8;
+    }
   }
   while (p != end && *p == ' ') ++p;
   {
