@@ -161,6 +161,22 @@ std::int32_t RecordNumberText(std::string_view text) {
   return rec;
 }
 
+// TMOIS + TJOUR packed as the 6 characters of the record's date (blanks for what is missing):
+// straight from the stored bytes when the fields have their usual widths.
+std::uint64_t DateKey(std::string_view month, std::string_view day) {
+  if (std::endian::native == std::endian::little && month.size() == 4 && day.size() == 2) {
+    std::uint32_t m = 0;
+    std::uint16_t d = 0;
+    std::memcpy(&m, month.data(), 4);
+    std::memcpy(&d, day.data(), 2);
+    return std::uint64_t{__builtin_bswap32(m)} << 32 | std::uint64_t{__builtin_bswap16(d)} << 16;
+  }
+  char date[6];
+  for (std::size_t i = 0; i < 4; ++i) date[i] = i < month.size() ? month[i] : ' ';
+  for (std::size_t i = 0; i < 2; ++i) date[4 + i] = i < day.size() ? day[i] : ' ';
+  return PackText(date, 6);
+}
+
 // Runs `work` on a thread of its own (on this one when no thread can be made); Wait() waits
 // for it and throws again what it threw (a lack of memory, as on this thread).
 class Beside {
@@ -357,13 +373,11 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
                            file = v.In(record, 7);
     Fixed<8> code;
     code.Set(v.In(record, 1));
-    Fixed<6> date;
-    for (std::size_t i = 0; i < 4; ++i) date.c[i] = i < month.size() ? month[i] : ' ';
-    for (std::size_t i = 0; i < 2; ++i) date.c[4 + i] = i < day.size() ? day[i] : ' ';
+    const std::uint64_t codeKey = PackText(code.c.data(), 8), dateKey = DateKey(month, day);
     if (general != nullptr && !cls.empty() && cls[0] == 'Z') {
       GeneralKey& g = general->emplace_back();
-      g.codeKey = PackText(code.c.data(), 8);
-      g.dateKey = PackText(date.c.data(), 6);
+      g.codeKey = codeKey;
+      g.dateKey = dateKey;
       g.physical = recno;
       g.rec = RecordNumberText(v.In(record, 8));
       g.letterF.Set(v.In(record, 5));
@@ -374,8 +388,8 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
     if (general != nullptr) {
       if (cls.empty() || cls[0] >= 'Z') return;  // neither general nor analytic
       AnalyticEntry& a = analytic_.emplace_back();
-      a.codeKey = PackText(code.c.data(), 8);
-      a.dateKey = PackText(date.c.data(), 6);
+      a.codeKey = codeKey;
+      a.dateKey = dateKey;
       Fixed<8> account;
       account.Set(v.In(record, 10));
       a.accountKey = PackText(account.c.data(), 8);
@@ -388,7 +402,7 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
     SortRecord& r = records_.emplace_back();
     r.cls = cls.empty() ? ' ' : cls[0];
     r.code = code;
-    r.date = date;
+    UnpackText(dateKey, r.date.c.data(), 6);
     r.journal.Set(v.In(record, 4));
     r.letterF.Set(v.In(record, 5));
     r.letterE.Set(v.In(record, 6));
@@ -398,8 +412,8 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
     r.generalAccount.Set(v.In(record, 10));
     r.lineNumber.Set(v.In(record, 11));
     r.physical = recno;
-    r.codeKey = PackText(code.c.data(), 8);
-    r.dateKey = PackText(date.c.data(), 6);
+    r.codeKey = codeKey;
+    r.dateKey = dateKey;
   });
 }
 
