@@ -161,6 +161,19 @@ std::int32_t RecordNumberText(std::string_view text) {
   return rec;
 }
 
+// A code packed as its 8 characters stored (blank-padded): straight from the stored bytes when
+// the field has its usual width.
+std::uint64_t CodeKey(std::string_view code) {
+  if (std::endian::native == std::endian::little && code.size() == 8) {
+    std::uint64_t c = 0;
+    std::memcpy(&c, code.data(), 8);
+    return __builtin_bswap64(c);
+  }
+  Fixed<8> padded;
+  padded.Set(code);
+  return PackText(padded.c.data(), 8);
+}
+
 // TMOIS + TJOUR packed as the 6 characters of the record's date (blanks for what is missing):
 // straight from the stored bytes when the fields have their usual widths.
 std::uint64_t DateKey(std::string_view month, std::string_view day) {
@@ -320,15 +333,14 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead,
     const std::vector<std::uint32_t> place = CodeDatePlaces(
         n, [&general](std::size_t i) { return general[i].codeKey; },
         [&general](std::size_t i) { return general[i].dateKey; });
-    entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
+    entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);  // the lines made empty
     entryCount_ = n;
     for (std::size_t p = 0; p < n; ++p) {
       const GeneralKey& g = general[p];
       GeneralEntry& e = entries_[place[p]];
       e.codeKey = g.codeKey;
       e.dateKey = g.dateKey;
-      e.line = LineFigures{};
-      e.physical = g.physical;
+      e.physical = g.physical;  // the line as made: not present until read
       e.letterF = g.letterF;
       e.letterE = g.letterE;
       claim(place[p], g.file, g.rec);
@@ -371,9 +383,7 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
     if (record[0] == '*') return;  // the walks skip them
     const std::string_view cls = v.In(record, 0), month = v.In(record, 2), day = v.In(record, 3),
                            file = v.In(record, 7);
-    Fixed<8> code;
-    code.Set(v.In(record, 1));
-    const std::uint64_t codeKey = PackText(code.c.data(), 8), dateKey = DateKey(month, day);
+    const std::uint64_t codeKey = CodeKey(v.In(record, 1)), dateKey = DateKey(month, day);
     if (general != nullptr && !cls.empty() && cls[0] == 'Z') {
       GeneralKey& g = general->emplace_back();
       g.codeKey = codeKey;
@@ -401,7 +411,7 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
     }
     SortRecord& r = records_.emplace_back();
     r.cls = cls.empty() ? ' ' : cls[0];
-    r.code = code;
+    UnpackText(codeKey, r.code.c.data(), 8);
     UnpackText(dateKey, r.date.c.data(), 6);
     r.journal.Set(v.In(record, 4));
     r.letterF.Set(v.In(record, 5));
