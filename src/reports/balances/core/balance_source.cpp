@@ -87,31 +87,37 @@ long long Cents(std::string_view text) {
   return negative ? -units : units;
 }
 
+// What the balances read of a line, its fields 0-6 in `v` being its class, month, journal, due
+// date, sense, francs and euros.
+void ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigures& l) {
+  l.present = true;
+  const std::string_view cls = v.In(record, 0), sense = v.In(record, 4);
+  l.cls = cls.empty() ? ' ' : cls[0];
+  l.month.Set(v.In(record, 1));
+  l.journal.Set(v.In(record, 2));
+  l.due.Set(v.In(record, 3));
+  l.sense = sense.empty() ? ' ' : sense[0];
+  l.cents[0] = Cents(v.In(record, 5));
+  l.cents[1] = Cents(v.In(record, 6));
+}
+
 // Every record of an entry-line table in physical order with its texts, read straight from the
-// table's blocks; `f` lists the field numbers of class, account, month, day, journal, piece,
-// label code, label, due date, sense, francs, euros, euro letter, line number and validation
-// date (0: absent). The vector's index is the record number - 1.
+// table's blocks; `f` lists the field numbers of class, month, journal, due date, sense, francs,
+// euros, account, day, piece, label code, label, euro letter, line number and validation date
+// (0: absent). The vector's index is the record number - 1.
 bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& out) {
   out.clear();
   out.reserve(t.RecCount());
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   return ScanRecords(t, [&](std::uint32_t, const std::uint8_t* record) {
     EntryLine& l = out.emplace_back();
-    l.present = true;
+    ReadLineFigures(v, record, l);
     l.deleted = record[0] == '*';
-    const std::string_view cls = v.In(record, 0), sense = v.In(record, 9);
-    l.cls = cls.empty() ? ' ' : cls[0];
-    l.month.Set(v.In(record, 2));
-    l.day.Set(v.In(record, 3));
-    l.journal.Set(v.In(record, 4));
-    l.due.Set(v.In(record, 8));
-    l.sense = sense.empty() ? ' ' : sense[0];
-    l.cents[0] = Cents(v.In(record, 10));
-    l.cents[1] = Cents(v.In(record, 11));
-    l.account.Set(v.In(record, 1));
-    l.piece.Set(v.In(record, 5));
-    l.labelCode.Set(v.In(record, 6));
-    l.label.Set(v.In(record, 7));
+    l.account.Set(v.In(record, 7));
+    l.day.Set(v.In(record, 8));
+    l.piece.Set(v.In(record, 9));
+    l.labelCode.Set(v.In(record, 10));
+    l.label.Set(v.In(record, 11));
     l.letterE.Set(v.In(record, 12));
     l.lineNumber.Set(v.In(record, 13));
     l.validation.Set(v.In(record, 14));
@@ -132,17 +138,7 @@ template <typename At>
 bool ReadFigures(Table& t, const std::array<int, 7>& f, const std::vector<std::uint32_t>& slot, At at) {
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
-    if (recno > slot.size() || slot[recno - 1] == kNoRecord) return;
-    LineFigures& l = at(slot[recno - 1]);
-    l.present = true;
-    const std::string_view cls = v.In(record, 0), sense = v.In(record, 4);
-    l.cls = cls.empty() ? ' ' : cls[0];
-    l.month.Set(v.In(record, 1));
-    l.journal.Set(v.In(record, 2));
-    l.due.Set(v.In(record, 3));
-    l.sense = sense.empty() ? ' ' : sense[0];
-    l.cents[0] = Cents(v.In(record, 5));
-    l.cents[1] = Cents(v.In(record, 6));
+    if (recno <= slot.size() && slot[recno - 1] != kNoRecord) ReadLineFigures(v, record, at(slot[recno - 1]));
   });
 }
 
@@ -273,14 +269,14 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
     // The three tables are read side by side, each on its own thread through its own cursor
     // (opened and closed here, on the calling thread, which waits for the two others).
     Beside closedReader([&] {
-      closedRead = LoadLines(c40, {LE::DCLE, LE::DCODE, LE::DMOIS, LE::DJOUR, LE::DJAL, LE::DPIECE, LE::DCLIB,
-                                   LE::DLIB, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE, LE::DLETE,
+      closedRead = LoadLines(c40, {LE::DCLE, LE::DMOIS, LE::DJAL, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF,
+                                   LE::DMONTANTE, LE::DCODE, LE::DJOUR, LE::DPIECE, LE::DCLIB, LE::DLIB, LE::DLETE,
                                    LE::DNUM, LE::DVALID},
                              closed_);
     });
     Beside draftReader([&] {
-      draftRead = LoadLines(c50, {LE::BCLE, LE::BCODE, LE::BMOIS, LE::BJOUR, LE::BJAL, LE::BPIECE, LE::BCLIB,
-                                  LE::BLIB, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE, LE::BLETE,
+      draftRead = LoadLines(c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF,
+                                  LE::BMONTANTE, LE::BCODE, LE::BJOUR, LE::BPIECE, LE::BCLIB, LE::BLIB, LE::BLETE,
                                   LE::BNUM, 0},
                             draft_);
     });
