@@ -10,9 +10,17 @@
 // date, December stays in the draft, and the sort file is written again from both.
 //   MERLON_BENCH_LINES=100000 ./balances_bench
 #include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/closed_lines.h"
@@ -123,6 +131,54 @@ struct World : bench_world::BalanceWorld {
   double plainScan_ = -1, generalBalance_ = -1;
 };
 
+// The memory a run holds at its peak, from the kernel's count of the process's resident pages, the
+// freed heap given back first. Peak(): the growth of the anonymous pages (resident less file-backed,
+// from /proc/self/statm) sampled every 50 microseconds on a thread of its own while the run runs:
+// what the run makes, without the pages of the tables it maps (the file cache, shared with every
+// process). HighWater(): the growth of all resident pages at their peak (VmHWM), those included.
+class PeakMemory {
+ public:
+  template <typename Run>
+  void Measure(Run run) {
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";  // VmHWM back to VmRSS
+    const long rss = StatusKb("VmRSS:");
+    const long before = Anonymous();
+    std::atomic<bool> done{false};
+    std::atomic<long> peak{before};
+    std::thread sampler([&] {
+      while (!done.load()) {
+        const long now = Anonymous();
+        if (now > peak.load()) peak.store(now);
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+      }
+    });
+    run();
+    done.store(true);
+    sampler.join();
+    peak_ = static_cast<double>(std::max(peak.load(), Anonymous()) - before);
+    highWater_ = static_cast<double>(StatusKb("VmHWM:") - rss) * 1024.0;
+  }
+  double Peak() const { return peak_; }
+  double HighWater() const { return highWater_; }
+
+ private:
+  // Resident less shared pages, in bytes.
+  static long Anonymous() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0, shared = 0;
+    statm >> size >> resident >> shared;
+    return (resident - shared) * sysconf(_SC_PAGESIZE);
+  }
+  static long StatusKb(const char* key) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
+    return 0;
+  }
+  double peak_ = 0, highWater_ = 0;
+};
+
 // One delimited line of an account, as the CSV layouts write it.
 std::string CsvLine(const ChartEntry& a, const AccountFigures& f) {
   std::string line = a.code + ";" + a.name + ";";
@@ -145,11 +201,19 @@ std::size_t World::GeneralBalanceCsv() const {
   return lines.size();
 }
 
-// The general balance of the year against a plain scan of C40 and C50 (target: at most 4 times).
+// The general balance of the year against a plain scan of C40 and C50 (target: at most 4 times), and
+// the memory it makes at its peak per line read (the records of C40 and C50; target: at most 200
+// bytes), measured on one more run outside the timed one (PeakMemory: `bytes_per_line` the anonymous
+// pages, `rss_bytes_per_line` all resident pages, the tables' mapped pages included).
 void BM_GeneralBalanceToItsLastCsvLine(benchmark::State& state) {
   World* w = bench_world::ReadyWorld<World>(state);
   if (w == nullptr) return;
   const double baseline = w->PlainScanSeconds();
+  double lines = 0;
+  for (const char* table : {"c40", "c50"}) {
+    Table t;
+    if (t.OpenShared(w->Path(table), "", true)) lines += t.RecCount();
+  }
   std::size_t accounts = 0;
   double cpu = 0;
   for (auto _ : state) {
@@ -158,9 +222,14 @@ void BM_GeneralBalanceToItsLastCsvLine(benchmark::State& state) {
     cpu += bench_world::BenchRuntime::CpuSeconds() - start;
     if (accounts == 0) return state.SkipWithError("unbalanced");
   }
+  PeakMemory memory;
+  memory.Measure([w] { w->GeneralBalanceCsv(); });
   state.counters["accounts"] = static_cast<double>(accounts);
   state.counters["plain_scan_ms"] = baseline * 1e3;
   bench_world::ReportRatio(state, cpu / static_cast<double>(state.iterations()), baseline, 4.0);
+  state.counters["bytes_per_line"] = lines > 0 ? memory.Peak() / lines : 0;
+  state.counters["bytes_per_line_target"] = 200;
+  state.counters["rss_bytes_per_line"] = lines > 0 ? memory.HighWater() / lines : 0;
 }
 BENCHMARK(BM_GeneralBalanceToItsLastCsvLine)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
 

@@ -115,3 +115,31 @@ TEST_F(TableScan, ATableCutShortUnderItsCursorIsRefused) {
   EXPECT_NE(t.result, 0);
   EXPECT_TRUE(Boxes().empty()) << "the caller says it";
 }
+
+// A walk longer than the part of the table it holds gives back the pages it has read: the table
+// read again, a record changed meanwhile through another cursor, the records reached by a go-to,
+// all are those of the file.
+TEST_F(TableScan, ThePagesGivenBackAreReadAgainFromTheFile) {
+  Fill("long", 100000);  // 4.7 MB: more than the walk holds at once
+  Table t, writer;
+  ASSERT_TRUE(t.OpenShared(File("long"), "", true));
+  bool ok = false;
+  std::vector<std::string> first = Scanned(t, &ok);
+  ASSERT_TRUE(ok);
+  ASSERT_TRUE(writer.OpenShared(File("long")));
+  ASSERT_TRUE(writer.GoTo(50003));
+  ASSERT_TRUE(writer.PutField(2, "changed"));
+  writer.CloseTable();
+  first[50002] = "50003:" + Code(50003) + ":changed";
+  const std::vector<std::string> again = Scanned(t, &ok);
+  ASSERT_TRUE(ok);
+  EXPECT_TRUE(again == first) << "the second walk reads what the file holds";
+  for (std::uint32_t n : {1u, 33333u, 99999u, 100000u}) {
+    ASSERT_TRUE(t.GoTo(n));
+    EXPECT_EQ(std::string(t.GetField(1)), Code(n));
+  }
+  t.CloseTable();
+  Table fresh;
+  ASSERT_TRUE(fresh.OpenShared(File("long"), "", true));
+  EXPECT_TRUE(Scanned(fresh, &ok) == first) << "the file itself is untouched";
+}

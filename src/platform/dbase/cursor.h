@@ -50,6 +50,8 @@ struct DbiCursor {
   // Records first .. first + count - 1 as stored, without moving (DbiReadRecordBlock).
   DBIResult ReadBlock(std::uint32_t first, std::uint32_t count, std::vector<std::uint8_t>& scratch,
                       const std::uint8_t** records);
+  // Those records' pages of the mapping given back once read (DbiReleaseRecordBlock).
+  void ReleaseBlock(std::uint32_t first, std::uint32_t count) const { dbf_.ReleaseRecords(first, count); }
 
   // Locks.
   DBIResult LockRecord(std::uint32_t recno);

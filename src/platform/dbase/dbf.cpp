@@ -374,6 +374,16 @@ DBIResult DbfFile::RecordsAt(std::uint32_t n, std::uint32_t count, std::vector<s
   return ReadRecords(n, count, scratch.data());
 }
 
+void DbfFile::ReleaseRecords(std::uint32_t n, std::uint32_t count) const {
+  if (map_ == nullptr || n == 0 || count == 0) return;
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  std::size_t from = static_cast<std::size_t>(RecordOffset(n));
+  std::size_t to = std::min(static_cast<std::size_t>(RecordOffset(n + count)), mapLength_);
+  from = (from + page - 1) / page * page;
+  to = to / page * page;
+  if (to > from) ::madvise(const_cast<std::uint8_t*>(map_) + from, to - from, MADV_DONTNEED);
+}
+
 DBIResult DbfFile::WriteRecord(std::uint32_t n, const std::uint8_t* buf) {
   if (n == 0) return DBIERR_INVALIDPARAM;
   if (!writable_) return DBIERR_OSACCESS;

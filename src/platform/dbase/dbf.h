@@ -84,6 +84,9 @@ class DbfFile {
   // there is one (no copy), else read into `scratch`.
   DBIResult RecordsAt(std::uint32_t n, std::uint32_t count, std::vector<std::uint8_t>& scratch,
                       const std::uint8_t** records) const;
+  // The pages of the mapping wholly inside those records given back (read again from the
+  // file cache when next read): a whole-table walk holds only what it reads now.
+  void ReleaseRecords(std::uint32_t n, std::uint32_t count) const;
   DBIResult WriteRecord(std::uint32_t n, const std::uint8_t* buf);
   DBIResult WriteRecords(std::uint32_t n, std::uint32_t count, const std::uint8_t* buf);
   DBIResult WriteDeleteMark(std::uint32_t n, std::uint8_t mark);

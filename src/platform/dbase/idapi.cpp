@@ -367,6 +367,12 @@ DBIResult DbiReadRecordBlock(hDBICur cursor, std::uint32_t first, std::uint32_t 
   return cursor->ReadBlock(first, count, scratch, records);
 }
 
+DBIResult DbiReleaseRecordBlock(hDBICur cursor, std::uint32_t first, std::uint32_t count) {
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  cursor->ReleaseBlock(first, count);
+  return DBIERR_NONE;
+}
+
 DBIResult DbiRelRecordLock(hDBICur cursor, bool all) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   return cursor->ReleaseLock(all);

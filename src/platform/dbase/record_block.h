@@ -17,4 +17,9 @@ namespace dbase {
 DBIResult DbiReadRecordBlock(hDBICur cursor, std::uint32_t first, std::uint32_t count,
                              std::vector<std::uint8_t>& scratch, const std::uint8_t** records);
 
+// Records read whole and no longer needed: the pages of the file's mapping wholly inside them are
+// given back to the file cache (read again from it if asked again), so that a walk over a large
+// table holds only the part it reads. Nothing changes for the records or the cursor.
+DBIResult DbiReleaseRecordBlock(hDBICur cursor, std::uint32_t first, std::uint32_t count);
+
 }  // namespace dbase

@@ -66,6 +66,12 @@ class GatheringTest : public test_support::BalanceDossierTest {
     ASSERT_TRUE(codes_.Load(Path("c10"), &message)) << message;
   }
 
+  // The lines read again, with their texts (as the exports read them) or without (as the
+  // balances do).
+  bool Reload(bool texts, std::string* message = nullptr) {
+    return source_.Load(Path("c60"), Path("c50"), Path("c40"), message, texts);
+  }
+
   GatherContext Context(const Case& c) const {
     GatherContext context;
     context.options = MakeOptions(c.kind == '1' ? 'G' : c.kind, c.start, c.end, c.prior, 'S', c.lettering, c.euros);
@@ -110,9 +116,14 @@ TEST_F(GatheringTest, EveryKindAgreesWithAnIndependentComputation) {
   for (const Case& c : kCases) {
     if (*c.typeListe != '\0') continue;  // the oracle computes plain lists
     const GatherContext context = Context(c);
-    Gatherer g(source_, chart_, context);
-    std::string ours;
-    for (const BalanceLine& line : g.GatherList()) ours += Line(chart_.Entries()[line.entry].code, line.figures) + "\n";
+    std::string ours, lean;
+    for (bool texts : {false, true}) {
+      ASSERT_TRUE(Reload(texts));
+      Gatherer g(source_, chart_, context);
+      for (const BalanceLine& line : g.GatherList())
+        (texts ? ours : lean) += Line(chart_.Entries()[line.entry].code, line.figures) + "\n";
+    }
+    EXPECT_EQ(lean, ours) << "read without the texts: kind " << c.kind << " " << c.start;
     const std::string args = folder_ + " " + c.kind + " " + c.start + " " + c.end + " " + (c.prior ? "O" : "N") +
                              " " + c.lettering + " " + (c.euros ? "1" : "0") + " " + (c.orphans ? "O" : "N") + " " +
                              context.frame.limit30 + " " + context.frame.limit60 + " " + context.frame.limit90;
@@ -126,19 +137,22 @@ TEST_F(GatheringTest, EveryKindAgreesWithAnIndependentComputation) {
 }
 
 TEST_F(GatheringTest, EveryKindAgreesWithTheAccountByAccountWalk) {
-  for (const Case& c : kCases) {
-    const GatherContext context = Context(c);
-    Gatherer g(source_, chart_, context);
-    test_support::PlainWalk walk(folder_, context);
-    for (const ChartEntry& a : chart_.Entries()) {
-      AccountFigures ours, theirs;
-      const bool kept = g.GatherAccount(a, ours);
-      EXPECT_EQ(kept, walk.GatherAccount(a, theirs)) << a.code << " kind " << c.kind << " " << c.start;
-      if (kept) {
-        EXPECT_EQ(Line(a.code, ours), Line(a.code, theirs)) << c.kind << " " << c.start << "-" << c.end;
-        EXPECT_EQ(ours.etafiSan, theirs.etafiSan) << a.code;
-        EXPECT_EQ(ours.etafiCdb, theirs.etafiCdb) << a.code;
-        EXPECT_EQ(ours.debitF + ours.debitE, theirs.debitF + theirs.debitE) << a.code;
+  for (bool texts : {true, false}) {
+    ASSERT_TRUE(Reload(texts));
+    for (const Case& c : kCases) {
+      const GatherContext context = Context(c);
+      Gatherer g(source_, chart_, context);
+      test_support::PlainWalk walk(folder_, context);
+      for (const ChartEntry& a : chart_.Entries()) {
+        AccountFigures ours, theirs;
+        const bool kept = g.GatherAccount(a, ours);
+        EXPECT_EQ(kept, walk.GatherAccount(a, theirs)) << a.code << " kind " << c.kind << " " << c.start << texts;
+        if (kept) {
+          EXPECT_EQ(Line(a.code, ours), Line(a.code, theirs)) << c.kind << " " << c.start << "-" << c.end << texts;
+          EXPECT_EQ(ours.etafiSan, theirs.etafiSan) << a.code;
+          EXPECT_EQ(ours.etafiCdb, theirs.etafiCdb) << a.code;
+          EXPECT_EQ(ours.debitF + ours.debitE, theirs.debitF + theirs.debitE) << a.code;
+        }
       }
     }
   }
@@ -277,11 +291,13 @@ TEST_F(GatheringTest, BrokenSortRecordsAreCounted) {
     ASSERT_TRUE(c60.GoTo(3));
     ASSERT_TRUE(c60.PutField(10, "000999"));
   }
-  ASSERT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40")));
-  const GatherContext context = Context(kCases[0]);
-  Gatherer g(source_, chart_, context);
-  g.GatherList();
-  EXPECT_EQ(g.BrokenRecords(), 1);
+  for (bool texts : {true, false}) {
+    ASSERT_TRUE(Reload(texts));
+    const GatherContext context = Context(kCases[0]);
+    Gatherer g(source_, chart_, context);
+    g.GatherList();
+    EXPECT_EQ(g.BrokenRecords(), 1) << texts;
+  }
 }
 
 }  // namespace
@@ -315,7 +331,9 @@ TEST_F(GatheringTest, AnalyticSections) {
        "SECT2___:60100000/10000/3000/san=7000/;",
        10000 - 4000},
   };
+  for (bool texts : {true, false})
   for (const Case& c : cases) {
+    ASSERT_TRUE(Reload(texts));
     Gatherer g(source_, sections, SectionContext("C60101", "C60630", c.byAccount));
     const std::vector<BalanceLine> lines = g.GatherList();
     std::string text;
@@ -331,8 +349,8 @@ TEST_F(GatheringTest, AnalyticSections) {
         text += "month2=" + std::to_string(l.figures.months[1]) + "/month3=" + std::to_string(l.figures.months[2]) + "/";
       text += ";";
     }
-    EXPECT_EQ(text, c.lines) << c.byAccount;
-    EXPECT_EQ(Gatherer::Totals(lines, '9').prevYear, c.prevYear) << c.byAccount;
+    EXPECT_EQ(text, c.lines) << c.byAccount << texts;
+    EXPECT_EQ(Gatherer::Totals(lines, '9').prevYear, c.prevYear) << c.byAccount << texts;
   }
 }
 

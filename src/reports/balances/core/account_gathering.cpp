@@ -1,9 +1,12 @@
 #include "reports/balances/core/account_gathering.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "data/entry_lines.h"
+#include "data/stored_fields.h"
 #include "data/table.h"
+#include "data/table_scan.h"
 
 namespace balances {
 
@@ -29,21 +32,32 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
                  ").\n\n" + path;
     return false;
   }
-  std::vector<std::string> v;
-  for (bool more = t.GoTop(""); more && !t.eof; more = t.Skip(1)) {
-    if (!t.recordBuffer.empty() && t.recordBuffer[0] == '*') continue;
-    ReadStoredFields(t, fields, v);
+  // The fields as stored, up to a byte 0 as the cursor's text of them ends there.
+  const StoredFields v(t, fields);
+  auto text = [&v](const std::uint8_t* record, std::size_t i) {
+    const std::string_view s = v.In(record, i);
+    return std::string(s.substr(0, s.find('\0')));
+  };
+  const bool read = ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
+    if (record[0] == '*') return;
     ChartEntry e;
-    e.code = Pad8(v[0]);
-    e.name = v[1];
-    e.street1 = v[2];
-    e.street2 = v[3];
-    e.town = v[4];
-    e.prevDebit = {StoredCents(v[5]), StoredCents(v[6])};
-    e.prevCredit = {StoredCents(v[7]), StoredCents(v[8])};
-    e.budget = {StoredCents(v[9]), StoredCents(v[10])};
-    e.recno = t.recordNumber;
+    e.code = Pad8(text(record, 0));
+    e.name = text(record, 1);
+    e.street1 = text(record, 2);
+    e.street2 = text(record, 3);
+    e.town = text(record, 4);
+    e.prevDebit = {StoredCents(text(record, 5)), StoredCents(text(record, 6))};
+    e.prevCredit = {StoredCents(text(record, 7)), StoredCents(text(record, 8))};
+    e.budget = {StoredCents(text(record, 9)), StoredCents(text(record, 10))};
+    e.recno = recno;
     entries_.push_back(std::move(e));
+  });
+  if (!read) {
+    entries_.clear();
+    if (message != nullptr)
+      *message = std::string("Le fichier ") + title + " ne se lit pas (erreur " + std::to_string(t.result) +
+                 ").\n\n" + path;
+    return false;
   }
   std::stable_sort(entries_.begin(), entries_.end(),
                    [](const ChartEntry& a, const ChartEntry& b) { return a.code < b.code; });
@@ -95,20 +109,29 @@ Gatherer::Gatherer(const BalanceSource& source, const ChartList& chart, const Ga
   startKey_ = PackText(start_);
   endKey_ = PackText(end_);
   openingJournal_ = Pad8(context_.openingJournal).substr(0, 3);
+  openingKey_ = static_cast<std::uint32_t>(PackText(openingJournal_) >> 40);
+  blankDate_ = PackText("      ");
+  // A 6-character date compares with a limit as their packed forms do while the limit holds
+  // at most 8 characters and no byte 0 (dates stored as text hold none).
+  packedLimits_ = true;
+  const std::string* limits[3] = {&context_.frame.limit90, &context_.frame.limit60, &context_.frame.limit30};
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (limits[i]->size() > 8 || limits[i]->find('\0') != std::string::npos) packedLimits_ = false;
+    limitKeys_[i] = PackText(*limits[i]);
+  }
 }
 
-bool Gatherer::InPeriod(const SortRecord& r) const {
+bool Gatherer::InPeriod(const AnalyticEntry& r) const {
   return r.dateKey >= startKey_ && r.dateKey <= endKey_;
 }
 
-const EntryLine* Gatherer::Counted(const SortRecord& r) {
+const LineFigures* Gatherer::Counted(const AnalyticEntry& r) {
   if (!prior_ && !InPeriod(r)) return nullptr;
-  const EntryLine* l = source_.LineOf(r);
-  if (l == nullptr) {
+  if (!r.line.present) {
     broken_.insert(r.physical);
     return nullptr;
   }
-  return l->cents[currency_] != 0 ? l : nullptr;
+  return r.line.cents[currency_] != 0 ? &r.line : nullptr;
 }
 
 const std::set<std::string>& Gatherer::OrphanLetters(const std::string& account) {
@@ -118,34 +141,36 @@ const std::set<std::string>& Gatherer::OrphanLetters(const std::string& account)
   std::set<std::string>& letters = orphans_[code];
   if (!context_.orphanLetters) return letters;
   if (context_.letteringExemptions.find("-" + code.substr(0, 3) + "-") != std::string::npos) return letters;
-  const auto& order = source_.GeneralOrder();
-  const auto& recs = source_.Records();
-  auto it = std::lower_bound(order.begin(), order.end(), code, [&](std::uint32_t i, const std::string& k) {
-    return recs[i].code.View() < std::string_view(k);
-  });
-  const std::string& start = start_;
-  const std::string& end = end_;
-  for (; it != order.end() && recs[*it].code.View() == std::string_view(code); ++it) {
-    const SortRecord& r = recs[*it];
-    const Fixed<4>& letter = context_.Currency() == 1 ? r.letterE : r.letterF;
+  const std::span<const GeneralEntry> entries = source_.GeneralEntries();
+  const std::uint64_t key = PackText(code.data(), 8);
+  auto it = std::lower_bound(entries.begin(), entries.end(), key,
+                             [](const GeneralEntry& e, std::uint64_t k) { return e.codeKey < k; });
+  for (; it != entries.end() && it->codeKey == key; ++it) {
+    const Fixed<4>& letter = context_.Currency() == 1 ? it->letterE : it->letterF;
     if (letter.Blank()) continue;
-    const std::string_view d = r.date.View();
-    if (d < std::string_view(start)) {
+    char date[6];
+    UnpackText(it->dateKey, date, 6);
+    const std::string_view d(date, 6);
+    if (d < std::string_view(start_)) {
       if (context_.options.PriorTotals()) continue;
       letters.insert(letter.Str());
-    } else if (d > std::string_view(end)) {
+    } else if (d > std::string_view(end_)) {
       letters.insert(letter.Str());
     }
   }
   return letters;
 }
 
-bool Gatherer::LetteringAccepts(const SortRecord& r) {
+bool Gatherer::LetteringAccepts(const GeneralEntry& e) {
   const char choice = context_.options.Lettering();
   if (choice == '1') return true;
-  const Fixed<4>& letter = context_.Currency() == 1 ? r.letterE : r.letterF;
+  const Fixed<4>& letter = context_.Currency() == 1 ? e.letterE : e.letterF;
   bool unlettered = letter.Blank();
-  if (!unlettered) unlettered = OrphanLetters(r.code.Str()).count(letter.Str()) != 0;
+  if (!unlettered) {
+    std::string code(8, ' ');
+    UnpackText(e.codeKey, code.data(), 8);
+    unlettered = OrphanLetters(code).count(letter.Str()) != 0;
+  }
   if (choice == '2' || choice == '4') return unlettered;
   if (choice == '3' || choice == '5') return !unlettered;
   return false;
@@ -180,15 +205,16 @@ void AddMovement(AccountFigures& f, char sense, const std::array<long long, 2>& 
 
 }  // namespace
 
-int Gatherer::AgeClass(const SortRecord& r, const EntryLine& l) const {
-  const std::string reference = l.due.Blank() ? r.date.Str() : l.due.Str();
+int Gatherer::AgeClass(const AnalyticEntry& r, const LineFigures& l) const {
+  std::string reference = l.due.Str();
+  if (l.due.Blank()) UnpackText(r.dateKey, reference.data(), 6);
   if (reference < context_.frame.limit90) return 0;
   if (reference < context_.frame.limit60) return 1;
   if (reference < context_.frame.limit30) return 2;
   return 3;
 }
 
-void Gatherer::AddLine(const SortRecord& r, const EntryLine& l, AccountFigures& f) const {
+void Gatherer::AddLine(const AnalyticEntry& r, const LineFigures& l, AccountFigures& f) const {
   const long long a = l.cents[static_cast<std::size_t>(context_.Currency())];
   int column = 0;
   const std::string journal = l.journal.Str();
@@ -227,29 +253,55 @@ bool Gatherer::KeepByPrevYear(const ChartEntry& e) const {
 
 const GeneralEntry* Gatherer::Counted(const GeneralEntry& e) {
   if (!prior_ && (e.dateKey < startKey_ || e.dateKey > endKey_)) return nullptr;
-  if (e.broken) {
-    broken_.insert(source_.Records()[e.record].physical);
+  if (!e.line.present) {
+    broken_.insert(e.physical);
     return nullptr;
   }
-  return e.cents[currency_] != 0 ? &e : nullptr;
+  return e.line.cents[currency_] != 0 ? &e : nullptr;
+}
+
+bool Gatherer::JournalInColumns(std::uint32_t journal) const {
+  for (std::size_t i = 0; i < journalCount_; ++i)
+    if (journals_[i].first == journal) return journals_[i].second;
+  const char text[3] = {static_cast<char>(journal >> 16), static_cast<char>(journal >> 8), static_cast<char>(journal)};
+  const bool in = context_.excludedJournals.empty() ||
+                  context_.excludedJournals.find(std::string_view(text, 3)) == std::string::npos;
+  if (journalCount_ < journals_.size()) journals_[journalCount_++] = {journal, in};
+  return in;
 }
 
 void Gatherer::AddEntry(const GeneralEntry& e, AccountFigures& f) const {
-  const long long a = e.cents[currency_];
+  const LineFigures& l = e.line;
+  const long long a = l.cents[currency_];
+  const std::uint32_t journal = static_cast<std::uint32_t>(static_cast<unsigned char>(l.journal.c[0])) << 16 |
+                                static_cast<std::uint32_t>(static_cast<unsigned char>(l.journal.c[1])) << 8 |
+                                static_cast<unsigned char>(l.journal.c[2]);
   int column = 0;
-  const std::string_view journal = e.journal.View();
-  if (context_.excludedJournals.empty() || context_.excludedJournals.find(journal) == std::string::npos) {
-    int m = (e.month[0] - '0') * 10 + (e.month[1] - '0');
+  if (JournalInColumns(journal)) {
+    int m = (l.month.c[2] - '0') * 10 + (l.month.c[3] - '0');
     if (m < 1 || m > 12) m = 1;
     column = context_.frame.monthColumn[static_cast<std::size_t>(m)];
   }
-  const bool opening = journal == std::string_view(openingJournal_);
-  const std::string_view reference = e.ageDate.View();
-  const int age = reference < std::string_view(context_.frame.limit90)   ? 0
-                  : reference < std::string_view(context_.frame.limit60) ? 1
-                  : reference < std::string_view(context_.frame.limit30) ? 2
-                                                                         : 3;
-  AddMovement(f, e.sense, e.cents, a, opening, column, age);
+  const bool opening = journal == openingKey_;
+  // The due date, the record's date when the line has none.
+  int age;
+  if (packedLimits_) {
+    const std::uint64_t due = PackText(l.due.c.data(), 6);
+    const std::uint64_t reference = due == blankDate_ ? e.dateKey : due;
+    age = reference < limitKeys_[0] ? 0 : reference < limitKeys_[1] ? 1 : reference < limitKeys_[2] ? 2 : 3;
+  } else {
+    char date[6];
+    if (l.due.Blank())
+      UnpackText(e.dateKey, date, 6);
+    else
+      std::memcpy(date, l.due.c.data(), 6);
+    const std::string_view reference(date, 6);
+    age = reference < std::string_view(context_.frame.limit90)   ? 0
+          : reference < std::string_view(context_.frame.limit60) ? 1
+          : reference < std::string_view(context_.frame.limit30) ? 2
+                                                                 : 3;
+  }
+  AddMovement(f, l.sense, l.cents, a, opening, column, age);
 }
 
 bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
@@ -273,7 +325,6 @@ bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
   const auto c = currency_;
   f.prevYear = account.prevDebit[c] - account.prevCredit[c];
   const char choice = context_.options.Lettering();
-  const auto& recs = source_.Records();
   for (it = first; it != entries.end() && begins(*it); ++it) {
     const GeneralEntry* e = Counted(*it);
     if (e == nullptr) continue;
@@ -281,17 +332,17 @@ bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
     if (e->dateKey < startKey_) {
       if (context_.options.PriorTotals()) {
         keep = true;
-        (e->sense == 'D' ? f.caDebit : f.caCredit) += e->cents[c];
+        (e->line.sense == 'D' ? f.caDebit : f.caCredit) += e->line.cents[c];
       }
       continue;
     }
     if (e->dateKey > endKey_) continue;
-    if (choice == '1' || LetteringAccepts(recs[e->record])) {
+    if (choice == '1' || LetteringAccepts(*e)) {
       keep = true;
       AddEntry(*e, f);
     } else if (choice == '4' || choice == '5') {
       keep = true;
-      (e->sense == 'D' ? f.aeDebit : f.aeCredit) += e->cents[c];
+      (e->line.sense == 'D' ? f.aeDebit : f.aeCredit) += e->line.cents[c];
     }
   }
   if (!context_.typeListe.empty() && context_.typeListe[0] == 'A' &&
@@ -347,7 +398,7 @@ std::vector<BalanceLine> Gatherer::GatherSections() {
   if (context_.options.StartAccount() != std::string(8, ' ')) start = context_.options.StartAccount();
   if (context_.options.EndAccount() != std::string(8, ' ')) end = context_.options.EndAccount();
   const std::vector<std::uint32_t> order = source_.AnalyticOrder(context_.analyticByAccount);
-  const auto& recs = source_.Records();
+  const std::span<const AnalyticEntry> recs = source_.AnalyticEntries();
   const auto c = static_cast<std::size_t>(context_.Currency());
   const std::string pstart = context_.options.PeriodStart();
   std::vector<BalanceLine> lines;
@@ -356,21 +407,27 @@ std::vector<BalanceLine> Gatherer::GatherSections() {
     const ChartEntry& e = entries[i];
     if (e.code < start) continue;
     if (e.code > end) break;
-    auto it = std::lower_bound(order.begin(), order.end(), e.code, [&](std::uint32_t k, const std::string& key) {
-      return recs[k].code.View() < std::string_view(key);
-    });
+    // Codes as stored are 8 characters: they compare as their packed forms do.
+    const std::uint64_t key = PackText(e.code.data(), 8);
+    auto it = std::lower_bound(order.begin(), order.end(), key,
+                               [&](std::uint32_t k, std::uint64_t code) { return recs[k].codeKey < code; });
     // Lines of the section by general account (one group when not by account).
     std::vector<BalanceLine> section;
-    for (; it != order.end() && recs[*it].code.View() == std::string_view(e.code); ++it) {
-      const SortRecord& r = recs[*it];
+    for (; it != order.end() && recs[*it].codeKey == key; ++it) {
+      const AnalyticEntry& r = recs[*it];
       if (r.cls != 'W' && r.cls != 'Y') continue;
-      const EntryLine* l = Counted(r);
+      const LineFigures* l = Counted(r);
       if (l == nullptr) continue;
-      const std::string_view d = r.date.View();
-      const bool before = d < std::string_view(pstart);
+      char date[6];
+      UnpackText(r.dateKey, date, 6);
+      const bool before = std::string_view(date, 6) < std::string_view(pstart);
       if (before && !context_.options.PriorTotals()) continue;
       if (!before && !InPeriod(r)) continue;  // after the end: the next general account goes on
-      const std::string account = context_.analyticByAccount ? r.generalAccount.Str() : std::string();
+      std::string account;
+      if (context_.analyticByAccount) {
+        account.assign(8, ' ');
+        UnpackText(r.accountKey, account.data(), 8);
+      }
       if (section.empty() || section.back().generalAccount != account) {
         BalanceLine line;
         line.entry = i;

@@ -114,15 +114,17 @@ class Gatherer {
   const std::set<std::string>& OrphanLetters(const std::string& account);
 
  private:
-  bool InPeriod(const SortRecord& r) const;
+  bool InPeriod(const AnalyticEntry& r) const;
   // The sort-record walk's filter: period (without prior totals) and amount.
-  const EntryLine* Counted(const SortRecord& r);
-  bool LetteringAccepts(const SortRecord& r);
-  void AddLine(const SortRecord& r, const EntryLine& l, AccountFigures& f) const;
+  const LineFigures* Counted(const AnalyticEntry& r);
+  bool LetteringAccepts(const GeneralEntry& e);
+  void AddLine(const AnalyticEntry& r, const LineFigures& l, AccountFigures& f) const;
   // The same for the general walk, over the records joined to their lines.
   const GeneralEntry* Counted(const GeneralEntry& e);
   void AddEntry(const GeneralEntry& e, AccountFigures& f) const;
-  int AgeClass(const SortRecord& r, const EntryLine& l) const;
+  // Whether a journal (its 3 characters packed) goes to the month columns; remembered.
+  bool JournalInColumns(std::uint32_t journal) const;
+  int AgeClass(const AnalyticEntry& r, const LineFigures& l) const;
   std::string KeyOf(const ChartEntry& account, bool& wholeAccount) const;
   bool KeepByPrevYear(const ChartEntry& e) const;
   std::vector<BalanceLine> GatherSections();
@@ -133,6 +135,12 @@ class Gatherer {
   std::string start_, end_;  // the period, stored YYMMDD
   std::uint64_t startKey_ = 0, endKey_ = 0;
   std::string openingJournal_;  // constant 037's 3 characters
+  std::uint32_t openingKey_ = 0;  // the same packed as JournalInColumns takes it
+  std::uint64_t blankDate_ = 0;
+  bool packedLimits_ = false;     // the ageing limits compare packed
+  std::array<std::uint64_t, 3> limitKeys_{};  // 90, 60, 30 days, packed
+  mutable std::array<std::pair<std::uint32_t, bool>, 32> journals_{};
+  mutable std::size_t journalCount_ = 0;
   bool prior_ = false;
   std::size_t currency_ = 0;
   std::set<std::uint32_t> broken_;

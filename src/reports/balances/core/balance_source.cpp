@@ -1,7 +1,9 @@
 #include "reports/balances/core/balance_source.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <utility>
 #include <system_error>
@@ -24,55 +26,119 @@ bool OpenRead(Table& t, const std::string& path, const char* title, std::string*
   return false;
 }
 
-// A stored amount ("   1234.50", "-12.30", blanks) in cents.
+// A stored amount ("   1234.50", "-12.30", blanks) in cents: digits after the second decimal
+// are dropped, a "-" anywhere makes it negative, other characters are skipped.
 long long Cents(std::string_view text) {
-  long long units = 0;
-  int decimals = -1;
-  bool negative = false;
-  for (char c : text) {
-    if (c == '-') {
-      negative = true;
-    } else if (c == '.') {
-      decimals = 0;
-    } else if (c >= '0' && c <= '9') {
-      if (decimals >= 2) continue;
-      units = units * 10 + (c - '0');
-      if (decimals >= 0) ++decimals;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  // Stored right-aligned: mostly blanks first, passed over eight at a time.
+  constexpr std::uint64_t kBlanks = 0x2020202020202020ull;
+  bool found = false;
+  for (std::uint64_t word; !found && end - p >= 8;) {
+    std::memcpy(&word, p, 8);
+    const std::uint64_t other = word ^ kBlanks;  // non-zero bytes: not blanks
+    if (other == 0) {
+      p += 8;
+    } else {
+      found = true;
+      if constexpr (std::endian::native == std::endian::little) p += std::countr_zero(other) / 8;
     }
   }
-  if (decimals < 0) decimals = 0;
+  while (p != end && *p == ' ') ++p;
+  {
+    // The usual form: an optional "-", digits, then "." and two digits or nothing.
+    const char* q = p;
+    const bool minus = q != end && *q == '-';
+    if (minus) ++q;
+    const char* const digits = q;
+    long long whole = 0;
+    for (; q != end && static_cast<unsigned char>(*q - '0') < 10; ++q) whole = whole * 10 + (*q - '0');
+    if (q == end && q != digits) return minus ? -whole * 100 : whole * 100;
+    if (end - q == 3 && q[0] == '.' && static_cast<unsigned char>(q[1] - '0') < 10 &&
+        static_cast<unsigned char>(q[2] - '0') < 10) {
+      whole = whole * 100 + (q[1] - '0') * 10 + (q[2] - '0');
+      return minus ? -whole : whole;
+    }
+  }
+  long long units = 0;
+  bool negative = false;
+  for (; p != end && *p != '.'; ++p) {
+    const char c = *p;
+    if (static_cast<unsigned char>(c - '0') < 10)
+      units = units * 10 + (c - '0');
+    else if (c == '-')
+      negative = true;
+  }
+  int decimals = 0;
+  if (p != end) {  // the point: two decimals at most count, the rest only for a "-"
+    for (++p; p != end; ++p) {
+      const char c = *p;
+      if (static_cast<unsigned char>(c - '0') < 10) {
+        if (decimals < 2) {
+          units = units * 10 + (c - '0');
+          ++decimals;
+        }
+      } else if (c == '-') {
+        negative = true;
+      }
+    }
+  }
   for (; decimals < 2; ++decimals) units *= 10;
   return negative ? -units : units;
 }
 
-// Every record of an entry-line table in physical order, read straight from the table's
-// blocks; `f` lists the field numbers of class, account, month, day, journal, piece, label
-// code, label, due date, sense, francs, euros, euro letter, line number and validation date
+// What the balances read of a line, its fields 0-6 in `v` being its class, month, journal, due
+// date, sense, francs and euros.
+void ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigures& l) {
+  l.present = true;
+  const std::string_view cls = v.In(record, 0), sense = v.In(record, 4);
+  l.cls = cls.empty() ? ' ' : cls[0];
+  l.month.Set(v.In(record, 1));
+  l.journal.Set(v.In(record, 2));
+  l.due.Set(v.In(record, 3));
+  l.sense = sense.empty() ? ' ' : sense[0];
+  l.cents[0] = Cents(v.In(record, 5));
+  l.cents[1] = Cents(v.In(record, 6));
+}
+
+// Every record of an entry-line table in physical order with its texts, read straight from the
+// table's blocks; `f` lists the field numbers of class, month, journal, due date, sense, francs,
+// euros, account, day, piece, label code, label, euro letter, line number and validation date
 // (0: absent). The vector's index is the record number - 1.
-bool LoadLines(Table& t, const std::array<int, 15>& f, bool texts, std::vector<EntryLine>& out) {
+bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& out) {
   out.clear();
   out.reserve(t.RecCount());
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   return ScanRecords(t, [&](std::uint32_t, const std::uint8_t* record) {
     EntryLine& l = out.emplace_back();
+    ReadLineFigures(v, record, l);
     l.deleted = record[0] == '*';
-    const std::string_view cls = v.In(record, 0), sense = v.In(record, 9);
-    l.cls = cls.empty() ? ' ' : cls[0];
-    l.month.Set(v.In(record, 2));
-    l.day.Set(v.In(record, 3));
-    l.journal.Set(v.In(record, 4));
-    l.due.Set(v.In(record, 8));
-    l.sense = sense.empty() ? ' ' : sense[0];
-    l.cents[0] = Cents(v.In(record, 10));
-    l.cents[1] = Cents(v.In(record, 11));
-    if (!texts) return;
-    l.account.Set(v.In(record, 1));
-    l.piece.Set(v.In(record, 5));
-    l.labelCode.Set(v.In(record, 6));
-    l.label.Set(v.In(record, 7));
+    l.account.Set(v.In(record, 7));
+    l.day.Set(v.In(record, 8));
+    l.piece.Set(v.In(record, 9));
+    l.labelCode.Set(v.In(record, 10));
+    l.label.Set(v.In(record, 11));
     l.letterE.Set(v.In(record, 12));
     l.lineNumber.Set(v.In(record, 13));
     l.validation.Set(v.In(record, 14));
+  });
+}
+
+constexpr std::uint32_t kNoRecord = UINT32_MAX;
+
+// The place of each of positions 0 .. n-1 in C60CODE order given their code and date keys: code,
+// date, position.
+template <typename CodeOf, typename DateOf>
+std::vector<std::uint32_t> CodeDatePlaces(std::size_t n, CodeOf codeOf, DateOf dateOf, std::size_t mostKeys = 1u << 18);
+
+// The figures of the lines of an entry-line table that sort records lead to: `slot[n - 1]`
+// names where the line whose record number is n goes (kNoRecord: nowhere), `at` gives that
+// place. `f` lists the field numbers of class, month, journal, due date, sense, francs and euros.
+template <typename At>
+bool ReadFigures(Table& t, const std::array<int, 7>& f, const std::vector<std::uint32_t>& slot, At at) {
+  const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
+  return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
+    if (recno <= slot.size() && slot[recno - 1] != kNoRecord) ReadLineFigures(v, record, at(slot[recno - 1]));
   });
 }
 
@@ -89,6 +155,35 @@ std::int32_t RecordNumberText(std::string_view text) {
     }
   }
   return rec;
+}
+
+// A code packed as its 8 characters stored (blank-padded): straight from the stored bytes when
+// the field has its usual width.
+std::uint64_t CodeKey(std::string_view code) {
+  if (std::endian::native == std::endian::little && code.size() == 8) {
+    std::uint64_t c = 0;
+    std::memcpy(&c, code.data(), 8);
+    return __builtin_bswap64(c);
+  }
+  Fixed<8> padded;
+  padded.Set(code);
+  return PackText(padded.c.data(), 8);
+}
+
+// TMOIS + TJOUR packed as the 6 characters of the record's date (blanks for what is missing):
+// straight from the stored bytes when the fields have their usual widths.
+std::uint64_t DateKey(std::string_view month, std::string_view day) {
+  if (std::endian::native == std::endian::little && month.size() == 4 && day.size() == 2) {
+    std::uint32_t m = 0;
+    std::uint16_t d = 0;
+    std::memcpy(&m, month.data(), 4);
+    std::memcpy(&d, day.data(), 2);
+    return std::uint64_t{__builtin_bswap32(m)} << 32 | std::uint64_t{__builtin_bswap16(d)} << 16;
+  }
+  char date[6];
+  for (std::size_t i = 0; i < 4; ++i) date[i] = i < month.size() ? month[i] : ' ';
+  for (std::size_t i = 0; i < 2; ++i) date[4 + i] = i < day.size() ? day[i] : ' ';
+  return PackText(date, 6);
 }
 
 // Runs `work` on a thread of its own (on this one when no thread can be made); Wait() waits
@@ -139,43 +234,59 @@ std::string Unread(const Table& t, const char* title, const std::string& path) {
 }  // namespace
 
 std::uint64_t PackText(const char* text, std::size_t n) {
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, text, n < 8 ? n : 8);
   std::uint64_t v = 0;
-  for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | (i < n ? static_cast<unsigned char>(text[i]) : 0u);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&v, bytes, 8);
+    return __builtin_bswap64(v);
+  }
+  for (unsigned char b : bytes) v = (v << 8) | b;
   return v;
+}
+
+void UnpackText(std::uint64_t packed, char* out, std::size_t n) {
+  for (std::size_t i = 0; i < n && i < 8; ++i) out[i] = static_cast<char>(packed >> (8 * (7 - i)));
 }
 
 bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
                          std::string* message, bool texts) {
   records_.clear();
-  general_.clear();
   entries_.reset();
+  entryCount_ = 0;
   draft_.clear();
   closed_.clear();
+  analytic_.clear();
+  analyticMade_ = !texts;
   Table c60, c50, c40;
   if (!OpenRead(c60, c60Path, "C60 \"Tri des Ecritures\"", message) ||
       !OpenRead(c50, c50Path, "C50 \"Ecritures Brouillard\"", message) ||
       !OpenRead(c40, c40Path, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", message))
     return false;
-  // The three tables are read side by side, each on its own thread through its own cursor
-  // (opened and closed here, on the calling thread, which waits for the two others).
   using LE = LigneEcriture;
-  bool draftRead = true, closedRead = true;
-  Beside closedReader([&] {
-    closedRead = LoadLines(c40, {LE::DCLE, LE::DCODE, LE::DMOIS, LE::DJOUR, LE::DJAL, LE::DPIECE, LE::DCLIB,
-                                 LE::DLIB, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE, LE::DLETE,
-                                 LE::DNUM, LE::DVALID},
-                           texts, closed_);
-  });
-  Beside draftReader([&] {
-    draftRead = LoadLines(c50, {LE::BCLE, LE::BCODE, LE::BMOIS, LE::BJOUR, LE::BJAL, LE::BPIECE, LE::BCLIB,
-                                LE::BLIB, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE, LE::BLETE,
-                                LE::BNUM, 0},
-                          texts, draft_);
-  });
-  const bool sortRead = LoadSortRecords(c60);
-  closedReader.Wait();
-  draftReader.Wait();
-  if (sortRead && draftRead && closedRead) JoinGeneral();
+  bool sortRead = true, draftRead = true, closedRead = true;
+  if (texts) {
+    // The three tables are read side by side, each on its own thread through its own cursor
+    // (opened and closed here, on the calling thread, which waits for the two others).
+    Beside closedReader([&] {
+      closedRead = LoadLines(c40, {LE::DCLE, LE::DMOIS, LE::DJAL, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF,
+                                   LE::DMONTANTE, LE::DCODE, LE::DJOUR, LE::DPIECE, LE::DCLIB, LE::DLIB, LE::DLETE,
+                                   LE::DNUM, LE::DVALID},
+                             closed_);
+    });
+    Beside draftReader([&] {
+      draftRead = LoadLines(c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF,
+                                  LE::BMONTANTE, LE::BCODE, LE::BJOUR, LE::BPIECE, LE::BCLIB, LE::BLIB, LE::BLETE,
+                                  LE::BNUM, 0},
+                            draft_);
+    });
+    sortRead = LoadSortRecords(c60, nullptr);
+    closedReader.Wait();
+    draftReader.Wait();
+    if (sortRead && draftRead && closedRead) JoinGeneral();
+  } else {
+    LoadLean(c60, c50, c40, sortRead, draftRead, closedRead);
+  }
   if (!sortRead || !draftRead || !closedRead) {
     if (message != nullptr)
       *message = !sortRead    ? Unread(c60, "C60 \"Tri des Ecritures\"", c60Path)
@@ -186,20 +297,118 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   return true;
 }
 
-bool BalanceSource::LoadSortRecords(Table& c60) {
+void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead, bool& draftRead,
+                             bool& closedRead) {
+  // The records that are not general kept whole; of the general ones what the entries take.
+  std::vector<GeneralKey> general;
+  sortRead = LoadSortRecords(c60, &general);
+  if (!sortRead) return;
+  const std::size_t n = general.size();
+  // Each line's place: the first live sort record leading to it (a general entry, or kAnalytic
+  // and the index in records_); the others (a damaged sort file) take a copy of its figures.
+  constexpr std::uint32_t kAnalytic = 1u << 31;
+  std::vector<std::uint32_t> draftSlot(c50.RecCount(), kNoRecord), closedSlot(c40.RecCount(), kNoRecord);
+  struct Other {
+    std::uint32_t at;  // as a slot holds it
+    char file;
+    std::int32_t rec;
+  };
+  std::vector<Other> others;
+  auto claim = [&](std::uint32_t at, char file, std::int32_t rec) {
+    std::vector<std::uint32_t>& slot = file == 'B' ? draftSlot : closedSlot;
+    if (rec < 1 || static_cast<std::size_t>(rec) > slot.size()) return;
+    std::uint32_t& s = slot[static_cast<std::size_t>(rec - 1)];
+    if (s == kNoRecord)
+      s = at;
+    else
+      others.push_back({at, file, rec});
+  };
+  {
+    // The records read in their own order, each entry written at its place, each line claimed
+    // nearly in its own order (C60 is written from C40 and C50 in theirs).
+    const std::vector<std::uint32_t> place = CodeDatePlaces(
+        n, [&general](std::size_t i) { return general[i].codeKey; },
+        [&general](std::size_t i) { return general[i].dateKey; });
+    entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);  // the lines made empty
+    entryCount_ = n;
+    for (std::size_t p = 0; p < n; ++p) {
+      const GeneralKey& g = general[p];
+      GeneralEntry& e = entries_[place[p]];
+      e.codeKey = g.codeKey;
+      e.dateKey = g.dateKey;
+      e.physical = g.physical;  // the line as made: not present until read
+      e.letterF = g.letterF;
+      e.letterE = g.letterE;
+      claim(place[p], g.file, g.rec);
+    }
+  }
+  general = {};
+  for (std::uint32_t i = 0; i < analyticLines_.size(); ++i)
+    claim(i | kAnalytic, analyticLines_[i].first, analyticLines_[i].second);
+  analyticLines_ = {};
+  auto at = [this](std::uint32_t s) -> LineFigures& {
+    return (s & kAnalytic) != 0 ? analytic_[s & ~kAnalytic].line : entries_[s].line;
+  };
+  using LE = LigneEcriture;
+  {
+    Beside draftReader([&] {
+      draftRead = ReadFigures(
+          c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE}, draftSlot, at);
+    });
+    closedRead = ReadFigures(
+        c40, {LE::DCLE, LE::DMOIS, LE::DJAL, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE}, closedSlot, at);
+    draftReader.Wait();
+  }
+  for (const Other& o : others)
+    at(o.at) = at((o.file == 'B' ? draftSlot : closedSlot)[static_cast<std::size_t>(o.rec - 1)]);
+}
+
+bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general) {
   using LT = LigneTri;
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
-  records_.reserve(c60.RecCount());
-  const bool read = ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
+  // Room for every record: the pages left unused are never touched.
+  if (general != nullptr) {
+    general->reserve(c60.RecCount());
+    analytic_.reserve(c60.RecCount());
+    analyticLines_.reserve(c60.RecCount());
+  } else {
+    records_.reserve(c60.RecCount());
+  }
+  return ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
     if (record[0] == '*') return;  // the walks skip them
-    SortRecord& r = records_.emplace_back();
     const std::string_view cls = v.In(record, 0), month = v.In(record, 2), day = v.In(record, 3),
                            file = v.In(record, 7);
+    const std::uint64_t codeKey = CodeKey(v.In(record, 1)), dateKey = DateKey(month, day);
+    if (general != nullptr && !cls.empty() && cls[0] == 'Z') {
+      GeneralKey& g = general->emplace_back();
+      g.codeKey = codeKey;
+      g.dateKey = dateKey;
+      g.physical = recno;
+      g.rec = RecordNumberText(v.In(record, 8));
+      g.letterF.Set(v.In(record, 5));
+      g.letterE.Set(v.In(record, 6));
+      g.file = file.empty() ? ' ' : file[0];
+      return;
+    }
+    if (general != nullptr) {
+      if (cls.empty() || cls[0] >= 'Z') return;  // neither general nor analytic
+      AnalyticEntry& a = analytic_.emplace_back();
+      a.codeKey = codeKey;
+      a.dateKey = dateKey;
+      Fixed<8> account;
+      account.Set(v.In(record, 10));
+      a.accountKey = PackText(account.c.data(), 8);
+      a.line = LineFigures{};
+      a.physical = recno;
+      a.cls = cls[0];
+      analyticLines_.emplace_back(file.empty() ? ' ' : file[0], RecordNumberText(v.In(record, 8)));
+      return;
+    }
+    SortRecord& r = records_.emplace_back();
     r.cls = cls.empty() ? ' ' : cls[0];
-    r.code.Set(v.In(record, 1));
-    for (std::size_t i = 0; i < 4; ++i) r.date.c[i] = i < month.size() ? month[i] : ' ';
-    for (std::size_t i = 0; i < 2; ++i) r.date.c[4 + i] = i < day.size() ? day[i] : ' ';
+    UnpackText(codeKey, r.code.c.data(), 8);
+    UnpackText(dateKey, r.date.c.data(), 6);
     r.journal.Set(v.In(record, 4));
     r.letterF.Set(v.In(record, 5));
     r.letterE.Set(v.In(record, 6));
@@ -209,28 +418,29 @@ bool BalanceSource::LoadSortRecords(Table& c60) {
     r.generalAccount.Set(v.In(record, 10));
     r.lineNumber.Set(v.In(record, 11));
     r.physical = recno;
-    r.codeKey = PackText(r.code.c.data(), 8);
-    r.dateKey = PackText(r.date.c.data(), 6);
+    r.codeKey = codeKey;
+    r.dateKey = dateKey;
   });
-  if (!read) return false;
-  OrderGeneral();
-  return true;
 }
-
-// The tag's order: code, then date; equal keys in record order (the index keeps them so). The
-// texts are compared as big-endian integers, byte for byte as the texts compare.
-void BalanceSource::OrderGeneral() { general_ = GeneralOrderOf(records_); }
 
 namespace {
 
 // The rank of each key among the distinct keys, in key order; false (ranks unset) when there
 // are more than `most` distinct keys.
-bool RankKeys(const std::vector<std::uint64_t>& keys, std::size_t most, std::vector<std::uint32_t>& ranks,
+template <typename KeyOf>
+bool RankKeys(std::size_t n, KeyOf keyOf, std::size_t most, std::vector<std::uint32_t>& ranks,
               std::uint32_t& distinct) {
   std::vector<std::uint64_t> values;
   std::vector<std::uint32_t> slots(std::size_t{1} << 10, UINT32_MAX);  // open addressing: value number
-  ranks.resize(keys.size());
-  for (std::size_t k = 0; k < keys.size(); ++k) {
+  ranks.resize(n);
+  std::uint64_t previous = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::uint64_t key = keyOf(k);
+    if (k != 0 && key == previous) {  // neighbours often share a key (a piece's date)
+      ranks[k] = ranks[k - 1];
+      continue;
+    }
+    previous = key;
     if (values.size() * 2 >= slots.size()) {  // half full: twice the room
       if (values.size() > most) return false;
       std::vector<std::uint32_t> wider(slots.size() * 2, UINT32_MAX);
@@ -241,11 +451,11 @@ bool RankKeys(const std::vector<std::uint64_t>& keys, std::size_t most, std::vec
       }
       slots.swap(wider);
     }
-    std::size_t at = KeyHash(keys[k]) & (slots.size() - 1);
-    while (slots[at] != UINT32_MAX && values[slots[at]] != keys[k]) at = (at + 1) & (slots.size() - 1);
+    std::size_t at = KeyHash(key) & (slots.size() - 1);
+    while (slots[at] != UINT32_MAX && values[slots[at]] != key) at = (at + 1) & (slots.size() - 1);
     if (slots[at] == UINT32_MAX) {
       slots[at] = static_cast<std::uint32_t>(values.size());
-      values.push_back(keys[k]);
+      values.push_back(key);
     }
     ranks[k] = slots[at];
   }
@@ -273,116 +483,140 @@ std::vector<std::uint32_t> CountingOrder(const std::vector<std::uint32_t>& items
   return out;
 }
 
-// `items` put in the order of key(record), equal keys keeping their order, by counting; false
+// `items` put in the order of key(item), equal keys keeping their order, by counting; false
 // (items unchanged) when the keys take more than `most` distinct values.
 template <typename Key>
-bool CountingPass(const std::vector<SortRecord>& records, std::vector<std::uint32_t>& items, Key key,
-                  std::size_t most) {
-  std::vector<std::uint64_t> keys(items.size());
-  for (std::size_t k = 0; k < items.size(); ++k) keys[k] = key(records[items[k]]);
+bool CountingPass(std::vector<std::uint32_t>& items, Key key, std::size_t most) {
   std::vector<std::uint32_t> ranks;
   std::uint32_t distinct = 0;
-  if (!RankKeys(keys, most, ranks, distinct)) return false;
+  if (!RankKeys(items.size(), [&](std::size_t k) { return key(items[k]); }, most, ranks, distinct)) return false;
   items = CountingOrder(items, ranks, distinct);
   return true;
 }
 
-std::uint64_t DateKeyOf(const SortRecord& r) { return r.dateKey; }
-std::uint64_t CodeKeyOf(const SortRecord& r) { return r.codeKey; }
-std::uint64_t AccountKeyOf(const SortRecord& r) { return PackText(r.generalAccount.c.data(), 8); }
+template <typename CodeOf, typename DateOf>
+std::vector<std::uint32_t> CodeDatePlaces(std::size_t n, CodeOf codeOf, DateOf dateOf, std::size_t mostKeys) {
+  std::vector<std::uint32_t> place(n);
+  // A year holds few dates and a chart far fewer accounts than lines: each position's code and
+  // date are ranked among the distinct ones, then the positions are placed by counting, equal
+  // keys keeping their order; no two positions are compared. The texts are compared as
+  // big-endian integers, byte for byte as the texts compare.
+  std::vector<std::uint32_t> dateRank, codeRank;
+  std::uint32_t dates = 0, codes = 0;
+  if (RankKeys(n, dateOf, mostKeys, dateRank, dates) && RankKeys(n, codeOf, mostKeys, codeRank, codes)) {
+    const std::uint64_t pairs = std::uint64_t{codes} * dates;
+    if (pairs <= std::max<std::uint64_t>(2 * std::uint64_t{n}, 1u << 16)) {
+      // Few pairs: one pass over (code, date).
+      std::vector<std::uint32_t> next(pairs + 1, 0);
+      for (std::size_t i = 0; i < n; ++i) ++next[std::uint64_t{codeRank[i]} * dates + dateRank[i] + 1];
+      for (std::uint64_t r = 0; r < pairs; ++r) next[r + 1] += next[r];
+      for (std::size_t i = 0; i < n; ++i) place[i] = next[std::uint64_t{codeRank[i]} * dates + dateRank[i]]++;
+      return place;
+    }
+    // By date, then by code.
+    std::vector<std::uint32_t> order(n);
+    for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+    order = CountingOrder(order, dateRank, dates);
+    for (std::size_t k = 0; k < n; ++k) dateRank[k] = codeRank[order[k]];
+    order = CountingOrder(order, dateRank, codes);
+    for (std::uint32_t k = 0; k < n; ++k) place[order[k]] = k;
+    return place;
+  }
+  // Too many distinct keys: the positions are compared.
+  std::vector<std::uint32_t> order(n);
+  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&codeOf, &dateOf](std::uint32_t a, std::uint32_t b) {
+    const std::uint64_t ca = codeOf(a), cb = codeOf(b);
+    if (ca != cb) return ca < cb;
+    const std::uint64_t da = dateOf(a), db = dateOf(b);
+    if (da != db) return da < db;
+    return a < b;
+  });
+  for (std::uint32_t k = 0; k < n; ++k) place[order[k]] = k;
+  return place;
+}
 
 }  // namespace
 
 std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records, std::size_t mostKeys) {
   std::vector<std::uint32_t> live;
-  live.reserve(records.size());
   for (std::uint32_t i = 0; i < records.size(); ++i)
     if (records[i].cls == 'Z') live.push_back(i);
-  // A year holds few dates and a chart far fewer accounts than lines: the records are put in
-  // date order, then in code order, each time by counting, equal keys keeping their order; so
-  // records of one code and one date stay in record order, with no comparison between records.
-  std::vector<std::uint32_t> order = live;
-  if (CountingPass(records, order, DateKeyOf, mostKeys) && CountingPass(records, order, CodeKeyOf, mostKeys))
-    return order;
-  // Too many distinct keys: the records are compared.
-  struct Key {
-    std::uint64_t code, date;
-    std::uint32_t index;
-  };
-  std::vector<Key> sorted;
-  sorted.reserve(live.size());
-  for (std::uint32_t i : live) sorted.push_back({records[i].codeKey, records[i].dateKey, i});
-  std::sort(sorted.begin(), sorted.end(), [](const Key& a, const Key& b) {
-    if (a.code != b.code) return a.code < b.code;
-    if (a.date != b.date) return a.date < b.date;
-    return a.index < b.index;
-  });
-  order.clear();
-  for (const Key& k : sorted) order.push_back(k.index);
+  const std::vector<std::uint32_t> place = CodeDatePlaces(
+      live.size(), [&](std::size_t k) { return records[live[k]].codeKey; },
+      [&](std::size_t k) { return records[live[k]].dateKey; }, mostKeys);
+  std::vector<std::uint32_t> order(live.size());
+  for (std::size_t k = 0; k < live.size(); ++k) order[place[k]] = live[k];
   return order;
 }
 
 void BalanceSource::JoinGeneral() {
-  const std::size_t n = general_.size();
+  const std::vector<std::uint32_t> order = GeneralOrderOf(records_);
+  const std::size_t n = order.size();
   // Left uninitialised: every entry is written once, by one of the threads below.
   entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
-  // Each general record's place in the code order.
-  std::vector<std::uint32_t> place(records_.size(), UINT32_MAX);
-  for (std::uint32_t k = 0; k < n; ++k) place[general_[k]] = k;
-  // The records are read in their own order and their lines nearly so (C60 is written from C40
-  // and C50 in theirs), each entry written at its place: no read waits for another.
-  auto join = [this, &place](std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) {
-      if (place[i] == UINT32_MAX) continue;
-      const SortRecord& r = records_[i];
-      GeneralEntry& e = entries_[place[i]];
+  entryCount_ = n;
+  auto join = [this, &order](std::size_t from, std::size_t to) {
+    for (std::size_t k = from; k < to; ++k) {
+      const SortRecord& r = records_[order[k]];
+      GeneralEntry& e = entries_[k];
       e.codeKey = r.codeKey;
       e.dateKey = r.dateKey;
-      e.record = static_cast<std::uint32_t>(i);
+      e.physical = r.physical;
+      e.letterF = r.letterF;
+      e.letterE = r.letterE;
       const EntryLine* l = LineOf(r);
-      e.broken = l == nullptr;
-      if (l == nullptr) continue;
-      e.cents = l->cents;
-      e.sense = l->sense;
-      e.journal = l->journal;
-      e.month = {l->month.c[2], l->month.c[3]};
-      if (l->due.Blank())
-        e.ageDate = r.date;
-      else
-        e.ageDate = l->due;
+      e.line = l != nullptr ? static_cast<const LineFigures&>(*l) : LineFigures{};
     }
   };
   // Four parts at once.
-  const std::size_t count = records_.size();
   constexpr std::size_t kParts = 4;
-  const std::size_t part = (count + kParts - 1) / kParts;
-  if (count < 65536) return join(0, count);
+  const std::size_t part = (n + kParts - 1) / kParts;
+  if (n < 65536) return join(0, n);
   std::vector<std::unique_ptr<Beside>> others;
   for (std::size_t k = 1; k < kParts; ++k)
-    others.push_back(std::make_unique<Beside>(
-        [&join, k, part, count] { join(std::min(count, k * part), std::min(count, (k + 1) * part)); }));
+    others.push_back(
+        std::make_unique<Beside>([&join, k, part, n] { join(std::min(n, k * part), std::min(n, (k + 1) * part)); }));
   join(0, part);
   for (auto& other : others) other->Wait();
 }
 
+std::span<const AnalyticEntry> BalanceSource::AnalyticEntries() const {
+  if (!analyticMade_) {
+    analyticMade_ = true;
+    for (const SortRecord& r : records_) {
+      if (r.cls >= 'Z') continue;
+      AnalyticEntry& a = analytic_.emplace_back();
+      a.codeKey = r.codeKey;
+      a.dateKey = r.dateKey;
+      a.accountKey = PackText(r.generalAccount.c.data(), 8);
+      const EntryLine* l = LineOf(r);
+      a.line = l != nullptr ? static_cast<const LineFigures&>(*l) : LineFigures{};
+      a.physical = r.physical;
+      a.cls = r.cls;
+    }
+  }
+  return analytic_;
+}
+
 std::vector<std::uint32_t> BalanceSource::AnalyticOrder(bool byAccount) const {
-  std::vector<std::uint32_t> order;
-  for (std::uint32_t i = 0; i < records_.size(); ++i)
-    if (records_[i].cls < 'Z') order.push_back(i);
+  const std::span<const AnalyticEntry> entries = AnalyticEntries();
+  std::vector<std::uint32_t> order(entries.size());
+  for (std::uint32_t i = 0; i < entries.size(); ++i) order[i] = i;
   // By counting as the general records are, the least significant key first.
   constexpr std::size_t kMostKeys = 1u << 18;
   std::vector<std::uint32_t> counted = order;
-  if (CountingPass(records_, counted, DateKeyOf, kMostKeys) &&
-      (!byAccount || CountingPass(records_, counted, AccountKeyOf, kMostKeys)) &&
-      CountingPass(records_, counted, CodeKeyOf, kMostKeys))
+  if (CountingPass(counted, [&entries](std::uint32_t i) { return entries[i].dateKey; }, kMostKeys) &&
+      (!byAccount ||
+       CountingPass(counted, [&entries](std::uint32_t i) { return entries[i].accountKey; }, kMostKeys)) &&
+      CountingPass(counted, [&entries](std::uint32_t i) { return entries[i].codeKey; }, kMostKeys))
     return counted;
-  std::stable_sort(order.begin(), order.end(), [this, byAccount](std::uint32_t a, std::uint32_t b) {
-    const SortRecord& x = records_[a];
-    const SortRecord& y = records_[b];
-    if (int c = x.code.View().compare(y.code.View())) return c < 0;
-    if (byAccount)
-      if (int c = x.generalAccount.View().compare(y.generalAccount.View())) return c < 0;
-    return x.date.View() < y.date.View();
+  std::stable_sort(order.begin(), order.end(), [&entries, byAccount](std::uint32_t a, std::uint32_t b) {
+    const AnalyticEntry& x = entries[a];
+    const AnalyticEntry& y = entries[b];
+    if (x.codeKey != y.codeKey) return x.codeKey < y.codeKey;
+    if (byAccount && x.accountKey != y.accountKey) return x.accountKey < y.accountKey;
+    return x.dateKey < y.dateKey;
   });
   return order;
 }

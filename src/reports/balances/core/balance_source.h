@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class Table;
@@ -47,23 +48,28 @@ std::string Fixed<N>::Trimmed() const {
   return std::string(c.data() + b, e - b);
 }
 
-// A draft (C50) or closed (C40) line: the fields the balances and the exports read.
-struct EntryLine {
+// What the balances read of a draft (C50) or closed (C40) line.
+struct LineFigures {
+  std::array<long long, 2> cents{};  // francs, euros
+  bool present = false;    // a sort record's TREC reaches this line
   char cls = ' ';          // "Z" general line, below "Z" analytic
-  bool deleted = false;
   char sense = ' ';        // "D" debit, anything else credit
-  Fixed<8> account;
-  Fixed<4> month;          // YYMM, year stored
-  Fixed<2> day;
   Fixed<3> journal;
+  Fixed<4> month;          // YYMM, year stored
+  Fixed<6> due;            // stored date or blanks
+};
+
+// A line with what the exports write of it besides.
+struct EntryLine : LineFigures {
+  bool deleted = false;
+  Fixed<8> account;
+  Fixed<2> day;
   Fixed<6> piece;
   Fixed<1> labelCode;
   Fixed<25> label;
-  Fixed<6> due;            // stored date or blanks
   Fixed<4> letterE;        // matching letter in euros
   Fixed<4> lineNumber;
   Fixed<6> validation;     // closed lines: DVALID
-  std::array<long long, 2> cents{};  // francs, euros
 };
 
 // A live sort record of C60.
@@ -83,22 +89,31 @@ struct SortRecord {
   std::uint64_t codeKey = 0, dateKey = 0;
 };
 
-// A live general sort record with what the balances' walk reads of its line, in C60CODE order:
-// the walk goes from one to the next instead of from a record to its line elsewhere in memory.
+// A live general sort record ("Z") with what the balances' walk reads of it and of its line,
+// in C60CODE order: the walk goes from one to the next instead of from a record to its line
+// elsewhere in memory.
 struct GeneralEntry {
-  std::uint64_t codeKey, dateKey;   // as in SortRecord
-  std::array<long long, 2> cents;   // the line's francs and euros
-  std::uint32_t record;             // index in BalanceSource::Records()
-  bool broken;                      // TREC reaches no line: nothing else is set
-  char sense;
-  Fixed<3> journal;
-  std::array<char, 2> month;        // the line's month, 2 digits
-  Fixed<6> ageDate;                 // the line's due date, the record's date when it has none
+  std::uint64_t codeKey, dateKey;  // as in SortRecord
+  LineFigures line;                // not present: TREC reaches no line
+  std::uint32_t physical;          // the record's own number in C60
+  Fixed<4> letterF, letterE;
+};
+
+// A live analytic sort record (below "Z") with what the analytic balance reads of it and of its
+// line.
+struct AnalyticEntry {
+  std::uint64_t codeKey, dateKey;  // as in SortRecord
+  std::uint64_t accountKey;        // TCG packed as the code is
+  LineFigures line;                // not present: TREC reaches no line
+  std::uint32_t physical;          // the record's own number in C60
+  char cls;
 };
 
 // The first n (at most 8) characters of a text as a big-endian integer, zeros after them.
 std::uint64_t PackText(const char* text, std::size_t n);
 inline std::uint64_t PackText(std::string_view text) { return PackText(text.data(), text.size()); }
+// The n (at most 8) first characters of a packed text, written to `out`.
+void UnpackText(std::uint64_t packed, char* out, std::size_t n);
 // The mask of the first n characters of a packed text.
 inline std::uint64_t PackMask(std::size_t n) {
   return n >= 8 ? ~std::uint64_t{0} : n == 0 ? 0 : ~std::uint64_t{0} << (8 * (8 - n));
@@ -112,40 +127,59 @@ std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records
 class BalanceSource {
  public:
   // Reads the three tables of the dossier at these paths, opened shared and read-only (so
-  // entry goes on at every station). Without `texts` the lines keep only what the balances
-  // read (date, journal, due date, sense, amounts), not what the exports write. False with a
-  // French *message when one does not open or cannot be read whole.
+  // entry goes on at every station). Without `texts` only what the balances read is kept: of
+  // the lines their figures (date, journal, due date, sense, amounts), not what the exports
+  // write; the general sort records only as GeneralEntries(). False with a French *message
+  // when one does not open or cannot be read whole.
   bool Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
             std::string* message = nullptr, bool texts = true);
 
-  // The line a sort record leads to; null when TREC reaches no record of its file.
+  // The line a sort record leads to, loaded with its texts; null when TREC reaches no record
+  // of its file, and always without the texts.
   const EntryLine* LineOf(const SortRecord& r) const;
 
+  // The live sort records in physical order; none when loaded without the texts (the balances
+  // read GeneralEntries() and AnalyticEntries()).
   const std::vector<SortRecord>& Records() const { return records_; }
-  // Live general sort records ("Z") in C60CODE order: TCODE + TMOIS + TJOUR, then record.
-  const std::vector<std::uint32_t>& GeneralOrder() const { return general_; }
-  // The same records joined to their lines, in the same order.
-  std::span<const GeneralEntry> GeneralEntries() const {
-    return {entries_.get(), entries_ ? general_.size() : 0};
-  }
-  // Live analytic sort records (below "Z") in C60ANAL order: TCODE (+ TCG when byAccount)
-  // + TMOIS + TJOUR, then record.
+  // The live general sort records ("Z") joined to their lines, in C60CODE order: TCODE +
+  // TMOIS + TJOUR, then record.
+  std::span<const GeneralEntry> GeneralEntries() const { return {entries_.get(), entryCount_}; }
+  // The live analytic sort records (below "Z") joined to their lines, in physical order (made
+  // from the records and the lines at the first call when loaded with the texts).
+  std::span<const AnalyticEntry> AnalyticEntries() const;
+  // Their indexes in C60ANAL order: TCODE (+ TCG when byAccount) + TMOIS + TJOUR, then record.
   std::vector<std::uint32_t> AnalyticOrder(bool byAccount) const;
+  // The lines with their texts (empty when loaded without them).
   const std::vector<EntryLine>& DraftLines() const { return draft_; }
   const std::vector<EntryLine>& ClosedLines() const { return closed_; }
 
  private:
-  // The live sort records of C60, then their order by code and date.
-  bool LoadSortRecords(Table& c60);
-  // The live general records in C60CODE order.
-  void OrderGeneral();
-  // The general entries made from the records and the lines, on several threads.
+  // What the entries take of a general sort record, in physical order.
+  struct GeneralKey {
+    std::uint64_t codeKey, dateKey;
+    std::uint32_t physical;
+    std::int32_t rec;
+    Fixed<4> letterF, letterE;
+    char file;
+  };
+  // The live sort records of C60 in records_; with `general`, the general ones go there instead
+  // and the analytic ones to analytic_ (those of another class nowhere).
+  bool LoadSortRecords(Table& c60, std::vector<GeneralKey>* general);
+  // With the texts: the general entries made from the records and the lines, on several
+  // threads.
   void JoinGeneral();
+  // Without the texts: the general entries in C60CODE order straight from C60, and the figures
+  // of the lines the live records lead to, read from the draft and the closed file side by
+  // side. Sets what could not be read.
+  void LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead, bool& draftRead, bool& closedRead);
 
   std::vector<SortRecord> records_;
-  std::vector<std::uint32_t> general_;
   std::unique_ptr<GeneralEntry[]> entries_;
-  std::vector<EntryLine> draft_, closed_;  // index = record number - 1
+  std::size_t entryCount_ = 0;
+  std::vector<EntryLine> draft_, closed_;  // with the texts: index = record number - 1
+  mutable std::vector<AnalyticEntry> analytic_;
+  mutable bool analyticMade_ = false;
+  std::vector<std::pair<char, std::int32_t>> analyticLines_;  // while loading: TFIC, TREC
 };
 
 }  // namespace balances
