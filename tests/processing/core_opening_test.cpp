@@ -51,6 +51,9 @@ std::string FileBytes(const std::string& path) {
   return s.str();
 }
 
+// The figures of B computed again from A's and B's files (the exit status, then what was printed).
+std::string CheckFigures(const std::string& dir);
+
 class OpeningTest : public test_support::RuntimeTest {
  protected:
   virtual DossierCurrency Currency() const { return DossierCurrency::EuroMain; }
@@ -120,6 +123,18 @@ class OpeningTest : public test_support::RuntimeTest {
     return r;
   }
 
+  // A run carrying the unmatched lines of the auxiliary accounts one by one: its code, the piece
+  // checked to balance.
+  int RunInDetail() {
+    OpeningRequest request = Request();
+    request.detailUnmatched = true;
+    const OpeningResult r = Run(request);
+    EXPECT_EQ(r.code, 0) << r.error;
+    const std::string printed = CheckFigures(Dir());
+    EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+    return r.code;
+  }
+
   // B's files, byte for byte: a refused run leaves them as they were.
   std::string TargetBytes() {
     std::string all;
@@ -187,9 +202,6 @@ bad = [k for k, r in ((r['CCODE'].ljust(8), r) for r in DBF(b + '/c20b.dbf', enc
        [cents(r[x]) for x in ('CDEBNM1F', 'CDEBNM1E', 'CCRENM1F', 'CCRENM1E')] != prev[k] and any(prev[k])]
 print('previous', not bad)
 )PY";
-
-// The exit status and what the check printed.
-std::string CheckFigures(const std::string& dir);
 
 TEST_F(OpeningTest, TheOpeningPieceCarriesTheBalancesAndTheResultIntoTheNextYear) {
   DossierRecord before;
@@ -458,12 +470,7 @@ TEST_F(OpeningTest, LettersThatDoNotBalanceLeaveAResidualLine) {
     ASSERT_TRUE(c60.PutField(LigneTri::TLETE, "A"));
     ASSERT_TRUE(c60.Commit());
   }
-  OpeningRequest request = Request();
-  request.detailUnmatched = true;
-  const OpeningResult r = Run(request);
-  ASSERT_EQ(r.code, 0) << r.error;
-  const std::string printed = CheckFigures(Dir());
-  EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+  ASSERT_EQ(RunInDetail(), 0);
   Table c50;
   ASSERT_TRUE(c50.OpenShared(Dir() + "/b/c50b", "", true));
   long residuals = 0;
@@ -564,12 +571,7 @@ TEST_F(OpeningTest, TheYearsFirstAndLastDaysAreCarriedOneByOneOnTheOpeningDate) 
     c60.CloseTable();
     CloseAllTables();
   }
-  OpeningRequest request = Request();
-  request.detailUnmatched = true;
-  const OpeningResult r = Run(request);
-  ASSERT_EQ(r.code, 0) << r.error;
-  const std::string printed = CheckFigures(Dir());
-  EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+  ASSERT_EQ(RunInDetail(), 0);
   std::vector<std::string> own;
   for (const std::string& line : OpeningLines(Dir() + "/b/c50b")) {
     // Every line of the piece on the opening date.
@@ -641,6 +643,42 @@ TEST_F(OpeningTest, ASecondRunIntoTheSameYearAddsASecondPieceAndKeepsTheFirst) {
   SetDossier(Dir() + "/b/", "B");
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+}  // namespace
+
+namespace {
+
+// The edge accounts of the chart: an auxiliary account without a figure of the year stays out of
+// B's chart; a balance in debit in francs and in credit in euros (and the reverse) is written in
+// credit with both amounts negated; an account of B that A does not carry loses its previous-year
+// figures.
+TEST_F(OpeningTest, TheEdgeAccountsOfTheChart) {
+  auto append = [](const std::string& path, const std::string& code, const std::vector<std::pair<int, double>>& numbers) {
+    Table c20;
+    ASSERT_TRUE(c20.OpenExclusive(path, "C20CODE"));
+    ASSERT_TRUE(c20.AppendBlank());
+    c20.PutField(1, code.c_str());
+    c20.PutField(2, code.c_str());
+    for (const auto& [field, value] : numbers) ASSERT_TRUE(c20.PutFieldNum(field, value));
+    ASSERT_TRUE(c20.InsertRecord());
+  };
+  append(PathC20(), "CZERO001", {});
+  append(PathC20(), "47199991", {{17, 100.0}, {20, 10.0}});  // francs +100, euros -10
+  append(PathC20(), "47199992", {{18, 10.0}, {19, 100.0}});  // francs -100, euros +10
+  append(Dir() + "/b/c20b", "47199993", {{21, 1.0}, {22, 2.0}, {23, 3.0}, {24, 4.0}});
+  const OpeningResult r = Run(Request());
+  ASSERT_EQ(r.code, 0) << r.error;
+  std::vector<std::string> mixed;
+  for (const std::string& line : OpeningLines(Dir() + "/b/c50b"))
+    if (line.find("|4719999") != std::string::npos) mixed.push_back(line.substr(line.find("|4719999") + 1));
+  EXPECT_EQ(mixed, (std::vector<std::string>{"47199991|C|-100.00|10.00|Solde A Nouveau||",
+                                             "47199992|C|100.00|-10.00|Solde A Nouveau||"}));
+  Table c20;
+  ASSERT_TRUE(c20.OpenShared(Dir() + "/b/c20b", "C20CODE", true));
+  EXPECT_FALSE(c20.Seek("C20CODE", "CZERO001") && !c20.IsDeleted());
+  ASSERT_TRUE(c20.Seek("C20CODE", "47199993"));
+  for (int f = 21; f <= 24; ++f) EXPECT_EQ(c20.GetFieldNum(f), 0.0) << f;
 }
 
 }  // namespace
