@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
+#include "data/draft_lines.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
 #include "data/session.h"
@@ -27,6 +29,7 @@
 #include "processing/core/matching_lines.h"
 #include "processing/core/opening_balances.h"
 #include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 #include "support/kill_point.h"
@@ -47,6 +50,9 @@ std::string FileBytes(const std::string& path) {
   s << in.rdbuf();
   return s.str();
 }
+
+// The figures of B computed again from A's and B's files (the exit status, then what was printed).
+std::string CheckFigures(const std::string& dir);
 
 class OpeningTest : public test_support::RuntimeTest {
  protected:
@@ -117,6 +123,18 @@ class OpeningTest : public test_support::RuntimeTest {
     return r;
   }
 
+  // A run carrying the unmatched lines of the auxiliary accounts one by one: its code, the piece
+  // checked to balance.
+  int RunInDetail() {
+    OpeningRequest request = Request();
+    request.detailUnmatched = true;
+    const OpeningResult r = Run(request);
+    EXPECT_EQ(r.code, 0) << r.error;
+    const std::string printed = CheckFigures(Dir());
+    EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+    return r.code;
+  }
+
   // B's files, byte for byte: a refused run leaves them as they were.
   std::string TargetBytes() {
     std::string all;
@@ -185,9 +203,6 @@ bad = [k for k, r in ((r['CCODE'].ljust(8), r) for r in DBF(b + '/c20b.dbf', enc
 print('previous', not bad)
 )PY";
 
-// The exit status and what the check printed.
-std::string CheckFigures(const std::string& dir);
-
 TEST_F(OpeningTest, TheOpeningPieceCarriesTheBalancesAndTheResultIntoTheNextYear) {
   DossierRecord before;
   {
@@ -226,6 +241,9 @@ TEST_F(OpeningTest, ARefusedTargetOrBooksWriteNothing) {
   };
   const std::vector<Case> cases{
       {"date", [](OpeningRequest& r) { r.date = Ymd{2027, 2, 1}; }, "Date d\xE9" "but incorrecte: B"},
+      // The day before the target's first day (the open year's last) and the day after it.
+      {"the day before", [](OpeningRequest& r) { r.date = Ymd{2026, 12, 31}; }, "Date d\xE9" "but incorrecte: B"},
+      {"the day after", [](OpeningRequest& r) { r.date = Ymd{2027, 1, 2}; }, "Date d\xE9" "but incorrecte: B"},
       {"own", [this](OpeningRequest& r) { r.target = processing::OtherDossier{Dir() + "/a//", "A"}; },
        "Dossier d\xE9" "j\xE0 ouvert: A"},
       {"missing", [](OpeningRequest& r) { r.target.code = "ZZ"; }, "Dossier inexistant: ZZ"},
@@ -452,12 +470,7 @@ TEST_F(OpeningTest, LettersThatDoNotBalanceLeaveAResidualLine) {
     ASSERT_TRUE(c60.PutField(LigneTri::TLETE, "A"));
     ASSERT_TRUE(c60.Commit());
   }
-  OpeningRequest request = Request();
-  request.detailUnmatched = true;
-  const OpeningResult r = Run(request);
-  ASSERT_EQ(r.code, 0) << r.error;
-  const std::string printed = CheckFigures(Dir());
-  EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+  ASSERT_EQ(RunInDetail(), 0);
   Table c50;
   ASSERT_TRUE(c50.OpenShared(Dir() + "/b/c50b", "", true));
   long residuals = 0;
@@ -466,6 +479,206 @@ TEST_F(OpeningTest, LettersThatDoNotBalanceLeaveAResidualLine) {
         std::string(RTrim(c50.GetField(LigneEcriture::BLIB))) == "SAN Ecritures Point\xE9" "es")
       ++residuals;
   EXPECT_EQ(residuals, 1) << account;
+}
+
+}  // namespace
+
+namespace {
+
+// B's opening lines: month, day, piece, account, sense, francs, euros, labels and due date of every
+// live line of journal "AN", in record order.
+std::vector<std::string> OpeningLines(const std::string& c50) {
+  std::vector<std::string> out;
+  Table t;
+  EXPECT_TRUE(t.OpenShared(c50, "", true));
+  for (bool more = t.GoTop(); more; more = t.Skip(1)) {
+    if (t.IsDeleted() || RTrim(t.GetField(LigneEcriture::BJAL)) != std::string("AN")) continue;
+    std::string line;
+    for (int f : {LigneEcriture::BMOIS, LigneEcriture::BJOUR, LigneEcriture::BPIECE, LigneEcriture::BCODE,
+                  LigneEcriture::BSENS, LigneEcriture::BMONTANTF, LigneEcriture::BMONTANTE, LigneEcriture::BLIB,
+                  LigneEcriture::BECHEANCE})
+      line += std::string(AllTrim(t.GetField(f))) + "|";
+    out.push_back(line);
+  }
+  return out;
+}
+
+// Lines of the open year's first and last days on an auxiliary account, carried one by one: each
+// is written on the opening date with its own due date, sense and amounts; the lines matched in the
+// main currency stay behind, those matched in francs alone are carried.
+TEST_F(OpeningTest, TheYearsFirstAndLastDaysAreCarriedOneByOneOnTheOpeningDate) {
+  std::string account;
+  {
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
+    const std::vector<processing::Collective> collectives = processing::ReadCollectives(*TableC10);
+    for (const processing::Collective& c : collectives) {
+      if (c.account[0] >= '6') continue;
+      if (TableC20->SeekNotBelow("C20CODE", std::string(1, c.letter).c_str()) && TableC20->GetField(1)[0] == c.letter) {
+        account = TableC20->GetField(1);
+        break;
+      }
+    }
+    ASSERT_FALSE(account.empty());
+    Table c50, c60;
+    ASSERT_TRUE(c50.OpenShared(PathC50(), LigneEcriture::kCodeTag));
+    ASSERT_TRUE(c60.OpenShared(PathC60(), processing::kC60CodeTag));
+    struct Own {
+      const char* month;
+      const char* day;
+      char sense;
+      double euros;
+      const char* label;
+      const char* due;
+      const char* letterE;
+      const char* letterF;
+    };
+    const Own lines[] = {
+        {"C601", "01", 'D', 100.0, "Premier jour", "C60215", "", ""},
+        {"C612", "31", 'C', 100.0, "Dernier jour", "C70131", "", ""},
+        {"C612", "31", 'D', 30.0, "Lettre euros", "", "ZY", "ZY"},
+        {"C601", "01", 'C', 30.0, "Lettre euros", "", "ZY", "ZY"},
+        {"C612", "31", 'D', 7.0, "Lettre francs", "", "", "ZX"},
+        {"C601", "01", 'C', 7.0, "Lettre francs", "", "", "ZX"},
+    };
+    long piece = 990000;
+    for (const Own& o : lines) {
+      NewDraftLine line;
+      line.month = o.month;
+      line.day = o.day;
+      line.journal = "OD";
+      line.piece = StrZero(++piece, 0);
+      line.account = account;
+      line.labelCode = "0";
+      line.label = o.label;
+      line.dueDate = o.due;
+      line.sense = o.sense;
+      line.euros = o.euros;
+      line.francs = Round(2, o.euros * 6.55957);
+      std::vector<std::uint32_t> recnos;
+      ASSERT_EQ(WriteDraftLines(c50, c60, {line}, &recnos), DraftWrite::Written);
+      ASSERT_TRUE(c50.GoTo(recnos[0]));
+      c50.PutField(LigneEcriture::BLETE, o.letterE);
+      c50.PutField(LigneEcriture::BLET, o.letterF);
+      ASSERT_TRUE(c50.Commit());
+      ASSERT_TRUE(LigneTri::Find(c60, LigneTri::kDraft, recnos[0]));
+      c60.PutField(LigneTri::TLETE, o.letterE);
+      c60.PutField(LigneTri::TLET, o.letterF);
+      ASSERT_TRUE(c60.Commit());
+      c60.SetOrder(processing::kC60CodeTag);
+    }
+    c50.CloseTable();
+    c60.CloseTable();
+    CloseAllTables();
+  }
+  ASSERT_EQ(RunInDetail(), 0);
+  std::vector<std::string> own;
+  for (const std::string& line : OpeningLines(Dir() + "/b/c50b")) {
+    // Every line of the piece on the opening date.
+    EXPECT_EQ(line.substr(0, 8), "C701|01|") << line;
+    if (line.find("|" + std::string(RTrim(account.c_str())) + "|") == std::string::npos) continue;
+    // The test's own lines; the account's others are the generated year's.
+    if (line.find("|Premier jour|") == std::string::npos && line.find("|Dernier jour|") == std::string::npos &&
+        line.find("|Lettre ") == std::string::npos)
+      continue;
+    std::string fields = line.substr(line.find('|', 8) + 1);       // past the piece
+    fields = fields.substr(fields.find('|') + 1);                    // past the account
+    own.push_back(fields);
+  }
+  std::sort(own.begin(), own.end());
+  EXPECT_EQ(own, (std::vector<std::string>{"C|45.92|7.00|Lettre francs||", "C|655.96|100.00|Dernier jour|C70131|",
+                                           "D|45.92|7.00|Lettre francs||", "D|655.96|100.00|Premier jour|C60215|"}))
+      << account;
+}
+
+// A second run into the same next year, as a user may start it again: a second opening piece
+// under the next number, the first one's lines kept as they were, the previous-year columns those
+// of the open year (not added twice), one journal "AN", and B's totals those of its lines.
+TEST_F(OpeningTest, ASecondRunIntoTheSameYearAddsASecondPieceAndKeepsTheFirst) {
+  const OpeningResult first = Run(Request());
+  ASSERT_EQ(first.code, 0) << first.error;
+  const std::vector<std::string> firstLines = OpeningLines(Dir() + "/b/c50b");
+  ASSERT_EQ(static_cast<long>(firstLines.size()), first.lines);
+  auto previousColumns = [this] {
+    std::vector<std::string> out;
+    Table t;
+    EXPECT_TRUE(t.OpenShared(Dir() + "/b/c20b", "C20CODE", true));
+    for (bool more = t.GoTop("C20CODE"); more; more = t.Skip(1))
+      if (!t.IsDeleted())
+        out.push_back(std::string(t.GetField(1)) + " " + t.GetField(21) + t.GetField(22) + t.GetField(23) + t.GetField(24));
+    return out;
+  };
+  auto generalRecords = [this] {
+    std::map<std::string, int> kinds;
+    Table t;
+    EXPECT_TRUE(t.OpenShared(Dir() + "/b/c10b", "C10CODE", true));
+    for (bool more = t.GoTop(); more; more = t.Skip(1))
+      if (!t.IsDeleted() && (t.GetField(1)[0] == 'B' || (t.GetField(1)[0] == 'J' && RTrim(t.GetField(2)) == std::string("AN"))))
+        ++kinds[std::string(t.GetField(1)) + RTrim(t.GetField(2))];
+    return kinds;
+  };
+  const std::vector<std::string> columns = previousColumns();
+  const std::map<std::string, int> kinds = generalRecords();
+  EXPECT_EQ(kinds.at("JAN"), 1);
+
+  const OpeningResult second = Run(Request());
+  ASSERT_EQ(second.code, 0) << second.error;
+  EXPECT_EQ(second.piece, first.piece + 1);
+  EXPECT_EQ(second.lines, first.lines);
+  EXPECT_EQ(second.accounts, first.accounts);
+  const std::vector<std::string> lines = OpeningLines(Dir() + "/b/c50b");
+  ASSERT_EQ(lines.size(), 2 * firstLines.size());
+  const std::string firstPiece = "|" + std::string(StrZero(first.piece, 0)) + "|";
+  const std::string secondPiece = "|" + std::string(StrZero(second.piece, 0)) + "|";
+  std::vector<std::string> kept, again, expected;
+  for (const std::string& line : lines) (line.find(firstPiece) != std::string::npos ? kept : again).push_back(line);
+  EXPECT_EQ(kept, firstLines);
+  for (std::string line : firstLines) expected.push_back(line.replace(line.find(firstPiece), firstPiece.size(), secondPiece));
+  EXPECT_EQ(again, expected);
+  EXPECT_EQ(previousColumns(), columns);
+  EXPECT_EQ(generalRecords(), kinds);
+  const std::string printed = CheckFigures(Dir());
+  EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("previous True"), std::string::npos) << printed;
+  SetDossier(Dir() + "/b/", "B");
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+}  // namespace
+
+namespace {
+
+// The edge accounts of the chart: an auxiliary account without a figure of the year stays out of
+// B's chart; a balance in debit in francs and in credit in euros (and the reverse) is written in
+// credit with both amounts negated; an account of B that A does not carry loses its previous-year
+// figures.
+TEST_F(OpeningTest, TheEdgeAccountsOfTheChart) {
+  auto append = [](const std::string& path, const std::string& code, const std::vector<std::pair<int, double>>& numbers) {
+    Table c20;
+    ASSERT_TRUE(c20.OpenExclusive(path, "C20CODE"));
+    ASSERT_TRUE(c20.AppendBlank());
+    c20.PutField(1, code.c_str());
+    c20.PutField(2, code.c_str());
+    for (const auto& [field, value] : numbers) ASSERT_TRUE(c20.PutFieldNum(field, value));
+    ASSERT_TRUE(c20.InsertRecord());
+  };
+  append(PathC20(), "CZERO001", {});
+  append(PathC20(), "47199991", {{17, 100.0}, {20, 10.0}});  // francs +100, euros -10
+  append(PathC20(), "47199992", {{18, 10.0}, {19, 100.0}});  // francs -100, euros +10
+  append(Dir() + "/b/c20b", "47199993", {{21, 1.0}, {22, 2.0}, {23, 3.0}, {24, 4.0}});
+  const OpeningResult r = Run(Request());
+  ASSERT_EQ(r.code, 0) << r.error;
+  std::vector<std::string> mixed;
+  for (const std::string& line : OpeningLines(Dir() + "/b/c50b"))
+    if (line.find("|4719999") != std::string::npos) mixed.push_back(line.substr(line.find("|4719999") + 1));
+  EXPECT_EQ(mixed, (std::vector<std::string>{"47199991|C|-100.00|10.00|Solde A Nouveau||",
+                                             "47199992|C|100.00|-10.00|Solde A Nouveau||"}));
+  Table c20;
+  ASSERT_TRUE(c20.OpenShared(Dir() + "/b/c20b", "C20CODE", true));
+  EXPECT_FALSE(c20.Seek("C20CODE", "CZERO001") && !c20.IsDeleted());
+  ASSERT_TRUE(c20.Seek("C20CODE", "47199993"));
+  for (int f = 21; f <= 24; ++f) EXPECT_EQ(c20.GetFieldNum(f), 0.0) << f;
 }
 
 }  // namespace

@@ -287,6 +287,117 @@ TEST_F(DunningCoreTest, AcceptanceByMinimumAndSense) {
   }
 }
 
+// A run from 01/02 to 31/03 (a month end: its limits are 30/04, 31/05 and 30/06), each case on an
+// account of its own chosen alone by the range: the lines on the first and last dates and just
+// outside them, due on the last date and the day after with and without the due-date test, due
+// on each ageing limit and the day after it, and matched lines (in euros, in francs alone, a group
+// matched in part) under each matching filter.
+TEST_F(DunningCoreTest, TheLinesOfARunAtItsDatesLimitsAndLetters) {
+  struct Own {
+    int month, day;
+    int dueMonth, dueDay;  // 0: no due date
+    char sense;
+    long long cents;
+    const char* letterE;
+    const char* letterF;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Own> lines;
+    bool dueTest;
+    char filter;
+    long long cents;          // the balance listed, 0: the account is not listed
+    long long buckets[4];
+  };
+  const Case cases[] = {
+      {"the day before the first date", {{1, 31, 0, 0, 'D', 1000, "", ""}}, true, '1', 0, {}},
+      {"the first date", {{2, 1, 0, 0, 'D', 1100, "", ""}}, true, '1', 1100, {1100, 0, 0, 0}},
+      {"the last date", {{3, 31, 0, 0, 'D', 1200, "", ""}}, true, '1', 1200, {1200, 0, 0, 0}},
+      {"the day after the last date", {{4, 1, 0, 0, 'D', 1300, "", ""}}, true, '1', 0, {}},
+      {"due on the last date", {{2, 15, 3, 31, 'D', 1400, "", ""}}, true, '1', 1400, {1400, 0, 0, 0}},
+      {"due the day after", {{2, 15, 4, 1, 'D', 1500, "", ""}}, true, '1', 0, {}},
+      {"due the day after, no due-date test", {{2, 15, 4, 1, 'D', 1600, "", ""}}, false, '1', 1600, {1600, 0, 0, 0}},
+      {"due on the 30-day limit", {{2, 15, 4, 30, 'D', 1700, "", ""}}, false, '1', 1700, {1700, 0, 0, 0}},
+      {"due the day after it", {{2, 15, 5, 1, 'C', 1800, "", ""}}, false, '1', -1800, {0, -1800, 0, 0}},
+      {"due on the 60-day limit", {{2, 15, 5, 31, 'D', 1900, "", ""}}, false, '1', 1900, {0, 1900, 0, 0}},
+      {"due the day after it", {{2, 15, 6, 1, 'D', 2000, "", ""}}, false, '1', 2000, {0, 0, 2000, 0}},
+      {"due on the 90-day limit", {{2, 15, 6, 30, 'D', 2100, "", ""}}, false, '1', 2100, {0, 0, 2100, 0}},
+      {"due the day after it", {{2, 15, 7, 1, 'D', 2200, "", ""}}, false, '1', 2200, {0, 0, 0, 2200}},
+      {"matched in euros, unmatched asked", {{2, 15, 0, 0, 'D', 2300, "AA", "AA"}}, true, '2', 0, {}},
+      {"matched in euros, matched asked", {{2, 15, 0, 0, 'D', 2400, "AA", "AA"}}, true, '3', 2400, {2400, 0, 0, 0}},
+      {"matched in francs alone, unmatched asked", {{2, 15, 0, 0, 'D', 2500, "", "AB"}}, true, '2', 2500, {2500, 0, 0, 0}},
+      {"matched in francs alone, matched asked", {{2, 15, 0, 0, 'D', 2600, "", "AB"}}, true, '3', 0, {}},
+      // An invoice of 300 matched with a payment of 200 under one letter, a payment of 40 left open.
+      {"a group matched in part, all lines",
+       {{2, 10, 5, 10, 'D', 30000, "AC", "AC"}, {3, 1, 0, 0, 'C', 20000, "AC", "AC"}, {3, 20, 0, 0, 'C', 4000, "", ""}},
+       false, '1', 6000, {-24000, 30000, 0, 0}},
+      {"a group matched in part, unmatched lines",
+       {{2, 10, 5, 10, 'D', 30000, "AC", "AC"}, {3, 1, 0, 0, 'C', 20000, "AC", "AC"}, {3, 20, 0, 0, 'C', 4000, "", ""}},
+       false, '2', -4000, {-4000, 0, 0, 0}},
+      {"a group matched in part, matched lines",
+       {{2, 10, 5, 10, 'D', 30000, "AC", "AC"}, {3, 1, 0, 0, 'C', 20000, "AC", "AC"}, {3, 20, 0, 0, 'C', 4000, "", ""}},
+       false, '3', 10000, {-20000, 30000, 0, 0}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    char code[9];
+    std::snprintf(code, sizeof code, "CZB%05d", ++n);
+    SCOPED_TRACE(std::string(code) + ": " + c.what);
+    Account(code, c.what, "", "");
+    for (const Own& o : c.lines)
+      Line(code, Date(o.month, o.day), o.dueMonth ? Date(o.dueMonth, o.dueDay) : "", o.sense, o.cents, "Facture", ' ',
+           o.letterE, o.letterF);
+    dunning::FormOptions f = Form(code, code, 'T', "0");
+    f.firstDate = Display(Date(2, 1));
+    f.lastDate = Display(Date(3, 31));
+    f.dueDateTest = c.dueTest;
+    f.letterFilter = c.filter;
+    DunningRun& run = NewRun(dunning::OptionsText(f), "");
+    bool prepared = false;
+    const std::vector<ListedAccount> listed = Play(run, &prepared);
+    if (c.cents == 0) {
+      EXPECT_FALSE(prepared) << AllMessages();
+      continue;
+    }
+    ASSERT_TRUE(prepared) << AllMessages();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].code, code);
+    EXPECT_EQ(listed[0].cents, c.cents);
+    for (int b = 0; b < 4; ++b) EXPECT_EQ(listed[0].buckets[b], c.buckets[b]) << "bucket " << b;
+    EXPECT_EQ(RTrim(listed[0].values.at("DATE30J").c_str()) + std::string(" ") +
+                  RTrim(listed[0].values.at("DATE60J").c_str()) + " " + RTrim(listed[0].values.at("DATE90J").c_str()),
+              Display(Date(4, 30)) + " " + Display(Date(5, 31)) + " " + Display(Date(6, 30)));
+  }
+}
+
+// The same window run again with an earlier last date: the lines after it leave the balance and
+// the ageing limits follow the new date (28/02, a month end: 31/03, 30/04, 31/05).
+TEST_F(DunningCoreTest, ASecondRunWithAnEarlierLastDateSelectsAndAgesAgain) {
+  Account("CZSEC001", "Deux passages", "", "");
+  Line("CZSEC001", Date(2, 28), Date(3, 31), 'D', 10000);  // on the second run's 30-day limit
+  Line("CZSEC001", Date(2, 28), Date(4, 1), 'D', 20000);   // the day after it
+  Line("CZSEC001", Date(3, 1), Date(5, 31), 'D', 40000);   // after the second run's last date
+  dunning::FormOptions f = Form("CZSEC001", "CZSEC001", 'T', "0");
+  f.firstDate = Display(Date(1, 1));
+  f.lastDate = Display(Date(3, 31));
+  f.dueDateTest = false;
+  DunningRun& run = NewRun(dunning::OptionsText(f), "");
+  std::vector<ListedAccount> listed = Play(run);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].cents, 70000);
+  EXPECT_EQ(listed[0].buckets[0], 30000);  // the first run's limits: 30/04, 31/05, 30/06
+  EXPECT_EQ(listed[0].buckets[1], 40000);
+  f.lastDate = Display(Date(2, 28));
+  run.OptionsString = dunning::OptionsText(f);
+  listed = Play(run);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].cents, 30000);
+  EXPECT_EQ(listed[0].buckets[0], 10000);
+  EXPECT_EQ(listed[0].buckets[1], 20000);
+  EXPECT_EQ(RTrim(listed[0].values.at("DATE30J").c_str()), Display(Date(3, 31)));
+  EXPECT_EQ(RTrim(listed[0].values.at("DATEFIN").c_str()), Display(Date(2, 28)));
+}
+
 TEST_F(DunningCoreTest, ADamagedTableStopsTheRunWithItsName) {
   // The draft file cut in the middle of a record: its header promises more than the file holds.
   CloseAllTables();

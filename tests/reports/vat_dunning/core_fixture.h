@@ -111,8 +111,9 @@ class DunningCoreTest : public test_support::RuntimeTest {
     AddAccount(code, name, iban, bic, town);
   }
   void Line(const std::string& account, const std::string& date, const std::string& due, char sense, long long cents,
-            const std::string& label = "Facture", char labelCode = ' ') {
-    AddLine(account, date, due, sense, cents, label, labelCode, ++piece_);
+            const std::string& label = "Facture", char labelCode = ' ', const std::string& letterE = "",
+            const std::string& letterF = "") {
+    AddLine(account, date, due, sense, cents, label, labelCode, ++piece_, letterE, letterF);
   }
   static std::string Date(int month, int day) { return YearDate(month, day); }
 

@@ -52,9 +52,11 @@ inline void AddAccount(const std::string& code, const std::string& name, const s
   ASSERT_TRUE(c20.Commit());
 }
 
-// A draft line on `account`, dated (stored) `date`, due `due` (stored or blank), piece 900000 + n.
+// A draft line on `account`, dated (stored) `date`, due `due` (stored or blank), piece 900000 + n,
+// matched under `letterE` in euros and `letterF` in francs (blank: unmatched).
 inline void AddLine(const std::string& account, const std::string& date, const std::string& due, char sense,
-                    long long cents, const std::string& label, char labelCode, int piece) {
+                    long long cents, const std::string& label, char labelCode, int piece,
+                    const std::string& letterE = "", const std::string& letterF = "") {
   using L = LigneEcriture;
   Table c50, c60;
   ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
@@ -77,6 +79,8 @@ inline void AddLine(const std::string& account, const std::string& date, const s
   c50.PutField(L::BEURO, "O");
   c50.PutField(L::BSENS, std::string(1, sense).c_str());
   c50.PutField(L::BMONTANTE, amount);
+  c50.PutField(L::BLETE, letterE.c_str());
+  c50.PutField(L::BLET, letterF.c_str());
   ASSERT_TRUE(c50.InsertRecord());
   ASSERT_TRUE(AppendLigneTri(c50, 'B', c60));
   ASSERT_TRUE(c50.Commit());
