@@ -170,9 +170,11 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
 }
 
 PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
-                                 long maxRecords, const PiecesNumbered& numbered) {
+                                 long maxRecords, const PiecesNumbered& numbered, const std::string& totalsPath) {
   PiecesReport checked = CheckImportedPieces(c10, c50, pieces, maxRecords);
   if (checked.outcome != PiecesOutcome::Written) return checked;
+  // A run stopped while it wrote its totals is finished first: its journal's sections stay whole.
+  FinishRunTotals(totalsPath);
 
   // The header of every journal-month written into, held as "Saisir" holds it: refused while
   // another station enters it, granted again when this station does (then left held). The headers
@@ -211,13 +213,18 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
 
   PiecesReport r;
   r.numbers.reserve(pieces.size());
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const entry::PieceNumber n = entry::TakePieceNumber(c10, pieces[i].journal);
+  // The pieces of one journal that follow each other take their numbers in one go, as many
+  // times "Créer Pièce" would.
+  for (std::size_t i = 0; i < pieces.size();) {
+    std::size_t end = i + 1;
+    while (end < pieces.size() && pieces[end].journal == pieces[i].journal) ++end;
+    const entry::PieceNumber n = entry::TakePieceNumbers(c10, pieces[i].journal, static_cast<long>(end - i));
     if (n.outcome != entry::NewLineOutcome::Created) {
       release();
       return Refusal(PiecesOutcome::CounterRefused, i, LoadStr(kMsgCounter));
     }
-    r.numbers.push_back(n.number);
+    for (std::size_t k = i; k < end; ++k) r.numbers.push_back(n.number + static_cast<long>(k - i));
+    i = end;
   }
 
   const double parity = TheDossierRecord.Parity();
@@ -267,7 +274,15 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       refused.numbers = r.numbers;
       return refused;
     }
-  const DraftWrite written = WriteDraftLines(c50, c60, lines);
+  DraftTotals totals;
+  const DraftWrite written = AppendDraftLines(c50, c60, lines, &totals);
+  if (written == DraftWrite::Written) {
+    std::vector<RecordedPiece> recorded;
+    recorded.reserve(pieces.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+      recorded.push_back({pieces[i].journal, MonthOf(pieces[i].date), r.numbers[i], 0});
+    PostRunTotals(c10, totals, recorded, totalsPath);
+  }
   release();
   if (written == DraftWrite::TooManyLines) return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
   if (written != DraftWrite::Written) return Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgFailed));
@@ -300,80 +315,20 @@ namespace {
 
 using L = LigneEcriture;
 
-// Debit and credit in both currencies, in cents.
-struct Sums {
-  long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
-  void Add(char sense, double francs, double euros, int sign = 1) {
-    (sense == 'D' ? debitF : creditF) += sign * ToCents(francs);
-    (sense == 'D' ? debitE : creditE) += sign * ToCents(euros);
-  }
-  bool operator==(const Sums& o) const {
-    return debitF == o.debitF && creditF == o.creditF && debitE == o.debitE && creditE == o.creditE;
-  }
-};
-
-// The current line of `lines` (the draft, or the closed file when `closed`) added to `sums`.
-void AddLine(Table& lines, bool closed, Sums& sums, int sign = 1) {
-  sums.Add(L::Get(lines, closed, L::BSENS)[0],
-           lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF)),
-           lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE)), sign);
+// The totals the current line of the draft moves, added to `totals`.
+void AddDraftLine(Table& c50, DraftTotals& totals) {
+  NewDraftLine line;
+  line.month = RTrim(c50.GetField(L::BMOIS));
+  line.journal = RTrim(c50.GetField(L::BJAL));
+  line.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
+  line.francs = c50.GetFieldNum(L::BMONTANTF);
+  line.euros = c50.GetFieldNum(L::BMONTANTE);
+  totals.Add(line, RTrim(c50.GetField(L::BCODE)));
 }
 
-// Whether the totals of the current line `last` of the draft went into its journal-month's header:
-// the header holds the sum of the journal-month's live lines (yes), or that sum without the line
-// (no). A header that holds neither was not kept by its lines before: it is taken as posted.
-bool HeaderPosted(Table& c10, Table& c50, std::uint32_t last) {
-  if (!c50.GoTo(static_cast<long>(last))) return true;
-  const std::string month = RTrim(c50.GetField(L::BMOIS)), journal = RTrim(c50.GetField(L::BJAL));
-  Sums line;
-  AddLine(c50, false, line);
-  Sums lines;
-  const std::string prefix = "Z" + month + (journal + "   ").substr(0, 3);
-  for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
-    if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
-    if (!c50.IsDeleted()) AddLine(c50, false, lines);
-  }
-  if (!entry::SeekHeader(c10, entry::CleJournalMois(month, journal), entry::kDraftSource)) return false;
-  const entry::HeaderTotals h = entry::ReadHeaderTotals(c10);
-  const Sums stored{h.debitF, h.creditF, h.debitE, h.creditE};
-  Sums without = lines;
-  without.Add(line.debitE != 0 || line.debitF != 0 ? 'D' : 'C', FromCents(line.debitF + line.creditF),
-              FromCents(line.debitE + line.creditE), -1);
-  return !(stored == without);
-}
-
-// Whether the totals of the draft line `last` went into its account in C20 (fields 17 to 20: the
-// sums of the account's live lines of the draft and the closed file), as HeaderPosted.
-bool AccountPosted(Table& c50, std::uint32_t last) {
-  if (TableC20 == nullptr || !c50.GoTo(static_cast<long>(last))) return true;
-  const std::string account = RTrim(c50.GetField(L::BCODE));
-  Sums line;
-  AddLine(c50, false, line);
-  Sums lines;
-  Table c40;
-  const bool hasClosed = c40.OpenShared(PathC40(), "", true);
-  for (int pass = 0; pass < (hasClosed ? 2 : 1); ++pass) {
-    const bool closed = pass == 1;
-    Table& t = closed ? c40 : c50;
-    const std::uint32_t count = t.RecCount();
-    for (std::uint32_t r = 1; r <= count; ++r)
-      if (t.GoTo(static_cast<long>(r)) && !t.IsDeleted() && L::Get(t, closed, L::BCLE) == "Z" &&
-          RTrim(L::Get(t, closed, L::BCODE).c_str()) == account)
-        AddLine(t, closed, lines);
-  }
-  if (!TableC20->Seek("C20CODE", account.c_str())) return false;
-  const Sums stored{ToCents(TableC20->GetFieldNum(17)), ToCents(TableC20->GetFieldNum(19)),
-                    ToCents(TableC20->GetFieldNum(18)), ToCents(TableC20->GetFieldNum(20))};
-  Sums without = lines;
-  without.Add(line.debitE != 0 || line.debitF != 0 ? 'D' : 'C', FromCents(line.debitF + line.creditF),
-              FromCents(line.debitE + line.creditE), -1);
-  return !(stored == without);
-}
-
-// Cancels the draft line `recno` whose sort record and totals may not all have been written:
-// the line, its sort record (derived first when missing, so that the cancelled line keeps one) and
-// the totals that were posted.
-void CancelCutLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPosted, bool headerPosted) {
+// Cancels the draft line `recno`: the line and its sort record (derived first when missing, so
+// that the cancelled line keeps one), and its totals when they were written.
+void CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool posted) {
   if (!c50.GoTo(static_cast<long>(recno))) return;
   const bool sorted = LigneTri::Find(c60, LigneTri::kDraft, recno) || (c50.GoTo(static_cast<long>(recno)) &&
                                                                       AppendLigneTri(c50, LigneTri::kDraft, c60) &&
@@ -382,52 +337,187 @@ void CancelCutLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPost
   if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted() || !c50.DeleteRecord(c50.RecordToText(L::BNUMA), 0))
     return;
   UnlockRecord(c50);
+  if (!posted) return;
   const char sense = c50.GetField(L::BSENS)[0];
   const std::string op = std::string("-") + (sense == 'D' ? "D" : "C");
   const std::string account = c50.GetField(L::BCODE);
   const std::string header = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + "B";
   const double francs = c50.GetFieldNum(L::BMONTANTF), euros = c50.GetFieldNum(L::BMONTANTE);
-  if (accountPosted) MajCompteC20(account.c_str(), op.c_str(), francs, euros);
-  if (headerPosted) MajCentC10(header.c_str(), op.c_str(), francs, euros);
+  MajCompteC20(account.c_str(), op.c_str(), francs, euros);
+  MajCentC10(header.c_str(), op.c_str(), francs, euros);
+}
+
+// ---- The totals journal
+
+// One record a section moves: a C20 record ('A') or a journal-month header ('H').
+struct JournalEntry {
+  char kind = 'A';
+  std::string code;
+  TotalsCents move;
+};
+
+std::string CentsText(const TotalsCents& t) {
+  return std::to_string(t.debit1) + "\t" + std::to_string(t.credit1) + "\t" + std::to_string(t.debit2) + "\t" +
+         std::to_string(t.credit2);
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> f;
+  for (std::size_t from = 0;;) {
+    const std::size_t tab = line.find('\t', from);
+    f.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+    if (tab == std::string::npos) return f;
+    from = tab + 1;
+  }
+}
+
+TotalsCents CentsOf(const std::vector<std::string>& f, std::size_t at) {
+  TotalsCents t;
+  if (f.size() < at + 4) return t;
+  t.debit1 = std::atoll(f[at].c_str());
+  t.credit1 = std::atoll(f[at + 1].c_str());
+  t.debit2 = std::atoll(f[at + 2].c_str());
+  t.credit2 = std::atoll(f[at + 3].c_str());
+  return t;
+}
+
+// Moves entry `k` of a section, its totals as read appended to the journal first.
+void PostEntry(const JournalEntry& e, std::size_t k, const std::string& path) {
+  const TotalsBefore note = [&](const TotalsCents& before) {
+    if (!path.empty()) platform::AppendToFile(path, std::to_string(k) + "\t" + CentsText(before) + "\n");
+    return true;
+  };
+  if (e.kind == 'H') MoveHeaderRecord(e.code, e.move, note);
+  else MoveAccountRecord(e.code, e.move, note);
+}
+
+// Moves the entries from `from` on, then marks the section done.
+void PostEntries(const std::vector<JournalEntry>& entries, std::size_t from, const std::string& path) {
+  for (std::size_t k = from; k < entries.size(); ++k) PostEntry(entries[k], k, path);
+  if (!path.empty()) platform::AppendToFile(path, "fait\n");
 }
 
 }  // namespace
 
-StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces) {
+std::string RunTotalsKey(const std::string& journal, const std::string& month, long number) {
+  return std::string(RTrim(journal.c_str())) + "\t" + RTrim(month.c_str()) + "\t" + std::to_string(number);
+}
+
+void PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
+                   const std::string& path) {
+  (void)c10;
+  if (totals.Empty()) return;
+  // Each C20 record once: an auxiliary account's collective takes the moves of all its accounts.
+  std::map<std::string, TotalsCents> accounts;
+  for (const auto& [account, move] : totals.accounts)
+    for (const std::string& code : AccountTotalsCodes(account.c_str())) accounts[code] += move;
+  std::vector<JournalEntry> entries;
+  for (const auto& [code, move] : accounts) entries.push_back({'A', code, move});
+  for (const auto& [code, move] : totals.headers) entries.push_back({'H', code, move});
+  std::string section = "totaux\n";
+  for (const RecordedPiece& p : pieces) section += "P\t" + RunTotalsKey(p.journal, p.month, p.number) + "\n";
+  for (const JournalEntry& e : entries) section += std::string(1, e.kind) + "\t" + e.code + "\t" + CentsText(e.move) + "\n";
+  section += "entrees\n";
+  std::string before;
+  if (!path.empty() && platform::ReadWholeFile(path, before) && !before.empty() && before.back() != '\n')
+    section = "\n" + section;
+  // Without its journal the totals are still written: only a stop in the middle could not be taken up.
+  const bool noted = !path.empty() && platform::AppendToFile(path, section);
+  PostEntries(entries, 0, noted ? path : std::string());
+}
+
+std::set<std::string> FinishRunTotals(const std::string& path) {
+  std::set<std::string> covered;
+  std::string text;
+  if (path.empty() || !platform::ReadWholeFile(path, text)) return covered;
+  // The sections in order; the lines after a section's list are its records' totals as read.
+  struct Section {
+    std::vector<std::string> pieces;
+    std::vector<JournalEntry> entries;
+    bool listed = false, done = false;
+    std::map<std::size_t, TotalsCents> read;
+    long lastRead = -1;
+  };
+  std::vector<Section> sections;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t eol = text.find('\n', at);
+    if (eol == std::string::npos) break;  // a line cut short: its write never happened
+    const std::string line = text.substr(at, eol - at);
+    at = eol + 1;
+    if (line == "totaux") {
+      sections.emplace_back();
+      continue;
+    }
+    if (sections.empty()) continue;
+    Section& s = sections.back();
+    const std::vector<std::string> f = Fields(line);
+    if (line == "entrees") {
+      s.listed = true;
+    } else if (line == "fait") {
+      s.done = true;
+    } else if (!s.listed && f.size() == 4 && f[0] == "P") {
+      s.pieces.push_back(f[1] + "\t" + f[2] + "\t" + f[3]);
+    } else if (!s.listed && f.size() == 6 && (f[0] == "A" || f[0] == "H")) {
+      s.entries.push_back({f[0][0], f[1], CentsOf(f, 2)});
+    } else if (s.listed && f.size() == 5) {
+      const long k = std::atol(f[0].c_str());
+      s.read[static_cast<std::size_t>(k)] = CentsOf(f, 1);
+      s.lastRead = k;
+    }
+  }
+  for (Section& s : sections) {
+    if (!s.listed) continue;  // stopped while it was listed: nothing of it was written
+    for (const std::string& p : s.pieces) covered.insert(p);
+    if (s.done) continue;
+    std::size_t from = 0;
+    if (s.lastRead >= 0 && static_cast<std::size_t>(s.lastRead) < s.entries.size()) {
+      // The record being written when the run stopped: written unless it still holds what was read.
+      const std::size_t k = static_cast<std::size_t>(s.lastRead);
+      const JournalEntry& e = s.entries[k];
+      TotalsCents now;
+      const bool found = e.kind == 'H' ? ReadHeaderRecord(e.code, &now) : ReadAccountRecord(e.code, &now);
+      from = found && now == s.read[k] ? k : k + 1;
+    }
+    PostEntries(s.entries, from, path);
+  }
+  return covered;
+}
+
+void RemoveRunTotals(const std::string& path) {
+  if (!path.empty()) platform::RemoveFile(path);
+}
+
+StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,
+                                      const std::string& totalsPath, bool keep) {
+  const std::set<std::string> covered = FinishRunTotals(totalsPath);
   StoppedPieces out;
-  std::vector<std::vector<std::uint32_t>> records;
-  std::uint32_t last = 0;
-  std::size_t lastPiece = 0;
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    records.push_back(DraftPieceRecords(c50, pieces[i].month, pieces[i].journal, pieces[i].number));
-    if (!records.back().empty() && records.back().back() > last) {
-      last = records.back().back();
-      lastPiece = i;
+  DraftTotals owed;
+  std::vector<RecordedPiece> owedPieces;
+  for (const RecordedPiece& piece : pieces) {
+    const std::vector<std::uint32_t> records = DraftPieceRecords(c50, piece.month, piece.journal, piece.number);
+    // The lines go in by batches, each batch's sort records after it: any line may lack its own.
+    bool sorted = true;
+    for (std::uint32_t recno : records) {
+      if (LigneTri::Find(c60, LigneTri::kDraft, recno)) continue;
+      if (keep && c50.GoTo(static_cast<long>(recno)) && AppendLigneTri(c50, LigneTri::kDraft, c60)) continue;
+      sorted = false;
     }
-  }
-  // The lines are written one after the other, each with its sort record then its account's and
-  // its header's totals: only the last line of the run can lack some of them.
-  bool sorted = true, accountPosted = true, headerPosted = true;
-  if (last != 0) {
-    sorted = LigneTri::Find(c60, LigneTri::kDraft, last);
-    headerPosted = sorted && HeaderPosted(c10, c50, last);
-    accountPosted = headerPosted || (sorted && AccountPosted(c50, last));
-  }
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const bool lastCut = last != 0 && i == lastPiece && !(sorted && headerPosted);
-    const bool whole = static_cast<long>(records[i].size()) >= pieces[i].lines && !lastCut;
+    const bool posted = covered.count(RunTotalsKey(piece.journal, piece.month, piece.number)) > 0;
+    const bool whole = keep ? !records.empty() : static_cast<long>(records.size()) >= piece.lines && sorted;
     out.whole.push_back(whole);
-    out.cancelled.push_back(whole ? 0 : static_cast<long>(records[i].size()));
-    if (whole) continue;
-    for (std::uint32_t recno : records[i]) {
-      if (recno == last) {
-        CancelCutLine(c50, c60, recno, accountPosted, headerPosted);
-      } else {
-        c50.GoTo(static_cast<long>(recno));
-        entry::CancelLine(c50, c60, recno, c50.RecordToText(L::BNUMA), nullptr);
-      }
+    out.cancelled.push_back(whole ? 0 : static_cast<long>(records.size()));
+    if (whole) {
+      if (posted) continue;
+      for (std::uint32_t recno : records)
+        if (c50.GoTo(static_cast<long>(recno))) AddDraftLine(c50, owed);
+      owedPieces.push_back(piece);
+      continue;
     }
+    for (std::uint32_t recno : records) CancelStoppedLine(c50, c60, recno, posted);
   }
+  // The totals of the pieces kept, written now under their own section: the run taken up may stop
+  // in its turn before its own.
+  PostRunTotals(c10, owed, owedPieces, totalsPath);
   return out;
 }
 
