@@ -74,10 +74,10 @@ PieceBalance BalanceOf(const ImportedPiece& piece, double parity) {
 
 bool HasFrancs() { return !DossierIsEuroOnly() && TheDossierRecord.Parity() > 0; }
 
-// The exchange-rounding line a piece balanced in its own currency needs in the other one.
-bool RoundingLineOf(const ImportedPiece& piece, double parity, NewDraftLine* rounding) {
+// The exchange-rounding line a piece balanced in its own currency needs in the other one, its
+// balance `b` given.
+bool RoundingLineOf(const ImportedPiece& piece, const PieceBalance& b, NewDraftLine* rounding) {
   if (!HasFrancs()) return false;
-  const PieceBalance b = BalanceOf(piece, parity);
   const bool inFrancs = piece.TypedInFrancs();
   const long long rest = inFrancs ? b.euros : b.francs;
   if (rest == 0) return false;
@@ -90,6 +90,9 @@ bool RoundingLineOf(const ImportedPiece& piece, double parity, NewDraftLine* rou
     rounding->entryCurrency = inFrancs ? 'n' : 'o';
   }
   return true;
+}
+bool RoundingLineOf(const ImportedPiece& piece, double parity, NewDraftLine* rounding) {
+  return HasFrancs() && RoundingLineOf(piece, BalanceOf(piece, parity), rounding);
 }
 
 bool InYear(const Ymd& date, const std::string& first, const std::string& last) {
@@ -138,8 +141,12 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
     if (!InYear(p.date, firstDay, lastDay))
       return Refusal(PiecesOutcome::DateOutsideYear, i, Replace(LoadStr(kMsgDateOutside), shown));
     // The field takes what fits and the writer would fail half-way: refused before anything moves.
+    PieceBalance b;
     for (const ImportedLine& l : p.lines) {
       const LineAmounts a = AmountsOf(l, parity);
+      const int sign = l.sense == 'D' ? 1 : -1;
+      b.euros += sign * a.euros;
+      b.francs += sign * a.francs;
       const long long cents = l.cents < 0 ? -l.cents : l.cents;
       if (cents > kMaxLineCents || a.euros > kMaxLineCents || a.euros < -kMaxLineCents || a.francs > kMaxLineCents ||
           a.francs < -kMaxLineCents) {
@@ -150,7 +157,6 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
         return refused;
       }
     }
-    const PieceBalance b = BalanceOf(p, parity);
     if ((p.TypedInFrancs() ? b.francs : b.euros) != 0)
       return Refusal(PiecesOutcome::Unbalanced, i, Replace(Replace(LoadStr(kMsgUnbalanced), p.journal), shown));
     auto known = journals.find(p.journal);
@@ -159,7 +165,7 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
       known = journals.emplace(p.journal, j.found && !j.cancelled && !IsBlank(p.journal)).first;
     }
     if (!known->second) return Refusal(PiecesOutcome::NoJournal, i, Replace(LoadStr(kMsgNoJournal), p.journal));
-    lines += static_cast<long>(p.lines.size()) + (RoundingLineOf(p, parity, nullptr) ? 1 : 0);
+    lines += static_cast<long>(p.lines.size()) + (RoundingLineOf(p, b, nullptr) ? 1 : 0);
   }
   if (static_cast<long>(c50.RecCount()) + lines > maxRecords)
     return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
@@ -237,6 +243,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     base.journal = p.journal;
     base.piece = StrZero(r.numbers[i], 0);
     base.day = StoredDateOf(p.date).substr(4, 2);
+    PieceBalance b;
     for (const ImportedLine& l : p.lines) {
       NewDraftLine n = base;
       n.account = l.account;
@@ -249,6 +256,9 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       n.vatCode = l.vatCode;
       n.sense = l.sense == 'C' ? 'C' : 'D';
       const LineAmounts a = AmountsOf(l, parity);
+      const int sign = l.sense == 'D' ? 1 : -1;
+      b.euros += sign * a.euros;
+      b.francs += sign * a.francs;
       n.euros = FromCents(a.euros);
       n.francs = FromCents(a.francs);
       n.entryCurrency = l.francs ? 'N' : 'O';
@@ -257,7 +267,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     NewDraftLine rounding = base;
     rounding.labelCode = p.lines.front().labelCode.substr(0, 1);
     rounding.label = Cut(p.lines.front().label);
-    if (RoundingLineOf(p, parity, &rounding)) {
+    if (RoundingLineOf(p, b, &rounding)) {
       lines.push_back(rounding);
       ++r.roundingLines;
     }
@@ -328,7 +338,7 @@ void AddDraftLine(Table& c50, DraftTotals& totals) {
 
 // Cancels the draft line `recno`: the line and its sort record (derived first when missing, so
 // that the cancelled line keeps one), and its totals when they were written.
-void CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool posted) {
+void CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPosted, bool headerPosted) {
   if (!c50.GoTo(static_cast<long>(recno))) return;
   const bool sorted = LigneTri::Find(c60, LigneTri::kDraft, recno) || (c50.GoTo(static_cast<long>(recno)) &&
                                                                       AppendLigneTri(c50, LigneTri::kDraft, c60) &&
@@ -337,14 +347,73 @@ void CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool posted)
   if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted() || !c50.DeleteRecord(c50.RecordToText(L::BNUMA), 0))
     return;
   UnlockRecord(c50);
-  if (!posted) return;
   const char sense = c50.GetField(L::BSENS)[0];
   const std::string op = std::string("-") + (sense == 'D' ? "D" : "C");
   const std::string account = c50.GetField(L::BCODE);
   const std::string header = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + "B";
   const double francs = c50.GetFieldNum(L::BMONTANTF), euros = c50.GetFieldNum(L::BMONTANTE);
-  MajCompteC20(account.c_str(), op.c_str(), francs, euros);
-  MajCentC10(header.c_str(), op.c_str(), francs, euros);
+  if (accountPosted) MajCompteC20(account.c_str(), op.c_str(), francs, euros);
+  if (headerPosted) MajCentC10(header.c_str(), op.c_str(), francs, euros);
+}
+
+// The totals of the current line of `lines` (the draft, or the closed file when `closed`).
+TotalsCents LineCents(Table& lines, bool closed) {
+  TotalsCents t;
+  t.Add(L::Get(lines, closed, L::BSENS)[0] == 'D',
+        ToCents(lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF))),
+        ToCents(lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE))));
+  return t;
+}
+
+TotalsCents Less(TotalsCents a, const TotalsCents& b) {
+  a.debit1 -= b.debit1, a.credit1 -= b.credit1, a.debit2 -= b.debit2, a.credit2 -= b.credit2;
+  return a;
+}
+
+// Whether the lines of the pieces cut short that no journal section carries had their totals
+// written (a run of a writer that wrote them line by line): per header and per account, the
+// record holds the sum of its live lines less those still owed (yes) or not (no).
+struct CutPosted {
+  std::set<std::string> headers, accounts;
+};
+CutPosted CutLinesPosted(Table& c50, const DraftTotals& cut, const DraftTotals& owed) {
+  CutPosted posted;
+  auto owedOf = [](const std::map<std::string, TotalsCents>& m, const std::string& key) {
+    const auto it = m.find(key);
+    return it == m.end() ? TotalsCents{} : it->second;
+  };
+  for (const auto& [header, lines] : cut.headers) {
+    (void)lines;
+    const std::string prefix = "Z" + header.substr(0, 7);
+    TotalsCents live;
+    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+      if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
+      if (!c50.IsDeleted()) live += LineCents(c50, false);
+    }
+    TotalsCents stored;
+    if (ReadHeaderRecord(header, &stored) && stored == Less(live, owedOf(owed.headers, header))) posted.headers.insert(header);
+  }
+  if (cut.accounts.empty()) return posted;
+  std::map<std::string, TotalsCents> live;
+  for (const auto& [account, lines] : cut.accounts) live[account];
+  Table c40;
+  const bool hasClosed = c40.OpenShared(PathC40(), "", true);
+  for (int pass = 0; pass < (hasClosed ? 2 : 1); ++pass) {
+    const bool closed = pass == 1;
+    Table& t = closed ? c40 : c50;
+    const std::uint32_t count = t.RecCount();
+    for (std::uint32_t r = 1; r <= count; ++r) {
+      if (!t.GoTo(static_cast<long>(r)) || t.IsDeleted() || L::Get(t, closed, L::BCLE) != "Z") continue;
+      const auto it = live.find(RTrim(L::Get(t, closed, L::BCODE).c_str()));
+      if (it != live.end()) it->second += LineCents(t, closed);
+    }
+  }
+  for (const auto& [account, sum] : live) {
+    TotalsCents stored;
+    if (ReadAccountRecord(account, &stored) && stored == Less(sum, owedOf(owed.accounts, account)))
+      posted.accounts.insert(account);
+  }
+  return posted;
 }
 
 // ---- The totals journal
@@ -491,8 +560,13 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
                                       const std::string& totalsPath, bool keep) {
   const std::set<std::string> covered = FinishRunTotals(totalsPath);
   StoppedPieces out;
-  DraftTotals owed;
+  DraftTotals owed, cutTotals;
   std::vector<RecordedPiece> owedPieces;
+  struct Cut {
+    std::vector<std::uint32_t> records;
+    bool covered;
+  };
+  std::vector<Cut> cuts;
   for (const RecordedPiece& piece : pieces) {
     const std::vector<std::uint32_t> records = DraftPieceRecords(c50, piece.month, piece.journal, piece.number);
     // The lines go in by batches, each batch's sort records after it: any line may lack its own.
@@ -513,8 +587,23 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
       owedPieces.push_back(piece);
       continue;
     }
-    for (std::uint32_t recno : records) CancelStoppedLine(c50, c60, recno, posted);
+    if (!posted)
+      for (std::uint32_t recno : records)
+        if (c50.GoTo(static_cast<long>(recno))) AddDraftLine(c50, cutTotals);
+    cuts.push_back({records, posted});
   }
+  // The lines of a piece cut short lose the totals they had: those a journal section carries, and
+  // those a writer of line-by-line totals wrote (found from the records' sums).
+  const CutPosted found = cutTotals.Empty() ? CutPosted{} : CutLinesPosted(c50, cutTotals, owed);
+  for (const Cut& cut : cuts)
+    for (std::uint32_t recno : cut.records) {
+      bool accountPosted = cut.covered, headerPosted = cut.covered;
+      if (!cut.covered && c50.GoTo(static_cast<long>(recno))) {
+        accountPosted = found.accounts.count(RTrim(c50.GetField(L::BCODE))) > 0;
+        headerPosted = found.headers.count(DraftHeaderCode(RTrim(c50.GetField(L::BMOIS)), RTrim(c50.GetField(L::BJAL)))) > 0;
+      }
+      CancelStoppedLine(c50, c60, recno, accountPosted, headerPosted);
+    }
   // The totals of the pieces kept, written now under their own section: the run taken up may stop
   // in its turn before its own.
   PostRunTotals(c10, owed, owedPieces, totalsPath);
