@@ -123,9 +123,6 @@ DraftTotals& DraftTotals::operator+=(const DraftTotals& o) {
 
 namespace {
 
-// Lines per engine call: the other stations' appends wait for one batch at most.
-constexpr std::size_t kBatchLines = 1000;
-
 // Cancels lines appended here and their sort records (no totals were posted for them).
 void CancelAppended(Table& c50, Table& c60, const std::vector<std::uint32_t>& recnos) {
   for (std::size_t i = recnos.size(); i-- > 0;) {
@@ -150,8 +147,8 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
     CancelAppended(c50, c60, written);
     return DraftWrite::Failed;
   };
-  for (std::size_t from = 0; from < lines.size(); from += kBatchLines) {
-    const std::size_t to = std::min(lines.size(), from + kBatchLines);
+  for (std::size_t from = 0; from < lines.size(); from += kDraftBatchLines) {
+    const std::size_t to = std::min(lines.size(), from + kDraftBatchLines);
     // Each line its own group: the draft's record count at its append.
     const long base = static_cast<long>(c50.RecCount());
     for (std::size_t i = from; i < to; ++i) {

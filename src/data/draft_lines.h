@@ -57,6 +57,10 @@ struct DraftTotals {
 // The header code of a line's journal-month.
 std::string DraftHeaderCode(const std::string& month, const std::string& journal);
 
+// Lines per engine call of AppendDraftLines: the other stations' appends wait for one batch at
+// most (a few tens of milliseconds), and each batch writes its index pages once.
+inline constexpr std::size_t kDraftBatchLines = 5000;
+
 // Writes the lines as WriteDraftLines does, in batches (the lines of a batch appended with one
 // engine call, then their sort records with another), but posts no totals: they are added to
 // `totals` for the caller to post once. A failure takes back the lines and sort records written
