@@ -893,6 +893,29 @@ DBIResult DbiCursor::MaintainIndex(std::uint32_t recno, const std::uint8_t* oldR
   return mdx_->RecordChanged(recno, oldRec, newRec);
 }
 
+DBIResult DbiCursor::TakeAppendLock() {
+  const LockOutcome got = OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true);
+  if (got == LockOutcome::kTimedOut) {
+    NoteLockTimeout(dbf_.path());
+    return DBIERR_LOCKTIMEOUT;
+  }
+  return got == LockOutcome::kGranted ? DBIERR_NONE : DBIERR_OSERROR;
+}
+
+// Under the appends' lock the header count is the truth, read on every append, so a tool that
+// appends without our locks (dBASE, a script) never sees its record overwritten; a count above
+// the one we knew (another process appended, or a damaged header) is checked against the file
+// size.
+DBIResult DbiCursor::ReadCountUnderLock() {
+  std::uint32_t stored = 0;
+  DBIResult rc = dbf_.ReadStoredCount(&stored);
+  if (rc == DBIERR_NONE) {
+    if (stored <= count_) count_ = stored;
+    else rc = dbf_.ReadCount(&count_);
+  }
+  return rc;
+}
+
 DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   if (readOnly) return DBIERR_NOTSUPPORTED;
   if (buf == nullptr) return DBIERR_INVALIDPARAM;
@@ -913,25 +936,12 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
     if (rc != DBIERR_NONE) return rc;
     indexLocked = true;
   } else if (!exclusive) {
-    const LockOutcome got = OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true);
-    if (got == LockOutcome::kTimedOut) {
-      NoteLockTimeout(dbf_.path());
-      return DBIERR_LOCKTIMEOUT;
-    }
-    if (got != LockOutcome::kGranted) return DBIERR_OSERROR;
+    rc = TakeAppendLock();
+    if (rc != DBIERR_NONE) return rc;
     locked = true;
   }
   if (!exclusive) {
-    // Under the lock the header count is the truth, read on every append, so a tool that
-    // appends without our locks (dBASE, a script) never sees its record overwritten; a count
-    // above the one we knew (another process appended, or a damaged header) is checked
-    // against the file size.
-    std::uint32_t stored = 0;
-    rc = dbf_.ReadStoredCount(&stored);
-    if (rc == DBIERR_NONE) {
-      if (stored <= count_) count_ = stored;
-      else rc = dbf_.ReadCount(&count_);
-    }
+    rc = ReadCountUnderLock();
   } else {
     rc = RefreshCount();
   }
@@ -1028,20 +1038,11 @@ DBIResult DbiCursor::AppendRecordsShared(std::uint32_t count, const std::uint8_t
     rc = BeginIndexUpdate(true);
     if (rc != DBIERR_NONE) return rc;
   } else {
-    const LockOutcome got = OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true);
-    if (got == LockOutcome::kTimedOut) {
-      NoteLockTimeout(dbf_.path());
-      return DBIERR_LOCKTIMEOUT;
-    }
-    if (got != LockOutcome::kGranted) return DBIERR_OSERROR;
+    rc = TakeAppendLock();
+    if (rc != DBIERR_NONE) return rc;
     locked = true;
   }
-  std::uint32_t stored = 0;
-  rc = dbf_.ReadStoredCount(&stored);
-  if (rc == DBIERR_NONE) {
-    if (stored <= count_) count_ = stored;
-    else rc = dbf_.ReadCount(&count_);
-  }
+  rc = ReadCountUnderLock();
   if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
   const std::uint32_t first = count_ + 1;
   if (rc == DBIERR_NONE && (first == 0 || first + count < first)) rc = DBIERR_INVALIDPARAM;
