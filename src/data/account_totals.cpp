@@ -285,3 +285,140 @@ void MajCentC10(const char* code, const char* operation, double amount1, double 
     dbase::DbiRelRecordLock(general.cursor, false);
   if (!fits) ReportHeaderOverflow(header);
 }
+
+namespace {
+
+std::string AccountKey(const std::string& code) { return BlankPadded(Cut(code.c_str(), kCodeLength), kCodeLength); }
+
+std::string HeaderKey(Table& general, const std::string& code) {
+  return "C" + BlankPadded(Cut(code.c_str(), kCodeLength), general.isOpen ? general.FieldWidth(2) : 0);
+}
+
+TotalsCents AccountTotalsNow(Table& accounts) {
+  TotalsCents t;
+  t.debit1 = ToCents(accounts.GetFieldNum(kAccountTotals.debit1));
+  t.credit1 = ToCents(accounts.GetFieldNum(kAccountTotals.credit1));
+  t.debit2 = ToCents(accounts.GetFieldNum(kAccountTotals.debit2));
+  t.credit2 = ToCents(accounts.GetFieldNum(kAccountTotals.credit2));
+  return t;
+}
+
+TotalsCents HeaderTotalsNow(Table& general) {
+  const std::string first = BlankPadded(general.GetField(4), 2 * kHeaderTotalWidth);
+  const std::string second = BlankPadded(general.GetField(5), 2 * kHeaderTotalWidth);
+  auto cents = [](const std::string& text, int at) {
+    return ToCents(Val(text.substr(static_cast<std::size_t>(at), kHeaderTotalWidth).c_str()));
+  };
+  TotalsCents t;
+  t.debit1 = cents(first, 0);
+  t.credit1 = cents(first, kHeaderTotalWidth);
+  t.debit2 = cents(second, 0);
+  t.credit2 = cents(second, kHeaderTotalWidth);
+  return t;
+}
+
+// Moves the debit or the credit total of a header field by `cents` (either sign); false when the
+// total kept its last value.
+bool MoveHeaderSide(std::string& text, bool debit, long long cents) {
+  if (cents == 0) return true;
+  const TotalsOperation operation(cents > 0 ? (debit ? "+D" : "+C") : (debit ? "-D" : "-C"));
+  return MoveHeaderField(text, operation, FromCents(cents > 0 ? cents : -cents));
+}
+
+}  // namespace
+
+std::vector<std::string> AccountTotalsCodes(const char* code) {
+  std::vector<std::string> codes;
+  if (TableC20 == nullptr || TableC10 == nullptr) return codes;
+  Table& accounts = *TableC20;
+  Table& general = *TableC10;
+  std::string account = Cut(code, kCodeLength);
+  if (IsBlank(account)) {
+    LogRefused("MAJCOMPTEC20", "compte vide, rien n'est report\xE9", TotalsOperation("+D"), 0, 0);
+    return codes;
+  }
+  account = NormalizeAccount(account);
+  if (!SeekOrCreate(accounts, "C20CODE", AccountKey(account), {{1, account}, {2, LoadStr(181)}})) return codes;
+  codes.push_back(account);
+  if (account[0] < 'A' || account[0] > 'Z') return codes;
+  const std::string letter(1, account[0]);
+  const std::string collectiveKey = "B" + BlankPadded(letter, general.isOpen ? general.FieldWidth(2) : 0);
+  if (!SeekOrCreate(general, "C10CODE", collectiveKey,
+                    {{1, "B"}, {2, letter}, {3, LoadStr(182)}, {4, std::string(8, LoadStr(1109)[0])}}))
+    return codes;
+  std::string collective = RightTrimmed(Cut(general.GetField(4), kCodeLength));
+  if (IsBlank(collective)) {
+    LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, TotalsOperation("+D"), 0, 0);
+    return codes;
+  }
+  collective = NormalizeAccount(collective);
+  if (SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(183)}})) codes.push_back(collective);
+  return codes;
+}
+
+bool ReadAccountRecord(const std::string& code, TotalsCents* now) {
+  if (TableC20 == nullptr || !TableC20->Seek("C20CODE", AccountKey(code).c_str())) return false;
+  *now = AccountTotalsNow(*TableC20);
+  return true;
+}
+
+bool ReadHeaderRecord(const std::string& code, TotalsCents* now) {
+  if (TableC10 == nullptr || !TableC10->Seek("C10CODE", HeaderKey(*TableC10, code).c_str())) return false;
+  *now = HeaderTotalsNow(*TableC10);
+  return true;
+}
+
+bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before) {
+  if (TableC20 == nullptr) return false;
+  Table& table = *TableC20;
+  if (!SeekOrCreate(table, "C20CODE", AccountKey(code), {{1, code}, {2, LoadStr(181)}})) return false;
+  const std::string text = table.RecordToText(1);
+  if (!LockForTotals(table, text)) return false;
+  const TotalsCents now = AccountTotalsNow(table);
+  const bool go = !before || before(now);
+  if (go)
+    WriteFields<double>(table, {{kAccountTotals.debit1, FromCents(now.debit1 + move.debit1)},
+                                {kAccountTotals.credit1, FromCents(now.credit1 + move.credit1)},
+                                {kAccountTotals.debit2, FromCents(now.debit2 + move.debit2)},
+                                {kAccountTotals.credit2, FromCents(now.credit2 + move.credit2)}});
+  if (!AccountHeldByWindow(table)) UnlockRecord(table);
+  SaveChanges(table);
+  return go && table.result == dbase::DBIERR_NONE;
+}
+
+bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before) {
+  if (TableC10 == nullptr) return false;
+  Table& general = *TableC10;
+  const std::string header = Cut(code.c_str(), kCodeLength);
+  if (IsBlank(header)) return false;
+  const int codeWidth = general.isOpen ? general.FieldWidth(2) : 0;
+  const std::string key = HeaderKey(general, header);
+  if (!general.Seek("C10CODE", key.c_str())) {
+    if (!general.isOpen) return false;
+    CreationLock creating(general);
+    if (!CreationLockHeld(creating, general, key)) return false;
+    if (!general.Seek("C10CODE", key.c_str())) CreateHeader(general, header, codeWidth);
+    if (!general.Seek("C10CODE", key.c_str())) return false;
+  }
+  const std::string text = general.RecordToText(2);
+  if (!LockForTotals(general, text)) return false;
+  const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
+  const bool go = !before || before(HeaderTotalsNow(general));
+  bool fits = true;
+  if (go) {
+    std::string first = general.GetField(4), second = general.GetField(5);
+    const bool ones = move.debit1 != 0 || move.credit1 != 0, twos = move.debit2 != 0 || move.credit2 != 0;
+    if (ones) fits = MoveHeaderSide(first, true, move.debit1) && fits;
+    if (ones) fits = MoveHeaderSide(first, false, move.credit1) && fits;
+    if (twos) fits = MoveHeaderSide(second, true, move.debit2) && fits;
+    if (twos) fits = MoveHeaderSide(second, false, move.credit2) && fits;
+    if (ones || twos) WriteFields<std::string>(general, {{4, first}, {5, second}});
+    SaveChanges(general);
+  }
+  const bool written = go && general.result == dbase::DBIERR_NONE;
+  const std::string journalMonth = Cut(general.GetField(2), 7);
+  if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
+    dbase::DbiRelRecordLock(general.cursor, false);
+  if (!fits) ReportHeaderOverflow(header);
+  return written;
+}

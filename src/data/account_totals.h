@@ -13,7 +13,9 @@
 // (engine error 10249 naming the file, context 2201) and the update writes nothing.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 // The operation of one update, read from its text.
 class TotalsOperation {
@@ -48,3 +50,41 @@ void MajAnalC30(const char* code, const char* operation, double amount1, double 
 // the user is told and the log gets a line. The header's lock is kept when the journal-month is
 // in entry in this program, or when the caller held it before.
 void MajCentC10(const char* code, const char* operation, double amount1, double amount2);
+
+// ---- Totals moved by many lines at once (the imports): each record written once.
+
+// The four totals of a record in whole cents: debit and credit of amount 1 (francs) and of
+// amount 2 (euros).
+struct TotalsCents {
+  long long debit1 = 0, credit1 = 0, debit2 = 0, credit2 = 0;
+  void Add(bool debit, long long cents1, long long cents2) {
+    (debit ? debit1 : credit1) += cents1;
+    (debit ? debit2 : credit2) += cents2;
+  }
+  TotalsCents& operator+=(const TotalsCents& o) {
+    debit1 += o.debit1, credit1 += o.credit1, debit2 += o.debit2, credit2 += o.credit2;
+    return *this;
+  }
+  bool operator==(const TotalsCents&) const = default;
+  bool Empty() const { return debit1 == 0 && credit1 == 0 && debit2 == 0 && credit2 == 0; }
+};
+
+// The C20 records a line of account `code` moves, as MajCompteC20 finds them and creates those
+// missing: the account (normalised), then for an auxiliary account its collective. Empty for a
+// blank code (a log line written) or when TableC20 is not open.
+std::vector<std::string> AccountTotalsCodes(const char* code);
+
+// Called with a record's totals read under its lock just before they are moved; false leaves
+// the record as it is.
+using TotalsBefore = std::function<bool(const TotalsCents& before)>;
+// Moves the totals of the C20 record `code` (as AccountTotalsCodes gives it) by `move` in one
+// write, locked and released as MajCompteC20 does. False when the record cannot be found or
+// locked, or `before` refused.
+bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
+// Moves the totals of the journal-month header `code` (8 characters, as MajCentC10 takes it) by
+// `move` in one write, as MajCentC10 moves them: a missing header made, a zero amount leaving
+// its field, a total that does not fit keeping its last value (told), the lock kept as there.
+bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
+// The totals the C20 record or the header holds now; false when it is not there.
+bool ReadAccountRecord(const std::string& code, TotalsCents* now);
+bool ReadHeaderRecord(const std::string& code, TotalsCents* now);

@@ -1,5 +1,7 @@
 #include "data/draft_lines.h"
 
+#include <algorithm>
+
 #include "data/account_totals.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
@@ -16,20 +18,18 @@ std::string Operation(char sense, bool add) { return std::string(add ? "+" : "-"
 void PostTotals(const NewDraftLine& line, const std::string& account, bool add) {
   const std::string op = Operation(line.sense, add);
   MajCompteC20(account.c_str(), op.c_str(), line.francs, line.euros);
-  const std::string header = line.month + (line.journal + "   ").substr(0, 3) + "B";
+  const std::string header = DraftHeaderCode(line.month, line.journal);
   MajCentC10(header.c_str(), op.c_str(), line.francs, line.euros);
 }
 
-// `inserted` tells whether the line's record went into C50 (then its record is the current one).
-bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::string& account, bool& inserted) {
-  inserted = false;
-  if (!c50.AppendBlank()) return false;
-  const std::string group = StrZero(static_cast<long>(c50.RecCount()) + 1, 0);
+// The fields of a new line put into the record being appended to C50, its group given.
+bool FillLine(Table& c50, const NewDraftLine& line, const std::string& account, long group) {
+  const std::string groupText = StrZero(group, 0);
   const std::string sense(1, line.sense == 'D' ? 'D' : 'C');
   const std::string currency(1, line.entryCurrency);
   bool ok = c50.PutField(L::BCLE, "Z") && c50.PutField(L::BMOIS, line.month.c_str()) &&
             c50.PutField(L::BJAL, line.journal.c_str()) && c50.PutField(L::BPIECE, line.piece.c_str()) &&
-            c50.PutField(L::BREC, group.c_str()) && c50.PutField(L::BNUM, "0001") &&
+            c50.PutField(L::BREC, groupText.c_str()) && c50.PutField(L::BNUM, "0001") &&
             c50.PutField(L::BNUMA, "0001") && c50.PutField(L::BJOUR, line.day.c_str()) &&
             c50.PutField(L::BCODE, account.c_str()) && c50.PutField(L::BCLIB, line.labelCode.c_str()) &&
             c50.PutField(L::BLIB, line.label.c_str()) && c50.PutFieldNum(L::BMONTANTE, line.euros) &&
@@ -39,6 +39,14 @@ bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::str
   if (!line.label3.empty()) ok = c50.PutField(L::BLIB3, line.label3.c_str()) && ok;
   if (!line.dueDate.empty()) ok = c50.PutField(L::BECHEANCE, line.dueDate.c_str()) && ok;
   if (!line.vatCode.empty()) ok = c50.PutField(L::BTVA, line.vatCode.c_str()) && ok;
+  return ok;
+}
+
+// `inserted` tells whether the line's record went into C50 (then its record is the current one).
+bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::string& account, bool& inserted) {
+  inserted = false;
+  if (!c50.AppendBlank()) return false;
+  bool ok = FillLine(c50, line, account, static_cast<long>(c50.RecCount()) + 1);
   // The insert ends the append in every case: a half-filled record must not stay pending.
   inserted = c50.InsertRecord();
   if (!(ok && inserted && c50.Commit())) return false;
@@ -92,6 +100,86 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
     written.push_back(recno);
     accounts.push_back(account);
   }
+  if (recnos != nullptr) *recnos = written;
+  return DraftWrite::Written;
+}
+
+std::string DraftHeaderCode(const std::string& month, const std::string& journal) {
+  return month + (journal + "   ").substr(0, 3) + "B";
+}
+
+void DraftTotals::Add(const NewDraftLine& line, const std::string& account) {
+  const bool debit = line.sense == 'D';
+  const long long francs = ToCents(line.francs), euros = ToCents(line.euros);
+  accounts[account].Add(debit, francs, euros);
+  headers[DraftHeaderCode(line.month, line.journal)].Add(debit, francs, euros);
+}
+
+DraftTotals& DraftTotals::operator+=(const DraftTotals& o) {
+  for (const auto& [code, t] : o.accounts) accounts[code] += t;
+  for (const auto& [code, t] : o.headers) headers[code] += t;
+  return *this;
+}
+
+namespace {
+
+// Cancels lines appended here and their sort records (no totals were posted for them).
+void CancelAppended(Table& c50, Table& c60, const std::vector<std::uint32_t>& recnos) {
+  for (std::size_t i = recnos.size(); i-- > 0;) {
+    if (c50.GoTo(static_cast<long>(recnos[i])) && !c50.IsDeleted()) c50.DeleteRecord("", 1);
+    c50.Commit();
+    if (T::Find(c60, T::kDraft, recnos[i]) && !c60.IsDeleted()) c60.DeleteRecord("", 1);
+    c60.Commit();
+  }
+}
+
+}  // namespace
+
+DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines, DraftTotals* totals,
+                            std::vector<std::uint32_t>* recnos) {
+  if (static_cast<long>(c50.RecCount()) + static_cast<long>(lines.size()) > kMaxLineRecords)
+    return DraftWrite::TooManyLines;
+  std::vector<std::uint32_t> written;
+  written.reserve(lines.size());
+  std::vector<std::string> accounts;
+  accounts.reserve(lines.size());
+  auto fail = [&] {
+    CancelAppended(c50, c60, written);
+    return DraftWrite::Failed;
+  };
+  for (std::size_t from = 0; from < lines.size(); from += kDraftBatchLines) {
+    const std::size_t to = std::min(lines.size(), from + kDraftBatchLines);
+    // Each line its own group: the draft's record count at its append.
+    const long base = static_cast<long>(c50.RecCount());
+    for (std::size_t i = from; i < to; ++i) {
+      accounts.push_back(NormalizeAccount(lines[i].account));
+      if (!c50.AppendBlank()) return fail();
+      const bool ok = FillLine(c50, lines[i], accounts.back(), base + static_cast<long>(i - from) + 1);
+      c50.QueueRecord(false);
+      if (!ok) {
+        c50.DropQueued();
+        return fail();
+      }
+    }
+    std::uint32_t first = 0;
+    if (!c50.AppendQueued(&first) || first == 0) return fail();
+    const std::size_t batchStart = written.size();
+    for (std::size_t i = from; i < to; ++i) written.push_back(first + static_cast<std::uint32_t>(i - from));
+    // The sort records of the batch, derived from the lines as written.
+    for (std::size_t i = from; i < to; ++i) {
+      bool ok = c50.GoTo(static_cast<long>(written[batchStart + i - from])) && c60.AppendBlank();
+      ok = ok && DeriveLigneTri(c50, T::kDraft, c60);
+      if (ok && !lines[i].pendingMark.empty()) ok = c60.PutField(T::TLETP, lines[i].pendingMark.c_str());
+      c60.QueueRecord(false);
+      if (!ok) {
+        c60.DropQueued();
+        return fail();
+      }
+    }
+    if (!c60.AppendQueued()) return fail();
+  }
+  if (totals != nullptr)
+    for (std::size_t i = 0; i < lines.size(); ++i) totals->Add(lines[i], accounts[i]);
   if (recnos != nullptr) *recnos = written;
   return DraftWrite::Written;
 }

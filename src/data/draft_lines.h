@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "data/account_totals.h"
 
 class Table;
 
@@ -42,3 +45,25 @@ enum class DraftWrite {
 // and TableC10. `recnos` receives the lines' physical record numbers.
 DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines,
                            std::vector<std::uint32_t>* recnos = nullptr);
+
+// The totals lines move, summed: per account (normalised, as the line posts it) and per
+// journal-month header (the 8-character code MajCentC10 takes).
+struct DraftTotals {
+  std::map<std::string, TotalsCents> accounts, headers;
+  void Add(const NewDraftLine& line, const std::string& account);
+  DraftTotals& operator+=(const DraftTotals& o);
+  bool Empty() const { return accounts.empty() && headers.empty(); }
+};
+// The header code of a line's journal-month.
+std::string DraftHeaderCode(const std::string& month, const std::string& journal);
+
+// Lines per engine call of AppendDraftLines: the other stations' appends wait for one batch at
+// most (a few tens of milliseconds), and each batch writes its index pages once.
+inline constexpr std::size_t kDraftBatchLines = 5000;
+
+// Writes the lines as WriteDraftLines does, in batches (the lines of a batch appended with one
+// engine call, then their sort records with another), but posts no totals: they are added to
+// `totals` for the caller to post once. A failure takes back the lines and sort records written
+// (`totals` then unchanged).
+DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines, DraftTotals* totals,
+                            std::vector<std::uint32_t>* recnos = nullptr);

@@ -445,8 +445,8 @@ void Table::QueueRecord(bool deleted) {
   ++queuedCount_;
 }
 
-bool Table::AppendQueued() {
-  result = queuedCount_ == 0 ? DBIERR_NONE : DbiAppendRecords(cursor, queuedCount_, queued_.data());
+bool Table::AppendQueued(std::uint32_t* first) {
+  result = queuedCount_ == 0 ? DBIERR_NONE : DbiAppendRecords(cursor, queuedCount_, queued_.data(), first);
   queued_.clear();
   queuedCount_ = 0;
   if (result == DBIERR_NONE) return true;

@@ -95,11 +95,17 @@ class Table {
   // ---- records
   bool AppendBlank();   // blank record in the buffer; appending until InsertRecord
   bool InsertRecord();  // 9475/9218 reported with context 2201, 9217 with 2202
-  // Tables opened exclusively, for runs that append many records: the record filled since
-  // AppendBlank joins a queue (marked deleted when asked) instead of being inserted, and
-  // AppendQueued writes the queue with one engine call (errors reported with context 2201).
+  // For runs that append many records: the record filled since AppendBlank joins a queue
+  // (marked deleted when asked) instead of being inserted, and AppendQueued writes the queue
+  // with one engine call (errors reported with context 2201); `first`, when given, gets the
+  // number of its first record. A shared table is held against the other stations' appends
+  // for the call only.
   void QueueRecord(bool deleted);
-  bool AppendQueued();
+  bool AppendQueued(std::uint32_t* first = nullptr);
+  void DropQueued() {
+    queued_.clear();
+    queuedCount_ = 0;
+  }
   std::uint32_t QueuedCount() const { return queuedCount_; }
   // Soft-delete / recall the current record under LockRecord(text, lockMode) (released
   // afterwards when lockMode is not 0). False for a record already in that state.

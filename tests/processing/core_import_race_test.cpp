@@ -238,11 +238,12 @@ TEST_F(ImportRaceTest, AStatementRunKilledHalfWayIsTakenUpByTheNextImport) {
   std::signal(SIGPIPE, SIG_IGN);
   {
     // The other station kills itself at the engine's first change after its draft has grown by
-    // 60,000 bytes: part-way through its lines, at the same point whatever the machine's load.
+    // one batch of lines and one line more: part-way through its lines (its first batch written,
+    // its second not counted), at the same point whatever the machine's load.
     test_support::OtherProcess other([&](char) {
       Table lines, sorts;
       if (!ReopenTables(lines, sorts)) return false;
-      KilledPast() = {c50File, size + 60000};
+      KilledPast() = {c50File, size + static_cast<std::int64_t>((kDraftBatchLines + 1) * lines.recordBuffer.size())};
       dbase::BeforeFileChange = &KillWhenDraftGrown;
       return processing::ImportStatement(*TableC10, lines, sorts, Request(s, "BQ")).written;
     });

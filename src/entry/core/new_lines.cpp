@@ -189,7 +189,7 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
   return r;
 }
 
-PieceNumber TakePieceNumber(Table& c10, const std::string& journal) {
+PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count) {
   PieceNumber p;
   auto take = [&](int position, const char* text, bool journalCounter) {
     bool held = false;
@@ -202,13 +202,13 @@ PieceNumber TakePieceNumber(Table& c10, const std::string& journal) {
     const std::string field = c10.GetField(kCounterField);
     const long number = std::atol(field.substr(static_cast<std::size_t>(position - 1), kCounterWidth).c_str());
     const long piece = number > 0 ? number : 1;
-    if (piece >= kMaxPiece) {
+    if (count < 1 || piece + count - 1 >= kMaxPiece) {
       p.outcome = NewLineOutcome::CounterFull;
-    } else if (c10.PutFieldPart(kCounterField, position, kCounterWidth, StrZero(piece + 1, 0)) && c10.Commit()) {
+    } else if (c10.PutFieldPart(kCounterField, position, kCounterWidth, StrZero(piece + count, 0)) && c10.Commit()) {
       p.outcome = NewLineOutcome::Created;
       p.number = piece;
       p.journalCounter = journalCounter;
-      if (!journalCounter) TheDossierRecord.SetNextPiece(piece + 1);
+      if (!journalCounter) TheDossierRecord.SetNextPiece(piece + count);
     }
     if (!held) UnlockRecord(c10);
   };
@@ -221,6 +221,8 @@ PieceNumber TakePieceNumber(Table& c10, const std::string& journal) {
   take(kDossierCounterAt, "Raison Sociale du dossier", false);
   return p;
 }
+
+PieceNumber TakePieceNumber(Table& c10, const std::string& journal) { return TakePieceNumbers(c10, journal, 1); }
 
 std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::string& piece) {
   long group = static_cast<long>(c50.RecCount() % kMaxPiece) + 1;

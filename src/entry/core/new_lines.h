@@ -74,6 +74,8 @@ struct PieceNumber {
   bool journalCounter = false;
 };
 PieceNumber TakePieceNumber(Table& c10, const std::string& journal);
+// `count` numbers in a row from the same counter, taken at once: the first of them.
+PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count);
 
 // A group number no line of that piece in the journal-month uses: the draft's record count + 1
 // in six digits, or the following ones when a pack or the six digits made it repeat.

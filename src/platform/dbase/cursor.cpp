@@ -893,6 +893,29 @@ DBIResult DbiCursor::MaintainIndex(std::uint32_t recno, const std::uint8_t* oldR
   return mdx_->RecordChanged(recno, oldRec, newRec);
 }
 
+DBIResult DbiCursor::TakeAppendLock() {
+  const LockOutcome got = OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true);
+  if (got == LockOutcome::kTimedOut) {
+    NoteLockTimeout(dbf_.path());
+    return DBIERR_LOCKTIMEOUT;
+  }
+  return got == LockOutcome::kGranted ? DBIERR_NONE : DBIERR_OSERROR;
+}
+
+// Under the appends' lock the header count is the truth, read on every append, so a tool that
+// appends without our locks (dBASE, a script) never sees its record overwritten; a count above
+// the one we knew (another process appended, or a damaged header) is checked against the file
+// size.
+DBIResult DbiCursor::ReadCountUnderLock() {
+  std::uint32_t stored = 0;
+  DBIResult rc = dbf_.ReadStoredCount(&stored);
+  if (rc == DBIERR_NONE) {
+    if (stored <= count_) count_ = stored;
+    else rc = dbf_.ReadCount(&count_);
+  }
+  return rc;
+}
+
 DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   if (readOnly) return DBIERR_NOTSUPPORTED;
   if (buf == nullptr) return DBIERR_INVALIDPARAM;
@@ -913,25 +936,12 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
     if (rc != DBIERR_NONE) return rc;
     indexLocked = true;
   } else if (!exclusive) {
-    const LockOutcome got = OfdLock(dbf_.fd(), kAppendLockByte, 1, F_WRLCK, true);
-    if (got == LockOutcome::kTimedOut) {
-      NoteLockTimeout(dbf_.path());
-      return DBIERR_LOCKTIMEOUT;
-    }
-    if (got != LockOutcome::kGranted) return DBIERR_OSERROR;
+    rc = TakeAppendLock();
+    if (rc != DBIERR_NONE) return rc;
     locked = true;
   }
   if (!exclusive) {
-    // Under the lock the header count is the truth, read on every append, so a tool that
-    // appends without our locks (dBASE, a script) never sees its record overwritten; a count
-    // above the one we knew (another process appended, or a damaged header) is checked
-    // against the file size.
-    std::uint32_t stored = 0;
-    rc = dbf_.ReadStoredCount(&stored);
-    if (rc == DBIERR_NONE) {
-      if (stored <= count_) count_ = stored;
-      else rc = dbf_.ReadCount(&count_);
-    }
+    rc = ReadCountUnderLock();
   } else {
     rc = RefreshCount();
   }
@@ -973,14 +983,14 @@ DBIResult DbiCursor::Insert(DBILockType lock, std::uint8_t* buf) {
   return rc;
 }
 
-DBIResult DbiCursor::AppendRecords(std::uint32_t count, const std::uint8_t* records) {
+DBIResult DbiCursor::AppendRecords(std::uint32_t count, const std::uint8_t* records, std::uint32_t* firstOut) {
   if (readOnly) return DBIERR_NOTSUPPORTED;
-  if (!exclusive) return DBIERR_NEEDEXCLACCESS;
   if (records == nullptr) return DBIERR_INVALIDPARAM;
   const std::size_t len = dbf_.recordLength();
   for (std::uint32_t i = 0; i < count; ++i)
     if (records[i * len] != ' ' && records[i * len] != '*') return DBIERR_FIELDVALERR;
   if (count == 0) return DBIERR_NONE;
+  if (!exclusive) return AppendRecordsShared(count, records, firstOut);
   aheadCount_ = 0;
   DBIResult rc = RefreshCount();
   if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
@@ -1011,6 +1021,56 @@ DBIResult DbiCursor::AppendRecords(std::uint32_t count, const std::uint8_t* reco
     if (rc == DBIERR_NONE) rc = ended;
   }
   SetToEnd();
+  if (rc == DBIERR_NONE && firstOut != nullptr) *firstOut = first;
+  return rc;
+}
+
+// The batch of a table other stations share: serialised with their appends as one append is
+// (the index's update lock, else the append lock byte), the count read again under the lock,
+// the records and the count written, then the index entries of all of them written back once.
+DBIResult DbiCursor::AppendRecordsShared(std::uint32_t count, const std::uint8_t* records, std::uint32_t* firstOut) {
+  const std::size_t len = dbf_.recordLength();
+  aheadCount_ = 0;
+  DBIResult rc = DBIERR_NONE;
+  bool locked = false;
+  const bool indexed = mdx_ != nullptr;
+  if (indexed) {
+    rc = BeginIndexUpdate(true);
+    if (rc != DBIERR_NONE) return rc;
+  } else {
+    rc = TakeAppendLock();
+    if (rc != DBIERR_NONE) return rc;
+    locked = true;
+  }
+  rc = ReadCountUnderLock();
+  if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
+  const std::uint32_t first = count_ + 1;
+  if (rc == DBIERR_NONE && (first == 0 || first + count < first)) rc = DBIERR_INVALIDPARAM;
+  bool written = false, leftWritten = false;
+  if (rc == DBIERR_NONE) {
+    written = true;
+    rc = dbf_.WriteAppendedRecords(first, count, records);
+  }
+  if (rc == DBIERR_NONE) {
+    if (DbiAppendHook != nullptr) DbiAppendHook();
+    rc = dbf_.WriteCount(count_ + count);
+  }
+  for (std::uint32_t i = 0; i < count && rc == DBIERR_NONE; ++i)
+    rc = MaintainIndex(first + i, nullptr, records + i * len);
+  if (rc == DBIERR_NONE) {
+    count_ += count;
+  } else if (written) {
+    // Still under the lock: the records and the count go back to what they were (the index
+    // pages of a failed update never reach the file). When they cannot, the mark stays.
+    leftWritten = dbf_.TruncateTo(first - 1) != DBIERR_NONE;
+  }
+  if (indexed) {
+    const DBIResult ended = mdx_->EndUpdate(rc == DBIERR_NONE, leftWritten);
+    if (rc == DBIERR_NONE) rc = ended;
+  }
+  if (locked) OfdUnlock(dbf_.fd(), kAppendLockByte, 1);
+  SetToEnd();
+  if (rc == DBIERR_NONE && firstOut != nullptr) *firstOut = first;
   return rc;
 }
 

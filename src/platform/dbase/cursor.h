@@ -62,7 +62,12 @@ struct DbiCursor {
 
   // Records.
   DBIResult Insert(DBILockType lock, std::uint8_t* buf);
-  DBIResult AppendRecords(std::uint32_t count, const std::uint8_t* records);
+  DBIResult AppendRecords(std::uint32_t count, const std::uint8_t* records, std::uint32_t* first);
+  DBIResult AppendRecordsShared(std::uint32_t count, const std::uint8_t* records, std::uint32_t* first);
+  // The append lock byte of a table without a production index (waited for), and the count
+  // read again under the appends' lock.
+  DBIResult TakeAppendLock();
+  DBIResult ReadCountUnderLock();
   DBIResult Modify(std::uint8_t* buf, bool freeLock);
   DBIResult SetDeleted(bool deleted, std::uint8_t* buf);
   DBIResult GetField(std::uint16_t field, const std::uint8_t* buf, void* dest, bool* blank) const;

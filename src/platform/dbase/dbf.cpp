@@ -418,6 +418,16 @@ DBIResult DbfFile::WriteAppended(std::uint32_t n, const std::uint8_t* buf) {
   return WriteAt(fd_, out, recordLength_ + 1u, RecordOffset(n));
 }
 
+DBIResult DbfFile::WriteAppendedRecords(std::uint32_t n, std::uint32_t count, const std::uint8_t* buf) {
+  if (n == 0) return DBIERR_INVALIDPARAM;
+  if (!writable_) return DBIERR_OSACCESS;
+  const std::size_t size = static_cast<std::size_t>(count) * recordLength_;
+  std::vector<std::uint8_t> out(size + 1);
+  std::memcpy(out.data(), buf, size);
+  out[size] = kFileEnd;
+  return WriteAt(fd_, out.data(), out.size(), RecordOffset(n));
+}
+
 DBIResult DbfFile::WriteCount(std::uint32_t count) {
   if (!writable_) return DBIERR_OSACCESS;
   // Date and count lie side by side: one write.

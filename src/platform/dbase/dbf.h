@@ -92,6 +92,8 @@ class DbfFile {
   DBIResult WriteDeleteMark(std::uint32_t n, std::uint8_t mark);
   // Writes record n followed by the end-of-file mark (an append before the count is raised).
   DBIResult WriteAppended(std::uint32_t n, const std::uint8_t* buf);
+  // `count` records appended from record n, with the end-of-file mark after them, in one write.
+  DBIResult WriteAppendedRecords(std::uint32_t n, std::uint32_t count, const std::uint8_t* buf);
   // Writes the record count and the date of last update in the header.
   DBIResult WriteCount(std::uint32_t count);
   // Writes today's date as the date of last update (a change that leaves the count);

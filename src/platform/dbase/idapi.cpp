@@ -413,9 +413,9 @@ DBIResult DbiInsertRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf
   return Written(cursor, cursor->Insert(lock, recBuf));
 }
 
-DBIResult DbiAppendRecords(hDBICur cursor, std::uint32_t count, const std::uint8_t* records) {
+DBIResult DbiAppendRecords(hDBICur cursor, std::uint32_t count, const std::uint8_t* records, std::uint32_t* first) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
-  return cursor->AppendRecords(count, records);
+  return Written(cursor, cursor->AppendRecords(count, records, first));
 }
 
 DBIResult DbiModifyRecord(hDBICur cursor, std::uint8_t* recBuf, bool freeLock) {

@@ -215,9 +215,12 @@ DBIResult DbiPutField(hDBICur cursor, std::uint16_t field, std::uint8_t* recBuf,
 DBIResult DbiInitRecord(hDBICur cursor, std::uint8_t* recBuf);
 DBIResult DbiInsertRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf);
 // Appends `count` whole records (each a record buffer, delete mark first, no memo waiting)
-// in one write, the count after them; the production index is maintained. Needs the table
-// opened exclusively. The cursor ends past the last record.
-DBIResult DbiAppendRecords(hDBICur cursor, std::uint32_t count, const std::uint8_t* records);
+// in one write, the count after them; the production index is maintained. A table opened
+// exclusively writes its index entries at its write-back; a shared one takes the appends' lock
+// of the other stations for the batch and writes its index entries once, at the batch's end.
+// The cursor ends past the last record; `first` (when given) gets the first record's number.
+DBIResult DbiAppendRecords(hDBICur cursor, std::uint32_t count, const std::uint8_t* records,
+                           std::uint32_t* first = nullptr);
 DBIResult DbiModifyRecord(hDBICur cursor, std::uint8_t* recBuf, bool freeLock);
 DBIResult DbiDeleteRecord(hDBICur cursor, std::uint8_t* recBuf);
 DBIResult DbiUndeleteRecord(hDBICur cursor);

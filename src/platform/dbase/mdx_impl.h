@@ -346,7 +346,10 @@ struct Mdx::Impl {
 
   // Descends to the leaf where `key` (compared over n bytes) belongs: first separator >= key.
   // path receives (block, index) per level; the leaf's index is the first item >= key.
-  DBIResult Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path);
+  // `past`: to the leaf after the entries of the key (an entry whose record number follows all of
+  // theirs), else to the first of them.
+  DBIResult Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path,
+                    bool past = false);
 
   // Leftmost (or rightmost) descent from the node at path's last step's child.
   DBIResult DescendEdge(const TagState& t, std::uint32_t block, bool right, std::vector<PathStep>* path);
@@ -367,9 +370,9 @@ struct Mdx::Impl {
 
   // Path to the first entry >= (key, recno). With `stopAtLeafEnd` the path may end just
   // past the last item of a leaf (the insertion place); otherwise it is moved to the next
-  // leaf and *end says there is no such entry.
+  // leaf and *end says there is no such entry. `past` as Descend's.
   DBIResult LowerBound(const TagState& t, const std::uint8_t* key, std::uint32_t recno, bool stopAtLeafEnd,
-                       std::vector<PathStep>* path, bool* end);
+                       std::vector<PathStep>* path, bool* end, bool past = false);
 
   DBIResult EntryAt(const TagState& t, const std::vector<PathStep>& path, MdxEntry* out);
 
@@ -386,7 +389,8 @@ struct Mdx::Impl {
 
   // ---- maintenance ----
 
-  DBIResult Insert(const TagState& t, const std::uint8_t* key, std::uint32_t recno);
+  // `appended`: a record appended, numbered past every record the tag holds.
+  DBIResult Insert(const TagState& t, const std::uint8_t* key, std::uint32_t recno, bool appended = false);
 
   // Whether a tag holds an entry of that key (any record).
   bool HasKey(const TagState& t, const std::uint8_t* key);

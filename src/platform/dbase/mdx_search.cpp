@@ -113,7 +113,8 @@ DBIResult Mdx::Impl::StepMovesOn(const TagState& t, const std::string& fromKey, 
   return (forward ? c > 0 : c < 0) ? DBIERR_NONE : DBIERR_INDEXCORRUPT;
 }
 
-DBIResult Mdx::Impl::Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path) {
+DBIResult Mdx::Impl::Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path,
+                             bool past) {
   DBIResult err = DBIERR_NONE;
   path->clear();
   path->reserve(kMaxLevels);
@@ -127,9 +128,12 @@ DBIResult Mdx::Impl::Descend(const TagState& t, const std::uint8_t* key, std::si
     if (r != DBIERR_NONE) return r;
     const std::uint32_t cnt = Count(p);
     std::uint32_t lo = 0, hi = cnt;
+    // Past the key: the first node whose greatest key is above it, so that an entry added after
+    // many of the same key does not walk their leaves.
     while (lo < hi) {
       const std::uint32_t mid = (lo + hi) / 2;
-      if (Compare(t, Item(t, p, mid) + 4, key, n) < 0) lo = mid + 1;
+      const int c = Compare(t, Item(t, p, mid) + 4, key, n);
+      if (c < 0 || (past && c == 0)) lo = mid + 1;
       else hi = mid;
     }
     path->push_back({block, lo});
@@ -194,9 +198,9 @@ std::uint32_t Mdx::Impl::LeafLowerBound(const TagState& t, std::uint8_t* p, cons
 }
 
 DBIResult Mdx::Impl::LowerBound(const TagState& t, const std::uint8_t* key, std::uint32_t recno, bool stopAtLeafEnd,
-                                std::vector<PathStep>* path, bool* end) {
+                                std::vector<PathStep>* path, bool* end, bool past) {
   *end = false;
-  DBIResult r = Descend(t, key, t.info.keyLength, path);
+  DBIResult r = Descend(t, key, t.info.keyLength, path, past);
   if (r != DBIERR_NONE) return r;
   DBIResult err = DBIERR_NONE;
   std::uint8_t* p = Page(path->back().block, &err);

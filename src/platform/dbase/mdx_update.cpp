@@ -9,10 +9,10 @@ namespace dbase {
 
 // ---- maintenance ------------------------------------------------------------------------
 
-DBIResult Mdx::Impl::Insert(const TagState& t, const std::uint8_t* key, std::uint32_t recno) {
+DBIResult Mdx::Impl::Insert(const TagState& t, const std::uint8_t* key, std::uint32_t recno, bool appended) {
   std::vector<PathStep>& path = insertPath;
   bool end = false;
-  DBIResult r = LowerBound(t, key, recno, true, &path, &end);
+  DBIResult r = LowerBound(t, key, recno, true, &path, &end, appended);
   if (r != DBIERR_NONE) return r;
   DBIResult err = DBIERR_NONE;
   std::uint8_t* p = Page(path.back().block, &err);
@@ -263,7 +263,8 @@ DBIResult Mdx::Impl::ApplyChange(std::uint32_t recno, const std::uint8_t* oldRec
       if (r != DBIERR_NONE) return r;
     }
     if (newIn) {
-      DBIResult r = Insert(t, newKey, recno);
+      // A record appended (no old record) is numbered past all others: it follows every entry of its key.
+      DBIResult r = Insert(t, newKey, recno, oldRec == nullptr);
       if (r != DBIERR_NONE) return r;
     }
   }

@@ -582,11 +582,12 @@ std::string PiecesRecord(const AsciiRead& read, const std::vector<long>& numbers
 }
 
 // The pieces recorded for this content; false when the record is of another content or not whole.
-bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces) {
+// `anyContent`: the pieces recorded, whatever content they are of.
+bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces, bool anyContent = false) {
   std::string text;
   if (!platform::ReadWholeFile(AsciiRunPiecesPath(), text)) return false;
   const std::vector<std::string> lines = Lines(text);
-  if (lines.empty() || lines[0] != "empreinte " + read.digest) return false;
+  if (lines.empty() || (!anyContent && lines[0] != "empreinte " + read.digest)) return false;
   pieces->clear();
   for (std::size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
@@ -600,13 +601,17 @@ bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces)
     if (f.size() != 4) return false;
     pieces->push_back({f[0], f[1], std::atol(f[2].c_str()), std::atol(f[3].c_str())});
   }
-  return pieces->size() == read.pieces.size();
+  return anyContent || pieces->size() == read.pieces.size();
 }
 
 }  // namespace
 
 std::string AsciiRunPiecesPath() {
   return DossierFolder + "cas" + std::string(Lower(AllTrim(DossierCode.c_str()))) + ".pcs";
+}
+
+std::string AsciiRunTotalsPath() {
+  return DossierFolder + "cas" + std::string(Lower(AllTrim(DossierCode.c_str()))) + ".tot";
 }
 
 AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& read, long maxRecords) {
@@ -652,7 +657,12 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
     const std::size_t at = logNow.stoppedRun.find(begun);
     if (at != std::string::npos) WriteLog(title + " - Interrompu - " + logNow.stoppedRun.substr(at + begun.size()));
   };
-  if (!logNow.stoppedRun.empty() && !sameContent) closeStopped();
+  if (!logNow.stoppedRun.empty() && !sameContent) {
+    // Its lines stay as they are; the totals it had not written are written first.
+    std::vector<RecordedPiece> other;
+    if (ReadPiecesRecord(read, &other, true)) PutStoppedPiecesInOrder(c10, c50, c60, other, AsciiRunTotalsPath(), true);
+    closeStopped();
+  }
   // A run of this same content stopped half-way: the pieces it wrote whole stay, the others are
   // written now; the lines of a piece it cut short are cancelled first, so that the content goes
   // in once and whole.
@@ -661,7 +671,8 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   std::string resumed;
   std::vector<RecordedPiece> recorded;
   const bool resuming = sameContent && ReadPiecesRecord(read, &recorded);
-  const StoppedPieces stopped = resuming ? PutStoppedPiecesInOrder(c10, c50, c60, recorded) : StoppedPieces{};
+  const StoppedPieces stopped =
+      resuming ? PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath()) : StoppedPieces{};
   for (std::size_t i = 0; i < read.pieces.size(); ++i) {
     if (resuming && stopped.whole[i]) {
       numbers[i] = recorded[i].number;
@@ -688,7 +699,7 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
       WriteLog(title + " - D\xE9" "but - " + read.path + " - " + pieces.front().journal + " pi\xE8" "ce " +
                std::to_string(taken.front()) + mark);
       return true;
-    });
+    }, AsciiRunTotalsPath());
     if (run.pieces.outcome != PiecesOutcome::Written) {
       // Nothing of this run is in the draft: its record goes, unless it resumes a stopped run.
       if (!resuming) platform::RemoveFile(AsciiRunPiecesPath());
@@ -701,7 +712,6 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   }
   run.pieces.numbers = numbers;
   if (sameContent) closeStopped();
-  platform::RemoveFile(AsciiRunPiecesPath());
   run.written = true;
   const platform::LocalTime now = platform::GetLocalTime();
   char stamp[32];
@@ -716,6 +726,10 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   run.logLine = title + " - Ok - " + read.path + " - " + std::to_string(lineCount) + " lignes - " +
                 std::to_string(read.pieces.size()) + " pi\xE8" "ces n\xB0 " + pieceNumbers + mark;
   WriteLog(run.logLine);
+  // The run's record and its totals journal go once the log names it done: stopped before, the
+  // run is still found and taken up.
+  platform::RemoveFile(AsciiRunPiecesPath());
+  RemoveRunTotals(AsciiRunTotalsPath());
   run.message = resumed + Replace(Replace(Replace(Text(29731), std::to_string(lineCount)),
                                           std::to_string(read.pieces.size())),
                                   pieceNumbers);

@@ -81,6 +81,8 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
 // first line and removed after its last: DossierFolder + "cas" + code + ".pcs". The next import of
 // the same content after a run stopped half-way writes only the pieces the draft lacks whole.
 std::string AsciiRunPiecesPath();
+// The totals journal of a run (PostRunTotals): DossierFolder + "cas" + code + ".tot".
+std::string AsciiRunTotalsPath();
 
 // The lock file held across stations by a run: DossierFolder + "cas" + code + ".lck".
 std::string AsciiImportLockPath();

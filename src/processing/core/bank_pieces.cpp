@@ -74,10 +74,10 @@ PieceBalance BalanceOf(const ImportedPiece& piece, double parity) {
 
 bool HasFrancs() { return !DossierIsEuroOnly() && TheDossierRecord.Parity() > 0; }
 
-// The exchange-rounding line a piece balanced in its own currency needs in the other one.
-bool RoundingLineOf(const ImportedPiece& piece, double parity, NewDraftLine* rounding) {
+// The exchange-rounding line a piece balanced in its own currency needs in the other one, its
+// balance `b` given.
+bool RoundingLineOf(const ImportedPiece& piece, const PieceBalance& b, NewDraftLine* rounding) {
   if (!HasFrancs()) return false;
-  const PieceBalance b = BalanceOf(piece, parity);
   const bool inFrancs = piece.TypedInFrancs();
   const long long rest = inFrancs ? b.euros : b.francs;
   if (rest == 0) return false;
@@ -90,6 +90,9 @@ bool RoundingLineOf(const ImportedPiece& piece, double parity, NewDraftLine* rou
     rounding->entryCurrency = inFrancs ? 'n' : 'o';
   }
   return true;
+}
+bool RoundingLineOf(const ImportedPiece& piece, double parity, NewDraftLine* rounding) {
+  return HasFrancs() && RoundingLineOf(piece, BalanceOf(piece, parity), rounding);
 }
 
 bool InYear(const Ymd& date, const std::string& first, const std::string& last) {
@@ -138,8 +141,12 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
     if (!InYear(p.date, firstDay, lastDay))
       return Refusal(PiecesOutcome::DateOutsideYear, i, Replace(LoadStr(kMsgDateOutside), shown));
     // The field takes what fits and the writer would fail half-way: refused before anything moves.
+    PieceBalance b;
     for (const ImportedLine& l : p.lines) {
       const LineAmounts a = AmountsOf(l, parity);
+      const int sign = l.sense == 'D' ? 1 : -1;
+      b.euros += sign * a.euros;
+      b.francs += sign * a.francs;
       const long long cents = l.cents < 0 ? -l.cents : l.cents;
       if (cents > kMaxLineCents || a.euros > kMaxLineCents || a.euros < -kMaxLineCents || a.francs > kMaxLineCents ||
           a.francs < -kMaxLineCents) {
@@ -150,7 +157,6 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
         return refused;
       }
     }
-    const PieceBalance b = BalanceOf(p, parity);
     if ((p.TypedInFrancs() ? b.francs : b.euros) != 0)
       return Refusal(PiecesOutcome::Unbalanced, i, Replace(Replace(LoadStr(kMsgUnbalanced), p.journal), shown));
     auto known = journals.find(p.journal);
@@ -159,7 +165,7 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
       known = journals.emplace(p.journal, j.found && !j.cancelled && !IsBlank(p.journal)).first;
     }
     if (!known->second) return Refusal(PiecesOutcome::NoJournal, i, Replace(LoadStr(kMsgNoJournal), p.journal));
-    lines += static_cast<long>(p.lines.size()) + (RoundingLineOf(p, parity, nullptr) ? 1 : 0);
+    lines += static_cast<long>(p.lines.size()) + (RoundingLineOf(p, b, nullptr) ? 1 : 0);
   }
   if (static_cast<long>(c50.RecCount()) + lines > maxRecords)
     return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
@@ -170,9 +176,11 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
 }
 
 PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
-                                 long maxRecords, const PiecesNumbered& numbered) {
+                                 long maxRecords, const PiecesNumbered& numbered, const std::string& totalsPath) {
   PiecesReport checked = CheckImportedPieces(c10, c50, pieces, maxRecords);
   if (checked.outcome != PiecesOutcome::Written) return checked;
+  // A run stopped while it wrote its totals is finished first: its journal's sections stay whole.
+  FinishRunTotals(totalsPath);
 
   // The header of every journal-month written into, held as "Saisir" holds it: refused while
   // another station enters it, granted again when this station does (then left held). The headers
@@ -211,13 +219,18 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
 
   PiecesReport r;
   r.numbers.reserve(pieces.size());
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const entry::PieceNumber n = entry::TakePieceNumber(c10, pieces[i].journal);
+  // The pieces of one journal that follow each other take their numbers in one go, as many
+  // times "Créer Pièce" would.
+  for (std::size_t i = 0; i < pieces.size();) {
+    std::size_t end = i + 1;
+    while (end < pieces.size() && pieces[end].journal == pieces[i].journal) ++end;
+    const entry::PieceNumber n = entry::TakePieceNumbers(c10, pieces[i].journal, static_cast<long>(end - i));
     if (n.outcome != entry::NewLineOutcome::Created) {
       release();
       return Refusal(PiecesOutcome::CounterRefused, i, LoadStr(kMsgCounter));
     }
-    r.numbers.push_back(n.number);
+    for (std::size_t k = i; k < end; ++k) r.numbers.push_back(n.number + static_cast<long>(k - i));
+    i = end;
   }
 
   const double parity = TheDossierRecord.Parity();
@@ -230,6 +243,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     base.journal = p.journal;
     base.piece = StrZero(r.numbers[i], 0);
     base.day = StoredDateOf(p.date).substr(4, 2);
+    PieceBalance b;
     for (const ImportedLine& l : p.lines) {
       NewDraftLine n = base;
       n.account = l.account;
@@ -242,6 +256,9 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       n.vatCode = l.vatCode;
       n.sense = l.sense == 'C' ? 'C' : 'D';
       const LineAmounts a = AmountsOf(l, parity);
+      const int sign = l.sense == 'D' ? 1 : -1;
+      b.euros += sign * a.euros;
+      b.francs += sign * a.francs;
       n.euros = FromCents(a.euros);
       n.francs = FromCents(a.francs);
       n.entryCurrency = l.francs ? 'N' : 'O';
@@ -250,7 +267,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     NewDraftLine rounding = base;
     rounding.labelCode = p.lines.front().labelCode.substr(0, 1);
     rounding.label = Cut(p.lines.front().label);
-    if (RoundingLineOf(p, parity, &rounding)) {
+    if (RoundingLineOf(p, b, &rounding)) {
       lines.push_back(rounding);
       ++r.roundingLines;
     }
@@ -267,7 +284,15 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       refused.numbers = r.numbers;
       return refused;
     }
-  const DraftWrite written = WriteDraftLines(c50, c60, lines);
+  DraftTotals totals;
+  const DraftWrite written = AppendDraftLines(c50, c60, lines, &totals);
+  if (written == DraftWrite::Written) {
+    std::vector<RecordedPiece> recorded;
+    recorded.reserve(pieces.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+      recorded.push_back({pieces[i].journal, MonthOf(pieces[i].date), r.numbers[i], 0});
+    PostRunTotals(c10, totals, recorded, totalsPath);
+  }
   release();
   if (written == DraftWrite::TooManyLines) return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
   if (written != DraftWrite::Written) return Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgFailed));
@@ -300,80 +325,20 @@ namespace {
 
 using L = LigneEcriture;
 
-// Debit and credit in both currencies, in cents.
-struct Sums {
-  long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
-  void Add(char sense, double francs, double euros, int sign = 1) {
-    (sense == 'D' ? debitF : creditF) += sign * ToCents(francs);
-    (sense == 'D' ? debitE : creditE) += sign * ToCents(euros);
-  }
-  bool operator==(const Sums& o) const {
-    return debitF == o.debitF && creditF == o.creditF && debitE == o.debitE && creditE == o.creditE;
-  }
-};
-
-// The current line of `lines` (the draft, or the closed file when `closed`) added to `sums`.
-void AddLine(Table& lines, bool closed, Sums& sums, int sign = 1) {
-  sums.Add(L::Get(lines, closed, L::BSENS)[0],
-           lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF)),
-           lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE)), sign);
+// The totals the current line of the draft moves, added to `totals`.
+void AddDraftLine(Table& c50, DraftTotals& totals) {
+  NewDraftLine line;
+  line.month = RTrim(c50.GetField(L::BMOIS));
+  line.journal = RTrim(c50.GetField(L::BJAL));
+  line.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
+  line.francs = c50.GetFieldNum(L::BMONTANTF);
+  line.euros = c50.GetFieldNum(L::BMONTANTE);
+  totals.Add(line, RTrim(c50.GetField(L::BCODE)));
 }
 
-// Whether the totals of the current line `last` of the draft went into its journal-month's header:
-// the header holds the sum of the journal-month's live lines (yes), or that sum without the line
-// (no). A header that holds neither was not kept by its lines before: it is taken as posted.
-bool HeaderPosted(Table& c10, Table& c50, std::uint32_t last) {
-  if (!c50.GoTo(static_cast<long>(last))) return true;
-  const std::string month = RTrim(c50.GetField(L::BMOIS)), journal = RTrim(c50.GetField(L::BJAL));
-  Sums line;
-  AddLine(c50, false, line);
-  Sums lines;
-  const std::string prefix = "Z" + month + (journal + "   ").substr(0, 3);
-  for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
-    if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
-    if (!c50.IsDeleted()) AddLine(c50, false, lines);
-  }
-  if (!entry::SeekHeader(c10, entry::CleJournalMois(month, journal), entry::kDraftSource)) return false;
-  const entry::HeaderTotals h = entry::ReadHeaderTotals(c10);
-  const Sums stored{h.debitF, h.creditF, h.debitE, h.creditE};
-  Sums without = lines;
-  without.Add(line.debitE != 0 || line.debitF != 0 ? 'D' : 'C', FromCents(line.debitF + line.creditF),
-              FromCents(line.debitE + line.creditE), -1);
-  return !(stored == without);
-}
-
-// Whether the totals of the draft line `last` went into its account in C20 (fields 17 to 20: the
-// sums of the account's live lines of the draft and the closed file), as HeaderPosted.
-bool AccountPosted(Table& c50, std::uint32_t last) {
-  if (TableC20 == nullptr || !c50.GoTo(static_cast<long>(last))) return true;
-  const std::string account = RTrim(c50.GetField(L::BCODE));
-  Sums line;
-  AddLine(c50, false, line);
-  Sums lines;
-  Table c40;
-  const bool hasClosed = c40.OpenShared(PathC40(), "", true);
-  for (int pass = 0; pass < (hasClosed ? 2 : 1); ++pass) {
-    const bool closed = pass == 1;
-    Table& t = closed ? c40 : c50;
-    const std::uint32_t count = t.RecCount();
-    for (std::uint32_t r = 1; r <= count; ++r)
-      if (t.GoTo(static_cast<long>(r)) && !t.IsDeleted() && L::Get(t, closed, L::BCLE) == "Z" &&
-          RTrim(L::Get(t, closed, L::BCODE).c_str()) == account)
-        AddLine(t, closed, lines);
-  }
-  if (!TableC20->Seek("C20CODE", account.c_str())) return false;
-  const Sums stored{ToCents(TableC20->GetFieldNum(17)), ToCents(TableC20->GetFieldNum(19)),
-                    ToCents(TableC20->GetFieldNum(18)), ToCents(TableC20->GetFieldNum(20))};
-  Sums without = lines;
-  without.Add(line.debitE != 0 || line.debitF != 0 ? 'D' : 'C', FromCents(line.debitF + line.creditF),
-              FromCents(line.debitE + line.creditE), -1);
-  return !(stored == without);
-}
-
-// Cancels the draft line `recno` whose sort record and totals may not all have been written:
-// the line, its sort record (derived first when missing, so that the cancelled line keeps one) and
-// the totals that were posted.
-void CancelCutLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPosted, bool headerPosted) {
+// Cancels the draft line `recno`: the line and its sort record (derived first when missing, so
+// that the cancelled line keeps one), and its totals when they were written.
+void CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPosted, bool headerPosted) {
   if (!c50.GoTo(static_cast<long>(recno))) return;
   const bool sorted = LigneTri::Find(c60, LigneTri::kDraft, recno) || (c50.GoTo(static_cast<long>(recno)) &&
                                                                       AppendLigneTri(c50, LigneTri::kDraft, c60) &&
@@ -391,43 +356,257 @@ void CancelCutLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPost
   if (headerPosted) MajCentC10(header.c_str(), op.c_str(), francs, euros);
 }
 
+// The totals of the current line of `lines` (the draft, or the closed file when `closed`).
+TotalsCents LineCents(Table& lines, bool closed) {
+  TotalsCents t;
+  t.Add(L::Get(lines, closed, L::BSENS)[0] == 'D',
+        ToCents(lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF))),
+        ToCents(lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE))));
+  return t;
+}
+
+TotalsCents Less(TotalsCents a, const TotalsCents& b) {
+  a.debit1 -= b.debit1, a.credit1 -= b.credit1, a.debit2 -= b.debit2, a.credit2 -= b.credit2;
+  return a;
+}
+
+// Whether the lines of the pieces cut short that no journal section carries had their totals
+// written (a run of a writer that wrote them line by line): per header and per account, the
+// record holds the sum of its live lines less those still owed (yes) or not (no).
+struct CutPosted {
+  std::set<std::string> headers, accounts;
+};
+CutPosted CutLinesPosted(Table& c50, const DraftTotals& cut, const DraftTotals& owed) {
+  CutPosted posted;
+  auto owedOf = [](const std::map<std::string, TotalsCents>& m, const std::string& key) {
+    const auto it = m.find(key);
+    return it == m.end() ? TotalsCents{} : it->second;
+  };
+  for (const auto& [header, lines] : cut.headers) {
+    (void)lines;
+    const std::string prefix = "Z" + header.substr(0, 7);
+    TotalsCents live;
+    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+      if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
+      if (!c50.IsDeleted()) live += LineCents(c50, false);
+    }
+    TotalsCents stored;
+    if (ReadHeaderRecord(header, &stored) && stored == Less(live, owedOf(owed.headers, header))) posted.headers.insert(header);
+  }
+  if (cut.accounts.empty()) return posted;
+  std::map<std::string, TotalsCents> live;
+  for (const auto& [account, lines] : cut.accounts) live[account];
+  Table c40;
+  const bool hasClosed = c40.OpenShared(PathC40(), "", true);
+  for (int pass = 0; pass < (hasClosed ? 2 : 1); ++pass) {
+    const bool closed = pass == 1;
+    Table& t = closed ? c40 : c50;
+    const std::uint32_t count = t.RecCount();
+    for (std::uint32_t r = 1; r <= count; ++r) {
+      if (!t.GoTo(static_cast<long>(r)) || t.IsDeleted() || L::Get(t, closed, L::BCLE) != "Z") continue;
+      const auto it = live.find(RTrim(L::Get(t, closed, L::BCODE).c_str()));
+      if (it != live.end()) it->second += LineCents(t, closed);
+    }
+  }
+  for (const auto& [account, sum] : live) {
+    TotalsCents stored;
+    if (ReadAccountRecord(account, &stored) && stored == Less(sum, owedOf(owed.accounts, account)))
+      posted.accounts.insert(account);
+  }
+  return posted;
+}
+
+// ---- The totals journal
+
+// One record a section moves: a C20 record ('A') or a journal-month header ('H').
+struct JournalEntry {
+  char kind = 'A';
+  std::string code;
+  TotalsCents move;
+};
+
+std::string CentsText(const TotalsCents& t) {
+  return std::to_string(t.debit1) + "\t" + std::to_string(t.credit1) + "\t" + std::to_string(t.debit2) + "\t" +
+         std::to_string(t.credit2);
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> f;
+  for (std::size_t from = 0;;) {
+    const std::size_t tab = line.find('\t', from);
+    f.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+    if (tab == std::string::npos) return f;
+    from = tab + 1;
+  }
+}
+
+TotalsCents CentsOf(const std::vector<std::string>& f, std::size_t at) {
+  TotalsCents t;
+  if (f.size() < at + 4) return t;
+  t.debit1 = std::atoll(f[at].c_str());
+  t.credit1 = std::atoll(f[at + 1].c_str());
+  t.debit2 = std::atoll(f[at + 2].c_str());
+  t.credit2 = std::atoll(f[at + 3].c_str());
+  return t;
+}
+
+// Moves entry `k` of a section, its totals as read appended to the journal first.
+void PostEntry(const JournalEntry& e, std::size_t k, const std::string& path) {
+  const TotalsBefore note = [&](const TotalsCents& before) {
+    if (!path.empty()) platform::AppendToFile(path, std::to_string(k) + "\t" + CentsText(before) + "\n");
+    return true;
+  };
+  if (e.kind == 'H') MoveHeaderRecord(e.code, e.move, note);
+  else MoveAccountRecord(e.code, e.move, note);
+}
+
+// Moves the entries from `from` on, then marks the section done.
+void PostEntries(const std::vector<JournalEntry>& entries, std::size_t from, const std::string& path) {
+  for (std::size_t k = from; k < entries.size(); ++k) PostEntry(entries[k], k, path);
+  if (!path.empty()) platform::AppendToFile(path, "fait\n");
+}
+
 }  // namespace
 
-StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces) {
+std::string RunTotalsKey(const std::string& journal, const std::string& month, long number) {
+  return std::string(RTrim(journal.c_str())) + "\t" + RTrim(month.c_str()) + "\t" + std::to_string(number);
+}
+
+void PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
+                   const std::string& path) {
+  (void)c10;
+  if (totals.Empty()) return;
+  // Each C20 record once: an auxiliary account's collective takes the moves of all its accounts.
+  std::map<std::string, TotalsCents> accounts;
+  for (const auto& [account, move] : totals.accounts)
+    for (const std::string& code : AccountTotalsCodes(account.c_str())) accounts[code] += move;
+  std::vector<JournalEntry> entries;
+  for (const auto& [code, move] : accounts) entries.push_back({'A', code, move});
+  for (const auto& [code, move] : totals.headers) entries.push_back({'H', code, move});
+  std::string section = "totaux\n";
+  for (const RecordedPiece& p : pieces) section += "P\t" + RunTotalsKey(p.journal, p.month, p.number) + "\n";
+  for (const JournalEntry& e : entries) section += std::string(1, e.kind) + "\t" + e.code + "\t" + CentsText(e.move) + "\n";
+  section += "entrees\n";
+  std::string before;
+  if (!path.empty() && platform::ReadWholeFile(path, before) && !before.empty() && before.back() != '\n')
+    section = "\n" + section;
+  // Without its journal the totals are still written: only a stop in the middle could not be taken up.
+  const bool noted = !path.empty() && platform::AppendToFile(path, section);
+  PostEntries(entries, 0, noted ? path : std::string());
+}
+
+std::set<std::string> FinishRunTotals(const std::string& path) {
+  std::set<std::string> covered;
+  std::string text;
+  if (path.empty() || !platform::ReadWholeFile(path, text)) return covered;
+  // The sections in order; the lines after a section's list are its records' totals as read.
+  struct Section {
+    std::vector<std::string> pieces;
+    std::vector<JournalEntry> entries;
+    bool listed = false, done = false;
+    std::map<std::size_t, TotalsCents> read;
+    long lastRead = -1;
+  };
+  std::vector<Section> sections;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t eol = text.find('\n', at);
+    if (eol == std::string::npos) break;  // a line cut short: its write never happened
+    const std::string line = text.substr(at, eol - at);
+    at = eol + 1;
+    if (line == "totaux") {
+      sections.emplace_back();
+      continue;
+    }
+    if (sections.empty()) continue;
+    Section& s = sections.back();
+    const std::vector<std::string> f = Fields(line);
+    if (line == "entrees") {
+      s.listed = true;
+    } else if (line == "fait") {
+      s.done = true;
+    } else if (!s.listed && f.size() == 4 && f[0] == "P") {
+      s.pieces.push_back(f[1] + "\t" + f[2] + "\t" + f[3]);
+    } else if (!s.listed && f.size() == 6 && (f[0] == "A" || f[0] == "H")) {
+      s.entries.push_back({f[0][0], f[1], CentsOf(f, 2)});
+    } else if (s.listed && f.size() == 5) {
+      const long k = std::atol(f[0].c_str());
+      s.read[static_cast<std::size_t>(k)] = CentsOf(f, 1);
+      s.lastRead = k;
+    }
+  }
+  for (Section& s : sections) {
+    if (!s.listed) continue;  // stopped while it was listed: nothing of it was written
+    for (const std::string& p : s.pieces) covered.insert(p);
+    if (s.done) continue;
+    std::size_t from = 0;
+    if (s.lastRead >= 0 && static_cast<std::size_t>(s.lastRead) < s.entries.size()) {
+      // The record being written when the run stopped: written unless it still holds what was read.
+      const std::size_t k = static_cast<std::size_t>(s.lastRead);
+      const JournalEntry& e = s.entries[k];
+      TotalsCents now;
+      const bool found = e.kind == 'H' ? ReadHeaderRecord(e.code, &now) : ReadAccountRecord(e.code, &now);
+      from = found && now == s.read[k] ? k : k + 1;
+    }
+    PostEntries(s.entries, from, path);
+  }
+  return covered;
+}
+
+void RemoveRunTotals(const std::string& path) {
+  if (!path.empty()) platform::RemoveFile(path);
+}
+
+StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,
+                                      const std::string& totalsPath, bool keep) {
+  const std::set<std::string> covered = FinishRunTotals(totalsPath);
   StoppedPieces out;
-  std::vector<std::vector<std::uint32_t>> records;
-  std::uint32_t last = 0;
-  std::size_t lastPiece = 0;
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    records.push_back(DraftPieceRecords(c50, pieces[i].month, pieces[i].journal, pieces[i].number));
-    if (!records.back().empty() && records.back().back() > last) {
-      last = records.back().back();
-      lastPiece = i;
+  DraftTotals owed, cutTotals;
+  std::vector<RecordedPiece> owedPieces;
+  struct Cut {
+    std::vector<std::uint32_t> records;
+    bool covered;
+  };
+  std::vector<Cut> cuts;
+  for (const RecordedPiece& piece : pieces) {
+    const std::vector<std::uint32_t> records = DraftPieceRecords(c50, piece.month, piece.journal, piece.number);
+    // The lines go in by batches, each batch's sort records after it: any line may lack its own.
+    bool sorted = true;
+    for (std::uint32_t recno : records) {
+      if (LigneTri::Find(c60, LigneTri::kDraft, recno)) continue;
+      if (keep && c50.GoTo(static_cast<long>(recno)) && AppendLigneTri(c50, LigneTri::kDraft, c60)) continue;
+      sorted = false;
     }
-  }
-  // The lines are written one after the other, each with its sort record then its account's and
-  // its header's totals: only the last line of the run can lack some of them.
-  bool sorted = true, accountPosted = true, headerPosted = true;
-  if (last != 0) {
-    sorted = LigneTri::Find(c60, LigneTri::kDraft, last);
-    headerPosted = sorted && HeaderPosted(c10, c50, last);
-    accountPosted = headerPosted || (sorted && AccountPosted(c50, last));
-  }
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const bool lastCut = last != 0 && i == lastPiece && !(sorted && headerPosted);
-    const bool whole = static_cast<long>(records[i].size()) >= pieces[i].lines && !lastCut;
+    const bool posted = covered.count(RunTotalsKey(piece.journal, piece.month, piece.number)) > 0;
+    const bool whole = keep ? !records.empty() : static_cast<long>(records.size()) >= piece.lines && sorted;
     out.whole.push_back(whole);
-    out.cancelled.push_back(whole ? 0 : static_cast<long>(records[i].size()));
-    if (whole) continue;
-    for (std::uint32_t recno : records[i]) {
-      if (recno == last) {
-        CancelCutLine(c50, c60, recno, accountPosted, headerPosted);
-      } else {
-        c50.GoTo(static_cast<long>(recno));
-        entry::CancelLine(c50, c60, recno, c50.RecordToText(L::BNUMA), nullptr);
-      }
+    out.cancelled.push_back(whole ? 0 : static_cast<long>(records.size()));
+    if (whole) {
+      if (posted) continue;
+      for (std::uint32_t recno : records)
+        if (c50.GoTo(static_cast<long>(recno))) AddDraftLine(c50, owed);
+      owedPieces.push_back(piece);
+      continue;
     }
+    if (!posted)
+      for (std::uint32_t recno : records)
+        if (c50.GoTo(static_cast<long>(recno))) AddDraftLine(c50, cutTotals);
+    cuts.push_back({records, posted});
   }
+  // The lines of a piece cut short lose the totals they had: those a journal section carries, and
+  // those a writer of line-by-line totals wrote (found from the records' sums).
+  const CutPosted found = cutTotals.Empty() ? CutPosted{} : CutLinesPosted(c50, cutTotals, owed);
+  for (const Cut& cut : cuts)
+    for (std::uint32_t recno : cut.records) {
+      bool accountPosted = cut.covered, headerPosted = cut.covered;
+      if (!cut.covered && c50.GoTo(static_cast<long>(recno))) {
+        accountPosted = found.accounts.count(RTrim(c50.GetField(L::BCODE))) > 0;
+        headerPosted = found.headers.count(DraftHeaderCode(RTrim(c50.GetField(L::BMOIS)), RTrim(c50.GetField(L::BJAL)))) > 0;
+      }
+      CancelStoppedLine(c50, c60, recno, accountPosted, headerPosted);
+    }
+  // The totals of the pieces kept, written now under their own section: the run taken up may stop
+  // in its turn before its own.
+  PostRunTotals(c10, owed, owedPieces, totalsPath);
   return out;
 }
 

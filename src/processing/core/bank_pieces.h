@@ -4,14 +4,17 @@
 // line, and the header of every journal-month written into locked as "Saisir" locks it. Then each
 // piece takes its number as "Créer Pièce" does (the journal's own counter when it has one), its
 // francs come from the euros at the dossier's parity with a rounding line where the piece then
-// differs (none in a dossier kept in euros only), and all lines go through WriteDraftLines at once:
-// either every line is written with its sort record and totals, or none.
+// differs (none in a dossier kept in euros only), and all lines go into the draft in batches with
+// their sort records (AppendDraftLines): either every line is written, or none. Their totals are
+// then summed per account and per journal-month and each record written once, through the run's
+// totals journal (PostRunTotals), so that a run stopped at any point is taken up exactly.
 // The caller ends with command 20059, on which the headers list re-reads its rows.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,9 +92,11 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
 // given, runs once the numbers are taken and before the first line is written (a run's log line
 // naming its first piece, the identities of a statement's transactions): when it answers false,
 // no line is written and the outcome is Failed with the message of string 29761.
+// `totalsPath` names the run's totals journal ("" none: the totals are written without one).
 using PiecesNumbered = std::function<bool(const std::vector<long>& numbers)>;
 PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
-                                 long maxRecords = kMaxLineRecords, const PiecesNumbered& numbered = nullptr);
+                                 long maxRecords = kMaxLineRecords, const PiecesNumbered& numbered = nullptr,
+                                 const std::string& totalsPath = "");
 
 // The lines the writer gives a piece: its own, and its rounding line where it has one.
 long PieceLineCount(const ImportedPiece& piece, double parity);
@@ -117,13 +122,33 @@ struct StoppedPieces {
   std::vector<long> cancelled;   // per piece: its lines cancelled (a piece cut between its lines)
 };
 
-// Looks at the draft for the pieces a stopped run recorded: a piece holding all its lines, the last
-// one written with its sort record and its totals, is whole; the lines of one cut short are
-// cancelled as a line of the draft is cancelled (the line, its sort record, its amounts taken back
-// out of the account and journal-month totals), so that it can be written again whole. The run's
-// last line may have been stopped before its sort record or its totals: only what it did is taken
-// back. `c10` is the program's general file (TableC10, through which the totals go).
-StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces);
+// Looks at the draft for the pieces a stopped run recorded. A piece holding all its lines, each
+// with its sort record, is whole and kept: its totals are written now unless the totals journal
+// at `totalsPath` shows them written (the journal's unfinished records written first). The lines
+// of a piece cut short are cancelled as a line of the draft is cancelled (the line, its sort
+// record derived first when missing), their totals taken back only where the journal shows them
+// written. `keep` keeps every piece as it is (a run closed without being resumed), its missing
+// sort records derived and its totals written. `c10` is the program's general file (TableC10).
+StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,
+                                      const std::string& totalsPath, bool keep = false);
+
+// ---- The totals journal of a run
+// The totals of a run's lines are written once its lines are all in the draft. Before the first
+// record moves, the journal file gets a section naming the pieces whose totals it carries and
+// each C20 record and header with its move; then each record's totals read under its lock are
+// appended before the record is written, and "fait" after the last. A run stopped there is
+// finished by the next one (FinishRunTotals): the records not reached are moved, and the one
+// being written is moved only when it still holds what was read. Sections are appended; the file
+// goes once the run's record is closed (RemoveRunTotals).
+
+// Writes `totals` (the lines of `pieces`) through the journal at `path` ("" none).
+void PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
+                   const std::string& path);
+// Finishes the sections of the journal at `path` left unfinished; the pieces whose totals the
+// journal carries, as RunTotalsKey gives them.
+std::set<std::string> FinishRunTotals(const std::string& path);
+std::string RunTotalsKey(const std::string& journal, const std::string& month, long number);
+void RemoveRunTotals(const std::string& path);
 
 // How long a run waits for another station's run into the same dossier, in milliseconds.
 constexpr int kImportHoldWaitMs = 3000;

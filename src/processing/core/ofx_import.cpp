@@ -263,6 +263,8 @@ std::vector<ImportedIdentity> ReadImportedIdentities() {
 
 std::string OfxImportLockPath() { return DossierFolder + "cof" + std::string(Lower(Trim(DossierCode).c_str())) + ".lck"; }
 
+std::string OfxRunTotalsPath() { return DossierFolder + "cof" + std::string(Lower(Trim(DossierCode).c_str())) + ".tot"; }
+
 std::set<std::string> ImportedIdentitySet() {
   std::set<std::string> set;
   for (const ImportedIdentity& i : ReadImportedIdentities()) set.insert(i.identity);
@@ -359,7 +361,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
         pieceOf.push_back(std::string::npos);
       }
     }
-    const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, pieces);
+    const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, pieces, OfxRunTotalsPath());
     std::string kept;
     long dropped = 0;
     for (std::size_t k = 0; k < lines.size(); ++k) {
@@ -421,6 +423,8 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     transactionOf.push_back(index);
   }
   if (pieces.empty()) {
+    // The runs stopped before are closed: their totals journal goes.
+    RemoveRunTotals(OfxRunTotalsPath());
     r.nothingNew = true;
     r.message = resumed + "Aucune nouvelle op\xE9ration: les " + std::to_string(r.skipped) +
                 " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es.";
@@ -445,7 +449,8 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
           WriteLog(std::string(kLogTitle) + "D\xE9" "but - " + request.file + " - journal " + request.journal +
                    " pi\xE8" "ces " + RangeText(numbers));
         return recorded;
-      });
+      },
+      OfxRunTotalsPath());
   if (written.outcome != PiecesOutcome::Written) {
     r.message = written.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written.message;
     if (written.outcome == PiecesOutcome::AmountTooLarge && written.piece < transactionOf.size()) {
@@ -472,6 +477,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
               " import\xE9" "es, " + std::to_string(r.skipped) + " d\xE9j\xE0 import\xE9" "es - journal " +
               request.journal + " pi\xE8" "ces " + range;
   WriteLog(r.logLine);
+  RemoveRunTotals(OfxRunTotalsPath());
   r.message = Plural(r.imported, "op\xE9ration import\xE9" "e", "op\xE9rations import\xE9" "es") + " dans le journal " +
               request.journal + " (pi\xE8" "ces " + range + ")";
   if (r.skipped > 0) r.message += ",\n" + Plural(r.skipped, "op\xE9ration d\xE9j\xE0 import\xE9" "e", "op\xE9rations d\xE9j\xE0 import\xE9" "es");

@@ -62,6 +62,8 @@ std::set<std::string> ImportedIdentitySet();
 // The lock file held across stations while a run reads the identities and writes its pieces and
 // their identities (ImportHold): DossierFolder + "cof" + code + ".lck".
 std::string OfxImportLockPath();
+// The totals journal of a run (PostRunTotals): DossierFolder + "cof" + code + ".tot".
+std::string OfxRunTotalsPath();
 
 // The labels of a transaction's lines: label 1 from NAME (else MEMO), 25 characters, the rest and
 // the MEMO in labels 2 and 3.

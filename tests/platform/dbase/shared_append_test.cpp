@@ -54,7 +54,7 @@ class SharedAppend : public Engine, public ::testing::WithParamInterface<bool> {
     c.Close();
     if (!indexed()) return;
     std::vector<std::string> sorted = physical;
-    std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+    std::stable_sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
       return a.substr(a.find(':')) < b.substr(b.find(':'));
     });
     ASSERT_EQ(Open(table, &c, dbiOPENSHARED, "CODE"), DBIERR_NONE);
@@ -141,6 +141,44 @@ TEST_P(SharedAppend, RecordAppendedByAToolWithoutOurLocksIsNeverOverwritten) {
   EngineCursor c;
   ASSERT_EQ(Open(table, &c), DBIERR_NONE);
   EXPECT_EQ(Walk(c), (std::vector<std::string>{"1:T1", "2:T2", "3:XT", "4:T3"}));
+}
+
+// A batch of a shared cursor (DbiAppendRecords) after another process appended: its records are
+// numbered after the other's, and each entry goes after every entry of its key, over many leaves
+// of one key (the records of a bank account), as the tag built afresh has them.
+TEST_P(SharedAppend, ABatchLandsAfterTheOtherProcessesRecordsInKeyOrder) {
+  EngineCursor ours;
+  ASSERT_EQ(OpenOurs(&ours), DBIERR_NONE);
+  std::vector<std::string> physical;
+  for (int i = 0; i < 300; ++i) {
+    const std::string code = i % 3 == 0 ? "B" + std::to_string(i) : "BANK";
+    ASSERT_EQ(Append(ours, {code.c_str()}), DBIERR_NONE);
+    physical.push_back(std::to_string(i + 1) + ":" + code);
+  }
+  const pid_t pid = Spawn([&] {
+    EngineCursor c;
+    if (Open(table, &c) != DBIERR_NONE) return 2;
+    return Append(c, {"BANK"}) == DBIERR_NONE ? 0 : 3;
+  });
+  ASSERT_EQ(ExitCode(pid), 0);
+  physical.push_back("301:BANK");
+  constexpr std::uint32_t kBatch = 400;
+  std::vector<std::uint8_t> all(21 * kBatch);
+  for (std::uint32_t i = 0; i < kBatch; ++i) {
+    std::uint8_t* buf = all.data() + 21 * i;
+    DbiInitRecord(ours, buf);
+    const std::string code = i % 5 == 0 ? "A" + std::to_string(i) : "BANK";
+    DbiPutField(ours, 1, buf, code.c_str());
+    physical.push_back(std::to_string(302 + i) + ":" + code);
+  }
+  std::uint32_t first = 0;
+  ASSERT_EQ(DbiAppendRecords(ours, kBatch, all.data(), &first), DBIERR_NONE);
+  EXPECT_EQ(first, 302u);
+  if (indexed()) {
+    EXPECT_EQ(Seek(ours, "A395"), 302u + 395u);
+  }
+  ours.Close();
+  ExpectWhole(physical);
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutIndex, SharedAppend, ::testing::Values(true, false));
