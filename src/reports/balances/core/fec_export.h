@@ -11,6 +11,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <iterator>
 #include <set>
 #include <string>
 #include <string_view>
@@ -50,8 +52,56 @@ struct FecCheck {
   std::string Text() const;
 };
 
-// One line of the file: its 18 zones, in cp1252, cleaned and trimmed.
-using FecRow = std::array<std::string, kFecZones>;
+// One line of the file as it is written: its 18 zones, cleaned and trimmed, separated by tabs.
+class FecRow {
+ public:
+  explicit FecRow(std::string_view line = {}) : line_(line) {}
+  // Zone 0 to 17 ("" past the last).
+  std::string_view operator[](std::size_t zone) const;
+  // The line without its CR LF.
+  std::string_view Line() const { return line_; }
+
+ private:
+  std::string_view line_;
+};
+
+// The rows of the file kept as the file holds them: one text of the header line then the rows,
+// each ended by CR LF, and where each row begins (no text of its own per row or zone).
+class FecRows {
+ public:
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = FecRow;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = FecRow;
+    Iterator(const FecRows* rows, std::size_t i) : rows_(rows), i_(i) {}
+    FecRow operator*() const { return (*rows_)[i_]; }
+    Iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator==(const Iterator& o) const { return i_ == o.i_; }
+
+   private:
+    const FecRows* rows_;
+    std::size_t i_;
+  };
+
+  std::size_t size() const { return starts_.size(); }
+  bool empty() const { return starts_.empty(); }
+  FecRow operator[](std::size_t i) const;
+  Iterator begin() const { return {this, 0}; }
+  Iterator end() const { return {this, size()}; }
+  // The whole file: the header line and the rows (the header alone when there is no text yet).
+  const std::string& Text() const;
+
+ private:
+  friend class FecExport;
+  std::string text_;
+  std::vector<std::size_t> starts_;
+};
 
 class FecExport {
  public:
@@ -66,22 +116,24 @@ class FecExport {
              const FecContext& context, std::string* message = nullptr);
 
   const FecCheck& Check() const { return check_; }
-  const std::vector<FecRow>& Rows() const { return rows_; }
+  const FecRows& Rows() const { return rows_; }
   // The rows moved out, for a caller that keeps them after the file is written (none are left here).
-  std::vector<FecRow> TakeRows() { return std::move(rows_); }
+  FecRows TakeRows() { return std::move(rows_); }
   // The whole file: the header line and the rows, ISO 8859-15, CR LF.
-  std::string Content() const;
+  std::string Content() const { return rows_.Text(); }
   // Writes the file at once (a temporary file renamed over the path: never half written).
   bool Write(const std::string& path, std::string* message = nullptr) const;
 
  private:
   FecCheck check_;
-  std::vector<FecRow> rows_;
+  FecRows rows_;
 };
 
 // A zone as the file holds it: the cp1252 text in ISO 8859-15, tabs, "|", CR, LF and other
 // control characters turned into blanks, blanks around it removed.
 std::string FecZone(std::string_view cp1252);
+// The same zone appended to `out`.
+void AppendFecZone(std::string& out, std::string_view cp1252);
 // Cents with a decimal comma and no thousands separator: 123450 gives "1234,50".
 std::string FecAmount(long long cents);
 // A stored YYMMDD date as AAAAMMJJ, with the century of its decade letter; "" when invalid.
