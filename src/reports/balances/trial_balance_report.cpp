@@ -278,8 +278,10 @@ std::string TrialBalanceReport::CodeOfLine(std::size_t i) const {
 void TrialBalanceReport::ComputeLine() {
   if (mode_ == Mode::kFec) {
     if (current_ < fecRows_.size()) {
-      const FecRow row = fecRows_[current_];
-      for (std::size_t z = 0; z < fecZones_.size(); ++z) fecZones_[z] = row[z];
+      fecLine_.clear();
+      fecRows_.AppendRow(fecLine_, current_);
+      const std::string_view line = std::string_view(fecLine_).substr(0, fecLine_.size() - 2);  // no CR LF
+      for (std::size_t z = 0; z < fecZones_.size(); ++z) fecZones_[z] = FecRow::Zone(line, z);
       FillFecRow(fields, fecZones_, static_cast<long>(current_ + 1));
     }
     return;

@@ -123,7 +123,8 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   PeriodFrame frame_;
   std::vector<BalanceLine> lines_;
   FecRows fecRows_;
-  std::array<std::string, kFecZones> fecZones_;  // the zones of the row being shown
+  std::string fecLine_;                           // the row being shown
+  std::array<std::string, kFecZones> fecZones_;  // and its zones
   std::vector<std::string> cegidRecords_;
   std::size_t current_ = 0;
   bool allBreaks_ = false;

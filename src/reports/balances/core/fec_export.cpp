@@ -193,6 +193,12 @@ std::string_view TrimmedView(std::string_view text) {
 // the file leaves empty and which comes before any other), each converted once.
 class DateNumbers {
  public:
+  // The stored dates met and their numbers, sorted by stored date.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> Sorted() const {
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted(numbers_.begin(), numbers_.end());
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+  }
   std::uint32_t Of(std::string_view stored) {
     if (stored.size() != 6) return Number(stored);
     const std::uint64_t key = Packed(stored.data(), stored.size());
@@ -251,12 +257,7 @@ struct Entry {
   std::uint32_t first = 0, count = 0;
   std::uint32_t validation = 0, date = 0;  // the earliest of its lines, AAAAMMJJ
   bool opening = false;
-};
-
-// An account's zones as its rows write them, made at its first row.
-struct AccountZones {
-  bool withoutCollective = false, auxiliaryAccount = false;
-  std::string general, generalName, auxiliary, auxiliaryName;
+  std::pair<std::uint64_t, std::uint64_t> name;  // journal, piece and month, packed
 };
 
 // The latest date of an account's letter: account (8) and letter (4).
@@ -274,29 +275,121 @@ std::array<char, 12> LetterKey(const EntryLine& l) {
 
 }  // namespace
 
-std::string_view FecRow::operator[](std::size_t zone) const {
+std::string_view FecRow::Zone(std::string_view line, std::size_t zone) {
   std::size_t from = 0;
   for (std::size_t z = 0; z < zone; ++z) {
-    from = line_.find('\t', from);
+    from = line.find('\t', from);
     if (from == std::string_view::npos) return {};
     ++from;
   }
-  const std::size_t to = line_.find('\t', from);
-  return line_.substr(from, to == std::string_view::npos ? std::string_view::npos : to - from);
+  const std::size_t to = line.find('\t', from);
+  return line.substr(from, to == std::string_view::npos ? std::string_view::npos : to - from);
 }
 
-FecRow FecRows::operator[](std::size_t i) const {
-  const std::size_t end = i + 1 < starts_.size() ? starts_[i + 1] : text_.size();
-  return FecRow(std::string_view(text_).substr(starts_[i], end - starts_[i] - 2));
-}
-
-const std::string& FecRows::Text() const {
+const std::string& FecRows::Header() {
   static const std::string kHeader = [] {
     std::string header;
     for (const char* name : FecZoneNames()) header += std::string(header.empty() ? "" : "\t") + name;
     return header + "\r\n";
   }();
-  return text_.empty() ? kHeader : text_;
+  return kHeader;
+}
+
+FecRow FecRows::operator[](std::size_t i) const {
+  std::string line;
+  AppendRow(line, i);
+  line.resize(line.size() - 2);
+  return FecRow(std::move(line));
+}
+
+std::uint32_t FecRows::DateOf(const char* stored) const {
+  const std::uint64_t key = Packed(stored, 6);
+  auto found = std::lower_bound(dates_.begin(), dates_.end(), key,
+                                [](const auto& d, std::uint64_t k) { return d.first < k; });
+  return found != dates_.end() && found->first == key ? found->second : 0;
+}
+
+void FecRows::AppendRow(std::string& out, std::size_t i) const {
+  const Row& row = rows_[i];
+  const EntryLine& l = (*closed_)[row.line];
+  const FecAccountZones& account = accounts_[row.account];
+  const std::array<std::string, 3>& journal = journals_[row.journal];
+  char stored[6];
+  std::memcpy(stored, l.month.c.data(), 4);
+  std::memcpy(stored + 4, l.day.c.data(), 2);
+  const std::uint32_t lineDate = DateOf(stored);
+  out += journal[1];
+  out += '\t';
+  out += journal[2];
+  out += '\t';
+  AppendDigits(out, row.number);
+  out += '\t';
+  AppendDate(out, lineDate);
+  out += '\t';
+  out += account.general;
+  out += '\t';
+  out += account.generalName;
+  out += '\t';
+  out += account.auxiliary;
+  out += '\t';
+  out += account.auxiliaryName;
+  out += '\t';
+  // The piece's reference: the journal then the piece.
+  char text[64];
+  const std::string_view piece = TrimmedView(l.piece.View());
+  std::memcpy(text, journal[0].data(), std::min<std::size_t>(journal[0].size(), 3));
+  std::memcpy(text + std::min<std::size_t>(journal[0].size(), 3), piece.data(), piece.size());
+  AppendFecZone(out, std::string_view(text, std::min<std::size_t>(journal[0].size(), 3) + piece.size()));
+  out += '\t';
+  AppendDate(out, lineDate);
+  out += '\t';
+  // The line's label after its standard label, or the standard label alone; no label at all:
+  // the account's name.
+  const std::string_view label = TrimmedView(l.label.View());
+  std::size_t length = label.size();
+  if (!l.labelCode.Blank()) {
+    const std::string& standard = labels_[static_cast<unsigned char>(l.labelCode.c[0])];
+    if (label.empty()) {
+      AppendFecZone(out, standard);
+      length = standard.size();
+    } else {
+      std::string joined;
+      joined.reserve(standard.size() + 1 + label.size());
+      joined.append(standard).append(1, '-').append(label);
+      AppendFecZone(out, joined);
+    }
+  } else {
+    AppendFecZone(out, label);
+  }
+  if (length == 0) out += account.auxiliaryAccount ? account.auxiliaryName : account.generalName;
+  out += '\t';
+  long long debit = l.sense == 'D' ? l.cents[1] : 0;
+  long long credit = l.sense == 'D' ? 0 : l.cents[1];
+  if (debit < 0) {
+    credit = -debit;
+    debit = 0;
+  }
+  if (credit < 0) {
+    debit = -credit;
+    credit = 0;
+  }
+  AppendFecAmount(out, debit);
+  out += '\t';
+  AppendFecAmount(out, credit);
+  out += '\t';
+  if (!l.letterE.Blank()) {
+    AppendFecZone(out, l.letterE.View());
+    out += '\t';
+    const std::array<char, 12> key = LetterKey(l);
+    auto found = std::lower_bound(letterDates_.begin(), letterDates_.end(), key,
+                                  [](const auto& d, const std::array<char, 12>& k) { return d.first < k; });
+    if (found != letterDates_.end() && found->first == key) AppendDate(out, found->second);
+  } else {
+    out += '\t';
+  }
+  out += '\t';
+  AppendDate(out, l.validation.Blank() ? yearEnd_ : DateOf(l.validation.c.data()));
+  out += "\t\t\r\n";
 }
 
 bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
@@ -317,6 +410,7 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
   // the draft's journal-months (journal and month packed) are only named.
   const auto& closed = source.ClosedLines();
   std::vector<LineKey> lines;
+  lines.reserve(source.Records().size());  // pages are resident once written only
   std::vector<LetterDate> letterDates;
   std::vector<std::uint64_t> draftMonths;
   for (const SortRecord& r : source.Records()) {
@@ -353,18 +447,10 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
   std::sort(letterDates.begin(), letterDates.end(), [](const LetterDate& a, const LetterDate& b) {
     return std::tie(a.key, a.date) < std::tie(b.key, b.date);
   });
-  {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < letterDates.size(); ++i)
-      if (i + 1 == letterDates.size() || letterDates[i + 1].key != letterDates[i].key) letterDates[kept++] = letterDates[i];
-    letterDates.resize(kept);
-  }
-  auto letterDateOf = [&letterDates](const EntryLine& l) -> std::uint32_t {
-    const std::array<char, 12> key = LetterKey(l);
-    auto found = std::lower_bound(letterDates.begin(), letterDates.end(), key,
-                                  [](const LetterDate& d, const std::array<char, 12>& k) { return d.key < k; });
-    return found != letterDates.end() && found->key == key ? found->date : 0;
-  };
+  for (std::size_t i = 0; i < letterDates.size(); ++i)
+    if (i + 1 == letterDates.size() || letterDates[i + 1].key != letterDates[i].key)
+      rows_.letterDates_.emplace_back(letterDates[i].key, letterDates[i].date);
+  letterDates = {};
 
   // The entries: the lines in entry order, each entry's lines by number then record; the dates and
   // the balance of each.
@@ -399,22 +485,22 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
       if (severalDates) check_.severalDates.insert(name);
       if (severalValidations) check_.severalValidations.insert(name);
     }
+    // Journal, piece and month packed, for the order of the entries.
+    char text[16] = {};
+    std::memcpy(text, head.journal.c.data(), 3);
+    std::memcpy(text + 3, head.piece.c.data(), 6);
+    std::memcpy(text + 9, head.month.c.data(), 4);
+    e.name = {Packed(text, 8), Packed(text + 8, 8)};
     entries.push_back(e);
   }
   // The opening entries first, then by validation date, date, journal, piece and month.
-  std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     if (a.opening != b.opening) return a.opening;
-    if (a.validation != b.validation) return a.validation < b.validation;
-    if (a.date != b.date) return a.date < b.date;
-    const EntryLine& x = closed[lines[a.first].Record()];
-    const EntryLine& y = closed[lines[b.first].Record()];
-    if (const int c = x.journal.View().compare(y.journal.View()); c != 0) return c < 0;
-    if (const int c = x.piece.View().compare(y.piece.View()); c != 0) return c < 0;
-    return x.month.View() < y.month.View();
+    return std::tie(a.validation, a.date, a.name) < std::tie(b.validation, b.date, b.name);
   });
 
   // What the rows write of each account, journal and standard label, found once.
-  std::unordered_map<std::uint64_t, AccountZones> accounts;
+  std::unordered_map<std::uint64_t, std::uint32_t> accounts;
   auto nameZone = [&](const std::string& code, std::string& zone) {
     const ChartEntry* a = chart.Find(code);
     std::string name = a != nullptr ? Trim(a->name) : "";
@@ -424,17 +510,17 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     }
     AppendFecZone(zone, name);
   };
-  auto accountOf = [&](const EntryLine& l) -> const AccountZones& {
-    auto [it, added] = accounts.try_emplace(Packed(l.account.c.data(), 8));
-    AccountZones& z = it->second;
-    if (!added) return z;
+  auto accountOf = [&](const EntryLine& l) -> std::uint32_t {
+    auto [it, added] = accounts.try_emplace(Packed(l.account.c.data(), 8), static_cast<std::uint32_t>(rows_.accounts_.size()));
+    if (!added) return it->second;
+    FecAccountZones& z = rows_.accounts_.emplace_back();
     const std::string account = l.account.Str();
     std::string general = account;
     if (IsAuxiliaryAccount(account)) {
       general = codes.CollectiveAccountOf(account[0]);
       if (general.empty()) {
         z.withoutCollective = true;
-        return z;
+        return it->second;
       }
       z.auxiliaryAccount = true;
       AppendFecZone(z.auxiliary, account);
@@ -442,23 +528,20 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     AppendFecZone(z.general, general);
     nameZone(general, z.generalName);
     if (z.auxiliaryAccount) nameZone(account, z.auxiliaryName);
-    return z;
+    return it->second;
   };
-  std::map<std::string, std::pair<std::string, std::string>> journals;  // code, its zone and its name's
-  std::array<std::unique_ptr<std::string>, 256> standardLabels;         // by code: the text, trimmed
+  std::map<std::string, std::uint32_t> journals;
+  std::array<bool, 256> labelFound{};
 
-  FecRows& rows = rows_;
-  rows.text_ = FecRows{}.Text();
-  rows.text_.reserve(rows.text_.size() + lines.size() * 256);  // pages are resident once written only
-  rows.starts_.reserve(lines.size());
-  std::string& out = rows.text_;
-  std::string text;  // a zone made of several texts
-  long number = 0;
+  rows_.closed_ = &closed;
+  rows_.yearEnd_ = yearEnd;
+  rows_.rows_.reserve(lines.size());
+  std::uint32_t number = 0;
   for (const Entry& e : entries) {
     ++number;
     const EntryLine& head = closed[lines[e.first].Record()];
     const std::string journal = head.journal.Trimmed();
-    auto [j, added] = journals.try_emplace(journal);
+    auto [j, added] = journals.try_emplace(journal, static_cast<std::uint32_t>(rows_.journals_.size()));
     if (added) {
       auto code = codes.Journals().find(journal);
       std::string name = code != codes.Journals().end() ? code->second.name : "";
@@ -466,94 +549,58 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
         check_.missingJournals.insert(journal);
         name = journal;
       }
-      AppendFecZone(j->second.first, journal);
-      AppendFecZone(j->second.second, name);
+      std::array<std::string, 3>& zones = rows_.journals_.emplace_back();
+      zones[0] = journal;
+      AppendFecZone(zones[1], journal);
+      AppendFecZone(zones[2], name);
     }
-    const auto& [journalZone, journalNameZone] = j->second;
     for (std::uint32_t i = e.first; i < e.first + e.count; ++i) {
-      const EntryLine& l = closed[lines[i].Record()];
-      const AccountZones& account = accountOf(l);
-      if (account.withoutCollective) {
+      const std::uint32_t line = lines[i].Record();
+      const EntryLine& l = closed[line];
+      const std::uint32_t account = accountOf(l);
+      if (rows_.accounts_[account].withoutCollective) {
         check_.lettersWithoutCollective.insert(l.account.c[0]);
         continue;
       }
-      const std::uint32_t lineDate = dates.Of(l.month, l.day);
-      rows.starts_.push_back(out.size());
-      out += journalZone;
-      out += '\t';
-      out += journalNameZone;
-      out += '\t';
-      AppendDigits(out, static_cast<unsigned long long>(number));
-      out += '\t';
-      AppendDate(out, lineDate);
-      out += '\t';
-      out += account.general;
-      out += '\t';
-      out += account.generalName;
-      out += '\t';
-      out += account.auxiliary;
-      out += '\t';
-      out += account.auxiliaryName;
-      out += '\t';
-      text = journal;
-      text += TrimmedView(l.piece.View());
-      AppendFecZone(out, text);
-      out += '\t';
-      AppendDate(out, lineDate);
-      out += '\t';
-      // The line's label after its standard label, or the standard label alone; no label at
-      // all: the account's name.
-      text = TrimmedView(l.label.View());
-      if (!l.labelCode.Blank()) {
+      if (!l.labelCode.Blank() && !labelFound[static_cast<unsigned char>(l.labelCode.c[0])]) {
         const auto code = static_cast<unsigned char>(l.labelCode.c[0]);
-        if (!standardLabels[code]) {
-          const std::string key = l.labelCode.Trimmed();
-          auto t = codes.Labels().find(key);
-          std::string standard = t != codes.Labels().end() ? t->second : "";
-          if (t == codes.Labels().end() || standard.empty()) {
-            check_.missingLabels.insert(key);
-            standard = key;
-          }
-          standardLabels[code] = std::make_unique<std::string>(std::move(standard));
+        labelFound[code] = true;
+        const std::string key = l.labelCode.Trimmed();
+        auto t = codes.Labels().find(key);
+        std::string standard = t != codes.Labels().end() ? t->second : "";
+        if (t == codes.Labels().end() || standard.empty()) {
+          check_.missingLabels.insert(key);
+          standard = key;
         }
-        text = text.empty() ? *standardLabels[code] : *standardLabels[code] + "-" + text;
+        rows_.labels_[code] = standard;
       }
-      if (text.find_first_not_of(' ') == std::string::npos)
-        out += account.auxiliaryAccount ? account.auxiliaryName : account.generalName;
-      else
-        AppendFecZone(out, text);
-      out += '\t';
-      long long debit = l.sense == 'D' ? l.cents[1] : 0;
-      long long credit = l.sense == 'D' ? 0 : l.cents[1];
-      if (debit < 0) {
-        credit = -debit;
-        debit = 0;
-      }
-      if (credit < 0) {
-        debit = -credit;
-        credit = 0;
-      }
-      AppendFecAmount(out, debit);
-      out += '\t';
-      AppendFecAmount(out, credit);
-      out += '\t';
-      if (!l.letterE.Blank()) {
-        AppendFecZone(out, l.letterE.View());
-        out += '\t';
-        AppendDate(out, letterDateOf(l));
-      } else {
-        out += '\t';
-      }
-      out += '\t';
-      AppendDate(out, l.validation.Blank() ? yearEnd : dates.Of(l.validation.View()));
-      out += "\t\t\r\n";
+      rows_.rows_.push_back({line, number, account, j->second});
     }
   }
+  rows_.dates_ = dates.Sorted();
   return true;
 }
 
+std::string FecExport::Content() const {
+  std::string out = FecRows::Header();
+  for (std::size_t i = 0; i < rows_.size(); ++i) rows_.AppendRow(out, i);
+  return out;
+}
+
 bool FecExport::Write(const std::string& path, std::string* message) const {
-  if (platform::WriteFileAtomic(path, rows_.Text())) return true;
+  // The rows made a piece at a time into one buffer, written as each piece fills.
+  constexpr std::size_t kPiece = 1 << 20;
+  std::size_t next = 0;
+  bool header = true;
+  const bool written = platform::WriteFileAtomic(path, [&](std::string& piece, const char*&, std::size_t&) {
+    if (header) piece = FecRows::Header();
+    header = false;
+    if (next >= rows_.size() && piece.empty()) return false;
+    piece.reserve(kPiece + 1024);
+    while (next < rows_.size() && piece.size() < kPiece) rows_.AppendRow(piece, next++);
+    return true;
+  });
+  if (written) return true;
   if (message != nullptr) *message = "Le fichier des \xE9" "critures comptables n'a pas pu \xEA" "tre \xE9" "crit:\n\n" + path;
   return false;
 }

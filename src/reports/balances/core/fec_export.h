@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <set>
 #include <string>
@@ -52,21 +53,31 @@ struct FecCheck {
   std::string Text() const;
 };
 
-// One line of the file as it is written: its 18 zones, cleaned and trimmed, separated by tabs.
+// One line of the file: its 18 zones, cleaned and trimmed, separated by tabs.
 class FecRow {
  public:
-  explicit FecRow(std::string_view line = {}) : line_(line) {}
+  explicit FecRow(std::string line = {}) : line_(std::move(line)) {}
   // Zone 0 to 17 ("" past the last).
-  std::string_view operator[](std::size_t zone) const;
+  std::string_view operator[](std::size_t zone) const { return Zone(line_, zone); }
   // The line without its CR LF.
-  std::string_view Line() const { return line_; }
+  const std::string& Line() const { return line_; }
+  // A zone of a line.
+  static std::string_view Zone(std::string_view line, std::size_t zone);
 
  private:
-  std::string_view line_;
+  std::string line_;
 };
 
-// The rows of the file kept as the file holds them: one text of the header line then the rows,
-// each ended by CR LF, and where each row begins (no text of its own per row or zone).
+// An account's zones as its rows write them.
+struct FecAccountZones {
+  bool withoutCollective = false, auxiliaryAccount = false;
+  std::string general, generalName, auxiliary, auxiliaryName;
+};
+
+// The rows of the file, kept compact: for each row its line of the source, its entry's number,
+// its account and journal; the zones of the accounts, journals and standard labels once each; the
+// dates as numbers. A row's text is made when it is written or read, so no text is kept per row.
+// The rows read the closed lines of the BalanceSource they were built from: it must outlive them.
 class FecRows {
  public:
   class Iterator {
@@ -89,18 +100,35 @@ class FecRows {
     std::size_t i_;
   };
 
-  std::size_t size() const { return starts_.size(); }
-  bool empty() const { return starts_.empty(); }
+  std::size_t size() const { return rows_.size(); }
+  bool empty() const { return rows_.empty(); }
   FecRow operator[](std::size_t i) const;
   Iterator begin() const { return {this, 0}; }
   Iterator end() const { return {this, size()}; }
-  // The whole file: the header line and the rows (the header alone when there is no text yet).
-  const std::string& Text() const;
+  // Row i's line, CR LF included, appended to `out`.
+  void AppendRow(std::string& out, std::size_t i) const;
+  // The header line, CR LF included.
+  static const std::string& Header();
 
  private:
   friend class FecExport;
-  std::string text_;
-  std::vector<std::size_t> starts_;
+  struct Row {
+    std::uint32_t line;     // in the closed lines
+    std::uint32_t number;   // its entry's
+    std::uint32_t account;  // in accounts_
+    std::uint32_t journal;  // in journals_
+  };
+  // The number AAAAMMJJ of a stored date (6 characters), 0 when invalid.
+  std::uint32_t DateOf(const char* stored) const;
+
+  const std::vector<EntryLine>* closed_ = nullptr;
+  std::vector<Row> rows_;
+  std::vector<FecAccountZones> accounts_;
+  std::vector<std::array<std::string, 3>> journals_;     // trimmed, its zone, its name's zone
+  std::array<std::string, 256> labels_;                 // standard labels by code, trimmed
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> dates_;  // stored (packed) and number, sorted
+  std::vector<std::pair<std::array<char, 12>, std::uint32_t>> letterDates_;  // account and letter: latest
+  std::uint32_t yearEnd_ = 0;
 };
 
 class FecExport {
@@ -111,7 +139,8 @@ class FecExport {
   static std::string FileName(const std::string& siren, const std::string& yearEndStored);
 
   // Reads the lines into rows and checks the year; false only when the SIREN is refused
-  // (then *message says why). The check tells whether the rows may be written.
+  // (then *message says why). The check tells whether the rows may be written. The rows read
+  // the source's lines: it must outlive them.
   bool Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
              const FecContext& context, std::string* message = nullptr);
 
@@ -120,8 +149,9 @@ class FecExport {
   // The rows moved out, for a caller that keeps them after the file is written (none are left here).
   FecRows TakeRows() { return std::move(rows_); }
   // The whole file: the header line and the rows, ISO 8859-15, CR LF.
-  std::string Content() const { return rows_.Text(); }
-  // Writes the file at once (a temporary file renamed over the path: never half written).
+  std::string Content() const;
+  // Writes the file at once, its rows made as they are written (a temporary file renamed over
+  // the path: never half written).
   bool Write(const std::string& path, std::string* message = nullptr) const;
 
  private:
