@@ -47,35 +47,53 @@ const std::array<std::string, 128>& HighForms() {
   return kForms;
 }
 
-void AppendDigits(std::string& out, unsigned long long n) {
-  char buf[24];
-  const auto end = std::to_chars(buf, buf + sizeof buf, n).ptr;
-  out.append(buf, end);
+// Writers into a buffer that has room enough (a zone takes at most three bytes per byte of its
+// text); each returns where its text ends.
+char* PutText(char* p, std::string_view text) {
+  std::memcpy(p, text.data(), text.size());
+  return p + text.size();
 }
 
-void AppendFecAmount(std::string& out, long long cents) {
-  const bool negative = cents < 0;
-  const unsigned long long a = negative ? 0ULL - static_cast<unsigned long long>(cents) : static_cast<unsigned long long>(cents);
-  if (negative) out += '-';
-  AppendDigits(out, a / 100);
-  out += ',';
-  out += static_cast<char>('0' + a % 100 / 10);
-  out += static_cast<char>('0' + a % 10);
-}
-
-}  // namespace
-
-void AppendFecZone(std::string& out, std::string_view cp1252) {
+char* PutZone(char* p, std::string_view cp1252) {
   std::size_t b = 0, e = cp1252.size();
   while (b < e && BlankInZone(static_cast<unsigned char>(cp1252[b]))) ++b;
   while (e > b && BlankInZone(static_cast<unsigned char>(cp1252[e - 1]))) --e;
   for (std::size_t i = b; i < e; ++i) {
     const auto c = static_cast<unsigned char>(cp1252[i]);
     if (c >= 0x80)
-      out += HighForms()[c - 0x80];
+      p = PutText(p, HighForms()[c - 0x80]);
     else
-      out += c < 0x20 || c == 0x7F || c == '|' ? ' ' : static_cast<char>(c);
+      *p++ = c < 0x20 || c == 0x7F || c == '|' ? ' ' : static_cast<char>(c);
   }
+  return p;
+}
+
+char* PutDigits(char* p, unsigned long long n) { return std::to_chars(p, p + 20, n).ptr; }
+
+char* PutAmount(char* p, long long cents) {
+  const bool negative = cents < 0;
+  const unsigned long long a = negative ? 0ULL - static_cast<unsigned long long>(cents) : static_cast<unsigned long long>(cents);
+  if (negative) *p++ = '-';
+  p = PutDigits(p, a / 100);
+  *p++ = ',';
+  *p++ = static_cast<char>('0' + a % 100 / 10);
+  *p++ = static_cast<char>('0' + a % 10);
+  return p;
+}
+
+// A date's number AAAAMMJJ as its 8 digits; nothing for 0 (an invalid date).
+char* PutDate(char* p, std::uint32_t date) {
+  if (date == 0) return p;
+  for (int i = 7; i >= 0; --i, date /= 10) p[i] = static_cast<char>('0' + date % 10);
+  return p + 8;
+}
+
+}  // namespace
+
+void AppendFecZone(std::string& out, std::string_view cp1252) {
+  const std::size_t old = out.size();
+  out.resize(old + 3 * cp1252.size());
+  out.resize(static_cast<std::size_t>(PutZone(out.data() + old, cp1252) - out.data()));
 }
 
 std::string FecZone(std::string_view cp1252) {
@@ -85,9 +103,8 @@ std::string FecZone(std::string_view cp1252) {
 }
 
 std::string FecAmount(long long cents) {
-  std::string text;
-  AppendFecAmount(text, cents);
-  return text;
+  char text[32];
+  return std::string(text, PutAmount(text, cents));
 }
 
 std::string FecDate(std::string_view stored) {
@@ -224,12 +241,6 @@ class DateNumbers {
   std::unordered_map<std::uint64_t, std::uint32_t> numbers_;
 };
 
-void AppendDate(std::string& out, std::uint32_t date) {
-  if (date == 0) return;
-  char buf[8];
-  for (int i = 7; i >= 0; --i, date /= 10) buf[i] = static_cast<char>('0' + date % 10);
-  out.append(buf, 8);
-}
 
 // A closed general line of the file, with the key that orders the lines: journal, month and piece
 // (its entry), then the line's number and its record in C40.
@@ -310,6 +321,12 @@ std::uint32_t FecRows::DateOf(const char* stored) const {
 }
 
 void FecRows::AppendRow(std::string& out, std::size_t i) const {
+  const std::size_t old = out.size();
+  out.resize(old + rowBound_);
+  out.resize(static_cast<std::size_t>(PutRow(out.data() + old, i) - out.data()));
+}
+
+char* FecRows::PutRow(char* p, std::size_t i) const {
   const Row& row = rows_[i];
   const EntryLine& l = (*closed_)[row.line];
   const FecAccountZones& account = accounts_[row.account];
@@ -318,31 +335,30 @@ void FecRows::AppendRow(std::string& out, std::size_t i) const {
   std::memcpy(stored, l.month.c.data(), 4);
   std::memcpy(stored + 4, l.day.c.data(), 2);
   const std::uint32_t lineDate = DateOf(stored);
-  out += journal[1];
-  out += '\t';
-  out += journal[2];
-  out += '\t';
-  AppendDigits(out, row.number);
-  out += '\t';
-  AppendDate(out, lineDate);
-  out += '\t';
-  out += account.general;
-  out += '\t';
-  out += account.generalName;
-  out += '\t';
-  out += account.auxiliary;
-  out += '\t';
-  out += account.auxiliaryName;
-  out += '\t';
-  // The piece's reference: the journal then the piece.
-  char text[64];
+  p = PutText(p, journal[1]);
+  *p++ = '\t';
+  p = PutText(p, journal[2]);
+  *p++ = '\t';
+  p = PutDigits(p, row.number);
+  *p++ = '\t';
+  p = PutDate(p, lineDate);
+  *p++ = '\t';
+  p = PutText(p, account.general);
+  *p++ = '\t';
+  p = PutText(p, account.generalName);
+  *p++ = '\t';
+  p = PutText(p, account.auxiliary);
+  *p++ = '\t';
+  p = PutText(p, account.auxiliaryName);
+  *p++ = '\t';
+  // The piece's reference: the journal then the piece (trimmed, the journal 3 characters at most).
+  char text[16];
   const std::string_view piece = TrimmedView(l.piece.View());
-  std::memcpy(text, journal[0].data(), std::min<std::size_t>(journal[0].size(), 3));
-  std::memcpy(text + std::min<std::size_t>(journal[0].size(), 3), piece.data(), piece.size());
-  AppendFecZone(out, std::string_view(text, std::min<std::size_t>(journal[0].size(), 3) + piece.size()));
-  out += '\t';
-  AppendDate(out, lineDate);
-  out += '\t';
+  const char* end = PutText(PutText(text, journal[0]), piece);
+  p = PutZone(p, std::string_view(text, static_cast<std::size_t>(end - text)));
+  *p++ = '\t';
+  p = PutDate(p, lineDate);
+  *p++ = '\t';
   // The line's label after its standard label, or the standard label alone; no label at all:
   // the account's name.
   const std::string_view label = TrimmedView(l.label.View());
@@ -350,19 +366,19 @@ void FecRows::AppendRow(std::string& out, std::size_t i) const {
   if (!l.labelCode.Blank()) {
     const std::string& standard = labels_[static_cast<unsigned char>(l.labelCode.c[0])];
     if (label.empty()) {
-      AppendFecZone(out, standard);
+      p = PutZone(p, standard);
       length = standard.size();
     } else {
       std::string joined;
       joined.reserve(standard.size() + 1 + label.size());
       joined.append(standard).append(1, '-').append(label);
-      AppendFecZone(out, joined);
+      p = PutZone(p, joined);
     }
   } else {
-    AppendFecZone(out, label);
+    p = PutZone(p, label);
   }
-  if (length == 0) out += account.auxiliaryAccount ? account.auxiliaryName : account.generalName;
-  out += '\t';
+  if (length == 0) p = PutText(p, account.auxiliaryAccount ? account.auxiliaryName : account.generalName);
+  *p++ = '\t';
   long long debit = l.sense == 'D' ? l.cents[1] : 0;
   long long credit = l.sense == 'D' ? 0 : l.cents[1];
   if (debit < 0) {
@@ -373,23 +389,23 @@ void FecRows::AppendRow(std::string& out, std::size_t i) const {
     debit = -credit;
     credit = 0;
   }
-  AppendFecAmount(out, debit);
-  out += '\t';
-  AppendFecAmount(out, credit);
-  out += '\t';
+  p = PutAmount(p, debit);
+  *p++ = '\t';
+  p = PutAmount(p, credit);
+  *p++ = '\t';
   if (!l.letterE.Blank()) {
-    AppendFecZone(out, l.letterE.View());
-    out += '\t';
+    p = PutZone(p, l.letterE.View());
+    *p++ = '\t';
     const std::array<char, 12> key = LetterKey(l);
     auto found = std::lower_bound(letterDates_.begin(), letterDates_.end(), key,
                                   [](const auto& d, const std::array<char, 12>& k) { return d.first < k; });
-    if (found != letterDates_.end() && found->first == key) AppendDate(out, found->second);
+    if (found != letterDates_.end() && found->first == key) p = PutDate(p, found->second);
   } else {
-    out += '\t';
+    *p++ = '\t';
   }
-  out += '\t';
-  AppendDate(out, l.validation.Blank() ? yearEnd_ : DateOf(l.validation.c.data()));
-  out += "\t\t\r\n";
+  *p++ = '\t';
+  p = PutDate(p, l.validation.Blank() ? yearEnd_ : DateOf(l.validation.c.data()));
+  return PutText(p, "\t\t\r\n");
 }
 
 bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
@@ -578,6 +594,13 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     }
   }
   rows_.dates_ = dates.Sorted();
+  // The most a row's text may take: zones take at most three bytes per byte of their text.
+  std::size_t account = 0, journal = 0, standard = 0;
+  for (const FecAccountZones& z : rows_.accounts_)
+    account = std::max(account, z.general.size() + z.generalName.size() + z.auxiliary.size() + z.auxiliaryName.size());
+  for (const auto& z : rows_.journals_) journal = std::max(journal, z[1].size() + z[2].size());
+  for (const std::string& t : rows_.labels_) standard = std::max(standard, t.size());
+  rows_.rowBound_ = journal + 2 * account + 3 * (3 + 6) + 3 * (standard + 1 + 25) + 3 * 4 + 256;
   return true;
 }
 
@@ -590,14 +613,19 @@ std::string FecExport::Content() const {
 bool FecExport::Write(const std::string& path, std::string* message) const {
   // The rows made a piece at a time into one buffer, written as each piece fills.
   constexpr std::size_t kPiece = 1 << 20;
+  const std::string& header = FecRows::Header();
+  const std::size_t room = std::max(kPiece, header.size()) + rows_.rowBound_;
+  const std::unique_ptr<char[]> buffer(new char[room]);
   std::size_t next = 0;
-  bool header = true;
-  const bool written = platform::WriteFileAtomic(path, [&](std::string& piece, const char*&, std::size_t&) {
-    if (header) piece = FecRows::Header();
-    header = false;
-    if (next >= rows_.size() && piece.empty()) return false;
-    piece.reserve(kPiece + 1024);
-    while (next < rows_.size() && piece.size() < kPiece) rows_.AppendRow(piece, next++);
+  bool first = true;
+  const bool written = platform::WriteFileAtomic(path, [&](std::string&, const char*& data, std::size_t& size) {
+    char* p = buffer.get();
+    if (first) p = PutText(p, header);
+    else if (next >= rows_.size()) return false;
+    first = false;
+    while (next < rows_.size() && static_cast<std::size_t>(p - buffer.get()) < kPiece) p = rows_.PutRow(p, next++);
+    data = buffer.get();
+    size = static_cast<std::size_t>(p - buffer.get());
     return true;
   });
   if (written) return true;

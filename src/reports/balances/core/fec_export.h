@@ -118,6 +118,8 @@ class FecRows {
     std::uint32_t account;  // in accounts_
     std::uint32_t journal;  // in journals_
   };
+  // Row i's line written from p, which has rowBound_ bytes of room; where it ends.
+  char* PutRow(char* p, std::size_t i) const;
   // The number AAAAMMJJ of a stored date (6 characters), 0 when invalid.
   std::uint32_t DateOf(const char* stored) const;
 
@@ -129,6 +131,7 @@ class FecRows {
   std::vector<std::pair<std::uint64_t, std::uint32_t>> dates_;  // stored (packed) and number, sorted
   std::vector<std::pair<std::array<char, 12>, std::uint32_t>> letterDates_;  // account and letter: latest
   std::uint32_t yearEnd_ = 0;
+  std::size_t rowBound_ = 0;  // the most a row's line may take
 };
 
 class FecExport {
