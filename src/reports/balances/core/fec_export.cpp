@@ -210,18 +210,16 @@ std::string_view TrimmedView(std::string_view text) {
 // the file leaves empty and which comes before any other), each converted once.
 class DateNumbers {
  public:
-  // The stored dates met and their numbers, sorted by stored date.
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> Sorted() const {
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted(numbers_.begin(), numbers_.end());
-    std::sort(sorted.begin(), sorted.end());
-    return sorted;
-  }
   std::uint32_t Of(std::string_view stored) {
     if (stored.size() != 6) return Number(stored);
     const std::uint64_t key = Packed(stored.data(), stored.size());
+    // The dates met last, by a few bits of their key, before the table of all.
+    Recent& recent = recent_[(key * 0x9E3779B97F4A7C15ULL) >> 58];
+    if (recent.key == key) return recent.number;
     auto found = numbers_.find(key);
-    if (found != numbers_.end()) return found->second;
-    return numbers_.emplace(key, Number(stored)).first->second;
+    if (found == numbers_.end()) found = numbers_.emplace(key, Number(stored)).first;
+    recent = {key, found->second};
+    return found->second;
   }
   std::uint32_t Of(const Fixed<4>& month, const Fixed<2>& day) {
     char stored[6];
@@ -238,7 +236,12 @@ class DateNumbers {
     return n;
   }
 
+  struct Recent {
+    std::uint64_t key = ~std::uint64_t{0};
+    std::uint32_t number = 0;
+  };
   std::unordered_map<std::uint64_t, std::uint32_t> numbers_;
+  std::array<Recent, 64> recent_{};
 };
 
 
@@ -248,7 +251,10 @@ struct LineKey {
   std::uint64_t entry;   // journal (3), month (4), piece's first character
   std::uint64_t rest;    // piece's last five characters, line number's first three
   std::uint64_t last;    // line number's last character, then the record
-  bool operator<(const LineKey& o) const { return std::tie(entry, rest, last) < std::tie(o.entry, o.rest, o.last); }
+  bool operator<(const LineKey& o) const {
+    if (entry != o.entry) return entry < o.entry;
+    return rest != o.rest ? rest < o.rest : last < o.last;
+  }
   bool SameEntry(const LineKey& o) const { return entry == o.entry && rest >> 24 == o.rest >> 24; }
   std::uint32_t Record() const { return static_cast<std::uint32_t>(last); }
 };
@@ -313,13 +319,6 @@ FecRow FecRows::operator[](std::size_t i) const {
   return FecRow(std::move(line));
 }
 
-std::uint32_t FecRows::DateOf(const char* stored) const {
-  const std::uint64_t key = Packed(stored, 6);
-  auto found = std::lower_bound(dates_.begin(), dates_.end(), key,
-                                [](const auto& d, std::uint64_t k) { return d.first < k; });
-  return found != dates_.end() && found->first == key ? found->second : 0;
-}
-
 void FecRows::AppendRow(std::string& out, std::size_t i) const {
   const std::size_t old = out.size();
   out.resize(old + rowBound_);
@@ -331,10 +330,7 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
   const EntryLine& l = (*closed_)[row.line];
   const FecAccountZones& account = accounts_[row.account];
   const std::array<std::string, 3>& journal = journals_[row.journal];
-  char stored[6];
-  std::memcpy(stored, l.month.c.data(), 4);
-  std::memcpy(stored + 4, l.day.c.data(), 2);
-  const std::uint32_t lineDate = DateOf(stored);
+  const std::uint32_t lineDate = row.date;
   p = PutText(p, journal[1]);
   *p++ = '\t';
   p = PutText(p, journal[2]);
@@ -404,7 +400,7 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
     *p++ = '\t';
   }
   *p++ = '\t';
-  p = PutDate(p, l.validation.Blank() ? yearEnd_ : DateOf(l.validation.c.data()));
+  p = PutDate(p, row.validation);
   return PutText(p, "\t\t\r\n");
 }
 
@@ -546,19 +542,20 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     if (z.auxiliaryAccount) nameZone(account, z.auxiliaryName);
     return it->second;
   };
-  std::map<std::string, std::uint32_t> journals;
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> journals;  // the journal as stored (packed), its index
   std::array<bool, 256> labelFound{};
 
   rows_.closed_ = &closed;
-  rows_.yearEnd_ = yearEnd;
   rows_.rows_.reserve(lines.size());
   std::uint32_t number = 0;
   for (const Entry& e : entries) {
     ++number;
     const EntryLine& head = closed[lines[e.first].Record()];
-    const std::string journal = head.journal.Trimmed();
-    auto [j, added] = journals.try_emplace(journal, static_cast<std::uint32_t>(rows_.journals_.size()));
-    if (added) {
+    const std::uint64_t journalKey = Packed(head.journal.c.data(), 3);
+    auto j = std::find_if(journals.begin(), journals.end(), [&](const auto& k) { return k.first == journalKey; });
+    if (j == journals.end()) {
+      j = journals.insert(j, {journalKey, static_cast<std::uint32_t>(rows_.journals_.size())});
+      const std::string journal = head.journal.Trimmed();
       auto code = codes.Journals().find(journal);
       std::string name = code != codes.Journals().end() ? code->second.name : "";
       if (name.empty()) {
@@ -590,10 +587,10 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
         }
         rows_.labels_[code] = standard;
       }
-      rows_.rows_.push_back({line, number, account, j->second});
+      rows_.rows_.push_back({line, number, account, j->second, dates.Of(l.month, l.day),
+                             l.validation.Blank() ? yearEnd : dates.Of(l.validation.View())});
     }
   }
-  rows_.dates_ = dates.Sorted();
   // The most a row's text may take: zones take at most three bytes per byte of their text.
   std::size_t account = 0, journal = 0, standard = 0;
   for (const FecAccountZones& z : rows_.accounts_)

@@ -75,8 +75,8 @@ struct FecAccountZones {
 };
 
 // The rows of the file, kept compact: for each row its line of the source, its entry's number,
-// its account and journal; the zones of the accounts, journals and standard labels once each; the
-// dates as numbers. A row's text is made when it is written or read, so no text is kept per row.
+// its account and journal, its dates as numbers; the zones of the accounts, journals and standard
+// labels once each. A row's text is made when it is written or read, so no text is kept per row.
 // The rows read the closed lines of the BalanceSource they were built from: it must outlive them.
 class FecRows {
  public:
@@ -117,20 +117,17 @@ class FecRows {
     std::uint32_t number;   // its entry's
     std::uint32_t account;  // in accounts_
     std::uint32_t journal;  // in journals_
+    std::uint32_t date, validation;  // AAAAMMJJ as numbers, 0 when invalid
   };
   // Row i's line written from p, which has rowBound_ bytes of room; where it ends.
   char* PutRow(char* p, std::size_t i) const;
-  // The number AAAAMMJJ of a stored date (6 characters), 0 when invalid.
-  std::uint32_t DateOf(const char* stored) const;
 
   const std::vector<EntryLine>* closed_ = nullptr;
   std::vector<Row> rows_;
   std::vector<FecAccountZones> accounts_;
   std::vector<std::array<std::string, 3>> journals_;     // trimmed, its zone, its name's zone
   std::array<std::string, 256> labels_;                 // standard labels by code, trimmed
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> dates_;  // stored (packed) and number, sorted
   std::vector<std::pair<std::array<char, 12>, std::uint32_t>> letterDates_;  // account and letter: latest
-  std::uint32_t yearEnd_ = 0;
   std::size_t rowBound_ = 0;  // the most a row's line may take
 };
 
