@@ -7,7 +7,6 @@
 #include <map>
 #include <memory>
 #include <tuple>
-#include <unordered_map>
 
 #include "platform/system/code_pages.h"
 #include "platform/system/files.h"
@@ -201,10 +200,55 @@ std::uint64_t Packed(const char* text, std::size_t n) {
 }
 
 std::string_view TrimmedView(std::string_view text) {
-  const std::size_t b = text.find_first_not_of(' ');
-  if (b == std::string_view::npos) return {};
-  return text.substr(b, text.find_last_not_of(' ') - b + 1);
+  std::size_t b = 0, e = text.size();
+  while (e > 0 && text[e - 1] == ' ') --e;
+  while (b < e && text[b] == ' ') ++b;
+  return text.substr(b, e - b);
 }
+
+// Numbers by 64-bit keys (packed texts), open addressing: the tables of the accounts and of the
+// dates met, looked up for every line.
+class KeyIndex {
+ public:
+  KeyIndex() : slots_(64) {}
+  // The value of `key`, or `value` newly put there; *added tells which.
+  std::uint32_t FindOrAdd(std::uint64_t key, std::uint32_t value, bool* added = nullptr) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    Slot& s = SlotOf(key);
+    if (added != nullptr) *added = !s.used;
+    if (!s.used) {
+      s = {key, value, true};
+      ++count_;
+    }
+    return s.value;
+  }
+  // The value of `key`, or null.
+  const std::uint32_t* Find(std::uint64_t key) const {
+    const Slot& s = const_cast<KeyIndex*>(this)->SlotOf(key);
+    return s.used ? &s.value : nullptr;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t key = 0;
+    std::uint32_t value = 0;
+    bool used = false;
+  };
+  Slot& SlotOf(std::uint64_t key) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 20) & mask;
+    while (slots_[i].used && slots_[i].key != key) i = (i + 1) & mask;
+    return slots_[i];
+  }
+  void Grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& s : old)
+      if (s.used) SlotOf(s.key) = s;
+  }
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
 
 // Stored dates as the file writes them, AAAAMMJJ held as the number (0 for an invalid date, which
 // the file leaves empty and which comes before any other), each converted once.
@@ -216,10 +260,9 @@ class DateNumbers {
     // The dates met last, by a few bits of their key, before the table of all.
     Recent& recent = recent_[(key * 0x9E3779B97F4A7C15ULL) >> 58];
     if (recent.key == key) return recent.number;
-    auto found = numbers_.find(key);
-    if (found == numbers_.end()) found = numbers_.emplace(key, Number(stored)).first;
-    recent = {key, found->second};
-    return found->second;
+    const std::uint32_t* known = numbers_.Find(key);
+    recent = {key, known != nullptr ? *known : numbers_.FindOrAdd(key, Number(stored))};
+    return recent.number;
   }
   std::uint32_t Of(const Fixed<4>& month, const Fixed<2>& day) {
     char stored[6];
@@ -240,7 +283,7 @@ class DateNumbers {
     std::uint64_t key = ~std::uint64_t{0};
     std::uint32_t number = 0;
   };
-  std::unordered_map<std::uint64_t, std::uint32_t> numbers_;
+  KeyIndex numbers_;
   std::array<Recent, 64> recent_{};
 };
 
@@ -468,6 +511,7 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
   // the balance of each.
   std::sort(lines.begin(), lines.end());
   std::vector<Entry> entries;
+  entries.reserve(lines.size());  // pages are resident once written only
   for (std::size_t i = 0; i < lines.size();) {
     Entry e;
     e.first = static_cast<std::uint32_t>(i);
@@ -512,7 +556,7 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
   });
 
   // What the rows write of each account, journal and standard label, found once.
-  std::unordered_map<std::uint64_t, std::uint32_t> accounts;
+  KeyIndex accounts;
   auto nameZone = [&](const std::string& code, std::string& zone) {
     const ChartEntry* a = chart.Find(code);
     std::string name = a != nullptr ? Trim(a->name) : "";
@@ -523,8 +567,10 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     AppendFecZone(zone, name);
   };
   auto accountOf = [&](const EntryLine& l) -> std::uint32_t {
-    auto [it, added] = accounts.try_emplace(Packed(l.account.c.data(), 8), static_cast<std::uint32_t>(rows_.accounts_.size()));
-    if (!added) return it->second;
+    bool added = false;
+    const std::uint32_t index =
+        accounts.FindOrAdd(Packed(l.account.c.data(), 8), static_cast<std::uint32_t>(rows_.accounts_.size()), &added);
+    if (!added) return index;
     FecAccountZones& z = rows_.accounts_.emplace_back();
     const std::string account = l.account.Str();
     std::string general = account;
@@ -532,7 +578,7 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
       general = codes.CollectiveAccountOf(account[0]);
       if (general.empty()) {
         z.withoutCollective = true;
-        return it->second;
+        return index;
       }
       z.auxiliaryAccount = true;
       AppendFecZone(z.auxiliary, account);
@@ -540,7 +586,7 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     AppendFecZone(z.general, general);
     nameZone(general, z.generalName);
     if (z.auxiliaryAccount) nameZone(account, z.auxiliaryName);
-    return it->second;
+    return index;
   };
   std::vector<std::pair<std::uint64_t, std::uint32_t>> journals;  // the journal as stored (packed), its index
   std::array<bool, 256> labelFound{};
