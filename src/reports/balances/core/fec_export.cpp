@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <map>
@@ -194,9 +195,11 @@ std::string MonthText(const std::string& month) {
 
 // The first n (at most 8) bytes of a text as a big-endian integer: integers compare as the texts.
 std::uint64_t Packed(const char* text, std::size_t n) {
-  std::uint64_t k = 0;
-  for (std::size_t i = 0; i < 8; ++i) k = k << 8 | (i < n ? static_cast<unsigned char>(text[i]) : 0u);
-  return k;
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, text, std::min<std::size_t>(n, 8));
+  std::uint64_t k;
+  std::memcpy(&k, bytes, 8);
+  return std::endian::native == std::endian::little ? __builtin_bswap64(k) : k;
 }
 
 std::string_view TrimmedView(std::string_view text) {
@@ -515,14 +518,16 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
   for (std::size_t i = 0; i < lines.size();) {
     Entry e;
     e.first = static_cast<std::uint32_t>(i);
-    const EntryLine& head = closed[lines[i].Record()];
+    const LineKey first = lines[i];
+    const EntryLine& head = closed[first.Record()];
     e.opening = head.journal.View() == opening;
     bool severalDates = false, severalValidations = false;
     long long balance = 0;
-    for (; i < lines.size() && lines[i].SameEntry(lines[e.first]); ++i) {
+    for (; i < lines.size() && lines[i].SameEntry(first); ++i) {
       const EntryLine& l = closed[lines[i].Record()];
       const std::uint32_t date = dates.Of(l.month, l.day);
       const std::uint32_t validation = l.validation.Blank() ? yearEnd : dates.Of(l.validation.View());
+      lines[i].entry = std::uint64_t{date} << 32 | validation;  // the order is made: the key keeps the dates
       if (i == e.first) {
         e.date = date;
         e.validation = validation;
@@ -633,8 +638,8 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
         }
         rows_.labels_[code] = standard;
       }
-      rows_.rows_.push_back({line, number, account, j->second, dates.Of(l.month, l.day),
-                             l.validation.Blank() ? yearEnd : dates.Of(l.validation.View())});
+      rows_.rows_.push_back({line, number, account, j->second, static_cast<std::uint32_t>(lines[i].entry >> 32),
+                             static_cast<std::uint32_t>(lines[i].entry)});
     }
   }
   // The most a row's text may take: zones take at most three bytes per byte of their text.
