@@ -54,16 +54,28 @@ char* PutText(char* p, std::string_view text) {
   return p + text.size();
 }
 
+// The byte a zone writes for each byte below 0x80 (a blank for the control characters and "|"),
+// 0 for the bytes from 0x80, which take their form; and which bytes are trimmed as blanks.
+struct ZoneBytes {
+  std::array<char, 256> form{};
+  std::array<bool, 256> blank{};
+  ZoneBytes() {
+    for (int b = 0; b < 0x80; ++b) form[b] = b < 0x20 || b == 0x7F || b == '|' ? ' ' : static_cast<char>(b);
+    for (int b = 0; b < 256; ++b) blank[b] = BlankInZone(static_cast<unsigned char>(b));
+  }
+};
+const ZoneBytes kZoneBytes;
+
 char* PutZone(char* p, std::string_view cp1252) {
-  std::size_t b = 0, e = cp1252.size();
-  while (b < e && BlankInZone(static_cast<unsigned char>(cp1252[b]))) ++b;
-  while (e > b && BlankInZone(static_cast<unsigned char>(cp1252[e - 1]))) --e;
-  for (std::size_t i = b; i < e; ++i) {
-    const auto c = static_cast<unsigned char>(cp1252[i]);
-    if (c >= 0x80)
-      p = PutText(p, HighForms()[c - 0x80]);
+  const auto* b = reinterpret_cast<const unsigned char*>(cp1252.data());
+  const unsigned char* e = b + cp1252.size();
+  while (b < e && kZoneBytes.blank[*b]) ++b;
+  while (e > b && kZoneBytes.blank[e[-1]]) --e;
+  for (; b < e; ++b) {
+    if (const char c = kZoneBytes.form[*b])
+      *p++ = c;
     else
-      *p++ = c < 0x20 || c == 0x7F || c == '|' ? ' ' : static_cast<char>(c);
+      p = PutText(p, HighForms()[*b - 0x80]);
   }
   return p;
 }
@@ -383,7 +395,9 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
   *p++ = '\t';
   p = PutDigits(p, row.number);
   *p++ = '\t';
+  char* const dateText = p;
   p = PutDate(p, lineDate);
+  const std::string_view date(dateText, static_cast<std::size_t>(p - dateText));
   *p++ = '\t';
   p = PutText(p, account.general);
   *p++ = '\t';
@@ -399,7 +413,7 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
   const char* end = PutText(PutText(text, journal[0]), piece);
   p = PutZone(p, std::string_view(text, static_cast<std::size_t>(end - text)));
   *p++ = '\t';
-  p = PutDate(p, lineDate);
+  p = PutText(p, date);
   *p++ = '\t';
   // The line's label after its standard label, or the standard label alone; no label at all:
   // the account's name.
