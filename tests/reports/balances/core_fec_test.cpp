@@ -59,6 +59,13 @@ TEST_F(FecTest, TheFileOfTheDossierPassesTheValidator) {
   const std::string path = folder + "/" + name;
   std::string message;
   ASSERT_TRUE(fec.Write(path, &message)) << message;
+  // Written a few rows at a time, the file is the same.
+  std::string whole, inPieces;
+  ASSERT_TRUE(platform::ReadWholeFile(path, whole));
+  EXPECT_EQ(whole, fec.Content());
+  ASSERT_TRUE(fec.Write(path + ".pieces", &message, 300)) << message;
+  ASSERT_TRUE(platform::ReadWholeFile(path + ".pieces", inPieces));
+  EXPECT_EQ(inPieces, whole);
   const std::string verdict = test_support::RunPythonScript(
       "import sys\nsys.argv = ['x', '" + path + "', 'AN']\n"
       "exec(open('" MERLON_SOURCE_DIR "/tests/reports/balances/fec_validator.py').read())\n", true);

@@ -672,9 +672,9 @@ std::string FecExport::Content() const {
   return out;
 }
 
-bool FecExport::Write(const std::string& path, std::string* message) const {
+bool FecExport::Write(const std::string& path, std::string* message, std::size_t pieceBytes) const {
   // The rows made a piece at a time into one buffer, written as each piece fills.
-  constexpr std::size_t kPiece = 1 << 20;
+  const std::size_t kPiece = std::max<std::size_t>(pieceBytes, 1);
   const std::string& header = FecRows::Header();
   const std::size_t room = std::max(kPiece, header.size()) + rows_.rowBound_;
   const std::unique_ptr<char[]> buffer(new char[room]);

@@ -150,9 +150,9 @@ class FecExport {
   FecRows TakeRows() { return std::move(rows_); }
   // The whole file: the header line and the rows, ISO 8859-15, CR LF.
   std::string Content() const;
-  // Writes the file at once, its rows made as they are written (a temporary file renamed over
-  // the path: never half written).
-  bool Write(const std::string& path, std::string* message = nullptr) const;
+  // Writes the file at once, its rows made as they are written a piece of about `pieceBytes` at
+  // a time (a temporary file renamed over the path: never half written).
+  bool Write(const std::string& path, std::string* message = nullptr, std::size_t pieceBytes = 1 << 20) const;
 
  private:
   FecCheck check_;
