@@ -425,10 +425,15 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
       p = PutZone(p, standard);
       length = standard.size();
     } else {
-      std::string joined;
-      joined.reserve(standard.size() + 1 + label.size());
-      joined.append(standard).append(1, '-').append(label);
-      p = PutZone(p, joined);
+      char joined[256];
+      if (standard.size() + 1 + label.size() <= sizeof joined) {
+        char* e = PutText(joined, standard);
+        *e++ = '-';
+        e = PutText(e, label);
+        p = PutZone(p, std::string_view(joined, static_cast<std::size_t>(e - joined)));
+      } else {
+        p = PutZone(p, standard + "-" + std::string(label));
+      }
     }
   } else {
     p = PutZone(p, label);
