@@ -2,8 +2,9 @@
 // des procédures fiscales): one line per closed general-account line of the year, in the 18
 // zones of the flat-file form, tab-separated, lines ended by CR LF, text in ISO 8859-15.
 //
-// The file is built in memory from the lines read by BalanceSource (C60 stays shared and in
-// its order; no temporary tag is made). Before anything is written, the whole year is checked:
+// The file is made from the lines read by BalanceSource (C60 stays shared and in its order; no
+// temporary tag is made): its rows are ordered and checked in memory, kept compact, and their
+// text is made as the file is written. Before anything is written, the whole year is checked:
 // what is only reported (draft journal-months left out, unbalanced pieces, pieces with several
 // dates or validation dates, journals, labels or accounts missing or nameless, zero lines left
 // out) lets the user go on; what would make a wrong file (sort records reaching no closed line,
