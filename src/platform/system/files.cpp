@@ -172,16 +172,23 @@ bool WriteFileAtomic(const std::string& path, const PieceSource& next) {
   const char* data = nullptr;
   std::size_t size = 0;
   bool ok = true;
-  while (ok) {
-    buffer.clear();
-    data = nullptr;
-    size = 0;
-    if (!next(buffer, data, size)) break;
-    if (data == nullptr) {
-      data = buffer.data();
-      size = buffer.size();
+  try {
+    while (ok) {
+      buffer.clear();
+      data = nullptr;
+      size = 0;
+      if (!next(buffer, data, size)) break;
+      if (data == nullptr) {
+        data = buffer.data();
+        size = buffer.size();
+      }
+      ok = WriteAll(fd, data, size);
     }
-    ok = WriteAll(fd, data, size);
+  } catch (...) {
+    // A piece that could not be made (a lack of memory): no temporary file is left.
+    ::close(fd);
+    RemoveFile(tmp);
+    throw;
   }
   ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
