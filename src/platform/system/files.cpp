@@ -1,4 +1,5 @@
 #include "platform/system/files.h"
+#include "platform/system/file_pieces.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,11 +41,6 @@ bool AtomicRename(const std::string& from, const std::string& to);
 // Writes the whole content to a temporary file in the same folder, flushes
 // it and renames it over `path`.
 bool WriteFileAtomic(const std::string& path, const std::string& content);
-// The same with a content made piece by piece: `next` either fills `buffer` (given empty, its
-// capacity kept from one piece to the next) or points `data` and `size` at its piece, and
-// returns false once there is none left.
-using PieceSource = std::function<bool(std::string& buffer, const char*& data, std::size_t& size)>;
-bool WriteFileAtomic(const std::string& path, const PieceSource& next);
 // Flushes a folder's entries to disk (a file renamed or removed in it stays so after a
 // power cut); false when the folder cannot be opened or flushed.
 bool SyncFolder(const std::string& folder);

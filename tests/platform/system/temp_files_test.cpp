@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/system/file_pieces.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "support/other_process.h"

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "platform/system/code_pages.h"
+#include "platform/system/file_pieces.h"
 #include "platform/system/files.h"
 #include "runtime/bank_ids.h"
 #include "data/entry_lines.h"
