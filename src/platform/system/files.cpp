@@ -1,4 +1,5 @@
 #include "platform/system/files.h"
+#include "platform/system/file_pieces.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -150,6 +151,17 @@ int ReadUpTo(int fd, void* data, std::size_t size, std::int64_t offset, std::siz
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& content) {
+  bool given = false;
+  return WriteFileAtomic(path, [&](std::string&, const char*& data, std::size_t& size) {
+    if (given) return false;
+    given = true;
+    data = content.data();
+    size = content.size();
+    return true;
+  });
+}
+
+bool WriteFileAtomic(const std::string& path, const PieceSource& next) {
   if (path.empty()) return false;
   std::string tmp = TempNameFor(path);
   int fd = OpenDisk(tmp, O_WRONLY | O_CREAT | O_TRUNC);
@@ -157,7 +169,29 @@ bool WriteFileAtomic(const std::string& path, const std::string& content) {
   // Keep the permissions of the file being replaced.
   struct stat st{};
   if (StatOf(path, st)) ::fchmod(fd, st.st_mode & 07777);
-  bool ok = WriteAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+  std::string buffer;
+  const char* data = nullptr;
+  std::size_t size = 0;
+  bool ok = true;
+  try {
+    while (ok) {
+      buffer.clear();
+      data = nullptr;
+      size = 0;
+      if (!next(buffer, data, size)) break;
+      if (data == nullptr) {
+        data = buffer.data();
+        size = buffer.size();
+      }
+      ok = WriteAll(fd, data, size);
+    }
+  } catch (...) {
+    // A piece that could not be made (a lack of memory): no temporary file is left.
+    ::close(fd);
+    RemoveFile(tmp);
+    throw;
+  }
+  ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = AtomicRename(tmp, path);
   if (!ok) RemoveFile(tmp);

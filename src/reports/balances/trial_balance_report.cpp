@@ -146,7 +146,7 @@ bool TrialBalanceReport::PrepareReport() {
   frame_ = MakePeriodFrame(options_, TheDossierRecord.DateStored(DF::YearStart), TheDossierRecord.DateStored(DF::YearEnd));
   typeListe_ = typeListe;
   lines_.clear();
-  fecRows_.clear();
+  fecRows_ = FecRows{};
   cegidRecords_.clear();
   current_ = 0;
   lineCount = 0;
@@ -277,7 +277,13 @@ std::string TrialBalanceReport::CodeOfLine(std::size_t i) const {
 
 void TrialBalanceReport::ComputeLine() {
   if (mode_ == Mode::kFec) {
-    if (current_ < fecRows_.size()) FillFecRow(fields, fecRows_[current_], static_cast<long>(current_ + 1));
+    if (current_ < fecRows_.size()) {
+      fecLine_.clear();
+      fecRows_.AppendRow(fecLine_, current_);
+      const std::string_view line = std::string_view(fecLine_).substr(0, fecLine_.size() - 2);  // no CR LF
+      for (std::size_t z = 0; z < fecZones_.size(); ++z) fecZones_[z] = FecRow::Zone(line, z);
+      FillFecRow(fields, fecZones_, static_cast<long>(current_ + 1));
+    }
     return;
   }
   if (mode_ == Mode::kCegid) {

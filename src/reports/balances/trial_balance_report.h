@@ -9,6 +9,7 @@
 // window answers with its message boxes and dialogs.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,7 +122,9 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   std::string typeListe_;
   PeriodFrame frame_;
   std::vector<BalanceLine> lines_;
-  std::vector<FecRow> fecRows_;
+  FecRows fecRows_;
+  std::string fecLine_;                           // the row being shown
+  std::array<std::string, kFecZones> fecZones_;  // and its zones
   std::vector<std::string> cegidRecords_;
   std::size_t current_ = 0;
   bool allBreaks_ = false;

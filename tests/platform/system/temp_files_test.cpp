@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/system/file_pieces.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "support/other_process.h"
@@ -115,6 +116,49 @@ TEST_F(TempFilesTest, AWriteRefusedByTheDiskIsSeenAndNothingIsPlaced) {
   });
   EXPECT_EQ(code, 0);
   EXPECT_TRUE(platform::ListFiles(folder_.path()).empty());
+}
+
+// A content made piece by piece (pieces filled in the buffer given, or pointed at) takes the
+// name whole; a write the disk refuses midway leaves the older file as it was and no temporary.
+TEST_F(TempFilesTest, AContentGivenPieceByPieceTakesItsNameWhole) {
+  const std::string path = Dir() + "rows.txt";
+  ASSERT_TRUE(platform::WriteFileAtomic(path, "old"));
+  const std::string pointed(5000, 'p');
+  int calls = 0;
+  auto pieces = [&](std::string& buffer, const char*& data, std::size_t& size) {
+    ++calls;
+    if (calls > 4) return false;
+    if (calls % 2 == 0) {
+      data = pointed.data();
+      size = pointed.size();
+    } else {
+      EXPECT_TRUE(buffer.empty());
+      buffer.assign(3000, static_cast<char>('0' + calls));
+    }
+    return true;
+  };
+  ASSERT_TRUE(platform::WriteFileAtomic(path, pieces));
+  std::string content;
+  ASSERT_TRUE(platform::ReadWholeFile(path, content));
+  EXPECT_EQ(content, std::string(3000, '1') + pointed + std::string(3000, '3') + pointed);
+  EXPECT_EQ(platform::ListFiles(folder_.path()), std::vector<std::string>{"rows.txt"});
+
+  const int code = test_support::RunInChild([path] {
+    platform::IgnoreFileSizeLimitSignal();
+    rlimit limit{4096, 4096};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+    int given = 0;
+    return platform::WriteFileAtomic(path, [&](std::string& buffer, const char*&, std::size_t&) {
+             buffer.assign(3000, 'x');
+             return ++given <= 3;
+           })
+               ? 11
+               : 0;
+  });
+  EXPECT_EQ(code, 0);
+  ASSERT_TRUE(platform::ReadWholeFile(path, content));
+  EXPECT_EQ(content.size(), 16000u);
+  EXPECT_EQ(platform::ListFiles(folder_.path()), std::vector<std::string>{"rows.txt"});
 }
 
 TEST_F(TempFilesTest, TheTemporaryFolderIsTmpdirWhenItNamesAFolder) {

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <charconv>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <tuple>
-#include <unordered_map>
 
 #include "platform/system/code_pages.h"
+#include "platform/system/file_pieces.h"
 #include "platform/system/files.h"
 #include "runtime/bank_ids.h"
 #include "data/entry_lines.h"
@@ -22,22 +26,98 @@ const std::array<const char*, kFecZones>& FecZoneNames() {
   return kNames;
 }
 
-std::string FecZone(std::string_view cp1252) {
-  std::string text = platform::Cp1252ToIso885915(cp1252);
-  for (char& c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F || c == '|') c = ' ';
+namespace {
+
+// An input byte whose form in a zone is a blank: a blank, a control character, "|", and the broken
+// bar (which becomes "|" in ISO 8859-15). No other byte's form holds a blank.
+bool BlankInZone(unsigned char b) { return b <= 0x20 || b == 0x7F || b == '|' || b == 0xA6; }
+
+// The form in a zone of each cp1252 byte from 0x80 (its ISO 8859-15 form, "|" as a blank), made once.
+const std::array<std::string, 128>& HighForms() {
+  static const std::array<std::string, 128> kForms = [] {
+    std::array<std::string, 128> forms;
+    for (int b = 0x80; b <= 0xFF; ++b) {
+      const char c = static_cast<char>(b);
+      std::string form = platform::Cp1252ToIso885915(std::string_view(&c, 1));
+      for (char& f : form)
+        if (static_cast<unsigned char>(f) < 0x20 || f == 0x7F || f == '|') f = ' ';
+      forms[static_cast<std::size_t>(b - 0x80)] = form;
+    }
+    return forms;
+  }();
+  return kForms;
+}
+
+// Writers into a buffer that has room enough (a zone takes at most three bytes per byte of its
+// text); each returns where its text ends.
+char* PutText(char* p, std::string_view text) {
+  std::memcpy(p, text.data(), text.size());
+  return p + text.size();
+}
+
+// The byte a zone writes for each byte below 0x80 (a blank for the control characters and "|"),
+// 0 for the bytes from 0x80, which take their form; and which bytes are trimmed as blanks.
+struct ZoneBytes {
+  std::array<char, 256> form{};
+  std::array<bool, 256> blank{};
+  ZoneBytes() {
+    for (int b = 0; b < 0x80; ++b) form[b] = b < 0x20 || b == 0x7F || b == '|' ? ' ' : static_cast<char>(b);
+    for (int b = 0; b < 256; ++b) blank[b] = BlankInZone(static_cast<unsigned char>(b));
   }
-  return Trim(text);
+};
+const ZoneBytes kZoneBytes;
+
+char* PutZone(char* p, std::string_view cp1252) {
+  const auto* b = reinterpret_cast<const unsigned char*>(cp1252.data());
+  const unsigned char* e = b + cp1252.size();
+  while (b < e && kZoneBytes.blank[*b]) ++b;
+  while (e > b && kZoneBytes.blank[e[-1]]) --e;
+  for (; b < e; ++b) {
+    if (const char c = kZoneBytes.form[*b])
+      *p++ = c;
+    else
+      p = PutText(p, HighForms()[*b - 0x80]);
+  }
+  return p;
+}
+
+char* PutDigits(char* p, unsigned long long n) { return std::to_chars(p, p + 20, n).ptr; }
+
+char* PutAmount(char* p, long long cents) {
+  const bool negative = cents < 0;
+  const unsigned long long a = negative ? 0ULL - static_cast<unsigned long long>(cents) : static_cast<unsigned long long>(cents);
+  if (negative) *p++ = '-';
+  p = PutDigits(p, a / 100);
+  *p++ = ',';
+  *p++ = static_cast<char>('0' + a % 100 / 10);
+  *p++ = static_cast<char>('0' + a % 10);
+  return p;
+}
+
+// A date's number AAAAMMJJ as its 8 digits; nothing for 0 (an invalid date).
+char* PutDate(char* p, std::uint32_t date) {
+  if (date == 0) return p;
+  for (int i = 7; i >= 0; --i, date /= 10) p[i] = static_cast<char>('0' + date % 10);
+  return p + 8;
+}
+
+}  // namespace
+
+void AppendFecZone(std::string& out, std::string_view cp1252) {
+  const std::size_t old = out.size();
+  out.resize(old + 3 * cp1252.size());
+  out.resize(static_cast<std::size_t>(PutZone(out.data() + old, cp1252) - out.data()));
+}
+
+std::string FecZone(std::string_view cp1252) {
+  std::string text;
+  AppendFecZone(text, cp1252);
+  return text;
 }
 
 std::string FecAmount(long long cents) {
-  const bool negative = cents < 0;
-  const unsigned long long a = negative ? static_cast<unsigned long long>(-cents) : static_cast<unsigned long long>(cents);
-  std::string units = std::to_string(a / 100);
-  std::string c = std::to_string(a % 100);
-  if (c.size() < 2) c = "0" + c;
-  return (negative ? "-" : "") + units + "," + c;
+  char text[32];
+  return std::string(text, PutAmount(text, cents));
 }
 
 std::string FecDate(std::string_view stored) {
@@ -121,67 +201,304 @@ std::string FecCheck::Text() const {
 
 namespace {
 
-struct Entry {
-  bool opening = false;
-  std::string validation;  // AAAAMMJJ
-  std::string date;        // AAAAMMJJ of its first line
-  std::string journal;     // 3 characters
-  std::string piece;
-  std::string month;
-  std::vector<const EntryLine*> lines;
-  std::vector<std::uint32_t> order;  // C40 record of each line, the last tie-break
-};
-
 std::string MonthText(const std::string& month) {
   const std::string d = FecDate(month + "01");
   return d.size() == 8 ? d.substr(4, 2) + "/" + d.substr(0, 4) : month;
 }
 
+// The first n (at most 8) bytes of a text as a big-endian integer: integers compare as the texts.
+std::uint64_t Packed(const char* text, std::size_t n) {
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, text, std::min<std::size_t>(n, 8));
+  std::uint64_t k;
+  std::memcpy(&k, bytes, 8);
+  return std::endian::native == std::endian::little ? __builtin_bswap64(k) : k;
+}
+
+std::string_view TrimmedView(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (e > 0 && text[e - 1] == ' ') --e;
+  while (b < e && text[b] == ' ') ++b;
+  return text.substr(b, e - b);
+}
+
+// Numbers by 64-bit keys (packed texts), open addressing: the tables of the accounts and of the
+// dates met, looked up for every line.
+class KeyIndex {
+ public:
+  KeyIndex() : slots_(64) {}
+  // The value of `key`, or `value` newly put there; *added tells which.
+  std::uint32_t FindOrAdd(std::uint64_t key, std::uint32_t value, bool* added = nullptr) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    Slot& s = SlotOf(key);
+    if (added != nullptr) *added = !s.used;
+    if (!s.used) {
+      s = {key, value, true};
+      ++count_;
+    }
+    return s.value;
+  }
+  // The value of `key`, or null.
+  const std::uint32_t* Find(std::uint64_t key) const {
+    const Slot& s = const_cast<KeyIndex*>(this)->SlotOf(key);
+    return s.used ? &s.value : nullptr;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t key = 0;
+    std::uint32_t value = 0;
+    bool used = false;
+  };
+  Slot& SlotOf(std::uint64_t key) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 20) & mask;
+    while (slots_[i].used && slots_[i].key != key) i = (i + 1) & mask;
+    return slots_[i];
+  }
+  void Grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& s : old)
+      if (s.used) SlotOf(s.key) = s;
+  }
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
+
+// Stored dates as the file writes them, AAAAMMJJ held as the number (0 for an invalid date, which
+// the file leaves empty and which comes before any other), each converted once.
+class DateNumbers {
+ public:
+  std::uint32_t Of(std::string_view stored) {
+    if (stored.size() != 6) return Number(stored);
+    const std::uint64_t key = Packed(stored.data(), stored.size());
+    // The dates met last, by a few bits of their key, before the table of all.
+    Recent& recent = recent_[(key * 0x9E3779B97F4A7C15ULL) >> 58];
+    if (recent.key == key) return recent.number;
+    const std::uint32_t* known = numbers_.Find(key);
+    recent = {key, known != nullptr ? *known : numbers_.FindOrAdd(key, Number(stored))};
+    return recent.number;
+  }
+  std::uint32_t Of(const Fixed<4>& month, const Fixed<2>& day) {
+    char stored[6];
+    std::memcpy(stored, month.c.data(), 4);
+    std::memcpy(stored + 4, day.c.data(), 2);
+    return Of(std::string_view(stored, 6));
+  }
+
+ private:
+  static std::uint32_t Number(std::string_view stored) {
+    const std::string text = FecDate(stored);
+    std::uint32_t n = 0;
+    if (text.size() == 8) std::from_chars(text.data(), text.data() + 8, n);
+    return n;
+  }
+
+  struct Recent {
+    std::uint64_t key = ~std::uint64_t{0};
+    std::uint32_t number = 0;
+  };
+  KeyIndex numbers_;
+  std::array<Recent, 64> recent_{};
+};
+
+
+// A closed general line of the file, with the key that orders the lines: journal, month and piece
+// (its entry), then the line's number and its record in C40.
+struct LineKey {
+  std::uint64_t entry;   // journal (3), month (4), piece's first character
+  std::uint64_t rest;    // piece's last five characters, line number's first three
+  std::uint64_t last;    // line number's last character, then the record
+  bool operator<(const LineKey& o) const {
+    if (entry != o.entry) return entry < o.entry;
+    return rest != o.rest ? rest < o.rest : last < o.last;
+  }
+  bool SameEntry(const LineKey& o) const { return entry == o.entry && rest >> 24 == o.rest >> 24; }
+  std::uint32_t Record() const { return static_cast<std::uint32_t>(last); }
+};
+
+LineKey KeyOf(const EntryLine& l, std::uint32_t record) {
+  char text[17];
+  std::memcpy(text, l.journal.c.data(), 3);
+  std::memcpy(text + 3, l.month.c.data(), 4);
+  std::memcpy(text + 7, l.piece.c.data(), 6);
+  std::memcpy(text + 13, l.lineNumber.c.data(), 4);
+  return {Packed(text, 8), Packed(text + 8, 8),
+          static_cast<std::uint64_t>(static_cast<unsigned char>(text[16])) << 32 | record};
+}
+
+// An entry: its lines (a run of the ordered lines), its dates, whether it opens the year.
+struct Entry {
+  std::uint32_t first = 0, count = 0;
+  std::uint32_t validation = 0, date = 0;  // the earliest of its lines, AAAAMMJJ
+  bool opening = false;
+  std::pair<std::uint64_t, std::uint64_t> name;  // journal, piece and month, packed
+};
+
+// The latest date of an account's letter: account (8) and letter (4).
+struct LetterDate {
+  std::array<char, 12> key;
+  std::uint32_t date;
+};
+
+std::array<char, 12> LetterKey(const EntryLine& l) {
+  std::array<char, 12> key;
+  std::memcpy(key.data(), l.account.c.data(), 8);
+  std::memcpy(key.data() + 8, l.letterE.c.data(), 4);
+  return key;
+}
+
 }  // namespace
+
+std::string_view FecRow::Zone(std::string_view line, std::size_t zone) {
+  std::size_t from = 0;
+  for (std::size_t z = 0; z < zone; ++z) {
+    from = line.find('\t', from);
+    if (from == std::string_view::npos) return {};
+    ++from;
+  }
+  const std::size_t to = line.find('\t', from);
+  return line.substr(from, to == std::string_view::npos ? std::string_view::npos : to - from);
+}
+
+const std::string& FecRows::Header() {
+  static const std::string kHeader = [] {
+    std::string header;
+    for (const char* name : FecZoneNames()) header += std::string(header.empty() ? "" : "\t") + name;
+    return header + "\r\n";
+  }();
+  return kHeader;
+}
+
+FecRow FecRows::operator[](std::size_t i) const {
+  std::string line;
+  AppendRow(line, i);
+  line.resize(line.size() - 2);
+  return FecRow(std::move(line));
+}
+
+void FecRows::AppendRow(std::string& out, std::size_t i) const {
+  const std::size_t old = out.size();
+  out.resize(old + rowBound_);
+  out.resize(static_cast<std::size_t>(PutRow(out.data() + old, i) - out.data()));
+}
+
+char* FecRows::PutRow(char* p, std::size_t i) const {
+  const Row& row = rows_[i];
+  const EntryLine& l = (*closed_)[row.line];
+  const FecAccountZones& account = accounts_[row.account];
+  const std::array<std::string, 3>& journal = journals_[row.journal];
+  const std::uint32_t lineDate = row.date;
+  p = PutText(p, journal[1]);
+  *p++ = '\t';
+  p = PutText(p, journal[2]);
+  *p++ = '\t';
+  p = PutDigits(p, row.number);
+  *p++ = '\t';
+  char* const dateText = p;
+  p = PutDate(p, lineDate);
+  const std::string_view date(dateText, static_cast<std::size_t>(p - dateText));
+  *p++ = '\t';
+  p = PutText(p, account.general);
+  *p++ = '\t';
+  p = PutText(p, account.generalName);
+  *p++ = '\t';
+  p = PutText(p, account.auxiliary);
+  *p++ = '\t';
+  p = PutText(p, account.auxiliaryName);
+  *p++ = '\t';
+  // The piece's reference: the journal then the piece (trimmed, the journal 3 characters at most).
+  char text[16];
+  const std::string_view piece = TrimmedView(l.piece.View());
+  const char* end = PutText(PutText(text, journal[0]), piece);
+  p = PutZone(p, std::string_view(text, static_cast<std::size_t>(end - text)));
+  *p++ = '\t';
+  p = PutText(p, date);
+  *p++ = '\t';
+  // The line's label after its standard label, or the standard label alone; no label at all:
+  // the account's name.
+  const std::string_view label = TrimmedView(l.label.View());
+  std::size_t length = label.size();
+  if (!l.labelCode.Blank()) {
+    const std::string& standard = labels_[static_cast<unsigned char>(l.labelCode.c[0])];
+    if (label.empty()) {
+      p = PutZone(p, standard);
+      length = standard.size();
+    } else {
+      char joined[256];
+      if (standard.size() + 1 + label.size() <= sizeof joined) {
+        char* e = PutText(joined, standard);
+        *e++ = '-';
+        e = PutText(e, label);
+        p = PutZone(p, std::string_view(joined, static_cast<std::size_t>(e - joined)));
+      } else {
+        p = PutZone(p, standard + "-" + std::string(label));
+      }
+    }
+  } else {
+    p = PutZone(p, label);
+  }
+  if (length == 0) p = PutText(p, account.auxiliaryAccount ? account.auxiliaryName : account.generalName);
+  *p++ = '\t';
+  long long debit = l.sense == 'D' ? l.cents[1] : 0;
+  long long credit = l.sense == 'D' ? 0 : l.cents[1];
+  if (debit < 0) {
+    credit = -debit;
+    debit = 0;
+  }
+  if (credit < 0) {
+    debit = -credit;
+    credit = 0;
+  }
+  p = PutAmount(p, debit);
+  *p++ = '\t';
+  p = PutAmount(p, credit);
+  *p++ = '\t';
+  if (!l.letterE.Blank()) {
+    p = PutZone(p, l.letterE.View());
+    *p++ = '\t';
+    const std::array<char, 12> key = LetterKey(l);
+    auto found = std::lower_bound(letterDates_.begin(), letterDates_.end(), key,
+                                  [](const auto& d, const std::array<char, 12>& k) { return d.first < k; });
+    if (found != letterDates_.end() && found->first == key) p = PutDate(p, found->second);
+  } else {
+    *p++ = '\t';
+  }
+  *p++ = '\t';
+  p = PutDate(p, row.validation);
+  return PutText(p, "\t\t\r\n");
+}
 
 bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
                       const FecContext& context, std::string* message) {
   check_ = FecCheck{};
-  rows_.clear();
+  rows_ = FecRows{};
   const std::string refusal = CheckSirenForFec(context.siren);
   if (!refusal.empty()) {
     if (message != nullptr) *message = refusal;
     return false;
   }
-  const std::string yearEnd = FecDate(context.yearEnd);
+  DateNumbers dates;
+  const std::uint32_t yearEnd = dates.Of(context.yearEnd);
   std::string opening = context.openingJournal;
   opening.resize(3, ' ');
 
-  // Stored dates repeat from line to line: each is converted once.
-  std::unordered_map<std::string, std::string> dates;
-  auto date = [&dates](const std::string& stored) -> const std::string& {
-    auto found = dates.find(stored);
-    if (found == dates.end()) found = dates.emplace(stored, FecDate(stored)).first;
-    return found->second;
-  };
-
-  // Latest date of each account's letter, over every closed general line: account (8) and letter
-  // (4) with the stored date, gathered flat, then sorted with the latest date of each pair first.
-  struct LetterDate {
-    std::array<char, 12> key;
-    std::array<char, 6> stored;
-  };
-  std::vector<LetterDate> letterDates;
-  auto letterKey = [](const EntryLine* l) {
-    std::array<char, 12> key;
-    key.fill(' ');
-    const std::string_view account = l->account.View(), letter = l->letterE.View();
-    std::copy_n(account.begin(), std::min<std::size_t>(8, account.size()), key.begin());
-    std::copy_n(letter.begin(), std::min<std::size_t>(4, letter.size()), key.begin() + 8);
-    return key;
-  };
-  std::unordered_map<std::string, std::size_t> entryIndex;  // journal + month + piece
-  std::vector<Entry> entries;
+  // The closed general lines with an amount, and the letters' dates, from the live sort records;
+  // the draft's journal-months (journal and month packed) are only named.
   const auto& closed = source.ClosedLines();
+  std::vector<LineKey> lines;
+  lines.reserve(source.Records().size());  // pages are resident once written only
+  std::vector<LetterDate> letterDates;
+  std::vector<std::uint64_t> draftMonths;
   for (const SortRecord& r : source.Records()) {
     if (r.cls != 'Z') continue;
     if (r.file == 'B') {
-      check_.draftMonths.insert(r.journal.Str() + " " + MonthText(r.date.Str().substr(0, 4)));
+      char text[7];
+      std::memcpy(text, r.journal.c.data(), 3);
+      std::memcpy(text + 3, r.date.c.data(), 4);
+      const std::uint64_t key = Packed(text, 7);
+      if (draftMonths.empty() || draftMonths.back() != key) draftMonths.push_back(key);
       continue;
     }
     const EntryLine* l = source.LineOf(r);
@@ -189,203 +506,197 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
       check_.brokenRecords.insert(r.physical);
       continue;
     }
-    if (!l->letterE.Blank()) {
-      LetterDate d{letterKey(l), {}};
-      d.stored.fill(' ');
-      const std::string_view month = l->month.View(), day = l->day.View();
-      std::copy_n(month.begin(), std::min<std::size_t>(4, month.size()), d.stored.begin());
-      std::copy_n(day.begin(), std::min<std::size_t>(2, day.size()), d.stored.begin() + 4);
-      letterDates.push_back(d);
-    }
+    if (!l->letterE.Blank()) letterDates.push_back({LetterKey(*l), dates.Of(l->month, l->day)});
     if (l->cents[1] == 0) {
       ++check_.zeroLines;
       continue;
     }
-    const std::string key = l->journal.Str() + l->month.Str() + l->piece.Str();
-    auto [it, added] = entryIndex.emplace(key, entries.size());
-    if (added) {
-      Entry e;
-      e.journal = l->journal.Str();
-      e.piece = l->piece.Str();
-      e.month = l->month.Str();
-      e.opening = e.journal == opening;
-      entries.push_back(std::move(e));
-    }
-    Entry& e = entries[it->second];
-    e.lines.push_back(l);
-    e.order.push_back(static_cast<std::uint32_t>(l - closed.data()));
+    lines.push_back(KeyOf(*l, static_cast<std::uint32_t>(l - closed.data())));
+  }
+  std::sort(draftMonths.begin(), draftMonths.end());
+  draftMonths.erase(std::unique(draftMonths.begin(), draftMonths.end()), draftMonths.end());
+  for (std::uint64_t key : draftMonths) {
+    char text[8];
+    for (int i = 7; i >= 0; --i, key >>= 8) text[i] = static_cast<char>(key & 0xFF);
+    check_.draftMonths.insert(std::string(text, 3) + " " + MonthText(std::string(text + 3, 4)));
   }
 
-  // The latest date of each pair: the latest as the file writes it (AAAAMMJJ), the century coming
-  // from each stored date's decade letter.
-  std::vector<std::pair<std::array<char, 12>, std::string>> latestLetterDates;
-  {
-    std::sort(letterDates.begin(), letterDates.end(),
-              [](const LetterDate& a, const LetterDate& b) { return a.key < b.key; });
-    for (std::size_t i = 0; i < letterDates.size();) {
-      std::string latest;
-      std::size_t j = i;
-      for (; j < letterDates.size() && letterDates[j].key == letterDates[i].key; ++j) {
-        const std::string& d = date(std::string(letterDates[j].stored.data(), letterDates[j].stored.size()));
-        if (d > latest) latest = d;
-      }
-      latestLetterDates.emplace_back(letterDates[i].key, std::move(latest));
-      i = j;
-    }
-    letterDates = {};
-  }
-  auto letterDateOf = [&](const EntryLine* l) -> std::string {
-    const std::array<char, 12> key = letterKey(l);
-    auto found = std::lower_bound(latestLetterDates.begin(), latestLetterDates.end(), key,
-                                  [](const auto& entry, const std::array<char, 12>& k) { return entry.first < k; });
-    return found != latestLetterDates.end() && found->first == key ? found->second : std::string();
-  };
+  // The latest date of each account's letter (an invalid date the earliest).
+  std::sort(letterDates.begin(), letterDates.end(), [](const LetterDate& a, const LetterDate& b) {
+    return std::tie(a.key, a.date) < std::tie(b.key, b.date);
+  });
+  for (std::size_t i = 0; i < letterDates.size(); ++i)
+    if (i + 1 == letterDates.size() || letterDates[i + 1].key != letterDates[i].key)
+      rows_.letterDates_.emplace_back(letterDates[i].key, letterDates[i].date);
+  letterDates = {};
 
-  // Each entry: its lines in order, its dates, its balance.
-  for (Entry& e : entries) {
-    std::vector<std::size_t> idx(e.lines.size());
-    for (std::size_t i = 0; i < idx.size(); ++i) idx[i] = i;
-    std::sort(idx.begin(), idx.end(), [&](std::size_t a, std::size_t b) {
-      const int c = e.lines[a]->lineNumber.View().compare(e.lines[b]->lineNumber.View());
-      return c != 0 ? c < 0 : e.order[a] < e.order[b];
-    });
-    std::vector<const EntryLine*> lines;
-    std::vector<std::uint32_t> order;
-    for (std::size_t i : idx) {
-      lines.push_back(e.lines[i]);
-      order.push_back(e.order[i]);
-    }
-    e.lines = std::move(lines);
-    e.order = std::move(order);
-    std::set<std::string> lineDates, validations;
+  // The entries: the lines in entry order, each entry's lines by number then record; the dates and
+  // the balance of each.
+  std::sort(lines.begin(), lines.end());
+  std::vector<Entry> entries;
+  entries.reserve(lines.size());  // pages are resident once written only
+  for (std::size_t i = 0; i < lines.size();) {
+    Entry e;
+    e.first = static_cast<std::uint32_t>(i);
+    const LineKey first = lines[i];
+    const EntryLine& head = closed[first.Record()];
+    e.opening = head.journal.View() == opening;
+    bool severalDates = false, severalValidations = false;
     long long balance = 0;
-    for (const EntryLine* l : e.lines) {
-      lineDates.insert(date(l->month.Str() + l->day.Str()));
-      validations.insert(l->validation.Blank() ? yearEnd : date(l->validation.Str()));
-      balance += l->sense == 'D' ? l->cents[1] : -l->cents[1];
+    for (; i < lines.size() && lines[i].SameEntry(first); ++i) {
+      const EntryLine& l = closed[lines[i].Record()];
+      const std::uint32_t date = dates.Of(l.month, l.day);
+      const std::uint32_t validation = l.validation.Blank() ? yearEnd : dates.Of(l.validation.View());
+      lines[i].entry = std::uint64_t{date} << 32 | validation;  // the order is made: the key keeps the dates
+      if (i == e.first) {
+        e.date = date;
+        e.validation = validation;
+      }
+      severalDates = severalDates || date != e.date;
+      severalValidations = severalValidations || validation != e.validation;
+      e.date = std::min(e.date, date);
+      e.validation = std::min(e.validation, validation);
+      balance += l.sense == 'D' ? l.cents[1] : -l.cents[1];
     }
-    e.date = *lineDates.begin();
-    e.validation = *validations.begin();
-    const std::string name = Trim(e.journal) + " " + Trim(e.piece) + " (" + MonthText(e.month) + ")";
-    if (balance != 0) check_.unbalancedPieces.insert(name);
-    if (lineDates.size() > 1) check_.severalDates.insert(name);
-    if (validations.size() > 1) check_.severalValidations.insert(name);
+    e.count = static_cast<std::uint32_t>(i - e.first);
+    if (balance != 0 || severalDates || severalValidations) {
+      const std::string name =
+          head.journal.Trimmed() + " " + head.piece.Trimmed() + " (" + MonthText(head.month.Str()) + ")";
+      if (balance != 0) check_.unbalancedPieces.insert(name);
+      if (severalDates) check_.severalDates.insert(name);
+      if (severalValidations) check_.severalValidations.insert(name);
+    }
+    // Journal, piece and month packed, for the order of the entries.
+    char text[16] = {};
+    std::memcpy(text, head.journal.c.data(), 3);
+    std::memcpy(text + 3, head.piece.c.data(), 6);
+    std::memcpy(text + 9, head.month.c.data(), 4);
+    e.name = {Packed(text, 8), Packed(text + 8, 8)};
+    entries.push_back(e);
   }
-  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+  // The opening entries first, then by validation date, date, journal, piece and month.
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     if (a.opening != b.opening) return a.opening;
-    return std::tie(a.validation, a.date, a.journal, a.piece, a.month) <
-           std::tie(b.validation, b.date, b.journal, b.piece, b.month);
+    return std::tie(a.validation, a.date, a.name) < std::tie(b.validation, b.date, b.name);
   });
 
-  auto accountName = [&](const std::string& code) {
+  // What the rows write of each account, journal and standard label, found once.
+  KeyIndex accounts;
+  auto nameZone = [&](const std::string& code, std::string& zone) {
     const ChartEntry* a = chart.Find(code);
     std::string name = a != nullptr ? Trim(a->name) : "";
     if (name.empty()) {
       check_.missingAccounts.insert(Trim(code));
       name = Trim(code);
     }
-    return name;
+    AppendFecZone(zone, name);
   };
+  auto accountOf = [&](const EntryLine& l) -> std::uint32_t {
+    bool added = false;
+    const std::uint32_t index =
+        accounts.FindOrAdd(Packed(l.account.c.data(), 8), static_cast<std::uint32_t>(rows_.accounts_.size()), &added);
+    if (!added) return index;
+    FecAccountZones& z = rows_.accounts_.emplace_back();
+    const std::string account = l.account.Str();
+    std::string general = account;
+    if (IsAuxiliaryAccount(account)) {
+      general = codes.CollectiveAccountOf(account[0]);
+      if (general.empty()) {
+        z.withoutCollective = true;
+        return index;
+      }
+      z.auxiliaryAccount = true;
+      AppendFecZone(z.auxiliary, account);
+    }
+    AppendFecZone(z.general, general);
+    nameZone(general, z.generalName);
+    if (z.auxiliaryAccount) nameZone(account, z.auxiliaryName);
+    return index;
+  };
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> journals;  // the journal as stored (packed), its index
+  std::array<bool, 256> labelFound{};
 
-  std::size_t rowCount = 0;
-  for (const Entry& e : entries) rowCount += e.lines.size();
-  rows_.reserve(rowCount);
-  long number = 0;
+  rows_.closed_ = &closed;
+  rows_.rows_.reserve(lines.size());
+  std::uint32_t number = 0;
   for (const Entry& e : entries) {
     ++number;
-    const std::string journal = Trim(e.journal);
-    std::string journalName;
-    auto j = codes.Journals().find(journal);
-    if (j != codes.Journals().end()) journalName = j->second.name;
-    if (journalName.empty()) {
-      check_.missingJournals.insert(journal);
-      journalName = journal;
-    }
-    for (const EntryLine* l : e.lines) {
-      FecRow row;
-      const std::string account = l->account.Str();
-      std::string general = account, auxiliary;
-      if (IsAuxiliaryAccount(account)) {
-        auxiliary = account;
-        general = codes.CollectiveAccountOf(account[0]);
-        if (general.empty()) {
-          check_.lettersWithoutCollective.insert(account[0]);
-          continue;
-        }
+    const EntryLine& head = closed[lines[e.first].Record()];
+    const std::uint64_t journalKey = Packed(head.journal.c.data(), 3);
+    auto j = std::find_if(journals.begin(), journals.end(), [&](const auto& k) { return k.first == journalKey; });
+    if (j == journals.end()) {
+      j = journals.insert(j, {journalKey, static_cast<std::uint32_t>(rows_.journals_.size())});
+      const std::string journal = head.journal.Trimmed();
+      auto code = codes.Journals().find(journal);
+      std::string name = code != codes.Journals().end() ? code->second.name : "";
+      if (name.empty()) {
+        check_.missingJournals.insert(journal);
+        name = journal;
       }
-      const std::string lineDate = date(l->month.Str() + l->day.Str());
-      std::string label;
-      const std::string lineLabel = Trim(l->label.Str());
-      if (!l->labelCode.Blank()) {
-        auto t = codes.Labels().find(Trim(l->labelCode.Str()));
+      std::array<std::string, 3>& zones = rows_.journals_.emplace_back();
+      zones[0] = journal;
+      AppendFecZone(zones[1], journal);
+      AppendFecZone(zones[2], name);
+    }
+    for (std::uint32_t i = e.first; i < e.first + e.count; ++i) {
+      const std::uint32_t line = lines[i].Record();
+      const EntryLine& l = closed[line];
+      const std::uint32_t account = accountOf(l);
+      if (rows_.accounts_[account].withoutCollective) {
+        check_.lettersWithoutCollective.insert(l.account.c[0]);
+        continue;
+      }
+      if (!l.labelCode.Blank() && !labelFound[static_cast<unsigned char>(l.labelCode.c[0])]) {
+        const auto code = static_cast<unsigned char>(l.labelCode.c[0]);
+        labelFound[code] = true;
+        const std::string key = l.labelCode.Trimmed();
+        auto t = codes.Labels().find(key);
         std::string standard = t != codes.Labels().end() ? t->second : "";
         if (t == codes.Labels().end() || standard.empty()) {
-          check_.missingLabels.insert(Trim(l->labelCode.Str()));
-          standard = Trim(l->labelCode.Str());
+          check_.missingLabels.insert(key);
+          standard = key;
         }
-        label = lineLabel.empty() ? standard : standard + "-" + lineLabel;
-      } else {
-        label = lineLabel;
+        rows_.labels_[code] = standard;
       }
-      const std::string generalName = accountName(general);
-      const std::string auxiliaryName = auxiliary.empty() ? "" : accountName(auxiliary);
-      if (Trim(label).empty()) label = auxiliary.empty() ? generalName : auxiliaryName;
-      long long debit = l->sense == 'D' ? l->cents[1] : 0;
-      long long credit = l->sense == 'D' ? 0 : l->cents[1];
-      if (debit < 0) {
-        credit = -debit;
-        debit = 0;
-      }
-      if (credit < 0) {
-        debit = -credit;
-        credit = 0;
-      }
-      std::string letter = Trim(l->letterE.Str()), letterDate;
-      if (!letter.empty()) letterDate = letterDateOf(l);
-      row[0] = journal;
-      row[1] = journalName;
-      row[2] = std::to_string(number);
-      row[3] = lineDate;
-      row[4] = Trim(general);
-      row[5] = generalName;
-      row[6] = Trim(auxiliary);
-      row[7] = auxiliaryName;
-      row[8] = journal + Trim(l->piece.Str());
-      row[9] = lineDate;
-      row[10] = label;
-      row[11] = FecAmount(debit);
-      row[12] = FecAmount(credit);
-      row[13] = letter;
-      row[14] = letterDate;
-      row[15] = l->validation.Blank() ? yearEnd : date(l->validation.Str());
-      for (std::string& z : row) z = FecZone(z);
-      rows_.push_back(std::move(row));
+      rows_.rows_.push_back({line, number, account, j->second, static_cast<std::uint32_t>(lines[i].entry >> 32),
+                             static_cast<std::uint32_t>(lines[i].entry)});
     }
   }
+  // The most a row's text may take: zones take at most three bytes per byte of their text.
+  std::size_t account = 0, journal = 0, standard = 0;
+  for (const FecAccountZones& z : rows_.accounts_)
+    account = std::max(account, z.general.size() + z.generalName.size() + z.auxiliary.size() + z.auxiliaryName.size());
+  for (const auto& z : rows_.journals_) journal = std::max(journal, z[1].size() + z[2].size());
+  for (const std::string& t : rows_.labels_) standard = std::max(standard, t.size());
+  rows_.rowBound_ = journal + 2 * account + 3 * (3 + 6) + 3 * (standard + 1 + 25) + 3 * 4 + 256;
   return true;
 }
 
 std::string FecExport::Content() const {
-  std::string out;
-  out.reserve(rows_.size() * 160 + 256);
-  const auto& names = FecZoneNames();
-  for (int i = 0; i < kFecZones; ++i) {
-    if (i != 0) out += '\t';
-    out += names[static_cast<std::size_t>(i)];
-  }
-  out += "\r\n";
-  for (const FecRow& row : rows_) {
-    for (int i = 0; i < kFecZones; ++i) {
-      if (i != 0) out += '\t';
-      out += row[static_cast<std::size_t>(i)];
-    }
-    out += "\r\n";
-  }
+  std::string out = FecRows::Header();
+  for (std::size_t i = 0; i < rows_.size(); ++i) rows_.AppendRow(out, i);
   return out;
 }
 
-bool FecExport::Write(const std::string& path, std::string* message) const {
-  if (platform::WriteFileAtomic(path, Content())) return true;
+bool FecExport::Write(const std::string& path, std::string* message, std::size_t pieceBytes) const {
+  // The rows made a piece at a time into one buffer, written as each piece fills.
+  const std::size_t kPiece = std::max<std::size_t>(pieceBytes, 1);
+  const std::string& header = FecRows::Header();
+  const std::size_t room = std::max(kPiece, header.size()) + rows_.rowBound_;
+  const std::unique_ptr<char[]> buffer(new char[room]);
+  std::size_t next = 0;
+  bool first = true;
+  const bool written = platform::WriteFileAtomic(path, [&](std::string&, const char*& data, std::size_t& size) {
+    char* p = buffer.get();
+    if (first) p = PutText(p, header);
+    else if (next >= rows_.size()) return false;
+    first = false;
+    while (next < rows_.size() && static_cast<std::size_t>(p - buffer.get()) < kPiece) p = rows_.PutRow(p, next++);
+    data = buffer.get();
+    size = static_cast<std::size_t>(p - buffer.get());
+    return true;
+  });
+  if (written) return true;
   if (message != nullptr) *message = "Le fichier des \xE9" "critures comptables n'a pas pu \xEA" "tre \xE9" "crit:\n\n" + path;
   return false;
 }

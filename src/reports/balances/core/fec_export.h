@@ -2,8 +2,9 @@
 // des procédures fiscales): one line per closed general-account line of the year, in the 18
 // zones of the flat-file form, tab-separated, lines ended by CR LF, text in ISO 8859-15.
 //
-// The file is built in memory from the lines read by BalanceSource (C60 stays shared and in
-// its order; no temporary tag is made). Before anything is written, the whole year is checked:
+// The file is made from the lines read by BalanceSource (C60 stays shared and in its order; no
+// temporary tag is made): its rows are ordered and checked in memory, kept compact, and their
+// text is made as the file is written. Before anything is written, the whole year is checked:
 // what is only reported (draft journal-months left out, unbalanced pieces, pieces with several
 // dates or validation dates, journals, labels or accounts missing or nameless, zero lines left
 // out) lets the user go on; what would make a wrong file (sort records reaching no closed line,
@@ -11,6 +12,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
 #include <set>
 #include <string>
 #include <string_view>
@@ -50,8 +54,83 @@ struct FecCheck {
   std::string Text() const;
 };
 
-// One line of the file: its 18 zones, in cp1252, cleaned and trimmed.
-using FecRow = std::array<std::string, kFecZones>;
+// One line of the file: its 18 zones, cleaned and trimmed, separated by tabs.
+class FecRow {
+ public:
+  explicit FecRow(std::string line = {}) : line_(std::move(line)) {}
+  // Zone 0 to 17 ("" past the last).
+  std::string_view operator[](std::size_t zone) const { return Zone(line_, zone); }
+  // The line without its CR LF.
+  const std::string& Line() const { return line_; }
+  // A zone of a line.
+  static std::string_view Zone(std::string_view line, std::size_t zone);
+
+ private:
+  std::string line_;
+};
+
+// An account's zones as its rows write them.
+struct FecAccountZones {
+  bool withoutCollective = false, auxiliaryAccount = false;
+  std::string general, generalName, auxiliary, auxiliaryName;
+};
+
+// The rows of the file, kept compact: for each row its line of the source, its entry's number,
+// its account and journal, its dates as numbers; the zones of the accounts, journals and standard
+// labels once each. A row's text is made when it is written or read, so no text is kept per row.
+// The rows read the closed lines of the BalanceSource they were built from: it must outlive them.
+class FecRows {
+ public:
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = FecRow;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = FecRow;
+    Iterator(const FecRows* rows, std::size_t i) : rows_(rows), i_(i) {}
+    FecRow operator*() const { return (*rows_)[i_]; }
+    Iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator==(const Iterator& o) const { return i_ == o.i_; }
+
+   private:
+    const FecRows* rows_;
+    std::size_t i_;
+  };
+
+  std::size_t size() const { return rows_.size(); }
+  bool empty() const { return rows_.empty(); }
+  FecRow operator[](std::size_t i) const;
+  Iterator begin() const { return {this, 0}; }
+  Iterator end() const { return {this, size()}; }
+  // Row i's line, CR LF included, appended to `out`.
+  void AppendRow(std::string& out, std::size_t i) const;
+  // The header line, CR LF included.
+  static const std::string& Header();
+
+ private:
+  friend class FecExport;
+  struct Row {
+    std::uint32_t line;     // in the closed lines
+    std::uint32_t number;   // its entry's
+    std::uint32_t account;  // in accounts_
+    std::uint32_t journal;  // in journals_
+    std::uint32_t date, validation;  // AAAAMMJJ as numbers, 0 when invalid
+  };
+  // Row i's line written from p, which has rowBound_ bytes of room; where it ends.
+  char* PutRow(char* p, std::size_t i) const;
+
+  const std::vector<EntryLine>* closed_ = nullptr;
+  std::vector<Row> rows_;
+  std::vector<FecAccountZones> accounts_;
+  std::vector<std::array<std::string, 3>> journals_;     // trimmed, its zone, its name's zone
+  std::array<std::string, 256> labels_;                 // standard labels by code, trimmed
+  std::vector<std::pair<std::array<char, 12>, std::uint32_t>> letterDates_;  // account and letter: latest
+  std::size_t rowBound_ = 0;  // the most a row's line may take
+};
 
 class FecExport {
  public:
@@ -61,27 +140,31 @@ class FecExport {
   static std::string FileName(const std::string& siren, const std::string& yearEndStored);
 
   // Reads the lines into rows and checks the year; false only when the SIREN is refused
-  // (then *message says why). The check tells whether the rows may be written.
+  // (then *message says why). The check tells whether the rows may be written. The rows read
+  // the source's lines: it must outlive them.
   bool Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
              const FecContext& context, std::string* message = nullptr);
 
   const FecCheck& Check() const { return check_; }
-  const std::vector<FecRow>& Rows() const { return rows_; }
+  const FecRows& Rows() const { return rows_; }
   // The rows moved out, for a caller that keeps them after the file is written (none are left here).
-  std::vector<FecRow> TakeRows() { return std::move(rows_); }
+  FecRows TakeRows() { return std::move(rows_); }
   // The whole file: the header line and the rows, ISO 8859-15, CR LF.
   std::string Content() const;
-  // Writes the file at once (a temporary file renamed over the path: never half written).
-  bool Write(const std::string& path, std::string* message = nullptr) const;
+  // Writes the file at once, its rows made as they are written a piece of about `pieceBytes` at
+  // a time (a temporary file renamed over the path: never half written).
+  bool Write(const std::string& path, std::string* message = nullptr, std::size_t pieceBytes = 1 << 20) const;
 
  private:
   FecCheck check_;
-  std::vector<FecRow> rows_;
+  FecRows rows_;
 };
 
 // A zone as the file holds it: the cp1252 text in ISO 8859-15, tabs, "|", CR, LF and other
 // control characters turned into blanks, blanks around it removed.
 std::string FecZone(std::string_view cp1252);
+// The same zone appended to `out`.
+void AppendFecZone(std::string& out, std::string_view cp1252);
 // Cents with a decimal comma and no thousands separator: 123450 gives "1234,50".
 std::string FecAmount(long long cents);
 // A stored YYMMDD date as AAAAMMJJ, with the century of its decade letter; "" when invalid.

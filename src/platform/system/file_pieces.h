@@ -1,0 +1,19 @@
+// A file written whole from a content made piece by piece (a large export made as it is
+// written, never held whole in memory).
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace platform {
+
+// `next` either fills `buffer` (given empty, its capacity kept from one piece to the next) or
+// points `data` and `size` at its piece, and returns false once there is none left.
+using PieceSource = std::function<bool(std::string& buffer, const char*& data, std::size_t& size)>;
+
+// As WriteFileAtomic: the pieces go to a temporary file in the same folder, flushed, then
+// renamed over `path`; on any failure the older file stays and no temporary is left.
+bool WriteFileAtomic(const std::string& path, const PieceSource& next);
+
+}  // namespace platform
