@@ -15,6 +15,7 @@
 #include "data/table.h"
 #include "data/table_copy.h"
 #include "data/table_structures.h"
+#include "platform/dbase/record_block.h"
 #include "dossier/dossier_run_marker.h"
 #include "entry/core/entry_state.h"
 #include "entry/core/journal_month.h"
@@ -88,6 +89,8 @@ class ValidationWork {
     if (!c50_.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kValidationOpen + 40, PathC50());
     LogCancelledLines();
     lineFields_.emplace(c50_, c40_, 1, FieldMap::Numbers::AsText);
+    lineBytes_.emplace(c50_, c40_);
+    AddClosedLinePairs(*lineBytes_, *lineFields_, c50_.FieldCount());
     for (const std::string& month : request_.journalMonths) {
       if (const int code = ValidateMonth(PadRight(month, kJournalMonthKeyLength))) return code;
       if (const int code = MoveHeaderTotals(PadRight(month, kJournalMonthKeyLength))) return code;
@@ -137,7 +140,15 @@ class ValidationWork {
   }
 
   bool Append(std::uint32_t recno, bool general) {
-    if (!c50_.GoTo(static_cast<long>(recno)) || !AppendClosedLine(*lineFields_, c50_, c40_, request_.date, true)) return false;
+    if (lineBytes_ && lineBytes_->usable()) {
+      // The draft record's bytes where the engine holds them, copied field by field without a move.
+      const std::uint8_t* record = nullptr;
+      c50_.result = dbase::DbiReadRecordBlock(c50_.cursor, recno, 1, scratch_, &record);
+      if (c50_.result != dbase::DBIERR_NONE || !QueueClosedLine(*lineBytes_, record, c40_, request_.date)) return false;
+    } else if (!c50_.GoTo(static_cast<long>(recno)) ||
+               !AppendClosedLine(*lineFields_, c50_, c40_, request_.date, true)) {
+      return false;
+    }
     if (c40_.QueuedCount() >= kQueueBatch && !c40_.AppendQueued()) return false;
     done_.insert(recno);
     ++(general ? r_.generalLines : r_.analyticLines);
@@ -178,10 +189,12 @@ class ValidationWork {
     for (std::uint32_t a : left)
       if (!Append(a, false)) return Fail(kValidationAppend, PathC40());
     c50_.SetOrder(L::kCodeTag);
-    // The lines validated leave the draft (the pack removes them).
-    for (std::uint32_t recno : done_)
-      if (!c50_.GoTo(static_cast<long>(recno)) || (!c50_.IsDeleted() && !c50_.DeleteRecord(nullptr, 0)))
-        return Fail(kValidationAppend, PathC50());
+    // The lines validated leave the draft (the pack removes them): their delete marks written
+    // stretch by stretch, in record order.
+    const std::vector<std::uint32_t> marked(done_.begin(), done_.end());
+    c50_.result = dbase::DbiDeleteRecords(c50_.cursor, static_cast<std::uint32_t>(marked.size()), marked.data());
+    c50_.recordNumber = 0;
+    if (c50_.result != dbase::DBIERR_NONE) return Fail(kValidationAppend, PathC50(), c50_.result);
     done_.clear();
     return 0;
   }
@@ -225,6 +238,8 @@ class ValidationWork {
   long handled_ = 0;
   Table c10_, c40_, c50_;
   std::optional<FieldMap> lineFields_;  // C50 into C40, made once the two are open
+  std::optional<FieldTextCopy> lineBytes_;  // the same from the records' bytes
+  std::vector<std::uint8_t> scratch_;
 };
 
 }  // namespace
