@@ -7,6 +7,7 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/index_defs.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_copy.h"
@@ -89,7 +90,8 @@ void FieldTextCopy::Add(int s, int t) {
   const dbase::FLDDesc& td = target_.nativeFields[static_cast<std::size_t>(t - 1)];
   steps_.push_back(Step{s, t, sd.iOffset, static_cast<std::uint16_t>(std::max<int>(0, sd.iUnits1)), td.iOffset,
                         static_cast<std::uint16_t>(std::max<int>(0, td.iUnits1)), std::max<int>(0, sd.iUnits2),
-                        st == 'C' && tt == 'C'});
+                        st == 'C' && tt == 'C',
+                        st == 'N' && tt == 'N' && sd.iUnits1 == td.iUnits1 && sd.iUnits2 == td.iUnits2});
 }
 
 bool FieldTextCopy::Put(int t, const char* text, std::uint8_t* target) const {
@@ -105,6 +107,7 @@ bool FieldTextCopy::Put(int t, const char* text, std::uint8_t* target) const {
 
 bool FieldTextCopy::Apply(const std::uint8_t* source, std::uint8_t* target) const {
   bool ok = true;
+  std::string text;
   for (const Step& p : steps_) {
     if (p.raw) {
       // GetField's text is the field up to its trailing blanks and zero bytes, padded again;
@@ -117,33 +120,13 @@ bool FieldTextCopy::Apply(const std::uint8_t* source, std::uint8_t* target) cons
       std::memset(target + p.tOffset + n, ' ', p.tWidth - n);
       continue;
     }
-    char text[FieldRingBuffers::kRoom + 1];
-    if (source_.FieldType(p.s) == 'N') {
-      // GetField of a number: its value (0 when blank or unreadable) printed to the field's width.
-      double value = 0;
-      bool blank = false;
-      if (dbase::DbiGetField(source_.cursor, static_cast<std::uint16_t>(p.s), source, &value, &blank) !=
-              dbase::DBIERR_NONE ||
-          blank)
-        value = 0;
-      const int width = std::max<int>(1, p.sWidth);
-      const int n = std::snprintf(text, FieldRingBuffers::kRoom, "%*.*f", width, p.sDecimals, value);
-      if (n < 0 || n > width) {
-        std::memset(text, '*', static_cast<std::size_t>(width));
-        text[width] = 0;
-      }
-    } else {
-      bool blank = false;
-      if (dbase::DbiGetField(source_.cursor, static_cast<std::uint16_t>(p.s), source, text, &blank) !=
-          dbase::DBIERR_NONE)
-        text[0] = 0;
-      std::size_t n = std::strlen(text);
-      if (n < p.sWidth) {
-        std::memset(text + n, ' ', p.sWidth - n);
-        text[p.sWidth] = 0;
-      }
+    if (p.sameNumber && CanonicalNumberText(source + p.sOffset, p.sWidth, p.sDecimals)) {
+      // A number stored as its own value prints it, into a field of the same shape: the same bytes.
+      std::memcpy(target + p.tOffset, source + p.sOffset, p.sWidth);
+      continue;
     }
-    if (!Put(p.t, text, target)) ok = false;
+    FieldTextOf(source_, p.s, source, text);
+    if (!Put(p.t, text.c_str(), target)) ok = false;
   }
   return ok;
 }

@@ -33,7 +33,8 @@ class FieldTextCopy {
     int s, t;
     std::uint16_t sOffset, sWidth, tOffset, tWidth;
     int sDecimals;
-    bool raw;  // text into text: bytes copied
+    bool raw;         // text into text: bytes copied
+    bool sameNumber;  // number into a number of the same width and decimals
   };
   Table& source_;
   Table& target_;
