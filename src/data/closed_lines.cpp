@@ -169,13 +169,10 @@ bool AppendClosedLine(const FieldMap& map, Table& c50, Table& c40, const std::st
 bool RefillSortRecords(Table& c40, Table& c50, Table& c60, const std::function<void(long)>& step) {
   if (!c40.isOpen || !c50.isOpen || !c60.isOpen) return false;
   const std::string path = c60.tablePath.substr(0, c60.tablePath.size() - 4);
-  if (!c60.Zap()) {
-    c60.CloseTable(true);
-    return false;
-  }
-  // The records go in without an index to keep; the tags are built once at the end.
+  // The records go in without an index to keep (emptied first, the table has no tag to empty);
+  // the tags are built once at the end.
   c60.CloseTable(true);
-  if (dbase::DbiDropProductionIndex(path.c_str()) != dbase::DBIERR_NONE || !c60.OpenExclusive(path)) {
+  if (dbase::DbiDropProductionIndex(path.c_str()) != dbase::DBIERR_NONE || !c60.OpenExclusive(path) || !c60.Zap()) {
     c60.CloseTable(true);
     return false;
   }

@@ -29,6 +29,15 @@ struct Sums {
       creditE += ToCents(euros);
     }
   }
+  void AddCents(const std::string& sense, long long francs, long long euros) {
+    if (!sense.empty() && sense[0] == 'D') {
+      debitF += francs;
+      debitE += euros;
+    } else {
+      creditF += francs;
+      creditE += euros;
+    }
+  }
   void Add(const Sums& s) {
     debitF += s.debitF;
     creditF += s.creditF;
@@ -208,17 +217,17 @@ bool DossierInvariants::CheckFromBlocks() {
       if (record[0] == '*') return;
       FieldTextOf(lines, fKind, record, kind);
       FieldTextOf(lines, fSense, record, sense);
-      const double francs = FieldNumberOf(lines, fFrancs, record);
-      const double euros = FieldNumberOf(lines, fEuros, record);
+      const long long francs = FieldCentsOf(lines, fFrancs, record);
+      const long long euros = FieldCentsOf(lines, fEuros, record);
       if (kind == "Z") {
         FieldTextOf(lines, fMonth, record, month);
         FieldTextOf(lines, fJournal, record, journal);
-        months[month + journal + (closed ? "C" : "B")].Add(sense, francs, euros);
+        months[month + journal + (closed ? "C" : "B")].AddCents(sense, francs, euros);
         FieldTextOf(lines, fCode, record, code);
-        accounts[code].Add(sense, francs, euros);
+        accounts[code].AddCents(sense, francs, euros);
       } else if (kind == "W" || kind == "Y") {
         FieldTextOf(lines, fCode, record, code);
-        sections[code].Add(sense, francs, euros);
+        sections[code].AddCents(sense, francs, euros);
       }
     });
     if (!read) return false;

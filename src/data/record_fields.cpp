@@ -6,6 +6,7 @@
 
 #include "data/session.h"
 #include "data/table.h"
+#include "runtime/numbers.h"
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {
   out.clear();
@@ -64,4 +65,22 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
   }
   if (text[i] == '0' && point - i > 1) return false;  // a leading zero
   return !(negative && !nonZero);
+}
+
+long long FieldCentsOf(Table& table, int field, const std::uint8_t* record) {
+  if (field >= 1 && field <= table.FieldCount()) {
+    const dbase::FLDDesc& d = table.nativeFields[static_cast<std::size_t>(field - 1)];
+    const std::uint8_t* raw = record + d.iOffset;
+    // Two decimals and at most 15 positions: the value read, rounded to the cent, is the digits.
+    if (d.iUnits2 == 2 && CanonicalNumberText(raw, d.iUnits1, 2)) {
+      long long cents = 0;
+      bool negative = false;
+      for (int i = 0; i < d.iUnits1; ++i) {
+        if (raw[i] == '-') negative = true;
+        else if (raw[i] >= '0' && raw[i] <= '9') cents = cents * 10 + (raw[i] - '0');
+      }
+      return negative ? -cents : cents;
+    }
+  }
+  return ToCents(FieldNumberOf(table, field, record));
 }

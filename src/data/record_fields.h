@@ -15,6 +15,8 @@ void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::strin
 std::string FieldTextOf(Table& table, int field, const std::uint8_t* record);
 // The value GetFieldNum gives of a number field: 0 when blank or unreadable.
 double FieldNumberOf(Table& table, int field, const std::uint8_t* record);
+// ToCents of that value; a number stored in cents-exact form is read as its digits.
+long long FieldCentsOf(Table& table, int field, const std::uint8_t* record);
 // True when the stored text of a number field (`width` bytes) is the one writing its own value
 // back gives: blanks, a sign, digits without a leading zero, the field's decimals; at most 15
 // digits, so that reading and printing it again cannot change a digit. Negative zero is not.
