@@ -1105,8 +1105,8 @@ DBIResult DbiCursor::DeleteRecords(std::uint32_t count, const std::uint32_t* rec
   const std::size_t len = dbf_.recordLength();
   const std::uint32_t per = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kChunkBytes / len));
   std::vector<std::uint8_t> stretch;
-  // Stretches of at most `per` records from a record to mark: read whole, marked, each record
-  // marked given to the index, then written back from the first mark to the last with one write.
+  // Stretches of at most `per` records from a record to mark: read whole, marked, then written
+  // back from the first mark to the last with one write.
   for (std::uint32_t i = 0; i < count && rc == DBIERR_NONE;) {
     const std::uint32_t first = recnos[i];
     const std::uint32_t n = std::min(per, count_ - first + 1);
@@ -1116,9 +1116,8 @@ DBIResult DbiCursor::DeleteRecords(std::uint32_t count, const std::uint32_t* rec
     for (; rc == DBIERR_NONE && i < count && recnos[i] < first + n; ++i) {
       std::uint8_t* rec = stretch.data() + static_cast<std::size_t>(recnos[i] - first) * len;
       if (rec[0] == '*') continue;
-      std::memcpy(old_.data(), rec, len);
+      // No key or tag condition reads the delete mark: the index entries stay as they are.
       rec[0] = '*';
-      rc = MaintainIndex(recnos[i], old_.data(), rec);
       last = recnos[i];
     }
     if (rc == DBIERR_NONE && last != 0) {

@@ -163,12 +163,34 @@ void Mdx::Impl::Finish(Collector& c, std::vector<std::uint8_t>* items) {
     for (int k = 8; k < 16; ++k) low = low << 8 | bytes[k];
     sorted[i] = Sorted{high, low, i};
   }
-  std::sort(sorted.begin(), sorted.end(), [base, E, head](const Sorted& a, const Sorted& b) {
+  auto less = [base, E, head](const Sorted& a, const Sorted& b) {
     if (a.high != b.high) return a.high < b.high;
     if (a.low != b.low) return a.low < b.low;
     return E > head && std::memcmp(base + static_cast<std::size_t>(a.entry) * E + head,
                                    base + static_cast<std::size_t>(b.entry) * E + head, E - head) < 0;
-  });
+  };
+  // Records often come in a few stretches already in key order (a file written in that order, two
+  // files one after the other): those are merged; any other order is sorted.
+  std::vector<std::size_t> runs{0};
+  constexpr std::size_t kMostRuns = 64;
+  for (std::size_t i = 1; i < sorted.size() && runs.size() <= kMostRuns; ++i)
+    if (less(sorted[i], sorted[i - 1])) runs.push_back(i);
+  if (runs.size() > kMostRuns) {
+    std::sort(sorted.begin(), sorted.end(), less);
+  } else {
+    runs.push_back(sorted.size());
+    while (runs.size() > 2) {
+      std::vector<std::size_t> merged{0};
+      for (std::size_t k = 0; k + 2 < runs.size(); k += 2) {
+        std::inplace_merge(sorted.begin() + static_cast<std::ptrdiff_t>(runs[k]),
+                           sorted.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]),
+                           sorted.begin() + static_cast<std::ptrdiff_t>(runs[k + 2]), less);
+        merged.push_back(runs[k + 2]);
+      }
+      if (runs.size() % 2 == 0) merged.push_back(runs.back());
+      runs = std::move(merged);
+    }
+  }
   std::vector<std::uint32_t> order(c.n);
   for (std::uint32_t i = 0; i < c.n; ++i) order[i] = sorted[i].entry;
   sorted.clear();
