@@ -147,25 +147,30 @@ void Mdx::Impl::Finish(Collector& c, std::vector<std::uint8_t>* items) {
   const TagState& t = *c.tag;
   const std::uint32_t E = c.sortLength + 4;
   const std::uint8_t* base = c.buf.data();
-  // The entries sorted by their first 16 bytes held beside their numbers (no reach into the
+  // The entries sorted by their first 24 bytes held beside their numbers (no reach into the
   // collected bytes for most comparisons), the rest compared only between equal beginnings.
   struct Sorted {
-    std::uint64_t high, low;
+    std::uint64_t word[3];
     std::uint32_t entry;
   };
-  const std::uint32_t head = std::min<std::uint32_t>(E, 16);
+  constexpr std::uint32_t kHeld = sizeof(Sorted::word);
+  const std::uint32_t head = std::min<std::uint32_t>(E, kHeld);
   std::vector<Sorted> sorted(c.n);
   for (std::uint32_t i = 0; i < c.n; ++i) {
-    std::uint8_t bytes[16] = {};
+    std::uint8_t bytes[kHeld] = {};
     std::memcpy(bytes, base + static_cast<std::size_t>(i) * E, head);
-    std::uint64_t high = 0, low = 0;
-    for (int k = 0; k < 8; ++k) high = high << 8 | bytes[k];
-    for (int k = 8; k < 16; ++k) low = low << 8 | bytes[k];
-    sorted[i] = Sorted{high, low, i};
+    Sorted& s = sorted[i];
+    for (int w = 0; w < 3; ++w) {
+      std::uint64_t v = 0;
+      for (int k = 0; k < 8; ++k) v = v << 8 | bytes[w * 8 + k];
+      s.word[w] = v;
+    }
+    s.entry = i;
   }
   auto less = [base, E, head](const Sorted& a, const Sorted& b) {
-    if (a.high != b.high) return a.high < b.high;
-    if (a.low != b.low) return a.low < b.low;
+    if (a.word[0] != b.word[0]) return a.word[0] < b.word[0];
+    if (a.word[1] != b.word[1]) return a.word[1] < b.word[1];
+    if (a.word[2] != b.word[2]) return a.word[2] < b.word[2];
     return E > head && std::memcmp(base + static_cast<std::size_t>(a.entry) * E + head,
                                    base + static_cast<std::size_t>(b.entry) * E + head, E - head) < 0;
   };
