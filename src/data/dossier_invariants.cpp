@@ -74,6 +74,18 @@ bool OpenReading(Table& t, const char* path) { return t.OpenShared(path, "", tru
 
 std::string FileName(char file) { return file == T::kDraft ? "C50" : "C40"; }
 
+// Each line of C50 and C40 that not exactly one sort record points at.
+void SortCounts(const std::vector<std::uint8_t> (&sortsOf)[2], const std::function<void(const std::string&)>& fault) {
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t n = 1; n < sortsOf[pass].size(); ++n) {
+      const int k = sortsOf[pass][n];
+      if (k == 1) continue;
+      const std::string where = FileName(pass == 1 ? T::kClosed : T::kDraft) + " ligne " + std::to_string(n);
+      fault(where + (k == 0 ? ": sans enregistrement de tri" : ": " + std::to_string(k) + " enregistrements de tri"));
+    }
+  }
+}
+
 // The journal-month headers of C10, the account totals of C20 and the section totals of C30
 // against the sums of the lines.
 void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>& months,
@@ -286,14 +298,7 @@ bool DossierInvariants::CheckFromBlocks() {
   });
   if (!read || !linesRead) return false;
   sortRecords = static_cast<long>(r);
-  for (int pass = 0; pass < 2; ++pass) {
-    for (std::size_t n = 1; n < sortsOf[pass].size(); ++n) {
-      const int k = sortsOf[pass][n];
-      if (k == 1) continue;
-      const std::string where = FileName(pass == 1 ? T::kClosed : T::kDraft) + " ligne " + std::to_string(n);
-      Fault(where + (k == 0 ? ": sans enregistrement de tri" : ": " + std::to_string(k) + " enregistrements de tri"));
-    }
-  }
+  SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
   std::map<std::string, Sums> orderedMonths(months.begin(), months.end());
   const std::map<std::string, Sums> orderedAccounts(accounts.begin(), accounts.end());
   std::map<std::string, Sums> orderedSections(sections.begin(), sections.end());
@@ -376,14 +381,7 @@ bool DossierInvariants::CheckByCursor() {
       Fault(where + (lines.IsDeleted() ? " est annul\xE9" "e, son enregistrement de tri ne l'est pas"
                                        : " est active, son enregistrement de tri est annul\xE9"));
   }
-  for (int pass = 0; pass < 2; ++pass) {
-    for (std::size_t n = 1; n < sortsOf[pass].size(); ++n) {
-      const int k = sortsOf[pass][n];
-      if (k == 1) continue;
-      const std::string where = FileName(pass == 1 ? T::kClosed : T::kDraft) + " ligne " + std::to_string(n);
-      Fault(where + (k == 0 ? ": sans enregistrement de tri" : ": " + std::to_string(k) + " enregistrements de tri"));
-    }
-  }
+  SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
 
   CheckTotals(c10, c20, c30, months, accounts, sections, [this](const std::string& f) { Fault(f); }, headers);
   return faultCount_ == 0;

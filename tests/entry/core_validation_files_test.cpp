@@ -6,26 +6,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
 #include "core_fixture.h"
 #include "data/dossier_lock.h"
 #include "data/table_structures.h"
+#include "platform/system/files.h"
 #include "entry/core/validation.h"
 
 namespace entry_test {
 namespace {
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // FNV-1a over a table's records and its record count (the header's date of last update left out).
 std::string RecordsDigest(const std::string& path) {
-  const std::string bytes = ReadBytes(path);
+  std::string bytes;
+  platform::ReadWholeFile(path, bytes);
   if (bytes.size() < 32) return "missing " + path;
   const std::size_t header = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
   std::uint64_t h = 14695981039346656037ull;

@@ -102,7 +102,7 @@ TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
 namespace dbase_test {
 namespace {
 
-class BatchTest : public Engine {
+class BatchTest : public IndexTest {
  protected:
   // A table of `count` records keyed "K" + six digits of `keyOf(n)`, with a tag on that key.
   void Make(const std::string& path, std::uint32_t count, const std::function<std::uint32_t(std::uint32_t)>& keyOf,
@@ -120,15 +120,6 @@ class BatchTest : public Engine {
     ASSERT_EQ(DbiAppendRecords(*cur, count, all.data()), DBIERR_NONE);
     ASSERT_EQ(AddTag(*cur, "CODE", "CODE"), DBIERR_NONE);
   }
-  std::vector<std::uint32_t> TagOrder(hDBICur cur) {
-    EXPECT_EQ(DbiSwitchToIndex(&cur, nullptr, "CODE", 0, false), DBIERR_NONE);
-    std::vector<std::uint32_t> out;
-    RECProps rp;
-    DbiSetToBegin(cur);
-    while (DbiGetNextRecord(cur, dbiNOLOCK, nullptr, &rp) == DBIERR_NONE) out.push_back(rp.iPhyRecNum);
-    return out;
-  }
-  TempDir dir;
 };
 
 // A tag built over records already in key order, in a few stretches of it, in many, or in none,
@@ -148,7 +139,7 @@ TEST_F(BatchTest, TagsAreBuiltInKeyOrderWhateverTheRecordsOrder) {
     std::vector<std::uint32_t> want(n);
     for (std::uint32_t r = 1; r <= n; ++r) want[r - 1] = r;
     std::stable_sort(want.begin(), want.end(), [&](std::uint32_t a, std::uint32_t b) { return keyOf(a) < keyOf(b); });
-    EXPECT_EQ(TagOrder(cur), want) << name;
+    EXPECT_EQ(TagOrder(cur, "CODE"), want) << name;
     EXPECT_EQ(DbiCheckIndex(cur, false), DBIERR_NONE) << name;
   }
 }
@@ -188,7 +179,7 @@ TEST_F(BatchTest, ManyDeleteMarksAtOnce) {
     std::snprintf(key, sizeof key, "K%06u", r);
     EXPECT_EQ(Text(shared, buf, 1), key) << r;
   }
-  EXPECT_EQ(TagOrder(shared).size(), n);
+  EXPECT_EQ(TagOrder(shared, "CODE").size(), n);
   EXPECT_EQ(DbiCheckIndex(shared, false), DBIERR_NONE);
   EXPECT_EQ(DbiDeleteRecords(shared, 1, marks.data()), DBIERR_NEEDEXCLACCESS);
 }
