@@ -1,11 +1,20 @@
 #include "data/closed_lines.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/index_defs.h"
+#include "data/record_fields.h"
+#include "data/session.h"
 #include "data/table.h"
 #include "data/table_copy.h"
+#include "data/table_scan.h"
 #include "data/table_structures.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
 
 namespace {
 
@@ -13,8 +22,42 @@ constexpr int kContextSave = 2010;
 // Sort records written with one engine call.
 constexpr std::uint32_t kBatch = 8192;
 
+// One sort record per physical line of the table, in physical order, made from the lines' bytes
+// as DeriveLigneTri makes it from the current line: `copy` holds its pairs, `blanks` the sort
+// fields whose line field has no place in the table.
+bool AppendSortRecordsFromBytes(Table& lines, char file, Table& c60, const FieldTextCopy& copy,
+                                const std::vector<int>& blanks, long& done, const std::function<void(long)>& step) {
+  const std::string source(1, file);
+  bool ok = true;
+  const bool scanned = ScanRecords(lines, [&](std::uint32_t r, const std::uint8_t* record) {
+    if (!ok) return;
+    if (!c60.AppendBlank()) {
+      ok = false;
+      return;
+    }
+    std::uint8_t* out = c60.recordBuffer.data();
+    // As DeriveLigneTri, a field that cannot be written leaves the record as it is.
+    copy.Put(LigneTri::TFIC, source.c_str(), out);
+    copy.Put(LigneTri::TREC, StrZero(static_cast<long>(r), 0), out);
+    for (int f : blanks) copy.Put(f, "", out);
+    copy.Apply(record, out);
+    c60.QueueRecord(record[0] == '*');
+    if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) ok = false;
+    if (step && (++done & 4095) == 0) step(done);
+  });
+  return scanned && ok && c60.AppendQueued();
+}
+
 // One sort record per physical line of the table, in physical order.
 bool AppendSortRecords(Table& lines, char file, Table& c60, long& done, const std::function<void(long)>& step) {
+  FieldTextCopy copy(lines, c60);
+  std::vector<int> blanks;
+  for (const auto& [sortField, draftField] : LigneTri::DerivedFields()) {
+    const int from = file != LigneTri::kDraft ? LigneEcriture::ClosedFieldOf(draftField) : draftField;
+    if (from == 0) blanks.push_back(sortField);
+    else copy.Add(from, sortField);
+  }
+  if (copy.usable()) return AppendSortRecordsFromBytes(lines, file, c60, copy, blanks, done, step);
   const std::uint32_t count = lines.RecCount();
   for (std::uint32_t r = 1; r <= count; ++r) {
     if (!lines.GoTo(static_cast<long>(r))) return false;
@@ -28,7 +71,82 @@ bool AppendSortRecords(Table& lines, char file, Table& c60, long& done, const st
   return c60.AppendQueued();
 }
 
+bool IsText(char type) { return type == 'C' || type == 'N'; }
+
 }  // namespace
+
+void FieldTextCopy::Add(int s, int t) {
+  if (t == 0) return;
+  if (s < 1 || s > source_.FieldCount() || t < 1 || t > target_.FieldCount()) {
+    usable_ = false;
+    return;
+  }
+  const char st = source_.FieldType(s), tt = target_.FieldType(t);
+  if (!IsText(st) || !IsText(tt)) {
+    usable_ = false;
+    return;
+  }
+  const dbase::FLDDesc& sd = source_.nativeFields[static_cast<std::size_t>(s - 1)];
+  const dbase::FLDDesc& td = target_.nativeFields[static_cast<std::size_t>(t - 1)];
+  steps_.push_back(Step{s, t, sd.iOffset, static_cast<std::uint16_t>(std::max<int>(0, sd.iUnits1)), td.iOffset,
+                        static_cast<std::uint16_t>(std::max<int>(0, td.iUnits1)), std::max<int>(0, sd.iUnits2),
+                        st == 'C' && tt == 'C',
+                        st == 'N' && tt == 'N' && sd.iUnits1 == td.iUnits1 && sd.iUnits2 == td.iUnits2});
+}
+
+bool FieldTextCopy::Put(int t, const char* text, std::uint8_t* target) const {
+  dbase::DBIResult rc;
+  if (target_.FieldType(t) == 'N') {
+    const double value = Val(text);
+    rc = dbase::DbiPutField(target_.cursor, static_cast<std::uint16_t>(t), target, &value);
+  } else {
+    rc = dbase::DbiPutField(target_.cursor, static_cast<std::uint16_t>(t), target, text);
+  }
+  return rc == dbase::DBIERR_NONE;
+}
+
+bool FieldTextCopy::Apply(const std::uint8_t* source, std::uint8_t* target) const {
+  bool ok = true;
+  std::string text;
+  for (const Step& p : steps_) {
+    if (p.raw) {
+      // GetField's text is the field up to its trailing blanks and zero bytes, padded again;
+      // PutField takes it up to a first zero byte: the bytes before the first zero byte.
+      const std::uint8_t* from = source + p.sOffset;
+      const void* zero = std::memchr(from, 0, p.sWidth);
+      std::size_t n = zero != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - from) : p.sWidth;
+      n = std::min<std::size_t>(n, p.tWidth);
+      std::memcpy(target + p.tOffset, from, n);
+      std::memset(target + p.tOffset + n, ' ', p.tWidth - n);
+      continue;
+    }
+    if (p.sameNumber && CanonicalNumberText(source + p.sOffset, p.sWidth, p.sDecimals)) {
+      // A number stored as its own value prints it, into a field of the same shape: the same bytes.
+      std::memcpy(target + p.tOffset, source + p.sOffset, p.sWidth);
+      continue;
+    }
+    FieldTextOf(source_, p.s, source, text);
+    if (!Put(p.t, text.c_str(), target)) ok = false;
+  }
+  return ok;
+}
+
+void AddClosedLinePairs(FieldTextCopy& copy, const FieldMap& map, int sourceFields) {
+  for (int s = 1; s <= sourceFields; ++s) {
+    const int t = map.TargetOf(s);
+    if (t == 0) continue;
+    copy.Add(s, t);
+  }
+}
+
+bool QueueClosedLine(const FieldTextCopy& copy, const std::uint8_t* record, Table& c40,
+                     const std::string& validationDate) {
+  if (!c40.isOpen || !c40.AppendBlank()) return false;
+  std::uint8_t* out = c40.recordBuffer.data();
+  const bool copied = copy.Apply(record, out) && copy.Put(LigneEcriture::DVALID, validationDate.c_str(), out);
+  c40.QueueRecord(false);
+  return copied;
+}
 
 bool AppendClosedLine(Table& c50, Table& c40, const std::string& validationDate, bool queued) {
   if (!c50.isOpen || !c40.isOpen) return false;
@@ -51,13 +169,10 @@ bool AppendClosedLine(const FieldMap& map, Table& c50, Table& c40, const std::st
 bool RefillSortRecords(Table& c40, Table& c50, Table& c60, const std::function<void(long)>& step) {
   if (!c40.isOpen || !c50.isOpen || !c60.isOpen) return false;
   const std::string path = c60.tablePath.substr(0, c60.tablePath.size() - 4);
-  if (!c60.Zap()) {
-    c60.CloseTable(true);
-    return false;
-  }
-  // The records go in without an index to keep; the tags are built once at the end.
+  // The records go in without an index to keep (emptied first, the table has no tag to empty);
+  // the tags are built once at the end.
   c60.CloseTable(true);
-  if (dbase::DbiDropProductionIndex(path.c_str()) != dbase::DBIERR_NONE || !c60.OpenExclusive(path)) {
+  if (dbase::DbiDropProductionIndex(path.c_str()) != dbase::DBIERR_NONE || !c60.OpenExclusive(path) || !c60.Zap()) {
     c60.CloseTable(true);
     return false;
   }

@@ -3,6 +3,7 @@
 // from both, and the rewrite of several fields of one record with a single write.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -10,6 +11,36 @@
 
 class FieldMap;
 class Table;
+
+// Fields copied from the bytes of one table's record into another table's record bytes, each as
+// the source's GetField gives its text and the target's PutField writes it (a text field byte for
+// byte up to a first zero byte, then blank-padded; a number formatted, then read again), with no
+// table call per field. Made once per pair of open tables; usable() is false when a pair is not
+// of text or number fields (the caller then copies through the tables).
+class FieldTextCopy {
+ public:
+  FieldTextCopy(Table& source, Table& target) : source_(source), target_(target) {}
+  // Source field `s` into target field `t` (both 1-based); a t of 0 is left out.
+  void Add(int s, int t);
+  bool usable() const { return usable_; }
+  // False when a number did not fit its target field (the other fields are written still).
+  bool Apply(const std::uint8_t* source, std::uint8_t* target) const;
+  // A text written into a field of a target record as the target's PutField writes it.
+  bool Put(int t, const char* text, std::uint8_t* target) const;
+
+ private:
+  struct Step {
+    int s, t;
+    std::uint16_t sOffset, sWidth, tOffset, tWidth;
+    int sDecimals;
+    bool raw;         // text into text: bytes copied
+    bool sameNumber;  // number into a number of the same width and decimals
+  };
+  Table& source_;
+  Table& target_;
+  std::vector<Step> steps_;
+  bool usable_ = true;
+};
 
 // Appends the current record of the draft `c50` to the closed file `c40` by field names (the
 // C40 layout is the draft's under names beginning with "D"; BREC and BVENT have no place there),
@@ -21,6 +52,13 @@ bool AppendClosedLine(Table& c50, Table& c40, const std::string& validationDate,
 // for a run appending many lines.
 bool AppendClosedLine(const FieldMap& map, Table& c50, Table& c40, const std::string& validationDate,
                       bool queued = false);
+// The same for a run queueing many lines on c40 (opened exclusively), from the draft record's
+// bytes as stored (`record`, a record of c50): `copy` is FieldTextCopy(c50, c40) with the pairs
+// of FieldMap(c50, c40, 1), usable. Writes the same record as the calls above.
+bool QueueClosedLine(const FieldTextCopy& copy, const std::uint8_t* record, Table& c40,
+                     const std::string& validationDate);
+// The FieldTextCopy of C50 onto C40 by field names, as AppendClosedLine maps them.
+void AddClosedLinePairs(FieldTextCopy& copy, const FieldMap& map, int sourceFields);
 
 // The sort file written again from the lines: `c60` (opened exclusively, without a tag) is
 // emptied, then gets one record per physical line of `c40` ("C"), then of `c50` ("B"), derived

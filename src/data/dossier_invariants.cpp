@@ -1,9 +1,15 @@
 #include "dossier_invariants.h"
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
 #include <map>
+#include <unordered_map>
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
+#include "data/table_scan.h"
 #include "data/table.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
@@ -23,6 +29,15 @@ struct Sums {
     } else {
       creditF += ToCents(francs);
       creditE += ToCents(euros);
+    }
+  }
+  void AddCents(const std::string& sense, long long francs, long long euros) {
+    if (!sense.empty() && sense[0] == 'D') {
+      debitF += francs;
+      debitE += euros;
+    } else {
+      creditF += francs;
+      creditE += euros;
     }
   }
   void Add(const Sums& s) {
@@ -59,6 +74,90 @@ bool OpenReading(Table& t, const char* path) { return t.OpenShared(path, "", tru
 
 std::string FileName(char file) { return file == T::kDraft ? "C50" : "C40"; }
 
+// Each line of C50 and C40 that not exactly one sort record points at.
+void SortCounts(const std::vector<std::uint8_t> (&sortsOf)[2], const std::function<void(const std::string&)>& fault) {
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t n = 1; n < sortsOf[pass].size(); ++n) {
+      const int k = sortsOf[pass][n];
+      if (k == 1) continue;
+      const std::string where = FileName(pass == 1 ? T::kClosed : T::kDraft) + " ligne " + std::to_string(n);
+      fault(where + (k == 0 ? ": sans enregistrement de tri" : ": " + std::to_string(k) + " enregistrements de tri"));
+    }
+  }
+}
+
+// The journal-month headers of C10, the account totals of C20 and the section totals of C30
+// against the sums of the lines.
+void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>& months,
+                 const std::map<std::string, Sums>& accounts, std::map<std::string, Sums>& sections,
+                 const std::function<void(const std::string&)>& fault, long& headers) {
+  // The general file: journal-month headers and collectives.
+  std::map<std::string, std::string> collectives;
+  const std::uint32_t generalCount = c10.RecCount();
+  for (std::uint32_t r = 1; r <= generalCount; ++r) {
+    if (!c10.GoTo(static_cast<long>(r)) || c10.IsDeleted()) continue;
+    const char kind = c10.GetField(1)[0];
+    const std::string code = c10.GetField(2);
+    if (kind == 'B') {
+      collectives[code.substr(0, 1)] = std::string(c10.GetField(4)).substr(0, 8);
+      continue;
+    }
+    if (kind != 'C') continue;
+    ++headers;
+    const std::string key = code.substr(0, 8);
+    auto total = [](const std::string& field, int at) { return ToCents(Val(field.substr(at, 14).c_str())); };
+    const std::string z4 = std::string(c10.GetField(4)) + std::string(28, ' ');
+    const std::string z5 = std::string(c10.GetField(5)) + std::string(28, ' ');
+    Sums stored;
+    stored.debitF = total(z4, 0);
+    stored.creditF = total(z4, 14);
+    stored.debitE = total(z5, 0);
+    stored.creditE = total(z5, 14);
+    const auto found = months.find(key);
+    const Sums lines = found != months.end() ? found->second : Sums{};
+    if (!(stored == lines))
+      fault("Centralisateur " + Trimmed(key.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
+    if (found != months.end()) months.erase(found);
+  }
+  for (const auto& [key, sums] : months)
+    if (!sums.Zero()) fault("Journal-mois " + Trimmed(key.c_str()) + " sans centralisateur: lignes " + sums.Text());
+
+  // Accounts: an auxiliary account's lines count on its collective too.
+  std::map<std::string, Sums> wanted = accounts;
+  for (const auto& [code, sums] : accounts) {
+    if (code.empty() || code[0] < 'A' || code[0] > 'Z') continue;
+    const auto c = collectives.find(code.substr(0, 1));
+    if (c == collectives.end()) {
+      fault("Compte " + Trimmed(code.c_str()) + ": pas de collectif \"" + code.substr(0, 1) + "\"");
+      continue;
+    }
+    std::string collective = Trimmed(c->second.c_str());
+    PadTo(collective, 8, "0");
+    wanted[collective].Add(sums);
+  }
+  auto compare = [&fault](Table& t, int f17, const char* what, std::map<std::string, Sums>& sums) {
+    const std::uint32_t count = t.RecCount();
+    for (std::uint32_t r = 1; r <= count; ++r) {
+      if (!t.GoTo(static_cast<long>(r))) continue;
+      const std::string code = t.GetField(1);
+      Sums stored;
+      stored.debitF = ToCents(t.GetFieldNum(f17));
+      stored.debitE = ToCents(t.GetFieldNum(f17 + 1));
+      stored.creditF = ToCents(t.GetFieldNum(f17 + 2));
+      stored.creditE = ToCents(t.GetFieldNum(f17 + 3));
+      const auto found = sums.find(code);
+      const Sums lines = found != sums.end() ? found->second : Sums{};
+      if (!(stored == lines))
+        fault(std::string(what) + " " + Trimmed(code.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
+      if (found != sums.end()) sums.erase(found);
+    }
+    for (const auto& [code, s] : sums)
+      if (!s.Zero()) fault(std::string(what) + " " + Trimmed(code.c_str()) + " des lignes absent: " + s.Text());
+  };
+  compare(c20, 17, "Compte", wanted);
+  compare(c30, 9, "Section", sections);
+}
+
 }  // namespace
 
 void DossierInvariants::Fault(const std::string& text) {
@@ -78,7 +177,137 @@ bool DossierInvariants::Check() {
   faults_.clear();
   faultCount_ = 0;
   draftLines = closedLines = sortRecords = headers = 0;
+  // The lines and sort records read from the files' blocks; a block that cannot be read (a damaged
+  // file) sends the whole check through the cursors, which name each record they cannot read.
+  if (CheckFromBlocks()) return faultCount_ == 0;
+  faults_.clear();
+  faultCount_ = 0;
+  draftLines = closedLines = sortRecords = headers = 0;
+  return CheckByCursor();
+}
 
+bool DossierInvariants::CheckFromBlocks() {
+  Table c10, c20, c30, c40, c50, c60;
+  if (!OpenReading(c10, PathC10()) || !OpenReading(c20, PathC20()) || !OpenReading(c30, PathC30()) ||
+      !OpenReading(c50, PathC50()) || !OpenReading(c60, PathC60()))
+    return false;
+  const bool hasClosed = OpenReading(c40, PathC40());
+  // Every field read is a text or a number field, as the cursors' walk reads them.
+  auto readable = [](Table& t, int field) {
+    const char type = field >= 1 && field <= t.FieldCount() ? t.FieldType(field) : 'U';
+    return type == 'C' || type == 'N';
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    const bool closed = pass == 1;
+    if (closed && !hasClosed) break;
+    Table& lines = closed ? c40 : c50;
+    for (int f : {L::BCLE, L::BSENS, L::BMONTANTF, L::BMONTANTE, L::BMOIS, L::BJAL, L::BCODE})
+      if (!readable(lines, closed ? L::ClosedFieldOf(f) : f)) return false;
+    for (int f : {L::BMONTANTF, L::BMONTANTE})
+      if (lines.FieldType(closed ? L::ClosedFieldOf(f) : f) != 'N') return false;
+    for (const KeyField& k : kKeyFields)
+      if (!readable(lines, closed ? L::ClosedFieldOf(k.draftField) : k.draftField)) return false;
+  }
+  for (int f : {static_cast<int>(T::TFIC), static_cast<int>(T::TREC)})
+    if (!readable(c60, f)) return false;
+  for (const KeyField& k : kKeyFields)
+    if (!readable(c60, k.sortField)) return false;
+
+  // The sums gathered by key without order, ordered once at the end as the cursors' walk keeps them.
+  std::unordered_map<std::string, Sums> months, accounts, sections;
+  std::vector<std::uint8_t> sortsOf[2];
+  std::string kind, sense, month, journal, code;
+  for (int pass = 0; pass < 2; ++pass) {
+    const bool closed = pass == 1;
+    if (closed && !hasClosed) break;
+    Table& lines = closed ? c40 : c50;
+    auto field = [closed](int draftField) { return closed ? L::ClosedFieldOf(draftField) : draftField; };
+    const int fKind = field(L::BCLE), fSense = field(L::BSENS), fFrancs = field(L::BMONTANTF),
+              fEuros = field(L::BMONTANTE), fMonth = field(L::BMOIS), fJournal = field(L::BJAL),
+              fCode = field(L::BCODE);
+    std::uint32_t count = 0;
+    const bool read = ScanRecords(lines, [&](std::uint32_t, const std::uint8_t* record) {
+      ++count;
+      if (record[0] == '*') return;
+      FieldTextOf(lines, fKind, record, kind);
+      FieldTextOf(lines, fSense, record, sense);
+      const long long francs = FieldCentsOf(lines, fFrancs, record);
+      const long long euros = FieldCentsOf(lines, fEuros, record);
+      if (kind == "Z") {
+        FieldTextOf(lines, fMonth, record, month);
+        FieldTextOf(lines, fJournal, record, journal);
+        months[month + journal + (closed ? "C" : "B")].AddCents(sense, francs, euros);
+        FieldTextOf(lines, fCode, record, code);
+        accounts[code].AddCents(sense, francs, euros);
+      } else if (kind == "W" || kind == "Y") {
+        FieldTextOf(lines, fCode, record, code);
+        sections[code].AddCents(sense, francs, euros);
+      }
+    });
+    if (!read) return false;
+    sortsOf[pass].assign(static_cast<std::size_t>(count) + 1, 0);
+    (closed ? closedLines : draftLines) = static_cast<long>(count);
+  }
+
+  // The sort records, each line it points at read where the engine holds it.
+  std::vector<std::uint8_t> scratch;
+  std::string sortText, lineText;
+  std::uint32_t r = 0;
+  bool linesRead = true;
+  const bool read = ScanRecords(c60, [&](std::uint32_t, const std::uint8_t* record) {
+    ++r;
+    FieldTextOf(c60, T::TFIC, record, sortText);
+    const char file = sortText[0];
+    FieldTextOf(c60, T::TREC, record, lineText);
+    const long recno = static_cast<long>(Val(lineText.c_str()));
+    const bool closed = file == T::kClosed;
+    std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
+    if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
+      Fault("C60 enregistrement " + std::to_string(r) + ": pointe vers " + std::string(1, file) +
+            Trimmed(lineText.c_str()) + ", qui n'existe pas");
+      return;
+    }
+    if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
+    Table& lines = closed ? c40 : c50;
+    const std::uint8_t* line = nullptr;
+    if (dbase::DbiReadRecordBlock(lines.cursor, static_cast<std::uint32_t>(recno), 1, scratch, &line) !=
+        dbase::DBIERR_NONE) {
+      linesRead = false;
+      return;
+    }
+    for (const KeyField& k : kKeyFields) {
+      const int lineField = closed ? L::ClosedFieldOf(k.draftField) : k.draftField;
+      // The same bytes give the same texts; other bytes are compared as texts.
+      const dbase::FLDDesc& sd = c60.nativeFields[static_cast<std::size_t>(k.sortField - 1)];
+      const dbase::FLDDesc& ld = lines.nativeFields[static_cast<std::size_t>(lineField - 1)];
+      if (sd.iUnits1 == ld.iUnits1 && sd.iUnits2 == ld.iUnits2 && c60.FieldType(k.sortField) == lines.FieldType(lineField) &&
+          std::memcmp(record + sd.iOffset, line + ld.iOffset, static_cast<std::size_t>(std::max<int>(0, sd.iUnits1))) == 0)
+        continue;
+      FieldTextOf(c60, k.sortField, record, sortText);
+      FieldTextOf(lines, lineField, line, lineText);
+      if (sortText != lineText) {
+        Fault(FileName(file) + " ligne " + std::to_string(recno) + ": son enregistrement de tri " + std::to_string(r) +
+              " diff\xE8re par " + k.name);
+        break;
+      }
+    }
+    const bool sortDeleted = record[0] == '*', lineDeleted = line[0] == '*';
+    if (sortDeleted != lineDeleted)
+      Fault(FileName(file) + " ligne " + std::to_string(recno) + (lineDeleted ? " est annul\xE9" "e, son enregistrement de tri ne l'est pas"
+                                 : " est active, son enregistrement de tri est annul\xE9"));
+  });
+  if (!read || !linesRead) return false;
+  sortRecords = static_cast<long>(r);
+  SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
+  std::map<std::string, Sums> orderedMonths(months.begin(), months.end());
+  const std::map<std::string, Sums> orderedAccounts(accounts.begin(), accounts.end());
+  std::map<std::string, Sums> orderedSections(sections.begin(), sections.end());
+  CheckTotals(c10, c20, c30, orderedMonths, orderedAccounts, orderedSections, [this](const std::string& f) { Fault(f); },
+              headers);
+  return true;
+}
+
+bool DossierInvariants::CheckByCursor() {
   Table c10, c20, c30, c40, c50, c60;
   if (!OpenReading(c10, PathC10()) || !OpenReading(c20, PathC20()) || !OpenReading(c30, PathC30()) ||
       !OpenReading(c50, PathC50()) || !OpenReading(c60, PathC60())) {
@@ -152,79 +381,8 @@ bool DossierInvariants::Check() {
       Fault(where + (lines.IsDeleted() ? " est annul\xE9" "e, son enregistrement de tri ne l'est pas"
                                        : " est active, son enregistrement de tri est annul\xE9"));
   }
-  for (int pass = 0; pass < 2; ++pass) {
-    for (std::size_t n = 1; n < sortsOf[pass].size(); ++n) {
-      const int k = sortsOf[pass][n];
-      if (k == 1) continue;
-      const std::string where = FileName(pass == 1 ? T::kClosed : T::kDraft) + " ligne " + std::to_string(n);
-      Fault(where + (k == 0 ? ": sans enregistrement de tri" : ": " + std::to_string(k) + " enregistrements de tri"));
-    }
-  }
+  SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
 
-  // The general file: journal-month headers and collectives.
-  std::map<std::string, std::string> collectives;
-  const std::uint32_t generalCount = c10.RecCount();
-  for (std::uint32_t r = 1; r <= generalCount; ++r) {
-    if (!c10.GoTo(static_cast<long>(r)) || c10.IsDeleted()) continue;
-    const char kind = c10.GetField(1)[0];
-    const std::string code = c10.GetField(2);
-    if (kind == 'B') {
-      collectives[code.substr(0, 1)] = std::string(c10.GetField(4)).substr(0, 8);
-      continue;
-    }
-    if (kind != 'C') continue;
-    ++headers;
-    const std::string key = code.substr(0, 8);
-    auto total = [](const std::string& field, int at) { return ToCents(Val(field.substr(at, 14).c_str())); };
-    const std::string z4 = std::string(c10.GetField(4)) + std::string(28, ' ');
-    const std::string z5 = std::string(c10.GetField(5)) + std::string(28, ' ');
-    Sums stored;
-    stored.debitF = total(z4, 0);
-    stored.creditF = total(z4, 14);
-    stored.debitE = total(z5, 0);
-    stored.creditE = total(z5, 14);
-    const auto found = months.find(key);
-    const Sums lines = found != months.end() ? found->second : Sums{};
-    if (!(stored == lines))
-      Fault("Centralisateur " + Trimmed(key.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
-    if (found != months.end()) months.erase(found);
-  }
-  for (const auto& [key, sums] : months)
-    if (!sums.Zero()) Fault("Journal-mois " + Trimmed(key.c_str()) + " sans centralisateur: lignes " + sums.Text());
-
-  // Accounts: an auxiliary account's lines count on its collective too.
-  std::map<std::string, Sums> wanted = accounts;
-  for (const auto& [code, sums] : accounts) {
-    if (code.empty() || code[0] < 'A' || code[0] > 'Z') continue;
-    const auto c = collectives.find(code.substr(0, 1));
-    if (c == collectives.end()) {
-      Fault("Compte " + Trimmed(code.c_str()) + ": pas de collectif \"" + code.substr(0, 1) + "\"");
-      continue;
-    }
-    std::string collective = Trimmed(c->second.c_str());
-    PadTo(collective, 8, "0");
-    wanted[collective].Add(sums);
-  }
-  auto compare = [this](Table& t, int f17, const char* what, std::map<std::string, Sums>& sums) {
-    const std::uint32_t count = t.RecCount();
-    for (std::uint32_t r = 1; r <= count; ++r) {
-      if (!t.GoTo(static_cast<long>(r))) continue;
-      const std::string code = t.GetField(1);
-      Sums stored;
-      stored.debitF = ToCents(t.GetFieldNum(f17));
-      stored.debitE = ToCents(t.GetFieldNum(f17 + 1));
-      stored.creditF = ToCents(t.GetFieldNum(f17 + 2));
-      stored.creditE = ToCents(t.GetFieldNum(f17 + 3));
-      const auto found = sums.find(code);
-      const Sums lines = found != sums.end() ? found->second : Sums{};
-      if (!(stored == lines))
-        Fault(std::string(what) + " " + Trimmed(code.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
-      if (found != sums.end()) sums.erase(found);
-    }
-    for (const auto& [code, s] : sums)
-      if (!s.Zero()) Fault(std::string(what) + " " + Trimmed(code.c_str()) + " des lignes absent: " + s.Text());
-  };
-  compare(c20, 17, "Compte", wanted);
-  compare(c30, 9, "Section", sections);
+  CheckTotals(c10, c20, c30, months, accounts, sections, [this](const std::string& f) { Fault(f); }, headers);
   return faultCount_ == 0;
 }

@@ -38,6 +38,9 @@ class DossierInvariants {
   static constexpr std::size_t kMaxFaults = 50;
 
  private:
+  // The lines and sort records read block by block; false when a block could not be read.
+  bool CheckFromBlocks();
+  bool CheckByCursor();
   void Fault(const std::string& text);
   std::vector<std::string> faults_;
   long faultCount_ = 0;

@@ -71,6 +71,15 @@ std::string LigneEcriture::AnalyticKey(Table& c50) {
   return key;
 }
 
+const std::vector<std::pair<int, int>>& LigneTri::DerivedFields() {
+  static const std::vector<std::pair<int, int>> fields = [] {
+    std::vector<std::pair<int, int>> v;
+    for (const Copy& c : kDerived) v.emplace_back(c.sortField, c.draftField);
+    return v;
+  }();
+  return fields;
+}
+
 std::string LigneTri::RecordKey(char file, std::uint32_t recno) {
   return std::string(1, file) + StrZero(static_cast<long>(recno), 0);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Table;
@@ -86,6 +87,9 @@ struct LigneTri {
   static std::string RecordKey(char file, std::uint32_t recno);
   // Makes the sort record of a line current on C60: the whole key sought on C60REC and checked.
   static bool Find(Table& c60, char file, std::uint32_t recno);
+  // The sort record's fields DeriveLigneTri copies from its line (TFIC and TREC aside): pairs of
+  // a sort field and the draft field whose text it takes.
+  static const std::vector<std::pair<int, int>>& DerivedFields();
 };
 
 // The stored text of fields of the current record, read in one pass without conversion: character

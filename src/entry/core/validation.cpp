@@ -13,8 +13,11 @@
 #include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/table.h"
+#include "data/record_fields.h"
 #include "data/table_copy.h"
+#include "data/table_scan.h"
 #include "data/table_structures.h"
+#include "platform/dbase/record_block.h"
 #include "dossier/dossier_run_marker.h"
 #include "entry/core/entry_state.h"
 #include "entry/core/journal_month.h"
@@ -88,6 +91,8 @@ class ValidationWork {
     if (!c50_.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kValidationOpen + 40, PathC50());
     LogCancelledLines();
     lineFields_.emplace(c50_, c40_, 1, FieldMap::Numbers::AsText);
+    lineBytes_.emplace(c50_, c40_);
+    AddClosedLinePairs(*lineBytes_, *lineFields_, c50_.FieldCount());
     for (const std::string& month : request_.journalMonths) {
       if (const int code = ValidateMonth(PadRight(month, kJournalMonthKeyLength))) return code;
       if (const int code = MoveHeaderTotals(PadRight(month, kJournalMonthKeyLength))) return code;
@@ -124,20 +129,54 @@ class ValidationWork {
   }
 
   // The cancelled records the pack removes, each written to the log first.
+  // Meanwhile the journal-months holding live analytic records are noted: the others have no
+  // analytic record to look for.
   void LogCancelledLines() {
     // Every record in physical order: the key order holds the general lines only.
+    std::vector<std::uint32_t> cancelled;
+    std::string kind, month, journal;
+    analyticKnown_ = ScanRecords(c50_, [&](std::uint32_t r, const std::uint8_t* record) {
+      if (record[0] == '*') {
+        cancelled.push_back(r);
+        return;
+      }
+      FieldTextOf(c50_, L::BCLE, record, kind);
+      if (kind == "Z") return;
+      FieldTextOf(c50_, L::BMOIS, record, month);
+      FieldTextOf(c50_, L::BJAL, record, journal);
+      analyticMonths_.insert((month + journal).substr(0, kJournalMonthKeyLength));
+    });
     c50_.SetOrder("");
-    for (bool more = c50_.GoTop(""); more; more = c50_.Skip(1)) {
-      if (!c50_.recordProps.bDeleteFlag) continue;
+    auto log = [this] {
       WriteLog(RemovedText(c50_));
       if (ticked_.count(MonthOf(c50_)) != 0) ++r_.cancelledDropped;
       else ++r_.otherCancelled;
+    };
+    if (analyticKnown_) {
+      for (std::uint32_t r : cancelled)
+        if (c50_.GoTo(static_cast<long>(r))) log();
+    } else {
+      for (bool more = c50_.GoTop(""); more; more = c50_.Skip(1))
+        if (c50_.recordProps.bDeleteFlag) log();
     }
     c50_.SetOrder(L::kCodeTag);
   }
 
+  // False when the journal-month has surely no live analytic record.
+  bool MayHoldAnalytic(const std::string& month) const {
+    return !analyticKnown_ || analyticMonths_.count(month.substr(0, kJournalMonthKeyLength)) != 0;
+  }
+
   bool Append(std::uint32_t recno, bool general) {
-    if (!c50_.GoTo(static_cast<long>(recno)) || !AppendClosedLine(*lineFields_, c50_, c40_, request_.date, true)) return false;
+    if (lineBytes_ && lineBytes_->usable()) {
+      // The draft record's bytes where the engine holds them, copied field by field without a move.
+      const std::uint8_t* record = nullptr;
+      c50_.result = dbase::DbiReadRecordBlock(c50_.cursor, recno, 1, scratch_, &record);
+      if (c50_.result != dbase::DBIERR_NONE || !QueueClosedLine(*lineBytes_, record, c40_, request_.date)) return false;
+    } else if (!c50_.GoTo(static_cast<long>(recno)) ||
+               !AppendClosedLine(*lineFields_, c50_, c40_, request_.date, true)) {
+      return false;
+    }
     if (c40_.QueuedCount() >= kQueueBatch && !c40_.AppendQueued()) return false;
     done_.insert(recno);
     ++(general ? r_.generalLines : r_.analyticLines);
@@ -149,16 +188,18 @@ class ValidationWork {
 
   int ValidateMonth(const std::string& month) {
     const std::string prefix = LinePrefix(month);
+    const bool analyticHere = MayHoldAnalytic(month);
     // The live general lines in key order, each with the analytic key it has now.
     std::vector<std::pair<std::uint32_t, std::string>> general;
     c50_.SetOrder(L::kCodeTag);
     for (bool more = c50_.Seek(L::kCodeTag, prefix.c_str()); more; more = c50_.Skip(1)) {
       const char m = c50_.MatchKey(prefix.c_str(), L::kJournalMonthKeyLength, L::BCLE, L::BMOIS, L::BJAL);
-      if (m == 'O') general.emplace_back(c50_.recordNumber, L::AnalyticKey(c50_));
+      if (m == 'O') general.emplace_back(c50_.recordNumber, analyticHere ? L::AnalyticKey(c50_) : std::string());
       else if (m != 'o') break;
     }
     for (const auto& [recno, key] : general) {
       if (!Append(recno, true)) return Fail(kValidationAppend, PathC40());
+      if (!analyticHere) continue;
       std::vector<std::uint32_t> analytic;
       for (bool more = c50_.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50_.Skip(1)) {
         const char m = c50_.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
@@ -170,7 +211,7 @@ class ValidationWork {
     }
     // Analytic records of the journal-month that no live general line carries.
     std::vector<std::uint32_t> left;
-    for (bool more = c50_.SeekNotBelow(L::kAnalyticTag, month.c_str()); more; more = c50_.Skip(1)) {
+    for (bool more = analyticHere && c50_.SeekNotBelow(L::kAnalyticTag, month.c_str()); more; more = c50_.Skip(1)) {
       const char m = c50_.MatchKey(month.c_str(), kJournalMonthKeyLength, L::BMOIS, L::BJAL);
       if (m == 'O' && done_.count(c50_.recordNumber) == 0) left.push_back(c50_.recordNumber);
       else if (m != 'O' && m != 'o') break;
@@ -178,10 +219,12 @@ class ValidationWork {
     for (std::uint32_t a : left)
       if (!Append(a, false)) return Fail(kValidationAppend, PathC40());
     c50_.SetOrder(L::kCodeTag);
-    // The lines validated leave the draft (the pack removes them).
-    for (std::uint32_t recno : done_)
-      if (!c50_.GoTo(static_cast<long>(recno)) || (!c50_.IsDeleted() && !c50_.DeleteRecord(nullptr, 0)))
-        return Fail(kValidationAppend, PathC50());
+    // The lines validated leave the draft (the pack removes them): their delete marks written
+    // stretch by stretch, in record order.
+    const std::vector<std::uint32_t> marked(done_.begin(), done_.end());
+    c50_.result = dbase::DbiDeleteRecords(c50_.cursor, static_cast<std::uint32_t>(marked.size()), marked.data());
+    c50_.recordNumber = 0;
+    if (c50_.result != dbase::DBIERR_NONE) return Fail(kValidationAppend, PathC50(), c50_.result);
     done_.clear();
     return 0;
   }
@@ -222,9 +265,13 @@ class ValidationWork {
   const std::function<void(long)>& step_;
   std::set<std::string> ticked_;
   std::set<std::uint32_t> done_;
+  std::set<std::string> analyticMonths_;  // journal-months with live analytic records
+  bool analyticKnown_ = false;            // the draft was read whole for them
   long handled_ = 0;
   Table c10_, c40_, c50_;
   std::optional<FieldMap> lineFields_;  // C50 into C40, made once the two are open
+  std::optional<FieldTextCopy> lineBytes_;  // the same from the records' bytes
+  std::vector<std::uint8_t> scratch_;
 };
 
 }  // namespace

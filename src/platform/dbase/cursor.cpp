@@ -1144,6 +1144,55 @@ DBIResult DbiCursor::SetDeleted(bool deleted, std::uint8_t* buf) {
   return rc;
 }
 
+DBIResult DbiCursor::DeleteRecords(std::uint32_t count, const std::uint32_t* recnos) {
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  if (!exclusive) return DBIERR_NEEDEXCLACCESS;
+  if (count == 0) return DBIERR_NONE;
+  if (recnos == nullptr) return DBIERR_INVALIDPARAM;
+  aheadCount_ = 0;
+  SetToBegin();
+  DBIResult rc = RefreshCount();
+  if (rc != DBIERR_NONE) return rc;
+  for (std::uint32_t i = 0; i < count; ++i)
+    if (recnos[i] == 0 || recnos[i] > count_ || (i > 0 && recnos[i] <= recnos[i - 1])) return DBIERR_INVALIDPARAM;
+  // As for one record: the index update spans the writes, and is taken before any of them.
+  bool indexed = false, written = false;
+  if (mdx_) {
+    rc = BeginIndexUpdate(false);
+    indexed = rc == DBIERR_NONE;
+  }
+  if (rc == DBIERR_NONE && mdx_) rc = mdx_->CheckMaintainable();
+  const std::size_t len = dbf_.recordLength();
+  const std::uint32_t per = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kChunkBytes / len));
+  std::vector<std::uint8_t> stretch;
+  // Stretches of at most `per` records from a record to mark: read whole, marked, then written
+  // back from the first mark to the last with one write.
+  for (std::uint32_t i = 0; i < count && rc == DBIERR_NONE;) {
+    const std::uint32_t first = recnos[i];
+    const std::uint32_t n = std::min(per, count_ - first + 1);
+    stretch.resize(static_cast<std::size_t>(n) * len);
+    rc = dbf_.ReadRecords(first, n, stretch.data());
+    std::uint32_t last = 0;
+    for (; rc == DBIERR_NONE && i < count && recnos[i] < first + n; ++i) {
+      std::uint8_t* rec = stretch.data() + static_cast<std::size_t>(recnos[i] - first) * len;
+      if (rec[0] == '*') continue;
+      // No key or tag condition reads the delete mark: the index entries stay as they are.
+      rec[0] = '*';
+      last = recnos[i];
+    }
+    if (rc == DBIERR_NONE && last != 0) {
+      written = true;
+      rc = dbf_.WriteRecords(first, last - first + 1, stretch.data());
+    }
+  }
+  if (rc == DBIERR_NONE && written) rc = dbf_.StampLastUpdate();
+  if (indexed) {
+    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written);
+    if (rc == DBIERR_NONE) rc = r2;
+  }
+  return rc;
+}
+
 DBIResult DbiCursor::SaveChanges() {
   if (mdx_) return mdx_->Flush();
   return DBIERR_NONE;

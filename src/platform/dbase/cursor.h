@@ -70,6 +70,7 @@ struct DbiCursor {
   DBIResult ReadCountUnderLock();
   DBIResult Modify(std::uint8_t* buf, bool freeLock);
   DBIResult SetDeleted(bool deleted, std::uint8_t* buf);
+  DBIResult DeleteRecords(std::uint32_t count, const std::uint32_t* recnos);
   DBIResult GetField(std::uint16_t field, const std::uint8_t* buf, void* dest, bool* blank) const;
   DBIResult PutField(std::uint16_t field, std::uint8_t* buf, const void* src) const;
   void FillDescs(FLDDesc* descs) const;

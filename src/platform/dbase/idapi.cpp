@@ -428,6 +428,11 @@ DBIResult DbiDeleteRecord(hDBICur cursor, std::uint8_t* recBuf) {
   return Written(cursor, cursor->SetDeleted(true, recBuf));
 }
 
+DBIResult DbiDeleteRecords(hDBICur cursor, std::uint32_t count, const std::uint32_t* recnos) {
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  return Written(cursor, cursor->DeleteRecords(count, recnos));
+}
+
 DBIResult DbiUndeleteRecord(hDBICur cursor) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   return Written(cursor, cursor->SetDeleted(false, nullptr));

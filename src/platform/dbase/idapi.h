@@ -223,6 +223,11 @@ DBIResult DbiAppendRecords(hDBICur cursor, std::uint32_t count, const std::uint8
                            std::uint32_t* first = nullptr);
 DBIResult DbiModifyRecord(hDBICur cursor, std::uint8_t* recBuf, bool freeLock);
 DBIResult DbiDeleteRecord(hDBICur cursor, std::uint8_t* recBuf);
+// Sets the delete mark of the records numbered in `recnos` (ascending, each within the count;
+// records deleted already are left), the production index maintained, with one write per
+// stretch of neighbouring records rather than one per record. Needs the table opened
+// exclusively. The cursor ends before the first record.
+DBIResult DbiDeleteRecords(hDBICur cursor, std::uint32_t count, const std::uint32_t* recnos);
 DBIResult DbiUndeleteRecord(hDBICur cursor);
 DBIResult DbiSaveChanges(hDBICur cursor);
 

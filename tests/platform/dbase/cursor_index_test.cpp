@@ -98,3 +98,91 @@ TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
 
 }  // namespace
 }  // namespace dbase_test
+
+namespace dbase_test {
+namespace {
+
+class BatchTest : public IndexTest {
+ protected:
+  // A table of `count` records keyed "K" + six digits of `keyOf(n)`, with a tag on that key.
+  void Make(const std::string& path, std::uint32_t count, const std::function<std::uint32_t(std::uint32_t)>& keyOf,
+            EngineCursor* cur) {
+    ASSERT_EQ(Create(path, {Field("CODE", 'C', 7), Field("LIB", 'C', 200)}, cur), DBIERR_NONE);
+    std::vector<std::uint8_t> all;
+    std::vector<std::uint8_t> buf = Buffer(*cur);
+    for (std::uint32_t n = 1; n <= count; ++n) {
+      DbiInitRecord(*cur, buf.data());
+      char key[16];
+      std::snprintf(key, sizeof key, "K%06u", keyOf(n));
+      DbiPutField(*cur, 1, buf.data(), key);
+      all.insert(all.end(), buf.begin(), buf.end());
+    }
+    ASSERT_EQ(DbiAppendRecords(*cur, count, all.data()), DBIERR_NONE);
+    ASSERT_EQ(AddTag(*cur, "CODE", "CODE"), DBIERR_NONE);
+  }
+};
+
+// A tag built over records already in key order, in a few stretches of it, in many, or in none,
+// walks them in key order (record numbers breaking ties).
+TEST_F(BatchTest, TagsAreBuiltInKeyOrderWhateverTheRecordsOrder) {
+  const std::uint32_t n = 3000;
+  const std::vector<std::pair<const char*, std::function<std::uint32_t(std::uint32_t)>>> orders = {
+      {"ordered", [](std::uint32_t r) { return r; }},
+      {"two stretches", [n](std::uint32_t r) { return r <= n / 2 ? r + n : r; }},
+      {"ten stretches with ties", [](std::uint32_t r) { return (r % 300) / 2; }},
+      {"reversed", [n](std::uint32_t r) { return n - r; }},
+      {"scattered", [](std::uint32_t r) { return (r * 7919u) % 1009u; }},
+  };
+  for (const auto& [name, keyOf] : orders) {
+    EngineCursor cur;
+    Make(dir / (std::string(name) + ".dbf"), n, keyOf, &cur);
+    std::vector<std::uint32_t> want(n);
+    for (std::uint32_t r = 1; r <= n; ++r) want[r - 1] = r;
+    std::stable_sort(want.begin(), want.end(), [&](std::uint32_t a, std::uint32_t b) { return keyOf(a) < keyOf(b); });
+    EXPECT_EQ(TagOrder(cur, "CODE"), want) << name;
+    EXPECT_EQ(DbiCheckIndex(cur, false), DBIERR_NONE) << name;
+  }
+}
+
+// Delete marks set for many records at once: stretches wider than one write, a record deleted
+// already, the index kept; refused on a shared cursor, out of order or past the count.
+TEST_F(BatchTest, ManyDeleteMarksAtOnce) {
+  const std::uint32_t n = 2000;
+  EngineCursor cur;
+  Make(dir / "marks.dbf", n, [](std::uint32_t r) { return r; }, &cur);
+  std::vector<std::uint8_t> buf = Buffer(cur);
+  ASSERT_EQ(DbiSetToRecordNo(cur, 7), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiDeleteRecord(cur, buf.data()), DBIERR_NONE);
+  std::vector<std::uint32_t> marks{1, 2, 7, 300, 301, 1500, 2000};
+  for (std::uint32_t r = 400; r < 1400; r += 3) marks.push_back(r);
+  std::sort(marks.begin(), marks.end());
+  EXPECT_EQ(DbiDeleteRecords(cur, static_cast<std::uint32_t>(marks.size()), marks.data()), DBIERR_NONE);
+  std::vector<std::uint32_t> bad{5, 4};
+  EXPECT_EQ(DbiDeleteRecords(cur, 2, bad.data()), DBIERR_INVALIDPARAM);
+  std::vector<std::uint32_t> past{n + 1};
+  EXPECT_EQ(DbiDeleteRecords(cur, 1, past.data()), DBIERR_INVALIDPARAM);
+  cur.Close();
+
+  // Read back by another cursor: exactly those records carry the mark, every other byte kept.
+  EngineCursor shared;
+  ASSERT_EQ(Open(dir / "marks.dbf", &shared), DBIERR_NONE);
+  std::uint32_t count = 0;
+  ASSERT_EQ(DbiGetRecordCount(shared, &count), DBIERR_NONE);
+  EXPECT_EQ(count, n);
+  for (std::uint32_t r = 1; r <= n; ++r) {
+    ASSERT_EQ(DbiSetToRecordNo(shared, r), DBIERR_NONE);
+    RECProps rp;
+    ASSERT_EQ(DbiGetRecord(shared, dbiNOLOCK, buf.data(), &rp), DBIERR_NONE);
+    EXPECT_EQ(rp.bDeleteFlag, std::binary_search(marks.begin(), marks.end(), r)) << r;
+    char key[16];
+    std::snprintf(key, sizeof key, "K%06u", r);
+    EXPECT_EQ(Text(shared, buf, 1), key) << r;
+  }
+  EXPECT_EQ(TagOrder(shared, "CODE").size(), n);
+  EXPECT_EQ(DbiCheckIndex(shared, false), DBIERR_NONE);
+  EXPECT_EQ(DbiDeleteRecords(shared, 1, marks.data()), DBIERR_NEEDEXCLACCESS);
+}
+
+}  // namespace
+}  // namespace dbase_test
