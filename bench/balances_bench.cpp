@@ -131,6 +131,14 @@ struct World : bench_world::BalanceWorld {
   double plainScan_ = -1, generalBalance_ = -1;
 };
 
+// A count of kilobytes from /proc/self/status ("VmRSS:", "VmHWM:"), 0 when it cannot be read.
+long StatusKb(const char* key) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
+  return 0;
+}
+
 // The memory a run holds at its peak, from the kernel's count of the process's resident pages, the
 // freed heap given back first. Peak(): the growth of the anonymous pages (resident less file-backed,
 // from /proc/self/statm) sampled every 50 microseconds on a thread of its own while the run runs:
@@ -169,12 +177,6 @@ class PeakMemory {
     long size = 0, resident = 0, shared = 0;
     statm >> size >> resident >> shared;
     return (resident - shared) * sysconf(_SC_PAGESIZE);
-  }
-  static long StatusKb(const char* key) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-      if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
-    return 0;
   }
   double peak_ = 0, highWater_ = 0;
 };
@@ -269,16 +271,6 @@ class PeakRssGrowth {
   double Megabytes() const { return resetOk_ ? static_cast<double>(StatusKb("VmHWM:") - startKb_) / 1024.0 : -1; }
 
  private:
-  static long StatusKb(const char* name) {
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    if (f == nullptr) return 0;
-    char line[256];
-    long kb = 0;
-    while (std::fgets(line, sizeof line, f) != nullptr)
-      if (std::strncmp(line, name, std::strlen(name)) == 0) kb = std::atol(line + std::strlen(name));
-    std::fclose(f);
-    return kb;
-  }
   bool resetOk_ = false;
   long startKb_ = 0;
 };
