@@ -153,6 +153,19 @@ inline void ReportPerLine(benchmark::State& state, double cpuSeconds, long lines
   state.counters["ratio"] = generator > 0 ? perLine / generator : 0;
 }
 
+// The benchmark's loop over `run` (one iteration a repetition in the heavy benchmarks): the CPU time of the
+// whole process, every thread, spent in the last run.
+template <class Run>
+double ProcessCpuOfLoop(benchmark::State& state, Run run) {
+  double cpu = 0;
+  for (auto _ : state) {
+    const double start = BenchRuntime::CpuSeconds();
+    run();
+    cpu = BenchRuntime::CpuSeconds() - start;
+  }
+  return cpu;
+}
+
 // A copy of a folder kept aside, put back whole before each run of a benchmark that changes it (the runs
 // that empty the draft, write or move lines), so that every repetition starts from the same files. The
 // caller closes the tables first.

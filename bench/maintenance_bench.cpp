@@ -83,13 +83,9 @@ BenchDossier& Dossier() {
 // The whole rebuild: every line written again with its sort record, indexes and totals.
 void BM_RebuildDossier(benchmark::State& state) {
   if (!Dossier().PutBack(state)) return;
-  double cpu = 0;
-  for (auto _ : state) {
-    const double start = bench_world::BenchRuntime::CpuSeconds();
-    const RebuildReport report = RunDossierRebuild(false, true);
-    cpu = bench_world::BenchRuntime::CpuSeconds() - start;
-    if (report.code != 0) state.SkipWithError("the rebuild failed");
-  }
+  const double cpu = bench_world::ProcessCpuOfLoop(state, [&] {
+    if (RunDossierRebuild(false, true).code != 0) state.SkipWithError("the rebuild failed");
+  });
   bench_world::ReportPerLine(state, cpu, Dossier().lines(), Dossier().runtime());
 }
 BENCHMARK(BM_RebuildDossier)
@@ -128,13 +124,10 @@ void BM_RenumberPieces(benchmark::State& state) {
   if (!Dossier().PutBack(state)) return;
   SpreadDraftPieces();
   RenumberResult result;
-  double cpu = 0;
-  for (auto _ : state) {
-    const double start = bench_world::BenchRuntime::CpuSeconds();
+  const double cpu = bench_world::ProcessCpuOfLoop(state, [&] {
     result = RenumberPieces();
-    cpu = bench_world::BenchRuntime::CpuSeconds() - start;
     if (result.outcome != RenumberOutcome::Done) state.SkipWithError("the renumbering failed");
-  }
+  });
   state.counters["pieces"] = static_cast<double>(result.pieces);
   bench_world::ReportPerLine(state, cpu, result.linesWritten, Dossier().runtime());
 }

@@ -135,15 +135,12 @@ void BM_OpeningBalances(benchmark::State& state) {
   processing::TargetMaintenance maintenance;
   maintenance.rebuild = [] { return RunDossierRebuild(true, true).code; };
   processing::OpeningResult r;
-  double cpu = 0;
-  for (auto _ : state) {
+  const double cpu = bench_world::ProcessCpuOfLoop(state, [&] {
     const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = bench_world::BenchRuntime::CpuSeconds();
     r = processing::GenerateOpeningBalances(request, collectives, balance, maintenance);
-    cpu = bench_world::BenchRuntime::CpuSeconds() - cpuStart;
     std::fprintf(stderr, "opening balances of %ld lines: %ld lines written, %.2f s (target rebuild included)\n",
                  w->current.lines, r.lines, Seconds(start));
-  }
+  });
   if (r.code != 0) return state.SkipWithError(("run failed: " + r.error).c_str());
   bench_world::ReportPerLine(state, cpu, r.lines, w->runtime);
 }
@@ -170,15 +167,12 @@ void BM_Merge(benchmark::State& state) {
   processing::TargetMaintenance maintenance;
   maintenance.rebuild = [] { return RunDossierRebuild(true, false).code; };
   processing::MergeResult r;
-  double cpu = 0;
-  for (auto _ : state) {
+  const double cpu = bench_world::ProcessCpuOfLoop(state, [&] {
     const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = bench_world::BenchRuntime::CpuSeconds();
     r = processing::MergeOtherDossier(request, maintenance);
-    cpu = bench_world::BenchRuntime::CpuSeconds() - cpuStart;
     std::fprintf(stderr, "merge of %ld lines into %ld: %ld lines added, %.2f s (rebuild included)\n", w->other.lines,
                  w->current.lines, r.lines, Seconds(start));
-  }
+  });
   if (r.code != 0) return state.SkipWithError(("run failed: " + r.error).c_str());
   bench_world::ReportPerLine(state, cpu, r.lines, w->runtime);
 }
@@ -198,15 +192,12 @@ void BM_Separation(benchmark::State& state) {
   processing::SeparationMaintenance maintenance;
   maintenance.rebuild = [] { return RunDossierRebuild(true, true).code; };
   processing::SeparationResult r;
-  double cpu = 0;
-  for (auto _ : state) {
+  const double cpu = bench_world::ProcessCpuOfLoop(state, [&] {
     const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = bench_world::BenchRuntime::CpuSeconds();
     r = processing::SeparateYears(request, maintenance);
-    cpu = bench_world::BenchRuntime::CpuSeconds() - cpuStart;
     std::fprintf(stderr, "separation of %ld lines at 01/07/26: %ld pieces, %ld lines moved, %.2f s (both rebuilds "
                  "included)\n", w->current.lines, r.pieces, r.lines, Seconds(start));
-  }
+  });
   if (r.code != 0) return state.SkipWithError(("run failed: " + r.error).c_str());
   state.counters["pieces"] = static_cast<double>(r.pieces);
   bench_world::ReportPerLine(state, cpu, r.lines, w->runtime);
