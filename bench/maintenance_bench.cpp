@@ -17,7 +17,6 @@
 #include "demo/dossier_demo.h"
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
-#include "platform/system/files.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
