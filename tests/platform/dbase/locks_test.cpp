@@ -133,6 +133,9 @@ TEST_F(LockTest, StationSuspendedInsideAnAppendMakesTheOthersGiveUp) {
   test_support::Signal start, stopped;
   stoppedInAppend = &stopped;
   const pid_t pid = Spawn([&] {
+    // A group of its own: signals meant for the runner's group (a stopped member of a group left
+    // orphaned gets SIGHUP and SIGCONT) do not reach the suspended station.
+    ::setpgid(0, 0);
     hDBICur c = nullptr;
     // Record 3 locked as well, through the same open file as its open lock: both go at once.
     if (Open(table, &c) != DBIERR_NONE || !start.Wait() || LockAt(c, 3) != DBIERR_NONE) {
