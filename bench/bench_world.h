@@ -97,12 +97,15 @@ class BenchRuntime {
       return false;
     }
     if (stats.lines > 0) generatorMicrosPerLine_ = (CpuSeconds() - start) * 1e6 / static_cast<double>(stats.lines);
+    generatedLines_ = stats.lines;
     SetDossier(options.folder, options.code);
     return true;
   }
   // The CPU time the generator paid for each line it wrote with all its indexes (0 before Generate): the
   // baseline of the runs that write lines.
   double GeneratorMicrosPerLine() const { return generatorMicrosPerLine_; }
+  // The lines the last Generate wrote.
+  long GeneratedLines() const { return generatedLines_; }
 
   // The CPU time of the whole process so far, in seconds.
   static double CpuSeconds() {
@@ -116,6 +119,7 @@ class BenchRuntime {
   bool started_ = false;
   std::string dir_;
   mutable double generatorMicrosPerLine_ = 0;
+  mutable long generatedLines_ = 0;
 };
 
 // The body of a benchmark program's main: the benchmarks run, then `drop` destroys what they made (the world
@@ -137,8 +141,34 @@ inline void ReportRatio(benchmark::State& state, double figure, double baseline,
   state.counters["target"] = target;
 }
 
+// A run that writes lines beside the generator's cost per line measured in the same program: the counters
+// "lines_written", "us_per_line" (the run's CPU time per line written), "generator_us_per_line" and their
+// "ratio" (no target: compared run to run).
+inline void ReportPerLine(benchmark::State& state, double cpuSeconds, long lines, const BenchRuntime& runtime) {
+  const double perLine = lines > 0 ? cpuSeconds * 1e6 / static_cast<double>(lines) : 0;
+  const double generator = runtime.GeneratorMicrosPerLine();
+  state.counters["lines_written"] = static_cast<double>(lines);
+  state.counters["us_per_line"] = perLine;
+  state.counters["generator_us_per_line"] = generator;
+  state.counters["ratio"] = generator > 0 ? perLine / generator : 0;
+}
+
+// The benchmark's loop over `run` (one iteration a repetition in the heavy benchmarks): the CPU time of the
+// whole process, every thread, spent in the last run.
+template <class Run>
+double ProcessCpuOfLoop(benchmark::State& state, Run run) {
+  double cpu = 0;
+  for (auto _ : state) {
+    const double start = BenchRuntime::CpuSeconds();
+    run();
+    cpu = BenchRuntime::CpuSeconds() - start;
+  }
+  return cpu;
+}
+
 // A copy of a folder kept aside, put back whole before each run of a benchmark that changes it (the runs
-// that empty the draft), so that every repetition starts from the same files. The tables are closed first.
+// that empty the draft, write or move lines), so that every repetition starts from the same files. The
+// caller closes the tables first.
 class FolderSnapshot {
  public:
   explicit FolderSnapshot(std::string folder) : folder_(std::move(folder)) {

@@ -1,14 +1,15 @@
-// Dossier maintenance on a large generated dossier: the whole rebuild, the
-// pack-and-reindex of the seven tables and the renumbering of every piece. The dossier is generated once in a
-// temporary folder; its line count comes from MERLON_BENCH_LINES (default
-// 999,999, the most the sort file can point at), so a quick run is possible:
+// Dossier maintenance on a large generated dossier: the whole rebuild, the pack-and-reindex of the seven
+// tables and the renumbering of every piece, each three times from the same files (the dossier folder put
+// back before each run), the median the figure; the rebuild and the renumbering print their CPU time per line
+// written beside the generator's. The dossier is generated once in a temporary folder; its line count comes
+// from MERLON_BENCH_LINES (default 999,999, the most the sort file can point at), so a quick run is possible:
 //   MERLON_BENCH_LINES=20000 ./maintenance_bench
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "data/dossier_files.h"
@@ -16,7 +17,6 @@
 #include "demo/dossier_demo.h"
 #include "dossier/maintenance_rebuild.h"
 #include "dossier/renumber_pieces.h"
-#include "platform/system/files.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -24,45 +24,21 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
+// After the runtime headers it uses.
+#include "bench_world.h"
 
 namespace {
 
-long BenchLines() {
-  const std::string text = platform::EnvironmentPath("MERLON_BENCH_LINES");
-  const long n = !text.empty() ? std::atol(text.c_str()) : kMaxDemoLines;
-  return n < kMinDemoLines ? kMinDemoLines : (n > kMaxDemoLines ? kMaxDemoLines : n);
-}
-
-// The runtime, the engine and the generated dossier, made once for the program.
+// The runtime, the engine and the generated dossier, made once for the program, with a copy of the dossier
+// kept aside: each run of each benchmark starts from the dossier as it was generated.
 class BenchDossier {
  public:
   BenchDossier() {
-    char pattern[] = "/tmp/merlon-maintenance-bench-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made == nullptr) return;
-    root_ = made;
-    SetProgramFolder(root_ + "/program/");
-    if (!InitRuntime()) return;
-    EnsureOpenWindowRegistry();
-    SetRuntimeMessageHook([](const char* caption, const char* text, unsigned) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      return 1;
-    });
-    SetRuntimeBeepHook([](unsigned) {});
-    if (StartDbSession() != 0) return;
     DemoOptions options;
-    options.folder = root_ + "/dossier/";
-    options.code = "BENCH";
-    options.lines = BenchLines();
-    std::string message;
-    DemoStats stats;
-    if (!GenerateDemoDossier(options, &message, &stats)) {
-      std::fprintf(stderr, "generation: %s\n", message.c_str());
-      return;
-    }
-    lines_ = stats.lines;
-    SetDossier(options.folder, "BENCH");
-    SetLogDossier(options.folder, "BENCH");
+    options.lines = bench_world::BenchLines(kMinDemoLines);
+    if (!runtime_.Generate(options)) return;
+    lines_ = runtime_.GeneratedLines();
+    SetLogDossier(options.folder, options.code);
     SetDossierIniPath(PathC10(".ini"));
     if (!TableC10->OpenExclusive(PathC10(), "C10CODE") || !ReadC10Texts()) return;
     if (TableC10->Seek("C10CODE", "P")) {
@@ -70,56 +46,60 @@ class BenchDossier {
       TheDossierRecord.Set(791, 252, TableC10->GetField(5));
     }
     CloseAllTables();
-    ready_ = true;
-  }
-  ~BenchDossier() {
-    if (!root_.empty()) {
-      StopDbSession();
-      std::error_code ignored;
-      std::filesystem::remove_all(root_, ignored);
-    }
+    copy_ = std::make_unique<bench_world::FolderSnapshot>(options.folder);
+    ready_ = copy_->Restore();
   }
   bool ready() const { return ready_; }
   long lines() const { return lines_; }
+  const bench_world::BenchRuntime& runtime() const { return runtime_; }
+
+  // The dossier put back as it was generated (its tables closed): false, the benchmark skipped, when that
+  // failed.
+  bool PutBack(benchmark::State& state) {
+    if (!ready_) {
+      state.SkipWithError("the dossier could not be generated");
+      return false;
+    }
+    CloseAllTables();
+    if (copy_->Restore()) return true;
+    state.SkipWithError("the dossier could not be put back");
+    return false;
+  }
 
  private:
-  std::string root_;
+  bench_world::BenchRuntime runtime_{"maintenance", false};
+  std::unique_ptr<bench_world::FolderSnapshot> copy_;
   long lines_ = 0;
   bool ready_ = false;
 };
 
+std::unique_ptr<BenchDossier> dossier;
 BenchDossier& Dossier() {
-  static BenchDossier dossier;
-  return dossier;
+  if (!dossier) dossier = std::make_unique<BenchDossier>();
+  return *dossier;
 }
 
+// The whole rebuild: every line written again with its sort record, indexes and totals.
 void BM_RebuildDossier(benchmark::State& state) {
-  if (!Dossier().ready()) {
-    state.SkipWithError("the dossier could not be generated");
-    return;
-  }
-  for (auto _ : state) {
-    const RebuildReport report = RunDossierRebuild(false, true);
-    if (report.code != 0) state.SkipWithError("the rebuild failed");
-  }
-  state.counters["lines"] = static_cast<double>(Dossier().lines());
-  state.counters["lines_per_s"] =
-      benchmark::Counter(static_cast<double>(Dossier().lines()), benchmark::Counter::kIsIterationInvariantRate);
+  if (!Dossier().PutBack(state)) return;
+  const double cpu = bench_world::ProcessCpuOfLoop(state, [&] {
+    if (RunDossierRebuild(false, true).code != 0) state.SkipWithError("the rebuild failed");
+  });
+  bench_world::ReportPerLine(state, cpu, Dossier().lines(), Dossier().runtime());
 }
-BENCHMARK(BM_RebuildDossier)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_RebuildDossier)
+    ->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->UseRealTime();
 
 void BM_PackAndReindex(benchmark::State& state) {
-  if (!Dossier().ready()) {
-    state.SkipWithError("the dossier could not be generated");
-    return;
-  }
+  if (!Dossier().PutBack(state)) return;
   for (auto _ : state) {
     const PackResult result = PackAndReindexTables(true);
     if (!result.ok()) state.SkipWithError("the pack and reindex failed");
   }
   state.counters["lines"] = static_cast<double>(Dossier().lines());
 }
-BENCHMARK(BM_PackAndReindex)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PackAndReindex)
+    ->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->UseRealTime();
 
 // The draft pieces in reverse order with gaps (piece n becomes 2 (max + 1 - n) + 1), so that
 // the renumbering gives every line another number.
@@ -140,25 +120,22 @@ void SpreadDraftPieces() {
 // Every piece of the dossier renumbered: the plan worked out and written to
 // the sort file, every line given its new number, the sort file refilled.
 void BM_RenumberPieces(benchmark::State& state) {
-  if (!Dossier().ready()) {
-    state.SkipWithError("the dossier could not be generated");
-    return;
-  }
-  for (auto _ : state) {
-    state.PauseTiming();
-    SpreadDraftPieces();
-    state.ResumeTiming();
-    const RenumberResult result = RenumberPieces();
+  if (!Dossier().PutBack(state)) return;
+  SpreadDraftPieces();
+  RenumberResult result;
+  const double cpu = bench_world::ProcessCpuOfLoop(state, [&] {
+    result = RenumberPieces();
     if (result.outcome != RenumberOutcome::Done) state.SkipWithError("the renumbering failed");
-    state.counters["pieces"] = static_cast<double>(result.pieces);
-    state.counters["lines_written"] = static_cast<double>(result.linesWritten);
-  }
-  state.counters["lines"] = static_cast<double>(Dossier().lines());
-  state.counters["lines_per_s"] =
-      benchmark::Counter(static_cast<double>(Dossier().lines()), benchmark::Counter::kIsIterationInvariantRate);
+  });
+  state.counters["pieces"] = static_cast<double>(result.pieces);
+  bench_world::ReportPerLine(state, cpu, result.linesWritten, Dossier().runtime());
 }
-BENCHMARK(BM_RenumberPieces)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_RenumberPieces)
+    ->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->UseRealTime();
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The dossier goes before the program's statics do.
+int main(int argc, char** argv) {
+  return bench_world::RunBenchmarksThen(argc, argv, [] { dossier.reset(); });
+}
