@@ -64,6 +64,16 @@ double ValueOf(std::int64_t units, int scale) {
 
 // A field's text read as a number: blanks removed (grouped money), read with Val.
 double NumberInText(const std::string& value) {
+  // Packed on the stack when it fits (a field's text is at most a few hundred characters).
+  char small[320];
+  if (value.size() < sizeof small) {
+    std::size_t n = 0;
+    for (char c : value) {
+      if (c != ' ') small[n++] = c;
+    }
+    small[n] = '\0';
+    return Val(small);
+  }
   std::string packed;
   for (char c : value) {
     if (c != ' ') packed += c;
@@ -199,11 +209,14 @@ void ReportFieldTable::ClearFieldGroup(int g, int m) {
 }
 
 void ReportFieldTable::SetFieldText(int n, const char* text) {
+  SetFieldText(n, std::string_view(text ? text : ""));
+}
+
+void ReportFieldTable::SetFieldText(int n, std::string_view t) {
   if (!IsDeclared(n)) return;
   // Written in place: the value keeps its room from one record to the next.
   std::string& value = values_[static_cast<std::size_t>(n)];
   const std::size_t width = static_cast<std::size_t>(FieldWidthOf(definitions_[static_cast<std::size_t>(n)]));
-  const std::string_view t(text ? text : "");
   value.assign(t.data(), t.size() < width ? t.size() : width);
   value.resize(width, ' ');
   stale_[static_cast<std::size_t>(n)] = 0;

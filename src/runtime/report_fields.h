@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr int kFieldDefinitionLength = 14;
@@ -62,6 +63,7 @@ class ReportFieldTable {
   // Setters ignore an index that is not declared. Text written into an N or
   // M field sets its exact value from the text read as a number.
   void SetFieldText(int n, const char* text);
+  void SetFieldText(int n, std::string_view text);
   void AppendFieldText(int n, const char* text);
   // 'M': grouped by thousands; other types: plain. A number that does not
   // fit loses decimals until it fits or none remain.

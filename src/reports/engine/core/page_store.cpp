@@ -28,7 +28,7 @@ int GetSigned(const std::uint8_t*& p, const std::uint8_t* end) {
 }  // namespace
 
 void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_view text) {
-  // The record's head made apart (at most 26 bytes), then joined with its text in one go.
+  // The record's head made apart (at most 26 bytes), then appended with its text.
   std::uint8_t head[32];
   std::size_t at = 0;
   auto put = [&](std::uint32_t v) {
@@ -48,10 +48,9 @@ void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_
   putSigned(n3);
   putSigned(n4);
   put(static_cast<std::uint32_t>(text.size()));
-  const std::size_t old = bytes_.size();
-  bytes_.resize(old + at + text.size());
-  std::memcpy(bytes_.data() + old, head, at);
-  if (!text.empty()) std::memcpy(bytes_.data() + old + at, text.data(), text.size());
+  bytes_.insert(bytes_.end(), head, head + at);
+  bytes_.insert(bytes_.end(), reinterpret_cast<const std::uint8_t*>(text.data()),
+                reinterpret_cast<const std::uint8_t*>(text.data()) + text.size());
   ++count_;
 }
 

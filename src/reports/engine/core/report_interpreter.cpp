@@ -380,11 +380,11 @@ void ReportInterpreter::Impl::FlushLinesBefore(std::size_t position) {
   lineEnds.erase(lineEnds.begin(), lineEnds.begin() + static_cast<std::ptrdiff_t>(k));
   for (std::size_t& e : lineEnds) e -= start;
   // An unclosed "[" of a written line was written as text.
-  std::vector<std::size_t> kept;
+  std::size_t kept = 0;
   for (std::size_t o : opens) {
-    if (o >= start) kept.push_back(o - start);
+    if (o >= start) opens[kept++] = o - start;
   }
-  opens = std::move(kept);
+  opens.resize(kept);
 }
 
 void ReportInterpreter::Impl::HandleClose() {

@@ -2,12 +2,16 @@
 // and print blocks, the page statements, the balance-sheet code hooks, template imports and
 // chaining, and the prompts.
 #include <cstdio>
+#include <string_view>
 
 #include "reports/engine/core/interpreter_impl.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
 
 namespace reports {
+
+// Statements met on every record are compared by their length first.
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -125,11 +129,11 @@ void ReportInterpreter::Impl::IterationBlock() {
 
 bool ReportInterpreter::Impl::TryIteration() {
   if (!FirstIn("fir")) return false;
-  if (statement == "fit") {
+  if (std::string_view(statement) == "fit"sv) {
     c.forcedIteration = true;
     return true;
   }
-  if (statement == "itd") {
+  if (std::string_view(statement) == "itd"sv) {
     // The text before the block is written first, where it stands.
     if (!prefix.empty()) Flush();
     if (BlockEnd() == std::string_view::npos) return false;
@@ -138,7 +142,7 @@ bool ReportInterpreter::Impl::TryIteration() {
     IterationBlock();
     return true;
   }
-  if (statement == "re-itd") {
+  if (std::string_view(statement) == "re-itd"sv) {
     const std::string_view rest = work.Rest();
     std::size_t at = rest.find("[itd]");
     if (at == std::string_view::npos) at = rest.find("[ITD]");
@@ -169,15 +173,15 @@ bool ReportInterpreter::Impl::TryLineTypeBlocks() {
 
 bool ReportInterpreter::Impl::TryHooks() {
   if (!FirstIn("t")) return false;
-  if (statement == "tt-init") {
+  if (std::string_view(statement) == "tt-init"sv) {
     owner.InitReport();
     return true;
   }
-  if (statement == "tt-avant") {
+  if (std::string_view(statement) == "tt-avant"sv) {
     if (c.repeatCounter == c.repeatCount) owner.ComputeLine();
     return true;
   }
-  if (statement == "tt-suivant") {
+  if (std::string_view(statement) == "tt-suivant"sv) {
     dataOnPage = true;
     if (c.repeatCounter != 0) --c.repeatCounter;
     if (c.repeatCounter == 0) {

@@ -544,7 +544,7 @@ bool ReportInterpreter::Impl::TryVariablesAndConditions() {
   if (!FirstIn("r@nsm")) return false;
   const std::string& s = statement;
   // A report variable, the statement met most (every other "@" statement is "@nbl").
-  if (s[0] == '@' && s != "@nbl") return Variable();
+  if (s[0] == '@' && std::string_view(s) != std::string_view("@nbl")) return Variable();
   if (s == "recn") {
     Table* t = CurrentTable();
     Replace(StrZero(t != nullptr && t->isOpen ? static_cast<long>(t->recordNumber) : 0, 6));

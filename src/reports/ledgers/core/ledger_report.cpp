@@ -55,7 +55,7 @@ void LedgerReport::Balance(int debit, int credit, int solde, int mt, int dc) {
   }
   SetCents(mt, difference < 0 ? -difference : difference);
   const std::string& shown = fields.Value(solde);
-  fields.SetFieldText(dc, shown.size() >= 17 ? std::string(shown, 15, 2).c_str() : "");
+  fields.SetFieldText(dc, shown.size() >= 17 ? std::string_view(shown).substr(15, 2) : std::string_view());
 }
 
 bool BalanceText(Cents cents, char* out) {

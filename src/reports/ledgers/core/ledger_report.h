@@ -4,7 +4,9 @@
 // variables.
 #pragma once
 
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "reports/engine/core/report_owner.h"
@@ -40,7 +42,12 @@ class LedgerReport : public reports::SimpleReportOwner {
   bool AnyLayout() const { return !chosenLayoutText.empty(); }
 
   // Report variables by index.
-  void SetText(int field, const std::string& text) { fields.SetFieldText(field, text.c_str()); }
+  // The text up to its first NUL byte, as a C string would be read.
+  void SetText(int field, std::string_view text) {
+    const void* nul = text.empty() ? nullptr : std::memchr(text.data(), '\0', text.size());
+    if (nul != nullptr) text = text.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()));
+    fields.SetFieldText(field, text);
+  }
   void AppendText(int field, const std::string& text) { fields.AppendFieldText(field, text.c_str()); }
   void SetCents(int field, Cents cents) { fields.SetFieldUnits(field, cents); }
   Cents GetCents(int field) const;
