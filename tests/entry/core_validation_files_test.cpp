@@ -12,6 +12,7 @@
 #include "data/table_structures.h"
 #include "platform/system/files.h"
 #include "entry/core/validation.h"
+#include "support/journal_months.h"
 
 namespace entry_test {
 namespace {
@@ -52,16 +53,9 @@ class ValidationFilesTest : public CoreTest {
 
 TEST_F(ValidationFilesTest, TheRunWritesTheSameRecordsAsTheFieldByFieldCopy) {
   // The three largest journal-months of the draft.
-  std::map<std::string, long> months;
-  for (bool more = c50.GoTop(""); more; more = c50.Skip(1))
-    if (!c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z')
-      ++months[std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL)];
-  std::vector<std::pair<long, std::string>> bySize;
-  for (const auto& [m, n] : months) bySize.emplace_back(-n, m);
-  std::sort(bySize.begin(), bySize.end());
-  ASSERT_GE(bySize.size(), 3u);
   entry::JournalValidationRequest request;
-  for (int i = 0; i < 3; ++i) request.journalMonths.push_back(bySize[static_cast<std::size_t>(i)].second);
+  request.journalMonths = test_support::LargestJournalMonths(c50, 3);
+  ASSERT_EQ(request.journalMonths.size(), 3u);
   request.date = "C61231";
 
   // In a line of the first: a label cut by a zero byte, and its euro amount stored with leading zeros.

@@ -39,6 +39,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
+#include "support/journal_months.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -131,20 +132,13 @@ class ResultsUnchangedTest : public test_support::RuntimeTest {
     SetDossier(folder_, "RS");
     ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
     ASSERT_TRUE(ReadC10Texts());
-    std::map<std::string, long> months;
+    entry::JournalValidationRequest request;
     {
       Table c50;
       ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
-      for (bool more = c50.GoTop(L::kCodeTag); more; more = c50.Skip(1))
-        if (!c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z')
-          ++months[std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL)];
+      request.journalMonths = test_support::LargestJournalMonths(c50, 3);
     }
-    std::vector<std::pair<long, std::string>> bySize;
-    for (const auto& [m, n] : months) bySize.emplace_back(-n, m);
-    std::sort(bySize.begin(), bySize.end());
-    ASSERT_GE(bySize.size(), 3u);
-    entry::JournalValidationRequest request;
-    for (int i = 0; i < 3; ++i) request.journalMonths.push_back(bySize[static_cast<std::size_t>(i)].second);
+    ASSERT_EQ(request.journalMonths.size(), 3u);
     request.date = "C61231";
     CloseAllTables();
     ASSERT_TRUE(DossierLockTable->OpenExclusive(DossierTablePath()));
