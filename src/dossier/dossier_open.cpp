@@ -395,14 +395,14 @@ bool OfferInterruptedRun() {
   if (!done || !RemoveDossierRunMarker()) {
     // The dossier stays as the stopped run left it, and says so at the next opening too.
     if (!DossierRunMarkerExists()) WriteDossierRunMarker(run);
-    WriteLog("OUVERTURE DOSSIER - Erreur - traitement interrompu non terminé: " + what);
+    WriteLog("OUVERTURE DOSSIER - Erreur - traitement interrompu non termin\xE9: " + what);
     Beep();
     gui::MessageBox(DossierMessageOwner(), LoadStr(putBack || restores ? 19900 : 19896), LoadStr(19890) + Code(),
                     gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
   WriteLog(std::string("OUVERTURE DOSSIER - Ok - traitement interrompu ") +
-           (putBack || restores ? "remis en place: " : "relancé: ") + what);
+           (putBack || restores ? "remis en place: " : "relanc\xE9: ") + what);
   if (putBack) {
     Beep();
     gui::MessageBox(DossierMessageOwner(), ValidationPutBackMessage(run), LoadStr(19890) + Code(),

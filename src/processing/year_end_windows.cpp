@@ -133,7 +133,7 @@ void InstallYearEndCommands() {
   for (const char* run : {processing::kMergeRun, processing::kSeparationRun})
     SetDossierRunRedo(
         run, [](const DossierRunInfo& r) { return processing::PutBackInterruptedTransfer(r.detail); }, true);
-  // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier..." of the
+  // "Edition > Ajouter Ã  partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier..." of the
   // code lists, the chart of accounts and the analytic sections.
   InstallCodeCopyHooks();
 }

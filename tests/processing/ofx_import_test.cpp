@@ -425,7 +425,7 @@ TEST_F(OfxImportTest, ATransactionWithABadValueRefusesTheWholeStatement) {
 TEST_F(OfxImportTest, AnXmlStatementInUtf8WithOtherBytesIsRefused) {
   Open();
   std::string text = ofx_fixture::OfxXml220(Statement(0, 3));
-  const std::size_t accent = text.find("\xC3\xA7");  // the "Á" of "reÁu"
+  const std::size_t accent = text.find("\xC3\xA7");  // the "√ß" of "re√ßu"
   ASSERT_NE(accent, std::string::npos);
   text.replace(accent, 2, "\xE7");
   const long before = DraftRecords();
@@ -455,7 +455,7 @@ TEST_F(OfxImportTest, AnAmountTooLargeForTheDraftIsRefusedBeforeAnyWrite) {
 }
 
 // A FITID names one transaction: reused for another one in the same statement, the statement is
-// refused (the second was taken for the first, "dÈj‡ importÈe"). Without FITIDs, two identical
+// refused (the second was taken for the first, "d√©j√† import√©e"). Without FITIDs, two identical
 // transactions of a day are both imported, and both found again at the next import.
 TEST_F(OfxImportTest, IdentitiesTellEveryTransactionApart) {
   Open();

@@ -185,7 +185,7 @@ TEST_F(LedgerPdfFileTest, WithoutAPrinterTheGeneralLedgerPrintsToAPdfFileHolding
   Run(20502);
   auto* form = Slot<TWEtaModGrandsLivres>(kGeneralLedgersFormSlot);
   ASSERT_NE(form, nullptr);
-  form->KindCombo()->SetSelIndex(3);  // "Général": one ledger
+  form->KindCombo()->SetSelIndex(3);  // "GÃ©nÃ©ral": one ledger
   form->CmKindChanged();
   form->DateTo()->SetText("31/08/25");
   QueueChoice(gui::IDOK, 0);  // EG-1STD

@@ -192,7 +192,7 @@ TEST_F(DunningWindowTest, TheMenuOpensThePairWithItsDefaultsAndChecks) {
 
 // An account chosen in the chart's list for the "?" of either account field comes back into that
 // field, and the static beside it shows that account's balance, not the old account's text (its
-// balance, or "Jusqu'à" and the bound the form proposed).
+// balance, or "Jusqu'Ã " and the bound the form proposed).
 TEST_F(DunningWindowTest, AnAccountChosenInTheChartListShowsItsOwnBalance) {
   // The chosen accounts' figures of the year (debit in euros).
   {
