@@ -10,6 +10,7 @@
 #include "platform/gui/custom_control.h"
 #include "platform/gui/dc.h"
 #include "platform/gui/keyboard.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -19,12 +20,6 @@ gui::ControlTemplate TemplateItem(gui::ControlKind kind, int id) {
   t.kind = kind;
   t.id = id;
   return t;
-}
-
-std::string Trim(const std::string& s) {
-  const std::size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return {};
-  return s.substr(a, s.find_last_not_of(' ') - a + 1);
 }
 
 // Private message: after the combo lost the focus, see who took it.
@@ -293,7 +288,7 @@ void MListBox::RefreshSelectedItem() {
 
 bool MListBox::CopySelectedLine() {
   const int i = GetSelIndex();
-  const std::string text = i >= 0 ? Trim(GetString(i)) : std::string();
+  const std::string text = i >= 0 ? Trimmed(GetString(i)) : std::string();
   if (i < 0 || GetCount() == 0) {
     gui::MessageBeep(0);
     return false;
@@ -308,7 +303,7 @@ bool MListBox::CopyAllLines() {
   for (int id = 518; id <= 525; ++id) frames.emplace_back(LoadStr(id));
   gui::AnimatedCursor cursor(frames);
   for (int i = 0; i < GetCount(); ++i) {
-    all += Trim(GetString(i));
+    all += Trimmed(GetString(i));
     all += LoadStr(54);
     if (i % 64 == 0) cursor.Step();
   }

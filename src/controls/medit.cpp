@@ -13,6 +13,7 @@
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 MEdit* CalculatorEdit = nullptr;
@@ -23,18 +24,6 @@ namespace {
 constexpr unsigned kCheckLeave = gui::WM_USER + 0x7E01;
 
 bool IsDigit(unsigned ch) { return ch >= '0' && ch <= '9'; }
-
-std::string RightTrimmed(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
-std::string Trimmed(const std::string& s) {
-  const std::size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return {};
-  const std::size_t b = s.find_last_not_of(' ');
-  return s.substr(a, b - a + 1);
-}
 
 // Day, month and two-digit year of a DD/MM/YY text (no check of the day).
 bool SplitDisplayDate(const std::string& t, int& d, int& m, int& yy) {
@@ -125,7 +114,7 @@ const std::string& MEdit::GetValueZeroPadded() {
 bool MEdit::IsModified() const {
   if (fieldWidth_ >= kMemoWidth || noTrim_) return GetText() != loaded_;
   // Trailing blanks never count as a change, on either side.
-  return RightTrimmed(GetText()) != RightTrimmed(loaded_);
+  return TrimmedRight(GetText()) != TrimmedRight(loaded_);
 }
 
 void MEdit::FocusSelect(bool select) {

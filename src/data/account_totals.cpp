@@ -14,6 +14,7 @@
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -41,23 +42,16 @@ std::string BlankPadded(std::string s, int width) {
   return s;
 }
 
-std::string RightTrimmed(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
 // Total moved by an amount, in whole cents so that long runs of postings stay exact.
 double Moved(const TotalsOperation& operation, double total, double amount) {
   const long long cents = ToCents(amount);
   return FromCents(ToCents(total) + (operation.Adds() ? cents : -cents));
 }
 
-std::string AmountText(double value) { return AllTrim(FormatNumber(kHeaderTotalWidth, 2, false, value)); }
-
 void LogRefused(const char* process, const std::string& what, const TotalsOperation& operation, double amount1,
                 double amount2) {
-  WriteLog(std::string(process) + " - Erreur: " + what + " - " + operation.Text() + " " + AmountText(amount1) +
-           " / " + AmountText(amount2));
+  WriteLog(std::string(process) + " - Erreur: " + what + " - " + operation.Text() + " " + AmountDigits(amount1) +
+           " / " + AmountDigits(amount2));
 }
 
 // The record lock of a totals write, waited for; a refusal (no current record, a damaged
@@ -173,7 +167,7 @@ void CreateHeader(Table& general, const std::string& header, int codeWidth) {
   const std::string journal = header.size() > 4 ? header.substr(4, 3) : "";
   if (!IsBlank(journal) && general.Seek("C10CODE", ("J" + BlankPadded(journal, codeWidth)).c_str()) &&
       !general.IsDeleted())
-    label = RightTrimmed(general.GetField(3));
+    label = TrimmedRight(general.GetField(3));
   CreateRecord(general, {{1, "C"}, {2, header}, {3, label}});
 }
 
@@ -226,7 +220,7 @@ void MajCompteC20(const char* code, const char* operation, double amount1, doubl
     accounts.Seek("C20CODE", accountKey.c_str());
     return;
   }
-  std::string collective = RightTrimmed(Cut(general.GetField(4), kCodeLength));
+  std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
     LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, moving, amount1, amount2);
   } else {
@@ -346,7 +340,7 @@ std::vector<std::string> AccountTotalsCodes(const char* code) {
   if (!SeekOrCreate(general, "C10CODE", collectiveKey,
                     {{1, "B"}, {2, letter}, {3, LoadStr(182)}, {4, std::string(8, LoadStr(1109)[0])}}))
     return codes;
-  std::string collective = RightTrimmed(Cut(general.GetField(4), kCodeLength));
+  std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
     LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, TotalsOperation("+D"), 0, 0);
     return codes;

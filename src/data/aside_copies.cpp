@@ -7,16 +7,11 @@
 #include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "runtime/text.h"
 
 namespace {
 
 constexpr const char* kExtensions[] = {".dbf", ".mdx", ".dbt"};
-
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -79,9 +74,9 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   }
   std::set<std::string> wanted;
   for (const std::string& base : bases)
-    for (const char* ext : kExtensions) wanted.insert(Lower(base) + ext);
+    for (const char* ext : kExtensions) wanted.insert(LowerAscii(base) + ext);
   for (const std::string& file : platform::ListFiles(dossierFolder)) {
-    if (wanted.count(Lower(file)) == 0) continue;
+    if (wanted.count(LowerAscii(file)) == 0) continue;
     if (!platform::CopyFile(dossierFolder + file, aside + file, true)) {
       RemoveFolder(aside);
       if (error != nullptr) *error = "copie impossible de " + dossierFolder + file + " dans " + aside;
@@ -106,7 +101,7 @@ namespace {
 bool LeftoverOf(const std::string& lowerName, const std::vector<std::string>& bases) {
   for (const std::string& base : bases)
     for (const char* ext : kExtensions) {
-      const std::string file = Lower(base) + ext + ".";
+      const std::string file = LowerAscii(base) + ext + ".";
       if (lowerName.size() > file.size() && lowerName.compare(0, file.size(), file) == 0) return true;
     }
   return false;
@@ -134,15 +129,15 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
   }
   const std::string aside = dossierFolder + copies.folder;
   std::set<std::string> copied;
-  for (const std::string& f : copies.files) copied.insert(Lower(f));
+  for (const std::string& f : copies.files) copied.insert(LowerAscii(f));
   std::set<std::string> tables;
   for (const std::string& base : copies.bases)
-    for (const char* ext : kExtensions) tables.insert(Lower(base) + ext);
+    for (const char* ext : kExtensions) tables.insert(LowerAscii(base) + ext);
   // What the runs undone left beside the tables goes first: a pack's new files would otherwise
   // be renamed over the tables put back when they are next opened.
   bool back = true;
   for (const std::string& file : platform::ListFiles(dossierFolder)) {
-    if (!LeftoverOf(Lower(file), copies.bases) || platform::RemoveFile(dossierFolder + file)) continue;
+    if (!LeftoverOf(LowerAscii(file), copies.bases) || platform::RemoveFile(dossierFolder + file)) continue;
     back = false;
     if (error != nullptr) *error = "fichier de travail impossible \xE0 supprimer: " + dossierFolder + file;
   }
@@ -162,12 +157,12 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
   }
   // The files of those tables that had no copy were made by the run.
   for (const std::string& file : platform::ListFiles(dossierFolder))
-    if (tables.count(Lower(file)) != 0 && copied.count(Lower(file)) == 0) platform::RemoveFile(dossierFolder + file);
+    if (tables.count(LowerAscii(file)) != 0 && copied.count(LowerAscii(file)) == 0) platform::RemoveFile(dossierFolder + file);
   platform::SyncFolder(dossierFolder);
   if (!back) return false;
   // The copies go once every table put back has been found sound.
   for (const std::string& f : copies.files) {
-    const std::string name = Lower(f);
+    const std::string name = LowerAscii(f);
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dbf") != 0) continue;
     if (!TableSound(platform::ResolveName(dossierFolder, f), error)) return false;
   }

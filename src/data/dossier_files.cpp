@@ -6,9 +6,9 @@
 #include "platform/system/files.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
-using tablelayer::LowerText;
 using tablelayer::Str;
 
 std::string DossierFolder;
@@ -34,7 +34,7 @@ const char* Result(std::string path) {
 // (strings 21-27), so file names and tags always agree.
 const char* TablePath(int n) {
   const std::string prefix = Str(21 + n).substr(0, 3);
-  return Result(Folder() + LowerText(prefix + Code()));
+  return Result(Folder() + LowerCp1252(prefix + Code()));
 }
 
 }  // namespace
@@ -46,7 +46,7 @@ void SetDossier(const std::string& folder, const std::string& code) {
 }
 
 const char* PathC10(const char* suffix) {
-  std::string name = LowerText(Str(21).substr(0, 3) + Code() + (suffix != nullptr ? suffix : ""));
+  std::string name = LowerCp1252(Str(21).substr(0, 3) + Code() + (suffix != nullptr ? suffix : ""));
   if (suffix == nullptr || suffix[0] == 0) return Result(Folder() + name);
   // A file with its extension (the dossier INI) is found without case.
   std::string folder = Folder();
@@ -63,7 +63,7 @@ const char* PathC70() { return TablePath(6); }
 std::string DossierTablePathOf(const std::string& folder, const std::string& code) {
   std::string name = Str(1081) + RTrim(code.c_str());
   while (name.size() < 8) name += '_';
-  return folder + LowerText(name);
+  return folder + LowerCp1252(name);
 }
 
 const char* DossierTablePath() { return Result(DossierTablePathOf(Folder(), DossierCode)); }
@@ -71,18 +71,18 @@ const char* DossierTablePath() { return Result(DossierTablePathOf(Folder(), Doss
 const char* PathReportDefs(char letter) {
   std::string name = Str(43);
   if (name.size() >= 3) name[2] = letter;
-  return Result(ProgramFolder + LowerText(name));
+  return Result(ProgramFolder + LowerCp1252(name));
 }
 
 const char* PathCEP() {
-  return Result(Folder() + LowerText(Str(1081) + Str(1083) + Str(1094) + Code()));
+  return Result(Folder() + LowerCp1252(Str(1081) + Str(1083) + Str(1094) + Code()));
 }
 
 const char* ExportFileName(const char* extension, const char* namePart) {
   std::string configured = IniGetString("NomFichierExport", "");
   if (configured.size() > 200) configured.resize(200);
   if (!IsBlank(configured)) return Result(configured);
-  return Result(Folder() + LowerText(Str(1081) + (namePart != nullptr ? namePart : "") + Code() +
+  return Result(Folder() + LowerCp1252(Str(1081) + (namePart != nullptr ? namePart : "") + Code() +
                                      (extension != nullptr ? extension : "")));
 }
 

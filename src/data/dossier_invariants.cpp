@@ -12,6 +12,7 @@
 #include "data/table_scan.h"
 #include "data/table.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -55,8 +56,6 @@ struct Sums {
     return "F " + a(debitF) + " / " + a(creditF) + ", E " + a(debitE) + " / " + a(creditE);
   }
 };
-
-std::string Trimmed(const char* text) { return RTrim(text); }
 
 // The sort record's fields compared with its line, and the line fields they copy.
 struct KeyField {
@@ -116,11 +115,11 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     const auto found = months.find(key);
     const Sums lines = found != months.end() ? found->second : Sums{};
     if (!(stored == lines))
-      fault("Centralisateur " + Trimmed(key.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
+      fault("Centralisateur " + TrimmedRight(key.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
     if (found != months.end()) months.erase(found);
   }
   for (const auto& [key, sums] : months)
-    if (!sums.Zero()) fault("Journal-mois " + Trimmed(key.c_str()) + " sans centralisateur: lignes " + sums.Text());
+    if (!sums.Zero()) fault("Journal-mois " + TrimmedRight(key.c_str()) + " sans centralisateur: lignes " + sums.Text());
 
   // Accounts: an auxiliary account's lines count on its collective too.
   std::map<std::string, Sums> wanted = accounts;
@@ -128,10 +127,10 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     if (code.empty() || code[0] < 'A' || code[0] > 'Z') continue;
     const auto c = collectives.find(code.substr(0, 1));
     if (c == collectives.end()) {
-      fault("Compte " + Trimmed(code.c_str()) + ": pas de collectif \"" + code.substr(0, 1) + "\"");
+      fault("Compte " + TrimmedRight(code.c_str()) + ": pas de collectif \"" + code.substr(0, 1) + "\"");
       continue;
     }
-    std::string collective = Trimmed(c->second.c_str());
+    std::string collective = TrimmedRight(c->second.c_str());
     PadTo(collective, 8, "0");
     wanted[collective].Add(sums);
   }
@@ -148,11 +147,11 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
       const auto found = sums.find(code);
       const Sums lines = found != sums.end() ? found->second : Sums{};
       if (!(stored == lines))
-        fault(std::string(what) + " " + Trimmed(code.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
+        fault(std::string(what) + " " + TrimmedRight(code.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
       if (found != sums.end()) sums.erase(found);
     }
     for (const auto& [code, s] : sums)
-      if (!s.Zero()) fault(std::string(what) + " " + Trimmed(code.c_str()) + " des lignes absent: " + s.Text());
+      if (!s.Zero()) fault(std::string(what) + " " + TrimmedRight(code.c_str()) + " des lignes absent: " + s.Text());
   };
   compare(c20, 17, "Compte", wanted);
   compare(c30, 9, "Section", sections);
@@ -264,7 +263,7 @@ bool DossierInvariants::CheckFromBlocks() {
     std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
     if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
       Fault("C60 enregistrement " + std::to_string(r) + ": pointe vers " + std::string(1, file) +
-            Trimmed(lineText.c_str()) + ", qui n'existe pas");
+            TrimmedRight(lineText.c_str()) + ", qui n'existe pas");
       return;
     }
     if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
@@ -364,7 +363,7 @@ bool DossierInvariants::CheckByCursor() {
     std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
     if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
       Fault("C60 enregistrement " + std::to_string(r) + ": pointe vers " + std::string(1, file) +
-            Trimmed(c60.GetField(T::TREC)) + ", qui n'existe pas");
+            TrimmedRight(c60.GetField(T::TREC)) + ", qui n'existe pas");
       continue;
     }
     if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];

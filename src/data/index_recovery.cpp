@@ -11,17 +11,12 @@
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
 
 constexpr char kReferenceSetLetter = 'S';  // "CESETATS", the set missing sets are copied from
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 std::string FileNameOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');

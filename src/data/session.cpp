@@ -7,6 +7,7 @@
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 using namespace dbase;
@@ -147,11 +148,8 @@ std::string Int5(long value) {
   return text;
 }
 
-std::string UpperText(std::string_view text) { return Upper(std::string(text).c_str()); }
-std::string LowerText(std::string_view text) { return Lower(std::string(text).c_str()); }
-
 std::string FieldKey(std::string_view name) {
-  std::string key = UpperText(name.substr(0, 10));
+  std::string key = UpperCp1252(name.substr(0, 10));
   key.resize(10, ' ');
   return key;
 }

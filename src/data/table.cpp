@@ -10,11 +10,10 @@
 #include "data/session.h"
 #include "data/table_internal.h"
 #include "platform/system/files.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 using namespace dbase;
-using tablelayer::LowerText;
-using tablelayer::UpperText;
 
 namespace {
 
@@ -30,14 +29,14 @@ std::string WithoutDbf(std::string_view path) {
 std::string LowerFileName(const std::string& path) {
   std::size_t slash = path.rfind('/');
   std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-  return path.substr(0, start) + LowerText(std::string_view(path).substr(start));
+  return path.substr(0, start) + LowerCp1252(std::string_view(path).substr(start));
 }
 
 // Tag names are upper-case, at most 10 characters; blanks around them are dropped.
 std::string TagText(std::string_view tag) {
   while (!tag.empty() && tag.front() == ' ') tag.remove_prefix(1);
   while (!tag.empty() && tag.back() == ' ') tag.remove_suffix(1);
-  return UpperText(tag.substr(0, 10));
+  return UpperCp1252(tag.substr(0, 10));
 }
 
 }  // namespace

@@ -12,10 +12,6 @@ std::string Str(int id);
 // "%5i" of a number.
 std::string Int5(long value);
 
-// Upper-case ASCII and cp1252 letters, as the runtime's Upper does.
-std::string UpperText(std::string_view text);
-std::string LowerText(std::string_view text);
-
 // Name blank-padded (or cut) to 10 characters, upper-cased: the form field names compare in.
 std::string FieldKey(std::string_view name);
 

@@ -1,3 +1,4 @@
+#include "runtime/text.h"
 #include "table_structures.h"
 
 #include <algorithm>
@@ -16,28 +17,7 @@ FieldDef C(std::string_view name, int width) { return {name, 'C', width, 0}; }
 FieldDef Amount(std::string_view name) { return {name, 'N', kAmountWidth, kAmountDecimals}; }
 FieldDef Memo(std::string_view name) { return {name, 'M', kMemoWidth, 0}; }
 
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-std::string UpperText(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = UpperAscii(c);
-  return out;
-}
-std::string LowerText(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
-}
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-  return true;
-}
+bool SameName(std::string_view a, std::string_view b) { return UpperAscii(a) == UpperAscii(b); }
 
 TableStructure MakeC10() {
   return {TableKind::C10,
@@ -339,7 +319,7 @@ std::vector<Token> Tokenize(std::string_view s) {
     } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
       std::size_t j = i;
       while (j < s.size() && (std::isalnum(static_cast<unsigned char>(s[j])) || s[j] == '_')) ++j;
-      out.push_back({TokKind::Name, UpperText(s.substr(i, j - i))});
+      out.push_back({TokKind::Name, UpperAscii(s.substr(i, j - i))});
       i = j;
     } else if (std::isdigit(static_cast<unsigned char>(c))) {
       std::size_t j = i;
@@ -459,7 +439,7 @@ std::string_view StripFolderAndExtension(std::string_view name, bool* extensionO
   *extensionOk = true;
   const std::size_t dot = name.find_last_of('.');
   if (dot != std::string_view::npos) {
-    const std::string ext = LowerText(name.substr(dot + 1));
+    const std::string ext = LowerAscii(name.substr(dot + 1));
     *extensionOk = ext == "dbf" || ext == "mdx" || ext == "dbt";
     name = name.substr(0, dot);
   }
@@ -556,7 +536,7 @@ std::vector<TagDef> TagsToBuild(TableKind kind, bool analyticByAccount) {
 
 TableKind TableKindOfFileName(std::string_view fileName) {
   bool extensionOk = false;
-  const std::string base = UpperText(StripFolderAndExtension(fileName, &extensionOk));
+  const std::string base = UpperAscii(StripFolderAndExtension(fileName, &extensionOk));
   if (!extensionOk || base.size() < 2 || base[0] != 'C') return TableKind::Unknown;
 
   // Reference tables of the program folder.
@@ -601,22 +581,22 @@ std::string TableBaseName(TableKind kind, std::string_view codeOrLetter) {
       std::string_view code = codeOrLetter.substr(0, codeOrLetter.find_last_not_of(' ') + 1);
       if (codeOrLetter.find_last_not_of(' ') == std::string_view::npos) code = {};
       if (!UsableCode(code)) return {};
-      return LowerText(std::string(TableKindName(kind)) + std::string(code));
+      return LowerAscii(std::string(TableKindName(kind)) + std::string(code));
     }
     case TableKind::DossierLock: {
       std::string_view code = codeOrLetter.substr(0, codeOrLetter.find_last_not_of(' ') + 1);
       if (codeOrLetter.find_last_not_of(' ') == std::string_view::npos) code = {};
       if (!UsableCode(code)) return {};
-      std::string name = "c" + LowerText(code);
+      std::string name = "c" + LowerAscii(code);
       name.append(8 - name.size(), '_');
       return name;
     }
     case TableKind::ReportDefs:
-      return UsableLetter(codeOrLetter) ? "ce" + LowerText(codeOrLetter) + "etats" : std::string();
+      return UsableLetter(codeOrLetter) ? "ce" + LowerAscii(codeOrLetter) + "etats" : std::string();
     case TableKind::ModelLines:
-      return UsableLetter(codeOrLetter) ? "clbilan" + LowerText(codeOrLetter) : std::string();
+      return UsableLetter(codeOrLetter) ? "clbilan" + LowerAscii(codeOrLetter) : std::string();
     case TableKind::ModelParams:
-      return UsableLetter(codeOrLetter) ? "cpbilan" + LowerText(codeOrLetter) : std::string();
+      return UsableLetter(codeOrLetter) ? "cpbilan" + LowerAscii(codeOrLetter) : std::string();
     case TableKind::Unknown: break;
   }
   return {};

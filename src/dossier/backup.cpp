@@ -23,13 +23,13 @@
 #include "platform/gui/messagebox.h"
 #include "platform/gui/modal_seam.h"
 #include "platform/system/clock.h"
-#include "platform/system/cp1252.h"
 #include "platform/system/file_mode.h"
 #include "platform/system/files.h"
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -43,20 +43,7 @@ std::function<void()> g_reopen;
 constexpr const char* kMethods = "7WR8092AZP";
 constexpr char kDefaultMethod = '9';
 
-std::string TrimRight(const std::string& text) {
-  std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
-bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
-
-std::string Lower(const std::string& text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(platform::Cp1252Lower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string Code() { return TrimRight(DossierCode); }
+std::string Code() { return TrimmedRight(DossierCode); }
 
 bool EndsWithSeparator(const std::string& text) {
   return !text.empty() && (text.back() == '/' || text.back() == '\\');
@@ -201,7 +188,7 @@ DossierFileModes ReadDossierFileModes() {
   DossierFileModes modes;
   for (const std::string& name : platform::ListFiles(DossierFolder, DossierFilePattern(Code()))) {
     const int mode = platform::FileMode(DossierFolder + name);
-    if (mode >= 0) modes[Lower(name)] = mode;
+    if (mode >= 0) modes[LowerCp1252(name)] = mode;
   }
   return modes;
 }
@@ -212,7 +199,7 @@ DossierFileModes ReadDossierFileModes() {
 void PutDossierFileModesBack(const DossierFileModes& before) {
   const int fresh = platform::NewFileMode();
   for (const std::string& name : platform::ListFiles(DossierFolder, DossierFilePattern(Code()))) {
-    const auto it = before.find(Lower(name));
+    const auto it = before.find(LowerCp1252(name));
     const int wanted = it != before.end() ? it->second : fresh;
     const std::string path = DossierFolder + name;
     if (platform::FileMode(path) != wanted && !platform::SetFileMode(path, wanted)) {
@@ -348,9 +335,9 @@ std::vector<std::string> SplitCommandWords(const std::string& line) {
 std::vector<std::string> ProcedureArguments(const std::string& line, const std::string& dossierFolder,
                                             const std::string& dossierCode) {
   std::vector<std::string> out;
-  const std::string code = TrimRight(dossierCode);
+  const std::string code = TrimmedRight(dossierCode);
   for (const std::string& word : SplitCommandWords(line)) {
-    const std::size_t at = Lower(word).find("%dossier%");
+    const std::size_t at = LowerCp1252(word).find("%dossier%");
     if (at == std::string::npos) {
       std::string w = word;
       ExpandProcedureLine(w, dossierFolder, code);
@@ -375,9 +362,9 @@ std::vector<std::string> ProcedureArguments(const std::string& line, const std::
 std::string NuvSauveValue(const std::string& stamp) {
   std::string t = DefaultBackupTarget();
   const std::string code = Code();
-  std::size_t at = Lower(t).find("%code%");
+  std::size_t at = LowerCp1252(t).find("%code%");
   if (at != std::string::npos) t.replace(at, 6, code);
-  at = Lower(t).find("%dateheure%");
+  at = LowerCp1252(t).find("%dateheure%");
   if (at != std::string::npos) t.replace(at, 11, stamp);
   return t;
 }
@@ -398,25 +385,25 @@ bool BuildBackupCommand(const BackupRequest& request, ExternalCommand& command) 
     command.argv.push_back(code);
     if (m == '7') {
       std::string stampArg = "-" + request.stamp;
-      if (!Blank(request.comment)) stampArg += "-" + TrimRight(request.comment);
+      if (!IsBlank(request.comment)) stampArg += "-" + TrimmedRight(request.comment);
       command.argv.push_back(request.unit1);
       command.argv.push_back(stampArg);
-      if (!Blank(request.unit2)) {
-        command.argv.push_back(TrimRight(request.unit2));
+      if (!IsBlank(request.unit2)) {
+        command.argv.push_back(TrimmedRight(request.unit2));
         command.argv.push_back(stampArg);
       }
     } else {
       std::string unit2 = IniGetString("Un2Sauvegarde", "");
-      if (!Blank(unit2)) ExpandBackupUnit(unit2, code);
+      if (!IsBlank(unit2)) ExpandBackupUnit(unit2, code);
       std::string unit1 = IniGetString("Un-Sauvegarde", (DossierFolder + DefaultBackupTarget()).c_str());
-      if (!Blank(unit1)) ExpandBackupUnit(unit1, code);
-      if (!Blank(unit1)) command.argv.push_back(WithSeparator(TrimRight(unit1)));
-      if (!Blank(unit2)) command.argv.push_back(WithSeparator(TrimRight(unit2)));
+      if (!IsBlank(unit1)) ExpandBackupUnit(unit1, code);
+      if (!IsBlank(unit1)) command.argv.push_back(WithSeparator(TrimmedRight(unit1)));
+      if (!IsBlank(unit2)) command.argv.push_back(WithSeparator(TrimmedRight(unit2)));
     }
   } else if (m == '2') {
     std::string unit = IniGetString("Un-Sauvegarde", "").substr(0, 11);
     NormaliseBackupUnitPath(unit, m);
-    if (Blank(unit)) unit = "A:\\";
+    if (IsBlank(unit)) unit = "A:\\";
     ExpandBackupUnit(unit, code, kMethod2Placeholders);
     AddBatch(command, m, false);
     command.argv.push_back(DossierFolder);
@@ -441,7 +428,7 @@ bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand
     AddBatch(command, m, true);
     command.argv.push_back(DossierFolder);
     command.argv.push_back(code);
-    if (!Blank(chosen)) command.argv.push_back(m == '7' ? chosen : WithSeparator(chosen));
+    if (!IsBlank(chosen)) command.argv.push_back(m == '7' ? chosen : WithSeparator(chosen));
   } else if (m == '2') {
     AddBatch(command, m, true);
     command.argv.push_back(DossierFolder);
@@ -471,7 +458,7 @@ std::string SetAsideLogPath() {
   const std::string folder = slash == std::string::npos ? std::string(".") : log.substr(0, slash);
   const std::string name = slash == std::string::npos ? log : log.substr(slash + 1);
   // "clg" + code + ".txt" becomes "c_lg" + code + ".tmp".
-  std::string aside = "c_lg" + Lower(name.size() > 7 ? name.substr(3, name.size() - 7) : Code()) + ".tmp";
+  std::string aside = "c_lg" + LowerCp1252(name.size() > 7 ? name.substr(3, name.size() - 7) : Code()) + ".tmp";
   return platform::ResolveName(folder, aside);
 }
 
@@ -556,7 +543,7 @@ void BackupDossier_Work() {
         WriteLog(logLine);
         if (m == '7') {
           const std::string copy =
-              platform::ResolveName(DossierFolder, "cin" + Lower(Code()) + ".ini");
+              platform::ResolveName(DossierFolder, "cin" + LowerCp1252(Code()) + ".ini");
           platform::CopyFile(IniPath(), copy, true);
         }
       }
@@ -603,7 +590,7 @@ void RestoreDossier_Work() {
     if (m == '2') {
       path = IniGetString("Un-Sauvegarde", "").substr(0, 11);
       NormaliseBackupUnitPath(path, m);
-      if (Blank(path)) path = "A:\\";
+      if (IsBlank(path)) path = "A:\\";
     } else {
       path = IniGetString("Un-Sauvegarde", (DossierFolder + DefaultBackupTarget()).c_str());
     }

@@ -7,14 +7,10 @@
 #include "platform/gui/filedialog.h"
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
-
-std::string TrimRight(const std::string& text) {
-  std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
 
 std::string WithCode(const std::string& text, const std::string& code) {
   std::string out;
@@ -52,7 +48,7 @@ int BackupChoiceFilter(char method) {
 }
 
 bool ChooseDossierBackup(gui::Window* owner, std::string& path, char method, const std::string& dossierCode) {
-  const std::string code = TrimRight(dossierCode);
+  const std::string code = TrimmedRight(dossierCode);
   gui::SetNamedCursor(LoadStr(513));
   std::string start = path;
   PrepareBackupStartFolder(start, code);

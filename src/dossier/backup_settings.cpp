@@ -8,6 +8,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/controls.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/mdi_client.h"
@@ -18,18 +19,6 @@ constexpr int kText = TDConfSauvegarde::kText, kUnit2Label = 1205, kUnit2 = TDCo
 constexpr int kCommentLabel = 1202, kComment = TDConfSauvegarde::kComment;
 constexpr int kModify = TDConfSauvegarde::kModifyUnit2, kChoose = TDConfSauvegarde::kChooseUnit2;
 constexpr int kUnit2Width = 100, kCommentWidth = 30;
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t b = text.find_first_not_of(' ');
-  if (b == std::string::npos) return "";
-  return text.substr(b, text.find_last_not_of(' ') - b + 1);
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 // "-" and the comment put before the last character (the final "/").
 void AddComment(std::string& target, const std::string& comment) {

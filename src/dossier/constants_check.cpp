@@ -7,6 +7,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "runtime/logfile.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -157,11 +158,6 @@ const std::vector<ConstantDefinition>& Catalog() {
   return catalog;
 }
 
-std::string RightTrimmed(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
 // One shape against the whole trimmed value.
 bool MatchesShape(const std::string& value, const std::string& shape) {
   std::size_t v = 0;
@@ -197,7 +193,7 @@ const ConstantDefinition* FindConstantDefinition(int n) {
 }
 
 bool ConstantMatchesPattern(const std::string& value, const char* shapes) {
-  const std::string trimmed = RightTrimmed(value);
+  const std::string trimmed = TrimmedRight(value);
   const std::string all = shapes != nullptr ? shapes : "";
   std::size_t start = 0;
   for (;;) {
@@ -210,7 +206,7 @@ bool ConstantMatchesPattern(const std::string& value, const char* shapes) {
 
 bool ConstantValueAccepted(const ConstantDefinition& d, const std::string& value) {
   if (value.size() > 3) return false;
-  const std::string trimmed = RightTrimmed(value);
+  const std::string trimmed = TrimmedRight(value);
   switch (d.kind) {
     case ConstantKind::List:
       return !trimmed.empty() && trimmed[0] != ' ' && std::string(d.firstChars).find(trimmed[0]) != std::string::npos;

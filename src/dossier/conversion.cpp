@@ -27,6 +27,7 @@
 #include "platform/system/files.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 
@@ -56,12 +57,6 @@ constexpr TableKind kKinds[] = {TableKind::C10, TableKind::C20, TableKind::C30, 
                                 TableKind::C50, TableKind::C60, TableKind::C70};
 
 long long Cents(double amount) { return std::llround(amount * 100.0); }
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 std::string TwoDigits(int n) {
   char b[8];
@@ -252,8 +247,6 @@ bool ConvertEntryLines(Table& table, double rate, char source,
   return ok;
 }
 
-std::string Amount14(long long cents) { return FormatNumber(14, 2, false, static_cast<double>(cents) / 100.0); }
-
 // Journal-month headers of C10 (kind "C"): field 4 the franc debit and credit, field 5 the
 // euro ones, 14 characters each. Euro totals come from the converted lines of that
 // journal-month and source (closed and draft headers apart), or from the franc totals when
@@ -281,7 +274,7 @@ bool ConvertJournalHeaders(Table& c10, double rate,
     }
     std::string euros = c10.GetField(5);
     euros.resize(254, ' ');
-    euros.replace(0, 28, Amount14(debit) + Amount14(credit));
+    euros.replace(0, 28, AmountText14(FromCents(debit)) + AmountText14(FromCents(credit)));
     if (!c10.PutField(5, RTrim(euros.c_str()))) ok = false;
   }
   return ok;

@@ -23,6 +23,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
@@ -53,12 +54,6 @@ void ShowWorkingDate() {
 namespace {
 
 CMDIClient* Client() { return CommandWindow; }
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 void SetFrameCaption(const std::string& caption) {
   if (Client() != nullptr && Client()->Parent() != nullptr) Client()->Parent()->SetCaption(caption);

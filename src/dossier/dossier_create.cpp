@@ -12,25 +12,10 @@
 #include "platform/system/files.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
-
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-std::string UpperAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
-
-bool IsBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
 std::string WithSlash(const std::string& folder) {
   return (!folder.empty() && folder.back() == '/') ? folder : folder + "/";
@@ -133,7 +118,7 @@ DossierRecord NewDossierRecord(const NewDossierSpec& spec) {
 }
 
 std::string CheckDossierCode(std::string_view code) {
-  if (IsBlank(code)) return "Le code du dossier est obligatoire.";
+  if (IsBlank(std::string(code))) return "Le code du dossier est obligatoire.";
   if (code.size() > 5) return "Le code du dossier a au plus 5 caract\xE8res.";
   for (char c : code) {
     const unsigned char u = static_cast<unsigned char>(c);

@@ -20,6 +20,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/handlers.h"
@@ -42,18 +43,6 @@ int ActionIndex(DossierAction a) {
     case DossierAction::Renommer: return 4;
     default: return -1;
   }
-}
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t b = text.find_first_not_of(' ');
-  if (b == std::string::npos) return "";
-  return text.substr(b, text.find_last_not_of(' ') - b + 1);
-}
-
-std::string UpperAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
 }
 
 std::string WithSlash(std::string folder) {

@@ -11,6 +11,7 @@
 #include "platform/gui/messagebox.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -26,8 +27,6 @@ Levels& Session() {
   static Levels levels;
   return levels;
 }
-
-std::string Trimmed(const std::string& text) { return RTrim(text.c_str()); }
 
 // The level a typed password gives; 0 when it is none of the dossier's. Without a privileged
 // password the privileged access is not guarded: an empty answer gives it.
@@ -47,7 +46,7 @@ char AskLevel(const std::string& code, const std::string& privileged, const std:
     dialog.SetCaption(caption);
     dialog.MaskInput();
     if (dialog.Execute(kTaskModal) != gui::IDOK) return 0;
-    const char level = LevelOf(Trimmed(typed), privileged, secondary);
+    const char level = LevelOf(TrimmedRight(typed), privileged, secondary);
     if (level != 0) return level;
     gui::MessageBeep(0);
     const int left = kTries - attempt;
@@ -64,7 +63,7 @@ char AskLevel(const std::string& code, const std::string& privileged, const std:
 }  // namespace
 
 bool CheckDossierPassword() {
-  const std::string code = Trimmed(DossierCode);
+  const std::string code = TrimmedRight(DossierCode);
   const std::string entry = DossierEntry(code, DossierFolder);
   Levels& session = Session();
   DossierRecord& record = TheDossierRecord;
@@ -79,8 +78,8 @@ bool CheckDossierPassword() {
     level = known->second;
   } else {
     const std::string privileged =
-        Trimmed(record.Get(DossierRecord::kPrivilegedPasswordPos, DossierRecord::kPasswordWidth));
-    const std::string secondary = Trimmed(record.SecondaryPassword());
+        TrimmedRight(record.Get(DossierRecord::kPrivilegedPasswordPos, DossierRecord::kPasswordWidth));
+    const std::string secondary = TrimmedRight(record.SecondaryPassword());
     if (!privileged.empty() || !secondary.empty()) {
       level = AskLevel(code, privileged, secondary);
       if (level == 0) return false;

@@ -21,18 +21,11 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 
 namespace {
-
-std::string Trimmed(const std::string& text) {
-  std::size_t b = text.find_first_not_of(' ');
-  if (b == std::string::npos) return "";
-  return text.substr(b, text.find_last_not_of(' ') - b + 1);
-}
-
-bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
 
 using Field = DossierRecord::DateField;
 
@@ -150,10 +143,10 @@ bool TDFicAProposDossier::CanClose() {
   if (working.empty()) return Refuse(1192, kWorkingDate);
   if (mode_ == kPropertiesMode) {
     for (int id : {kName, kPostalCode, kTown}) {
-      if (!Blank(GetItemText(id))) continue;
+      if (!IsBlank(GetItemText(id))) continue;
       int focus = kApe;
       for (int f : {kName, kPostalCode, kTown, kSiren, kEstablishment}) {
-        if (Blank(GetItemText(f))) {
+        if (IsBlank(GetItemText(f))) {
           focus = f;
           break;
         }

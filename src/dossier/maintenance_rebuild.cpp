@@ -17,6 +17,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -28,8 +29,6 @@ std::uint32_t CountOf(int number) {
   t.table->CloseTable(true);
   return n;
 }
-
-std::string Trimmed(const char* text) { return AllTrim(text); }
 
 bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }

@@ -17,6 +17,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -46,8 +47,6 @@ std::string C10Key(char kind, const std::string& code) {
 
 std::string Field(Table& t, int field) { return t.GetField(field); }
 
-std::string Amount14(double value) { return FormatNumber(14, 2, false, value); }
-
 // Adds the sums of one currency to characters 1-14 (debit) and 15-28
 // (credit) of a header field.
 void AddToHeaderField(Table& c10, int field, long long debit, long long credit) {
@@ -55,8 +54,8 @@ void AddToHeaderField(Table& c10, int field, long long debit, long long credit) 
   const std::string text = PadRight(Field(c10, field), 28);
   const double d = Val(text.substr(0, 14).c_str()) + FromCents(debit);
   const double c = Val(text.substr(14, 14).c_str()) + FromCents(credit);
-  c10.PutFieldPart(field, 1, 14, Amount14(d).c_str());
-  c10.PutFieldPart(field, 15, 14, Amount14(c).c_str());
+  c10.PutFieldPart(field, 1, 14, AmountText14(d).c_str());
+  c10.PutFieldPart(field, 15, 14, AmountText14(c).c_str());
 }
 
 // Posts a journal-month group to its header "C" + month + journal + source.
@@ -275,8 +274,8 @@ bool WriteBalancingLine(const std::string& group, const std::string& account, ch
   c50.PutField(12, kRebuildLabel);
   c50.PutField(16, std::string(1, marker).c_str());
   c50.PutField(17, senseText.c_str());
-  if (withFrancs) c50.PutField(18, Amount14(francs).c_str());
-  if (withEuros) c50.PutField(19, Amount14(euros).c_str());
+  if (withFrancs) c50.PutField(18, AmountText14(francs).c_str());
+  if (withEuros) c50.PutField(19, AmountText14(euros).c_str());
   c50.InsertRecord();
 
   c60.SetOrder("C60REC");

@@ -11,6 +11,7 @@
 #include "platform/gui/messagebox.h"
 #include "runtime/dates.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -19,12 +20,6 @@
 namespace {
 
 std::function<bool(const std::string&, const std::string&)> g_open;
-
-std::string Trimmed(const std::string& text) {
-  std::size_t b = text.find_first_not_of(' ');
-  if (b == std::string::npos) return "";
-  return text.substr(b, text.find_last_not_of(' ') - b + 1);
-}
 
 bool DefaultOpen(const std::string& folder, const std::string& code) { return OpenDossierAt(folder, code); }
 

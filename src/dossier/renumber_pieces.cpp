@@ -31,6 +31,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -52,12 +53,6 @@ constexpr std::uint32_t kBatch = 8192;
 const char kDistribution[] = "Ventil";
 
 bool IsDistribution(const std::string& piece) { return piece.compare(0, 6, kDistribution) == 0; }
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t b = text.find_first_not_of(' ');
-  if (b == std::string::npos) return "";
-  return text.substr(b, text.find_last_not_of(' ') - b + 1);
-}
 
 std::string Field(Table& t, int field) {
   const char* v = t.GetField(field);

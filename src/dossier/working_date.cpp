@@ -18,8 +18,6 @@
 
 namespace {
 
-bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
-
 }  // namespace
 
 bool AutomaticImportPosted = false;
@@ -43,8 +41,8 @@ void CmFichierDateTravail_Work() {
   const std::string section = SubStr(LoadStr(13), 49, 10);
   const std::string key = SubStr(LoadStr(13), 59, 13);
   std::string import = DossierIniGet(section.c_str(), key.c_str(), "");
-  if (Blank(import)) import = IniGetString(key.c_str(), "");
-  if (!Blank(import) && platform::FileExists(import) && CommandWindow != nullptr) {
+  if (IsBlank(import)) import = IniGetString(key.c_str(), "");
+  if (!IsBlank(import) && platform::FileExists(import) && CommandWindow != nullptr) {
     // The flag goes with the posted command: none left when the post fails.
     AutomaticImportPosted = gui::PostCommand(CommandWindow->GetHandle(), 20706);
     return;

@@ -24,6 +24,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/graphics.h"
@@ -64,7 +65,7 @@ constexpr std::size_t kSectionWidth = 8;
 // The sub-slots of the analytic line forms from a journal-entry slot's flag.
 constexpr int kForm1 = 209, kForm2 = 371;
 
-std::string AmountText(long long cents) { return cents == 0 ? std::string() : AllTrim(FormatNumber(14, 2, false, FromCents(cents))); }
+std::string AmountText(long long cents) { return cents == 0 ? std::string() : AmountDigits(FromCents(cents)); }
 
 std::string PanelText(long long cents) { return std::string(FormatNumber(14, 2, false, FromCents(cents))) + " "; }
 

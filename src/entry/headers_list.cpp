@@ -18,6 +18,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -46,12 +47,6 @@ void Refuse(gui::Window* owner, int message) {
   gui::MessageBox(owner, LoadStr(message), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
-std::string Replace(std::string text, const std::string& what) {
-  const std::size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, what);
-  return text;
-}
-
 const BrowseColumnTable& HeaderColumns() {
   static const BrowseColumnTable columns = TWSaiBroEntJournaux::DeclaredColumns();
   return columns;
@@ -69,13 +64,13 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   const JournalRecord j = ReadJournal(c10, journal);
   if (!j.found || j.cancelled) {
     gui::MessageBeep(0);
-    gui::MessageBox(owner, Replace(LoadStr(16006), journal), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(owner, FillPlaceholder(LoadStr(16006), journal), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   // The draft header itself, sought with its source letter: a closed one is never taken for it.
   if (!SeekHeader(c10, journalMonth, kDraftSource) || c10.IsDeleted()) {
     gui::MessageBeep(0);
-    gui::MessageBox(owner, Replace(Replace(LoadStr(16007), journal), MonthDisplay(journalMonth)), LoadStr(52),
+    gui::MessageBox(owner, FillPlaceholder(FillPlaceholder(LoadStr(16007), journal), MonthDisplay(journalMonth)), LoadStr(52),
                     gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
@@ -301,7 +296,7 @@ void TWSaiBroEntJournaux::CmCreer() {
   const HeaderCreation made = EnsureDraftHeader(*TableC10, journalMonth);
   if (made == HeaderCreation::NoJournal) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, Replace(LoadStr(16006), JournalOf(journalMonth)), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, FillPlaceholder(LoadStr(16006), JournalOf(journalMonth)), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   if (made == HeaderCreation::Failed) {

@@ -36,6 +36,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/graphics.h"
@@ -109,9 +110,7 @@ char ConstantLetter(int n) {
   return c.empty() ? ' ' : c[0];
 }
 
-std::string AmountText(long long cents) { return AllTrim(FormatNumber(14, 2, false, FromCents(cents))); }
-
-std::string TotalText(long long cents) { return std::string(FormatNumber(14, 2, false, FromCents(cents))) + " "; }
+std::string TotalText(long long cents) { return AmountText14(FromCents(cents)) + " "; }
 
 // The amount of an edit in cents (blank is 0).
 long long Cents(MEdit* e) { return e == nullptr ? 0 : ToCents(Val(e->GetText().c_str())); }
@@ -348,7 +347,7 @@ bool TWSaiModDetJournaux::LoadLine() {
 
   amountsSetting_ = true;
   const bool debit = loaded_.sense == 'D';
-  auto amount = [](double v) { return v == 0 ? std::string() : AmountText(ToCents(v)); };
+  auto amount = [](double v) { return v == 0 ? std::string() : AmountDigits(FromCents(ToCents(v))); };
   (debit ? debitF_ : creditF_)->SetValue(amount(loaded_.francs), true);
   (debit ? debitE_ : creditE_)->SetValue(amount(loaded_.euros), true);
   (debit ? creditF_ : debitF_)->SetValue("", true);
@@ -970,7 +969,7 @@ void TWSaiModDetJournaux::CeEnregistrerLigne(gui::CommandEnabler& ce) {
 
 void TWSaiModDetJournaux::CmRechercheEcriture() {
   const long long cents = Cents(AmountField(Sense(), EurosChecked()));
-  TDRechercheEcriture dialog(this, cents == 0 ? std::string() : AmountText(cents), key_.substr(1, kJournalMonthKeyLength));
+  TDRechercheEcriture dialog(this, cents == 0 ? std::string() : AmountDigits(FromCents(cents)), key_.substr(1, kJournalMonthKeyLength));
   if (dialog.Execute(kTaskModal) == gui::IDOK) ShowSearchTarget(this, SearchTargetKey);
 }
 
@@ -1025,8 +1024,8 @@ void TWSaiModDetJournaux::PutBalanceInLine(bool convert, long long balanceF, lon
   const BalancingLine line = LineTaking(balanceF, balanceE, euros, convert, rate_);
   if (line.hasFrancs || line.hasEuros) {
     SetSense(line.sense);
-    if (line.hasFrancs) AmountField(line.sense, false)->SetValue(AmountText(line.francs), false);
-    if (line.hasEuros) AmountField(line.sense, true)->SetValue(AmountText(line.euros), false);
+    if (line.hasFrancs) AmountField(line.sense, false)->SetValue(AmountDigits(FromCents(line.francs)), false);
+    if (line.hasEuros) AmountField(line.sense, true)->SetValue(AmountDigits(FromCents(line.euros)), false);
   }
   amountsSetting_ = false;
   MEdit* field = AmountField(Sense(), euros);
@@ -1159,7 +1158,7 @@ void TWSaiModDetJournaux::ApplyModelLine() {
       AmountField(sense == 'D' ? 'C' : 'D', true)->SetValue("", false);
       MEdit* typed = AmountField(sense, euros);
       MEdit* other = AmountField(sense, !euros);
-      typed->SetValue(AmountText(ToCents(m.value)), false);
+      typed->SetValue(AmountDigits(FromCents(ToCents(m.value))), false);
       if (euros) ConvertAmountByRate(*typed, *other);
       else ConvertAmountByInverseRate(*typed, *other);
     } else {

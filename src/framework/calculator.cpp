@@ -7,17 +7,12 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 double CalculatorMemory = 0.0;
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  const std::size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return {};
-  return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
 
 // A calculator key. Enter is the "=" key of the keyboard table, whichever
 // button has the focus, so a button does not act on Enter itself.
@@ -37,7 +32,7 @@ class CalcButton : public MButton {
 // ---- CalcEngine --------------------------------------------------------------
 
 void CalcEngine::Start(const std::string& value) {
-  display_ = Trim(value.substr(0, kDisplayRoom));
+  display_ = Trimmed(value.substr(0, kDisplayRoom));
   if (display_.empty()) display_ = LoadStr(1105);
   afterClear_ = false;
 }
@@ -91,7 +86,7 @@ void CalcEngine::Clear() {
 }
 
 void CalcEngine::ShowNumber(double value) {
-  std::string s = Trim(FormatNumber(20, 5, false, value));
+  std::string s = Trimmed(FormatNumber(20, 5, false, value));
   if (s.find('.') != std::string::npos) {
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();

@@ -17,6 +17,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -56,15 +57,10 @@ void SetLabel(gui::Static* label, const std::string& text) {
   if (label != nullptr) label->SetText(text);
 }
 
-std::string Padded(std::string code, int width, char fill = ' ') {
-  if (static_cast<int>(code.size()) < width) code.append(static_cast<std::size_t>(width - static_cast<int>(code.size())), fill);
-  return code;
-}
-
 // Seeks the key of a code; true when the record found carries exactly that
 // code (of the kind, for C10).
 bool SeekCode(const CodeSource& s, const std::string& code) {
-  const std::string padded = Padded(code, s.width);
+  const std::string padded = PaddedRight(code, s.width);
   const bool hit = s.kind.empty() ? s.table->Seek(s.tag, padded.c_str())
                                   : s.table->Seek(s.tag, s.kind.c_str(), padded.c_str());
   if (!hit || !OnRecord(s) || !OfKind(s)) return false;
@@ -206,8 +202,8 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
     if (edit != nullptr) edit->SetValue(chosen, false);
     // The overflow row hands back an empty code: nothing was chosen.
     if (IsBlank(chosen)) return finish(std::string());
-    if (lk == LookupKind::C20) StoreSessionCode(Padded(chosen, 8).c_str());
-    if (lk == LookupKind::C30) SetRegistryText(kRegistryLastSection, 8, Padded(chosen, 8));
+    if (lk == LookupKind::C20) StoreSessionCode(PaddedRight(chosen, 8).c_str());
+    if (lk == LookupKind::C30) SetRegistryText(kRegistryLastSection, 8, PaddedRight(chosen, 8));
     return finish(chosen);
   }
 
@@ -220,7 +216,7 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
     std::string code = AllTrim(answer.c_str());
     // A general account answered short is completed with zeros.
     if (lk == LookupKind::C20 && !code.empty() && static_cast<unsigned char>(code[0]) < 'A')
-      code = Padded(code, 8, LoadStr(1105)[0] != 0 ? LoadStr(1105)[0] : '0');
+      code = PaddedRight(code, 8, LoadStr(1105)[0] != 0 ? LoadStr(1105)[0] : '0');
     if (edit != nullptr) edit->SetValue(code, false);
     return finish(code);
   }

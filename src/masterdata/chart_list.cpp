@@ -27,6 +27,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/progress.h"
@@ -61,8 +62,6 @@ std::string Five(int n) {
 }
 
 gui::Handle MainWindow() { return static_cast<gui::Handle>(SessionInt(1)); }
-
-std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
 
 // The lock taken for a form or the text editor that did not open on the record goes back, unless the form or the
 // editor holds it.

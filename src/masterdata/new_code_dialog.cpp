@@ -13,6 +13,7 @@
 #include "platform/gui/filedialog.h"
 #include "runtime/code_helpers.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -32,8 +33,6 @@ char HelpCharacter() {
   const char c = ProgramOption(4);
   return c == ' ' || c == '\0' ? '*' : c;
 }
-
-std::string Trimmed(const std::string& t) { return AllTrim(t.c_str()); }
 
 }  // namespace
 

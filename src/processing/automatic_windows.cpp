@@ -17,6 +17,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -41,15 +42,6 @@ enum : int {
   kStartFirst = 1214, kStartNext = 1215, kStartPrior = 1216, kStartLast = 1217,
   kEndFirst = 1218, kEndNext = 1219, kEndPrior = 1220, kEndLast = 1221,
 };
-
-// Characters of the letters, trimmed.
-std::string Trimmed(const std::string& s) { return processing::TrimLetter(s); }
-
-std::string Replace(std::string text, const std::string& what) {
-  const std::size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, what);
-  return text;
-}
 
 // An account code as typed, filled to 8: with "0" when it begins below "A", with blanks otherwise.
 std::string FilledAccount(std::string code) {
@@ -334,7 +326,7 @@ void TWTraModLettrageAutomatique::CmLettrer() {
   if (!out.outOfLetters.empty()) {
     std::string accounts;
     for (const std::string& a : out.outOfLetters) accounts += (accounts.empty() ? "" : ", ") + Trimmed(a);
-    text += Replace(LoadStr(29006), accounts);
+    text += FillPlaceholder(LoadStr(29006), accounts);
   }
   gui::MessageBox(this, text, LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
   Status("");
@@ -379,7 +371,7 @@ void TWTraModLettrageAutomatique::CmDeLettrer() {
   }
   std::string letter = currentLetter_;
   letter.resize(4, ' ');
-  const int answer = gui::MessageBox(this, Replace(LoadStr(29007), letter), LoadStr(kAutomaticCaption),
+  const int answer = gui::MessageBox(this, FillPlaceholder(LoadStr(29007), letter), LoadStr(kAutomaticCaption),
                                      gui::MB_YESNOCANCEL | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON3);
   if (answer != gui::IDYES && answer != gui::IDNO) {
     SetControlsEnabled(true);
@@ -398,7 +390,7 @@ void TWTraModLettrageAutomatique::CmDeLettrer() {
   }
   const std::string n = Trimmed(FormatNumber(5, 0, false, static_cast<double>(count)));
   if (count == 0) Status("Il n'a avait aucune ligne \xE0 d\xE9lettrer");
-  gui::MessageBox(this, Replace(LoadStr(29008), n), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
+  gui::MessageBox(this, FillPlaceholder(LoadStr(29008), n), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
   Status(n + " ligne(s) d\xE9lettr\xE9(s)");
   SetControlsEnabled(true);
   SetDossierState(' ');

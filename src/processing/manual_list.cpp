@@ -15,6 +15,7 @@
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "platform/gui/cursor.h"
@@ -32,12 +33,6 @@ constexpr int kHeadersListSlot = 517;
 
 std::string Cut(std::string text, std::size_t width) {
   text.resize(width, ' ');
-  return text;
-}
-
-std::string Replace(std::string text, const std::string& what) {
-  const std::size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, what);
   return text;
 }
 
@@ -173,7 +168,7 @@ std::string TraBroLettrageManuel::GetCellText(int, std::uint32_t, std::uint32_t 
     case 9: return l.sense == 'C' ? Cut(amount, 17) : std::string(17, ' ');
     case 10: return Cut(l.letter, 4);
     case 11: return Cut(l.mark, 4);
-    case 12: return processing::TrimLetter(l.due).empty() ? std::string(8, ' ') : ShownDate(l.due);
+    case 12: return Trimmed(l.due).empty() ? std::string(8, ' ') : ShownDate(l.due);
     case 13: return Cut(l.label2, width);
     case 14: return Cut(l.label3, width);
     default: return std::string(width, ' ');
@@ -257,7 +252,7 @@ void TraBroLettrageManuel::CmSolderEtEnregistrer() {
       return;
     case processing::BalanceOutcome::NoJournal:
       gui::MessageBeep(0);
-      gui::MessageBox(this, Replace(LoadStr(29013), processing::TrimLetter(ConstantEntry(53))), LoadStr(52),
+      gui::MessageBox(this, FillPlaceholder(LoadStr(29013), Trimmed(ConstantEntry(53))), LoadStr(52),
                       gui::MB_OK | gui::MB_ICONSTOP);
       return;
     case processing::BalanceOutcome::TooManyLines:
@@ -324,7 +319,7 @@ void TraBroLettrageManuel::SearchWords(bool goOn) {
       gui::MessageBox(this, LoadStr(29011), LoadStr(kManualCaption), gui::MB_OK | gui::MB_ICONEXCLAMATION);
       return;
     case processing::WordSearchEnd::NotFound:
-      gui::MessageBox(this, Replace(LoadStr(29012), BrowseSearchText), LoadStr(kManualCaption),
+      gui::MessageBox(this, FillPlaceholder(LoadStr(29012), BrowseSearchText), LoadStr(kManualCaption),
                       gui::MB_OK | gui::MB_ICONEXCLAMATION);
       return;
   }

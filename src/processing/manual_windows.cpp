@@ -14,6 +14,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -33,8 +34,6 @@ enum : int {
   kFirstEdit = 1211, kLastEdit = 1212,
   kAccountFirst = 1214, kAccountNext = 1215, kAccountPrior = 1216, kAccountLast = 1217,
 };
-
-std::string Trimmed(const std::string& s) { return processing::TrimLetter(s); }
 
 std::string FilledAccount(std::string code) {
   code = Trimmed(code);

@@ -7,6 +7,7 @@
 #include "processing/manual_list.h"
 #include "processing/matching_windows.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -67,7 +68,7 @@ void CmLettrageManuel() {
     const auto p = processing::ManualMatchingParameters::Parse(
         RegistryText(kParametersPos, processing::ManualMatchingParameters::kLength));
     auto* list = new TraBroLettrageManuel(CommandWindow, LoadStr(29002) + std::string(": ") +
-                                                             processing::TrimLetter(p.account), p);
+                                                             Trimmed(p.account), p);
     // An account another station matches, or without lines in the selection: no list.
     if (list->OpenMatching() != processing::ManualOpen::Opened) {
       delete list;

@@ -20,6 +20,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/graphics.h"
@@ -49,11 +50,6 @@ std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cent
 std::string Day(const std::string& yyyymmdd) {
   Ymd d;
   return ParseYyyymmdd(yyyymmdd, d) ? DisplayDateOf(d) : std::string("--/--/--");
-}
-
-std::string Pad(std::string s, std::size_t n, bool right = false) {
-  if (s.size() >= n) return s.substr(0, n);
-  return right ? std::string(n - s.size(), ' ') + s : s + std::string(n - s.size(), ' ');
 }
 
 }  // namespace
@@ -102,7 +98,7 @@ void TWSaiModImportationOfx::SetupWindow() {
   if (c10.OpenShared(PathC10(), "C10CODE", true)) banks_ = processing::ReadDossierBanks(c10);
   // A blank first line: no bank chosen.
   bank_->AddString("");
-  for (const processing::DossierBank& b : banks_) bank_->AddString(Pad(b.code, 5) + b.name);
+  for (const processing::DossierBank& b : banks_) bank_->AddString(PadRight(b.code, 5) + b.name);
   counterpart_->SetValue(AllTrim(DossierIniGet(processing::kOfxIniSection, "CompteAttente",
                                                processing::kOfxDefaultCounterpart).c_str()),
                          true);
@@ -207,7 +203,7 @@ void TWSaiModImportationOfx::ShowStatement() {
     already += seen ? 1 : 0;
     // The texts whole; the labels cut them at 25 characters.
     const std::string text = t.name.empty() ? t.memo : t.memo.empty() ? t.name : t.name + " - " + t.memo;
-    list_->AddString(std::string(seen ? "* " : "  ") + Day(t.date) + " " + Pad(Amount(t.cents), 14, true) + "  " +
+    list_->AddString(std::string(seen ? "* " : "  ") + Day(t.date) + " " + FitRight(Amount(t.cents), 14) + "  " +
                      text);
   }
   texts_[2]->SetText(std::to_string(s.transactions.size()) + " op\xE9rations, dont " + std::to_string(already) +

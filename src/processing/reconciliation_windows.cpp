@@ -32,6 +32,7 @@
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/graphics.h"
@@ -55,8 +56,6 @@ enum : int {
 
 const char* const kOfxFilter = "Relev\xE9s OFX|*.ofx;*.qfx;*.OFX;*.QFX|Tous les fichiers (*.*)|*.*|";
 
-
-std::string Trimmed(const std::string& s) { return processing::TrimLetter(s); }
 
 // A piece number as written by the import and as read from a line: digits without leading zeros.
 std::string PieceKey(const std::string& piece) {
@@ -89,12 +88,6 @@ std::string ShownYyyymmdd(const std::string& text) {
 
 // An amount in cents, grouped, with its sign.
 std::string Money(long long cents, int width = 17) { return GroupThousands(width, 2, FromCents(cents)); }
-
-std::string Replace(std::string text, const std::string& what) {
-  const std::size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, what);
-  return text;
-}
 
 // The general account of the first bank of the general file that names one.
 std::string FirstBankAccount() {
@@ -571,7 +564,7 @@ void TWTraBroRapprochement::CmEnregistrer() {
   }
   // A difference left is named and saved only on the user's word.
   if (work_.Difference() != 0 &&
-      gui::MessageBox(this, Replace(LoadStr(29332), Trimmed(Money(work_.Difference()))), LoadStr(kCaption),
+      gui::MessageBox(this, FillPlaceholder(LoadStr(29332), Trimmed(Money(work_.Difference()))), LoadStr(kCaption),
                       gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
     return;
   SetDossierState('1');
@@ -584,7 +577,7 @@ void TWTraBroRapprochement::CmEnregistrer() {
     gui::MessageBox(this, LoadStr(29334), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
   } else {
     WriteLog(work_.LogLine(written));
-    gui::MessageBox(this, Replace(LoadStr(29333), std::to_string(written)) + work_.LogLine(written).substr(30),
+    gui::MessageBox(this, FillPlaceholder(LoadStr(29333), std::to_string(written)) + work_.LogLine(written).substr(30),
                     LoadStr(kCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);

@@ -4,6 +4,7 @@
 
 #include "platform/system/cp1252.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -19,17 +20,6 @@ std::string NamePiece(int position, int length, const char* fallback) {
   std::string entry = LoadStr(2575);
   if (entry.size() < static_cast<std::size_t>(position - 1 + length)) return fallback;
   return entry.substr(static_cast<std::size_t>(position - 1), static_cast<std::size_t>(length));
-}
-
-std::string LowerCopy(const std::string& text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(platform::Cp1252Lower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string RightTrimmed(const std::string& text) {
-  std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
 std::string Two(int v) {
@@ -50,7 +40,7 @@ std::string HourOf(const platform::LocalTime& t) {
 
 // Replaces the first occurrence of the placeholder (case ignored).
 bool ReplaceFirst(std::string& text, const std::string& placeholder, const std::string& value) {
-  std::size_t at = LowerCopy(text).find(placeholder);
+  std::size_t at = LowerCp1252(text).find(placeholder);
   if (at == std::string::npos) return false;
   text.replace(at, placeholder.size(), value);
   return true;
@@ -58,12 +48,6 @@ bool ReplaceFirst(std::string& text, const std::string& placeholder, const std::
 
 void TrimTrailingSeparators(std::string& path) {
   while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
-}
-
-std::string UpperCopy(const std::string& text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(c)));
-  return out;
 }
 
 std::string FileNameOf(const std::string& path) {
@@ -102,7 +86,7 @@ std::string WeekdayNameOf(int year, int month, int day) {
   int index = (h + 6) % 7;  // 0 = Sunday
   static const char* const kNames[7] = {"DIMANCHE", "LUNDI",    "MARDI", "MERCREDI",
                                         "JEUDI",    "VENDREDI", "SAMEDI"};
-  return RightTrimmed(NamePiece(43 + 8 * index, 8, kNames[index]));
+  return TrimmedRight(NamePiece(43 + 8 * index, 8, kNames[index]));
 }
 
 char* WeekdayName() {
@@ -137,8 +121,8 @@ void ExpandBackupUnit(std::string& text, const std::string& dossierCode, unsigne
   };
   for (const Step& step : kSteps) {
     if ((placeholders & step.flag) == 0) continue;
-    std::string name = LowerCopy(NamePiece(step.position, step.length, step.fallback));
-    if (LowerCopy(text).find(name) == std::string::npos) continue;
+    std::string name = LowerCp1252(NamePiece(step.position, step.length, step.fallback));
+    if (LowerCp1252(text).find(name) == std::string::npos) continue;
     std::string value;
     switch (step.flag) {
       case kPlaceholderDefaut: value = DefaultBackupTarget(); break;
@@ -154,7 +138,7 @@ void ExpandBackupUnit(std::string& text, const std::string& dossierCode, unsigne
 
 std::string DossierFilePattern(const std::string& dossierCode) {
   std::string pattern = "[cC]??";
-  for (char c : RightTrimmed(dossierCode)) {
+  for (char c : TrimmedRight(dossierCode)) {
     unsigned char u = platform::Cp1252Upper(static_cast<unsigned char>(c));
     unsigned char l = platform::Cp1252Lower(static_cast<unsigned char>(c));
     if (u != l) {
@@ -174,8 +158,8 @@ void ExpandProcedureLine(std::string& text, const std::string& dossierFolder,
   std::string folder = dossierFolder;
   if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   const std::string names[3] = {"%chemin%", "%dossier%", "%code%"};
-  const std::string values[3] = {folder, DossierFilePattern(dossierCode), RightTrimmed(dossierCode)};
-  const std::string lower = LowerCopy(text);
+  const std::string values[3] = {folder, DossierFilePattern(dossierCode), TrimmedRight(dossierCode)};
+  const std::string lower = LowerCp1252(text);
   std::string out;
   std::size_t i = 0;
   while (i < text.size()) {
@@ -258,8 +242,8 @@ std::size_t StampAt(const std::string& name, std::size_t at) {
 }  // namespace
 
 bool IsBackupFileFor(const std::string& path, const std::string& dossierCode, char method) {
-  const std::string name = UpperCopy(FileNameOf(path));
-  const std::string code = UpperCopy(RightTrimmed(dossierCode));
+  const std::string name = UpperCp1252(FileNameOf(path));
+  const std::string code = UpperCp1252(TrimmedRight(dossierCode));
   if (code.empty()) return false;
   const std::string prefix = "ZEL" + code;
   switch (static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(method)))) {
@@ -293,7 +277,7 @@ bool IsBackupFileFor(const std::string& path, const std::string& dossierCode, ch
 
 bool ChooseBackupFile(unsigned long owner, std::string& path, int titleId, int filterId,
                       char method, const std::string& dossierCode) {
-  std::string code = RightTrimmed(dossierCode);
+  std::string code = TrimmedRight(dossierCode);
   std::string start = path;
   PrepareBackupStartFolder(start, code);
   const std::string filter = WithCode(LoadStr(filterId), code);

@@ -8,6 +8,7 @@
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -67,11 +68,6 @@ unsigned long RegisteredHandle() {
   return v;
 }
 
-std::string RightTrimmed(const std::string& text) {
-  std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
 bool InList(int field, std::initializer_list<int> fields) {
   for (int f : fields) {
     if (f == field) return true;
@@ -122,7 +118,7 @@ std::string& NextLetterCode(std::string& code) {
     return code;
   }
   const std::size_t length = code.size();
-  std::string core = RightTrimmed(code);
+  std::string core = TrimmedRight(code);
   if (core.size() > 4) return code;
   int i = static_cast<int>(core.size()) - 1;
   for (;;) {
@@ -150,7 +146,7 @@ std::string& NextLetterCode(std::string& code) {
     core[i] = '1';
     --i;
   }
-  const bool padded = length > RightTrimmed(code).size();
+  const bool padded = length > TrimmedRight(code).size();
   if (padded && core.size() < length) core.resize(length, ' ');
   code = core;
   return code;
@@ -176,7 +172,7 @@ std::string& NormalizeNumberText(std::string& text) {
   if (IsBlank(text) || (text[0] >= 'A' && text[0] <= 'Z')) return text;
   const std::size_t length = text.size();
   std::string c019 = TheDossierRecord.Constant(19);
-  std::string work = RightTrimmed(text);
+  std::string work = TrimmedRight(text);
   if (!c019.empty() && c019[0] == 'O') {
     while (!work.empty() && work.back() == '0') work.pop_back();
   } else {
@@ -245,8 +241,8 @@ void CloseRegisteredWindow(const char* key) {
   std::string given(key ? key : "");
   if (!given.empty()) {
     std::string registered =
-        RightTrimmed(RegistryText(kTextWindowKey, kTextWindowKeyEnd - kTextWindowKey + 1));
-    if (RightTrimmed(given) != registered) return;
+        TrimmedRight(RegistryText(kTextWindowKey, kTextWindowKeyEnd - kTextWindowKey + 1));
+    if (TrimmedRight(given) != registered) return;
   }
   unsigned long handle = RegisteredHandle();
   if (handle == 0) return;
@@ -302,7 +298,7 @@ bool AskSupportPassword() {
   RuntimeBeep(0);
   std::string answer;
   if (g_prompt == nullptr || !g_prompt(LoadStr(1867), LoadStr(1868), answer)) return false;
-  std::string typed = RightTrimmed(answer);
+  std::string typed = TrimmedRight(answer);
   for (char& c : typed) c = static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(c)));
   Ymd today = Today();
   return typed == SupportCodeForDate(today.year, today.month, today.day);

@@ -4,6 +4,7 @@
 
 #include "platform/system/clock.h"
 #include "runtime/bank_ids.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -48,8 +49,6 @@ void Tag(std::string& out, const char* tag) {
   out += tag;
   out += kEnd;
 }
-
-std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
 
 // The last stamp a file of this program took: the next one waits for another second.
 std::string& LastStamp() {

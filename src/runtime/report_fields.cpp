@@ -8,22 +8,12 @@
 #include "platform/system/cp1252.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
 
 const std::string kEmpty;
-
-std::string FitTo(std::string_view text, int width) {
-  std::string out(text.substr(0, static_cast<std::size_t>(width)));
-  out.resize(static_cast<std::size_t>(width), ' ');
-  return out;
-}
-
-std::string RightTrimmed(const std::string& text) {
-  std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
 
 constexpr std::int64_t kPowersOfTen[] = {1,          10,          100,          1000,         10000,
                                          100000,     1000000,     10000000,     100000000,    1000000000};
@@ -105,7 +95,7 @@ int FieldDecimalsOf(const std::string& definition) {
 }
 
 std::string FieldNameOf(const std::string& definition) {
-  return RightTrimmed(definition.substr(0, kFieldNameLength));
+  return TrimmedRight(definition.substr(0, kFieldNameLength));
 }
 
 void ShowEmptyReport(const char* text) {
@@ -135,7 +125,7 @@ bool ReportFieldTable::DeclareField(int n, const char* definition) {
   }
   std::string& slot = definitions_[static_cast<std::size_t>(n)];
   if (!IsBlank(slot)) return false;
-  slot = FitTo(definition ? definition : "", kFieldDefinitionLength);
+  slot = PadRight(definition ? definition : "", static_cast<std::size_t>(kFieldDefinitionLength));
   if (IsBlank(slot)) {
     slot.clear();
     return false;
@@ -159,8 +149,8 @@ void ReportFieldTable::DeclareFieldCopies(int k, int m) {
     for (int j = 0; j < m; ++j) {
       const std::string& source = Definition(j);
       std::string name(1, static_cast<char>('@' + g));
-      name += FitTo(source, kFieldNameLength).substr(0, 9);
-      std::string def = name + FitTo(source, kFieldDefinitionLength).substr(kFieldNameLength);
+      name += PadRight(source, static_cast<std::size_t>(kFieldNameLength)).substr(0, 9);
+      std::string def = name + PadRight(source, static_cast<std::size_t>(kFieldDefinitionLength)).substr(kFieldNameLength);
       DeclareField(g * m + j, def.c_str());
     }
   }
@@ -225,7 +215,7 @@ void ReportFieldTable::SetFieldText(int n, std::string_view t) {
 
 void ReportFieldTable::AppendFieldText(int n, const char* text) {
   if (!IsDeclared(n)) return;
-  std::string joined = RightTrimmed(Value(n));
+  std::string joined = TrimmedRight(Value(n));
   joined += text ? text : "";
   SetFieldText(n, joined.c_str());
 }
@@ -338,7 +328,7 @@ void ReportFieldTable::FormatNumberText(int n, double value) const {
     --decimals;
   }
   if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
-  values_[static_cast<std::size_t>(n)] = FitTo(text, width);
+  values_[static_cast<std::size_t>(n)] = PadRight(text, static_cast<std::size_t>(width));
   stale_[static_cast<std::size_t>(n)] = 0;
 }
 
@@ -394,7 +384,7 @@ const std::string& ReportFieldTable::Value(int n) const {
 
 int ReportFieldTable::FindField(const char* name) const {
   if (name == nullptr) return -1;
-  std::string wanted = RightTrimmed(FitTo(name, kFieldNameLength));
+  std::string wanted = TrimmedRight(PadRight(name, static_cast<std::size_t>(kFieldNameLength)));
   for (int n = 0; n < static_cast<int>(definitions_.size()); ++n) {
     if (IsDeclared(n) &&
         platform::Cp1252EqualNoCase(FieldNameOf(definitions_[n]).c_str(), wanted.c_str())) {

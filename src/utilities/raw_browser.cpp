@@ -39,11 +39,6 @@ constexpr int kFirstLabelId = 1401;
 
 gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
 
-std::string Fitted(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // The browser open now (null when none).
 TWUtiBroFichier* OpenBrowser() { return dynamic_cast<TWUtiBroFichier*>(gui::Window::FromHandle(SlotHandle(kRawListSlot))); }
 
@@ -163,8 +158,8 @@ std::string TWUtiBroFichier::GetCellText(int field, std::uint32_t, std::uint32_t
     return std::string(width, ' ');
   const char type = table_->FieldType(field);
   // A type the table layer cannot read as text is shown as its letter.
-  if (type != 'C' && type != 'N') return Fitted(std::string("<") + type + ">", width);
-  return Fitted(table_->GetField(field), width);
+  if (type != 'C' && type != 'N') return PadRight(std::string("<") + type + ">", width);
+  return PadRight(table_->GetField(field), width);
 }
 
 void TWUtiBroFichier::PositionOnRecord(long recno, int) {

@@ -57,12 +57,6 @@ char SetLetterOf(char kind) {
 int ListSlotOf(char kind) { return kind == 'Y' ? kReportListSlotY : kReportListSlotZ; }
 int FormSlotOf(char kind) { return kind == 'Y' ? kReportFormSlotY : kReportFormSlotZ; }
 
-std::string Padded(const std::string& code) {
-  std::string p = code.substr(0, kReportCodeWidth);
-  p.resize(kReportCodeWidth, ' ');
-  return p;
-}
-
 void Say(gui::Window* owner, const std::string& text) {
   gui::MessageBeep(0);
   gui::MessageBox(owner, text, LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
@@ -292,7 +286,7 @@ void TWUtiBroEtats::CmModifier() {
     gui::MessageBeep(0);
     return;
   }
-  OpenPartnerForm(Padded(SelectedCode()), partnerSlot, MenuCommand(), 0);
+  OpenPartnerForm(PadRight(SelectedCode(), kReportCodeWidth), partnerSlot, MenuCommand(), 0);
 }
 
 void TWUtiBroEtats::CmTexte() {
@@ -324,7 +318,7 @@ TWUtiModEtats::TWUtiModEtats(gui::MDIClient* client, char kind, const std::strin
     : CMDIModif(client, std::string(CodeLabelForType(std::string(1, kind).c_str())) + RTrim(code.c_str()), 4, 3,
                 FormSlotOf(kind), kReportCodeWidth + 11, ListSlotOf(kind)),
       kind_(kind),
-      code_(Padded(code)) {
+      code_(PadRight(code, kReportCodeWidth)) {
   KeyWidth = kReportCodeWidth;
   ContextCommands = {2, form_cmd::Quitter, form_cmd::Enregistrer};
   codeLabel_ = new MStatic(this, "Code", kCodeLabel);

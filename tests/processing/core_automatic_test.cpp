@@ -162,7 +162,7 @@ TEST_F(AutomaticTest, AClosedLineTakesItsLetterInTheClosedFile) {
   RunCase c{"", {}, 2, "", "C61231", 1, {}, 0};
   EXPECT_EQ(RunAutomaticMatching(Tables(), Parameters(c, "CCLOS   ")).matches, 1);
   ASSERT_TRUE(c40.GoTo(closed));
-  EXPECT_EQ(processing::TrimLetter(c40.GetField(L::DLETE)), "A");
+  EXPECT_EQ(Trimmed(c40.GetField(L::DLETE)), "A");
   EXPECT_EQ(Letters(draft), (std::vector<std::string>{"A"}));
   // Unlettered by hand: the manual list's save reaches the closed line too.
   processing::ManualMatchingParameters p;
@@ -178,7 +178,7 @@ TEST_F(AutomaticTest, AClosedLineTakesItsLetterInTheClosedFile) {
   ASSERT_TRUE(list.CanSave());
   list.SaveLetters();
   ASSERT_TRUE(c40.GoTo(closed));
-  EXPECT_EQ(processing::TrimLetter(c40.GetField(L::DLETE)), "");
+  EXPECT_EQ(Trimmed(c40.GetField(L::DLETE)), "");
 }
 
 TEST_F(AutomaticTest, LettersAreRemovedAllOrOneAndCopiedBetweenTheCurrencies) {

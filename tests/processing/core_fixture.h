@@ -23,6 +23,7 @@
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "support/runtime_fixture.h"
 
@@ -137,16 +138,16 @@ class CoreTest : public test_support::RuntimeTest {
     std::vector<std::string> out;
     for (std::uint32_t r : sorts) {
       EXPECT_TRUE(c60.GoTo(r));
-      const std::string sortLetter = processing::TrimLetter(c60.GetField(T::TLET + currency));
+      const std::string sortLetter = Trimmed(c60.GetField(T::TLET + currency));
       const processing::SourceLine s = processing::ReadSource(Tables(), currency);
-      const std::string lineLetter = processing::TrimLetter(s.letter);
+      const std::string lineLetter = Trimmed(s.letter);
       out.push_back(sortLetter == lineLetter ? sortLetter : sortLetter + "/" + lineLetter);
     }
     return out;
   }
   std::string Mark(std::uint32_t sort) {
     EXPECT_TRUE(c60.GoTo(sort));
-    return processing::TrimLetter(c60.GetField(T::TLETP));
+    return Trimmed(c60.GetField(T::TLETP));
   }
 
  public:

@@ -233,14 +233,14 @@ TEST_F(BalanceTest, TheDifferenceIsWrittenOffAndTheGroupLettered) {
   } want[] = {{"CBAL", "C", 0.40, "E01"}, {"67180000", "D", 0.40, ""}};
   for (int i = 0; i < 2; ++i) {
     ASSERT_TRUE(c50.GoTo(linesBefore + 1 + i));
-    EXPECT_EQ(processing::TrimLetter(c50.GetField(L::BCODE)), want[i].account);
+    EXPECT_EQ(Trimmed(c50.GetField(L::BCODE)), want[i].account);
     EXPECT_EQ(std::string(c50.GetField(L::BSENS)), want[i].sense);
     EXPECT_DOUBLE_EQ(c50.GetFieldNum(L::BMONTANTE), want[i].euros);
-    EXPECT_EQ(processing::TrimLetter(c50.GetField(L::BLETE)), want[i].letter);
+    EXPECT_EQ(Trimmed(c50.GetField(L::BLETE)), want[i].letter);
     EXPECT_EQ(std::string(c50.GetField(L::BJAL)).substr(0, 2), "OD");
     EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), "06") << "dated like the selected line";
     ASSERT_TRUE(T::Find(c60, T::kDraft, linesBefore + 1 + i));
-    EXPECT_EQ(processing::TrimLetter(c60.GetField(T::TLETP)), i == 0 ? "+" : "") << "no mark on the counterpart";
+    EXPECT_EQ(Trimmed(c60.GetField(T::TLETP)), i == 0 ? "+" : "") << "no mark on the counterpart";
   }
   EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"E01", "E01"}));
   DossierInvariants check;

@@ -12,6 +12,7 @@
 #include "entry/core/new_lines.h"
 #include "platform/dbase/idapi.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 bool LastAnalyticEntryInEuros = false;
@@ -28,8 +29,6 @@ constexpr std::size_t kSectionWidth = 8, kLabelWidth = 25;
 constexpr long kMostNumber = 9999;
 
 std::string Digits4(long n) { return StrZero(n, 4); }
-
-std::string Amount14(long long cents) { return FormatNumber(14, 2, false, FromCents(cents)); }
 
 // The current record belongs to the lines (or the header) named by the first 26 characters of `key`.
 char MatchSplit(Table& c50, const std::string& key) {
@@ -125,7 +124,7 @@ SplitKey SplitKey::Of(const std::string& lineKey, const std::string& account, ch
   const std::string k = PadRight(lineKey, L::kKeyLength);
   std::string text = k.substr(1, 13) + PadRight(NormalizeAccount(account), 8) + k.substr(20, 4) + headerLetter +
                      std::string(4, ' ') + k.substr(14, 6) + PadRight(day, 2) + PadRight(labelCode, 1) +
-                     PadRight(label, kLabelWidth) + Amount14(francs) + Amount14(euros);
+                     PadRight(label, kLabelWidth) + AmountText14(FromCents(francs)) + AmountText14(FromCents(euros));
   return SplitKey(std::move(text));
 }
 

@@ -12,6 +12,7 @@
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 #include "runtime/transfer_records.h"
 #include "runtime/xbase.h"
 
@@ -50,15 +51,13 @@ std::string Part(const std::string& zone, int position, int width) {
              static_cast<std::size_t>(width));
 }
 
-std::string Trim(const std::string& text) { return AllTrim(text.c_str()); }
-
 std::string Blanks(std::size_t n) { return std::string(n, ' '); }
 
 bool Contains(const std::string& text, char c) { return text.find(c) != std::string::npos; }
 
 // The list of accounts with incomplete bank details grows while it is shorter than 100 characters.
 void AddToList(std::string& list, const std::string& account) {
-  if (list.size() < 100) list += "\r\n" + Trim(account);
+  if (list.size() < 100) list += "\r\n" + Trimmed(account);
 }
 
 // The journal code and month of a key, as the messages name them.
@@ -209,13 +208,13 @@ std::string JournalPrintout::RemittanceText(const Account& a, const std::string&
     std::string after = a.memo.substr(at + mark.size(), 30);
     const std::size_t end = after.find("\r\n");
     if (end != std::string::npos) after.resize(end);
-    reference = Trim(after);
+    reference = Trimmed(after);
   }
   if (ConstantIs(72, 'O')) reference = reference.empty() ? PadRight(label3, 25) : reference + "-" + PadRight(label3, 25);
   // L: the label before its first backslash.
   std::string part;
   const std::size_t slash = label.find('\\');
-  if (slash != std::string::npos && slash > 0) part = Trim(label.substr(0, slash));
+  if (slash != std::string::npos && slash > 0) part = Trimmed(label.substr(0, slash));
   // X: the name the dossier gives its transfers.
   std::string name = DossierIniGet("Fichiers-Vrts", "LibelleDstVrt", TheDossierRecord.Name().c_str());
   if (name.size() > 30) name.resize(30);
@@ -223,7 +222,7 @@ std::string JournalPrintout::RemittanceText(const Account& a, const std::string&
   if (!IsBlank(reference) && !part.empty()) text = reference + "-" + part;
   else if (!IsBlank(reference)) text = reference;
   else text = part;
-  return IsBlank(text) ? name : Trim(text) + "-" + name;
+  return IsBlank(text) ? name : Trimmed(text) + "-" + name;
 }
 
 bool JournalPrintout::CheckCreditors() {
@@ -234,7 +233,7 @@ bool JournalPrintout::CheckCreditors() {
   for (bool more = Selected(); more; more = SkipSelected(1)) {
     const std::string code = c50_.GetField(L::BCODE);
     if (!CreditorIncomplete(AccountOf(code)) || !seen.insert(code).second) continue;
-    if (++listed <= 20) list += "\r\n   " + Trim(code);
+    if (++listed <= 20) list += "\r\n   " + Trimmed(code);
   }
   if (listed > 20) list += "\r\n   ...";
   c50_.GoTo(static_cast<long>(start));
@@ -438,18 +437,18 @@ void JournalPrintout::ComputeTransfer(const Account& a) {
   if (CreditorIncomplete(a)) {
     // Another station changed the account since the run was prepared: no file at the end.
     transferFailed_ = true;
-    if (failedAccounts_.find(Trim(code)) == std::string::npos) failedAccounts_ += "\r\n   " + Trim(code);
+    if (failedAccounts_.find(Trimmed(code)) == std::string::npos) failedAccounts_ += "\r\n   " + Trimmed(code);
     return;
   }
   Pain001Transfer t;
-  t.instructionId = "Virement:" + Pain001Writer::BlockNumber(writer_.Count()) + "-" + Trim(fields_.Value(JOUR)) + "/" +
-                    Trim(fields_.Value(MOIS)) + "/" + Trim(fields_.Value(ANNEE));
-  t.endToEndId = Trim(fields_.Value(CODELIB)) + " " + Trim(fields_.Value(LIBELLE));
+  t.instructionId = "Virement:" + Pain001Writer::BlockNumber(writer_.Count()) + "-" + Trimmed(fields_.Value(JOUR)) + "/" +
+                    Trimmed(fields_.Value(MOIS)) + "/" + Trimmed(fields_.Value(ANNEE));
+  t.endToEndId = Trimmed(fields_.Value(CODELIB)) + " " + Trimmed(fields_.Value(LIBELLE));
   t.cents = ToCents(c50_.GetFieldNum(L::BMONTANTE));
   t.bic = a.bic;
-  t.name = Trim(fields_.Value(COMPTE)) + "-" + Trim(fields_.Value(NOMCOMPTE));
+  t.name = Trimmed(fields_.Value(COMPTE)) + "-" + Trimmed(fields_.Value(NOMCOMPTE));
   t.iban = a.iban;
-  t.remittance = "Vrt:" + Trim(fields_.Value(BQF_LIBVRT));
+  t.remittance = "Vrt:" + Trimmed(fields_.Value(BQF_LIBVRT));
   writer_.Add(t);
 }
 
@@ -465,7 +464,7 @@ void JournalPrintout::FinishTransferFile() {
   debtor.name = Part(bank_.zone4, 157, 30);
   debtor.iban = Part(bank_.zone5, 1, 34);
   debtor.bic = Part(bank_.zone5, 35, 11);
-  debtor.paymentInfoId = "Vrts-" + Trim(DossierCode) + "-" + Trim(TheDossierRecord.Name());
+  debtor.paymentInfoId = "Vrts-" + Trimmed(DossierCode) + "-" + Trimmed(TheDossierRecord.Name());
   const std::string working = TheDossierRecord.DateYyyymmdd(DossierRecord::DateField::Working);
   debtor.executionDate = working.size() == 8 ? working.substr(0, 4) + "-" + working.substr(4, 2) + "-" + working.substr(6, 2)
                                              : std::string();

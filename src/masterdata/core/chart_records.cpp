@@ -11,6 +11,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace masterdata {
@@ -20,10 +21,6 @@ namespace {
 constexpr int kDefaultAnalyticConstant = 57;
 constexpr int kCreationOfferConstant = 10;
 constexpr std::size_t kBankAccountsRoom = 100;
-
-std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
-
-std::string NumberText(double value) { return Trimmed(FormatNumber(14, 2, false, value)); }
 
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
 
@@ -57,14 +54,14 @@ DomiciliationMemory& Memory() {
 std::string AmountText(double value) {
   const double v = Round(2, value);
   if (v == 0.0) return {};
-  return NumberText(v);
+  return AmountDigits(v);
 }
 
 std::string BudgetText(double value) {
   const double v = Round(2, value);
   if (v == 0.0) return {};
-  if (v > 0) return NumberText(v);
-  return "C" + NumberText(-v);
+  if (v > 0) return AmountDigits(v);
+  return "C" + AmountDigits(-v);
 }
 
 double BudgetValue(const std::string& text) {

@@ -6,25 +6,12 @@
 #include "masterdata/core/chart_records.h"
 #include "runtime/bank_ids.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace masterdata {
 
 namespace {
-
-std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
-
-std::string LeftAligned(const std::string& text, int width) {
-  std::string out = text.substr(0, static_cast<std::size_t>(std::max(width, 0)));
-  out.resize(static_cast<std::size_t>(std::max(width, 0)), ' ');
-  return out;
-}
-
-std::string RightAligned(const std::string& text, int width) {
-  const std::size_t w = static_cast<std::size_t>(std::max(width, 0));
-  if (text.size() >= w) return text.substr(0, w);
-  return std::string(w - text.size(), ' ') + text;
-}
 
 bool StartsWithCapital(const std::string& text) { return !text.empty() && static_cast<unsigned char>(text[0]) >= 'A'; }
 
@@ -57,10 +44,11 @@ std::string ShownValue(Fill fill, const std::string& stored) {
 
 std::string StoredValue(Fill fill, const std::string& typed, int width) {
   const std::string t = Trimmed(typed);
+  const std::size_t fit = static_cast<std::size_t>(std::max(width, 0));
   switch (fill) {
-    case Fill::Text: return LeftAligned(t, width);
+    case Fill::Text: return PadRight(t, fit);
     case Fill::Name: {
-      std::string name = LeftAligned(t, width);
+      std::string name = PadRight(t, fit);
       if (!name.empty()) name[0] = Upper(name.substr(0, 1).c_str())[0];
       return name;
     }
@@ -73,20 +61,20 @@ std::string StoredValue(Fill fill, const std::string& typed, int width) {
       key.resize(static_cast<std::size_t>(width), StartsWithCapital(key) ? ' ' : '0');
       return key;
     }
-    case Fill::Number: return RightAligned(t, width);
+    case Fill::Number: return FitRight(t, width);
     case Fill::Counter: {
       const double value = std::floor(std::fabs(Val(t.c_str())));
       if (value < 1.0) return std::string(static_cast<std::size_t>(width), ' ');
       return StrZero(static_cast<long>(std::fmod(value, 1000000.0)), width);
     }
-    case Fill::YesNo: return LeftAligned(!t.empty() && t[0] == 'N' ? "N" : "O", width);
-    case Fill::Letter: return LeftAligned(t.substr(0, 1), width);
-    case Fill::Iban: return LeftAligned(CompactIban(t), width);
-    case Fill::Flag: return LeftAligned(!t.empty() && t[0] == 'O' ? "O" : "N", width);
+    case Fill::YesNo: return PadRight(!t.empty() && t[0] == 'N' ? "N" : "O", fit);
+    case Fill::Letter: return PadRight(t.substr(0, 1), fit);
+    case Fill::Iban: return PadRight(CompactIban(t), fit);
+    case Fill::Flag: return PadRight(!t.empty() && t[0] == 'O' ? "O" : "N", fit);
     case Fill::Amount: return AllTrim(FormatNumber(width, 2, false, Round(2, Val(t.c_str()))));
     case Fill::Budget: return AllTrim(FormatNumber(width, 2, false, Round(2, BudgetValue(t))));
   }
-  return LeftAligned(t, width);
+  return PadRight(t, fit);
 }
 
 std::string AccountKey(const std::string& account) {

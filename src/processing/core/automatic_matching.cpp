@@ -3,6 +3,7 @@
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "dossier/dossier_run_marker_copies.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "runtime/numbers.h"
 
@@ -11,11 +12,6 @@ namespace processing {
 namespace {
 
 using T = LigneTri;
-
-std::string Pad8(std::string code) {
-  code.resize(kAccountWidth, ' ');
-  return code;
-}
 
 // Stands on the first live line of the index from the account on (the start of a range, or an
 // account of the range).
@@ -81,12 +77,12 @@ class AccountRun {
     long n = 0;
     for (bool more = SeekAccount(t_.c60, account_); more && OnAccount(t_.c60, account_);
          more = t_.c60.SkipActive(true)) {
-      if (TrimLetter(t_.c60.GetField(T::TLETP)) != "") t_.c60.PutField(T::TLETP, "");
+      if (Trimmed(t_.c60.GetField(T::TLETP)) != "") t_.c60.PutField(T::TLETP, "");
       const SourceLine s = ReadSource(t_, p_.currency);
       if (s.table == nullptr || s.cents == 0) continue;
       const std::string letter = t_.c60.GetField(T::TLET + p_.currency);
-      if (!TrimLetter(letter).empty()) {
-        if (LetterAfter(letter, runLetter_)) runLetter_ = TrimLetter(letter);
+      if (!Trimmed(letter).empty()) {
+        if (LetterAfter(letter, runLetter_)) runLetter_ = Trimmed(letter);
       } else if (DateOf(t_.c60) <= p_.dateLimit) {
         ++n;
       }
@@ -101,7 +97,7 @@ class AccountRun {
     records_.clear();
     for (bool more = SeekAccount(t_.c60, account_); more && OnAccount(t_.c60, account_) && long(amounts_.size()) < n;
          more = t_.c60.SkipActive(true)) {
-      if (!TrimLetter(t_.c60.GetField(T::TLET + p_.currency)).empty() || DateOf(t_.c60) > p_.dateLimit) continue;
+      if (!Trimmed(t_.c60.GetField(T::TLET + p_.currency)).empty() || DateOf(t_.c60) > p_.dateLimit) continue;
       const SourceLine s = ReadSource(t_, p_.currency);
       if (s.table == nullptr || s.cents == 0) continue;
       amounts_.push_back(s.cents);
@@ -115,7 +111,7 @@ class AccountRun {
     bool advanceFirst = true;
     bool letterLeft = true;
     if (LetterAfter(p_.formLetter, runLetter_)) {
-      runLetter_ = TrimLetter(p_.formLetter);
+      runLetter_ = Trimmed(p_.formLetter);
       advanceFirst = false;
     }
     view_.Stage(2);
@@ -143,7 +139,7 @@ class AccountRun {
   void CopyBack() {
     bool more = SeekAccount(t_.c60, account_);
     for (; more && OnAccount(t_.c60, account_); more = t_.c60.SkipActive(true)) {
-      const std::string mark = TrimLetter(t_.c60.GetField(T::TLETP));
+      const std::string mark = Trimmed(t_.c60.GetField(T::TLETP));
       if (mark.empty()) continue;
       WriteLetter(t_, p_.currency, ReadSource(t_, p_.currency), mark);
     }
@@ -168,7 +164,7 @@ AutomaticOutcome RunAutomaticMatching(const MatchTables& t, const AutomaticParam
   MatchingView& v = view != nullptr ? *view : none;
   AutomaticParameters p = given;
   if (!p.clock) p.clock = SteadyMatchClock();
-  const std::string start = Pad8(p.startAccount), end = Pad8(p.endAccount);
+  const std::string start = PadRight(p.startAccount, kAccountWidth), end = PadRight(p.endAccount, kAccountWidth);
   AutomaticOutcome out;
   v.Status("Recherche en cours");
   bool more = SeekAccount(t.c60, start);
@@ -189,12 +185,13 @@ AutomaticOutcome RunAutomaticMatching(const MatchTables& t, const AutomaticParam
 
 long RemoveLetters(const MatchTables& t, int currency, const std::string& startAccount, const std::string& endAccount,
                    bool all, const std::string& letter, MatchingView* view) {
-  const std::string end = Pad8(endAccount);
+  const std::string end = PadRight(endAccount, kAccountWidth);
   std::string wanted = letter;
   wanted.resize(kLetterWidth, ' ');
   std::string current;
   long count = 0;
-  for (bool more = SeekAccount(t.c60, Pad8(startAccount)) && NextWithAmount(t, currency, false); more;
+  const std::string start = PadRight(startAccount, kAccountWidth);
+  for (bool more = SeekAccount(t.c60, start) && NextWithAmount(t, currency, false); more;
        more = NextWithAmount(t, currency, true)) {
     const std::string account = AccountOf(t.c60);
     if (account > end) break;
@@ -211,16 +208,17 @@ long RemoveLetters(const MatchTables& t, int currency, const std::string& startA
 
 long CopyLetters(const MatchTables& t, int currency, const std::string& startAccount, const std::string& endAccount,
                  MatchingView* view) {
-  const std::string end = Pad8(endAccount);
+  const std::string end = PadRight(endAccount, kAccountWidth);
   std::string current;
   long count = 0;
-  for (bool more = SeekAccount(t.c60, Pad8(startAccount)) && NextWithAmount(t, currency, false); more;
+  const std::string start = PadRight(startAccount, kAccountWidth);
+  for (bool more = SeekAccount(t.c60, start) && NextWithAmount(t, currency, false); more;
        more = NextWithAmount(t, currency, true)) {
     const std::string account = AccountOf(t.c60);
     if (account > end) break;
     if (account != current && view != nullptr) view->Status(current = account);
     ++count;
-    const std::string francs = TrimLetter(t.c60.GetField(T::TLET)), euros = TrimLetter(t.c60.GetField(T::TLETE));
+    const std::string francs = Trimmed(t.c60.GetField(T::TLET)), euros = Trimmed(t.c60.GetField(T::TLETE));
     if (francs.empty() == euros.empty()) continue;
     const SourceLine s = ReadSource(t, currency);
     const int to = francs.empty() ? 0 : 1;

@@ -36,11 +36,6 @@ constexpr std::uint32_t kBatch = 10000;
 
 std::string Text(int id) { return LoadStr(id); }
 
-std::string Pad(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 bool InPeriod(const std::string& date, const std::string& from, const std::string& to) {
   return date >= from && date <= to;
 }
@@ -157,7 +152,7 @@ class MergeWork {
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
       if (from.IsDeleted()) continue;
       std::string code = from.GetField(1);
-      if (width != 0) code = Pad(code, width);
+      if (width != 0) code = PadRight(code, width);
       bool fresh = false;
       if (!to.Seek(tag, code.c_str())) {
         if (!to.AppendBlank()) return Fail(number, to.tablePath);
@@ -274,7 +269,7 @@ MergeSourceCheck CheckSource(const OtherDossier& other, bool held) {
       c.busy = true;
       return c;
     }
-    if (Pad(c10.FieldName(c10.FieldCount()), 10) != Pad(std::string(kC10FormatStamp), 10)) {
+    if (PadRight(c10.FieldName(c10.FieldCount()), 10) != PadRight(std::string(kC10FormatStamp), 10)) {
       c.first = Text(29055) + code;
       c.second = Text(29056);
       return c;

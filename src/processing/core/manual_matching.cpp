@@ -16,6 +16,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -31,8 +32,6 @@ constexpr int kBalanceLimitConstant = 52, kBalanceJournalConstant = 53, kBalance
 constexpr const char* kDefaultExempt = "-512-514-515-516-517-518-519-530-531-532-533-";
 // Record text of a C60 line for the lock notice: fields 14 to 1.
 constexpr int kSortRecordText = 14;
-
-std::string Trim(const std::string& s) { return TrimLetter(s); }
 
 std::string Field(Table& t, int field) { return t.GetField(field); }
 
@@ -60,9 +59,9 @@ std::string ManualMatchingParameters::Text() const {
 
 bool IsExemptAccount(const std::string& account) {
   std::string list = DossierIniGet("Lettrages", "LettragesSauf", "");
-  if (Trim(list).empty()) list = IniGetString("LettragesSauf", kDefaultExempt);
+  if (Trimmed(list).empty()) list = IniGetString("LettragesSauf", kDefaultExempt);
   const std::string wanted = "-" + account.substr(0, 3) + "-";
-  return !Trim(list).empty() && account.size() >= 3 && list.find(wanted) != std::string::npos;
+  return !Trimmed(list).empty() && account.size() >= 3 && list.find(wanted) != std::string::npos;
 }
 
 ManualMatching::ManualMatching(const ManualMatchingParameters& p) : p_(p), currency_(p.euros ? 1 : 0) {
@@ -88,8 +87,8 @@ void ManualMatching::Close() {
 bool ManualMatching::PassesFilter(const std::string& letter) const {
   switch (p_.filter) {
     case '1': return true;
-    case '2': return Trim(letter).empty();
-    case '3': return !Trim(letter).empty();
+    case '2': return Trimmed(letter).empty();
+    case '3': return !Trimmed(letter).empty();
     default: return false;
   }
 }
@@ -98,7 +97,7 @@ ManualOpen ManualMatching::Open() {
   if (!c60_.OpenShared(PathC60(), kC60CodeTag) || !c40_.OpenShared(PathC40(), "C40CODE") ||
       !c50_.OpenShared(PathC50(), L::kCodeTag))
     return ManualOpen::NoTable;
-  currentLetter_ = Trim(ConstantEntry(currency_ == 1 ? kLetterEurosConstant : kLetterFrancsConstant));
+  currentLetter_ = Trimmed(ConstantEntry(currency_ == 1 ? kLetterEurosConstant : kLetterFrancsConstant));
   // The chart and the general file of the program, opened when no window has them open.
   if (TableC20 == nullptr || TableC10 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE") ||
       !TableC10->UseShared(PathC10(), "C10CODE"))
@@ -118,14 +117,14 @@ ManualOpen ManualMatching::Open() {
   for (bool more = c60_.Seek(kC60CodeTag, p_.account.c_str()); more && AccountOf(c60_) == p_.account;
        more = c60_.SkipActive(true)) {
     if (c60_.IsDeleted()) continue;
-    if (!Trim(Field(c60_, T::TLETP)).empty()) {
+    if (!Trimmed(Field(c60_, T::TLETP)).empty()) {
       LockRecord(c60_, c60_.RecordToText(kSortRecordText), 1);
       c60_.PutField(T::TLETP, "");
       UnlockRecord(c60_);
     }
     AccountLine line;
     line.c60 = c60_.recordNumber;
-    line.letter = Trim(Field(c60_, T::TLET + currency_));
+    line.letter = Trimmed(Field(c60_, T::TLET + currency_));
     const std::string date = DateOf(c60_);
     const bool inRange = date >= p_.firstDate && date <= p_.lastDate;
     const SourceLine s = ReadSource(t, currency_);
@@ -233,7 +232,7 @@ bool ManualMatching::Mark(std::size_t row, MarkCommand command) {
 }
 
 bool ManualMatching::ChooseLetter(const std::string& typed) {
-  const std::string answer = Trim(typed);
+  const std::string answer = Trimmed(typed);
   if (!IsAlphaNumeric(answer.c_str()) || answer.size() > static_cast<std::size_t>(kLetterWidth)) return false;
   if (!exempt_) {
     const std::string first = firstAllowed_.empty() ? "A" : firstAllowed_;
@@ -309,7 +308,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   const ManualLine selected = ReadLine(rows_[row]);
   if (!selected.readable) return BalanceOutcome::Refused;
   Table& c10 = *TableC10;
-  const std::string journal = Trim(ConstantEntry(kBalanceJournalConstant));
+  const std::string journal = Trimmed(ConstantEntry(kBalanceJournalConstant));
   const entry::JournalRecord j = entry::ReadJournal(c10, journal);
   if (journal.empty() || !j.found || j.cancelled) return BalanceOutcome::NoJournal;
   if (static_cast<long>(c50_.RecCount()) + 2 > kMaxLineRecords) return BalanceOutcome::TooManyLines;
@@ -353,7 +352,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   one.entryCurrency = 'O';
   one.pendingMark = "+";
   NewDraftLine two = one;
-  std::string counterpart = std::string(d > 0 ? "6" : "7") + Trim(ConstantEntry(kBalanceAccountsConstant));
+  std::string counterpart = std::string(d > 0 ? "6" : "7") + Trimmed(ConstantEntry(kBalanceAccountsConstant));
   counterpart.resize(kAccountWidth, '0');
   two.account = counterpart;
   two.sense = d > 0 ? 'D' : 'C';
@@ -379,7 +378,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
 
 std::string ManualMatching::StatusLine() const {
   std::string count = FormatNumber(6, 0, false, static_cast<double>(rows_.size()));
-  count = Trim(count);
+  count = Trimmed(count);
   return count + " lignes - Solde \xE9" "critures Lettr\xE9" "es/D\xE9" "lettr\xE9" "es:" +
          FormatAmount(FromCents(markedDebit_ - markedCredit_));
 }

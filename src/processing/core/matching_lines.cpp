@@ -6,6 +6,7 @@
 #include "data/table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace processing {
 
@@ -14,16 +15,9 @@ using L = LigneEcriture;
 using T = LigneTri;
 }  // namespace
 
-std::string TrimLetter(const std::string& letter) {
-  const std::size_t first = letter.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  const std::size_t last = letter.find_last_not_of(' ');
-  return letter.substr(first, last - first + 1);
-}
-
 bool LetterAfter(std::string a, std::string b) {
-  a = TrimLetter(a);
-  b = TrimLetter(b);
+  a = Trimmed(a);
+  b = Trimmed(b);
   if (a.empty()) return false;
   if (b.empty()) return true;
   RightJustifyCode4(a);
@@ -32,11 +26,11 @@ bool LetterAfter(std::string a, std::string b) {
 }
 
 bool AdvanceLetter(std::string& letter) {
-  std::string next = TrimLetter(letter);
+  std::string next = Trimmed(letter);
   if (static_cast<int>(next.size()) > kLetterWidth) return false;
   const std::string before = next;
   NextLetterCode(next);
-  next = TrimLetter(next);
+  next = Trimmed(next);
   if (!before.empty() && !LetterAfter(next, before)) return false;
   letter = next;
   return true;

@@ -29,8 +29,6 @@ bool LetterAfter(std::string a, std::string b);
 // The letter following `letter` in the letter sequence (blank gives "A"); false when none sorts
 // after it (after "ZZZZ" the sequence starts again at "A", a letter the account holds).
 bool AdvanceLetter(std::string& letter);
-// Trimmed at both ends.
-std::string TrimLetter(const std::string& letter);
 
 // The source line of a sort record: its table and its fields for one currency (0 francs, 1 euros).
 struct SourceLine {

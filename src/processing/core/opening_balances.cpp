@@ -21,6 +21,7 @@
 #include "platform/system/files.h"
 #include "processing/core/matching_lines.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -52,11 +53,6 @@ bool IsCollectiveAccount(const std::vector<Collective>& collectives, const std::
                      [&](const Collective& c) { return c.account == account; });
 }
 
-std::string Pad(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // The run's identity swap: the target made the program's dossier for as long as the object lives.
 class TargetIdentity {
  public:
@@ -76,12 +72,6 @@ class TargetIdentity {
   std::string folder_, code_;
   DossierRecord record_;
 };
-
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 // One line of the opening piece.
 struct OpeningLine {
@@ -137,7 +127,7 @@ bool DetailLine(const MatchTables& t, OpeningLine* out) {
 long long Signed(const OpeningLine& line, long long amount) { return line.sense == 'D' ? amount : -amount; }
 
 // The letter of the main currency of the current sort record, trimmed.
-std::string SortLetter(Table& c60, int currency) { return TrimLetter(c60.GetField(T::TLET + currency)); }
+std::string SortLetter(Table& c60, int currency) { return Trimmed(c60.GetField(T::TLET + currency)); }
 
 // The work of the run on tables of its own; 0 or the error code.
 class OpeningWork {
@@ -167,7 +157,7 @@ class OpeningWork {
     if (phase_) phase_(Text(29079));
     for (bool more = c20_.GoTop("C20CODE"); more; more = c20_.Skip(1)) {
       if (c20_.IsDeleted()) continue;
-      const std::string code = Pad(c20_.GetField(1), kAccountWidth);
+      const std::string code = PadRight(c20_.GetField(1), kAccountWidth);
       if (IsLetter(code[0])) {
         if (Cents(c20_, kYearDebitF) != 0 || Cents(c20_, kYearDebitE) != 0 || Cents(c20_, kYearCreditF) != 0 ||
             Cents(c20_, kYearCreditE) != 0)
@@ -364,7 +354,7 @@ std::vector<Collective> ReadCollectives(Table& c10) {
   std::vector<Collective> out;
   for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && c10.GetField(1)[0] == 'B'; more = c10.Skip(1)) {
     if (c10.IsDeleted()) continue;
-    const std::string account = Pad(std::string(c10.GetField(4)).substr(0, kAccountWidth), kAccountWidth);
+    const std::string account = PadRight(std::string(c10.GetField(4)).substr(0, kAccountWidth), kAccountWidth);
     if (AllTrim(account.c_str())[0] == '\0') continue;
     out.push_back(Collective{c10.GetField(2)[0], account});
   }
@@ -381,7 +371,7 @@ TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& coll
   TrialBalance b;
   for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) {
     if (c20.IsDeleted()) continue;
-    const std::string code = Pad(c20.GetField(1), kAccountWidth);
+    const std::string code = PadRight(c20.GetField(1), kAccountWidth);
     const long long francs = Cents(c20, kYearDebitF) - Cents(c20, kYearCreditF);
     const long long euros = Cents(c20, kYearDebitE) - Cents(c20, kYearCreditE);
     char accountClass = code[0];
@@ -471,7 +461,7 @@ TargetCheck CheckOpeningTarget(const OtherDossier& target, const Ymd& date) {
     c.first = "???";
     return c;
   }
-  if (Pad(c10.FieldName(c10.FieldCount()), 10) != Pad(std::string(kC10FormatStamp), 10)) {
+  if (PadRight(c10.FieldName(c10.FieldCount()), 10) != PadRight(std::string(kC10FormatStamp), 10)) {
     c.first = Text(29055) + code;
     c.second = Text(29056);
     return c;
@@ -547,7 +537,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   // Copies aside of the target's tables, then its marker: until then nothing has changed.
   const platform::LocalTime now = platform::GetLocalTime();
   const std::string code = AllTrim(target.code.c_str());
-  const std::string name = "san-" + Lower(code) + "-" + std::to_string(now.year) + TwoDigits(now.month) +
+  const std::string name = "san-" + LowerAscii(code) + "-" + std::to_string(now.year) + TwoDigits(now.month) +
                            TwoDigits(now.day) + "-" + TwoDigits(now.hour) + TwoDigits(now.minute) +
                            TwoDigits(now.second) + "/";
   std::vector<std::string> bases;

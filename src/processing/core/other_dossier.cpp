@@ -2,25 +2,14 @@
 
 #include "data/dossier_files.h"
 #include "platform/system/files.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
-std::string PathOf(const OtherDossier& d, const char* table) { return d.folder + table + Lower(d.code); }
+std::string PathOf(const OtherDossier& d, const char* table) { return d.folder + table + LowerAscii(d.code); }
 
 // A folder with one final "/", resolved through the files that exist.
 std::string ResolvedFolder(std::string folder) {
@@ -36,12 +25,12 @@ bool OtherDossierOfFile(const std::string& path, OtherDossier* dossier) {
   const std::size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return false;
   const std::string name = path.substr(slash + 1);
-  if (name.size() < 3 || Lower(name.substr(0, 3)) != "c10") return false;
+  if (name.size() < 3 || LowerAscii(name.substr(0, 3)) != "c10") return false;
   std::string code = name.substr(3, 5);
   const std::size_t dot = code.find('.');
   if (dot != std::string::npos) code.resize(dot);
   dossier->folder = path.substr(0, slash + 1);
-  dossier->code = Upper(code);
+  dossier->code = UpperAscii(code);
   return true;
 }
 
@@ -53,7 +42,7 @@ std::string OtherPathC50(const OtherDossier& d) { return PathOf(d, "c50"); }
 std::string OtherPathC60(const OtherDossier& d) { return PathOf(d, "c60"); }
 
 bool IsOpenDossier(const OtherDossier& d) {
-  if (Upper(AllTrim(d.code.c_str())) != Upper(AllTrim(DossierCode.c_str()))) return false;
+  if (UpperCp1252(AllTrim(d.code.c_str())) != UpperCp1252(AllTrim(DossierCode.c_str()))) return false;
   return ResolvedFolder(d.folder) == ResolvedFolder(DossierFolder);
 }
 

@@ -13,6 +13,7 @@
 #include "runtime/dates.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -41,13 +42,11 @@ bool TransactionDay(const std::string& yyyymmdd, long& day) {
   return true;
 }
 
-std::string Trim(const std::string& s) { return TrimLetter(s); }
-
 }  // namespace
 
 int ReconciliationWindowDays() {
-  std::string text = Trim(DossierIniGet("Rapprochement", "JoursEcart", ""));
-  if (text.empty()) text = Trim(IniGetSectionString("Rapprochement", "JoursEcart", ""));
+  std::string text = Trimmed(DossierIniGet("Rapprochement", "JoursEcart", ""));
+  if (text.empty()) text = Trimmed(IniGetSectionString("Rapprochement", "JoursEcart", ""));
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 3)
     return kDefaultWindowDays;
   return std::atoi(text.c_str());
@@ -143,7 +142,7 @@ ReconciliationOpen Reconciliation::Open() {
   for (bool more = c60_.Seek(kC60CodeTag, account_.c_str()); more && AccountOf(c60_) == account_;
        more = c60_.Skip(1)) {
     if (c60_.IsDeleted()) continue;
-    const std::string letter = Trim(c60_.GetField(T::TLET + currency_));
+    const std::string letter = Trimmed(c60_.GetField(T::TLET + currency_));
     if (!letter.empty() && LetterAfter(letter, highest_)) highest_ = letter;
   }
   letter_ = highest_;
@@ -165,15 +164,15 @@ bool Reconciliation::Load(const std::string& statementDate) {
     const SourceLine s = ReadSource(t, currency_);
     if (s.table == nullptr) continue;
     book_ += s.cents;
-    if (!Trim(c60_.GetField(T::TLET + currency_)).empty()) continue;
+    if (!Trimmed(c60_.GetField(T::TLET + currency_)).empty()) continue;
     ReconciliationLine line;
     line.c60 = c60_.recordNumber;
     line.file = s.draft ? T::kDraft : T::kClosed;
     line.recno = s.table->recordNumber;
     line.date = date;
-    line.journal = Trim(c60_.GetField(T::TJAL));
-    line.piece = Trim(s.table->GetField(s.draft ? int{L::BPIECE} : int{L::DPIECE}));
-    line.label = Trim(s.table->GetField(s.draft ? int{L::BLIB} : int{L::DLIB}));
+    line.journal = Trimmed(c60_.GetField(T::TJAL));
+    line.piece = Trimmed(s.table->GetField(s.draft ? int{L::BPIECE} : int{L::DPIECE}));
+    line.label = Trimmed(s.table->GetField(s.draft ? int{L::BLIB} : int{L::DLIB}));
     line.cents = s.cents;
     if (lineIdentity_) line.identity = lineIdentity_(line);
     lines_.push_back(std::move(line));
@@ -242,7 +241,7 @@ std::size_t Reconciliation::TickedCount() const {
 }
 
 bool Reconciliation::ChooseLetter(const std::string& typed) {
-  const std::string answer = Trim(typed);
+  const std::string answer = Trimmed(typed);
   if (answer.empty() || answer.size() > static_cast<std::size_t>(kLetterWidth) || !IsAlphaNumeric(answer.c_str()))
     return false;
   letter_ = answer;
@@ -267,7 +266,7 @@ ReconciliationSave Reconciliation::Save(std::size_t* written) {
       continue;
     }
     // Another station may have lettered the line since it was read: its letter stays.
-    if (!Trim(c60_.GetField(T::TLET + currency_)).empty()) {
+    if (!Trimmed(c60_.GetField(T::TLET + currency_)).empty()) {
       UnlockRecord(c60_);
       continue;
     }
@@ -297,8 +296,8 @@ ReconciliationSave Reconciliation::Save(std::size_t* written) {
 std::string Reconciliation::LogLine(std::size_t written) const {
   Ymd d;
   const std::string date = ParseStoredDate(date_, d) ? PrintDateOf(d) : date_;
-  return "RAPPROCHEMENT BANCAIRE - Ok - " + Trim(account_) + " " + date + " " +
-         Trim(FormatAmountPlain(FromCents(statement_.closingCents))) + " - " + std::to_string(written) +
+  return "RAPPROCHEMENT BANCAIRE - Ok - " + Trimmed(account_) + " " + date + " " +
+         Trimmed(FormatAmountPlain(FromCents(statement_.closingCents))) + " - " + std::to_string(written) +
          " lignes - lettre " + saved_;
 }
 

@@ -14,6 +14,7 @@
 #include "reports/ledgers/core/limits_checks.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
@@ -40,8 +41,6 @@ const TWEtaModAccountRange::Ids kBalanceRangeIds = {
     .toFirst = 1220, .toPrior = 1222, .toNext = 1221, .toLast = 1223,
     .dateFrom = TB::kDateFrom, .dateFromEntered = 1225, .dateTo = TB::kDateTo, .dateToEntered = 1227,
     .leaveFirst = 1231, .labelFirst = 1303};
-
-std::string Trimmed(const std::string& s) { return balances::Trim(s); }
 
 }  // namespace
 

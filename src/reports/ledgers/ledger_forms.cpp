@@ -57,11 +57,6 @@ constexpr int kCollectivesListSlot = 67;
 constexpr int kCodeWidth = 10;
 constexpr int kDateWidth = 8;
 
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -317,7 +312,7 @@ bool TWEtaModCompte::CheckAccount(bool focusNext) {
   }
   account_->SetValue(c.shown, false);
   ShowAccountBalance();
-  if (!AnalyticOn()) SetRegistryText(kRegistryLastAccount, 8, Fit(c.shown, 8));
+  if (!AnalyticOn()) SetRegistryText(kRegistryLastAccount, 8, PadRight(c.shown, 8));
   if (focusNext) Focus(dateFrom_);
   return true;
 }
@@ -364,7 +359,7 @@ void TWEtaModCompte::CmLookupAccount() {
   const char r = AnalyticOn() ? LookupC30Code(account_, kLookup, name_) : LookupC20Code(account_, kLookup, name_);
   if (r == kLookupFound) {
     ShowAccountBalance();
-    SetRegistryText(AnalyticOn() ? kRegistryLastSection : kRegistryLastAccount, 8, Fit(account_->GetText(), 8));
+    SetRegistryText(AnalyticOn() ? kRegistryLastSection : kRegistryLastAccount, 8, PadRight(account_->GetText(), 8));
     account_->FocusSelect(true);
   } else if (r == kLookupNone) {
     name_->SetText(Str(kStrUnknown));

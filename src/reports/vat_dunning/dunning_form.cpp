@@ -37,11 +37,6 @@ constexpr unsigned kCheckFirstHere = 1231, kCheckLastHere = 1232, kCheckFirstDat
 // The labels of the fields.
 constexpr int kLabelIds[9] = {1240, 1241, 1242, 1243, 1244, 1245, 1246, 1247, 1248};
 
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 std::string StoredOf(const std::string& display) {
   Ymd d;
   return ParseDisplayDate(display, d) ? StoredDateOf(d) : std::string();
@@ -237,7 +232,7 @@ void TWEtaModRelances::SetMode(bool supplier) {
     if (!c20_.eof && c20_.GetField(1)[0] == letter) {
       first_->SetValue(RTrim(c20_.GetField(1)), false);
       last_->SetValue(std::string(1, letter) + "ZZZZZZZ", false);
-      ShowBalance(firstBalance_, Fit(c20_.GetField(1), 8));
+      ShowBalance(firstBalance_, PadRight(c20_.GetField(1), 8));
       lastBalance_->SetText("");
     }
   }
@@ -272,7 +267,7 @@ bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned look
   }
   const std::string padded = PaddedAccount(text);
   if (!(text[0] >= 'A' && text[0] <= 'Z')) edit->SetValue(padded, false);
-  if (last && padded < Fit(first_->GetValue(), 8)) {
+  if (last && padded < PadRight(first_->GetValue(), 8)) {
     gui::MessageBeep(0);
     balance->SetText(LoadStr(27019));
     return false;

@@ -2,6 +2,7 @@
 
 #include "data/table.h"
 #include "platform/system/files.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "utilities/core/report_texts.h"
 
@@ -13,19 +14,11 @@ constexpr const char* kReferenceName = "CESETATS";
 constexpr int kLastPlainField = 10;
 constexpr std::size_t kNameWidth = 50;
 
-std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
-
-std::string Padded(const std::string& code) {
-  std::string p = Trimmed(code).substr(0, kReportCodeWidth);
-  p.resize(kReportCodeWidth, ' ');
-  return p;
-}
-
 bool IsLive(Table& t) { return t.isOpen && !t.eof && t.recordNumber != 0; }
 
 // The record of a code, exactly.
 bool SeekReport(Table& t, const std::string& code) {
-  const std::string key = Padded(code);
+  const std::string key = PadRight(Trimmed(code), kReportCodeWidth);
   return t.isOpen && t.Seek(kReportTag, key.c_str()) && IsLive(t) && std::string(t.GetField(kReportCodeField)) == key;
 }
 
@@ -56,7 +49,7 @@ std::string FileNameOf(const std::string& path) {
 // Appends a report with `code` and `content` to a table open shared (the caller holds what it must).
 bool AppendReport(Table& t, const std::string& code, const Content& c) {
   if (!t.AppendBlank()) return false;
-  bool ok = t.PutField(kReportCodeField, Padded(code).c_str());
+  bool ok = t.PutField(kReportCodeField, PadRight(Trimmed(code), kReportCodeWidth).c_str());
   for (std::size_t i = 0; ok && i < c.fields.size(); ++i)
     ok = t.PutField(kReportNameField + static_cast<int>(i), c.fields[i].c_str());
   if (ok && !c.text.empty()) ok = t.PutMemoText(kReportTemplateField, c.text);

@@ -5,6 +5,7 @@
 
 #include "platform/system/cp1252.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace settings {
@@ -17,10 +18,6 @@ constexpr int kHelpFirstId = 6301;
 constexpr int kMostHelpLines = 2000;  // a chain of continuations never runs away
 
 bool Readable(const std::string* line) { return line != nullptr && !IsBlank(*line); }
-
-std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
-
-std::string UpperText(const std::string& text) { return Upper(text.c_str()); }
 
 // A line that holds only a number names the string id where the block goes on.
 int ContinuationId(const std::string& line) {
@@ -102,9 +99,9 @@ std::vector<ReportSection> ParseReportSetText(const std::string& text) {
 }
 
 const ReportSection* FindReportSection(const std::vector<ReportSection>& sections, const std::string& code) {
-  const std::string wanted = UpperText(Trimmed(code));
+  const std::string wanted = UpperCp1252(Trimmed(code));
   for (const ReportSection& s : sections)
-    if (UpperText(s.code) == wanted) return &s;
+    if (UpperCp1252(s.code) == wanted) return &s;
   return nullptr;
 }
 
@@ -116,7 +113,7 @@ std::vector<std::string> ParseReportList(const std::string& text) {
     if (eol == std::string::npos) eol = text.size();
     std::string line = text.substr(at, eol - at);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string code = UpperText(Trimmed(line));
+    const std::string code = UpperCp1252(Trimmed(line));
     if (!code.empty()) codes.push_back(code);
     at = eol + 1;
   }
@@ -128,7 +125,7 @@ std::vector<std::string> ParseReportList(const std::string& text) {
 const std::string* HelpStringText(int id) { return resources::FindString(id); }
 
 std::string ReportHelpHeading(const std::string& prefix) {
-  const std::string p = UpperText(Trimmed(prefix));
+  const std::string p = UpperCp1252(Trimmed(prefix));
   return p == "EDD-" ? std::string("ED-") : p;
 }
 
@@ -142,7 +139,7 @@ std::vector<std::string> ReportVariableHelp(const std::string& prefix, const Hel
     if (header == nullptr || header->empty() || (*header)[0] != '\\') continue;
     bool named = false;
     for (const std::string& p : HeadingPrefixes(*header))
-      if (UpperText(p) == heading) named = true;
+      if (UpperCp1252(p) == heading) named = true;
     if (!named) continue;
     std::set<int> visited;
     int next = id + 1;

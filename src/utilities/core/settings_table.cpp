@@ -9,6 +9,7 @@
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace settings {
@@ -90,8 +91,6 @@ const std::vector<ProgramSetting>& Table() {
   };
   return table;
 }
-
-std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
 
 SettingCheck Accept(const std::string& value) { return {true, value, {}}; }
 SettingCheck Refuse(const std::string& message) { return {false, {}, message}; }

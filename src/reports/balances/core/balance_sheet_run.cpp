@@ -33,16 +33,10 @@ struct PosteLine {
   char section = ' ';
 };
 
-std::string Fit(const std::string& text, std::size_t width) {
-  std::string s = text.substr(0, width);
-  s.resize(width, ' ');
-  return s;
-}
-
 std::string Number14(long long cents) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%14.2f", static_cast<double>(cents) / 100.0);
-  return Fit(buf, 14);
+  return PadRight(buf, 14);
 }
 
 }  // namespace
@@ -167,7 +161,7 @@ SheetComputation ComputeBalanceSheet(const BalanceSource& source, const ChartLis
 
 std::string AnnexText(const AnnexLine& line, int currency) {
   const auto c = static_cast<std::size_t>(currency);
-  return Fit(line.label, 50) + std::string(1, line.section) + Number14(line.amount[c]) + Number14(line.carried[c]) +
+  return PadRight(line.label, 50) + std::string(1, line.section) + Number14(line.amount[c]) + Number14(line.carried[c]) +
          Number14(line.previous[c]);
 }
 
@@ -207,7 +201,7 @@ bool WriteBalanceSheet(Table& c70, Table& c10, const SheetComputation& computati
   for (const AnnexLine& a : computation.annex) {
     if (!c10.AppendBlank()) return false;
     c10.PutField(1, "j");
-    c10.PutField(2, (Fit(a.lineCode, 3) + Fit(a.poste, 3) + Fit(a.account, 8)).c_str());
+    c10.PutField(2, (PadRight(a.lineCode, 3) + PadRight(a.poste, 3) + PadRight(a.account, 8)).c_str());
     c10.PutField(3, a.name.c_str());
     c10.PutField(4, AnnexText(a, 0).c_str());
     c10.PutField(5, AnnexText(a, 1).c_str());

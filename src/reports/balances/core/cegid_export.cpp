@@ -8,17 +8,12 @@
 
 #include "data/entry_lines.h"
 #include "runtime/dates.h"
+#include "runtime/xbase.h"
 #include "reports/balances/core/export_text.h"
 
 namespace balances {
 
 namespace {
-
-std::string Fit(const std::string& text, std::size_t width) {
-  std::string out = text.substr(0, std::min(width, text.size()));
-  out.resize(width, ' ');
-  return out;
-}
 
 std::string Code3(int code) {
   char buffer[8];
@@ -45,7 +40,7 @@ std::string Digits(long long cents, int width) {
 }
 
 std::string Lower2(const std::string& code) {
-  std::string s = Fit(code, 2);
+  std::string s = PadRight(code, 2);
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return s;
@@ -90,7 +85,7 @@ std::string CegidExport::AccountNumber(const ChartEntry& account, const std::str
     number = std::string(code[0] == 'C' ? "9" : "0") + std::string(5 - recno.size(), '0') + recno;
   }
   if (number.size() < 8) number.resize(8, '0');
-  return Fit(number, 10);
+  return PadRight(number, 10);
 }
 
 bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
@@ -167,17 +162,17 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
   });
 
   records_.push_back(Code3(11) + "***DEBUT***");
-  records_.push_back(Code3(38) + "00" + Fit(x.dossierCode, 5) + Ddmmyy(x.yearStart) + Ddmmyy(x.yearEnd) + "E0" +
+  records_.push_back(Code3(38) + "00" + PadRight(x.dossierCode, 5) + Ddmmyy(x.yearStart) + Ddmmyy(x.yearEnd) + "E0" +
                      (x.constant048.size() >= 2 && x.constant048[1] == '6' ? "6" : "8") + "21133      PPEUR");
-  records_.push_back(Code3(64) + "01" + text(Fit(x.name, 30)));
-  records_.push_back(Code3(98) + "02" + text(Fit(x.street, 30)) + "  " + text(Fit(x.street2, 30)) + "  " +
-                     text(Fit(x.townLine, 30)) + "   ");
-  records_.push_back(Code3(89) + "03" + Fit(x.siren, 9) + Fit(x.establishment, 5) + Fit(x.activity, 4) +
+  records_.push_back(Code3(64) + "01" + text(PadRight(x.name, 30)));
+  records_.push_back(Code3(98) + "02" + text(PadRight(x.street, 30)) + "  " + text(PadRight(x.street2, 30)) + "  " +
+                     text(PadRight(x.townLine, 30)) + "   ");
+  records_.push_back(Code3(89) + "03" + PadRight(x.siren, 9) + PadRight(x.establishment, 5) + PadRight(x.activity, 4) +
                      std::string(20, ' ') + "09N1200000000NN09P06                    ON A");
   records_.push_back(Code3(43) + "04" + Ddmmyy(x.yearEnd) + std::string(6, ' ') + "12" + std::string(8, ' ') +
                      std::string(19, '0'));
   for (const auto& [code, j] : codes.Journals())
-    records_.push_back(Code3(62) + "05" + Lower2(code) + text(Fit(j.name, 20)) + std::string(11, ' ') + "ONN" +
+    records_.push_back(Code3(62) + "05" + Lower2(code) + text(PadRight(j.name, 20)) + std::string(11, ' ') + "ONN" +
                        std::string(22, ' ') + "OA");
   records_.push_back(Code3(59) + (numeric ? "08411000000090000000009999990000CCOLLECTIF CLIENTS"
                                           : "084110000000C000000000CZZZZZZZ  CCOLLECTIF CLIENTS"));
@@ -186,7 +181,7 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
   for (const ChartEntry& a : chart.Entries()) {
     if (!Qualifies(a.code)) continue;
     const char kind = IsAuxiliaryAccount(a.code) ? 'A' : a.code == "41100000" ? 'C' : a.code == "40100000" ? 'F' : 'G';
-    records_.push_back(Code3(72) + "C" + text(AccountNumber(a, x.constant048)) + text(Fit(a.name, 25)) + "MN" + kind +
+    records_.push_back(Code3(72) + "C" + text(AccountNumber(a, x.constant048)) + text(PadRight(a.name, 25)) + "MN" + kind +
                        Digits(a.prevDebit[cur], 14) + Digits(a.prevCredit[cur], 14) + std::string(5, ' '));
   }
 
@@ -207,7 +202,7 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
       journal = r.journal.Str();
       auto j = codes.Journals().find(RightTrim(journal));
       records_.push_back(Code3(37) + "J" + Lower2(journal) +
-                         text(Fit(j != codes.Journals().end() ? j->second.name : "", 20)) + std::string(11, ' ') +
+                         text(PadRight(j != codes.Journals().end() ? j->second.name : "", 20)) + std::string(11, ' ') +
                          "ONN");
       block = 0;
       inBlock = 99;
@@ -235,7 +230,7 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
     const bool debitSide = (l.sense == 'D') == (amount >= 0);
     const std::string value = Digits(amount < 0 ? -amount : amount, 13);
     const std::string zero(13, '0');
-    records_.push_back(Code3(164) + "E" + r.date.Str().substr(4, 2) + text(account) + text(Fit(l.label.Str(), 20)) +
+    records_.push_back(Code3(164) + "E" + r.date.Str().substr(4, 2) + text(account) + text(PadRight(l.label.Str(), 20)) +
                        l.piece.Str() + std::string(5, ' ') + "N" + (amount != 0 && debitSide ? value : zero) +
                        (amount != 0 && !debitSide ? value : zero));
   }

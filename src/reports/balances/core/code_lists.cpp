@@ -2,19 +2,13 @@
 
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "runtime/text.h"
 
 namespace balances {
 
-std::string RightTrim(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
+std::string RightTrim(std::string s) { return ::TrimmedRight(s); }
 
-std::string Trim(const std::string& s) {
-  std::size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return "";
-  return RightTrim(s.substr(b));
-}
+std::string Trim(const std::string& s) { return ::Trimmed(s); }
 
 bool CodeLists::Load(const std::string& c10Path, std::string* message) {
   journals_.clear();

@@ -43,6 +43,7 @@ class CodeLists {
   std::vector<CollectiveCode> collectives_;
 };
 
+// The runtime's TrimmedRight and Trimmed, under the names this folder's files use.
 std::string RightTrim(std::string s);
 std::string Trim(const std::string& s);
 

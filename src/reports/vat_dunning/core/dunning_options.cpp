@@ -7,11 +7,6 @@
 namespace dunning {
 namespace {
 
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 std::string Stored(const std::string& display) {
   Ymd d;
   return ParseDisplayDate(display, d) ? StoredDateOf(d) : std::string(6, ' ');
@@ -28,13 +23,13 @@ int DaysIn(int year, int month) {
 std::string OptionsText(const FormOptions& f) {
   std::string minimum = AllTrim(f.minimum.c_str());
   if (minimum.size() > 10) minimum.resize(10);
-  std::string t = Fit(f.firstAccount, 8) + Fit(f.lastAccount, 8) + Stored(f.firstDate) + Stored(f.lastDate);
+  std::string t = PadRight(f.firstAccount, 8) + PadRight(f.lastAccount, 8) + Stored(f.firstDate) + Stored(f.lastDate);
   t += f.dueDateTest ? 'O' : 'N';
   t += f.letterFilter;
   t += f.statement ? 'O' : 'N';
   t += std::string(10 - minimum.size(), ' ') + minimum;
   t += f.sense;
-  t += Fit(f.labelCodes, 10);
+  t += PadRight(f.labelCodes, 10);
   t += f.euros ? 'O' : 'N';
   return t;
 }
@@ -44,7 +39,7 @@ char OptionAt(const std::string& options, std::size_t position) {
 }
 
 std::string OptionPart(const std::string& options, std::size_t position, std::size_t width) {
-  return Fit(position >= 1 && position <= options.size() ? options.substr(position - 1, width) : std::string(), width);
+  return PadRight(position >= 1 && position <= options.size() ? options.substr(position - 1, width) : std::string(), width);
 }
 
 bool AddMonth(std::string& stored, bool monthEnd) {
@@ -92,7 +87,7 @@ int AgeingBucket(const std::string& dueDate, const std::string& lineDate, const 
 }
 
 std::string StarredAmount(double absolute) {
-  std::string text = Fit(FormatNumber(13, 2, false, absolute), 16);
+  std::string text = PadRight(FormatNumber(13, 2, false, absolute), 16);
   text[10] = ',';
   for (char& c : text)
     if (c == ' ') c = '*';

@@ -9,6 +9,7 @@
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 #include "runtime/transfer_records.h"
 #include "runtime/xbase.h"
 
@@ -40,16 +41,9 @@ constexpr int kName = 2, kStreet1 = 3, kStreet2 = 4, kTown = 5, kPhone = 6, kFax
 // Accounts named in a message.
 constexpr long kMostNamed = 20;
 
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 std::string Part(const std::string& zone, std::size_t position, std::size_t width) {
-  return Fit(zone.size() >= position ? zone.substr(position - 1) : std::string(), width);
+  return PadRight(zone.size() >= position ? zone.substr(position - 1) : std::string(), width);
 }
-
-std::string Trim(const std::string& text) { return AllTrim(text.c_str()); }
 
 std::string Display(const std::string& stored) {
   Ymd d;
@@ -62,7 +56,7 @@ std::string StoredOf(const std::string& display) {
 }
 
 void Name(std::string& list, long& count, const std::string& account) {
-  if (++count <= kMostNamed) list += "\r\n   " + Trim(account);
+  if (++count <= kMostNamed) list += "\r\n   " + Trimmed(account);
   else if (count == kMostNamed + 1) list += "\r\n   ...";
 }
 
@@ -111,19 +105,19 @@ bool DunningRun::Refuse(const std::string& text, const std::string& caption) {
 // ---- preparation ---------------------------------------------------------------------------------------------------
 
 bool DunningRun::ReadBank() {
-  const std::string code = Trim(TheDossierRecord.Constant(43));
+  const std::string code = Trimmed(TheDossierRecord.Constant(43));
   if (code.empty() || !c10_.Seek("C10CODE", "Q", code.c_str()) || c10_.IsDeleted()) {
     return Refuse(LoadStr(27005) + TheDossierRecord.Constant(43) + LoadStr(27006), LoadStr(27007));
   }
   bankCode_ = c10_.GetField(2);
   bankName_ = c10_.GetField(3);
-  bankZone4_ = Fit(c10_.GetField(4), 254);
-  bankZone5_ = Fit(c10_.GetField(5), 254);
+  bankZone4_ = PadRight(c10_.GetField(4), 254);
+  bankZone5_ = PadRight(c10_.GetField(5), 254);
   return true;
 }
 
 bool DunningRun::CheckDebtor() {
-  const std::string code = Trim(bankCode_);
+  const std::string code = Trimmed(bankCode_);
   if (!Pain001Writer::IbanFits(Part(bankZone5_, 1, 34)) || !Pain001Writer::BicFits(Part(bankZone5_, 35, 11)))
     return Refuse(std::string("\n\n") + LoadStr(3214) + code + LoadStr(27013), LoadStr(3215));
   if (IsBlank(Part(bankZone4_, 157, 30).c_str()))
@@ -147,7 +141,7 @@ bool DunningRun::PrepareReport() {
   transferredCents_ = runningCents_ = 0;
   transferCount_ = 0;
   writer_.Abort();
-  OptionsString = Fit(OptionsString, kOptionsLength);
+  OptionsString = PadRight(OptionsString, kOptionsLength);
   if (!OpenCursors()) return false;
   DeclareOrClear();
   fields_.SetFieldText(EURO, AmountsInEuros == 1 ? "Euros" : "Francs");
@@ -195,8 +189,8 @@ bool DunningRun::PrepareReport() {
   if (Kind() == 'E') {
     // A schedule: its reference date, and the lines of the whole year.
     fields_.SetFieldText(DATEECHEAN, Display(DueReferenceDate).c_str());
-    OptionsString.replace(16, 6, Fit(TheDossierRecord.DateStored(DossierRecord::DateField::YearStart), 6));
-    OptionsString.replace(22, 6, Fit(TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd), 6));
+    OptionsString.replace(16, 6, PadRight(TheDossierRecord.DateStored(DossierRecord::DateField::YearStart), 6));
+    OptionsString.replace(22, 6, PadRight(TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd), 6));
   }
 
   if (Kind() == 'S') {
@@ -232,15 +226,15 @@ bool DunningRun::ReadLine(Line& line) {
   if (recno <= 0 || !lines.GoTo(recno)) return false;
   const int e = AmountsInEuros == 1 ? 1 : 0;
   ReadStoredFields(lines, draft ? kDraft[e] : kClosed[e], v);
-  line.month = Fit(v[0], 4);
-  line.day = Fit(v[1], 2);
-  line.label = Fit(v[2], 1);
-  line.text = Fit(v[3], 25);
-  line.due = Fit(v[4], 6);
+  line.month = PadRight(v[0], 4);
+  line.day = PadRight(v[1], 2);
+  line.label = PadRight(v[2], 1);
+  line.text = PadRight(v[3], 25);
+  line.due = PadRight(v[4], 6);
   line.sense = v[5].empty() ? ' ' : v[5][0];
   line.cents = StoredCents(v[6]);
-  line.text2 = Fit(v[7], 25);
-  line.text3 = Fit(v[8], 25);
+  line.text2 = PadRight(v[7], 25);
+  line.text3 = PadRight(v[8], 25);
   return true;
 }
 
@@ -278,8 +272,8 @@ bool DunningRun::LoadAccount() {
   bool more = c60_.Seek("C60CODE", account.c_str()) && SkipZeroLines(0);
   while (more) {
     ReadStoredFields(c60_, {T::TCODE, T::TMOIS, T::TJOUR}, key);
-    if (Fit(key[0], 8) != account) break;
-    const std::string date = Fit(key[1], 4) + Fit(key[2], 2);
+    if (PadRight(key[0], 8) != account) break;
+    const std::string date = PadRight(key[1], 4) + PadRight(key[2], 2);
     const Line& l = line_;
     const bool taken = date >= first && date <= last && MatchesLetterFilter() &&
                        !(dueTest && !IsBlank(l.due.c_str()) && l.due > last) &&
@@ -288,7 +282,7 @@ bool DunningRun::LoadAccount() {
       balanceCents_ += l.sense == 'D' ? l.cents : -l.cents;
       std::string& entry = AccountLines[static_cast<std::size_t>(AccountLineCount)];
       entry = l.month + l.day + l.label + l.text + l.due + std::string(1, l.sense) +
-              Fit(FormatNumber(14, 2, false, static_cast<double>(l.cents) / 100.0), 14) + l.text2 + l.text3;
+              PadRight(FormatNumber(14, 2, false, static_cast<double>(l.cents) / 100.0), 14) + l.text2 + l.text3;
       const int bucket = AgeingBucket(l.due, l.month + l.day, Limits);
       buckets_[bucket] += l.sense == 'D' ? l.cents : -l.cents;
       if (AccountLineCount + 1 >= static_cast<long>(AccountLines.size())) GrowLines();
@@ -350,9 +344,9 @@ bool DunningRun::FirstAccount() {
   LineIndex = 0;
   const std::string first = Option(1, 8), last = Option(9, 8);
   bool more = c20_.GoTop("C20CODE") && c20_.SkipActive(false);
-  while (more && !c20_.eof && Fit(c20_.GetField(1), 8) < first) more = c20_.SkipActive(true);
+  while (more && !c20_.eof && PadRight(c20_.GetField(1), 8) < first) more = c20_.SkipActive(true);
   while (more && !c20_.eof) {
-    const std::string code = Fit(c20_.GetField(1), 8);
+    const std::string code = PadRight(c20_.GetField(1), 8);
     if (code > last) break;
     OptionsString.replace(0, 8, code);
     if (LoadAccount()) return balanceCents_ != 0;
@@ -369,7 +363,7 @@ bool DunningRun::AccountSearch() {
   if (tooWide_) return false;
   bool more = c20_.SkipActive(true);
   while (more && !c20_.eof) {
-    const std::string code = Fit(c20_.GetField(1), 8);
+    const std::string code = PadRight(c20_.GetField(1), 8);
     if (code > Option(9, 8)) break;
     OptionsString.replace(0, 8, code);
     if (LoadAccount()) return balanceCents_ != 0;
@@ -434,13 +428,13 @@ const std::string& DunningRun::LabelText(char code) {
 
 void DunningRun::ComputeStatementLine() {
   if (LineIndex < 0 || LineIndex >= static_cast<long>(AccountLines.size())) return;
-  const std::string e = Fit(AccountLines[static_cast<std::size_t>(LineIndex)], kEntryLength);
+  const std::string e = PadRight(AccountLines[static_cast<std::size_t>(LineIndex)], kEntryLength);
   fields_.SetFieldText(DATE, Display(e.substr(0, 6)).c_str());
   fields_.SetFieldText(CODELIBELL, LabelText(e[6]).c_str());
   fields_.SetFieldText(LIBELLE, e.substr(7, 25).c_str());
   const std::string due = e.substr(32, 6);
   fields_.SetFieldText(ECHEANCE, IsBlank(due.c_str()) ? "" : Display(due).c_str());
-  if (!IsBlank(due.c_str()) && due > Fit(StoredOf(Trim(fields_.Value(ECHEANCETR))), 6))
+  if (!IsBlank(due.c_str()) && due > PadRight(StoredOf(Trimmed(fields_.Value(ECHEANCETR))), 6))
     fields_.SetFieldText(ECHEANCETR, Display(due).c_str());
   const bool debit = e[38] == 'D';
   fields_.SetFieldText(DBCR, debit ? "Db" : "Cr");
@@ -465,17 +459,17 @@ void DunningRun::ComputeAccount() {
   fields_.SetFieldUnits(TG_MONTANT, runningCents_ < 0 ? -runningCents_ : runningCents_);
   fields_.SetFieldText(TG_MTDBCR, runningCents_ < 0 ? "Cr" : "Db");
   if (Kind() == 'V') {
-    const std::string rib = Fit(c20_.GetField(kRibBank), 5) + Fit(c20_.GetField(kRibBranch), 5) +
-                            Fit(c20_.GetField(kRibNumber), 11) + Fit(c20_.GetField(kRibKey), 2);
+    const std::string rib = PadRight(c20_.GetField(kRibBank), 5) + PadRight(c20_.GetField(kRibBranch), 5) +
+                            PadRight(c20_.GetField(kRibNumber), 11) + PadRight(c20_.GetField(kRibKey), 2);
     if (!IsBlank(rib.c_str()) && rib.find(' ') != std::string::npos && IncompleteRibAccounts.size() < 100)
-      IncompleteRibAccounts += "\r\n" + Trim(Option(1, 8));
+      IncompleteRibAccounts += "\r\n" + Trimmed(Option(1, 8));
     ComputeRecords();
   }
   if (Kind() == 'S') {
-    const std::string iban = Trim(c20_.GetField(kIban)), bic = Trim(c20_.GetField(kBic));
+    const std::string iban = Trimmed(c20_.GetField(kIban)), bic = Trimmed(c20_.GetField(kBic));
     if ((iban.empty() || iban.find(' ') != std::string::npos || bic.empty() || bic.find(' ') != std::string::npos) &&
         IncompleteIbanAccounts.size() < 100)
-      IncompleteIbanAccounts += "\r\n" + Trim(Option(1, 8));
+      IncompleteIbanAccounts += "\r\n" + Trimmed(Option(1, 8));
     ComputeTransfer();
   }
 }
@@ -483,11 +477,11 @@ void DunningRun::ComputeAccount() {
 std::string DunningRun::PaymentText(bool record) const {
   const std::string working = TheDossierRecord.DateDisplay(DossierRecord::DateField::Working);
   if (AccountLineCount == 1) {
-    const std::string label = Fit(AccountLines[0], kEntryLength).substr(7, 25);
-    return record ? ">" + label + "     " : Trim(label);
+    const std::string label = PadRight(AccountLines[0], kEntryLength).substr(7, 25);
+    return record ? ">" + label + "     " : Trimmed(label);
   }
   const std::string account = Option(1, 8);
-  return record ? ")" + Fit(working, 8) + " " + account + std::string(13, ' ') : working + " " + Trim(account);
+  return record ? ")" + PadRight(working, 8) + " " + account + std::string(13, ' ') : working + " " + Trimmed(account);
 }
 
 void DunningRun::ComputeRecords() {
@@ -508,7 +502,7 @@ void DunningRun::ComputeRecords() {
     // The record cannot hold the amount: the run stops here, with its message.
     tooWide_ = true;
     for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
-    Refuse(LoadStr(27012) + Trim(d.account) + LoadStr(27013), LoadStr(27007));
+    Refuse(LoadStr(27012) + Trimmed(d.account) + LoadStr(27013), LoadStr(27007));
     return;
   }
   transferredCents_ += cents;
@@ -529,17 +523,17 @@ void DunningRun::ComputeTransfer() {
   }
   const long long cents = -balanceCents_;
   if (cents > transfer_records::kMaxCents || transferredCents_ + cents > transfer_records::kMaxCents) {
-    if (!tooWide_) Refuse(LoadStr(27012) + Trim(account) + LoadStr(27013), LoadStr(3215));
+    if (!tooWide_) Refuse(LoadStr(27012) + Trimmed(account) + LoadStr(27013), LoadStr(3215));
     tooWide_ = true;
     return;
   }
   const std::string working = TheDossierRecord.DateDisplay(DossierRecord::DateField::Working);
   Pain001Transfer t;
   t.instructionId = "Virement:" + Pain001Writer::BlockNumber(writer_.Count()) + "-" + working;
-  t.endToEndId = Trim(account) + " " + PaymentText(false);
+  t.endToEndId = Trimmed(account) + " " + PaymentText(false);
   t.cents = cents;
   t.bic = bic;
-  t.name = Trim(fields_.Value(COMPTE)) + "-" + Trim(fields_.Value(NOMCOMPTE));
+  t.name = Trimmed(fields_.Value(COMPTE)) + "-" + Trimmed(fields_.Value(NOMCOMPTE));
   t.iban = iban;
   t.remittance = "Vrt:" + PaymentText(false);
   if (writer_.Add(t)) {
@@ -569,7 +563,7 @@ void DunningRun::FinishTransferFile() {
   debtor.name = Part(bankZone4_, 157, 30);
   debtor.iban = Part(bankZone5_, 1, 34);
   debtor.bic = Part(bankZone5_, 35, 11);
-  debtor.paymentInfoId = "Vrts-" + Trim(DossierCode) + "-" + Trim(TheDossierRecord.Name());
+  debtor.paymentInfoId = "Vrts-" + Trimmed(DossierCode) + "-" + Trimmed(TheDossierRecord.Name());
   const std::string working = TheDossierRecord.DateYyyymmdd(DossierRecord::DateField::Working);
   debtor.executionDate =
       working.size() == 8 ? working.substr(0, 4) + "-" + working.substr(4, 2) + "-" + working.substr(6, 2) : "";

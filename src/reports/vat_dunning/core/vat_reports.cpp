@@ -13,12 +13,6 @@ namespace {
 
 using T = LigneTri;
 
-std::string Fit(const std::string& text, std::size_t width) {
-  std::string s = text.substr(0, width);
-  s.resize(width, ' ');
-  return s;
-}
-
 std::string Blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 
 // The amount to pay and the credit: the amount and its flag "1", or blank and "0".
@@ -73,8 +67,8 @@ bool DebitsReport::PrepareReport() {
 
 void DebitsReport::ComputeLine() {
   const DebitsReturn& r = Return;
-  fields_.SetFieldText(MOISDEBUT, Fit(r.startMonth, 5).c_str());
-  fields_.SetFieldText(MOISFIN, Fit(r.endMonth, 5).c_str());
+  fields_.SetFieldText(MOISDEBUT, PadRight(r.startMonth, 5).c_str());
+  fields_.SetFieldText(MOISFIN, PadRight(r.endMonth, 5).c_str());
   fields_.SetFieldUnits(NON_IMPOSA, r.nonTaxable);
   fields_.SetFieldUnits(TOT_4452, r.intraCommunity);
   fields_.SetFieldUnits(TOT_4457, r.collected);
@@ -105,7 +99,7 @@ ReceiptsReport::ReceiptsReport(ReportFieldTable& fields, std::string& lineType, 
 bool ReceiptsReport::Kept() {
   std::vector<std::string> k;
   ReadStoredFields(walk_.c60(), {T::TCODE, T::TJAL}, k);
-  const ReceiptClass c = walk_.Classify(k[1], Fit(k[0], 8));
+  const ReceiptClass c = walk_.Classify(k[1], PadRight(k[0], 8));
   if (c == ReceiptClass::NotCounted) return false;
   return c != ReceiptClass::Receipt || (!line_.mark.empty() && line_.mark[0] != ' ');
 }
@@ -129,8 +123,8 @@ bool ReceiptsReport::PrepareReport() {
   Declare(fields_, kFieldCount, kReceiptsDefinitions);
   const ReceiptsReturn& r = Return;
   fields_.SetFieldText(EURO, r.euros ? "Euros" : "Francs");
-  fields_.SetFieldText(MOISDEBUT, Fit(r.startMonth, 5).c_str());
-  fields_.SetFieldText(MOISFIN, Fit(r.endMonth, 5).c_str());
+  fields_.SetFieldText(MOISDEBUT, PadRight(r.startMonth, 5).c_str());
+  fields_.SetFieldText(MOISFIN, PadRight(r.endMonth, 5).c_str());
   fields_.SetFieldUnits(TOT_ENCAIS, r.receiptsVat);
   fields_.SetFieldUnits(TOT_44562, r.fixedAssets);
   fields_.SetFieldUnits(TOT_4456, r.otherGoods);
@@ -142,7 +136,7 @@ bool ReceiptsReport::PrepareReport() {
   if (Detailed()) {
     std::vector<std::string> k;
     ReadStoredFields(walk_.c60(), {T::TTVA, T::TCODE}, k);
-    key = Fit(k[0], 1) + Fit(k[1], 8);
+    key = PadRight(k[0], 1) + PadRight(k[1], 8);
   }
   lineType_ = "A" + key + key;
   LineCount = 0;
@@ -156,24 +150,24 @@ bool ReceiptsReport::NextRecord() {
   }
   for (;;) {
     if (!walk_.NextPeriodLine(1, line_)) {
-      lineType_ = Fit(lineType_, 19);
+      lineType_ = PadRight(lineType_, 19);
       lineType_[0] = 'Z';
       return false;
     }
     if (Kept()) break;
   }
-  lineType_ = Fit(lineType_, 19);
+  lineType_ = PadRight(lineType_, 19);
   lineType_[0] = 'S';
   return true;
 }
 
 void ReceiptsReport::ClassifyLine() {
   std::string& b = lineType_;
-  b = Fit(b, 19);
+  b = PadRight(b, 19);
   b.replace(10, 9, b.substr(1, 9));
   std::vector<std::string> k;
   ReadStoredFields(walk_.c60(), {T::TTVA, T::TCODE}, k);
-  b.replace(1, 9, Fit(k[0], 1) + Fit(k[1], 8));
+  b.replace(1, 9, PadRight(k[0], 1) + PadRight(k[1], 8));
   if (b[1] != ' ') b[0] = b[10] != b[1] ? 'R' : 'S';
   else b[0] = b.compare(10, 9, b, 1, 9) != 0 ? 'R' : 'S';
 }
@@ -182,8 +176,8 @@ std::string ReceiptsReport::Name(const std::string& account) {
   if (account == lastAccount_) return lastName_;
   lastAccount_ = account;
   lastName_ = "???" + Blanks(27);
-  if (c20_.Seek("C20CODE", RTrim(account.c_str())) && !c20_.IsDeleted() && Fit(c20_.GetField(1), 8) == account)
-    lastName_ = Fit(c20_.GetField(2), 30);
+  if (c20_.Seek("C20CODE", RTrim(account.c_str())) && !c20_.IsDeleted() && PadRight(c20_.GetField(1), 8) == account)
+    lastName_ = PadRight(c20_.GetField(2), 30);
   return lastName_;
 }
 
@@ -192,10 +186,10 @@ std::string ReceiptsReport::LabelText(const std::string& code) {
   lastLabelCode_ = code;
   lastLabelText_ = "???" + Blanks(4);
   const int width = c10_.isOpen ? c10_.FieldWidth(2) : 14;
-  const std::string key = Fit(code, static_cast<std::size_t>(width));
-  if (c10_.Seek("C10CODE", "L", key.c_str()) && !c10_.IsDeleted() && Fit(c10_.GetField(1), 1) == "L" &&
-      Fit(c10_.GetField(2), static_cast<std::size_t>(width)) == key)
-    lastLabelText_ = Fit(c10_.GetField(4), 7);
+  const std::string key = PadRight(code, static_cast<std::size_t>(width));
+  if (c10_.Seek("C10CODE", "L", key.c_str()) && !c10_.IsDeleted() && PadRight(c10_.GetField(1), 1) == "L" &&
+      PadRight(c10_.GetField(2), static_cast<std::size_t>(width)) == key)
+    lastLabelText_ = PadRight(c10_.GetField(4), 7);
   return lastLabelText_;
 }
 
@@ -213,7 +207,7 @@ void ReceiptsReport::ComputeLine() {
   fields_.SetFieldText(CODE_TVA, " ");
   std::vector<std::string> k;
   ReadStoredFields(walk_.c60(), {T::TCODE, T::TJAL}, k);
-  const bool receipt = walk_.Classify(k[1], Fit(k[0], 8)) == ReceiptClass::Receipt;
+  const bool receipt = walk_.Classify(k[1], PadRight(k[0], 8)) == ReceiptClass::Receipt;
   VatLine& l = line_;
   if (walk_.ReadCurrent(l)) {
     fields_.SetFieldText(COMPTE, l.account.c_str());

@@ -8,6 +8,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace vat {
@@ -17,18 +18,6 @@ namespace {
 using L = LigneEcriture;
 using T = LigneTri;
 
-std::string Fit(const std::string& text, std::size_t width) {
-  std::string s = text.substr(0, width);
-  s.resize(width, ' ');
-  return s;
-}
-
-std::string Trim(const std::string& text) {
-  const std::size_t b = text.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return text.substr(b, text.find_last_not_of(' ') - b + 1);
-}
-
 std::string TwoDigits(int n) {
   char b[8];
   std::snprintf(b, sizeof b, "%02d", n % 100);
@@ -37,7 +26,7 @@ std::string TwoDigits(int n) {
 
 // An amount in the 10-wide form of the returns' texts.
 std::string Amount10(long long cents) {
-  return Fit(FormatNumber(10, 2, false, FromCents(cents)), 10);
+  return PadRight(FormatNumber(10, 2, false, FromCents(cents)), 10);
 }
 
 }  // namespace
@@ -129,16 +118,16 @@ bool LineReader::ReadLine(VatLine& line) {
     ReadStoredFields(*lines, {L::DMOIS, L::DJOUR, L::DJAL, L::DPIECE, L::DCODE, L::DCLIB, L::DLIB, L::DECHEANCE,
                               L::DLET, L::DTVA, L::DSENS, L::DMONTANTF + e},
                      v);
-  line.month = Fit(v[0], 4);
-  line.day = Fit(v[1], 2);
-  line.journal = Fit(v[2], 3);
-  line.piece = Trim(v[3]);
-  line.account = Fit(v[4], 8);
-  line.labelCode = Fit(v[5], 1);
-  line.label = Fit(v[6], 25);
-  line.due = Fit(v[7], 6);
-  line.letter = Fit(v[8], 4);
-  line.mark = Fit(v[9], 1);
+  line.month = PadRight(v[0], 4);
+  line.day = PadRight(v[1], 2);
+  line.journal = PadRight(v[2], 3);
+  line.piece = Trimmed(v[3]);
+  line.account = PadRight(v[4], 8);
+  line.labelCode = PadRight(v[5], 1);
+  line.label = PadRight(v[6], 25);
+  line.due = PadRight(v[7], 6);
+  line.letter = PadRight(v[8], 4);
+  line.mark = PadRight(v[9], 1);
   line.sense = v[10].empty() ? ' ' : v[10][0];
   line.cents = StoredCents(v[11]);
   return true;
@@ -147,7 +136,7 @@ bool LineReader::ReadLine(VatLine& line) {
 // ---- VAT on debits --------------------------------------------------------------------------------------------------
 
 std::string VatReturnText(const DebitsReturn& r) {
-  std::string t = Fit(r.startMonth, 5) + Fit(r.endMonth, 5) + Amount10(r.intraCommunity) + Amount10(r.collected) +
+  std::string t = PadRight(r.startMonth, 5) + PadRight(r.endMonth, 5) + Amount10(r.intraCommunity) + Amount10(r.collected) +
                   Amount10(r.fixedAssets) + Amount10(r.otherGoods) + Amount10(r.previousCredit) +
                   Amount10(r.otherAccounts);
   t += r.net >= 0 ? Amount10(r.net) + std::string(10, ' ') : std::string(10, ' ') + Amount10(-r.net);
@@ -165,9 +154,9 @@ void DebitsComputation::LoadCollectiveAccounts() {
   std::vector<std::string> v;
   while (more && !c10_.eof) {
     ReadStoredFields(c10_, {1, 2, 4}, v);
-    if (Fit(v[0], 1) != "B") break;
-    const std::string account = Fit(v[2], 8);
-    if (!IsBlank(account)) collectives_.emplace(account, Fit(v[1], 1)[0]);
+    if (PadRight(v[0], 1) != "B") break;
+    const std::string account = PadRight(v[2], 8);
+    if (!IsBlank(account)) collectives_.emplace(account, PadRight(v[1], 1)[0]);
     more = c10_.SkipActive(true);
   }
 }
@@ -190,7 +179,7 @@ std::vector<DebitsComputation::AccountSums> DebitsComputation::Walk(const std::s
   while (more && !c20_.eof) {
     const std::string code = c20_.GetField(1);
     if (code.compare(0, prefix.size(), prefix) != 0) break;
-    accounts.push_back(Fit(code, 8));
+    accounts.push_back(PadRight(code, 8));
     more = c20_.SkipActive(true);
   }
   std::vector<std::string> k;
@@ -201,8 +190,8 @@ std::vector<DebitsComputation::AccountSums> DebitsComputation::Walk(const std::s
     bool line = c60_.Seek("C60CODE", key.c_str()) && c60_.SkipActive(false);
     while (line && !c60_.eof) {
       ReadStoredFields(c60_, {T::TCODE, T::TMOIS}, k);
-      if (Fit(k[0], 8).compare(0, key.size(), key) != 0) break;
-      const std::string month = Fit(k[1], 4);
+      if (PadRight(k[0], 8).compare(0, key.size(), key) != 0) break;
+      const std::string month = PadRight(k[1], 4);
       char sense = ' ';
       long long cents = 0;
       if (month <= endKey_ && reader_.ReadAmount(sense, cents)) {
@@ -276,12 +265,12 @@ DebitsComputation::Outcome DebitsComputation::ComputeReturn(const std::string& s
 
 std::string CollectiveLettersText() {
   std::string letters;
-  for (int n = 69; n <= 71; ++n) letters += Trim(TheDossierRecord.Constant(n));
+  for (int n = 69; n <= 71; ++n) letters += Trimmed(TheDossierRecord.Constant(n));
   return letters;
 }
 
 std::string ReceiptsReturnText(const ReceiptsReturn& r) {
-  std::string t = Fit(r.startMonth, 5) + Fit(r.endMonth, 5) + Amount10(r.receiptsVat) + Amount10(r.fixedAssets) +
+  std::string t = PadRight(r.startMonth, 5) + PadRight(r.endMonth, 5) + Amount10(r.receiptsVat) + Amount10(r.fixedAssets) +
                   Amount10(r.otherGoods) + Amount10(r.previousCredit);
   t += r.net >= 0 ? Amount10(r.net) + std::string(10, ' ') : std::string(10, ' ') + Amount10(-r.net);
   t += r.euros ? "O" : "N";
@@ -303,8 +292,8 @@ bool ReceiptsComputation::LoadTreasuryJournals() {
   std::vector<std::string> v;
   while (more && !c10_.eof) {
     ReadStoredFields(c10_, {1, 2, 4}, v);
-    if (Fit(v[0], 1) != "J") break;
-    if (!v[2].empty() && v[2][0] == 'T') journals_.push_back(Fit(v[1], 3));
+    if (PadRight(v[0], 1) != "J") break;
+    if (!v[2].empty() && v[2][0] == 'T') journals_.push_back(PadRight(v[1], 3));
     more = c10_.SkipActive(true);
   }
   return !journals_.empty();
@@ -323,19 +312,19 @@ void ReceiptsComputation::LoadRates() {
   std::vector<std::string> v;
   while (more && !c10_.eof) {
     ReadStoredFields(c10_, {1, 2, 4}, v);
-    if (Fit(v[0], 1) != "T") break;
-    rates_[Fit(v[1], static_cast<std::size_t>(codeWidth_))] = Val(Fit(v[2], 5).c_str());
+    if (PadRight(v[0], 1) != "T") break;
+    rates_[PadRight(v[1], static_cast<std::size_t>(codeWidth_))] = Val(PadRight(v[2], 5).c_str());
     more = c10_.SkipActive(true);
   }
 }
 
 double ReceiptsComputation::RateOf(const std::string& mark) const {
-  const auto r = rates_.find(Fit(mark, static_cast<std::size_t>(codeWidth_)));
+  const auto r = rates_.find(PadRight(mark, static_cast<std::size_t>(codeWidth_)));
   return r == rates_.end() ? 0.0 : r->second;
 }
 
 ReceiptClass ReceiptsComputation::Classify(const std::string& journal, const std::string& account) const {
-  const std::string j = Fit(journal, 3);
+  const std::string j = PadRight(journal, 3);
   if (!IsBlank(j) && !journals_.empty() && !letters_.empty() && !account.empty() &&
       letters_.find(account[0]) != std::string::npos) {
     for (const std::string& t : journals_)
@@ -390,7 +379,7 @@ ReceiptsComputation::Outcome ReceiptsComputation::ComputeReturn(const std::strin
   bool more = GoFirst();
   while (more && !c60_.eof) {
     ReadStoredFields(c60_, {T::TCODE, T::TJAL}, k);
-    const std::string account = Fit(k[0], 8);
+    const std::string account = PadRight(k[0], 8);
     const ReceiptClass c = Classify(k[1], account);
     const bool credit = account.compare(0, 5, "44567") == 0;
     if ((c != ReceiptClass::NotCounted || credit) && reader_.ReadLine(line)) {

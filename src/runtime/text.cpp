@@ -1,0 +1,61 @@
+// Text helpers returning a std::string (see text.h).
+#include "runtime/text.h"
+
+#include "platform/system/cp1252.h"
+#include "runtime/numbers.h"
+
+namespace {
+
+template <typename Change>
+std::string Changed(std::string_view text, Change change) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(change(static_cast<unsigned char>(c)));
+  return out;
+}
+
+}  // namespace
+
+std::string Trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+std::string TrimmedRight(std::string_view text) {
+  const std::size_t last = text.find_last_not_of(' ');
+  return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
+}
+
+std::string LowerAscii(std::string_view text) {
+  return Changed(text, [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; });
+}
+
+std::string UpperAscii(std::string_view text) {
+  return Changed(text, [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
+}
+
+std::string LowerCp1252(std::string_view text) { return Changed(text, platform::Cp1252Lower); }
+
+std::string UpperCp1252(std::string_view text) { return Changed(text, platform::Cp1252Upper); }
+
+std::string FitRight(std::string_view text, int width) {
+  const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
+  if (text.size() >= w) return std::string(text.substr(0, w));
+  return std::string(w - text.size(), ' ') + std::string(text);
+}
+
+std::string PaddedRight(std::string text, int width, char fill) {
+  const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
+  if (text.size() < w) text.append(w - text.size(), fill);
+  return text;
+}
+
+std::string FillPlaceholder(std::string message, std::string_view value) {
+  const std::size_t at = message.find("%s");
+  if (at != std::string::npos) message.replace(at, 2, value);
+  return message;
+}
+
+std::string AmountText14(double amount) { return FormatNumber(14, 2, false, amount); }
+
+std::string AmountDigits(double amount) { return Trimmed(AmountText14(amount)); }
