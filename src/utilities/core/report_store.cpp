@@ -3,7 +3,7 @@
 #include "data/table.h"
 #include "platform/system/files.h"
 #include "runtime/xbase.h"
-#include "utilities/core/report_texts.h"
+#include "reports/engine/core/report_texts.h"
 
 namespace settings {
 

@@ -1,4 +1,4 @@
-#include "utilities/core/report_texts.h"
+#include "reports/engine/core/report_texts.h"
 
 #include <cstdlib>
 #include <set>
