@@ -8,7 +8,7 @@
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "dossier/dossier_management.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/renumber_pieces.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
 #include "platform/system/files.h"

@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "data/dossier_lock.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/renumber_pieces.h"
 #include "platform/gui/menu.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"

@@ -4,7 +4,7 @@
 // the rebuild's balancing.
 #include "core_fixture.h"
 #include "data/rounding_accounts.h"
-#include "dossier/maintenance_rebuild.h"
+#include "dossier/core/maintenance_rebuild.h"
 #include "entry/core/balancing.h"
 #include "entry/core/line_save.h"
 #include "runtime/inifiles.h"

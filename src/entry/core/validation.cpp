@@ -18,7 +18,7 @@
 #include "data/table_scan.h"
 #include "data/table_structures.h"
 #include "platform/dbase/record_block.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "entry/core/entry_state.h"
 #include "entry/core/journal_month.h"
 #include "platform/system/clock.h"

@@ -12,7 +12,7 @@
 #include "data/table.h"
 #include "data/session.h"
 #include "data/table_structures.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "entry/core/journal_month.h"
 #include "platform/system/clock.h"
 #include "platform/system/files.h"

@@ -14,7 +14,7 @@
 #include "data/table.h"
 #include "data/table_copy.h"
 #include "data/table_structures.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "entry/core/journal_month.h"
 #include "entry/core/new_lines.h"
 #include "platform/system/clock.h"

@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "dossier/maintenance_pack.h"
-#include "dossier/maintenance_totals.h"
+#include "dossier/core/maintenance_pack.h"
+#include "dossier/core/maintenance_totals.h"
 
 // Result codes of the run (0 = success).
 inline constexpr int kRebuildFirstReindex = 5000;

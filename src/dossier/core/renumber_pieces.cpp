@@ -1,4 +1,4 @@
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/renumber_pieces.h"
 
 #include "dossier/dossier_management.h"
 
@@ -17,9 +17,9 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/dialog_bases.h"
-#include "dossier/dossier_run_marker.h"
-#include "dossier/maintenance_pack.h"
-#include "dossier/maintenance_rebuild.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/maintenance_pack.h"
+#include "dossier/core/maintenance_rebuild.h"
 #include "platform/dbase/idapi.h"
 #include "platform/dbase/weights.h"
 #include "platform/gui/application.h"

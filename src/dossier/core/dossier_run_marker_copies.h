@@ -12,7 +12,7 @@
 
 #include "data/aside_copies.h"
 #include "data/table_structures.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 
 class DossierRunCopies {
  public:

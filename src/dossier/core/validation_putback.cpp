@@ -1,4 +1,4 @@
-#include "dossier/validation_putback.h"
+#include "dossier/core/validation_putback.h"
 
 #include "data/aside_copies.h"
 #include "data/dossier_files.h"

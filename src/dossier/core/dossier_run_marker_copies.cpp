@@ -1,4 +1,4 @@
-#include "dossier/dossier_run_marker_copies.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "dossier/maintenance_totals.h"
+#include "dossier/core/maintenance_totals.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,8 +8,8 @@
 
 #include "data/account_totals.h"
 #include "data/session.h"
-#include "dossier/conversion.h"
-#include "dossier/maintenance_pack.h"
+#include "dossier/core/conversion.h"
+#include "dossier/core/maintenance_pack.h"
 #include "platform/dbase/weights.h"
 #include "platform/system/clock.h"
 #include "runtime/code_helpers.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 
 // True when every copy is back in place (the sub-folder of the copies is then removed).
 bool PutBackInterruptedValidation(const DossierRunInfo& run);

@@ -1,4 +1,4 @@
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 
 #include <cctype>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "dossier/maintenance_rebuild.h"
+#include "dossier/core/maintenance_rebuild.h"
 
 
 #include <string>
@@ -8,7 +8,7 @@
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "data/session.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"

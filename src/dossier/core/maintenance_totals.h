@@ -8,7 +8,7 @@
 #include <string>
 
 #include "data/rounding_accounts.h"
-#include "dossier/maintenance_pack.h"
+#include "dossier/core/maintenance_pack.h"
 
 // Suspense account of the balancing lines and the label they carry.
 inline constexpr const char* kSuspenseAccount = "47599999";

@@ -1,4 +1,4 @@
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 
 #include <cstdio>
 #include <map>

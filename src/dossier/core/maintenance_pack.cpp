@@ -1,4 +1,4 @@
-#include "dossier/maintenance_pack.h"
+#include "dossier/core/maintenance_pack.h"
 
 #include <cstdio>
 #include <string>
@@ -8,8 +8,8 @@
 #include "data/index_defs.h"
 #include "data/session.h"
 #include "data/table_check.h"
-#include "dossier/dossier_run_marker.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/renumber_pieces.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"

@@ -1,4 +1,4 @@
-#include "dossier/conversion.h"
+#include "dossier/core/conversion.h"
 
 #include <cmath>
 #include <cstdio>
@@ -17,7 +17,7 @@
 #include "data/table_copy.h"
 #include "data/table_create.h"
 #include "data/table_structures.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "dossier/rebuild_indexes.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
