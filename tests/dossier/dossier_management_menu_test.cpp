@@ -9,6 +9,7 @@
 #include "data/dossier_lock.h"
 #include "dossier/dossier_management.h"
 #include "dossier/core/renumber_pieces.h"
+#include "dossier/renumber_window.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
 #include "platform/system/files.h"

@@ -8,6 +8,7 @@
 #include "demo/dossier_demo.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/renumber_pieces.h"
+#include "dossier/renumber_window.h"
 #include "dossier_window_test.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"

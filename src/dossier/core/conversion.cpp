@@ -18,10 +18,6 @@
 #include "data/table_create.h"
 #include "data/table_structures.h"
 #include "dossier/core/dossier_run_marker.h"
-#include "dossier/rebuild_indexes.h"
-#include "platform/gui/application.h"
-#include "platform/gui/constants.h"
-#include "platform/gui/messagebox.h"
 #include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
@@ -490,24 +486,4 @@ bool PutBackInterruptedConversion(const std::string& detail) {
   WriteLog("CONVERSION - reprise: " + code + (back ? " - fichiers d'origine remis en place" :
                                                        " - fichiers d'origine en partie dans " + DossierFolder + asideName));
   return back;
-}
-
-bool RunDossierConversion(gui::Window* owner, const ConversionRequest& request) {
-  ConversionResult result;
-  {
-    DossierProgressWindow progress(owner, LoadStr(19704) + std::string(RTrim(DossierCode.c_str())));
-    progress.SetLine(DossierFolder);
-    result = ConvertDossier(request);
-  }
-  gui::MessageBeep(0);
-  if (result.ok) {
-    std::string text = LoadStr(19705);
-    if (result.originalsKept) text += std::string(LoadStr(19707)) + result.asideFolder + LoadStr(55);
-    gui::MessageBox(owner, text, LoadStr(127), gui::MB_OK | gui::MB_ICONINFORMATION);
-  } else {
-    std::string text = LoadStr(19706) + result.error + LoadStr(55);
-    if (result.originalsKept) text += std::string(LoadStr(19707)) + result.asideFolder + LoadStr(55);
-    gui::MessageBox(owner, text, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
-  }
-  return result.ok;
 }

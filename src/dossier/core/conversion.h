@@ -7,10 +7,6 @@
 
 #include <string>
 
-namespace gui {
-class Window;
-}
-
 // Francs for one euro that a conversion accepts: 1.0 <= rate < 10.0.
 inline constexpr double kMinEuroRate = 1.0;
 inline constexpr double kMaxEuroRate = 10.0;
@@ -54,7 +50,3 @@ ConversionResult ConvertDossier(const ConversionRequest& request);
 // the opening offers the conversion again. True when every original is back
 // (the sub-folder is then removed).
 bool PutBackInterruptedConversion(const std::string& detail);
-
-// The run as the opening starts it: a progress window, the conversion, then
-// a message that says how it went and where the originals are when kept.
-bool RunDossierConversion(gui::Window* owner, const ConversionRequest& request);

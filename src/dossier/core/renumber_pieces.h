@@ -19,10 +19,7 @@
 // opening.
 #pragma once
 
-#include <functional>
 #include <string>
-
-#include "platform/gui/window.h"
 
 // What the run shows and asks while it works. The default shows nothing and
 // never stops, so a test drives the run without a window.
@@ -73,16 +70,3 @@ std::string RenumberPendingMessage();
 // The whole run on the open dossier (DossierFolder / DossierCode). The
 // caller holds the dossier exclusively; every table is left closed.
 RenumberResult RenumberPieces(RenumberObserver* observer = nullptr);
-
-// The command 20722: prologue, exclusive hold, support password, warning,
-// run with its progress window, closing message.
-void CmRenumeroterPieces_Work();
-
-// The run with its progress window, then `afterRun` (the command gives the
-// dossier back there), then its closing message; the command runs it after
-// its warning, the opening to run an interrupted renumbering again. The
-// dossier is held exclusively. True when every piece got its number.
-bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& afterRun = {});
-
-// Plugs the work of commands 20722 and 20725 into the shell.
-void InstallMaintenance2Commands();
