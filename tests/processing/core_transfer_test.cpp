@@ -28,7 +28,7 @@
 #include "dossier/core/maintenance_pack.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/renumber_pieces.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "processing/core/dossier_merge.h"
 #include "processing/core/year_separation.h"
 #include "runtime/dossier_record.h"

@@ -13,7 +13,7 @@
 #include "data/session.h"
 #include "data/table_structures.h"
 #include "dossier/core/dossier_run_marker.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "platform/system/clock.h"
 #include "platform/system/files.h"
 #include "processing/core/matching_lines.h"

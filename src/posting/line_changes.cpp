@@ -1,4 +1,4 @@
-#include "entry/core/line_changes.h"
+#include "posting/line_changes.h"
 
 #include <vector>
 

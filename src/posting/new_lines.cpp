@@ -1,11 +1,11 @@
-#include "entry/core/new_lines.h"
+#include "posting/new_lines.h"
 
 #include <cstdlib>
 #include <vector>
 
 #include "data/entry_lines.h"
 #include "data/table.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "platform/dbase/idapi.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"

@@ -1,10 +1,10 @@
-#include "entry/core/line_validation.h"
+#include "posting/line_validation.h"
 
 #include <cmath>
 
 #include "data/entry_lines.h"
 #include "data/table.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"

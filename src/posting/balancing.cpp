@@ -1,11 +1,11 @@
-#include "entry/core/balancing.h"
+#include "posting/balancing.h"
 
 #include <cmath>
 #include <vector>
 
 #include "data/entry_lines.h"
 #include "data/table.h"
-#include "entry/core/journal_lines.h"
+#include "posting/journal_lines.h"
 #include "runtime/numbers.h"
 
 namespace entry {

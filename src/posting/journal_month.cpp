@@ -1,11 +1,11 @@
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 
 #include <cstdlib>
 
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "entry/core/entry_state.h"
+#include "posting/entry_state.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"

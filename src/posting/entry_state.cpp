@@ -1,4 +1,4 @@
-#include "entry/core/entry_state.h"
+#include "posting/entry_state.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "entry/core/journal_lines.h"
+#include "posting/journal_lines.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "entry/core/line_save.h"
+#include "posting/line_save.h"
 
 #include <vector>
 

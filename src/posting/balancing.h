@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "entry/core/line_save.h"
+#include "posting/line_save.h"
 
 class Table;
 
