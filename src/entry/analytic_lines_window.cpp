@@ -11,7 +11,6 @@
 #include "posting/journal_month.h"
 #include "posting/new_lines.h"
 #include "entry/entry_commands.h"
-#include "platform/dbase/idapi.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"

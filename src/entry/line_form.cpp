@@ -22,7 +22,6 @@
 #include "entry/entry_search_dialog.h"
 #include "framework/dialog_bases.h"
 #include "framework/lookup_registry.h"
-#include "platform/dbase/idapi.h"
 #include "platform/gui/application.h"
 #include "platform/gui/combobox.h"
 #include "platform/gui/command.h"

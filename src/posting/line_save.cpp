@@ -7,7 +7,6 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
-#include "platform/dbase/idapi.h"
 #include "runtime/dates.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"

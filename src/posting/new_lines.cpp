@@ -6,7 +6,6 @@
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
-#include "platform/dbase/idapi.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
 

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "data/dossier_files.h"
+#include "data/engine_files.h"
 #include "data/index_defs.h"
 #include "data/session.h"
 #include "data/table_check.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/renumber_pieces.h"
-#include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/logfile.h"
@@ -30,7 +30,7 @@ DossierTableRef DossierTableOf(int number) {
 
 bool IsOldGenerationC10(const std::string& c10DataPath) {
   std::vector<std::string> names;
-  return dbase::DbiGetTableFieldNames(c10DataPath.c_str(), &names) == dbase::DBIERR_NONE && !names.empty() &&
+  return TableFieldNames(c10DataPath, &names) && !names.empty() &&
          names.front().compare(0, 1, "C") == 0;
 }
 
@@ -74,7 +74,7 @@ std::string DamagedFileMessage(const std::string& file) {
 }
 
 bool DropIndexFile(const std::string& path) {
-  return dbase::DbiDropProductionIndex(path.c_str()) == dbase::DBIERR_NONE;
+  return DropProductionIndex(path);
 }
 
 PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool passOverMissing) {

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "data/dossier_files.h"
+#include "data/engine_files.h"
 #include "data/entry_lines.h"
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "data/session.h"
 #include "dossier/core/dossier_run_marker.h"
-#include "platform/dbase/idapi.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/code_helpers.h"
@@ -408,7 +408,7 @@ int RefillSortFile(MaintenanceProgress* progress) {
   // The records go in without an index to maintain; the tags are built once
   // at the end, which gives the same index far sooner.
   c60.CloseTable(true);
-  const bool dropped = dbase::DbiDropProductionIndex(path.c_str()) == dbase::DBIERR_NONE;
+  const bool dropped = DropProductionIndex(path);
   if (!dropped || !c60.OpenExclusive(path)) {
     c60.CloseTable(true);
     return kRebuildRefillC60;

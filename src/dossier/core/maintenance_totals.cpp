@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "data/account_totals.h"
+#include "data/collation.h"
 #include "data/session.h"
 #include "dossier/core/conversion.h"
 #include "dossier/core/maintenance_pack.h"
-#include "platform/dbase/weights.h"
 #include "platform/system/clock.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -85,7 +85,7 @@ void PostHeader(const std::string& group, char source, const Sums& sums, Mainten
 
 // Text keys in the order of the tags: the engine's collation weights.
 struct TagOrder {
-  bool operator()(const std::string& a, const std::string& b) const { return dbase::CompareWeighted(a, b) < 0; }
+  bool operator()(const std::string& a, const std::string& b) const { return CompareWeighted(a, b) < 0; }
 };
 template <typename T>
 using Groups = std::map<std::string, T, TagOrder>;

@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "data/collation.h"
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
+#include "data/engine_files.h"
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/maintenance_pack.h"
 #include "dossier/core/maintenance_rebuild.h"
-#include "platform/dbase/idapi.h"
-#include "platform/dbase/weights.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/code_helpers.h"
@@ -208,7 +208,7 @@ bool Run::Analyse(long* pieces) {
     texts.reserve(distinct.size());
     std::vector<std::string> sorted(distinct.begin(), distinct.end());
     std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
-      return dbase::CompareWeighted(a, b) < 0;
+      return CompareWeighted(a, b) < 0;
     });
     std::map<std::string, long> numbers;  // trimmed text -> number
     long counter = 0;
@@ -242,7 +242,7 @@ bool Run::WritePlan() {
   if (!OpenOrFail(&c60, path.c_str())) return false;
   const bool emptied = c60.Zap();
   c60.CloseTable(true);
-  if (!emptied || dbase::DbiDropProductionIndex(path.c_str()) != dbase::DBIERR_NONE ||
+  if (!emptied || !DropProductionIndex(path) ||
       !OpenOrFail(&c60, path.c_str())) {
     r_.outcome = RenumberOutcome::TableFailed;
     r_.failedTable = path;

@@ -10,7 +10,6 @@
 #include "data/error_report.h"
 #include "data/table.h"
 #include "posting/new_lines.h"
-#include "platform/dbase/idapi.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 

@@ -12,7 +12,6 @@
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
 #include "posting/new_lines.h"
-#include "platform/dbase/idapi.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/logfile.h"
