@@ -27,7 +27,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "entry/core/journal_printout.h"
 #include "entry/core/move_copy.h"
 #include "entry/core/validation.h"

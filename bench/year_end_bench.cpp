@@ -20,7 +20,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
-#include "dossier/maintenance_rebuild.h"
+#include "dossier/core/maintenance_rebuild.h"
 #include "processing/core/dossier_merge.h"
 #include "processing/core/opening_balances.h"
 #include "processing/core/year_separation.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "data/session.h"
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 #include "runtime/runtime_init.h"
 #include "console_text.h"
 

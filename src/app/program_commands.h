@@ -7,7 +7,7 @@
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_record_commands.h"
 #include "dossier/rebuild_dossier.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/renumber_window.h"
 #include "entry/entry_commands.h"
 #include "masterdata/masterdata_commands.h"
 #include "processing/bank_commands.h"

@@ -8,6 +8,13 @@
 #include "data/table.h"
 #include "platform/dbase/record_block.h"
 
+// The record of this number as stored (delete mark first), read without moving the table: *record points at it,
+// inside the file's mapping or in `scratch`, valid until the next call on the table. table.result is left alone.
+inline dbase::DBIResult ReadStoredRecord(const Table& table, std::uint32_t recno, std::vector<std::uint8_t>& scratch,
+                                         const std::uint8_t** record) {
+  return dbase::DbiReadRecordBlock(table.cursor, recno, 1, scratch, record);
+}
+
 // Every record the table counts now, in physical order as stored (delete mark first, deleted
 // ones included, fields where Table::nativeFields places them): visit(recordNumber, record).
 // The cursor and recordBuffer do not move; records appended meanwhile are not read; the file's

@@ -13,7 +13,7 @@
 #include "dossier/backup_chooser.h"
 #include "dossier/backup_settings.h"
 #include "dossier/dossier_commands.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "dossier/dossier_slots.h"
 #include "dossier/rebuild_indexes.h"
 #include "framework/dialog_bases.h"

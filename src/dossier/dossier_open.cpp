@@ -10,6 +10,7 @@
 
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
+#include "data/engine_files.h"
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "data/locks.h"
@@ -18,16 +19,16 @@
 #include "data/table_create.h"
 #include "dossier/backup.h"
 #include "dossier/constants_check.h"
-#include "dossier/conversion.h"
+#include "dossier/conversion_window.h"
 #include "dossier/dossier_password.h"
-#include "dossier/dossier_run_marker.h"
-#include "dossier/maintenance_pack.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/maintenance_pack.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/rebuild_indexes.h"
-#include "dossier/renumber_pieces.h"
-#include "dossier/validation_putback.h"
+#include "dossier/core/renumber_pieces.h"
+#include "dossier/renumber_window.h"
+#include "dossier/core/validation_putback.h"
 #include "framework/fmt_saisie.h"
-#include "platform/dbase/idapi.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/dialog.h"
@@ -136,18 +137,14 @@ std::string RefusedDossierIndex() {
   for (int number = 20; number <= 70; number += 10) {
     const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
     if (!platform::FileExists(data)) continue;
-    dbase::hDBICur cur = nullptr;
-    const dbase::DBIResult rc = dbase::DbiOpenTable(nullptr, data.c_str(), "DBASE", nullptr, nullptr, 0, dbase::dbiREADONLY,
-                                                    dbase::dbiOPENSHARED, dbase::xltFIELD, false, nullptr, &cur);
-    if (cur != nullptr) dbase::DbiCloseCursor(&cur);
-    if (rc == dbase::DBIERR_INDEXCORRUPT) return platform::ResolvePath(DossierTableOf(number).path + ".mdx");
+    if (TryOpenTable(data) == dbase::DBIERR_INDEXCORRUPT) return platform::ResolvePath(DossierTableOf(number).path + ".mdx");
   }
   return "";
 }
 
 // Drops the index file a copied table brought and clears the flag that promises it, so
 // that the tags are built afresh for this table.
-void DropCopiedIndex(const std::string& base) { dbase::DbiDropProductionIndex(base.c_str()); }
+void DropCopiedIndex(const std::string& base) { DropProductionIndex(base); }
 
 // Copies the reference table `name` of the program folder to `base` through `table`
 // (exclusive, read-only); a missing reference table is replaced by a new empty table of
@@ -466,7 +463,7 @@ bool RepairInterruptedIndexes() {
     const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
     if (!platform::FileExists(data)) continue;
     bool repaired = false;
-    const dbase::DBIResult rc = dbase::DbiRepairInterruptedIndex(data.c_str(), &repaired);
+    const dbase::DBIResult rc = RepairInterruptedIndex(data, &repaired);
     if (repaired) WriteLog("OUVERTURE DOSSIER - index d'un ajout interrompu refait: " + data);
     if (rc != dbase::DBIERR_INDEXOUTOFDATE) continue;
     WriteLog("OUVERTURE DOSSIER - Erreur - index d'un ajout interrompu non refait (fichier ouvert sur un autre poste): " + data);

@@ -10,7 +10,7 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "dossier/conversion.h"
+#include "dossier/core/conversion.h"
 #include "dossier/dossier_commands.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"

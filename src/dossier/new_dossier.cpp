@@ -2,7 +2,7 @@
 
 #include "data/dossier_files.h"
 #include "data/session.h"
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 #include "dossier/dossier_slots.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"

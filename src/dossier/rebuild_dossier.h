@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "dossier/maintenance_rebuild.h"
+#include "dossier/core/maintenance_rebuild.h"
 
 namespace gui {
 class Window;

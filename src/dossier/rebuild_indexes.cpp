@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "data/dossier_files.h"
-#include "dossier/maintenance_pack.h"
+#include "dossier/core/maintenance_pack.h"
 #include "dossier/rebuild_dossier.h"
 #include "framework/dialog_bases.h"
 #include "platform/gui/constants.h"

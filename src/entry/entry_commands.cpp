@@ -4,8 +4,8 @@
 
 #include "data/session.h"
 #include "data/table.h"
-#include "entry/core/entry_state.h"
-#include "entry/core/journal_month.h"
+#include "posting/entry_state.h"
+#include "posting/journal_month.h"
 #include "entry/analytic_line_form.h"
 #include "entry/analytic_lines_window.h"
 #include "entry/headers_list.h"

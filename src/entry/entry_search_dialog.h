@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "entry/core/journal_lines.h"
+#include "posting/journal_lines.h"
 #include "framework/dialog_bases.h"
 
 class MEdit;

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "entry/core/line_save.h"
-#include "entry/core/line_validation.h"
+#include "posting/line_save.h"
+#include "posting/line_validation.h"
 #include "entry/line_form_base.h"
 
 class MButton;

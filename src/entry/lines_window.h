@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "entry/core/journal_lines.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_lines.h"
+#include "posting/journal_month.h"
 #include "entry/core/journal_printout.h"
 #include "entry/line_range_browse.h"
 

@@ -5,7 +5,7 @@
 
 #include "data/entry_lines.h"
 #include "data/table.h"
-#include "entry/core/entry_state.h"
+#include "posting/entry_state.h"
 #include "entry/core/move_copy.h"
 #include "entry/lines_window.h"
 #include "entry/new_journal_dialog.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "framework/dialog_bases.h"
 
 class MCheckBox;

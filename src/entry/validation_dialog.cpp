@@ -7,7 +7,7 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/cursor.h"

@@ -1,11 +1,11 @@
+#include "data/collation.h"
 #include "framework/ordering_table.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/dbase/weights.h"
 
-OrderingTable::OrderingTable() { std::memcpy(weights_, dbase::CollationWeights(), sizeof weights_); }
+OrderingTable::OrderingTable() { std::memcpy(weights_, CollationWeights(), sizeof weights_); }
 
 std::string OrderingTable::MapThroughOrderingTable(std::string_view text) const {
   std::string out(text);

@@ -8,7 +8,7 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "framework/browse.h"
 #include "framework/browse_services.h"
 #include "framework/lookup_dialog.h"

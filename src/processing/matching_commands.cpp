@@ -1,6 +1,6 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
-#include "dossier/dossier_run_marker_copies.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"

@@ -12,7 +12,7 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "framework/fmt_saisie.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"

@@ -28,7 +28,7 @@
 #include "shell/toolbar.h"
 #include "utilities/list_placement.h"
 #include "utilities/core/report_store.h"
-#include "utilities/core/report_texts.h"
+#include "reports/engine/core/report_texts.h"
 
 using settings::kReportCodeField;
 using settings::kReportCodeWidth;

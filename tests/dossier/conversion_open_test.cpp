@@ -4,7 +4,7 @@
 #include <cmath>
 #include <map>
 
-#include "dossier/conversion.h"
+#include "dossier/core/conversion.h"
 #include "dossier/dossier_open.h"
 #include "dossier_test_util.h"
 #include "support/dossier_fixture.h"

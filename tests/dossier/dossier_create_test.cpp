@@ -5,7 +5,7 @@
 #include <set>
 
 #include "data/table_structures.h"
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 #include "dossier_test_util.h"
 #include "platform/dbase/idapi.h"
 

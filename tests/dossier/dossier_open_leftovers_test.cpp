@@ -5,7 +5,7 @@
 // naming the table when another station holds it.
 #include <signal.h>
 
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "dossier_test_util.h"
 #include "platform/dbase/fileio.h"
 #include "platform/dbase/file_layout.h"

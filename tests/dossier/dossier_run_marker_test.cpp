@@ -3,7 +3,7 @@
 // (nothing of the dossier changes then).
 #include <filesystem>
 
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "dossier_test_util.h"
 #include "runtime/dates.h"
 

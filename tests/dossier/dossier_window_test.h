@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dossier/backup.h"
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 #include "dossier_test_util.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"

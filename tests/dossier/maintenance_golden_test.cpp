@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "dossier/maintenance_rebuild.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/maintenance_rebuild.h"
+#include "dossier/core/renumber_pieces.h"
 #include "dossier_test_util.h"
 #include "platform/system/files.h"
 

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <map>
 
-#include "dossier/conversion.h"
-#include "dossier/maintenance_rebuild.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/conversion.h"
+#include "dossier/core/maintenance_rebuild.h"
+#include "dossier/core/renumber_pieces.h"
 #include "dossier_test_util.h"
 #include "runtime/code_helpers.h"
 

@@ -6,7 +6,8 @@
 #include <QTimer>
 
 #include "data/dossier_lock.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/renumber_pieces.h"
+#include "dossier/renumber_window.h"
 #include "platform/gui/menu.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"

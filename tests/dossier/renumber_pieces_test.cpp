@@ -6,8 +6,9 @@
 
 #include "data/dossier_lock.h"
 #include "demo/dossier_demo.h"
-#include "dossier/maintenance_rebuild.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/maintenance_rebuild.h"
+#include "dossier/core/renumber_pieces.h"
+#include "dossier/renumber_window.h"
 #include "dossier_window_test.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"

@@ -4,9 +4,9 @@
 // the rebuild's balancing.
 #include "core_fixture.h"
 #include "data/rounding_accounts.h"
-#include "dossier/maintenance_rebuild.h"
-#include "entry/core/balancing.h"
-#include "entry/core/line_save.h"
+#include "dossier/core/maintenance_rebuild.h"
+#include "posting/balancing.h"
+#include "posting/line_save.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"

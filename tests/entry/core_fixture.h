@@ -17,7 +17,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"

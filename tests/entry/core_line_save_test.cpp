@@ -4,7 +4,7 @@
 // sections' totals; and a save whose lock another station holds changing nothing.
 #include "core_fixture.h"
 #include "data/account_totals.h"
-#include "entry/core/line_save.h"
+#include "posting/line_save.h"
 #include "runtime/numbers.h"
 #include "support/other_process.h"
 

@@ -5,9 +5,9 @@
 #include <random>
 
 #include "core_fixture.h"
-#include "entry/core/balancing.h"
-#include "entry/core/line_save.h"
-#include "entry/core/new_lines.h"
+#include "posting/balancing.h"
+#include "posting/line_save.h"
+#include "posting/new_lines.h"
 #include "runtime/numbers.h"
 
 namespace entry_test {

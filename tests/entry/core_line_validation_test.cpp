@@ -1,7 +1,7 @@
 // The tests of a typed line, as one table of lines and the message and field each gets back; and the
 // cash-account warning, whose amounts count the line as typed instead of the line as loaded.
 #include "core_fixture.h"
-#include "entry/core/line_validation.h"
+#include "posting/line_validation.h"
 #include "runtime/numbers.h"
 
 namespace entry_test {

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "core_fixture.h"
-#include "entry/core/new_lines.h"
+#include "posting/new_lines.h"
 #include "support/other_process.h"
 
 namespace entry_test {

@@ -2,8 +2,8 @@
 // and that the generator's bulk copy, the rebuild's refill and the renumbering write the same
 // records as the routine.
 #include "core_fixture.h"
-#include "dossier/maintenance_rebuild.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/maintenance_rebuild.h"
+#include "dossier/core/renumber_pieces.h"
 
 namespace entry_test {
 namespace {

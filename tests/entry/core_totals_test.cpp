@@ -4,7 +4,7 @@
 #include <random>
 
 #include "core_fixture.h"
-#include "entry/core/line_changes.h"
+#include "posting/line_changes.h"
 #include "runtime/numbers.h"
 
 namespace entry_test {

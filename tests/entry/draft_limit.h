@@ -12,7 +12,7 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
-#include "entry/core/new_lines.h"
+#include "posting/new_lines.h"
 
 namespace entry_test {
 

@@ -10,8 +10,8 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
-#include "entry/core/balancing.h"
-#include "entry/core/line_save.h"
+#include "posting/balancing.h"
+#include "posting/line_save.h"
 #include "entry/line_form.h"
 #include "entry_fixture.h"
 #include "runtime/numbers.h"

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "draft_limit.h"
-#include "entry/core/line_changes.h"
+#include "posting/line_changes.h"
 #include "entry_fixture.h"
 #include "runtime/numbers.h"
 #include "shell/application.h"

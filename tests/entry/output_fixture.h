@@ -11,7 +11,7 @@
 #include "data/account_totals.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "entry_fixture.h"
 #include "runtime/bank_ids.h"
 #include "runtime/numbers.h"

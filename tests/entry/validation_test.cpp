@@ -6,7 +6,7 @@
 
 #include "controls/medit.h"
 #include "data/dossier_lock.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "entry/core/validation.h"
 #include "entry/validation_dialog.h"
 #include "output_fixture.h"

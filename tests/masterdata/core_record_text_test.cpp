@@ -10,7 +10,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 #include "masterdata/core/record_text.h"
 #include "masterdata/core/record_text_keywords.h"
 #include "support/other_process.h"

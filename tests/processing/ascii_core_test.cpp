@@ -18,7 +18,7 @@
 #include "ascii_fixture.h"
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
 #include "processing/core/ascii_import.h"

@@ -6,7 +6,7 @@
 
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "processing/core/bank_pieces.h"
 #include "support/other_process.h"
 

@@ -4,7 +4,7 @@
 // the balancing piece with its refusals.
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "processing/core/automatic_matching.h"
 #include "processing/core/manual_matching.h"
 #include "processing/core/word_search.h"

@@ -11,7 +11,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_invariants.h"
 #include "data/draft_lines.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "processing/core/bank_pieces.h"
 
 namespace processing_test {

@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "data/entry_lines.h"
-#include "dossier/maintenance_rebuild.h"
-#include "dossier/renumber_pieces.h"
-#include "dossier/maintenance_pack.h"
+#include "dossier/core/maintenance_rebuild.h"
+#include "dossier/core/renumber_pieces.h"
+#include "dossier/core/maintenance_pack.h"
 #include "processing/core/manual_matching.h"
 #include "processing/core/opening_balances.h"
 #include "reconciliation_fixture.h"

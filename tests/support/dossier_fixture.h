@@ -17,7 +17,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/dossier_commands.h"
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 #include "framework/edit_form.h"
 #include "demo/dossier_demo.h"
 #include "platform/gui/application.h"

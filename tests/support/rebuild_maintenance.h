@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "dossier/maintenance_pack.h"
-#include "dossier/maintenance_rebuild.h"
-#include "dossier/renumber_pieces.h"
+#include "dossier/core/maintenance_pack.h"
+#include "dossier/core/maintenance_rebuild.h"
+#include "dossier/core/renumber_pieces.h"
 #include "processing/core/opening_balances.h"
 
 namespace test_support {

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "support/runtime_fixture.h"
-#include "utilities/core/report_texts.h"
+#include "reports/engine/core/report_texts.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 #include "runtime/dates.h"
 
 // Most lines a demo dossier can hold: the sort file points at its line by a record number of

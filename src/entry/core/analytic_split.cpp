@@ -1,5 +1,5 @@
 #include "entry/core/analytic_split.h"
-#include "entry/core/line_save.h"
+#include "posting/line_save.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,8 +9,7 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
-#include "entry/core/new_lines.h"
-#include "platform/dbase/idapi.h"
+#include "posting/new_lines.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

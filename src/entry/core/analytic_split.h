@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "entry/core/line_changes.h"
+#include "posting/line_changes.h"
 
 class Table;
 

@@ -4,7 +4,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"

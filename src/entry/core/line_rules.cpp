@@ -4,7 +4,7 @@
 
 #include "data/entry_lines.h"
 #include "data/table.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 

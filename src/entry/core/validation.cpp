@@ -9,6 +9,7 @@
 #include "data/closed_lines.h"
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
+#include "data/engine_files.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/index_defs.h"
@@ -17,10 +18,9 @@
 #include "data/table_copy.h"
 #include "data/table_scan.h"
 #include "data/table_structures.h"
-#include "platform/dbase/record_block.h"
-#include "dossier/dossier_run_marker.h"
-#include "entry/core/entry_state.h"
-#include "entry/core/journal_month.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "posting/entry_state.h"
+#include "posting/journal_month.h"
 #include "platform/system/clock.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
@@ -86,7 +86,7 @@ class ValidationWork {
     // The closed lines go in without an index to keep; its tags are built once at the end.
     const std::string c40 = PathC40();
     c40_.CloseTable(true);
-    if (dbase::DbiDropProductionIndex(c40.c_str()) != dbase::DBIERR_NONE || !c40_.OpenExclusive(c40))
+    if (!DropProductionIndex(c40) || !c40_.OpenExclusive(c40))
       return Fail(kValidationOpen + 30, c40);
     if (!c50_.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kValidationOpen + 40, PathC50());
     LogCancelledLines();
@@ -171,7 +171,7 @@ class ValidationWork {
     if (lineBytes_ && lineBytes_->usable()) {
       // The draft record's bytes where the engine holds them, copied field by field without a move.
       const std::uint8_t* record = nullptr;
-      c50_.result = dbase::DbiReadRecordBlock(c50_.cursor, recno, 1, scratch_, &record);
+      c50_.result = ReadStoredRecord(c50_, recno, scratch_, &record);
       if (c50_.result != dbase::DBIERR_NONE || !QueueClosedLine(*lineBytes_, record, c40_, request_.date)) return false;
     } else if (!c50_.GoTo(static_cast<long>(recno)) ||
                !AppendClosedLine(*lineFields_, c50_, c40_, request_.date, true)) {
@@ -222,7 +222,7 @@ class ValidationWork {
     // The lines validated leave the draft (the pack removes them): their delete marks written
     // stretch by stretch, in record order.
     const std::vector<std::uint32_t> marked(done_.begin(), done_.end());
-    c50_.result = dbase::DbiDeleteRecords(c50_.cursor, static_cast<std::uint32_t>(marked.size()), marked.data());
+    c50_.result = DeleteRecords(c50_, marked);
     c50_.recordNumber = 0;
     if (c50_.result != dbase::DBIERR_NONE) return Fail(kValidationAppend, PathC50(), c50_.result);
     done_.clear();

@@ -1,8 +1,8 @@
 #include "masterdata/core/chart_breaks.h"
 
+#include "data/collation.h"
 #include "data/table.h"
 #include "masterdata/core/chart_files.h"
-#include "platform/dbase/weights.h"
 #include "runtime/dossier_record.h"
 
 namespace masterdata {
@@ -19,7 +19,7 @@ int LevelAt(int position, int fallback) {
 
 // The byte that sorts after every other in the key order.
 char LastByte() {
-  const std::uint8_t* w = dbase::CollationWeights();
+  const std::uint8_t* w = CollationWeights();
   for (int b = 0; b < 256; ++b)
     if (w[b] == 255) return static_cast<char>(b);
   return static_cast<char>(0xFF);

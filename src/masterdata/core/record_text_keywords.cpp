@@ -2,7 +2,7 @@
 
 #include "resources/string_table.h"
 #include "runtime/xbase.h"
-#include "utilities/core/report_texts.h"
+#include "reports/engine/core/report_texts.h"
 
 namespace masterdata {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "data/entry_lines.h"
 #include "data/table.h"
-#include "dossier/dossier_run_marker_copies.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "runtime/numbers.h"

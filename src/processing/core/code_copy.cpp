@@ -7,7 +7,7 @@
 #include "data/dossier_files.h"
 #include "data/table.h"
 #include "data/table_copy.h"
-#include "dossier/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "runtime/logfile.h"
 #include "runtime/code_helpers.h"
 #include "runtime/xbase.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "data/aside_copies.h"
-#include "dossier/dossier_run_marker_copies.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 
 #include "processing/core/opening_balances.h"
 #include "processing/core/other_dossier.h"

@@ -9,7 +9,7 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "platform/system/files.h"
 #include "processing/core/bank_pieces.h"
 #include "runtime/dates.h"

@@ -3,7 +3,7 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 
 namespace processing {
 

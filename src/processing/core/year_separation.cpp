@@ -11,7 +11,7 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "entry/core/journal_month.h"
+#include "posting/journal_month.h"
 #include "processing/core/dossier_merge.h"
 #include "processing/core/transfer_tables.h"
 #include "runtime/dossier_record.h"

@@ -11,7 +11,7 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "dossier/dossier_run_marker_copies.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"

@@ -4,7 +4,7 @@
 #include "platform/system/files.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
-#include "utilities/core/report_texts.h"
+#include "reports/engine/core/report_texts.h"
 
 namespace settings {
 

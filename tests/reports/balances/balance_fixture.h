@@ -14,7 +14,7 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 #include "support/runtime_fixture.h"
 
 namespace test_support {

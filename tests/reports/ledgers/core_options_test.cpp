@@ -15,7 +15,7 @@
 #include "reports/ledgers/core/centralising_summary.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
-#include "utilities/core/report_texts.h"
+#include "reports/engine/core/report_texts.h"
 
 namespace ledgers_test {
 namespace {

@@ -22,7 +22,7 @@
 #include "data/table.h"
 #include "data/table_structures.h"
 #include "demo/dossier_demo.h"
-#include "dossier/dossier_create.h"
+#include "dossier/core/dossier_create.h"
 #include "platform/dbase/idapi.h"
 #include "reports/engine/core/report_interpreter.h"
 #include "reports/ledgers/core/ledger_report.h"

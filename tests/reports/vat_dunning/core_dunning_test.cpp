@@ -10,7 +10,7 @@
 #include "core_fixture.h"
 #include "platform/system/process.h"
 #include "runtime/transfer_records.h"
-#include "utilities/core/report_texts.h"
+#include "reports/engine/core/report_texts.h"
 
 namespace dunning_test {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "data/dossier_files.h"
 #include "data/table.h"
-#include "dossier/dossier_run_marker_copies.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/trial_balance_options.h"
 #include "runtime/dates.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "data/collation.h"
 #include "data/table.h"
-#include "platform/dbase/weights.h"
 #include "reports/ledgers/core/ledger_strings.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -349,7 +349,7 @@ bool JournalListings::BuildSummaryBlock() {
   // The order of the general file's code index: the code, then "A" before "B".
   std::sort(block_.begin(), block_.end(), [](const SummaryEntry& a, const SummaryEntry& b) {
     const std::string ka = a.code + a.letter, kb = b.code + b.letter;
-    return dbase::CompareWeighted(ka, kb) < 0;
+    return CompareWeighted(ka, kb) < 0;
   });
   return !block_.empty();
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "data/collation.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
@@ -11,8 +12,6 @@
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "data/table_scan.h"
-#include "platform/dbase/record_block.h"
-#include "platform/dbase/weights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/inifiles.h"
@@ -307,7 +306,7 @@ bool SortSnapshot::Build(Table& c60, SortOrder order) {
   // Keys in the index's collation: the weights turn the comparison into a byte comparison, and
   // the bytes packed big-endian into integers turn it into integer comparisons.
   const std::size_t width = KeyLengthOf(order);
-  const std::uint8_t* weights = dbase::CollationWeights();
+  const std::uint8_t* weights = CollationWeights();
   struct Keyed {
     std::uint64_t k[3];
     std::uint32_t index;  // lines_ are in record order: equal keys keep it
@@ -342,7 +341,7 @@ std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
     const std::size_t mid = (lo + hi) / 2;
     const std::string key = KeyAt(mid);
     const std::size_t n = std::min(prefix.size(), key.size());
-    const int c = dbase::CompareWeighted(key.data(), prefix.data(), n);
+    const int c = CompareWeighted(key.data(), prefix.data(), n);
     // A key equal to the prefix over its length is not below it.
     if (c < 0 || (c == 0 && key.size() < prefix.size())) {
       lo = mid + 1;
@@ -368,7 +367,7 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   // through the table when the engine cannot give it so.
   const std::uint8_t* stored = nullptr;
   std::size_t length = t->cursorProps.iRecBufSize;
-  if (dbase::DbiReadRecordBlock(t->cursor, sort.trec, 1, scratch_, &stored) != dbase::DBIERR_NONE) {
+  if (ReadStoredRecord(*t, sort.trec, scratch_, &stored) != dbase::DBIERR_NONE) {
     if (!t->GoTo(static_cast<long>(sort.trec))) return nullptr;
     stored = t->recordBuffer.data();
     length = t->recordBuffer.size();
@@ -428,7 +427,7 @@ void SourceReader::Prefetch(const SortLine& sort) {
   Table* t = sort.tfic != LigneTri::kDraft ? c40_ : c50_;
   if (t == nullptr || !t->isOpen) return;
   const std::uint8_t* stored = nullptr;
-  if (dbase::DbiReadRecordBlock(t->cursor, sort.trec, 1, aheadScratch_, &stored) != dbase::DBIERR_NONE) return;
+  if (ReadStoredRecord(*t, sort.trec, aheadScratch_, &stored) != dbase::DBIERR_NONE) return;
   // A record read into the scratch was read from the file: no use asking again.
   if (!aheadScratch_.empty() && stored == aheadScratch_.data()) {
     prefetch_ = false;

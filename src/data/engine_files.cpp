@@ -1,0 +1,28 @@
+#include "data/engine_files.h"
+
+#include "platform/dbase/idapi.h"
+
+bool DropProductionIndex(const std::string& dataPath) {
+  return dbase::DbiDropProductionIndex(dataPath.c_str()) == dbase::DBIERR_NONE;
+}
+
+bool TableFieldNames(const std::string& dataPath, std::vector<std::string>* names) {
+  return dbase::DbiGetTableFieldNames(dataPath.c_str(), names) == dbase::DBIERR_NONE;
+}
+
+dbase::DBIResult RepairInterruptedIndex(const std::string& dataPath, bool* repaired) {
+  return dbase::DbiRepairInterruptedIndex(dataPath.c_str(), repaired);
+}
+
+dbase::DBIResult TryOpenTable(const std::string& dataPath) {
+  dbase::hDBICur cur = nullptr;
+  const dbase::DBIResult rc = dbase::DbiOpenTable(nullptr, dataPath.c_str(), "DBASE", nullptr, nullptr, 0,
+                                                  dbase::dbiREADONLY, dbase::dbiOPENSHARED, dbase::xltFIELD, false,
+                                                  nullptr, &cur);
+  if (cur != nullptr) dbase::DbiCloseCursor(&cur);
+  return rc;
+}
+
+dbase::DBIResult DeleteRecords(const Table& table, const std::vector<std::uint32_t>& recnos) {
+  return dbase::DbiDeleteRecords(table.cursor, static_cast<std::uint32_t>(recnos.size()), recnos.data());
+}

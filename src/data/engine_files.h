@@ -1,0 +1,24 @@
+// Calls on a table's files as a whole, made by name without an open table: the production index dropped, the
+// field names read from the header, an index left out of date by an interrupted write put right, a trial opening.
+// The subjects reach the engine for these through here.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "data/table.h"
+
+// Deletes the production index of the table (the data file's index flag is cleared). True when done.
+bool DropProductionIndex(const std::string& dataPath);
+
+// The field names as the table's header declares them, in order. False when the header cannot be read.
+bool TableFieldNames(const std::string& dataPath, std::vector<std::string>* names);
+
+// Rebuilds the index of a table whose index an interrupted write left out of date; *repaired says whether it was.
+dbase::DBIResult RepairInterruptedIndex(const std::string& dataPath, bool* repaired);
+
+// Opens the table read-only and shared, then closes it: what the engine says of the opening.
+dbase::DBIResult TryOpenTable(const std::string& dataPath);
+
+// Deletes the records of these numbers in one call, on the table's cursor.
+dbase::DBIResult DeleteRecords(const Table& table, const std::vector<std::uint32_t>& recnos);

@@ -1,0 +1,482 @@
+#include "dossier/core/conversion.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "data/dossier_files.h"
+#include "data/index_recovery.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_copy.h"
+#include "data/table_create.h"
+#include "data/table_structures.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "platform/system/clock.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
+#include "runtime/xbase.h"
+
+
+namespace fs = std::filesystem;
+
+bool EuroRateInRange(double rate) { return rate >= kMinEuroRate && rate < kMaxEuroRate; }
+
+bool FrancsToEuros(double francs, double rate, double& euros) {
+  if (!EuroRateInRange(rate)) return false;
+  euros = std::round(francs / rate * 100.0) / 100.0;
+  return true;
+}
+
+bool EurosToFrancs(double euros, double rate, double& francs) {
+  if (!EuroRateInRange(rate)) return false;
+  francs = std::round(euros * rate * 100.0) / 100.0;
+  return true;
+}
+
+std::string EuroRateOutOfRangeText(double rate) {
+  return std::string(LoadStr(19708)) + AllTrim(FormatNumber(12, 5, false, rate)) + LoadStr(19709);
+}
+
+namespace {
+
+constexpr TableKind kKinds[] = {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40,
+                                TableKind::C50, TableKind::C60, TableKind::C70};
+
+long long Cents(double amount) { return std::llround(amount * 100.0); }
+
+std::string TwoDigits(int n) {
+  char b[8];
+  std::snprintf(b, sizeof b, "%02d", n);
+  return b;
+}
+
+// The dossier's table files (data, index, memo) in its folder, by lower-case name.
+std::vector<fs::path> DossierTableFiles(const std::string& folder, const std::string& code) {
+  std::set<std::string> wanted;
+  for (TableKind kind : kKinds) {
+    const std::string base = TableBaseName(kind, code);
+    for (const char* ext : {".dbf", ".mdx", ".dbt"}) wanted.insert(base + ext);
+  }
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(platform::DiskPath(folder), ec)) {
+    if (!entry.is_regular_file(ec)) continue;
+    if (wanted.count(LowerAscii(entry.path().filename().string())) != 0) files.push_back(entry.path());
+  }
+  return files;
+}
+
+// Moves the files into the folder `to`; on a failure the ones moved go back. False then,
+// with `moved` left holding those that could not go back.
+bool MoveFiles(const std::vector<fs::path>& files, const fs::path& to, std::vector<fs::path>& moved) {
+  for (const fs::path& f : files) {
+    std::error_code ec;
+    fs::rename(f, to / f.filename(), ec);
+    if (ec) {
+      std::vector<fs::path> stuck;
+      for (const fs::path& m : moved) {
+        fs::rename(to / m.filename(), m, ec);
+        if (ec) stuck.push_back(m);
+      }
+      moved = stuck;
+      return false;
+    }
+    moved.push_back(f);
+  }
+  return true;
+}
+
+// Opens a source table of the aside folder for reading. When its index file cannot be used
+// (an index of an older engine), the data and memo files are copied to a work folder, their
+// index flag cleared, and the copy is opened.
+bool OpenSource(Table& source, const std::string& asideFolder, const std::string& base) {
+  const std::string path = platform::ResolvePath(asideFolder + base + ".dbf");
+  if (source.OpenExclusive(path, "", true)) return true;
+  const std::string work = asideFolder + "sans-index/";
+  std::error_code ec;
+  fs::create_directories(platform::DiskPath(work), ec);
+  const std::string copy = work + base + ".dbf";
+  if (!platform::CopyFile(path, copy)) return false;
+  const std::string memo = platform::ResolvePath(asideFolder + base + ".dbt");
+  if (platform::FileExists(memo)) platform::CopyFile(memo, work + base + ".dbt");
+  if (dbase::DbiSetProductionIndexFlag(copy.c_str(), false) != dbase::DBIERR_NONE) return false;
+  return source.OpenExclusive(copy, "", true);
+}
+
+bool CopyValue(Table& source, int s, Table& destination, int d) {
+  const char st = source.FieldType(s);
+  const char dt = destination.FieldType(d);
+  if (st == 'M' && dt == 'M') {
+    std::string memo;
+    return source.GetMemoText(s, memo) && destination.PutMemoText(d, memo);
+  }
+  if ((st != 'C' && st != 'N') || (dt != 'C' && dt != 'N')) return true;
+  if (st == 'N' && dt == 'N') return destination.PutFieldNum(d, source.GetFieldNum(s));
+  return destination.PutField(d, source.GetField(s));
+}
+
+// Copy of a table of the older generation, whose field names begin with another letter:
+// each destination field takes the source field of the same name, or of the same name
+// with the source's first letter. Cancelled records stay cancelled.
+bool CopyOlderGeneration(Table& destination, Table& source, long& records) {
+  const char sourcePrefix = source.FieldName(1)[0];
+  std::vector<int> map(static_cast<std::size_t>(destination.FieldCount()) + 1, 0);
+  for (int d = 1; d <= destination.FieldCount(); ++d) {
+    std::string name = destination.FieldName(d);
+    int s = source.FieldPos(name);
+    if (s == 0 && !name.empty()) {
+      name[0] = sourcePrefix;
+      s = source.FieldPos(name);
+    }
+    map[static_cast<std::size_t>(d)] = s;
+  }
+  bool ok = true;
+  for (bool more = source.GoTop(""); more && !source.eof; more = source.Skip(1)) {
+    const bool cancelled = source.IsDeleted();
+    if (!destination.AppendBlank()) return false;
+    for (int d = 1; d <= destination.FieldCount(); ++d) {
+      const int s = map[static_cast<std::size_t>(d)];
+      if (s != 0 && !CopyValue(source, s, destination, d)) ok = false;
+    }
+    if (!destination.InsertRecord()) return false;
+    // A cancelled record that cannot be cancelled again would come back as live: fail the run.
+    if (cancelled && !destination.DeleteRecord("", 0)) ok = false;
+    ++records;
+  }
+  return ok;
+}
+
+// Pairs of amount fields "...F" (francs) and "...E" (euros) of an open table.
+std::vector<std::pair<int, int>> AmountPairs(Table& table) {
+  std::vector<std::pair<int, int>> pairs;
+  for (int f = 1; f <= table.FieldCount(); ++f) {
+    std::string name = table.FieldName(f);
+    if (table.FieldType(f) != 'N' || name.size() < 2 || name.back() != 'F') continue;
+    name.back() = 'E';
+    const int e = table.FieldPos(name);
+    if (e != 0 && table.FieldType(e) == 'N') pairs.emplace_back(f, e);
+  }
+  return pairs;
+}
+
+// Euro amounts computed from the franc amounts where the euro side is zero.
+bool ConvertAmountPairs(Table& table, double rate) {
+  const auto pairs = AmountPairs(table);
+  if (pairs.empty()) return true;
+  bool ok = true;
+  for (bool more = table.GoTop(""); more && !table.eof; more = table.Skip(1)) {
+    for (const auto& [f, e] : pairs) {
+      const double francs = table.GetFieldNum(f);
+      double euros = 0;
+      if (francs == 0 || table.GetFieldNum(e) != 0) continue;
+      if (!FrancsToEuros(francs, rate, euros) || !table.PutFieldNum(e, euros)) ok = false;
+    }
+  }
+  return ok;
+}
+
+struct PieceLine {
+  std::uint32_t record;
+  bool debit;
+  long long francs;
+  long long euros;
+};
+
+// Entry lines (C40 or C50, field names from the prefix letter): euros from francs, then in
+// each piece whose general lines balance in francs the rounding difference in euros goes to
+// its largest line, so the piece balances in euros too. Euro totals of the general lines
+// by month, journal and `source` (the header's letter: "C" closed, "B" draft lines) are
+// added to `journalTotals` (debit, credit in cents).
+bool ConvertEntryLines(Table& table, double rate, char source,
+                       std::map<std::string, std::pair<long long, long long>>* journalTotals) {
+  const std::string p(1, table.FieldName(1)[0]);
+  const int kindField = 1;
+  const int month = table.FieldPos(p + "MOIS"), journal = table.FieldPos(p + "JAL");
+  const int piece = table.FieldPos(p + "PIECE"), sense = table.FieldPos(p + "SENS");
+  const int francsField = table.FieldPos(p + "MONTANTF"), eurosField = table.FieldPos(p + "MONTANTE");
+  if (month == 0 || journal == 0 || piece == 0 || sense == 0 || francsField == 0 || eurosField == 0)
+    return ConvertAmountPairs(table, rate);
+  bool ok = true;
+  std::map<std::string, std::vector<PieceLine>> pieces;
+  for (bool more = table.GoTop(""); more && !table.eof; more = table.Skip(1)) {
+    const double francs = table.GetFieldNum(francsField);
+    double euros = table.GetFieldNum(eurosField);
+    if (francs != 0 && euros == 0) {
+      if (!FrancsToEuros(francs, rate, euros) || !table.PutFieldNum(eurosField, euros)) ok = false;
+    }
+    if (table.GetField(kindField)[0] != 'Z' || table.IsDeleted()) continue;
+    const std::string key = std::string(table.GetField(month)) + table.GetField(journal) + table.GetField(piece);
+    pieces[key].push_back({table.RecNo(), table.GetField(sense)[0] == 'D', Cents(francs), Cents(euros)});
+  }
+  for (auto& [key, lines] : pieces) {
+    long long francs = 0, euros = 0;
+    std::size_t largest = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      francs += lines[i].debit ? lines[i].francs : -lines[i].francs;
+      euros += lines[i].debit ? lines[i].euros : -lines[i].euros;
+      if (std::llabs(lines[i].euros) > std::llabs(lines[largest].euros)) largest = i;
+    }
+    // Only a rounding difference (at most one cent a line) is moved; anything else is the
+    // dossier's own imbalance and stays for the balance checks to show.
+    if (francs == 0 && euros != 0 && std::llabs(euros) <= static_cast<long long>(lines.size())) {
+      PieceLine& l = lines[largest];
+      l.euros += l.debit ? -euros : euros;
+      if (!table.GoTo(static_cast<long>(l.record)) ||
+          !table.PutFieldNum(eurosField, static_cast<double>(l.euros) / 100.0))
+        ok = false;
+    }
+    if (journalTotals != nullptr) {
+      auto& total = (*journalTotals)[key.substr(0, 7) + source];
+      for (const PieceLine& l : lines) (l.debit ? total.first : total.second) += l.euros;
+    }
+  }
+  return ok;
+}
+
+// Journal-month headers of C10 (kind "C"): field 4 the franc debit and credit, field 5 the
+// euro ones, 14 characters each. Euro totals come from the converted lines of that
+// journal-month and source (closed and draft headers apart), or from the franc totals when
+// it has none.
+bool ConvertJournalHeaders(Table& c10, double rate,
+                           const std::map<std::string, std::pair<long long, long long>>& fromLines) {
+  bool ok = true;
+  for (bool more = c10.GoTop(""); more && !c10.eof; more = c10.Skip(1)) {
+    if (c10.GetField(1)[0] != 'C') continue;
+    const std::string code = std::string(c10.GetField(2)).substr(0, 8);
+    std::string francs = c10.GetField(4);
+    francs.resize(28, ' ');
+    long long debit = 0, credit = 0;
+    const auto it = fromLines.find(code);
+    if (it != fromLines.end()) {
+      debit = it->second.first;
+      credit = it->second.second;
+    } else {
+      double d = 0, c = 0;
+      if (!FrancsToEuros(Val(francs.substr(0, 14).c_str()), rate, d) ||
+          !FrancsToEuros(Val(francs.substr(14, 14).c_str()), rate, c))
+        return false;
+      debit = Cents(d);
+      credit = Cents(c);
+    }
+    std::string euros = c10.GetField(5);
+    euros.resize(254, ' ');
+    euros.replace(0, 28, AmountText14(FromCents(debit)) + AmountText14(FromCents(credit)));
+    if (!c10.PutField(5, RTrim(euros.c_str()))) ok = false;
+  }
+  return ok;
+}
+
+// The parity kept in the dossier record "0" (field 5 at 239), 0 when none is readable.
+double StoredParity(Table& c10) {
+  for (bool more = c10.GoTop(""); more && !c10.eof; more = c10.Skip(1)) {
+    if (c10.GetField(1)[0] != '0') continue;
+    std::string zone = c10.GetField(5);
+    zone.resize(254, ' ');
+    return Val(zone.substr(238, 10).c_str());
+  }
+  return 0;
+}
+
+// The dossier record "0" after an older-generation copy: the parity at field 5, 239.
+bool WriteParity(Table& c10, double parity) {
+  for (bool more = c10.GoTop(""); more && !c10.eof; more = c10.Skip(1)) {
+    if (c10.GetField(1)[0] != '0') continue;
+    return c10.PutFieldPart(5, 239, 10, FormatNumber(10, 5, false, parity));
+  }
+  return true;
+}
+
+std::string FormatStamp(Table& c10) {
+  return c10.FieldCount() > 0 ? RTrim(c10.FieldName(c10.FieldCount())) : std::string();
+}
+
+struct OpenPair {
+  TableKind kind;
+  std::string base;
+  std::unique_ptr<Table> destination;
+};
+
+}  // namespace
+
+ConversionResult ConvertDossier(const ConversionRequest& request) {
+  ConversionResult result;
+  const std::string code = RTrim(DossierCode.c_str());
+  const std::string folder = DossierFolder;
+  auto fail = [&](const std::string& why) {
+    result.ok = false;
+    result.error = why;
+    WriteLog("CONVERSION - Erreur: " + code + " - " + why);
+    return result;
+  };
+  if (request.toTwoCurrencies && !EuroRateInRange(request.rate))
+    return fail("taux de conversion hors limites " + std::string(AllTrim(FormatNumber(12, 5, false, request.rate))));
+
+  const auto files = DossierTableFiles(folder, code);
+  if (files.empty()) return fail("aucun fichier du dossier dans " + folder);
+  const platform::LocalTime now = platform::GetLocalTime();
+  const std::string aside = folder + "conversion-" + LowerAscii(code) + "-" + std::to_string(now.year) +
+                            TwoDigits(now.month) + TwoDigits(now.day) + "-" + TwoDigits(now.hour) +
+                            TwoDigits(now.minute) + TwoDigits(now.second) + "/";
+  // From here on the folder changes: a conversion stopped half-way is named at the next
+  // opening, which puts the originals back (the marker lists them) before anything else.
+  std::string detail = aside.substr(folder.size());
+  for (const fs::path& f : files) detail += "|" + f.filename().string();
+  DossierRunMarker marker(kConversionRun, LoadStr(19888), detail);
+  if (!marker.written()) return fail("fichier de suivi impossible: " + marker.path());
+  std::error_code ec;
+  if (!fs::create_directories(platform::DiskPath(aside), ec) || ec)
+    return fail("dossier de sauvegarde impossible: " + aside);
+  std::vector<fs::path> moved;
+  if (!MoveFiles(files, platform::DiskPath(aside), moved)) {
+    std::string why = "les fichiers d'origine ne peuvent pas \xEAtre d\xE9plac\xE9s";
+    if (moved.empty()) {
+      fs::remove_all(platform::DiskPath(aside), ec);
+    } else {
+      // Originals that did not come back stay in the aside folder, never deleted.
+      result.asideFolder = aside;
+      result.originalsKept = true;
+      why += ", fichiers d'origine dans " + aside;
+    }
+    return fail(why);
+  }
+  result.asideFolder = aside;
+
+  // From here a failure removes what was written and puts the originals back.
+  std::string oldStamp;
+  std::string why;
+  double parity = request.toTwoCurrencies ? request.rate : 0;
+  std::vector<OpenPair> written;
+  for (TableKind kind : kKinds) {
+    const std::string base = TableBaseName(kind, code);
+    if (CreateTableOfKind(kind, folder + base, true) != 0) {
+      why = "cr\xE9" "ation impossible de " + base;
+      break;
+    }
+    OpenPair pair{kind, base, std::make_unique<Table>()};
+    Table& destination = *pair.destination;
+    if (!destination.OpenExclusive(folder + base)) {
+      why = "ouverture impossible de " + base;
+      break;
+    }
+    written.push_back(std::move(pair));
+    if (!platform::FileExists(platform::ResolvePath(aside + base + ".dbf"))) continue;  // new empty table
+    Table source;
+    if (!OpenSource(source, aside, base)) {
+      why = "lecture impossible de " + base;
+      break;
+    }
+    if (kind == TableKind::C10) {
+      oldStamp = FormatStamp(source);
+      if (!request.toTwoCurrencies) {
+        parity = StoredParity(source);
+        if (!EuroRateInRange(parity)) parity = Val(LoadStr(125));
+      }
+    }
+    bool ok;
+    long before = static_cast<long>(destination.RecCount());
+    if (source.FieldName(1)[0] != destination.FieldName(1)[0]) {
+      long count = 0;
+      ok = CopyOlderGeneration(destination, source, count);
+      if (ok && kind == TableKind::C10) ok = WriteParity(destination, parity);
+    } else {
+      ok = CopyTableByFieldNames(destination, source, parity);
+    }
+    result.records += static_cast<long>(destination.RecCount()) - before;
+    source.CloseTable(true);
+    if (!ok) {
+      why = "copie incompl\xE8te de " + base;
+      break;
+    }
+  }
+
+  if (why.empty() && request.toTwoCurrencies) {
+    std::map<std::string, std::pair<long long, long long>> journalTotals;
+    for (OpenPair& p : written) {
+      bool ok = true;
+      if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, 'B', &journalTotals);
+      else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, 'C', &journalTotals);
+      else if (p.kind != TableKind::C10) ok = ConvertAmountPairs(*p.destination, request.rate);
+      if (!ok) why = "conversion en euros incompl\xE8te de " + p.base;
+    }
+    for (OpenPair& p : written)
+      if (why.empty() && p.kind == TableKind::C10 && !ConvertJournalHeaders(*p.destination, request.rate, journalTotals))
+        why = "conversion en euros incompl\xE8te des centralisateurs";
+  }
+  result.tables = static_cast<int>(written.size());
+  // A table that does not close cleanly (its last writes not flushed) fails the run, so the
+  // originals come back rather than being removed behind an incomplete copy.
+  for (OpenPair& p : written)
+    if (!p.destination->CloseTable(true) && why.empty()) why = "fermeture impossible de " + p.base;
+
+  if (!why.empty()) {
+    // What was written goes; the originals come back.
+    for (const fs::path& f : DossierTableFiles(folder, code)) fs::remove(f, ec);
+    bool back = true;
+    for (const fs::path& m : moved) {
+      fs::rename(fs::path(platform::DiskPath(aside)) / m.filename(), m, ec);
+      if (ec) back = false;
+    }
+    if (back) {
+      fs::remove_all(platform::DiskPath(aside), ec);
+      result.asideFolder.clear();
+    } else {
+      result.originalsKept = true;
+      why += ", fichiers d'origine dans " + aside;
+    }
+    return fail(why);
+  }
+
+  // The originals stay in their sub-folder: the only copy of the dossier in its old format.
+  result.ok = true;
+  result.originalsKept = true;
+  std::string line = "CONVERSION - Ok - " + code + " " + (oldStamp.empty() ? "?" : oldStamp) + ">" +
+                     std::string(kC10FormatStamp);
+  if (request.toTwoCurrencies)
+    line += ", Francs/Euros au taux " + std::string(AllTrim(FormatNumber(12, 5, false, request.rate)));
+  line += ", " + std::to_string(result.tables) + " fichiers, " + std::to_string(result.records) + " enregistrements";
+  if (result.originalsKept) line += ", originaux dans " + aside;
+  WriteLog(line);
+  return result;
+}
+
+bool PutBackInterruptedConversion(const std::string& detail) {
+  std::vector<std::string> parts;
+  for (std::size_t from = 0;;) {
+    const std::size_t bar = detail.find('|', from);
+    parts.push_back(detail.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+    if (bar == std::string::npos) break;
+    from = bar + 1;
+  }
+  const std::string code = RTrim(DossierCode.c_str());
+  const std::string asideName = parts.front();
+  if (asideName.empty() || asideName.find('/') != asideName.size() - 1 || asideName.rfind("conversion-", 0) != 0)
+    return false;
+  const fs::path folder = platform::DiskPath(DossierFolder);
+  const fs::path aside = platform::DiskPath(DossierFolder + asideName);
+  const std::set<std::string> originals(parts.begin() + 1, parts.end());
+  std::error_code ec;
+  bool back = true;
+  for (const std::string& name : originals) {
+    if (name.empty() || name.find('/') != std::string::npos || !fs::exists(aside / name, ec)) continue;
+    fs::remove(folder / name, ec);
+    fs::rename(aside / name, folder / name, ec);
+    if (ec) back = false;
+  }
+  // The tables the stopped run made for kinds the dossier did not have.
+  for (const fs::path& f : DossierTableFiles(DossierFolder, code))
+    if (originals.count(f.filename().string()) == 0) fs::remove(f, ec);
+  if (back) fs::remove_all(aside, ec);
+  WriteLog("CONVERSION - reprise: " + code + (back ? " - fichiers d'origine remis en place" :
+                                                       " - fichiers d'origine en partie dans " + DossierFolder + asideName));
+  return back;
+}

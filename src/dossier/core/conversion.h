@@ -1,0 +1,52 @@
+// The conversion of a dossier of another format (the older generation,
+// another format stamp, a dossier still in francs only) to the format this
+// program writes. The original files are moved aside into a sub-folder of
+// the dossier before anything is written, and removed only once the
+// conversion succeeded; a failure puts them back.
+#pragma once
+
+#include <string>
+
+// Francs for one euro that a conversion accepts: 1.0 <= rate < 10.0.
+inline constexpr double kMinEuroRate = 1.0;
+inline constexpr double kMaxEuroRate = 10.0;
+bool EuroRateInRange(double rate);
+
+// Euros of a franc amount, rounded to the cent. A rate outside the range is
+// never divided by: false, `euros` untouched.
+bool FrancsToEuros(double francs, double rate, double& euros);
+// Francs of a euro amount, rounded to the cent; the same rule for the rate.
+bool EurosToFrancs(double euros, double rate, double& francs);
+
+// The message of a rate outside the range (strings 19708, 19709).
+std::string EuroRateOutOfRangeText(double rate);
+
+struct ConversionRequest {
+  // The dossier holds francs only: every euro amount is computed from its
+  // franc partner at `rate`.
+  bool toTwoCurrencies = false;
+  double rate = 0;
+};
+
+struct ConversionResult {
+  bool ok = false;
+  std::string asideFolder;  // sub-folder of the originals ("" when none was made)
+  bool originalsKept = false;  // the sub-folder still holds them
+  std::string error;        // French text of the failure
+  int tables = 0;           // tables written
+  long records = 0;         // records copied
+};
+
+// Converts the dossier named by DossierFolder and DossierCode. Needs the
+// engine session, the dossier held exclusively by this station and every
+// dossier table closed. The dossier's run marker (kConversionRun) is set
+// from the first change to the last. Writes one log line ("CONVERSION - Ok - ..." or
+// "CONVERSION - Erreur: ..."). Shows nothing.
+ConversionResult ConvertDossier(const ConversionRequest& request);
+
+// After a conversion stopped half-way (its run marker's detail: the sub-folder
+// of the originals, then the original file names, separated by "|"): the
+// tables it wrote go and the originals come back into the dossier folder, so
+// the opening offers the conversion again. True when every original is back
+// (the sub-folder is then removed).
+bool PutBackInterruptedConversion(const std::string& detail);

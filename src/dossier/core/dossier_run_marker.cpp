@@ -1,0 +1,144 @@
+#include "dossier/core/dossier_run_marker.h"
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "data/dossier_files.h"
+#include "platform/system/clock.h"
+#include "platform/system/files.h"
+#include "runtime/inifiles.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+// Keys of the marker file, one "key=value" line each.
+constexpr const char* kRunKey = "traitement";
+constexpr const char* kTitleKey = "titre";
+constexpr const char* kStationKey = "poste";
+constexpr const char* kStartKey = "debut";
+constexpr const char* kDetailKey = "detail";
+
+// Markers this program holds now, by path: a run inside another leaves the outer one's.
+std::map<std::string, int>& Held() {
+  static std::map<std::string, int> held;
+  return held;
+}
+
+struct Redo {
+  DossierRunRedo run;
+  bool putBack = false;
+};
+
+std::map<std::string, Redo>& Redos() {
+  static std::map<std::string, Redo> redos;
+  return redos;
+}
+
+// One line of the file: no line break inside a value.
+std::string Line(const char* key, std::string value) {
+  for (char& c : value)
+    if (c == '\n' || c == '\r') c = ' ';
+  return std::string(key) + "=" + value + "\n";
+}
+
+std::string Now() {
+  const platform::LocalTime t = platform::GetLocalTime();
+  char text[40];
+  std::snprintf(text, sizeof text, "%02d/%02d/%04d \xE0 %02dh%02d", t.day, t.month, t.year, t.hour, t.minute);
+  return text;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+std::string DossierRunMarkerPath() {
+  const std::string code = Lower(RTrim(DossierCode.c_str()));
+  return platform::ResolveName(DossierFolder, "c" + code + ".run");
+}
+
+bool DossierRunMarkerExists() { return !DossierFolder.empty() && platform::FileExists(DossierRunMarkerPath()); }
+
+bool ReadDossierRunMarker(DossierRunInfo* info) {
+  if (!DossierRunMarkerExists()) return false;
+  DossierRunInfo found{"?", "?", "?", "?", ""};
+  std::string text;
+  platform::ReadWholeFile(DossierRunMarkerPath(), text);
+  std::size_t from = 0;
+  while (from < text.size()) {
+    std::size_t end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(from, end - from);
+    from = end + 1;
+    const std::size_t equal = line.find('=');
+    if (equal == std::string::npos) continue;
+    const std::string key = line.substr(0, equal), value = line.substr(equal + 1);
+    if (key == kRunKey) found.run = value;
+    else if (key == kTitleKey) found.title = value;
+    else if (key == kStationKey) found.station = value;
+    else if (key == kStartKey) found.started = value;
+    else if (key == kDetailKey) found.detail = value;
+  }
+  if (info != nullptr) *info = found;
+  return true;
+}
+
+bool WriteDossierRunMarker(const DossierRunInfo& info) {
+  const std::string path = DossierRunMarkerPath();
+  const std::string text = Line(kRunKey, info.run) + Line(kTitleKey, info.title) + Line(kStationKey, info.station) +
+                           Line(kStartKey, info.started) + Line(kDetailKey, info.detail);
+  // The file is whole once renamed into place; the folder is flushed so that the name stays
+  // on disk before the run changes anything.
+  return platform::WriteFileAtomic(path, text) && platform::SyncFolder(FolderOf(path));
+}
+
+bool RemoveDossierRunMarker() { return DossierFolder.empty() || platform::RemoveFile(DossierRunMarkerPath()); }
+
+DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail)
+    : path_(DossierRunMarkerPath()) {
+  auto held = Held().find(path_);
+  if (held != Held().end()) {
+    ++held->second;
+    written_ = true;
+    return;
+  }
+  written_ = WriteDossierRunMarker({run, title, AllTrim(WorkstationNumber()), Now(), detail});
+  if (!written_) {
+    platform::RemoveFile(path_);
+    return;
+  }
+  owner_ = true;
+  Held()[path_] = 1;
+}
+
+DossierRunMarker::~DossierRunMarker() {
+  if (!written_) return;
+  auto held = Held().find(path_);
+  if (held == Held().end()) return;
+  if (--held->second > 0) return;
+  Held().erase(held);
+  if (owner_) platform::RemoveFile(path_);
+}
+
+std::string DossierRunMarkerRefusal(const std::string& path) {
+  return std::string(LoadStr(19897)) + path + LoadStr(19898);
+}
+
+void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {
+  if (redo) Redos()[run] = Redo{std::move(redo), putBack};
+  else Redos().erase(run);
+}
+
+const DossierRunRedo* FindDossierRunRedo(const std::string& run) {
+  auto it = Redos().find(run);
+  return it == Redos().end() ? nullptr : &it->second.run;
+}
+
+bool DossierRunRedoPutsBack(const std::string& run) {
+  auto it = Redos().find(run);
+  return it != Redos().end() && it->second.putBack;
+}

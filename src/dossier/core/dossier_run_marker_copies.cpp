@@ -1,0 +1,58 @@
+#include "dossier/core/dossier_run_marker_copies.h"
+
+#include <cstdio>
+
+#include "data/dossier_files.h"
+#include "platform/system/clock.h"
+#include "runtime/xbase.h"
+
+DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& title, const std::string& prefix,
+                                   const std::vector<TableKind>& kinds)
+    : folder_(DossierFolder) {
+  const std::string code = AllTrim(DossierCode.c_str());
+  const platform::LocalTime t = platform::GetLocalTime();
+  char stamp[24];
+  std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d%02d%02d/", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  std::vector<std::string> bases;
+  for (TableKind kind : kinds) bases.push_back(TableBaseName(kind, code));
+  if (!MakeAsideCopies(folder_, prefix + std::string(Lower(code.c_str())) + stamp, bases, &copies_, &error_)) {
+    if (error_.empty()) error_ = "copies impossibles dans " + folder_;
+    settled_ = true;
+    return;
+  }
+  marker_ = std::make_unique<DossierRunMarker>(run, title, copies_.Detail());
+  if (!marker_->written()) {
+    error_ = DossierRunMarkerRefusal(marker_->path());
+    marker_.reset();
+    RemoveAsideCopies(folder_, copies_);
+    settled_ = true;
+  }
+}
+
+DossierRunCopies::~DossierRunCopies() {
+  if (!settled_) PutBack();
+}
+
+bool DossierRunCopies::PutBack() {
+  if (settled_) return true;
+  settled_ = true;
+  std::string why;
+  const bool back = PutBackAsideCopies(folder_, copies_, &why);
+  // Copies that could not all be put back stay named by the marker for the next opening.
+  if (!back) marker_->Keep();
+  marker_.reset();
+  return back;
+}
+
+void DossierRunCopies::Finish() {
+  if (settled_) return;
+  settled_ = true;
+  marker_.reset();
+  RemoveAsideCopies(folder_, copies_);
+}
+
+bool PutBackDossierRunCopies(const DossierRunInfo& run) {
+  AsideCopies copies;
+  std::string why;
+  return AsideCopies::FromDetail(run.detail, &copies) && PutBackAsideCopies(DossierFolder, copies, &why);
+}

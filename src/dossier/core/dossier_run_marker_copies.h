@@ -1,0 +1,44 @@
+// A run holding the dossier alone that changes a few of its tables in place (the automatic
+// matching, the balance-sheet computation): those tables are copied aside into a sub-folder of
+// the dossier, then the run marker names the copies, before the run's first change. A run that
+// ends removes the marker, then the copies (Finish); a run that fails puts the copies back
+// (PutBack, its tables closed); a run a crash stops leaves both, and the next opening puts the
+// copies back through PutBackDossierRunCopies, registered for the run's name.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/aside_copies.h"
+#include "data/table_structures.h"
+#include "dossier/core/dossier_run_marker.h"
+
+class DossierRunCopies {
+ public:
+  // Copies the current dossier's tables of `kinds` into "<prefix><code>-<date and time>/", then
+  // writes the marker of `run`. Nothing is changed when either fails: ok() is false.
+  DossierRunCopies(const std::string& run, const std::string& title, const std::string& prefix,
+                   const std::vector<TableKind>& kinds);
+  ~DossierRunCopies();  // a run left unsettled is put back
+  DossierRunCopies(const DossierRunCopies&) = delete;
+  DossierRunCopies& operator=(const DossierRunCopies&) = delete;
+
+  bool ok() const { return error_.empty(); }
+  const std::string& error() const { return error_; }  // French
+  // The copies put back and the marker removed; false (the marker kept for the next opening)
+  // when a file could not be put back.
+  bool PutBack();
+  // The marker removed, then the copies.
+  void Finish();
+
+ private:
+  std::string folder_;
+  AsideCopies copies_;
+  std::unique_ptr<DossierRunMarker> marker_;
+  std::string error_;
+  bool settled_ = false;
+};
+
+// The redo of such a run at the opening: the copies its marker names put back.
+bool PutBackDossierRunCopies(const DossierRunInfo& run);

@@ -1,0 +1,145 @@
+#include "dossier/core/maintenance_pack.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "data/dossier_files.h"
+#include "data/engine_files.h"
+#include "data/index_defs.h"
+#include "data/session.h"
+#include "data/table_check.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/renumber_pieces.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "runtime/logfile.h"
+#include "runtime/xbase.h"
+
+DossierTableRef DossierTableOf(int number) {
+  switch (number) {
+    case 10: return {10, TableKind::C10, TableC10, PathC10()};
+    case 20: return {20, TableKind::C20, TableC20, PathC20()};
+    case 30: return {30, TableKind::C30, TableC30, PathC30()};
+    case 40: return {40, TableKind::C40, TableC40, PathC40()};
+    case 50: return {50, TableKind::C50, TableC50, PathC50()};
+    case 60: return {60, TableKind::C60, TableC60, PathC60()};
+    default: return {70, TableKind::C70, TableC70, PathC70()};
+  }
+}
+
+bool IsOldGenerationC10(const std::string& c10DataPath) {
+  std::vector<std::string> names;
+  return TableFieldNames(c10DataPath, &names) && !names.empty() &&
+         names.front().compare(0, 1, "C") == 0;
+}
+
+std::string ReindexErrorCaption(int table) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%5i", table);
+  return std::string("ERREUR pendant ReIndex du fichier: ") + number;
+}
+
+std::string FindDamagedDossierTable(int* table) {
+  for (int number = 10; number <= 70; number += 10) {
+    const std::string base = DossierTableOf(number).path;
+    if (!platform::FileExists(platform::ResolvePath(base + ".dbf"))) continue;
+    std::string damaged = DamagedTableFile(base);
+    if (damaged.empty()) continue;
+    if (table != nullptr) *table = number;
+    return damaged;
+  }
+  return "";
+}
+
+std::string FindOverfullLineTable(int* table) {
+  for (int number : {40, 50}) {
+    const DossierTableRef t = DossierTableOf(number);
+    if (t.table == nullptr) continue;
+    t.table->OpenExclusive(t.path);
+    const long count = t.table->isOpen ? static_cast<long>(t.table->RecCount()) : 0;
+    t.table->CloseTable(true);
+    if (count <= kMaxLineRecords) continue;
+    if (table != nullptr) *table = number;
+    return platform::ResolvePath(t.path + ".dbf");
+  }
+  return "";
+}
+
+std::string DamagedFileMessage(const std::string& file) {
+  return "\n\nLe fichier\n\n   " + file +
+         "\n\nest endommag\xE9 : le dossier n'a pas \xE9t\xE9 modifi\xE9.\n\n"
+         "Restaurez la derni\xE8re sauvegarde du dossier, ou faites une ReConstruction\n"
+         "quand ce fichier aura \xE9t\xE9 remplac\xE9 par une copie saine.\n\n";
+}
+
+bool DropIndexFile(const std::string& path) {
+  return DropProductionIndex(path);
+}
+
+PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool passOverMissing) {
+  MaintenanceProgress none;
+  MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  PackResult result;
+  CloseAllTables();
+
+  // An old C10 has field names the tag builders do not know: its index files
+  // would be deleted and never made again. The conversion handles it.
+  if (IsOldGenerationC10(std::string(PathC10()) + ".dbf")) {
+    result.outcome = PackOutcome::OldGeneration;
+    result.table = 10;
+    result.dataPath = platform::ResolvePath(std::string(PathC10()) + ".dbf");
+    return result;
+  }
+
+  // A pack of C60 would lose the plan of a stopped renumbering.
+  if (RenumberingPending()) {
+    result.outcome = PackOutcome::RenumberPending;
+    result.dataPath = RenumberPlanPath();
+    return result;
+  }
+  // Packing or reindexing a table read through a damaged header would rewrite it wrong.
+  result.dataPath = FindDamagedDossierTable(&result.table);
+  if (!result.dataPath.empty()) {
+    result.outcome = PackOutcome::TableDamaged;
+    return result;
+  }
+
+  // From here on the tables change: a run stopped half-way is named at the next opening.
+  DossierRunMarker marker(kReindexRun, LoadStr(pack ? 19886 : 19887), pack ? "compactage=O" : "compactage=N");
+  if (!marker.written()) {
+    result.outcome = PackOutcome::MarkerFailed;
+    result.dataPath = marker.path();
+    return result;
+  }
+  for (int number = 10; number <= 70; number += 10) {
+    const DossierTableRef t = DossierTableOf(number);
+    if (t.table == nullptr) {
+      result.outcome = PackOutcome::TableFailed;
+      result.table = number;
+      return result;
+    }
+    const std::string dbf = platform::ResolvePath(t.path + ".dbf");
+    if (passOverMissing && !platform::FileExists(dbf)) continue;
+    show.SetLine(t.path);
+    if (!DropIndexFile(t.path)) {
+      result.outcome = PackOutcome::TableFailed;
+      result.table = number;
+      result.dataPath = dbf;
+      return result;
+    }
+
+    Table& table = *t.table;
+    table.OpenExclusive(t.path);
+    if (table.isOpen && (pack || number == 60) && !table.Pack()) ++result.packFailures;
+    table.CloseTable(true);
+
+    table.OpenExclusive(t.path);
+    if (!table.isOpen || !BuildIndexesOf(table, t.kind)) ++result.tagFailures;
+    else ++result.reindexed;
+    table.CloseTable(true);
+    show.TableDone();
+  }
+  CloseAllTables();
+  return result;
+}

@@ -1,0 +1,456 @@
+#include "dossier/core/maintenance_rebuild.h"
+
+
+#include <string>
+
+#include "data/dossier_files.h"
+#include "data/engine_files.h"
+#include "data/entry_lines.h"
+#include "data/index_defs.h"
+#include "data/index_recovery.h"
+#include "data/session.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+std::uint32_t CountOf(int number) {
+  const DossierTableRef t = DossierTableOf(number);
+  if (t.table == nullptr || !t.table->OpenExclusive(t.path)) return 0;
+  const std::uint32_t n = t.table->RecCount();
+  t.table->CloseTable(true);
+  return n;
+}
+
+bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
+
+// A general account: trimmed, filled with "0" on the right to 8, cut to 8.
+std::string GeneralAccount(const char* code) {
+  std::string text = Trimmed(code);
+  text.resize(8, '0');
+  return text;
+}
+
+// Writes a field only when its text changes: an unchanged record costs no write.
+void Renew(Table& t, int field, const std::string& text) {
+  std::string now = t.GetField(field);
+  std::string wanted = text;
+  wanted.resize(now.size(), ' ');
+  if (now != wanted) t.PutField(field, text.c_str());
+}
+
+// A stored date read back through the display form, which renews the
+// encoding of its year.
+std::string RenewedDate(const std::string& stored) { return ConvertDate(ConvertDate(stored.c_str())); }
+
+class RebuildRun {
+ public:
+  RebuildRun(bool rebalance, bool pack, MaintenanceProgress& show) : rebalance_(rebalance), pack_(pack), show_(show) {}
+
+  RebuildReport Run();
+
+ private:
+  void Record(int code) {
+    if (report_.code == 0) report_.code = code;
+  }
+  void Remove(Table& t, const char* name) {
+    WriteLog(RemovedRecordLogText(name, t));
+    t.DeleteRecord(nullptr, 0);
+    ++report_.removed;
+  }
+  // Opens table `number` for its walk; false (error recorded) when it cannot.
+  bool WalkTable(int number);
+  void VisitC10(Table& t);
+  void VisitC20(Table& t);
+  void VisitC30(Table& t);
+  void VisitLine(Table& t, bool closed);
+  void RefillC60();
+  bool ReopenOnCodeTags();
+  void RemoveDuplicateCodes(int number, const char* tag);
+  void RemoveDuplicateAnalyticLines();
+
+  bool rebalance_;
+  bool pack_;
+  MaintenanceProgress& show_;
+  RebuildReport report_;
+  std::string yearStart_, yearEnd_;
+  bool refilled_ = false;
+};
+
+RebuildReport RebuildRun::Run() {
+  // The refill writes six-digit pointers: a larger line table is refused before any write.
+  report_.reindex.dataPath = FindOverfullLineTable(&report_.reindex.table);
+  if (!report_.reindex.dataPath.empty()) {
+    report_.code = kRebuildTooManyLines;
+    report_.reindex.outcome = PackOutcome::TableFailed;
+    return report_;
+  }
+
+  // From here on the tables change: a run stopped half-way is named at the next opening.
+  DossierRunMarker marker(kRebuildRun, LoadStr(19885), RebuildRunDetail(rebalance_, pack_));
+  if (!marker.written()) {
+    report_.code = kRebuildMarkerFailed;
+    report_.reindex = PackResult{PackOutcome::MarkerFailed, 0, marker.path()};
+    return report_;
+  }
+
+  // First reindex.
+  PackResult first = PackAndReindexTables(pack_, &show_);
+  if (first.outcome == PackOutcome::OldGeneration || first.outcome == PackOutcome::TableDamaged ||
+      first.outcome == PackOutcome::RenumberPending || first.outcome == PackOutcome::MarkerFailed) {
+    report_.code = first.outcome == PackOutcome::OldGeneration   ? kRebuildOldGeneration
+                   : first.outcome == PackOutcome::TableDamaged ? kRebuildDamagedTable
+                   : first.outcome == PackOutcome::MarkerFailed ? kRebuildMarkerFailed
+                                                                : kRebuildRenumberPending;
+    report_.reindex = first;
+    return report_;
+  }
+  if (!first.ok()) {
+    Record(kRebuildFirstReindex);
+    report_.reindex = first;
+  }
+
+  // The progress total.
+  const long total = static_cast<long>(CountOf(10)) + 2L * CountOf(20) + 2L * CountOf(30) + 4L * CountOf(40) +
+                     4L * CountOf(50);
+  show_.SetTotal(total);
+
+  // Record walks.
+  yearStart_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
+  yearEnd_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
+  for (int number = 10; number <= 50 && report_.code == 0; number += 10) WalkTable(number);
+  const bool walked = report_.code == 0;
+
+  // Second reindex, always.
+  for (int number = 10; number <= 50; number += 10) DossierTableOf(number).table->CloseTable(true);
+  PackResult second = PackAndReindexTables(pack_, &show_);
+  if (!second.ok()) {
+    report_.code = kRebuildSecondReindex;
+    report_.reindex = second;
+  }
+
+  // Refill of the sort file: the walks deleted the journal headers and
+  // zeroed the totals, so it goes on after a failed second reindex as long as
+  // its own tables open.
+  if (walked) RefillC60();
+
+  // Code tags, duplicates, totals.
+  CloseAllTables();
+  const bool reopened = refilled_ && ReopenOnCodeTags();
+  if (report_.code == 0) {
+    RemoveDuplicateCodes(20, "C20CODE");
+    RemoveDuplicateCodes(30, "C30CODE");
+    const char mode = TheDossierRecord.AnalyticMode();
+    if (mode == '1' || mode == '2') RemoveDuplicateAnalyticLines();
+  }
+  // The totals need only the sort file refilled and the tables on their tags:
+  // a late error (a table refused on its tag is not one of these) does not
+  // leave the dossier with zeroed totals and no journal headers.
+  if (refilled_ && reopened) {
+    RecomputeDossierTotals(&show_);
+    report_.balance = VerifyJournalBalances(rebalance_, &show_);
+    report_.totalsRebuilt = true;
+  }
+
+  // Every table closed at the end.
+  CloseAllTables();
+  return report_;
+}
+
+bool RebuildRun::WalkTable(int number) {
+  const DossierTableRef ref = DossierTableOf(number);
+  Table& t = *ref.table;
+  if (!t.OpenExclusive(ref.path)) {
+    Record(5000 + number);
+    return false;
+  }
+  const std::uint32_t count = t.RecCount();
+  if (count == 0) return true;
+  show_.SetLine(ref.path);
+  show_.SetLine2(std::string(FormatNumber(6, 0, false, count)) + " enregistrement(s)");
+  for (std::uint32_t r = 1; r <= count; ++r) {
+    if (!t.GoTo(static_cast<long>(r))) break;
+    show_.Step();
+    if (t.IsDeleted()) continue;
+    switch (number) {
+      case 10: VisitC10(t); break;
+      case 20: VisitC20(t); break;
+      case 30: VisitC30(t); break;
+      case 40: VisitLine(t, true); break;
+      default: VisitLine(t, false); break;
+    }
+  }
+  return true;
+}
+
+void RebuildRun::VisitC10(Table& t) {
+  const char kind = t.GetField(1)[0];
+  switch (kind) {
+    case '0': {
+      const char level = TheDossierRecord.At(DossierRecord::kUserLevelPos);
+      TheDossierRecord.Set(1, 30, t.GetField(3));
+      TheDossierRecord.Set(31, 254, t.GetField(4));
+      TheDossierRecord.Set(285, 254, t.GetField(5));
+      TheDossierRecord.SetAt(DossierRecord::kUserLevelPos, level);
+      // The year may have been read again: the line walks use the new one.
+      yearStart_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
+      yearEnd_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
+      return;
+    }
+    case 'P':
+      TheDossierRecord.Set(539, 252, t.GetField(4));
+      TheDossierRecord.Set(791, 252, t.GetField(5));
+      return;
+    case 'B': case 'Q': case 'V': case 'M': case 'J': case 'E': case 'L': case 'T':
+      return;
+    case 'C':
+      // Journal-month headers are built again from the lines.
+      t.DeleteRecord(nullptr, 0);
+      return;
+    default:
+      Remove(t, "C10");
+  }
+}
+
+void RebuildRun::VisitC20(Table& t) {
+  const char* code = t.GetField(1);
+  if (IsDigitChar(code[0])) {
+    Renew(t, 1, GeneralAccount(code));
+  } else if (!IsCapital(code[0])) {
+    Remove(t, "C20");
+    return;
+  }
+  for (int f = 17; f <= 20; ++f)
+    if (t.GetFieldNum(f) != 0) t.PutFieldNum(f, 0);
+}
+
+void RebuildRun::VisitC30(Table& t) {
+  const char first = t.GetField(1)[0];
+  if (!IsDigitChar(first) && !IsCapital(first)) {
+    Remove(t, "C30");
+    return;
+  }
+  for (int f = 9; f <= 12; ++f)
+    if (t.GetFieldNum(f) != 0) t.PutFieldNum(f, 0);
+}
+
+// The rules of an entry line, closed (C40) or draft (C50); a rule that
+// deletes ends the line's treatment.
+void RebuildRun::VisitLine(Table& t, bool closed) {
+  const int monthField = closed ? 3 : 2, dayField = closed ? 4 : 8;
+  const int francsField = closed ? 14 : 18, accountField = closed ? 2 : 10;
+  const int numberField = closed ? 19 : 6, subNumberField = closed ? 20 : 7;
+  const int secondDateField = closed ? 11 : 15;
+  const char* name = closed ? "C40" : "C50";
+
+  // The year of the date encoded anew.
+  const std::string date = std::string(t.GetField(monthField)) + t.GetField(dayField);
+  Renew(t, monthField, RenewedDate(date).substr(0, 4));
+  // Inside the financial year (not tested when the dossier's year is unreadable:
+  //    every line would go).
+  const std::string now = std::string(t.GetField(monthField)) + t.GetField(dayField);
+  if (!yearStart_.empty() && !yearEnd_.empty() && (now < yearStart_ || now > yearEnd_)) {
+    Remove(t, name);
+    return;
+  }
+  // A dossier in euros only has no line with francs and no euros.
+  if (ConstantIs(39, 'O') && AmountsEqual(t.GetFieldNum(francsField + 1), 0) &&
+      !AmountsEqual(t.GetFieldNum(francsField), 0)) {
+    Remove(t, name);
+    return;
+  }
+  // Kinds the analytic mode allows.
+  const char kind = t.GetField(1)[0];
+  const char mode = TheDossierRecord.AnalyticMode();
+  const bool allowed = mode == '1' ? (kind == 'V' || kind == 'W' || kind == 'Z')
+                       : mode == '2' ? (kind >= 'V' && kind <= 'Z')
+                                     : kind == 'Z';
+  if (!allowed || kind == '\0') {
+    Remove(t, name);
+    return;
+  }
+  // A blank account.
+  const bool firstOfAxis = kind == 'V' || kind == 'X';
+  const std::string account = t.GetField(accountField);
+  if (IsBlank(account)) {
+    if (!firstOfAxis) {
+      Remove(t, name);
+      return;
+    }
+    if (closed) return;
+  }
+  // A general account completed.
+  if (kind == 'Z' && static_cast<unsigned char>(account[0]) <= '9') Renew(t, accountField, GeneralAccount(account.c_str()));
+  // Line numbers.
+  if (IsBlank(t.GetField(numberField))) Renew(t, numberField, "0001");
+  if (!closed && firstOfAxis) Renew(t, subNumberField, "");
+  else if (IsBlank(t.GetField(subNumberField))) Renew(t, subNumberField, "0001");
+  // The second date.
+  const std::string second = t.GetField(secondDateField);
+  if (second.find(' ') != std::string::npos) Renew(t, secondDateField, "");
+  else Renew(t, secondDateField, RenewedDate(second));
+}
+
+void RebuildRun::RefillC60() {
+  const int code = RefillSortFile(&show_);
+  if (code != 0) Record(code);
+  else refilled_ = true;
+}
+
+bool RebuildRun::ReopenOnCodeTags() {
+  static constexpr const char* kTags[] = {"C10CODE", "C20CODE", "C30CODE", "C40CODE", "C50CODE", "C60CODE"};
+  for (int i = 0; i < 6; ++i) {
+    const DossierTableRef ref = DossierTableOf(10 * (i + 1));
+    if (!ref.table->OpenExclusive(ref.path, kTags[i])) {
+      ref.table->CloseTable(true);
+      Record(5110 + 10 * i);
+      return false;
+    }
+  }
+  return true;
+}
+
+void RebuildRun::RemoveDuplicateCodes(int number, const char* tag) {
+  Table& t = *DossierTableOf(number).table;
+  show_.SetLine(DossierTableOf(number).path);
+  show_.RestartTicker();
+  t.GoTop(tag);
+  bool more = t.SkipActive(false);
+  std::string previous;
+  bool first = true;
+  while (more) {
+    show_.Step();
+    const std::string code = t.GetField(1);
+    show_.Tick(RTrim(code.c_str()), false);
+    if (!first && code == previous) Remove(t, number == 20 ? "C20" : "C30");
+    else previous = code;
+    first = false;
+    more = t.SkipActive(true);
+  }
+  show_.Tick("", true);
+}
+
+void RebuildRun::RemoveDuplicateAnalyticLines() {
+  Table& c50 = *TableC50;
+  Table& c60 = *TableC60;
+  show_.SetLine(PathC50());
+  c50.GoTop("C50ANAL");
+  bool more = c50.SkipActive(false);
+  std::string previous;
+  bool first = true;
+  while (more) {
+    std::string key;
+    for (int f : {2, 3, 4, 22, 6, 1, 7}) key += c50.GetField(f);
+    const char kind = c50.GetField(1)[0];
+    if (!first && key == previous && (kind == 'V' || kind == 'X')) {
+      const std::uint32_t recno = c50.RecNo();
+      Remove(c50, "C50");
+      if (LigneTri::Find(c60, LigneTri::kDraft, recno)) c60.DeleteRecord(nullptr, 0);
+    }
+    previous = key;
+    first = false;
+    more = c50.SkipActive(true);
+  }
+  c50.SetOrder("C50CODE");
+  c60.SetOrder("C60CODE");
+}
+
+}  // namespace
+
+namespace {
+
+// One sort record per physical line, in physical order; a deleted line gets
+// a deleted sort record so that C60 keeps one record per line.
+bool AppendSortRecords(Table& lines, bool closed, Table& c60, MaintenanceProgress& show) {
+  const std::uint32_t count = lines.RecCount();
+  if (count == 0) return true;
+  show.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
+  show.SetLine2(std::string(FormatNumber(6, 0, false, count)) + " enregistrement(s)");
+  const char source = closed ? LigneTri::kClosed : LigneTri::kDraft;
+  // The records are written in batches: one write for many lines.
+  constexpr std::uint32_t kBatch = 8192;
+  for (std::uint32_t r = 1; r <= count; ++r) {
+    if (!lines.GoTo(static_cast<long>(r))) break;
+    show.Step();
+    const bool deleted = lines.IsDeleted();
+    c60.AppendBlank();
+    DeriveLigneTri(lines, source, c60);
+    c60.QueueRecord(deleted);
+    if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) return false;
+  }
+  return c60.AppendQueued();
+}
+
+}  // namespace
+
+int RefillSortFile(MaintenanceProgress* progress) {
+  MaintenanceProgress none;
+  MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  Table& c60 = *TableC60;
+  const std::string path = PathC60();
+  if (!c60.OpenExclusive(path)) return kRebuildRefillC60;
+  show.SetLine(path);
+  show.SetLine2("RAZ");
+  if (!c60.Zap()) {
+    c60.CloseTable(true);
+    return kRebuildRefillC60;
+  }
+  // The records go in without an index to maintain; the tags are built once
+  // at the end, which gives the same index far sooner.
+  c60.CloseTable(true);
+  const bool dropped = DropProductionIndex(path);
+  if (!dropped || !c60.OpenExclusive(path)) {
+    c60.CloseTable(true);
+    return kRebuildRefillC60;
+  }
+
+  for (int number : {40, 50}) {
+    const DossierTableRef ref = DossierTableOf(number);
+    if (!ref.table->OpenExclusive(ref.path)) {
+      ref.table->CloseTable(true);
+      c60.CloseTable(true);
+      return number == 40 ? kRebuildRefillC40 : kRebuildRefillC50;
+    }
+    const bool appended = AppendSortRecords(*ref.table, number == 40, c60, show);
+    ref.table->CloseTable(true);
+    if (!appended) {
+      c60.CloseTable(true);
+      return kRebuildRefillC60;
+    }
+  }
+  c60.CloseTable(true);
+  const bool tagged = c60.OpenExclusive(path) && BuildIndexesOf(c60, TableKind::C60);
+  c60.CloseTable(true);
+  return tagged ? 0 : 5160;
+}
+
+std::string RebuildRunDetail(bool rebalance, bool pack) {
+  return std::string("reequilibrage=") + (rebalance ? "O" : "N") + " compactage=" + (pack ? "O" : "N");
+}
+
+void ReadRebuildRunDetail(const std::string& detail, bool* rebalance, bool* pack) {
+  *rebalance = detail.find("reequilibrage=O") != std::string::npos;
+  // A marker without the word packs, as the command does.
+  *pack = detail.find("compactage=N") == std::string::npos;
+}
+
+std::string RemovedRecordLogText(const char* tableName, Table& table) {
+  const std::uint32_t recno = table.RecNo();
+  const std::string text = RTrim(table.RecordToText(table.FieldCount()));
+  return std::string("ReConstruction - supprim\xE9: ") + tableName + " n\xB0 " + std::to_string(recno) + " - " + text;
+}
+
+RebuildReport RunDossierRebuild(bool rebalance, bool pack, MaintenanceProgress* progress) {
+  MaintenanceProgress none;
+  RebuildRun run(rebalance, pack, progress != nullptr ? *progress : none);
+  return run.Run();
+}

@@ -1,0 +1,418 @@
+#include "dossier/core/maintenance_totals.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "data/account_totals.h"
+#include "data/collation.h"
+#include "data/session.h"
+#include "dossier/core/conversion.h"
+#include "dossier/core/maintenance_pack.h"
+#include "platform/system/clock.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+constexpr int kC10CodeWidth = 14;
+constexpr int kAccountWidth = 8;
+
+// Debit and credit of both currencies, in whole cents.
+struct Sums {
+  long long debitF = 0, debitE = 0, creditF = 0, creditE = 0;
+  void Add(const char* sense, double francs, double euros) {
+    if (sense[0] == 'D') {
+      debitF += ToCents(francs);
+      debitE += ToCents(euros);
+    } else {
+      creditF += ToCents(francs);
+      creditE += ToCents(euros);
+    }
+  }
+  bool Empty() const { return debitF == 0 && debitE == 0 && creditF == 0 && creditE == 0; }
+};
+
+// Exact key of a C10 record: kind + code blank-padded to the code's width.
+std::string C10Key(char kind, const std::string& code) {
+  return std::string(1, kind) + PadRight(code, kC10CodeWidth);
+}
+
+std::string Field(Table& t, int field) { return t.GetField(field); }
+
+// Adds the sums of one currency to characters 1-14 (debit) and 15-28
+// (credit) of a header field.
+void AddToHeaderField(Table& c10, int field, long long debit, long long credit) {
+  if (debit == 0 && credit == 0) return;
+  const std::string text = PadRight(Field(c10, field), 28);
+  const double d = Val(text.substr(0, 14).c_str()) + FromCents(debit);
+  const double c = Val(text.substr(14, 14).c_str()) + FromCents(credit);
+  c10.PutFieldPart(field, 1, 14, AmountText14(d).c_str());
+  c10.PutFieldPart(field, 15, 14, AmountText14(c).c_str());
+}
+
+// Posts a journal-month group to its header "C" + month + journal + source.
+void PostHeader(const std::string& group, char source, const Sums& sums, MaintenanceProgress& show) {
+  Table& c10 = *TableC10;
+  show.Tick(group.substr(4, 3) + " - " + group.substr(2, 2) + "/" + group.substr(0, 2), false);
+  const std::string code = group + source;
+  if (!c10.Seek("C10CODE", C10Key('C', code).c_str())) {
+    std::string label = "???";
+    if (c10.Seek("C10CODE", C10Key('J', group.substr(4, 3)).c_str()) && !c10.IsDeleted())
+      label = Field(c10, 3);
+    c10.AppendBlank();
+    c10.PutField(1, "C");
+    c10.PutField(2, code.c_str());
+    c10.PutField(3, label.c_str());
+    c10.InsertRecord();
+  }
+  if (c10.IsDeleted()) {
+    c10.PutField(4, "");
+    c10.PutField(5, "");
+    c10.RecallRecord(nullptr, 0);
+  }
+  AddToHeaderField(c10, 4, sums.debitF, sums.creditF);
+  AddToHeaderField(c10, 5, sums.debitE, sums.creditE);
+}
+
+// Text keys in the order of the tags: the engine's collation weights.
+struct TagOrder {
+  bool operator()(const std::string& a, const std::string& b) const { return CompareWeighted(a, b) < 0; }
+};
+template <typename T>
+using Groups = std::map<std::string, T, TagOrder>;
+
+// Calls visit(record) for every record of the table in physical order: one straight read,
+// where a walk in the order of a tag fetches every record out of place.
+// The table goes through natural order, where a move computes no key; its tag comes back.
+template <typename Visit>
+void ForEachRecord(Table& t, MaintenanceProgress& show, Visit visit) {
+  const std::string tag = t.tag;
+  if (!tag.empty() && !t.SetOrder("")) return;
+  const std::uint32_t count = t.RecCount();
+  for (std::uint32_t r = 1; r <= count; ++r) {
+    if (!t.GoTo(static_cast<long>(r))) break;
+    show.Step();
+    visit(r);
+  }
+  if (!tag.empty()) t.SetOrder(tag);
+}
+
+// Journal-month totals of the live general lines ("Z") of one line table, posted in the
+// order of its code tag (kind, month, journal).
+void HeaderTotals(Table& lines, int monthField, int journalField, int senseField, int francsField, char source,
+                  MaintenanceProgress& show) {
+  if (lines.RecCount() == 0) return;
+  show.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
+  show.RestartTicker();
+  Groups<Sums> groups;
+  ForEachRecord(lines, show, [&](std::uint32_t) {
+    if (lines.IsDeleted() || lines.GetField(1)[0] != 'Z') return;
+    groups[Field(lines, monthField) + Field(lines, journalField)].Add(
+        lines.GetField(senseField), lines.GetFieldNum(francsField), lines.GetFieldNum(francsField + 1));
+  });
+  for (const auto& [group, sums] : groups) PostHeader(group, source, sums, show);
+  show.Tick("", true);
+}
+
+// Sense and amounts (in cents) of every line of a line table, by record number; deleted
+// lines included, as a sort record may still point at one.
+struct LineAmounts {
+  char sense = ' ';
+  long long francs = 0, euros = 0;
+};
+std::vector<LineAmounts> ReadLineAmounts(Table* lines, int senseField, MaintenanceProgress& show) {
+  std::vector<LineAmounts> all(1);
+  if (lines == nullptr || !lines->isOpen) return all;
+  all.resize(static_cast<std::size_t>(lines->RecCount()) + 1);
+  MaintenanceProgress quiet;
+  ForEachRecord(*lines, quiet, [&](std::uint32_t r) {
+    all[r] = {lines->GetField(senseField)[0], ToCents(lines->GetFieldNum(senseField + 1)),
+              ToCents(lines->GetFieldNum(senseField + 2))};
+  });
+  return all;
+}
+
+// The C20 record of an account, created when missing.
+void FindOrCreateAccount(const std::string& code) {
+  Table& c20 = *TableC20;
+  if (c20.Seek("C20CODE", PadRight(code, kAccountWidth).c_str())) return;
+  c20.AppendBlank();
+  c20.PutField(1, code.c_str());
+  c20.PutField(2, kRebuildLabel);
+  c20.InsertRecord();
+}
+
+void AddTotals(Table& t, int firstField, const Sums& s) {
+  t.PutFieldNum(firstField, t.GetFieldNum(firstField) + FromCents(s.debitF));
+  t.PutFieldNum(firstField + 1, t.GetFieldNum(firstField + 1) + FromCents(s.debitE));
+  t.PutFieldNum(firstField + 2, t.GetFieldNum(firstField + 2) + FromCents(s.creditF));
+  t.PutFieldNum(firstField + 3, t.GetFieldNum(firstField + 3) + FromCents(s.creditE));
+}
+
+void PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
+  show.Tick(RTrim(code.c_str()), false);
+  FindOrCreateAccount(code);
+  AddTotals(*TableC20, 17, sums);
+  if (code.empty() || code[0] < 'A' || code[0] > 'Z') return;
+  // An auxiliary account also moves the general account that collects its letter.
+  Table& c10 = *TableC10;
+  if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str())) {
+    c10.AppendBlank();
+    c10.PutField(1, "B");
+    c10.PutField(2, code.substr(0, 1).c_str());
+    c10.PutField(3, "MajCompteC20 (2-Collectif)");
+    c10.PutField(4, "44444444");
+    c10.InsertRecord();
+  }
+  std::string collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
+  collecting.resize(kAccountWidth, '0');
+  FindOrCreateAccount(collecting);
+  AddTotals(*TableC20, 17, sums);
+}
+
+void PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
+  show.Tick(RTrim(code.c_str()), false);
+  Table& c30 = *TableC30;
+  if (!c30.Seek("C30CODE", PadRight(code, kAccountWidth).c_str())) {
+    c30.AppendBlank();
+    c30.PutField(1, code.c_str());
+    c30.PutField(2, kRebuildLabel);
+    c30.InsertRecord();
+  }
+  AddTotals(c30, 9, sums);
+}
+
+// Account totals (live "Z" sort records, the records of C60CODE) and section totals (live
+// "W" and "Y" records, of C60ANAL), grouped by TCODE and posted in the order of those tags;
+// each sort record adds the amounts of the line it points at.
+void CodeTotals(MaintenanceProgress& show) {
+  Table& c60 = *TableC60;
+  show.SetLine(c60.tablePath.substr(0, c60.tablePath.size() - 4));
+  show.RestartTicker();
+  const std::vector<LineAmounts> closed = ReadLineAmounts(TableC40, 13, show);
+  const std::vector<LineAmounts> draft = ReadLineAmounts(TableC50, 17, show);
+  Groups<Sums> accounts, sections;
+  ForEachRecord(c60, show, [&](std::uint32_t) {
+    if (c60.IsDeleted()) return;
+    const char kind = c60.GetField(1)[0];
+    if (kind != 'Z' && kind != 'W' && kind != 'Y') return;
+    Sums& sums = (kind == 'Z' ? accounts : sections)[Field(c60, 2)];
+    const long recno = std::atol(c60.GetField(10));
+    const std::vector<LineAmounts>& lines = c60.GetField(9)[0] == 'B' ? draft : closed;
+    if (recno <= 0 || static_cast<std::size_t>(recno) >= lines.size()) return;
+    const LineAmounts& line = lines[static_cast<std::size_t>(recno)];
+    long long& debitOrCreditF = line.sense == 'D' ? sums.debitF : sums.creditF;
+    long long& debitOrCreditE = line.sense == 'D' ? sums.debitE : sums.creditE;
+    debitOrCreditF += line.francs;
+    debitOrCreditE += line.euros;
+  });
+  for (const auto& [code, sums] : accounts) PostAccount(code, sums, show);
+  for (const auto& [code, sums] : sections) PostSection(code, sums, show);
+  show.Tick("", true);
+}
+
+// ---- balance check
+
+struct HeaderGroup {
+  std::string key;  // month + journal, 7 characters
+  Sums sums;
+};
+
+std::vector<HeaderGroup> ReadHeaderGroups(MaintenanceProgress& show) {
+  std::vector<HeaderGroup> groups;
+  Table& c10 = *TableC10;
+  if (!c10.Seek("C10CODE", "C")) return groups;
+  bool more = c10.SkipActive(false);
+  while (more && c10.GetField(1)[0] == 'C') {
+    show.Step();
+    const std::string key = Field(c10, 2).substr(0, 7);
+    if (groups.empty() || groups.back().key != key) groups.push_back({key, Sums()});
+    Sums& s = groups.back().sums;
+    const std::string f = PadRight(Field(c10, 4), 28), e = PadRight(Field(c10, 5), 28);
+    s.debitF += ToCents(Val(f.substr(0, 14).c_str()));
+    s.creditF += ToCents(Val(f.substr(14, 14).c_str()));
+    s.debitE += ToCents(Val(e.substr(0, 14).c_str()));
+    s.creditE += ToCents(Val(e.substr(14, 14).c_str()));
+    more = c10.SkipActive(true);
+  }
+  return groups;
+}
+
+// Writes one balancing draft line, its sort record, and posts it; false (nothing written)
+// when the draft file cannot take another line that a sort record can point at.
+bool WriteBalancingLine(const std::string& group, const std::string& account, char sense, double francs,
+                        bool withFrancs, double euros, bool withEuros, char marker) {
+  Table& c50 = *TableC50;
+  Table& c60 = *TableC60;
+  const std::string month = group.substr(0, 4), journal = group.substr(4, 3);
+  const std::string day = std::string(PrevDay(NextDay((month + "31").c_str()))).substr(4, 2);
+  if (static_cast<long>(c50.RecCount()) >= kMaxLineRecords) return false;
+  const std::string piece = TheDossierRecord.NextPiece();
+  const std::string recno = StrZero(static_cast<long>(c50.RecCount()) + 1, 0);
+  const std::string senseText(1, sense);
+
+  c50.SetOrder("C50CODE");
+  c50.AppendBlank();
+  c50.PutField(1, "Z");
+  c50.PutField(2, month.c_str());
+  c50.PutField(3, journal.c_str());
+  c50.PutField(4, piece.c_str());
+  c50.PutField(5, recno.c_str());
+  c50.PutField(6, "0001");
+  c50.PutField(7, "0001");
+  c50.PutField(8, day.c_str());
+  c50.PutField(10, account.c_str());
+  c50.PutField(11, "0");
+  c50.PutField(12, kRebuildLabel);
+  c50.PutField(16, std::string(1, marker).c_str());
+  c50.PutField(17, senseText.c_str());
+  if (withFrancs) c50.PutField(18, AmountText14(francs).c_str());
+  if (withEuros) c50.PutField(19, AmountText14(euros).c_str());
+  c50.InsertRecord();
+
+  c60.SetOrder("C60REC");
+  c60.AppendBlank();
+  c60.PutField(1, "Z");
+  c60.PutField(2, account.c_str());
+  c60.PutField(3, month.c_str());
+  c60.PutField(4, day.c_str());
+  c60.PutField(5, journal.c_str());
+  c60.PutField(9, "B");
+  c60.PutField(10, recno.c_str());
+  c60.PutField(11, piece.c_str());
+  c60.PutField(13, "0001");
+  c60.PutField(14, "0001");
+  c60.InsertRecord();
+  c60.SetOrder("C60CODE");
+
+  const std::string operation = "+" + senseText;
+  MajCompteC20(account.c_str(), operation.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
+  MajCentC10((group + "B").c_str(), operation.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
+  return true;
+}
+
+std::string StampText() {
+  const platform::LocalTime now = platform::GetLocalTime();
+  char text[40];
+  std::snprintf(text, sizeof text, "faite le %02d/%02d/%02d \xE0 %02dh%02d", now.day, now.month, now.year % 100,
+                now.hour, now.minute);
+  return text;
+}
+
+}  // namespace
+
+void RecomputeDossierTotals(MaintenanceProgress* progress) {
+  MaintenanceProgress none;
+  MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  HeaderTotals(*TableC40, 3, 5, 13, 14, 'C', show);
+  HeaderTotals(*TableC50, 2, 3, 17, 18, 'B', show);
+  if (TableC60->RecCount() == 0) return;
+  CodeTotals(show);
+  TableC60->SetOrder("C60CODE");
+  TableC50->SetOrder("C50CODE");
+}
+
+bool RebalancingAllowed(bool rebalance) { return rebalance || ConstantIs(27, 'O'); }
+
+std::string BalanceCheck::Message() const {
+  if (list.empty()) return "";
+  if (draftFull)
+    return "\nATTENTION: Le fichier brouillard compte 999 999 lignes : des journaux n'ont pas pu \xEAtre "
+           "RE-EQUILIBRES\n\n" + list;
+  if (rebalancing)
+    return "\nATTENTION: Les journaux suivants ont \xE9t\xE9 RE-EQUILIBRES\n(Voir le d\xE9tail du compte 47599999 et les "
+           "comptes d'\xE9" "carts sur arrondis)\n\n" +
+           list;
+  return "\nATTENTION: Les journaux suivants ne sont pas EQUILIBRES\n\n" + list;
+}
+
+BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress) {
+  MaintenanceProgress none;
+  MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  BalanceCheck result;
+  result.rebalancing = RebalancingAllowed(rebalance);
+  show.SetLine("V\xE9rification de l'Equilibre de tous les journaux");
+  show.SetLine2("");
+
+  const bool francsMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N';
+  const bool euroOnly = DossierIsEuroOnly();
+  const double parity = TheDossierRecord.Parity();
+  const std::string roundingDebit = RoundingAccount(true);
+  const std::string roundingCredit = RoundingAccount(false);
+
+  std::vector<HeaderGroup> groups = ReadHeaderGroups(show);
+  for (HeaderGroup& g : groups) {
+    // The first check is the main currency's.
+    for (int check = 0; check < 2; ++check) {
+      const bool francs = (check == 0) == francsMain;
+      if (francs && euroOnly) continue;
+      long long& debit = francs ? g.sums.debitF : g.sums.debitE;
+      long long& credit = francs ? g.sums.creditF : g.sums.creditE;
+      const long long diff = debit - credit;
+      if (diff == 0) continue;
+      ++result.unbalanced;
+      if (result.unbalanced <= 12) {
+        result.list += "   - " + g.key.substr(4, 3) + g.key.substr(2, 2) + "/" + DecodeYear(g.key.substr(0, 2).c_str()) +
+                       " " + FormatAmount(FromCents(diff)) + (francs ? " Franc(s)\n" : " Euro(s)\n");
+      } else if (result.unbalanced == 13) {
+        result.list += "   - ... etc (voir le compte 47599999 et les comptes d'\xE9" "carts sur arrondis).";
+      }
+      if (!result.rebalancing || result.draftFull) continue;
+
+      const char sense = diff > 0 ? 'C' : 'D';
+      const long long amount = diff > 0 ? diff : -diff;
+      if (check == 0) {
+        // The main currency on the suspense account, with the other currency converted.
+        // A rate outside its range converts nothing: the second check then
+        // balances the other currency on its own.
+        double converted = 0;
+        const bool rated = francs ? FrancsToEuros(FromCents(amount), parity, converted)
+                                  : EurosToFrancs(FromCents(amount), parity, converted);
+        const long long other = rated ? ToCents(converted) : 0;
+        const long long f = francs ? amount : other, e = francs ? other : amount;
+        if (!WriteBalancingLine(g.key, kSuspenseAccount, sense, FromCents(f), true, FromCents(e), true,
+                                francsMain ? 'N' : 'O')) {
+          result.draftFull = true;
+          continue;
+        }
+        if (sense == 'C') {
+          g.sums.creditF += f;
+          g.sums.creditE += e;
+        } else {
+          g.sums.debitF += f;
+          g.sums.debitE += e;
+        }
+      } else {
+        const long long firstDiff = francs ? g.sums.debitE - g.sums.creditE : g.sums.debitF - g.sums.creditF;
+        const std::string account =
+            firstDiff != 0 ? std::string(kSuspenseAccount) : (diff > 0 ? roundingCredit : roundingDebit);
+        if (!WriteBalancingLine(g.key, account, sense, FromCents(amount), francs, FromCents(amount), !francs,
+                                francsMain ? 'o' : 'n')) {
+          result.draftFull = true;
+          continue;
+        }
+        (sense == 'C' ? credit : debit) += amount;
+      }
+      ++result.linesWritten;
+    }
+  }
+
+  if (!result.list.empty()) {
+    Table& c20 = *TableC20;
+    if (c20.Seek("C20CODE", kSuspenseAccount)) {
+      c20.PutField(2, kRebuildLabel);
+      c20.PutField(3, StampText().c_str());
+      c20.PutField(26, "O");
+    }
+    if (result.rebalancing) StoreSessionCode(kSuspenseAccount);
+  }
+  return result;
+}

@@ -1,0 +1,45 @@
+// The totals a dossier keeps, computed again from its entry lines, and the
+// balance check of every journal-month with its balancing lines. Plain code:
+// the dossier rebuild runs them with the tables C10 to C60 open exclusively
+// on their code tags, after every journal-month header was deleted, every
+// account and section total set to 0 and the sort file C60 refilled.
+#pragma once
+
+#include <string>
+
+#include "data/rounding_accounts.h"
+#include "dossier/core/maintenance_pack.h"
+
+// Suspense account of the balancing lines and the label they carry.
+inline constexpr const char* kSuspenseAccount = "47599999";
+inline constexpr const char* kRebuildLabel = "ReConstruction de dossier";
+
+// The journal-month headers of C10 from the closed (C40) and draft (C50)
+// lines, the account totals of C20 and the section totals of C30 from the
+// lines the sort file C60 points at. Missing headers, accounts, collective
+// records and sections are created.
+void RecomputeDossierTotals(MaintenanceProgress* progress = nullptr);
+
+struct BalanceCheck {
+  bool rebalancing = false;  // balancing lines were allowed
+  int unbalanced = 0;        // checks (a currency of a journal-month) found unbalanced
+  int linesWritten = 0;      // balancing lines written into C50
+  bool draftFull = false;    // C50 held 999,999 records: the balancing lines left were not written
+  std::string list;          // the list of the message (at most 12 lines and "etc")
+  // The message box text ("" when every journal balances).
+  std::string Message() const;
+};
+
+// Rebalancing is allowed when `rebalance` is set or dossier constant 027
+// begins with "O".
+bool RebalancingAllowed(bool rebalance);
+
+// Checks every journal-month (its closed and draft headers together) in the
+// main currency first, then in the other one (left out in a dossier kept in
+// euros only), lists the unbalanced ones and, when allowed, writes a
+// balancing draft line (C50, its C60 record, the account and header totals):
+// the first currency's difference on 47599999 with its converted amount, the
+// second currency's remaining difference on the rounding accounts of the
+// program INI ("CpteArrondiDB" / "CpteArrondiCR"). When something was listed
+// the account 47599999 (when it exists) is stamped with the date of the run.
+BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress = nullptr);

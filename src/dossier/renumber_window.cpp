@@ -1,0 +1,169 @@
+#include "dossier/renumber_window.h"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+
+#include "data/dossier_lock.h"
+#include "data/draft_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/renumber_pieces.h"
+#include "dossier/dossier_management.h"
+#include "framework/dialog_bases.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/code_helpers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/progress.h"
+
+// ---- the command -----------------------------------------------------------
+
+namespace {
+
+gui::Window* Owner() {
+  if (gui::Window* w = gui::Window::FromHandle(MainWindowHandle)) return w;
+  return CommandWindow;
+}
+
+// Waiting window messages are let through once every this many records.
+constexpr long kPumpEvery = 256;
+
+// The progress window and the cursor while the run works; the second line
+// ends with the share of the run done, in percent.
+class WindowObserver : public RenumberObserver {
+ public:
+  explicit WindowObserver(gui::Window* owner) : dialog_(owner, true), progress_(0, nullptr) {
+    if (dialog_.Create()) {
+      dialog_.SetCaption(LoadStr(3476) + std::string(RTrim(DossierCode.c_str())));
+      dialog_.Show(gui::SW_SHOWNORMAL);
+      dialog_.SetFocus();
+      shown_ = true;
+    }
+  }
+  ~WindowObserver() override { Close(); }
+  void Close() {
+    if (shown_) dialog_.Destroy();
+    shown_ = false;
+  }
+  void SetLine(const std::string& text) override {
+    if (shown_) dialog_.SetLine(text);
+  }
+  void SetLine2(const std::string& text) override {
+    line2_ = text;
+    ShowLine2();
+  }
+  void SetTotal(long total) override {
+    total_ = total;
+    progress_.ProgressInit(total, shown_ ? &dialog_ : nullptr);
+  }
+  void Step() override {
+    ++count_;
+    const int percent = total_ > 0 ? static_cast<int>(std::min<long>(100, count_ * 100 / total_)) : 0;
+    const bool moved = percent != percent_;
+    progress_.ProgressStep(count_, moved || count_ % kPumpEvery == 0);
+    if (!moved) return;
+    percent_ = percent;
+    ShowLine2();
+  }
+
+ private:
+  void ShowLine2() {
+    if (shown_) dialog_.SetLine2(line2_ + "   -   " + std::to_string(percent_) + " %");
+  }
+
+  TDNuvModeless dialog_;
+  Progress progress_;
+  std::string line2_;
+  long count_ = 0;
+  long total_ = 0;
+  int percent_ = 0;
+  bool shown_ = false;
+};
+
+// Gives the dossier back and says so to the next command.
+void GiveBack(bool beep) {
+  CloseAllTables();
+  ReleaseDossierExclusive();
+  SetDossierState('2');
+  if (beep) gui::MessageBeep(0);
+}
+
+}  // namespace
+
+void CmRenumeroterPieces_Work() {
+  gui::Window* owner = Owner();
+  if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  if (!OpenDossierExclusive(true)) return;
+  SetDossierState('1');
+  if (!TableC10->OpenExclusive(PathC10())) {
+    GiveBack(true);
+    return;
+  }
+  if (!AskSupportPassword()) {
+    GiveBack(true);
+    return;
+  }
+  CloseAllTables();
+  gui::MessageBeep(0);
+  if (gui::MessageBox(owner, LoadStr(3475), LoadStr(3474), gui::MB_YESNO | gui::MB_ICONSTOP) != gui::IDYES) {
+    GiveBack(true);
+    return;
+  }
+
+  RunRenumberingWindow(owner, [] { GiveBack(false); });
+}
+
+bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& afterRun) {
+  RenumberResult result;
+  {
+    WindowObserver observer(owner);
+    result = RenumberPieces(&observer);
+    observer.Close();
+  }
+  if (afterRun) afterRun();
+  gui::MessageBeep(0);
+  switch (result.outcome) {
+    case RenumberOutcome::Done:
+      gui::MessageBox(owner, LoadStr(3477) + std::string(StrZero(result.nextNumber, 0)) + "\n\n\n", LoadStr(3474),
+                      gui::MB_OK | gui::MB_ICONQUESTION);
+      break;
+    case RenumberOutcome::TooManyPieces:
+      gui::MessageBox(owner, LoadStr(3478), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      break;
+    case RenumberOutcome::TooManyLines:
+      gui::MessageBox(owner, TooManyLinesMessage(result.failedTable), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      break;
+    case RenumberOutcome::PlanStale:
+      gui::MessageBox(owner,
+                      "\n\n\nLa ReNum\xE9rotation interrompue ne peut pas \xEAtre reprise: les lignes ont chang\xE9 "
+                      "depuis.\n\nRien n'a \xE9t\xE9 modifi\xE9. Restaurez la sauvegarde faite avant la "
+                      "ReNum\xE9rotation,\npuis supprimez le fichier\n\n   " + result.failedTable + "\n\n\n",
+                      LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      break;
+    case RenumberOutcome::TableFailed:
+      gui::MessageBox(owner, LoadStr(3479) + result.failedTable + "\n\n\n", LoadStr(3474),
+                      gui::MB_OK | gui::MB_ICONSTOP);
+      break;
+    case RenumberOutcome::Stopped:
+      gui::MessageBox(owner, LoadStr(3480), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      break;
+    case RenumberOutcome::MarkerFailed:
+      gui::MessageBox(owner, DossierRunMarkerRefusal(result.failedTable), LoadStr(3474),
+                      gui::MB_OK | gui::MB_ICONSTOP);
+      break;
+  }
+  return result.outcome == RenumberOutcome::Done;
+}
+
+void InstallMaintenance2Commands() {
+  // "Utilitaires > Accès aux Fichiers > Renuméroter toutes les Pièces"
+  SetCommandWork(20722, &CmRenumeroterPieces_Work);
+  SetCommandWork(20725, &CmGestionDossiers_Work);  // "Utilitaires > Gestion des dossiers..."
+}

@@ -1,0 +1,148 @@
+#include "posting/balancing.h"
+
+#include <cmath>
+#include <vector>
+
+#include "data/entry_lines.h"
+#include "data/table.h"
+#include "posting/journal_lines.h"
+#include "runtime/numbers.h"
+
+namespace entry {
+
+namespace {
+
+using L = LigneEcriture;
+
+constexpr std::size_t kPieceKeyLength = 14;   // "Z" + BMOIS + BJAL + BPIECE
+constexpr std::size_t kJournalKeyLength = 8;  // "Z" + BMOIS + BJAL
+
+void Add(Balances& b, char sense, long long francs, long long euros) {
+  if (sense == 'D') {
+    b.debitF += francs;
+    b.debitE += euros;
+  } else {
+    b.creditF += francs;
+    b.creditE += euros;
+  }
+}
+
+long long Abs(long long v) { return v < 0 ? -v : v; }
+
+}  // namespace
+
+TypedLine TypedLineOf(const LineValues& values) {
+  TypedLine t;
+  t.sense = values.sense == 'D' ? 'D' : 'C';
+  t.francs = ToCents(values.amounts.Francs(t.sense));
+  t.euros = ToCents(values.amounts.Euros(t.sense));
+  return t;
+}
+
+Balances SumPiece(Table& c50, const std::string& key, const TypedLine* current) {
+  Balances b;
+  if (key.size() < kPieceKeyLength || !c50.isOpen) return b;
+  const std::string piece = key.substr(0, kPieceKeyLength);
+  // The current line is told by its group and number (characters 15-24 of the key).
+  const std::string own = key.size() >= static_cast<std::size_t>(L::kKeyLength) ? key.substr(14, 10) : std::string();
+  static const std::vector<int> kFields{L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM,
+                                        L::BSENS, L::BMONTANTF, L::BMONTANTE};
+  std::vector<std::string> f;
+  for (bool more = c50.Seek(L::kCodeTag, piece.c_str()); more; more = c50.Skip(1)) {
+    ReadStoredFields(c50, kFields, f);
+    if (f[0] + f[1] + f[2] + f[3] != piece) break;
+    if (c50.recordProps.bDeleteFlag) continue;
+    if (!own.empty() && f[4] + f[5] == own) continue;
+    Add(b, f[6].empty() ? 'C' : f[6][0], StoredCents(f[7]), StoredCents(f[8]));
+  }
+  if (current != nullptr) Add(b, current->sense, current->francs, current->euros);
+  return b;
+}
+
+Balances JournalBalanceWithout(Table& c50, const std::string& key) {
+  Balances b;
+  if (key.size() < kJournalKeyLength || !c50.isOpen) return b;
+  const JournalBalance all = SumJournal(c50, key.substr(0, kJournalKeyLength));
+  b.debitF = all.debitF;
+  b.creditF = all.creditF;
+  b.debitE = all.debitE;
+  b.creditE = all.creditE;
+  if (SeekLine(c50, key) && !c50.IsDeleted()) {
+    const LineRecord line = ReadLineRecord(c50);
+    Add(b, line.sense, -ToCents(line.francs), -ToCents(line.euros));
+  }
+  return b;
+}
+
+Pair AccountBalanceWithoutLine(Table& c20, const std::string& account, const LineRecord& loaded) {
+  Pair p;
+  p.francs = ToCents(c20.GetFieldNum(17)) - ToCents(c20.GetFieldNum(19));
+  p.euros = ToCents(c20.GetFieldNum(18)) - ToCents(c20.GetFieldNum(20));
+  if (loaded.live && !account.empty() && NormalizeAccount(loaded.account) == NormalizeAccount(account)) {
+    const long long sign = loaded.sense == 'D' ? 1 : -1;
+    p.francs -= sign * ToCents(loaded.francs);
+    p.euros -= sign * ToCents(loaded.euros);
+  }
+  return p;
+}
+
+long long ToEuros(long long francs, double rate) {
+  if (!(rate > 0)) return 0;
+  return ToCents(Round(2, FromCents(francs) / rate));
+}
+
+long long ToFrancs(long long euros, double rate) {
+  if (!(rate > 0)) return 0;
+  return ToCents(Round(2, FromCents(euros) * rate));
+}
+
+BalancingLine LineTaking(long long balanceF, long long balanceE, bool euros, bool convert, double rate) {
+  BalancingLine l;
+  const long long amount = euros ? -balanceE : -balanceF;
+  if (amount == 0) return l;
+  l.sense = amount > 0 ? 'D' : 'C';
+  if (euros) {
+    l.euros = Abs(amount);
+    l.hasEuros = true;
+    if (convert) {
+      l.francs = ToFrancs(l.euros, rate);
+      l.hasFrancs = true;
+    }
+  } else {
+    l.francs = Abs(amount);
+    l.hasFrancs = true;
+    if (convert) {
+      l.euros = ToEuros(l.francs, rate);
+      l.hasEuros = true;
+    }
+  }
+  return l;
+}
+
+int RoundingLineWanted(const Balances& piece, bool entryEuros, bool euroOnly) {
+  if (euroOnly) return 0;
+  if (entryEuros && piece.BalanceE() == 0 && piece.BalanceF() != 0) return 1;
+  if (!entryEuros && piece.BalanceF() == 0 && piece.BalanceE() != 0) return 2;
+  return 0;
+}
+
+NextLine NextLineAfter(const Balances& piece, bool entryEuros, bool euroOnly) {
+  NextLine n;
+  const bool euroZero = piece.BalanceE() == 0, francZero = piece.BalanceF() == 0;
+  if (euroOnly) {
+    n.step = euroZero ? NextStep::NewPiece : NextStep::NewLine;
+  } else if (!euroZero && !francZero) {
+    n.step = NextStep::NewLine;
+  } else if (euroZero && francZero) {
+    n.step = NextStep::NewPiece;
+  } else if (euroZero && entryEuros) {
+    n.step = NextStep::NewLine;
+    n.roundingFlag = 1;
+  } else if (francZero && !entryEuros) {
+    n.step = NextStep::NewLine;
+    n.roundingFlag = 2;
+  }
+  return n;
+}
+
+}  // namespace entry

@@ -1,0 +1,291 @@
+#include "posting/line_save.h"
+
+#include <vector>
+
+#include "data/account_totals.h"
+#include "data/closed_lines.h"
+#include "data/entry_lines.h"
+#include "data/error_report.h"
+#include "data/table.h"
+#include "runtime/dates.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace entry {
+
+namespace {
+
+using L = LigneEcriture;
+
+constexpr int kContextSave = 2010;
+constexpr int kLabelWidth = 25;
+constexpr int kAnalyticSplitKeyLength = 26;  // the analytic key and one BCLE letter
+
+// The header code of the line's journal-month: BMOIS + BJAL + "B".
+std::string HeaderCode(const std::string& key) { return PadRight(key, L::kKeyLength).substr(1, 7) + "B"; }
+
+std::string LabelText(const std::string& typed) {
+  std::string text = PadRight(typed, kLabelWidth);
+  if (!text.empty()) text[0] = Upper(text.substr(0, 1).c_str())[0];
+  return text;
+}
+
+std::string Operation(char sign, char sense) { return std::string(1, sign) + (sense == 'D' ? "D" : "C"); }
+
+// The sort record of the current line derived again; a missing one is made (and the log says so).
+void KeepSortRecord(Table& c50, Table& c60, const std::string& text) {
+  const std::uint32_t recno = c50.recordNumber;
+  if (LigneTri::Find(c60, LigneTri::kDraft, recno)) {
+    RewriteLigneTri(c50, LigneTri::kDraft, c60, text.c_str());
+    return;
+  }
+  WriteLog("SAISIE - Erreur: ligne C50 n\xB0 " + std::to_string(recno) + " sans enregistrement de tri, recr\xE9\xE9");
+  AppendLigneTri(c50, LigneTri::kDraft, c60);
+  c50.GoTo(static_cast<long>(recno));
+}
+
+void CancelSortRecord(Table& c60, std::uint32_t recno) {
+  if (!LigneTri::Find(c60, LigneTri::kDraft, recno) || c60.IsDeleted()) return;
+  if (c60.DeleteRecord(c60.RecordToText(LigneTri::TREC), 0)) UnlockRecord(c60);
+}
+
+}  // namespace
+
+LineRecord ReadLineRecord(Table& c50) {
+  LineRecord r;
+  if (!c50.isOpen || c50.recordNumber == 0) return r;
+  r.recno = c50.recordNumber;
+  r.live = !c50.IsDeleted();
+  r.key = L::Key(c50);
+  r.day = c50.GetField(L::BJOUR);
+  r.distribution = c50.GetField(L::BVENT);
+  r.account = c50.GetField(L::BCODE);
+  r.labelCode = c50.GetField(L::BCLIB);
+  r.label1 = c50.GetField(L::BLIB);
+  r.label2 = c50.GetField(L::BLIB2);
+  r.label3 = c50.GetField(L::BLIB3);
+  r.dueDate = c50.GetField(L::BECHEANCE);
+  const char entry = c50.GetField(L::BEURO)[0];
+  r.entry = entry == 0 ? ' ' : entry;
+  r.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
+  r.francs = c50.GetFieldNum(L::BMONTANTF);
+  r.euros = c50.GetFieldNum(L::BMONTANTE);
+  r.letterF = c50.GetField(L::BLET);
+  r.letterE = c50.GetField(L::BLETE);
+  r.vat = c50.GetField(L::BTVA);
+  return r;
+}
+
+bool SeekLine(Table& c50, const std::string& key) {
+  if (!c50.isOpen || key.size() < static_cast<std::size_t>(L::kKeyLength)) return false;
+  if (!c50.Seek(L::kCodeTag, key.c_str())) return false;
+  const char m = c50.MatchKey(key.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM);
+  return m == 'O' || m == 'o';
+}
+
+std::string LineRecordText(Table& c50) { return c50.RecordToText(L::BNUMA); }
+
+std::string StoredDueDate(const std::string& display) {
+  const std::string text = AllTrim(display.c_str());
+  if (text.empty()) return {};
+  return ConvertDate(text.c_str());
+}
+
+SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
+  SaveResult r;
+  const LineValues& v = request.values;
+  r.account = NormalizeAccount(v.account);
+  if (!SeekLine(c50, request.key)) return r;
+  const std::uint32_t recno = c50.recordNumber;
+  r.recno = recno;
+  const std::string text = LineRecordText(c50);
+
+  // The lock first: the form's own is granted at once; another station's is asked once, then tried once
+  // more after its notice. A refusal writes nothing and moves no total.
+  bool held = false;
+  if (LockRecord(c50, text.c_str(), 0)) {
+    held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+  } else {
+    c50.GoTo(static_cast<long>(recno));
+    if (!LockRecord(c50, nullptr, 0)) {
+      r.outcome = SaveOutcome::LockRefused;
+      return r;
+    }
+  }
+  auto release = [&]() {
+    if (!held && c50.GoTo(static_cast<long>(recno))) UnlockRecord(c50);
+  };
+  // Read again under the lock: the line as it stands now.
+  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted()) {
+    release();
+    return r;
+  }
+
+  const std::string previous = NormalizeAccount(request.previousAccount);
+  if (!previous.empty() && previous != r.account) {
+    r.analyticRemoved = DeleteLineAnalytic(c50, c60, request.key, previous, 3);
+    c50.GoTo(static_cast<long>(recno));
+  }
+
+  // The old amounts off the old account and the header.
+  const std::string header = HeaderCode(request.key);
+  const LineRecord old = ReadLineRecord(c50);
+  if (old.francs != 0 || old.euros != 0) {
+    const std::string op = Operation('-', old.sense);
+    MajCompteC20(old.account.c_str(), op.c_str(), old.francs, old.euros);
+    MajCentC10(header.c_str(), op.c_str(), old.francs, old.euros);
+  }
+
+  // The fields, written at once.
+  const char sense = v.sense == 'D' ? 'D' : 'C';
+  const double francs = Round(2, v.amounts.Francs(sense));
+  const double euros = Round(2, v.amounts.Euros(sense));
+  char entry = v.euros ? 'O' : 'N';
+  if (request.roundingLine) entry = static_cast<char>(entry - 'A' + 'a');
+  c50.GoTo(static_cast<long>(recno));
+  const std::string vat = v.vat.empty() ? std::string(" ") : v.vat.substr(0, 1);
+  const bool written = WriteRecordFields(c50, {{L::BJOUR, v.day},
+                    {L::BVENT, v.distribution},
+                    {L::BCODE, r.account},
+                    {L::BCLIB, v.labelCode},
+                    {L::BLIB, LabelText(v.label1)},
+                    {L::BLIB2, LabelText(v.label2)},
+                    {L::BLIB3, LabelText(v.label3)},
+                    {L::BECHEANCE, StoredDueDate(v.dueDate)},
+                    {L::BEURO, std::string(1, entry)},
+                    {L::BMONTANTF, "", true, francs},
+                    {L::BMONTANTE, "", true, euros},
+                    {L::BSENS, std::string(1, sense)},
+                    {L::BTVA, vat}});
+  if (!written) {
+    // The line keeps its old values: its old amounts go back where they were.
+    if (old.francs != 0 || old.euros != 0) {
+      const std::string back = Operation('+', old.sense);
+      MajCompteC20(old.account.c_str(), back.c_str(), old.francs, old.euros);
+      MajCentC10(header.c_str(), back.c_str(), old.francs, old.euros);
+    }
+    release();
+    r.outcome = SaveOutcome::Failed;
+    return r;
+  }
+  c50.GoTo(static_cast<long>(recno));
+  KeepSortRecord(c50, c60, text);
+
+  // The new amounts onto the account (and its collective) and the header.
+  const std::string op = Operation('+', sense);
+  MajCompteC20(r.account.c_str(), op.c_str(), francs, euros);
+  MajCentC10(header.c_str(), op.c_str(), francs, euros);
+  r.outcome = SaveOutcome::Saved;
+
+  // A line without amount is not kept, unless its account takes an analytic split.
+  c50.GoTo(static_cast<long>(recno));
+  if (!request.analyticAllowed && !c50.IsDeleted() && c50.GetFieldNum(L::BMONTANTF) == 0 &&
+      c50.GetFieldNum(L::BMONTANTE) == 0) {
+    if (c50.DeleteRecord(text.c_str(), 0)) {
+      CancelSortRecord(c60, recno);
+      r.outcome = SaveOutcome::ZeroLineCancelled;
+    }
+  }
+  c50.GoTo(static_cast<long>(recno));
+  release();
+  c50.Commit();
+  c60.Commit();
+  return r;
+}
+
+long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const std::string& account, int mode) {
+  const std::string normalised = NormalizeAccount(account);
+  if (normalised.empty() || (mode != 2 && mode != 3) || !c50.isOpen) return 0;
+  const std::string line = PadRight(key, L::kKeyLength);
+  const std::string base = line.substr(1, 13) + normalised + line.substr(20, 4);
+  const std::string letters = mode == 3 ? "VWXY" : "XY";
+  long removed = 0;
+  for (char letter : letters) {
+    const std::string wanted = base + letter;
+    std::vector<std::uint32_t> found;
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, wanted.c_str()); more; more = c50.Skip(1)) {
+      const char m = c50.MatchKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG,
+                                  L::BNUM, L::BCLE);
+      if (m == 'O') found.push_back(c50.recordNumber);
+      else if (m != 'o') break;
+    }
+    for (std::uint32_t recno : found) {
+      if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted()) continue;
+      const std::string text = LineRecordText(c50);
+      if (!LockRecord(c50, text.c_str(), 0)) continue;
+      const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+      const LineRecord a = ReadLineRecord(c50);
+      if (letter == 'W' || letter == 'Y') {
+        const std::string op = Operation('-', a.sense);
+        MajAnalC30(a.account.c_str(), op.c_str(), a.francs, a.euros);
+      }
+      CancelSortRecord(c60, recno);
+      c50.GoTo(static_cast<long>(recno));
+      if (c50.DeleteRecord(text.c_str(), 0)) ++removed;
+      if (!held) UnlockRecord(c50);
+    }
+  }
+  c50.SetOrder(L::kCodeTag);
+  if (removed > 0) {
+    c50.Commit();
+    c60.Commit();
+  }
+  return removed;
+}
+
+bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string& account, bool twoAxes,
+                           long long lineF, long long lineE, bool checkFrancs) {
+  const std::string normalised = NormalizeAccount(account);
+  if (normalised.empty() || !c50.isOpen) return true;
+  const std::string line = PadRight(key, L::kKeyLength);
+  const std::string base = line.substr(1, 13) + normalised + line.substr(20, 4);
+  // Each live record of a letter, in turn.
+  auto walk = [&](char letter, const auto& each) {
+    const std::string wanted = base + letter;
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, wanted.c_str()); more; more = c50.Skip(1)) {
+      const char m = c50.MatchKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG,
+                                  L::BNUM, L::BCLE);
+      if (m == 'O') {
+        if (!each(ReadLineRecord(c50))) return false;
+      } else if (m != 'o') {
+        break;
+      }
+    }
+    return true;
+  };
+  auto header = [&](char letter) {
+    return walk(letter, [&](const LineRecord& h) {
+      if (h.sense != 'D' && h.sense != 'C') return false;
+      const long long sign = h.sense == 'D' ? 1 : -1;
+      return (!checkFrancs || ToCents(h.francs) == sign * lineF) && ToCents(h.euros) == sign * lineE;
+    });
+  };
+  auto lines = [&](char letter) {
+    long long f = 0, e = 0;
+    walk(letter, [&](const LineRecord& a) {
+      const long long sign = a.sense == 'D' ? 1 : -1;
+      f += sign * ToCents(a.francs);
+      e += sign * ToCents(a.euros);
+      return true;
+    });
+    return (!checkFrancs || f == lineF) && e == lineE;
+  };
+  bool ok = header('V') && lines('W');
+  if (ok && twoAxes) ok = header('X') && lines('Y');
+  c50.SetOrder(L::kCodeTag);
+  return ok;
+}
+
+bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key) {
+  if (!SeekLine(c50, key) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE))) return false;
+  const std::uint32_t recno = c50.recordNumber;
+  const std::string text = LineRecordText(c50);
+  if (!c50.DeleteRecord(text.c_str(), 0)) return false;
+  CancelSortRecord(c60, recno);
+  c50.Commit();
+  c60.Commit();
+  return true;
+}
+
+}  // namespace entry

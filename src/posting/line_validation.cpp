@@ -1,0 +1,181 @@
+#include "posting/line_validation.h"
+
+#include <cmath>
+
+#include "data/entry_lines.h"
+#include "data/table.h"
+#include "posting/journal_month.h"
+#include "runtime/dates.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+
+namespace entry {
+
+namespace {
+
+using L = LigneEcriture;
+
+constexpr int kAccountWidth = 8;
+constexpr int kCodeField = 2, kTextField = 4;
+constexpr int kDebitF = 17, kDebitE = 18, kCreditF = 19, kCreditE = 20;
+
+// BMOIS of a line key.
+std::string MonthOf(const std::string& key) { return PadRight(key, L::kKeyLength).substr(1, 4); }
+
+bool SeekLiveAccount(Table& c20, const std::string& account) {
+  if (account.empty() || !c20.isOpen) return false;
+  return c20.Seek("C20CODE", account.c_str()) && c20.MatchKey(account.c_str(), kAccountWidth, 1) == 'O';
+}
+
+// The account is the general account of a live collective record.
+bool IsCollective(Table& c10, const std::string& account) {
+  if (!c10.isOpen || !c10.Seek("C10CODE", "B")) return false;
+  for (bool more = true; more && c10.GetField(1)[0] == 'B'; more = c10.Skip(1)) {
+    if (c10.IsDeleted()) continue;
+    if (PadRight(c10.GetField(kTextField), kAccountWidth).substr(0, kAccountWidth) == account) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string DayText(const std::string& typed) {
+  const std::string day = AllTrim(typed.c_str());
+  if (day.size() == 1 && day[0] >= '0' && day[0] <= '9') return "0" + day;
+  return day;
+}
+
+bool DayIsValid(const std::string& key, const std::string& day) {
+  const std::string text = DayText(day);
+  if (text.size() != 2 || IsBlank(text)) return false;
+  return IsValidDate((MonthOf(key) + text).c_str());
+}
+
+FieldCheck CheckDistribution(Table& c10, Table& c20, const std::string& code) {
+  FieldCheck r;
+  if (IsBlank(code)) return r;
+  if (!SeekC10(c10, 'V', PadRight(AllTrim(code.c_str()), 2)) || c10.IsDeleted()) {
+    r.message = kMsgDistributionUnknown;
+    return r;
+  }
+  r.account = NormalizeAccount(PadRight(c10.GetField(kTextField), kAccountWidth).substr(0, kAccountWidth));
+  r.accountLive = SeekLiveAccount(c20, r.account);
+  if (!r.accountLive) r.message = kMsgDistributionNoAccount;
+  return r;
+}
+
+FieldCheck CheckAccount(Table& c10, Table& c20, char journalType, const std::string& typed, bool blankPasses,
+                        char constant006, char constant007) {
+  FieldCheck r;
+  std::string text = AllTrim(typed.c_str());
+  if (text == "00000000") text.clear();
+  if (text.empty()) {
+    if (!blankPasses) r.message = kMsgAccountEmpty;
+    return r;
+  }
+  r.account = NormalizeAccount(text);
+  if ((journalType == 'A' && r.account[0] == 'C' && constant006 != 'O') ||
+      (journalType == 'V' && r.account[0] == 'F' && constant007 != 'O')) {
+    r.message = kMsgAccountNotAllowed;
+    return r;
+  }
+  if (!SeekLiveAccount(c20, r.account)) {
+    r.message = kMsgAccountUnknown;
+    return r;
+  }
+  r.accountLive = true;
+  if (IsCollective(c10, r.account)) {
+    r.message = kMsgCollectiveAccount;
+    // The account shown is still the one found.
+    SeekLiveAccount(c20, r.account);
+  }
+  return r;
+}
+
+bool DueDateIsValid(const std::string& key, const std::string& day, const std::string& dueDate) {
+  const std::string due = AllTrim(dueDate.c_str());
+  if (due.empty()) return true;
+  if (!IsValidDate(due.c_str())) return false;
+  const std::string stored = ConvertDate(due.c_str());
+  return stored >= MonthOf(key) + DayText(day);
+}
+
+LineField NegativeAmount(const LineAmounts& a) {
+  if (a.debitF < 0) return LineField::DebitF;
+  if (a.creditF < 0) return LineField::CreditF;
+  if (a.debitE < 0) return LineField::DebitE;
+  if (a.creditE < 0) return LineField::CreditE;
+  return LineField::None;
+}
+
+LineField TooLargeAmount(const LineAmounts& a) {
+  const struct {
+    double amount;
+    LineField field;
+  } fields[] = {{a.debitF, LineField::DebitF}, {a.creditF, LineField::CreditF}, {a.debitE, LineField::DebitE},
+                {a.creditE, LineField::CreditE}};
+  for (const auto& f : fields)
+    if (!std::isfinite(f.amount) || std::fabs(f.amount) >= 1e13 || ToCents(std::fabs(f.amount)) > kLargestAmountCents)
+      return f.field;
+  return LineField::None;
+}
+
+Validation ValidateLineValues(Table& c10, Table& c20, const ValidationRequest& request) {
+  Validation v;
+  if (request.noCheck) {
+    v.answer = kLineUnchanged;
+    return v;
+  }
+  const LineValues& line = request.values;
+  auto refuse = [&v](int message, LineField focus) {
+    v.answer = kLineRefused;
+    v.message = message;
+    v.focus = focus;
+    return v;
+  };
+  if (!DayIsValid(request.key, line.day)) return refuse(kMsgDayWrong, LineField::Day);
+
+  std::string account = line.account;
+  if (!IsBlank(line.distribution)) {
+    const FieldCheck d = CheckDistribution(c10, c20, line.distribution);
+    if (d.message == kMsgDistributionUnknown) return refuse(d.message, LineField::Distribution);
+    v.accountFromDistribution = true;
+    v.account = d.account;
+    account = d.account;
+    if (d.message != 0) return refuse(d.message, LineField::Distribution);
+  }
+  if (std::string(AllTrim(account.c_str())) == "00000000") {
+    v.accountEmptied = true;
+    account.clear();
+  }
+  const FieldCheck a = CheckAccount(c10, c20, request.journalType, account, false, request.constant006,
+                                    request.constant007);
+  v.account = a.account;
+  v.accountLive = a.accountLive;
+  if (a.message != 0) return refuse(a.message, LineField::Account);
+
+  if (!DueDateIsValid(request.key, line.day, line.dueDate)) return refuse(kMsgDueDateWrong, LineField::DueDate);
+  const LineField negative = NegativeAmount(line.amounts);
+  if (negative != LineField::None) return refuse(kMsgNegativeAmount, negative);
+  const LineField tooLarge = TooLargeAmount(line.amounts);
+  if (tooLarge != LineField::None) return refuse(kMsgAmountTooLarge, tooLarge);
+  v.answer = request.modified ? kLineChanged : kLineUnchanged;
+  return v;
+}
+
+bool CashAccountWouldBeCredit(Table& c20, const std::string& typedAccount, bool euros, const LineValues& typed,
+                              const LineRecord& loaded) {
+  if (PadRight(typedAccount, 2).compare(0, 2, "53") != 0) return false;
+  const std::string account = NormalizeAccount(typedAccount);
+  if (!SeekLiveAccount(c20, account)) return false;
+  long long balance = ToCents(c20.GetFieldNum(euros ? kDebitE : kDebitF)) - ToCents(c20.GetFieldNum(euros ? kCreditE : kCreditF));
+  if (loaded.live && NormalizeAccount(loaded.account) == account) {
+    const long long part = ToCents(euros ? loaded.euros : loaded.francs);
+    balance -= loaded.sense == 'D' ? part : -part;
+  }
+  const LineAmounts& a = typed.amounts;
+  balance += euros ? ToCents(a.debitE) - ToCents(a.creditE) : ToCents(a.debitF) - ToCents(a.creditF);
+  return balance < 0;
+}
+
+}  // namespace entry
