@@ -188,14 +188,13 @@ long long ParseAmount(std::string_view text) {
 // The lines of a text: CR LF, a lone LF or a lone CR ends a line. Views into `text`.
 std::vector<std::string_view> LineViews(std::string_view text) {
   std::vector<std::string_view> out;
+  out.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      out.push_back(text.substr(start));
-      break;
-    }
+    std::size_t end = start;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     out.push_back(text.substr(start, end - start));
+    if (end == text.size()) break;
     start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
   return out;
@@ -336,7 +335,10 @@ AsciiRead ParseAsciiText(const std::string& raw) {
   if (!r.errors.empty()) return r;
 
   std::unordered_map<std::string, std::size_t> pieceOf;  // journal + piece reference -> index
-  std::string key;
+  std::string key, lastReference;
+  constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
+  std::size_t lastPiece = kNoPiece;
+  pieceOf.reserve(lines.size() / 2);
   long firstDay = 0, lastDay = 0;  // YYYYMMDD as numbers (0: none yet)
   std::vector<std::string_view> f;
   const long long noAmount = -100;  // an empty amount field
@@ -414,20 +416,29 @@ AsciiRead ParseAsciiText(const std::string& raw) {
       continue;
     }
 
-    key.assign(journal).append(1, '\x01').append(reference);
-    auto it = pieceOf.find(key);
-    if (it == pieceOf.end()) {
-      ImportedPiece p;
-      p.journal = journal;
-      p.date = date;
-      it = pieceOf.emplace(key, r.pieces.size()).first;
-      r.pieces.push_back(std::move(p));
-      r.pieceLines.push_back(number);
-    } else if (DaysFromCivil(r.pieces[it->second].date) != DaysFromCivil(date)) {
+    // The lines of a piece mostly follow each other: the previous line's piece is tried first.
+    std::size_t index = lastPiece;
+    if (lastPiece == kNoPiece || journal != r.pieces[lastPiece].journal || reference != lastReference) {
+      key.assign(journal).append(1, '\x01').append(reference);
+      auto it = pieceOf.find(key);
+      if (it == pieceOf.end()) {
+        ImportedPiece p;
+        p.journal = journal;
+        p.date = date;
+        p.lines.reserve(4);
+        it = pieceOf.emplace(key, r.pieces.size()).first;
+        r.pieces.push_back(std::move(p));
+        r.pieceLines.push_back(number);
+      }
+      index = it->second;
+    }
+    if (DaysFromCivil(r.pieces[index].date) != DaysFromCivil(date)) {
       error(kMsgPieceDates, reference);
       continue;
     }
-    r.pieces[it->second].lines.push_back(std::move(l));
+    lastPiece = index;
+    lastReference.assign(reference);
+    r.pieces[index].lines.push_back(std::move(l));
     const long day = date.year * 10000L + date.month * 100L + date.day;
     if (firstDay == 0 || day < firstDay) firstDay = day;
     if (lastDay == 0 || day > lastDay) lastDay = day;
@@ -611,8 +622,8 @@ std::string PiecesRecord(const AsciiRead& read, const std::vector<long>& numbers
   for (std::size_t i = 0; i < read.pieces.size() && i < numbers.size(); ++i) {
     const ImportedPiece& p = read.pieces[i];
     const long count = i < lineCounts.size() && lineCounts[i] >= 0 ? lineCounts[i] : PieceLineCount(p, parity);
-    text += p.journal + "\t" + StoredDateOf(p.date).substr(0, 4) + "\t" + std::to_string(numbers[i]) + "\t" +
-            std::to_string(count) + "\n";
+    text.append(p.journal).append(1, '\t').append(StoredDateOf(p.date), 0, 4).append(1, '\t');
+    text.append(std::to_string(numbers[i])).append(1, '\t').append(std::to_string(count)).append(1, '\n');
   }
   return text;
 }
