@@ -75,6 +75,18 @@ TEST(AsciiParseTest, SeparatorEncodingAndColumnsAreFoundFromTheFile) {
   }
   // The accent read from UTF-8 is kept in Windows-1252.
   EXPECT_EQ(processing::ParseAsciiText(cases[2].bytes).pieces[0].lines[0].label, "Caf\xE9");
+  // The period runs from the earliest date to the latest, whatever their order in the file; the
+  // largest amount a line holds is read to the cent.
+  const AsciiRead period = processing::ParseAsciiText(
+      "Journal;Date;Piece;Compte;Debit;Credit\n"
+      "OD;10/05/2026;1;51200000;99 999 999 999,99;\nOD;10/05/2026;1;70600000;;99999999999,99\n"
+      "OD;20260102;2;51200000;1;\nOD;20260102;2;70600000;;1\n"
+      "OD;31/12/26;3;51200000;1;\nOD;31/12/26;3;70600000;;1\n");
+  ASSERT_TRUE(period.errors.empty()) << ErrorsOf(period);
+  EXPECT_EQ(period.firstDate, "20260102");
+  EXPECT_EQ(period.lastDate, "20261231");
+  EXPECT_EQ(period.debit, 9999999999999LL + 200);
+  EXPECT_EQ(period.pieces.at(0).lines.at(1).cents, 9999999999999LL);
 }
 
 // The bytes Windows-1252 leaves undefined, and bytes that break the UTF-8 of a file with its byte
@@ -104,6 +116,9 @@ TEST(AsciiParseTest, EveryFaultyLineIsNamedByItsNumber) {
       {"no amount", "OD;01/03/2026;1;51200000;0;x;;\n", 2, "Ni D\xE9" "bit ni Cr\xE9" "dit"},
       {"a sign", "OD;01/03/2026;1;51200000;0;x;-5;\n", 2, "Montant sign\xE9"},
       {"two separators", "OD;01/03/2026;1;51200000;0;x;1.234,56;\n", 2, "Montant incorrect"},
+      {"fourteen digits", "OD;01/03/2026;1;51200000;0;x;;123 456 789 012,34\n", 2, "Montant incorrect"},
+      {"twenty digits", "OD;01/03/2026;1;51200000;0;x;99999999999999999999;\n", 2, "Montant incorrect"},
+      {"a letter in an amount", "OD;01/03/2026;1;51200000;0;x;12a;\n", 2, "Montant incorrect"},
       {"a bad date", "OD;31/02/2026;1;51200000;0;x;5;\n", 2, "Date incorrecte"},
       {"a blank account", "OD;01/03/2026;1;;0;x;5;\n", 2, "Compte vide"},
       {"an unbalanced piece on its first line",

@@ -171,13 +171,27 @@ TEST_F(FrancsPiecesTest, ConversionDifferencesGetARoundingLineAndTheJournalCount
   francs.francs = true;
   ImportedLine francs2 = Line("70600000", 'C', 65596);
   francs2.francs = true;
-  const PiecesReport r =
-      Write({Piece("OD", {2026, 3, 14}, {Line("411", 'D', 1000), Line("70600000", 'C', 333), Line("70700000", 'C', 667)}),
-             Piece("OD", {2026, 3, 15}, {francs, francs2})});
+  // The run is told each piece's lines before the first is written, the rounding line counted.
+  std::vector<long> told;
+  const PiecesReport r = processing::WriteImportedPieces(
+      *TableC10, c50, c60,
+      {Piece("OD", {2026, 3, 14}, {Line("411", 'D', 1000), Line("70600000", 'C', 333), Line("70700000", 'C', 667)}),
+       Piece("OD", {2026, 3, 15}, {francs, francs2})},
+      kMaxLineRecords, [&](const std::vector<long>&, const std::vector<long>& lineCounts) {
+        told = lineCounts;
+        return true;
+      });
   ASSERT_EQ(r.outcome, PiecesOutcome::Written) << r.message;
   EXPECT_EQ(r.numbers, (std::vector<long>{500, 501}));
   EXPECT_EQ(r.roundingLines, 1);
+  EXPECT_EQ(told, (std::vector<long>{4, 2}));
   ASSERT_EQ(Records(), before + 6);
+  // Each line carries its own amount in the other currency.
+  const double francsOf[] = {65.60, 21.84, 43.75};
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(c50.GoTo(before + 1 + i));
+    EXPECT_DOUBLE_EQ(c50.GetFieldNum(L::BMONTANTF), francsOf[i]) << "line " << i + 1;
+  }
   ASSERT_TRUE(c50.GoTo(before + 4));
   EXPECT_EQ(std::string(c50.GetField(L::BEURO)), "o");
   EXPECT_EQ(std::string(c50.GetField(L::BSENS)), "C");

@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "posting/balancing.h"
 #include "posting/journal_month.h"
 #include "posting/line_validation.h"
 #include "platform/system/clock.h"
@@ -51,15 +54,17 @@ std::string Replace(std::string text, const std::string& what) {
   return text;
 }
 
-std::string Trimmed(const std::string& s) {
+std::string_view TrimView(std::string_view s) {
   std::size_t a = 0, b = s.size();
   while (a < b && (s[a] == ' ' || s[a] == '\t' || s[a] == '\r' || s[a] == '\xA0')) ++a;
   while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t' || s[b - 1] == '\r' || s[b - 1] == '\xA0')) --b;
   return s.substr(a, b - a);
 }
 
+std::string Trimmed(std::string_view s) { return std::string(TrimView(s)); }
+
 // A column name as compared: lower case, the accents of Windows-1252 dropped, blanks and "_" left out.
-std::string NameKey(const std::string& name) {
+std::string NameKey(std::string_view name) {
   std::string out;
   for (unsigned char c : name) {
     if (c == ' ' || c == '_' || c == '-' || c == 0xA0 || c == '"') continue;
@@ -82,18 +87,24 @@ int ColumnOf(const std::string& name) {
   return -1;
 }
 
-std::vector<std::string> Split(const std::string& line, char separator) {
-  std::vector<std::string> fields;
+// The fields of a line, blanks around them and one pair of quotes taken off; views into `line`.
+void SplitInto(std::string_view line, char separator, std::vector<std::string_view>& fields) {
+  fields.clear();
   std::size_t start = 0;
   for (;;) {
     const std::size_t at = line.find(separator, start);
-    std::string f = Trimmed(line.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    std::string_view f = TrimView(line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
     if (f.size() >= 2 && f.front() == '"' && f.back() == '"') f = f.substr(1, f.size() - 2);
     fields.push_back(f);
-    if (at == std::string::npos) break;
+    if (at == std::string_view::npos) break;
     start = at + 1;
   }
-  return fields;
+}
+
+std::vector<std::string> Split(std::string_view line, char separator) {
+  std::vector<std::string_view> views;
+  SplitInto(line, separator, views);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 // A UTF-8 text in Windows-1252: a character it lacks becomes "?", the narrow no-break blank a blank.
@@ -130,8 +141,8 @@ std::string FromUtf8(const std::string& text) {
 }
 
 // A date as JJ/MM/AAAA, JJ/MM/AA or AAAAMMJJ.
-bool ParseDate(const std::string& text, Ymd& out) {
-  if (text.size() == 8 && text.find('/') == std::string::npos) {
+bool ParseDate(std::string_view text, Ymd& out) {
+  if (text.size() == 8 && text.find('/') == std::string_view::npos) {
     for (char c : text)
       if (c < '0' || c > '9') return false;
     return ParseYyyymmdd(text, out);
@@ -139,7 +150,8 @@ bool ParseDate(const std::string& text, Ymd& out) {
   if (text.size() == 10 && text[2] == '/' && text[5] == '/') {
     for (std::size_t i : {0u, 1u, 3u, 4u, 6u, 7u, 8u, 9u})
       if (text[i] < '0' || text[i] > '9') return false;
-    return ParseYyyymmdd(text.substr(6, 4) + text.substr(3, 2) + text.substr(0, 2), out);
+    const char ymd[8] = {text[6], text[7], text[8], text[9], text[3], text[4], text[0], text[1]};
+    return ParseYyyymmdd(std::string_view(ymd, sizeof ymd), out);
   }
   if (text.size() == 8 && text[2] == '/' && text[5] == '/') return ParseDisplayDate(text, out);
   return false;
@@ -147,8 +159,9 @@ bool ParseDate(const std::string& text, Ymd& out) {
 
 // An amount: digits, blanks between the thousands, one "," or "." before at most two decimals. -1
 // when it is not one; -2 for a third decimal; -3 for a sign.
-long long ParseAmount(const std::string& text) {
-  std::string digits;
+long long ParseAmount(std::string_view text) {
+  long long v = 0;
+  int digits = 0;
   int decimals = -1;
   for (char c : text) {
     if (c == ' ' || c == '\xA0') {
@@ -162,30 +175,34 @@ long long ParseAmount(const std::string& text) {
       continue;
     }
     if (c < '0' || c > '9') return -1;
-    digits += c;
+    // Past 13 digits the text is refused below; the value stops growing before it could overflow.
+    if (++digits <= 13) v = v * 10 + (c - '0');
     if (decimals >= 0) ++decimals;
   }
-  if (digits.empty() || digits.size() > 13) return -1;
+  if (digits == 0 || digits > 13) return -1;
   if (decimals > 2) return -2;
-  long long v = std::stoll(digits);
   for (int d = decimals < 0 ? 0 : decimals; d < 2; ++d) v *= 10;
   return v;
 }
 
-// The lines of a text: CR LF, a lone LF or a lone CR ends a line.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
+// The lines of a text: CR LF, a lone LF or a lone CR ends a line. Views into `text`.
+std::vector<std::string_view> LineViews(std::string_view text) {
+  std::vector<std::string_view> out;
+  out.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      out.push_back(text.substr(start));
-      break;
-    }
+    std::size_t end = start;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     out.push_back(text.substr(start, end - start));
+    if (end == text.size()) break;
     start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
   return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  const std::vector<std::string_view> views = LineViews(text);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 std::uint64_t Fnv1a(const std::string& bytes) {
@@ -273,8 +290,8 @@ AsciiRead ParseAsciiText(const std::string& raw) {
   // An end-of-file mark of old editors closes the text.
   while (!bytes.empty() && bytes.back() == '\x1A') bytes.pop_back();
 
-  std::vector<std::string> lines = Lines(bytes);
-  while (!lines.empty() && Trimmed(lines.back()).empty()) lines.pop_back();
+  std::vector<std::string_view> lines = LineViews(bytes);
+  while (!lines.empty() && TrimView(lines.back()).empty()) lines.pop_back();
   if (lines.empty()) {
     r.errors.push_back({0, Text(kMsgEmptyFile)});
     return r;
@@ -317,16 +334,24 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     r.errors.push_back({1, Replace(Text(kMsgMissingColumn), "Debit et Credit (ou Montant et Sens)")});
   if (!r.errors.empty()) return r;
 
-  std::map<std::string, std::size_t> pieceOf;  // journal + piece reference -> index
+  std::unordered_map<std::string, std::size_t> pieceOf;  // journal + piece reference -> index
+  std::string key, lastReference;
+  constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
+  std::size_t lastPiece = kNoPiece;
+  pieceOf.reserve(lines.size() / 2);
+  long firstDay = 0, lastDay = 0;  // YYYYMMDD as numbers (0: none yet)
+  std::vector<std::string_view> f;
   const long long noAmount = -100;  // an empty amount field
   for (std::size_t n = 1; n < lines.size(); ++n) {
     const long number = static_cast<long>(n) + 1;
-    if (Trimmed(lines[n]).empty()) continue;
+    if (TrimView(lines[n]).empty()) continue;
     ++r.lines;
-    const std::vector<std::string> f = Split(lines[n], r.separator);
-    auto field = [&](int c) { return at[c] >= 0 && static_cast<std::size_t>(at[c]) < f.size() ? f[at[c]] : std::string(); };
+    SplitInto(lines[n], r.separator, f);
+    auto field = [&](int c) {
+      return at[c] >= 0 && static_cast<std::size_t>(at[c]) < f.size() ? f[at[c]] : std::string_view();
+    };
     const std::size_t errorsBefore = r.errors.size();
-    auto error = [&](int id, const std::string& what) { r.errors.push_back({number, Replace(Text(id), what)}); };
+    auto error = [&](int id, std::string_view what) { r.errors.push_back({number, Replace(Text(id), std::string(what))}); };
     if (f.size() > names.size()) error(kMsgTooManyFields, std::to_string(f.size()));
     // A control character (a NUL would cut the text it stands in) is no part of a text file.
     for (unsigned char c : lines[n])
@@ -336,8 +361,8 @@ AsciiRead ParseAsciiText(const std::string& raw) {
       }
     ImportedLine l;
     l.sourceLine = number;
-    const std::string journal = field(kJournal);
-    const std::string reference = field(kPiece);
+    const std::string_view journal = field(kJournal);
+    const std::string_view reference = field(kPiece);
     l.account = field(kAuxiliary).empty() ? field(kAccount) : field(kAuxiliary);
     if (journal.empty()) error(kMsgBlankField, "Journal");
     if (reference.empty()) error(kMsgBlankField, "Piece");
@@ -345,13 +370,13 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     else if (l.account.size() > kAccountWidth) error(kMsgAccountTooLong, l.account);
     Ymd date;
     if (!ParseDate(field(kDate), date)) error(kMsgBadDate, field(kDate));
-    const std::string due = field(kDue);
+    const std::string_view due = field(kDue);
     Ymd dueDate;
     if (!due.empty()) {
       if (ParseDate(due, dueDate)) l.dueDate = YyyymmddOf(dueDate);
       else error(kMsgBadDue, due);
     }
-    auto amount = [&](const std::string& text) -> long long {
+    auto amount = [&](std::string_view text) -> long long {
       if (text.empty()) return noAmount;
       const long long v = ParseAmount(text);
       if (v == -2) error(kMsgThirdDecimal, text);
@@ -375,49 +400,68 @@ AsciiRead ParseAsciiText(const std::string& raw) {
       else error(kMsgBadSense, field(kSense));
       l.cents = v;
     }
-    const std::string currency = NameKey(field(kCurrency));
-    if (currency == "f" || currency == "frf") l.francs = true;
-    else if (!(currency.empty() || currency == "e" || currency == "eur" || currency == "\x80"))
-      error(kMsgBadCurrency, field(kCurrency));
+    if (const std::string_view typed = field(kCurrency); !typed.empty()) {
+      const std::string currency = NameKey(typed);
+      if (currency == "f" || currency == "frf") l.francs = true;
+      else if (!(currency.empty() || currency == "e" || currency == "eur" || currency == "\x80"))
+        error(kMsgBadCurrency, typed);
+    }
     l.labelCode = field(kLabelCode);
     l.label = field(kLabel);
     l.label2 = field(kLabel2);
     l.label3 = field(kLabel3);
     l.vatCode = field(kVat);
     if (r.errors.size() != errorsBefore) {
-      if (!journal.empty()) r.refusedLines.emplace_back(journal, l);
+      if (!journal.empty()) r.refusedLines.emplace_back(std::string(journal), l);
       continue;
     }
 
-    const std::string key = journal + '\x01' + reference;
-    auto it = pieceOf.find(key);
-    if (it == pieceOf.end()) {
-      ImportedPiece p;
-      p.journal = journal;
-      p.date = date;
-      it = pieceOf.emplace(key, r.pieces.size()).first;
-      r.pieces.push_back(p);
-      r.pieceLines.push_back(number);
-    } else if (DaysFromCivil(r.pieces[it->second].date) != DaysFromCivil(date)) {
+    // The lines of a piece mostly follow each other: the previous line's piece is tried first.
+    std::size_t index = lastPiece;
+    if (lastPiece == kNoPiece || journal != r.pieces[lastPiece].journal || reference != lastReference) {
+      key.assign(journal).append(1, '\x01').append(reference);
+      auto it = pieceOf.find(key);
+      if (it == pieceOf.end()) {
+        ImportedPiece p;
+        p.journal = journal;
+        p.date = date;
+        p.lines.reserve(4);
+        it = pieceOf.emplace(key, r.pieces.size()).first;
+        r.pieces.push_back(std::move(p));
+        r.pieceLines.push_back(number);
+      }
+      index = it->second;
+    }
+    if (DaysFromCivil(r.pieces[index].date) != DaysFromCivil(date)) {
       error(kMsgPieceDates, reference);
       continue;
     }
-    r.pieces[it->second].lines.push_back(l);
-    const std::string ymd = YyyymmddOf(date);
-    if (r.firstDate.empty() || ymd < r.firstDate) r.firstDate = ymd;
-    if (r.lastDate.empty() || ymd > r.lastDate) r.lastDate = ymd;
+    lastPiece = index;
+    lastReference.assign(reference);
+    r.pieces[index].lines.push_back(std::move(l));
+    const long day = date.year * 10000L + date.month * 100L + date.day;
+    if (firstDay == 0 || day < firstDay) firstDay = day;
+    if (lastDay == 0 || day > lastDay) lastDay = day;
   }
+  auto dayText = [](long day) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%08ld", day);
+    return std::string(text);
+  };
+  if (firstDay != 0) r.firstDate = dayText(firstDay);
+  if (lastDay != 0) r.lastDate = dayText(lastDay);
   if (r.pieces.empty() && r.errors.empty()) r.errors.push_back({0, Text(kMsgEmptyFile)});
-  // Each piece balances in the currency it is typed in.
+  // Each piece balances in the currency it is typed in. A line's euros are its own amount unless
+  // typed in francs; a piece typed in francs balances on the amounts as typed.
   const double parity = TheDossierRecord.Parity();
   for (std::size_t i = 0; i < r.pieces.size(); ++i) {
     const ImportedPiece& p = r.pieces[i];
     const bool francs = p.TypedInFrancs();
     long long d = 0, c = 0;
     for (const ImportedLine& l : p.lines) {
-      const LineAmounts a = AmountsOf(l, parity);
-      (l.sense == 'D' ? d : c) += francs ? a.francs : a.euros;
-      (l.sense == 'D' ? r.debit : r.credit) += a.euros;
+      const long long euros = l.francs ? entry::ToEuros(l.cents, parity) : l.cents;
+      (l.sense == 'D' ? d : c) += francs ? l.cents : euros;
+      (l.sense == 'D' ? r.debit : r.credit) += euros;
     }
     if (d != c)
       r.errors.push_back({r.pieceLines[i], Replace(Replace(Replace(Text(kMsgUnbalanced), p.journal), AmountText(d)),
@@ -484,7 +528,8 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
   const char c006 = ConstantEntry(6)[0], c007 = ConstantEntry(7)[0];
   std::map<std::string, entry::JournalRecord> journals;
   std::map<std::string, bool> codes;
-  std::map<std::string, std::pair<int, std::string>> accounts;  // journal type + typed -> message, account
+  std::unordered_map<std::string, std::pair<int, std::string>> accounts;  // journal type + typed -> message, account
+  std::string key;
   auto codeLive = [&](char kind, const std::string& code) {
     const std::string key = std::string(1, kind) + code;
     auto it = codes.find(key);
@@ -505,7 +550,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     if (!year || day < DaysFromCivil(first) || day > DaysFromCivil(last)) error(kMsgOutsideYear, PrintDateOf(p.date));
     for (ImportedLine& l : p.lines) {
       line = l.sourceLine;
-      const std::string key = std::string(1, j->second.type()) + l.account;
+      key.assign(1, j->second.type()).append(l.account);
       auto a = accounts.find(key);
       if (a == accounts.end()) {
         const entry::FieldCheck check = entry::CheckAccount(c10, c20, j->second.type(), l.account, false, c006, c007);
@@ -570,13 +615,15 @@ namespace {
 
 // The record of a run's pieces, written before its first line: "empreinte <digest>", then one
 // line per piece of the file, in order: "journal \t stored month \t number \t lines" (RecordedPiece).
-std::string PiecesRecord(const AsciiRead& read, const std::vector<long>& numbers) {
+// `lineCounts` gives the lines of the pieces being written (-1: counted here).
+std::string PiecesRecord(const AsciiRead& read, const std::vector<long>& numbers, const std::vector<long>& lineCounts) {
   const double parity = TheDossierRecord.Parity();
   std::string text = "empreinte " + read.digest + "\n";
   for (std::size_t i = 0; i < read.pieces.size() && i < numbers.size(); ++i) {
     const ImportedPiece& p = read.pieces[i];
-    text += p.journal + "\t" + StoredDateOf(p.date).substr(0, 4) + "\t" + std::to_string(numbers[i]) + "\t" +
-            std::to_string(PieceLineCount(p, parity)) + "\n";
+    const long count = i < lineCounts.size() && lineCounts[i] >= 0 ? lineCounts[i] : PieceLineCount(p, parity);
+    text.append(p.journal).append(1, '\t').append(StoredDateOf(p.date), 0, 4).append(1, '\t');
+    text.append(std::to_string(numbers[i])).append(1, '\t').append(std::to_string(count)).append(1, '\n');
   }
   return text;
 }
@@ -686,16 +733,23 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   if (resuming)
     resumed = Replace(Replace(Text(kMsgResumed), std::to_string(read.pieces.size() - toWrite.size())),
                       std::to_string(toWrite.size())) + resumed;
-  std::vector<ImportedPiece> pieces;
-  for (std::size_t i : toWrite) pieces.push_back(read.pieces[i]);
+  // The pieces to write: all of them unless a stopped run is resumed.
+  std::vector<ImportedPiece> resumedPieces;
+  if (toWrite.size() != read.pieces.size())
+    for (std::size_t i : toWrite) resumedPieces.push_back(read.pieces[i]);
+  const std::vector<ImportedPiece>& pieces = toWrite.size() != read.pieces.size() ? resumedPieces : read.pieces;
   long lineCount = 0;
   for (const ImportedPiece& p : read.pieces) lineCount += static_cast<long>(p.lines.size());
   if (!pieces.empty()) {
-    run.pieces = WriteImportedPieces(c10, c50, c60, pieces, maxRecords, [&](const std::vector<long>& taken) {
+    run.pieces = WriteImportedPieces(c10, c50, c60, pieces, maxRecords, [&](const std::vector<long>& taken, const std::vector<long>& counts) {
       // The numbers of every piece, recorded before the first line: a run stopped half-way is
       // resumed from them by the next import of this content.
-      for (std::size_t j = 0; j < toWrite.size() && j < taken.size(); ++j) numbers[toWrite[j]] = taken[j];
-      if (!platform::WriteFileAtomic(AsciiRunPiecesPath(), PiecesRecord(read, numbers))) return false;
+      std::vector<long> lineCounts(read.pieces.size(), -1);
+      for (std::size_t j = 0; j < toWrite.size() && j < taken.size(); ++j) {
+        numbers[toWrite[j]] = taken[j];
+        if (j < counts.size()) lineCounts[toWrite[j]] = counts[j];
+      }
+      if (!platform::WriteFileAtomic(AsciiRunPiecesPath(), PiecesRecord(read, numbers, lineCounts))) return false;
       WriteLog(title + " - D\xE9" "but - " + read.path + " - " + pieces.front().journal + " pi\xE8" "ce " +
                std::to_string(taken.front()) + mark);
       return true;

@@ -95,10 +95,15 @@ bool RoundingLineOf(const ImportedPiece& piece, double parity, NewDraftLine* rou
   return HasFrancs() && RoundingLineOf(piece, BalanceOf(piece, parity), rounding);
 }
 
-bool InYear(const Ymd& date, const std::string& first, const std::string& last) {
-  if (!IsValidYmd(date)) return false;
-  const std::string d = YyyymmddOf(date);
-  return !first.empty() && !last.empty() && d >= first && d <= last;
+// A date as the number YYYYMMDD, 0 when it is no date of years 0-9999.
+long DayNumber(const Ymd& date) {
+  if (!IsValidYmd(date) || date.year < 0 || date.year > 9999) return 0;
+  return date.year * 10000L + date.month * 100L + date.day;
+}
+
+bool InYear(const Ymd& date, long first, long last) {
+  const long d = DayNumber(date);
+  return d != 0 && first != 0 && last != 0 && d >= first && d <= last;
 }
 
 }  // namespace
@@ -122,28 +127,34 @@ LineAmounts AmountsOf(const ImportedLine& line, double parity) {
   return a;
 }
 
-PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<ImportedPiece>& pieces, long maxRecords) {
+namespace {
+
+// The checks of CheckImportedPieces; `amounts`, when given, receives the amounts of every line in
+// order, so that the writer converts each line once.
+PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece>& pieces, long maxRecords,
+                         std::vector<LineAmounts>* amounts) {
   if (pieces.empty()) return Refusal(PiecesOutcome::Empty, 0, LoadStr(kMsgEmpty));
   Ymd first, last;
-  std::string firstDay, lastDay;
+  long firstDay = 0, lastDay = 0;
   if (TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) &&
       TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last)) {
-    firstDay = YyyymmddOf(first);
-    lastDay = YyyymmddOf(last);
+    firstDay = DayNumber(first);
+    lastDay = DayNumber(last);
   }
   const double parity = TheDossierRecord.Parity();
   std::map<std::string, bool> journals;
   long lines = 0;
+  auto shown = [](const Ymd& date) { return IsValidYmd(date) ? PrintDateOf(date) : std::string("?"); };
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const ImportedPiece& p = pieces[i];
     if (p.lines.empty()) return Refusal(PiecesOutcome::Empty, i, LoadStr(kMsgEmpty));
-    const std::string shown = IsValidYmd(p.date) ? PrintDateOf(p.date) : std::string("?");
     if (!InYear(p.date, firstDay, lastDay))
-      return Refusal(PiecesOutcome::DateOutsideYear, i, Replace(LoadStr(kMsgDateOutside), shown));
+      return Refusal(PiecesOutcome::DateOutsideYear, i, Replace(LoadStr(kMsgDateOutside), shown(p.date)));
     // The field takes what fits and the writer would fail half-way: refused before anything moves.
     PieceBalance b;
     for (const ImportedLine& l : p.lines) {
       const LineAmounts a = AmountsOf(l, parity);
+      if (amounts != nullptr) amounts->push_back(a);
       const int sign = l.sense == 'D' ? 1 : -1;
       b.euros += sign * a.euros;
       b.francs += sign * a.francs;
@@ -158,7 +169,7 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
       }
     }
     if ((p.TypedInFrancs() ? b.francs : b.euros) != 0)
-      return Refusal(PiecesOutcome::Unbalanced, i, Replace(Replace(LoadStr(kMsgUnbalanced), p.journal), shown));
+      return Refusal(PiecesOutcome::Unbalanced, i, Replace(Replace(LoadStr(kMsgUnbalanced), p.journal), shown(p.date)));
     auto known = journals.find(p.journal);
     if (known == journals.end()) {
       const entry::JournalRecord j = entry::ReadJournal(c10, p.journal);
@@ -175,9 +186,16 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
   return ok;
 }
 
+}  // namespace
+
+PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<ImportedPiece>& pieces, long maxRecords) {
+  return CheckPieces(c10, c50, pieces, maxRecords, nullptr);
+}
+
 PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
                                  long maxRecords, const PiecesNumbered& numbered, const std::string& totalsPath) {
-  PiecesReport checked = CheckImportedPieces(c10, c50, pieces, maxRecords);
+  std::vector<LineAmounts> amounts;
+  PiecesReport checked = CheckPieces(c10, c50, pieces, maxRecords, &amounts);
   if (checked.outcome != PiecesOutcome::Written) return checked;
   // A run stopped while it wrote its totals is finished first: its journal's sections stay whole.
   FinishRunTotals(totalsPath);
@@ -233,46 +251,53 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     i = end;
   }
 
-  const double parity = TheDossierRecord.Parity();
   std::vector<NewDraftLine> lines;
   lines.reserve(static_cast<std::size_t>(checked.lines));
+  std::vector<long> lineCounts;
+  lineCounts.reserve(pieces.size());
+  std::vector<RecordedPiece> recorded;
+  recorded.reserve(pieces.size());
+  std::size_t k = 0;  // the line's place in `amounts`
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const ImportedPiece& p = pieces[i];
+    const std::size_t before = lines.size();
+    const std::string stored = StoredDateOf(p.date);
     NewDraftLine base;
-    base.month = MonthOf(p.date);
+    base.month = stored.substr(0, 4);
     base.journal = p.journal;
     base.piece = StrZero(r.numbers[i], 0);
-    base.day = StoredDateOf(p.date).substr(4, 2);
+    base.day = stored.substr(4, 2);
     PieceBalance b;
     for (const ImportedLine& l : p.lines) {
-      NewDraftLine n = base;
+      NewDraftLine& n = lines.emplace_back(base);
       n.account = l.account;
       n.labelCode = l.labelCode.substr(0, 1);
       n.label = Cut(l.label);
-      n.label2 = Cut(l.label2);
-      n.label3 = Cut(l.label3);
+      if (!l.label2.empty()) n.label2 = Cut(l.label2);
+      if (!l.label3.empty()) n.label3 = Cut(l.label3);
       Ymd due;
       if (!l.dueDate.empty() && ParseYyyymmdd(l.dueDate, due)) n.dueDate = StoredDateOf(due);
       n.vatCode = l.vatCode;
       n.sense = l.sense == 'C' ? 'C' : 'D';
-      const LineAmounts a = AmountsOf(l, parity);
+      const LineAmounts& a = amounts[k++];
       const int sign = l.sense == 'D' ? 1 : -1;
       b.euros += sign * a.euros;
       b.francs += sign * a.francs;
       n.euros = FromCents(a.euros);
       n.francs = FromCents(a.francs);
       n.entryCurrency = l.francs ? 'N' : 'O';
-      lines.push_back(n);
     }
     NewDraftLine rounding = base;
     rounding.labelCode = p.lines.front().labelCode.substr(0, 1);
     rounding.label = Cut(p.lines.front().label);
     if (RoundingLineOf(p, b, &rounding)) {
-      lines.push_back(rounding);
+      lines.push_back(std::move(rounding));
       ++r.roundingLines;
     }
+    lineCounts.push_back(static_cast<long>(lines.size() - before));
+    recorded.push_back({p.journal, base.month, r.numbers[i], 0});
   }
-  if (numbered && !numbered(r.numbers)) {
+  if (numbered && !numbered(r.numbers, lineCounts)) {
     release();
     PiecesReport refused = Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgRecordNotWritten));
     refused.numbers = r.numbers;
@@ -286,13 +311,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     }
   DraftTotals totals;
   const DraftWrite written = AppendDraftLines(c50, c60, lines, &totals);
-  if (written == DraftWrite::Written) {
-    std::vector<RecordedPiece> recorded;
-    recorded.reserve(pieces.size());
-    for (std::size_t i = 0; i < pieces.size(); ++i)
-      recorded.push_back({pieces[i].journal, MonthOf(pieces[i].date), r.numbers[i], 0});
-    PostRunTotals(c10, totals, recorded, totalsPath);
-  }
+  if (written == DraftWrite::Written) PostRunTotals(c10, totals, recorded, totalsPath);
   release();
   if (written == DraftWrite::TooManyLines) return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
   if (written != DraftWrite::Written) return Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgFailed));

@@ -90,10 +90,11 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
 // Checks, locks, numbers and writes the pieces. `c10` is the program's general file (TableC10,
 // through which the totals go), `c50` and `c60` the draft and its sort file. `numbered`, when
 // given, runs once the numbers are taken and before the first line is written (a run's log line
-// naming its first piece, the identities of a statement's transactions): when it answers false,
-// no line is written and the outcome is Failed with the message of string 29761.
+// naming its first piece, the identities of a statement's transactions), with the number and the
+// count of lines (rounding line included) of each piece: when it answers false, no line is
+// written and the outcome is Failed with the message of string 29761.
 // `totalsPath` names the run's totals journal ("" none: the totals are written without one).
-using PiecesNumbered = std::function<bool(const std::vector<long>& numbers)>;
+using PiecesNumbered = std::function<bool(const std::vector<long>& numbers, const std::vector<long>& lineCounts)>;
 PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
                                  long maxRecords = kMaxLineRecords, const PiecesNumbered& numbered = nullptr,
                                  const std::string& totalsPath = "");

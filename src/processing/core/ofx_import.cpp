@@ -435,7 +435,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   // identity (which would let the next import write it again).
   bool recorded = false;
   const PiecesReport written =
-      WriteImportedPieces(c10, c50, c60, pieces, kMaxLineRecords, [&](const std::vector<long>& numbers) {
+      WriteImportedPieces(c10, c50, c60, pieces, kMaxLineRecords, [&](const std::vector<long>& numbers, const std::vector<long>&) {
         std::string lines;
         for (std::size_t i = 0; i < pieces.size(); ++i) {
           char month[8];
