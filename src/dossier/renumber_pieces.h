@@ -1,4 +1,4 @@
-// Renumbering of every piece of the dossier (command 20722): the closed lines
+// Renumbering of every piece of the dossier (RenumeroterPieces): the closed lines
 // (C40) and the draft lines (C50) get new piece numbers from "000001" upward
 // in the order of their current numbers, the sort file C60 is rebuilt on the
 // way and the dossier's next piece number follows.
@@ -74,9 +74,9 @@ std::string RenumberPendingMessage();
 // caller holds the dossier exclusively; every table is left closed.
 RenumberResult RenumberPieces(RenumberObserver* observer = nullptr);
 
-// The command 20722: prologue, exclusive hold, support password, warning,
+// The command RenumeroterPieces: prologue, exclusive hold, support password, warning,
 // run with its progress window, closing message.
-void CmRenumeroterPieces_Work();
+void CmRenumeroterPieces();
 
 // The run with its progress window, then `afterRun` (the command gives the
 // dossier back there), then its closing message; the command runs it after
@@ -84,5 +84,5 @@ void CmRenumeroterPieces_Work();
 // dossier is held exclusively. True when every piece got its number.
 bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& afterRun = {});
 
-// Plugs the work of commands 20722 and 20725 into the shell.
+// Plugs the work of RenumeroterPieces and GestionDossiers into the shell.
 void InstallMaintenance2Commands();

@@ -114,7 +114,7 @@ class EntryTest : public test_support::DossierFixture {
   }
   // "Saisir" on the header of a journal-month in the headers list (opened when needed).
   TWSaiBroDetJournaux* Saisir(const std::string& journalMonth) {
-    if (Headers() == nullptr) Menu(entry_cmd::SaisieEcritures);
+    if (Headers() == nullptr) Menu(command_id::SaisieEcritures);
     TWSaiBroEntJournaux* list = Headers();
     if (list == nullptr || !list->LocateCode(journalMonth + "B")) {
       ADD_FAILURE() << journalMonth << " is not listed";

@@ -119,7 +119,7 @@ class LineFormTest : public test_support::DossierFixture {
     return dynamic_cast<TWSaiModDetJournaux*>(gui::Window::FromHandle(SlotHandle(p)));
   }
   TWSaiBroDetJournaux* Saisir(const std::string& journalMonth) {
-    if (Headers() == nullptr) Menu(entry_cmd::SaisieEcritures);
+    if (Headers() == nullptr) Menu(command_id::SaisieEcritures);
     TWSaiBroEntJournaux* list = Headers();
     if (list == nullptr || !list->LocateCode(journalMonth + "B")) {
       ADD_FAILURE() << journalMonth << " is not listed";

@@ -74,7 +74,7 @@ class CodeCopyTest : public test_support::DossierFixture {
     BrowseHooks() = BrowseServices{};
     for (const masterdata::CodeKind& k : masterdata::CodeKinds()) SetCommandWork(k.command, {});
     for (unsigned id : {20309u, 20310u}) SetCommandWork(id, {});
-    SetCommandWork(yearend_cmd::GenerationSoldesANouveau, {});
+    SetCommandWork(command_id::GenerationSoldesANouveau, {});
     DossierFixture::TearDown();
   }
   std::string Make(const std::string& folder, const std::string& code) {
