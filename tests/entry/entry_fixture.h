@@ -29,6 +29,7 @@
 #include "platform/gui/modal_seam.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
+#include "shell/command_ids.h"
 #include "shell/registry.h"
 #include "support/demo_oracle.h"
 #include "support/dossier_fixture.h"
@@ -66,7 +67,7 @@ class EntryTest : public test_support::DossierFixture {
     gui::NoteKeyUp(gui::VK_ESCAPE);
     SetLockNoticeHook(nullptr);
     BrowseSearchText.clear();
-    for (unsigned id : {20401u, 20402u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::SaisieEcritures, command_id::ActiverSaisie}) SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
 

@@ -16,6 +16,7 @@
 #include "entry_fixture.h"
 #include "runtime/numbers.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 
 namespace entry_test {
 
@@ -48,7 +49,9 @@ class LineFormTest : public test_support::DossierFixture {
     gui::ProcessPendingMessages();
     gui::ClearModifierKeyOverrides();
     SetLockNoticeHook(nullptr);
-    for (unsigned id : {20401u, 20402u, 20403u, 20601u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::SaisieEcritures, command_id::ActiverSaisie, command_id::ModDetJournaux,
+                        command_id::LettrageManuel})
+      SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
 

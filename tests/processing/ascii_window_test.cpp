@@ -24,6 +24,7 @@
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -58,7 +59,9 @@ class AsciiWindowTest : public test_support::DossierFixture {
   }
   void TearDown() override {
     CloseWindows();
-    for (unsigned id : {command_id::AjoutAsciiBrouillard, 20201u, 20204u, 20205u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::AjoutAsciiBrouillard, command_id::FichierNouveauDossier,
+                        command_id::FichierDateTravail, command_id::FichierAProposDossier})
+      SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
   std::string WriteImport(const std::string& name, const std::string& content) {

@@ -31,6 +31,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
@@ -83,7 +84,7 @@ class MatchingWindowTest : public test_support::DossierFixture {
   void TearDown() override {
     CloseWindows();
     gui::NoteKeyUp(gui::VK_ESCAPE);
-    for (unsigned id : {20601u, 20602u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::LettrageManuel, command_id::LettrageAutomatique}) SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
   static void Send(gui::Window* w, unsigned command) {
@@ -315,7 +316,9 @@ TEST_F(MatchingWindowTest, SolderEtEnregistrerWritesTheBalancingPiece) {
   EXPECT_EQ(StoredLetters("CBAL"), "E01|E01 E01|E01 E01|E01");
   EXPECT_EQ(std::atol(TheDossierRecord.NextPiece().c_str()), piece + 1);
   EXPECT_EQ(months->Store().totalRows, monthsBefore + 1) << "the list of the journal-months read its rows again";
-  for (unsigned id : {20401u, 20402u, 20403u, 20406u}) SetCommandWork(id, {});
+  for (unsigned id : {command_id::SaisieEcritures, command_id::ActiverSaisie, command_id::ModDetJournaux,
+                      command_id::ValidationJournaux})
+    SetCommandWork(id, {});
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
 }

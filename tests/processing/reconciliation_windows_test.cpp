@@ -32,6 +32,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
@@ -87,7 +88,7 @@ class ReconciliationWindowTest : public test_support::DossierFixture {
     for (Table* t : {TableCE0, TableCE1})
       if (t != nullptr) t->CloseTable(true);
     SetCommandWork(command_id::RapprochementBanque, {});
-    for (unsigned id : {20991u, 20992u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::Visu, command_id::VisuMode1}) SetCommandWork(id, {});
     BrowseHooks() = BrowseServices{};
     DeleteProgramPrinter();
     PrintRunFlag = false;
