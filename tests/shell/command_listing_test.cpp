@@ -37,7 +37,9 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
     const bool moreA = static_cast<bool>(std::getline(ia, la));
     const bool moreB = static_cast<bool>(std::getline(ib, lb));
     if (!moreA && !moreB) return "none";
-    if (la != lb || moreA != moreB) return "line " + std::to_string(line) + ":\n  committed: " + lb + "\n  tree gives: " + la;
+    if (la != lb || moreA != moreB) {
+      return "line " + std::to_string(line) + ":\n  committed: " + lb + "\n  tree gives: " + la;
+    }
   }
 }
 
@@ -60,8 +62,9 @@ TEST(CommandListingTest, CommittedListingIsTheOneTheTreeGives) {
     const fs::path fresh = fs::path(MERLON_BINARY_DIR) / "test-artefacts/shell/commands.md";
     WriteFile(fresh, listing.markdown);
     ADD_FAILURE() << "docs/commands.md is out of date (first difference at "
-                  << FirstDifference(listing.markdown, committed) << ").\nWrite it again from the source folder with:\n  "
-                  << command_listing::RegenerateCommand() << "\nor copy " << fresh.string();
+                  << FirstDifference(listing.markdown, committed)
+                  << ").\nWrite it again from the source folder with:\n  " << command_listing::RegenerateCommand()
+                  << "\nor copy " << fresh.string();
   }
 }
 
@@ -86,7 +89,7 @@ TEST(CommandListingTest, EveryCommandHasItsConstantAndOneWorkNamedAfterIt) {
 // the listing must catch.
 TEST(CommandListingTest, WiringOutOfStepIsCaught) {
   const fs::path source = MERLON_SOURCE_DIR;
-  TempFolder folder("merlon-listing");
+  test_support::TempFolder folder("merlon-listing");
   const fs::path tree = folder.path();
   for (const char* file : {"src/shell/command_ids.h", "src/resources/menus/1101.menu",
                            "src/resources/accelerators/1102.acc"}) {
