@@ -29,7 +29,7 @@ void WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// The first line where two texts part, for the failure message.
+// The first line where two texts differ, for the failure message.
 std::string FirstDifference(const std::string& a, const std::string& b) {
   std::istringstream ia(a), ib(b);
   std::string la, lb;
@@ -43,9 +43,9 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
   }
 }
 
-bool Mentions(const std::vector<std::string>& problems, const std::string& part) {
+bool Mentions(const std::vector<std::string>& problems, const std::string& fragment) {
   return std::any_of(problems.begin(), problems.end(),
-                     [&part](const std::string& p) { return p.find(part) != std::string::npos; });
+                     [&fragment](const std::string& p) { return p.find(fragment) != std::string::npos; });
 }
 
 std::string Joined(const std::vector<std::string>& problems) {

@@ -43,7 +43,7 @@ std::string Trimmed(std::string_view text) {
 
 bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
-// True when `word` stands alone in `text` (not as part of a longer name).
+// True when `word` stands alone in `text` (not inside a longer name).
 bool HasWord(const std::string& text, const std::string& word) {
   for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
     const bool before = at > 0 && IsWordChar(text[at - 1]);
