@@ -35,7 +35,7 @@ inline void InstallProgramCommands() {
   InstallMasterDataCommands();
   // "Saisie d'Ecritures" and the entry windows brought forward.
   InstallEntryCommands();
-  // The preview (20991, 20992) and the lists' report hooks: choice, preview, printout.
+  // The preview (Visu, VisuMode1) and the lists' report hooks: choice, preview, printout.
   InstallReportEngineCommands();
   // "Etats > Lettres de Relance et Relevés".
   InstallDunningCommands();

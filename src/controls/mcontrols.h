@@ -15,6 +15,7 @@
 #include "platform/gui/controls.h"
 #include "platform/gui/listbox.h"
 #include "platform/gui/window.h"
+#include "shell/command_ids.h"
 
 // F1, F4, F9 and F12 of an entry control; true when `vk` was one of them.
 bool EntryFunctionKey(gui::Control& self, const EntryKeyState& k, int vk);
@@ -215,8 +216,9 @@ class OButtonGadget : public gui::ButtonGadget {
       : gui::ButtonGadget(bitmapId, commandId, Type::Command, true, State::Up) {}
 };
 
-// The two-state button of command 20033.
+// The two-state button of ChoixEtat.
 class FButtonGadget : public gui::ButtonGadget {
  public:
-  FButtonGadget(int bitmapId, State state) : gui::ButtonGadget(bitmapId, 20033, Type::NonExclusive, true, state) {}
+  FButtonGadget(int bitmapId, State state)
+      : gui::ButtonGadget(bitmapId, command_id::ChoixEtat, Type::NonExclusive, true, state) {}
 };

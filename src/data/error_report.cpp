@@ -54,7 +54,7 @@ void ReportDbError(Table& table, int context, const char* text, int field) {
     if (c == '\n') c = ' ';
   WriteLog("BDE ERREUR - " + caption + " - " + line);
   // Too many open files: the user is sent to the engine's settings.
-  if (code == dbase::DBIERR_TOOMANYFILES && g_poster != nullptr) g_poster(SessionInt(1), 20703);
+  if (code == dbase::DBIERR_TOOMANYFILES && g_poster != nullptr) g_poster(SessionInt(1), kEngineSettingsCommand);
   table.result = static_cast<std::uint16_t>(code);
 }
 

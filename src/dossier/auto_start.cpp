@@ -8,6 +8,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 
 namespace {
@@ -18,10 +19,15 @@ struct LaunchCode {
 };
 
 constexpr LaunchCode kCodes[] = {
-    {"DE", 20301}, {"DJ", 20302}, {"DC", 20303}, {"DB", 20304}, {"DL", 20305}, {"DV", 20306},
-    {"DM", 20307}, {"DT", 20308}, {"DP", 20309}, {"DS", 20310}, {"SS", 20401}, {"EC", 20501},
-    {"EG", 20502}, {"EJ", 20503}, {"EB", 20504}, {"TM", 20601}, {"NP", 20801}, {"NA", 20802},
-    {"NM", 20803}, {"NC", 24361}, {"NV", 24362}, {"NH", 24363},
+    {"DE", command_id::DonneesEtablissements}, {"DJ", command_id::DonneesJournaux},
+    {"DC", command_id::DonneesCollectifs}, {"DB", command_id::DonneesBanques}, {"DL", command_id::DonneesLibelles},
+    {"DV", command_id::DonneesVentilations}, {"DM", command_id::DonneesModeles}, {"DT", command_id::DonneesCodesTva},
+    {"DP", command_id::DonneesPlanComptable}, {"DS", command_id::DonneesSectionsAnal},
+    {"SS", command_id::SaisieEcritures}, {"EC", command_id::EtaCompte}, {"EG", command_id::EtaGrandsLivres},
+    {"EJ", command_id::EtaJournaux}, {"EB", command_id::EtaBalances}, {"TM", command_id::LettrageManuel},
+    {"NP", command_id::FenetresPleinEcran}, {"NA", command_id::AgrandirFenetre}, {"NM", command_id::CommandesMsDos},
+    {"NC", command_id::FenetresCascade}, {"NV", command_id::FenetresMosaique},
+    {"NH", command_id::FenetresMosaiqueHorizontale},
 };
 
 // Key of the program INI: characters 14-26 of the packed keys of string 5.

@@ -31,6 +31,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -499,7 +500,8 @@ bool RefuseUnavailableMethod(char method, bool restore) {
   return true;
 }
 
-void BackupDossier_Work() {
+// Core: BuildBackupCommand, StartCommand.
+void CmSauvegardeDossier() {
   if (RefuseUnavailableMethod(ReadBackupMethod(), false)) return;
   if (!TakeDossier()) return;
   SetDossierState('1');
@@ -563,7 +565,8 @@ void BackupDossier_Work() {
   Reopen();
 }
 
-void RestoreDossier_Work() {
+// Core: BuildRestoreCommand, StartCommand.
+void CmRestaurationDossier() {
   if (RefuseUnavailableMethod(ReadBackupMethod(), true)) return;
   if (!TakeDossier()) return;
   ClearOpenWindowRegistry();
@@ -648,6 +651,6 @@ void RestoreDossier_Work() {
 // ---- Commands of the menu ------------------------------------------------------
 
 void InstallDossierBackupCommands() {
-  SetCommandWork(20723, &BackupDossier_Work);  // "Utilitaires > Sauvegarde du dossier"
-  SetCommandWork(20724, &RestoreDossier_Work);  // "Utilitaires > Restauration du dossier"
+  SetCommandWork(command_id::SauvegardeDossier, &CmSauvegardeDossier);
+  SetCommandWork(command_id::RestaurationDossier, &CmRestaurationDossier);
 }

@@ -1,4 +1,4 @@
-// Backup and restore of the open dossier (commands 20723 and 20724).
+// Backup and restore of the open dossier (SauvegardeDossier and RestaurationDossier).
 //
 // The dossier is closed and held exclusively while an outside program (a
 // batch file of the program folder run with /bin/sh, an archiver, or the
@@ -105,9 +105,9 @@ platform::LaunchResult RunBatchWithProgress(gui::Window* owner, const std::vecto
 TDNuvModeless* RunningBatchWindow();
 
 // The command handlers' work (the handler prologue has run).
-void BackupDossier_Work();
-void RestoreDossier_Work();
+void CmSauvegardeDossier();
+void CmRestaurationDossier();
 
-// Gives their work to commands 20723 and 20724 (backup, restore).
+// Gives their work to SauvegardeDossier and RestaurationDossier (backup, restore).
 void InstallDossierBackupCommands();
 

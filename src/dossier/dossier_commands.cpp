@@ -26,6 +26,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
@@ -38,10 +39,10 @@ void UpdateAnalyticMenuItem() {
   if (MainMenuHandle == nullptr) return;
   gui::Menu* data = MainMenuHandle->GetSubMenu(2);
   if (data == nullptr) return;
-  const int position = data->FindPosition(20310);
+  const int position = data->FindPosition(command_id::DonneesSectionsAnal);
   const char mode = TheDossierRecord.AnalyticMode();
   if ((mode == '1' || mode == '2') && IsBlank(DossierCode) == false) {
-    if (position < 0) data->InsertItem(-1, 20310, LoadStr(829));
+    if (position < 0) data->InsertItem(-1, command_id::DonneesSectionsAnal, LoadStr(829));
   } else if (position >= 0) {
     data->DeleteItem(position);
   }
@@ -83,7 +84,7 @@ void FinishOpening(bool markerFile) {
   ReadC10Texts();
   WriteLog("OUVERTURE DOSSIER - Ok - " + std::string(RTrim(DossierCode.c_str())) + LoadStr(60) + DossierFolder);
   if (SetWorkingDateToToday()) {
-    gui::PostCommand(MainWindowHandle, 20204);
+    gui::PostCommand(MainWindowHandle, command_id::FichierDateTravail);
     UseStoredWorkingDate = false;
   } else {
     RunAutoLaunch();
@@ -97,7 +98,7 @@ void RestorePrevious(const std::string& previous) {
   DossierFolder = EntryFolder(previous);
   if (!IsBlank(DossierCode)) {
     if (!EnsureDossierOpen()) {
-      gui::PostCommand(MainWindowHandle, 20203);
+      gui::PostCommand(MainWindowHandle, command_id::FichierFermerDossier);
     } else {
       SetFrameCaption(DossierCaption());
     }
@@ -244,7 +245,8 @@ static std::string TakeStartupDossierArgument() {
   return arg;
 }
 
-void OuvrirDossier() {
+// Core: EnsureDossierOpen.
+void CmFichierOuvrirDossier() {
   if (!CloseChildrenOfClient()) return;
   CloseAllTables();
   if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
@@ -329,13 +331,13 @@ void CloseDossierAndReopenPrevious() {
   UpdateAnalyticMenuItem();
 }
 
-void FermerDossier() {
+void CmFichierFermerDossier() {
   if (!CloseChildrenOfClient()) return;
   CloseAllTables();
   CloseDossierAndReopenPrevious();
 }
 
-void ChangerDossier() {
+void CmFichierChangerDossier() {
   if (!CloseChildrenOfClient()) return;
   CloseAllTables();
   ClearOpenWindowRegistry();
@@ -380,7 +382,7 @@ void InstallDossierCommands() {
   };
   Utilities().openDossierExclusive = [] { return OpenDossierExclusive(true); };
   Utilities().releaseDossierExclusive = [] { ReleaseDossierExclusive(); };
-  SetCommandWork(20202, [] { OuvrirDossier(); });  // "Fichier > Ouvrir dossier..."
-  SetCommandWork(20203, [] { FermerDossier(); });  // "Fichier > Fermer dossier"
-  SetCommandWork(20206, [] { ChangerDossier(); });  // "Fichier > Changer de Dossier..."
+  SetCommandWork(command_id::FichierOuvrirDossier, CmFichierOuvrirDossier);
+  SetCommandWork(command_id::FichierFermerDossier, CmFichierFermerDossier);
+  SetCommandWork(command_id::FichierChangerDossier, CmFichierChangerDossier);
 }

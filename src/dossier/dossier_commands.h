@@ -29,13 +29,13 @@ bool OpenRecentDossier(int n);
 // it opened. False when refused (the previous dossier is then back).
 bool OpenDossierAt(const std::string& folder, const std::string& code);
 // Work of "Ouvrir dossier" (after the prologue).
-void OuvrirDossier();
+void CmFichierOuvrirDossier();
 // Work of "Fermer dossier" (after the prologue).
-void FermerDossier();
+void CmFichierFermerDossier();
 // Closes the open dossier; the previous dossier of the run, if any, comes back.
 void CloseDossierAndReopenPrevious();
 // Work of "Changer de Dossier": the window listing the dossiers of the run.
-void ChangerDossier();
+void CmFichierChangerDossier();
 // The choice of slot k (1-5) in that window: slot k and slot 1 change
 // places, the window closes and the main window opens the dossier.
 void ChangeToSlot(int k);

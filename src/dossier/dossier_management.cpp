@@ -435,7 +435,7 @@ void TDUtiGestionDossiers::RunDossierAction() {
 
 // ---- the command -------------------------------------------------------------
 
-void CmGestionDossiers_Work() {
+void CmGestionDossiers() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
   const bool heldDossier = !IsBlank(DossierSlots[0]);

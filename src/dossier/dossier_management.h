@@ -1,4 +1,4 @@
-// Dossier management utility (command 20725, dialog 1331): searches every
+// Dossier management utility (GestionDossiers, dialog 1331): searches every
 // dossier under a folder, or copies, moves, deletes or renames one dossier,
 // by running the dossier-management batch files of the program folder with
 // /bin/sh and an argument vector (folders and codes are single arguments,
@@ -118,5 +118,5 @@ class TDUtiGestionDossiers : public TDNuv {
   DossierAction action_ = DossierAction::None;
 };
 
-// Command 20725.
-void CmGestionDossiers_Work();
+// GestionDossiers.
+void CmGestionDossiers();

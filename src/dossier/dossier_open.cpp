@@ -339,7 +339,7 @@ bool RedoRenumbering(const DossierRunInfo&) { return RunRenumberingWindow(Dossie
 // instead of the restore's reopening.
 bool RedoRestore(const DossierRunInfo&) {
   SetDossierReopener([] {});
-  RestoreDossier_Work();
+  CmRestaurationDossier();
   SetDossierReopener({});
   return !DossierRunMarkerExists();
 }

@@ -312,7 +312,8 @@ bool WriteWorkingDateToC10() {
   return TableC10->Commit() && ok;
 }
 
-void CmFichierAProposDossier_Work() {
+// Core: WriteDossierPropertiesToC10.
+void CmFichierAProposDossier() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
   if (TableC10 == nullptr || !TableC10->OpenShared(PathC10(), std::string(LoadStr(21)).substr(0, 7)) ||

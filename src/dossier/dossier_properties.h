@@ -64,5 +64,5 @@ bool WriteDossierPropertiesToC10();
 // Writes the working date (169-176) into C10 record "0" (C10 open).
 bool WriteWorkingDateToC10();
 
-// Work of "A Propos du dossier ouvert" (command 20205, after the prologue).
-void CmFichierAProposDossier_Work();
+// Work of "A Propos du dossier ouvert" (FichierAProposDossier, after the prologue).
+void CmFichierAProposDossier();

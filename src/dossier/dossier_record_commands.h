@@ -2,6 +2,6 @@
 // dossier", "Date de travail" and "A Propos du dossier ouvert".
 #pragma once
 
-// Gives their work to commands 20201 (new dossier), 20204 (working date) and
-// 20205 (dossier properties).
+// Gives their work to FichierNouveauDossier (new dossier), FichierDateTravail (working date) and
+// FichierAProposDossier (dossier properties).
 void InstallDossierRecordCommands();

@@ -113,7 +113,7 @@ void SetNewDossierOpener(std::function<bool(const std::string&, const std::strin
   g_open = std::move(open);
 }
 
-void CmFichierNouveauDossier_Work() {
+void CmFichierNouveauDossier() {
   if (!CloseEveryDossier()) return;
   TDNouveauDossier dialog(gui::Window::FromHandle(MainWindowHandle));
   if (dialog.Execute(gui::MB_TASKMODAL) != gui::IDOK) return;

@@ -1,4 +1,4 @@
-// The "Nouveau dossier" window (command 20201): asks for the code, the
+// The "Nouveau dossier" window (FichierNouveauDossier): asks for the code, the
 // folder, the company's name and the financial year, creates the dossier
 // and opens it.
 #pragma once
@@ -33,5 +33,5 @@ class TDNouveauDossier : public TDNuv {
 // dossiers and opens that entry.
 void SetNewDossierOpener(std::function<bool(const std::string& folder, const std::string& code)> open);
 
-// Work of command 20201 (after the prologue).
-void CmFichierNouveauDossier_Work();
+// Work of FichierNouveauDossier (after the prologue).
+void CmFichierNouveauDossier();

@@ -18,6 +18,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/cursors.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -25,7 +26,6 @@
 
 namespace {
 
-constexpr unsigned kRebuildCommand = 20712;
 // Waiting window messages are let through once every this many records.
 constexpr long kPumpEvery = 256;
 
@@ -158,7 +158,8 @@ std::string RebuildEndMessage(const RebuildReport& report) {
   return text;
 }
 
-void ReconstructionDossier_Work() {
+// Core: RebuildDossier.
+void CmReconstructionDossier() {
   gui::Window* parent = CommandWindow;
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
@@ -196,5 +197,5 @@ void ReconstructionDossier_Work() {
 void SetRebuildReopener(std::function<void()> reopen) { Reopener() = std::move(reopen); }
 
 void InstallMaintenanceCommands() {
-  SetCommandWork(kRebuildCommand, &ReconstructionDossier_Work);  // "Utilitaires > ReConstruction du dossier..."
+  SetCommandWork(command_id::ReconstructionDossier, &CmReconstructionDossier);
 }

@@ -1,4 +1,4 @@
-// The dossier rebuild with its windows: the command 20712 "ReConstruction du
+// The dossier rebuild with its windows: the command ReconstructionDossier "ReConstruction du
 // dossier", its confirmation, the progress window of the run and its final
 // message; and the pack and reindex with its progress window and error box.
 // The work itself is plain code (maintenance_rebuild.h, maintenance_pack.h).
@@ -34,7 +34,7 @@ std::string RebuildQuestionText(bool euroOnly);
 std::string RebuildEndMessage(const RebuildReport& report);
 
 // The command's work (after the handler prologue).
-void ReconstructionDossier_Work();
+void CmReconstructionDossier();
 
 // How the dossier is opened again after the command's run (DossierState is
 // '2' then). The default runs the shell's dossier check.

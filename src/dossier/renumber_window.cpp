@@ -18,6 +18,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/progress.h"
@@ -96,7 +97,7 @@ void GiveBack(bool beep) {
 
 }  // namespace
 
-void CmRenumeroterPieces_Work() {
+void CmRenumeroterPieces() {
   gui::Window* owner = Owner();
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
@@ -164,6 +165,6 @@ bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& after
 
 void InstallMaintenance2Commands() {
   // "Utilitaires > Accès aux Fichiers > Renuméroter toutes les Pièces"
-  SetCommandWork(20722, &CmRenumeroterPieces_Work);
-  SetCommandWork(20725, &CmGestionDossiers_Work);  // "Utilitaires > Gestion des dossiers..."
+  SetCommandWork(command_id::RenumeroterPieces, &CmRenumeroterPieces);
+  SetCommandWork(command_id::GestionDossiers, &CmGestionDossiers);
 }

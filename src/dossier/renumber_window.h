@@ -1,4 +1,4 @@
-// The renumbering of every piece as the user runs it (command 20722): the prologue, the exclusive hold, the
+// The renumbering of every piece as the user runs it (RenumeroterPieces): the prologue, the exclusive hold, the
 // support password and the warning, then the run (dossier/core/renumber_pieces.h) with its progress window and
 // its closing message.
 #pragma once
@@ -7,9 +7,9 @@
 
 #include "platform/gui/window.h"
 
-// The command 20722: prologue, exclusive hold, support password, warning,
+// The command RenumeroterPieces: prologue, exclusive hold, support password, warning,
 // run with its progress window, closing message.
-void CmRenumeroterPieces_Work();
+void CmRenumeroterPieces();
 
 // The run with its progress window, then `afterRun` (the command gives the
 // dossier back there), then its closing message; the command runs it after
@@ -17,5 +17,5 @@ void CmRenumeroterPieces_Work();
 // dossier is held exclusively. True when every piece got its number.
 bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& afterRun = {});
 
-// Plugs the work of commands 20722 and 20725 into the shell.
+// Plugs the work of RenumeroterPieces and GestionDossiers into the shell.
 void InstallMaintenance2Commands();

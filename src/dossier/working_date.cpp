@@ -14,6 +14,7 @@
 #include "platform/system/files.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 
 namespace {
@@ -22,7 +23,8 @@ namespace {
 
 bool AutomaticImportPosted = false;
 
-void CmFichierDateTravail_Work() {
+// Core: WriteWorkingDateToC10.
+void CmFichierDateTravail() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
   const std::string tag = std::string(LoadStr(21)).substr(0, 7);
@@ -44,7 +46,7 @@ void CmFichierDateTravail_Work() {
   if (IsBlank(import)) import = IniGetString(key.c_str(), "");
   if (!IsBlank(import) && platform::FileExists(import) && CommandWindow != nullptr) {
     // The flag goes with the posted command: none left when the post fails.
-    AutomaticImportPosted = gui::PostCommand(CommandWindow->GetHandle(), 20706);
+    AutomaticImportPosted = gui::PostCommand(CommandWindow->GetHandle(), command_id::AjoutAsciiBrouillard);
     return;
   }
   RunAutoLaunch();

@@ -1,12 +1,12 @@
-// Command "&Date de travail..." (20204): the working date of this
+// Command "&Date de travail..." (FichierDateTravail): the working date of this
 // workstation, stored in the dossier, then the automatic import or the
 // automatic start of commands.
 #pragma once
 
 // Work of the command after the handler prologue.
-void CmFichierDateTravail_Work();
+void CmFichierDateTravail();
 
-// Set when the command ends by posting the automatic import (20706), whose work clears it before its
+// Set when the command ends by posting the automatic import (AjoutAsciiBrouillard), whose work clears it before its
 // checks, refused or not: the import posted so runs at once when its file has no error, where the
 // menu command opens its window.
 extern bool AutomaticImportPosted;

@@ -27,6 +27,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
@@ -49,7 +50,6 @@ constexpr unsigned CreerLigne = 20083;
 constexpr unsigned LignePrecedente = 20087;
 constexpr unsigned LigneRestore = 20089;
 constexpr unsigned LigneSuivante = 20091;
-constexpr unsigned EtatCompte = 20501;
 // The form's own field commands.
 constexpr unsigned SectionEnter = 1204, SectionLookup = 1205, SectionFirst = 1206, SectionNext = 1207;
 constexpr unsigned SectionPrior = 1208, SectionLast = 1209, SectionView = 1210;
@@ -317,7 +317,7 @@ void TWSaiModDetJournauxAnal::SectionStep(unsigned id) {
 
 void TWSaiModDetJournauxAnal::SectionView() {
   SetRegistryText(kRegistryLastSection, 8, SectionCode(section_->GetText()));
-  gui::SendCommand(MainWindowHandle, cmd::EtatCompte);
+  gui::SendCommand(MainWindowHandle, command_id::EtaCompte);
 }
 
 // ---- amounts -----------------------------------------------------------------------------------------------------
@@ -659,7 +659,7 @@ const gui::ResponseTable& TWSaiModDetJournauxAnal::Table() {
   return table;
 }
 
-// ---- command 20405 --------------------------------------------------------------------------------------------
+// ---- ModDetJournauxAnal --------------------------------------------------------------------------------------------
 
 void CmModDetJournauxAnal() {
   for (int offset : {kForm1, kForm2})

@@ -1,5 +1,5 @@
 // TWSaiModDetJournauxAnal: the form of one analytic line, opened by the analytic lines window of its split
-// (command 20405). It holds the line's lock from loading to closing, takes its section (typed, looked up in
+// (ModDetJournauxAnal). It holds the line's lock from loading to closing, takes its section (typed, looked up in
 // the sections list, or stepped with the page keys) and its amount in francs or in euros with the other
 // currency converted, shows what remains of the general line to split, balances the line against the split
 // ("Solder la Pièce", with the exchange-rounding line on the rounding section) or against its section
@@ -116,6 +116,6 @@ class TWSaiModDetJournauxAnal : public LineFormBase {
   MEdit* label_ = nullptr;
 };
 
-// Command 20405: the analytic line form a lines window asked for (flag "2"), or the one it asked for again
+// ModDetJournauxAnal: the analytic line form a lines window asked for (flag "2"), or the one it asked for again
 // (flag "R") brought forward.
 void CmModDetJournauxAnal();

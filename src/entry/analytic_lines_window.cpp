@@ -22,6 +22,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
 #include "shell/progress.h"
@@ -45,7 +46,6 @@ constexpr unsigned LigneRestore = 20089;
 constexpr unsigned LigneSuivante = 20091;
 constexpr unsigned Quitter = 20023;
 constexpr unsigned Visualiser = 20035;
-constexpr unsigned FormCommand = 20405;
 // Why the default split was not made, told once the window shows (the window's own, posted to itself).
 constexpr unsigned OpeningMessage = 24421;
 }  // namespace cmd
@@ -93,7 +93,7 @@ TWSaiBroDetJournauxAnal::~TWSaiBroDetJournauxAnal() {
       break;
     }
   }
-  if (ActiveLinesWindowPosition() != 0) gui::PostCommand(MainWindowHandle, entry_cmd::ActiverSaisie);
+  if (ActiveLinesWindowPosition() != 0) gui::PostCommand(MainWindowHandle, command_id::ActiverSaisie);
 }
 
 BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euroOnly) {
@@ -386,7 +386,8 @@ void TWSaiBroDetJournauxAnal::CmModifier() {
   // The form locks the line itself when it loads it: the lock taken here only tested it.
   if (c50->result != dbase::DBIERR_ALREADYLOCKED) UnlockRecord(*c50);
   // The form's own sub-slot carries the request ("2", or "R" for the line it shows already).
-  OpenPartnerForm(linesKey_ + std::string(c50->GetField(L::BNUMA)), partnerSlot, cmd::FormCommand, partnerSlot);
+  OpenPartnerForm(linesKey_ + std::string(c50->GetField(L::BNUMA)), partnerSlot, command_id::ModDetJournauxAnal,
+                  partnerSlot);
 }
 
 void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
@@ -447,7 +448,7 @@ void TWSaiBroDetJournauxAnal::CmLigneRestore() {
   LocateRowByKey(Lines(), key, 1, 1, 1);
 }
 
-// ---- command 20404 ----------------------------------------------------------------------------------------
+// ---- BroDetJournauxAnal ----------------------------------------------------------------------------------------
 
 void CmBroDetJournauxAnal() {
   for (int offset : {kLines1, kLines2})

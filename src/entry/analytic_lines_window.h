@@ -1,9 +1,9 @@
-// TWSaiBroDetJournauxAnal: the analytic lines of one general line on one axis, opened by the line form through
-// a sub-slot of its journal-entry slot (L + 88 first axis, L + 250 second) and command 20404. At opening it
-// keeps the split's header in step with the general line, makes the default split from the account's text the
-// first time, and gives every line the general line's day and label; it adds lines after the selected one
-// (renumbering the axis when needed), cancels and reactivates them with their sections' totals, opens the
-// analytic line form on them (20405) and asks before it closes on a split that does not add up to the line.
+// TWSaiBroDetJournauxAnal: the analytic lines of one general line on one axis, opened by the line form through a
+// sub-slot of its journal-entry slot (L + 88 first axis, L + 250 second) and BroDetJournauxAnal. At opening it keeps
+// the split's header in step with the general line, makes the default split from the account's text the first time, and
+// gives every line the general line's day and label; it adds lines after the selected one (renumbering the axis when
+// needed), cancels and reactivates them with their sections' totals, opens the analytic line form on them
+// (ModDetJournauxAnal) and asks before it closes on a split that does not add up to the line.
 #pragma once
 
 #include <string>
@@ -90,6 +90,6 @@ class TWSaiBroDetJournauxAnal : public LineRangeBrowse {
   std::string labelText_;
 };
 
-// Command 20404: the analytic lines window a line form asked for (flag "2" in a sub-slot), or the one it
+// BroDetJournauxAnal: the analytic lines window a line form asked for (flag "2" in a sub-slot), or the one it
 // asked for again (flag "R") brought forward.
 void CmBroDetJournauxAnal();

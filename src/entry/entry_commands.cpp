@@ -87,7 +87,7 @@ void EnterJournalMonth(const std::string& journalMonth) {
   }
 }
 
-// 20401 "Saisie d'Ecritures", after the shell's prologue.
+// SaisieEcritures "Saisie d'Ecritures", after the shell's prologue.
 void CmSaisieEcritures() {
   if (RegistryChar(kHeadersListFlag) == '2') {
     const std::string journalMonth = RegistryText(kPendingKeyPosition, kJournalMonthKeyLength);
@@ -100,20 +100,20 @@ void CmSaisieEcritures() {
   OpenHeadersList();
 }
 
-// 20402: the journal-entry window that last had the focus, else 20401.
+// ActiverSaisie: the journal-entry window that last had the focus, else SaisieEcritures.
 void CmActiverSaisie() {
   const int position = ActiveLinesWindowPosition();
   if (position > 0 && RegistryChar(position) == '1' && ActivateExistingChild(position)) return;
-  gui::PostCommand(MainWindowHandle, entry_cmd::SaisieEcritures);
+  gui::PostCommand(MainWindowHandle, command_id::SaisieEcritures);
 }
 
 }  // namespace
 
 void InstallEntryCommands() {
-  SetCommandWork(entry_cmd::SaisieEcritures, CmSaisieEcritures);  // "Saisie > Saisie d'Ecritures"
-  SetCommandWork(entry_cmd::ActiverSaisie, CmActiverSaisie);      // the entry windows brought forward
-  SetCommandWork(entry_cmd::ModDetJournaux, CmModDetJournaux);     // the line form of a journal-entry slot
-  SetCommandWork(entry_cmd::BroDetJournauxAnal, CmBroDetJournauxAnal);  // "A&nalytique": the analytic lines
-  SetCommandWork(entry_cmd::ModDetJournauxAnal, CmModDetJournauxAnal);  // the analytic line form
+  SetCommandWork(command_id::SaisieEcritures, CmSaisieEcritures);
+  SetCommandWork(command_id::ActiverSaisie, CmActiverSaisie);
+  SetCommandWork(command_id::ModDetJournaux, CmModDetJournaux);
+  SetCommandWork(command_id::BroDetJournauxAnal, CmBroDetJournauxAnal);
+  SetCommandWork(command_id::ModDetJournauxAnal, CmModDetJournauxAnal);
   InstallValidationCommand();                                     // "Saisie > Validation des Journaux"
 }

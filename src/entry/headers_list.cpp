@@ -82,7 +82,7 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   }
   SetRegistryText(kPendingKeyPosition, kJournalMonthKeyLength, journalMonth);
   SetRegistryText(kHeadersListFlag, 1, "2");
-  gui::PostCommand(MainWindowHandle, entry_cmd::SaisieEcritures);
+  gui::PostCommand(MainWindowHandle, command_id::SaisieEcritures);
   return true;
 }
 

@@ -1,7 +1,7 @@
 // TWSaiBroEntJournaux: "Journaux saisis", the list of the journal-month headers of the general
 // file (kind "C"): one row per header, draft and closed, with its month, journal, name, state and
 // totals in the main currency. "Saisir" write-locks a draft header and asks the main window
-// (20401) to open its lines window in a journal-entry slot; "Créer" makes a new journal-month.
+// (SaisieEcritures) to open its lines window in a journal-entry slot; "Créer" makes a new journal-month.
 #pragma once
 
 #include <string>
@@ -53,6 +53,6 @@ class TWSaiBroEntJournaux : public TWFichiersC10 {
 
 // Asks for the entry of a journal-month as "Saisir" does: the right, the write lock on its draft
 // header (asked once; refused: the message of another station's entry), then the key at 528-534,
-// the headers list's flag at "2" and command 20401 posted to the main window. False after a
+// the headers list's flag at "2" and SaisieEcritures posted to the main window. False after a
 // refusal, which has been shown.
 bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth);

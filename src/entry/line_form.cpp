@@ -38,6 +38,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
@@ -69,12 +70,6 @@ constexpr unsigned AutreModele = 20131;
 constexpr unsigned ChercherMontant = 20185;
 constexpr unsigned RafraichirLigne = 20057;
 constexpr unsigned RafraichirTotal = 20059;
-constexpr unsigned Analytique = 20404;
-constexpr unsigned LettrageManuel = 20601;
-constexpr unsigned EtatCompte = 20501;
-constexpr unsigned ModelesList = 20307;
-constexpr unsigned DistributionList = 20306;
-constexpr unsigned LabelList = 20305;
 // The form's own field commands.
 constexpr unsigned DayFirst = 1203, DayPrior = 1204, DayNext = 1205, DayLast = 1206, DayEnter = 1207;
 constexpr unsigned DistributionEnter = 1209, DistributionLookup = 1210;
@@ -639,7 +634,7 @@ void TWSaiModDetJournaux::DistributionEnter(bool moveOn) {
 
 void TWSaiModDetJournaux::DistributionLookup() {
   std::string code;
-  const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, cmd::DistributionList,
+  const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, command_id::DonneesVentilations,
                                     kDistributionListSlot, nullptr, &code);
   if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
   if (answer == kLookupFound && SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
@@ -690,7 +685,7 @@ void TWSaiModDetJournaux::AccountLookup() {
 void TWSaiModDetJournaux::AccountView() {
   const std::string account = PadRight(NormalizeAccount(account_->GetText()), 8);
   StoreSessionCode(account.c_str());
-  gui::SendCommand(MainWindowHandle, cmd::EtatCompte);
+  gui::SendCommand(MainWindowHandle, command_id::EtaCompte);
 }
 
 void TWSaiModDetJournaux::LabelCodeEnter(bool moveOn) {
@@ -704,8 +699,8 @@ void TWSaiModDetJournaux::LabelCodeEnter(bool moveOn) {
 
 void TWSaiModDetJournaux::LabelCodeLookup() {
   std::string code;
-  const char answer = LookupC10Code(labelCode_, cmd::LabelCodeLookup, "L", 1, cmd::LabelList, kLabelListSlot, nullptr,
-                                    &code);
+  const char answer = LookupC10Code(labelCode_, cmd::LabelCodeLookup, "L", 1, command_id::DonneesLibelles,
+                                    kLabelListSlot, nullptr, &code);
   if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
   ShowLabelCode(false);
   if (answer == kLookupFound) AutoSense();
@@ -860,7 +855,7 @@ void TWSaiModDetJournaux::CmAnalytique() {
       SetRegistryText(position + 11, kAnalyticKeyLength, wanted);
       SetRegistryText(position, 1, "2");
     }
-    gui::PostCommand(MainWindowHandle, cmd::Analytique);
+    gui::PostCommand(MainWindowHandle, command_id::BroDetJournauxAnal);
   };
   if (TheDossierRecord.AnalyticMode() == '2') ask(kAnalyticLines2, 'X');
   ask(kAnalyticLines1, LoadStr(1100)[0]);
@@ -1213,7 +1208,7 @@ void TWSaiModDetJournaux::CmAutreModele() {
   const char flag = RegistryChar(kModelsListSlot);
   if (flag == ' ' || flag == 0 || !gui::IsWindow(list)) {
     ChildLayoutMode = 8;
-    gui::PostCommand(MainWindowHandle, cmd::ModelesList);
+    gui::PostCommand(MainWindowHandle, command_id::DonneesModeles);
     return;
   }
   SyncLinesWindow(list);
@@ -1297,7 +1292,7 @@ bool TWSaiModDetJournaux::Save() {
   const std::string account = NormalizeAccount(account_->GetText());
   if (r.outcome == SaveOutcome::Saved && journal_[0] == 'T' && ConstantLetter(26) == 'O' && IsAuxiliaryAccount(account)) {
     SetRegistryText(kRegistryLastAuxiliaryAccount, 8, PadRight(account, 8));
-    gui::PostCommand(MainWindowHandle, cmd::LettrageManuel);
+    gui::PostCommand(MainWindowHandle, command_id::LettrageManuel);
   }
   return true;
 }
@@ -1544,7 +1539,7 @@ const gui::ResponseTable& TWSaiModDetJournaux::Table() {
   return table;
 }
 
-// ---- command 20403 --------------------------------------------------------------------------------------------
+// ---- ModDetJournaux --------------------------------------------------------------------------------------------
 
 void CmModDetJournaux() {
   // A line asked again while its form shows it: the lines window comes back, the form keeps its content.

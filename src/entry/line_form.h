@@ -220,6 +220,6 @@ class TWSaiModDetJournaux : public LineFormBase {
   MComboBox* vat_ = nullptr;
 };
 
-// Command 20403: the line form the lines window of a slot asked for (flag "2"), or that window brought
+// ModDetJournaux: the line form the lines window of a slot asked for (flag "2"), or that window brought
 // back when it asked for the line its form shows already (flag "R").
 void CmModDetJournaux();

@@ -679,7 +679,7 @@ void TWSaiBroDetJournaux::CmModifier() {
   // The line form locks the line itself when it loads it (it may be another station's turn
   // first, the lock notice then says so): the lock taken here only tested it.
   if (!formHolds) UnlockRecord(*c50);
-  OpenPartnerForm(row.substr(7, kKeyWidth), partnerSlot, entry_cmd::ModDetJournaux);
+  OpenPartnerForm(row.substr(7, kKeyWidth), partnerSlot, command_id::ModDetJournaux);
 }
 
 // ---- new lines and pieces ---------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -25,7 +26,6 @@ using namespace entry;
 
 namespace {
 
-constexpr unsigned kValidationCommand = 20406;
 constexpr const char* kResource = "SAISIE_VALIDATION";
 constexpr int kNameWidth = 24;
 
@@ -179,7 +179,8 @@ std::string EndMessage(const ValidationResult& r, const std::vector<std::string>
 
 }  // namespace
 
-void ValidationJournaux_Work() {
+// Core: RunValidation.
+void CmValidationJournaux() {
   gui::Window* parent = CommandWindow;
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
@@ -223,5 +224,5 @@ void ValidationJournaux_Work() {
 }
 
 void InstallValidationCommand() {
-  SetCommandWork(kValidationCommand, ValidationJournaux_Work);  // "Saisie > Validation des Journaux"
+  SetCommandWork(command_id::ValidationJournaux, CmValidationJournaux);
 }

@@ -1,4 +1,4 @@
-// The validation of journals, command 20406 ("&Saisie > &Validation des Journaux"): its work, with
+// The validation of journals, ValidationJournaux ("&Saisie > &Validation des Journaux"): its work, with
 // the dossier held exclusively, and its selection form TDSaiValidation.
 //
 // TDSaiValidation (modal): the draft journal-months with lines, one per row (month, journal, name,
@@ -65,7 +65,7 @@ class TDSaiValidation : public TDNuv {
   entry::JournalValidationRequest request_;
 };
 
-// The work of 20406, after the shell's prologue.
-void ValidationJournaux_Work();
+// The work of ValidationJournaux, after the shell's prologue.
+void CmValidationJournaux();
 // Installs it in the shell's command table (InstallEntryCommands calls it).
 void InstallValidationCommand();

@@ -78,7 +78,7 @@ void FoldAccentsUpper(std::vector<std::string>& texts);
 // same way. An empty text or search text never matches.
 bool FindFolded(const std::vector<std::string>& words, const std::string& text);
 
-// Asks the main window for the record-text window (command 20311) of a record reference: the file designation,
+// Asks the main window for the record-text window (DonneesTexte) of a record reference: the file designation,
 // the kind letter and the code, laid out as the registry keeps it from position 3830 (`keyLength` characters of it
 // name the record). The window of the same record comes forward; one of another record is asked to close and
 // `repost` is posted to `asker` to ask again once it is gone; otherwise the reference is stored with the flag

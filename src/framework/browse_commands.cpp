@@ -14,6 +14,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 
 const gui::ResponseTable& CMDIBrowse::Table() {
@@ -168,7 +169,6 @@ namespace {
 constexpr int kRecordTextState = 3819;
 constexpr int kRecordTextKey = 3830;
 constexpr int kRecordTextKeyLength = 92;
-constexpr unsigned kRecordTextCommand = 20311;
 }  // namespace
 
 void RequestRecordText(const std::string& reference, int keyLength, gui::Handle asker, unsigned repost) {
@@ -183,7 +183,7 @@ void RequestRecordText(const std::string& reference, int keyLength, gui::Handle 
   key.resize(kRecordTextKeyLength, ' ');
   SetRegistryText(kRecordTextKey, kRecordTextKeyLength, key);
   SetRegistryText(kRecordTextState, 1, "2");
-  gui::SendCommand(static_cast<gui::Handle>(SessionInt(1)), kRecordTextCommand);
+  gui::SendCommand(static_cast<gui::Handle>(SessionInt(1)), command_id::DonneesTexte);
   if (RegistryChar(kRecordTextState) == '2') SetRegistryText(kRecordTextState, 1, " ");
 }
 

@@ -244,13 +244,13 @@ char CMDIModif::LookupC10Code(MEdit* edit, unsigned returnCommand, const char* k
 }
 
 char CMDIModif::LookupC20Code(MEdit* edit, unsigned returnCommand, gui::Static* nameLabel) {
-  return RunLookup(*this, LookupKind::C20, edit, returnCommand, "2", 8, kAccountListCommand, kAccountListSlot,
-                   nameLabel, nullptr);
+  return RunLookup(*this, LookupKind::C20, edit, returnCommand, "2", 8, command_id::DonneesPlanComptable,
+                   kAccountListSlot, nameLabel, nullptr);
 }
 
 char CMDIModif::LookupC30Code(MEdit* edit, unsigned returnCommand, gui::Static* nameLabel) {
-  return RunLookup(*this, LookupKind::C30, edit, returnCommand, "3", 8, kSectionListCommand, kSectionListSlot,
-                   nameLabel, nullptr);
+  return RunLookup(*this, LookupKind::C30, edit, returnCommand, "3", 8, command_id::DonneesSectionsAnal,
+                   kSectionListSlot, nameLabel, nullptr);
 }
 
 // ---- stepping -------------------------------------------------------------------------

@@ -435,7 +435,7 @@ void CMDIModif::OpenRecordTextFromForm(const std::string& t1, const std::string&
   if (RegistryChar(kRegistryRecordTextState) != ' ' && RegistryChar(kRegistryRecordTextState) != 0) return;
   SetRegistryText(kRegistryRecordTextState, 1, "2");
   SetRegistryText(kRegistryRecordTextKey, static_cast<int>(name.size()), name);
-  gui::SendCommand(static_cast<gui::Handle>(SessionInt(1)), form_cmd::OpenRecordText);
+  gui::SendCommand(static_cast<gui::Handle>(SessionInt(1)), command_id::DonneesTexte);
 }
 
 bool CMDIModif::CheckAmountDigits(gui::Edit& edit) {

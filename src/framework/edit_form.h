@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/gui/mdi.h"
+#include "shell/command_ids.h"
 
 class MEdit;
 class MWindow;
@@ -35,17 +36,13 @@ constexpr unsigned ListRefreshCode = 20057;
 constexpr unsigned ListRefreshAll = 20059;
 // Posted to a list opened as a lookup: re-position on the code in its slot.
 constexpr unsigned ListReposition = 20071;
-// Sent to the main window to open the record-text window.
-constexpr unsigned OpenRecordText = 20311;
 }  // namespace form_cmd
 
 // Registry positions of the lookups: the chart of accounts' list (slot 461,
-// command 20309), the analytic sections' list (slot 303, command 20310), and
+// DonneesPlanComptable), the analytic sections' list (slot 303, DonneesSectionsAnal), and
 // the codes last chosen in the lookup dialog.
 constexpr int kAccountListSlot = 461;
-constexpr unsigned kAccountListCommand = 20309;
 constexpr int kSectionListSlot = 303;
-constexpr unsigned kSectionListCommand = 20310;
 constexpr int kRegistryLastAccount = 3944;
 constexpr int kRegistryLastAuxiliary = 3952;
 constexpr int kRegistryLastSection = 3960;

@@ -1,9 +1,9 @@
-// The chart of accounts list (TWDonBroPlanComptable, command 20309) and its near twin, the analytic sections list
-// (TWDonBroSectionsAnal, command 20310). Each lists every record of its file, cancelled ones included, in one of
-// two orders (by code or by name, switched by opening the list again in the other order at the same place on the
-// same record), shades every other group of codes, shows the balances, searches words, creates records (also as
-// a copy of a model), cancels, reactivates, opens its form and the record's text, answers the lookups of the forms
-// (returning the chosen code, or finding or offering to create a typed one) and prints through the report engine.
+// The chart of accounts list (TWDonBroPlanComptable, DonneesPlanComptable) and its near twin, the analytic sections
+// list (TWDonBroSectionsAnal, DonneesSectionsAnal). Each lists every record of its file, cancelled ones included, in
+// one of two orders (by code or by name, switched by opening the list again in the other order at the same place on the
+// same record), shades every other group of codes, shows the balances, searches words, creates records (also as a copy
+// of a model), cancels, reactivates, opens its form and the record's text, answers the lookups of the forms (returning
+// the chosen code, or finding or offering to create a typed one) and prints through the report engine.
 #pragma once
 
 #include <memory>

@@ -15,6 +15,7 @@
 #include "platform/gui/constants.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -88,9 +89,9 @@ void OpenCodeKind(const CodeKind& kind) {
   else delete list;
 }
 
-// The chart of accounts (20309) and the analytic sections (20310): an open form or list comes forward; a list that
-// asked for its form gets it; otherwise the list opens in the order of its option, where a list closed to change
-// its order stood when it hands its place over (ListReopenState).
+// The chart of accounts (DonneesPlanComptable) and the analytic sections (DonneesSectionsAnal): an open form or list
+// comes forward; a list that asked for its form gets it; otherwise the list opens in the order of its option, where a
+// list closed to change its order stood when it hands its place over (ListReopenState).
 void OpenChart(char kind) {
   const CodeKind* k = FindChartKind(kind);
   if (k == nullptr || CommandWindow == nullptr) return;
@@ -123,23 +124,22 @@ void OpenChart(char kind) {
   }
 }
 
+// The code list of a "Données" command.
+void OpenCodeList(unsigned command) { OpenCodeKind(*FindCodeKindByCommand(command)); }
+
 }  // namespace
 
 void InstallMasterDataCommands() {
-  auto work = [](unsigned command) {
-    const CodeKind* kind = FindCodeKindByCommand(command);
-    return [kind] { OpenCodeKind(*kind); };
-  };
-  SetCommandWork(20301, work(20301));  // "Données > Etablissements"
-  SetCommandWork(20302, work(20302));  // "Données > Journaux"
-  SetCommandWork(20303, work(20303));  // "Données > Collectifs"
-  SetCommandWork(20304, work(20304));  // "Données > Banques"
-  SetCommandWork(20305, work(20305));  // "Données > Codes Libellés"
-  SetCommandWork(20306, work(20306));  // "Données > Codes Ventilations"
-  SetCommandWork(20307, work(20307));  // "Données > Modèles de saisie"
-  SetCommandWork(20308, work(20308));  // "Données > Codes Tva"
-  SetCommandWork(20309, [] { OpenChart('2'); });  // "Données > Plan Comptable"
-  SetCommandWork(20310, [] { OpenChart('3'); });  // "Données > Sections Analytiques"
-  // 20311: the record text editor, asked for by "Texte" of the lists and forms (no menu text).
-  SetCommandWork(text_cmd::Open, CmDonneesTexte);
+  SetCommandWork(command_id::DonneesEtablissements, [] { OpenCodeList(command_id::DonneesEtablissements); });
+  SetCommandWork(command_id::DonneesJournaux, [] { OpenCodeList(command_id::DonneesJournaux); });
+  SetCommandWork(command_id::DonneesCollectifs, [] { OpenCodeList(command_id::DonneesCollectifs); });
+  SetCommandWork(command_id::DonneesBanques, [] { OpenCodeList(command_id::DonneesBanques); });
+  SetCommandWork(command_id::DonneesLibelles, [] { OpenCodeList(command_id::DonneesLibelles); });
+  SetCommandWork(command_id::DonneesVentilations, [] { OpenCodeList(command_id::DonneesVentilations); });
+  SetCommandWork(command_id::DonneesModeles, [] { OpenCodeList(command_id::DonneesModeles); });
+  SetCommandWork(command_id::DonneesCodesTva, [] { OpenCodeList(command_id::DonneesCodesTva); });
+  SetCommandWork(command_id::DonneesPlanComptable, [] { OpenChart('2'); });
+  SetCommandWork(command_id::DonneesSectionsAnal, [] { OpenChart('3'); });
+  // The record text editor, asked for by "Texte" of the lists and forms (no menu text).
+  SetCommandWork(command_id::DonneesTexte, CmDonneesTexte);
 }

@@ -369,7 +369,7 @@ bool TWDonTexte::InsertText(const std::string& text) {
   return true;
 }
 
-// ---- command 20311 ---------------------------------------------------------------------------
+// ---- DonneesTexte ---------------------------------------------------------------------------
 
 void CmDonneesTexte() {
   if (ActivateExistingChild(kRecordTextSlot)) return;

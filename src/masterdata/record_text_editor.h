@@ -1,6 +1,6 @@
 // TWDonTexte: the one window that edits the free text of a record (a code of the general
 // file, an account, an analytic section, a user-defined report's template), asked for by the
-// lists and forms through command 20311 with the record's reference in the open-window
+// lists and forms through DonneesTexte with the record's reference in the open-window
 // registry. Beside the text it offers the keywords of the texts that other parts read as data,
 // a word search, and for report templates the font statement of the "Police" command.
 #pragma once
@@ -11,6 +11,7 @@
 #include "framework/edit_form.h"
 #include "masterdata/core/record_text.h"
 #include "masterdata/core/record_text_keywords.h"
+#include "shell/command_ids.h"
 
 class MListBox;
 class MRStatic;
@@ -19,7 +20,6 @@ class RecordTextEdit;
 
 // Commands of the editor's own.
 namespace text_cmd {
-constexpr unsigned Open = 20311;
 constexpr unsigned Insert = 20133;
 constexpr unsigned Police = 20153;
 constexpr unsigned SelectAll = 20173;
@@ -89,6 +89,6 @@ class TWDonTexte : public CMDIModif {
   MRStatic* columnStatic_ = nullptr;
 };
 
-// The work of command 20311 (the handler prologue has run): brings the open text window
+// The work of DonneesTexte (the handler prologue has run): brings the open text window
 // forward, or opens one on the reference a list or form left when its flag asks for it.
 void CmDonneesTexte();

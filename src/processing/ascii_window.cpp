@@ -118,6 +118,7 @@ TWUtiModAjoutAscii* OpenForm(const std::string& file) {
 
 }  // namespace
 
+// Core: ReadAsciiFile, ImportAsciiFile.
 void CmAjoutAsciiBrouillard() {
   // The automatic import holds for the one command the working-date command posted: taken before the
   // checks, so that a refused command leaves nothing behind for the user's next one.
@@ -125,7 +126,7 @@ void CmAjoutAsciiBrouillard() {
   if (!HandlerPrologue()) return;
   // A posted command reaches its handler without its enabler: the import keeps its rights (function 32)
   // and the dossier constant 056 as the menu does.
-  gui::CommandEnabler enabler(bank_cmd::AjoutAsciiBrouillard);
+  gui::CommandEnabler enabler(command_id::AjoutAsciiBrouillard);
   if (automatic && RunTableEnabler(enabler) && !enabler.Enabled()) return;
   if (ActivateExistingChild(kAsciiImportFormSlot) || CommandWindow == nullptr) return;
   const std::string file = processing::AsciiImportSetting();

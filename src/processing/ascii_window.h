@@ -1,4 +1,4 @@
-// The ASCII import into the draft, command 20706 "Ajout ASCII au Brouillard": the form that names
+// The ASCII import into the draft, AjoutAsciiBrouillard "Ajout ASCII au Brouillard": the form that names
 // the file, shows it as read (separator, encoding, counts, period, totals, errors with their line
 // numbers) and runs the import on "Accepter"; and the automatic import the working-date command
 // posts, which imports at once a file without error and opens the form on the others.
@@ -20,7 +20,7 @@ constexpr unsigned ReadFile = 1203;
 constexpr unsigned ChooseFile = 1204;
 }  // namespace ascii_cmd
 
-// The work of 20706: the form, or the automatic import when the working-date command posted it.
+// The work of AjoutAsciiBrouillard: the form, or the automatic import when the working-date command posted it.
 void CmAjoutAsciiBrouillard();
 
 class TWUtiModAjoutAscii : public CMDIModif {

@@ -6,11 +6,11 @@
 #include "shell/handlers.h"
 
 void InstallBankCommands() {
-  // "Saisie > Importation Relevé de Banque (ofx)": 20407.
-  SetCommandWork(bank_cmd::ImportationReleveBanque, CmImportationReleveBanque);
-  // "Traitements > Rapprochement avec Relevé de Banque": 20603.
-  SetCommandWork(bank_cmd::RapprochementBanque, OpenReconciliationWork);
-  // "Utilitaires > Ajout ASCII au Brouillard": 20706, with its own prologue (it clears the automatic
+  // "Saisie > Importation Relevé de Banque (ofx)": ImportationReleveBanque.
+  SetCommandWork(command_id::ImportationReleveBanque, CmImportationReleveBanque);
+  // "Traitements > Rapprochement avec Relevé de Banque": RapprochementBanque.
+  SetCommandWork(command_id::RapprochementBanque, CmRapprochementBanque);
+  // "Utilitaires > Ajout ASCII au Brouillard": AjoutAsciiBrouillard, with its own prologue (it clears the automatic
   // import's flag first).
-  SetCommandWork(bank_cmd::AjoutAsciiBrouillard, CmAjoutAsciiBrouillard, true);
+  SetCommandWork(command_id::AjoutAsciiBrouillard, CmAjoutAsciiBrouillard, true);
 }

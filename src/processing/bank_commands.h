@@ -1,12 +1,8 @@
-// The bank runs: the OFX statement import (20407), the bank reconciliation (20603) and the ASCII
-// import into the draft (20706).
+// The bank runs: the OFX statement import (ImportationReleveBanque), the bank reconciliation (RapprochementBanque) and
+// the ASCII import into the draft (AjoutAsciiBrouillard).
 #pragma once
 
-namespace bank_cmd {
-constexpr unsigned ImportationReleveBanque = 20407;
-constexpr unsigned RapprochementBanque = 20603;
-constexpr unsigned AjoutAsciiBrouillard = 20706;
-}  // namespace bank_cmd
+#include "shell/command_ids.h"
 
 // Installs the work of the three bank commands.
 void InstallBankCommands();

@@ -214,7 +214,7 @@ void TWTraModLettrageManuel::OpenList(char filter) {
     SetRegistryText(kParametersPos, processing::ManualMatchingParameters::kLength, p.Text());
     SetRegistryText(kManualReportSlot, 1, "3");
   }
-  gui::PostCommand(MainWindowHandle, matching_cmd::LettrageManuel);
+  gui::PostCommand(MainWindowHandle, command_id::LettrageManuel);
 }
 
 void TWTraModLettrageManuel::CmLettrer() { OpenList('2'); }

@@ -32,7 +32,7 @@ W* Open(W* window) {
   return window;
 }
 
-// 20602: the dossier taken alone, its report window with the six tables, then the form.
+// LettrageAutomatique: the dossier taken alone, its report window with the six tables, then the form.
 void CmLettrageAutomatique() {
   if (ActivateExistingChild(kAutomaticFormSlot) || CommandWindow == nullptr) return;
   if (!CommandWindow->CloseChildren()) return;
@@ -58,7 +58,7 @@ void CmLettrageAutomatique() {
   SetRegistryText(kAutomaticReportSlot, 1, "1");
 }
 
-// 20601: the list open comes forward; otherwise, by the report window's flag, the list the form
+// LettrageManuel: the list open comes forward; otherwise, by the report window's flag, the list the form
 // asked for ("3"), or the report window with its form.
 void CmLettrageManuel() {
   if (ActivateExistingChild(kManualListSlot) || CommandWindow == nullptr) return;
@@ -93,8 +93,8 @@ void CmLettrageManuel() {
 }  // namespace
 
 void InstallMatchingCommands() {
-  SetCommandWork(matching_cmd::LettrageManuel, CmLettrageManuel);            // "Traitements > Lettrage Manuel"
-  SetCommandWork(matching_cmd::LettrageAutomatique, CmLettrageAutomatique);  // "Traitements > Lettrage Automatique"
+  SetCommandWork(command_id::LettrageManuel, CmLettrageManuel);
+  SetCommandWork(command_id::LettrageAutomatique, CmLettrageAutomatique);
   // A letter operation stopped half-way is put back from its copies at the next opening.
   SetDossierRunRedo(processing::kMatchingRun, PutBackDossierRunCopies);
 }

@@ -1,7 +1,7 @@
 // The matching windows: the automatic matching pair (an empty report window holding the dossier
 // and its six tables alone, and the parameter form with the letter operations) and the manual
 // matching pair (an empty report window and the form that opens the list of one account), with
-// the menu commands 20601 "Lettrage Manuel" and 20602 "Lettrage Automatique".
+// the menu LettrageManuel "Lettrage Manuel" and LettrageAutomatique "Lettrage Automatique".
 #pragma once
 
 #include <functional>
@@ -10,6 +10,7 @@
 #include "framework/edit_form.h"
 #include "processing/core/automatic_matching.h"
 #include "reports/engine/report_window.h"
+#include "shell/command_ids.h"
 
 class MButton;
 class MCheckBox;
@@ -18,8 +19,6 @@ class MEdit;
 class MStatic;
 
 namespace matching_cmd {
-constexpr unsigned LettrageManuel = 20601;
-constexpr unsigned LettrageAutomatique = 20602;
 constexpr unsigned Lettrer = 20093;
 constexpr unsigned LettrerOuDelettrer = 20095;
 constexpr unsigned ProchaineLettre = 20097;
@@ -32,7 +31,7 @@ constexpr unsigned Chercher = 20049;
 constexpr unsigned ChercherEncore = 20051;
 }  // namespace matching_cmd
 
-// Installs the work of 20601 and 20602.
+// Installs the work of LettrageManuel and LettrageAutomatique.
 void InstallMatchingCommands();
 
 // The empty report window of the automatic matching: it opens C10 to C60 alone; its end gives

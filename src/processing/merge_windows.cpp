@@ -20,6 +20,7 @@
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/cursors.h"
 #include "shell/graphics.h"
 #include "shell/handlers.h"
@@ -32,7 +33,6 @@ namespace {
 
 constexpr int kCaption = 29200;
 constexpr unsigned kAccepter = 20053;
-constexpr unsigned kRefreshCaption = 20208;
 
 enum : int {
   kCodeLabel = 1301, kFirst = 1302, kSecond = 1303, kFolderLabel = 1304, kFolderText = 1305, kFilesLabel = 1306,
@@ -249,5 +249,5 @@ void TWTraAjoutDossier::CmAccepter() {
                   gui::MB_OK | (r.code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONHAND));
   running_ = false;
   CloseWindow();
-  if (MainWindowHandle != 0) gui::PostCommand(MainWindowHandle, kRefreshCaption);
+  if (MainWindowHandle != 0) gui::PostCommand(MainWindowHandle, command_id::SetMainCaption);
 }

@@ -1,4 +1,4 @@
-// The form of the merge of another dossier ("Ajout d'un autre dossier", command 20606): the other
+// The form of the merge of another dossier ("Ajout d'un autre dossier", AjoutDossier): the other
 // dossier's code and folder (chosen with "?"), its check, the "Ajout seulement" option and the
 // period's dates; "Accepter" asks for the launch and runs the merge with the rebuild.
 #pragma once
@@ -13,7 +13,7 @@ class MCheckBox;
 class MEdit;
 class MStatic;
 
-// Command 20606: the dossier taken alone, then the form.
+// AjoutDossier: the dossier taken alone, then the form.
 void CmAjoutDossier();
 
 class TWTraAjoutDossier : public CMDIModif {

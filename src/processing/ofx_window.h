@@ -1,4 +1,4 @@
-// The bank statement import form ("Importation Relevé de Banque (ofx)", command 20407): the
+// The bank statement import form ("Importation Relevé de Banque (ofx)", ImportationReleveBanque): the
 // statement file read through the reader program, the statement as read, the dossier's bank and
 // its general account, the treasury journal, the counterpart account, the label code and the
 // transactions (those already imported marked); "Accepter" imports the new ones.
@@ -24,7 +24,7 @@ constexpr unsigned Read = 1205;     // Enter in the file field: the file read
 constexpr unsigned BankChosen = 1206;
 }  // namespace ofx_cmd
 
-// The work of 20407: the form, brought forward when it is open.
+// The work of ImportationReleveBanque: the form, brought forward when it is open.
 void CmImportationReleveBanque();
 
 class TWSaiModImportationOfx : public CMDIModif {

@@ -640,7 +640,7 @@ void TWTraBroRapprochement::ClassifyLine() { LineTypeText = "A"; }
 
 // ---- the command ---------------------------------------------------------------------------------------------------
 
-void OpenReconciliationWork() {
+void CmRapprochementBanque() {
   if (ActivateExistingChild(kReconciliationListSlot) || ActivateExistingChild(kReconciliationFormSlot) ||
       CommandWindow == nullptr)
     return;

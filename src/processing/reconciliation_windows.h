@@ -1,4 +1,4 @@
-// The bank reconciliation windows (20603 "Rapprochement avec Relevé de Banque"): the form
+// The bank reconciliation windows (RapprochementBanque "Rapprochement avec Relevé de Banque"): the form
 // TWTraModRapprochement, where the user gives the account, the statement's date and closing
 // balance, and the list TWTraBroRapprochement of the account's unreconciled lines beside the
 // statement's transactions, with the proposals, the ticks, the balances, the statement's letter,
@@ -135,5 +135,5 @@ class TWTraBroRapprochement : public RankedList {
   std::vector<std::size_t> reportRows_;
 };
 
-// The work of 20603: the list open comes forward, else the form open, else a new form.
-void OpenReconciliationWork();
+// The work of RapprochementBanque: the list open comes forward, else the form open, else a new form.
+void CmRapprochementBanque();

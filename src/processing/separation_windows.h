@@ -1,4 +1,4 @@
-// The form of the year separation ("Séparation de deux exercices", command 20604): the new year's
+// The form of the year separation ("Séparation de deux exercices", SeparationExercices): the new year's
 // dossier (its code, or its general file chosen with "?") and the separation date; "Accepter"
 // checks the dossier, asks for the launch (a backup first) and runs the separation with both
 // rebuilds.
@@ -14,7 +14,7 @@ class MButton;
 class MEdit;
 class MStatic;
 
-// Command 20604: the dossier taken alone, then the form.
+// SeparationExercices: the dossier taken alone, then the form.
 void CmSeparationExercices();
 
 class TWTraSeparationExercices : public CMDIModif {

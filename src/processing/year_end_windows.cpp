@@ -31,6 +31,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/cursors.h"
 #include "shell/graphics.h"
 #include "shell/handlers.h"
@@ -48,7 +49,6 @@ constexpr int kFormRows = 11;
 constexpr int kUnmatchedConstant = 58;
 constexpr int kUnreconciledConstant = 59;
 constexpr int kLetterCheckConstant = 40;
-constexpr unsigned kRefreshCaption = 20208;
 
 enum : int {
   kDateLabel = 1301, kSource1 = 1302, kSource2 = 1303, kInLabel = 1304, kTarget1 = 1305, kTarget2 = 1306,
@@ -93,7 +93,7 @@ void CloseYearEndForm(int slot) {
 
 namespace {
 
-// 20605: the dossier taken alone, then the form (which closes at once when its guard fails).
+// GenerationSoldesANouveau: the dossier taken alone, then the form (which closes at once when its guard fails).
 void CmGenerationSoldesANouveau() {
   OpenYearEndForm(kOpeningFormSlot, [](gui::MDIClient* c) { return new TWTraGenerationSAN(c); });
 }
@@ -120,11 +120,11 @@ void ShowOpeningPhase(const std::string& text) {
 
 void InstallYearEndCommands() {
   // "Traitements > Génération des Soldes à Nouveau"
-  SetCommandWork(yearend_cmd::GenerationSoldesANouveau, CmGenerationSoldesANouveau);
+  SetCommandWork(command_id::GenerationSoldesANouveau, CmGenerationSoldesANouveau);
   // "Traitements > Séparation de deux exercices"
-  SetCommandWork(yearend_cmd::SeparationExercices, CmSeparationExercices);
+  SetCommandWork(command_id::SeparationExercices, CmSeparationExercices);
   // "Traitements > Ajout d'un autre dossier"
-  SetCommandWork(yearend_cmd::AjoutDossier, CmAjoutDossier);
+  SetCommandWork(command_id::AjoutDossier, CmAjoutDossier);
   // A target whose run was stopped half-way is put back from its copies when it is opened.
   SetDossierRunRedo(
       processing::kOpeningRun,
@@ -392,5 +392,5 @@ void TWTraGenerationSAN::CmAccepter() {
                   gui::MB_OK | (r.code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONERROR));
   running_ = false;
   CloseWindow();
-  if (MainWindowHandle != 0) gui::PostCommand(MainWindowHandle, kRefreshCaption);
+  if (MainWindowHandle != 0) gui::PostCommand(MainWindowHandle, command_id::SetMainCaption);
 }

@@ -1,5 +1,5 @@
 // The year-end windows: the form of the opening balances ("Génération des Soldes à Nouveau",
-// command 20605) with its target check and its run.
+// GenerationSoldesANouveau) with its target check and its run.
 #pragma once
 
 #include <functional>
@@ -8,6 +8,7 @@
 
 #include "framework/edit_form.h"
 #include "processing/core/opening_balances.h"
+#include "shell/command_ids.h"
 
 class MButton;
 class MCheckBox;
@@ -15,9 +16,6 @@ class MEdit;
 class MStatic;
 
 namespace yearend_cmd {
-constexpr unsigned SeparationExercices = 20604;
-constexpr unsigned GenerationSoldesANouveau = 20605;
-constexpr unsigned AjoutDossier = 20606;
 constexpr unsigned Accepter = 20053;
 }  // namespace yearend_cmd
 

@@ -20,5 +20,5 @@ class TDCetteVersion : public gui::Dialog {
   void EvLButtonDown(unsigned modKeys, gui::Point p) override;
 };
 
-// 20952: runs the about box modally, owned by the client.
+// AProposVersion: runs the about box modally, owned by the client.
 void CmAProposVersion();

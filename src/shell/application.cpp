@@ -13,6 +13,7 @@
 #include "runtime/runtime_init.h"
 #include "runtime/xbase.h"
 #include "shell/child_status.h"
+#include "shell/command_ids.h"
 #include "shell/command_table.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -33,7 +34,6 @@ const char* kApplicationName = "Nuv-MERLON ZEL+";
 constexpr int kFrameIcon = 1001;
 constexpr int kMainMenu = 1101;
 constexpr int kMainAccelerators = 1102;
-constexpr unsigned kHelpCommand = 20951;  // "Aide Nuv-MERLON ZEL [F1]"
 
 std::string FrameKey(char letter) {
   std::string key = PackedKey(1, 5);  // "FenetreMain-?"
@@ -87,9 +87,9 @@ void CDecoratedMDIFrame::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
     gui::MDIFrame::EvKeyUp(vk, repeat, flags);
     return;
   }
-  gui::CommandEnabler help(kHelpCommand);
+  gui::CommandEnabler help(command_id::Aide);
   RouteCommandEnable(help);
-  if (help.Handled() && help.Enabled()) RouteCommand(kHelpCommand);
+  if (help.Handled() && help.Enabled()) RouteCommand(command_id::Aide);
 }
 
 int BitmapOffsetFor(char sizeChar, int screenDpi) {
@@ -181,7 +181,7 @@ void Merlon::InitMainWindow() {
   MainControlBar = new gui::ControlBar(frame);
   MainControlBar->SetId(32041);
   for (const PermanentButton& b : kPermanentButtons) {
-    const bool twoState = b.command == 20033;
+    const bool twoState = b.command == command_id::ChoixEtat;
     auto* gadget = new gui::ButtonGadget(
         b.bitmap + BitmapSizeOffset, b.command,
         twoState ? gui::ButtonGadget::Type::NonExclusive : gui::ButtonGadget::Type::Command, true,

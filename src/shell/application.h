@@ -11,6 +11,7 @@
 #include "platform/gui/controlbar.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/statusbar.h"
+#include "shell/command_ids.h"
 
 class CMDIClient;
 
@@ -100,5 +101,14 @@ struct PermanentButton {
   int bitmap;
 };
 constexpr PermanentButton kPermanentButtons[10] = {
-    {20202, 20003}, {20309, 20005}, {20402, 20007}, {20501, 20009}, {20503, 20011},
-    {20502, 20013}, {20504, 20015}, {20033, 20033}, {20035, 20035}, {20041, 20041}};
+    {command_id::FichierOuvrirDossier, 20003},
+    {command_id::DonneesPlanComptable, 20005},
+    {command_id::ActiverSaisie, 20007},
+    {command_id::EtaCompte, 20009},
+    {command_id::EtaJournaux, 20011},
+    {command_id::EtaGrandsLivres, 20013},
+    {command_id::EtaBalances, 20015},
+    {command_id::ChoixEtat, 20033},
+    {20035, 20035},  // the active child's "Visualiser"
+    {20041, 20041},  // the active child's "Imprimer"
+};

@@ -3,9 +3,10 @@
 // access-rights function that guards it and whether dossier constant 056
 // ("Saisie IMPOSSIBLE") greys it. CMDIClient's response table is built from
 // it in one walk: a row with a shell handler runs it, any other row runs the
-// work a subject installed with SetCommandWork (handlers.h). The menu texts
-// are the string table's (command N + 1000); menu resource 1101 gives only
-// the layout.
+// work a subject installed with SetCommandWork (handlers.h). The ids are the
+// constants of command_ids.h; the menu texts are the string table's (command
+// N + 1000); menu resource 1101 gives only the layout. docs/commands.md lists
+// every command with its work, written by tools/command_listing.
 #pragma once
 
 #include <string>
@@ -39,7 +40,7 @@ using ShellHandler = void (*)(CMDIClient& client, unsigned id);
 struct CommandEntry {
   unsigned first;                        // command id (first of a range)
   unsigned last = 0;                     // last id of a range; 0 for one command
-  const char* handler;                   // handler name
+  const char* handler;                   // Cm<Command>, the work installed (or the shell's handler)
   const char* enabler = "";              // enabler name ("" when none)
   EnablerKind kind = EnablerKind::None;  // the enabler's kind (None: always enabled)
   int rights = 0;                        // access-rights function number, 0 when none

@@ -28,8 +28,8 @@ const Work* FindWork(unsigned id) {
   auto& table = WorkTable();
   auto it = table.find(id);
   if (it != table.end()) return &it->second;
-  // Ids of one handler (a range, or 20510 with the balance-sheet buttons
-  // 20017-20021) share the work given for the first of them.
+  // Ids of one handler (a range, or EtaBilanEdition with the balance-sheet buttons
+  // EtaBilanReelNormal to EtaBilanAutre) share the work given for the first of them.
   const CommandEntry* entry = FindCommand(id);
   if (entry == nullptr) return nullptr;
   for (const CommandEntry& e : CommandTable()) {

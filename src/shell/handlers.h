@@ -17,6 +17,10 @@ void NotAvailableYet(unsigned id);
 
 // The work of command `id`, run after the prologue agreed (or in place of
 // it when `ownPrologue`: the work runs its own). An empty function removes it.
+// Naming rule: `id` is a constant of command_ids.h, command_id::<Command>, and the
+// work installed is the function Cm<Command> (CmSaisieEcritures for
+// command_id::SaisieEcritures), or a lambda making one call with the command's own
+// arguments when several commands share one function (OpenRawTable, OpenChart ...).
 void SetCommandWork(unsigned id, std::function<void()> work, bool ownPrologue = false);
 bool HasCommandWork(unsigned id);
 

@@ -10,6 +10,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 #include "shell/cursors.h"
 #include "shell/program_printer.h"
 #include "shell/seeding.h"
@@ -160,7 +161,7 @@ void CMDIClient::ReadProgramSettings() {
   if (auto* frame = dynamic_cast<CDecoratedMDIFrame*>(Parent())) reportChoice = frame->ReportChoiceFlag();
   FillProgramOptions(reportChoice);
   ApplyFirstRunSettings();
-  if (FillReportOptions()) gui::PostCommand(GetHandle(), 20033);
+  if (FillReportOptions()) gui::PostCommand(GetHandle(), command_id::ChoixEtat);
   LoadRecentDossiers();
 }
 

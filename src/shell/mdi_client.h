@@ -13,6 +13,7 @@
 #include "platform/gui/mdi.h"
 #include "platform/system/cp1252.h"
 #include "runtime/session_registry.h"
+#include "shell/command_ids.h"
 
 namespace gui {
 class Menu;
@@ -78,9 +79,9 @@ class CMDIClient : public gui::MDIClient {
   ~CMDIClient() override;
 
   // Command ids of this Part's own handlers.
-  static constexpr unsigned CM_SET_MAIN_CAPTION = 20208;
-  static constexpr unsigned CM_QUITTER = 20209;
-  static constexpr unsigned CM_FERMER_APPLICATION = 24310;
+  static constexpr unsigned CM_SET_MAIN_CAPTION = command_id::SetMainCaption;
+  static constexpr unsigned CM_QUITTER = command_id::Quitter;
+  static constexpr unsigned CM_FERMER_APPLICATION = command_id::FermerApplication;
 
   // The main menu's command table: every command's handler and enabler,
   // chained to the MDI client's window commands. Defined with the command
@@ -92,10 +93,10 @@ class CMDIClient : public gui::MDIClient {
   // WM_CLOSE posted to the client closes the whole main window.
   std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
-  // 20209 "Quitter" and 24310 (the same, posted by other windows).
+  // Quitter "Quitter" and FermerApplication (the same, posted by other windows).
   void CmQuitter();
   void CmFermerApplication() { CmQuitter(); }
-  // 20208: caption with the dossier, or with the program folder.
+  // SetMainCaption: caption with the dossier, or with the program folder.
   void SetMainCaption();
 
   int ArgumentCount() const { return argc_; }

@@ -1,5 +1,5 @@
 // The program's printer (MPrinter): one instance, made on first need, shared by the printer
-// set-up command (20207) and by every printout; the MDI client deletes it at the end of the
+// set-up command (ConfigurerImprimante) and by every printout; the MDI client deletes it at the end of the
 // run.
 #pragma once
 

@@ -6,6 +6,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/cursors.h"
 #include "shell/mdi_client.h"
 
@@ -139,8 +140,8 @@ bool EnsureReportSets() {
 
 unsigned FirstStartupCommand(int argc) {
   std::string list = platform::ResolveName(ProgramFolder, "CESETATS.LST");
-  if (platform::FileExists(list)) return 20708;
-  if (argc > 1) return 20202;
+  if (platform::FileExists(list)) return command_id::EtatsParametrablesImpression;
+  if (argc > 1) return command_id::FichierOuvrirDossier;
   return 0;
 }
 

@@ -19,7 +19,7 @@ void FillProgramOptions(bool reportChoiceFlag);
 // One-time settings of "Lancement-540" and position 16.
 void ApplyFirstRunSettings();
 
-// Positions 17 to 22. True when "Debug_Etats" asks for command 20033.
+// Positions 17 to 22. True when "Debug_Etats" asks for ChoixEtat.
 bool FillReportOptions();
 
 // The sample dossier written to "DossiersAuto1" when it is blank: code
@@ -36,8 +36,8 @@ void SaveRecentDossiers();
 // False when one of them could not be made.
 bool EnsureReportSets();
 
-// Command to post once start-up is over: 20708 when "CESETATS.LST" is in
-// the program folder, else 20202 when the program has an argument, else 0.
+// Command to post once start-up is over: EtatsParametrablesImpression when "CESETATS.LST" is in
+// the program folder, else FichierOuvrirDossier when the program has an argument, else 0.
 unsigned FirstStartupCommand(int argc);
 
 // At least `wanted` file handles for the process (raises the soft limit);

@@ -9,6 +9,7 @@
 #include "platform/gui/statusbar.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 
 namespace {
@@ -168,7 +169,7 @@ GlyphDesign DesignOf(int id) {
     case 20011: return {Symbol::Journals, violet};
     case 20013: return {Symbol::Ledger, violet};
     case 20015: return {Symbol::Balance, violet};
-    case 20033: return {Symbol::Choice, slate};
+    case command_id::ChoixEtat: return {Symbol::Choice, slate};
     case 20035: return {Symbol::Preview, slate};
     case 20041: return {Symbol::Print, slate};
     case 20023: return {Symbol::Quit, red};
@@ -214,9 +215,9 @@ GlyphDesign DesignOf(int id) {
     case 20175: return {Symbol::BalanceSave, green};
     case 24433: return {Symbol::Import, blue};
     // The other bars' commands.
-    case 20017: return {Symbol::SheetAssets, violet};
-    case 20019: return {Symbol::SheetResult, violet};
-    case 20021: return {Symbol::SheetAnnex, violet};
+    case command_id::EtaBilanReelNormal: return {Symbol::SheetAssets, violet};
+    case command_id::EtaBilanReelSimplifie: return {Symbol::SheetResult, violet};
+    case command_id::EtaBilanAutre: return {Symbol::SheetAnnex, violet};
     case 20025: return {Symbol::Quit, red};
     case 20027: return {Symbol::Create, green};
     case 20053: return {Symbol::Accept, green};

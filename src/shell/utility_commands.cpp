@@ -19,6 +19,7 @@
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/command_table.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -127,12 +128,12 @@ void CmChoixEtat() { SetProgramOption(12, ProgramOption(12) == 'O' ? 'N' : 'O');
 
 void CmFenetresPleinEcran() {
   if (ProgramOption(3) == 'O') {
-    if (MainMenuHandle != nullptr) MainMenuHandle->CheckItem(20801, false);
+    if (MainMenuHandle != nullptr) MainMenuHandle->CheckItem(command_id::FenetresPleinEcran, false);
     SetProgramOption(3, 'N');
   } else {
-    if (MainMenuHandle != nullptr) MainMenuHandle->CheckItem(20801, true);
+    if (MainMenuHandle != nullptr) MainMenuHandle->CheckItem(command_id::FenetresPleinEcran, true);
     SetProgramOption(3, 'O');
-    gui::SendCommand(MainWindowHandle, 20802);
+    gui::SendCommand(MainWindowHandle, command_id::AgrandirFenetre);
   }
 }
 

@@ -43,19 +43,19 @@ bool OpenWithDesktop(const std::string& path);
 // menu rebuild, registry window actions, toolbar tooltips). Safe to repeat.
 void InstallShellCommands();
 
-void CmAide();                  // 20951
-void CmChoixEtat();             // 20033
-void CmFenetresPleinEcran();    // 20801
-void CmAgrandirFenetre();       // 20802
-void CmCommandesMsDos();        // 20803
-void CmConfigurerImprimante();  // 20207
+void CmAide();                  // Aide
+void CmChoixEtat();             // ChoixEtat
+void CmFenetresPleinEcran();    // FenetresPleinEcran
+void CmAgrandirFenetre();       // AgrandirFenetre
+void CmCommandesMsDos();        // CommandesMsDos
+void CmConfigurerImprimante();  // ConfigurerImprimante
 void CmDossierRecent(int k);    // 20220 + k, k 1-9
-void CmSupprimerChoix();        // 20210
-void CmCompleterIni();          // 20702: reads the Ctrl and Shift keys, then CompleterIni
+void CmSupprimerChoix();        // SupprimerChoix
+void CmCompleterIni();          // CompleterIni: reads the Ctrl and Shift keys, then CompleterIni
 // Ctrl alone: the program INI; Shift alone: the dossier's log and INI; both:
 // the three; neither: the program ends and the three files open.
 void CompleterIni(bool ctrl, bool shift);
-void CmConfigurerBde();         // 20703
+void CmConfigurerBde();         // ConfigurerBde
 
 // Recent dossiers of the File menu (positions 14 and on) from RecentDossiers.
 void RebuildRecentDossiersMenu();

@@ -1,4 +1,4 @@
-// The program's configuration (command 20701): TDUtiConfiguration lists the settings of the program INI (the table
+// The program's configuration (Configuration): TDUtiConfiguration lists the settings of the program INI (the table
 // of utilities/core/settings_table.h) with their values; the value of the setting chosen is typed below the list,
 // chosen among the backup methods, or chosen with "Choisir..." (a font, a folder, a file). A value is checked when
 // the user leaves it; "&Ok" writes the INI (a blank value deletes the key), fills the program options again as the
@@ -60,5 +60,5 @@ class TDUtiConfiguration : public TDNuv {
 // then follow what it holds.
 bool ApplyProgramSettings(const std::map<std::string, std::string>& changes);
 
-// The work of 20701.
-void RunConfiguration();
+// The work of Configuration.
+void CmConfiguration();

@@ -291,7 +291,7 @@ bool TWUtiBroConstantes::SaveConstant(int n, const std::string& value) {
   return true;
 }
 
-void OpenConstantsWindow() {
+void CmConstantesDossier() {
   if (ActivateExistingChild(kConstantsListSlot) || CommandWindow == nullptr) return;
   auto* list = new TWUtiBroConstantes(CommandWindow);
   SetChildIcon(*list, kIcon);

@@ -1,4 +1,4 @@
-// The dossier constants (command 20704): the list of the 75 constants of the open dossier (kind "X": number, title,
+// The dossier constants (ConstantesDossier): the list of the 75 constants of the open dossier (kind "X": number, title,
 // value) and the dialog that edits one of them (its title and help, the buttons of its values, a free field of
 // three characters). A value is checked by the constant's kind in the catalogue of the dossier subject
 // (ConstantCatalog) and saved alone into the dossier's general file, so that what another station changed
@@ -72,5 +72,5 @@ class TWUtiBroConstantes : public CMDIBrowse {
   int current_ = 0;  // the constant the data source stands on; 75 past the end, -1 before the first
 };
 
-// The work of 20704: the list comes forward, or opens.
-void OpenConstantsWindow();
+// The work of ConstantesDossier: the list comes forward, or opens.
+void CmConstantesDossier();

@@ -407,6 +407,7 @@ bool TWUtiModFichier::Save() {
 
 // ---- the command ---------------------------------------------------------------------------------------------------
 
+// Core: FindRawTable.
 void OpenRawTable(unsigned command) {
   const RawTable* raw = settings::FindRawTable(command);
   if (raw == nullptr || CommandWindow == nullptr) return;

@@ -1,9 +1,9 @@
-// The raw table browser (commands 20713-20721): one table of the dossier, or a balance-sheet model of the program
-// folder, opened alone while the dossier is held by this station, listed in physical order with one column per
-// field and "#" on cancelled records. "Annuler" / "Réactiver" cancel and recall a record, "Modifier" opens its
-// record form TWUtiModFichier (one edit per field that is not a memo), "Visualiser" / "Imprimer" run the table's
-// report layouts ("F" + number + "-", "FPB-", "FLB-") with the field writes of the templates allowed. Closing the
-// browser gives the dossier back.
+// The raw table browser (AccesFichierC10 to AccesFichierLignesBilan): one table of the dossier, or a balance-sheet
+// model of the program folder, opened alone while the dossier is held by this station, listed in physical order with
+// one column per field and "#" on cancelled records. "Annuler" / "Réactiver" cancel and recall a record, "Modifier"
+// opens its record form TWUtiModFichier (one edit per field that is not a memo), "Visualiser" / "Imprimer" run the
+// table's report layouts ("F" + number + "-", "FPB-", "FLB-") with the field writes of the templates allowed. Closing
+// the browser gives the dossier back.
 #pragma once
 
 #include <memory>
@@ -104,5 +104,5 @@ class TWUtiModFichier : public CMDIModif {
   std::vector<FieldRow> rows_;
 };
 
-// Opens the raw browser of a command's table (the work of 20713-20721).
+// Opens the raw browser of a command's table (the work of AccesFichierC10 to AccesFichierLignesBilan).
 void OpenRawTable(unsigned command);

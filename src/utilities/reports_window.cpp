@@ -21,6 +21,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
@@ -40,7 +41,6 @@ namespace {
 constexpr int kIcon = 1004;
 constexpr int kNameWidth = 50;
 constexpr int kFormEntryY = 11, kFormEntryZ = 12;
-constexpr unsigned kCommandY = 20707, kCommandZ = 20708;
 constexpr int kFromWidth = 200;
 constexpr const char* kExportFilter = "Fichier Ascii (*.txt)|*.txt|Tous les fichiers (*.*)|*.*|";
 
@@ -100,7 +100,9 @@ TWUtiBroEtats::TWUtiBroEtats(gui::MDIClient* parent, char kind)
 }
 
 ::Table* TWUtiBroEtats::SetTable() const { return SetTableOf(kind_); }
-unsigned TWUtiBroEtats::MenuCommand() const { return kind_ == 'Y' ? kCommandY : kCommandZ; }
+unsigned TWUtiBroEtats::MenuCommand() const {
+  return kind_ == 'Y' ? command_id::EtatsParametrablesVisualisation : command_id::EtatsParametrablesImpression;
+}
 int TWUtiBroEtats::FormEntry() const { return kind_ == 'Y' ? kFormEntryY : kFormEntryZ; }
 
 const BrowseColumnTable& TWUtiBroEtats::Columns() {

@@ -1,10 +1,10 @@
-// The user-defined reports (commands 20707 and 20708): TWUtiBroEtats lists the reports of the display set
-// (TableCE0, kind "Y") or of the printing set (TableCE1, kind "Z") by code with their names; "Créer" asks for a
-// code through the new-code dialog and makes the report empty or from another report, a text file or a section of
-// "CESETATS.txt"; "Annuler" / "Réactiver"; "Texte" opens the template in the record text editor; "Modifier" opens
-// the name form TWUtiModEtats, which holds its record locked; "Exporter" writes the template into
-// "C-Etat-" + code + ".txt". At start-up, a "CESETATS.LST" in the program folder has 20708 store the reports it
-// names from the reference set into the printing sets first.
+// The user-defined reports (EtatsParametrablesVisualisation and EtatsParametrablesImpression): TWUtiBroEtats lists the
+// reports of the display set (TableCE0, kind "Y") or of the printing set (TableCE1, kind "Z") by code with their names;
+// "Créer" asks for a code through the new-code dialog and makes the report empty or from another report, a text file
+// or a section of "CESETATS.txt"; "Annuler" / "Réactiver"; "Texte" opens the template in the record text editor;
+// "Modifier" opens the name form TWUtiModEtats, which holds its record locked; "Exporter" writes the template into
+// "C-Etat-" + code + ".txt". At start-up, a "CESETATS.LST" in the program folder has EtatsParametrablesImpression store
+// the reports it names from the reference set into the printing sets first.
 #pragma once
 
 #include <string>
@@ -106,8 +106,9 @@ class TWUtiModEtats : public CMDIModif {
   MEdit* name_;
 };
 
-// The work of 20707 ('Y') and 20708 ('Z'): an open form or list comes forward; a list that asked for its form gets
-// it; otherwise the list opens (for 20708 once the reports of "CESETATS.LST" are stored).
+// The work of EtatsParametrablesVisualisation ('Y') and EtatsParametrablesImpression ('Z'): an open form or list comes
+// forward; a list that asked for its form gets it; otherwise the list opens (for EtatsParametrablesImpression once the
+// reports of "CESETATS.LST" are stored).
 void OpenReportsWindow(char kind);
 
 // Stores the reports "CESETATS.LST" names (when it lies in the program folder) into the printing sets of both

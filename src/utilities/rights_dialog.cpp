@@ -133,7 +133,7 @@ void TDUtiDroits::CmOk() {
   TDNuv::CmOk();
 }
 
-void RunAccessRights() {
+void CmDroitsAcces() {
   TDUtiDroits dialog(gui::Window::FromHandle(MainWindowHandle));
   dialog.Execute(kTaskModal);
 }

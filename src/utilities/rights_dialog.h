@@ -1,4 +1,4 @@
-// The access rights of the secondary password (command 20705): TDUtiDroits shows one row per guarded function of
+// The access rights of the secondary password (DroitsAcces): TDUtiDroits shows one row per guarded function of
 // the rights rows (strings 9001-9036: its menu and label) with one check box per right its row allows, named as
 // the access-rights test names them; "&Ok" rebuilds the 50 characters of the rights string and writes them into
 // the dossier's record "0".
@@ -32,5 +32,5 @@ class TDUtiDroits : public TDNuv {
   std::vector<settings::RightsFunction> functions_;
 };
 
-// The work of 20705.
-void RunAccessRights();
+// The work of DroitsAcces.
+void CmDroitsAcces();

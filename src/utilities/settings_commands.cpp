@@ -1,5 +1,6 @@
 #include "utilities/settings_commands.h"
 
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "utilities/configuration.h"
 #include "utilities/constants_window.h"
@@ -8,18 +9,19 @@
 #include "utilities/rights_dialog.h"
 
 void InstallSettingsCommands() {
-  SetCommandWork(20701, [] { RunConfiguration(); });           // "Utilitaires > Configuration du progiciel..."
-  SetCommandWork(20704, [] { OpenConstantsWindow(); });        // "Utilitaires > Constantes du dossier"
-  SetCommandWork(20705, [] { RunAccessRights(); });            // "Utilitaires > Droits d'Accès pour ce dossier"
-  SetCommandWork(20707, [] { OpenReportsWindow('Y'); });       // "Utilitaires > Etats Paramétrables pour Visualisation"
-  SetCommandWork(20708, [] { OpenReportsWindow('Z'); });       // "Utilitaires > Etats Paramétrables pour Impression"
-  SetCommandWork(20713, [] { OpenRawTable(20713); });          // "Utilitaires > Accès aux Fichiers > C10 Divers"
-  SetCommandWork(20714, [] { OpenRawTable(20714); });          // "Utilitaires > Accès aux Fichiers > C20 Comptes"
-  SetCommandWork(20715, [] { OpenRawTable(20715); });          // "... > C30 Comptes Analytiques"
-  SetCommandWork(20716, [] { OpenRawTable(20716); });          // "... > C40 Ecritures Clôturées"
-  SetCommandWork(20717, [] { OpenRawTable(20717); });          // "... > C50 Ecritures Brouillard"
-  SetCommandWork(20718, [] { OpenRawTable(20718); });          // "... > C60 Fichier tri"
-  SetCommandWork(20719, [] { OpenRawTable(20719); });          // "... > C70 Bilan calculé"
-  SetCommandWork(20720, [] { OpenRawTable(20720); });          // "Utilitaires > Accès aux Fichiers > Paramètres Bilan"
-  SetCommandWork(20721, [] { OpenRawTable(20721); });          // "Utilitaires > Accès aux Fichiers > Lignes Bilan"
+  SetCommandWork(command_id::Configuration, CmConfiguration);
+  SetCommandWork(command_id::ConstantesDossier, CmConstantesDossier);
+  SetCommandWork(command_id::DroitsAcces, CmDroitsAcces);
+  SetCommandWork(command_id::EtatsParametrablesVisualisation, [] { OpenReportsWindow('Y'); });
+  SetCommandWork(command_id::EtatsParametrablesImpression, [] { OpenReportsWindow('Z'); });
+  SetCommandWork(command_id::AccesFichierC10, [] { OpenRawTable(command_id::AccesFichierC10); });
+  SetCommandWork(command_id::AccesFichierC20, [] { OpenRawTable(command_id::AccesFichierC20); });
+  SetCommandWork(command_id::AccesFichierC30, [] { OpenRawTable(command_id::AccesFichierC30); });
+  SetCommandWork(command_id::AccesFichierC40, [] { OpenRawTable(command_id::AccesFichierC40); });
+  SetCommandWork(command_id::AccesFichierC50, [] { OpenRawTable(command_id::AccesFichierC50); });
+  SetCommandWork(command_id::AccesFichierC60, [] { OpenRawTable(command_id::AccesFichierC60); });
+  SetCommandWork(command_id::AccesFichierC70, [] { OpenRawTable(command_id::AccesFichierC70); });
+  SetCommandWork(command_id::AccesFichierParametresBilan,
+                 [] { OpenRawTable(command_id::AccesFichierParametresBilan); });
+  SetCommandWork(command_id::AccesFichierLignesBilan, [] { OpenRawTable(command_id::AccesFichierLignesBilan); });
 }

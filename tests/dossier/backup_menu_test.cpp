@@ -17,6 +17,7 @@
 #include "platform/gui/menu.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "shell/command_ids.h"
 #include "support/dossier_fixture.h"
 
 namespace {
@@ -32,7 +33,10 @@ class BackupMenuTest : public DossierOpenTest {
     IniSetString("LanceM?BACKUP", "9");
   }
   void TearDown() override {
-    for (unsigned id : {20723u, 20724u, 20201u, 20204u, 20205u}) SetCommandWork(id, {});
+    for (unsigned id :
+         {command_id::SauvegardeDossier, command_id::RestaurationDossier, command_id::FichierNouveauDossier,
+          command_id::FichierDateTravail, command_id::FichierAProposDossier})
+      SetCommandWork(id, {});
     DossierOpenTest::TearDown();
   }
 

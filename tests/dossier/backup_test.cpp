@@ -19,7 +19,7 @@ TEST_F(BackupTest, BatchFileReceivesEachValueAsOneArgument) {
   IniSetString("Un-Sauvegarde", (root_ + "/u1 \"$(touch " + root_ + "/pwned)\" & | %PATH%").c_str());
   ModalSeam::QueueMessageBoxAnswer(gui::IDNO);  // "Non" does not end the wait
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  BackupDossier_Work();
+  CmSauvegardeDossier();
 
   ASSERT_EQ(launched_.size(), 1u);
   EXPECT_EQ(lastExit_, 0);
@@ -48,7 +48,7 @@ TEST_F(BackupTest, MethodsWithoutABatchFileHereAreRefusedByName) {
       SCOPED_TRACE(std::string(method) + (restore ? " restore" : " backup"));
       ModalSeam::Reset();
       IniSetString("LanceM?BACKUP", method);
-      restore ? RestoreDossier_Work() : BackupDossier_Work();
+      restore ? CmRestaurationDossier() : CmSauvegardeDossier();
       EXPECT_TRUE(launched_.empty());
       EXPECT_EQ(reopened_, 0);
       ASSERT_EQ(ModalSeam::Shown().size(), 1u);
@@ -65,7 +65,7 @@ TEST_F(BackupTest, FailingBatchFileIsToldInTheEndQuestion) {
   WriteText(program_ + "CSAUVE9.BAT", "#!/bin/sh\necho 'disque plein' >&2\nexit 4\n");
   IniSetString("LanceM?BACKUP", "9");
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  BackupDossier_Work();
+  CmSauvegardeDossier();
   ASSERT_EQ(lastExit_, 4);
   const std::string question = ModalSeam::LastShown()->text;
   EXPECT_NE(question.find("a \xE9" "chou\xE9: le programme s'est termin\xE9 avec le code 4"), std::string::npos);
@@ -85,8 +85,8 @@ TEST_F(BackupTest, DossierHeldByAnotherStationIsRefusedAndUnchanged) {
   IniSetString("LanceM?BACKUP", "9");
   const auto before = FolderFiles(folder_);
 
-  BackupDossier_Work();
-  RestoreDossier_Work();
+  CmSauvegardeDossier();
+  CmRestaurationDossier();
 
   EXPECT_TRUE(launched_.empty());
   ASSERT_EQ(dossier_test::Boxes().size(), 2u);

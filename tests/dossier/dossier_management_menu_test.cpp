@@ -13,6 +13,7 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
 #include "platform/system/files.h"
+#include "shell/command_ids.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 
@@ -43,7 +44,7 @@ class ManagementMenuTest : public DossierOpenTest {
       ASSERT_TRUE(platform::CopyFile(from + b, root_ + "/program/" + b)) << b;
   }
   void TearDown() override {
-    for (unsigned id : {20722u, 20725u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::RenumeroterPieces, command_id::GestionDossiers}) SetCommandWork(id, {});
     DossierOpenTest::TearDown();
   }
 

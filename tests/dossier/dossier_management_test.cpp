@@ -139,7 +139,7 @@ TEST_F(ManagementTest, DialogCopiesTheChosenDossier) {
     warning = d.GetItemText(1217);
     EXPECT_FALSE(d.IsEnded());  // OK never closes the dialog
   });
-  CmGestionDossiers_Work();
+  CmGestionDossiers();
   EXPECT_EQ(sourceCode, "ABC");
   EXPECT_EQ(sourceFolder, src);
   EXPECT_EQ(destFolder, src);

@@ -53,7 +53,7 @@ TEST_F(RebuildCommandTest, QuestionFollowsConstantsAndCancelChangesNothing) {
     const std::string before = DossierBytes();
     gui::ModalSeam::Reset();
     gui::ModalSeam::QueueMessageBoxAnswer(c.answer);
-    ReconstructionDossier_Work();
+    CmReconstructionDossier();
     ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
     const gui::ShownModal& q = gui::ModalSeam::Shown()[0];
     EXPECT_EQ(q.buttons, c.buttons);
@@ -76,7 +76,7 @@ TEST_F(RebuildCommandTest, QuestionFollowsConstantsAndCancelChangesNothing) {
 TEST_F(RebuildCommandTest, RunEndsWithItsMessageLogLineAndReopening) {
   Append(*TableC20, PathC20(), {{1, "abc"}, {2, "Minuscules"}});
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  ReconstructionDossier_Work();
+  CmReconstructionDossier();
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 2u);
   const gui::ShownModal& end = gui::ModalSeam::Shown()[1];
   EXPECT_NE(end.text.find("La Re-Construction du dossier est termin\xE9" "e."), std::string::npos);
@@ -96,7 +96,7 @@ TEST_F(RebuildCommandTest, OldGenerationPointsToTheConversion) {
   dossier_test::Poke(std::string(PathC10()) + ".dbf", 32, "CCLE");
   const std::string before = DossierBytes();
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  ReconstructionDossier_Work();
+  CmReconstructionDossier();
   const auto& shown = gui::ModalSeam::Shown();
   ASSERT_EQ(shown.size(), 3u);
   EXPECT_NE(shown[1].text.find("CONVERTIR"), std::string::npos);

@@ -40,7 +40,7 @@ TEST_F(NewDossierTest, CreatedFromTheCommandOpensAndReadsInDbfread) {
     d.PressButton(N::kBrowse);
   });
   ModalSeam::QueueFolderAnswer(chosen);
-  CmFichierNouveauDossier_Work();
+  CmFichierNouveauDossier();
   ASSERT_EQ(opened_.size(), 1u);
   EXPECT_EQ(opened_[0], "AX-1@" + chosen + "/");
   ASSERT_EQ(ModalSeam::Shown().size(), 2u);

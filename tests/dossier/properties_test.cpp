@@ -71,7 +71,7 @@ TEST_F(PropertiesTest, PropertiesAreWrittenToTheRecordAndToC10) {
     d.SetCheck(D::kEuroMain, gui::BST_UNCHECKED);
   });
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  CmFichierAProposDossier_Work();
+  CmFichierAProposDossier();
   ASSERT_EQ(ModalSeam::Shown().size(), 2u);
   EXPECT_EQ(ModalSeam::Shown()[1].text.rfind(LoadStr(2509), 0), 0u);
 

@@ -308,7 +308,7 @@ TEST_F(InterruptedRunTest, RestoreStoppedHalfWayIsRunAgainFromTheOpening) {
   Open(folder, "RST", gui::IDOK);
   ASSERT_TRUE(IsOpen(folder)) << ShownTexts();
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  BackupDossier_Work();
+  CmSauvegardeDossier();
   gui::ProcessPendingMessages();
   std::string archive;
   for (const auto& e : fs::recursive_directory_iterator(folder))

@@ -11,6 +11,7 @@
 #include "platform/gui/menu.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
+#include "shell/command_ids.h"
 #include "support/dossier_fixture.h"
 
 namespace {
@@ -28,7 +29,7 @@ class RenumberMenuTest : public DossierOpenTest {
   }
   void TearDown() override {
     SetTextPromptHook(nullptr);
-    for (unsigned id : {20722u, 20725u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::RenumeroterPieces, command_id::GestionDossiers}) SetCommandWork(id, {});
     DossierOpenTest::TearDown();
   }
 };

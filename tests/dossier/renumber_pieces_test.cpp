@@ -222,7 +222,7 @@ TEST_F(RenumberTest, CommandRenumbersAndGivesTheDossierBack) {
 
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
-  CmRenumeroterPieces_Work();
+  CmRenumeroterPieces();
   EXPECT_EQ(Pieces('C'), (std::vector<std::string>{"000002"}));
   EXPECT_EQ(Pieces('B'), (std::vector<std::string>{"000001"}));
   const gui::ShownModal* end = gui::ModalSeam::LastShown();

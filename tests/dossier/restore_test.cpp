@@ -43,7 +43,7 @@ TEST_F(RestoreTest, RoundTripsGiveTheDossierBackByteForByte) {
     launched_.clear();
     reopened_ = 0;
     ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    BackupDossier_Work();
+    CmSauvegardeDossier();
     ASSERT_EQ(lastExit_, 0);
     ASSERT_TRUE(std::filesystem::exists(c.target + c.chosen));
 
@@ -55,7 +55,7 @@ TEST_F(RestoreTest, RoundTripsGiveTheDossierBackByteForByte) {
     ModalSeam::Reset();
     ModalSeam::QueueFileAnswer(c.target + c.chosen);
     ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    RestoreDossier_Work();
+    CmRestaurationDossier();
     ASSERT_EQ(launched_.size(), 2u);
     EXPECT_EQ(launched_[1][1], program_ + "CRESTA" + c.method + ".BAT");
     EXPECT_EQ(lastExit_, 0);
@@ -89,7 +89,7 @@ TEST_F(RestoreTest, StoppedRestoreLeavesTheLogAsItWas) {
   std::filesystem::create_directory(platform::DiskPath(folder_ + "c_lgab.tmp"));
   ModalSeam::QueueFileAnswer(root_ + "/s/ZELAB.rar");
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  RestoreDossier_Work();
+  CmRestaurationDossier();
   EXPECT_TRUE(launched_.empty());
   EXPECT_EQ(ReadText(LogPath(".txt")), log);
   EXPECT_TRUE(std::filesystem::is_directory(platform::DiskPath(folder_ + "c_lgab.tmp")));

@@ -366,7 +366,7 @@ TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
   SetRegistryText(position + 11, 92, request.Text());
   SetRegistryText(position, 1, "2");
   gui::ModalSeam::Reset();
-  Menu(entry_cmd::BroDetJournauxAnal);
+  Menu(command_id::BroDetJournauxAnal);
   EXPECT_NE(test_support::ShownTexts().find("annul\xE9" "e ou n'existe plus"), std::string::npos) << test_support::ShownTexts();
   EXPECT_EQ(List(0, kLines1), nullptr);
   Table c50;

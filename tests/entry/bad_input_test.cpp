@@ -42,7 +42,7 @@ TEST_F(BadInputTest, AJournalMonthOfThe2030sShowsItsYear) {
   Open();
   ASSERT_TRUE(EnsureGeneralFile());
   ASSERT_EQ(EnsureDraftHeader(*TableC10, "D003VE "), HeaderCreation::Created);
-  Menu(entry_cmd::SaisieEcritures);
+  Menu(command_id::SaisieEcritures);
   TWSaiBroEntJournaux* list = Headers();
   ASSERT_NE(list, nullptr);
   ASSERT_TRUE(list->LocateCode("D003VE B"));
@@ -66,7 +66,7 @@ TEST_F(BadInputTest, AMissingDraftHeaderIsNeverTakenForItsClosedOne) {
   ASSERT_TRUE(TableC10->InsertRecord());
   ASSERT_TRUE(TableC10->Commit());
 
-  Menu(entry_cmd::SaisieEcritures);
+  Menu(command_id::SaisieEcritures);
   TWSaiBroEntJournaux* list = Headers();
   ASSERT_NE(list, nullptr);
   ASSERT_TRUE(list->LocateCode(month + "C"));
@@ -84,7 +84,7 @@ TEST_F(BadInputTest, AMissingDraftHeaderIsNeverTakenForItsClosedOne) {
 
 TEST_F(BadInputTest, TheNewJournalMonthDialogsAskForAJournalAndAMonth) {
   Open();
-  Menu(entry_cmd::SaisieEcritures);
+  Menu(command_id::SaisieEcritures);
   TWSaiBroEntJournaux* list = Headers();
   ASSERT_NE(list, nullptr);
   // Nothing chosen: refused, and a cancelled journal refused under the check.

@@ -29,6 +29,7 @@
 #include "platform/gui/modal_seam.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
+#include "shell/command_ids.h"
 #include "shell/registry.h"
 #include "support/demo_oracle.h"
 #include "support/dossier_fixture.h"
@@ -66,7 +67,7 @@ class EntryTest : public test_support::DossierFixture {
     gui::NoteKeyUp(gui::VK_ESCAPE);
     SetLockNoticeHook(nullptr);
     BrowseSearchText.clear();
-    for (unsigned id : {20401u, 20402u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::SaisieEcritures, command_id::ActiverSaisie}) SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
 
@@ -114,7 +115,7 @@ class EntryTest : public test_support::DossierFixture {
   }
   // "Saisir" on the header of a journal-month in the headers list (opened when needed).
   TWSaiBroDetJournaux* Saisir(const std::string& journalMonth) {
-    if (Headers() == nullptr) Menu(entry_cmd::SaisieEcritures);
+    if (Headers() == nullptr) Menu(command_id::SaisieEcritures);
     TWSaiBroEntJournaux* list = Headers();
     if (list == nullptr || !list->LocateCode(journalMonth + "B")) {
       ADD_FAILURE() << journalMonth << " is not listed";

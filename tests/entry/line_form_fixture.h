@@ -16,6 +16,7 @@
 #include "entry_fixture.h"
 #include "runtime/numbers.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 
 namespace entry_test {
 
@@ -48,7 +49,9 @@ class LineFormTest : public test_support::DossierFixture {
     gui::ProcessPendingMessages();
     gui::ClearModifierKeyOverrides();
     SetLockNoticeHook(nullptr);
-    for (unsigned id : {20401u, 20402u, 20403u, 20601u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::SaisieEcritures, command_id::ActiverSaisie, command_id::ModDetJournaux,
+                        command_id::LettrageManuel})
+      SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
 
@@ -119,7 +122,7 @@ class LineFormTest : public test_support::DossierFixture {
     return dynamic_cast<TWSaiModDetJournaux*>(gui::Window::FromHandle(SlotHandle(p)));
   }
   TWSaiBroDetJournaux* Saisir(const std::string& journalMonth) {
-    if (Headers() == nullptr) Menu(entry_cmd::SaisieEcritures);
+    if (Headers() == nullptr) Menu(command_id::SaisieEcritures);
     TWSaiBroEntJournaux* list = Headers();
     if (list == nullptr || !list->LocateCode(journalMonth + "B")) {
       ADD_FAILURE() << journalMonth << " is not listed";

@@ -7,6 +7,7 @@
 #include "framework/lookup_dialog.h"
 #include "masterdata/code_list.h"
 #include "runtime/inifiles.h"
+#include "shell/command_ids.h"
 
 namespace entry_test {
 namespace {
@@ -155,7 +156,7 @@ TEST_F(LineFormTest, ATreasuryLineOnASubsidiaryAccountChainsToTheMatching) {
   Open();
   TheDossierRecord.SetConstant(26, "OUI");
   std::vector<std::string> asked;
-  SetCommandWork(20601, [&asked] { asked.push_back(RegistryText(3952, 8)); });
+  SetCommandWork(command_id::LettrageManuel, [&asked] { asked.push_back(RegistryText(3952, 8)); });
   const std::string month = MonthOf("BQ ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);

@@ -115,7 +115,7 @@ TEST_F(SlotsTest, SaisirOpensOneWindowPerJournalMonthAndASixthIsRefusedUnlocked)
   Headers()->Activate();
   gui::ProcessPendingMessages();
   ASSERT_EQ(CommandWindow->GetActiveMDIChild(), Headers());
-  Menu(entry_cmd::ActiverSaisie);
+  Menu(command_id::ActiverSaisie);
   EXPECT_EQ(CommandWindow->GetActiveMDIChild(), second);
   test_support::Screenshot(MainFrame->OuterWidget(), "entry", "five_slots");
 
@@ -166,7 +166,7 @@ TEST_F(SlotsTest, ALineKeyHandedOverAtPlus18KeepsTheHeaderLockedThroughATotalsUp
 
 TEST_F(SlotsTest, CreerMakesANewJournalMonthAndOpensIt) {
   Open();
-  Menu(entry_cmd::SaisieEcritures);
+  Menu(command_id::SaisieEcritures);
   TWSaiBroEntJournaux* list = Headers();
   ASSERT_NE(list, nullptr);
   const long before = list->Store().totalRows;

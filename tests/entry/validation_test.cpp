@@ -134,7 +134,7 @@ TEST_F(ValidationTest, ThreeJournalMonthsGoToTheClosedFile) {
   EXPECT_NE(TableC10->shareMode, 1u);
 
   // The headers list shows the closed journal-months "Validé"; "Saisir" on one only beeps.
-  Menu(entry_cmd::SaisieEcritures);
+  Menu(command_id::SaisieEcritures);
   TWSaiBroEntJournaux* list = Headers();
   ASSERT_NE(list, nullptr);
   ASSERT_TRUE(list->LocateCode(chosen[0] + "C"));

@@ -24,6 +24,7 @@
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -58,7 +59,9 @@ class AsciiWindowTest : public test_support::DossierFixture {
   }
   void TearDown() override {
     CloseWindows();
-    for (unsigned id : {bank_cmd::AjoutAsciiBrouillard, 20201u, 20204u, 20205u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::AjoutAsciiBrouillard, command_id::FichierNouveauDossier,
+                        command_id::FichierDateTravail, command_id::FichierAProposDossier})
+      SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
   std::string WriteImport(const std::string& name, const std::string& content) {
@@ -89,7 +92,7 @@ class AsciiWindowTest : public test_support::DossierFixture {
 TEST_F(AsciiWindowTest, TheFormShowsTheFileAndImportsItOnAccepter) {
   const std::string path = WriteImport("ventes.txt", kThreePieces);
   const long before = DraftRecords();
-  Menu(bank_cmd::AjoutAsciiBrouillard);
+  Menu(command_id::AjoutAsciiBrouillard);
   TWUtiModAjoutAscii* form = Form();
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
   EXPECT_EQ(form->FileEdit()->GetValue(), path);
@@ -117,7 +120,7 @@ TEST_F(AsciiWindowTest, AFaultyFileShowsItsErrorsAndWritesNothing) {
              "OD;02/05/2026;W;60799998;0;x;1,234;\r\n";
   const std::string path = WriteImport("faux.txt", content);
   const long before = DraftRecords();
-  Menu(bank_cmd::AjoutAsciiBrouillard);
+  Menu(command_id::AjoutAsciiBrouillard);
   TWUtiModAjoutAscii* form = Form();
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
   ASSERT_EQ(form->ErrorList()->GetCount(), 6) << "every fault at once";
@@ -194,7 +197,7 @@ TEST_F(AsciiWindowTest, ARefusedAutomaticImportLeavesNothingForTheNextCommand) {
     TheDossierRecord.SetRights(rights);
     TheDossierRecord.SetUserLevel(level);
     gui::ModalSeam::Reset();
-    Menu(bank_cmd::AjoutAsciiBrouillard);
+    Menu(command_id::AjoutAsciiBrouillard);
     ASSERT_NE(Form(), nullptr) << test_support::ShownTexts();
     EXPECT_EQ(Form()->InfoText(1), "7 lignes d'\xE9" "critures en 3 pi\xE8" "ces");
     EXPECT_FALSE(ShownContains("import\xE9" "es en")) << test_support::ShownTexts();
@@ -212,7 +215,7 @@ TEST_F(AsciiWindowTest, ARefusedAutomaticImportLeavesNothingForTheNextCommand) {
   WriteImport("suite.txt", "Journal;Date;Piece;Compte;Debit;Credit\r\nOD;15/03/2026;G;60700000;5;\r\n"
                            "OD;15/03/2026;G;51200000;;5\r\n");
   gui::ModalSeam::Reset();
-  Menu(bank_cmd::AjoutAsciiBrouillard);
+  Menu(command_id::AjoutAsciiBrouillard);
   ASSERT_NE(Form(), nullptr) << test_support::ShownTexts();
   EXPECT_EQ(DraftRecords(), before + 7);
 }

@@ -26,6 +26,7 @@
 #include "processing/code_copy_dialogs.h"
 #include "processing/year_end_windows.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
@@ -73,8 +74,8 @@ class CodeCopyTest : public test_support::DossierFixture {
     CloseWindows();
     BrowseHooks() = BrowseServices{};
     for (const masterdata::CodeKind& k : masterdata::CodeKinds()) SetCommandWork(k.command, {});
-    for (unsigned id : {20309u, 20310u}) SetCommandWork(id, {});
-    SetCommandWork(yearend_cmd::GenerationSoldesANouveau, {});
+    for (unsigned id : {command_id::DonneesPlanComptable, command_id::DonneesSectionsAnal}) SetCommandWork(id, {});
+    SetCommandWork(command_id::GenerationSoldesANouveau, {});
     DossierFixture::TearDown();
   }
   std::string Make(const std::string& folder, const std::string& code) {

@@ -31,6 +31,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
@@ -83,7 +84,7 @@ class MatchingWindowTest : public test_support::DossierFixture {
   void TearDown() override {
     CloseWindows();
     gui::NoteKeyUp(gui::VK_ESCAPE);
-    for (unsigned id : {20601u, 20602u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::LettrageManuel, command_id::LettrageAutomatique}) SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
   static void Send(gui::Window* w, unsigned command) {
@@ -148,7 +149,7 @@ class MatchingWindowTest : public test_support::DossierFixture {
   }
 
   TraBroLettrageManuel* OpenList(const std::string& account) {
-    Menu(matching_cmd::LettrageManuel);
+    Menu(command_id::LettrageManuel);
     auto* form = WindowAt<TWTraModLettrageManuel>(kManualFormSlot);
     EXPECT_NE(form, nullptr) << test_support::ShownTexts();
     if (form == nullptr) return nullptr;
@@ -172,12 +173,12 @@ TEST_F(MatchingWindowTest, AutomaticMatchingTakesTheDossierLettersRemovesAndGive
   {
     test_support::OtherProcess station(&OtherStation);
     ASSERT_TRUE(station.Do('o'));
-    Menu(matching_cmd::LettrageAutomatique);
+    Menu(command_id::LettrageAutomatique);
     EXPECT_EQ(WindowAt<TWTraModLettrageAutomatique>(kAutomaticFormSlot), nullptr);
     EXPECT_NE(test_support::ShownTexts().find(RTrim(LoadStr(2259))), std::string::npos) << test_support::ShownTexts();
     ASSERT_TRUE(station.Do('c'));
     gui::ModalSeam::Reset();
-    Menu(matching_cmd::LettrageAutomatique);
+    Menu(command_id::LettrageAutomatique);
     auto* form = WindowAt<TWTraModLettrageAutomatique>(kAutomaticFormSlot);
     ASSERT_NE(form, nullptr) << test_support::ShownTexts();
     EXPECT_FALSE(station.Do('o')) << "held by this station while the form is open";
@@ -258,7 +259,7 @@ TEST_F(MatchingWindowTest, ManualMatchingMarksSavesAndHoldsTheAccount) {
   EXPECT_EQ(InstalledCommandsWithoutGlyph(), std::vector<unsigned>()) << "the list's bar";
   test_support::Screenshot(MainControlBar->Widget(), "processing", "manual_toolbar");
   // A second 20601 brings the list forward, it makes no second list.
-  Menu(matching_cmd::LettrageManuel);
+  Menu(command_id::LettrageManuel);
   EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), list);
   // F12 saves, as the list's menu shows.
   list->Activate();
@@ -272,12 +273,12 @@ TEST_F(MatchingWindowTest, ManualMatchingMarksSavesAndHoldsTheAccount) {
 // The line form keeps the auxiliary account it posted and sends 20601: the form opens on it, or takes it when open.
 TEST_F(MatchingWindowTest, AChainedMatchingOpensTheFormOnTheLineFormsAccount) {
   StoreSessionCode("CCHAIN  ");
-  Menu(matching_cmd::LettrageManuel);
+  Menu(command_id::LettrageManuel);
   auto* form = WindowAt<TWTraModLettrageManuel>(kManualFormSlot);
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(form->AccountEdit()->GetValue(), "CCHAIN");
   StoreSessionCode("CSUITE  ");
-  Menu(matching_cmd::LettrageManuel);
+  Menu(command_id::LettrageManuel);
   EXPECT_EQ(WindowAt<TWTraModLettrageManuel>(kManualFormSlot), form) << "no second form";
   EXPECT_EQ(form->AccountEdit()->GetValue(), "CSUITE");
 }
@@ -296,7 +297,7 @@ TEST_F(MatchingWindowTest, SolderEtEnregistrerWritesTheBalancingPiece) {
   // journal-months then shows.
   AddLines("CBAL", {{'D', 100, 1, "VE"}, {'C', 99.60, 2, "VE"}});
   InstallEntryCommands();
-  Menu(entry_cmd::SaisieEcritures);
+  Menu(command_id::SaisieEcritures);
   auto* months = WindowAt<CMDIBrowse>(kHeadersListSlot);
   ASSERT_NE(months, nullptr) << test_support::ShownTexts();
   const long monthsBefore = months->Store().totalRows;
@@ -315,7 +316,9 @@ TEST_F(MatchingWindowTest, SolderEtEnregistrerWritesTheBalancingPiece) {
   EXPECT_EQ(StoredLetters("CBAL"), "E01|E01 E01|E01 E01|E01");
   EXPECT_EQ(std::atol(TheDossierRecord.NextPiece().c_str()), piece + 1);
   EXPECT_EQ(months->Store().totalRows, monthsBefore + 1) << "the list of the journal-months read its rows again";
-  for (unsigned id : {20401u, 20402u, 20403u, 20406u}) SetCommandWork(id, {});
+  for (unsigned id : {command_id::SaisieEcritures, command_id::ActiverSaisie, command_id::ModDetJournaux,
+                      command_id::ValidationJournaux})
+    SetCommandWork(id, {});
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
 }
@@ -472,7 +475,7 @@ TEST_F(GeneratedMatchingTest, AutomaticMatchingOfTheCustomersKeepsTheGivenLetter
   // Beside its unmatched lines, which it leaves a cent apart, a group of three that only the run can letter.
   AddLines(first, {{'D', 100, 1, "OD", "C610"}, {'C', 60, 2, "OD", "C610"}, {'C', 40, 3, "OD", "C610"}});
   CloseWindows();
-  Menu(matching_cmd::LettrageAutomatique);
+  Menu(command_id::LettrageAutomatique);
   auto* form = WindowAt<TWTraModLettrageAutomatique>(kAutomaticFormSlot);
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
   form->StartEdit()->SetValue(first, false);
@@ -500,7 +503,7 @@ TEST_F(GeneratedMatchingTest, AutomaticMatchingOfTheCustomersKeepsTheGivenLetter
   const std::string count = test_support::RunPythonScript(
       "import sys\nfrom dbfread import DBF\nsys.stdout.write(str(sum(1 for r in DBF('" + std::string(PathC60()) +
           ".dbf', encoding='latin-1') if r['TCODE'].strip() == '" + first + "')))\n", true);
-  Menu(matching_cmd::LettrageManuel);
+  Menu(command_id::LettrageManuel);
   auto* manual = WindowAt<TWTraModLettrageManuel>(kManualFormSlot);
   ASSERT_NE(manual, nullptr) << test_support::ShownTexts();
   manual->AccountEdit()->SetValue(first, false);

@@ -53,7 +53,7 @@ class OfxImportTest : public test_support::DossierFixture {
       CommandWindow->CloseChildren();
       gui::ProcessPendingMessages();
     }
-    SetCommandWork(bank_cmd::ImportationReleveBanque, {});
+    SetCommandWork(command_id::ImportationReleveBanque, {});
     processing::SetOfxReaderPath("");
     DossierFixture::TearDown();
   }
@@ -89,7 +89,7 @@ class OfxImportTest : public test_support::DossierFixture {
   }
   TWSaiModImportationOfx* Form() {
     if (SlotHandle(kOfxImportFormSlot) == 0) {
-      gui::PostCommand(CommandWindow->GetHandle(), bank_cmd::ImportationReleveBanque);
+      gui::PostCommand(CommandWindow->GetHandle(), command_id::ImportationReleveBanque);
       gui::ProcessPendingMessages();
     }
     return dynamic_cast<TWSaiModImportationOfx*>(gui::Window::FromHandle(SlotHandle(kOfxImportFormSlot)));

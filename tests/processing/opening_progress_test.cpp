@@ -27,7 +27,7 @@ class OpeningProgressTest : public test_support::DossierFixture {
   }
   void TearDown() override {
     CloseWindows();
-    SetCommandWork(yearend_cmd::GenerationSoldesANouveau, {});
+    SetCommandWork(command_id::GenerationSoldesANouveau, {});
     BrowseHooks() = BrowseServices{};
     DossierFixture::TearDown();
   }
@@ -56,7 +56,7 @@ TEST_F(OpeningProgressTest, TheRunShowsItsProgressWindow) {
   OpenThroughDialog(C10Path(a, "SA"));
   ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "SA") << test_support::ShownTexts();
   gui::ModalSeam::Reset();
-  gui::PostCommand(CommandWindow->GetHandle(), yearend_cmd::GenerationSoldesANouveau);
+  gui::PostCommand(CommandWindow->GetHandle(), command_id::GenerationSoldesANouveau);
   gui::ProcessPendingMessages();
   auto* form = dynamic_cast<TWTraGenerationSAN*>(gui::Window::FromHandle(SlotHandle(kOpeningFormSlot)));
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();

@@ -57,8 +57,8 @@ class ReconciliationOfxTest : public test_support::DossierFixture {
   }
   void TearDown() override {
     CloseWindows();
-    SetCommandWork(bank_cmd::RapprochementBanque, {});
-    SetCommandWork(bank_cmd::ImportationReleveBanque, {});
+    SetCommandWork(command_id::RapprochementBanque, {});
+    SetCommandWork(command_id::ImportationReleveBanque, {});
     processing::SetOfxReaderPath("");
     DossierFixture::TearDown();
   }
@@ -73,7 +73,7 @@ class ReconciliationOfxTest : public test_support::DossierFixture {
     return dynamic_cast<W*>(gui::Window::FromHandle(SlotHandle(slot)));
   }
   TWTraModRapprochement* Form() {
-    gui::PostCommand(CommandWindow->GetHandle(), bank_cmd::RapprochementBanque);
+    gui::PostCommand(CommandWindow->GetHandle(), command_id::RapprochementBanque);
     gui::ProcessPendingMessages();
     return WindowAt<TWTraModRapprochement>(kReconciliationFormSlot);
   }

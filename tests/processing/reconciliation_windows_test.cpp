@@ -32,6 +32,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
@@ -86,8 +87,8 @@ class ReconciliationWindowTest : public test_support::DossierFixture {
     CloseWindows();
     for (Table* t : {TableCE0, TableCE1})
       if (t != nullptr) t->CloseTable(true);
-    SetCommandWork(bank_cmd::RapprochementBanque, {});
-    for (unsigned id : {20991u, 20992u}) SetCommandWork(id, {});
+    SetCommandWork(command_id::RapprochementBanque, {});
+    for (unsigned id : {command_id::Visu, command_id::VisuMode1}) SetCommandWork(id, {});
     BrowseHooks() = BrowseServices{};
     DeleteProgramPrinter();
     PrintRunFlag = false;
@@ -129,7 +130,7 @@ class ReconciliationWindowTest : public test_support::DossierFixture {
 
   // The form of 20603 with the year's last day and a closing balance; "Accepter" opens the list.
   TWTraBroRapprochement* OpenList(const std::string& balance, TWTraModRapprochement** formOut = nullptr) {
-    Menu(bank_cmd::RapprochementBanque);
+    Menu(command_id::RapprochementBanque);
     auto* form = WindowAt<TWTraModRapprochement>(kReconciliationFormSlot);
     EXPECT_NE(form, nullptr) << test_support::ShownTexts();
     if (form == nullptr) return nullptr;
@@ -171,7 +172,7 @@ TEST_F(ReconciliationWindowTest, TheFormOpensOnTheBankAccountAndTheListTicksAndS
   EXPECT_EQ(work.TickedCount(), 0u);
   EXPECT_FALSE(Enabled(list, form_cmd::Enregistrer)) << "nothing ticked";
   // A second 20603 brings the list forward.
-  Menu(bank_cmd::RapprochementBanque);
+  Menu(command_id::RapprochementBanque);
   EXPECT_EQ(WindowAt<TWTraBroRapprochement>(kReconciliationListSlot), list);
   // Ticking the first two rows moves the reconciled balance by their amounts.
   const long long before = work.ReconciledBalance();
@@ -218,7 +219,7 @@ TEST_F(ReconciliationWindowTest, TheFormOpensOnTheBankAccountAndTheListTicksAndS
 // The list's bar has a glyph for each command; its balances are in the status bar while it is the
 // active window only, and come back with it.
 TEST_F(ReconciliationWindowTest, TheFormOpenedAtTheClientAreaSizeKeepsItsRowsTogether) {
-  Menu(bank_cmd::RapprochementBanque);
+  Menu(command_id::RapprochementBanque);
   auto* form = WindowAt<TWTraModRapprochement>(kReconciliationFormSlot);
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
   EXPECT_GT(form->ClientRect.h, 3 * (form->MinRowHeight + 8) * form->GridRows / 2) << "a large window";

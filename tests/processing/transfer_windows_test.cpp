@@ -44,8 +44,8 @@ class TransferWindowTest : public test_support::DossierFixture {
   }
   void TearDown() override {
     CloseWindows();
-    for (unsigned id : {yearend_cmd::SeparationExercices, yearend_cmd::GenerationSoldesANouveau,
-                        yearend_cmd::AjoutDossier})
+    for (unsigned id : {command_id::SeparationExercices, command_id::GenerationSoldesANouveau,
+                        command_id::AjoutDossier})
       SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
@@ -106,7 +106,7 @@ TEST_F(TransferWindowTest, TheMergeFormChoosesChecksAndMerges) {
   const std::string a = Generate("a", "SA", 60, Ymd{2026, 1, 1}, Ymd{2026, 12, 31});
   const std::string o = Generate("o", "SO", 40, Ymd{2026, 4, 1}, Ymd{2026, 9, 30});
   Open(a, "SA");
-  Menu(yearend_cmd::AjoutDossier);
+  Menu(command_id::AjoutDossier);
   auto* form = dynamic_cast<TWTraAjoutDossier*>(gui::Window::FromHandle(SlotHandle(kMergeFormSlot)));
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
   EXPECT_EQ(form->FromEdit()->GetValue(), "01/01/26");
@@ -154,7 +154,7 @@ TEST_F(TransferWindowTest, TheSeparationFormChecksTheDateAndSeparates) {
   const std::string a = Generate("a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
   const std::string b = Generate("b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
   Open(a, "SA");
-  Menu(yearend_cmd::SeparationExercices);
+  Menu(command_id::SeparationExercices);
   auto* form = dynamic_cast<TWTraSeparationExercices*>(gui::Window::FromHandle(SlotHandle(kSeparationFormSlot)));
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
   // The day after the year's end by default: the new year begins earlier.

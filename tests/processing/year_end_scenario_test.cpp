@@ -110,8 +110,8 @@ class YearEndScenarioTest : public test_support::DossierFixture {
   }
   void TearDown() override {
     CloseWindows();
-    for (unsigned id : {yearend_cmd::GenerationSoldesANouveau, yearend_cmd::SeparationExercices,
-                        yearend_cmd::AjoutDossier, 20201u, 20204u, 20205u})
+    for (unsigned id : {command_id::GenerationSoldesANouveau, command_id::SeparationExercices,
+                        command_id::AjoutDossier, 20201u, 20204u, 20205u})
       SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
@@ -163,7 +163,7 @@ TEST_F(YearEndScenarioTest, TheOpeningBalancesCarryYearAIntoTheNewDossierB) {
   MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 800});
   MainFrame->Show(gui::SW_SHOW);
   gui::ProcessPendingMessages();
-  Menu(yearend_cmd::GenerationSoldesANouveau);
+  Menu(command_id::GenerationSoldesANouveau);
   TWTraGenerationSAN* form = Form();
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
   EXPECT_EQ(form->DateEdit()->GetValue(), "01/01/27");

@@ -33,7 +33,7 @@ class YearEndWindowTest : public test_support::DossierFixture {
   }
   void TearDown() override {
     CloseWindows();
-    SetCommandWork(yearend_cmd::GenerationSoldesANouveau, {});
+    SetCommandWork(command_id::GenerationSoldesANouveau, {});
     DossierFixture::TearDown();
   }
   void Open(const std::string& folder, const std::string& code) {
@@ -52,7 +52,7 @@ class YearEndWindowTest : public test_support::DossierFixture {
 TEST_F(YearEndWindowTest, ADraftWithLinesKeepsTheFormClosed) {
   const std::string a = MakeDossier("a", "SA", 40);
   Open(a, "SA");
-  Menu(yearend_cmd::GenerationSoldesANouveau);
+  Menu(command_id::GenerationSoldesANouveau);
   EXPECT_TRUE(ShownContains("Le BROUILLARD doit \xEAtre vide")) << test_support::ShownTexts();
   test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "opening_draft_not_empty");
   EXPECT_EQ(Form(), nullptr);
@@ -79,7 +79,7 @@ TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
   std::string message;
   ASSERT_TRUE(GenerateDemoDossier(next, &message)) << message;
   Open(a, "SA");
-  Menu(yearend_cmd::GenerationSoldesANouveau);
+  Menu(command_id::GenerationSoldesANouveau);
   TWTraGenerationSAN* form = Form();
   ASSERT_NE(form, nullptr) << test_support::ShownTexts();
   EXPECT_EQ(form->DateEdit()->GetValue(), "01/01/27");

@@ -4,6 +4,7 @@
 #include "platform/gui/mdi.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/statusbar.h"
+#include "shell/command_ids.h"
 #include "shell/enablers.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
@@ -96,7 +97,7 @@ TEST_F(CommandEnablerTest, LastChildClosedEmptiesTheWindowButtons) {
 
 TEST_F(CommandEnablerTest, HandlersRunTheirPrologue) {
   int runs = 0;
-  SetCommandWork(20302, [&runs] { ++runs; });
+  SetCommandWork(command_id::DonneesJournaux, [&runs] { ++runs; });
   OpenDossier();
   CurrentHelpContext = 0;
   Choose(20302);
@@ -132,7 +133,7 @@ void OpenOrActivateList() {
 
 TEST_F(CommandEnablerTest, OpenWindowComesToTheTopInsteadOfASecondOne) {
   g_created = 0;
-  SetCommandWork(20302, OpenOrActivateList);
+  SetCommandWork(command_id::DonneesJournaux, OpenOrActivateList);
   OpenDossier();
   Choose(20302);
   ASSERT_EQ(g_created, 1);

@@ -32,6 +32,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/utility_commands.h"
@@ -100,7 +101,9 @@ class DossierFixture : public GuiTest {
     SetRuntimeBeepHook(nullptr);
     Services() = ShellServices{};
     Utilities() = UtilityServices{};
-    for (unsigned id : {20202u, 20203u, 20206u}) SetCommandWork(id, {});
+    for (unsigned id :
+         {command_id::FichierOuvrirDossier, command_id::FichierFermerDossier, command_id::FichierChangerDossier})
+      SetCommandWork(id, {});
     ClearDossierState();
     GuiTest::TearDown();
   }

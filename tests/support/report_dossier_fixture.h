@@ -36,6 +36,7 @@
 #include "runtime/access_rights.h"
 #include "runtime/session_registry.h"
 #include "shell/application.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
@@ -95,7 +96,7 @@ class ReportDossierTest : public DossierFixture {
     for (Table* t : {TableCE0, TableCE1})
       if (t != nullptr) t->CloseTable(true);
     for (unsigned id : commands_) SetCommandWork(id, {});
-    for (unsigned id : {20991u, 20992u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::Visu, command_id::VisuMode1}) SetCommandWork(id, {});
     BrowseHooks() = BrowseServices{};
     SetProcessLauncher({});
     DeleteProgramPrinter();

@@ -20,6 +20,7 @@
 #include "platform/gui/modal_seam.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
+#include "shell/command_ids.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
@@ -42,8 +43,9 @@ class SettingsWindowTest : public test_support::DossierFixture {
   }
   void TearDown() override {
     CloseWindows();
-    for (unsigned id = 20701; id <= 20721; ++id) SetCommandWork(id, {});
-    SetCommandWork(20311, {});
+    for (unsigned id = command_id::Configuration; id <= command_id::AccesFichierLignesBilan; ++id)
+      SetCommandWork(id, {});
+    SetCommandWork(command_id::DonneesTexte, {});
     SetTextPromptHook(nullptr);
     for (Table* t : {TableCE0, TableCE1, TableCXX})
       if (t != nullptr) t->CloseTable(true);

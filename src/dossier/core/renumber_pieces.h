@@ -1,4 +1,4 @@
-// Renumbering of every piece of the dossier (command 20722): the closed lines
+// Renumbering of every piece of the dossier (RenumeroterPieces): the closed lines
 // (C40) and the draft lines (C50) get new piece numbers from "000001" upward
 // in the order of their current numbers, the sort file C60 is rebuilt on the
 // way and the dossier's next piece number follows.

@@ -2,6 +2,7 @@
 
 #include "data/session.h"
 #include "masterdata/core/masterdata_strings.h"
+#include "shell/command_ids.h"
 
 namespace masterdata {
 
@@ -41,10 +42,10 @@ const std::vector<CodeKind>& ChartKinds() {
   // grid columns and rows, chart of accounts. Both keep the framework's help context.
   static const std::vector<CodeKind> kinds{
       // The accounts' form has one grid column more than the sections' so that "Domiciliation bancaire" fits.
-      {'2', "TWDonBroPlanComptable", "TWDonModPlanComptable", 20309, "DP-", 11, kChartCodeWidth, 461, 498, 85, 29, 9,
-       11, 16, true},
-      {'3', "TWDonBroSectionsAnal", "TWDonModSectionsAnal", 20310, "DS-", 12, kChartCodeWidth, 303, 340, 85, 17, 10,
-       10, 15, false},
+      {'2', "TWDonBroPlanComptable", "TWDonModPlanComptable", command_id::DonneesPlanComptable, "DP-", 11,
+       kChartCodeWidth, 461, 498, 85, 29, 9, 11, 16, true},
+      {'3', "TWDonBroSectionsAnal", "TWDonModSectionsAnal", command_id::DonneesSectionsAnal, "DS-", 12, kChartCodeWidth,
+       303, 340, 85, 17, 10, 10, 15, false},
   };
   return kinds;
 }

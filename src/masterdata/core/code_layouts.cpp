@@ -5,6 +5,7 @@
 
 #include "masterdata/core/masterdata_strings.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 
 namespace masterdata {
 
@@ -73,10 +74,10 @@ KindLayout Journals() {
            Ask(1208, 3), Ask(1209, 4), Ask(1210, 5)},
           {{1203, 1304, 1208, 1208, 1211, 1214, 1216, 1215, 1217, '2', 8, 0, 0, Rule::KnownAccount,
             kMsgUnknownAccount, 1204, 1204, kTipChart},
-           {1204, 1306, 1209, 1209, 1212, 1218, 1219, 1220, 1221, 'L', 1, 20305, 157, Rule::KnownCode,
-            kMsgUnknownLabel, 1205, 1205, kTipLabels},
-           {1205, 1308, 1210, 1210, 1213, 1222, 1223, 1224, 1225, 'M', 8, 20307, 247, Rule::KnownCode,
-            kMsgUnknownModel, 1206, 1207, kTipModels}},
+           {1204, 1306, 1209, 1209, 1212, 1218, 1219, 1220, 1221, 'L', 1, command_id::DonneesLibelles, 157,
+            Rule::KnownCode, kMsgUnknownLabel, 1205, 1205, kTipLabels},
+           {1205, 1308, 1210, 1210, 1213, 1222, 1223, 1224, 1225, 'M', 8, command_id::DonneesModeles, 247,
+            Rule::KnownCode, kMsgUnknownModel, 1206, 1207, kTipModels}},
           {{Rule::NameRequired, 1201},
            {Rule::KnownAccount, 1203},
            {Rule::KnownCode, 1204},
@@ -149,8 +150,8 @@ KindLayout Banks() {
            Ask(1212, 8), Ask(1219, 9), Push(kRibToIban, "RIB>IBAN", 3, 16, 2)},
           {{1211, 1310, 1212, 1212, 1213, 1214, 1216, 1215, 1217, '2', 8, 0, 0, Rule::GeneralAccount,
             kMsgUnknownAccount, kHolder, kHolder, kTipChart, true},
-           {1218, 1312, 1219, 1219, 1220, 1221, 1223, 1222, 1224, 'J', 3, 20302, 359, Rule::RequiredCode, 0, kHolder,
-            kHolder, 0}},
+           {1218, 1312, 1219, 1219, 1220, 1221, 1223, 1222, 1224, 'J', 3, command_id::DonneesJournaux, 359,
+            Rule::RequiredCode, 0, kHolder, kHolder, 0}},
           {{Rule::NameRequired, 1201},
            {Rule::GeneralAccount, 1211},
            {Rule::RibKey, kKey},

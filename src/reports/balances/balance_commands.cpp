@@ -26,7 +26,7 @@ void Show(gui::Window* w) {
 
 }  // namespace
 
-void OpenTrialBalance() {
+void CmEtaBalances() {
   if (CommandWindow == nullptr) return;
   if (ActivateExistingChild(kBalancesFormSlot)) return;
   if (RegistryChar(kBalancesWindowSlot) == '2') {
@@ -38,5 +38,5 @@ void OpenTrialBalance() {
 }
 
 void InstallBalanceCommands() {
-  SetCommandWork(balance_cmd::Balances, [] { OpenTrialBalance(); });  // "Etats > Balances"
+  SetCommandWork(command_id::EtaBalances, CmEtaBalances);
 }

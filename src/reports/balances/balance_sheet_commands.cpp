@@ -24,6 +24,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 
@@ -31,8 +32,6 @@ using namespace balances;
 
 namespace {
 
-constexpr unsigned kInitialisationCommand = 20508;
-constexpr unsigned kComputationCommand = 20509;
 constexpr int kOpenContext = 85;
 
 // Every exit after the dossier was taken: the tables closed, the dossier shared again, and
@@ -62,8 +61,9 @@ bool EuroShown() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N
 
 }  // namespace
 
-// ---- 20508 -------------------------------------------------------------------------------
+// ---- EtaBilanInitialisation -------------------------------------------------------------------------------
 
+// Core: InitialiseBalanceSheet.
 void CmEtaBilanInitialisation() {
   gui::Window* parent = CommandWindow;
   if (!TakeDossier()) return;
@@ -96,7 +96,7 @@ void CmEtaBilanInitialisation() {
   GiveDossierBack();
 }
 
-// ---- 20509 -------------------------------------------------------------------------------
+// ---- EtaBilanCalcul -------------------------------------------------------------------------------
 
 TDEtaBilanCalcul::TDEtaBilanCalcul(gui::Window* parent) : TDNuv(parent, kResource, true) {
   CurrentHelpContext = 57;
@@ -267,12 +267,13 @@ void CmEtaBilanCalcul() {
 }
 
 void InstallBalanceSheetCommands() {
-  SetCommandWork(kInitialisationCommand, &CmEtaBilanInitialisation);  // "Etats > Bilan Initialisation..."
-  SetCommandWork(kComputationCommand, &CmEtaBilanCalcul);             // "Etats > Bilan Calcul..."
-  SetCommandWork(sheet_cmd::Edition, &CmEtaBilanEdition);             // "Etats > Bilan Edition..."
+  SetCommandWork(command_id::EtaBilanInitialisation, &CmEtaBilanInitialisation);
+  SetCommandWork(command_id::EtaBilanCalcul, &CmEtaBilanCalcul);
+  SetCommandWork(command_id::EtaBilanEdition, &CmEtaBilanEdition);
   // A computation stopped half-way is put back from its copies at the next opening.
   SetDossierRunRedo(kBalanceSheetRun, PutBackDossierRunCopies);
   // The tool bar's buttons "Edition du Bilan 'Réel Normal'", "'Réel Simplifié'" and "'Autre'".
-  for (unsigned id : {sheet_cmd::EditionNormal, sheet_cmd::EditionSimplified, sheet_cmd::EditionOther})
-    SetCommandWork(id, &CmEtaBilanEdition);
+  SetCommandWork(command_id::EtaBilanReelNormal, &CmEtaBilanEdition);
+  SetCommandWork(command_id::EtaBilanReelSimplifie, &CmEtaBilanEdition);
+  SetCommandWork(command_id::EtaBilanAutre, &CmEtaBilanEdition);
 }

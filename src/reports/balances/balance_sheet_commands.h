@@ -1,5 +1,5 @@
-// The balance sheet's commands: "Bilan Initialisation" (20508), which copies the model that
-// dossier constant 004 names into C70, and "Bilan Calcul" (20509) with its dialog
+// The balance sheet's commands: "Bilan Initialisation" (EtaBilanInitialisation), which copies the model that
+// dossier constant 004 names into C70, and "Bilan Calcul" (EtaBilanCalcul) with its dialog
 // TDEtaBilanCalcul (1322): the period asked and the computation run into C70 and the annex.
 // Both hold the dossier alone while they work.
 #pragma once
@@ -67,5 +67,6 @@ class TDEtaBilanCalcul : public TDNuv {
 void CmEtaBilanInitialisation();
 void CmEtaBilanCalcul();
 
-// Installs the works of 20508, 20509, 20510 and of the tool bar's 20017, 20019 and 20021.
+// Installs the works of EtaBilanInitialisation, EtaBilanCalcul, EtaBilanEdition and of the tool bar's
+// EtaBilanReelNormal, EtaBilanReelSimplifie and EtaBilanAutre.
 void InstallBalanceSheetCommands();

@@ -237,7 +237,7 @@ void TWEtaBroBilanEdition::CmVisualiser() {
   if (EditionChoice[1] == 'T') AnnexReportCode = AnnexCodeOf(ReportCode);
   const std::string previewTitle = LoadStr(kPreviewTitle);
   if (EditionChoice[1] == 'A') {
-    if (Prepare(true, ReportCode)) Preview(visu_cmd::Visu, previewTitle + LoadStr(kAnnexTitle), 0, true);
+    if (Prepare(true, ReportCode)) Preview(command_id::Visu, previewTitle + LoadStr(kAnnexTitle), 0, true);
     else PostClose();
     return;
   }
@@ -245,8 +245,8 @@ void TWEtaBroBilanEdition::CmVisualiser() {
     PostToSelf(browse_cmd::Imprimer);
     return;
   }
-  Preview(EditionChoice[1] == 'T' ? visu_cmd::VisuMode1 : visu_cmd::Visu, previewTitle + LoadStr(kSheetTitle), PreviewFormat(),
-          true);
+  Preview(EditionChoice[1] == 'T' ? command_id::VisuMode1 : command_id::Visu, previewTitle + LoadStr(kSheetTitle),
+          PreviewFormat(), true);
 }
 
 void TWEtaBroBilanEdition::CmListeSuivante() {
@@ -255,7 +255,7 @@ void TWEtaBroBilanEdition::CmListeSuivante() {
     PostToSelf(browse_cmd::Imprimer);
     return;
   }
-  Preview(visu_cmd::Visu, std::string(LoadStr(kPreviewTitle)) + LoadStr(kAnnexTitle), 0, false);
+  Preview(command_id::Visu, std::string(LoadStr(kPreviewTitle)) + LoadStr(kAnnexTitle), 0, false);
 }
 
 void TWEtaBroBilanEdition::DefaultAction() { PostToSelf(browse_cmd::Imprimer); }

@@ -1,9 +1,8 @@
-// "Bilan Edition" (20510, and the tool bar's 20017, 20019, 20021): the report window
-// TWEtaBroBilanEdition, which holds the dossier alone while it is open, asks what to produce
-// with the choice dialog TDEtaBilanEdition (1323), asks for the currency, runs the layout choice
-// and shows the balance sheet (then its annex through "Liste suivante") in the preview, or
-// prints both in one job. The choice dialog comes back after each run; abandoning it closes
-// the window.
+// "Bilan Edition" (EtaBilanEdition, and the tool bar's EtaBilanReelNormal, EtaBilanReelSimplifie, EtaBilanAutre): the
+// report window TWEtaBroBilanEdition, which holds the dossier alone while it is open, asks what to produce with the
+// choice dialog TDEtaBilanEdition (1323), asks for the currency, runs the layout choice and shows the balance sheet
+// (then its annex through "Liste suivante") in the preview, or prints both in one job. The choice dialog comes back
+// after each run; abandoning it closes the window.
 #pragma once
 
 #include <memory>
@@ -13,6 +12,7 @@
 #include "platform/gui/printer.h"
 #include "reports/balances/core/balance_sheet_report.h"
 #include "reports/engine/report_window.h"
+#include "shell/command_ids.h"
 
 class MCheckBox;
 class MRStatic;
@@ -21,10 +21,6 @@ class PrinterChoice;
 class TImpression;
 
 namespace sheet_cmd {
-constexpr unsigned Edition = 20510;
-constexpr unsigned EditionNormal = 20017;
-constexpr unsigned EditionSimplified = 20019;
-constexpr unsigned EditionOther = 20021;
 constexpr unsigned ListeSuivante = 20039;
 }  // namespace sheet_cmd
 

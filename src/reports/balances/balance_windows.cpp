@@ -23,7 +23,7 @@ constexpr int kEngineErrorContext = 85;
 constexpr int kOptionsLength = balances::TrialBalanceOptions::kLength;
 }  // namespace
 
-const LedgerWindowKind kTrialBalanceWindow = {balance_cmd::Balances, kTitleId,         kBalancesWindowSlot,
+const LedgerWindowKind kTrialBalanceWindow = {command_id::EtaBalances, kTitleId,         kBalancesWindowSlot,
                                               kBalancesWindowSlotLength, kBalancesFormSlot, kOptionsLength,
                                               balances::kTrialBalanceFieldCount, kHelpContext, false};
 
@@ -94,7 +94,9 @@ void TWEtaBroBalances::SetupWindow() {
   PostToSelf(browse_cmd::Modifier);
 }
 
-void TWEtaBroBalances::CmModifier() { OpenPartnerForm("", kBalancesFormSlot, balance_cmd::Balances, kBalancesWindowSlot); }
+void TWEtaBroBalances::CmModifier() {
+  OpenPartnerForm("", kBalancesFormSlot, command_id::EtaBalances, kBalancesWindowSlot);
+}
 
 void TWEtaBroBalances::ReadOptions() {
   report_.Begin(RegistryText(kBalancesWindowSlot + 11, kOptionsLength), balances::TrialBalancePaths::OfOpenDossier());

@@ -1,4 +1,4 @@
-// The trial balances' report window TWEtaBroBalances ("Balances des Comptes", 20504): a report
+// The trial balances' report window TWEtaBroBalances ("Balances des Comptes", EtaBalances): a report
 // window without rows that opens the dossier's tables, asks the main window for its options
 // form (TWEtaModBalances), and when the form hands it the options ("Visualiser" 20035,
 // "Imprimer" 20041) runs the choice dialog and produces the lists of the sequence the options
@@ -13,9 +13,9 @@
 #include "reports/balances/trial_balance_report.h"
 #include "reports/engine/report_window.h"
 #include "reports/ledgers/ledger_windows.h"
+#include "shell/command_ids.h"
 
 namespace balance_cmd {
-constexpr unsigned Balances = 20504;
 constexpr unsigned AutreListe = 20039;
 }  // namespace balance_cmd
 

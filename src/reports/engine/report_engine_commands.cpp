@@ -42,7 +42,7 @@ int ChooseLayout(CMDIBrowse& list, const std::string& prefix, bool print) {
 
 void PreviewList(CMDIBrowse& list, const std::string& title) {
   if (MainWindowHandle == 0) return;
-  gui::SendCommand(MainWindowHandle, visu_cmd::Visu);
+  gui::SendCommand(MainWindowHandle, command_id::Visu);
   if (CurrentPreviewWindow == nullptr) return;
   if (!VisuShowList(list, title)) gui::PostMessage(CurrentPreviewWindow->GetHandle(), gui::WM_CLOSE);
 }
@@ -56,8 +56,8 @@ void PrintList(CMDIBrowse& list, const std::string& title) {
 
 void InstallReportEngineCommands() {
   // No menu text: sent by the report windows to open the preview (one list, several lists).
-  SetCommandWork(visu_cmd::Visu, &CmVisu, true);
-  SetCommandWork(visu_cmd::VisuMode1, &CmVisuMode1, true);
+  SetCommandWork(command_id::Visu, &CmVisu, true);
+  SetCommandWork(command_id::VisuMode1, &CmVisuMode1, true);
   ShellServices& s = Services();
   s.previewOpen = [] { return CurrentPreviewWindow != nullptr; };
   s.closePreview = [] {

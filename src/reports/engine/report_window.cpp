@@ -40,7 +40,7 @@ int TWEtats::RunChoiceDialog(bool print, const std::string& prefix) {
 bool TWEtats::ShowReportInPreview(reports::ReportOwner& report, bool severalLists, const std::string& title,
                                   bool printDisabled) {
   if (MainWindowHandle == 0) return false;
-  gui::SendCommand(MainWindowHandle, severalLists ? visu_cmd::VisuMode1 : visu_cmd::Visu);
+  gui::SendCommand(MainWindowHandle, severalLists ? command_id::VisuMode1 : command_id::Visu);
   TWVisuWindow* preview = CurrentPreviewWindow;
   if (preview == nullptr) return false;
   if (printDisabled) preview->PrintDisabled = true;

@@ -36,7 +36,7 @@ class TWEtats : public CMDIBrowse {
   // the window's ReportCode and ChosenLayoutText hold the choice (and a printout's printer
   // choice is kept until the report is printed).
   int RunChoiceDialog(bool print, const std::string& prefix);
-  // 20991 (or 20992 with "Liste suivante") to the main window, then `report`'s list begun in
+  // Visu (or VisuMode1 with "Liste suivante") to the main window, then `report`'s list begun in
   // the new preview and its first page rendered; a list that cannot begin closes its empty
   // preview (false then).
   bool ShowReportInPreview(reports::ReportOwner& report, bool severalLists, const std::string& title,

@@ -1,5 +1,5 @@
-// TWVisuWindow: the report preview. One at a time, made by the main window's commands 20991
-// (one list) and 20992 (several lists: "Liste suivante" asks the owner for the next one), it
+// TWVisuWindow: the report preview. One at a time, made by the main window's Visu
+// (one list) and VisuMode1 (several lists: "Liste suivante" asks the owner for the next one), it
 // owns a render context that the template interpreter fills page by page while the user pages
 // through the report, and shows the stored pages at zoom 1, 2 or 4, scrolled, with the
 // searched words in light red. Pages are rendered on demand: the first when the list begins,
@@ -22,6 +22,7 @@
 #include "reports/engine/core/render_context.h"
 #include "reports/engine/core/report_owner.h"
 #include "reports/engine/core/template_loader.h"
+#include "shell/command_ids.h"
 
 class CMDIBrowse;
 
@@ -61,15 +62,13 @@ constexpr unsigned PageMoins10 = 20125;
 constexpr unsigned PagePlus10 = 20127;
 constexpr unsigned Zoom = 20157;
 constexpr unsigned PageNormale = 20159;
-constexpr unsigned Visu = 20991;
-constexpr unsigned VisuMode1 = 20992;
 }  // namespace visu_cmd
 
 class TWVisuWindow;
 
 // 1 while a preview window exists, -1 once it was asked to close, 0 after.
 extern int PreviewState;
-// The preview that 20991 / 20992 made current, into which the lists render; null when none.
+// The preview that Visu / VisuMode1 made current, into which the lists render; null when none.
 extern TWVisuWindow* CurrentPreviewWindow;
 
 class TWVisuWindow : public gui::MDIChild {
@@ -213,7 +212,7 @@ class TWVisuWindow : public gui::MDIChild {
 
 // ---- the preview run, as the report windows call it
 
-// The main window's commands 20991 and 20992: a preview still open is closed (its owner is
+// The main window's Visu and VisuMode1: a preview still open is closed (its owner is
 // not told), a new one made in mode 0 or 1 and made current; the print run begins.
 void CmVisu();
 void CmVisuMode1();

@@ -14,9 +14,9 @@ constexpr int kLedgerIcon = 1006;
 
 const LedgerWindowKind& KindOf(unsigned command) {
   switch (command) {
-    case ledger_cmd::GrandsLivres: return kGeneralLedgersWindow;
-    case ledger_cmd::Journaux: return kJournalsWindow;
-    case ledger_cmd::RecapCentralisateur: return kSummaryWindow;
+    case command_id::EtaGrandsLivres: return kGeneralLedgersWindow;
+    case command_id::EtaJournaux: return kJournalsWindow;
+    case command_id::EtaRecapCentralisateur: return kSummaryWindow;
     default: return kStatementWindow;
   }
 }
@@ -43,8 +43,8 @@ void OpenLedgerReport(unsigned command) {
   if (kind.formSlot > 0 && RegistryChar(kind.ownSlot) == '2') {
     gui::Window* form = nullptr;
     switch (command) {
-      case ledger_cmd::GrandsLivres: form = new TWEtaModGrandsLivres(CommandWindow); break;
-      case ledger_cmd::Journaux: form = new TWEtaModJournaux(CommandWindow); break;
+      case command_id::EtaGrandsLivres: form = new TWEtaModGrandsLivres(CommandWindow); break;
+      case command_id::EtaJournaux: form = new TWEtaModJournaux(CommandWindow); break;
       default: form = new TWEtaModCompte(CommandWindow); break;
     }
     Show(form);
@@ -53,18 +53,18 @@ void OpenLedgerReport(unsigned command) {
   }
   gui::Window* window = nullptr;
   switch (command) {
-    case ledger_cmd::GrandsLivres: window = new TWEtaBroGrandsLivres(CommandWindow); break;
-    case ledger_cmd::Journaux: window = new TWEtaBroJournaux(CommandWindow); break;
-    case ledger_cmd::RecapCentralisateur: window = new TWEtaBroRecapCentralisateur(CommandWindow); break;
+    case command_id::EtaGrandsLivres: window = new TWEtaBroGrandsLivres(CommandWindow); break;
+    case command_id::EtaJournaux: window = new TWEtaBroJournaux(CommandWindow); break;
+    case command_id::EtaRecapCentralisateur: window = new TWEtaBroRecapCentralisateur(CommandWindow); break;
     default: window = new TWEtaBroCompte(CommandWindow); break;
   }
   Show(window);
 }
 
 void InstallLedgerCommands() {
-  SetCommandWork(ledger_cmd::Compte, [] { OpenLedgerReport(ledger_cmd::Compte); });              // "Etats > Compte"
-  SetCommandWork(ledger_cmd::GrandsLivres, [] { OpenLedgerReport(ledger_cmd::GrandsLivres); });  // "Etats > Grands Livres"
-  SetCommandWork(ledger_cmd::Journaux, [] { OpenLedgerReport(ledger_cmd::Journaux); });          // "Etats > Journaux"
+  SetCommandWork(command_id::EtaCompte, [] { OpenLedgerReport(command_id::EtaCompte); });
+  SetCommandWork(command_id::EtaGrandsLivres, [] { OpenLedgerReport(command_id::EtaGrandsLivres); });
+  SetCommandWork(command_id::EtaJournaux, [] { OpenLedgerReport(command_id::EtaJournaux); });
   // "Etats > Récapitulatif Centralisateur"
-  SetCommandWork(ledger_cmd::RecapCentralisateur, [] { OpenLedgerReport(ledger_cmd::RecapCentralisateur); });
+  SetCommandWork(command_id::EtaRecapCentralisateur, [] { OpenLedgerReport(command_id::EtaRecapCentralisateur); });
 }

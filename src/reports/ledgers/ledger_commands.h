@@ -1,5 +1,5 @@
-// The ledger reports' menu commands "Etats > Compte" (20501), "Grands Livres" (20502), "Journaux"
-// (20503) and "Récapitulatif Centralisateur" (20505).
+// The ledger reports' menu commands "Etats > Compte" (EtaCompte), "Grands Livres" (EtaGrandsLivres), "Journaux"
+// (EtaJournaux) and "Récapitulatif Centralisateur" (EtaRecapCentralisateur).
 #pragma once
 
 void InstallLedgerCommands();

@@ -20,6 +20,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -50,7 +51,6 @@ enum FormText {
 const std::vector<std::uint32_t> kFormToolbar = {1, form_cmd::Quitter};
 
 // The collective accounts' list, which the collectives' lookup opens.
-constexpr unsigned kCollectivesListCommand = 20303;
 constexpr int kCollectivesListSlot = 67;
 
 // Widths of the edits, in characters: an account or section code, a date.
@@ -622,7 +622,7 @@ void TWEtaModAccountRange::CmLookupList() {
   // The lookup is given no edit: the chosen collective is added to the list, not put in its place.
   const std::string list = ListText();
   std::string chosen;
-  const char r = LookupC10Code(nullptr, static_cast<unsigned>(ids_.listLookup), "B", 1, kCollectivesListCommand,
+  const char r = LookupC10Code(nullptr, static_cast<unsigned>(ids_.listLookup), "B", 1, command_id::DonneesCollectifs,
                                kCollectivesListSlot, nullptr, &chosen);
   if (r == kLookupFound && !chosen.empty()) {
     const char c = chosen[0];

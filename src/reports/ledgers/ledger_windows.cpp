@@ -18,14 +18,14 @@
 
 using namespace ledgers;
 
-const LedgerWindowKind kStatementWindow = {ledger_cmd::Compte, kStrTitleStatement, kStatementWindowSlot,
+const LedgerWindowKind kStatementWindow = {command_id::EtaCompte, kStrTitleStatement, kStatementWindowSlot,
                                            kStatementWindowSlotLength, kStatementFormSlot, 29, 44, 48, false};
 const LedgerWindowKind kGeneralLedgersWindow = {
-    ledger_cmd::GrandsLivres,  kStrTitleGeneralLedgers, kGeneralLedgersWindowSlot, kGeneralLedgersWindowSlotLength,
+    command_id::EtaGrandsLivres,  kStrTitleGeneralLedgers, kGeneralLedgersWindowSlot, kGeneralLedgersWindowSlotLength,
     kGeneralLedgersFormSlot, 67, 50, 50, false};
-const LedgerWindowKind kJournalsWindow = {ledger_cmd::Journaux, kStrTitleJournals, kJournalsWindowSlot,
+const LedgerWindowKind kJournalsWindow = {command_id::EtaJournaux, kStrTitleJournals, kJournalsWindowSlot,
                                           kJournalsWindowSlotLength, kJournalsFormSlot, 16, 51, 49, false};
-const LedgerWindowKind kSummaryWindow = {ledger_cmd::RecapCentralisateur, kStrTitleSummary, kSummaryWindowSlot,
+const LedgerWindowKind kSummaryWindow = {command_id::EtaRecapCentralisateur, kStrTitleSummary, kSummaryWindowSlot,
                                          kSummaryWindowSlotLength, 0, 8, 35, 85, true};
 
 // ---------------------------------------------------------------------------------------

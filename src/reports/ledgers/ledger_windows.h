@@ -1,6 +1,6 @@
-// The report windows of the ledger reports: the account statement (TWEtaBroCompte, 20501), the
-// general ledgers (TWEtaBroGrandsLivres, 20502), the journal listings (TWEtaBroJournaux, 20503)
-// and the centralising summary (TWEtaBroRecapCentralisateur, 20505). Each is a report window
+// The report windows of the ledger reports: the account statement (TWEtaBroCompte, EtaCompte), the
+// general ledgers (TWEtaBroGrandsLivres, EtaGrandsLivres), the journal listings (TWEtaBroJournaux, EtaJournaux)
+// and the centralising summary (TWEtaBroRecapCentralisateur, EtaRecapCentralisateur). Each is a report window
 // without rows that opens the dossier's tables, asks the main window for its limits form (the
 // summary has none and previews at once), and, when the form hands it a limits record
 // ("Visualiser" 20035, "Imprimer" 20041), runs the choice dialog, prepares its report (the core's
@@ -17,15 +17,12 @@
 #include "reports/ledgers/core/centralising_summary.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
+#include "shell/command_ids.h"
 
 class PrinterChoice;
 class TImpression;
 
 namespace ledger_cmd {
-constexpr unsigned Compte = 20501;
-constexpr unsigned GrandsLivres = 20502;
-constexpr unsigned Journaux = 20503;
-constexpr unsigned RecapCentralisateur = 20505;
 constexpr unsigned ListeSuivante = 20039;
 }  // namespace ledger_cmd
 
@@ -85,7 +82,7 @@ class TWEtaBroLedger : public TWEtats {
   // The choice dialog (print: with the printer choice) on `prefix`; on OK the chosen layout's
   // code and page range and its list type are the report's. The dialog's answer.
   int RunChoice(bool print, const std::string& prefix);
-  // 20991 (or 20992 with "Liste suivante"), then the list begun and its first page rendered;
+  // Visu (or VisuMode1 with "Liste suivante"), then the list begun and its first page rendered;
   // a list that cannot begin closes its empty preview. False then.
   bool ShowInPreview(bool severalLists, const std::string& title, bool printDisabled);
   void Print(gui::Printout& printout) { PrintReport(printout); }

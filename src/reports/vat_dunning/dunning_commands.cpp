@@ -5,5 +5,5 @@
 
 void InstallDunningCommands() {
   // "Etats > Lettres de Relance et Relevés"
-  SetCommandWork(dunning_cmd::Menu, &CmEtatsRelances);
+  SetCommandWork(command_id::EtatsRelances, &CmEtatsRelances);
 }

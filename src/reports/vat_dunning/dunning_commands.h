@@ -1,4 +1,4 @@
-// What the dunning letters and supplier payments install in the program: the work of 20506.
+// What the dunning letters and supplier payments install in the program: the work of EtatsRelances.
 #pragma once
 
 void InstallDunningCommands();

@@ -20,6 +20,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/access_rights.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
@@ -29,7 +30,6 @@ using namespace dunning_form;
 namespace {
 
 constexpr unsigned kQuitter = 20023;
-constexpr unsigned kLabelsListCommand = 20305;
 constexpr int kLabelsListSlot = 157;
 // Checks without moving the focus (the lookups post them back).
 constexpr unsigned kCheckFirstHere = 1231, kCheckLastHere = 1232, kCheckFirstDateHere = 1233,
@@ -412,7 +412,7 @@ void TWEtaModRelances::Lookup(MEdit* edit, MStatic* balance, unsigned returnComm
 
 void TWEtaModRelances::LabelLookup() {
   std::string chosen;
-  LookupC10Code(nullptr, kCheckLabelsHere, "L", 1, kLabelsListCommand, kLabelsListSlot, nullptr, &chosen);
+  LookupC10Code(nullptr, kCheckLabelsHere, "L", 1, command_id::DonneesLibelles, kLabelsListSlot, nullptr, &chosen);
   const std::string code = RTrim(chosen.c_str());
   if (!code.empty()) {
     const std::string text = labels_->GetValue();

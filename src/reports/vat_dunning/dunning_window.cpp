@@ -79,7 +79,7 @@ void TWEtaBroRelances::SetupWindow() {
   gui::PostCommand(GetHandle(), dunning_cmd::Modifier);
 }
 
-void TWEtaBroRelances::CmModifier() { OpenPartnerForm("", kDunningFormSlot, dunning_cmd::Menu); }
+void TWEtaBroRelances::CmModifier() { OpenPartnerForm("", kDunningFormSlot, command_id::EtatsRelances); }
 
 void TWEtaBroRelances::RaiseForm() {
   if (RegistryChar(kDunningFormSlot) == '1') ActivateExistingChild(kDunningFormSlot);
@@ -128,7 +128,7 @@ void TWEtaBroRelances::CmVisualiser() {
     return;
   }
   if (layoutKind_ == '2') run_.ComputedCount = -1;
-  gui::SendCommand(MainWindowHandle, layoutKind_ == '1' ? visu_cmd::Visu : visu_cmd::VisuMode1);
+  gui::SendCommand(MainWindowHandle, layoutKind_ == '1' ? command_id::Visu : command_id::VisuMode1);
   if (CurrentPreviewWindow == nullptr) return;
   if (!VisuShowList(*owner_, this, LoadStr(27003) + Title()))
     gui::PostMessage(CurrentPreviewWindow->GetHandle(), gui::WM_CLOSE);
@@ -139,7 +139,7 @@ void TWEtaBroRelances::CmListeSuivante() {
   run_.LineIndex = 0;
   run_.ComputedCount = -1;
   ReportCode = savedReportCode_;
-  gui::SendCommand(MainWindowHandle, visu_cmd::VisuMode1);
+  gui::SendCommand(MainWindowHandle, command_id::VisuMode1);
   if (CurrentPreviewWindow == nullptr) return;
   const std::string account = RTrim(ReportFields().Value(dunning::DunningRun::COMPTE).c_str());
   if (!VisuBeginList(*owner_, this, LoadStr(27003) + std::string(LoadStr(27004)) + account)) {

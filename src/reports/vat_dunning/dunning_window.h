@@ -1,5 +1,5 @@
 // TWEtaBroRelances: the report window of the dunning letters, account statements, schedules of
-// due dates and supplier payments (menu command 20506), titled "Lettres de Relances et
+// due dates and supplier payments (menu EtatsRelances), titled "Lettres de Relances et
 // Relevés". It works as a pair with its options form TWEtaModRelances, which writes the run's
 // 53-character options text at the window's registry slot + 11 and sends it "Visualiser" or
 // "Imprimer". The window chooses a layout of the family "EL-" (kind "1": one list for the whole
@@ -13,9 +13,9 @@
 #include "reports/engine/browse_report_owner.h"
 #include "reports/engine/report_window.h"
 #include "reports/vat_dunning/core/dunning_run.h"
+#include "shell/command_ids.h"
 
 namespace dunning_cmd {
-constexpr unsigned Menu = 20506;
 constexpr unsigned Modifier = 20047;
 constexpr unsigned Visualiser = 20035;
 constexpr unsigned FinVisualisation = 20037;
@@ -90,6 +90,6 @@ class TWEtaBroRelances : public TWEtats {
   std::string savedReportCode_;
 };
 
-// The work of 20506: the open options form comes forward; a window that asked for its form gets
+// The work of EtatsRelances: the open options form comes forward; a window that asked for its form gets
 // it; an open window comes forward; otherwise the window opens (then its form).
 void CmEtatsRelances();

@@ -5,5 +5,5 @@
 
 void InstallVatReturnCommands() {
   // "Etats > Déclaration de Tva"
-  SetCommandWork(vat_cmd::Menu, &CmEtatsDeclarationTva);
+  SetCommandWork(command_id::EtatsDeclarationTva, &CmEtatsDeclarationTva);
 }

@@ -1,4 +1,4 @@
-// What the VAT returns install in the program: the work of 20507.
+// What the VAT returns install in the program: the work of EtatsDeclarationTva.
 #pragma once
 
 void InstallVatReturnCommands();

@@ -264,7 +264,7 @@ void VatReturnWindow::CmVisualiser() {
     return;
   }
   if (answer == gui::IDOK && PrepareReport()) {
-    gui::SendCommand(MainWindowHandle, visu_cmd::Visu);
+    gui::SendCommand(MainWindowHandle, command_id::Visu);
     if (CurrentPreviewWindow == nullptr) return;
     if (!VisuShowList(*this, LoadStr(kPreviewCaption) + std::string(LoadStr(kTitle))))
       gui::PostMessage(CurrentPreviewWindow->GetHandle(), gui::WM_CLOSE);

@@ -1,4 +1,4 @@
-// The VAT returns of menu command 20507 "Etats > Déclaration de Tva": by dossier constant 021 the
+// The VAT returns of menu EtatsDeclarationTva "Etats > Déclaration de Tva": by dossier constant 021 the
 // return on debits (TWEtaBroTvaSurLesDebits, period dialog TDTvaSurLesDebits 1324, layouts "EDD-")
 // or on receipts (TWEtaBroTvaSurLesEncaissements, period dialog TDTvaSurLesEncaissements 1325,
 // layouts "EDE-"). Each window opens the tables the return reads, asks the period, then the
@@ -15,9 +15,9 @@
 #include "reports/engine/report_window.h"
 #include "reports/vat_dunning/core/vat_reports.h"
 #include "reports/vat_dunning/core/vat_return.h"
+#include "shell/command_ids.h"
 
 namespace vat_cmd {
-constexpr unsigned Menu = 20507;
 constexpr unsigned Visualiser = 20035;
 constexpr unsigned FinVisualisation = 20037;
 constexpr unsigned Imprimer = 20041;
@@ -169,7 +169,7 @@ class TWEtaBroTvaSurLesEncaissements : public VatReturnWindow {
   vat::ReceiptsReport report_;
 };
 
-// The work of 20507.
+// The work of EtatsDeclarationTva.
 void CmEtatsDeclarationTva();
 // Creates the receipts window (icon, placement); deleted when it cannot be created.
 void CreateVatReceiptsWindow();

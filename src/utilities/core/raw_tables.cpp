@@ -7,17 +7,22 @@
 #include "data/table_structures.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
+#include "shell/command_ids.h"
 
 namespace settings {
 
 namespace {
 
 const RawTable kTables[] = {
-    {20713, 10, ' ', 1853, 1860, "F10-", 'z'}, {20714, 20, ' ', 1854, 1861, "F20-", 'y'},
-    {20715, 30, ' ', 1855, 1862, "F30-", 'x'}, {20716, 40, ' ', 1856, 1863, "F40-", 'w'},
-    {20717, 50, ' ', 1857, 1864, "F50-", 'v'}, {20718, 60, ' ', 1858, 1865, "F60-", 'u'},
-    {20719, 70, ' ', 1859, 1866, "F70-", 't'}, {20720, 0, 'P', 2051, 2053, "FPB-", 's'},
-    {20721, 0, 'L', 2052, 2054, "FLB-", 'r'},
+    {command_id::AccesFichierC10, 10, ' ', 1853, 1860, "F10-", 'z'},
+    {command_id::AccesFichierC20, 20, ' ', 1854, 1861, "F20-", 'y'},
+    {command_id::AccesFichierC30, 30, ' ', 1855, 1862, "F30-", 'x'},
+    {command_id::AccesFichierC40, 40, ' ', 1856, 1863, "F40-", 'w'},
+    {command_id::AccesFichierC50, 50, ' ', 1857, 1864, "F50-", 'v'},
+    {command_id::AccesFichierC60, 60, ' ', 1858, 1865, "F60-", 'u'},
+    {command_id::AccesFichierC70, 70, ' ', 1859, 1866, "F70-", 't'},
+    {command_id::AccesFichierParametresBilan, 0, 'P', 2051, 2053, "FPB-", 's'},
+    {command_id::AccesFichierLignesBilan, 0, 'L', 2052, 2054, "FLB-", 'r'},
 };
 
 std::string TooLong(int width) {

@@ -1,7 +1,7 @@
-// The tables the raw table browser opens (commands 20713-20721: the dossier's files C10 to C70 and the program
-// folder's balance-sheet models), their titles and report prefixes, and the check of a value typed into a field:
-// a value that does not fit its field is refused before anything is written, since the table layer would read a
-// number text as far as it can ("12,3,4" as 12.3) and cut a text that is too long.
+// The tables the raw table browser opens (AccesFichierC10 to AccesFichierLignesBilan: the dossier's files C10 to C70
+// and the program folder's balance-sheet models), their titles and report prefixes, and the check of a value typed into
+// a field: a value that does not fit its field is refused before anything is written, since the table layer would read
+// a number text as far as it can ("12,3,4" as 12.3) and cut a text that is too long.
 #pragma once
 
 #include <string>

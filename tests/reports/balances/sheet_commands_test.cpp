@@ -17,6 +17,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "support/dossier_fixture.h"
 
@@ -39,7 +40,7 @@ class BalanceSheetCommandsTest : public test_support::DossierFixture {
     gui::ModalSeam::Reset();
   }
   void TearDown() override {
-    for (unsigned id : {20508u, 20509u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::EtaBilanInitialisation, command_id::EtaBilanCalcul}) SetCommandWork(id, {});
     DossierFixture::TearDown();
   }
 

@@ -36,6 +36,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
+#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
@@ -94,7 +95,10 @@ class SheetEditionTest : public test_support::DossierFixture {
     gui::ProcessPendingMessages();
     for (Table* t : {TableCE0, TableCE1})
       if (t != nullptr) t->CloseTable(true);
-    for (unsigned id : {20508u, 20509u, 20510u, 20017u, 20019u, 20021u, 20991u, 20992u}) SetCommandWork(id, {});
+    for (unsigned id : {command_id::EtaBilanInitialisation, command_id::EtaBilanCalcul, command_id::EtaBilanEdition,
+                        command_id::EtaBilanReelNormal, command_id::EtaBilanReelSimplifie, command_id::EtaBilanAutre,
+                        command_id::Visu, command_id::VisuMode1})
+      SetCommandWork(id, {});
     SetProcessLauncher({});
     DeleteProgramPrinter();
     PrintRunFlag = false;

@@ -286,7 +286,7 @@ TEST_F(PreviewTest, PopUpMenuOfBothModes) {
   Send(w, visu_cmd::Quitter);
   w = Preview(report);
   ASSERT_NE(w, nullptr);
-  gui::SendCommand(MainWindowHandle, visu_cmd::VisuMode1);
+  gui::SendCommand(MainWindowHandle, command_id::VisuMode1);
   TWVisuWindow* several = CurrentPreviewWindow;
   ASSERT_NE(several, w);
   EXPECT_EQ(several->Mode(), 1);
@@ -304,7 +304,7 @@ TEST_F(PreviewTest, EveryCommandOfTheBarOfBothModesHasItsGlyph) {
   ASSERT_NE(w, nullptr);
   for (int mode : {0, 1}) {
     if (mode == 1) {
-      gui::SendCommand(MainWindowHandle, visu_cmd::VisuMode1);
+      gui::SendCommand(MainWindowHandle, command_id::VisuMode1);
       w = CurrentPreviewWindow;
       ASSERT_NE(w, nullptr);
     }
@@ -328,7 +328,7 @@ TEST_F(PreviewTest, ClosingTellsTheOwnerItsEndOrTheNextList) {
   // A preview of several lists: "Autre Liste" only once the data ended; it asks for the next.
   QueueChoice(gui::IDOK, 1);
   BrowseHooks().preview = [](CMDIBrowse& list, const std::string& title) {
-    gui::SendCommand(MainWindowHandle, visu_cmd::VisuMode1);
+    gui::SendCommand(MainWindowHandle, command_id::VisuMode1);
     VisuShowList(list, title);
   };
   Send(report, 20035);
@@ -346,7 +346,7 @@ TEST_F(PreviewTest, ClosingTellsTheOwnerItsEndOrTheNextList) {
   // 20991 with a preview still open replaces it, and its owner is not told.
   w = Preview(report);
   ASSERT_NE(w, nullptr);
-  gui::SendCommand(MainWindowHandle, visu_cmd::Visu);
+  gui::SendCommand(MainWindowHandle, command_id::Visu);
   gui::ProcessPendingMessages();
   EXPECT_NE(CurrentPreviewWindow, nullptr);
   EXPECT_EQ(report->endNotices, 1);

@@ -171,8 +171,8 @@ class ReportWindowTest : public test_support::DossierFixture {
     gui::ProcessPendingMessages();
     for (Table* t : {TableCE0, TableCE1})
       if (t != nullptr) t->CloseTable(true);
-    SetCommandWork(visu_cmd::Visu, {});
-    SetCommandWork(visu_cmd::VisuMode1, {});
+    SetCommandWork(command_id::Visu, {});
+    SetCommandWork(command_id::VisuMode1, {});
     BrowseHooks() = BrowseServices{};
     SetProcessLauncher({});
     DeleteProgramPrinter();

@@ -70,7 +70,7 @@ TEST_F(ReferenceLayoutsWindows, EveryPrintedLayoutPreviewedAndPrinted) {
       owner.reportCode = code;
       owner.listType = reports::ListTypeOfTemplate(layout->text);
       ASSERT_TRUE(owner.PrepareReport());
-      gui::SendCommand(CommandWindow->GetHandle(), visu_cmd::Visu);
+      gui::SendCommand(CommandWindow->GetHandle(), command_id::Visu);
       gui::ProcessPendingMessages();
       TWVisuWindow* w = CurrentPreviewWindow;
       ASSERT_NE(w, nullptr);

@@ -84,7 +84,7 @@ class DunningWindowTest : public report_test::ReportWindowTest {
 
   // 20506 from the menu: the window, then its form.
   TWEtaModRelances* OpenPair() {
-    RunSubjectCommand(dunning_cmd::Menu);
+    RunSubjectCommand(command_id::EtatsRelances);
     gui::ProcessPendingMessages();
     gui::ProcessPendingMessages();
     auto* form = dynamic_cast<TWEtaModRelances*>(gui::Window::FromHandle(SlotHandle(kDunningFormSlot)));
@@ -184,7 +184,7 @@ TEST_F(DunningWindowTest, TheMenuOpensThePairWithItsDefaultsAndChecks) {
   // A second 20506 while the window is open brings it forward, never a second window on its slot.
   const gui::Handle window = SlotHandle(kDunningWindowSlot);
   SetRegistryText(kDunningFormSlot, 1, " ");
-  RunSubjectCommand(dunning_cmd::Menu);
+  RunSubjectCommand(command_id::EtatsRelances);
   gui::ProcessPendingMessages();
   EXPECT_EQ(SlotHandle(kDunningWindowSlot), window);
   SetRegistryText(kDunningFormSlot, 1, "1");
@@ -298,7 +298,7 @@ TEST_F(DunningWindowTest, ALiveWindowWithoutItsFormGetsItsFormFromTheMenu) {
   const gui::Handle firstForm = SlotHandle(kDunningFormSlot);
   SetRegistryText(kDunningFormSlot, 1, " ");  // the form's slot as no form holds it
   ASSERT_EQ(RegistryChar(kDunningWindowSlot), '1');
-  RunSubjectCommand(dunning_cmd::Menu);
+  RunSubjectCommand(command_id::EtatsRelances);
   gui::ProcessPendingMessages();
   EXPECT_EQ(SlotHandle(kDunningWindowSlot), window);
   EXPECT_NE(SlotHandle(kDunningFormSlot), firstForm);

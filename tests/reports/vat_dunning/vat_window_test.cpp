@@ -133,7 +133,7 @@ TEST_F(VatWindowTest, TheDebitsReturnAsksThePeriodOnceForThePrintChoiceAndThePre
   QueuePeriod(gui::IDOK, &seen, "tva-debits-period");
   QueueChoice(choice_ids::kToPreview);  // print choice: "&Visualiser"
   QueueChoice(gui::IDOK, 0);            // preview choice: EDD-CA3
-  RunSubjectCommand(vat_cmd::Menu);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
   Settle();
   EXPECT_EQ(seen.caption, "D\xE9" "claration de TVA sur les D\xE9" "bits: Impression");
   EXPECT_EQ(seen.period, "de " + MonthText(2));
@@ -174,7 +174,7 @@ TEST_F(VatWindowTest, ANilNetKeepsTheDebitsDialogOpen) {
   gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
     closes = static_cast<gui::Dialog&>(w).CanClose();
   });
-  RunSubjectCommand(vat_cmd::Menu);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
   Settle();
   EXPECT_FALSE(closes);
   EXPECT_EQ(Window(), nullptr);
@@ -204,7 +204,7 @@ TEST_F(VatWindowTest, EnEurosIsTickedUnlessTheFrancIsTheMainCurrency) {
       checked = static_cast<gui::Dialog&>(w).GetCheck(vat_ids::kEuros);
       if (c.flag == ' ') test_support::Screenshot(w.Widget(), "vat_dunning", "tva-debits-euros-blank-flag");
     });
-    RunSubjectCommand(vat_cmd::Menu);
+    RunSubjectCommand(command_id::EtatsDeclarationTva);
     Settle();
     EXPECT_EQ(checked, c.ticked ? gui::BST_CHECKED : gui::BST_UNCHECKED);
     EXPECT_EQ(TheDossierRecord.At(DossierRecord::kEuroMainPos), c.flag);
@@ -217,7 +217,7 @@ TEST_F(VatWindowTest, AnEightDigitFigureShowsToTheCent) {
   AddLine("44571000", "VE ", Date(2, 5), 'C', 1234567891);
   PeriodSeen seen;
   QueuePeriod(gui::IDCANCEL, &seen, "tva-debits-wide");
-  RunSubjectCommand(vat_cmd::Menu);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
   Settle();
   EXPECT_EQ(seen.values[1207 - 1206], "12 345 678.91 ");
   EXPECT_EQ(seen.values[1213 - 1206], "12 345 678.91 ");
@@ -232,7 +232,7 @@ TEST_F(VatWindowTest, ThePrintoutToPdfShowsTheReturn) {
   WorkedExample();
   QueuePeriod(gui::IDOK, nullptr);
   QueueChoice(gui::IDOK, 0);
-  RunSubjectCommand(vat_cmd::Menu);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
   Settle();
   ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
   EXPECT_EQ(Tool({"qpdf", "--check", pdf}).exitStatus, 0);
@@ -254,7 +254,7 @@ TEST_F(VatWindowTest, TheReceiptsReturnWithItsDetailedListing) {
   QueuePeriod(gui::IDOK, &seen, "tva-receipts-period");
   QueueChoice(choice_ids::kToPreview);
   QueueChoice(gui::IDOK, 1);  // EDE-DETAIL
-  RunSubjectCommand(vat_cmd::Menu);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
   Settle();
   EXPECT_EQ(seen.caption, "D\xE9" "claration de TVA sur les Encaissements: Impression");
   EXPECT_EQ(seen.values[0], "205.21 ");  // 200.00 + 5.21
@@ -280,7 +280,7 @@ TEST_F(VatWindowTest, ADossierWithoutTreasuryJournalRefusesTheReceiptsPeriod) {
   CancelAllCodes('J');
   PeriodSeen seen;
   QueuePeriod(gui::IDOK, &seen, "tva-receipts-no-journal");
-  RunSubjectCommand(vat_cmd::Menu);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
   Settle();
   EXPECT_EQ(seen.period, "Aucun journal de Tr\xE9sorerie");
   EXPECT_FALSE(seen.shown[0]);  // neither "Tva à Payer" nor "Crédit de Tva"
@@ -297,7 +297,7 @@ TEST_F(VatWindowTest, ADraftFileCutInARecordStopsTheReturnWithAMessageAndIsLeftA
   ASSERT_GT(size, 700u);
   fs::resize_file(path, size - 37);
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
-  RunSubjectCommand(vat_cmd::Menu);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
   Settle();
   EXPECT_EQ(PeriodDialogsShown(), 0);
   EXPECT_EQ(Window(), nullptr);

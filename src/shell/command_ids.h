@@ -1,0 +1,122 @@
+// The ids of the main frame's commands, one name each: the rows of the command table
+// (command_table.cpp), the work the subjects install for them (SetCommandWork, handlers.h)
+// and every window that posts or sends one to the main window use these names. The numbers
+// are those of the program's resources: menu 1101, accelerator table 1102, the tool bar and
+// the string table (hint N, menu text N + 1000). docs/commands.md lists them all.
+#pragma once
+
+namespace command_id {
+
+// Fichier
+inline constexpr unsigned FichierNouveauDossier = 20201;
+inline constexpr unsigned FichierOuvrirDossier = 20202;
+inline constexpr unsigned FichierFermerDossier = 20203;
+inline constexpr unsigned FichierDateTravail = 20204;
+inline constexpr unsigned FichierAProposDossier = 20205;
+inline constexpr unsigned FichierChangerDossier = 20206;
+inline constexpr unsigned ConfigurerImprimante = 20207;
+inline constexpr unsigned SetMainCaption = 20208;  // posted by windows: the caption made again
+inline constexpr unsigned Quitter = 20209;
+inline constexpr unsigned FermerApplication = 24310;  // "Quitter" posted by other windows
+inline constexpr unsigned SupprimerChoix = 20210;
+inline constexpr unsigned DossierRecent1 = 20221;  // the recent dossier 1 of the File menu
+inline constexpr unsigned DossierRecent2 = 20222;  // the recent dossier 2 of the File menu
+inline constexpr unsigned DossierRecent3 = 20223;  // the recent dossier 3 of the File menu
+inline constexpr unsigned DossierRecent4 = 20224;  // the recent dossier 4 of the File menu
+inline constexpr unsigned DossierRecent5 = 20225;  // the recent dossier 5 of the File menu
+inline constexpr unsigned DossierRecent6 = 20226;  // the recent dossier 6 of the File menu
+inline constexpr unsigned DossierRecent7 = 20227;  // the recent dossier 7 of the File menu
+inline constexpr unsigned DossierRecent8 = 20228;  // the recent dossier 8 of the File menu
+inline constexpr unsigned DossierRecent9 = 20229;  // the recent dossier 9 of the File menu
+
+// Données
+inline constexpr unsigned DonneesEtablissements = 20301;
+inline constexpr unsigned DonneesJournaux = 20302;
+inline constexpr unsigned DonneesCollectifs = 20303;
+inline constexpr unsigned DonneesBanques = 20304;
+inline constexpr unsigned DonneesLibelles = 20305;
+inline constexpr unsigned DonneesVentilations = 20306;
+inline constexpr unsigned DonneesModeles = 20307;
+inline constexpr unsigned DonneesCodesTva = 20308;
+inline constexpr unsigned DonneesPlanComptable = 20309;
+inline constexpr unsigned DonneesSectionsAnal = 20310;
+inline constexpr unsigned DonneesTexte = 20311;  // the record text editor, asked for by "Texte" of the lists and forms
+
+// Saisie
+inline constexpr unsigned SaisieEcritures = 20401;
+inline constexpr unsigned ActiverSaisie = 20402;       // the entry windows brought forward
+inline constexpr unsigned ModDetJournaux = 20403;      // the line form of a journal-entry slot
+inline constexpr unsigned BroDetJournauxAnal = 20404;  // the analytic lines of a general line
+inline constexpr unsigned ModDetJournauxAnal = 20405;  // the analytic line form
+inline constexpr unsigned ValidationJournaux = 20406;
+inline constexpr unsigned ImportationReleveBanque = 20407;
+
+// Etats
+inline constexpr unsigned EtaCompte = 20501;
+inline constexpr unsigned EtaGrandsLivres = 20502;
+inline constexpr unsigned EtaJournaux = 20503;
+inline constexpr unsigned EtaBalances = 20504;
+inline constexpr unsigned EtaRecapCentralisateur = 20505;
+inline constexpr unsigned EtatsRelances = 20506;
+inline constexpr unsigned EtatsDeclarationTva = 20507;
+inline constexpr unsigned EtaBilanInitialisation = 20508;
+inline constexpr unsigned EtaBilanCalcul = 20509;
+inline constexpr unsigned EtaBilanEdition = 20510;
+// The tool bar's three balance-sheet editions, which run the work of EtaBilanEdition.
+inline constexpr unsigned EtaBilanReelNormal = 20017;
+inline constexpr unsigned EtaBilanReelSimplifie = 20019;
+inline constexpr unsigned EtaBilanAutre = 20021;
+inline constexpr unsigned ChoixEtat = 20033;  // the tool bar's report choice, manual or automatic
+
+// Traitements
+inline constexpr unsigned LettrageManuel = 20601;
+inline constexpr unsigned LettrageAutomatique = 20602;
+inline constexpr unsigned RapprochementBanque = 20603;
+inline constexpr unsigned SeparationExercices = 20604;
+inline constexpr unsigned GenerationSoldesANouveau = 20605;
+inline constexpr unsigned AjoutDossier = 20606;
+
+// Utilitaires
+inline constexpr unsigned Configuration = 20701;
+inline constexpr unsigned CompleterIni = 20702;
+inline constexpr unsigned ConfigurerBde = 20703;
+inline constexpr unsigned ConstantesDossier = 20704;
+inline constexpr unsigned DroitsAcces = 20705;
+inline constexpr unsigned AjoutAsciiBrouillard = 20706;
+inline constexpr unsigned EtatsParametrablesVisualisation = 20707;
+inline constexpr unsigned EtatsParametrablesImpression = 20708;
+inline constexpr unsigned ReconstructionDossier = 20712;
+inline constexpr unsigned AccesFichierC10 = 20713;
+inline constexpr unsigned AccesFichierC20 = 20714;
+inline constexpr unsigned AccesFichierC30 = 20715;
+inline constexpr unsigned AccesFichierC40 = 20716;
+inline constexpr unsigned AccesFichierC50 = 20717;
+inline constexpr unsigned AccesFichierC60 = 20718;
+inline constexpr unsigned AccesFichierC70 = 20719;
+inline constexpr unsigned AccesFichierParametresBilan = 20720;
+inline constexpr unsigned AccesFichierLignesBilan = 20721;
+inline constexpr unsigned RenumeroterPieces = 20722;
+inline constexpr unsigned SauvegardeDossier = 20723;
+inline constexpr unsigned RestaurationDossier = 20724;
+inline constexpr unsigned GestionDossiers = 20725;
+
+// Fenêtres: the shell's own, then the MDI client's (the window layer's CM_CASCADECHILDREN to
+// CM_CLOSECHILDREN; the command table checks that they agree).
+inline constexpr unsigned FenetresPleinEcran = 20801;
+inline constexpr unsigned AgrandirFenetre = 20802;
+inline constexpr unsigned CommandesMsDos = 20803;
+inline constexpr unsigned FenetresCascade = 24361;
+inline constexpr unsigned FenetresMosaique = 24362;
+inline constexpr unsigned FenetresMosaiqueHorizontale = 24363;
+inline constexpr unsigned ReorganiserIcones = 24364;
+inline constexpr unsigned FermerFenetres = 24365;
+
+// Aide
+inline constexpr unsigned Aide = 20951;
+inline constexpr unsigned AProposVersion = 20952;
+
+// The report preview, sent by the report windows.
+inline constexpr unsigned Visu = 20991;       // the preview of one list
+inline constexpr unsigned VisuMode1 = 20992;  // the preview of several lists ("Liste suivante")
+
+}  // namespace command_id

@@ -1,0 +1,134 @@
+// docs/commands.md against the command table, the ids, the menu and the subjects' SetCommandWork
+// calls: the committed listing is the one the tree gives, every command is wired once, and a
+// tree out of step is caught.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "command_listing/command_listing.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// The first line where two texts differ, for the failure message.
+std::string FirstDifference(const std::string& a, const std::string& b) {
+  std::istringstream ia(a), ib(b);
+  std::string la, lb;
+  for (int line = 1;; ++line) {
+    const bool moreA = static_cast<bool>(std::getline(ia, la));
+    const bool moreB = static_cast<bool>(std::getline(ib, lb));
+    if (!moreA && !moreB) return "none";
+    if (la != lb || moreA != moreB) {
+      return "line " + std::to_string(line) + ":\n  committed: " + lb + "\n  tree gives: " + la;
+    }
+  }
+}
+
+bool Mentions(const std::vector<std::string>& problems, const std::string& fragment) {
+  return std::any_of(problems.begin(), problems.end(),
+                     [&fragment](const std::string& p) { return p.find(fragment) != std::string::npos; });
+}
+
+std::string Joined(const std::vector<std::string>& problems) {
+  std::string text;
+  for (const std::string& p : problems) text += "  " + p + "\n";
+  return text;
+}
+
+TEST(CommandListingTest, CommittedListingIsTheOneTheTreeGives) {
+  const fs::path source = MERLON_SOURCE_DIR;
+  const command_listing::Listing listing = command_listing::MakeListing(source);
+  const std::string committed = ReadFile(source / "docs/commands.md");
+  if (listing.markdown != committed) {
+    const fs::path fresh = fs::path(MERLON_BINARY_DIR) / "test-artefacts/shell/commands.md";
+    WriteFile(fresh, listing.markdown);
+    ADD_FAILURE() << "docs/commands.md is out of date (first difference at "
+                  << FirstDifference(listing.markdown, committed)
+                  << ").\nWrite it again from the source folder with:\n  " << command_listing::RegenerateCommand()
+                  << "\nor copy " << fresh.string();
+  }
+}
+
+TEST(CommandListingTest, EveryCommandHasItsConstantAndOneWorkNamedAfterIt) {
+  const command_listing::Listing listing = command_listing::MakeListing(MERLON_SOURCE_DIR);
+  EXPECT_TRUE(listing.problems.empty()) << Joined(listing.problems);
+  // Rows of each kind: a menu command with its key, a subject's work with its core entry, a
+  // shell handler, a tool-bar command named by its tooltip.
+  for (const char* row :
+       {"| Saisie | Saisie d'Ecritures | Ctrl+S | 20401 | `SaisieEcritures` | `CmSaisieEcritures` |",
+        "| Utilitaires | ReConstruction du dossier... | - | 20712 | `ReconstructionDossier` | "
+        "`CmReconstructionDossier` | `",
+        "| Fichier | Quitter | Alt+F4 | 20209 | `Quitter` | `CmQuitter` (shell) | - |",
+        "| - | (Edition du Bilan 'Réel Normal') | - | 20017 | `EtaBilanReelNormal` | `CmEtaBilanEdition` |",
+        "| Utilitaires > Accès aux Fichiers | C30 Comptes Analytiques | - | 20715 | `AccesFichierC30` | "
+        "`OpenRawTable(command_id::AccesFichierC30)` |"}) {
+    EXPECT_NE(listing.markdown.find(row), std::string::npos) << row;
+  }
+}
+
+// A copy of the tree's ids, menu and keys with one subject file whose wiring is wrong in each way
+// the listing must catch.
+TEST(CommandListingTest, WiringOutOfStepIsCaught) {
+  const fs::path source = MERLON_SOURCE_DIR;
+  test_support::TempFolder folder("merlon-listing");
+  const fs::path tree = folder.path();
+  for (const char* file : {"src/shell/command_ids.h", "src/resources/menus/1101.menu",
+                           "src/resources/accelerators/1102.acc"}) {
+    WriteFile(tree / file, ReadFile(source / file));
+  }
+  WriteFile(tree / "src/entry/wiring.cpp",
+            "// Opens the entry windows. Core: OpenJournalMonths.\n"
+            "void CmSaisieEcritures() {\n"
+            "  ShowHeaders();\n"
+            "}\n"
+            "\n"
+            "void OpenOther() {}\n"
+            "\n"
+            "void InstallWiring() {\n"
+            "  SetCommandWork(command_id::SaisieEcritures, CmSaisieEcritures);\n"
+            "  SetCommandWork(command_id::SaisieEcritures, CmSaisieEcritures);\n"
+            "  SetCommandWork(20406, CmValidationJournaux);\n"
+            "  SetCommandWork(command_id::EtaCompte, OpenOther);\n"
+            "  SetCommandWork(command_id::EtaBalances, [] { OpenOther(); });\n"
+            "  SetCommandWork(command_id::Quitter, CmQuitter);\n"
+            "}\n");
+  const command_listing::Listing listing = command_listing::MakeListing(tree);
+  const auto& problems = listing.problems;
+  EXPECT_TRUE(Mentions(problems, "command_id::SaisieEcritures has 2 SetCommandWork calls")) << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "SetCommandWork(20406, ...) names no command_id constant")) << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "command_id::EtaCompte installs OpenOther, not CmEtaCompte")) << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "command_id::EtaBalances installs OpenOther(), not CmEtaBalances"))
+      << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "CmSaisieEcritures names OpenJournalMonths as its core entry but does not call it"))
+      << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "command_id::Quitter is installed but its row runs a shell handler"))
+      << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "command_id::LettrageManuel has 0 SetCommandWork calls")) << Joined(problems);
+  // An id that loses its constant.
+  std::string ids = ReadFile(tree / "src/shell/command_ids.h");
+  const std::string line = "inline constexpr unsigned AjoutDossier = 20606;\n";
+  ids.erase(ids.find(line), line.size());
+  WriteFile(tree / "src/shell/command_ids.h", ids);
+  EXPECT_TRUE(Mentions(command_listing::MakeListing(tree).problems, "id 20606 has no constant"));
+}
+
+}  // namespace
