@@ -15,7 +15,7 @@
 #include "platform/gui/controls.h"
 #include "platform/gui/listbox.h"
 #include "platform/gui/window.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 // F1, F4, F9 and F12 of an entry control; true when `vk` was one of them.
 bool EntryFunctionKey(gui::Control& self, const EntryKeyState& k, int vk);

@@ -5,10 +5,10 @@
 #include "data/dossier_files.h"
 #include "platform/gui/command.h"
 #include "platform/system/clock.h"
+#include "resources/command_ids.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 
 namespace {

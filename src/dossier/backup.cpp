@@ -31,7 +31,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"

@@ -3,7 +3,7 @@
 #include "dossier/dossier_properties.h"
 #include "dossier/new_dossier.h"
 #include "dossier/working_date.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/handlers.h"
 
 void InstallDossierRecordCommands() {

@@ -18,7 +18,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/cursors.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"

@@ -12,9 +12,9 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/system/files.h"
+#include "resources/command_ids.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
 #include "shell/progress.h"

@@ -38,7 +38,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"

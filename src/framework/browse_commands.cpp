@@ -10,11 +10,11 @@
 #include "platform/gui/cursor.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
+#include "resources/command_ids.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
 #include "shell/handlers.h"
 
 const gui::ResponseTable& CMDIBrowse::Table() {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/gui/mdi.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 class MEdit;
 class MWindow;

@@ -11,7 +11,7 @@
 #include "framework/edit_form.h"
 #include "masterdata/core/record_text.h"
 #include "masterdata/core/record_text_keywords.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 class MListBox;
 class MRStatic;

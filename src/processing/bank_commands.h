@@ -2,7 +2,7 @@
 // the ASCII import into the draft (AjoutAsciiBrouillard).
 #pragma once
 
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 // Installs the work of the three bank commands.
 void InstallBankCommands();

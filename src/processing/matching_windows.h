@@ -10,7 +10,7 @@
 #include "framework/edit_form.h"
 #include "processing/core/automatic_matching.h"
 #include "reports/engine/report_window.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 class MButton;
 class MCheckBox;

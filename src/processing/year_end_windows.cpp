@@ -31,7 +31,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/cursors.h"
 #include "shell/graphics.h"
 #include "shell/handlers.h"

@@ -8,7 +8,7 @@
 
 #include "framework/edit_form.h"
 #include "processing/core/opening_balances.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 class MButton;
 class MCheckBox;

@@ -11,7 +11,7 @@
 #include "platform/gui/controlbar.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/statusbar.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 class CMDIClient;
 

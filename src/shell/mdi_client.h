@@ -12,8 +12,8 @@
 #include "data/dossier_files.h"
 #include "platform/gui/mdi.h"
 #include "platform/system/cp1252.h"
+#include "resources/command_ids.h"
 #include "runtime/session_registry.h"
-#include "shell/command_ids.h"
 
 namespace gui {
 class Menu;

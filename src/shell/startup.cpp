@@ -3,10 +3,10 @@
 #include <cstdlib>
 
 #include "platform/system/files.h"
+#include "resources/command_ids.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
 #include "shell/cursors.h"
 #include "shell/mdi_client.h"
 

@@ -7,9 +7,9 @@
 #include "platform/gui/dc.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/statusbar.h"
+#include "resources/command_ids.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
-#include "shell/command_ids.h"
 #include "shell/mdi_client.h"
 
 namespace {

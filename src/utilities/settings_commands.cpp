@@ -1,6 +1,6 @@
 #include "utilities/settings_commands.h"
 
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/handlers.h"
 #include "utilities/configuration.h"
 #include "utilities/constants_window.h"

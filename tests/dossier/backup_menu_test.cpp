@@ -17,7 +17,7 @@
 #include "platform/gui/menu.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "support/dossier_fixture.h"
 
 namespace {

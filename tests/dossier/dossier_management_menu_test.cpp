@@ -13,7 +13,7 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
 #include "platform/system/files.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 

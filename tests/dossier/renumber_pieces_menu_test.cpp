@@ -9,9 +9,9 @@
 #include "dossier/core/renumber_pieces.h"
 #include "dossier/renumber_window.h"
 #include "platform/gui/menu.h"
+#include "resources/command_ids.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
-#include "shell/command_ids.h"
 #include "support/dossier_fixture.h"
 
 namespace {

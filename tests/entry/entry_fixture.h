@@ -29,7 +29,7 @@
 #include "platform/gui/modal_seam.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/registry.h"
 #include "support/demo_oracle.h"
 #include "support/dossier_fixture.h"

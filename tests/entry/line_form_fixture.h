@@ -16,7 +16,7 @@
 #include "entry_fixture.h"
 #include "runtime/numbers.h"
 #include "shell/application.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 namespace entry_test {
 

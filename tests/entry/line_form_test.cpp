@@ -6,8 +6,8 @@
 
 #include "framework/lookup_dialog.h"
 #include "masterdata/code_list.h"
+#include "resources/command_ids.h"
 #include "runtime/inifiles.h"
-#include "shell/command_ids.h"
 
 namespace entry_test {
 namespace {

@@ -26,7 +26,7 @@
 #include "processing/code_copy_dialogs.h"
 #include "processing/year_end_windows.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"

@@ -4,7 +4,7 @@
 #include "platform/gui/mdi.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/statusbar.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/enablers.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"

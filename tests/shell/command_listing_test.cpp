@@ -91,7 +91,7 @@ TEST(CommandListingTest, WiringOutOfStepIsCaught) {
   const fs::path source = MERLON_SOURCE_DIR;
   test_support::TempFolder folder("merlon-listing");
   const fs::path tree = folder.path();
-  for (const char* file : {"src/shell/command_ids.h", "src/resources/menus/1101.menu",
+  for (const char* file : {"src/resources/command_ids.h", "src/resources/menus/1101.menu",
                            "src/resources/accelerators/1102.acc"}) {
     WriteFile(tree / file, ReadFile(source / file));
   }
@@ -124,10 +124,10 @@ TEST(CommandListingTest, WiringOutOfStepIsCaught) {
       << Joined(problems);
   EXPECT_TRUE(Mentions(problems, "command_id::LettrageManuel has 0 SetCommandWork calls")) << Joined(problems);
   // An id that loses its constant.
-  std::string ids = ReadFile(tree / "src/shell/command_ids.h");
+  std::string ids = ReadFile(tree / "src/resources/command_ids.h");
   const std::string line = "inline constexpr unsigned AjoutDossier = 20606;\n";
   ids.erase(ids.find(line), line.size());
-  WriteFile(tree / "src/shell/command_ids.h", ids);
+  WriteFile(tree / "src/resources/command_ids.h", ids);
   EXPECT_TRUE(Mentions(command_listing::MakeListing(tree).problems, "id 20606 has no constant"));
 }
 

@@ -292,7 +292,7 @@ Listing MakeListing(const fs::path& sourceDir) {
   Listing listing;
   auto& problems = listing.problems;
   const fs::path src = sourceDir / "src";
-  const std::map<unsigned, Constant> constants = ReadConstants(src / "shell/command_ids.h", problems);
+  const std::map<unsigned, Constant> constants = ReadConstants(src / "resources/command_ids.h", problems);
   const std::vector<MenuPlace> menu = ReadMenu(src / "resources/menus/1101.menu");
   const std::map<unsigned, std::string> keys = ReadKeys(src / "resources/accelerators/1102.acc");
 
@@ -334,7 +334,7 @@ Listing MakeListing(const fs::path& sourceDir) {
 
   std::ostringstream md;
   md << "# The main window's commands\n\n"
-     << "Generated from the command table (src/shell/command_table.cpp), the ids (src/shell/command_ids.h),\n"
+     << "Generated from the command table (src/shell/command_table.cpp), the ids (src/resources/command_ids.h),\n"
      << "menu 1101, accelerator table 1102, the string table and the subjects' SetCommandWork calls; do not\n"
      << "edit it by hand. After a change, write it again with:\n\n"
      << "    " << RegenerateCommand() << "\n\n"

@@ -1,5 +1,5 @@
 // The listing of the main window's commands, docs/commands.md: one row per command id with its
-// menu place and text, key, number, constant (src/shell/command_ids.h), the work installed for it
+// menu place and text, key, number, constant (src/resources/command_ids.h), the work installed for it
 // (the shell's own handler, or the subject's SetCommandWork call) and the core entry that work
 // calls (the "Core:" line of the comment above the installed function). Made from the command
 // table as built, and from the source tree: menu 1101, accelerator table 1102 and the subjects'

@@ -2,7 +2,7 @@
 
 #include "data/session.h"
 #include "masterdata/core/masterdata_strings.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 namespace masterdata {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "masterdata/core/masterdata_strings.h"
+#include "resources/command_ids.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
 
 namespace masterdata {
 

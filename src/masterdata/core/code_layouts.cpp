@@ -4,8 +4,8 @@
 #include "masterdata/core/layout_items.h"
 
 #include "masterdata/core/masterdata_strings.h"
+#include "resources/command_ids.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
 
 namespace masterdata {
 

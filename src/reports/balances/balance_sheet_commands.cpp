@@ -17,6 +17,7 @@
 #include "platform/gui/messagebox.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_model.h"
+#include "resources/command_ids.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
@@ -24,7 +25,6 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 

@@ -12,7 +12,7 @@
 #include "platform/gui/printer.h"
 #include "reports/balances/core/balance_sheet_report.h"
 #include "reports/engine/report_window.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 class MCheckBox;
 class MRStatic;

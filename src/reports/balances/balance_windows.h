@@ -13,7 +13,7 @@
 #include "reports/balances/trial_balance_report.h"
 #include "reports/engine/report_window.h"
 #include "reports/ledgers/ledger_windows.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 namespace balance_cmd {
 constexpr unsigned AutreListe = 20039;

@@ -22,7 +22,7 @@
 #include "reports/engine/core/render_context.h"
 #include "reports/engine/core/report_owner.h"
 #include "reports/engine/core/template_loader.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 class CMDIBrowse;
 

@@ -20,7 +20,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"

@@ -17,7 +17,7 @@
 #include "reports/ledgers/core/centralising_summary.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 class PrinterChoice;
 class TImpression;

@@ -20,7 +20,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/access_rights.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"

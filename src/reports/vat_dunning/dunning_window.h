@@ -13,7 +13,7 @@
 #include "reports/engine/browse_report_owner.h"
 #include "reports/engine/report_window.h"
 #include "reports/vat_dunning/core/dunning_run.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 namespace dunning_cmd {
 constexpr unsigned Modifier = 20047;

@@ -15,7 +15,7 @@
 #include "reports/engine/report_window.h"
 #include "reports/vat_dunning/core/vat_reports.h"
 #include "reports/vat_dunning/core/vat_return.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 
 namespace vat_cmd {
 constexpr unsigned Visualiser = 20035;

@@ -5,9 +5,9 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table_structures.h"
+#include "resources/command_ids.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
-#include "shell/command_ids.h"
 
 namespace settings {
 

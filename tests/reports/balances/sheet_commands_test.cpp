@@ -17,7 +17,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
-#include "shell/command_ids.h"
+#include "resources/command_ids.h"
 #include "shell/handlers.h"
 #include "support/dossier_fixture.h"
 
