@@ -18,6 +18,7 @@
 #include "ascii_fixture.h"
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
+#include "data/draft_lines.h"
 #include "posting/journal_month.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
@@ -292,9 +293,12 @@ TEST_F(AsciiImportTest, ARunKilledHalfWayIsNamedAtTheNextImportWithItsFirstPiece
   const long before = Records();
   const std::string c50File = platform::ResolvePath(std::string(PathC50()) + ".dbf");
   const std::int64_t size = platform::FileSize(c50File);
-  // The import runs in another process, killed once its lines are being written (the draft's file grown by some
-  // hundred records: its size is read without opening the table, which the other process is writing).
+  // The import runs in another process, which kills itself at its first file change once a whole batch of lines
+  // and one more are in the draft's file: the first batch is counted in the table's header by then, and the
+  // run is far from its end.
   std::signal(SIGPIPE, SIG_IGN);
+  static std::string grownFile;
+  static std::int64_t grownPast = 0;
   {
     // The other process works through files it opens itself: locks taken through the descriptions it
     // inherited would stay with this process once it is killed.
@@ -305,14 +309,14 @@ TEST_F(AsciiImportTest, ARunKilledHalfWayIsNamedAtTheNextImportWithItsFirstPiece
       if (!TableC10->OpenShared(PathC10(), "C10CODE") || !TableC20->OpenShared(PathC20(), "C20CODE") ||
           !lines.OpenShared(PathC50(), L::kCodeTag) || !sorts.OpenShared(PathC60(), processing::kC60CodeTag))
         return false;
+      grownFile = c50File;
+      grownPast = size + static_cast<std::int64_t>((kDraftBatchLines + 1) * lines.recordBuffer.size());
+      dbase::BeforeFileChange = [] {
+        if (platform::FileSize(grownFile) >= grownPast) ::raise(SIGKILL);
+      };
       return processing::ImportAsciiFile(*TableC10, lines, sorts, read).written;
     });
-    std::thread run([&other] { other.Do('i'); });
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (platform::FileSize(c50File) < size + 100000 && std::chrono::steady_clock::now() < limit)
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ::kill(other.pid(), SIGKILL);
-    run.join();
+    EXPECT_FALSE(other.Do('i')) << "the run was to be killed half-way";
   }
   auto written = [&] {
     Table probe;
