@@ -11,6 +11,8 @@
 #include "data/dossier_lock.h"
 #include "data/table_structures.h"
 #include "platform/system/files.h"
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
 #include "entry/core/validation.h"
 #include "support/journal_months.h"
 
@@ -51,7 +53,22 @@ class ValidationFilesTest : public CoreTest {
   long Lines() const override { return 3000; }
 };
 
+// The dossier record's working date, part of C10's records: a new dossier takes the day it is made
+// when that day is in its year. Set to the day the digests below were made, so that C10's digest
+// does not change with the day the test runs.
+void SetWorkingDate(Table& c10, const Ymd& day) {
+  constexpr int kRecord0Start = 31, kRecord0Width = 254;  // record "0" field 4: positions 31-284
+  ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+  DossierRecord record;
+  record.Set(kRecord0Start, kRecord0Width, c10.GetField(4));
+  ASSERT_TRUE(record.SetDateYmd(DossierRecord::DateField::Working, day));
+  ASSERT_TRUE(c10.PutFieldPart(4, DossierRecord::kWorkingDatePos - kRecord0Start + 1, DossierRecord::kDateWidth,
+                               record.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth).c_str()));
+  ASSERT_TRUE(c10.Commit());
+}
+
 TEST_F(ValidationFilesTest, TheRunWritesTheSameRecordsAsTheFieldByFieldCopy) {
+  SetWorkingDate(*TableC10, Ymd{2026, 12, 7});
   // The three largest journal-months of the draft.
   entry::JournalValidationRequest request;
   request.journalMonths = test_support::LargestJournalMonths(c50, 3);
