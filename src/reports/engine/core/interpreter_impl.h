@@ -5,6 +5,7 @@
 // statements_export.cpp.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -83,6 +84,42 @@ class ReportInterpreter::Impl {
   // The iteration block's end in the rest (kept while the text after "[ITD]" is unchanged).
   std::size_t BlockEnd();
   void KeepOffset();
+
+  // ---- the iteration block read from its parsed form. Each iteration pushes its text as
+  // before, but reads it token by token (text runs, line ends, braces, whole statements, the
+  // statements met on every record dispatched at once) for as long as the work text still holds
+  // exactly that text: no edit but drops from the front, and the "}" of kept blocks taken out.
+  // Any other change (a result pushed back, a block cut elsewhere) ends the token reading and
+  // the rest is read character by character as always.
+  struct BodyToken {
+    enum Kind : std::uint8_t { kText, kLineEnd, kBrace, kEmpty, kBlank, kStatement, kVariable, kHook, kLineType };
+    Kind kind = kText;
+    std::uint32_t start = 0, length = 0;  // in ParsedBody::text
+    std::string lowered;                  // a statement trimmed, cut and lower-cased
+  };
+  struct ParsedBody {
+    std::string body, again;  // what it was parsed from
+    std::string text;         // body + again, as pushed
+    std::vector<BodyToken> tokens;
+    bool usable = false;
+  };
+  ParsedBody parsed;
+  struct BodyReading {
+    bool active = false;
+    std::size_t next = 0;                // the next token
+    std::size_t edits = 0;               // the work text's edit count expected
+    std::size_t tail = 0;                // the size of the work text after the parsed text
+    std::vector<std::size_t> offsets;    // offset from the end of each token (tail last)
+    std::vector<char> erased;            // "}" taken out by a kept block
+    std::size_t generation = 0;
+  };
+  BodyReading reading;
+  void ParseBody(const std::string& body, const std::string& again);
+  void StartBodyReading(const std::string& body, const std::string& again);
+  void BodyOffsets();
+  bool ReadBodyTokens();
+  bool BodyTokenAfterStatement();
+  void ResolveAndDispatch();
 
   // ---- variable names to indexes of the owner's field table.
   // (few: a report's variables; looked up in turn, newest first)
