@@ -122,3 +122,20 @@ TEST_F(IterationTest, TheLedgerFormExportsEveryRecordOnce) {
             "\"Dupont\";100,00\r\n\"Mar[tin]\";-20,50\r\n\"Durand\";0,00\r\n\"Petit\";7,00\r\n");
   EXPECT_EQ(out.computeCalls, 5);
 }
+
+TEST(ValueEscapeTest, AValueWrittenStraightAfterTheTextIsTheEscapedValue) {
+  // A value goes straight after the text read only when its escaped form would be copied as it
+  // is when read again; it is then that form, cut to the room left.
+  const std::string values[] = {"Dupont", "Vente du 3 mai", "a[b]c", "{x}", "cl\xE9 ^", "ligne\nsuivante",
+                                "\x18" "CrLf" "\x19", "fin\x19", std::string(300, 'z'), ""};
+  for (const std::string& v : values) {
+    for (std::size_t limit : {std::size_t{0}, std::size_t{4}, std::size_t{1000}}) {
+      const std::string escaped = reports::Escaped(v, reports::InValueStatements::kKeep);
+      const bool readAgain = escaped.find_first_of("[]\n") != std::string::npos;
+      std::string out = "avant";
+      const bool plain = reports::AppendEscapedPlain(out, v, limit);
+      EXPECT_EQ(plain, !readAgain) << v;
+      EXPECT_EQ(out, plain ? "avant" + escaped.substr(0, limit) : "avant") << v << " " << limit;
+    }
+  }
+}

@@ -115,7 +115,7 @@ class ReportInterpreter::Impl {
   };
   BodyReading reading;
   void ParseBody(const std::string& body, const std::string& again);
-  void StartBodyReading(const std::string& body, const std::string& again);
+  void StartBodyReading();  // after the parsed text was pushed
   void BodyOffsets();
   bool ReadBodyTokens();
   bool BodyTokenAfterStatement();
@@ -144,6 +144,7 @@ class ReportInterpreter::Impl {
   void Dispatch();
   // Exits of a statement.
   void Replace(std::string_view text);  // result read again, cut to 255 characters
+  void ReplaceEscaped(std::string_view text);  // a value: its brackets made inert, then Replace
   void Insert(std::string_view text);   // template text read again, cut to the work text's room
   void Unrecognised();
   // Text before the statement on its line drawn as a segment (no line change).

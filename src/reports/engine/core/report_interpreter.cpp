@@ -497,6 +497,17 @@ void ReportInterpreter::Impl::Replace(std::string_view text) {
   Push(text);
 }
 
+void ReportInterpreter::Impl::ReplaceEscaped(std::string_view text) {
+  if (text.size() > kResultLimit) text = text.substr(0, kResultLimit);
+  // Most values escape to plain text: straight after the text already read, in one pass.
+  const std::size_t used = prefix.size() + work.Size();
+  const std::size_t room = used >= kWorkTextLimit ? 0 : kWorkTextLimit - used;
+  if (AppendEscapedPlain(prefix, text, room)) return;
+  scratch.assign(text.data(), text.size());
+  EscapeBrackets(scratch, InValueStatements::kKeep);
+  Replace(scratch);
+}
+
 void ReportInterpreter::Impl::Insert(std::string_view text) { Push(text); }
 
 void ReportInterpreter::Impl::Unrecognised() {

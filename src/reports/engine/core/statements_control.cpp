@@ -109,28 +109,35 @@ void ReportInterpreter::Impl::IterationBlock() {
     Drop(blockEnd);
     return;
   }
-  std::string& body = bodyCopy;
-  body.assign(work.Rest().substr(0, end));
   std::string& again = statementAgain;
   again.assign(1, '[');
   again += raw;
   again += ']';
-  if (prefix.size() + work.Size() + again.size() + body.size() > kWorkTextLimit) {
+  const std::string_view bodyText = work.Rest().substr(0, end);
+  if (prefix.size() + work.Size() + again.size() + bodyText.size() > kWorkTextLimit) {
     // No room for one more iteration: the record goes to the next page; when even the page's
     // first iteration has no room, the data cannot be printed and the run ends.
     Drop(blockEnd);
     if (c.firstIterationOnPage) c.endOfData = true;
     return;
   }
-  // Pushed whole: past the page's budget Push would refuse them.
-  const bool whole = statementsOnPage <= c.expansionBudget && c.parsedIteration;
+  // Past the page's budget Push would refuse them. Pushed in one piece, the body and the
+  // statement read the same as pushed one after the other (no alias can begin in the body and
+  // end in "[itd]" when the statement holds no "=").
+  if (statementsOnPage <= c.expansionBudget && c.parsedIteration && again.find('=') == std::string::npos) {
+    if (parsed.body != bodyText || parsed.again != again) ParseBody(std::string(bodyText), again);
+    if (parsed.usable) {
+      Push(parsed.text, false);
+      StartBodyReading();
+      c.firstIterationOnPage = false;
+      return;
+    }
+  }
+  std::string& body = bodyCopy;
+  body.assign(bodyText);
   Push(again, false);
   Push(body, false);
-  if (whole) {
-    StartBodyReading(body, again);
-  } else {
-    reading.active = false;
-  }
+  reading.active = false;
   c.firstIterationOnPage = false;
 }
 
@@ -211,8 +218,7 @@ void ReportInterpreter::Impl::BodyOffsets() {
     reading.offsets[i] = reading.offsets[i + 1] + (reading.erased[i] ? 0 : parsed.tokens[i].length);
 }
 
-void ReportInterpreter::Impl::StartBodyReading(const std::string& body, const std::string& again) {
-  if (parsed.body != body || parsed.again != again) ParseBody(body, again);
+void ReportInterpreter::Impl::StartBodyReading() {
   ++reading.generation;
   reading.active = parsed.usable && work.Size() >= parsed.text.size();
   if (!reading.active) return;
