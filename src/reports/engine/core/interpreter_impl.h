@@ -101,6 +101,7 @@ class ReportInterpreter::Impl {
     std::string body, again;  // what it was parsed from
     std::string text;         // body + again, as pushed
     std::vector<BodyToken> tokens;
+    std::vector<std::size_t> suffix;  // the length of the text from each token on (0 last)
     bool usable = false;
   };
   ParsedBody parsed;
@@ -109,14 +110,18 @@ class ReportInterpreter::Impl {
     std::size_t next = 0;                // the next token
     std::size_t edits = 0;               // the work text's edit count expected
     std::size_t tail = 0;                // the size of the work text after the parsed text
-    std::vector<std::size_t> offsets;    // offset from the end of each token (tail last)
+    std::vector<std::size_t> suffix;     // the text's lengths once a "}" was taken out
+    bool adjusted = false;               // (otherwise the parsed ones)
     std::vector<char> erased;            // "}" taken out by a kept block
     std::size_t generation = 0;
   };
   BodyReading reading;
   void ParseBody(const std::string& body, const std::string& again);
   void StartBodyReading();  // after the parsed text was pushed
-  void BodyOffsets();
+  // The offset from the end of the work text of token i (of the tail for the last).
+  std::size_t BodyOffset(std::size_t i) const {
+    return reading.tail + (reading.adjusted ? reading.suffix[i] : parsed.suffix[i]);
+  }
   bool ReadBodyTokens();
   bool BodyTokenAfterStatement();
   void ResolveAndDispatch();

@@ -207,15 +207,10 @@ void ReportInterpreter::Impl::ParseBody(const std::string& body, const std::stri
     }
     i = close + 1;
   }
-  parsed.usable = true;
-}
-
-void ReportInterpreter::Impl::BodyOffsets() {
   const std::size_t n = parsed.tokens.size();
-  reading.offsets.resize(n + 1);
-  reading.offsets[n] = reading.tail;
-  for (std::size_t i = n; i-- > 0;)
-    reading.offsets[i] = reading.offsets[i + 1] + (reading.erased[i] ? 0 : parsed.tokens[i].length);
+  parsed.suffix.assign(n + 1, 0);
+  for (std::size_t k = n; k-- > 0;) parsed.suffix[k] = parsed.suffix[k + 1] + parsed.tokens[k].length;
+  parsed.usable = true;
 }
 
 void ReportInterpreter::Impl::StartBodyReading() {
@@ -226,7 +221,7 @@ void ReportInterpreter::Impl::StartBodyReading() {
   reading.edits = work.Edits();
   reading.tail = work.Size() - parsed.text.size();
   reading.erased.assign(parsed.tokens.size(), 0);
-  BodyOffsets();
+  reading.adjusted = false;
 }
 
 bool ReportInterpreter::Impl::BodyTokenAfterStatement() {
@@ -237,18 +232,21 @@ bool ReportInterpreter::Impl::BodyTokenAfterStatement() {
     if (work.Edits() != reading.edits + 1) return false;
     const std::size_t offset = work.LastEraseOffset();
     std::size_t j = reading.next;
-    while (j < n && !(reading.offsets[j] == offset && !reading.erased[j] && parsed.tokens[j].kind == BodyToken::kBrace &&
+    while (j < n && !(BodyOffset(j) == offset && !reading.erased[j] && parsed.tokens[j].kind == BodyToken::kBrace &&
                       parsed.text[parsed.tokens[j].start] == '}'))
       ++j;
     if (j == n) return false;
     reading.erased[j] = 1;
     reading.edits = work.Edits();
-    BodyOffsets();
+    // The text before it is one shorter.
+    if (!reading.adjusted) reading.suffix = parsed.suffix;
+    reading.adjusted = true;
+    for (std::size_t k = 0; k <= j; ++k) --reading.suffix[k];
   }
   const std::size_t size = work.Size();
   std::size_t i = reading.next;
-  while (i < n && (reading.erased[i] || reading.offsets[i] > size)) ++i;
-  if (reading.offsets[i] != size || i == n) return false;
+  while (i < n && (reading.erased[i] || BodyOffset(i) > size)) ++i;
+  if (i == n || BodyOffset(i) != size) return false;
   reading.next = i;
   return true;
 }
@@ -261,7 +259,7 @@ bool ReportInterpreter::Impl::ReadBodyTokens() {
       ++reading.next;
       continue;
     }
-    if (work.Edits() != reading.edits || work.Size() != reading.offsets[reading.next]) break;
+    if (work.Edits() != reading.edits || work.Size() != BodyOffset(reading.next)) break;
     const BodyToken& token = parsed.tokens[reading.next];
     const std::string_view text = std::string_view(parsed.text).substr(token.start, token.length);
     ++reading.next;
