@@ -31,10 +31,7 @@ class IterationTest : public RuntimeTest {
  protected:
   void SetUp() override {
     RuntimeTest::SetUp();
-    folder = Dir() + "/data/";
-    std::filesystem::create_directories(folder);
-    SetDossier(folder, "TST");
-    TheDossierRecord.SetConstant(18, ";  ");
+    folder = ExportDossier(Dir());
   }
   Outcome Run(const std::string& tmpl, bool parsed, int pageHeight, const std::string& answer) {
     reports::ReportExportFile file;

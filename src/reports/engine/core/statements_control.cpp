@@ -229,7 +229,7 @@ bool ReportInterpreter::Impl::BodyTokenAfterStatement() {
   // block it kept taken out; then the reading goes on at the token the front now stands on.
   const std::size_t n = parsed.tokens.size();
   if (work.Edits() != reading.edits) {
-    if (work.Edits() != reading.edits + 1) return false;
+    if (work.Edits() != reading.edits + 1 || !work.LastEditWasErase()) return false;
     const std::size_t offset = work.LastEraseOffset();
     std::size_t j = reading.next;
     while (j < n && !(BodyOffset(j) == offset && !reading.erased[j] && parsed.tokens[j].kind == BodyToken::kBrace &&

@@ -50,6 +50,7 @@ void WorkText::EraseAt(std::size_t i) {
   if (shortest < low_) low_ = shortest;
   ++edits_;
   lastErase_ = Size() - i;
+  lastEraseEdits_ = edits_;
   std::memmove(&buffer_[front_ + 1], &buffer_[front_], i);
   ++front_;
 }
