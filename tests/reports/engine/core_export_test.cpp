@@ -33,10 +33,7 @@ class ExportTest : public RuntimeTest {
  protected:
   void SetUp() override {
     RuntimeTest::SetUp();
-    folder = Dir() + "/data/";
-    std::filesystem::create_directories(folder);
-    SetDossier(folder, "TST");
-    TheDossierRecord.SetConstant(18, ";  ");
+    folder = ExportDossier(Dir());
   }
   // Runs a template to its end and closes its export; the export's bytes.
   std::string Export(const std::string& tmpl, reports::ReportExportFile& file,

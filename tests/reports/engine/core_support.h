@@ -76,6 +76,15 @@ inline reports::ReportFixture MakeFixture(std::vector<std::string> definitions,
   return f;
 }
 
+// The dossier of an export test: a "data" folder under `dir`, its exports delimited by ";".
+inline std::string ExportDossier(const std::string& dir) {
+  const std::string folder = dir + "/data/";
+  std::filesystem::create_directories(folder);
+  SetDossier(folder, "TST");
+  TheDossierRecord.SetConstant(18, ";  ");
+  return folder;
+}
+
 // One run: a template over a fixture, on a FixedMetricsCanvas (13-pixel fonts: characters 6
 // wide, lines 13 high; 80 columns of 9 pixels on a 794 x 1123 page).
 class EngineRun {

@@ -5,6 +5,7 @@
 // statements_export.cpp.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -84,6 +85,47 @@ class ReportInterpreter::Impl {
   std::size_t BlockEnd();
   void KeepOffset();
 
+  // ---- the iteration block read from its parsed form. Each iteration pushes its text as
+  // before, but reads it token by token (text runs, line ends, braces, whole statements, the
+  // statements met on every record dispatched at once) for as long as the work text still holds
+  // exactly that text: no edit but drops from the front, and the "}" of kept blocks taken out.
+  // Any other change (a result pushed back, a block cut elsewhere) ends the token reading and
+  // the rest is read character by character as always.
+  struct BodyToken {
+    enum Kind : std::uint8_t { kText, kLineEnd, kBrace, kEmpty, kBlank, kStatement, kVariable, kHook, kLineType };
+    Kind kind = kText;
+    std::uint32_t start = 0, length = 0;  // in ParsedBody::text
+    std::string lowered;                  // a statement trimmed, cut and lower-cased
+  };
+  struct ParsedBody {
+    std::string body, again;  // what it was parsed from
+    std::string text;         // body + again, as pushed
+    std::vector<BodyToken> tokens;
+    std::vector<std::size_t> suffix;  // the length of the text from each token on (0 last)
+    bool usable = false;
+  };
+  ParsedBody parsed;
+  struct BodyReading {
+    bool active = false;
+    std::size_t next = 0;                // the next token
+    std::size_t edits = 0;               // the work text's edit count expected
+    std::size_t tail = 0;                // the size of the work text after the parsed text
+    std::vector<std::size_t> suffix;     // the text's lengths once a "}" was taken out
+    bool adjusted = false;               // (otherwise the parsed ones)
+    std::vector<char> erased;            // "}" taken out by a kept block
+    std::size_t generation = 0;
+  };
+  BodyReading reading;
+  void ParseBody(const std::string& body, const std::string& again);
+  void StartBodyReading();  // after the parsed text was pushed
+  // The offset from the end of the work text of token i (of the tail for the last).
+  std::size_t BodyOffset(std::size_t i) const {
+    return reading.tail + (reading.adjusted ? reading.suffix[i] : parsed.suffix[i]);
+  }
+  bool ReadBodyTokens();
+  bool BodyTokenAfterStatement();
+  void ResolveAndDispatch();
+
   // ---- variable names to indexes of the owner's field table.
   // (few: a report's variables; looked up in turn, newest first)
   struct FieldIndexEntry {
@@ -107,6 +149,7 @@ class ReportInterpreter::Impl {
   void Dispatch();
   // Exits of a statement.
   void Replace(std::string_view text);  // result read again, cut to 255 characters
+  void ReplaceEscaped(std::string_view text);  // a value: its brackets made inert, then Replace
   void Insert(std::string_view text);   // template text read again, cut to the work text's room
   void Unrecognised();
   // Text before the statement on its line drawn as a segment (no line change).

@@ -146,6 +146,10 @@ struct RenderContext {
   // ---- bounds of one page's work (endless expansions print "?statement?" past them)
   long expansionBudget = 1000000;  // statements handled on one page
   int aliasDepthLimit = 32;
+
+  // The iteration block read from its parsed form (off: character by character, as the rest
+  // of the text; the pages and the export are the same either way).
+  bool parsedIteration = true;
 };
 
 }  // namespace reports

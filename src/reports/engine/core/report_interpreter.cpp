@@ -291,6 +291,7 @@ void ReportInterpreter::Impl::NewPageState() {
   RegisterAnchors(work.Size());
   lineCounts.clear();
   lineCountOffset = static_cast<std::size_t>(-1);
+  reading.active = false;
 }
 
 PageOutcome ReportInterpreter::Impl::RenderPage() {
@@ -325,6 +326,7 @@ void ReportInterpreter::Impl::ReadText() {
     return stops;
   }();
   while (!work.Empty()) {
+    if (reading.active && ReadBodyTokens()) continue;
     const std::string_view rest = work.Rest();
     std::size_t i = 0;
     while (i < rest.size() && !kStops[static_cast<unsigned char>(rest[i])]) ++i;
@@ -413,6 +415,10 @@ void ReportInterpreter::Impl::Execute() {
   if (length > kStatementLimit) length = kStatementLimit;
   statement.assign(raw, first, length);
   for (char& ch : statement) ch = LowerChar(ch);
+  ResolveAndDispatch();
+}
+
+void ReportInterpreter::Impl::ResolveAndDispatch() {
   // Aliases: [name] stands for the statement of a definition [name=statement] in the text.
   std::string definition;
   int depth = 0;
@@ -489,6 +495,17 @@ void ReportInterpreter::Impl::Replace(std::string_view text) {
     return;
   }
   Push(text);
+}
+
+void ReportInterpreter::Impl::ReplaceEscaped(std::string_view text) {
+  if (text.size() > kResultLimit) text = text.substr(0, kResultLimit);
+  // Most values escape to plain text: straight after the text already read, in one pass.
+  const std::size_t used = prefix.size() + work.Size();
+  const std::size_t room = used >= kWorkTextLimit ? 0 : kWorkTextLimit - used;
+  if (AppendEscapedPlain(prefix, text, room)) return;
+  scratch.assign(text.data(), text.size());
+  EscapeBrackets(scratch, InValueStatements::kKeep);
+  Replace(scratch);
 }
 
 void ReportInterpreter::Impl::Insert(std::string_view text) { Push(text); }

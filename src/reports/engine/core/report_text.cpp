@@ -51,6 +51,28 @@ void EscapeBrackets(std::string& text, InValueStatements statements) {
   text.resize(out);
 }
 
+bool AppendEscapedPlain(std::string& out, std::string_view text, std::size_t limit) {
+  static const std::array<char, 256> kPlain = [] {
+    std::array<char, 256> map{};
+    for (int i = 0; i < 256; ++i) map[static_cast<std::size_t>(i)] = static_cast<char>(i);
+    map[static_cast<unsigned char>(' ')] = kHardBlank;
+    map[static_cast<unsigned char>('[')] = '\x1c';
+    map[static_cast<unsigned char>('{')] = '\x1d';
+    map[static_cast<unsigned char>('}')] = '\x1e';
+    map[static_cast<unsigned char>(']')] = '\x1f';
+    return map;
+  }();
+  // The live brackets would become "[" and "]", a line feed stays: read again either way.
+  for (char c : text) {
+    if (c == '\n' || c == '\x18' || c == '\x19') return false;
+  }
+  const std::size_t n = text.size() < limit ? text.size() : limit;
+  const std::size_t at = out.size();
+  out.resize(at + n);
+  for (std::size_t i = 0; i < n; ++i) out[at + i] = kPlain[static_cast<unsigned char>(text[i])];
+  return true;
+}
+
 std::string Escaped(std::string_view text, InValueStatements statements) {
   std::string s(text);
   EscapeBrackets(s, statements);

@@ -20,6 +20,9 @@ inline constexpr char kHardBlank = '^';
 enum class InValueStatements { kDrop, kKeep };
 void EscapeBrackets(std::string& text, InValueStatements statements);
 std::string Escaped(std::string_view text, InValueStatements statements);
+// Appends at most `limit` characters of the text as EscapeBrackets(kKeep) makes it, when that
+// holds no bracket and no line feed; false, and nothing appended, otherwise.
+bool AppendEscapedPlain(std::string& out, std::string_view text, std::size_t limit);
 // The reverse of the first step: "^" becomes a blank and codes 28-31 brackets again.
 void UnescapeBrackets(std::string& text);
 std::string Unescaped(std::string_view text);

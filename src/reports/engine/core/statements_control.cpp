@@ -109,22 +109,207 @@ void ReportInterpreter::Impl::IterationBlock() {
     Drop(blockEnd);
     return;
   }
-  std::string& body = bodyCopy;
-  body.assign(work.Rest().substr(0, end));
   std::string& again = statementAgain;
   again.assign(1, '[');
   again += raw;
   again += ']';
-  if (prefix.size() + work.Size() + again.size() + body.size() > kWorkTextLimit) {
+  const std::string_view bodyText = work.Rest().substr(0, end);
+  if (prefix.size() + work.Size() + again.size() + bodyText.size() > kWorkTextLimit) {
     // No room for one more iteration: the record goes to the next page; when even the page's
     // first iteration has no room, the data cannot be printed and the run ends.
     Drop(blockEnd);
     if (c.firstIterationOnPage) c.endOfData = true;
     return;
   }
+  // Past the page's budget Push would refuse them. Pushed in one piece, the body and the
+  // statement read the same as pushed one after the other (no alias can begin in the body and
+  // end in "[itd]" when the statement holds no "=").
+  if (statementsOnPage <= c.expansionBudget && c.parsedIteration && again.find('=') == std::string::npos) {
+    if (parsed.body != bodyText || parsed.again != again) ParseBody(std::string(bodyText), again);
+    if (parsed.usable) {
+      Push(parsed.text, false);
+      StartBodyReading();
+      c.firstIterationOnPage = false;
+      return;
+    }
+  }
+  std::string& body = bodyCopy;
+  body.assign(bodyText);
   Push(again, false);
   Push(body, false);
+  reading.active = false;
   c.firstIterationOnPage = false;
+}
+
+void ReportInterpreter::Impl::ParseBody(const std::string& body, const std::string& again) {
+  parsed.body = body;
+  parsed.again = again;
+  parsed.text = body + again;
+  parsed.tokens.clear();
+  parsed.usable = false;
+  const std::string& t = parsed.text;
+  auto add = [&](BodyToken::Kind kind, std::size_t start, std::size_t length) {
+    BodyToken token;
+    token.kind = kind;
+    token.start = static_cast<std::uint32_t>(start);
+    token.length = static_cast<std::uint32_t>(length);
+    parsed.tokens.push_back(std::move(token));
+  };
+  std::size_t i = 0;
+  while (i < t.size()) {
+    const char ch = t[i];
+    if (ch == ']') return;  // a "]" that closes nothing: read as always
+    if (ch == '\n') {
+      add(BodyToken::kLineEnd, i, 1);
+      ++i;
+      continue;
+    }
+    if (ch == '{' || ch == '}') {
+      add(BodyToken::kBrace, i, 1);
+      ++i;
+      continue;
+    }
+    if (ch != '[') {
+      std::size_t j = i;
+      while (j < t.size() && t[j] != '[' && t[j] != ']' && t[j] != '\n' && t[j] != '{' && t[j] != '}') ++j;
+      add(BodyToken::kText, i, j - i);
+      i = j;
+      continue;
+    }
+    // A statement: nested brackets and line feeds inside one are left to the character reading.
+    const std::size_t close = t.find_first_of("[]\n", i + 1);
+    if (close == std::string::npos || t[close] != ']') return;
+    const std::string_view inner = std::string_view(t).substr(i + 1, close - i - 1);
+    if (inner.empty()) {
+      add(BodyToken::kEmpty, i, 2);
+    } else {
+      const std::size_t first = inner.find_first_not_of(' ');
+      if (first == std::string_view::npos) {
+        add(BodyToken::kBlank, i, close + 1 - i);
+      } else {
+        std::size_t length = inner.find_last_not_of(' ') - first + 1;
+        if (length > kStatementLimit) length = kStatementLimit;
+        std::string lowered(inner.substr(first, length));
+        for (char& letter : lowered) letter = LowerChar(letter);
+        // The statements met on every record go straight to their family: no family before it
+        // in the dispatch takes them (nor changes them).
+        BodyToken::Kind kind = BodyToken::kStatement;
+        if (lowered[0] == '@' && lowered != "@nbl") {
+          kind = BodyToken::kVariable;
+        } else if (lowered == "tt-init" || lowered == "tt-avant" || lowered == "tt-suivant") {
+          kind = BodyToken::kHook;
+        } else if (IsLineTypeStatement(lowered)) {
+          kind = BodyToken::kLineType;
+        }
+        add(kind, i, close + 1 - i);
+        parsed.tokens.back().lowered = std::move(lowered);
+      }
+    }
+    i = close + 1;
+  }
+  const std::size_t n = parsed.tokens.size();
+  parsed.suffix.assign(n + 1, 0);
+  for (std::size_t k = n; k-- > 0;) parsed.suffix[k] = parsed.suffix[k + 1] + parsed.tokens[k].length;
+  parsed.usable = true;
+}
+
+void ReportInterpreter::Impl::StartBodyReading() {
+  ++reading.generation;
+  reading.active = parsed.usable && work.Size() >= parsed.text.size();
+  if (!reading.active) return;
+  reading.next = 0;
+  reading.edits = work.Edits();
+  reading.tail = work.Size() - parsed.text.size();
+  reading.erased.assign(parsed.tokens.size(), 0);
+  reading.adjusted = false;
+}
+
+bool ReportInterpreter::Impl::BodyTokenAfterStatement() {
+  // What the statement did to the work text: only drops from the front, or also the "}" of the
+  // block it kept taken out; then the reading goes on at the token the front now stands on.
+  const std::size_t n = parsed.tokens.size();
+  if (work.Edits() != reading.edits) {
+    if (work.Edits() != reading.edits + 1 || !work.LastEditWasErase()) return false;
+    const std::size_t offset = work.LastEraseOffset();
+    std::size_t j = reading.next;
+    while (j < n && !(BodyOffset(j) == offset && !reading.erased[j] && parsed.tokens[j].kind == BodyToken::kBrace &&
+                      parsed.text[parsed.tokens[j].start] == '}'))
+      ++j;
+    if (j == n) return false;
+    reading.erased[j] = 1;
+    reading.edits = work.Edits();
+    // The text before it is one shorter.
+    if (!reading.adjusted) reading.suffix = parsed.suffix;
+    reading.adjusted = true;
+    for (std::size_t k = 0; k <= j; ++k) --reading.suffix[k];
+  }
+  const std::size_t size = work.Size();
+  std::size_t i = reading.next;
+  while (i < n && (reading.erased[i] || BodyOffset(i) > size)) ++i;
+  if (i == n || BodyOffset(i) != size) return false;
+  reading.next = i;
+  return true;
+}
+
+bool ReportInterpreter::Impl::ReadBodyTokens() {
+  bool progressed = false;
+  const std::size_t n = parsed.tokens.size();
+  while (reading.next < n) {
+    if (reading.erased[reading.next]) {
+      ++reading.next;
+      continue;
+    }
+    if (work.Edits() != reading.edits || work.Size() != BodyOffset(reading.next)) break;
+    const BodyToken& token = parsed.tokens[reading.next];
+    const std::string_view text = std::string_view(parsed.text).substr(token.start, token.length);
+    ++reading.next;
+    switch (token.kind) {
+      case BodyToken::kText:
+      case BodyToken::kBrace:
+        prefix.append(text.data(), text.size());
+        Drop(text.size());
+        progressed = true;
+        continue;
+      case BodyToken::kLineEnd:
+        Drop(1);
+        if (!prefix.empty() && prefix.back() == '\r') lineEnds.push_back(prefix.size());
+        prefix += '\n';
+        progressed = true;
+        continue;
+      case BodyToken::kEmpty:
+        Drop(2);
+        progressed = true;
+        continue;
+      default: break;
+    }
+    // A statement, read whole: as the character reading does at its "]".
+    Drop(text.size());
+    FlushLinesBefore(prefix.size());
+    raw.assign(text.data() + 1, text.size() - 2);
+    ++statementsOnPage;
+    progressed = true;
+    if (token.kind == BodyToken::kBlank) continue;
+    const BodyToken::Kind kind = token.kind;
+    statement.assign(token.lowered);
+    const std::size_t generation = reading.generation;
+    if (kind == BodyToken::kStatement || !opens.empty() || !anchorCounts.empty()) {
+      ResolveAndDispatch();
+    } else {
+      fullStatement.clear();
+      if (kind == BodyToken::kVariable) {
+        Variable();
+      } else if (kind == BodyToken::kHook) {
+        TryHooks();
+      } else {
+        TryLineTypeBlocks();
+      }
+    }
+    // The statement began another reading (the next iteration) or ended this one.
+    if (reading.generation != generation || !reading.active) return true;
+    if (!BodyTokenAfterStatement()) break;
+  }
+  reading.active = false;
+  return progressed;
 }
 
 bool ReportInterpreter::Impl::TryIteration() {

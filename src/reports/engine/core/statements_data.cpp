@@ -318,8 +318,7 @@ bool ReportInterpreter::Impl::Variable() {
       const std::size_t width = static_cast<std::size_t>(FieldWidthOf(definition));
       if (plain.size() < width) plain.insert(0, width - plain.size(), ' ');
       if (c.noZeroAmounts && fields.GetFieldNumber(index) == 0.0) plain.assign(plain.size(), ' ');
-      EscapeBrackets(plain, InValueStatements::kKeep);
-      Replace(plain);
+      ReplaceEscaped(plain);
       return true;
     }
   }
@@ -328,6 +327,13 @@ bool ReportInterpreter::Impl::Variable() {
   if (r.nnFromValue) nn = LeadingInt(std::string_view(value).substr(0, 3));
   if (nn > static_cast<int>(kResultLimit)) nn = static_cast<int>(kResultLimit);
   const int pp = r.pp < 1 ? 1 : r.pp;
+  if (r.relation.empty() && nn <= 0 && !positioning && barcode == 0 && !(numeric && c.noZeroAmounts)) {
+    // The usual value, from its first character or from pp on.
+    std::string_view shown;
+    if (static_cast<std::size_t>(pp) <= value.size()) shown = std::string_view(value).substr(static_cast<std::size_t>(pp - 1));
+    ReplaceEscaped(shown);
+    return true;
+  }
   std::string& text = variableText;
   text.clear();
   if (!r.relation.empty()) {

@@ -11,6 +11,7 @@ void WorkText::Reset(std::string_view text) {
   buffer_.append(text);
   front_ = room;
   low_ = Size();
+  ++edits_;
 }
 
 void WorkText::Drop(std::size_t n) {
@@ -21,6 +22,7 @@ void WorkText::Drop(std::size_t n) {
 
 void WorkText::Push(std::string_view text) {
   if (text.empty()) return;
+  ++edits_;
   // A part of the work text itself (a block copied in front of it) is copied first.
   const char* begin = buffer_.data();
   if (text.data() >= begin && text.data() < begin + buffer_.size()) {
@@ -46,6 +48,9 @@ void WorkText::EraseAt(std::size_t i) {
   // The rest was that much shorter in between.
   const std::size_t shortest = Size() - i - 1;
   if (shortest < low_) low_ = shortest;
+  ++edits_;
+  lastErase_ = Size() - i;
+  lastEraseEdits_ = edits_;
   std::memmove(&buffer_[front_ + 1], &buffer_[front_], i);
   ++front_;
 }

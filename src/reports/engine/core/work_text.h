@@ -35,6 +35,14 @@ class WorkText {
   void MarkLow() { low_ = Size(); }
   std::size_t LowWater() const { return low_; }
 
+  // Counts the changes other than drops from the front (Reset, Push, EraseAt): while it stays
+  // the same, the rest is a suffix of what it was, and its size says which.
+  std::size_t Edits() const { return edits_; }
+  // The offset from the end that the character removed by the last EraseAt had, and whether
+  // that EraseAt was the last edit.
+  std::size_t LastEraseOffset() const { return lastErase_; }
+  bool LastEditWasErase() const { return lastEraseEdits_ == edits_; }
+
  private:
   void NoteLow() {
     if (Size() < low_) low_ = Size();
@@ -42,6 +50,9 @@ class WorkText {
   std::string buffer_;
   std::size_t front_ = 0;
   std::size_t low_ = 0;
+  std::size_t edits_ = 0;
+  std::size_t lastErase_ = 0;
+  std::size_t lastEraseEdits_ = static_cast<std::size_t>(-1);
 };
 
 }  // namespace reports
