@@ -14,7 +14,7 @@
 #include "processing/matching_windows.h"
 #include "reports/balances/balance_commands.h"
 #include "reports/balances/balance_sheet_commands.h"
-#include "processing/year_end_windows.h"
+#include "processing/year_end_forms.h"
 #include "reports/engine/report_engine_commands.h"
 #include "reports/vat_dunning/dunning_commands.h"
 #include "reports/ledgers/ledger_commands.h"

@@ -14,7 +14,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
-#include "processing/year_end_windows.h"
+#include "processing/year_end_forms.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"

@@ -8,7 +8,7 @@
 
 #include "framework/edit_form.h"
 #include "processing/core/year_separation.h"
-#include "processing/year_end_windows.h"
+#include "processing/year_end_forms.h"
 
 class MButton;
 class MEdit;

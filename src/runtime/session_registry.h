@@ -106,7 +106,7 @@ constexpr RegistryRange kRegistryRanges[] = {
     {kReportFormSlotZ, kReportFormSlotLength, "user-defined report form, printing set"},
     {kRawListSlot, kRawListSlotLength, "raw table browser"},
     {kRawFormSlot, kRawFormSlotLength, "raw table record form"},
-    // Year end (processing/year_end_windows.h): the forms of the opening balances, the merge and the separation.
+    // Year end (processing/year_end_forms.h): the forms of the opening balances, the merge and the separation.
     {kOpeningFormSlot, kOpeningFormSlotLength, "opening balances form"},
     {kMergeFormSlot, kMergeFormSlotLength, "merge of another dossier form"},
     {kSeparationFormSlot, kSeparationFormSlotLength, "year separation form"},

@@ -42,7 +42,7 @@
 #include "processing/core/opening_balances.h"
 #include "processing/core/year_separation.h"
 #include "processing/matching_windows.h"
-#include "processing/year_end_windows.h"
+#include "processing/opening_balances_window.h"
 #include "reports/balances/balance_sheet_commands.h"
 #include "reports/balances/core/balance_sheet_compile.h"
 #include "reports/balances/core/balance_sheet_init.h"

@@ -24,7 +24,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/modal_seam.h"
 #include "processing/code_copy_dialogs.h"
-#include "processing/year_end_windows.h"
+#include "processing/opening_balances_window.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
 #include "shell/mdi_client.h"

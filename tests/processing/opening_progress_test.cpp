@@ -10,7 +10,7 @@
 #include "framework/browse_services.h"
 #include "platform/gui/command.h"
 #include "platform/gui/modal_seam.h"
-#include "processing/year_end_windows.h"
+#include "processing/opening_balances_window.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"

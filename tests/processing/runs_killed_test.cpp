@@ -23,7 +23,7 @@
 #include "processing/matching_windows.h"
 #include "processing/core/automatic_matching.h"
 #include "processing/core/code_copy.h"
-#include "processing/year_end_windows.h"
+#include "processing/opening_balances_window.h"
 #include "runtime/xbase.h"
 #include "support/dossier_fixture.h"
 #include "support/killed_runs.h"

@@ -23,7 +23,7 @@
 #include "platform/system/cp1252.h"
 #include "processing/merge_windows.h"
 #include "processing/separation_windows.h"
-#include "processing/year_end_windows.h"
+#include "processing/opening_balances_window.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"

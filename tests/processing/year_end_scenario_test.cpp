@@ -15,7 +15,7 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/modal_seam.h"
 #include "platform/system/process.h"
-#include "processing/year_end_windows.h"
+#include "processing/opening_balances_window.h"
 #include "runtime/session_registry.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"

@@ -14,7 +14,7 @@
 #include "demo/dossier_demo.h"
 #include "platform/gui/command.h"
 #include "platform/gui/modal_seam.h"
-#include "processing/year_end_windows.h"
+#include "processing/opening_balances_window.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"

@@ -1,20 +1,19 @@
-// The year-end windows: the form of the opening balances ("Génération des Soldes à Nouveau",
-// GenerationSoldesANouveau) with its target check and its run.
+// What the year-end forms share (the opening balances, the year separation, the merge): their
+// opening and closing on the dossier taken alone, the target dossier's controls, the maintenance
+// the runs ask for, the refusal message, the other dossier offered to "Changer de dossier"; and
+// the installation of the year-end commands.
 #pragma once
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "framework/edit_form.h"
 #include "processing/core/opening_balances.h"
 #include "resources/command_ids.h"
 
 class MButton;
-class MCheckBox;
 class MEdit;
 class MStatic;
-
 namespace yearend_cmd {
 constexpr unsigned Accepter = 20053;
 }  // namespace yearend_cmd
@@ -63,47 +62,3 @@ void ShowYearEndRefusal(gui::Window* owner, const std::string& error, bool busy,
 // Offers the other dossier to "Changer de dossier": written into the first blank of the recent
 // slots 2 to 5, unless listed there.
 void RememberOtherDossier(const processing::OtherDossier& other);
-
-// The form of the opening balances: the date, the target dossier (its code, or its general file
-// chosen with "?"), the detail boxes; "Accepter" checks the books and the target, then runs.
-class TWTraGenerationSAN : public CMDIModif {
- public:
-  explicit TWTraGenerationSAN(gui::MDIClient* client);
-  ~TWTraGenerationSAN() override;
-
-  // The target check (command 1203): true when the target is usable.
-  bool CheckTarget();
-  void CmAccepter();
-  void CmChooseTarget();
-  void CmCheckTarget() { CheckTarget(); }
-
-  bool Guarded() const { return guarded_; }
-  MEdit* DateEdit() const { return c_.date; }
-  MEdit* CodeEdit() const { return c_.code; }
-  MCheckBox* UnmatchedBox() const { return unmatched_; }
-  MCheckBox* UnreconciledBox() const { return unreconciled_; }
-  const std::string& TargetFirst() const { return targetFirst_; }
-  const std::string& TargetFolder() const { return target_.folder; }
-
-  static const gui::ResponseTable& Table();
-  const gui::ResponseTable& Responses() const override { return Table(); }
-
- protected:
-  void SetupWindow() override;
-  void ArrangeControls() override;
-
- private:
-  bool Ask(const std::string& text, unsigned icon);
-  void ShowTarget(const std::string& first, const std::string& second);
-
-  bool running_ = false;
-  bool guarded_ = false;
-  std::vector<processing::Collective> collectives_;
-  std::string bankPrefixes_;
-  processing::OtherDossier target_;
-  std::string targetFirst_;
-  YearEndTargetControls c_;
-  MStatic* titles_[2] = {};
-  MCheckBox* unmatched_ = nullptr;
-  MCheckBox* unreconciled_ = nullptr;
-};

@@ -1,0 +1,181 @@
+#include "processing/opening_balances_window.h"
+
+#include <memory>
+
+#include <memory>
+#include "controls/mcontrols.h"
+#include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/dossier_lock.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/maintenance_pack.h"
+#include "dossier/rebuild_dossier.h"
+#include "dossier/rebuild_indexes.h"
+#include "dossier/core/renumber_pieces.h"
+#include "platform/gui/application.h"
+#include "platform/gui/command.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/filedialog.h"
+#include "platform/gui/messagebox.h"
+#include "processing/code_copy_dialogs.h"
+#include "processing/core/dossier_merge.h"
+#include "processing/core/matching_lines.h"
+#include "processing/merge_windows.h"
+#include "processing/separation_windows.h"
+#include "runtime/code_helpers.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/numbers.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "resources/command_ids.h"
+#include "shell/cursors.h"
+#include "shell/graphics.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
+#include "shell/placement.h"
+#include "shell/registry.h"
+#include "shell/toolbar.h"
+
+namespace {
+
+constexpr int kIcon = 1004;
+
+// The controls of YearEndTargetControls.
+enum : int {
+  kDateLabel = 1301, kSource1 = 1302, kSource2 = 1303, kInLabel = 1304, kTarget1 = 1305, kTarget2 = 1306,
+  kFolderLabel = 1307, kFolderText = 1308,
+  kDateEdit = 1201, kCodeEdit = 1202, kCheckCommand = 1203, kChooseButton = 1204,
+};
+
+const char* const kCodeCharacters = "0123456789-ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+}  // namespace
+
+void OpenYearEndForm(int slot, const std::function<CMDIModif*(gui::MDIClient*)>& make) {
+  if (ActivateExistingChild(slot) || CommandWindow == nullptr) return;
+  if (!CommandWindow->CloseChildren()) return;
+  CloseAllTables();
+  ClearOpenWindowRegistry();
+  if (!OpenDossierExclusive(true)) return;
+  CMDIModif* form = make(CommandWindow);
+  SetChildIcon(*form, kIcon);
+  PlaceChildWindow(*form, 0, 0);
+  if (!form->Create()) {
+    if (form->IsCreated()) form->Destroy();
+    else delete form;
+    CloseAllTables();
+    ReleaseDossierExclusive();
+    return;
+  }
+  form->Show(gui::SW_SHOWNORMAL);
+  RegisterWindowSlot(slot, form->GetHandle());
+}
+
+void CloseYearEndForm(int slot) {
+  SetRegistryText(slot, 1, " ");
+  CloseAllTables();
+  ReleaseDossierExclusive();
+  SetDossierState('2');
+}
+
+void InstallYearEndCommands() {
+  // "Traitements > Génération des Soldes à Nouveau"
+  SetCommandWork(command_id::GenerationSoldesANouveau, CmGenerationSoldesANouveau);
+  // "Traitements > Séparation de deux exercices"
+  SetCommandWork(command_id::SeparationExercices, CmSeparationExercices);
+  // "Traitements > Ajout d'un autre dossier"
+  SetCommandWork(command_id::AjoutDossier, CmAjoutDossier);
+  // A target whose run was stopped half-way is put back from its copies when it is opened.
+  SetDossierRunRedo(
+      processing::kOpeningRun,
+      [](const DossierRunInfo& run) { return processing::PutBackInterruptedOpening(run.detail); }, true);
+  // A dossier whose merge or separation was stopped half-way is put back from its copies likewise.
+  for (const char* run : {processing::kMergeRun, processing::kSeparationRun})
+    SetDossierRunRedo(
+        run, [](const DossierRunInfo& r) { return processing::PutBackInterruptedTransfer(r.detail); }, true);
+  // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier..." of the
+  // code lists, the chart of accounts and the analytic sections.
+  InstallCodeCopyHooks();
+}
+
+void YearEndTargetControls::Make(CMDIModif* form, int dateText, int codeText) {
+  dateLabel = new MStatic(form, LoadStr(dateText), kDateLabel);
+  codeLabel = new MStatic(form, LoadStr(codeText), kInLabel);
+  folderLabel = new MStatic(form, LoadStr(29066), kFolderLabel);
+  date = new MEdit(form, kDateEdit, 8, 1, MEdit::kDate, 0, false);
+  code = new MEdit(form, kCodeEdit, 5, 1, MEdit::kText, 0, false);
+  code->SetAllowedChars(kCodeCharacters);
+  source[0] = new MStatic(form, "", kSource1);
+  source[1] = new MStatic(form, "", kSource2);
+  target[0] = new MStatic(form, "", kTarget1);
+  target[1] = new MStatic(form, "", kTarget2);
+  folder = new MStatic(form, "", kFolderText);
+  choose = new MButton(form, kChooseButton, "&?");
+  for (MEdit* e : {date, code}) {
+    e->SetEnterAction(kCheckCommand);
+    e->SetNotifyWindow(form);
+  }
+}
+
+void YearEndTargetControls::Setup(const std::string& folderText) {
+  for (gui::Control* c : std::initializer_list<gui::Control*>{date, code}) c->SetFont(EntryFontFixed);
+  using F = DossierRecord::DateField;
+  Ymd end;
+  if (TheDossierRecord.DateYmd(F::YearEnd, end)) {
+    Ymd day;
+    if (ParseStoredDate(NextDay(StoredDateOf(end).c_str()), day)) date->SetValue(DisplayDateOf(day), true);
+  }
+  source[0]->SetText(std::string(AllTrim(DossierCode.c_str())) + ": " + RTrim(TheDossierRecord.Name().c_str()));
+  source[1]->SetText(LoadStr(29057) + TheDossierRecord.DateDisplay(F::YearStart) + LoadStr(29058) +
+                     TheDossierRecord.DateDisplay(F::YearEnd));
+  folder->SetText(folderText);
+}
+
+void YearEndTargetControls::Arrange(CMDIModif& form, int w) {
+  form.MoveFormControls(dateLabel, 1, 1, w, 1, grid::Label, 0, 0);
+  form.MoveFormControls(date, w + 1, 1, 4, 1, grid::Text, 9, 0);
+  form.MoveFormControls(source[0], 1, 2, 20, 1, grid::Label, 0, 0);
+  form.MoveFormControls(source[1], 1, 3, 20, 1, grid::Label, 0, 0);
+  form.MoveFormControls(codeLabel, 1, 4, w, 1, grid::Label, 0, 0);
+  form.MoveFormControls(code, w + 1, 4, 8 - w, 1, grid::Text, 6, 0);
+  form.MoveFormControls(choose, 9, 4, 1, 1, grid::Button, 0, 0);
+  form.MoveFormControls(target[0], 1, 5, 20, 1, grid::Label, 0, 0);
+  form.MoveFormControls(target[1], 1, 6, 20, 1, grid::Label, 0, 0);
+  form.MoveFormControls(folderLabel, 1, 7, w, 1, grid::Label, 0, 0);
+  form.MoveFormControls(folder, w + 1, 7, 20 - w, 1, grid::Label, 0, 0);
+}
+
+processing::TargetMaintenance YearEndMaintenance(gui::Window* owner, bool pack) {
+  processing::TargetMaintenance maintenance;
+  maintenance.refusal = [] {
+    if (RenumberingPending()) return RenumberPendingMessage();
+    const std::string damaged = FindDamagedDossierTable();
+    return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
+  };
+  maintenance.rebuild = [owner, pack] { return RebuildDossier(owner, true, pack); };
+  return maintenance;
+}
+
+void ShowYearEndRefusal(gui::Window* owner, const std::string& error, bool busy, const std::string& caption) {
+  gui::MessageBeep(0);
+  gui::MessageBox(owner, error, busy ? processing::OtherDossierBusyCaption() : caption,
+                  gui::MB_OK | (busy ? gui::MB_ICONHAND : gui::MB_ICONINFORMATION));
+}
+
+void RememberOtherDossier(const processing::OtherDossier& other) {
+  std::string entry = other.code;
+  entry.resize(5, ' ');
+  entry += other.folder;
+  for (int i = 1; i < kDossierSlotCount; ++i)
+    if (RTrim(DossierSlots[i].c_str()) == RTrim(entry.c_str())) return;
+  for (int i = 1; i < kDossierSlotCount; ++i) {
+    if (AllTrim(DossierSlots[i].c_str())[0] != '\0') continue;
+    DossierSlots[i] = entry;
+    return;
+  }
+}
