@@ -27,6 +27,17 @@ double FromSortableDouble(const std::uint8_t in[8]) {
   return std::bit_cast<double>(bits);
 }
 
+// Eight bytes as a number that orders as they do, and back.
+std::uint64_t BigEndianWord(const std::uint8_t* bytes) {
+  std::uint64_t v;
+  std::memcpy(&v, bytes, 8);
+  return std::endian::native == std::endian::little ? __builtin_bswap64(v) : v;
+}
+void PutBigEndianWord(std::uint64_t v, std::uint8_t* bytes) {
+  if (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  std::memcpy(bytes, &v, 8);
+}
+
 }  // namespace
 
 // ---- building ---------------------------------------------------------------------------
@@ -161,11 +172,7 @@ void Mdx::Impl::Finish(Collector& c, std::vector<std::uint8_t>* items) {
     std::uint8_t bytes[kHeld] = {};
     std::memcpy(bytes, base + static_cast<std::size_t>(i) * E, head);
     Sorted& s = sorted[i];
-    for (int w = 0; w < 3; ++w) {
-      std::uint64_t v = 0;
-      for (int k = 0; k < 8; ++k) v = v << 8 | bytes[w * 8 + k];
-      s.word[w] = v;
-    }
+    for (int w = 0; w < 3; ++w) s.word[w] = BigEndianWord(bytes + w * 8);
     s.entry = i;
   }
   // Entries held whole need their collected bytes no more.
@@ -206,8 +213,7 @@ void Mdx::Impl::Finish(Collector& c, std::vector<std::uint8_t>* items) {
   // the collected bytes.
   auto entry = [&](std::size_t i, std::uint8_t* bytes) -> const std::uint8_t* {
     if (!whole) return base + static_cast<std::size_t>(sorted[i].entry) * E;
-    for (int w = 0; w < 3; ++w)
-      for (int k = 0; k < 8; ++k) bytes[w * 8 + k] = static_cast<std::uint8_t>(sorted[i].word[w] >> (56 - 8 * k));
+    for (int w = 0; w < 3; ++w) PutBigEndianWord(sorted[i].word[w], bytes + w * 8);
     return bytes;
   };
   // Sort bytes back to key bytes: the inverse of the weights, or the bytes themselves.
