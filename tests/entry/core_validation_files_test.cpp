@@ -17,15 +17,20 @@
 namespace entry_test {
 namespace {
 
-// FNV-1a over a table's records and its record count (the header's date of last update left out).
-std::string RecordsDigest(const std::string& path) {
+// FNV-1a over a table's records and its record count (the header's date of last update left out);
+// records whose first field is `skipped` are left out too.
+std::string RecordsDigest(const std::string& path, char skipped = 0) {
   std::string bytes;
   platform::ReadWholeFile(path, bytes);
   if (bytes.size() < 32) return "missing " + path;
   const std::size_t header = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+  const std::size_t length = static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
   std::uint64_t h = 14695981039346656037ull;
-  for (std::size_t i = 4; i < bytes.size(); ++i)
+  for (std::size_t i = 4; i < bytes.size(); ++i) {
+    const std::size_t record = i >= header && length > 0 ? i - (i - header) % length : 0;  // its first byte
+    if (skipped != 0 && record != 0 && record + 1 < bytes.size() && bytes[record + 1] == skipped) continue;
     if (i < 8 || i >= header) h = (h ^ static_cast<unsigned char>(bytes[i])) * 1099511628211ull;
+  }
   char text[48];
   std::snprintf(text, sizeof text, "%016llx/%zu", static_cast<unsigned long long>(h), bytes.size());
   return text;
@@ -58,6 +63,8 @@ TEST_F(ValidationFilesTest, TheRunWritesTheSameRecordsAsTheFieldByFieldCopy) {
   ASSERT_EQ(request.journalMonths.size(), 3u);
   request.date = "C61231";
 
+  // C10's dossier record ('P') holds the day the dossier was generated (its working date): it is
+  // left out of the digests.
   // In a line of the first: a label cut by a zero byte, and its euro amount stored with leading zeros.
   std::uint32_t line = 0;
   for (bool more = c50.GoTop(""); more && line == 0; more = c50.Skip(1))
@@ -95,14 +102,14 @@ TEST_F(ValidationFilesTest, TheRunWritesTheSameRecordsAsTheFieldByFieldCopy) {
   DossierLockTable->CloseTable(true);
   const std::string folder = DossierFolder;
   const std::string got = std::to_string(r.code) + " " + std::to_string(r.generalLines) + " " +
-                          std::to_string(r.analyticLines) + "\n" + RecordsDigest(folder + "c10je.dbf") + "\n" +
+                          std::to_string(r.analyticLines) + "\n" + RecordsDigest(folder + "c10je.dbf", 'P') + "\n" +
                           RecordsDigest(folder + "c40je.dbf") + "\n" + RecordsDigest(folder + "c50je.dbf") + "\n" +
                           RecordsDigest(folder + "c60je.dbf") + "\n" + TagsDigest(folder + "c40je", TableKind::C40) +
                           " " + TagsDigest(folder + "c50je", TableKind::C50) + " " +
                           TagsDigest(folder + "c60je", TableKind::C60) + "\n";
   EXPECT_EQ(got,
             "0 176 35\n"
-            "dc8a23da1000fefe/69086\n"
+            "f40dfb6bef525188/69086\n"
             "d96095d93b4e6fc5/37906\n"
             "edd65a25d07fbc36/477842\n"
             "2d58e87688f88cc6/200025\n"
