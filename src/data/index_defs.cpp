@@ -73,6 +73,14 @@ void SetTableCursor(const char* cursorName) {
 
 bool AddTags(Table& table, const std::vector<TagDef>& tags) {
   CursorScope cursor(kCursorIndexWork);
+  if (tags.size() > 1) {
+    // All the tags in one pass over the records; when that fails (nothing is then added),
+    // one by one, so that the failure is reported for the tag that has it.
+    std::vector<dbase::IDXDesc> descs;
+    for (const TagDef& def : tags) descs.push_back(TagDesc(table, def));
+    table.result = dbase::DbiAddIndexes(table.cursor, kDriver, static_cast<std::uint16_t>(descs.size()), descs.data());
+    if (table.result == dbase::DBIERR_NONE) return true;
+  }
   for (const TagDef& def : tags)
     if (!AddOneTag(table, def)) return false;
   return true;

@@ -1,5 +1,6 @@
 #include "entry/core/validation.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -178,7 +179,7 @@ class ValidationWork {
       return false;
     }
     if (c40_.QueuedCount() >= kQueueBatch && !c40_.AppendQueued()) return false;
-    done_.insert(recno);
+    done_.push_back(recno);
     ++(general ? r_.generalLines : r_.analyticLines);
     ++handled_;
     if (LineHook()) LineHook()(handled_);
@@ -211,9 +212,11 @@ class ValidationWork {
     }
     // Analytic records of the journal-month that no live general line carries.
     std::vector<std::uint32_t> left;
+    std::sort(done_.begin(), done_.end());
     for (bool more = analyticHere && c50_.SeekNotBelow(L::kAnalyticTag, month.c_str()); more; more = c50_.Skip(1)) {
       const char m = c50_.MatchKey(month.c_str(), kJournalMonthKeyLength, L::BMOIS, L::BJAL);
-      if (m == 'O' && done_.count(c50_.recordNumber) == 0) left.push_back(c50_.recordNumber);
+      if (m == 'O' && !std::binary_search(done_.begin(), done_.end(), c50_.recordNumber))
+        left.push_back(c50_.recordNumber);
       else if (m != 'O' && m != 'o') break;
     }
     for (std::uint32_t a : left)
@@ -221,8 +224,9 @@ class ValidationWork {
     c50_.SetOrder(L::kCodeTag);
     // The lines validated leave the draft (the pack removes them): their delete marks written
     // stretch by stretch, in record order.
-    const std::vector<std::uint32_t> marked(done_.begin(), done_.end());
-    c50_.result = DeleteRecords(c50_, marked);
+    std::sort(done_.begin(), done_.end());
+    done_.erase(std::unique(done_.begin(), done_.end()), done_.end());
+    c50_.result = DeleteRecords(c50_, done_);
     c50_.recordNumber = 0;
     if (c50_.result != dbase::DBIERR_NONE) return Fail(kValidationAppend, PathC50(), c50_.result);
     done_.clear();
@@ -264,7 +268,7 @@ class ValidationWork {
   ValidationResult& r_;
   const std::function<void(long)>& step_;
   std::set<std::string> ticked_;
-  std::set<std::uint32_t> done_;
+  std::vector<std::uint32_t> done_;  // the records copied from the journal-month, in no order
   std::set<std::string> analyticMonths_;  // journal-months with live analytic records
   bool analyticKnown_ = false;            // the draft was read whole for them
   long handled_ = 0;

@@ -80,6 +80,7 @@ class DbiCursor::FileSource : public RecordSource {
     return true;
   }
   DBIResult status() const override { return status_; }
+  std::uint32_t SizeHint() const override { return count_; }
 
  private:
   const DbfFile& dbf_;
@@ -1417,7 +1418,7 @@ DBIResult DbiCursor::FlushBlobs(std::uint8_t* buf, bool fresh) {
 
 // ---------------------------------------------------------------- maintenance
 
-// The new files (index copy, memo, data, in that order, so that a new data file never lies
+// The new files (index, memo, data, in that order, so that a new data file never lies
 // beside old copies of the others) are written whole under the suffix, then renamed over the
 // old ones, data last. A kill at any point leaves files that the next open puts in order.
 DBIResult DbiCursor::Pack(bool) {
@@ -1497,7 +1498,22 @@ DBIResult DbiCursor::WritePack(DbfFile* fresh) {
   const std::string newMemo = dbtPath + kPackSuffix;
   const std::string newIndex = mdxPath + kPackSuffix;
   DBIResult rc = DBIERR_NONE;
-  if (mdx_) rc = CopyFile(mdxPath, newIndex);
+  // The new index: a fresh file given the same tags, unless a tag was written by another tool
+  // (descending, unique), which is kept as it is in a copy of the file rebuilt whole.
+  std::vector<MdxTagInfo> tags;
+  if (mdx_) rc = mdx_->Tags(&tags);
+  if (rc != DBIERR_NONE) return rc;
+  bool freshIndex = true;
+  for (const MdxTagInfo& t : tags)
+    if (t.descending || t.unique) freshIndex = false;
+  std::string indexTable;
+  if (mdx_ && freshIndex && !ReadMdxTableName(mdxPath, &indexTable)) freshIndex = false;
+  std::unique_ptr<Mdx> index;
+  if (mdx_ && freshIndex) {
+    rc = Mdx::Create(newIndex, indexTable, mdx_->production(), layout_, true, &index, CharacterOrder());
+  } else if (mdx_) {
+    rc = CopyFile(mdxPath, newIndex);
+  }
   if (rc != DBIERR_NONE) return rc;
   const std::uint16_t len = dbf_.recordLength();
   const std::uint32_t per = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kChunkBytes * 16 / len));
@@ -1568,12 +1584,17 @@ DBIResult DbiCursor::WritePack(DbfFile* fresh) {
   if (rc == DBIERR_NONE) rc = SyncFile(newData);
   if (rc != DBIERR_NONE || !mdx_) return rc;
 
-  // Every tag of the copied index filled again from the new records.
-  std::unique_ptr<Mdx> index;
-  rc = Mdx::Open(newIndex, layout_, false, true, &index, CharacterOrder());
+  // Every tag filled again from the new records.
+  if (!freshIndex) rc = Mdx::Open(newIndex, layout_, false, true, &index, CharacterOrder());
   if (rc == DBIERR_NONE) {
     FileSource src(*fresh, w - 1);
-    rc = index->Rebuild(&src);
+    if (freshIndex) {
+      std::vector<MdxTagDefinition> defs;
+      for (const MdxTagInfo& t : tags) defs.push_back({t.name, t.keyExpr, t.forExpr});
+      rc = index->AddTags(defs, &src);
+    } else {
+      rc = index->Rebuild(&src);
+    }
     if (rc == DBIERR_NONE) rc = src.status();
     DBIResult r2 = index->Close();
     if (rc == DBIERR_NONE) rc = r2;
@@ -1682,22 +1703,30 @@ DBIResult DbiCursor::SwitchTo(const std::string& indexName, const std::string& t
   return DBIERR_NONE;
 }
 
-DBIResult DbiCursor::AddIndex(const IDXDesc& desc) {
-  if (readOnly) return DBIERR_NOTSUPPORTED;
-  std::string expr = desc.szKeyExp;
-  if (!desc.bExpIdx || expr.empty()) {
-    // A key of plain fields: their names joined with "+".
-    expr.clear();
+// The key expression and condition a description gives: a key of plain fields is their
+// names joined with "+".
+DBIResult DbiCursor::TagExpressions(const IDXDesc& desc, std::string* expr, std::string* cond) const {
+  *expr = desc.szKeyExp;
+  if (!desc.bExpIdx || expr->empty()) {
+    expr->clear();
     for (int i = 0; i < desc.iFldsInKey && i < kDbiMaxKeyFields; ++i) {
       std::uint16_t n = desc.aiKeyFld[i];
       if (n == 0 || n > layout_.size()) return DBIERR_INVALIDPARAM;
-      if (!expr.empty()) expr += "+";
-      expr += layout_[n - 1].name;
+      if (!expr->empty()) *expr += "+";
+      *expr += layout_[n - 1].name;
     }
-    if (expr.empty()) return DBIERR_INVALIDPARAM;
+    if (expr->empty()) return DBIERR_INVALIDPARAM;
   }
-  std::string cond = desc.bSubset || desc.szKeyCond[0] != 0 ? desc.szKeyCond : "";
-  DBIResult rc = RefreshCount();
+  *cond = desc.bSubset || desc.szKeyCond[0] != 0 ? desc.szKeyCond : "";
+  return DBIERR_NONE;
+}
+
+DBIResult DbiCursor::AddIndex(const IDXDesc& desc) {
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  std::string expr, cond;
+  DBIResult rc = TagExpressions(desc, &expr, &cond);
+  if (rc != DBIERR_NONE) return rc;
+  rc = RefreshCount();
   if (rc != DBIERR_NONE) return rc;
   FileSource src(dbf_, count_);
   if (!desc.bMaintained) {
@@ -1709,7 +1738,23 @@ DBIResult DbiCursor::AddIndex(const IDXDesc& desc) {
     if (rc != DBIERR_NONE && rc != DBIERR_INVALIDEXPR) rc = DBIERR_INDEXFILEERR;
     return rc;
   }
-  if (desc.szTagName[0] == 0 || !IsProductionPath(desc.szName)) return DBIERR_INVALIDPARAM;
+  return AddProductionTags({desc});
+}
+
+DBIResult DbiCursor::AddProductionTags(const std::vector<IDXDesc>& descs) {
+  if (readOnly) return DBIERR_NOTSUPPORTED;
+  std::vector<MdxTagDefinition> tags;
+  for (const IDXDesc& desc : descs) {
+    MdxTagDefinition t;
+    DBIResult rc = TagExpressions(desc, &t.keyExpr, &t.forExpr);
+    if (rc != DBIERR_NONE) return rc;
+    if (!desc.bMaintained || desc.szTagName[0] == 0 || !IsProductionPath(desc.szName)) return DBIERR_INVALIDPARAM;
+    t.name = Upper(desc.szTagName);
+    tags.push_back(std::move(t));
+  }
+  DBIResult rc = RefreshCount();
+  if (rc != DBIERR_NONE) return rc;
+  FileSource src(dbf_, count_);
   if (!mdx_) {
     // The production index is made by the first tag, on a table no one else has open.
     if (!exclusive) return DBIERR_NEEDEXCLACCESS;
@@ -1721,7 +1766,7 @@ DBIResult DbiCursor::AddIndex(const IDXDesc& desc) {
       return rc;
     }
   }
-  rc = mdx_->AddTag(Upper(desc.szTagName), expr, cond, &src);
+  rc = mdx_->AddTags(tags, &src);
   if (rc == DBIERR_NONE) rc = src.status();
   return rc;
 }

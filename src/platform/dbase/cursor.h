@@ -97,6 +97,8 @@ struct DbiCursor {
   // Orders and indexes.
   DBIResult SwitchTo(const std::string& indexName, const std::string& tagName, bool keepRecord);
   DBIResult AddIndex(const IDXDesc& desc);
+  // Maintained tags of the production index, filled in one pass over the records.
+  DBIResult AddProductionTags(const std::vector<IDXDesc>& descs);
   DBIResult DeleteIndex(const std::string& indexName, const std::string& tagName);
   DBIResult CloseIndex(const std::string& indexName);
   DBIResult IndexSeqNo(const std::string& indexName, const std::string& tagName, std::uint16_t* seqNo);
@@ -123,6 +125,7 @@ struct DbiCursor {
   class FileSource;
   class WriteLock;
 
+  DBIResult TagExpressions(const IDXDesc& desc, std::string* expr, std::string* cond) const;
   DBIResult OpenOnce(const std::string& path, const std::string& indexName, const std::string& tagName,
                      bool* again);
   // The files a pack replaces, in the order it renames them (data last).

@@ -81,9 +81,18 @@ struct Expression::Node {
   std::vector<std::unique_ptr<Node>> kids;
 };
 
+// A character expression made only of fields and literals joined with "+" is kept as the
+// list of its pieces as well: its key is then copied piece by piece, without the evaluator.
+struct KeyPiece {
+  std::uint32_t offset = 0;    // in the record, for a field
+  std::uint32_t length = 0;
+  const std::string* literal = nullptr;  // the literal's text, or nullptr for a field
+};
+
 struct Expression::Impl {
   std::unique_ptr<Node> root;
   std::string source;
+  std::vector<KeyPiece> pieces;  // empty unless the expression is such a concatenation
 };
 
 namespace {
@@ -160,14 +169,23 @@ struct Evaluator {
     }
   }
 
+  // A text operand: a field's bytes or a literal where they are, anything else evaluated
+  // into scratch.
+  static std::string_view View(const Node& n, const std::uint8_t* rec, std::string& scratch) {
+    if (n.op == Op::kField) return {reinterpret_cast<const char*>(rec) + n.offset, n.length};
+    if (n.op == Op::kString) return n.text;
+    Text(n, rec, scratch);
+    return scratch;
+  }
+
   // dBASE's "=" for texts: compared over the right operand's length.
-  static bool TextEqual(const std::string& a, const std::string& b) {
+  static bool TextEqual(std::string_view a, std::string_view b) {
     if (b.empty()) return true;
     if (a.size() < b.size()) return false;
     return std::memcmp(a.data(), b.data(), b.size()) == 0;
   }
 
-  static int TextOrder(const std::string& a, const std::string& b) {
+  static int TextOrder(std::string_view a, std::string_view b) {
     const std::size_t n = std::max(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
       const char x = i < a.size() ? a[i] : ' ';
@@ -204,9 +222,9 @@ struct Evaluator {
     int order = 0;
     bool equal = false;
     if (l.type == ExprType::kCharacter) {
-      std::string a, b;
-      Text(l, rec, a);
-      Text(r, rec, b);
+      std::string aText, bText;
+      const std::string_view a = View(l, rec, aText);
+      const std::string_view b = View(r, rec, bText);
       if (n.op == Op::kEq || n.op == Op::kNe) {
         equal = TextEqual(a, b);
         return n.op == Op::kEq ? equal : !equal;
@@ -618,6 +636,27 @@ class Parser {
   int depth_ = 0;
 };
 
+// The pieces of a concatenation of fields and literals, in order; false (pieces cleared) for
+// any other expression.
+bool Flatten(const Node& n, std::vector<KeyPiece>* pieces) {
+  bool flat = true;
+  switch (n.op) {
+    case Op::kField:
+      pieces->push_back({n.offset, n.length, nullptr});
+      break;
+    case Op::kString:
+      pieces->push_back({0, static_cast<std::uint32_t>(n.text.size()), &n.text});
+      break;
+    case Op::kConcat:
+      flat = n.type == ExprType::kCharacter && Flatten(*n.kids[0], pieces) && Flatten(*n.kids[1], pieces);
+      break;
+    default:
+      flat = false;
+  }
+  if (!flat) pieces->clear();
+  return flat;
+}
+
 }  // namespace
 
 Expression::Expression() : impl_(std::make_unique<Impl>()) {}
@@ -631,6 +670,7 @@ std::unique_ptr<Expression> Expression::Parse(std::string_view text, const Recor
   std::unique_ptr<Expression> e(new Expression());
   e->impl_->root = std::move(root);
   e->impl_->source = std::string(text);
+  if (e->impl_->root->type == ExprType::kCharacter) Flatten(*e->impl_->root, &e->impl_->pieces);
   if (error) *error = ExprError();
   return e;
 }
@@ -663,6 +703,19 @@ bool Expression::IsTrue(const std::uint8_t* record) const {
 void Expression::EvaluateText(const std::uint8_t* record, char* out) const {
   const Node& n = *impl_->root;
   if (n.type != ExprType::kCharacter) return;
+  if (!impl_->pieces.empty()) {
+    // The same bytes the evaluator would join, cut or padded to the key length.
+    std::size_t at = 0;
+    const std::size_t len = n.length;
+    for (const KeyPiece& p : impl_->pieces) {
+      if (at >= len) break;
+      const std::size_t take = std::min<std::size_t>(p.length, len - at);
+      std::memcpy(out + at, p.literal ? p.literal->data() : reinterpret_cast<const char*>(record) + p.offset, take);
+      at += take;
+    }
+    if (at < len) std::memset(out + at, ' ', len - at);
+    return;
+  }
   thread_local std::string scratch;
   scratch.clear();
   Evaluator::Text(n, record, scratch);

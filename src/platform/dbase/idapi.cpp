@@ -646,6 +646,12 @@ DBIResult DbiAddIndex(hDBIDb, hDBICur cursor, const char*, const char* driverTyp
   return Written(cursor, cursor->AddIndex(*desc));
 }
 
+DBIResult DbiAddIndexes(hDBICur cursor, const char* driverType, std::uint16_t count, const IDXDesc* descs) {
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  if (!DriverOk(driverType) || (descs == nullptr && count > 0)) return DBIERR_INVALIDPARAM;
+  return Written(cursor, cursor->AddProductionTags(std::vector<IDXDesc>(descs, descs + count)));
+}
+
 DBIResult DbiDeleteIndex(hDBIDb, hDBICur cursor, const char*, const char* driverType, const char* indexName,
                          const char* tagName, std::uint16_t) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;

@@ -285,6 +285,9 @@ DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>*
 // bMaintained false, a separate index file named by szName that nothing maintains.
 DBIResult DbiAddIndex(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType,
                       const IDXDesc* desc, const char* keyViolName);
+// Several maintained tags of the production index at once, filled in one pass over the
+// records; all or none: on a failure no tag of the list is added.
+DBIResult DbiAddIndexes(hDBICur cursor, const char* driverType, std::uint16_t count, const IDXDesc* descs);
 DBIResult DbiDeleteIndex(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType,
                          const char* indexName, const char* tagName, std::uint16_t indexId);
 // Switches the order: a tag of the production index, a separate index file (opened on first

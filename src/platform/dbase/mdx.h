@@ -115,6 +115,15 @@ class RecordSource {
   // Next record; false at the end. A read failure returns false with status() set.
   virtual bool Next(std::uint32_t* recno, const std::uint8_t** record) = 0;
   virtual DBIResult status() const { return DBIERR_NONE; }
+  // About how many records Next will give (0 when unknown): room is made for their entries.
+  virtual std::uint32_t SizeHint() const { return 0; }
+};
+
+// A tag to add: its name, key expression and condition (empty: every record).
+struct MdxTagDefinition {
+  std::string name;
+  std::string keyExpr;
+  std::string forExpr;
 };
 
 class Mdx {
@@ -158,6 +167,9 @@ class Mdx {
   // An existing tag of that name is an error (DBIERR_INVALIDPARAM).
   DBIResult AddTag(std::string_view name, std::string_view keyExpr, std::string_view forExpr,
                    RecordSource* records);
+  // Adds several tags, all filled in one pass over the records, as AddTag would one after the
+  // other; all or none: a failure adds none of them.
+  DBIResult AddTags(const std::vector<MdxTagDefinition>& tags, RecordSource* records);
   DBIResult DeleteTag(std::string_view name);
   // Empties and refills every tag from the records (after a pack or an empty, or to repair
   // an interrupted update: the old trees are then left unused rather than freed).

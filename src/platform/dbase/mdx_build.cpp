@@ -27,6 +27,17 @@ double FromSortableDouble(const std::uint8_t in[8]) {
   return std::bit_cast<double>(bits);
 }
 
+// Eight bytes as a number that orders as they do, and back.
+std::uint64_t BigEndianWord(const std::uint8_t* bytes) {
+  std::uint64_t v;
+  std::memcpy(&v, bytes, 8);
+  return std::endian::native == std::endian::little ? __builtin_bswap64(v) : v;
+}
+void PutBigEndianWord(std::uint64_t v, std::uint8_t* bytes) {
+  if (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  std::memcpy(bytes, &v, 8);
+}
+
 }  // namespace
 
 // ---- building ---------------------------------------------------------------------------
@@ -155,17 +166,21 @@ void Mdx::Impl::Finish(Collector& c, std::vector<std::uint8_t>* items) {
   };
   constexpr std::uint32_t kHeld = sizeof(Sorted::word);
   const std::uint32_t head = std::min<std::uint32_t>(E, kHeld);
-  std::vector<Sorted> sorted(c.n);
+  std::unique_ptr<Sorted[]> held(new Sorted[c.n]);  // every element written below
+  Sorted* const sorted = held.get();
   for (std::uint32_t i = 0; i < c.n; ++i) {
     std::uint8_t bytes[kHeld] = {};
     std::memcpy(bytes, base + static_cast<std::size_t>(i) * E, head);
     Sorted& s = sorted[i];
-    for (int w = 0; w < 3; ++w) {
-      std::uint64_t v = 0;
-      for (int k = 0; k < 8; ++k) v = v << 8 | bytes[w * 8 + k];
-      s.word[w] = v;
-    }
+    for (int w = 0; w < 3; ++w) s.word[w] = BigEndianWord(bytes + w * 8);
     s.entry = i;
+  }
+  // Entries held whole need their collected bytes no more.
+  const bool whole = E <= kHeld;
+  if (whole) {
+    c.buf.clear();
+    c.buf.shrink_to_fit();
+    base = nullptr;
   }
   auto less = [base, E, head](const Sorted& a, const Sorted& b) {
     if (a.word[0] != b.word[0]) return a.word[0] < b.word[0];
@@ -178,47 +193,49 @@ void Mdx::Impl::Finish(Collector& c, std::vector<std::uint8_t>* items) {
   // files one after the other): those are merged; any other order is sorted.
   std::vector<std::size_t> runs{0};
   constexpr std::size_t kMostRuns = 64;
-  for (std::size_t i = 1; i < sorted.size() && runs.size() <= kMostRuns; ++i)
+  for (std::size_t i = 1; i < c.n && runs.size() <= kMostRuns; ++i)
     if (less(sorted[i], sorted[i - 1])) runs.push_back(i);
   if (runs.size() > kMostRuns) {
-    std::sort(sorted.begin(), sorted.end(), less);
+    std::sort(sorted, sorted + c.n, less);
   } else {
-    runs.push_back(sorted.size());
+    runs.push_back(c.n);
     while (runs.size() > 2) {
       std::vector<std::size_t> merged{0};
       for (std::size_t k = 0; k + 2 < runs.size(); k += 2) {
-        std::inplace_merge(sorted.begin() + static_cast<std::ptrdiff_t>(runs[k]),
-                           sorted.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]),
-                           sorted.begin() + static_cast<std::ptrdiff_t>(runs[k + 2]), less);
+        std::inplace_merge(sorted + runs[k], sorted + runs[k + 1], sorted + runs[k + 2], less);
         merged.push_back(runs[k + 2]);
       }
       if (runs.size() % 2 == 0) merged.push_back(runs.back());
       runs = std::move(merged);
     }
   }
-  std::vector<std::uint32_t> order(c.n);
-  for (std::uint32_t i = 0; i < c.n; ++i) order[i] = sorted[i].entry;
-  sorted.clear();
-  sorted.shrink_to_fit();
+  // An entry of at most the held bytes is read back from them, in order; a longer one from
+  // the collected bytes.
+  auto entry = [&](std::size_t i, std::uint8_t* bytes) -> const std::uint8_t* {
+    if (!whole) return base + static_cast<std::size_t>(sorted[i].entry) * E;
+    for (int w = 0; w < 3; ++w) PutBigEndianWord(sorted[i].word[w], bytes + w * 8);
+    return bytes;
+  };
   // Sort bytes back to key bytes: the inverse of the weights, or the bytes themselves.
   std::uint8_t inverse[256];
   const std::uint8_t* w = CollationWeights();
   for (int i = 0; i < 256; ++i) inverse[keyOrder == KeyOrder::kBytes ? i : w[i]] = static_cast<std::uint8_t>(i);
   // A unique tag keeps the first record of each key.
-  if (t.unique && !order.empty()) {
+  std::size_t count = c.n;
+  if (t.unique && count > 0) {
     std::size_t kept = 1;
-    for (std::size_t i = 1; i < order.size(); ++i)
-      if (std::memcmp(base + static_cast<std::size_t>(order[kept - 1]) * E,
-                      base + static_cast<std::size_t>(order[i]) * E, c.sortLength) != 0)
-        order[kept++] = order[i];
-    order.resize(kept);
+    std::uint8_t a[kHeld], b[kHeld];
+    for (std::size_t i = 1; i < count; ++i)
+      if (std::memcmp(entry(kept - 1, a), entry(i, b), c.sortLength) != 0) sorted[kept++] = sorted[i];
+    count = kept;
     c.n = kept;
   }
   const std::uint32_t K = t.info.keyLength;
-  items->assign(static_cast<std::size_t>(c.n) * (K + 4), 0);
+  items->resize(count * (K + 4));
   std::uint8_t plain[kMdxMaxKeyLength + 4];
-  for (std::size_t i = 0; i < c.n; ++i) {
-    const std::uint8_t* e = base + static_cast<std::size_t>(order[i]) * E;
+  std::uint8_t bytes[kHeld];
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* e = entry(i, bytes);
     if (t.descending) {
       for (std::uint32_t k = 0; k < c.sortLength; ++k) plain[k] = static_cast<std::uint8_t>(~e[k]);
       std::memcpy(plain + c.sortLength, e + c.sortLength, 4);
@@ -237,6 +254,7 @@ void Mdx::Impl::Finish(Collector& c, std::vector<std::uint8_t>* items) {
                                 static_cast<std::uint32_t>(e[c.sortLength + 2]) << 8 | e[c.sortLength + 3];
     Put32(dst + K, recno);
   }
+  held.reset();
   c.buf.clear();
   c.buf.shrink_to_fit();
 }
@@ -296,36 +314,47 @@ void Mdx::Impl::LinkTags() {
 
 DBIResult Mdx::AddTag(std::string_view name, std::string_view keyExpr, std::string_view forExpr,
                       RecordSource* records) {
+  return AddTags({MdxTagDefinition{std::string(name), std::string(keyExpr), std::string(forExpr)}}, records);
+}
+
+DBIResult Mdx::AddTags(const std::vector<MdxTagDefinition>& defs, RecordSource* records) {
   Impl& d = *impl_;
-  const std::string tagName = UpperName(name);
-  if (tagName.empty()) return DBIERR_INVALIDPARAM;
-  auto t = std::make_unique<TagState>();
-  t->info.name = tagName;
-  t->info.keyExpr = std::string(keyExpr);
-  std::string cond(forExpr);
-  while (!cond.empty() && cond.back() == ' ') cond.pop_back();
-  while (!cond.empty() && cond.front() == ' ') cond.erase(cond.begin());
-  t->info.forExpr = cond;
-  if (keyExpr.size() > kKeyExprMax - 1 || cond.size() > kForExprMax) return DBIERR_INVALIDEXPR;
-  t->key = Expression::Parse(keyExpr, d.layout);
-  if (!t->key) return DBIERR_INVALIDEXPR;
-  switch (t->key->type()) {
-    case ExprType::kCharacter:
-      t->info.keyType = 'C';
-      t->info.keyLength = static_cast<std::uint16_t>(t->key->length());
-      if (t->info.keyLength == 0 || t->info.keyLength > kMdxMaxKeyLength) return DBIERR_INVALIDEXPR;
-      break;
-    case ExprType::kNumeric: t->info.keyType = 'N'; t->info.keyLength = 12; break;
-    case ExprType::kDate: t->info.keyType = 'D'; t->info.keyLength = 8; break;
-    default: return DBIERR_INVALIDEXPR;
+  std::vector<std::unique_ptr<TagState>> added;
+  for (const MdxTagDefinition& def : defs) {
+    const std::string tagName = UpperName(def.name);
+    if (tagName.empty()) return DBIERR_INVALIDPARAM;
+    for (const auto& other : added)
+      if (other->info.name == tagName) return DBIERR_INVALIDPARAM;
+    auto t = std::make_unique<TagState>();
+    t->info.name = tagName;
+    t->info.keyExpr = def.keyExpr;
+    std::string cond = def.forExpr;
+    while (!cond.empty() && cond.back() == ' ') cond.pop_back();
+    while (!cond.empty() && cond.front() == ' ') cond.erase(cond.begin());
+    t->info.forExpr = cond;
+    if (def.keyExpr.size() > kKeyExprMax - 1 || cond.size() > kForExprMax) return DBIERR_INVALIDEXPR;
+    t->key = Expression::Parse(def.keyExpr, d.layout);
+    if (!t->key) return DBIERR_INVALIDEXPR;
+    switch (t->key->type()) {
+      case ExprType::kCharacter:
+        t->info.keyType = 'C';
+        t->info.keyLength = static_cast<std::uint16_t>(t->key->length());
+        if (t->info.keyLength == 0 || t->info.keyLength > kMdxMaxKeyLength) return DBIERR_INVALIDEXPR;
+        break;
+      case ExprType::kNumeric: t->info.keyType = 'N'; t->info.keyLength = 12; break;
+      case ExprType::kDate: t->info.keyType = 'D'; t->info.keyLength = 8; break;
+      default: return DBIERR_INVALIDEXPR;
+    }
+    if (!cond.empty()) {
+      t->cond = Expression::Parse(cond, d.layout);
+      if (!t->cond || t->cond->type() != ExprType::kLogical) return DBIERR_INVALIDEXPR;
+    }
+    t->exprOk = true;
+    t->itemLength = ItemLength(t->info.keyLength);
+    t->maxKeys = MaxKeys(t->itemLength);
+    added.push_back(std::move(t));
   }
-  if (!cond.empty()) {
-    t->cond = Expression::Parse(cond, d.layout);
-    if (!t->cond || t->cond->type() != ExprType::kLogical) return DBIERR_INVALIDEXPR;
-  }
-  t->exprOk = true;
-  t->itemLength = ItemLength(t->info.keyLength);
-  t->maxKeys = MaxKeys(t->itemLength);
+  if (added.empty()) return DBIERR_NONE;
 
   DBIResult r = d.Begin(true);
   if (r != DBIERR_NONE) return r;
@@ -335,56 +364,70 @@ DBIResult Mdx::AddTag(std::string_view name, std::string_view keyExpr, std::stri
     d.End(false);
     return code;
   };
-  if (d.FindTag(tagName)) return fail(DBIERR_INVALIDPARAM);
   const std::uint32_t used = Get16(d.header + mdx_header::kTagsInUse);
-  if (used >= static_cast<std::uint32_t>(kMdxMaxTags)) return fail(DBIERR_INVALIDPARAM);
+  for (const auto& t : added)
+    if (d.FindTag(t->info.name)) return fail(DBIERR_INVALIDPARAM);
+  if (used + added.size() > static_cast<std::uint32_t>(kMdxMaxTags)) return fail(DBIERR_INVALIDPARAM);
 
-  Impl::Collector c{t.get(), t->info.keyType == 'C' ? t->info.keyLength : 8u, {}, 0};
+  // Every new tag's entries gathered in one pass over the records.
+  std::vector<Impl::Collector> cs;
+  cs.reserve(added.size());
+  for (const auto& t : added) {
+    cs.push_back(Impl::Collector{t.get(), t->info.keyType == 'C' ? t->info.keyLength : 8u, {}, 0});
+    if (records) cs.back().buf.reserve(static_cast<std::size_t>(records->SizeHint()) * (cs.back().sortLength + 4));
+  }
   if (records) {
     std::uint32_t recno = 0;
     const std::uint8_t* rec = nullptr;
-    while (records->Next(&recno, &rec)) d.Collect(c, rec, recno);
+    while (records->Next(&recno, &rec))
+      for (Impl::Collector& c : cs) d.Collect(c, rec, recno);
     if (records->status() != DBIERR_NONE) return fail(records->status());
   }
-  std::vector<std::uint8_t> items;
-  d.Finish(c, &items);
-  const std::size_t n = c.n;
-  Impl::Built built;
-  r = d.WriteTree(*t, items, n, &built);
-  if (r != DBIERR_NONE) return fail(r);
-  items.clear();
-  items.shrink_to_fit();
+  // Each tag's tree and header page; the tag table takes them all at the end.
+  for (std::size_t i = 0; i < added.size(); ++i) {
+    TagState& t = *added[i];
+    std::vector<std::uint8_t> items;
+    d.Finish(cs[i], &items);
+    const std::size_t n = cs[i].n;
+    Impl::Built built;
+    r = d.WriteTree(t, items, n, &built);
+    if (r != DBIERR_NONE) return fail(r);
+    items.clear();
+    items.shrink_to_fit();
 
-  // Tag header page.
-  std::uint8_t* h = d.NewPage(&t->headerBlock, &r);
-  if (!h) return fail(r);
-  Put32(h + mdx_tag_header::kRoot, built.root);
-  h[mdx_tag_header::kKeyFormat] = 0x10;
-  h[mdx_tag_header::kKeyType] = static_cast<std::uint8_t>(t->info.keyType);
-  Put16(h + mdx_tag_header::kKeyLength, t->info.keyLength);
-  Put16(h + mdx_tag_header::kKeysPerPage, t->maxKeys);
-  Put16(h + mdx_tag_header::kItemLength, t->itemLength);
-  std::memcpy(h + kKeyExprAt, t->info.keyExpr.data(), t->info.keyExpr.size());
-  h[kForFlagAt] = cond.empty() ? 0 : 1;
-  Put32(h + kFirstLeafAt, built.firstLeaf);
-  std::memcpy(h + kForExprAt, cond.data(), cond.size());
+    std::uint8_t* h = d.NewPage(&t.headerBlock, &r);
+    if (!h) return fail(r);
+    Put32(h + mdx_tag_header::kRoot, built.root);
+    h[mdx_tag_header::kKeyFormat] = 0x10;
+    h[mdx_tag_header::kKeyType] = static_cast<std::uint8_t>(t.info.keyType);
+    Put16(h + mdx_tag_header::kKeyLength, t.info.keyLength);
+    Put16(h + mdx_tag_header::kKeysPerPage, t.maxKeys);
+    Put16(h + mdx_tag_header::kItemLength, t.itemLength);
+    std::memcpy(h + kKeyExprAt, t.info.keyExpr.data(), t.info.keyExpr.size());
+    h[kForFlagAt] = t.info.forExpr.empty() ? 0 : 1;
+    Put32(h + kFirstLeafAt, built.firstLeaf);
+    std::memcpy(h + kForExprAt, t.info.forExpr.data(), t.info.forExpr.size());
+  }
 
-  // Tag table entry, last.
-  const std::uint32_t seq = used + 1;
-  std::uint8_t* e = d.header + kTagTable + kTagEntry * seq;
-  std::memset(e, 0, kTagEntry);
-  Put32(e + mdx_tag_entry::kHeaderBlock, t->headerBlock);
-  std::memcpy(e + mdx_tag_entry::kName, tagName.data(), tagName.size());
-  e[mdx_tag_entry::kKeyFormat] = 0x10;
-  e[mdx_tag_entry::kTagFlag] = 0x02;
-  e[mdx_tag_entry::kKeyType] = static_cast<std::uint8_t>(t->info.keyType);
+  // Tag table entries, last.
+  std::uint32_t seq = used;
+  for (auto& t : added) {
+    ++seq;
+    std::uint8_t* e = d.header + kTagTable + kTagEntry * seq;
+    std::memset(e, 0, kTagEntry);
+    Put32(e + mdx_tag_entry::kHeaderBlock, t->headerBlock);
+    std::memcpy(e + mdx_tag_entry::kName, t->info.name.data(), t->info.name.size());
+    e[mdx_tag_entry::kKeyFormat] = 0x10;
+    e[mdx_tag_entry::kTagFlag] = 0x02;
+    e[mdx_tag_entry::kKeyType] = static_cast<std::uint8_t>(t->info.keyType);
+    t->info.seqNo = static_cast<int>(seq);
+  }
   Put16(d.header + mdx_header::kTagsInUse, static_cast<std::uint16_t>(seq));
   d.LinkTags();
   d.headerDirty = true;
-  t->info.seqNo = static_cast<int>(seq);
-  d.tags.push_back(std::move(t));
+  for (auto& t : added) d.tags.push_back(std::move(t));
   if (d.exclusive) {
-    r = d.WriteBack();  // a new tag is written at once even in exclusive mode
+    r = d.WriteBack();  // new tags are written at once even in exclusive mode
     if (r != DBIERR_NONE) return fail(r);
   }
   return d.End(true);

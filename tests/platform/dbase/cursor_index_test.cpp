@@ -97,6 +97,90 @@ TEST_F(IndexTest, SeparateIndexFileIsAnOrderNobodyMaintains) {
 }
 
 }  // namespace
+// A pack writes a new index holding the same tags (names, keys, conditions, in order) over the
+// records left, and the table's name in its header; the tags are then maintained as before.
+TEST_F(IndexTest, APackKeepsEveryTagOverTheRecordsLeft) {
+  const std::string t = dir / "lines.dbf";
+  MakeLines(t);
+  EngineCursor cur;
+  ASSERT_EQ(Open(t, &cur, dbiOPENEXCL), DBIERR_NONE);
+  std::vector<IDXDesc> before(4);
+  for (std::uint16_t i = 1; i <= 3; ++i) ASSERT_EQ(DbiGetIndexDesc(cur, i, &before[i]), DBIERR_NONE);
+  const char* jal[] = {"VT", "AC", "BQ"};
+  for (int i = 0; i < 60; ++i) {
+    const std::string piece = std::to_string(100000 + (i * 37) % 61);
+    ASSERT_EQ(Append(cur, {i % 4 == 0 ? "A" : "Z", jal[i % 3], piece.c_str(), i % 5 == 0 ? "01" : "  ", "lib"}),
+              DBIERR_NONE);
+  }
+  std::vector<std::uint8_t> buf = Buffer(cur);
+  std::vector<std::uint32_t> gone;
+  for (std::uint32_t r = 1; r <= 60; r += (r % 7) + 1) gone.push_back(r);
+  ASSERT_EQ(DbiDeleteRecords(cur, static_cast<std::uint32_t>(gone.size()), gone.data()), DBIERR_NONE);
+  // The same records left, written to a table of their own whose tags are built afresh.
+  const std::string model = dir / "model.dbf";
+  MakeLines(model);
+  EngineCursor fresh;
+  ASSERT_EQ(Open(model, &fresh, dbiOPENEXCL), DBIERR_NONE);
+  for (int i = 0; i < 60; ++i) {
+    if (std::binary_search(gone.begin(), gone.end(), static_cast<std::uint32_t>(i + 1))) continue;
+    const std::string piece = std::to_string(100000 + (i * 37) % 61);
+    ASSERT_EQ(Append(fresh, {i % 4 == 0 ? "A" : "Z", jal[i % 3], piece.c_str(), i % 5 == 0 ? "01" : "  ", "lib"}),
+              DBIERR_NONE);
+  }
+  ASSERT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NONE);
+  for (std::uint16_t i = 1; i <= 3; ++i) {
+    IDXDesc after;
+    ASSERT_EQ(DbiGetIndexDesc(cur, i, &after), DBIERR_NONE);
+    EXPECT_STREQ(after.szTagName, before[i].szTagName);
+    EXPECT_STREQ(after.szKeyExp, before[i].szKeyExp);
+    EXPECT_STREQ(after.szKeyCond, before[i].szKeyCond);
+    EXPECT_EQ(TagOrder(cur, after.szTagName), TagOrder(fresh, after.szTagName)) << after.szTagName;
+  }
+  IDXDesc none;
+  EXPECT_EQ(DbiGetIndexDesc(cur, 4, &none), DBIERR_NOSUCHINDEX);
+  std::string table;
+  ASSERT_TRUE(ReadMdxTableName(dir / "lines.mdx", &table));
+  EXPECT_EQ(table, "lines");
+  ASSERT_EQ(Append(cur, {"Z", "AA", "000001", "  ", "after"}), DBIERR_NONE);
+  ASSERT_EQ(Append(fresh, {"Z", "AA", "000001", "  ", "after"}), DBIERR_NONE);
+  EXPECT_EQ(TagOrder(cur, "LCODE"), TagOrder(fresh, "LCODE"));
+  EXPECT_EQ(DbiCheckIndex(cur, false), DBIERR_NONE);
+}
+
+// Several tags through one call: all of them, or none when one of them cannot be built.
+TEST_F(IndexTest, SeveralTagsAddedAtOnceOrNoneOfThem) {
+  const std::string t = dir / "lines.dbf";
+  MakeLines(t);
+  EngineCursor cur;
+  ASSERT_EQ(Open(t, &cur, dbiOPENEXCL), DBIERR_NONE);
+  auto desc = [](const char* name, const char* key, const char* cond) {
+    IDXDesc d;
+    std::snprintf(d.szTagName, sizeof d.szTagName, "%s", name);
+    std::snprintf(d.szKeyExp, sizeof d.szKeyExp, "%s", key);
+    std::snprintf(d.szKeyCond, sizeof d.szKeyCond, "%s", cond);
+    d.bSubset = cond[0] != 0;
+    return d;
+  };
+  const std::vector<std::vector<const char*>> rows = {
+      {"Z", "VT", "000002", "  ", "b"}, {"Z", "AC", "000001", "01", "a"}, {"A", "AC", "000001", "  ", "c"}};
+  for (const auto& r : rows) ASSERT_EQ(Append(cur, r), DBIERR_NONE);
+  const std::vector<IDXDesc> refused[] = {
+      {desc("NEW1", "BJAL", ""), desc("NEW2", "NOFIELD", "")},
+      {desc("NEW1", "BJAL", ""), desc("NEW1", "BLIB", "")},
+      {desc("NEW1", "BJAL", ""), desc("LCODE", "BLIB", "")},
+  };
+  for (const auto& list : refused) {
+    EXPECT_NE(DbiAddIndexes(cur, nullptr, static_cast<std::uint16_t>(list.size()), list.data()), DBIERR_NONE);
+    IDXDesc d;
+    EXPECT_EQ(DbiGetIndexDesc(cur, 4, &d), DBIERR_NOSUCHINDEX);
+  }
+  const std::vector<IDXDesc> ok = {desc("BYLIB", "BLIB", ""), desc("BYJAL", "BJAL+BPIECE", "BCLE='Z'")};
+  ASSERT_EQ(DbiAddIndexes(cur, nullptr, 2, ok.data()), DBIERR_NONE);
+  EXPECT_EQ(TagOrder(cur, "BYLIB"), (std::vector<std::uint32_t>{2, 1, 3}));
+  EXPECT_EQ(TagOrder(cur, "BYJAL"), (std::vector<std::uint32_t>{2, 1}));
+  EXPECT_EQ(DbiCheckIndex(cur, false), DBIERR_NONE);
+}
+
 }  // namespace dbase_test
 
 namespace dbase_test {

@@ -26,6 +26,9 @@ TEST(ExpressionText, EvaluatesCharacterExpressions) {
       {"TRIM(CODE)+KIND", "4456Z", 7, "4456Z  "},
       {"SUBS(CODE,9,2)", "", 0, ""},
       {"UPPER('\xE9t\xE9 \x9C')", "\xC9T\xC9 \x8C", 5, "\xC9T\xC9 \x8C"},
+      {"KIND+'-'+CODE", "Z-4456  ", 8, "Z-4456  "},
+      {"CODE+KIND+NAME", "4456  Zd\xE9" "bit       ", 19, "4456  Zd\xE9" "bit       "},
+      {"'A'+'BC'", "ABC", 3, "ABC"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expr);
@@ -58,6 +61,11 @@ TEST(ExpressionValues, EvaluatesConditionsNumbersAndDates) {
       {"OK=.T.", ExprType::kLogical, 1, 0},
       // Ordering through the collation weights: an accented e sorts before f.
       {"NAME<'f'", ExprType::kLogical, 1, 1},
+      // Operands of every kind: joined fields, a literal on the left, two fields.
+      {"CODE+KIND='4456  Z'", ExprType::kLogical, 1, 0},
+      {"'Z'=KIND", ExprType::kLogical, 1, 0},
+      {"NAME>CODE", ExprType::kLogical, 1, 0},
+      {"KIND#'V' .AND. NAME#' '", ExprType::kLogical, 1, 0},
       {"AMOUNT", ExprType::kNumeric, 12.5, -3},
       {"DAY", ExprType::kDate, 2460370, 0},  // 29 February 2024, and blank
   };

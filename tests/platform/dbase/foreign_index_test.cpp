@@ -270,11 +270,23 @@ TEST_F(ForeignIndex, TheIndexDescriptionTellsDescendingAndUniqueTags) {
   SetTagFlags(mdx, 1, mdx_tag_header::kDescendingBit | mdx_tag_header::kUniqueBit);
   EngineCursor cur;
   ASSERT_EQ(Open(path, &cur), DBIERR_NONE);
+  for (const char* name : {"b", "a", "c", "d"}) ASSERT_EQ(Append(cur, {name, "20240102"}), DBIERR_NONE);
   IDXDesc desc;
   ASSERT_EQ(DbiGetIndexDesc(cur, 1, &desc), DBIERR_NONE);
   EXPECT_TRUE(desc.bDescending && desc.bUnique);
   ASSERT_EQ(DbiGetIndexDesc(cur, 2, &desc), DBIERR_NONE);
   EXPECT_FALSE(desc.bDescending || desc.bUnique);
+  cur.Close();
+
+  // A pack keeps both, the tag filled again in its own order.
+  ASSERT_EQ(Open(path, &cur, dbiOPENEXCL, "BYNAME"), DBIERR_NONE);
+  ASSERT_EQ(DbiSetToRecordNo(cur, 3), DBIERR_NONE);
+  ASSERT_EQ(DbiDeleteRecord(cur, nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiPackTable(db, cur, nullptr, nullptr, true), DBIERR_NONE);
+  ASSERT_EQ(DbiGetIndexDesc(cur, 1, &desc), DBIERR_NONE);
+  EXPECT_TRUE(desc.bDescending && desc.bUnique);
+  ASSERT_EQ(DbiSwitchToIndex(cur.Handle(), nullptr, "BYNAME", 0, false), DBIERR_NONE);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"3:d", "1:b", "2:a"}));
 }
 
 TEST_F(ForeignIndex, AChangeTheIndexCannotFollowWritesNothing) {

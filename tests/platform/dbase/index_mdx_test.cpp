@@ -127,6 +127,34 @@ TEST_P(TagChurn, TagsFollowEveryChange) {
 
 INSTANTIATE_TEST_SUITE_P(SharedAndExclusive, TagChurn, ::testing::Values(false, true));
 
+// Tags added together, in one pass over the records, hold what each holds built alone: keys
+// within and beyond the bytes sorted beside the entries, numbers, dates, conditions.
+TEST(TagBuild, TagsAddedTogetherHoldWhatEachHoldsBuiltAlone) {
+  TempDir dir;
+  std::mt19937 rng(5);
+  MemoryTable table;
+  for (int i = 0; i < 2000; ++i) table.records.push_back(RandomRecord(rng));
+  std::vector<MdxTagDefinition> defs;
+  for (const TagDef& t : kTags) defs.push_back({t.name, t.key, t.cond});
+  std::unique_ptr<Mdx> together, alone;
+  ASSERT_EQ(Mdx::Create(dir / "together.mdx", "together", true, TestLayout(), true, &together), DBIERR_NONE);
+  ASSERT_EQ(together->AddTags(defs, &table.Rewind()), DBIERR_NONE);
+  ASSERT_EQ(Mdx::Create(dir / "alone.mdx", "alone", true, TestLayout(), true, &alone), DBIERR_NONE);
+  for (const TagDef& t : kTags) ASSERT_EQ(alone->AddTag(t.name, t.key, t.cond, &table.Rewind()), DBIERR_NONE);
+  std::vector<MdxTagInfo> tags;
+  ASSERT_EQ(together->Tags(&tags), DBIERR_NONE);
+  ASSERT_EQ(tags.size(), std::size(kTags));
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    SCOPED_TRACE(kTags[i].name);
+    EXPECT_EQ(tags[i].name, kTags[i].name);
+    EXPECT_EQ(tags[i].seqNo, static_cast<int>(i + 1));
+    const auto want = Lines(WalkTag(*alone, kTags[i].name));
+    EXPECT_GT(want.size(), 100u);
+    EXPECT_EQ(Lines(WalkTag(*together, kTags[i].name)), want);
+    EXPECT_EQ(together->Check(kTags[i].name), DBIERR_NONE);
+  }
+}
+
 TEST(TagSeek, PartialKeysFindTheFirstEntryThatBeginsWithThem) {
   TempDir dir;
   std::unique_ptr<Mdx> m;
