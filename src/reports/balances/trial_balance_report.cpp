@@ -186,7 +186,16 @@ bool TrialBalanceReport::PrepareFec() {
     ShowError(refusal);
     return false;
   }
-  if (!Load(true)) return false;
+  // The file reads the closed lines itself: only the codes and the chart are loaded here.
+  std::string message;
+  if (!loaded_) {
+    codes_ = CodeLists();
+    chart_ = ChartList();
+    if (!codes_.Load(paths_.c10, &message) || !chart_.LoadAccounts(paths_.c20, &message)) {
+      ShowError(message);
+      return false;
+    }
+  }
   FecContext context;
   context.siren = siren;
   context.yearEnd = TheDossierRecord.DateStored(DF::YearEnd);
@@ -194,8 +203,7 @@ bool TrialBalanceReport::PrepareFec() {
   opening.resize(3, ' ');
   context.openingJournal = opening;
   FecExport fec;
-  std::string message;
-  if (!fec.Build(source_, codes_, chart_, context, &message)) {
+  if (!fec.Build({paths_.c60, paths_.c50, paths_.c40}, codes_, chart_, context, &message)) {
     ShowError(message);
     return false;
   }

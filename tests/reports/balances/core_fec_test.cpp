@@ -34,7 +34,7 @@ class FecTest : public test_support::BalanceDossierTest {
     FecContext context;
     context.siren = siren;
     context.yearEnd = "C61231";
-    return fec.Build(source_, codes_, chart_, context, message);
+    return fec.Build({Path("c60"), Path("c50"), Path("c40")}, codes_, chart_, context, message);
   }
 
   std::optional<FecRow> RowOf(const FecExport& fec, const std::string& piece, const std::string& account) {

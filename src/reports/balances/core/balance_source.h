@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -123,6 +124,22 @@ inline std::uint64_t PackMask(std::size_t n) {
 // record. Records are ordered by counting while the codes and the dates each take at most
 // `mostKeys` distinct values, by comparison otherwise; both give the same order.
 std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records, std::size_t mostKeys = 1u << 18);
+
+// What ReadClosedGeneralLines gives, as it reads: the draft's live general sort records, the
+// live general sort records whose TREC reaches no closed line, and each closed line that live
+// general sort records lead to, with its texts and the number of records leading to it.
+struct ClosedGeneralWalk {
+  std::function<void(const Fixed<3>& journal, const Fixed<4>& month)> draftRecord;
+  std::function<void(std::uint32_t physical)> broken;
+  std::function<void(const EntryLine& line, std::uint32_t record, unsigned records)> line;
+};
+
+// The closed lines that the live general ("Z") sort records lead to, in C40's physical order,
+// without keeping any table in memory: C60 is read once for the records, then C40 once for
+// their lines (C50 is opened only, as Load opens it). False with a French *message when a table
+// does not open or cannot be read whole.
+bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
+                            const ClosedGeneralWalk& walk, std::string* message = nullptr);
 
 class BalanceSource {
  public:

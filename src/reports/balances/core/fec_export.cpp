@@ -305,27 +305,32 @@ class DateNumbers {
 
 
 // A closed general line of the file, with the key that orders the lines: journal, month and piece
-// (its entry), then the line's number and its record in C40.
+// (its entry), then the line's number and its place among the lines read (in C40's order).
 struct LineKey {
   std::uint64_t entry;   // journal (3), month (4), piece's first character
   std::uint64_t rest;    // piece's last five characters, line number's first three
-  std::uint64_t last;    // line number's last character, then the record
+  std::uint64_t last;    // line number's last character, then the place
   bool operator<(const LineKey& o) const {
     if (entry != o.entry) return entry < o.entry;
     return rest != o.rest ? rest < o.rest : last < o.last;
   }
   bool SameEntry(const LineKey& o) const { return entry == o.entry && rest >> 24 == o.rest >> 24; }
-  std::uint32_t Record() const { return static_cast<std::uint32_t>(last); }
+  std::uint32_t Line() const { return static_cast<std::uint32_t>(last); }
+  // The journal (3), month (4) and piece (6) the key holds, in `text`.
+  void EntryText(char* text) const {
+    UnpackText(entry, text, 8);
+    UnpackText(rest, text + 8, 5);
+  }
 };
 
-LineKey KeyOf(const EntryLine& l, std::uint32_t record) {
+LineKey KeyOf(const EntryLine& l, std::uint32_t line) {
   char text[17];
   std::memcpy(text, l.journal.c.data(), 3);
   std::memcpy(text + 3, l.month.c.data(), 4);
   std::memcpy(text + 7, l.piece.c.data(), 6);
   std::memcpy(text + 13, l.lineNumber.c.data(), 4);
   return {Packed(text, 8), Packed(text + 8, 8),
-          static_cast<std::uint64_t>(static_cast<unsigned char>(text[16])) << 32 | record};
+          static_cast<std::uint64_t>(static_cast<unsigned char>(text[16])) << 32 | line};
 }
 
 // An entry: its lines (a run of the ordered lines), its dates, whether it opens the year.
@@ -336,18 +341,18 @@ struct Entry {
   std::pair<std::uint64_t, std::uint64_t> name;  // journal, piece and month, packed
 };
 
-// The latest date of an account's letter: account (8) and letter (4).
+// The latest date of an account's letter: the account and the letter packed.
 struct LetterDate {
-  std::array<char, 12> key;
+  std::uint64_t account;
+  std::uint32_t letter;
   std::uint32_t date;
+  bool SameKey(const LetterDate& o) const { return account == o.account && letter == o.letter; }
+  bool operator<(const LetterDate& o) const {
+    return std::tie(account, letter, date) < std::tie(o.account, o.letter, o.date);
+  }
 };
 
-std::array<char, 12> LetterKey(const EntryLine& l) {
-  std::array<char, 12> key;
-  std::memcpy(key.data(), l.account.c.data(), 8);
-  std::memcpy(key.data() + 8, l.letterE.c.data(), 4);
-  return key;
-}
+std::uint32_t LetterOf(const Fixed<4>& letter) { return static_cast<std::uint32_t>(Packed(letter.c.data(), 4) >> 32); }
 
 }  // namespace
 
@@ -385,33 +390,21 @@ void FecRows::AppendRow(std::string& out, std::size_t i) const {
 }
 
 char* FecRows::PutRow(char* p, std::size_t i) const {
-  const Row& row = rows_[i];
-  const EntryLine& l = (*closed_)[row.line];
-  const FecAccountZones& account = accounts_[row.account];
-  const std::array<std::string, 3>& journal = journals_[row.journal];
-  const std::uint32_t lineDate = row.date;
-  p = PutText(p, journal[1]);
-  *p++ = '\t';
-  p = PutText(p, journal[2]);
-  *p++ = '\t';
-  p = PutDigits(p, row.number);
+  const Line& l = lines_[rows_[i]];
+  const FecAccountZones& account = accounts_[l.account];
+  const JournalZones& journal = journals_[l.journal];
+  p = PutText(p, journal.zones);
+  p = PutDigits(p, l.number);
   *p++ = '\t';
   char* const dateText = p;
-  p = PutDate(p, lineDate);
+  p = PutDate(p, l.date);
   const std::string_view date(dateText, static_cast<std::size_t>(p - dateText));
   *p++ = '\t';
-  p = PutText(p, account.general);
-  *p++ = '\t';
-  p = PutText(p, account.generalName);
-  *p++ = '\t';
-  p = PutText(p, account.auxiliary);
-  *p++ = '\t';
-  p = PutText(p, account.auxiliaryName);
-  *p++ = '\t';
+  p = PutText(p, account.zones);
   // The piece's reference: the journal then the piece (trimmed, the journal 3 characters at most).
   char text[16];
   const std::string_view piece = TrimmedView(l.piece.View());
-  const char* end = PutText(PutText(text, journal[0]), piece);
+  const char* end = PutText(PutText(text, journal.code), piece);
   p = PutZone(p, std::string_view(text, static_cast<std::size_t>(end - text)));
   *p++ = '\t';
   p = PutText(p, date);
@@ -420,8 +413,8 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
   // the account's name.
   const std::string_view label = TrimmedView(l.label.View());
   std::size_t length = label.size();
-  if (!l.labelCode.Blank()) {
-    const std::string& standard = labels_[static_cast<unsigned char>(l.labelCode.c[0])];
+  if (l.labelCode != ' ') {
+    const std::string& standard = labels_[static_cast<unsigned char>(l.labelCode)];
     if (label.empty()) {
       p = PutZone(p, standard);
       length = standard.size();
@@ -439,38 +432,25 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
   } else {
     p = PutZone(p, label);
   }
-  if (length == 0) p = PutText(p, account.auxiliaryAccount ? account.auxiliaryName : account.generalName);
+  if (length == 0) p = PutText(p, account.name);
   *p++ = '\t';
-  long long debit = l.sense == 'D' ? l.cents[1] : 0;
-  long long credit = l.sense == 'D' ? 0 : l.cents[1];
-  if (debit < 0) {
-    credit = -debit;
-    debit = 0;
-  }
-  if (credit < 0) {
-    debit = -credit;
-    credit = 0;
-  }
-  p = PutAmount(p, debit);
+  p = PutAmount(p, l.amount > 0 ? l.amount : 0);
   *p++ = '\t';
-  p = PutAmount(p, credit);
+  p = PutAmount(p, l.amount < 0 ? -l.amount : 0);
   *p++ = '\t';
-  if (!l.letterE.Blank()) {
-    p = PutZone(p, l.letterE.View());
+  if (!l.letter.Blank()) {
+    p = PutZone(p, l.letter.View());
     *p++ = '\t';
-    const std::array<char, 12> key = LetterKey(l);
-    auto found = std::lower_bound(letterDates_.begin(), letterDates_.end(), key,
-                                  [](const auto& d, const std::array<char, 12>& k) { return d.first < k; });
-    if (found != letterDates_.end() && found->first == key) p = PutDate(p, found->second);
+    p = PutDate(p, l.letterDate);
   } else {
     *p++ = '\t';
   }
   *p++ = '\t';
-  p = PutDate(p, row.validation);
+  p = PutDate(p, l.validation);
   return PutText(p, "\t\t\r\n");
 }
 
-bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
+bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const ChartList& chart,
                       const FecContext& context, std::string* message) {
   check_ = FecCheck{};
   rows_ = FecRows{};
@@ -484,34 +464,111 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
   std::string opening = context.openingJournal;
   opening.resize(3, ' ');
 
-  // The closed general lines with an amount, and the letters' dates, from the live sort records;
-  // the draft's journal-months (journal and month packed) are only named.
-  const auto& closed = source.ClosedLines();
-  std::vector<LineKey> lines;
-  lines.reserve(source.Records().size());  // pages are resident once written only
+  // What the rows write of each account, found once.
+  KeyIndex accounts;
+  std::vector<std::uint64_t> accountCodes;  // packed, by index in rows_.accounts_
+  auto nameZone = [&](const std::string& code) {
+    const ChartEntry* a = chart.Find(code);
+    std::string name = a != nullptr ? Trim(a->name) : "";
+    if (name.empty()) {
+      check_.missingAccounts.insert(Trim(code));
+      name = Trim(code);
+    }
+    return FecZone(name);
+  };
+  auto accountOf = [&](const EntryLine& l) -> std::uint32_t {
+    bool added = false;
+    const std::uint64_t code = Packed(l.account.c.data(), 8);
+    const std::uint32_t index =
+        accounts.FindOrAdd(code, static_cast<std::uint32_t>(rows_.accounts_.size()), &added);
+    if (!added) return index;
+    accountCodes.push_back(code);
+    FecAccountZones& z = rows_.accounts_.emplace_back();
+    const std::string account = l.account.Str();
+    std::string general = account;
+    const bool auxiliary = IsAuxiliaryAccount(account);
+    if (auxiliary) {
+      general = codes.CollectiveAccountOf(account[0]);
+      if (general.empty()) {
+        z.withoutCollective = true;
+        return index;
+      }
+    }
+    const std::string generalName = nameZone(general);
+    z.zones = FecZone(general) + "\t" + generalName + "\t";
+    if (auxiliary) {
+      z.name = nameZone(account);
+      z.zones += FecZone(account) + "\t" + z.name + "\t";
+    } else {
+      z.name = generalName;
+      z.zones += "\t\t";
+    }
+    return index;
+  };
+  std::array<bool, 256> labelFound{};
+  auto findLabel = [&](char c) {
+    const auto code = static_cast<unsigned char>(c);
+    if (c == ' ' || labelFound[code]) return;
+    labelFound[code] = true;
+    const std::string key(1, c);
+    auto t = codes.Labels().find(key);
+    std::string standard = t != codes.Labels().end() ? t->second : "";
+    if (t == codes.Labels().end() || standard.empty()) {
+      check_.missingLabels.insert(key);
+      standard = key;
+    }
+    rows_.labels_[code] = standard;
+  };
+
+  // The closed general lines with an amount, and the letters' dates, from the live sort records
+  // (each line once for every record leading to it); the draft's journal-months (journal and
+  // month packed) are only named.
+  std::vector<LineKey> keys;
+  std::vector<FecRows::Line>& lines = rows_.lines_;
   std::vector<LetterDate> letterDates;
   std::vector<std::uint64_t> draftMonths;
-  for (const SortRecord& r : source.Records()) {
-    if (r.cls != 'Z') continue;
-    if (r.file == 'B') {
-      char text[7];
-      std::memcpy(text, r.journal.c.data(), 3);
-      std::memcpy(text + 3, r.date.c.data(), 4);
-      const std::uint64_t key = Packed(text, 7);
-      if (draftMonths.empty() || draftMonths.back() != key) draftMonths.push_back(key);
-      continue;
+  ClosedGeneralWalk walk;
+  walk.draftRecord = [&](const Fixed<3>& journal, const Fixed<4>& month) {
+    char text[7];
+    std::memcpy(text, journal.c.data(), 3);
+    std::memcpy(text + 3, month.c.data(), 4);
+    const std::uint64_t key = Packed(text, 7);
+    if (draftMonths.empty() || draftMonths.back() != key) draftMonths.push_back(key);
+  };
+  walk.broken = [&](std::uint32_t physical) { check_.brokenRecords.insert(physical); };
+  walk.line = [&](const EntryLine& l, std::uint32_t, unsigned records) {
+    const std::uint32_t date = dates.Of(l.month, l.day);
+    if (!l.letterE.Blank()) {
+      const LetterDate letter{Packed(l.account.c.data(), 8), LetterOf(l.letterE), date};
+      letterDates.insert(letterDates.end(), records, letter);
     }
-    const EntryLine* l = source.LineOf(r);
-    if (l == nullptr) {
-      check_.brokenRecords.insert(r.physical);
-      continue;
+    if (l.cents[1] == 0) {
+      check_.zeroLines += records;
+      return;
     }
-    if (!l->letterE.Blank()) letterDates.push_back({LetterKey(*l), dates.Of(l->month, l->day)});
-    if (l->cents[1] == 0) {
-      ++check_.zeroLines;
-      continue;
+    FecRows::Line line;
+    line.amount = l.sense == 'D' ? l.cents[1] : -l.cents[1];
+    line.date = date;
+    line.validation = l.validation.Blank() ? yearEnd : dates.Of(l.validation.View());
+    line.account = accountOf(l);
+    line.journal = line.number = line.letterDate = 0;
+    line.label = l.label;
+    line.piece = l.piece;
+    line.letter = l.letterE;
+    line.labelCode = l.labelCode.c[0];
+    if (rows_.accounts_[line.account].withoutCollective)
+      check_.lettersWithoutCollective.insert(l.account.c[0]);
+    else
+      findLabel(line.labelCode);
+    for (unsigned r = 0; r < records; ++r) {
+      keys.push_back(KeyOf(l, static_cast<std::uint32_t>(lines.size())));
+      lines.push_back(line);
     }
-    lines.push_back(KeyOf(*l, static_cast<std::uint32_t>(l - closed.data())));
+  };
+  if (!ReadClosedGeneralLines(tables.c60, tables.c50, tables.c40, walk, message)) {
+    check_ = FecCheck{};
+    rows_ = FecRows{};
+    return false;
   }
   std::sort(draftMonths.begin(), draftMonths.end());
   draftMonths.erase(std::unique(draftMonths.begin(), draftMonths.end()), draftMonths.end());
@@ -521,56 +578,59 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     check_.draftMonths.insert(std::string(text, 3) + " " + MonthText(std::string(text + 3, 4)));
   }
 
-  // The latest date of each account's letter (an invalid date the earliest).
-  std::sort(letterDates.begin(), letterDates.end(), [](const LetterDate& a, const LetterDate& b) {
-    return std::tie(a.key, a.date) < std::tie(b.key, b.date);
-  });
+  // The latest date of each account's letter (an invalid date the earliest), given to its lines.
+  std::sort(letterDates.begin(), letterDates.end());
+  std::size_t kept = 0;
   for (std::size_t i = 0; i < letterDates.size(); ++i)
-    if (i + 1 == letterDates.size() || letterDates[i + 1].key != letterDates[i].key)
-      rows_.letterDates_.emplace_back(letterDates[i].key, letterDates[i].date);
+    if (i + 1 == letterDates.size() || !letterDates[i + 1].SameKey(letterDates[i])) letterDates[kept++] = letterDates[i];
+  letterDates.resize(kept);
+  for (FecRows::Line& l : lines) {
+    if (l.letter.Blank()) continue;
+    const LetterDate key{accountCodes[l.account], LetterOf(l.letter), 0};
+    auto found = std::lower_bound(letterDates.begin(), letterDates.end(), key);
+    if (found != letterDates.end() && found->SameKey(key)) l.letterDate = found->date;
+  }
   letterDates = {};
 
-  // The entries: the lines in entry order, each entry's lines by number then record; the dates and
+  // The entries: the lines in entry order, each entry's lines by number then place; the dates and
   // the balance of each.
-  std::sort(lines.begin(), lines.end());
+  std::sort(keys.begin(), keys.end());
   std::vector<Entry> entries;
-  entries.reserve(lines.size());  // pages are resident once written only
-  for (std::size_t i = 0; i < lines.size();) {
+  for (std::size_t i = 0; i < keys.size();) {
     Entry e;
     e.first = static_cast<std::uint32_t>(i);
-    const LineKey first = lines[i];
-    const EntryLine& head = closed[first.Record()];
-    e.opening = head.journal.View() == opening;
+    const LineKey first = keys[i];
+    char head[16] = {};  // journal (3), month (4), piece (6)
+    first.EntryText(head);
+    e.opening = std::string_view(head, 3) == opening;
     bool severalDates = false, severalValidations = false;
     long long balance = 0;
-    for (; i < lines.size() && lines[i].SameEntry(first); ++i) {
-      const EntryLine& l = closed[lines[i].Record()];
-      const std::uint32_t date = dates.Of(l.month, l.day);
-      const std::uint32_t validation = l.validation.Blank() ? yearEnd : dates.Of(l.validation.View());
-      lines[i].entry = std::uint64_t{date} << 32 | validation;  // the order is made: the key keeps the dates
+    for (; i < keys.size() && keys[i].SameEntry(first); ++i) {
+      const FecRows::Line& l = lines[keys[i].Line()];
       if (i == e.first) {
-        e.date = date;
-        e.validation = validation;
+        e.date = l.date;
+        e.validation = l.validation;
       }
-      severalDates = severalDates || date != e.date;
-      severalValidations = severalValidations || validation != e.validation;
-      e.date = std::min(e.date, date);
-      e.validation = std::min(e.validation, validation);
-      balance += l.sense == 'D' ? l.cents[1] : -l.cents[1];
+      severalDates = severalDates || l.date != e.date;
+      severalValidations = severalValidations || l.validation != e.validation;
+      e.date = std::min(e.date, l.date);
+      e.validation = std::min(e.validation, l.validation);
+      balance += l.amount;
     }
     e.count = static_cast<std::uint32_t>(i - e.first);
     if (balance != 0 || severalDates || severalValidations) {
-      const std::string name =
-          head.journal.Trimmed() + " " + head.piece.Trimmed() + " (" + MonthText(head.month.Str()) + ")";
+      const std::string name = std::string(TrimmedView(std::string_view(head, 3))) + " " +
+                               std::string(TrimmedView(std::string_view(head + 7, 6))) + " (" +
+                               MonthText(std::string(head + 3, 4)) + ")";
       if (balance != 0) check_.unbalancedPieces.insert(name);
       if (severalDates) check_.severalDates.insert(name);
       if (severalValidations) check_.severalValidations.insert(name);
     }
     // Journal, piece and month packed, for the order of the entries.
     char text[16] = {};
-    std::memcpy(text, head.journal.c.data(), 3);
-    std::memcpy(text + 3, head.piece.c.data(), 6);
-    std::memcpy(text + 9, head.month.c.data(), 4);
+    std::memcpy(text, head, 3);
+    std::memcpy(text + 3, head + 7, 6);
+    std::memcpy(text + 9, head + 3, 4);
     e.name = {Packed(text, 8), Packed(text + 8, 8)};
     entries.push_back(e);
   }
@@ -580,95 +640,41 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     return std::tie(a.validation, a.date, a.name) < std::tie(b.validation, b.date, b.name);
   });
 
-  // What the rows write of each account, journal and standard label, found once.
-  KeyIndex accounts;
-  auto nameZone = [&](const std::string& code, std::string& zone) {
-    const ChartEntry* a = chart.Find(code);
-    std::string name = a != nullptr ? Trim(a->name) : "";
-    if (name.empty()) {
-      check_.missingAccounts.insert(Trim(code));
-      name = Trim(code);
-    }
-    AppendFecZone(zone, name);
-  };
-  auto accountOf = [&](const EntryLine& l) -> std::uint32_t {
-    bool added = false;
-    const std::uint32_t index =
-        accounts.FindOrAdd(Packed(l.account.c.data(), 8), static_cast<std::uint32_t>(rows_.accounts_.size()), &added);
-    if (!added) return index;
-    FecAccountZones& z = rows_.accounts_.emplace_back();
-    const std::string account = l.account.Str();
-    std::string general = account;
-    if (IsAuxiliaryAccount(account)) {
-      general = codes.CollectiveAccountOf(account[0]);
-      if (general.empty()) {
-        z.withoutCollective = true;
-        return index;
-      }
-      z.auxiliaryAccount = true;
-      AppendFecZone(z.auxiliary, account);
-    }
-    AppendFecZone(z.general, general);
-    nameZone(general, z.generalName);
-    if (z.auxiliaryAccount) nameZone(account, z.auxiliaryName);
-    return index;
-  };
+  // The rows in the file's order; each entry's journal found once.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> journals;  // the journal as stored (packed), its index
-  std::array<bool, 256> labelFound{};
-
-  rows_.closed_ = &closed;
   rows_.rows_.reserve(lines.size());
   std::uint32_t number = 0;
   for (const Entry& e : entries) {
     ++number;
-    const EntryLine& head = closed[lines[e.first].Record()];
-    const std::uint64_t journalKey = Packed(head.journal.c.data(), 3);
+    char head[16] = {};
+    keys[e.first].EntryText(head);
+    const std::uint64_t journalKey = Packed(head, 3);
     auto j = std::find_if(journals.begin(), journals.end(), [&](const auto& k) { return k.first == journalKey; });
     if (j == journals.end()) {
       j = journals.insert(j, {journalKey, static_cast<std::uint32_t>(rows_.journals_.size())});
-      const std::string journal = head.journal.Trimmed();
+      const std::string journal(TrimmedView(std::string_view(head, 3)));
       auto code = codes.Journals().find(journal);
       std::string name = code != codes.Journals().end() ? code->second.name : "";
       if (name.empty()) {
         check_.missingJournals.insert(journal);
         name = journal;
       }
-      std::array<std::string, 3>& zones = rows_.journals_.emplace_back();
-      zones[0] = journal;
-      AppendFecZone(zones[1], journal);
-      AppendFecZone(zones[2], name);
+      rows_.journals_.push_back({journal, FecZone(journal) + "\t" + FecZone(name) + "\t"});
     }
     for (std::uint32_t i = e.first; i < e.first + e.count; ++i) {
-      const std::uint32_t line = lines[i].Record();
-      const EntryLine& l = closed[line];
-      const std::uint32_t account = accountOf(l);
-      if (rows_.accounts_[account].withoutCollective) {
-        check_.lettersWithoutCollective.insert(l.account.c[0]);
-        continue;
-      }
-      if (!l.labelCode.Blank() && !labelFound[static_cast<unsigned char>(l.labelCode.c[0])]) {
-        const auto code = static_cast<unsigned char>(l.labelCode.c[0]);
-        labelFound[code] = true;
-        const std::string key = l.labelCode.Trimmed();
-        auto t = codes.Labels().find(key);
-        std::string standard = t != codes.Labels().end() ? t->second : "";
-        if (t == codes.Labels().end() || standard.empty()) {
-          check_.missingLabels.insert(key);
-          standard = key;
-        }
-        rows_.labels_[code] = standard;
-      }
-      rows_.rows_.push_back({line, number, account, j->second, static_cast<std::uint32_t>(lines[i].entry >> 32),
-                             static_cast<std::uint32_t>(lines[i].entry)});
+      const std::uint32_t line = keys[i].Line();
+      FecRows::Line& l = lines[line];
+      l.number = number;
+      l.journal = j->second;
+      if (!rows_.accounts_[l.account].withoutCollective) rows_.rows_.push_back(line);
     }
   }
   // The most a row's text may take: zones take at most three bytes per byte of their text.
   std::size_t account = 0, journal = 0, standard = 0;
-  for (const FecAccountZones& z : rows_.accounts_)
-    account = std::max(account, z.general.size() + z.generalName.size() + z.auxiliary.size() + z.auxiliaryName.size());
-  for (const auto& z : rows_.journals_) journal = std::max(journal, z[1].size() + z[2].size());
+  for (const FecAccountZones& z : rows_.accounts_) account = std::max(account, z.zones.size() + z.name.size());
+  for (const auto& z : rows_.journals_) journal = std::max(journal, z.zones.size());
   for (const std::string& t : rows_.labels_) standard = std::max(standard, t.size());
-  rows_.rowBound_ = journal + 2 * account + 3 * (3 + 6) + 3 * (standard + 1 + 25) + 3 * 4 + 256;
+  rows_.rowBound_ = journal + account + 3 * (3 + 6) + 3 * (standard + 1 + 25) + 3 * 4 + 256;
   return true;
 }
 
