@@ -673,7 +673,15 @@ bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Pa
     return false;
   }
   std::sort(again.begin(), again.end());
-  const StoredFields lines(c40, std::vector<int>(kClosedLineFields.begin(), kClosedLineFields.end()));
+  if (walk.start) {
+    std::size_t lines = again.size();
+    for (std::uint8_t mark : led) lines += mark;
+    walk.start(lines);
+  }
+  // The lines without their due dates and amounts in francs, which no reader of the walk takes.
+  std::vector<int> fields(kClosedLineFields.begin(), kClosedLineFields.end());
+  fields[3] = fields[5] = 0;
+  const StoredFields lines(c40, fields);
   auto more = again.begin();
   EntryLine line;
   const bool closedRead = ScanRecords(c40, [&](std::uint32_t recno, const std::uint8_t* record) {

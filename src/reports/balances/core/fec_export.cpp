@@ -5,6 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -94,11 +95,45 @@ char* PutAmount(char* p, long long cents) {
   return p;
 }
 
+// "00" to "99".
+const std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 // A date's number AAAAMMJJ as its 8 digits; nothing for 0 (an invalid date).
 char* PutDate(char* p, std::uint32_t date) {
   if (date == 0) return p;
-  for (int i = 7; i >= 0; --i, date /= 10) p[i] = static_cast<char>('0' + date % 10);
+  const std::uint32_t year = date / 10000 % 10000, day = date % 10000;
+  std::memcpy(p, &kDigitPairs[2 * (year / 100)], 2);
+  std::memcpy(p + 2, &kDigitPairs[2 * (year % 100)], 2);
+  std::memcpy(p + 4, &kDigitPairs[2 * (day / 100)], 2);
+  std::memcpy(p + 6, &kDigitPairs[2 * (day % 100)], 2);
   return p + 8;
+}
+
+// True when every byte of the N-byte text is printable ASCII other than "|": its zone is then
+// the text without its outer blanks.
+template <std::size_t N>
+bool Plain(const char* text) {
+  unsigned other = 0;
+  for (std::size_t i = 0; i < N; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    other |= static_cast<unsigned>(static_cast<unsigned char>(c - 0x20) >= 0x5F) | static_cast<unsigned>(c == '|');
+  }
+  return other == 0;
+}
+bool Plain(std::string_view text) {
+  unsigned other = 0;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    other |= static_cast<unsigned>(static_cast<unsigned char>(c - 0x20) >= 0x5F) | static_cast<unsigned>(c == '|');
+  }
+  return other == 0;
 }
 
 }  // namespace
@@ -352,6 +387,54 @@ struct LetterDate {
   }
 };
 
+// `items` put in the order `less` gives, where `groupOf` gives an integer that orders the items as
+// `less` does across groups and splits them into few groups (journal-months, dates): the groups
+// are placed by counting, then each is sorted unless already in order, as the lines of a
+// journal-month mostly are. Many groups: a plain sort. `less` orders every two items.
+template <typename T, typename GroupOf, typename Less>
+void SortByGroups(std::vector<T>& items, GroupOf groupOf, Less less) {
+  const std::size_t most = items.size() / 8 + 1024;
+  std::vector<std::uint64_t> groups;
+  for (const T& t : items) {
+    const std::uint64_t g = groupOf(t);
+    if (!groups.empty() && groups.back() == g) continue;
+    groups.push_back(g);
+    if (groups.size() > 2 * most) {  // scattered: fewer once made distinct
+      std::sort(groups.begin(), groups.end());
+      groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+      if (groups.size() > most) return std::sort(items.begin(), items.end(), less);
+    }
+  }
+  std::sort(groups.begin(), groups.end());
+  groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+  if (groups.size() > most) return std::sort(items.begin(), items.end(), less);
+  std::vector<std::uint32_t> rank(items.size());
+  std::vector<std::size_t> next(groups.size() + 1, 0);
+  std::uint64_t last = 0;
+  std::uint32_t lastRank = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::uint64_t g = groupOf(items[i]);
+    if (i == 0 || g != last) {
+      last = g;
+      lastRank = static_cast<std::uint32_t>(std::lower_bound(groups.begin(), groups.end(), g) - groups.begin());
+    }
+    rank[i] = lastRank;
+    ++next[lastRank + 1];
+  }
+  for (std::size_t r = 0; r < groups.size(); ++r) next[r + 1] += next[r];
+  {
+    std::vector<T> placed(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) placed[next[rank[i]]++] = items[i];
+    items.swap(placed);
+  }
+  std::size_t from = 0;
+  for (std::size_t r = 0; r < groups.size(); ++r) {  // next[r] is now where group r ends
+    const auto b = items.begin() + static_cast<std::ptrdiff_t>(from), e = items.begin() + static_cast<std::ptrdiff_t>(next[r]);
+    if (!std::is_sorted(b, e, less)) std::sort(b, e, less);
+    from = next[r];
+  }
+}
+
 std::uint32_t LetterOf(const Fixed<4>& letter) { return static_cast<std::uint32_t>(Packed(letter.c.data(), 4) >> 32); }
 
 }  // namespace
@@ -402,22 +485,33 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
   *p++ = '\t';
   p = PutText(p, account.zones);
   // The piece's reference: the journal then the piece (trimmed, the journal 3 characters at most).
-  char text[16];
+  // Texts of printable ASCII only (most) are their own zones once trimmed.
   const std::string_view piece = TrimmedView(l.piece.View());
-  const char* end = PutText(PutText(text, journal.code), piece);
-  p = PutZone(p, std::string_view(text, static_cast<std::size_t>(end - text)));
+  if (journal.plain && Plain<6>(l.piece.c.data())) {
+    p = PutText(PutText(p, journal.code), piece);
+  } else {
+    char text[16];
+    const char* end = PutText(PutText(text, journal.code), piece);
+    p = PutZone(p, std::string_view(text, static_cast<std::size_t>(end - text)));
+  }
   *p++ = '\t';
   p = PutText(p, date);
   *p++ = '\t';
   // The line's label after its standard label, or the standard label alone; no label at all:
   // the account's name.
   const std::string_view label = TrimmedView(l.label.View());
+  const bool plainLabel = Plain<25>(l.label.c.data());
   std::size_t length = label.size();
   if (l.labelCode != ' ') {
-    const std::string& standard = labels_[static_cast<unsigned char>(l.labelCode)];
+    const auto code = static_cast<unsigned char>(l.labelCode);
+    const std::string& standard = labels_[code];
     if (label.empty()) {
-      p = PutZone(p, standard);
+      p = PutText(p, labelZones_[code]);
       length = standard.size();
+    } else if (plainLabel && plainLabels_[code]) {
+      p = PutText(p, standard);
+      *p++ = '-';
+      p = PutText(p, label);
     } else {
       char joined[256];
       if (standard.size() + 1 + label.size() <= sizeof joined) {
@@ -430,7 +524,7 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
       }
     }
   } else {
-    p = PutZone(p, label);
+    p = plainLabel ? PutText(p, label) : PutZone(p, label);
   }
   if (length == 0) p = PutText(p, account.name);
   *p++ = '\t';
@@ -439,7 +533,7 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
   p = PutAmount(p, l.amount < 0 ? -l.amount : 0);
   *p++ = '\t';
   if (!l.letter.Blank()) {
-    p = PutZone(p, l.letter.View());
+    p = Plain<4>(l.letter.c.data()) ? PutText(p, TrimmedView(l.letter.View())) : PutZone(p, l.letter.View());
     *p++ = '\t';
     p = PutDate(p, l.letterDate);
   } else {
@@ -518,6 +612,8 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
       standard = key;
     }
     rows_.labels_[code] = standard;
+    rows_.labelZones_[code] = FecZone(standard);
+    rows_.plainLabels_[code] = Plain(standard) && TrimmedView(standard).size() == standard.size();
   };
 
   // The closed general lines with an amount, and the letters' dates, from the live sort records
@@ -528,6 +624,10 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   std::vector<LetterDate> letterDates;
   std::vector<std::uint64_t> draftMonths;
   ClosedGeneralWalk walk;
+  walk.start = [&](std::size_t count) {
+    keys.reserve(count);
+    lines.reserve(count);
+  };
   walk.draftRecord = [&](const Fixed<3>& journal, const Fixed<4>& month) {
     char text[7];
     std::memcpy(text, journal.c.data(), 3);
@@ -594,8 +694,27 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
 
   // The entries: the lines in entry order, each entry's lines by number then place; the dates and
   // the balance of each.
-  std::sort(keys.begin(), keys.end());
+  SortByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
+  // The lines moved into the keys' order (each cycle of the order followed once), so that the
+  // walks below and the writing read them in turn; each key then names its own place.
+  for (std::uint32_t k = 0; k < keys.size(); ++k) {
+    if (keys[k].Line() == k) continue;
+    const FecRows::Line first = lines[k];
+    std::uint32_t at = k;
+    for (std::uint32_t from = keys[at].Line(); from != k; from = keys[at].Line()) {
+      lines[at] = lines[from];
+      keys[at].last = (keys[at].last & ~std::uint64_t{0xFFFFFFFF}) | at;
+      at = from;
+    }
+    lines[at] = first;
+    keys[at].last = (keys[at].last & ~std::uint64_t{0xFFFFFFFF}) | at;
+  }
   std::vector<Entry> entries;
+  {
+    std::size_t count = keys.empty() ? 0 : 1;
+    for (std::size_t i = 1; i < keys.size(); ++i) count += !keys[i].SameEntry(keys[i - 1]);
+    entries.reserve(count);
+  }
   for (std::size_t i = 0; i < keys.size();) {
     Entry e;
     e.first = static_cast<std::uint32_t>(i);
@@ -635,10 +754,16 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
     entries.push_back(e);
   }
   // The opening entries first, then by validation date, date, journal, piece and month.
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    if (a.opening != b.opening) return a.opening;
-    return std::tie(a.validation, a.date, a.name) < std::tie(b.validation, b.date, b.name);
-  });
+  // (Dates are below 2^27.)
+  SortByGroups(
+      entries,
+      [](const Entry& e) {
+        return (e.opening ? 0 : std::uint64_t{1} << 54) | std::uint64_t{e.validation} << 27 | e.date;
+      },
+      [](const Entry& a, const Entry& b) {
+        if (a.opening != b.opening) return a.opening;
+        return std::tie(a.validation, a.date, a.name) < std::tie(b.validation, b.date, b.name);
+      });
 
   // The rows in the file's order; each entry's journal found once.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> journals;  // the journal as stored (packed), its index
@@ -659,7 +784,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
         check_.missingJournals.insert(journal);
         name = journal;
       }
-      rows_.journals_.push_back({journal, FecZone(journal) + "\t" + FecZone(name) + "\t"});
+      rows_.journals_.push_back({journal, FecZone(journal) + "\t" + FecZone(name) + "\t", Plain(journal)});
     }
     for (std::uint32_t i = e.first; i < e.first + e.count; ++i) {
       const std::uint32_t line = keys[i].Line();

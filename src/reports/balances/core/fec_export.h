@@ -129,6 +129,7 @@ class FecRows {
   struct JournalZones {
     std::string code;   // trimmed
     std::string zones;  // its code and its name, each ended by a tab
+    bool plain;         // its code printable ASCII only, other than "|"
   };
   // Row i's line written from p, which has rowBound_ bytes of room; where it ends.
   char* PutRow(char* p, std::size_t i) const;
@@ -137,7 +138,9 @@ class FecRows {
   std::vector<std::uint32_t> rows_;    // lines_ in the file's order
   std::vector<FecAccountZones> accounts_;
   std::vector<JournalZones> journals_;
-  std::array<std::string, 256> labels_;  // standard labels by code, trimmed
+  std::array<std::string, 256> labels_;      // standard labels by code, trimmed
+  std::array<std::string, 256> labelZones_;  // and their zones
+  std::array<bool, 256> plainLabels_{};      // those that are their own zones (printable ASCII, no "|", trimmed)
   std::size_t rowBound_ = 0;             // the most a row's line may take
 };
 
