@@ -34,15 +34,20 @@ namespace {
 bool BlankInZone(unsigned char b) { return b <= 0x20 || b == 0x7F || b == '|' || b == 0xA6; }
 
 // The form in a zone of each cp1252 byte from 0x80 (its ISO 8859-15 form, "|" as a blank), made once.
-const std::array<std::string, 128>& HighForms() {
-  static const std::array<std::string, 128> kForms = [] {
-    std::array<std::string, 128> forms;
+// A form of at most three bytes, its length in the fourth.
+using HighForm = std::array<char, 4>;
+const std::array<HighForm, 128>& HighForms() {
+  static const std::array<HighForm, 128> kForms = [] {
+    std::array<HighForm, 128> forms{};
     for (int b = 0x80; b <= 0xFF; ++b) {
       const char c = static_cast<char>(b);
       std::string form = platform::Cp1252ToIso885915(std::string_view(&c, 1));
       for (char& f : form)
         if (static_cast<unsigned char>(f) < 0x20 || f == 0x7F || f == '|') f = ' ';
-      forms[static_cast<std::size_t>(b - 0x80)] = form;
+      HighForm& h = forms[static_cast<std::size_t>(b - 0x80)];
+      form.resize(std::min<std::size_t>(form.size(), 3));
+      std::memcpy(h.data(), form.data(), form.size());
+      h[3] = static_cast<char>(form.size());
     }
     return forms;
   }();
@@ -73,11 +78,15 @@ char* PutZone(char* p, std::string_view cp1252) {
   const unsigned char* e = b + cp1252.size();
   while (b < e && kZoneBytes.blank[*b]) ++b;
   while (e > b && kZoneBytes.blank[e[-1]]) --e;
+  const std::array<HighForm, 128>& high = HighForms();
   for (; b < e; ++b) {
-    if (const char c = kZoneBytes.form[*b])
+    if (const char c = kZoneBytes.form[*b]) {
       *p++ = c;
-    else
-      p = PutText(p, HighForms()[*b - 0x80]);
+    } else {
+      const HighForm& h = high[*b - 0x80];
+      std::memcpy(p, h.data(), 3);
+      p += h[3];
+    }
   }
   return p;
 }
@@ -117,15 +126,21 @@ char* PutDate(char* p, std::uint32_t date) {
 }
 
 // True when every byte of the N-byte text is printable ASCII other than "|": its zone is then
-// the text without its outer blanks.
+// the text without its outer blanks. Eight bytes at a time, the last word padded with blanks.
 template <std::size_t N>
 bool Plain(const char* text) {
-  unsigned other = 0;
-  for (std::size_t i = 0; i < N; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    other |= static_cast<unsigned>(static_cast<unsigned char>(c - 0x20) >= 0x5F) | static_cast<unsigned>(c == '|');
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+  char padded[(N + 7) / 8 * 8];
+  std::memset(padded, ' ', sizeof padded);
+  std::memcpy(padded, text, N);
+  std::uint64_t other = 0;
+  for (std::size_t i = 0; i < sizeof padded; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, padded + i, 8);
+    const std::uint64_t del = w ^ (0x7F * kOnes), bar = w ^ ('|' * kOnes);
+    other |= w | ((w - 0x20 * kOnes) & ~w) | ((del - kOnes) & ~del) | ((bar - kOnes) & ~bar);
   }
-  return other == 0;
+  return (other & kHigh) == 0;
 }
 bool Plain(std::string_view text) {
   unsigned other = 0;
@@ -308,6 +323,13 @@ class DateNumbers {
   std::uint32_t Of(std::string_view stored) {
     if (stored.size() != 6) return Number(stored);
     const std::uint64_t key = Packed(stored.data(), stored.size());
+    if (key == last_.key) return last_.number;  // the lines of a piece share their dates
+    last_ = {key, OfKey(stored, key)};
+    return last_.number;
+  }
+
+ private:
+  std::uint32_t OfKey(std::string_view stored, std::uint64_t key) {
     // The dates met last, by a few bits of their key, before the table of all.
     Recent& recent = recent_[(key * 0x9E3779B97F4A7C15ULL) >> 58];
     if (recent.key == key) return recent.number;
@@ -315,6 +337,8 @@ class DateNumbers {
     recent = {key, known != nullptr ? *known : numbers_.FindOrAdd(key, Number(stored))};
     return recent.number;
   }
+
+ public:
   std::uint32_t Of(const Fixed<4>& month, const Fixed<2>& day) {
     char stored[6];
     std::memcpy(stored, month.c.data(), 4);
@@ -336,6 +360,7 @@ class DateNumbers {
   };
   KeyIndex numbers_;
   std::array<Recent, 64> recent_{};
+  Recent last_;
 };
 
 
@@ -553,7 +578,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
     if (message != nullptr) *message = refusal;
     return false;
   }
-  DateNumbers dates;
+  DateNumbers dates, validations;
   const std::uint32_t yearEnd = dates.Of(context.yearEnd);
   std::string opening = context.openingJournal;
   opening.resize(3, ' ');
@@ -649,7 +674,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
     FecRows::Line line;
     line.amount = l.sense == 'D' ? l.cents[1] : -l.cents[1];
     line.date = date;
-    line.validation = l.validation.Blank() ? yearEnd : dates.Of(l.validation.View());
+    line.validation = l.validation.Blank() ? yearEnd : validations.Of(l.validation.View());
     line.account = accountOf(l);
     line.journal = line.number = line.letterDate = 0;
     line.label = l.label;
@@ -695,19 +720,18 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   // The entries: the lines in entry order, each entry's lines by number then place; the dates and
   // the balance of each.
   SortByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
-  // The lines moved into the keys' order (each cycle of the order followed once), so that the
-  // walks below and the writing read them in turn; each key then names its own place.
-  for (std::uint32_t k = 0; k < keys.size(); ++k) {
-    if (keys[k].Line() == k) continue;
-    const FecRows::Line first = lines[k];
-    std::uint32_t at = k;
-    for (std::uint32_t from = keys[at].Line(); from != k; from = keys[at].Line()) {
-      lines[at] = lines[from];
-      keys[at].last = (keys[at].last & ~std::uint64_t{0xFFFFFFFF}) | at;
-      at = from;
+  // The lines copied into the keys' order, so that the walks below and the writing read them in
+  // turn; each key then names its own place.
+  {
+    std::vector<FecRows::Line> ordered;
+    ordered.reserve(lines.size());
+    constexpr std::size_t kAhead = 16;
+    for (std::uint32_t k = 0; k < keys.size(); ++k) {
+      if (k + kAhead < keys.size()) __builtin_prefetch(&lines[keys[k + kAhead].Line()]);
+      ordered.push_back(lines[keys[k].Line()]);
+      keys[k].last = (keys[k].last & ~std::uint64_t{0xFFFFFFFF}) | k;
     }
-    lines[at] = first;
-    keys[at].last = (keys[at].last & ~std::uint64_t{0xFFFFFFFF}) | at;
+    lines.swap(ordered);
   }
   std::vector<Entry> entries;
   {
