@@ -259,7 +259,7 @@ void UnpackText(std::uint64_t packed, char* out, std::size_t n) {
 }
 
 bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
-                         std::string* message, bool texts) {
+                         std::string* message, bool texts, bool analytic) {
   records_.clear();
   entries_.reset();
   entryCount_ = 0;
@@ -289,7 +289,7 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
     draftReader.Wait();
     if (sortRead && draftRead && closedRead) JoinGeneral();
   } else {
-    LoadLean(c60, c50, c40, sortRead, draftRead, closedRead);
+    LoadLean(c60, c50, c40, analytic, sortRead, draftRead, closedRead);
   }
   if (!sortRead || !draftRead || !closedRead) {
     if (message != nullptr)
@@ -301,11 +301,11 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   return true;
 }
 
-void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead, bool& draftRead,
-                             bool& closedRead) {
+void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, bool& sortRead,
+                             bool& draftRead, bool& closedRead) {
   // The records that are not general kept whole; of the general ones what the entries take.
   std::vector<GeneralKey> general;
-  sortRead = LoadSortRecords(c60, &general);
+  sortRead = LoadSortRecords(c60, &general, analytic);
   if (!sortRead) return;
   const std::size_t n = general.size();
   // Each line's place: the first live sort record leading to it (a general entry, or kAnalytic
@@ -367,15 +367,17 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead,
     at(o.at) = at((o.file == 'B' ? draftSlot : closedSlot)[static_cast<std::size_t>(o.rec - 1)]);
 }
 
-bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general) {
+bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general, bool analytic) {
   using LT = LigneTri;
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
   // Room for every record: the pages left unused are never touched.
   if (general != nullptr) {
     general->reserve(c60.RecCount());
-    analytic_.reserve(c60.RecCount());
-    analyticLines_.reserve(c60.RecCount());
+    if (analytic) {
+      analytic_.reserve(c60.RecCount());
+      analyticLines_.reserve(c60.RecCount());
+    }
   } else {
     records_.reserve(c60.RecCount());
   }
@@ -383,6 +385,7 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
     if (record[0] == '*') return;  // the walks skip them
     const std::string_view cls = v.In(record, 0), month = v.In(record, 2), day = v.In(record, 3),
                            file = v.In(record, 7);
+    if (general != nullptr && !analytic && (cls.empty() || cls[0] != 'Z')) return;
     const std::uint64_t codeKey = CodeKey(v.In(record, 1)), dateKey = DateKey(month, day);
     if (general != nullptr && !cls.empty() && cls[0] == 'Z') {
       GeneralKey& g = general->emplace_back();
@@ -396,7 +399,7 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
       return;
     }
     if (general != nullptr) {
-      if (cls.empty() || cls[0] >= 'Z') return;  // neither general nor analytic
+      if (!analytic || cls.empty() || cls[0] >= 'Z') return;  // neither general nor analytic, or not asked
       AnalyticEntry& a = analytic_.emplace_back();
       a.codeKey = codeKey;
       a.dateKey = dateKey;

@@ -149,10 +149,11 @@ class BalanceSource {
   // Reads the three tables of the dossier at these paths, opened shared and read-only (so
   // entry goes on at every station). Without `texts` only what the balances read is kept: of
   // the lines their figures (date, journal, due date, sense, amounts), not what the exports
-  // write; the general sort records only as GeneralEntries(). False with a French *message
-  // when one does not open or cannot be read whole.
+  // write; the general sort records only as GeneralEntries(); without `analytic` as well, the
+  // analytic records and their lines are passed over (AnalyticEntries() is then empty). False
+  // with a French *message when one does not open or cannot be read whole.
   bool Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
-            std::string* message = nullptr, bool texts = true);
+            std::string* message = nullptr, bool texts = true, bool analytic = true);
 
   // The line a sort record leads to, loaded with its texts; null when TREC reaches no record
   // of its file, and always without the texts.
@@ -183,15 +184,16 @@ class BalanceSource {
     char file;
   };
   // The live sort records of C60 in records_; with `general`, the general ones go there instead
-  // and the analytic ones to analytic_ (those of another class nowhere).
-  bool LoadSortRecords(Table& c60, std::vector<GeneralKey>* general);
+  // and the analytic ones to analytic_ when `analytic` (those of another class nowhere).
+  bool LoadSortRecords(Table& c60, std::vector<GeneralKey>* general, bool analytic = true);
   // With the texts: the general entries made from the records and the lines, on several
   // threads.
   void JoinGeneral();
   // Without the texts: the general entries in C60CODE order straight from C60, and the figures
   // of the lines the live records lead to, read from the draft and the closed file side by
   // side. Sets what could not be read.
-  void LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead, bool& draftRead, bool& closedRead);
+  void LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, bool& sortRead, bool& draftRead,
+                bool& closedRead);
 
   std::vector<SortRecord> records_;
   std::unique_ptr<GeneralEntry[]> entries_;
