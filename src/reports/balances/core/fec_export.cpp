@@ -364,24 +364,13 @@ class DateNumbers {
 };
 
 
-// A closed general line of the file, with the key that orders the lines: journal, month and piece
-// (its entry), then the line's number and its place among the lines read (in C40's order).
-struct LineKey {
-  std::uint64_t entry;   // journal (3), month (4), piece's first character
-  std::uint64_t rest;    // piece's last five characters, line number's first three
-  std::uint64_t last;    // line number's last character, then the place
-  bool operator<(const LineKey& o) const {
-    if (entry != o.entry) return entry < o.entry;
-    return rest != o.rest ? rest < o.rest : last < o.last;
-  }
-  bool SameEntry(const LineKey& o) const { return entry == o.entry && rest >> 24 == o.rest >> 24; }
-  std::uint32_t Line() const { return static_cast<std::uint32_t>(last); }
-  // The journal (3), month (4) and piece (6) the key holds, in `text`.
-  void EntryText(char* text) const {
-    UnpackText(entry, text, 8);
-    UnpackText(rest, text + 8, 5);
-  }
-};
+using LineKey = FecRows::Key;
+
+// The journal (3), month (4) and piece (6) a key holds, in `text`.
+void EntryText(const LineKey& k, char* text) {
+  UnpackText(k.entry, text, 8);
+  UnpackText(k.rest, text + 8, 5);
+}
 
 LineKey KeyOf(const EntryLine& l, std::uint32_t line) {
   char text[17];
@@ -390,7 +379,7 @@ LineKey KeyOf(const EntryLine& l, std::uint32_t line) {
   std::memcpy(text + 7, l.piece.c.data(), 6);
   std::memcpy(text + 13, l.lineNumber.c.data(), 4);
   return {Packed(text, 8), Packed(text + 8, 8),
-          static_cast<std::uint64_t>(static_cast<unsigned char>(text[16])) << 32 | line};
+          static_cast<std::uint64_t>(static_cast<unsigned char>(text[16])) << 32 | line, 0, 0, 0};
 }
 
 // An entry: its lines (a run of the ordered lines), its dates, whether it opens the year.
@@ -498,14 +487,18 @@ void FecRows::AppendRow(std::string& out, std::size_t i) const {
 }
 
 char* FecRows::PutRow(char* p, std::size_t i) const {
-  const Line& l = lines_[rows_[i]];
+  // The line of a row further on asked ahead: the rows read the lines out of their order.
+  if (i + 8 < rows_.size()) __builtin_prefetch(&lines_[keys_[rows_[i + 8].key].Line()]);
+  const Row& row = rows_[i];
+  const Key& k = keys_[row.key];
+  const Line& l = lines_[k.Line()];
   const FecAccountZones& account = accounts_[l.account];
-  const JournalZones& journal = journals_[l.journal];
+  const JournalZones& journal = journals_[row.journal];
   p = PutText(p, journal.zones);
-  p = PutDigits(p, l.number);
+  p = PutDigits(p, row.number);
   *p++ = '\t';
   char* const dateText = p;
-  p = PutDate(p, l.date);
+  p = PutDate(p, k.date);
   const std::string_view date(dateText, static_cast<std::size_t>(p - dateText));
   *p++ = '\t';
   p = PutText(p, account.zones);
@@ -553,9 +546,9 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
   }
   if (length == 0) p = PutText(p, account.name);
   *p++ = '\t';
-  p = PutAmount(p, l.amount > 0 ? l.amount : 0);
+  p = PutAmount(p, k.amount > 0 ? k.amount : 0);
   *p++ = '\t';
-  p = PutAmount(p, l.amount < 0 ? -l.amount : 0);
+  p = PutAmount(p, k.amount < 0 ? -k.amount : 0);
   *p++ = '\t';
   if (!l.letter.Blank()) {
     p = Plain<4>(l.letter.c.data()) ? PutText(p, TrimmedView(l.letter.View())) : PutZone(p, l.letter.View());
@@ -565,7 +558,7 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
     *p++ = '\t';
   }
   *p++ = '\t';
-  p = PutDate(p, l.validation);
+  p = PutDate(p, k.validation);
   return PutText(p, "\t\t\r\n");
 }
 
@@ -644,7 +637,8 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   // The closed general lines with an amount, and the letters' dates, from the live sort records
   // (each line once for every record leading to it); the draft's journal-months (journal and
   // month packed) are only named.
-  std::vector<LineKey> keys;
+  std::vector<LineKey>& keys = rows_.keys_;
+  std::vector<bool> withoutCollective;  // by place: a line whose account has no collective
   std::vector<FecRows::Line>& lines = rows_.lines_;
   std::vector<LetterDate> letterDates;
   std::vector<std::uint64_t> draftMonths;
@@ -672,22 +666,26 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
       return;
     }
     FecRows::Line line;
-    line.amount = l.sense == 'D' ? l.cents[1] : -l.cents[1];
-    line.date = date;
-    line.validation = l.validation.Blank() ? yearEnd : validations.Of(l.validation.View());
+    LineKey key = KeyOf(l, static_cast<std::uint32_t>(lines.size()));
+    key.amount = l.sense == 'D' ? l.cents[1] : -l.cents[1];
+    key.date = date;
+    key.validation = l.validation.Blank() ? yearEnd : validations.Of(l.validation.View());
     line.account = accountOf(l);
-    line.journal = line.number = line.letterDate = 0;
+    line.letterDate = 0;
     line.label = l.label;
     line.piece = l.piece;
     line.letter = l.letterE;
     line.labelCode = l.labelCode.c[0];
-    if (rows_.accounts_[line.account].withoutCollective)
+    const bool excluded = rows_.accounts_[line.account].withoutCollective;
+    if (excluded)
       check_.lettersWithoutCollective.insert(l.account.c[0]);
     else
       findLabel(line.labelCode);
     for (unsigned r = 0; r < records; ++r) {
-      keys.push_back(KeyOf(l, static_cast<std::uint32_t>(lines.size())));
+      key.last = (key.last & ~std::uint64_t{0xFFFFFFFF}) | lines.size();
+      keys.push_back(key);
       lines.push_back(line);
+      withoutCollective.push_back(excluded);
     }
   };
   if (!ReadClosedGeneralLines(tables.c60, tables.c50, tables.c40, walk, message)) {
@@ -720,19 +718,6 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   // The entries: the lines in entry order, each entry's lines by number then place; the dates and
   // the balance of each.
   SortByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
-  // The lines copied into the keys' order, so that the walks below and the writing read them in
-  // turn; each key then names its own place.
-  {
-    std::vector<FecRows::Line> ordered;
-    ordered.reserve(lines.size());
-    constexpr std::size_t kAhead = 16;
-    for (std::uint32_t k = 0; k < keys.size(); ++k) {
-      if (k + kAhead < keys.size()) __builtin_prefetch(&lines[keys[k + kAhead].Line()]);
-      ordered.push_back(lines[keys[k].Line()]);
-      keys[k].last = (keys[k].last & ~std::uint64_t{0xFFFFFFFF}) | k;
-    }
-    lines.swap(ordered);
-  }
   std::vector<Entry> entries;
   {
     std::size_t count = keys.empty() ? 0 : 1;
@@ -744,12 +729,12 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
     e.first = static_cast<std::uint32_t>(i);
     const LineKey first = keys[i];
     char head[16] = {};  // journal (3), month (4), piece (6)
-    first.EntryText(head);
+    EntryText(first, head);
     e.opening = std::string_view(head, 3) == opening;
     bool severalDates = false, severalValidations = false;
     long long balance = 0;
     for (; i < keys.size() && keys[i].SameEntry(first); ++i) {
-      const FecRows::Line& l = lines[keys[i].Line()];
+      const LineKey& l = keys[i];
       if (i == e.first) {
         e.date = l.date;
         e.validation = l.validation;
@@ -796,7 +781,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   for (const Entry& e : entries) {
     ++number;
     char head[16] = {};
-    keys[e.first].EntryText(head);
+    EntryText(keys[e.first], head);
     const std::uint64_t journalKey = Packed(head, 3);
     auto j = std::find_if(journals.begin(), journals.end(), [&](const auto& k) { return k.first == journalKey; });
     if (j == journals.end()) {
@@ -810,13 +795,8 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
       }
       rows_.journals_.push_back({journal, FecZone(journal) + "\t" + FecZone(name) + "\t", Plain(journal)});
     }
-    for (std::uint32_t i = e.first; i < e.first + e.count; ++i) {
-      const std::uint32_t line = keys[i].Line();
-      FecRows::Line& l = lines[line];
-      l.number = number;
-      l.journal = j->second;
-      if (!rows_.accounts_[l.account].withoutCollective) rows_.rows_.push_back(line);
-    }
+    for (std::uint32_t i = e.first; i < e.first + e.count; ++i)
+      if (!withoutCollective[keys[i].Line()]) rows_.rows_.push_back({i, number, j->second});
   }
   // The most a row's text may take: zones take at most three bytes per byte of their text.
   std::size_t account = 0, journal = 0, standard = 0;

@@ -76,8 +76,8 @@ struct FecAccountZones {
   std::string name;   // what a line without a label writes: the auxiliary account's name, else the general one's
 };
 
-// The rows of the file, kept compact: for each closed line its figures, dates, label, piece and
-// letter, its entry's number, its account and journal; the zones of the accounts, journals and
+// The rows of the file, kept compact: for each closed line its key, figures, dates, label, piece
+// and letter, its entry's number, its account and journal; the zones of the accounts, journals and
 // standard labels once each. A row's text is made when it is written or read, so no text is
 // kept per row; the rows need nothing else once built.
 class FecRows {
@@ -112,19 +112,36 @@ class FecRows {
   // The header line, CR LF included.
   static const std::string& Header();
 
- private:
-  friend class FecExport;
-  struct Line {
+  // A closed line with the key that orders the lines: journal, month and piece (its entry), then
+  // the line's number and its place among the lines read (in C40's order); its figures.
+  struct Key {
+    std::uint64_t entry;             // journal (3), month (4), piece's first character
+    std::uint64_t rest;              // piece's last five characters, line number's first three
+    std::uint64_t last;              // line number's last character, then the place
     std::int64_t amount;             // cents, debit above zero, credit below
     std::uint32_t date, validation;  // AAAAMMJJ as numbers, 0 when invalid
-    std::uint32_t account;           // in accounts_
-    std::uint32_t journal;           // in journals_
-    std::uint32_t number;            // its entry's
-    std::uint32_t letterDate;        // the latest date of its account's letter
+    bool operator<(const Key& o) const {
+      if (entry != o.entry) return entry < o.entry;
+      return rest != o.rest ? rest < o.rest : last < o.last;
+    }
+    bool SameEntry(const Key& o) const { return entry == o.entry && rest >> 24 == o.rest >> 24; }
+    std::uint32_t Line() const { return static_cast<std::uint32_t>(last); }
+  };
+  // What the rows write of a closed line besides.
+  struct Line {
+    std::uint32_t account;     // in accounts_
+    std::uint32_t letterDate;  // the latest date of its account's letter
     Fixed<25> label;
     Fixed<6> piece;
     Fixed<4> letter;
     char labelCode;
+  };
+
+ private:
+  friend class FecExport;
+  // A row: its key (in keys_), its entry's number, its journal (in journals_).
+  struct Row {
+    std::uint32_t key, number, journal;
   };
   struct JournalZones {
     std::string code;   // trimmed
@@ -134,8 +151,9 @@ class FecRows {
   // Row i's line written from p, which has rowBound_ bytes of room; where it ends.
   char* PutRow(char* p, std::size_t i) const;
 
-  std::vector<Line> lines_;            // in C40's order
-  std::vector<std::uint32_t> rows_;    // lines_ in the file's order
+  std::vector<Key> keys_;    // in their order
+  std::vector<Line> lines_;  // in C40's order
+  std::vector<Row> rows_;    // in the file's order
   std::vector<FecAccountZones> accounts_;
   std::vector<JournalZones> journals_;
   std::array<std::string, 256> labels_;      // standard labels by code, trimmed
