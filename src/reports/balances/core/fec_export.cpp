@@ -257,11 +257,9 @@ std::string MonthText(const std::string& month) {
 }
 
 // The first n (at most 8) bytes of a text as a big-endian integer: integers compare as the texts.
-std::uint64_t Packed(const char* text, std::size_t n) {
-  unsigned char bytes[8] = {};
-  std::memcpy(bytes, text, std::min<std::size_t>(n, 8));
-  std::uint64_t k;
-  std::memcpy(&k, bytes, 8);
+inline std::uint64_t Packed(const char* text, std::size_t n) {
+  std::uint64_t k = 0;
+  std::memcpy(&k, text, n < 8 ? n : 8);
   return std::endian::native == std::endian::little ? __builtin_bswap64(k) : k;
 }
 
