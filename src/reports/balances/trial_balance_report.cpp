@@ -45,7 +45,7 @@ void TrialBalanceReport::Begin(const std::string& optionsText, const TrialBalanc
   paths_ = paths;
   options_ = TrialBalanceOptions(optionsText);
   prefix_ = ReportPrefix(options_);
-  loaded_ = loadedTexts_ = false;
+  loaded_ = loadedTexts_ = loadedAnalytic_ = false;
   codes_ = CodeLists();
   std::string message;
   // The collectives of "T" come from the general file; one that does not open leaves the
@@ -90,8 +90,8 @@ std::size_t TrialBalanceReport::LineCount() const {
   }
 }
 
-bool TrialBalanceReport::Load(bool texts) {
-  if (loaded_ && (loadedTexts_ || !texts)) return true;
+bool TrialBalanceReport::Load(bool texts, bool analytic) {
+  if (loaded_ && (loadedTexts_ || !texts) && (loadedAnalytic_ || !analytic)) return true;
   std::string message;
   source_ = BalanceSource();
   chart_ = ChartList();
@@ -99,13 +99,14 @@ bool TrialBalanceReport::Load(bool texts) {
   codes_ = CodeLists();
   if (!codes_.Load(paths_.c10, &message) || !chart_.LoadAccounts(paths_.c20, &message) ||
       !sections_.LoadSections(paths_.c30, &message) ||
-      !source_.Load(paths_.c60, paths_.c50, paths_.c40, &message, texts)) {
+      !source_.Load(paths_.c60, paths_.c50, paths_.c40, &message, texts, analytic)) {
     ShowError(message);
     loaded_ = false;
     return false;
   }
   loaded_ = true;
   loadedTexts_ = texts;
+  loadedAnalytic_ = analytic || texts;
   return true;
 }
 
@@ -159,7 +160,8 @@ bool TrialBalanceReport::PrepareReport() {
 bool TrialBalanceReport::PrepareBalance(const std::string& typeListe) {
   mode_ = Mode::kBalance;
   const char kind = ListKind();
-  if (!Load(false)) return false;
+  // The analytic lines only when a list of the sequence is the analytic balance.
+  if (!Load(false, lists_.find('9') != std::string::npos)) return false;
   Gatherer gatherer(source_, ChartOf(kind), Context(kind, typeListe));
   lines_ = gatherer.GatherList();
   brokenRecords_ = gatherer.BrokenRecords();
@@ -186,7 +188,16 @@ bool TrialBalanceReport::PrepareFec() {
     ShowError(refusal);
     return false;
   }
-  if (!Load(true)) return false;
+  // The file reads the closed lines itself: only the codes and the chart are loaded here.
+  std::string message;
+  if (!loaded_) {
+    codes_ = CodeLists();
+    chart_ = ChartList();
+    if (!codes_.Load(paths_.c10, &message) || !chart_.LoadAccounts(paths_.c20, &message)) {
+      ShowError(message);
+      return false;
+    }
+  }
   FecContext context;
   context.siren = siren;
   context.yearEnd = TheDossierRecord.DateStored(DF::YearEnd);
@@ -194,8 +205,7 @@ bool TrialBalanceReport::PrepareFec() {
   opening.resize(3, ' ');
   context.openingJournal = opening;
   FecExport fec;
-  std::string message;
-  if (!fec.Build(source_, codes_, chart_, context, &message)) {
+  if (!fec.Build({paths_.c60, paths_.c50, paths_.c40}, codes_, chart_, context, &message)) {
     ShowError(message);
     return false;
   }

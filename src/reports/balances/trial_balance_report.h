@@ -93,7 +93,7 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   long BrokenRecords() const { return brokenRecords_; }
 
  private:
-  bool Load(bool texts);
+  bool Load(bool texts, bool analytic = true);
   bool PrepareBalance(const std::string& typeListe);
   bool PrepareFec();
   bool PrepareCegid();
@@ -115,7 +115,7 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   BalanceSource source_;
   ChartList chart_, sections_;
   CodeLists codes_;
-  bool loaded_ = false, loadedTexts_ = false;
+  bool loaded_ = false, loadedTexts_ = false, loadedAnalytic_ = false;
 
   // The list being produced.
   Mode mode_ = Mode::kBalance;

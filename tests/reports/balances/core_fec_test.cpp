@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <optional>
 
 #include "balance_fixture.h"
@@ -28,13 +29,12 @@ class FecTest : public test_support::BalanceDossierTest {
   // Reads the dossier and builds the file's rows.
   bool Build(FecExport& fec, const std::string& siren = kSiren, std::string* message = nullptr) {
     std::string m;
-    EXPECT_TRUE(source_.Load(Path("c60"), Path("c50"), Path("c40"), &m)) << m;
     EXPECT_TRUE(chart_.LoadAccounts(Path("c20"), &m)) << m;
     EXPECT_TRUE(codes_.Load(Path("c10"), &m)) << m;
     FecContext context;
     context.siren = siren;
     context.yearEnd = "C61231";
-    return fec.Build(source_, codes_, chart_, context, message);
+    return fec.Build({Path("c60"), Path("c50"), Path("c40")}, codes_, chart_, context, message);
   }
 
   std::optional<FecRow> RowOf(const FecExport& fec, const std::string& piece, const std::string& account) {
@@ -43,7 +43,6 @@ class FecTest : public test_support::BalanceDossierTest {
     return std::nullopt;
   }
 
-  BalanceSource source_;
   ChartList chart_;
   CodeLists codes_;
 };
@@ -196,6 +195,69 @@ TEST_F(FecTest, ABrokenSortRecordStopsTheRun) {
   EXPECT_TRUE(fec.Check().Blocking());
   EXPECT_EQ(fec.Check().brokenRecords.size(), 1u);
   EXPECT_NE(fec.Check().Text().find("Reconstruisez le dossier"), std::string::npos) << fec.Check().Text();
+}
+
+// The lines are read as the live sort records give them: two records leading to one closed line
+// (a damaged sort file) write it twice, as each record did; a cancelled record writes nothing;
+// a table that does not open stops the run with its name.
+TEST_F(FecTest, LinesAsTheSortRecordsGiveThem) {
+  FecExport before;
+  ASSERT_TRUE(Build(before));
+  // Three live general records of closed lines with an amount.
+  std::uint32_t records[3] = {};
+  std::size_t found = 0;
+  {
+    Table c60, c40;
+    ASSERT_TRUE(c60.OpenShared(Path("c60")));
+    ASSERT_TRUE(c40.OpenShared(Path("c40")));
+    for (bool more = c60.GoTop(); more && !c60.eof && found < 3; more = c60.Skip(1)) {
+      if (std::string(c60.GetField(LigneTri::TCLE)) != "Z" || std::string(c60.GetField(LigneTri::TFIC)) == "B" ||
+          !c40.GoTo(std::atol(c60.GetField(LigneTri::TREC))) ||
+          std::atof(c40.GetField(LigneEcriture::DMONTANTE)) == 0)
+        continue;
+      records[found++] = c60.RecNo();
+    }
+    ASSERT_EQ(found, 3u);
+    // The second made to lead to the first's line, the third cancelled.
+    ASSERT_TRUE(c60.GoTo(records[0]));
+    const std::string line = c60.GetField(LigneTri::TREC);
+    ASSERT_TRUE(c60.GoTo(records[1]));
+    ASSERT_TRUE(c60.PutField(LigneTri::TREC, line.c_str()));
+    ASSERT_TRUE(c60.GoTo(records[2]));
+    ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
+  }
+  FecExport after;
+  ASSERT_TRUE(Build(after));
+  EXPECT_FALSE(after.Check().Blocking());
+  // The rows by their zones but the entry's number and the letter's date (which follow from the
+  // others): the first record's row twice, the second's and the third's no longer.
+  auto count = [](const FecExport& fec) {
+    std::map<std::string, int> rows;
+    for (const FecRow& r : fec.Rows()) {
+      std::string key;
+      for (std::size_t z = 0; z < kFecZones; ++z)
+        if (z != 2 && z != 14) key += std::string(r[z]) + "\t";
+      ++rows[key];
+    }
+    return rows;
+  };
+  std::map<std::string, int> now = count(after);
+  int twice = 0, gone = 0;
+  for (const auto& [row, was] : count(before)) {
+    if (now[row] == was + 1) ++twice;
+    if (now[row] == was - 1) ++gone;
+  }
+  EXPECT_EQ(twice, 1);
+  EXPECT_EQ(gone, 2);
+  EXPECT_EQ(after.Rows().size(), before.Rows().size() - 1);
+
+  std::filesystem::rename(Path("c40"), Path("c40") + ".aside");
+  FecExport none;
+  std::string message;
+  EXPECT_FALSE(Build(none, kSiren, &message));
+  EXPECT_NE(message.find("C40 \"Ecritures Cl\xF4" "tur\xE9" "es\" ne s'ouvre pas"), std::string::npos) << message;
+  EXPECT_TRUE(none.Rows().empty());
+  std::filesystem::rename(Path("c40") + ".aside", Path("c40"));
 }
 
 TEST_F(FecTest, ALetterWithoutCollectiveStopsTheRun) {

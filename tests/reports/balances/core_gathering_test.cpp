@@ -67,9 +67,9 @@ class GatheringTest : public test_support::BalanceDossierTest {
   }
 
   // The lines read again, with their texts (as the exports read them) or without (as the
-  // balances do).
-  bool Reload(bool texts, std::string* message = nullptr) {
-    return source_.Load(Path("c60"), Path("c50"), Path("c40"), message, texts);
+  // balances do), and without the analytic lines (as a general balance alone does).
+  bool Reload(bool texts, std::string* message = nullptr, bool analytic = true) {
+    return source_.Load(Path("c60"), Path("c50"), Path("c40"), message, texts, analytic);
   }
 
   GatherContext Context(const Case& c) const {
@@ -137,9 +137,20 @@ TEST_F(GatheringTest, EveryKindAgreesWithAnIndependentComputation) {
 }
 
 TEST_F(GatheringTest, EveryKindAgreesWithTheAccountByAccountWalk) {
-  for (bool texts : {true, false}) {
-    ASSERT_TRUE(Reload(texts));
+  // Analytic lines besides, which the general kinds pass over.
+  AddAccounts({{"SECT1", "Atelier", 100, 0}}, true);
+  using test_support::L;
+  AddLines({
+      L('C', "SECT1   ", "C60210", "AC", "000040", 'D', 100.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('B', "SECT1   ", "C61210", "AC", "000041", 'C', 70.00, "", "", "", "", "", "", 'W', "60100000"),
+  });
+  // With the texts, without, and without the analytic lines either (the general kinds only).
+  for (int load : {0, 1, 2}) {
+    const bool texts = load == 0, analytic = load != 2;
+    ASSERT_TRUE(Reload(texts, nullptr, analytic));
+    if (!analytic) EXPECT_TRUE(source_.AnalyticEntries().empty());
     for (const Case& c : kCases) {
+      if (!analytic && c.kind == '9') continue;
       const GatherContext context = Context(c);
       Gatherer g(source_, chart_, context);
       test_support::PlainWalk walk(folder_, context);

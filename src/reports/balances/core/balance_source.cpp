@@ -101,6 +101,27 @@ void ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigu
   l.cents[1] = Cents(v.In(record, 6));
 }
 
+// A line with its texts, its fields in `v` as LoadLines lists them.
+void ReadEntryLine(const StoredFields& v, const std::uint8_t* record, EntryLine& l) {
+  ReadLineFigures(v, record, l);
+  l.deleted = record[0] == '*';
+  l.account.Set(v.In(record, 7));
+  l.day.Set(v.In(record, 8));
+  l.piece.Set(v.In(record, 9));
+  l.labelCode.Set(v.In(record, 10));
+  l.label.Set(v.In(record, 11));
+  l.letterE.Set(v.In(record, 12));
+  l.lineNumber.Set(v.In(record, 13));
+  l.validation.Set(v.In(record, 14));
+}
+
+// The fields of a closed line as LoadLines and ReadEntryLine take them.
+constexpr std::array<int, 15> kClosedLineFields = {
+    LigneEcriture::DCLE,  LigneEcriture::DMOIS,  LigneEcriture::DJAL,      LigneEcriture::DECHEANCE,
+    LigneEcriture::DSENS, LigneEcriture::DMONTANTF, LigneEcriture::DMONTANTE, LigneEcriture::DCODE,
+    LigneEcriture::DJOUR, LigneEcriture::DPIECE, LigneEcriture::DCLIB,     LigneEcriture::DLIB,
+    LigneEcriture::DLETE, LigneEcriture::DNUM,   LigneEcriture::DVALID};
+
 // Every record of an entry-line table in physical order with its texts, read straight from the
 // table's blocks; `f` lists the field numbers of class, month, journal, due date, sense, francs,
 // euros, account, day, piece, label code, label, euro letter, line number and validation date
@@ -109,19 +130,7 @@ bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& o
   out.clear();
   out.reserve(t.RecCount());
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
-  return ScanRecords(t, [&](std::uint32_t, const std::uint8_t* record) {
-    EntryLine& l = out.emplace_back();
-    ReadLineFigures(v, record, l);
-    l.deleted = record[0] == '*';
-    l.account.Set(v.In(record, 7));
-    l.day.Set(v.In(record, 8));
-    l.piece.Set(v.In(record, 9));
-    l.labelCode.Set(v.In(record, 10));
-    l.label.Set(v.In(record, 11));
-    l.letterE.Set(v.In(record, 12));
-    l.lineNumber.Set(v.In(record, 13));
-    l.validation.Set(v.In(record, 14));
-  });
+  return ScanRecords(t, [&](std::uint32_t, const std::uint8_t* record) { ReadEntryLine(v, record, out.emplace_back()); });
 }
 
 constexpr std::uint32_t kNoRecord = UINT32_MAX;
@@ -250,7 +259,7 @@ void UnpackText(std::uint64_t packed, char* out, std::size_t n) {
 }
 
 bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
-                         std::string* message, bool texts) {
+                         std::string* message, bool texts, bool analytic) {
   records_.clear();
   entries_.reset();
   entryCount_ = 0;
@@ -268,12 +277,7 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   if (texts) {
     // The three tables are read side by side, each on its own thread through its own cursor
     // (opened and closed here, on the calling thread, which waits for the two others).
-    Beside closedReader([&] {
-      closedRead = LoadLines(c40, {LE::DCLE, LE::DMOIS, LE::DJAL, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF,
-                                   LE::DMONTANTE, LE::DCODE, LE::DJOUR, LE::DPIECE, LE::DCLIB, LE::DLIB, LE::DLETE,
-                                   LE::DNUM, LE::DVALID},
-                             closed_);
-    });
+    Beside closedReader([&] { closedRead = LoadLines(c40, kClosedLineFields, closed_); });
     Beside draftReader([&] {
       draftRead = LoadLines(c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF,
                                   LE::BMONTANTE, LE::BCODE, LE::BJOUR, LE::BPIECE, LE::BCLIB, LE::BLIB, LE::BLETE,
@@ -285,7 +289,7 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
     draftReader.Wait();
     if (sortRead && draftRead && closedRead) JoinGeneral();
   } else {
-    LoadLean(c60, c50, c40, sortRead, draftRead, closedRead);
+    LoadLean(c60, c50, c40, analytic, sortRead, draftRead, closedRead);
   }
   if (!sortRead || !draftRead || !closedRead) {
     if (message != nullptr)
@@ -297,11 +301,11 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   return true;
 }
 
-void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead, bool& draftRead,
-                             bool& closedRead) {
+void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, bool& sortRead,
+                             bool& draftRead, bool& closedRead) {
   // The records that are not general kept whole; of the general ones what the entries take.
   std::vector<GeneralKey> general;
-  sortRead = LoadSortRecords(c60, &general);
+  sortRead = LoadSortRecords(c60, &general, analytic);
   if (!sortRead) return;
   const std::size_t n = general.size();
   // Each line's place: the first live sort record leading to it (a general entry, or kAnalytic
@@ -363,15 +367,17 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead,
     at(o.at) = at((o.file == 'B' ? draftSlot : closedSlot)[static_cast<std::size_t>(o.rec - 1)]);
 }
 
-bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general) {
+bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general, bool analytic) {
   using LT = LigneTri;
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
   // Room for every record: the pages left unused are never touched.
   if (general != nullptr) {
     general->reserve(c60.RecCount());
-    analytic_.reserve(c60.RecCount());
-    analyticLines_.reserve(c60.RecCount());
+    if (analytic) {
+      analytic_.reserve(c60.RecCount());
+      analyticLines_.reserve(c60.RecCount());
+    }
   } else {
     records_.reserve(c60.RecCount());
   }
@@ -379,6 +385,7 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
     if (record[0] == '*') return;  // the walks skip them
     const std::string_view cls = v.In(record, 0), month = v.In(record, 2), day = v.In(record, 3),
                            file = v.In(record, 7);
+    if (general != nullptr && !analytic && (cls.empty() || cls[0] != 'Z')) return;
     const std::uint64_t codeKey = CodeKey(v.In(record, 1)), dateKey = DateKey(month, day);
     if (general != nullptr && !cls.empty() && cls[0] == 'Z') {
       GeneralKey& g = general->emplace_back();
@@ -392,7 +399,7 @@ bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general
       return;
     }
     if (general != nullptr) {
-      if (cls.empty() || cls[0] >= 'Z') return;  // neither general nor analytic
+      if (!analytic || cls.empty() || cls[0] >= 'Z') return;  // neither general nor analytic, or not asked
       AnalyticEntry& a = analytic_.emplace_back();
       a.codeKey = codeKey;
       a.dateKey = dateKey;
@@ -625,6 +632,73 @@ const EntryLine* BalanceSource::LineOf(const SortRecord& r) const {
   const std::vector<EntryLine>& lines = r.file == 'B' ? draft_ : closed_;
   if (r.rec < 1 || static_cast<std::size_t>(r.rec) > lines.size()) return nullptr;
   return &lines[static_cast<std::size_t>(r.rec - 1)];
+}
+
+bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
+                            const ClosedGeneralWalk& walk, std::string* message) {
+  Table c60, c50, c40;
+  if (!OpenRead(c60, c60Path, "C60 \"Tri des Ecritures\"", message) ||
+      !OpenRead(c50, c50Path, "C50 \"Ecritures Brouillard\"", message) ||
+      !OpenRead(c40, c40Path, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", message))
+    return false;
+  // Which closed lines the records lead to: a mark per line, and the lines that several records
+  // lead to (a damaged sort file) once more for each further record.
+  const std::uint32_t closedCount = c40.RecCount();
+  std::vector<std::uint8_t> led(closedCount, 0);
+  std::vector<std::uint32_t> again;
+  using LT = LigneTri;
+  const StoredFields v(c60, {LT::TCLE, LT::TJAL, LT::TMOIS, LT::TFIC, LT::TREC});
+  const bool sortRead = ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
+    if (record[0] == '*') return;  // the walks skip them
+    const std::string_view cls = v.In(record, 0), file = v.In(record, 3);
+    if (cls.empty() || cls[0] != 'Z') return;
+    if (!file.empty() && file[0] == 'B') {
+      if (walk.draftRecord) {
+        Fixed<3> journal;
+        Fixed<4> month;
+        journal.Set(v.In(record, 1));
+        month.Set(v.In(record, 2));
+        walk.draftRecord(journal, month);
+      }
+      return;
+    }
+    const std::int32_t rec = RecordNumberText(v.In(record, 4));
+    if (rec < 1 || static_cast<std::uint32_t>(rec) > closedCount) {
+      if (walk.broken) walk.broken(recno);
+      return;
+    }
+    std::uint8_t& mark = led[static_cast<std::size_t>(rec - 1)];
+    if (mark != 0) again.push_back(static_cast<std::uint32_t>(rec));
+    mark = 1;
+  });
+  if (!sortRead) {
+    if (message != nullptr) *message = Unread(c60, "C60 \"Tri des Ecritures\"", c60Path);
+    return false;
+  }
+  std::sort(again.begin(), again.end());
+  if (walk.start) {
+    std::size_t lines = again.size();
+    for (std::uint8_t mark : led) lines += mark;
+    walk.start(lines);
+  }
+  // The lines without their due dates and amounts in francs, which no reader of the walk takes.
+  std::vector<int> fields(kClosedLineFields.begin(), kClosedLineFields.end());
+  fields[3] = fields[5] = 0;
+  const StoredFields lines(c40, fields);
+  auto more = again.begin();
+  EntryLine line;
+  const bool closedRead = ScanRecords(c40, [&](std::uint32_t recno, const std::uint8_t* record) {
+    if (recno > closedCount || led[recno - 1] == 0) return;
+    unsigned records = 1;
+    for (; more != again.end() && *more == recno; ++more) ++records;
+    ReadEntryLine(lines, record, line);
+    if (walk.line) walk.line(line, recno, records);
+  });
+  if (!closedRead) {
+    if (message != nullptr) *message = Unread(c40, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", c40Path);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace balances

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -124,15 +125,35 @@ inline std::uint64_t PackMask(std::size_t n) {
 // `mostKeys` distinct values, by comparison otherwise; both give the same order.
 std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records, std::size_t mostKeys = 1u << 18);
 
+// What ReadClosedGeneralLines gives, as it reads: the draft's live general sort records, the
+// live general sort records whose TREC reaches no closed line, and each closed line that live
+// general sort records lead to, with its texts (not its due date nor its amount in francs) and
+// the number of records leading to it.
+struct ClosedGeneralWalk {
+  // Before the first line: how many lines are coming, each counted once for every record.
+  std::function<void(std::size_t lines)> start;
+  std::function<void(const Fixed<3>& journal, const Fixed<4>& month)> draftRecord;
+  std::function<void(std::uint32_t physical)> broken;
+  std::function<void(const EntryLine& line, std::uint32_t record, unsigned records)> line;
+};
+
+// The closed lines that the live general ("Z") sort records lead to, in C40's physical order,
+// without keeping any table in memory: C60 is read once for the records, then C40 once for
+// their lines (C50 is opened only, as Load opens it). False with a French *message when a table
+// does not open or cannot be read whole.
+bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
+                            const ClosedGeneralWalk& walk, std::string* message = nullptr);
+
 class BalanceSource {
  public:
   // Reads the three tables of the dossier at these paths, opened shared and read-only (so
   // entry goes on at every station). Without `texts` only what the balances read is kept: of
   // the lines their figures (date, journal, due date, sense, amounts), not what the exports
-  // write; the general sort records only as GeneralEntries(). False with a French *message
-  // when one does not open or cannot be read whole.
+  // write; the general sort records only as GeneralEntries(); without `analytic` as well, the
+  // analytic records and their lines are passed over (AnalyticEntries() is then empty). False
+  // with a French *message when one does not open or cannot be read whole.
   bool Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
-            std::string* message = nullptr, bool texts = true);
+            std::string* message = nullptr, bool texts = true, bool analytic = true);
 
   // The line a sort record leads to, loaded with its texts; null when TREC reaches no record
   // of its file, and always without the texts.
@@ -163,15 +184,16 @@ class BalanceSource {
     char file;
   };
   // The live sort records of C60 in records_; with `general`, the general ones go there instead
-  // and the analytic ones to analytic_ (those of another class nowhere).
-  bool LoadSortRecords(Table& c60, std::vector<GeneralKey>* general);
+  // and the analytic ones to analytic_ when `analytic` (those of another class nowhere).
+  bool LoadSortRecords(Table& c60, std::vector<GeneralKey>* general, bool analytic = true);
   // With the texts: the general entries made from the records and the lines, on several
   // threads.
   void JoinGeneral();
   // Without the texts: the general entries in C60CODE order straight from C60, and the figures
   // of the lines the live records lead to, read from the draft and the closed file side by
   // side. Sets what could not be read.
-  void LoadLean(Table& c60, Table& c50, Table& c40, bool& sortRead, bool& draftRead, bool& closedRead);
+  void LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, bool& sortRead, bool& draftRead,
+                bool& closedRead);
 
   std::vector<SortRecord> records_;
   std::unique_ptr<GeneralEntry[]> entries_;

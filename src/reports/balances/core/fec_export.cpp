@@ -5,6 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -33,15 +34,20 @@ namespace {
 bool BlankInZone(unsigned char b) { return b <= 0x20 || b == 0x7F || b == '|' || b == 0xA6; }
 
 // The form in a zone of each cp1252 byte from 0x80 (its ISO 8859-15 form, "|" as a blank), made once.
-const std::array<std::string, 128>& HighForms() {
-  static const std::array<std::string, 128> kForms = [] {
-    std::array<std::string, 128> forms;
+// A form of at most three bytes, its length in the fourth.
+using HighForm = std::array<char, 4>;
+const std::array<HighForm, 128>& HighForms() {
+  static const std::array<HighForm, 128> kForms = [] {
+    std::array<HighForm, 128> forms{};
     for (int b = 0x80; b <= 0xFF; ++b) {
       const char c = static_cast<char>(b);
       std::string form = platform::Cp1252ToIso885915(std::string_view(&c, 1));
       for (char& f : form)
         if (static_cast<unsigned char>(f) < 0x20 || f == 0x7F || f == '|') f = ' ';
-      forms[static_cast<std::size_t>(b - 0x80)] = form;
+      HighForm& h = forms[static_cast<std::size_t>(b - 0x80)];
+      form.resize(std::min<std::size_t>(form.size(), 3));
+      std::memcpy(h.data(), form.data(), form.size());
+      h[3] = static_cast<char>(form.size());
     }
     return forms;
   }();
@@ -72,11 +78,15 @@ char* PutZone(char* p, std::string_view cp1252) {
   const unsigned char* e = b + cp1252.size();
   while (b < e && kZoneBytes.blank[*b]) ++b;
   while (e > b && kZoneBytes.blank[e[-1]]) --e;
+  const std::array<HighForm, 128>& high = HighForms();
   for (; b < e; ++b) {
-    if (const char c = kZoneBytes.form[*b])
+    if (const char c = kZoneBytes.form[*b]) {
       *p++ = c;
-    else
-      p = PutText(p, HighForms()[*b - 0x80]);
+    } else {
+      const HighForm& h = high[*b - 0x80];
+      std::memcpy(p, h.data(), 3);
+      p += h[3];
+    }
   }
   return p;
 }
@@ -94,11 +104,51 @@ char* PutAmount(char* p, long long cents) {
   return p;
 }
 
+// "00" to "99".
+const std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 // A date's number AAAAMMJJ as its 8 digits; nothing for 0 (an invalid date).
 char* PutDate(char* p, std::uint32_t date) {
   if (date == 0) return p;
-  for (int i = 7; i >= 0; --i, date /= 10) p[i] = static_cast<char>('0' + date % 10);
+  const std::uint32_t year = date / 10000 % 10000, day = date % 10000;
+  std::memcpy(p, &kDigitPairs[2 * (year / 100)], 2);
+  std::memcpy(p + 2, &kDigitPairs[2 * (year % 100)], 2);
+  std::memcpy(p + 4, &kDigitPairs[2 * (day / 100)], 2);
+  std::memcpy(p + 6, &kDigitPairs[2 * (day % 100)], 2);
   return p + 8;
+}
+
+// True when every byte of the N-byte text is printable ASCII other than "|": its zone is then
+// the text without its outer blanks. Eight bytes at a time, the last word padded with blanks.
+template <std::size_t N>
+bool Plain(const char* text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+  char padded[(N + 7) / 8 * 8];
+  std::memset(padded, ' ', sizeof padded);
+  std::memcpy(padded, text, N);
+  std::uint64_t other = 0;
+  for (std::size_t i = 0; i < sizeof padded; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, padded + i, 8);
+    const std::uint64_t del = w ^ (0x7F * kOnes), bar = w ^ ('|' * kOnes);
+    other |= w | ((w - 0x20 * kOnes) & ~w) | ((del - kOnes) & ~del) | ((bar - kOnes) & ~bar);
+  }
+  return (other & kHigh) == 0;
+}
+bool Plain(std::string_view text) {
+  unsigned other = 0;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    other |= static_cast<unsigned>(static_cast<unsigned char>(c - 0x20) >= 0x5F) | static_cast<unsigned>(c == '|');
+  }
+  return other == 0;
 }
 
 }  // namespace
@@ -207,11 +257,9 @@ std::string MonthText(const std::string& month) {
 }
 
 // The first n (at most 8) bytes of a text as a big-endian integer: integers compare as the texts.
-std::uint64_t Packed(const char* text, std::size_t n) {
-  unsigned char bytes[8] = {};
-  std::memcpy(bytes, text, std::min<std::size_t>(n, 8));
-  std::uint64_t k;
-  std::memcpy(&k, bytes, 8);
+inline std::uint64_t Packed(const char* text, std::size_t n) {
+  std::uint64_t k = 0;
+  std::memcpy(&k, text, n < 8 ? n : 8);
   return std::endian::native == std::endian::little ? __builtin_bswap64(k) : k;
 }
 
@@ -273,6 +321,13 @@ class DateNumbers {
   std::uint32_t Of(std::string_view stored) {
     if (stored.size() != 6) return Number(stored);
     const std::uint64_t key = Packed(stored.data(), stored.size());
+    if (key == last_.key) return last_.number;  // the lines of a piece share their dates
+    last_ = {key, OfKey(stored, key)};
+    return last_.number;
+  }
+
+ private:
+  std::uint32_t OfKey(std::string_view stored, std::uint64_t key) {
     // The dates met last, by a few bits of their key, before the table of all.
     Recent& recent = recent_[(key * 0x9E3779B97F4A7C15ULL) >> 58];
     if (recent.key == key) return recent.number;
@@ -280,6 +335,8 @@ class DateNumbers {
     recent = {key, known != nullptr ? *known : numbers_.FindOrAdd(key, Number(stored))};
     return recent.number;
   }
+
+ public:
   std::uint32_t Of(const Fixed<4>& month, const Fixed<2>& day) {
     char stored[6];
     std::memcpy(stored, month.c.data(), 4);
@@ -301,31 +358,26 @@ class DateNumbers {
   };
   KeyIndex numbers_;
   std::array<Recent, 64> recent_{};
+  Recent last_;
 };
 
 
-// A closed general line of the file, with the key that orders the lines: journal, month and piece
-// (its entry), then the line's number and its record in C40.
-struct LineKey {
-  std::uint64_t entry;   // journal (3), month (4), piece's first character
-  std::uint64_t rest;    // piece's last five characters, line number's first three
-  std::uint64_t last;    // line number's last character, then the record
-  bool operator<(const LineKey& o) const {
-    if (entry != o.entry) return entry < o.entry;
-    return rest != o.rest ? rest < o.rest : last < o.last;
-  }
-  bool SameEntry(const LineKey& o) const { return entry == o.entry && rest >> 24 == o.rest >> 24; }
-  std::uint32_t Record() const { return static_cast<std::uint32_t>(last); }
-};
+using LineKey = FecRows::Key;
 
-LineKey KeyOf(const EntryLine& l, std::uint32_t record) {
+// The journal (3), month (4) and piece (6) a key holds, in `text`.
+void EntryText(const LineKey& k, char* text) {
+  UnpackText(k.entry, text, 8);
+  UnpackText(k.rest, text + 8, 5);
+}
+
+LineKey KeyOf(const EntryLine& l, std::uint32_t line) {
   char text[17];
   std::memcpy(text, l.journal.c.data(), 3);
   std::memcpy(text + 3, l.month.c.data(), 4);
   std::memcpy(text + 7, l.piece.c.data(), 6);
   std::memcpy(text + 13, l.lineNumber.c.data(), 4);
   return {Packed(text, 8), Packed(text + 8, 8),
-          static_cast<std::uint64_t>(static_cast<unsigned char>(text[16])) << 32 | record};
+          static_cast<std::uint64_t>(static_cast<unsigned char>(text[16])) << 32 | line, 0, 0, 0};
 }
 
 // An entry: its lines (a run of the ordered lines), its dates, whether it opens the year.
@@ -336,18 +388,66 @@ struct Entry {
   std::pair<std::uint64_t, std::uint64_t> name;  // journal, piece and month, packed
 };
 
-// The latest date of an account's letter: account (8) and letter (4).
+// The latest date of an account's letter: the account and the letter packed.
 struct LetterDate {
-  std::array<char, 12> key;
+  std::uint64_t account;
+  std::uint32_t letter;
   std::uint32_t date;
+  bool SameKey(const LetterDate& o) const { return account == o.account && letter == o.letter; }
+  bool operator<(const LetterDate& o) const {
+    return std::tie(account, letter, date) < std::tie(o.account, o.letter, o.date);
+  }
 };
 
-std::array<char, 12> LetterKey(const EntryLine& l) {
-  std::array<char, 12> key;
-  std::memcpy(key.data(), l.account.c.data(), 8);
-  std::memcpy(key.data() + 8, l.letterE.c.data(), 4);
-  return key;
+// `items` put in the order `less` gives, where `groupOf` gives an integer that orders the items as
+// `less` does across groups and splits them into few groups (journal-months, dates): the groups
+// are placed by counting, then each is sorted unless already in order, as the lines of a
+// journal-month mostly are. Many groups: a plain sort. `less` orders every two items.
+template <typename T, typename GroupOf, typename Less>
+void SortByGroups(std::vector<T>& items, GroupOf groupOf, Less less) {
+  const std::size_t most = items.size() / 8 + 1024;
+  std::vector<std::uint64_t> groups;
+  for (const T& t : items) {
+    const std::uint64_t g = groupOf(t);
+    if (!groups.empty() && groups.back() == g) continue;
+    groups.push_back(g);
+    if (groups.size() > 2 * most) {  // scattered: fewer once made distinct
+      std::sort(groups.begin(), groups.end());
+      groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+      if (groups.size() > most) return std::sort(items.begin(), items.end(), less);
+    }
+  }
+  std::sort(groups.begin(), groups.end());
+  groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+  if (groups.size() > most) return std::sort(items.begin(), items.end(), less);
+  std::vector<std::uint32_t> rank(items.size());
+  std::vector<std::size_t> next(groups.size() + 1, 0);
+  std::uint64_t last = 0;
+  std::uint32_t lastRank = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::uint64_t g = groupOf(items[i]);
+    if (i == 0 || g != last) {
+      last = g;
+      lastRank = static_cast<std::uint32_t>(std::lower_bound(groups.begin(), groups.end(), g) - groups.begin());
+    }
+    rank[i] = lastRank;
+    ++next[lastRank + 1];
+  }
+  for (std::size_t r = 0; r < groups.size(); ++r) next[r + 1] += next[r];
+  {
+    std::vector<T> placed(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) placed[next[rank[i]]++] = items[i];
+    items.swap(placed);
+  }
+  std::size_t from = 0;
+  for (std::size_t r = 0; r < groups.size(); ++r) {  // next[r] is now where group r ends
+    const auto b = items.begin() + static_cast<std::ptrdiff_t>(from), e = items.begin() + static_cast<std::ptrdiff_t>(next[r]);
+    if (!std::is_sorted(b, e, less)) std::sort(b, e, less);
+    from = next[r];
+  }
 }
+
+std::uint32_t LetterOf(const Fixed<4>& letter) { return static_cast<std::uint32_t>(Packed(letter.c.data(), 4) >> 32); }
 
 }  // namespace
 
@@ -385,46 +485,49 @@ void FecRows::AppendRow(std::string& out, std::size_t i) const {
 }
 
 char* FecRows::PutRow(char* p, std::size_t i) const {
+  // The line of a row further on asked ahead: the rows read the lines out of their order.
+  if (i + 8 < rows_.size()) __builtin_prefetch(&lines_[keys_[rows_[i + 8].key].Line()]);
   const Row& row = rows_[i];
-  const EntryLine& l = (*closed_)[row.line];
-  const FecAccountZones& account = accounts_[row.account];
-  const std::array<std::string, 3>& journal = journals_[row.journal];
-  const std::uint32_t lineDate = row.date;
-  p = PutText(p, journal[1]);
-  *p++ = '\t';
-  p = PutText(p, journal[2]);
-  *p++ = '\t';
+  const Key& k = keys_[row.key];
+  const Line& l = lines_[k.Line()];
+  const FecAccountZones& account = accounts_[l.account];
+  const JournalZones& journal = journals_[row.journal];
+  p = PutText(p, journal.zones);
   p = PutDigits(p, row.number);
   *p++ = '\t';
   char* const dateText = p;
-  p = PutDate(p, lineDate);
+  p = PutDate(p, k.date);
   const std::string_view date(dateText, static_cast<std::size_t>(p - dateText));
   *p++ = '\t';
-  p = PutText(p, account.general);
-  *p++ = '\t';
-  p = PutText(p, account.generalName);
-  *p++ = '\t';
-  p = PutText(p, account.auxiliary);
-  *p++ = '\t';
-  p = PutText(p, account.auxiliaryName);
-  *p++ = '\t';
+  p = PutText(p, account.zones);
   // The piece's reference: the journal then the piece (trimmed, the journal 3 characters at most).
-  char text[16];
+  // Texts of printable ASCII only (most) are their own zones once trimmed.
   const std::string_view piece = TrimmedView(l.piece.View());
-  const char* end = PutText(PutText(text, journal[0]), piece);
-  p = PutZone(p, std::string_view(text, static_cast<std::size_t>(end - text)));
+  if (journal.plain && Plain<6>(l.piece.c.data())) {
+    p = PutText(PutText(p, journal.code), piece);
+  } else {
+    char text[16];
+    const char* end = PutText(PutText(text, journal.code), piece);
+    p = PutZone(p, std::string_view(text, static_cast<std::size_t>(end - text)));
+  }
   *p++ = '\t';
   p = PutText(p, date);
   *p++ = '\t';
   // The line's label after its standard label, or the standard label alone; no label at all:
   // the account's name.
   const std::string_view label = TrimmedView(l.label.View());
+  const bool plainLabel = Plain<25>(l.label.c.data());
   std::size_t length = label.size();
-  if (!l.labelCode.Blank()) {
-    const std::string& standard = labels_[static_cast<unsigned char>(l.labelCode.c[0])];
+  if (l.labelCode != ' ') {
+    const auto code = static_cast<unsigned char>(l.labelCode);
+    const std::string& standard = labels_[code];
     if (label.empty()) {
-      p = PutZone(p, standard);
+      p = PutText(p, labelZones_[code]);
       length = standard.size();
+    } else if (plainLabel && plainLabels_[code]) {
+      p = PutText(p, standard);
+      *p++ = '-';
+      p = PutText(p, label);
     } else {
       char joined[256];
       if (standard.size() + 1 + label.size() <= sizeof joined) {
@@ -437,40 +540,27 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
       }
     }
   } else {
-    p = PutZone(p, label);
+    p = plainLabel ? PutText(p, label) : PutZone(p, label);
   }
-  if (length == 0) p = PutText(p, account.auxiliaryAccount ? account.auxiliaryName : account.generalName);
+  if (length == 0) p = PutText(p, account.name);
   *p++ = '\t';
-  long long debit = l.sense == 'D' ? l.cents[1] : 0;
-  long long credit = l.sense == 'D' ? 0 : l.cents[1];
-  if (debit < 0) {
-    credit = -debit;
-    debit = 0;
-  }
-  if (credit < 0) {
-    debit = -credit;
-    credit = 0;
-  }
-  p = PutAmount(p, debit);
+  p = PutAmount(p, k.amount > 0 ? k.amount : 0);
   *p++ = '\t';
-  p = PutAmount(p, credit);
+  p = PutAmount(p, k.amount < 0 ? -k.amount : 0);
   *p++ = '\t';
-  if (!l.letterE.Blank()) {
-    p = PutZone(p, l.letterE.View());
+  if (!l.letter.Blank()) {
+    p = Plain<4>(l.letter.c.data()) ? PutText(p, TrimmedView(l.letter.View())) : PutZone(p, l.letter.View());
     *p++ = '\t';
-    const std::array<char, 12> key = LetterKey(l);
-    auto found = std::lower_bound(letterDates_.begin(), letterDates_.end(), key,
-                                  [](const auto& d, const std::array<char, 12>& k) { return d.first < k; });
-    if (found != letterDates_.end() && found->first == key) p = PutDate(p, found->second);
+    p = PutDate(p, l.letterDate);
   } else {
     *p++ = '\t';
   }
   *p++ = '\t';
-  p = PutDate(p, row.validation);
+  p = PutDate(p, k.validation);
   return PutText(p, "\t\t\r\n");
 }
 
-bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
+bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const ChartList& chart,
                       const FecContext& context, std::string* message) {
   check_ = FecCheck{};
   rows_ = FecRows{};
@@ -479,39 +569,127 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     if (message != nullptr) *message = refusal;
     return false;
   }
-  DateNumbers dates;
+  DateNumbers dates, validations;
   const std::uint32_t yearEnd = dates.Of(context.yearEnd);
   std::string opening = context.openingJournal;
   opening.resize(3, ' ');
 
-  // The closed general lines with an amount, and the letters' dates, from the live sort records;
-  // the draft's journal-months (journal and month packed) are only named.
-  const auto& closed = source.ClosedLines();
-  std::vector<LineKey> lines;
-  lines.reserve(source.Records().size());  // pages are resident once written only
+  // What the rows write of each account, found once.
+  KeyIndex accounts;
+  std::vector<std::uint64_t> accountCodes;  // packed, by index in rows_.accounts_
+  auto nameZone = [&](const std::string& code) {
+    const ChartEntry* a = chart.Find(code);
+    std::string name = a != nullptr ? Trim(a->name) : "";
+    if (name.empty()) {
+      check_.missingAccounts.insert(Trim(code));
+      name = Trim(code);
+    }
+    return FecZone(name);
+  };
+  auto accountOf = [&](const EntryLine& l) -> std::uint32_t {
+    bool added = false;
+    const std::uint64_t code = Packed(l.account.c.data(), 8);
+    const std::uint32_t index =
+        accounts.FindOrAdd(code, static_cast<std::uint32_t>(rows_.accounts_.size()), &added);
+    if (!added) return index;
+    accountCodes.push_back(code);
+    FecAccountZones& z = rows_.accounts_.emplace_back();
+    const std::string account = l.account.Str();
+    std::string general = account;
+    const bool auxiliary = IsAuxiliaryAccount(account);
+    if (auxiliary) {
+      general = codes.CollectiveAccountOf(account[0]);
+      if (general.empty()) {
+        z.withoutCollective = true;
+        return index;
+      }
+    }
+    const std::string generalName = nameZone(general);
+    z.zones = FecZone(general) + "\t" + generalName + "\t";
+    if (auxiliary) {
+      z.name = nameZone(account);
+      z.zones += FecZone(account) + "\t" + z.name + "\t";
+    } else {
+      z.name = generalName;
+      z.zones += "\t\t";
+    }
+    return index;
+  };
+  std::array<bool, 256> labelFound{};
+  auto findLabel = [&](char c) {
+    const auto code = static_cast<unsigned char>(c);
+    if (c == ' ' || labelFound[code]) return;
+    labelFound[code] = true;
+    const std::string key(1, c);
+    auto t = codes.Labels().find(key);
+    std::string standard = t != codes.Labels().end() ? t->second : "";
+    if (t == codes.Labels().end() || standard.empty()) {
+      check_.missingLabels.insert(key);
+      standard = key;
+    }
+    rows_.labels_[code] = standard;
+    rows_.labelZones_[code] = FecZone(standard);
+    rows_.plainLabels_[code] = Plain(standard) && TrimmedView(standard).size() == standard.size();
+  };
+
+  // The closed general lines with an amount, and the letters' dates, from the live sort records
+  // (each line once for every record leading to it); the draft's journal-months (journal and
+  // month packed) are only named.
+  std::vector<LineKey>& keys = rows_.keys_;
+  std::vector<bool> withoutCollective;  // by place: a line whose account has no collective
+  std::vector<FecRows::Line>& lines = rows_.lines_;
   std::vector<LetterDate> letterDates;
   std::vector<std::uint64_t> draftMonths;
-  for (const SortRecord& r : source.Records()) {
-    if (r.cls != 'Z') continue;
-    if (r.file == 'B') {
-      char text[7];
-      std::memcpy(text, r.journal.c.data(), 3);
-      std::memcpy(text + 3, r.date.c.data(), 4);
-      const std::uint64_t key = Packed(text, 7);
-      if (draftMonths.empty() || draftMonths.back() != key) draftMonths.push_back(key);
-      continue;
+  ClosedGeneralWalk walk;
+  walk.start = [&](std::size_t count) {
+    keys.reserve(count);
+    lines.reserve(count);
+  };
+  walk.draftRecord = [&](const Fixed<3>& journal, const Fixed<4>& month) {
+    char text[7];
+    std::memcpy(text, journal.c.data(), 3);
+    std::memcpy(text + 3, month.c.data(), 4);
+    const std::uint64_t key = Packed(text, 7);
+    if (draftMonths.empty() || draftMonths.back() != key) draftMonths.push_back(key);
+  };
+  walk.broken = [&](std::uint32_t physical) { check_.brokenRecords.insert(physical); };
+  walk.line = [&](const EntryLine& l, std::uint32_t, unsigned records) {
+    const std::uint32_t date = dates.Of(l.month, l.day);
+    if (!l.letterE.Blank()) {
+      const LetterDate letter{Packed(l.account.c.data(), 8), LetterOf(l.letterE), date};
+      letterDates.insert(letterDates.end(), records, letter);
     }
-    const EntryLine* l = source.LineOf(r);
-    if (l == nullptr) {
-      check_.brokenRecords.insert(r.physical);
-      continue;
+    if (l.cents[1] == 0) {
+      check_.zeroLines += records;
+      return;
     }
-    if (!l->letterE.Blank()) letterDates.push_back({LetterKey(*l), dates.Of(l->month, l->day)});
-    if (l->cents[1] == 0) {
-      ++check_.zeroLines;
-      continue;
+    FecRows::Line line;
+    LineKey key = KeyOf(l, static_cast<std::uint32_t>(lines.size()));
+    key.amount = l.sense == 'D' ? l.cents[1] : -l.cents[1];
+    key.date = date;
+    key.validation = l.validation.Blank() ? yearEnd : validations.Of(l.validation.View());
+    line.account = accountOf(l);
+    line.letterDate = 0;
+    line.label = l.label;
+    line.piece = l.piece;
+    line.letter = l.letterE;
+    line.labelCode = l.labelCode.c[0];
+    const bool excluded = rows_.accounts_[line.account].withoutCollective;
+    if (excluded)
+      check_.lettersWithoutCollective.insert(l.account.c[0]);
+    else
+      findLabel(line.labelCode);
+    for (unsigned r = 0; r < records; ++r) {
+      key.last = (key.last & ~std::uint64_t{0xFFFFFFFF}) | lines.size();
+      keys.push_back(key);
+      lines.push_back(line);
+      withoutCollective.push_back(excluded);
     }
-    lines.push_back(KeyOf(*l, static_cast<std::uint32_t>(l - closed.data())));
+  };
+  if (!ReadClosedGeneralLines(tables.c60, tables.c50, tables.c40, walk, message)) {
+    check_ = FecCheck{};
+    rows_ = FecRows{};
+    return false;
   }
   std::sort(draftMonths.begin(), draftMonths.end());
   draftMonths.erase(std::unique(draftMonths.begin(), draftMonths.end()), draftMonths.end());
@@ -521,154 +699,109 @@ bool FecExport::Build(const BalanceSource& source, const CodeLists& codes, const
     check_.draftMonths.insert(std::string(text, 3) + " " + MonthText(std::string(text + 3, 4)));
   }
 
-  // The latest date of each account's letter (an invalid date the earliest).
-  std::sort(letterDates.begin(), letterDates.end(), [](const LetterDate& a, const LetterDate& b) {
-    return std::tie(a.key, a.date) < std::tie(b.key, b.date);
-  });
+  // The latest date of each account's letter (an invalid date the earliest), given to its lines.
+  std::sort(letterDates.begin(), letterDates.end());
+  std::size_t kept = 0;
   for (std::size_t i = 0; i < letterDates.size(); ++i)
-    if (i + 1 == letterDates.size() || letterDates[i + 1].key != letterDates[i].key)
-      rows_.letterDates_.emplace_back(letterDates[i].key, letterDates[i].date);
+    if (i + 1 == letterDates.size() || !letterDates[i + 1].SameKey(letterDates[i])) letterDates[kept++] = letterDates[i];
+  letterDates.resize(kept);
+  for (FecRows::Line& l : lines) {
+    if (l.letter.Blank()) continue;
+    const LetterDate key{accountCodes[l.account], LetterOf(l.letter), 0};
+    auto found = std::lower_bound(letterDates.begin(), letterDates.end(), key);
+    if (found != letterDates.end() && found->SameKey(key)) l.letterDate = found->date;
+  }
   letterDates = {};
 
-  // The entries: the lines in entry order, each entry's lines by number then record; the dates and
+  // The entries: the lines in entry order, each entry's lines by number then place; the dates and
   // the balance of each.
-  std::sort(lines.begin(), lines.end());
+  SortByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
   std::vector<Entry> entries;
-  entries.reserve(lines.size());  // pages are resident once written only
-  for (std::size_t i = 0; i < lines.size();) {
+  {
+    std::size_t count = keys.empty() ? 0 : 1;
+    for (std::size_t i = 1; i < keys.size(); ++i) count += !keys[i].SameEntry(keys[i - 1]);
+    entries.reserve(count);
+  }
+  for (std::size_t i = 0; i < keys.size();) {
     Entry e;
     e.first = static_cast<std::uint32_t>(i);
-    const LineKey first = lines[i];
-    const EntryLine& head = closed[first.Record()];
-    e.opening = head.journal.View() == opening;
+    const LineKey first = keys[i];
+    char head[16] = {};  // journal (3), month (4), piece (6)
+    EntryText(first, head);
+    e.opening = std::string_view(head, 3) == opening;
     bool severalDates = false, severalValidations = false;
     long long balance = 0;
-    for (; i < lines.size() && lines[i].SameEntry(first); ++i) {
-      const EntryLine& l = closed[lines[i].Record()];
-      const std::uint32_t date = dates.Of(l.month, l.day);
-      const std::uint32_t validation = l.validation.Blank() ? yearEnd : dates.Of(l.validation.View());
-      lines[i].entry = std::uint64_t{date} << 32 | validation;  // the order is made: the key keeps the dates
+    for (; i < keys.size() && keys[i].SameEntry(first); ++i) {
+      const LineKey& l = keys[i];
       if (i == e.first) {
-        e.date = date;
-        e.validation = validation;
+        e.date = l.date;
+        e.validation = l.validation;
       }
-      severalDates = severalDates || date != e.date;
-      severalValidations = severalValidations || validation != e.validation;
-      e.date = std::min(e.date, date);
-      e.validation = std::min(e.validation, validation);
-      balance += l.sense == 'D' ? l.cents[1] : -l.cents[1];
+      severalDates = severalDates || l.date != e.date;
+      severalValidations = severalValidations || l.validation != e.validation;
+      e.date = std::min(e.date, l.date);
+      e.validation = std::min(e.validation, l.validation);
+      balance += l.amount;
     }
     e.count = static_cast<std::uint32_t>(i - e.first);
     if (balance != 0 || severalDates || severalValidations) {
-      const std::string name =
-          head.journal.Trimmed() + " " + head.piece.Trimmed() + " (" + MonthText(head.month.Str()) + ")";
+      const std::string name = std::string(TrimmedView(std::string_view(head, 3))) + " " +
+                               std::string(TrimmedView(std::string_view(head + 7, 6))) + " (" +
+                               MonthText(std::string(head + 3, 4)) + ")";
       if (balance != 0) check_.unbalancedPieces.insert(name);
       if (severalDates) check_.severalDates.insert(name);
       if (severalValidations) check_.severalValidations.insert(name);
     }
     // Journal, piece and month packed, for the order of the entries.
     char text[16] = {};
-    std::memcpy(text, head.journal.c.data(), 3);
-    std::memcpy(text + 3, head.piece.c.data(), 6);
-    std::memcpy(text + 9, head.month.c.data(), 4);
+    std::memcpy(text, head, 3);
+    std::memcpy(text + 3, head + 7, 6);
+    std::memcpy(text + 9, head + 3, 4);
     e.name = {Packed(text, 8), Packed(text + 8, 8)};
     entries.push_back(e);
   }
   // The opening entries first, then by validation date, date, journal, piece and month.
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    if (a.opening != b.opening) return a.opening;
-    return std::tie(a.validation, a.date, a.name) < std::tie(b.validation, b.date, b.name);
-  });
+  // (Dates are below 2^27.)
+  SortByGroups(
+      entries,
+      [](const Entry& e) {
+        return (e.opening ? 0 : std::uint64_t{1} << 54) | std::uint64_t{e.validation} << 27 | e.date;
+      },
+      [](const Entry& a, const Entry& b) {
+        if (a.opening != b.opening) return a.opening;
+        return std::tie(a.validation, a.date, a.name) < std::tie(b.validation, b.date, b.name);
+      });
 
-  // What the rows write of each account, journal and standard label, found once.
-  KeyIndex accounts;
-  auto nameZone = [&](const std::string& code, std::string& zone) {
-    const ChartEntry* a = chart.Find(code);
-    std::string name = a != nullptr ? Trim(a->name) : "";
-    if (name.empty()) {
-      check_.missingAccounts.insert(Trim(code));
-      name = Trim(code);
-    }
-    AppendFecZone(zone, name);
-  };
-  auto accountOf = [&](const EntryLine& l) -> std::uint32_t {
-    bool added = false;
-    const std::uint32_t index =
-        accounts.FindOrAdd(Packed(l.account.c.data(), 8), static_cast<std::uint32_t>(rows_.accounts_.size()), &added);
-    if (!added) return index;
-    FecAccountZones& z = rows_.accounts_.emplace_back();
-    const std::string account = l.account.Str();
-    std::string general = account;
-    if (IsAuxiliaryAccount(account)) {
-      general = codes.CollectiveAccountOf(account[0]);
-      if (general.empty()) {
-        z.withoutCollective = true;
-        return index;
-      }
-      z.auxiliaryAccount = true;
-      AppendFecZone(z.auxiliary, account);
-    }
-    AppendFecZone(z.general, general);
-    nameZone(general, z.generalName);
-    if (z.auxiliaryAccount) nameZone(account, z.auxiliaryName);
-    return index;
-  };
+  // The rows in the file's order; each entry's journal found once.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> journals;  // the journal as stored (packed), its index
-  std::array<bool, 256> labelFound{};
-
-  rows_.closed_ = &closed;
   rows_.rows_.reserve(lines.size());
   std::uint32_t number = 0;
   for (const Entry& e : entries) {
     ++number;
-    const EntryLine& head = closed[lines[e.first].Record()];
-    const std::uint64_t journalKey = Packed(head.journal.c.data(), 3);
+    char head[16] = {};
+    EntryText(keys[e.first], head);
+    const std::uint64_t journalKey = Packed(head, 3);
     auto j = std::find_if(journals.begin(), journals.end(), [&](const auto& k) { return k.first == journalKey; });
     if (j == journals.end()) {
       j = journals.insert(j, {journalKey, static_cast<std::uint32_t>(rows_.journals_.size())});
-      const std::string journal = head.journal.Trimmed();
+      const std::string journal(TrimmedView(std::string_view(head, 3)));
       auto code = codes.Journals().find(journal);
       std::string name = code != codes.Journals().end() ? code->second.name : "";
       if (name.empty()) {
         check_.missingJournals.insert(journal);
         name = journal;
       }
-      std::array<std::string, 3>& zones = rows_.journals_.emplace_back();
-      zones[0] = journal;
-      AppendFecZone(zones[1], journal);
-      AppendFecZone(zones[2], name);
+      rows_.journals_.push_back({journal, FecZone(journal) + "\t" + FecZone(name) + "\t", Plain(journal)});
     }
-    for (std::uint32_t i = e.first; i < e.first + e.count; ++i) {
-      const std::uint32_t line = lines[i].Record();
-      const EntryLine& l = closed[line];
-      const std::uint32_t account = accountOf(l);
-      if (rows_.accounts_[account].withoutCollective) {
-        check_.lettersWithoutCollective.insert(l.account.c[0]);
-        continue;
-      }
-      if (!l.labelCode.Blank() && !labelFound[static_cast<unsigned char>(l.labelCode.c[0])]) {
-        const auto code = static_cast<unsigned char>(l.labelCode.c[0]);
-        labelFound[code] = true;
-        const std::string key = l.labelCode.Trimmed();
-        auto t = codes.Labels().find(key);
-        std::string standard = t != codes.Labels().end() ? t->second : "";
-        if (t == codes.Labels().end() || standard.empty()) {
-          check_.missingLabels.insert(key);
-          standard = key;
-        }
-        rows_.labels_[code] = standard;
-      }
-      rows_.rows_.push_back({line, number, account, j->second, static_cast<std::uint32_t>(lines[i].entry >> 32),
-                             static_cast<std::uint32_t>(lines[i].entry)});
-    }
+    for (std::uint32_t i = e.first; i < e.first + e.count; ++i)
+      if (!withoutCollective[keys[i].Line()]) rows_.rows_.push_back({i, number, j->second});
   }
   // The most a row's text may take: zones take at most three bytes per byte of their text.
   std::size_t account = 0, journal = 0, standard = 0;
-  for (const FecAccountZones& z : rows_.accounts_)
-    account = std::max(account, z.general.size() + z.generalName.size() + z.auxiliary.size() + z.auxiliaryName.size());
-  for (const auto& z : rows_.journals_) journal = std::max(journal, z[1].size() + z[2].size());
+  for (const FecAccountZones& z : rows_.accounts_) account = std::max(account, z.zones.size() + z.name.size());
+  for (const auto& z : rows_.journals_) journal = std::max(journal, z.zones.size());
   for (const std::string& t : rows_.labels_) standard = std::max(standard, t.size());
-  rows_.rowBound_ = journal + 2 * account + 3 * (3 + 6) + 3 * (standard + 1 + 25) + 3 * 4 + 256;
+  rows_.rowBound_ = journal + account + 3 * (3 + 6) + 3 * (standard + 1 + 25) + 3 * 4 + 256;
   return true;
 }
 

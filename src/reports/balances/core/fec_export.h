@@ -2,9 +2,9 @@
 // des procédures fiscales): one line per closed general-account line of the year, in the 18
 // zones of the flat-file form, tab-separated, lines ended by CR LF, text in ISO 8859-15.
 //
-// The file is made from the lines read by BalanceSource (C60 stays shared and in its order; no
-// temporary tag is made): its rows are ordered and checked in memory, kept compact, and their
-// text is made as the file is written. Before anything is written, the whole year is checked:
+// The file is made from the closed lines that C60's live records lead to, read once from the
+// tables (C60 stays shared and in its order; no temporary tag is made): its rows are ordered and
+// checked in memory, kept compact, and their text is made as the file is written. Before anything is written, the whole year is checked:
 // what is only reported (draft journal-months left out, unbalanced pieces, pieces with several
 // dates or validation dates, journals, labels or accounts missing or nameless, zero lines left
 // out) lets the user go on; what would make a wrong file (sort records reaching no closed line,
@@ -71,14 +71,15 @@ class FecRow {
 
 // An account's zones as its rows write them.
 struct FecAccountZones {
-  bool withoutCollective = false, auxiliaryAccount = false;
-  std::string general, generalName, auxiliary, auxiliaryName;
+  bool withoutCollective = false;
+  std::string zones;  // the general account, its name, the auxiliary account, its name: each ended by a tab
+  std::string name;   // what a line without a label writes: the auxiliary account's name, else the general one's
 };
 
-// The rows of the file, kept compact: for each row its line of the source, its entry's number,
-// its account and journal, its dates as numbers; the zones of the accounts, journals and standard
-// labels once each. A row's text is made when it is written or read, so no text is kept per row.
-// The rows read the closed lines of the BalanceSource they were built from: it must outlive them.
+// The rows of the file, kept compact: for each closed line its key, figures, dates, label, piece
+// and letter, its entry's number, its account and journal; the zones of the accounts, journals and
+// standard labels once each. A row's text is made when it is written or read, so no text is
+// kept per row; the rows need nothing else once built.
 class FecRows {
  public:
   class Iterator {
@@ -111,25 +112,59 @@ class FecRows {
   // The header line, CR LF included.
   static const std::string& Header();
 
+  // A closed line with the key that orders the lines: journal, month and piece (its entry), then
+  // the line's number and its place among the lines read (in C40's order); its figures.
+  struct Key {
+    std::uint64_t entry;             // journal (3), month (4), piece's first character
+    std::uint64_t rest;              // piece's last five characters, line number's first three
+    std::uint64_t last;              // line number's last character, then the place
+    std::int64_t amount;             // cents, debit above zero, credit below
+    std::uint32_t date, validation;  // AAAAMMJJ as numbers, 0 when invalid
+    bool operator<(const Key& o) const {
+      if (entry != o.entry) return entry < o.entry;
+      return rest != o.rest ? rest < o.rest : last < o.last;
+    }
+    bool SameEntry(const Key& o) const { return entry == o.entry && rest >> 24 == o.rest >> 24; }
+    std::uint32_t Line() const { return static_cast<std::uint32_t>(last); }
+  };
+  // What the rows write of a closed line besides.
+  struct Line {
+    std::uint32_t account;     // in accounts_
+    std::uint32_t letterDate;  // the latest date of its account's letter
+    Fixed<25> label;
+    Fixed<6> piece;
+    Fixed<4> letter;
+    char labelCode;
+  };
+
  private:
   friend class FecExport;
+  // A row: its key (in keys_), its entry's number, its journal (in journals_).
   struct Row {
-    std::uint32_t line;     // in the closed lines
-    std::uint32_t number;   // its entry's
-    std::uint32_t account;  // in accounts_
-    std::uint32_t journal;  // in journals_
-    std::uint32_t date, validation;  // AAAAMMJJ as numbers, 0 when invalid
+    std::uint32_t key, number, journal;
+  };
+  struct JournalZones {
+    std::string code;   // trimmed
+    std::string zones;  // its code and its name, each ended by a tab
+    bool plain;         // its code printable ASCII only, other than "|"
   };
   // Row i's line written from p, which has rowBound_ bytes of room; where it ends.
   char* PutRow(char* p, std::size_t i) const;
 
-  const std::vector<EntryLine>* closed_ = nullptr;
-  std::vector<Row> rows_;
+  std::vector<Key> keys_;    // in their order
+  std::vector<Line> lines_;  // in C40's order
+  std::vector<Row> rows_;    // in the file's order
   std::vector<FecAccountZones> accounts_;
-  std::vector<std::array<std::string, 3>> journals_;     // trimmed, its zone, its name's zone
-  std::array<std::string, 256> labels_;                 // standard labels by code, trimmed
-  std::vector<std::pair<std::array<char, 12>, std::uint32_t>> letterDates_;  // account and letter: latest
-  std::size_t rowBound_ = 0;  // the most a row's line may take
+  std::vector<JournalZones> journals_;
+  std::array<std::string, 256> labels_;      // standard labels by code, trimmed
+  std::array<std::string, 256> labelZones_;  // and their zones
+  std::array<bool, 256> plainLabels_{};      // those that are their own zones (printable ASCII, no "|", trimmed)
+  std::size_t rowBound_ = 0;             // the most a row's line may take
+};
+
+// The dossier's tables the file is made from.
+struct FecTables {
+  std::string c60, c50, c40;
 };
 
 class FecExport {
@@ -139,11 +174,11 @@ class FecExport {
   // SIREN + "FEC" + the year's last day AAAAMMJJ + ".txt".
   static std::string FileName(const std::string& siren, const std::string& yearEndStored);
 
-  // Reads the lines into rows and checks the year; false only when the SIREN is refused
-  // (then *message says why). The check tells whether the rows may be written. The rows read
-  // the source's lines: it must outlive them.
-  bool Build(const BalanceSource& source, const CodeLists& codes, const ChartList& chart,
-             const FecContext& context, std::string* message = nullptr);
+  // Reads the closed lines that the live sort records lead to into rows, and checks the year;
+  // false when the SIREN is refused or a table cannot be read (then *message says why). The
+  // check tells whether the rows may be written.
+  bool Build(const FecTables& tables, const CodeLists& codes, const ChartList& chart, const FecContext& context,
+             std::string* message = nullptr);
 
   const FecCheck& Check() const { return check_; }
   const FecRows& Rows() const { return rows_; }
