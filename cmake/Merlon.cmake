@@ -1,13 +1,4 @@
-# add_subdirectory for each folder that has a CMakeLists.txt
-function(merlon_add_dirs)
-  foreach(d ${ARGN})
-    if(EXISTS "${CMAKE_SOURCE_DIR}/${d}/CMakeLists.txt")
-      add_subdirectory("${d}")
-    endif()
-  endforeach()
-endfunction()
-
-# merlon_test(NAME src... LIBS lib...): one GoogleTest executable registered
+# merlon_test(NAME src... LIBS lib... [LABELS label...]): one GoogleTest executable registered
 # with CTest. Tests run from the build folder with MERLON_SOURCE_DIR set, and
 # require the fixture merlon_source_tree (the check that the run leaves no file
 # in the source tree); a test added with add_test requires it too.
@@ -24,4 +15,18 @@ function(merlon_test name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MERLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
                LABELS "${T_LABELS}"
                FIXTURES_REQUIRED merlon_source_tree)
+endfunction()
+
+# merlon_label_tests(TARGET LABEL REGEX): gives LABEL to the tests of the GoogleTest program TARGET
+# (added by merlon_test in this folder) whose CTest name matches REGEX. The tests are only known
+# once CTest reads what the discovery found, so the labels are set by a file CTest reads after it.
+function(merlon_label_tests target label regex)
+  set(file ${CMAKE_CURRENT_BINARY_DIR}/${target}_label_${label}.cmake)
+  file(WRITE ${file}
+       "foreach(t IN LISTS ${target}_TESTS)\n"
+       "  if(t MATCHES [=[${regex}]=])\n"
+       "    set_tests_properties(\"\${t}\" PROPERTIES LABELS ${label})\n"
+       "  endif()\n"
+       "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
 endfunction()
