@@ -1,14 +1,5 @@
-# add_subdirectory for each folder that has a CMakeLists.txt
-function(merlon_add_dirs)
-  foreach(d ${ARGN})
-    if(EXISTS "${CMAKE_SOURCE_DIR}/${d}/CMakeLists.txt")
-      add_subdirectory("${d}")
-    endif()
-  endforeach()
-endfunction()
-
-# merlon_test(NAME src... LIBS lib...): one GoogleTest executable registered
-# with CTest. Tests run from the build folder with MERLON_SOURCE_DIR set, and
+# merlon_test(NAME src... LIBS lib... [LABELS label...]): one GoogleTest executable registered
+# with CTest. Tests run from the build folder with MERLON_SOURCE_DIR compiled in, and
 # require the fixture merlon_source_tree (the check that the run leaves no file
 # in the source tree); a test added with add_test requires it too.
 function(merlon_test name)
@@ -19,9 +10,27 @@ function(merlon_test name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE MERLON_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                              MERLON_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  # The properties reach every discovered test as one flat list: each value must be a single item
+  # (a ";" inside one would split it and shift the names after it). The source folder is compiled in.
+  set(properties ENVIRONMENT QT_QPA_PLATFORM=offscreen FIXTURES_REQUIRED merlon_source_tree)
+  if(T_LABELS)  # one label: a second would be read as a property name
+    list(APPEND properties LABELS ${T_LABELS})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MERLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
-               LABELS "${T_LABELS}"
-               FIXTURES_REQUIRED merlon_source_tree)
+    PROPERTIES ${properties})
+endfunction()
+
+# merlon_label_tests(TARGET LABEL REGEX): gives LABEL to the tests of the GoogleTest program TARGET
+# (added by merlon_test in this folder) whose CTest name matches REGEX. The tests are only known
+# once CTest reads what the discovery found, so the labels are set by a file CTest reads after it.
+function(merlon_label_tests target label regex)
+  set(file ${CMAKE_CURRENT_BINARY_DIR}/${target}_label_${label}.cmake)
+  file(WRITE ${file}
+       "foreach(t IN LISTS ${target}_TESTS)\n"
+       "  if(t MATCHES [=[${regex}]=])\n"
+       "    set_tests_properties(\"\${t}\" PROPERTIES LABELS ${label})\n"
+       "  endif()\n"
+       "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
 endfunction()
