@@ -1,10 +1,25 @@
 // Text helpers returning a std::string (see text.h).
 #include "runtime/text.h"
 
+#include <array>
+
 #include "platform/system/cp1252.h"
 #include "runtime/numbers.h"
 
 namespace {
+
+// The cp1252 case of every byte, made once from the system layer's (the report interpreter
+// changes the case of every statement it reads: a table look-up a byte).
+using CaseTable = std::array<unsigned char, 256>;
+template <unsigned char (*Change)(unsigned char)>
+const CaseTable& TableOf() {
+  static const CaseTable table = [] {
+    CaseTable t{};
+    for (int c = 0; c < 256; ++c) t[c] = Change(static_cast<unsigned char>(c));
+    return t;
+  }();
+  return table;
+}
 
 template <typename Change>
 std::string Changed(std::string_view text, Change change) {
@@ -34,9 +49,15 @@ std::string UpperAscii(std::string_view text) {
   return Changed(text, [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
 }
 
-std::string LowerCp1252(std::string_view text) { return Changed(text, platform::Cp1252Lower); }
+std::string LowerCp1252(std::string_view text) {
+  const CaseTable& lower = TableOf<platform::Cp1252Lower>();
+  return Changed(text, [&lower](unsigned char c) { return lower[c]; });
+}
 
-std::string UpperCp1252(std::string_view text) { return Changed(text, platform::Cp1252Upper); }
+std::string UpperCp1252(std::string_view text) {
+  const CaseTable& upper = TableOf<platform::Cp1252Upper>();
+  return Changed(text, [&upper](unsigned char c) { return upper[c]; });
+}
 
 std::string FitRight(std::string_view text, int width) {
   const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;

@@ -4,6 +4,7 @@
 
 #include "reports/engine/core/report_text.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace reports {
 
@@ -40,7 +41,7 @@ bool ParseReportFixture(const std::string& text, ReportFixture& fixture, std::st
     start = end == std::string::npos ? text.size() + 1 : end + 1;
     ++number;
     if (!line.empty() && line[0] == '#') continue;
-    if (TrimBlanks(line).empty()) {
+    if (Trimmed(line).empty()) {
       current = nullptr;
       continue;
     }
@@ -51,25 +52,25 @@ bool ParseReportFixture(const std::string& text, ReportFixture& fixture, std::st
     } else if (StartsWith(line, "DOSSIER ") && line.find('=') != std::string::npos && LeadingInt(line.substr(8)) > 0) {
       fixture.dossier[LeadingInt(line.substr(8))] = line.substr(line.find('=') + 1);
     } else if (StartsWith(line, "LINE")) {
-      const std::string letter = TrimBlanks(line.substr(4));
+      const std::string letter = Trimmed(line.substr(4));
       fixture.records.push_back(FixtureRecord{letter.empty() ? ' ' : letter[0], {}});
       current = &fixture.records.back();
     } else if (line == "PREPARE") {
       current = &fixture.prepare;
     } else if (line == "END" || StartsWith(line, "END ")) {
-      const std::string letter = TrimBlanks(line.substr(3));
+      const std::string letter = Trimmed(line.substr(3));
       fixture.end = FixtureRecord{letter.empty() ? 'Z' : letter[0], {}};
       current = &fixture.end;
     } else if (StartsWith(line, "FAMILY ")) {
-      fixture.family = TrimBlanks(line.substr(7));
+      fixture.family = Trimmed(line.substr(7));
     } else if (StartsWith(line, "PREFIX ")) {
-      fixture.prefixes.push_back(UpperText(TrimBlanks(line.substr(7))));
+      fixture.prefixes.push_back(UpperCp1252(Trimmed(line.substr(7))));
     } else if (StartsWith(line, "LETTERS ")) {
-      fixture.letters = UpperText(TrimBlanks(line.substr(8)));
+      fixture.letters = UpperCp1252(Trimmed(line.substr(8)));
     } else if (StartsWith(line, "LISTTYPES ")) {
-      for (const std::string& w : Words(line.substr(10))) fixture.listTypes.push_back(UpperText(w));
+      for (const std::string& w : Words(line.substr(10))) fixture.listTypes.push_back(UpperCp1252(w));
     } else if (StartsWith(line, "READS ")) {
-      for (const std::string& w : Words(line.substr(6))) fixture.reads.push_back(LowerText(w));
+      for (const std::string& w : Words(line.substr(6))) fixture.reads.push_back(LowerCp1252(w));
     } else if (StartsWith(line, "CODE ") && line.find('=') != std::string::npos) {
       const std::size_t eq = line.find('=');
       const std::string rest = line.substr(eq + 1);
@@ -78,7 +79,7 @@ bool ParseReportFixture(const std::string& text, ReportFixture& fixture, std::st
                                                         bar == std::string::npos ? std::string() : rest.substr(bar + 1)};
     } else if (current != nullptr && line.find('=') != std::string::npos) {
       const std::size_t eq = line.find('=');
-      current->values.emplace_back(UpperText(TrimBlanks(line.substr(0, eq))), line.substr(eq + 1));
+      current->values.emplace_back(UpperCp1252(Trimmed(line.substr(0, eq))), line.substr(eq + 1));
     } else {
       error = "Ligne " + std::to_string(number) + " incomprise: " + line;
       return false;
@@ -88,7 +89,7 @@ bool ParseReportFixture(const std::string& text, ReportFixture& fixture, std::st
 }
 
 bool FamilyReadsListType(const ReportFixture& fixture, const std::string& value) {
-  const std::string v = UpperText(value);
+  const std::string v = UpperCp1252(value);
   for (const std::string& t : fixture.listTypes) {
     if (!t.empty() && t.back() == '*' ? StartsWith(v, t.substr(0, t.size() - 1)) : v == t) return true;
   }
@@ -96,7 +97,7 @@ bool FamilyReadsListType(const ReportFixture& fixture, const std::string& value)
 }
 
 bool FamilyReads(const ReportFixture& fixture, const std::string& name) {
-  const std::string n = LowerText(name);
+  const std::string n = LowerCp1252(name);
   for (const std::string& r : fixture.reads) {
     if (r == n) return true;
   }

@@ -6,6 +6,7 @@
 #include "platform/system/files.h"
 #include "reports/engine/core/report_text.h"
 #include "reports/engine/core/template_loader.h"
+#include "runtime/text.h"
 #include "template_check.h"
 
 namespace reports {
@@ -49,9 +50,9 @@ bool ReadCatalog(const std::string& folder, std::vector<CatalogEntry>& entries, 
     start = end + 1;
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (TrimBlanks(line).empty() || line[0] == '#') continue;
+    if (Trimmed(line).empty() || line[0] == '#') continue;
     const std::size_t tab = line.find('\t');
-    if (tab == std::string::npos || tab == 0 || TrimBlanks(line.substr(tab + 1)).empty()) {
+    if (tab == std::string::npos || tab == 0 || Trimmed(line.substr(tab + 1)).empty()) {
       error = std::string(kCatalogName) + ":" + std::to_string(number) + ": ni code, tabulation et nom: " + line;
       return false;
     }
@@ -92,7 +93,7 @@ bool FolderTemplateSource::FindTemplate(const std::string& code, std::string& te
 const ReportFixture* FamilyOfCode(const std::vector<ReportFixture>& families, const std::string& code) {
   const ReportFixture* best = nullptr;
   std::size_t length = 0;
-  const std::string upper = UpperText(code);
+  const std::string upper = UpperCp1252(code);
   for (const ReportFixture& f : families) {
     for (const std::string& p : f.prefixes) {
       if (StartsWith(upper, p) && p.size() > length) {
@@ -113,7 +114,7 @@ std::vector<std::string> CheckReportSet(const std::string& folder, const std::ve
   for (const CatalogEntry& e : entries) {
     const std::string where = std::string(kCatalogName) + ":" + std::to_string(e.line) + ": ";
     if (e.code.size() > kLayoutCodeWidth) problems.push_back(where + "code de plus de 10 caract\xE8res: " + e.code);
-    if (e.code != UpperText(TrimBlanks(e.code))) problems.push_back(where + "code qui n'est pas en capitales: " + e.code);
+    if (e.code != UpperCp1252(Trimmed(e.code))) problems.push_back(where + "code qui n'est pas en capitales: " + e.code);
     if (e.name.size() > kLayoutNameWidth) problems.push_back(where + "nom de plus de 30 caract\xE8res: " + e.name);
     if (!codes.insert(ReportCodeKey(e.code)).second) problems.push_back(where + "code en double: " + e.code);
     if (FamilyOfCode(families, e.code) == nullptr) problems.push_back(where + "code d'aucune famille: " + e.code);
@@ -135,10 +136,10 @@ std::vector<std::string> CheckReportSet(const std::string& folder, const std::ve
         problems.push_back(file + ":" + std::to_string(p.line) + ": " + p.message);
     }
     // Imports name a layout of the set.
-    const std::string lowered = LowerText(text);
+    const std::string lowered = LowerCp1252(text);
     for (std::size_t at = lowered.find("[ie:"); at != std::string::npos; at = lowered.find("[ie:", at + 1)) {
       const std::size_t close = lowered.find(']', at);
-      const std::string code = ReportCodeKey(TrimBlanks(text.substr(at + 4, close - at - 4)));
+      const std::string code = ReportCodeKey(Trimmed(text.substr(at + 4, close - at - 4)));
       if (codes.count(code) == 0) problems.push_back(file + ": [IE:" + code + "] importe un mod\xE8le absent du jeu");
     }
   }

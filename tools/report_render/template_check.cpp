@@ -4,6 +4,7 @@
 
 #include "reports/engine/core/report_text.h"
 #include "runtime/report_fields.h"
+#include "runtime/text.h"
 
 namespace reports {
 
@@ -50,7 +51,7 @@ std::string VariableName(std::string_view rest) {
   if (!rest.empty() && rest[0] >= '1' && rest[0] <= '5') rest.remove_prefix(1);
   if (!rest.empty() && rest[0] == '#') rest.remove_prefix(1);
   const std::size_t end = rest.find_first_of(",:");
-  return RightTrimBlanks(rest.substr(0, end));
+  return TrimmedRight(rest.substr(0, end));
 }
 
 struct Checker {
@@ -80,8 +81,8 @@ struct Checker {
       if (index < 0 || index >= fields.FieldCount()) Problem("variable hors de la table: [" + std::string(statementText) + "]");
       return;
     }
-    if (fields.FindField(UpperText(name).c_str()) < 0)
-      Problem("variable inconnue de la famille " + family.family + ": " + UpperText(name));
+    if (fields.FindField(UpperCp1252(name).c_str()) < 0)
+      Problem("variable inconnue de la famille " + family.family + ": " + UpperCp1252(name));
   }
 
   void Condition(std::string_view s) {
@@ -91,13 +92,13 @@ struct Checker {
       Problem("condition sans texte: [" + std::string(s) + "]");
       return;
     }
-    const std::string condition = TrimBlanks(body.substr(0, first));
+    const std::string condition = Trimmed(body.substr(0, first));
     const std::size_t op = condition.find_first_of("<>=#$!", 1);
     if (condition.size() < 2 || condition[0] != '@' || op == std::string::npos) {
       Problem("condition illisible: [" + std::string(s) + "]");
       return;
     }
-    Variable(s, TrimBlanks(condition.substr(1, op - 1)));
+    Variable(s, Trimmed(condition.substr(1, op - 1)));
     // "then" and "else" texts ending in "@" stand for statements.
     const std::size_t last = body.rfind(',');
     for (const std::string& part : {last == first ? body.substr(first + 1) : body.substr(first + 1, last - first - 1),
@@ -110,7 +111,7 @@ struct Checker {
 
   // One statement as the interpreter reads it (trimmed, lower-cased).
   void Statement(std::string s, int depth = 0) {
-    s = LowerText(TrimBlanks(s));
+    s = LowerCp1252(Trimmed(s));
     if (s.empty()) return;
     auto alias = aliases.find(s);
     if (alias != aliases.end()) {
@@ -140,7 +141,7 @@ struct Checker {
           Problem(std::string("lettre de rupture que la famille ne donne pas: ") + UpperChar(ch) + " dans [" + s + "]");
       }
     } else if (StartsWith(t, "typeliste=")) {
-      const std::string value = UpperText(TrimBlanks(t.substr(10)));
+      const std::string value = UpperCp1252(Trimmed(t.substr(10)));
       if (!FamilyReadsListType(family, value))
         Problem("[TypeListe=" + value + "]: la famille " + family.family + " ne lit pas ce type de liste");
     } else if (StartsWith(t, "orientation=")) {
@@ -177,7 +178,7 @@ struct Checker {
 
   void Run(std::string_view text) {
     // What follows [FinPage] is never printed: it holds remarks and alias definitions.
-    const std::string lowered = LowerText(text);
+    const std::string lowered = LowerCp1252(text);
     std::size_t end = lowered.find("[finpage]");
     if (end == std::string::npos) end = text.size();
     ReadAliases(text.substr(end));
@@ -201,7 +202,7 @@ struct Checker {
         std::string raw = stack.back();
         stack.pop_back();
         starts.pop_back();
-        const std::string s = LowerText(TrimBlanks(raw));
+        const std::string s = LowerCp1252(Trimmed(raw));
         if (IsHeaderDirective(s)) {
           if (other) Problem("directive d'en-t\xEA" "te apr\xE8" "s le d\xE9" "but de l'\xE9" "tat: [" + s + "]");
         } else if (!AnyPrefix(s, {"export", "delimiteur=", "//"}) && s != "html") {
@@ -222,7 +223,7 @@ struct Checker {
   // A statement read whole, inner statements already replaced: checked, then a neutral text
   // stands for its result in the statement around it.
   void Inner(const std::string& raw, std::string_view rest, std::vector<std::string>& stack) {
-    const std::string s = LowerText(TrimBlanks(raw));
+    const std::string s = LowerCp1252(Trimmed(raw));
     Statement(raw);
     Block(s, rest);
     if (!stack.empty()) stack.back() += "0";
@@ -236,7 +237,7 @@ struct Checker {
       const std::string body(tail.substr(at + 1, close - at - 1));
       const std::size_t eq = body.find('=');
       if (eq != std::string::npos && eq > 0 && body.find('[') == std::string::npos)
-        aliases[LowerText(TrimBlanks(body.substr(0, eq)))] = LowerText(TrimBlanks(body.substr(eq + 1)));
+        aliases[LowerCp1252(Trimmed(body.substr(0, eq)))] = LowerCp1252(Trimmed(body.substr(eq + 1)));
       at = close + 1;
     }
   }
@@ -281,7 +282,7 @@ std::vector<TemplateProblem> CheckTemplate(std::string_view templateText, const 
   Checker checker(family);
   // A statement around [Fin] ([x[Fin]]) is read once with each of its two texts.
   std::string text(templateText);
-  const std::string lowered = LowerText(text);
+  const std::string lowered = LowerCp1252(text);
   std::vector<std::string> variants{text};
   for (std::size_t at = lowered.find("[fin]"); at != std::string::npos; at = lowered.find("[fin]", at + 1)) {
     if (at == 0 || lowered.rfind('[', at - 1) == std::string::npos) continue;

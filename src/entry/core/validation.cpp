@@ -27,6 +27,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace entry {
@@ -45,15 +46,7 @@ std::function<void(long)>& LineHook() {
   return hook;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 std::string TwoDigits(int n) { return StrZero(n, 2); }
-
-std::string Amount14(long long cents) { return FormatNumber(14, 2, false, FromCents(cents)); }
 
 // The piece and number of a line, and its date, as the refusals name them.
 std::string LineText(const std::string& piece, const std::string& number, const std::string& month,
@@ -257,10 +250,10 @@ class ValidationWork {
       c10_.RecallRecord(nullptr, 0);
     }
     const HeaderTotals closed = ReadHeaderTotals(c10_);
-    const bool written = c10_.PutField(4, (Amount14(closed.debitF + moved.debitF) +
-                                           Amount14(closed.creditF + moved.creditF)).c_str()) &&
-                         c10_.PutField(5, (Amount14(closed.debitE + moved.debitE) +
-                                           Amount14(closed.creditE + moved.creditE)).c_str());
+    const bool written = c10_.PutField(4, (AmountText14(FromCents(closed.debitF + moved.debitF)) +
+                                           AmountText14(FromCents(closed.creditF + moved.creditF))).c_str()) &&
+                         c10_.PutField(5, (AmountText14(FromCents(closed.debitE + moved.debitE)) +
+                                           AmountText14(FromCents(closed.creditE + moved.creditE))).c_str());
     return written ? 0 : Fail(kValidationHeaders, PathC10());
   }
 
@@ -397,7 +390,7 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
 
   // The copies first: until the marker names them nothing of the dossier has changed.
   const platform::LocalTime now = platform::GetLocalTime();
-  const std::string name = "validation-" + Lower(code) + "-" + std::to_string(now.year) + TwoDigits(now.month) +
+  const std::string name = "validation-" + LowerAscii(code) + "-" + std::to_string(now.year) + TwoDigits(now.month) +
                            TwoDigits(now.day) + "-" + TwoDigits(now.hour) + TwoDigits(now.minute) +
                            TwoDigits(now.second) + "/";
   const std::vector<std::string> bases{TableBaseName(TableKind::C10, code), TableBaseName(TableKind::C40, code),

@@ -23,6 +23,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -48,20 +49,14 @@ constexpr ColumnName kColumnNames[] = {
 
 std::string Text(int id) { return LoadStr(id); }
 
-std::string Replace(std::string text, const std::string& what) {
-  const std::size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, what);
-  return text;
-}
-
-std::string_view TrimView(std::string_view s) {
+std::string_view TrimmedOfSpacingView(std::string_view s) {
   std::size_t a = 0, b = s.size();
   while (a < b && (s[a] == ' ' || s[a] == '\t' || s[a] == '\r' || s[a] == '\xA0')) ++a;
   while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t' || s[b - 1] == '\r' || s[b - 1] == '\xA0')) --b;
   return s.substr(a, b - a);
 }
 
-std::string Trimmed(std::string_view s) { return std::string(TrimView(s)); }
+std::string TrimmedOfSpacing(std::string_view s) { return std::string(TrimmedOfSpacingView(s)); }
 
 // A column name as compared: lower case, the accents of Windows-1252 dropped, blanks and "_" left out.
 std::string NameKey(std::string_view name) {
@@ -93,7 +88,7 @@ void SplitInto(std::string_view line, char separator, std::vector<std::string_vi
   std::size_t start = 0;
   for (;;) {
     const std::size_t at = line.find(separator, start);
-    std::string_view f = TrimView(line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+    std::string_view f = TrimmedOfSpacingView(line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
     if (f.size() >= 2 && f.front() == '"' && f.back() == '"') f = f.substr(1, f.size() - 2);
     fields.push_back(f);
     if (at == std::string_view::npos) break;
@@ -245,7 +240,7 @@ struct Piecework {
   long line;
 };
 
-std::string AmountText(long long cents) { return Trimmed(GroupThousands(17, 2, FromCents(cents))); }
+std::string AmountText(long long cents) { return TrimmedOfSpacing(GroupThousands(17, 2, FromCents(cents))); }
 
 }  // namespace
 
@@ -291,7 +286,7 @@ AsciiRead ParseAsciiText(const std::string& raw) {
   while (!bytes.empty() && bytes.back() == '\x1A') bytes.pop_back();
 
   std::vector<std::string_view> lines = LineViews(bytes);
-  while (!lines.empty() && TrimView(lines.back()).empty()) lines.pop_back();
+  while (!lines.empty() && TrimmedOfSpacingView(lines.back()).empty()) lines.pop_back();
   if (lines.empty()) {
     r.errors.push_back({0, Text(kMsgEmptyFile)});
     return r;
@@ -319,7 +314,7 @@ AsciiRead ParseAsciiText(const std::string& raw) {
       continue;
     }
     if (at[c] >= 0) {
-      r.errors.push_back({1, Replace(Text(kMsgDuplicateColumn), names[i])});
+      r.errors.push_back({1, FillPlaceholder(Text(kMsgDuplicateColumn), names[i])});
       continue;
     }
     at[c] = static_cast<int>(i);
@@ -328,10 +323,10 @@ AsciiRead ParseAsciiText(const std::string& raw) {
   const bool amountSense = at[kAmount] >= 0 && at[kSense] >= 0;
   for (const auto& [column, name] : std::initializer_list<std::pair<int, const char*>>{
            {kJournal, "Journal"}, {kDate, "Date"}, {kPiece, "Piece"}})
-    if (at[column] < 0) r.errors.push_back({1, Replace(Text(kMsgMissingColumn), name)});
-  if (at[kAccount] < 0 && at[kAuxiliary] < 0) r.errors.push_back({1, Replace(Text(kMsgMissingColumn), "Compte")});
+    if (at[column] < 0) r.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), name)});
+  if (at[kAccount] < 0 && at[kAuxiliary] < 0) r.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), "Compte")});
   if (!debitCredit && !amountSense)
-    r.errors.push_back({1, Replace(Text(kMsgMissingColumn), "Debit et Credit (ou Montant et Sens)")});
+    r.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), "Debit et Credit (ou Montant et Sens)")});
   if (!r.errors.empty()) return r;
 
   std::unordered_map<std::string, std::size_t> pieceOf;  // journal + piece reference -> index
@@ -344,14 +339,14 @@ AsciiRead ParseAsciiText(const std::string& raw) {
   const long long noAmount = -100;  // an empty amount field
   for (std::size_t n = 1; n < lines.size(); ++n) {
     const long number = static_cast<long>(n) + 1;
-    if (TrimView(lines[n]).empty()) continue;
+    if (TrimmedOfSpacingView(lines[n]).empty()) continue;
     ++r.lines;
     SplitInto(lines[n], r.separator, f);
     auto field = [&](int c) {
       return at[c] >= 0 && static_cast<std::size_t>(at[c]) < f.size() ? f[at[c]] : std::string_view();
     };
     const std::size_t errorsBefore = r.errors.size();
-    auto error = [&](int id, std::string_view what) { r.errors.push_back({number, Replace(Text(id), std::string(what))}); };
+    auto error = [&](int id, std::string_view what) { r.errors.push_back({number, FillPlaceholder(Text(id), std::string(what))}); };
     if (f.size() > names.size()) error(kMsgTooManyFields, std::to_string(f.size()));
     // A control character (a NUL would cut the text it stands in) is no part of a text file.
     for (unsigned char c : lines[n])
@@ -464,7 +459,7 @@ AsciiRead ParseAsciiText(const std::string& raw) {
       (l.sense == 'D' ? r.debit : r.credit) += euros;
     }
     if (d != c)
-      r.errors.push_back({r.pieceLines[i], Replace(Replace(Replace(Text(kMsgUnbalanced), p.journal), AmountText(d)),
+      r.errors.push_back({r.pieceLines[i], FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(kMsgUnbalanced), p.journal), AmountText(d)),
                                                    AmountText(c))});
   }
   std::sort(r.errors.begin(), r.errors.end(), [](const AsciiError& a, const AsciiError& b) { return a.line < b.line; });
@@ -513,7 +508,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
   if (!platform::ReadWholeFile(path, bytes)) {
     AsciiRead r;
     r.path = path;
-    r.errors.push_back({0, Replace(Text(kMsgUnreadable), path)});
+    r.errors.push_back({0, FillPlaceholder(Text(kMsgUnreadable), path)});
     return r;
   }
   AsciiRead r = ParseAsciiText(bytes);
@@ -542,7 +537,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     ImportedPiece& p = r.pieces[i];
     // The piece's own faults are named by its first line, a line's by the line.
     line = r.pieceLines[i];
-    auto error = [&](int id, const std::string& what) { r.errors.push_back({line, Replace(Text(id), what)}); };
+    auto error = [&](int id, const std::string& what) { r.errors.push_back({line, FillPlaceholder(Text(id), what)}); };
     auto j = journals.find(p.journal);
     if (j == journals.end()) j = journals.emplace(p.journal, entry::ReadJournal(c10, p.journal)).first;
     if (!j->second.found || j->second.cancelled) error(kMsgUnknownJournal, p.journal);
@@ -557,7 +552,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
         a = accounts.emplace(key, std::make_pair(check.message, check.account)).first;
       }
       if (a->second.first != 0) error(a->second.first, "");
-      if (a->second.first != 0) r.errors.back().text = Trimmed(Text(a->second.first)) + " : " + l.account;
+      if (a->second.first != 0) r.errors.back().text = TrimmedOfSpacing(Text(a->second.first)) + " : " + l.account;
       l.account = a->second.second.empty() ? NormalizeAccount(l.account) : a->second.second;
       if (!l.labelCode.empty() && !codeLive('L', l.labelCode)) error(kMsgUnknownLabel, l.labelCode);
       if (!l.vatCode.empty() && !codeLive('T', l.vatCode)) error(kMsgUnknownVat, l.vatCode);
@@ -567,7 +562,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
   // The lines refused by their form: their journal, account and codes too, so that one reading tells every fault.
   for (auto& [journal, l] : r.refusedLines) {
     line = l.sourceLine;
-    auto error = [&](int id, const std::string& what) { r.errors.push_back({line, Replace(Text(id), what)}); };
+    auto error = [&](int id, const std::string& what) { r.errors.push_back({line, FillPlaceholder(Text(id), what)}); };
     auto j = journals.find(journal);
     if (j == journals.end()) j = journals.emplace(journal, entry::ReadJournal(c10, journal)).first;
     if (!j->second.found || j->second.cancelled) {
@@ -576,7 +571,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     }
     if (!l.account.empty()) {
       const entry::FieldCheck check = entry::CheckAccount(c10, c20, j->second.type(), l.account, false, c006, c007);
-      if (check.message != 0) r.errors.push_back({line, Trimmed(Text(check.message)) + " : " + l.account});
+      if (check.message != 0) r.errors.push_back({line, TrimmedOfSpacing(Text(check.message)) + " : " + l.account});
     }
     if (!l.labelCode.empty() && !codeLive('L', l.labelCode)) error(kMsgUnknownLabel, l.labelCode);
     if (!l.vatCode.empty() && !codeLive('T', l.vatCode)) error(kMsgUnknownVat, l.vatCode);
@@ -588,7 +583,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
       r.errors.push_back({check.outcome == PiecesOutcome::TooManyLines ? 0
                           : check.sourceLine > 0                         ? check.sourceLine
                                                                          : r.pieceLines[check.piece],
-                          Trimmed(check.message)});
+                          TrimmedOfSpacing(check.message)});
   }
   std::stable_sort(r.errors.begin(), r.errors.end(),
                    [](const AsciiError& a, const AsciiError& b) { return a.line < b.line; });
@@ -607,7 +602,7 @@ bool WriteAsciiErrors(const AsciiRead& read) {
   if (read.errors.empty()) return platform::RemoveFile(file);
   std::string text = std::string(kAsciiLogTitle) + " - " + read.path + "\r\n";
   for (const AsciiError& e : read.errors)
-    text += (e.line > 0 ? "Ligne " + std::to_string(e.line) + " : " : std::string()) + Trimmed(e.text) + "\r\n";
+    text += (e.line > 0 ? "Ligne " + std::to_string(e.line) + " : " : std::string()) + TrimmedOfSpacing(e.text) + "\r\n";
   return platform::WriteFileAtomic(file, text);
 }
 
@@ -672,7 +667,7 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   };
   if (!read.Importable()) {
     refuse(static_cast<long>(std::max<std::size_t>(read.errors.size(), 1)));
-    run.message = Replace(Text(29730), std::to_string(read.errors.size())) + AsciiErrorFile(read.path);
+    run.message = FillPlaceholder(Text(29730), std::to_string(read.errors.size())) + AsciiErrorFile(read.path);
     return run;
   }
   // From the reading of the log to the run's last log line, no other station's run: two stations
@@ -726,12 +721,12 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
       continue;
     }
     if (resuming && stopped.cancelled[i] > 0)
-      resumed += Replace(Replace(Replace(Text(kMsgHalfPiece), std::to_string(recorded[i].number)), recorded[i].journal),
+      resumed += FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(kMsgHalfPiece), std::to_string(recorded[i].number)), recorded[i].journal),
                          std::to_string(stopped.cancelled[i]));
     toWrite.push_back(i);
   }
   if (resuming)
-    resumed = Replace(Replace(Text(kMsgResumed), std::to_string(read.pieces.size() - toWrite.size())),
+    resumed = FillPlaceholder(FillPlaceholder(Text(kMsgResumed), std::to_string(read.pieces.size() - toWrite.size())),
                       std::to_string(toWrite.size())) + resumed;
   // The pieces to write: all of them unless a stopped run is resumed.
   std::vector<ImportedPiece> resumedPieces;
@@ -784,11 +779,11 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   // run is still found and taken up.
   platform::RemoveFile(AsciiRunPiecesPath());
   RemoveRunTotals(AsciiRunTotalsPath());
-  run.message = resumed + Replace(Replace(Replace(Text(29731), std::to_string(lineCount)),
+  run.message = resumed + FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(29731), std::to_string(lineCount)),
                                           std::to_string(read.pieces.size())),
                                   pieceNumbers);
-  if (!run.renamedTo.empty()) run.message += Replace(Text(29732), FileName(run.renamedTo));
-  if (run.pieces.roundingLines > 0) run.message += Replace(Text(29733), std::to_string(run.pieces.roundingLines));
+  if (!run.renamedTo.empty()) run.message += FillPlaceholder(Text(29732), FileName(run.renamedTo));
+  if (run.pieces.roundingLines > 0) run.message += FillPlaceholder(Text(29733), std::to_string(run.pieces.roundingLines));
   return run;
 }
 
@@ -797,10 +792,10 @@ std::string AsciiImportLockPath() { return DossierFolder + "cas" + std::string(L
 std::string AsciiImportSetting() {
   // Section "ImportAuto" and key "FichierImport", cut from the packed key string 13.
   const std::string keys = LoadStr(13);
-  const std::string section = keys.size() >= 58 ? Trimmed(keys.substr(48, 10)) : "ImportAuto";
-  const std::string key = keys.size() >= 71 ? Trimmed(keys.substr(58, 13)) : "FichierImport";
-  std::string file = Trimmed(DossierIniGet(section.c_str(), key.c_str(), ""));
-  if (file.empty()) file = Trimmed(IniGetString(key.c_str(), ""));
+  const std::string section = keys.size() >= 58 ? TrimmedOfSpacing(keys.substr(48, 10)) : "ImportAuto";
+  const std::string key = keys.size() >= 71 ? TrimmedOfSpacing(keys.substr(58, 13)) : "FichierImport";
+  std::string file = TrimmedOfSpacing(DossierIniGet(section.c_str(), key.c_str(), ""));
+  if (file.empty()) file = TrimmedOfSpacing(IniGetString(key.c_str(), ""));
   return file;
 }
 

@@ -21,6 +21,7 @@
 #include "runtime/dossier_record.h"
 #include "platform/system/temp_files.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -38,12 +39,6 @@ constexpr int kMsgImportElsewhere = 29760;
 constexpr int kMsgRecordNotWritten = 29761;
 constexpr int kMsgHoldUnavailable = 29762;  // "Journal déjà en cours de Saisie sur un autre poste"
 constexpr std::size_t kLabelWidth = 25;
-
-std::string Replace(std::string text, const std::string& what) {
-  const std::size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, what);
-  return text;
-}
 
 PiecesReport Refusal(PiecesOutcome outcome, std::size_t piece, const std::string& message) {
   PiecesReport r;
@@ -149,7 +144,7 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
     const ImportedPiece& p = pieces[i];
     if (p.lines.empty()) return Refusal(PiecesOutcome::Empty, i, LoadStr(kMsgEmpty));
     if (!InYear(p.date, firstDay, lastDay))
-      return Refusal(PiecesOutcome::DateOutsideYear, i, Replace(LoadStr(kMsgDateOutside), shown(p.date)));
+      return Refusal(PiecesOutcome::DateOutsideYear, i, FillPlaceholder(LoadStr(kMsgDateOutside), shown(p.date)));
     // The field takes what fits and the writer would fail half-way: refused before anything moves.
     PieceBalance b;
     for (const ImportedLine& l : p.lines) {
@@ -163,19 +158,19 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
           a.francs < -kMaxLineCents) {
         char amount[40];
         std::snprintf(amount, sizeof amount, "%lld,%02lld", cents / 100, cents % 100);
-        PiecesReport refused = Refusal(PiecesOutcome::AmountTooLarge, i, Replace(LoadStr(kMsgAmountTooLarge), amount));
+        PiecesReport refused = Refusal(PiecesOutcome::AmountTooLarge, i, FillPlaceholder(LoadStr(kMsgAmountTooLarge), amount));
         refused.sourceLine = l.sourceLine;
         return refused;
       }
     }
     if ((p.TypedInFrancs() ? b.francs : b.euros) != 0)
-      return Refusal(PiecesOutcome::Unbalanced, i, Replace(Replace(LoadStr(kMsgUnbalanced), p.journal), shown(p.date)));
+      return Refusal(PiecesOutcome::Unbalanced, i, FillPlaceholder(FillPlaceholder(LoadStr(kMsgUnbalanced), p.journal), shown(p.date)));
     auto known = journals.find(p.journal);
     if (known == journals.end()) {
       const entry::JournalRecord j = entry::ReadJournal(c10, p.journal);
       known = journals.emplace(p.journal, j.found && !j.cancelled && !IsBlank(p.journal)).first;
     }
-    if (!known->second) return Refusal(PiecesOutcome::NoJournal, i, Replace(LoadStr(kMsgNoJournal), p.journal));
+    if (!known->second) return Refusal(PiecesOutcome::NoJournal, i, FillPlaceholder(LoadStr(kMsgNoJournal), p.journal));
     lines += static_cast<long>(p.lines.size()) + (RoundingLineOf(p, b, nullptr) ? 1 : 0);
   }
   if (static_cast<long>(c50.RecCount()) + lines > maxRecords)
@@ -229,7 +224,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   auto refusal = [&](PiecesOutcome outcome, const std::string& month) {
     release();
     if (outcome == PiecesOutcome::NoJournal)
-      return Refusal(outcome, 0, Replace(LoadStr(kMsgNoJournal), entry::JournalOf(month)));
+      return Refusal(outcome, 0, FillPlaceholder(LoadStr(kMsgNoJournal), entry::JournalOf(month)));
     return Refusal(outcome, 0, LoadStr(outcome == PiecesOutcome::HeaderLocked ? kMsgHeaderHeld : kMsgFailed));
   };
   for (const std::string& month : months)
@@ -638,7 +633,7 @@ ImportHold::ImportHold(const std::string& lockPath, int waitMs) {
     const platform::FileLock::Result result = lock_.Acquire(lockPath);
     if (result == platform::FileLock::Result::Acquired) return;
     if (result == platform::FileLock::Result::Failed) {
-      message_ = Replace(LoadStr(kMsgHoldUnavailable), lockPath);
+      message_ = FillPlaceholder(LoadStr(kMsgHoldUnavailable), lockPath);
       return;
     }
     if (waited >= waitMs) break;

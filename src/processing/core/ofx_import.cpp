@@ -16,6 +16,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -26,15 +27,9 @@ using L = LigneEcriture;
 
 constexpr std::size_t kLabelWidth = 25;
 
-std::string Trim(const std::string& s) {
-  const std::size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return "";
-  return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
-
 std::string Part(const char* field, std::size_t from, std::size_t count) {
   const std::string s = field == nullptr ? "" : field;
-  return from - 1 >= s.size() ? "" : Trim(s.substr(from - 1, count));
+  return from - 1 >= s.size() ? "" : Trimmed(s.substr(from - 1, count));
 }
 
 std::string NoBlanks(const std::string& s) {
@@ -86,12 +81,6 @@ std::vector<ImportedIdentity> ParseIdentities(const std::string& text) {
   return out;
 }
 
-std::string Replace(std::string text, const std::string& what) {
-  const std::size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, what);
-  return text;
-}
-
 constexpr int kMsgUnknownLabel = 29718;     // "Code libellé inconnu ou annulé : %s", as the ASCII import says it
 constexpr int kMsgIdentitiesKept = 29765;   // the identities could not be taken back
 constexpr int kMsgRecordNotWritten = 29761;
@@ -141,7 +130,7 @@ std::vector<StoppedRun> StoppedRuns() {
     run.pieces = pieces;
     const std::size_t word = pieces.find(" pi\xE8" "ces ");
     if (word == std::string::npos) continue;
-    run.journal = Trim(pieces.substr(marker.size(), word - marker.size()));
+    run.journal = Trimmed(pieces.substr(marker.size(), word - marker.size()));
     const char* numbers = pieces.c_str() + word + 8;
     char* end = nullptr;
     run.first = std::strtol(numbers, &end, 10);
@@ -181,8 +170,8 @@ std::vector<DossierBank> ReadDossierBanks(Table& c10) {
   for (bool more = c10.SeekNotBelow("C10CODE", "Q"); more && c10.GetField(1)[0] == 'Q'; more = c10.Skip(1)) {
     if (c10.IsDeleted()) continue;
     DossierBank b;
-    b.code = Trim(c10.GetField(2));
-    b.name = Trim(c10.GetField(3));
+    b.code = Trimmed(c10.GetField(2));
+    b.name = Trimmed(c10.GetField(3));
     const std::string f4 = c10.GetField(4);
     b.bankCode = NoBlanks(Part(f4.c_str(), 187, 5));
     b.branch = NoBlanks(Part(f4.c_str(), 192, 5));
@@ -204,7 +193,7 @@ int FindStatementBank(const std::vector<DossierBank>& banks, const BankStatement
   for (std::size_t i = 0; i < banks.size(); ++i)
     if (SameBankAccount(banks[i], statement)) return static_cast<int>(i);
   const std::string key = "Banque-" + StatementAccountKey(statement);
-  const std::string chosen = Trim(DossierIniGet(kOfxIniSection, key.c_str(), ""));
+  const std::string chosen = Trimmed(DossierIniGet(kOfxIniSection, key.c_str(), ""));
   for (std::size_t i = 0; i < banks.size() && !chosen.empty(); ++i)
     if (banks[i].code == chosen) return static_cast<int>(i);
   return -1;
@@ -240,7 +229,7 @@ std::string ReusedFitids(const BankStatement& statement) {
     char amount[32];
     const long long c = t.cents < 0 ? -t.cents : t.cents;
     std::snprintf(amount, sizeof amount, "%s%lld,%02lld", t.cents < 0 ? "-" : "", c / 100, c % 100);
-    return DayText(t.date) + " " + amount + " " + Trim(t.name);
+    return DayText(t.date) + " " + amount + " " + Trimmed(t.name);
   };
   for (const BankTransaction& t : statement.transactions) {
     if (t.fitid.empty()) continue;
@@ -253,7 +242,7 @@ std::string ReusedFitids(const BankStatement& statement) {
   return text;
 }
 
-std::string OfxIdentitiesPath() { return DossierFolder + "cof" + Trim(DossierCode) + ".txt"; }
+std::string OfxIdentitiesPath() { return DossierFolder + "cof" + Trimmed(DossierCode) + ".txt"; }
 
 std::vector<ImportedIdentity> ReadImportedIdentities() {
   std::string text;
@@ -261,9 +250,9 @@ std::vector<ImportedIdentity> ReadImportedIdentities() {
   return ParseIdentities(text);
 }
 
-std::string OfxImportLockPath() { return DossierFolder + "cof" + std::string(Lower(Trim(DossierCode).c_str())) + ".lck"; }
+std::string OfxImportLockPath() { return DossierFolder + "cof" + std::string(Lower(Trimmed(DossierCode).c_str())) + ".lck"; }
 
-std::string OfxRunTotalsPath() { return DossierFolder + "cof" + std::string(Lower(Trim(DossierCode).c_str())) + ".tot"; }
+std::string OfxRunTotalsPath() { return DossierFolder + "cof" + std::string(Lower(Trimmed(DossierCode).c_str())) + ".tot"; }
 
 std::set<std::string> ImportedIdentitySet() {
   std::set<std::string> set;
@@ -274,9 +263,9 @@ std::set<std::string> ImportedIdentitySet() {
 void TransactionLabels(const BankTransaction& t, std::string& label1, std::string& label2, std::string& label3) {
   std::vector<std::string> parts;
   auto cut = [&](const std::string& text) {
-    for (std::size_t at = 0; at < text.size(); at += kLabelWidth) parts.push_back(Trim(text.substr(at, kLabelWidth)));
+    for (std::size_t at = 0; at < text.size(); at += kLabelWidth) parts.push_back(Trimmed(text.substr(at, kLabelWidth)));
   };
-  const std::string name = Trim(t.name), memo = Trim(t.memo);
+  const std::string name = Trimmed(t.name), memo = Trimmed(t.memo);
   if (!name.empty()) {
     cut(name);
     // The memo starts the next label unless the name filled all three.
@@ -294,7 +283,7 @@ bool LabelCodeUsable(Table& c10, const std::string& code) {
   return code.empty() || (entry::SeekC10(c10, 'L', code) && !c10.IsDeleted());
 }
 
-std::string UnknownLabelCodeMessage(const std::string& code) { return Replace(LoadStr(kMsgUnknownLabel), code); }
+std::string UnknownLabelCodeMessage(const std::string& code) { return FillPlaceholder(LoadStr(kMsgUnknownLabel), code); }
 
 StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const StatementImport& request) {
   StatementImportResult r;
@@ -354,7 +343,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
       at = eol;
       const std::vector<ImportedIdentity> one = ParseIdentities(lines.back());
       const long piece = one.size() == 1 ? std::atol(one[0].piece.c_str()) : 0;
-      if (one.size() == 1 && Trim(one[0].journal) == run.journal && piece >= run.first && piece <= run.last) {
+      if (one.size() == 1 && Trimmed(one[0].journal) == run.journal && piece >= run.first && piece <= run.last) {
         pieceOf.push_back(pieces.size());
         pieces.push_back({run.journal, DraftMonthOf(c50, one[0].month, run.journal, piece), piece, 2});
       } else {
@@ -369,7 +358,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
       if (i != std::string::npos && !stopped.whole[i]) {
         ++dropped;
         if (stopped.cancelled[i] > 0)
-          resumed += Replace(Replace(Replace(LoadStr(kMsgHalfPiece), std::to_string(pieces[i].number)), run.journal),
+          resumed += FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kMsgHalfPiece), std::to_string(pieces[i].number)), run.journal),
                              std::to_string(stopped.cancelled[i]));
         continue;
       }
@@ -384,7 +373,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
       hadFile = true;
     }
     WriteLog(std::string(kLogTitle) + "Interrompu" + run.pieces);
-    resumed += Replace(Replace(LoadStr(kMsgResumed), run.pieces.substr(3)), std::to_string(dropped));
+    resumed += FillPlaceholder(FillPlaceholder(LoadStr(kMsgResumed), run.pieces.substr(3)), std::to_string(dropped));
   }
   std::set<std::string> known;
   for (const ImportedIdentity& i : ParseIdentities(before)) known.insert(i.identity);
@@ -461,7 +450,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     // writes them.
     if (recorded && !(hadFile ? platform::WriteFileAtomic(OfxIdentitiesPath(), before)
                               : platform::RemoveFile(OfxIdentitiesPath())))
-      r.message += Replace(LoadStr(kMsgIdentitiesKept), OfxIdentitiesPath());
+      r.message += FillPlaceholder(LoadStr(kMsgIdentitiesKept), OfxIdentitiesPath());
     if (recorded)
       WriteLog(std::string(kLogTitle) + "Erreur - " + request.file + " - journal " + request.journal + " pi\xE8" "ces " +
                RangeText(written.numbers));

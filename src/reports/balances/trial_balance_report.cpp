@@ -7,6 +7,7 @@
 #include "reports/balances/core/cegid_export.h"
 #include "reports/balances/core/trial_balance_variables.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace balances {
@@ -21,7 +22,7 @@ char FirstOf(const std::string& s, char otherwise) { return s.empty() ? otherwis
 std::string ListTypeOf(std::string text) {
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return RightTrim(text);
+  return TrimmedRight(text);
 }
 
 }  // namespace
@@ -80,7 +81,7 @@ std::string TrialBalanceReport::ExportNameSuffix() {
   }
 }
 
-std::string TrialBalanceReport::ListTitleText() const { return RightTrim(ListTitle(ListKind(), codes_)); }
+std::string TrialBalanceReport::ListTitleText() const { return TrimmedRight(ListTitle(ListKind(), codes_)); }
 
 std::size_t TrialBalanceReport::LineCount() const {
   switch (mode_) {
@@ -314,7 +315,7 @@ void TrialBalanceReport::ComputeLine() {
   in.analyticByAccount = kind == '9' && analyticByAccount_;
   if (in.analyticByAccount) {
     in.generalAccount = line.generalAccount;
-    if (const ChartEntry* g = chart_.Find(line.generalAccount)) in.generalName = RightTrim(g->name);
+    if (const ChartEntry* g = chart_.Find(line.generalAccount)) in.generalName = TrimmedRight(g->name);
   }
   in.breakChoice = options_.BreakLevel();
   in.currency = options_.Currency();

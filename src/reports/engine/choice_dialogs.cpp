@@ -21,6 +21,7 @@
 #include "reports/engine/core/template_loader.h"
 #include "reports/engine/window_environment.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
@@ -43,11 +44,6 @@ constexpr int kNameField = 2;
 constexpr int kTemplateField = 11;
 constexpr int kLastPageDefault = 9999;
 const char* const kPrinterKeys[2] = {"1ere-Imprim-A", "2eme-Imprim-B"};
-
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
 
 // A page number typed in a page field: 1-9999, `fallback` when none.
 int PageOf(const std::string& text, int fallback) {
@@ -74,18 +70,18 @@ std::vector<std::string> ReportLayoutLines(char setLetter, const std::string& pr
   std::vector<std::string> lines;
   ::Table t;
   if (!t.OpenShared(PathReportDefs(setLetter), "CE0CODE", true)) return lines;
-  const std::string key = reports::UpperText(reports::RightTrimBlanks(prefix));
+  const std::string key = UpperCp1252(TrimmedRight(prefix));
   t.SeekNotBelow("CE0CODE", key.c_str());
   while (t.isOpen && !t.eof && t.recordNumber != 0) {
-    const std::string code = reports::RightTrimBlanks(t.GetField(kCodeField));
-    if (!reports::StartsWith(reports::UpperText(code), key)) break;
+    const std::string code = TrimmedRight(t.GetField(kCodeField));
+    if (!reports::StartsWith(UpperCp1252(code), key)) break;
     if (!t.IsDeleted()) {
       std::string text;
       t.GetMemoText(kTemplateField, text);
       std::string type = reports::ListTypeOfTemplate(text);
       if (type.empty()) type = "0";
-      const std::string name = reports::RightTrimBlanks(t.GetField(kNameField));
-      lines.push_back(code + "\t" + name + "  " + Padded(type, kLayoutTypeWidth));
+      const std::string name = TrimmedRight(t.GetField(kNameField));
+      lines.push_back(code + "\t" + name + "  " + PadRight(type, kLayoutTypeWidth));
     }
     if (!t.Skip(1)) break;
   }
@@ -100,13 +96,13 @@ std::string LayoutCode(const std::string& line) {
 
 std::string LayoutListType(const std::string& line) {
   std::string type = line.size() > kLayoutTypeWidth ? line.substr(line.size() - kLayoutTypeWidth) : line;
-  type = reports::RightTrimBlanks(reports::UpperText(type));
+  type = TrimmedRight(UpperCp1252(type));
   if (!type.empty() && type[0] == '0') type.clear();
   return type;
 }
 
 std::string LimitsDescription(const std::string& fromText, const std::string& toText) {
-  const std::string from = reports::TrimBlanks(fromText), to = reports::TrimBlanks(toText);
+  const std::string from = Trimmed(fromText), to = Trimmed(toText);
   if (from.empty() && to.empty()) return LoadStr(19506);
   if (to.empty()) return LoadStr(19507) + from;
   if (from == to) return LoadStr(19508) + from;
@@ -130,7 +126,7 @@ PrinterChoice::~PrinterChoice() {
 
 bool PrinterChoice::Install(bool second) {
   gui::MPrinter* printer = ProgramPrinter();
-  const std::string name = reports::TrimBlanks(IniGetString(kPrinterKeys[second ? 1 : 0], ""));
+  const std::string name = Trimmed(IniGetString(kPrinterKeys[second ? 1 : 0], ""));
   if (printer != nullptr && !name.empty() && !printer->SelectPrinter(name)) return false;
   const char before = PrintSetLetter();
   SetProgramOption(8, second ? 'O' : 'N');
@@ -143,7 +139,7 @@ bool PrinterChoice::Install(bool second) {
 
 TDVisuChoixEtat::TDVisuChoixEtat(CMDIBrowse* owner, const std::string& prefix, bool print)
     : TDNuv(owner, print ? kPrintDialog : kPreviewDialog, true), owner_(owner), prefix_(prefix), print_(print) {
-  if (owner_ != nullptr) owner_->ReportCode = Padded(prefix_, 18);
+  if (owner_ != nullptr) owner_->ReportCode = PadRight(prefix_, 18);
 }
 
 TDVisuChoixEtat::~TDVisuChoixEtat() = default;
@@ -197,9 +193,9 @@ void TDVisuChoixEtat::SetupWindow() {
     for (const std::string& line : layouts_) list->AddString(line);
     // The layout chosen last stays chosen.
     int selected = 0;
-    const std::string last = reports::UpperText(reports::RightTrimBlanks(owner_->ReportCode.substr(0, 10)));
+    const std::string last = UpperCp1252(TrimmedRight(owner_->ReportCode.substr(0, 10)));
     for (std::size_t i = 0; i < layouts_.size(); ++i) {
-      if (reports::UpperText(LayoutCode(layouts_[i])) == last) selected = static_cast<int>(i);
+      if (UpperCp1252(LayoutCode(layouts_[i])) == last) selected = static_cast<int>(i);
     }
     list->SetSelIndex(selected);
   }
@@ -214,7 +210,7 @@ void TDVisuChoixEtat::SetupWindow() {
   if (print_) {
     if (auto* combo = Item<gui::ComboBox>(kPrinters)) {
       for (int k = 0; k < 2; ++k) {
-        std::string name = reports::TrimBlanks(IniGetString(kPrinterKeys[k], ""));
+        std::string name = Trimmed(IniGetString(kPrinterKeys[k], ""));
         if (name.empty()) name = LoadStr(kPrinterInService);
         combo->AddString(LoadStr(k == 0 ? kPrinterA : kPrinterB) + name);
       }
@@ -270,7 +266,7 @@ bool TDVisuChoixEtat::InstallPrinter() {
   if (printerChoice_->Install(SecondPrinterChosen())) return true;
   const int k = SecondPrinterChosen() ? 1 : 0;
   gui::MessageBeep(0);
-  gui::MessageBox(this, LoadStr(kPrinterNotFound) + reports::TrimBlanks(IniGetString(kPrinterKeys[k], "")) + "\n\n\n",
+  gui::MessageBox(this, LoadStr(kPrinterNotFound) + Trimmed(IniGetString(kPrinterKeys[k], "")) + "\n\n\n",
                   LoadStr(kAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   return false;
 }
@@ -288,7 +284,7 @@ void TDVisuChoixEtat::CmPrinterSetup() {
 }
 
 void TDVisuChoixEtat::WriteChoice(const std::string& line, int firstPage, int lastPage) {
-  owner_->ReportCode = Padded(LayoutCode(line).substr(0, kReportCodeWidth), kReportCodeWidth) + StrInt(firstPage, 4) +
+  owner_->ReportCode = PadRight(LayoutCode(line).substr(0, kReportCodeWidth), kReportCodeWidth) + StrInt(firstPage, 4) +
                        StrInt(lastPage, 4);
   owner_->ChosenLayoutText = LayoutListType(line);
   owner_->ListTypeLetter = owner_->ChosenLayoutText.empty() ? ' ' : owner_->ChosenLayoutText[0];
@@ -333,8 +329,8 @@ void TDDefinirLimites::SetupWindow() {
   for (int id : {1201, 1202}) {
     if (auto* e = Item<gui::Edit>(id)) e->SetTextLimit(Width());
   }
-  SetItemText(1201, reports::RightTrimBlanks(owner_->LimitFrom));
-  SetItemText(1202, reports::RightTrimBlanks(owner_->LimitTo));
+  SetItemText(1201, TrimmedRight(owner_->LimitFrom));
+  SetItemText(1202, TrimmedRight(owner_->LimitTo));
   FocusItem(1201);
 }
 
@@ -342,13 +338,13 @@ void TDDefinirLimites::Lookup(int editId) {
   std::string code = GetItemText(editId);
   TDAideFichier lookup(this, nullptr, owner_->kindLetter, Width(), &code);
   if (lookup.Execute(kTaskModal) != gui::IDOK) return;
-  SetItemText(editId, reports::RightTrimBlanks(code));
+  SetItemText(editId, TrimmedRight(code));
   FocusItem(editId);
 }
 
 bool TDDefinirLimites::CanClose() {
-  const std::string from = reports::UpperText(reports::TrimBlanks(GetItemText(1201))).substr(0, Width());
-  const std::string to = reports::UpperText(reports::TrimBlanks(GetItemText(1202))).substr(0, Width());
+  const std::string from = UpperCp1252(Trimmed(GetItemText(1201))).substr(0, Width());
+  const std::string to = UpperCp1252(Trimmed(GetItemText(1202))).substr(0, Width());
   // A range that ends before it begins would list nothing.
   if (!from.empty() && !to.empty() && to < from) {
     gui::MessageBeep(0);

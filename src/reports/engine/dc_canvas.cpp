@@ -3,6 +3,7 @@
 #include "platform/gui/bitmap.h"
 #include "platform/gui/font_map.h"
 #include "reports/engine/core/report_text.h"
+#include "runtime/text.h"
 
 namespace reports {
 
@@ -11,9 +12,9 @@ namespace {
 gui::ColorRef Ref(Rgb c) { return gui::Rgb(c.r, c.g, c.b); }
 
 bool FixedFace(const std::string& face) {
-  const std::string wanted = LowerText(face);
+  const std::string wanted = LowerCp1252(face);
   for (const gui::FontFaceMapping& m : gui::FontFaceTable()) {
-    if (LowerText(m.windowsFace) == wanted) return m.fixedPitch;
+    if (LowerCp1252(m.windowsFace) == wanted) return m.fixedPitch;
   }
   return false;
 }

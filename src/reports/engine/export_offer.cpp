@@ -7,6 +7,7 @@
 #include "platform/gui/messagebox.h"
 #include "reports/engine/core/export_followup.h"
 #include "reports/engine/core/report_text.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/utility_commands.h"
 
@@ -21,7 +22,7 @@ void SendByEmail(gui::Window* owner, const std::string& path, const std::string&
   TDFmtSaisie dialog(owner, TDFmtSaisie::kOkCancel, kRecipientPrompt, &recipient, true);
   dialog.SetCaption(LoadStr(kFollowUpCaption));
   if (dialog.Execute(kTaskModal) != gui::IDOK) return;
-  recipient = reports::TrimBlanks(recipient);
+  recipient = Trimmed(recipient);
   if (recipient.empty()) return;
   std::string eml;
   if (reports::WriteExportEmail(path, recipient, documentTitle, eml)) {

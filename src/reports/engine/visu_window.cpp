@@ -28,6 +28,7 @@
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/mdi_client.h"
@@ -49,7 +50,6 @@ constexpr int kHtmlPageNotWritten = 19561;
 constexpr std::size_t kSearchTextLimit = 50;
 constexpr int kRoundedCornersConstant = 73;
 
-std::string Trimmed(const std::string& text) { return reports::TrimBlanks(text); }
 
 bool HeldDown(int vk) { return gui::GetKeyState(vk) < 0; }
 
@@ -199,7 +199,7 @@ void TWVisuWindow::PaintPage(int mode, int page, const std::string& searchWords)
   reports::ApplyPaintMode(view_, mode);
   if (page <= 0) page = context_.currentPage > 0 ? context_.currentPage : 1;
   context_.currentPage = page;
-  if (!reports::TrimBlanks(searchWords).empty()) highlightWords_ = searchWords;
+  if (!Trimmed(searchWords).empty()) highlightWords_ = searchWords;
   ShowStatus(page, context_.pageCount);
   view_.extentX = view_.extentY = 0;
   if (const reports::PreviewPage* p = context_.store.Page(page)) {
@@ -448,7 +448,7 @@ void TWVisuWindow::CmFindWord() {
   TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, kSearchPrompt, &text, true);
   dialog.SetCaption(LoadStr(kSearchCaption));
   if (dialog.Execute(kTaskModal) != gui::IDOK) return;
-  text = reports::UpperText(Trimmed(text));
+  text = UpperCp1252(Trimmed(text));
   if (text.size() > kSearchTextLimit) text.resize(kSearchTextLimit);
   if (text.empty()) return;
   SearchText = text;
@@ -498,7 +498,7 @@ void TWVisuWindow::CmHtmlPage() {
   HtmlPageBusy = true;
   const std::string folder = DossierFolder.empty() ? ProgramFolder : DossierFolder;
   // The page's file beside the dossier's, named as the exports are ("c" + "vp" + code).
-  const std::string path = folder + reports::LowerText("CVP" + std::string(RTrim(DossierCode.c_str()))) + ".htm";
+  const std::string path = folder + LowerCp1252("CVP" + std::string(RTrim(DossierCode.c_str()))) + ".htm";
   if (platform::WriteFileAtomic(path, reports::PageAsHtml(*page, context_.documentTitle))) {
     OpenWithDesktop(path);
   } else {

@@ -18,6 +18,7 @@
 #include "reports/balances/core/balance_sheet_run.h"
 #include "reports/balances/core/code_lists.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "support/python.h"
 
 using namespace balances;
@@ -219,7 +220,7 @@ TEST_F(BalanceSheetTest, FiguresAgreeWithAnIndependentComputationAndTheSheetBala
         annexSums[a[0].substr(3, 3)][cur] += std::llround(std::stod(a[1 + cur].substr(65, 14)) * 100);
     std::string resultPoste = c.model == 'S' ? "136" : "DI ";
     for (const auto& [p, sum] : annexSums) {
-      std::string trimmed = Trim(p);
+      std::string trimmed = Trimmed(p);
       Amounts want = postes.at(trimmed);
       if (p == resultPoste)
         for (int cur = 0; cur < 2; ++cur) want[cur] -= result[cur];

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "core_support.h"
+#include "runtime/text.h"
 
 using namespace test_support;
 
@@ -110,7 +111,7 @@ class OracleInterpreter {
       lineText_.erase(0, crlf + 2);
       return;
     }
-    std::string s = reports::LowerText(reports::TrimBlanks(lineText_.substr(i + 1, j - i - 1)));
+    std::string s = LowerCp1252(Trimmed(lineText_.substr(i + 1, j - i - 1)));
     if (s.size() > 255) s.resize(255);
     const std::size_t length = j - i + 1;
     ++statements_;
@@ -128,7 +129,7 @@ class OracleInterpreter {
       }
       const std::size_t start = at + s.size() + 2;
       const std::size_t end = lineText_.find(']', start);
-      s = reports::LowerText(reports::TrimBlanks(lineText_.substr(start, end == std::string::npos ? std::string::npos : end - start)));
+      s = LowerCp1252(Trimmed(lineText_.substr(start, end == std::string::npos ? std::string::npos : end - start)));
       if (s.size() > 255) s.resize(255);
     }
     Dispatch(s, original, i, length);
@@ -149,7 +150,7 @@ class OracleInterpreter {
 
   char Letter() const {
     const std::string& t = owner_.LineTypeText();
-    return t.empty() ? '\0' : reports::LowerText(t.substr(0, 1))[0];
+    return t.empty() ? '\0' : LowerCp1252(t.substr(0, 1))[0];
   }
 
   int CountLines(std::size_t from) const {
@@ -217,7 +218,7 @@ class OracleInterpreter {
       Block(i, length, '{', '}', s[4] == '-' ? occurs : !occurs);
     } else if (reports::StartsWith(s, "si@") || reports::StartsWith(s, "si!@")) {
       const bool blank = s[2] == '!';
-      const int n = fields.FindField(reports::UpperText(s.substr(blank ? 4 : 3)).c_str());
+      const int n = fields.FindField(UpperCp1252(s.substr(blank ? 4 : 3)).c_str());
       if (n < 0) {
         lineText_.erase(i, length);
         return;
@@ -238,7 +239,7 @@ class OracleInterpreter {
         if (comma == std::string::npos) break;
         start = comma + 1;
       }
-      const int n = fields.FindField(reports::UpperText(reports::RightTrimBlanks(parts[0])).c_str());
+      const int n = fields.FindField(UpperCp1252(TrimmedRight(parts[0])).c_str());
       if (n < 0) {
         Replace(i, length, "?" + original + "?");
         return;
@@ -262,9 +263,9 @@ class OracleInterpreter {
       const std::size_t first = body.find(','), last = body.rfind(',');
       const std::string condition = body.substr(0, first);
       const std::size_t op = condition.find_first_of("=#");
-      const int n = fields.FindField(reports::UpperText(condition.substr(1, op - 1)).c_str());
+      const int n = fields.FindField(UpperCp1252(condition.substr(1, op - 1)).c_str());
       std::string wanted = condition.substr(op + 2, condition.size() - op - 3);
-      const bool equal = reports::LowerText(reports::TrimBlanks(fields.Value(n))) == wanted;
+      const bool equal = LowerCp1252(Trimmed(fields.Value(n))) == wanted;
       const bool result = condition[op] == '=' ? equal : !equal;
       const std::string thenText = last == first ? body.substr(first + 1) : body.substr(first + 1, last - first - 1);
       const std::string elseText = last == first ? "" : body.substr(last + 1);

@@ -13,6 +13,7 @@
 #include "reports/engine/core/paint_walk.h"
 #include "reports/engine/core/report_text.h"
 #include "reports/engine/dc_canvas.h"
+#include "runtime/text.h"
 #include "support/python.h"
 
 namespace reportset {
@@ -33,7 +34,7 @@ class TestEnvironment : public reports::DossierReportEnvironment {
 
 std::string Utf8(const std::string& cp1252) { return platform::Cp1252ToUtf8(cp1252); }
 
-std::string Lower(std::string s) { return reports::LowerText(s); }
+std::string Lower(std::string s) { return LowerCp1252(s); }
 
 // The [TypeListe=] value of a template, upper-cased ("" when none).
 std::string ListType(const std::string& text) { return reports::ListTypeOfTemplate(text); }
@@ -251,7 +252,7 @@ std::vector<std::string> ReportSetTest::ExportFaults(const Layout& layout, const
       std::vector<std::string> wanted;
       for (const reports::FixtureRecord& r : fixture.records) {
         std::string one = ValueOf(fixture, r, "XC_CEGID_1"), two = ValueOf(fixture, r, "XC_CEGID_2");
-        if (reports::TrimBlanks(one).empty()) continue;
+        if (Trimmed(one).empty()) continue;
         one.resize(93, ' ');
         two.resize(74, ' ');
         wanted.push_back(one + two);

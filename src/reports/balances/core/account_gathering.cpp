@@ -12,11 +12,6 @@ namespace balances {
 
 namespace {
 
-std::string Pad8(std::string s) {
-  s.resize(8, ' ');
-  return s;
-}
-
 }  // namespace
 
 // ---- chart
@@ -41,7 +36,7 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
   const bool read = ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
     if (record[0] == '*') return;
     ChartEntry e;
-    e.code = Pad8(text(record, 0));
+    e.code = PadRight(text(record, 0), 8);
     e.name = text(record, 1);
     e.street1 = text(record, 2);
     e.street2 = text(record, 3);
@@ -75,7 +70,7 @@ bool ChartList::LoadSections(const std::string& c30Path, std::string* message) {
 
 void ChartList::Add(const ChartEntry& entry) {
   ChartEntry e = entry;
-  e.code = Pad8(e.code);
+  e.code = PadRight(e.code, 8);
   auto at = std::upper_bound(entries_.begin(), entries_.end(), e,
                              [](const ChartEntry& a, const ChartEntry& b) { return a.code < b.code; });
   entries_.insert(at, e);
@@ -84,7 +79,7 @@ void ChartList::Add(const ChartEntry& entry) {
 }
 
 const ChartEntry* ChartList::Find(const std::string& code) const {
-  auto it = byCode_.find(Pad8(code));
+  auto it = byCode_.find(PadRight(code, 8));
   return it == byCode_.end() ? nullptr : &entries_[it->second];
 }
 
@@ -108,7 +103,7 @@ Gatherer::Gatherer(const BalanceSource& source, const ChartList& chart, const Ga
       currency_(static_cast<std::size_t>(context.Currency())) {
   startKey_ = PackText(start_);
   endKey_ = PackText(end_);
-  openingJournal_ = Pad8(context_.openingJournal).substr(0, 3);
+  openingJournal_ = PadRight(context_.openingJournal, 8).substr(0, 3);
   openingKey_ = static_cast<std::uint32_t>(PackText(openingJournal_) >> 40);
   blankDate_ = PackText("      ");
   // A 6-character date compares with a limit as their packed forms do while the limit holds
@@ -135,7 +130,7 @@ const LineFigures* Gatherer::Counted(const AnalyticEntry& r) {
 }
 
 const std::set<std::string>& Gatherer::OrphanLetters(const std::string& account) {
-  const std::string code = Pad8(account);
+  const std::string code = PadRight(account, 8);
   auto found = orphans_.find(code);
   if (found != orphans_.end()) return found->second;
   std::set<std::string>& letters = orphans_[code];
@@ -223,7 +218,7 @@ void Gatherer::AddLine(const AnalyticEntry& r, const LineFigures& l, AccountFigu
     if (m < 1 || m > 12) m = 1;
     column = context_.frame.monthColumn[static_cast<std::size_t>(m)];
   }
-  const bool opening = journal == Pad8(context_.openingJournal).substr(0, 3);
+  const bool opening = journal == PadRight(context_.openingJournal, 8).substr(0, 3);
   const int age = AgeClass(r, l);
   AddMovement(f, l.sense, l.cents, a, opening, column, age);
 }
@@ -363,8 +358,8 @@ std::vector<BalanceLine> Gatherer::GatherList() {
   }
   if (context_.options.StartAccount() != std::string(8, ' ')) start = context_.options.StartAccount();
   if (context_.options.EndAccount() != std::string(8, ' ')) end = context_.options.EndAccount();
-  start = Pad8(start);
-  end = Pad8(end);
+  start = PadRight(start, 8);
+  end = PadRight(end, 8);
   const std::string act = context_.options.ActGiven() ? context_.options.Act() : "";
   const int group = context_.RegroupementLength();
   std::vector<BalanceLine> lines;

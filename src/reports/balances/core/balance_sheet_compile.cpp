@@ -11,6 +11,7 @@
 #include "platform/system/files.h"
 #include "reports/balances/core/balance_sheet_model.h"
 #include "reports/balances/core/code_lists.h"
+#include "runtime/text.h"
 
 namespace balances {
 
@@ -19,7 +20,7 @@ std::vector<std::string> SplitCsvLine(const std::string& line) {
   std::string::size_type from = 0;
   for (;;) {
     const auto at = line.find(';', from);
-    fields.push_back(Trim(line.substr(from, at == std::string::npos ? std::string::npos : at - from)));
+    fields.push_back(Trimmed(line.substr(from, at == std::string::npos ? std::string::npos : at - from)));
     if (at == std::string::npos) break;
     from = at + 1;
   }
@@ -49,7 +50,7 @@ bool ReadRows(const std::string& path, std::size_t width, std::vector<std::vecto
     from = end + 1;
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (Trim(line).empty() || line[0] == '#') continue;
+    if (Trimmed(line).empty() || line[0] == '#') continue;
     if (heading) {
       heading = false;
       continue;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "reports/balances/core/code_lists.h"
+#include "runtime/text.h"
 
 namespace balances {
 
@@ -79,9 +80,9 @@ AnnexRecord ParseAnnexRecord(const std::string& code, const std::string& name, c
   r.lineCode = code.substr(0, 3);
   r.poste = code.size() > 3 ? code.substr(3, 3) : "";
   r.account = code.size() > 6 ? code.substr(6, 8) : "";
-  r.name = RightTrim(name);
+  r.name = TrimmedRight(name);
   std::string label;
-  for (char ch : Trim(text.substr(0, 50)))
+  for (char ch : Trimmed(text.substr(0, 50)))
     if (ch != ' ' || label.empty() || label.back() != ' ') label += ch;
   r.label = label;
   r.section = text.size() > 50 ? text[50] : ' ';

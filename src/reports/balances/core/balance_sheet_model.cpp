@@ -8,6 +8,7 @@
 #include "data/table_structures.h"
 #include "platform/system/files.h"
 #include "reports/balances/core/code_lists.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace balances {
@@ -78,14 +79,14 @@ bool LoadModelParams(const std::string& path, std::vector<ModelParam>& params, s
   }
   for (bool on = t.GoTop() && t.SkipActive(false); on; on = t.SkipActive(true)) {
     ModelParam p;
-    p.poste = Trim(t.GetField(1));
+    p.poste = Trimmed(t.GetField(1));
     p.order = t.GetField(2);
-    p.first = Trim(t.GetField(3));
-    p.last = Trim(t.GetField(4));
+    p.first = Trimmed(t.GetField(3));
+    p.last = Trimmed(t.GetField(4));
     p.source = t.GetField(5)[0];
     p.kind = t.GetField(6)[0];
     p.sign = t.GetField(7)[0];
-    p.comment = RightTrim(t.GetField(8));
+    p.comment = TrimmedRight(t.GetField(8));
     if (p.kind == ' ') p.kind = 'S';
     if (p.sign != '-') p.sign = '+';
     params.push_back(std::move(p));
@@ -108,9 +109,9 @@ bool LoadSheetLines(Table& lines, std::vector<SheetLine>& out) {
     l.label = lines.GetField(sheet_field::kLabel);
     l.calc = lines.GetField(sheet_field::kCalc);
     l.line = lines.GetField(sheet_field::kLine);
-    l.note = RightTrim(lines.GetField(6));
+    l.note = TrimmedRight(lines.GetField(6));
     for (int c = 1; c <= 4; ++c) {
-      l.postes[c - 1] = Trim(lines.GetField(sheet_field::Poste(c)));
+      l.postes[c - 1] = Trimmed(lines.GetField(sheet_field::Poste(c)));
       for (int cur = 0; cur < 2; ++cur) l.cents[c - 1][cur] = Cents(lines.GetFieldNum(sheet_field::Amount(c, cur)));
     }
     l.percent = lines.GetField(sheet_field::kPercent);

@@ -12,6 +12,7 @@
 #include "runtime/dates.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace balances {
@@ -179,7 +180,7 @@ bool WriteBalanceSheet(Table& c70, Table& c10, const SheetComputation& computati
     c70.BeginRewrite();
     bool filled = true;
     for (int column = 1; column <= 4; ++column) {
-      const std::string poste = Trim(c70.GetField(sheet_field::Poste(column)));
+      const std::string poste = Trimmed(c70.GetField(sheet_field::Poste(column)));
       const auto found = poste.empty() ? computation.postes.end() : computation.postes.find(poste);
       for (int c = 0; c < 2; ++c) {
         const long long cents = found == computation.postes.end() ? 0 : found->second[static_cast<std::size_t>(c)];

@@ -8,6 +8,7 @@
 
 #include "data/entry_lines.h"
 #include "runtime/dates.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "reports/balances/core/export_text.h"
 
@@ -65,7 +66,7 @@ bool Qualifies(const std::string& code) {
 }  // namespace
 
 std::string CegidDossierCode(const std::string& typed, std::string* message) {
-  std::string t = Trim(typed);
+  std::string t = Trimmed(typed);
   bool digits = !t.empty() && t.size() <= 5;
   for (char c : t)
     if (c < '0' || c > '9') digits = false;
@@ -78,7 +79,7 @@ std::string CegidDossierCode(const std::string& typed, std::string* message) {
 }
 
 std::string CegidExport::AccountNumber(const ChartEntry& account, const std::string& constant048) {
-  const std::string code = RightTrim(account.code);
+  const std::string code = TrimmedRight(account.code);
   std::string number = code;
   if (IsAuxiliaryAccount(account.code) && !constant048.empty() && constant048[0] == 'N') {
     const std::string recno = std::to_string(account.recno % 100000);
@@ -110,8 +111,8 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
     for (const ChartEntry& a : chart.Entries()) {
       if (!IsAuxiliaryAccount(a.code) || !Qualifies(a.code)) continue;
       const std::string n = AccountNumber(a, x.constant048);
-      auto [it, added] = taken.emplace(n, RightTrim(a.code));
-      if (!added) clashes.insert(it->second + " et " + RightTrim(a.code) + " (" + RightTrim(n) + ")");
+      auto [it, added] = taken.emplace(n, TrimmedRight(a.code));
+      if (!added) clashes.insert(it->second + " et " + TrimmedRight(a.code) + " (" + TrimmedRight(n) + ")");
     }
     if (!clashes.empty()) {
       if (message != nullptr) {
@@ -200,7 +201,7 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
     }
     if (r.journal.Str() != journal) {
       journal = r.journal.Str();
-      auto j = codes.Journals().find(RightTrim(journal));
+      auto j = codes.Journals().find(TrimmedRight(journal));
       records_.push_back(Code3(37) + "J" + Lower2(journal) +
                          text(PadRight(j != codes.Journals().end() ? j->second.name : "", 20)) + std::string(11, ' ') +
                          "ONN");

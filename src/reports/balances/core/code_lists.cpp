@@ -6,10 +6,6 @@
 
 namespace balances {
 
-std::string RightTrim(std::string s) { return ::TrimmedRight(s); }
-
-std::string Trim(const std::string& s) { return ::Trimmed(s); }
-
 bool CodeLists::Load(const std::string& c10Path, std::string* message) {
   journals_.clear();
   labels_.clear();
@@ -26,20 +22,20 @@ bool CodeLists::Load(const std::string& c10Path, std::string* message) {
     if (!t.recordBuffer.empty() && t.recordBuffer[0] == '*') continue;
     ReadStoredFields(t, {1, 2, 3, 4}, v);
     const char kind = v[0].empty() ? ' ' : v[0][0];
-    const std::string code = RightTrim(v[1]);
+    const std::string code = TrimmedRight(v[1]);
     if (kind == 'J') {
       JournalCode j;
-      j.name = Trim(v[2]);
+      j.name = Trimmed(v[2]);
       j.inDashboard = !(v[3].size() >= 25 && v[3][24] == 'N');
       journals_[code] = j;
     } else if (kind == 'L') {
-      labels_[code] = Trim(v[3].substr(0, 7));
+      labels_[code] = Trimmed(v[3].substr(0, 7));
     } else if (kind == 'B') {
       CollectiveCode b;
       b.letter = v[1].empty() ? ' ' : v[1][0];
       b.account = v[3].substr(0, 8);
       b.account.resize(8, ' ');
-      b.name = Trim(v[2]);
+      b.name = Trimmed(v[2]);
       collectives_.push_back(b);
     }
   }

@@ -43,8 +43,4 @@ class CodeLists {
   std::vector<CollectiveCode> collectives_;
 };
 
-// The runtime's TrimmedRight and Trimmed, under the names this folder's files use.
-std::string RightTrim(std::string s);
-std::string Trim(const std::string& s);
-
 }  // namespace balances

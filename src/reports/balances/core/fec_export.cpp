@@ -16,6 +16,7 @@
 #include "runtime/bank_ids.h"
 #include "data/entry_lines.h"
 #include "runtime/dates.h"
+#include "runtime/text.h"
 
 namespace balances {
 
@@ -184,14 +185,14 @@ std::string FecExport::CheckSirenForFec(const std::string& siren) {
       return "Le fichier des \xE9" "critures comptables porte le SIREN du dossier,\nqui n'est pas renseign\xE9" ".\n\n"
              "Saisissez-le dans les Propri\xE9" "t\xE9" "s du dossier (Fichier > A Propos du dossier ouvert).";
     default:
-      return "Le SIREN du dossier (" + Trim(siren) +
+      return "Le SIREN du dossier (" + Trimmed(siren) +
              ") n'est pas valide:\nil faut 9 chiffres dont le dernier est la cl\xE9" " des 8 premiers.\n\n"
              "Corrigez-le dans les Propri\xE9" "t\xE9" "s du dossier (Fichier > A Propos du dossier ouvert).";
   }
 }
 
 std::string FecExport::FileName(const std::string& siren, const std::string& yearEndStored) {
-  return Trim(siren) + "FEC" + FecDate(yearEndStored) + ".txt";
+  return Trimmed(siren) + "FEC" + FecDate(yearEndStored) + ".txt";
 }
 
 bool FecCheck::HasRemarks() const {
@@ -579,10 +580,10 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   std::vector<std::uint64_t> accountCodes;  // packed, by index in rows_.accounts_
   auto nameZone = [&](const std::string& code) {
     const ChartEntry* a = chart.Find(code);
-    std::string name = a != nullptr ? Trim(a->name) : "";
+    std::string name = a != nullptr ? Trimmed(a->name) : "";
     if (name.empty()) {
-      check_.missingAccounts.insert(Trim(code));
-      name = Trim(code);
+      check_.missingAccounts.insert(Trimmed(code));
+      name = Trimmed(code);
     }
     return FecZone(name);
   };

@@ -1,4 +1,5 @@
 #include "reports/balances/core/trial_balance_run.h"
+#include "runtime/text.h"
 
 namespace balances {
 
@@ -56,7 +57,7 @@ std::string ListTitle(char listKind, const CodeLists& codes) {
 namespace balances {
 
 bool CheckBalanceList(const std::string& typed, const CodeLists& codes, std::string& shown) {
-  const std::string list = Trim(typed);
+  const std::string list = Trimmed(typed);
   if (list.empty()) {
     shown = "???";
     return false;
@@ -78,7 +79,7 @@ bool CheckBalanceList(const std::string& typed, const CodeLists& codes, std::str
 }
 
 bool CheckFormAccount(char kind, const std::string& list, const std::string& typed, std::string& stored) {
-  const std::string code = RightTrim(typed.substr(0, 8));
+  const std::string code = TrimmedRight(typed.substr(0, 8));
   stored.clear();
   // All balances, or several lists: no account limit (the fields are emptied).
   if (kind == 'T' || (kind == 'A' && list.size() != 1)) return true;

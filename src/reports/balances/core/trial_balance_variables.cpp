@@ -8,6 +8,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace balances {
@@ -180,10 +181,10 @@ void ComputeLine(ReportFieldTable& f, const LineInput& in) {
   const ChartEntry empty;
   const ChartEntry& e = in.entry != nullptr ? *in.entry : empty;
   const std::size_t cur = static_cast<std::size_t>(in.currency);
-  const std::string code = RightTrim(e.code);
+  const std::string code = TrimmedRight(e.code);
   if (in.listKind == '9') {
     std::string shown = code;
-    std::string name = RightTrim(e.name);
+    std::string name = TrimmedRight(e.name);
     if (in.analyticByAccount) {
       shown += "\\" + in.generalAccount;
       name += "\\" + (in.generalName.empty() ? std::string("???") : in.generalName);
@@ -192,7 +193,7 @@ void ComputeLine(ReportFieldTable& f, const LineInput& in) {
     f.SetFieldText(kNomCompte, name.c_str());
     f.SetFieldText(kNomRupture, code.substr(0, 3).c_str());
   } else {
-    std::string shown = in.code.empty() ? code : RightTrim(in.code);
+    std::string shown = in.code.empty() ? code : TrimmedRight(in.code);
     NormalizeNumberText(shown);
     f.SetFieldText(kCompte, shown.c_str());
     f.SetFieldText(kNomCompte, e.name.c_str());
@@ -205,7 +206,7 @@ void ComputeLine(ReportFieldTable& f, const LineInput& in) {
   f.SetFieldText(kRue2, e.street2.c_str());
   f.SetFieldText(kVille, e.town.c_str());
   f.SetFieldText(kCPostal, e.town.substr(0, 5).c_str());
-  f.SetFieldText(kCommune, e.town.size() > 6 ? RightTrim(e.town.substr(6)).c_str() : "");
+  f.SetFieldText(kCommune, e.town.size() > 6 ? TrimmedRight(e.town.substr(6)).c_str() : "");
   Put(f, kTBTotal, e.budget[cur]);
   // 4. Budget of the line.
   const long long budget = e.budget[cur];

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "reports/engine/core/barcodes.h"
+#include "runtime/text.h"
 
 namespace reports {
 
@@ -41,7 +42,7 @@ std::vector<std::string> HighlightPieces(std::string_view words) {
   std::size_t start = 0;
   for (std::size_t i = 0; i <= words.size(); ++i) {
     if (i == words.size() || words[i] == '&' || words[i] == '|') {
-      std::string piece = TrimBlanks(words.substr(start, i - start));
+      std::string piece = Trimmed(words.substr(start, i - start));
       if (!piece.empty()) pieces.push_back(std::move(piece));
       start = i + 1;
     }
@@ -174,7 +175,7 @@ PageExtent PaintPage(const PreviewPage& page, ReportCanvas& canvas, const PaintO
       case 'X':
       case 'Y':
       case 'Z': {
-        upper = UpperText(r.text);
+        upper = UpperCp1252(r.text);
         bool light = false;
         for (const std::string& piece : pieces) {
           if (upper.find(piece) != std::string::npos) {

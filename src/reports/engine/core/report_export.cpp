@@ -4,6 +4,7 @@
 
 #include "platform/system/files.h"
 #include "reports/engine/core/report_text.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace reports {
@@ -51,11 +52,11 @@ std::string TableOpening(char variant, int style) {
 }  // namespace
 
 std::string DelimiterText(std::string_view delimiter) {
-  const std::string d = UpperText(TrimBlanks(delimiter));
+  const std::string d = UpperCp1252(Trimmed(delimiter));
   if (d == "TAB") return "\t";
   if (d == "NON") return "";
   if (d.empty()) return ";";
-  return TrimBlanks(delimiter);
+  return Trimmed(delimiter);
 }
 
 std::string HtmlEscaped(std::string_view text) {
@@ -149,7 +150,7 @@ bool ReportExportFile::Create(const std::string& path, ExportSettings& settings,
   state_ = State::kOpen;
   // A delimiter "NON" means a fixed-width export, as [ExportSansDelimiteur] does (which stays
   // in force when it was given before the file was made).
-  if (!settings.html && UpperText(TrimBlanks(settings.delimiter)) == "NON") settings.noDelimiter = true;
+  if (!settings.html && UpperCp1252(Trimmed(settings.delimiter)) == "NON") settings.noDelimiter = true;
   if (settings.html) {
     char columns[8];
     std::snprintf(columns, sizeof columns, "%3d", columnsPerLine);
@@ -214,7 +215,7 @@ void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings
       open += std::string("<font size='") + settings.htmlFontSize + "'>";
       close = "</font>" + close;
     }
-    const char attribute = static_cast<char>(LowerText(std::string(1, settings.htmlFontAttribute))[0]);
+    const char attribute = static_cast<char>(LowerCp1252(std::string(1, settings.htmlFontAttribute))[0]);
     if (attribute == 'i' || attribute == 'b' || attribute == 'u') {
       open += std::string("<") + attribute + ">";
       close = std::string("</") + attribute + ">" + close;

@@ -8,6 +8,7 @@
 #include "reports/engine/core/interpreter_impl.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace reports {
@@ -119,7 +120,7 @@ int ReportInterpreter::CountLinesForRupture(std::string_view text, char letter, 
     if (ch == '[') {
       const std::size_t close = text.find(']', i + 1);
       if (close == std::string_view::npos) break;
-      const std::string s = LowerText(TrimBlanks(text.substr(i + 1, close - i - 1)));
+      const std::string s = LowerCp1252(Trimmed(text.substr(i + 1, close - i - 1)));
       if (s == "finpage" || s == "findoc") break;
       if (IsLineTypeStatement(s) && close + 1 < text.size() && text[close + 1] == '{') {
         const std::size_t end = text.find('}', close + 2);
@@ -175,7 +176,7 @@ void ReportInterpreter::Impl::PrepareFonts(const ListSetup& setup) {
     slot.font.italic = (ft.style & 1) != 0;
     slot.font.underline = (ft.style & 2) != 0;
     slot.font.fixedPitch = c.cpiMode;
-    slot.colour = ft.colour == '0' ? 'A' : UpperText(std::string(1, ft.colour))[0];
+    slot.colour = ft.colour == '0' ? 'A' : UpperCp1252(std::string(1, ft.colour))[0];
     slot.metrics = m.Metrics(slot.font);
   };
   for (int i = 0; i < 4; ++i) load(i, c.fonts[i]);
@@ -430,7 +431,7 @@ void ReportInterpreter::Impl::ResolveAndDispatch() {
       Unrecognised();
       return;
     }
-    statement = LowerText(TrimBlanks(definition));
+    statement = LowerCp1252(Trimmed(definition));
     if (statement.size() > kStatementLimit) statement.resize(kStatementLimit);
   }
   if (IsBlank(statement)) return;
@@ -640,7 +641,7 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
 
 char ReportInterpreter::Impl::LineLetter() const {
   const std::string& type = owner.LineTypeText();
-  return type.empty() ? '\0' : LowerText(type.substr(0, 1))[0];
+  return type.empty() ? '\0' : LowerCp1252(type.substr(0, 1))[0];
 }
 
 const FontSlot& ReportInterpreter::Impl::CurrentFontSlot() const {
@@ -672,7 +673,7 @@ void ReportInterpreter::Impl::RegisterAnchors(std::size_t length) {
       const std::string_view key = rest.substr(i + 1, j - i - 1);
       // Only a key that a trimmed, lower-cased statement can be.
       if (key.empty() || key.front() == ' ' || key.back() == ' ' || key.size() > kStatementLimit) continue;
-      if (LowerText(key) != key) continue;
+      if (LowerCp1252(key) != key) continue;
       found.push_back({rest.size() - i, std::string(key)});
     }
   }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/system/cp1252.h"
+#include "runtime/text.h"
 
 namespace reports {
 
@@ -135,30 +136,6 @@ const std::array<unsigned char, 256> kCp1252UpperTable = [] {
   return t;
 }();
 
-std::string LowerText(std::string_view text) {
-  std::string s(text);
-  for (char& c : s) c = LowerChar(c);
-  return s;
-}
-
-std::string UpperText(std::string_view text) {
-  std::string s(text);
-  for (char& c : s) c = UpperChar(c);
-  return s;
-}
-
-std::string TrimBlanks(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
-
-std::string RightTrimBlanks(std::string_view text) {
-  const std::size_t last = text.find_last_not_of(' ');
-  return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
-}
-
 int LeadingInt(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -192,7 +169,7 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 }  // namespace
 
 std::string MakeDocumentTitle(std::string_view dossierCode, std::string_view name) {
-  std::string title = RightTrimBlanks(dossierCode) + "-" + RightTrimBlanks(name);
+  std::string title = TrimmedRight(dossierCode) + "-" + TrimmedRight(name);
   for (char& c : title) {
     if (c == '/' || c == ':') c = ' ';
   }

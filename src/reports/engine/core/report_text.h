@@ -48,15 +48,12 @@ inline constexpr Rgb kGrey{128, 128, 128};
 inline constexpr Rgb kLightGrey{192, 192, 192};
 inline constexpr Rgb kDarkGrey{64, 64, 64};
 
-// cp1252 case of one character (tables made once from the system layer's), and of a text.
+// cp1252 case of one character (tables made once from the system layer's); a text's case and
+// trimming are runtime/text.h's.
 extern const std::array<unsigned char, 256> kCp1252LowerTable;
 extern const std::array<unsigned char, 256> kCp1252UpperTable;
 inline char LowerChar(char c) { return static_cast<char>(kCp1252LowerTable[static_cast<unsigned char>(c)]); }
 inline char UpperChar(char c) { return static_cast<char>(kCp1252UpperTable[static_cast<unsigned char>(c)]); }
-std::string LowerText(std::string_view text);
-std::string UpperText(std::string_view text);
-std::string TrimBlanks(std::string_view text);   // blanks at both ends
-std::string RightTrimBlanks(std::string_view text);
 // atoi of a text: leading blanks, a sign, digits; 0 when none.
 int LeadingInt(std::string_view text);
 inline bool StartsWith(std::string_view text, std::string_view prefix) {

@@ -6,6 +6,7 @@
 
 #include "reports/engine/core/interpreter_impl.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace reports {
@@ -17,11 +18,6 @@ namespace {
 
 constexpr char kBlockOpen = '\xAB';   // «
 constexpr char kBlockClose = '\xBB';  // »
-
-std::string FitTo(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
 
 std::string Int4(int value) {
   char buffer[16];
@@ -410,13 +406,13 @@ std::string ReportInterpreter::Impl::PagesText() const {
   } else {
     text = LoadStr(19504) + std::to_string(f) + LoadStr(19505) + std::to_string(l);
   }
-  return FitTo(text, 25);
+  return PadRight(text, 25);
 }
 
 std::string ReportInterpreter::Impl::LimitsText() const {
   if (owner.LimitsAbsent()) return std::string(25, ' ');
-  const std::string from = TrimBlanks(owner.LimitFrom());
-  const std::string to = TrimBlanks(owner.LimitTo());
+  const std::string from = Trimmed(owner.LimitFrom());
+  const std::string to = Trimmed(owner.LimitTo());
   std::string text;
   if (from.empty() && to.empty()) {
     text = LoadStr(19506);
@@ -429,7 +425,7 @@ std::string ReportInterpreter::Impl::LimitsText() const {
   } else {
     text = LoadStr(19510) + from + LoadStr(19505) + to;
   }
-  return FitTo(text, 25);
+  return PadRight(text, 25);
 }
 
 bool ReportInterpreter::Impl::TryPageStatements() {
@@ -480,7 +476,7 @@ bool ReportInterpreter::Impl::TryCodeHooks() {
   const bool value = StartsWith(s, "blv:") || StartsWith(s, "blv!");
   if (!label && !value) return false;
   std::string code = s.substr(4);
-  if (s[3] == '!') code = UpperText(code);
+  if (s[3] == '!') code = UpperCp1252(code);
   code.resize(3, ' ');
   const std::string text = label ? owner.GetCodeLabel(code) : owner.GetCodeValue(code);
   Replace(Escaped(text, InValueStatements::kDrop));
@@ -526,12 +522,12 @@ bool ReportInterpreter::Impl::TryImportsAndPrompts() {
     return true;
   }
   if (StartsWith(s, "ie:")) {
-    std::string reference = TrimBlanks(std::string_view(s).substr(3));
+    std::string reference = Trimmed(std::string_view(s).substr(3));
     const std::size_t bar = reference.find('|');
     std::string code = reference;
     if (bar != std::string::npos) {
-      code = TrimBlanks(reference.substr(0, bar)) +
-             TrimBlanks(env.Dossier().Constant(LeadingInt(reference.substr(bar + 1))));
+      code = Trimmed(reference.substr(0, bar)) +
+             Trimmed(env.Dossier().Constant(LeadingInt(reference.substr(bar + 1))));
     }
     std::string text;
     if (!env.FindTemplate(ReportCodeKey(code), text) || prefix.size() + work.Size() + text.size() >= kTemplateLimit) {

@@ -11,6 +11,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace reports {
@@ -32,8 +33,7 @@ std::vector<std::string> SplitAt(std::string_view text, char separator) {
 std::string Fit(std::string text, int width) {
   if (width < 0) width = 0;
   if (width > static_cast<int>(kResultLimit)) width = static_cast<int>(kResultLimit);
-  text.resize(static_cast<std::size_t>(width), ' ');
-  return text;
+  return PadRight(std::move(text), static_cast<std::size_t>(width));
 }
 
 // Characters from 1-based position pp, nn of them (0 = to the end).
@@ -73,7 +73,7 @@ const char* CodeTag(DossierTableId id) {
 
 // A field of the table by name or by number (0 when none).
 int FieldOf(Table& t, std::string_view name) {
-  const std::string trimmed = TrimBlanks(name);
+  const std::string trimmed = Trimmed(name);
   if (trimmed.empty()) return 0;
   const int number = LeadingInt(trimmed);
   if (number > 0) return number <= t.FieldCount() ? number : 0;
@@ -94,13 +94,13 @@ struct Reference {
 Reference ParseReference(std::string_view text) {
   Reference r;
   const std::vector<std::string> parts = SplitAt(text, ',');
-  std::string head = RightTrimBlanks(parts[0]);
+  std::string head = TrimmedRight(parts[0]);
   if (parts.size() >= 2) {
     r.hasPart = true;
     r.pp = LeadingInt(parts[1]);
   }
   if (parts.size() >= 3) {
-    const std::string n = TrimBlanks(parts[2]);
+    const std::string n = Trimmed(parts[2]);
     if (n == "@") {
       r.nnFromValue = true;
     } else {
@@ -140,7 +140,7 @@ int ReportInterpreter::Impl::FieldIndex(std::string_view name) {
       return e.index;
     }
   }
-  const int index = fields.FindField(UpperText(name).c_str());
+  const int index = fields.FindField(UpperCp1252(name).c_str());
   if (fieldIndexes.size() > 64) fieldIndexes.clear();
   // An entry of the name that no longer holds is replaced.
   std::erase_if(fieldIndexes, [&](const FieldIndexEntry& e) { return e.name == name; });
@@ -152,13 +152,13 @@ int ReportInterpreter::Impl::FieldIndex(std::string_view name) {
 std::string ReportInterpreter::Impl::RelatedField(std::string_view relation, const std::string& value, int pp,
                                                   int nn, bool& ok) {
   ok = false;
-  const std::string rel = LowerText(relation);
+  const std::string rel = LowerCp1252(relation);
   DossierTableId id = DossierTableId::kNone;
   std::string key = value;
   std::string fieldName;
   if (StartsWith(rel, "c10->") && rel.size() > 5) {
     id = DossierTableId::kC10;
-    key = UpperText(rel.substr(5, 1)) + value;
+    key = UpperCp1252(rel.substr(5, 1)) + value;
     fieldName = rel.substr(6);
   } else if (StartsWith(rel, "c20->")) {
     id = DossierTableId::kC20;
@@ -171,13 +171,13 @@ std::string ReportInterpreter::Impl::RelatedField(std::string_view relation, con
   const int width = nn > 0 ? nn : 3;
   if (t == nullptr || !t->isOpen) return std::string(static_cast<std::size_t>(width), '?');
   const int field = FieldOf(*t, fieldName);
-  const std::string wanted = RightTrimBlanks(key);
+  const std::string wanted = TrimmedRight(key);
   if (field == 0 || wanted.empty() || !t->Seek(CodeTag(id), wanted.c_str()) || t->eof || t->IsDeleted()) {
     return std::string(static_cast<std::size_t>(width), '?');
   }
   // The key must be the record's whole code, not only its beginning.
   std::string found = id == DossierTableId::kC10 ? std::string(t->GetField(1)) + t->GetField(2) : t->GetField(1);
-  if (RightTrimBlanks(found) != wanted) return std::string(static_cast<std::size_t>(width), '?');
+  if (TrimmedRight(found) != wanted) return std::string(static_cast<std::size_t>(width), '?');
   const char type = t->FieldType(field);
   if (type != 'C' && type != 'N') return std::string(static_cast<std::size_t>(width), '?');
   ok = true;
@@ -215,7 +215,7 @@ bool ReportInterpreter::Impl::Relation() {
     fail();
     return true;
   }
-  const std::string target = TrimBlanks(parts[1]);
+  const std::string target = Trimmed(parts[1]);
   if (target.size() < 3 || (StartsWith(target, "c10") && target.size() < 4)) {
     fail();
     return true;
@@ -239,8 +239,8 @@ bool ReportInterpreter::Impl::Relation() {
     fail();
     return true;
   }
-  std::string key = RightTrimBlanks(from->GetField(field));
-  if (id == DossierTableId::kC10) key = UpperText(target.substr(3, 1)) + key;
+  std::string key = TrimmedRight(from->GetField(field));
+  if (id == DossierTableId::kC10) key = UpperCp1252(target.substr(3, 1)) + key;
   if (key.empty() || !to->Seek(CodeTag(id), key.c_str()) || to->eof) fail();
   return true;
 }
@@ -366,7 +366,7 @@ bool ReportInterpreter::Impl::Variable() {
     return true;
   }
   if (barcode != 0) {
-    Barcode(barcode, RightTrimBlanks(text));
+    Barcode(barcode, TrimmedRight(text));
     return true;
   }
   scratch.swap(text);
@@ -383,7 +383,7 @@ bool ReportInterpreter::Impl::Condition() {
     return true;
   }
   const std::size_t last = body.rfind(',');
-  const std::string condition = TrimBlanks(body.substr(0, first));
+  const std::string condition = Trimmed(body.substr(0, first));
   const std::string thenText = last == first ? body.substr(first + 1) : body.substr(first + 1, last - first - 1);
   const std::string elseText = last == first ? std::string() : body.substr(last + 1);
   if (condition.size() < 2 || condition[0] != '@') {
@@ -402,8 +402,8 @@ bool ReportInterpreter::Impl::Condition() {
     Unrecognised();
     return true;
   }
-  const std::string name = TrimBlanks(condition.substr(1, op - 1));
-  std::string wanted = TrimBlanks(condition.substr(op + oper.size()));
+  const std::string name = Trimmed(condition.substr(1, op - 1));
+  std::string wanted = Trimmed(condition.substr(op + oper.size()));
   ReportFieldTable& fields = owner.ReportFields();
   const int index = FieldIndex(name);
   if (index < 0 || index >= fields.FieldCount()) {
@@ -417,8 +417,8 @@ bool ReportInterpreter::Impl::Condition() {
     // Texts are compared whole, both trimmed, without regard to case (the statement itself is
     // lower-cased).
     if (quoted) wanted = wanted.substr(1, wanted.size() - 2);
-    const std::string a = LowerText(TrimBlanks(value));
-    const std::string b = LowerText(TrimBlanks(wanted));
+    const std::string a = LowerCp1252(Trimmed(value));
+    const std::string b = LowerCp1252(Trimmed(wanted));
     if (oper == "=") result = a == b;
     else if (oper == "#") result = a != b;
     else if (oper == "<") result = a < b;
@@ -450,11 +450,11 @@ bool ReportInterpreter::Impl::Condition() {
   }
   std::string out;
   if (!chosen.empty() && chosen[0] == '!') {
-    out = UpperText(chosen.substr(1));
+    out = UpperCp1252(chosen.substr(1));
   } else {
     for (std::size_t i = 0; i < chosen.size(); ++i) {
       if (chosen[i] == '!' && !out.empty()) {
-        out.back() = UpperText(std::string(1, out.back()))[0];
+        out.back() = UpperCp1252(std::string(1, out.back()))[0];
       } else {
         out += chosen[i];
       }
@@ -465,7 +465,7 @@ bool ReportInterpreter::Impl::Condition() {
 }
 
 bool ReportInterpreter::Impl::IfVariableBlock(bool whenBlank) {
-  const std::string name = TrimBlanks(statement.substr(whenBlank ? 4 : 3));
+  const std::string name = Trimmed(statement.substr(whenBlank ? 4 : 3));
   ReportFieldTable& fields = owner.ReportFields();
   const int index = FieldIndex(name);
   if (index < 0 || index >= fields.FieldCount()) return true;
@@ -491,8 +491,8 @@ bool ReportInterpreter::Impl::MemoKeyword() {
     Replace(blanks);
     return true;
   }
-  const std::string text = UpperText(t->GetMemo(memo, 4000));
-  const std::string key = UpperText(TrimBlanks(parts[0])) + "=";
+  const std::string text = UpperCp1252(t->GetMemo(memo, 4000));
+  const std::string key = UpperCp1252(Trimmed(parts[0])) + "=";
   const std::size_t at = text.find(key);
   if (at == std::string::npos) {
     Replace(blanks);
@@ -532,8 +532,8 @@ bool ReportInterpreter::Impl::WordAfter() {
     Replace(blanks);
     return true;
   }
-  const std::string text = UpperText(type == 'M' ? t->GetMemo(field, 4000) : t->GetField(field));
-  const std::string word = UpperText(parts[2]);
+  const std::string text = UpperCp1252(type == 'M' ? t->GetMemo(field, 4000) : t->GetField(field));
+  const std::string word = UpperCp1252(parts[2]);
   const std::size_t at = word.empty() ? std::string::npos : text.find(word);
   if (at == std::string::npos) {
     Replace(blanks);
@@ -646,7 +646,7 @@ bool ReportInterpreter::Impl::TryDossierValues() {
     escaped(d.Get(31, 30));
   } else if (s == "r2") {
     // Each pair of blanks becomes one blank.
-    const std::string line = TrimBlanks(d.Get(61, 30));
+    const std::string line = Trimmed(d.Get(61, 30));
     std::string out;
     for (std::size_t i = 0; i < line.size(); ++i) {
       out += line[i];
@@ -657,7 +657,7 @@ bool ReportInterpreter::Impl::TryDossierValues() {
   } else if (s == "vl") {
     escaped(d.Get(91, 30));
   } else if (s == "ville") {
-    escaped(RightTrimBlanks(d.Get(97, 24)));
+    escaped(TrimmedRight(d.Get(97, 24)));
   } else if (s == "sa") {
     escaped(d.Get(121, 30));
   } else if (s == "date") {
@@ -688,8 +688,8 @@ bool ReportInterpreter::Impl::TryConstant() {
     Unrecognised();
     return true;
   }
-  const std::string constant = UpperText(env.Dossier().Constant(LeadingInt(std::string_view(parts[0]).substr(4))));
-  const std::string macro = StartsWith(constant, UpperText(parts[1])) ? parts[2] : parts.size() == 4 ? parts[3] : "";
+  const std::string constant = UpperCp1252(env.Dossier().Constant(LeadingInt(std::string_view(parts[0]).substr(4))));
+  const std::string macro = StartsWith(constant, UpperCp1252(parts[1])) ? parts[2] : parts.size() == 4 ? parts[3] : "";
   if (!macro.empty()) Insert("[" + macro + "]");
   return true;
 }
@@ -734,7 +734,7 @@ bool ReportInterpreter::Impl::FieldWrite() {
       for (char ch : text) {
         if (ch != '!') packed += ch;
       }
-      text = UpperText(packed);
+      text = UpperCp1252(packed);
     }
     shown = field;
   } else if (StartsWith(s, "copie:")) {

@@ -5,6 +5,7 @@
 #include "reports/engine/core/barcodes.h"
 #include "reports/engine/core/interpreter_impl.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace reports {
@@ -75,7 +76,7 @@ void ReportInterpreter::Impl::SpecialFont() {
   if (ft.hasComma) {
     font.height = form == 'd' ? c.defaultFont.font.height : -MulDiv(ft.points, m.Dpi(), 72);
     font.weight = ft.weight;
-    colour = UpperText(std::string(1, ft.colour))[0];
+    colour = UpperCp1252(std::string(1, ft.colour))[0];
     font.italic = (ft.style & 1) != 0;
     font.underline = (ft.style & 2) != 0;
   } else {
@@ -190,7 +191,7 @@ std::string ReportInterpreter::Impl::ResolveTemplateFile(const std::string& name
   std::string file = name;
   const std::size_t at = file.find("dossier.");
   if (at != std::string::npos) {
-    file.replace(at, 8, LowerText(TrimBlanks(env.DossierCode())) + ".");
+    file.replace(at, 8, LowerCp1252(Trimmed(env.DossierCode())) + ".");
     return env.DataFolder() + file;
   }
   return env.ProgramFolder() + file;
@@ -198,7 +199,7 @@ std::string ReportInterpreter::Impl::ResolveTemplateFile(const std::string& name
 
 void ReportInterpreter::Impl::TextFile() {
   bool named = false;
-  const std::string path = ResolveTemplateFile(RightTrimBlanks(std::string_view(statement).substr(4)), named);
+  const std::string path = ResolveTemplateFile(TrimmedRight(std::string_view(statement).substr(4)), named);
   std::string content;
   if (!named || !env.ReadTextFile(path, content)) return;
   // The layout author's file: blanks kept as hard blanks, codes 24 and 25 live brackets.
@@ -247,7 +248,7 @@ bool ReportInterpreter::Impl::Line() {
 
 bool ReportInterpreter::Impl::Rectangle() {
   const std::string_view s = statement;
-  const char kind = UpperText(s.substr(0, 1))[0];
+  const char kind = UpperCp1252(s.substr(0, 1))[0];
   const int shift = ConstantIs(38, 'O') ? c.defaultAscent / 2 : 0;
   auto x = [&](int column) { return (column - 1) * c.columnWidth + c.columnWidth / 2 + c.lineStartX; };
   auto y = [&](int line) { return line * c.lineHeight - shift; };
@@ -272,7 +273,7 @@ bool ReportInterpreter::Impl::Image() {
     auto x = [&](int column) { return (column - 1) * c.columnWidth + c.columnWidth / 2 + c.lineStartX; };
     r = {x(a), b * c.lineHeight - shift, x(third), fourth * c.lineHeight - shift};
   }
-  const std::string name = s.size() > 18 ? RightTrimBlanks(s.substr(18)) : std::string();
+  const std::string name = s.size() > 18 ? TrimmedRight(s.substr(18)) : std::string();
   std::string path = "CXDBrush";
   if (!IsBlank(name)) {
     bool named = false;
@@ -430,13 +431,13 @@ bool ReportInterpreter::Impl::TryFontsAndText() {
     return true;
   }
   if (StartsWith(s, "coul:")) {
-    const char letter = s.size() > 5 ? UpperText(s.substr(5, 1))[0] : 'A';
+    const char letter = s.size() > 5 ? UpperCp1252(s.substr(5, 1))[0] : 'A';
     c.textColour = letter;
     AppendRecord('9', 0, 0, 0, static_cast<unsigned char>(letter), "");
     return true;
   }
   if (StartsWith(s, "coult:")) {
-    c.fillColourLetter = s.size() > 6 ? UpperText(s.substr(6, 1))[0] : 'K';
+    c.fillColourLetter = s.size() > 6 ? UpperCp1252(s.substr(6, 1))[0] : 'K';
     return true;
   }
   if (s == "crlf") {

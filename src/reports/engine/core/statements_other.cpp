@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "reports/engine/core/interpreter_impl.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace reports {
@@ -24,7 +25,7 @@ void ReportInterpreter::Impl::CreateExport() {
   std::string name = owner.ExportFileNameForRun();
   // The extension as written, its padding blank cut ([Export:ab] gives ".ab").
   if (IsBlank(name)) {
-    const std::string extension = RightTrimBlanks(c.exportSettings.extension);
+    const std::string extension = TrimmedRight(c.exportSettings.extension);
     name = env.ExportFileName(extension, c.exportSettings.root);
     const std::string suffix = owner.ExportNameSuffix();
     if (!suffix.empty()) {
@@ -34,7 +35,7 @@ void ReportInterpreter::Impl::CreateExport() {
       name.insert(hasExtension ? dot : name.size(), suffix);
     }
   }
-  const std::string title = std::string(LoadStr(0)) + " - " + c.documentTitle + " de " + TrimBlanks(env.DossierCode());
+  const std::string title = std::string(LoadStr(0)) + " - " + c.documentTitle + " de " + Trimmed(env.DossierCode());
   file.Create(name, c.exportSettings, title, c.columnsPerLine);
 }
 
@@ -82,7 +83,7 @@ bool ReportInterpreter::Impl::TryOthers() {
   }
   if (StartsWith(s, "typeliste=")) {
     // Read before the run as a layout attribute; during the run it sets the owner's list type.
-    if (s.size() > 10) owner.SetListType(UpperText(s.substr(10, 1))[0]);
+    if (s.size() > 10) owner.SetListType(UpperCp1252(s.substr(10, 1))[0]);
     return true;
   }
   if (StartsWith(s, "typeliste")) {
@@ -104,13 +105,13 @@ bool ReportInterpreter::Impl::TryOthers() {
   if (s == "absolu") return true;
   // ---- INI values
   if (StartsWith(s, "ini:")) {
-    const std::string key = TrimBlanks(std::string_view(s).substr(4));
+    const std::string key = Trimmed(std::string_view(s).substr(4));
     std::string value = env.ProgramIni(key);
     if (value.size() > 64) value.resize(64);
     if (IsBlank(value)) {
       // The built-in fixed-pitch fonts: "key=font".
       for (int id = 9650; id <= 9679; ++id) {
-        const std::string entry = LowerText(LoadStr(id));
+        const std::string entry = LowerCp1252(LoadStr(id));
         const std::size_t eq = entry.find('=');
         if (eq != std::string::npos && entry.substr(0, eq) == key) {
           value = std::string(LoadStr(id)).substr(eq + 1);
@@ -133,7 +134,7 @@ bool ReportInterpreter::Impl::TryOthers() {
       def = key.substr(comma + 1);
       key.resize(comma);
     }
-    Replace(Escaped(env.DossierIni(TrimBlanks(section), TrimBlanks(key), def), InValueStatements::kDrop));
+    Replace(Escaped(env.DossierIni(Trimmed(section), Trimmed(key), def), InValueStatements::kDrop));
     return true;
   }
   // ---- export

@@ -6,6 +6,7 @@
 #include "data/table.h"
 #include "reports/engine/core/report_text.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace reports {
@@ -24,16 +25,16 @@ bool DirectiveValue(const std::string& lowered, std::string_view name, std::stri
   if (at == std::string::npos) return false;
   const std::size_t start = at + key.size();
   const std::size_t end = lowered.find(']', start);
-  value = TrimBlanks(std::string_view(lowered).substr(start, end == std::string::npos ? std::string::npos : end - start));
+  value = Trimmed(std::string_view(lowered).substr(start, end == std::string::npos ? std::string::npos : end - start));
   return true;
 }
 
 }  // namespace
 
 std::string ReportCodeKey(std::string_view code) {
-  std::string key = UpperText(RightTrimBlanks(code));
+  std::string key = UpperCp1252(TrimmedRight(code));
   if (key.size() > static_cast<std::size_t>(kReportCodeWidth)) key.resize(kReportCodeWidth);
-  return RightTrimBlanks(key);
+  return TrimmedRight(key);
 }
 
 bool ReportDefinitionTemplates::FindTemplate(const std::string& code, std::string& text) {
@@ -61,10 +62,10 @@ bool MapTemplateSource::FindTemplate(const std::string& code, std::string& text)
 }
 
 LayoutAttributes ReadLayoutAttributes(std::string_view templateText) {
-  const std::string lowered = LowerText(templateText);
+  const std::string lowered = LowerCp1252(templateText);
   LayoutAttributes a;
   std::string v;
-  if (DirectiveValue(lowered, "typeliste", v)) a.listType = UpperText(v);
+  if (DirectiveValue(lowered, "typeliste", v)) a.listType = UpperCp1252(v);
   if (DirectiveValue(lowered, "orientation", v)) a.landscape = StartsWith(v, "pay");
   if (DirectiveValue(lowered, "policeinitiale", v) && v.size() == 1 && v[0] >= '1' && v[0] <= '4')
     a.initialFont = v[0];
@@ -85,7 +86,7 @@ std::string ListTypeOfTemplate(std::string_view templateText) {
 
 std::string MergeImports(TemplateSource& source, std::string text) {
   for (int depth = 0; depth < kImportDepth; ++depth) {
-    std::string lowered = LowerText(text);
+    std::string lowered = LowerCp1252(text);
     std::string out;
     out.reserve(text.size());
     bool merged = false;
@@ -96,12 +97,12 @@ std::string MergeImports(TemplateSource& source, std::string text) {
       const std::size_t end = lowered.find(']', at);
       if (end == std::string::npos) break;
       out.append(text, i, at - i);
-      std::string reference = TrimBlanks(std::string_view(text).substr(at + 4, end - at - 4));
+      std::string reference = Trimmed(std::string_view(text).substr(at + 4, end - at - 4));
       const std::size_t bar = reference.find('|');
       std::string code = reference;
       if (bar != std::string::npos) {
-        code = TrimBlanks(reference.substr(0, bar)) +
-               TrimBlanks(TheDossierRecord.Constant(LeadingInt(reference.substr(bar + 1))));
+        code = Trimmed(reference.substr(0, bar)) +
+               Trimmed(TheDossierRecord.Constant(LeadingInt(reference.substr(bar + 1))));
       }
       std::string imported;
       const std::size_t statementLength = end - at + 1;

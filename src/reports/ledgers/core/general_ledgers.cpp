@@ -24,11 +24,6 @@ std::vector<std::string> Definitions(bool analytic) {
           "TG_SOLDEMTM142", "TG_SOLDEDCC020"};
 }
 
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 bool Pair(Cents a, Cents b) { return a != 0 || b != 0; }
 
 // The sort file holds this many lines or more: a run over all its accounts reads it whole.
@@ -63,7 +58,7 @@ void GeneralLedgers::BuildLedgerSelection() {
 }
 
 void GeneralLedgers::ChooseReportCode(const std::string& code) {
-  generalReportCode = Fit(code, 18);
+  generalReportCode = PadRight(code, 18);
   analyticReportCode = AnalyticReportCode(generalReportCode);
 }
 
@@ -180,7 +175,7 @@ bool GeneralLedgers::PrepareReport() {
     case 3: letter = prior ? 'C' : 'B'; break;
     default: letter = BlockLetter(); break;
   }
-  lineType = std::string(1, letter) + Fit(codes_[codePos_], 8) + Fit(codes_[codePos_], 8);
+  lineType = std::string(1, letter) + PadRight(codes_[codePos_], 8) + PadRight(codes_[codePos_], 8);
   blockOpened_ = false;
   OpenBlock();
   lineCount = 0;
@@ -193,7 +188,7 @@ void GeneralLedgers::LoadCodes() {
   Table* t = Analytic() ? tables_.c30 : tables_.c20;
   if (t == nullptr || !t->isOpen) return;
   t->GoTop(Analytic() ? "C30CODE" : "C20CODE");
-  for (bool more = t->SkipActive(false); more; more = t->SkipActive(true)) codes_.emplace_back(Fit(t->GetField(1), 8));
+  for (bool more = t->SkipActive(false); more; more = t->SkipActive(true)) codes_.emplace_back(PadRight(t->GetField(1), 8));
 }
 
 bool GeneralLedgers::WithinUpper(const std::string& code) const {
@@ -214,8 +209,8 @@ bool GeneralLedgers::FindFirstAccount() {
   }
   if (!BlankText(options.accountFrom)) lower = options.accountFrom;
   if (!BlankText(options.accountTo)) upper = options.accountTo;
-  options.accountFrom = Fit(lower, 8);
-  options.accountTo = Fit(upper, 8);
+  options.accountFrom = PadRight(lower, 8);
+  options.accountTo = PadRight(upper, 8);
   SetText(COMPTEDEBU, Normalized(options.accountFrom));
   SetText(COMPTEFIN, Normalized(options.accountTo));
   const std::string from = options.accountFrom;
@@ -473,7 +468,7 @@ bool GeneralLedgers::NextRecord() {
 void GeneralLedgers::ClassifyLine() {
   if (lineType.size() < 17) lineType.resize(17, ' ');
   lineType.replace(9, 8, lineType.substr(1, 8));
-  lineType.replace(1, 8, codePos_ < codes_.size() ? Fit(codes_[codePos_], 8) : std::string(8, ' '));
+  lineType.replace(1, 8, codePos_ < codes_.size() ? PadRight(codes_[codePos_], 8) : std::string(8, ' '));
 }
 
 // ------------------------------------------------------------------ line values

@@ -19,10 +19,6 @@ bool Flag(const std::string& record, int position) {
 char Char(const std::string& record, int position) {
   return static_cast<std::size_t>(position) <= record.size() ? record[static_cast<std::size_t>(position - 1)] : ' ';
 }
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
 const char* YesNo(bool flag) { return flag ? "O" : "N"; }
 
 }  // namespace
@@ -42,8 +38,8 @@ AccountStatementOptions AccountStatementOptions::FromRecord(const std::string& r
 }
 
 std::string AccountStatementOptions::ToRecord() const {
-  return Fit(account, 8) + Fit(dateFrom, 6) + Fit(dateTo, 6) + YesNo(monthlySubtotals) + YesNo(priorCumulation) +
-         std::string(1, letteringFilter) + YesNo(analytic) + YesNo(inEuros) + Fit(matchingLetter, 4);
+  return PadRight(account, 8) + PadRight(dateFrom, 6) + PadRight(dateTo, 6) + YesNo(monthlySubtotals) + YesNo(priorCumulation) +
+         std::string(1, letteringFilter) + YesNo(analytic) + YesNo(inEuros) + PadRight(matchingLetter, 4);
 }
 
 GeneralLedgerOptions GeneralLedgerOptions::FromRecord(const std::string& r) {
@@ -63,9 +59,9 @@ GeneralLedgerOptions GeneralLedgerOptions::FromRecord(const std::string& r) {
 }
 
 std::string GeneralLedgerOptions::ToRecord() const {
-  return std::string(1, kind) + Fit(collectives, 26) + Fit(accountFrom, 8) + Fit(accountTo, 8) + Fit(dateFrom, 6) +
-         Fit(dateTo, 6) + YesNo(monthlySubtotals) + YesNo(priorCumulation) + std::string(1, letteringFilter) +
-         YesNo(inEuros) + Fit(sectionGeneralAccount, 8);
+  return std::string(1, kind) + PadRight(collectives, 26) + PadRight(accountFrom, 8) + PadRight(accountTo, 8) + PadRight(dateFrom, 6) +
+         PadRight(dateTo, 6) + YesNo(monthlySubtotals) + YesNo(priorCumulation) + std::string(1, letteringFilter) +
+         YesNo(inEuros) + PadRight(sectionGeneralAccount, 8);
 }
 
 JournalListingOptions JournalListingOptions::FromRecord(const std::string& r) {
@@ -79,7 +75,7 @@ JournalListingOptions JournalListingOptions::FromRecord(const std::string& r) {
 }
 
 std::string JournalListingOptions::ToRecord() const {
-  return Fit(monthSelector, 4) + Fit(journal, 3) + YesNo(summary) + YesNo(analytic) + std::string(6, ' ') +
+  return PadRight(monthSelector, 4) + PadRight(journal, 3) + YesNo(summary) + YesNo(analytic) + std::string(6, ' ') +
          YesNo(inEuros);
 }
 
@@ -89,11 +85,11 @@ std::string JournalListingOptions::ReportPrefix() const {
 }
 
 int JournalListingOptions::ChoiceOptionsLevel() const {
-  return (Fit(monthSelector, 4) + Fit(journal, 3)).substr(0, 5).find(' ') != std::string::npos ? 0 : 1;
+  return (PadRight(monthSelector, 4) + PadRight(journal, 3)).substr(0, 5).find(' ') != std::string::npos ? 0 : 1;
 }
 
 std::string AnalyticReportCode(const std::string& reportCode) {
-  std::string code = Fit(reportCode, 18);
+  std::string code = PadRight(reportCode, 18);
   code.erase(9, 1);
   code.insert(2, "A");
   return code;

@@ -36,11 +36,6 @@ std::uint32_t RecordNumberOf(std::string_view text) {
   return n;
 }
 
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // A field as ReadStoredFields gives it: the stored bytes up to the first NUL.
 std::string_view StoredText(std::string_view stored) {
   const std::size_t nul = stored.find('\0');
@@ -453,7 +448,7 @@ std::string NameCache::Label(const std::string& code) {
   auto it = labels_.find(code);
   if (it != labels_.end()) return it->second;
   std::string text = "???    ";
-  if (FindLive(tables_.c10, "C10CODE", "L" + code)) text = Padded(std::string(tables_.c10->GetField(4)).substr(0, 7), 7);
+  if (FindLive(tables_.c10, "C10CODE", "L" + code)) text = PadRight(std::string(tables_.c10->GetField(4)).substr(0, 7), 7);
   labels_[code] = text;
   return text;
 }
@@ -461,7 +456,7 @@ std::string NameCache::Label(const std::string& code) {
 std::string NameCache::Account(const std::string& code, const std::string& missing) {
   auto it = accounts_.find(code);
   if (it == accounts_.end()) {
-    const bool found = FindLive(tables_.c20, "C20CODE", Padded(code, 8));
+    const bool found = FindLive(tables_.c20, "C20CODE", PadRight(code, 8));
     it = accounts_.emplace(code, found ? std::string(tables_.c20->GetField(2)) : std::string()).first;
     accountFound_[code] = found;
   }
@@ -471,7 +466,7 @@ std::string NameCache::Account(const std::string& code, const std::string& missi
 std::string NameCache::Section(const std::string& code, const std::string& missing) {
   auto it = sections_.find(code);
   if (it == sections_.end()) {
-    const bool found = FindLive(tables_.c30, "C30CODE", Padded(code, 8));
+    const bool found = FindLive(tables_.c30, "C30CODE", PadRight(code, 8));
     it = sections_.emplace(code, found ? std::string(tables_.c30->GetField(2)) : std::string()).first;
     sectionFound_[code] = found;
   }
@@ -481,7 +476,7 @@ std::string NameCache::Section(const std::string& code, const std::string& missi
 std::string NameCache::Journal(const std::string& code, const std::string& missing) {
   auto it = journals_.find(code);
   if (it == journals_.end()) {
-    const bool found = FindLive(tables_.c10, "C10CODE", "J" + Padded(code, 3));
+    const bool found = FindLive(tables_.c10, "C10CODE", "J" + PadRight(code, 3));
     it = journals_.emplace(code, found ? std::string(tables_.c10->GetField(3)) : std::string()).first;
     journalFound_[code] = found;
   }
@@ -519,7 +514,7 @@ void ForEachLiveOfKind(Table& c10, char kind, Fn fn) {
 void CollectiveMap::Build(Table& c10) {
   entries_.clear();
   ForEachLiveOfKind(c10, 'B', [&] {
-    const std::string account = Padded(std::string(c10.GetField(4)).substr(0, 8), 8);
+    const std::string account = PadRight(std::string(c10.GetField(4)).substr(0, 8), 8);
     if (BlankText(account)) return;
     entries_.push_back({c10.GetField(2)[0], account});
   });
@@ -557,14 +552,14 @@ bool MatchingsLeftWhole(const std::string& list, std::string_view account) {
 }
 
 void OrphanLetters::Add(std::string_view letter) {
-  const std::string l = Padded(std::string(letter), 4);
+  const std::string l = PadRight(std::string(letter), 4);
   if (BlankText(l) || std::find(letters_.begin(), letters_.end(), l) != letters_.end()) return;
   letters_.push_back(l);
 }
 
 bool OrphanLetters::IsOrphan(std::string_view account, std::string_view letter) const {
   if (!present || key_ != account) return false;
-  const std::string l = Padded(std::string(letter), 4);
+  const std::string l = PadRight(std::string(letter), 4);
   return std::find(letters_.begin(), letters_.end(), l) != letters_.end();
 }
 

@@ -5,6 +5,7 @@
 #include "reports/ledgers/core/ledger_tables.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace ledgers {
@@ -12,13 +13,6 @@ namespace ledgers {
 namespace {
 
 using DF = DossierRecord::DateField;
-
-std::string Fit(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
-std::string Trimmed(const std::string& text) { return AllTrim(text.c_str()); }
 
 // The help character typed in a code: the lookup opens on what stands before it.
 bool HelpTyped(const std::string& text, char help, CodeCheck& out) {
@@ -137,7 +131,7 @@ LimitsField CheckStatementForm(const StatementForm& form, char helpCharacter, Ta
 
 std::string BuildStatementLimits(const StatementForm& form, const DossierRecord& dossier) {
   AccountStatementOptions o;
-  o.account = Fit(form.account, 8);
+  o.account = PadRight(form.account, 8);
   o.dateFrom = StoredOf(form.dateFrom);
   o.dateTo = StoredOf(form.dateTo);
   o.monthlySubtotals = form.monthlySubtotals;
@@ -145,7 +139,7 @@ std::string BuildStatementLimits(const StatementForm& form, const DossierRecord&
   o.letteringFilter = form.letteringFilter;
   o.analytic = AnalyticFlag(form.analytic, dossier) == 'O';
   o.inEuros = form.inEuros;
-  o.matchingLetter = Fit(form.matchingLetter, 4);
+  o.matchingLetter = PadRight(form.matchingLetter, 4);
   return o.ToRecord();
 }
 
@@ -215,7 +209,7 @@ CodeCheck CheckLedgerAccount(char kind, const std::string& collectives, const st
   const bool analytic = kind == '(';
   const std::string code = Completed(text, analytic);
   if (!analytic && !(first >= 'A' && first <= 'Z')) out.shown = code;
-  if (upper && code < Fit(fromText, 8)) {
+  if (upper && code < PadRight(fromText, 8)) {
     out.staticText = LoadStr(kStrError);
     return out;
   }
@@ -253,9 +247,9 @@ LimitsField CheckGeneralLedgerForm(const GeneralLedgerForm& form, char helpChara
 std::string BuildGeneralLedgerLimits(const GeneralLedgerForm& form, const DossierRecord& dossier) {
   GeneralLedgerOptions o;
   o.kind = form.kind;
-  o.collectives = form.kind == 'A' ? Fit(Trimmed(form.collectives), 26) : std::string(26, ' ');
-  o.accountFrom = Fit(form.accountFrom, 8);
-  o.accountTo = Fit(form.accountTo, 8);
+  o.collectives = form.kind == 'A' ? PadRight(Trimmed(form.collectives), 26) : std::string(26, ' ');
+  o.accountFrom = PadRight(form.accountFrom, 8);
+  o.accountTo = PadRight(form.accountTo, 8);
   o.dateFrom = StoredOf(form.dateFrom);
   o.dateTo = StoredOf(form.dateTo);
   o.monthlySubtotals = false;
@@ -295,10 +289,10 @@ std::string MonthSelectorOf(const std::string& line) {
   const std::string all = LoadStr(kStrAllMonths), whole = LoadStr(kStrWholeYear);
   if (line.empty() || line == all) return "    ";
   if (line.compare(0, whole.size(), whole) == 0) {
-    const std::string date = "01/01/" + Fit(line.substr(whole.size()), 2);
+    const std::string date = "01/01/" + PadRight(line.substr(whole.size()), 2);
     return StoredOf(date).substr(0, 2) + "  ";
   }
-  return Fit(StoredOf("01/" + line.substr(0, 2) + "/" + (line.size() >= 5 ? line.substr(3, 2) : "")), 4).substr(0, 4);
+  return PadRight(StoredOf("01/" + line.substr(0, 2) + "/" + (line.size() >= 5 ? line.substr(3, 2) : "")), 4).substr(0, 4);
 }
 
 std::vector<std::string> JournalLines(Table& c10) {
@@ -313,7 +307,7 @@ std::vector<std::string> JournalLines(Table& c10) {
 }
 
 std::string JournalOf(const std::string& line) {
-  const std::string code = Fit(line.substr(0, line.find('\t')), 3);
+  const std::string code = PadRight(line.substr(0, line.find('\t')), 3);
   return code == std::string(LoadStr(kStrAllJournals)).substr(0, 3) ? "   " : code;
 }
 
