@@ -7,6 +7,7 @@
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "data/table_scan.h"
+#include "runtime/xbase.h"
 
 namespace balances {
 

@@ -1,5 +1,7 @@
 #include "reports/ledgers/core/ledger_options.h"
 
+#include "runtime/xbase.h"
+
 namespace ledgers {
 
 namespace {
