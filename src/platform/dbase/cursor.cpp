@@ -29,12 +29,16 @@ constexpr std::size_t kChunkBytes = 1 << 16;  // read-ahead of an exclusive curs
 // A pack writes its new files beside the old ones, each under the old name + this suffix.
 constexpr const char* kPackSuffix = ".pack";
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// Index paths and tag names compared whatever their case: A-Z and a-z only, so that the comparison
+// does not hang on the process's locale (the engine sits below the runtime's text helpers).
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return s;
 }
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+std::string UpperAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return s;
 }
 
@@ -1634,10 +1638,10 @@ KeyOrder DbiCursor::CharacterOrder() const {
 
 bool DbiCursor::IsProductionPath(const std::string& indexName) const {
   if (indexName.empty()) return true;
-  std::string want = Lower(indexName);
-  if (want == Lower(mdxPath)) return true;
+  std::string want = LowerAscii(indexName);
+  if (want == LowerAscii(mdxPath)) return true;
   // A bare file name of the production index, or its path in another case.
-  std::string mine = Lower(mdxPath);
+  std::string mine = LowerAscii(mdxPath);
   if (want.find('/') == std::string::npos) {
     std::size_t slash = mine.rfind('/');
     return (slash == std::string::npos ? mine : mine.substr(slash + 1)) == want;
@@ -1674,7 +1678,7 @@ DBIResult DbiCursor::SwitchTo(const std::string& indexName, const std::string& t
     order_ = next;
   } else {
     Mdx* mdx = nullptr;
-    std::string tag = Upper(tagName);
+    std::string tag = UpperAscii(tagName);
     if (IsProductionPath(indexName)) {
       if (!mdx_) return DBIERR_NOSUCHINDEX;
       if (tag.empty()) return DBIERR_NOSUCHINDEX;
@@ -1749,7 +1753,7 @@ DBIResult DbiCursor::AddProductionTags(const std::vector<IDXDesc>& descs) {
     DBIResult rc = TagExpressions(desc, &t.keyExpr, &t.forExpr);
     if (rc != DBIERR_NONE) return rc;
     if (!desc.bMaintained || desc.szTagName[0] == 0 || !IsProductionPath(desc.szName)) return DBIERR_INVALIDPARAM;
-    t.name = Upper(desc.szTagName);
+    t.name = UpperAscii(desc.szTagName);
     tags.push_back(std::move(t));
   }
   DBIResult rc = RefreshCount();
@@ -1774,7 +1778,7 @@ DBIResult DbiCursor::AddProductionTags(const std::vector<IDXDesc>& descs) {
 DBIResult DbiCursor::DeleteIndex(const std::string& indexName, const std::string& tagName) {
   if (readOnly) return DBIERR_NOTSUPPORTED;
   if (!IsProductionPath(indexName) || !mdx_) return DBIERR_NOSUCHINDEX;
-  std::string tag = Upper(tagName);
+  std::string tag = UpperAscii(tagName);
   MdxTagInfo info;
   DBIResult rc = mdx_->FindTag(tag, &info);
   if (rc != DBIERR_NONE) return rc;
@@ -1808,7 +1812,7 @@ DBIResult DbiCursor::IndexSeqNo(const std::string& indexName, const std::string&
   }
   if (m == nullptr) return DBIERR_NOSUCHINDEX;
   MdxTagInfo info;
-  std::string tag = Upper(tagName);
+  std::string tag = UpperAscii(tagName);
   if (tag.empty()) {
     std::vector<MdxTagInfo> tags;
     DBIResult rc = m->Tags(&tags);

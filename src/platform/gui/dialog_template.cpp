@@ -87,8 +87,10 @@ bool ProgramText(const std::string& utf8, std::string& out) {
   return platform::Utf8ToCp1252(utf8, out, platform::Unassigned::kRefuse);
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// Template keywords are ASCII: compared without the process's locale.
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return s;
 }
 
@@ -101,7 +103,7 @@ bool KindOf(const std::string& word, ControlKind& kind) {
       {"combo", ControlKind::ComboBox},    {"combobox", ControlKind::ComboBox},
       {"list", ControlKind::ListBox},      {"listbox", ControlKind::ListBox},
       {"custom", ControlKind::Custom}};
-  auto it = kinds.find(Lower(word));
+  auto it = kinds.find(LowerAscii(word));
   if (it == kinds.end()) return false;
   kind = it->second;
   return true;
@@ -123,7 +125,7 @@ bool FlagsOf(const std::string& words, unsigned& flags, std::string& bad) {
   while (start <= words.size()) {
     std::size_t comma = words.find(',', start);
     if (comma == std::string::npos) comma = words.size();
-    const std::string w = Lower(words.substr(start, comma - start));
+    const std::string w = LowerAscii(words.substr(start, comma - start));
     if (!w.empty()) {
       auto it = names.find(w);
       if (it == names.end()) {
@@ -158,7 +160,7 @@ bool ParseDialogTemplates(std::string_view utf8, std::vector<DialogTemplate>& ou
     if (t.AtEnd()) continue;
     std::string word;
     t.Next(word);
-    const std::string key = Lower(word);
+    const std::string key = LowerAscii(word);
     if (key == "dialog") {
       if (cur != nullptr) return fail("DIALOG inside another dialog");
       std::string id;
@@ -186,7 +188,7 @@ bool ParseDialogTemplates(std::string_view utf8, std::vector<DialogTemplate>& ou
     } else if (key == "style") {
       std::string w;
       while (t.Next(w)) {
-        for (const std::string& s : {Lower(w)}) {
+        for (const std::string& s : {LowerAscii(w)}) {
           if (s == "nocaption") cur->hasCaption = false;
           else if (s == "caption") cur->hasCaption = true;
           else return fail("unknown dialog style \"" + w + "\"");
@@ -239,7 +241,8 @@ Registry& R() {
 
 std::string Key(std::string_view id) {
   std::string k(id);
-  for (char& c : k) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : k)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return k;
 }
 
