@@ -5,6 +5,7 @@
 
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "resources/command_ids.h"
 #include "runtime/logfile.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
@@ -54,7 +55,8 @@ void ReportDbError(Table& table, int context, const char* text, int field) {
     if (c == '\n') c = ' ';
   WriteLog("BDE ERREUR - " + caption + " - " + line);
   // Too many open files: the user is sent to the engine's settings.
-  if (code == dbase::DBIERR_TOOMANYFILES && g_poster != nullptr) g_poster(SessionInt(1), kEngineSettingsCommand);
+  // Too many open files: the main window is asked to open the engine's settings.
+  if (code == dbase::DBIERR_TOOMANYFILES && g_poster != nullptr) g_poster(SessionInt(1), command_id::ConfigurerBde);
   table.result = static_cast<std::uint16_t>(code);
 }
 

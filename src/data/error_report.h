@@ -26,10 +26,6 @@ std::string RunIncidentText(int code, const std::string& file, int result);
 // "%5i" (padded) or as it is (not padded).
 void ShowLayerError(int number, const char* text, bool padded = true);
 
-// The main window's command posted on "too many open files": the engine's settings
-// (command_id::ConfigurerBde; the shell's command table checks that they agree).
-constexpr int kEngineSettingsCommand = 20703;
-
 // Posts a command to a window handle (the window layer fills it; null = nothing posted).
 using DbCommandPoster = void (*)(int window, int command);
 void SetDbCommandPoster(DbCommandPoster poster);

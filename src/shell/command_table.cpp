@@ -17,13 +17,12 @@ namespace {
 
 using K = EnablerKind;
 
-// The numbers given elsewhere agree with the ids: the MDI client's and the engine settings' command.
+// The numbers the window layer gives its MDI client's commands agree with the ids.
 static_assert(command_id::FenetresCascade == gui::CM_CASCADECHILDREN);
 static_assert(command_id::FenetresMosaique == gui::CM_TILECHILDREN);
 static_assert(command_id::FenetresMosaiqueHorizontale == gui::CM_TILECHILDRENHORIZ);
 static_assert(command_id::ReorganiserIcones == gui::CM_ARRANGEICONS);
 static_assert(command_id::FermerFenetres == gui::CM_CLOSECHILDREN);
-static_assert(command_id::ConfigurerBde == kEngineSettingsCommand);
 
 // The shell's own handlers.
 void SetMainCaption(CMDIClient& c, unsigned) { c.SetMainCaption(); }
