@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <tuple>
 
 #include "platform/system/code_pages.h"
@@ -813,23 +814,44 @@ std::string FecExport::Content() const {
 }
 
 bool FecExport::Write(const std::string& path, std::string* message, std::size_t pieceBytes) const {
-  // The rows made a piece at a time into one buffer, written as each piece fills.
-  const std::size_t kPiece = std::max<std::size_t>(pieceBytes, 1);
+  // The rows made a piece at a time into one buffer, written as each piece fills. The buffer
+  // begins on a page and each piece but the last is given in whole pages (the bytes past them
+  // carried to the next piece), so that the file goes to the disk without passing through the
+  // file cache: written once, not read back.
+  constexpr std::size_t kPage = platform::kPageAlignment;
+  const std::size_t kPiece = (std::max<std::size_t>(pieceBytes, 1) + kPage - 1) / kPage * kPage;
   const std::string& header = FecRows::Header();
-  const std::size_t room = std::max(kPiece, header.size()) + rows_.rowBound_;
-  const std::unique_ptr<char[]> buffer(new char[room]);
-  std::size_t next = 0;
+  const std::size_t room = kPiece + kPage + std::max(header.size(), rows_.rowBound_);
+  struct Free {
+    void operator()(char* p) const { ::operator delete[](p, std::align_val_t{kPage}); }
+  };
+  const std::unique_ptr<char[], Free> buffer(new (std::align_val_t{kPage}) char[room]);
+  std::size_t next = 0, carried = 0, carriedAt = 0;
   bool first = true;
-  const bool written = platform::WriteFileAtomic(path, [&](std::string&, const char*& data, std::size_t& size) {
-    char* p = buffer.get();
-    if (first) p = PutText(p, header);
-    else if (next >= rows_.size()) return false;
-    first = false;
-    while (next < rows_.size() && static_cast<std::size_t>(p - buffer.get()) < kPiece) p = rows_.PutRow(p, next++);
-    data = buffer.get();
-    size = static_cast<std::size_t>(p - buffer.get());
-    return true;
-  });
+  const bool written = platform::WriteFileAtomic(
+      path,
+      [&](std::string&, const char*& data, std::size_t& size) {
+        char* const start = buffer.get();
+        char* p = start;
+        if (carried != 0) {  // what the last piece left past its pages comes first
+          std::memmove(start, start + carriedAt, carried);
+          p += carried;
+          carried = 0;
+        } else if (!first && next >= rows_.size()) {
+          return false;
+        }
+        if (first) p = PutText(p, header);
+        first = false;
+        while (next < rows_.size() && static_cast<std::size_t>(p - start) < kPiece) p = rows_.PutRow(p, next++);
+        const auto filled = static_cast<std::size_t>(p - start);
+        const std::size_t whole = next < rows_.size() ? filled / kPage * kPage : filled;
+        carried = filled - whole;
+        carriedAt = whole;
+        data = start;
+        size = whole;
+        return true;
+      },
+      true);
   if (written) return true;
   if (message != nullptr) *message = "Le fichier des \xE9" "critures comptables n'a pas pu \xEA" "tre \xE9" "crit:\n\n" + path;
   return false;
