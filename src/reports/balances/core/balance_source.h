@@ -90,12 +90,13 @@ struct SortRecord {
   std::uint64_t codeKey = 0, dateKey = 0;
 };
 
-// A live general sort record ("Z") with what the balances' walk reads of it and of its line,
-// in C60CODE order: the walk goes from one to the next instead of from a record to its line
-// elsewhere in memory.
+// A live general sort record ("Z") with what the balances' walk reads of it, in C60CODE order,
+// and the figures of its line. The figures are held once per line by the BalanceSource (in the
+// lines' order, so an account's records, in date order, read them mostly forward) and live as
+// long as it does.
 struct GeneralEntry {
   std::uint64_t codeKey, dateKey;  // as in SortRecord
-  LineFigures line;                // not present: TREC reaches no line
+  const LineFigures* line;         // never null; not present: TREC reaches no line
   std::uint32_t physical;          // the record's own number in C60
   Fixed<4> letterF, letterE;
 };
@@ -199,6 +200,8 @@ class BalanceSource {
   std::unique_ptr<GeneralEntry[]> entries_;
   std::size_t entryCount_ = 0;
   std::vector<EntryLine> draft_, closed_;  // with the texts: index = record number - 1
+  // Without the texts: the figures of the lines live records lead to, in each table's order.
+  std::vector<LineFigures> draftFigures_, closedFigures_;
   mutable std::vector<AnalyticEntry> analytic_;
   mutable bool analyticMade_ = false;
   std::vector<std::pair<char, std::int32_t>> analyticLines_;  // while loading: TFIC, TREC
