@@ -147,8 +147,8 @@ std::vector<std::uint32_t> CodeDatePlaces(std::size_t n, CodeOf codeOf, DateOf d
 // in the table's order: `slot[n - 1]` is kNoRecord for the line whose record number is n when
 // no record leads to it. `f` lists the field numbers of class, month, journal, due date, sense,
 // francs and euros.
-bool ReadFigures(Table& t, const std::array<int, 7>& f, const std::vector<std::uint32_t>& slot,
-                 std::vector<LineFigures>& out) {
+bool ReadFigures(Table& t, const std::array<int, 7>& f, const LargeVector<std::uint32_t>& slot,
+                 LargeVector<LineFigures>& out) {
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
     if (recno <= slot.size() && slot[recno - 1] != kNoRecord) ReadLineFigures(v, record, out.emplace_back());
@@ -265,8 +265,7 @@ void UnpackText(std::uint64_t packed, char* out, std::size_t n) {
 bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
                          std::string* message, bool texts, bool analytic) {
   records_.clear();
-  entries_.reset();
-  entryCount_ = 0;
+  entries_.clear();
   draft_.clear();
   closed_.clear();
   draftFigures_.clear();
@@ -310,16 +309,16 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
 void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, bool& sortRead,
                              bool& draftRead, bool& closedRead) {
   // The records that are not general kept whole; of the general ones what the entries take.
-  std::vector<GeneralKey> general;
+  LargeVector<GeneralKey> general;
   sortRead = LoadSortRecords(c60, &general, analytic);
   if (!sortRead) return;
   const std::size_t n = general.size();
   // Each line that live records lead to gets the number of its figures, in the line's own order:
   // the tables are then read into their figures one after the other, and every record leading to
   // a line (more than one on a damaged sort file) points at them.
-  std::vector<std::uint32_t> draftSlot(c50.RecCount(), kNoRecord), closedSlot(c40.RecCount(), kNoRecord);
+  LargeVector<std::uint32_t> draftSlot(c50.RecCount(), kNoRecord), closedSlot(c40.RecCount(), kNoRecord);
   auto slotOf = [&](char file, std::int32_t rec) -> std::uint32_t* {
-    std::vector<std::uint32_t>& slot = file == 'B' ? draftSlot : closedSlot;
+    LargeVector<std::uint32_t>& slot = file == 'B' ? draftSlot : closedSlot;
     if (rec < 1 || static_cast<std::size_t>(rec) > slot.size()) return nullptr;
     return &slot[static_cast<std::size_t>(rec - 1)];
   };
@@ -327,7 +326,7 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, 
     if (std::uint32_t* s = slotOf(g.file, g.rec)) *s = 0;
   for (const auto& [file, rec] : analyticLines_)
     if (std::uint32_t* s = slotOf(file, rec)) *s = 0;
-  auto number = [](std::vector<std::uint32_t>& slot) {
+  auto number = [](LargeVector<std::uint32_t>& slot) {
     std::uint32_t next = 0;
     for (std::uint32_t& s : slot)
       if (s != kNoRecord) s = next++;
@@ -349,7 +348,7 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, 
   auto figures = [&](char file, std::int32_t rec) -> const LineFigures* {
     const std::uint32_t* s = slotOf(file, rec);
     if (s == nullptr) return &kNoLine;
-    const std::vector<LineFigures>& f = file == 'B' ? draftFigures_ : closedFigures_;
+    const LargeVector<LineFigures>& f = file == 'B' ? draftFigures_ : closedFigures_;
     return *s < f.size() ? &f[*s] : &kNoLine;
   };
   for (std::size_t i = 0; i < analyticLines_.size(); ++i)
@@ -359,8 +358,7 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, 
   const std::vector<std::uint32_t> place = CodeDatePlaces(
       n, [&general](std::size_t i) { return general[i].codeKey; },
       [&general](std::size_t i) { return general[i].dateKey; });
-  entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
-  entryCount_ = n;
+  entries_.resize(n);
   for (std::size_t p = 0; p < n; ++p) {
     const GeneralKey& g = general[p];
     GeneralEntry& e = entries_[place[p]];
@@ -373,7 +371,7 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, 
   }
 }
 
-bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general, bool analytic) {
+bool BalanceSource::LoadSortRecords(Table& c60, LargeVector<GeneralKey>* general, bool analytic) {
   using LT = LigneTri;
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
@@ -567,8 +565,7 @@ void BalanceSource::JoinGeneral() {
   const std::vector<std::uint32_t> order = GeneralOrderOf(records_);
   const std::size_t n = order.size();
   // Left uninitialised: every entry is written once, by one of the threads below.
-  entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
-  entryCount_ = n;
+  entries_.resize(n);
   auto join = [this, &order](std::size_t from, std::size_t to) {
     for (std::size_t k = from; k < to; ++k) {
       const SortRecord& r = records_[order[k]];

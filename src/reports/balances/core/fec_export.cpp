@@ -406,7 +406,7 @@ struct LetterDate {
 // are placed by counting, then each is sorted unless already in order, as the lines of a
 // journal-month mostly are. Many groups: a plain sort. `less` orders every two items.
 template <typename T, typename GroupOf, typename Less>
-void SortByGroups(std::vector<T>& items, GroupOf groupOf, Less less) {
+void SortByGroups(LargeVector<T>& items, GroupOf groupOf, Less less) {
   const std::size_t most = items.size() / 8 + 1024;
   std::vector<std::uint64_t> groups;
   for (const T& t : items) {
@@ -422,7 +422,7 @@ void SortByGroups(std::vector<T>& items, GroupOf groupOf, Less less) {
   std::sort(groups.begin(), groups.end());
   groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
   if (groups.size() > most) return std::sort(items.begin(), items.end(), less);
-  std::vector<std::uint32_t> rank(items.size());
+  LargeVector<std::uint32_t> rank(items.size());
   std::vector<std::size_t> next(groups.size() + 1, 0);
   std::uint64_t last = 0;
   std::uint32_t lastRank = 0;
@@ -437,7 +437,7 @@ void SortByGroups(std::vector<T>& items, GroupOf groupOf, Less less) {
   }
   for (std::size_t r = 0; r < groups.size(); ++r) next[r + 1] += next[r];
   {
-    std::vector<T> placed(items.size());
+    LargeVector<T> placed(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) placed[next[rank[i]]++] = items[i];
     items.swap(placed);
   }
@@ -637,10 +637,10 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   // The closed general lines with an amount, and the letters' dates, from the live sort records
   // (each line once for every record leading to it); the draft's journal-months (journal and
   // month packed) are only named.
-  std::vector<LineKey>& keys = rows_.keys_;
+  LargeVector<LineKey>& keys = rows_.keys_;
   std::vector<bool> withoutCollective;  // by place: a line whose account has no collective
-  std::vector<FecRows::Line>& lines = rows_.lines_;
-  std::vector<LetterDate> letterDates;
+  LargeVector<FecRows::Line>& lines = rows_.lines_;
+  LargeVector<LetterDate> letterDates;
   std::vector<std::uint64_t> draftMonths;
   ClosedGeneralWalk walk;
   walk.start = [&](std::size_t count) {
@@ -718,7 +718,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   // The entries: the lines in entry order, each entry's lines by number then place; the dates and
   // the balance of each.
   SortByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
-  std::vector<Entry> entries;
+  LargeVector<Entry> entries;
   {
     std::size_t count = keys.empty() ? 0 : 1;
     for (std::size_t i = 1; i < keys.size(); ++i) count += !keys[i].SameEntry(keys[i - 1]);
