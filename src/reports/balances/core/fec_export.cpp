@@ -449,6 +449,62 @@ void SortByGroups(LargeVector<T>& items, GroupOf groupOf, Less less) {
   }
 }
 
+// The order of `items` as SortByGroups would put them, without moving them: the numbers of the
+// items, placed by counting on their groups, then each group's sorted unless already in order.
+template <typename T, typename GroupOf, typename Less>
+LargeVector<std::uint32_t> OrderByGroups(const LargeVector<T>& items, GroupOf groupOf, Less less) {
+  LargeVector<std::uint32_t> order(items.size());
+  auto byItems = [&items, &less](std::uint32_t a, std::uint32_t b) { return less(items[a], items[b]); };
+  const std::size_t most = items.size() / 8 + 1024;
+  std::vector<std::uint64_t> groups;
+  bool scattered = false;
+  for (const T& t : items) {
+    const std::uint64_t g = groupOf(t);
+    if (!groups.empty() && groups.back() == g) continue;
+    groups.push_back(g);
+    if (groups.size() > 2 * most) {  // scattered: fewer once made distinct
+      std::sort(groups.begin(), groups.end());
+      groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+      if (groups.size() > most) {
+        scattered = true;
+        break;
+      }
+    }
+  }
+  if (!scattered) {
+    std::sort(groups.begin(), groups.end());
+    groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+    scattered = groups.size() > most;
+  }
+  if (scattered) {
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), byItems);
+    return order;
+  }
+  LargeVector<std::uint32_t> rank(items.size());
+  std::vector<std::size_t> next(groups.size() + 1, 0);
+  std::uint64_t last = 0;
+  std::uint32_t lastRank = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::uint64_t g = groupOf(items[i]);
+    if (i == 0 || g != last) {
+      last = g;
+      lastRank = static_cast<std::uint32_t>(std::lower_bound(groups.begin(), groups.end(), g) - groups.begin());
+    }
+    rank[i] = lastRank;
+    ++next[lastRank + 1];
+  }
+  for (std::size_t r = 0; r < groups.size(); ++r) next[r + 1] += next[r];
+  for (std::uint32_t i = 0; i < items.size(); ++i) order[next[rank[i]]++] = i;
+  std::size_t from = 0;
+  for (std::size_t r = 0; r < groups.size(); ++r) {  // next[r] is now where group r ends
+    const auto b = order.begin() + static_cast<std::ptrdiff_t>(from), e = order.begin() + static_cast<std::ptrdiff_t>(next[r]);
+    if (!std::is_sorted(b, e, byItems)) std::sort(b, e, byItems);
+    from = next[r];
+  }
+  return order;
+}
+
 std::uint32_t LetterOf(const Fixed<4>& letter) { return static_cast<std::uint32_t>(Packed(letter.c.data(), 4) >> 32); }
 
 }  // namespace
@@ -487,8 +543,11 @@ void FecRows::AppendRow(std::string& out, std::size_t i) const {
 }
 
 char* FecRows::PutRow(char* p, std::size_t i) const {
-  // The line of a row further on asked ahead: the rows read the lines out of their order.
-  if (i + 8 < rows_.size()) __builtin_prefetch(&lines_[keys_[rows_[i + 8].key].Line()]);
+  // The key and line of a row further on asked ahead: the rows read them out of their order.
+  if (i + 8 < rows_.size()) {
+    __builtin_prefetch(&keys_[rows_[i + 8].key]);
+    __builtin_prefetch(&lines_[rows_[i + 8].key]);
+  }
   const Row& row = rows_[i];
   const Key& k = keys_[row.key];
   const Line& l = lines_[k.Line()];
@@ -717,24 +776,26 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
 
   // The entries: the lines in entry order, each entry's lines by number then place; the dates and
   // the balance of each.
-  SortByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
+  // (The keys stay in C40's order, as the lines: `order` names them in entry order.)
+  const LargeVector<std::uint32_t> order =
+      OrderByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
   LargeVector<Entry> entries;
   {
     std::size_t count = keys.empty() ? 0 : 1;
-    for (std::size_t i = 1; i < keys.size(); ++i) count += !keys[i].SameEntry(keys[i - 1]);
+    for (std::size_t i = 1; i < keys.size(); ++i) count += !keys[order[i]].SameEntry(keys[order[i - 1]]);
     entries.reserve(count);
   }
   for (std::size_t i = 0; i < keys.size();) {
     Entry e;
     e.first = static_cast<std::uint32_t>(i);
-    const LineKey first = keys[i];
+    const LineKey first = keys[order[i]];
     char head[16] = {};  // journal (3), month (4), piece (6)
     EntryText(first, head);
     e.opening = std::string_view(head, 3) == opening;
     bool severalDates = false, severalValidations = false;
     long long balance = 0;
-    for (; i < keys.size() && keys[i].SameEntry(first); ++i) {
-      const LineKey& l = keys[i];
+    for (; i < keys.size() && keys[order[i]].SameEntry(first); ++i) {
+      const LineKey& l = keys[order[i]];
       if (i == e.first) {
         e.date = l.date;
         e.validation = l.validation;
@@ -781,7 +842,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   for (const Entry& e : entries) {
     ++number;
     char head[16] = {};
-    EntryText(keys[e.first], head);
+    EntryText(keys[order[e.first]], head);
     const std::uint64_t journalKey = Packed(head, 3);
     auto j = std::find_if(journals.begin(), journals.end(), [&](const auto& k) { return k.first == journalKey; });
     if (j == journals.end()) {
@@ -796,7 +857,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
       rows_.journals_.push_back({journal, FecZone(journal) + "\t" + FecZone(name) + "\t", Plain(journal)});
     }
     for (std::uint32_t i = e.first; i < e.first + e.count; ++i)
-      if (!withoutCollective[keys[i].Line()]) rows_.rows_.push_back({i, number, j->second});
+      if (!withoutCollective[order[i]]) rows_.rows_.push_back({order[i], number, j->second});
   }
   // The most a row's text may take: zones take at most three bytes per byte of their text.
   std::size_t account = 0, journal = 0, standard = 0;

@@ -152,7 +152,7 @@ class FecRows {
   // Row i's line written from p, which has rowBound_ bytes of room; where it ends.
   char* PutRow(char* p, std::size_t i) const;
 
-  LargeVector<Key> keys_;    // in their order
+  LargeVector<Key> keys_;    // in C40's order, as the lines (a key's Line() is its own index)
   LargeVector<Line> lines_;  // in C40's order
   LargeVector<Row> rows_;    // in the file's order
   std::vector<FecAccountZones> accounts_;
