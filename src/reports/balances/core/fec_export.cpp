@@ -260,8 +260,13 @@ std::string MonthText(const std::string& month) {
 
 // The first n (at most 8) bytes of a text as a big-endian integer: integers compare as the texts.
 inline std::uint64_t Packed(const char* text, std::size_t n) {
+  if (n < 8) {  // byte by byte: a shorter copy read back whole would wait for its parts
+    std::uint64_t k = 0;
+    for (std::size_t i = 0; i < 8; ++i) k = k << 8 | (i < n ? static_cast<unsigned char>(text[i]) : 0u);
+    return k;
+  }
   std::uint64_t k = 0;
-  std::memcpy(&k, text, n < 8 ? n : 8);
+  std::memcpy(&k, text, 8);
   return std::endian::native == std::endian::little ? __builtin_bswap64(k) : k;
 }
 
@@ -340,10 +345,17 @@ class DateNumbers {
 
  public:
   std::uint32_t Of(const Fixed<4>& month, const Fixed<2>& day) {
+    // The key made from the fields where they lie; their text only for a date not met yet.
+    std::uint64_t key = 0;
+    for (const char c : month.c) key = key << 8 | static_cast<unsigned char>(c);
+    for (const char c : day.c) key = key << 8 | static_cast<unsigned char>(c);
+    key <<= 16;
+    if (key == last_.key) return last_.number;  // the lines of a piece share their dates
     char stored[6];
     std::memcpy(stored, month.c.data(), 4);
     std::memcpy(stored + 4, day.c.data(), 2);
-    return Of(std::string_view(stored, 6));
+    last_ = {key, OfKey(std::string_view(stored, 6), key)};
+    return last_.number;
   }
 
  private:
@@ -372,14 +384,22 @@ void EntryText(const LineKey& k, char* text) {
   UnpackText(k.rest, text + 8, 5);
 }
 
+// The N bytes of a text as a big-endian integer, read byte by byte from where they lie (not
+// copied first: a wider read of bytes just written byte-wise waits for them).
+template <std::size_t N>
+std::uint64_t BigEndian(const char* text) {
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < N; ++i) v = v << 8 | static_cast<unsigned char>(text[i]);
+  return v;
+}
+
+// The key of a line: journal (3), month (4), piece (6) and line number (4) packed as their text
+// would be, then its place.
 LineKey KeyOf(const EntryLine& l, std::uint32_t line) {
-  char text[17];
-  std::memcpy(text, l.journal.c.data(), 3);
-  std::memcpy(text + 3, l.month.c.data(), 4);
-  std::memcpy(text + 7, l.piece.c.data(), 6);
-  std::memcpy(text + 13, l.lineNumber.c.data(), 4);
-  return {Packed(text, 8), Packed(text + 8, 8),
-          static_cast<std::uint64_t>(static_cast<unsigned char>(text[16])) << 32 | line, 0, 0, 0};
+  const std::uint64_t number = BigEndian<4>(l.lineNumber.c.data());
+  return {BigEndian<3>(l.journal.c.data()) << 40 | BigEndian<4>(l.month.c.data()) << 8 |
+              static_cast<unsigned char>(l.piece.c[0]),
+          BigEndian<5>(l.piece.c.data() + 1) << 24 | number >> 8, (number & 0xFF) << 32 | line, 0, 0, 0};
 }
 
 // An entry: its lines (a run of the ordered lines), its dates, whether it opens the year.
@@ -724,26 +744,27 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
       check_.zeroLines += records;
       return;
     }
-    FecRows::Line line;
     LineKey key = KeyOf(l, static_cast<std::uint32_t>(lines.size()));
     key.amount = l.sense == 'D' ? l.cents[1] : -l.cents[1];
     key.date = date;
     key.validation = l.validation.Blank() ? yearEnd : validations.Of(l.validation.View());
-    line.account = accountOf(l);
-    line.letterDate = 0;
-    line.label = l.label;
-    line.piece = l.piece;
-    line.letter = l.letterE;
-    line.labelCode = l.labelCode.c[0];
-    const bool excluded = rows_.accounts_[line.account].withoutCollective;
+    const std::uint32_t account = accountOf(l);
+    const bool excluded = rows_.accounts_[account].withoutCollective;
     if (excluded)
       check_.lettersWithoutCollective.insert(l.account.c[0]);
     else
-      findLabel(line.labelCode);
+      findLabel(l.labelCode.c[0]);
     for (unsigned r = 0; r < records; ++r) {
       key.last = (key.last & ~std::uint64_t{0xFFFFFFFF}) | lines.size();
       keys.push_back(key);
-      lines.push_back(line);
+      // Made where it is kept (not copied there from a line made aside).
+      FecRows::Line& line = lines.emplace_back();
+      line.account = account;
+      line.letterDate = 0;
+      line.label = l.label;
+      line.piece = l.piece;
+      line.letter = l.letterE;
+      line.labelCode = l.labelCode.c[0];
       withoutCollective.push_back(excluded);
     }
   };
@@ -780,11 +801,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   const LargeVector<std::uint32_t> order =
       OrderByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
   LargeVector<Entry> entries;
-  {
-    std::size_t count = keys.empty() ? 0 : 1;
-    for (std::size_t i = 1; i < keys.size(); ++i) count += !keys[order[i]].SameEntry(keys[order[i - 1]]);
-    entries.reserve(count);
-  }
+  entries.reserve(keys.size());  // room for the most: the pages not used are never touched
   for (std::size_t i = 0; i < keys.size();) {
     Entry e;
     e.first = static_cast<std::uint32_t>(i);
@@ -795,6 +812,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
     bool severalDates = false, severalValidations = false;
     long long balance = 0;
     for (; i < keys.size() && keys[order[i]].SameEntry(first); ++i) {
+      if (i + 16 < keys.size()) __builtin_prefetch(&keys[order[i + 16]]);  // the keys read out of their order
       const LineKey& l = keys[order[i]];
       if (i == e.first) {
         e.date = l.date;
@@ -841,11 +859,13 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   std::uint32_t number = 0;
   for (const Entry& e : entries) {
     ++number;
-    char head[16] = {};
-    EntryText(keys[order[e.first]], head);
-    const std::uint64_t journalKey = Packed(head, 3);
+    // The journal from the entry's name (its first three bytes), not from its first key, which
+    // lies anywhere among the keys.
+    const std::uint64_t journalKey = e.name.first & ~std::uint64_t{0} << 40;
     auto j = std::find_if(journals.begin(), journals.end(), [&](const auto& k) { return k.first == journalKey; });
     if (j == journals.end()) {
+      char head[16] = {};
+      EntryText(keys[order[e.first]], head);
       j = journals.insert(j, {journalKey, static_cast<std::uint32_t>(rows_.journals_.size())});
       const std::string journal(TrimmedView(std::string_view(head, 3)));
       auto code = codes.Journals().find(journal);
