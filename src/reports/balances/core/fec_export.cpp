@@ -306,8 +306,10 @@ class KeyIndex {
     bool used = false;
   };
   Slot& SlotOf(std::uint64_t key) {
+    // The top bits of the product, which every bit of the key changes (general accounts share
+    // their last characters, "0000", and so their low bits).
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 20) & mask;
+    std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> (64 - std::countr_zero(slots_.size())));
     while (slots_[i].used && slots_[i].key != key) i = (i + 1) & mask;
     return slots_[i];
   }
