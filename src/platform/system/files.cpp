@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -161,7 +162,43 @@ bool WriteFileAtomic(const std::string& path, const std::string& content) {
   });
 }
 
-bool WriteFileAtomic(const std::string& path, const PieceSource& next) {
+namespace {
+
+// Takes the file's direct flag off: what follows goes through the cache.
+bool LeaveDirect(int fd, bool& direct) {
+  direct = false;
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_DIRECT) == 0;
+}
+
+bool Aligned(const char* data, std::size_t size) {
+  return reinterpret_cast<std::uintptr_t>(data) % kPageAlignment == 0 && size % kPageAlignment == 0;
+}
+
+// Writes a piece past the file cache while `direct` holds (the file opened so) and the piece
+// allows it; else, or when the file system refuses a direct write, through the cache from then on.
+bool WritePiece(int fd, const char* data, std::size_t size, bool& direct) {
+  while (direct && size > 0) {
+    if (!Aligned(data, size)) {
+      if (!LeaveDirect(fd, direct)) return false;
+      break;
+    }
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL) {  // alignment stricter than a page: the cache takes it
+      if (!LeaveDirect(fd, direct)) return false;
+      break;
+    }
+    if (n < 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return WriteAll(fd, data, size);
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, const PieceSource& next, bool pastCache) {
   if (path.empty()) return false;
   std::string tmp = TempNameFor(path);
   int fd = OpenDisk(tmp, O_WRONLY | O_CREAT | O_TRUNC);
@@ -169,6 +206,12 @@ bool WriteFileAtomic(const std::string& path, const PieceSource& next) {
   // Keep the permissions of the file being replaced.
   struct stat st{};
   if (StatOf(path, st)) ::fchmod(fd, st.st_mode & 07777);
+  // Past the cache where the file system allows it (not on every one: tmpfs refuses).
+  bool direct = false;
+  if (pastCache) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    direct = flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
+  }
   std::string buffer;
   const char* data = nullptr;
   std::size_t size = 0;
@@ -183,7 +226,7 @@ bool WriteFileAtomic(const std::string& path, const PieceSource& next) {
         data = buffer.data();
         size = buffer.size();
       }
-      ok = WriteAll(fd, data, size);
+      ok = WritePiece(fd, data, size, direct);
     }
   } catch (...) {
     // A piece that could not be made (a lack of memory): no temporary file is left.

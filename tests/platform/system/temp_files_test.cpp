@@ -8,8 +8,12 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "platform/system/file_pieces.h"
 #include "platform/system/files.h"
@@ -159,6 +163,74 @@ TEST_F(TempFilesTest, AContentGivenPieceByPieceTakesItsNameWhole) {
   ASSERT_TRUE(platform::ReadWholeFile(path, content));
   EXPECT_EQ(content.size(), 16000u);
   EXPECT_EQ(platform::ListFiles(folder_.path()), std::vector<std::string>{"rows.txt"});
+}
+
+// Past the file cache: pieces in whole pages of a page-aligned buffer go straight to the disk, a
+// piece that is not (a shorter tail, an unaligned pointer) and every one after it through the
+// cache; the file is the same byte for byte, and a write the disk refuses midway still leaves the
+// older file and no temporary.
+TEST_F(TempFilesTest, PiecesWrittenPastTheCacheMakeTheSameFile) {
+  constexpr std::size_t kPage = platform::kPageAlignment;
+  struct Free {
+    void operator()(char* p) const { ::operator delete[](p, std::align_val_t{kPage}); }
+  };
+  const std::unique_ptr<char[], Free> pages(new (std::align_val_t{kPage}) char[3 * kPage]);
+  for (std::size_t i = 0; i < 3 * kPage; ++i) pages[i] = static_cast<char>('a' + i % 23);
+  const std::string path = Dir() + "direct.txt";
+  // Aligned, aligned, the same pages from an unaligned pointer, aligned again, a short tail.
+  const std::vector<std::pair<std::size_t, std::size_t>> given = {
+      {0, 2 * kPage}, {kPage, kPage}, {1, kPage}, {0, 3 * kPage}, {0, 100}};
+  std::string expected;
+  for (const auto& [from, size] : given) expected.append(pages.get() + from, size);
+  for (const bool pastCache : {true, false}) {
+    std::size_t next = 0;
+    ASSERT_TRUE(platform::WriteFileAtomic(
+        path,
+        [&](std::string&, const char*& data, std::size_t& size) {
+          if (next == given.size()) return false;
+          data = pages.get() + given[next].first;
+          size = given[next++].second;
+          return true;
+        },
+        pastCache));
+    std::string content;
+    ASSERT_TRUE(platform::ReadWholeFile(path, content));
+    EXPECT_EQ(content, expected) << pastCache;
+  }
+  // A file of aligned pieces only.
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      path,
+      [&, done = false](std::string&, const char*& data, std::size_t& size) mutable {
+        if (std::exchange(done, true)) return false;
+        data = pages.get();
+        size = 3 * kPage;
+        return true;
+      },
+      true));
+  std::string content;
+  ASSERT_TRUE(platform::ReadWholeFile(path, content));
+  EXPECT_EQ(content, std::string(pages.get(), 3 * kPage));
+
+  const int code = test_support::RunInChild([path, &pages] {
+    platform::IgnoreFileSizeLimitSignal();
+    rlimit limit{2 * kPage, 2 * kPage};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+    int calls = 0;
+    return platform::WriteFileAtomic(
+               path,
+               [&](std::string&, const char*& data, std::size_t& size) {
+                 data = pages.get();
+                 size = kPage;
+                 return ++calls <= 3;
+               },
+               true)
+               ? 11
+               : 0;
+  });
+  EXPECT_EQ(code, 0);
+  ASSERT_TRUE(platform::ReadWholeFile(path, content));
+  EXPECT_EQ(content, std::string(pages.get(), 3 * kPage));
+  EXPECT_EQ(platform::ListFiles(folder_.path(), "direct*"), std::vector<std::string>{"direct.txt"});
 }
 
 TEST_F(TempFilesTest, TheTemporaryFolderIsTmpdirWhenItNamesAFolder) {

@@ -169,6 +169,65 @@ TEST_F(GatheringTest, EveryKindAgreesWithTheAccountByAccountWalk) {
   }
 }
 
+// A sort file damaged so that records share lines (two general records leading to one line, an
+// analytic record to a general line, a record to a line of the other table) and one record leads
+// past the last line: each record counts its line, read once, as the walk going from each
+// record to its line counts it; loaded with the texts or without, with the analytic lines or
+// without.
+TEST_F(GatheringTest, RecordsSharingALineCountItEach) {
+  AddAccounts({{"SECT1", "Atelier", 100, 0}}, true);
+  using test_support::L;
+  AddLines({
+      L('C', "SECT1   ", "C60210", "AC", "000040", 'D', 100.00, "", "", "", "", "", "", 'W', "60100000"),
+      L('B', "SECT1   ", "C61210", "AC", "000041", 'C', 70.00, "", "", "", "", "", "", 'W', "60100000"),
+  });
+  {
+    Table c60;
+    ASSERT_TRUE(c60.OpenShared(Path("c60")));
+    const std::uint32_t count = c60.RecCount();
+    ASSERT_GE(count, 8u);
+    auto pointAt = [&](std::uint32_t record, std::uint32_t like) {
+      ASSERT_TRUE(c60.GoTo(like));
+      const std::string file = c60.GetField(9), rec = c60.GetField(10);
+      ASSERT_TRUE(c60.GoTo(record));
+      ASSERT_TRUE(c60.PutField(9, file.c_str()));
+      ASSERT_TRUE(c60.PutField(10, rec.c_str()));
+    };
+    pointAt(3, 5);          // two records, one line
+    pointAt(7, 2);
+    pointAt(count, 4);  // the last records (the analytic lines added) to general lines
+    pointAt(count - 1, 1);
+    ASSERT_TRUE(c60.GoTo(6));
+    ASSERT_TRUE(c60.PutField(10, "999999"));  // past the last line
+  }
+  for (int load : {0, 1, 2}) {
+    const bool texts = load == 0, analytic = load != 2;
+    ASSERT_TRUE(Reload(texts, nullptr, analytic));
+    for (const Case& c : kCases) {
+      const GatherContext context = Context(c);
+      Gatherer g(source_, chart_, context);
+      test_support::PlainWalk walk(folder_, context);
+      for (const ChartEntry& a : chart_.Entries()) {
+        AccountFigures ours, theirs;
+        const bool kept = g.GatherAccount(a, ours);
+        ASSERT_EQ(kept, walk.GatherAccount(a, theirs)) << a.code << " kind " << c.kind << " " << c.start << load;
+        if (kept) EXPECT_EQ(Line(a.code, ours), Line(a.code, theirs)) << c.kind << " " << c.start << load;
+      }
+      if (&c == &kCases[0]) EXPECT_EQ(g.BrokenRecords(), 1) << load;
+    }
+    if (!analytic) continue;
+    // The analytic records read their lines' figures as loaded with the texts.
+    std::vector<std::pair<long long, char>> figures;
+    for (const AnalyticEntry& e : source_.AnalyticEntries())
+      figures.emplace_back(e.line.present ? e.line.cents[1] : -1, e.line.sense);
+    static std::vector<std::pair<long long, char>> withTexts;
+    if (texts)
+      withTexts = figures;
+    else
+      EXPECT_EQ(figures, withTexts);
+  }
+}
+
 // The general balance's sides are equal, its result is the classes 6 and 7, and the grand
 // total of N-1 adds the printed lines only.
 TEST_F(GatheringTest, GeneralBalanceTotals) {

@@ -249,11 +249,11 @@ bool Gatherer::KeepByPrevYear(const ChartEntry& e) const {
 
 const GeneralEntry* Gatherer::Counted(const GeneralEntry& e) {
   if (!prior_ && (e.dateKey < startKey_ || e.dateKey > endKey_)) return nullptr;
-  if (!e.line.present) {
+  if (!e.line->present) {
     broken_.insert(e.physical);
     return nullptr;
   }
-  return e.line.cents[currency_] != 0 ? &e : nullptr;
+  return e.line->cents[currency_] != 0 ? &e : nullptr;
 }
 
 bool Gatherer::JournalInColumns(std::uint32_t journal) const {
@@ -267,7 +267,7 @@ bool Gatherer::JournalInColumns(std::uint32_t journal) const {
 }
 
 void Gatherer::AddEntry(const GeneralEntry& e, AccountFigures& f) const {
-  const LineFigures& l = e.line;
+  const LineFigures& l = *e.line;
   const long long a = l.cents[currency_];
   const std::uint32_t journal = static_cast<std::uint32_t>(static_cast<unsigned char>(l.journal.c[0])) << 16 |
                                 static_cast<std::uint32_t>(static_cast<unsigned char>(l.journal.c[1])) << 8 |
@@ -328,7 +328,7 @@ bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
     if (e->dateKey < startKey_) {
       if (context_.options.PriorTotals()) {
         keep = true;
-        (e->line.sense == 'D' ? f.caDebit : f.caCredit) += e->line.cents[c];
+        (e->line->sense == 'D' ? f.caDebit : f.caCredit) += e->line->cents[c];
       }
       continue;
     }
@@ -338,7 +338,7 @@ bool Gatherer::GatherAccount(const ChartEntry& account, AccountFigures& f) {
       AddEntry(*e, f);
     } else if (choice == '4' || choice == '5') {
       keep = true;
-      (e->line.sense == 'D' ? f.aeDebit : f.aeCredit) += e->line.cents[c];
+      (e->line->sense == 'D' ? f.aeDebit : f.aeCredit) += e->line->cents[c];
     }
   }
   if (!context_.typeListe.empty() && context_.typeListe[0] == 'A' &&

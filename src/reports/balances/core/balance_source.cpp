@@ -135,19 +135,23 @@ bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& o
 
 constexpr std::uint32_t kNoRecord = UINT32_MAX;
 
+// The figures of a record whose TREC reaches no line.
+const LineFigures kNoLine{};
+
 // The place of each of positions 0 .. n-1 in C60CODE order given their code and date keys: code,
 // date, position.
 template <typename CodeOf, typename DateOf>
 std::vector<std::uint32_t> CodeDatePlaces(std::size_t n, CodeOf codeOf, DateOf dateOf, std::size_t mostKeys = 1u << 18);
 
-// The figures of the lines of an entry-line table that sort records lead to: `slot[n - 1]`
-// names where the line whose record number is n goes (kNoRecord: nowhere), `at` gives that
-// place. `f` lists the field numbers of class, month, journal, due date, sense, francs and euros.
-template <typename At>
-bool ReadFigures(Table& t, const std::array<int, 7>& f, const std::vector<std::uint32_t>& slot, At at) {
+// The figures of the lines of an entry-line table that sort records lead to, appended to `out`
+// in the table's order: `slot[n - 1]` is kNoRecord for the line whose record number is n when
+// no record leads to it. `f` lists the field numbers of class, month, journal, due date, sense,
+// francs and euros.
+bool ReadFigures(Table& t, const std::array<int, 7>& f, const LargeVector<std::uint32_t>& slot,
+                 LargeVector<LineFigures>& out) {
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
-    if (recno <= slot.size() && slot[recno - 1] != kNoRecord) ReadLineFigures(v, record, at(slot[recno - 1]));
+    if (recno <= slot.size() && slot[recno - 1] != kNoRecord) ReadLineFigures(v, record, out.emplace_back());
   });
 }
 
@@ -261,10 +265,11 @@ void UnpackText(std::uint64_t packed, char* out, std::size_t n) {
 bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
                          std::string* message, bool texts, bool analytic) {
   records_.clear();
-  entries_.reset();
-  entryCount_ = 0;
+  entries_.clear();
   draft_.clear();
   closed_.clear();
+  draftFigures_.clear();
+  closedFigures_.clear();
   analytic_.clear();
   analyticMade_ = !texts;
   Table c60, c50, c40;
@@ -304,70 +309,69 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
 void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, bool& sortRead,
                              bool& draftRead, bool& closedRead) {
   // The records that are not general kept whole; of the general ones what the entries take.
-  std::vector<GeneralKey> general;
+  LargeVector<GeneralKey> general;
   sortRead = LoadSortRecords(c60, &general, analytic);
   if (!sortRead) return;
   const std::size_t n = general.size();
-  // Each line's place: the first live sort record leading to it (a general entry, or kAnalytic
-  // and the index in records_); the others (a damaged sort file) take a copy of its figures.
-  constexpr std::uint32_t kAnalytic = 1u << 31;
-  std::vector<std::uint32_t> draftSlot(c50.RecCount(), kNoRecord), closedSlot(c40.RecCount(), kNoRecord);
-  struct Other {
-    std::uint32_t at;  // as a slot holds it
-    char file;
-    std::int32_t rec;
+  // Each line that live records lead to gets the number of its figures, in the line's own order:
+  // the tables are then read into their figures one after the other, and every record leading to
+  // a line (more than one on a damaged sort file) points at them.
+  LargeVector<std::uint32_t> draftSlot(c50.RecCount(), kNoRecord), closedSlot(c40.RecCount(), kNoRecord);
+  auto slotOf = [&](char file, std::int32_t rec) -> std::uint32_t* {
+    LargeVector<std::uint32_t>& slot = file == 'B' ? draftSlot : closedSlot;
+    if (rec < 1 || static_cast<std::size_t>(rec) > slot.size()) return nullptr;
+    return &slot[static_cast<std::size_t>(rec - 1)];
   };
-  std::vector<Other> others;
-  auto claim = [&](std::uint32_t at, char file, std::int32_t rec) {
-    std::vector<std::uint32_t>& slot = file == 'B' ? draftSlot : closedSlot;
-    if (rec < 1 || static_cast<std::size_t>(rec) > slot.size()) return;
-    std::uint32_t& s = slot[static_cast<std::size_t>(rec - 1)];
-    if (s == kNoRecord)
-      s = at;
-    else
-      others.push_back({at, file, rec});
+  for (const GeneralKey& g : general)
+    if (std::uint32_t* s = slotOf(g.file, g.rec)) *s = 0;
+  for (const auto& [file, rec] : analyticLines_)
+    if (std::uint32_t* s = slotOf(file, rec)) *s = 0;
+  auto number = [](LargeVector<std::uint32_t>& slot) {
+    std::uint32_t next = 0;
+    for (std::uint32_t& s : slot)
+      if (s != kNoRecord) s = next++;
+    return next;
   };
-  {
-    // The records read in their own order, each entry written at its place, each line claimed
-    // nearly in its own order (C60 is written from C40 and C50 in theirs).
-    const std::vector<std::uint32_t> place = CodeDatePlaces(
-        n, [&general](std::size_t i) { return general[i].codeKey; },
-        [&general](std::size_t i) { return general[i].dateKey; });
-    entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);  // the lines made empty
-    entryCount_ = n;
-    for (std::size_t p = 0; p < n; ++p) {
-      const GeneralKey& g = general[p];
-      GeneralEntry& e = entries_[place[p]];
-      e.codeKey = g.codeKey;
-      e.dateKey = g.dateKey;
-      e.physical = g.physical;  // the line as made: not present until read
-      e.letterF = g.letterF;
-      e.letterE = g.letterE;
-      claim(place[p], g.file, g.rec);
-    }
-  }
-  general = {};
-  for (std::uint32_t i = 0; i < analyticLines_.size(); ++i)
-    claim(i | kAnalytic, analyticLines_[i].first, analyticLines_[i].second);
-  analyticLines_ = {};
-  auto at = [this](std::uint32_t s) -> LineFigures& {
-    return (s & kAnalytic) != 0 ? analytic_[s & ~kAnalytic].line : entries_[s].line;
-  };
+  draftFigures_.reserve(number(draftSlot));
+  closedFigures_.reserve(number(closedSlot));
   using LE = LigneEcriture;
   {
     Beside draftReader([&] {
-      draftRead = ReadFigures(
-          c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE}, draftSlot, at);
+      draftRead = ReadFigures(c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE},
+                              draftSlot, draftFigures_);
     });
-    closedRead = ReadFigures(
-        c40, {LE::DCLE, LE::DMOIS, LE::DJAL, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE}, closedSlot, at);
+    closedRead = ReadFigures(c40, {LE::DCLE, LE::DMOIS, LE::DJAL, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE},
+                             closedSlot, closedFigures_);
     draftReader.Wait();
   }
-  for (const Other& o : others)
-    at(o.at) = at((o.file == 'B' ? draftSlot : closedSlot)[static_cast<std::size_t>(o.rec - 1)]);
+  // The figures a record leads to; kNoLine when none.
+  auto figures = [&](char file, std::int32_t rec) -> const LineFigures* {
+    const std::uint32_t* s = slotOf(file, rec);
+    if (s == nullptr) return &kNoLine;
+    const LargeVector<LineFigures>& f = file == 'B' ? draftFigures_ : closedFigures_;
+    return *s < f.size() ? &f[*s] : &kNoLine;
+  };
+  for (std::size_t i = 0; i < analyticLines_.size(); ++i)
+    analytic_[i].line = *figures(analyticLines_[i].first, analyticLines_[i].second);
+  analyticLines_ = {};
+  // The entries in C60CODE order: each record written at its place.
+  const std::vector<std::uint32_t> place = CodeDatePlaces(
+      n, [&general](std::size_t i) { return general[i].codeKey; },
+      [&general](std::size_t i) { return general[i].dateKey; });
+  entries_.resize(n);
+  for (std::size_t p = 0; p < n; ++p) {
+    const GeneralKey& g = general[p];
+    GeneralEntry& e = entries_[place[p]];
+    e.codeKey = g.codeKey;
+    e.dateKey = g.dateKey;
+    e.line = figures(g.file, g.rec);
+    e.physical = g.physical;
+    e.letterF = g.letterF;
+    e.letterE = g.letterE;
+  }
 }
 
-bool BalanceSource::LoadSortRecords(Table& c60, std::vector<GeneralKey>* general, bool analytic) {
+bool BalanceSource::LoadSortRecords(Table& c60, LargeVector<GeneralKey>* general, bool analytic) {
   using LT = LigneTri;
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
@@ -561,8 +565,7 @@ void BalanceSource::JoinGeneral() {
   const std::vector<std::uint32_t> order = GeneralOrderOf(records_);
   const std::size_t n = order.size();
   // Left uninitialised: every entry is written once, by one of the threads below.
-  entries_ = std::make_unique_for_overwrite<GeneralEntry[]>(n);
-  entryCount_ = n;
+  entries_.resize(n);
   auto join = [this, &order](std::size_t from, std::size_t to) {
     for (std::size_t k = from; k < to; ++k) {
       const SortRecord& r = records_[order[k]];
@@ -573,7 +576,7 @@ void BalanceSource::JoinGeneral() {
       e.letterF = r.letterF;
       e.letterE = r.letterE;
       const EntryLine* l = LineOf(r);
-      e.line = l != nullptr ? static_cast<const LineFigures&>(*l) : LineFigures{};
+      e.line = l != nullptr ? static_cast<const LineFigures*>(l) : &kNoLine;
     }
   };
   // Four parts at once.

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "reports/balances/core/large_arrays.h"
+
 class Table;
 
 namespace balances {
@@ -90,12 +92,13 @@ struct SortRecord {
   std::uint64_t codeKey = 0, dateKey = 0;
 };
 
-// A live general sort record ("Z") with what the balances' walk reads of it and of its line,
-// in C60CODE order: the walk goes from one to the next instead of from a record to its line
-// elsewhere in memory.
+// A live general sort record ("Z") with what the balances' walk reads of it, in C60CODE order,
+// and the figures of its line. The figures are held once per line by the BalanceSource (in the
+// lines' order, so an account's records, in date order, read them mostly forward) and live as
+// long as it does.
 struct GeneralEntry {
   std::uint64_t codeKey, dateKey;  // as in SortRecord
-  LineFigures line;                // not present: TREC reaches no line
+  const LineFigures* line;         // never null; not present: TREC reaches no line
   std::uint32_t physical;          // the record's own number in C60
   Fixed<4> letterF, letterE;
 };
@@ -164,7 +167,7 @@ class BalanceSource {
   const std::vector<SortRecord>& Records() const { return records_; }
   // The live general sort records ("Z") joined to their lines, in C60CODE order: TCODE +
   // TMOIS + TJOUR, then record.
-  std::span<const GeneralEntry> GeneralEntries() const { return {entries_.get(), entryCount_}; }
+  std::span<const GeneralEntry> GeneralEntries() const { return entries_; }
   // The live analytic sort records (below "Z") joined to their lines, in physical order (made
   // from the records and the lines at the first call when loaded with the texts).
   std::span<const AnalyticEntry> AnalyticEntries() const;
@@ -185,7 +188,7 @@ class BalanceSource {
   };
   // The live sort records of C60 in records_; with `general`, the general ones go there instead
   // and the analytic ones to analytic_ when `analytic` (those of another class nowhere).
-  bool LoadSortRecords(Table& c60, std::vector<GeneralKey>* general, bool analytic = true);
+  bool LoadSortRecords(Table& c60, LargeVector<GeneralKey>* general, bool analytic = true);
   // With the texts: the general entries made from the records and the lines, on several
   // threads.
   void JoinGeneral();
@@ -196,9 +199,10 @@ class BalanceSource {
                 bool& closedRead);
 
   std::vector<SortRecord> records_;
-  std::unique_ptr<GeneralEntry[]> entries_;
-  std::size_t entryCount_ = 0;
+  LargeVector<GeneralEntry> entries_;
   std::vector<EntryLine> draft_, closed_;  // with the texts: index = record number - 1
+  // Without the texts: the figures of the lines live records lead to, in each table's order.
+  LargeVector<LineFigures> draftFigures_, closedFigures_;
   mutable std::vector<AnalyticEntry> analytic_;
   mutable bool analyticMade_ = false;
   std::vector<std::pair<char, std::int32_t>> analyticLines_;  // while loading: TFIC, TREC

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <tuple>
 
 #include "platform/system/code_pages.h"
@@ -259,8 +260,13 @@ std::string MonthText(const std::string& month) {
 
 // The first n (at most 8) bytes of a text as a big-endian integer: integers compare as the texts.
 inline std::uint64_t Packed(const char* text, std::size_t n) {
+  if (n < 8) {  // byte by byte: a shorter copy read back whole would wait for its parts
+    std::uint64_t k = 0;
+    for (std::size_t i = 0; i < 8; ++i) k = k << 8 | (i < n ? static_cast<unsigned char>(text[i]) : 0u);
+    return k;
+  }
   std::uint64_t k = 0;
-  std::memcpy(&k, text, n < 8 ? n : 8);
+  std::memcpy(&k, text, 8);
   return std::endian::native == std::endian::little ? __builtin_bswap64(k) : k;
 }
 
@@ -300,8 +306,10 @@ class KeyIndex {
     bool used = false;
   };
   Slot& SlotOf(std::uint64_t key) {
+    // The top bits of the product, which every bit of the key changes (general accounts share
+    // their last characters, "0000", and so their low bits).
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 20) & mask;
+    std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> (64 - std::countr_zero(slots_.size())));
     while (slots_[i].used && slots_[i].key != key) i = (i + 1) & mask;
     return slots_[i];
   }
@@ -339,10 +347,17 @@ class DateNumbers {
 
  public:
   std::uint32_t Of(const Fixed<4>& month, const Fixed<2>& day) {
+    // The key made from the fields where they lie; their text only for a date not met yet.
+    std::uint64_t key = 0;
+    for (const char c : month.c) key = key << 8 | static_cast<unsigned char>(c);
+    for (const char c : day.c) key = key << 8 | static_cast<unsigned char>(c);
+    key <<= 16;
+    if (key == last_.key) return last_.number;  // the lines of a piece share their dates
     char stored[6];
     std::memcpy(stored, month.c.data(), 4);
     std::memcpy(stored + 4, day.c.data(), 2);
-    return Of(std::string_view(stored, 6));
+    last_ = {key, OfKey(std::string_view(stored, 6), key)};
+    return last_.number;
   }
 
  private:
@@ -371,14 +386,22 @@ void EntryText(const LineKey& k, char* text) {
   UnpackText(k.rest, text + 8, 5);
 }
 
+// The N bytes of a text as a big-endian integer, read byte by byte from where they lie (not
+// copied first: a wider read of bytes just written byte-wise waits for them).
+template <std::size_t N>
+std::uint64_t BigEndian(const char* text) {
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < N; ++i) v = v << 8 | static_cast<unsigned char>(text[i]);
+  return v;
+}
+
+// The key of a line: journal (3), month (4), piece (6) and line number (4) packed as their text
+// would be, then its place.
 LineKey KeyOf(const EntryLine& l, std::uint32_t line) {
-  char text[17];
-  std::memcpy(text, l.journal.c.data(), 3);
-  std::memcpy(text + 3, l.month.c.data(), 4);
-  std::memcpy(text + 7, l.piece.c.data(), 6);
-  std::memcpy(text + 13, l.lineNumber.c.data(), 4);
-  return {Packed(text, 8), Packed(text + 8, 8),
-          static_cast<std::uint64_t>(static_cast<unsigned char>(text[16])) << 32 | line, 0, 0, 0};
+  const std::uint64_t number = BigEndian<4>(l.lineNumber.c.data());
+  return {BigEndian<3>(l.journal.c.data()) << 40 | BigEndian<4>(l.month.c.data()) << 8 |
+              static_cast<unsigned char>(l.piece.c[0]),
+          BigEndian<5>(l.piece.c.data() + 1) << 24 | number >> 8, (number & 0xFF) << 32 | line, 0, 0, 0};
 }
 
 // An entry: its lines (a run of the ordered lines), its dates, whether it opens the year.
@@ -405,7 +428,7 @@ struct LetterDate {
 // are placed by counting, then each is sorted unless already in order, as the lines of a
 // journal-month mostly are. Many groups: a plain sort. `less` orders every two items.
 template <typename T, typename GroupOf, typename Less>
-void SortByGroups(std::vector<T>& items, GroupOf groupOf, Less less) {
+void SortByGroups(LargeVector<T>& items, GroupOf groupOf, Less less) {
   const std::size_t most = items.size() / 8 + 1024;
   std::vector<std::uint64_t> groups;
   for (const T& t : items) {
@@ -421,7 +444,7 @@ void SortByGroups(std::vector<T>& items, GroupOf groupOf, Less less) {
   std::sort(groups.begin(), groups.end());
   groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
   if (groups.size() > most) return std::sort(items.begin(), items.end(), less);
-  std::vector<std::uint32_t> rank(items.size());
+  LargeVector<std::uint32_t> rank(items.size());
   std::vector<std::size_t> next(groups.size() + 1, 0);
   std::uint64_t last = 0;
   std::uint32_t lastRank = 0;
@@ -436,7 +459,7 @@ void SortByGroups(std::vector<T>& items, GroupOf groupOf, Less less) {
   }
   for (std::size_t r = 0; r < groups.size(); ++r) next[r + 1] += next[r];
   {
-    std::vector<T> placed(items.size());
+    LargeVector<T> placed(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) placed[next[rank[i]]++] = items[i];
     items.swap(placed);
   }
@@ -446,6 +469,62 @@ void SortByGroups(std::vector<T>& items, GroupOf groupOf, Less less) {
     if (!std::is_sorted(b, e, less)) std::sort(b, e, less);
     from = next[r];
   }
+}
+
+// The order of `items` as SortByGroups would put them, without moving them: the numbers of the
+// items, placed by counting on their groups, then each group's sorted unless already in order.
+template <typename T, typename GroupOf, typename Less>
+LargeVector<std::uint32_t> OrderByGroups(const LargeVector<T>& items, GroupOf groupOf, Less less) {
+  LargeVector<std::uint32_t> order(items.size());
+  auto byItems = [&items, &less](std::uint32_t a, std::uint32_t b) { return less(items[a], items[b]); };
+  const std::size_t most = items.size() / 8 + 1024;
+  std::vector<std::uint64_t> groups;
+  bool scattered = false;
+  for (const T& t : items) {
+    const std::uint64_t g = groupOf(t);
+    if (!groups.empty() && groups.back() == g) continue;
+    groups.push_back(g);
+    if (groups.size() > 2 * most) {  // scattered: fewer once made distinct
+      std::sort(groups.begin(), groups.end());
+      groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+      if (groups.size() > most) {
+        scattered = true;
+        break;
+      }
+    }
+  }
+  if (!scattered) {
+    std::sort(groups.begin(), groups.end());
+    groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+    scattered = groups.size() > most;
+  }
+  if (scattered) {
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), byItems);
+    return order;
+  }
+  LargeVector<std::uint32_t> rank(items.size());
+  std::vector<std::size_t> next(groups.size() + 1, 0);
+  std::uint64_t last = 0;
+  std::uint32_t lastRank = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::uint64_t g = groupOf(items[i]);
+    if (i == 0 || g != last) {
+      last = g;
+      lastRank = static_cast<std::uint32_t>(std::lower_bound(groups.begin(), groups.end(), g) - groups.begin());
+    }
+    rank[i] = lastRank;
+    ++next[lastRank + 1];
+  }
+  for (std::size_t r = 0; r < groups.size(); ++r) next[r + 1] += next[r];
+  for (std::uint32_t i = 0; i < items.size(); ++i) order[next[rank[i]]++] = i;
+  std::size_t from = 0;
+  for (std::size_t r = 0; r < groups.size(); ++r) {  // next[r] is now where group r ends
+    const auto b = order.begin() + static_cast<std::ptrdiff_t>(from), e = order.begin() + static_cast<std::ptrdiff_t>(next[r]);
+    if (!std::is_sorted(b, e, byItems)) std::sort(b, e, byItems);
+    from = next[r];
+  }
+  return order;
 }
 
 std::uint32_t LetterOf(const Fixed<4>& letter) { return static_cast<std::uint32_t>(Packed(letter.c.data(), 4) >> 32); }
@@ -486,8 +565,11 @@ void FecRows::AppendRow(std::string& out, std::size_t i) const {
 }
 
 char* FecRows::PutRow(char* p, std::size_t i) const {
-  // The line of a row further on asked ahead: the rows read the lines out of their order.
-  if (i + 8 < rows_.size()) __builtin_prefetch(&lines_[keys_[rows_[i + 8].key].Line()]);
+  // The key and line of a row further on asked ahead: the rows read them out of their order.
+  if (i + 8 < rows_.size()) {
+    __builtin_prefetch(&keys_[rows_[i + 8].key]);
+    __builtin_prefetch(&lines_[rows_[i + 8].key]);
+  }
   const Row& row = rows_[i];
   const Key& k = keys_[row.key];
   const Line& l = lines_[k.Line()];
@@ -636,10 +718,10 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   // The closed general lines with an amount, and the letters' dates, from the live sort records
   // (each line once for every record leading to it); the draft's journal-months (journal and
   // month packed) are only named.
-  std::vector<LineKey>& keys = rows_.keys_;
+  LargeVector<LineKey>& keys = rows_.keys_;
   std::vector<bool> withoutCollective;  // by place: a line whose account has no collective
-  std::vector<FecRows::Line>& lines = rows_.lines_;
-  std::vector<LetterDate> letterDates;
+  LargeVector<FecRows::Line>& lines = rows_.lines_;
+  LargeVector<LetterDate> letterDates;
   std::vector<std::uint64_t> draftMonths;
   ClosedGeneralWalk walk;
   walk.start = [&](std::size_t count) {
@@ -664,26 +746,27 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
       check_.zeroLines += records;
       return;
     }
-    FecRows::Line line;
     LineKey key = KeyOf(l, static_cast<std::uint32_t>(lines.size()));
     key.amount = l.sense == 'D' ? l.cents[1] : -l.cents[1];
     key.date = date;
     key.validation = l.validation.Blank() ? yearEnd : validations.Of(l.validation.View());
-    line.account = accountOf(l);
-    line.letterDate = 0;
-    line.label = l.label;
-    line.piece = l.piece;
-    line.letter = l.letterE;
-    line.labelCode = l.labelCode.c[0];
-    const bool excluded = rows_.accounts_[line.account].withoutCollective;
+    const std::uint32_t account = accountOf(l);
+    const bool excluded = rows_.accounts_[account].withoutCollective;
     if (excluded)
       check_.lettersWithoutCollective.insert(l.account.c[0]);
     else
-      findLabel(line.labelCode);
+      findLabel(l.labelCode.c[0]);
     for (unsigned r = 0; r < records; ++r) {
       key.last = (key.last & ~std::uint64_t{0xFFFFFFFF}) | lines.size();
       keys.push_back(key);
-      lines.push_back(line);
+      // Made where it is kept (not copied there from a line made aside).
+      FecRows::Line& line = lines.emplace_back();
+      line.account = account;
+      line.letterDate = 0;
+      line.label = l.label;
+      line.piece = l.piece;
+      line.letter = l.letterE;
+      line.labelCode = l.labelCode.c[0];
       withoutCollective.push_back(excluded);
     }
   };
@@ -716,24 +799,23 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
 
   // The entries: the lines in entry order, each entry's lines by number then place; the dates and
   // the balance of each.
-  SortByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
-  std::vector<Entry> entries;
-  {
-    std::size_t count = keys.empty() ? 0 : 1;
-    for (std::size_t i = 1; i < keys.size(); ++i) count += !keys[i].SameEntry(keys[i - 1]);
-    entries.reserve(count);
-  }
+  // (The keys stay in C40's order, as the lines: `order` names them in entry order.)
+  const LargeVector<std::uint32_t> order =
+      OrderByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
+  LargeVector<Entry> entries;
+  entries.reserve(keys.size());  // room for the most: the pages not used are never touched
   for (std::size_t i = 0; i < keys.size();) {
     Entry e;
     e.first = static_cast<std::uint32_t>(i);
-    const LineKey first = keys[i];
+    const LineKey first = keys[order[i]];
     char head[16] = {};  // journal (3), month (4), piece (6)
     EntryText(first, head);
     e.opening = std::string_view(head, 3) == opening;
     bool severalDates = false, severalValidations = false;
     long long balance = 0;
-    for (; i < keys.size() && keys[i].SameEntry(first); ++i) {
-      const LineKey& l = keys[i];
+    for (; i < keys.size() && keys[order[i]].SameEntry(first); ++i) {
+      if (i + 16 < keys.size()) __builtin_prefetch(&keys[order[i + 16]]);  // the keys read out of their order
+      const LineKey& l = keys[order[i]];
       if (i == e.first) {
         e.date = l.date;
         e.validation = l.validation;
@@ -779,11 +861,13 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
   std::uint32_t number = 0;
   for (const Entry& e : entries) {
     ++number;
-    char head[16] = {};
-    EntryText(keys[e.first], head);
-    const std::uint64_t journalKey = Packed(head, 3);
+    // The journal from the entry's name (its first three bytes), not from its first key, which
+    // lies anywhere among the keys.
+    const std::uint64_t journalKey = e.name.first & ~std::uint64_t{0} << 40;
     auto j = std::find_if(journals.begin(), journals.end(), [&](const auto& k) { return k.first == journalKey; });
     if (j == journals.end()) {
+      char head[16] = {};
+      EntryText(keys[order[e.first]], head);
       j = journals.insert(j, {journalKey, static_cast<std::uint32_t>(rows_.journals_.size())});
       const std::string journal(TrimmedView(std::string_view(head, 3)));
       auto code = codes.Journals().find(journal);
@@ -795,7 +879,7 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
       rows_.journals_.push_back({journal, FecZone(journal) + "\t" + FecZone(name) + "\t", Plain(journal)});
     }
     for (std::uint32_t i = e.first; i < e.first + e.count; ++i)
-      if (!withoutCollective[keys[i].Line()]) rows_.rows_.push_back({i, number, j->second});
+      if (!withoutCollective[order[i]]) rows_.rows_.push_back({order[i], number, j->second});
   }
   // The most a row's text may take: zones take at most three bytes per byte of their text.
   std::size_t account = 0, journal = 0, standard = 0;
@@ -813,23 +897,44 @@ std::string FecExport::Content() const {
 }
 
 bool FecExport::Write(const std::string& path, std::string* message, std::size_t pieceBytes) const {
-  // The rows made a piece at a time into one buffer, written as each piece fills.
-  const std::size_t kPiece = std::max<std::size_t>(pieceBytes, 1);
+  // The rows made a piece at a time into one buffer, written as each piece fills. The buffer
+  // begins on a page and each piece but the last is given in whole pages (the bytes past them
+  // carried to the next piece), so that the file goes to the disk without passing through the
+  // file cache: written once, not read back.
+  constexpr std::size_t kPage = platform::kPageAlignment;
+  const std::size_t kPiece = (std::max<std::size_t>(pieceBytes, 1) + kPage - 1) / kPage * kPage;
   const std::string& header = FecRows::Header();
-  const std::size_t room = std::max(kPiece, header.size()) + rows_.rowBound_;
-  const std::unique_ptr<char[]> buffer(new char[room]);
-  std::size_t next = 0;
+  const std::size_t room = kPiece + kPage + std::max(header.size(), rows_.rowBound_);
+  struct Free {
+    void operator()(char* p) const { ::operator delete[](p, std::align_val_t{kPage}); }
+  };
+  const std::unique_ptr<char[], Free> buffer(new (std::align_val_t{kPage}) char[room]);
+  std::size_t next = 0, carried = 0, carriedAt = 0;
   bool first = true;
-  const bool written = platform::WriteFileAtomic(path, [&](std::string&, const char*& data, std::size_t& size) {
-    char* p = buffer.get();
-    if (first) p = PutText(p, header);
-    else if (next >= rows_.size()) return false;
-    first = false;
-    while (next < rows_.size() && static_cast<std::size_t>(p - buffer.get()) < kPiece) p = rows_.PutRow(p, next++);
-    data = buffer.get();
-    size = static_cast<std::size_t>(p - buffer.get());
-    return true;
-  });
+  const bool written = platform::WriteFileAtomic(
+      path,
+      [&](std::string&, const char*& data, std::size_t& size) {
+        char* const start = buffer.get();
+        char* p = start;
+        if (carried != 0) {  // what the last piece left past its pages comes first
+          std::memmove(start, start + carriedAt, carried);
+          p += carried;
+          carried = 0;
+        } else if (!first && next >= rows_.size()) {
+          return false;
+        }
+        if (first) p = PutText(p, header);
+        first = false;
+        while (next < rows_.size() && static_cast<std::size_t>(p - start) < kPiece) p = rows_.PutRow(p, next++);
+        const auto filled = static_cast<std::size_t>(p - start);
+        const std::size_t whole = next < rows_.size() ? filled / kPage * kPage : filled;
+        carried = filled - whole;
+        carriedAt = whole;
+        data = start;
+        size = whole;
+        return true;
+      },
+      true);
   if (written) return true;
   if (message != nullptr) *message = "Le fichier des \xE9" "critures comptables n'a pas pu \xEA" "tre \xE9" "crit:\n\n" + path;
   return false;

@@ -24,6 +24,7 @@
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/balance_source.h"
 #include "reports/balances/core/code_lists.h"
+#include "reports/balances/core/large_arrays.h"
 
 namespace balances {
 
@@ -151,9 +152,9 @@ class FecRows {
   // Row i's line written from p, which has rowBound_ bytes of room; where it ends.
   char* PutRow(char* p, std::size_t i) const;
 
-  std::vector<Key> keys_;    // in their order
-  std::vector<Line> lines_;  // in C40's order
-  std::vector<Row> rows_;    // in the file's order
+  LargeVector<Key> keys_;    // in C40's order, as the lines (a key's Line() is its own index)
+  LargeVector<Line> lines_;  // in C40's order
+  LargeVector<Row> rows_;    // in the file's order
   std::vector<FecAccountZones> accounts_;
   std::vector<JournalZones> journals_;
   std::array<std::string, 256> labels_;      // standard labels by code, trimmed
