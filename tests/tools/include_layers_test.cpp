@@ -1,13 +1,14 @@
 // The layers as the build keeps them: every #include "..." under src/ is resolved to the file it names, and an
 // include that crosses from one folder to another must be allowed by the list "## Dependencies between folders"
 // of docs/architecture.md. The list is ordered lowest layer first; a folder may name only folders listed above it,
-// so the folders never include each other in a ring.
+// so the folders never include each other in a ring. Only src/platform includes the system's own (POSIX) headers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -174,6 +175,36 @@ TEST(IncludeLayers, TheListIsOrderedLowestFirstAndCoversEveryFolder) {
     above.insert(folder);
   }
   EXPECT_TRUE(faults.empty()) << Joined(faults);
+}
+
+// The includes of POSIX headers outside src/platform, one line each: the subjects ask the platform layers.
+std::vector<std::string> SystemIncludesOutsidePlatform(const fs::path& root) {
+  static const std::regex posix(
+      R"(^\s*#\s*include\s*<(sys/[^>]+|unistd\.h|fcntl\.h|dirent\.h|spawn\.h|pwd\.h|signal\.h|pthread\.h|dlfcn\.h|poll\.h|termios\.h)>)");
+  std::vector<std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(root / "src")) {
+    if (!entry.is_regular_file() || !IsSource(entry.path())) continue;
+    const std::string file = fs::relative(entry.path(), root).generic_string();
+    if (file.rfind("src/platform/", 0) == 0) continue;
+    std::istringstream in(ReadFile(entry.path()));
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number)
+      if (std::regex_search(line, posix)) out.push_back(file + ":" + std::to_string(number) + ": " + Trim(line));
+  }
+  return out;
+}
+
+TEST(IncludeLayers, OnlyThePlatformIncludesSystemHeaders) {
+  const std::vector<std::string> bad = SystemIncludesOutsidePlatform(kRoot);
+  EXPECT_TRUE(bad.empty()) << "system headers included outside src/platform:\n" << Joined(bad);
+
+  test_support::TempFolder tree("include-system");
+  Write(fs::path(tree.path()) / "src/platform/system/files.cpp", "#include <fcntl.h>\n#include <sys/mman.h>\n");
+  Write(fs::path(tree.path()) / "src/reports/balances/core/arrays.cpp",
+        "#include <cstdint>\n#include <sys/mman.h>\n  #  include <unistd.h>\n#include <csignal>\n");
+  EXPECT_EQ(SystemIncludesOutsidePlatform(tree.path()),
+            (std::vector<std::string>{"src/reports/balances/core/arrays.cpp:2: #include <sys/mman.h>",
+                                      "src/reports/balances/core/arrays.cpp:3: #  include <unistd.h>"}));
 }
 
 TEST(IncludeLayers, TheCheckerFindsAnUpwardIncludeWhereverItIsWritten) {

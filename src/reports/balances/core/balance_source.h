@@ -16,11 +16,13 @@
 #include <utility>
 #include <vector>
 
-#include "reports/balances/core/large_arrays.h"
+#include "platform/system/large_arrays.h"
 
 class Table;
 
 namespace balances {
+
+using platform::LargeVector;
 
 // A fixed text of N characters, blank-padded as stored.
 template <std::size_t N>

@@ -24,9 +24,11 @@
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/balance_source.h"
 #include "reports/balances/core/code_lists.h"
-#include "reports/balances/core/large_arrays.h"
+#include "platform/system/large_arrays.h"
 
 namespace balances {
+
+using platform::LargeVector;
 
 inline constexpr int kFecZones = 18;
 // The names of the 18 zones, in their order, as the header line gives them.

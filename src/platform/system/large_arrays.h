@@ -1,7 +1,7 @@
-// Memory for the large arrays of the balances and the statutory entries file (the lines of a
-// year: tens of megabytes, made and dropped at every run): whole huge pages where the system
-// gives them on request (transparent huge pages in "madvise" mode), so that the kernel fills one
-// page fault per 2 MB instead of one per 4 KB. Smaller arrays come from the usual heap.
+// Memory for the large arrays a report makes and drops at every run (the lines of a year: tens
+// of megabytes): whole huge pages where the system gives them on request (transparent huge pages
+// in "madvise" mode), so that the kernel fills one page fault per 2 MB instead of one per 4 KB.
+// Smaller arrays come from the usual heap.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-namespace balances {
+namespace platform {
 
 // At least `bytes` bytes on huge-page boundaries (null when the system refuses them), given back
 // by FreeLarge with the same count.
@@ -47,4 +47,4 @@ struct LargeAllocator {
 template <typename T>
 using LargeVector = std::vector<T, LargeAllocator<T>>;
 
-}  // namespace balances
+}  // namespace platform

@@ -1,10 +1,10 @@
-#include "reports/balances/core/large_arrays.h"
+#include "platform/system/large_arrays.h"
 
 #include <sys/mman.h>
 
 #include <cstdint>
 
-namespace balances {
+namespace platform {
 
 namespace {
 
@@ -34,4 +34,4 @@ void FreeLarge(void* memory, std::size_t bytes) {
   if (memory != nullptr) ::munmap(memory, Rounded(bytes));
 }
 
-}  // namespace balances
+}  // namespace platform
