@@ -123,6 +123,7 @@ struct Mdx::Impl {
   static constexpr std::size_t kFrontSize = 512;
   std::array<FrontEntry, kFrontSize> front{};
   std::vector<PathStep> insertPath;  // reused by Insert: no allocation per entry
+  std::uint64_t pagesMade = 0;       // pages NewPage handed out: a split moves the paths held
   std::uint64_t clock = 0;
   int lockDepth = 0;
   bool writeLocked = false;
@@ -351,6 +352,10 @@ struct Mdx::Impl {
   DBIResult Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path,
                     bool past = false);
 
+  // The same descent from `block`, the node below the steps `path` holds already.
+  DBIResult DescendFrom(const TagState& t, const std::uint8_t* key, std::size_t n, std::uint32_t block,
+                        std::vector<PathStep>* path, bool past);
+
   // Leftmost (or rightmost) descent from the node at path's last step's child.
   DBIResult DescendEdge(const TagState& t, std::uint32_t block, bool right, std::vector<PathStep>* path);
 
@@ -391,6 +396,26 @@ struct Mdx::Impl {
 
   // `appended`: a record appended, numbered past every record the tag holds.
   DBIResult Insert(const TagState& t, const std::uint8_t* key, std::uint32_t recno, bool appended = false);
+
+  // Inserts the entry at the place `path` found for it (LowerBound's, up to the leaf's end).
+  DBIResult InsertAt(const TagState& t, std::vector<PathStep>& path, const std::uint8_t* key, std::uint32_t recno);
+
+  // Inserts the entry of an appended record, the last entry inserted (if any) being no greater:
+  // `finger` holds the path of that insertion, and when the new entry belongs in the same leaf
+  // (the place a descent from the root would find) it is inserted there without a descent.
+  // The finger is emptied when a split moved the pages it names.
+  DBIResult InsertAppended(const TagState& t, const std::uint8_t* key, std::uint32_t recno,
+                           std::vector<PathStep>* finger);
+
+  // How many steps of `path` a descent for an appended record's key would take as they are
+  // (from the root down, the first child whose key is above it at each node); 0 when the
+  // path does not start at the root.
+  std::size_t StepsHolding(const TagState& t, const std::vector<PathStep>& path, const std::uint8_t* key);
+
+  // The entries of records appended together (numbered from firstRecno, past every record
+  // the tags hold): each tag's keys sorted, then inserted in that order along one path.
+  DBIResult ApplyAppended(std::uint32_t firstRecno, std::uint32_t count, const std::uint8_t* records,
+                          std::uint32_t recordLength);
 
   // Whether a tag holds an entry of that key (any record).
   bool HasKey(const TagState& t, const std::uint8_t* key);
