@@ -10,6 +10,7 @@
 
 #include <sys/mman.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <array>
@@ -60,6 +61,8 @@ DBIResult ErrnoResult(int err);
 DBIResult ReadExact(int fd, void* buf, std::size_t n, off_t off);
 // Writes n bytes at off, after the test hook of fileio.h.
 DBIResult WriteExact(int fd, const void* buf, std::size_t n, off_t off);
+// Writes parts that follow each other in the file from `off`, in one call where it can.
+DBIResult WriteExactV(int fd, const iovec* parts, int count, off_t off);
 // The update lock (kMdxLockByte), waited for within the bound of fileio.h.
 LockOutcome LockByte(int fd, short type);
 void UnlockByte(int fd);

@@ -67,9 +67,27 @@ DBIResult Mdx::Impl::InsertAppended(const TagState& t, const std::uint8_t* key, 
   if (held > 0) {
     DBIResult r = DBIERR_NONE;
     if (held < finger->size()) {
-      const std::uint32_t from = (*finger)[held].block;
-      finger->resize(held);
-      r = DescendFrom(t, key, t.info.keyLength, from, finger, true);
+      // The key is past the child at this node (keys come rising): the next children are
+      // tried in turn, as far as a few, before a search of the node.
+      PathStep& step = (*finger)[held];
+      std::uint8_t* p = Lookup(step.block)->data;
+      const std::uint32_t cnt = Count(p);
+      std::uint32_t j = step.index;
+      const bool pastChild = j < cnt && (j == 0 || Compare(t, Item(t, p, j - 1) + 4, key, t.info.keyLength) <= 0);
+      if (pastChild) {
+        ++j;
+        for (int tries = 0; j < cnt && tries < 8 && Compare(t, Item(t, p, j) + 4, key, t.info.keyLength) <= 0; ++tries) ++j;
+      }
+      if (pastChild && (j == cnt || Compare(t, Item(t, p, j) + 4, key, t.info.keyLength) > 0)) {
+        step.index = j;
+        const std::uint32_t child = Child(t, p, j);
+        finger->resize(held + 1);
+        r = DescendFrom(t, key, t.info.keyLength, child, finger, true);
+      } else {
+        const std::uint32_t from = step.block;
+        finger->resize(held);
+        r = DescendFrom(t, key, t.info.keyLength, from, finger, true);
+      }
     }
     if (r != DBIERR_NONE) {
       finger->clear();
