@@ -1,6 +1,8 @@
 #include "data/draft_lines.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 #include "data/account_totals.h"
 #include "data/entry_lines.h"
@@ -108,9 +110,23 @@ std::string DraftHeaderCode(const std::string& month, const std::string& journal
   return month + (journal + "   ").substr(0, 3) + "B";
 }
 
+namespace {
+
+// ToCents of an amount: an amount that is a whole number of cents already (as the imports
+// make them) is that number without the rounding through text; any other goes through it.
+long long CentsOf(double amount) {
+  if (std::fabs(amount) < 1e12) {
+    const long long cents = std::llround(amount * 100.0);
+    if (FromCents(cents) == amount) return cents;
+  }
+  return ToCents(amount);
+}
+
+}  // namespace
+
 void DraftTotals::Add(const NewDraftLine& line, const std::string& account) {
   const bool debit = line.sense == 'D';
-  const long long francs = ToCents(line.francs), euros = ToCents(line.euros);
+  const long long francs = CentsOf(line.francs), euros = CentsOf(line.euros);
   accounts[account].Add(debit, francs, euros);
   headers[DraftHeaderCode(line.month, line.journal)].Add(debit, francs, euros);
 }
@@ -147,10 +163,15 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
     CancelAppended(c50, c60, written);
     return DraftWrite::Failed;
   };
+  // The records of the batch as queued.
+  const std::size_t size = c50.cursorProps.iRecBufSize;
+  std::vector<std::uint8_t> batch;
+  batch.reserve(std::min(lines.size(), kDraftBatchLines) * size);
   for (std::size_t from = 0; from < lines.size(); from += kDraftBatchLines) {
     const std::size_t to = std::min(lines.size(), from + kDraftBatchLines);
     // Each line its own group: the draft's record count at its append.
     const long base = static_cast<long>(c50.RecCount());
+    batch.clear();
     for (std::size_t i = from; i < to; ++i) {
       accounts.push_back(NormalizeAccount(lines[i].account));
       if (!c50.AppendBlank()) return fail();
@@ -160,14 +181,18 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
         c50.DropQueued();
         return fail();
       }
+      batch.insert(batch.end(), c50.recordBuffer.data(), c50.recordBuffer.data() + size);
     }
     std::uint32_t first = 0;
     if (!c50.AppendQueued(&first) || first == 0) return fail();
     const std::size_t batchStart = written.size();
     for (std::size_t i = from; i < to; ++i) written.push_back(first + static_cast<std::uint32_t>(i - from));
-    // The sort records of the batch, derived from the lines as written.
+    // The sort records of the batch, derived from the lines as written: their records are
+    // the bytes queued, put back in the line table's buffer rather than read again.
     for (std::size_t i = from; i < to; ++i) {
-      bool ok = c50.GoTo(static_cast<long>(written[batchStart + i - from])) && c60.AppendBlank();
+      std::memcpy(c50.recordBuffer.data(), batch.data() + (i - from) * size, size);
+      c50.recordNumber = written[batchStart + i - from];
+      bool ok = c60.AppendBlank();
       ok = ok && DeriveLigneTri(c50, T::kDraft, c60);
       if (ok && !lines[i].pendingMark.empty()) ok = c60.PutField(T::TLETP, lines[i].pendingMark.c_str());
       c60.QueueRecord(false);
@@ -177,6 +202,8 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
       }
     }
     if (!c60.AppendQueued()) return fail();
+    // The line table stands on the batch's last line, as read from the file.
+    if (!c50.GoTo(static_cast<long>(written.back()))) return fail();
   }
   if (totals != nullptr)
     for (std::size_t i = 0; i < lines.size(); ++i) totals->Add(lines[i], accounts[i]);

@@ -126,7 +126,6 @@ struct Mdx::Impl {
   static constexpr std::size_t kFrontSize = 512;
   std::array<FrontEntry, kFrontSize> front{};
   std::vector<PathStep> insertPath;  // reused by Insert: no allocation per entry
-  std::uint64_t pagesMade = 0;       // pages NewPage handed out: a split moves the paths held
   std::uint64_t clock = 0;
   int lockDepth = 0;
   bool writeLocked = false;
@@ -406,7 +405,7 @@ struct Mdx::Impl {
   // Inserts the entry of an appended record, the last entry inserted (if any) being no greater:
   // `finger` holds the path of that insertion, and when the new entry belongs in the same leaf
   // (the place a descent from the root would find) it is inserted there without a descent.
-  // The finger is emptied when a split moved the pages it names.
+  // The finger is checked step by step against the pages (a split may have moved them).
   DBIResult InsertAppended(const TagState& t, const std::uint8_t* key, std::uint32_t recno,
                            std::vector<PathStep>* finger);
 

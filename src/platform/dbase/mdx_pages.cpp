@@ -426,7 +426,6 @@ std::uint8_t* Mdx::Impl::NewPage(std::uint32_t* block, DBIResult* err) {
   *err = AllocBlock(&b);
   if (*err != DBIERR_NONE) return nullptr;
   txnChanged = true;
-  ++pagesMade;
   auto slot = std::make_unique<Slot>();
   std::memset(slot->data, 0, kPage);
   slot->dirty = true;

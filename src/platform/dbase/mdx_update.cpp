@@ -60,7 +60,6 @@ std::size_t Mdx::Impl::StepsHolding(const TagState& t, const std::vector<PathSte
 
 DBIResult Mdx::Impl::InsertAppended(const TagState& t, const std::uint8_t* key, std::uint32_t recno,
                                     std::vector<PathStep>* finger) {
-  const std::uint64_t pagesBefore = pagesMade;
   bool found = false;
   // The steps that hold are kept; the descent goes on from the first node whose child changes.
   const std::size_t held = StepsHolding(t, *finger, key);
@@ -70,10 +69,24 @@ DBIResult Mdx::Impl::InsertAppended(const TagState& t, const std::uint8_t* key, 
       // The key is past the child at this node (keys come rising): the next children are
       // tried in turn, as far as a few, before a search of the node.
       PathStep& step = (*finger)[held];
-      std::uint8_t* p = Lookup(step.block)->data;
+      DBIResult err = DBIERR_NONE;
+      std::uint8_t* p = Page(step.block, &err);
+      if (!p) {
+        finger->clear();
+        return err;
+      }
+      if (!CountOk(t, p)) {
+        finger->clear();
+        return DBIERR_INDEXCORRUPT;
+      }
+      if (DBIResult order = CheckNodeOrder(t, step.block, p); order != DBIERR_NONE) {
+        finger->clear();
+        return order;
+      }
       const std::uint32_t cnt = Count(p);
       std::uint32_t j = step.index;
-      const bool pastChild = j < cnt && (j == 0 || Compare(t, Item(t, p, j - 1) + 4, key, t.info.keyLength) <= 0);
+      const bool pastChild = !IsLeaf(t, p) && j < cnt &&
+                             (j == 0 || Compare(t, Item(t, p, j - 1) + 4, key, t.info.keyLength) <= 0);
       if (pastChild) {
         ++j;
         for (int tries = 0; j < cnt && tries < 8 && Compare(t, Item(t, p, j) + 4, key, t.info.keyLength) <= 0; ++tries) ++j;
@@ -96,9 +109,16 @@ DBIResult Mdx::Impl::InsertAppended(const TagState& t, const std::uint8_t* key, 
     DBIResult err = DBIERR_NONE;
     std::uint8_t* p = Page(finger->back().block, &err);
     if (!p) return err;
-    // Past the leaf's last entry the full search decides (the next leaf may take it).
+    // Past the leaf's last entry the full search decides (the next leaf may take it), unless
+    // the leaf is the last of the tag (the last child at every level): the entry goes there.
     const std::uint32_t idx = LeafLowerBound(t, p, key, recno);
-    if (idx < Count(p)) {
+    bool lastLeaf = idx >= Count(p);
+    for (std::size_t l = 0; lastLeaf && l + 1 < finger->size(); ++l) {
+      std::uint8_t* q = Page((*finger)[l].block, &err);
+      if (!q) return err;
+      lastLeaf = (*finger)[l].index == Count(q);
+    }
+    if (idx < Count(p) || lastLeaf) {
       finger->back().index = idx;
       found = true;
     }
@@ -111,8 +131,9 @@ DBIResult Mdx::Impl::InsertAppended(const TagState& t, const std::uint8_t* key, 
       return r;
     }
   }
+  // A split leaves the path as it was: the next entry checks every step against the pages.
   const DBIResult r = InsertAt(t, *finger, key, recno);
-  if (r != DBIERR_NONE || pagesMade != pagesBefore) finger->clear();
+  if (r != DBIERR_NONE) finger->clear();
   return r;
 }
 
@@ -359,11 +380,12 @@ DBIResult Mdx::Impl::ApplyAppended(std::uint32_t firstRecno, std::uint32_t count
   for (auto& tp : tags)
     if (!tp->exprOk) return DBIERR_INVALIDEXPR;
   // An entry to insert: its first key bytes in sort form (weights, falling keys inverted),
-  // read as one number, and its record's place in the run.
+  // read as two numbers, and its record's place in the run.
   struct Sorting {
-    std::uint64_t head;
+    std::uint64_t head[2];
     std::uint32_t entry;
   };
+  constexpr std::uint32_t kHeld = 16;
   std::vector<std::uint8_t> keys;
   std::vector<Sorting> order;
   std::vector<PathStep> finger;
@@ -373,24 +395,27 @@ DBIResult Mdx::Impl::ApplyAppended(std::uint32_t firstRecno, std::uint32_t count
     const std::uint32_t K = t.info.keyLength;
     keys.resize(static_cast<std::size_t>(count) * K);
     order.clear();
-    // Character keys are ordered by their bytes' weights: the first eight of them decide most
-    // comparisons; numbers and dates by the tag's comparison alone.
+    // Character keys are ordered by their bytes' weights: the first sixteen of them decide
+    // most comparisons; numbers and dates by the tag's comparison alone.
     const bool character = t.info.keyType == 'C';
-    const std::uint32_t head = character ? std::min<std::uint32_t>(K, 8) : 0;
+    const std::uint32_t head = character ? std::min(K, kHeld) : 0;
     for (std::uint32_t i = 0; i < count; ++i) {
       std::uint8_t* key = keys.data() + std::size_t{i} * K;
       bool in = false;
       if (!MakeKey(t, records + static_cast<std::size_t>(i) * recordLength, key, &in)) return DBIERR_INVALIDEXPR;
       if (!in) continue;
-      std::uint64_t h = 0;
-      for (std::uint32_t k = 0; k < head; ++k)
-        h = h << 8 | (keyOrder == KeyOrder::kBytes ? key[k] : weights[key[k]]);
-      if (head > 0 && head < 8) h <<= 8 * (8 - head);
-      order.push_back({t.descending ? ~h : h, i});
+      Sorting e{{0, 0}, i};
+      for (std::uint32_t k = 0; k < kHeld; ++k) {
+        const std::uint64_t b = k >= head ? 0 : (keyOrder == KeyOrder::kBytes ? key[k] : weights[key[k]]);
+        e.head[k / 8] = e.head[k / 8] << 8 | b;
+      }
+      if (t.descending) e.head[0] = ~e.head[0], e.head[1] = ~e.head[1];
+      order.push_back(e);
     }
     // Equal keys keep the records' order: their entries go in as they would one by one.
     auto less = [&](const Sorting& a, const Sorting& b) {
-      if (a.head != b.head) return a.head < b.head;
+      if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+      if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
       const int c = K > head ? Compare(t, keys.data() + std::size_t{a.entry} * K + head,
                                        keys.data() + std::size_t{b.entry} * K + head, K - head)
                              : 0;
