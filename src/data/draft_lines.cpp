@@ -110,10 +110,6 @@ std::string DraftHeaderCode(const std::string& month, const std::string& journal
   return month + (journal + "   ").substr(0, 3) + "B";
 }
 
-namespace {
-
-// ToCents of an amount: an amount that is a whole number of cents already (as the imports
-// make them) is that number without the rounding through text; any other goes through it.
 long long CentsOf(double amount) {
   if (std::fabs(amount) < 1e12) {
     const long long cents = std::llround(amount * 100.0);
@@ -121,8 +117,6 @@ long long CentsOf(double amount) {
   }
   return ToCents(amount);
 }
-
-}  // namespace
 
 void DraftTotals::Add(const NewDraftLine& line, const std::string& account) {
   const bool debit = line.sense == 'D';

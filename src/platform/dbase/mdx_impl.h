@@ -53,7 +53,7 @@ constexpr std::uint32_t kForExprAt = mdx_tag_header::kForExpr;
 constexpr std::uint32_t kForExprMax = kPage - kForExprAt - 1;
 constexpr std::uint32_t kItemsAt = mdx_node::kItems;  // first item of a node page
 constexpr int kMaxLevels = 16;
-constexpr std::size_t kCachePages = 2048;  // 2 MB per open index
+constexpr std::size_t kCachePages = 8192;  // 8 MB per open index
 
 // errno of a failed read or write as an engine code.
 DBIResult ErrnoResult(int err);

@@ -415,14 +415,13 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     std::size_t index = lastPiece;
     if (lastPiece == kNoPiece || journal != r.pieces[lastPiece].journal || reference != lastReference) {
       key.assign(journal).append(1, '\x01').append(reference);
-      auto it = pieceOf.find(key);
-      if (it == pieceOf.end()) {
-        ImportedPiece p;
+      // One look-up: a new piece takes the next index.
+      const auto [it, added] = pieceOf.try_emplace(key, r.pieces.size());
+      if (added) {
+        ImportedPiece& p = r.pieces.emplace_back();
         p.journal = journal;
         p.date = date;
         p.lines.reserve(4);
-        it = pieceOf.emplace(key, r.pieces.size()).first;
-        r.pieces.push_back(std::move(p));
         r.pieceLines.push_back(number);
       }
       index = it->second;
