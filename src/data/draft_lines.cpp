@@ -24,23 +24,38 @@ void PostTotals(const NewDraftLine& line, const std::string& account, bool add) 
   MajCentC10(header.c_str(), op.c_str(), line.francs, line.euros);
 }
 
+// A character field of the record being appended, put as the engine puts it (the text up to
+// the field's width or its first NUL, blanks after it) without a call per field; a field of
+// another type goes through the table.
+bool PutText(Table& c50, int field, const char* text) {
+  if (c50.appending == 0 || field < 1 || field > c50.FieldCount()) return c50.PutField(field, text);
+  const dbase::FLDDesc& d = c50.nativeFields[static_cast<std::size_t>(field - 1)];
+  const std::size_t width = static_cast<std::size_t>(d.iUnits1 > 0 ? d.iUnits1 : 0);
+  if (d.iFldType != 'C' || d.iOffset + width > c50.recordBuffer.size()) return c50.PutField(field, text);
+  std::uint8_t* raw = c50.recordBuffer.data() + d.iOffset;
+  const std::size_t n = strnlen(text, width);
+  std::memcpy(raw, text, n);
+  std::memset(raw + n, ' ', width - n);
+  return true;
+}
+
 // The fields of a new line put into the record being appended to C50, its group given.
 bool FillLine(Table& c50, const NewDraftLine& line, const std::string& account, long group) {
   const std::string groupText = StrZero(group, 0);
-  const std::string sense(1, line.sense == 'D' ? 'D' : 'C');
-  const std::string currency(1, line.entryCurrency);
-  bool ok = c50.PutField(L::BCLE, "Z") && c50.PutField(L::BMOIS, line.month.c_str()) &&
-            c50.PutField(L::BJAL, line.journal.c_str()) && c50.PutField(L::BPIECE, line.piece.c_str()) &&
-            c50.PutField(L::BREC, groupText.c_str()) && c50.PutField(L::BNUM, "0001") &&
-            c50.PutField(L::BNUMA, "0001") && c50.PutField(L::BJOUR, line.day.c_str()) &&
-            c50.PutField(L::BCODE, account.c_str()) && c50.PutField(L::BCLIB, line.labelCode.c_str()) &&
-            c50.PutField(L::BLIB, line.label.c_str()) && c50.PutFieldNum(L::BMONTANTE, line.euros) &&
-            c50.PutField(L::BSENS, sense.c_str()) && c50.PutFieldNum(L::BMONTANTF, line.francs) &&
-            c50.PutField(L::BEURO, currency.c_str());
-  if (!line.label2.empty()) ok = c50.PutField(L::BLIB2, line.label2.c_str()) && ok;
-  if (!line.label3.empty()) ok = c50.PutField(L::BLIB3, line.label3.c_str()) && ok;
-  if (!line.dueDate.empty()) ok = c50.PutField(L::BECHEANCE, line.dueDate.c_str()) && ok;
-  if (!line.vatCode.empty()) ok = c50.PutField(L::BTVA, line.vatCode.c_str()) && ok;
+  const char sense[2] = {line.sense == 'D' ? 'D' : 'C', 0};
+  const char currency[2] = {line.entryCurrency, 0};
+  bool ok = PutText(c50, L::BCLE, "Z") && PutText(c50, L::BMOIS, line.month.c_str()) &&
+            PutText(c50, L::BJAL, line.journal.c_str()) && PutText(c50, L::BPIECE, line.piece.c_str()) &&
+            PutText(c50, L::BREC, groupText.c_str()) && PutText(c50, L::BNUM, "0001") &&
+            PutText(c50, L::BNUMA, "0001") && PutText(c50, L::BJOUR, line.day.c_str()) &&
+            PutText(c50, L::BCODE, account.c_str()) && PutText(c50, L::BCLIB, line.labelCode.c_str()) &&
+            PutText(c50, L::BLIB, line.label.c_str()) && c50.PutFieldNum(L::BMONTANTE, line.euros) &&
+            PutText(c50, L::BSENS, sense) && c50.PutFieldNum(L::BMONTANTF, line.francs) &&
+            PutText(c50, L::BEURO, currency);
+  if (!line.label2.empty()) ok = PutText(c50, L::BLIB2, line.label2.c_str()) && ok;
+  if (!line.label3.empty()) ok = PutText(c50, L::BLIB3, line.label3.c_str()) && ok;
+  if (!line.dueDate.empty()) ok = PutText(c50, L::BECHEANCE, line.dueDate.c_str()) && ok;
+  if (!line.vatCode.empty()) ok = PutText(c50, L::BTVA, line.vatCode.c_str()) && ok;
   return ok;
 }
 
