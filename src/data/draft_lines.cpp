@@ -39,6 +39,37 @@ bool PutText(Table& c50, int field, const char* text) {
   return true;
 }
 
+// The sort record being appended for the line whose record c50's buffer holds, numbered
+// `recno`: what DeriveLigneTri puts there, each text copied from the line's bytes (up to a NUL,
+// blanks after it, cut or filled to the sort field's width) without reading it back through the
+// table. Tables whose fields are not all of text go through DeriveLigneTri.
+bool DeriveSortRecord(Table& c50, Table& c60) {
+  auto textField = [](Table& t, int field) -> const dbase::FLDDesc* {
+    if (field < 1 || field > t.FieldCount()) return nullptr;
+    const dbase::FLDDesc& d = t.nativeFields[static_cast<std::size_t>(field - 1)];
+    const std::size_t width = static_cast<std::size_t>(d.iUnits1 > 0 ? d.iUnits1 : 0);
+    return d.iFldType == 'C' && d.iOffset + width <= t.recordBuffer.size() ? &d : nullptr;
+  };
+  if (c60.appending == 0 || c50.recordNumber == 0) return DeriveLigneTri(c50, T::kDraft, c60);
+  for (const auto& [sortField, draftField] : T::DerivedFields())
+    if (textField(c60, sortField) == nullptr || textField(c50, draftField) == nullptr)
+      return DeriveLigneTri(c50, T::kDraft, c60);
+  const char source[2] = {T::kDraft, 0};
+  const std::string recno = StrZero(static_cast<long>(c50.recordNumber), 0);
+  if (!(c60.PutField(T::TFIC, source) && c60.PutField(T::TREC, recno.c_str()))) return false;
+  for (const auto& [sortField, draftField] : T::DerivedFields()) {
+    const dbase::FLDDesc& from = *textField(c50, draftField);
+    const dbase::FLDDesc& to = *textField(c60, sortField);
+    const auto* text = reinterpret_cast<const char*>(c50.recordBuffer.data() + from.iOffset);
+    const std::size_t n = std::min(strnlen(text, static_cast<std::size_t>(from.iUnits1)),
+                                   static_cast<std::size_t>(to.iUnits1));
+    std::uint8_t* raw = c60.recordBuffer.data() + to.iOffset;
+    std::memcpy(raw, text, n);
+    std::memset(raw + n, ' ', static_cast<std::size_t>(to.iUnits1) - n);
+  }
+  return true;
+}
+
 // The fields of a new line put into the record being appended to C50, its group given.
 bool FillLine(Table& c50, const NewDraftLine& line, const std::string& account, long group) {
   const std::string groupText = StrZero(group, 0);
@@ -202,7 +233,7 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
       std::memcpy(c50.recordBuffer.data(), batch.data() + (i - from) * size, size);
       c50.recordNumber = written[batchStart + i - from];
       bool ok = c60.AppendBlank();
-      ok = ok && DeriveLigneTri(c50, T::kDraft, c60);
+      ok = ok && DeriveSortRecord(c50, c60);
       if (ok && !lines[i].pendingMark.empty()) ok = c60.PutField(T::TLETP, lines[i].pendingMark.c_str());
       c60.QueueRecord(false);
       if (!ok) {
