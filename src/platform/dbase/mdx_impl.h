@@ -117,13 +117,13 @@ struct Mdx::Impl {
   std::unordered_map<std::uint32_t, std::unique_ptr<Slot>> cache;
   std::vector<std::uint32_t> dirtyList;  // blocks marked dirty since the last write-back
   // Direct-mapped memo in front of `cache`: the few pages every update descends through
-  // (roots, upper nodes, the leaves being filled) are found without hashing. Emptied
-  // whenever a slot leaves the cache.
+  // (roots, upper nodes, the leaves being filled) are found without hashing. A slot that
+  // leaves the cache takes its entry (or, trimmed with many others, all of them) with it.
   struct FrontEntry {
     std::uint32_t block = 0;
     Slot* slot = nullptr;
   };
-  static constexpr std::size_t kFrontSize = 512;
+  static constexpr std::size_t kFrontSize = 4096;
   std::array<FrontEntry, kFrontSize> front{};
   std::vector<PathStep> insertPath;  // reused by Insert: no allocation per entry
   std::uint64_t clock = 0;
@@ -162,6 +162,11 @@ struct Mdx::Impl {
   }
 
   void ForgetFront() { front.fill(FrontEntry{}); }
+  // The memo of one block forgotten (its slot leaves the cache).
+  void ForgetFront(std::uint32_t block) {
+    FrontEntry& f = front[(block / kBlocksPerPage) % kFrontSize];
+    if (f.block == block) f = FrontEntry{};
+  }
 
   void ClearCache() {
     ForgetFront();

@@ -474,7 +474,7 @@ DBIResult Mdx::Impl::AllocBlock(std::uint32_t* block) {
 
 DBIResult Mdx::Impl::FreeBlock(std::uint32_t block) {
   txnChanged = true;
-  ForgetFront();
+  ForgetFront(block);
   cache.erase(block);
   std::uint8_t link[8] = {};
   Put32(link + 4, Get32(header + mdx_header::kFreeListHead));
