@@ -39,6 +39,20 @@ bool PutText(Table& c50, int field, const char* text) {
   return true;
 }
 
+// StrZero(value, 0) (six digits, zeros in front) of a record number or group, made without
+// the formatted print; any other value goes through StrZero.
+struct SixDigits {
+  char text[7];
+  explicit SixDigits(long value) {
+    if (value < 0 || value > 999999) {
+      std::memcpy(text, StrZero(value, 0), 6);
+    } else {
+      for (int i = 5; i >= 0; --i, value /= 10) text[i] = static_cast<char>('0' + value % 10);
+    }
+    text[6] = 0;
+  }
+};
+
 // The sort record being appended for the line whose record c50's buffer holds, numbered
 // `recno`: what DeriveLigneTri puts there, each text copied from the line's bytes (up to a NUL,
 // blanks after it, cut or filled to the sort field's width) without reading it back through the
@@ -55,8 +69,8 @@ bool DeriveSortRecord(Table& c50, Table& c60) {
     if (textField(c60, sortField) == nullptr || textField(c50, draftField) == nullptr)
       return DeriveLigneTri(c50, T::kDraft, c60);
   const char source[2] = {T::kDraft, 0};
-  const std::string recno = StrZero(static_cast<long>(c50.recordNumber), 0);
-  if (!(c60.PutField(T::TFIC, source) && c60.PutField(T::TREC, recno.c_str()))) return false;
+  const SixDigits recno(static_cast<long>(c50.recordNumber));
+  if (!(c60.PutField(T::TFIC, source) && c60.PutField(T::TREC, recno.text))) return false;
   for (const auto& [sortField, draftField] : T::DerivedFields()) {
     const dbase::FLDDesc& from = *textField(c50, draftField);
     const dbase::FLDDesc& to = *textField(c60, sortField);
@@ -72,12 +86,12 @@ bool DeriveSortRecord(Table& c50, Table& c60) {
 
 // The fields of a new line put into the record being appended to C50, its group given.
 bool FillLine(Table& c50, const NewDraftLine& line, const std::string& account, long group) {
-  const std::string groupText = StrZero(group, 0);
+  const SixDigits groupText(group);
   const char sense[2] = {line.sense == 'D' ? 'D' : 'C', 0};
   const char currency[2] = {line.entryCurrency, 0};
   bool ok = PutText(c50, L::BCLE, "Z") && PutText(c50, L::BMOIS, line.month.c_str()) &&
             PutText(c50, L::BJAL, line.journal.c_str()) && PutText(c50, L::BPIECE, line.piece.c_str()) &&
-            PutText(c50, L::BREC, groupText.c_str()) && PutText(c50, L::BNUM, "0001") &&
+            PutText(c50, L::BREC, groupText.text) && PutText(c50, L::BNUM, "0001") &&
             PutText(c50, L::BNUMA, "0001") && PutText(c50, L::BJOUR, line.day.c_str()) &&
             PutText(c50, L::BCODE, account.c_str()) && PutText(c50, L::BCLIB, line.labelCode.c_str()) &&
             PutText(c50, L::BLIB, line.label.c_str()) && c50.PutFieldNum(L::BMONTANTE, line.euros) &&

@@ -253,10 +253,15 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   std::vector<RecordedPiece> recorded;
   recorded.reserve(pieces.size());
   std::size_t k = 0;  // the line's place in `amounts`
+  Ymd storedOf{-1, 0, 0};  // pieces of a day follow each other: its stored form is made once
+  std::string stored;
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const ImportedPiece& p = pieces[i];
     const std::size_t before = lines.size();
-    const std::string stored = StoredDateOf(p.date);
+    if (p.date.year != storedOf.year || p.date.month != storedOf.month || p.date.day != storedOf.day) {
+      storedOf = p.date;
+      stored = StoredDateOf(p.date);
+    }
     NewDraftLine base;
     base.month = stored.substr(0, 4);
     base.journal = p.journal;
