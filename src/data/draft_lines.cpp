@@ -53,8 +53,8 @@ struct SixDigits {
   }
 };
 
-// The sort record being appended for the line whose record c50's buffer holds, numbered
-// `recno`: what DeriveLigneTri puts there, each text copied from the line's bytes (up to a NUL,
+// The sort record being appended for the line whose record c50's buffer holds (its number in
+// c50.recordNumber): what DeriveLigneTri puts there, each text copied from the line's bytes (up to a NUL,
 // blanks after it, cut or filled to the sort field's width) without reading it back through the
 // table. Tables whose fields are not all of text go through DeriveLigneTri.
 bool DeriveSortRecord(Table& c50, Table& c60) {
