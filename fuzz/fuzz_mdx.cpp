@@ -131,6 +131,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     m->RecordChanged(5, record, nullptr);
   }
   {
+    // A run of records appended together: keys equal, falling and rising, entered in key order
+    // along one path through whatever the pages hold.
+    std::uint8_t run[4 * sizeof record];
+    for (int i = 0; i < 4; ++i) {
+      std::memcpy(run + i * sizeof record, record, sizeof record);
+      run[i * sizeof record + 8] = static_cast<std::uint8_t>(i == 1 ? '1' : '9' - i);
+    }
+    m->RecordsAppended(6, 4, run, sizeof record);
+  }
+  {
     // The same pages as a table's production index, walked by a cursor.
     const std::string& table = Table();
     const std::string index = table.substr(0, table.size() - 4) + ".mdx";

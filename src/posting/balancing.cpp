@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "data/draft_lines.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "posting/journal_lines.h"
@@ -86,14 +87,16 @@ Pair AccountBalanceWithoutLine(Table& c20, const std::string& account, const Lin
   return p;
 }
 
+// The converted amount is rounded to the cent once: its cents are then read without a second
+// rounding.
 long long ToEuros(long long francs, double rate) {
   if (!(rate > 0)) return 0;
-  return ToCents(Round(2, FromCents(francs) / rate));
+  return CentsOf(Round(2, FromCents(francs) / rate));
 }
 
 long long ToFrancs(long long euros, double rate) {
   if (!(rate > 0)) return 0;
-  return ToCents(Round(2, FromCents(euros) * rate));
+  return CentsOf(Round(2, FromCents(euros) * rate));
 }
 
 BalancingLine LineTaking(long long balanceF, long long balanceE, bool euros, bool convert, double rate) {

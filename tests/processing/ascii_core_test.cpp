@@ -90,6 +90,37 @@ TEST(AsciiParseTest, SeparatorEncodingAndColumnsAreFoundFromTheFile) {
   EXPECT_EQ(period.pieces.at(0).lines.at(1).cents, 9999999999999LL);
 }
 
+// A piece is its journal and its reference: lines of pieces interleaved join their own piece,
+// one reference in two journals makes two pieces, references that begin alike stay apart, and
+// thousands of pieces (met again out of order) each keep their lines in the file's order.
+TEST(AsciiParseTest, LinesJoinThePieceOfTheirJournalAndReference) {
+  std::string text = "Journal;Date;Piece;Compte;Libelle;Debit;Credit\n";
+  // Pieces k = 0..2999: journal OD or BQ by k's parity, reference "k" (so "1", "10", "100"...),
+  // each of two lines written in two rounds: every first line, then every second line backwards.
+  constexpr int kPieces = 3000;
+  auto journalOf = [](int k) { return k % 2 ? "BQ" : "OD"; };
+  for (int k = 0; k < kPieces; ++k)
+    text += std::string(journalOf(k)) + ";14/03/2026;" + std::to_string(k / 2) + ";51200000;first " +
+            std::to_string(k) + ";" + std::to_string(k + 1) + ";\n";
+  for (int k = kPieces - 1; k >= 0; --k)
+    text += std::string(journalOf(k)) + ";14/03/2026;" + std::to_string(k / 2) + ";70600000;second " +
+            std::to_string(k) + ";;" + std::to_string(k + 1) + "\n";
+  const AsciiRead r = processing::ParseAsciiText(text);
+  ASSERT_TRUE(r.errors.empty()) << ErrorsOf(r);
+  ASSERT_EQ(r.pieces.size(), static_cast<std::size_t>(kPieces));
+  ASSERT_EQ(r.pieceLines.size(), r.pieces.size());
+  for (int k = 0; k < kPieces; ++k) {
+    SCOPED_TRACE(k);
+    const processing::ImportedPiece& p = r.pieces[static_cast<std::size_t>(k)];
+    EXPECT_EQ(p.journal, journalOf(k));
+    EXPECT_EQ(r.pieceLines[static_cast<std::size_t>(k)], k + 2) << "the file line of its first entry";
+    ASSERT_EQ(p.lines.size(), 2u);
+    EXPECT_EQ(p.lines[0].label, "first " + std::to_string(k));
+    EXPECT_EQ(p.lines[1].label, "second " + std::to_string(k));
+    EXPECT_EQ(p.lines[1].sourceLine, 2 * kPieces + 1 - k);
+  }
+}
+
 // The bytes Windows-1252 leaves undefined, and bytes that break the UTF-8 of a file with its byte
 // order mark, are read as "?" (they were stored as they came).
 TEST(AsciiParseTest, BytesThatAreNoCharacterBecomeQuestionMarks) {

@@ -1018,8 +1018,7 @@ DBIResult DbiCursor::AppendRecords(std::uint32_t count, const std::uint8_t* reco
   if (rc != DBIERR_NONE) written = dbf_.TruncateTo(count_) != DBIERR_NONE;
   if (rc == DBIERR_NONE) {
     count_ += count;
-    for (std::uint32_t i = 0; i < count && rc == DBIERR_NONE; ++i)
-      rc = MaintainIndex(first + i, nullptr, records + i * len);
+    if (indexed) rc = mdx_->RecordsAppended(first, count, records, static_cast<std::uint32_t>(len));
   }
   if (indexed) {
     const DBIResult ended = mdx_->EndUpdate(rc == DBIERR_NONE, written);
@@ -1060,8 +1059,7 @@ DBIResult DbiCursor::AppendRecordsShared(std::uint32_t count, const std::uint8_t
     if (DbiAppendHook != nullptr) DbiAppendHook();
     rc = dbf_.WriteCount(count_ + count);
   }
-  for (std::uint32_t i = 0; i < count && rc == DBIERR_NONE; ++i)
-    rc = MaintainIndex(first + i, nullptr, records + i * len);
+  if (rc == DBIERR_NONE && indexed) rc = mdx_->RecordsAppended(first, count, records, static_cast<std::uint32_t>(len));
   if (rc == DBIERR_NONE) {
     count_ += count;
   } else if (written) {

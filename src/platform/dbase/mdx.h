@@ -200,7 +200,9 @@ class Mdx {
   // (nullptr for an append), newRecord after it (nullptr when the record disappears).
   DBIResult RecordChanged(std::uint32_t recno, const std::uint8_t* oldRecord,
                           const std::uint8_t* newRecord);
-  // Same for a run of records already on disk (appended together under one lock).
+  // Same for a run of records already on disk (appended together under one lock): each
+  // tag's entries are sorted and inserted in key order, from one leaf to the next without a
+  // descent from the root for each.
   DBIResult RecordsAppended(std::uint32_t firstRecno, std::uint32_t count,
                             const std::uint8_t* records, std::uint32_t recordLength);
 

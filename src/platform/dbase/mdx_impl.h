@@ -10,6 +10,7 @@
 
 #include <sys/mman.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <array>
@@ -52,7 +53,7 @@ constexpr std::uint32_t kForExprAt = mdx_tag_header::kForExpr;
 constexpr std::uint32_t kForExprMax = kPage - kForExprAt - 1;
 constexpr std::uint32_t kItemsAt = mdx_node::kItems;  // first item of a node page
 constexpr int kMaxLevels = 16;
-constexpr std::size_t kCachePages = 2048;  // 2 MB per open index
+constexpr std::size_t kCachePages = 8192;  // 8 MB per open index
 
 // errno of a failed read or write as an engine code.
 DBIResult ErrnoResult(int err);
@@ -60,6 +61,8 @@ DBIResult ErrnoResult(int err);
 DBIResult ReadExact(int fd, void* buf, std::size_t n, off_t off);
 // Writes n bytes at off, after the test hook of fileio.h.
 DBIResult WriteExact(int fd, const void* buf, std::size_t n, off_t off);
+// Writes parts that follow each other in the file from `off`, in one call where it can.
+DBIResult WriteExactV(int fd, const iovec* parts, int count, off_t off);
 // The update lock (kMdxLockByte), waited for within the bound of fileio.h.
 LockOutcome LockByte(int fd, short type);
 void UnlockByte(int fd);
@@ -114,13 +117,13 @@ struct Mdx::Impl {
   std::unordered_map<std::uint32_t, std::unique_ptr<Slot>> cache;
   std::vector<std::uint32_t> dirtyList;  // blocks marked dirty since the last write-back
   // Direct-mapped memo in front of `cache`: the few pages every update descends through
-  // (roots, upper nodes, the leaves being filled) are found without hashing. Emptied
-  // whenever a slot leaves the cache.
+  // (roots, upper nodes, the leaves being filled) are found without hashing. A slot that
+  // leaves the cache takes its entry (or, trimmed with many others, all of them) with it.
   struct FrontEntry {
     std::uint32_t block = 0;
     Slot* slot = nullptr;
   };
-  static constexpr std::size_t kFrontSize = 512;
+  static constexpr std::size_t kFrontSize = 4096;
   std::array<FrontEntry, kFrontSize> front{};
   std::vector<PathStep> insertPath;  // reused by Insert: no allocation per entry
   std::uint64_t clock = 0;
@@ -159,6 +162,11 @@ struct Mdx::Impl {
   }
 
   void ForgetFront() { front.fill(FrontEntry{}); }
+  // The memo of one block forgotten (its slot leaves the cache).
+  void ForgetFront(std::uint32_t block) {
+    FrontEntry& f = front[(block / kBlocksPerPage) % kFrontSize];
+    if (f.block == block) f = FrontEntry{};
+  }
 
   void ClearCache() {
     ForgetFront();
@@ -351,6 +359,10 @@ struct Mdx::Impl {
   DBIResult Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path,
                     bool past = false);
 
+  // The same descent from `block`, the node below the steps `path` holds already.
+  DBIResult DescendFrom(const TagState& t, const std::uint8_t* key, std::size_t n, std::uint32_t block,
+                        std::vector<PathStep>* path, bool past);
+
   // Leftmost (or rightmost) descent from the node at path's last step's child.
   DBIResult DescendEdge(const TagState& t, std::uint32_t block, bool right, std::vector<PathStep>* path);
 
@@ -391,6 +403,26 @@ struct Mdx::Impl {
 
   // `appended`: a record appended, numbered past every record the tag holds.
   DBIResult Insert(const TagState& t, const std::uint8_t* key, std::uint32_t recno, bool appended = false);
+
+  // Inserts the entry at the place `path` found for it (LowerBound's, up to the leaf's end).
+  DBIResult InsertAt(const TagState& t, std::vector<PathStep>& path, const std::uint8_t* key, std::uint32_t recno);
+
+  // Inserts the entry of an appended record, the last entry inserted (if any) being no greater:
+  // `finger` holds the path of that insertion, and when the new entry belongs in the same leaf
+  // (the place a descent from the root would find) it is inserted there without a descent.
+  // The finger is checked step by step against the pages (a split may have moved them).
+  DBIResult InsertAppended(const TagState& t, const std::uint8_t* key, std::uint32_t recno,
+                           std::vector<PathStep>* finger);
+
+  // How many steps of `path` a descent for an appended record's key would take as they are
+  // (from the root down, the first child whose key is above it at each node); 0 when the
+  // path does not start at the root.
+  std::size_t StepsHolding(const TagState& t, const std::vector<PathStep>& path, const std::uint8_t* key);
+
+  // The entries of records appended together (numbered from firstRecno, past every record
+  // the tags hold): each tag's keys sorted, then inserted in that order along one path.
+  DBIResult ApplyAppended(std::uint32_t firstRecno, std::uint32_t count, const std::uint8_t* records,
+                          std::uint32_t recordLength);
 
   // Whether a tag holds an entry of that key (any record).
   bool HasKey(const TagState& t, const std::uint8_t* key);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,6 +56,35 @@ DBIResult WriteExact(int fd, const void* buf, std::size_t n, off_t off) {
     p += r;
     n -= static_cast<std::size_t>(r);
     off += r;
+  }
+  return DBIERR_NONE;
+}
+
+DBIResult WriteExactV(int fd, const iovec* parts, int count, off_t off) {
+  std::size_t n = 0;
+  for (int i = 0; i < count; ++i) n += parts[i].iov_len;
+  if (const DBIResult fault = BeforeWrite(fd, off + static_cast<off_t>(n)); fault != DBIERR_NONE) return fault;
+  std::vector<iovec> left(parts, parts + count);
+  iovec* at = left.data();
+  int remaining = count;
+  while (remaining > 0) {
+    const ssize_t r = ::pwritev(fd, at, remaining, off);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return ErrnoResult(errno);
+    }
+    off += r;
+    // A short write: the parts written are passed over, the one cut short resumed.
+    std::size_t done = static_cast<std::size_t>(r);
+    while (remaining > 0 && done >= at->iov_len) {
+      done -= at->iov_len;
+      ++at;
+      --remaining;
+    }
+    if (remaining > 0) {
+      at->iov_base = static_cast<std::uint8_t*>(at->iov_base) + done;
+      at->iov_len -= done;
+    }
   }
   return DBIERR_NONE;
 }
@@ -183,20 +213,43 @@ DBIResult Mdx::Impl::WriteBack() {
   std::rotate(dirtyList.begin(), past, dirtyList.end());
   bool extending = true;
   const bool wroteBefore = txnWrote;
-  for (std::uint32_t block : dirtyList) {
-    Slot* slot = Lookup(block);
-    if (slot == nullptr || !slot->dirty) continue;
-    if (static_cast<off_t>(block) * kBlock < sizeBefore) extending = false;
-    DBIResult r = WriteMarked(slot->data, kPage, static_cast<off_t>(block) * kBlock);
+  // Pages that follow each other in the file go in one write.
+  constexpr int kRunPages = 64;
+  iovec parts[kRunPages];
+  Slot* slots[kRunPages];
+  int run = 0;
+  std::uint32_t runStart = 0;
+  auto writeRun = [&]() -> DBIResult {
+    if (run == 0) return DBIERR_NONE;
+    if (static_cast<off_t>(runStart) * kBlock < sizeBefore) extending = false;
+    DBIResult r = Mark();
+    if (r == DBIERR_NONE) {
+      txnWrote = true;
+      r = WriteExactV(fd, parts, run, static_cast<off_t>(runStart) * kBlock);
+    }
     if (r != DBIERR_NONE) {
       // Only new pages were written, and they are cut off again: no page in use changed,
       // so the mark may go with the failed update.
       if (extending && ::ftruncate(fd, sizeBefore) == 0) txnWrote = wroteBefore;
       return r;
     }
-    slot->dirty = false;
+    for (int i = 0; i < run; ++i) slots[i]->dirty = false;
     any = true;
+    run = 0;
+    return DBIERR_NONE;
+  };
+  for (std::uint32_t block : dirtyList) {
+    Slot* slot = Lookup(block);
+    if (slot == nullptr || !slot->dirty || (run > 0 && slots[run - 1] == slot)) continue;
+    if (run > 0 && (run == kRunPages || block != runStart + static_cast<std::uint32_t>(run) * kBlocksPerPage)) {
+      DBIResult r = writeRun();
+      if (r != DBIERR_NONE) return r;
+    }
+    if (run == 0) runStart = block;
+    parts[run] = iovec{slot->data, kPage};
+    slots[run++] = slot;
   }
+  if (DBIResult r = writeRun(); r != DBIERR_NONE) return r;
   dirtyList.clear();
   if (!any && marked && !stale) {
     // Nothing changed in the index (a record rewritten with the same keys): the mark goes
@@ -421,7 +474,7 @@ DBIResult Mdx::Impl::AllocBlock(std::uint32_t* block) {
 
 DBIResult Mdx::Impl::FreeBlock(std::uint32_t block) {
   txnChanged = true;
-  ForgetFront();
+  ForgetFront(block);
   cache.erase(block);
   std::uint8_t link[8] = {};
   Put32(link + 4, Get32(header + mdx_header::kFreeListHead));

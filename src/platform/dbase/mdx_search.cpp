@@ -118,9 +118,15 @@ DBIResult Mdx::Impl::Descend(const TagState& t, const std::uint8_t* key, std::si
   DBIResult err = DBIERR_NONE;
   path->clear();
   path->reserve(kMaxLevels);
-  std::uint32_t block = Root(t, &err);
+  const std::uint32_t block = Root(t, &err);
   if (err != DBIERR_NONE) return err;
-  for (int level = 0; level < kMaxLevels; ++level) {
+  return DescendFrom(t, key, n, block, path, past);
+}
+
+DBIResult Mdx::Impl::DescendFrom(const TagState& t, const std::uint8_t* key, std::size_t n, std::uint32_t block,
+                                 std::vector<PathStep>* path, bool past) {
+  DBIResult err = DBIERR_NONE;
+  for (int level = static_cast<int>(path->size()); level < kMaxLevels; ++level) {
     std::uint8_t* p = Page(block, &err);
     if (!p) return err;
     if (!CountOk(t, p)) return DBIERR_INDEXCORRUPT;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "mdx_impl.h"
+#include "weights.h"
 
 namespace dbase {
 
@@ -14,6 +15,11 @@ DBIResult Mdx::Impl::Insert(const TagState& t, const std::uint8_t* key, std::uin
   bool end = false;
   DBIResult r = LowerBound(t, key, recno, true, &path, &end, appended);
   if (r != DBIERR_NONE) return r;
+  return InsertAt(t, path, key, recno);
+}
+
+DBIResult Mdx::Impl::InsertAt(const TagState& t, std::vector<PathStep>& path, const std::uint8_t* key,
+                              std::uint32_t recno) {
   DBIResult err = DBIERR_NONE;
   std::uint8_t* p = Page(path.back().block, &err);
   if (!p) return err;
@@ -24,13 +30,111 @@ DBIResult Mdx::Impl::Insert(const TagState& t, const std::uint8_t* key, std::uin
   // A new last entry of its leaf is the greatest key under the leaf: the key above that
   // names it follows (a split then hands that key to the right half).
   if (idx == cnt && cnt > 0) {
-    r = SetSeparator(t, path, path.size() - 1, key);
+    DBIResult r = SetSeparator(t, path, path.size() - 1, key);
     if (r != DBIERR_NONE) return r;
   }
   std::uint8_t item[kMdxMaxKeyLength + 8] = {};
   Put32(item, recno);
   std::memcpy(item + 4, key, t.info.keyLength);
   return InsertInNode(t, path, path.size() - 1, item, 0);
+}
+
+std::size_t Mdx::Impl::StepsHolding(const TagState& t, const std::vector<PathStep>& path, const std::uint8_t* key) {
+  if (path.empty() || path.size() > static_cast<std::size_t>(kMaxLevels)) return 0;
+  const std::uint32_t K = t.info.keyLength;
+  DBIResult err = DBIERR_NONE;
+  if (Root(t, &err) != path.front().block || err != DBIERR_NONE) return 0;
+  for (std::size_t l = 0; l + 1 < path.size(); ++l) {
+    Slot* slot = Lookup(path[l].block);
+    if (slot == nullptr) return l;
+    std::uint8_t* p = slot->data;
+    const std::uint32_t i = path[l].index;
+    const std::uint32_t cnt = Count(p);
+    if (i > cnt || !CountOk(t, p) || IsLeaf(t, p) || Child(t, p, i) != path[l + 1].block) return l;
+    // As Descend past the key: the first child whose key is above it.
+    if (i > 0 && Compare(t, Item(t, p, i - 1) + 4, key, K) > 0) return l;
+    if (i < cnt && Compare(t, Item(t, p, i) + 4, key, K) <= 0) return l;
+  }
+  return path.size();
+}
+
+DBIResult Mdx::Impl::InsertAppended(const TagState& t, const std::uint8_t* key, std::uint32_t recno,
+                                    std::vector<PathStep>* finger) {
+  bool found = false;
+  // The steps that hold are kept; the descent goes on from the first node whose child changes.
+  const std::size_t held = StepsHolding(t, *finger, key);
+  if (held > 0) {
+    DBIResult r = DBIERR_NONE;
+    if (held < finger->size()) {
+      // The key is past the child at this node (keys come rising): the next children are
+      // tried in turn, as far as a few, before a search of the node.
+      PathStep& step = (*finger)[held];
+      DBIResult err = DBIERR_NONE;
+      std::uint8_t* p = Page(step.block, &err);
+      if (!p) {
+        finger->clear();
+        return err;
+      }
+      if (!CountOk(t, p)) {
+        finger->clear();
+        return DBIERR_INDEXCORRUPT;
+      }
+      if (DBIResult order = CheckNodeOrder(t, step.block, p); order != DBIERR_NONE) {
+        finger->clear();
+        return order;
+      }
+      const std::uint32_t cnt = Count(p);
+      std::uint32_t j = step.index;
+      const bool pastChild = !IsLeaf(t, p) && j < cnt &&
+                             (j == 0 || Compare(t, Item(t, p, j - 1) + 4, key, t.info.keyLength) <= 0);
+      if (pastChild) {
+        ++j;
+        for (int tries = 0; j < cnt && tries < 8 && Compare(t, Item(t, p, j) + 4, key, t.info.keyLength) <= 0; ++tries) ++j;
+      }
+      if (pastChild && (j == cnt || Compare(t, Item(t, p, j) + 4, key, t.info.keyLength) > 0)) {
+        step.index = j;
+        const std::uint32_t child = Child(t, p, j);
+        finger->resize(held + 1);
+        r = DescendFrom(t, key, t.info.keyLength, child, finger, true);
+      } else {
+        const std::uint32_t from = step.block;
+        finger->resize(held);
+        r = DescendFrom(t, key, t.info.keyLength, from, finger, true);
+      }
+    }
+    if (r != DBIERR_NONE) {
+      finger->clear();
+      return r;
+    }
+    DBIResult err = DBIERR_NONE;
+    std::uint8_t* p = Page(finger->back().block, &err);
+    if (!p) return err;
+    // Past the leaf's last entry the full search decides (the next leaf may take it), unless
+    // the leaf is the last of the tag (the last child at every level): the entry goes there.
+    const std::uint32_t idx = LeafLowerBound(t, p, key, recno);
+    bool lastLeaf = idx >= Count(p);
+    for (std::size_t l = 0; lastLeaf && l + 1 < finger->size(); ++l) {
+      std::uint8_t* q = Page((*finger)[l].block, &err);
+      if (!q) return err;
+      lastLeaf = (*finger)[l].index == Count(q);
+    }
+    if (idx < Count(p) || lastLeaf) {
+      finger->back().index = idx;
+      found = true;
+    }
+  }
+  if (!found) {
+    bool end = false;
+    DBIResult r = LowerBound(t, key, recno, true, finger, &end, true);
+    if (r != DBIERR_NONE) {
+      finger->clear();
+      return r;
+    }
+  }
+  // A split leaves the path as it was: the next entry checks every step against the pages.
+  const DBIResult r = InsertAt(t, *finger, key, recno);
+  if (r != DBIERR_NONE) finger->clear();
+  return r;
 }
 
 DBIResult Mdx::Impl::SetSeparator(const TagState& t, const std::vector<PathStep>& path, std::size_t level,
@@ -271,6 +375,62 @@ DBIResult Mdx::Impl::ApplyChange(std::uint32_t recno, const std::uint8_t* oldRec
   return DBIERR_NONE;
 }
 
+DBIResult Mdx::Impl::ApplyAppended(std::uint32_t firstRecno, std::uint32_t count, const std::uint8_t* records,
+                                   std::uint32_t recordLength) {
+  for (auto& tp : tags)
+    if (!tp->exprOk) return DBIERR_INVALIDEXPR;
+  // An entry to insert: its first key bytes in sort form (weights, falling keys inverted),
+  // read as two numbers, and its record's place in the run.
+  struct Sorting {
+    std::uint64_t head[2];
+    std::uint32_t entry;
+  };
+  constexpr std::uint32_t kHeld = 16;
+  std::vector<std::uint8_t> keys;
+  std::vector<Sorting> order;
+  std::vector<PathStep> finger;
+  const std::uint8_t* weights = CollationWeights();
+  for (auto& tp : tags) {
+    const TagState& t = *tp;
+    const std::uint32_t K = t.info.keyLength;
+    keys.resize(static_cast<std::size_t>(count) * K);
+    order.clear();
+    // Character keys are ordered by their bytes' weights: the first sixteen of them decide
+    // most comparisons; numbers and dates by the tag's comparison alone.
+    const bool character = t.info.keyType == 'C';
+    const std::uint32_t head = character ? std::min(K, kHeld) : 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      std::uint8_t* key = keys.data() + std::size_t{i} * K;
+      bool in = false;
+      if (!MakeKey(t, records + static_cast<std::size_t>(i) * recordLength, key, &in)) return DBIERR_INVALIDEXPR;
+      if (!in) continue;
+      Sorting e{{0, 0}, i};
+      for (std::uint32_t k = 0; k < kHeld; ++k) {
+        const std::uint64_t b = k >= head ? 0 : (keyOrder == KeyOrder::kBytes ? key[k] : weights[key[k]]);
+        e.head[k / 8] = e.head[k / 8] << 8 | b;
+      }
+      if (t.descending) e.head[0] = ~e.head[0], e.head[1] = ~e.head[1];
+      order.push_back(e);
+    }
+    // Equal keys keep the records' order: their entries go in as they would one by one.
+    auto less = [&](const Sorting& a, const Sorting& b) {
+      if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+      if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+      const int c = K > head ? Compare(t, keys.data() + std::size_t{a.entry} * K + head,
+                                       keys.data() + std::size_t{b.entry} * K + head, K - head)
+                             : 0;
+      return c != 0 ? c < 0 : a.entry < b.entry;
+    };
+    if (!std::is_sorted(order.begin(), order.end(), less)) std::sort(order.begin(), order.end(), less);
+    finger.clear();
+    for (const Sorting& e : order) {
+      DBIResult r = InsertAppended(t, keys.data() + std::size_t{e.entry} * K, firstRecno + e.entry, &finger);
+      if (r != DBIERR_NONE) return r;
+    }
+  }
+  return DBIERR_NONE;
+}
+
 // ---- public interface: record changes ---------------------------------------------------
 
 DBIResult Mdx::RecordChanged(std::uint32_t recno, const std::uint8_t* oldRecord, const std::uint8_t* newRecord) {
@@ -289,10 +449,10 @@ DBIResult Mdx::RecordChanged(std::uint32_t recno, const std::uint8_t* oldRecord,
 DBIResult Mdx::RecordsAppended(std::uint32_t firstRecno, std::uint32_t count, const std::uint8_t* records,
                                std::uint32_t recordLength) {
   Impl& d = *impl_;
+  if (d.tags.empty() && d.synced && d.exclusive) return DBIERR_NONE;
   DBIResult r = d.Begin(true);
   if (r != DBIERR_NONE) return r;
-  for (std::uint32_t i = 0; i < count && r == DBIERR_NONE; ++i)
-    r = d.ApplyChange(firstRecno + i, nullptr, records + static_cast<std::size_t>(i) * recordLength);
+  r = d.ApplyAppended(firstRecno, count, records, recordLength);
   if (r != DBIERR_NONE) {
     d.End(false);
     return r;

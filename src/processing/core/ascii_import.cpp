@@ -329,11 +329,20 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     r.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), "Debit et Credit (ou Montant et Sens)")});
   if (!r.errors.empty()) return r;
 
-  std::unordered_map<std::string, std::size_t> pieceOf;  // journal + piece reference -> index
-  std::string key, lastReference;
+  // The pieces by journal and piece reference: a table of their hashes and indexes, looked
+  // through in turn from the hash's place (the references are views into `bytes`).
+  struct PieceSlot {
+    std::uint64_t hash = 0;
+    std::size_t index = static_cast<std::size_t>(-1);
+  };
+  std::size_t capacity = 16;
+  while (capacity < lines.size() * 2) capacity *= 2;
+  std::vector<PieceSlot> pieceOf(capacity);
+  std::vector<std::string_view> references;
+  references.reserve(lines.size() / 2);
+  std::string lastReference;
   constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
   std::size_t lastPiece = kNoPiece;
-  pieceOf.reserve(lines.size() / 2);
   long firstDay = 0, lastDay = 0;  // YYYYMMDD as numbers (0: none yet)
   std::vector<std::string_view> f;
   const long long noAmount = -100;  // an empty amount field
@@ -414,18 +423,24 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     // The lines of a piece mostly follow each other: the previous line's piece is tried first.
     std::size_t index = lastPiece;
     if (lastPiece == kNoPiece || journal != r.pieces[lastPiece].journal || reference != lastReference) {
-      key.assign(journal).append(1, '\x01').append(reference);
-      auto it = pieceOf.find(key);
-      if (it == pieceOf.end()) {
-        ImportedPiece p;
+      const std::uint64_t h1 = std::hash<std::string_view>{}(journal), h2 = std::hash<std::string_view>{}(reference);
+      const std::uint64_t hash = h1 ^ (h2 + 0x9e3779b97f4a7c15ULL + (h1 << 6) + (h1 >> 2));
+      std::size_t at = hash & (capacity - 1);
+      while (pieceOf[at].index != kNoPiece &&
+             !(pieceOf[at].hash == hash && references[pieceOf[at].index] == reference &&
+               r.pieces[pieceOf[at].index].journal == journal))
+        at = (at + 1) & (capacity - 1);
+      if (pieceOf[at].index == kNoPiece) {
+        // A new piece takes the next index.
+        pieceOf[at] = {hash, r.pieces.size()};
+        references.push_back(reference);
+        ImportedPiece& p = r.pieces.emplace_back();
         p.journal = journal;
         p.date = date;
         p.lines.reserve(4);
-        it = pieceOf.emplace(key, r.pieces.size()).first;
-        r.pieces.push_back(std::move(p));
         r.pieceLines.push_back(number);
       }
-      index = it->second;
+      index = pieceOf[at].index;
     }
     if (DaysFromCivil(r.pieces[index].date) != DaysFromCivil(date)) {
       error(kMsgPieceDates, reference);

@@ -139,6 +139,9 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
   const double parity = TheDossierRecord.Parity();
   std::map<std::string, bool> journals;
   long lines = 0;
+  ImportedLine convertedLine;  // the amount and currency last converted, and its amounts
+  LineAmounts convertedAmounts;
+  bool converted = false;
   auto shown = [](const Ymd& date) { return IsValidYmd(date) ? PrintDateOf(date) : std::string("?"); };
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const ImportedPiece& p = pieces[i];
@@ -148,7 +151,14 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
     // The field takes what fits and the writer would fail half-way: refused before anything moves.
     PieceBalance b;
     for (const ImportedLine& l : p.lines) {
-      const LineAmounts a = AmountsOf(l, parity);
+      // The lines of a piece often carry one amount: its conversion is made once for them.
+      if (!converted || l.cents != convertedLine.cents || l.francs != convertedLine.francs) {
+        convertedLine.cents = l.cents;
+        convertedLine.francs = l.francs;
+        convertedAmounts = AmountsOf(l, parity);
+        converted = true;
+      }
+      const LineAmounts a = convertedAmounts;
       if (amounts != nullptr) amounts->push_back(a);
       const int sign = l.sense == 'D' ? 1 : -1;
       b.euros += sign * a.euros;
@@ -253,10 +263,15 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   std::vector<RecordedPiece> recorded;
   recorded.reserve(pieces.size());
   std::size_t k = 0;  // the line's place in `amounts`
+  Ymd storedOf{-1, 0, 0};  // pieces of a day follow each other: its stored form is made once
+  std::string stored;
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const ImportedPiece& p = pieces[i];
     const std::size_t before = lines.size();
-    const std::string stored = StoredDateOf(p.date);
+    if (p.date.year != storedOf.year || p.date.month != storedOf.month || p.date.day != storedOf.day) {
+      storedOf = p.date;
+      stored = StoredDateOf(p.date);
+    }
     NewDraftLine base;
     base.month = stored.substr(0, 4);
     base.journal = p.journal;

@@ -127,6 +127,85 @@ TEST_P(TagChurn, TagsFollowEveryChange) {
 
 INSTANTIATE_TEST_SUITE_P(SharedAndExclusive, TagChurn, ::testing::Values(false, true));
 
+class BatchAppend : public ::testing::TestWithParam<bool> {};
+
+// Runs of records appended together (their entries sorted, then inserted along one path)
+// leave every tag holding what a tag built afresh holds: runs of one key spanning many leaf
+// splits, keys falling, two falling and rising sequences interleaved, random keys, and runs
+// that the conditions leave out in part; on a shared and an exclusive object, and reopened.
+TEST_P(BatchAppend, TagsHoldWhatARebuildHolds) {
+  const bool exclusive = GetParam();
+  TempDir dir;
+  const std::string path = dir / "batch.mdx";
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Create(path, "batch", true, TestLayout(), exclusive, &m), DBIERR_NONE);
+  std::mt19937 rng(7);
+  MemoryTable table;
+  for (int i = 0; i < 400; ++i) table.records.push_back(RandomRecord(rng));
+  for (const TagDef& t : kTags) ASSERT_EQ(m->AddTag(t.name, t.key, t.cond, &table.Rewind()), DBIERR_NONE) << t.name;
+
+  int built = 0;
+  auto verify = [&](const std::string& phase) {
+    SCOPED_TRACE(phase);
+    std::unique_ptr<Mdx> fresh;
+    const std::string name = "fresh" + std::to_string(++built);
+    ASSERT_EQ(Mdx::Create(dir / (name + ".mdx"), name, true, TestLayout(), true, &fresh), DBIERR_NONE);
+    for (const TagDef& t : kTags) {
+      SCOPED_TRACE(t.name);
+      ASSERT_EQ(fresh->AddTag(t.name, t.key, t.cond, &table.Rewind()), DBIERR_NONE);
+      const auto want = Lines(WalkTag(*fresh, t.name));
+      EXPECT_EQ(Lines(WalkTag(*m, t.name)), want);
+      EXPECT_EQ(Lines(WalkTag(*m, t.name, true)), want);
+      std::uint64_t count = 0;
+      EXPECT_EQ(m->Count(t.name, &count), DBIERR_NONE);
+      EXPECT_EQ(count, want.size());
+      EXPECT_EQ(m->Check(t.name), DBIERR_NONE);
+    }
+  };
+  auto append = [&](const std::vector<std::vector<std::uint8_t>>& run, const std::string& phase) {
+    std::vector<std::uint8_t> bytes;
+    for (const auto& r : run) bytes.insert(bytes.end(), r.begin(), r.end());
+    const auto first = static_cast<std::uint32_t>(table.records.size() + 1);
+    ASSERT_EQ(m->RecordsAppended(first, static_cast<std::uint32_t>(run.size()), bytes.data(), dbase_test::kTestRecordLength),
+              DBIERR_NONE);
+    table.records.insert(table.records.end(), run.begin(), run.end());
+    verify(phase);
+  };
+
+  std::vector<std::vector<std::uint8_t>> run;
+  // One key for every record: the entries follow all the key's entries, over many leaves.
+  for (int i = 0; i < 700; ++i) run.push_back(MakeRecord("250", "durand", "Z", "12.50", "20240315"));
+  append(run, "equal keys");
+  run.clear();
+  for (int i = 600; i > 0; --i) {
+    char day[9];
+    std::snprintf(day, sizeof day, "2024%02d%02d", 1 + i % 12, 1 + i % 28);
+    run.push_back(MakeRecord(std::to_string(i), kNames[i % std::size(kNames)], i % 4 ? "Z" : "V",
+                             std::to_string(i * 3 - 900) + ".75", day));
+  }
+  append(run, "falling keys");
+  run.clear();
+  for (int i = 0; i < 900; ++i) {
+    const int code = i % 2 ? 100 + i : 1100 - i;
+    run.push_back(MakeRecord(std::to_string(code), kNames[(i / 2) % std::size(kNames)], i % 3 ? "Z" : "V",
+                             std::to_string(i % 2 ? i : -i) + ".10", i % 5 ? "20231201" : ""));
+  }
+  append(run, "interleaved keys");
+  for (int batch = 0; batch < 4; ++batch) {
+    run.clear();
+    for (int i = 0; i < 1200; ++i) run.push_back(RandomRecord(rng));
+    append(run, "random keys " + std::to_string(batch));
+  }
+  // A single record, left out of the tags that want the kind Z.
+  append({MakeRecord("1", "", "X", "", "")}, "one record");
+
+  ASSERT_EQ(m->Close(), DBIERR_NONE);
+  ASSERT_EQ(Mdx::Open(path, TestLayout(), false, exclusive, &m), DBIERR_NONE);
+  verify("reopened");
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedAndExclusive, BatchAppend, ::testing::Values(false, true));
+
 // Tags added together, in one pass over the records, hold what each holds built alone: keys
 // within and beyond the bytes sorted beside the entries, numbers, dates, conditions.
 TEST(TagBuild, TagsAddedTogetherHoldWhatEachHoldsBuiltAlone) {
