@@ -351,11 +351,12 @@ std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
 
 const SourceLine* SourceReader::Read(const SortLine& sort) {
   const bool closed = sort.tfic != LigneTri::kDraft;
-  if (valid_ && line_.closed == closed && line_.recno == sort.trec) return reachable_ ? &line_ : nullptr;
+  SourceLine& out = lines_[current_];
+  if (valid_ && out.closed == closed && out.recno == sort.trec) return reachable_ ? &out : nullptr;
   valid_ = true;
   reachable_ = false;
-  line_.closed = closed;
-  line_.recno = sort.trec;
+  out.closed = closed;
+  out.recno = sort.trec;
   Table* t = closed ? c40_ : c50_;
   if (t == nullptr || !t->isOpen || sort.trec == 0) return nullptr;
   // The record as stored, read by its number without moving the table (the window's object);
@@ -391,7 +392,7 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     const std::string_view text(reinterpret_cast<const char*>(stored) + d.iOffset, width);
     return nul ? StoredText(text) : text;
   };
-  SourceLine& s = line_;
+  SourceLine& s = out;
   auto take = [&](std::string& to, std::size_t i) {
     const std::string_view v = field(i);
     to.assign(v.data(), v.size());
@@ -414,7 +415,7 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   take(number_, 15);
   s.euros = StoredCents(number_);
   reachable_ = true;
-  return &line_;
+  return &out;
 }
 
 void SourceReader::Prefetch(const SortLine& sort) {

@@ -163,6 +163,14 @@ class SourceReader {
   // The line the sort record points at; null when it cannot be reached.
   const SourceLine* Read(const SortLine& sort);
   void Forget() { valid_ = false; }
+  // Keeps the line read last as it stands (Kept()) until the next Keep: the reads meanwhile go
+  // into another place, so that a report may make its values from it later.
+  void Keep() {
+    kept_ = current_;
+    current_ ^= 1;
+    valid_ = false;
+  }
+  const SourceLine& Kept() const { return lines_[kept_]; }
   // Asks the processor for the stored line of a sort record read soon (when the table's records
   // stand in its mapping), so that Read finds it in the cache.
   void Prefetch(const SortLine& sort);
@@ -170,7 +178,9 @@ class SourceReader {
  private:
   Table* c50_;
   Table* c40_;
-  SourceLine line_;
+  // Two places a line is read into: the current one, and the one kept.
+  SourceLine lines_[2];
+  int current_ = 0, kept_ = 1;
   bool valid_ = false;
   bool reachable_ = false;
   std::vector<std::uint8_t> scratch_, aheadScratch_;
