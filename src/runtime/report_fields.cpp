@@ -389,14 +389,14 @@ const std::string& ReportFieldTable::Definition(int n) const {
 const std::string& ReportFieldTable::Value(int n) const {
   if (n < 0 || n >= static_cast<int>(values_.size())) return kEmpty;
   const std::size_t i = static_cast<std::size_t>(n);
-  if (stale_[i] == kPending) Fill(n);
-  if (stale_[i] == kFormat) FormatNumberText(n, ValueOf(exact_[i], ScaleOf(definitions_[i])));
+  if (stale_[i] & kPending) Fill(n);
+  if (stale_[i] & kFormat) FormatNumberText(n, ValueOf(exact_[i], ScaleOf(definitions_[i])));
   return values_[i];
 }
 
 void ReportFieldTable::Fill(int n) const {
-  // Marked current first: should the source set nothing, the field keeps the value it had.
-  stale_[static_cast<std::size_t>(n)] = kCurrent;
+  // No longer pending first: should the source set nothing, the field keeps the value it had.
+  stale_[static_cast<std::size_t>(n)] &= static_cast<char>(~kPending);
   if (source_ != nullptr) source_->FillField(n);
 }
 

@@ -112,10 +112,10 @@ class ReportFieldTable {
   // Field n is asked of the source at its next read; any setter, and clearing the values, make
   // it an ordinary field again. Nothing for an index that is not declared.
   void MarkFieldPending(int n) {
-    if (source_ != nullptr && IsDeclared(n)) stale_[static_cast<std::size_t>(n)] = kPending;
+    if (source_ != nullptr && IsDeclared(n)) stale_[static_cast<std::size_t>(n)] |= kPending;
   }
   bool FieldPending(int n) const {
-    return n >= 0 && n < static_cast<int>(stale_.size()) && stale_[static_cast<std::size_t>(n)] == kPending;
+    return n >= 0 && n < static_cast<int>(stale_.size()) && (stale_[static_cast<std::size_t>(n)] & kPending) != 0;
   }
 
   // Definition and value of index n ("" when outside the table).
@@ -138,12 +138,12 @@ class ReportFieldTable {
 
   // A pending field filled by the source before it is read.
   void Settle(int n) const {
-    if (n >= 0 && n < static_cast<int>(stale_.size()) && stale_[static_cast<std::size_t>(n)] == kPending) Fill(n);
+    if (FieldPending(n)) Fill(n);
   }
   void Fill(int n) const;
 
-  // stale_ values: the text is current, the text is to be formatted from the exact value, the
-  // field is to be asked of the source.
+  // stale_ flags: the text is to be formatted from the exact value; the field is to be asked of
+  // the source (the setters write kCurrent or kFormat over both).
   static constexpr char kCurrent = 0, kFormat = 1, kPending = 2;
 
   int count_ = 0;
