@@ -190,8 +190,12 @@ void ReportInterpreter::Impl::ParseBody(const std::string& body, const std::stri
         // The statements met on every record go straight to their family: no family before it
         // in the dispatch takes them (nor changes them).
         BodyToken::Kind kind = BodyToken::kStatement;
+        bool plainVariable = false;
         if (lowered[0] == '@' && lowered != "@nbl") {
           kind = BodyToken::kVariable;
+          const char after = lowered.size() > 1 ? lowered[1] : '\0';
+          plainVariable = !(after >= '1' && after <= '5') && after != '#' &&
+                          lowered.find_first_of(",:") == std::string::npos;
         } else if (lowered == "tt-init" || lowered == "tt-avant" || lowered == "tt-suivant") {
           kind = BodyToken::kHook;
         } else if (IsLineTypeStatement(lowered)) {
@@ -199,6 +203,7 @@ void ReportInterpreter::Impl::ParseBody(const std::string& body, const std::stri
         }
         add(kind, i, close + 1 - i);
         parsed.tokens.back().lowered = std::move(lowered);
+        parsed.tokens.back().plainVariable = plainVariable;
       }
     }
     i = close + 1;
@@ -256,7 +261,7 @@ bool ReportInterpreter::Impl::ReadBodyTokens() {
       continue;
     }
     if (work.Edits() != reading.edits || work.Size() != BodyOffset(reading.next)) break;
-    const BodyToken& token = parsed.tokens[reading.next];
+    BodyToken& token = parsed.tokens[reading.next];
     const std::string_view text = std::string_view(parsed.text).substr(token.start, token.length);
     ++reading.next;
     switch (token.kind) {
@@ -293,7 +298,11 @@ bool ReportInterpreter::Impl::ReadBodyTokens() {
     } else {
       fullStatement.clear();
       if (kind == BodyToken::kVariable) {
-        Variable();
+        if (token.plainVariable) {
+          PlainVariable(token);
+        } else {
+          Variable();
+        }
       } else if (kind == BodyToken::kHook) {
         TryHooks();
       } else {
