@@ -312,14 +312,23 @@ std::string ReportFieldTable::PlainNumber(int n, char decimalMark) const {
     const std::int64_t d = kPowersOfTen[scale - decimals];
     shown = (units >= 0 ? units + d / 2 : units - d / 2) / d;
   }
+  // Written from its last digit: the decimals, the mark, the integer digits (one at least), the
+  // sign.
   const bool negative = shown < 0;
-  std::string digits = std::to_string(negative ? -shown : shown);
+  std::uint64_t rest = negative ? static_cast<std::uint64_t>(-shown) : static_cast<std::uint64_t>(shown);
+  char text[48];
+  char* const end = text + sizeof text;
+  char* p = end;
   if (decimals > 0) {
-    if (digits.size() <= static_cast<std::size_t>(decimals))
-      digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
-    digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, decimalMark);
+    for (int d = 0; d < decimals; ++d, rest /= 10) *--p = static_cast<char>('0' + rest % 10);
+    *--p = decimalMark;
   }
-  return negative ? "-" + digits : digits;
+  do {
+    *--p = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest > 0);
+  if (negative) *--p = '-';
+  return std::string(p, end);
 }
 
 void ReportFieldTable::FormatNumberText(int n, double value) const {

@@ -567,6 +567,13 @@ bool IsAmountCell(std::string_view s) {
   return rest.empty() || rest == "^Db" || rest == "^Cr";
 }
 
+// The characters that end a cell of a segment: the blanks and the alignment marks.
+const std::array<bool, 256> kCellBreaks = [] {
+  std::array<bool, 256> breaks{};
+  for (char c : {' ', '\t', kAlignLeft, kAlignCentre, kAlignRight}) breaks[static_cast<unsigned char>(c)] = true;
+  return breaks;
+}();
+
 }  // namespace
 
 void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
@@ -597,19 +604,15 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
       ++i;
       continue;
     }
-    std::size_t j = i;
-    while (j < segment.size() && segment[j] != ' ' && segment[j] != '\t' && segment[j] != kAlignLeft &&
-           segment[j] != kAlignCentre && segment[j] != kAlignRight) {
-      ++j;
-    }
+    std::size_t j = i + 1;
+    while (j < segment.size() && !kCellBreaks[static_cast<unsigned char>(segment[j])]) ++j;
     const int columns = static_cast<int>(j - i);
     std::size_t first = i;
     std::size_t last = j;
     while (last > first && segment[last - 1] == kHardBlank) --last;
     std::size_t shown = first;
     while (shown < last && segment[shown] == kHardBlank) ++shown;
-    text.assign(segment.data() + shown, last - shown);
-    UnescapeBrackets(text);
+    AssignUnescaped(text, segment.substr(shown, last - shown));
     if (cells) file.WriteCellText(text, c.exportSettings);
     int cellX = x;
     if (kind == 'X' && IsAmountCell(segment.substr(first, last - first))) {

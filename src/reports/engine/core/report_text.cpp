@@ -96,6 +96,22 @@ void UnescapeBrackets(std::string& text) {
   }
 }
 
+void AssignUnescaped(std::string& out, std::string_view text) {
+  static const std::array<char, 256> kPlain = [] {
+    std::array<char, 256> map{};
+    for (int i = 0; i < 256; ++i) map[static_cast<std::size_t>(i)] = static_cast<char>(i);
+    map[static_cast<unsigned char>(kHardBlank)] = ' ';
+    map[0x1c] = '[';
+    map[0x1d] = '{';
+    map[0x1e] = '}';
+    map[0x1f] = ']';
+    return map;
+  }();
+  out.resize(text.size());
+  char* to = out.data();
+  for (std::size_t i = 0; i < text.size(); ++i) to[i] = kPlain[static_cast<unsigned char>(text[i])];
+}
+
 std::string Unescaped(std::string_view text) {
   std::string s(text);
   UnescapeBrackets(s);
