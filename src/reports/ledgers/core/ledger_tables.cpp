@@ -42,7 +42,12 @@ std::string_view StoredText(std::string_view stored) {
   return nul == std::string_view::npos ? stored : stored.substr(0, nul);
 }
 
-void CopyField(char* to, std::size_t width, std::string_view from) {
+inline void CopyField(char* to, std::size_t width, std::string_view from) {
+  // A field stored at the width it is kept in (the usual case) is copied whole.
+  if (from.size() == width) {
+    std::memcpy(to, from.data(), width);
+    return;
+  }
   std::memset(to, ' ', width);
   std::memcpy(to, from.data(), std::min(width, from.size()));
 }
@@ -299,35 +304,49 @@ bool SortSnapshot::Build(Table& c60, SortOrder order) {
     return false;
   }
   // Keys in the index's collation: the weights turn the comparison into a byte comparison, and
-  // the bytes packed big-endian into integers turn it into integer comparisons.
-  const std::size_t width = KeyLengthOf(order);
+  // the bytes packed big-endian into integers turn it into integer comparisons (two of them for
+  // a key of 16 characters at most).
+  if (KeyLengthOf(order) <= 16) {
+    SortByKeys<2>();
+  } else {
+    SortByKeys<3>();
+  }
+  return true;
+}
+
+template <std::size_t kWords>
+void SortSnapshot::SortByKeys() {
+  const std::size_t width = KeyLengthOf(order_);
   const std::uint8_t* weights = CollationWeights();
   struct Keyed {
-    std::uint64_t k[3];
+    std::uint64_t k[kWords];
     std::uint32_t index;  // lines_ are in record order: equal keys keep it
   };
   std::vector<Keyed> keyed(lines_.size());
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     char k[24];
-    KeyInto(order, lines_[i], k);
+    KeyInto(order_, lines_[i], k);
     Keyed& e = keyed[i];
-    e.k[0] = e.k[1] = e.k[2] = 0;
+    for (std::uint64_t& word : e.k) word = 0;
     for (std::size_t j = 0; j < width; ++j)
       e.k[j / 8] |= static_cast<std::uint64_t>(weights[static_cast<unsigned char>(k[j])]) << (56 - 8 * (j % 8));
     e.index = static_cast<std::uint32_t>(i);
   }
   std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-    if (a.k[0] != b.k[0]) return a.k[0] < b.k[0];
-    if (a.k[1] != b.k[1]) return a.k[1] < b.k[1];
-    if (a.k[2] != b.k[2]) return a.k[2] < b.k[2];
+    for (std::size_t w = 0; w < kWords; ++w)
+      if (a.k[w] != b.k[w]) return a.k[w] < b.k[w];
     return a.index < b.index;
   });
-  // The lines kept in the order's sequence: a walk reads them one after the other.
+  // The lines kept in the order's sequence: a walk reads them one after the other. They are
+  // gathered from all over the physical order: each is asked for a few places ahead.
   std::vector<SortLine> ordered;
   ordered.reserve(lines_.size());
-  for (const Keyed& e : keyed) ordered.push_back(lines_[e.index]);
+  constexpr std::size_t kAhead = 8;
+  for (std::size_t i = 0; i < keyed.size(); ++i) {
+    if (i + kAhead < keyed.size()) __builtin_prefetch(&lines_[keyed[i + kAhead].index]);
+    ordered.push_back(lines_[keyed[i].index]);
+  }
   lines_ = std::move(ordered);
-  return true;
 }
 
 std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
@@ -378,18 +397,35 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     for (int f : kDraft) c.push_back(f == L::BVENT ? L::DCLE : L::ClosedFieldOf(f));
     return c;
   }();
-  // The fields as ReadStoredFields gives them, read in place from the record the engine holds.
-  const std::vector<int>& numbers = closed ? kClosed : kDraft;
+  // The fields as ReadStoredFields gives them, read in place from the record the engine holds:
+  // where each stands in a record of the table, found again when the table or its record length
+  // changes.
   const int count = t->FieldCount();
+  Layout& layout = layouts_[closed ? 1 : 0];
+  if (layout.table != t || layout.count != count || layout.length != length ||
+      layout.descriptors != t->nativeFields.data()) {
+    const std::vector<int>& numbers = closed ? kClosed : kDraft;
+    layout.table = t;
+    layout.count = count;
+    layout.length = length;
+    layout.descriptors = t->nativeFields.data();
+    for (std::size_t i = 0; i < kSourceFields; ++i) {
+      Span& span = layout.spans[i];
+      span = Span{};
+      const int f = numbers[i];
+      if (f < 1 || f > count) continue;
+      const dbase::FLDDesc& d = t->nativeFields[static_cast<std::size_t>(f - 1)];
+      const std::size_t width = static_cast<std::size_t>(d.iUnits1);
+      if (d.iUnits1 < 0 || width > 256 || d.iOffset + width > length) continue;
+      span.offset = static_cast<std::uint32_t>(d.iOffset);
+      span.width = static_cast<std::uint32_t>(width);
+    }
+  }
   // A field is read up to a NUL byte, which a sound record holds nowhere.
   const bool nul = std::memchr(stored, 0, length) != nullptr;
   auto field = [&](std::size_t i) -> std::string_view {
-    const int f = numbers[i];
-    if (f < 1 || f > count) return {};
-    const dbase::FLDDesc& d = t->nativeFields[static_cast<std::size_t>(f - 1)];
-    const std::size_t width = static_cast<std::size_t>(d.iUnits1);
-    if (d.iUnits1 < 0 || width > 256 || d.iOffset + width > length) return {};
-    const std::string_view text(reinterpret_cast<const char*>(stored) + d.iOffset, width);
+    const Span& span = layout.spans[i];
+    const std::string_view text(reinterpret_cast<const char*>(stored) + span.offset, span.width);
     return nul ? StoredText(text) : text;
   };
   SourceLine& s = out;

@@ -124,6 +124,9 @@ class SortSnapshot {
 
  private:
   std::string KeyOf(const SortLine& line) const;
+  // Sorts lines_ by their keys packed into that many 64-bit words.
+  template <std::size_t kWords>
+  void SortByKeys();
   SortOrder order_ = SortOrder::kCode;
   std::vector<SortLine> lines_;  // in the order's sequence
 };
@@ -178,6 +181,21 @@ class SourceReader {
  private:
   Table* c50_;
   Table* c40_;
+  // Where the fields read stand in a record of the draft (0) and closed (1) file: offset and
+  // width (0 for a field the table lacks), for the table, field count, record length and
+  // descriptors they were found for.
+  static constexpr std::size_t kSourceFields = 19;
+  struct Span {
+    std::uint32_t offset = 0, width = 0;
+  };
+  struct Layout {
+    const Table* table = nullptr;
+    int count = -1;
+    std::size_t length = 0;
+    const void* descriptors = nullptr;
+    Span spans[kSourceFields];
+  };
+  Layout layouts_[2];
   // Two places a line is read into: the current one, and the one kept.
   SourceLine lines_[2];
   int current_ = 0, kept_ = 1;
