@@ -48,10 +48,9 @@ void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_
   putSigned(n3);
   putSigned(n4);
   put(static_cast<std::uint32_t>(text.size()));
-  const std::size_t from = bytes_.size();
-  bytes_.resize(from + at + text.size());
-  std::memcpy(bytes_.data() + from, head, at);
-  if (!text.empty()) std::memcpy(bytes_.data() + from + at, text.data(), text.size());
+  bytes_.insert(bytes_.end(), head, head + at);
+  bytes_.insert(bytes_.end(), reinterpret_cast<const std::uint8_t*>(text.data()),
+                reinterpret_cast<const std::uint8_t*>(text.data()) + text.size());
   ++count_;
 }
 

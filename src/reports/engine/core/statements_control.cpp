@@ -283,30 +283,33 @@ bool ReportInterpreter::Impl::ReadBodyTokens() {
         continue;
       default: break;
     }
-    // A statement, read whole: as the character reading does at its "]".
+    // A statement, read whole: as the character reading does at its "]". The statements met on
+    // every record never read it as written, and a plain variable reads its lowered text only
+    // when it is not understood.
     Drop(text.size());
     FlushLinesBefore(prefix.size());
-    raw.assign(text.data() + 1, text.size() - 2);
     ++statementsOnPage;
     progressed = true;
     if (token.kind == BodyToken::kBlank) continue;
     const BodyToken::Kind kind = token.kind;
-    statement.assign(token.lowered);
     const std::size_t generation = reading.generation;
     if (kind == BodyToken::kStatement || !opens.empty() || !anchorCounts.empty()) {
+      raw.assign(text.data() + 1, text.size() - 2);
+      statement.assign(token.lowered);
       ResolveAndDispatch();
     } else {
       fullStatement.clear();
-      if (kind == BodyToken::kVariable) {
-        if (token.plainVariable) {
-          PlainVariable(token);
-        } else {
-          Variable();
-        }
-      } else if (kind == BodyToken::kHook) {
-        TryHooks();
+      if (kind == BodyToken::kVariable && token.plainVariable) {
+        PlainVariable(token);
       } else {
-        TryLineTypeBlocks();
+        statement.assign(token.lowered);
+        if (kind == BodyToken::kVariable) {
+          Variable();
+        } else if (kind == BodyToken::kHook) {
+          TryHooks();
+        } else {
+          TryLineTypeBlocks();
+        }
       }
     }
     // The statement began another reading (the next iteration) or ended this one.

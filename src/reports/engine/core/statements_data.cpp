@@ -301,6 +301,11 @@ bool ReportInterpreter::Impl::PlainVariable(BodyToken& token) {
     token.fieldTable = &fields;
     token.fieldGeneration = fields.DeclarationGeneration();
   }
+  if (token.fieldIndex < 0 || token.fieldIndex >= fields.FieldCount()) {
+    statement.assign(token.lowered);
+    Unrecognised();
+    return true;
+  }
   static const VariableReference kPlain;
   return ShowVariable(token.fieldIndex, kPlain, 0, false);
 }

@@ -279,6 +279,7 @@ std::string SortSnapshot::KeyAt(std::size_t i) const { return KeyOf(At(i)); }
 bool SortSnapshot::Build(Table& c60, SortOrder order) {
   order_ = order;
   lines_.clear();
+  sequence_.clear();
   if (KeyLengthOf(order) == 0 || !c60.isOpen) return false;
   // The records straight from the file's blocks, their fields where the engine places them: no
   // cursor move and no text per field.
@@ -337,20 +338,14 @@ void SortSnapshot::SortByKeys() {
       if (a.k[w] != b.k[w]) return a.k[w] < b.k[w];
     return a.index < b.index;
   });
-  // The lines kept in the order's sequence: a walk reads them one after the other. They are
-  // gathered from all over the physical order: each is asked for a few places ahead.
-  std::vector<SortLine> ordered;
-  ordered.reserve(lines_.size());
-  constexpr std::size_t kAhead = 8;
-  for (std::size_t i = 0; i < keyed.size(); ++i) {
-    if (i + kAhead < keyed.size()) __builtin_prefetch(&lines_[keyed[i + kAhead].index]);
-    ordered.push_back(lines_[keyed[i].index]);
-  }
-  lines_ = std::move(ordered);
+  // The lines stay where they were read: a walk reads them through their places in the
+  // sequence (and asks for the lines a few steps ahead, Ahead), no copy of them is made.
+  sequence_.resize(keyed.size());
+  for (std::size_t i = 0; i < keyed.size(); ++i) sequence_[i] = keyed[i].index;
 }
 
 std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
-  std::size_t lo = 0, hi = lines_.size();
+  std::size_t lo = 0, hi = Size();
   while (lo < hi) {
     const std::size_t mid = (lo + hi) / 2;
     const std::string key = KeyAt(mid);
