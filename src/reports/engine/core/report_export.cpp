@@ -227,7 +227,11 @@ void ReportExportFile::WriteCellText(std::string_view text, ExportSettings& sett
     ++cellsInLine_;
     return;
   }
-  if (settings.delimiter != delimiterOf_) {
+  // The delimiter is a few characters: compared in place rather than through a call per cell.
+  const std::string& asked = settings.delimiter;
+  bool same = asked.size() == delimiterOf_.size();
+  for (std::size_t i = 0; same && i < asked.size(); ++i) same = asked[i] == delimiterOf_[i];
+  if (!same) {
     delimiterOf_ = settings.delimiter;
     delimiter_ = DelimiterText(settings.delimiter);
   }
