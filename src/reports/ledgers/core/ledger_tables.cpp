@@ -220,8 +220,6 @@ class SnapshotWalk : public SortWalk {
   }
   bool Next() override {
     if (pos_ < s_->Size()) ++pos_;
-    // The lines stand in physical order: the one a few steps on is asked for now.
-    if (pos_ + kAhead < s_->Size()) __builtin_prefetch(&s_->At(pos_ + kAhead));
     return !AtEnd();
   }
   bool AtEnd() const override { return pos_ >= s_->Size(); }
@@ -234,7 +232,6 @@ class SnapshotWalk : public SortWalk {
   }
 
  private:
-  static constexpr std::size_t kAhead = 16;
   std::shared_ptr<const SortSnapshot> s_;
   std::size_t pos_;
 };
@@ -282,7 +279,6 @@ std::string SortSnapshot::KeyAt(std::size_t i) const { return KeyOf(At(i)); }
 bool SortSnapshot::Build(Table& c60, SortOrder order) {
   order_ = order;
   lines_.clear();
-  sequence_.clear();
   if (KeyLengthOf(order) == 0 || !c60.isOpen) return false;
   // The records straight from the file's blocks, their fields where the engine places them: no
   // cursor move and no text per field.
@@ -341,14 +337,20 @@ void SortSnapshot::SortByKeys() {
       if (a.k[w] != b.k[w]) return a.k[w] < b.k[w];
     return a.index < b.index;
   });
-  // The lines stay where they were read: a walk reads them through their places in the
-  // sequence (and asks for the lines a few steps ahead, Ahead), no copy of them is made.
-  sequence_.resize(keyed.size());
-  for (std::size_t i = 0; i < keyed.size(); ++i) sequence_[i] = keyed[i].index;
+  // The lines kept in the order's sequence: a walk reads them one after the other. They are
+  // gathered from all over the physical order: each is asked for a few places ahead.
+  std::vector<SortLine> ordered;
+  ordered.reserve(lines_.size());
+  constexpr std::size_t kAhead = 8;
+  for (std::size_t i = 0; i < keyed.size(); ++i) {
+    if (i + kAhead < keyed.size()) __builtin_prefetch(&lines_[keyed[i + kAhead].index]);
+    ordered.push_back(lines_[keyed[i].index]);
+  }
+  lines_ = std::move(ordered);
 }
 
 std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
-  std::size_t lo = 0, hi = Size();
+  std::size_t lo = 0, hi = lines_.size();
   while (lo < hi) {
     const std::size_t mid = (lo + hi) / 2;
     const std::string key = KeyAt(mid);

@@ -115,8 +115,8 @@ class SortSnapshot {
   // False when the sort file cannot be read; the table's order is put back afterwards.
   bool Build(Table& c60, SortOrder order);
   SortOrder Order() const { return order_; }
-  std::size_t Size() const { return sequence_.size(); }
-  const SortLine& At(std::size_t i) const { return lines_[sequence_[i]]; }
+  std::size_t Size() const { return lines_.size(); }
+  const SortLine& At(std::size_t i) const { return lines_[i]; }
   // The key of line i as the tag builds it.
   std::string KeyAt(std::size_t i) const;
   // The position of the first key not below `prefix` (Size() past the last).
@@ -124,12 +124,11 @@ class SortSnapshot {
 
  private:
   std::string KeyOf(const SortLine& line) const;
-  // Sorts the lines by their keys packed into that many 64-bit words, into sequence_.
+  // Sorts lines_ by their keys packed into that many 64-bit words.
   template <std::size_t kWords>
   void SortByKeys();
   SortOrder order_ = SortOrder::kCode;
-  std::vector<SortLine> lines_;           // in physical order
-  std::vector<std::uint32_t> sequence_;  // their places in the order's sequence
+  std::vector<SortLine> lines_;  // in the order's sequence
 };
 std::unique_ptr<SortWalk> MakeSnapshotWalk(std::shared_ptr<const SortSnapshot> snapshot);
 
