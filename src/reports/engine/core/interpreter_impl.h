@@ -96,7 +96,7 @@ class ReportInterpreter::Impl {
     Kind kind = kText;
     std::uint32_t start = 0, length = 0;  // in ParsedBody::text
     std::string lowered;                  // a statement trimmed, cut and lower-cased
-    // A variable [@NAME] with no barcode, position, part or relation: its field index, found
+    // A variable [@NAME] with no barcode, position, cut or relation: its field index, found
     // for the owner's field table as declared then.
     bool plainVariable = false;
     int fieldIndex = -1;
