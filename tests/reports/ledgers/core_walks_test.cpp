@@ -2,6 +2,8 @@
 // into a snapshot and walked in memory gives the same exports, byte for byte, as the walk through
 // its tag; the values of a line made when read give the same pages and exports as the values made
 // at once; the balances' text made from the cents is the runtime's amount text.
+#include <cstdio>
+
 #include "ledger_fixture.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
@@ -176,6 +178,29 @@ TEST_F(WalksTest, ValuesMadeWhenReadAreThoseMadeAtOnce) {
   }
 }
 
+// The snapshot holds the general lines of the sort file in the order its tags give them, equal
+// keys in record order: its lines counted into place by their keys' words, and sorted by
+// comparison when a word takes more distinct values than counting allows.
+TEST_F(WalksTest, TheSnapshotListsTheLinesInTheTagsOrder) {
+  Table& c60 = *TableC60;
+  for (const ledgers::SortOrder order : {ledgers::SortOrder::kCode, ledgers::SortOrder::kStm, ledgers::SortOrder::kJx}) {
+    SCOPED_TRACE(ledgers::TagOf(order));
+    std::vector<std::uint32_t> byTag;
+    auto walk = ledgers::MakeIndexWalk(c60, order);
+    for (bool more = walk->GoTop(); more; more = walk->Next()) byTag.push_back(walk->Line().recno);
+    ASSERT_GT(byTag.size(), 1000u);
+    for (const std::size_t most : {std::size_t{1} << 16, std::size_t{400}, std::size_t{2}, std::size_t{0}}) {
+      SCOPED_TRACE(most);
+      ledgers::SortSnapshot snapshot;
+      snapshot.mostCountedValues = most;
+      ASSERT_TRUE(snapshot.Build(c60, order));
+      std::vector<std::uint32_t> bySnapshot;
+      for (std::size_t i = 0; i < snapshot.Size(); ++i) bySnapshot.push_back(snapshot.At(i).recno);
+      EXPECT_TRUE(bySnapshot == byTag);
+    }
+  }
+}
+
 // A sort record pointing at no line (of the drafts and of the closed file) is passed over in both
 // walks alike, and the run goes on to the end.
 TEST_F(WalksTest, ASortRecordPointingNowhereIsPassedOver) {
@@ -222,6 +247,24 @@ TEST(BalanceTextTest, IsTheRuntimesAmountText) {
   char text[18];
   EXPECT_FALSE(ledgers::BalanceText(100000000000, text));
   EXPECT_FALSE(ledgers::BalanceText(-100000000000, text));
+}
+
+// The amounts read in place from a source line are those StoredCents reads from the same text:
+// the numbers as the engine writes them, and any other text (signs and points out of place,
+// more decimals, long runs of digits, stray characters).
+TEST(StoredAmountTest, IsWhatStoredCentsReads) {
+  std::vector<std::string> texts{"", " ", "          ", "0", "0.00", "    1234.50", "   -1234.50", "-0.01", "  .5",
+                                 "1.", "-", " - ", "12.3", "12.345", "12.344", "12.3449", "12.3451", "1.2.3",
+                                 "12-", "1 234.50", "  12.50 ", "12.5x", "abc", "99999999999999.99",
+                                 "123456789012345.67", "-1234567890123456789", "00012.00", "+12.00", "12,50"};
+  for (long long v = 1; v < 100000000000000LL; v = v * 13 + 7) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%17lld.%02lld", v / 100, v % 100);
+    texts.push_back(text);
+    std::snprintf(text, sizeof text, "%17s", ("-" + std::to_string(v / 100) + "." + std::to_string(v % 10)).c_str());
+    texts.push_back(text);
+  }
+  for (const std::string& t : texts) EXPECT_EQ(ledgers::CentsOfStored(t), StoredCents(t)) << "'" << t << "'";
 }
 
 }  // namespace

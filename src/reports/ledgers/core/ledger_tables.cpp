@@ -314,37 +314,113 @@ bool SortSnapshot::Build(Table& c60, SortOrder order) {
   return true;
 }
 
+namespace {
+
+// The rank of each value of one key word among its distinct values (equal values, equal ranks;
+// ranks in the values' order). Empty when there are more than `limit` distinct values.
+std::vector<std::uint32_t> RanksOf(const std::vector<std::uint64_t>& values, std::size_t limit) {
+  // Open addressing over the distinct values in their first-seen order; the lines of one account
+  // or one day come in runs, so the last value found is tried first.
+  std::size_t slots = 64;
+  while (slots < 2 * limit) slots *= 2;
+  std::vector<std::uint64_t> slotValue(slots);
+  std::vector<std::uint32_t> slotId(slots, UINT32_MAX);
+  std::vector<std::uint64_t> distinct;
+  std::vector<std::uint32_t> ids(values.size());
+  std::uint64_t lastValue = 0;
+  std::uint32_t lastId = UINT32_MAX;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::uint64_t v = values[i];
+    if (lastId != UINT32_MAX && v == lastValue) {
+      ids[i] = lastId;
+      continue;
+    }
+    std::size_t h = static_cast<std::size_t>((v * 0x9E3779B97F4A7C15ULL) >> 32) & (slots - 1);
+    while (slotId[h] != UINT32_MAX && slotValue[h] != v) h = (h + 1) & (slots - 1);
+    if (slotId[h] == UINT32_MAX) {
+      if (distinct.size() == limit) return {};
+      slotValue[h] = v;
+      slotId[h] = static_cast<std::uint32_t>(distinct.size());
+      distinct.push_back(v);
+    }
+    ids[i] = lastId = slotId[h];
+    lastValue = v;
+  }
+  std::vector<std::uint32_t> byValue(distinct.size());
+  std::iota(byValue.begin(), byValue.end(), 0u);
+  std::sort(byValue.begin(), byValue.end(), [&](std::uint32_t a, std::uint32_t b) { return distinct[a] < distinct[b]; });
+  std::vector<std::uint32_t> rankOfId(distinct.size());
+  for (std::size_t r = 0; r < byValue.size(); ++r) rankOfId[byValue[r]] = static_cast<std::uint32_t>(r);
+  for (std::uint32_t& id : ids) id = rankOfId[id];
+  return ids;
+}
+
+}  // namespace
+
 template <std::size_t kWords>
 void SortSnapshot::SortByKeys() {
   const std::size_t width = KeyLengthOf(order_);
   const std::uint8_t* weights = CollationWeights();
-  struct Keyed {
-    std::uint64_t k[kWords];
-    std::uint32_t index;  // lines_ are in record order: equal keys keep it
-  };
-  std::vector<Keyed> keyed(lines_.size());
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
+  const std::size_t n = lines_.size();
+  std::vector<std::uint64_t> words[kWords];
+  for (auto& w : words) w.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
     char k[24];
     KeyInto(order_, lines_[i], k);
-    Keyed& e = keyed[i];
-    for (std::uint64_t& word : e.k) word = 0;
+    std::uint64_t packed[kWords] = {};
     for (std::size_t j = 0; j < width; ++j)
-      e.k[j / 8] |= static_cast<std::uint64_t>(weights[static_cast<unsigned char>(k[j])]) << (56 - 8 * (j % 8));
-    e.index = static_cast<std::uint32_t>(i);
+      packed[j / 8] |= static_cast<std::uint64_t>(weights[static_cast<unsigned char>(k[j])]) << (56 - 8 * (j % 8));
+    for (std::size_t w = 0; w < kWords; ++w) words[w][i] = packed[w];
   }
-  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-    for (std::size_t w = 0; w < kWords; ++w)
-      if (a.k[w] != b.k[w]) return a.k[w] < b.k[w];
-    return a.index < b.index;
-  });
+  // The places of the lines in the order (lines_ are in record order: equal keys keep it).
+  std::vector<std::uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0u);
+  // A key word holds a few thousand distinct values (accounts, days): each is replaced by its
+  // rank and the lines are counted into place word by word, the last first (a stable counting
+  // sort per word). A word with too many distinct values for that is sorted by comparison.
+  const std::size_t mostRanks = std::min(mostCountedValues, std::max<std::size_t>(n, 1));
+  std::vector<std::uint32_t> ranks[kWords];
+  bool counted = true;
+  for (std::size_t w = 0; w < kWords && counted; ++w) {
+    ranks[w] = RanksOf(words[w], mostRanks);
+    counted = ranks[w].size() == n;
+  }
+  if (counted) {
+    std::vector<std::uint32_t> next(n), count;
+    for (std::size_t w = kWords; w-- > 0;) {
+      const std::vector<std::uint32_t>& rank = ranks[w];
+      count.assign(mostRanks + 1, 0);
+      for (std::uint32_t r : rank) ++count[r + 1];
+      for (std::size_t r = 1; r <= mostRanks; ++r) count[r] += count[r - 1];
+      for (std::uint32_t i : order) next[count[rank[i]]++] = i;
+      order.swap(next);
+    }
+  } else {
+    // The keys beside their places, compared in a row of memory.
+    struct Keyed {
+      std::uint64_t k[kWords];
+      std::uint32_t index;
+    };
+    std::vector<Keyed> keyed(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      for (std::size_t w = 0; w < kWords; ++w) keyed[i].k[w] = words[w][i];
+      keyed[i].index = static_cast<std::uint32_t>(i);
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+      for (std::size_t w = 0; w < kWords; ++w)
+        if (a.k[w] != b.k[w]) return a.k[w] < b.k[w];
+      return a.index < b.index;
+    });
+    for (std::size_t i = 0; i < n; ++i) order[i] = keyed[i].index;
+  }
   // The lines kept in the order's sequence: a walk reads them one after the other. They are
   // gathered from all over the physical order: each is asked for a few places ahead.
   std::vector<SortLine> ordered;
-  ordered.reserve(lines_.size());
+  ordered.reserve(n);
   constexpr std::size_t kAhead = 8;
-  for (std::size_t i = 0; i < keyed.size(); ++i) {
-    if (i + kAhead < keyed.size()) __builtin_prefetch(&lines_[keyed[i + kAhead].index]);
-    ordered.push_back(lines_[keyed[i].index]);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i + kAhead < n) __builtin_prefetch(&lines_[order[i + kAhead]]);
+    ordered.push_back(lines_[order[i]]);
   }
   lines_ = std::move(ordered);
 }
@@ -367,6 +443,33 @@ std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
 }
 
 // ------------------------------------------------------------------ source lines
+
+Cents CentsOfStored(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && text[i] == ' ') ++i;
+  const bool negative = i < n && text[i] == '-';
+  if (negative) ++i;
+  long long units = 0, cents = 0;
+  std::size_t digits = 0;
+  for (; i < n && text[i] >= '0' && text[i] <= '9' && digits < 15; ++i, ++digits) units = units * 10 + (text[i] - '0');
+  int decimals = -1;
+  if (i < n && text[i] == '.') {
+    decimals = 0;
+    for (++i; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+      const char c = text[i];
+      if (decimals < 2) {
+        cents = cents * 10 + (c - '0'), ++decimals;
+      } else if (decimals == 2 && c >= '5') {
+        ++cents, decimals = 3;  // rounded half up past the cent
+      }
+    }
+  }
+  if (i != n || digits == 15) return StoredCents(std::string(text));
+  if (decimals == 1) cents *= 10;
+  const long long value = units * 100 + cents;
+  return negative ? -value : value;
+}
 
 const SourceLine* SourceReader::Read(const SortLine& sort) {
   const bool closed = sort.tfic != LigneTri::kDraft;
@@ -429,9 +532,14 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     return nul ? StoredText(text) : text;
   };
   SourceLine& s = out;
+  // A field keeps its width from line to line: its bytes are copied over the last line's.
   auto take = [&](std::string& to, std::size_t i) {
     const std::string_view v = field(i);
-    to.assign(v.data(), v.size());
+    if (to.size() == v.size()) {
+      if (!v.empty()) std::memcpy(to.data(), v.data(), v.size());
+    } else {
+      to.assign(v.data(), v.size());
+    }
   };
   // The texts in the order of the field lists (the two amounts at 14 and 15 are numbers).
   using Text = std::string SourceLine::*;
@@ -446,10 +554,8 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     if (kTexts[i] != nullptr) take(s.*kTexts[i], i);
   // A closed line keeps no distribution code.
   if (closed) s.distribution.assign(2, ' ');
-  take(number_, 14);
-  s.francs = StoredCents(number_);
-  take(number_, 15);
-  s.euros = StoredCents(number_);
+  s.francs = CentsOfStored(field(14));
+  s.euros = CentsOfStored(field(15));
   reachable_ = true;
   return &out;
 }

@@ -114,6 +114,9 @@ class SortSnapshot {
  public:
   // False when the sort file cannot be read; the table's order is put back afterwards.
   bool Build(Table& c60, SortOrder order);
+  // The most distinct values a word of the keys may take for the lines to be counted into their
+  // order; past that they are sorted by comparison (the same order).
+  std::size_t mostCountedValues = std::size_t{1} << 16;
   SortOrder Order() const { return order_; }
   std::size_t Size() const { return lines_.size(); }
   const SortLine& At(std::size_t i) const { return lines_[i]; }
@@ -159,6 +162,11 @@ struct SourceLine {
   std::string Date() const { return month + day; }
 };
 
+// A stored amount in cents as StoredCents reads it ("   1234.50" gives 123450; blanks give 0):
+// the number as the engine writes it (blanks, a sign, digits, a point and decimals) read in
+// place, any other text through StoredCents.
+Cents CentsOfStored(std::string_view text);
+
 // Reads the source lines of sort records; the last one read is kept.
 class SourceReader {
  public:
@@ -202,7 +210,6 @@ class SourceReader {
   bool valid_ = false;
   bool reachable_ = false;
   std::vector<std::uint8_t> scratch_, aheadScratch_;
-  std::string number_;
   bool prefetch_ = true;  // off once the engine copies records rather than mapping them
 };
 
