@@ -1,5 +1,6 @@
 #include "reports/engine/core/page_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace reports {
@@ -48,9 +49,12 @@ void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_
   putSigned(n3);
   putSigned(n4);
   put(static_cast<std::uint32_t>(text.size()));
-  bytes_.insert(bytes_.end(), head, head + at);
-  bytes_.insert(bytes_.end(), reinterpret_cast<const std::uint8_t*>(text.data()),
-                reinterpret_cast<const std::uint8_t*>(text.data()) + text.size());
+  // The bytes grow in steps (doubling) and are filled from `used_` on: no growth per record.
+  const std::size_t need = used_ + at + text.size();
+  if (need > bytes_.size()) bytes_.resize(std::max({need, 2 * bytes_.size(), std::size_t{256}}));
+  std::memcpy(bytes_.data() + used_, head, at);
+  if (!text.empty()) std::memcpy(bytes_.data() + used_ + at, text.data(), text.size());
+  used_ = need;
   ++count_;
 }
 
@@ -77,6 +81,9 @@ PreviewPage& PreviewPageStore::OpenPage(int number) {
   if (static_cast<int>(pages_.size()) < number) pages_.resize(static_cast<std::size_t>(number));
   PreviewPage& page = pages_[static_cast<std::size_t>(number - 1)];
   page = PreviewPage();
+  // The pages of a report are much alike: room for as many bytes as the page before holds, so
+  // that the page is not copied again and again as it grows.
+  if (number >= 2) page.bytes_.resize(pages_[static_cast<std::size_t>(number - 2)].used_);
   return page;
 }
 

@@ -45,7 +45,7 @@ class PreviewPage {
  public:
   void Append(char kind, int n1, int n2, int n3, int n4, std::string_view text);
   std::size_t RecordCount() const { return count_; }
-  std::size_t Bytes() const { return bytes_.size(); }
+  std::size_t Bytes() const { return used_; }
   bool Empty() const { return count_ == 0; }
 
   class Iterator {
@@ -67,13 +67,15 @@ class PreviewPage {
     const std::uint8_t* next_ = nullptr;
     PageRecord record_;
   };
-  Iterator begin() const { return Iterator(bytes_.data(), bytes_.data() + bytes_.size()); }
+  Iterator begin() const { return Iterator(bytes_.data(), bytes_.data() + used_); }
   Iterator end() const {
-    return Iterator(bytes_.data() + bytes_.size(), bytes_.data() + bytes_.size());
+    return Iterator(bytes_.data() + used_, bytes_.data() + used_);
   }
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  friend class PreviewPageStore;
+  std::vector<std::uint8_t> bytes_;  // the records in bytes_[0, used_), room after them
+  std::size_t used_ = 0;
   std::size_t count_ = 0;
 };
 
