@@ -85,6 +85,23 @@ TEST_F(StoreTest, PagesOpenedOneAfterAnotherHoldOnlyTheirRecords) {
   fill(3, 2, 1);  // opened again: only its new records
   check(3, 2, 1);
   check(2, 10, 3);
+  // A copy keeps the records of its page as they were; a page moved from is left empty.
+  PreviewPage copy = *store.Page(1);
+  const std::string before = RecordsOf(copy);
+  store.MutablePage(1)->Append('Y', 0, 0, 0, 0, "after the copy");
+  EXPECT_EQ(copy.RecordCount(), 300u);
+  EXPECT_EQ(store.Page(1)->RecordCount(), 301u);
+  EXPECT_EQ(RecordsOf(*store.Page(1)), before + "Y 0,0,0,0 'after the copy'\n");
+  EXPECT_EQ(RecordsOf(copy), before);
+  PreviewPage moved = std::move(copy);
+  EXPECT_EQ(moved.RecordCount(), 300u);
+  EXPECT_TRUE(copy.Empty());  // NOLINT(bugprone-use-after-move): the state left is promised
+  EXPECT_EQ(copy.Bytes(), 0u);
+  EXPECT_EQ(RecordsOf(copy), "");
+  copy = moved;
+  copy.Append('Y', 0, 0, 0, 0, "on the copy");
+  EXPECT_EQ(moved.RecordCount(), 300u);
+  EXPECT_EQ(RecordsOf(copy).find(RecordsOf(moved)), 0u);
 }
 
 TEST_F(StoreTest, PaintWalk) {

@@ -49,13 +49,32 @@ void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_
   putSigned(n3);
   putSigned(n4);
   put(static_cast<std::uint32_t>(text.size()));
-  // The bytes grow in steps (doubling) and are filled from `used_` on: no growth per record.
+  // The room grows by half again when it is short: no growth per record.
   const std::size_t need = used_ + at + text.size();
-  if (need > bytes_.size()) bytes_.resize(std::max({need, 2 * bytes_.size(), std::size_t{256}}));
-  std::memcpy(bytes_.data() + used_, head, at);
-  if (!text.empty()) std::memcpy(bytes_.data() + used_ + at, text.data(), text.size());
+  if (need > room_) Reserve(std::max({need, room_ + room_ / 2, std::size_t{256}}));
+  std::memcpy(bytes_.get() + used_, head, at);
+  if (!text.empty()) std::memcpy(bytes_.get() + used_ + at, text.data(), text.size());
   used_ = need;
   ++count_;
+}
+
+PreviewPage::PreviewPage(const PreviewPage& other) : count_(other.count_) {
+  Reserve(other.used_);
+  if (other.used_ > 0) std::memcpy(bytes_.get(), other.bytes_.get(), other.used_);
+  used_ = other.used_;
+}
+
+PreviewPage& PreviewPage::operator=(const PreviewPage& other) {
+  if (this != &other) *this = PreviewPage(other);
+  return *this;
+}
+
+void PreviewPage::Reserve(std::size_t bytes) {
+  if (bytes <= room_) return;
+  std::unique_ptr<std::uint8_t[]> grown(new std::uint8_t[bytes]);
+  if (used_ > 0) std::memcpy(grown.get(), bytes_.get(), used_);
+  bytes_ = std::move(grown);
+  room_ = bytes;
 }
 
 void PreviewPage::Iterator::Read() {
@@ -83,7 +102,10 @@ PreviewPage& PreviewPageStore::OpenPage(int number) {
   page = PreviewPage();
   // The pages of a report are much alike: room for as many bytes as the page before holds, so
   // that the page is not copied again and again as it grows.
-  if (number >= 2) page.bytes_.resize(pages_[static_cast<std::size_t>(number - 2)].used_);
+  if (number >= 2) {
+    const std::size_t before = pages_[static_cast<std::size_t>(number - 2)].used_;
+    page.Reserve(before + before / 8);
+  }
   return page;
 }
 
