@@ -64,13 +64,27 @@ bool AppendEscapedPlain(std::string& out, std::string_view text, std::size_t lim
     return map;
   }();
   // The live brackets would become "[" and "]", a line feed stays: read again either way.
-  for (char c : text) {
-    if (c == '\n' || c == '\x18' || c == '\x19') return false;
-  }
+  static const std::array<bool, 256> kNotPlain = [] {
+    std::array<bool, 256> map{};
+    for (char c : {'\n', '\x18', '\x19'}) map[static_cast<unsigned char>(c)] = true;
+    return map;
+  }();
+  // Made and checked in one pass: the text is taken back when it is not plain.
   const std::size_t n = text.size() < limit ? text.size() : limit;
   const std::size_t at = out.size();
   out.resize(at + n);
-  for (std::size_t i = 0; i < n; ++i) out[at + i] = kPlain[static_cast<unsigned char>(text[i])];
+  char* to = out.data() + at;
+  bool notPlain = false;
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    notPlain |= kNotPlain[c];
+    to[i] = kPlain[c];
+  }
+  for (std::size_t i = n; i < text.size(); ++i) notPlain |= kNotPlain[static_cast<unsigned char>(text[i])];
+  if (notPlain) {
+    out.resize(at);
+    return false;
+  }
   return true;
 }
 
