@@ -30,7 +30,7 @@ int GetSigned(const std::uint8_t*& p, const std::uint8_t* end) {
 
 void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_view text) {
   // The record's head made apart (at most 26 bytes), then appended with its text.
-  std::uint8_t head[32];
+  std::uint8_t head[32] = {};
   std::size_t at = 0;
   auto put = [&](std::uint32_t v) {
     while (v >= 0x80) {
@@ -49,10 +49,12 @@ void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_
   putSigned(n3);
   putSigned(n4);
   put(static_cast<std::uint32_t>(text.size()));
-  // The room grows by half again when it is short: no growth per record.
+  // The room grows by half again when it is short: no growth per record. The head is copied
+  // whole (a fixed size, copied in place), the text after its used bytes.
   const std::size_t need = used_ + at + text.size();
-  if (need > room_) Reserve(std::max({need, room_ + room_ / 2, std::size_t{256}}));
-  std::memcpy(bytes_.get() + used_, head, at);
+  const std::size_t room = std::max(need, used_ + sizeof head);
+  if (room > room_) Reserve(std::max({room, room_ + room_ / 2, std::size_t{256}}));
+  std::memcpy(bytes_.get() + used_, head, sizeof head);
   if (!text.empty()) std::memcpy(bytes_.get() + used_ + at, text.data(), text.size());
   used_ = need;
   ++count_;
