@@ -1,5 +1,6 @@
 #include "runtime/report_fields.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -106,10 +107,16 @@ void ShowEmptyReport(const char* text) {
   RuntimeMessage(LoadStr(52), body.c_str(), kMbIconStop);
 }
 
+void ReportFieldTable::NewGeneration() {
+  static std::atomic<std::uint64_t> last{0};
+  generation_ = ++last;
+}
+
 void ReportFieldTable::InitFieldTable() {
+  NewGeneration();
   definitions_.assign(static_cast<std::size_t>(count_), std::string());
   values_.assign(static_cast<std::size_t>(count_), std::string());
-  stale_.assign(static_cast<std::size_t>(count_), 0);
+  stale_.assign(static_cast<std::size_t>(count_), kCurrent);
   exact_.assign(static_cast<std::size_t>(count_), 0);
   hasExact_.assign(static_cast<std::size_t>(count_), 0);
   declared_ = true;
@@ -125,6 +132,7 @@ bool ReportFieldTable::DeclareField(int n, const char* definition) {
   }
   std::string& slot = definitions_[static_cast<std::size_t>(n)];
   if (!IsBlank(slot)) return false;
+  NewGeneration();
   slot = PadRight(definition ? definition : "", static_cast<std::size_t>(kFieldDefinitionLength));
   if (IsBlank(slot)) {
     slot.clear();
@@ -136,10 +144,11 @@ bool ReportFieldTable::DeclareField(int n, const char* definition) {
 
 void ReportFieldTable::ReleaseField(int n) {
   if (n < 0 || n >= count_ || !declared_) return;
+  NewGeneration();
   const auto i = static_cast<std::size_t>(n);
   definitions_[i].clear();
   values_[i].clear();
-  stale_[i] = 0;
+  stale_[i] = kCurrent;
   exact_[i] = 0;
   hasExact_[i] = 0;
 }
@@ -171,7 +180,7 @@ void ReportFieldTable::ClearValue(int n) {
   const std::string& def = definitions_[static_cast<std::size_t>(n)];
   if (FieldTypeOf(def) == 'C') {
     values_[static_cast<std::size_t>(n)].assign(static_cast<std::size_t>(FieldWidthOf(def)), ' ');
-    stale_[static_cast<std::size_t>(n)] = 0;
+    stale_[static_cast<std::size_t>(n)] = kCurrent;
     hasExact_[static_cast<std::size_t>(n)] = 0;
   } else {
     SetFieldNumber(n, 0.0);
@@ -209,7 +218,7 @@ void ReportFieldTable::SetFieldText(int n, std::string_view t) {
   const std::size_t width = static_cast<std::size_t>(FieldWidthOf(definitions_[static_cast<std::size_t>(n)]));
   value.assign(t.data(), t.size() < width ? t.size() : width);
   value.resize(width, ' ');
-  stale_[static_cast<std::size_t>(n)] = 0;
+  stale_[static_cast<std::size_t>(n)] = kCurrent;
   ExactFromText(n);
 }
 
@@ -242,6 +251,7 @@ int ReportFieldTable::FieldScale(int n) const {
 }
 
 bool ReportFieldTable::GetFieldUnits(int n, std::int64_t& units) const {
+  Settle(n);
   if (!IsNumeric(n) || !hasExact_[static_cast<std::size_t>(n)]) return false;
   units = exact_[static_cast<std::size_t>(n)];
   return true;
@@ -258,7 +268,7 @@ void ReportFieldTable::SetFieldUnits(int n, std::int64_t units) {
   }
   exact_[i] = units;
   hasExact_[i] = 1;
-  stale_[i] = 1;
+  stale_[i] = kFormat;
 }
 
 void ReportFieldTable::AddFieldNumber(int n, double value) {
@@ -302,14 +312,23 @@ std::string ReportFieldTable::PlainNumber(int n, char decimalMark) const {
     const std::int64_t d = kPowersOfTen[scale - decimals];
     shown = (units >= 0 ? units + d / 2 : units - d / 2) / d;
   }
+  // Written from its last digit: the decimals, the mark, the integer digits (one at least), the
+  // sign.
   const bool negative = shown < 0;
-  std::string digits = std::to_string(negative ? -shown : shown);
+  std::uint64_t rest = negative ? static_cast<std::uint64_t>(-shown) : static_cast<std::uint64_t>(shown);
+  char text[48];
+  char* const end = text + sizeof text;
+  char* p = end;
   if (decimals > 0) {
-    if (digits.size() <= static_cast<std::size_t>(decimals))
-      digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
-    digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, decimalMark);
+    for (int d = 0; d < decimals; ++d, rest /= 10) *--p = static_cast<char>('0' + rest % 10);
+    *--p = decimalMark;
   }
-  return negative ? "-" + digits : digits;
+  do {
+    *--p = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest > 0);
+  if (negative) *--p = '-';
+  return std::string(p, end);
 }
 
 void ReportFieldTable::FormatNumberText(int n, double value) const {
@@ -329,11 +348,12 @@ void ReportFieldTable::FormatNumberText(int n, double value) const {
   }
   if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
   values_[static_cast<std::size_t>(n)] = PadRight(text, static_cast<std::size_t>(width));
-  stale_[static_cast<std::size_t>(n)] = 0;
+  stale_[static_cast<std::size_t>(n)] = kCurrent;
 }
 
 double ReportFieldTable::GetFieldNumber(int n) const {
   if (!IsDeclared(n)) return 0.0;
+  Settle(n);
   std::int64_t units = 0;
   if (GetFieldUnits(n, units)) return ValueOf(units, FieldScale(n));
   const std::string& value = values_[static_cast<std::size_t>(n)];
@@ -378,8 +398,15 @@ const std::string& ReportFieldTable::Definition(int n) const {
 const std::string& ReportFieldTable::Value(int n) const {
   if (n < 0 || n >= static_cast<int>(values_.size())) return kEmpty;
   const std::size_t i = static_cast<std::size_t>(n);
-  if (stale_[i]) FormatNumberText(n, ValueOf(exact_[i], ScaleOf(definitions_[i])));
+  if (stale_[i] & kPending) Fill(n);
+  if (stale_[i] & kFormat) FormatNumberText(n, ValueOf(exact_[i], ScaleOf(definitions_[i])));
   return values_[i];
+}
+
+void ReportFieldTable::Fill(int n) const {
+  // No longer pending first: should the source set nothing, the field keeps the value it had.
+  stale_[static_cast<std::size_t>(n)] &= static_cast<char>(~kPending);
+  if (source_ != nullptr) source_->FillField(n);
 }
 
 int ReportFieldTable::FindField(const char* name) const {

@@ -33,6 +33,20 @@ std::string FieldNameOf(const std::string& definition);  // characters 1-10, rig
 // Shows "Il n'y a rien dans cet Etat" followed by the text (beep, stop icon).
 void ShowEmptyReport(const char* text);
 
+// An owner that computes some of its variables only when something reads them: it marks them
+// pending (MarkFieldPending) instead of setting them, and the table asks it for the value of a
+// pending field at its first read, whichever way it is read (its text, its number, its exact
+// value, a sum or a difference that takes it). The owner keeps what such a value is made from
+// until it sets or marks the field again.
+class ReportFieldSource {
+ public:
+  // Sets field n through the table's setters.
+  virtual void FillField(int n) = 0;
+
+ protected:
+  ~ReportFieldSource() = default;
+};
+
 class ReportFieldTable {
  public:
   // Number of field indices (0 to count - 1); set before InitFieldTable.
@@ -93,11 +107,25 @@ class ReportFieldTable {
   // " Db" / " Cr" when both a and b are money fields, else the plain amount.
   void SetFieldDifference(int t, int a, int b);
 
+  // The owner that fills pending fields (none: MarkFieldPending does nothing).
+  void SetFieldSource(ReportFieldSource* source) { source_ = source; }
+  // Field n is asked of the source at its next read; any setter, and clearing the values, make
+  // it an ordinary field again. Nothing for an index that is not declared.
+  void MarkFieldPending(int n) {
+    if (source_ != nullptr && IsDeclared(n)) stale_[static_cast<std::size_t>(n)] |= kPending;
+  }
+  bool FieldPending(int n) const {
+    return n >= 0 && n < static_cast<int>(stale_.size()) && (stale_[static_cast<std::size_t>(n)] & kPending) != 0;
+  }
+
   // Definition and value of index n ("" when outside the table).
   const std::string& Definition(int n) const;
   const std::string& Value(int n) const;
   // Index of the declared field of that name (case ignored), -1 when none.
   int FindField(const char* name) const;
+  // Takes a new value, never taken before by any table, whenever a definition is made, blanked
+  // or released: what was found from the definitions under one value holds while it stays.
+  std::uint64_t DeclarationGeneration() const { return generation_; }
 
  private:
   bool IsDeclared(int n) const;
@@ -108,8 +136,21 @@ class ReportFieldTable {
   // Exact value read back from the field's text (after SetFieldText).
   void ExactFromText(int n);
 
+  // A pending field filled by the source before it is read.
+  void Settle(int n) const {
+    if (FieldPending(n)) Fill(n);
+  }
+  void Fill(int n) const;
+
+  // stale_ flags: the text is to be formatted from the exact value; the field is to be asked of
+  // the source (the setters write kCurrent or kFormat over both).
+  static constexpr char kCurrent = 0, kFormat = 1, kPending = 2;
+
   int count_ = 0;
   bool declared_ = false;
+  ReportFieldSource* source_ = nullptr;
+  std::uint64_t generation_ = 0;
+  void NewGeneration();
   std::vector<std::string> definitions_;
   // The text of a number set from its exact value is formatted when it is first read
   // (Value), so that totals added to on every line cost no formatting until they print.

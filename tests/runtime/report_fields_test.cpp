@@ -1,6 +1,11 @@
 #include "runtime/report_fields.h"
 
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "runtime/text.h"
 
 #include "support/runtime_fixture.h"
 
@@ -85,3 +90,156 @@ TEST_F(ReportFieldsTest, EmptyReportMessage) {
   EXPECT_EQ(LastRuntimeMessage().text, "\n\n\nIl n'y a rien dans cet Etat\n\n\nCompte: 411000\n\n");
 }
 
+
+namespace {
+
+// Fills a pending field with its name and the count of fills so far (a money field with that
+// count in units), as an owner makes a value from its state when it is read.
+class CountingSource : public ReportFieldSource {
+ public:
+  explicit CountingSource(ReportFieldTable& t) : t_(t) {}
+  void FillField(int n) override {
+    ++fills;
+    filled.push_back(n);
+    if (FieldTypeOf(t_.Definition(n)) == 'C') {
+      t_.SetFieldText(n, "rempli " + std::to_string(fills));
+    } else {
+      t_.SetFieldUnits(n, fills * 100);
+    }
+  }
+  int fills = 0;
+  std::vector<int> filled;
+
+ private:
+  ReportFieldTable& t_;
+};
+
+}  // namespace
+
+// A pending field is asked of its source at its first read, whichever way it is read, and once:
+// its text, its number, its exact value, its plain number, an append to it, a sum or a difference
+// that takes it. A setter or the clearing of the values makes it an ordinary field again; without
+// a source nothing is pending.
+TEST_F(FieldTable, PendingFieldsAreFilledAtTheirFirstRead) {
+  // The text of an amount as a money field shows it.
+  auto money = [](double value) {
+    ReportFieldTable t;
+    Declare(t, 1, {"MONTANT   M142"});
+    t.SetFieldNumber(0, value);
+    return t.Value(0);
+  };
+  CountingSource source(table);
+  table.MarkFieldPending(2);
+  EXPECT_FALSE(table.FieldPending(2)) << "no source yet";
+  table.SetFieldSource(&source);
+
+  table.MarkFieldPending(2);
+  EXPECT_TRUE(table.FieldPending(2));
+  EXPECT_EQ(TrimmedRight(table.Value(2)), "rempli 1");
+  EXPECT_EQ(TrimmedRight(table.Value(2)), "rempli 1");
+  EXPECT_EQ(source.fills, 1);
+
+  const std::vector<std::function<void()>> reads = {
+      [&] {
+        const double number = table.GetFieldNumber(0);
+        EXPECT_EQ(number, static_cast<double>(source.fills));
+      },
+      [&] {
+        std::int64_t units = 0;
+        EXPECT_TRUE(table.GetFieldUnits(0, units));
+        EXPECT_EQ(units, source.fills * 100);
+      },
+      [&] {
+        const std::string plain = table.PlainNumber(0, ',');
+        EXPECT_EQ(plain, std::to_string(source.fills) + ",00");
+      },
+      [&] {
+        const std::string text = table.Value(0);
+        EXPECT_EQ(text, money(source.fills));
+      },
+      [&] {
+        table.AddFieldNumber(0, 0.5);
+        EXPECT_EQ(table.GetFieldNumber(0), source.fills + 0.5);
+      },
+      [&] {
+        table.SetFieldUnits(1, 0);
+        table.AddField(1, 0);
+        EXPECT_EQ(table.GetFieldNumber(1), static_cast<double>(source.fills));
+      },
+      [&] {
+        table.SetFieldUnits(1, 100);
+        table.SetFieldDifference(2, 0, 1);
+        EXPECT_EQ(table.GetFieldNumber(2), static_cast<double>(source.fills - 1));
+      },
+  };
+  for (std::size_t i = 0; i < reads.size(); ++i) {
+    SCOPED_TRACE(i);
+    const int before = source.fills;
+    table.MarkFieldPending(0);
+    reads[i]();
+    EXPECT_EQ(source.fills, before + 1);
+    EXPECT_FALSE(table.FieldPending(0));
+  }
+  table.MarkFieldPending(2);
+  table.AppendFieldText(2, "+");
+  EXPECT_EQ(TrimmedRight(table.Value(2)), "rempli " + std::to_string(source.fills) + "+");
+
+  // Set, cleared, released or declared again: nothing is asked.
+  const int before = source.fills;
+  table.MarkFieldPending(2);
+  table.SetFieldText(2, "pos\xE9");
+  EXPECT_EQ(TrimmedRight(table.Value(2)), "pos\xE9");
+  table.MarkFieldPending(0);
+  table.SetFieldNumber(0, 12.5);
+  EXPECT_EQ(table.GetFieldNumber(0), 12.5);
+  table.MarkFieldPending(1);
+  table.SetFieldUnits(1, 250);
+  EXPECT_EQ(table.GetFieldNumber(1), 2.5);
+  table.MarkFieldPending(0);
+  table.ClearFieldValues();
+  EXPECT_EQ(table.GetFieldNumber(0), 0.0);
+  table.MarkFieldPending(2);
+  table.ReleaseField(2);
+  EXPECT_FALSE(table.FieldPending(2));
+  table.MarkFieldPending(5);  // not declared
+  EXPECT_FALSE(table.FieldPending(5));
+  EXPECT_EQ(table.Value(5), "");
+  EXPECT_EQ(source.fills, before);
+
+  // A source that sets nothing leaves the value as it was.
+  class Idle : public ReportFieldSource {
+   public:
+    void FillField(int) override { ++asked; }
+    int asked = 0;
+  } idle;
+  table.SetFieldSource(&idle);
+  table.SetFieldNumber(0, 7);
+  table.MarkFieldPending(0);
+  EXPECT_EQ(table.GetFieldNumber(0), 7.0);
+  EXPECT_EQ(table.Value(0), money(7));
+  EXPECT_EQ(idle.asked, 1);
+}
+
+// The declaration number changes with every definition made, blanked or released, and never
+// with the values; two tables never share one.
+TEST_F(FieldTable, DeclarationsAreNumberedApart) {
+  const std::uint64_t declared = table.DeclarationGeneration();
+  EXPECT_NE(declared, 0u);
+  table.SetFieldText(2, "x");
+  table.SetFieldNumber(0, 3);
+  table.ClearFieldValues();
+  EXPECT_FALSE(table.DeclareField(0, "AUTRE     C050"));  // refused: nothing changes
+  EXPECT_EQ(table.DeclarationGeneration(), declared);
+  std::vector<std::uint64_t> seen{declared};
+  table.ReleaseField(2);
+  seen.push_back(table.DeclarationGeneration());
+  table.DeclareField(2, "PRENOM    C300");
+  seen.push_back(table.DeclarationGeneration());
+  ReportFieldTable other;
+  Declare(other, 3, {"NOM       C300"});
+  seen.push_back(other.DeclarationGeneration());
+  table.InitFieldTable();
+  seen.push_back(table.DeclarationGeneration());
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end()) << "a number came twice";
+}

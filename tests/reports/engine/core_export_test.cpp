@@ -87,6 +87,59 @@ TEST_F(ExportTest, PlainFixedAndDelimitedGoldensWithEachLineEnd) {
   }
 }
 
+// The cells the interpreter cuts for the page and gives the export are those the export cuts
+// from the same printed lines itself: hard blanks around and inside cells, tabs, alignment marks,
+// escaped brackets and braces, quotes, amounts, lines of blanks only and empty lines, in CSV, in
+// each delimited form and in HTML.
+TEST_F(ExportTest, CellsGivenByTheInterpreterAreThoseTheExportCuts) {
+  const std::vector<std::string> lines = {
+      "a^^ ^^b^ \t\"q\"uote\x01^x^\x02y\x03z",
+      "^^^ 12^345,67 -1^234.50 13^239.20^Cr^ ^^0.00^Db \x1c" "1\x1f \x1dk\x1e",
+      "  deux  blancs  ",
+      "^",
+      "",
+      "\x03^droite^ \x02^centre \x01gauche^^",
+      "Fin;\"fin\" 007 -0 1,5",
+  };
+  std::string body;
+  for (const std::string& line : lines) body += line + "\r\n";
+  const char* heads[] = {"[Export:csv][Export]", "[Export]", "[Delimiteur=TAB][Export]", "[Delimiteur=|][Export]",
+                         "[HTML][Export]"};
+  for (const char* head : heads) {
+    SCOPED_TRACE(head);
+    reports::ReportExportFile file;
+    reports::ExportSettings settings;
+    {
+      EngineRun run(std::string(head) + "\r\n" + body, Ledger(), &file);
+      run.ToEnd();
+      // The same settings, as the run left them, for a file given the printed lines whole.
+      settings = run.context.exportSettings;
+      reports::CloseExportFile(file, run.context.exportSettings);
+    }
+    const std::string bytes = ReadFileBytes(file.Path());
+    ASSERT_FALSE(bytes.empty());
+    settings.htmlStyle = 0;
+    reports::ReportExportFile direct;
+    const std::string path = folder + "direct" + settings.extension;
+    ASSERT_TRUE(direct.Create(path, settings, "", 80));
+    direct.EndLine(settings);  // the line of the export statements
+    for (const std::string& line : lines) {
+      direct.WriteSegment(line, settings);
+      direct.EndLine(settings);
+    }
+    ASSERT_TRUE(direct.Close(settings));
+    std::string expected = ReadFileBytes(path);
+    std::string got = bytes;
+    if (settings.html) {
+      // The page's head carries the run's title: the rows are compared.
+      got = got.substr(got.find("<tr"));
+      expected = expected.substr(expected.find("<tr"));
+    }
+    EXPECT_EQ(Bytes(got), Bytes(expected));
+    EXPECT_GT(got.size(), 40u);
+  }
+}
+
 TEST_F(ExportTest, CsvReadsBackOneRowPerLineWithAConstantCellCount) {
   reports::ReportExportFile file;
   const std::string tmpl =

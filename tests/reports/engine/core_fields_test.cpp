@@ -96,4 +96,16 @@ TEST_F(ExactFieldsTest, NumbersKeepTheirOwnDecimals) {
   EXPECT_EQ(t.PlainNumber(5, ','), "");
   t.ClearFieldValues();
   EXPECT_EQ(t.PlainNumber(0, ','), "0,00");
+  // Amounts below one, whole numbers, a decimal number below one, each sign.
+  const struct {
+    int field;
+    std::int64_t units;
+    const char* plain;
+  } plains[] = {{1, -5, "-0,05"}, {1, 7, "0,07"}, {1, -100, "-1,00"}, {1, 123456789012, "1234567890,12"},
+                {3, 42, "42"},    {3, -7, "-7"},  {3, 0, "0"},       {4, 5, "0,00005"},
+                {4, -123456, "-1,23456"}};
+  for (const auto& c : plains) {
+    t.SetFieldUnits(c.field, c.units);
+    EXPECT_EQ(t.PlainNumber(c.field, ','), c.plain) << c.units;
+  }
 }

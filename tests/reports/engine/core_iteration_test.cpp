@@ -85,6 +85,8 @@ TEST_F(IterationTest, TheParsedBodyReadsAsTheCharacterReading) {
       {"an open bracket before the block", "[ [ITD][TT-Avant][@NOM][TT-Suivant]\r\n[ITF]]", 0},
       {"empty and blank statements", "[ITD][TT-Avant][][   ][@NOM][ TT-Suivant ]\r\n[ITF]", 0},
       {"parts and widths of variables", "[ITD][TT-Avant][@NOM,2,3]|[@CODE,1,6]|[@MONTANT][TT-Suivant]\r\n[ITF]", 0},
+      {"variables by number, in other cases, with blanks, unknown",
+       "[ITD][TT-Avant][@0]|[@6]|[@ NOM]|[@Code]|[@ nb ]|[@ZZ]|[@][TT-Suivant]\r\n[ITF]", 0},
       {"a statement across lines in the body", "[ITD][TT-Avant][zz\r\ny][@NOM][TT-Suivant]\r\n[ITF]", 0},
       {"a bracket that closes nothing in the body", "[ITD][TT-Avant]a]b[@NOM][TT-Suivant]\r\n[ITF]", 0},
       {"nested statements in the body", "[ITD][TT-Avant][@[s:0]NOM][TT-Suivant]\r\n[ITF]", 0},
@@ -118,6 +120,53 @@ TEST_F(IterationTest, TheLedgerFormExportsEveryRecordOnce) {
   EXPECT_EQ(out.exported,
             "\"Dupont\";100,00\r\n\"Mar[tin]\";-20,50\r\n\"Durand\";0,00\r\n\"Petit\";7,00\r\n");
   EXPECT_EQ(out.computeCalls, 5);
+}
+
+namespace {
+
+// An owner that declares its variables again, the names at each other's place, when it reaches its
+// third record.
+class RedeclaringOwner : public reports::FixtureReportOwner {
+ public:
+  using FixtureReportOwner::FixtureReportOwner;
+  bool NextRecord() override {
+    const bool more = FixtureReportOwner::NextRecord();
+    if (Position() == 2) {
+      fields.ReleaseField(0);
+      fields.ReleaseField(1);
+      fields.DeclareField(0, "CODE      C050");
+      fields.DeclareField(1, "NOM       C100");
+    }
+    return more;
+  }
+};
+
+}  // namespace
+
+// The parsed body finds a variable's place once for the owner's declarations: declared again
+// during the run, each name is found at its new place.
+TEST_F(IterationTest, VariablesAreFoundAgainWhenTheOwnerDeclaresThemAgain) {
+  auto run = [](bool parsed) {
+    RedeclaringOwner owner(Records());
+    TestEnvironment env;
+    reports::FixedMetricsCanvas canvas;
+    reports::RenderContext context;
+    reports::ReportExportFile file;
+    context.exportFile = &file;
+    context.parsedIteration = parsed;
+    owner.PrepareReport();
+    reports::ReportInterpreter interpreter(context, canvas, owner, env);
+    EXPECT_TRUE(interpreter.BeginListWithTemplate(reports::ListSetup{},
+                                                  "[ITD][TT-Avant][@NOM]|[@CODE]|[@NB][TT-Suivant]\r\n[ITF]"));
+    interpreter.RenderToEnd();
+    std::string records;
+    for (int p = 1; p <= context.store.PageCount(); ++p) records += RecordsOf(*context.store.Page(p));
+    return records;
+  };
+  const std::string parsed = run(true);
+  EXPECT_EQ(parsed, run(false));
+  for (const char* line : {"Dupont    |C1   |", "Durand    |C3   |", "Leroy     |C4   |", "Petit     |C5   |"})
+    EXPECT_NE(parsed.find(line), std::string::npos) << line << " in\n" << parsed;
 }
 
 TEST(ValueEscapeTest, AValueWrittenStraightAfterTheTextIsTheEscapedValue) {

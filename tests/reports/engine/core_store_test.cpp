@@ -44,6 +44,66 @@ TEST_F(StoreTest, RecordsComeBackAsWritten) {
   EXPECT_TRUE(store.Page(2)->Empty());
 }
 
+// A page opened after another starts empty whatever room it was given, and keeps every record
+// it is given past that room; a page opened again starts over.
+TEST_F(StoreTest, PagesOpenedOneAfterAnotherHoldOnlyTheirRecords) {
+  reports::PreviewPageStore store;
+  auto fill = [&store](int number, int records, std::size_t textSize) {
+    PreviewPage& page = store.OpenPage(number);
+    EXPECT_TRUE(page.Empty());
+    EXPECT_EQ(page.Bytes(), 0u);
+    EXPECT_EQ(RecordsOf(page), "");
+    for (int i = 0; i < records; ++i) page.Append('X', i, -i, number, 0, std::string(textSize, static_cast<char>('a' + i % 26)));
+  };
+  auto check = [&store](int number, int records, std::size_t textSize) {
+    SCOPED_TRACE(number);
+    const PreviewPage& page = *store.Page(number);
+    EXPECT_EQ(page.RecordCount(), static_cast<std::size_t>(records));
+    int i = 0;
+    std::size_t bytes = 0;
+    for (const reports::PageRecord& r : page) {
+      EXPECT_EQ(r.n1, i);
+      EXPECT_EQ(r.n2, -i);
+      EXPECT_EQ(r.n3, number);
+      EXPECT_EQ(r.text, std::string(textSize, static_cast<char>('a' + i % 26)));
+      bytes += r.text.size();
+      ++i;
+    }
+    EXPECT_EQ(i, records);
+    // Each record's head takes a few bytes beside its text.
+    EXPECT_EQ(page.Bytes() > bytes, records > 0);
+    EXPECT_LE(page.Bytes(), bytes + 32 * static_cast<std::size_t>(records));
+  };
+  fill(1, 300, 20);
+  fill(2, 10, 3);     // far smaller than the room the first page leaves it
+  fill(3, 1000, 40);  // far larger
+  fill(4, 0, 0);
+  check(1, 300, 20);
+  check(2, 10, 3);
+  check(3, 1000, 40);
+  check(4, 0, 0);
+  fill(3, 2, 1);  // opened again: only its new records
+  check(3, 2, 1);
+  check(2, 10, 3);
+  // A copy keeps the records of its page as they were; a page moved from is left empty.
+  PreviewPage copy = *store.Page(1);
+  const std::string before = RecordsOf(copy);
+  store.MutablePage(1)->Append('Y', 0, 0, 0, 0, "after the copy");
+  EXPECT_EQ(copy.RecordCount(), 300u);
+  EXPECT_EQ(store.Page(1)->RecordCount(), 301u);
+  EXPECT_EQ(RecordsOf(*store.Page(1)), before + "Y 0,0,0,0 'after the copy'\n");
+  EXPECT_EQ(RecordsOf(copy), before);
+  PreviewPage moved = std::move(copy);
+  EXPECT_EQ(moved.RecordCount(), 300u);
+  EXPECT_TRUE(copy.Empty());  // NOLINT(bugprone-use-after-move): the state left is promised
+  EXPECT_EQ(copy.Bytes(), 0u);
+  EXPECT_EQ(RecordsOf(copy), "");
+  copy = moved;
+  copy.Append('Y', 0, 0, 0, 0, "on the copy");
+  EXPECT_EQ(moved.RecordCount(), 300u);
+  EXPECT_EQ(RecordsOf(copy).find(RecordsOf(moved)), 0u);
+}
+
 TEST_F(StoreTest, PaintWalk) {
   PreviewPage page;
   page.Append('1', -13, 400, 0, 'A', "Courier New");

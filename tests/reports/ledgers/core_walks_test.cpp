@@ -1,9 +1,13 @@
 // The quick paths of the general ledgers write what the plain ones write: the sort file read once
 // into a snapshot and walked in memory gives the same exports, byte for byte, as the walk through
-// its tag; the balances' text made from the cents is the runtime's amount text.
+// its tag; the values of a line made when read give the same pages and exports as the values made
+// at once; the balances' text made from the cents is the runtime's amount text.
+#include <cstdio>
+
 #include "ledger_fixture.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "reports/engine/core/page_store.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "runtime/numbers.h"
 
@@ -68,6 +72,135 @@ TEST_F(WalksTest, TheSnapshotWalkWritesWhatTheTagWalkWrites) {
   }
 }
 
+// The values of a line made when the template reads them are those made at once on every line,
+// however a template reads them: in the line, in a condition or a blank test, gathered from the
+// variable before them, by their number, through an alias, with the margin of labels 2 and 3
+// changed between the line's computation and its reading, in the head of the next block (the
+// previous line's values, after the walk moved on), in the totals, and after the data ended;
+// for the pages of the preview as for the export, in every ledger of "Tous".
+TEST_F(WalksTest, ValuesMadeWhenReadAreThoseMadeAtOnce) {
+  // Runs the ledgers of the options with a template; their exports and every record of their
+  // pages, one after the other.
+  auto run = [&](const ledgers::GeneralLedgerOptions& o, bool whenRead, const std::string& layout) {
+    ledgers::GeneralLedgers gl;
+    gl.valuesWhenRead = whenRead;
+    gl.TakeLimits(o.ToRecord());
+    gl.ChooseReportCode("EG-CSV");
+    std::string all;
+    int n = 0;
+    for (bool more = gl.PrepareNextLedger(); more; more = gl.NextLedger()) {
+      const std::string path = ArtefactPath(std::to_string(++n) + (whenRead ? "-read" : "-once") + ".csv");
+      gl.exportFileName = path;
+      std::filesystem::remove(path);
+      QuietEnvironment env;
+      reports::RenderContext context;
+      reports::ReportExportFile file;
+      context.exportFile = &file;
+      reports::FixedMetricsCanvas canvas;
+      reports::ReportInterpreter interpreter(context, canvas, gl, env);
+      if (!interpreter.BeginListWithTemplate(reports::ListSetup{}, layout)) return std::string("no run");
+      interpreter.RenderToEnd();
+      file.Close(context.exportSettings);
+      all += ReadText(path) + "\n--\n";
+      for (int p = 1; p <= context.store.PageCount(); ++p) {
+        for (const reports::PageRecord& r : *context.store.Page(p)) {
+          all += std::string(1, r.kind) + " " + std::to_string(r.n1) + " " + std::to_string(r.n2) + " " +
+                 std::to_string(r.n3) + " " + std::to_string(r.n4) + " " + std::string(r.text) + "\n";
+        }
+      }
+      all += "\n==\n";
+    }
+    return all;
+  };
+  // CLIB is followed by CODELIBELL, DATE, JOURNAL, PIECE; field 9 is DATE.
+  const std::string layouts[] = {
+      // Each value in the line, in conditions and blank tests, gathered, by number, by alias.
+      "[Export:csv][Export][ITD][Rupt-abcdefghijkluvwx]{[TT-Init]B [@COMPTE] [@NOMCOMPTE]\r\n"
+      "}[TT-Avant][Rupt-klm]{L [@CLIB] [@CODELIBELL] [d] [@9] [@JOURNAL] [@PIECE] [@LIBELLE] [@ECHEANCE] "
+      "[@SENSDC] [@VENTILATIO] [@SEURO] [@LETTRE] [@MONTANTE] [@DEBIT] [@CREDIT]\r\n"
+      "G [@CLIB,1,40] [@LIBELLE,3,4] [Si:@SENSDC='D',deb,cred] [Si:@LETTRE#'',lettre,libre] "
+      "[Si@ECHEANCE]\xAB" "ech [@ECHEANCE]\xBB [Si!@LETTRE]\xAB" "sans\xBB\r\n"
+      "[MargeLib23=7]M [@LIB23][MargeLib23=9]\r\n"
+      "S [@SC_SOLDE] [@SC_SOLDEMT] [@SC_SOLDEDC] [@TG_SOLDE] [@TG_SOLDEMT] [@TG_SOLDEDC]\r\n"
+      "}[TT-Suivant][ITF]F [@DATE] [@PIECE] [@LETTRE] [@TG_SOLDE] [@TG_SOLDEDC]\r\n[FinPage][d=@DATE]",
+      // Nothing of the line read in it: only in the head of the next block and at the end.
+      "[Export:csv][Export][ITD][Rupt-abcdefghijkluvwx]{[TT-Init]B [@COMPTE] [@LIBELLE] [@DATE] [@LETTRE] "
+      "[@SC_SOLDE] [@SC_SOLDEDC] [@TG_SOLDEMT]\r\n"
+      "}[TT-Avant][Rupt-klm]{L [@DEBIT] [@CREDIT]\r\n"
+      "}[TT-Suivant][ITF]F [@PIECE] [@SEURO] [@SC_SOLDEMT] [@TG_SOLDE]\r\n",
+      // Read only now and then: the balances when the amount is a debit, the texts when not.
+      "[Export:csv][Export][ITD][Rupt-abcdefghijkluvwx]{[TT-Init]B [@COMPTE]\r\n"
+      "}[TT-Avant][Rupt-klm]{[Si:@SENSDC='D',@SC_SOLDE@,@LIBELLE@] [Si:@SENSDC='C',@TG_SOLDEDC@,@DATE@]\r\n"
+      "}[TT-Suivant][ITF]",
+  };
+  struct Case {
+    char kind;
+    const char* from;
+    const char* to;
+    bool prior;
+    char lettering;
+  };
+  const Case cases[] = {{'T', "C50701", "C60630", false, '1'}, {'G', "C50901", "C60331", true, '4'},
+                        {'A', "C50701", "C60630", false, '3'}};
+  // Labels 2 and 3 shown at their margin, a label 2 on every third draft line (the generated
+  // lines have none).
+  SetConstant(65, "O");
+  Table& c50 = *TableC50;
+  int n = 0;
+  for (bool more = c50.GoTop("C50CODE"); more; more = c50.SkipActive(true))
+    if (++n % 3 == 0) ASSERT_TRUE(c50.PutField(LigneEcriture::BLIB2, ("Deuxi\xE8me " + std::to_string(n)).c_str()));
+  ASSERT_TRUE(c50.Commit());
+  ASSERT_GT(n, 100);
+  for (const Case& c : cases) {
+    ledgers::GeneralLedgerOptions o;
+    o.kind = c.kind;
+    o.dateFrom = c.from;
+    o.dateTo = c.to;
+    o.priorCumulation = c.prior;
+    o.inEuros = true;
+    o.letteringFilter = c.lettering;
+    if (c.kind == 'A') o.collectives = "CF";
+    for (std::size_t l = 0; l < std::size(layouts); ++l) {
+      SCOPED_TRACE(std::string(1, c.kind) + c.from + " layout " + std::to_string(l));
+      const std::string once = run(o, false, layouts[l]);
+      const std::string read = run(o, true, layouts[l]);
+      EXPECT_GT(once.size(), 2000u);
+      for (const char* refused : {"?@", "?si", "?d?"})
+        EXPECT_EQ(once.find(refused), std::string::npos) << "a statement was not understood: " << refused;
+      EXPECT_TRUE(once == read) << "the runs differ (" << once.size() << " and " << read.size() << " bytes)";
+      if (once != read) {
+        std::size_t at = 0;
+        while (at < once.size() && at < read.size() && once[at] == read[at]) ++at;
+        ADD_FAILURE() << "first difference at " << at << ":\n" << once.substr(at > 200 ? at - 200 : 0, 400)
+                      << "\n---\n" << read.substr(at > 200 ? at - 200 : 0, 400);
+      }
+    }
+  }
+}
+
+// The snapshot holds the general lines of the sort file in the order its tags give them, equal
+// keys in record order: its lines counted into place by their keys' words, and sorted by
+// comparison when a word takes more distinct values than counting allows.
+TEST_F(WalksTest, TheSnapshotListsTheLinesInTheTagsOrder) {
+  Table& c60 = *TableC60;
+  for (const ledgers::SortOrder order : {ledgers::SortOrder::kCode, ledgers::SortOrder::kStm, ledgers::SortOrder::kJx}) {
+    SCOPED_TRACE(ledgers::TagOf(order));
+    std::vector<std::uint32_t> byTag;
+    auto walk = ledgers::MakeIndexWalk(c60, order);
+    for (bool more = walk->GoTop(); more; more = walk->Next()) byTag.push_back(walk->Line().recno);
+    ASSERT_GT(byTag.size(), 1000u);
+    for (const std::size_t most : {std::size_t{1} << 16, std::size_t{400}, std::size_t{2}, std::size_t{0}}) {
+      SCOPED_TRACE(most);
+      ledgers::SortSnapshot snapshot;
+      snapshot.mostCountedValues = most;
+      ASSERT_TRUE(snapshot.Build(c60, order));
+      std::vector<std::uint32_t> bySnapshot;
+      for (std::size_t i = 0; i < snapshot.Size(); ++i) bySnapshot.push_back(snapshot.At(i).recno);
+      EXPECT_TRUE(bySnapshot == byTag);
+    }
+  }
+}
+
 // A sort record pointing at no line (of the drafts and of the closed file) is passed over in both
 // walks alike, and the run goes on to the end.
 TEST_F(WalksTest, ASortRecordPointingNowhereIsPassedOver) {
@@ -114,6 +247,24 @@ TEST(BalanceTextTest, IsTheRuntimesAmountText) {
   char text[18];
   EXPECT_FALSE(ledgers::BalanceText(100000000000, text));
   EXPECT_FALSE(ledgers::BalanceText(-100000000000, text));
+}
+
+// The amounts read in place from a source line are those StoredCents reads from the same text:
+// the numbers as the engine writes them, and any other text (signs and points out of place,
+// more decimals, long runs of digits, stray characters).
+TEST(StoredAmountTest, IsWhatStoredCentsReads) {
+  std::vector<std::string> texts{"", " ", "          ", "0", "0.00", "    1234.50", "   -1234.50", "-0.01", "  .5",
+                                 "1.", "-", " - ", "12.3", "12.345", "12.344", "12.3449", "12.3451", "1.2.3",
+                                 "12-", "1 234.50", "  12.50 ", "12.5x", "abc", "99999999999999.99",
+                                 "123456789012345.67", "-1234567890123456789", "00012.00", "+12.00", "12,50"};
+  for (long long v = 1; v < 100000000000000LL; v = v * 13 + 7) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%17lld.%02lld", v / 100, v % 100);
+    texts.push_back(text);
+    std::snprintf(text, sizeof text, "%17s", ("-" + std::to_string(v / 100) + "." + std::to_string(v % 10)).c_str());
+    texts.push_back(text);
+  }
+  for (const std::string& t : texts) EXPECT_EQ(ledgers::CentsOfStored(t), StoredCents(t)) << "'" << t << "'";
 }
 
 }  // namespace

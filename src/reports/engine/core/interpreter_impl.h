@@ -96,6 +96,12 @@ class ReportInterpreter::Impl {
     Kind kind = kText;
     std::uint32_t start = 0, length = 0;  // in ParsedBody::text
     std::string lowered;                  // a statement trimmed, cut and lower-cased
+    // A variable [@NAME] with no barcode, position, cut or relation: its field index, found
+    // for the owner's field table as declared then.
+    bool plainVariable = false;
+    int fieldIndex = -1;
+    const ReportFieldTable* fieldTable = nullptr;
+    std::uint64_t fieldGeneration = 0;
   };
   struct ParsedBody {
     std::string body, again;  // what it was parsed from
@@ -183,7 +189,19 @@ class ReportInterpreter::Impl {
   bool TryOthers();
 
   // ---- helpers of the families
+  // A reference "name[:relation][,pp[,nn]]": the name, the relation, pp and nn (0 absent),
+  // whether nn was "@".
+  struct VariableReference {
+    std::string name;
+    std::string relation;
+    int pp = 0;
+    int nn = 0;
+    bool nnFromValue = false;
+    bool hasPart = false;
+  };
   bool Variable();
+  bool PlainVariable(BodyToken& token);  // a plainVariable token of the parsed body
+  bool ShowVariable(int index, const VariableReference& r, int barcode, bool positioning);
   bool Condition();
   bool IfVariableBlock(bool whenBlank);
   bool FieldReference(std::string_view reference, DossierTableId table);

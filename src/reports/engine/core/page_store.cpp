@@ -1,5 +1,6 @@
 #include "reports/engine/core/page_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace reports {
@@ -29,7 +30,7 @@ int GetSigned(const std::uint8_t*& p, const std::uint8_t* end) {
 
 void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_view text) {
   // The record's head made apart (at most 26 bytes), then appended with its text.
-  std::uint8_t head[32];
+  std::uint8_t head[32] = {};
   std::size_t at = 0;
   auto put = [&](std::uint32_t v) {
     while (v >= 0x80) {
@@ -48,10 +49,34 @@ void PreviewPage::Append(char kind, int n1, int n2, int n3, int n4, std::string_
   putSigned(n3);
   putSigned(n4);
   put(static_cast<std::uint32_t>(text.size()));
-  bytes_.insert(bytes_.end(), head, head + at);
-  bytes_.insert(bytes_.end(), reinterpret_cast<const std::uint8_t*>(text.data()),
-                reinterpret_cast<const std::uint8_t*>(text.data()) + text.size());
+  // The room grows by half again when it is short: no growth per record. The head is copied
+  // whole (a fixed size, copied in place), the text after its used bytes.
+  const std::size_t need = used_ + at + text.size();
+  const std::size_t room = std::max(need, used_ + sizeof head);
+  if (room > room_) Reserve(std::max({room, room_ + room_ / 2, std::size_t{256}}));
+  std::memcpy(bytes_.get() + used_, head, sizeof head);
+  if (!text.empty()) std::memcpy(bytes_.get() + used_ + at, text.data(), text.size());
+  used_ = need;
   ++count_;
+}
+
+PreviewPage::PreviewPage(const PreviewPage& other) : count_(other.count_) {
+  Reserve(other.used_);
+  if (other.used_ > 0) std::memcpy(bytes_.get(), other.bytes_.get(), other.used_);
+  used_ = other.used_;
+}
+
+PreviewPage& PreviewPage::operator=(const PreviewPage& other) {
+  if (this != &other) *this = PreviewPage(other);
+  return *this;
+}
+
+void PreviewPage::Reserve(std::size_t bytes) {
+  if (bytes <= room_) return;
+  std::unique_ptr<std::uint8_t[]> grown(new std::uint8_t[bytes]);
+  if (used_ > 0) std::memcpy(grown.get(), bytes_.get(), used_);
+  bytes_ = std::move(grown);
+  room_ = bytes;
 }
 
 void PreviewPage::Iterator::Read() {
@@ -77,6 +102,12 @@ PreviewPage& PreviewPageStore::OpenPage(int number) {
   if (static_cast<int>(pages_.size()) < number) pages_.resize(static_cast<std::size_t>(number));
   PreviewPage& page = pages_[static_cast<std::size_t>(number - 1)];
   page = PreviewPage();
+  // The pages of a report are much alike: room for as many bytes as the page before holds, so
+  // that the page is not copied again and again as it grows.
+  if (number >= 2) {
+    const std::size_t before = pages_[static_cast<std::size_t>(number - 2)].used_;
+    page.Reserve(before + before / 8);
+  }
   return page;
 }
 

@@ -30,7 +30,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace reports {
@@ -43,9 +45,19 @@ struct PageRecord {
 
 class PreviewPage {
  public:
+  PreviewPage() = default;
+  PreviewPage(const PreviewPage& other);
+  PreviewPage& operator=(const PreviewPage& other);
+  // A page moved from is left empty.
+  PreviewPage(PreviewPage&& other) noexcept { Take(other); }
+  PreviewPage& operator=(PreviewPage&& other) noexcept {
+    if (this != &other) Take(other);
+    return *this;
+  }
+
   void Append(char kind, int n1, int n2, int n3, int n4, std::string_view text);
   std::size_t RecordCount() const { return count_; }
-  std::size_t Bytes() const { return bytes_.size(); }
+  std::size_t Bytes() const { return used_; }
   bool Empty() const { return count_ == 0; }
 
   class Iterator {
@@ -67,13 +79,24 @@ class PreviewPage {
     const std::uint8_t* next_ = nullptr;
     PageRecord record_;
   };
-  Iterator begin() const { return Iterator(bytes_.data(), bytes_.data() + bytes_.size()); }
+  Iterator begin() const { return Iterator(bytes_.get(), bytes_.get() + used_); }
   Iterator end() const {
-    return Iterator(bytes_.data() + bytes_.size(), bytes_.data() + bytes_.size());
+    return Iterator(bytes_.get() + used_, bytes_.get() + used_);
   }
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  friend class PreviewPageStore;
+  void Take(PreviewPage& other) noexcept {
+    bytes_ = std::move(other.bytes_);
+    used_ = std::exchange(other.used_, 0);
+    room_ = std::exchange(other.room_, 0);
+    count_ = std::exchange(other.count_, 0);
+  }
+  // Room for `bytes` bytes at least (the records kept).
+  void Reserve(std::size_t bytes);
+  // The records in bytes_[0, used_), room up to room_ after them (not cleared: only written).
+  std::unique_ptr<std::uint8_t[]> bytes_;
+  std::size_t used_ = 0, room_ = 0;
   std::size_t count_ = 0;
 };
 

@@ -202,7 +202,10 @@ void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings
   while (last > first && cell[last - 1] == kHardBlank) --last;
   cell_.assign(cell.data() + first, last - first);
   UnescapeBrackets(cell_);
-  std::string& text = cell_;
+  WriteCellText(cell_, settings);
+}
+
+void ReportExportFile::WriteCellText(std::string_view text, ExportSettings& settings) {
   if (settings.html) {
     std::string td = "<td";
     if (settings.htmlColumnWidth > 0) {
@@ -224,7 +227,11 @@ void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings
     ++cellsInLine_;
     return;
   }
-  if (settings.delimiter != delimiterOf_) {
+  // The delimiter is a few characters: compared in place rather than through a call per cell.
+  const std::string& asked = settings.delimiter;
+  bool same = asked.size() == delimiterOf_.size();
+  for (std::size_t i = 0; same && i < asked.size(); ++i) same = asked[i] == delimiterOf_[i];
+  if (!same) {
     delimiterOf_ = settings.delimiter;
     delimiter_ = DelimiterText(settings.delimiter);
   }
@@ -238,12 +245,12 @@ void ReportExportFile::WriteCell(std::string_view cell, ExportSettings& settings
       if (state_ == State::kOpen) {
         buffer_ += '"';
         std::size_t from = 0;
-        for (std::size_t at = text.find('"'); at != std::string::npos; at = text.find('"', at + 1)) {
+        for (std::size_t at = text.find('"'); at != std::string_view::npos; at = text.find('"', at + 1)) {
           buffer_.append(text, from, at + 1 - from);
           buffer_ += '"';
           from = at + 1;
         }
-        buffer_.append(text, from, std::string::npos);
+        buffer_.append(text.substr(from));
         buffer_ += '"';
         if (buffer_.size() >= kFlushSize) Flush();
       }

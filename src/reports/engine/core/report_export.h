@@ -80,6 +80,15 @@ class ReportExportFile {
               int columnsPerLine);
   // One text segment of the current printed line, in the work text's escaped form.
   void WriteSegment(std::string_view segment, ExportSettings& settings);
+  // A caller that cuts a segment into its cells itself (the interpreter does for the page) gives
+  // them one by one instead, when the export cuts segments into cells (open, and delimited, CSV
+  // or HTML): BeginCells for a segment that is not empty, then WriteCellText for each of its
+  // cells in order, trimmed of its hard blanks and made plain, empty ones included.
+  bool TakesCells(const ExportSettings& settings) const {
+    return state_ == State::kOpen && (settings.html || !settings.noDelimiter);
+  }
+  void BeginCells() { lineOpen_ = true; }
+  void WriteCellText(std::string_view text, ExportSettings& settings);
   // Ends the current printed line (a line that printed nothing is an empty line outside HTML,
   // nothing in HTML).
   void EndLine(ExportSettings& settings);

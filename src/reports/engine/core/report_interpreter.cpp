@@ -567,6 +567,13 @@ bool IsAmountCell(std::string_view s) {
   return rest.empty() || rest == "^Db" || rest == "^Cr";
 }
 
+// The characters that end a cell of a segment: the blanks and the alignment marks.
+const std::array<bool, 256> kCellBreaks = [] {
+  std::array<bool, 256> breaks{};
+  for (char c : {' ', '\t', kAlignLeft, kAlignCentre, kAlignRight}) breaks[static_cast<unsigned char>(c)] = true;
+  return breaks;
+}();
+
 }  // namespace
 
 void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
@@ -579,6 +586,12 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
   char kind = 'X';
   std::size_t i = 0;
   std::string& text = pieceText;
+  // A delimited, CSV or HTML export cuts the segment at the same blanks and marks into the same
+  // cells, trimmed of their hard blanks and made plain as the page shows them: each cell goes
+  // to it as soon as it is made.
+  ReportExportFile& file = *c.exportFile;
+  const bool cells = file.TakesCells(c.exportSettings);
+  if (cells && !segment.empty()) file.BeginCells();
   while (i < segment.size()) {
     const char ch = segment[i];
     if (ch == ' ' || ch == '\t') {
@@ -591,38 +604,27 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
       ++i;
       continue;
     }
-    std::size_t j = i;
-    while (j < segment.size() && segment[j] != ' ' && segment[j] != '\t' && segment[j] != kAlignLeft &&
-           segment[j] != kAlignCentre && segment[j] != kAlignRight) {
-      ++j;
-    }
+    std::size_t j = i + 1;
+    while (j < segment.size() && !kCellBreaks[static_cast<unsigned char>(segment[j])]) ++j;
     const int columns = static_cast<int>(j - i);
     std::size_t first = i;
     std::size_t last = j;
     while (last > first && segment[last - 1] == kHardBlank) --last;
+    std::size_t shown = first;
+    while (shown < last && segment[shown] == kHardBlank) ++shown;
+    AssignUnescaped(text, segment.substr(shown, last - shown));
+    if (cells) file.WriteCellText(text, c.exportSettings);
     int cellX = x;
     if (kind == 'X' && IsAmountCell(segment.substr(first, last - first))) {
       // An amount sits on its last digit, whatever the width of its thousands' blanks.
-      while (first < last && segment[first] == kHardBlank) ++first;
-      text.assign(segment.data() + first, last - first);
-      UnescapeBrackets(text);
       AppendRecord('Z', x, top, static_cast<int>(last - i) * c.columnWidth, lineHigh, text);
       x += columns * c.columnWidth;
       i = j;
       continue;
     }
-    if (kind == 'X') {
-      // A left-aligned text starts at its first character that is not a hard blank.
-      while (first < last && segment[first] == kHardBlank) {
-        ++first;
-        cellX += c.columnWidth;
-      }
-    } else {
-      while (first < last && segment[first] == kHardBlank) ++first;
-    }
-    if (first < last) {
-      text.assign(segment.data() + first, last - first);
-      UnescapeBrackets(text);
+    // A left-aligned text starts at its first character that is not a hard blank.
+    if (kind == 'X') cellX += static_cast<int>(shown - first) * c.columnWidth;
+    if (shown < last) {
       int cellWidth = x + columns * c.columnWidth - cellX;
       // A left-aligned text wider than its columns (a font larger than the grid) keeps its
       // whole width: it is never cut.
@@ -636,7 +638,7 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
     i = j;
   }
   c.currentX = x;
-  if (c.exportFile->IsOpen()) c.exportFile->WriteSegment(segment, c.exportSettings);
+  if (!cells && file.IsOpen()) file.WriteSegment(segment, c.exportSettings);
 }
 
 char ReportInterpreter::Impl::LineLetter() const {

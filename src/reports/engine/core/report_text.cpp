@@ -64,13 +64,27 @@ bool AppendEscapedPlain(std::string& out, std::string_view text, std::size_t lim
     return map;
   }();
   // The live brackets would become "[" and "]", a line feed stays: read again either way.
-  for (char c : text) {
-    if (c == '\n' || c == '\x18' || c == '\x19') return false;
-  }
+  static const std::array<bool, 256> kNotPlain = [] {
+    std::array<bool, 256> map{};
+    for (char c : {'\n', '\x18', '\x19'}) map[static_cast<unsigned char>(c)] = true;
+    return map;
+  }();
+  // Made and checked in one pass: the text is taken back when it is not plain.
   const std::size_t n = text.size() < limit ? text.size() : limit;
   const std::size_t at = out.size();
   out.resize(at + n);
-  for (std::size_t i = 0; i < n; ++i) out[at + i] = kPlain[static_cast<unsigned char>(text[i])];
+  char* to = out.data() + at;
+  bool notPlain = false;
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    notPlain |= kNotPlain[c];
+    to[i] = kPlain[c];
+  }
+  for (std::size_t i = n; i < text.size(); ++i) notPlain |= kNotPlain[static_cast<unsigned char>(text[i])];
+  if (notPlain) {
+    out.resize(at);
+    return false;
+  }
   return true;
 }
 
@@ -94,6 +108,22 @@ void UnescapeBrackets(std::string& text) {
       default: break;
     }
   }
+}
+
+void AssignUnescaped(std::string& out, std::string_view text) {
+  static const std::array<char, 256> kPlain = [] {
+    std::array<char, 256> map{};
+    for (int i = 0; i < 256; ++i) map[static_cast<std::size_t>(i)] = static_cast<char>(i);
+    map[static_cast<unsigned char>(kHardBlank)] = ' ';
+    map[0x1c] = '[';
+    map[0x1d] = '{';
+    map[0x1e] = '}';
+    map[0x1f] = ']';
+    return map;
+  }();
+  out.resize(text.size());
+  char* to = out.data();
+  for (std::size_t i = 0; i < text.size(); ++i) to[i] = kPlain[static_cast<unsigned char>(text[i])];
 }
 
 std::string Unescaped(std::string_view text) {

@@ -26,6 +26,8 @@ bool AppendEscapedPlain(std::string& out, std::string_view text, std::size_t lim
 // The reverse of the first step: "^" becomes a blank and codes 28-31 brackets again.
 void UnescapeBrackets(std::string& text);
 std::string Unescaped(std::string_view text);
+// `out` := the text made plain as UnescapeBrackets makes it, in one pass.
+void AssignUnescaped(std::string& out, std::string_view text);
 
 // Alignment marks of the work text: the text after a mark is drawn left-aligned, centred or
 // right-aligned in its cell.

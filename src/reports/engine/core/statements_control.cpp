@@ -190,8 +190,12 @@ void ReportInterpreter::Impl::ParseBody(const std::string& body, const std::stri
         // The statements met on every record go straight to their family: no family before it
         // in the dispatch takes them (nor changes them).
         BodyToken::Kind kind = BodyToken::kStatement;
+        bool plainVariable = false;
         if (lowered[0] == '@' && lowered != "@nbl") {
           kind = BodyToken::kVariable;
+          const char after = lowered.size() > 1 ? lowered[1] : '\0';
+          plainVariable = !(after >= '1' && after <= '5') && after != '#' &&
+                          lowered.find_first_of(",:") == std::string::npos;
         } else if (lowered == "tt-init" || lowered == "tt-avant" || lowered == "tt-suivant") {
           kind = BodyToken::kHook;
         } else if (IsLineTypeStatement(lowered)) {
@@ -199,6 +203,7 @@ void ReportInterpreter::Impl::ParseBody(const std::string& body, const std::stri
         }
         add(kind, i, close + 1 - i);
         parsed.tokens.back().lowered = std::move(lowered);
+        parsed.tokens.back().plainVariable = plainVariable;
       }
     }
     i = close + 1;
@@ -256,7 +261,7 @@ bool ReportInterpreter::Impl::ReadBodyTokens() {
       continue;
     }
     if (work.Edits() != reading.edits || work.Size() != BodyOffset(reading.next)) break;
-    const BodyToken& token = parsed.tokens[reading.next];
+    BodyToken& token = parsed.tokens[reading.next];
     const std::string_view text = std::string_view(parsed.text).substr(token.start, token.length);
     ++reading.next;
     switch (token.kind) {
@@ -278,26 +283,33 @@ bool ReportInterpreter::Impl::ReadBodyTokens() {
         continue;
       default: break;
     }
-    // A statement, read whole: as the character reading does at its "]".
+    // A statement, read whole: as the character reading does at its "]". The statements met on
+    // every record never read it as written, and a plain variable reads its lowered text only
+    // when it is not understood.
     Drop(text.size());
     FlushLinesBefore(prefix.size());
-    raw.assign(text.data() + 1, text.size() - 2);
     ++statementsOnPage;
     progressed = true;
     if (token.kind == BodyToken::kBlank) continue;
     const BodyToken::Kind kind = token.kind;
-    statement.assign(token.lowered);
     const std::size_t generation = reading.generation;
     if (kind == BodyToken::kStatement || !opens.empty() || !anchorCounts.empty()) {
+      raw.assign(text.data() + 1, text.size() - 2);
+      statement.assign(token.lowered);
       ResolveAndDispatch();
     } else {
       fullStatement.clear();
-      if (kind == BodyToken::kVariable) {
-        Variable();
-      } else if (kind == BodyToken::kHook) {
-        TryHooks();
+      if (kind == BodyToken::kVariable && token.plainVariable) {
+        PlainVariable(token);
       } else {
-        TryLineTypeBlocks();
+        statement.assign(token.lowered);
+        if (kind == BodyToken::kVariable) {
+          Variable();
+        } else if (kind == BodyToken::kHook) {
+          TryHooks();
+        } else {
+          TryLineTypeBlocks();
+        }
       }
     }
     // The statement began another reading (the next iteration) or ended this one.

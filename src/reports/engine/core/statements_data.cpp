@@ -80,16 +80,7 @@ int FieldOf(Table& t, std::string_view name) {
   return t.FieldPos(trimmed);
 }
 
-// A reference "name[:relation][,pp[,nn]]": the name, the relation, pp and nn (0 absent),
-// whether nn was "@".
-struct Reference {
-  std::string name;
-  std::string relation;
-  int pp = 0;
-  int nn = 0;
-  bool nnFromValue = false;
-  bool hasPart = false;
-};
+using Reference = ReportInterpreter::Impl::VariableReference;
 
 Reference ParseReference(std::string_view text) {
   Reference r;
@@ -299,8 +290,28 @@ bool ReportInterpreter::Impl::Variable() {
     r = ParseReference(rest);
     name = r.name;
   }
+  return ShowVariable(FieldIndex(name), r, barcode, positioning);
+}
+
+bool ReportInterpreter::Impl::PlainVariable(BodyToken& token) {
+  // The index of the name is found again only when the owner declared its fields anew.
   ReportFieldTable& fields = owner.ReportFields();
-  const int index = FieldIndex(name);
+  if (token.fieldTable != &fields || token.fieldGeneration != fields.DeclarationGeneration()) {
+    token.fieldIndex = FieldIndex(std::string_view(token.lowered).substr(1));
+    token.fieldTable = &fields;
+    token.fieldGeneration = fields.DeclarationGeneration();
+  }
+  if (token.fieldIndex < 0 || token.fieldIndex >= fields.FieldCount()) {
+    statement.assign(token.lowered);
+    Unrecognised();
+    return true;
+  }
+  static const VariableReference kPlain;
+  return ShowVariable(token.fieldIndex, kPlain, 0, false);
+}
+
+bool ReportInterpreter::Impl::ShowVariable(int index, const VariableReference& r, int barcode, bool positioning) {
+  ReportFieldTable& fields = owner.ReportFields();
   if (index < 0 || index >= fields.FieldCount()) {
     Unrecognised();
     return true;

@@ -96,6 +96,7 @@ void GeneralLedgers::SetLetter(char letter) {
 // ------------------------------------------------------------------ preparation
 
 bool GeneralLedgers::PrepareReport() {
+  fields.SetFieldSource(this);
   names_.Clear();
   source_.Forget();
   const bool analytic = Analytic();
@@ -558,25 +559,21 @@ void GeneralLedgers::OtherLinesStep() {
   otherD_ = otherC_ = 0;
 }
 
+// The texts of a line that a template may not show are made when it reads them (FillField),
+// from the line kept as it was read.
+constexpr int kLineTexts[] = {GeneralLedgers::CLIB,    GeneralLedgers::CODELIBELL, GeneralLedgers::DATE,
+                              GeneralLedgers::JOURNAL, GeneralLedgers::PIECE,      GeneralLedgers::LIBELLE,
+                              GeneralLedgers::LIB23,   GeneralLedgers::ECHEANCE,   GeneralLedgers::SENSDC,
+                              GeneralLedgers::VENTILATIO, GeneralLedgers::SEURO,   GeneralLedgers::LETTRE};
+
 void GeneralLedgers::NormalLine() {
   const SortLine& line = walk_->Line();
   const SourceLine* s = walk_->AtEnd() ? nullptr : source_.Read(line);
   if (s == nullptr) {
     FillUnreadableLine(line);
   } else {
-    SetText(CLIB, s->labelCode);
-    SetText(CODELIBELL, names_.Label(s->labelCode));
-    SetText(DATE, ShownDate(s->Date()));
-    SetText(JOURNAL, s->journal);
-    SetText(PIECE, s->closed ? " " + s->piece + " " : "(" + s->piece + ")");
-    SetText(LIBELLE, s->label1);
-    SetText(LIB23, Lib23(s->label2, s->label3));
-    SetText(ECHEANCE, ShownDate(s->due));
-    SetText(SENSDC, s->sense);
     SetCents(MONTANTF, s->francs);
     SetCents(MONTANTE, s->euros);
-    SetText(VENTILATIO, s->distribution);
-    SetText(SEURO, !s->entered.empty() && s->entered[0] == 'O' ? "E" : "F");
     const Cents amount = s->Amount(euroFlag);
     if (s->Debit()) {
       SetCents(DEBIT, amount);
@@ -589,18 +586,65 @@ void GeneralLedgers::NormalLine() {
       AddCents(SC_CREDIT, amount);
       AddCents(TG_CREDIT, amount);
     }
-    std::string letter = s->Letter(euroFlag);
-    if (orphans_.IsOrphan(line.Code(), letter))
-      letter = ConstantIs(44, 'M') ? std::string(Lower(letter.c_str())) : std::string();
-    SetText(LETTRE, letter);
+    const bool orphan = orphans_.IsOrphan(line.Code(), s->Letter(euroFlag));
+    if (valuesWhenRead) {
+      // What the texts depend on besides the line, as it stands now.
+      shownOrphan_ = orphan;
+      shownMarge_ = margeLib23;
+      source_.Keep();
+      for (int field : kLineTexts) fields.MarkFieldPending(field);
+    } else {
+      for (int field : kLineTexts) LineText(field, *s, orphan, margeLib23);
+    }
   }
   if (Analytic()) {
     const std::string general(line.GeneralAccount());
     SetText(COMPTEGENE, Normalized(general));
     SetText(NOMCOMPTEG, names_.Account(general, "???" + std::string(27, ' ')));
   }
-  Balance(SC_DEBIT, SC_CREDIT, SC_SOLDE, SC_SOLDEMT, SC_SOLDEDC);
-  Balance(TG_DEBIT, TG_CREDIT, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);
+  // The balances of the account and of the whole ledger are made when read as well: every
+  // change of their debit or credit is followed by their balance or by this mark again.
+  if (valuesWhenRead) {
+    for (int field : {SC_SOLDE, SC_SOLDEMT, SC_SOLDEDC, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC}) fields.MarkFieldPending(field);
+  } else {
+    FillField(SC_SOLDE);
+    FillField(TG_SOLDE);
+  }
+}
+
+void GeneralLedgers::FillField(int field) {
+  switch (field) {
+    case SC_SOLDE:
+    case SC_SOLDEMT:
+    case SC_SOLDEDC: Balance(SC_DEBIT, SC_CREDIT, SC_SOLDE, SC_SOLDEMT, SC_SOLDEDC); return;
+    case TG_SOLDE:
+    case TG_SOLDEMT:
+    case TG_SOLDEDC: Balance(TG_DEBIT, TG_CREDIT, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC); return;
+    default: LineText(field, source_.Kept(), shownOrphan_, shownMarge_); return;
+  }
+}
+
+void GeneralLedgers::LineText(int field, const SourceLine& s, bool orphan, int margin) {
+  switch (field) {
+    case CLIB: SetText(CLIB, s.labelCode); break;
+    case CODELIBELL: SetText(CODELIBELL, names_.Label(s.labelCode)); break;
+    case DATE: SetText(DATE, ShownDate(s.Date())); break;
+    case JOURNAL: SetText(JOURNAL, s.journal); break;
+    case PIECE: SetText(PIECE, s.closed ? " " + s.piece + " " : "(" + s.piece + ")"); break;
+    case LIBELLE: SetText(LIBELLE, s.label1); break;
+    case LIB23: SetText(LIB23, Lib23(s.label2, s.label3, margin)); break;
+    case ECHEANCE: SetText(ECHEANCE, ShownDate(s.due)); break;
+    case SENSDC: SetText(SENSDC, s.sense); break;
+    case VENTILATIO: SetText(VENTILATIO, s.distribution); break;
+    case SEURO: SetText(SEURO, !s.entered.empty() && s.entered[0] == 'O' ? "E" : "F"); break;
+    case LETTRE: {
+      std::string letter = s.Letter(euroFlag);
+      if (orphan) letter = ConstantIs(44, 'M') ? std::string(Lower(letter.c_str())) : std::string();
+      SetText(LETTRE, letter);
+      break;
+    }
+    default: break;
+  }
 }
 
 void GeneralLedgers::FillUnreadableLine(const SortLine& line) {

@@ -25,7 +25,7 @@
 
 namespace ledgers {
 
-class GeneralLedgers : public LedgerReport {
+class GeneralLedgers : public LedgerReport, private ReportFieldSource {
  public:
   enum Field {
     EURO, TITRELISTE, COMPTEDEBU, COMPTEFIN, DATEDEBUT, DATEFIN, TYPELISTE, COMPTE, NOMCOMPTE, DATE, JOURNAL, PIECE,
@@ -49,6 +49,9 @@ class GeneralLedgers : public LedgerReport {
   bool severalLedgers = false;
   std::string generalReportCode, analyticReportCode;
   Walk walk = Walk::kAutomatic;
+  // The texts of a line (and the balances of the account and of the ledger) made only when the
+  // template reads them; off, made at once on every line. The same pages and exports either way.
+  bool valuesWhenRead = true;
 
   // Visualiser / Imprimer: the record, the currency ("En Eur&os"), the selection of ledgers.
   void TakeLimits(const std::string& record);
@@ -91,6 +94,10 @@ class GeneralLedgers : public LedgerReport {
   void OtherLinesStep();
   void NormalLine();
   void FillUnreadableLine(const SortLine& line);
+  void FillField(int field) override;
+  // One of the texts of a line, from the line read, whether its letter is an orphan, and the
+  // margin of its labels 2 and 3.
+  void LineText(int field, const SourceLine& s, bool orphan, int margin);
   void AddInto(int group, Cents debit, Cents credit);
   bool BlankGeneralAccount() const { return BlankText(options.sectionGeneralAccount); }
 
@@ -109,6 +116,10 @@ class GeneralLedgers : public LedgerReport {
   bool analyticDeclared_ = false;
   bool blockOpened_ = false;  // the current record's block head is computed
   bool otherLinesShownZero_ = false;  // the AE fields hold a zero total and its balance
+  // The line whose texts are made when read (source_.Kept()): its letter is an orphan, and the
+  // margin of its labels 2 and 3 then.
+  bool shownOrphan_ = false;
+  int shownMarge_ = 20;
 };
 
 }  // namespace ledgers

@@ -96,14 +96,14 @@ bool BalanceText(Cents cents, char* out) {
   return true;
 }
 
-std::string LedgerReport::Lib23(const std::string& label2, const std::string& label3) const {
+std::string LedgerReport::Lib23(const std::string& label2, const std::string& label3, int margin) const {
   if (!ConstantIs(65, 'O')) return {};
   std::string out;
   for (const std::string* label : {&label2, &label3}) {
     if (IsBlank(*label)) continue;
     out = RTrim(out.c_str());
     // A line break and the column statement, each between the live brackets 0x18 and 0x19.
-    out += std::string("\x18") + LoadStr(kStrLib23Break) + "\x19\x18" + LoadStr(kStrLib23End) + StrZero(margeLib23, 3) + "\x19";
+    out += std::string("\x18") + LoadStr(kStrLib23Break) + "\x19\x18" + LoadStr(kStrLib23End) + StrZero(margin, 3) + "\x19";
     out += *label;
   }
   return out;

@@ -59,7 +59,11 @@ class LedgerReport : public reports::SimpleReportOwner {
 
   // Labels 2 and 3 as LIB23 shows them (constant 065 "O"): each non-blank one on a new line at
   // the column of MargeLib23.
-  std::string Lib23(const std::string& label2, const std::string& label3) const;
+  std::string Lib23(const std::string& label2, const std::string& label3) const {
+    return Lib23(label2, label3, margeLib23);
+  }
+  // The same at a given margin.
+  std::string Lib23(const std::string& label2, const std::string& label3, int margin) const;
   // An account number shown as constant 019 asks.
   static std::string Normalized(std::string code);
 

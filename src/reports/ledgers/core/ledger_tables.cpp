@@ -42,7 +42,12 @@ std::string_view StoredText(std::string_view stored) {
   return nul == std::string_view::npos ? stored : stored.substr(0, nul);
 }
 
-void CopyField(char* to, std::size_t width, std::string_view from) {
+inline void CopyField(char* to, std::size_t width, std::string_view from) {
+  // A field stored at the width it is kept in (the usual case) is copied whole.
+  if (from.size() == width) {
+    std::memcpy(to, from.data(), width);
+    return;
+  }
   std::memset(to, ' ', width);
   std::memcpy(to, from.data(), std::min(width, from.size()));
 }
@@ -299,35 +304,125 @@ bool SortSnapshot::Build(Table& c60, SortOrder order) {
     return false;
   }
   // Keys in the index's collation: the weights turn the comparison into a byte comparison, and
-  // the bytes packed big-endian into integers turn it into integer comparisons.
-  const std::size_t width = KeyLengthOf(order);
-  const std::uint8_t* weights = CollationWeights();
-  struct Keyed {
-    std::uint64_t k[3];
-    std::uint32_t index;  // lines_ are in record order: equal keys keep it
-  };
-  std::vector<Keyed> keyed(lines_.size());
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    char k[24];
-    KeyInto(order, lines_[i], k);
-    Keyed& e = keyed[i];
-    e.k[0] = e.k[1] = e.k[2] = 0;
-    for (std::size_t j = 0; j < width; ++j)
-      e.k[j / 8] |= static_cast<std::uint64_t>(weights[static_cast<unsigned char>(k[j])]) << (56 - 8 * (j % 8));
-    e.index = static_cast<std::uint32_t>(i);
+  // the bytes packed big-endian into integers turn it into integer comparisons (two of them for
+  // a key of 16 characters at most).
+  if (KeyLengthOf(order) <= 16) {
+    SortByKeys<2>();
+  } else {
+    SortByKeys<3>();
   }
-  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-    if (a.k[0] != b.k[0]) return a.k[0] < b.k[0];
-    if (a.k[1] != b.k[1]) return a.k[1] < b.k[1];
-    if (a.k[2] != b.k[2]) return a.k[2] < b.k[2];
-    return a.index < b.index;
-  });
-  // The lines kept in the order's sequence: a walk reads them one after the other.
-  std::vector<SortLine> ordered;
-  ordered.reserve(lines_.size());
-  for (const Keyed& e : keyed) ordered.push_back(lines_[e.index]);
-  lines_ = std::move(ordered);
   return true;
+}
+
+namespace {
+
+// The rank of each value of one key word among its distinct values (equal values, equal ranks;
+// ranks in the values' order). Empty when there are more than `limit` distinct values.
+std::vector<std::uint32_t> RanksOf(const std::vector<std::uint64_t>& values, std::size_t limit) {
+  // Open addressing over the distinct values in their first-seen order; the lines of one account
+  // or one day come in runs, so the last value found is tried first.
+  std::size_t slots = 64;
+  while (slots < 2 * limit) slots *= 2;
+  std::vector<std::uint64_t> slotValue(slots);
+  std::vector<std::uint32_t> slotId(slots, UINT32_MAX);
+  std::vector<std::uint64_t> distinct;
+  std::vector<std::uint32_t> ids(values.size());
+  std::uint64_t lastValue = 0;
+  std::uint32_t lastId = UINT32_MAX;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::uint64_t v = values[i];
+    if (lastId != UINT32_MAX && v == lastValue) {
+      ids[i] = lastId;
+      continue;
+    }
+    std::size_t h = static_cast<std::size_t>((v * 0x9E3779B97F4A7C15ULL) >> 32) & (slots - 1);
+    while (slotId[h] != UINT32_MAX && slotValue[h] != v) h = (h + 1) & (slots - 1);
+    if (slotId[h] == UINT32_MAX) {
+      if (distinct.size() == limit) return {};
+      slotValue[h] = v;
+      slotId[h] = static_cast<std::uint32_t>(distinct.size());
+      distinct.push_back(v);
+    }
+    ids[i] = lastId = slotId[h];
+    lastValue = v;
+  }
+  std::vector<std::uint32_t> byValue(distinct.size());
+  std::iota(byValue.begin(), byValue.end(), 0u);
+  std::sort(byValue.begin(), byValue.end(), [&](std::uint32_t a, std::uint32_t b) { return distinct[a] < distinct[b]; });
+  std::vector<std::uint32_t> rankOfId(distinct.size());
+  for (std::size_t r = 0; r < byValue.size(); ++r) rankOfId[byValue[r]] = static_cast<std::uint32_t>(r);
+  for (std::uint32_t& id : ids) id = rankOfId[id];
+  return ids;
+}
+
+}  // namespace
+
+template <std::size_t kWords>
+void SortSnapshot::SortByKeys() {
+  const std::size_t width = KeyLengthOf(order_);
+  const std::uint8_t* weights = CollationWeights();
+  const std::size_t n = lines_.size();
+  std::vector<std::uint64_t> words[kWords];
+  for (auto& w : words) w.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    char k[24];
+    KeyInto(order_, lines_[i], k);
+    std::uint64_t packed[kWords] = {};
+    for (std::size_t j = 0; j < width; ++j)
+      packed[j / 8] |= static_cast<std::uint64_t>(weights[static_cast<unsigned char>(k[j])]) << (56 - 8 * (j % 8));
+    for (std::size_t w = 0; w < kWords; ++w) words[w][i] = packed[w];
+  }
+  // The places of the lines in the order (lines_ are in record order: equal keys keep it).
+  std::vector<std::uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0u);
+  // A key word holds a few thousand distinct values (accounts, days): each is replaced by its
+  // rank and the lines are counted into place word by word, the last first (a stable counting
+  // sort per word). A word with too many distinct values for that is sorted by comparison.
+  const std::size_t mostRanks = std::min(mostCountedValues, std::max<std::size_t>(n, 1));
+  std::vector<std::uint32_t> ranks[kWords];
+  bool counted = true;
+  for (std::size_t w = 0; w < kWords && counted; ++w) {
+    ranks[w] = RanksOf(words[w], mostRanks);
+    counted = ranks[w].size() == n;
+  }
+  if (counted) {
+    std::vector<std::uint32_t> next(n), count;
+    for (std::size_t w = kWords; w-- > 0;) {
+      const std::vector<std::uint32_t>& rank = ranks[w];
+      count.assign(mostRanks + 1, 0);
+      for (std::uint32_t r : rank) ++count[r + 1];
+      for (std::size_t r = 1; r <= mostRanks; ++r) count[r] += count[r - 1];
+      for (std::uint32_t i : order) next[count[rank[i]]++] = i;
+      order.swap(next);
+    }
+  } else {
+    // The keys beside their places, compared in a row of memory.
+    struct Keyed {
+      std::uint64_t k[kWords];
+      std::uint32_t index;
+    };
+    std::vector<Keyed> keyed(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      for (std::size_t w = 0; w < kWords; ++w) keyed[i].k[w] = words[w][i];
+      keyed[i].index = static_cast<std::uint32_t>(i);
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+      for (std::size_t w = 0; w < kWords; ++w)
+        if (a.k[w] != b.k[w]) return a.k[w] < b.k[w];
+      return a.index < b.index;
+    });
+    for (std::size_t i = 0; i < n; ++i) order[i] = keyed[i].index;
+  }
+  // The lines kept in the order's sequence: a walk reads them one after the other. They are
+  // gathered from all over the physical order: each is asked for a few places ahead.
+  std::vector<SortLine> ordered;
+  ordered.reserve(n);
+  constexpr std::size_t kAhead = 8;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i + kAhead < n) __builtin_prefetch(&lines_[order[i + kAhead]]);
+    ordered.push_back(lines_[order[i]]);
+  }
+  lines_ = std::move(ordered);
 }
 
 std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
@@ -349,13 +444,41 @@ std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
 
 // ------------------------------------------------------------------ source lines
 
+Cents CentsOfStored(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && text[i] == ' ') ++i;
+  const bool negative = i < n && text[i] == '-';
+  if (negative) ++i;
+  long long units = 0, cents = 0;
+  std::size_t digits = 0;
+  for (; i < n && text[i] >= '0' && text[i] <= '9' && digits < 15; ++i, ++digits) units = units * 10 + (text[i] - '0');
+  int decimals = -1;
+  if (i < n && text[i] == '.') {
+    decimals = 0;
+    for (++i; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+      const char c = text[i];
+      if (decimals < 2) {
+        cents = cents * 10 + (c - '0'), ++decimals;
+      } else if (decimals == 2 && c >= '5') {
+        ++cents, decimals = 3;  // rounded half up past the cent
+      }
+    }
+  }
+  if (i != n || digits == 15) return StoredCents(std::string(text));
+  if (decimals == 1) cents *= 10;
+  const long long value = units * 100 + cents;
+  return negative ? -value : value;
+}
+
 const SourceLine* SourceReader::Read(const SortLine& sort) {
   const bool closed = sort.tfic != LigneTri::kDraft;
-  if (valid_ && line_.closed == closed && line_.recno == sort.trec) return reachable_ ? &line_ : nullptr;
+  SourceLine& out = lines_[current_];
+  if (valid_ && out.closed == closed && out.recno == sort.trec) return reachable_ ? &out : nullptr;
   valid_ = true;
   reachable_ = false;
-  line_.closed = closed;
-  line_.recno = sort.trec;
+  out.closed = closed;
+  out.recno = sort.trec;
   Table* t = closed ? c40_ : c50_;
   if (t == nullptr || !t->isOpen || sort.trec == 0) return nullptr;
   // The record as stored, read by its number without moving the table (the window's object);
@@ -377,24 +500,46 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     for (int f : kDraft) c.push_back(f == L::BVENT ? L::DCLE : L::ClosedFieldOf(f));
     return c;
   }();
-  // The fields as ReadStoredFields gives them, read in place from the record the engine holds.
-  const std::vector<int>& numbers = closed ? kClosed : kDraft;
+  // The fields as ReadStoredFields gives them, read in place from the record the engine holds:
+  // where each stands in a record of the table, found again when the table or its record length
+  // changes.
   const int count = t->FieldCount();
+  Layout& layout = layouts_[closed ? 1 : 0];
+  if (layout.table != t || layout.count != count || layout.length != length ||
+      layout.descriptors != t->nativeFields.data()) {
+    const std::vector<int>& numbers = closed ? kClosed : kDraft;
+    layout.table = t;
+    layout.count = count;
+    layout.length = length;
+    layout.descriptors = t->nativeFields.data();
+    for (std::size_t i = 0; i < kSourceFields; ++i) {
+      Span& span = layout.spans[i];
+      span = Span{};
+      const int f = numbers[i];
+      if (f < 1 || f > count) continue;
+      const dbase::FLDDesc& d = t->nativeFields[static_cast<std::size_t>(f - 1)];
+      const std::size_t width = static_cast<std::size_t>(d.iUnits1);
+      if (d.iUnits1 < 0 || width > 256 || d.iOffset + width > length) continue;
+      span.offset = static_cast<std::uint32_t>(d.iOffset);
+      span.width = static_cast<std::uint32_t>(width);
+    }
+  }
   // A field is read up to a NUL byte, which a sound record holds nowhere.
   const bool nul = std::memchr(stored, 0, length) != nullptr;
   auto field = [&](std::size_t i) -> std::string_view {
-    const int f = numbers[i];
-    if (f < 1 || f > count) return {};
-    const dbase::FLDDesc& d = t->nativeFields[static_cast<std::size_t>(f - 1)];
-    const std::size_t width = static_cast<std::size_t>(d.iUnits1);
-    if (d.iUnits1 < 0 || width > 256 || d.iOffset + width > length) return {};
-    const std::string_view text(reinterpret_cast<const char*>(stored) + d.iOffset, width);
+    const Span& span = layout.spans[i];
+    const std::string_view text(reinterpret_cast<const char*>(stored) + span.offset, span.width);
     return nul ? StoredText(text) : text;
   };
-  SourceLine& s = line_;
+  SourceLine& s = out;
+  // A field keeps its width from line to line: its bytes are copied over the last line's.
   auto take = [&](std::string& to, std::size_t i) {
     const std::string_view v = field(i);
-    to.assign(v.data(), v.size());
+    if (to.size() == v.size()) {
+      if (!v.empty()) std::memcpy(to.data(), v.data(), v.size());
+    } else {
+      to.assign(v.data(), v.size());
+    }
   };
   // The texts in the order of the field lists (the two amounts at 14 and 15 are numbers).
   using Text = std::string SourceLine::*;
@@ -409,12 +554,10 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     if (kTexts[i] != nullptr) take(s.*kTexts[i], i);
   // A closed line keeps no distribution code.
   if (closed) s.distribution.assign(2, ' ');
-  take(number_, 14);
-  s.francs = StoredCents(number_);
-  take(number_, 15);
-  s.euros = StoredCents(number_);
+  s.francs = CentsOfStored(field(14));
+  s.euros = CentsOfStored(field(15));
   reachable_ = true;
-  return &line_;
+  return &out;
 }
 
 void SourceReader::Prefetch(const SortLine& sort) {

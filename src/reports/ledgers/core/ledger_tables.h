@@ -114,6 +114,9 @@ class SortSnapshot {
  public:
   // False when the sort file cannot be read; the table's order is put back afterwards.
   bool Build(Table& c60, SortOrder order);
+  // The most distinct values a word of the keys may take for the lines to be counted into their
+  // order; past that they are sorted by comparison (the same order).
+  std::size_t mostCountedValues = std::size_t{1} << 16;
   SortOrder Order() const { return order_; }
   std::size_t Size() const { return lines_.size(); }
   const SortLine& At(std::size_t i) const { return lines_[i]; }
@@ -124,6 +127,9 @@ class SortSnapshot {
 
  private:
   std::string KeyOf(const SortLine& line) const;
+  // Sorts lines_ by their keys packed into that many 64-bit words.
+  template <std::size_t kWords>
+  void SortByKeys();
   SortOrder order_ = SortOrder::kCode;
   std::vector<SortLine> lines_;  // in the order's sequence
 };
@@ -156,6 +162,11 @@ struct SourceLine {
   std::string Date() const { return month + day; }
 };
 
+// A stored amount in cents as StoredCents reads it ("   1234.50" gives 123450; blanks give 0):
+// the number as the engine writes it (blanks, a sign, digits, a point and decimals) read in
+// place, any other text through StoredCents.
+Cents CentsOfStored(std::string_view text);
+
 // Reads the source lines of sort records; the last one read is kept.
 class SourceReader {
  public:
@@ -163,6 +174,14 @@ class SourceReader {
   // The line the sort record points at; null when it cannot be reached.
   const SourceLine* Read(const SortLine& sort);
   void Forget() { valid_ = false; }
+  // Keeps the line read last as it stands (Kept()) until the next Keep: the reads meanwhile go
+  // into another place, so that a report may make its values from it later.
+  void Keep() {
+    kept_ = current_;
+    current_ ^= 1;
+    valid_ = false;
+  }
+  const SourceLine& Kept() const { return lines_[kept_]; }
   // Asks the processor for the stored line of a sort record read soon (when the table's records
   // stand in its mapping), so that Read finds it in the cache.
   void Prefetch(const SortLine& sort);
@@ -170,11 +189,27 @@ class SourceReader {
  private:
   Table* c50_;
   Table* c40_;
-  SourceLine line_;
+  // Where the fields read stand in a record of the draft (0) and closed (1) file: offset and
+  // width (0 for a field the table lacks), for the table, field count, record length and
+  // descriptors they were found for.
+  static constexpr std::size_t kSourceFields = 19;
+  struct Span {
+    std::uint32_t offset = 0, width = 0;
+  };
+  struct Layout {
+    const Table* table = nullptr;
+    int count = -1;
+    std::size_t length = 0;
+    const void* descriptors = nullptr;
+    Span spans[kSourceFields];
+  };
+  Layout layouts_[2];
+  // Two places a line is read into: the current one, and the one kept.
+  SourceLine lines_[2];
+  int current_ = 0, kept_ = 1;
   bool valid_ = false;
   bool reachable_ = false;
   std::vector<std::uint8_t> scratch_, aheadScratch_;
-  std::string number_;
   bool prefetch_ = true;  // off once the engine copies records rather than mapping them
 };
 
