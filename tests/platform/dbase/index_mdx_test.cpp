@@ -56,6 +56,26 @@ std::vector<std::uint8_t> RandomRecord(std::mt19937& rng) {
   return MakeRecord(code, name, kind, amount, rng() % 10 == 0 ? "" : day);
 }
 
+// Each tag of `m`, walked forwards and backwards, holds what the same tag built afresh from the
+// table's records holds (the fresh index numbered by `built`, in `dir`).
+void ExpectTagsAsRebuilt(Mdx& m, const TempDir& dir, MemoryTable& table, const std::string& phase, int& built) {
+  SCOPED_TRACE(phase);
+  std::unique_ptr<Mdx> fresh;
+  const std::string name = "fresh" + std::to_string(++built);
+  ASSERT_EQ(Mdx::Create(dir / (name + ".mdx"), name, true, TestLayout(), true, &fresh), DBIERR_NONE);
+  for (const TagDef& t : kTags) {
+    SCOPED_TRACE(t.name);
+    ASSERT_EQ(fresh->AddTag(t.name, t.key, t.cond, &table.Rewind()), DBIERR_NONE);
+    const auto want = Lines(WalkTag(*fresh, t.name));
+    EXPECT_EQ(Lines(WalkTag(m, t.name)), want);
+    EXPECT_EQ(Lines(WalkTag(m, t.name, true)), want);
+    std::uint64_t count = 0;
+    EXPECT_EQ(m.Count(t.name, &count), DBIERR_NONE);
+    EXPECT_EQ(count, want.size());
+    EXPECT_EQ(m.Check(t.name), DBIERR_NONE);
+  }
+}
+
 class TagChurn : public ::testing::TestWithParam<bool> {};
 
 // Random appends, changes and removals; after every phase each tag, walked forwards and
@@ -73,23 +93,7 @@ TEST_P(TagChurn, TagsFollowEveryChange) {
   table.removed.assign(table.records.size(), false);
 
   int built = 0;
-  auto verify = [&](const char* phase) {
-    SCOPED_TRACE(phase);
-    std::unique_ptr<Mdx> fresh;
-    const std::string name = "fresh" + std::to_string(++built);
-    ASSERT_EQ(Mdx::Create(dir / (name + ".mdx"), name, true, TestLayout(), true, &fresh), DBIERR_NONE);
-    for (const TagDef& t : kTags) {
-      SCOPED_TRACE(t.name);
-      ASSERT_EQ(fresh->AddTag(t.name, t.key, t.cond, &table.Rewind()), DBIERR_NONE);
-      const auto want = Lines(WalkTag(*fresh, t.name));
-      EXPECT_EQ(Lines(WalkTag(*m, t.name)), want);
-      EXPECT_EQ(Lines(WalkTag(*m, t.name, true)), want);
-      std::uint64_t count = 0;
-      EXPECT_EQ(m->Count(t.name, &count), DBIERR_NONE);
-      EXPECT_EQ(count, want.size());
-      EXPECT_EQ(m->Check(t.name), DBIERR_NONE);
-    }
-  };
+  auto verify = [&](const std::string& phase) { ExpectTagsAsRebuilt(*m, dir, table, phase, built); };
   verify("built");
 
   // Appends and changes.
@@ -145,23 +149,7 @@ TEST_P(BatchAppend, TagsHoldWhatARebuildHolds) {
   for (const TagDef& t : kTags) ASSERT_EQ(m->AddTag(t.name, t.key, t.cond, &table.Rewind()), DBIERR_NONE) << t.name;
 
   int built = 0;
-  auto verify = [&](const std::string& phase) {
-    SCOPED_TRACE(phase);
-    std::unique_ptr<Mdx> fresh;
-    const std::string name = "fresh" + std::to_string(++built);
-    ASSERT_EQ(Mdx::Create(dir / (name + ".mdx"), name, true, TestLayout(), true, &fresh), DBIERR_NONE);
-    for (const TagDef& t : kTags) {
-      SCOPED_TRACE(t.name);
-      ASSERT_EQ(fresh->AddTag(t.name, t.key, t.cond, &table.Rewind()), DBIERR_NONE);
-      const auto want = Lines(WalkTag(*fresh, t.name));
-      EXPECT_EQ(Lines(WalkTag(*m, t.name)), want);
-      EXPECT_EQ(Lines(WalkTag(*m, t.name, true)), want);
-      std::uint64_t count = 0;
-      EXPECT_EQ(m->Count(t.name, &count), DBIERR_NONE);
-      EXPECT_EQ(count, want.size());
-      EXPECT_EQ(m->Check(t.name), DBIERR_NONE);
-    }
-  };
+  auto verify = [&](const std::string& phase) { ExpectTagsAsRebuilt(*m, dir, table, phase, built); };
   auto append = [&](const std::vector<std::vector<std::uint8_t>>& run, const std::string& phase) {
     std::vector<std::uint8_t> bytes;
     for (const auto& r : run) bytes.insert(bytes.end(), r.begin(), r.end());

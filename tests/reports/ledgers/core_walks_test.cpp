@@ -90,25 +90,10 @@ TEST_F(WalksTest, ValuesMadeWhenReadAreThoseMadeAtOnce) {
     int n = 0;
     for (bool more = gl.PrepareNextLedger(); more; more = gl.NextLedger()) {
       const std::string path = ArtefactPath(std::to_string(++n) + (whenRead ? "-read" : "-once") + ".csv");
-      gl.exportFileName = path;
-      std::filesystem::remove(path);
-      QuietEnvironment env;
-      reports::RenderContext context;
-      reports::ReportExportFile file;
-      context.exportFile = &file;
-      reports::FixedMetricsCanvas canvas;
-      reports::ReportInterpreter interpreter(context, canvas, gl, env);
-      if (!interpreter.BeginListWithTemplate(reports::ListSetup{}, layout)) return std::string("no run");
-      interpreter.RenderToEnd();
-      file.Close(context.exportSettings);
-      all += ReadText(path) + "\n--\n";
-      for (int p = 1; p <= context.store.PageCount(); ++p) {
-        for (const reports::PageRecord& r : *context.store.Page(p)) {
-          all += std::string(1, r.kind) + " " + std::to_string(r.n1) + " " + std::to_string(r.n2) + " " +
-                 std::to_string(r.n3) + " " + std::to_string(r.n4) + " " + std::string(r.text) + "\n";
-        }
-      }
-      all += "\n==\n";
+      std::string pages;
+      const std::string text = RunToExport(gl, layout, path, &pages);
+      if (text.empty()) return std::string("no run");
+      all += text + "\n--\n" + pages + "\n==\n";
     }
     return all;
   };

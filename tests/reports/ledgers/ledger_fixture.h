@@ -70,8 +70,10 @@ class QuietEnvironment : public reports::DossierReportEnvironment {
 };
 
 // Runs a prepared report to its end with a layout, its export written to `path`; the export's
-// text (empty when the layout could not begin).
-inline std::string RunToExport(ledgers::LedgerReport& report, const std::string& layout, const std::string& path) {
+// text (empty when the layout could not begin). `pages`, when given, receives every record of the
+// preview's pages, a line each.
+inline std::string RunToExport(ledgers::LedgerReport& report, const std::string& layout, const std::string& path,
+                               std::string* pages = nullptr) {
   report.exportFileName = path;
   std::filesystem::remove(path);
   QuietEnvironment env;
@@ -84,6 +86,12 @@ inline std::string RunToExport(ledgers::LedgerReport& report, const std::string&
   if (!interpreter.BeginListWithTemplate(setup, layout)) return {};
   interpreter.RenderToEnd();
   file.Close(context.exportSettings);
+  for (int p = 1; pages != nullptr && p <= context.store.PageCount(); ++p) {
+    for (const reports::PageRecord& r : *context.store.Page(p)) {
+      *pages += std::string(1, r.kind) + " " + std::to_string(r.n1) + " " + std::to_string(r.n2) + " " +
+                std::to_string(r.n3) + " " + std::to_string(r.n4) + " " + std::string(r.text) + "\n";
+    }
+  }
   return ReadText(path);
 }
 

@@ -423,14 +423,12 @@ struct LetterDate {
   }
 };
 
-// `items` put in the order `less` gives, where `groupOf` gives an integer that orders the items as
-// `less` does across groups and splits them into few groups (journal-months, dates): the groups
-// are placed by counting, then each is sorted unless already in order, as the lines of a
-// journal-month mostly are. Many groups: a plain sort. `less` orders every two items.
-template <typename T, typename GroupOf, typename Less>
-void SortByGroups(LargeVector<T>& items, GroupOf groupOf, Less less) {
+// The distinct groups of `items` in `groups`, sorted, when they are few (an eighth of the items
+// at most, past a thousand); false when they are not.
+template <typename T, typename GroupOf>
+bool FewGroups(const LargeVector<T>& items, GroupOf groupOf, std::vector<std::uint64_t>& groups) {
   const std::size_t most = items.size() / 8 + 1024;
-  std::vector<std::uint64_t> groups;
+  groups.clear();
   for (const T& t : items) {
     const std::uint64_t g = groupOf(t);
     if (!groups.empty() && groups.back() == g) continue;
@@ -438,14 +436,21 @@ void SortByGroups(LargeVector<T>& items, GroupOf groupOf, Less less) {
     if (groups.size() > 2 * most) {  // scattered: fewer once made distinct
       std::sort(groups.begin(), groups.end());
       groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
-      if (groups.size() > most) return std::sort(items.begin(), items.end(), less);
+      if (groups.size() > most) return false;
     }
   }
   std::sort(groups.begin(), groups.end());
   groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
-  if (groups.size() > most) return std::sort(items.begin(), items.end(), less);
+  return groups.size() <= most;
+}
+
+// Each item's group rank; `next` is left with where each group starts once the items are
+// placed by counting (next[r] for group r, moved on by the placing).
+template <typename T, typename GroupOf>
+LargeVector<std::uint32_t> GroupRanks(const LargeVector<T>& items, GroupOf groupOf,
+                                      const std::vector<std::uint64_t>& groups, std::vector<std::size_t>& next) {
   LargeVector<std::uint32_t> rank(items.size());
-  std::vector<std::size_t> next(groups.size() + 1, 0);
+  next.assign(groups.size() + 1, 0);
   std::uint64_t last = 0;
   std::uint32_t lastRank = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -458,17 +463,36 @@ void SortByGroups(LargeVector<T>& items, GroupOf groupOf, Less less) {
     ++next[lastRank + 1];
   }
   for (std::size_t r = 0; r < groups.size(); ++r) next[r + 1] += next[r];
+  return rank;
+}
+
+// Once placed, each group sorted unless already in order; next[r] is where group r ends.
+template <typename It, typename Less>
+void SortEachGroup(It begin, const std::vector<std::size_t>& next, std::size_t groups, Less less) {
+  std::size_t from = 0;
+  for (std::size_t r = 0; r < groups; ++r) {
+    const It b = begin + static_cast<std::ptrdiff_t>(from), e = begin + static_cast<std::ptrdiff_t>(next[r]);
+    if (!std::is_sorted(b, e, less)) std::sort(b, e, less);
+    from = next[r];
+  }
+}
+
+// `items` put in the order `less` gives, where `groupOf` gives an integer that orders the items as
+// `less` does across groups and splits them into few groups (journal-months, dates): the groups
+// are placed by counting, then each is sorted unless already in order, as the lines of a
+// journal-month mostly are. Many groups: a plain sort. `less` orders every two items.
+template <typename T, typename GroupOf, typename Less>
+void SortByGroups(LargeVector<T>& items, GroupOf groupOf, Less less) {
+  std::vector<std::uint64_t> groups;
+  if (!FewGroups(items, groupOf, groups)) return std::sort(items.begin(), items.end(), less);
+  std::vector<std::size_t> next;
+  const LargeVector<std::uint32_t> rank = GroupRanks(items, groupOf, groups, next);
   {
     LargeVector<T> placed(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) placed[next[rank[i]]++] = items[i];
     items.swap(placed);
   }
-  std::size_t from = 0;
-  for (std::size_t r = 0; r < groups.size(); ++r) {  // next[r] is now where group r ends
-    const auto b = items.begin() + static_cast<std::ptrdiff_t>(from), e = items.begin() + static_cast<std::ptrdiff_t>(next[r]);
-    if (!std::is_sorted(b, e, less)) std::sort(b, e, less);
-    from = next[r];
-  }
+  SortEachGroup(items.begin(), next, groups.size(), less);
 }
 
 // The order of `items` as SortByGroups would put them, without moving them: the numbers of the
@@ -477,53 +501,16 @@ template <typename T, typename GroupOf, typename Less>
 LargeVector<std::uint32_t> OrderByGroups(const LargeVector<T>& items, GroupOf groupOf, Less less) {
   LargeVector<std::uint32_t> order(items.size());
   auto byItems = [&items, &less](std::uint32_t a, std::uint32_t b) { return less(items[a], items[b]); };
-  const std::size_t most = items.size() / 8 + 1024;
   std::vector<std::uint64_t> groups;
-  bool scattered = false;
-  for (const T& t : items) {
-    const std::uint64_t g = groupOf(t);
-    if (!groups.empty() && groups.back() == g) continue;
-    groups.push_back(g);
-    if (groups.size() > 2 * most) {  // scattered: fewer once made distinct
-      std::sort(groups.begin(), groups.end());
-      groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
-      if (groups.size() > most) {
-        scattered = true;
-        break;
-      }
-    }
-  }
-  if (!scattered) {
-    std::sort(groups.begin(), groups.end());
-    groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
-    scattered = groups.size() > most;
-  }
-  if (scattered) {
+  if (!FewGroups(items, groupOf, groups)) {
     for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(), byItems);
     return order;
   }
-  LargeVector<std::uint32_t> rank(items.size());
-  std::vector<std::size_t> next(groups.size() + 1, 0);
-  std::uint64_t last = 0;
-  std::uint32_t lastRank = 0;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    const std::uint64_t g = groupOf(items[i]);
-    if (i == 0 || g != last) {
-      last = g;
-      lastRank = static_cast<std::uint32_t>(std::lower_bound(groups.begin(), groups.end(), g) - groups.begin());
-    }
-    rank[i] = lastRank;
-    ++next[lastRank + 1];
-  }
-  for (std::size_t r = 0; r < groups.size(); ++r) next[r + 1] += next[r];
+  std::vector<std::size_t> next;
+  const LargeVector<std::uint32_t> rank = GroupRanks(items, groupOf, groups, next);
   for (std::uint32_t i = 0; i < items.size(); ++i) order[next[rank[i]]++] = i;
-  std::size_t from = 0;
-  for (std::size_t r = 0; r < groups.size(); ++r) {  // next[r] is now where group r ends
-    const auto b = order.begin() + static_cast<std::ptrdiff_t>(from), e = order.begin() + static_cast<std::ptrdiff_t>(next[r]);
-    if (!std::is_sorted(b, e, byItems)) std::sort(b, e, byItems);
-    from = next[r];
-  }
+  SortEachGroup(order.begin(), next, groups.size(), byItems);
   return order;
 }
 
