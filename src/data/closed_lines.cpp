@@ -92,6 +92,25 @@ void FieldTextCopy::Add(int s, int t) {
                         static_cast<std::uint16_t>(std::max<int>(0, td.iUnits1)), std::max<int>(0, sd.iUnits2),
                         st == 'C' && tt == 'C',
                         st == 'N' && tt == 'N' && sd.iUnits1 == td.iUnits1 && sd.iUnits2 == td.iUnits2});
+  // Text fields of the same width, following each other in both records, join the run of the
+  // step before them: one check and one copy for them all.
+  Step& p = steps_.back();
+  if (!p.raw || p.sWidth != p.tWidth) {
+    runHead_ = kNoRun;
+    return;
+  }
+  if (runHead_ != kNoRun) {
+    Step& head = steps_[runHead_];
+    if (runHead_ + head.runSteps + 1 == steps_.size() && head.sOffset + head.runWidth == p.sOffset &&
+        head.tOffset + head.runWidth == p.tOffset) {
+      ++head.runSteps;
+      head.runWidth += p.sWidth;
+      return;
+    }
+  }
+  runHead_ = steps_.size() - 1;
+  p.runSteps = 1;
+  p.runWidth = p.sWidth;
 }
 
 bool FieldTextCopy::Put(int t, const char* text, std::uint8_t* target) const {
@@ -108,7 +127,14 @@ bool FieldTextCopy::Put(int t, const char* text, std::uint8_t* target) const {
 bool FieldTextCopy::Apply(const std::uint8_t* source, std::uint8_t* target) const {
   bool ok = true;
   std::string text;
-  for (const Step& p : steps_) {
+  for (std::size_t i = 0; i < steps_.size(); ++i) {
+    const Step& p = steps_[i];
+    if (p.runSteps > 1 && std::memchr(source + p.sOffset, 0, p.runWidth) == nullptr) {
+      // No zero byte in the run: each field's bytes go over whole, as below.
+      std::memcpy(target + p.tOffset, source + p.sOffset, p.runWidth);
+      i += p.runSteps - 1;
+      continue;
+    }
     if (p.raw) {
       // GetField's text is the field up to its trailing blanks and zero bytes, padded again;
       // PutField takes it up to a first zero byte: the bytes before the first zero byte.
