@@ -22,12 +22,24 @@ constexpr int kContextSave = 2010;
 // Sort records written with one engine call.
 constexpr std::uint32_t kBatch = 8192;
 
+// The record number as StrZero(r, 0) gives it (six digits, zero-filled), written into `out`
+// without a formatted print for the numbers of six digits at most.
+const char* RecordNumberText(std::uint32_t r, char (&out)[8]) {
+  if (r > 999999) return StrZero(static_cast<long>(r), 0);
+  for (int i = 5; i >= 0; --i, r /= 10) out[i] = static_cast<char>('0' + r % 10);
+  out[6] = 0;
+  return out;
+}
+
 // One sort record per physical line of the table, in physical order, made from the lines' bytes
 // as DeriveLigneTri makes it from the current line: `copy` holds its pairs, `blanks` the sort
 // fields whose line field has no place in the table.
 bool AppendSortRecordsFromBytes(Table& lines, char file, Table& c60, const FieldTextCopy& copy,
                                 const std::vector<int>& blanks, long& done, const std::function<void(long)>& step) {
   const std::string source(1, file);
+  char number[8];
+  const std::size_t length = std::min<std::size_t>(c60.cursorProps.iRecSize, c60.recordBuffer.size());
+  std::vector<std::uint8_t> start;
   bool ok = true;
   const bool scanned = ScanRecords(lines, [&](std::uint32_t r, const std::uint8_t* record) {
     if (!ok) return;
@@ -36,10 +48,17 @@ bool AppendSortRecordsFromBytes(Table& lines, char file, Table& c60, const Field
       return;
     }
     std::uint8_t* out = c60.recordBuffer.data();
-    // As DeriveLigneTri, a field that cannot be written leaves the record as it is.
-    copy.Put(LigneTri::TFIC, source.c_str(), out);
-    copy.Put(LigneTri::TREC, StrZero(static_cast<long>(r), 0), out);
-    for (int f : blanks) copy.Put(f, "", out);
+    // As DeriveLigneTri, a field that cannot be written leaves the record as it is. The blank
+    // record with its file and the fields the lines lack is the same for every line: made at the
+    // first, copied over the blank of the others.
+    if (start.empty()) {
+      copy.Put(LigneTri::TFIC, source.c_str(), out);
+      for (int f : blanks) copy.Put(f, "", out);
+      start.assign(out, out + length);
+    } else {
+      std::memcpy(out, start.data(), length);
+    }
+    copy.Put(LigneTri::TREC, RecordNumberText(r, number), out);
     copy.Apply(record, out);
     c60.QueueRecord(record[0] == '*');
     if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) ok = false;
@@ -92,6 +111,25 @@ void FieldTextCopy::Add(int s, int t) {
                         static_cast<std::uint16_t>(std::max<int>(0, td.iUnits1)), std::max<int>(0, sd.iUnits2),
                         st == 'C' && tt == 'C',
                         st == 'N' && tt == 'N' && sd.iUnits1 == td.iUnits1 && sd.iUnits2 == td.iUnits2});
+  // Text fields of the same width, following each other in both records, join the run of the
+  // step before them: one check and one copy for them all.
+  Step& p = steps_.back();
+  if (!p.raw || p.sWidth != p.tWidth) {
+    runHead_ = kNoRun;
+    return;
+  }
+  if (runHead_ != kNoRun) {
+    Step& head = steps_[runHead_];
+    if (runHead_ + head.runSteps + 1 == steps_.size() && head.sOffset + head.runWidth == p.sOffset &&
+        head.tOffset + head.runWidth == p.tOffset) {
+      ++head.runSteps;
+      head.runWidth += p.sWidth;
+      return;
+    }
+  }
+  runHead_ = steps_.size() - 1;
+  p.runSteps = 1;
+  p.runWidth = p.sWidth;
 }
 
 bool FieldTextCopy::Put(int t, const char* text, std::uint8_t* target) const {
@@ -108,7 +146,14 @@ bool FieldTextCopy::Put(int t, const char* text, std::uint8_t* target) const {
 bool FieldTextCopy::Apply(const std::uint8_t* source, std::uint8_t* target) const {
   bool ok = true;
   std::string text;
-  for (const Step& p : steps_) {
+  for (std::size_t i = 0; i < steps_.size(); ++i) {
+    const Step& p = steps_[i];
+    if (p.runSteps > 1 && std::memchr(source + p.sOffset, 0, p.runWidth) == nullptr) {
+      // No zero byte in the run: each field's bytes go over whole, as below.
+      std::memcpy(target + p.tOffset, source + p.sOffset, p.runWidth);
+      i += p.runSteps - 1;
+      continue;
+    }
     if (p.raw) {
       // GetField's text is the field up to its trailing blanks and zero bytes, padded again;
       // PutField takes it up to a first zero byte: the bytes before the first zero byte.

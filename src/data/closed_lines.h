@@ -35,11 +35,17 @@ class FieldTextCopy {
     int sDecimals;
     bool raw;         // text into text: bytes copied
     bool sameNumber;  // number into a number of the same width and decimals
+    // At the first step of a run of text fields of one width, contiguous in both records: the
+    // steps of the run and their bytes (0 elsewhere).
+    std::size_t runSteps = 0;
+    std::size_t runWidth = 0;
   };
+  static constexpr std::size_t kNoRun = static_cast<std::size_t>(-1);
   Table& source_;
   Table& target_;
   std::vector<Step> steps_;
   bool usable_ = true;
+  std::size_t runHead_ = kNoRun;  // the step whose run the next text field may join
 };
 
 // Appends the current record of the draft `c50` to the closed file `c40` by field names (the

@@ -216,6 +216,8 @@ bool DossierInvariants::CheckFromBlocks() {
   std::unordered_map<std::string, Sums> months, accounts, sections;
   std::vector<std::uint8_t> sortsOf[2];
   std::string kind, sense, month, journal, code;
+  std::string monthKey, lastMonthKey;
+  Sums* monthSums = nullptr;  // the sums of lastMonthKey (the map's elements stay where they are)
   for (int pass = 0; pass < 2; ++pass) {
     const bool closed = pass == 1;
     if (closed && !hasClosed) break;
@@ -235,7 +237,13 @@ bool DossierInvariants::CheckFromBlocks() {
       if (kind == "Z") {
         FieldTextOf(lines, fMonth, record, month);
         FieldTextOf(lines, fJournal, record, journal);
-        months[month + journal + (closed ? "C" : "B")].AddCents(sense, francs, euros);
+        // Lines of one journal-month mostly follow each other: their sums found once for the stretch.
+        monthKey.assign(month).append(journal).append(closed ? "C" : "B");
+        if (monthSums == nullptr || monthKey != lastMonthKey) {
+          monthSums = &months[monthKey];
+          lastMonthKey = monthKey;
+        }
+        monthSums->AddCents(sense, francs, euros);
         FieldTextOf(lines, fCode, record, code);
         accounts[code].AddCents(sense, francs, euros);
       } else if (kind == "W" || kind == "Y") {

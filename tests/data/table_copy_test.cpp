@@ -1,6 +1,9 @@
 // Copies between structures: record copy by prefixed names and table copy by field names.
 #include "data/table_copy.h"
 
+#include <cstring>
+
+#include "data/closed_lines.h"
 #include "data_test_util.h"
 
 using namespace data_test;
@@ -201,4 +204,69 @@ TEST_F(TableCopyTest, OneFieldMapCopiesEveryRecordOfThePair) {
     EXPECT_TRUE(memo == row.memo) << "memos are copied whole";
   }
   EXPECT_TRUE(Boxes().empty());
+}
+
+// The copy from a record's bytes takes the text fields of one width that follow each other in
+// both records with one check and one copy: the bytes are those of the field-by-field copy, a
+// zero byte anywhere in such a stretch cutting its own field only (the rest of it blanks), a
+// wider target, a number or a gap in the target ending the stretch.
+TEST_F(TableCopyTest, TextFieldsFollowingEachOtherAreCopiedAsTheFieldByFieldCopyDoes) {
+  const TableStructure from{TableKind::Unknown,
+                            "S*",
+                            {{"A", 'C', 4, 0}, {"B", 'C', 6, 0}, {"C", 'C', 6, 0}, {"D", 'C', 3, 0},
+                             {"E", 'N', 8, 2}, {"F", 'C', 5, 0}, {"G", 'C', 5, 0}},
+                            {}};
+  const TableStructure to{TableKind::Unknown,
+                          "T*",
+                          {{"A", 'C', 4, 0}, {"B", 'C', 6, 0}, {"C", 'C', 6, 0}, {"D", 'C', 5, 0},
+                           {"E", 'N', 8, 2}, {"F", 'C', 5, 0}, {"X", 'C', 2, 0}, {"G", 'C', 5, 0}},
+                          {}};
+  Create(from, File("runsrc"));
+  Create(to, File("rundst"));
+  Table& s = *TableCXX;
+  Table& d = *TableC70;
+  ASSERT_TRUE(s.OpenShared(File("runsrc"), ""));
+  ASSERT_TRUE(d.OpenShared(File("rundst"), ""));
+  FieldTextCopy copy(s, d);
+  const int targets[] = {1, 2, 3, 4, 5, 6, 8};
+  for (int f = 1; f <= 7; ++f) copy.Add(f, targets[f - 1]);
+  ASSERT_TRUE(copy.usable());
+
+  // A source record of the field texts given (a zero byte written as '~'), and the target field
+  // texts the copy gives, X left as it was.
+  auto run = [&](const std::vector<std::string>& texts) {
+    std::vector<std::uint8_t> record(s.recordBuffer.size(), ' ');
+    for (int f = 1; f <= 7; ++f) {
+      std::string text = texts[static_cast<std::size_t>(f - 1)];
+      for (char& c : text)
+        if (c == '~') c = '\0';
+      std::memcpy(record.data() + s.nativeFields[static_cast<std::size_t>(f - 1)].iOffset, text.data(), text.size());
+    }
+    std::vector<std::uint8_t> out(d.recordBuffer.size(), '#');
+    EXPECT_TRUE(copy.Apply(record.data(), out.data()));
+    std::vector<std::string> got;
+    for (const dbase::FLDDesc& f : d.nativeFields)
+      got.emplace_back(reinterpret_cast<const char*>(out.data()) + f.iOffset, static_cast<std::size_t>(f.iUnits1));
+    return got;
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::string> texts;
+    std::vector<std::string> fields;
+  };
+  const Case cases[] = {
+      {"plain texts",
+       {"ABCD", "bbbbbb", "cc cc ", "ddd", "   12.50", "fffff", "ggggg"},
+       {"ABCD", "bbbbbb", "cc cc ", "ddd  ", "   12.50", "fffff", "##", "ggggg"}},
+      {"a zero byte in the middle field of the first stretch",
+       {"ABCD", "bb~bbb", "cccccc", "ddd", "    1.00", "fffff", "ggggg"},
+       {"ABCD", "bb    ", "cccccc", "ddd  ", "    1.00", "fffff", "##", "ggggg"}},
+      {"a zero byte at the start of the first field",
+       {"~BCD", "bbbbbb", "cccccc", "d~d", "    1.00", "f~fff", "~gggg"},
+       {"    ", "bbbbbb", "cccccc", "d    ", "    1.00", "f    ", "##", "     "}},
+      {"a zero byte in the last byte of the stretch",
+       {"ABCD", "bbbbbb", "ccccc~", "ddd", "    1.00", "fffff", "gggg~"},
+       {"ABCD", "bbbbbb", "ccccc ", "ddd  ", "    1.00", "fffff", "##", "gggg "}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(run(c.texts), c.fields) << c.what;
 }
