@@ -22,22 +22,12 @@ constexpr int kContextSave = 2010;
 // Sort records written with one engine call.
 constexpr std::uint32_t kBatch = 8192;
 
-// The record number as StrZero(r, 0) gives it (six digits, zero-filled), written into `out`
-// without a formatted print for the numbers of six digits at most.
-const char* RecordNumberText(std::uint32_t r, char (&out)[8]) {
-  if (r > 999999) return StrZero(static_cast<long>(r), 0);
-  for (int i = 5; i >= 0; --i, r /= 10) out[i] = static_cast<char>('0' + r % 10);
-  out[6] = 0;
-  return out;
-}
-
 // One sort record per physical line of the table, in physical order, made from the lines' bytes
 // as DeriveLigneTri makes it from the current line: `copy` holds its pairs, `blanks` the sort
 // fields whose line field has no place in the table.
 bool AppendSortRecordsFromBytes(Table& lines, char file, Table& c60, const FieldTextCopy& copy,
                                 const std::vector<int>& blanks, long& done, const std::function<void(long)>& step) {
   const std::string source(1, file);
-  char number[8];
   const std::size_t length = std::min<std::size_t>(c60.cursorProps.iRecSize, c60.recordBuffer.size());
   std::vector<std::uint8_t> start;
   bool ok = true;
@@ -58,7 +48,7 @@ bool AppendSortRecordsFromBytes(Table& lines, char file, Table& c60, const Field
     } else {
       std::memcpy(out, start.data(), length);
     }
-    copy.Put(LigneTri::TREC, RecordNumberText(r, number), out);
+    copy.Put(LigneTri::TREC, StrZero(static_cast<long>(r), 0), out);
     copy.Apply(record, out);
     c60.QueueRecord(record[0] == '*');
     if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) ok = false;

@@ -1,10 +1,10 @@
 #include "data/draft_lines.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "data/account_totals.h"
+#include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "runtime/numbers.h"
@@ -39,59 +39,14 @@ bool PutText(Table& c50, int field, const char* text) {
   return true;
 }
 
-// StrZero(value, 0) (six digits, zeros in front) of a record number or group, made without
-// the formatted print; any other value goes through StrZero.
-struct SixDigits {
-  char text[7];
-  explicit SixDigits(long value) {
-    if (value < 0 || value > 999999) {
-      std::memcpy(text, StrZero(value, 0), 6);
-    } else {
-      for (int i = 5; i >= 0; --i, value /= 10) text[i] = static_cast<char>('0' + value % 10);
-    }
-    text[6] = 0;
-  }
-};
-
-// The sort record being appended for the line whose record c50's buffer holds (its number in
-// c50.recordNumber): what DeriveLigneTri puts there, each text copied from the line's bytes (up to a NUL,
-// blanks after it, cut or filled to the sort field's width) without reading it back through the
-// table. Tables whose fields are not all of text go through DeriveLigneTri.
-bool DeriveSortRecord(Table& c50, Table& c60) {
-  auto textField = [](Table& t, int field) -> const dbase::FLDDesc* {
-    if (field < 1 || field > t.FieldCount()) return nullptr;
-    const dbase::FLDDesc& d = t.nativeFields[static_cast<std::size_t>(field - 1)];
-    const std::size_t width = static_cast<std::size_t>(d.iUnits1 > 0 ? d.iUnits1 : 0);
-    return d.iFldType == 'C' && d.iOffset + width <= t.recordBuffer.size() ? &d : nullptr;
-  };
-  if (c60.appending == 0 || c50.recordNumber == 0) return DeriveLigneTri(c50, T::kDraft, c60);
-  for (const auto& [sortField, draftField] : T::DerivedFields())
-    if (textField(c60, sortField) == nullptr || textField(c50, draftField) == nullptr)
-      return DeriveLigneTri(c50, T::kDraft, c60);
-  const char source[2] = {T::kDraft, 0};
-  const SixDigits recno(static_cast<long>(c50.recordNumber));
-  if (!(c60.PutField(T::TFIC, source) && c60.PutField(T::TREC, recno.text))) return false;
-  for (const auto& [sortField, draftField] : T::DerivedFields()) {
-    const dbase::FLDDesc& from = *textField(c50, draftField);
-    const dbase::FLDDesc& to = *textField(c60, sortField);
-    const auto* text = reinterpret_cast<const char*>(c50.recordBuffer.data() + from.iOffset);
-    const std::size_t n = std::min(strnlen(text, static_cast<std::size_t>(from.iUnits1)),
-                                   static_cast<std::size_t>(to.iUnits1));
-    std::uint8_t* raw = c60.recordBuffer.data() + to.iOffset;
-    std::memcpy(raw, text, n);
-    std::memset(raw + n, ' ', static_cast<std::size_t>(to.iUnits1) - n);
-  }
-  return true;
-}
-
 // The fields of a new line put into the record being appended to C50, its group given.
 bool FillLine(Table& c50, const NewDraftLine& line, const std::string& account, long group) {
-  const SixDigits groupText(group);
+  const std::string groupText = StrZero(group, 0);
   const char sense[2] = {line.sense == 'D' ? 'D' : 'C', 0};
   const char currency[2] = {line.entryCurrency, 0};
   bool ok = PutText(c50, L::BCLE, "Z") && PutText(c50, L::BMOIS, line.month.c_str()) &&
             PutText(c50, L::BJAL, line.journal.c_str()) && PutText(c50, L::BPIECE, line.piece.c_str()) &&
-            PutText(c50, L::BREC, groupText.text) && PutText(c50, L::BNUM, "0001") &&
+            PutText(c50, L::BREC, groupText.c_str()) && PutText(c50, L::BNUM, "0001") &&
             PutText(c50, L::BNUMA, "0001") && PutText(c50, L::BJOUR, line.day.c_str()) &&
             PutText(c50, L::BCODE, account.c_str()) && PutText(c50, L::BCLIB, line.labelCode.c_str()) &&
             PutText(c50, L::BLIB, line.label.c_str()) && c50.PutFieldNum(L::BMONTANTE, line.euros) &&
@@ -170,17 +125,9 @@ std::string DraftHeaderCode(const std::string& month, const std::string& journal
   return month + (journal + "   ").substr(0, 3) + "B";
 }
 
-long long CentsOf(double amount) {
-  if (std::fabs(amount) < 1e12) {
-    const long long cents = std::llround(amount * 100.0);
-    if (FromCents(cents) == amount) return cents;
-  }
-  return ToCents(amount);
-}
-
 void DraftTotals::Add(const NewDraftLine& line, const std::string& account) {
   const bool debit = line.sense == 'D';
-  const long long francs = CentsOf(line.francs), euros = CentsOf(line.euros);
+  const long long francs = ToCents(line.francs), euros = ToCents(line.euros);
   accounts[account].Add(debit, francs, euros);
   headers[DraftHeaderCode(line.month, line.journal)].Add(debit, francs, euros);
 }
@@ -217,10 +164,14 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
     CancelAppended(c50, c60, written);
     return DraftWrite::Failed;
   };
-  // The records of the batch as queued.
+  // The records of the batch as queued, their sort records made from these bytes rather than
+  // from the lines read again (the copy writes what DeriveLigneTri writes).
   const std::size_t size = c50.cursorProps.iRecBufSize;
   std::vector<std::uint8_t> batch;
   batch.reserve(std::min(lines.size(), kDraftBatchLines) * size);
+  FieldTextCopy sortCopy(c50, c60);
+  for (const auto& [sortField, draftField] : T::DerivedFields()) sortCopy.Add(draftField, sortField);
+  const char source[2] = {T::kDraft, 0};
   for (std::size_t from = 0; from < lines.size(); from += kDraftBatchLines) {
     const std::size_t to = std::min(lines.size(), from + kDraftBatchLines);
     // Each line its own group: the draft's record count at its append.
@@ -241,13 +192,17 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
     if (!c50.AppendQueued(&first) || first == 0) return fail();
     const std::size_t batchStart = written.size();
     for (std::size_t i = from; i < to; ++i) written.push_back(first + static_cast<std::uint32_t>(i - from));
-    // The sort records of the batch, derived from the lines as written: their records are
-    // the bytes queued, put back in the line table's buffer rather than read again.
+    // The sort records of the batch, derived from the lines as written.
     for (std::size_t i = from; i < to; ++i) {
-      std::memcpy(c50.recordBuffer.data(), batch.data() + (i - from) * size, size);
-      c50.recordNumber = written[batchStart + i - from];
+      const std::uint32_t recno = written[batchStart + i - from];
       bool ok = c60.AppendBlank();
-      ok = ok && DeriveSortRecord(c50, c60);
+      if (ok && sortCopy.usable()) {
+        std::uint8_t* out = c60.recordBuffer.data();
+        ok = sortCopy.Put(T::TFIC, source, out) && sortCopy.Put(T::TREC, StrZero(static_cast<long>(recno), 0), out) &&
+             sortCopy.Apply(batch.data() + (i - from) * size, out);
+      } else if (ok) {
+        ok = c50.GoTo(static_cast<long>(recno)) && DeriveLigneTri(c50, T::kDraft, c60);
+      }
       if (ok && !lines[i].pendingMark.empty()) ok = c60.PutField(T::TLETP, lines[i].pendingMark.c_str());
       c60.QueueRecord(false);
       if (!ok) {

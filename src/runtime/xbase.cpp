@@ -174,7 +174,13 @@ char* StrInt(int value, int n) {
 
 char* StrZero(long value, int n) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%6ld", value);
+  if (value >= 0 && value <= 999999) {
+    // The common case (record numbers, groups), written without the formatted print.
+    long rest = value;
+    for (int i = 5; i >= 0; --i, rest /= 10) buf[i] = static_cast<char>('0' + rest % 10);
+  } else {
+    std::snprintf(buf, sizeof buf, "%6ld", value);
+  }
   buf[6] = 0;
   int i = 0;
   while (buf[i] == ' ') buf[i++] = '0';

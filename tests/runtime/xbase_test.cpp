@@ -9,6 +9,10 @@ TEST_F(TextFunctions, CuttingAndPadding) {
       {"SubStr to end", SubStr("ABC", 2, 0), "BC"},
       {"Upper accents", Upper("\xE9t\xE9 \x9C"), "\xC9T\xC9 \x8C"},
       {"StrZero -12/0", StrZero(-12, 0), "-00012"},
+      {"StrZero 0/0", StrZero(0, 0), "000000"},
+      {"StrZero 42/3", StrZero(42, 3), "042"},
+      {"StrZero 999999/0", StrZero(999999, 0), "999999"},
+      {"StrZero 1000000/0", StrZero(1000000, 0), "100000"},
   };
   for (const auto& r : rows) EXPECT_EQ(r.got, r.expected) << r.what;
   // Empty results of these come from the shared empty text, not the ring.
