@@ -54,10 +54,6 @@ struct DraftTotals {
   DraftTotals& operator+=(const DraftTotals& o);
   bool Empty() const { return accounts.empty() && headers.empty(); }
 };
-// ToCents of an amount: one that is a whole number of cents already (as the imports and the
-// conversions make them) is that number without the rounding through text; any other goes
-// through it.
-long long CentsOf(double amount);
 
 // The header code of a line's journal-month.
 std::string DraftHeaderCode(const std::string& month, const std::string& journal);

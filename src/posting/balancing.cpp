@@ -91,12 +91,12 @@ Pair AccountBalanceWithoutLine(Table& c20, const std::string& account, const Lin
 // rounding.
 long long ToEuros(long long francs, double rate) {
   if (!(rate > 0)) return 0;
-  return CentsOf(Round(2, FromCents(francs) / rate));
+  return ToCents(Round(2, FromCents(francs) / rate));
 }
 
 long long ToFrancs(long long euros, double rate) {
   if (!(rate > 0)) return 0;
-  return CentsOf(Round(2, FromCents(euros) * rate));
+  return ToCents(Round(2, FromCents(euros) * rate));
 }
 
 BalancingLine LineTaking(long long balanceF, long long balanceE, bool euros, bool convert, double rate) {

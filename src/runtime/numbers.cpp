@@ -162,6 +162,14 @@ bool AmountsEqual(double a, double b) {
 
 double Abs(double value) { return std::fabs(value); }
 
-long long ToCents(double amount) { return std::llround(Round(2, amount) * 100.0); }
+long long ToCents(double amount) {
+  // An amount that is a whole number of cents already (as most are) is that number, without
+  // the rounding through text.
+  if (std::fabs(amount) < 1e12) {
+    const long long cents = std::llround(amount * 100.0);
+    if (FromCents(cents) == amount) return cents;
+  }
+  return std::llround(Round(2, amount) * 100.0);
+}
 
 double FromCents(long long cents) { return static_cast<double>(cents) / 100.0; }
