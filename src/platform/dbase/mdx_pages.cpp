@@ -45,27 +45,24 @@ DBIResult ReadExact(int fd, void* buf, std::size_t n, off_t off) {
 }
 
 DBIResult WriteExact(int fd, const void* buf, std::size_t n, off_t off) {
-  if (const DBIResult fault = BeforeWrite(fd, off + static_cast<off_t>(n)); fault != DBIERR_NONE) return fault;
-  const auto* p = static_cast<const std::uint8_t*>(buf);
-  while (n > 0) {
-    const ssize_t r = ::pwrite(fd, p, n, off);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return ErrnoResult(errno);
-    }
-    p += r;
-    n -= static_cast<std::size_t>(r);
-    off += r;
-  }
-  return DBIERR_NONE;
+  const iovec part{const_cast<void*>(buf), n};
+  return WriteExactV(fd, &part, 1, off);
 }
 
 DBIResult WriteExactV(int fd, const iovec* parts, int count, off_t off) {
   std::size_t n = 0;
   for (int i = 0; i < count; ++i) n += parts[i].iov_len;
   if (const DBIResult fault = BeforeWrite(fd, off + static_cast<off_t>(n)); fault != DBIERR_NONE) return fault;
-  std::vector<iovec> left(parts, parts + count);
-  iovec* at = left.data();
+  // The parts are advanced as they are written: a copy of them, on the stack for a run of pages.
+  iovec few[64];
+  std::vector<iovec> many;
+  iovec* at = few;
+  if (count <= 64) {
+    std::copy(parts, parts + count, few);
+  } else {
+    many.assign(parts, parts + count);
+    at = many.data();
+  }
   int remaining = count;
   while (remaining > 0) {
     const ssize_t r = ::pwritev(fd, at, remaining, off);
