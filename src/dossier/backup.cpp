@@ -14,6 +14,7 @@
 #include "dossier/backup_settings.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/restore_files.h"
 #include "dossier/dossier_slots.h"
 #include "dossier/rebuild_indexes.h"
 #include "framework/dialog_bases.h"
@@ -168,6 +169,29 @@ void ConfirmEnd(int textId, const std::string& note) {
     // A test that queued no further answer must not hang.
     if (gui::ModalSeam::TestMode() && gui::ModalSeam::PendingAnswers() == 0) return;
   }
+}
+
+// A string of the table with "%1" replaced.
+std::string FillString(int id, const std::string& value) {
+  std::string text = LoadStr(id);
+  const std::size_t at = text.find("%1");
+  if (at != std::string::npos) text.replace(at, 2, value);
+  return text;
+}
+
+// A message as one log line: its lines joined by " / ", blank ones dropped.
+std::string OneLine(const std::string& text) {
+  std::string out, line;
+  auto flush = [&] {
+    const std::string t = AllTrim(line.c_str());
+    if (!t.empty()) out += (out.empty() ? "" : " / ") + t;
+    line.clear();
+  };
+  for (char c : text) {
+    if (c == '\n') flush(); else line += c;
+  }
+  flush();
+  return out;
 }
 
 void Reopen() {
@@ -421,18 +445,19 @@ bool BuildBackupCommand(const BackupRequest& request, ExternalCommand& command) 
   return true;
 }
 
-bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand& command) {
+bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand& command, const std::string& into) {
   command = ExternalCommand{};
   const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(method)));
   const std::string code = Code();
+  const std::string target = into.empty() ? DossierFolder : WithSeparator(into);
   if (IsBatchMethod(m)) {
     AddBatch(command, m, true);
-    command.argv.push_back(DossierFolder);
+    command.argv.push_back(target);
     command.argv.push_back(code);
     if (!IsBlank(chosen)) command.argv.push_back(m == '7' ? chosen : WithSeparator(chosen));
   } else if (m == '2') {
     AddBatch(command, m, true);
-    command.argv.push_back(DossierFolder);
+    command.argv.push_back(target);
     command.argv.push_back(code);
     // The chosen folder whole: a path cut to its first 11 characters would
     // name another folder.
@@ -587,6 +612,10 @@ void CmRestaurationDossier() {
   const std::string code = Code();
   bool cancelled = false;
   ExternalCommand command;
+  // A batch file unpacks the backup into a work folder of its own; the dossier's files are
+  // taken from there once checked (a user's procedure writes where it is told).
+  const bool checked = IsBatchMethod(m) || m == '2';
+  std::string chosen, work;
 
   if (IsBatchMethod(m) || m == '2') {
     std::string path;
@@ -600,7 +629,7 @@ void CmRestaurationDossier() {
     if (!ChooseDossierBackup(Owner(), path, m, code)) {
       cancelled = true;
     } else {
-      BuildRestoreCommand(m, path, command);
+      chosen = path;
       if (m == '7') {
         const std::string quoted = "\"" + path + "\"";
         const std::string text = LoadStr(2986) + code + LoadStr(2987) + quoted + LoadStr(2988) + "\"" +
@@ -609,7 +638,17 @@ void CmRestaurationDossier() {
                                     gui::MB_YESNO | gui::MB_ICONINFORMATION) != gui::IDYES;
       }
     }
-  } else {
+  }
+  if (!cancelled && checked) {
+    work = MakeRestoreWorkFolder(DossierFolder);
+    if (work.empty()) {
+      gui::MessageBeep(0);
+      gui::MessageBox(Owner(), FillString(19961, DossierFolder), LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+      cancelled = true;
+    } else {
+      BuildRestoreCommand(m, chosen, command, work);
+    }
+  } else if (!cancelled) {
     BuildRestoreCommand(m, "", command);
   }
 
@@ -634,17 +673,42 @@ void CmRestaurationDossier() {
     PutLogBack(false);
   } else {
     const std::string logLine = "Restauration '" + std::string(1, m) + "' - " + command.logText;
-    const std::string failure = FailureNote("La Restauration", run, logLine);
+    std::string failure = FailureNote("La Restauration", run, logLine);
+    if (checked && !failure.empty()) failure += LoadStr(19962);
     ConfirmEnd(2269, failure);
+    std::string outcome;
+    bool refused = false;
+    if (checked && run.exitStatus == 0) {
+      const RestoreSelection selection = SelectRestoredFiles(work, code);
+      std::string error;
+      if (!selection.refusal.empty()) {
+        outcome = selection.refusal;
+        refused = true;
+      } else if (!InstallRestoredFiles(work, DossierFolder, selection, &error)) {
+        // Some files are in place, others not: the marker stays for the next opening.
+        outcome = error;
+        refused = true;
+        restoring->Keep();
+      } else {
+        outcome = RestoreReport(code, selection);
+      }
+    }
     PutDossierFileModesBack(modes);
     // The log brought back by the restore gives way to the station's own.
     PutLogBack(true);
     WriteLog(logLine);
     LogFailure("Restauration '" + std::string(1, m) + "' - ", run);
+    if (!outcome.empty()) {
+      WriteLog("Restauration '" + std::string(1, m) + "' - " + OneLine(outcome));
+      if (refused) gui::MessageBeep(0);
+      gui::MessageBox(Owner(), outcome, LoadStr(2991) + code + "'",
+                      gui::MB_OK | (refused ? gui::MB_ICONSTOP : gui::MB_ICONINFORMATION));
+    }
     if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
     UseStoredWorkingDate = true;
   }
   restoring.reset();
+  RemoveRestoreWorkFolder(work);
   Reopen();
 }
 

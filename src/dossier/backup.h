@@ -73,8 +73,11 @@ struct BackupRequest {
 };
 bool BuildBackupCommand(const BackupRequest& request, ExternalCommand& command);
 // `chosen`: the chooser's result (the backup's folder, or for method 7 the
-// archive itself); ignored by methods A, Z and P.
-bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand& command);
+// archive itself); ignored by methods A, Z and P. `into`: the folder the
+// batch file puts the backup's files in (the restore's work folder; "" for
+// the dossier folder).
+bool BuildRestoreCommand(char method, const std::string& chosen, ExternalCommand& command,
+                         const std::string& into = "");
 
 // The "NUVSAUVE" value: the default target with the code and the stamp.
 std::string NuvSauveValue(const std::string& stamp);

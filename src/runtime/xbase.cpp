@@ -87,7 +87,8 @@ char* NextRingSlot(std::size_t length) {
 
 char* RingCopy(std::string_view text) {
   char* s = NextRingSlot(text.size());
-  std::memcpy(s, text.data(), text.size());
+  // An empty view may hold no address at all, which memcpy must not be given.
+  if (!text.empty()) std::memcpy(s, text.data(), text.size());
   s[text.size()] = 0;
   return s;
 }

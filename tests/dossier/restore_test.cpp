@@ -66,8 +66,9 @@ TEST_F(RestoreTest, RoundTripsGiveTheDossierBackByteForByte) {
     EXPECT_EQ(log.rfind(logBefore, 0), 0u);
     EXPECT_NE(log.find(std::string("Restauration '") + c.method + "' - ", logBefore.size()), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(platform::DiskPath(folder_ + "c_lgab.tmp")));
-    // Shown: the chooser and the wait, no text describing the restore.
-    EXPECT_EQ(ModalSeam::Shown().size(), 2u);
+    // Shown: the chooser, the wait and what was restored.
+    ASSERT_EQ(ModalSeam::Shown().size(), 3u);
+    EXPECT_NE(ModalSeam::Shown()[2].text.find("   c70ab.dbf\n"), std::string::npos) << ModalSeam::Shown()[2].text;
     EXPECT_TRUE(UseStoredWorkingDate);
     EXPECT_EQ(reopened_, 2);
     EXPECT_TRUE(DossierLockTable->isOpen);

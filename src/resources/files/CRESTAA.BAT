@@ -1,30 +1,23 @@
 #!/bin/sh
 # Restore of a dossier from the ZIP archive that CSAUVEA.BAT wrote, read by
 # unzip, which checks every file's CRC.
-#   $1 dossier folder (ending with "/")   $2 dossier code
-#   $3 folder holding "ZEL" + code + ".ZIP"
-# The archive is tested and unpacked aside first; the dossier's files are
-# replaced only when it unpacked whole, each by one rename. Method Z runs this
+#   $1 the program's work folder for this restore (ending with "/"): the
+#      archive is unpacked there, and the program takes the dossier's own
+#      files from it once checked
+#   $2 dossier code   $3 folder holding "ZEL" + code + ".ZIP"
+# The archive is tested whole before anything is unpacked. Method Z runs this
 # file too.
 set -u
 folder=$1
 code=$2
 from=${3:-}
-[ -n "$folder" ] && [ -n "$code" ] && [ -n "$from" ] || { echo "CRESTAA: arguments missing" >&2; exit 2; }
-command -v unzip >/dev/null 2>&1 || { echo "CRESTAA: unzip is not installed (package unzip)" >&2; exit 3; }
+[ -n "$folder" ] && [ -n "$code" ] && [ -n "$from" ] || { echo "CRESTAA: arguments manquants" >&2; exit 2; }
+command -v unzip >/dev/null 2>&1 || { echo "CRESTAA: unzip n'est pas installé (paquet unzip)" >&2; exit 3; }
 archive=$(find "$from" -maxdepth 1 -type f -iname "ZEL${code}.zip" | head -n 1)
-[ -n "$archive" ] || { echo "CRESTAA: no backup of ${code} in ${from}" >&2; exit 1; }
-work=$(mktemp -d "${folder%/}/.crestaa.XXXXXX") || exit 1
+[ -n "$archive" ] || { echo "CRESTAA: aucune sauvegarde de ${code} dans ${from}" >&2; exit 1; }
 # Only plain names are taken from the archive: nothing is written outside the work folder.
-if unzip -tq "$archive" >/dev/null 2>&1 && unzip -qq -j -o "$archive" -d "$work"; then
-  status=0
-  for f in "$work"/* "$work"/.[!.]*; do
-    [ -f "$f" ] || continue
-    mv -f -- "$f" "${folder%/}/$(basename -- "$f")" || status=1
-  done
-else
-  echo "CRESTAA: the archive ${archive} is damaged" >&2
-  status=1
+if unzip -tq "$archive" >/dev/null 2>&1 && unzip -qq -j -o "$archive" -d "$folder" >/dev/null 2>&1; then
+  exit 0
 fi
-rm -rf -- "$work"
-exit $status
+echo "CRESTAA: l'archive ${archive} est endommagée" >&2
+exit 1

@@ -1,13 +1,15 @@
 #!/bin/sh
 # Restore of a dossier from the copies that CSAUVEW.BAT made: each
-# "-SauveW" file of the dossier goes back under its own name, by one rename.
-#   $1 dossier folder (ending with "/")   $2 dossier code
-#   $3 folder holding the copies
+# "-SauveW" file of the dossier is copied under its own name.
+#   $1 the program's work folder for this restore (ending with "/"): the
+#      copies go there, and the program takes the dossier's own files from
+#      it once checked
+#   $2 dossier code   $3 folder holding the copies
 set -u
 folder=$1
 code=$2
 from=${3:-}
-[ -n "$folder" ] && [ -n "$code" ] && [ -n "$from" ] || { echo "CRESTAW: arguments missing" >&2; exit 2; }
+[ -n "$folder" ] && [ -n "$code" ] && [ -n "$from" ] || { echo "CRESTAW: arguments manquants" >&2; exit 2; }
 lcode=$(printf '%s' "$code" | tr 'A-Z' 'a-z')
 status=0
 found=0
@@ -21,8 +23,7 @@ for f in "${from%/}"/*; do
   base=${name%.*}
   original="${base%-*}.${name##*.}"
   found=1
-  cp -p -- "$f" "${folder%/}/.${original}.partial" &&
-    mv -f -- "${folder%/}/.${original}.partial" "${folder%/}/${original}" || status=1
+  cp -p -- "$f" "${folder%/}/${original}" || { echo "CRESTAW: la copie ${name} n'a pas pu être lue" >&2; status=1; }
 done
-[ $found -eq 1 ] || { echo "CRESTAW: no copy of ${code} in ${from}" >&2; exit 1; }
+[ $found -eq 1 ] || { echo "CRESTAW: aucune copie de ${code} dans ${from}" >&2; exit 1; }
 exit $status

@@ -10,16 +10,16 @@
 set -u
 folder=$1
 code=$2
-[ -n "$folder" ] && [ -n "$code" ] || { echo "CSAUVE9: dossier folder or code missing" >&2; exit 2; }
+[ -n "$folder" ] && [ -n "$code" ] || { echo "CSAUVE9: dossier ou code manquant" >&2; exit 2; }
 shift 2
-[ $# -gt 0 ] || { echo "CSAUVE9: no target given" >&2; exit 2; }
-command -v lha >/dev/null 2>&1 || { echo "CSAUVE9: lha is not installed (package jlha-utils)" >&2; exit 3; }
-command -v lhasa >/dev/null 2>&1 || { echo "CSAUVE9: lhasa is not installed (package lhasa)" >&2; exit 3; }
+[ $# -gt 0 ] || { echo "CSAUVE9: aucune destination" >&2; exit 2; }
+command -v lha >/dev/null 2>&1 || { echo "CSAUVE9: lha n'est pas installé (paquet jlha-utils)" >&2; exit 3; }
+command -v lhasa >/dev/null 2>&1 || { echo "CSAUVE9: lhasa n'est pas installé (paquet lhasa)" >&2; exit 3; }
 start=$(pwd)
-cd -- "$folder" || { echo "CSAUVE9: no dossier folder ${folder}" >&2; exit 2; }
+cd -- "$folder" || { echo "CSAUVE9: pas de dossier ${folder}" >&2; exit 2; }
 # The dossier's files: "c", two characters, the code, any extension.
 names=$(find . -maxdepth 1 -type f -iname "c??${code}.*" -printf '%f\n' | sort)
-[ -n "$names" ] || { echo "CSAUVE9: no file of dossier ${code} in ${folder}" >&2; exit 1; }
+[ -n "$names" ] || { echo "CSAUVE9: aucun fichier du dossier ${code} dans ${folder}" >&2; exit 1; }
 count=$(printf '%s\n' "$names" | wc -l)
 status=0
 for target in "$@"; do
@@ -34,7 +34,7 @@ for target in "$@"; do
      tested=$(lhasa t "$partial" 2>&1) && [ "$(printf '%s\n' "$tested" | grep -c -- '- Tested')" -eq "$count" ]; then
     mv -f -- "$partial" "$archive" || status=1
   else
-    echo "CSAUVE9: the archive ${archive} could not be written" >&2
+    echo "CSAUVE9: l'archive ${archive} n'a pas pu être écrite" >&2
     rm -f -- "$partial"
     status=1
   fi

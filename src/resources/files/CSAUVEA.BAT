@@ -9,16 +9,16 @@
 set -u
 folder=$1
 code=$2
-[ -n "$folder" ] && [ -n "$code" ] || { echo "CSAUVEA: dossier folder or code missing" >&2; exit 2; }
+[ -n "$folder" ] && [ -n "$code" ] || { echo "CSAUVEA: dossier ou code manquant" >&2; exit 2; }
 shift 2
-[ $# -gt 0 ] || { echo "CSAUVEA: no target given" >&2; exit 2; }
-command -v zip >/dev/null 2>&1 || { echo "CSAUVEA: zip is not installed (package zip)" >&2; exit 3; }
-command -v unzip >/dev/null 2>&1 || { echo "CSAUVEA: unzip is not installed (package unzip)" >&2; exit 3; }
+[ $# -gt 0 ] || { echo "CSAUVEA: aucune destination" >&2; exit 2; }
+command -v zip >/dev/null 2>&1 || { echo "CSAUVEA: zip n'est pas installé (paquet zip)" >&2; exit 3; }
+command -v unzip >/dev/null 2>&1 || { echo "CSAUVEA: unzip n'est pas installé (paquet unzip)" >&2; exit 3; }
 start=$(pwd)
-cd -- "$folder" || { echo "CSAUVEA: no dossier folder ${folder}" >&2; exit 2; }
+cd -- "$folder" || { echo "CSAUVEA: pas de dossier ${folder}" >&2; exit 2; }
 # The dossier's files: "c", two characters, the code, any extension.
 names=$(find . -maxdepth 1 -type f -iname "c??${code}.*" -printf '%f\n' | sort)
-[ -n "$names" ] || { echo "CSAUVEA: no file of dossier ${code} in ${folder}" >&2; exit 1; }
+[ -n "$names" ] || { echo "CSAUVEA: aucun fichier du dossier ${code} dans ${folder}" >&2; exit 1; }
 count=$(printf '%s\n' "$names" | wc -l)
 status=0
 for target in "$@"; do
@@ -33,7 +33,7 @@ for target in "$@"; do
      tested=$(unzip -t "$partial" 2>&1) && [ "$(printf '%s\n' "$tested" | grep -c -- '  OK$')" -eq "$count" ]; then
     mv -f -- "$partial" "$archive" || status=1
   else
-    echo "CSAUVEA: the archive ${archive} could not be written" >&2
+    echo "CSAUVEA: l'archive ${archive} n'a pas pu être écrite" >&2
     rm -f -- "$partial"
     status=1
   fi

@@ -7,9 +7,9 @@
 set -u
 folder=$1
 code=$2
-[ -n "$folder" ] && [ -n "$code" ] || { echo "CSAUVEW: dossier folder or code missing" >&2; exit 2; }
+[ -n "$folder" ] && [ -n "$code" ] || { echo "CSAUVEW: dossier ou code manquant" >&2; exit 2; }
 shift 2
-[ $# -gt 0 ] || { echo "CSAUVEW: no target given" >&2; exit 2; }
+[ $# -gt 0 ] || { echo "CSAUVEW: aucune destination" >&2; exit 2; }
 status=0
 for target in "$@"; do
   mkdir -p -- "$target" || { status=1; continue; }
