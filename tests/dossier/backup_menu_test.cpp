@@ -5,6 +5,8 @@
 // and logged.
 #include <sys/stat.h>
 
+#include <functional>
+
 #include <QLabel>
 #include <QTimer>
 
@@ -277,6 +279,162 @@ TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
     EXPECT_NE(log.find(head + "> lha: disque plein (/media/cl\xE9)"), std::string::npos) << log;
     EXPECT_TRUE(OpenOn("DEMO"));
     ScreenshotBoxText(text, std::string("failure-") + c.run);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Archives made elsewhere, as a hostile or careless sender would, restored from the menu: a
+// link, another dossier's tables, upper-case names, names that are no file of the dossier, a
+// damaged archive, a table cut short (ZIP, LHA and copies). What the restore refuses leaves
+// the dossier, the other dossier of its folder and the files outside as they were; what it
+// takes comes back under the program's names.
+class HostileRestoreTest : public BackupMenuTest {
+ protected:
+  // Every file of a folder (name -> content), links read as their target's name.
+  static std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(folder)) {
+      const std::string name = e.path().filename().string();
+      if (name.rfind("clg", 0) == 0 || name.rfind("cdemo_", 0) == 0 || name.rfind("ccd_", 0) == 0) continue;
+      files[name] = e.is_symlink() ? "-> " + fs::read_symlink(e.path()).string()
+                    : e.is_directory() ? std::string("<dossier>")
+                                       : ReadAll(e.path().string());
+    }
+    return files;
+  }
+  static int Run(const std::vector<std::string>& argv, const std::string& in) {
+    platform::LaunchOptions o;
+    o.wait = true;
+    o.captureOutput = true;
+    o.workingDirectory = in;
+    return platform::LaunchProcess(argv, o).exitStatus;
+  }
+  // A staging folder holding the dossier's files as a backup would, then changed by `spoil`.
+  std::string Stage(const std::string& name) {
+    const std::string stage = root_ + "/" + name + "/";
+    fs::create_directories(stage);
+    for (const auto& e : fs::directory_iterator(demo_)) {
+      const std::string n = e.path().filename().string();
+      if (n.find("demo.") == 3 && n.rfind("clg", 0) != 0) fs::copy_file(e.path(), stage + n);
+    }
+    return stage;
+  }
+  static std::vector<std::string> Members(const std::string& stage) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(stage)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::string demo_;
+};
+
+TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
+  SeedSampleBatches();
+  for (const char* name : {"CRESTAA.BAT", "CRESTAW.BAT"})
+    ASSERT_TRUE(platform::CopyFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/" + name, Program() + name));
+  demo_ = MakeDossier("demo", "DEMO", 10);
+  MakeDossier("demo", "CD", 10);  // another dossier of the same folder
+  const std::string outside = root_ + "/dehors.txt";
+  std::ofstream(outside) << "hors du dossier";
+  OpenThroughDialog(C10Path(demo_, "DEMO"));
+  ASSERT_TRUE(OpenOn("DEMO"));
+
+  enum Outcome { kRefused, kRestored, kFailed };
+  const struct Case {
+    const char* name;
+    char method;
+    std::function<void(const std::string& stage)> spoil;
+    Outcome outcome;
+    const char* shown;  // what the box names
+  } cases[] = {
+      {"lien", 'A', [&](const std::string& s) { fs::remove(s + "c20demo.dbf"); fs::create_symlink(outside, s + "c20demo.dbf"); },
+       kRefused, "\xAB c20demo.dbf \xBB de la sauvegarde est un lien symbolique"},
+      {"autre-dossier", 'A',
+       [&](const std::string& s) {
+         fs::copy_file(demo_ + "c10cd.dbf", s + "c10cd.dbf");
+         fs::copy_file(demo_ + "c20demo.dbf", s + "c40cd.dbf");
+       },
+       kRefused, "\xAB c10cd.dbf \xBB de la sauvegarde est un fichier d'un autre dossier"},
+      {"autre-dossier-lha", '9', [&](const std::string& s) { fs::copy_file(demo_ + "c40cd.dbf", s + "c40cd.dbf"); },
+       kRefused, "\xAB c40cd.dbf \xBB de la sauvegarde est un fichier d'un autre dossier"},
+      {"table-coupee-lha", '9', [&](const std::string& s) { fs::resize_file(s + "c40demo.dbf", fs::file_size(s + "c40demo.dbf") / 2); },
+       kRefused, "\xAB c40demo.dbf \xBB de la sauvegarde est endommag\xE9" "e"},
+      {"copie-coupee", 'W', [&](const std::string& s) { fs::resize_file(s + "c40demo.dbf", fs::file_size(s + "c40demo.dbf") / 2); },
+       kRefused, "\xAB c40demo.dbf \xBB de la sauvegarde est endommag\xE9" "e"},
+      {"archive-endommagee", 'A', nullptr, kFailed, "l'archive "},
+      {"majuscules", 'A',
+       [&](const std::string& s) {
+         for (const std::string& n : Members(s)) fs::rename(s + n, s + Upper(n.c_str()));
+       },
+       kRestored, "   c20demo.dbf\n"},
+      {"intrus", 'A',
+       [&](const std::string& s) {
+         for (const char* n : {"merlon.ini", ".bashrc", "-"}) std::ofstream(s + n) << "intrus";
+       },
+       kRestored, "Laiss\xE9s de c\xF4t\xE9 (ils n'appartiennent pas au dossier):\n\n   -\n   .bashrc\n   merlon.ini\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::string stage = Stage(std::string("stage-") + c.name);
+    if (c.spoil) c.spoil(stage);
+    const std::string target = root_ + "/" + c.name + "/";
+    fs::create_directories(target);
+    std::string chosen;
+    if (c.method == 'W') {
+      for (const std::string& n : Members(stage)) {
+        const std::size_t dot = n.rfind('.');
+        fs::copy_file(stage + n, target + n.substr(0, dot) + "-SauveW" + n.substr(dot));
+      }
+      chosen = target + "c10demo-SauveW.dbf";
+    } else {
+      chosen = target + (c.method == '9' ? "ZELDEMO.lzh" : "ZELDEMO.ZIP");
+      std::vector<std::string> argv = c.method == '9' ? std::vector<std::string>{"lha", "aq", chosen}
+                                                      : std::vector<std::string>{"zip", "-q", "-y", chosen};
+      for (const std::string& n : Members(stage)) argv.push_back(n);
+      ASSERT_EQ(Run(argv, stage), 0);
+      if (c.outcome == kFailed) fs::resize_file(chosen, fs::file_size(chosen) / 2);
+    }
+    // The dossier changed after the backup: a restore that takes it brings the backup back.
+    std::ofstream(demo_ + "c20demo.dbt", std::ios::app) << "apres la sauvegarde";
+    const auto before = Snapshot(demo_);
+    const std::string outsideBefore = ReadAll(outside);
+
+    IniSetString("LanceM?BACKUP", std::string(1, c.method).c_str());
+    ModalSeam::Reset();
+    ModalSeam::QueueFileAnswer(chosen);
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    ASSERT_TRUE(Choose(20724));
+    const std::vector<std::string> boxes = Boxes();
+    ASSERT_FALSE(boxes.empty()) << ShownTexts();
+    const std::string& last = boxes.back();
+    EXPECT_NE(last.find(c.shown), std::string::npos) << last;
+    EXPECT_EQ(ReadAll(outside), outsideBefore);
+    const auto after = Snapshot(demo_);
+    for (const auto& [name, content] : after) {
+      EXPECT_EQ(name.find(".restauration-"), std::string::npos) << name;
+      if (name.find("cd.") == 3) EXPECT_EQ(content, before.at(name)) << name;  // the other dossier
+    }
+    if (c.outcome == kRestored) {
+      EXPECT_EQ(last.find("refus\xE9" "e"), std::string::npos) << last;
+      // Back as the backup holds it, under the program's names, nothing else let in.
+      for (const std::string& n : Members(stage)) {
+        const std::string lower = Lower(n.c_str());
+        if (lower.find("demo.") != 3 || lower == "c10demo.zel") continue;
+        EXPECT_EQ(after.at(lower), ReadAll(stage + n)) << n;
+      }
+      for (const auto& [name, content] : after) EXPECT_TRUE(before.count(name)) << name;
+    } else {
+      EXPECT_EQ(after, before);
+      // In French from start to end.
+      for (const char* english : {"damaged", "missing", " the "}) EXPECT_EQ(last.find(english), std::string::npos) << last;
+    }
+    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    if (c.outcome != kRestored || std::string(c.name) == "intrus") ScreenshotBoxText(last, std::string("restore-") + c.name);
   }
 }
 
