@@ -1,7 +1,9 @@
 #include "framework/framework_hooks.h"
 
 #include "controls/control_env.h"
+#include "data/write_targets.h"
 #include "framework/fmt_saisie.h"
+#include "platform/gui/filedialog.h"
 #include "platform/gui/constants.h"
 #include "runtime/code_helpers.h"
 #include "shell/application.h"
@@ -10,6 +12,8 @@
 
 void InstallFrameworkHooks() {
   InstallLowerLayerHooks();
+  // No print or export is written over a file of the open dossier or of the program.
+  gui::SetWriteTargetCheck(&WriteTargetRefusal);
   ControlEnvironment& env = ControlEnv();
   env.helpContext = &CurrentHelpContext;
   env.programOptions = &ProgramOptions;

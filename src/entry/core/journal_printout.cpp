@@ -4,6 +4,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/write_targets.h"
 #include "posting/journal_month.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -469,10 +470,11 @@ void JournalPrintout::FinishTransferFile() {
   debtor.executionDate = working.size() == 8 ? working.substr(0, 4) + "-" + working.substr(4, 2) + "-" + working.substr(6, 2)
                                              : std::string();
   const std::string target = ExportFileName(".xml", "XP");
-  std::string error;
+  // Never written over a file of the dossier or of the program.
+  std::string error = WriteTargetRefusal(target);
   const long count = writer_.Count();
   const long long total = writer_.TotalCents();
-  if (!writer_.Finish(debtor, target, &error)) {
+  if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
     WriteLog("VIREMENTS SEPA - Erreur: " + target + " - " + error);
     RuntimeBeep();
     RuntimeMessage(LoadStr(3215), (std::string(LoadStr(16201)) + target + "\n\n" + error + LoadStr(55)).c_str(),

@@ -124,9 +124,37 @@ bool GetOpenFileName(Window* owner, const std::string& caption, const std::strin
   return RunFile(ModalKind::FileOpen, owner, caption, filter, start, path);
 }
 
+namespace {
+std::function<std::string(const std::string&)>& WriteTargetCheck() {
+  static std::function<std::string(const std::string&)> check;
+  return check;
+}
+}  // namespace
+
+void SetWriteTargetCheck(std::function<std::string(const std::string& path)> check) {
+  WriteTargetCheck() = std::move(check);
+}
+
+std::string CheckWriteTarget(const std::string& path) {
+  return WriteTargetCheck() ? WriteTargetCheck()(path) : std::string();
+}
+
 bool GetSaveFileName(Window* owner, const std::string& caption, const std::string& filter,
                      const std::string& start, std::string& path) {
-  return RunFile(ModalKind::FileSave, owner, caption, filter, start, path);
+  std::string from = start;
+  for (;;) {
+    std::string chosen;
+    if (!RunFile(ModalKind::FileSave, owner, caption, filter, from, chosen)) return false;
+    const std::string refusal = CheckWriteTarget(chosen);
+    if (refusal.empty()) {
+      path = chosen;
+      return true;
+    }
+    MessageBox(owner, refusal, caption, MB_OK | MB_ICONSTOP);
+    // A test that queued no other choice must not hang.
+    if (ModalSeam::TestMode() && ModalSeam::PendingAnswers() == 0) return false;
+    from = chosen;
+  }
 }
 
 bool BrowseForFolder(Window* owner, const std::string& caption, const std::string& start,
@@ -155,6 +183,16 @@ int PrintSetupDialog(Window* owner, QPrinter& printer, const std::string& captio
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(ToQString(last->path));
     if (fileFixed != nullptr) *fileFixed = true;
+  }
+  // A PDF file named in the set-up is checked as a save dialog's choice.
+  if (answer == IDOK && printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+    const std::string refusal = CheckWriteTarget(FromQString(printer.outputFileName()));
+    if (!refusal.empty()) {
+      MessageBox(owner, refusal, caption, MB_OK | MB_ICONSTOP);
+      printer.setOutputFileName(QString());
+      if (fileFixed != nullptr) *fileFixed = false;
+      return IDCANCEL;
+    }
   }
   return answer;
 }

@@ -2,6 +2,7 @@
 // the modal seam. Qt's own dialogs (not the desktop's), so they run anywhere.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class QPrinter;
@@ -14,8 +15,15 @@ class Window;
 // Returns true and sets `path` when a file was chosen.
 bool GetOpenFileName(Window* owner, const std::string& caption, const std::string& filter,
                      const std::string& startFolder, std::string& path);
+// A file chosen that the write-target check refuses is refused in a box, and the dialog asked
+// again.
 bool GetSaveFileName(Window* owner, const std::string& caption, const std::string& filter,
                      const std::string& startFolder, std::string& path);
+// The check of a file about to be written by a print or an export (a save dialog's choice, the
+// PDF-file printer's file): a refusal text for a file that must not be written over, "" when
+// it may. The layer above installs it; none installed lets every file through.
+void SetWriteTargetCheck(std::function<std::string(const std::string& path)> check);
+std::string CheckWriteTarget(const std::string& path);
 // Folder choice; the chosen folder keeps its case.
 bool BrowseForFolder(Window* owner, const std::string& caption, const std::string& startFolder,
                      std::string& folder);

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 
+#include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
+#include "platform/gui/messagebox.h"
 #include "platform/gui/text_codec.h"
 
 namespace gui {
@@ -252,6 +254,14 @@ MPrinter::PrintResult MPrinter::Print(Printout& printout, Window* owner, const s
   pagesPrinted_ = 0;
   if (asksFile_ && printer_->outputFormat() == QPrinter::PdfFormat && !AskFile(printout.Title(), owner, folder))
     return PrintResult::kNothing;
+  // The PDF file, whether asked now or fixed by the set-up, is never one the program needs.
+  if (printer_->outputFormat() == QPrinter::PdfFormat) {
+    const std::string refusal = CheckWriteTarget(FromQString(printer_->outputFileName()));
+    if (!refusal.empty()) {
+      MessageBox(owner, refusal, "Imprimer dans un fichier PDF", MB_OK | MB_ICONSTOP);
+      return PrintResult::kNothing;
+    }
+  }
   PrinterDC dc(*this, printout.Landscape());
   if (!dc.StartDoc(printout.Title())) return PrintResult::kDeviceFailed;
   if (!printout.BeginPrinting(dc)) {

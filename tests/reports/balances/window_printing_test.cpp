@@ -8,6 +8,8 @@
 #include <regex>
 #include <sstream>
 
+#include "data/write_targets.h"
+#include "platform/gui/filedialog.h"
 #include "platform/gui/printer.h"
 #include "support/csv_cells.h"
 #include "support/pdf_tools.h"
@@ -115,6 +117,67 @@ TEST_F(BalancePrintingTest, WithoutAPrinterTheGeneralBalancePrintsToAPdfFileHold
   EXPECT_GT(compared, 5u);
   test_support::Tool({"pdftoppm", "-png", "-r", "60", "-f", "1", "-l", "1", pdf,
                       test_support::ArtefactPath("balances", "balance-generale-fichier")});
+}
+
+// A print or an export named as a file of the open dossier or of the program (as typed, in
+// upper case, through a link to the dossier's folder) is refused in French: the PDF-file
+// printer asks again and prints into the next file chosen, the export is not written; the
+// dossier's tables and the program's files stay as they were.
+TEST_F(BalancePrintingTest, NothingIsPrintedOrExportedOverAFileOfTheDossierOrOfTheProgram) {
+  gui::SetWriteTargetCheck(&WriteTargetRefusal);  // as the start-up installs it
+  struct Uninstall {
+    ~Uninstall() { gui::SetWriteTargetCheck({}); }
+  } uninstall;
+  namespace fs = std::filesystem;
+  const std::string codeUpper = RTrim(DossierCode.c_str()), code = Lower(codeUpper.c_str());
+  const std::string link = root_ + "/vers-le-dossier";
+  fs::create_directory_symlink(fs::path(folder_).parent_path(), link);
+  const std::string batch = ProgramFolder + "CRESTA9.BAT";
+  std::ofstream(batch) << "#!/bin/sh\n";
+  const std::string dossierText = "fichier du dossier ouvert", programText = "fichier du programme";
+  const struct Case {
+    std::string target, protectedFile;
+    const std::string& said;
+  } cases[] = {
+      {folder_ + "c70" + code + ".dbf", folder_ + "c70" + code + ".dbf", dossierText},
+      {folder_ + "C20" + codeUpper + ".DBF", folder_ + "c20" + code + ".dbf", dossierText},
+      {link + "/c40" + code + ".mdx", folder_ + "c40" + code + ".mdx", dossierText},
+      {folder_ + "c" + code + ".run", folder_ + "c" + code + ".run", dossierText},
+      {ProgramFolder + "cresta9.bat", batch, programText},
+  };
+  UsePdfFilePrinter();
+  OpenPair();
+  form_->SelectKind('G');
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    const std::string before = ReadAll(c.protectedFile);
+    const std::string pdf = test_support::ArtefactPath("balances", "refus-" + std::to_string(++n) + ".pdf");
+    fs::remove(pdf);
+    gui::ModalSeam::Reset();
+    QueueChoice(gui::IDOK, kStd);
+    gui::ModalSeam::QueueFileAnswer(c.target);
+    gui::ModalSeam::QueueFileAnswer(pdf);
+    Send(form_, 20041);
+    EXPECT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+    EXPECT_EQ(ReadAll(c.protectedFile), before);
+    int refused = 0;
+    for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+      if (shown.kind == gui::ModalKind::MessageBox && shown.text.find(c.said) != std::string::npos) ++refused;
+    EXPECT_EQ(refused, 1) << test_support::ShownTexts();
+  }
+
+  // The export file named in the settings: refused, the table as it was.
+  const std::string table = folder_ + "c70" + code + ".dbf";
+  const std::string before = ReadAll(table);
+  IniSetString("NomFichierExport", (folder_ + "C70" + codeUpper + ".dbf").c_str());
+  ExportThroughPreview(form_, kCsv, ".csv");
+  IniSetString("NomFichierExport", "");
+  EXPECT_EQ(ReadAll(table), before);
+  bool said = false;
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown()) said = said || shown.text.find(dossierText) != std::string::npos;
+  EXPECT_TRUE(said) << test_support::ShownTexts();
+  fs::remove(link);
 }
 
 }  // namespace

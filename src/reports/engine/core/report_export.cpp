@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "data/write_targets.h"
 #include "platform/system/files.h"
 #include "reports/engine/core/report_text.h"
 #include "runtime/text.h"
@@ -130,6 +131,13 @@ bool ReportExportFile::Create(const std::string& path, ExportSettings& settings,
   writeFailed_ = false;
   failure_.clear();
   closedEmpty_ = false;
+  // Never written over a file of the dossier or of the program.
+  const std::string refusal = WriteTargetRefusal(path);
+  if (!refusal.empty()) {
+    Fail(true);
+    failure_ = refusal;
+    return false;
+  }
   const bool inPlace = platform::IsSpecialFile(path);
   if (inPlace) {
     fd_ = platform::CreateTruncated(path);

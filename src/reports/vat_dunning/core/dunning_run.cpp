@@ -4,6 +4,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/write_targets.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
@@ -569,8 +570,9 @@ void DunningRun::FinishTransferFile() {
       working.size() == 8 ? working.substr(0, 4) + "-" + working.substr(4, 2) + "-" + working.substr(6, 2) : "";
   std::string target = TransferTarget ? TransferTarget() : std::string();
   if (target.empty()) target = TransferFileName();
-  std::string error;
-  if (!writer_.Finish(debtor, target, &error)) {
+  // Never written over a file of the dossier or of the program.
+  std::string error = WriteTargetRefusal(target);
+  if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
     WriteLog("VIREMENTS SEPA - Erreur: " + target + " - " + error);
     Refuse(std::string(LoadStr(16201)) + target + "\n\n" + error + LoadStr(55), LoadStr(3215));
     return;
