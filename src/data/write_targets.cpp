@@ -30,14 +30,24 @@ bool Within(const fs::path& inner, const fs::path& outer) {
   return true;
 }
 
-// Whether a lower-case name is one of dossier `code`'s files: "c" + two characters + code with
-// any extension, the run marker "c" + code + ".run", the lock table "c" + code + "_..." and the
-// log set aside by a restore.
+// Whether a lower-case name is one of dossier `code`'s files: its tables ("c10" to "c70" and
+// "cep" + code, with their memo and index files), its INI, the opening's marker, the log (and
+// the one a restore sets aside), the run marker and the lock table "c" + code + "_...". The
+// exports named after the dossier ("c" + two letters + code + ".csv" ...) are not among them.
 bool IsDossierFileName(const std::string& lower, const std::string& code) {
   if (code.empty()) return false;
   const std::size_t dot = lower.find('.');
   const std::string base = dot == std::string::npos ? lower : lower.substr(0, dot);
-  if (base.size() == 3 + code.size() && base[0] == 'c' && base.compare(3, std::string::npos, code) == 0) return true;
+  const std::string extension = dot == std::string::npos ? std::string() : lower.substr(dot);
+  if (base.size() == 3 + code.size() && base.compare(3, std::string::npos, code) == 0) {
+    static const char* const kTables[] = {"c10", "c20", "c30", "c40", "c50", "c60", "c70", "cep"};
+    static const char* const kTableExtensions[] = {".dbf", ".dbt", ".mdx", ".ndx", ".ini", ".zel"};
+    for (const char* t : kTables)
+      if (base.compare(0, 3, t) == 0)
+        for (const char* e : kTableExtensions)
+          if (extension == e) return true;
+    if (base.compare(0, 3, "clg") == 0 || base.compare(0, 3, "cin") == 0) return true;
+  }
   if (base == "c" + code || base == "c_lg" + code) return true;
   return base.size() > 1 + code.size() && base.compare(0, 1 + code.size(), "c" + code) == 0 &&
          base.find_first_not_of('_', 1 + code.size()) == std::string::npos;
