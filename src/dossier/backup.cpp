@@ -261,6 +261,8 @@ platform::LaunchResult RunBatchWithProgress(gui::Window* owner, const std::vecto
   progress.SetLine2("Dur\xE9" "e: 0 s");
   TDNuvModeless* const outer = g_batchWindow;
   g_batchWindow = progress.Window();
+  // Shown before the batch file starts, however quickly it ends.
+  gui::Dialog::ProcessEvents();
   const std::uint32_t start = platform::GetTickCount();
   std::uint32_t shown = 0;
   // The window system works between two looks at the batch file: each
