@@ -15,6 +15,7 @@
 #include "resources/command_ids.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
+#include "shell/enablers.h"
 #include "shell/mdi_client.h"
 
 namespace {
@@ -45,6 +46,10 @@ void CmFichierDateTravail() {
   std::string import = DossierIniGet(section.c_str(), key.c_str(), "");
   if (IsBlank(import)) import = IniGetString(key.c_str(), "");
   if (!IsBlank(import) && platform::FileExists(import) && CommandWindow != nullptr) {
+    // A refused import (rights, constant 056) is not posted: the main window would refuse it before its
+    // handler takes the flag, which would be left for the user's next "Ajout ASCII au Brouillard".
+    gui::CommandEnabler allowed(command_id::AjoutAsciiBrouillard);
+    if (RunTableEnabler(allowed) && !allowed.Enabled()) return;
     // The flag goes with the posted command: none left when the post fails.
     AutomaticImportPosted = gui::PostCommand(CommandWindow->GetHandle(), command_id::AjoutAsciiBrouillard);
     return;

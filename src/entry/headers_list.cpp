@@ -55,7 +55,8 @@ const BrowseColumnTable& HeaderColumns() {
 }  // namespace
 
 bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
-  if (!EnsureGeneralFile() || !HasAccessRight(kEntryRights, 3)) {
+  // The entry itself (right 1 of "Saisie d'Ecritures"), then the right to modify its journals.
+  if (!EnsureGeneralFile() || !HasAccessRight(kEntryRights, 1) || !HasAccessRight(kEntryRights, 3)) {
     gui::MessageBeep(0);
     return false;
   }

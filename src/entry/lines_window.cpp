@@ -393,8 +393,8 @@ const gui::ResponseTable& TWSaiBroDetJournaux::Table() {
           .Command(cmd::Copier, &TWSaiBroDetJournaux::CmCopier)
           .Command(cmd::Rafraichir, &TWSaiBroDetJournaux::CmRafraichirLigne)
           .Command(cmd::Ombrer, &TWSaiBroDetJournaux::CmOmbrer)
-          .Enable(cmd::CreerLigne, &TWSaiBroDetJournaux::CeCreer)
-          .Enable(cmd::CreerPiece, &TWSaiBroDetJournaux::CeCreer)
+          .Enable(cmd::CreerLigne, &TWSaiBroDetJournaux::CeCreerLigne)
+          .Enable(cmd::CreerPiece, &TWSaiBroDetJournaux::CeCreerPiece)
           .Enable(cmd::Annuler, &TWSaiBroDetJournaux::CeAnnulerLigne)
           .Enable(cmd::Reactiver, &TWSaiBroDetJournaux::CeAlways)
           .Enable(cmd::Modifier, &TWSaiBroDetJournaux::CeModifierLigne)
@@ -414,8 +414,17 @@ bool TWSaiBroDetJournaux::Lettered(const std::string& row) const {
   return !IsBlank(Cell(row, kLetter)) || (!euroOnly_ && !IsBlank(Cell(row, kOtherLetter)));
 }
 
-void TWSaiBroDetJournaux::CeCreer(gui::CommandEnabler& ce) {
-  ce.Enable(HasAccessRight(rightsFunction, 2) && !PrintRunFlag && !IsIconic() && RegistryChar(partnerSlot) != '1');
+bool TWSaiBroDetJournaux::MayCreate(bool piece) const {
+  return HasAccessRight(kEntryMenuFunction, 1) && HasAccessRight(rightsFunction, 2) &&
+         HasAccessRight(rightsFunction, piece ? kRightCreatePiece : kRightCreateLine);
+}
+
+void TWSaiBroDetJournaux::CeCreerLigne(gui::CommandEnabler& ce) {
+  ce.Enable(MayCreate(false) && !PrintRunFlag && !IsIconic() && RegistryChar(partnerSlot) != '1');
+}
+
+void TWSaiBroDetJournaux::CeCreerPiece(gui::CommandEnabler& ce) {
+  ce.Enable(MayCreate(true) && !PrintRunFlag && !IsIconic() && RegistryChar(partnerSlot) != '1');
 }
 
 void TWSaiBroDetJournaux::CeAnnulerLigne(gui::CommandEnabler& ce) {
@@ -694,7 +703,7 @@ void TWSaiBroDetJournaux::ShowNewLine(const std::string& key) {
 }
 
 void TWSaiBroDetJournaux::CmCreerLigne() {
-  if (Busy() || !HasAccessRight(rightsFunction, 2)) return;
+  if (Busy() || !MayCreate(false)) return;
   const std::uint32_t recno = SelectedLine();
   ::Table& t = *Lines();
   if (recno == 0 || t.IsDeleted()) {
@@ -739,7 +748,7 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
 }
 
 void TWSaiBroDetJournaux::CmCreerPiece() {
-  if (Busy() || !HasAccessRight(rightsFunction, 2)) return;
+  if (Busy() || !MayCreate(true)) return;
   // The slot's line form is open: its line comes first.
   if (RegistryChar(partnerSlot) == '1') {
     gui::MessageBeep(0);

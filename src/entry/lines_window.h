@@ -27,6 +27,10 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
   };
   static constexpr int kKeyWidth = 24;
   static constexpr int kRightsFunction = 14;
+  // "Saisie d'Ecritures", whose menu right opens the entry at all.
+  static constexpr int kEntryMenuFunction = 13;
+  static constexpr int kRightCreatePiece = 8;
+  static constexpr int kRightCreateLine = 9;
   static constexpr int kAccelerators = 1113;
   static constexpr int kSlotLength = 53;
 
@@ -76,7 +80,11 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
   void CmCopier();
   void CmRafraichirLigne();
   void CmOmbrer();
-  void CeCreer(gui::CommandEnabler& ce);
+  // A piece or a line is created only with the entry's menu right, the create right (2) and the
+  // right of its own: 8 for a piece, 9 for a line.
+  bool MayCreate(bool piece) const;
+  void CeCreerLigne(gui::CommandEnabler& ce);
+  void CeCreerPiece(gui::CommandEnabler& ce);
   void CeAnnulerLigne(gui::CommandEnabler& ce);
   void CeModifierLigne(gui::CommandEnabler& ce);
   void CeChercher(gui::CommandEnabler& ce);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 #include "controls/control_env.h"
 #include "data/table.h"
@@ -444,6 +445,7 @@ void CMDIBrowse::EvMouseWheel(unsigned modKeys, int delta, gui::Point p) {
 void CMDIBrowse::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
   keyDefault_ = false;
   enterDown_ = vk == gui::VK_RETURN;
+  reportKeyDown_ = vk == gui::VK_F5 || vk == gui::VK_F6 ? vk : 0;
   if (Busy()) return;
   const long sel = store_.selected, total = store_.totalRows, step = store_.rowsPerPage - 1;
   long next = sel;
@@ -501,6 +503,21 @@ void CMDIBrowse::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
       return;
     case gui::VK_F2: cmd = browse_cmd::Chercher; break;
     case gui::VK_F3: cmd = browse_cmd::ChercherEncore; break;
+    // "Visualiser [F5]" and "Imprimer [F6]", as the Fichier menu and the pop-up show them; only a key the
+    // list saw pressed: a window whose own keys took the press already ran the command.
+    case gui::VK_F5:
+    case gui::VK_F6:
+      if (std::exchange(reportKeyDown_, 0) != vk) {
+        keyDefault_ = true;
+        return;
+      }
+      cmd = vk == gui::VK_F5 ? browse_cmd::Visualiser : browse_cmd::Imprimer;
+      // Greyed in the menu (no rows, no right, the form open): the key does nothing either.
+      if (gui::CommandEnabler ce(cmd); !EvCommandEnable(ce) || !ce.Enabled()) {
+        gui::MessageBeep(0);
+        return;
+      }
+      break;
     case gui::VK_F8: cmd = browse_cmd::AllerAuCode; break;
     case gui::VK_F9: cmd = browse_cmd::Quitter; break;
     case gui::VK_F12: cmd = F12Command(); break;

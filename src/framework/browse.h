@@ -387,6 +387,7 @@ class CMDIBrowse : public gui::MDIChild {
   int retryState_ = 0;
   bool keyDefault_ = false;  // the key goes on to the default processing
   bool enterDown_ = false;   // Enter was pressed in the list and not yet released
+  int reportKeyDown_ = 0;    // F5 or F6 pressed in the list (not taken by an accelerator) and not yet released
   // Column drag in the header.
   enum class Drag { None, Resize, Move } drag_ = Drag::None;
   int dragColumn_ = 0;

@@ -111,6 +111,22 @@ inline constexpr unsigned FenetresMosaiqueHorizontale = 24363;
 inline constexpr unsigned ReorganiserIcones = 24364;
 inline constexpr unsigned FermerFenetres = 24365;
 
+// Commands of the Fichier and Edition menus that the active child window handles, not the
+// client (ChildCommands of command_table.h names the classes): the edit commands are the window
+// layer's CM_EDITUNDO to CM_EDITDELETE, taken by the focused edit control.
+inline constexpr unsigned Visualiser = 20035;
+inline constexpr unsigned Imprimer = 20041;
+inline constexpr unsigned EditionAnnuler = 24321;
+inline constexpr unsigned EditionCouper = 24322;
+inline constexpr unsigned EditionCopier = 24323;
+inline constexpr unsigned EditionColler = 24324;
+inline constexpr unsigned EditionEffacer = 24325;
+inline constexpr unsigned ToutSelectionner = 20173;
+inline constexpr unsigned CopierCode = 20063;
+inline constexpr unsigned CopierTableau = 20065;
+inline constexpr unsigned AjouterDepuisDossier = 20067;
+inline constexpr unsigned AjouterVersDossier = 20069;
+
 // Aide
 inline constexpr unsigned Aide = 20951;
 inline constexpr unsigned AProposVersion = 20952;

@@ -1,6 +1,7 @@
 #include "shell/command_table.h"
 
 #include "data/error_report.h"
+#include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/menu.h"
@@ -23,6 +24,27 @@ static_assert(command_id::FenetresMosaique == gui::CM_TILECHILDREN);
 static_assert(command_id::FenetresMosaiqueHorizontale == gui::CM_TILECHILDRENHORIZ);
 static_assert(command_id::ReorganiserIcones == gui::CM_ARRANGEICONS);
 static_assert(command_id::FermerFenetres == gui::CM_CLOSECHILDREN);
+static_assert(command_id::EditionAnnuler == gui::CM_EDITUNDO);
+static_assert(command_id::EditionCouper == gui::CM_EDITCUT);
+static_assert(command_id::EditionCopier == gui::CM_EDITCOPY);
+static_assert(command_id::EditionColler == gui::CM_EDITPASTE);
+static_assert(command_id::EditionEffacer == gui::CM_EDITDELETE);
+
+// The report windows and forms that answer "Visualiser" and "Imprimer" besides every list.
+constexpr const char* kReportWindows =
+    "CMDIBrowse, TWEtaBroLedger, TWEtaModLedger, TWEtaBroBalances, TWEtaBroBilanEdition, TWEtaBroRelances, "
+    "TWEtaModRelances, VatReturnWindow";
+
+const std::vector<ChildCommand> kChildTable = {
+    {.first = command_id::Visualiser, .handledBy = kReportWindows},
+    {.first = command_id::Imprimer, .handledBy = kReportWindows},
+    {.first = command_id::EditionAnnuler, .last = command_id::EditionEffacer, .handledBy = "gui::Edit"},
+    {.first = command_id::ToutSelectionner, .handledBy = "TWDonTexte"},
+    {.first = command_id::CopierCode, .handledBy = "CMDIBrowse"},
+    {.first = command_id::CopierTableau, .handledBy = "CMDIBrowse"},
+    {.first = command_id::AjouterDepuisDossier, .handledBy = "CMDIBrowse"},
+    {.first = command_id::AjouterVersDossier, .handledBy = "CMDIBrowse"},
+};
 
 // The shell's own handlers.
 void SetMainCaption(CMDIClient& c, unsigned) { c.SetMainCaption(); }
@@ -94,8 +116,9 @@ const std::vector<CommandEntry> kTable = {
      .kind = K::DossierOpen},
     {.first = command_id::SaisieEcritures, .handler = "CmSaisieEcritures", .enabler = "CeSaisie", .kind = K::Rights,
      .rights = 13, .constant056 = true},
-    {.first = command_id::ActiverSaisie, .handler = "CmActiverSaisie", .enabler = "CeDossierOuvert",
-     .kind = K::DossierOpen},
+    // The toolbar's "Saisie" opens what "Saisie d'Ecritures" opens: the same rights grey it.
+    {.first = command_id::ActiverSaisie, .handler = "CmActiverSaisie", .enabler = "CeSaisie", .kind = K::Rights,
+     .rights = 13, .constant056 = true},
     {.first = command_id::ModDetJournaux, .handler = "CmModDetJournaux", .enabler = "CeDossierOuvert",
      .kind = K::DossierOpen},
     {.first = command_id::BroDetJournauxAnal, .handler = "CmBroDetJournauxAnal"},
@@ -213,6 +236,14 @@ gui::ResponseTable BuildClientTable() {
 
 const std::vector<CommandEntry>& CommandTable() { return kTable; }
 
+const std::vector<ChildCommand>& ChildCommands() { return kChildTable; }
+
+const ChildCommand* FindChildCommand(unsigned id) {
+  for (const ChildCommand& c : kChildTable)
+    if (id >= c.first && id <= c.Last()) return &c;
+  return nullptr;
+}
+
 const CommandEntry* FindCommand(unsigned id) {
   for (const CommandEntry& e : kTable) {
     if (id >= e.first && id <= e.Last()) return &e;
@@ -228,6 +259,18 @@ bool IsShellOwned(unsigned id) {
 void FillMenuTexts(gui::Menu& menu) {
   for (unsigned id : menu.CommandIds())
     if (const std::string* text = resources::FindString(static_cast<int>(id) + 1000)) menu.SetItemText(id, *text);
+}
+
+bool CMDIClient::EvCommand(unsigned id) {
+  if (const CommandEntry* e = FindCommand(id); e != nullptr && e->kind != EnablerKind::None) {
+    gui::CommandEnabler ce(id);
+    RunTableEnabler(ce);
+    if (!ce.Enabled()) {
+      gui::MessageBeep(0);
+      return true;
+    }
+  }
+  return gui::MDIClient::EvCommand(id);
 }
 
 const gui::ResponseTable& CMDIClient::Table() {

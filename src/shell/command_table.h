@@ -51,6 +51,20 @@ struct CommandEntry {
   unsigned Last() const { return last != 0 ? last : first; }
 };
 
+// A command of menu 1101 that the client's table does not hold: the active
+// child window, or its focused control, handles it (its enabler greys it
+// elsewhere). `handledBy` names the classes whose response tables take it.
+struct ChildCommand {
+  unsigned first;
+  unsigned last = 0;
+  const char* handledBy;  // class names, ", " between them
+
+  unsigned Last() const { return last != 0 ? last : first; }
+};
+const std::vector<ChildCommand>& ChildCommands();
+// Row holding `id`, nullptr when none.
+const ChildCommand* FindChildCommand(unsigned id);
+
 // Every entry, in menu order.
 const std::vector<CommandEntry>& CommandTable();
 // Entry holding `id`, nullptr when the client's table has none.

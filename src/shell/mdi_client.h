@@ -92,6 +92,11 @@ class CMDIClient : public gui::MDIClient {
   bool CanClose() override;
   // WM_CLOSE posted to the client closes the whole main window.
   std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  // Every command of the table reaches its handler here, however it was
+  // started (menu, key, toolbar, a command posted or sent by a window, the
+  // automatic start): one its enabler greys (state, rights, constant 056)
+  // is refused with a beep and does not run.
+  bool EvCommand(unsigned id) override;
 
   // Quitter "Quitter" and FermerApplication (the same, posted by other windows).
   void CmQuitter();

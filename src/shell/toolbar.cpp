@@ -112,8 +112,16 @@ std::string CommandStatusText(unsigned id) {
   return cut == std::string::npos ? hint : hint.substr(0, cut);
 }
 
+void ShowCommandHint(unsigned id) {
+  if (MessageBar == nullptr) return;
+  const std::string text = id != 0 ? CommandStatusText(id) : std::string();
+  if (IsBlank(text)) MessageBar->ClearHint();
+  else MessageBar->ShowHint(text);
+}
+
 void InstallToolbarHints() {
   gui::ControlBar::SetHintProvider([](unsigned id) { return CommandTooltip(id); });
+  gui::SetCommandHoverHook(&ShowCommandHint);
 }
 
 std::vector<int> ToolbarGlyphIds() {

@@ -26,7 +26,12 @@ bool ResetToolbarWhenNoChild();
 std::string CommandTooltip(unsigned id);
 // Status text of a command: the hint's part before the line break.
 std::string CommandStatusText(unsigned id);
-// Gives the control bar the tooltips of the string table.
+// Shows the status text of command `id` in the message bar while the
+// pointer is on it (a menu item, a toolbar button); 0 or a command without
+// a hint gives the bar its own text back.
+void ShowCommandHint(unsigned id);
+// Gives the control bar the tooltips of the string table, and the message
+// bar the hints of the commands pointed in the menus and on the toolbar.
 void InstallToolbarHints();
 
 // Base ids of every toolbar glyph (odd ids 20003-20199, the permanent

@@ -5,13 +5,17 @@
 // each kept for a look).
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QEnterEvent>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QToolBar>
 
 #include <functional>
 #include <memory>
@@ -43,10 +47,13 @@
 #include "reports/engine/report_window.h"
 #include "reports/vat_dunning/vat_windows.h"
 #include "platform/gui/dialog_template.h"
+#include "platform/gui/controlbar.h"
 #include "platform/gui/menu.h"
+#include "platform/gui/statusbar.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "shell/seeding.h"
+#include "shell/toolbar.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 #include "utilities/configuration.h"
@@ -547,6 +554,162 @@ TEST_F(ProgramMenuTest, AClosedFormGivesTheKeysBackToItsList) {
     EXPECT_EQ(CommandWindow->GetActiveMDIChild(), journals);
   }
   test_support::Screenshot(MainFrame->Widget(), "app", "journals_list_after_form");
+}
+
+// A key typed as a user does: pressed and released on the focused widget, then what it posted.
+void TypeKey(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  test_support::SendKey(focus, QEvent::KeyPress, key, mods, text);
+  if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
+  test_support::SendKey(focus, QEvent::KeyRelease, key, mods, text);
+  // The window system then holds no modifier down any more (a key alone).
+  if (mods != Qt::NoModifier) {
+    test_support::SendKey(focus, QEvent::KeyPress, Qt::Key_F24);
+    test_support::SendKey(focus, QEvent::KeyRelease, Qt::Key_F24);
+  }
+  gui::ProcessPendingMessages();
+}
+
+// The Edition menu on a field of a form, as a user uses it: each command grey until it applies (a
+// selection to cut, copy or delete, text to paste, something to undo), then doing what it says.
+TEST_F(ProgramMenuTest, TheEditMenuCutsCopiesPastesAndUndoesInTheFocusedField) {
+  OpenDemo();
+  MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 900});
+  MainFrame->Show(gui::SW_SHOW);
+  QApplication::setActiveWindow(MainFrame->OuterWidget());
+  Choose(20309);
+  auto* chart = dynamic_cast<CMDIBrowse*>(CommandWindow->GetActiveMDIChild());
+  ASSERT_NE(chart, nullptr);
+  gui::SendCommand(chart->GetHandle(), browse_cmd::Modifier);
+  gui::ProcessPendingMessages();
+  auto* form = dynamic_cast<CMDIModif*>(CommandWindow->GetActiveMDIChild());
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  QLineEdit* field = nullptr;
+  for (QLineEdit* e : form->OuterWidget()->findChildren<QLineEdit*>())
+    if (field == nullptr && e->isEnabled() && !e->isReadOnly() && e->text().trimmed().size() > 3) field = e;
+  ASSERT_NE(field, nullptr);
+  field->setFocus();
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(QApplication::focusWidget(), field);
+  const QString text = field->text();
+  gui::Menu* edit = MainMenuHandle->GetSubMenu(1);
+  ASSERT_NE(edit, nullptr);
+  auto enabled = [edit](unsigned id) {
+    edit->RunEnablers();
+    return edit->IsItemEnabled(id);
+  };
+  QGuiApplication::clipboard()->clear();
+  field->deselect();
+  for (unsigned id = 24321; id <= 24325; ++id) EXPECT_FALSE(enabled(id)) << id << " with nothing selected";
+  field->selectAll();
+  const struct {
+    unsigned id;
+    bool enabled;
+  } selected[] = {{24321, false}, {24322, true}, {24323, true}, {24324, false}, {24325, true}};
+  for (const auto& c : selected) EXPECT_EQ(enabled(c.id), c.enabled) << c.id << " with the field selected";
+  Choose(24323);  // Copier
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
+  EXPECT_EQ(field->text(), text);
+  EXPECT_TRUE(enabled(24324));
+  QMenu* shown = edit->GetQMenu();
+  shown->popup(field->mapToGlobal(QPoint(0, field->height())));
+  test_support::Screenshot(shown, "app", "edit_menu");
+  shown->hide();
+  Choose(24322);  // Couper
+  EXPECT_EQ(field->text(), "");
+  EXPECT_TRUE(enabled(24321));
+  Choose(24324);  // Coller
+  EXPECT_EQ(field->text(), text);
+  field->selectAll();
+  Choose(24325);  // Effacer
+  EXPECT_EQ(field->text(), "");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), text) << "Effacer keeps the clipboard";
+  Choose(24321);  // Annuler
+  EXPECT_EQ(field->text(), text);
+  // The form's own keys give the same commands.
+  field->selectAll();
+  TypeKey(Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(field->text(), "");
+  TypeKey(Qt::Key_Backspace, Qt::AltModifier);
+  EXPECT_EQ(field->text(), text);
+  form->NoCheckFlag = true;
+  gui::SendMessage(form->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+}
+
+// A command's hint shows in the status bar while its menu item is highlighted or its toolbar button
+// pointed; the bar's own text comes back when the menu closes or the pointer leaves the bar.
+TEST_F(ProgramMenuTest, TheStatusBarShowsTheHintOfTheCommandPointed) {
+  OpenDemo();
+  MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 900});
+  MainFrame->Show(gui::SW_SHOW);
+  ASSERT_NE(MessageBar, nullptr);
+  const std::string own = MessageBar->ShownText();
+  gui::Menu* saisie = MainMenuHandle->GetSubMenu(3);
+  ASSERT_NE(saisie, nullptr);
+  QMenu* menu = saisie->GetQMenu();
+  menu->popup(QPoint(120, 40));
+  QAction* entry = nullptr;
+  for (QAction* a : menu->actions())
+    if (a->data().toUInt() == 20401) entry = a;
+  ASSERT_NE(entry, nullptr);
+  menu->setActiveAction(entry);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(MessageBar->ShownText(), "Saisie des \xE9" "critures au brouillard");
+  test_support::Screenshot(MainFrame->OuterWidget(), "app", "status_bar_menu_hint");
+  menu->hide();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(MessageBar->ShownText(), own);
+  auto* bar = qobject_cast<QToolBar*>(MainControlBar->Widget());
+  ASSERT_NE(bar, nullptr);
+  gui::Gadget* chart = MainControlBar->GadgetWithId(20309);
+  ASSERT_NE(chart, nullptr);
+  QWidget* button = bar->widgetForAction(chart->GetAction());
+  ASSERT_NE(button, nullptr);
+  QEnterEvent enter(QPointF(4, 4), QPointF(4, 4), QPointF(4, 4));
+  QApplication::sendEvent(button, &enter);
+  EXPECT_EQ(MessageBar->ShownText(), "Plan comptable du dossier");
+  test_support::Screenshot(MainFrame->OuterWidget(), "app", "status_bar_toolbar_hint");
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(bar, &leave);
+  EXPECT_EQ(MessageBar->ShownText(), own);
+  EXPECT_EQ(MessageBar->GetText(), own) << "the hint never became the bar's text";
+}
+
+// F5 and F6 in a list do what the Fichier menu and the list's pop-up show ("Visualiser [F5]", "Imprimer
+// [F6]"), as Ctrl+V previews: what they open (the report's choice of layout, cancelled here) is compared.
+TEST_F(ProgramMenuTest, F5AndF6PreviewAndPrintFromTheLists) {
+  SeedProgramFolder(MERLON_BINARY_DIR "/share/merlon", root_ + "/program/");
+  OpenDemo();
+  MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 900});
+  MainFrame->Show(gui::SW_SHOW);
+  QApplication::setActiveWindow(MainFrame->OuterWidget());
+  const struct {
+    unsigned list, menu;
+    Qt::Key key;
+  } cases[] = {{20309, 20035, Qt::Key_F5}, {20309, 20041, Qt::Key_F6}, {20302, 20035, Qt::Key_F5},
+               {20302, 20041, Qt::Key_F6}, {20305, 20035, Qt::Key_F5}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.list) + (c.key == Qt::Key_F5 ? " F5" : " F6"));
+    std::string seen[3];
+    const int rounds = c.key == Qt::Key_F5 ? 3 : 2;
+    for (int round = 0; round < rounds; ++round) {
+      Choose(c.list);
+      ASSERT_NE(dynamic_cast<CMDIBrowse*>(CommandWindow->GetActiveMDIChild()), nullptr);
+      gui::ModalSeam::Reset();
+      for (int i = 0; i < 4; ++i) gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
+      if (round == 0) Choose(c.menu);
+      else if (round == 1) TypeKey(c.key);
+      else TypeKey(Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
+      seen[round] = ShownModals();
+      ASSERT_TRUE(CommandWindow->CloseChildren());
+      gui::ProcessPendingMessages();
+    }
+    EXPECT_NE(ShownModalsCount(seen[0]), 0) << "the menu asks for the layout";
+    EXPECT_EQ(seen[1], seen[0]);
+    if (rounds == 3) EXPECT_EQ(seen[2], seen[0]) << "Ctrl+V";
+  }
 }
 
 // Qt's own dialogs (the file dialog's buttons) speak French once the program started.

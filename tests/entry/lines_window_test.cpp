@@ -9,6 +9,7 @@
 #include "entry_fixture.h"
 #include "runtime/numbers.h"
 #include "shell/application.h"
+#include "support/access_rights.h"
 
 namespace entry_test {
 namespace {
@@ -232,6 +233,50 @@ TEST_F(LinesWindowTest, CreerPieceOnlyBeepsWhileTheSlotsLineFormIsOpen) {
   EXPECT_EQ(w->Store().totalRows, rows + 1);
   EXPECT_EQ(w->GetSelectedRowText().substr(0, 8), LinePrefix(JournalMonths()[0].first));
   ExpectInvariants("after the new piece");
+}
+
+// The rights editor's boxes of "Saisie: Lignes des Journaux": "Créer une pièce" (8) refuses a new piece,
+// "Créer une ligne" (9) a new line, each greyed and refused when sent, while the other stays; "Créer" (2)
+// refuses both. A user refused "Saisie d'Ecritures" itself gets no journal-month from "Saisir" in the list.
+TEST_F(LinesWindowTest, NewPiecesAndLinesFollowTheirOwnRightsAndSaisirTheEntrysRight) {
+  Open();
+  const auto months = JournalMonths();
+  ASSERT_GE(months.size(), 2u);
+  TWSaiBroDetJournaux* w = Saisir(months[0].first);
+  ASSERT_NE(w, nullptr);
+  const long rows = w->Store().totalRows;
+  const std::string saved = TheDossierRecord.Text();
+  const struct {
+    int function, right;
+    bool pieceGranted, lineGranted;
+  } cases[] = {{14, 8, false, true}, {14, 9, true, false}, {14, 2, false, false}, {13, 1, false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.function) + "/" + std::to_string(c.right));
+    TheDossierRecord.Text() = saved;
+    TheDossierRecord.SetUserLevel('B');
+    test_support::RefuseAccessRight(c.function, c.right);
+    const auto before = TableBytes(folder_);
+    for (const auto& [command, granted] : {std::pair{20085u, c.pieceGranted}, std::pair{20083u, c.lineGranted}}) {
+      gui::CommandEnabler ce(command);
+      ASSERT_TRUE(w->EvCommandEnable(ce));
+      EXPECT_EQ(ce.Enabled(), granted) << command;
+      if (granted) continue;
+      w->Store().selected = w->Store().top + 1;
+      Send(w, command);
+      EXPECT_EQ(w->Store().totalRows, rows) << command;
+    }
+    EXPECT_TRUE(TableBytes(folder_) == before) << "a refused piece or line wrote to a table";
+  }
+  // "Saisir" on another journal-month with the entry refused: no window, no lock, nothing pending.
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->LocateCode(months[1].first + "B"));
+  Send(list, browse_cmd::Modifier);
+  EXPECT_EQ(WindowOf(months[1].first), nullptr);
+  EXPECT_NE(RegistryChar(kHeadersListFlag), '2');
+  TheDossierRecord.Text() = saved;
+  Send(list, browse_cmd::Modifier);
+  EXPECT_NE(WindowOf(months[1].first), nullptr) << "the same Saisir with the right";
 }
 
 // The draft at its record limit: "Créer Ligne" and "Créer Pièce" give the message and write nothing

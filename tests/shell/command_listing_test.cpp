@@ -80,7 +80,11 @@ TEST(CommandListingTest, EveryCommandHasItsConstantAndOneWorkNamedAfterIt) {
         "| Fichier | Quitter | Alt+F4 | 20209 | `Quitter` | `CmQuitter` (shell) | - |",
         "| - | (Edition du Bilan 'Réel Normal') | - | 20017 | `EtaBilanReelNormal` | `CmEtaBilanEdition` |",
         "| Utilitaires > Accès aux Fichiers | C30 Comptes Analytiques | - | 20715 | `AccesFichierC30` | "
-        "`OpenRawTable(command_id::AccesFichierC30)` |"}) {
+        "`OpenRawTable(command_id::AccesFichierC30)` |",
+        // The commands of the Fichier and Edition menus that the active child handles.
+        "| Edition | Couper | Maj+Suppr | 24322 | `EditionCouper` | the active child: `gui::Edit` | - |",
+        "| Edition | Tout Sélectionner | Ctrl+A | 20173 | `ToutSelectionner` | the active child: `TWDonTexte` | - |",
+        "| Fichier | Imprimer | Ctrl+P | 20041 | `Imprimer` | the active child: `CMDIBrowse`, "}) {
     EXPECT_NE(listing.markdown.find(row), std::string::npos) << row;
   }
 }
@@ -123,6 +127,14 @@ TEST(CommandListingTest, WiringOutOfStepIsCaught) {
   EXPECT_TRUE(Mentions(problems, "command_id::Quitter is installed but its row runs a shell handler"))
       << Joined(problems);
   EXPECT_TRUE(Mentions(problems, "command_id::LettrageManuel has 0 SetCommandWork calls")) << Joined(problems);
+  // A class named as the handler of a child's command must have a response table.
+  EXPECT_TRUE(Mentions(problems, "command 24322: gui::Edit has no response table in src/")) << Joined(problems);
+  // A menu item that neither the client nor a child window handles.
+  std::string menu = ReadFile(tree / "src/resources/menus/1101.menu");
+  menu.insert(menu.find("  20173\n"), "  24398\n");
+  WriteFile(tree / "src/resources/menus/1101.menu", menu);
+  EXPECT_TRUE(Mentions(command_listing::MakeListing(tree).problems,
+                       "menu 1101 item 24398 is in no row of the command table nor of the child windows' commands"));
   // An id that loses its constant.
   std::string ids = ReadFile(tree / "src/resources/command_ids.h");
   const std::string line = "inline constexpr unsigned AjoutDossier = 20606;\n";

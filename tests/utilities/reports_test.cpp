@@ -31,13 +31,25 @@ class ReportsTest : public SettingsWindowTest {
     SettingsWindowTest::SetUp();
     // The display and printing sets of the program's options ("0"), and the reference set.
     MakeSet('0', {{"DB-1LISTE", "Liste des banques", kListe}});
+    printingSet_ = ProgramOption(6);
+  }
+  void TearDown() override {
+    SetProgramOption(6, printingSet_);
+    SettingsWindowTest::TearDown();
   }
   TWUtiBroEtats* OpenList(char kind) {
+    // "Etats Paramétrables pour Visualisation" is offered only while the display set differs from the
+    // printing set: the printing set is another one then.
+    if (kind == 'Y') {
+      MakeSet('1', {});
+      SetProgramOption(6, '1');
+    }
     Menu(kind == 'Y' ? 20707 : 20708);
     auto* list = WindowAt<TWUtiBroEtats>(kind == 'Y' ? kReportListSlotY : kReportListSlotZ);
     EXPECT_NE(list, nullptr) << test_support::ShownTexts();
     return list;
   }
+  char printingSet_ = '0';
   // "Créer" with a code and a "A partir de" text.
   void Create(TWUtiBroEtats* list, const std::string& code, const std::string& from) {
     gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [code, from](gui::Window& w) {

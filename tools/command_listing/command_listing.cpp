@@ -282,6 +282,22 @@ void TextAndKey(unsigned id, const std::map<unsigned, std::string>& keys, std::s
   }
 }
 
+// The classes that handle a command of the active child, each checked to have a response table in src/.
+std::string ChildHandlers(const SourceTree& tree, unsigned id, std::vector<std::string>& problems) {
+  std::string names;
+  std::istringstream in(FindChildCommand(id)->handledBy);
+  for (std::string name; std::getline(in, name, ',');) {
+    name = Trimmed(name);
+    const std::string owner = name.substr(name.rfind(':') == std::string::npos ? 0 : name.rfind(':') + 1);
+    Definition definition;
+    if (!FindDefinition(tree, owner + "::Table", definition)) {
+      problems.push_back("command " + std::to_string(id) + ": " + name + " has no response table in src/");
+    }
+    names += (names.empty() ? "" : ", ") + Code(name);
+  }
+  return names;
+}
+
 }  // namespace
 
 std::string RegenerateCommand() {
@@ -321,7 +337,12 @@ Listing MakeListing(const fs::path& sourceDir) {
   std::vector<std::pair<std::string, unsigned>> order;
   std::set<unsigned> placed;
   for (const MenuPlace& p : menu) {
-    if (FindCommand(p.id) != nullptr && placed.insert(p.id).second) order.push_back({p.path, p.id});
+    if (FindCommand(p.id) == nullptr && FindChildCommand(p.id) == nullptr) {
+      problems.push_back("menu 1101 item " + std::to_string(p.id) +
+                         " is in no row of the command table nor of the child windows' commands");
+      continue;
+    }
+    if (placed.insert(p.id).second) order.push_back({p.path, p.id});
   }
   for (const CommandEntry& e : CommandTable()) {
     for (unsigned id = e.first; id <= e.Last(); ++id) {
@@ -340,21 +361,27 @@ Listing MakeListing(const fs::path& sourceDir) {
      << "    " << RegenerateCommand() << "\n\n"
      << "A command's menu text is string N + 1000, its hint string N. The work installed for\n"
      << "command_id::X is the function CmX (or a lambda making one call with the command's arguments);\n"
-     << "its core entry is named by the \"Core:\" line of the comment above that function.\n\n"
+     << "its core entry is named by the \"Core:\" line of the comment above that function. The commands of\n"
+     << "the Fichier and Edition menus that the client does not hold go to the active child window (the\n"
+     << "focused field for the edit commands): their row names the classes whose response tables take them\n"
+     << "(ChildCommands of src/shell/command_table.cpp).\n\n"
      << "| Menu | Text | Key | Id | Constant | Work installed | Core entry |\n"
      << "|---|---|---|---|---|---|---|\n";
   std::set<std::string> used;
   for (const auto& [path, id] : order) {
-    const CommandEntry& e = *FindCommand(id);
     const auto c = constants.find(id);
     const std::string constant = c == constants.end() ? std::string() : c->second.name;
     if (constant.empty()) problems.push_back("id " + std::to_string(id) + " has no constant in command_ids.h");
     std::string text, key, work, core;
     TextAndKey(id, keys, text, key);
     if (text.empty() && c != constants.end() && !c->second.comment.empty()) text = "(" + c->second.comment + ")";
-    if (e.shell != nullptr) {
-      work = Code(e.handler) + " (shell)";
+    const CommandEntry* entry = FindCommand(id);
+    if (entry == nullptr) {
+      work = "the active child: " + ChildHandlers(tree, id, problems);
+    } else if (entry->shell != nullptr) {
+      work = Code(entry->handler) + " (shell)";
     } else {
+      const CommandEntry& e = *entry;
       const auto found = installs.find(constant);
       const std::size_t count = found == installs.end() ? 0 : found->second.size();
       used.insert(constant);
@@ -373,12 +400,12 @@ Listing MakeListing(const fs::path& sourceDir) {
         if (!FindDefinition(tree, install.function, definition)) {
           problems.push_back(install.where + ": no definition of " + install.function + " in src/");
         }
-        for (const std::string& entry : CoreEntries(definition.comment)) {
-          const std::string last = entry.substr(entry.rfind(':') == std::string::npos ? 0 : entry.rfind(':') + 1);
+        for (const std::string& name : CoreEntries(definition.comment)) {
+          const std::string last = name.substr(name.rfind(':') == std::string::npos ? 0 : name.rfind(':') + 1);
           if (!HasWord(definition.body, last)) {
-            problems.push_back(install.function + " names " + entry + " as its core entry but does not call it");
+            problems.push_back(install.function + " names " + name + " as its core entry but does not call it");
           }
-          core += (core.empty() ? "" : ", ") + Code(entry);
+          core += (core.empty() ? "" : ", ") + Code(name);
         }
       }
     }

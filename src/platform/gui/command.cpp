@@ -93,6 +93,19 @@ bool SendCommand(Handle handle, unsigned id) {
   return true;
 }
 
+namespace {
+std::function<void(unsigned)>& HoverHook() {
+  static std::function<void(unsigned)> hook;
+  return hook;
+}
+}  // namespace
+
+void SetCommandHoverHook(std::function<void(unsigned id)> hook) { HoverHook() = std::move(hook); }
+
+void NoteCommandHover(unsigned id) {
+  if (HoverHook()) HoverHook()(id);
+}
+
 void ProcessPendingMessages() {
   if (QCoreApplication::instance() == nullptr) return;
   // One round delivers the queued messages, then one pass of the event loop

@@ -107,6 +107,12 @@ inline bool PostCommand(Handle handle, unsigned id) { return PostMessage(handle,
 // True when the window existed; the command ran when a handler took it.
 bool SendCommand(Handle handle, unsigned id);
 
+// The command the pointer is on: a menu item highlighted or a toolbar button
+// pointed; 0 when it leaves them (the menu closes, the pointer leaves the
+// bar, a pop-up title is highlighted). The program shows the command's hint.
+void SetCommandHoverHook(std::function<void(unsigned id)> hook);
+void NoteCommandHover(unsigned id);
+
 // Delivers every message posted so far (and those they post in turn), then
 // runs the idle work once. For tests and for long runs that keep the window
 // system alive; never blocks.

@@ -127,4 +127,11 @@ constexpr unsigned CM_TILECHILDRENHORIZ = 24363;
 constexpr unsigned CM_ARRANGEICONS = 24364;
 constexpr unsigned CM_CLOSECHILDREN = 24365;
 
+// Commands of the Edit menu, handled by the focused edit control.
+constexpr unsigned CM_EDITUNDO = 24321;
+constexpr unsigned CM_EDITCUT = 24322;
+constexpr unsigned CM_EDITCOPY = 24323;
+constexpr unsigned CM_EDITPASTE = 24324;
+constexpr unsigned CM_EDITDELETE = 24325;
+
 }  // namespace gui

@@ -1,6 +1,7 @@
 #include "platform/gui/controlbar.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QFile>
 #include <QIcon>
 #include <QMainWindow>
@@ -39,6 +40,16 @@ QIcon GlyphFor(int bitmapId) {
   p.drawText(pm.rect(), Qt::AlignCenter, QString::number(bitmapId % 1000));
   return QIcon(pm);
 }
+
+// The pointer leaving the bar takes the hint of its last button away.
+class LeaveWatcher : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::Leave) NoteCommandHover(0);
+    return QObject::eventFilter(watched, e);
+  }
+};
 
 }  // namespace
 
@@ -98,6 +109,7 @@ QWidget* ControlBar::CreateWidget(QWidget* parentWidget) {
     if (auto* mw = qobject_cast<QMainWindow*>(parentWidget->window())) mw->addToolBar(Qt::TopToolBarArea, bar);
   }
   for (auto& g : gadgets_) bar->addAction(g->GetAction());
+  bar->installEventFilter(new LeaveWatcher(bar));
   return bar;
 }
 
@@ -118,6 +130,8 @@ void ControlBar::Insert(Gadget* gadget, Gadget* after) {
   if (auto* b = dynamic_cast<ButtonGadget*>(gadget)) {
     ControlBar* self = this;
     QObject::connect(gadget->GetAction(), &QAction::triggered, [self, b] { self->Clicked(b); });
+    const unsigned id = gadget->GetId();
+    QObject::connect(gadget->GetAction(), &QAction::hovered, [id] { NoteCommandHover(id); });
   }
   if (auto* bar = qobject_cast<QToolBar*>(Widget())) bar->insertAction(before, gadget->GetAction());
 }
@@ -129,6 +143,7 @@ Gadget* ControlBar::Remove(Gadget* gadget) {
   gadgets_.erase(it);
   if (auto* bar = qobject_cast<QToolBar*>(Widget())) bar->removeAction(g->GetAction());
   QObject::disconnect(g->GetAction(), &QAction::triggered, nullptr, nullptr);
+  QObject::disconnect(g->GetAction(), &QAction::hovered, nullptr, nullptr);
   return g;
 }
 

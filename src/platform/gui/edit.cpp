@@ -1,5 +1,7 @@
 #include "platform/gui/edit.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -204,6 +206,65 @@ int Edit::GetLineFromPos(int pos) const {
 
 bool Edit::IsModified() const { return modified_; }
 void Edit::ClearModify() { modified_ = false; }
+
+const ResponseTable& Edit::Table() {
+  static const ResponseTable table =
+      ResponseTable(&Control::Table())
+          .CommandRange(CM_EDITUNDO, CM_EDITDELETE, &Edit::RunEdit)
+          .AddEnabler(CM_EDITUNDO, CM_EDITDELETE, [](Window& w, CommandEnabler& ce) {
+            ce.Enable(static_cast<Edit&>(w).CanEdit(ce.Id()));
+          });
+  return table;
+}
+
+bool Edit::CanEdit(unsigned command) const {
+  QWidget* w = Widget();
+  if (w == nullptr || !w->isEnabled()) return false;
+  const bool writable = !IsReadOnly();
+  bool selection = false, undo = false;
+  if (auto* le = qobject_cast<QLineEdit*>(w)) {
+    selection = le->hasSelectedText();
+    undo = le->isUndoAvailable();
+  } else if (auto* pe = qobject_cast<QPlainTextEdit*>(w)) {
+    selection = pe->textCursor().hasSelection();
+    undo = pe->document()->isUndoAvailable();
+  }
+  switch (command) {
+    case CM_EDITUNDO: return writable && undo;
+    case CM_EDITCUT: return writable && selection && !IsPassword();
+    case CM_EDITCOPY: return selection && !IsPassword();
+    case CM_EDITPASTE: {
+      const QClipboard* clipboard = QGuiApplication::clipboard();
+      return writable && clipboard != nullptr && !clipboard->text().isEmpty();
+    }
+    case CM_EDITDELETE: return writable && selection;
+    default: return false;
+  }
+}
+
+void Edit::RunEdit(unsigned command) {
+  // The key of a greyed command reaches no handler either: nothing happens.
+  if (!CanEdit(command)) return;
+  if (auto* le = qobject_cast<QLineEdit*>(Widget())) {
+    switch (command) {
+      case CM_EDITUNDO: le->undo(); break;
+      case CM_EDITCUT: le->cut(); break;
+      case CM_EDITCOPY: le->copy(); break;
+      case CM_EDITPASTE: le->paste(); break;
+      case CM_EDITDELETE: le->del(); break;
+      default: break;
+    }
+  } else if (auto* pe = qobject_cast<QPlainTextEdit*>(Widget())) {
+    switch (command) {
+      case CM_EDITUNDO: pe->undo(); break;
+      case CM_EDITCUT: pe->cut(); break;
+      case CM_EDITCOPY: pe->copy(); break;
+      case CM_EDITPASTE: pe->paste(); break;
+      case CM_EDITDELETE: pe->textCursor().removeSelectedText(); break;
+      default: break;
+    }
+  }
+}
 
 void Edit::EvChar(unsigned ch, unsigned repeat, unsigned flags) {
   if (FilterChar(ch)) DefaultProcessing();

@@ -46,6 +46,15 @@ class Edit : public Control {
   bool IsModified() const;
   void ClearModify();
 
+  // The Edit menu's commands (CM_EDITUNDO ... CM_EDITDELETE) on this edit,
+  // each enabled when it applies: something to undo, a selection to cut,
+  // copy or delete, text on the clipboard to paste; nothing changes a
+  // read-only edit and nothing copies out of a password.
+  static const ResponseTable& Table();
+  const ResponseTable& Responses() const override { return Table(); }
+  bool CanEdit(unsigned command) const;
+  void RunEdit(unsigned command);
+
  protected:
   QWidget* CreateWidget(QWidget* parent) override;
   // A typed character goes in when FilterChar answers true.

@@ -39,6 +39,11 @@ struct Menu::Impl {
 
 Menu::Menu() : d_(std::make_unique<Impl>()) {
   QObject::connect(d_->menu.get(), &QMenu::aboutToShow, [this] { RunEnablers(); });
+  // The highlighted item's hint; a pop-up's title and separators carry no command.
+  QObject::connect(d_->menu.get(), &QMenu::hovered, [](QAction* a) {
+    NoteCommandHover(a != nullptr && !a->isSeparator() && a->menu() == nullptr ? a->data().toUInt() : 0u);
+  });
+  QObject::connect(d_->menu.get(), &QMenu::aboutToHide, [] { NoteCommandHover(0); });
 }
 
 Menu::~Menu() {

@@ -66,13 +66,34 @@ void StatusBar::SetupWindow() {
   Application::AddWindowIdleHandler(GetHandle(), [self] { self->UpdateIndicators(); });
 }
 
+namespace {
+void ShowInField(QWidget* bar, const std::string& text) {
+  if (bar != nullptr)
+    if (auto* l = bar->findChild<QLabel*>(QStringLiteral("text"))) l->setText(ToQString(text));
+}
+}  // namespace
+
 void StatusBar::SetText(const std::string& text) {
   text_ = text;
-  if (QWidget* w = Widget())
-    if (auto* l = w->findChild<QLabel*>(QStringLiteral("text"))) l->setText(ToQString(text));
+  if (!hintShown_) ShowInField(Widget(), text_);
 }
 
 std::string StatusBar::GetText() const { return text_; }
+
+void StatusBar::ShowHint(const std::string& hint) {
+  hint_ = hint;
+  hintShown_ = true;
+  ShowInField(Widget(), hint_);
+}
+
+void StatusBar::ClearHint() {
+  if (!hintShown_) return;
+  hintShown_ = false;
+  hint_.clear();
+  ShowInField(Widget(), text_);
+}
+
+std::string StatusBar::ShownText() const { return hintShown_ ? hint_ : text_; }
 
 std::string StatusBar::IndicatorText(Mode mode) const {
   QWidget* w = Widget();

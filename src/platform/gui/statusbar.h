@@ -18,6 +18,12 @@ class StatusBar : public Window {
 
   void SetText(const std::string& cp1252);
   std::string GetText() const;
+  // A command's hint shown over the text while the pointer is on the
+  // command; ClearHint shows the text again (GetText keeps the text).
+  void ShowHint(const std::string& cp1252);
+  void ClearHint();
+  // What the field shows now: the hint while one is shown, else the text.
+  std::string ShownText() const;
   // The indicator texts as shown now ("" while the key state is off).
   std::string IndicatorText(Mode mode) const;
   void UpdateIndicators();
@@ -30,6 +36,8 @@ class StatusBar : public Window {
   Border border_;
   unsigned modes_;
   std::string text_;
+  std::string hint_;
+  bool hintShown_ = false;
 };
 
 }  // namespace gui
