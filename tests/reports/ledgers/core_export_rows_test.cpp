@@ -37,6 +37,7 @@ class ExportRowsTest : public LedgerCoreTest {
     o.analyticMode = '2';
     o.vatDetail = true;
     o.seed = 7;
+    o.matchings = true;
     OpenDemo(o);
   }
   static std::string Shipped(const std::string& code) {
@@ -58,11 +59,12 @@ struct Account {
   long long debit = 0, credit = 0, priorDebit = 0, priorCredit = 0;
   int lines = 0;
   bool prior = false;
+  std::vector<std::string> dated;  // "date piece letter" per line of the period
 };
 struct Rows {
   long long debit = 0, credit = 0;
   std::set<std::pair<long long, long long>> priors;
-  int dated = 0;
+  std::vector<std::string> dated;
 };
 
 TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccountsValues) {
@@ -98,7 +100,7 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
     const std::string ledger = kind == 'G' ? "1" : std::string(1, kind);
     std::vector<std::string> order;
     std::map<std::string, Account> want;
-    std::stringstream figures(Figures({"gl", Dir() + "/demo", "ROW", ledger, "C60401", "C60630", "O", "E"}));
+    std::stringstream figures(Figures({"gl", Dir() + "/demo", "ROW", ledger, "C60401", "C60630", "O", "E", "L"}));
     for (std::string line; std::getline(figures, line);) {
       std::vector<std::string> f;
       std::stringstream parts(line);
@@ -118,6 +120,7 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
         a.debit += std::stoll(f[4]);
         a.credit += std::stoll(f[5]);
         ++a.lines;
+        a.dated.push_back(f[1] + " " + f[3] + " " + (f.size() > 6 ? f[6] : std::string()));
       }
     }
     ASSERT_FALSE(order.empty());
@@ -126,6 +129,7 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
     std::vector<std::string> shown;
     std::map<std::string, Rows> got;
     std::size_t wrong = 0;
+    int lettered = 0;
     for (std::size_t i = 1; i < rows.size(); ++i) {
       const std::vector<std::string>& r = rows[i];
       ASSERT_EQ(r.size(), names.size()) << "row " << i;
@@ -136,7 +140,8 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
       g.debit += CellCents(Cell(r, debit));
       g.credit += CellCents(Cell(r, credit));
       g.priors.insert({CellCents(Cell(r, priorDebit)), CellCents(Cell(r, priorCredit))});
-      if (!Cell(r, date).empty()) ++g.dated;
+      lettered += !Cell(r, date).empty() && !Cell(r, letter).empty();
+      if (!Cell(r, date).empty()) g.dated.push_back(Cell(r, date) + " " + Cell(r, piece) + " " + Cell(r, letter));
       if (Cell(r, name) != AccountName(raw) && wrong++ < 3)
         ADD_FAILURE() << "row " << i << " of " << raw << ": NOMCOMPTE '" << Cell(r, name) << "'";
       if (Cell(r, date).empty() && Cell(r, label) != "Lignes compte collectif") {
@@ -159,6 +164,7 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
       }
     }
     EXPECT_EQ(wrong, 0u);
+    if (kind != 'G') EXPECT_GT(lettered, 0) << "matched lines of the period";
     EXPECT_EQ(shown.size(), order.size());
 
     for (const std::string& code : order) {
@@ -167,7 +173,7 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
       const Rows& g = got[code];
       EXPECT_EQ(g.debit, a.debit) << "the DEBIT column of the account's rows";
       EXPECT_EQ(g.credit, a.credit) << "the CREDIT column of the account's rows";
-      EXPECT_EQ(g.dated, a.lines);
+      EXPECT_EQ(g.dated, a.dated) << "each line's date, piece and letter";
       ASSERT_EQ(g.priors.size(), 1u) << "one cumulation on every row of the account";
       EXPECT_EQ(*g.priors.begin(), std::make_pair(a.priorDebit, a.priorCredit));
       if (a.prior && a.lines == 0) ++priorOnly;
