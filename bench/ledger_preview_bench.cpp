@@ -241,4 +241,6 @@ BENCHMARK(BM_SummaryFirstPage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  return bench_world::RunBenchmarksThen(argc, argv, [] { world.reset(); });
+}

@@ -1,5 +1,6 @@
-// The tests of a typed line, as one table of lines and the message and field each gets back; and the
-// cash-account warning, whose amounts count the line as typed instead of the line as loaded.
+// The tests of a typed line, as one table of lines and the message and field each gets back (the
+// largest amount a line holds among them); and the cash-account warning, whose amounts count the
+// line as typed instead of the line as loaded.
 #include "core_fixture.h"
 #include "posting/line_validation.h"
 #include "runtime/numbers.h"
@@ -87,6 +88,13 @@ TEST_F(ValidationTest, EachTypedLineGetsItsMessageAndItsField) {
        LineField::DueDate},
       {"negative francs", "C604", 'A', "15", "", "60700000", "", -10, 0, 'N', 'N', kMsgNegativeAmount, LineField::DebitF},
       {"negative euros", "C604", 'A', "15", "", "60700000", "", 0, -3, 'N', 'N', kMsgNegativeAmount, LineField::CreditE},
+      // The largest amount a line holds is taken in either currency; a cent more is refused.
+      {"the largest francs", "C604", 'A', "15", "", "60700000", "", 99999999999.99, 0, 'N', 'N', 0, kNone},
+      {"the largest euros", "C604", 'A', "15", "", "60700000", "", 0, 99999999999.99, 'N', 'N', 0, kNone},
+      {"a cent more francs", "C604", 'A', "15", "", "60700000", "", 100000000000.00, 0, 'N', 'N', kMsgAmountTooLarge,
+       LineField::DebitF},
+      {"a cent more euros", "C604", 'A', "15", "", "60700000", "", 0, 100000000000.00, 'N', 'N', kMsgAmountTooLarge,
+       LineField::CreditE},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

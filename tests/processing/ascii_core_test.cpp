@@ -441,6 +441,73 @@ TEST_F(AsciiImportTest, AnImportKilledAtAnyWriteIsResumedWithoutWritingAPieceTwi
   }
 }
 
+// A run killed half-way whose resume the writer refuses (the draft full) keeps the record of its
+// pieces: the next import of the file, with room, still writes only what the draft lacks, so that
+// the file's lines are in the draft once.
+TEST_F(AsciiImportTest, AResumeTheWriterRefusesKeepsTheStoppedRunsPieces) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  AsciiFixtureOptions options;
+  options.lines = 20000;
+  const std::string path = Dir() + "/reprise.txt";
+  std::ofstream(path, std::ios::binary) << MakeAsciiFixture(options);
+  const AsciiRead read = Read(path);
+  ASSERT_TRUE(read.Importable()) << ErrorsOf(read);
+  long fileLines = 0;
+  for (const auto& p : read.pieces) fileLines += static_cast<long>(p.lines.size());
+  auto live = [] {
+    Table probe;
+    long n = 0;
+    if (!probe.OpenShared(PathC50(), "", true)) return -1L;
+    for (bool on = probe.GoTop() && probe.SkipActive(false); on; on = probe.SkipActive(true)) ++n;
+    return n;
+  };
+  const long before = live();
+  const std::string c50File = platform::ResolvePath(std::string(PathC50()) + ".dbf");
+  const std::int64_t size = platform::FileSize(c50File);
+  // Killed once a whole batch of lines and one more are in the draft's file, as above.
+  std::signal(SIGPIPE, SIG_IGN);
+  static std::string grownFile;
+  static std::int64_t grownPast = 0;
+  {
+    test_support::OtherProcess other([&](char) {
+      TableC10->CloseTable();
+      TableC20->CloseTable();
+      Table lines, sorts;
+      if (!TableC10->OpenShared(PathC10(), "C10CODE") || !TableC20->OpenShared(PathC20(), "C20CODE") ||
+          !lines.OpenShared(PathC50(), L::kCodeTag) || !sorts.OpenShared(PathC60(), processing::kC60CodeTag))
+        return false;
+      grownFile = c50File;
+      grownPast = size + static_cast<std::int64_t>((kDraftBatchLines + 1) * lines.recordBuffer.size());
+      dbase::BeforeFileChange = [] {
+        if (platform::FileSize(grownFile) >= grownPast) ::raise(SIGKILL);
+      };
+      return processing::ImportAsciiFile(*TableC10, lines, sorts, read).written;
+    });
+    EXPECT_FALSE(other.Do('i')) << "the run was to be killed half-way";
+  }
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
+  ASSERT_TRUE(c60.OpenShared(PathC60(), processing::kC60CodeTag));
+  const long half = live() - before;
+  ASSERT_GT(half, 0);
+  ASSERT_LT(half, fileLines) << "the run was stopped before its end";
+
+  // The resume refused before any write: the draft has no room.
+  const AsciiRead again = Read(path);
+  ASSERT_NE(again.stoppedRun.find("empreinte " + again.digest), std::string::npos) << again.stoppedRun;
+  const processing::AsciiRun refused =
+      processing::ImportAsciiFile(*TableC10, c50, c60, again, static_cast<long>(c50.RecCount()));
+  ASSERT_FALSE(refused.written) << refused.message;
+  EXPECT_TRUE(platform::FileExists(processing::AsciiRunPiecesPath())) << "the stopped run's record stays";
+
+  // With room, the file goes in once: the draft holds each of its lines once.
+  const processing::AsciiRun run = processing::ImportAsciiFile(*TableC10, c50, c60, Read(path));
+  ASSERT_TRUE(run.written) << run.message;
+  EXPECT_EQ(live() - before, fileLines) << run.message;
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+  EXPECT_FALSE(platform::FileExists(processing::AsciiRunPiecesPath()));
+}
+
 TEST_F(AsciiImportTest, TheToolsFixtureFilesImportWithTheirAccents) {
   SetLogDossier(Dir() + "/lt/", "LT");
   const std::filesystem::path artefacts = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "processing";

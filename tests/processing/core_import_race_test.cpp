@@ -372,6 +372,64 @@ TEST_F(ImportRaceTest, TransactionsWithoutFitidAreEachWrittenOnce) {
   EXPECT_TRUE(check.Check()) << check.Report();
 }
 
+// A later statement without FITIDs lists one payee's transactions of a day in another order than
+// the statement imported before (two of them identical): none is taken for another, the known ones
+// are skipped whatever their place and only the new one is written, once.
+TEST_F(ImportRaceTest, ADaysTransactionsListedInAnotherOrderAreKnownAgain) {
+  const struct {
+    long long cents;
+    const char* memo;
+  } rows[] = {{-4250, ""}, {-1999, ""}, {-4250, ""}, {-1999, "RETRAIT"}, {-720, ""}};
+  auto statement = [&](const std::vector<int>& order) {
+    processing::BankStatement s = Statement(0);
+    for (int i : order) {
+      processing::BankTransaction t;
+      t.date = "20260315";
+      t.cents = rows[i].cents;
+      t.name = "CARTE SUPERMARCHE";
+      t.memo = rows[i].memo;
+      s.transactions.push_back(t);
+    }
+    return s;
+  };
+  const long before = Records();
+  processing::StatementImportResult r =
+      processing::ImportStatement(*TableC10, c50, c60, Request(statement({0, 1, 2, 3}), "BQ"));
+  ASSERT_TRUE(r.written) << r.message;
+  EXPECT_EQ(r.imported, 4);
+  EXPECT_EQ(Records(), before + 8);
+
+  const struct {
+    std::vector<int> order;
+    int imported, skipped;
+  } later[] = {{{3, 2, 1, 0}, 0, 4}, {{1, 0, 3, 2}, 0, 4}, {{1, 4, 3, 0, 2}, 1, 4}, {{4, 2, 0, 3, 1}, 0, 5}};
+  long records = before + 8;
+  for (const auto& l : later) {
+    SCOPED_TRACE(::testing::PrintToString(l.order));
+    r = processing::ImportStatement(*TableC10, c50, c60, Request(statement(l.order), "BQ"));
+    if (l.imported == 0) {
+      EXPECT_TRUE(r.nothingNew) << r.message;
+    } else {
+      ASSERT_TRUE(r.written) << r.message;
+      EXPECT_EQ(r.imported, l.imported);
+      EXPECT_EQ(r.skipped, l.skipped);
+    }
+    records += 2 * l.imported;
+    EXPECT_EQ(Records(), records);
+  }
+  EXPECT_EQ(Identities().size(), 5u);
+  // Each transaction written once: its two lines carry its amount.
+  std::multiset<long long> written, want;
+  for (long r = before + 1; r <= Records(); ++r) {
+    ASSERT_TRUE(c50.GoTo(r));
+    written.insert(ToCents(Val(c50.GetField(L::BMONTANTE))));
+  }
+  for (const auto& row : rows) want.insert({-row.cents, -row.cents});
+  EXPECT_EQ(written, want);
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+}
+
 TEST_F(ImportRaceTest, TheStatementsLabelCodeMustBeALiveLabelCode) {
   const struct Case {
     const char* code;

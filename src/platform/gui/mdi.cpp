@@ -65,7 +65,10 @@ MDIFrame::MDIFrame(const std::string& caption, MDIClient* client) : Window(nullp
 }
 
 MDIFrame::~MDIFrame() {
-  if (auto* mw = qobject_cast<QMainWindow*>(OuterWidget())) mw->menuBar()->clear();
+  // The bar the menu's actions were given to, if one was ever made: menuBar() would make one
+  // here, a new widget inside a destructor (and, at the program's end, after Qt has gone).
+  if (auto* mw = qobject_cast<QMainWindow*>(OuterWidget()))
+    if (auto* bar = qobject_cast<QMenuBar*>(mw->menuWidget())) bar->clear();
   accelerators_.reset();
   menu_.reset();
 }

@@ -675,9 +675,12 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   AsciiRun run;
   const std::string title = std::string(kAsciiLogTitle);
   const std::string mark = " - empreinte " + read.digest;
+  // A refused resume leaves the stopped run named in the log: a line with this content's mark
+  // would end it, and the next import would write again the pieces it wrote.
+  bool resumesStopped = Has(read.stoppedRun, "empreinte " + read.digest);
   auto refuse = [&](long count) {
     run.logLine = title + " - Erreur: " + std::to_string(count) + (count > 1 ? " erreurs - " : " erreur - ") +
-                  read.path + mark;
+                  read.path + (resumesStopped ? std::string() : mark);
     WriteLog(run.logLine);
   };
   if (!read.Importable()) {
@@ -709,6 +712,7 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   // another station may have closed it since the reading); one of this same content once this
   // run has written what it lacked, so that a resume stopped in its turn is resumed again.
   const bool sameContent = !logNow.stoppedRun.empty() && Has(logNow.stoppedRun, "empreinte " + read.digest);
+  resumesStopped = sameContent;
   auto closeStopped = [&] {
     const std::string begun = " - D\xE9" "but - ";
     const std::size_t at = logNow.stoppedRun.find(begun);

@@ -1,5 +1,7 @@
 // MDI children whose frame window is not shown: their client area and the
 // EvSize they receive must be those of a shown child of the same rectangle.
+#include <QChildEvent>
+#include <QCoreApplication>
 #include <QWidget>
 
 #include "gui_test_support.h"
@@ -103,6 +105,30 @@ TEST_F(HiddenChildTest, ClientAreaAndEvSizeFollowTheRectangleAndTheBars) {
       ASSERT_FALSE(c->sizes.empty());
       EXPECT_EQ(c->sizes.back(), (Sized{SIZE_RESTORED, want.w, want.h}));
     }
+  }
+}
+
+// A frame that never had a menu makes no menu bar while it is destroyed (at a program's end Qt
+// may be gone by then).
+TEST_F(HiddenChildTest, AFrameWithoutMenuMakesNoMenuBarWhenItIsDestroyed) {
+  // A widget made inside the destructor is a child added to the frame's window (a menu bar is
+  // still a plain QWidget when its parent is told).
+  struct ChildWatch : QObject {
+    QObject* window = nullptr;
+    int made = 0;
+    bool eventFilter(QObject* receiver, QEvent* e) override {
+      if (e->type() == QEvent::ChildAdded && receiver == window) ++made;
+      return false;
+    }
+  } watch;
+  for (bool shown : {false, true}) {
+    Frame f(shown);
+    watch.window = f.frame->OuterWidget();
+    ASSERT_NE(watch.window, nullptr);
+    QCoreApplication::instance()->installEventFilter(&watch);
+    f.frame.reset();
+    QCoreApplication::instance()->removeEventFilter(&watch);
+    EXPECT_EQ(watch.made, 0) << (shown ? "shown" : "hidden");
   }
 }
 

@@ -617,6 +617,75 @@ const balances::SheetLine* NoteLine(const std::vector<balances::SheetLine>& line
   return nullptr;
 }
 
+// The balance sheet's pages as pdftotext lays them out, read as a reader of the form checks it:
+// every asset line shows gross, depreciation, net N and net N-1 with net = gross - depreciation,
+// every liability line N and N-1; each total is the sum of the lines above it since the heading
+// or the total before, each "Total g\xE9n\xE9ral" the sum of every line of its side, and both
+// sides' general totals are equal in each year. What is wrong, a line each ("" when nothing).
+std::string PrintedSheetFaults(const std::string& layoutText) {
+  struct Side {
+    int columns = 0;
+    std::vector<long long> group, all, general;
+  } assets, liabilities;
+  assets.columns = 4;
+  liabilities.columns = 2;
+  Side* side = nullptr;
+  std::string faults;
+  int rows = 0;
+  const std::regex amount("(-?[0-9]+)\\.([0-9][0-9])(?=\\s|$)");
+  std::istringstream in(layoutText);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("Compte de r\xC3\xA9sultat") != std::string::npos) side = nullptr;
+    if (line.find("- Actif") != std::string::npos) side = &assets;
+    if (line.find("Passif") != std::string::npos) side = &liabilities;
+    if (side == nullptr) continue;
+    std::vector<long long> cents;
+    for (auto it = std::sregex_iterator(line.begin(), line.end(), amount); it != std::sregex_iterator(); ++it) {
+      const long long units = std::stoll((*it)[1].str());
+      const long long c = std::stoll((*it)[2].str());
+      cents.push_back(units < 0 || (*it)[1].str()[0] == '-' ? units * 100 - c : units * 100 + c);
+    }
+    const std::string label = std::regex_replace(line, std::regex("^\\s+|\\s{2,}.*$"), "");
+    if (cents.empty()) {
+      // A heading opens a group of lines.
+      if (!label.empty()) side->group.assign(static_cast<std::size_t>(side->columns), 0);
+      continue;
+    }
+    // An asset without depreciation (capital not called, charges spread) shows none.
+    if (side == &assets && cents.size() == 3) cents.insert(cents.begin() + 1, 0);
+    if (static_cast<int>(cents.size()) != side->columns) {
+      faults += "'" + line + "': " + std::to_string(cents.size()) + " amounts\n";
+      continue;
+    }
+    ++rows;
+    if (side->all.empty()) side->all.assign(static_cast<std::size_t>(side->columns), 0);
+    if (side->group.empty()) side->group.assign(static_cast<std::size_t>(side->columns), 0);
+    if (side == &assets && cents[0] - cents[1] != cents[2]) faults += "'" + line + "': net is not gross less depreciation\n";
+    const bool total = label.rfind("Total", 0) == 0 || label.rfind("TOTAL", 0) == 0;
+    if (!total) {
+      for (std::size_t c = 0; c < cents.size(); ++c) {
+        side->group[c] += cents[c];
+        side->all[c] += cents[c];
+      }
+      continue;
+    }
+    const bool general = label.find("n\xC3\xA9ral") != std::string::npos || label.find("NERAL") != std::string::npos;
+    const std::vector<long long>& want = general ? side->all : side->group;
+    for (std::size_t c = 0; c < cents.size(); ++c)
+      if (cents[c] != want[c])
+        faults += "'" + line + "': column " + std::to_string(c + 1) + " " + std::to_string(cents[c]) +
+                  ", the lines add up to " + std::to_string(want[c]) + "\n";
+    if (general) side->general = cents;
+    side->group.assign(cents.size(), 0);
+  }
+  if (rows < 20) faults += "only " + std::to_string(rows) + " lines of amounts read\n";
+  if (assets.general.size() != 4 || liabilities.general.size() != 2) return faults + "no general total on a side\n";
+  if (assets.general[2] != liabilities.general[0]) faults += "the sides differ in year N\n";
+  if (assets.general[3] != liabilities.general[1]) faults += "the sides differ in year N-1\n";
+  if (assets.general[2] == 0 || assets.general[3] == 0) faults += "a general total is 0\n";
+  return faults;
+}
+
 // Every box of both models, current and previous year, is what an independent computation over
 // the tables read by python3-dbfread finds; the previous-year boxes are made again from the
 // previous year's balances through the current year's parameters, so that a box fed with
@@ -712,6 +781,28 @@ TEST_F(SheetYearEndTest, BothModelsBalanceInBothColumnsWithTheirDepreciationPosi
     QueueEditionChoice(gui::IDCANCEL, 0, 0);
     preview->CmQuitVisu();
     gui::ProcessPendingMessages();
+    ASSERT_EQ(Window(), nullptr);
+    SetDossierState(' ');
+    gui::ModalSeam::Reset();
+
+    // The balance sheet alone printed with the same layout, its pages read back.
+    const std::string pdf = test_support::ArtefactPath("balances", std::string(m.picture) + ".pdf");
+    fs::remove(pdf);
+    gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+    gui::SendCommand(CommandWindow->GetHandle(), 20207);
+    gui::ProcessPendingMessages();
+    QueueEditionChoice(gui::IDOK, 1, 1);
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [row = m.layout](gui::Window& w) {
+      static_cast<gui::Dialog&>(w).SetItemSel(choice_ids::kLayouts, row);
+    });
+    QueueEditionChoice(gui::IDCANCEL, 0, 0);
+    Run(20510);
+    ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+    const std::string out = pdf + ".txt";
+    Tool({"pdftotext", "-layout", "-enc", "UTF-8", pdf, out});
+    std::string printed;
+    ASSERT_TRUE(platform::ReadWholeFile(out, printed));
+    EXPECT_EQ(PrintedSheetFaults(printed), "") << printed;
     ASSERT_EQ(Window(), nullptr);
     SetDossierState(' ');
     gui::ModalSeam::Reset();

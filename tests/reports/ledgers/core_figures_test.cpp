@@ -4,6 +4,7 @@
 // francs and in euros, gives the rows that data/ledger_figures.py computes from the files alone.
 #include <map>
 
+#include "data/closed_lines.h"
 #include "ledger_fixture.h"
 #include "platform/system/cp1252.h"
 #include "reports/ledgers/core/account_statement.h"
@@ -192,6 +193,49 @@ TEST_F(FiguresTest, TheWholeYearsGeneralLedgerBalances) {
   const std::vector<std::string> want = Lines(totals);
   ASSERT_FALSE(want.empty());
   EXPECT_EQ(want.back(), "TG|" + std::to_string(debit) + "|" + std::to_string(credit));
+}
+
+// The sort file written again from the lines' bytes, as a validation writes it after its pack:
+// a cancelled line keeps a cancelled sort record, so that every ledger of "Tous" over the whole
+// year is still what the reader of the files finds (a live sort record would bring the cancelled
+// line into every report that walks the sort file).
+TEST_F(FiguresTest, TheSortFileWrittenAgainFromTheLinesLeavesTheCancelledLinesOut) {
+  auto ledgers = [&](const char* name) {
+    ledgers::GeneralLedgers gl;
+    ledgers::GeneralLedgerOptions o;
+    o.kind = 'T';
+    o.dateFrom = "C50701";
+    o.dateTo = "C60630";
+    o.inEuros = true;
+    gl.TakeLimits(o.ToRecord());
+    gl.ChooseReportCode("EG-CSV");
+    std::vector<std::string> rows;
+    int n = 0;
+    for (bool more = gl.PrepareNextLedger(); more; more = gl.NextLedger()) {
+      rows.push_back(std::string("LEDGER|") + gl.CurrentLedger());
+      const std::string csv =
+          RunToExport(gl, Layout("EG-CSV"), ArtefactPath(std::string(name) + std::to_string(++n) + ".csv"));
+      for (const std::string& r : LedgerRows(csv, false)) rows.push_back(r);
+    }
+    return rows;
+  };
+  const std::vector<std::string> want = Lines(Figures({"gl", Folder(), "FIG", "T", "C50701", "C60630", "N", "E"}));
+  ASSERT_GT(want.size(), 100u);
+  EXPECT_EQ(FirstDifference(ledgers("before"), want), "");
+
+  long cancelled = 0;
+  {
+    CloseAllTables();
+    Table c40, c50, c60;
+    ASSERT_TRUE(c40.OpenExclusive(PathC40()) && c50.OpenExclusive(PathC50()) && c60.OpenExclusive(PathC60()));
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) cancelled += c50.GoTo(static_cast<long>(r)) && c50.IsDeleted();
+    ASSERT_TRUE(RefillSortRecords(c40, c50, c60));
+    c40.CloseTable(true);
+    c50.CloseTable(true);
+  }
+  ASSERT_GT(cancelled, 0) << "the generated draft holds cancelled lines";
+  OpenDossier(Folder() + "/", "FIG");
+  EXPECT_EQ(FirstDifference(ledgers("after"), want), "");
 }
 
 // The statements of a bank account, the busiest customer, a supplier, a charge account and a

@@ -14,7 +14,7 @@ namespace {
 std::vector<std::string> Definitions(bool analytic) {
   return {"EURO      C060", "TITRELISTEC300", "COMPTEDEBUC080", "COMPTEFIN C080", "DATEDEBUT C080", "DATEFIN   C080",
           "TYPELISTE C300", analytic ? "COMPTE    C170" : "COMPTE    C080",
-          analytic ? "NOMCOMPTE C610" : "NOMCOMPTE C300", "DATE      C080", "JOURNAL   C030", "PIECE     C080",
+          analytic ? "NOMCOMPTE C610" : "NOMCOMPTE C360", "DATE      C080", "JOURNAL   C030", "PIECE     C080",
           "CLIB      C010", "CODELIBELLC070", "LIBELLE   C250", "LIB23     C740", "ECHEANCE  C080", "LETTRE    C040",
           "SENSDC    C010", "MONTANTF  M142", "MONTANTE  M142", "VENTILATIOC020", "DEBIT     M142", "CREDIT    M142",
           "SEURO     C010", "COMPTEGENEC080", "NOMCOMPTEGC300", "CA_LIBELLEC330", "CA_DEBIT  M142", "CA_CREDIT M142",
@@ -506,6 +506,19 @@ void GeneralLedgers::OpenBlock() {
     AddInto(SC_DEBIT, priorD_, priorC_);
     AddInto(TG_DEBIT, priorD_, priorC_);
     priorD_ = priorC_ = 0;
+  } else {
+    // A block without a prior cumulation: none shown, not the account's before it (a layout
+    // writing every variable on every record, as an export does, would repeat that one).
+    SetCents(CA_DEBIT, 0);
+    SetCents(CA_CREDIT, 0);
+    Balance(CA_DEBIT, CA_CREDIT, CA_SOLDE, CA_SOLDEMT, CA_SOLDEDC);
+  }
+  if (std::string("ABCDGHVWX").find(letter) != std::string::npos) {
+    // A block that opens without a line of its own (a cumulation, other lines, a collective
+    // without its summary line): the values of the line read last belong to another record.
+    for (int field : {DATE, JOURNAL, PIECE, CLIB, CODELIBELL, LIBELLE, LIB23, ECHEANCE, LETTRE, SENSDC, MONTANTF,
+                      MONTANTE, VENTILATIO, DEBIT, CREDIT, SEURO, COMPTEGENE, NOMCOMPTEG})
+      SetText(field, "");
   }
   if (letter == 'E' || letter == 'F' || letter == 'I' || letter == 'J') {
     for (int field : {DATE, JOURNAL, PIECE, CLIB, CODELIBELL, LIB23, ECHEANCE, SENSDC, VENTILATIO, SEURO})

@@ -2,14 +2,14 @@
 # sharing no code with the program: the sort file C60 in its orders, each sort record's line in
 # the draft C50 or the closed C40, the chart C20 and the general file C10. Amounts in cents.
 #
-#   ledger_figures.py gl FOLDER CODE LEDGERS FROM TO PRIOR CURRENCY
+#   ledger_figures.py gl FOLDER CODE LEDGERS FROM TO PRIOR CURRENCY [L]
 #       The general ledgers of LEDGERS ("1" general, "2" result, a collective's letter, "T" every
 #       ledger: general, result, then each collective), for the period FROM-TO (stored YYMMDD),
 #       with the cumulation before the period when PRIOR is "O", in CURRENCY ("F" or "E"):
 #       "LEDGER|l", per account with something to show "B|account", "CA|debit|credit" (the lines
 #       before the period), "COLL|debit|credit" (a collective's auxiliary lines of the period),
-#       "L|date|journal|piece|debit|credit" per line, "SC|debit|credit" the account's totals;
-#       "TG|debit|credit" the ledger's.
+#       "L|date|journal|piece|debit|credit" per line ("|letter" after it with L), "SC|debit|credit"
+#       the account's totals; "TG|debit|credit" the ledger's.
 #   ledger_figures.py statement FOLDER CODE ACCOUNT FROM TO PRIOR CURRENCY
 #       The same for one account: "CA", "COLL", "L|...|letter" per line, "TG".
 #   ledger_figures.py journals FOLDER CODE CURRENCY
@@ -162,7 +162,8 @@ if command in ('gl', 'statement'):
             if account < low.ljust(8) or account > high.ljust(8):
                 continue
             letter = collective_of.get(account)
-            found = block(letter or account, date_from, date_to, prior, currency, letter is not None, rows)
+            found = block(letter or account, date_from, date_to, prior, currency, letter is not None, rows,
+                          sys.argv[9:10] == ['L'])
             if found:
                 blocks.append((account, found))
         if not blocks:
