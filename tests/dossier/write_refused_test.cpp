@@ -214,14 +214,18 @@ TEST_F(WriteRefusedTest, ARebuildRefusedAWriteSaysSoAndIsRunAgainAtTheOpening) {
   }
 }
 
-// The year-end runs end with the rebuild: its totals refused, each run says it failed and puts
-// every dossier back from its copies (the journals "AN" and "BQ" kept).
+// The year-end runs end with the rebuild: its totals refused, each run says it failed and that
+// the disk is full, and puts every dossier back from its copies (the journals "AN" and "BQ" kept).
 TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {
   processing::TargetMaintenance maintenance = test_support::RebuildMaintenance(true);
-  maintenance.rebuild = [] {
+  std::string refused, said;
+  maintenance.rebuild = [&refused] {
     ArmingProgress full(FullAt::Totals);
-    return RunDossierRebuild(true, true, &full).code;
+    const RebuildReport report = RunDossierRebuild(true, true, &full);
+    refused = report.refusal;
+    return report.code;
   };
+  maintenance.rebuildRefusal = [&refused] { return refused; };
   struct Case {
     const char* name;
     std::function<void(const std::string& root)> prepare;
@@ -249,6 +253,7 @@ TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {
          request.date = Ymd{2027, 1, 1};
          const processing::OpeningResult o =
              processing::GenerateOpeningBalances(request, collectives, balance, maintenance);
+         said = o.error;
          return o.code != 0 && o.putBack;
        }},
       {"merge",
@@ -268,6 +273,7 @@ TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {
          request.from = "01/04/26";
          request.to = "30/09/26";
          const processing::MergeResult m = processing::MergeOtherDossier(request, maintenance);
+         said = m.error;
          return m.code != 0 && m.putBack;
        }},
       {"separation",
@@ -284,6 +290,7 @@ TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {
          request.other = processing::OtherDossier{root_ + "/" + r + "b/", "B"};
          request.date = Ymd{2027, 1, 1};
          const processing::SeparationResult s = processing::SeparateYears(request, maintenance);
+         said = s.error;
          return s.code != 0 && s.putBack;
        }},
   };
@@ -296,6 +303,7 @@ TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {
     const std::string a = root_ + "/" + r + "a/", b = root_ + "/" + r + "b/";
     const DossierRecords beforeA = Records(a), beforeB = Records(b);
     EXPECT_TRUE(c.run(r));
+    EXPECT_NE(said.find(kDiskFull), std::string::npos) << said;
     Close();
     EXPECT_EQ(kill_matrix::RecordDifference(Records(a), beforeA), "");
     EXPECT_EQ(kill_matrix::RecordDifference(Records(b), beforeB), "");

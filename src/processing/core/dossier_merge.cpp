@@ -443,7 +443,7 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
     const int rebuilt = maintenance.rebuild ? maintenance.rebuild() : 0;
     if (rebuilt != 0) {
       r.code = rebuilt;
-      r.error.clear();
+      r.error = RebuildFailureText(maintenance, rebuilt);
     }
   }
   if (r.code != 0) {

@@ -569,7 +569,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   if (failure == 0) {
     CloseAllTables();
     failure = maintenance.rebuild ? maintenance.rebuild() : 0;
-    if (failure != 0) r.error = "reconstruction: " + std::to_string(failure);
+    if (failure != 0) r.error = RebuildFailureText(maintenance, failure);
   }
   if (failure != 0) {
     r.code = failure;
@@ -583,6 +583,11 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   marker.reset();
   RemoveAsideCopies(DossierFolder, copies);
   return r;
+}
+
+std::string RebuildFailureText(const TargetMaintenance& maintenance, int code) {
+  const std::string refused = maintenance.rebuildRefusal ? maintenance.rebuildRefusal() : std::string();
+  return "reconstruction: " + std::to_string(code) + (refused.empty() ? "" : " - " + refused);
 }
 
 std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result) {

@@ -346,8 +346,10 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
     }
     if (first != 0) {
       r.code = first;
+      r.error = RebuildFailureText(maintenance, first);
     } else if (second != 0) {
       r.code = second + kSeparationSecondRebuild;
+      r.error = RebuildFailureText(maintenance, second);
     }
   }
   if (r.code != 0) {
