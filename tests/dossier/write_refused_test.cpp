@@ -422,4 +422,43 @@ TEST_F(WriteRefusedTest, ValidationAndOpeningBalancesOnAFullDiskSaySo) {
   }
 }
 
+// The rebuild with the disk full from points spread over all its writes: it succeeds whole, or
+// it says it failed and the dossier, opened as the user does, ends as before or as after an
+// uncut rebuild, its tags and invariants holding.
+TEST_F(WriteRefusedTest, ARebuildFullFromAnyPointEndsWholeAfterTheOpening) {
+  const std::string model = Make("sweep-model", "A", 60);
+  const DossierRecords before = Records(model);
+  const std::string uncut = root_ + "/sweep-uncut/";
+  CopyFolder(model, uncut);
+  ASSERT_TRUE(Load(uncut, "A"));
+  dbase::SetWriteFault(dbase::WriteFault::kFull, LONG_MAX);
+  ASSERT_EQ(RunDossierRebuild(true, true).code, 0);
+  const long total = dbase::WritesCounted();
+  dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+  Close();
+  const DossierRecords after = Records(uncut);
+  ASSERT_GT(total, 20);
+  const std::string a = root_ + "/sweep/";
+  for (long i = 0; i < 24; ++i) {
+    const long nth = 1 + total * i / 24;
+    SCOPED_TRACE("full from write " + std::to_string(nth) + " of " + std::to_string(total));
+    CopyFolder(model, a);
+    ASSERT_TRUE(Load(a, "A"));
+    dbase::SetWriteFault(dbase::WriteFault::kFull, nth);
+    const RebuildReport report = RunDossierRebuild(true, true);
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    Close();
+    if (report.code == 0) {
+      EXPECT_EQ(kill_matrix::RecordDifference(Records(a), after), "");
+    } else {
+      EXPECT_NE(RebuildEndMessage(report).find(kDiskFull), std::string::npos) << report.code << RebuildEndMessage(report);
+      std::string said;
+      EXPECT_TRUE(OpenAsUser(a, "A", &said)) << said;
+      const DossierRecords now = Records(a);
+      EXPECT_TRUE(now == before || now == after) << kill_matrix::RecordDifference(now, after);
+    }
+    EXPECT_EQ(Faults(a, "A"), "");
+  }
+}
+
 }  // namespace
