@@ -461,4 +461,56 @@ TEST_F(WriteRefusedTest, ARebuildFullFromAnyPointEndsWholeAfterTheOpening) {
   }
 }
 
+// The separation with the disk full from points spread over its writes (its rebuilds included):
+// it succeeds whole, or says that the disk is full and leaves both dossiers as before.
+TEST_F(WriteRefusedTest, ASeparationFullFromAnyPointLeavesBothDossiersOnOneSide) {
+  const std::string model = root_ + "/sep-model/";
+  Make("sep-model/a", "A", 120, [](DemoOptions& o) {
+    o.lastDay = Ymd{2027, 2, 28};
+    o.currency = DossierCurrency::EuroMain;
+  });
+  Make("sep-model/b", "B", 40, Year(2027));
+  Close();
+  long counted = 0;
+  const auto separate = [&](const std::string& root) {
+    EXPECT_TRUE(Load(root + "a/", "A"));
+    processing::SeparationRequest request;
+    request.other = processing::OtherDossier{root + "b/", "B"};
+    request.date = Ymd{2027, 1, 1};
+    const processing::SeparationResult r = processing::SeparateYears(request, test_support::RebuildMaintenance(true));
+    counted = dbase::WritesCounted();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    Close();
+    return r;
+  };
+  const DossierRecords beforeA = Records(model + "a/"), beforeB = Records(model + "b/");
+  const std::string uncut = root_ + "/sep-uncut/";
+  CopyFolder(model, uncut);
+  dbase::SetWriteFault(dbase::WriteFault::kFull, LONG_MAX);
+  ASSERT_EQ(separate(uncut).code, 0);
+  const long total = counted;
+  ASSERT_GT(total, 20);
+  const DossierRecords afterA = Records(uncut + "a/"), afterB = Records(uncut + "b/");
+  const std::string root = root_ + "/sep/";
+  for (long i = 0; i < 10; ++i) {
+    const long nth = 1 + total * i / 10;
+    SCOPED_TRACE("full from write " + std::to_string(nth) + " of " + std::to_string(total));
+    CopyFolder(model, root);
+    dbase::SetWriteFault(dbase::WriteFault::kFull, nth);
+    const processing::SeparationResult r = separate(root);
+    std::string said;
+    EXPECT_TRUE(OpenAsUser(root + "a/", "A", &said)) << said;
+    EXPECT_TRUE(OpenAsUser(root + "b/", "B", &said)) << said;
+    const DossierRecords a = Records(root + "a/"), b = Records(root + "b/");
+    if (r.code == 0) {
+      EXPECT_EQ(kill_matrix::RecordDifference(a, afterA) + kill_matrix::RecordDifference(b, afterB), "");
+    } else {
+      EXPECT_NE(r.error.find(kDiskFull), std::string::npos) << r.code << " " << r.error;
+      EXPECT_TRUE(r.putBack);
+      EXPECT_EQ(kill_matrix::RecordDifference(a, beforeA) + kill_matrix::RecordDifference(b, beforeB), "");
+    }
+    EXPECT_EQ(Faults(root + "a/", "A") + Faults(root + "b/", "B"), "");
+  }
+}
+
 }  // namespace
