@@ -73,6 +73,7 @@ void SetTableCursor(const char* cursorName) {
 
 bool AddTags(Table& table, const std::vector<TagDef>& tags) {
   CursorScope cursor(kCursorIndexWork);
+  dbase::DBIResult grouped = dbase::DBIERR_NONE;
   if (tags.size() > 1) {
     // All the tags in one pass over the records; when that fails (nothing is then added),
     // one by one, so that the failure is reported for the tag that has it.
@@ -80,9 +81,14 @@ bool AddTags(Table& table, const std::vector<TagDef>& tags) {
     for (const TagDef& def : tags) descs.push_back(TagDesc(table, def));
     table.result = dbase::DbiAddIndexes(table.cursor, kDriver, static_cast<std::uint16_t>(descs.size()), descs.data());
     if (table.result == dbase::DBIERR_NONE) return true;
+    grouped = table.result;
   }
-  for (const TagDef& def : tags)
-    if (!AddOneTag(table, def)) return false;
+  for (const TagDef& def : tags) {
+    if (AddOneTag(table, def)) continue;
+    // A full disk stays the reason, whatever the tag's own attempt then met.
+    if (grouped == dbase::DBIERR_DISKFULL) table.result = grouped;
+    return false;
+  }
   return true;
 }
 

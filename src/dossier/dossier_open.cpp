@@ -2,7 +2,9 @@
 
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -35,6 +37,7 @@
 #include "platform/gui/messagebox.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "platform/system/process.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -434,6 +437,50 @@ std::vector<std::string> LeftCopyFolders() {
   return found;
 }
 
+// The temporary files of a whole-file write ("<file>.tmp<pid>-<n>") of the run marker
+// ("c<code>.run") and of the import's pieces record ("cas<code>.pcs"), left by a process stopped
+// before its rename. One is removed only when its process runs no more on this station and it
+// was last written some minutes ago: a process of another station, whose number says nothing
+// here, writes such a file in far less time.
+constexpr auto kLeftTempAge = std::chrono::minutes(5);
+
+bool IsLeftTempName(const std::string& name, const std::string& code, int* pid) {
+  for (const std::string& file : {"c" + code + ".run", "cas" + code + ".pcs"}) {
+    const std::string head = file + ".tmp";
+    if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) continue;
+    const std::string rest = name.substr(head.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size()) return false;
+    for (std::size_t i = 0; i < rest.size(); ++i)
+      if (i != dash && (rest[i] < '0' || rest[i] > '9')) return false;
+    if (dash > 9) return false;
+    *pid = std::atoi(rest.substr(0, dash).c_str());
+    return true;
+  }
+  return false;
+}
+
+void RemoveLeftTempFiles() {
+  const std::string code = Lower(Code().c_str());
+  std::error_code ec;
+  const auto now = std::filesystem::file_time_type::clock::now();
+  std::vector<std::filesystem::path> left;
+  for (const auto& e : std::filesystem::directory_iterator(platform::DiskPath(DossierFolder), ec)) {
+    int pid = 0;
+    if (!e.is_regular_file(ec) || !IsLeftTempName(e.path().filename().string(), code, &pid)) continue;
+    if (platform::ProcessRunning(pid)) continue;
+    const auto written = e.last_write_time(ec);
+    if (ec || now - written < kLeftTempAge) continue;
+    left.push_back(e.path());
+  }
+  for (const std::filesystem::path& path : left) {
+    const bool removed = std::filesystem::remove(path, ec);
+    WriteLog("OUVERTURE DOSSIER - fichier temporaire d'un traitement arrêté " +
+             std::string(removed ? "supprimé" : "non supprimé") + ": " + DossierFolder +
+             path.filename().string());
+  }
+}
+
 // Copies left by a run that no marker names any more (made before its marker was written, or
 // left after it was removed): the tables do not need them. They are named, and removed when
 // the user says so; kept otherwise, and the opening goes on.
@@ -543,6 +590,9 @@ bool EnsureDossierOpen() {
     SetAppCursor(0, false);
     return false;
   }
+
+  // Temporary files of a marker or pieces record whose writer was stopped.
+  RemoveLeftTempFiles();
 
   // No station holds the dossier alone, so no run is at work on it: a marker left is a run
   // that stopped half-way, and nothing reads its tables before it is dealt with.

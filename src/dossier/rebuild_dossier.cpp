@@ -155,6 +155,8 @@ std::string RebuildEndMessage(const RebuildReport& report) {
       report.code != kRebuildTooManyLines && report.code != kRebuildRenumberPending &&
       report.code != kRebuildMarkerFailed)
     text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
+  if (!report.refusal.empty()) text += "\n\n" + report.refusal + "\n\n";
+  if (report.markerKept) text += LoadStr(19915);
   return text;
 }
 

@@ -138,6 +138,7 @@ processing::TargetMaintenance YearEndMaintenance(gui::Window* owner, bool pack) 
     return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
   };
   maintenance.rebuild = [owner, pack] { return RebuildDossier(owner, true, pack); };
+  maintenance.rebuildRefusal = [] { return LastRebuildReport().refusal; };
   return maintenance;
 }
 

@@ -4,6 +4,11 @@
 // record in none of its tags, is made again before anything reads it, or the opening stops
 // naming the table when another station holds it.
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
 
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier_test_util.h"
@@ -171,6 +176,45 @@ TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningSto
   Close();
   EXPECT_EQ(IndexCheck(c60), dbase::DBIERR_NONE);
   EXPECT_NE(ReadAll(d + "clgidx.txt").find("index d'un ajout interrompu refait: " + c60 + ".dbf"), std::string::npos);
+}
+
+// The temporary file of a marker or pieces record whose writer was killed before its rename is
+// removed at the opening; one whose process still runs here, one written moments ago (perhaps by
+// another station), and every other name stay.
+TEST_F(LeftoversTest, TemporaryFilesOfAStoppedMarkerOrPiecesWriteAreRemoved) {
+  const std::string d = MakeDossier("tmp", "TMP");
+  // A process number that runs no more: a child's, once it has ended.
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string dead = std::to_string(child), alive = std::to_string(::getpid());
+  struct Left {
+    std::string name;
+    bool old;      // last written long ago
+    bool removed;  // what the opening does with it
+  };
+  const Left files[] = {
+      {"ctmp.run.tmp" + dead + "-1", true, true},
+      {"castmp.pcs.tmp" + dead + "-12", true, true},
+      {"ctmp.run.tmp" + alive + "-2", true, false},
+      {"castmp.pcs.tmp" + dead + "-3", false, false},
+      {"ctmp.run.tmp" + dead, true, false},
+      {"ctmp.run.tmp" + dead + "-x", true, false},
+      {"cother.run.tmp" + dead + "-1", true, false},
+      {"ctmp.run.old" + dead + "-1", true, false},
+  };
+  const auto longAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const Left& f : files) {
+    std::ofstream(d + f.name) << "traitement=reconstruction\n";
+    if (f.old) fs::last_write_time(d + f.name, longAgo);
+  }
+  Open(d, "TMP");
+  EXPECT_TRUE(IsOpen(d)) << ShownTexts();
+  // Nothing was said: a leftover of a write that never took its place is no stopped run.
+  EXPECT_EQ(ShownTexts().find("nterromp"), std::string::npos) << ShownTexts();
+  for (const Left& f : files) EXPECT_EQ(!fs::exists(d + f.name), f.removed) << f.name;
+  EXPECT_NE(ReadAll(d + "clgtmp.txt").find("ctmp.run.tmp" + dead + "-1"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // rebuild would refuse (a pending renumbering, a damaged table) and the rebuild with rebalance.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "dossier/core/maintenance_pack.h"
@@ -18,7 +19,13 @@ inline processing::TargetMaintenance RebuildMaintenance(bool pack) {
     const std::string damaged = FindDamagedDossierTable();
     return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
   };
-  m.rebuild = [pack] { return RunDossierRebuild(true, pack).code; };
+  auto refused = std::make_shared<std::string>();
+  m.rebuild = [pack, refused] {
+    const RebuildReport report = RunDossierRebuild(true, pack);
+    *refused = report.refusal;
+    return report.code;
+  };
+  m.rebuildRefusal = [refused] { return *refused; };
   return m;
 }
 

@@ -63,6 +63,8 @@ class DossierRunMarker {
   // True when the dossier is marked (by this guard or an outer one): the run may start.
   bool written() const { return written_; }
   const std::string& path() const { return path_; }
+  // True when this guard wrote the marker (not an outer run's guard).
+  bool owner() const { return owner_; }
   // Leaves the marker on disk when the guard ends: a run whose put-back failed is put back
   // at the next opening.
   void Keep() { owner_ = false; }

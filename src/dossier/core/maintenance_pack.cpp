@@ -131,12 +131,19 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
 
     Table& table = *t.table;
     table.OpenExclusive(t.path);
-    if (table.isOpen && (pack || number == 60) && !table.Pack()) ++result.packFailures;
+    if (table.isOpen && (pack || number == 60) && !table.Pack() && result.packFailures++ == 0) {
+      result.packFailedPath = dbf;
+      result.packResult = table.result;
+    }
     table.CloseTable(true);
 
     table.OpenExclusive(t.path);
-    if (!table.isOpen || !BuildIndexesOf(table, t.kind)) ++result.tagFailures;
-    else ++result.reindexed;
+    if (table.isOpen && BuildIndexesOf(table, t.kind)) {
+      ++result.reindexed;
+    } else if (result.packFailures + result.tagFailures++ == 0) {
+      result.packFailedPath = dbf;
+      result.packResult = table.isOpen ? table.result : 0;
+    }
     table.CloseTable(true);
     show.TableDone();
   }

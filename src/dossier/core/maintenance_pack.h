@@ -46,6 +46,8 @@ struct PackResult {
   int table = 0;            // number of the table that failed
   std::string dataPath;     // its data file (the damaged file for TableDamaged)
   int packFailures = 0;     // tables whose pack the engine refused (run went on)
+  std::string packFailedPath;  // the first one's data file, and the engine's code
+  int packResult = 0;
   int tagFailures = 0;      // tables whose tags were not all added (reported by the builders)
   int reindexed = 0;        // tables given their tags again
   bool ok() const { return outcome == PackOutcome::Done; }

@@ -6,6 +6,7 @@
 #include "data/dossier_files.h"
 #include "data/engine_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "data/session.h"
@@ -40,12 +41,13 @@ std::string GeneralAccount(const char* code) {
   return text;
 }
 
-// Writes a field only when its text changes: an unchanged record costs no write.
-void Renew(Table& t, int field, const std::string& text) {
+// Writes a field only when its text changes: an unchanged record costs no write. False when
+// the write was refused.
+bool Renew(Table& t, int field, const std::string& text) {
   std::string now = t.GetField(field);
   std::string wanted = text;
   wanted.resize(now.size(), ' ');
-  if (now != wanted) t.PutField(field, text.c_str());
+  return now == wanted || t.PutField(field, text.c_str());
 }
 
 // A stored date read back through the display form, which renews the
@@ -59,13 +61,24 @@ class RebuildRun {
   RebuildReport Run();
 
  private:
+  // The steps under the marker; `keep_` set when the marker must stay for the next opening.
+  void Work();
+  void KeepMarker() { keep_ = true; }
   void Record(int code) {
     if (report_.code == 0) report_.code = code;
   }
+  // A write of the run refused by the engine: the run records it (its code, the file and, when
+  // the disk is full, that it is) and goes no further.
+  bool Refuse(int code, const std::string& file, int result) {
+    if (report_.refusal.empty()) report_.refusal = RunIncidentText(code, file, result);
+    Record(code);
+    refused_ = true;
+    return false;
+  }
+  bool Wrote(Table& t, bool written) { return written || Refuse(kRebuildWriteRefused, t.tablePath, t.result); }
   void Remove(Table& t, const char* name) {
     WriteLog(RemovedRecordLogText(name, t));
-    t.DeleteRecord(nullptr, 0);
-    ++report_.removed;
+    if (Wrote(t, t.DeleteRecord(nullptr, 0))) ++report_.removed;
   }
   // Opens table `number` for its walk; false (error recorded) when it cannot.
   bool WalkTable(int number);
@@ -84,6 +97,8 @@ class RebuildRun {
   RebuildReport report_;
   std::string yearStart_, yearEnd_;
   bool refilled_ = false;
+  bool refused_ = false;  // a write was refused: the run stops at the next step
+  bool keep_ = false;
 };
 
 RebuildReport RebuildRun::Run() {
@@ -102,6 +117,17 @@ RebuildReport RebuildRun::Run() {
     report_.reindex = PackResult{PackOutcome::MarkerFailed, 0, marker.path()};
     return report_;
   }
+  Work();
+  if (keep_) {
+    // Left for the next opening, which runs the rebuild again; a run inside another leaves the
+    // decision to the outer run (which puts its copies back).
+    report_.markerKept = marker.owner();
+    marker.Keep();
+  }
+  return report_;
+}
+
+void RebuildRun::Work() {
 
   // First reindex.
   PackResult first = PackAndReindexTables(pack_, &show_);
@@ -112,11 +138,20 @@ RebuildReport RebuildRun::Run() {
                    : first.outcome == PackOutcome::MarkerFailed ? kRebuildMarkerFailed
                                                                 : kRebuildRenumberPending;
     report_.reindex = first;
-    return report_;
+    return;
   }
   if (!first.ok()) {
     Record(kRebuildFirstReindex);
     report_.reindex = first;
+  }
+  // A pack refused (a disk too full for the packed copy) leaves its table as it was: the run
+  // stops there, before its walks change anything. A table left without its tags is made
+  // again by the rebuild at the next opening.
+  if (first.packFailures > 0 || first.tagFailures > 0) {
+    Refuse(kRebuildPackRefused, first.packFailedPath, first.packResult);
+    report_.reindex = first;
+    if (first.tagFailures > 0) KeepMarker();
+    return;
   }
 
   // The progress total.
@@ -127,6 +162,9 @@ RebuildReport RebuildRun::Run() {
   // Record walks.
   yearStart_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
   yearEnd_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
+  // From the walks on the tables are half mended until the totals are made again: a run that
+  // does not get there leaves its marker, and the next opening runs the rebuild again.
+  keep_ = true;
   for (int number = 10; number <= 50 && report_.code == 0; number += 10) WalkTable(number);
   const bool walked = report_.code == 0;
 
@@ -135,6 +173,9 @@ RebuildReport RebuildRun::Run() {
   PackResult second = PackAndReindexTables(pack_, &show_);
   if (!second.ok()) {
     report_.code = kRebuildSecondReindex;
+    report_.reindex = second;
+  } else if (second.packFailures > 0 || second.tagFailures > 0) {
+    Refuse(kRebuildPackRefused, second.packFailedPath, second.packResult);
     report_.reindex = second;
   }
 
@@ -146,7 +187,7 @@ RebuildReport RebuildRun::Run() {
   // Code tags, duplicates, totals.
   CloseAllTables();
   const bool reopened = refilled_ && ReopenOnCodeTags();
-  if (report_.code == 0) {
+  if (report_.code == 0 && reopened) {
     RemoveDuplicateCodes(20, "C20CODE");
     RemoveDuplicateCodes(30, "C30CODE");
     const char mode = TheDossierRecord.AnalyticMode();
@@ -155,15 +196,19 @@ RebuildReport RebuildRun::Run() {
   // The totals need only the sort file refilled and the tables on their tags:
   // a late error (a table refused on its tag is not one of these) does not
   // leave the dossier with zeroed totals and no journal headers.
-  if (refilled_ && reopened) {
-    RecomputeDossierTotals(&show_);
-    report_.balance = VerifyJournalBalances(rebalance_, &show_);
-    report_.totalsRebuilt = true;
+  if (refilled_ && reopened && !refused_) {
+    TotalsWriteFault fault = RecomputeDossierTotals(&show_);
+    if (!fault.failed()) {
+      report_.balance = VerifyJournalBalances(rebalance_, &show_);
+      fault = report_.balance.fault;
+    }
+    if (fault.failed()) Refuse(kRebuildTotalsRefused, fault.file, fault.result);
+    else report_.totalsRebuilt = true;
   }
+  keep_ = !report_.totalsRebuilt;
 
   // Every table closed at the end.
   CloseAllTables();
-  return report_;
 }
 
 bool RebuildRun::WalkTable(int number) {
@@ -177,7 +222,7 @@ bool RebuildRun::WalkTable(int number) {
   if (count == 0) return true;
   show_.SetLine(ref.path);
   show_.SetLine2(std::string(FormatNumber(6, 0, false, count)) + " enregistrement(s)");
-  for (std::uint32_t r = 1; r <= count; ++r) {
+  for (std::uint32_t r = 1; r <= count && !refused_; ++r) {
     if (!t.GoTo(static_cast<long>(r))) break;
     show_.Step();
     if (t.IsDeleted()) continue;
@@ -214,7 +259,7 @@ void RebuildRun::VisitC10(Table& t) {
       return;
     case 'C':
       // Journal-month headers are built again from the lines.
-      t.DeleteRecord(nullptr, 0);
+      Wrote(t, t.DeleteRecord(nullptr, 0));
       return;
     default:
       Remove(t, "C10");
@@ -224,13 +269,13 @@ void RebuildRun::VisitC10(Table& t) {
 void RebuildRun::VisitC20(Table& t) {
   const char* code = t.GetField(1);
   if (IsDigitChar(code[0])) {
-    Renew(t, 1, GeneralAccount(code));
+    if (!Wrote(t, Renew(t, 1, GeneralAccount(code)))) return;
   } else if (!IsCapital(code[0])) {
     Remove(t, "C20");
     return;
   }
   for (int f = 17; f <= 20; ++f)
-    if (t.GetFieldNum(f) != 0) t.PutFieldNum(f, 0);
+    if (t.GetFieldNum(f) != 0 && !Wrote(t, t.PutFieldNum(f, 0))) return;
 }
 
 void RebuildRun::VisitC30(Table& t) {
@@ -240,7 +285,7 @@ void RebuildRun::VisitC30(Table& t) {
     return;
   }
   for (int f = 9; f <= 12; ++f)
-    if (t.GetFieldNum(f) != 0) t.PutFieldNum(f, 0);
+    if (t.GetFieldNum(f) != 0 && !Wrote(t, t.PutFieldNum(f, 0))) return;
 }
 
 // The rules of an entry line, closed (C40) or draft (C50); a rule that
@@ -254,7 +299,7 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
 
   // The year of the date encoded anew.
   const std::string date = std::string(t.GetField(monthField)) + t.GetField(dayField);
-  Renew(t, monthField, RenewedDate(date).substr(0, 4));
+  if (!Wrote(t, Renew(t, monthField, RenewedDate(date).substr(0, 4)))) return;
   // Inside the financial year (not tested when the dossier's year is unreadable:
   //    every line would go).
   const std::string now = std::string(t.GetField(monthField)) + t.GetField(dayField);
@@ -289,21 +334,27 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
     if (closed) return;
   }
   // A general account completed.
-  if (kind == 'Z' && static_cast<unsigned char>(account[0]) <= '9') Renew(t, accountField, GeneralAccount(account.c_str()));
+  if (kind == 'Z' && static_cast<unsigned char>(account[0]) <= '9' &&
+      !Wrote(t, Renew(t, accountField, GeneralAccount(account.c_str()))))
+    return;
   // Line numbers.
-  if (IsBlank(t.GetField(numberField))) Renew(t, numberField, "0001");
-  if (!closed && firstOfAxis) Renew(t, subNumberField, "");
-  else if (IsBlank(t.GetField(subNumberField))) Renew(t, subNumberField, "0001");
+  if (IsBlank(t.GetField(numberField)) && !Wrote(t, Renew(t, numberField, "0001"))) return;
+  if (!closed && firstOfAxis) {
+    if (!Wrote(t, Renew(t, subNumberField, ""))) return;
+  } else if (IsBlank(t.GetField(subNumberField)) && !Wrote(t, Renew(t, subNumberField, "0001"))) {
+    return;
+  }
   // The second date.
   const std::string second = t.GetField(secondDateField);
-  if (second.find(' ') != std::string::npos) Renew(t, secondDateField, "");
-  else Renew(t, secondDateField, RenewedDate(second));
+  Wrote(t, Renew(t, secondDateField, second.find(' ') != std::string::npos ? std::string() : RenewedDate(second)));
 }
 
 void RebuildRun::RefillC60() {
-  const int code = RefillSortFile(&show_);
-  if (code != 0) Record(code);
-  else refilled_ = true;
+  TotalsWriteFault fault;
+  const int code = RefillSortFile(&show_, &fault);
+  if (code == 0) refilled_ = true;
+  else if (fault.failed()) Refuse(code, fault.file, fault.result);
+  else Record(code);
 }
 
 bool RebuildRun::ReopenOnCodeTags() {
@@ -327,7 +378,7 @@ void RebuildRun::RemoveDuplicateCodes(int number, const char* tag) {
   bool more = t.SkipActive(false);
   std::string previous;
   bool first = true;
-  while (more) {
+  while (more && !refused_) {
     show_.Step();
     const std::string code = t.GetField(1);
     show_.Tick(RTrim(code.c_str()), false);
@@ -347,14 +398,14 @@ void RebuildRun::RemoveDuplicateAnalyticLines() {
   bool more = c50.SkipActive(false);
   std::string previous;
   bool first = true;
-  while (more) {
+  while (more && !refused_) {
     std::string key;
     for (int f : {2, 3, 4, 22, 6, 1, 7}) key += c50.GetField(f);
     const char kind = c50.GetField(1)[0];
     if (!first && key == previous && (kind == 'V' || kind == 'X')) {
       const std::uint32_t recno = c50.RecNo();
       Remove(c50, "C50");
-      if (LigneTri::Find(c60, LigneTri::kDraft, recno)) c60.DeleteRecord(nullptr, 0);
+      if (!refused_ && LigneTri::Find(c60, LigneTri::kDraft, recno)) Wrote(c60, c60.DeleteRecord(nullptr, 0));
     }
     previous = key;
     first = false;
@@ -392,15 +443,19 @@ bool AppendSortRecords(Table& lines, bool closed, Table& c60, MaintenanceProgres
 
 }  // namespace
 
-int RefillSortFile(MaintenanceProgress* progress) {
+int RefillSortFile(MaintenanceProgress* progress, TotalsWriteFault* refused) {
   MaintenanceProgress none;
   MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  TotalsWriteFault ignored;
+  TotalsWriteFault& fault = refused != nullptr ? *refused : ignored;
+  fault = {};
   Table& c60 = *TableC60;
   const std::string path = PathC60();
   if (!c60.OpenExclusive(path)) return kRebuildRefillC60;
   show.SetLine(path);
   show.SetLine2("RAZ");
   if (!c60.Zap()) {
+    fault = {c60.tablePath, c60.result};
     c60.CloseTable(true);
     return kRebuildRefillC60;
   }
@@ -423,12 +478,14 @@ int RefillSortFile(MaintenanceProgress* progress) {
     const bool appended = AppendSortRecords(*ref.table, number == 40, c60, show);
     ref.table->CloseTable(true);
     if (!appended) {
+      fault = {c60.tablePath, c60.result};
       c60.CloseTable(true);
       return kRebuildRefillC60;
     }
   }
   c60.CloseTable(true);
   const bool tagged = c60.OpenExclusive(path) && BuildIndexesOf(c60, TableKind::C60);
+  if (!tagged && c60.isOpen) fault = {c60.tablePath, c60.result};
   c60.CloseTable(true);
   return tagged ? 0 : 5160;
 }

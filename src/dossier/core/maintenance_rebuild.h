@@ -22,6 +22,9 @@ inline constexpr int kRebuildSecondReindex = 5100;
 inline constexpr int kRebuildRefillC60 = 5060;
 inline constexpr int kRebuildRefillC40 = 5064;
 inline constexpr int kRebuildRefillC50 = 5065;
+inline constexpr int kRebuildPackRefused = 5006;   // a pack or a table's tags refused (a full disk)
+inline constexpr int kRebuildWriteRefused = 5007;  // a write of the record walks refused
+inline constexpr int kRebuildTotalsRefused = 5200;  // a write of the totals or balancing lines refused
 // 5010 ... 5050: table cannot be opened for its walk; 5110 ... 5160: on its code tag.
 
 struct RebuildReport {
@@ -30,24 +33,30 @@ struct RebuildReport {
   bool totalsRebuilt = false;  // the totals and journal headers were computed again
   PackResult reindex;          // the reindex that failed (its table and data file)
   BalanceCheck balance;
+  std::string refusal;         // the write refused: its file, and that the disk is full when it is
+  bool markerKept = false;     // the run marker stays: the next opening runs the rebuild again
 };
 
 // The whole run on the current dossier (DossierFolder, DossierCode and
 // TheDossierRecord loaded). The caller holds the dossier exclusively and has
 // closed every table; they are all closed afterwards. After an error the
 // later steps are skipped, except that the totals still run when the sort
-// file was refilled and every table reopened on its code tag. The dossier's
-// run marker (kRebuildRun, detail RebuildRunDetail) is set from the first
-// change to the last.
+// file was refilled and every table reopened on its code tag. A write the
+// engine refuses stops the run. The dossier's run marker (kRebuildRun, detail
+// RebuildRunDetail) is set from the first change to the last, and kept when
+// the run changed the tables without making their totals again: the next
+// opening runs the rebuild again. A refused pack stops the run before its
+// walks, the tables as they were.
 RebuildReport RunDossierRebuild(bool rebalance, bool pack, MaintenanceProgress* progress = nullptr);
 
 // The sort file C60 emptied and filled again from the lines, as the rebuild
 // does: one record per physical line of C40, then of C50, in physical order
 // (a deleted line gives a deleted record), written in batches without an
 // index, then given its tags. 0, or the code of what failed: 5060 (C60 not
-// opened, emptied or written), 5064 (C40), 5065 (C50), 5160 (C60's tags).
+// opened, emptied or written), 5064 (C40), 5065 (C50), 5160 (C60's tags);
+// `refused` gets the write the engine refused, when one was.
 // The dossier is held exclusively; C40, C50 and C60 are left closed.
-int RefillSortFile(MaintenanceProgress* progress = nullptr);
+int RefillSortFile(MaintenanceProgress* progress = nullptr, TotalsWriteFault* refused = nullptr);
 
 // What the marker of a rebuild records to run it again: "reequilibrage=O compactage=O".
 std::string RebuildRunDetail(bool rebalance, bool pack);

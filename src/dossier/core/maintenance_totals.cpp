@@ -47,19 +47,46 @@ std::string C10Key(char kind, const std::string& code) {
 
 std::string Field(Table& t, int field) { return t.GetField(field); }
 
+// The first write of the run that the engine refused; the run stops there.
+TotalsWriteFault& Fault() {
+  static TotalsWriteFault fault;
+  return fault;
+}
+
+// Notes a refused write on `t` (the first one only) and gives false.
+bool Refused(Table& t) {
+  if (!Fault().failed()) Fault() = {t.tablePath, t.result != 0 ? t.result : -1};
+  return false;
+}
+
+// `written`, or the write of `t` noted as refused.
+bool Checked(Table& t, bool written) { return written || Refused(t); }
+
 // Adds the sums of one currency to characters 1-14 (debit) and 15-28
 // (credit) of a header field.
-void AddToHeaderField(Table& c10, int field, long long debit, long long credit) {
-  if (debit == 0 && credit == 0) return;
+bool AddToHeaderField(Table& c10, int field, long long debit, long long credit) {
+  if (debit == 0 && credit == 0) return true;
   const std::string text = PadRight(Field(c10, field), 28);
   const double d = Val(text.substr(0, 14).c_str()) + FromCents(debit);
   const double c = Val(text.substr(14, 14).c_str()) + FromCents(credit);
-  c10.PutFieldPart(field, 1, 14, AmountText14(d).c_str());
-  c10.PutFieldPart(field, 15, 14, AmountText14(c).c_str());
+  return Checked(c10, c10.PutFieldPart(field, 1, 14, AmountText14(d).c_str())) &&
+         Checked(c10, c10.PutFieldPart(field, 15, 14, AmountText14(c).c_str()));
+}
+
+// A record appended with its fields: false when the engine refused it. The cursor then stays
+// on the record it was on, whose buffer holds the fields meant for the new one: nothing may be
+// written through it before it is read again.
+bool AppendWith(Table& t, const std::vector<std::pair<int, std::string>>& fields) {
+  if (!t.AppendBlank()) return Refused(t);
+  for (const auto& [field, text] : fields) t.PutField(field, text.c_str());
+  if (t.InsertRecord()) return true;
+  Refused(t);
+  if (t.recordNumber != 0) t.GoTo(static_cast<long>(t.recordNumber));
+  return false;
 }
 
 // Posts a journal-month group to its header "C" + month + journal + source.
-void PostHeader(const std::string& group, char source, const Sums& sums, MaintenanceProgress& show) {
+bool PostHeader(const std::string& group, char source, const Sums& sums, MaintenanceProgress& show) {
   Table& c10 = *TableC10;
   show.Tick(group.substr(4, 3) + " - " + group.substr(2, 2) + "/" + group.substr(0, 2), false);
   const std::string code = group + source;
@@ -67,19 +94,14 @@ void PostHeader(const std::string& group, char source, const Sums& sums, Mainten
     std::string label = "???";
     if (c10.Seek("C10CODE", C10Key('J', group.substr(4, 3)).c_str()) && !c10.IsDeleted())
       label = Field(c10, 3);
-    c10.AppendBlank();
-    c10.PutField(1, "C");
-    c10.PutField(2, code.c_str());
-    c10.PutField(3, label.c_str());
-    c10.InsertRecord();
+    if (!AppendWith(c10, {{1, "C"}, {2, code}, {3, label}})) return false;
   }
   if (c10.IsDeleted()) {
-    c10.PutField(4, "");
-    c10.PutField(5, "");
-    c10.RecallRecord(nullptr, 0);
+    if (!Checked(c10, c10.PutField(4, "")) || !Checked(c10, c10.PutField(5, "")) ||
+        !Checked(c10, c10.RecallRecord(nullptr, 0)))
+      return false;
   }
-  AddToHeaderField(c10, 4, sums.debitF, sums.creditF);
-  AddToHeaderField(c10, 5, sums.debitE, sums.creditE);
+  return AddToHeaderField(c10, 4, sums.debitF, sums.creditF) && AddToHeaderField(c10, 5, sums.debitE, sums.creditE);
 }
 
 // Text keys in the order of the tags: the engine's collation weights.
@@ -107,9 +129,9 @@ void ForEachRecord(Table& t, MaintenanceProgress& show, Visit visit) {
 
 // Journal-month totals of the live general lines ("Z") of one line table, posted in the
 // order of its code tag (kind, month, journal).
-void HeaderTotals(Table& lines, int monthField, int journalField, int senseField, int francsField, char source,
+bool HeaderTotals(Table& lines, int monthField, int journalField, int senseField, int francsField, char source,
                   MaintenanceProgress& show) {
-  if (lines.RecCount() == 0) return;
+  if (lines.RecCount() == 0) return true;
   show.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
   show.RestartTicker();
   Groups<Sums> groups;
@@ -118,8 +140,10 @@ void HeaderTotals(Table& lines, int monthField, int journalField, int senseField
     groups[Field(lines, monthField) + Field(lines, journalField)].Add(
         lines.GetField(senseField), lines.GetFieldNum(francsField), lines.GetFieldNum(francsField + 1));
   });
-  for (const auto& [group, sums] : groups) PostHeader(group, source, sums, show);
+  for (const auto& [group, sums] : groups)
+    if (!PostHeader(group, source, sums, show)) return false;
   show.Tick("", true);
+  return true;
 }
 
 // Sense and amounts (in cents) of every line of a line table, by record number; deleted
@@ -140,60 +164,51 @@ std::vector<LineAmounts> ReadLineAmounts(Table* lines, int senseField, Maintenan
   return all;
 }
 
-// The C20 record of an account, created when missing.
-void FindOrCreateAccount(const std::string& code) {
+// The C20 record of an account, created (with `label`) when missing.
+bool FindOrCreateAccount(const std::string& code, const char* label = kRebuildLabel) {
   Table& c20 = *TableC20;
-  if (c20.Seek("C20CODE", PadRight(code, kAccountWidth).c_str())) return;
-  c20.AppendBlank();
-  c20.PutField(1, code.c_str());
-  c20.PutField(2, kRebuildLabel);
-  c20.InsertRecord();
+  if (c20.Seek("C20CODE", PadRight(code, kAccountWidth).c_str())) return true;
+  return AppendWith(c20, {{1, code}, {2, label}});
 }
 
-void AddTotals(Table& t, int firstField, const Sums& s) {
+// The four totals of the current record moved in one write.
+bool AddTotals(Table& t, int firstField, const Sums& s) {
+  if (s.Empty()) return true;
+  t.BeginRewrite();
   t.PutFieldNum(firstField, t.GetFieldNum(firstField) + FromCents(s.debitF));
   t.PutFieldNum(firstField + 1, t.GetFieldNum(firstField + 1) + FromCents(s.debitE));
   t.PutFieldNum(firstField + 2, t.GetFieldNum(firstField + 2) + FromCents(s.creditF));
   t.PutFieldNum(firstField + 3, t.GetFieldNum(firstField + 3) + FromCents(s.creditE));
+  return Checked(t, t.EndRewrite(true));
 }
 
-void PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
+bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
   show.Tick(RTrim(code.c_str()), false);
-  FindOrCreateAccount(code);
-  AddTotals(*TableC20, 17, sums);
-  if (code.empty() || code[0] < 'A' || code[0] > 'Z') return;
+  if (!FindOrCreateAccount(code) || !AddTotals(*TableC20, 17, sums)) return false;
+  if (code.empty() || code[0] < 'A' || code[0] > 'Z') return true;
   // An auxiliary account also moves the general account that collects its letter.
   Table& c10 = *TableC10;
-  if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str())) {
-    c10.AppendBlank();
-    c10.PutField(1, "B");
-    c10.PutField(2, code.substr(0, 1).c_str());
-    c10.PutField(3, "MajCompteC20 (2-Collectif)");
-    c10.PutField(4, "44444444");
-    c10.InsertRecord();
-  }
+  if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str()) &&
+      !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, "MajCompteC20 (2-Collectif)"}, {4, "44444444"}}))
+    return false;
   std::string collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
   collecting.resize(kAccountWidth, '0');
-  FindOrCreateAccount(collecting);
-  AddTotals(*TableC20, 17, sums);
+  return FindOrCreateAccount(collecting) && AddTotals(*TableC20, 17, sums);
 }
 
-void PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
+bool PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
   show.Tick(RTrim(code.c_str()), false);
   Table& c30 = *TableC30;
-  if (!c30.Seek("C30CODE", PadRight(code, kAccountWidth).c_str())) {
-    c30.AppendBlank();
-    c30.PutField(1, code.c_str());
-    c30.PutField(2, kRebuildLabel);
-    c30.InsertRecord();
-  }
-  AddTotals(c30, 9, sums);
+  if (!c30.Seek("C30CODE", PadRight(code, kAccountWidth).c_str()) &&
+      !AppendWith(c30, {{1, code}, {2, kRebuildLabel}}))
+    return false;
+  return AddTotals(c30, 9, sums);
 }
 
 // Account totals (live "Z" sort records, the records of C60CODE) and section totals (live
 // "W" and "Y" records, of C60ANAL), grouped by TCODE and posted in the order of those tags;
 // each sort record adds the amounts of the line it points at.
-void CodeTotals(MaintenanceProgress& show) {
+bool CodeTotals(MaintenanceProgress& show) {
   Table& c60 = *TableC60;
   show.SetLine(c60.tablePath.substr(0, c60.tablePath.size() - 4));
   show.RestartTicker();
@@ -214,9 +229,12 @@ void CodeTotals(MaintenanceProgress& show) {
     debitOrCreditF += line.francs;
     debitOrCreditE += line.euros;
   });
-  for (const auto& [code, sums] : accounts) PostAccount(code, sums, show);
-  for (const auto& [code, sums] : sections) PostSection(code, sums, show);
+  for (const auto& [code, sums] : accounts)
+    if (!PostAccount(code, sums, show)) return false;
+  for (const auto& [code, sums] : sections)
+    if (!PostSection(code, sums, show)) return false;
   show.Tick("", true);
+  return true;
 }
 
 // ---- balance check
@@ -246,57 +264,43 @@ std::vector<HeaderGroup> ReadHeaderGroups(MaintenanceProgress& show) {
   return groups;
 }
 
-// Writes one balancing draft line, its sort record, and posts it; false (nothing written)
-// when the draft file cannot take another line that a sort record can point at.
-bool WriteBalancingLine(const std::string& group, const std::string& account, char sense, double francs,
-                        bool withFrancs, double euros, bool withEuros, char marker) {
+// Writes one balancing draft line, its sort record, and posts it to its account and header.
+enum class Balancing { Written, DraftFull, Refused };
+Balancing WriteBalancingLine(const std::string& group, const std::string& account, char sense, double francs,
+                             bool withFrancs, double euros, bool withEuros, char marker) {
   Table& c50 = *TableC50;
   Table& c60 = *TableC60;
   const std::string month = group.substr(0, 4), journal = group.substr(4, 3);
   const std::string day = std::string(PrevDay(NextDay((month + "31").c_str()))).substr(4, 2);
-  if (static_cast<long>(c50.RecCount()) >= kMaxLineRecords) return false;
+  // The draft file cannot take another line that a sort record can point at.
+  if (static_cast<long>(c50.RecCount()) >= kMaxLineRecords) return Balancing::DraftFull;
   const std::string piece = TheDossierRecord.NextPiece();
   const std::string recno = StrZero(static_cast<long>(c50.RecCount()) + 1, 0);
   const std::string senseText(1, sense);
 
   c50.SetOrder("C50CODE");
-  c50.AppendBlank();
-  c50.PutField(1, "Z");
-  c50.PutField(2, month.c_str());
-  c50.PutField(3, journal.c_str());
-  c50.PutField(4, piece.c_str());
-  c50.PutField(5, recno.c_str());
-  c50.PutField(6, "0001");
-  c50.PutField(7, "0001");
-  c50.PutField(8, day.c_str());
-  c50.PutField(10, account.c_str());
-  c50.PutField(11, "0");
-  c50.PutField(12, kRebuildLabel);
-  c50.PutField(16, std::string(1, marker).c_str());
-  c50.PutField(17, senseText.c_str());
-  if (withFrancs) c50.PutField(18, AmountText14(francs).c_str());
-  if (withEuros) c50.PutField(19, AmountText14(euros).c_str());
-  c50.InsertRecord();
+  std::vector<std::pair<int, std::string>> line = {
+      {1, "Z"},        {2, month},   {3, journal},       {4, piece},         {5, recno},
+      {6, "0001"},     {7, "0001"},  {8, day},           {10, account},      {11, "0"},
+      {12, kRebuildLabel}, {16, std::string(1, marker)}, {17, senseText}};
+  if (withFrancs) line.push_back({18, AmountText14(francs)});
+  if (withEuros) line.push_back({19, AmountText14(euros)});
+  if (!AppendWith(c50, line)) return Balancing::Refused;
 
   c60.SetOrder("C60REC");
-  c60.AppendBlank();
-  c60.PutField(1, "Z");
-  c60.PutField(2, account.c_str());
-  c60.PutField(3, month.c_str());
-  c60.PutField(4, day.c_str());
-  c60.PutField(5, journal.c_str());
-  c60.PutField(9, "B");
-  c60.PutField(10, recno.c_str());
-  c60.PutField(11, piece.c_str());
-  c60.PutField(13, "0001");
-  c60.PutField(14, "0001");
-  c60.InsertRecord();
+  const bool sorted = AppendWith(c60, {{1, "Z"}, {2, account}, {3, month}, {4, day}, {5, journal}, {9, "B"},
+                                       {10, recno}, {11, piece}, {13, "0001"}, {14, "0001"}});
   c60.SetOrder("C60CODE");
+  if (!sorted) return Balancing::Refused;
 
-  const std::string operation = "+" + senseText;
-  MajCompteC20(account.c_str(), operation.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
-  MajCentC10((group + "B").c_str(), operation.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
-  return true;
+  // The accounts of these lines are general ones: no collective to move.
+  Sums sums;
+  sums.Add(senseText.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
+  MaintenanceProgress quiet;
+  if (!FindOrCreateAccount(account, LoadStr(181)) || !AddTotals(*TableC20, 17, sums) ||
+      !PostHeader(group, 'B', sums, quiet))
+    return Balancing::Refused;
+  return Balancing::Written;
 }
 
 std::string StampText() {
@@ -309,15 +313,16 @@ std::string StampText() {
 
 }  // namespace
 
-void RecomputeDossierTotals(MaintenanceProgress* progress) {
+TotalsWriteFault RecomputeDossierTotals(MaintenanceProgress* progress) {
   MaintenanceProgress none;
   MaintenanceProgress& show = progress != nullptr ? *progress : none;
-  HeaderTotals(*TableC40, 3, 5, 13, 14, 'C', show);
-  HeaderTotals(*TableC50, 2, 3, 17, 18, 'B', show);
-  if (TableC60->RecCount() == 0) return;
-  CodeTotals(show);
-  TableC60->SetOrder("C60CODE");
-  TableC50->SetOrder("C50CODE");
+  Fault() = {};
+  if (HeaderTotals(*TableC40, 3, 5, 13, 14, 'C', show) && HeaderTotals(*TableC50, 2, 3, 17, 18, 'B', show) &&
+      TableC60->RecCount() != 0 && CodeTotals(show)) {
+    TableC60->SetOrder("C60CODE");
+    TableC50->SetOrder("C50CODE");
+  }
+  return Fault();
 }
 
 bool RebalancingAllowed(bool rebalance) { return rebalance || ConstantIs(27, 'O'); }
@@ -338,6 +343,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
   MaintenanceProgress none;
   MaintenanceProgress& show = progress != nullptr ? *progress : none;
   BalanceCheck result;
+  Fault() = {};
   result.rebalancing = RebalancingAllowed(rebalance);
   show.SetLine("V\xE9rification de l'Equilibre de tous les journaux");
   show.SetLine2("");
@@ -365,7 +371,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
       } else if (result.unbalanced == 13) {
         result.list += "   - ... etc (voir le compte 47599999 et les comptes d'\xE9" "carts sur arrondis).";
       }
-      if (!result.rebalancing || result.draftFull) continue;
+      if (!result.rebalancing || result.draftFull || result.fault.failed()) continue;
 
       const char sense = diff > 0 ? 'C' : 'D';
       const long long amount = diff > 0 ? diff : -diff;
@@ -378,9 +384,11 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
                                   : EurosToFrancs(FromCents(amount), parity, converted);
         const long long other = rated ? ToCents(converted) : 0;
         const long long f = francs ? amount : other, e = francs ? other : amount;
-        if (!WriteBalancingLine(g.key, kSuspenseAccount, sense, FromCents(f), true, FromCents(e), true,
-                                francsMain ? 'N' : 'O')) {
-          result.draftFull = true;
+        const Balancing written = WriteBalancingLine(g.key, kSuspenseAccount, sense, FromCents(f), true,
+                                                     FromCents(e), true, francsMain ? 'N' : 'O');
+        if (written != Balancing::Written) {
+          if (written == Balancing::DraftFull) result.draftFull = true;
+          else result.fault = Fault();
           continue;
         }
         if (sense == 'C') {
@@ -394,9 +402,11 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
         const long long firstDiff = francs ? g.sums.debitE - g.sums.creditE : g.sums.debitF - g.sums.creditF;
         const std::string account =
             firstDiff != 0 ? std::string(kSuspenseAccount) : (diff > 0 ? roundingCredit : roundingDebit);
-        if (!WriteBalancingLine(g.key, account, sense, FromCents(amount), francs, FromCents(amount), !francs,
-                                francsMain ? 'o' : 'n')) {
-          result.draftFull = true;
+        const Balancing written = WriteBalancingLine(g.key, account, sense, FromCents(amount), francs,
+                                                     FromCents(amount), !francs, francsMain ? 'o' : 'n');
+        if (written != Balancing::Written) {
+          if (written == Balancing::DraftFull) result.draftFull = true;
+          else result.fault = Fault();
           continue;
         }
         (sense == 'C' ? credit : debit) += amount;
@@ -405,12 +415,14 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
     }
   }
 
-  if (!result.list.empty()) {
+  if (!result.list.empty() && !result.fault.failed()) {
     Table& c20 = *TableC20;
     if (c20.Seek("C20CODE", kSuspenseAccount)) {
+      c20.BeginRewrite();
       c20.PutField(2, kRebuildLabel);
       c20.PutField(3, StampText().c_str());
       c20.PutField(26, "O");
+      if (!Checked(c20, c20.EndRewrite(true))) result.fault = Fault();
     }
     if (result.rebalancing) StoreSessionCode(kSuspenseAccount);
   }

@@ -14,17 +14,27 @@
 inline constexpr const char* kSuspenseAccount = "47599999";
 inline constexpr const char* kRebuildLabel = "ReConstruction de dossier";
 
+// The first write of the totals that the engine refused (a full disk, an I/O error): its
+// data file and the engine's code. The run stops at it; the totals are then incomplete.
+struct TotalsWriteFault {
+  std::string file;
+  int result = 0;
+  bool failed() const { return result != 0; }
+};
+
 // The journal-month headers of C10 from the closed (C40) and draft (C50)
 // lines, the account totals of C20 and the section totals of C30 from the
 // lines the sort file C60 points at. Missing headers, accounts, collective
-// records and sections are created.
-void RecomputeDossierTotals(MaintenanceProgress* progress = nullptr);
+// records and sections are created. Stops at the first write refused, and
+// gives it.
+TotalsWriteFault RecomputeDossierTotals(MaintenanceProgress* progress = nullptr);
 
 struct BalanceCheck {
   bool rebalancing = false;  // balancing lines were allowed
   int unbalanced = 0;        // checks (a currency of a journal-month) found unbalanced
   int linesWritten = 0;      // balancing lines written into C50
   bool draftFull = false;    // C50 held 999,999 records: the balancing lines left were not written
+  TotalsWriteFault fault;    // a write refused: the balancing lines from there on were not written
   std::string list;          // the list of the message (at most 12 lines and "etc")
   // The message box text ("" when every journal balances).
   std::string Message() const;

@@ -92,13 +92,14 @@ class ValidationWork {
       if (const int code = MoveHeaderTotals(PadRight(month, kJournalMonthKeyLength))) return code;
     }
     if (!c40_.AppendQueued()) return Fail(kValidationAppend, c40, c40_.result);
-    c10_.Commit();
+    if (!c10_.Commit()) return Fail(kValidationHeaders, PathC10(), c10_.result);
     c10_.CloseTable(true);
     // C50 alone is packed: C10 keeps its cancelled codes, which can be reactivated.
     if (!c50_.Pack()) return Fail(kValidationPack, PathC50(), c50_.result);
     c50_.CloseTable(true);
     c40_.CloseTable(true);
-    if (!c40_.OpenExclusive(c40) || !BuildIndexesOf(c40_, TableKind::C40)) return Fail(kValidationClosedIndex, c40);
+    if (!c40_.OpenExclusive(c40) || !BuildIndexesOf(c40_, TableKind::C40))
+      return Fail(kValidationClosedIndex, c40, c40_.result);
     c40_.CloseTable(true);
     // Every sort record written again: the pack gave the draft lines new record numbers.
     Table c60;
@@ -106,14 +107,21 @@ class ValidationWork {
     const bool refilled = open && RefillSortRecords(c40_, c50_, c60, [this](long n) {
                             if (step_) step_(handled_ + n);
                           });
+    const int refillResult = open ? c60.result : 0;
     c60.CloseTable(true);
     c40_.CloseTable(true);
     c50_.CloseTable(true);
-    if (!refilled) return Fail(kValidationSortFile, PathC60());
+    if (!refilled) return Fail(kValidationSortFile, PathC60(), refillResult);
     return 0;
   }
 
  private:
+  // A line not appended: the closed file's refusal, or the draft's when its record was not read.
+  int FailAppend() {
+    const bool closed = c40_.result != dbase::DBIERR_NONE || c50_.result == dbase::DBIERR_NONE;
+    return Fail(kValidationAppend, closed ? c40_.tablePath : c50_.tablePath, closed ? c40_.result : c50_.result);
+  }
+
   int Fail(int code, const std::string& what, int engineResult = 0) {
     r_.error = RunIncidentText(code, what, engineResult);
     c10_.CloseTable(true);
@@ -192,7 +200,7 @@ class ValidationWork {
       else if (m != 'o') break;
     }
     for (const auto& [recno, key] : general) {
-      if (!Append(recno, true)) return Fail(kValidationAppend, PathC40());
+      if (!Append(recno, true)) return FailAppend();
       if (!analyticHere) continue;
       std::vector<std::uint32_t> analytic;
       for (bool more = c50_.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50_.Skip(1)) {
@@ -201,7 +209,7 @@ class ValidationWork {
         else if (m != 'o') break;
       }
       for (std::uint32_t a : analytic)
-        if (!Append(a, false)) return Fail(kValidationAppend, PathC40());
+        if (!Append(a, false)) return FailAppend();
     }
     // Analytic records of the journal-month that no live general line carries.
     std::vector<std::uint32_t> left;
@@ -213,7 +221,7 @@ class ValidationWork {
       else if (m != 'O' && m != 'o') break;
     }
     for (std::uint32_t a : left)
-      if (!Append(a, false)) return Fail(kValidationAppend, PathC40());
+      if (!Append(a, false)) return FailAppend();
     c50_.SetOrder(L::kCodeTag);
     // The lines validated leave the draft (the pack removes them): their delete marks written
     // stretch by stretch, in record order.
@@ -234,27 +242,28 @@ class ValidationWork {
       moved = ReadHeaderTotals(c10_);
       name = RTrim(c10_.GetField(3));
       if (!c10_.PutField(4, ZeroTotalsText().c_str()) || !c10_.PutField(5, ZeroTotalsText().c_str()))
-        return Fail(kValidationHeaders, PathC10());
+        return Fail(kValidationHeaders, PathC10(), c10_.result);
     }
     const JournalRecord journal = ReadJournal(c10_, JournalOf(month));
     if (journal.found && !journal.cancelled) name = journal.name;
     if (!SeekHeader(c10_, month, kClosedSource)) {
-      if (!c10_.AppendBlank()) return Fail(kValidationHeaders, PathC10());
+      if (!c10_.AppendBlank()) return Fail(kValidationHeaders, PathC10(), c10_.result);
       c10_.PutField(1, "C");
       c10_.PutField(2, (month + kClosedSource).c_str());
       c10_.PutField(3, name.c_str());
       c10_.PutField(4, ZeroTotalsText().c_str());
       c10_.PutField(5, ZeroTotalsText().c_str());
-      if (!c10_.InsertRecord() || !SeekHeader(c10_, month, kClosedSource)) return Fail(kValidationHeaders, PathC10());
-    } else if (c10_.IsDeleted()) {
-      c10_.RecallRecord(nullptr, 0);
+      if (!c10_.InsertRecord() || !SeekHeader(c10_, month, kClosedSource))
+        return Fail(kValidationHeaders, PathC10(), c10_.result);
+    } else if (c10_.IsDeleted() && !c10_.RecallRecord(nullptr, 0)) {
+      return Fail(kValidationHeaders, PathC10(), c10_.result);
     }
     const HeaderTotals closed = ReadHeaderTotals(c10_);
     const bool written = c10_.PutField(4, (AmountText14(FromCents(closed.debitF + moved.debitF)) +
                                            AmountText14(FromCents(closed.creditF + moved.creditF))).c_str()) &&
                          c10_.PutField(5, (AmountText14(FromCents(closed.debitE + moved.debitE)) +
                                            AmountText14(FromCents(closed.creditE + moved.creditE))).c_str());
-    return written ? 0 : Fail(kValidationHeaders, PathC10());
+    return written ? 0 : Fail(kValidationHeaders, PathC10(), c10_.result);
   }
 
   const JournalValidationRequest& request_;

@@ -274,4 +274,10 @@ void IgnoreFileSizeLimitSignal() {
   ::sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
+bool ProcessRunning(int pid) {
+  if (pid <= 0) return false;
+  // A process of another user answers EPERM: it runs all the same.
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
 }  // namespace platform

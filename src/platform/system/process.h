@@ -51,4 +51,7 @@ std::string LastOutputLines(const std::string& output, int count, std::size_t wi
 // not finish. Called once at start, before the first file is written.
 void IgnoreFileSizeLimitSignal();
 
+// True when a process of this number runs on this station (one of another user included).
+bool ProcessRunning(int pid);
+
 }  // namespace platform

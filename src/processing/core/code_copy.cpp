@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "data/table_copy.h"
 #include "dossier/core/dossier_run_marker.h"
@@ -172,14 +173,17 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
           ok = target.PutField(1, stored.c_str()) && ok;
         }
         ok = WriteFields(source, target, k, map, true) && ok;
+        // A refused insert leaves the cursor on the record it was on, its buffer holding the
+        // new code's fields: the walk stops before anything writes through it.
         ok = target.InsertRecord() && ok;
-        ok = target.Commit() && ok;
-        if (ok) {
-          ++count.added;
-          count.lastCode = stored;
-        } else {
+        ok = ok && target.Commit();
+        if (!ok) {
           ++count.failed;
+          count.refused = RunIncidentText(target.result, target.tablePath, target.result);
+          break;
         }
+        ++count.added;
+        count.lastCode = stored;
         appended = true;
       }
     }
@@ -199,14 +203,15 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
     target.BeginRewrite();
     bool ok = WriteFields(source, target, k, map, false);
     ok = target.EndRewrite(ok) && ok;
-    ok = target.Commit() && ok;
+    ok = ok && target.Commit();
     if (shared) UnlockRecord(target);
-    if (ok) {
-      ++count.rewritten;
-      count.lastCode = stored;
-    } else {
+    if (!ok) {
       ++count.failed;
+      count.refused = RunIncidentText(target.result, target.tablePath, target.result);
+      break;
     }
+    ++count.rewritten;
+    count.lastCode = stored;
   }
   return count;
 }
@@ -254,6 +259,13 @@ bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& ta
   }
   const CodeCopyCount done = CopyCodeRange(source, target, k, range, step);
   if (count != nullptr) *count = done;
+  if (!done.refused.empty()) {
+    // The codes copied so far stay; the receiving dossier's next opening copies the rest.
+    marker.Keep();
+    if (refusal != nullptr) *refusal = "\n\n" + done.refused + LoadStr(19916);
+    WriteLog("AJOUT DE CODES - Erreur - arr\xEAt\xE9: " + done.refused);
+    return false;
+  }
   return true;
 }
 

@@ -59,6 +59,8 @@ struct CodeCopyCount {
   long cancelledKept = 0;
   long failed = 0;
   std::string lastCode;
+  // A write the engine refused (a full disk ...), in French with its file: the walk stopped there.
+  std::string refused;
 };
 
 // Called with each code before it is written (trimmed).
@@ -79,7 +81,8 @@ inline constexpr const char* kCodeCopyRun = "copie-codes";
 // the other one): the marker names the source's table and the range, so that a copy stopped
 // half-way is named at that dossier's next opening and finished there. `sourcePath` is the
 // source's table without extension. False, with the French refusal in *refusal, when the marker
-// could not be written: nothing is copied.
+// could not be written (nothing is copied), or when a write was refused: the marker then stays,
+// and the receiving dossier's next opening finishes the copy.
 bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& target, const OtherDossier& receiver,
                          const CodeCopyKind& k, const CodeRange& range, const CodeCopyStep& step, CodeCopyCount* count,
                          std::string* refusal);

@@ -9,6 +9,7 @@
 #include "data/dossier_lock.h"
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "data/session.h"
 #include "data/table_structures.h"
@@ -111,9 +112,10 @@ class MergeWork {
   }
 
  private:
-  bool Fail(int table, const std::string& path) {
+  // The write refused on `path`; `result`, the engine's code, says when the disk is full.
+  bool Fail(int table, const std::string& path, int result = 0) {
     r_.code = kMergeWrite + table;
-    r_.error = Text(29230) + path;
+    r_.error = result == dbase::DBIERR_DISKFULL ? RunIncidentText(r_.code, path, result) : Text(29230) + path;
     return false;
   }
   void Step(int first, Table& read) {
@@ -130,13 +132,13 @@ class MergeWork {
       if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
       const std::string code = t_.o10.GetField(2);
       if (!entry::SeekC10(t_.c10, kind[0], code)) {
-        if (!t_.c10.AppendBlank()) return Fail(1, t_.c10.tablePath);
+        if (!t_.c10.AppendBlank()) return Fail(1, t_.c10.tablePath, t_.c10.result);
         t_.c10.PutField(1, kind.c_str());
         t_.c10.PutField(2, code.c_str());
-        if (!map.Copy(t_.o10, t_.c10) || !t_.c10.InsertRecord()) return Fail(1, t_.c10.tablePath);
+        if (!map.Copy(t_.o10, t_.c10) || !t_.c10.InsertRecord()) return Fail(1, t_.c10.tablePath, t_.c10.result);
       } else {
-        if (t_.c10.IsDeleted()) t_.c10.RecallRecord("", 0);
-        if (!map.Copy(t_.o10, t_.c10) || !t_.c10.Commit()) return Fail(1, t_.c10.tablePath);
+        if (t_.c10.IsDeleted() && !t_.c10.RecallRecord("", 0)) return Fail(1, t_.c10.tablePath, t_.c10.result);
+        if (!map.Copy(t_.o10, t_.c10) || !t_.c10.Commit()) return Fail(1, t_.c10.tablePath, t_.c10.result);
       }
       ++r_.codes;
     }
@@ -155,19 +157,19 @@ class MergeWork {
       if (width != 0) code = PadRight(code, width);
       bool fresh = false;
       if (!to.Seek(tag, code.c_str())) {
-        if (!to.AppendBlank()) return Fail(number, to.tablePath);
+        if (!to.AppendBlank()) return Fail(number, to.tablePath, to.result);
         to.PutField(1, code.c_str());
-        if (!map.Copy(from, to)) return Fail(number, to.tablePath);
+        if (!map.Copy(from, to)) return Fail(number, to.tablePath, to.result);
         fresh = true;
       } else if (to.IsDeleted()) {
-        if (!to.RecallRecord("", 0)) return Fail(number, to.tablePath);
+        if (!to.RecallRecord("", 0)) return Fail(number, to.tablePath, to.result);
         fresh = true;
       }
       for (int f : figures) {
         const double mine = fresh ? 0.0 : to.GetFieldNum(f);
-        to.PutFieldNum(f, mine + from.GetFieldNum(f));
+        if (!to.PutFieldNum(f, mine + from.GetFieldNum(f))) return Fail(number, to.tablePath, to.result);
       }
-      if (!(to.appending ? to.InsertRecord() : to.Commit())) return Fail(number, to.tablePath);
+      if (!(to.appending ? to.InsertRecord() : to.Commit())) return Fail(number, to.tablePath, to.result);
       ++*count;
     }
     return true;
@@ -180,18 +182,18 @@ class MergeWork {
     const FieldMap map(from, t_.c50, 2);
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
       if (from.IsDeleted() || !InPeriod(LineDate(from, closed), from_, to_)) continue;
-      if (!t_.c50.AppendBlank()) return Fail(5, t_.c50.tablePath);
+      if (!t_.c50.AppendBlank()) return Fail(5, t_.c50.tablePath, t_.c50.result);
       t_.c50.PutField(L::BCLE, from.GetField(1));
-      if (!map.Copy(from, t_.c50)) return Fail(5, t_.c50.tablePath);
+      if (!map.Copy(from, t_.c50)) return Fail(5, t_.c50.tablePath, t_.c50.result);
       t_.c50.PutField(L::BLET, "");
       t_.c50.PutField(L::BLETE, "");
       const std::string journal = t_.c50.GetField(L::BJAL);
       if (seen_.insert(journal).second) journals_.push_back(journal);
       t_.c50.QueueRecord(false);
       ++r_.lines;
-      if (t_.c50.QueuedCount() >= kBatch && !t_.c50.AppendQueued()) return Fail(5, t_.c50.tablePath);
+      if (t_.c50.QueuedCount() >= kBatch && !t_.c50.AppendQueued()) return Fail(5, t_.c50.tablePath, t_.c50.result);
     }
-    if (!t_.c50.AppendQueued()) return Fail(5, t_.c50.tablePath);
+    if (!t_.c50.AppendQueued()) return Fail(5, t_.c50.tablePath, t_.c50.result);
     return true;
   }
 
@@ -203,12 +205,12 @@ class MergeWork {
       if (entry::SeekC10(t_.c10, 'J', journal)) {
         if (!t_.c10.IsDeleted()) continue;
         if (!t_.c10.RecallRecord("", 0) || !map.Copy(t_.o10, t_.c10) || !t_.c10.Commit())
-          return Fail(1, t_.c10.tablePath);
+          return Fail(1, t_.c10.tablePath, t_.c10.result);
       } else {
-        if (!t_.c10.AppendBlank()) return Fail(1, t_.c10.tablePath);
+        if (!t_.c10.AppendBlank()) return Fail(1, t_.c10.tablePath, t_.c10.result);
         t_.c10.PutField(1, "J");
         t_.c10.PutField(2, journal.c_str());
-        if (!map.Copy(t_.o10, t_.c10) || !t_.c10.InsertRecord()) return Fail(1, t_.c10.tablePath);
+        if (!map.Copy(t_.o10, t_.c10) || !t_.c10.InsertRecord()) return Fail(1, t_.c10.tablePath, t_.c10.result);
       }
       ++r_.journals;
     }
@@ -441,7 +443,7 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
     const int rebuilt = maintenance.rebuild ? maintenance.rebuild() : 0;
     if (rebuilt != 0) {
       r.code = rebuilt;
-      r.error.clear();
+      r.error = RebuildFailureText(maintenance, rebuilt);
     }
   }
   if (r.code != 0) {

@@ -10,6 +10,7 @@
 #include "data/dossier_lock.h"
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_copy.h"
@@ -243,12 +244,12 @@ class OpeningWork {
     if (!c50.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kOpeningOpen + 15, PathC50());
     // Journal "AN" appended when missing.
     if (!entry::SeekC10(c10, 'J', kJournal)) {
-      if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10());
+      if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10(), c10.result);
       c10.PutField(1, "J");
       c10.PutField(2, kJournal);
       c10.PutField(3, Text(29049).c_str());
       c10.PutField(4, "O        0");
-      if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10());
+      if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10(), c10.result);
     }
     // The collective accounts of the auxiliary accounts carried: a letter the target lacks takes the open
     // dossier's, or the rebuild would total its accounts on a collective account of its own making.
@@ -256,22 +257,23 @@ class OpeningWork {
       const std::string letter(1, collective.letter);
       if (entry::SeekC10(c10, 'B', letter)) continue;
       const std::string name = c20_.Seek("C20CODE", collective.account.c_str()) ? c20_.GetField(2) : "";
-      if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10());
+      if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10(), c10.result);
       c10.PutField(1, "B");
       c10.PutField(2, letter.c_str());
       c10.PutField(3, name.c_str());
       c10.PutField(4, collective.account.c_str());
-      if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10());
+      if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10(), c10.result);
     }
     // The piece number as a new piece of journal "AN" takes it.
     const entry::PieceNumber piece = entry::TakePieceNumber(c10, kJournal);
-    if (piece.outcome != entry::NewLineOutcome::Created) return Fail(kOpeningPiece, PathC10());
+    if (piece.outcome != entry::NewLineOutcome::Created) return Fail(kOpeningPiece, PathC10(), c10.result);
     r_.piece = piece.number;
     // The previous-year columns start from nothing in every account of the target.
     for (bool more = t20.GoTop("C20CODE"); more; more = t20.Skip(1)) {
       if (t20.IsDeleted()) continue;
-      for (int f = kPreviousFirst; f < kPreviousFirst + 4; ++f) t20.PutFieldNum(f, 0.0);
-      if (!t20.Commit()) return Fail(kOpeningWrite + 2, PathC20());
+      bool zeroed = true;
+      for (int f = kPreviousFirst; f < kPreviousFirst + 4; ++f) zeroed = zeroed && t20.PutFieldNum(f, 0.0);
+      if (!zeroed || !t20.Commit()) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
     }
     const FieldMap accountFields(c20_, t20, 1, FieldMap::Numbers::AsText);
     for (std::uint32_t recno : accounts_) {
@@ -279,16 +281,18 @@ class OpeningWork {
       const std::string code = c20_.GetField(1);
       if (step_) step_(code);
       if (t20.Seek("C20CODE", code.c_str())) {
-        if (t20.IsDeleted() && !t20.RecallRecord(code.c_str(), 0)) return Fail(kOpeningWrite + 2, PathC20());
+        if (t20.IsDeleted() && !t20.RecallRecord(code.c_str(), 0)) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
       } else {
-        if (!t20.AppendBlank()) return Fail(kOpeningWrite + 2, PathC20());
+        if (!t20.AppendBlank()) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
         t20.PutField(1, code.c_str());
       }
-      if (!CopyRecord(accountFields, c20_, t20)) return Fail(kOpeningWrite + 2, PathC20());
-      t20.PutFieldNum(kBudget1, c20_.GetFieldNum(kBudget1));
-      t20.PutFieldNum(kBudget2, c20_.GetFieldNum(kBudget2));
-      for (int f = 0; f < 4; ++f) t20.PutFieldNum(kPreviousFirst + f, c20_.GetFieldNum(kYearDebitF + f));
-      if (!(t20.appending ? t20.InsertRecord() : t20.Commit())) return Fail(kOpeningWrite + 2, PathC20());
+      if (!CopyRecord(accountFields, c20_, t20)) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
+      bool copied = t20.PutFieldNum(kBudget1, c20_.GetFieldNum(kBudget1)) &&
+                    t20.PutFieldNum(kBudget2, c20_.GetFieldNum(kBudget2));
+      for (int f = 0; f < 4; ++f)
+        copied = copied && t20.PutFieldNum(kPreviousFirst + f, c20_.GetFieldNum(kYearDebitF + f));
+      if (!copied) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
+      if (!(t20.appending ? t20.InsertRecord() : t20.Commit())) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
       ++r_.accounts;
     }
     const std::string month = storedDate.substr(0, 4), day = storedDate.substr(4, 2);
@@ -296,7 +300,7 @@ class OpeningWork {
     const char* flag = TheDossierRecord.EuroIsMain() ? "O" : "N";
     for (const OpeningLine& line : lines_) {
       const std::string group = StrZero(static_cast<long>(c50.RecCount()) + 1, 0);
-      if (!c50.AppendBlank()) return Fail(kOpeningWrite + 5, PathC50());
+      if (!c50.AppendBlank()) return Fail(kOpeningWrite + 5, PathC50(), c50.result);
       c50.PutField(L::BCLE, "Z");
       c50.PutField(L::BMOIS, month.c_str());
       c50.PutField(L::BJAL, kJournal);
@@ -315,17 +319,20 @@ class OpeningWork {
       c50.PutField(L::BSENS, std::string(1, line.sense).c_str());
       c50.PutFieldNum(L::BMONTANTF, FromCents(line.francs));
       c50.PutFieldNum(L::BMONTANTE, FromCents(line.euros));
-      if (!c50.InsertRecord()) return Fail(kOpeningWrite + 5, PathC50());
+      if (!c50.InsertRecord()) return Fail(kOpeningWrite + 5, PathC50(), c50.result);
       ++r_.lines;
     }
     c20_.CloseTable(true);
-    if (!c50.Commit() || !t20.Commit() || !c10.Commit()) return Fail(kOpeningWrite, PathC50());
+    if (!c50.Commit()) return Fail(kOpeningWrite + 5, PathC50(), c50.result);
+    if (!t20.Commit()) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
+    if (!c10.Commit()) return Fail(kOpeningWrite, PathC10(), c10.result);
     return 0;
   }
 
  private:
-  int Fail(int code, const std::string& what) {
-    r_.error = "incident " + std::to_string(code) + " sur " + what;
+  // The run stopped on `what`; `engineResult`, the engine's code, says when the disk is full.
+  int Fail(int code, const std::string& what, int engineResult = 0) {
+    r_.error = RunIncidentText(code, what, engineResult);
     c20_.CloseTable(true);
     c40_.CloseTable(true);
     c50_.CloseTable(true);
@@ -562,7 +569,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   if (failure == 0) {
     CloseAllTables();
     failure = maintenance.rebuild ? maintenance.rebuild() : 0;
-    if (failure != 0) r.error = "reconstruction: " + std::to_string(failure);
+    if (failure != 0) r.error = RebuildFailureText(maintenance, failure);
   }
   if (failure != 0) {
     r.code = failure;
@@ -576,6 +583,11 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   marker.reset();
   RemoveAsideCopies(DossierFolder, copies);
   return r;
+}
+
+std::string RebuildFailureText(const TargetMaintenance& maintenance, int code) {
+  const std::string refused = maintenance.rebuildRefusal ? maintenance.rebuildRefusal() : std::string();
+  return "reconstruction: " + std::to_string(code) + (refused.empty() ? "" : " - " + refused);
 }
 
 std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result) {

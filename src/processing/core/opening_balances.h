@@ -88,11 +88,16 @@ inline constexpr int kOpeningPiece = 6130;     // no piece number in the target
 
 // What the run asks of the dossier maintenance, on the target made the program's dossier: the
 // refusal of what the rebuild would refuse (a pending renumbering, a damaged table: "" none), and
-// the rebuild with rebalance and pack (0 or its error). The window layer gives them.
+// the rebuild with rebalance and pack (0 or its error), and after a failed rebuild the write it
+// found refused, in French ("" none). The window layer gives them.
 struct TargetMaintenance {
   std::function<std::string()> refusal;
   std::function<int()> rebuild;
+  std::function<std::string()> rebuildRefusal;
 };
+
+// The reason of a failed rebuild: its code, and the write it found refused when there was one.
+std::string RebuildFailureText(const TargetMaintenance& maintenance, int code);
 
 // The run: the target held from its check to the end of its rebuild; before anything is written
 // the target is checked again and refused when the lines would pass the draft's capacity, when a

@@ -9,6 +9,7 @@
 #include "data/dossier_lock.h"
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
@@ -138,11 +139,12 @@ class SeparationWork {
     Ymd end;
     if (TheDossierRecord.DateYmd(F::YearEnd, end) && DaysFromCivil(end) <= DaysFromCivil(last)) return true;
     DossierRecord record = TheDossierRecord;
-    if (!record.SetDateYmd(F::YearEnd, last) || !entry::SeekC10(c10_, '0', "")) return Fail(1, c10_.tablePath);
+    if (!record.SetDateYmd(F::YearEnd, last) || !entry::SeekC10(c10_, '0', ""))
+      return Fail(1, c10_.tablePath, c10_.result);
     if (!c10_.PutFieldPart(4, DossierRecord::kYearEndPos - 30, DossierRecord::kDateWidth,
                            record.Get(DossierRecord::kYearEndPos, DossierRecord::kDateWidth).c_str()) ||
         !c10_.Commit())
-      return Fail(1, c10_.tablePath);
+      return Fail(1, c10_.tablePath, c10_.result);
     yearEnd_ = last;
     return true;
   }
@@ -155,9 +157,10 @@ class SeparationWork {
   }
 
  private:
-  bool Fail(int table, const std::string& path) {
+  // The write refused on `path`; `result`, the engine's code, says when the disk is full.
+  bool Fail(int table, const std::string& path, int result = 0) {
     r_.code = kSeparationWrite + table;
-    r_.error = Text(29230) + path;
+    r_.error = result == dbase::DBIERR_DISKFULL ? RunIncidentText(r_.code, path, result) : Text(29230) + path;
     return false;
   }
   void Step(int first, Table& file) {
@@ -172,7 +175,8 @@ class SeparationWork {
       const std::string kind = c10_.GetField(1);
       if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
       if (entry::SeekC10(o10_, kind[0], c10_.GetField(2))) continue;
-      if (!o10_.AppendBlank() || !map.Copy(c10_, o10_) || !o10_.InsertRecord()) return Fail(1, o10_.tablePath);
+      if (!o10_.AppendBlank() || !map.Copy(c10_, o10_) || !o10_.InsertRecord())
+        return Fail(1, o10_.tablePath, o10_.result);
       ++r_.codes;
     }
     return true;
@@ -185,9 +189,9 @@ class SeparationWork {
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
       if (from.IsDeleted()) continue;
       if (to.Seek(tag, from.GetField(1))) continue;
-      if (!to.AppendBlank() || !map.Copy(from, to)) return Fail(number, to.tablePath);
+      if (!to.AppendBlank() || !map.Copy(from, to)) return Fail(number, to.tablePath, to.result);
       for (int f : figures) to.PutFieldNum(f, 0.0);
-      if (!to.InsertRecord()) return Fail(number, to.tablePath);
+      if (!to.InsertRecord()) return Fail(number, to.tablePath, to.result);
       ++*count;
     }
     return true;
@@ -212,13 +216,13 @@ class SeparationWork {
     const FieldMap map(from, to, 1);
     for (std::uint32_t recno : f.closed ? moved40_ : moved50_) {
       if (!from.GoTo(static_cast<long>(recno)) || !to.AppendBlank() || !map.Copy(from, to))
-        return Fail(f.number, to.tablePath);
+        return Fail(f.number, to.tablePath, to.result);
       for (int field : {f.letterF, f.letterE})
         if (IsCut(f.closed, recno, field)) to.PutField(field, "");
       to.QueueRecord(false);
-      if (to.QueuedCount() >= kBatch && !to.AppendQueued()) return Fail(f.number, to.tablePath);
+      if (to.QueuedCount() >= kBatch && !to.AppendQueued()) return Fail(f.number, to.tablePath, to.result);
     }
-    if (!to.AppendQueued()) return Fail(f.number, to.tablePath);
+    if (!to.AppendQueued()) return Fail(f.number, to.tablePath, to.result);
     return true;
   }
 
@@ -228,14 +232,14 @@ class SeparationWork {
       Table& t = f->closed ? c40_ : c50_;
       Step(29264, t);
       for (std::uint32_t recno : f->closed ? moved40_ : moved50_)
-        if (!t.GoTo(static_cast<long>(recno)) || !t.DeleteRecord("", 0)) return Fail(f->number, t.tablePath);
+        if (!t.GoTo(static_cast<long>(recno)) || !t.DeleteRecord("", 0)) return Fail(f->number, t.tablePath, t.result);
     }
     for (const LetteredLine& l : lettered_) {
       if (!groups_[static_cast<std::size_t>(l.group)].Cut()) continue;
       Table& t = l.closed ? c40_ : c50_;
-      if (!t.GoTo(static_cast<long>(l.recno))) return Fail(l.closed ? 4 : 5, t.tablePath);
+      if (!t.GoTo(static_cast<long>(l.recno))) return Fail(l.closed ? 4 : 5, t.tablePath, t.result);
       if (t.IsDeleted()) continue;
-      if (!t.PutField(l.field, "") || !t.Commit()) return Fail(l.closed ? 4 : 5, t.tablePath);
+      if (!t.PutField(l.field, "") || !t.Commit()) return Fail(l.closed ? 4 : 5, t.tablePath, t.result);
     }
     return true;
   }
@@ -342,8 +346,10 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
     }
     if (first != 0) {
       r.code = first;
+      r.error = RebuildFailureText(maintenance, first);
     } else if (second != 0) {
       r.code = second + kSeparationSecondRebuild;
+      r.error = RebuildFailureText(maintenance, second);
     }
   }
   if (r.code != 0) {

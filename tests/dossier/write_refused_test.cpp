@@ -1,0 +1,516 @@
+// Runs that meet a write the engine refuses (the engine's injected full disk), on small generated
+// dossiers: each says that it failed and that the disk is full, and leaves every table as before
+// the run, or leaves its run marker so that the next opening, done as the user does it, runs it
+// again or finishes it; never a success with a table short. Tags and invariants hold afterwards.
+#include <climits>
+#include <functional>
+
+#include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
+#include "data/entry_lines.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/maintenance_rebuild.h"
+#include "dossier/rebuild_dossier.h"
+#include "entry/core/validation.h"
+#include "kill_matrix.h"
+#include "platform/dbase/fileio.h"
+#include "platform/system/cp1252.h"
+#include "processing/code_copy_dialogs.h"
+#include "processing/core/code_copy.h"
+#include "processing/core/dossier_merge.h"
+#include "processing/core/opening_balances.h"
+#include "processing/core/year_separation.h"
+#include "processing/year_end_forms.h"
+#include "support/dossier_fixture.h"
+#include "support/rebuild_maintenance.h"
+
+namespace {
+
+using kill_matrix::DossierRecords;
+
+constexpr const char* kDiskFull = "disque plein";
+
+// A dossier of one calendar year kept in euros.
+std::function<void(DemoOptions&)> Year(int y) {
+  return [y](DemoOptions& o) {
+    o.firstDay = Ymd{y, 1, 1};
+    o.lastDay = Ymd{y, 12, 31};
+    o.currency = DossierCurrency::EuroMain;
+    o.seed = static_cast<std::uint64_t>(y);
+  };
+}
+
+// Where in the rebuild the disk becomes full: at its totals (after the walks and the refill), at
+// the refill of the sort file, or for the pack of the general file only (a disk with room for
+// the index but not for a packed copy).
+enum class FullAt { Totals, Refill, FirstPack };
+
+class ArmingProgress : public MaintenanceProgress {
+ public:
+  explicit ArmingProgress(FullAt at) : at_(at) {}
+  ~ArmingProgress() override { dbase::SetWriteFault(dbase::WriteFault::kNone, 0); }
+  void Tick(const std::string&, bool) override {
+    if (at_ == FullAt::Totals) Arm();
+  }
+  void SetLine2(const std::string& text) override {
+    if (at_ == FullAt::Refill && text == "RAZ") Arm();
+  }
+  void SetLine(const std::string& text) override {
+    if (at_ == FullAt::FirstPack && text == PathC10()) Arm();
+  }
+  void TableDone() override {
+    if (at_ == FullAt::FirstPack && armed_) dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+  }
+
+ private:
+  void Arm() {
+    if (armed_) return;
+    armed_ = true;
+    dbase::SetWriteFault(dbase::WriteFault::kFull, 1);
+  }
+  FullAt at_;
+  bool armed_ = false;
+};
+
+class WriteRefusedTest : public DossierOpenTest {
+ protected:
+  void SetUp() override {
+    DossierOpenTest::SetUp();
+    InstallYearEndCommands();
+  }
+  void TearDown() override {
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    Close();
+    DossierOpenTest::TearDown();
+  }
+  static void Close() {
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    SetDossier("", "");
+  }
+
+  std::string Make(const std::string& folder, const char* code, long lines,
+                   const std::function<void(DemoOptions&)>& more = {}) {
+    DemoOptions o;
+    o.folder = root_ + "/" + folder;
+    o.code = code;
+    o.lines = lines;
+    if (more) more(o);
+    std::string message;
+    EXPECT_TRUE(GenerateDemoDossier(o, &message)) << message;
+    return o.folder + "/";
+  }
+  // The dossier made the program's dossier, as the opening loads it.
+  static bool Load(const std::string& folder, const char* code) {
+    SetDossier(folder, code);
+    SetLogDossier(folder, code);
+    SetDossierIniPath(PathC10(".ini"));
+    if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts()) return false;
+    if (TableC10->Seek("C10CODE", "P", "0")) {
+      TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+      TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+    }
+    CloseAllTables();
+    return true;
+  }
+  static void CopyFolder(const std::string& from, const std::string& to) {
+    fs::remove_all(to);
+    fs::copy(from, to, fs::copy_options::recursive);
+  }
+  static DossierRecords Records(const std::string& folder) { return kill_matrix::ReadRecords(folder, {}); }
+
+  // Opens the dossier as the user does, every question answered Yes: true when it opened.
+  bool OpenAsUser(const std::string& folder, const std::string& code, std::string* said) {
+    Close();
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(folder, code), [] {
+      for (int i = 0; i < 6; ++i) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    });
+    *said = ShownTexts();
+    const bool open = DossierFolder == folder && DossierLockTable->isOpen;
+    Close();
+    return open;
+  }
+
+  // Tags, leftovers and invariants of a dossier after the run: its faults, one a line.
+  std::string Faults(const std::string& folder, const char* code) {
+    std::string faults;
+    for (const std::string& f : kill_matrix::TagFaults(folder, root_ + "/scratch")) faults += f + "\n";
+    for (const std::string& f : kill_matrix::Leftovers(folder, code)) faults += f + "\n";
+    SetDossier(folder, code);
+    DossierInvariants check;
+    if (!check.Check()) faults += check.Report();
+    SetDossier("", "");
+    return platform::Cp1252ToUtf8(faults);
+  }
+
+  // The live records of C10 but its journal-month headers (kind "C"), which the rebuild makes again.
+  static kill_matrix::TableRecords NonHeaderRecords(const DossierRecords& records, const std::string& c10) {
+    kill_matrix::TableRecords kept;
+    for (const std::string& r : records.at(c10))
+      if (r.empty() || r[0] != 'C') kept.insert(r);
+    return kept;
+  }
+};
+
+// The rebuild refused at its pack, its refill and its totals: it says so and that the disk is
+// full; the general file keeps every journal and code (no refused insert lands on the record the
+// cursor stood on); a rebuild that changed the tables leaves its marker, and the next opening
+// runs it again to the state of an uncut rebuild.
+TEST_F(WriteRefusedTest, ARebuildRefusedAWriteSaysSoAndIsRunAgainAtTheOpening) {
+  struct Case {
+    const char* name;
+    FullAt at;
+    int code;
+    bool asBefore;  // every table as before the run (nothing changed but indexes)
+  };
+  const Case cases[] = {
+      {"totals", FullAt::Totals, kRebuildTotalsRefused, false},
+      {"refill", FullAt::Refill, kRebuildRefillC60, false},
+      {"pack", FullAt::FirstPack, kRebuildPackRefused, true},
+  };
+  const std::string model = Make("model", "A", 60);
+  const DossierRecords before = Records(model);
+  const std::string uncut = root_ + "/uncut/";
+  CopyFolder(model, uncut);
+  ASSERT_TRUE(Load(uncut, "A"));
+  ASSERT_EQ(RunDossierRebuild(true, true).code, 0);
+  Close();
+  const DossierRecords after = Records(uncut);
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string a = root_ + "/" + c.name + "/";
+    CopyFolder(model, a);
+    ASSERT_TRUE(Load(a, "A"));
+    RebuildReport report;
+    {
+      ArmingProgress full(c.at);
+      report = RunDossierRebuild(true, true, &full);
+    }
+    EXPECT_EQ(report.code, c.code);
+    EXPECT_FALSE(report.totalsRebuilt);
+    const std::string told = RebuildEndMessage(report);
+    EXPECT_NE(told.find(kDiskFull), std::string::npos) << told;
+    const bool marked = DossierRunMarkerExists();
+    EXPECT_EQ(report.markerKept, marked);
+    EXPECT_EQ(marked, told.find(LoadStr(19915)) != std::string::npos) << told;
+    Close();
+
+    const DossierRecords now = Records(a);
+    const std::string c10 = "c10a.dbf";
+    EXPECT_EQ(NonHeaderRecords(now, c10), NonHeaderRecords(before, c10));
+    if (c.asBefore) {
+      EXPECT_EQ(kill_matrix::RecordDifference(now, before), "");
+    } else {
+      // Totals made nowhere and the marker gone would leave zero totals that nothing names.
+      EXPECT_TRUE(marked);
+    }
+
+    std::string said;
+    EXPECT_TRUE(OpenAsUser(a, "A", &said)) << said;
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(a), marked ? after : before), "");
+    EXPECT_EQ(Faults(a, "A"), "");
+  }
+}
+
+// The year-end runs end with the rebuild: its totals refused, each run says it failed and that
+// the disk is full, and puts every dossier back from its copies (the journals "AN" and "BQ" kept).
+TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {
+  processing::TargetMaintenance maintenance = test_support::RebuildMaintenance(true);
+  std::string refused, said;
+  maintenance.rebuild = [&refused] {
+    ArmingProgress full(FullAt::Totals);
+    const RebuildReport report = RunDossierRebuild(true, true, &full);
+    refused = report.refusal;
+    return report.code;
+  };
+  maintenance.rebuildRefusal = [&refused] { return refused; };
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& root)> prepare;
+    std::function<bool(const std::string& root)> run;  // true when the run said it failed and put back
+  };
+  const Case cases[] = {
+      {"opening balances",
+       [&](const std::string& r) {
+         Make(r + "a", "A", 120, Year(2026));
+         Make(r + "b", "B", 40, Year(2027));
+       },
+       [&](const std::string& r) {
+         if (!Load(root_ + "/" + r + "a/", "A")) return false;
+         std::vector<processing::Collective> collectives;
+         processing::TrialBalance balance;
+         {
+           Table c10, c20;
+           if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c20.OpenShared(PathC20(), "C20CODE", true))
+             return false;
+           collectives = processing::ReadCollectives(c10);
+           balance = processing::ComputeTrialBalance(c20, collectives);
+         }
+         processing::OpeningRequest request;
+         request.target = processing::OtherDossier{root_ + "/" + r + "b/", "B"};
+         request.date = Ymd{2027, 1, 1};
+         const processing::OpeningResult o =
+             processing::GenerateOpeningBalances(request, collectives, balance, maintenance);
+         said = o.error;
+         return o.code != 0 && o.putBack;
+       }},
+      {"merge",
+       [&](const std::string& r) {
+         Make(r + "a", "A", 120, [](DemoOptions& o) { o.currency = DossierCurrency::EuroMain; });
+         Make(r + "b", "B", 80, [](DemoOptions& o) {
+           o.firstDay = Ymd{2026, 4, 1};
+           o.lastDay = Ymd{2026, 9, 30};
+           o.currency = DossierCurrency::EuroMain;
+           o.seed = 7;
+         });
+       },
+       [&](const std::string& r) {
+         if (!Load(root_ + "/" + r + "a/", "A")) return false;
+         processing::MergeRequest request;
+         request.other = processing::OtherDossier{root_ + "/" + r + "b/", "B"};
+         request.from = "01/04/26";
+         request.to = "30/09/26";
+         const processing::MergeResult m = processing::MergeOtherDossier(request, maintenance);
+         said = m.error;
+         return m.code != 0 && m.putBack;
+       }},
+      {"separation",
+       [&](const std::string& r) {
+         Make(r + "a", "A", 160, [](DemoOptions& o) {
+           o.lastDay = Ymd{2027, 2, 28};
+           o.currency = DossierCurrency::EuroMain;
+         });
+         Make(r + "b", "B", 40, Year(2027));
+       },
+       [&](const std::string& r) {
+         if (!Load(root_ + "/" + r + "a/", "A")) return false;
+         processing::SeparationRequest request;
+         request.other = processing::OtherDossier{root_ + "/" + r + "b/", "B"};
+         request.date = Ymd{2027, 1, 1};
+         const processing::SeparationResult s = processing::SeparateYears(request, maintenance);
+         said = s.error;
+         return s.code != 0 && s.putBack;
+       }},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string r = "y" + std::to_string(++n) + "/";
+    c.prepare(r);
+    Close();
+    const std::string a = root_ + "/" + r + "a/", b = root_ + "/" + r + "b/";
+    const DossierRecords beforeA = Records(a), beforeB = Records(b);
+    EXPECT_TRUE(c.run(r));
+    EXPECT_NE(said.find(kDiskFull), std::string::npos) << said;
+    Close();
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(a), beforeA), "");
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(b), beforeB), "");
+    EXPECT_EQ(Faults(a, "A"), "");
+    EXPECT_EQ(Faults(b, "B"), "");
+  }
+}
+
+// A code copy whose insert is refused stops there, says that the disk is full, and keeps the
+// receiver's marker: its next opening finishes the copy, every account then in place.
+TEST_F(WriteRefusedTest, ACodeCopyRefusedStopsAndIsFinishedAtTheReceiversOpening) {
+  const std::string a = Make("cc/a", "A", 120);
+  const std::string b = Make("cc/b", "B", 40, [](DemoOptions& o) { o.seed = 5; });
+  const std::string uncut = root_ + "/cc/uncut/";
+  processing::CodeCopyKind k;
+  ASSERT_TRUE(processing::CodeCopyKindOf("2", &k));
+  const processing::CodeRange range{"2", 8, processing::CodeOfWidth("0", 8), processing::CodeOfWidth("zzzzzzzz", 8)};
+  const auto copy = [&](const std::string& to, bool full, processing::CodeCopyCount* count, std::string* refusal) {
+    EXPECT_TRUE(Load(a, "A"));
+    Table source, receiver;
+    EXPECT_TRUE(source.OpenShared(processing::OpenCodeTablePath(k), k.tag, true));
+    EXPECT_TRUE(receiver.OpenExclusive(processing::OtherCodeTablePath(k, processing::OtherDossier{to, "B"}), k.tag));
+    if (full) dbase::SetWriteFault(dbase::WriteFault::kFull, 1);
+    const bool ran = processing::CopyCodeRangeMarked(source, processing::OpenCodeTablePath(k), receiver,
+                                                     processing::OtherDossier{to, "B"}, k, range, {}, count, refusal);
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    return ran;
+  };
+  const DossierRecords before = Records(b);
+  CopyFolder(b, uncut);
+  processing::CodeCopyCount count;
+  std::string refusal;
+  ASSERT_TRUE(copy(uncut, false, &count, &refusal)) << refusal;
+  ASSERT_GT(count.added, 0);
+  Close();
+  const DossierRecords after = Records(uncut);
+
+  EXPECT_FALSE(copy(b, true, &count, &refusal));
+  EXPECT_NE(refusal.find(kDiskFull), std::string::npos) << refusal;
+  EXPECT_EQ(count.added, 0);
+  Close();
+  // Accounts rewritten before the refusal, none written over with another account's fields.
+  const DossierRecords stopped = Records(b);
+  for (const std::string& r : stopped.at("c20b.dbf"))
+    EXPECT_TRUE(before.at("c20b.dbf").count(r) + after.at("c20b.dbf").count(r) > 0) << r;
+  SetDossier(b, "B");
+  EXPECT_TRUE(DossierRunMarkerExists());
+  SetDossier("", "");
+
+  std::string said;
+  EXPECT_TRUE(OpenAsUser(b, "B", &said)) << said;
+  EXPECT_EQ(kill_matrix::RecordDifference(Records(b), after), "");
+  EXPECT_EQ(Faults(b, "B"), "");
+}
+
+// The validation and the opening balances, refused on a full disk at several points, say that
+// the disk is full (not a bare incident number) and put their dossier back.
+TEST_F(WriteRefusedTest, ValidationAndOpeningBalancesOnAFullDiskSaySo) {
+  const std::string v = Make("v", "V", 160);
+  const std::string model = root_ + "/vmodel/";
+  CopyFolder(v, model);
+  const DossierRecords before = Records(model);
+  for (long nth : {1L, 5L, 40L}) {
+    SCOPED_TRACE("validation, full from write " + std::to_string(nth));
+    CopyFolder(model, v);
+    ASSERT_TRUE(Load(v, "V"));
+    ASSERT_TRUE(DossierLockTable->OpenExclusive(DossierTablePath()));
+    std::vector<std::string> chosen;
+    {
+      Table c10, c50;
+      ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true) && c50.OpenShared(PathC50(), "", true));
+      for (const entry::DraftMonth& m : entry::ListDraftMonths(c50, c10))
+        if (chosen.size() < 3 && m.BalancedInEuros() && m.noAccount == 0 && m.outOfYear == 0)
+          chosen.push_back(m.journalMonth);
+    }
+    ASSERT_FALSE(chosen.empty());
+    dbase::SetWriteFault(dbase::WriteFault::kFull, nth);
+    const entry::ValidationResult r = entry::RunValidation(entry::JournalValidationRequest{chosen, "C61231"});
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    EXPECT_NE(r.code, 0);
+    EXPECT_NE(r.error.find(kDiskFull), std::string::npos) << r.error;
+    EXPECT_TRUE(r.putBack);
+    Close();
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(v), before), "");
+  }
+
+  const std::string a = Make("ob/a", "A", 120, Year(2026));
+  const std::string b = Make("ob/b", "B", 40, Year(2027));
+  const std::string bModel = root_ + "/obmodel/";
+  CopyFolder(b, bModel);
+  const DossierRecords beforeB = Records(bModel);
+  for (long nth : {1L, 3L}) {
+    SCOPED_TRACE("opening balances, full from write " + std::to_string(nth));
+    CopyFolder(bModel, b);
+    ASSERT_TRUE(Load(a, "A"));
+    std::vector<processing::Collective> collectives;
+    processing::TrialBalance balance;
+    {
+      Table c10, c20;
+      ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true) && c20.OpenShared(PathC20(), "C20CODE", true));
+      collectives = processing::ReadCollectives(c10);
+      balance = processing::ComputeTrialBalance(c20, collectives);
+    }
+    processing::OpeningRequest request;
+    request.target = processing::OtherDossier{b, "B"};
+    request.date = Ymd{2027, 1, 1};
+    dbase::SetWriteFault(dbase::WriteFault::kFull, nth);
+    const processing::OpeningResult r =
+        processing::GenerateOpeningBalances(request, collectives, balance, test_support::RebuildMaintenance(true));
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    EXPECT_NE(r.code, 0);
+    EXPECT_NE(r.error.find(kDiskFull), std::string::npos) << r.error;
+    EXPECT_TRUE(r.putBack);
+    Close();
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(b), beforeB), "");
+  }
+}
+
+// The rebuild with the disk full from points spread over all its writes: it succeeds whole, or
+// it says it failed and the dossier, opened as the user does, ends as before or as after an
+// uncut rebuild, its tags and invariants holding.
+TEST_F(WriteRefusedTest, ARebuildFullFromAnyPointEndsWholeAfterTheOpening) {
+  const std::string model = Make("sweep-model", "A", 60);
+  const DossierRecords before = Records(model);
+  const std::string uncut = root_ + "/sweep-uncut/";
+  CopyFolder(model, uncut);
+  ASSERT_TRUE(Load(uncut, "A"));
+  dbase::SetWriteFault(dbase::WriteFault::kFull, LONG_MAX);
+  ASSERT_EQ(RunDossierRebuild(true, true).code, 0);
+  const long total = dbase::WritesCounted();
+  dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+  Close();
+  const DossierRecords after = Records(uncut);
+  ASSERT_GT(total, 20);
+  const std::string a = root_ + "/sweep/";
+  for (long i = 0; i < 24; ++i) {
+    const long nth = 1 + total * i / 24;
+    SCOPED_TRACE("full from write " + std::to_string(nth) + " of " + std::to_string(total));
+    CopyFolder(model, a);
+    ASSERT_TRUE(Load(a, "A"));
+    dbase::SetWriteFault(dbase::WriteFault::kFull, nth);
+    const RebuildReport report = RunDossierRebuild(true, true);
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    Close();
+    if (report.code == 0) {
+      EXPECT_EQ(kill_matrix::RecordDifference(Records(a), after), "");
+    } else {
+      EXPECT_NE(RebuildEndMessage(report).find(kDiskFull), std::string::npos) << report.code << RebuildEndMessage(report);
+      std::string said;
+      EXPECT_TRUE(OpenAsUser(a, "A", &said)) << said;
+      const DossierRecords now = Records(a);
+      EXPECT_TRUE(now == before || now == after) << kill_matrix::RecordDifference(now, after);
+    }
+    EXPECT_EQ(Faults(a, "A"), "");
+  }
+}
+
+// The separation with the disk full from points spread over its writes (its rebuilds included):
+// it succeeds whole, or says that the disk is full and leaves both dossiers as before.
+TEST_F(WriteRefusedTest, ASeparationFullFromAnyPointLeavesBothDossiersOnOneSide) {
+  const std::string model = root_ + "/sep-model/";
+  Make("sep-model/a", "A", 120, [](DemoOptions& o) {
+    o.lastDay = Ymd{2027, 2, 28};
+    o.currency = DossierCurrency::EuroMain;
+  });
+  Make("sep-model/b", "B", 40, Year(2027));
+  Close();
+  long counted = 0;
+  const auto separate = [&](const std::string& root) {
+    EXPECT_TRUE(Load(root + "a/", "A"));
+    processing::SeparationRequest request;
+    request.other = processing::OtherDossier{root + "b/", "B"};
+    request.date = Ymd{2027, 1, 1};
+    const processing::SeparationResult r = processing::SeparateYears(request, test_support::RebuildMaintenance(true));
+    counted = dbase::WritesCounted();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    Close();
+    return r;
+  };
+  const DossierRecords beforeA = Records(model + "a/"), beforeB = Records(model + "b/");
+  const std::string uncut = root_ + "/sep-uncut/";
+  CopyFolder(model, uncut);
+  dbase::SetWriteFault(dbase::WriteFault::kFull, LONG_MAX);
+  ASSERT_EQ(separate(uncut).code, 0);
+  const long total = counted;
+  ASSERT_GT(total, 20);
+  const DossierRecords afterA = Records(uncut + "a/"), afterB = Records(uncut + "b/");
+  const std::string root = root_ + "/sep/";
+  for (long i = 0; i < 10; ++i) {
+    const long nth = 1 + total * i / 10;
+    SCOPED_TRACE("full from write " + std::to_string(nth) + " of " + std::to_string(total));
+    CopyFolder(model, root);
+    dbase::SetWriteFault(dbase::WriteFault::kFull, nth);
+    const processing::SeparationResult r = separate(root);
+    std::string said;
+    EXPECT_TRUE(OpenAsUser(root + "a/", "A", &said)) << said;
+    EXPECT_TRUE(OpenAsUser(root + "b/", "B", &said)) << said;
+    const DossierRecords a = Records(root + "a/"), b = Records(root + "b/");
+    if (r.code == 0) {
+      EXPECT_EQ(kill_matrix::RecordDifference(a, afterA) + kill_matrix::RecordDifference(b, afterB), "");
+    } else {
+      EXPECT_NE(r.error.find(kDiskFull), std::string::npos) << r.code << " " << r.error;
+      EXPECT_TRUE(r.putBack);
+      EXPECT_EQ(kill_matrix::RecordDifference(a, beforeA) + kill_matrix::RecordDifference(b, beforeB), "");
+    }
+    EXPECT_EQ(Faults(root + "a/", "A") + Faults(root + "b/", "B"), "");
+  }
+}
+
+}  // namespace
