@@ -124,14 +124,18 @@ bool TableSound(const std::string& dbf, std::string* error) {
 
 namespace {
 
-// Written into the sub-folder before a put-back changes anything: the identity of each copy
-// (device, inode and size, which a rename keeps), so that a put-back run again after a stop
-// knows a copy gone from the sub-folder for one it put in place already.
-constexpr const char* kPutBackNote = "remise-en-place.txt";
+// Written beside the sub-folder before a put-back changes anything, removed after the
+// sub-folder: the identity of each copy (device and inode, which a rename and a rewrite in place
+// keep), so that a put-back run again after a stop knows a copy gone from the sub-folder (or the
+// sub-folder gone) for one it put in place already.
+std::string NotePath(const std::string& dossierFolder, const AsideCopies& copies) {
+  return dossierFolder + copies.folder.substr(0, copies.folder.size() - 1) + ".remise";
+}
 
 std::string KeptIdentity(const std::string& path) {
-  const std::string stamp = platform::FileStamp(path);
-  return stamp.empty() ? stamp : stamp.substr(0, stamp.rfind(':'));
+  std::string stamp = platform::FileStamp(path);
+  for (int part = 0; part < 2 && !stamp.empty(); ++part) stamp.erase(stamp.rfind(':'));
+  return stamp;
 }
 
 std::set<std::string> NoteLines(const std::string& note) {
@@ -163,15 +167,15 @@ bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& co
   };
   if (!SubFolderName(copies.folder)) return refuse("dossier des copies inconnu");
   const std::string aside = dossierFolder + copies.folder;
-  if (!platform::DirectoryExists(aside)) return refuse("dossier des copies absent: " + aside);
+  const std::set<std::string> putBack = NoteLines(NotePath(dossierFolder, copies));
+  if (!platform::DirectoryExists(aside) && putBack.empty()) return refuse("dossier des copies absent: " + aside);
   std::set<std::string> listed;
   for (const std::string& f : copies.files) listed.insert(LowerAscii(f));
   // A copy the list does not name: the list is short, and a put-back would take its table's
   // files for files the run made.
   for (const std::string& file : platform::ListFiles(aside))
-    if (file.compare(0, std::string(kPutBackNote).size(), kPutBackNote) != 0 && listed.count(LowerAscii(file)) == 0)
+    if (listed.count(LowerAscii(file)) == 0)
       return refuse("copie que le suivi du traitement ne nomme pas: " + aside + file);
-  const std::set<std::string> putBack = NoteLines(aside + kPutBackNote);
   for (const std::string& f : copies.files) {
     if (!platform::FileExists(aside + f)) {
       // Gone from the sub-folder: put in place by a put-back that stopped, or lost.
@@ -190,12 +194,12 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
   // Nothing is removed or renamed unless every copy is there, whole.
   if (!AsideCopiesComplete(dossierFolder, copies, error)) return false;
   const std::string aside = dossierFolder + copies.folder;
-  const std::string note = aside + kPutBackNote;
+  const std::string note = NotePath(dossierFolder, copies);
   if (!platform::FileExists(note)) {
     std::string text;
     for (const std::string& f : copies.files) text += f + "\t" + KeptIdentity(aside + f) + "\n";
-    if (!platform::WriteFileAtomic(note, text) || !platform::SyncFolder(aside)) {
-      if (error != nullptr) *error = "dossier des copies non \xE9" "crit sur le disque: " + aside;
+    if (!platform::WriteFileAtomic(note, text) || !platform::SyncFolder(dossierFolder)) {
+      if (error != nullptr) *error = "note de remise en place non \xE9" "crite sur le disque: " + note;
       return false;
     }
   }
@@ -237,7 +241,10 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dbf") != 0) continue;
     if (!TableSound(platform::ResolveName(dossierFolder, f), error)) return false;
   }
+  // The note last: a put-back stopped in between is known as done.
   RemoveFolder(aside);
+  platform::RemoveFile(note);
+  platform::SyncFolder(dossierFolder);
   return true;
 }
 

@@ -400,7 +400,7 @@ bool OfferInterruptedRun() {
     Beep();
     const std::string said = LoadStr(putBack || restores ? 19900 : 19896);
     gui::MessageBox(DossierMessageOwner(),
-                    refusal.empty() ? said : std::string(LoadStr(19906)) + refusal + "\n" + said,
+                    refusal.empty() ? said : std::string(LoadStr(19906)) + refusal + said,
                     LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }

@@ -128,8 +128,9 @@ std::map<std::string, std::string> Tree(const std::string& folder) {
 // A put-back first checks its copies: one missing, a data file cut short, or a copy its list
 // leaves out (the list would take that table's files for files the run made) refuse it before
 // anything is removed or renamed, naming the copy. A put-back stopped half-way (a copy it could
-// not rename) goes on when run again, the copies it put in place known by their identity; and
-// the files of those tables that had no copy, made by the run, go.
+// not rename, or its sub-folder removed already) goes on when run again, the copies it put in
+// place known by their identity; and the files of those tables that had no copy, made by the
+// run, go.
 TEST_F(AsideCopiesTest, APutBackChecksEveryCopyBeforeItChangesAnything) {
   const std::string c50 = Base(TableKind::C50), c60 = Base(TableKind::C60);
   struct Case {
@@ -186,8 +187,13 @@ TEST_F(AsideCopiesTest, APutBackChecksEveryCopyBeforeItChangesAnything) {
     EXPECT_FALSE(PutBackAsideCopies(Dir() + "/", copies, &why));
     EXPECT_NE(why.find(copies.files.back()), std::string::npos) << why;
     fs::remove_all(last);
+    // Stopped again once every copy was in place and the sub-folder gone, before its note went.
+    fs::rename(Dir() + "/run-tst/" + copies.files.back(), last);
+    fs::remove_all(Dir() + "/run-tst");
+    ASSERT_TRUE(fs::exists(Dir() + "/run-tst.remise"));
     ASSERT_TRUE(PutBackAsideCopies(Dir() + "/", copies, &why)) << why;
     EXPECT_FALSE(fs::exists(Dir() + "/run-tst"));
+    EXPECT_FALSE(fs::exists(Dir() + "/run-tst.remise"));
     EXPECT_FALSE(fs::exists(Dir() + "/" + c60 + ".dbt"));
     EXPECT_FALSE(fs::exists(Dir() + "/" + c50 + ".dbt.tmp1-1"));
     Table t;
