@@ -122,12 +122,87 @@ bool TableSound(const std::string& dbf, std::string* error) {
 
 }  // namespace
 
-bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& copies, std::string* error) {
-  if (!SubFolderName(copies.folder)) {
-    if (error != nullptr) *error = "dossier des copies inconnu";
+namespace {
+
+// Written beside the sub-folder before a put-back changes anything, removed after the
+// sub-folder: the identity of each copy (device and inode, which a rename and a rewrite in place
+// keep), so that a put-back run again after a stop knows a copy gone from the sub-folder (or the
+// sub-folder gone) for one it put in place already.
+std::string NotePath(const std::string& dossierFolder, const AsideCopies& copies) {
+  return dossierFolder + copies.folder.substr(0, copies.folder.size() - 1) + ".remise";
+}
+
+std::string KeptIdentity(const std::string& path) {
+  std::string stamp = platform::FileStamp(path);
+  for (int part = 0; part < 2 && !stamp.empty(); ++part) stamp.erase(stamp.rfind(':'));
+  return stamp;
+}
+
+std::set<std::string> NoteLines(const std::string& note) {
+  std::set<std::string> lines;
+  std::string text;
+  if (!platform::ReadWholeFile(note, text)) return lines;
+  for (const std::string& line : Split(text, '\n'))
+    if (!line.empty()) lines.insert(line);
+  return lines;
+}
+
+// The copy of a data file opens as a whole table: header and size agree, its memo file is there.
+// An index the engine refuses is made again once put back.
+bool WholeCopy(const std::string& dbf) {
+  dbase::hDBICur cur = nullptr;
+  const dbase::DBIResult rc = dbase::DbiOpenTable(nullptr, dbf.c_str(), "DBASE", nullptr, nullptr, 0, dbase::dbiREADONLY,
+                                                  dbase::dbiOPENSHARED, dbase::xltFIELD, false, nullptr, &cur);
+  if (cur != nullptr) dbase::DbiCloseCursor(&cur);
+  return rc == dbase::DBIERR_NONE || rc == dbase::DBIERR_INDEXCORRUPT || rc == dbase::DBIERR_INDEXOUTOFDATE ||
+         rc == dbase::DBIERR_INDEXFILEERR;
+}
+
+}  // namespace
+
+bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& copies, std::string* error) {
+  auto refuse = [&](const std::string& why) {
+    if (error != nullptr) *error = why;
     return false;
-  }
+  };
+  if (!SubFolderName(copies.folder)) return refuse("dossier des copies inconnu");
   const std::string aside = dossierFolder + copies.folder;
+  const std::set<std::string> putBack = NoteLines(NotePath(dossierFolder, copies));
+  if (!platform::DirectoryExists(aside) && putBack.empty()) return refuse("dossier des copies absent: " + aside);
+  std::set<std::string> listed;
+  for (const std::string& f : copies.files) listed.insert(LowerAscii(f));
+  // A copy the list does not name: the list is short, and a put-back would take its table's
+  // files for files the run made.
+  for (const std::string& file : platform::ListFiles(aside))
+    if (listed.count(LowerAscii(file)) == 0)
+      return refuse("copie que le suivi du traitement ne nomme pas: " + aside + file);
+  for (const std::string& f : copies.files) {
+    if (!platform::FileExists(aside + f)) {
+      // Gone from the sub-folder: put in place by a put-back that stopped, or lost.
+      const std::string target = platform::ResolveName(dossierFolder, f);
+      if (putBack.count(f + "\t" + KeptIdentity(target)) == 0) return refuse("copie manquante: " + aside + f);
+      continue;
+    }
+    const std::string name = LowerAscii(f);
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dbf") == 0 && !WholeCopy(aside + f))
+      return refuse("copie incompl\xE8te ou endommag\xE9" "e: " + aside + f);
+  }
+  return true;
+}
+
+bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& copies, std::string* error) {
+  // Nothing is removed or renamed unless every copy is there, whole.
+  if (!AsideCopiesComplete(dossierFolder, copies, error)) return false;
+  const std::string aside = dossierFolder + copies.folder;
+  const std::string note = NotePath(dossierFolder, copies);
+  if (!platform::FileExists(note)) {
+    std::string text;
+    for (const std::string& f : copies.files) text += f + "\t" + KeptIdentity(aside + f) + "\n";
+    if (!platform::WriteFileAtomic(note, text) || !platform::SyncFolder(dossierFolder)) {
+      if (error != nullptr) *error = "note de remise en place non \xE9" "crite sur le disque: " + note;
+      return false;
+    }
+  }
   std::set<std::string> copied;
   for (const std::string& f : copies.files) copied.insert(LowerAscii(f));
   std::set<std::string> tables;
@@ -166,7 +241,10 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dbf") != 0) continue;
     if (!TableSound(platform::ResolveName(dossierFolder, f), error)) return false;
   }
+  // The note last: a put-back stopped in between is known as done.
   RemoveFolder(aside);
+  platform::RemoveFile(note);
+  platform::SyncFolder(dossierFolder);
   return true;
 }
 

@@ -24,10 +24,17 @@ struct AsideCopies {
 bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, const std::vector<std::string>& bases,
                      AsideCopies* copies, std::string* error);
 
+// True when every copy the list names is in the sub-folder (or was put in place by a put-back
+// that stopped), each data file whole (it opens, its header agrees with its size), and the
+// sub-folder holds no copy the list leaves out. False, with the French reason, otherwise: a
+// put-back then changes nothing.
+bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& copies, std::string* error);
+
 // Puts the copies back into the dossier folder (each renamed over the file of the same name; a
 // file of those tables without a copy removed), then removes the sub-folder. A put-back stopped
-// half-way can be run again. False, with the French reason, when a file could not be put back
-// (the sub-folder then stays).
+// half-way can be run again. Refused before any change unless the copies are complete
+// (AsideCopiesComplete). False, with the French reason, when a file could not be put back (the
+// sub-folder then stays).
 bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& copies, std::string* error);
 
 // Removes the sub-folder and its copies (after a run that succeeded).

@@ -10,6 +10,10 @@ bool TableFieldNames(const std::string& dataPath, std::vector<std::string>* name
   return dbase::DbiGetTableFieldNames(dataPath.c_str(), names) == dbase::DBIERR_NONE;
 }
 
+bool PackLeftoversUnknown(const std::string& dataPath) {
+  return dbase::DbiCheckPackLeftovers(dataPath.c_str()) == dbase::DBIERR_PACKUNKNOWN;
+}
+
 dbase::DBIResult RepairInterruptedIndex(const std::string& dataPath, bool* repaired) {
   return dbase::DbiRepairInterruptedIndex(dataPath.c_str(), repaired);
 }

@@ -17,6 +17,10 @@ bool TableFieldNames(const std::string& dataPath, std::vector<std::string>* name
 // Rebuilds the index of a table whose index an interrupted write left out of date; *repaired says whether it was.
 dbase::DBIResult RepairInterruptedIndex(const std::string& dataPath, bool* repaired);
 
+// True when a pack cut short left files beside the table that its journal does not recognise:
+// the table does not open, and they all stay where they are. Reads only.
+bool PackLeftoversUnknown(const std::string& dataPath);
+
 // Opens the table read-only and shared, then closes it: what the engine says of the opening.
 dbase::DBIResult TryOpenTable(const std::string& dataPath);
 

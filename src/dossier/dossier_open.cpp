@@ -389,16 +389,22 @@ bool OfferInterruptedRun() {
     return LeaveClosed();
   if (!OpenDossierExclusive(false)) return LeaveClosed();
   CloseAllTables();
+  TakeDossierRunRedoRefusal();
   const bool done = redo != nullptr ? (*redo)(run) : RedoRebuild(DossierRunInfo{});
+  // Copies missing or not whole: the redo changed nothing, and says which.
+  const std::string refusal = TakeDossierRunRedoRefusal();
   CloseAllTables();
   if (DossierLockTable != nullptr && DossierLockTable->isOpen) ReleaseDossierExclusive();
   if (!done || !RemoveDossierRunMarker()) {
     // The dossier stays as the stopped run left it, and says so at the next opening too.
     if (!DossierRunMarkerExists()) WriteDossierRunMarker(run);
-    WriteLog("OUVERTURE DOSSIER - Erreur - traitement interrompu non termin\xE9: " + what);
+    WriteLog("OUVERTURE DOSSIER - Erreur - traitement interrompu non termin\xE9: " + what +
+             (refusal.empty() ? "" : " - " + refusal));
     Beep();
-    gui::MessageBox(DossierMessageOwner(), LoadStr(putBack || restores ? 19900 : 19896), LoadStr(19890) + Code(),
-                    gui::MB_OK | gui::MB_ICONSTOP);
+    const std::string said = LoadStr(putBack || restores ? 19900 : 19896);
+    gui::MessageBox(DossierMessageOwner(),
+                    refusal.empty() ? said : std::string(LoadStr(19906)) + refusal + said,
+                    LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
   WriteLog(std::string("OUVERTURE DOSSIER - Ok - traitement interrompu ") +
@@ -410,6 +416,33 @@ bool OfferInterruptedRun() {
   }
   // The dossier is opened from the start, on the files the run wrote.
   return EnsureDossierOpen();
+}
+
+// A run at work on another station (its marker still locked): named, and nothing is offered
+// to finish or put back. The dossier stays closed until it ends.
+bool ShowRunUnderWay() {
+  DossierRunInfo run;
+  if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
+  WriteLog("OUVERTURE DOSSIER - traitement en cours sur un autre poste: " + run.title + " du " + run.started +
+           " (poste " + run.station + ")");
+  SetAppCursor(0, false);
+  Beep();
+  gui::MessageBox(DossierMessageOwner(),
+                  LoadStr(19910) + run.title + LoadStr(19892) + run.started + LoadStr(19893) + run.station +
+                      LoadStr(19911),
+                  LoadStr(19909) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+  return LeaveClosed();
+}
+
+// A pack cut short whose files its journal does not recognise: every file stays where it is,
+// the dossier closed, and the file is named.
+bool RefuseUnknownPack(const std::string& file) {
+  WriteLog("OUVERTURE DOSSIER - Erreur - compactage interrompu, fichiers non reconnus: " + file);
+  SetAppCursor(0, false);
+  Beep();
+  gui::MessageBox(DossierMessageOwner(), UnknownPackMessage(file),
+                  std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+  return LeaveClosed();
 }
 
 // ---- Leftovers of runs that ended ----------------------------------------------
@@ -571,6 +604,7 @@ bool EnsureDossierOpen() {
   // A run of this dossier stopped half-way may have left the general file out of place
   // (the conversion): the marker is looked at before the general file is.
   const bool interrupted = DossierRunMarkerExists();
+  if (interrupted && DossierRunMarkerLive()) return ShowRunUnderWay();
 
   // The data file can be read.
   const std::string c10Base = PathC10();
@@ -593,6 +627,10 @@ bool EnsureDossierOpen() {
 
   // Temporary files of a marker or pieces record whose writer was stopped.
   RemoveLeftTempFiles();
+
+  // Nothing is finished or put back over files a cut-short pack left unrecognised.
+  const std::string unknownPack = FindUnknownPackLeftovers();
+  if (!unknownPack.empty()) return RefuseUnknownPack(unknownPack);
 
   // No station holds the dossier alone, so no run is at work on it: a marker left is a run
   // that stopped half-way, and nothing reads its tables before it is dealt with.

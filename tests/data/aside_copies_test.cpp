@@ -82,7 +82,7 @@ TEST_F(AsideCopiesTest, APutBackRemovesWhatTheRunLeftBeforeTheCopiesGoBack) {
 }
 
 // The copies go only when every table put back opens and its tags hold its records: a copy
-// that does not open keeps them (the put-back fails, naming the file); an index copied a
+// that does not open keeps them (the put-back fails, naming the copy); an index copied a
 // record short is made again from the records, and then they go.
 TEST_F(AsideCopiesTest, TheCopiesGoOnlyOnceEveryTablePutBackIsSound) {
   const std::string c50 = DossierPath(TableKind::C50);
@@ -93,7 +93,7 @@ TEST_F(AsideCopiesTest, TheCopiesGoOnlyOnceEveryTablePutBackIsSound) {
   fs::resize_file(copy, 20);
   std::string why;
   EXPECT_FALSE(PutBackAsideCopies(Dir() + "/", copies, &why));
-  EXPECT_NE(why.find(c50 + ".dbf"), std::string::npos) << why;
+  EXPECT_NE(why.find(copy), std::string::npos) << why;
   EXPECT_TRUE(fs::exists(Dir() + "/run-tst"));
   std::ofstream(c50 + ".dbf", std::ios::binary | std::ios::trunc) << saved;
   fs::remove_all(Dir() + "/run-tst");
@@ -112,6 +112,95 @@ TEST_F(AsideCopiesTest, TheCopiesGoOnlyOnceEveryTablePutBackIsSound) {
   dbase::DBIResult check = dbase::DBIERR_INDEXCORRUPT;
   EXPECT_EQ(Draft(&check).back(), "13:999");
   EXPECT_EQ(check, dbase::DBIERR_NONE);
+}
+
+// The folder's files (sub-folders included) with their bytes, by path below the folder.
+std::map<std::string, std::string> Tree(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    if (e.is_regular_file()) {
+      std::ifstream in(e.path(), std::ios::binary);
+      files[fs::relative(e.path(), folder).string()] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+  return files;
+}
+
+// A put-back first checks its copies: one missing, a data file cut short, or a copy its list
+// leaves out (the list would take that table's files for files the run made) refuse it before
+// anything is removed or renamed, naming the copy. A put-back stopped half-way (a copy it could
+// not rename, or its sub-folder removed already) goes on when run again, the copies it put in
+// place known by their identity; and the files of those tables that had no copy, made by the
+// run, go.
+TEST_F(AsideCopiesTest, APutBackChecksEveryCopyBeforeItChangesAnything) {
+  const std::string c50 = Base(TableKind::C50), c60 = Base(TableKind::C60);
+  struct Case {
+    const char* what;
+    std::function<void(AsideCopies*)> damage;
+    std::string named;  // in the refusal; empty: the put-back goes through
+  } cases[] = {
+      {"copy missing", [&](AsideCopies*) { fs::remove(Dir() + "/run-tst/" + c50 + ".dbf"); }, c50 + ".dbf"},
+      {"data copy cut short",
+       [&](AsideCopies*) { fs::resize_file(Dir() + "/run-tst/" + c60 + ".dbf", fs::file_size(Dir() + "/run-tst/" + c60 + ".dbf") - 200); },
+       c60 + ".dbf"},
+      {"list missing a copy",
+       [&](AsideCopies* c) {
+         c->files.erase(std::remove(c->files.begin(), c->files.end(), c50 + ".dbf"), c->files.end());
+       },
+       c50 + ".dbf"},
+      {"nothing damaged", [](AsideCopies*) {}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Thirty records copied, thirty more written by the run.
+    std::uint32_t copied = 0;
+    AsideCopies copies;
+    {
+      Table t;
+      ASSERT_TRUE(t.OpenShared(DossierPath(TableKind::C60)));
+      for (int i = 0; i < 30; ++i) Add(t, {"J1", "2601", "X" + std::to_string(i)});
+      copied = t.RecCount();
+    }
+    ASSERT_TRUE(Copy(&copies));
+    {
+      Table t;
+      ASSERT_TRUE(t.OpenShared(DossierPath(TableKind::C60)));
+      for (int i = 0; i < 30; ++i) Add(t, {"J1", "2601", "Y" + std::to_string(i)});
+    }
+    std::ofstream(Dir() + "/" + c50 + ".dbt.tmp1-1") << "a temporary the run left";
+    c.damage(&copies);
+    const auto before = Tree(Dir());
+    std::string why;
+    if (!c.named.empty()) {
+      EXPECT_FALSE(PutBackAsideCopies(Dir() + "/", copies, &why));
+      EXPECT_NE(why.find("run-tst/" + c.named), std::string::npos) << why;
+      EXPECT_TRUE(Tree(Dir()) == before) << "a file changed";
+      fs::remove_all(Dir() + "/run-tst");
+      fs::remove(Dir() + "/" + c50 + ".dbt.tmp1-1");
+      continue;
+    }
+    // A rename refused (a folder in the last copy's place), after the others went through.
+    const std::string last = Dir() + "/" + copies.files.back();
+    fs::remove(last);
+    fs::create_directories(last + "/x");
+    // A file of those tables that had no copy: the run made it.
+    std::ofstream(Dir() + "/" + c60 + ".dbt") << "made by the run";
+    EXPECT_FALSE(PutBackAsideCopies(Dir() + "/", copies, &why));
+    EXPECT_NE(why.find(copies.files.back()), std::string::npos) << why;
+    fs::remove_all(last);
+    // Stopped again once every copy was in place and the sub-folder gone, before its note went.
+    fs::rename(Dir() + "/run-tst/" + copies.files.back(), last);
+    fs::remove_all(Dir() + "/run-tst");
+    ASSERT_TRUE(fs::exists(Dir() + "/run-tst.remise"));
+    ASSERT_TRUE(PutBackAsideCopies(Dir() + "/", copies, &why)) << why;
+    EXPECT_FALSE(fs::exists(Dir() + "/run-tst"));
+    EXPECT_FALSE(fs::exists(Dir() + "/run-tst.remise"));
+    EXPECT_FALSE(fs::exists(Dir() + "/" + c60 + ".dbt"));
+    EXPECT_FALSE(fs::exists(Dir() + "/" + c50 + ".dbt.tmp1-1"));
+    Table t;
+    ASSERT_TRUE(t.OpenShared(DossierPath(TableKind::C60)));
+    EXPECT_EQ(t.RecCount(), copied);
+    EXPECT_EQ(dbase::DbiCheckIndex(t.cursor, false), dbase::DBIERR_NONE);
+  }
 }
 
 }  // namespace

@@ -87,16 +87,38 @@ bool ReadDossierRunMarker(DossierRunInfo* info) {
   return true;
 }
 
+namespace {
+
+std::string MarkerText(const DossierRunInfo& info) {
+  return Line(kRunKey, info.run) + Line(kTitleKey, info.title) + Line(kStationKey, info.station) +
+         Line(kStartKey, info.started) + Line(kDetailKey, info.detail);
+}
+
+std::string& RedoRefusal() {
+  static std::string why;
+  return why;
+}
+
+}  // namespace
+
 bool WriteDossierRunMarker(const DossierRunInfo& info) {
   const std::string path = DossierRunMarkerPath();
-  const std::string text = Line(kRunKey, info.run) + Line(kTitleKey, info.title) + Line(kStationKey, info.station) +
-                           Line(kStartKey, info.started) + Line(kDetailKey, info.detail);
   // The file is whole once renamed into place; the folder is flushed so that the name stays
   // on disk before the run changes anything.
-  return platform::WriteFileAtomic(path, text) && platform::SyncFolder(FolderOf(path));
+  return platform::WriteFileAtomic(path, MarkerText(info)) && platform::SyncFolder(FolderOf(path));
 }
 
 bool RemoveDossierRunMarker() { return DossierFolder.empty() || platform::RemoveFile(DossierRunMarkerPath()); }
+
+bool DossierRunMarkerLive() { return DossierRunMarkerExists() && platform::FileHeldElsewhere(DossierRunMarkerPath()); }
+
+void NoteDossierRunRedoRefusal(const std::string& why) { RedoRefusal() = why; }
+
+std::string TakeDossierRunRedoRefusal() {
+  std::string why;
+  why.swap(RedoRefusal());
+  return why;
+}
 
 DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail)
     : path_(DossierRunMarkerPath()) {
@@ -106,8 +128,13 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
     written_ = true;
     return;
   }
-  written_ = WriteDossierRunMarker({run, title, AllTrim(WorkstationNumber()), Now(), detail});
+  // Locked from before its name appears until the run ends: another station opening the
+  // dossier meanwhile tells the run at work from one that stopped.
+  held_ = std::make_unique<platform::HeldFile>();
+  written_ = held_->Write(path_, MarkerText({run, title, AllTrim(WorkstationNumber()), Now(), detail})) &&
+             platform::SyncFolder(FolderOf(path_));
   if (!written_) {
+    held_.reset();
     platform::RemoveFile(path_);
     return;
   }
@@ -121,7 +148,9 @@ DossierRunMarker::~DossierRunMarker() {
   if (held == Held().end()) return;
   if (--held->second > 0) return;
   Held().erase(held);
+  // The marker goes before its lock: no reader finds it unlocked while the run is at work.
   if (owner_) platform::RemoveFile(path_);
+  held_.reset();
 }
 
 std::string DossierRunMarkerRefusal(const std::string& path) {

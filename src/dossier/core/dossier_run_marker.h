@@ -18,7 +18,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+
+namespace platform {
+class HeldFile;
+}
 
 // Names of the dossier subject's runs, as their markers record them.
 inline constexpr const char* kRebuildRun = "reconstruction";
@@ -50,6 +55,10 @@ bool ReadDossierRunMarker(DossierRunInfo* info);
 bool WriteDossierRunMarker(const DossierRunInfo& info);
 // Removes the current dossier's marker (true when there is none afterwards).
 bool RemoveDossierRunMarker();
+// True when the current dossier's marker names a run still at work: the guard that wrote it
+// holds it locked for the run's life (on this station or another), and the lock goes with the
+// run, however it ends. A marker left unlocked is a run that stopped.
+bool DossierRunMarkerLive();
 
 // The guard of a run: writes the marker for `run` (station and start taken now) unless an
 // outer run of this program holds one already, and removes the marker it wrote when it ends.
@@ -71,6 +80,7 @@ class DossierRunMarker {
 
  private:
   std::string path_;
+  std::unique_ptr<platform::HeldFile> held_;  // the marker written, locked while the run lasts
   bool owner_ = false;
   bool written_ = false;
 };
@@ -90,3 +100,7 @@ void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack
 const DossierRunRedo* FindDossierRunRedo(const std::string& run);
 // True when the redo registered for the run puts the dossier back.
 bool DossierRunRedoPutsBack(const std::string& run);
+// A redo that refused before changing anything says why (French, one line: the copy missing or
+// not whole); the opening shows it with its message and clears it.
+void NoteDossierRunRedoRefusal(const std::string& why);
+std::string TakeDossierRunRedoRefusal();

@@ -53,6 +53,11 @@ void DossierRunCopies::Finish() {
 
 bool PutBackDossierRunCopies(const DossierRunInfo& run) {
   AsideCopies copies;
-  std::string why;
-  return AsideCopies::FromDetail(run.detail, &copies) && PutBackAsideCopies(DossierFolder, copies, &why);
+  std::string why = "copies inconnues: " + run.detail;
+  // Copies missing or not whole: nothing is changed, and the opening says why.
+  if (!AsideCopies::FromDetail(run.detail, &copies) || !AsideCopiesComplete(DossierFolder, copies, &why)) {
+    NoteDossierRunRedoRefusal(why);
+    return false;
+  }
+  return PutBackAsideCopies(DossierFolder, copies, &why);
 }

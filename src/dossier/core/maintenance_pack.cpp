@@ -52,6 +52,16 @@ std::string FindDamagedDossierTable(int* table) {
   return "";
 }
 
+std::string FindUnknownPackLeftovers() {
+  for (int number = 10; number <= 70; number += 10) {
+    const std::string dbf = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
+    if (PackLeftoversUnknown(dbf)) return dbf;
+  }
+  return "";
+}
+
+std::string UnknownPackMessage(const std::string& file) { return LoadStr(19907) + file + LoadStr(19908); }
+
 std::string FindOverfullLineTable(int* table) {
   for (int number : {40, 50}) {
     const DossierTableRef t = DossierTableOf(number);

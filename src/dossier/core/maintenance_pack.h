@@ -61,6 +61,12 @@ bool IsOldGenerationC10(const std::string& c10DataPath);
 // damaged (DamagedTableFile); empty when none. `table` receives its number.
 std::string FindDamagedDossierTable(int* table = nullptr);
 
+// The data file of the first dossier table (C10 ... C70) beside which a pack cut short left
+// files that its journal does not recognise (PackLeftoversUnknown); empty when none. Nothing
+// is renamed or removed: the message says so (UnknownPackMessage).
+std::string FindUnknownPackLeftovers();
+std::string UnknownPackMessage(const std::string& file);
+
 // The line table (40 or 50) that holds more records than that, as its data file; empty
 // when none. Opens the tables exclusively; they are left closed.
 std::string FindOverfullLineTable(int* table = nullptr);

@@ -9,7 +9,13 @@ bool PutBackInterruptedValidation(const DossierRunInfo& run) {
   const std::string code = RTrim(DossierCode.c_str());
   AsideCopies copies;
   std::string why = "copies inconnues: " + run.detail;
-  const bool back = AsideCopies::FromDetail(run.detail, &copies) && PutBackAsideCopies(DossierFolder, copies, &why);
+  // Copies missing or not whole: nothing is changed, and the opening says why.
+  if (!AsideCopies::FromDetail(run.detail, &copies) || !AsideCopiesComplete(DossierFolder, copies, &why)) {
+    NoteDossierRunRedoRefusal(why);
+    WriteLog("VALIDATION DES JOURNAUX - reprise: " + code + " - Erreur: " + why + " - rien n'a \xE9t\xE9 modifi\xE9");
+    return false;
+  }
+  const bool back = PutBackAsideCopies(DossierFolder, copies, &why);
   if (back)
     WriteLog("VALIDATION DES JOURNAUX - reprise: " + code + " - validation du " + run.started + " (poste " + run.station +
              ") interrompue, dossier remis en place depuis " + DossierFolder + copies.folder);

@@ -192,32 +192,46 @@ FileId ParseId(const std::string& text) {
   return {parts[0], parts[1], parts[2], parts[3]};
 }
 
-// False when the journal is missing or not whole (a line without its three parts).
-bool ReadJournal(const std::string& journal, std::vector<JournalLine>* lines) {
+// The journal's lines up to the first that is not whole (three parts, ending with a line
+// break). True when every line is whole and the last names the data file, renamed last: a
+// journal cut short, even at a line end, is not taken for the list of the pack's renames.
+bool ReadJournal(const std::string& journal, const std::string& dataName, std::vector<JournalLine>* lines) {
   std::string text;
-  if (!platform::FileExists(journal) || !platform::ReadWholeFile(journal, text) || text.empty() || text.back() != '\n')
-    return false;
+  if (!platform::FileExists(journal) || !platform::ReadWholeFile(journal, text)) return false;
   for (std::size_t from = 0; from < text.size();) {
     const std::size_t end = text.find('\n', from);
+    if (end == std::string::npos) return false;
     const std::string line = text.substr(from, end - from);
     from = end + 1;
     const std::size_t a = line.find('\t'), b = line.find('\t', a == std::string::npos ? a : a + 1);
     if (a == std::string::npos || b == std::string::npos || a == 0) return false;
     lines->push_back({line.substr(0, a), ParseId(line.substr(a + 1, b - a - 1)), ParseId(line.substr(b + 1))});
   }
-  return !lines->empty();
+  return !lines->empty() && lines->back().name == dataName;
+}
+
+// What the files a cut-short pack left beside a table allow.
+enum class PackState {
+  kDrop,     // the renames had not begun, or the table was put in place by another hand: the new files go
+  kFinish,   // the renames had begun on these very files: they are finished
+  kUnknown,  // files renamed already that nothing recognises: every file stays where it is
+};
+
+std::string Target(const std::string& folder, const std::string& name) {
+  return platform::ResolveName(folder.empty() ? "." : folder.substr(0, folder.size() - 1), name);
 }
 
 // Whether the renames the journal lists had begun on these very files and may be finished:
 // the files renamed already (a first run of them) are the pack's new files, the others still
 // the files they replace with their new files beside them. A table put in place by another
 // hand meanwhile (copies put back over it) fails this, and so do renames out of order. When
-// none of the files is one the journal knows (the folder was copied elsewhere), the order of
-// the names alone says it: the first file renamed and the data file not yet.
-bool RenamesToFinish(const std::string& folder, const std::vector<JournalLine>& lines) {
-  bool known = false, sound = true, ordered = true, pendingSeen = false, renamedSeen = false;
+// none of the files is one the journal knows (the folder was copied elsewhere), their sizes
+// must be those the journal gives, in the order of the renames; files renamed already that do
+// not match are left as they are, with the new files still waiting.
+PackState RenamesToFinish(const std::string& folder, const std::vector<JournalLine>& lines) {
+  bool known = false, sound = true, ordered = true, pendingSeen = false, renamedSeen = false, sized = true;
   for (const JournalLine& l : lines) {
-    const std::string target = platform::ResolveName(folder.empty() ? "." : folder.substr(0, folder.size() - 1), l.name);
+    const std::string target = Target(folder, l.name);
     const FileId now = IdOf(target), waiting = IdOf(target + kPackSuffix);
     const bool pending = waiting.ino != 0;
     if (pending) {
@@ -226,18 +240,41 @@ bool RenamesToFinish(const std::string& folder, const std::vector<JournalLine>& 
       else sound = false;
       if (now == l.old) known = true;
       else if (now.ino != 0 || l.old.ino != 0) sound = false;
+      if (waiting.size != l.fresh.size || (now.ino != 0) != (l.old.ino != 0) || now.size != l.old.size) sized = false;
     } else {
       renamedSeen = true;
       if (pendingSeen) ordered = false;
       if (now == l.fresh) known = true;
       else sound = false;
+      if (now.ino == 0 || now.size != l.fresh.size) sized = false;
     }
   }
-  if (known) return sound && ordered && pendingSeen;
-  return ordered && renamedSeen && pendingSeen;
+  if (known) return sound && ordered && pendingSeen ? PackState::kFinish : PackState::kDrop;
+  // Nothing renamed yet (the table is as it was), or nothing left to rename.
+  if (!renamedSeen || !pendingSeen) return PackState::kDrop;
+  return ordered && sized ? PackState::kFinish : PackState::kUnknown;
+}
+
+// The state of the pack files beside `dbfPath`. A journal that is not whole was being written
+// when the pack stopped, before any rename: every file it lists still has its new file beside
+// it. One that lost its end afterwards, a file it lists renamed already, cannot say which
+// files are the pack's.
+PackState PackStateOf(const std::string& dbfPath, std::vector<JournalLine>* lines) {
+  const std::string journal = dbfPath + kPackJournalSuffix;
+  if (!platform::FileExists(journal)) return PackState::kDrop;
+  if (ReadJournal(journal, NameOf(dbfPath), lines)) return RenamesToFinish(FolderOf(dbfPath), *lines);
+  for (const JournalLine& l : *lines)
+    if (!platform::FileExists(Target(FolderOf(dbfPath), l.name) + kPackSuffix)) return PackState::kUnknown;
+  return PackState::kDrop;
 }
 
 }  // namespace
+
+bool PackLeftoversUnknown(const std::string& dbfPath) {
+  const std::string path = platform::ResolvePath(dbfPath);
+  std::vector<JournalLine> lines;
+  return platform::FileExists(path + kPackJournalSuffix) && PackStateOf(path, &lines) == PackState::kUnknown;
+}
 
 bool DbiCursor::PackLeftovers() const {
   for (const char* ext : {".dbf", ".dbt", ".mdx"})
@@ -249,13 +286,13 @@ bool DbiCursor::PackLeftovers() const {
 // its journal is on the disk. The renames it had begun are finished when its journal shows
 // that the files are still those it renamed; otherwise (no journal: the renames had not begun,
 // or a table put back over the pack's files) the new files are dropped and the table stays.
+// Renamed files that the journal does not recognise leave everything where it is.
 DBIResult DbiCursor::FinishPack() {
   const std::string journal = dbfPath + kPackJournalSuffix;
   std::vector<JournalLine> lines;
-  // A journal is whole when its last line names the data file, renamed last.
-  if (!ReadJournal(journal, &lines) || lines.back().name != NameOf(dbfPath) ||
-      !RenamesToFinish(FolderOf(dbfPath), lines))
-    return DropPackFiles();
+  const PackState state = PackStateOf(dbfPath, &lines);
+  if (state == PackState::kUnknown) return DBIERR_PACKUNKNOWN;
+  if (state == PackState::kDrop) return DropPackFiles();
   for (const JournalLine& l : lines) {
     const std::string target = FolderOf(dbfPath) + l.name;
     if (!platform::FileExists(target + kPackSuffix)) continue;

@@ -191,4 +191,9 @@ struct DbiCursor {
   bool createLock_ = false;
 };
 
+// True when a pack cut short left files beside the data file `dbfPath` that its journal does
+// not recognise: some renamed already, their identities and sizes not those it gives. Opening
+// the table then leaves every file where it is (DBIERR_PACKUNKNOWN). Reads only.
+bool PackLeftoversUnknown(const std::string& dbfPath);
+
 }  // namespace dbase

@@ -22,6 +22,7 @@ constexpr DBIResult DBIERR_FILECORRUPT = 8962;     // data file shorter than its
 constexpr DBIResult DBIERR_MEMOCORRUPT = 8963;     // memo block number, length or chain out of bounds
 constexpr DBIResult DBIERR_INDEXCORRUPT = 8965;    // index file damaged (block number, loop, truncation)
 constexpr DBIResult DBIERR_INDEXOUTOFDATE = 8966;  // an index update was cut short: the index needs a rebuild
+constexpr DBIResult DBIERR_PACKUNKNOWN = 8967;     // a cut-short pack's files match neither the table nor its journal
 
 // Key or value conflicts at insertion.
 constexpr DBIResult DBIERR_KEYVIOL = 9217;         // a key the index refuses

@@ -115,6 +115,8 @@ const ErrorText kErrorTexts[] = {
     {DBIERR_INDEXCORRUPT, "Fichier d'index endommag\xE9 ou absent"},
     {DBIERR_INDEXOUTOFDATE,
      "Mise \xE0 jour d'index interrompue : lancez la reconstruction des fichiers et des index du dossier"},
+    {DBIERR_PACKUNKNOWN,
+     "Compactage interrompu : ses fichiers de travail ne correspondent pas \xE0 la table, rien n'a \xE9t\xE9 d\xE9plac\xE9"},
     {DBIERR_KEYVIOL, "Violation de cl\xE9"},
     {DBIERR_MINVALERR, "Valeur de champ hors limites"},
     {DBIERR_FIELDVALERR, "Enregistrement invalide"},
@@ -625,6 +627,11 @@ DBIResult DbiDropProductionIndex(const char* tableName) {
   if (rc != DBIERR_NONE) return rc;
   return RemoveFile(platform::ResolvePath(WithExtension(file.path(), ".mdx"))) == DBIERR_NONE ? DBIERR_NONE
                                                                                             : DBIERR_OSACCESS;
+}
+
+DBIResult DbiCheckPackLeftovers(const char* tableName) {
+  if (tableName == nullptr) return DBIERR_INVALIDPARAM;
+  return PackLeftoversUnknown(tableName) ? DBIERR_PACKUNKNOWN : DBIERR_NONE;
 }
 
 DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>* names) {

@@ -277,6 +277,10 @@ DBIResult DbiSetProductionIndexFlag(const char* tableName, bool on);
 // read-write first and no cursor (of any process) may have the table open: otherwise nothing
 // changes (DBIERR_TABLEINUSE, or the open's code).
 DBIResult DbiDropProductionIndex(const char* tableName);
+// DBIERR_PACKUNKNOWN when a pack cut short left files beside the table that its journal does
+// not recognise (the table then does not open, and they all stay where they are, until a
+// person puts the table back); DBIERR_NONE otherwise. Reads only: nothing is renamed.
+DBIResult DbiCheckPackLeftovers(const char* tableName);
 // The field names as the table's header declares them, in order, read without a cursor.
 DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>* names);
 

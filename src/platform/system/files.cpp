@@ -440,4 +440,42 @@ void FileLock::Release() {
   fd_ = -1;
 }
 
+bool HeldFile::Write(const std::string& path, const std::string& content) {
+  Release();
+  const std::string tmp = TempNameFor(path);
+  const int fd = OpenDisk(tmp, O_RDWR | O_CREAT | O_TRUNC);
+  if (fd < 0) return false;
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  // The lock is taken before the name appears: no reader finds the file unheld while its
+  // writer is at work.
+  const bool ok = ::fcntl(fd, F_OFD_SETLK, &whole) == 0 && WriteAll(fd, content.data(), content.size()) &&
+                  ::fsync(fd) == 0 && AtomicRename(tmp, path);
+  if (!ok) {
+    ::close(fd);
+    RemoveFile(tmp);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void HeldFile::Release() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+}
+
+bool FileHeldElsewhere(const std::string& path) {
+  const int fd = OpenDisk(path, O_RDONLY);
+  if (fd < 0) return false;
+  struct flock whole {};
+  whole.l_type = F_RDLCK;
+  whole.l_whence = SEEK_SET;
+  const bool held = ::fcntl(fd, F_OFD_GETLK, &whole) == 0 && whole.l_type != F_UNLCK;
+  ::close(fd);
+  return held;
+}
+
 }  // namespace platform

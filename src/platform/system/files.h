@@ -106,4 +106,27 @@ class FileLock {
   int fd_ = -1;
 };
 
+// A file written whole (as WriteFileAtomic) under a lock taken before its name appears and
+// held until Release, the object's end or the process's end, however it ends: a byte lock of
+// the open file, as the engine's record locks, so that another process or another station
+// sharing the folder tells a file whose writer is still at work (FileHeldElsewhere) from one
+// left by a writer that stopped.
+class HeldFile {
+ public:
+  HeldFile() = default;
+  ~HeldFile() { Release(); }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  // False (nothing left under `path`'s name) when the file cannot be written or locked.
+  bool Write(const std::string& path, const std::string& content);
+  void Release();
+
+ private:
+  int fd_ = -1;
+};
+
+// True when a HeldFile (of this process or another, on this station or another) holds the
+// file at `path`.
+bool FileHeldElsewhere(const std::string& path);
+
 }  // namespace platform

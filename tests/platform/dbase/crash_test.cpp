@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <map>
+#include <set>
 
 #include "dbase_test_util.h"
 #include "file_layout.h"
@@ -277,6 +279,102 @@ TEST_F(CrashTest, ATablePutBackOverAKilledPackStaysAsPutBack) {
   }
   EXPECT_EQ(DbfreadCounts(tables), pythonWants);
   EXPECT_EQ(XBaseCounts(tables), xbaseWants);
+}
+
+// The files of a folder with their bytes, by name.
+std::map<std::string, std::vector<char>> FolderFiles(const std::string& folder) {
+  std::map<std::string, std::vector<char>> files;
+  for (const auto& e : fs::directory_iterator(folder)) files[e.path().filename().string()] = ReadAll(e.path());
+  return files;
+}
+
+// A pack cut short whose files the journal does not recognise, or whose journal lost its end
+// (the data file's line): the renames go on only over files the journal recognises, by
+// identity or, in a folder copied elsewhere, by size in the order of the renames. Files renamed
+// already that it does not recognise leave every file where it is and the table refused
+// (DBIERR_PACKUNKNOWN, said without opening by DbiCheckPackLeftovers); with nothing renamed yet
+// the new files go and the table stays as it was.
+TEST_F(CrashTest, APackCutShortRenamesOnlyFilesItsJournalRecognises) {
+  const std::string model = dir / "model";
+  fs::create_directory(model);
+  MakeTable(model + "/t.dbf", kRecords, true);
+  // Killed at its first change once its journal is written (nothing renamed), or once the memo
+  // file is renamed (the index and data files still waiting).
+  auto killed = [&](const std::string& name, bool memoRenamed) {
+    const std::string folder = dir / name;
+    fs::copy(model, folder);
+    EXPECT_EQ(InChild([&] {
+                static std::string journal, memo;
+                journal = folder + "/t.dbf.pack.journal";
+                memo = memoRenamed ? folder + "/t.dbt.pack" : "";
+                BeforeFileChange = [] {
+                  if (fs::exists(journal) && fs::file_size(journal) > 0 && (memo.empty() || !fs::exists(memo)))
+                    ::raise(SIGKILL);
+                };
+                PackTable(folder + "/t.dbf");
+                return 0;
+              }),
+              -(128 + SIGKILL));
+    return folder;
+  };
+  const std::string half = killed("half", true), none = killed("none", false), moved = killed("moved", true);
+  auto left = [](const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& [name, bytes] : FolderFiles(folder))
+      if (name.find(".pack") != std::string::npos) names.insert(name);
+    return names;
+  };
+  ASSERT_EQ(left(half), (std::set<std::string>{"t.dbf.pack", "t.dbf.pack.journal", "t.mdx.pack"}));
+  ASSERT_EQ(left(none), (std::set<std::string>{"t.dbf.pack", "t.dbf.pack.journal", "t.dbt.pack", "t.mdx.pack"}));
+  const std::string other = dir / "other";
+  fs::create_directory(other);
+  MakeTable(other + "/t.dbf", 30, false);
+
+  auto cutJournal = [](const std::string& folder) {
+    const std::string journal = folder + "/t.dbf.pack.journal";
+    const std::vector<char> bytes = ReadAll(journal);
+    std::string text(bytes.begin(), bytes.end());
+    text.erase(text.rfind('\n', text.size() - 2) + 1);  // the data file's line gone, cut at a line end
+    std::ofstream(journal, std::ios::binary | std::ios::trunc) << text;
+  };
+  const std::vector<std::string> old = Expected(kRecords, false), packed = Expected(kRecords, true);
+  struct Case {
+    const char* what;
+    std::string from;
+    std::function<void(const std::string&)> damage;
+    std::vector<std::string> table;  // empty: refused, every file left as it was
+  } cases[] = {
+      {"as the kill left it", moved, [](const std::string&) {}, packed},
+      {"folder copied elsewhere", half, [](const std::string&) {}, packed},
+      {"stale pack files beside another table", other,
+       [&](const std::string& f) {
+         for (const char* n : {"t.dbf.pack", "t.mdx.pack", "t.dbf.pack.journal"})
+           fs::copy_file(half + "/" + n, f + "/" + n);
+       },
+       {}},
+      {"journal cut at a line end, memo renamed", half, cutJournal, {}},
+      {"journal cut at a line end, nothing renamed", none, cutJournal, old},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string folder = dir / ("case" + std::to_string(++n));
+    // A copy: the files' identities are not those of the journal; moved, they are.
+    if (c.from == moved || c.from == none) fs::rename(c.from, folder);
+    else fs::copy(c.from, folder);
+    c.damage(folder);
+    const auto before = FolderFiles(folder);
+    const std::string table = folder + "/t.dbf";
+    EXPECT_EQ(DbiCheckPackLeftovers(table.c_str()), c.table.empty() ? DBIERR_PACKUNKNOWN : DBIERR_NONE);
+    const std::vector<std::string> state = State(table);
+    if (c.table.empty()) {
+      EXPECT_EQ(state.front(), "open " + std::to_string(DBIERR_PACKUNKNOWN));
+      EXPECT_TRUE(FolderFiles(folder) == before) << "a file moved";
+    } else {
+      EXPECT_TRUE(state == c.table) << state.front() << " ... " << state.back();
+      EXPECT_EQ(PackFilesLeft(folder), "");
+    }
+  }
 }
 
 // An append killed before each of its writes may leave its record counted and in no tag, under
