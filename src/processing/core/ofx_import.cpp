@@ -7,6 +7,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
@@ -350,7 +351,13 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
         pieceOf.push_back(std::string::npos);
       }
     }
+    RefusalWatch refusal;
     const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, pieces, OfxRunTotalsPath());
+    if (stopped.refused) {
+      // The stopped run stays as it is, its identities and its log line with it, for the next import.
+      r.message = StoppedRunMessage(refusal);
+      return r;
+    }
     std::string kept;
     long dropped = 0;
     for (std::size_t k = 0; k < lines.size(); ++k) {
@@ -440,6 +447,12 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
         return recorded;
       },
       OfxRunTotalsPath());
+  if (written.outcome == PiecesOutcome::Stopped) {
+    // The run is left as a stop of the program leaves it: its identities and its start line name
+    // its pieces, so that the next import keeps those written whole and writes the others again.
+    r.message = resumed + written.message;
+    return r;
+  }
   if (written.outcome != PiecesOutcome::Written) {
     r.message = written.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written.message;
     if (written.outcome == PiecesOutcome::AmountTooLarge && written.piece < transactionOf.size()) {
