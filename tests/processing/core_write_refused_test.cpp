@@ -2,7 +2,8 @@
 // every write of the run, once as on a full disk (every longer write refused from there on) and
 // once as an I/O error (that write only). A run that says it succeeded has written everything; a
 // run that failed says so, naming the file (and the full disk); an import run again gives each
-// transaction once with its totals, and a matching that failed leaves no letter.
+// transaction once with its totals, and a matching that failed leaves no letter. A statement's
+// transaction of amount 0,00 is left out, and the end message says so.
 #include <climits>
 #include <functional>
 #include <set>
@@ -136,6 +137,19 @@ TEST_F(WriteRefusedTest, AStatementImportWithAWriteRefusedIsNeverCountedTwiceNor
       EXPECT_FALSE(platform::FileExists(processing::OfxRunTotalsPath()));
     }
   EXPECT_GT(failed, writes / 2);
+}
+
+TEST_F(WriteRefusedTest, ATransactionOfNoAmountIsLeftOutAndTold) {
+  processing::StatementImport request = Statement("Z");
+  request.statement.transactions[3].cents = 0;
+  const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, request);
+  ASSERT_TRUE(r.written) << r.message;
+  EXPECT_EQ(r.imported, 7);
+  EXPECT_EQ(r.zeroAmounts, 1);
+  EXPECT_NE(r.message.find("1 op\xE9ration(s) de montant nul"), std::string::npos) << r.message;
+  const processing::StatementImportResult again = processing::ImportStatement(*TableC10, c50, c60, request);
+  EXPECT_TRUE(again.nothingNew) << again.message;
+  EXPECT_NE(again.message.find("1 op\xE9ration(s) de montant nul"), std::string::npos) << again.message;
 }
 
 TEST_F(WriteRefusedTest, AnAsciiImportWithAWriteRefusedIsTakenUpOnceByTheNextImport) {
