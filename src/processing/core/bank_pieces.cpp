@@ -343,7 +343,18 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       return refused;
     }
   DraftTotals totals;
+  const std::uint32_t linesBefore = c50.RecCount(), sortsBefore = c60.RecCount();
   const DraftWrite written = AppendDraftLines(c50, c60, lines, &totals);
+  if (written == DraftWrite::Failed && c50.RecCount() == linesBefore && c60.RecCount() == sortsBefore) {
+    // Refused before its first record: nothing of the run is in the draft, the caller takes its
+    // record back.
+    release();
+    PiecesReport refused = Refusal(PiecesOutcome::Failed, 0,
+                                   refusal_.Seen() ? FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text())
+                                                   : LoadStr(kMsgFailed));
+    refused.numbers = r.numbers;
+    return refused;
+  }
   if (written == DraftWrite::TooManyLines) {
     release();
     return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
