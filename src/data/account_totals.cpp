@@ -66,28 +66,38 @@ const void* ValuePointer(const double& value) { return &value; }
 const void* ValuePointer(const std::string& text) { return text.c_str(); }
 
 // Puts the fields into the record buffer, then writes the record once (the lock is kept):
-// the record is never seen with half of its totals moved.
+// the record is never seen with half of its totals moved. False when the engine refused it
+// (reported).
 template <typename Value>
-void WriteFields(Table& table, std::initializer_list<std::pair<int, Value>> values) {
+bool WriteFields(Table& table, std::initializer_list<std::pair<int, Value>> values) {
   for (const auto& [field, value] : values) {
     table.result = dbase::DbiPutField(table.cursor, static_cast<std::uint16_t>(field), table.recordBuffer.data(),
                                       ValuePointer(value));
-    if (table.result != dbase::DBIERR_NONE) return;
+    if (table.result != dbase::DBIERR_NONE) {
+      ReportDbError(table, kContextSave, "");
+      return false;
+    }
   }
   table.result = dbase::DbiModifyRecord(table.cursor, table.recordBuffer.data(), false);
-  if (table.result != dbase::DBIERR_NONE) ReportDbError(table, kContextSave, "");
+  if (table.result == dbase::DBIERR_NONE) return true;
+  ReportDbError(table, kContextSave, "");
+  return false;
 }
-void SaveChanges(Table& table) {
+bool SaveChanges(Table& table) {
   table.result = dbase::DbiSaveChanges(table.cursor);
-  if (table.result != dbase::DBIERR_NONE) ReportDbError(table, kContextSave, "");
+  if (table.result == dbase::DBIERR_NONE) return true;
+  ReportDbError(table, kContextSave, "");
+  return false;
 }
 
-// Appends a record with the given fields and saves it.
-void CreateRecord(Table& table, std::initializer_list<std::pair<int, std::string>> fields) {
-  table.AppendBlank();
-  for (const auto& [field, text] : fields) table.PutField(field, text.c_str());
-  table.InsertRecord();
-  SaveChanges(table);
+// Appends a record with the given fields and saves it; false when the engine refused it.
+bool CreateRecord(Table& table, std::initializer_list<std::pair<int, std::string>> fields) {
+  if (!table.AppendBlank()) return false;
+  bool filled = true;
+  for (const auto& [field, text] : fields) filled = table.PutField(field, text.c_str()) && filled;
+  // The insert ends the append in every case: a half-filled record must not stay pending.
+  const bool inserted = table.InsertRecord();
+  return filled && inserted && SaveChanges(table);
 }
 
 // The creation lock of a look-up and its insert. A wait that gave up (another station stopped
@@ -109,13 +119,13 @@ bool SeekOrCreate(Table& table, const char* tag, const std::string& key,
   CreationLock creating(table);
   if (!CreationLockHeld(creating, table, key)) return false;
   if (table.Seek(tag, key.c_str())) return true;
-  CreateRecord(table, fields);
+  if (!CreateRecord(table, fields)) return false;
   return table.Seek(tag, key.c_str());
 }
 
 // Reads the four totals of the current record, moves the pair on the side of the
 // operation and writes all four back.
-void MoveTotals(Table& table, const TotalFields& f, const TotalsOperation& operation, double amount1,
+bool MoveTotals(Table& table, const TotalFields& f, const TotalsOperation& operation, double amount1,
                 double amount2) {
   double debit1 = table.GetFieldNum(f.debit1);
   double credit1 = table.GetFieldNum(f.credit1);
@@ -128,7 +138,7 @@ void MoveTotals(Table& table, const TotalFields& f, const TotalsOperation& opera
     credit1 = Moved(operation, credit1, amount1);
     credit2 = Moved(operation, credit2, amount2);
   }
-  WriteFields<double>(table, {{f.debit1, debit1}, {f.credit1, credit1}, {f.debit2, debit2}, {f.credit2, credit2}});
+  return WriteFields<double>(table, {{f.debit1, debit1}, {f.credit1, credit1}, {f.debit2, debit2}, {f.credit2, credit2}});
 }
 
 bool AccountHeldByWindow(Table& table) {
@@ -162,13 +172,13 @@ bool MoveHeaderField(std::string& text, const TotalsOperation& operation, double
 }
 
 // A missing journal-month header, labelled with its journal's name when the journal exists.
-void CreateHeader(Table& general, const std::string& header, int codeWidth) {
+bool CreateHeader(Table& general, const std::string& header, int codeWidth) {
   std::string label = LoadStr(184);
   const std::string journal = header.size() > 4 ? header.substr(4, 3) : "";
   if (!IsBlank(journal) && general.Seek("C10CODE", ("J" + BlankPadded(journal, codeWidth)).c_str()) &&
       !general.IsDeleted())
     label = TrimmedRight(general.GetField(3));
-  CreateRecord(general, {{1, "C"}, {2, header}, {3, label}});
+  return CreateRecord(general, {{1, "C"}, {2, header}, {3, label}});
 }
 
 void ReportHeaderOverflow(const std::string& code) {
@@ -185,18 +195,18 @@ void ReportHeaderOverflow(const std::string& code) {
 
 TotalsOperation::TotalsOperation(const char* text) : text_(Cut(text, 2)) {}
 
-void AddToAccountTotals(const TotalsOperation& operation, double amount1, double amount2) {
-  if (TableC20 == nullptr) return;
+bool AddToAccountTotals(const TotalsOperation& operation, double amount1, double amount2) {
+  if (TableC20 == nullptr) return false;
   Table& table = *TableC20;
   const std::string text = table.RecordToText(1);
-  if (!LockForTotals(table, text)) return;
-  MoveTotals(table, kAccountTotals, operation, amount1, amount2);
+  if (!LockForTotals(table, text)) return false;
+  const bool moved = MoveTotals(table, kAccountTotals, operation, amount1, amount2);
   if (!AccountHeldByWindow(table)) UnlockRecord(table);
-  SaveChanges(table);
+  return SaveChanges(table) && moved;
 }
 
-void MajCompteC20(const char* code, const char* operation, double amount1, double amount2) {
-  if (TableC20 == nullptr || TableC10 == nullptr) return;
+bool MajCompteC20(const char* code, const char* operation, double amount1, double amount2) {
+  if (TableC20 == nullptr || TableC10 == nullptr) return false;
   Table& accounts = *TableC20;
   Table& general = *TableC10;
   std::string account = Cut(code, kCodeLength);
@@ -204,80 +214,83 @@ void MajCompteC20(const char* code, const char* operation, double amount1, doubl
   // A blank code would become "00000000" below and post to an account nobody asked for.
   if (IsBlank(account)) {
     LogRefused("MAJCOMPTEC20", "compte vide, rien n'est report\xE9", moving, amount1, amount2);
-    return;
+    return false;
   }
   account = NormalizeAccount(account);
   const std::string accountKey = BlankPadded(account, kCodeLength);
-  if (!SeekOrCreate(accounts, "C20CODE", accountKey, {{1, account}, {2, LoadStr(181)}})) return;
-  AddToAccountTotals(moving, amount1, amount2);
+  if (!SeekOrCreate(accounts, "C20CODE", accountKey, {{1, account}, {2, LoadStr(181)}})) return false;
+  bool written = AddToAccountTotals(moving, amount1, amount2);
 
-  if (account[0] < 'A' || account[0] > 'Z') return;
+  if (account[0] < 'A' || account[0] > 'Z') return written;
   // Auxiliary account: the collective account named by the C10 record "B" + letter.
   const std::string letter(1, account[0]);
   const std::string collectiveKey = "B" + BlankPadded(letter, general.isOpen ? general.FieldWidth(2) : 0);
   if (!SeekOrCreate(general, "C10CODE", collectiveKey,
                     {{1, "B"}, {2, letter}, {3, LoadStr(182)}, {4, std::string(8, LoadStr(1109)[0])}})) {
     accounts.Seek("C20CODE", accountKey.c_str());
-    return;
+    return false;
   }
   std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
     LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, moving, amount1, amount2);
   } else {
     collective = NormalizeAccount(collective);
-    if (SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(183)}}))
-      AddToAccountTotals(moving, amount1, amount2);
+    written = SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(183)}}) &&
+              AddToAccountTotals(moving, amount1, amount2) && written;
   }
   accounts.Seek("C20CODE", accountKey.c_str());
+  return written;
 }
 
-void MajAnalC30(const char* code, const char* operation, double amount1, double amount2) {
-  if (TableC30 == nullptr) return;
+bool MajAnalC30(const char* code, const char* operation, double amount1, double amount2) {
+  if (TableC30 == nullptr) return false;
   Table& sections = *TableC30;
   const std::string section = Cut(code, kCodeLength);
   const TotalsOperation moving(operation);
-  if (IsBlank(section)) return;
+  if (IsBlank(section)) return true;
   const std::string key = BlankPadded(section, kCodeLength);
-  if (!SeekOrCreate(sections, "C30CODE", key, {{1, section}, {2, LoadStr(185)}})) return;
+  if (!SeekOrCreate(sections, "C30CODE", key, {{1, section}, {2, LoadStr(185)}})) return false;
   const std::string text = sections.RecordToText(1);
-  if (!LockForTotals(sections, text)) return;
-  MoveTotals(sections, kSectionTotals, moving, amount1, amount2);
-  SaveChanges(sections);
+  if (!LockForTotals(sections, text)) return false;
+  const bool moved = MoveTotals(sections, kSectionTotals, moving, amount1, amount2);
+  const bool saved = SaveChanges(sections);
   if (sections.shareMode != dbase::dbiOPENEXCL) dbase::DbiRelRecordLock(sections.cursor, false);
+  return moved && saved;
 }
 
-void MajCentC10(const char* code, const char* operation, double amount1, double amount2) {
-  if (TableC10 == nullptr) return;
+bool MajCentC10(const char* code, const char* operation, double amount1, double amount2) {
+  if (TableC10 == nullptr) return false;
   Table& general = *TableC10;
   const std::string header = Cut(code, kCodeLength);
   const TotalsOperation moving(operation);
   if (IsBlank(header)) {
     LogRefused("MAJCENTC10", "centralisateur vide, rien n'est report\xE9", moving, amount1, amount2);
-    return;
+    return false;
   }
   const int codeWidth = general.isOpen ? general.FieldWidth(2) : 0;
   const std::string key = "C" + BlankPadded(header, codeWidth);
   if (!general.Seek("C10CODE", key.c_str())) {
-    if (!general.isOpen) return;
+    if (!general.isOpen) return false;
     CreationLock creating(general);
-    if (!CreationLockHeld(creating, general, key)) return;
-    if (!general.Seek("C10CODE", key.c_str())) CreateHeader(general, header, codeWidth);
-    if (!general.Seek("C10CODE", key.c_str())) return;
+    if (!CreationLockHeld(creating, general, key)) return false;
+    if (!general.Seek("C10CODE", key.c_str()) && !CreateHeader(general, header, codeWidth)) return false;
+    if (!general.Seek("C10CODE", key.c_str())) return false;
   }
   const std::string text = general.RecordToText(2);
-  if (!LockForTotals(general, text)) return;
+  if (!LockForTotals(general, text)) return false;
   // A lock this cursor held before (a command that keeps the header while it works) stays.
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
   bool fits = true;
   std::string first = general.GetField(4), second = general.GetField(5);
   if (amount1 != 0) fits = MoveHeaderField(first, moving, amount1) && fits;
   if (amount2 != 0) fits = MoveHeaderField(second, moving, amount2) && fits;
-  if (amount1 != 0 || amount2 != 0) WriteFields<std::string>(general, {{4, first}, {5, second}});
-  SaveChanges(general);
+  const bool moved = (amount1 == 0 && amount2 == 0) || WriteFields<std::string>(general, {{4, first}, {5, second}});
+  const bool saved = SaveChanges(general);
   const std::string journalMonth = Cut(general.GetField(2), 7);
   if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
     dbase::DbiRelRecordLock(general.cursor, false);
   if (!fits) ReportHeaderOverflow(header);
+  return moved && saved;
 }
 
 namespace {
@@ -370,14 +383,14 @@ bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const T
   if (!LockForTotals(table, text)) return false;
   const TotalsCents now = AccountTotalsNow(table);
   const bool go = !before || before(now);
-  if (go)
-    WriteFields<double>(table, {{kAccountTotals.debit1, FromCents(now.debit1 + move.debit1)},
-                                {kAccountTotals.credit1, FromCents(now.credit1 + move.credit1)},
-                                {kAccountTotals.debit2, FromCents(now.debit2 + move.debit2)},
-                                {kAccountTotals.credit2, FromCents(now.credit2 + move.credit2)}});
+  const bool moved = go && WriteFields<double>(table, {{kAccountTotals.debit1, FromCents(now.debit1 + move.debit1)},
+                                                       {kAccountTotals.credit1, FromCents(now.credit1 + move.credit1)},
+                                                       {kAccountTotals.debit2, FromCents(now.debit2 + move.debit2)},
+                                                       {kAccountTotals.credit2, FromCents(now.credit2 + move.credit2)}});
   if (!AccountHeldByWindow(table)) UnlockRecord(table);
-  SaveChanges(table);
-  return go && table.result == dbase::DBIERR_NONE;
+  // A refused write is not forgotten by the saving that follows it.
+  const bool saved = SaveChanges(table);
+  return moved && saved;
 }
 
 bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before) {
@@ -391,7 +404,7 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
     if (!general.isOpen) return false;
     CreationLock creating(general);
     if (!CreationLockHeld(creating, general, key)) return false;
-    if (!general.Seek("C10CODE", key.c_str())) CreateHeader(general, header, codeWidth);
+    if (!general.Seek("C10CODE", key.c_str()) && !CreateHeader(general, header, codeWidth)) return false;
     if (!general.Seek("C10CODE", key.c_str())) return false;
   }
   const std::string text = general.RecordToText(2);
@@ -399,6 +412,7 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
   const bool go = !before || before(HeaderTotalsNow(general));
   bool fits = true;
+  bool written = false;
   if (go) {
     std::string first = general.GetField(4), second = general.GetField(5);
     const bool ones = move.debit1 != 0 || move.credit1 != 0, twos = move.debit2 != 0 || move.credit2 != 0;
@@ -406,10 +420,10 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
     if (ones) fits = MoveHeaderSide(first, false, move.credit1) && fits;
     if (twos) fits = MoveHeaderSide(second, true, move.debit2) && fits;
     if (twos) fits = MoveHeaderSide(second, false, move.credit2) && fits;
-    if (ones || twos) WriteFields<std::string>(general, {{4, first}, {5, second}});
-    SaveChanges(general);
+    // A refused write is not forgotten by the saving that follows it.
+    written = !(ones || twos) || WriteFields<std::string>(general, {{4, first}, {5, second}});
+    written = SaveChanges(general) && written;
   }
-  const bool written = go && general.result == dbase::DBIERR_NONE;
   const std::string journalMonth = Cut(general.GetField(2), 7);
   if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
     dbase::DbiRelRecordLock(general.cursor, false);

@@ -7,8 +7,8 @@
 // Operation: "+D", "+C", "-D", "-C" (first character "+" adds, any other subtracts; second
 // "D" debit, any other credit), given with each update. Amount 1 is the franc amount, amount
 // 2 the euro amount.
-// Totals are added in whole cents. Engine failures at saving are reported (context 2010)
-// and the update goes on. A missing record is created under the table's creation lock; when
+// Totals are added in whole cents. Engine failures at saving are reported (context 2010) and
+// the update answers false: a run counts a refused write as a failure, never as done. A missing record is created under the table's creation lock; when
 // another station keeps that lock past the bound of a lock wait, the timeout is reported
 // (engine error 10249 naming the file, context 2201) and the update writes nothing.
 #pragma once
@@ -36,20 +36,21 @@ inline constexpr int kAccountFormLockEntry = 9;
 inline constexpr int kRegistryHeldAccountPos = 3737;
 inline constexpr int kRegistryHeldAccountWidth = 8;
 
+// Each update answers true when every record it moves was written.
 // C20 account (cut to 8; a general account beginning with a digit filled with "0" to 8),
 // and the collective account of an auxiliary account beginning with a letter A-Z. A blank
 // code posts nothing and writes a log line. The auxiliary account is current afterwards.
-void MajCompteC20(const char* code, const char* operation, double amount1, double amount2);
+bool MajCompteC20(const char* code, const char* operation, double amount1, double amount2);
 // Totals of the current record of TableC20 moved by the operation.
-void AddToAccountTotals(const TotalsOperation& operation, double amount1, double amount2);
+bool AddToAccountTotals(const TotalsOperation& operation, double amount1, double amount2);
 // C30 section (cut to 8); a blank code posts nothing.
-void MajAnalC30(const char* code, const char* operation, double amount1, double amount2);
+bool MajAnalC30(const char* code, const char* operation, double amount1, double amount2);
 // C10 journal-month header "C" + code (8 characters: month, journal): field 4 holds the
 // franc debit and credit, field 5 the euro ones, 14 characters each. A zero amount leaves
 // its field as it is. A total that would not fit in 14 characters keeps its last value;
 // the user is told and the log gets a line. The header's lock is kept when the journal-month is
 // in entry in this program, or when the caller held it before.
-void MajCentC10(const char* code, const char* operation, double amount1, double amount2);
+bool MajCentC10(const char* code, const char* operation, double amount1, double amount2);
 
 // ---- Totals moved by many lines at once (the imports): each record written once.
 
@@ -78,8 +79,8 @@ std::vector<std::string> AccountTotalsCodes(const char* code);
 // the record as it is.
 using TotalsBefore = std::function<bool(const TotalsCents& before)>;
 // Moves the totals of the C20 record `code` (as AccountTotalsCodes gives it) by `move` in one
-// write, locked and released as MajCompteC20 does. False when the record cannot be found or
-// locked, or `before` refused.
+// write, locked and released as MajCompteC20 does. False when the record cannot be found, made,
+// locked or written, or `before` refused.
 bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
 // Moves the totals of the journal-month header `code` (8 characters, as MajCentC10 takes it) by
 // `move` in one write, as MajCentC10 moves them: a missing header made, a zero amount leaving

@@ -138,19 +138,6 @@ DraftTotals& DraftTotals::operator+=(const DraftTotals& o) {
   return *this;
 }
 
-namespace {
-
-// Cancels lines appended here and their sort records (no totals were posted for them).
-void CancelAppended(Table& c50, Table& c60, const std::vector<std::uint32_t>& recnos) {
-  for (std::size_t i = recnos.size(); i-- > 0;) {
-    if (c50.GoTo(static_cast<long>(recnos[i])) && !c50.IsDeleted()) c50.DeleteRecord("", 1);
-    c50.Commit();
-    if (T::Find(c60, T::kDraft, recnos[i]) && !c60.IsDeleted()) c60.DeleteRecord("", 1);
-    c60.Commit();
-  }
-}
-
-}  // namespace
 
 DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines, DraftTotals* totals,
                             std::vector<std::uint32_t>* recnos) {
@@ -160,10 +147,10 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
   written.reserve(lines.size());
   std::vector<std::string> accounts;
   accounts.reserve(lines.size());
-  auto fail = [&] {
-    CancelAppended(c50, c60, written);
-    return DraftWrite::Failed;
-  };
+  // A refused write leaves the lines as they are, as a stop of the program would: on a full disk
+  // a cancelled line could not get the sort record it lacks. The caller's record of its run
+  // finds them (the next run cancels a piece cut short, its sort records derived first).
+  auto fail = [&] { return DraftWrite::Failed; };
   // The records of the batch as queued, their sort records made from these bytes rather than
   // from the lines read again (the copy writes what DeriveLigneTri writes).
   const std::size_t size = c50.cursorProps.iRecBufSize;

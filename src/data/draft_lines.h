@@ -64,7 +64,8 @@ inline constexpr std::size_t kDraftBatchLines = 5000;
 
 // Writes the lines as WriteDraftLines does, in batches (the lines of a batch appended with one
 // engine call, then their sort records with another), but posts no totals: they are added to
-// `totals` for the caller to post once. A failure takes back the lines and sort records written
-// (`totals` then unchanged).
+// `totals` for the caller to post once. A failure (`totals` then unchanged) leaves what was
+// written as it is, some lines perhaps without their sort records: the caller records its run
+// before, so that its next run puts the pieces cut short in order.
 DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines, DraftTotals* totals,
                             std::vector<std::uint32_t>* recnos = nullptr);

@@ -1,6 +1,8 @@
 #include "data/error_report.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <cstring>
 
 #include "data/table.h"
@@ -15,7 +17,29 @@ using tablelayer::Str;
 
 namespace {
 DbCommandPoster g_poster = nullptr;
+// The watches alive, innermost last.
+std::vector<RefusalWatch*>& Watches() {
+  static std::vector<RefusalWatch*> watches;
+  return watches;
+}
 }  // namespace
+
+RefusalWatch::RefusalWatch() { Watches().push_back(this); }
+RefusalWatch::~RefusalWatch() {
+  auto& w = Watches();
+  w.erase(std::remove(w.begin(), w.end(), this), w.end());
+}
+void RefusalWatch::NoteAll(const std::string& file, int result) {
+  for (RefusalWatch* watch : Watches()) {
+    if (watch->result_ != 0 || result == 0) continue;
+    watch->file_ = file;
+    watch->result_ = result;
+  }
+}
+void RefusalWatch::NoteAll(const Table& table) {
+  NoteAll(table.tablePath, table.result != 0 ? table.result : dbase::DBIERR_OSERROR);
+}
+std::string RefusalWatch::Text() const { return RunIncidentText(result_, file_, result_); }
 
 void SetDbCommandPoster(DbCommandPoster poster) { g_poster = poster; }
 
@@ -46,6 +70,7 @@ std::string DbErrorMessage(Table& table, int context, const char* text, int fiel
 
 void ReportDbError(Table& table, int context, const char* text, int field) {
   const int code = table.result;
+  RefusalWatch::NoteAll(table.tablePath, code);
   const std::string message = DbErrorMessage(table, context, text, field);
   const std::string caption = DbErrorCaption(code);
   RuntimeBeep();

@@ -22,6 +22,32 @@ std::string DbErrorMessage(Table& table, int context, const char* text, int fiel
 // to free room in (the caller shows the code beside it).
 std::string RunIncidentText(int code, const std::string& file, int result);
 
+// The first engine failure of a run: while a watch lives, each failure ReportDbError shows (and
+// each one the run notes itself, as a field write the table layer does not show) is kept by it,
+// the first only. A run that found one stops and says why with Text().
+class RefusalWatch {
+ public:
+  RefusalWatch();
+  ~RefusalWatch();
+  RefusalWatch(const RefusalWatch&) = delete;
+  RefusalWatch& operator=(const RefusalWatch&) = delete;
+
+  bool Seen() const { return result_ != 0; }
+  // A failure noted into every watch alive (each keeps its first): that of the last engine call
+  // made on `table`, or a write of `file` refused (`result` an engine code, DBIERR_DISKFULL for a
+  // full disk).
+  static void NoteAll(const Table& table);
+  static void NoteAll(const std::string& file, int result);
+  const std::string& File() const { return file_; }
+  int Result() const { return result_; }
+  // The file and what happened to it, as RunIncidentText gives it (the disk full said so).
+  std::string Text() const;
+
+ private:
+  std::string file_;
+  int result_ = 0;
+};
+
 // Programming error of the layer: beep and a plain box whose caption is the number printed
 // "%5i" (padded) or as it is (not padded).
 void ShowLayerError(int number, const char* text, bool padded = true);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
@@ -208,6 +209,9 @@ PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count)
       p.number = piece;
       p.journalCounter = journalCounter;
       if (!journalCounter) TheDossierRecord.SetNextPiece(piece + count);
+    } else {
+      // The counter's write refused: the run's watch learns which file (a field write shows nothing).
+      RefusalWatch::NoteAll(c10);
     }
     if (!held) UnlockRecord(c10);
   };

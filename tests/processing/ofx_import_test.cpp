@@ -6,6 +6,7 @@
 // a statement in another currency and damaged files write nothing.
 #include <QWidget>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -369,6 +370,9 @@ TEST_F(OfxImportTest, ATransactionWithABadValueRefusesTheWholeStatement) {
       {"DTPOSTED", "20260230", "date DTPOSTED \xAB 20260230 \xBB inexistante"},
       {"DTPOSTED", "20260501250000", "date DTPOSTED \xAB 20260501250000 \xBB illisible (heure inexistante)"},
       {"DTPOSTED", "", "date DTPOSTED vide"},
+      {"DTPOSTED", "20260501120000[+99:XYZ]",
+       "date DTPOSTED \xAB 20260501120000[+99:XYZ] \xBB illisible (fuseau horaire entre -12 et +14 attendu)"},
+      {"DTPOSTED", "20260501[-13:XYZ]", "date DTPOSTED \xAB 20260501[-13:XYZ] \xBB illisible (fuseau horaire"},
   };
   const long before = DraftRecords();
   int file = 0;
@@ -418,6 +422,20 @@ TEST_F(OfxImportTest, ATransactionWithABadValueRefusesTheWholeStatement) {
     ASSERT_TRUE(read.ok) << g.amount << ": " << read.message;
     EXPECT_EQ(read.statement.transactions[2].cents, g.cents) << g.amount;
   }
+  // The day the bank wrote, on a station of any zone: never moved into the station's.
+  const char* const oldZone = std::getenv("TZ");
+  const std::string keptZone = oldZone == nullptr ? "" : oldZone;
+  for (const char* zone : {"UTC", "Europe/Paris", "Pacific/Honolulu"}) {
+    ::setenv("TZ", zone, 1);
+    for (const char* date : {"20260301003000[+1:CET]", "20260301235959.000[-10:HST]", "20260301[+14]"}) {
+      const std::string path = WriteDamaged("ofx-zone.ofx", WithValue(ofx_fixture::OfxSgml102(s), "DTPOSTED", 2, date));
+      const processing::OfxReading read = processing::ReadOfxStatement(path);
+      ASSERT_TRUE(read.ok) << zone << " " << date << ": " << read.message;
+      EXPECT_EQ(read.statement.transactions[2].date, "20260301") << zone << " " << date;
+    }
+  }
+  if (oldZone == nullptr) ::unsetenv("TZ");
+  else ::setenv("TZ", keptZone.c_str(), 1);
 }
 
 // An XML statement says it is in UTF-8: bytes that are not (Windows-1252 accents) refuse it,

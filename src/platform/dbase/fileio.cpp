@@ -73,7 +73,8 @@ FaultState& Fault() {
     if (v != nullptr) {
       if (std::strncmp(v, "kill:", 5) == 0) state.fault = WriteFault::kKill;
       if (std::strncmp(v, "full:", 5) == 0) state.fault = WriteFault::kFull;
-      state.nth = state.fault == WriteFault::kNone ? 0 : std::atol(v + 5);
+      if (std::strncmp(v, "eio:", 4) == 0) state.fault = WriteFault::kIoError;
+      state.nth = state.fault == WriteFault::kNone ? 0 : std::atol(std::strchr(v, ':') + 1);
     }
   }
   return state;
@@ -98,6 +99,7 @@ DBIResult BeforeWrite(int fd, off_t end) {
   if (f.fault == WriteFault::kNone) return DBIERR_NONE;
   if (++f.count < f.nth) return DBIERR_NONE;
   if (f.fault == WriteFault::kKill) ::raise(SIGKILL);
+  if (f.fault == WriteFault::kIoError) return f.count == f.nth ? DBIERR_OSERROR : DBIERR_NONE;
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || end <= st.st_size) return DBIERR_NONE;
   return DBIERR_DISKFULL;

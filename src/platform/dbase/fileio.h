@@ -63,14 +63,16 @@ bool SameFile(int fd, const std::string& path);
 // Faults for the crash and disk-full tests. Every write, rename, removal and truncation of the
 // engine's files counts as one write; from the n-th on, the process kills itself before the
 // write (kKill), or every write that would make a file longer fails as on a full disk
-// (kFull). MERLON_WRITE_FAULT="kill:N" or "full:N" sets it at the first write;
-// SetWriteFault(kNone, 0) ends it.
-enum class WriteFault { kNone, kKill, kFull };
+// (kFull), or the n-th write only fails as an I/O error (kIoError: EIO, DBIERR_OSERROR) and
+// those after it go through. MERLON_WRITE_FAULT="kill:N", "full:N" or "eio:N" sets it at the
+// first write; SetWriteFault(kNone, 0) ends it.
+enum class WriteFault { kNone, kKill, kFull, kIoError };
 void SetWriteFault(WriteFault fault, long nth);
 // Writes counted since the fault was set (the crash tests size their loops with it).
 long WritesCounted();
 // Called before each write of the engine (fd and the end of the write when it writes
-// bytes, fd -1 for a rename, removal or truncation): DBIERR_DISKFULL when an injected fault refuses it.
+// bytes, fd -1 for a rename, removal or truncation): DBIERR_DISKFULL or DBIERR_OSERROR when an
+// injected fault refuses it.
 DBIResult BeforeWrite(int fd, off_t end);
 // The folder of the file an operation found the disk full in, for the engine's message.
 void NoteDiskFull(const std::string& path);

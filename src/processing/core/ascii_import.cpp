@@ -11,6 +11,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "posting/balancing.h"
 #include "posting/journal_month.h"
@@ -721,7 +722,12 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   if (!logNow.stoppedRun.empty() && !sameContent) {
     // Its lines stay as they are; the totals it had not written are written first.
     std::vector<RecordedPiece> other;
-    if (ReadPiecesRecord(read, &other, true)) PutStoppedPiecesInOrder(c10, c50, c60, other, AsciiRunTotalsPath(), true);
+    RefusalWatch refusal;
+    if (ReadPiecesRecord(read, &other, true) &&
+        PutStoppedPiecesInOrder(c10, c50, c60, other, AsciiRunTotalsPath(), true).refused) {
+      run.message = StoppedRunMessage(refusal);
+      return run;
+    }
     closeStopped();
   }
   // A run of this same content stopped half-way: the pieces it wrote whole stay, the others are
@@ -732,8 +738,14 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   std::string resumed;
   std::vector<RecordedPiece> recorded;
   const bool resuming = sameContent && ReadPiecesRecord(read, &recorded);
+  RefusalWatch refusal;
   const StoppedPieces stopped =
       resuming ? PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath()) : StoppedPieces{};
+  if (stopped.refused) {
+    // The stopped run stays as it is, named by its record and its log line, for the next import.
+    run.message = StoppedRunMessage(refusal);
+    return run;
+  }
   for (std::size_t i = 0; i < read.pieces.size(); ++i) {
     if (resuming && stopped.whole[i]) {
       numbers[i] = recorded[i].number;
@@ -768,6 +780,12 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
                std::to_string(taken.front()) + mark);
       return true;
     }, AsciiRunTotalsPath());
+    if (run.pieces.outcome == PiecesOutcome::Stopped) {
+      // Stopped by a refused write: its record and its start line stay, as after a stop of the
+      // program, so that the next import of this content takes it up.
+      run.message = resumed + run.pieces.message;
+      return run;
+    }
     if (run.pieces.outcome != PiecesOutcome::Written) {
       // Nothing of this run is in the draft: its record goes, unless it resumes a stopped run.
       if (!resuming) platform::RemoveFile(AsciiRunPiecesPath());

@@ -1,6 +1,7 @@
 #include "processing/core/automatic_matching.h"
 
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "dossier/core/dossier_run_marker_copies.h"
 #include "runtime/text.h"
@@ -12,6 +13,11 @@ namespace processing {
 namespace {
 
 using T = LigneTri;
+
+constexpr int kMsgMatchingPutBack = 29770;  // stopped, the lines put back as they were
+constexpr int kMsgMatchingKept = 29771;     // stopped, put back at the next opening
+constexpr int kMsgMatchingStopped = 29772;  // refused before its first change
+constexpr int kMsgMatchingNothing = 29773;  // the write refused, without the engine's word
 
 // Stands on the first live line of the index from the account on (the start of a range, or an
 // account of the range).
@@ -36,15 +42,22 @@ bool NextWithAmount(const MatchTables& t, int currency, bool step) {
   return false;
 }
 
-void WriteLetter(const MatchTables& t, int currency, const SourceLine& s, const std::string& letter) {
-  t.c60.PutField(T::TLET + currency, letter.c_str());
-  if (s.table != nullptr) s.table->PutField(SourceLetterField(s.draft, currency), letter.c_str());
+// A field written at once; a refusal is noted for the run (the table layer shows none).
+bool Put(Table& table, int field, const char* text) {
+  if (table.PutField(field, text)) return true;
+  RefusalWatch::NoteAll(table);
+  return false;
 }
 
-void CommitAll(const MatchTables& t) {
-  if (t.c40.isOpen) t.c40.Commit();
-  if (t.c50.isOpen) t.c50.Commit();
-  t.c60.Commit();
+bool WriteLetter(const MatchTables& t, int currency, const SourceLine& s, const std::string& letter) {
+  if (!Put(t.c60, T::TLET + currency, letter.c_str())) return false;
+  return s.table == nullptr || Put(*s.table, SourceLetterField(s.draft, currency), letter.c_str());
+}
+
+bool CommitAll(const MatchTables& t) {
+  bool ok = !t.c40.isOpen || t.c40.Commit();
+  ok = (!t.c50.isOpen || t.c50.Commit()) && ok;
+  return t.c60.Commit() && ok;
 }
 
 class AccountRun {
@@ -57,6 +70,7 @@ class AccountRun {
     account_ = account;
     view_.Status(account);
     const long n = ClearAndCount();
+    if (out_.refused) return;
     if (n >= 2) {
       view_.Status("Lettrage en cours sur le compte: " + account + " - " + FormatNumber(6, 0, false, double(n)) +
                    " lignes");
@@ -65,7 +79,7 @@ class AccountRun {
       for (long long c : amounts_) (c > 0 ? debit : credit) = true;
       if (debit && credit) Search();
     }
-    CopyBack();
+    if (!out_.refused) CopyBack();
   }
 
  private:
@@ -77,7 +91,7 @@ class AccountRun {
     long n = 0;
     for (bool more = SeekAccount(t_.c60, account_); more && OnAccount(t_.c60, account_);
          more = t_.c60.SkipActive(true)) {
-      if (Trimmed(t_.c60.GetField(T::TLETP)) != "") t_.c60.PutField(T::TLETP, "");
+      if (Trimmed(t_.c60.GetField(T::TLETP)) != "" && !Put(t_.c60, T::TLETP, "")) return Refused();
       const SourceLine s = ReadSource(t_, p_.currency);
       if (s.table == nullptr || s.cents == 0) continue;
       const std::string letter = t_.c60.GetField(T::TLET + p_.currency);
@@ -87,7 +101,7 @@ class AccountRun {
         ++n;
       }
     }
-    t_.c60.Commit();
+    if (!t_.c60.Commit()) return Refused();
     return n;
   }
 
@@ -121,10 +135,16 @@ class AccountRun {
       if (advanceFirst && !AdvanceLetter(runLetter_)) letterLeft = false;
       if (!letterLeft) return false;
       for (int i : group) {
-        if (t_.c60.GoTo(static_cast<long>(records_[static_cast<std::size_t>(i)])))
-          t_.c60.PutField(T::TLETP, runLetter_.c_str());
+        if (!t_.c60.GoTo(static_cast<long>(records_[static_cast<std::size_t>(i)])) ||
+            !Put(t_.c60, T::TLETP, runLetter_.c_str())) {
+          Refused();
+          return false;
+        }
       }
-      t_.c60.Commit();
+      if (!t_.c60.Commit()) {
+        Refused();
+        return false;
+      }
       view_.MatchCount(++out_.matches);
       if (!advanceFirst && !AdvanceLetter(runLetter_)) letterLeft = false;
       return true;
@@ -141,11 +161,20 @@ class AccountRun {
     for (; more && OnAccount(t_.c60, account_); more = t_.c60.SkipActive(true)) {
       const std::string mark = Trimmed(t_.c60.GetField(T::TLETP));
       if (mark.empty()) continue;
-      WriteLetter(t_, p_.currency, ReadSource(t_, p_.currency), mark);
+      if (!WriteLetter(t_, p_.currency, ReadSource(t_, p_.currency), mark)) {
+        Refused();
+        return;
+      }
     }
-    CommitAll(t_);
+    if (!CommitAll(t_)) Refused();
     // Back on the line after the account, for the next one.
     if (more) return;
+  }
+
+  // A write refused: the run stops (the guard puts the tables back).
+  long Refused() {
+    out_.refused = true;
+    return 0;
   }
 
   const MatchTables& t_;
@@ -175,7 +204,7 @@ AutomaticOutcome RunAutomaticMatching(const MatchTables& t, const AutomaticParam
     AccountRun(t, p, v, out).Run(account);
     // The copy back left the cursor on the first line after the account.
     more = t.c60.isOpen && !t.c60.eof && t.c60.recordNumber != 0;
-    if (out.interrupted) break;
+    if (out.interrupted || out.refused) break;
   }
   if (p.clock() >= p.deadline) out.interrupted = true;
   v.Status("");
@@ -230,18 +259,53 @@ long CopyLetters(const MatchTables& t, int currency, const std::string& startAcc
   return count;
 }
 
+namespace {
+
+// A table closed for a while and opened again as it was (file, order, sharing, mode).
+struct Reopen {
+  Table& table;
+  std::string path, tag;
+  bool wasOpen, exclusive, readOnly;
+  explicit Reopen(Table& t)
+      : table(t), path(t.tablePath), tag(t.tag), wasOpen(t.isOpen), exclusive(t.shareMode == dbase::dbiOPENEXCL),
+        readOnly(t.openMode == 1) {}
+  bool Open() {
+    if (!wasOpen) return true;
+    return exclusive ? table.OpenExclusive(path, tag, readOnly) : table.OpenShared(path, tag, readOnly);
+  }
+};
+
+}  // namespace
+
 bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work, std::string* refusal) {
   // The copies are taken of the files as written: what the tables hold back goes first.
-  CommitAll(t);
+  if (!CommitAll(t)) {
+    if (refusal != nullptr) *refusal = FillPlaceholder(LoadStr(kMsgMatchingStopped), LoadStr(kMsgMatchingNothing));
+    return false;
+  }
   DossierRunCopies copies(kMatchingRun, LoadStr(29001), "let-", {TableKind::C40, TableKind::C50, TableKind::C60});
   if (!copies.ok()) {
     if (refusal != nullptr) *refusal = copies.error();
     return false;
   }
+  RefusalWatch refused;
   work();
-  CommitAll(t);
-  copies.Finish();
-  return true;
+  const bool committed = CommitAll(t);
+  if (committed && !refused.Seen()) {
+    copies.Finish();
+    return true;
+  }
+  // A write refused: the three tables are put back from their copies, closed meanwhile; put
+  // back only in part, the marker stays and the next opening puts them back.
+  const std::string why = refused.Seen() ? refused.Text() : LoadStr(kMsgMatchingNothing);
+  Reopen tables[] = {Reopen(t.c40), Reopen(t.c50), Reopen(t.c60)};
+  for (Reopen& r : tables) r.table.CloseTable(false);
+  const bool back = copies.PutBack();
+  bool open = true;
+  for (Reopen& r : tables) open = r.Open() && open;
+  if (refusal != nullptr)
+    *refusal = FillPlaceholder(LoadStr(back && open ? kMsgMatchingPutBack : kMsgMatchingKept), why);
+  return false;
 }
 
 }  // namespace processing

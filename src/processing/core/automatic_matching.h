@@ -37,6 +37,7 @@ struct AutomaticOutcome {
   long matches = 0;                       // groups lettered over the whole run
   long accounts = 0;                      // accounts processed
   bool interrupted = false;               // the deadline passed
+  bool refused = false;                   // a write was refused: the run stopped there
   std::vector<std::string> outOfLetters;  // accounts whose matching stopped with no letter left
 };
 

@@ -9,6 +9,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/draft_lines.h"
+#include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
 #include "data/rounding_accounts.h"
@@ -37,7 +38,9 @@ constexpr int kMsgAmountTooLarge = 29696;
 constexpr int kMsgHeaderHeld = 16003;
 constexpr int kMsgImportElsewhere = 29760;
 constexpr int kMsgRecordNotWritten = 29761;
-constexpr int kMsgHoldUnavailable = 29762;  // "Journal déjà en cours de Saisie sur un autre poste"
+constexpr int kMsgHoldUnavailable = 29762;
+constexpr int kMsgStopped = 29768;
+constexpr int kMsgWriteRefused = 29774;  // "Journal déjà en cours de Saisie sur un autre poste"
 constexpr std::size_t kLabelWidth = 25;
 
 PiecesReport Refusal(PiecesOutcome outcome, std::size_t piece, const std::string& message) {
@@ -102,6 +105,10 @@ bool InYear(const Ymd& date, long first, long last) {
 }
 
 }  // namespace
+
+std::string StoppedRunMessage(const RefusalWatch& refusal) {
+  return FillPlaceholder(LoadStr(kMsgStopped), refusal.Seen() ? refusal.Text() : LoadStr(kMsgFailed));
+}
 
 bool ImportedPiece::TypedInFrancs() const {
   if (lines.empty()) return false;
@@ -199,11 +206,14 @@ PiecesReport CheckImportedPieces(Table& c10, Table& c50, const std::vector<Impor
 
 PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::vector<ImportedPiece>& pieces,
                                  long maxRecords, const PiecesNumbered& numbered, const std::string& totalsPath) {
+  RefusalWatch refusal_;
   std::vector<LineAmounts> amounts;
   PiecesReport checked = CheckPieces(c10, c50, pieces, maxRecords, &amounts);
   if (checked.outcome != PiecesOutcome::Written) return checked;
   // A run stopped while it wrote its totals is finished first: its journal's sections stay whole.
-  FinishRunTotals(totalsPath);
+  bool finished = true;
+  FinishRunTotals(totalsPath, &finished);
+  if (!finished) return Refusal(PiecesOutcome::Failed, 0, StoppedRunMessage(refusal_));
 
   // The header of every journal-month written into, held as "Saisir" holds it: refused while
   // another station enters it, granted again when this station does (then left held). The headers
@@ -233,6 +243,8 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   };
   auto refusal = [&](PiecesOutcome outcome, const std::string& month) {
     release();
+    if (outcome == PiecesOutcome::Failed && refusal_.Seen())
+      return Refusal(outcome, 0, FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text()));
     if (outcome == PiecesOutcome::NoJournal)
       return Refusal(outcome, 0, FillPlaceholder(LoadStr(kMsgNoJournal), entry::JournalOf(month)));
     return Refusal(outcome, 0, LoadStr(outcome == PiecesOutcome::HeaderLocked ? kMsgHeaderHeld : kMsgFailed));
@@ -250,7 +262,9 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     const entry::PieceNumber n = entry::TakePieceNumbers(c10, pieces[i].journal, static_cast<long>(end - i));
     if (n.outcome != entry::NewLineOutcome::Created) {
       release();
-      return Refusal(PiecesOutcome::CounterRefused, i, LoadStr(kMsgCounter));
+      // A counter that could not be written is no counter held elsewhere.
+      return Refusal(PiecesOutcome::CounterRefused, i,
+                     refusal_.Seen() ? FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text()) : LoadStr(kMsgCounter));
     }
     for (std::size_t k = i; k < end; ++k) r.numbers.push_back(n.number + static_cast<long>(k - i));
     i = end;
@@ -313,18 +327,40 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     refused.numbers = r.numbers;
     return refused;
   }
+  // From here on the run is recorded: a write refused stops it where it is, its record kept for
+  // the next import, which takes it up as it takes up a run the program's end stopped.
+  auto stopped = [&] {
+    release();
+    PiecesReport refused = Refusal(PiecesOutcome::Stopped, 0, StoppedRunMessage(refusal_));
+    refused.numbers = r.numbers;
+    return refused;
+  };
   for (const std::string& month : missing)
     if (const PiecesOutcome held = hold(month, true); held != PiecesOutcome::Written) {
+      if (held == PiecesOutcome::Failed) return stopped();
       PiecesReport refused = refusal(held, month);
       refused.numbers = r.numbers;
       return refused;
     }
   DraftTotals totals;
+  const std::uint32_t linesBefore = c50.RecCount(), sortsBefore = c60.RecCount();
   const DraftWrite written = AppendDraftLines(c50, c60, lines, &totals);
-  if (written == DraftWrite::Written) PostRunTotals(c10, totals, recorded, totalsPath);
+  if (written == DraftWrite::Failed && c50.RecCount() == linesBefore && c60.RecCount() == sortsBefore) {
+    // Refused before its first record: nothing of the run is in the draft, the caller takes its
+    // record back.
+    release();
+    PiecesReport refused = Refusal(PiecesOutcome::Failed, 0,
+                                   refusal_.Seen() ? FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text())
+                                                   : LoadStr(kMsgFailed));
+    refused.numbers = r.numbers;
+    return refused;
+  }
+  if (written == DraftWrite::TooManyLines) {
+    release();
+    return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
+  }
+  if (written != DraftWrite::Written || !PostRunTotals(c10, totals, recorded, totalsPath)) return stopped();
   release();
-  if (written == DraftWrite::TooManyLines) return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
-  if (written != DraftWrite::Written) return Refusal(PiecesOutcome::Failed, 0, LoadStr(kMsgFailed));
   r.outcome = PiecesOutcome::Written;
   r.lines = static_cast<long>(lines.size());
   return r;
@@ -367,22 +403,37 @@ void AddDraftLine(Table& c50, DraftTotals& totals) {
 
 // Cancels the draft line `recno`: the line and its sort record (derived first when missing, so
 // that the cancelled line keeps one), and its totals when they were written.
-void CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPosted, bool headerPosted) {
-  if (!c50.GoTo(static_cast<long>(recno))) return;
+// False when a write was refused (noted): the line may still be live.
+bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPosted, bool headerPosted) {
+  if (!c50.GoTo(static_cast<long>(recno))) return true;
   const bool sorted = LigneTri::Find(c60, LigneTri::kDraft, recno) || (c50.GoTo(static_cast<long>(recno)) &&
                                                                       AppendLigneTri(c50, LigneTri::kDraft, c60) &&
                                                                       LigneTri::Find(c60, LigneTri::kDraft, recno));
-  if (sorted && !c60.IsDeleted() && c60.DeleteRecord(c60.RecordToText(LigneTri::TREC), 0)) UnlockRecord(c60);
-  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted() || !c50.DeleteRecord(c50.RecordToText(L::BNUMA), 0))
-    return;
+  if (!sorted) {
+    RefusalWatch::NoteAll(c60);
+    return false;
+  }
+  if (!c60.IsDeleted()) {
+    if (!c60.DeleteRecord(c60.RecordToText(LigneTri::TREC), 0)) {
+      RefusalWatch::NoteAll(c60);
+      return false;
+    }
+    UnlockRecord(c60);
+  }
+  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted()) return true;
+  if (!c50.DeleteRecord(c50.RecordToText(L::BNUMA), 0)) {
+    RefusalWatch::NoteAll(c50);
+    return false;
+  }
   UnlockRecord(c50);
   const char sense = c50.GetField(L::BSENS)[0];
   const std::string op = std::string("-") + (sense == 'D' ? "D" : "C");
   const std::string account = c50.GetField(L::BCODE);
   const std::string header = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + "B";
   const double francs = c50.GetFieldNum(L::BMONTANTF), euros = c50.GetFieldNum(L::BMONTANTE);
-  if (accountPosted) MajCompteC20(account.c_str(), op.c_str(), francs, euros);
-  if (headerPosted) MajCentC10(header.c_str(), op.c_str(), francs, euros);
+  const bool accountBack = !accountPosted || MajCompteC20(account.c_str(), op.c_str(), francs, euros);
+  const bool headerBack = !headerPosted || MajCentC10(header.c_str(), op.c_str(), francs, euros);
+  return accountBack && headerBack;
 }
 
 // The totals of the current line of `lines` (the draft, or the closed file when `closed`).
@@ -479,20 +530,27 @@ TotalsCents CentsOf(const std::vector<std::string>& f, std::size_t at) {
   return t;
 }
 
-// Moves entry `k` of a section, its totals as read appended to the journal first.
-void PostEntry(const JournalEntry& e, std::size_t k, const std::string& path) {
+// Moves entry `k` of a section, its totals as read appended to the journal first: a record whose
+// reading the journal could not keep is not written. False when either write was refused.
+bool PostEntry(const JournalEntry& e, std::size_t k, const std::string& path) {
   const TotalsBefore note = [&](const TotalsCents& before) {
-    if (!path.empty()) platform::AppendToFile(path, std::to_string(k) + "\t" + CentsText(before) + "\n");
-    return true;
+    if (path.empty() || platform::AppendToFile(path, std::to_string(k) + "\t" + CentsText(before) + "\n")) return true;
+    RefusalWatch::NoteAll(path, dbase::DBIERR_OSERROR);
+    return false;
   };
-  if (e.kind == 'H') MoveHeaderRecord(e.code, e.move, note);
-  else MoveAccountRecord(e.code, e.move, note);
+  if (e.kind == 'H' ? MoveHeaderRecord(e.code, e.move, note) : MoveAccountRecord(e.code, e.move, note)) return true;
+  RefusalWatch::NoteAll(e.kind == 'H' ? PathC10() : PathC20(), dbase::DBIERR_OSERROR);
+  return false;
 }
 
-// Moves the entries from `from` on, then marks the section done.
-void PostEntries(const std::vector<JournalEntry>& entries, std::size_t from, const std::string& path) {
-  for (std::size_t k = from; k < entries.size(); ++k) PostEntry(entries[k], k, path);
-  if (!path.empty()) platform::AppendToFile(path, "fait\n");
+// Moves the entries from `from` on, then marks the section done. The first refusal stops it
+// unfinished, as a stop of the program would: the next run finishes it.
+bool PostEntries(const std::vector<JournalEntry>& entries, std::size_t from, const std::string& path) {
+  for (std::size_t k = from; k < entries.size(); ++k)
+    if (!PostEntry(entries[k], k, path)) return false;
+  if (path.empty() || platform::AppendToFile(path, "fait\n")) return true;
+  RefusalWatch::NoteAll(path, dbase::DBIERR_OSERROR);
+  return false;
 }
 
 }  // namespace
@@ -501,10 +559,10 @@ std::string RunTotalsKey(const std::string& journal, const std::string& month, l
   return std::string(RTrim(journal.c_str())) + "\t" + RTrim(month.c_str()) + "\t" + std::to_string(number);
 }
 
-void PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
+bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
                    const std::string& path) {
   (void)c10;
-  if (totals.Empty()) return;
+  if (totals.Empty()) return true;
   // Each C20 record once: an auxiliary account's collective takes the moves of all its accounts.
   std::map<std::string, TotalsCents> accounts;
   for (const auto& [account, move] : totals.accounts)
@@ -519,12 +577,14 @@ void PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<Reco
   std::string before;
   if (!path.empty() && platform::ReadWholeFile(path, before) && !before.empty() && before.back() != '\n')
     section = "\n" + section;
-  // Without its journal the totals are still written: only a stop in the middle could not be taken up.
-  const bool noted = !path.empty() && platform::AppendToFile(path, section);
-  PostEntries(entries, 0, noted ? path : std::string());
+  // A journal that cannot be written stops the run before its first record: the next run writes
+  // the totals of its whole pieces.
+  if (!path.empty() && !platform::AppendToFile(path, section)) return false;
+  return PostEntries(entries, 0, path);
 }
 
-std::set<std::string> FinishRunTotals(const std::string& path) {
+std::set<std::string> FinishRunTotals(const std::string& path, bool* finished) {
+  if (finished != nullptr) *finished = true;
   std::set<std::string> covered;
   std::string text;
   if (path.empty() || !platform::ReadWholeFile(path, text)) return covered;
@@ -576,7 +636,10 @@ std::set<std::string> FinishRunTotals(const std::string& path) {
       const bool found = e.kind == 'H' ? ReadHeaderRecord(e.code, &now) : ReadAccountRecord(e.code, &now);
       from = found && now == s.read[k] ? k : k + 1;
     }
-    PostEntries(s.entries, from, path);
+    if (!PostEntries(s.entries, from, path)) {
+      if (finished != nullptr) *finished = false;
+      break;
+    }
   }
   return covered;
 }
@@ -587,8 +650,17 @@ void RemoveRunTotals(const std::string& path) {
 
 StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,
                                       const std::string& totalsPath, bool keep) {
-  const std::set<std::string> covered = FinishRunTotals(totalsPath);
+  RefusalWatch refusal;
+  bool finished = true;
+  const std::set<std::string> covered = FinishRunTotals(totalsPath, &finished);
   StoppedPieces out;
+  if (!finished) {
+    // Nothing more is changed: the next run finds the pieces as they were.
+    out.whole.assign(pieces.size(), true);
+    out.cancelled.assign(pieces.size(), 0);
+    out.refused = true;
+    return out;
+  }
   DraftTotals owed, cutTotals;
   std::vector<RecordedPiece> owedPieces;
   struct Cut {
@@ -631,11 +703,15 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
         accountPosted = found.accounts.count(RTrim(c50.GetField(L::BCODE))) > 0;
         headerPosted = found.headers.count(DraftHeaderCode(RTrim(c50.GetField(L::BMOIS)), RTrim(c50.GetField(L::BJAL)))) > 0;
       }
-      CancelStoppedLine(c50, c60, recno, accountPosted, headerPosted);
+      if (!CancelStoppedLine(c50, c60, recno, accountPosted, headerPosted)) {
+        out.refused = true;
+        return out;
+      }
     }
   // The totals of the pieces kept, written now under their own section: the run taken up may stop
   // in its turn before its own.
-  PostRunTotals(c10, owed, owedPieces, totalsPath);
+  const bool posted = PostRunTotals(c10, owed, owedPieces, totalsPath);
+  out.refused = !finished || !posted || refusal.Seen();
   return out;
 }
 

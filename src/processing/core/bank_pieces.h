@@ -22,6 +22,7 @@
 #include "platform/system/files.h"
 #include "runtime/dates.h"
 
+class RefusalWatch;
 class Table;
 
 namespace processing {
@@ -59,6 +60,10 @@ enum class PiecesOutcome {
   HeaderLocked,     // another station enters a journal-month written into
   CounterRefused,   // a piece counter held elsewhere or full
   Failed,           // an engine error: nothing left written
+  // A write refused once the run was recorded (`numbered` answered true): the run stopped there,
+  // as a stop of the program would stop it, its record kept; the next import of the same content
+  // takes it up (its whole pieces kept, their totals finished, the others written again).
+  Stopped,
 };
 
 struct PiecesReport {
@@ -99,6 +104,10 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
                                  long maxRecords = kMaxLineRecords, const PiecesNumbered& numbered = nullptr,
                                  const std::string& totalsPath = "");
 
+// The end message of a run stopped by a refused write: the file and why (the disk full said so),
+// and that the next import of the same content takes the run up.
+std::string StoppedRunMessage(const RefusalWatch& refusal);
+
 // The lines the writer gives a piece: its own, and its rounding line where it has one.
 long PieceLineCount(const ImportedPiece& piece, double parity);
 
@@ -121,6 +130,7 @@ struct RecordedPiece {
 struct StoppedPieces {
   std::vector<bool> whole;       // per piece: in the draft whole, kept
   std::vector<long> cancelled;   // per piece: its lines cancelled (a piece cut between its lines)
+  bool refused = false;          // a write was refused: the pieces are not all in order yet
 };
 
 // Looks at the draft for the pieces a stopped run recorded. A piece holding all its lines, each
@@ -143,11 +153,14 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
 // goes once the run's record is closed (RemoveRunTotals).
 
 // Writes `totals` (the lines of `pieces`) through the journal at `path` ("" none).
-void PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
+// False when a write (of a record or of the journal) was refused: the run stopped at it, the
+// section left unfinished for the next run.
+bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
                    const std::string& path);
 // Finishes the sections of the journal at `path` left unfinished; the pieces whose totals the
-// journal carries, as RunTotalsKey gives them.
-std::set<std::string> FinishRunTotals(const std::string& path);
+// journal carries, as RunTotalsKey gives them. *finished (when given) is false when a write was
+// refused: a section is still unfinished.
+std::set<std::string> FinishRunTotals(const std::string& path, bool* finished = nullptr);
 std::string RunTotalsKey(const std::string& journal, const std::string& month, long number);
 void RemoveRunTotals(const std::string& path);
 

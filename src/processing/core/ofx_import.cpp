@@ -7,6 +7,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
@@ -159,6 +160,13 @@ std::string DraftMonthOf(Table& c50, const std::string& yymm, const std::string&
     if (DraftPieceLines(c50, stored, journal, piece) > 0) return stored;
   }
   return month;
+}
+
+constexpr int kMsgZeroAmounts = 29769;
+
+// The end message's word on the transactions of amount 0,00 left out ("" none).
+std::string ZeroAmountsText(long n) {
+  return n > 0 ? "\n" + FillPlaceholder(LoadStr(kMsgZeroAmounts), std::to_string(n)) : std::string();
 }
 
 std::string Plural(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n > 1 ? many : one); }
@@ -350,7 +358,13 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
         pieceOf.push_back(std::string::npos);
       }
     }
+    RefusalWatch refusal;
     const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, pieces, OfxRunTotalsPath());
+    if (stopped.refused) {
+      // The stopped run stays as it is, its identities and its log line with it, for the next import.
+      r.message = StoppedRunMessage(refusal);
+      return r;
+    }
     std::string kept;
     long dropped = 0;
     for (std::size_t k = 0; k < lines.size(); ++k) {
@@ -384,7 +398,10 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   const std::vector<std::string> identityOf = TransactionIdentities(key, s.transactions);
   for (std::size_t index = 0; index < s.transactions.size(); ++index) {
     const BankTransaction& t = s.transactions[index];
-    if (t.cents == 0) continue;  // nothing to enter
+    if (t.cents == 0) {  // nothing to enter: left out, and said so
+      ++r.zeroAmounts;
+      continue;
+    }
     const std::string& identity = identityOf[index];
     if (!known.insert(identity).second) {
       ++r.skipped;
@@ -416,7 +433,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     RemoveRunTotals(OfxRunTotalsPath());
     r.nothingNew = true;
     r.message = resumed + "Aucune nouvelle op\xE9ration: les " + std::to_string(r.skipped) +
-                " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es.";
+                " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es." + ZeroAmountsText(r.zeroAmounts);
     return r;
   }
   // The identities go in once the numbers are taken and before the first line: a file that
@@ -440,6 +457,12 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
         return recorded;
       },
       OfxRunTotalsPath());
+  if (written.outcome == PiecesOutcome::Stopped) {
+    // The run is left as a stop of the program leaves it: its identities and its start line name
+    // its pieces, so that the next import keeps those written whole and writes the others again.
+    r.message = resumed + written.message;
+    return r;
+  }
   if (written.outcome != PiecesOutcome::Written) {
     r.message = written.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written.message;
     if (written.outcome == PiecesOutcome::AmountTooLarge && written.piece < transactionOf.size()) {
@@ -470,7 +493,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   r.message = Plural(r.imported, "op\xE9ration import\xE9" "e", "op\xE9rations import\xE9" "es") + " dans le journal " +
               request.journal + " (pi\xE8" "ces " + range + ")";
   if (r.skipped > 0) r.message += ",\n" + Plural(r.skipped, "op\xE9ration d\xE9j\xE0 import\xE9" "e", "op\xE9rations d\xE9j\xE0 import\xE9" "es");
-  r.message = resumed + r.message + ".";
+  r.message = resumed + r.message + "." + ZeroAmountsText(r.zeroAmounts);
   return r;
 }
 

@@ -89,6 +89,7 @@ struct StatementImportResult {
   bool nothingNew = false;   // every transaction was imported before: nothing to write
   std::string message;       // the end message or the refusal, in French
   long imported = 0, skipped = 0;
+  long zeroAmounts = 0;      // transactions of amount 0,00 left out (nothing to enter), told at the end
   std::vector<long> numbers;  // piece numbers given
   std::string logLine;       // "" when nothing was written
 };

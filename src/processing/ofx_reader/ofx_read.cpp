@@ -86,6 +86,7 @@ struct Reading {
   std::string bank, branch, number, currency, start, end, balance, balanceDate;
   std::vector<std::string> transactions;
   std::vector<long long> amounts;  // each transaction's amount as the file writes it, in cents
+  std::vector<std::string> dates;  // each transaction's day as the file writes it, YYYYMMDD
 };
 
 int OnAccount(const OfxAccountData data, void* p) {
@@ -130,7 +131,10 @@ int OnTransaction(const OfxTransactionData data, void* p) {
     r.error = "date absente, " + which;
     return 0;
   }
-  std::string line = "TRN\t" + fitid + "\t" + Day(data.date_posted) + "\t" + std::to_string(cents) + "\t" +
+  // The day the bank wrote, whatever its time and zone: the same statement gives the same
+  // dates on every station.
+  const std::string day = index < r.dates.size() ? r.dates[index] : Day(data.date_posted);
+  std::string line = "TRN\t" + fitid + "\t" + day + "\t" + std::to_string(cents) + "\t" +
                      (data.transactiontype_valid ? TypeName(data.transactiontype) : "OTHER") + "\t" +
                      (data.check_number_valid ? TextToCp1252(data.check_number) : "") + "\t" +
                      (data.name_valid ? TextToCp1252(data.name) : "") + "\t" +
@@ -292,7 +296,17 @@ std::string DateCheck(const std::string& text) {
     if (Number(text, 8, 2) > 23 || Number(text, 10, 2) > 59) return "illisible (heure inexistante)";
     at += 4;
   }
-  if (at < text.size() && text[at] == '[' && text.back() == ']') at = text.size();
+  if (at < text.size() && text[at] == '[' && text.back() == ']') {
+    // The zone: hours from UTC (a fraction allowed), then its name after ":".
+    const std::size_t colon = text.find(':', at);
+    const std::string zone = text.substr(at + 1, (colon == std::string::npos ? text.size() - 1 : colon) - at - 1);
+    char* end = nullptr;
+    const double hours = std::strtod(zone.c_str(), &end);
+    if (zone.empty() || zone.find_first_not_of("+-0123456789.") != std::string::npos ||
+        end != zone.c_str() + zone.size() || !(hours >= -12 && hours <= 14))
+      return "illisible (fuseau horaire entre -12 et +14 attendu)";
+    at = text.size();
+  }
   if (at != text.size()) return "illisible (AAAAMMJJ attendu)";
   const int year = Number(text, 0, 4), month = Number(text, 4, 2), day = Number(text, 6, 2);
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -302,7 +316,8 @@ std::string DateCheck(const std::string& text) {
   return "";
 }
 
-std::string CheckTransactionValues(const std::string& raw, std::vector<long long>* amounts) {
+std::string CheckTransactionValues(const std::string& raw, std::vector<long long>* amounts,
+                                   std::vector<std::string>* dates) {
   const std::string upper = Upper(raw);
   if (DeclaredUtf8(upper)) {
     const std::size_t bad = FirstNonUtf8(raw);
@@ -341,6 +356,7 @@ std::string CheckTransactionValues(const std::string& raw, std::vector<long long
     } else if (const std::string why = DateCheck(date); !why.empty()) {
       faults.push_back(which + ": date DTPOSTED" + shown(date) + why);
     }
+    if (dates != nullptr) dates->push_back(date.substr(0, 8));
   }
   // The statement's own dates and closing balance are read the same way.
   const std::size_t list = upper.find("<BANKTRANLIST>"), balance = upper.find("<LEDGERBAL>");
@@ -431,7 +447,7 @@ std::string ReadStatement(const std::string& path, std::string& lines) {
   if (!refused.empty()) return refused;
 
   Reading r;
-  const std::string bad = CheckTransactionValues(raw, &r.amounts);
+  const std::string bad = CheckTransactionValues(raw, &r.amounts, &r.dates);
   if (!bad.empty()) return bad;
   // libofx speaks on the console only when asked; its messages are not the reader's.
   ofx_PARSER_msg = ofx_DEBUG_msg = ofx_DEBUG1_msg = ofx_DEBUG2_msg = ofx_DEBUG3_msg = ofx_DEBUG4_msg =

@@ -3,7 +3,7 @@
 // program and the fuzz target compile it alone.
 //
 // The line format, one record a line, fields separated by tabs, texts in Windows-1252 without
-// control characters, amounts in whole cents, dates YYYYMMDD (the local calendar day):
+// control characters, amounts in whole cents, dates YYYYMMDD (the day the bank wrote, its time and zone left):
 //   OFX      1
 //   ACCOUNT  bank id, branch id, account number
 //   CURRENCY code
@@ -39,7 +39,10 @@ std::string CheckStatementText(const std::string& raw, std::size_t* transactions
 // DTASOF) and closing balance (BALAMT) alike. "" when they pass, with the transactions' amounts
 // in cents (file order) in `amounts`; else the reason in French naming each faulty transaction
 // by its number and FITID, the field and its value.
-std::string CheckTransactionValues(const std::string& raw, std::vector<long long>* amounts);
+// `dates`, when given, gets each transaction's day as the file writes it (the first eight digits
+// of DTPOSTED, never moved into this station's time zone).
+std::string CheckTransactionValues(const std::string& raw, std::vector<long long>* amounts,
+                                   std::vector<std::string>* dates = nullptr);
 // The cents of an amount as the file writes it: "" when read, else why not ("vide", "illisible" ...).
 std::string AmountCents(const std::string& text, long long& cents);
 // Why a date as the file writes it is refused ("" when it is a date that exists).
