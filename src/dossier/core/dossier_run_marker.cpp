@@ -124,6 +124,17 @@ DossierRunMarker::~DossierRunMarker() {
   if (owner_) platform::RemoveFile(path_);
 }
 
+bool DossierRunMarker::Remove() {
+  if (!written_ || !owner_) return true;
+  auto held = Held().find(path_);
+  if (held == Held().end() || held->second > 1) return true;
+  if (!platform::RemoveFile(path_)) return false;
+  Held().erase(held);
+  owner_ = false;
+  written_ = false;
+  return true;
+}
+
 std::string DossierRunMarkerRefusal(const std::string& path) {
   return std::string(LoadStr(19897)) + path + LoadStr(19898);
 }

@@ -66,6 +66,10 @@ class DossierRunMarker {
   // Leaves the marker on disk when the guard ends: a run whose put-back failed is put back
   // at the next opening.
   void Keep() { owner_ = false; }
+  // Removes the marker this guard wrote now, rather than when the guard ends: true when it is
+  // gone (or belongs to an outer run). A run whose end is the removal of its marker (the
+  // decision that its changes stand) is told whether that decision is on the disk.
+  bool Remove();
 
  private:
   std::string path_;

@@ -1,0 +1,76 @@
+#include "platform/system/write_fault.h"
+
+#include <errno.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+long nthChange = 0;
+long changes = 0;
+
+// The fault given in the environment, read once at the start.
+WriteFault FromEnvironment() {
+  const char* v = std::getenv("MERLON_WRITE_FAULT");
+  if (v == nullptr) return WriteFault::kNone;
+  static const struct {
+    const char* prefix;
+    WriteFault fault;
+  } kinds[] = {{"kill:", WriteFault::kKill},
+               {"full:", WriteFault::kFull},
+               {"fullonce:", WriteFault::kFullOnce},
+               {"eioonce:", WriteFault::kFailOnce}};
+  for (const auto& k : kinds) {
+    const std::size_t n = std::strlen(k.prefix);
+    if (std::strncmp(v, k.prefix, n) == 0) {
+      nthChange = std::atol(v + n);
+      return k.fault;
+    }
+  }
+  return WriteFault::kNone;
+}
+
+}  // namespace
+
+namespace detail {
+WriteFault armedFault = FromEnvironment();
+
+int FaultOf(int fd, std::int64_t end) {
+  if (BeforeFileChange != nullptr) BeforeFileChange();
+  if (armedFault == WriteFault::kNone) return 0;
+  if (++changes < nthChange) return 0;
+  switch (armedFault) {
+    case WriteFault::kKill:
+      ::raise(SIGKILL);
+      return 0;
+    case WriteFault::kFull: {
+      struct stat st;
+      if (fd < 0 || ::fstat(fd, &st) != 0 || end <= st.st_size) return 0;
+      return ENOSPC;
+    }
+    case WriteFault::kFullOnce:
+      return changes == nthChange ? ENOSPC : 0;
+    case WriteFault::kFailOnce:
+      return changes == nthChange ? EIO : 0;
+    case WriteFault::kNone:
+      break;
+  }
+  return 0;
+}
+}  // namespace detail
+
+void (*BeforeFileChange)() = nullptr;
+
+void SetWriteFault(WriteFault fault, long nth) {
+  detail::armedFault = fault;
+  nthChange = nth;
+  changes = 0;
+}
+
+long WritesCounted() { return changes; }
+
+}  // namespace platform
