@@ -31,11 +31,15 @@ const char* FaultName(WriteFault f) { return f == WriteFault::kFullOnce ? "ENOSP
 class FaultMatrixTest : public MatrixTest {
  protected:
   // The run with its `nth` change refused once: 0 when it said it succeeded, 1 when it said it
-  // failed, another status when it ended otherwise.
-  int RunFaulted(const MatrixRun& r, const std::string& root, long nth, WriteFault fault) {
-    std::string text;
-    return InChild([&](std::string*) { return r.run(root, [nth, fault] { platform::SetWriteFault(fault, nth); }); },
-                   &text);
+  // failed, another status when it ended otherwise. *refused names the change refused.
+  int RunFaulted(const MatrixRun& r, const std::string& root, long nth, WriteFault fault, std::string* refused) {
+    return InChild(
+        [&](std::string* out) {
+          const bool ok = r.run(root, [nth, fault] { platform::SetWriteFault(fault, nth); });
+          *out = platform::RefusedChange();
+          return ok;
+        },
+        refused);
   }
 
   // One point: the faults found (empty when it held).
@@ -45,7 +49,8 @@ class FaultMatrixTest : public MatrixTest {
     std::vector<std::string> faults;
     const std::string root = root_ + "/point/";
     Copy(model, root);
-    const int status = RunFaulted(r, root, k, fault);
+    std::string refused;
+    const int status = RunFaulted(r, root, k, fault, &refused);
     if (status != 0 && status != 1) faults.push_back("the run ended with exit status " + std::to_string(status));
     const Opened o = OpenAndCompare(r, root, before, after);
     faults.insert(faults.end(), o.faults.begin(), o.faults.end());
@@ -62,6 +67,12 @@ class FaultMatrixTest : public MatrixTest {
         faults.push_back("the run said it failed: " + sides);
     }
     for (const std::string& f : TagsAndLeftovers(r, root)) faults.push_back(f);
+    if (!faults.empty()) {
+      const std::size_t folder = refused.find(root);
+      if (folder != std::string::npos) refused.replace(folder, root.size(), "");
+      faults.insert(faults.begin(), "(" + (refused.empty() ? std::string("no change refused") : refused) + ", run said " +
+                                        (status == 0 ? "success" : "failure") + ")");
+    }
     // MERLON_FAULT_MATRIX_KEEP=<folder>: the dossiers of each point that failed kept there, as the
     // opening left them.
     if (const char* keep = std::getenv("MERLON_FAULT_MATRIX_KEEP"); keep != nullptr && !faults.empty())

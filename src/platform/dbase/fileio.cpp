@@ -82,8 +82,7 @@ void ReportDamage(const std::string& path, DBIResult code) {
 }
 
 DBIResult TruncateFile(int fd, off_t size) {
-  DBIResult rc = BeforeWrite(-1, 0);
-  if (rc != DBIERR_NONE) return rc;
+  if (const int err = platform::FileChangeFault(fd, 0, "truncate"); err != 0) return ErrnoToResult(err);
   while (::ftruncate(fd, size) != 0)
     if (errno != EINTR) return ErrnoToResult(errno);
   return DBIERR_NONE;
@@ -157,7 +156,7 @@ DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writa
 }
 
 DBIResult CreateFile(const std::string& path, int* fd) {
-  if (const DBIResult fault = BeforeWrite(-1, 0); fault != DBIERR_NONE) return fault;
+  if (const int err = platform::FileChangeFault(-1, 0, "create", &path); err != 0) return ErrnoToResult(err);
   int f = ::open(platform::DiskPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (f < 0) return ErrnoToResult(errno);
   *fd = f;

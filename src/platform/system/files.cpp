@@ -40,8 +40,8 @@ int OpenDisk(const std::string& path, int flags, mode_t mode = 0644) {
 }
 
 // A change refused by an injected fault: errno set as the system would have set it.
-bool Refused(int fd, std::int64_t end) {
-  const int err = FileChangeFault(fd, end);
+bool Refused(int fd, std::int64_t end, const char* what = "write", const std::string* path = nullptr) {
+  const int err = FileChangeFault(fd, end, what, path);
   if (err == 0) return false;
   errno = err;
   return true;
@@ -49,7 +49,7 @@ bool Refused(int fd, std::int64_t end) {
 
 // Creates (or empties) a file: a change of its own, which a full disk may refuse.
 int CreateDisk(const std::string& path, int flags, mode_t mode = 0644) {
-  if (Refused(-1, 0)) return -1;
+  if (Refused(-1, 0, "create", &path)) return -1;
   return OpenDisk(path, flags | O_CREAT, mode);
 }
 
@@ -329,12 +329,12 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
 }
 
 bool AtomicRename(const std::string& from, const std::string& to) {
-  if (Refused(-1, 0)) return false;
+  if (Refused(-1, 0, "rename", &from)) return false;
   return !from.empty() && !to.empty() && ::rename(DiskPath(from).c_str(), DiskPath(to).c_str()) == 0;
 }
 
 bool RemoveFile(const std::string& path) {
-  if (path.empty() || Refused(-1, 0)) return false;
+  if (path.empty() || Refused(-1, 0, "unlink", &path)) return false;
   if (::unlink(DiskPath(path).c_str()) == 0) return true;
   return errno == ENOENT;
 }
@@ -345,7 +345,7 @@ namespace {
 bool RemoveDiskTree(const std::string& disk) {
   struct stat st{};
   if (::lstat(disk.c_str(), &st) != 0) return errno == ENOENT;
-  if (!S_ISDIR(st.st_mode)) return !Refused(-1, 0) && (::unlink(disk.c_str()) == 0 || errno == ENOENT);
+  if (!S_ISDIR(st.st_mode)) return !Refused(-1, 0, "unlink", &disk) && (::unlink(disk.c_str()) == 0 || errno == ENOENT);
   bool ok = true;
   if (DIR* dir = ::opendir(disk.c_str())) {
     std::vector<std::string> entries;
@@ -354,7 +354,7 @@ bool RemoveDiskTree(const std::string& disk) {
     ::closedir(dir);
     for (const std::string& name : entries) ok = RemoveDiskTree(disk + "/" + name) && ok;
   }
-  if (!ok || Refused(-1, 0)) return false;
+  if (!ok || Refused(-1, 0, "rmdir", &disk)) return false;
   return ::rmdir(disk.c_str()) == 0 || errno == ENOENT;
 }
 
@@ -372,7 +372,7 @@ bool MakeDirectories(const std::string& path) {
     if (part.empty()) continue;
     struct stat st{};
     if (::stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
-    if (Refused(-1, 0)) return false;
+    if (Refused(-1, 0, "mkdir", &part)) return false;
     if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
   }
   return DirectoryExists(path);

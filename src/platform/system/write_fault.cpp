@@ -3,15 +3,33 @@
 #include <errno.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace platform {
 namespace {
 
 long nthChange = 0;
 long changes = 0;
+
+std::string& Refused() {
+  static std::string refused;
+  return refused;
+}
+
+// Notes the change refused: what it is and the file it touches.
+void NoteRefused(int fd, const char* what, const std::string* path) {
+  std::string file = path != nullptr ? *path : "";
+  if (file.empty() && fd >= 0) {
+    char link[4096];
+    const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link - 1);
+    if (n > 0) file.assign(link, static_cast<std::size_t>(n));
+  }
+  Refused() = std::string(what) + " " + file;
+}
 
 // The fault given in the environment, read once at the start.
 WriteFault FromEnvironment() {
@@ -39,7 +57,7 @@ WriteFault FromEnvironment() {
 namespace detail {
 WriteFault armedFault = FromEnvironment();
 
-int FaultOf(int fd, std::int64_t end) {
+int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path) {
   if (BeforeFileChange != nullptr) BeforeFileChange();
   if (armedFault == WriteFault::kNone) return 0;
   if (++changes < nthChange) return 0;
@@ -53,9 +71,10 @@ int FaultOf(int fd, std::int64_t end) {
       return ENOSPC;
     }
     case WriteFault::kFullOnce:
-      return changes == nthChange ? ENOSPC : 0;
     case WriteFault::kFailOnce:
-      return changes == nthChange ? EIO : 0;
+      if (changes != nthChange) return 0;
+      NoteRefused(fd, what, path);
+      return armedFault == WriteFault::kFullOnce ? ENOSPC : EIO;
     case WriteFault::kNone:
       break;
   }
@@ -65,7 +84,10 @@ int FaultOf(int fd, std::int64_t end) {
 
 void (*BeforeFileChange)() = nullptr;
 
+const std::string& RefusedChange() { return Refused(); }
+
 void SetWriteFault(WriteFault fault, long nth) {
+  Refused().clear();
   detail::armedFault = fault;
   nthChange = nth;
   changes = 0;

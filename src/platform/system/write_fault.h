@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -28,14 +29,21 @@ long WritesCounted();
 // before its N-th change and look at what it leaves. Null in the program.
 extern void (*BeforeFileChange)();
 
+// The change a once-fault refused ("write /path/c20a.mdx", "rename /path/x"), "" when none was:
+// what the tests report beside a point that failed.
+const std::string& RefusedChange();
+
 namespace detail {
 extern WriteFault armedFault;
-int FaultOf(int fd, std::int64_t end);
+int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path);
 }  // namespace detail
 
 // True while a test counts or refuses the changes.
 inline bool FileChangesWatched() { return detail::armedFault != WriteFault::kNone || BeforeFileChange != nullptr; }
 // 0, or the errno an injected fault gives the change (ENOSPC, EIO); kills the process in kKill.
-inline int FileChangeFault(int fd, std::int64_t end) { return FileChangesWatched() ? detail::FaultOf(fd, end) : 0; }
+// `what` and `path` name the change for RefusedChange (the file of `fd` when no path is given).
+inline int FileChangeFault(int fd, std::int64_t end, const char* what = "write", const std::string* path = nullptr) {
+  return FileChangesWatched() ? detail::FaultOf(fd, end, what, path) : 0;
+}
 
 }  // namespace platform
