@@ -417,7 +417,9 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
     return r;
   }
   if (work.YearEnd().year != 0) TheDossierRecord.SetDateYmd(F::YearEnd, work.YearEnd());
-  theirs->Finish();
+  // The run stands: the new year is never put back from here on. A marker that cannot go now
+  // is left with its copies; the new year's opening sees the decision and removes them.
+  if (!theirs->Finish()) theirs->Keep();
   return r;
 }
 
