@@ -139,6 +139,10 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
   return std::string(LoadStr(19897)) + path + LoadStr(19898);
 }
 
+std::string DossierRunMarkerRemovalRefusal(const std::string& path) {
+  return std::string(LoadStr(19910)) + path + LoadStr(19911);
+}
+
 void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {
   if (redo) Redos()[run] = Redo{std::move(redo), putBack};
   else Redos().erase(run);

@@ -79,6 +79,8 @@ class DossierRunMarker {
 
 // The message of a run refused because its marker could not be written.
 std::string DossierRunMarkerRefusal(const std::string& path);
+// The message of a run undone because its marker could not be removed at its end.
+std::string DossierRunMarkerRemovalRefusal(const std::string& path);
 
 // Running an interrupted run again, as the opening does with the dossier held exclusively:
 // true when the run went to its end (the dossier can be opened), false when it did not (the

@@ -240,7 +240,12 @@ bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work,
   }
   work();
   CommitAll(t);
-  copies.Finish();
+  // A marker that stays would have the next opening put the tables back: the run is put back now.
+  if (!copies.Finish()) {
+    if (refusal != nullptr) *refusal = DossierRunMarkerRemovalRefusal(DossierRunMarkerPath());
+    copies.PutBack();
+    return false;
+  }
   return true;
 }
 

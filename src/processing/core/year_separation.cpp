@@ -402,7 +402,7 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   if (r.code == 0 && !mine.Finish()) {
     r.code = kSeparationWrite;
     SwitchedDossier old(myFolder, myCode);
-    r.error = Text(29268) + DossierRunMarkerPath();
+    r.error = DossierRunMarkerRemovalRefusal(DossierRunMarkerPath());
   }
   if (r.code != 0) {
     CloseAllTables();
