@@ -362,7 +362,8 @@ bool HasInterruptedRun(const OtherDossier& d) {
 
 bool PutBackInterruptedTransfer(const std::string& detail) {
   AsideCopies copies;
-  if (!AsideCopies::FromDetail(detail, &copies)) return false;
+  // The copies' part: a separation's marker names the other dossier after a tab.
+  if (!AsideCopies::FromDetail(detail.substr(0, detail.find('\t')), &copies)) return false;
   std::string why;
   return PutBackAsideCopies(DossierFolder, copies, &why);
 }
