@@ -1,11 +1,8 @@
 #include "data/aside_copies.h"
 
-#include <filesystem>
 #include <set>
-#include <system_error>
 
 #include "platform/dbase/idapi.h"
-#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/text.h"
 
@@ -33,11 +30,7 @@ bool SubFolderName(const std::string& name) {
   return name.size() > 1 && name.back() == '/' && PlainName(name.substr(0, name.size() - 1));
 }
 
-bool RemoveFolder(const std::string& folder) {
-  std::error_code ec;
-  std::filesystem::remove_all(platform::DiskPath(folder), ec);
-  return !ec;
-}
+bool RemoveFolder(const std::string& folder) { return platform::RemoveFolderTree(folder); }
 
 }  // namespace
 

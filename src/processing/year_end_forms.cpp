@@ -74,10 +74,14 @@ void InstallYearEndCommands() {
   SetDossierRunRedo(
       processing::kOpeningRun,
       [](const DossierRunInfo& run) { return processing::PutBackInterruptedOpening(run.detail); }, true);
-  // A dossier whose merge or separation was stopped half-way is put back from its copies likewise.
-  for (const char* run : {processing::kMergeRun, processing::kSeparationRun})
-    SetDossierRunRedo(
-        run, [](const DossierRunInfo& r) { return processing::PutBackInterruptedTransfer(r.detail); }, true);
+  // A dossier whose merge was stopped half-way is put back from its copies likewise; a separation
+  // is settled in both of its dossiers at once, as its old year's marker decides.
+  SetDossierRunRedo(
+      processing::kMergeRun, [](const DossierRunInfo& r) { return processing::PutBackInterruptedTransfer(r.detail); },
+      true);
+  SetDossierRunRedo(
+      processing::kSeparationRun,
+      [](const DossierRunInfo& r) { return processing::SettleInterruptedSeparation(r.detail); }, true);
   // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier..." of the
   // code lists, the chart of accounts and the analytic sections.
   InstallCodeCopyHooks();

@@ -151,7 +151,13 @@ TEST_F(InterruptedRunTest, RebuildKilledAtItsWritesIsOfferedAgainAndEndsAsAnUnin
     SCOPED_TRACE("killed before write " + std::to_string(k) + " of " + std::to_string(total));
     const std::string folder = Copy(model, "tue" + std::to_string(k));
     ASSERT_EQ(RunKilled(folder, "KIL", k, Rebuild), kKilled);
-    ASSERT_TRUE(fs::exists(folder + "ckil.run"));
+    // Killed while its marker was being written: the rebuild had changed nothing.
+    if (!fs::exists(folder + "ckil.run")) {
+      Open(folder, "KIL", gui::IDYES);
+      EXPECT_TRUE(IsOpen(folder)) << ShownTexts();
+      CloseOpenDossier();
+      continue;
+    }
 
     Open(folder, "KIL", gui::IDYES);
     ExpectRunNamed("ReConstruction du dossier");

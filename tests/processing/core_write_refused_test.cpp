@@ -29,7 +29,7 @@ struct Fault {
   WriteFault kind;
   const char* name;
 };
-const Fault kFaults[] = {{WriteFault::kFull, "disk full"}, {WriteFault::kIoError, "I/O error"}};
+const Fault kFaults[] = {{WriteFault::kFull, "disk full"}, {WriteFault::kFailOnce, "I/O error"}};
 
 class WriteRefusedTest : public CoreTest {
  protected:
@@ -59,7 +59,7 @@ class WriteRefusedTest : public CoreTest {
   }
   // The writes of `run` without a fault.
   static long WritesOf(const std::function<void()>& run) {
-    dbase::SetWriteFault(WriteFault::kIoError, LONG_MAX);
+    dbase::SetWriteFault(WriteFault::kFailOnce, LONG_MAX);
     run();
     const long n = dbase::WritesCounted();
     dbase::SetWriteFault(WriteFault::kNone, 0);
@@ -233,7 +233,7 @@ TEST_F(WriteRefusedTest, AMatchingWithAWriteRefusedPutsTheLettersBackAndSaysSo) 
   std::string refusal;
   long writes = 0;
   {
-    dbase::SetWriteFault(WriteFault::kIoError, LONG_MAX);
+    dbase::SetWriteFault(WriteFault::kFailOnce, LONG_MAX);
     ASSERT_EQ(run(&refusal), 4) << refusal;
     writes = dbase::WritesCounted();
     dbase::SetWriteFault(WriteFault::kNone, 0);
@@ -250,7 +250,7 @@ TEST_F(WriteRefusedTest, AMatchingWithAWriteRefusedPutsTheLettersBackAndSaysSo) 
         << refusal;
     ASSERT_EQ(letters(), before);
     refusal.clear();
-    dbase::SetWriteFault(WriteFault::kIoError, k);
+    dbase::SetWriteFault(WriteFault::kFailOnce, k);
     const long matches = run(&refusal);
     dbase::SetWriteFault(WriteFault::kNone, 0);
     EXPECT_FALSE(DossierRunMarkerExists()) << refusal;

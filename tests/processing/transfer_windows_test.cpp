@@ -198,37 +198,50 @@ TEST_F(TransferWindowTest, TheSeparationFormChecksTheDateAndSeparates) {
 }
 
 // A separation stopped half-way (its process killed after the lines reached the new year and
-// before they left the old one): opening either dossier names the stopped run and, on Yes, puts
-// the dossier back as it was before the run.
+// before they left the old one) is put back in both dossiers, whichever opens first, as the old
+// year's marker decides: the old year's opening names the run and puts both back (the new year then
+// opens without a question); the new year's opening, while the old year's marker stands, names the
+// run and puts the new year back (the old year's opening then does the same for its own).
 TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
-  const std::string a = Generate("a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
-  const std::string b = Generate("b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
-  auto lines = [](const std::string& folder, const std::string& code) {
-    return ReadAll(folder + "c40" + code + ".dbf") + ReadAll(folder + "c50" + code + ".dbf");
-  };
-  const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
-  const int code = test_support::RunInChild([&] {
-    SetDossier(a, "SA");
-    if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts() || !TableC10->Seek("C10CODE", "P", "0"))
-      return 1;
-    TheDossierRecord.Set(539, 252, TableC10->GetField(4));
-    TheDossierRecord.Set(791, 252, TableC10->GetField(5));
-    CloseAllTables();
-    processing::SeparationRequest request;
-    request.other = processing::OtherDossier{b, "SB"};
-    request.date = Ymd{2027, 1, 1};
-    processing::SeparateYears(request, {}, [](const std::string& phase, const std::string&) {
-      if (phase == LoadStr(29264)) ::raise(SIGKILL);
+  for (const bool oldYearFirst : {true, false}) {
+    const std::string tag = oldYearFirst ? "1" : "2";
+    const std::string a = Generate("a" + tag, "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
+    const std::string b = Generate("b" + tag, "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
+    auto lines = [](const std::string& folder, const std::string& code) {
+      return ReadAll(folder + "c40" + code + ".dbf") + ReadAll(folder + "c50" + code + ".dbf");
+    };
+    const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
+    const int code = test_support::RunInChild([&] {
+      SetDossier(a, "SA");
+      if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts() || !TableC10->Seek("C10CODE", "P", "0"))
+        return 1;
+      TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+      TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+      CloseAllTables();
+      processing::SeparationRequest request;
+      request.other = processing::OtherDossier{b, "SB"};
+      request.date = Ymd{2027, 1, 1};
+      processing::SeparateYears(request, {}, [](const std::string& phase, const std::string&) {
+        if (phase == LoadStr(29264)) ::raise(SIGKILL);
+      });
+      return 2;
     });
-    return 2;
-  });
-  ASSERT_EQ(code, 128 + SIGKILL);
-  for (const auto& [folder, name, before] : {std::tuple{a, "SA", beforeA}, std::tuple{b, "SB", beforeB}}) {
-    gui::ModalSeam::Reset();
-    OpenThroughDialog(C10Path(folder, name), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
-    EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), name) << test_support::ShownTexts();
-    EXPECT_TRUE(ShownContains("S\xE9paration de deux Exercices")) << test_support::ShownTexts();
-    EXPECT_EQ(lines(folder, Lower(name)), before) << name;
+    ASSERT_EQ(code, 128 + SIGKILL);
+    using Opening = std::tuple<std::string, const char*, bool, bool, bool>;  // folder, code, named, A and B back
+    const std::vector<Opening> openings =
+        oldYearFirst ? std::vector<Opening>{{a, "SA", true, true, true}, {b, "SB", false, true, true}}
+                     : std::vector<Opening>{{b, "SB", true, false, true}, {a, "SA", true, true, true}};
+    for (const auto& [folder, name, named, aBack, bBack] : openings) {
+      SCOPED_TRACE(std::string(oldYearFirst ? "old year first, " : "new year first, ") + name);
+      gui::ModalSeam::Reset();
+      OpenThroughDialog(C10Path(folder, name), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+      EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), name) << test_support::ShownTexts();
+      EXPECT_EQ(ShownContains("S\xE9paration de deux Exercices"), named) << test_support::ShownTexts();
+      if (aBack) EXPECT_EQ(lines(a, "sa"), beforeA);
+      if (bBack) EXPECT_EQ(lines(b, "sb"), beforeB);
+      CloseAllTables();
+      if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    }
   }
 }
 

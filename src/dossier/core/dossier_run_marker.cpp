@@ -153,8 +153,23 @@ DossierRunMarker::~DossierRunMarker() {
   held_.reset();
 }
 
+bool DossierRunMarker::Remove() {
+  if (!written_ || !owner_) return true;
+  auto held = Held().find(path_);
+  if (held == Held().end() || held->second > 1) return true;
+  if (!platform::RemoveFile(path_)) return false;
+  Held().erase(held);
+  owner_ = false;
+  written_ = false;
+  return true;
+}
+
 std::string DossierRunMarkerRefusal(const std::string& path) {
   return std::string(LoadStr(19897)) + path + LoadStr(19898);
+}
+
+std::string DossierRunMarkerRemovalRefusal(const std::string& path) {
+  return std::string(LoadStr(19917)) + path + LoadStr(19918);
 }
 
 void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {

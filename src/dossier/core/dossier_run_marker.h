@@ -77,6 +77,10 @@ class DossierRunMarker {
   // Leaves the marker on disk when the guard ends: a run whose put-back failed is put back
   // at the next opening.
   void Keep() { owner_ = false; }
+  // Removes the marker this guard wrote now, rather than when the guard ends: true when it is
+  // gone (or belongs to an outer run). A run whose end is the removal of its marker (the
+  // decision that its changes stand) is told whether that decision is on the disk.
+  bool Remove();
 
  private:
   std::string path_;
@@ -87,6 +91,8 @@ class DossierRunMarker {
 
 // The message of a run refused because its marker could not be written.
 std::string DossierRunMarkerRefusal(const std::string& path);
+// The message of a run undone because its marker could not be removed at its end.
+std::string DossierRunMarkerRemovalRefusal(const std::string& path);
 
 // Running an interrupted run again, as the opening does with the dossier held exclusively:
 // true when the run went to its end (the dossier can be opened), false when it did not (the

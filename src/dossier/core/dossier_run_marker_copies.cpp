@@ -7,7 +7,7 @@
 #include "runtime/xbase.h"
 
 DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& title, const std::string& prefix,
-                                   const std::vector<TableKind>& kinds)
+                                   const std::vector<TableKind>& kinds, const std::string& partner)
     : folder_(DossierFolder) {
   const std::string code = AllTrim(DossierCode.c_str());
   const platform::LocalTime t = platform::GetLocalTime();
@@ -20,7 +20,7 @@ DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& ti
     settled_ = true;
     return;
   }
-  marker_ = std::make_unique<DossierRunMarker>(run, title, copies_.Detail());
+  marker_ = std::make_unique<DossierRunMarker>(run, title, copies_.Detail() + partner);
   if (!marker_->written()) {
     error_ = DossierRunMarkerRefusal(marker_->path());
     marker_.reset();
@@ -44,11 +44,20 @@ bool DossierRunCopies::PutBack() {
   return back;
 }
 
-void DossierRunCopies::Finish() {
-  if (settled_) return;
+bool DossierRunCopies::Finish() {
+  if (settled_) return true;
+  if (!marker_->Remove()) return false;
   settled_ = true;
   marker_.reset();
   RemoveAsideCopies(folder_, copies_);
+  return true;
+}
+
+void DossierRunCopies::Keep() {
+  if (settled_) return;
+  settled_ = true;
+  marker_->Keep();
+  marker_.reset();
 }
 
 bool PutBackDossierRunCopies(const DossierRunInfo& run) {

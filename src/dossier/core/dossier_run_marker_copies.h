@@ -18,8 +18,10 @@ class DossierRunCopies {
  public:
   // Copies the current dossier's tables of `kinds` into "<prefix><code>-<date and time>/", then
   // writes the marker of `run`. Nothing is changed when either fails: ok() is false.
+  // `partner` is added to the marker's detail after the copies' (a run over two dossiers names
+  // the other one there).
   DossierRunCopies(const std::string& run, const std::string& title, const std::string& prefix,
-                   const std::vector<TableKind>& kinds);
+                   const std::vector<TableKind>& kinds, const std::string& partner = "");
   ~DossierRunCopies();  // a run left unsettled is put back
   DossierRunCopies(const DossierRunCopies&) = delete;
   DossierRunCopies& operator=(const DossierRunCopies&) = delete;
@@ -29,8 +31,11 @@ class DossierRunCopies {
   // The copies put back and the marker removed; false (the marker kept for the next opening)
   // when a file could not be put back.
   bool PutBack();
-  // The marker removed, then the copies.
-  void Finish();
+  // The marker removed, then the copies: true. False when the marker could not be removed:
+  // nothing is settled, the run may still be put back (PutBack).
+  bool Finish();
+  // Leaves the copies and the marker for the next opening, which puts the tables back.
+  void Keep();
 
  private:
   std::string folder_;

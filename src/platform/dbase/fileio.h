@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dbierr.h"
+#include "platform/system/write_fault.h"
 
 namespace dbase {
 
@@ -41,13 +42,10 @@ DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off);
 // Reads up to n bytes at off; *got receives what was read (fewer at end of file).
 DBIResult ReadSome(int fd, void* buf, std::size_t n, off_t off, std::size_t* got);
 DBIResult WriteAt(int fd, const void* buf, std::size_t n, off_t off);
-// Called before every change the engine makes to its files (each write, truncation, rename
-// and removal passes BeforeWrite below, or calls this itself), so a test can stop a process
-// before its N-th change and look at what it leaves. Null in the program.
-extern void (*BeforeFileChange)();
-inline void NoteFileChange() {
-  if (BeforeFileChange != nullptr) BeforeFileChange();
-}
+// Called before every change of a file (the engine's and the file helpers', write_fault.h), so
+// a test can stop a process before its N-th change and look at what it leaves. Null in the
+// program. The one hook of the system layer, under the engine's name.
+inline void (*&BeforeFileChange)() = platform::BeforeFileChange;
 DBIResult FileSize(int fd, off_t* size);
 // Cuts or extends a file to `size` bytes.
 DBIResult TruncateFile(int fd, off_t size);
@@ -60,19 +58,15 @@ DBIResult SyncFile(const std::string& path);
 // True when the descriptor and the path name the same file (no rename came between).
 bool SameFile(int fd, const std::string& path);
 
-// Faults for the crash and disk-full tests. Every write, rename, removal and truncation of the
-// engine's files counts as one write; from the n-th on, the process kills itself before the
-// write (kKill), or every write that would make a file longer fails as on a full disk
-// (kFull), or the n-th write only fails as an I/O error (kIoError: EIO, DBIERR_OSERROR) and
-// those after it go through. MERLON_WRITE_FAULT="kill:N", "full:N" or "eio:N" sets it at the
-// first write; SetWriteFault(kNone, 0) ends it.
-enum class WriteFault { kNone, kKill, kFull, kIoError };
-void SetWriteFault(WriteFault fault, long nth);
-// Writes counted since the fault was set (the crash tests size their loops with it).
-long WritesCounted();
-// Called before each write of the engine (fd and the end of the write when it writes
-// bytes, fd -1 for a rename, removal or truncation): DBIERR_DISKFULL or DBIERR_OSERROR when an
-// injected fault refuses it.
+// Faults for the crash and disk-full tests, counted over every change of a file of the engine
+// (each write, creation, truncation, rename and removal) and of the file helpers on one counter:
+// see platform/system/write_fault.h.
+using platform::WriteFault;
+using platform::SetWriteFault;
+using platform::WritesCounted;
+// Called before each write of the engine (fd and the end of the write when it writes bytes, fd
+// -1 for a creation or truncation): the engine's code of the fault an injected one gives it
+// (DBIERR_DISKFULL on ENOSPC).
 DBIResult BeforeWrite(int fd, off_t end);
 // The folder of the file an operation found the disk full in, for the engine's message.
 void NoteDiskFull(const std::string& path);

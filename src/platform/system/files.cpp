@@ -17,8 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/system/cp1252.h"
+#include "platform/system/write_fault.h"
 
 namespace platform {
 
@@ -34,6 +37,26 @@ int OpenDisk(const std::string& path, int flags, mode_t mode = 0644) {
     const int fd = ::open(DiskPath(path).c_str(), flags | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EINTR) return fd;
   }
+}
+
+// A change refused by an injected fault: errno set as the system would have set it.
+bool Refused(int fd, std::int64_t end, const char* what = "write", const std::string* path = nullptr) {
+  const int err = FileChangeFault(fd, end, what, path);
+  if (err == 0) return false;
+  errno = err;
+  return true;
+}
+
+// Creates (or empties) a file: a change of its own, which a full disk may refuse.
+int CreateDisk(const std::string& path, int flags, mode_t mode = 0644) {
+  if (Refused(-1, 0, "create", &path)) return -1;
+  return OpenDisk(path, flags | O_CREAT, mode);
+}
+
+// Where a write at the file's position ends (only asked while a fault is armed).
+std::int64_t StreamEnd(int fd, std::size_t size) {
+  const off_t at = ::lseek(fd, 0, SEEK_CUR);
+  return at < 0 ? -1 : static_cast<std::int64_t>(at) + static_cast<std::int64_t>(size);
 }
 
 }  // namespace
@@ -108,6 +131,7 @@ static std::string TempNameFor(const std::string& path) {
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
+  if (FileChangesWatched() && Refused(fd, StreamEnd(fd, size))) return false;
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
     if (n < 0) {
@@ -121,6 +145,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 }
 
 int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset) {
+  if (const int err = FileChangeFault(fd, offset + static_cast<std::int64_t>(size)); err != 0) return err;
   const auto* p = static_cast<const char*>(data);
   std::size_t done = 0;
   while (done < size) {
@@ -178,6 +203,8 @@ bool Aligned(const char* data, std::size_t size) {
 // Writes a piece past the file cache while `direct` holds (the file opened so) and the piece
 // allows it; else, or when the file system refuses a direct write, through the cache from then on.
 bool WritePiece(int fd, const char* data, std::size_t size, bool& direct) {
+  if (!direct) return WriteAll(fd, data, size);
+  if (FileChangesWatched() && Refused(fd, StreamEnd(fd, size))) return false;
   while (direct && size > 0) {
     if (!Aligned(data, size)) {
       if (!LeaveDirect(fd, direct)) return false;
@@ -193,7 +220,15 @@ bool WritePiece(int fd, const char* data, std::size_t size, bool& direct) {
     data += n;
     size -= static_cast<std::size_t>(n);
   }
-  return WriteAll(fd, data, size);
+  // The rest through the cache: the same change, not counted again.
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace
@@ -201,7 +236,7 @@ bool WritePiece(int fd, const char* data, std::size_t size, bool& direct) {
 bool WriteFileAtomic(const std::string& path, const PieceSource& next, bool pastCache) {
   if (path.empty()) return false;
   std::string tmp = TempNameFor(path);
-  int fd = OpenDisk(tmp, O_WRONLY | O_CREAT | O_TRUNC);
+  int fd = CreateDisk(tmp, O_WRONLY | O_TRUNC);
   if (fd < 0) return false;
   // Keep the permissions of the file being replaced.
   struct stat st{};
@@ -271,7 +306,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
   int in = OpenDisk(from, O_RDONLY);
   if (in < 0) return false;
   std::string tmp = TempNameFor(to);
-  int out = OpenDisk(tmp, O_WRONLY | O_CREAT | O_TRUNC);
+  int out = CreateDisk(tmp, O_WRONLY | O_TRUNC);
   if (out < 0) {
     ::close(in);
     return false;
@@ -294,14 +329,38 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
 }
 
 bool AtomicRename(const std::string& from, const std::string& to) {
+  if (Refused(-1, 0, "rename", &from)) return false;
   return !from.empty() && !to.empty() && ::rename(DiskPath(from).c_str(), DiskPath(to).c_str()) == 0;
 }
 
 bool RemoveFile(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty() || Refused(-1, 0, "unlink", &path)) return false;
   if (::unlink(DiskPath(path).c_str()) == 0) return true;
   return errno == ENOENT;
 }
+
+namespace {
+
+// Removes what a folder holds (its path on disk), then the folder, one change at a time.
+bool RemoveDiskTree(const std::string& disk) {
+  struct stat st{};
+  if (::lstat(disk.c_str(), &st) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) return !Refused(-1, 0, "unlink", &disk) && (::unlink(disk.c_str()) == 0 || errno == ENOENT);
+  bool ok = true;
+  if (DIR* dir = ::opendir(disk.c_str())) {
+    std::vector<std::string> entries;
+    while (dirent* e = ::readdir(dir))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) entries.push_back(e->d_name);
+    ::closedir(dir);
+    for (const std::string& name : entries) ok = RemoveDiskTree(disk + "/" + name) && ok;
+  }
+  if (!ok || Refused(-1, 0, "rmdir", &disk)) return false;
+  return ::rmdir(disk.c_str()) == 0 || errno == ENOENT;
+}
+
+}  // namespace
+
+bool RemoveFolderTree(const std::string& path) { return !path.empty() && RemoveDiskTree(DiskPath(path)); }
 
 bool MakeDirectories(const std::string& path) {
   if (path.empty()) return false;
@@ -311,6 +370,9 @@ bool MakeDirectories(const std::string& path) {
     pos = disk.find('/', pos + 1);
     const std::string part = disk.substr(0, pos);
     if (part.empty()) continue;
+    struct stat st{};
+    if (::stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+    if (Refused(-1, 0, "mkdir", &part)) return false;
     if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
   }
   return DirectoryExists(path);
@@ -363,7 +425,7 @@ int OpenForAppending(const std::string& path) {
   return fd;
 }
 
-int CreateTruncated(const std::string& path) { return OpenDisk(path, O_WRONLY | O_CREAT | O_TRUNC); }
+int CreateTruncated(const std::string& path) { return CreateDisk(path, O_WRONLY | O_TRUNC); }
 
 bool CloseHandle(int handle) { return handle >= 0 && ::close(handle) == 0; }
 
@@ -373,7 +435,8 @@ bool IsFolderHandle(int handle) {
 }
 
 bool AppendToFile(const std::string& path, const std::string& text) {
-  const int fd = OpenDisk(path, O_WRONLY | O_APPEND | O_CREAT);
+  const int fd = FileChangesWatched() && !FileExists(path) ? CreateDisk(path, O_WRONLY | O_APPEND)
+                                                           : OpenDisk(path, O_WRONLY | O_APPEND | O_CREAT);
   if (fd < 0) return false;
   const bool ok = WriteAll(fd, text.data(), text.size());
   return ::close(fd) == 0 && ok;

@@ -56,6 +56,9 @@ int ReadUpTo(int fd, void* data, std::size_t size, std::int64_t offset, std::siz
 bool ReadWholeFile(const std::string& path, std::string& content);
 
 bool RemoveFile(const std::string& path);  // true when it no longer exists
+// Removes a folder and all it holds (true when it is no longer there); each file and folder
+// removed counts as one change of the file-change count (write_fault.h).
+bool RemoveFolderTree(const std::string& path);
 bool MakeDirectories(const std::string& path);
 bool IsExecutable(const std::string& path);  // the user may run it
 bool ChangeDirectory(const std::string& path);  // the process's current folder

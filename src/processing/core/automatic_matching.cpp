@@ -291,13 +291,16 @@ bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work,
   RefusalWatch refused;
   work();
   const bool committed = CommitAll(t);
+  std::string why;
   if (committed && !refused.Seen()) {
-    copies.Finish();
-    return true;
+    if (copies.Finish()) return true;
+    // A marker that stays would have the next opening put the tables back: the run is put back now.
+    why = DossierRunMarkerRemovalRefusal(DossierRunMarkerPath());
+  } else {
+    why = refused.Seen() ? refused.Text() : LoadStr(kMsgMatchingNothing);
   }
   // A write refused: the three tables are put back from their copies, closed meanwhile; put
   // back only in part, the marker stays and the next opening puts them back.
-  const std::string why = refused.Seen() ? refused.Text() : LoadStr(kMsgMatchingNothing);
   Reopen tables[] = {Reopen(t.c40), Reopen(t.c50), Reopen(t.c60)};
   for (Reopen& r : tables) r.table.CloseTable(false);
   const bool back = copies.PutBack();

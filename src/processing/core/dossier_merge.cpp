@@ -324,12 +324,14 @@ class CurrentDossier {
 
 }  // namespace
 
-GuardedTables::GuardedTables(const char* run, const std::string& title, const std::string& prefix)
+GuardedTables::GuardedTables(const char* run, const std::string& title, const std::string& prefix,
+                             const std::string& partner)
     : folder_(DossierFolder),
       code_(AllTrim(DossierCode.c_str())),
       copies_(run, title, prefix,
               {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50, TableKind::C60,
-               TableKind::C70}) {
+               TableKind::C70},
+              partner) {
   if (!copies_.ok()) error_ = copies_.error().empty() ? Text(29229) + folder_ : copies_.error();
 }
 
@@ -341,7 +343,9 @@ bool GuardedTables::PutBack() {
   return copies_.PutBack();
 }
 
-void GuardedTables::Finish() { copies_.Finish(); }
+bool GuardedTables::Finish() { return copies_.Finish(); }
+
+void GuardedTables::Keep() { copies_.Keep(); }
 
 int OpenRunTables(const std::vector<RunTable>& tables, int base, std::string* error) {
   for (const RunTable& t : tables) {
@@ -360,7 +364,8 @@ bool HasInterruptedRun(const OtherDossier& d) {
 
 bool PutBackInterruptedTransfer(const std::string& detail) {
   AsideCopies copies;
-  if (!AsideCopies::FromDetail(detail, &copies)) return false;
+  // The copies' part: a separation's marker names the other dossier after a tab.
+  if (!AsideCopies::FromDetail(detail.substr(0, detail.find('\t')), &copies)) return false;
   std::string why;
   return PutBackAsideCopies(DossierFolder, copies, &why);
 }

@@ -32,7 +32,8 @@ inline constexpr const char* kSeparationRun = "separation-exercices";
 // current dossier (DossierFolder, DossierCode), whose folder and code it keeps.
 class GuardedTables {
  public:
-  GuardedTables(const char* run, const std::string& title, const std::string& prefix);
+  // `partner`: what the marker's detail gives after the copies (see DossierRunCopies).
+  GuardedTables(const char* run, const std::string& title, const std::string& prefix, const std::string& partner = "");
   ~GuardedTables();  // a run left unsettled is put back
   GuardedTables(const GuardedTables&) = delete;
   GuardedTables& operator=(const GuardedTables&) = delete;
@@ -43,8 +44,11 @@ class GuardedTables {
   // The copies put back and the marker removed: true. False when a file could not be put back:
   // the marker stays, so that the next opening tries again.
   bool PutBack();
-  // The marker removed, then the copies.
-  void Finish();
+  // The marker removed, then the copies: true. False when the marker could not be removed (the
+  // run is not settled: it may still be put back).
+  bool Finish();
+  // The copies and the marker left for the next opening, which puts the tables back.
+  void Keep();
 
  private:
   std::string folder_, code_;

@@ -12,6 +12,7 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "posting/journal_month.h"
 #include "processing/core/dossier_merge.h"
 #include "processing/core/transfer_tables.h"
@@ -265,6 +266,53 @@ std::string KeptKinds(char analyticMode) {
   return "Z";
 }
 
+// What a separation's marker adds to its copies' detail: whether this dossier holds the run's
+// decision (the old year) or follows it (the new year), and the other dossier's folder and code.
+constexpr char kPartnerMark = '\t';
+std::string PartnerDetail(bool decides, const std::string& folder, const std::string& code) {
+  return std::string(1, kPartnerMark) + (decides ? "decide" : "suit") + kPartnerMark + folder + kPartnerMark + code;
+}
+
+struct SeparationMarker {
+  std::string copies;  // the copies' detail (AsideCopies)
+  bool partnered = false, decides = false;
+  std::string folder, code;  // the other dossier
+};
+
+SeparationMarker ReadSeparationDetail(const std::string& detail) {
+  SeparationMarker m;
+  const std::size_t at = detail.find(kPartnerMark);
+  m.copies = detail.substr(0, at);
+  if (at == std::string::npos) return m;
+  const std::size_t second = detail.find(kPartnerMark, at + 1);
+  const std::size_t third = second == std::string::npos ? second : detail.find(kPartnerMark, second + 1);
+  if (third == std::string::npos) return m;
+  m.partnered = true;
+  m.decides = detail.compare(at + 1, second - at - 1, "decide") == 0;
+  m.folder = detail.substr(second + 1, third - second - 1);
+  m.code = detail.substr(third + 1);
+  return m;
+}
+
+// The current dossier set to another for a while (its marker's and tables' paths).
+class SwitchedDossier {
+ public:
+  SwitchedDossier(const std::string& folder, const std::string& code) : folder_(DossierFolder), code_(DossierCode) {
+    SetDossier(folder, code);
+  }
+  ~SwitchedDossier() { SetDossier(folder_, code_); }
+  SwitchedDossier(const SwitchedDossier&) = delete;
+  SwitchedDossier& operator=(const SwitchedDossier&) = delete;
+
+ private:
+  std::string folder_, code_;
+};
+
+// The current dossier's separation marker, when it carries one.
+bool SeparationMarkerHere(DossierRunInfo* info) {
+  return ReadDossierRunMarker(info) && info->run == kSeparationRun;
+}
+
 SeparationResult Refused(SeparationResult r, const std::string& why) {
   r.code = kSeparationRefused;
   r.error = why;
@@ -321,13 +369,15 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   // Both dossiers' tables copied aside before the first change: a run that fails, or that is
   // stopped, leaves both as they were rather than with lines on both sides or on neither.
   if (step) step(Text(29255), DossierFolder);
-  GuardedTables mine(kSeparationRun, Text(29240), "separation-");
+  const std::string myFolder = DossierFolder, myCode = AllTrim(DossierCode.c_str());
+  GuardedTables mine(kSeparationRun, Text(29240), "separation-", PartnerDetail(true, other.folder, other.code));
   if (!mine.ok()) return Refused(SeparationResult{}, mine.error());
   std::unique_ptr<GuardedTables> theirs;
   {
     DossierIdentity identity(other, otherRecord);
     if (step) step(Text(29255), DossierFolder);
-    theirs = std::make_unique<GuardedTables>(kSeparationRun, Text(29240), "separation-");
+    theirs = std::make_unique<GuardedTables>(kSeparationRun, Text(29240), "separation-",
+                                             PartnerDetail(false, myFolder, myCode));
   }
   if (!theirs->ok()) {
     mine.Finish();
@@ -352,19 +402,61 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
       r.error = RebuildFailureText(maintenance, second);
     }
   }
+  // The old year's marker is the run's one decision: removed once both dossiers are written, it
+  // makes the run stand in both (a run stopped after it leaves the new year's copies, which its
+  // opening removes); while it stands, the run is put back in both.
+  if (r.code == 0 && !mine.Finish()) {
+    r.code = kSeparationWrite;
+    SwitchedDossier old(myFolder, myCode);
+    r.error = DossierRunMarkerRemovalRefusal(DossierRunMarkerPath());
+  }
   if (r.code != 0) {
     CloseAllTables();
-    const bool back = mine.PutBack();
-    r.putBack = theirs->PutBack() && back;
+    // The new year first: the old year's marker stays until the new year is back.
+    if (theirs->PutBack()) {
+      r.putBack = mine.PutBack();
+    } else {
+      mine.Keep();
+      r.putBack = false;
+    }
     r.putBackFailed = !r.putBack;
     return r;
   }
   if (work.YearEnd().year != 0) TheDossierRecord.SetDateYmd(F::YearEnd, work.YearEnd());
-  // The new year's marker goes first: a run stopped between the two leaves the old year put back
-  // at its next opening, its pieces then standing in both dossiers rather than in neither.
-  theirs->Finish();
-  mine.Finish();
+  // The run stands: the new year is never put back from here on. A marker that cannot go now
+  // is left with its copies; the new year's opening sees the decision and removes them.
+  if (!theirs->Finish()) theirs->Keep();
   return r;
+}
+
+bool SettleInterruptedSeparation(const std::string& detail) {
+  const SeparationMarker m = ReadSeparationDetail(detail);
+  AsideCopies copies;
+  if (!AsideCopies::FromDetail(m.copies, &copies)) return false;
+  std::string why;
+  if (!m.partnered) return PutBackAsideCopies(DossierFolder, copies, &why);
+  if (m.decides) {
+    // The run is undone: the new year's dossier is put back first, held meanwhile.
+    DossierHold hold(m.folder, m.code);
+    SwitchedDossier other(m.folder, m.code);
+    DossierRunInfo theirs;
+    if (SeparationMarkerHere(&theirs)) {
+      AsideCopies theirCopies;
+      if (!hold.held() || !AsideCopies::FromDetail(ReadSeparationDetail(theirs.detail).copies, &theirCopies) ||
+          !PutBackAsideCopies(DossierFolder, theirCopies, &why) || !RemoveDossierRunMarker())
+        return false;
+    }
+  } else {
+    bool undone = false;
+    {
+      SwitchedDossier other(m.folder, m.code);
+      DossierRunInfo decision;
+      undone = SeparationMarkerHere(&decision);
+    }
+    // The old year's marker gone: the run stands, and the copies go.
+    if (!undone) return RemoveAsideCopies(DossierFolder, copies);
+  }
+  return PutBackAsideCopies(DossierFolder, copies, &why);
 }
 
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result) {

@@ -52,6 +52,14 @@ using SeparationMaintenance = TargetMaintenance;
 SeparationResult SeparateYears(const SeparationRequest& request, const SeparationMaintenance& maintenance,
                                const std::function<void(const std::string&, const std::string&)>& step = {});
 
+// Both dossiers' markers name the other one, and the old year's marker is the run's one
+// decision: while it stands the run is undone, once it is removed (after both dossiers were
+// written, before any copy goes) the run stands. The opening of either dossier stopped half-way
+// settles it that way: the old year's opening puts the new year's dossier back first, then its
+// own tables; the new year's opening puts its tables back while the old year's marker stands,
+// and keeps them (its copies removed) once it is gone. True when the current dossier is settled.
+bool SettleInterruptedSeparation(const std::string& detail);
+
 // The log line of a run and its end message.
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result);
 std::string SeparationEndMessage(const SeparationRequest& request, const SeparationResult& result);

@@ -263,12 +263,11 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   const bool written = WriteBalanceSheet(c70, c10, run.computation, input.period);
   c70.CloseTable(true);
   c10.CloseTable(true);
-  if (written) {
-    copies.Finish();
-  } else {
-    copies.PutBack();
-  }
-  run.outcome = written ? RunOutcome::kDone : RunOutcome::kWriteFailed;
+  // Done once the marker is gone: a marker that stays would have the next opening put the
+  // tables back, so the run is put back now and said to have failed.
+  const bool done = written && copies.Finish();
+  if (!done) copies.PutBack();
+  run.outcome = done ? RunOutcome::kDone : RunOutcome::kWriteFailed;
   WriteLog(RunLogLine(run));
   return run;
 }

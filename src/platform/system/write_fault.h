@@ -1,0 +1,49 @@
+// The count of the changes this process makes to its files, and the faults the crash and
+// disk-full tests inject into them. Every change passes FileChangeFault before it is made:
+// the engine's writes, truncations, creations, renames and removals, and those of the file
+// helpers (a whole file written aside and renamed, a copy, an append, a folder made or
+// removed). Both layers count on the one counter, so a run's changes are numbered in order
+// whichever layer makes them.
+//
+// From the n-th change on, the process kills itself before the change (kKill), or every write
+// that would make a file longer fails as on a full disk (kFull). The n-th change alone fails,
+// the later ones going through, with ENOSPC (kFullOnce) or EIO (kFailOnce): a disk that was
+// full for a moment, a USB key or a share that lost one write, while the program goes on.
+// MERLON_WRITE_FAULT="kill:N", "full:N", "fullonce:N" or "eioonce:N" sets it at the start;
+// SetWriteFault(kNone, 0) ends it. In the program nothing is set and the check is one test of
+// two words.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+enum class WriteFault { kNone, kKill, kFull, kFullOnce, kFailOnce };
+void SetWriteFault(WriteFault fault, long nth);
+// Changes counted since the fault was set (the crash tests size their loops with it).
+long WritesCounted();
+
+// Called before every change with the change's place (the file written and the end of the
+// write; -1 for a creation, rename, removal or truncation), so a test can stop a process
+// before its N-th change and look at what it leaves. Null in the program.
+extern void (*BeforeFileChange)();
+
+// The change a once-fault refused ("write /path/c20a.mdx", "rename /path/x"), "" when none was:
+// what the tests report beside a point that failed.
+const std::string& RefusedChange();
+
+namespace detail {
+extern WriteFault armedFault;
+int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path);
+}  // namespace detail
+
+// True while a test counts or refuses the changes.
+inline bool FileChangesWatched() { return detail::armedFault != WriteFault::kNone || BeforeFileChange != nullptr; }
+// 0, or the errno an injected fault gives the change (ENOSPC, EIO); kills the process in kKill.
+// `what` and `path` name the change for RefusedChange (the file of `fd` when no path is given).
+inline int FileChangeFault(int fd, std::int64_t end, const char* what = "write", const std::string* path = nullptr) {
+  return FileChangesWatched() ? detail::FaultOf(fd, end, what, path) : 0;
+}
+
+}  // namespace platform

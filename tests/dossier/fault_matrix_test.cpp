@@ -1,0 +1,138 @@
+// The fault matrix: each run that changes a dossier's books runs in a child process with one of
+// its file changes refused once (ENOSPC: a full disk; EIO: a USB key or a share that lost a
+// write), the run going on, on the kill matrix's dossiers. The changes are counted over both the
+// engine and the file helpers (run markers, copies, renames, removals, journals). Every dossier
+// of the run is then opened as the user opens it, each question answered Yes (the imports are
+// then run again, as the user would), and:
+// - a run that said it succeeded left every dossier as after an uncut run;
+// - a run that said it failed left every dossier as before it, or as after it once the opening
+//   named the stopped run and finished it (an import run again: as after, each transaction once);
+// - every tag of every index walks exactly its table's records, the invariants hold, and no
+//   copies folder, pack file or run marker is left.
+// Each run prints the points tried and held, and each point that failed with what differed.
+// The suite tries a sample of points, ENOSPC and EIO in turn; MERLON_FAULT_MATRIX=full tries both
+// at every change, "full:i/n" every n-th from the i-th, "points:5,17" those given (both faults).
+#include <errno.h>
+
+#include "kill_matrix.h"
+#include "kill_matrix_fixture.h"
+
+namespace {
+
+using namespace kill_matrix;
+using platform::WriteFault;
+
+// The runs whose refused writes are still being mended: their points are tried and reported, but
+// do not fail the test. Each goes once it holds at every point of a full sweep. Today: the
+// rebuild's header and totals writes unchecked (the rebuild, and the runs that end with it), the
+// code copy's refused record, the imports' and the matching's refused writes taken as done, the
+// renumbering's put-back.
+const std::set<std::string> kKnownFaulty = {
+    "opening_balances", "merge",      "separation",   "separation_end", "code_copy", "automatic_matching",
+    "ofx_import",       "ascii_import", "rebuild",    "renumbering"};
+
+const char* FaultName(WriteFault f) { return f == WriteFault::kFullOnce ? "ENOSPC" : "EIO"; }
+
+class FaultMatrixTest : public MatrixTest {
+ protected:
+  // The run with its `nth` change refused once: 0 when it said it succeeded, 1 when it said it
+  // failed, another status when it ended otherwise. *refused names the change refused.
+  int RunFaulted(const MatrixRun& r, const std::string& root, long nth, WriteFault fault, std::string* refused) {
+    return InChild(
+        [&](std::string* out) {
+          const bool ok = r.run(root, [nth, fault] { platform::SetWriteFault(fault, nth); });
+          *out = platform::RefusedChange();
+          return ok;
+        },
+        refused);
+  }
+
+  // One point: the faults found (empty when it held).
+  std::vector<std::string> TryPoint(const MatrixRun& r, const std::string& model, long k, WriteFault fault,
+                                    const std::vector<DossierRecords>& before,
+                                    const std::vector<DossierRecords>& after) {
+    std::vector<std::string> faults;
+    const std::string root = root_ + "/point/";
+    Copy(model, root);
+    std::string refused;
+    const int status = RunFaulted(r, root, k, fault, &refused);
+    if (status != 0 && status != 1) faults.push_back("the run ended with exit status " + std::to_string(status));
+    const Opened o = OpenAndCompare(r, root, before, after);
+    faults.insert(faults.end(), o.faults.begin(), o.faults.end());
+    const std::string sides = JoinFaults(o.sides);
+    if (r.retry != nullptr) {
+      // Imported again after the opening: every transaction once, whatever the first run said.
+      if (!o.allAfter) faults.push_back("imported again, not as after the run: " + sides);
+    } else if (status == 0) {
+      if (!o.allAfter) faults.push_back("the run said it succeeded: " + sides);
+    } else if (status == 1) {
+      if (o.allAfter && !o.allBefore && !o.named)
+        faults.push_back("the run said it failed, yet its changes stand and nothing named it: " + sides);
+      else if (!o.allBefore && !o.allAfter)
+        faults.push_back("the run said it failed: " + sides);
+    }
+    for (const std::string& f : TagsAndLeftovers(r, root)) faults.push_back(f);
+    if (!faults.empty()) {
+      const std::size_t folder = refused.find(root);
+      if (folder != std::string::npos) refused.replace(folder, root.size(), "");
+      faults.insert(faults.begin(), "(" + (refused.empty() ? std::string("no change refused") : refused) + ", run said " +
+                                        (status == 0 ? "success" : "failure") + ")");
+    }
+    // MERLON_FAULT_MATRIX_KEEP=<folder>: the dossiers of each point that failed kept there, as the
+    // opening left them.
+    if (const char* keep = std::getenv("MERLON_FAULT_MATRIX_KEEP"); keep != nullptr && !faults.empty())
+      Copy(root, std::string(keep) + "/" + r.name + "-" + std::to_string(k) + "-" + FaultName(fault) + "/");
+    fs::remove_all(root);
+    return faults;
+  }
+};
+
+TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
+  const MatrixRun& r = GetParam();
+  const bool knownFaulty = kKnownFaulty.count(r.name) != 0;
+  const std::string model = root_ + "/model/";
+  const std::vector<DossierRecords> before = PrepareModel(r, model);
+  ASSERT_FALSE(HasFatalFailure());
+
+  // The uncut run: its writes and what it leaves.
+  const std::string done = root_ + "/after/";
+  Copy(model, done);
+  RunWrites writes;
+  ASSERT_EQ(RunUncut(r, done, &writes), 0) << r.title << ": the uncut run failed";
+  ASSERT_GT(writes.total, 0);
+  const std::vector<DossierRecords> after = Records(r, done);
+  ASSERT_NE(after, before) << r.title << ": the run changed nothing";
+  fs::remove_all(done);
+
+  // Both faults at each point of a full sweep or of those named; in turn over a sample.
+  const char* mode = std::getenv("MERLON_FAULT_MATRIX");
+  const bool both = mode != nullptr && (std::string(mode).rfind("full", 0) == 0 || std::string(mode).rfind("points:", 0) == 0);
+  const std::vector<long> points = Points(writes, "MERLON_FAULT_MATRIX", r.lastWrites);
+  long tried = 0, held = 0;
+  std::string report;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    for (const WriteFault fault : {WriteFault::kFullOnce, WriteFault::kFailOnce}) {
+      if (!both && (fault == WriteFault::kFullOnce) != (i % 2 == 0)) continue;
+      ++tried;
+      const std::vector<std::string> faults = TryPoint(r, model, points[i], fault, before, after);
+      if (faults.empty()) {
+        ++held;
+        continue;
+      }
+      report += "  " + std::string(r.title) + ", " + FaultName(fault) + " on change " + std::to_string(points[i]) +
+                " of " + std::to_string(writes.total) + ": " + JoinFaults(faults) + "\n";
+    }
+  }
+  std::printf("%s: %ld points tried, %ld held (of %ld changes)%s\n%s", r.title, tried, held, writes.total,
+              knownFaulty ? " [known faulty]" : "", platform::Cp1252ToUtf8(report).c_str());
+  std::fflush(stdout);
+  if (!knownFaulty)
+    EXPECT_EQ(held, tried) << platform::Cp1252ToUtf8(report);
+  else if (held == tried)
+    std::printf("%s holds at every point tried: its known-faulty mark can go\n", r.title);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, FaultMatrixTest, ::testing::ValuesIn(Runs()),
+                         [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,316 @@
+// The fixture the kill and fault matrices share: a run's model dossiers made once, its uncut run
+// counted, each point's run in a child process, and the dossiers then opened as the user opens
+// them and checked (kill_matrix.h).
+#pragma once
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "data/dossier_invariants.h"
+#include "data/dossier_lock.h"
+#include "kill_matrix.h"
+#include "platform/dbase/fileio.h"
+#include "platform/system/cp1252.h"
+#include "processing/matching_windows.h"
+#include "processing/year_end_forms.h"
+#include "reports/balances/balance_sheet_commands.h"
+#include "support/dossier_fixture.h"
+#include "support/other_process.h"
+
+namespace kill_matrix {
+
+namespace fs = std::filesystem;
+
+// The writes of a run that went through, numbered from 1, and those made while a ".pack"
+// file stood in one of its dossiers' folders (the pack of a table being written or renamed).
+struct RunWrites {
+  long total = 0;
+  std::vector<long> pack;
+};
+
+// The pack writes as ranges "120-180, 300-310".
+inline std::string Ranges(const std::vector<long>& writes) {
+  std::string text;
+  for (std::size_t i = 0; i < writes.size();) {
+    std::size_t j = i;
+    while (j + 1 < writes.size() && writes[j + 1] == writes[j] + 1) ++j;
+    text += (text.empty() ? "" : ", ") + std::to_string(writes[i]) + (j > i ? "-" + std::to_string(writes[j]) : "");
+    i = j + 1;
+  }
+  return text;
+}
+
+// The writes tried, as the environment's `variable` says (MERLON_KILL_MATRIX): every one ("full"),
+// every n-th from the i-th ("full:i/n", to share a full sweep between processes), those named
+// ("points:5,17"), or a sample: every one of the last `lastWrites` when given; else the first two
+// and the last two, sixteen spread over the run, four over its last tenth (where the runs put
+// their tables in place and remove their copies), and over the pack: the first and last write of
+// each stretch and sixteen spread over them.
+inline std::vector<long> Points(const RunWrites& w, const char* variable, long lastWrites = 0) {
+  const long total = w.total;
+  std::set<long> points;
+  const char* mode = std::getenv(variable);
+  const std::string m = mode == nullptr ? "" : mode;
+  if (m.rfind("full", 0) == 0) {
+    long part = 1, parts = 1;
+    if (m.size() > 5 && std::sscanf(m.c_str() + 5, "%ld/%ld", &part, &parts) != 2) part = parts = 1;
+    for (long k = 1; k <= total; ++k)
+      if (parts < 1 || (k - 1) % parts == part - 1) points.insert(k);
+  } else if (m.rfind("points:", 0) == 0) {
+    for (std::size_t at = 7; at < m.size();) {
+      std::size_t end = m.find(',', at);
+      if (end == std::string::npos) end = m.size();
+      points.insert(std::atol(m.substr(at, end - at).c_str()));
+      at = end + 1;
+    }
+  } else if (lastWrites > 0) {
+    for (long k = std::max(1L, total - lastWrites + 1); k <= total; ++k) points.insert(k);
+  } else {
+    points = {1, 2, total - 1, total};
+    for (long i = 1; i < 16; ++i) points.insert(total * i / 16);
+    for (long i = 1; i <= 4; ++i) points.insert(total - total * i / 40);
+    const std::vector<long>& pack = w.pack;
+    for (std::size_t i = 0; i < pack.size(); ++i)
+      if (i == 0 || i + 1 == pack.size() || pack[i - 1] + 1 != pack[i] || pack[i + 1] != pack[i] + 1)
+        points.insert(pack[i]);
+    for (std::size_t i = 0; i < 16 && !pack.empty(); ++i) points.insert(pack[i * pack.size() / 16]);
+  }
+  std::vector<long> out;
+  for (long k : points)
+    if (k >= 1 && k <= total) out.push_back(k);
+  return out;
+}
+
+// The folders the uncut run's writes are watched in, and the writes made with a pack file there.
+inline std::vector<std::string>& WatchedFolders() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+inline std::vector<long>& PackWrites() {
+  static std::vector<long> writes;
+  return writes;
+}
+inline void NoteWriteDuringPack() {
+  for (const std::string& folder : WatchedFolders())
+    for (const auto& e : fs::directory_iterator(folder))
+      if (e.path().filename().string().find(".pack") != std::string::npos) {
+        PackWrites().push_back(dbase::WritesCounted() + 1);
+        return;
+      }
+}
+
+inline std::string JoinFaults(const std::vector<std::string>& faults) {
+  std::string all;
+  for (const std::string& f : faults) all += (all.empty() ? "" : " | ") + f;
+  return all;
+}
+
+// What the opening of a run's dossiers and the user's next step (the import again) left.
+struct Opened {
+  bool named = false;  // a stopped run was named (at the opening, or by the run again)
+  std::vector<std::string> faults;  // dossiers that did not open, a run again that failed
+  bool allBefore = false, allAfter = false;  // every dossier as before the run, or every one as after
+  std::vector<std::string> sides;  // what differs, dossier by dossier, when neither holds
+};
+
+class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<MatrixRun> {
+ protected:
+ protected:
+  void SetUp() override {
+    DossierOpenTest::SetUp();
+    // What the opening does with a stopped run, as the program installs it: the put-backs of the
+    // opening balances, the merge, the separation, the letter operations and the balance-sheet
+    // computation, and the end of a code copy.
+    InstallYearEndCommands();
+    InstallMatchingCommands();
+    InstallBalanceSheetCommands();
+  }
+  void TearDown() override {
+    CloseOpenDossier();
+    DossierOpenTest::TearDown();
+  }
+
+  void CloseOpenDossier() {
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    SetDossier("", "");
+  }
+
+  // `work` in a child process, this process's dossier closed first: the child's exit status
+  // (kKilled when the write fault killed it); *text gets what the child wrote (a short text).
+  int InChild(const std::function<bool(std::string*)>& work, std::string* text) {
+    CloseOpenDossier();
+    int fds[2];
+    if (::pipe(fds) != 0) return -1;
+    const int status = test_support::RunInChild([&] {
+      ::close(fds[0]);
+      std::string out;
+      const bool ok = work(&out);
+      for (std::size_t at = 0; at < out.size();) {
+        const ssize_t n = ::write(fds[1], out.data() + at, out.size() - at);
+        if (n <= 0) break;
+        at += static_cast<std::size_t>(n);
+      }
+      return ok ? 0 : 1;
+    });
+    ::close(fds[1]);
+    text->clear();
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) text->append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    return status;
+  }
+
+
+  // The run uncut, its writes counted and those of its packs noted: its exit status.
+  int RunUncut(const MatrixRun& r, const std::string& root, RunWrites* writes) {
+    std::string text;
+    const int status = InChild(
+        [&](std::string* out) {
+          WatchedFolders() = Folders(r, root);
+          const bool ok = r.run(root, [] {
+            dbase::SetWriteFault(dbase::WriteFault::kKill, LONG_MAX);
+            dbase::BeforeFileChange = NoteWriteDuringPack;
+          });
+          dbase::BeforeFileChange = nullptr;
+          *out = std::to_string(dbase::WritesCounted());
+          for (long k : PackWrites()) *out += " " + std::to_string(k);
+          return ok;
+        },
+        &text);
+    std::istringstream in(text);
+    in >> writes->total;
+    for (long k; in >> k;) writes->pack.push_back(k);
+    return status;
+  }
+
+
+  // Opens the dossier through "Ouvrir dossier", every question answered Yes: true when it opened.
+  // *said gets the captions and texts shown.
+  bool OpenAsUser(const std::string& folder, const std::string& code, std::string* said) {
+    CloseOpenDossier();
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(folder, code), [] {
+      for (int i = 0; i < 6; ++i) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    });
+    *said = ShownTexts();
+    const bool open = DossierFolder == folder && DossierLockTable->isOpen;
+    CloseOpenDossier();
+    return open;
+  }
+
+  // Whether what was shown or said names a stopped run.
+  static bool NamesStoppedRun(const std::string& said) {
+    return said.find("nterromp") != std::string::npos || said.find("arr\xEAt\xE9") != std::string::npos;
+  }
+
+  std::vector<std::string> Folders(const MatrixRun& r, const std::string& root) {
+    std::vector<std::string> folders;
+    for (const MatrixDossier& d : r.dossiers) folders.push_back(root + d.folder + "/");
+    return folders;
+  }
+
+  std::vector<DossierRecords> Records(const MatrixRun& r, const std::string& root) {
+    std::vector<DossierRecords> records;
+    for (const std::string& f : Folders(r, root)) records.push_back(ReadRecords(f, r.ignored));
+    return records;
+  }
+
+  // The faults of a world after a run: its tags, its leftovers, and the rules between its lines
+  // and their sort records, headers and totals when the dossiers kept them before the run.
+  std::vector<std::string> TagsAndLeftovers(const MatrixRun& r, const std::string& root) {
+    std::vector<std::string> faults;
+    for (const MatrixDossier& d : r.dossiers) {
+      const std::string folder = root + d.folder + "/";
+      if (invariantsHeld_.count(d.code) != 0) {
+        SetDossier(folder, d.code);
+        DossierInvariants check;
+        if (!check.Check()) {
+          std::string first;
+          for (std::size_t i = 0; i < check.Faults().size() && i < 3; ++i) first += (i ? " / " : "") + check.Faults()[i];
+          faults.push_back(std::string(d.code) + ": " + std::to_string(check.FaultCount()) + " invariant faults: " +
+                           OneLine(first));
+        }
+        SetDossier("", "");
+      }
+      for (const std::string& f : TagFaults(folder, root_ + "/scratch"))
+        faults.push_back(std::string(d.code) + ": " + f);
+      for (const std::string& f : Leftovers(folder, d.code)) faults.push_back(std::string(d.code) + ": " + f);
+    }
+    return faults;
+  }
+
+  // The dossiers whose invariants held before the run.
+  std::set<std::string> invariantsHeld_;
+
+  static void Copy(const std::string& from, const std::string& to) {
+    fs::remove_all(to);
+    fs::copy(from, to, fs::copy_options::recursive);
+  }
+
+  // The model's dossiers made and read: their records before the run, and which keep the
+  // invariants (the others are named, and not checked after the runs).
+  std::vector<DossierRecords> PrepareModel(const MatrixRun& r, const std::string& model) {
+    fs::create_directories(model);
+    r.prepare(model);
+    CloseOpenDossier();
+    const std::vector<DossierRecords> before = Records(r, model);
+    for (const MatrixDossier& d : r.dossiers) {
+      SetDossier(model + d.folder + "/", d.code);
+      DossierInvariants check;
+      if (check.Check())
+        invariantsHeld_.insert(d.code);
+      else
+        std::printf("%s: %s breaks the invariants before the run, not checked: %s\n", r.title, d.code,
+                    platform::Cp1252ToUtf8(OneLine(check.Report())).c_str());
+    }
+    SetDossier("", "");
+    return before;
+  }
+
+  // Every dossier of the run at `root` opened as the user opens it, the import then run again
+  // when the run has one, and what they hold set against the records before and after the run.
+  Opened OpenAndCompare(const MatrixRun& r, const std::string& root, const std::vector<DossierRecords>& before,
+                        const std::vector<DossierRecords>& after) {
+    Opened o;
+    for (const MatrixDossier& d : r.dossiers) {
+      std::string said;
+      const bool open = OpenAsUser(root + d.folder + "/", d.code, &said);
+      o.named = o.named || NamesStoppedRun(said);
+      if (!open) o.faults.push_back(std::string(d.code) + " does not open: " + OneLine(said));
+    }
+    if (r.retry != nullptr) {
+      std::string said;
+      const int again = InChild([&](std::string* out) { return r.retry(root, out); }, &said);
+      o.named = o.named || NamesStoppedRun(said);
+      if (again != 0) o.faults.push_back("run again: exit status " + std::to_string(again) + ": " + OneLine(said));
+    }
+    const std::vector<DossierRecords> now = Records(r, root);
+    o.allBefore = o.allAfter = true;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      const std::string b = RecordDifference(now[i], before[i]);
+      const std::string a = RecordDifference(now[i], after[i]);
+      o.allBefore = o.allBefore && b.empty();
+      o.allAfter = o.allAfter && a.empty();
+      const std::string code = r.dossiers[i].code;
+      if (b.empty() || a.empty())
+        o.sides.push_back(code + (b.empty() ? " as before" : " as after"));
+      else
+        o.sides.push_back(code + " is neither as before nor as after [against before: " + b + "] [against after: " + a +
+                          "]");
+    }
+    return o;
+  }
+};
+
+}  // namespace kill_matrix
