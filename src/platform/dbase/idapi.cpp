@@ -637,6 +637,15 @@ DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>*
   return DBIERR_NONE;
 }
 
+DBIResult DbiGetUncountedRecords(const char* tableName, std::uint32_t* whole) {
+  if (whole == nullptr) return DBIERR_INVALIDPARAM;
+  *whole = 0;
+  DbfFile file;
+  DBIResult rc = OpenDataFile(tableName, false, &file);
+  if (rc != DBIERR_NONE) return rc;
+  return file.UncountedRecords(whole);
+}
+
 // ---------------------------------------------------------------- indexes
 
 DBIResult DbiAddIndex(hDBIDb, hDBICur cursor, const char*, const char* driverType, const IDXDesc* desc,
