@@ -319,7 +319,7 @@ TEST_F(TransferWindowTest, AnotherDossiersPasswordGuardsTheMergeAndTheSeparation
   separation->DateEdit()->SetValue("01/01/27", false);
   ASSERT_TRUE(separation->CheckOther()) << separation->First();
   gui::ModalSeam::Reset();
-  QueuePasswords({"AIDE", "AIDE", "AIDE"}, false);
+  QueuePasswords({"AIDE", "AIDE", "AIDE"}, false, "other_dossier_privileged_password");
   Send(separation, yearend_cmd::Accepter);
   EXPECT_EQ(PasswordPrompts(), 3);
   EXPECT_FALSE(ShownContains("SAUVEGARDE")) << test_support::ShownTexts();
