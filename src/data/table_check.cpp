@@ -22,7 +22,7 @@ std::string DamagedTableFile(const std::string& base) {
     default:
       break;
   }
-  // Records past the count that no append could have left there.
+  // Records past the count that no killed append left there, one without its delete mark.
   std::uint32_t whole = 0;
   if (dbase::DbiGetUncountedRecords(dbf.c_str(), &whole) == dbase::DBIERR_FILECORRUPT)
     return dbf;

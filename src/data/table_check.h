@@ -11,7 +11,7 @@
 // file, which a reindex makes again, and when the table is missing or held elsewhere.
 std::string DamagedTableFile(const std::string& base);
 
-// The whole records table `base` (path without extension) holds past its header's count when
-// they are more than an append killed before its count leaves (a count written back too low):
-// the next exclusive open counts them in again. 0 when none, or the table does not open.
+// The whole records table `base` (path without extension) holds past its header's count that
+// no killed append of ours left there (a count written back too low): the next exclusive open
+// counts them in again. 0 when none, or the table does not open.
 std::uint32_t UncountedRecords(const std::string& base);

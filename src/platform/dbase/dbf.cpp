@@ -470,7 +470,7 @@ DBIResult DbfFile::TruncateTo(std::uint32_t count) {
   return WriteAt(fd_, &mark, 1, end);
 }
 
-DBIResult DbfFile::UncountedRecords(std::uint32_t* whole) {
+DBIResult DbfFile::UncountedRecords(std::uint32_t* whole, std::uint32_t least) {
   *whole = 0;
   std::uint32_t count = 0;
   DBIResult rc = ReadStoredCount(&count);
@@ -481,7 +481,7 @@ DBIResult DbfFile::UncountedRecords(std::uint32_t* whole) {
   // A count past the end of the file is other damage, left to the header checks.
   if (size <= end) return DBIERR_NONE;
   const off_t records = (size - end) / recordLength_;
-  if (records < 2) return DBIERR_NONE;
+  if (records < static_cast<off_t>(std::max<std::uint32_t>(least, 1))) return DBIERR_NONE;
   // Every one of them begins with a delete mark, read block by block.
   constexpr std::uint32_t kBlock = 256;
   std::vector<std::uint8_t> buf;
@@ -502,14 +502,14 @@ DBIResult DbfFile::UncountedRecords(std::uint32_t* whole) {
   return DBIERR_NONE;
 }
 
-DBIResult DbfFile::CutPastCount() {
+DBIResult DbfFile::CutPastCount(bool appendKilled, std::uint32_t least) {
   std::uint32_t count = 0;
   DBIResult rc = ReadStoredCount(&count);
   off_t size = 0;
   if (rc == DBIERR_NONE) rc = FileSize(fd_, &size);
   if (rc != DBIERR_NONE) return rc;
   std::uint32_t whole = 0;
-  rc = UncountedRecords(&whole);
+  if (!appendKilled) rc = UncountedRecords(&whole, least);
   if (rc != DBIERR_NONE) return rc;
   // Whole records counted once are never cut: they are counted in again.
   if (whole > 0) return TruncateTo(count + whole);

@@ -277,10 +277,11 @@ DBIResult DbiSetProductionIndexFlag(const char* tableName, bool on);
 // read-write first and no cursor (of any process) may have the table open: otherwise nothing
 // changes (DBIERR_TABLEINUSE, or the open's code).
 DBIResult DbiDropProductionIndex(const char* tableName);
-// The whole records a table holds past its header's count when they are two or more, each with
-// its delete mark (a count written back too low), read without a cursor: the next exclusive
-// open counts them in again. 0 when there are none, or only what an append killed before its
-// count leaves; DBIERR_FILECORRUPT when one of them has no delete mark.
+// The whole records a table holds past its header's count, each with its delete mark, that
+// were counted once (a header count written back too low): the next exclusive open counts
+// them in again. 0 when there are none, or they are what an append of ours killed before its
+// count left (its index marked, or a single record); DBIERR_FILECORRUPT when one of them has
+// no delete mark.
 DBIResult DbiGetUncountedRecords(const char* tableName, std::uint32_t* whole);
 // The field names as the table's header declares them, in order, read without a cursor.
 DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>* names);

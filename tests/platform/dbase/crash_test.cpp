@@ -538,10 +538,11 @@ TEST_F(CrashTest, ARecordWrittenPastTheCountIsCutOffByTheNextExclusiveOpen) {
   EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 4));
 }
 
-// A header count written back too low leaves whole records past it: the next exclusive open
-// counts them in again (a part of a record after them cut off), never cuts them; one of them
-// without its delete mark is damage, refused with the file left as it was; a single record
-// past the count is what a killed append leaves, and is cut as before.
+// A header count written back too low leaves whole records past it, the index unmarked: the next
+// exclusive open counts them in again (a part of a record after them cut off), never cuts them;
+// one of them without its delete mark is damage, refused with the file left as it was; a single
+// record is what a killed append leaves, cut as before. A grouped append killed before its count
+// leaves its index marked: its records are cut, by an exclusive open or by the index's repair.
 TEST_F(CrashTest, WholeRecordsPastALowCountAreCountedInAgainNeverCut) {
   struct Case {
     const char* what;
@@ -556,7 +557,7 @@ TEST_F(CrashTest, WholeRecordsPastALowCountAreCountedInAgainNeverCut) {
       {"count at zero", 0, 0, 0, 10, DBIERR_NONE, 10},
       {"count halved, a record cut short after", 5, 7, 0, 5, DBIERR_NONE, 10},
       {"a record past the count without its mark", 4, 0, 8, 0, DBIERR_FILECORRUPT, 0},
-      {"one record past the count", 9, 0, 0, 0, DBIERR_NONE, 9},
+      {"one record past the count (a killed append's shape)", 9, 0, 0, 0, DBIERR_NONE, 9},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -589,6 +590,49 @@ TEST_F(CrashTest, WholeRecordsPastALowCountAreCountedInAgainNeverCut) {
     }
     EXPECT_EQ(fs::file_size(table), size - (10 - c.records) * length);
     EXPECT_EQ(DbfreadCounts({table}), std::to_string(c.records) + " 0 0\n");
+  }
+}
+
+// A grouped append killed after its records and before its count leaves its index marked: the
+// records are its, never counted in; an exclusive open cuts them, and so does the index's repair
+// by a shared open that has the table alone.
+TEST_F(CrashTest, AGroupedAppendKilledBeforeItsCountIsCutNeverCountedIn) {
+  for (const bool exclusiveFirst : {true, false}) {
+    SCOPED_TRACE(exclusiveFirst ? "exclusive open" : "shared open");
+    const std::string table = dir / (exclusiveFirst ? "ge.dbf" : "gs.dbf");
+    MakeTable(table, 3, false);
+    const auto size = fs::file_size(table);
+    const std::string kept = dir / "grouped-kept";
+    fs::remove_all(kept);
+    fs::create_directories(kept);
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      if (e.is_regular_file()) fs::copy_file(e.path(), fs::path(kept) / e.path().filename());
+    auto append = [&] {
+      hDBICur cur = nullptr;
+      if (Open(table, &cur) != DBIERR_NONE) return;
+      std::vector<std::uint8_t> one = Buffer(cur), all;
+      for (int i = 10; i < 15; ++i) {
+        DbiInitRecord(cur, one.data());
+        DbiPutField(cur, 1, one.data(), Code(i).c_str());
+        all.insert(all.end(), one.begin(), one.end());
+      }
+      DbiAppendRecords(cur, 5, all.data(), nullptr);
+    };
+    for (long n = 1; fs::file_size(table) == size && n < 10; ++n) {
+      for (const auto& e : fs::directory_iterator(kept))
+        fs::copy_file(e.path(), dir / e.path().filename().string(), fs::copy_options::overwrite_existing);
+      KilledIn(WriteFault::kKill, n, append);
+    }
+    ASSERT_GT(fs::file_size(table), size + 4 * 21) << "no kill left the grouped records past the count";
+    std::uint32_t uncounted = 99;
+    EXPECT_EQ(DbiGetUncountedRecords(table.c_str(), &uncounted), DBIERR_NONE);
+    EXPECT_EQ(uncounted, 0u) << "a killed append's records are not records counted once";
+    hDBICur cur = nullptr;
+    ASSERT_EQ(Open(table, &cur, exclusiveFirst ? dbiOPENEXCL : dbiOPENSHARED), DBIERR_NONE);
+    DbiCloseCursor(&cur);
+    EXPECT_EQ(fs::file_size(table), size);
+    EXPECT_EQ(DbfreadCounts({table}), "3 0 0\n");
+    EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 3));
   }
 }
 
