@@ -20,6 +20,17 @@ std::string DamagedTableFile(const std::string& base) {
     case dbase::DBIERR_MEMOCORRUPT:
       return platform::ResolvePath(base + ".dbt");
     default:
-      return "";
+      break;
   }
+  // Records past the count that no killed append left there, one without its delete mark.
+  std::uint32_t whole = 0;
+  if (dbase::DbiGetUncountedRecords(dbf.c_str(), &whole) == dbase::DBIERR_FILECORRUPT)
+    return dbf;
+  return "";
+}
+
+std::uint32_t UncountedRecords(const std::string& base) {
+  std::uint32_t whole = 0;
+  const std::string dbf = platform::ResolvePath(base + ".dbf");
+  return dbase::DbiGetUncountedRecords(dbf.c_str(), &whole) == dbase::DBIERR_NONE ? whole : 0;
 }

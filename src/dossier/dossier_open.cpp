@@ -19,6 +19,7 @@
 #include "data/session.h"
 #include "data/table_check.h"
 #include "data/table_create.h"
+#include "data/table_structures.h"
 #include "dossier/backup.h"
 #include "dossier/constants_check.h"
 #include "dossier/conversion_window.h"
@@ -143,6 +144,54 @@ std::string RefusedDossierIndex() {
     if (TryOpenTable(data) == dbase::DBIERR_INDEXCORRUPT) return platform::ResolvePath(DossierTableOf(number).path + ".mdx");
   }
   return "";
+}
+
+// The index file of a dossier table other than C10 that is not that table's: made for another
+// table (a file copied over it) or without one of the tags the table is read through, which
+// every report would then stop on. Empty when each one holds its table's tags.
+std::string ForeignDossierIndex() {
+  for (int number = 20; number <= 70; number += 10) {
+    const DossierTableRef ref = DossierTableOf(number);
+    if (!platform::FileExists(platform::ResolvePath(ref.path + ".dbf"))) continue;
+    const std::string mdx = platform::ResolvePath(ref.path + ".mdx");
+    const std::vector<TagDef>& tags = StructureOf(ref.kind).tags;
+    if (tags.empty()) continue;
+    if (!platform::FileExists(mdx) || !MdxHeaderMatchesName(mdx.c_str())) return mdx;
+    for (const TagDef& tag : tags) {
+      Table look;
+      if (!look.OpenShared(ref.path, tag.name, true)) return mdx;
+    }
+  }
+  return "";
+}
+
+// Tables whose header counts fewer records than they hold whole (a count written back too
+// low): looked at again under the exclusive hold, so that another station's append is not
+// taken for one, each named to the user and in the log. The reindex that follows counts them
+// in again; nothing is cut. True when there was one.
+bool SayUncountedRecords() {
+  bool found = false;
+  for (int number = 10; number <= 70; number += 10) {
+    const std::string base = DossierTableOf(number).path;
+    const std::string data = platform::ResolvePath(base + ".dbf");
+    if (!platform::FileExists(data)) continue;
+    const std::uint32_t whole = UncountedRecords(base);
+    if (whole == 0) continue;
+    found = true;
+    WriteLog("OUVERTURE DOSSIER - Erreur - " + std::to_string(whole) +
+             " enregistrement(s) hors du compte de l'en-t\xEAte, compt\xE9s \xE0 nouveau: " + data);
+    SetAppCursor(0, false);
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), LoadStr(19921) + data + LoadStr(19922) + std::to_string(whole) + LoadStr(19923),
+                    LoadStr(19920) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+  }
+  return found;
+}
+
+bool AnyUncountedRecords() {
+  for (int number = 10; number <= 70; number += 10)
+    if (UncountedRecords(DossierTableOf(number).path) != 0) return true;
+  return false;
 }
 
 // Drops the index file a copied table brought and clears the flag that promises it, so
@@ -641,6 +690,23 @@ bool EnsureDossierOpen() {
   const std::string damaged = FindDamagedDossierTable();
   if (!damaged.empty()) return RefuseDamaged(damaged);
 
+  // Records past a count written back too low are counted in again, under the exclusive hold,
+  // before any repair opens a table alone.
+  if (AnyUncountedRecords()) {
+    Beep();
+    if (!OpenDossierExclusive(false)) {
+      ReleaseDossierExclusive();
+      SetAppCursor(0, false);
+      return false;
+    }
+    const bool rebuilt = !SayUncountedRecords() || RebuildTablesAndIndexes(DossierMessageOwner(), false, true);
+    ReleaseDossierExclusive();
+    if (!rebuilt) {
+      SetAppCursor(0, false);
+      return false;
+    }
+  }
+
   // Indexes left marked by an append cut short, made again before anything reads them.
   if (!RepairInterruptedIndexes()) {
     CloseAllTables();
@@ -661,8 +727,11 @@ bool EnsureDossierOpen() {
   // C10's index missing, foreign or damaged, or another table's index refused by the
   // engine: the whole dossier is reindexed (the refused index named in the log).
   const std::string refusedIndex = RefusedDossierIndex();
-  if (C10IndexNeedsRebuild(c10Base) || !refusedIndex.empty()) {
+  const std::string foreignIndex = refusedIndex.empty() ? ForeignDossierIndex() : std::string();
+  if (C10IndexNeedsRebuild(c10Base) || !refusedIndex.empty() || !foreignIndex.empty()) {
     if (!refusedIndex.empty()) WriteLog("Index illisible r\xE9index\xE9 \xE0 l'ouverture : " + refusedIndex);
+    if (!foreignIndex.empty())
+      WriteLog("Index d'un autre fichier ou sans ses ordres r\xE9index\xE9 \xE0 l'ouverture : " + foreignIndex);
     Beep();
     if (!OpenDossierExclusive(false)) {
       ReleaseDossierExclusive();

@@ -36,29 +36,42 @@ char LevelOf(const std::string& typed, const std::string& privileged, const std:
   return 0;
 }
 
-// The password asked until it is right, three times at most; 0 when refused or abandoned.
-char AskLevel(const std::string& code, const std::string& privileged, const std::string& secondary) {
-  const std::string caption = "Ouverture du dossier " + code;
+// What the password prompt says: its owner, caption and label, the last refusal's text and
+// the log line of a refusal.
+struct Prompt {
+  gui::Window* owner;
+  std::string caption;
+  std::string label;  // width, comma, label (the input dialog's prompt)
+  std::string refused;
+  std::string logLine;
+};
+
+// The password asked until it gives a level that `accepted` takes, three times at most; 0 when
+// refused or abandoned.
+char AskLevel(const Prompt& prompt, const std::string& privileged, const std::string& secondary,
+              bool (*accepted)(char)) {
   for (int attempt = 1; attempt <= kTries; ++attempt) {
     std::string typed;
-    TDFmtSaisie dialog(DossierMessageOwner(), TDFmtSaisie::kOkCancel, std::string("09,Mot de passe du dossier"),
-                       &typed, true);
-    dialog.SetCaption(caption);
+    TDFmtSaisie dialog(prompt.owner, TDFmtSaisie::kOkCancel, prompt.label, &typed, true);
+    dialog.SetCaption(prompt.caption);
     dialog.MaskInput();
     if (dialog.Execute(kTaskModal) != gui::IDOK) return 0;
     const char level = LevelOf(TrimmedRight(typed), privileged, secondary);
-    if (level != 0) return level;
+    if (level != 0 && accepted(level)) return level;
     gui::MessageBeep(0);
     const int left = kTries - attempt;
     const std::string text =
         left > 0 ? "\n\n\nMot de passe incorrect.\n\n" + std::string(left == 1 ? "Dernier essai" : "Encore 2 essais") +
                        ".\n\n\n"
-                 : "\n\n\nMot de passe incorrect.\n\nLe dossier " + code + " n'est pas ouvert.\n\n\n";
-    gui::MessageBox(DossierMessageOwner(), text, caption, gui::MB_OK | gui::MB_ICONSTOP);
+                 : "\n\n\nMot de passe incorrect.\n\n" + prompt.refused + "\n\n\n";
+    gui::MessageBox(prompt.owner, text, prompt.caption, gui::MB_OK | gui::MB_ICONSTOP);
   }
-  WriteLog("OUVERTURE DOSSIER - Erreur - " + code + " - mot de passe refus\xE9");
+  WriteLog(prompt.logLine);
   return 0;
 }
+
+bool AnyLevel(char) { return true; }
+bool Privileged(char level) { return level == '1'; }
 
 }  // namespace
 
@@ -81,7 +94,10 @@ bool CheckDossierPassword() {
         TrimmedRight(record.Get(DossierRecord::kPrivilegedPasswordPos, DossierRecord::kPasswordWidth));
     const std::string secondary = TrimmedRight(record.SecondaryPassword());
     if (!privileged.empty() || !secondary.empty()) {
-      level = AskLevel(code, privileged, secondary);
+      const Prompt prompt{DossierMessageOwner(), "Ouverture du dossier " + code, "09,Mot de passe du dossier",
+                          "Le dossier " + code + " n'est pas ouvert.",
+                          "OUVERTURE DOSSIER - Erreur - " + code + " - mot de passe refus\xE9"};
+      level = AskLevel(prompt, privileged, secondary, AnyLevel);
       if (level == 0) return false;
     }
   }
@@ -95,4 +111,21 @@ void ForgetDossierLevel(const std::string& entry) {
   Levels& session = Session();
   session.byEntry.erase(entry);
   if (session.current == entry) session.current.clear();
+}
+
+bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, const std::string& code,
+                               const DossierRecord& record, bool writes) {
+  const std::string name = TrimmedRight(code);
+  const std::string privileged =
+      TrimmedRight(record.Get(DossierRecord::kPrivilegedPasswordPos, DossierRecord::kPasswordWidth));
+  const std::string secondary = TrimmedRight(record.SecondaryPassword());
+  if (privileged.empty() && secondary.empty()) return true;
+  // Opened in this run at a level that suffices: the user already gave its password.
+  const auto known = Session().byEntry.find(DossierEntry(name, folder));
+  if (known != Session().byEntry.end() && (known->second == '0' || known->second == '1' || !writes)) return true;
+  const Prompt prompt{owner, "Acc\xE8s au dossier " + name,
+                      writes ? "09,Mot de passe privil\xE9gi\xE9" : "09,Mot de passe du dossier",
+                      "Le dossier " + name + " n'est ni lu ni modifi\xE9 : le traitement est abandonn\xE9.",
+                      "AUTRE DOSSIER - Erreur - " + name + " (" + folder + ") - mot de passe refus\xE9"};
+  return AskLevel(prompt, privileged, secondary, writes ? Privileged : AnyLevel) != 0;
 }

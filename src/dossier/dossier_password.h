@@ -7,9 +7,22 @@
 
 #include <string>
 
+class DossierRecord;
+namespace gui {
+class Window;
+}
+
 // Sets the user level of the dossier just loaded, asking its password when this run has not
 // yet opened it: typed masked, three tries. False when it was refused or abandoned (the
 // caller leaves the dossier closed).
 bool CheckDossierPassword();
 // The dossier of this entry (DossierEntry) is closed: its next opening asks again.
 void ForgetDossierLevel(const std::string& entry);
+
+// Another dossier (its folder, code and dossier record) that a run is about to read, or to write
+// into (`writes`): when it has a password, that password is asked first, typed masked, three
+// tries; a run that writes needs the privileged one. A dossier this run already opened at a
+// level that suffices is not asked again. False when refused or abandoned: the caller stops
+// before touching either dossier.
+bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, const std::string& code,
+                               const DossierRecord& record, bool writes);

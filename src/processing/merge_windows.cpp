@@ -6,6 +6,7 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "dossier/core/maintenance_pack.h"
+#include "dossier/dossier_password.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/rebuild_indexes.h"
 #include "dossier/core/renumber_pieces.h"
@@ -213,6 +214,8 @@ void TWTraAjoutDossier::CmAccepter() {
       return;
     }
   }
+  // The other dossier's lines are read only by a user who has its password.
+  if (!CheckOtherDossierPassword(this, other_.folder, other_.code, check_.record, false)) return;
   if (gui::MessageBox(this, LoadStr(29219), caption, gui::MB_YESNO | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON2) !=
       gui::IDYES)
     return;

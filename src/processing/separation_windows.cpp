@@ -6,6 +6,7 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "dossier/core/maintenance_pack.h"
+#include "dossier/dossier_password.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/rebuild_indexes.h"
 #include "dossier/core/renumber_pieces.h"
@@ -14,6 +15,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
+#include "processing/core/transfer_tables.h"
 #include "processing/year_end_forms.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
@@ -118,6 +120,11 @@ void TWTraSeparationExercices::CmChooseOther() {
 
 void TWTraSeparationExercices::CmAccepter() {
   if (running_ || !CheckOther()) return;
+  // An existing dossier is written into only by a user who has its privileged password.
+  DossierRecord otherRecord;
+  if (processing::LoadDossierRecordOf(other_, &otherRecord) &&
+      !CheckOtherDossierPassword(this, other_.folder, other_.code, otherRecord, true))
+    return;
   const std::string caption = LoadStr(kCaption);
   processing::SeparationRequest request;
   request.other = other_;

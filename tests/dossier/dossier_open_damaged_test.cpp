@@ -2,8 +2,10 @@
 // can make again, and refuses a damaged data file without writing a byte into the dossier.
 
 #include "dossier/dossier_open.h"
+#include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
 #include "support/dossier_fixture.h"
+#include "support/python.h"
 
 namespace {
 
@@ -128,4 +130,102 @@ TEST_F(DossierOpenTest, AMissingMemoFileIsSaidMissingAndNamed) {
     }
     EXPECT_TRUE(dossier_test::FolderBytes(d) == before) << "the dossier was written into";
   }
+}
+
+namespace {
+
+std::uint32_t HeaderCount(const std::string& dbf) { return Get32(dossier_test::ReadFile(dbf), 4); }
+
+// The records python3-dbfread reads as live.
+std::string LiveRecords(const std::string& dbf) {
+  int status = -1;
+  const std::string read = test_support::RunPythonScript(
+      "from dbfread import DBF\nprint(len(list(DBF('" + dbf + "', encoding='cp1252', ignore_missing_memofile=True))))\n",
+      false, &status);
+  return status == 0 ? read : "python3 failed: " + read;
+}
+
+void WriteHeaderCount(const std::string& dbf, std::uint32_t count) {
+  Poke(dbf, 4, std::string(reinterpret_cast<const char*>(&count), 4));  // little-endian
+}
+
+}  // namespace
+
+// A header that counts fewer records than its table holds (what a count written back too low
+// leaves): the opening names the table and counts the whole records in again, and the
+// ReConstruction then keeps every one of them. One of them without its delete mark is damage:
+// the opening refuses the dossier, naming the table, and writes nothing.
+TEST_F(DossierOpenTest, RecordsPastALowCountAreNamedAndCountedInNeverCut) {
+  struct Case {
+    const char* what;
+    const char* table;
+    bool spoil;  // a record past the count loses its delete mark
+  } cases[] = {{"draft lines counted half", "c50", false},
+               {"accounts counted half", "c20", false},
+               {"a record past the count without its mark", "c50", true}};
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string code = "CNT" + std::to_string(++n);
+    const std::string d = MakeDossier("n" + std::to_string(n), code, 80);
+    const std::string dbf = d + c.table + Lower(code.c_str()) + ".dbf";
+    const std::uint32_t written = HeaderCount(dbf);
+    ASSERT_GE(written, 8u);
+    const std::string live = LiveRecords(dbf);
+    WriteHeaderCount(dbf, written / 2);
+    if (c.spoil) {
+      const std::string head = dossier_test::ReadFile(dbf);
+      const std::size_t header = Get32(head, 8) & 0xFFFF, length = Get32(head, 10) & 0xFFFF;
+      Poke(dbf, header + (written - 1) * length, "X");
+    }
+    const std::string before = dossier_test::FolderBytes(d);
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(d, code));
+    for (const gui::ShownModal& m : gui::ModalSeam::Shown())
+      if (n == 1 && m.text.find("compte moins") != std::string::npos)
+        test_support::ScreenshotMessage(m, "dossier", "records_past_count");
+    const std::string shown = ShownTexts();
+    const std::string log = ReadAll(d + "clg" + Lower(code.c_str()) + ".txt");
+    if (c.spoil) {
+      CloseAllTables();
+      EXPECT_NE(DossierCode, code);
+      EXPECT_NE(shown.find(dbf + "\n\nest endommag\xE9"), std::string::npos) << shown;
+      EXPECT_TRUE(dossier_test::FolderBytes(d) == before) << "the dossier was written into";
+      continue;
+    }
+    ASSERT_EQ(DossierCode, code) << shown;
+    EXPECT_NE(shown.find(dbf + "\n\ncompte moins d'enregistrements"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(std::to_string(written - written / 2) + " enregistrement(s) entier(s)"), std::string::npos)
+        << shown;
+    EXPECT_NE(log.find("hors du compte de l'en-t\xEAte, compt\xE9s \xE0 nouveau: " + dbf), std::string::npos) << log;
+    EXPECT_EQ(HeaderCount(dbf), written);
+    // The ReConstruction reads and keeps every record.
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    CmReconstructionDossier();
+    gui::ProcessPendingMessages();
+    bool rebuilt = false;
+    for (const gui::ShownModal& m : gui::ModalSeam::Shown()) rebuilt |= m.caption.rfind("ReConstruction du dossier: ", 0) == 0;
+    EXPECT_TRUE(rebuilt) << ShownTexts();
+    CloseAllTables();
+    EXPECT_EQ(LiveRecords(dbf), live);
+    Menu(20203);  // "Fermer dossier"
+  }
+}
+
+// An index file copied from another table over this one (c30 over c20) is noticed at the opening
+// and the dossier's indexes made again: the accounts are then read through their own tags.
+TEST_F(DossierOpenTest, AnIndexOfAnotherTableIsMadeAgainAtTheOpening) {
+  const std::string d = MakeDossier("foreign", "FOR", 20);
+  const std::string c20 = d + "c20for";
+  fs::copy_file(d + "c30for.mdx", c20 + ".mdx", fs::copy_options::overwrite_existing);
+  OpenThroughDialog(C10Path(d, "FOR"));
+  ASSERT_EQ(DossierCode, "FOR") << ShownTexts();
+  const std::string log = ReadAll(d + "clgfor.txt");
+  EXPECT_NE(log.find("Index d'un autre fichier ou sans ses ordres r\xE9index\xE9 \xE0 l'ouverture : " + c20 + ".mdx"),
+            std::string::npos)
+      << log;
+  Table accounts;
+  EXPECT_TRUE(accounts.OpenShared(c20, "C20CODE", true)) << "the accounts' own order";
+  EXPECT_GT(accounts.RecCount(), 0u);
 }

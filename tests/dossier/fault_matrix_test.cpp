@@ -23,13 +23,8 @@ using namespace kill_matrix;
 using platform::WriteFault;
 
 // The runs whose refused writes are still being mended: their points are tried and reported, but
-// do not fail the test. Each goes once it holds at every point of a full sweep. Today: the
-// rebuild's header and totals writes unchecked (the rebuild, and the runs that end with it), the
-// code copy's refused record, the imports' and the matching's refused writes taken as done, the
-// renumbering's put-back.
-const std::set<std::string> kKnownFaulty = {
-    "opening_balances", "merge",      "separation",   "separation_end", "code_copy", "automatic_matching",
-    "ofx_import",       "ascii_import", "rebuild",    "renumbering"};
+// do not fail the test. Each goes once it holds at every point of a full sweep.
+const std::set<std::string> kKnownFaulty = {};
 
 const char* FaultName(WriteFault f) { return f == WriteFault::kFullOnce ? "ENOSPC" : "EIO"; }
 

@@ -14,6 +14,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "framework/fmt_saisie.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -243,6 +244,106 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
       if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
     }
   }
+}
+
+
+// The passwords of a dossier as its properties store them in record "0" (positions 151-168,
+// field 4 from character 121).
+void StorePasswords(const std::string& c10Path, const std::string& privileged, const std::string& secondary) {
+  Table c10;
+  ASSERT_TRUE(c10.OpenShared(c10Path, "C10CODE"));
+  ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+  std::string both = privileged;
+  both.resize(9, ' ');
+  both += secondary;
+  both.resize(18, ' ');
+  ASSERT_TRUE(c10.PutFieldPart(4, DossierRecord::kPrivilegedPasswordPos - 30, 18, both.c_str()));
+  ASSERT_TRUE(c10.Commit());
+}
+
+// The password prompts answered in turn, each wrong one's message acknowledged.
+void QueuePasswords(const std::vector<std::string>& typed, bool lastRight, const char* shot = nullptr) {
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [text = typed[i], shot = i == 0 ? shot : nullptr](gui::Window& w) {
+      auto& d = static_cast<TDFmtSaisie&>(w);
+      EXPECT_TRUE(d.Input()->IsPassword()) << "typed masked";
+      d.Input()->SetText(text);
+      if (shot != nullptr) test_support::Screenshot(w.Widget(), "processing", shot);
+    });
+    if (i + 1 < typed.size() || !lastRight) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  }
+}
+
+int PasswordPrompts() {
+  int prompts = 0;
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.kind == gui::ModalKind::Dialog && shown.resourceId == TDFmtSaisie::kOkCancel) ++prompts;
+  return prompts;
+}
+
+// Another dossier with passwords is read by the merge only once one of them is typed, and written
+// into by the separation only with the privileged one; three wrong tries end the run before its
+// question, both dossiers as they were.
+TEST_F(TransferWindowTest, AnotherDossiersPasswordGuardsTheMergeAndTheSeparation) {
+  const std::string a = Generate("a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
+  const std::string o = Generate("o", "SO", 40, Ymd{2026, 4, 1}, Ymd{2026, 9, 30});
+  const std::string b = Generate("b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
+  StorePasswords(o + "c10so.dbf", "CHEF", "AIDE");
+  StorePasswords(b + "c10sb.dbf", "CHEF", "AIDE");
+  // The books of the three dossiers: accounts, closed and draft lines.
+  auto files = [&] {
+    std::string all;
+    for (const auto& [folder, code] : {std::pair{a, "sa"}, std::pair{o, "so"}, std::pair{b, "sb"}})
+      for (const char* table : {"c20", "c40", "c50"}) all += ReadAll(folder + table + code + ".dbf");
+    return all;
+  };
+  Open(a, "SA");
+  const std::string before = files();
+
+  // The merge: three wrong tries, then the secondary password lets it read.
+  Menu(command_id::AjoutDossier);
+  auto* merge = dynamic_cast<TWTraAjoutDossier*>(gui::Window::FromHandle(SlotHandle(kMergeFormSlot)));
+  ASSERT_NE(merge, nullptr) << test_support::ShownTexts();
+  gui::ModalSeam::QueueFileAnswer(o + "c10so.dbf");
+  Send(merge, 1208);
+  ASSERT_EQ(merge->CodeEdit()->GetValue(), "SO");
+  gui::ModalSeam::Reset();
+  QueuePasswords({"", "chef", "FAUX"}, false, "other_dossier_password");
+  Send(merge, yearend_cmd::Accepter);
+  EXPECT_EQ(PasswordPrompts(), 3);
+  EXPECT_FALSE(ShownContains("Confirmez le LANCEMENT")) << test_support::ShownTexts();
+  EXPECT_TRUE(ShownContains("le traitement est abandonn\xE9")) << test_support::ShownTexts();
+  EXPECT_NE(Log().find("AUTRE DOSSIER - Erreur - SO (" + o + ") - mot de passe refus\xE9"), std::string::npos) << Log();
+  EXPECT_TRUE(files() == before) << "a dossier was written into";
+  gui::ModalSeam::Reset();
+  QueuePasswords({"AIDE"}, true);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  Send(merge, yearend_cmd::Accepter);
+  EXPECT_EQ(PasswordPrompts(), 1);
+  EXPECT_TRUE(ShownContains("Confirmez le LANCEMENT")) << test_support::ShownTexts();
+  CloseWindows();
+
+  // The separation writes into SB: the secondary password is not enough.
+  Menu(command_id::SeparationExercices);
+  auto* separation = dynamic_cast<TWTraSeparationExercices*>(gui::Window::FromHandle(SlotHandle(kSeparationFormSlot)));
+  ASSERT_NE(separation, nullptr) << test_support::ShownTexts();
+  gui::ModalSeam::QueueFileAnswer(b + "c10sb.dbf");
+  Send(separation, 1204);
+  separation->DateEdit()->SetValue("01/01/27", false);
+  ASSERT_TRUE(separation->CheckOther()) << separation->First();
+  gui::ModalSeam::Reset();
+  QueuePasswords({"AIDE", "AIDE", "AIDE"}, false, "other_dossier_privileged_password");
+  Send(separation, yearend_cmd::Accepter);
+  EXPECT_EQ(PasswordPrompts(), 3);
+  EXPECT_FALSE(ShownContains("SAUVEGARDE")) << test_support::ShownTexts();
+  EXPECT_TRUE(files() == before) << "a dossier was written into";
+  gui::ModalSeam::Reset();
+  QueuePasswords({"CHEF"}, true);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  Send(separation, yearend_cmd::Accepter);
+  EXPECT_EQ(PasswordPrompts(), 1);
+  EXPECT_TRUE(ShownContains("SAUVEGARDE")) << test_support::ShownTexts();
+  EXPECT_TRUE(files() == before) << "a dossier was written into";
 }
 
 }  // namespace

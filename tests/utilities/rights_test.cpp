@@ -158,5 +158,37 @@ TEST_F(RightsTest, ThePasswordsOpenTheDossierAndTheRightsApplyToTheSecondaryUser
   EXPECT_TRUE(Enabled(20401));
 }
 
+
+// A privileged password and no secondary one: no answer opens the dossier but that password, an
+// empty one least of all (it would give the secondary level's limited rights, or none).
+TEST_F(RightsTest, WithoutASecondaryPasswordAnEmptyAnswerOpensNothing) {
+  StorePasswords(folder_ + "c10st", "CHEF", "");
+  struct Case {
+    std::vector<std::string> typed;
+    char level;  // 0: the dossier stays closed
+  } cases[] = {{{"", " ", "AIDE"}, 0}, {{"", "CHEF"}, '1'}};
+  for (const Case& c : cases) {
+    Menu(20203);  // "Fermer dossier"
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(folder_, "ST"), [&] {
+      for (std::size_t i = 0; i < c.typed.size(); ++i) {
+        QueuePassword(c.typed[i]);
+        if (i + 1 < c.typed.size() || c.level == 0) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+      }
+    });
+    int prompts = 0;
+    for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+      if (shown.kind == gui::ModalKind::Dialog && shown.resourceId == TDFmtSaisie::kOkCancel) ++prompts;
+    EXPECT_EQ(prompts, static_cast<int>(c.typed.size()));
+    if (c.level == 0) {
+      EXPECT_TRUE(IsBlank(DossierCode)) << "opened at level " << TheDossierRecord.UserLevel();
+      EXPECT_FALSE(DossierIsCurrent());
+    } else {
+      ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "ST") << test_support::ShownTexts();
+      EXPECT_EQ(TheDossierRecord.UserLevel(), c.level);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace settings_test

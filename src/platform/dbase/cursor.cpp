@@ -346,13 +346,6 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
     *again = rc == DBIERR_NONE;
     return rc;
   }
-  if (exclusive && !readOnly && dbf_.writable()) {
-    rc = dbf_.CutPastCount();
-    if (rc != DBIERR_NONE) {
-      Close();
-      return rc;
-    }
-  }
   layout_.clear();
   for (const DbfField& f : dbf_.fields()) {
     FieldLayout l;
@@ -385,6 +378,14 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
       refused = Mdx::OpenToRebuild(mdxPath, layout_, &mdx_, CharacterOrder()) == DBIERR_NONE;
       if (refused) rc = DBIERR_NONE;
     }
+    if (rc != DBIERR_NONE) {
+      Close();
+      return rc;
+    }
+  }
+  // What lies past the count, once the index says whether an append of ours was killed there.
+  if (exclusive && !readOnly && dbf_.writable()) {
+    rc = dbf_.CutPastCount(mdx_ && mdx_->Interrupted(), 2);
     if (rc != DBIERR_NONE) {
       Close();
       return rc;
@@ -858,8 +859,14 @@ DBIResult DbiCursor::RepairIndex() {
     const DBIResult got = LockAlone();
     if (got != DBIERR_NONE) return got == DBIERR_LOCKLOST ? got : DBIERR_INDEXOUTOFDATE;
   }
+  // The mark is an update of ours that was killed: the records a grouped append of it left past
+  // the count go with it, as an exclusive open would cut them, before the index is made from the
+  // records (once the mark is gone they would pass for records counted once).
+  DBIResult rc = DBIERR_NONE;
+  std::uint32_t grouped = 0;
+  if (dbf_.UncountedRecords(&grouped, 2) == DBIERR_NONE && grouped > 0) rc = dbf_.CutPastCount(true, 2);
   countKnown_ = false;
-  DBIResult rc = RefreshCount();
+  if (rc == DBIERR_NONE) rc = RefreshCount();
   if (rc == DBIERR_NONE) {
     FileSource src(dbf_, count_);
     rc = mdx_->Rebuild(&src);
@@ -933,6 +940,13 @@ DBIResult DbiCursor::BeginIndexUpdate(bool append) {
 DBIResult DbiCursor::MaintainIndex(std::uint32_t recno, const std::uint8_t* oldRec, const std::uint8_t* newRec) {
   if (!mdx_) return DBIERR_NONE;
   return mdx_->RecordChanged(recno, oldRec, newRec);
+}
+
+DBIResult DbiCursor::UncountedRecords(std::uint32_t* whole) {
+  *whole = 0;
+  // A killed append of ours left them: its index is marked, and the repair cuts them off.
+  if (mdx_ && mdx_->Interrupted()) return DBIERR_NONE;
+  return dbf_.UncountedRecords(whole, 2);
 }
 
 DBIResult DbiCursor::TakeAppendLock() {

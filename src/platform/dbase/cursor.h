@@ -92,6 +92,10 @@ struct DbiCursor {
   DBIResult RebuildIndex();
   // True when the production index held the mark of an update that never finished.
   bool IndexInterrupted() const { return mdx_ && mdx_->Interrupted(); }
+  // The whole records past the count that an exclusive open counts in again (see
+  // DbfFile::CutPastCount): two or more, and none after a killed append of ours (its index
+  // marked).
+  DBIResult UncountedRecords(std::uint32_t* whole);
   DBIResult Empty();
 
   // Orders and indexes.

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <limits>
+#include <vector>
 
 #include "file_layout.h"
 #include "fileio.h"
@@ -468,12 +470,49 @@ DBIResult DbfFile::TruncateTo(std::uint32_t count) {
   return WriteAt(fd_, &mark, 1, end);
 }
 
-DBIResult DbfFile::CutPastCount() {
+DBIResult DbfFile::UncountedRecords(std::uint32_t* whole, std::uint32_t least) {
+  *whole = 0;
   std::uint32_t count = 0;
   DBIResult rc = ReadStoredCount(&count);
   off_t size = 0;
   if (rc == DBIERR_NONE) rc = FileSize(fd_, &size);
   if (rc != DBIERR_NONE) return rc;
+  const off_t end = static_cast<off_t>(headerLength_) + static_cast<off_t>(count) * recordLength_;
+  // A count past the end of the file is other damage, left to the header checks.
+  if (size <= end) return DBIERR_NONE;
+  const off_t records = (size - end) / recordLength_;
+  if (records < static_cast<off_t>(std::max<std::uint32_t>(least, 1))) return DBIERR_NONE;
+  // Every one of them begins with a delete mark, read block by block.
+  constexpr std::uint32_t kBlock = 256;
+  std::vector<std::uint8_t> buf;
+  for (off_t done = 0; done < records;) {
+    const std::uint32_t n = static_cast<std::uint32_t>(std::min<off_t>(kBlock, records - done));
+    buf.resize(static_cast<std::size_t>(n) * recordLength_);
+    rc = ReadAt(fd_, buf.data(), buf.size(), end + done * recordLength_);
+    if (rc != DBIERR_NONE) return rc;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const std::uint8_t mark = buf[static_cast<std::size_t>(i) * recordLength_];
+      if (mark != ' ' && mark != '*') return DBIERR_FILECORRUPT;
+    }
+    done += n;
+  }
+  if (static_cast<off_t>(count) + records > static_cast<off_t>(std::numeric_limits<std::uint32_t>::max()))
+    return DBIERR_FILECORRUPT;
+  *whole = static_cast<std::uint32_t>(records);
+  return DBIERR_NONE;
+}
+
+DBIResult DbfFile::CutPastCount(bool appendKilled, std::uint32_t least) {
+  std::uint32_t count = 0;
+  DBIResult rc = ReadStoredCount(&count);
+  off_t size = 0;
+  if (rc == DBIERR_NONE) rc = FileSize(fd_, &size);
+  if (rc != DBIERR_NONE) return rc;
+  std::uint32_t whole = 0;
+  if (!appendKilled) rc = UncountedRecords(&whole, least);
+  if (rc != DBIERR_NONE) return rc;
+  // Whole records counted once are never cut: they are counted in again.
+  if (whole > 0) return TruncateTo(count + whole);
   const off_t end = static_cast<off_t>(headerLength_) + static_cast<off_t>(count) * recordLength_;
   // A count past the end of the file is other damage, left to the header checks.
   return size > end + 1 ? TruncateTo(count) : DBIERR_NONE;

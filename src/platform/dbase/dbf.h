@@ -103,9 +103,17 @@ class DbfFile {
   DBIResult WriteProductionIndexFlag(bool on);
   // Cuts the file after `count` records (end-of-file mark included) and writes the count.
   DBIResult TruncateTo(std::uint32_t count);
-  // Cuts off what lies past the counted records and their end-of-file mark (the record of an
-  // append killed before its count, or part of one): table opened exclusively.
-  DBIResult CutPastCount();
+  // Puts in order what lies past the counted records and their end-of-file mark, table opened
+  // exclusively. After an append of ours that was killed before its count (`appendKilled`: its
+  // index still marked), that is the append's, and is cut off. Otherwise whole records past
+  // the count, at least `least` of them, were counted once (a header count written back too
+  // low): they are counted in again, a part of a record after them cut off; one of them
+  // without a delete mark is damage (DBIERR_FILECORRUPT, nothing changed). Fewer than `least`
+  // are cut off: one record is what a killed append leaves once its index was made again.
+  DBIResult CutPastCount(bool appendKilled, std::uint32_t least);
+  // The whole records past the count that CutPastCount would count in again (0 when it would
+  // cut, or there is nothing past the count).
+  DBIResult UncountedRecords(std::uint32_t* whole, std::uint32_t least);
 
   // A blank record: delete mark blank, every field blank.
   void BlankRecord(std::uint8_t* buf) const;

@@ -644,6 +644,24 @@ DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>*
   return DBIERR_NONE;
 }
 
+DBIResult DbiGetUncountedRecords(const char* tableName, std::uint32_t* whole) {
+  if (whole == nullptr) return DBIERR_INVALIDPARAM;
+  *whole = 0;
+  if (S().initCount == 0) return DBIERR_NOTINITIALIZED;
+  if (tableName == nullptr || tableName[0] == 0) return DBIERR_INVALIDPARAM;
+  {
+    // Through the index, which tells a killed append of ours.
+    DbiCursor look;
+    if (look.Open(TablePath(tableName), "", "", true, false, xltFIELD) == DBIERR_NONE)
+      return look.UncountedRecords(whole);
+  }
+  // An index that does not open (a reindex will make it again): the data file alone.
+  DbfFile file;
+  DBIResult rc = OpenDataFile(tableName, false, &file);
+  if (rc != DBIERR_NONE) return rc;
+  return file.UncountedRecords(whole, 2);
+}
+
 // ---------------------------------------------------------------- indexes
 
 DBIResult DbiAddIndex(hDBIDb, hDBICur cursor, const char*, const char* driverType, const IDXDesc* desc,

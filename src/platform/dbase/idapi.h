@@ -281,6 +281,12 @@ DBIResult DbiDropProductionIndex(const char* tableName);
 // not recognise (the table then does not open, and they all stay where they are, until a
 // person puts the table back); DBIERR_NONE otherwise. Reads only: nothing is renamed.
 DBIResult DbiCheckPackLeftovers(const char* tableName);
+// The whole records a table holds past its header's count, each with its delete mark, that
+// were counted once (a header count written back too low): the next exclusive open counts
+// them in again. 0 when there are none, or they are what an append of ours killed before its
+// count left (its index marked, or a single record); DBIERR_FILECORRUPT when one of them has
+// no delete mark.
+DBIResult DbiGetUncountedRecords(const char* tableName, std::uint32_t* whole);
 // The field names as the table's header declares them, in order, read without a cursor.
 DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>* names);
 

@@ -6,6 +6,8 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/printer.h"
+#include "runtime/logfile.h"
+#include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
@@ -17,7 +19,18 @@ char ProgramTemplateSource::SetLetter() const { return printSet_ ? PrintSetLette
 bool ProgramTemplateSource::FindTemplate(const std::string& code, std::string& text) {
   ::Table* table = printSet_ ? TableCE1 : TableCE0;
   if (table == nullptr) return false;
-  return reports::ReportDefinitionTemplates(*table, SetLetter()).FindTemplate(code, text);
+  reports::ReportDefinitionTemplates templates(*table, SetLetter());
+  if (templates.FindTemplate(code, text)) return true;
+  // A definition that cannot be read is named, never passed over in silence.
+  const std::string& damaged = templates.DamagedFile();
+  if (!damaged.empty()) {
+    const std::string name = reports::ReportCodeKey(code);
+    WriteLog("ETAT - Erreur - " + name + " - fichier des \xE9tats endommag\xE9: " + damaged);
+    gui::MessageBeep(0);
+    gui::MessageBox(CommandWindow, LoadStr(29950) + damaged + LoadStr(29951) + name + LoadStr(29952), LoadStr(29953),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+  }
+  return false;
 }
 
 WindowReportEnvironment::WindowReportEnvironment(bool printSet, gui::Window* owner)

@@ -636,6 +636,104 @@ TEST_F(CrashTest, ARecordWrittenPastTheCountIsCutOffByTheNextExclusiveOpen) {
   EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 4));
 }
 
+// A header count written back too low leaves whole records past it, the index unmarked: the next
+// exclusive open counts them in again (a part of a record after them cut off), never cuts them;
+// one of them without its delete mark is damage, refused with the file left as it was; a single
+// record is what a killed append leaves, cut as before. A grouped append killed before its count
+// leaves its index marked: its records are cut, by an exclusive open or by the index's repair.
+TEST_F(CrashTest, WholeRecordsPastALowCountAreCountedInAgainNeverCut) {
+  struct Case {
+    const char* what;
+    std::uint32_t count;  // written into the header of a table of 10 records
+    int tail;             // bytes of a record cut short added after the records
+    int badMark;          // 1-based record whose delete mark is spoilt, 0 none
+    std::uint32_t uncounted;
+    DBIResult open;
+    std::size_t records;  // the records an exclusive open leaves counted
+  } cases[] = {
+      {"count halved", 5, 0, 0, 5, DBIERR_NONE, 10},
+      {"count at zero", 0, 0, 0, 10, DBIERR_NONE, 10},
+      {"count halved, a record cut short after", 5, 7, 0, 5, DBIERR_NONE, 10},
+      {"a record past the count without its mark", 4, 0, 8, 0, DBIERR_FILECORRUPT, 0},
+      {"one record past the count (a killed append's shape)", 9, 0, 0, 0, DBIERR_NONE, 9},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string table = dir / ("u" + std::to_string(++n) + ".dbf");
+    MakeTable(table, 10, false);
+    const auto size = fs::file_size(table);
+    std::string bytes;
+    {
+      std::ifstream in(table, std::ios::binary);
+      bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::size_t header = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+    const std::size_t length = static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
+    for (int i = 0; i < 4; ++i) bytes[4 + static_cast<std::size_t>(i)] = static_cast<char>(c.count >> (8 * i) & 0xFF);
+    if (c.badMark != 0) bytes[header + (static_cast<std::size_t>(c.badMark) - 1) * length] = 'X';
+    if (c.tail != 0) bytes.insert(bytes.size() - 1, std::string(static_cast<std::size_t>(c.tail), ' '));
+    std::ofstream(table, std::ios::binary | std::ios::trunc) << bytes;
+
+    std::uint32_t uncounted = 99;
+    EXPECT_EQ(DbiGetUncountedRecords(table.c_str(), &uncounted), c.badMark != 0 ? DBIERR_FILECORRUPT : DBIERR_NONE);
+    EXPECT_EQ(uncounted, c.uncounted);
+    hDBICur cur = nullptr;
+    ASSERT_EQ(Open(table, &cur, dbiOPENEXCL), c.open);
+    if (cur != nullptr) DbiCloseCursor(&cur);
+    if (c.open != DBIERR_NONE) {
+      std::ifstream in(table, std::ios::binary);
+      EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == bytes) << "the damaged file was changed";
+      continue;
+    }
+    EXPECT_EQ(fs::file_size(table), size - (10 - c.records) * length);
+    EXPECT_EQ(DbfreadCounts({table}), std::to_string(c.records) + " 0 0\n");
+  }
+}
+
+// A grouped append killed after its records and before its count leaves its index marked: the
+// records are its, never counted in; an exclusive open cuts them, and so does the index's repair
+// by a shared open that has the table alone.
+TEST_F(CrashTest, AGroupedAppendKilledBeforeItsCountIsCutNeverCountedIn) {
+  for (const bool exclusiveFirst : {true, false}) {
+    SCOPED_TRACE(exclusiveFirst ? "exclusive open" : "shared open");
+    const std::string table = dir / (exclusiveFirst ? "ge.dbf" : "gs.dbf");
+    MakeTable(table, 3, false);
+    const auto size = fs::file_size(table);
+    const std::string kept = dir / "grouped-kept";
+    fs::remove_all(kept);
+    fs::create_directories(kept);
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      if (e.is_regular_file()) fs::copy_file(e.path(), fs::path(kept) / e.path().filename());
+    auto append = [&] {
+      hDBICur cur = nullptr;
+      if (Open(table, &cur) != DBIERR_NONE) return;
+      std::vector<std::uint8_t> one = Buffer(cur), all;
+      for (int i = 10; i < 15; ++i) {
+        DbiInitRecord(cur, one.data());
+        DbiPutField(cur, 1, one.data(), Code(i).c_str());
+        all.insert(all.end(), one.begin(), one.end());
+      }
+      DbiAppendRecords(cur, 5, all.data(), nullptr);
+    };
+    for (long n = 1; fs::file_size(table) == size && n < 10; ++n) {
+      for (const auto& e : fs::directory_iterator(kept))
+        fs::copy_file(e.path(), dir / e.path().filename().string(), fs::copy_options::overwrite_existing);
+      KilledIn(WriteFault::kKill, n, append);
+    }
+    ASSERT_GT(fs::file_size(table), size + 4 * 21) << "no kill left the grouped records past the count";
+    std::uint32_t uncounted = 99;
+    EXPECT_EQ(DbiGetUncountedRecords(table.c_str(), &uncounted), DBIERR_NONE);
+    EXPECT_EQ(uncounted, 0u) << "a killed append's records are not records counted once";
+    hDBICur cur = nullptr;
+    ASSERT_EQ(Open(table, &cur, exclusiveFirst ? dbiOPENEXCL : dbiOPENSHARED), DBIERR_NONE);
+    DbiCloseCursor(&cur);
+    EXPECT_EQ(fs::file_size(table), size);
+    EXPECT_EQ(DbfreadCounts({table}), "3 0 0\n");
+    EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 3));
+  }
+}
+
 TEST_F(CrashTest, AMemoFreePointerIntoTheUsedBlocksIsDamageAndOverwritesNoMemo) {
   static std::string reported;
   DbiDamageHook = [](const char* path, DBIResult code) { reported = std::string(path) + " " + std::to_string(code); };

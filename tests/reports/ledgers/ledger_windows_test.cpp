@@ -5,8 +5,13 @@
 // suivante" walks the general ledgers, "Imprimer" prints what the preview shows into a PDF.
 #include "ledger_window_fixture.h"
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
+
+#include "platform/system/files.h"
+#include "runtime/logfile.h"
 
 namespace ledgers_window_test {
 namespace {
@@ -543,6 +548,42 @@ TEST_F(LedgerWindowTest, ATableThatDoesNotOpenIsReportedBeforeTheWindowCloses) {
   // The engine-error report named the table.
   ASSERT_FALSE(gui::ModalSeam::Shown().empty());
   EXPECT_NE(test_support::ShownTexts().find("C60"), std::string::npos) << test_support::ShownTexts();
+}
+
+
+// The report definitions' memo file with its blocks broken: "Visualiser" names that file (and the
+// report) in a message and in the log, instead of ending without a word.
+TEST_F(LedgerWindowTest, DamagedReportDefinitionsAreNamedWhenAReportIsShown) {
+  const std::string dbt = platform::ResolvePath(std::string(PathReportDefs(ProgramOption(5))) + ".dbt");
+  for (Table* t : {TableCE0, TableCE1})
+    if (t != nullptr) t->CloseTable(true);
+  // Every memo block's length made to run past the end of the file.
+  std::string bytes;
+  {
+    std::ifstream in(dbt, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  int broken = 0;
+  for (std::size_t at = 0; (at = bytes.find(std::string("\xFF\xFF\x08\x00", 4), at)) != std::string::npos; at += 8, ++broken)
+    bytes.replace(at + 4, 4, std::string("\xF0\xFF\xFF\x00", 4));
+  ASSERT_GT(broken, 0) << dbt;
+  std::ofstream(dbt, std::ios::binary | std::ios::trunc) << bytes;
+  Run(20501);
+  auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
+  ASSERT_NE(form, nullptr);
+  form->Account()->SetText("411");
+  form->DateTo()->SetText("30/06/26");
+  gui::ModalSeam::Reset();
+  QueueChoice(gui::IDOK);
+  Send(form, 20035);
+  EXPECT_EQ(CurrentPreviewWindow, nullptr);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("Le fichier des \xE9tats\n\n   " + dbt + "\n\nest endommag\xE9"), std::string::npos) << shown;
+  std::ifstream log(LogPath());
+  const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_NE(logged.find("fichier des \xE9tats endommag\xE9: " + dbt), std::string::npos) << logged;
+  for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+    if (s.text.find(dbt) != std::string::npos) test_support::ScreenshotMessage(s, "ledgers", "report_defs_damaged");
 }
 
 }  // namespace

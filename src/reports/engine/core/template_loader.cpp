@@ -4,6 +4,8 @@
 
 #include "data/dossier_files.h"
 #include "data/table.h"
+#include "data/table_check.h"
+#include "platform/system/files.h"
 #include "reports/engine/core/report_text.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"
@@ -40,12 +42,19 @@ std::string ReportCodeKey(std::string_view code) {
 bool ReportDefinitionTemplates::FindTemplate(const std::string& code, std::string& text) {
   const std::string key = ReportCodeKey(code);
   if (key.empty()) return false;
-  if (!table_.isOpen && !table_.OpenShared(PathReportDefs(letter_), "CE0CODE", true)) return false;
+  damaged_.clear();
+  const std::string base = PathReportDefs(letter_);
+  if (!table_.isOpen && !table_.OpenShared(base, "CE0CODE", true)) {
+    damaged_ = DamagedTableFile(base);
+    return false;
+  }
   if (table_.tag.empty()) table_.SetOrder("CE0CODE");
   std::string padded = key;
   padded.resize(kReportCodeWidth, ' ');
-  bool found = table_.Seek("CE0CODE", padded.c_str()) && !table_.eof && !table_.IsDeleted() &&
-               table_.GetMemoText(kTemplateField, text);
+  const bool there = table_.Seek("CE0CODE", padded.c_str()) && !table_.eof && !table_.IsDeleted();
+  const bool found = there && table_.GetMemoText(kTemplateField, text);
+  // The definition is there but its text cannot be read: the memo file is damaged.
+  if (there && !found) damaged_ = platform::ResolvePath(base + ".dbt");
   if (closeAfter_) table_.CloseTable();
   return found;
 }

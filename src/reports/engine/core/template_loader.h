@@ -36,11 +36,15 @@ class ReportDefinitionTemplates : public TemplateSource {
   ReportDefinitionTemplates(Table& table, char letter, bool closeAfter = false)
       : table_(table), letter_(letter), closeAfter_(closeAfter) {}
   bool FindTemplate(const std::string& code, std::string& text) override;
+  // After a FindTemplate that failed: the file of the set that could not be read (the data
+  // file, or the memo file holding the template), empty when the code is simply not there.
+  const std::string& DamagedFile() const { return damaged_; }
 
  private:
   Table& table_;
   char letter_;
   bool closeAfter_;
+  std::string damaged_;
 };
 
 // Templates held in memory (tests, tools).
