@@ -729,7 +729,9 @@ void CMDIBrowse::EvSetFocus(gui::Handle) {
   }
   if (IsIconic()) return;
   if (IsZoomed()) Show(gui::SW_RESTORE);  // a maximised list is shown normal
-  if (ownSlot > 0 && RegistryChar(ownSlot) != '3') SetRegistryText(ownSlot, 1, "1");
+  // '2' is a list whose form the main window is about to open: the focus coming back to it from the form
+  // that just closed (the form of another record) arrives after that ask, and must not undo it.
+  if (ownSlot > 0 && RegistryChar(ownSlot) != '3' && RegistryChar(ownSlot) != '2') SetRegistryText(ownSlot, 1, "1");
   if (MessageBar != nullptr) MessageBar->SetText(RowCountText());
   typeAhead_.clear();
   if (HasColumns() && HasTimer(kBrowseRefreshTimer)) RefreshTotal();

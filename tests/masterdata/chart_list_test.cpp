@@ -330,6 +330,23 @@ TEST_F(ChartListTest, CreationFromTheDialogAsACopyAndFromTheOffersOfConstant010)
   EXPECT_EQ(RegistryText(461 + 11, 8), "0123    ");
 }
 
+TEST_F(ChartListTest, AccountsCreatedInARowEachOpenInTheFormLeftOpenByTheOneBefore) {
+  ChartList* list = Open();
+  ASSERT_NE(list, nullptr);
+  // The form of each new account opens, the form of the one before still open: what the user types next goes
+  // to the new account's form, never to the list.
+  for (const char* code : {"47100001", "47100002", "47100003"}) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(Create(list, code), "|");
+    gui::ProcessPendingMessages();
+    ChartRecordForm* form = FormOf('2');
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    EXPECT_EQ(form->Code(), code);
+    EXPECT_EQ(MainFrame->GetClient()->GetActiveMDIChild(), form) << "the form in front";
+  }
+  test_support::Screenshot(MainFrame->OuterWidget(), "masterdata", "chart_third_account_created");
+}
+
 TEST_F(ChartListTest, AnnulerOnlyAtZeroAndACancelledAccountDoesNotOpen) {
   const struct {
     const char* code;
