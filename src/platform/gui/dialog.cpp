@@ -297,7 +297,25 @@ void Dialog::CmCancel() { EndDialog(IDCANCEL); }
 void Dialog::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
   if (vk == VK_F9) PostMessage(GetHandle(), WM_COMMAND, IDCANCEL, 0);
   else if (vk == VK_F12) PostMessage(GetHandle(), WM_COMMAND, IDOK, 0);
+  else if (vk == VK_RETURN && PressDefaultOnEnter()) return;
   else DefaultProcessing();
+}
+
+bool Dialog::PressDefaultOnEnter() {
+  // A list box does nothing with Enter: released in it, Enter presses the dialog's default button, as the
+  // user who chose a line expects; so does a plain edit of a dialog that asks it (a form of a few fields
+  // filled in one go). The other controls act on Enter themselves.
+  if (template_ == nullptr) return false;
+  bool passes = false;
+  for (const ControlTemplate& c : template_->controls) {
+    if (c.kind != ControlKind::ListBox && !(c.kind == ControlKind::Edit && enterInEditsPressesDefault_)) continue;
+    const Control* control = GetDlgItem(c.id);
+    if (control != nullptr && control->HasFocus()) passes = true;
+  }
+  if (!passes) return false;
+  for (const ControlTemplate& c : template_->controls)
+    if (c.kind == ControlKind::Button && (c.flags & ctl::Default) != 0) return PressButton(c.id);
+  return false;
 }
 
 }  // namespace gui
