@@ -142,6 +142,20 @@ bool CMDIBrowse::CanClose() {
   return gui::MDIChild::CanClose();
 }
 
+namespace {
+// Commands of lists running now (a search reads the keys while it runs): an Escape pressed then is the
+// search's, not a wish to leave the list. Counted for every list, as a list may be gone when its command ends.
+int g_listCommandsRunning = 0;
+}  // namespace
+
+bool CMDIBrowse::EvCommand(unsigned id) {
+  struct Running {
+    Running() { ++g_listCommandsRunning; }
+    ~Running() { --g_listCommandsRunning; }
+  } running;
+  return gui::MDIChild::EvCommand(id);
+}
+
 std::intptr_t CMDIBrowse::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (msg == gui::WM_VSCROLL || msg == gui::WM_HSCROLL) {
     const int code = static_cast<int>(wParam & 0xFFFF);
@@ -444,6 +458,7 @@ void CMDIBrowse::EvMouseWheel(unsigned modKeys, int delta, gui::Point p) {
 void CMDIBrowse::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
   keyDefault_ = false;
   enterDown_ = vk == gui::VK_RETURN;
+  escapeDown_ = vk == gui::VK_ESCAPE && !Busy() && g_listCommandsRunning == 0;
   if (Busy()) return;
   const long sel = store_.selected, total = store_.totalRows, step = store_.rowsPerPage - 1;
   long next = sel;
@@ -503,6 +518,17 @@ void CMDIBrowse::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
     case gui::VK_F3: cmd = browse_cmd::ChercherEncore; break;
     case gui::VK_F8: cmd = browse_cmd::AllerAuCode; break;
     case gui::VK_F9: cmd = browse_cmd::Quitter; break;
+    case gui::VK_ESCAPE:
+      // Escape closes the list as F9 does, when the list saw it pressed: an Escape that interrupted a search
+      // or closed a message box over the list is not the user's wish to leave it.
+      if (!escapeDown_ || g_listCommandsRunning > 0) {
+        escapeDown_ = false;
+        keyDefault_ = true;
+        return;
+      }
+      escapeDown_ = false;
+      cmd = browse_cmd::Quitter;
+      break;
     case gui::VK_F12: cmd = F12Command(); break;
     case gui::VK_RETURN:
       // Enter is "Entrée", when the list saw it pressed too: the release of an Enter that closed a message

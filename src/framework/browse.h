@@ -267,6 +267,7 @@ class CMDIBrowse : public gui::MDIChild {
   void EvNCMouseMove();
   bool CanClose() override;
   std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  bool EvCommand(unsigned id) override;
 
   // ---- state
   BrowseRowStore& Store() { return store_; }
@@ -387,6 +388,7 @@ class CMDIBrowse : public gui::MDIChild {
   int retryState_ = 0;
   bool keyDefault_ = false;  // the key goes on to the default processing
   bool enterDown_ = false;   // Enter was pressed in the list and not yet released
+  bool escapeDown_ = false;  // Escape likewise, while no print run or search was going on
   // Column drag in the header.
   enum class Drag { None, Resize, Move } drag_ = Drag::None;
   int dragColumn_ = 0;
