@@ -295,7 +295,7 @@ std::vector<Case> EveryDialog() {
   };
 }
 
-// Every dialog of the resources shows each template text; a grab of each.
+// Every dialog of the resources shows each template text and is wide enough for its caption; a grab of each.
 TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
   OpenDemo();
   const std::vector<Case> cases = EveryDialog();
@@ -320,6 +320,7 @@ TEST_F(ProgramMenuTest, EveryTemplateTextIsShownByItsDialog) {
       ASSERT_NE(control, nullptr) << item.id;
       EXPECT_FALSE(ShownText(control->Widget()).trimmed().isEmpty()) << "control " << item.id << " is blank";
     }
+    EXPECT_TRUE(test_support::CaptionFits(dialog->Widget()));
     test_support::Screenshot(dialog->Widget(), "dialogs", c.templateId);
   }
 }

@@ -14,6 +14,7 @@
 #include "platform/gui/listbox.h"
 #include "platform/gui/modal_seam.h"
 #include "platform/gui/text_codec.h"
+#include "platform/gui/window_widget.h"
 
 namespace gui {
 
@@ -63,7 +64,12 @@ QWidget* Dialog::CreateWidget(QWidget* parent) {
   if (GetCaption().empty()) SetCaption(template_->caption);
   w->setWindowTitle(ToQString(GetCaption()));
   if (!template_->hasCaption) w->setWindowFlags(w->windowFlags() | Qt::FramelessWindowHint);
-  w->setFixedSize(units_.ToPixelsX(template_->cx), units_.ToPixelsY(template_->cy));
+  const int templateWidth = units_.ToPixelsX(template_->cx);
+  // A caption longer than the template is wide: the dialog grows so that the title bar shows the caption whole,
+  // its controls kept together in the middle.
+  const int width = template_->hasCaption ? std::max(templateWidth, CaptionWidth(w->windowTitle())) : templateWidth;
+  controlsShift_ = (width - templateWidth) / 2;
+  w->setFixedSize(width, units_.ToPixelsY(template_->cy));
   BuildControls();
   return w;
 }
@@ -103,7 +109,7 @@ void Dialog::BuildControls() {
     // A combo box's template height is that of its dropped list; the box
     // itself is one line, as tall as an edit.
     const int cy = item.kind == ControlKind::ComboBox ? std::min(item.cy, kComboFieldHeight) : item.cy;
-    c->MoveWindow(Rect{units_.ToPixelsX(item.x), units_.ToPixelsY(item.y), units_.ToPixelsX(item.cx),
+    c->MoveWindow(Rect{controlsShift_ + units_.ToPixelsX(item.x), units_.ToPixelsY(item.y), units_.ToPixelsX(item.cx),
                        units_.ToPixelsY(cy)});
   }
 }

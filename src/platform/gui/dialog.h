@@ -79,6 +79,7 @@ class Dialog : public Window {
   const DialogTemplate* template_ = nullptr;
   std::string templateId_;
   DialogUnits units_;
+  int controlsShift_ = 0;  // pixels the controls move right in a dialog widened for its caption
   bool ended_ = false;
   bool running_ = false;
   int result_ = IDCANCEL;
