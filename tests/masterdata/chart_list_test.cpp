@@ -485,5 +485,46 @@ TEST_F(ChartListTest, TheReportVariablesForListTypesOneCAndTheStandardLayout) {
   EXPECT_EQ(list->ListTypeLetter, ' ');
 }
 
+// Names as long as the field (30 characters) show whole in both orders: no name is cut short with a tooltip
+// holding the rest.
+TEST_F(ChartListTest, LongNamesShowWhole) {
+  const std::vector<std::pair<std::string, std::string>> accounts = {
+      {"42100000", "Personnel - r\xE9mun\xE9rations dues"},
+      {"40100000", "Fournisseurs - Factures non pa"},
+      {"CZZZ0003", "Menuiserie G\xE9n\xE9rale du Maine"},
+      {"CZZZ0004", "SARL MENUISERIE GENERALE TOURS"},
+  };
+  for (const auto& [code, name] : accounts) Put('2', code, {{2, name}});
+  for (bool byCode : {true, false}) {
+    SCOPED_TRACE(byCode ? "code order" : "name order");
+    ChartList* list = byCode ? Open() : ListOf('2');
+    ASSERT_NE(list, nullptr);
+    if (!byCode) {
+      Send(list, 20147);
+      list = ListOf('2');
+      ASSERT_NE(list, nullptr);
+    }
+    const BrowseColumnTable& columns = list->Columns();
+    int nameColumn = 0;
+    for (int k = 1; k <= ColumnCount(columns); ++k)
+      if (columns[static_cast<std::size_t>(k)].title == "Nom") nameColumn = k;
+    ASSERT_GT(nameColumn, 0);
+    const int cw = CMDIBrowse::CharWidthPixels(), rh = CMDIBrowse::RowHeightPixels();
+    const int left = ColumnStart(columns, nameColumn) * cw;
+    const int right = left + static_cast<int>(columns[static_cast<std::size_t>(nameColumn)].width) * cw;
+    for (const auto& [code, name] : accounts) {
+      SCOPED_TRACE(code);
+      ASSERT_TRUE(list->LocateCode(code));
+      list->View()->Widget()->grab();  // painted: a cut cell gets its tooltip
+      const int row = list->GetSelectedRowIndex();
+      const int y = row * rh + rh / 2;
+      std::string tip;
+      for (int x = left + 2; x < right - 1 && tip.empty(); x += cw) tip = list->View()->ToolTipAt(gui::Point{x, y});
+      EXPECT_EQ(tip, "") << "a name cut in a column of " << right - left << " pixels";
+    }
+    test_support::Screenshot(list->View()->Widget(), "masterdata", byCode ? "chart_long_names" : "chart_long_names_by_name");
+  }
+}
+
 }  // namespace
 }  // namespace md_test
