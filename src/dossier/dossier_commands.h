@@ -46,7 +46,7 @@ gui::ListBox* ChangeDossierList();
 // The "Sections Analytiques" item of the Données menu follows the open
 // dossier's analytic mode.
 void UpdateAnalyticMenuItem();
-// The message bar shows the working date as stored (the dialogs clear it).
+// The message bar shows the working date as stored, after an opening (any dialog clears it).
 void ShowWorkingDate();
 
 // The frame caption for the open dossier, or for the program folder.

@@ -44,7 +44,10 @@ bool CloseEveryDossier() {
 
 }  // namespace
 
-TDNouveauDossier::TDNouveauDossier(gui::Window* owner) : TDNuv(owner, "NOUVEAU_DOSSIER", false) {}
+TDNouveauDossier::TDNouveauDossier(gui::Window* owner) : TDNuv(owner, "NOUVEAU_DOSSIER", false) {
+  // Its fields are plain edits: Enter in any of them confirms, as "Ok".
+  SetEnterInEditsPressesDefault(true);
+}
 
 void TDNouveauDossier::SetupWindow() {
   TDNuv::SetupWindow();

@@ -36,8 +36,8 @@ void CmFichierDateTravail() {
     // A refused lock leaves the stored date as it was; the one in memory changed.
     if (dialog.Execute(gui::MB_TASKMODAL) == gui::IDOK) WriteWorkingDateToC10();
   }
+  // The bar stays as the dialog left it (emptied): the stored date is no text for a user.
   CloseAllTables();
-  ShowWorkingDate();
 
   // Automatic import of ASCII entries, else the automatic start.
   // Section "ImportAuto" and key "FichierImport", cut from the packed key string 13.

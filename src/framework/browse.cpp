@@ -143,6 +143,20 @@ bool CMDIBrowse::CanClose() {
   return gui::MDIChild::CanClose();
 }
 
+namespace {
+// Commands of lists running now (a search reads the keys while it runs): an Escape pressed then is the
+// search's, not a wish to leave the list. Counted for every list, as a list may be gone when its command ends.
+int g_listCommandsRunning = 0;
+}  // namespace
+
+bool CMDIBrowse::EvCommand(unsigned id) {
+  struct Running {
+    Running() { ++g_listCommandsRunning; }
+    ~Running() { --g_listCommandsRunning; }
+  } running;
+  return gui::MDIChild::EvCommand(id);
+}
+
 std::intptr_t CMDIBrowse::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (msg == gui::WM_VSCROLL || msg == gui::WM_HSCROLL) {
     const int code = static_cast<int>(wParam & 0xFFFF);
@@ -446,6 +460,7 @@ void CMDIBrowse::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
   keyDefault_ = false;
   enterDown_ = vk == gui::VK_RETURN;
   reportKeyDown_ = vk == gui::VK_F5 || vk == gui::VK_F6 ? vk : 0;
+  escapeDown_ = vk == gui::VK_ESCAPE && !Busy() && g_listCommandsRunning == 0;
   if (Busy()) return;
   const long sel = store_.selected, total = store_.totalRows, step = store_.rowsPerPage - 1;
   long next = sel;
@@ -520,6 +535,17 @@ void CMDIBrowse::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
       break;
     case gui::VK_F8: cmd = browse_cmd::AllerAuCode; break;
     case gui::VK_F9: cmd = browse_cmd::Quitter; break;
+    case gui::VK_ESCAPE:
+      // Escape closes the list as F9 does, when the list saw it pressed: an Escape that interrupted a search
+      // or closed a message box over the list is not the user's wish to leave it.
+      if (!escapeDown_ || g_listCommandsRunning > 0) {
+        escapeDown_ = false;
+        keyDefault_ = true;
+        return;
+      }
+      escapeDown_ = false;
+      cmd = browse_cmd::Quitter;
+      break;
     case gui::VK_F12: cmd = F12Command(); break;
     case gui::VK_RETURN:
       // Enter is "Entrée", when the list saw it pressed too: the release of an Enter that closed a message
@@ -746,7 +772,9 @@ void CMDIBrowse::EvSetFocus(gui::Handle) {
   }
   if (IsIconic()) return;
   if (IsZoomed()) Show(gui::SW_RESTORE);  // a maximised list is shown normal
-  if (ownSlot > 0 && RegistryChar(ownSlot) != '3') SetRegistryText(ownSlot, 1, "1");
+  // '2' is a list whose form the main window is about to open: the focus coming back to it from the form
+  // that just closed (the form of another record) arrives after that ask, and must not undo it.
+  if (ownSlot > 0 && RegistryChar(ownSlot) != '3' && RegistryChar(ownSlot) != '2') SetRegistryText(ownSlot, 1, "1");
   if (MessageBar != nullptr) MessageBar->SetText(RowCountText());
   typeAhead_.clear();
   if (HasColumns() && HasTimer(kBrowseRefreshTimer)) RefreshTotal();

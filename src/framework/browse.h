@@ -267,6 +267,7 @@ class CMDIBrowse : public gui::MDIChild {
   void EvNCMouseMove();
   bool CanClose() override;
   std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  bool EvCommand(unsigned id) override;
 
   // ---- state
   BrowseRowStore& Store() { return store_; }
@@ -388,6 +389,7 @@ class CMDIBrowse : public gui::MDIChild {
   bool keyDefault_ = false;  // the key goes on to the default processing
   bool enterDown_ = false;   // Enter was pressed in the list and not yet released
   int reportKeyDown_ = 0;    // F5 or F6 pressed in the list (not taken by an accelerator) and not yet released
+  bool escapeDown_ = false;  // Escape likewise, pressed while no print run or search was going on
   // Column drag in the header.
   enum class Drag { None, Resize, Move } drag_ = Drag::None;
   int dragColumn_ = 0;

@@ -199,6 +199,9 @@ const gui::ResponseTable& TWUtiModAjoutAscii::Table() {
   using F = TWUtiModAjoutAscii;
   static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
                                               .Command(ascii_cmd::Accepter, &F::CmAccepter)
+                                              // Ctrl+E, the forms' "Enregistrer": this form has nothing to
+                                              // save but its import, which it runs as "Accepter" does.
+                                              .Command(form_cmd::Enregistrer, &F::CmAccepter)
                                               .Command(ascii_cmd::ReadFile, &F::CmReadFile)
                                               .Command(ascii_cmd::ChooseFile, &F::CmChooseFile);
   return table;

@@ -65,6 +65,8 @@ TWTraGenerationSAN::TWTraGenerationSAN(gui::MDIClient* client)
     : CMDIModif(client, LoadStr(kCaption), kFormColumns, kFormRows, kOpeningFormSlot, kOpeningFormSlotLength) {
   AskOnClose = false;
   c_.Make(this, 29064, 29065);
+  // F8 in the date or the code checks the target dossier, as Enter does.
+  for (MEdit* e : {c_.date, c_.code}) e->SetF8Command(kCheckCommand);
   titles_[0] = new MStatic(this, LoadStr(29067), kAuxTitle);
   titles_[1] = new MStatic(this, LoadStr(29068), kFinTitle);
   unmatched_ = new MCheckBox(this, kUnmatchedBox, "", 1);
@@ -125,6 +127,11 @@ const gui::ResponseTable& TWTraGenerationSAN::Table() {
                                               .Command(kCheckCommand, &F::CmCheckTarget)
                                               .Command(kChooseButton, &F::CmChooseTarget);
   return table;
+}
+
+void TWTraGenerationSAN::CmCheckTarget() {
+  CheckTarget();
+  c_.code->SetFocus();
 }
 
 void TWTraGenerationSAN::ShowTarget(const std::string& first, const std::string& second) {

@@ -24,7 +24,8 @@ class TWTraGenerationSAN : public CMDIModif {
   bool CheckTarget();
   void CmAccepter();
   void CmChooseTarget();
-  void CmCheckTarget() { CheckTarget(); }
+  // The target checked (Enter or F8 in the date or the code), then the code edit focused.
+  void CmCheckTarget();
 
   bool Guarded() const { return guarded_; }
   MEdit* DateEdit() const { return c_.date; }

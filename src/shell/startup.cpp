@@ -6,6 +6,7 @@
 #include "resources/command_ids.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/mdi_client.h"
@@ -110,7 +111,12 @@ std::string SampleDossierEntry() {
 }
 
 void LoadRecentDossiers() {
-  if (IsBlank(ReadKey(RecentKey(1).c_str(), "", 199))) IniSetString(RecentKey(1).c_str(), SampleDossierEntry().c_str());
+  // The sample dossier is offered only where it is: a new program folder has none, and a recent dossier that
+  // does not exist would be listed in the Fichier menu from the next opening of another dossier on.
+  const std::string sample = SampleDossierEntry();
+  const std::string sampleGeneralFile = sample.substr(5) + "c10" + LowerAscii(Trimmed(sample.substr(0, 5))) + ".dbf";
+  if (IsBlank(ReadKey(RecentKey(1).c_str(), "", 199)) && platform::FileExists(sampleGeneralFile))
+    IniSetString(RecentKey(1).c_str(), sample.c_str());
   for (int n = 1; n <= kRecentDossierCount; ++n) RecentDossiers[n - 1] = ReadKey(RecentKey(n).c_str(), "", 199);
   if (Services().rebuildRecentDossiersMenu) Services().rebuildRecentDossiersMenu();
   DossierSlots[0].clear();

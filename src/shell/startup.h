@@ -26,7 +26,8 @@ bool FillReportOptions();
 // "DEMO" blank-padded to 5, then the folder "demo/" of the program folder.
 std::string SampleDossierEntry();
 // "DossiersAuto1" .. 9 into RecentDossiers (the first written with the
-// sample dossier when blank); the first dossier slot is emptied.
+// sample dossier when blank and the sample dossier is there); the first
+// dossier slot is emptied.
 void LoadRecentDossiers();
 // RecentDossiers back into "DossiersAuto1" .. 9.
 void SaveRecentDossiers();

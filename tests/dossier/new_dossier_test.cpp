@@ -51,5 +51,28 @@ TEST_F(NewDossierTest, CreatedFromTheCommandOpensAndReadsInDbfread) {
   EXPECT_NE(out.find("record 0|SARL D'AX|"), std::string::npos) << out;
 }
 
+TEST_F(NewDossierTest, EnterInAFieldConfirmsAsOk) {
+  const std::string folder = root_ + "/enter";
+  std::filesystem::create_directories(folder);
+  // Answered Cancel unless Enter, typed in the last field, confirms the dialog first.
+  ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [folder](gui::Window& w) {
+    auto& d = static_cast<gui::Dialog&>(w);
+    d.SetItemText(N::kCode, "EN");
+    d.SetItemText(N::kFolder, folder);
+    d.SetItemText(N::kName, "SARL ENTREE");
+    d.Show(gui::SW_SHOWNORMAL);
+    d.GetDlgItem(N::kYearEnd)->SetFocus();
+    gui::ProcessPendingMessages();
+    EXPECT_TRUE(d.GetDlgItem(N::kYearEnd)->HasFocus());
+    QWidget* edit = d.GetDlgItem(N::kYearEnd)->Widget();
+    test_support::SendKey(edit, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    test_support::SendKey(edit, QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+    gui::ProcessPendingMessages();
+  });
+  CmFichierNouveauDossier();
+  ASSERT_EQ(opened_.size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(opened_[0], "EN@" + folder + "/");
+}
+
 }  // namespace
 }  // namespace backup_test

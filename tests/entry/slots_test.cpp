@@ -126,6 +126,25 @@ TEST_F(SlotsTest, SaisirOpensOneWindowPerJournalMonthAndASixthIsRefusedUnlocked)
   EXPECT_EQ(ActiveLinesWindowPosition(), 0);
 }
 
+TEST_F(SlotsTest, ReturnOnAJournalMonthOpensItsLinesWindowInFrontAsSaisirDoes) {
+  const std::string month = JournalMonths()[0].first;
+  Open();
+  Menu(command_id::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->LocateCode(month + "B"));
+  list->View()->Widget()->setFocus();
+  // Return pressed and let go on the list, as the user does.
+  test_support::SendKey(list->View()->Widget(), QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  gui::ProcessPendingMessages();
+  test_support::SendKey(list->View()->Widget(), QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+  gui::ProcessPendingMessages();
+  TWSaiBroDetJournaux* lines = WindowOf(month);
+  ASSERT_NE(lines, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), lines) << "the lines window in front, not the list";
+  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "lines_window_from_return");
+}
+
 TEST_F(SlotsTest, AJournalMonthAnotherStationEntersIsRefusedUntilItLetsGo) {
   const std::string month = JournalMonths()[0].first;
   StationFile() = C10Path(folder_, "JE");

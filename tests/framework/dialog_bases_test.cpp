@@ -13,6 +13,7 @@
 #include "framework/framework_hooks.h"
 #include "framework/lock_notice.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
 #include "support/gui_test.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +120,38 @@ TEST_F(DialogBasesTest, OneValueInputReturnsTheTypedTextOnlyOnOk) {
     EXPECT_EQ(input.Execute(kTaskModal), answer);
     EXPECT_EQ(rate, answer == gui::IDOK ? "6.56" : "6.55957");
   }
+}
+
+// A box with a short text and a long caption is widened for its title bar to show the caption whole; a
+// one-value dialog asking a password under a long caption too.
+TEST_F(DialogBasesTest, BoxesAreWideEnoughForTheirCaption) {
+  struct BoxCase {
+    const char* name;
+    std::string caption;
+    std::string text;
+  };
+  const BoxCase boxes[] = {
+      {"password", "Ouverture du dossier DEMO", "\n\n\nMot de passe incorrect.\n\nDernier essai.\n\n\n"},
+      {"matching", LoadStr(29001), "\n\nOk\n\n"},
+      {"opening-balances", LoadStr(29060), LoadStr(29073)},
+      {"balance-sheet", std::string(LoadStr(1674)) + "DEMO", LoadStr(1675)},
+  };
+  for (const BoxCase& c : boxes) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(gui::MessageBox(nullptr, c.text, c.caption, gui::MB_OK | gui::MB_ICONINFORMATION), gui::IDOK);
+    ASSERT_FALSE(gui::ModalSeam::Shown().empty());
+    std::unique_ptr<QWidget> box(gui::NewMessageBoxWidget(c.text, c.caption, gui::MB_OK | gui::MB_ICONINFORMATION));
+    box->adjustSize();
+    EXPECT_TRUE(test_support::CaptionFits(box.get()));
+    test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "caption-width", c.name);
+  }
+  std::string typed;
+  TDFmtSaisie prompt(nullptr, TDFmtSaisie::kOkCancel, std::string("09,Mot de passe du dossier"), &typed, true);
+  prompt.SetCaption("Ouverture du dossier D\xC9MONSTRATION TR\xC8S LONGUE");
+  prompt.Show(gui::SW_HIDE);
+  ASSERT_TRUE(prompt.Create());
+  EXPECT_TRUE(test_support::CaptionFits(prompt.Widget()));
+  test_support::Screenshot(prompt.Widget(), "caption-width", "password-prompt");
 }
 
 }  // namespace

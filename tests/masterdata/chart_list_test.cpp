@@ -330,6 +330,23 @@ TEST_F(ChartListTest, CreationFromTheDialogAsACopyAndFromTheOffersOfConstant010)
   EXPECT_EQ(RegistryText(461 + 11, 8), "0123    ");
 }
 
+TEST_F(ChartListTest, AccountsCreatedInARowEachOpenInTheFormLeftOpenByTheOneBefore) {
+  ChartList* list = Open();
+  ASSERT_NE(list, nullptr);
+  // The form of each new account opens, the form of the one before still open: what the user types next goes
+  // to the new account's form, never to the list.
+  for (const char* code : {"47100001", "47100002", "47100003"}) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(Create(list, code), "|");
+    gui::ProcessPendingMessages();
+    ChartRecordForm* form = FormOf('2');
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    EXPECT_EQ(form->Code(), code);
+    EXPECT_EQ(MainFrame->GetClient()->GetActiveMDIChild(), form) << "the form in front";
+  }
+  test_support::Screenshot(MainFrame->OuterWidget(), "masterdata", "chart_third_account_created");
+}
+
 TEST_F(ChartListTest, AnnulerOnlyAtZeroAndACancelledAccountDoesNotOpen) {
   const struct {
     const char* code;
@@ -466,6 +483,47 @@ TEST_F(ChartListTest, TheReportVariablesForListTypesOneCAndTheStandardLayout) {
   list->ListTypeLetter = '7';
   test_support::RunReportHooks(*list, "1", "1");
   EXPECT_EQ(list->ListTypeLetter, ' ');
+}
+
+// Names as long as the field (30 characters) show whole in both orders: no name is cut short with a tooltip
+// holding the rest.
+TEST_F(ChartListTest, LongNamesShowWhole) {
+  const std::vector<std::pair<std::string, std::string>> accounts = {
+      {"42100000", "Personnel - r\xE9mun\xE9rations dues"},
+      {"40100000", "Fournisseurs - Factures non pa"},
+      {"CZZZ0003", "Menuiserie G\xE9n\xE9rale du Maine"},
+      {"CZZZ0004", "SARL MENUISERIE GENERALE TOURS"},
+  };
+  for (const auto& [code, name] : accounts) Put('2', code, {{2, name}});
+  for (bool byCode : {true, false}) {
+    SCOPED_TRACE(byCode ? "code order" : "name order");
+    ChartList* list = byCode ? Open() : ListOf('2');
+    ASSERT_NE(list, nullptr);
+    if (!byCode) {
+      Send(list, 20147);
+      list = ListOf('2');
+      ASSERT_NE(list, nullptr);
+    }
+    const BrowseColumnTable& columns = list->Columns();
+    int nameColumn = 0;
+    for (int k = 1; k <= ColumnCount(columns); ++k)
+      if (columns[static_cast<std::size_t>(k)].title == "Nom") nameColumn = k;
+    ASSERT_GT(nameColumn, 0);
+    const int cw = CMDIBrowse::CharWidthPixels(), rh = CMDIBrowse::RowHeightPixels();
+    const int left = ColumnStart(columns, nameColumn) * cw;
+    const int right = left + static_cast<int>(columns[static_cast<std::size_t>(nameColumn)].width) * cw;
+    for (const auto& [code, name] : accounts) {
+      SCOPED_TRACE(code);
+      ASSERT_TRUE(list->LocateCode(code));
+      list->View()->Widget()->grab();  // painted: a cut cell gets its tooltip
+      const int row = list->GetSelectedRowIndex();
+      const int y = row * rh + rh / 2;
+      std::string tip;
+      for (int x = left + 2; x < right - 1 && tip.empty(); x += cw) tip = list->View()->ToolTipAt(gui::Point{x, y});
+      EXPECT_EQ(tip, "") << "a name cut in a column of " << right - left << " pixels";
+    }
+    test_support::Screenshot(list->View()->Widget(), "masterdata", byCode ? "chart_long_names" : "chart_long_names_by_name");
+  }
 }
 
 }  // namespace

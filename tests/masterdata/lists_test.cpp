@@ -118,6 +118,39 @@ TEST_F(ListsTest, CreateOpensTheNewCodesFormBesideTheListAlsoAsACopy) {
   EXPECT_TRUE(list->SaveSnapshot(test_support::ArtefactPath("masterdata", "bank_list.png")));
 }
 
+TEST_F(ListsTest, EachNewCodeOpensInItsFormInFrontTheDialogShownAsTheUserSeesIt) {
+  struct Case {
+    char kind;
+    const char* codes[2];
+  };
+  for (const Case& k : {Case{'J', {"ZN1", "ZN2"}}, Case{'E', {"Z001", "Z002"}}, Case{'M', {"ZN1", "ZN2"}}}) {
+    SCOPED_TRACE(k.kind);
+    TWFichiersC10* list = OpenList(k.kind);
+    ASSERT_NE(list, nullptr);
+    for (const char* code : k.codes) {
+      // The dialog shown for real, as the user sees it: the focus goes to it and comes back to the list after.
+      gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [=](gui::Window& w) {
+        auto& dialog = dynamic_cast<TDDonNouv&>(w);
+        dialog.Show(gui::SW_SHOWNORMAL);
+        dialog.CodeEdit()->SetFocus();
+        dialog.CodeEdit()->SetText(code);
+      });
+      Send(list, browse_cmd::Nouveau);
+      gui::ProcessPendingMessages();
+      CodeRecordForm* form = FormOf(k.kind);
+      ASSERT_NE(form, nullptr) << code << "\n" << test_support::ShownTexts();
+      EXPECT_EQ(std::string(RTrim(form->Code().c_str())), code) << test_support::ShownTexts();
+      EXPECT_EQ(MainFrame->GetClient()->GetActiveMDIChild(), form) << code;
+      if (k.kind == 'J') test_support::Screenshot(MainFrame->OuterWidget(), "masterdata", "journal_created_form");
+      form->EditOf(1201)->SetText("Essai");
+      Save(form);
+      EXPECT_EQ(FormOf(k.kind), nullptr) << test_support::ShownTexts();
+    }
+    gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
+    gui::ProcessPendingMessages();
+  }
+}
+
 TEST_F(ListsTest, FenetresMaxiPlacesTheFormByTheShell) {
   SetProgramOption(3, 'O');
   CodeRecordForm* form = Edit('J', "AC");

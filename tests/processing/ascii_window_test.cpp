@@ -114,6 +114,28 @@ TEST_F(AsciiWindowTest, TheFormShowsTheFileAndImportsItOnAccepter) {
   EXPECT_TRUE(check.Check()) << check.Report();
 }
 
+TEST_F(AsciiWindowTest, CtrlEImportsAsAccepterDoesAndNeverClosesTheFormWithoutAWord) {
+  const std::string path = WriteImport("ventes.txt", kThreePieces);
+  const long before = DraftRecords();
+  Menu(command_id::AjoutAsciiBrouillard);
+  TWUtiModAjoutAscii* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  form->FileEdit()->SetFocus();
+  // Asked to confirm, the user first says no: nothing is written and the form stays.
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  test_support::SendKey(form->FileEdit()->Widget(), QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(Form(), form) << test_support::ShownTexts();
+  EXPECT_EQ(DraftRecords(), before);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  test_support::SendKey(form->FileEdit()->Widget(), QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
+  gui::ProcessPendingMessages();
+  EXPECT_TRUE(ShownContains("7 lignes import\xE9" "es en 3 pi\xE8" "ces")) << test_support::ShownTexts();
+  EXPECT_EQ(Form(), nullptr);
+  EXPECT_EQ(DraftRecords(), before + 7);
+  EXPECT_FALSE(platform::FileExists(path));
+}
+
 TEST_F(AsciiWindowTest, AFaultyFileShowsItsErrorsAndWritesNothing) {
   std::string content = kThreePieces;
   content += "OD;01/05/2026;Z;60700000;0;x;10;\r\nOD;01/05/2026;Z;60799999;0;x;;9\r\nOD;01/01/2027;Y;512;0;x;1;\r\n"

@@ -418,6 +418,30 @@ TEST_F(MatchingWindowTest, TheWordSearchFindsWordsAndStopsOnEscape) {
   test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "search_interrupted");
 }
 
+TEST_F(MatchingWindowTest, EscapeClosesTheListButNotWhenItStoppedASearch) {
+  AddLines("CESC", {{'D', 10, 1}, {'C', 10, 2}});
+  TraBroLettrageManuel* list = OpenList("CESC");
+  ASSERT_NE(list, nullptr);
+  list->Activate();
+  gui::ProcessPendingMessages();
+  QWidget* keys = list->View()->Widget();
+  // Escape pressed while the search runs (here, as its words are asked) stops it; let go afterwards, it leaves
+  // the list open.
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [keys](gui::Window& d) {
+    static_cast<TDFmtSaisie&>(d).Input()->SetText("NEANT");
+    test_support::SendKey(keys, QEvent::KeyPress, Qt::Key_Escape);
+  });
+  Send(list, matching_cmd::Chercher);
+  test_support::SendKey(keys, QEvent::KeyRelease, Qt::Key_Escape);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), list) << "the release of a search's Escape closed the list";
+  // Pressed and let go on the list: the list closes, as F9 closes it.
+  test_support::SendKey(keys, QEvent::KeyPress, Qt::Key_Escape);
+  test_support::SendKey(keys, QEvent::KeyRelease, Qt::Key_Escape);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << test_support::ShownTexts();
+}
+
 }  // namespace
 
 // The generated dossier with its matched and unmatched customer and supplier lines, a third of its months closed.

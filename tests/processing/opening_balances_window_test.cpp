@@ -87,6 +87,17 @@ TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
   form->CodeEdit()->SetValue("ZZ", false);
   EXPECT_FALSE(form->CheckTarget());
   EXPECT_EQ(form->TargetFirst(), "Dossier inexistant: ZZ");
+  // F8 in either edit checks the target as Enter does (never the calculator), the code edit then focused.
+  for (MEdit* edit : {form->DateEdit(), form->CodeEdit()}) {
+    form->CodeEdit()->SetValue(edit == form->DateEdit() ? "Z1" : "Z2", false);
+    edit->SetFocus();
+    test_support::SendKey(edit->Widget(), QEvent::KeyPress, Qt::Key_F8);
+    test_support::SendKey(edit->Widget(), QEvent::KeyRelease, Qt::Key_F8);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(form->TargetFirst(), edit == form->DateEdit() ? "Dossier inexistant: Z1" : "Dossier inexistant: Z2");
+    EXPECT_TRUE(form->CodeEdit()->HasFocus());
+  }
+  EXPECT_EQ(CalculatorEdit, nullptr) << "F8 opened the calculator";
   gui::ModalSeam::QueueFileAnswer(root_ + "/b/c10sb.dbf");
   gui::SendCommand(form->GetHandle(), 1204);
   gui::ProcessPendingMessages();

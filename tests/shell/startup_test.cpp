@@ -1,5 +1,6 @@
 #include <climits>
-
+#include <filesystem>
+#include <fstream>
 #include <tuple>
 
 #include "runtime/session_registry.h"
@@ -34,11 +35,17 @@ TEST_F(StartupTest, FirstStartWritesTheOneTimeSettings) {
   EXPECT_EQ(Ini("LanceM?BACKUP"), "W");
 }
 
-TEST_F(StartupTest, RecentDossiersStartWithTheSampleAndRoundTrip) {
+TEST_F(StartupTest, RecentDossiersStartWithTheSampleWhereItIsAndRoundTrip) {
   DossierSlots[0] = "ABC  /data/abc/";
-  LoadRecentDossiers();
   std::string sample = SampleDossierEntry();
   EXPECT_EQ(sample, "DEMO " + ProgramFolder + "demo/");
+  // A new program folder without the sample dossier lists no dossier that is not there.
+  LoadRecentDossiers();
+  EXPECT_EQ(std::pair(Ini("DossiersAuto1"), RecentDossiers[0]), std::pair(std::string(), std::string()));
+  // With the sample dossier in its folder, it is the first of the recent dossiers.
+  std::filesystem::create_directories(ProgramFolder + "demo");
+  std::ofstream(ProgramFolder + "demo/c10demo.dbf") << "x";
+  LoadRecentDossiers();
   EXPECT_EQ(std::pair(Ini("DossiersAuto1"), RecentDossiers[0]), std::pair(sample, sample));
 
   RecentDossiers[0] = "XYZ  /srv/Compta/Xyz/";

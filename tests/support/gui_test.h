@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -70,6 +72,18 @@ inline QImage ScreenshotMessage(const gui::ShownModal& shown, const std::string&
   std::unique_ptr<QWidget> box(gui::NewMessageBoxWidget(shown.text, shown.caption, shown.style));
   box->adjustSize();
   return Screenshot(box.get(), subject, name);
+}
+
+// Whether a top-level window is wide enough for a title bar to show its caption whole: the caption in the
+// title font, bold as title bars draw it, beside an icon and a close box.
+inline ::testing::AssertionResult CaptionFits(QWidget* top) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+  font.setBold(true);
+  const QFontMetrics fm(font);
+  const int needed = top->windowTitle().isEmpty() ? 0 : fm.horizontalAdvance(top->windowTitle()) + 3 * fm.height();
+  if (top->width() >= needed) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "\"" << top->windowTitle().toStdString() << "\" needs " << needed
+                                       << " pixels, the window is " << top->width();
 }
 
 // Sends one key event of the given type.

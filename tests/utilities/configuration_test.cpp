@@ -39,6 +39,25 @@ void ChooseMethod(Dialog& d, char method) {
 
 using ConfigurationTest = SettingsWindowTest;
 
+TEST_F(ConfigurationTest, TheZipMethodsAAndZAreOfferedAndKept) {
+  IniSetString("LanceM?BACKUP", "9");
+  for (char method : {'A', 'Z'}) {
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [method](gui::Window& w) {
+      auto& d = static_cast<Dialog&>(w);
+      ClickRow(d, "LanceM?BACKUP");
+      auto* combo = qobject_cast<QComboBox*>(d.GetDlgItem(Dialog::kMethods)->Widget());
+      ASSERT_NE(combo, nullptr);
+      EXPECT_EQ(combo->count(), 10);
+      ChooseMethod(d, method);
+      EXPECT_TRUE(combo->currentText().contains("archive ZIP")) << combo->currentText().toStdString();
+      if (method == 'A') test_support::Screenshot(d.Widget(), "utilities", "configuration_zip_method");
+      d.PressButton(gui::IDOK);
+    });
+    Menu(20701);
+    EXPECT_EQ(IniGetString("LanceM?BACKUP", ""), std::string(1, method)) << test_support::ShownTexts();
+  }
+}
+
 TEST_F(ConfigurationTest, OptionsFontsAndTheBackupMethodAreWrittenAndTakeEffect) {
   IniSetString("DateHeureImpr", "N");
   IniSetString("LanceM?BACKUP", "9");

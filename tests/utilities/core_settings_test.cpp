@@ -85,8 +85,10 @@ TEST_F(SettingsTest, EachKindKeepsWhatItsReadersTakeAndRefusesTheRest) {
   }
 }
 
-TEST_F(SettingsTest, BackupMethodsAreThoseOfTheBackupButTheWindowsArchivers) {
-  EXPECT_EQ(OfferedBackupMethods(), "7WR8092P");
+TEST_F(SettingsTest, BackupMethodsAreThoseOfTheBackupZipArchivesIncluded) {
+  EXPECT_EQ(OfferedBackupMethods(), "7WR8092AZP");
+  EXPECT_NE(BackupMethodText('A').find("ZIP"), std::string::npos);
+  EXPECT_NE(BackupMethodText('Z').find("ZIP"), std::string::npos);
   for (char m : std::string("7WR8092AZP")) EXPECT_EQ(BackupMethodText(m)[0], m) << m;
   const ProgramSetting& method = Setting("LanceM?BACKUP");
   SettingContext context;
@@ -95,7 +97,7 @@ TEST_F(SettingsTest, BackupMethodsAreThoseOfTheBackupButTheWindowsArchivers) {
     const char* typed;
     bool accepted;
     const char* message;
-  } cases[] = {{"w", true, ""}, {"7", false, "refus de 7"}, {"A", false, ""}, {"", false, ""}, {"P", true, ""}};
+  } cases[] = {{"w", true, ""}, {"7", false, "refus de 7"}, {"A", true, ""}, {"z", true, ""}, {"", false, ""}, {"P", true, ""}};
   for (const auto& c : cases) {
     const SettingCheck check = CheckSettingValue(method, c.typed, context);
     EXPECT_EQ(check.accepted, c.accepted) << c.typed;

@@ -119,16 +119,18 @@ const KindLayout& SectionLayout() {
 }
 
 std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool analytic) {
+  // A name fills its 30 characters: its column shows them whole, capitals included.
+  constexpr int kNameColumnWidth = 26;
   const bool accounts = kind == '2';
   const int debit = accounts ? c20::kDebit : c30::kDebit;
   std::vector<ListColumn> c{{2, "", 'D', 0, 1, 1}};
   if (codeOrder) {
     c.push_back({0, "", 'G', 1, 1, kChartCodeWidth});
     c.push_back({8, "Code", 'G', 1, 1, kChartCodeWidth});
-    c.push_back({20, "Nom", 'G', 2, 1, kChartNameWidth});
+    c.push_back({kNameColumnWidth, "Nom", 'G', 2, 1, kChartNameWidth});
   } else {
     c.push_back({8, "", 'G', 2, 1, kChartCodeWidth});
-    c.push_back({20, "Nom", 'G', 2, 1, kChartNameWidth});
+    c.push_back({kNameColumnWidth, "Nom", 'G', 2, 1, kChartNameWidth});
     c.push_back({8, "Code", 'G', 1, 1, kChartCodeWidth});
   }
   // The balances are 17 characters wide (FormatAmount): their column shows them whole.

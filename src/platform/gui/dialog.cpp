@@ -14,6 +14,7 @@
 #include "platform/gui/listbox.h"
 #include "platform/gui/modal_seam.h"
 #include "platform/gui/text_codec.h"
+#include "platform/gui/window_widget.h"
 
 namespace gui {
 
@@ -63,7 +64,12 @@ QWidget* Dialog::CreateWidget(QWidget* parent) {
   if (GetCaption().empty()) SetCaption(template_->caption);
   w->setWindowTitle(ToQString(GetCaption()));
   if (!template_->hasCaption) w->setWindowFlags(w->windowFlags() | Qt::FramelessWindowHint);
-  w->setFixedSize(units_.ToPixelsX(template_->cx), units_.ToPixelsY(template_->cy));
+  const int templateWidth = units_.ToPixelsX(template_->cx);
+  // A caption longer than the template is wide: the dialog grows so that the title bar shows the caption whole,
+  // its controls kept together in the middle.
+  const int width = template_->hasCaption ? std::max(templateWidth, CaptionWidth(w->windowTitle())) : templateWidth;
+  controlsShift_ = (width - templateWidth) / 2;
+  w->setFixedSize(width, units_.ToPixelsY(template_->cy));
   BuildControls();
   return w;
 }
@@ -103,7 +109,7 @@ void Dialog::BuildControls() {
     // A combo box's template height is that of its dropped list; the box
     // itself is one line, as tall as an edit.
     const int cy = item.kind == ControlKind::ComboBox ? std::min(item.cy, kComboFieldHeight) : item.cy;
-    c->MoveWindow(Rect{units_.ToPixelsX(item.x), units_.ToPixelsY(item.y), units_.ToPixelsX(item.cx),
+    c->MoveWindow(Rect{controlsShift_ + units_.ToPixelsX(item.x), units_.ToPixelsY(item.y), units_.ToPixelsX(item.cx),
                        units_.ToPixelsY(cy)});
   }
 }
@@ -297,7 +303,25 @@ void Dialog::CmCancel() { EndDialog(IDCANCEL); }
 void Dialog::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
   if (vk == VK_F9) PostMessage(GetHandle(), WM_COMMAND, IDCANCEL, 0);
   else if (vk == VK_F12) PostMessage(GetHandle(), WM_COMMAND, IDOK, 0);
+  else if (vk == VK_RETURN && PressDefaultOnEnter()) return;
   else DefaultProcessing();
+}
+
+bool Dialog::PressDefaultOnEnter() {
+  // A list box does nothing with Enter: released in it, Enter presses the dialog's default button, as the
+  // user who chose a line expects; so does a plain edit of a dialog that asks it (a form of a few fields
+  // filled in one go). The other controls act on Enter themselves.
+  if (template_ == nullptr) return false;
+  bool passes = false;
+  for (const ControlTemplate& c : template_->controls) {
+    if (c.kind != ControlKind::ListBox && !(c.kind == ControlKind::Edit && enterInEditsPressesDefault_)) continue;
+    const Control* control = GetDlgItem(c.id);
+    if (control != nullptr && control->HasFocus()) passes = true;
+  }
+  if (!passes) return false;
+  for (const ControlTemplate& c : template_->controls)
+    if (c.kind == ControlKind::Button && (c.flags & ctl::Default) != 0) return PressButton(c.id);
+  return false;
 }
 
 }  // namespace gui

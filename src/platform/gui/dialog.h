@@ -3,10 +3,10 @@
 // lets events through with ProcessEvents while its owner works. Controls
 // are reached by id; their notifications arrive in EvChildNotify, and a
 // button's click runs the command of its id through the response table
-// (IDOK and IDCANCEL end the dialog by default). Enter never presses the
-// default button: the controls act on Enter themselves when it is
-// released. Escape, and F9 / F12 released on a control that leaves them,
-// cancel and confirm.
+// (IDOK and IDCANCEL end the dialog by default). Enter presses the default
+// button only from a list box: the other controls act on Enter themselves
+// when it is released. Escape, and F9 / F12 released on a control that
+// leaves them, cancel and confirm.
 #pragma once
 
 #include <string>
@@ -53,6 +53,9 @@ class Dialog : public Window {
   bool SetItemSel(int id, int index);
   // Presses a button as a click would.
   bool PressButton(int id);
+  // Enter released in a list box (or, when asked, in an edit of the template): the default button pressed;
+  // false when the focus is elsewhere.
+  bool PressDefaultOnEnter();
 
   std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   bool EvCommand(unsigned id) override;
@@ -65,14 +68,18 @@ class Dialog : public Window {
   virtual void CmOk();
   virtual void CmCancel();
   void EvKeyUp(int vk, unsigned repeat, unsigned flags) override;
+  // Asked by a dialog whose edits leave Enter to it.
+  void SetEnterInEditsPressesDefault(bool on) { enterInEditsPressesDefault_ = on; }
 
  private:
   friend class DialogWidget;
+  bool enterInEditsPressesDefault_ = false;
   void BuildControls();
   void ArrangeTabOrder();
   const DialogTemplate* template_ = nullptr;
   std::string templateId_;
   DialogUnits units_;
+  int controlsShift_ = 0;  // pixels the controls move right in a dialog widened for its caption
   bool ended_ = false;
   bool running_ = false;
   int result_ = IDCANCEL;

@@ -1,5 +1,7 @@
 #include "platform/gui/edit.h"
 
+#include "platform/gui/dialog.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -268,6 +270,13 @@ void Edit::RunEdit(unsigned command) {
 
 void Edit::EvChar(unsigned ch, unsigned repeat, unsigned flags) {
   if (FilterChar(ch)) DefaultProcessing();
+}
+
+void Edit::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
+  // The line edit keeps the release it sees: the dialog is asked here, not through the release going on.
+  if (vk == VK_RETURN)
+    if (auto* dialog = dynamic_cast<Dialog*>(Parent()); dialog != nullptr && dialog->PressDefaultOnEnter()) return;
+  DefaultProcessing();
 }
 
 }  // namespace gui

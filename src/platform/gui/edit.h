@@ -59,6 +59,8 @@ class Edit : public Control {
   QWidget* CreateWidget(QWidget* parent) override;
   // A typed character goes in when FilterChar answers true.
   void EvChar(unsigned ch, unsigned repeat, unsigned flags) override;
+  // Enter released: the dialog's default button when the dialog leaves Enter in its edits to it.
+  void EvKeyUp(int vk, unsigned repeat, unsigned flags) override;
   virtual bool FilterChar(unsigned ch) { return true; }
   void CleanupWindow() override { text_ = GetText(); }
   unsigned SetFocusCode() const override { return EN_SETFOCUS; }

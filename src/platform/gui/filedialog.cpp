@@ -8,8 +8,12 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QListView>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTreeView>
 
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
@@ -25,6 +29,34 @@ namespace {
 QWidget* ParentOf(Window* owner) {
   QWidget* p = owner != nullptr ? owner->OuterWidget() : QApplication::activeWindow();
   return p != nullptr ? p->window() : nullptr;
+}
+
+// Qt's own dialog opens small, its names, sizes and dates cut short: it opens wide enough for a line of
+// the detail view, each column but the name as wide as what it shows, the places list as wide as its names.
+QFileDialog* NewFileDialog(QWidget* parent, ModalKind kind, const std::string& caption, const std::string& filter,
+                           const std::string& start) {
+  auto* dlg = new QFileDialog(parent, ToQString(caption), ToQString(start), ToQString(ConvertFileFilter(filter)));
+  dlg->setOption(QFileDialog::DontUseNativeDialog, true);
+  if (kind == ModalKind::Folder) {
+    dlg->setFileMode(QFileDialog::Directory);
+    dlg->setOption(QFileDialog::ShowDirsOnly, true);
+  } else if (kind == ModalKind::FileSave) {
+    dlg->setAcceptMode(QFileDialog::AcceptSave);
+  } else {
+    dlg->setFileMode(QFileDialog::ExistingFile);
+  }
+  const QFontMetrics fm(dlg->font());
+  const QSize hint = dlg->sizeHint();
+  dlg->resize(std::max(hint.width(), 100 * fm.averageCharWidth()), std::max(hint.height(), 26 * fm.height()));
+  if (auto* tree = dlg->findChild<QTreeView*>("treeView")) {
+    QHeaderView* header = tree->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int i = 1; i < header->count(); ++i) header->setSectionResizeMode(i, QHeaderView::ResizeToContents);
+  }
+  if (auto* places = dlg->findChild<QListView*>("sidebar"))
+    places->setMinimumWidth(places->sizeHintForColumn(0) + 2 * places->frameWidth() + fm.averageCharWidth());
+  return dlg;
 }
 
 bool RunFile(ModalKind kind, Window* owner, const std::string& caption, const std::string& filter,
@@ -43,17 +75,7 @@ bool RunFile(ModalKind kind, Window* owner, const std::string& caption, const st
     else unusable = picked;
   };
   int answer = ModalSeam::Run(shown, IDCANCEL, [&](ShownModal& s) {
-    auto* dlg = new QFileDialog(ParentOf(owner), ToQString(caption), ToQString(start),
-                                ToQString(ConvertFileFilter(filter)));
-    dlg->setOption(QFileDialog::DontUseNativeDialog, true);
-    if (kind == ModalKind::Folder) {
-      dlg->setFileMode(QFileDialog::Directory);
-      dlg->setOption(QFileDialog::ShowDirsOnly, true);
-    } else if (kind == ModalKind::FileSave) {
-      dlg->setAcceptMode(QFileDialog::AcceptSave);
-    } else {
-      dlg->setFileMode(QFileDialog::ExistingFile);
-    }
+    auto* dlg = NewFileDialog(ParentOf(owner), kind, caption, filter, start);
     return ExecModal(dlg, IDCANCEL, [&](QFileDialog& d, int r) {
       if (r != QDialog::Accepted || d.selectedFiles().isEmpty()) return IDCANCEL;
       take(d.selectedFiles().front());
@@ -237,6 +259,10 @@ int ChooseFontDialog(Window* owner, const std::string& caption, FontChoice& font
   if (answer != IDOK || picked.face.empty()) return IDCANCEL;
   font = picked;
   return IDOK;
+}
+
+QWidget* NewFileDialogWidget(const std::string& caption, const std::string& filter, const std::string& startFolder) {
+  return NewFileDialog(nullptr, ModalKind::FileOpen, caption, filter, startFolder);
 }
 
 }  // namespace gui

@@ -6,6 +6,7 @@
 #include <string>
 
 class QPrinter;
+class QWidget;
 
 namespace gui {
 
@@ -46,6 +47,10 @@ struct FontChoice {
 // rewritten when one was chosen, IDCANCEL with `font` unchanged otherwise.
 // A face whose name the program cannot hold in cp1252 counts as cancelled.
 int ChooseFontDialog(Window* owner, const std::string& caption, FontChoice& font);
+
+// The file-open dialog GetOpenFileName shows, built but neither shown nor
+// run, for a test's look at it. The caller owns it.
+QWidget* NewFileDialogWidget(const std::string& caption, const std::string& filter, const std::string& startFolder);
 
 // Converts the Windows filter form to Qt's ("Text (*.txt);;All (*.*)").
 std::string ConvertFileFilter(const std::string& windowsFilter);

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -86,6 +87,10 @@ class BoxDialog : public QDialog {
     }
     buttons->addStretch(1);
     outer->addLayout(buttons);
+    // A short text makes a narrow box: it is widened so that the title bar shows the caption whole.
+    const QMargins m = outer->contentsMargins();
+    const int captionRoom = CaptionWidth(windowTitle()) - m.left() - m.right();
+    if (captionRoom > 0) outer->addItem(new QSpacerItem(captionRoom, 0, QSizePolicy::Minimum, QSizePolicy::Fixed));
   }
 
   void reject() override {

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFocusEvent>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -42,6 +44,15 @@ unsigned MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
 
 void TagWidget(QWidget* widget, Window* window) {
   if (widget != nullptr) widget->setProperty(kOwnerProperty, static_cast<qulonglong>(window->GetHandle()));
+}
+
+int CaptionWidth(const QString& caption) {
+  if (caption.isEmpty()) return 0;
+  QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+  font.setBold(true);
+  const QFontMetrics fm(font);
+  // The icon, the close, minimise and maximise boxes and the margins: about six lines' height.
+  return fm.horizontalAdvance(caption) + 6 * fm.height();
 }
 
 Window* WindowOfWidget(QWidget* widget) {

@@ -48,6 +48,11 @@ int ExecModal(D* dialog, int gone, Ended ended) {
   return answer;
 }
 
+// The width a top-level window needs for its title bar to show `caption`
+// whole: the caption in the title font, taken bold as title bars draw it,
+// and room for the bar's icon and buttons (0 for no caption).
+int CaptionWidth(const QString& caption);
+
 // The window that owns a widget (or its nearest owned ancestor).
 Window* WindowOfWidget(QWidget* widget);
 // Marks `widget` as belonging to `window` (WindowOfWidget finds it).

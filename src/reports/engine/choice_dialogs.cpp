@@ -61,6 +61,14 @@ std::string WithoutMnemonic(const std::string& text) {
   return out;
 }
 
+// A layout line as the list shows it: the "0" that stands for no list type is not shown.
+std::string ShownLayoutLine(const std::string& line) {
+  if (line.size() < kLayoutTypeWidth || line.compare(line.size() - kLayoutTypeWidth, 1, "0") != 0) return line;
+  std::string shown = line;
+  shown[line.size() - kLayoutTypeWidth] = ' ';
+  return shown;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -190,7 +198,7 @@ void TDVisuChoixEtat::SetupWindow() {
   auto* list = Item<gui::ListBox>(kLayouts);
   if (list != nullptr) {
     list->SetTabStop(12 * Units().ToPixelsX(4));
-    for (const std::string& line : layouts_) list->AddString(line);
+    for (const std::string& line : layouts_) list->AddString(ShownLayoutLine(line));
     // The layout chosen last stays chosen.
     int selected = 0;
     const std::string last = UpperCp1252(TrimmedRight(owner_->ReportCode.substr(0, 10)));
@@ -247,7 +255,7 @@ void TDVisuChoixEtat::FillLayouts() {
   auto* list = Item<gui::ListBox>(kLayouts);
   if (list == nullptr) return;
   list->ClearList();
-  for (const std::string& line : layouts_) list->AddString(line);
+  for (const std::string& line : layouts_) list->AddString(ShownLayoutLine(line));
   if (!layouts_.empty()) list->SetSelIndex(0);
 }
 

@@ -46,6 +46,7 @@ constexpr int kAttention = 52;
 constexpr int kSearchPrompt = 702;
 constexpr int kSearchCaption = 705;
 constexpr int kPreviewCaption = 19560;   // "Visualisation"
+constexpr int kMorePagesNote = 19569;    // "  (pages suivantes non calculées)"
 constexpr int kHtmlPageNotWritten = 19561;
 constexpr std::size_t kSearchTextLimit = 50;
 constexpr int kRoundedCornersConstant = 73;
@@ -192,7 +193,12 @@ void TWVisuWindow::AfterPage(const reports::PageOutcome& outcome) {
 gui::Rect TWVisuWindow::Client() const { return GetClientRect(); }
 
 void TWVisuWindow::ShowStatus(int page, int count) {
-  if (MessageBar != nullptr) MessageBar->SetText(reports::PageStatusText(page, count));
+  if (MessageBar == nullptr) return;
+  // The count is that of the pages made so far: while more may follow, the bar says so, so that page 1 of
+  // a longer report never reads as "1/1".
+  std::string text = reports::PageStatusText(page, count);
+  if (!context_.endOfData) text += LoadStr(kMorePagesNote);
+  MessageBar->SetText(text);
 }
 
 void TWVisuWindow::PaintPage(int mode, int page, const std::string& searchWords) {

@@ -19,6 +19,7 @@
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
 #include "shell/graphics.h"
@@ -142,6 +143,25 @@ bool TWEtaModLedger::Refuse(gui::Window* field, bool focus) {
   refused_ = field;
   if (focus) Focus(field);
   return false;
+}
+
+bool TWEtaModLedger::RefuseDate(MEdit* field, const DateCheck& check, bool focus) {
+  // A date typed that is refused says why when the user asked for the check (Enter, F5, F6); leaving the
+  // field (the quiet check) only beeps, so that tabbing through the form never stacks message boxes.
+  if (focus && (check.outsideYear || check.beforeFrom)) {
+    std::string text = Str(kStrDateToBeforeFrom);
+    if (check.outsideYear) {
+      text = FillPlaceholder(Str(kStrDateOutsideYear), AllTrim(field->GetText().c_str()));
+      text = FillPlaceholder(text, TheDossierRecord.DateDisplay(DF::YearStart));
+      text = FillPlaceholder(text, TheDossierRecord.DateDisplay(DF::YearEnd));
+    }
+    gui::MessageBeep(0);
+    gui::MessageBox(this, text, GetCaption(), gui::MB_OK | gui::MB_ICONSTOP);
+    refused_ = field;
+    Focus(field);
+    return false;
+  }
+  return Refuse(field, focus);
 }
 
 void TWEtaModLedger::Focus(gui::Window* field) {
@@ -327,7 +347,7 @@ bool TWEtaModCompte::CheckDateFrom(bool focusNext) {
     if (focusNext) Focus(dateFrom_);
     return false;
   }
-  if (!c.ok) return Refuse(dateFrom_, focusNext);
+  if (!c.ok) return RefuseDate(dateFrom_, c, focusNext);
   if (c.uncheckPrior) prior_->SetValue(false, false);
   if (focusNext) Focus(dateTo_);
   return true;
@@ -343,7 +363,7 @@ void TWEtaModCompte::CmDateFromEntered() {
 bool TWEtaModCompte::CheckDateTo(bool focusNext) {
   const DateCheck c = ledgers::CheckDateTo(dateTo_->GetText(), dateFrom_->GetText(), TheDossierRecord);
   if (c.shown != dateTo_->GetText()) dateTo_->SetValue(c.shown, false);
-  if (!c.ok) return Refuse(dateTo_, focusNext);
+  if (!c.ok) return RefuseDate(dateTo_, c, focusNext);
   if (focusNext) {
     const std::string c032 = TheDossierRecord.Constant(32);
     if (AnalyticOn()) Focus(!c032.empty() && c032[0] == 'O' ? static_cast<gui::Window*>(account_) : prior_);
@@ -599,7 +619,7 @@ bool TWEtaModAccountRange::CheckDateFrom(bool focusNext) {
   // No range form has monthly subtotals: the month-start rule does not apply.
   const DateCheck c = ledgers::CheckDateFrom(dateFrom_->GetText(), false, TheDossierRecord);
   if (c.shown != dateFrom_->GetText()) dateFrom_->SetValue(c.shown, false);
-  if (!c.ok) return Refuse(dateFrom_, focusNext);
+  if (!c.ok) return RefuseDate(dateFrom_, c, focusNext);
   if (c.uncheckPrior) prior_->SetValue(false, false);
   if (focusNext) Focus(dateTo_);
   return true;
@@ -608,7 +628,7 @@ bool TWEtaModAccountRange::CheckDateFrom(bool focusNext) {
 bool TWEtaModAccountRange::CheckDateTo(bool focusNext) {
   const DateCheck c = ledgers::CheckDateTo(dateTo_->GetText(), dateFrom_->GetText(), TheDossierRecord);
   if (c.shown != dateTo_->GetText()) dateTo_->SetValue(c.shown, false);
-  if (!c.ok) return Refuse(dateTo_, focusNext);
+  if (!c.ok) return RefuseDate(dateTo_, c, focusNext);
   if (focusNext) Focus(prior_);
   return true;
 }

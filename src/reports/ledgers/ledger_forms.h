@@ -58,6 +58,8 @@ class TWEtaModLedger : public CMDIModif {
   virtual void PlaceControls() = 0;
   // A field refused: a beep and, when `focus`, the field focused. False.
   bool Refuse(gui::Window* field, bool focus);
+  // A date refused: with `focus`, a message that says why (not a date of the year, or before "Date début").
+  bool RefuseDate(MEdit* field, const ledgers::DateCheck& check, bool focus);
   void Focus(gui::Window* field);
   // The edit the calculator (F8) was last opened on takes the focus back when it is this form's.
   bool FocusCalculatorEdit();

@@ -152,12 +152,8 @@ const ProgramSetting* FindProgramSetting(const std::string& key) {
 }
 
 std::string OfferedBackupMethods() {
-  std::string all = LoadStr(1226);
-  if (all.empty()) all = kAllMethods;
-  std::string offered;
-  for (char m : all)
-    if (m != 'A' && m != 'Z') offered += m;
-  return offered;
+  const std::string all = LoadStr(1226);
+  return all.empty() ? std::string(kAllMethods) : all;
 }
 
 std::string BackupMethodText(char method) {

@@ -212,4 +212,21 @@ TEST_F(DialogTest, EnterNeverPressesTheDefaultButtonEscapeAndFunctionKeysDo) {
   EXPECT_EQ(dlg.Result(), IDOK);
 }
 
+TEST_F(DialogTest, EnterReleasedInAListPressesTheDefaultButton) {
+  EntryDialog dlg(nullptr);
+  ASSERT_TRUE(dlg.Create());
+  dlg.Show(SW_SHOWNORMAL);
+  QWidget* list = dlg.GetDlgItem(106)->Widget();
+  dlg.SetItemSel(106, 1);
+  dlg.GetDlgItem(106)->SetFocus();
+  ProcessPendingMessages();
+  ASSERT_TRUE(dlg.GetDlgItem(106)->HasFocus());
+  Key(list, QEvent::KeyPress, Qt::Key_Return);
+  Key(list, QEvent::KeyRelease, Qt::Key_Return);
+  ProcessPendingMessages();
+  EXPECT_TRUE(dlg.IsEnded()) << "Enter in the list did nothing";
+  EXPECT_EQ(dlg.Result(), IDOK);
+  EXPECT_EQ(dlg.saved, "||0||1|0") << "the line chosen is the one confirmed";
+}
+
 }  // namespace

@@ -2,8 +2,19 @@
 // or refused with a message when cp1252 cannot hold it (never with '?' in it).
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QListView>
+#include <QSettings>
+#include <QTreeView>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
 #include "gui_test_support.h"
 #include "platform/gui/filedialog.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -39,6 +50,50 @@ TEST_F(FileDialogTest, DiskNamesChosenAreTakenOrRefused) {
       EXPECT_NE(shown[1].text.find("ne peut pas enregistrer"), std::string::npos) << shown[1].text;
     }
   }
+}
+
+// The open dialog shows a dossier's line whole: size, type and date columns as wide as what they show, the
+// places list as wide as its names, even when an earlier dialog left narrow columns in the user's Qt settings
+// (kept here in a folder of the test's own). A grab of it is kept.
+TEST_F(FileDialogTest, TheOpenDialogShowsItsLinesWhole) {
+  test_support::TempFolder folder("filedialog");
+  { std::ofstream(folder.path() + "/c10demo.dbf") << std::string(72000, 'x'); }
+  test_support::TempFolder settings("filedialog-settings");
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.path()));
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(settings.path()));
+  const std::string filter = "Dossiers Nuv-MERLON ZEL (c10*.dbf)|c10*.dbf";
+  {
+    // A dialog narrowed by its user: Qt keeps its columns and places list as they were left.
+    std::unique_ptr<QWidget> narrowed(NewFileDialogWidget("Ouvrir dossier", filter, folder.path()));
+    auto* tree = narrowed->findChild<QTreeView*>("treeView");
+    ASSERT_NE(tree, nullptr);
+    for (int column = 1; column < tree->header()->count(); ++column) {
+      tree->header()->setSectionResizeMode(column, QHeaderView::Interactive);
+      tree->header()->resizeSection(column, 20);
+    }
+  }
+  std::unique_ptr<QWidget> dialog(NewFileDialogWidget("Ouvrir dossier", filter, folder.path()));
+  dialog->show();
+  auto* tree = dialog->findChild<QTreeView*>("treeView");
+  ASSERT_NE(tree, nullptr);
+  // The folder is read in the background: wait for its one line.
+  for (int i = 0; i < 200 && tree->model()->rowCount(tree->rootIndex()) == 0; ++i)
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  ASSERT_EQ(tree->model()->rowCount(tree->rootIndex()), 1);
+  QApplication::processEvents();
+  QHeaderView* header = tree->header();
+  for (int column = 1; column < header->count(); ++column) {
+    SCOPED_TRACE(column);
+    const QString shown = tree->model()->index(0, column, tree->rootIndex()).data().toString();
+    EXPECT_GT(header->sectionSize(column), tree->fontMetrics().horizontalAdvance(shown)) << shown.toStdString();
+    EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column));
+  }
+  auto* places = dialog->findChild<QListView*>("sidebar");
+  ASSERT_NE(places, nullptr);
+  EXPECT_GE(places->viewport()->width(), places->sizeHintForColumn(0));
+  const std::filesystem::path artefacts = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "gui";
+  std::filesystem::create_directories(artefacts);
+  EXPECT_TRUE(dialog->grab().toImage().save(QString::fromStdString((artefacts / "open-dialog.png").string())));
 }
 
 }  // namespace

@@ -42,9 +42,10 @@ TEST_F(ChoiceDialogTest, ListsOnlyThePrefixsLayoutsWithTheirListType) {
   EXPECT_EQ(Look(report, true, "choice-1303").lines, seen.lines);
   EXPECT_EQ(LayoutCode(seen.lines[0]), "TS-AUTRE");
   EXPECT_EQ(LayoutCode(seen.lines[1]), "TS-LISTE");
-  // The last 20 characters hold the [TypeListe=] value, "0" when none.
+  // The last 20 characters show the [TypeListe=] value, nothing when none (the "0" that stands for none
+  // is not shown after the name).
   EXPECT_EQ(seen.lines[0].substr(seen.lines[0].size() - 20), "B                   ");
-  EXPECT_EQ(seen.lines[1].substr(seen.lines[1].size() - 20), "0                   ");
+  EXPECT_EQ(seen.lines[1].substr(seen.lines[1].size() - 20), "                    ");
   EXPECT_NE(seen.lines[0].find("\tAutre pr\xE9sentation"), std::string::npos);
   // The constructor puts the prefix into the report code.
   EXPECT_EQ(report->ReportCode, "TS-               ");

@@ -101,12 +101,18 @@ TEST_F(LedgerWindowTest, TheStatementFormBeepsAndKeepsTheFocusOnABadField) {
     bool subtotals;
     int field;  // the refused field, 0 none
     const char* nameText;
+    const char* said = nullptr;  // what the refusal's box says
   } cases[] = {
       {"ZZZ9", "01/07/25", "30/06/26", false, TWEtaModCompte::kAccount, "???"},
       {"", "01/07/25", "30/06/26", false, TWEtaModCompte::kAccount, "???"},
-      {"411", "01/07/24", "30/06/26", false, TWEtaModCompte::kDateFrom, nullptr},
-      {"411", "01/07/25", "01/07/26", false, TWEtaModCompte::kDateTo, nullptr},
-      {"411", "01/09/25", "01/08/25", false, TWEtaModCompte::kDateTo, nullptr},
+      {"411", "01/07/24", "30/06/26", false, TWEtaModCompte::kDateFrom, nullptr,
+       "La date 01/07/24 n'est pas une date de l'exercice\n\n(du 01/07/25 au 30/06/26)"},
+      {"411", "01/07/25", "01/07/26", false, TWEtaModCompte::kDateTo, nullptr,
+       "La date 01/07/26 n'est pas une date de l'exercice"},
+      {"411", "01/07/25", "31/02/26", false, TWEtaModCompte::kDateTo, nullptr,
+       "La date 31/02/26 n'est pas une date de l'exercice"},
+      {"411", "01/09/25", "01/08/25", false, TWEtaModCompte::kDateTo, nullptr,
+       "La 'Date fin' ne peut pr\xE9" "c\xE9" "der la 'Date d\xE9" "but'"},
       {"411", "15/01/26", "30/06/26", true, TWEtaModCompte::kDateFrom, nullptr},
       {"411", "01/01/26", "30/06/26", true, 0, nullptr},
   };
@@ -136,6 +142,11 @@ TEST_F(LedgerWindowTest, TheStatementFormBeepsAndKeepsTheFocusOnABadField) {
       EXPECT_EQ(form->NameStatic()->GetText(), c.nameText);
     }
     EXPECT_TRUE(IsBlank(RegistryText(kStatementWindowSlot + 11, 29)));
+    if (c.said != nullptr) {
+      ASSERT_NE(gui::ModalSeam::LastShown(), nullptr) << "refused without a word";
+      EXPECT_NE(gui::ModalSeam::LastShown()->text.find(c.said), std::string::npos) << gui::ModalSeam::LastShown()->text;
+      EXPECT_EQ(gui::ModalSeam::LastShown()->caption, "Relev\xE9 de Compte");
+    }
     if (c.subtotals) {
       ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
       EXPECT_NE(gui::ModalSeam::LastShown()->text.find("en d\xE9" "but de mois"), std::string::npos);

@@ -31,6 +31,8 @@ inline constexpr int kStrToPrefix = 19737;             // "Jusqu'à "
 inline constexpr int kStrError = 19738;                // "Erreur"
 inline constexpr int kStrUnknown = 19739;              // "???"
 inline constexpr int kStrFormTextFirst = 19740;        // labels and tips of the forms, 19740-19760
+inline constexpr int kStrDateOutsideYear = 19761;      // a date typed that is not one of the year's (%s: date, start, end)
+inline constexpr int kStrDateToBeforeFrom = 19762;     // "Date fin" before "Date début"
 
 // Help of the report editor: a heading among its help ids, going on at the letters of 19771-19789
 // and 19791-19795.

@@ -88,6 +88,7 @@ DateCheck CheckDateFrom(const std::string& typed, bool monthlySubtotals, const D
   const std::string date = StoredOf(typed);
   if (date.empty() || date < start || date > end) {
     if (IsBlank(typed)) out.shown = dossier.DateDisplay(DF::YearStart);
+    else out.outsideYear = true;
     return out;
   }
   if (monthlySubtotals && typed.substr(0, 2) != "01" && date != start) {
@@ -106,6 +107,8 @@ DateCheck CheckDateTo(const std::string& typed, const std::string& dateFromTyped
   const std::string date = StoredOf(typed), from = StoredOf(dateFromTyped);
   if (date.empty() || date < start || date > end || date < from) {
     if (IsBlank(typed)) out.shown = dossier.DateDisplay(DF::YearEnd);
+    else if (date.empty() || date < start || date > end) out.outsideYear = true;
+    else out.beforeFrom = true;
     return out;
   }
   out.ok = true;

@@ -39,6 +39,10 @@ struct DateCheck {
   std::string shown;            // the edit's text afterwards (a blank date gets the year's bound)
   bool monthStartRule = false;  // the month-start message box is shown (its text: string 19600)
   bool uncheckPrior = false;    // "Avec Cumuls Antérieurs" is unchecked (the date is the year's first day)
+  // Why a typed date is refused, for the message the form shows: not a date of the year, or "Date fin"
+  // before "Date début". Neither for a blank date, which gets the year's bound.
+  bool outsideYear = false;
+  bool beforeFrom = false;
 };
 
 // ---- the account statement (and the general ledgers' dates)
