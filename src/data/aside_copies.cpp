@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "data/error_report.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/files.h"
 #include "runtime/text.h"
@@ -71,8 +72,11 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   for (const std::string& file : platform::ListFiles(dossierFolder)) {
     if (wanted.count(LowerAscii(file)) == 0) continue;
     if (!platform::CopyFile(dossierFolder + file, aside + file, true)) {
+      const bool full = platform::FailedForWantOfRoom();
       RemoveFolder(aside);
-      if (error != nullptr) *error = "copie impossible de " + dossierFolder + file + " dans " + aside;
+      if (error != nullptr)
+        *error = "copie impossible de " + dossierFolder + file + " dans " + aside +
+                 (full ? std::string(": ") + DiskFullText(aside + file) : std::string());
       return false;
     }
     c.files.push_back(file);
@@ -191,7 +195,14 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
   if (!platform::FileExists(note)) {
     std::string text;
     for (const std::string& f : copies.files) text += f + "\t" + KeptIdentity(aside + f) + "\n";
-    if (!platform::WriteFileAtomic(note, text) || !platform::SyncFolder(dossierFolder)) {
+    // A disk with no room for the note (the full disk that often stopped the run) does not keep
+    // the tables from going back: the put-back goes on without it. Stopped half-way, it would
+    // then leave the next opening a copy missing, which that opening names, changing nothing.
+    if (!platform::WriteFileAtomic(note, text) && !platform::FailedForWantOfRoom()) {
+      if (error != nullptr) *error = "note de remise en place non \xE9" "crite sur le disque: " + note;
+      return false;
+    }
+    if (!platform::SyncFolder(dossierFolder)) {
       if (error != nullptr) *error = "note de remise en place non \xE9" "crite sur le disque: " + note;
       return false;
     }

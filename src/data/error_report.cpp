@@ -93,6 +93,10 @@ void ShowLayerError(int number, const char* text, bool padded) {
 
 std::string RunIncidentText(int code, const std::string& file, int result) {
   if (result != dbase::DBIERR_DISKFULL) return "incident " + std::to_string(code) + " sur " + file;
+  return DiskFullText(file);
+}
+
+std::string DiskFullText(const std::string& file) {
   const std::size_t slash = file.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string("./") : file.substr(0, slash + 1);
   return "disque plein: plus de place dans le dossier " + folder +

@@ -21,6 +21,8 @@ std::string DbErrorMessage(Table& table, int context, const char* text, int fiel
 // "incident " + code + " sur " + file, or, when the disk is full, that it is, with the folder
 // to free room in (the caller shows the code beside it).
 std::string RunIncidentText(int code, const std::string& file, int result);
+// That the disk is full: no room left in the folder of `file` to write it, and what to do.
+std::string DiskFullText(const std::string& file);
 
 // The first engine failure of a run: while a watch lives, each failure ReportDbError shows (and
 // each one the run notes itself, as a field write the table layer does not show) is kept by it,

@@ -312,8 +312,18 @@ TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {
   }
 }
 
+// The disk made full once the receiver's marker stands (g_markerPath): the copy's own writes refused.
+std::string g_markerPath;
+void FillTheDiskOnceMarked() {
+  if (!g_markerPath.empty() && fs::exists(g_markerPath)) {
+    g_markerPath.clear();
+    dbase::SetWriteFault(dbase::WriteFault::kFull, 1);
+  }
+}
+
 // A code copy whose insert is refused stops there, says that the disk is full, and keeps the
-// receiver's marker: its next opening finishes the copy, every account then in place.
+// receiver's marker: its next opening finishes the copy, every account then in place. With the
+// disk full before the marker, it says so and copies nothing.
 TEST_F(WriteRefusedTest, ACodeCopyRefusedStopsAndIsFinishedAtTheReceiversOpening) {
   const std::string a = Make("cc/a", "A", 120);
   const std::string b = Make("cc/b", "B", 40, [](DemoOptions& o) { o.seed = 5; });
@@ -326,9 +336,13 @@ TEST_F(WriteRefusedTest, ACodeCopyRefusedStopsAndIsFinishedAtTheReceiversOpening
     Table source, receiver;
     EXPECT_TRUE(source.OpenShared(processing::OpenCodeTablePath(k), k.tag, true));
     EXPECT_TRUE(receiver.OpenExclusive(processing::OtherCodeTablePath(k, processing::OtherDossier{to, "B"}), k.tag));
-    if (full) dbase::SetWriteFault(dbase::WriteFault::kFull, 1);
+    if (full) {
+      g_markerPath = to + "cb.run";
+      dbase::BeforeFileChange = FillTheDiskOnceMarked;
+    }
     const bool ran = processing::CopyCodeRangeMarked(source, processing::OpenCodeTablePath(k), receiver,
                                                      processing::OtherDossier{to, "B"}, k, range, {}, count, refusal);
+    dbase::BeforeFileChange = nullptr;
     dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
     return ran;
   };
@@ -340,6 +354,26 @@ TEST_F(WriteRefusedTest, ACodeCopyRefusedStopsAndIsFinishedAtTheReceiversOpening
   ASSERT_GT(count.added, 0);
   Close();
   const DossierRecords after = Records(uncut);
+
+  {
+    SCOPED_TRACE("full before the marker");
+    const std::string early = root_ + "/cc/early/";
+    CopyFolder(b, early);
+    EXPECT_TRUE(Load(a, "A"));
+    Table source, receiver;
+    EXPECT_TRUE(source.OpenShared(processing::OpenCodeTablePath(k), k.tag, true));
+    EXPECT_TRUE(receiver.OpenExclusive(processing::OtherCodeTablePath(k, processing::OtherDossier{early, "B"}), k.tag));
+    dbase::SetWriteFault(dbase::WriteFault::kFull, 1);
+    EXPECT_FALSE(processing::CopyCodeRangeMarked(source, processing::OpenCodeTablePath(k), receiver,
+                                                 processing::OtherDossier{early, "B"}, k, range, {}, &count, &refusal));
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    EXPECT_NE(refusal.find(kDiskFull), std::string::npos) << refusal;
+    EXPECT_EQ(count.added, 0);
+    source.CloseTable(true);
+    receiver.CloseTable(true);
+    Close();
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(early), before), "");
+  }
 
   EXPECT_FALSE(copy(b, true, &count, &refusal));
   EXPECT_NE(refusal.find(kDiskFull), std::string::npos) << refusal;
@@ -385,7 +419,7 @@ TEST_F(WriteRefusedTest, ValidationAndOpeningBalancesOnAFullDiskSaySo) {
     dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
     EXPECT_NE(r.code, 0);
     EXPECT_NE(r.error.find(kDiskFull), std::string::npos) << r.error;
-    EXPECT_TRUE(r.putBack);
+    EXPECT_TRUE(r.putBack) << r.putBackError;
     Close();
     EXPECT_EQ(kill_matrix::RecordDifference(Records(v), before), "");
   }

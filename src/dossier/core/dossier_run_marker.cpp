@@ -5,6 +5,7 @@
 #include <string>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "platform/system/clock.h"
 #include "platform/system/files.h"
 #include "runtime/inifiles.h"
@@ -94,6 +95,12 @@ std::string MarkerText(const DossierRunInfo& info) {
          Line(kStartKey, info.started) + Line(kDetailKey, info.detail);
 }
 
+// The marker last refused for want of room on its disk, which its refusal then says.
+std::string& RefusedForRoom() {
+  static std::string path;
+  return path;
+}
+
 std::string& RedoRefusal() {
   static std::string why;
   return why;
@@ -134,6 +141,7 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   written_ = held_->Write(path_, MarkerText({run, title, AllTrim(WorkstationNumber()), Now(), detail})) &&
              platform::SyncFolder(FolderOf(path_));
   if (!written_) {
+    RefusedForRoom() = platform::FailedForWantOfRoom() ? path_ : std::string();
     held_.reset();
     platform::RemoveFile(path_);
     return;
@@ -164,8 +172,11 @@ bool DossierRunMarker::Remove() {
   return true;
 }
 
+bool DossierRunMarkerRefusedForRoom(const std::string& path) { return !path.empty() && path == RefusedForRoom(); }
+
 std::string DossierRunMarkerRefusal(const std::string& path) {
-  return std::string(LoadStr(19897)) + path + LoadStr(19898);
+  const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
+  return std::string(LoadStr(19897)) + path + full + LoadStr(19898);
 }
 
 std::string DossierRunMarkerRemovalRefusal(const std::string& path) {

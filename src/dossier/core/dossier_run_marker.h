@@ -90,7 +90,10 @@ class DossierRunMarker {
 };
 
 // The message of a run refused because its marker could not be written.
+// (The disk-full wording added when the marker at `path` was refused for want of room.)
 std::string DossierRunMarkerRefusal(const std::string& path);
+// True when the marker at `path` was last refused for want of room on its disk.
+bool DossierRunMarkerRefusedForRoom(const std::string& path);
 // The message of a run undone because its marker could not be removed at its end.
 std::string DossierRunMarkerRemovalRefusal(const std::string& path);
 

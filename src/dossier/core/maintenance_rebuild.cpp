@@ -115,6 +115,7 @@ RebuildReport RebuildRun::Run() {
   if (!marker.written()) {
     report_.code = kRebuildMarkerFailed;
     report_.reindex = PackResult{PackOutcome::MarkerFailed, 0, marker.path()};
+    if (DossierRunMarkerRefusedForRoom(marker.path())) report_.refusal = DiskFullText(marker.path());
     return report_;
   }
   Work();

@@ -409,6 +409,7 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   if (!MakeAsideCopies(folder, name, bases, &copies, &why)) {
     r.code = kValidationCopies;
     r.error = why;
+    r.putBack = true;  // nothing of the dossier was changed: it is as it was
     WriteLog(caption + std::to_string(r.code) + " - " + why);
     return r;
   }
@@ -417,6 +418,7 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
     RemoveAsideCopies(folder, copies);
     r.code = kValidationMarker;
     r.error = DossierRunMarkerRefusal(marker->path());
+    r.putBack = true;
     WriteLog(caption + std::to_string(r.code) + " - " + marker->path());
     return r;
   }

@@ -125,6 +125,13 @@ std::string ResolvePath(const std::string& path) {
   return ResolveName(folder, path.substr(slash + 1));
 }
 
+// Removes the temporary file of a write that failed, errno left as the failure set it.
+static void RemoveKeepingCause(const std::string& path) {
+  const int cause = errno;
+  RemoveFile(path);
+  errno = cause;
+}
+
 static std::string TempNameFor(const std::string& path) {
   static unsigned counter = 0;
   return path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(++counter);
@@ -272,7 +279,7 @@ bool WriteFileAtomic(const std::string& path, const PieceSource& next, bool past
   ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = AtomicRename(tmp, path);
-  if (!ok) RemoveFile(tmp);
+  if (!ok) RemoveKeepingCause(tmp);
   return ok;
 }
 
@@ -317,16 +324,21 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
   char buf[65536];
   std::size_t got = 0;
   for (std::int64_t off = 0;; off += static_cast<std::int64_t>(got)) {
-    ok = ReadUpTo(in, buf, sizeof buf, off, &got) == 0 && WriteAllAt(out, buf, got, off) == 0;
+    int err = ReadUpTo(in, buf, sizeof buf, off, &got);
+    if (err == 0) err = WriteAllAt(out, buf, got, off);
+    ok = err == 0;
+    if (!ok) errno = err;
     if (!ok || got < sizeof buf) break;
   }
   ::close(in);
   ok = ::fsync(out) == 0 && ok;
   ok = ::close(out) == 0 && ok;
   if (ok) ok = AtomicRename(tmp, to);
-  if (!ok) RemoveFile(tmp);
+  if (!ok) RemoveKeepingCause(tmp);
   return ok;
 }
+
+bool FailedForWantOfRoom() { return errno == ENOSPC || errno == EDQUOT; }
 
 bool AtomicRename(const std::string& from, const std::string& to) {
   if (Refused(-1, 0, "rename", &from)) return false;
@@ -516,8 +528,10 @@ bool HeldFile::Write(const std::string& path, const std::string& content) {
   const bool ok = ::fcntl(fd, F_OFD_SETLK, &whole) == 0 && WriteAll(fd, content.data(), content.size()) &&
                   ::fsync(fd) == 0 && AtomicRename(tmp, path);
   if (!ok) {
+    const int cause = errno;
     ::close(fd);
-    RemoveFile(tmp);
+    RemoveKeepingCause(tmp);
+    errno = cause;
     return false;
   }
   fd_ = fd;

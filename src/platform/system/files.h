@@ -35,6 +35,10 @@ std::string ResolvePath(const std::string& path);
 // overwrite is false an existing target makes it fail.
 bool CopyFile(const std::string& from, const std::string& to, bool overwrite = true);
 
+// True when the last file call that failed was refused for want of room on its disk (ENOSPC, or
+// a quota reached): CopyFile and WriteFileAtomic leave that cause when they fail.
+bool FailedForWantOfRoom();
+
 // rename(2): atomic replacement of `to` on the same file system.
 bool AtomicRename(const std::string& from, const std::string& to);
 

@@ -254,6 +254,7 @@ bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& ta
   DossierRunMarker marker(kCodeCopyRun, "Ajout de codes d'un autre dossier", CopyDetail(sourcePath, range));
   SetDossier(folder, code);
   if (!marker.written()) {
+    if (count != nullptr) *count = CodeCopyCount{};
     if (refusal != nullptr) *refusal = DossierRunMarkerRefusal(marker.path());
     return false;
   }

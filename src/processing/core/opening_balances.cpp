@@ -556,6 +556,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   if (!MakeAsideCopies(DossierFolder, name, bases, &copies, &why)) {
     r.code = kOpeningCopies;
     r.error = why;
+    r.putBack = true;  // nothing of the dossier was changed: it is as it was
     return r;
   }
   auto marker = std::make_unique<DossierRunMarker>(kOpeningRun, Text(29060), copies.Detail());
@@ -563,6 +564,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     RemoveAsideCopies(DossierFolder, copies);
     r.code = kOpeningMarker;
     r.error = DossierRunMarkerRefusal(marker->path());
+    r.putBack = true;
     return r;
   }
   int failure = work.Write(StoredDateOf(request.date));

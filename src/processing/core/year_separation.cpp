@@ -371,7 +371,10 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   if (step) step(Text(29255), DossierFolder);
   const std::string myFolder = DossierFolder, myCode = AllTrim(DossierCode.c_str());
   GuardedTables mine(kSeparationRun, Text(29240), "separation-", PartnerDetail(true, other.folder, other.code));
-  if (!mine.ok()) return Refused(SeparationResult{}, mine.error());
+  // Refused before the first change (copies or marker not written): both dossiers are as they were.
+  SeparationResult untouched;
+  untouched.putBack = true;
+  if (!mine.ok()) return Refused(untouched, mine.error());
   std::unique_ptr<GuardedTables> theirs;
   {
     DossierIdentity identity(other, otherRecord);
@@ -381,7 +384,7 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   }
   if (!theirs->ok()) {
     mine.Finish();
-    return Refused(SeparationResult{}, theirs->error());
+    return Refused(untouched, theirs->error());
   }
   const bool written = work.Open() && work.Write();
   work.Close();
