@@ -369,6 +369,8 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
        kRefused, "\xAB c40demo.dbf \xBB de la sauvegarde est endommag\xE9" "e"},
       {"copie-coupee", 'W', [&](const std::string& s) { fs::resize_file(s + "c40demo.dbf", fs::file_size(s + "c40demo.dbf") / 2); },
        kRefused, "\xAB c40demo.dbf \xBB de la sauvegarde est endommag\xE9" "e"},
+      {"memo-sans-table", 'A', [&](const std::string& s) { fs::remove(s + "c20demo.dbf"); },
+       kRefused, "\xAB c20demo.dbt \xBB de la sauvegarde est sans sa table \xAB c20demo.dbf \xBB"},
       {"archive-endommagee", 'A', nullptr, kFailed, "l'archive "},
       {"majuscules", 'A',
        [&](const std::string& s) {

@@ -143,6 +143,8 @@ TEST_F(BalancePrintingTest, NothingIsPrintedOrExportedOverAFileOfTheDossierOrOfT
       {folder_ + "C20" + codeUpper + ".DBF", folder_ + "c20" + code + ".dbf", dossierText},
       {link + "/c40" + code + ".mdx", folder_ + "c40" + code + ".mdx", dossierText},
       {folder_ + "c" + code + ".run", folder_ + "c" + code + ".run", dossierText},
+      // The chart's memo file, in upper case: its notes would be lost under the print.
+      {folder_ + "C20" + codeUpper + ".DBT", folder_ + "c20" + code + ".dbt", dossierText},
       {ProgramFolder + "cresta9.bat", batch, programText},
   };
   UsePdfFilePrinter();
