@@ -235,7 +235,6 @@ constexpr std::size_t kAccountWidth = 8;  // the chart's codes
 constexpr int kMsgStoppedElsewhere = 29764;
 constexpr int kMsgResumed = 29734;    // a run of this content stopped half-way, its pieces written whole kept
 constexpr int kMsgHalfPiece = 29735;  // a piece it wrote in part
-constexpr int kMsgWriteRefused = 29774;  // a write refused before anything was written
 
 struct Piecework {
   std::size_t index;
@@ -808,8 +807,8 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
       // Nothing of this run is in the draft: its record goes, unless it resumes a stopped run.
       if (!resuming) platform::RemoveFile(AsciiRunPiecesPath());
       refuse(1);
-      run.message = resumed + (recordRefused && refusal.Seen() ? FillPlaceholder(Text(kMsgWriteRefused), refusal.Text())
-                                                               : run.pieces.message);
+      // The record's refusal said with the file and why (the full disk).
+      run.message = resumed + run.pieces.message + (recordRefused && refusal.Seen() ? refusal.Text() + "\n" : "");
       return run;
     }
   } else {

@@ -162,7 +162,6 @@ std::string DraftMonthOf(Table& c50, const std::string& yymm, const std::string&
 }
 
 constexpr int kMsgZeroAmounts = 29769;
-constexpr int kMsgWriteRefused = 29774;  // a write refused before anything was written
 
 // The end message's word on the transactions of amount 0,00 left out ("" none).
 std::string ZeroAmountsText(long n) {
@@ -480,7 +479,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   }
   if (written.outcome != PiecesOutcome::Written) {
     r.message = written.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written.message;
-    if (recordRefused && watch.Seen()) r.message = FillPlaceholder(LoadStr(kMsgWriteRefused), watch.Text());
+    if (recordRefused && watch.Seen()) r.message = LoadStr(kMsgRecordNotWritten) + watch.Text() + "\n";
     if (written.outcome == PiecesOutcome::AmountTooLarge && written.piece < transactionOf.size()) {
       const BankTransaction& t = s.transactions[transactionOf[written.piece]];
       r.message = "Op\xE9ration " + (t.fitid.empty() ? "du " + DayText(t.date) : "FITID " + t.fitid) + " :" + r.message;
