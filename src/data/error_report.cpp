@@ -1,12 +1,14 @@
 #include "data/error_report.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 #include <cstring>
 
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "platform/dbase/fileio.h"
 #include "resources/command_ids.h"
 #include "runtime/logfile.h"
 #include "runtime/runtime_hooks.h"
@@ -35,6 +37,9 @@ void RefusalWatch::NoteAll(const std::string& file, int result) {
     watch->file_ = file;
     watch->result_ = result;
   }
+}
+void RefusalWatch::NoteFileRefused(const std::string& file) {
+  NoteAll(file, errno == 0 ? dbase::DBIERR_OSERROR : dbase::ErrnoToResult(errno, dbase::DBIERR_OSERROR));
 }
 void RefusalWatch::NoteAll(const Table& table) {
   NoteAll(table.tablePath, table.result != 0 ? table.result : dbase::DBIERR_OSERROR);

@@ -40,6 +40,9 @@ class RefusalWatch {
   // full disk).
   static void NoteAll(const Table& table);
   static void NoteAll(const std::string& file, int result);
+  // A change of `file` by the file helpers refused, as the errno it left says (a full disk, an
+  // I/O error).
+  static void NoteFileRefused(const std::string& file);
   const std::string& File() const { return file_; }
   int Result() const { return result_; }
   // The file and what happened to it, as RunIncidentText gives it (the disk full said so).

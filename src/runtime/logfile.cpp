@@ -28,14 +28,14 @@ std::string LogStamp(const platform::LocalTime& t) {
          "m" + two(t.second);
 }
 
-void WriteLog(const char* text) {
+bool WriteLog(const char* text) {
   std::string path = LogPath(".txt");
-  if (path.empty()) return;
+  if (path.empty()) return true;
   std::string line = LogStamp(platform::GetLocalTime()) + "> " + WorkstationNumber() + " - " +
                      (text ? text : "") + "\r\n";
   // One write of the whole line in append mode: lines of several stations
   // never mix inside a line.
-  platform::AppendToFile(path, line);
+  return platform::AppendToFile(path, line);
 }
 
 int OpenFileRead(const char* path) {

@@ -20,9 +20,10 @@ std::string LogPath(const char* suffix = ".txt");
 
 // The stamp "DD/MM/YY-HHhMMmSS" of a time.
 std::string LogStamp(const platform::LocalTime& time);
-// Appends one log line; never reports.
-void WriteLog(const char* text);
-inline void WriteLog(const std::string& text) { WriteLog(text.c_str()); }
+// Appends one log line; never shows anything. False when the write was refused (a full disk):
+// the line is not in the log. True when no log is open.
+bool WriteLog(const char* text);
+inline bool WriteLog(const std::string& text) { return WriteLog(text.c_str()); }
 
 // File handles: POSIX descriptors, -1 on failure.
 int OpenFileRead(const char* path);

@@ -53,9 +53,13 @@ int CreateDisk(const std::string& path, int flags, mode_t mode = 0644) {
   return OpenDisk(path, flags | O_CREAT, mode);
 }
 
-// Where a write at the file's position ends (only asked while a fault is armed).
+// Where a write at the file's position ends (only asked while a fault is armed). A file opened
+// for appending writes at its end, whatever its position says before the first write.
 std::int64_t StreamEnd(int fd, std::size_t size) {
-  const off_t at = ::lseek(fd, 0, SEEK_CUR);
+  const int flags = ::fcntl(fd, F_GETFL);
+  struct stat st{};
+  const off_t at = flags >= 0 && (flags & O_APPEND) != 0 ? (::fstat(fd, &st) == 0 ? st.st_size : -1)
+                                                          : ::lseek(fd, 0, SEEK_CUR);
   return at < 0 ? -1 : static_cast<std::int64_t>(at) + static_cast<std::int64_t>(size);
 }
 

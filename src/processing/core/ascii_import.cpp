@@ -714,21 +714,27 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   // run has written what it lacked, so that a resume stopped in its turn is resumed again.
   const bool sameContent = !logNow.stoppedRun.empty() && Has(logNow.stoppedRun, "empreinte " + read.digest);
   resumesStopped = sameContent;
+  // False when the closing line was refused (noted): the run is still open in the log.
   auto closeStopped = [&] {
     const std::string begun = " - D\xE9" "but - ";
     const std::size_t at = logNow.stoppedRun.find(begun);
-    if (at != std::string::npos) WriteLog(title + " - Interrompu - " + logNow.stoppedRun.substr(at + begun.size()));
+    if (at == std::string::npos || WriteLog(title + " - Interrompu - " + logNow.stoppedRun.substr(at + begun.size())))
+      return true;
+    RefusalWatch::NoteFileRefused(LogPath());
+    return false;
   };
   if (!logNow.stoppedRun.empty() && !sameContent) {
-    // Its lines stay as they are; the totals it had not written are written first.
+    // Its lines stay as they are; the totals it had not written are written first. Until its
+    // closing line is in the log, it is taken up again by the next import, which must find its
+    // totals journal as it is now: this run stops there.
     std::vector<RecordedPiece> other;
     RefusalWatch refusal;
-    if (ReadPiecesRecord(read, &other, true) &&
-        PutStoppedPiecesInOrder(c10, c50, c60, other, AsciiRunTotalsPath(), true).refused) {
+    if ((ReadPiecesRecord(read, &other, true) &&
+         PutStoppedPiecesInOrder(c10, c50, c60, other, AsciiRunTotalsPath(), true).refused) ||
+        !closeStopped()) {
       run.message = StoppedRunMessage(refusal);
       return run;
     }
-    closeStopped();
   }
   // A run of this same content stopped half-way: the pieces it wrote whole stay, the others are
   // written now; the lines of a piece it cut short are cancelled first, so that the content goes
@@ -766,6 +772,7 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   const std::vector<ImportedPiece>& pieces = toWrite.size() != read.pieces.size() ? resumedPieces : read.pieces;
   long lineCount = 0;
   for (const ImportedPiece& p : read.pieces) lineCount += static_cast<long>(p.lines.size());
+  bool recordRefused = false;
   if (!pieces.empty()) {
     run.pieces = WriteImportedPieces(c10, c50, c60, pieces, maxRecords, [&](const std::vector<long>& taken, const std::vector<long>& counts) {
       // The numbers of every piece, recorded before the first line: a run stopped half-way is
@@ -775,9 +782,19 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
         numbers[toWrite[j]] = taken[j];
         if (j < counts.size()) lineCounts[toWrite[j]] = counts[j];
       }
-      if (!platform::WriteFileAtomic(AsciiRunPiecesPath(), PiecesRecord(read, numbers, lineCounts))) return false;
-      WriteLog(title + " - D\xE9" "but - " + read.path + " - " + pieces.front().journal + " pi\xE8" "ce " +
-               std::to_string(taken.front()) + mark);
+      recordRefused = true;
+      if (!platform::WriteFileAtomic(AsciiRunPiecesPath(), PiecesRecord(read, numbers, lineCounts))) {
+        RefusalWatch::NoteFileRefused(AsciiRunPiecesPath());
+        return false;
+      }
+      // Without its start line the run would not be found again: its record goes, nothing written.
+      if (!WriteLog(title + " - D\xE9" "but - " + read.path + " - " + pieces.front().journal + " pi\xE8" "ce " +
+                    std::to_string(taken.front()) + mark)) {
+        RefusalWatch::NoteFileRefused(LogPath());
+        if (!resuming) platform::RemoveFile(AsciiRunPiecesPath());
+        return false;
+      }
+      recordRefused = false;
       return true;
     }, AsciiRunTotalsPath());
     if (run.pieces.outcome == PiecesOutcome::Stopped) {
@@ -790,15 +807,15 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
       // Nothing of this run is in the draft: its record goes, unless it resumes a stopped run.
       if (!resuming) platform::RemoveFile(AsciiRunPiecesPath());
       refuse(1);
-      run.message = resumed + run.pieces.message;
+      // The record's refusal said with the file and why (the full disk).
+      run.message = resumed + run.pieces.message + (recordRefused && refusal.Seen() ? refusal.Text() + "\n" : "");
       return run;
     }
   } else {
     run.pieces.outcome = PiecesOutcome::Written;
   }
   run.pieces.numbers = numbers;
-  if (sameContent) closeStopped();
-  run.written = true;
+  if (sameContent) closeStopped();  // the end line below, of the same content, closes it too
   const platform::LocalTime now = platform::GetLocalTime();
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "_%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day, now.hour,
@@ -807,11 +824,19 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   const std::size_t dot = read.path.find_last_of('.');
   const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
   const std::string renamed = hasExt ? read.path.substr(0, dot) + stamp + read.path.substr(dot) : read.path + stamp;
-  if (!platform::FileExists(renamed) && platform::AtomicRename(read.path, renamed)) run.renamedTo = renamed;
   const std::string pieceNumbers = NumberRanges(run.pieces.numbers);
   run.logLine = title + " - Ok - " + read.path + " - " + std::to_string(lineCount) + " lignes - " +
                 std::to_string(read.pieces.size()) + " pi\xE8" "ces n\xB0 " + pieceNumbers + mark;
-  WriteLog(run.logLine);
+  if (!WriteLog(run.logLine)) {
+    // Every line and total is written, but the log still names the run as stopped: the next
+    // import of the file (left under its name) closes it, its record and totals journal kept to
+    // show what is written.
+    RefusalWatch::NoteFileRefused(LogPath());
+    run.message = resumed + StoppedRunMessage(refusal);
+    return run;
+  }
+  run.written = true;
+  if (!platform::FileExists(renamed) && platform::AtomicRename(read.path, renamed)) run.renamedTo = renamed;
   // The run's record and its totals journal go once the log names it done: stopped before, the
   // run is still found and taken up.
   platform::RemoveFile(AsciiRunPiecesPath());

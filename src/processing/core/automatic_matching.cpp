@@ -285,7 +285,8 @@ bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work,
   }
   DossierRunCopies copies(kMatchingRun, LoadStr(29001), "let-", {TableKind::C40, TableKind::C50, TableKind::C60});
   if (!copies.ok()) {
-    if (refusal != nullptr) *refusal = copies.error();
+    // Refused while the copies were taken: the run did not start, nothing changed.
+    if (refusal != nullptr) *refusal = FillPlaceholder(LoadStr(kMsgMatchingStopped), copies.error());
     return false;
   }
   RefusalWatch refused;

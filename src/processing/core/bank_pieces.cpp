@@ -535,7 +535,7 @@ TotalsCents CentsOf(const std::vector<std::string>& f, std::size_t at) {
 bool PostEntry(const JournalEntry& e, std::size_t k, const std::string& path) {
   const TotalsBefore note = [&](const TotalsCents& before) {
     if (path.empty() || platform::AppendToFile(path, std::to_string(k) + "\t" + CentsText(before) + "\n")) return true;
-    RefusalWatch::NoteAll(path, dbase::DBIERR_OSERROR);
+    RefusalWatch::NoteFileRefused(path);
     return false;
   };
   if (e.kind == 'H' ? MoveHeaderRecord(e.code, e.move, note) : MoveAccountRecord(e.code, e.move, note)) return true;
@@ -549,7 +549,7 @@ bool PostEntries(const std::vector<JournalEntry>& entries, std::size_t from, con
   for (std::size_t k = from; k < entries.size(); ++k)
     if (!PostEntry(entries[k], k, path)) return false;
   if (path.empty() || platform::AppendToFile(path, "fait\n")) return true;
-  RefusalWatch::NoteAll(path, dbase::DBIERR_OSERROR);
+  RefusalWatch::NoteFileRefused(path);
   return false;
 }
 
@@ -579,7 +579,10 @@ bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<Reco
     section = "\n" + section;
   // A journal that cannot be written stops the run before its first record: the next run writes
   // the totals of its whole pieces.
-  if (!path.empty() && !platform::AppendToFile(path, section)) return false;
+  if (!path.empty() && !platform::AppendToFile(path, section)) {
+    RefusalWatch::NoteFileRefused(path);
+    return false;
+  }
   return PostEntries(entries, 0, path);
 }
 

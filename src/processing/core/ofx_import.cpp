@@ -83,7 +83,6 @@ std::vector<ImportedIdentity> ParseIdentities(const std::string& text) {
 }
 
 constexpr int kMsgUnknownLabel = 29718;     // "Code libellé inconnu ou annulé : %s", as the ASCII import says it
-constexpr int kMsgIdentitiesKept = 29765;   // the identities could not be taken back
 constexpr int kMsgRecordNotWritten = 29761;
 constexpr int kMsgHalfPiece = 29767;       // a piece of a stopped run written in part
 constexpr int kMsgResumed = 29766;          // a run stopped half-way, its pieces missing taken back
@@ -333,6 +332,13 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     r.message = hold.message();
     return r;
   }
+  // The first write refused, whichever layer refused it: what a stopped run's message names.
+  RefusalWatch watch;
+  // A log line the run cannot do without (its record is read from the log) refused.
+  auto logRefused = [&] {
+    RefusalWatch::NoteFileRefused(LogPath());
+    return false;
+  };
   std::string before;
   bool hadFile = platform::ReadWholeFile(OfxIdentitiesPath(), before);
   // A run stopped half-way recorded the identities of all its transactions: those whose piece
@@ -380,13 +386,19 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     }
     if (dropped > 0) {
       if (!platform::WriteFileAtomic(OfxIdentitiesPath(), kept)) {
-        r.message = LoadStr(kMsgRecordNotWritten);
+        RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
+        r.message = resumed + StoppedRunMessage(watch);
         return r;
       }
       before = kept;
       hadFile = true;
     }
-    WriteLog(std::string(kLogTitle) + "Interrompu" + run.pieces);
+    // Until its closing line is in the log the stopped run is taken up again by the next import,
+    // which must find its totals journal as it is now.
+    if (!WriteLog(std::string(kLogTitle) + "Interrompu" + run.pieces) && !logRefused()) {
+      r.message = resumed + StoppedRunMessage(watch);
+      return r;
+    }
     resumed += FillPlaceholder(FillPlaceholder(LoadStr(kMsgResumed), run.pieces.substr(3)), std::to_string(dropped));
   }
   std::set<std::string> known;
@@ -436,10 +448,11 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
                 " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es." + ZeroAmountsText(r.zeroAmounts);
     return r;
   }
-  // The identities go in once the numbers are taken and before the first line: a file that
-  // cannot be written stops the run with nothing written, so that no piece is ever without its
-  // identity (which would let the next import write it again).
-  bool recorded = false;
+  // The start line goes in once the numbers are taken, then the identities, both before the first
+  // line: either that cannot be written stops the run with nothing written, so that no piece is
+  // ever without its identity (which would let the next import write it again), and no identity
+  // without the start line that lets the next import take it back.
+  bool recorded = false, begun = false, recordRefused = false;
   const PiecesReport written =
       WriteImportedPieces(c10, c50, c60, pieces, kMaxLineRecords, [&](const std::vector<long>& numbers, const std::vector<long>&) {
         std::string lines;
@@ -449,11 +462,12 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
           lines += identities[i] + "\t" + month + "\t" + request.journal + "\t" +
                    (i < numbers.size() ? std::to_string(numbers[i]) : "") + "\t" + request.bankAccount + "\n";
         }
-        recorded = platform::AppendToFile(OfxIdentitiesPath(), lines);
         // The start line names the run's pieces: a run stopped before its end line is found again.
-        if (recorded)
-          WriteLog(std::string(kLogTitle) + "D\xE9" "but - " + request.file + " - journal " + request.journal +
-                   " pi\xE8" "ces " + RangeText(numbers));
+        begun = WriteLog(std::string(kLogTitle) + "D\xE9" "but - " + request.file + " - journal " + request.journal +
+                         " pi\xE8" "ces " + RangeText(numbers)) || logRefused();
+        recorded = begun && platform::AppendToFile(OfxIdentitiesPath(), lines);
+        if (begun && !recorded) RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
+        recordRefused = !recorded;
         return recorded;
       },
       OfxRunTotalsPath());
@@ -465,16 +479,21 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
   }
   if (written.outcome != PiecesOutcome::Written) {
     r.message = written.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written.message;
+    if (recordRefused && watch.Seen()) r.message = LoadStr(kMsgRecordNotWritten) + watch.Text() + "\n";
     if (written.outcome == PiecesOutcome::AmountTooLarge && written.piece < transactionOf.size()) {
       const BankTransaction& t = s.transactions[transactionOf[written.piece]];
       r.message = "Op\xE9ration " + (t.fitid.empty() ? "du " + DayText(t.date) : "FITID " + t.fitid) + " :" + r.message;
     }
     // The lines were not written: their identities are taken back, so that the next import
-    // writes them.
+    // writes them. When they cannot be, the run is left open in the log as a stopped run, which
+    // the next import takes up (its pieces, not in the draft, written then).
     if (recorded && !(hadFile ? platform::WriteFileAtomic(OfxIdentitiesPath(), before)
-                              : platform::RemoveFile(OfxIdentitiesPath())))
-      r.message += FillPlaceholder(LoadStr(kMsgIdentitiesKept), OfxIdentitiesPath());
-    if (recorded)
+                              : platform::RemoveFile(OfxIdentitiesPath()))) {
+      RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
+      r.message = resumed + StoppedRunMessage(watch);
+      return r;
+    }
+    if (begun)
       WriteLog(std::string(kLogTitle) + "Erreur - " + request.file + " - journal " + request.journal + " pi\xE8" "ces " +
                RangeText(written.numbers));
     r.message = resumed + r.message;
@@ -488,7 +507,13 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
               DayText(s.startDate) + " au " + DayText(s.endDate) + " - " + std::to_string(r.imported) +
               " import\xE9" "es, " + std::to_string(r.skipped) + " d\xE9j\xE0 import\xE9" "es - journal " +
               request.journal + " pi\xE8" "ces " + range;
-  WriteLog(r.logLine);
+  if (!WriteLog(r.logLine) && !logRefused()) {
+    // Every line and total is written, but the log still names the run as stopped: the next
+    // import closes it, its totals journal kept to show the totals written.
+    r.written = false;
+    r.message = resumed + StoppedRunMessage(watch);
+    return r;
+  }
   RemoveRunTotals(OfxRunTotalsPath());
   r.message = Plural(r.imported, "op\xE9ration import\xE9" "e", "op\xE9rations import\xE9" "es") + " dans le journal " +
               request.journal + " (pi\xE8" "ces " + range + ")";
