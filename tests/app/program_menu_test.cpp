@@ -640,6 +640,47 @@ TEST_F(ProgramMenuTest, TheEditMenuCutsCopiesPastesAndUndoesInTheFocusedField) {
   gui::ProcessPendingMessages();
 }
 
+// A masked password field gives nothing away: with its text selected, Copier and Couper stay grey in
+// the Edition menu, the command and its keys leave the clipboard as it was, while Effacer still applies.
+TEST_F(ProgramMenuTest, APasswordFieldLetsNothingBeCopiedFromIt) {
+  OpenDemo();
+  MainFrame->Show(gui::SW_SHOW);
+  QApplication::setActiveWindow(MainFrame->OuterWidget());
+  bool checked = false;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& dialog) {
+    auto* item = static_cast<gui::Dialog&>(dialog).GetDlgItem(1202);
+    auto* field = qobject_cast<QLineEdit*>(item->Widget());
+    ASSERT_NE(field, nullptr);
+    ASSERT_EQ(field->echoMode(), QLineEdit::Password);
+    field->setText("SECRET12");
+    field->setFocus();
+    field->selectAll();
+    gui::ProcessPendingMessages();
+    QGuiApplication::clipboard()->setText("avant");
+    // What the Edition menu asks of the field its command goes to.
+    auto enabled = [item](unsigned id) {
+      gui::CommandEnabler ce(id);
+      return item->EvCommandEnable(ce) && ce.Enabled();
+    };
+    const struct {
+      unsigned id;
+      bool enabled;
+    } cases[] = {{24322, false}, {24323, false}, {24325, true}};
+    for (const auto& c : cases) EXPECT_EQ(enabled(c.id), c.enabled) << c.id << " on the selected password";
+    gui::SendCommand(item->GetHandle(), 24323);
+    for (Qt::Key key : {Qt::Key_Insert, Qt::Key_C}) {
+      test_support::SendKey(field, QEvent::KeyPress, key, Qt::ControlModifier);
+      test_support::SendKey(field, QEvent::KeyRelease, key, Qt::ControlModifier);
+    }
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "avant");
+    EXPECT_EQ(field->text(), "SECRET12");
+    checked = true;
+  });
+  Choose(20722);
+  EXPECT_TRUE(checked) << test_support::ShownTexts();
+}
+
 // A command's hint shows in the status bar while its menu item is highlighted or its toolbar button
 // pointed; the bar's own text comes back when the menu closes or the pointer leaves the bar.
 TEST_F(ProgramMenuTest, TheStatusBarShowsTheHintOfTheCommandPointed) {

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "framework/browse_services.h"
 #include "framework/lookup_registry.h"
 #include "platform/gui/clipboard.h"
 #include "test_subject.h"
@@ -64,6 +65,44 @@ TEST_F(BrowseWindowTest, KeysMoveTheSelectionAndThePage) {
     EXPECT_EQ(list->Store().rows[0].substr(7, 3), Code(c.top + 1)) << c.what;
     EXPECT_EQ(list->View()->GetScrollPos(true), c.top) << c.what;
   }
+}
+
+// F5 and F6 do what "Visualiser" and "Imprimer" do, and only when the menu offers them: on a list with
+// no row (both greyed) the keys beep and ask for no layout.
+TEST_F(BrowseWindowTest, F5AndF6AskForALayoutOnlyWhenTheMenuOffersTheCommand) {
+  const BrowseServices saved = BrowseHooks();
+  int asked = 0;
+  BrowseHooks().chooseLayout = [&asked](CMDIBrowse&, const std::string&, bool) {
+    ++asked;
+    return gui::IDCANCEL;
+  };
+  const struct {
+    int rows;
+    int vk;
+    unsigned command;
+    bool offered;
+  } cases[] = {{0, gui::VK_F5, browse_cmd::Visualiser, false},
+               {0, gui::VK_F6, browse_cmd::Imprimer, false},
+               {3, gui::VK_F5, browse_cmd::Visualiser, true},
+               {3, gui::VK_F6, browse_cmd::Imprimer, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rows) + " rows, key " + std::to_string(c.vk));
+    JournalList* list = Open(c.rows);
+    list->reportPrefix = "JO";
+    gui::CommandEnabler ce(c.command);
+    list->EvCommandEnable(ce);
+    EXPECT_EQ(ce.Enabled(), c.offered) << "the menu";
+    asked = 0;
+    const int beeps = gui::BeepCount();
+    list->EvKeyDown(c.vk, 1, 0);
+    list->EvKeyUp(c.vk, 1, 0);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(asked, c.offered ? 1 : 0) << "the key";
+    if (!c.offered) EXPECT_GT(gui::BeepCount(), beeps);
+    list->Destroy();
+    gui::ProcessPendingMessages();
+  }
+  BrowseHooks() = saved;
 }
 
 TEST_F(BrowseWindowTest, RefreshTimerFollowsDossierConstant025) {

@@ -155,6 +155,51 @@ TEST_F(LedgerWindowTest, TheStatementFormBeepsAndKeepsTheFocusOnABadField) {
   }
 }
 
+// Tabbing out of a date outside the year only beeps and leaves the focus where the user put it, so that
+// walking through the form never stacks message boxes; Enter on the same date says why it is refused.
+TEST_F(LedgerWindowTest, LeavingARefusedDateBeepsWithoutABoxAndEnterExplains) {
+  Run(20501);
+  auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
+  ASSERT_NE(form, nullptr);
+  struct Case {
+    MEdit* field;
+    MEdit* next;
+    const char* text;
+    unsigned enter;
+  } cases[] = {
+      {form->DateFrom(), form->DateTo(), "01/07/24", 1212},
+      {form->DateTo(), form->DateFrom(), "01/07/26", 1214},
+  };
+  form->Account()->SetText("411");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    form->DateFrom()->SetText("01/07/25");
+    form->DateTo()->SetText("30/06/26");
+    c.field->SetText(c.text);
+    c.field->SetFocus();
+    gui::ProcessPendingMessages();
+    gui::ModalSeam::Reset();
+    const int before = beeps;
+    c.next->SetFocus();
+    gui::ProcessPendingMessages();
+    EXPECT_GT(beeps, before) << "left without a beep";
+    const auto* shown = gui::ModalSeam::LastShown();
+    EXPECT_EQ(shown, nullptr) << "leaving showed: " << (shown != nullptr ? shown->text : "");
+    EXPECT_EQ(form->RefusedField(), c.field);
+    EXPECT_TRUE(c.next->HasFocus()) << "the quiet check took the focus back";
+    // Enter on the refused date: the box names it and the year, the focus goes back to it.
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    c.field->SetFocus();
+    gui::PostCommand(form->GetHandle(), c.enter);
+    gui::ProcessPendingMessages();
+    ASSERT_NE(gui::ModalSeam::LastShown(), nullptr) << "Enter refused without a word";
+    EXPECT_NE(gui::ModalSeam::LastShown()->text.find(std::string("La date ") + c.text), std::string::npos)
+        << gui::ModalSeam::LastShown()->text;
+    EXPECT_TRUE(c.field->HasFocus());
+  }
+}
+
 TEST_F(LedgerWindowTest, TheStatementsDateFromChecksTheCumulationBoxAndTheMatchingEntryThreeShowsTheLetter) {
   Run(20501);
   auto* form = Slot<TWEtaModCompte>(kStatementFormSlot);
