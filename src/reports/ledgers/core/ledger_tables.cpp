@@ -466,7 +466,8 @@ Cents CentsOfStored(std::string_view text, bool* readable) {
       }
     }
   }
-  if (i != n || digits == 15) {
+  // A sign or a point without a digit is no number either.
+  if (i != n || digits == 15 || (digits == 0 && decimals <= 0 && (negative || decimals == 0))) {
     if (!ReadableNumberText(text)) {
       if (readable != nullptr) *readable = false;
       return 0;
