@@ -1,7 +1,10 @@
 #include "entry_lines.h"
 
+#include <algorithm>
+
 #include "data/error_report.h"
 #include "data/table.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -185,3 +188,28 @@ bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText
   if (!held) UnlockRecord(c60);
   return written;
 }
+
+std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, std::size_t most) {
+  std::sort(lines.begin(), lines.end());
+  lines.erase(std::unique(lines.begin(), lines.end(),
+                          [](const UnreadableAmountLine& a, const UnreadableAmountLine& b) {
+                            return a.file == b.file && a.recno == b.recno;
+                          }),
+              lines.end());
+  std::string out;
+  for (std::size_t i = 0; i < lines.size() && i < most; ++i) {
+    const UnreadableAmountLine& l = lines[i];
+    out += std::string("   ") + (l.file == LigneTri::kDraft ? "C50" : "C40") + LoadStr(29973) +
+           std::to_string(l.recno) + LoadStr(29974) + Trimmed(l.piece.c_str()) + LoadStr(29975) +
+           Trimmed(l.account.c_str()) + "\n";
+  }
+  if (lines.size() > most) out += LoadStr(29976) + std::to_string(lines.size() - most) + LoadStr(29977);
+  return out;
+}
+
+std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines) {
+  if (lines.empty()) return "";
+  return LoadStr(29971) + UnreadableAmountLinesText(lines) + LoadStr(29972);
+}
+
+std::string UnreadableAmountsCaption() { return LoadStr(29970); }

@@ -96,6 +96,23 @@ struct LigneTri {
 // fields blank-padded, numbers as written (right-aligned with their decimals). The walks over many
 // lines read through it; `out` gets one text per field, in the order asked.
 void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<std::string>& out);
+// A line whose amount field does not read as a number (ReadableNumberText): its file ("B" the
+// draft C50, "C" the closed C40), record number, piece and account as stored.
+struct UnreadableAmountLine {
+  char file = 'B';
+  std::uint32_t recno = 0;
+  std::string piece, account;
+  bool operator<(const UnreadableAmountLine& o) const {
+    return file != o.file ? file > o.file : recno < o.recno;  // C40 first, as the walks read them
+  }
+};
+// The lines named one a line ("C40 enregistrement 12, pi\xE8" "ce 000034, compte 41100000"),
+// sorted and each once, at most `most` of them and how many more after.
+std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, std::size_t most = 20);
+// The whole warning of a report that counted such lines as zero (empty when there is none).
+std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines);
+// Its caption.
+std::string UnreadableAmountsCaption();
 // A stored amount in cents ("   1234.50" gives 123450; blanks give 0).
 long long StoredCents(const std::string& text);
 

@@ -84,3 +84,21 @@ long long FieldCentsOf(Table& table, int field, const std::uint8_t* record) {
   }
   return ToCents(FieldNumberOf(table, field, record));
 }
+
+bool ReadableNumberText(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && text[i] == ' ') ++i;
+  if (i == n) return true;
+  if (text[i] == '-' || text[i] == '+') ++i;
+  std::size_t whole = 0, digits = 0;
+  bool leading = true;
+  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+    if (text[i] != '0') leading = false;
+    if (!leading) ++whole;
+  }
+  if (i < n && text[i] == '.')
+    for (++i; i < n && text[i] >= '0' && text[i] <= '9'; ++i) ++digits;
+  while (i < n && text[i] == ' ') ++i;
+  return i == n && digits > 0 && whole <= 15;
+}

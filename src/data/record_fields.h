@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class Table;
 
@@ -21,3 +22,9 @@ long long FieldCentsOf(Table& table, int field, const std::uint8_t* record);
 // back gives: blanks, a sign, digits without a leading zero, the field's decimals; at most 15
 // digits, so that reading and printing it again cannot change a digit. Negative zero is not.
 bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals);
+// True when the stored text of a number field reads as a number: blanks, at most one sign just
+// before the digits, digits (at least one; at most 15 before the point, so that its cents are
+// exact), at most one point, blanks after. Blanks only read as zero. Letters, NUL bytes, an
+// exponent ("-1e300") or a second sign or point do not: the readers of amounts count such a
+// field as zero and name its line. Only the amounts not in their usual form need asking.
+bool ReadableNumberText(std::string_view text);

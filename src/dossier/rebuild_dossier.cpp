@@ -121,6 +121,11 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
     RuntimeBeep();
     gui::MessageBox(parent, report.balance.Message(), Caption(), gui::MB_OK | gui::MB_ICONSTOP);
   }
+  if (!report.unreadable.empty()) {
+    RuntimeBeep();
+    gui::MessageBox(parent, LoadStr(29971) + UnreadableAmountLinesText(report.unreadable) + LoadStr(29978),
+                    UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  }
   const std::string removed = std::to_string(report.removed) + LoadStr(19883);
   if (report.code == 0)
     WriteLog("ReConstruction du dossier - Ok - " + removed);

@@ -4,6 +4,7 @@
 // table the sort file cannot point into, which leave the files as they were.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +14,7 @@
 #include "dossier/core/renumber_pieces.h"
 #include "dossier_test_util.h"
 #include "runtime/code_helpers.h"
+#include "support/line_files.h"
 
 namespace maintenance_test {
 namespace {
@@ -56,6 +58,61 @@ TEST_F(RebuildTest, DamagedDossierIsMendedAndRemovedRecordsAreLogged) {
   const std::string log = LogText();
   for (const char* label : {"supprim\xE9: C20", "Blanc devant", "Ponctuation", "Doublon", "Court"})
     EXPECT_NE(log.find(label), std::string::npos) << label;
+}
+
+// Amounts holding letters, NUL bytes or an exponent in live lines of C40 and C50: the walk,
+// which reads every line, names each one (report and log) and leaves its bytes as they were;
+// a sound dossier names none.
+TEST_F(RebuildTest, LinesWhoseAmountDoesNotReadAreNamedAndLeftAsTheyAre) {
+  EXPECT_TRUE(RunDossierRebuild(false, true).unreadable.empty());
+  struct Case {
+    const char* file;
+    const char* field;
+    std::string bytes;
+  };
+  const Case cases[] = {{"C40", "DMONTANTE", "12A4.50"},
+                        {"C40", "DMONTANTF", std::string("  12\0\0.50", 9)},
+                        {"C50", "BMONTANTE", "-1e300"},
+                        {"C50", "BMONTANTF", "1.0.0"}};
+  // A dossier whose draft (or closed) file holds no such line takes all four in the other.
+  auto holdsLines = [](const char* path) { return test_support::RawRecords(std::string(path) + ".dbf").Count() > 4; };
+  std::vector<Case> used(std::begin(cases), std::end(cases));
+  for (Case& c : used) {
+    const bool closed = c.file[1] == '4';
+    if (holdsLines(closed ? PathC40() : PathC50())) continue;
+    c.file = closed ? "C50" : "C40";
+    c.field = closed ? (c.field[8] == 'E' ? "BMONTANTE" : "BMONTANTF") : (c.field[8] == 'E' ? "DMONTANTE" : "DMONTANTF");
+  }
+  std::vector<std::pair<std::string, std::uint32_t>> named;
+  for (const Case& c : used) {
+    test_support::RawRecords raw(std::string(c.file[1] == '4' ? PathC40() : PathC50()) + ".dbf");
+    const std::string pre(1, c.field[0]);
+    // A live general line not damaged yet, on a general account.
+    for (std::uint32_t n = raw.Count(); n >= 1; --n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || raw.Field(r, pre + "CLE") != "Z" || (raw.Field(r, pre + "CODE")[0] < '1' || raw.Field(r, pre + "CODE")[0] > '9')) continue;
+      if (std::find(named.begin(), named.end(), std::make_pair(std::string(c.file), n)) != named.end()) continue;
+      raw.Put(n, c.field, c.bytes);
+      named.emplace_back(c.file, n);
+      break;
+    }
+  }
+  ASSERT_EQ(named.size(), 4u);
+  const RebuildReport report = RunDossierRebuild(false, true);
+  EXPECT_EQ(report.code, 0);
+  ASSERT_EQ(report.unreadable.size(), 4u);
+  const std::string text = UnreadableAmountLinesText(report.unreadable);
+  const std::string log = LogText();
+  for (std::size_t i = 0; i < named.size(); ++i) {
+    const auto& [file, n] = named[i];
+    EXPECT_NE(text.find(file + " enregistrement " + std::to_string(n) + ", pi\xE8" "ce "), std::string::npos) << text;
+    EXPECT_NE(log.find("montant illisible: " + file + " n\xB0 " + std::to_string(n) + " "), std::string::npos) << log;
+    // The bytes stay for the user to put right.
+    test_support::RawRecords raw(std::string(file == "C40" ? PathC40() : PathC50()) + ".dbf");
+    std::string stored = used[i].bytes;
+    const std::string now = raw.Field(raw.Record(n), used[i].field);
+    EXPECT_EQ(now.substr(now.size() - stored.size()), stored);
+  }
 }
 
 // A dossier that keeps both currencies, one draft debit 0.01 euro too high: the euro

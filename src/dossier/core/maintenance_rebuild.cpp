@@ -9,6 +9,7 @@
 #include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "platform/system/cp1252.h"
@@ -297,6 +298,23 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
   const int numberField = closed ? 19 : 6, subNumberField = closed ? 20 : 7;
   const int secondDateField = closed ? 11 : 15;
   const char* name = closed ? "C40" : "C50";
+
+  // Amounts that do not read as numbers are named (the walk reads every line anyway), never
+  // changed: what they held is for the user to put right.
+  for (int f : {francsField, francsField + 1}) {
+    if (f > t.FieldCount()) continue;
+    const dbase::FLDDesc& d = t.nativeFields[static_cast<std::size_t>(f - 1)];
+    if (d.iUnits1 < 0 || d.iOffset + static_cast<std::size_t>(d.iUnits1) > t.recordBuffer.size()) continue;
+    const std::string_view stored(reinterpret_cast<const char*>(t.recordBuffer.data()) + d.iOffset,
+                                  static_cast<std::size_t>(d.iUnits1));
+    if (ReadableNumberText(stored)) continue;
+    const int pieceField = closed ? LigneEcriture::ClosedFieldOf(LigneEcriture::BPIECE) : LigneEcriture::BPIECE;
+    report_.unreadable.push_back({closed ? LigneTri::kClosed : LigneTri::kDraft, t.RecNo(), t.GetField(pieceField),
+                                  t.GetField(accountField)});
+    WriteLog(std::string("ReConstruction - montant illisible: ") + name + " n\xB0 " + std::to_string(t.RecNo()) +
+             " - " + RTrim(t.RecordToText(t.FieldCount())));
+    break;
+  }
 
   // The year of the date encoded anew.
   const std::string date = std::string(t.GetField(monthField)) + t.GetField(dayField);

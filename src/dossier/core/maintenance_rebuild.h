@@ -7,6 +7,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "data/entry_lines.h"
 
 #include "dossier/core/maintenance_pack.h"
 #include "dossier/core/maintenance_totals.h"
@@ -35,6 +38,8 @@ struct RebuildReport {
   BalanceCheck balance;
   std::string refusal;         // the write refused: its file, and that the disk is full when it is
   bool markerKept = false;     // the run marker stays: the next opening runs the rebuild again
+  // Live lines whose amount does not read as a number (left as they are, each in the log).
+  std::vector<UnreadableAmountLine> unreadable;
 };
 
 // The whole run on the current dossier (DossierFolder, DossierCode and

@@ -46,6 +46,12 @@ void WindowTrialBalanceReport::ShowInformation(const std::string& text) {
   gui::MessageBox(window_, text, window_->GetCaption(), gui::MB_OK | gui::MB_ICONINFORMATION);
 }
 
+void WindowTrialBalanceReport::ShowWarning(const std::string& text, const std::string& caption) {
+  TrialBalanceReport::ShowWarning(text, caption);
+  gui::MessageBeep(0);
+  gui::MessageBox(window_, text, caption, gui::MB_OK | gui::MB_ICONEXCLAMATION);
+}
+
 bool WindowTrialBalanceReport::AskGoOn(const std::string& text) {
   TrialBalanceReport::AskGoOn(text);
   return gui::MessageBox(window_, text, window_->GetCaption(),

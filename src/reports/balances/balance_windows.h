@@ -29,6 +29,7 @@ class WindowTrialBalanceReport : public balances::TrialBalanceReport {
   void ShowEmpty(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void ShowInformation(const std::string& text) override;
+  void ShowWarning(const std::string& text, const std::string& caption) override;
   bool AskGoOn(const std::string& text) override;
   // "Saisie d'une valeur spécifique": 5 characters, "Saisir le Code du Dossier (5 chiffres)".
   bool AskDossierCode(std::string& typed) override;

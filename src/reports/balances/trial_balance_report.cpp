@@ -95,6 +95,7 @@ bool TrialBalanceReport::Load(bool texts, bool analytic) {
   if (loaded_ && (loadedTexts_ || !texts) && (loadedAnalytic_ || !analytic)) return true;
   std::string message;
   source_ = BalanceSource();
+  unreadableSaid_ = false;
   chart_ = ChartList();
   sections_ = ChartList();
   codes_ = CodeLists();
@@ -172,6 +173,11 @@ bool TrialBalanceReport::PrepareBalance(const std::string& typeListe) {
               " enregistrement(s) du fichier de tri ne m\xE8" "nent \xE0" " aucune ligne d'\xE9" "criture: "
               "leurs montants ne sont pas compt\xE9" "s.\nReconstruisez le dossier (Utilitaires > ReConstruction du "
               "dossier).");
+  // Amounts that do not read are counted as zero: their lines are named, once per reading.
+  if (!unreadableSaid_ && !source_.UnreadableLines().empty()) {
+    unreadableSaid_ = true;
+    ShowWarning(UnreadableAmountsMessage(source_.UnreadableLines()), UnreadableAmountsCaption());
+  }
   if (lines_.empty()) {
     if (!severalLists_) ShowEmpty("Balance: " + ListTitleText());
     return false;

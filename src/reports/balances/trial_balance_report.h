@@ -73,6 +73,8 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   virtual void ShowError(const std::string& text) { lastError_ = text; }
   // An information once the run has done what it says.
   virtual void ShowInformation(const std::string& text) { lastInformation_ = text; }
+  // A warning the run goes on after (the lines whose amount does not read, counted as zero).
+  virtual void ShowWarning(const std::string& text, const std::string& caption) { lastWarning_ = text; }
   // A question whose default answer is "Non": true to go on.
   virtual bool AskGoOn(const std::string& text) {
     lastQuestion_ = text;
@@ -84,6 +86,7 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   const std::string& LastEmptyText() const { return lastEmpty_; }
   const std::string& LastErrorText() const { return lastError_; }
   const std::string& LastInformationText() const { return lastInformation_; }
+  const std::string& LastWarningText() const { return lastWarning_; }
   const std::string& LastQuestionText() const { return lastQuestion_; }
   // The statutory entries file written by the last "XF" list ("" when none).
   const std::string& FecPath() const { return fecPath_; }
@@ -116,6 +119,7 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   ChartList chart_, sections_;
   CodeLists codes_;
   bool loaded_ = false, loadedTexts_ = false, loadedAnalytic_ = false;
+  bool unreadableSaid_ = false;  // the lines whose amount does not read named once per reading
 
   // The list being produced.
   Mode mode_ = Mode::kBalance;
@@ -133,7 +137,7 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   long brokenRecords_ = 0;
 
   std::string fecPath_;
-  std::string lastEmpty_, lastError_, lastInformation_, lastQuestion_;
+  std::string lastEmpty_, lastError_, lastInformation_, lastQuestion_, lastWarning_;
 };
 
 }  // namespace balances

@@ -1,6 +1,7 @@
 #include "reports/engine/report_window.h"
 
 #include "data/dossier_files.h"
+#include "data/entry_lines.h"
 #include "framework/edit_form.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
@@ -61,6 +62,11 @@ void TWEtats::PrintReport(gui::Printout& printout) {
 
 void TWEtats::PostToSelf(unsigned command) { gui::PostCommand(GetHandle(), command); }
 void TWEtats::PostClose() { gui::PostMessage(GetHandle(), gui::WM_CLOSE); }
+
+void ShowUnreadableAmountsEtat(gui::Window* window, const std::string& text) {
+  gui::MessageBeep(0);
+  gui::MessageBox(window, text, UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+}
 
 bool ShowEmptyEtat(gui::Window* window, const std::string& text) {
   gui::MessageBeep(0);

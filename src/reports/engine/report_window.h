@@ -56,6 +56,8 @@ class TWEtats : public CMDIBrowse {
 // "Il n'y a rien dans cet Etat" framed by blank lines, then `text`. Answers false (the report
 // does not run).
 bool ShowEmptyEtat(gui::Window* window, const std::string& text = {});
+// The warning of a report that counted lines as zero for an amount that does not read.
+void ShowUnreadableAmountsEtat(gui::Window* window, const std::string& text);
 // The document title of a run (printouts, the HTML export, the e-mail's subject): the open
 // dossier's code, "-", the name; "/" and ":" turned into blanks and blanks into "-".
 std::string MakeDocumentTitle(const std::string& name);

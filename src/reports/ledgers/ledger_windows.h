@@ -49,6 +49,10 @@ class WindowLedgerReport : public Report {
  public:
   explicit WindowLedgerReport(gui::Window* window) : window_(window) {}
   void ShowEmpty(const std::string& text) override { ShowEmptyEtat(window_, text); }
+  void ShowUnreadableAmounts(const std::string& text) override {
+    Report::ShowUnreadableAmounts(text);
+    ShowUnreadableAmountsEtat(window_, text);
+  }
 
  private:
   gui::Window* window_;

@@ -4,6 +4,7 @@
 // at once; the balances' text made from the cents is the runtime's amount text.
 #include <cstdio>
 
+#include "data/record_fields.h"
 #include "ledger_fixture.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
@@ -249,7 +250,18 @@ TEST(StoredAmountTest, IsWhatStoredCentsReads) {
     std::snprintf(text, sizeof text, "%17s", ("-" + std::to_string(v / 100) + "." + std::to_string(v % 10)).c_str());
     texts.push_back(text);
   }
-  for (const std::string& t : texts) EXPECT_EQ(ledgers::CentsOfStored(t), StoredCents(t)) << "'" << t << "'";
+  // Texts that read as numbers give what StoredCents reads; the others (letters, a second point,
+  // a sign after the digits, a blank inside) give 0 and say so.
+  texts.push_back(std::string("  12\0\0.50", 9));
+  texts.push_back("-1e300");
+  for (const std::string& t : texts) {
+    bool readable = true;
+    const ledgers::Cents cents = ledgers::CentsOfStored(t, &readable);
+    EXPECT_EQ(readable, ReadableNumberText(t)) << "'" << t << "'";
+    EXPECT_EQ(cents, readable ? StoredCents(t) : 0) << "'" << t << "'";
+  }
+  for (const char* garbage : {"12.5x", "abc", "1.2.3", "12-", "1 234.50", "12,50", "-1e300"})
+    EXPECT_FALSE(ReadableNumberText(garbage)) << garbage;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "data/table_scan.h"
@@ -27,8 +28,9 @@ bool OpenRead(Table& t, const std::string& path, const char* title, std::string*
 }
 
 // A stored amount ("   1234.50", "-12.30", blanks) in cents: digits after the second decimal
-// are dropped, a "-" anywhere makes it negative, other characters are skipped.
-long long Cents(std::string_view text) {
+// are dropped. A text that does not read as a number (ReadableNumberText) gives 0 and clears
+// `readable`; the usual form is taken before any such test.
+long long Cents(std::string_view text, bool& readable) {
   const char* p = text.data();
   const char* const end = p + text.size();
   // Stored right-aligned: mostly blanks first, passed over eight at a time.
@@ -60,6 +62,10 @@ long long Cents(std::string_view text) {
       return minus ? -whole : whole;
     }
   }
+  if (!ReadableNumberText(text)) {
+    readable = false;
+    return 0;
+  }
   long long units = 0;
   bool negative = false;
   for (; p != end && *p != '.'; ++p) {
@@ -88,8 +94,8 @@ long long Cents(std::string_view text) {
 }
 
 // What the balances read of a line, its fields 0-6 in `v` being its class, month, journal, due
-// date, sense, francs and euros.
-void ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigures& l) {
+// date, sense, francs and euros. False when an amount does not read as a number (counted as 0).
+bool ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigures& l) {
   l.present = true;
   const std::string_view cls = v.In(record, 0), sense = v.In(record, 4);
   l.cls = cls.empty() ? ' ' : cls[0];
@@ -97,13 +103,15 @@ void ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigu
   l.journal.Set(v.In(record, 2));
   l.due.Set(v.In(record, 3));
   l.sense = sense.empty() ? ' ' : sense[0];
-  l.cents[0] = Cents(v.In(record, 5));
-  l.cents[1] = Cents(v.In(record, 6));
+  bool readable = true;
+  l.cents[0] = Cents(v.In(record, 5), readable);
+  l.cents[1] = Cents(v.In(record, 6), readable);
+  return readable;
 }
 
 // A line with its texts, its fields in `v` as LoadLines lists them.
-void ReadEntryLine(const StoredFields& v, const std::uint8_t* record, EntryLine& l) {
-  ReadLineFigures(v, record, l);
+bool ReadEntryLine(const StoredFields& v, const std::uint8_t* record, EntryLine& l) {
+  const bool readable = ReadLineFigures(v, record, l);
   l.deleted = record[0] == '*';
   l.account.Set(v.In(record, 7));
   l.day.Set(v.In(record, 8));
@@ -113,6 +121,7 @@ void ReadEntryLine(const StoredFields& v, const std::uint8_t* record, EntryLine&
   l.letterE.Set(v.In(record, 12));
   l.lineNumber.Set(v.In(record, 13));
   l.validation.Set(v.In(record, 14));
+  return readable;
 }
 
 // The fields of a closed line as LoadLines and ReadEntryLine take them.
@@ -126,11 +135,17 @@ constexpr std::array<int, 15> kClosedLineFields = {
 // table's blocks; `f` lists the field numbers of class, month, journal, due date, sense, francs,
 // euros, account, day, piece, label code, label, euro letter, line number and validation date
 // (0: absent). The vector's index is the record number - 1.
-bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& out) {
+// A live line whose amount does not read goes to `unreadable` (`file` "B" or "C").
+bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& out, char file,
+               std::vector<UnreadableAmountLine>& unreadable) {
   out.clear();
   out.reserve(t.RecCount());
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
-  return ScanRecords(t, [&](std::uint32_t, const std::uint8_t* record) { ReadEntryLine(v, record, out.emplace_back()); });
+  return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
+    EntryLine& l = out.emplace_back();
+    if (!ReadEntryLine(v, record, l) && !l.deleted)
+      unreadable.push_back({file, recno, std::string(l.piece.View()), std::string(l.account.View())});
+  });
 }
 
 constexpr std::uint32_t kNoRecord = UINT32_MAX;
@@ -146,12 +161,16 @@ std::vector<std::uint32_t> CodeDatePlaces(std::size_t n, CodeOf codeOf, DateOf d
 // The figures of the lines of an entry-line table that sort records lead to, appended to `out`
 // in the table's order: `slot[n - 1]` is kNoRecord for the line whose record number is n when
 // no record leads to it. `f` lists the field numbers of class, month, journal, due date, sense,
-// francs and euros.
-bool ReadFigures(Table& t, const std::array<int, 7>& f, const LargeVector<std::uint32_t>& slot,
-                 LargeVector<LineFigures>& out) {
+// francs and euros, `names` those of the account and the piece that name a line whose amount
+// does not read (it goes to `unreadable`, `file` "B" or "C").
+bool ReadFigures(Table& t, const std::array<int, 7>& f, const std::array<int, 2>& names,
+                 const LargeVector<std::uint32_t>& slot, LargeVector<LineFigures>& out, char file,
+                 std::vector<UnreadableAmountLine>& unreadable) {
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
+  const StoredFields n(t, std::vector<int>(names.begin(), names.end()));
   return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
-    if (recno <= slot.size() && slot[recno - 1] != kNoRecord) ReadLineFigures(v, record, out.emplace_back());
+    if (recno <= slot.size() && slot[recno - 1] != kNoRecord && !ReadLineFigures(v, record, out.emplace_back()))
+      unreadable.push_back({file, recno, std::string(n.In(record, 1)), std::string(n.In(record, 0))});
   });
 }
 
@@ -271,6 +290,7 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   draftFigures_.clear();
   closedFigures_.clear();
   analytic_.clear();
+  unreadable_.clear();
   analyticMade_ = !texts;
   Table c60, c50, c40;
   if (!OpenRead(c60, c60Path, "C60 \"Tri des Ecritures\"", message) ||
@@ -279,23 +299,25 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
     return false;
   using LE = LigneEcriture;
   bool sortRead = true, draftRead = true, closedRead = true;
+  std::vector<UnreadableAmountLine> draftUnreadable;
   if (texts) {
     // The three tables are read side by side, each on its own thread through its own cursor
     // (opened and closed here, on the calling thread, which waits for the two others).
-    Beside closedReader([&] { closedRead = LoadLines(c40, kClosedLineFields, closed_); });
+    Beside closedReader([&] { closedRead = LoadLines(c40, kClosedLineFields, closed_, LigneTri::kClosed, unreadable_); });
     Beside draftReader([&] {
       draftRead = LoadLines(c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF,
                                   LE::BMONTANTE, LE::BCODE, LE::BJOUR, LE::BPIECE, LE::BCLIB, LE::BLIB, LE::BLETE,
                                   LE::BNUM, 0},
-                            draft_);
+                            draft_, LigneTri::kDraft, draftUnreadable);
     });
     sortRead = LoadSortRecords(c60, nullptr);
     closedReader.Wait();
     draftReader.Wait();
     if (sortRead && draftRead && closedRead) JoinGeneral();
   } else {
-    LoadLean(c60, c50, c40, analytic, sortRead, draftRead, closedRead);
+    LoadLean(c60, c50, c40, analytic, sortRead, draftRead, closedRead, draftUnreadable);
   }
+  unreadable_.insert(unreadable_.end(), draftUnreadable.begin(), draftUnreadable.end());
   if (!sortRead || !draftRead || !closedRead) {
     if (message != nullptr)
       *message = !sortRead    ? Unread(c60, "C60 \"Tri des Ecritures\"", c60Path)
@@ -307,7 +329,7 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
 }
 
 void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, bool& sortRead,
-                             bool& draftRead, bool& closedRead) {
+                             bool& draftRead, bool& closedRead, std::vector<UnreadableAmountLine>& draftUnreadable) {
   // The records that are not general kept whole; of the general ones what the entries take.
   LargeVector<GeneralKey> general;
   sortRead = LoadSortRecords(c60, &general, analytic);
@@ -338,10 +360,10 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, 
   {
     Beside draftReader([&] {
       draftRead = ReadFigures(c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE},
-                              draftSlot, draftFigures_);
+                              {LE::BCODE, LE::BPIECE}, draftSlot, draftFigures_, LigneTri::kDraft, draftUnreadable);
     });
     closedRead = ReadFigures(c40, {LE::DCLE, LE::DMOIS, LE::DJAL, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE},
-                             closedSlot, closedFigures_);
+                             {LE::DCODE, LE::DPIECE}, closedSlot, closedFigures_, LigneTri::kClosed, unreadable_);
     draftReader.Wait();
   }
   // The figures a record leads to; kNoLine when none.

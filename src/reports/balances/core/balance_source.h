@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/entry_lines.h"
 #include "platform/system/large_arrays.h"
 
 class Table;
@@ -178,6 +179,8 @@ class BalanceSource {
   // The lines with their texts (empty when loaded without them).
   const std::vector<EntryLine>& DraftLines() const { return draft_; }
   const std::vector<EntryLine>& ClosedLines() const { return closed_; }
+  // The lines read whose amount does not read as a number: counted as zero, named to the user.
+  const std::vector<UnreadableAmountLine>& UnreadableLines() const { return unreadable_; }
 
  private:
   // What the entries take of a general sort record, in physical order.
@@ -198,11 +201,12 @@ class BalanceSource {
   // of the lines the live records lead to, read from the draft and the closed file side by
   // side. Sets what could not be read.
   void LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, bool& sortRead, bool& draftRead,
-                bool& closedRead);
+                bool& closedRead, std::vector<UnreadableAmountLine>& draftUnreadable);
 
   std::vector<SortRecord> records_;
   LargeVector<GeneralEntry> entries_;
   std::vector<EntryLine> draft_, closed_;  // with the texts: index = record number - 1
+  std::vector<UnreadableAmountLine> unreadable_;
   // Without the texts: the figures of the lines live records lead to, in each table's order.
   LargeVector<LineFigures> draftFigures_, closedFigures_;
   mutable std::vector<AnalyticEntry> analytic_;

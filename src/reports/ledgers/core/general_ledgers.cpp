@@ -99,6 +99,8 @@ bool GeneralLedgers::PrepareReport() {
   fields.SetFieldSource(this);
   names_.Clear();
   source_.Forget();
+  source_.ForgetUnreadable();
+  unreadableSaid_ = false;
   const bool analytic = Analytic();
   // COMPTE and NOMCOMPTE change width with the ledger: the variables are declared again.
   if (fields.Declared() && analytic == analyticDeclared_) {
@@ -460,6 +462,11 @@ bool GeneralLedgers::NextRecord() {
   }
   if (!found) {
     SetLetter(Pair(otherD_, otherC_) ? 'Z' : 'Y');
+    // The ledger's end: the lines it counted as zero for an amount that does not read, named.
+    if (!unreadableSaid_ && !source_.Unreadable().empty()) {
+      unreadableSaid_ = true;
+      ShowUnreadableAmounts(UnreadableAmountsMessage({source_.Unreadable().begin(), source_.Unreadable().end()}));
+    }
     return false;
   }
   SetLetter(BlockLetter());

@@ -31,6 +31,10 @@ class LedgerReport : public reports::SimpleReportOwner {
   virtual void ShowEmpty(const std::string& text);
   // The text of the last empty-report notice (tests read it).
   const std::string& LastEmptyText() const { return lastEmpty_; }
+  // At the end of a report whose lines include amounts that do not read as numbers (counted as
+  // zero): the warning naming them; a window shows it in a message box.
+  virtual void ShowUnreadableAmounts(const std::string& text) { lastUnreadable_ = text; }
+  const std::string& LastUnreadableText() const { return lastUnreadable_; }
 
   const LedgerTables& Tables() const { return tables_; }
 
@@ -72,7 +76,7 @@ class LedgerReport : public reports::SimpleReportOwner {
   SourceReader source_;
 
  private:
-  std::string lastEmpty_;
+  std::string lastEmpty_, lastUnreadable_;
 };
 
 // Money text of an amount in cents as FormatAmount writes it (17 characters).

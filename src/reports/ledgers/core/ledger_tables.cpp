@@ -8,6 +8,7 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/stored_fields.h"
 #include "data/table.h"
@@ -444,7 +445,7 @@ std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
 
 // ------------------------------------------------------------------ source lines
 
-Cents CentsOfStored(std::string_view text) {
+Cents CentsOfStored(std::string_view text, bool* readable) {
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n && text[i] == ' ') ++i;
@@ -465,7 +466,14 @@ Cents CentsOfStored(std::string_view text) {
       }
     }
   }
-  if (i != n || digits == 15) return StoredCents(std::string(text));
+  // A sign or a point without a digit is no number either.
+  if (i != n || digits == 15 || (digits == 0 && decimals <= 0 && (negative || decimals == 0))) {
+    if (!ReadableNumberText(text)) {
+      if (readable != nullptr) *readable = false;
+      return 0;
+    }
+    return StoredCents(std::string(text));
+  }
   if (decimals == 1) cents *= 10;
   const long long value = units * 100 + cents;
   return negative ? -value : value;
@@ -554,8 +562,18 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     if (kTexts[i] != nullptr) take(s.*kTexts[i], i);
   // A closed line keeps no distribution code.
   if (closed) s.distribution.assign(2, ' ');
-  s.francs = CentsOfStored(field(14));
-  s.euros = CentsOfStored(field(15));
+  // The amounts as stored, NUL bytes and all: a field that does not read is counted as 0 and
+  // its line named.
+  auto amount = [&](std::size_t i) {
+    const Span& span = layout.spans[i];
+    return std::string_view(reinterpret_cast<const char*>(stored) + span.offset, span.width);
+  };
+  bool readable = true;
+  s.francs = CentsOfStored(amount(14), &readable);
+  s.euros = CentsOfStored(amount(15), &readable);
+  s.unreadable = !readable;
+  if (!readable)
+    unreadable_.insert({closed ? LigneTri::kClosed : LigneTri::kDraft, sort.trec, s.piece, s.account});
   reachable_ = true;
   return &out;
 }

@@ -13,10 +13,13 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "data/entry_lines.h"
 
 class Table;
 
@@ -152,6 +155,7 @@ struct SourceLine {
   std::string entered;       // BEURO: "O" typed in euros
   std::string sense;         // "D" or "C"
   Cents francs = 0, euros = 0;
+  bool unreadable = false;   // an amount does not read as a number: counted as 0
   std::string letterF, letterE;
   std::string generalAccount;  // BCG / DCG
 
@@ -165,7 +169,9 @@ struct SourceLine {
 // A stored amount in cents as StoredCents reads it ("   1234.50" gives 123450; blanks give 0):
 // the number as the engine writes it (blanks, a sign, digits, a point and decimals) read in
 // place, any other text through StoredCents.
-Cents CentsOfStored(std::string_view text);
+// Text that does not read as a number (ReadableNumberText: letters, NUL bytes, an exponent)
+// gives 0 and clears *readable.
+Cents CentsOfStored(std::string_view text, bool* readable = nullptr);
 
 // Reads the source lines of sort records; the last one read is kept.
 class SourceReader {
@@ -174,6 +180,10 @@ class SourceReader {
   // The line the sort record points at; null when it cannot be reached.
   const SourceLine* Read(const SortLine& sort);
   void Forget() { valid_ = false; }
+  // The lines read whose amount does not read as a number, each once, since the last
+  // ForgetUnreadable.
+  const std::set<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
+  void ForgetUnreadable() { unreadable_.clear(); }
   // Keeps the line read last as it stands (Kept()) until the next Keep: the reads meanwhile go
   // into another place, so that a report may make its values from it later.
   void Keep() {
@@ -211,6 +221,7 @@ class SourceReader {
   bool reachable_ = false;
   std::vector<std::uint8_t> scratch_, aheadScratch_;
   bool prefetch_ = true;  // off once the engine copies records rather than mapping them
+  std::set<UnreadableAmountLine> unreadable_;
 };
 
 // Names read once per code: standard labels (C10 "L": field 4 characters 1-7, else "???" and four
