@@ -155,6 +155,10 @@ bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& after
     case RenumberOutcome::Stopped:
       gui::MessageBox(owner, LoadStr(3480), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
       break;
+    case RenumberOutcome::WriteRefused:
+    case RenumberOutcome::WriteRefusedUndone:
+      gui::MessageBox(owner, RenumberRefusalMessage(result), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      break;
     case RenumberOutcome::MarkerFailed:
       gui::MessageBox(owner, DossierRunMarkerRefusal(result.failedTable), LoadStr(3474),
                       gui::MB_OK | gui::MB_ICONSTOP);

@@ -6,10 +6,12 @@
 
 #include "data/dossier_lock.h"
 #include "demo/dossier_demo.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/renumber_pieces.h"
 #include "dossier/renumber_window.h"
 #include "dossier_window_test.h"
+#include "platform/system/write_fault.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
 #include "shell/handlers.h"
@@ -171,6 +173,92 @@ TEST_F(RenumberTest, StoppedRunFinishedByTheNextRunEndsAsAnUninterruptedRun) {
   EXPECT_EQ(Pieces('B'), expected);
   EXPECT_EQ(StoredNextPiece(), expectedNext);
   EXPECT_TRUE(SortRecords() == expectedSort);
+}
+
+// Refuses the next file change once (a full disk or an I/O error) at one place of the run: the
+// plan's first write ("RAZ" of the sort file), a line written back, or the refill of the sort file
+// (its second "RAZ").
+class RefuseOnce : public RenumberObserver {
+ public:
+  enum Where { Plan, Line, Refill };
+  RefuseOnce(Where where, platform::WriteFault fault) : where_(where), fault_(fault) {}
+  ~RefuseOnce() override { platform::SetWriteFault(platform::WriteFault::kNone, 0); }
+  void SetLine2(const std::string& text) override {
+    if (text == "RAZ" && ++resets_ == (where_ == Plan ? 1 : where_ == Refill ? 2 : 0)) Arm();
+  }
+  bool StopNow() override {
+    if (where_ == Line && ++written_ == 20) Arm();
+    return false;
+  }
+
+ private:
+  void Arm() { platform::SetWriteFault(fault_, 1); }
+  Where where_;
+  platform::WriteFault fault_;
+  int resets_ = 0;
+  long written_ = 0;
+};
+
+// A write refused while the run goes on ends the run as a failure that names the file (and the
+// full disk when it was): refused before any line changed, the dossier is as it was and nothing
+// stays marked; refused later, the run's marker (and its plan while lines were written) stays for
+// the opening, and the run made again then ends as an uncut run.
+TEST_F(RenumberTest, RefusedWriteFailsTheRunAndLeavesWhatFinishesIt) {
+  MakeDemo("straight", 300);
+  SpreadDraftPieces();
+  ASSERT_EQ(RenumberPieces().outcome, RenumberOutcome::Done);
+  const std::vector<std::string> expected = Pieces('B');
+  const std::string expectedNext = StoredNextPiece();
+
+  struct Case {
+    RefuseOnce::Where where;
+    platform::WriteFault fault;
+    const char* file;  // the file named
+    bool marked;       // the marker stays (else the dossier is as it was)
+    bool planKept;
+  };
+  using F = platform::WriteFault;
+  const Case cases[] = {
+      {RefuseOnce::Plan, F::kFullOnce, "c60demo.dbf", false, false},
+      {RefuseOnce::Plan, F::kFailOnce, "c60demo.dbf", false, false},
+      {RefuseOnce::Line, F::kFullOnce, "c50demo.dbf", true, true},
+      {RefuseOnce::Line, F::kFailOnce, "c50demo.dbf", true, true},
+      {RefuseOnce::Refill, F::kFullOnce, "c60demo.dbf", true, false},
+      {RefuseOnce::Refill, F::kFailOnce, "c60demo.dbf", true, false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const bool full = c.fault == F::kFullOnce;
+    SCOPED_TRACE("case " + std::to_string(n) + (full ? " ENOSPC" : " EIO"));
+    MakeDemo("refused" + std::to_string(n++), 300);
+    SpreadDraftPieces();
+    const std::vector<std::string> before = Pieces('B');
+    RenumberResult r;
+    {
+      RefuseOnce refuse(c.where, c.fault);
+      r = RenumberPieces(&refuse);
+    }
+    EXPECT_EQ(r.outcome, c.marked ? RenumberOutcome::WriteRefused : RenumberOutcome::WriteRefusedUndone);
+    EXPECT_EQ(fs::path(r.failedTable).filename().string(), c.file);
+    EXPECT_EQ(r.diskFull, full);
+    const std::string message = RenumberRefusalMessage(r);
+    EXPECT_NE(message.find(r.failedTable), std::string::npos) << message;
+    EXPECT_EQ(message.find("disque plein") != std::string::npos, full) << message;
+    EXPECT_NE(message.find(c.marked ? "prochaine ouverture" : "tel qu'il"), std::string::npos) << message;
+    EXPECT_EQ(DossierRunMarkerExists(), c.marked);
+    EXPECT_EQ(RenumberingPending(), c.planKept);
+    if (!c.marked) {
+      EXPECT_EQ(Pieces('B'), before);
+      continue;
+    }
+    // What the opening does with the marker: the run made again.
+    const RenumberResult again = RenumberPieces();
+    ASSERT_EQ(again.outcome, RenumberOutcome::Done);
+    EXPECT_EQ(again.resumed, c.planKept);
+    EXPECT_FALSE(RenumberingPending());
+    EXPECT_EQ(Pieces('B'), expected);
+    EXPECT_EQ(StoredNextPiece(), expectedNext);
+  }
 }
 
 // A run stopped after 100 writes: the rebuild refuses to start (it would refill the sort

@@ -14,6 +14,7 @@
 #include "data/dossier_lock.h"
 #include "data/engine_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/core/dossier_run_marker.h"
@@ -91,7 +92,12 @@ class Run {
   // False when StopNow asked to stop or a line could not be written.
   bool WriteBack();
   bool Refill();
-  void WriteNextNumber(long next);
+  // The write of `file` refused (`result` the engine's code, or a full disk said by `full`).
+  void Refused(const std::string& file, int result, bool full = false);
+  // A write refused before any line changed: the sort file is filled again from the lines.
+  // When that fails too, the marker stays for the opening.
+  RenumberResult PutBack(DossierRunMarker& marker);
+  bool WriteNextNumber(long next);
   void CloseAll() { CloseAllTables(); }
   // Shows the path and the record count of a table walked record by record; returns the count.
   long ShowCount(Table& t, const std::string& path);
@@ -236,13 +242,17 @@ bool Run::WritePlan() {
   obs_->SetLine2("RAZ");
   if (!OpenOrFail(&c60, path.c_str())) return false;
   const bool emptied = c60.Zap();
+  const int zapResult = c60.result;
   c60.CloseTable(true);
-  if (!emptied || !DropProductionIndex(path) ||
-      !OpenOrFail(&c60, path.c_str())) {
-    r_.outcome = RenumberOutcome::TableFailed;
-    r_.failedTable = path;
+  if (!emptied) {
+    Refused(path + ".dbf", zapResult);
     return false;
   }
+  if (!DropProductionIndex(path)) {
+    Refused(path + ".mdx", 0, platform::FailedForWantOfRoom());
+    return false;
+  }
+  if (!OpenOrFail(&c60, path.c_str())) return false;
   for (const PlanLine& l : plan_) {
     c60.AppendBlank();
     c60.PutField(kTcle, "Z");
@@ -254,8 +264,7 @@ bool Run::WritePlan() {
     if (c60.QueuedCount() == kBatch && !c60.AppendQueued()) break;
   }
   if (!c60.AppendQueued() || static_cast<std::size_t>(c60.RecCount()) != plan_.size()) {
-    r_.outcome = RenumberOutcome::TableFailed;
-    r_.failedTable = path;
+    Refused(path + ".dbf", c60.result);
     return false;
   }
   c60.CloseTable(true);
@@ -280,8 +289,7 @@ bool Run::WriteBack() {
     // A line left on its old number could share it with another piece: the run stops with
     // its plan kept, so that the next run finishes it.
     if (!line.PutField(field, planned.c_str())) {
-      r_.outcome = RenumberOutcome::TableFailed;
-      r_.failedTable = line.tablePath;
+      Refused(line.tablePath, line.result);
       return false;
     }
     ++r_.linesWritten;
@@ -294,27 +302,54 @@ bool Run::WriteBack() {
 bool Run::Refill() {
   CloseAll();
   RefillProgress progress(obs_);
-  const int code = RefillSortFile(&progress);
+  TotalsWriteFault fault;
+  const int code = RefillSortFile(&progress, &fault);
   if (code == 0) return true;
+  if (fault.failed()) {
+    Refused(fault.file, fault.result);
+    return false;
+  }
   r_.outcome = RenumberOutcome::TableFailed;
   r_.failedTable = code == kRebuildRefillC40 ? PathC40() : (code == kRebuildRefillC50 ? PathC50() : PathC60());
   return false;
 }
 
-void Run::WriteNextNumber(long next) {
+void Run::Refused(const std::string& file, int result, bool full) {
+  r_.outcome = RenumberOutcome::WriteRefused;
+  r_.failedTable = platform::ResolvePath(file);
+  r_.diskFull = full || result == dbase::DBIERR_DISKFULL;
+}
+
+RenumberResult Run::PutBack(DossierRunMarker& marker) {
+  const RenumberResult refused = r_;
+  if (Refill()) {
+    r_ = refused;
+    if (r_.outcome == RenumberOutcome::WriteRefused) r_.outcome = RenumberOutcome::WriteRefusedUndone;
+  } else {
+    marker.Keep();
+  }
+  CloseAll();
+  return r_;
+}
+
+// False when the record's write was refused (the run is then run again at the next opening).
+bool Run::WriteNextNumber(long next) {
   r_.nextNumber = next;
   Table& c10 = *TableC10;
   if (!OpenOrFail(&c10, PathC10(), "C10CODE")) {
     r_.outcome = RenumberOutcome::Done;  // the lines are done; only the record is missing
-    return;
+    return true;
   }
-  if (!c10.Seek("C10CODE", "0") || c10.GetField(1)[0] != '0') return;
+  if (!c10.Seek("C10CODE", "0") || c10.GetField(1)[0] != '0') return true;
   ReadC10Texts();
   const std::string text = StrZero(next, 0);
-  if (c10.PutFieldPart(kNextPieceField, kNextPieceOffset, kNextPieceWidth, text.c_str())) {
-    r_.nextWritten = true;
-    TheDossierRecord.SetNextPiece(next);
+  if (!c10.PutFieldPart(kNextPieceField, kNextPieceOffset, kNextPieceWidth, text.c_str())) {
+    Refused(c10.tablePath, c10.result);
+    return false;
   }
+  r_.nextWritten = true;
+  TheDossierRecord.SetNextPiece(next);
+  return true;
 }
 
 RenumberResult Run::Go() {
@@ -361,7 +396,8 @@ RenumberResult Run::Go() {
   if (resuming) {
     r_.resumed = true;
     if (!WriteBack()) {
-      if (r_.outcome != RenumberOutcome::TableFailed) r_.outcome = RenumberOutcome::Stopped;
+      if (r_.outcome == RenumberOutcome::WriteRefused) marker.Keep();
+      else if (r_.outcome != RenumberOutcome::TableFailed) r_.outcome = RenumberOutcome::Stopped;
       CloseAll();
       return r_;
     }
@@ -378,33 +414,32 @@ RenumberResult Run::Go() {
     CloseAll();
     return r_;
   }
-  if (!WritePlan()) {
-    Refill();
-    CloseAll();
-    return r_;
-  }
+  if (!WritePlan()) return PutBack(marker);
   if (!WritePlanFile(pieces)) {
     // Without the plan file a stop could not be recovered: write nothing.
-    r_.outcome = RenumberOutcome::TableFailed;
-    r_.failedTable = RenumberPlanPath();
-    Refill();
-    CloseAll();
-    return r_;
+    Refused(RenumberPlanPath(), 0, platform::FailedForWantOfRoom());
+    return PutBack(marker);
   }
   if (!WriteBack()) {
-    if (r_.outcome != RenumberOutcome::TableFailed) r_.outcome = RenumberOutcome::Stopped;
+    // A refused write leaves the lines half renumbered: the marker and the plan stay, and the
+    // next opening finishes the plan as after a run killed there.
+    if (r_.outcome == RenumberOutcome::WriteRefused) marker.Keep();
+    else if (r_.outcome != RenumberOutcome::TableFailed) r_.outcome = RenumberOutcome::Stopped;
     CloseAll();
     return r_;
   }
   // The lines are done: the plan is not needed any more, and C60 becomes a sort file again.
+  // From here a failure keeps the marker: the opening runs the renumbering again, which gives
+  // the lines the numbers they have and fills C60 and the next number anew.
   platform::RemoveFile(RenumberPlanPath());
   if (!Refill()) {
+    marker.Keep();
     CloseAll();
     return r_;
   }
   CloseAll();
   r_.outcome = RenumberOutcome::Done;
-  WriteNextNumber(pieces + 1);
+  if (!WriteNextNumber(pieces + 1)) marker.Keep();
   CloseAll();
   return r_;
 }
@@ -419,6 +454,12 @@ std::string RenumberPendingMessage() {
   return "\n\n\nUne ReNum\xE9rotation des Pi\xE8" "ces a \xE9t\xE9 interrompue sur ce dossier.\n\n"
          "Relancez-la (Renum\xE9roter toutes les Pi\xE8" "ces) avant tout autre traitement:\n"
          "la ReConstruction et les traitements du dossier sont refus\xE9s jusque-l\xE0.\n\n\n";
+}
+
+std::string RenumberRefusalMessage(const RenumberResult& result) {
+  const bool undone = result.outcome == RenumberOutcome::WriteRefusedUndone;
+  return LoadStr(3469) + result.failedTable + (result.diskFull ? "\n\n   " + DiskFullText(result.failedTable) : "") +
+         LoadStr(undone ? 3488 : 3470);
 }
 
 RenumberResult RenumberPieces(RenumberObserver* observer) {

@@ -16,7 +16,8 @@
 // in batches, and C60 is refilled at the end as the rebuild refills it; the
 // dossier's run marker (kRenumberRun) is set before C60 is first emptied and
 // removed at the end, so a run killed at any point is named at the next
-// opening.
+// opening. A write refused while the run goes on (a full disk, an I/O error)
+// ends it the same way: the marker stays and the opening finishes the run.
 #pragma once
 
 #include <string>
@@ -43,6 +44,13 @@ enum class RenumberOutcome {
   PlanStale,      // the plan of a stopped run no longer matches the lines: kept, nothing written
   TableFailed,    // C40, C50 or C60 could not be opened exclusively, or a line not written
   MarkerFailed,   // the dossier's run marker cannot be written (failedTable): nothing was written
+  // A write of failedTable refused (a full disk, an I/O error) before any line changed: the
+  // sort file was filled again from the lines, the dossier is as it was.
+  WriteRefusedUndone,
+  // A write of failedTable refused once the lines or the sort file began to change: the run
+  // stops with its marker (and its plan, when the lines were being written) kept, so that the
+  // next opening names it and finishes it, as after a run killed there.
+  WriteRefused,
 };
 
 struct RenumberResult {
@@ -53,7 +61,8 @@ struct RenumberResult {
   bool nextWritten = false;  // the dossier record "0" took the next number
   long linesWritten = 0;     // lines whose piece number changed
   long unreachable = 0;      // plan records whose line could not be read
-  std::string failedTable;   // path of the table that did not open
+  std::string failedTable;   // path of the table that did not open, or whose write was refused
+  bool diskFull = false;     // that write was refused for want of room on the disk
 };
 
 // Largest piece number the six-character field holds.
@@ -66,6 +75,10 @@ std::string RenumberPlanPath();
 bool RenumberingPending();
 // What the opening and the refused runs say while a plan is pending.
 std::string RenumberPendingMessage();
+
+// What the run says when a write was refused (WriteRefused, WriteRefusedUndone): the file, the
+// full disk when it was, and whether the dossier is as it was or is finished at its next opening.
+std::string RenumberRefusalMessage(const RenumberResult& result);
 
 // The whole run on the open dossier (DossierFolder / DossierCode). The
 // caller holds the dossier exclusively; every table is left closed.
