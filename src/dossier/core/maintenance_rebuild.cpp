@@ -208,7 +208,9 @@ void RebuildRun::Work() {
     if (fault.failed()) Refuse(kRebuildTotalsRefused, fault.file, fault.result);
     else report_.totalsRebuilt = true;
   }
-  keep_ = !report_.totalsRebuilt;
+  // A second reindex cut short (an index file's removal refused) left tables on their old tags:
+  // the next opening runs the rebuild again, even with the totals made.
+  keep_ = !report_.totalsRebuilt || !second.ok();
 
   // Every table closed at the end.
   CloseAllTables();
