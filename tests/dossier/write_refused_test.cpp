@@ -214,6 +214,72 @@ TEST_F(WriteRefusedTest, ARebuildRefusedAWriteSaysSoAndIsRunAgainAtTheOpening) {
   }
 }
 
+// Refuses one write of the first pack of the table whose line it is shown (the first change
+// after the index file has been dropped, which is the pack's), the disk then having room again.
+class PackRefusingProgress : public MaintenanceProgress {
+ public:
+  explicit PackRefusingProgress(std::string table) : table_(std::move(table)) {}
+  ~PackRefusingProgress() override { dbase::SetWriteFault(dbase::WriteFault::kNone, 0); }
+  void SetLine(const std::string& text) override {
+    if (armed_ || text != table_) return;
+    armed_ = true;
+    dbase::SetWriteFault(dbase::WriteFault::kFullOnce, 3);
+  }
+
+ private:
+  std::string table_;
+  bool armed_ = false;
+};
+
+// The rebuild's first pack refused once at one table: the tables after it are not packed, so a
+// refusal before the line tables leaves every table as it was and no marker; one after a line
+// table lost records leaves the marker (the sort records point at the lines' old places until
+// the refill), and the opening runs the rebuild again. Either way the sort records, tags and
+// invariants hold once the dossier is opened.
+TEST_F(WriteRefusedTest, ARebuildWhosePackIsRefusedLeavesNoSortRecordAstray) {
+  struct Case {
+    int table;
+    int marked;  // 0 no marker, 1 a marker, -1 either
+  };
+  const Case cases[] = {{10, 0}, {30, 0}, {40, 0}, {50, -1}, {60, 1}, {70, 1}};
+  const std::string model = Make("pack-model", "A", 60);
+  const DossierRecords before = Records(model);
+  const std::string uncut = root_ + "/pack-uncut/";
+  CopyFolder(model, uncut);
+  ASSERT_TRUE(Load(uncut, "A"));
+  ASSERT_EQ(RunDossierRebuild(true, true).code, 0);
+  Close();
+  const DossierRecords after = Records(uncut);
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE("pack refused at C" + std::to_string(c.table));
+    const std::string a = root_ + "/pack-" + std::to_string(c.table) + "/";
+    CopyFolder(model, a);
+    ASSERT_TRUE(Load(a, "A"));
+    RebuildReport report;
+    std::string refused;
+    {
+      PackRefusingProgress full(DossierTableOf(c.table).path);
+      report = RunDossierRebuild(true, true, &full);
+      refused = platform::RefusedChange();
+    }
+    EXPECT_NE(refused.find(".pack"), std::string::npos) << refused;
+    EXPECT_EQ(report.code, kRebuildPackRefused);
+    const std::string told = RebuildEndMessage(report);
+    EXPECT_NE(told.find(kDiskFull), std::string::npos) << told;
+    const bool marked = DossierRunMarkerExists();
+    EXPECT_EQ(report.markerKept, marked);
+    if (c.marked >= 0) EXPECT_EQ(marked, c.marked == 1);
+    Close();
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(a), before), "");
+
+    std::string said;
+    EXPECT_TRUE(OpenAsUser(a, "A", &said)) << said;
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(a), marked ? after : before), "");
+    EXPECT_EQ(Faults(a, "A"), "");
+  }
+}
+
 // The year-end runs end with the rebuild: its totals refused, each run says it failed and that
 // the disk is full, and puts every dossier back from its copies (the journals "AN" and "BQ" kept).
 TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {

@@ -139,15 +139,23 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
       return result;
     }
 
+    // Once a pack is refused the tables after it keep their records: C40, C50 and C60 are
+    // then packed together or not at all, as far as the refusal allows.
     Table& table = *t.table;
     table.OpenExclusive(t.path);
-    if (table.isOpen && (pack || number == 60) && !table.Pack() && result.packFailures++ == 0) {
+    const long before = table.isOpen ? static_cast<long>(table.RecCount()) : -1;
+    if (table.isOpen && (pack || number == 60) && result.packFailures == 0 && !table.Pack() &&
+        result.packFailures++ == 0) {
       result.packFailedPath = dbf;
       result.packResult = table.result;
     }
     table.CloseTable(true);
 
+    // Reopened: a pack refused in its renames is finished here from its journal.
     table.OpenExclusive(t.path);
+    if ((number == 40 || number == 50) && table.isOpen && before >= 0 &&
+        static_cast<long>(table.RecCount()) != before)
+      result.linesPacked = true;
     if (table.isOpen && BuildIndexesOf(table, t.kind)) {
       ++result.reindexed;
     } else if (result.packFailures + result.tagFailures++ == 0) {

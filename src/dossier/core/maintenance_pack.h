@@ -50,6 +50,7 @@ struct PackResult {
   int packResult = 0;
   int tagFailures = 0;      // tables whose tags were not all added (reported by the builders)
   int reindexed = 0;        // tables given their tags again
+  bool linesPacked = false;  // C40 or C50 lost records: C60's pointers wait for its refill
   bool ok() const { return outcome == PackOutcome::Done; }
 };
 

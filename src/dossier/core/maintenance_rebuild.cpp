@@ -146,13 +146,15 @@ void RebuildRun::Work() {
     Record(kRebuildFirstReindex);
     report_.reindex = first;
   }
-  // A pack refused (a disk too full for the packed copy) leaves its table as it was: the run
-  // stops there, before its walks change anything. A table left without its tags is made
-  // again by the rebuild at the next opening.
+  // A pack refused (a disk too full for the packed copy) leaves its table as it was, and the
+  // tables after it unpacked: the run stops there, before its walks change anything. A table
+  // left without its tags, or line records moved by the pack before the refusal (their sort
+  // records point at the old places until the refill), is mended by the rebuild at the next
+  // opening.
   if (first.packFailures > 0 || first.tagFailures > 0) {
     Refuse(kRebuildPackRefused, first.packFailedPath, first.packResult);
     report_.reindex = first;
-    if (first.tagFailures > 0) KeepMarker();
+    if (first.tagFailures > 0 || first.linesPacked) KeepMarker();
     return;
   }
 
@@ -207,7 +209,9 @@ void RebuildRun::Work() {
     if (fault.failed()) Refuse(kRebuildTotalsRefused, fault.file, fault.result);
     else report_.totalsRebuilt = true;
   }
-  keep_ = !report_.totalsRebuilt;
+  // A second reindex cut short (an index file's removal refused) left tables on their old tags:
+  // the next opening runs the rebuild again, even with the totals made.
+  keep_ = !report_.totalsRebuilt || !second.ok();
 
   // Every table closed at the end.
   CloseAllTables();
