@@ -1,14 +1,21 @@
 #include "kill_matrix.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_structures.h"
+#include "demo/dossier_demo.h"
 #include "platform/dbase/idapi.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
 
 namespace fs = std::filesystem;
 
@@ -247,6 +254,31 @@ std::vector<std::string> Leftovers(const std::string& folder, const std::string&
   }
   std::sort(left.begin(), left.end());
   return left;
+}
+
+std::string MakeDossier(const std::string& folder, const char* code, long lines,
+                        const std::function<void(DemoOptions&)>& more) {
+  DemoOptions o;
+  o.folder = folder;
+  o.code = code;
+  o.lines = lines;
+  if (more) more(o);
+  std::string message;
+  EXPECT_TRUE(GenerateDemoDossier(o, &message)) << message;
+  return o.folder + "/";
+}
+
+bool LoadAsOpened(const std::string& folder, const char* code) {
+  SetDossier(folder, code);
+  SetLogDossier(folder, code);
+  SetDossierIniPath(PathC10(".ini"));
+  if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts()) return false;
+  if (TableC10->Seek("C10CODE", "P", "0")) {
+    TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+    TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+  }
+  CloseAllTables();
+  return true;
 }
 
 }  // namespace kill_matrix

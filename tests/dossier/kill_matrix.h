@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+struct DemoOptions;
+
 namespace kill_matrix {
 
 // One table's live records; a dossier's tables by file name ("c50a.dbf").
@@ -82,5 +84,13 @@ const std::vector<MatrixRun>& Runs();
 
 // What was shown, on one line.
 std::string OneLine(std::string text);
+
+// A demo dossier of `lines` lines generated in `folder` (made for it), with the code `code`; `more`
+// sets further options. The folder with its "/".
+std::string MakeDossier(const std::string& folder, const char* code, long lines,
+                        const std::function<void(DemoOptions&)>& more = {});
+
+// The dossier made the program's dossier, its record and constants loaded as the opening does.
+bool LoadAsOpened(const std::string& folder, const char* code);
 
 }  // namespace kill_matrix

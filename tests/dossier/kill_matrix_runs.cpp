@@ -41,29 +41,10 @@ const std::set<std::string> kPieceNumbers = {"BPIECE", "BREC", "TPIECE", "TREC",
 
 std::string Make(const std::string& root, const char* folder, const char* code, long lines,
                  const std::function<void(DemoOptions&)>& more = {}) {
-  DemoOptions o;
-  o.folder = root + folder;
-  o.code = code;
-  o.lines = lines;
-  if (more) more(o);
-  std::string message;
-  EXPECT_TRUE(GenerateDemoDossier(o, &message)) << message;
-  return o.folder + "/";
+  return MakeDossier(root + folder, code, lines, more);
 }
 
-// The dossier made the program's dossier, its record and constants loaded as the opening does.
-bool Load(const std::string& folder, const char* code) {
-  SetDossier(folder, code);
-  SetLogDossier(folder, code);
-  SetDossierIniPath(PathC10(".ini"));
-  if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts()) return false;
-  if (TableC10->Seek("C10CODE", "P", "0")) {
-    TheDossierRecord.Set(539, 252, TableC10->GetField(4));
-    TheDossierRecord.Set(791, 252, TableC10->GetField(5));
-  }
-  CloseAllTables();
-  return true;
-}
+bool Load(const std::string& folder, const char* code) { return LoadAsOpened(folder, code); }
 
 processing::TargetMaintenance Maintenance(bool pack) { return test_support::RebuildMaintenance(pack); }
 

@@ -91,28 +91,9 @@ class WriteRefusedTest : public DossierOpenTest {
 
   std::string Make(const std::string& folder, const char* code, long lines,
                    const std::function<void(DemoOptions&)>& more = {}) {
-    DemoOptions o;
-    o.folder = root_ + "/" + folder;
-    o.code = code;
-    o.lines = lines;
-    if (more) more(o);
-    std::string message;
-    EXPECT_TRUE(GenerateDemoDossier(o, &message)) << message;
-    return o.folder + "/";
+    return kill_matrix::MakeDossier(root_ + "/" + folder, code, lines, more);
   }
-  // The dossier made the program's dossier, as the opening loads it.
-  static bool Load(const std::string& folder, const char* code) {
-    SetDossier(folder, code);
-    SetLogDossier(folder, code);
-    SetDossierIniPath(PathC10(".ini"));
-    if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts()) return false;
-    if (TableC10->Seek("C10CODE", "P", "0")) {
-      TheDossierRecord.Set(539, 252, TableC10->GetField(4));
-      TheDossierRecord.Set(791, 252, TableC10->GetField(5));
-    }
-    CloseAllTables();
-    return true;
-  }
+  static bool Load(const std::string& folder, const char* code) { return kill_matrix::LoadAsOpened(folder, code); }
   static void CopyFolder(const std::string& from, const std::string& to) {
     fs::remove_all(to);
     fs::copy(from, to, fs::copy_options::recursive);
