@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier_opening_fixture.h"
 #include "dossier_test_util.h"
 #include "platform/dbase/fileio.h"
 #include "platform/dbase/file_layout.h"
@@ -20,33 +21,11 @@
 
 namespace {
 
-class LeftoversTest : public DossierOpenTest {
+class LeftoversTest : public DossierOpeningTest {
  protected:
   void TearDown() override {
-    Close();
     SetDossierRunRedo("ajout", {});
-    DossierOpenTest::TearDown();
-  }
-  void Open(const std::string& folder, const std::string& code, std::vector<int> answers = {}) {
-    gui::ModalSeam::Reset();
-    OpenThroughDialog(C10Path(folder, code), [answers] {
-      for (int a : answers) gui::ModalSeam::QueueMessageBoxAnswer(a);
-    });
-  }
-  bool IsOpen(const std::string& folder) const { return DossierFolder == folder && DossierLockTable->isOpen; }
-  // The first message box shown that holds `text`, pictured as <name>.png; its text.
-  static std::string Pictured(const std::string& text, const std::string& name) {
-    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
-      if (s.kind == gui::ModalKind::MessageBox && s.text.find(text) != std::string::npos) {
-        test_support::ScreenshotMessage(s, "dossier", name);
-        return s.text;
-      }
-    ADD_FAILURE() << "no box with: " << text << "\n" << ShownTexts();
-    return "";
-  }
-  void Close() {
-    CloseAllTables();
-    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    DossierOpeningTest::TearDown();
   }
 };
 

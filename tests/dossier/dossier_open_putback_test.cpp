@@ -7,6 +7,7 @@
 
 #include "data/aside_copies.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier_opening_fixture.h"
 #include "dossier_test_util.h"
 #include "support/dossier_fixture.h"
 #include "support/gui_test.h"
@@ -14,33 +15,8 @@
 
 namespace {
 
-class PutBackOpenTest : public DossierOpenTest {
+class PutBackOpenTest : public DossierOpeningTest {
  protected:
-  void TearDown() override {
-    Close();
-    DossierOpenTest::TearDown();
-  }
-  void Open(const std::string& folder, const std::string& code, std::vector<int> answers = {}) {
-    gui::ModalSeam::Reset();
-    OpenThroughDialog(C10Path(folder, code), [answers] {
-      for (int a : answers) gui::ModalSeam::QueueMessageBoxAnswer(a);
-    });
-  }
-  bool IsOpen(const std::string& folder) const { return DossierFolder == folder && DossierLockTable->isOpen; }
-  void Close() {
-    CloseAllTables();
-    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
-  }
-  // The first message box shown that holds `text`, pictured as <name>.png; its text.
-  static std::string Pictured(const std::string& text, const std::string& name) {
-    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
-      if (s.kind == gui::ModalKind::MessageBox && s.text.find(text) != std::string::npos) {
-        test_support::ScreenshotMessage(s, "dossier", name);
-        return s.text;
-      }
-    ADD_FAILURE() << "no box with: " << text << "\n" << ShownTexts();
-    return "";
-  }
   // The dossier's tables, marker, pack files and copies with their bytes, by path below the
   // folder (the log and the lock table, which any opening writes, left out).
   static std::map<std::string, std::string> Files(const std::string& folder, const std::string& code) {
