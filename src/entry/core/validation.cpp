@@ -446,7 +446,18 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
     return r;
   }
   // The marker goes before the copies: copies left alone are offered for removal at the next
-  // opening, while a marker left alone would put back a run that went to its end.
+  // opening, while a marker left alone would put back a run that went to its end. One that
+  // cannot go has the run put back now instead, which says so (its removal is tried again once
+  // the tables are back).
+  if (!marker->Remove()) {
+    r.code = kValidationMarker;
+    r.error = DossierRunMarkerRemovalRefusal(marker->path());
+    r.putBack = PutBackAsideCopies(folder, copies, &r.putBackError);
+    WriteLog(caption + std::to_string(r.code) + " - " + months + " - " + r.error +
+             (r.putBack ? " - dossier remis en place" : " - dossier NON remis en place: " + r.putBackError));
+    if (!r.putBack) marker->Keep();
+    return r;
+  }
   marker.reset();
   RemoveAsideCopies(folder, copies);
   WriteLog(std::string(kProcess) + " - Ok - " + months + " - " + std::to_string(r.generalLines) + " ligne(s), " +

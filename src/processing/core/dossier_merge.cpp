@@ -345,6 +345,11 @@ bool GuardedTables::PutBack() {
 
 bool GuardedTables::Finish() { return copies_.Finish(); }
 
+std::string GuardedTables::MarkerPath() const {
+  CurrentDossier current(folder_, code_);
+  return DossierRunMarkerPath();
+}
+
 void GuardedTables::Keep() { copies_.Keep(); }
 
 int OpenRunTables(const std::vector<RunTable>& tables, int base, std::string* error) {
@@ -457,7 +462,15 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
     r.putBackFailed = !r.putBack;
     return r;
   }
-  guard.Finish();
+  if (!guard.Finish()) {
+    // A marker that stays would have the next opening put the tables back: the run is put back now,
+    // and says so.
+    r.code = kMergeMarker;
+    r.error = DossierRunMarkerRemovalRefusal(guard.MarkerPath());
+    CloseAllTables();
+    r.putBack = guard.PutBack();
+    r.putBackFailed = !r.putBack;
+  }
   return r;
 }
 

@@ -49,6 +49,8 @@ class GuardedTables {
   bool Finish();
   // The copies and the marker left for the next opening, which puts the tables back.
   void Keep();
+  // The guarded dossier's run marker.
+  std::string MarkerPath() const;
 
  private:
   std::string folder_, code_;
@@ -111,6 +113,7 @@ struct MergeResult {
   long codes = 0, accounts = 0, sections = 0, lines = 0, journals = 0;
 };
 inline constexpr int kMergeRefused = 6201;  // a check refused the run: nothing written
+inline constexpr int kMergeMarker = 6202;   // its marker could not be removed at the end: the run put back
 inline constexpr int kMergeOpen = 6210;     // + table number: a table did not open
 inline constexpr int kMergeWrite = 6220;    // + table number: a record could not be written
 

@@ -581,7 +581,18 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     if (!r.putBack) marker->Keep();
     return r;
   }
-  // The marker goes before the copies (copies left alone are offered for removal).
+  // The marker goes before the copies (copies left alone are offered for removal). A marker that
+  // cannot go would have the next opening put back a run that went to its end: the run is put back
+  // now instead, and says so (the marker's removal is tried again once the tables are back).
+  if (!marker->Remove()) {
+    r.code = kOpeningMarker;
+    r.error = DossierRunMarkerRemovalRefusal(marker->path());
+    CloseAllTables();
+    std::string putBackError;
+    r.putBack = PutBackAsideCopies(DossierFolder, copies, &putBackError);
+    if (!r.putBack) marker->Keep();
+    return r;
+  }
   marker.reset();
   RemoveAsideCopies(DossierFolder, copies);
   return r;
