@@ -107,7 +107,11 @@ bool RebuildTablesAndIndexes(gui::Window* owner, bool pack, bool showProgress) {
     // Its tags cannot be made: the opening goes on to offer the conversion,
     // with C10's missing or foreign index file dropped so the table opens.
     if (!DropIndexFile(PathC10())) {
-      ShowReindexFailure(owner, PackResult{PackOutcome::TableFailed, 10, result.dataPath});
+      PackResult failed;
+      failed.outcome = PackOutcome::TableFailed;
+      failed.table = 10;
+      failed.dataPath = result.dataPath;
+      ShowReindexFailure(owner, failed);
       return false;
     }
     return true;

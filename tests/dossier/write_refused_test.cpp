@@ -250,7 +250,9 @@ TEST_F(WriteRefusedTest, ARebuildWhosePackIsRefusedLeavesNoSortRecordAstray) {
     EXPECT_NE(told.find(kDiskFull), std::string::npos) << told;
     const bool marked = DossierRunMarkerExists();
     EXPECT_EQ(report.markerKept, marked);
-    if (c.marked >= 0) EXPECT_EQ(marked, c.marked == 1);
+    if (c.marked >= 0) {
+      EXPECT_EQ(marked, c.marked == 1);
+    }
     Close();
     EXPECT_EQ(kill_matrix::RecordDifference(Records(a), before), "");
 

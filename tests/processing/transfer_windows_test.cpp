@@ -238,8 +238,12 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
       OpenThroughDialog(C10Path(folder, name), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
       EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), name) << test_support::ShownTexts();
       EXPECT_EQ(ShownContains("S\xE9paration de deux Exercices"), named) << test_support::ShownTexts();
-      if (aBack) EXPECT_EQ(lines(a, "sa"), beforeA);
-      if (bBack) EXPECT_EQ(lines(b, "sb"), beforeB);
+      if (aBack) {
+        EXPECT_EQ(lines(a, "sa"), beforeA);
+      }
+      if (bBack) {
+        EXPECT_EQ(lines(b, "sb"), beforeB);
+      }
       CloseAllTables();
       if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
     }

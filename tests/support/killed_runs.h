@@ -161,12 +161,15 @@ class KilledRunFixture : public DossierFixture {
       const bool marked = killed_runs::fs::exists(DossierRunMarkerFile(folder, code));
       if (opening != Opening::kNone) {
         const bool named = OpenNamingRun(folder, code);
-        if (marked) EXPECT_TRUE(named) << ShownTexts();
+        if (marked) {
+          EXPECT_TRUE(named) << ShownTexts();
+        }
       }
       const DossierState got = State(folder, code, kinds);
       // Without an opening, an index whose update was cut is left for the next writer to mend.
-      if (opening != Opening::kNone)
+      if (opening != Opening::kNone) {
         for (const auto& [path, fault] : got.tagFaults) EXPECT_EQ(fault, "") << path;
+      }
       for (const auto& [path, records] : got.records) {
         const bool isAfter = records == after.records.at(path);
         const bool isBefore = records == before.records.at(path);

@@ -115,7 +115,9 @@ RebuildReport RebuildRun::Run() {
   DossierRunMarker marker(kRebuildRun, LoadStr(19885), RebuildRunDetail(rebalance_, pack_));
   if (!marker.written()) {
     report_.code = kRebuildMarkerFailed;
-    report_.reindex = PackResult{PackOutcome::MarkerFailed, 0, marker.path()};
+    report_.reindex = PackResult{};
+    report_.reindex.outcome = PackOutcome::MarkerFailed;
+    report_.reindex.dataPath = marker.path();
     if (DossierRunMarkerRefusedForRoom(marker.path())) report_.refusal = DiskFullText(marker.path());
     return report_;
   }
