@@ -53,7 +53,7 @@ inline std::string Ranges(const std::vector<long>& writes) {
 // The writes tried, as the environment's `variable` says (MERLON_KILL_MATRIX): every one ("full"),
 // every n-th from the i-th ("full:i/n", to share a full sweep between processes), those named
 // ("points:5,17"), or a sample: every one of the last `lastWrites` when given; else the first two
-// and the last twenty-four, sixteen spread over the run, four over its last tenth (where the runs put
+// and the last sixty, sixteen spread over the run, four over its last tenth (where the runs put
 // their tables in place and remove their copies), and over the pack: the first and last write of
 // each stretch and sixteen spread over them.
 inline std::vector<long> Points(const RunWrites& w, const char* variable, long lastWrites = 0) {
@@ -77,9 +77,9 @@ inline std::vector<long> Points(const RunWrites& w, const char* variable, long l
     for (long k = std::max(1L, total - lastWrites + 1); k <= total; ++k) points.insert(k);
   } else {
     points = {1, 2};
-    // The last twenty-four: the runs remove their marker and copies there, and a removal refused there
-    // is what would leave a finished run to be put back.
-    for (long k = std::max(1L, total - 23); k <= total; ++k) points.insert(k);
+    // The last sixty: the runs write their indexes back and remove their marker and copies
+    // there; a refusal there is what would leave a finished run to be put back or a tag short.
+    for (long k = std::max(1L, total - 59); k <= total; ++k) points.insert(k);
     for (long i = 1; i < 16; ++i) points.insert(total * i / 16);
     for (long i = 1; i <= 4; ++i) points.insert(total - total * i / 40);
     const std::vector<long>& pack = w.pack;

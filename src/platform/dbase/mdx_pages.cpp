@@ -264,7 +264,9 @@ DBIResult Mdx::Impl::WriteBack() {
   DBIResult r = WriteExact(fd, header, tagTableDirty ? kHeaderLength : kBlock, 0);
   Put32(header + kMarkAt, 0);
   if (r == DBIERR_NONE && !stale) marked = false;
-  headerDirty = tagTableDirty = false;
+  // A header refused stays to be written: the next write-back must not take the pages for written
+  // under a header that still names the old ones, and clear the mark over them.
+  if (r == DBIERR_NONE) headerDirty = tagTableDirty = false;
   const std::uint64_t end = static_cast<std::uint64_t>(Get32(header + mdx_header::kNextFreeBlock)) * kBlock;
   fileSize = std::max(fileSize, end);
   if (r == DBIERR_NONE) committedEnd = static_cast<off_t>(end);
