@@ -3,6 +3,7 @@
 // system) or where the mapping is refused (no address space left), and for a file shorter than
 // its count. Which way ran is seen from where the records are; every way gives the records as
 // stored, sees records appended since by another cursor, and reports a file cut short.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -49,7 +50,9 @@ class RecordBlockTest : public Engine {
 
   // Records first .. first + count - 1 as the file holds them.
   static std::string Stored(const std::string& path, std::uint32_t first, std::uint32_t count) {
-    const std::vector<char> file = ReadAll(path);
+    return Stored(ReadAll(path), first, count);
+  }
+  static std::string Stored(const std::vector<char>& file, std::uint32_t first, std::uint32_t count) {
     const std::size_t header = static_cast<unsigned char>(file[8]) | static_cast<unsigned char>(file[9]) << 8;
     const std::size_t length = static_cast<unsigned char>(file[10]) | static_cast<unsigned char>(file[11]) << 8;
     const std::size_t at = header + (first - 1) * length;
@@ -144,6 +147,75 @@ TEST_F(RecordBlockTest, ABlockPastTheEndOfACutFileIsRefusedEitherWay) {
     EXPECT_EQ(records == scratch.data(), network);
     EXPECT_TRUE(std::string(reinterpret_cast<const char*>(records), 10 * 64) == Stored(path, 1, 10));
   }
+}
+
+// An exclusive cursor's read-ahead window: walks forwards and backwards read each record as
+// stored. Which way a read took shows on records changed on disk behind the cursor's back once a
+// window holds them: a step to the next record comes from the window, a jump out of it from the
+// disk. In a file cut short, the records still there are read alone when the window past them
+// cannot be read, and the first one missing is refused.
+TEST_F(RecordBlockTest, TheReadAheadWindowGivesTheRecordsAsStored) {
+  const std::uint32_t n = 3000;
+  const std::string path = MakeLines(n);
+  EngineCursor cur;
+  ASSERT_EQ(Open(path, &cur, dbiOPENEXCL), DBIERR_NONE);
+  std::vector<std::uint8_t> buf = Buffer(cur);
+  RECProps rp;
+  auto read = [&] { return std::string(buf.begin(), buf.end()); };
+  std::vector<std::uint32_t> forward, backward;
+  const std::vector<char> stored = ReadAll(path);
+  DbiSetToBegin(cur);
+  while (DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), &rp) == DBIERR_NONE) {
+    EXPECT_TRUE(read() == Stored(stored, rp.iPhyRecNum, 1)) << "forwards " << rp.iPhyRecNum;
+    forward.push_back(rp.iPhyRecNum);
+  }
+  DbiSetToEnd(cur);
+  while (DbiGetPriorRecord(cur, dbiNOLOCK, buf.data(), &rp) == DBIERR_NONE) {
+    EXPECT_TRUE(read() == Stored(stored, rp.iPhyRecNum, 1)) << "backwards " << rp.iPhyRecNum;
+    backward.insert(backward.begin(), rp.iPhyRecNum);
+  }
+  ASSERT_GT(forward.size(), 2000u);
+  EXPECT_EQ(forward, backward);
+
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  const std::size_t header = static_cast<unsigned char>(stored[8]) | static_cast<unsigned char>(stored[9]) << 8;
+  auto poke = [&](std::uint32_t recno) {
+    ASSERT_EQ(::pwrite(fd, "CHANGE", 6, static_cast<off_t>(header + (recno - 1) * 64 + 1)), 6);
+  };
+  ASSERT_EQ(DbiSetToRecordNo(cur, 1010), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, buf.data(), &rp), DBIERR_NONE);
+  const std::string before1012 = Stored(path, 1012, 1);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), &rp), DBIERR_NONE);  // 1011 fills the window
+  ASSERT_EQ(rp.iPhyRecNum, 1011u);
+  poke(1012);
+  poke(2501);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), &rp), DBIERR_NONE);
+  ASSERT_EQ(rp.iPhyRecNum, 1012u);
+  EXPECT_TRUE(read() == before1012) << "the step to the next record was not served by the window";
+  ASSERT_EQ(DbiSetToRecordNo(cur, 2501), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, buf.data(), &rp), DBIERR_NONE);
+  EXPECT_TRUE(read() == Stored(path, 2501, 1)) << "the jump was served by the window";
+  EXPECT_EQ(read().substr(1, 6), "CHANGE");
+
+  // Cut after record 2990 once the cursor is open, before it read anything (a mapping made
+  // before the cut would still show the pages cut off): 2985 to 2990 are still read, each alone;
+  // 2991 is refused.
+  ASSERT_EQ(Open(path, &cur, dbiOPENEXCL), DBIERR_NONE);
+  ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(header + 2990 * 64)), 0);
+  ::close(fd);
+  ASSERT_EQ(DbiSetToRecordNo(cur, 2985), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, buf.data(), &rp), DBIERR_NONE);
+  std::vector<std::uint32_t> near, want;
+  DBIResult rc = DBIERR_NONE;
+  while ((rc = DbiGetNextRecord(cur, dbiNOLOCK, buf.data(), &rp)) == DBIERR_NONE) {
+    EXPECT_TRUE(read() == Stored(path, rp.iPhyRecNum, 1)) << rp.iPhyRecNum;
+    near.push_back(rp.iPhyRecNum);
+  }
+  for (const std::uint32_t r : forward)
+    if (r > 2985 && r <= 2990) want.push_back(r);
+  EXPECT_EQ(near, want);
+  EXPECT_EQ(rc, DBIERR_FILECORRUPT);
 }
 
 }  // namespace
