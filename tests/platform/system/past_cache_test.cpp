@@ -168,35 +168,41 @@ TEST_F(PastCacheTest, AWriteRefusedOnAnyWayStaysAFailure) {
   }
 }
 
-// The direct flag that cannot be taken off again when the tail comes: the file is not written
-// with its tail lost, the write fails and the older file stays. A file of whole pages never
-// needs it.
+// The direct flag that cannot be taken off again when the writer must go over to the cache (a
+// tail that is not whole pages, a direct write refused as misaligned): the file is not written
+// with a piece lost, the write fails and the older file stays. A file of whole pages the disk
+// takes never needs it.
 TEST_F(PastCacheTest, AWriterThatCannotLeaveTheDirectWayFails) {
   if (!DiskTakesDirect()) GTEST_SKIP() << "the test folder's file system refuses the direct flag";
   const std::string path = folder_.path() + "/out.txt";
   const Pages pages = Made(kPiece + kPage + 1);
-  for (const std::size_t size : {kPage + 1, kPiece + kPage}) {
-    SCOPED_TRACE(size);
+  const struct {
+    std::size_t size;
+    bool misaligned;
+  } cases[] = {{kPage + 1, false}, {kPiece + kPage, false}, {kPiece + kPage, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.size) + (c.misaligned ? " refused as misaligned" : ""));
     ASSERT_TRUE(platform::WriteFileAtomic(path, "older"));
     seam_ = platform::PastCacheSeam{};
     seam_.refuseLeaving = true;
+    seam_.refuseAlignment = c.misaligned;
     platform::pastCacheSeam = &seam_;
     std::size_t at = 0;
     const bool ok = platform::WriteFileAtomic(
         path,
         [&](std::string&, const char*& data, std::size_t& n) {
-          if (at == size) return false;
-          n = size - at >= kPage ? (size - at) / kPage * kPage : size - at;
+          if (at == c.size) return false;
+          n = c.size - at >= kPage ? (c.size - at) / kPage * kPage : c.size - at;
           data = pages.get() + at;
           at += n;
           return true;
         },
         true);
     platform::pastCacheSeam = nullptr;
-    const bool whole = size % kPage == 0;
-    EXPECT_EQ(ok, whole);
-    EXPECT_EQ(seam_.leftDirect, whole ? 0 : 1);
-    EXPECT_EQ(Content(path), whole ? std::string(pages.get(), size) : "older");
+    const bool stays = c.size % kPage == 0 && !c.misaligned;
+    EXPECT_EQ(ok, stays);
+    EXPECT_EQ(seam_.leftDirect, stays ? 0 : 1);
+    EXPECT_EQ(Content(path), stays ? std::string(pages.get(), c.size) : "older");
     EXPECT_EQ(platform::ListFiles(folder_.path()), std::vector<std::string>{"out.txt"});
   }
 }
