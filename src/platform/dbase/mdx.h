@@ -260,4 +260,13 @@ bool ReadMdxTableName(const std::string& mdxPath, std::string* name);
 void NumberToBcdKey(double value, std::uint8_t out[12]);
 double BcdKeyToNumber(const std::uint8_t key[12]);
 
+// How the read calls of shared indexes went, for a test that watches (null in the program): read
+// calls answered without the lock from the pages held, and those taken again under the lock
+// because such a read met a page not held or the file changed meanwhile.
+struct MdxReadWays {
+  long withoutLock = 0;
+  long lockedAfterAll = 0;
+};
+extern MdxReadWays* mdxReadWays;
+
 }  // namespace dbase

@@ -360,6 +360,8 @@ DBIResult Mdx::KeyOf(std::string_view tag, const std::uint8_t* record, std::stri
   return ok ? DBIERR_NONE : DBIERR_INVALIDEXPR;
 }
 
+MdxReadWays* mdxReadWays = nullptr;
+
 namespace {
 
 // Runs fn(tag) under a read lock, resolving the tag by name.
@@ -370,7 +372,9 @@ DBIResult WithTag(Mdx::Impl& d, std::string_view tag, Fn fn) {
     TagState* t = d.FindTag(tag);
     const DBIResult r = t ? fn(*t) : DBIERR_NOSUCHINDEX;
     d.optimistic = false;
-    if (r != kNotCached && d.MappedCounter() == d.counter) return r;
+    const bool answered = r != kNotCached && d.MappedCounter() == d.counter;
+    if (mdxReadWays != nullptr) ++(answered ? mdxReadWays->withoutLock : mdxReadWays->lockedAfterAll);
+    if (answered) return r;
   }
   DBIResult r = d.Begin(false);
   if (r != DBIERR_NONE) return r;

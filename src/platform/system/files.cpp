@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/system/cp1252.h"
+#include "platform/system/past_cache_seam.h"
 #include "platform/system/write_fault.h"
 
 namespace platform {
@@ -198,11 +199,20 @@ bool WriteFileAtomic(const std::string& path, const std::string& content) {
   });
 }
 
+PastCacheSeam* pastCacheSeam = nullptr;
+
 namespace {
 
 // Takes the file's direct flag off: what follows goes through the cache.
 bool LeaveDirect(int fd, bool& direct) {
   direct = false;
+  if (pastCacheSeam != nullptr) {
+    ++pastCacheSeam->leftDirect;
+    if (pastCacheSeam->refuseLeaving) {
+      errno = EINVAL;
+      return false;
+    }
+  }
   const int flags = ::fcntl(fd, F_GETFL);
   return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_DIRECT) == 0;
 }
@@ -211,17 +221,35 @@ bool Aligned(const char* data, std::size_t size) {
   return reinterpret_cast<std::uintptr_t>(data) % kPageAlignment == 0 && size % kPageAlignment == 0;
 }
 
+// One write(2) of a piece, past the cache or through it, counted for a test that watches (which
+// may refuse the direct ones as misaligned).
+ssize_t WriteOnce(int fd, const char* data, std::size_t size, bool direct) {
+  if (pastCacheSeam != nullptr && direct && pastCacheSeam->refuseAlignment) {
+    errno = EINVAL;
+    return -1;
+  }
+  const ssize_t n = ::write(fd, data, size);
+  if (pastCacheSeam != nullptr && n > 0) {
+    (direct ? pastCacheSeam->directBytes : pastCacheSeam->cachedBytes) += static_cast<std::size_t>(n);
+  }
+  return n;
+}
+
 // Writes a piece past the file cache while `direct` holds (the file opened so) and the piece
 // allows it; else, or when the file system refuses a direct write, through the cache from then on.
 bool WritePiece(int fd, const char* data, std::size_t size, bool& direct) {
-  if (!direct) return WriteAll(fd, data, size);
+  if (!direct) {
+    if (!WriteAll(fd, data, size)) return false;
+    if (pastCacheSeam != nullptr) pastCacheSeam->cachedBytes += size;
+    return true;
+  }
   if (FileChangesWatched() && Refused(fd, StreamEnd(fd, size))) return false;
   while (direct && size > 0) {
     if (!Aligned(data, size)) {
       if (!LeaveDirect(fd, direct)) return false;
       break;
     }
-    const ssize_t n = ::write(fd, data, size);
+    const ssize_t n = WriteOnce(fd, data, size, true);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EINVAL) {  // alignment stricter than a page: the cache takes it
       if (!LeaveDirect(fd, direct)) return false;
@@ -233,7 +261,7 @@ bool WritePiece(int fd, const char* data, std::size_t size, bool& direct) {
   }
   // The rest through the cache: the same change, not counted again.
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+    const ssize_t n = WriteOnce(fd, data, size, false);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     data += n;
@@ -256,7 +284,9 @@ bool WriteFileAtomic(const std::string& path, const PieceSource& next, bool past
   bool direct = false;
   if (pastCache) {
     const int flags = ::fcntl(fd, F_GETFL);
-    direct = flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
+    const bool refused = pastCacheSeam != nullptr && pastCacheSeam->refuseDirect;
+    direct = flags >= 0 && !refused && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
+    if (direct && pastCacheSeam != nullptr) ++pastCacheSeam->openedDirect;
   }
   std::string buffer;
   const char* data = nullptr;
