@@ -178,8 +178,9 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   label(kDueCaption, LoadStr(23031));
   label(kAccountInfo, "");
   label(kLabelCodeText, "");
-  const std::string captions[] = {LoadStr(23011), LoadStr(23032), LoadStr(23013), LoadStr(23033), LoadStr(23034), LoadStr(23019),
-                            LoadStr(ConstantLetter(72) == 'O' ? 23036 : 23037), LoadStr(23004), LoadStr(23005)};
+  const std::string captions[] = {LoadStr(23011), LoadStr(23032), LoadStr(23013),
+                                  LoadStr(23033), LoadStr(23034), LoadStr(23019),
+                                  LoadStr(ConstantLetter(72) == 'O' ? 23036 : 23037), LoadStr(23004), LoadStr(23005)};
   for (int i = 0; i < 9; ++i) label(kCaptionDay + i, captions[i]);
   message_ = static_cast<MRStatic*>(add(new MRStatic(this, "", kMessage)));
 

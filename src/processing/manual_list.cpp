@@ -200,7 +200,8 @@ void TraBroLettrageManuel::CmProchaineLettre() {
   if (Busy()) return;
   std::string prompt = LoadStr(kLetterPrompt);
   if (!matching_.ExemptAccount())
-    prompt += LoadStr(23221) + (matching_.FirstAllowedLetter().empty() ? std::string("A") : matching_.FirstAllowedLetter());
+    prompt += LoadStr(23221) +
+              (matching_.FirstAllowedLetter().empty() ? std::string("A") : matching_.FirstAllowedLetter());
   for (;;) {
     std::string typed = matching_.CurrentLetter();
     TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, prompt, &typed, true);

@@ -187,8 +187,9 @@ bool TWSaiModImportationOfx::ReadFile(const std::string& path) {
 
 void TWSaiModImportationOfx::ShowStatement() {
   const processing::BankStatement& s = statement_;
-  std::string account = s.iban.empty() ? LoadStr(23231) + s.bankId + LoadStr(23232) + s.branchId + LoadStr(23233) + s.accountId
-                                       : LoadStr(23234) + s.iban;
+  std::string account = s.iban.empty()
+                            ? LoadStr(23231) + s.bankId + LoadStr(23232) + s.branchId + LoadStr(23233) + s.accountId
+                            : LoadStr(23234) + s.iban;
   texts_[0]->SetText(LoadStr(23235) + account);
   texts_[1]->SetText(LoadStr(23236) + Day(s.startDate) + LoadStr(23237) + Day(s.endDate) + LoadStr(23238) +
                      Day(s.closingDate) + ": " + Amount(s.closingCents) + " " + s.currency);

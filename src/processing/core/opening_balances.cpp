@@ -604,8 +604,8 @@ std::string RebuildFailureText(const TargetMaintenance& maintenance, int code) {
 }
 
 std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result) {
-  const std::string where = "'" + std::string(AllTrim(request.target.code.c_str())) + LoadStr(23307) + request.target.folder +
-                            LoadStr(23306) + DisplayDateOf(request.date);
+  const std::string where = "'" + std::string(AllTrim(request.target.code.c_str())) + LoadStr(23307) +
+                            request.target.folder + LoadStr(23306) + DisplayDateOf(request.date);
   if (result.code == 0) return Text(29061) + LoadStr(23303) + where;
   return Text(29061) + LoadStr(23304) + std::to_string(result.code) + LoadStr(23305) + where;
 }

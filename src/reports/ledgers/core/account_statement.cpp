@@ -130,8 +130,8 @@ bool AccountStatement::PrepareReport() {
   }
 
   if (options.priorCumulation)
-    SetText(CA_LIBELLE, LoadStr(23403) + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) + LoadStr(23404) +
-                            ShownDate(PrevDay(options.dateFrom.c_str())));
+    SetText(CA_LIBELLE, LoadStr(23403) + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) +
+                            LoadStr(23404) + ShownDate(PrevDay(options.dateFrom.c_str())));
   Balance(CA_DEBIT, CA_CREDIT, CA_SOLDE, CA_SOLDEMT, CA_SOLDEDC);
   AddCents(TG_DEBIT, priorD);
   AddCents(TG_CREDIT, priorC);

@@ -168,8 +168,8 @@ bool GeneralLedgers::PrepareReport() {
     return false;
   }
   if (options.priorCumulation)
-    SetText(CA_LIBELLE, LoadStr(23403) + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) + LoadStr(23404) +
-                            ShownDate(PrevDay(options.dateFrom.c_str())));
+    SetText(CA_LIBELLE, LoadStr(23403) + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) +
+                            LoadStr(23404) + ShownDate(PrevDay(options.dateFrom.c_str())));
   char letter = 'L';
   const bool prior = Pair(priorD_, priorC_);
   switch (accountState_) {
