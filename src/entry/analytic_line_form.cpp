@@ -131,7 +131,7 @@ TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const s
   creditF_ = edit(kCreditF, 12, cmd::CreditFEnter, MEdit::kSigned, 2, false);
   creditE_ = edit(kCreditE, 12, cmd::CreditEEnter, MEdit::kSigned, 2, false);
   framed(kLetterE, "E");
-  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, "En Eur&os", 1)));
+  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(23100), 1)));
   framed(kSense, LoadStr(66));
 
   section_->SetKeyCommands(cmd::SectionPrior, cmd::SectionNext, cmd::SectionFirst, cmd::SectionLast,
@@ -169,7 +169,7 @@ void TWSaiModDetJournauxAnal::SetupWindow() {
   const std::pair<int, int> tips[] = {{kSectionLookup, 16323}, {kCreditButton, 16324}, {kDebitButton, 16325}};
   for (const auto& [id, tip] : tips)
     if (auto* b = dynamic_cast<MButton*>(ControlOf(id))) b->SetTip(LoadStr(tip));
-  if (auto* b = dynamic_cast<MButton*>(ControlOf(kSectionView))) b->SetTip("Visualiser le d\xE9tail du compte");
+  if (auto* b = dynamic_cast<MButton*>(ControlOf(kSectionView))) b->SetTip(LoadStr(23101));
   FocusOn(section_);
 }
 

@@ -109,19 +109,19 @@ BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euro
   DefineColumn(t, kBnum, 0, "BNUM", 'C', 'C', L::BNUM, 1, 4);
   DefineColumn(t, kBcle, 0, "BCLE", 'C', 'C', L::BCLE, 1, 1);
   DefineColumn(t, kBnuma, 0, "BNUMA", 'C', 'C', L::BNUMA, 1, 4);
-  DefineColumn(t, kPiece, 6, "Pi\xE8" "ce", 'C', 'C', L::BPIECE, 1, 6);
-  DefineColumn(t, kNumber, 6, "Num\xE9" "ro", 'C', 'C', L::BNUMA, 1, 4);
-  DefineColumn(t, kDay, 4, "Jour", 'C', 'C', L::BJOUR, 1, 2);
-  DefineColumn(t, kSection, 9, "Compte", 'C', 'G', L::BCODE, 1, 8);
+  DefineColumn(t, kPiece, 6, LoadStr(23102), 'C', 'C', L::BPIECE, 1, 6);
+  DefineColumn(t, kNumber, 6, LoadStr(23103), 'C', 'C', L::BNUMA, 1, 4);
+  DefineColumn(t, kDay, 4, LoadStr(23104), 'C', 'C', L::BJOUR, 1, 2);
+  DefineColumn(t, kSection, 9, LoadStr(23105), 'C', 'G', L::BCODE, 1, 8);
   DefineColumn(t, kLabelCode, 0, "BCLIB", 'C', 'C', L::BCLIB, 1, 1);
   DefineColumn(t, kLabelText, 7, "", 'C', 'C', L::BCLIB, 1, 7);
-  DefineColumn(t, kLabel, 22, "Libell\xE9", 'C', 'G', L::BLIB, 1, 25);
+  DefineColumn(t, kLabel, 22, LoadStr(23106), 'C', 'G', L::BLIB, 1, 25);
   DefineColumn(t, kDebit, 9, LoadStr(2290 + e), 'C', 'D', shown, 1, kAmountWidth);
   DefineColumn(t, kCredit, 9, LoadStr(2292 + e), 'C', 'D', shown, 1, kAmountWidth);
   if (!euroOnly) {
     DefineColumn(t, kOtherDebit, 9, LoadStr(2291 - e), 'C', 'D', other, 1, kAmountWidth);
     DefineColumn(t, kOtherCredit, 9, LoadStr(2293 - e), 'C', 'D', other, 1, kAmountWidth);
-    DefineColumn(t, kEntry, 4, "Saisie", 'C', 'C', L::BEURO, 1, 1);
+    DefineColumn(t, kEntry, 4, LoadStr(23107), 'C', 'C', L::BEURO, 1, 1);
   }
   return t;
 }

@@ -104,12 +104,12 @@ BrowseColumnTable TWSaiBroEntJournaux::DeclaredColumns() {
   DefineColumn(t, kMarker, 2, "", 'C', 'C', 0, 0, 0);
   // The header's code (month, journal, source), the list's key: kept in the row, not shown.
   DefineColumn(t, kCode, 0, "GCODE", 'C', 'G', 2, 1, kCodeWidth);
-  DefineColumn(t, kMonth, 7, "Mois", 'C', 'C', 2, 1, 5);
-  DefineColumn(t, kJournal, 8, "Journal", 'C', 'G', 2, 5, 3);
-  DefineColumn(t, kName, 30, "D\xE9signation", 'C', 'G', 3, 1, 30);
-  DefineColumn(t, kState, 11, "Etat", 'C', 'G', 2, 8, 10);
-  DefineColumn(t, kDebit, 18, "D\xE9" "bit", 'C', 'D', 4, 1, 17);
-  DefineColumn(t, kCredit, 18, "Cr\xE9" "dit", 'C', 'D', 4, 15, 17);
+  DefineColumn(t, kMonth, 7, LoadStr(23000), 'C', 'C', 2, 1, 5);
+  DefineColumn(t, kJournal, 8, LoadStr(23001), 'C', 'G', 2, 5, 3);
+  DefineColumn(t, kName, 30, LoadStr(23002), 'C', 'G', 3, 1, 30);
+  DefineColumn(t, kState, 11, LoadStr(23003), 'C', 'G', 2, 8, 10);
+  DefineColumn(t, kDebit, 18, LoadStr(23004), 'C', 'D', 4, 1, 17);
+  DefineColumn(t, kCredit, 18, LoadStr(23005), 'C', 'D', 4, 15, 17);
   return t;
 }
 

@@ -161,7 +161,7 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   };
   auto button = [this](int id, const std::string& text) { return AddButton(id, text); };
 
-  label(kTotalsCaption, "Totaux Pi\xE8" "ce");
+  label(kTotalsCaption, LoadStr(23030));
   value(kMainDebitTotal);
   value(kMainCreditTotal);
   value(kBalance);
@@ -175,11 +175,12 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   label(kTotalLetterE, "E");
   label(kAmountLetterE, "E");
   value(kSense);
-  label(kDueCaption, "Ec&h\xE9" "ance ");
+  label(kDueCaption, LoadStr(23031));
   label(kAccountInfo, "");
   label(kLabelCodeText, "");
-  const char* captions[] = {"Jour", "Ventilation", "Compte", "Code Libell\xE9", "Libell\xE9 1", "Libell\xE9 2",
-                            ConstantLetter(72) == 'O' ? "Ref/Vrt 3" : "Libell\xE9 3", "D\xE9" "bit", "Cr\xE9" "dit"};
+  const std::string captions[] = {LoadStr(23011), LoadStr(23032), LoadStr(23013),
+                                  LoadStr(23033), LoadStr(23034), LoadStr(23019),
+                                  LoadStr(ConstantLetter(72) == 'O' ? 23036 : 23037), LoadStr(23004), LoadStr(23005)};
   for (int i = 0; i < 9; ++i) label(kCaptionDay + i, captions[i]);
   message_ = static_cast<MRStatic*>(add(new MRStatic(this, "", kMessage)));
 
@@ -190,7 +191,7 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   account_ = edit(kAccount, 8, cmd::AccountEnter, MEdit::kText, 0, true);
   button(kAccountLookup, "&?");
   button(kAccountView, "&V");
-  button(kAnalytic, "A&nalytique");
+  button(kAnalytic, LoadStr(23038));
   button(kLabelCodeLookup, "?");
   labelCode_ = edit(kLabelCode, 1, cmd::LabelCodeEnter, MEdit::kText, 0, true);
   button(kLabelFromAccount, "&L");
@@ -204,11 +205,11 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   debitE_ = edit(kDebitE, 12, cmd::DebitEEnter, MEdit::kSigned, 2, false);
   creditE_ = edit(kCreditE, 12, cmd::CreditEEnter, MEdit::kSigned, 2, false);
   button(kDebitButton, "&D");
-  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, "En Eur&os", 1)));
-  label(kVatCaption, "&Tva/Enc.");
+  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(23039), 1)));
+  label(kVatCaption, LoadStr(23040));
   vat_ = static_cast<MComboBox*>(add(new MComboBox(this, kVat, 20, static_cast<int>(cmd::VatEnter))));
   vat_->Keys().notify = this;
-  button(kOtherModel, "Autre Mod\xE8le");
+  button(kOtherModel, LoadStr(23041));
 
   // The keys of the edits: Page Up, Page Down, Ctrl+Page Up, Ctrl+Page Down, Up, Down; F8; leaving.
   day_->SetKeyCommands(cmd::DayPrior, cmd::DayNext, cmd::DayFirst, cmd::DayLast, cmd::LignePrecedente, cmd::LigneSuivante);
@@ -276,20 +277,20 @@ void TWSaiModDetJournaux::SetupWindow() {
   opened_ = true;
   // Once the window shows, the focus as a new activation gives it.
   gui::PostCommand(GetHandle(), cmd::OpeningFocus);
-  const std::pair<int, const char*> tips[] = {
-      {kDistributionLookup, "Choisir le code dans le fichier des Ventilations"},
-      {kAccountLookup, "Choisir le code dans le fichier du Plan Comptable"},
-      {kAccountView, "Visualiser le d\xE9tail du compte"},
-      {kLabelCodeLookup, "Choisir le code dans le fichier des Codes Libell\xE9s"},
-      {kLabelFromAccount, "Copier le Libell\xE9 du compte dans le Libell\xE9 de l'Ecriture"},
-      {kCreditButton, "Changer le sens de l'\xE9" "criture en Cr\xE9" "dit"},
-      {kDebitButton, "Changer le sens de l'\xE9" "criture en D\xE9" "bit"},
+  const std::pair<int, std::string> tips[] = {
+      {kDistributionLookup, LoadStr(23050)},
+      {kAccountLookup, LoadStr(23051)},
+      {kAccountView, LoadStr(23052)},
+      {kLabelCodeLookup, LoadStr(23053)},
+      {kLabelFromAccount, LoadStr(23054)},
+      {kCreditButton, LoadStr(23055)},
+      {kDebitButton, LoadStr(23056)},
   };
   for (const auto& [id, tip] : tips)
     if (auto* b = dynamic_cast<MButton*>(ControlOf(id))) b->SetTip(tip);
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2')
-    if (auto* b = dynamic_cast<MButton*>(ControlOf(kAnalytic))) b->SetTip("Saisir la partie Analytique");
+    if (auto* b = dynamic_cast<MButton*>(ControlOf(kAnalytic))) b->SetTip(LoadStr(23057));
 }
 
 bool TWSaiModDetJournaux::LoadLine() {

@@ -125,7 +125,7 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
   listName = euroOnly_ ? "TWSaiBroDetJournauxEuros" : "TWSaiBroDetJournaux";
   reportPrefix = "SS-";
   printTitle = FileTitleForType("5");
-  previewTitle = "Visualisation: " + printTitle;
+  previewTitle = std::string(LoadStr(23021)) + printTitle;
   SetAccelerators(kAccelerators);
 
   // Its own cursors on the draft and the sort file, and one for the walk of the pieces.
@@ -175,25 +175,25 @@ BrowseColumnTable TWSaiBroDetJournaux::DeclaredColumns(bool mainEuro, bool euroO
   DefineColumn(t, kBpiece, 0, "BPIECE", 'C', 'G', L::BPIECE, 1, 6);
   DefineColumn(t, kBrec, 0, "BREC", 'C', 'G', L::BREC, 1, 6);
   DefineColumn(t, kBnum, 0, "BNUM", 'C', 'G', L::BNUM, 1, 4);
-  DefineColumn(t, kPiece, 8, "Pi\xE8" "ce", 'C', 'G', L::BPIECE, 1, 6);
-  DefineColumn(t, kDay, 5, "Jour", 'C', 'C', L::BJOUR, 1, 2);
-  DefineColumn(t, kDistribution, 5, "Vent.", 'C', 'C', L::BVENT, 1, 2);
-  DefineColumn(t, kAccount, 10, "Compte", 'C', 'G', L::BCODE, 1, 8);
+  DefineColumn(t, kPiece, 8, LoadStr(23010), 'C', 'G', L::BPIECE, 1, 6);
+  DefineColumn(t, kDay, 5, LoadStr(23011), 'C', 'C', L::BJOUR, 1, 2);
+  DefineColumn(t, kDistribution, 5, LoadStr(23012), 'C', 'C', L::BVENT, 1, 2);
+  DefineColumn(t, kAccount, 10, LoadStr(23013), 'C', 'G', L::BCODE, 1, 8);
   DefineColumn(t, kLabelCode, 0, "BCLIB", 'C', 'G', L::BCLIB, 1, 1);
   DefineColumn(t, kLabelText, 8, "", 'C', 'G', L::BCLIB, 1, 7);
-  DefineColumn(t, kLabel, 26, "Libell\xE9", 'C', 'G', L::BLIB, 1, 25);
-  DefineColumn(t, kDebit, 15, std::string("D\xE9" "bit ") + main, 'C', 'D', mainAmount, 1, kAmountWidth);
-  DefineColumn(t, kCredit, 15, std::string("Cr\xE9" "dit ") + main, 'C', 'D', mainAmount, 1, kAmountWidth);
-  DefineColumn(t, kLetter, 5, std::string("Let.") + main, 'C', 'C', mainLetter, 1, 4);
+  DefineColumn(t, kLabel, 26, LoadStr(23014), 'C', 'G', L::BLIB, 1, 25);
+  DefineColumn(t, kDebit, 15, std::string(LoadStr(23015)) + main, 'C', 'D', mainAmount, 1, kAmountWidth);
+  DefineColumn(t, kCredit, 15, std::string(LoadStr(23016)) + main, 'C', 'D', mainAmount, 1, kAmountWidth);
+  DefineColumn(t, kLetter, 5, std::string(LoadStr(23017)) + main, 'C', 'C', mainLetter, 1, 4);
   if (euroOnly) {
-    DefineColumn(t, kEuroOnlyDueDate, 9, "Ech\xE9" "ance", 'C', 'C', L::BECHEANCE, 1, 8);
-    DefineColumn(t, kEuroOnlyLabel2, 26, "Libell\xE9 2", 'C', 'G', L::BLIB2, 1, 25);
+    DefineColumn(t, kEuroOnlyDueDate, 9, LoadStr(23018), 'C', 'C', L::BECHEANCE, 1, 8);
+    DefineColumn(t, kEuroOnlyLabel2, 26, LoadStr(23019), 'C', 'G', L::BLIB2, 1, 25);
   } else {
-    DefineColumn(t, kOtherDebit, 15, std::string("D\xE9" "bit ") + other, 'C', 'D', otherAmount, 1, kAmountWidth);
-    DefineColumn(t, kOtherCredit, 15, std::string("Cr\xE9" "dit ") + other, 'C', 'D', otherAmount, 1, kAmountWidth);
-    DefineColumn(t, kOtherLetter, 5, std::string("Let.") + other, 'C', 'C', otherLetter, 1, 4);
-    DefineColumn(t, kEntryCurrency, 6, "Saisie", 'C', 'C', L::BEURO, 1, 1);
-    DefineColumn(t, kDueDate, 9, "Ech\xE9" "ance", 'C', 'C', L::BECHEANCE, 1, 8);
+    DefineColumn(t, kOtherDebit, 15, std::string(LoadStr(23015)) + other, 'C', 'D', otherAmount, 1, kAmountWidth);
+    DefineColumn(t, kOtherCredit, 15, std::string(LoadStr(23016)) + other, 'C', 'D', otherAmount, 1, kAmountWidth);
+    DefineColumn(t, kOtherLetter, 5, std::string(LoadStr(23017)) + other, 'C', 'C', otherLetter, 1, 4);
+    DefineColumn(t, kEntryCurrency, 6, LoadStr(23020), 'C', 'C', L::BEURO, 1, 1);
+    DefineColumn(t, kDueDate, 9, LoadStr(23018), 'C', 'C', L::BECHEANCE, 1, 8);
   }
   return t;
 }

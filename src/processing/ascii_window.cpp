@@ -41,7 +41,7 @@ constexpr int kPathWidth = 250;
 
 enum : int { kFileLabel = 1301, kInfo1 = 1302, kFileEdit = 1201, kErrorList = 1205 };
 
-const char* const kFilter = "Fichiers texte (*.txt;*.csv)|*.txt;*.csv|Tous les fichiers (*.*)|*.*|";
+constexpr int kFilter = 23324;
 
 std::string Caption() { return LoadStr(kCaption); }
 
@@ -65,7 +65,7 @@ std::string ShownDate(const std::string& yyyymmdd) {
 }
 
 std::string ErrorLine(const processing::AsciiError& e) {
-  return (e.line > 0 ? "Ligne " + std::to_string(e.line) + " : " : std::string()) + e.text;
+  return (e.line > 0 ? LoadStr(23325) + std::to_string(e.line) + " : " : std::string()) + e.text;
 }
 
 // The program's general file and chart, through which the totals go, open shared.
@@ -248,7 +248,7 @@ void TWUtiModAjoutAscii::CmChooseFile() {
   std::string path = AllTrim(file_->GetValue().c_str());
   const std::size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? DossierFolder : path.substr(0, slash + 1);
-  if (!gui::GetOpenFileName(this, LoadStr(29743), kFilter, folder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(29743), LoadStr(kFilter), folder, path)) return;
   file_->SetValue(path, false);
   ReadFile();
   file_->FocusSelect(true);

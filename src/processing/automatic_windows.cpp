@@ -167,8 +167,8 @@ void TWTraModLettrageAutomatique::SetupWindow() {
   start_->SetValue(account, true);
   end_->SetValue(account, true);
   for (int n = 2; n <= processing::MatchSearch::kMaxPower; ++n)
-    power_->AddString(Trimmed(FormatNumber(2, 0, false, n)) + " montants");
-  power_->SetValue("2 montants", true);
+    power_->AddString(Trimmed(FormatNumber(2, 0, false, n)) + LoadStr(23200));
+  power_->SetValue("2" + std::string(LoadStr(23200)), true);
   date_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), true);
   minutes_->SetValue("10", true);
   letters_[0] = Trimmed(ConstantEntry(28));
@@ -378,7 +378,7 @@ void TWTraModLettrageAutomatique::CmDeLettrer() {
     return;
   }
   SetDossierState('1');
-  Status("Recherche en cours");
+  Status(LoadStr(23201));
   const processing::MatchTables tables{*TableC40, *TableC50, *TableC60};
   long count = 0;
   if (!Guarded(tables, [&] {
@@ -389,9 +389,9 @@ void TWTraModLettrageAutomatique::CmDeLettrer() {
     return;
   }
   const std::string n = Trimmed(FormatNumber(5, 0, false, static_cast<double>(count)));
-  if (count == 0) Status("Il n'a avait aucune ligne \xE0 d\xE9lettrer");
+  if (count == 0) Status(LoadStr(23202));
   gui::MessageBox(this, FillPlaceholder(LoadStr(29008), n), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
-  Status(n + " ligne(s) d\xE9lettr\xE9(s)");
+  Status(n + LoadStr(23203));
   SetControlsEnabled(true);
   SetDossierState(' ');
 }
@@ -406,7 +406,7 @@ void TWTraModLettrageAutomatique::CmCopierLettrages() {
     return;
   }
   SetDossierState('1');
-  Status("Recherche en cours");
+  Status(LoadStr(23201));
   const processing::MatchTables tables{*TableC40, *TableC50, *TableC60};
   long count = 0;
   if (!Guarded(tables, [&] {
@@ -416,7 +416,7 @@ void TWTraModLettrageAutomatique::CmCopierLettrages() {
     SetControlsEnabled(true);
     return;
   }
-  if (count == 0) Status("Il n'a avait aucune lettrage \xE0 copier");
+  if (count == 0) Status(LoadStr(23204));
   gui::MessageBox(this, LoadStr(29010), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
   Status("");
   SetControlsEnabled(true);

@@ -28,7 +28,7 @@ using processing::OtherDossier;
 
 namespace {
 
-constexpr const char* kFilter = "Dossiers Nuv-MERLON ZEL|c10*.dbf|Tous les fichiers (*.*)|*.*|";
+constexpr int kFilter = 23320;
 constexpr int kDossierCodeWidth = 5;
 
 // Texts of the dialogs (processing.txt).
@@ -134,7 +134,7 @@ void CodeCopyDialog::ShowBusy() {
 void CodeCopyDialog::CmChooser() {
   std::string path;
   OtherDossier chosen;
-  if (!gui::GetOpenFileName(this, LoadStr(chooserTitle_), kFilter, other_.folder, path) ||
+  if (!gui::GetOpenFileName(this, LoadStr(chooserTitle_), LoadStr(kFilter), other_.folder, path) ||
       !processing::OtherDossierOfFile(path, &chosen) || processing::IsOpenDossier(chosen)) {
     gui::MessageBeep(0);
     chooser_->SetFocus();

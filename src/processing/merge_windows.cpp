@@ -42,7 +42,7 @@ enum : int {
   kCheckTo = 1207, kChooseButton = 1208,
 };
 
-const char* const kFilter = "Dossiers Nuv-MERLON ZEL|c10*.dbf|Tous les fichiers (*.*)|*.*|";
+constexpr int kFilter = 23320;
 
 std::string Display(const std::string& stored) {
   Ymd day;
@@ -181,7 +181,7 @@ bool TWTraAjoutDossier::CheckTo() {
 void TWTraAjoutDossier::CmChooseOther() {
   if (running_) return;
   std::string path;
-  if (gui::GetOpenFileName(this, LoadStr(29227), kFilter, other_.folder, path)) {
+  if (gui::GetOpenFileName(this, LoadStr(29227), LoadStr(kFilter), other_.folder, path)) {
     processing::OtherDossier chosen;
     if (processing::OtherDossierOfFile(path, &chosen)) {
       other_.folder = chosen.folder;

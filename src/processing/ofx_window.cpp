@@ -43,7 +43,7 @@ enum : int {
   kText1 = 1301, kText2 = 1302, kText3 = 1303, kBankAccountText = 1304, kLabelBase = 1310,
 };
 
-const char* const kFilter = "Relev\xE9s OFX|*.ofx;*.qfx;*.OFX;*.QFX|Tous les fichiers (*.*)|*.*|";
+constexpr int kFilter = 23230;
 
 std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
@@ -147,7 +147,7 @@ void TWSaiModImportationOfx::Tell(const std::string& message, unsigned icon) {
 void TWSaiModImportationOfx::CmChoose() {
   if (running_) return;
   std::string path;
-  if (!gui::GetOpenFileName(this, LoadStr(29608), kFilter, DossierFolder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(29608), LoadStr(kFilter), DossierFolder, path)) return;
   file_->SetValue(path, false);
   ReadFile(path);
 }
@@ -187,10 +187,11 @@ bool TWSaiModImportationOfx::ReadFile(const std::string& path) {
 
 void TWSaiModImportationOfx::ShowStatement() {
   const processing::BankStatement& s = statement_;
-  std::string account = s.iban.empty() ? "Banque " + s.bankId + "  Guichet " + s.branchId + "  Compte " + s.accountId
-                                       : "IBAN " + s.iban;
-  texts_[0]->SetText("Relev\xE9: " + account);
-  texts_[1]->SetText("P\xE9riode du " + Day(s.startDate) + " au " + Day(s.endDate) + "  -  Solde au " +
+  std::string account = s.iban.empty()
+                            ? LoadStr(23231) + s.bankId + LoadStr(23232) + s.branchId + LoadStr(23233) + s.accountId
+                            : LoadStr(23234) + s.iban;
+  texts_[0]->SetText(LoadStr(23235) + account);
+  texts_[1]->SetText(LoadStr(23236) + Day(s.startDate) + LoadStr(23237) + Day(s.endDate) + LoadStr(23238) +
                      Day(s.closingDate) + ": " + Amount(s.closingCents) + " " + s.currency);
   list_->ClearList();
   const std::set<std::string> known = processing::ImportedIdentitySet();
@@ -206,8 +207,8 @@ void TWSaiModImportationOfx::ShowStatement() {
     list_->AddString(std::string(seen ? "* " : "  ") + Day(t.date) + " " + FitRight(Amount(t.cents), 14) + "  " +
                      text);
   }
-  texts_[2]->SetText(std::to_string(s.transactions.size()) + " op\xE9rations, dont " + std::to_string(already) +
-                     " d\xE9j\xE0 import\xE9" "es");
+  texts_[2]->SetText(std::to_string(s.transactions.size()) + LoadStr(23239) + std::to_string(already) +
+                     LoadStr(23240));
 }
 
 void TWSaiModImportationOfx::SelectBank(int index) {
@@ -271,7 +272,7 @@ void TWSaiModImportationOfx::CmAccepter() {
       c60.OpenShared(PathC60(), processing::kC60CodeTag)) {
     r = processing::ImportStatement(*TableC10, c50, c60, request);
   } else {
-    r.message = "Les fichiers du dossier ne peuvent pas \xEAtre ouverts.\nRien n'a \xE9t\xE9 import\xE9.";
+    r.message = LoadStr(23241);
   }
   c50.CloseTable();
   c60.CloseTable();

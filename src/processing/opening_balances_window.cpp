@@ -37,7 +37,7 @@ enum : int {
   kUnreconciledBox = 1206,
 };
 
-const char* const kFilter = "Dossiers Nuv-MERLON ZEL|c10*.dbf|Tous les fichiers (*.*)|*.*|";
+constexpr int kFilter = 23320;
 
 std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
@@ -155,7 +155,7 @@ bool TWTraGenerationSAN::CheckTarget() {
 void TWTraGenerationSAN::CmChooseTarget() {
   if (running_) return;
   std::string path;
-  if (!gui::GetOpenFileName(this, LoadStr(29072), kFilter, DossierFolder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(29072), LoadStr(kFilter), DossierFolder, path)) return;
   processing::OtherDossier chosen;
   const bool named = processing::OtherDossierOfFile(path, &chosen);
   const std::size_t slash = path.find_last_of('/');
@@ -208,7 +208,7 @@ void TWTraGenerationSAN::CmAccepter() {
   }
   if (unmatched_->IsChecked() && ConstantIs(kLetterCheckConstant, 'O')) {
     const bool euros = TheDossierRecord.EuroIsMain();
-    progress->SetLine(LoadStr(29078) + std::string(euros ? "Euros" : "Francs"));
+    progress->SetLine(LoadStr(29078) + std::string(LoadStr(euros ? 23322 : 23323)));
     ::Table c40, c50, c60;
     std::string letters;
     if (c40.OpenShared(PathC40(), "C40CODE", true) && c50.OpenShared(PathC50(), LigneEcriture::kCodeTag, true) &&

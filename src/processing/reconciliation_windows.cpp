@@ -54,7 +54,7 @@ enum : int {
   kAccountEdit = 1201, kAccountLookup = 1202, kAccountName = 1204, kDateEdit = 1211, kBalanceEdit = 1212,
 };
 
-const char* const kOfxFilter = "Relev\xE9s OFX|*.ofx;*.qfx;*.OFX;*.QFX|Tous les fichiers (*.*)|*.*|";
+constexpr int kOfxFilter = 23259;
 
 
 // A piece number as written by the import and as read from a line: digits without leading zeros.
@@ -218,7 +218,7 @@ void TWTraModRapprochement::TakeStatement(const processing::BankStatement& state
 
 void TWTraModRapprochement::CmLireReleve() {
   std::string path;
-  if (!gui::GetOpenFileName(this, LoadStr(29341), kOfxFilter, DossierFolder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(29341), LoadStr(kOfxFilter), DossierFolder, path)) return;
   const processing::OfxReading reading = processing::ReadOfxStatement(path);
   if (!reading.ok) {
     gui::MessageBeep(0);
@@ -306,15 +306,15 @@ void TWTraModRapprochement::CmAccepter() {
 BrowseColumnTable TWTraBroRapprochement::MakeColumns() {
   BrowseColumnTable c = MakeColumnTable(10, 1);
   DefineColumn(c, 1, 2, "", 'C', 'C', 1, 1, 1);
-  DefineColumn(c, 2, 7, "Date", 'C', 'C', 3, 1, 8);
-  DefineColumn(c, 3, 4, "Jal", 'C', 'C', 5, 1, 3);
-  DefineColumn(c, 4, 7, "Pi\xE8" "ce", 'C', 'C', 11, 1, 8);
-  DefineColumn(c, 5, 22, "Libell\xE9", 'C', 'G', 12, 1, 25);
-  DefineColumn(c, 6, 11, "D\xE9" "bit", 'C', 'D', 18, 1, 17);
-  DefineColumn(c, 7, 11, "Cr\xE9" "dit", 'C', 'D', 18, 1, 17);
-  DefineColumn(c, 8, 7, "Relev\xE9", 'C', 'C', 3, 1, 8);
-  DefineColumn(c, 9, 22, "Op\xE9ration du relev\xE9", 'C', 'G', 12, 1, 25);
-  DefineColumn(c, 10, 11, "Montant relev\xE9", 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 2, 7, LoadStr(23260), 'C', 'C', 3, 1, 8);
+  DefineColumn(c, 3, 4, LoadStr(23261), 'C', 'C', 5, 1, 3);
+  DefineColumn(c, 4, 7, LoadStr(23262), 'C', 'C', 11, 1, 8);
+  DefineColumn(c, 5, 22, LoadStr(23263), 'C', 'G', 12, 1, 25);
+  DefineColumn(c, 6, 11, LoadStr(23264), 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 7, 11, LoadStr(23265), 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 8, 7, LoadStr(23266), 'C', 'C', 3, 1, 8);
+  DefineColumn(c, 9, 22, LoadStr(23267), 'C', 'G', 12, 1, 25);
+  DefineColumn(c, 10, 11, LoadStr(23258), 'C', 'D', 18, 1, 17);
   return c;
 }
 
@@ -572,7 +572,7 @@ void TWTraBroRapprochement::CmEnregistrer() {
   const processing::ReconciliationSave saved = work_.Save(&written);
   SetDossierState(' ');
   if (saved == processing::ReconciliationSave::Failed) {
-    WriteLog(std::string("RAPPROCHEMENT BANCAIRE - Erreur: ") + LoadStr(29334));
+    WriteLog(std::string(LoadStr(23268)) + LoadStr(29334));
     gui::MessageBeep(0);
     gui::MessageBox(this, LoadStr(29334), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
   } else {
@@ -600,7 +600,7 @@ bool TWTraBroRapprochement::PrepareReport() {
   f.SetFieldText(kVarNomCompte, name.c_str());
   f.SetFieldText(kVarDateReleve, ShownDate(date_).c_str());
   f.SetFieldText(kVarLettre, work_.Letter().c_str());
-  f.SetFieldText(kVarEuro, work_.CurrencyIndex() == 1 ? "Euros" : "Francs");
+  f.SetFieldText(kVarEuro, LoadStr(work_.CurrencyIndex() == 1 ? 23269 : 23270));
   f.SetFieldNumber(kVarSoldeReleve, FromCents(work_.StatementBalance()));
   f.SetFieldNumber(kVarSoldeCompta, FromCents(work_.BookBalance()));
   f.SetFieldNumber(kVarSoldeRappr,

@@ -38,7 +38,7 @@ constexpr unsigned kAccepter = 20053;
 constexpr unsigned kCheckCommand = 1203;
 constexpr unsigned kChooseButton = 1204;
 
-const char* const kFilter = "Dossiers Nuv-MERLON ZEL|c10*.dbf|Tous les fichiers (*.*)|*.*|";
+constexpr int kFilter = 23320;
 
 }  // namespace
 
@@ -105,7 +105,7 @@ bool TWTraSeparationExercices::CheckOther() {
 void TWTraSeparationExercices::CmChooseOther() {
   if (running_) return;
   std::string path;
-  if (!gui::GetOpenFileName(this, LoadStr(29243), kFilter, other_.folder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(29243), LoadStr(kFilter), other_.folder, path)) return;
   processing::OtherDossier chosen;
   if (!processing::OtherDossierOfFile(path, &chosen)) {
     gui::MessageBeep(0);

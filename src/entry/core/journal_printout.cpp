@@ -475,15 +475,15 @@ void JournalPrintout::FinishTransferFile() {
   const long count = writer_.Count();
   const long long total = writer_.TotalCents();
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
-    WriteLog("VIREMENTS SEPA - Erreur: " + target + " - " + error);
+    WriteLog(LoadStr(23090) + target + " - " + error);
     RuntimeBeep();
     RuntimeMessage(LoadStr(3215), (std::string(LoadStr(16201)) + target + "\n\n" + error + LoadStr(55)).c_str(),
                    kMbIconStop);
     return;
   }
   transferFile_ = target;
-  WriteLog("VIREMENTS SEPA - Ok - " + JournalMonthText(run_.journalMonth) + " - " + std::to_string(count) +
-           " virement(s) - " + Pain001Writer::AmountText(total) + " EUR - " + target + " - " + writer_.MessageId());
+  WriteLog(LoadStr(23091) + JournalMonthText(run_.journalMonth) + " - " + std::to_string(count) +
+           LoadStr(23092) + Pain001Writer::AmountText(total) + LoadStr(23093) + target + " - " + writer_.MessageId());
 }
 
 bool JournalPrintout::Next() {

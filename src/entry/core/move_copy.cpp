@@ -132,7 +132,7 @@ void SortRecordAgain(Table& c50, Table& c60) {
     DeriveLigneTri(c50, LigneTri::kDraft, c60);
     return;
   }
-  WriteLog("SAISIE - Erreur: ligne C50 n\xB0 " + std::to_string(c50.recordNumber) + " sans enregistrement de tri, recr\xE9\xE9");
+  WriteLog(LoadStr(23060) + std::to_string(c50.recordNumber) + LoadStr(23061));
   AppendLigneTri(c50, LigneTri::kDraft, c60);
 }
 

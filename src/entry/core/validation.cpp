@@ -39,7 +39,7 @@ using L = LigneEcriture;
 constexpr long kMostClosedRecords = 999999;
 constexpr std::size_t kNamedLines = 12;
 constexpr std::uint32_t kQueueBatch = 8192;
-constexpr const char* kProcess = "VALIDATION DES JOURNAUX";
+std::string ProcessName() { return LoadStr(23070); }
 
 std::function<void(long)>& LineHook() {
   static std::function<void(long)> hook;
@@ -51,7 +51,7 @@ std::string TwoDigits(int n) { return StrZero(n, 2); }
 // The piece and number of a line, and its date, as the refusals name them.
 std::string LineText(const std::string& piece, const std::string& number, const std::string& month,
                      const std::string& day) {
-  return "pi\xE8" "ce " + piece + " ligne " + number + " du " + day + "/" + month.substr(2, 2) + "/" +
+  return LoadStr(23071) + piece + LoadStr(23072) + number + LoadStr(23073) + day + "/" + month.substr(2, 2) + "/" +
          DecodeYear(month.substr(0, 2).c_str());
 }
 
@@ -61,7 +61,7 @@ void Name(std::vector<std::string>& list, long& count, const std::string& text) 
 
 // The log line of a cancelled record the run removes: its table, number and text.
 std::string RemovedText(Table& t) {
-  return std::string(kProcess) + " - ligne annul\xE9" "e supprim\xE9" "e: C50 n\xB0 " + std::to_string(t.RecNo()) + " - " +
+  return ProcessName() + LoadStr(23074) + std::to_string(t.RecNo()) + " - " +
          RTrim(t.RecordToText(t.FieldCount()));
 }
 
@@ -395,7 +395,7 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   const std::string folder = DossierFolder;
   const std::string months = JournalMonthsText(request.journalMonths);
   const std::string shownDate = ConvertDate(request.date.c_str());
-  const std::string caption = std::string(kProcess) + " - Erreur: ";
+  const std::string caption = ProcessName() + LoadStr(23075);
 
   // The copies first: until the marker names them nothing of the dossier has changed.
   const platform::LocalTime now = platform::GetLocalTime();
@@ -433,14 +433,14 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
     if (!check.Check()) {
       failure = kValidationInvariants;
       r.invariantReport = check.Report();
-      r.error = "contr\xF4le des totaux en \xE9" "chec";
+      r.error = LoadStr(23080);
     }
   }
   if (failure != 0) {
     r.code = failure;
     r.putBack = PutBackAsideCopies(folder, copies, &r.putBackError);
     WriteLog(caption + std::to_string(failure) + " - " + months + " - " + r.error +
-             (r.putBack ? " - dossier remis en place" : " - dossier NON remis en place: " + r.putBackError));
+             (r.putBack ? LoadStr(23078) : LoadStr(23079) + r.putBackError));
     // Copies that could not all go back are put back at the next opening.
     if (!r.putBack) marker->Keep();
     return r;
@@ -454,14 +454,14 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
     r.error = DossierRunMarkerRemovalRefusal(marker->path());
     r.putBack = PutBackAsideCopies(folder, copies, &r.putBackError);
     WriteLog(caption + std::to_string(r.code) + " - " + months + " - " + r.error +
-             (r.putBack ? " - dossier remis en place" : " - dossier NON remis en place: " + r.putBackError));
+             (r.putBack ? LoadStr(23078) : LoadStr(23079) + r.putBackError));
     if (!r.putBack) marker->Keep();
     return r;
   }
   marker.reset();
   RemoveAsideCopies(folder, copies);
-  WriteLog(std::string(kProcess) + " - Ok - " + months + " - " + std::to_string(r.generalLines) + " ligne(s), " +
-           std::to_string(r.analyticLines) + " ligne(s) analytique(s) - " + shownDate);
+  WriteLog(ProcessName() + LoadStr(23081) + months + " - " + std::to_string(r.generalLines) + LoadStr(23076) +
+           std::to_string(r.analyticLines) + LoadStr(23077) + shownDate);
   return r;
 }
 

@@ -72,8 +72,8 @@ class AccountRun {
     const long n = ClearAndCount();
     if (out_.refused) return;
     if (n >= 2) {
-      view_.Status("Lettrage en cours sur le compte: " + account + " - " + FormatNumber(6, 0, false, double(n)) +
-                   " lignes");
+      view_.Status(LoadStr(23205) + account + " - " + FormatNumber(6, 0, false, double(n)) +
+                   LoadStr(23206));
       Collect(n);
       bool debit = false, credit = false;
       for (long long c : amounts_) (c > 0 ? debit : credit) = true;
@@ -195,7 +195,7 @@ AutomaticOutcome RunAutomaticMatching(const MatchTables& t, const AutomaticParam
   if (!p.clock) p.clock = SteadyMatchClock();
   const std::string start = PadRight(p.startAccount, kAccountWidth), end = PadRight(p.endAccount, kAccountWidth);
   AutomaticOutcome out;
-  v.Status("Recherche en cours");
+  v.Status(LoadStr(23201));
   bool more = SeekAccount(t.c60, start);
   while (more && p.clock() < p.deadline) {
     const std::string account = AccountOf(t.c60);

@@ -251,7 +251,7 @@ bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& ta
   // The marker goes into the receiving dossier's folder, under its code.
   const std::string folder = DossierFolder, code = DossierCode;
   SetDossier(receiver.folder, receiver.code);
-  DossierRunMarker marker(kCodeCopyRun, "Ajout de codes d'un autre dossier", CopyDetail(sourcePath, range));
+  DossierRunMarker marker(kCodeCopyRun, LoadStr(23280), CopyDetail(sourcePath, range));
   SetDossier(folder, code);
   if (!marker.written()) {
     if (count != nullptr) *count = CodeCopyCount{};
@@ -264,7 +264,7 @@ bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& ta
     // The codes copied so far stay; the receiving dossier's next opening copies the rest.
     marker.Keep();
     if (refusal != nullptr) *refusal = "\n\n" + done.refused + LoadStr(19916);
-    WriteLog("AJOUT DE CODES - Erreur - arr\xEAt\xE9: " + done.refused);
+    WriteLog(LoadStr(23281) + done.refused);
     return false;
   }
   return true;
@@ -275,19 +275,19 @@ bool FinishInterruptedCodeCopy(const std::string& detail) {
   CodeRange range;
   CodeCopyKind k;
   if (!ReadCopyDetail(detail, &sourcePath, &range) || !CodeCopyKindOf(range.kind, &k)) {
-    WriteLog("AJOUT DE CODES - reprise impossible: " + detail);
+    WriteLog(LoadStr(23282) + detail);
     return true;
   }
   Table target;
   if (!target.OpenExclusive(OpenCodeTablePath(k), k.tag)) return false;
   Table source;
   if (!source.OpenShared(sourcePath, k.tag, true)) {
-    WriteLog("AJOUT DE CODES - reprise impossible: " + sourcePath + " ne s'ouvre pas");
+    WriteLog(LoadStr(23282) + sourcePath + LoadStr(23283));
     return true;
   }
   const CodeCopyCount done = CopyCodeRange(source, target, k, range);
-  WriteLog("AJOUT DE CODES - reprise: " + std::to_string(done.added) + " ajout\xE9(s), " +
-           std::to_string(done.rewritten) + " r\xE9\xE9" "crit(s) depuis " + sourcePath);
+  WriteLog(LoadStr(23284) + std::to_string(done.added) + LoadStr(23285) +
+           std::to_string(done.rewritten) + LoadStr(23286) + sourcePath);
   return done.failed == 0;
 }
 

@@ -475,12 +475,12 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
 }
 
 std::string MergeLogLine(const MergeRequest& request, const MergeResult& result) {
-  const std::string what = " - Ajout du dossier '" + std::string(AllTrim(request.other.code.c_str())) + "' sur " +
+  const std::string what = LoadStr(23290) + std::string(AllTrim(request.other.code.c_str())) + LoadStr(23292) +
                            request.other.folder +
                            (request.codesOnly ? Text(29231)
-                                              : " - Du " + request.from + " au " + request.to);
+                                              : LoadStr(23293) + request.from + LoadStr(23294) + request.to);
   if (result.code == 0) return Text(29223) + " - Ok" + what;
-  return Text(29223) + " - Erreur: " + std::to_string(result.code) + what;
+  return Text(29223) + LoadStr(23291) + std::to_string(result.code) + what;
 }
 
 std::string MergeEndMessage(const MergeRequest& request, const MergeResult& result) {

@@ -379,7 +379,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
 std::string ManualMatching::StatusLine() const {
   std::string count = FormatNumber(6, 0, false, static_cast<double>(rows_.size()));
   count = Trimmed(count);
-  return count + " lignes - Solde \xE9" "critures Lettr\xE9" "es/D\xE9" "lettr\xE9" "es:" +
+  return count + LoadStr(23222) +
          FormatAmount(FromCents(markedDebit_ - markedCredit_));
 }
 

@@ -7,6 +7,7 @@
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "platform/system/temp_files.h"
+#include "runtime/xbase.h"
 
 namespace processing {
 
@@ -45,7 +46,7 @@ bool Cents(const std::string& s, std::int64_t& out) {
   return true;
 }
 
-const char* const kUnreadable = "Relev\xE9 illisible";
+constexpr int kUnreadable = 23245;
 
 }  // namespace
 
@@ -75,7 +76,7 @@ bool ParseStatementLines(const std::string& text, BankStatement& out, std::strin
     ++lineNumber;
     const std::string& kind = f[0];
     auto bad = [&] {
-      error = "ligne " + std::to_string(lineNumber) + " du lecteur inattendue";
+      error = LoadStr(23246) + std::to_string(lineNumber) + LoadStr(23247);
       return false;
     };
     if (ended) return bad();
@@ -115,7 +116,7 @@ bool ParseStatementLines(const std::string& text, BankStatement& out, std::strin
     }
   }
   if (!ended) {
-    error = "lecture interrompue";
+    error = LoadStr(23248);
     return false;
   }
   return true;
@@ -124,12 +125,12 @@ bool ParseStatementLines(const std::string& text, BankStatement& out, std::strin
 OfxReading ReadOfxStatement(const std::string& file, int timeLimitMs) {
   OfxReading r;
   auto refuse = [&](const std::string& reason) {
-    r.message = std::string(kUnreadable) + ": " + reason;
+    r.message = std::string(LoadStr(kUnreadable)) + ": " + reason;
     return r;
   };
-  if (!platform::FileExists(file)) return refuse("fichier introuvable " + file);
+  if (!platform::FileExists(file)) return refuse(LoadStr(23249) + file);
   platform::TemporaryFile out;
-  if (!out.Create("merlon-ofx-")) return refuse("fichier temporaire impossible (" + out.ErrorText() + ")");
+  if (!out.Create("merlon-ofx-")) return refuse(LoadStr(23250) + out.ErrorText() + ")");
   const std::string outPath = out.Path();
   platform::LaunchOptions options;
   options.wait = true;
@@ -140,14 +141,14 @@ OfxReading ReadOfxStatement(const std::string& file, int timeLimitMs) {
   std::string text;
   const bool read = platform::ReadWholeFile(outPath, text);
   out.Discard();
-  if (!run.launched) return refuse("lecteur " + reader + " introuvable");
-  if (run.timedOut) return refuse("la lecture a d\xE9pass\xE9 " + std::to_string(timeLimitMs / 1000) + " s");
+  if (!run.launched) return refuse(LoadStr(23251) + reader + LoadStr(23252));
+  if (run.timedOut) return refuse(LoadStr(23253) + std::to_string(timeLimitMs / 1000) + " s");
   const std::string said = platform::LastOutputLines(run.output, 24, 200);
-  if (run.exitStatus >= 128) return refuse("le lecteur s'est arr\xEAt\xE9 (signal " + std::to_string(run.exitStatus - 128) + ")");
+  if (run.exitStatus >= 128) return refuse(LoadStr(23254) + std::to_string(run.exitStatus - 128) + ")");
   if (run.exitStatus != 0)
-    return refuse(said.empty() ? "le lecteur a \xE9" "chou\xE9 (code " + std::to_string(run.exitStatus) + ")" : said);
+    return refuse(said.empty() ? LoadStr(23255) + std::to_string(run.exitStatus) + ")" : said);
   std::string error;
-  if (!read || !ParseStatementLines(text, r.statement, error)) return refuse(read ? error : "sortie du lecteur absente");
+  if (!read || !ParseStatementLines(text, r.statement, error)) return refuse(read ? error : LoadStr(23256));
   r.ok = true;
   return r;
 }

@@ -529,7 +529,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     Table c50;
     if (!c50.OpenShared(PathC50(), "", true)) {
       r.code = kOpeningOpen + 15;
-      r.error = "incident " + std::to_string(r.code) + " sur " + PathC50();
+      r.error = LoadStr(23300) + std::to_string(r.code) + LoadStr(23301) + PathC50();
       return r;
     }
     const long records = static_cast<long>(c50.RecCount());
@@ -600,14 +600,14 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
 
 std::string RebuildFailureText(const TargetMaintenance& maintenance, int code) {
   const std::string refused = maintenance.rebuildRefusal ? maintenance.rebuildRefusal() : std::string();
-  return "reconstruction: " + std::to_string(code) + (refused.empty() ? "" : " - " + refused);
+  return LoadStr(23302) + std::to_string(code) + (refused.empty() ? "" : " - " + refused);
 }
 
 std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result) {
-  const std::string where = "'" + std::string(AllTrim(request.target.code.c_str())) + "' sur " + request.target.folder +
-                            " - Date:" + DisplayDateOf(request.date);
-  if (result.code == 0) return Text(29061) + " - Ok - Sur dossier " + where;
-  return Text(29061) + " - Erreur: " + std::to_string(result.code) + " - Sur dossier " + where;
+  const std::string where = "'" + std::string(AllTrim(request.target.code.c_str())) + LoadStr(23307) +
+                            request.target.folder + LoadStr(23306) + DisplayDateOf(request.date);
+  if (result.code == 0) return Text(29061) + LoadStr(23303) + where;
+  return Text(29061) + LoadStr(23304) + std::to_string(result.code) + LoadStr(23305) + where;
 }
 
 std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result) {

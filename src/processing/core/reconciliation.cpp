@@ -296,9 +296,9 @@ ReconciliationSave Reconciliation::Save(std::size_t* written) {
 std::string Reconciliation::LogLine(std::size_t written) const {
   Ymd d;
   const std::string date = ParseStoredDate(date_, d) ? PrintDateOf(d) : date_;
-  return "RAPPROCHEMENT BANCAIRE - Ok - " + Trimmed(account_) + " " + date + " " +
+  return LoadStr(23271) + Trimmed(account_) + " " + date + " " +
          Trimmed(FormatAmountPlain(FromCents(statement_.closingCents))) + " - " + std::to_string(written) +
-         " lignes - lettre " + saved_;
+         LoadStr(23272) + saved_;
 }
 
 }  // namespace processing

@@ -463,11 +463,12 @@ bool SettleInterruptedSeparation(const std::string& detail) {
 }
 
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result) {
-  const std::string what = " - Dossier '" + std::string(AllTrim(request.other.code.c_str())) + "' sur " +
-                           request.other.folder + " - Date: " + DisplayDateOf(request.date) +
-                           " - Pi\xE8" "ces: " + std::to_string(result.pieces) + " - Lignes: " + std::to_string(result.lines);
+  const std::string what = LoadStr(23310) + std::string(AllTrim(request.other.code.c_str())) + LoadStr(23312) +
+                           request.other.folder + LoadStr(23313) + DisplayDateOf(request.date) +
+                           LoadStr(23314) + std::to_string(result.pieces) + LoadStr(23315) +
+                           std::to_string(result.lines);
   if (result.code == 0) return Text(29247) + " - Ok" + what;
-  return Text(29247) + " - Erreur: " + std::to_string(result.code) + what;
+  return Text(29247) + LoadStr(23311) + std::to_string(result.code) + what;
 }
 
 std::string SeparationEndMessage(const SeparationRequest&, const SeparationResult& result) {

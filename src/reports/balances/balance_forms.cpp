@@ -28,9 +28,9 @@ using TB = TWEtaModBalances;
 constexpr int kLabel = grid::Label;
 constexpr int kText = grid::Text;
 
-const char* const kBreakEntries[] = {"S - Sans Rupture (Aucun sous-total)", "1 - Sur le 1er caract\xE8re du compte",
-                                     "2 - Sur le 2\xE8me caract\xE8re du compte",
-                                     "3 - Sur le 3\xE8me caract\xE8re du compte"};
+constexpr int kBreakEntries[] = {23500, 23501,
+                                     23502,
+                                     23503};
 
 const TWEtaModAccountRange::Ids kBalanceRangeIds = {
     .kind = TB::kKind, .euros = TB::kEuros,
@@ -46,16 +46,16 @@ const TWEtaModAccountRange::Ids kBalanceRangeIds = {
 
 TWEtaModBalances::TWEtaModBalances(gui::MDIClient* client)
     : TWEtaModAccountRange(client, kTrialBalanceWindow, 8, 10, kBalanceRangeIds) {
-  kindLabel_ = new MStatic(this, "&Balances", 1301);
+  kindLabel_ = new MStatic(this, LoadStr(23504), 1301);
   kind_ = new MComboBox(this, kKind, 1, 1);
-  actLabel_ = new MStatic(this, "Act ", 1302);
+  actLabel_ = new MStatic(this, LoadStr(23505), 1302);
   act_ = new MEdit(this, kAct, 2, 0, MEdit::kUnsigned, 0, false);
-  euros_ = new MCheckBox(this, kEuros, "En Eur&os", 1);
-  MakeRangeControls("Autres Balances");
-  prior_ = new MCheckBox(this, kPrior, "Avec Cumuls Ant\xE9rieurs", 1);
-  breakLabel_ = new MStatic(this, "&Rupture", 1308);
+  euros_ = new MCheckBox(this, kEuros, LoadStr(23506), 1);
+  MakeRangeControls(LoadStr(23507));
+  prior_ = new MCheckBox(this, kPrior, LoadStr(23508), 1);
+  breakLabel_ = new MStatic(this, LoadStr(23509), 1308);
   break_ = new MComboBox(this, kBreak, 1, 1);
-  letteringLabel_ = new MStatic(this, "&Lettrages", 1309);
+  letteringLabel_ = new MStatic(this, LoadStr(23510), 1309);
   lettering_ = new MComboBox(this, kLettering, 1, 1);
   act_->SetNotifyWindow(this);
 }
@@ -73,12 +73,12 @@ void TWEtaModBalances::SetupWindow() {
   SetFonts({actLabel_, act_, breakLabel_, break_});
   std::string message;
   codes_.Load(PathC10(), &message);
-  std::vector<std::string> kinds = {"Toutes", "Clients", "Fournisseurs", "G\xE9n\xE9rale", "R\xE9sultat",
-                                    "Autres Balances"};
-  if (AnalyticDossier()) kinds.push_back("(Analytique)");
+  std::vector<std::string> kinds = {LoadStr(23511), LoadStr(23512), LoadStr(23513), LoadStr(23514), LoadStr(23515),
+                                    LoadStr(23507)};
+  if (AnalyticDossier()) kinds.push_back(LoadStr(23516));
   SetUpRange(kinds);
   act_->SetValue("", true);
-  for (const char* e : kBreakEntries) break_->AddString(e);
+  for (int e : kBreakEntries) break_->AddString(LoadStr(e));
   break_->SetValue("S", true);
   for (const std::string& e : MatchingEntries()) lettering_->AddString(e);
   lettering_->SetValue("1", true);

@@ -171,8 +171,8 @@ bool TDEtaBilanCalcul::CanClose() {
   if (!okPressed_) return true;
   status_->SetText("");
   status_->DrawFrame();
-  const std::string messageA = std::string("Seulement entre le ") +
-                               TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) + " et " +
+  const std::string messageA = std::string(LoadStr(23522)) +
+                               TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) + LoadStr(23523) +
                                TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
   std::array<MEdit*, 2> edits{start_, end_};
   std::array<std::string*, 2> dates{&periodStart_, &periodEnd_};
@@ -186,7 +186,7 @@ bool TDEtaBilanCalcul::CanClose() {
     }
   }
   if (periodEnd_ < periodStart_) {
-    Fail("Incoh\xE9rence sur les dates", start_);
+    Fail(LoadStr(23524), start_);
     return false;
   }
   if (gui::MessageBox(this, LoadStr(1694), std::string(LoadStr(1699)) + DossierCode,

@@ -60,7 +60,7 @@ bool WindowTrialBalanceReport::AskGoOn(const std::string& text) {
 
 bool WindowTrialBalanceReport::AskDossierCode(std::string& typed) {
   std::string buffer;
-  TDFmtSaisie dialog(window_, TDFmtSaisie::kOkCancel, "05,Saisir le Code du Dossier (5 chiffres)", &buffer, true);
+  TDFmtSaisie dialog(window_, TDFmtSaisie::kOkCancel, LoadStr(23521), &buffer, true);
   if (dialog.Execute(kTaskModal) != gui::IDOK) return false;
   typed = buffer;
   return true;
@@ -126,7 +126,7 @@ bool TWEtaBroBalances::PrepareNextList() {
 
 void TWEtaBroBalances::ShowList() {
   exported_ = false;
-  ShowReportInPreview(report_, report_.Lists().size() > 1, "Visualisation: Balance: " + report_.ListTitleText(),
+  ShowReportInPreview(report_, report_.Lists().size() > 1, std::string(LoadStr(23520)) + report_.ListTitleText(),
                       false);
   exported_ = reports::ExportFile().GetState() != reports::ReportExportFile::State::kNone;
 }

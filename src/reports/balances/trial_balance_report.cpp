@@ -169,17 +169,14 @@ bool TrialBalanceReport::PrepareBalance(const std::string& typeListe) {
   brokenRecords_ = gatherer.BrokenRecords();
   FillListVariablesOfRun(kind);
   if (brokenRecords_ > 0)
-    ShowError(std::to_string(brokenRecords_) +
-              " enregistrement(s) du fichier de tri ne m\xE8" "nent \xE0" " aucune ligne d'\xE9" "criture: "
-              "leurs montants ne sont pas compt\xE9" "s.\nReconstruisez le dossier (Utilitaires > ReConstruction du "
-              "dossier).");
+    ShowError(std::to_string(brokenRecords_) + LoadStr(23525));
   // Amounts that do not read are counted as zero: their lines are named, once per reading.
   if (!unreadableSaid_ && !source_.UnreadableLines().empty()) {
     unreadableSaid_ = true;
     ShowWarning(UnreadableAmountsMessage(source_.UnreadableLines()), UnreadableAmountsCaption());
   }
   if (lines_.empty()) {
-    if (!severalLists_) ShowEmpty("Balance: " + ListTitleText());
+    if (!severalLists_) ShowEmpty(LoadStr(23526) + ListTitleText());
     return false;
   }
   const std::string code = CodeOfLine(0);
@@ -222,7 +219,7 @@ bool TrialBalanceReport::PrepareFec() {
     ShowError(check.Text());
     return false;
   }
-  if (check.HasRemarks() && !AskGoOn(check.Text() + "\n\nEtablir le fichier malgr\xE9 tout ?")) return false;
+  if (check.HasRemarks() && !AskGoOn(check.Text() + LoadStr(23527))) return false;
   const std::string path = DossierFolder + FecExport::FileName(siren, context.yearEnd);
   if (!fec.Write(path, &message)) {
     ShowError(message);
@@ -231,10 +228,10 @@ bool TrialBalanceReport::PrepareFec() {
   fecPath_ = path;
   fecRows_ = fec.TakeRows();
   FillListVariablesOfRun('1');
-  ShowInformation("Fichier des \xE9" "critures comptables \xE9" "tabli (" + std::to_string(fecRows_.size()) +
-                  " lignes):\n" + path);
+  ShowInformation(LoadStr(23528) + std::to_string(fecRows_.size()) +
+                  LoadStr(23529) + path);
   if (fecRows_.empty()) {
-    ShowEmpty("Balance: " + ListTitleText());
+    ShowEmpty(LoadStr(23526) + ListTitleText());
     return false;
   }
   lineType = "A";

@@ -25,7 +25,7 @@ bool ProgramTemplateSource::FindTemplate(const std::string& code, std::string& t
   const std::string& damaged = templates.DamagedFile();
   if (!damaged.empty()) {
     const std::string name = reports::ReportCodeKey(code);
-    WriteLog("ETAT - Erreur - " + name + " - fichier des \xE9tats endommag\xE9: " + damaged);
+    WriteLog(LoadStr(23700) + name + LoadStr(23701) + damaged);
     gui::MessageBeep(0);
     gui::MessageBox(CommandWindow, LoadStr(29950) + damaged + LoadStr(29951) + name + LoadStr(29952), LoadStr(29953),
                     gui::MB_OK | gui::MB_ICONSTOP);

@@ -249,7 +249,7 @@ void TWEtaModRelances::ShowBalance(MStatic* label, const std::string& code) {
   }
   const bool euro = euros_->IsChecked();
   const double debit = c20_.GetFieldNum(euro ? 18 : 17), credit = c20_.GetFieldNum(euro ? 20 : 19);
-  label->SetText(std::string(FormatAmount(debit - credit)) + (euro ? " Euros" : " Francs"));
+  label->SetText(std::string(FormatAmount(debit - credit)) + LoadStr(euro ? 23804 : 23805));
 }
 
 bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned lookup, bool last) {

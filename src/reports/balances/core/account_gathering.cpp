@@ -24,7 +24,7 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
   Table t;
   if (!t.OpenShared(path, "", true)) {
     if (message != nullptr)
-      *message = std::string("Le fichier ") + title + " ne s'ouvre pas (erreur " + std::to_string(t.result) +
+      *message = std::string(LoadStr(23530)) + title + LoadStr(23531) + std::to_string(t.result) +
                  ").\n\n" + path;
     return false;
   }
@@ -51,7 +51,7 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
   if (!read) {
     entries_.clear();
     if (message != nullptr)
-      *message = std::string("Le fichier ") + title + " ne se lit pas (erreur " + std::to_string(t.result) +
+      *message = std::string(LoadStr(23530)) + title + LoadStr(23532) + std::to_string(t.result) +
                  ").\n\n" + path;
     return false;
   }
@@ -62,11 +62,11 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
 }
 
 bool ChartList::LoadAccounts(const std::string& c20Path, std::string* message) {
-  return Load(c20Path, {1, 2, 3, 4, 5, 21, 22, 23, 24, 28, 29}, "C20 \"Plan Comptable\"", message);
+  return Load(c20Path, {1, 2, 3, 4, 5, 21, 22, 23, 24, 28, 29}, std::string(LoadStr(23533)).c_str(), message);
 }
 
 bool ChartList::LoadSections(const std::string& c30Path, std::string* message) {
-  return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, "C30 \"Sections Analytiques\"", message);
+  return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, std::string(LoadStr(23534)).c_str(), message);
 }
 
 void ChartList::Add(const ChartEntry& entry) {

@@ -74,7 +74,7 @@ bool LoadModelParams(const std::string& path, std::vector<ModelParam>& params, s
   params.clear();
   Table t;
   if (!t.OpenShared(path, kModelParamsTagName, true)) {
-    if (message != nullptr) *message = "Le fichier des param\xE8tres du Bilan ne s'ouvre pas: " + path;
+    if (message != nullptr) *message = LoadStr(23540) + path;
     return false;
   }
   for (bool on = t.GoTop() && t.SkipActive(false); on; on = t.SkipActive(true)) {

@@ -240,7 +240,7 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   }
   Table c70, c10;
   if (!c70.OpenExclusive(input.c70, "C70CODE") || !c10.OpenExclusive(input.c10, "C10CODE")) {
-    run.message = "Le Bilan ou le fichier g\xE9n\xE9ral ne s'ouvre pas";
+    run.message = LoadStr(23549);
     WriteLog(RunLogLine(run));
     return run;
   }
@@ -273,15 +273,15 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
 }
 
 std::string RunLogLine(const SheetRun& run) {
-  std::string line = "CALCUL DU BILAN";
+  std::string line = LoadStr(23541);
   switch (run.outcome) {
     case RunOutcome::kDone:
-      return line + " - Ok - " + std::to_string(run.computation.accounts) + " compte(s), " +
-             std::to_string(run.computation.annex.size()) + " ligne(s) d'annexe, " +
-             std::to_string(run.computation.ErrorCount()) + " erreur(s)";
-    case RunOutcome::kUnbalanced: return line + " - Erreur: balance g\xE9n\xE9rale d\xE9s\xE9quilibr\xE9" "e";
-    case RunOutcome::kReadFailed: return line + " - Erreur: " + run.message;
-    case RunOutcome::kWriteFailed: return line + " - Erreur: \xE9" "criture refus\xE9" "e";
+      return line + LoadStr(23542) + std::to_string(run.computation.accounts) + LoadStr(23543) +
+             std::to_string(run.computation.annex.size()) + LoadStr(23544) +
+             std::to_string(run.computation.ErrorCount()) + LoadStr(23545);
+    case RunOutcome::kUnbalanced: return line + LoadStr(23547);
+    case RunOutcome::kReadFailed: return line + LoadStr(23546) + run.message;
+    case RunOutcome::kWriteFailed: return line + LoadStr(23548);
   }
   return line;
 }

@@ -14,6 +14,7 @@
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "data/table_scan.h"
+#include "runtime/xbase.h"
 
 namespace balances {
 
@@ -22,7 +23,7 @@ namespace {
 bool OpenRead(Table& t, const std::string& path, const char* title, std::string* message) {
   if (t.OpenShared(path, "", true)) return true;
   if (message != nullptr)
-    *message = std::string("Le fichier ") + title + " ne s'ouvre pas (erreur " + std::to_string(t.result) +
+    *message = std::string(LoadStr(23530)) + title + LoadStr(23531) + std::to_string(t.result) +
                ").\n\n" + path;
   return false;
 }
@@ -260,7 +261,7 @@ std::size_t KeyHash(std::uint64_t key) {
 }
 
 std::string Unread(const Table& t, const char* title, const std::string& path) {
-  return std::string("Le fichier ") + title + " ne se lit pas (erreur " + std::to_string(t.result) + ").\n\n" + path;
+  return std::string(LoadStr(23530)) + title + LoadStr(23532) + std::to_string(t.result) + ").\n\n" + path;
 }
 
 }  // namespace
@@ -293,9 +294,9 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   unreadable_.clear();
   analyticMade_ = !texts;
   Table c60, c50, c40;
-  if (!OpenRead(c60, c60Path, "C60 \"Tri des Ecritures\"", message) ||
-      !OpenRead(c50, c50Path, "C50 \"Ecritures Brouillard\"", message) ||
-      !OpenRead(c40, c40Path, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", message))
+  if (!OpenRead(c60, c60Path, std::string(LoadStr(23535)).c_str(), message) ||
+      !OpenRead(c50, c50Path, std::string(LoadStr(23536)).c_str(), message) ||
+      !OpenRead(c40, c40Path, std::string(LoadStr(23537)).c_str(), message))
     return false;
   using LE = LigneEcriture;
   bool sortRead = true, draftRead = true, closedRead = true;
@@ -320,9 +321,9 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   unreadable_.insert(unreadable_.end(), draftUnreadable.begin(), draftUnreadable.end());
   if (!sortRead || !draftRead || !closedRead) {
     if (message != nullptr)
-      *message = !sortRead    ? Unread(c60, "C60 \"Tri des Ecritures\"", c60Path)
-                 : !draftRead ? Unread(c50, "C50 \"Ecritures Brouillard\"", c50Path)
-                              : Unread(c40, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", c40Path);
+      *message = !sortRead    ? Unread(c60, std::string(LoadStr(23535)).c_str(), c60Path)
+                 : !draftRead ? Unread(c50, std::string(LoadStr(23536)).c_str(), c50Path)
+                              : Unread(c40, std::string(LoadStr(23537)).c_str(), c40Path);
     return false;
   }
   return true;
@@ -662,9 +663,9 @@ const EntryLine* BalanceSource::LineOf(const SortRecord& r) const {
 bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
                             const ClosedGeneralWalk& walk, std::string* message) {
   Table c60, c50, c40;
-  if (!OpenRead(c60, c60Path, "C60 \"Tri des Ecritures\"", message) ||
-      !OpenRead(c50, c50Path, "C50 \"Ecritures Brouillard\"", message) ||
-      !OpenRead(c40, c40Path, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", message))
+  if (!OpenRead(c60, c60Path, std::string(LoadStr(23535)).c_str(), message) ||
+      !OpenRead(c50, c50Path, std::string(LoadStr(23536)).c_str(), message) ||
+      !OpenRead(c40, c40Path, std::string(LoadStr(23537)).c_str(), message))
     return false;
   // Which closed lines the records lead to: a mark per line, and the lines that several records
   // lead to (a damaged sort file) once more for each further record.
@@ -697,7 +698,7 @@ bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Pa
     mark = 1;
   });
   if (!sortRead) {
-    if (message != nullptr) *message = Unread(c60, "C60 \"Tri des Ecritures\"", c60Path);
+    if (message != nullptr) *message = Unread(c60, std::string(LoadStr(23535)).c_str(), c60Path);
     return false;
   }
   std::sort(again.begin(), again.end());
@@ -720,7 +721,7 @@ bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Pa
     if (walk.line) walk.line(line, recno, records);
   });
   if (!closedRead) {
-    if (message != nullptr) *message = Unread(c40, "C40 \"Ecritures Cl\xF4" "tur\xE9" "es\"", c40Path);
+    if (message != nullptr) *message = Unread(c40, std::string(LoadStr(23537)).c_str(), c40Path);
     return false;
   }
   return true;

@@ -72,7 +72,7 @@ std::string CegidDossierCode(const std::string& typed, std::string* message) {
     if (c < '0' || c > '9') digits = false;
   if (!digits) {
     if (message != nullptr)
-      *message = "Le code du dossier dans CEGID est fait de 1 \xE0" " 5 chiffres (saisi: \"" + t + "\").";
+      *message = LoadStr(23550) + t + "\").";
     return "";
   }
   return std::string(5 - t.size(), '0') + t;
@@ -116,9 +116,9 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
     }
     if (!clashes.empty()) {
       if (message != nullptr) {
-        *message = "Des comptes auxiliaires prendraient le m\xEA" "me num\xE9" "ro dans CEGID:\n";
+        *message = LoadStr(23551);
         for (const std::string& c : clashes) *message += "\n" + c;
-        *message += "\n\nCompactez le dossier (ses comptes sont alors renum\xE9" "rot\xE9" "s), puis relancez l'export.";
+        *message += LoadStr(23552);
       }
       return false;
     }
@@ -147,8 +147,8 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
     if (message != nullptr) {
       std::string letters;
       for (char c : orphanLetters) letters += std::string(letters.empty() ? "" : ", ") + c;
-      *message = "Des comptes auxiliaires n'ont pas de compte collectif (lettre " + letters +
-                 "): leur compte ne peut \xEA" "tre nomm\xE9" " dans CEGID.\n\nCr\xE9" "ez le collectif de chaque lettre, puis relancez l'export.";
+      *message = LoadStr(23553) + letters +
+                 LoadStr(23554);
     }
     return false;
   }

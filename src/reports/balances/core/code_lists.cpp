@@ -3,6 +3,7 @@
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 
 namespace balances {
 
@@ -13,7 +14,7 @@ bool CodeLists::Load(const std::string& c10Path, std::string* message) {
   Table t;
   if (!t.OpenShared(c10Path, "C10CODE", true)) {
     if (message != nullptr)
-      *message = "Le fichier C10 \"Fichier G\xE9" "n\xE9" "ral\" ne s'ouvre pas (erreur " + std::to_string(t.result) +
+      *message = LoadStr(23538) + std::to_string(t.result) +
                  ").\n\n" + c10Path;
     return false;
   }

@@ -99,19 +99,19 @@ void DeclareTrialBalanceFields(ReportFieldTable& fields, bool analytic) {
 
 std::string TypeListeRefusal(const std::string& t, char kind) {
   if (t.size() >= 2 && t[0] == 'X' && (t[1] == 'C' || t[1] == 'F') && kind != 'G')
-    return "EXPORT CEGID ou FISCAL (TypeListe=X) seulement la BALANCE GENERALE";
+    return LoadStr(23555);
   if (!t.empty() && t[0] == 'R') {
     if (kind != 'G' && kind != 'R')
-      return "Regroupement des comptes (TypeListe=R) seulement la BALANCE GENERALE ou la BALANCE RESULTAT";
+      return LoadStr(23556);
     if (t.size() < 2 || t[1] < '2' || t[1] > '6')
-      return "Regroupement des comptes (TypeListe=Rn) de 'R2' \xE0 'R6' en mode DEBUG (sinon seulement 'R6')";
+      return LoadStr(23557);
   }
   return "";
 }
 
 void FillListVariables(ReportFieldTable& f, const TrialBalanceOptions& o, const PeriodFrame& frame, char listKind,
                        const std::string& title, const std::string& excludedJournals) {
-  f.SetFieldText(kEuro, o.Euros() ? "Euros" : "Francs");
+  f.SetFieldText(kEuro, LoadStr(o.Euros() ? 23558 : 23559));
   const bool auxiliary = listKind != '1' && listKind != '2' && listKind != '9';
   f.SetFieldText(kAuxiliaire, auxiliary ? "1" : "0");
   f.SetFieldText(kTitreListe, title.c_str());

@@ -167,8 +167,8 @@ bool ReportExportFile::Create(const std::string& path, ExportSettings& settings,
     head += "<meta http-equiv='Content-Type' content='text/html; charset=windows-1252'>\r\n";
     head += "<title>\r\n" + HtmlEscaped(htmlTitle) + "\r\n</title>\r\n";
     head += "</head>\r\n<body>\r\n<center>\r\n";
-    head += "<!-- Mettre 100% pour largeur automatique -->\r\n";
-    head += std::string("<!-- Mettre ") + columns + "% pour largeur r\xE9" "elle -->\r\n";
+    head += std::string("<!-- ") + LoadStr(23703) + " -->\r\n";
+    head += std::string("<!-- ") + LoadStr(23704) + columns + LoadStr(23705) + " -->\r\n";
     head += "<table width='100%' border='1'>\r\n<tr>\r\n<td>\r\n";
     head += "<table width='100%'>\r\n";
     head += HtmlRowOpening(settings.htmlStyle);

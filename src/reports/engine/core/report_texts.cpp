@@ -63,7 +63,7 @@ bool DecodeReportText(const std::string& bytes, std::string& cp1252, std::string
     if (c >= 0x80) beyondAscii = true;
   if (bom || (beyondAscii && platform::IsWellFormedUtf8(body))) {
     if (!platform::Utf8ToCp1252(body, cp1252, platform::Unassigned::kRefuse)) {
-      error = "\n\n\nCe fichier UTF-8 contient des caract\xE8res que les \xE9tats ne peuvent pas garder.\n\n\n";
+      error = LoadStr(23702);
       return false;
     }
     return true;

@@ -36,7 +36,7 @@ void AccountStatement::TakeLimits(const std::string& record) {
 }
 
 std::string AccountStatement::PreviewTitle() const {
-  return std::string("Visualisation: ") + "Compte: " + RTrim(fields.Value(COMPTE).c_str());
+  return std::string(LoadStr(23400)) + LoadStr(23401) + RTrim(fields.Value(COMPTE).c_str());
 }
 
 bool AccountStatement::PrepareReport() {
@@ -55,7 +55,7 @@ bool AccountStatement::PrepareReport() {
   AppendText(TYPELISTE, std::string(" Cum.Ant.:") + YesNo(options.priorCumulation));
   AppendText(TYPELISTE, std::string(" Lettr.:") + options.letteringFilter);
   SetText(UNLETTRAGE, options.letteringFilter == '3' && !BlankText(options.matchingLetter)
-                          ? "Seulement le Lettrage: " + options.matchingLetter
+                          ? LoadStr(23402) + options.matchingLetter
                           : std::string());
   const char f = options.letteringFilter;
   SetText(AE_LIBELLE, LoadStr(f == '2' || f == '4' ? kStrOtherLettered
@@ -125,13 +125,13 @@ bool AccountStatement::PrepareReport() {
   SetCents(CREDIT, lineC);
   if (kind == 0) {
     SetText(COMPTE, account);
-    ShowEmpty("Compte: " + std::string(RTrim(account.c_str())));
+    ShowEmpty(LoadStr(23401) + std::string(RTrim(account.c_str())));
     return false;
   }
 
   if (options.priorCumulation)
-    SetText(CA_LIBELLE, "Cumul du " + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) + " au " +
-                            ShownDate(PrevDay(options.dateFrom.c_str())));
+    SetText(CA_LIBELLE, LoadStr(23403) + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) +
+                            LoadStr(23404) + ShownDate(PrevDay(options.dateFrom.c_str())));
   Balance(CA_DEBIT, CA_CREDIT, CA_SOLDE, CA_SOLDEMT, CA_SOLDEDC);
   AddCents(TG_DEBIT, priorD);
   AddCents(TG_CREDIT, priorC);
@@ -249,7 +249,7 @@ void AccountStatement::ComputeLine() {
     for (int field : {DATE, JOURNAL, PIECE, CODELIBELL, LIB23, ECHEANCE, SENSDC}) SetText(field, "");
     SetText(MONTANTF, "");
     SetText(MONTANTE, "");
-    SetText(LIBELLE, "Lignes compte collectif");
+    SetText(LIBELLE, LoadStr(23405));
     SetText(LETTRE, options.letteringFilter == '3' || options.letteringFilter == '5' ? "LETT" : "");
   }
   AddToTotals();
@@ -280,7 +280,7 @@ void AccountStatement::FillMissingSourceLine(const SortLine& line) {
   const std::string piece(line.Piece());
   SetText(PIECE, line.InDraft() ? "(" + piece + ")" : " " + piece + " ");
   SetText(CODELIBELL, "???");
-  const std::string missing = "??? Erreur C60: " + std::string(line.TrecText());
+  const std::string missing = LoadStr(23406) + std::string(line.TrecText());
   SetText(LIBELLE, missing);
   SetText(LIB23, missing);
   for (int field : {ECHEANCE, SENSDC, MONTANTF, MONTANTE, DEBIT, CREDIT}) SetText(field, "???");
@@ -309,7 +309,7 @@ void AccountStatement::ComputeMonthGroup() {
     SetText(PIECE, "");
     SetText(DATE, "--" + shown.substr(2));
     SetText(JOURNAL, journal);
-    SetText(LIBELLE, "Total pour le mois " + shown.substr(2));
+    SetText(LIBELLE, LoadStr(23407) + shown.substr(2));
     SetText(LIB23, "");
     SetText(ECHEANCE, "");
     SetText(LETTRE, "");

@@ -36,7 +36,7 @@ CentralisingSummary::CentralisingSummary(const LedgerTables& tables)
     : LedgerReport(tables), amountsInEuros(TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N' ? 0 : 1) {}
 
 std::string CentralisingSummary::PreviewTitle() const {
-  return std::string("Visualisation: ") + LoadStr(kStrTitleSummary);
+  return std::string(LoadStr(23400)) + LoadStr(kStrTitleSummary);
 }
 
 bool CentralisingSummary::HasRecords() {
@@ -94,16 +94,16 @@ bool CentralisingSummary::PrepareReport() {
   const bool euroMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
   switch (choice) {
     case 'E':
-      SetText(EURO, "Euros");
+      SetText(EURO, LoadStr(23410));
       amountsInEuros = 1;
       break;
     case 'F':
-      SetText(EURO, "Francs");
+      SetText(EURO, LoadStr(23411));
       amountsInEuros = 0;
       break;
     case 'M':
       amountsInEuros = euroMain ? 1 : 0;
-      SetText(EURO, euroMain ? "Euros" : "Francs");
+      SetText(EURO, LoadStr(euroMain ? 23410 : 23411));
       break;
     default:
       SetText(EURO, "F^et^E");
@@ -161,7 +161,7 @@ void CentralisingSummary::ComputeLine() {
   SetText(ANNEE, DecodeYear(Part(code, 0, 2).c_str()));
   SetText(JOURNAL, journal);
   SetText(JAL, draft ? "(" + std::string(RTrim(journal.c_str())) + ")" : journal + " ");
-  SetText(TYPE, draft ? "Brouillard" : "Cl\xF4tur\xE9   ");
+  SetText(TYPE, LoadStr(draft ? 23412 : 23413));
   SetText(NOMJOURNAL, c10.GetField(3));
   SetText(TM_RUPTURE, Part(code, 2, 2) + "/" + DecodeYear(Part(code, 0, 2).c_str()));
   Amounts(4 + amountsInEuros, DEBIT, TM_DEBIT, TG_DEBIT);

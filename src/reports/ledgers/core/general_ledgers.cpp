@@ -85,7 +85,7 @@ bool GeneralLedgers::NextLedger() {
 }
 
 std::string GeneralLedgers::PreviewTitle() const {
-  return std::string("Visualisation: ") + "Grand Livre: " + RTrim(fields.Value(TITRELISTE).c_str());
+  return std::string(LoadStr(23400)) + LoadStr(23414) + RTrim(fields.Value(TITRELISTE).c_str());
 }
 
 void GeneralLedgers::SetLetter(char letter) {
@@ -164,12 +164,12 @@ bool GeneralLedgers::PrepareReport() {
   LoadCodes();
 
   if (!FindFirstAccount()) {
-    if (!severalLedgers) ShowEmpty("Grand Livre: " + std::string(RTrim(fields.Value(TITRELISTE).c_str())));
+    if (!severalLedgers) ShowEmpty(LoadStr(23414) + std::string(RTrim(fields.Value(TITRELISTE).c_str())));
     return false;
   }
   if (options.priorCumulation)
-    SetText(CA_LIBELLE, "Cumul du " + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) + " au " +
-                            ShownDate(PrevDay(options.dateFrom.c_str())));
+    SetText(CA_LIBELLE, LoadStr(23403) + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) +
+                            LoadStr(23404) + ShownDate(PrevDay(options.dateFrom.c_str())));
   char letter = 'L';
   const bool prior = Pair(priorD_, priorC_);
   switch (accountState_) {
@@ -405,7 +405,7 @@ char GeneralLedgers::BlockLetter() const {
 
 bool GeneralLedgers::NextRecord() {
   const std::string& name = fields.Value(NOMCOMPTE);
-  if (name.compare(0, 6, "Suite ") != 0) SetText(NOMCOMPTE, "Suite " + name);
+  if (name.compare(0, 6, LoadStr(23415)) != 0) SetText(NOMCOMPTE, LoadStr(23415) + name);
   blockOpened_ = false;
   const char f = options.letteringFilter;
 
@@ -530,7 +530,7 @@ void GeneralLedgers::OpenBlock() {
   if (letter == 'E' || letter == 'F' || letter == 'I' || letter == 'J') {
     for (int field : {DATE, JOURNAL, PIECE, CLIB, CODELIBELL, LIB23, ECHEANCE, SENSDC, VENTILATIO, SEURO})
       SetText(field, "");
-    SetText(LIBELLE, "Lignes compte collectif");
+    SetText(LIBELLE, LoadStr(23405));
     Cents francs = collDF_ - collCF_, euros = collDE_ - collCE_;
     if (francs < 0 || euros < 0) {
       SetText(SENSDC, "C");
@@ -675,7 +675,7 @@ void GeneralLedgers::FillUnreadableLine(const SortLine& line) {
   SetText(JOURNAL, std::string(line.Journal()));
   const std::string piece(line.Piece());
   SetText(PIECE, line.InDraft() ? "(" + piece + ")" : " " + piece + " ");
-  SetText(LIBELLE, "??? Erreur C60: " + std::string(line.TrecText()));
+  SetText(LIBELLE, LoadStr(23406) + std::string(line.TrecText()));
   SetText(LIB23, "");
   SetText(LETTRE, std::string(line.Letter(euroFlag)));
 }

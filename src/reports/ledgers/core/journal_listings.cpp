@@ -307,7 +307,7 @@ void JournalListings::FillMissingSourceLine(const SortLine& line) {
   SetText(DATE, ShownDate(line.Date()));
   const std::string piece(line.Piece());
   SetText(PIECE, line.InDraft() ? "(" + piece + ")" : " " + piece + " ");
-  SetText(LIBELLE, " Erreur C60: ???" + std::string(line.TrecText()));
+  SetText(LIBELLE, LoadStr(23416) + std::string(line.TrecText()));
   SetText(LIB23, "");
 }
 

@@ -145,7 +145,7 @@ bool DunningRun::PrepareReport() {
   OptionsString = PadRight(OptionsString, kOptionsLength);
   if (!OpenCursors()) return false;
   DeclareOrClear();
-  fields_.SetFieldText(EURO, AmountsInEuros == 1 ? "Euros" : "Francs");
+  fields_.SetFieldText(EURO, LoadStr(AmountsInEuros == 1 ? 23802 : 23803));
 
   if (TransferRun()) {
     // A transfer run lists no statement.
@@ -573,13 +573,13 @@ void DunningRun::FinishTransferFile() {
   // Never written over a file of the dossier or of the program.
   std::string error = WriteTargetRefusal(target);
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
-    WriteLog("VIREMENTS SEPA - Erreur: " + target + " - " + error);
+    WriteLog(LoadStr(23806) + target + " - " + error);
     Refuse(std::string(LoadStr(16201)) + target + "\n\n" + error + LoadStr(55), LoadStr(3215));
     return;
   }
   transferFile_ = target;
-  WriteLog("VIREMENTS SEPA - Ok - Paiements Fournisseurs - " + std::to_string(transferCount_) + " virement(s) - " +
-           Pain001Writer::AmountText(transferredCents_) + " EUR - " + target + " - " + writer_.MessageId());
+  WriteLog(LoadStr(23807) + std::to_string(transferCount_) + LoadStr(23808) +
+           Pain001Writer::AmountText(transferredCents_) + LoadStr(23809) + target + " - " + writer_.MessageId());
 }
 
 bool DunningRun::NextList() {

@@ -59,7 +59,7 @@ const char* DebitsReport::Definition(int n) { return n >= 0 && n < kFieldCount ?
 
 bool DebitsReport::PrepareReport() {
   Declare(fields_, kFieldCount, kDebitsDefinitions);
-  fields_.SetFieldText(EURO, Return.euros ? "Euros" : "Francs");
+  fields_.SetFieldText(EURO, LoadStr(Return.euros ? 23802 : 23803));
   lineType_ = "A";
   LineCount = 0;
   return true;
@@ -122,7 +122,7 @@ bool ReceiptsReport::PrepareReport() {
   }
   Declare(fields_, kFieldCount, kReceiptsDefinitions);
   const ReceiptsReturn& r = Return;
-  fields_.SetFieldText(EURO, r.euros ? "Euros" : "Francs");
+  fields_.SetFieldText(EURO, LoadStr(r.euros ? 23802 : 23803));
   fields_.SetFieldText(MOISDEBUT, PadRight(r.startMonth, 5).c_str());
   fields_.SetFieldText(MOISFIN, PadRight(r.endMonth, 5).c_str());
   fields_.SetFieldUnits(TOT_ENCAIS, r.receiptsVat);

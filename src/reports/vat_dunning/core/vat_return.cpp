@@ -75,7 +75,7 @@ void CoupleMonths(std::string& start, std::string& end, bool startChanged) {
 }
 
 std::string PeriodText(const std::string& start, const std::string& end) {
-  return start == end ? "de " + start : "de " + start + " \xE0 " + end;
+  return start == end ? LoadStr(23800) + start : LoadStr(23800) + start + LoadStr(23801) + end;
 }
 
 // ---- entry lines ----------------------------------------------------------------------------------------------------
