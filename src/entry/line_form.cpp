@@ -283,8 +283,8 @@ void TWSaiModDetJournaux::SetupWindow() {
       {kAccountView, LoadStr(23052)},
       {kLabelCodeLookup, LoadStr(23053)},
       {kLabelFromAccount, LoadStr(23054)},
-      {kCreditButton, LoadStr(23055)},
-      {kDebitButton, LoadStr(23056)},
+      {kCreditButton, LoadStr(16324)},
+      {kDebitButton, LoadStr(16325)},
   };
   for (const auto& [id, tip] : tips)
     if (auto* b = dynamic_cast<MButton*>(ControlOf(id))) b->SetTip(tip);

@@ -28,7 +28,7 @@ using processing::OtherDossier;
 
 namespace {
 
-constexpr int kFilter = 23320;
+constexpr int kFilter = 1189;
 constexpr int kDossierCodeWidth = 5;
 
 // Texts of the dialogs (processing.txt).

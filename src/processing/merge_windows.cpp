@@ -42,7 +42,7 @@ enum : int {
   kCheckTo = 1207, kChooseButton = 1208,
 };
 
-constexpr int kFilter = 23320;
+constexpr int kFilter = 1189;
 
 std::string Display(const std::string& stored) {
   Ymd day;

@@ -37,7 +37,7 @@ enum : int {
   kUnreconciledBox = 1206,
 };
 
-constexpr int kFilter = 23320;
+constexpr int kFilter = 1189;
 
 std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 

@@ -38,7 +38,7 @@ constexpr unsigned kAccepter = 20053;
 constexpr unsigned kCheckCommand = 1203;
 constexpr unsigned kChooseButton = 1204;
 
-constexpr int kFilter = 23320;
+constexpr int kFilter = 1189;
 
 }  // namespace
 
