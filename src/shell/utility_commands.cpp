@@ -186,6 +186,9 @@ void CmConfigurerImprimante() {
   printer->ExecPrintDialog(Owner(), caption);
 }
 
+// The nine ids of the recent dossiers follow each other up to the last.
+static_assert(command_id::DossierRecentId(kRecentDossierCount) == command_id::DossierRecent9);
+
 void CmDossierRecent(int k) {
   if (k < 1 || k > kRecentDossierCount) return;
   if (k == 1 && DossierIsCurrent()) return;
@@ -193,7 +196,7 @@ void CmDossierRecent(int k) {
   if (IsBlank(RecentDossiers[k - 1])) return;
   const auto& open = Utilities().openRecentDossier;
   if (!open) {
-    NotAvailableYet(20220 + static_cast<unsigned>(k));
+    NotAvailableYet(command_id::DossierRecentId(k));
     return;
   }
   open(k);
@@ -231,7 +234,7 @@ void RebuildRecentDossiersMenu() {
     if (k == 1) file->InsertSeparator(kRecentInsertPosition);
     std::string text = "&" + std::to_string(k) + " " + RecentCode(entry) + LoadStr(60) +
                        (entry.size() > 5 ? entry.substr(5) : std::string());
-    file->InsertItem(kRecentInsertPosition + k, 20220 + static_cast<unsigned>(k), text);
+    file->InsertItem(kRecentInsertPosition + k, command_id::DossierRecentId(k), text);
   }
 }
 
