@@ -35,6 +35,7 @@
 #include "shell/toolbar.h"
 
 using namespace entry;
+using namespace posting;
 using namespace analytic_form;
 
 namespace {

@@ -29,6 +29,7 @@
 #include "shell/registry.h"
 
 using namespace entry;
+using namespace posting;
 
 namespace {
 

@@ -24,6 +24,7 @@
 #include "shell/registry.h"
 
 using namespace entry;
+using namespace posting;
 
 namespace {
 

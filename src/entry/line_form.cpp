@@ -46,6 +46,7 @@
 #include "shell/toolbar.h"
 
 using namespace entry;
+using namespace posting;
 using namespace line_form;
 
 int LastEntryDay = 0;

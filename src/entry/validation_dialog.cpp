@@ -23,6 +23,7 @@
 #include "shell/progress.h"
 
 using namespace entry;
+using namespace posting;
 
 namespace {
 

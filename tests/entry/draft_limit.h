@@ -22,7 +22,7 @@ class DraftLimitGuard {
     Table c50;
     if (c50.OpenShared(PathC50(), LigneEcriture::kCodeTag, true)) entry::DraftRecordLimit = c50.RecCount() + room;
   }
-  ~DraftLimitGuard() { entry::DraftRecordLimit = entry::kMostDraftRecords; }
+  ~DraftLimitGuard() { entry::DraftRecordLimit = posting::kMostDraftRecords; }
   DraftLimitGuard(const DraftLimitGuard&) = delete;
   DraftLimitGuard& operator=(const DraftLimitGuard&) = delete;
 };
