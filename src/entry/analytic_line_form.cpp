@@ -662,6 +662,7 @@ const gui::ResponseTable& TWSaiModDetJournauxAnal::Table() {
 
 // ---- ModDetJournauxAnal --------------------------------------------------------------------------------------------
 
+// Core: SaveAnalyticLineRecord, ComputeSplitRemainder.
 void CmModDetJournauxAnal() {
   for (int offset : {kForm1, kForm2})
     for (int k = 0; k < kSlotCount; ++k) {

@@ -180,7 +180,7 @@ std::string EndMessage(const ValidationResult& r, const std::vector<std::string>
 
 }  // namespace
 
-// Core: RunValidation.
+// Core: ListDraftMonths, RunValidation.
 void CmValidationJournaux() {
   gui::Window* parent = CommandWindow;
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;

@@ -42,6 +42,7 @@ const char* const kFilter = "Dossiers Nuv-MERLON ZEL|c10*.dbf|Tous les fichiers 
 
 }  // namespace
 
+// Core: SeparateYears.
 void CmSeparationExercices() {
   OpenYearEndForm(kSeparationFormSlot, [](gui::MDIClient* c) { return new TWTraSeparationExercices(c); });
 }
