@@ -301,7 +301,7 @@ TEST_F(LinesWindowTest, AFullDraftRefusesNewLinesAndPiecesWithNothingWritten) {
     EXPECT_EQ(w->Store().totalRows, rows) << command;
   }
   EXPECT_TRUE(TableBytes(folder_) == before) << "a refused line wrote to a table";
-  entry::DraftRecordLimit += 1;
+  posting::DraftRecordLimit += 1;
   w->Store().selected = w->Store().top + live + 1;
   gui::ModalSeam::Reset();
   Send(w, 20083);
