@@ -78,8 +78,8 @@ struct World {
   // The lines window of the journal-month, as the entry command opens it in slot 0 once "Saisir"
   // locked its header; on its last page, as it opens. The shading walk is left pending.
   TWSaiBroDetJournaux* Open() {
-    const int own = entry::SlotPosition(0);
-    SetRegistryText(entry::kPendingKeyPosition, entry::kJournalMonthKeyLength, month);
+    const int own = posting::SlotPosition(0);
+    SetRegistryText(posting::kPendingKeyPosition, posting::kJournalMonthKeyLength, month);
     static const BrowseColumnTable columns = TWSaiBroDetJournaux::DeclaredColumns(true, false);
     auto* w = new TWSaiBroDetJournaux(client, TWSaiBroDetJournaux::TitleOf(month), &columns, own, own + 53);
     w->MoveWindow(gui::Rect{0, 0, 1300, 800});
@@ -181,12 +181,12 @@ void BM_IndexWalkAlone(benchmark::State& state) {
   World& w = TheWorld();
   Table c50;
   c50.OpenShared(PathC50(), L::kCodeTag, true);
-  const std::string prefix = entry::LinePrefix(w.month);
+  const std::string prefix = posting::LinePrefix(w.month);
   long n = 0;
   for (auto _ : state) {
     n = 0;
-    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()) && entry::InJournal(c50, prefix); more;
-         more = c50.Skip(1) && entry::InJournal(c50, prefix))
+    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()) && posting::InJournal(c50, prefix); more;
+         more = c50.Skip(1) && posting::InJournal(c50, prefix))
       ++n;
   }
   state.counters["lines"] = static_cast<double>(n);
@@ -221,7 +221,7 @@ void BM_CreerLigneRenumbering100(benchmark::State& state) {
   Table c50, c60;
   c50.OpenShared(PathC50(), L::kCodeTag);
   c60.OpenShared(PathC60(), LigneTri::kRecordTag);
-  const std::string prefix = entry::LinePrefix(w.month);
+  const std::string prefix = posting::LinePrefix(w.month);
   static long piece = 990000;  // a new piece at every run, repetitions included
   long renumbered = 0;
   for (auto _ : state) {
@@ -236,14 +236,14 @@ void BM_CreerLigneRenumbering100(benchmark::State& state) {
       c50.InsertRecord();
       AppendLigneTri(c50, LigneTri::kDraft, c60);
     }
-    entry::LineAfter after;
+    posting::LineAfter after;
     after.prefix = prefix;
     after.piece = pieceText;
     after.group = "000001";
     after.number = "0050";
     state.ResumeTiming();
-    const entry::NewLineResult r = entry::CreateLineAfter(c50, c60, after);
-    if (r.outcome != entry::NewLineOutcome::Created) state.SkipWithError("no line created");
+    const posting::NewLineResult r = posting::CreateLineAfter(c50, c60, after);
+    if (r.outcome != posting::NewLineOutcome::Created) state.SkipWithError("no line created");
     renumbered = r.renumbered;
   }
   state.counters["renumbered"] = static_cast<double>(renumbered);

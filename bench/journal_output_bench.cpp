@@ -46,6 +46,7 @@ namespace {
 
 using L = LigneEcriture;
 using namespace entry;
+using namespace posting;
 
 constexpr long kPieceLines = 1000;
 constexpr int kCopies = 3;

@@ -54,7 +54,7 @@ struct World {
       return;
     // The largest journal-month and a line of its charges to type over.
     std::tie(month, largest) = bench_world::LargestJournalMonth(c50);
-    const std::string prefix = entry::LinePrefix(month);
+    const std::string prefix = posting::LinePrefix(month);
     for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && key.empty(); more = c50.Skip(1))
       if (!c50.IsDeleted() && std::string(c50.GetField(L::BCODE))[0] == '6') key = L::Key(c50);
     std::fprintf(stderr, "dossier: %ld lines, journal-month %s of %ld lines\n", static_cast<long>(c50.RecCount()),
@@ -89,16 +89,16 @@ bool Ready(benchmark::State& state) {
 void BM_ValidateAndSaveLine(benchmark::State& state) {
   if (!Ready(state)) return;
   World& w = TheWorld();
-  if (!entry::SeekLine(w.c50, w.key)) {
+  if (!posting::SeekLine(w.c50, w.key)) {
     state.SkipWithError("no line");
     return;
   }
-  const entry::LineRecord line = entry::ReadLineRecord(w.c50);
-  entry::ValidationRequest check;
+  const posting::LineRecord line = posting::ReadLineRecord(w.c50);
+  posting::ValidationRequest check;
   check.key = w.key;
   check.journalType = 'O';
   check.modified = true;
-  entry::SaveRequest save;
+  posting::SaveRequest save;
   save.key = w.key;
   save.values.day = line.day;
   save.values.labelCode = line.labelCode;
@@ -113,12 +113,12 @@ void BM_ValidateAndSaveLine(benchmark::State& state) {
     save.values.amounts.debitE = 100 + static_cast<double>(n % 7);
     save.values.amounts.debitF = Round(2, save.values.amounts.debitE * 6.55957);
     check.values = save.values;
-    if (entry::ValidateLineValues(*TableC10, *TableC20, check).answer != entry::kLineChanged) {
+    if (posting::ValidateLineValues(*TableC10, *TableC20, check).answer != posting::kLineChanged) {
       state.SkipWithError("the line was refused");
       break;
     }
-    const entry::SaveResult r = entry::SaveLineRecord(w.c50, w.c60, save);
-    if (r.outcome != entry::SaveOutcome::Saved) {
+    const posting::SaveResult r = posting::SaveLineRecord(w.c50, w.c60, save);
+    if (r.outcome != posting::SaveOutcome::Saved) {
       state.SkipWithError("the line was not saved");
       break;
     }
@@ -146,11 +146,11 @@ void BM_PieceTotals100(benchmark::State& state) {
       AppendLigneTri(w.c50, LigneTri::kDraft, w.c60);
     }
     w.c50.Commit();
-    key = entry::LinePrefix(w.month) + piece + "000001" + "0050";
+    key = posting::LinePrefix(w.month) + piece + "000001" + "0050";
   }
-  const entry::TypedLine typed{'D', 1234, 188};
+  const posting::TypedLine typed{'D', 1234, 188};
   long long balance = 0;
-  for (auto _ : state) balance = entry::SumPiece(w.c50, key, &typed).BalanceE();
+  for (auto _ : state) balance = posting::SumPiece(w.c50, key, &typed).BalanceE();
   state.counters["balance_cents"] = static_cast<double>(balance);
 }
 BENCHMARK(BM_PieceTotals100)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -161,8 +161,8 @@ void BM_SolderJournal(benchmark::State& state) {
   World& w = TheWorld();
   long long amount = 0;
   for (auto _ : state) {
-    const entry::Balances b = entry::JournalBalanceWithout(w.c50, w.key);
-    amount = entry::LineTaking(b.BalanceF(), b.BalanceE(), true, true, 6.55957).euros;
+    const posting::Balances b = posting::JournalBalanceWithout(w.c50, w.key);
+    amount = posting::LineTaking(b.BalanceF(), b.BalanceE(), true, true, 6.55957).euros;
   }
   state.counters["lines"] = static_cast<double>(w.largest);
   state.counters["amount_cents"] = static_cast<double>(amount);

@@ -527,7 +527,7 @@ bool RefuseUnavailableMethod(char method, bool restore) {
   return true;
 }
 
-// Core: BuildBackupCommand, StartCommand.
+// Core: none, the backup is an outside program that BuildBackupCommand and StartCommand (backup.cpp) make and start.
 void CmSauvegardeDossier() {
   if (RefuseUnavailableMethod(ReadBackupMethod(), false)) return;
   if (!TakeDossier()) return;
@@ -592,7 +592,7 @@ void CmSauvegardeDossier() {
   Reopen();
 }
 
-// Core: BuildRestoreCommand, StartCommand.
+// Core: SelectRestoredFiles, InstallRestoredFiles.
 void CmRestaurationDossier() {
   if (RefuseUnavailableMethod(ReadBackupMethod(), true)) return;
   if (!TakeDossier()) return;

@@ -245,7 +245,7 @@ static std::string TakeStartupDossierArgument() {
   return arg;
 }
 
-// Core: EnsureDossierOpen.
+// Core: FindDamagedDossierTable, PutBackInterruptedValidation, ConvertDossier (through EnsureDossierOpen).
 void CmFichierOuvrirDossier() {
   if (!CloseChildrenOfClient()) return;
   CloseAllTables();
@@ -331,12 +331,14 @@ void CloseDossierAndReopenPrevious() {
   UpdateAnalyticMenuItem();
 }
 
+// Core: none, it closes the windows and the tables and opens the previous dossier again.
 void CmFichierFermerDossier() {
   if (!CloseChildrenOfClient()) return;
   CloseAllTables();
   CloseDossierAndReopenPrevious();
 }
 
+// Core: none, a window listing the dossiers held, to bring one forward.
 void CmFichierChangerDossier() {
   if (!CloseChildrenOfClient()) return;
   CloseAllTables();

@@ -435,6 +435,7 @@ void TDUtiGestionDossiers::RunDossierAction() {
 
 // ---- the command -------------------------------------------------------------
 
+// Core: none, the dialog runs the dossier-management batch files of the program folder.
 void CmGestionDossiers() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();

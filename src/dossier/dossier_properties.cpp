@@ -312,7 +312,7 @@ bool WriteWorkingDateToC10() {
   return TableC10->Commit() && ok;
 }
 
-// Core: WriteDossierPropertiesToC10.
+// Core: EuroRateInRange.
 void CmFichierAProposDossier() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();

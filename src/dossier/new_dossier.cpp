@@ -116,6 +116,7 @@ void SetNewDossierOpener(std::function<bool(const std::string&, const std::strin
   g_open = std::move(open);
 }
 
+// Core: CheckDossierCode, CreateDossier.
 void CmFichierNouveauDossier() {
   if (!CloseEveryDossier()) return;
   TDNouveauDossier dialog(gui::Window::FromHandle(MainWindowHandle));

@@ -165,7 +165,7 @@ std::string RebuildEndMessage(const RebuildReport& report) {
   return text;
 }
 
-// Core: RebuildDossier.
+// Core: RunDossierRebuild (through RebuildDossier).
 void CmReconstructionDossier() {
   gui::Window* parent = CommandWindow;
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;

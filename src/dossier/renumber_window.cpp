@@ -97,6 +97,7 @@ void GiveBack(bool beep) {
 
 }  // namespace
 
+// Core: RenumberPieces.
 void CmRenumeroterPieces() {
   gui::Window* owner = Owner();
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;

@@ -24,7 +24,7 @@ namespace {
 
 bool AutomaticImportPosted = false;
 
-// Core: WriteWorkingDateToC10.
+// Core: none, the working date is one field of the dossier record that WriteWorkingDateToC10 writes back.
 void CmFichierDateTravail() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();

@@ -35,6 +35,7 @@
 #include "shell/toolbar.h"
 
 using namespace entry;
+using namespace posting;
 using namespace analytic_form;
 
 namespace {
@@ -661,6 +662,7 @@ const gui::ResponseTable& TWSaiModDetJournauxAnal::Table() {
 
 // ---- ModDetJournauxAnal --------------------------------------------------------------------------------------------
 
+// Core: SaveAnalyticLineRecord, ComputeSplitRemainder.
 void CmModDetJournauxAnal() {
   for (int offset : {kForm1, kForm2})
     for (int k = 0; k < kSlotCount; ++k) {

@@ -29,6 +29,7 @@
 #include "shell/registry.h"
 
 using namespace entry;
+using namespace posting;
 
 namespace {
 
@@ -450,6 +451,7 @@ void TWSaiBroDetJournauxAnal::CmLigneRestore() {
 
 // ---- BroDetJournauxAnal ----------------------------------------------------------------------------------------
 
+// Core: MakeDefaultSplit, AppendSplitLine, CancelSplitLine.
 void CmBroDetJournauxAnal() {
   for (int offset : {kLines1, kLines2})
     for (int k = 0; k < kSlotCount; ++k) {

@@ -24,6 +24,7 @@
 #include "shell/registry.h"
 
 using namespace entry;
+using namespace posting;
 
 namespace {
 
@@ -88,6 +89,7 @@ void EnterJournalMonth(const std::string& journalMonth) {
 }
 
 // SaisieEcritures "Saisie d'Ecritures", after the shell's prologue.
+// Core: SlotHolding, FreeSlot, EnsureDraftHeader.
 void CmSaisieEcritures() {
   if (RegistryChar(kHeadersListFlag) == '2') {
     const std::string journalMonth = RegistryText(kPendingKeyPosition, kJournalMonthKeyLength);
@@ -101,6 +103,7 @@ void CmSaisieEcritures() {
 }
 
 // ActiverSaisie: the journal-entry window that last had the focus, else SaisieEcritures.
+// Core: ActiveLinesWindowPosition.
 void CmActiverSaisie() {
   const int position = ActiveLinesWindowPosition();
   if (position > 0 && RegistryChar(position) == '1' && ActivateExistingChild(position)) return;

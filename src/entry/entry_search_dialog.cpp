@@ -18,7 +18,7 @@
 #include "shell/graphics.h"
 #include "shell/registry.h"
 
-using namespace entry;
+using namespace posting;
 
 namespace {
 

@@ -26,13 +26,13 @@ class TDRechercheEcriture : public TDNuv {
 
   MEdit* AmountEdit() const { return amount_; }
   MListBox* List() const { return list_; }
-  const std::vector<entry::FoundLine>& Found() const { return found_; }
+  const std::vector<posting::FoundLine>& Found() const { return found_; }
 
   // The lines of an amount typed as text ("1 234,56" and "1234.56" alike); an empty list for a
   // text that is no amount.
-  static std::vector<entry::FoundLine> Search(const std::string& amount, const std::string& journalMonth);
+  static std::vector<posting::FoundLine> Search(const std::string& amount, const std::string& journalMonth);
   // One line of the list: journal, month, piece, day, account, label, amounts.
-  static std::string ListLine(const entry::FoundLine& f);
+  static std::string ListLine(const posting::FoundLine& f);
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }
@@ -45,7 +45,7 @@ class TDRechercheEcriture : public TDNuv {
   std::string journalMonth_;
   MEdit* amount_;
   MListBox* list_;
-  std::vector<entry::FoundLine> found_;
+  std::vector<posting::FoundLine> found_;
 };
 
 // Writes the line's key into SearchTargetKey and brings it into view (see above); false when the

@@ -23,7 +23,7 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 
-using namespace entry;
+using namespace posting;
 
 namespace {
 

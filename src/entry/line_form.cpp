@@ -46,6 +46,7 @@
 #include "shell/toolbar.h"
 
 using namespace entry;
+using namespace posting;
 using namespace line_form;
 
 int LastEntryDay = 0;
@@ -1542,6 +1543,7 @@ const gui::ResponseTable& TWSaiModDetJournaux::Table() {
 
 // ---- ModDetJournaux --------------------------------------------------------------------------------------------
 
+// Core: ValidateLineValues, SaveLineRecord, NextLineAfter.
 void CmModDetJournaux() {
   // A line asked again while its form shows it: the lines window comes back, the form keeps its content.
   for (int k = 0; k < kSlotCount; ++k) {

@@ -76,7 +76,7 @@ class TWSaiModDetJournaux : public LineFormBase {
   MCheckBox* EurosBox() const { return euros_; }
   MComboBox* VatList() const { return vat_; }
   // The line as the form holds it now.
-  entry::LineValues Values() const;
+  posting::LineValues Values() const;
   // The piece's balances left by the last totals (cents).
   long long PieceBalanceF() const { return pieceBalanceF_; }
   long long PieceBalanceE() const { return pieceBalanceE_; }
@@ -121,7 +121,7 @@ class TWSaiModDetJournaux : public LineFormBase {
 
   // ---- form state
   void SetAccountText(const std::string& text);
-  void FocusField(entry::LineField field);
+  void FocusField(posting::LineField field);
   void RememberValues();
 
   // ---- account and labels
@@ -188,7 +188,7 @@ class TWSaiModDetJournaux : public LineFormBase {
   int linesSlot_ = 0;
   line_form::Layout layout_ = line_form::Layout::Plain;
   std::string journal_;        // characters 1-24 of the journal's field 4
-  entry::LineRecord loaded_;
+  posting::LineRecord loaded_;
   std::string previousAccount_;
   char labelDigit_ = '0';
   bool newLine_ = false;

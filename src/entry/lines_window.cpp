@@ -35,6 +35,7 @@
 #include "shell/registry.h"
 
 using namespace entry;
+using namespace posting;
 
 namespace {
 

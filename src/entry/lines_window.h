@@ -51,8 +51,8 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
   bool MainEuro() const { return mainEuro_; }
   bool EuroOnly() const { return euroOnly_; }
   bool HoldsHeader() const { return headerHeld_; }
-  const entry::JournalRecord& Journal() const { return journal_; }
-  const entry::PieceShading& Shading() const { return shading_; }
+  const posting::JournalRecord& Journal() const { return journal_; }
+  const posting::PieceShading& Shading() const { return shading_; }
   ::Table* Sorts() { return GetTable(1); }
   // The shading walk started again from the first line, and done to its end (the window does it
   // in slices while it waits).
@@ -141,8 +141,8 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
   bool euroOnly_ = false;
   bool opened_ = false;
   bool headerHeld_ = false;
-  entry::JournalRecord journal_;
-  entry::PieceShading shading_;
+  posting::JournalRecord journal_;
+  posting::PieceShading shading_;
   std::unique_ptr<::Table> shadingCursor_;
   // The long walks (the closing balance, the word search) let the window paint while they go: they
   // read through a cursor of their own, which the painting never moves.

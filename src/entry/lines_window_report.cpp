@@ -6,6 +6,7 @@
 #include "entry/lines_window.h"
 
 using namespace entry;
+using namespace posting;
 
 bool TWSaiBroDetJournaux::PrepareReport() {
   if (!opened_) return false;

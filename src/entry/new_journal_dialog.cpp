@@ -13,7 +13,7 @@
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 
-using namespace entry;
+using namespace posting;
 
 namespace {
 

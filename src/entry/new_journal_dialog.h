@@ -35,7 +35,7 @@ class TDNouveauJournal : public TDNuv {
   MCheckBox* ClearAmountsBox() const { return clear_; }
   // The journal codes and months in list order.
   const std::vector<std::string>& JournalCodes() const { return codes_; }
-  const std::vector<entry::YearMonth>& Months() const { return monthList_; }
+  const std::vector<posting::YearMonth>& Months() const { return monthList_; }
   bool SelectJournal(const std::string& code);
   bool SelectMonth(const std::string& stored);
 
@@ -53,5 +53,5 @@ class TDNouveauJournal : public TDNuv {
   MEdit* label_ = nullptr;
   MCheckBox* clear_ = nullptr;
   std::vector<std::string> codes_;
-  std::vector<entry::YearMonth> monthList_;
+  std::vector<posting::YearMonth> monthList_;
 };

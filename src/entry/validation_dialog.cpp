@@ -23,6 +23,7 @@
 #include "shell/progress.h"
 
 using namespace entry;
+using namespace posting;
 
 namespace {
 
@@ -179,7 +180,7 @@ std::string EndMessage(const ValidationResult& r, const std::vector<std::string>
 
 }  // namespace
 
-// Core: RunValidation.
+// Core: ListDraftMonths, RunValidation.
 void CmValidationJournaux() {
   gui::Window* parent = CommandWindow;
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;

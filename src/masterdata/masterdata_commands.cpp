@@ -92,6 +92,7 @@ void OpenCodeKind(const CodeKind& kind) {
 // The chart of accounts (DonneesPlanComptable) and the analytic sections (DonneesSectionsAnal): an open form or list
 // comes forward; a list that asked for its form gets it; otherwise the list opens in the order of its option, where a
 // list closed to change its order stood when it hands its place over (ListReopenState).
+// Core: FindChartKind, FindChartFile.
 void OpenChart(char kind) {
   const CodeKind* k = FindChartKind(kind);
   if (k == nullptr || CommandWindow == nullptr) return;
@@ -125,6 +126,7 @@ void OpenChart(char kind) {
 }
 
 // The code list of a "Données" command.
+// Core: FindCodeKindByCommand, CheckNewCode, CreateCodeRecord.
 void OpenCodeList(unsigned command) { OpenCodeKind(*FindCodeKindByCommand(command)); }
 
 }  // namespace

@@ -371,6 +371,7 @@ bool TWDonTexte::InsertText(const std::string& text) {
 
 // ---- DonneesTexte ---------------------------------------------------------------------------
 
+// Core: RecordTextTypeOf, FindWordInText, KeywordListFor.
 void CmDonneesTexte() {
   if (ActivateExistingChild(kRecordTextSlot)) return;
   if (RegistryChar(kRecordTextSlot) != '2' || CommandWindow == nullptr) return;

@@ -9,7 +9,7 @@
 #include "posting/journal_lines.h"
 #include "runtime/numbers.h"
 
-namespace entry {
+namespace posting {
 
 namespace {
 
@@ -148,4 +148,4 @@ NextLine NextLineAfter(const Balances& piece, bool entryEuros, bool euroOnly) {
   return n;
 }
 
-}  // namespace entry
+}  // namespace posting

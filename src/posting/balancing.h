@@ -11,7 +11,7 @@
 
 class Table;
 
-namespace entry {
+namespace posting {
 
 struct Balances {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
@@ -67,4 +67,4 @@ struct NextLine {
 };
 NextLine NextLineAfter(const Balances& piece, bool entryEuros, bool euroOnly);
 
-}  // namespace entry
+}  // namespace posting

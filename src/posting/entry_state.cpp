@@ -6,11 +6,11 @@
 #include "runtime/xbase.h"
 
 std::string SearchTargetKey(kSearchTargetKeyLength, ' ');
-std::array<std::string, entry::kSlotCount> SlotModelText;
+std::array<std::string, posting::kSlotCount> SlotModelText;
 bool EntryCurrencyFlag = true;
 int RoundingLineFlag = 0;
 
-namespace entry {
+namespace posting {
 
 int SlotPosition(int k) { return k >= 0 && k < kSlotCount ? kFirstSlot + kSlotLength * k : 0; }
 
@@ -54,4 +54,4 @@ void SetActiveLinesWindowPosition(int position) {
   SetRegistryText(kActiveWindowPosition, kActiveWindowWidth, text);
 }
 
-}  // namespace entry
+}  // namespace posting

@@ -12,7 +12,7 @@
 #include <array>
 #include <string>
 
-namespace entry {
+namespace posting {
 
 constexpr int kHeadersListFlag = 517;
 constexpr int kHeadersListSlotLength = 37;  // 517-553
@@ -44,7 +44,7 @@ int FreeSlot();
 int ActiveLinesWindowPosition();
 void SetActiveLinesWindowPosition(int position);
 
-}  // namespace entry
+}  // namespace posting
 
 // The line to go to, blank when none: "Z" + CleJournalMois + piece, then its group and number
 // (the whole C50CODE key, so that the line itself is selected, not the first of its piece). The
@@ -52,7 +52,7 @@ void SetActiveLinesWindowPosition(int position);
 extern std::string SearchTargetKey;
 constexpr int kSearchTargetKeyLength = 24;
 // The entry-model text of each slot's journal, proposed by the line form.
-extern std::array<std::string, entry::kSlotCount> SlotModelText;
+extern std::array<std::string, posting::kSlotCount> SlotModelText;
 // True when new general lines are typed in euros (the lines window's main currency).
 extern bool EntryCurrencyFlag;
 // 0 none; 1 a piece typed in euros is unbalanced in francs, 2 the other way round.

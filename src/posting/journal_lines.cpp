@@ -9,7 +9,7 @@
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
-namespace entry {
+namespace posting {
 
 namespace {
 using L = LigneEcriture;
@@ -186,4 +186,4 @@ std::vector<FoundLine> FindAmount(Table& c50, long long cents, const std::string
   return found;
 }
 
-}  // namespace entry
+}  // namespace posting

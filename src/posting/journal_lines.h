@@ -11,7 +11,7 @@
 
 class Table;
 
-namespace entry {
+namespace posting {
 
 // The lines of the journal-month (cancelled ones too), counted on the index, or by a walk when
 // the index file cannot be read.
@@ -81,4 +81,4 @@ struct FoundLine {
 std::vector<FoundLine> FindAmount(Table& c50, long long cents, const std::string& firstJournalMonth,
                                   std::size_t most = 500);
 
-}  // namespace entry
+}  // namespace posting

@@ -11,7 +11,7 @@
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
-namespace entry {
+namespace posting {
 
 namespace {
 constexpr int kNameField = 3, kText1Field = 4, kText2Field = 5, kMemoField = 7;
@@ -157,4 +157,4 @@ std::vector<YearMonth> FinancialYearMonths() {
   return months;
 }
 
-}  // namespace entry
+}  // namespace posting

@@ -11,7 +11,7 @@
 
 class Table;
 
-namespace entry {
+namespace posting {
 
 constexpr char kDraftSource = 'B';
 constexpr char kClosedSource = 'C';
@@ -81,4 +81,4 @@ struct YearMonth {
 };
 std::vector<YearMonth> FinancialYearMonths();
 
-}  // namespace entry
+}  // namespace posting

@@ -8,7 +8,7 @@
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"
 
-namespace entry {
+namespace posting {
 
 namespace {
 
@@ -117,4 +117,4 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
   return LineChange::Done;
 }
 
-}  // namespace entry
+}  // namespace posting

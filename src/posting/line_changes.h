@@ -9,7 +9,7 @@
 
 class Table;
 
-namespace entry {
+namespace posting {
 
 enum class LineChange {
   Done,
@@ -29,4 +29,4 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
 // True when the current line carries a matching letter in either currency.
 bool IsLettered(Table& c50);
 
-}  // namespace entry
+}  // namespace posting

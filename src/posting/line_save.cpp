@@ -12,7 +12,7 @@
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
-namespace entry {
+namespace posting {
 
 namespace {
 
@@ -288,4 +288,4 @@ bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key) {
   return true;
 }
 
-}  // namespace entry
+}  // namespace posting

@@ -10,7 +10,7 @@
 
 class Table;
 
-namespace entry {
+namespace posting {
 
 // The four amount fields of the form (debit and credit in francs and in euros), as typed.
 struct LineAmounts {
@@ -109,4 +109,4 @@ bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key);
 // The stored due date of a DD/MM/YY text ("" for a blank one).
 std::string StoredDueDate(const std::string& display);
 
-}  // namespace entry
+}  // namespace posting

@@ -9,7 +9,7 @@
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
-namespace entry {
+namespace posting {
 
 namespace {
 
@@ -178,4 +178,4 @@ bool CashAccountWouldBeCredit(Table& c20, const std::string& typedAccount, bool 
   return balance < 0;
 }
 
-}  // namespace entry
+}  // namespace posting

@@ -10,7 +10,7 @@
 
 class Table;
 
-namespace entry {
+namespace posting {
 
 // Messages of the tests (string ids).
 inline constexpr int kMsgDayWrong = 16120;               // "Le Jour est incorrect"
@@ -103,4 +103,4 @@ Validation ValidateLineValues(Table& c10, Table& c20, const ValidationRequest& r
 bool CashAccountWouldBeCredit(Table& c20, const std::string& typedAccount, bool euros, const LineValues& typed,
                               const LineRecord& loaded);
 
-}  // namespace entry
+}  // namespace posting

@@ -10,7 +10,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
 
-namespace entry {
+namespace posting {
 
 namespace {
 
@@ -264,4 +264,4 @@ NewLineResult CreatePieceLine(Table& c50, Table& c60, const std::string& prefix,
   return r;
 }
 
-}  // namespace entry
+}  // namespace posting

@@ -10,7 +10,7 @@
 
 class Table;
 
-namespace entry {
+namespace posting {
 
 enum class NewLineOutcome {
   Created,
@@ -85,4 +85,4 @@ std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::str
 NewLineResult CreatePieceLine(Table& c50, Table& c60, const std::string& prefix, const std::string& piece,
                               char labelCode, char entryCurrency);
 
-}  // namespace entry
+}  // namespace posting

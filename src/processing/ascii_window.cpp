@@ -70,14 +70,14 @@ std::string ErrorLine(const processing::AsciiError& e) {
 
 // The program's general file and chart, through which the totals go, open shared.
 bool OpenTables() {
-  if (!entry::EnsureGeneralFile() || TableC20 == nullptr) return false;
+  if (!posting::EnsureGeneralFile() || TableC20 == nullptr) return false;
   return TableC20->isOpen || TableC20->UseShared(PathC20(), "C20CODE");
 }
 
 // The headers list, when open, reads its rows again.
 void RefreshHeadersList() {
-  if (RegistryChar(entry::kHeadersListFlag) == ' ') return;
-  const gui::Handle list = SlotHandle(entry::kHeadersListFlag);
+  if (RegistryChar(posting::kHeadersListFlag) == ' ') return;
+  const gui::Handle list = SlotHandle(posting::kHeadersListFlag);
   if (list != 0 && gui::Window::FromHandle(list) != nullptr) gui::SendCommand(list, form_cmd::ListRefreshAll);
 }
 

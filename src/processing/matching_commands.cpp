@@ -33,6 +33,7 @@ W* Open(W* window) {
 }
 
 // LettrageAutomatique: the dossier taken alone, its report window with the six tables, then the form.
+// Core: RunAutomaticMatching, RemoveLetters, CopyLetters.
 void CmLettrageAutomatique() {
   if (ActivateExistingChild(kAutomaticFormSlot) || CommandWindow == nullptr) return;
   if (!CommandWindow->CloseChildren()) return;
@@ -60,6 +61,7 @@ void CmLettrageAutomatique() {
 
 // LettrageManuel: the list open comes forward; otherwise, by the report window's flag, the list the form
 // asked for ("3"), or the report window with its form.
+// Core: ManualMatching.
 void CmLettrageManuel() {
   if (ActivateExistingChild(kManualListSlot) || CommandWindow == nullptr) return;
   const char state = RegistryChar(kManualReportSlot);

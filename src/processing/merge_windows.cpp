@@ -51,6 +51,7 @@ std::string Display(const std::string& stored) {
 
 }  // namespace
 
+// Core: CheckMergeSource, MergeOtherDossier.
 void CmAjoutDossier() {
   OpenYearEndForm(kMergeFormSlot, [](gui::MDIClient* c) { return new TWTraAjoutDossier(c); });
 }

@@ -54,6 +54,7 @@ std::string Day(const std::string& yyyymmdd) {
 
 }  // namespace
 
+// Core: ReadOfxStatement, ImportStatement.
 void CmImportationReleveBanque() {
   if (ActivateExistingChild(kOfxImportFormSlot) || CommandWindow == nullptr) return;
   auto* form = new TWSaiModImportationOfx(CommandWindow);

@@ -57,6 +57,7 @@ void ShowOpeningPhase(const std::string& text) {
 
 }  // namespace
 
+// Core: ComputeTrialBalance, GenerateOpeningBalances.
 void CmGenerationSoldesANouveau() {
   OpenYearEndForm(kOpeningFormSlot, [](gui::MDIClient* c) { return new TWTraGenerationSAN(c); });
 }

@@ -640,6 +640,7 @@ void TWTraBroRapprochement::ClassifyLine() { LineTypeText = "A"; }
 
 // ---- the command ---------------------------------------------------------------------------------------------------
 
+// Core: ReadOfxStatement, Reconciliation.
 void CmRapprochementBanque() {
   if (ActivateExistingChild(kReconciliationListSlot) || ActivateExistingChild(kReconciliationFormSlot) ||
       CommandWindow == nullptr)

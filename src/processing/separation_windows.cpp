@@ -42,6 +42,7 @@ constexpr int kFilter = 1189;
 
 }  // namespace
 
+// Core: SeparateYears.
 void CmSeparationExercices() {
   OpenYearEndForm(kSeparationFormSlot, [](gui::MDIClient* c) { return new TWTraSeparationExercices(c); });
 }

@@ -28,6 +28,8 @@ inline constexpr unsigned DossierRecent6 = 20226;  // the recent dossier 6 of th
 inline constexpr unsigned DossierRecent7 = 20227;  // the recent dossier 7 of the File menu
 inline constexpr unsigned DossierRecent8 = 20228;  // the recent dossier 8 of the File menu
 inline constexpr unsigned DossierRecent9 = 20229;  // the recent dossier 9 of the File menu
+// The id of the File menu's recent dossier k, 1 to 9.
+constexpr unsigned DossierRecentId(int k) { return DossierRecent1 + static_cast<unsigned>(k - 1); }
 
 // Données
 inline constexpr unsigned DonneesEtablissements = 20301;

@@ -71,6 +71,7 @@ void TDCetteVersion::EvLButtonDown(unsigned modKeys, gui::Point p) {
   gui::Dialog::EvLButtonDown(modKeys, p);
 }
 
+// Core: none, the about box of the program.
 void CmAProposVersion() {
   TDCetteVersion dialog(gui::Window::FromHandle(MainWindowHandle));
   dialog.Execute();

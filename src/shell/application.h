@@ -109,6 +109,6 @@ constexpr PermanentButton kPermanentButtons[10] = {
     {command_id::EtaGrandsLivres, 20013},
     {command_id::EtaBalances, 20015},
     {command_id::ChoixEtat, 20033},
-    {20035, 20035},  // the active child's "Visualiser"
-    {20041, 20041},  // the active child's "Imprimer"
+    {command_id::Visualiser, 20035},  // the active child's "Visualiser"
+    {command_id::Imprimer, 20041},    // the active child's "Imprimer"
 };

@@ -36,19 +36,28 @@ constexpr const char* kReportWindows =
     "TWEtaModRelances, VatReturnWindow";
 
 const std::vector<ChildCommand> kChildTable = {
+    // Core: ReportInterpreter (the preview of the list or report of the active window).
     {.first = command_id::Visualiser, .handledBy = kReportWindows},
+    // Core: ReportInterpreter (the printing of the list or report of the active window).
     {.first = command_id::Imprimer, .handledBy = kReportWindows},
+    // Core: none, the editing of the focused field.
     {.first = command_id::EditionAnnuler, .last = command_id::EditionEffacer, .handledBy = "gui::Edit"},
+    // Core: none, it selects the whole text of the record text editor.
     {.first = command_id::ToutSelectionner, .handledBy = "TWDonTexte"},
+    // Core: none, the code of the list's row goes to the clipboard.
     {.first = command_id::CopierCode, .handledBy = "CMDIBrowse"},
+    // Core: none, the rows of the list go to the clipboard.
     {.first = command_id::CopierTableau, .handledBy = "CMDIBrowse"},
+    // Core: CopyCodeRangeMarked (codes copied from another dossier).
     {.first = command_id::AjouterDepuisDossier, .handledBy = "CMDIBrowse"},
+    // Core: CopyCodeRangeMarked (codes copied to another dossier).
     {.first = command_id::AjouterVersDossier, .handledBy = "CMDIBrowse"},
 };
 
 // The shell's own handlers.
 void SetMainCaption(CMDIClient& c, unsigned) { c.SetMainCaption(); }
 void Quitter(CMDIClient& c, unsigned) { c.CmQuitter(); }
+// Core: none, "Quitter" posted by another window.
 void FermerApplication(CMDIClient& c, unsigned) { c.CmFermerApplication(); }
 void ConfigurerImprimante(CMDIClient&, unsigned) { CmConfigurerImprimante(); }
 void SupprimerChoix(CMDIClient&, unsigned) { CmSupprimerChoix(); }
@@ -62,6 +71,7 @@ void Aide(CMDIClient&, unsigned) { CmAide(); }
 void AProposVersion(CMDIClient&, unsigned) { CmAProposVersion(); }
 void ChoixEtat(CMDIClient&, unsigned) { CmChoixEtat(); }
 // Cascade, tile, arrange and close all: the MDI client's own handlers.
+// Core: none, the MDI client arranges or closes its windows.
 void MdiWindowCommand(CMDIClient& c, unsigned id) {
   if (const auto* handler = gui::MDIClient::Table().FindHandler(id)) (*handler)(c, id);
 }

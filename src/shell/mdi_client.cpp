@@ -196,6 +196,7 @@ bool CMDIClient::CanClose() {
   return true;
 }
 
+// Core: none, it closes the windows and the tables and ends the program.
 void CMDIClient::CmQuitter() {
   if (PrintRunFlag || IsIconic()) return;
   if (GetDossierState() == '1' && !CloseChildren()) return;
@@ -211,6 +212,7 @@ void CMDIClient::CmQuitter() {
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
 }
 
+// Core: none, the main window's caption.
 void CMDIClient::SetMainCaption() {
   if (Parent() == nullptr) return;
   ShellServices& s = Services();

@@ -107,6 +107,7 @@ std::vector<std::string> TerminalCommand() {
   return {"x-terminal-emulator"};
 }
 
+// Core: none, it opens the help.
 void CmAide() {
   // The program's HTML page first, then the older help files, each with the
   // desktop's viewer; a missing help or a viewer that cannot start is said.
@@ -124,8 +125,10 @@ void CmAide() {
                   LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
+// Core: none, it turns the program option of the report choice on or off.
 void CmChoixEtat() { SetProgramOption(12, ProgramOption(12) == 'O' ? 'N' : 'O'); }
 
+// Core: none, the full-screen option of the windows.
 void CmFenetresPleinEcran() {
   if (ProgramOption(3) == 'O') {
     if (MainMenuHandle != nullptr) MainMenuHandle->CheckItem(command_id::FenetresPleinEcran, false);
@@ -137,6 +140,7 @@ void CmFenetresPleinEcran() {
   }
 }
 
+// Core: none, it maximises the active window.
 void CmAgrandirFenetre() {
   if (CommandWindow == nullptr) return;
   gui::MDIChild* child = CommandWindow->GetActiveMDIChild();
@@ -146,6 +150,7 @@ void CmAgrandirFenetre() {
   child->Invalidate(true);
 }
 
+// Core: none, it opens a command window.
 void CmCommandesMsDos() {
   if (!HandlerPrologue()) return;
   if (CommandWindow == nullptr || !CommandWindow->CloseChildren()) return;
@@ -171,6 +176,7 @@ void CmCommandesMsDos() {
   SetDossierState('2');
 }
 
+// Core: none, the printer dialog.
 void CmConfigurerImprimante() {
   gui::MPrinter* printer = ProgramPrinter();
   if (printer == nullptr || printer->Printer() == nullptr) {
@@ -186,6 +192,10 @@ void CmConfigurerImprimante() {
   printer->ExecPrintDialog(Owner(), caption);
 }
 
+// The nine ids of the recent dossiers follow each other up to the last.
+static_assert(command_id::DossierRecentId(kRecentDossierCount) == command_id::DossierRecent9);
+
+// Core: none, the dossier subject opens the dossier (openRecentDossier) as "Ouvrir dossier" does.
 void CmDossierRecent(int k) {
   if (k < 1 || k > kRecentDossierCount) return;
   if (k == 1 && DossierIsCurrent()) return;
@@ -193,12 +203,13 @@ void CmDossierRecent(int k) {
   if (IsBlank(RecentDossiers[k - 1])) return;
   const auto& open = Utilities().openRecentDossier;
   if (!open) {
-    NotAvailableYet(20220 + static_cast<unsigned>(k));
+    NotAvailableYet(command_id::DossierRecentId(k));
     return;
   }
   open(k);
 }
 
+// Core: none, it empties the recent dossiers of the File menu.
 void CmSupprimerChoix() {
   gui::MessageBeep(0);
   int answer = gui::MessageBox(Owner(), LoadStr(19994), ProgramTitle(),
@@ -231,10 +242,11 @@ void RebuildRecentDossiersMenu() {
     if (k == 1) file->InsertSeparator(kRecentInsertPosition);
     std::string text = "&" + std::to_string(k) + " " + RecentCode(entry) + LoadStr(60) +
                        (entry.size() > 5 ? entry.substr(5) : std::string());
-    file->InsertItem(kRecentInsertPosition + k, 20220 + static_cast<unsigned>(k), text);
+    file->InsertItem(kRecentInsertPosition + k, command_id::DossierRecentId(k), text);
   }
 }
 
+// Core: none, it completes the INI files and the log of the program and the dossier.
 void CmCompleterIni() {
   CompleterIni(gui::GetKeyState(gui::VK_CONTROL) < 0, gui::GetKeyState(gui::VK_SHIFT) < 0);
 }
@@ -267,6 +279,7 @@ void CompleterIni(bool ctrl, bool shift) {
   if (quits && CommandWindow != nullptr) CommandWindow->CmQuitter();
 }
 
+// Core: none, it runs the engine settings program.
 void CmConfigurerBde() {
   if (!HandlerPrologue()) return;
   // The program's own dBASE engine has no administrator and no settings.

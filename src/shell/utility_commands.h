@@ -49,7 +49,7 @@ void CmFenetresPleinEcran();    // FenetresPleinEcran
 void CmAgrandirFenetre();       // AgrandirFenetre
 void CmCommandesMsDos();        // CommandesMsDos
 void CmConfigurerImprimante();  // ConfigurerImprimante
-void CmDossierRecent(int k);    // 20220 + k, k 1-9
+void CmDossierRecent(int k);    // DossierRecentId(k), k 1-9
 void CmSupprimerChoix();        // SupprimerChoix
 void CmCompleterIni();          // CompleterIni: reads the Ctrl and Shift keys, then CompleterIni
 // Ctrl alone: the program INI; Shift alone: the dossier's log and INI; both:

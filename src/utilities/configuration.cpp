@@ -314,6 +314,7 @@ bool ApplyProgramSettings(const std::map<std::string, std::string>& changes) {
   return written;
 }
 
+// Core: FindProgramSetting, CheckSettingValue.
 void CmConfiguration() {
   TDUtiConfiguration dialog(gui::Window::FromHandle(MainWindowHandle));
   dialog.Execute(kTaskModal);

@@ -291,6 +291,7 @@ bool TWUtiBroConstantes::SaveConstant(int n, const std::string& value) {
   return true;
 }
 
+// Core: SaveDossierConstant.
 void CmConstantesDossier() {
   if (ActivateExistingChild(kConstantsListSlot) || CommandWindow == nullptr) return;
   auto* list = new TWUtiBroConstantes(CommandWindow);

@@ -419,6 +419,7 @@ bool StoreStartupReports() {
   return true;
 }
 
+// Core: CreateReport, ExportReport.
 void OpenReportsWindow(char kind) {
   const int listSlot = ListSlotOf(kind), formSlot = FormSlotOf(kind);
   if (ActivateExistingChild(formSlot) || ActivateExistingChild(listSlot)) return;

@@ -133,6 +133,7 @@ void TDUtiDroits::CmOk() {
   TDNuv::CmOk();
 }
 
+// Core: BuildRightsString, SaveRights.
 void CmDroitsAcces() {
   TDUtiDroits dialog(gui::Window::FromHandle(MainWindowHandle));
   dialog.Execute(kTaskModal);

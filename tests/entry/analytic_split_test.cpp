@@ -60,7 +60,7 @@ class AnalyticSplitTest : public LineFormTest {
         analytic.emplace_back(c20.GetField(1));
     ASSERT_GE(analytic.size(), 2u);
     for (bool more = c50.GoTop(L::kCodeTag); more && key_.empty(); more = c50.Skip(1)) {
-      const entry::LineRecord r = entry::ReadLineRecord(c50);
+      const posting::LineRecord r = posting::ReadLineRecord(c50);
       if (!r.live || r.key[0] != 'Z' || r.sense != 'D' || r.entry != 'N' || r.account[0] != '6') continue;
       key_ = r.key;
       month_ = r.key.substr(1, 7);
@@ -103,12 +103,12 @@ class AnalyticSplitTest : public LineFormTest {
     return List(0, kLines1);
   }
   static TWSaiBroDetJournauxAnal* List(int k, int offset) {
-    const int p = entry::SlotPosition(k) + offset;
+    const int p = posting::SlotPosition(k) + offset;
     if (RegistryChar(p) != '1') return nullptr;
     return dynamic_cast<TWSaiBroDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(p)));
   }
   static TWSaiModDetJournauxAnal* SplitForm(int k = 0, int offset = kLines1) {
-    const int p = entry::SlotPosition(k) + offset + TWSaiBroDetJournauxAnal::kFormOffset;
+    const int p = posting::SlotPosition(k) + offset + TWSaiBroDetJournauxAnal::kFormOffset;
     if (RegistryChar(p) != '1') return nullptr;
     return dynamic_cast<TWSaiModDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(p)));
   }
@@ -216,7 +216,7 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
   ExpectInvariants("after the default split");
 
   // The line form's split check reads what the window wrote: the split adds up.
-  EXPECT_TRUE(entry::AnalyticSplitBalances(*TableC50, key_, target_, false, 100000,
+  EXPECT_TRUE(posting::AnalyticSplitBalances(*TableC50, key_, target_, false, 100000,
                                            ToCents(Round(2, 1000.0 / 6.55957)), true));
 
   // The first line typed in euros: 50.00, its francs converted; the rest asked as a new line after it, the
@@ -362,7 +362,7 @@ TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
     return c50.RecCount();
   }();
   const entry::SplitKey request = entry::SplitKey::Of(key_, target_, 'V', "01", " ", "Libell\xE9", 100000, 15245);
-  const int position = entry::SlotPosition(0) + kLines1;
+  const int position = posting::SlotPosition(0) + kLines1;
   SetRegistryText(position + 11, 92, request.Text());
   SetRegistryText(position, 1, "2");
   gui::ModalSeam::Reset();

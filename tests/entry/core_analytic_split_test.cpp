@@ -17,6 +17,7 @@ namespace entry_test {
 namespace {
 
 using namespace entry;
+using namespace posting;
 
 // ---- the account text -----------------------------------------------------------------------------------
 

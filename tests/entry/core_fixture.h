@@ -108,7 +108,7 @@ class CoreTest : public test_support::RuntimeTest {
   // The general lines of a journal-month in key order: record number and key.
   std::vector<std::pair<std::uint32_t, std::string>> LinesOf(const std::string& journalMonth) {
     std::vector<std::pair<std::uint32_t, std::string>> lines;
-    const std::string prefix = entry::LinePrefix(journalMonth);
+    const std::string prefix = posting::LinePrefix(journalMonth);
     for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more; more = c50.Skip(1)) {
       const std::string key = L::Key(c50);
       if (key.compare(0, prefix.size(), prefix) != 0) break;

@@ -85,7 +85,7 @@ TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
        [](InvariantsTest& t) {
          ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
          const std::string key = std::string(t.c50.GetField(L::BMOIS)) + t.c50.GetField(L::BJAL);
-         ASSERT_TRUE(entry::SeekHeader(*TableC10, key, entry::kDraftSource));
+         ASSERT_TRUE(posting::SeekHeader(*TableC10, key, posting::kDraftSource));
          ASSERT_TRUE(TableC10->PutFieldPart(5, 1, 14, FormatNumber(14, 2, false, 1.0)));
        }},
       {"account total", "Compte", "account",

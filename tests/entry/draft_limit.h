@@ -20,9 +20,9 @@ class DraftLimitGuard {
  public:
   explicit DraftLimitGuard(std::uint32_t room = 0) {
     Table c50;
-    if (c50.OpenShared(PathC50(), LigneEcriture::kCodeTag, true)) entry::DraftRecordLimit = c50.RecCount() + room;
+    if (c50.OpenShared(PathC50(), LigneEcriture::kCodeTag, true)) posting::DraftRecordLimit = c50.RecCount() + room;
   }
-  ~DraftLimitGuard() { entry::DraftRecordLimit = entry::kMostDraftRecords; }
+  ~DraftLimitGuard() { posting::DraftRecordLimit = posting::kMostDraftRecords; }
   DraftLimitGuard(const DraftLimitGuard&) = delete;
   DraftLimitGuard& operator=(const DraftLimitGuard&) = delete;
 };

@@ -84,7 +84,7 @@ class EntryTest : public test_support::DossierFixture {
 
   // Every window closed, the unbalanced ones without their questions.
   void CloseAll() {
-    for (int k = 0; k < entry::kSlotCount; ++k) {
+    for (int k = 0; k < posting::kSlotCount; ++k) {
       if (auto* w = Window(k)) {
         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
@@ -103,14 +103,14 @@ class EntryTest : public test_support::DossierFixture {
     gui::ProcessPendingMessages();
   }
   static TWSaiBroEntJournaux* Headers() {
-    return dynamic_cast<TWSaiBroEntJournaux*>(gui::Window::FromHandle(SlotHandle(entry::kHeadersListFlag)));
+    return dynamic_cast<TWSaiBroEntJournaux*>(gui::Window::FromHandle(SlotHandle(posting::kHeadersListFlag)));
   }
   static TWSaiBroDetJournaux* Window(int k) {
-    if (!entry::SlotInUse(k)) return nullptr;
-    return dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(SlotHandle(entry::SlotPosition(k))));
+    if (!posting::SlotInUse(k)) return nullptr;
+    return dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(SlotHandle(posting::SlotPosition(k))));
   }
   static TWSaiBroDetJournaux* WindowOf(const std::string& journalMonth) {
-    const int k = entry::SlotHolding(journalMonth);
+    const int k = posting::SlotHolding(journalMonth);
     return k < 0 ? nullptr : Window(k);
   }
   // "Saisir" on the header of a journal-month in the headers list (opened when needed).
@@ -176,7 +176,8 @@ inline bool OtherStation(char cmd) {
   }
   const bool lock = cmd >= 'a' && cmd <= 'z';
   const std::size_t i = static_cast<std::size_t>(lock ? cmd - 'a' : cmd - 'A');
-  if (i >= StationTargets().size() || !entry::SeekHeader(*c10, StationTargets()[i], entry::kDraftSource)) return false;
+  if (i >= StationTargets().size() || !posting::SeekHeader(*c10, StationTargets()[i], posting::kDraftSource))
+    return false;
   return lock ? LockRecord(*c10, nullptr, 0) : UnlockRecord(*c10);
 }
 

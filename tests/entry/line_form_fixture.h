@@ -65,7 +65,7 @@ class LineFormTest : public test_support::DossierFixture {
     c10.PutField(3, "Mod\xE8le du test");
     ASSERT_TRUE(c10.PutMemoText(7, text));
     ASSERT_TRUE(c10.InsertRecord());
-    ASSERT_TRUE(entry::SeekJournal(c10, journal));
+    ASSERT_TRUE(posting::SeekJournal(c10, journal));
     std::string padded = model;
     padded.resize(8, ' ');
     ASSERT_TRUE(c10.PutFieldPart(4, 11, 8, padded.c_str()));
@@ -91,7 +91,7 @@ class LineFormTest : public test_support::DossierFixture {
       gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
       gui::ProcessPendingMessages();
     }
-    for (int k = 0; k < entry::kSlotCount; ++k) {
+    for (int k = 0; k < posting::kSlotCount; ++k) {
       if (auto* w = Window(k)) {
         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
@@ -109,15 +109,15 @@ class LineFormTest : public test_support::DossierFixture {
     gui::ProcessPendingMessages();
   }
   static TWSaiBroEntJournaux* Headers() {
-    return dynamic_cast<TWSaiBroEntJournaux*>(gui::Window::FromHandle(SlotHandle(entry::kHeadersListFlag)));
+    return dynamic_cast<TWSaiBroEntJournaux*>(gui::Window::FromHandle(SlotHandle(posting::kHeadersListFlag)));
   }
   static TWSaiBroDetJournaux* Window(int k) {
-    if (!entry::SlotInUse(k)) return nullptr;
-    return dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(SlotHandle(entry::SlotPosition(k))));
+    if (!posting::SlotInUse(k)) return nullptr;
+    return dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(SlotHandle(posting::SlotPosition(k))));
   }
   // The line form of slot k (0 when none is open).
   static TWSaiModDetJournaux* Form(int k = 0) {
-    const int p = entry::SlotPosition(k) + entry::kPartnerOffset;
+    const int p = posting::SlotPosition(k) + posting::kPartnerOffset;
     if (RegistryChar(p) != '1') return nullptr;
     return dynamic_cast<TWSaiModDetJournaux*>(gui::Window::FromHandle(SlotHandle(p)));
   }
@@ -129,7 +129,7 @@ class LineFormTest : public test_support::DossierFixture {
       return nullptr;
     }
     Send(list, browse_cmd::Modifier);
-    const int k = entry::SlotHolding(journalMonth);
+    const int k = posting::SlotHolding(journalMonth);
     return k < 0 ? nullptr : Window(k);
   }
   // The draft journal-month of a journal with the most lines.
@@ -147,12 +147,12 @@ class LineFormTest : public test_support::DossierFixture {
   }
 
   // The first live general line of a journal-month whose record passes `which`: its key ("" none).
-  std::string LineWhere(const std::string& journalMonth, const std::function<bool(const entry::LineRecord&)>& which) {
+  std::string LineWhere(const std::string& journalMonth, const std::function<bool(const posting::LineRecord&)>& which) {
     Table c50;
     EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
-    const std::string prefix = entry::LinePrefix(journalMonth);
+    const std::string prefix = posting::LinePrefix(journalMonth);
     for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more; more = c50.Skip(1)) {
-      const entry::LineRecord r = entry::ReadLineRecord(c50);
+      const posting::LineRecord r = posting::ReadLineRecord(c50);
       if (r.key.compare(0, prefix.size(), prefix) != 0) break;
       if (r.live && which(r)) return r.key;
     }
@@ -210,11 +210,11 @@ class LineFormTest : public test_support::DossierFixture {
   }
 
   // The C50 record of a key read back, and an account's totals (cents: debit F, debit E, credit F, credit E).
-  entry::LineRecord LineOf(const std::string& key) {
+  posting::LineRecord LineOf(const std::string& key) {
     Table c50;
     EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
-    if (!entry::SeekLine(c50, key)) return {};
-    return entry::ReadLineRecord(c50);
+    if (!posting::SeekLine(c50, key)) return {};
+    return posting::ReadLineRecord(c50);
   }
   std::array<long long, 4> AccountTotals(const std::string& account) {
     Table c20;
@@ -223,11 +223,11 @@ class LineFormTest : public test_support::DossierFixture {
     return {ToCents(c20.GetFieldNum(17)), ToCents(c20.GetFieldNum(18)), ToCents(c20.GetFieldNum(19)),
             ToCents(c20.GetFieldNum(20))};
   }
-  entry::HeaderTotals HeaderOf(const std::string& journalMonth) {
+  posting::HeaderTotals HeaderOf(const std::string& journalMonth) {
     Table c10;
     EXPECT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
-    if (!entry::SeekHeader(c10, journalMonth, entry::kDraftSource)) return {};
-    return entry::ReadHeaderTotals(c10);
+    if (!posting::SeekHeader(c10, journalMonth, posting::kDraftSource)) return {};
+    return posting::ReadHeaderTotals(c10);
   }
 
   void ExpectInvariants(const std::string& when) {

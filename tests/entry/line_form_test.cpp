@@ -27,7 +27,7 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
   const std::string month = MonthOf("AC ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
-  const entry::HeaderTotals before = HeaderOf(month);
+  const posting::HeaderTotals before = HeaderOf(month);
   const auto purchasesBefore = AccountTotals("60700000");
   const long rowsBefore = w->Store().totalRows;
 
@@ -143,7 +143,7 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
   const auto purchases = AccountTotals("60700000");
   EXPECT_EQ(purchases[1] - purchasesBefore[1], 100000);
   EXPECT_EQ(purchases[0] - purchasesBefore[0], 655957);
-  const entry::HeaderTotals after = HeaderOf(month);
+  const posting::HeaderTotals after = HeaderOf(month);
   EXPECT_EQ(after.debitE - before.debitE, 120000);
   EXPECT_EQ(after.creditE - before.creditE, 120000);
   EXPECT_EQ(after.debitF - before.debitF, after.creditF - before.creditF);
@@ -160,8 +160,8 @@ TEST_F(LineFormTest, ATreasuryLineOnASubsidiaryAccountChainsToTheMatching) {
   const std::string month = MonthOf("BQ ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
-  const std::string customer = LineWhere(month, [](const entry::LineRecord& r) { return r.account[0] == 'C'; });
-  const std::string bank = LineWhere(month, [](const entry::LineRecord& r) { return r.account == "51200000"; });
+  const std::string customer = LineWhere(month, [](const posting::LineRecord& r) { return r.account[0] == 'C'; });
+  const std::string bank = LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000"; });
   ASSERT_FALSE(customer.empty());
   for (const std::string& key : {bank, customer}) {
     TWSaiModDetJournaux* f = Modify(w, key);
@@ -231,7 +231,7 @@ TEST_F(LineFormTest, TheSenseFollowsTheAmountsAndQuitterGivesTheNewLineUp) {
   const std::uint32_t recno = [&] {
     Table c50;
     EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
-    return entry::SeekLine(c50, key) ? c50.recordNumber : 0u;
+    return posting::SeekLine(c50, key) ? c50.recordNumber : 0u;
   }();
   ASSERT_NE(recno, 0u);
   Key(Qt::Key_F9);
@@ -242,7 +242,7 @@ TEST_F(LineFormTest, TheSenseFollowsTheAmountsAndQuitterGivesTheNewLineUp) {
   ASSERT_TRUE(T::Find(c60, T::kDraft, recno));
   EXPECT_TRUE(c60.IsDeleted());
   // On a line that has an account, "Quitter" only closes the form.
-  const std::string saved = LineWhere(month, [](const entry::LineRecord& r) { return !IsBlank(r.account); });
+  const std::string saved = LineWhere(month, [](const posting::LineRecord& r) { return !IsBlank(r.account); });
   f = Modify(w, saved);
   ASSERT_NE(f, nullptr);
   f->EditOf(kLabel1)->SetText("Rien de tout cela");
@@ -283,9 +283,9 @@ TEST_F(LineFormTest, ARoundingLineBalancesTheFrancsOnTheIniAccount) {
   EXPECT_EQ(RoundingLineFlag, 0);
   Table c50;
   ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
-  std::vector<entry::LineRecord> piece;
+  std::vector<posting::LineRecord> piece;
   for (bool more = c50.Seek(L::kCodeTag, pieceKey.c_str()); more; more = c50.Skip(1)) {
-    const entry::LineRecord r = entry::ReadLineRecord(c50);
+    const posting::LineRecord r = posting::ReadLineRecord(c50);
     if (r.key.compare(0, 14, pieceKey) != 0) break;
     if (r.live) piece.push_back(r);
   }
@@ -345,7 +345,7 @@ TEST_F(LineFormTest, TheBalancingCommandsReadTheLineAsLoaded) {
   {
     Table c10;
     ASSERT_TRUE(c10.OpenShared(folder_ + "c10je", "C10CODE"));
-    ASSERT_TRUE(entry::SeekJournal(c10, "BQ "));
+    ASSERT_TRUE(posting::SeekJournal(c10, "BQ "));
     ASSERT_TRUE(c10.PutFieldPart(4, 2, 8, "512     "));
     c10.CloseTable(true);
   }
@@ -353,7 +353,7 @@ TEST_F(LineFormTest, TheBalancingCommandsReadTheLineAsLoaded) {
   const std::string month = MonthOf("BQ ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
-  const std::string key = LineWhere(month, [](const entry::LineRecord& r) { return r.account == "51200000"; });
+  const std::string key = LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000"; });
   TWSaiModDetJournaux* f = Modify(w, key);
   ASSERT_NE(f, nullptr);
   Send(f, 20081);
@@ -392,8 +392,8 @@ TEST_F(LineFormTest, AnotherModelComesBackFromTheModelsList) {
   ASSERT_NE(f, nullptr);
   gui::SendCommand(f->GetHandle(), 1268);
   const std::string request = RegistryText(258, 26);
-  EXPECT_EQ(request, std::string(8, ' ') + StrInt(entry::SlotPosition(0) + entry::kPartnerOffset + 1, 4) +
-                         RegistryText(entry::SlotPosition(0) + entry::kPartnerOffset + 1, 10) + "1268");
+  EXPECT_EQ(request, std::string(8, ' ') + StrInt(posting::SlotPosition(0) + posting::kPartnerOffset + 1, 4) +
+                         RegistryText(posting::SlotPosition(0) + posting::kPartnerOffset + 1, 10) + "1268");
   gui::ProcessPendingMessages();
   auto* list = dynamic_cast<TWDonBroModeles*>(gui::Window::FromHandle(SlotHandle(247)));
   ASSERT_NE(list, nullptr) << "20307 opened the models list";
@@ -427,7 +427,7 @@ TEST_F(LineFormTest, TheLayoutsOfConstant061AreLaidOut) {
   const std::string month = MonthOf("AC ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
-  const std::string key = LineWhere(month, [](const entry::LineRecord& r) { return r.account[0] == 'F'; });
+  const std::string key = LineWhere(month, [](const posting::LineRecord& r) { return r.account[0] == 'F'; });
   const struct {
     const char* constant;
     Layout layout;
@@ -464,10 +464,10 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
     DossierCode = "JE";
     DossierFolder = folder_;
     month = MonthOf("BQ ");
-    key = LineWhere(month, [](const entry::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
+    key = LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
     Table c50;
     ASSERT_TRUE(c50.OpenShared(folder_ + "c50je", L::kCodeTag, true));
-    ASSERT_TRUE(entry::SeekLine(c50, key));
+    ASSERT_TRUE(posting::SeekLine(c50, key));
     recno = c50.recordNumber;
   }
   const std::string folder = folder_;
@@ -478,8 +478,8 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
     switch (cmd) {
       case 'l': return c50.GoTo(static_cast<long>(recno)) && LockRecord(c50, nullptr, 0);
       case 'u': return c50.GoTo(static_cast<long>(recno)) && UnlockRecord(c50);
-      case 'h': return entry::SeekHeader(c10, month, entry::kDraftSource) && LockRecord(c10, nullptr, 0);
-      case 'H': return entry::SeekHeader(c10, month, entry::kDraftSource) && UnlockRecord(c10);
+      case 'h': return posting::SeekHeader(c10, month, posting::kDraftSource) && LockRecord(c10, nullptr, 0);
+      case 'H': return posting::SeekHeader(c10, month, posting::kDraftSource) && UnlockRecord(c10);
       default: return false;
     }
   });
@@ -493,9 +493,9 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
   EXPECT_TRUE(IsJournalInEntry(month.c_str()));
   EXPECT_FALSE(station.Do('h')) << "the lines window holds the header";
 
-  const entry::LineRecord before = LineOf(key);
+  const posting::LineRecord before = LineOf(key);
   const auto bank = AccountTotals("51200000");
-  const entry::HeaderTotals header = HeaderOf(month);
+  const posting::HeaderTotals header = HeaderOf(month);
   f->ReleaseLineLockForTest();
   ASSERT_TRUE(station.Do('l'));
   f->EditOf(kLabel1)->SetText("Pris par l'autre poste");
@@ -609,17 +609,17 @@ TEST_F(LineFormTest, ACommaIsTheDecimalMarkAndATooLargeAmountIsRefusedBeforeAnyW
   Field("12345678901234567890");
   ASSERT_EQ(Form(), f) << "the form stays open";
   EXPECT_EQ(f->TextOf(kCreditE).substr(0, 12), "123456789012") << "the field keeps what it holds";
-  EXPECT_EQ(f->TextOf(kMessage), LoadStr(entry::kMsgAmountTooLarge));
+  EXPECT_EQ(f->TextOf(kMessage), LoadStr(posting::kMsgAmountTooLarge));
   EXPECT_EQ(FocusedId(f), kCreditE);
   EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
-  const entry::LineRecord untouched = LineOf(key);
+  const posting::LineRecord untouched = LineOf(key);
   EXPECT_TRUE(IsBlank(untouched.account));
   EXPECT_EQ(untouched.euros, 0.0);
   test_support::Screenshot(MainFrame->Widget(), "entry", "line_form_amount_too_large");
 
   // Corrected with a comma: the line saves with a thousand.
   Field("1000,50");
-  const entry::LineRecord saved = LineOf(key);
+  const posting::LineRecord saved = LineOf(key);
   EXPECT_TRUE(saved.live);
   EXPECT_EQ(saved.account, "60700000");
   EXPECT_EQ(saved.euros, 1000.50);
@@ -628,7 +628,7 @@ TEST_F(LineFormTest, ACommaIsTheDecimalMarkAndATooLargeAmountIsRefusedBeforeAnyW
   // The next line proposed, given up with "Quitter".
   if (Form() != nullptr) Key(Qt::Key_F9);
   EXPECT_EQ(Form(), nullptr);
-  EXPECT_EQ(LineWhere(month, [](const entry::LineRecord& r) { return IsBlank(r.account); }), "")
+  EXPECT_EQ(LineWhere(month, [](const posting::LineRecord& r) { return IsBlank(r.account); }), "")
       << "no line without account";
   ExpectInvariants("after the amounts typed");
 }

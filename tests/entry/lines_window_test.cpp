@@ -17,6 +17,7 @@ namespace entry_test {
 namespace {
 
 using namespace entry;
+using namespace posting;
 
 class LinesWindowTest : public EntryTest {
  protected:
@@ -325,7 +326,7 @@ TEST_F(LinesWindowTest, AFullDraftRefusesNewLinesAndPiecesWithNothingWritten) {
     EXPECT_EQ(w->Store().totalRows, rows) << command;
   }
   EXPECT_TRUE(TableBytes(folder_) == before) << "a refused line wrote to a table";
-  entry::DraftRecordLimit += 1;
+  posting::DraftRecordLimit += 1;
   w->Store().selected = w->Store().top + live + 1;
   gui::ModalSeam::Reset();
   Send(w, 20083);

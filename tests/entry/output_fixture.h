@@ -93,10 +93,10 @@ class OutputTest : public EntryTest {
   // Lines of a journal-month of the draft, its header made when missing. The lines of a piece get
   // the numbers 0001, 0002 ... in the order given.
   void SeedMonth(const std::string& journalMonth, const std::vector<Seed>& lines) {
-    ASSERT_TRUE(entry::EnsureGeneralFile());
-    const entry::HeaderCreation made = entry::EnsureDraftHeader(*TableC10, journalMonth);
-    ASSERT_NE(made, entry::HeaderCreation::Failed);
-    ASSERT_NE(made, entry::HeaderCreation::NoJournal);
+    ASSERT_TRUE(posting::EnsureGeneralFile());
+    const posting::HeaderCreation made = posting::EnsureDraftHeader(*TableC10, journalMonth);
+    ASSERT_NE(made, posting::HeaderCreation::Failed);
+    ASSERT_NE(made, posting::HeaderCreation::NoJournal);
     if (!TableC20->isOpen) { ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE")); }
     Table c50, c60;
     ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));

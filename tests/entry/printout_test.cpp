@@ -77,7 +77,7 @@ TEST_F(PrintoutTest, TheSinglePieceRunTakesTheSelectedRowsPiece) {
   TwoPieces("C608CAI");
   TWSaiBroDetJournaux* w = Saisir("C608CAI");
   ASSERT_NE(w, nullptr);
-  ASSERT_TRUE(w->LocateRowByKey(w->Lines(), entry::LinePrefix("C608CAI") + "000011", 1, 1, 1));
+  ASSERT_TRUE(w->LocateRowByKey(w->Lines(), posting::LinePrefix("C608CAI") + "000011", 1, 1, 1));
   const test_support::ReportHookRun run = Print(w, "1");
   ASSERT_TRUE(run.prepared);
   EXPECT_EQ(test_support::Column(run, "PIECE"), (std::vector<std::string>{"000011", "000011"}));

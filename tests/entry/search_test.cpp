@@ -11,6 +11,7 @@ namespace entry_test {
 namespace {
 
 using namespace entry;
+using namespace posting;
 
 const std::string kMonth = "C607CAI";
 

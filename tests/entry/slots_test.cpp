@@ -15,6 +15,7 @@ namespace entry_test {
 namespace {
 
 using namespace entry;
+using namespace posting;
 
 using SlotsTest = EntryTest;
 

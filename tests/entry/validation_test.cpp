@@ -18,6 +18,7 @@ namespace entry_test {
 namespace {
 
 using namespace entry;
+using namespace posting;
 
 constexpr unsigned kValidation = 20406;
 

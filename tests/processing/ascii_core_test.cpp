@@ -278,11 +278,13 @@ TEST_F(AsciiImportTest, OneFaultRefusesTheWholeFileWithItsLineNumbers) {
 
 TEST_F(AsciiImportTest, AJournalMonthInEntryElsewhereRefusesWithTheEntryNotice) {
   const std::string c10 = PathC10();
-  ASSERT_NE(entry::EnsureDraftHeader(*TableC10, entry::CleJournalMois("C604", "BQ")), entry::HeaderCreation::Failed);
+  ASSERT_NE(posting::EnsureDraftHeader(*TableC10, posting::CleJournalMois("C604", "BQ")),
+            posting::HeaderCreation::Failed);
   test_support::OtherProcess other([c10](char) {
     static Table t;
     if (!t.isOpen) t.OpenShared(c10, "C10CODE");
-    return entry::SeekHeader(t, entry::CleJournalMois("C604", "BQ"), entry::kDraftSource) && LockRecord(t, nullptr, 0);
+    return posting::SeekHeader(t, posting::CleJournalMois("C604", "BQ"), posting::kDraftSource) &&
+           LockRecord(t, nullptr, 0);
   });
   ASSERT_TRUE(other.Do('l'));
   const std::string path = File("banque.txt", ThreePieces());

@@ -40,7 +40,7 @@ class BankPiecesTest : public CoreTest {
  protected:
   long Records() { return static_cast<long>(c50.RecCount()); }
   long DossierCounter() {
-    EXPECT_TRUE(entry::SeekC10(*TableC10, '0', ""));
+    EXPECT_TRUE(posting::SeekC10(*TableC10, '0', ""));
     return std::atol(std::string(TableC10->GetField(4)).substr(164, 6).c_str());
   }
   PiecesReport Write(const std::vector<ImportedPiece>& pieces, long maxRecords = kMaxLineRecords) {
@@ -126,11 +126,13 @@ TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {
   const std::string c10 = PathC10();
   // March's OD header is there, taken on the way; April's BQ one is held by another station.
   for (const auto& [month, journal] : {std::pair{"C603", "OD"}, std::pair{"C604", "BQ"}})
-    ASSERT_NE(entry::EnsureDraftHeader(*TableC10, entry::CleJournalMois(month, journal)), entry::HeaderCreation::Failed);
+    ASSERT_NE(posting::EnsureDraftHeader(*TableC10, posting::CleJournalMois(month, journal)),
+              posting::HeaderCreation::Failed);
   test_support::OtherProcess other([c10](char) {
     static Table t;
     if (!t.isOpen) t.OpenShared(c10, "C10CODE");
-    return entry::SeekHeader(t, entry::CleJournalMois("C604", "BQ"), entry::kDraftSource) && LockRecord(t, nullptr, 0);
+    return posting::SeekHeader(t, posting::CleJournalMois("C604", "BQ"), posting::kDraftSource) &&
+           LockRecord(t, nullptr, 0);
   });
   ASSERT_TRUE(other.Do('l'));
   const long before = Records();
@@ -145,11 +147,11 @@ TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {
   // The header of the first journal-month, taken on the way, was let go again.
   Table probe;
   ASSERT_TRUE(probe.OpenShared(c10, "C10CODE"));
-  ASSERT_TRUE(entry::SeekHeader(probe, entry::CleJournalMois("C603", "OD"), entry::kDraftSource));
+  ASSERT_TRUE(posting::SeekHeader(probe, posting::CleJournalMois("C603", "OD"), posting::kDraftSource));
   EXPECT_TRUE(LockRecord(probe, nullptr, 0));
   UnlockRecord(probe);
   // A missing header is made only once the run goes on to write: none was made.
-  EXPECT_FALSE(entry::SeekHeader(probe, entry::CleJournalMois("C602", "OD"), entry::kDraftSource));
+  EXPECT_FALSE(posting::SeekHeader(probe, posting::CleJournalMois("C602", "OD"), posting::kDraftSource));
 }
 
 class FrancsPiecesTest : public BankPiecesTest {
@@ -159,7 +161,7 @@ class FrancsPiecesTest : public BankPiecesTest {
 
 TEST_F(FrancsPiecesTest, ConversionDifferencesGetARoundingLineAndTheJournalCounterIsUsed) {
   // The journal's own counter, characters 19-24 of its field 4.
-  ASSERT_TRUE(entry::SeekJournal(*TableC10, "OD"));
+  ASSERT_TRUE(posting::SeekJournal(*TableC10, "OD"));
   ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
   ASSERT_TRUE(TableC10->PutFieldPart(4, 19, 6, "000500"));
   UnlockRecord(*TableC10);

@@ -250,7 +250,7 @@ TEST_F(BalanceTest, TheDifferenceIsWrittenOffAndTheGroupLettered) {
 TEST_F(BalanceTest, AJournalWithItsOwnCounterGivesThePieceNumber) {
   // The journal OD keeps its own counter (characters 19-24 of its field 4): the piece takes it,
   // so that a later piece of the journal does not take the same number.
-  ASSERT_TRUE(entry::SeekJournal(*TableC10, "OD"));
+  ASSERT_TRUE(posting::SeekJournal(*TableC10, "OD"));
   ASSERT_TRUE(TableC10->PutFieldPart(4, 19, 6, "000500"));
   const std::string dossierPiece = TheDossierRecord.NextPiece();
   const long linesBefore = static_cast<long>(c50.RecCount());
@@ -265,7 +265,7 @@ TEST_F(BalanceTest, AJournalWithItsOwnCounterGivesThePieceNumber) {
     ASSERT_TRUE(c50.GoTo(r));
     EXPECT_EQ(std::string(c50.GetField(L::BPIECE)), "000500");
   }
-  EXPECT_EQ(entry::ReadJournal(*TableC10, "OD").nextPiece(), 501);
+  EXPECT_EQ(posting::ReadJournal(*TableC10, "OD").nextPiece(), 501);
   EXPECT_EQ(TheDossierRecord.NextPiece(), dossierPiece);
 }
 
@@ -301,7 +301,8 @@ TEST_F(BalanceTest, AJournalMonthInEntryElsewhereOrAMissingJournalWritesNothing)
   test_support::OtherProcess other([c10](char) {
     static Table t;
     if (!t.isOpen) t.OpenShared(c10, "C10CODE");
-    return entry::SeekHeader(t, entry::CleJournalMois("C603", "OD"), entry::kDraftSource) && LockRecord(t, nullptr, 0);
+    return posting::SeekHeader(t, posting::CleJournalMois("C603", "OD"), posting::kDraftSource) &&
+           LockRecord(t, nullptr, 0);
   });
   ASSERT_TRUE(other.Do('l'));
   const std::string pieceBefore = TheDossierRecord.NextPiece();

@@ -182,8 +182,8 @@ TEST_F(RunTotalsTest, AStoppedRunsWholePiecesGetTheirTotalsOnceAndACutOneIsCance
     const long number = 900 + static_cast<long>(i);
     const std::string month = std::string("C60") + std::to_string(pieces[i].date.month);
     recorded.push_back({pieces[i].journal, month, number, static_cast<long>(pieces[i].lines.size())});
-    ASSERT_NE(entry::EnsureDraftHeader(*TableC10, entry::CleJournalMois(month, pieces[i].journal)),
-              entry::HeaderCreation::Failed);
+    ASSERT_NE(posting::EnsureDraftHeader(*TableC10, posting::CleJournalMois(month, pieces[i].journal)),
+              posting::HeaderCreation::Failed);
     // The last piece lost its last line.
     const std::size_t kept = i + 1 == pieces.size() ? pieces[i].lines.size() - 1 : pieces[i].lines.size();
     for (std::size_t k = 0; k < kept; ++k) {

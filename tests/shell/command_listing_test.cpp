@@ -72,21 +72,94 @@ TEST(CommandListingTest, EveryCommandHasItsConstantAndOneWorkNamedAfterIt) {
   const command_listing::Listing listing = command_listing::MakeListing(MERLON_SOURCE_DIR);
   EXPECT_TRUE(listing.problems.empty()) << Joined(listing.problems);
   // Rows of each kind: a menu command with its key, a subject's work with its core entry, a
-  // shell handler, a tool-bar command named by its tooltip.
+  // shell handler, a tool-bar command named by its tooltip. Every row names its core entry or
+  // says "none" and why.
   for (const char* row :
        {"| Saisie | Saisie d'Ecritures | Ctrl+S | 20401 | `SaisieEcritures` | `CmSaisieEcritures` |",
         "| Utilitaires | ReConstruction du dossier... | - | 20712 | `ReconstructionDossier` | "
         "`CmReconstructionDossier` | `",
-        "| Fichier | Quitter | Alt+F4 | 20209 | `Quitter` | `CmQuitter` (shell) | - |",
+        "| Fichier | Quitter | Alt+F4 | 20209 | `Quitter` | `CmQuitter` (shell) | none (",
         "| - | (Edition du Bilan 'Réel Normal') | - | 20017 | `EtaBilanReelNormal` | `CmEtaBilanEdition` |",
         "| Utilitaires > Accès aux Fichiers | C30 Comptes Analytiques | - | 20715 | `AccesFichierC30` | "
         "`OpenRawTable(command_id::AccesFichierC30)` |",
         // The commands of the Fichier and Edition menus that the active child handles.
-        "| Edition | Couper | Maj+Suppr | 24322 | `EditionCouper` | the active child: `gui::Edit` | - |",
-        "| Edition | Tout Sélectionner | Ctrl+A | 20173 | `ToutSelectionner` | the active child: `TWDonTexte` | - |",
+        "| Edition | Couper | Maj+Suppr | 24322 | `EditionCouper` | the active child: `gui::Edit` | none (",
+        "| Edition | Tout Sélectionner | Ctrl+A | 20173 | `ToutSelectionner` | the active child: `TWDonTexte` | none (",
         "| Fichier | Imprimer | Ctrl+P | 20041 | `Imprimer` | the active child: `CMDIBrowse`, "}) {
     EXPECT_NE(listing.markdown.find(row), std::string::npos) << row;
   }
+  EXPECT_EQ(listing.markdown.find(" | - |\n"), std::string::npos) << "a row without its core entry";
+  for (const char* row : {"| Etats | Grands Livres | Ctrl+G | 20502 | `EtaGrandsLivres` | "
+                          "`OpenLedgerReport(command_id::EtaGrandsLivres)` | `AccountStatement`, `GeneralLedgers`",
+                          "| Etats | Balances | Ctrl+B | 20504 | `EtaBalances` | `CmEtaBalances` | `BuildListSequence`",
+                          "| Saisie | Importation Relevé de Banque (ofx) | - | 20407 | `ImportationReleveBanque` | "
+                          "`CmImportationReleveBanque` | `ReadOfxStatement`, `ImportStatement` |"}) {
+    EXPECT_NE(listing.markdown.find(row), std::string::npos) << row;
+  }
+}
+
+// The "Core:" line of each work: required, its names defined in a core folder and called by the
+// work or by the windows beside it, or "none" with the reason.
+TEST(CommandListingTest, CoreLineIsRequiredAndChecked) {
+  const fs::path source = MERLON_SOURCE_DIR;
+  test_support::TempFolder folder("merlon-listing-core");
+  const fs::path tree = folder.path();
+  for (const char* file : {"src/resources/command_ids.h", "src/resources/menus/1101.menu",
+                           "src/resources/accelerators/1102.acc"}) {
+    WriteFile(tree / file, ReadFile(source / file));
+  }
+  WriteFile(tree / "src/processing/core/statements.cpp",
+            "bool ReadStatement(const char* path) { return path != nullptr; }\n");
+  WriteFile(tree / "src/processing/helpers.cpp", "bool ReadOther(const char* path) { return path != nullptr; }\n");
+  WriteFile(tree / "src/processing/statement_window.cpp",
+            "void TStatementWindow::Load() {\n"
+            "  ReadStatement(\"x\");\n"
+            "}\n");
+  WriteFile(tree / "src/processing/wiring.cpp",
+            "// The statement window; it reads the file. Core: ReadStatement.\n"
+            "void CmImportationReleveBanque() {\n"
+            "  OpenStatementWindow();\n"
+            "}\n"
+            "\n"
+            "// The dialog of the matching.\n"
+            "void CmLettrageManuel() {\n"
+            "}\n"
+            "\n"
+            "// Core: ReadOther.\n"
+            "void CmLettrageAutomatique() {\n"
+            "  ReadOther(\"y\");\n"
+            "}\n"
+            "\n"
+            "// Core: none.\n"
+            "void CmRapprochementBanque() {\n"
+            "}\n"
+            "\n"
+            "// Core: none, a dialog of settings only.\n"
+            "void CmConfiguration() {\n"
+            "}\n"
+            "\n"
+            "void InstallWiring() {\n"
+            "  SetCommandWork(command_id::ImportationReleveBanque, CmImportationReleveBanque);\n"
+            "  SetCommandWork(command_id::LettrageManuel, CmLettrageManuel);\n"
+            "  SetCommandWork(command_id::LettrageAutomatique, CmLettrageAutomatique);\n"
+            "  SetCommandWork(command_id::RapprochementBanque, CmRapprochementBanque);\n"
+            "  SetCommandWork(command_id::Configuration, CmConfiguration);\n"
+            "}\n");
+  const command_listing::Listing listing = command_listing::MakeListing(tree);
+  const auto& problems = listing.problems;
+  EXPECT_TRUE(Mentions(problems, "CmLettrageManuel has no \"Core:\" line")) << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "CmLettrageAutomatique names ReadOther as its core entry but no core folder"))
+      << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "CmRapprochementBanque says \"Core: none\" without saying why")) << Joined(problems);
+  // A core entry that a window beside the work calls, and a reasoned "none", pass.
+  EXPECT_FALSE(Mentions(problems, "CmImportationReleveBanque")) << Joined(problems);
+  EXPECT_FALSE(Mentions(problems, "CmConfiguration")) << Joined(problems);
+  EXPECT_NE(listing.markdown.find("`CmImportationReleveBanque` | `ReadStatement` |"), std::string::npos);
+  EXPECT_NE(listing.markdown.find("`CmConfiguration` | none (a dialog of settings only) |"), std::string::npos);
+  // A core function that neither the work nor a window beside it calls.
+  WriteFile(tree / "src/processing/statement_window.cpp", "void TStatementWindow::Load() {\n}\n");
+  EXPECT_TRUE(Mentions(command_listing::MakeListing(tree).problems,
+                       "CmImportationReleveBanque names ReadStatement as its core entry but does not call it"));
 }
 
 // A copy of the tree's ids, menu and keys with one subject file whose wiring is wrong in each way

@@ -194,7 +194,8 @@ Install ReadInstall(const std::string& expression, const std::string& where) {
 std::vector<fs::path> SourceFiles(const fs::path& src) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::recursive_directory_iterator(src)) {
-    if (entry.is_regular_file() && entry.path().extension() == ".cpp") files.push_back(entry.path());
+    const fs::path extension = entry.path().extension();
+    if (entry.is_regular_file() && (extension == ".cpp" || extension == ".h")) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   return files;
@@ -204,24 +205,48 @@ std::vector<fs::path> SourceFiles(const fs::path& src) {
 struct Definition {
   std::vector<std::string> comment;
   std::string body;
+  fs::path file;
 };
 
 struct SourceTree {
   std::map<fs::path, std::vector<std::string>> files;
 };
 
-bool FindDefinition(const SourceTree& tree, const std::string& function, Definition& found) {
+// The comment lines just above line `i`, each without its indent.
+std::vector<std::string> CommentAbove(const std::vector<std::string>& lines, std::size_t i) {
+  std::vector<std::string> comment;
+  for (std::size_t c = i; c > 0 && Trimmed(lines[c - 1]).rfind("//", 0) == 0; --c) {
+    comment.insert(comment.begin(), Trimmed(lines[c - 1]));
+  }
+  return comment;
+}
+
+// Where a definition may be: every .cpp file, or only the computations (a core/ folder, src/posting).
+enum class Where { Anywhere, Core };
+
+bool InCore(const fs::path& path) {
+  const std::string p = path.generic_string();
+  return p.find("/core/") != std::string::npos || p.find("/src/posting/") != std::string::npos;
+}
+
+// The definition of `function` ("Name" or "Class::Name"): a line at the left margin holding
+// " Name(" (a free function) or "::Name(" (a member, when `qualified`), not a declaration.
+bool FindDefinitionAs(const SourceTree& tree, const std::string& function, bool qualified, Where where,
+                      Definition& found) {
   const std::string call = function + "(";
   for (const auto& [path, lines] : tree.files) {
+    if (path.extension() != ".cpp" || (where == Where::Core && !InCore(path))) continue;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const std::string& line = lines[i];
       if (line.empty() || line[0] == ' ' || line[0] == '/' || line[0] == '#' || line.back() == ';') continue;
+      // The name defined is the line's first call: "void F() { G(); }" defines F, not G.
       const auto at = line.find(call);
-      if (at == std::string::npos || at == 0 || line[at - 1] != ' ') continue;
+      if (at == std::string::npos || at == 0 || line.find('(') != at + function.size()) continue;
+      const bool member = at >= 2 && line[at - 1] == ':' && line[at - 2] == ':';
+      if (line[at - 1] != ' ' && !(qualified && member)) continue;
       if (line.find(" = ") != std::string::npos) continue;
-      for (std::size_t c = i; c > 0 && lines[c - 1].rfind("//", 0) == 0; --c) {
-        found.comment.insert(found.comment.begin(), lines[c - 1]);
-      }
+      found.comment = CommentAbove(lines, i);
+      found.file = path;
       for (std::size_t b = i; b < lines.size(); ++b) {
         found.body += lines[b] + "\n";
         if (lines[b] == "}" || (b == i && line.back() == '}')) break;
@@ -232,20 +257,59 @@ bool FindDefinition(const SourceTree& tree, const std::string& function, Definit
   return false;
 }
 
-// The names after "Core:" in a comment, up to the end of its sentence.
-std::vector<std::string> CoreEntries(const std::vector<std::string>& comment) {
+// A free function first; a member of that name (the shell's CMDIClient::CmQuitter) only when none.
+bool FindDefinition(const SourceTree& tree, const std::string& function, Definition& found,
+                    Where where = Where::Anywhere) {
+  return FindDefinitionAs(tree, function, false, where, found) ||
+         FindDefinitionAs(tree, function, true, where, found);
+}
+
+// The "Core:" line of a comment: the core functions named up to the end of its sentence, or "none"
+// with the reason given after it ("Core: none, a window of settings only.").
+struct CoreLine {
+  bool present = false;
+  bool none = false;
+  std::string reason;
+  std::vector<std::string> names;
+};
+
+CoreLine ReadCoreLine(const std::vector<std::string>& comment) {
   std::string text;
   for (const std::string& line : comment) text += line.substr(std::min<std::size_t>(line.size(), 3)) + " ";
-  std::vector<std::string> names;
+  CoreLine core;
   const auto at = text.find("Core: ");
-  if (at == std::string::npos) return names;
-  const auto end = text.find('.', at);
-  std::istringstream in(text.substr(at + 6, end == std::string::npos ? std::string::npos : end - at - 6));
-  for (std::string name; std::getline(in, name, ',');) {
-    name = Trimmed(name);
-    if (!name.empty()) names.push_back(name);
+  if (at == std::string::npos) return core;
+  core.present = true;
+  // The sentence ends at a full stop followed by a space ("backup.cpp" does not end it).
+  const auto end = text.find(". ", at);
+  const std::string entries = text.substr(at + 6, end == std::string::npos ? std::string::npos : end - at - 6);
+  if (entries.rfind("none", 0) == 0) {
+    core.none = true;
+    core.reason = Trimmed(entries.substr(4));
+    if (!core.reason.empty() && (core.reason[0] == ',' || core.reason[0] == ':'))
+      core.reason = Trimmed(core.reason.substr(1));
+    return core;
   }
-  return names;
+  // Names between commas; a remark in brackets after a name ("RunDossierRebuild (through
+  // RebuildDossier)") is for the reader only.
+  std::string name;
+  int depth = 0;
+  for (const char c : entries + ",") {
+    if (c == '(') ++depth;
+    if (depth == 0 && c == ',') {
+      name = Trimmed(name.substr(0, name.find('(')));
+      if (!name.empty()) core.names.push_back(name);
+      name.clear();
+      continue;
+    }
+    if (c == ')') --depth;
+    name += c;
+  }
+  return core;
+}
+
+std::string LastName(const std::string& name) {
+  return name.substr(name.rfind(':') == std::string::npos ? 0 : name.rfind(':') + 1);
 }
 
 std::string Cell(std::string text) {
@@ -298,6 +362,116 @@ std::string ChildHandlers(const SourceTree& tree, unsigned id, std::vector<std::
   return names;
 }
 
+
+// A core function or class: defined in a .cpp file of a core folder or src/posting, or a class of
+// their headers.
+bool DefinedInCore(const SourceTree& tree, const std::string& name) {
+  Definition definition;
+  if (FindDefinition(tree, name, definition, Where::Core)) return true;
+  const std::string last = LastName(name);
+  for (const auto& [path, lines] : tree.files) {
+    if (!InCore(path) || path.extension() != ".h") continue;
+    for (const std::string& line : lines) {
+      for (const char* kind : {"class ", "struct "}) {
+        const std::string head = kind + last;
+        if (line.rfind(head, 0) == 0 && (line.size() == head.size() || !IsWordChar(line[head.size()]))) return true;
+      }
+    }
+  }
+  return false;
+}
+
+// True when the work calls `name`: its own body, or a window of its folder (the list or form it
+// opens, whose code sits beside it), the folder's core/ excepted.
+bool CalledByWork(const SourceTree& tree, const Definition& work, const std::string& name) {
+  if (HasWord(work.body, name)) return true;
+  for (const auto& [path, lines] : tree.files) {
+    if (path.parent_path() != work.file.parent_path()) continue;
+    for (const std::string& line : lines) {
+      const std::string code = line.substr(0, line.find("//"));
+      if (HasWord(code, name)) return true;
+    }
+  }
+  return false;
+}
+
+// The core cell of a row, from the "Core:" line of the comment above `owner` (the work, the shell's
+// handler or the row of the child windows' commands): "none (why)", or the core functions named,
+// each checked to be defined in a core folder and, when the `work` is known, called by it.
+std::string CoreCell(const SourceTree& tree, const std::string& owner, const std::vector<std::string>& comment,
+                     const Definition* work, std::vector<std::string>& problems) {
+  const CoreLine core = ReadCoreLine(comment);
+  if (!core.present) {
+    problems.push_back(owner + " has no \"Core:\" line in the comment above it");
+    return "-";
+  }
+  if (core.none) {
+    if (core.reason.empty()) problems.push_back(owner + " says \"Core: none\" without saying why");
+    return core.reason.empty() ? std::string("none") : "none (" + core.reason + ")";
+  }
+  if (core.names.empty()) problems.push_back(owner + " has an empty \"Core:\" line");
+  std::string cell;
+  for (const std::string& name : core.names) {
+    if (work != nullptr && !CalledByWork(tree, *work, LastName(name))) {
+      problems.push_back(owner + " names " + name + " as its core entry but does not call it");
+    }
+    if (!DefinedInCore(tree, name)) {
+      problems.push_back(owner + " names " + name + " as its core entry but no core folder nor src/posting defines it");
+    }
+    cell += (cell.empty() ? "" : ", ") + Code(name);
+  }
+  return cell;
+}
+
+// The lines of src/shell/command_table.cpp in the tree (empty when it has none).
+const std::vector<std::string>& CommandTableLines(const SourceTree& tree, const fs::path& src) {
+  static const std::vector<std::string> none;
+  const auto found = tree.files.find(src / "shell/command_table.cpp");
+  return found == tree.files.end() ? none : found->second;
+}
+
+// The line of command_table.cpp where the row of `constant` begins, in the table opened by `table`.
+std::size_t RowLine(const std::vector<std::string>& lines, const std::string& table, const std::string& constant) {
+  bool inTable = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find(table) != std::string::npos && lines[i].find("= {") != std::string::npos) inTable = true;
+    if (inTable && lines[i] == "};") inTable = false;
+    if (inTable && lines[i].find("{.first = command_id::" + constant + ",") != std::string::npos) return i;
+  }
+  return lines.size();
+}
+
+// The shell's own handler of a row: the function its `handler` names (CmQuitter, a member of the
+// client; CmDossierRecent for CmDossierRecent1 and CmDossierRecent2-9), else the table's function
+// that the row's `.shell` points at.
+bool FindShellHandler(const SourceTree& tree, const fs::path& src, const CommandEntry& entry,
+                      const std::string& constant, std::string& owner, Definition& found) {
+  std::string name = entry.handler;
+  for (const std::string& candidate : {"CMDIClient::" + name, name}) {
+    if (FindDefinition(tree, candidate, found)) {
+      owner = candidate;
+      return true;
+    }
+  }
+  while (!name.empty() && (std::isdigit(static_cast<unsigned char>(name.back())) || name.back() == '-')) {
+    name.pop_back();
+  }
+  if (!name.empty() && name != entry.handler && FindDefinition(tree, name, found)) {
+    owner = name;
+    return true;
+  }
+  const std::vector<std::string>& lines = CommandTableLines(tree, src);
+  std::string row;
+  for (std::size_t i = RowLine(lines, "kTable", constant); i < lines.size(); ++i) {
+    row += lines[i];
+    if (lines[i].find("},") != std::string::npos) break;
+  }
+  const auto at = row.find(".shell = &");
+  if (at == std::string::npos) return false;
+  owner = LeadingName(row.substr(at + 10));
+  return FindDefinition(tree, owner, found);
+}
+
 }  // namespace
 
 std::string RegenerateCommand() {
@@ -318,6 +492,7 @@ Listing MakeListing(const fs::path& sourceDir) {
   for (const fs::path& file : SourceFiles(src)) {
     const std::string text = ReadText(file);
     tree.files[file] = Lines(text);
+    if (file.extension() != ".cpp") continue;
     const std::string where = fs::relative(file, sourceDir).generic_string();
     if (where.rfind("src/shell/handlers", 0) == 0) continue;
     const std::string call = "SetCommandWork(";
@@ -361,10 +536,12 @@ Listing MakeListing(const fs::path& sourceDir) {
      << "    " << RegenerateCommand() << "\n\n"
      << "A command's menu text is string N + 1000, its hint string N. The work installed for\n"
      << "command_id::X is the function CmX (or a lambda making one call with the command's arguments);\n"
-     << "its core entry is named by the \"Core:\" line of the comment above that function. The commands of\n"
-     << "the Fichier and Edition menus that the client does not hold go to the active child window (the\n"
-     << "focused field for the edit commands): their row names the classes whose response tables take them\n"
-     << "(ChildCommands of src/shell/command_table.cpp).\n\n"
+     << "its core entry is named by the \"Core:\" line of the comment above that function: the functions of\n"
+     << "a core/ folder or of src/posting that it calls, or \"none\" and why. A shell handler's line is above\n"
+     << "its function. The commands of the Fichier and Edition menus that the client does not hold go to the\n"
+     << "active child window (the focused field for the edit commands): their row names the classes whose\n"
+     << "response tables take them, and the \"Core:\" line is above their row of ChildCommands\n"
+     << "(src/shell/command_table.cpp).\n\n"
      << "| Menu | Text | Key | Id | Constant | Work installed | Core entry |\n"
      << "|---|---|---|---|---|---|---|\n";
   std::set<std::string> used;
@@ -378,8 +555,25 @@ Listing MakeListing(const fs::path& sourceDir) {
     const CommandEntry* entry = FindCommand(id);
     if (entry == nullptr) {
       work = "the active child: " + ChildHandlers(tree, id, problems);
+      // Its "Core:" line is above its row of ChildCommands (a range's first command).
+      const auto first = constants.find(FindChildCommand(id)->first);
+      const std::string firstName = first == constants.end() ? constant : first->second.name;
+      const std::vector<std::string>& lines = CommandTableLines(tree, src);
+      const std::size_t row = RowLine(lines, "kChildTable", firstName);
+      core = CoreCell(tree, "the row of command_id::" + firstName + " in ChildCommands",
+                      row < lines.size() ? CommentAbove(lines, row) : std::vector<std::string>(), nullptr, problems);
     } else if (entry->shell != nullptr) {
       work = Code(entry->handler) + " (shell)";
+      std::string owner;
+      Definition definition;
+      // A range's row begins with its first command.
+      const auto first = constants.find(entry->first);
+      const std::string firstName = first == constants.end() ? constant : first->second.name;
+      if (!FindShellHandler(tree, src, *entry, firstName, owner, definition)) {
+        problems.push_back("command_id::" + constant + ": no definition of its shell handler " + entry->handler);
+      } else {
+        core = CoreCell(tree, owner, definition.comment, &definition, problems);
+      }
     } else {
       const CommandEntry& e = *entry;
       const auto found = installs.find(constant);
@@ -399,13 +593,8 @@ Listing MakeListing(const fs::path& sourceDir) {
         Definition definition;
         if (!FindDefinition(tree, install.function, definition)) {
           problems.push_back(install.where + ": no definition of " + install.function + " in src/");
-        }
-        for (const std::string& name : CoreEntries(definition.comment)) {
-          const std::string last = name.substr(name.rfind(':') == std::string::npos ? 0 : name.rfind(':') + 1);
-          if (!HasWord(definition.body, last)) {
-            problems.push_back(install.function + " names " + name + " as its core entry but does not call it");
-          }
-          core += (core.empty() ? "" : ", ") + Code(name);
+        } else {
+          core = CoreCell(tree, install.function, definition.comment, &definition, problems);
         }
       }
     }

@@ -13,7 +13,8 @@
 namespace command_listing {
 
 // What the listing found out of step: a command with no constant, no work or two, a work that
-// does not follow the naming rule, a "Core:" entry that its function does not call ...
+// does not follow the naming rule, a work without its "Core:" line (nor a reason after "none"), a
+// "Core:" entry that no core folder defines or that the work does not call ...
 // Empty when the wiring is whole.
 struct Listing {
   std::string markdown;

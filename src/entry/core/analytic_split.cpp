@@ -182,7 +182,7 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
   const std::string header = key.HeaderKey();
   bool made = false;
   if (!SeekSplitRecord(c50, header)) {
-    if (!DraftHasRoomFor(c50, 1)) return SplitOpening::DraftFull;
+    if (!posting::DraftHasRoomFor(c50, 1)) return SplitOpening::DraftFull;
     if (!c50.AppendBlank()) return SplitOpening::Failed;
     c50.PutField(L::BMOIS, key.Part(1, 4).c_str());
     c50.PutField(L::BJAL, key.Part(5, 3).c_str());
@@ -238,7 +238,7 @@ long RefreshSplitLines(Table& c50, const SplitKey& key) {
 
 bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line) {
   if (c50.tag != L::kAnalyticTag) c50.SetOrder(L::kAnalyticTag);
-  if (!DraftHasRoomFor(c50, 1) || !c50.AppendBlank()) return false;
+  if (!posting::DraftHasRoomFor(c50, 1) || !c50.AppendBlank()) return false;
   c50.PutField(L::BMOIS, key.Part(1, 4).c_str());
   c50.PutField(L::BJAL, key.Part(5, 3).c_str());
   c50.PutField(L::BPIECE, key.Part(8, 6).c_str());
@@ -270,7 +270,8 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   if (split.fault != SplitTextFault::None) return DefaultSplitOutcome::TextFault;
   if (split.parts.empty()) return DefaultSplitOutcome::NoText;
   if (!(rate > 0)) return DefaultSplitOutcome::RateNotPositive;
-  if (!DraftHasRoomFor(c50, static_cast<std::uint32_t>(split.parts.size()))) return DefaultSplitOutcome::DraftFull;
+  if (!posting::DraftHasRoomFor(c50, static_cast<std::uint32_t>(split.parts.size())))
+    return DefaultSplitOutcome::DraftFull;
   const char sense = key.Sense();
   long n = 0;
   for (const SplitPart& part : split.parts) {
@@ -322,7 +323,7 @@ long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n) {
   }
   long before = 0;
   for (std::size_t i = 0; i < lines.size() && i < numbers.size(); ++i) {
-    const long target = kRenumberStep * static_cast<long>(i + 1);
+    const long target = posting::kRenumberStep * static_cast<long>(i + 1);
     if (numbers[i] < n) before = target;
     if (!c50.GoTo(static_cast<long>(lines[i]))) continue;
     if (numbers[i] != target) {
@@ -351,17 +352,18 @@ long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after
 
 namespace {
 
-LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText, bool cancel) {
-  if (!c50.isOpen || !c50.GoTo(static_cast<long>(recno))) return LineChange::NoLine;
+posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
+                                    bool cancel) {
+  if (!c50.isOpen || !c50.GoTo(static_cast<long>(recno))) return posting::LineChange::NoLine;
   const char kind = c50.GetField(L::BCLE)[0];
-  if (kind != 'W' && kind != 'Y') return LineChange::NoLine;
-  if (c50.IsDeleted() == cancel) return LineChange::AlreadyDone;
-  if (!LockRecord(c50, recordText.c_str(), 0)) return LineChange::LockRefused;
+  if (kind != 'W' && kind != 'Y') return posting::LineChange::NoLine;
+  if (c50.IsDeleted() == cancel) return posting::LineChange::AlreadyDone;
+  if (!LockRecord(c50, recordText.c_str(), 0)) return posting::LineChange::LockRefused;
   const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
   // Read again under the lock.
   if (c50.IsDeleted() == cancel) {
     if (!held) UnlockRecord(c50);
-    return LineChange::AlreadyDone;
+    return posting::LineChange::AlreadyDone;
   }
   const bool done = cancel ? c50.DeleteRecord(recordText.c_str(), 0) : c50.RecallRecord(recordText.c_str(), 0);
   c50.GoTo(static_cast<long>(recno));
@@ -377,16 +379,16 @@ LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno, const st
   if (!held) UnlockRecord(c50);
   c50.Commit();
   c60.Commit();
-  return done ? LineChange::Done : LineChange::LockRefused;
+  return done ? posting::LineChange::Done : posting::LineChange::LockRefused;
 }
 
 }  // namespace
 
-LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText) {
+posting::LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText) {
   return ChangeSplitLine(c50, c60, recno, recordText, true);
 }
 
-LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText) {
+posting::LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText) {
   return ChangeSplitLine(c50, c60, recno, recordText, false);
 }
 

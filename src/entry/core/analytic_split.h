@@ -145,8 +145,8 @@ long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after
 // An analytic line cancelled or reactivated on the cursor `c50` with its sort record, its amounts taken off or
 // put back on its section. The line's lock is taken without waiting and given back once the line is written
 // (one the cursor held before stays), so that the line's form can lock it at once afterwards.
-LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText);
-LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText);
+posting::LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText);
+posting::LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText);
 
 // ---- the form's work
 // The amounts the form holds for its own line.

@@ -63,7 +63,7 @@ void AddToList(std::string& list, const std::string& account) {
 
 // The journal code and month of a key, as the messages name them.
 std::string JournalMonthText(const std::string& journalMonth) {
-  return JournalOf(journalMonth) + " " + MonthDisplay(journalMonth);
+  return posting::JournalOf(journalMonth) + " " + posting::MonthDisplay(journalMonth);
 }
 
 }  // namespace
@@ -96,7 +96,7 @@ bool JournalPrintout::Empty() {
 }
 
 bool JournalPrintout::CheckBank(const std::string& code) {
-  if (IsBlank(code) || !SeekC10(c10_, 'Q', code) || c10_.IsDeleted()) return false;
+  if (IsBlank(code) || !posting::SeekC10(c10_, 'Q', code) || c10_.IsDeleted()) return false;
   bank_.code = c10_.GetField(2);
   bank_.name = c10_.GetField(3);
   bank_.zone4 = PadRight(c10_.GetField(4), 254);
@@ -105,7 +105,7 @@ bool JournalPrintout::CheckBank(const std::string& code) {
 }
 
 bool JournalPrintout::LabelExists(char code) {
-  return code != ' ' && SeekC10(c10_, 'L', std::string(1, code)) && !c10_.IsDeleted();
+  return code != ' ' && posting::SeekC10(c10_, 'L', std::string(1, code)) && !c10_.IsDeleted();
 }
 
 void JournalPrintout::SetBankVariables() {
@@ -268,7 +268,7 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
     if (!IsBlank(*limit)) *limit = PadRight(*limit, 6);
     else limit->clear();
   run_ = run;
-  prefix_ = LinePrefix(run.journalMonth);
+  prefix_ = posting::LinePrefix(run.journalMonth);
   if (!OpenCursors()) return Empty();
 
   DeclareOrClear();
@@ -277,11 +277,11 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   fields_.SetFieldText(MOIS, month.substr(2, 2).c_str());
   fields_.SetFieldText(ANNEE, DecodeYear(month.substr(0, 2).c_str()));
   fields_.SetFieldText(JOURNAL, month.substr(4, 3).c_str());
-  const JournalRecord journal = ReadJournal(c10_, JournalOf(month));
+  const posting::JournalRecord journal = posting::ReadJournal(c10_, posting::JournalOf(month));
   fields_.SetFieldText(NOMJOURNAL, journal.found && !journal.cancelled ? journal.name.c_str() : LoadStr(38));
 
   if (kind_ == 'S' || kind_ == 'V') {
-    const std::string code = JournalOf(month);
+    const std::string code = posting::JournalOf(month);
     if (run.journalType != 'T') return Refuse(3036, code);
     const std::string bankCode = typeListe_.substr(1, 4);
     if (!CheckBank(bankCode)) return Refuse(3038, bankCode);
@@ -300,7 +300,7 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   const std::string start = prefix_ + run_.pieceFrom;
   if (!c50_.Seek(L::kCodeTag, start.c_str())) return Empty();
   if (!SkipSelected(0)) {
-    if (kind_ == 'S' || kind_ == 'V') return Refuse(3037, JournalOf(month));
+    if (kind_ == 'S' || kind_ == 'V') return Refuse(3037, posting::JournalOf(month));
     return Empty();
   }
   if (kind_ == 'S') {

@@ -20,7 +20,7 @@ constexpr std::size_t kCellWidth = 4;
 
 // Characters 1-3 of field 4 of a live collective record, as an integer; `fallback` when it is missing.
 int CollectiveNumber(Table& c10, const std::string& code, int fallback) {
-  if (!SeekC10(c10, 'B', code) || c10.IsDeleted()) return fallback;
+  if (!posting::SeekC10(c10, 'B', code) || c10.IsDeleted()) return fallback;
   return std::atoi(PadRight(c10.GetField(kTextField), 3).substr(0, 3).c_str());
 }
 
@@ -48,7 +48,7 @@ char AccountClass(Table& c10, const std::string& account) {
   if (account.empty()) return ' ';
   const char first = account[0];
   if (!IsAuxiliaryAccount(account) || first == 'C' || first == 'F') return first;
-  if (!SeekC10(c10, 'B', std::string(1, first)) || c10.IsDeleted()) return first;
+  if (!posting::SeekC10(c10, 'B', std::string(1, first)) || c10.IsDeleted()) return first;
   const std::string collective = PadRight(c10.GetField(kTextField), 8);
   const std::string number = collective.substr(0, 3);
   const int supplier = CollectiveNumber(c10, "F", 401), customer = CollectiveNumber(c10, "C", 411);
@@ -74,7 +74,7 @@ bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char an
   const std::string own = NormalizeAccount(account);
   if (own.empty()) return false;
   std::string deciding = own;
-  if (IsAuxiliaryAccount(own) && SeekC10(c10, 'B', own.substr(0, 1)) && !c10.IsDeleted())
+  if (IsAuxiliaryAccount(own) && posting::SeekC10(c10, 'B', own.substr(0, 1)) && !c10.IsDeleted())
     deciding = NormalizeAccount(PadRight(c10.GetField(kTextField), 8).substr(0, 8));
   bool allowed = false;
   if (SeekLiveAccount(c20, deciding)) {

@@ -36,7 +36,7 @@ struct PieceLine {
 // analytic key of the general line as it stands before any rewrite.
 std::vector<PieceLine> LinesOfPiece(Table& c50, const std::string& source, const std::string& piece) {
   std::vector<PieceLine> lines;
-  const std::string key = LinePrefix(source) + PadRight(piece, 6);
+  const std::string key = posting::LinePrefix(source) + PadRight(piece, 6);
   std::vector<std::pair<std::uint32_t, std::string>> general;
   for (bool more = c50.Seek(L::kCodeTag, key.c_str()); more; more = c50.Skip(1)) {
     const char m = c50.MatchKey(key.c_str(), kPieceKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE);
@@ -86,24 +86,26 @@ class TargetHeader {
  public:
   explicit TargetHeader(const std::string& journalMonth) : journalMonth_(journalMonth) {}
   ~TargetHeader() {
-    if (taken_ && !before_ && TableC10 != nullptr && SeekHeader(*TableC10, journalMonth_, kDraftSource))
+    if (taken_ && !before_ && TableC10 != nullptr &&
+        posting::SeekHeader(*TableC10, journalMonth_, posting::kDraftSource))
       UnlockRecord(*TableC10);
   }
   // Without `make`, a missing header is left for later (nothing is written yet).
   PieceOutcome Take(long* created, bool make) {
     if (taken_) return PieceOutcome::Done;
-    if (!EnsureGeneralFile()) return PieceOutcome::Failed;
+    if (!posting::EnsureGeneralFile()) return PieceOutcome::Failed;
     Table& c10 = *TableC10;
-    if (!SeekHeader(c10, journalMonth_, kDraftSource)) {
+    if (!posting::SeekHeader(c10, journalMonth_, posting::kDraftSource)) {
       if (!make) return PieceOutcome::Done;
-      const HeaderCreation made = EnsureDraftHeader(c10, journalMonth_);
-      if (made == HeaderCreation::NoJournal) {
+      const posting::HeaderCreation made = posting::EnsureDraftHeader(c10, journalMonth_);
+      if (made == posting::HeaderCreation::NoJournal) {
         // The journal is missing or cancelled: the header is made as the totals make one.
-        MajCentC10((PadRight(journalMonth_, kJournalMonthKeyLength) + kDraftSource).c_str(), "+D", 0, 0);
-      } else if (made == HeaderCreation::Failed) {
+        MajCentC10((PadRight(journalMonth_, posting::kJournalMonthKeyLength) + posting::kDraftSource).c_str(),
+                   "+D", 0, 0);
+      } else if (made == posting::HeaderCreation::Failed) {
         return PieceOutcome::Failed;
       }
-      if (!SeekHeader(c10, journalMonth_, kDraftSource)) return PieceOutcome::Failed;
+      if (!posting::SeekHeader(c10, journalMonth_, posting::kDraftSource)) return PieceOutcome::Failed;
       ++*created;
     }
     // Asked once, without waiting: another station's entry refuses the command.
@@ -141,7 +143,7 @@ void SortRecordAgain(Table& c50, Table& c60) {
 PieceTarget PieceTarget::From(const std::string& ciblePiece) {
   const std::string text = PadRight(ciblePiece, kTargetTextLength);
   PieceTarget t;
-  t.journalMonth = text.substr(0, kJournalMonthKeyLength);
+  t.journalMonth = text.substr(0, posting::kJournalMonthKeyLength);
   t.day = text.substr(7, 2);
   t.label = text.substr(9, kLabelWidth);
   t.clearAmounts = text[34] == 'O';
@@ -171,7 +173,8 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
                       const std::function<void()>& step) {
   PieceResult r;
   r.piece = PadRight(piece, 6);
-  const std::string from = PadRight(source, kJournalMonthKeyLength), to = PadRight(target.journalMonth, kJournalMonthKeyLength);
+  const std::string from = PadRight(source, posting::kJournalMonthKeyLength),
+                    to = PadRight(target.journalMonth, posting::kJournalMonthKeyLength);
   if (from == to) {
     r.outcome = PieceOutcome::SameJournal;
     return r;
@@ -219,7 +222,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   if (r.outcome != PieceOutcome::Done) return r;
 
   const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
-  const std::string sourceHeader = from + kDraftSource, targetHeader = to + kDraftSource;
+  const std::string sourceHeader = from + posting::kDraftSource, targetHeader = to + posting::kDraftSource;
   auto rewrite = [&](std::uint32_t recno) {
     if (!t.c50.GoTo(static_cast<long>(recno))) return false;
     const std::string day = FittedDay(month, t.c50.GetField(L::BJOUR));
@@ -249,7 +252,8 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
 PieceResult CopyPiece(const std::string& source, const std::string& piece, const PieceTarget& target,
                       const std::function<void()>& step) {
   PieceResult r;
-  const std::string from = PadRight(source, kJournalMonthKeyLength), to = PadRight(target.journalMonth, kJournalMonthKeyLength);
+  const std::string from = PadRight(source, posting::kJournalMonthKeyLength),
+                    to = PadRight(target.journalMonth, posting::kJournalMonthKeyLength);
   if (from == to) {
     r.outcome = PieceOutcome::SameJournal;
     return r;
@@ -264,7 +268,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   }
   std::uint32_t adding = 0;
   for (const PieceLine& line : lines) adding += 1 + static_cast<std::uint32_t>(line.analytic.size());
-  if (!DraftHasRoomFor(t.c50, adding)) {
+  if (!posting::DraftHasRoomFor(t.c50, adding)) {
     r.outcome = PieceOutcome::TooManyLines;
     return r;
   }
@@ -272,15 +276,16 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   r.outcome = header.Take(&r.headersCreated, true);
   if (r.outcome != PieceOutcome::Done) return r;
   // The new piece number, as "Créer Pièce" takes it for the target journal.
-  const PieceNumber number = TakePieceNumber(*TableC10, to.substr(4, 3));
-  if (number.outcome != NewLineOutcome::Created) {
-    r.outcome = number.outcome == NewLineOutcome::CounterFull ? PieceOutcome::CounterFull : PieceOutcome::NoPieceNumber;
+  const posting::PieceNumber number = posting::TakePieceNumber(*TableC10, to.substr(4, 3));
+  if (number.outcome != posting::NewLineOutcome::Created) {
+    r.outcome = number.outcome == posting::NewLineOutcome::CounterFull ? PieceOutcome::CounterFull
+                                                                       : PieceOutcome::NoPieceNumber;
     return r;
   }
   r.piece = StrZero(number.number, 0);
 
   const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
-  const std::string targetHeader = to + kDraftSource;
+  const std::string targetHeader = to + posting::kDraftSource;
   // One new line from the source line `recno`: every field, then the rewrites.
   auto copy = [&](std::uint32_t recno) {
     if (!t.c50.GoTo(static_cast<long>(recno)) || !written.AppendBlank()) return false;

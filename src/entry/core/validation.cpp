@@ -88,8 +88,8 @@ class ValidationWork {
     lineBytes_.emplace(c50_, c40_);
     AddClosedLinePairs(*lineBytes_, *lineFields_, c50_.FieldCount());
     for (const std::string& month : request_.journalMonths) {
-      if (const int code = ValidateMonth(PadRight(month, kJournalMonthKeyLength))) return code;
-      if (const int code = MoveHeaderTotals(PadRight(month, kJournalMonthKeyLength))) return code;
+      if (const int code = ValidateMonth(PadRight(month, posting::kJournalMonthKeyLength))) return code;
+      if (const int code = MoveHeaderTotals(PadRight(month, posting::kJournalMonthKeyLength))) return code;
     }
     if (!c40_.AppendQueued()) return Fail(kValidationAppend, c40, c40_.result);
     if (!c10_.Commit()) return Fail(kValidationHeaders, PathC10(), c10_.result);
@@ -146,7 +146,7 @@ class ValidationWork {
       if (kind == "Z") return;
       FieldTextOf(c50_, L::BMOIS, record, month);
       FieldTextOf(c50_, L::BJAL, record, journal);
-      analyticMonths_.insert((month + journal).substr(0, kJournalMonthKeyLength));
+      analyticMonths_.insert((month + journal).substr(0, posting::kJournalMonthKeyLength));
     });
     c50_.SetOrder("");
     auto log = [this] {
@@ -166,7 +166,7 @@ class ValidationWork {
 
   // False when the journal-month has surely no live analytic record.
   bool MayHoldAnalytic(const std::string& month) const {
-    return !analyticKnown_ || analyticMonths_.count(month.substr(0, kJournalMonthKeyLength)) != 0;
+    return !analyticKnown_ || analyticMonths_.count(month.substr(0, posting::kJournalMonthKeyLength)) != 0;
   }
 
   bool Append(std::uint32_t recno, bool general) {
@@ -189,7 +189,7 @@ class ValidationWork {
   }
 
   int ValidateMonth(const std::string& month) {
-    const std::string prefix = LinePrefix(month);
+    const std::string prefix = posting::LinePrefix(month);
     const bool analyticHere = MayHoldAnalytic(month);
     // The live general lines in key order, each with the analytic key it has now.
     std::vector<std::pair<std::uint32_t, std::string>> general;
@@ -215,7 +215,7 @@ class ValidationWork {
     std::vector<std::uint32_t> left;
     std::sort(done_.begin(), done_.end());
     for (bool more = analyticHere && c50_.SeekNotBelow(L::kAnalyticTag, month.c_str()); more; more = c50_.Skip(1)) {
-      const char m = c50_.MatchKey(month.c_str(), kJournalMonthKeyLength, L::BMOIS, L::BJAL);
+      const char m = c50_.MatchKey(month.c_str(), posting::kJournalMonthKeyLength, L::BMOIS, L::BJAL);
       if (m == 'O' && !std::binary_search(done_.begin(), done_.end(), c50_.recordNumber))
         left.push_back(c50_.recordNumber);
       else if (m != 'O' && m != 'o') break;
@@ -236,29 +236,29 @@ class ValidationWork {
 
   // The draft header's totals go to the closed header, made when missing; the draft one stays at zero.
   int MoveHeaderTotals(const std::string& month) {
-    HeaderTotals moved;
+    posting::HeaderTotals moved;
     std::string name;
-    if (SeekHeader(c10_, month, kDraftSource)) {
-      moved = ReadHeaderTotals(c10_);
+    if (posting::SeekHeader(c10_, month, posting::kDraftSource)) {
+      moved = posting::ReadHeaderTotals(c10_);
       name = RTrim(c10_.GetField(3));
-      if (!c10_.PutField(4, ZeroTotalsText().c_str()) || !c10_.PutField(5, ZeroTotalsText().c_str()))
+      if (!c10_.PutField(4, posting::ZeroTotalsText().c_str()) || !c10_.PutField(5, posting::ZeroTotalsText().c_str()))
         return Fail(kValidationHeaders, PathC10(), c10_.result);
     }
-    const JournalRecord journal = ReadJournal(c10_, JournalOf(month));
+    const posting::JournalRecord journal = posting::ReadJournal(c10_, posting::JournalOf(month));
     if (journal.found && !journal.cancelled) name = journal.name;
-    if (!SeekHeader(c10_, month, kClosedSource)) {
+    if (!posting::SeekHeader(c10_, month, posting::kClosedSource)) {
       if (!c10_.AppendBlank()) return Fail(kValidationHeaders, PathC10(), c10_.result);
       c10_.PutField(1, "C");
-      c10_.PutField(2, (month + kClosedSource).c_str());
+      c10_.PutField(2, (month + posting::kClosedSource).c_str());
       c10_.PutField(3, name.c_str());
-      c10_.PutField(4, ZeroTotalsText().c_str());
-      c10_.PutField(5, ZeroTotalsText().c_str());
-      if (!c10_.InsertRecord() || !SeekHeader(c10_, month, kClosedSource))
+      c10_.PutField(4, posting::ZeroTotalsText().c_str());
+      c10_.PutField(5, posting::ZeroTotalsText().c_str());
+      if (!c10_.InsertRecord() || !posting::SeekHeader(c10_, month, posting::kClosedSource))
         return Fail(kValidationHeaders, PathC10(), c10_.result);
     } else if (c10_.IsDeleted() && !c10_.RecallRecord(nullptr, 0)) {
       return Fail(kValidationHeaders, PathC10(), c10_.result);
     }
-    const HeaderTotals closed = ReadHeaderTotals(c10_);
+    const posting::HeaderTotals closed = posting::ReadHeaderTotals(c10_);
     const bool written = c10_.PutField(4, (AmountText14(FromCents(closed.debitF + moved.debitF)) +
                                            AmountText14(FromCents(closed.creditF + moved.creditF))).c_str()) &&
                          c10_.PutField(5, (AmountText14(FromCents(closed.debitE + moved.debitE)) +
@@ -293,7 +293,7 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
   c50.SetOrder("");
   for (bool more = c50.GoTop(""); more; more = c50.Skip(1)) {
     ReadStoredFields(c50, fields, v);
-    const std::string key = PadRight(v[1], 4) + PadRight(v[2], kJournalCodeWidth);
+    const std::string key = PadRight(v[1], 4) + PadRight(v[2], posting::kJournalCodeWidth);
     DraftMonth& m = months[key];
     m.journalMonth = key;
     if (c50.recordProps.bDeleteFlag) {
@@ -324,10 +324,10 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
   c50.SetOrder(L::kCodeTag);
   std::vector<DraftMonth> out;
   for (auto& [key, m] : months) {
-    if (SeekHeader(c10, key, kDraftSource) && !IsBlank(c10.GetField(3))) {
+    if (posting::SeekHeader(c10, key, posting::kDraftSource) && !IsBlank(c10.GetField(3))) {
       m.name = RTrim(c10.GetField(3));
     } else {
-      const JournalRecord j = ReadJournal(c10, JournalOf(key));
+      const posting::JournalRecord j = posting::ReadJournal(c10, posting::JournalOf(key));
       m.name = j.found ? j.name : std::string(LoadStr(38));
     }
     out.push_back(m);
@@ -347,7 +347,8 @@ std::string LatestValidationDate(Table& c40) {
 
 std::string JournalMonthsText(const std::vector<std::string>& journalMonths) {
   std::string text;
-  for (const std::string& m : journalMonths) text += (text.empty() ? "" : ", ") + JournalOf(m) + " " + MonthDisplay(m);
+  for (const std::string& m : journalMonths)
+    text += (text.empty() ? "" : ", ") + posting::JournalOf(m) + " " + posting::MonthDisplay(m);
   return text;
 }
 
@@ -364,10 +365,10 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
   std::string unbalanced, noAccount, outOfYear;
   long records = 0;
   for (const std::string& key : request.journalMonths) {
-    const auto it = byKey.find(PadRight(key, kJournalMonthKeyLength));
+    const auto it = byKey.find(PadRight(key, posting::kJournalMonthKeyLength));
     if (it == byKey.end()) continue;
     const DraftMonth& m = *it->second;
-    const std::string name = "   - " + JournalOf(m.journalMonth) + " " + MonthDisplay(m.journalMonth);
+    const std::string name = "   - " + posting::JournalOf(m.journalMonth) + " " + posting::MonthDisplay(m.journalMonth);
     records += m.lines + m.analytic;
     if (!m.BalancedInEuros())
       unbalanced += name + " " + LTrim(FormatAmount(FromCents(m.debitE - m.creditE))) + " " + LoadStr(2277) + "\n";

@@ -470,7 +470,7 @@ AsciiRead ParseAsciiText(const std::string& raw) {
     const bool francs = p.TypedInFrancs();
     long long d = 0, c = 0;
     for (const ImportedLine& l : p.lines) {
-      const long long euros = l.francs ? entry::ToEuros(l.cents, parity) : l.cents;
+      const long long euros = l.francs ? posting::ToEuros(l.cents, parity) : l.cents;
       (l.sense == 'D' ? d : c) += francs ? l.cents : euros;
       (l.sense == 'D' ? r.debit : r.credit) += euros;
     }
@@ -537,7 +537,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
   const bool year = TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) &&
                     TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last);
   const char c006 = ConstantEntry(6)[0], c007 = ConstantEntry(7)[0];
-  std::map<std::string, entry::JournalRecord> journals;
+  std::map<std::string, posting::JournalRecord> journals;
   std::map<std::string, bool> codes;
   std::unordered_map<std::string, std::pair<int, std::string>> accounts;  // journal type + typed -> message, account
   std::string key;
@@ -545,7 +545,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     const std::string key = std::string(1, kind) + code;
     auto it = codes.find(key);
     if (it == codes.end())
-      it = codes.emplace(key, entry::SeekC10(c10, kind, code) && !c10.IsDeleted()).first;
+      it = codes.emplace(key, posting::SeekC10(c10, kind, code) && !c10.IsDeleted()).first;
     return it->second;
   };
   long line = 0;
@@ -555,7 +555,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     line = r.pieceLines[i];
     auto error = [&](int id, const std::string& what) { r.errors.push_back({line, FillPlaceholder(Text(id), what)}); };
     auto j = journals.find(p.journal);
-    if (j == journals.end()) j = journals.emplace(p.journal, entry::ReadJournal(c10, p.journal)).first;
+    if (j == journals.end()) j = journals.emplace(p.journal, posting::ReadJournal(c10, p.journal)).first;
     if (!j->second.found || j->second.cancelled) error(kMsgUnknownJournal, p.journal);
     const long day = DaysFromCivil(p.date);
     if (!year || day < DaysFromCivil(first) || day > DaysFromCivil(last)) error(kMsgOutsideYear, PrintDateOf(p.date));
@@ -564,7 +564,8 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
       key.assign(1, j->second.type()).append(l.account);
       auto a = accounts.find(key);
       if (a == accounts.end()) {
-        const entry::FieldCheck check = entry::CheckAccount(c10, c20, j->second.type(), l.account, false, c006, c007);
+        const posting::FieldCheck check =
+            posting::CheckAccount(c10, c20, j->second.type(), l.account, false, c006, c007);
         a = accounts.emplace(key, std::make_pair(check.message, check.account)).first;
       }
       if (a->second.first != 0) error(a->second.first, "");
@@ -580,13 +581,13 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     line = l.sourceLine;
     auto error = [&](int id, const std::string& what) { r.errors.push_back({line, FillPlaceholder(Text(id), what)}); };
     auto j = journals.find(journal);
-    if (j == journals.end()) j = journals.emplace(journal, entry::ReadJournal(c10, journal)).first;
+    if (j == journals.end()) j = journals.emplace(journal, posting::ReadJournal(c10, journal)).first;
     if (!j->second.found || j->second.cancelled) {
       error(kMsgUnknownJournal, journal);
       continue;
     }
     if (!l.account.empty()) {
-      const entry::FieldCheck check = entry::CheckAccount(c10, c20, j->second.type(), l.account, false, c006, c007);
+      const posting::FieldCheck check = posting::CheckAccount(c10, c20, j->second.type(), l.account, false, c006, c007);
       if (check.message != 0) r.errors.push_back({line, TrimmedOfSpacing(Text(check.message)) + " : " + l.account});
     }
     if (!l.labelCode.empty() && !codeLive('L', l.labelCode)) error(kMsgUnknownLabel, l.labelCode);

@@ -121,10 +121,10 @@ LineAmounts AmountsOf(const ImportedLine& line, double parity) {
   LineAmounts a;
   if (line.francs) {
     a.francs = line.cents;
-    a.euros = entry::ToEuros(line.cents, parity);
+    a.euros = posting::ToEuros(line.cents, parity);
   } else {
     a.euros = line.cents;
-    a.francs = parity > 0 ? entry::ToFrancs(line.cents, parity) : 0;
+    a.francs = parity > 0 ? posting::ToFrancs(line.cents, parity) : 0;
   }
   return a;
 }
@@ -184,7 +184,7 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
       return Refusal(PiecesOutcome::Unbalanced, i, FillPlaceholder(FillPlaceholder(LoadStr(kMsgUnbalanced), p.journal), shown(p.date)));
     auto known = journals.find(p.journal);
     if (known == journals.end()) {
-      const entry::JournalRecord j = entry::ReadJournal(c10, p.journal);
+      const posting::JournalRecord j = posting::ReadJournal(c10, p.journal);
       known = journals.emplace(p.journal, j.found && !j.cancelled && !IsBlank(p.journal)).first;
     }
     if (!known->second) return Refusal(PiecesOutcome::NoJournal, i, FillPlaceholder(LoadStr(kMsgNoJournal), p.journal));
@@ -220,7 +220,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   // there are held before the numbers are taken; those missing are made once the run is recorded
   // (`numbered`), so that a run stopped while it makes them is found again.
   std::set<std::string> months, missing;
-  for (const ImportedPiece& p : pieces) months.insert(entry::CleJournalMois(MonthOf(p.date), p.journal));
+  for (const ImportedPiece& p : pieces) months.insert(posting::CleJournalMois(MonthOf(p.date), p.journal));
   std::vector<std::uint32_t> taken;
   auto release = [&] {
     for (std::uint32_t record : taken)
@@ -228,11 +228,11 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   };
   auto hold = [&](const std::string& month, bool make) -> PiecesOutcome {
     if (make) {
-      const entry::HeaderCreation header = entry::EnsureDraftHeader(c10, month);
-      if (header == entry::HeaderCreation::NoJournal) return PiecesOutcome::NoJournal;
-      if (header == entry::HeaderCreation::Failed) return PiecesOutcome::Failed;
+      const posting::HeaderCreation header = posting::EnsureDraftHeader(c10, month);
+      if (header == posting::HeaderCreation::NoJournal) return PiecesOutcome::NoJournal;
+      if (header == posting::HeaderCreation::Failed) return PiecesOutcome::Failed;
     }
-    if (!entry::SeekHeader(c10, month, entry::kDraftSource)) {
+    if (!posting::SeekHeader(c10, month, posting::kDraftSource)) {
       if (make) return PiecesOutcome::Failed;
       missing.insert(month);
       return PiecesOutcome::Written;
@@ -246,7 +246,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     if (outcome == PiecesOutcome::Failed && refusal_.Seen())
       return Refusal(outcome, 0, FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text()));
     if (outcome == PiecesOutcome::NoJournal)
-      return Refusal(outcome, 0, FillPlaceholder(LoadStr(kMsgNoJournal), entry::JournalOf(month)));
+      return Refusal(outcome, 0, FillPlaceholder(LoadStr(kMsgNoJournal), posting::JournalOf(month)));
     return Refusal(outcome, 0, LoadStr(outcome == PiecesOutcome::HeaderLocked ? kMsgHeaderHeld : kMsgFailed));
   };
   for (const std::string& month : months)
@@ -259,8 +259,8 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   for (std::size_t i = 0; i < pieces.size();) {
     std::size_t end = i + 1;
     while (end < pieces.size() && pieces[end].journal == pieces[i].journal) ++end;
-    const entry::PieceNumber n = entry::TakePieceNumbers(c10, pieces[i].journal, static_cast<long>(end - i));
-    if (n.outcome != entry::NewLineOutcome::Created) {
+    const posting::PieceNumber n = posting::TakePieceNumbers(c10, pieces[i].journal, static_cast<long>(end - i));
+    if (n.outcome != posting::NewLineOutcome::Created) {
       release();
       // A counter that could not be written is no counter held elsewhere.
       return Refusal(PiecesOutcome::CounterRefused, i,

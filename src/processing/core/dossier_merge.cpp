@@ -131,7 +131,7 @@ class MergeWork {
       const std::string kind = t_.o10.GetField(1);
       if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
       const std::string code = t_.o10.GetField(2);
-      if (!entry::SeekC10(t_.c10, kind[0], code)) {
+      if (!posting::SeekC10(t_.c10, kind[0], code)) {
         if (!t_.c10.AppendBlank()) return Fail(1, t_.c10.tablePath, t_.c10.result);
         t_.c10.PutField(1, kind.c_str());
         t_.c10.PutField(2, code.c_str());
@@ -201,8 +201,8 @@ class MergeWork {
   bool Journals() {
     const FieldMap map(t_.o10, t_.c10, 3);
     for (const std::string& journal : journals_) {
-      if (!entry::SeekC10(t_.o10, 'J', journal) || t_.o10.IsDeleted()) continue;
-      if (entry::SeekC10(t_.c10, 'J', journal)) {
+      if (!posting::SeekC10(t_.o10, 'J', journal) || t_.o10.IsDeleted()) continue;
+      if (posting::SeekC10(t_.c10, 'J', journal)) {
         if (!t_.c10.IsDeleted()) continue;
         if (!t_.c10.RecallRecord("", 0) || !map.Copy(t_.o10, t_.c10) || !t_.c10.Commit())
           return Fail(1, t_.c10.tablePath, t_.c10.result);

@@ -145,7 +145,7 @@ std::string ManualMatching::LabelText(const std::string& code) {
   if (code == labelCode_ && !labelText_.empty()) return labelText_;
   labelCode_ = code;
   labelText_ = "???    ";
-  if (TableC10 != nullptr && TableC10->isOpen && entry::SeekC10(*TableC10, 'L', code) && !TableC10->IsDeleted()) {
+  if (TableC10 != nullptr && TableC10->isOpen && posting::SeekC10(*TableC10, 'L', code) && !TableC10->IsDeleted()) {
     std::string text = Field(*TableC10, 4).substr(0, 7);
     text.resize(7, ' ');
     labelText_ = text;
@@ -309,17 +309,17 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   if (!selected.readable) return BalanceOutcome::Refused;
   Table& c10 = *TableC10;
   const std::string journal = Trimmed(ConstantEntry(kBalanceJournalConstant));
-  const entry::JournalRecord j = entry::ReadJournal(c10, journal);
+  const posting::JournalRecord j = posting::ReadJournal(c10, journal);
   if (journal.empty() || !j.found || j.cancelled) return BalanceOutcome::NoJournal;
   if (static_cast<long>(c50_.RecCount()) + 2 > kMaxLineRecords) return BalanceOutcome::TooManyLines;
 
   // The journal-month's header, held as "Saisir" holds it: refused while another station enters
   // that month, granted when this station does.
   const std::string month = selected.date.substr(0, 4);
-  const std::string journalMonth = entry::CleJournalMois(month, journal);
-  const entry::HeaderCreation header = entry::EnsureDraftHeader(c10, journalMonth);
-  if (header == entry::HeaderCreation::NoJournal) return BalanceOutcome::NoJournal;
-  if (header == entry::HeaderCreation::Failed || !entry::SeekHeader(c10, journalMonth, entry::kDraftSource))
+  const std::string journalMonth = posting::CleJournalMois(month, journal);
+  const posting::HeaderCreation header = posting::EnsureDraftHeader(c10, journalMonth);
+  if (header == posting::HeaderCreation::NoJournal) return BalanceOutcome::NoJournal;
+  if (header == posting::HeaderCreation::Failed || !posting::SeekHeader(c10, journalMonth, posting::kDraftSource))
     return BalanceOutcome::Failed;
   if (!LockRecord(c10, nullptr, 0)) return BalanceOutcome::HeaderLocked;
   const bool headerHeld = c10.result == dbase::DBIERR_ALREADYLOCKED;
@@ -328,8 +328,8 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
     if (!headerHeld && c10.GoTo(static_cast<long>(headerRecord))) UnlockRecord(c10);
   };
 
-  const entry::PieceNumber piece = entry::TakePieceNumber(c10, journal);
-  if (piece.outcome != entry::NewLineOutcome::Created) {
+  const posting::PieceNumber piece = posting::TakePieceNumber(c10, journal);
+  if (piece.outcome != posting::NewLineOutcome::Created) {
     releaseHeader();
     return BalanceOutcome::DossierLocked;
   }

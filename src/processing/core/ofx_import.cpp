@@ -287,7 +287,7 @@ void TransactionLabels(const BankTransaction& t, std::string& label1, std::strin
 }
 
 bool LabelCodeUsable(Table& c10, const std::string& code) {
-  return code.empty() || (entry::SeekC10(c10, 'L', code) && !c10.IsDeleted());
+  return code.empty() || (posting::SeekC10(c10, 'L', code) && !c10.IsDeleted());
 }
 
 std::string UnknownLabelCodeMessage(const std::string& code) { return FillPlaceholder(LoadStr(kMsgUnknownLabel), code); }

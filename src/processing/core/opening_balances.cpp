@@ -243,7 +243,7 @@ class OpeningWork {
     if (!t20.OpenExclusive(PathC20(), "C20CODE")) return Fail(kOpeningOpen + 12, PathC20());
     if (!c50.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kOpeningOpen + 15, PathC50());
     // Journal "AN" appended when missing.
-    if (!entry::SeekC10(c10, 'J', kJournal)) {
+    if (!posting::SeekC10(c10, 'J', kJournal)) {
       if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10(), c10.result);
       c10.PutField(1, "J");
       c10.PutField(2, kJournal);
@@ -255,7 +255,7 @@ class OpeningWork {
     // dossier's, or the rebuild would total its accounts on a collective account of its own making.
     for (const Collective& collective : collectives_) {
       const std::string letter(1, collective.letter);
-      if (entry::SeekC10(c10, 'B', letter)) continue;
+      if (posting::SeekC10(c10, 'B', letter)) continue;
       const std::string name = c20_.Seek("C20CODE", collective.account.c_str()) ? c20_.GetField(2) : "";
       if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10(), c10.result);
       c10.PutField(1, "B");
@@ -265,8 +265,8 @@ class OpeningWork {
       if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10(), c10.result);
     }
     // The piece number as a new piece of journal "AN" takes it.
-    const entry::PieceNumber piece = entry::TakePieceNumber(c10, kJournal);
-    if (piece.outcome != entry::NewLineOutcome::Created) return Fail(kOpeningPiece, PathC10(), c10.result);
+    const posting::PieceNumber piece = posting::TakePieceNumber(c10, kJournal);
+    if (piece.outcome != posting::NewLineOutcome::Created) return Fail(kOpeningPiece, PathC10(), c10.result);
     r_.piece = piece.number;
     // The previous-year columns start from nothing in every account of the target.
     for (bool more = t20.GoTop("C20CODE"); more; more = t20.Skip(1)) {
@@ -463,7 +463,7 @@ TargetCheck CheckOpeningTarget(const OtherDossier& target, const Ymd& date) {
     return c;
   }
   Table c10;
-  if (!c10.OpenShared(c10Path, "C10CODE", true) || !entry::SeekC10(c10, '0', "")) {
+  if (!c10.OpenShared(c10Path, "C10CODE", true) || !posting::SeekC10(c10, '0', "")) {
     c.beep = false;
     c.first = "???";
     return c;

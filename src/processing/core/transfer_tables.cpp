@@ -10,13 +10,13 @@ namespace processing {
 bool LoadDossierRecordOf(const OtherDossier& dossier, DossierRecord* record) {
   Table c10;
   if (!c10.OpenShared(OtherPathC10(dossier), "C10CODE", true)) return false;
-  if (!entry::SeekC10(c10, '0', "") || c10.IsDeleted()) return false;
+  if (!posting::SeekC10(c10, '0', "") || c10.IsDeleted()) return false;
   DossierRecord::C10Texts texts;
   texts.record0Field3 = c10.GetField(3);
   texts.record0Field4 = c10.GetField(4);
   texts.record0Field5 = c10.GetField(5);
   record->LoadFromC10(texts);
-  if (entry::SeekC10(c10, 'P', "0") && !c10.IsDeleted()) {
+  if (posting::SeekC10(c10, 'P', "0") && !c10.IsDeleted()) {
     record->Set(539, 252, c10.GetField(4));
     record->Set(791, 252, c10.GetField(5));
   }

@@ -140,7 +140,7 @@ class SeparationWork {
     Ymd end;
     if (TheDossierRecord.DateYmd(F::YearEnd, end) && DaysFromCivil(end) <= DaysFromCivil(last)) return true;
     DossierRecord record = TheDossierRecord;
-    if (!record.SetDateYmd(F::YearEnd, last) || !entry::SeekC10(c10_, '0', ""))
+    if (!record.SetDateYmd(F::YearEnd, last) || !posting::SeekC10(c10_, '0', ""))
       return Fail(1, c10_.tablePath, c10_.result);
     if (!c10_.PutFieldPart(4, DossierRecord::kYearEndPos - 30, DossierRecord::kDateWidth,
                            record.Get(DossierRecord::kYearEndPos, DossierRecord::kDateWidth).c_str()) ||
@@ -175,7 +175,7 @@ class SeparationWork {
       if (c10_.IsDeleted()) continue;
       const std::string kind = c10_.GetField(1);
       if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
-      if (entry::SeekC10(o10_, kind[0], c10_.GetField(2))) continue;
+      if (posting::SeekC10(o10_, kind[0], c10_.GetField(2))) continue;
       if (!o10_.AppendBlank() || !map.Copy(c10_, o10_) || !o10_.InsertRecord())
         return Fail(1, o10_.tablePath, o10_.result);
       ++r_.codes;

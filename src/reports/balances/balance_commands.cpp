@@ -26,6 +26,7 @@ void Show(gui::Window* w) {
 
 }  // namespace
 
+// Core: BuildListSequence, Gatherer, FecExport.
 void CmEtaBalances() {
   if (CommandWindow == nullptr) return;
   if (ActivateExistingChild(kBalancesFormSlot)) return;

@@ -242,6 +242,7 @@ void TDEtaBilanCalcul::RunComputation() {
   gui::MessageBox(this, end, caption, gui::MB_OK | gui::MB_ICONINFORMATION);
 }
 
+// Core: RunBalanceSheet.
 void CmEtaBilanCalcul() {
   if (!TakeDossier()) return;
   struct Open {

@@ -381,6 +381,7 @@ void SheetAndAnnexPrintout::EndPrinting() {
 // ---------------------------------------------------------------------------------------
 // The command
 
+// Core: SheetEditionReport.
 void CmEtaBilanEdition() {
   if (CommandWindow == nullptr) return;
   if (ActivateExistingChild(kSheetEditionWindowSlot)) return;

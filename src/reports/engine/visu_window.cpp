@@ -620,7 +620,9 @@ void OpenPreview(int mode) {
 
 }  // namespace
 
+// Core: ReportInterpreter.
 void CmVisu() { OpenPreview(0); }
+// Core: ReportInterpreter.
 void CmVisuMode1() { OpenPreview(1); }
 
 bool VisuBeginList(CMDIBrowse& owner, const std::string& caption, int format) {

@@ -35,6 +35,7 @@ void Show(gui::Window* w) {
 
 }  // namespace
 
+// Core: AccountStatement, GeneralLedgers, JournalListings, CentralisingSummary.
 void OpenLedgerReport(unsigned command) {
   const LedgerWindowKind& kind = KindOf(command);
   if (CommandWindow == nullptr) return;

@@ -10,6 +10,7 @@
 #include "data/table.h"
 #include "framework/edit_form.h"
 #include "reports/vat_dunning/core/dunning_options.h"
+#include "resources/command_ids.h"
 
 class MButton;
 class MCheckBox;
@@ -52,8 +53,8 @@ class TWEtaModRelances : public CMDIModif {
   // ---- commands
   void CmClients() { SetMode(false); }
   void CmFournisseurs() { SetMode(true); }
-  void CmVisualiser() { Send(20035); }
-  void CmImprimer() { Send(20041); }
+  void CmVisualiser() { Send(command_id::Visualiser); }
+  void CmImprimer() { Send(command_id::Imprimer); }
   void CmEuros();
   void CmQuitterForm();
   // The form's own commands: checks, lookups, the steps of the account fields.

@@ -278,6 +278,7 @@ void TWEtaBroRelances::DefaultAction() {
 
 void TWEtaBroRelances::CmRaisePartner() { DefaultAction(); }
 
+// Core: DunningRun.
 void CmEtatsRelances() {
   if (ActivateExistingChild(kDunningFormSlot)) return;
   if (CommandWindow == nullptr) return;

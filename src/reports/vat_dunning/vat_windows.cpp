@@ -356,6 +356,7 @@ void CreateVatWindow() {
 
 void CreateVatReceiptsWindow() { CreateVatWindow<TWEtaBroTvaSurLesEncaissements>(); }
 
+// Core: DebitsComputation, ReceiptsComputation.
 void CmEtatsDeclarationTva() {
   if (PrintRunFlag) {
     gui::MessageBeep(0);

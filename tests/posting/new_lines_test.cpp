@@ -8,14 +8,14 @@
 #include <set>
 #include <thread>
 
-#include "core_fixture.h"
+#include "entry/core_fixture.h"
 #include "posting/new_lines.h"
 #include "support/other_process.h"
 
 namespace entry_test {
 namespace {
 
-using namespace entry;
+using namespace posting;
 
 const std::string kMonth = "C601OD ";
 const std::string kPrefix = "Z" + kMonth;

@@ -2,7 +2,7 @@
 // sort record, the totals of its old and new account and of its header); a line without amount cancelled;
 // the one account normalisation; an auxiliary account's analytic lines found and removed with their
 // sections' totals; and a save whose lock another station holds changing nothing.
-#include "core_fixture.h"
+#include "entry/core_fixture.h"
 #include "data/account_totals.h"
 #include "posting/line_save.h"
 #include "runtime/numbers.h"
@@ -11,7 +11,7 @@
 namespace entry_test {
 namespace {
 
-using namespace entry;
+using namespace posting;
 
 class SaveTest : public CoreTest {
  protected:

@@ -4,7 +4,7 @@
 // totals equal to the lines, in francs and in euros, in each currency of a dossier.
 #include <random>
 
-#include "core_fixture.h"
+#include "entry/core_fixture.h"
 #include "posting/balancing.h"
 #include "posting/line_save.h"
 #include "posting/new_lines.h"
@@ -13,7 +13,7 @@
 namespace entry_test {
 namespace {
 
-using namespace entry;
+using namespace posting;
 
 struct Mode {
   DossierCurrency currency;

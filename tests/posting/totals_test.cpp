@@ -3,14 +3,14 @@
 // never cancelled, and a line whose sort record was lost gets it back.
 #include <random>
 
-#include "core_fixture.h"
+#include "entry/core_fixture.h"
 #include "posting/line_changes.h"
 #include "runtime/numbers.h"
 
 namespace entry_test {
 namespace {
 
-using namespace entry;
+using namespace posting;
 
 using TotalsTest = CoreTest;
 

@@ -2,7 +2,7 @@
 // for, the next step after a new line, "Solder le Compte" on the line as loaded, the piece's and the
 // journal-month's balances, and the rounding accounts of the program INI read one way by the line form and by
 // the rebuild's balancing.
-#include "core_fixture.h"
+#include "entry/core_fixture.h"
 #include "data/rounding_accounts.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "posting/balancing.h"
@@ -14,7 +14,7 @@
 namespace entry_test {
 namespace {
 
-using namespace entry;
+using namespace posting;
 
 using BalancingTest = CoreTest;
 constexpr double kRate = 6.55957;

@@ -1,14 +1,14 @@
 // The tests of a typed line, as one table of lines and the message and field each gets back (the
 // largest amount a line holds among them); and the cash-account warning, whose amounts count the
 // line as typed instead of the line as loaded.
-#include "core_fixture.h"
+#include "entry/core_fixture.h"
 #include "posting/line_validation.h"
 #include "runtime/numbers.h"
 
 namespace entry_test {
 namespace {
 
-using namespace entry;
+using namespace posting;
 
 class ValidationTest : public CoreTest {
  protected:
