@@ -182,11 +182,10 @@ bool CreateHeader(Table& general, const std::string& header, int codeWidth) {
 }
 
 void ReportHeaderOverflow(const std::string& code) {
-  WriteLog("MAJCENTC10 - Erreur: total du centralisateur " + code +
-           " trop grand pour 14 caract\xE8res, non mis \xE0 jour");
-  const std::string message = "\n\nLe total du centralisateur " + code +
-                              " ne tient plus dans 14 caract\xE8res.\n"
-                              "Il garde sa derni\xE8re valeur: les totaux de ce journal sont \xE0 recalculer.\n\n";
+  WriteLog(LoadStr(22001) + code +
+           LoadStr(22002));
+  const std::string message = LoadStr(22003) + code +
+                              LoadStr(22004);
   RuntimeBeep();
   RuntimeMessage(LoadStr(52), message.c_str(), kMbIconExclamation);
 }
@@ -213,7 +212,7 @@ bool MajCompteC20(const char* code, const char* operation, double amount1, doubl
   const TotalsOperation moving(operation);
   // A blank code would become "00000000" below and post to an account nobody asked for.
   if (IsBlank(account)) {
-    LogRefused("MAJCOMPTEC20", "compte vide, rien n'est report\xE9", moving, amount1, amount2);
+    LogRefused("MAJCOMPTEC20", LoadStr(22005), moving, amount1, amount2);
     return false;
   }
   account = NormalizeAccount(account);
@@ -232,7 +231,7 @@ bool MajCompteC20(const char* code, const char* operation, double amount1, doubl
   }
   std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
-    LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, moving, amount1, amount2);
+    LogRefused("MAJCOMPTEC20", LoadStr(22006) + account, moving, amount1, amount2);
   } else {
     collective = NormalizeAccount(collective);
     written = SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(183)}}) &&
@@ -264,7 +263,7 @@ bool MajCentC10(const char* code, const char* operation, double amount1, double 
   const std::string header = Cut(code, kCodeLength);
   const TotalsOperation moving(operation);
   if (IsBlank(header)) {
-    LogRefused("MAJCENTC10", "centralisateur vide, rien n'est report\xE9", moving, amount1, amount2);
+    LogRefused("MAJCENTC10", LoadStr(22007), moving, amount1, amount2);
     return false;
   }
   const int codeWidth = general.isOpen ? general.FieldWidth(2) : 0;
@@ -341,7 +340,7 @@ std::vector<std::string> AccountTotalsCodes(const char* code) {
   Table& general = *TableC10;
   std::string account = Cut(code, kCodeLength);
   if (IsBlank(account)) {
-    LogRefused("MAJCOMPTEC20", "compte vide, rien n'est report\xE9", TotalsOperation("+D"), 0, 0);
+    LogRefused("MAJCOMPTEC20", LoadStr(22005), TotalsOperation("+D"), 0, 0);
     return codes;
   }
   account = NormalizeAccount(account);
@@ -355,7 +354,7 @@ std::vector<std::string> AccountTotalsCodes(const char* code) {
     return codes;
   std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
-    LogRefused("MAJCOMPTEC20", "collectif vide pour " + account, TotalsOperation("+D"), 0, 0);
+    LogRefused("MAJCOMPTEC20", LoadStr(22006) + account, TotalsOperation("+D"), 0, 0);
     return codes;
   }
   collective = NormalizeAccount(collective);

@@ -6,6 +6,7 @@
 #include "platform/dbase/idapi.h"
 #include "platform/system/files.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   c.bases = bases;
   const std::string aside = dossierFolder + name;
   if (!SubFolderName(name) || !platform::MakeDirectories(aside)) {
-    if (error != nullptr) *error = "dossier des copies impossible: " + aside;
+    if (error != nullptr) *error = LoadStr(22008) + aside;
     return false;
   }
   std::set<std::string> wanted;
@@ -75,7 +76,7 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
       const bool full = platform::FailedForWantOfRoom();
       RemoveFolder(aside);
       if (error != nullptr)
-        *error = "copie impossible de " + dossierFolder + file + " dans " + aside +
+        *error = LoadStr(22009) + dossierFolder + file + LoadStr(22483) + aside +
                  (full ? std::string(": ") + DiskFullText(aside + file) : std::string());
       return false;
     }
@@ -84,7 +85,7 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   // The copies' names stay on the disk before the run changes anything.
   if (!platform::SyncFolder(aside) || !platform::SyncFolder(dossierFolder)) {
     RemoveFolder(aside);
-    if (error != nullptr) *error = "copies non \xE9" "crites sur le disque dans " + aside;
+    if (error != nullptr) *error = LoadStr(22010) + aside;
     return false;
   }
   if (copies != nullptr) *copies = c;
@@ -113,7 +114,7 @@ bool TableSound(const std::string& dbf, std::string* error) {
   if (rc == dbase::DBIERR_NONE) rc = dbase::DbiCheckIndex(cur, true);
   if (cur != nullptr) dbase::DbiCloseCursor(&cur);
   if (rc == dbase::DBIERR_NONE) return true;
-  if (error != nullptr) *error = "fichier remis en place illisible ou index faux (" + std::to_string(rc) + "): " + dbf;
+  if (error != nullptr) *error = LoadStr(22011) + std::to_string(rc) + "): " + dbf;
   return false;
 }
 
@@ -162,27 +163,27 @@ bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& co
     if (error != nullptr) *error = why;
     return false;
   };
-  if (!SubFolderName(copies.folder)) return refuse("dossier des copies inconnu");
+  if (!SubFolderName(copies.folder)) return refuse(LoadStr(22012));
   const std::string aside = dossierFolder + copies.folder;
   const std::set<std::string> putBack = NoteLines(NotePath(dossierFolder, copies));
-  if (!platform::DirectoryExists(aside) && putBack.empty()) return refuse("dossier des copies absent: " + aside);
+  if (!platform::DirectoryExists(aside) && putBack.empty()) return refuse(LoadStr(22013) + aside);
   std::set<std::string> listed;
   for (const std::string& f : copies.files) listed.insert(LowerAscii(f));
   // A copy the list does not name: the list is short, and a put-back would take its table's
   // files for files the run made.
   for (const std::string& file : platform::ListFiles(aside))
     if (listed.count(LowerAscii(file)) == 0)
-      return refuse("copie que le suivi du traitement ne nomme pas: " + aside + file);
+      return refuse(LoadStr(22014) + aside + file);
   for (const std::string& f : copies.files) {
     if (!platform::FileExists(aside + f)) {
       // Gone from the sub-folder: put in place by a put-back that stopped, or lost.
       const std::string target = platform::ResolveName(dossierFolder, f);
-      if (putBack.count(f + "\t" + KeptIdentity(target)) == 0) return refuse("copie manquante: " + aside + f);
+      if (putBack.count(f + "\t" + KeptIdentity(target)) == 0) return refuse(LoadStr(22015) + aside + f);
       continue;
     }
     const std::string name = LowerAscii(f);
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dbf") == 0 && !WholeCopy(aside + f))
-      return refuse("copie incompl\xE8te ou endommag\xE9" "e: " + aside + f);
+      return refuse(LoadStr(22016) + aside + f);
   }
   return true;
 }
@@ -199,11 +200,11 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     // the tables from going back: the put-back goes on without it. Stopped half-way, it would
     // then leave the next opening a copy missing, which that opening names, changing nothing.
     if (!platform::WriteFileAtomic(note, text) && !platform::FailedForWantOfRoom()) {
-      if (error != nullptr) *error = "note de remise en place non \xE9" "crite sur le disque: " + note;
+      if (error != nullptr) *error = LoadStr(22017) + note;
       return false;
     }
     if (!platform::SyncFolder(dossierFolder)) {
-      if (error != nullptr) *error = "note de remise en place non \xE9" "crite sur le disque: " + note;
+      if (error != nullptr) *error = LoadStr(22017) + note;
       return false;
     }
   }
@@ -218,10 +219,10 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
   for (const std::string& file : platform::ListFiles(dossierFolder)) {
     if (!LeftoverOf(LowerAscii(file), copies.bases) || platform::RemoveFile(dossierFolder + file)) continue;
     back = false;
-    if (error != nullptr) *error = "fichier de travail impossible \xE0 supprimer: " + dossierFolder + file;
+    if (error != nullptr) *error = LoadStr(22018) + dossierFolder + file;
   }
   if (!back || !platform::SyncFolder(dossierFolder)) {
-    if (back && error != nullptr) *error = "dossier non \xE9" "crit sur le disque: " + dossierFolder;
+    if (back && error != nullptr) *error = LoadStr(22019) + dossierFolder;
     return false;
   }
   // Each copy takes its file's place (a copy already put back by an earlier, stopped put-back is
@@ -231,7 +232,7 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     const std::string target = platform::ResolveName(dossierFolder, f);
     if (!platform::AtomicRename(aside + f, target)) {
       back = false;
-      if (error != nullptr) *error = "remise en place impossible de " + dossierFolder + f;
+      if (error != nullptr) *error = LoadStr(22020) + dossierFolder + f;
     }
   }
   // The files of those tables that had no copy were made by the run.

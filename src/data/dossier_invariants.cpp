@@ -11,6 +11,7 @@
 #include "data/record_fields.h"
 #include "data/table_scan.h"
 #include "data/table.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -79,8 +80,8 @@ void SortCounts(const std::vector<std::uint8_t> (&sortsOf)[2], const std::functi
     for (std::size_t n = 1; n < sortsOf[pass].size(); ++n) {
       const int k = sortsOf[pass][n];
       if (k == 1) continue;
-      const std::string where = FileName(pass == 1 ? T::kClosed : T::kDraft) + " ligne " + std::to_string(n);
-      fault(where + (k == 0 ? ": sans enregistrement de tri" : ": " + std::to_string(k) + " enregistrements de tri"));
+      const std::string where = FileName(pass == 1 ? T::kClosed : T::kDraft) + LoadStr(22484) + std::to_string(n);
+      fault(where + (k == 0 ? LoadStr(22021) : ": " + std::to_string(k) + LoadStr(22022)));
     }
   }
 }
@@ -115,11 +116,11 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     const auto found = months.find(key);
     const Sums lines = found != months.end() ? found->second : Sums{};
     if (!(stored == lines))
-      fault("Centralisateur " + TrimmedRight(key.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
+      fault(LoadStr(22485) + TrimmedRight(key.c_str()) + ": " + stored.Text() + LoadStr(22486) + lines.Text());
     if (found != months.end()) months.erase(found);
   }
   for (const auto& [key, sums] : months)
-    if (!sums.Zero()) fault("Journal-mois " + TrimmedRight(key.c_str()) + " sans centralisateur: lignes " + sums.Text());
+    if (!sums.Zero()) fault(LoadStr(22487) + TrimmedRight(key.c_str()) + LoadStr(22023) + sums.Text());
 
   // Accounts: an auxiliary account's lines count on its collective too.
   std::map<std::string, Sums> wanted = accounts;
@@ -127,7 +128,7 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     if (code.empty() || code[0] < 'A' || code[0] > 'Z') continue;
     const auto c = collectives.find(code.substr(0, 1));
     if (c == collectives.end()) {
-      fault("Compte " + TrimmedRight(code.c_str()) + ": pas de collectif \"" + code.substr(0, 1) + "\"");
+      fault(LoadStr(22488) + TrimmedRight(code.c_str()) + LoadStr(22024) + code.substr(0, 1) + "\"");
       continue;
     }
     std::string collective = TrimmedRight(c->second.c_str());
@@ -147,14 +148,14 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
       const auto found = sums.find(code);
       const Sums lines = found != sums.end() ? found->second : Sums{};
       if (!(stored == lines))
-        fault(std::string(what) + " " + TrimmedRight(code.c_str()) + ": " + stored.Text() + "; lignes: " + lines.Text());
+        fault(std::string(what) + " " + TrimmedRight(code.c_str()) + ": " + stored.Text() + LoadStr(22486) + lines.Text());
       if (found != sums.end()) sums.erase(found);
     }
     for (const auto& [code, s] : sums)
-      if (!s.Zero()) fault(std::string(what) + " " + TrimmedRight(code.c_str()) + " des lignes absent: " + s.Text());
+      if (!s.Zero()) fault(std::string(what) + " " + TrimmedRight(code.c_str()) + LoadStr(22025) + s.Text());
   };
-  compare(c20, 17, "Compte", wanted);
-  compare(c30, 9, "Section", sections);
+  compare(c20, 17, resources::LastingText(22516), wanted);
+  compare(c30, 9, resources::LastingText(22517), sections);
 }
 
 }  // namespace
@@ -168,7 +169,7 @@ std::string DossierInvariants::Report() const {
   std::string out;
   for (const std::string& f : faults_) out += f + "\n";
   if (faultCount_ > static_cast<long>(faults_.size()))
-    out += "... et " + std::to_string(faultCount_ - static_cast<long>(faults_.size())) + " autre(s)\n";
+    out += LoadStr(22489) + std::to_string(faultCount_ - static_cast<long>(faults_.size())) + " autre(s)\n";
   return out;
 }
 
@@ -270,8 +271,8 @@ bool DossierInvariants::CheckFromBlocks() {
     const bool closed = file == T::kClosed;
     std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
     if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
-      Fault("C60 enregistrement " + std::to_string(r) + ": pointe vers " + std::string(1, file) +
-            TrimmedRight(lineText.c_str()) + ", qui n'existe pas");
+      Fault(LoadStr(22490) + std::to_string(r) + LoadStr(22026) + std::string(1, file) +
+            TrimmedRight(lineText.c_str()) + LoadStr(22027));
       return;
     }
     if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
@@ -293,15 +294,15 @@ bool DossierInvariants::CheckFromBlocks() {
       FieldTextOf(c60, k.sortField, record, sortText);
       FieldTextOf(lines, lineField, line, lineText);
       if (sortText != lineText) {
-        Fault(FileName(file) + " ligne " + std::to_string(recno) + ": son enregistrement de tri " + std::to_string(r) +
-              " diff\xE8re par " + k.name);
+        Fault(FileName(file) + LoadStr(22484) + std::to_string(recno) + LoadStr(22028) + std::to_string(r) +
+              LoadStr(22029) + k.name);
         break;
       }
     }
     const bool sortDeleted = record[0] == '*', lineDeleted = line[0] == '*';
     if (sortDeleted != lineDeleted)
-      Fault(FileName(file) + " ligne " + std::to_string(recno) + (lineDeleted ? " est annul\xE9" "e, son enregistrement de tri ne l'est pas"
-                                 : " est active, son enregistrement de tri est annul\xE9"));
+      Fault(FileName(file) + LoadStr(22484) + std::to_string(recno) + (lineDeleted ? LoadStr(22030)
+                                 : LoadStr(22031)));
   });
   if (!read || !linesRead) return false;
   sortRecords = static_cast<long>(r);
@@ -318,7 +319,7 @@ bool DossierInvariants::CheckByCursor() {
   Table c10, c20, c30, c40, c50, c60;
   if (!OpenReading(c10, PathC10()) || !OpenReading(c20, PathC20()) || !OpenReading(c30, PathC30()) ||
       !OpenReading(c50, PathC50()) || !OpenReading(c60, PathC60())) {
-    Fault("Ouverture impossible des fichiers du dossier " + DossierCode);
+    Fault(LoadStr(22032) + DossierCode);
     return false;
   }
   // A dossier that never validated anything may have no closed file.
@@ -339,7 +340,7 @@ bool DossierInvariants::CheckByCursor() {
     (closed ? closedLines : draftLines) = static_cast<long>(count);
     for (std::uint32_t r = 1; r <= count; ++r) {
       if (!lines.GoTo(static_cast<long>(r))) {
-        Fault(FileName(closed ? T::kClosed : T::kDraft) + " ligne " + std::to_string(r) + ": illisible");
+        Fault(FileName(closed ? T::kClosed : T::kDraft) + LoadStr(22484) + std::to_string(r) + LoadStr(22491));
         continue;
       }
       if (lines.IsDeleted()) continue;
@@ -362,7 +363,7 @@ bool DossierInvariants::CheckByCursor() {
   sortRecords = static_cast<long>(sorts);
   for (std::uint32_t r = 1; r <= sorts; ++r) {
     if (!c60.GoTo(static_cast<long>(r))) {
-      Fault("C60 enregistrement " + std::to_string(r) + ": illisible");
+      Fault(LoadStr(22490) + std::to_string(r) + LoadStr(22491));
       continue;
     }
     const char file = c60.GetField(T::TFIC)[0];
@@ -370,23 +371,23 @@ bool DossierInvariants::CheckByCursor() {
     const bool closed = file == T::kClosed;
     std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
     if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
-      Fault("C60 enregistrement " + std::to_string(r) + ": pointe vers " + std::string(1, file) +
-            TrimmedRight(c60.GetField(T::TREC)) + ", qui n'existe pas");
+      Fault(LoadStr(22490) + std::to_string(r) + LoadStr(22026) + std::string(1, file) +
+            TrimmedRight(c60.GetField(T::TREC)) + LoadStr(22027));
       continue;
     }
     if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
     Table& lines = closed ? c40 : c50;
     if (!lines.GoTo(recno)) continue;
-    const std::string where = FileName(file) + " ligne " + std::to_string(recno);
+    const std::string where = FileName(file) + LoadStr(22484) + std::to_string(recno);
     for (const KeyField& k : kKeyFields) {
       if (std::string(c60.GetField(k.sortField)) != L::Get(lines, closed, k.draftField)) {
-        Fault(where + ": son enregistrement de tri " + std::to_string(r) + " diff\xE8re par " + k.name);
+        Fault(where + LoadStr(22028) + std::to_string(r) + LoadStr(22029) + k.name);
         break;
       }
     }
     if (c60.IsDeleted() != lines.IsDeleted())
-      Fault(where + (lines.IsDeleted() ? " est annul\xE9" "e, son enregistrement de tri ne l'est pas"
-                                       : " est active, son enregistrement de tri est annul\xE9"));
+      Fault(where + (lines.IsDeleted() ? LoadStr(22030)
+                                       : LoadStr(22031)));
   }
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
 

@@ -26,8 +26,7 @@ void LoseDossier() {
   if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
   RuntimeBeep();
   RuntimeMessage(LoadStr(2271),
-                 "Le verrou du dossier est perdu: le dossier est ferm\xE9 sur ce poste.\n\n"
-                 "Ouvrez-le \xE0 nouveau avant de continuer.",
+                 LoadStr(22033),
                  kMbIconStop);
 }
 
@@ -66,8 +65,7 @@ bool OpenDossierExclusive(bool reshare) {
   // A folder that cannot be written is no other station's doing.
   if (refusedByTheSystem || (platform::DirectoryExists(DossierFolder) && !platform::FolderWritable(DossierFolder))) {
     RuntimeMessage(LoadStr(2271),
-                   ("\n\n\nLe dossier ne peut pas \xEAtre modifi\xE9: son emplacement est en lecture seule ou "
-                    "vous n'avez pas le droit d'y \xE9" "crire.\n\n" + DossierFolder + "\n\n\n").c_str(),
+                   (LoadStr(22034) + DossierFolder + "\n\n\n").c_str(),
                    kMbIconStop);
     return false;
   }

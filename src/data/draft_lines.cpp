@@ -87,9 +87,8 @@ void TakeBack(Table& c50, Table& c60, std::uint32_t recno, const NewDraftLine& l
 }  // namespace
 
 std::string TooManyLinesMessage(const std::string& file) {
-  return "\n\nLe fichier\n\n   " + file +
-         "\n\ncompte plus de 999 999 lignes : le fichier de tri ne peut pas les d\xE9signer.\n"
-         "Rien n'a \xE9t\xE9 modifi\xE9.\n\n";
+  return LoadStr(22035) + file +
+         LoadStr(22036);
 }
 
 DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines,

@@ -83,7 +83,7 @@ void ReportDbError(Table& table, int context, const char* text, int field) {
   std::string line = message;
   for (char& c : line)
     if (c == '\n') c = ' ';
-  WriteLog("BDE ERREUR - " + caption + " - " + line);
+  WriteLog(LoadStr(22037) + caption + " - " + line);
   // Too many open files: the user is sent to the engine's settings.
   // Too many open files: the main window is asked to open the engine's settings.
   if (code == dbase::DBIERR_TOOMANYFILES && g_poster != nullptr) g_poster(SessionInt(1), command_id::ConfigurerBde);
@@ -104,7 +104,7 @@ std::string RunIncidentText(int code, const std::string& file, int result) {
 std::string DiskFullText(const std::string& file) {
   const std::size_t slash = file.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string("./") : file.substr(0, slash + 1);
-  return "disque plein: plus de place dans le dossier " + folder +
-         " pour \xE9" "crire " + file.substr(slash == std::string::npos ? 0 : slash + 1) +
-         ". Lib\xE9rez de la place sur ce disque, puis relancez le traitement.";
+  return LoadStr(22038) + folder +
+         LoadStr(22039) + file.substr(slash == std::string::npos ? 0 : slash + 1) +
+         LoadStr(22040);
 }

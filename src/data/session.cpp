@@ -77,8 +77,8 @@ std::uint8_t StartDbSession() {
   DbiDamageHook = [](const char* path, DBIResult code) {
     char text[kDbiMaxMsgLen + 1] = {};
     DbiGetErrorString(code, text);
-    WriteLog("BDE ERREUR - " + DbErrorCaption(code) + " - " + text + " - " + path +
-             " - reconstruire les index du dossier");
+    WriteLog(LoadStr(22041) + DbErrorCaption(code) + " - " + text + " - " + path +
+             LoadStr(22042));
   };
   DbiUseIdleTime();
   DbSessionUp = true;

@@ -85,7 +85,7 @@ std::string RunningText(const ExternalCommand& command) {
   if (!IsBatchFile(command)) return "";
   const std::string& path = command.argv[1];
   const std::size_t slash = path.find_last_of('/');
-  return " - " + (slash == std::string::npos ? path : path.substr(slash + 1)) + " en cours";
+  return " - " + (slash == std::string::npos ? path : path.substr(slash + 1)) + LoadStr(22048);
 }
 
 // What the method's program did: whether it started and, for a batch
@@ -138,10 +138,10 @@ constexpr int kShownOutputLines = 6;
 std::string FailureNote(const char* what, const CommandRun& run, const std::string& logLine) {
   if (run.exitStatus <= 0) return "";
   const std::string lines = platform::LastOutputLines(run.output, kShownOutputLines);
-  std::string note = std::string("\n\n\n") + what + " a \xE9" "chou\xE9: le programme s'est termin\xE9 avec le code " +
+  std::string note = std::string("\n\n\n") + what + LoadStr(22049) +
                      std::to_string(run.exitStatus) + ".\n\n";
-  if (!lines.empty()) note += "Ses derniers messages:\n" + lines + "\n\n";
-  return note + logLine + "\n\nVoyez le journal du dossier.";
+  if (!lines.empty()) note += LoadStr(22050) + lines + "\n\n";
+  return note + logLine + LoadStr(22051);
 }
 
 // The log lines of a failed batch file: its exit status, then its last
@@ -228,7 +228,7 @@ void PutDossierFileModesBack(const DossierFileModes& before) {
     const int wanted = it != before.end() ? it->second : fresh;
     const std::string path = DossierFolder + name;
     if (platform::FileMode(path) != wanted && !platform::SetFileMode(path, wanted)) {
-      WriteLog("Restauration - droits non remis: " + path);
+      WriteLog(LoadStr(22052) + path);
     }
   }
 }
@@ -258,7 +258,7 @@ platform::LaunchResult RunBatchWithProgress(gui::Window* owner, const std::vecto
   options.captureOutput = true;
   DossierProgressWindow progress(owner, what);
   progress.SetLine(what);
-  progress.SetLine2("Dur\xE9" "e: 0 s");
+  progress.SetLine2(LoadStr(22053));
   TDNuvModeless* const outer = g_batchWindow;
   g_batchWindow = progress.Window();
   // Shown before the batch file starts, however quickly it ends.
@@ -274,7 +274,7 @@ platform::LaunchResult RunBatchWithProgress(gui::Window* owner, const std::vecto
       return;
     }
     shown = seconds;
-    progress.SetLine2("Dur\xE9" "e: " + std::to_string(seconds) + " s");
+    progress.SetLine2(LoadStr(22054) + std::to_string(seconds) + " s");
   };
   platform::LaunchResult result = LaunchProgram(argv, options);
   g_batchWindow = outer;
@@ -298,12 +298,11 @@ char ReadBackupMethod() {
 std::string UnavailableMethodText(char method, bool restore) {
   const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(method)));
   const char* what = nullptr;
-  if (m == '0' || m == '2') what = "une archive auto-extractible pour Windows";
-  else if (m == '7' || m == '8' || m == 'R') what = "une archive RAR, que Linux ne sait pas \xE9" "crire";
+  if (m == '0' || m == '2') what = LoadStr(22055);
+  else if (m == '7' || m == '8' || m == 'R') what = LoadStr(22056);
   if (what == nullptr || platform::FileExists(BackupBatchPath(m, restore))) return "";
-  return std::string("\n\n\nLa m\xE9thode de sauvegarde '") + m + "' produit " + what +
-         ": elle n'est pas disponible ici.\n\nChoisissez la m\xE9thode 9 (archive LHA), A ou Z (archive ZIP) ou W"
-         " (copie des fichiers) par la cl\xE9 \"LanceM?BACKUP\" du fichier merlon.ini.\n\n\n";
+  return std::string(LoadStr(22057)) + m + LoadStr(22492) + what +
+         LoadStr(22058);
 }
 
 std::string BackupBatchName(char method, bool restore) {
@@ -567,7 +566,7 @@ void CmSauvegardeDossier() {
     ExternalCommand command;
     const bool built = BuildBackupCommand(request, command);
     if (built && !command.argv.empty()) {
-      const std::string logLine = "Sauvegarde '" + std::string(1, m) + "' - " + command.logText;
+      const std::string logLine = LoadStr(22493) + std::string(1, m) + "' - " + command.logText;
       if (IsBatchMethod(m)) {
         WriteLog(logLine);
         if (m == '7') {
@@ -578,8 +577,8 @@ void CmSauvegardeDossier() {
       }
       const CommandRun run = StartCommand(command, LoadStr(2980) + Code() + RunningText(command));
       if (!run.started) cancelled = true;
-      failure = FailureNote("La Sauvegarde", run, logLine);
-      LogFailure("Sauvegarde '" + std::string(1, m) + "' - ", run);
+      failure = FailureNote(LoadStr(22059), run, logLine);
+      LogFailure(LoadStr(22493) + std::string(1, m) + "' - ", run);
     } else if (m != 'P') {
       cancelled = true;
     }
@@ -603,8 +602,7 @@ void CmRestaurationDossier() {
     // A restore now could put the backup's log over the station's own.
     gui::MessageBeep(0);
     gui::MessageBox(Owner(),
-                    "Le journal du dossier ne peut pas \xEAtre mis de c\xF4t\xE9: la restauration n'est pas faite."
-                    "\n\n\n",
+                    LoadStr(22060),
                     LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
     Reopen();
     return;
@@ -674,8 +672,8 @@ void CmRestaurationDossier() {
   if (cancelled) {
     PutLogBack(false);
   } else {
-    const std::string logLine = "Restauration '" + std::string(1, m) + "' - " + command.logText;
-    std::string failure = FailureNote("La Restauration", run, logLine);
+    const std::string logLine = LoadStr(22494) + std::string(1, m) + "' - " + command.logText;
+    std::string failure = FailureNote(LoadStr(22061), run, logLine);
     if (checked && !failure.empty()) failure += LoadStr(19962);
     ConfirmEnd(2269, failure);
     std::string outcome;
@@ -699,9 +697,9 @@ void CmRestaurationDossier() {
     // The log brought back by the restore gives way to the station's own.
     PutLogBack(true);
     WriteLog(logLine);
-    LogFailure("Restauration '" + std::string(1, m) + "' - ", run);
+    LogFailure(LoadStr(22494) + std::string(1, m) + "' - ", run);
     if (!outcome.empty()) {
-      WriteLog("Restauration '" + std::string(1, m) + "' - " + OneLine(outcome));
+      WriteLog(LoadStr(22494) + std::string(1, m) + "' - " + OneLine(outcome));
       if (refused) gui::MessageBeep(0);
       gui::MessageBox(Owner(), outcome, LoadStr(2991) + code + "'",
                       gui::MB_OK | (refused ? gui::MB_ICONSTOP : gui::MB_ICONINFORMATION));

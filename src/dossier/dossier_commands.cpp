@@ -82,7 +82,7 @@ void FinishOpening(bool markerFile) {
   ShowWorkingDate();
   UpdateAnalyticMenuItem();
   ReadC10Texts();
-  WriteLog("OUVERTURE DOSSIER - Ok - " + std::string(RTrim(DossierCode.c_str())) + LoadStr(60) + DossierFolder);
+  WriteLog(LoadStr(22062) + std::string(RTrim(DossierCode.c_str())) + LoadStr(60) + DossierFolder);
   if (SetWorkingDateToToday()) {
     gui::PostCommand(MainWindowHandle, command_id::FichierDateTravail);
     UseStoredWorkingDate = false;
@@ -276,8 +276,8 @@ void CmFichierOuvrirDossier() {
   if (!DossierFromChosenPath(path, folder, code)) {
     gui::MessageBeep(0);
     gui::MessageBox(DossierMessageOwner(),
-                    "\n\n\nCe fichier n'est pas un dossier Nuv-MERLON ZEL:\n\n" + path +
-                        "\n\nChoisissez la table \"c10\" + code du dossier + \".dbf\" (ou son raccourci).\n\n\n",
+                    LoadStr(22063) + path +
+                        LoadStr(22064),
                     LoadStr(2059), gui::MB_OK | gui::MB_ICONEXCLAMATION);
     RestorePrevious(previous);
     return;
@@ -311,7 +311,7 @@ void CloseDossierAndReopenPrevious() {
   const std::string closed = RTrim(DossierCode.c_str());
   if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
   ClearOpenWindowRegistry();
-  if (!closed.empty()) WriteLog("FERMETURE DOSSIER - Ok - " + closed + LoadStr(60) + DossierFolder);
+  if (!closed.empty()) WriteLog(LoadStr(22065) + closed + LoadStr(60) + DossierFolder);
   ForgetDossierLevel(DossierEntry(closed, DossierFolder));
   DropFirstSlot();
   DossierCode = EntryCode(DossierSlots[0]);

@@ -203,34 +203,33 @@ std::string DossierActionDoneText(const DossierChoice& c, const DossierCheck& ra
   const std::string newCode = Trimmed(c.destCode), newFolder = WithSlash(c.destFolder);
   const std::string lines = platform::LastOutputLines(ran.output, c.action == DossierAction::Rechercher ? 15 : 6);
   if (ran.exitStatus != 0) {
-    std::string text = "\n\n\nL'action '" + ActionName(c.action) + "' a \xE9" "chou\xE9: " + BatchName(c.action) +
-                       " s'est termin\xE9 avec le code " + std::to_string(ran.exitStatus) + ".\n\n";
-    if (!lines.empty()) text += "Ses derniers messages:\n" + lines + "\n\n";
-    return text + "V\xE9rifiez les fichiers du dossier avant de recommencer.\n\n\n";
+    std::string text = LoadStr(22501) + ActionName(c.action) + LoadStr(22066) + BatchName(c.action) +
+                       LoadStr(22067) + std::to_string(ran.exitStatus) + ".\n\n";
+    if (!lines.empty()) text += LoadStr(22068) + lines + "\n\n";
+    return text + LoadStr(22069);
   }
-  const std::string source = "Le dossier " + code + " de l'emplacement:\n   " + folder + "\n\n";
+  const std::string source = LoadStr(22070) + code + LoadStr(22502) + folder + "\n\n";
   switch (c.action) {
     case DossierAction::Copier:
-      return "\n\n\n" + source + "a \xE9t\xE9 copi\xE9 sous le code " + newCode + " sur l'emplacement:\n   " +
+      return "\n\n\n" + source + LoadStr(22071) + newCode + LoadStr(22503) +
              newFolder + "\n\n\n";
     case DossierAction::Deplacer:
-      return "\n\n\n" + source + "a \xE9t\xE9 d\xE9plac\xE9 sur l'emplacement:\n   " + newFolder + "\n\n\n";
+      return "\n\n\n" + source + LoadStr(22072) + newFolder + "\n\n\n";
     case DossierAction::Renommer:
-      return "\n\n\n" + source + "a \xE9t\xE9 renomm\xE9 " + newCode + ".\n\n\n";
+      return "\n\n\n" + source + LoadStr(22073) + newCode + ".\n\n\n";
     case DossierAction::Annuler:
-      return "\n\n\n" + source + "a \xE9t\xE9 supprim\xE9 (tous ses fichiers).\n\n\n";
+      return "\n\n\n" + source + LoadStr(22074);
     case DossierAction::Rechercher:
-      return "\n\n\nRecherche des dossiers termin\xE9" "e sur l'emplacement:\n   " + c.sourceFolder + "\n\n" +
-             (lines.empty() ? std::string("Aucun dossier trouv\xE9.") : "Dossiers trouv\xE9s:\n" + lines) + "\n\n\n";
+      return LoadStr(22075) + c.sourceFolder + "\n\n" +
+             (lines.empty() ? std::string(LoadStr(22076)) : LoadStr(22077) + lines) + "\n\n\n";
     default:
       return "";
   }
 }
 
 std::string DossierDeleteQuestion(const DossierChoice& c) {
-  return "\n\n\nLe dossier " + Trimmed(c.sourceCode) + " de l'emplacement:\n   " + WithSlash(c.sourceFolder) +
-         "\n\nva \xEAtre SUPPRIM\xC9 D\xC9" "FINITIVEMENT: tous ses fichiers seront effac\xE9s.\n\n"
-         "Confirmez-vous la suppression de ce dossier?\n\n\n";
+  return LoadStr(22078) + Trimmed(c.sourceCode) + LoadStr(22502) + WithSlash(c.sourceFolder) +
+         LoadStr(22079);
 }
 
 DossierCheck RunDossierChoice(DossierChoice& choice, gui::Window* owner) {
@@ -245,7 +244,7 @@ DossierCheck RunDossierChoice(DossierChoice& choice, gui::Window* owner) {
     if (!hold->held()) return Refused(2259, kSourceCode);
   }
   const std::vector<std::string> argv = DossierBatchCommand(choice, ProgramVersionCode());
-  const std::string what = ActionName(choice.action) + " - " + BatchName(choice.action) + " en cours";
+  const std::string what = ActionName(choice.action) + " - " + BatchName(choice.action) + LoadStr(22080);
   const platform::LaunchResult r = RunBatchWithProgress(owner, argv, {}, what);
   if (!r.launched) {
     const std::string reason = platform::ErrorText(r.error != 0 ? r.error : ENOENT);

@@ -83,11 +83,9 @@ void ShowHeldElsewhere() {
 // data file that needs it, rather than as damaged.
 std::string MissingMemoMessage(const std::string& memo) {
   const std::string data = memo.substr(0, memo.size() - 4) + ".dbf";
-  return "\n\nLe fichier des textes\n\n   " + memo +
-         "\n\nest absent : le dossier n'a pas \xE9t\xE9 modifi\xE9.\n\n"
-         "Le fichier de donn\xE9" "es\n\n   " + data +
-         "\n\nen a besoin. Restaurez la derni\xE8re sauvegarde du dossier, ou remettez ce fichier\n"
-         "dans le dossier.\n\n";
+  return LoadStr(22081) + memo +
+         LoadStr(22082) + data +
+         LoadStr(22083);
 }
 
 // A damaged data or memo file, or a missing memo file: nothing is written into the
@@ -99,9 +97,9 @@ bool RefuseDamaged(const std::string& file) {
   Beep();
   const bool missing = !platform::FileExists(file);
   gui::MessageBox(DossierMessageOwner(), missing ? MissingMemoMessage(file) : DamagedFileMessage(file),
-                  std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+                  std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
   if (platform::FileExists(platform::ResolvePath(LogPath())))
-    WriteLog("OUVERTURE DOSSIER - Erreur - " + Code() + (missing ? " - fichier absent: " : " - fichier endommag\xE9: ") +
+    WriteLog(LoadStr(22085) + Code() + (missing ? LoadStr(22086) : LoadStr(22087)) +
              file);
   return false;
 }
@@ -178,8 +176,8 @@ bool SayUncountedRecords() {
     const std::uint32_t whole = UncountedRecords(base);
     if (whole == 0) continue;
     found = true;
-    WriteLog("OUVERTURE DOSSIER - Erreur - " + std::to_string(whole) +
-             " enregistrement(s) hors du compte de l'en-t\xEAte, compt\xE9s \xE0 nouveau: " + data);
+    WriteLog(LoadStr(22085) + std::to_string(whole) +
+             LoadStr(22088) + data);
     SetAppCursor(0, false);
     Beep();
     gui::MessageBox(DossierMessageOwner(), LoadStr(19921) + data + LoadStr(19922) + std::to_string(whole) + LoadStr(19923),
@@ -222,7 +220,7 @@ bool OpenLockTable() {
       ShowHeldElsewhere();
       return false;
     }
-    WriteLog("OUVERTURE - Ok - table de verrouillage " + path + " cr\xE9\xE9" "e");
+    WriteLog(LoadStr(22089) + path + LoadStr(22090));
     return true;
   }
   if (lock.result == dbase::DBIERR_NOSUCHPATH) {
@@ -254,16 +252,14 @@ bool CreateMissingC50() {
   }
   SetAppCursor(0, false);
   if (made) {
-    WriteLog("OUVERTURE - Ok - fichier brouillard " + base + ".dbf cr\xE9\xE9");
+    WriteLog(LoadStr(22091) + base + LoadStr(22092));
     return true;
   }
-  WriteLog("OUVERTURE - Erreur - fichier brouillard " + base + ".dbf non cr\xE9\xE9");
+  WriteLog(LoadStr(22093) + base + LoadStr(22094));
   Beep();
   gui::MessageBox(DossierMessageOwner(),
-                  "\n\n\nLe fichier brouillard " + base +
-                      ".dbf n'a pu \xEAtre ni copi\xE9 ni cr\xE9\xE9: le dossier n'est pas ouvert.\n\n"
-                      "V\xE9rifiez le fichier de r\xE9" "f\xE9rence cr50ref.dbf du dossier du programme et les droits "
-                      "d'\xE9" "criture du dossier.\n\n\n",
+                  LoadStr(22095) + base +
+                      LoadStr(22096),
                   LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
   return false;
 }
@@ -428,8 +424,8 @@ bool OfferInterruptedRun() {
   const bool restores = redo != nullptr && DossierRunRedoPutsBack(run.run);
   const std::string text = LoadStr(19891) + run.title + LoadStr(19892) + run.started + LoadStr(19893) +
                            run.station + LoadStr(redo == nullptr ? 19895 : restores ? 19899 : 19894);
-  const std::string what = run.title + " du " + run.started + " (poste " + run.station + ")";
-  WriteLog("OUVERTURE DOSSIER - traitement interrompu: " + what);
+  const std::string what = run.title + LoadStr(22504) + run.started + LoadStr(22505) + run.station + ")";
+  WriteLog(LoadStr(22097) + what);
   SetAppCursor(0, false);
   // An interrupted validation is put back from its copies without a question (and said after).
   const bool putBack = run.run == kValidationRun;
@@ -447,7 +443,7 @@ bool OfferInterruptedRun() {
   if (!done || !RemoveDossierRunMarker()) {
     // The dossier stays as the stopped run left it, and says so at the next opening too.
     if (!DossierRunMarkerExists()) WriteDossierRunMarker(run);
-    WriteLog("OUVERTURE DOSSIER - Erreur - traitement interrompu non termin\xE9: " + what +
+    WriteLog(LoadStr(22098) + what +
              (refusal.empty() ? "" : " - " + refusal));
     Beep();
     const std::string said = LoadStr(putBack || restores ? 19900 : 19896);
@@ -456,8 +452,8 @@ bool OfferInterruptedRun() {
                     LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
-  WriteLog(std::string("OUVERTURE DOSSIER - Ok - traitement interrompu ") +
-           (putBack || restores ? "remis en place: " : "relanc\xE9: ") + what);
+  WriteLog(std::string(LoadStr(22099)) +
+           (putBack || restores ? LoadStr(22100) : LoadStr(22101)) + what);
   if (putBack) {
     Beep();
     gui::MessageBox(DossierMessageOwner(), ValidationPutBackMessage(run), LoadStr(19890) + Code(),
@@ -472,8 +468,8 @@ bool OfferInterruptedRun() {
 bool ShowRunUnderWay() {
   DossierRunInfo run;
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
-  WriteLog("OUVERTURE DOSSIER - traitement en cours sur un autre poste: " + run.title + " du " + run.started +
-           " (poste " + run.station + ")");
+  WriteLog(LoadStr(22102) + run.title + LoadStr(22504) + run.started +
+           LoadStr(22505) + run.station + ")");
   SetAppCursor(0, false);
   Beep();
   gui::MessageBox(DossierMessageOwner(),
@@ -486,11 +482,11 @@ bool ShowRunUnderWay() {
 // A pack cut short whose files its journal does not recognise: every file stays where it is,
 // the dossier closed, and the file is named.
 bool RefuseUnknownPack(const std::string& file) {
-  WriteLog("OUVERTURE DOSSIER - Erreur - compactage interrompu, fichiers non reconnus: " + file);
+  WriteLog(LoadStr(22103) + file);
   SetAppCursor(0, false);
   Beep();
   gui::MessageBox(DossierMessageOwner(), UnknownPackMessage(file),
-                  std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+                  std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
   return LeaveClosed();
 }
 
@@ -557,8 +553,8 @@ void RemoveLeftTempFiles() {
   }
   for (const std::filesystem::path& path : left) {
     const bool removed = std::filesystem::remove(path, ec);
-    WriteLog("OUVERTURE DOSSIER - fichier temporaire d'un traitement arrêté " +
-             std::string(removed ? "supprimé" : "non supprimé") + ": " + DossierFolder +
+    WriteLog(LoadStr(22104) +
+             std::string(removed ? LoadStr(22105) : LoadStr(22106)) + ": " + DossierFolder +
              path.filename().string());
   }
 }
@@ -578,7 +574,7 @@ void OfferToRemoveLeftCopies() {
   for (const std::string& f : folders) {
     std::error_code ec;
     if (remove) std::filesystem::remove_all(platform::DiskPath(DossierFolder + f), ec);
-    WriteLog("OUVERTURE DOSSIER - copies d'un traitement termin\xE9 " + std::string(remove && !ec ? "supprim\xE9" "es" : "gard\xE9" "es") +
+    WriteLog(LoadStr(22107) + std::string(remove && !ec ? LoadStr(22108) : LoadStr(22109)) +
              ": " + DossierFolder + f);
   }
 }
@@ -593,13 +589,13 @@ bool RepairInterruptedIndexes() {
     if (!platform::FileExists(data)) continue;
     bool repaired = false;
     const dbase::DBIResult rc = RepairInterruptedIndex(data, &repaired);
-    if (repaired) WriteLog("OUVERTURE DOSSIER - index d'un ajout interrompu refait: " + data);
+    if (repaired) WriteLog(LoadStr(22110) + data);
     if (rc != dbase::DBIERR_INDEXOUTOFDATE) continue;
-    WriteLog("OUVERTURE DOSSIER - Erreur - index d'un ajout interrompu non refait (fichier ouvert sur un autre poste): " + data);
+    WriteLog(LoadStr(22111) + data);
     SetAppCursor(0, false);
     Beep();
     gui::MessageBox(DossierMessageOwner(), LoadStr(19904) + data + LoadStr(19905),
-                    std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+                    std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   return true;
@@ -729,9 +725,9 @@ bool EnsureDossierOpen() {
   const std::string refusedIndex = RefusedDossierIndex();
   const std::string foreignIndex = refusedIndex.empty() ? ForeignDossierIndex() : std::string();
   if (C10IndexNeedsRebuild(c10Base) || !refusedIndex.empty() || !foreignIndex.empty()) {
-    if (!refusedIndex.empty()) WriteLog("Index illisible r\xE9index\xE9 \xE0 l'ouverture : " + refusedIndex);
+    if (!refusedIndex.empty()) WriteLog(LoadStr(22112) + refusedIndex);
     if (!foreignIndex.empty())
-      WriteLog("Index d'un autre fichier ou sans ses ordres r\xE9index\xE9 \xE0 l'ouverture : " + foreignIndex);
+      WriteLog(LoadStr(22113) + foreignIndex);
     Beep();
     if (!OpenDossierExclusive(false)) {
       ReleaseDossierExclusive();
@@ -754,7 +750,7 @@ bool EnsureDossierOpen() {
     // The index when the engine refused it, the data file otherwise.
     const bool index = c10.result == dbase::DBIERR_INDEXCORRUPT || c10.result == dbase::DBIERR_INDEXFILEERR;
     gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + (index ? ".mdx" : ".dbf")),
-                    std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
+                    std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
     return false;
   }
   SetAppCursor(0, false);
@@ -767,7 +763,7 @@ bool EnsureDossierOpen() {
     SetAppCursor(0, false);
     Beep();
     gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + ".mdx"),
-                    std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
+                    std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
     return false;
   }
   const std::string stamp = C10FormatStamp();

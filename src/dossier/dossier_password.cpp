@@ -61,9 +61,9 @@ char AskLevel(const Prompt& prompt, const std::string& privileged, const std::st
     gui::MessageBeep(0);
     const int left = kTries - attempt;
     const std::string text =
-        left > 0 ? "\n\n\nMot de passe incorrect.\n\n" + std::string(left == 1 ? "Dernier essai" : "Encore 2 essais") +
+        left > 0 ? LoadStr(22114) + std::string(left == 1 ? LoadStr(22115) : LoadStr(22116)) +
                        ".\n\n\n"
-                 : "\n\n\nMot de passe incorrect.\n\n" + prompt.refused + "\n\n\n";
+                 : LoadStr(22114) + prompt.refused + "\n\n\n";
     gui::MessageBox(prompt.owner, text, prompt.caption, gui::MB_OK | gui::MB_ICONSTOP);
   }
   WriteLog(prompt.logLine);
@@ -94,9 +94,9 @@ bool CheckDossierPassword() {
         TrimmedRight(record.Get(DossierRecord::kPrivilegedPasswordPos, DossierRecord::kPasswordWidth));
     const std::string secondary = TrimmedRight(record.SecondaryPassword());
     if (!privileged.empty() || !secondary.empty()) {
-      const Prompt prompt{DossierMessageOwner(), "Ouverture du dossier " + code, "09,Mot de passe du dossier",
-                          "Le dossier " + code + " n'est pas ouvert.",
-                          "OUVERTURE DOSSIER - Erreur - " + code + " - mot de passe refus\xE9"};
+      const Prompt prompt{DossierMessageOwner(), LoadStr(22117) + code, LoadStr(22118),
+                          LoadStr(22119) + code + LoadStr(22120),
+                          LoadStr(22121) + code + LoadStr(22122)};
       level = AskLevel(prompt, privileged, secondary, AnyLevel);
       if (level == 0) return false;
     }
@@ -123,9 +123,9 @@ bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, co
   // Opened in this run at a level that suffices: the user already gave its password.
   const auto known = Session().byEntry.find(DossierEntry(name, folder));
   if (known != Session().byEntry.end() && (known->second == '0' || known->second == '1' || !writes)) return true;
-  const Prompt prompt{owner, "Acc\xE8s au dossier " + name,
-                      writes ? "09,Mot de passe privil\xE9gi\xE9" : "09,Mot de passe du dossier",
-                      "Le dossier " + name + " n'est ni lu ni modifi\xE9 : le traitement est abandonn\xE9.",
-                      "AUTRE DOSSIER - Erreur - " + name + " (" + folder + ") - mot de passe refus\xE9"};
+  const Prompt prompt{owner, LoadStr(22123) + name,
+                      writes ? LoadStr(22124) : LoadStr(22118),
+                      LoadStr(22119) + name + LoadStr(22125),
+                      LoadStr(22126) + name + " (" + folder + LoadStr(22127)};
   return AskLevel(prompt, privileged, secondary, writes ? Privileged : AnyLevel) != 0;
 }

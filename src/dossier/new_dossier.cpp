@@ -9,6 +9,7 @@
 #include "platform/gui/edit.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
@@ -27,9 +28,8 @@ bool DefaultOpen(const std::string& folder, const std::string& code) { return Op
 // `shown` is the field's text with '?' in its place.
 std::string UnwritableText(const char* field, const std::string& shown) {
   return std::string("\n\n") + field +
-         " contient un caract\xE8re que le programme ne peut pas enregistrer (marqu\xE9 \xAB ? \xBB ci-dessous):\n\n"
-         "   - " + shown +
-         "\n\nN'employez que des lettres accentu\xE9" "es fran\xE7" "aises, des chiffres et des signes courants.\n\n";
+         LoadStr(22128) + shown +
+         LoadStr(22129);
 }
 
 // Every dossier of the run is closed before the creation, as "Fermer
@@ -81,7 +81,7 @@ bool TDNouveauDossier::CanClose() {
   // Text that cp1252 cannot hold would reach the disk with '?' in place of
   // its letters (a folder "Łódź" made as "?ód?"): refused where it was typed.
   static const struct { int control; const char* field; } kTyped[] = {
-      {kCode, "Le code du dossier"}, {kFolder, "Le r\xE9pertoire"}, {kName, "La raison sociale"}};
+      {kCode, resources::LastingText(22130)}, {kFolder, resources::LastingText(22131)}, {kName, resources::LastingText(22132)}};
   for (const auto& t : kTyped) {
     const auto* edit = Item<gui::Edit>(t.control);
     if (edit != nullptr && !edit->HoldsOnlyCp1252())

@@ -128,10 +128,10 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
   }
   const std::string removed = std::to_string(report.removed) + LoadStr(19883);
   if (report.code == 0)
-    WriteLog("ReConstruction du dossier - Ok - " + removed);
+    WriteLog(LoadStr(22133) + removed);
   else
-    WriteLog("ReConstruction du dossier - Erreur: " + std::to_string(report.code) + " - " + removed +
-             (report.totalsRebuilt ? "" : " - totaux NON reconstruits"));
+    WriteLog(LoadStr(22134) + std::to_string(report.code) + " - " + removed +
+             (report.totalsRebuilt ? "" : LoadStr(22135)));
   return report.code;
 }
 

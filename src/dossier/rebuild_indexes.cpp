@@ -117,16 +117,16 @@ bool RebuildTablesAndIndexes(gui::Window* owner, bool pack, bool showProgress) {
     return true;
   }
   if (!result.ok()) {
-    WriteLog("REINDEX - Erreur: " + result.dataPath);
+    WriteLog(LoadStr(22136) + result.dataPath);
     ShowReindexFailure(owner, result);
     return false;
   }
   // A tag builder that failed has shown its engine error: the dossier cannot be used.
   if (result.tagFailures > 0) {
-    WriteLog("REINDEX - Erreur: " + code + " - " + std::to_string(result.tagFailures) + " fichiers sans index");
+    WriteLog(LoadStr(22136) + code + " - " + std::to_string(result.tagFailures) + LoadStr(22137));
     return false;
   }
-  WriteLog("REINDEX - Ok - " + code + " - " + std::to_string(result.reindexed) + " fichiers" +
-           (pack ? " (compact\xE9s)" : ""));
+  WriteLog(LoadStr(22138) + code + " - " + std::to_string(result.reindexed) + LoadStr(22506) +
+           (pack ? LoadStr(22139) : ""));
   return true;
 }

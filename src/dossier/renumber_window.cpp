@@ -144,9 +144,7 @@ bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& after
       break;
     case RenumberOutcome::PlanStale:
       gui::MessageBox(owner,
-                      "\n\n\nLa ReNum\xE9rotation interrompue ne peut pas \xEAtre reprise: les lignes ont chang\xE9 "
-                      "depuis.\n\nRien n'a \xE9t\xE9 modifi\xE9. Restaurez la sauvegarde faite avant la "
-                      "ReNum\xE9rotation,\npuis supprimez le fichier\n\n   " + result.failedTable + "\n\n\n",
+                      LoadStr(22140) + result.failedTable + "\n\n\n",
                       LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
       break;
     case RenumberOutcome::TableFailed:

@@ -326,7 +326,7 @@ void CMDIBrowse::GoToCodeDialog(const std::function<bool(const std::string& code
     code = AllTrim(Upper(code.c_str()));
     if (find(code)) return;
     gui::MessageBeep(0);
-    caption = "Code inconnu: " + code;
+    caption = LoadStr(22291) + code;
   }
 }
 

@@ -443,8 +443,8 @@ bool CMDIModif::CheckAmountDigits(gui::Edit& edit) {
   if (IsBlank(text)) return false;
   const double value = Val(text.c_str());
   std::string message;
-  if (value < 0) message = "\n\nCette valeur ne peut \xEAtre n\xE9gative\n\n";
-  else if (value >= 1000) message = std::string("\n\nCette valeur ne doit pas d\xE9passer\n\n") + "3" + " entiers au plus\n\n";
+  if (value < 0) message = LoadStr(22292);
+  else if (value >= 1000) message = std::string(LoadStr(22293)) + "3" + LoadStr(22294);
   else return false;
   gui::MessageBeep(0);
   gui::MessageBox(this, message, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);

@@ -2,10 +2,11 @@
 
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
+#include "runtime/xbase.h"
 #include "shell/graphics.h"
 
 namespace {
-constexpr const char* kCaption = "Choix des Polices";
+constexpr int kCaption = 22295;
 }  // namespace
 
 bool ChooseFonts(gui::Window* owner, std::string& spec) {
@@ -22,7 +23,7 @@ bool ChooseFonts(gui::Window* owner, std::string& spec) {
   } else {
     font.points = 12;
   }
-  if (gui::ChooseFontDialog(owner, kCaption, font) != gui::IDOK) return false;
+  if (gui::ChooseFontDialog(owner, LoadStr(kCaption), font) != gui::IDOK) return false;
   // A face the statement cannot carry (it ends at the comma and the bracket).
   if (font.face.find_first_of(",[]") != std::string::npos) return false;
   FontSpec chosen;

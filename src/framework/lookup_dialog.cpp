@@ -14,7 +14,7 @@
 
 namespace {
 constexpr int kRowLimitConstant = 30;
-constexpr const char* kOverflowText = ">>> Nombre maxi d\xE9pass\xE9 (Constante 030):";
+constexpr int kOverflowText = 22296;
 
 struct ListedTable {
   Table* table = nullptr;
@@ -107,7 +107,7 @@ LookupRows CollectLookupRows(char selector, const std::string& kind, const std::
     if (!s.empty() && !BeginsWith(c, s)) break;
     if (!t.IsDeleted()) {
       if (maxRows > 0 && static_cast<int>(out.rows.size()) >= maxRows) {
-        out.rows.push_back(std::string("\t") + kOverflowText + StrInt(maxRows, 5));
+        out.rows.push_back(std::string("\t") + LoadStr(kOverflowText) + StrInt(maxRows, 5));
         break;
       }
       out.rows.push_back(c + "\t" + RTrim(t.GetField(lt.nameField)));

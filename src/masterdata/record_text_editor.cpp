@@ -41,8 +41,8 @@ constexpr int kPlacement = 5;
 constexpr int kFontSpecWidth = 80;
 constexpr std::size_t kMostKeywordColumns = 40;
 constexpr int kSearchPrompt = 796;
-constexpr const char* kSearchCaption = "Recherche dans Texte";
-constexpr const char* kCaretLabel = "Position actuelle (Ligne/Colonne) ";
+constexpr int kSearchCaption = 22303;
+constexpr int kCaretLabel = 22304;
 constexpr const char* kTitlePrefix = "Texte - ";
 // Program INI keys (string 10 packs them by 13): "PoliceSpecial" and "Fenetre-Texte".
 constexpr int kIniKeys = 10;
@@ -149,7 +149,7 @@ TWDonTexte::TWDonTexte(gui::MDIClient* client, const std::string& title)
   edit_ = new RecordTextEdit(this, known ? type_.maxLength : kRecordTextLimit);
   positionStatic_ = new MRStatic(this, "", 0);
   positionStatic_->SetFlags(positionStatic_->Flags() | gui::ctl::Center);
-  caretLabel_ = new MStatic(this, kCaretLabel, 0);
+  caretLabel_ = new MStatic(this, LoadStr(kCaretLabel), 0);
   caretLabel_->SetFlags(caretLabel_->Flags() | gui::ctl::Right);
   lineStatic_ = new MRStatic(this, "", 0);
   lineStatic_->SetFlags(lineStatic_->Flags() | gui::ctl::Center);
@@ -293,7 +293,7 @@ void TWDonTexte::CmToutSelectionner() {
 void TWDonTexte::CmChercher() {
   std::string word = BrowseSearchText;
   TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, kSearchPrompt, &word, true);
-  dialog.SetCaption(kSearchCaption);
+  dialog.SetCaption(LoadStr(kSearchCaption));
   if (dialog.Execute(kTaskModal) != gui::IDOK) return;
   word = AllTrim(word.c_str());
   if (word.empty()) return;

@@ -27,7 +27,7 @@ Amounts AmountsOf(Table& c50) {
 bool SortRecordOf(Table& c50, Table& c60) {
   const std::uint32_t recno = c50.recordNumber;
   if (LigneTri::Find(c60, LigneTri::kDraft, recno)) return true;
-  WriteLog("SAISIE - Erreur: ligne C50 n\xB0 " + std::to_string(recno) + " sans enregistrement de tri, recr\xE9\xE9");
+  WriteLog(LoadStr(22043) + std::to_string(recno) + LoadStr(22044));
   if (!AppendLigneTri(c50, LigneTri::kDraft, c60)) return false;
   // The new record takes the line's cancel mark.
   if (c50.IsDeleted() && LigneTri::Find(c60, LigneTri::kDraft, recno)) {

@@ -40,7 +40,7 @@ void KeepSortRecord(Table& c50, Table& c60, const std::string& text) {
     RewriteLigneTri(c50, LigneTri::kDraft, c60, text.c_str());
     return;
   }
-  WriteLog("SAISIE - Erreur: ligne C50 n\xB0 " + std::to_string(recno) + " sans enregistrement de tri, recr\xE9\xE9");
+  WriteLog(LoadStr(22045) + std::to_string(recno) + LoadStr(22046));
   AppendLigneTri(c50, LigneTri::kDraft, c60);
   c50.GoTo(static_cast<long>(recno));
 }

@@ -221,7 +221,7 @@ PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count)
     return p;
   }
   if (!SeekC10(c10, '0', "")) return p;
-  take(kDossierCounterAt, "Raison Sociale du dossier", false);
+  take(kDossierCounterAt, LoadStr(22047), false);
   return p;
 }
 

@@ -36,6 +36,11 @@ const std::string* FindString(int id) {
   return &it->second;
 }
 
+const char* LastingText(int id) {
+  const std::string* text = FindString(id);
+  return text != nullptr ? text->c_str() : "";
+}
+
 std::vector<int> StringIds() {
   std::vector<int> ids;
   for (const auto& e : Table()) ids.push_back(e.first);

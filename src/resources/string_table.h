@@ -9,6 +9,9 @@ namespace resources {
 
 // cp1252 text of a string id, or null when the table has no such id.
 const std::string* FindString(int id);
+// cp1252 text of a string id that stays valid as long as the program runs ("" when the table has
+// no such id): for tables and lists that keep the pointer.
+const char* LastingText(int id);
 // Every id of the table, ascending.
 std::vector<int> StringIds();
 

@@ -163,7 +163,7 @@ std::string Pain001Writer::Header(const Pain001Debtor& d, const Stamp& stamp) co
 
 bool Pain001Writer::Finish(const Pain001Debtor& debtor, const std::string& target, std::string* error) {
   if (!file_.IsOpen()) {
-    if (error != nullptr) *error = "fichier temporaire absent";
+    if (error != nullptr) *error = LoadStr(22000);
     Abort();
     return false;
   }

@@ -117,7 +117,7 @@ bool CMDIClient::StartRuntime() {
   runtimeStarted_ = InitRuntime();
   if (!runtimeStarted_) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, "Lancement Impossible 1 (Init)", "Nuv-Merlon", gui::MB_OK | gui::MB_ICONHAND);
+    gui::MessageBox(this, LoadStr(22297), "Nuv-Merlon", gui::MB_OK | gui::MB_ICONHAND);
     return false;
   }
   if (Services().installWindowHooks) Services().installWindowHooks();
@@ -141,7 +141,7 @@ bool CMDIClient::StartEngine() {
 bool CMDIClient::CheckFileHandles() {
   if (EnsureFileHandles(80)) return true;
   gui::MessageBeep(0);
-  gui::MessageBox(this, "Lancement Impossible 3 (Files)", ProgramTitle(), gui::MB_OK | gui::MB_ICONHAND);
+  gui::MessageBox(this, LoadStr(22298), ProgramTitle(), gui::MB_OK | gui::MB_ICONHAND);
   return false;
 }
 

@@ -57,9 +57,9 @@ bool OpenWithDesktop(const std::string& path) {
   if (r.exitStatus <= 0) return true;
   gui::MessageBeep(0);
   gui::MessageBox(Owner(),
-                  "\n\n\nAucun programme du bureau n'a pu ouvrir le fichier:\n\n" + path +
-                      "\n\n(xdg-open a rendu le code " + std::to_string(r.exitStatus) +
-                      ")\n\nInstallez un navigateur web ou un \xE9" "diteur de texte, ou ouvrez ce fichier vous-m\xEAme.\n\n\n",
+                  LoadStr(22299) + path +
+                      LoadStr(22300) + std::to_string(r.exitStatus) +
+                      LoadStr(22301),
                   LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   return false;
 }
@@ -120,7 +120,7 @@ void CmAide() {
   }
   gui::MessageBeep(0);
   gui::MessageBox(Owner(),
-                  "\n\n\nLe fichier d'aide \"CAideNuv.html\" est introuvable dans le dossier du programme:\n\n" +
+                  LoadStr(22302) +
                       ProgramFolder + "\n\n\n",
                   LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }

@@ -46,24 +46,24 @@ std::string StoredValue(const ProgramSetting& s) {
 // What the row's value is checked against, in words.
 std::string HintOf(const ProgramSetting& s) {
   switch (s.kind) {
-    case SettingKind::YesNo: return "O (Oui) ou N (Non)";
-    case SettingKind::Letters: return std::string("Un caract\xE8re parmi: ") + s.values;
-    case SettingKind::Character: return "Un caract\xE8re qui n'est ni une lettre ni un chiffre";
+    case SettingKind::YesNo: return LoadStr(22340);
+    case SettingKind::Letters: return std::string(LoadStr(22341)) + s.values;
+    case SettingKind::Character: return LoadStr(22342);
     case SettingKind::Number:
     case SettingKind::Margin:
-      return "Un nombre de " + std::string(AllTrim(FormatNumber(12, 0, false, s.low))) + " \xE0 " +
+      return LoadStr(22343) + std::string(AllTrim(FormatNumber(12, 0, false, s.low))) + LoadStr(22344) +
              AllTrim(FormatNumber(12, 0, false, s.high));
     case SettingKind::Multiplier:
-      return "Un multiplicateur au plus \xE9gal \xE0 " + std::string(AllTrim(FormatNumber(6, 1, false, s.high)));
-    case SettingKind::Account: return "Un compte g\xE9n\xE9ral de 8 caract\xE8res au plus";
-    case SettingKind::Section: return "Une section analytique de 8 caract\xE8res au plus";
-    case SettingKind::Folder: return "Un dossier existant (bouton Choisir)";
-    case SettingKind::File: return "Un fichier existant (bouton Choisir)";
-    case SettingKind::NewFile: return "Un fichier dans un dossier existant (bouton Choisir)";
-    case SettingKind::Font: return "Une police (bouton Choisir)";
-    case SettingKind::Text: return "Un texte de " + std::to_string(static_cast<int>(s.high)) + " caract\xE8res au plus";
-    case SettingKind::BackupMethod: return "Une m\xE9thode de sauvegarde de la liste";
-    case SettingKind::BackupUnit: return "Un dossier ou une unit\xE9 de sauvegarde, selon la m\xE9thode (bouton Choisir)";
+      return LoadStr(22345) + std::string(AllTrim(FormatNumber(6, 1, false, s.high)));
+    case SettingKind::Account: return LoadStr(22346);
+    case SettingKind::Section: return LoadStr(22347);
+    case SettingKind::Folder: return LoadStr(22348);
+    case SettingKind::File: return LoadStr(22349);
+    case SettingKind::NewFile: return LoadStr(22350);
+    case SettingKind::Font: return LoadStr(22351);
+    case SettingKind::Text: return LoadStr(22352) + std::to_string(static_cast<int>(s.high)) + LoadStr(22353);
+    case SettingKind::BackupMethod: return LoadStr(22354);
+    case SettingKind::BackupUnit: return LoadStr(22355);
   }
   return {};
 }
@@ -128,7 +128,7 @@ std::string TDUtiConfiguration::RowText(const ProgramSetting& s) const {
   std::string value = ShownValue(s);
   if (s.kind == SettingKind::BackupMethod && !value.empty()) value = settings::BackupMethodText(value[0]);
   const bool changed = changes_.count(s.key) != 0;
-  return std::string(s.label) + "\t" + (changed ? "* " : "") + (IsBlank(value) ? "(par d\xE9" "faut)" : value);
+  return std::string(s.label) + "\t" + (changed ? "* " : "") + (IsBlank(value) ? LoadStr(22356) : value);
 }
 
 const ProgramSetting* TDUtiConfiguration::Selected() const {
@@ -263,10 +263,10 @@ void TDUtiConfiguration::CmChoisir() {
       chosen = gui::BrowseForFolder(this, s->label, IsBlank(value) ? ProgramFolder : value, value);
       break;
     case SettingKind::File:
-      chosen = gui::GetOpenFileName(this, s->label, "Tous les fichiers (*.*)|*.*|", FolderOf(value), value);
+      chosen = gui::GetOpenFileName(this, s->label, LoadStr(22357), FolderOf(value), value);
       break;
     case SettingKind::NewFile:
-      chosen = gui::GetSaveFileName(this, s->label, "Tous les fichiers (*.*)|*.*|", FolderOf(value), value);
+      chosen = gui::GetSaveFileName(this, s->label, LoadStr(22357), FolderOf(value), value);
       break;
     default:
       break;
@@ -281,8 +281,8 @@ void TDUtiConfiguration::CmOk() {
     // Nothing typed is lost: the dialog stays open with its changes, to be tried again or abandoned.
     gui::MessageBeep(0);
     gui::MessageBox(this,
-                    "\n\n\nLe fichier de configuration n'a pas pu \xEAtre \xE9" "crit:\n\n" + std::string(IniPath()) +
-                        "\n\nLes valeurs qu'il n'a pas re\xE7ues restent les anciennes.\n\n\n",
+                    LoadStr(22358) + std::string(IniPath()) +
+                        LoadStr(22359),
                     LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }

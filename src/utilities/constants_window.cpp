@@ -46,14 +46,14 @@ std::string HelpLines(const char* help) {
 }
 
 std::string RefusedText(const ConstantDefinition& d) {
-  std::string text = "\n\n\nValeur refus\xE9" "e pour la constante " + Number3(d.number) + ".\n\n";
+  std::string text = LoadStr(22360) + Number3(d.number) + ".\n\n";
   const std::vector<std::string> values = ConstantValueButtons(d);
   if (d.kind == ConstantKind::List && !values.empty()) {
-    text += "Valeurs possibles:";
+    text += LoadStr(22361);
     for (const std::string& v : values) text += " " + v;
     text += "\n\n\n";
   } else if (d.kind == ConstantKind::Number) {
-    text += "Un nombre de " + std::to_string(d.low) + " \xE0 " + std::to_string(d.high) + ".\n\n\n";
+    text += LoadStr(22362) + std::to_string(d.low) + LoadStr(22363) + std::to_string(d.high) + ".\n\n\n";
   } else {
     text += HelpLines(d.help) + "\n\n\n";
   }
@@ -84,7 +84,7 @@ const gui::ResponseTable& TDUtiConstante::Table() {
 void TDUtiConstante::SetupWindow() {
   TDNuv::SetupWindow();
   SetCaption(std::string(CodeLabelForType(kKind)) + Number3(definition_.number));
-  const std::string title = definition_.title[0] != '\0' ? std::string(definition_.title) : std::string("Constante libre");
+  const std::string title = definition_.title[0] != '\0' ? std::string(definition_.title) : std::string(LoadStr(22364));
   SetItemText(kTitle, Number3(definition_.number) + " - " + title);
   if (auto* t = Item<MRStatic>(kTitle)) t->DrawFrame();
   SetItemText(kHelp, HelpLines(definition_.help));
@@ -95,7 +95,7 @@ void TDUtiConstante::SetupWindow() {
     ShowItem(kFirstButton + i, used);
   }
   SetItemText(kNote, IsBlank(definition_.defaultValue) ? std::string()
-                                                       : std::string("Valeur par d\xE9" "faut: ") + definition_.defaultValue);
+                                                       : std::string(LoadStr(22365)) + definition_.defaultValue);
   if (auto* e = Item<MEdit>(kValue)) {
     e->SetValue(RTrim(value_.c_str()), true);
     e->FocusSelect(true);
@@ -154,8 +154,8 @@ const BrowseColumnTable& TWUtiBroConstantes::Columns() {
   static const BrowseColumnTable columns = [] {
     BrowseColumnTable c = MakeColumnTable(4, 2);
     DefineColumn(c, 1, 2, "", 'C', 'C', 0, 1, 1);
-    DefineColumn(c, 2, 5, "N\xB0", 'C', 'C', 1, 0, 3);
-    DefineColumn(c, 3, kTitleWidth + 1, "Titre", 'C', 'G', 2, 0, kTitleWidth);
+    DefineColumn(c, 2, 5, LoadStr(22366), 'C', 'C', 1, 0, 3);
+    DefineColumn(c, 3, kTitleWidth + 1, LoadStr(22509), 'C', 'G', 2, 0, kTitleWidth);
     DefineColumn(c, 4, 6, "Valeur", 'C', 'G', 3, 0, 3);
     return c;
   }();
@@ -268,7 +268,7 @@ bool TWUtiBroConstantes::SaveConstant(int n, const std::string& value) {
     // A hold another station keeps was told by the lock's own notice.
     if (outcome != settings::SaveOutcome::LockRefused) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, "\n\n\nLa constante " + Number3(n) + " n'a pas pu \xEAtre enregistr\xE9" "e.\n\n\n",
+      gui::MessageBox(this, LoadStr(22367) + Number3(n) + LoadStr(22368),
                       LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     }
     return false;
@@ -283,9 +283,7 @@ bool TWUtiBroConstantes::SaveConstant(int n, const std::string& value) {
   if (n == kAnalyticOrderConstant && before.substr(0, 1) != value.substr(0, 1)) {
     gui::MessageBeep(0);
     gui::MessageBox(this,
-                    "\n\n\nLa constante 032 r\xE8gle le tri analytique du fichier de tri C60.\n\n"
-                    "Lancez la ReConstruction du dossier (menu Utilitaires) pour que les Grands Livres et les "
-                    "Balances analytiques suivent ce choix.\n\n\n",
+                    LoadStr(22369),
                     LoadStr(52), gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   return true;

@@ -424,7 +424,7 @@ void OpenRawTable(unsigned command) {
   const std::string path = settings::RawTablePath(*raw, model.empty() ? ' ' : model[0]);
   if (table == nullptr || path.empty() || !table->OpenExclusive(path)) {
     gui::MessageBeep(0);
-    gui::MessageBox(Owner(), "\n\n\nLe fichier ne peut pas \xEAtre ouvert seul:\n\n" + path + "\n\n\n", LoadStr(127),
+    gui::MessageBox(Owner(), LoadStr(22370) + path + "\n\n\n", LoadStr(127),
                     gui::MB_OK | gui::MB_ICONSTOP);
     GiveDossierBack(table);
     return;

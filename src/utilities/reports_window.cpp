@@ -42,7 +42,7 @@ constexpr int kIcon = 1004;
 constexpr int kNameWidth = 50;
 constexpr int kFormEntryY = 11, kFormEntryZ = 12;
 constexpr int kFromWidth = 200;
-constexpr const char* kExportFilter = "Fichier Ascii (*.txt)|*.txt|Tous les fichiers (*.*)|*.*|";
+constexpr int kExportFilter = 22371;
 
 gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
 
@@ -119,7 +119,7 @@ const BrowseColumnTable& TWUtiBroEtats::Columns() {
 void TWUtiBroEtats::SetupWindow() {
   CMDIBrowse::SetupWindow();
   if (!opened_) {
-    Say(this, "\n\n\nLe jeu d'\xE9tats " + std::string(1, letter_) + " ne peut pas \xEAtre ouvert:\n\n" +
+    Say(this, LoadStr(22372) + std::string(1, letter_) + LoadStr(22373) +
                   PathReportDefs(letter_) + "\n\n\n");
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
@@ -309,7 +309,7 @@ void TWUtiBroEtats::CmExporter() {
     return;
   }
   std::string path;
-  if (!gui::GetSaveFileName(this, "Exporter l'\xE9tat " + code, kExportFilter, ProgramFolder + name, path)) return;
+  if (!gui::GetSaveFileName(this, LoadStr(22374) + code, LoadStr(kExportFilter), ProgramFolder + name, path)) return;
   std::string message;
   if (!settings::ExportReport(*Cursor(), path, message)) Say(this, message);
 }

@@ -52,7 +52,7 @@ void RegisterTemplate(const std::vector<settings::RightsFunction>& functions) {
   const int legendTop = kTop + rows * kRowHeight + 6;
   const int buttonsTop = legendTop + 16;
   std::string t = "DIALOG " + std::string(kTemplateId) + "\nCAPTION " +
-                  Quoted("Droits d'Acc\xE8s pour ce dossier (mot de passe secondaire)") +
+                  Quoted(LoadStr(22375)) +
                   "\nFONT 8 \"MS Sans Serif\"\nSIZE " + std::to_string(width) + " " + std::to_string(buttonsTop + 22) +
                   "\n";
   for (int c = 0; c < columns; ++c) {
@@ -125,7 +125,7 @@ void TDUtiDroits::CmOk() {
     // Another station's hold was told by the lock's notice; the dialog stays with the boxes as they are.
     if (outcome != settings::SaveOutcome::LockRefused) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, "\n\n\nLes droits d'acc\xE8s n'ont pas pu \xEAtre enregistr\xE9s.\n\n\n", LoadStr(52),
+      gui::MessageBox(this, LoadStr(22376), LoadStr(52),
                       gui::MB_OK | gui::MB_ICONSTOP);
     }
     return;

@@ -194,6 +194,8 @@ TEST_F(LeftoversTest, TemporaryFilesOfAStoppedMarkerOrPiecesWriteAreRemoved) {
   EXPECT_EQ(ShownTexts().find("nterromp"), std::string::npos) << ShownTexts();
   for (const Left& f : files) EXPECT_EQ(!fs::exists(d + f.name), f.removed) << f.name;
   EXPECT_NE(ReadAll(d + "clgtmp.txt").find("ctmp.run.tmp" + dead + "-1"), std::string::npos);
+  // Its log line is in cp1252, as the rest of the log.
+  EXPECT_NE(ReadAll(d + "clgtmp.txt").find("d'un traitement arr\xEAt\xE9 supprim\xE9: "), std::string::npos);
 }
 
 }  // namespace

@@ -315,14 +315,14 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   auto fail = [&](const std::string& why) {
     result.ok = false;
     result.error = why;
-    WriteLog("CONVERSION - Erreur: " + code + " - " + why);
+    WriteLog(LoadStr(22141) + code + " - " + why);
     return result;
   };
   if (request.toTwoCurrencies && !EuroRateInRange(request.rate))
-    return fail("taux de conversion hors limites " + std::string(AllTrim(FormatNumber(12, 5, false, request.rate))));
+    return fail(LoadStr(22142) + std::string(AllTrim(FormatNumber(12, 5, false, request.rate))));
 
   const auto files = DossierTableFiles(folder, code);
-  if (files.empty()) return fail("aucun fichier du dossier dans " + folder);
+  if (files.empty()) return fail(LoadStr(22143) + folder);
   const platform::LocalTime now = platform::GetLocalTime();
   const std::string aside = folder + "conversion-" + LowerAscii(code) + "-" + std::to_string(now.year) +
                             TwoDigits(now.month) + TwoDigits(now.day) + "-" + TwoDigits(now.hour) +
@@ -332,20 +332,20 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   std::string detail = aside.substr(folder.size());
   for (const fs::path& f : files) detail += "|" + f.filename().string();
   DossierRunMarker marker(kConversionRun, LoadStr(19888), detail);
-  if (!marker.written()) return fail("fichier de suivi impossible: " + marker.path());
+  if (!marker.written()) return fail(LoadStr(22144) + marker.path());
   std::error_code ec;
   if (!fs::create_directories(platform::DiskPath(aside), ec) || ec)
-    return fail("dossier de sauvegarde impossible: " + aside);
+    return fail(LoadStr(22145) + aside);
   std::vector<fs::path> moved;
   if (!MoveFiles(files, platform::DiskPath(aside), moved)) {
-    std::string why = "les fichiers d'origine ne peuvent pas \xEAtre d\xE9plac\xE9s";
+    std::string why = LoadStr(22146);
     if (moved.empty()) {
       fs::remove_all(platform::DiskPath(aside), ec);
     } else {
       // Originals that did not come back stay in the aside folder, never deleted.
       result.asideFolder = aside;
       result.originalsKept = true;
-      why += ", fichiers d'origine dans " + aside;
+      why += LoadStr(22147) + aside;
     }
     return fail(why);
   }
@@ -359,20 +359,20 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   for (TableKind kind : kKinds) {
     const std::string base = TableBaseName(kind, code);
     if (CreateTableOfKind(kind, folder + base, true) != 0) {
-      why = "cr\xE9" "ation impossible de " + base;
+      why = LoadStr(22148) + base;
       break;
     }
     OpenPair pair{kind, base, std::make_unique<Table>()};
     Table& destination = *pair.destination;
     if (!destination.OpenExclusive(folder + base)) {
-      why = "ouverture impossible de " + base;
+      why = LoadStr(22149) + base;
       break;
     }
     written.push_back(std::move(pair));
     if (!platform::FileExists(platform::ResolvePath(aside + base + ".dbf"))) continue;  // new empty table
     Table source;
     if (!OpenSource(source, aside, base)) {
-      why = "lecture impossible de " + base;
+      why = LoadStr(22150) + base;
       break;
     }
     if (kind == TableKind::C10) {
@@ -394,7 +394,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
     result.records += static_cast<long>(destination.RecCount()) - before;
     source.CloseTable(true);
     if (!ok) {
-      why = "copie incompl\xE8te de " + base;
+      why = LoadStr(22151) + base;
       break;
     }
   }
@@ -406,17 +406,17 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
       if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, 'B', &journalTotals);
       else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, 'C', &journalTotals);
       else if (p.kind != TableKind::C10) ok = ConvertAmountPairs(*p.destination, request.rate);
-      if (!ok) why = "conversion en euros incompl\xE8te de " + p.base;
+      if (!ok) why = LoadStr(22152) + p.base;
     }
     for (OpenPair& p : written)
       if (why.empty() && p.kind == TableKind::C10 && !ConvertJournalHeaders(*p.destination, request.rate, journalTotals))
-        why = "conversion en euros incompl\xE8te des centralisateurs";
+        why = LoadStr(22153);
   }
   result.tables = static_cast<int>(written.size());
   // A table that does not close cleanly (its last writes not flushed) fails the run, so the
   // originals come back rather than being removed behind an incomplete copy.
   for (OpenPair& p : written)
-    if (!p.destination->CloseTable(true) && why.empty()) why = "fermeture impossible de " + p.base;
+    if (!p.destination->CloseTable(true) && why.empty()) why = LoadStr(22154) + p.base;
 
   if (!why.empty()) {
     // What was written goes; the originals come back.
@@ -431,7 +431,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
       result.asideFolder.clear();
     } else {
       result.originalsKept = true;
-      why += ", fichiers d'origine dans " + aside;
+      why += LoadStr(22147) + aside;
     }
     return fail(why);
   }
@@ -439,12 +439,12 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   // The originals stay in their sub-folder: the only copy of the dossier in its old format.
   result.ok = true;
   result.originalsKept = true;
-  std::string line = "CONVERSION - Ok - " + code + " " + (oldStamp.empty() ? "?" : oldStamp) + ">" +
+  std::string line = LoadStr(22155) + code + " " + (oldStamp.empty() ? "?" : oldStamp) + ">" +
                      std::string(kC10FormatStamp);
   if (request.toTwoCurrencies)
-    line += ", Francs/Euros au taux " + std::string(AllTrim(FormatNumber(12, 5, false, request.rate)));
-  line += ", " + std::to_string(result.tables) + " fichiers, " + std::to_string(result.records) + " enregistrements";
-  if (result.originalsKept) line += ", originaux dans " + aside;
+    line += LoadStr(22156) + std::string(AllTrim(FormatNumber(12, 5, false, request.rate)));
+  line += ", " + std::to_string(result.tables) + LoadStr(22495) + std::to_string(result.records) + LoadStr(22496);
+  if (result.originalsKept) line += LoadStr(22157) + aside;
   WriteLog(line);
   return result;
 }
@@ -476,7 +476,7 @@ bool PutBackInterruptedConversion(const std::string& detail) {
   for (const fs::path& f : DossierTableFiles(DossierFolder, code))
     if (originals.count(f.filename().string()) == 0) fs::remove(f, ec);
   if (back) fs::remove_all(aside, ec);
-  WriteLog("CONVERSION - reprise: " + code + (back ? " - fichiers d'origine remis en place" :
-                                                       " - fichiers d'origine en partie dans " + DossierFolder + asideName));
+  WriteLog(LoadStr(22158) + code + (back ? LoadStr(22159) :
+                                                       LoadStr(22160) + DossierFolder + asideName));
   return back;
 }

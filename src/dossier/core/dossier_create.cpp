@@ -118,25 +118,25 @@ DossierRecord NewDossierRecord(const NewDossierSpec& spec) {
 }
 
 std::string CheckDossierCode(std::string_view code) {
-  if (IsBlank(std::string(code))) return "Le code du dossier est obligatoire.";
-  if (code.size() > 5) return "Le code du dossier a au plus 5 caract\xE8res.";
+  if (IsBlank(std::string(code))) return LoadStr(22161);
+  if (code.size() > 5) return LoadStr(22162);
   for (char c : code) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (!(std::isalnum(u) && u < 0x80) && c != '-')
-      return "Le code du dossier ne peut contenir que des lettres, des chiffres et \"-\".";
+      return LoadStr(22163);
   }
   return "";
 }
 
 std::string CheckFinancialYear(const Ymd& firstDay, const Ymd& lastDay) {
   if (!IsValidYmd(firstDay) || StoredDateOf(firstDay).empty())
-    return "La date de d\xE9" "but de l'exercice est invalide.";
+    return LoadStr(22164);
   if (!IsValidYmd(lastDay) || StoredDateOf(lastDay).empty())
-    return "La date de fin de l'exercice est invalide.";
+    return LoadStr(22165);
   if (DaysFromCivil(lastDay) <= DaysFromCivil(firstDay))
-    return "La fin de l'exercice doit suivre son d\xE9" "but.";
+    return LoadStr(22166);
   if (DaysFromCivil(lastDay) >= DaysAfterMonths(firstDay, kMaxYearMonths))
-    return "L'exercice ne peut d\xE9passer 24 mois.";
+    return LoadStr(22167);
   return "";
 }
 
@@ -162,8 +162,8 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   NewDossierSpec spec = given;
   std::string problem = CheckDossierCode(spec.code);
   if (problem.empty()) problem = CheckFinancialYear(spec.firstDay, spec.lastDay);
-  if (problem.empty() && IsBlank(spec.companyName)) problem = "La raison sociale du dossier est obligatoire.";
-  if (problem.empty() && IsBlank(spec.folder)) problem = "L'emplacement du dossier est obligatoire.";
+  if (problem.empty() && IsBlank(spec.companyName)) problem = LoadStr(22168);
+  if (problem.empty() && IsBlank(spec.folder)) problem = LoadStr(22169);
   if (!problem.empty()) {
     Fail(message, problem);
     return false;
@@ -173,7 +173,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   const std::string folder = WithSlash(spec.folder);
 
   if (!platform::MakeDirectories(folder)) {
-    Fail(message, "Impossible de cr\xE9" "er l'emplacement du dossier:\n\n   " + folder);
+    Fail(message, LoadStr(22170) + folder);
     return false;
   }
 
@@ -185,8 +185,8 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   ours.insert("c10" + lowerCode + ".ini");
   for (const std::string& name : platform::ListFiles(folder)) {
     if (ours.count(LowerAscii(name)) != 0) {
-      Fail(message, "Le dossier " + spec.code + " existe d\xE9j\xE0 sur\n\n   " + folder +
-                        "\n\nIl n'est pas remplac\xE9.");
+      Fail(message, LoadStr(22171) + spec.code + LoadStr(22172) + folder +
+                        LoadStr(22173));
       return false;
     }
   }
@@ -203,7 +203,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
     const std::string base = TableBaseName(kind, spec.code);
     created.AddTable(base);
     if (CreateTableOfKind(kind, folder + base, false) != 0) {
-      problem = "Impossible de cr\xE9" "er le fichier " + base + " du dossier.";
+      problem = LoadStr(22174) + base + LoadStr(22175);
       ok = false;
       break;
     }
@@ -212,14 +212,14 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
     const std::string base = TableBaseName(TableKind::DossierLock, spec.code);
     created.AddTable(base);
     if (CreateTableOfKind(TableKind::DossierLock, folder + base, false) != 0) {
-      problem = "Impossible de cr\xE9" "er le fichier " + base + " du dossier.";
+      problem = LoadStr(22174) + base + LoadStr(22175);
       ok = false;
     }
   }
   TheDossierRecord.SetConstant(32, open032);
 
   if (ok && !WriteDossierRecords(folder + TableBaseName(TableKind::C10, spec.code), record)) {
-    problem = "Impossible d'\xE9" "crire la fiche du dossier dans " + TableBaseName(TableKind::C10, spec.code) + ".";
+    problem = LoadStr(22176) + TableBaseName(TableKind::C10, spec.code) + ".";
     ok = false;
   }
   const std::string ini = folder + "c10" + lowerCode + ".ini";
@@ -227,7 +227,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
     created.AddFile(ini);
     const char* euroOnly = spec.currency == DossierCurrency::EuroOnly ? "O" : "N";
     if (!IniFileSetString(ini.c_str(), "Monnaie", "SeulementEnEuros", euroOnly)) {
-      problem = "Impossible d'\xE9" "crire le fichier " + ini + ".";
+      problem = LoadStr(22177) + ini + ".";
       ok = false;
     }
   }
@@ -238,8 +238,8 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   }
 
   SetLogDossier(folder, spec.code);
-  WriteLog("Cr\xE9" "ation du dossier " + spec.code + " - " + spec.companyName + " - exercice du " +
-           PrintDateOf(spec.firstDay) + " au " + PrintDateOf(spec.lastDay));
+  WriteLog(LoadStr(22178) + spec.code + " - " + spec.companyName + LoadStr(22179) +
+           PrintDateOf(spec.firstDay) + LoadStr(22497) + PrintDateOf(spec.lastDay));
   SetLogDossier(DossierFolder, DossierCode);
   if (message != nullptr) message->clear();
   return true;
@@ -254,7 +254,7 @@ bool MakeReferenceTables(const std::string& folder, std::string* message) {
   } tables[] = {{TableKind::DossierLock, "cr00ref"}, {TableKind::C10, "cr10ref"}, {TableKind::C50, "cr50ref"}};
   for (const auto& t : tables) {
     if (CreateTableOfKind(t.kind, dir + t.name, true) != 0) {
-      Fail(message, std::string("Impossible de cr\xE9" "er la table de r\xE9" "f\xE9rence ") + t.name + " dans " + dir);
+      Fail(message, std::string(LoadStr(22180)) + t.name + LoadStr(22498) + dir);
       return false;
     }
   }

@@ -46,7 +46,7 @@ std::string Line(const char* key, std::string value) {
 std::string Now() {
   const platform::LocalTime t = platform::GetLocalTime();
   char text[40];
-  std::snprintf(text, sizeof text, "%02d/%02d/%04d \xE0 %02dh%02d", t.day, t.month, t.year, t.hour, t.minute);
+  std::snprintf(text, sizeof text, LoadStr(22181), t.day, t.month, t.year, t.hour, t.minute);
   return text;
 }
 

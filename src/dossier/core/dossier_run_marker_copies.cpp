@@ -16,7 +16,7 @@ DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& ti
   std::vector<std::string> bases;
   for (TableKind kind : kinds) bases.push_back(TableBaseName(kind, code));
   if (!MakeAsideCopies(folder_, prefix + std::string(Lower(code.c_str())) + stamp, bases, &copies_, &error_)) {
-    if (error_.empty()) error_ = "copies impossibles dans " + folder_;
+    if (error_.empty()) error_ = LoadStr(22182) + folder_;
     settled_ = true;
     return;
   }
@@ -62,7 +62,7 @@ void DossierRunCopies::Keep() {
 
 bool PutBackDossierRunCopies(const DossierRunInfo& run) {
   AsideCopies copies;
-  std::string why = "copies inconnues: " + run.detail;
+  std::string why = LoadStr(22183) + run.detail;
   // Copies missing or not whole: nothing is changed, and the opening says why.
   if (!AsideCopies::FromDetail(run.detail, &copies) || !AsideCopiesComplete(DossierFolder, copies, &why)) {
     NoteDossierRunRedoRefusal(why);

@@ -37,7 +37,7 @@ bool IsOldGenerationC10(const std::string& c10DataPath) {
 std::string ReindexErrorCaption(int table) {
   char number[16];
   std::snprintf(number, sizeof number, "%5i", table);
-  return std::string("ERREUR pendant ReIndex du fichier: ") + number;
+  return std::string(LoadStr(22184)) + number;
 }
 
 std::string FindDamagedDossierTable(int* table) {
@@ -77,10 +77,8 @@ std::string FindOverfullLineTable(int* table) {
 }
 
 std::string DamagedFileMessage(const std::string& file) {
-  return "\n\nLe fichier\n\n   " + file +
-         "\n\nest endommag\xE9 : le dossier n'a pas \xE9t\xE9 modifi\xE9.\n\n"
-         "Restaurez la derni\xE8re sauvegarde du dossier, ou faites une ReConstruction\n"
-         "quand ce fichier aura \xE9t\xE9 remplac\xE9 par une copie saine.\n\n";
+  return LoadStr(22185) + file +
+         LoadStr(22186);
 }
 
 bool DropIndexFile(const std::string& path) {

@@ -317,7 +317,7 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
     const int pieceField = closed ? LigneEcriture::ClosedFieldOf(LigneEcriture::BPIECE) : LigneEcriture::BPIECE;
     report_.unreadable.push_back({closed ? LigneTri::kClosed : LigneTri::kDraft, t.RecNo(), t.GetField(pieceField),
                                   t.GetField(accountField)});
-    WriteLog(std::string("ReConstruction - montant illisible: ") + name + " n\xB0 " + std::to_string(t.RecNo()) +
+    WriteLog(std::string(LoadStr(22187)) + name + LoadStr(22188) + std::to_string(t.RecNo()) +
              " - " + RTrim(t.RecordToText(t.FieldCount())));
     break;
   }
@@ -528,7 +528,7 @@ void ReadRebuildRunDetail(const std::string& detail, bool* rebalance, bool* pack
 std::string RemovedRecordLogText(const char* tableName, Table& table) {
   const std::uint32_t recno = table.RecNo();
   const std::string text = RTrim(table.RecordToText(table.FieldCount()));
-  return std::string("ReConstruction - supprim\xE9: ") + tableName + " n\xB0 " + std::to_string(recno) + " - " + text;
+  return std::string(LoadStr(22189)) + tableName + LoadStr(22188) + std::to_string(recno) + " - " + text;
 }
 
 RebuildReport RunDossierRebuild(bool rebalance, bool pack, MaintenanceProgress* progress) {

@@ -189,7 +189,7 @@ bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress&
   // An auxiliary account also moves the general account that collects its letter.
   Table& c10 = *TableC10;
   if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str()) &&
-      !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, "MajCompteC20 (2-Collectif)"}, {4, "44444444"}}))
+      !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(182)}, {4, "44444444"}}))
     return false;
   std::string collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
   collecting.resize(kAccountWidth, '0');
@@ -306,7 +306,7 @@ Balancing WriteBalancingLine(const std::string& group, const std::string& accoun
 std::string StampText() {
   const platform::LocalTime now = platform::GetLocalTime();
   char text[40];
-  std::snprintf(text, sizeof text, "faite le %02d/%02d/%02d \xE0 %02dh%02d", now.day, now.month, now.year % 100,
+  std::snprintf(text, sizeof text, LoadStr(22190), now.day, now.month, now.year % 100,
                 now.hour, now.minute);
   return text;
 }
@@ -330,13 +330,11 @@ bool RebalancingAllowed(bool rebalance) { return rebalance || ConstantIs(27, 'O'
 std::string BalanceCheck::Message() const {
   if (list.empty()) return "";
   if (draftFull)
-    return "\nATTENTION: Le fichier brouillard compte 999 999 lignes : des journaux n'ont pas pu \xEAtre "
-           "RE-EQUILIBRES\n\n" + list;
+    return LoadStr(22191) + list;
   if (rebalancing)
-    return "\nATTENTION: Les journaux suivants ont \xE9t\xE9 RE-EQUILIBRES\n(Voir le d\xE9tail du compte 47599999 et les "
-           "comptes d'\xE9" "carts sur arrondis)\n\n" +
+    return LoadStr(22192) +
            list;
-  return "\nATTENTION: Les journaux suivants ne sont pas EQUILIBRES\n\n" + list;
+  return LoadStr(22193) + list;
 }
 
 BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress) {
@@ -345,7 +343,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
   BalanceCheck result;
   Fault() = {};
   result.rebalancing = RebalancingAllowed(rebalance);
-  show.SetLine("V\xE9rification de l'Equilibre de tous les journaux");
+  show.SetLine(LoadStr(22194));
   show.SetLine2("");
 
   const bool francsMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N';
@@ -369,7 +367,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
         result.list += "   - " + g.key.substr(4, 3) + g.key.substr(2, 2) + "/" + DecodeYear(g.key.substr(0, 2).c_str()) +
                        " " + FormatAmount(FromCents(diff)) + (francs ? " Franc(s)\n" : " Euro(s)\n");
       } else if (result.unbalanced == 13) {
-        result.list += "   - ... etc (voir le compte 47599999 et les comptes d'\xE9" "carts sur arrondis).";
+        result.list += LoadStr(22195);
       }
       if (!result.rebalancing || result.draftFull || result.fault.failed()) continue;
 

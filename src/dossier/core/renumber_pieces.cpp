@@ -451,9 +451,7 @@ std::string RenumberPlanPath() { return std::string(PathC60()) + LoadStr(3471); 
 bool RenumberingPending() { return platform::FileExists(platform::ResolvePath(RenumberPlanPath())); }
 
 std::string RenumberPendingMessage() {
-  return "\n\n\nUne ReNum\xE9rotation des Pi\xE8" "ces a \xE9t\xE9 interrompue sur ce dossier.\n\n"
-         "Relancez-la (Renum\xE9roter toutes les Pi\xE8" "ces) avant tout autre traitement:\n"
-         "la ReConstruction et les traitements du dossier sont refus\xE9s jusque-l\xE0.\n\n\n";
+  return LoadStr(22196);
 }
 
 std::string RenumberRefusalMessage(const RenumberResult& result) {

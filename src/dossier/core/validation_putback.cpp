@@ -8,19 +8,19 @@
 bool PutBackInterruptedValidation(const DossierRunInfo& run) {
   const std::string code = RTrim(DossierCode.c_str());
   AsideCopies copies;
-  std::string why = "copies inconnues: " + run.detail;
+  std::string why = LoadStr(22197) + run.detail;
   // Copies missing or not whole: nothing is changed, and the opening says why.
   if (!AsideCopies::FromDetail(run.detail, &copies) || !AsideCopiesComplete(DossierFolder, copies, &why)) {
     NoteDossierRunRedoRefusal(why);
-    WriteLog("VALIDATION DES JOURNAUX - reprise: " + code + " - Erreur: " + why + " - rien n'a \xE9t\xE9 modifi\xE9");
+    WriteLog(LoadStr(22198) + code + LoadStr(22499) + why + LoadStr(22199));
     return false;
   }
   const bool back = PutBackAsideCopies(DossierFolder, copies, &why);
   if (back)
-    WriteLog("VALIDATION DES JOURNAUX - reprise: " + code + " - validation du " + run.started + " (poste " + run.station +
-             ") interrompue, dossier remis en place depuis " + DossierFolder + copies.folder);
+    WriteLog(LoadStr(22198) + code + LoadStr(22200) + run.started + LoadStr(22500) + run.station +
+             LoadStr(22201) + DossierFolder + copies.folder);
   else
-    WriteLog("VALIDATION DES JOURNAUX - reprise: " + code + " - Erreur: " + why);
+    WriteLog(LoadStr(22198) + code + LoadStr(22499) + why);
   return back;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/table.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
 
@@ -75,9 +76,9 @@ std::vector<RightsFunction> RightsFunctions() {
 }
 
 std::string RightName(int k) {
-  static const char* const kNames[] = {"Acc\xE8s",       "Cr\xE9" "er",          "Modifier",       "Annuler/R\xE9" "activer",
-                                       "Visualiser",  "Imprimer",       "Ajouter vers un autre dossier",
-                                       "Cr\xE9" "er une pi\xE8" "ce", "Cr\xE9" "er une ligne", "Droit 10", "Droit 11", "Droit 12"};
+  static const char* const kNames[] = {resources::LastingText(22377),       resources::LastingText(22378),          resources::LastingText(22510),       resources::LastingText(22379),
+                                       resources::LastingText(22511),  resources::LastingText(22512),       resources::LastingText(22380),
+                                       resources::LastingText(22381), resources::LastingText(22382), resources::LastingText(22513), resources::LastingText(22514), resources::LastingText(22515)};
   return k >= 1 && k <= 12 ? kNames[k - 1] : std::string();
 }
 

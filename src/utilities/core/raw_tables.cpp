@@ -26,7 +26,7 @@ const RawTable kTables[] = {
 };
 
 std::string TooLong(int width) {
-  return "\n\n\nLe texte ne tient pas dans ce champ de " + std::to_string(width) + " caract\xE8res.\n\n\n";
+  return LoadStr(22383) + std::to_string(width) + LoadStr(22384);
 }
 
 }  // namespace
@@ -83,7 +83,7 @@ bool CheckRawFieldValue(char type, int width, int decimals, const std::string& t
     return true;
   }
   if (type != 'N') {
-    message = "\n\n\nCe champ ne se modifie pas ici.\n\n\n";
+    message = LoadStr(22385);
     return false;
   }
   const std::string t = AllTrim(typed.c_str());
@@ -103,24 +103,23 @@ bool CheckRawFieldValue(char type, int width, int decimals, const std::string& t
     } else if ((c == '.' || c == ',') && !mark) {
       mark = true;
     } else {
-      message = "\n\n\n'" + t + "' n'est pas un nombre.\n\nUn nombre s'\xE9" "crit avec des chiffres, un signe et une "
-                "seule virgule ou un seul point.\n\n\n";
+      message = "\n\n\n'" + t + LoadStr(22386);
       return false;
     }
   }
   if (whole.empty() && fraction.empty()) {
-    message = "\n\n\n'" + t + "' n'est pas un nombre.\n\n\n";
+    message = "\n\n\n'" + t + LoadStr(22387);
     return false;
   }
   if (static_cast<int>(fraction.size()) > decimals) {
-    message = "\n\n\nCe champ garde " + std::to_string(decimals) + " d\xE9" "cimale(s): '" + t + "' n'y tient pas.\n\n\n";
+    message = LoadStr(22388) + std::to_string(decimals) + LoadStr(22389) + t + LoadStr(22390);
     return false;
   }
   const std::size_t lead = whole.find_first_not_of('0');
   whole = lead == std::string::npos ? std::string("0") : whole.substr(lead);
   const int needed = (negative ? 1 : 0) + static_cast<int>(whole.size()) + (decimals > 0 ? 1 + decimals : 0);
   if (needed > width) {
-    message = "\n\n\nLe nombre '" + t + "' ne tient pas dans ce champ de " + std::to_string(width) + " caract\xE8res.\n\n\n";
+    message = LoadStr(22391) + t + LoadStr(22392) + std::to_string(width) + LoadStr(22384);
     return false;
   }
   stored = (negative ? "-" : "") + whole + (fraction.empty() ? std::string() : "." + fraction);

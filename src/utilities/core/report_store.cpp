@@ -87,10 +87,10 @@ ReportMade CreateReport(Table& set, const std::string& code, const std::string& 
     case ReportSource::File: {
       std::string bytes, error;
       const std::string path = platform::ResolvePath(source);
-      if (!platform::FileExists(path)) return Missing("\n\n\nFichier introuvable:\n\n" + source + "\n\n\n");
+      if (!platform::FileExists(path)) return Missing(LoadStr(22393) + source + "\n\n\n");
       if (!platform::ReadWholeFile(path, bytes)) {
         made.outcome = ReportOutcome::Unreadable;
-        made.message = "\n\n\nFichier illisible:\n\n" + source + "\n\n\n";
+        made.message = LoadStr(22394) + source + "\n\n\n";
         return made;
       }
       if (!DecodeReportText(bytes, content.text, error)) {
@@ -105,7 +105,7 @@ ReportMade CreateReport(Table& set, const std::string& code, const std::string& 
       const std::string path = platform::ResolveName(programFolder, std::string(kReferenceName) + ".txt");
       std::string bytes, text, error;
       if (!platform::FileExists(path) || !platform::ReadWholeFile(path, bytes))
-        return Missing("\n\n\nFichier introuvable:\n\n" + programFolder + kReferenceName + ".txt\n\n\n");
+        return Missing(LoadStr(22393) + programFolder + kReferenceName + ".txt\n\n\n");
       if (!DecodeReportText(bytes, text, error)) {
         made.outcome = ReportOutcome::Unreadable;
         made.message = error;
@@ -114,15 +114,15 @@ ReportMade CreateReport(Table& set, const std::string& code, const std::string& 
       const std::string wanted = ReferenceSectionCode(from, code);
       const std::vector<ReportSection> sections = ParseReportSetText(text);
       const ReportSection* s = FindReportSection(sections, wanted);
-      if (s == nullptr) return Missing("\n\n\nL'\xE9tat " + wanted + " n'est pas dans " + kReferenceName + ".txt\n\n\n");
+      if (s == nullptr) return Missing(LoadStr(22395) + wanted + LoadStr(22396) + kReferenceName + ".txt\n\n\n");
       content.text = s->text;
       content.fields[0] = s->name.substr(0, kNameWidth);
       break;
     }
     case ReportSource::Report: {
-      if (!SeekReport(set, source) || set.IsDeleted()) return Missing("\n\n\nEtat inconnu: " + source + "\n\n\n");
+      if (!SeekReport(set, source) || set.IsDeleted()) return Missing(LoadStr(22397) + source + "\n\n\n");
       if (!ReadContent(set, content)) return made;
-      const std::string name = "Copie de " + Trimmed(source) + " " + Trimmed(content.fields[0]);
+      const std::string name = LoadStr(22398) + Trimmed(source) + " " + Trimmed(content.fields[0]);
       content.fields[0] = name.substr(0, kNameWidth);
       break;
     }
@@ -152,11 +152,11 @@ bool ReportTemplate(Table& set, std::string& text) {
 bool ExportReport(Table& set, const std::string& path, std::string& message) {
   std::string text;
   if (!ReportTemplate(set, text)) {
-    message = "\n\n\nLe texte de cet \xE9tat ne peut pas \xEAtre lu.\n\n\n";
+    message = LoadStr(22399);
     return false;
   }
   if (!platform::WriteFileAtomic(path, text)) {
-    message = "\n\n\nLe fichier ne peut pas \xEAtre \xE9" "crit:\n\n" + path + "\n\n\n";
+    message = LoadStr(22400) + path + "\n\n\n";
     return false;
   }
   return true;
@@ -167,7 +167,7 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
   StoredList r;
   std::string bytes, list, error;
   if (!platform::ReadWholeFile(listPath, bytes) || !DecodeReportText(bytes, list, error)) {
-    r.message = "\n\n\nLa liste des \xE9tats ne peut pas \xEAtre lue:\n\n" + listPath + "\n\n\n";
+    r.message = LoadStr(22401) + listPath + "\n\n\n";
     return r;
   }
   const std::vector<std::string> codes = ParseReportList(list);
@@ -176,7 +176,7 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
   {
     Table reference;
     if (!reference.OpenShared(referencePath, kReportTag, true)) {
-      r.message = "\n\n\nLe jeu d'\xE9tats de r\xE9" "f\xE9rence ne peut pas \xEAtre ouvert:\n\n" + referencePath + "\n\n\n";
+      r.message = LoadStr(22402) + referencePath + "\n\n\n";
       return r;
     }
     std::string missing;
@@ -190,15 +190,15 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
     }
     reference.CloseTable();
     if (!missing.empty()) {
-      r.message = "\n\n\nCes \xE9tats de la liste ne sont pas dans le jeu de r\xE9" "f\xE9rence:\n\n" + missing +
-                  "\nLa liste est gard\xE9" "e.\n\n\n";
+      r.message = LoadStr(22403) + missing +
+                  LoadStr(22404);
       return r;
     }
   }
   for (const std::string& setPath : setPaths) {
     Table set;
     if (!set.OpenShared(setPath, kReportTag)) {
-      r.message = "\n\n\nLe jeu d'\xE9tats ne peut pas \xEAtre ouvert:\n\n" + setPath + "\n\nLa liste est gard\xE9" "e.\n\n\n";
+      r.message = LoadStr(22405) + setPath + LoadStr(22406);
       return r;
     }
     for (std::size_t i = 0; i < codes.size(); ++i) {
@@ -220,8 +220,8 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
         ok = lock.held() && AppendReport(set, codes[i], c);
       }
       if (!ok) {
-        r.message = "\n\n\nL'\xE9tat " + codes[i] + " ne peut pas \xEAtre \xE9" "crit dans:\n\n" + setPath +
-                    "\n\nLa liste est gard\xE9" "e.\n\n\n";
+        r.message = LoadStr(22395) + codes[i] + LoadStr(22407) + setPath +
+                    LoadStr(22406);
         return r;
       }
       ++r.stored;
@@ -229,7 +229,7 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
     set.CloseTable();
   }
   if (!platform::AtomicRename(listPath, oldPath)) {
-    r.message = "\n\n\nLa liste des \xE9tats ne peut pas \xEAtre renomm\xE9" "e:\n\n" + listPath + "\n\n\n";
+    r.message = LoadStr(22408) + listPath + "\n\n\n";
     return r;
   }
   r.ok = true;

@@ -6,6 +6,7 @@
 
 #include "data/entry_lines.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
@@ -26,68 +27,68 @@ constexpr const char* kAllMethods = "7WR8092AZP";
 const std::vector<ProgramSetting>& Table() {
   static const std::vector<ProgramSetting> table{
       // The options of the program.
-      {"Fen\xEAtres-Maxi", "Fen\xEAtres plac\xE9" "es et agrandies automatiquement", K::YesNo, "", 0, 0, "O", false},
-      {"Caract\xE8reAide", "Caract\xE8re d'aide dans les codes (Ex: *)", K::Character, "", 0, 0, "*", false},
-      {"SelectSaisies", "Texte s\xE9lectionn\xE9 \xE0 l'entr\xE9" "e dans une zone", K::YesNo, "", 0, 0, "O", false},
-      {"SaisieEnRouge", "Zone en cours de saisie en rouge", K::YesNo, "", 0, 0, "O", false},
-      {"BArgument", "Commandes du Bilan propos\xE9" "es", K::YesNo, "", 0, 0, "O", false},
-      {"Double-Buffer", "Listes dessin\xE9" "es sans scintillement", K::YesNo, "", 0, 0, "O", false},
-      {"Autoriser-UNC", "Chemins r\xE9seau (\\\\Serveur\\...) autoris\xE9s", K::YesNo, "", 0, 0, "O", false},
-      {"NumeroPoste", "Num\xE9ro de ce poste de travail", K::Number, "", 0, 9999999999.0, "0", false},
-      {"LancementAuto", "Commandes lanc\xE9" "es \xE0 l'ouverture (Ex: DP-SS-NV-)", K::Text, "", 0, 100, "",
+      {"Fen\xEAtres-Maxi", resources::LastingText(22409), K::YesNo, "", 0, 0, "O", false},
+      {"Caract\xE8reAide", resources::LastingText(22410), K::Character, "", 0, 0, "*", false},
+      {"SelectSaisies", resources::LastingText(22411), K::YesNo, "", 0, 0, "O", false},
+      {"SaisieEnRouge", resources::LastingText(22412), K::YesNo, "", 0, 0, "O", false},
+      {"BArgument", resources::LastingText(22413), K::YesNo, "", 0, 0, "O", false},
+      {"Double-Buffer", resources::LastingText(22414), K::YesNo, "", 0, 0, "O", false},
+      {"Autoriser-UNC", resources::LastingText(22415), K::YesNo, "", 0, 0, "O", false},
+      {"NumeroPoste", resources::LastingText(22416), K::Number, "", 0, 9999999999.0, "0", false},
+      {"LancementAuto", resources::LastingText(22417), K::Text, "", 0, 100, "",
        false},
-      {"FichierImport", "Fichier ASCII import\xE9 \xE0 l'ouverture d'un dossier", K::File, "", 0, 0, "", false},
-      {"NomFichierExport", "Fichier des exports des \xE9tats", K::NewFile, "", 0, 0, "", false},
+      {"FichierImport", resources::LastingText(22418), K::File, "", 0, 0, "", false},
+      {"NomFichierExport", resources::LastingText(22419), K::NewFile, "", 0, 0, "", false},
       // Reports and printers.
-      {"FichierEtatsV", "Jeu d'\xE9tats param\xE9trables de la Visualisation", K::Letters, kSetLetters, 0, 0, "0", false},
-      {"FichierEtatsA", "Jeu d'\xE9tats param\xE9trables de la 1\xE8re imprimante", K::Letters, kSetLetters, 0, 0, "0", false},
-      {"FichierEtatsB", "Jeu d'\xE9tats param\xE9trables de la 2\xE8me imprimante", K::Letters, kSetLetters, 0, 0, "0", false},
-      {"Sur2emeImprim", "Impressions sur la 2\xE8me imprimante", K::YesNo, "", 0, 0, "N", false},
-      {"1ere-Imprim-A", "1\xE8re imprimante", K::Text, "", 0, 64, "", false},
-      {"2eme-Imprim-B", "2\xE8me imprimante", K::Text, "", 0, 64, "", false},
-      {"DateHeureImpr", "Date et heure au bas des pages imprim\xE9" "es", K::YesNo, "", 0, 0, "O", false},
-      {"Cadres-Gris\xE9s", "Cadres gris\xE9s dans les \xE9tats", K::YesNo, "", 0, 0, "O", false},
-      {"Fmt_R\xE9" "el_Visu", "Bilan visualis\xE9: montants avec centimes (1)", K::Letters, "0123456789", 0,
+      {"FichierEtatsV", resources::LastingText(22420), K::Letters, kSetLetters, 0, 0, "0", false},
+      {"FichierEtatsA", resources::LastingText(22421), K::Letters, kSetLetters, 0, 0, "0", false},
+      {"FichierEtatsB", resources::LastingText(22422), K::Letters, kSetLetters, 0, 0, "0", false},
+      {"Sur2emeImprim", resources::LastingText(22423), K::YesNo, "", 0, 0, "N", false},
+      {"1ere-Imprim-A", resources::LastingText(22424), K::Text, "", 0, 64, "", false},
+      {"2eme-Imprim-B", resources::LastingText(22425), K::Text, "", 0, 64, "", false},
+      {"DateHeureImpr", resources::LastingText(22426), K::YesNo, "", 0, 0, "O", false},
+      {"Cadres-Gris\xE9s", resources::LastingText(22427), K::YesNo, "", 0, 0, "O", false},
+      {"Fmt_R\xE9" "el_Visu", resources::LastingText(22428), K::Letters, "0123456789", 0,
        0, "1", false},
-      {"Debug_Etats", "Mise au point des \xE9tats param\xE9trables", K::YesNo, "", 0, 0, "N", false},
-      {"LargMPortrait", "Colonnes d'une page en Portrait (1 \xE0 255)", K::Margin, "", 1, 255, "80", false},
-      {"LargMPaysage_", "Colonnes d'une page en Paysage (1 \xE0 255)", K::Margin, "", 1, 255, "113", false},
+      {"Debug_Etats", resources::LastingText(22429), K::YesNo, "", 0, 0, "N", false},
+      {"LargMPortrait", resources::LastingText(22430), K::Margin, "", 1, 255, "80", false},
+      {"LargMPaysage_", resources::LastingText(22431), K::Margin, "", 1, 255, "113", false},
       // Fonts of the windows, read at start.
-      {"PoliceTableau", "Police des listes", K::Font, "", 0, 0, "", true},
-      {"MajHautPolTab", "Listes: hauteur des lignes (multiplicateur)", K::Multiplier, "", 0, 3, "1.3", true},
-      {"MajLargPolTab", "Listes: largeur des caract\xE8res (multiplicateur)", K::Multiplier, "", 0, 3, "1", true},
-      {"PoliceSaisies", "Police des fiches", K::Font, "", 0, 0, "", true},
-      {"MajHautPolSai", "Fiches: hauteur des lignes (multiplicateur)", K::Multiplier, "", 0, 3, "1.3", true},
-      {"MajLargPolSai", "Fiches: largeur des caract\xE8res (multiplicateur)", K::Multiplier, "", 0, 3, "1", true},
-      {"Police-Assist", "Police de l'aide", K::Font, "", 0, 0, "", true},
+      {"PoliceTableau", resources::LastingText(22432), K::Font, "", 0, 0, "", true},
+      {"MajHautPolTab", resources::LastingText(22433), K::Multiplier, "", 0, 3, "1.3", true},
+      {"MajLargPolTab", resources::LastingText(22434), K::Multiplier, "", 0, 3, "1", true},
+      {"PoliceSaisies", resources::LastingText(22435), K::Font, "", 0, 0, "", true},
+      {"MajHautPolSai", resources::LastingText(22436), K::Multiplier, "", 0, 3, "1.3", true},
+      {"MajLargPolSai", resources::LastingText(22437), K::Multiplier, "", 0, 3, "1", true},
+      {"Police-Assist", resources::LastingText(22438), K::Font, "", 0, 0, "", true},
       // Fonts of the reports, read at each report.
-      {"Police-1-Visu", "Visualisation: police 1", K::Font, "", 0, 0, "", false},
-      {"Police-2-Visu", "Visualisation: police 2", K::Font, "", 0, 0, "", false},
-      {"Police-3-Visu", "Visualisation: police 3", K::Font, "", 0, 0, "", false},
-      {"Police-4-Visu", "Visualisation: police 4", K::Font, "", 0, 0, "", false},
-      {"Police-S-Visu", "Visualisation: police des sous-totaux", K::Font, "", 0, 0, "", false},
-      {"MajMaxPolVisu", "Visualisation: \xE9largissement maxi des polices", K::Multiplier, "", 0, 2, "1.5", false},
-      {"Police-1-ImpA", "1\xE8re imprimante: police 1", K::Font, "", 0, 0, "", false},
-      {"Police-2-ImpA", "1\xE8re imprimante: police 2", K::Font, "", 0, 0, "", false},
-      {"Police-3-ImpA", "1\xE8re imprimante: police 3", K::Font, "", 0, 0, "", false},
-      {"Police-4-ImpA", "1\xE8re imprimante: police 4", K::Font, "", 0, 0, "", false},
-      {"Police-S-ImpA", "1\xE8re imprimante: police des sous-totaux", K::Font, "", 0, 0, "", false},
-      {"Police-1-ImpB", "2\xE8me imprimante: police 1", K::Font, "", 0, 0, "", false},
-      {"Police-2-ImpB", "2\xE8me imprimante: police 2", K::Font, "", 0, 0, "", false},
-      {"Police-3-ImpB", "2\xE8me imprimante: police 3", K::Font, "", 0, 0, "", false},
-      {"Police-4-ImpB", "2\xE8me imprimante: police 4", K::Font, "", 0, 0, "", false},
-      {"Police-S-ImpB", "2\xE8me imprimante: police des sous-totaux", K::Font, "", 0, 0, "", false},
-      {"MajMaxPolImpr", "Impression: \xE9largissement maxi des polices", K::Multiplier, "", 0, 2, "1.5", false},
+      {"Police-1-Visu", resources::LastingText(22439), K::Font, "", 0, 0, "", false},
+      {"Police-2-Visu", resources::LastingText(22440), K::Font, "", 0, 0, "", false},
+      {"Police-3-Visu", resources::LastingText(22441), K::Font, "", 0, 0, "", false},
+      {"Police-4-Visu", resources::LastingText(22442), K::Font, "", 0, 0, "", false},
+      {"Police-S-Visu", resources::LastingText(22443), K::Font, "", 0, 0, "", false},
+      {"MajMaxPolVisu", resources::LastingText(22444), K::Multiplier, "", 0, 2, "1.5", false},
+      {"Police-1-ImpA", resources::LastingText(22445), K::Font, "", 0, 0, "", false},
+      {"Police-2-ImpA", resources::LastingText(22446), K::Font, "", 0, 0, "", false},
+      {"Police-3-ImpA", resources::LastingText(22447), K::Font, "", 0, 0, "", false},
+      {"Police-4-ImpA", resources::LastingText(22448), K::Font, "", 0, 0, "", false},
+      {"Police-S-ImpA", resources::LastingText(22449), K::Font, "", 0, 0, "", false},
+      {"Police-1-ImpB", resources::LastingText(22450), K::Font, "", 0, 0, "", false},
+      {"Police-2-ImpB", resources::LastingText(22451), K::Font, "", 0, 0, "", false},
+      {"Police-3-ImpB", resources::LastingText(22452), K::Font, "", 0, 0, "", false},
+      {"Police-4-ImpB", resources::LastingText(22453), K::Font, "", 0, 0, "", false},
+      {"Police-S-ImpB", resources::LastingText(22454), K::Font, "", 0, 0, "", false},
+      {"MajMaxPolImpr", resources::LastingText(22455), K::Multiplier, "", 0, 2, "1.5", false},
       // Backup.
-      {"LanceM?BACKUP", "Sauvegarde: m\xE9thode", K::BackupMethod, "", 0, 0, "9", false},
-      {"Un-Sauvegarde", "Sauvegarde: unit\xE9 1", K::BackupUnit, "", 0, 200, "", false},
-      {"Un2Sauvegarde", "Sauvegarde: unit\xE9 2", K::BackupUnit, "", 0, 200, "", false},
-      {"Proc-Sauvegar", "Sauvegarde: proc\xE9" "dure de la m\xE9thode P", K::Text, "", 0, 255, "", false},
-      {"Proc-Restaure", "Restauration: proc\xE9" "dure de la m\xE9thode P", K::Text, "", 0, 255, "", false},
+      {"LanceM?BACKUP", resources::LastingText(22456), K::BackupMethod, "", 0, 0, "9", false},
+      {"Un-Sauvegarde", resources::LastingText(22457), K::BackupUnit, "", 0, 200, "", false},
+      {"Un2Sauvegarde", resources::LastingText(22458), K::BackupUnit, "", 0, 200, "", false},
+      {"Proc-Sauvegar", resources::LastingText(22459), K::Text, "", 0, 255, "", false},
+      {"Proc-Restaure", resources::LastingText(22460), K::Text, "", 0, 255, "", false},
       // Rounding lines of the entry.
-      {"CpteArrondiDB", "Compte des arrondis au D\xE9" "bit", K::Account, "", 0, 0, "66600000", false},
-      {"CpteArrondiCR", "Compte des arrondis au Cr\xE9" "dit", K::Account, "", 0, 0, "76600000", false},
-      {"CpteArrondiAN", "Section analytique des arrondis", K::Section, "", 0, 0, "ZARRONDI", false},
+      {"CpteArrondiDB", resources::LastingText(22461), K::Account, "", 0, 0, "66600000", false},
+      {"CpteArrondiCR", resources::LastingText(22462), K::Account, "", 0, 0, "76600000", false},
+      {"CpteArrondiAN", resources::LastingText(22463), K::Section, "", 0, 0, "ZARRONDI", false},
   };
   return table;
 }
@@ -122,7 +123,7 @@ bool FolderExistsBeforePlaceholders(const std::string& text) {
 bool RoundingAccountKept(const std::string& typed, std::string& kept, std::string& why) {
   const std::string t = Trimmed(typed);
   if (t.size() > 8 || t.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos) {
-    why = "Un compte de 8 caract\xE8res au plus, en chiffres et capitales, sans espace.";
+    why = resources::LastingText(22464);
     return false;
   }
   kept = NormalizeAccount(t);
@@ -168,26 +169,26 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
   switch (s.kind) {
     case K::YesNo: {
       const char c = static_cast<char>(Upper(t.substr(0, 1).c_str())[0]);
-      if (c != 'O' && c != 'N') return Refuse(Frame("R\xE9pondez O (Oui) ou N (Non)."));
+      if (c != 'O' && c != 'N') return Refuse(Frame(resources::LastingText(22465)));
       return Accept(std::string(1, c));
     }
     case K::Letters: {
       const std::string u = Upper(t.c_str());
       if (u.size() != 1 || std::string(s.values).find(u[0]) == std::string::npos)
-        return Refuse(Frame(std::string("Un seul caract\xE8re parmi: ") + s.values));
+        return Refuse(Frame(std::string(resources::LastingText(22466)) + s.values));
       return Accept(u);
     }
     case K::Character: {
       const unsigned char c = static_cast<unsigned char>(t[0]);
-      if (t.size() != 1 || std::isalnum(c)) return Refuse(Frame("Un seul caract\xE8re qui n'est ni une lettre ni un chiffre."));
+      if (t.size() != 1 || std::isalnum(c)) return Refuse(Frame(resources::LastingText(22467)));
       return Accept(t);
     }
     case K::Number:
     case K::Margin: {
-      if (!AllDigits(t) || t.size() > 10) return Refuse(Frame("Entrez un nombre entier."));
+      if (!AllDigits(t) || t.size() > 10) return Refuse(Frame(resources::LastingText(22468)));
       const double n = std::atof(t.c_str());
       if (n < s.low || n > s.high)
-        return Refuse(Frame("Entrez un nombre de " + std::string(AllTrim(FormatNumber(12, 0, false, s.low))) + " \xE0 " +
+        return Refuse(Frame(resources::LastingText(22469) + std::string(AllTrim(FormatNumber(12, 0, false, s.low))) + resources::LastingText(22470) +
                             AllTrim(FormatNumber(12, 0, false, s.high)) + "."));
       // Kept without leading zeros, as the readers convert it.
       return Accept(AllTrim(FormatNumber(12, 0, false, n)));
@@ -200,7 +201,7 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
                          v.find('.') == v.rfind('.') && v.find_first_of("0123456789") != std::string::npos;
       const double x = Val(v.c_str());
       if (!shape || x <= 0 || x > s.high)
-        return Refuse(Frame("Entrez un multiplicateur plus grand que 0 et au plus \xE9gal \xE0 " +
+        return Refuse(Frame(resources::LastingText(22471) +
                             std::string(AllTrim(FormatNumber(6, 1, false, s.high))) + " (Ex: 1.3)."));
       return Accept(v);
     }
@@ -211,33 +212,33 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
     }
     case K::Section: {
       if (t.size() > 8 || t.find(' ') != std::string::npos || std::string(Upper(t.c_str())) != t)
-        return Refuse(Frame("Une section analytique: 8 caract\xE8res au plus, en capitales et sans espace."));
+        return Refuse(Frame(resources::LastingText(22472)));
       return Accept(t);
     }
     case K::Folder:
-      if (!FolderExistsBeforePlaceholders(t)) return Refuse(Frame("Le dossier n'existe pas:\n\n" + t));
+      if (!FolderExistsBeforePlaceholders(t)) return Refuse(Frame(resources::LastingText(22473) + t));
       return Accept(t);
     case K::File:
-      if (!platform::FileExists(platform::ResolvePath(t))) return Refuse(Frame("Le fichier n'existe pas:\n\n" + t));
+      if (!platform::FileExists(platform::ResolvePath(t))) return Refuse(Frame(resources::LastingText(22474) + t));
       return Accept(t);
     case K::NewFile: {
       const std::size_t slash = t.rfind('/');
       const std::string folder = slash == std::string::npos ? std::string() : (slash == 0 ? std::string("/") : t.substr(0, slash));
       if (slash == t.size() - 1 || (!folder.empty() && !platform::DirectoryExists(folder)))
-        return Refuse(Frame("Le dossier de ce fichier n'existe pas:\n\n" + t));
+        return Refuse(Frame(resources::LastingText(22475) + t));
       return Accept(t);
     }
     case K::Font:
-      if (!FontTextShape(t)) return Refuse(Frame("Choisissez la police par le bouton \"Choisir\" (Ex: Verdana,010/400)."));
+      if (!FontTextShape(t)) return Refuse(Frame(resources::LastingText(22476)));
       return Accept(t);
     case K::Text:
       if (t.size() > static_cast<std::size_t>(s.high))
-        return Refuse(Frame("Texte de " + std::to_string(static_cast<int>(s.high)) + " caract\xE8res au plus."));
+        return Refuse(Frame(resources::LastingText(22477) + std::to_string(static_cast<int>(s.high)) + resources::LastingText(22478)));
       return Accept(t);
     case K::BackupMethod: {
       const std::string u = Upper(t.c_str());
       if (u.size() != 1 || OfferedBackupMethods().find(u[0]) == std::string::npos)
-        return Refuse(Frame("Choisissez une m\xE9thode de sauvegarde parmi: " + OfferedBackupMethods()));
+        return Refuse(Frame(resources::LastingText(22479) + OfferedBackupMethods()));
       if (context.methodRefusal) {
         const std::string refusal = context.methodRefusal(u[0]);
         if (!refusal.empty()) return Refuse(refusal);
@@ -245,16 +246,16 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
       return Accept(u);
     }
     case K::BackupUnit: {
-      if (t.size() > static_cast<std::size_t>(s.high)) return Refuse(Frame("Unit\xE9 de 200 caract\xE8res au plus."));
+      if (t.size() > static_cast<std::size_t>(s.high)) return Refuse(Frame(resources::LastingText(22480)));
       std::string unit = t;
       NormaliseBackupUnitPath(unit, context.backupMethod);
-      if (IsBlank(unit)) return Refuse(Frame("Cette unit\xE9 ne convient pas \xE0 la m\xE9thode de sauvegarde choisie:\n\n" + t));
+      if (IsBlank(unit)) return Refuse(Frame(resources::LastingText(22481) + t));
       if (!unit.empty() && unit[0] == '/' && !FolderExistsBeforePlaceholders(unit))
-        return Refuse(Frame("Le dossier n'existe pas:\n\n" + unit));
+        return Refuse(Frame(resources::LastingText(22473) + unit));
       return Accept(unit);
     }
   }
-  return Refuse(Frame("Valeur refus\xE9" "e."));
+  return Refuse(Frame(resources::LastingText(22482)));
 }
 
 std::string CurrentSettingValue(const ProgramSetting& s) { return IniGetString(s.key, s.defaultValue); }
