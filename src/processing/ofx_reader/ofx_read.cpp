@@ -13,9 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "resources/string_table.h"
+
 namespace ofxread {
 
 namespace {
+
+// A text of the string table (cp1252, as the statement lines are written).
+std::string Text(int id) {
+  const std::string* text = resources::FindString(id);
+  return text != nullptr ? *text : std::string();
+}
 
 // Windows-1252 of the code points U+0080-U+009F's positions 0x80-0x9F (0 = none).
 const char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -110,11 +118,11 @@ int OnTransaction(const OfxTransactionData data, void* p) {
   if (!r.error.empty()) return 0;
   if (data.account_id_valid && r.account && r.accountId != data.account_id) r.otherAccount = true;
   const std::string fitid = data.fi_id_valid ? TextToCp1252(data.fi_id) : "";
-  const std::string which = "op\xE9ration " + std::to_string(r.transactions.size() + 1) +
+  const std::string which = Text(28000) + std::to_string(r.transactions.size() + 1) +
                             (fitid.empty() ? "" : " (" + fitid + ")");
   long long cents = 0;
   if (!data.amount_valid) {
-    r.error = "montant absent, " + which;
+    r.error = Text(28001) + which;
     return 0;
   }
   const std::size_t index = r.transactions.size();
@@ -124,11 +132,11 @@ int OnTransaction(const OfxTransactionData data, void* p) {
   } else if (!AmountToCents(data.amount, cents)) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.6f", data.amount);
-    r.error = std::string("montant illisible (lu ") + buf + "), " + which;
+    r.error = Text(28002) + buf + Text(28003) + which;
     return 0;
   }
   if (!data.date_posted_valid) {
-    r.error = "date absente, " + which;
+    r.error = Text(28004) + which;
     return 0;
   }
   // The day the bank wrote, whatever its time and zone: the same statement gives the same
@@ -156,7 +164,7 @@ int OnStatement(const OfxStatementData data, void* p) {
   if (data.ledger_balance_valid) {
     long long cents = 0;
     if (!AmountToCents(data.ledger_balance, cents)) {
-      if (r.error.empty()) r.error = "solde du relev\xE9 illisible";
+      if (r.error.empty()) r.error = Text(28005);
     } else {
       r.balance = std::to_string(cents);
     }
@@ -248,7 +256,7 @@ int Number(const std::string& s, std::size_t from, std::size_t count) { return s
 }  // namespace
 
 std::string AmountCents(const std::string& text, long long& cents) {
-  if (text.empty()) return "vide";
+  if (text.empty()) return Text(28006);
   std::size_t i = 0;
   bool negative = false;
   if (text[0] == '-' || text[0] == '+') {
@@ -264,36 +272,36 @@ std::string AmountCents(const std::string& text, long long& cents) {
     } else if ((c == '.' || c == ',') && !mark) {
       mark = true;
     } else {
-      return "illisible";
+      return Text(28007);
     }
   }
-  if (whole.empty() && fraction.empty()) return "illisible";
+  if (whole.empty() && fraction.empty()) return Text(28007);
   // More than two decimals only when they are zeros: a cent is the smallest amount.
-  if (fraction.size() > 2 && fraction.find_first_not_of('0', 2) != std::string::npos) return "illisible (plus de deux d\xE9" "cimales)";
+  if (fraction.size() > 2 && fraction.find_first_not_of('0', 2) != std::string::npos) return Text(28008);
   fraction = (fraction + "00").substr(0, 2);
   const std::size_t first = whole.find_first_not_of('0');
   whole = first == std::string::npos ? "" : whole.substr(first);
-  if (whole.size() > 13) return "trop grand";
+  if (whole.size() > 13) return Text(28009);
   cents = std::atoll(whole.c_str()) * 100 + std::atoll(fraction.c_str());
   if (negative) cents = -cents;
   return "";
 }
 
 std::string DateCheck(const std::string& text) {
-  if (text.empty()) return "vide";
-  if (!Digits(text, 0, 8)) return "illisible (AAAAMMJJ attendu)";
+  if (text.empty()) return Text(28006);
+  if (!Digits(text, 0, 8)) return Text(28010);
   std::size_t at = 8;
   // The time, its fraction of a second and its zone: HHMMSS[.XXX][[-5:EST]].
   if (Digits(text, at, 6)) {
     if (Number(text, 8, 2) > 23 || Number(text, 10, 2) > 59 || Number(text, 12, 2) > 59)
-      return "illisible (heure inexistante)";
+      return Text(28011);
     at += 6;
     if (at < text.size() && text[at] == '.') {
       ++at;
       while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
     }
   } else if (Digits(text, at, 4)) {
-    if (Number(text, 8, 2) > 23 || Number(text, 10, 2) > 59) return "illisible (heure inexistante)";
+    if (Number(text, 8, 2) > 23 || Number(text, 10, 2) > 59) return Text(28011);
     at += 4;
   }
   if (at < text.size() && text[at] == '[' && text.back() == ']') {
@@ -304,15 +312,15 @@ std::string DateCheck(const std::string& text) {
     const double hours = std::strtod(zone.c_str(), &end);
     if (zone.empty() || zone.find_first_not_of("+-0123456789.") != std::string::npos ||
         end != zone.c_str() + zone.size() || !(hours >= -12 && hours <= 14))
-      return "illisible (fuseau horaire entre -12 et +14 attendu)";
+      return Text(28012);
     at = text.size();
   }
-  if (at != text.size()) return "illisible (AAAAMMJJ attendu)";
+  if (at != text.size()) return Text(28010);
   const int year = Number(text, 0, 4), month = Number(text, 4, 2), day = Number(text, 6, 2);
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   if (year < 1900 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap ? 1 : 0))
-    return "inexistante";
+    return Text(28013);
   return "";
 }
 
@@ -324,15 +332,15 @@ std::string CheckTransactionValues(const std::string& raw, std::vector<long long
     if (bad != std::string::npos) {
       char byte[8];
       std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(raw[bad]));
-      return "le relev\xE9 se d\xE9" "clare cod\xE9 en UTF-8, mais l'octet " + std::string(byte) + " de la ligne " +
+      return Text(28014) + std::string(byte) + Text(28015) +
              std::to_string(std::count(raw.begin(), raw.begin() + static_cast<long>(bad), '\n') + 1) +
-             " n'est pas de l'UTF-8";
+             Text(28016);
     }
   }
   std::vector<std::string> faults;
   // A value as the message gives it, between quotes (an empty one without).
   auto shown = [](const std::string& value) {
-    return value.empty() ? std::string(" ") : " \xAB " + TextToCp1252(value.substr(0, 40).c_str()) + " \xBB ";
+    return value.empty() ? std::string(" ") : Text(28048) + TextToCp1252(value.substr(0, 40).c_str()) + Text(28049);
   };
   long number = 0;
   const std::string open = "<STMTTRN>", close = "</STMTTRN>";
@@ -342,19 +350,19 @@ std::string CheckTransactionValues(const std::string& raw, std::vector<long long
     if (end == std::string::npos) end = upper.size();
     std::string fitid, amount, date;
     ElementValue(raw, upper, at, end, "FITID", fitid);
-    const std::string which = "op\xE9ration " + std::to_string(number) +
-                              (fitid.empty() ? std::string(" (sans FITID)") : " (FITID " + TextToCp1252(fitid.c_str()) + ")");
+    const std::string which = Text(28000) + std::to_string(number) +
+                              (fitid.empty() ? Text(28017) : Text(28018) + TextToCp1252(fitid.c_str()) + ")");
     long long cents = 0;
     if (!ElementValue(raw, upper, at, end, "TRNAMT", amount)) {
-      faults.push_back(which + ": montant TRNAMT absent");
+      faults.push_back(which + Text(28019));
     } else if (const std::string why = AmountCents(amount, cents); !why.empty()) {
-      faults.push_back(which + ": montant TRNAMT" + shown(amount) + why);
+      faults.push_back(which + Text(28020) + shown(amount) + why);
     }
     if (amounts != nullptr) amounts->push_back(cents);
     if (!ElementValue(raw, upper, at, end, "DTPOSTED", date)) {
-      faults.push_back(which + ": date DTPOSTED absente");
+      faults.push_back(which + Text(28021));
     } else if (const std::string why = DateCheck(date); !why.empty()) {
-      faults.push_back(which + ": date DTPOSTED" + shown(date) + why);
+      faults.push_back(which + Text(28022) + shown(date) + why);
     }
     if (dates != nullptr) dates->push_back(date.substr(0, 8));
   }
@@ -365,23 +373,23 @@ std::string CheckTransactionValues(const std::string& raw, std::vector<long long
   for (const char* tag : {"DTSTART", "DTEND"})
     if (list != std::string::npos && ElementValue(raw, upper, list, std::min(firstTransaction, upper.size()), tag, value))
       if (const std::string why = DateCheck(value); !why.empty())
-        faults.push_back(std::string("relev\xE9: date ") + tag + shown(value) + why);
+        faults.push_back(Text(28023) + tag + shown(value) + why);
   if (balance != std::string::npos) {
     const std::size_t end = std::min(upper.find("</LEDGERBAL>", balance), upper.size());
     long long cents = 0;
     if (ElementValue(raw, upper, balance, end, "BALAMT", value))
       if (const std::string why = AmountCents(value, cents); !why.empty())
-        faults.push_back("relev\xE9: solde BALAMT" + shown(value) + why);
+        faults.push_back(Text(28024) + shown(value) + why);
     if (ElementValue(raw, upper, balance, end, "DTASOF", value))
       if (const std::string why = DateCheck(value); !why.empty())
-        faults.push_back("relev\xE9: date DTASOF" + shown(value) + why);
+        faults.push_back(Text(28025) + shown(value) + why);
   }
   if (faults.empty()) return "";
-  std::string text = std::to_string(faults.size()) + (faults.size() > 1 ? " valeurs illisibles" : " valeur illisible") +
-                     ", rien n'a \xE9t\xE9 import\xE9:";
+  std::string text = std::to_string(faults.size()) + (faults.size() > 1 ? Text(28026) : Text(28027)) +
+                     Text(28028);
   constexpr std::size_t kShown = 20;
   for (std::size_t i = 0; i < faults.size() && i < kShown; ++i) text += "\n" + faults[i];
-  if (faults.size() > kShown) text += "\n... et " + std::to_string(faults.size() - kShown) + " autres";
+  if (faults.size() > kShown) text += Text(28029) + std::to_string(faults.size() - kShown) + Text(28030);
   return text;
 }
 
@@ -412,20 +420,20 @@ bool AmountToCents(double amount, long long& cents) {
 }
 
 std::string CheckStatementText(const std::string& raw, std::size_t* transactions) {
-  if (raw.find_first_not_of(" \t\r\n") == std::string::npos) return "fichier vide";
-  if (raw.find('\0') != std::string::npos) return "donn\xE9" "es binaires, ce n'est pas un fichier OFX";
+  if (raw.find_first_not_of(" \t\r\n") == std::string::npos) return Text(28031);
+  if (raw.find('\0') != std::string::npos) return Text(28032);
   const std::string upper = Upper(raw);
   const std::size_t open = upper.find("<OFX>");
-  if (open == std::string::npos) return "ce n'est pas un fichier OFX (balise <OFX> absente)";
+  if (open == std::string::npos) return Text(28033);
   const std::size_t last = upper.find_last_not_of(" \t\r\n\x1A");
   if (last == std::string::npos || last + 1 < 6 || upper.compare(last + 1 - 6, 6, "</OFX>") != 0)
-    return "fichier incomplet (balise de fin </OFX> absente)";
+    return Text(28034);
   // The statement's aggregates close in SGML as in XML; a parser that implies a missing end tag
   // silently drops what followed it.
   for (const char* tag : kAggregates) {
     const std::string name = tag;
     if (Count(upper, "<" + name + ">") != Count(upper, "</" + name + ">"))
-      return "balise <" + name + "> sans sa balise de fin </" + name + ">";
+      return Text(28035) + name + Text(28036) + name + ">";
   }
   if (transactions != nullptr) *transactions = Count(upper, "<STMTTRN>");
   return "";
@@ -434,14 +442,14 @@ std::string CheckStatementText(const std::string& raw, std::size_t* transactions
 std::string ReadStatement(const std::string& path, std::string& lines) {
   lines.clear();
   std::ifstream in(path, std::ios::binary);
-  if (!in) return "fichier introuvable ou illisible";
+  if (!in) return Text(28037);
   in.seekg(0, std::ios::end);
   const long long size = static_cast<long long>(in.tellg());
-  if (size > kMaxStatementBytes) return "fichier trop grand pour un relev\xE9 (" + std::to_string(size) + " octets)";
+  if (size > kMaxStatementBytes) return Text(28038) + std::to_string(size) + Text(28039);
   in.seekg(0);
   std::string raw(static_cast<std::size_t>(size < 0 ? 0 : size), '\0');
   in.read(raw.data(), static_cast<std::streamsize>(raw.size()));
-  if (!in) return "fichier illisible";
+  if (!in) return Text(28040);
   std::size_t opened = 0;
   const std::string refused = CheckStatementText(raw, &opened);
   if (!refused.empty()) return refused;
@@ -460,11 +468,11 @@ std::string ReadStatement(const std::string& path, std::string& lines) {
   libofx_free_context(context);
 
   if (!r.error.empty()) return r.error;
-  if (!r.statement || !r.account) return "aucun relev\xE9 de compte bancaire dans le fichier";
-  if (r.otherAccount) return "le fichier contient plusieurs relev\xE9s: un seul compte par importation";
+  if (!r.statement || !r.account) return Text(28041);
+  if (r.otherAccount) return Text(28042);
   if (r.transactions.size() != opened)
-    return "op\xE9rations illisibles (" + std::to_string(opened) + " dans le fichier, " +
-           std::to_string(r.transactions.size()) + " lues)";
+    return Text(28043) + std::to_string(opened) + Text(28044) +
+           std::to_string(r.transactions.size()) + Text(28045);
   std::ostringstream out;
   out << "OFX\t1\n"
       << "ACCOUNT\t" << r.bank << '\t' << r.branch << '\t' << r.number << '\n'
