@@ -235,6 +235,8 @@ constexpr std::size_t kAccountWidth = 8;  // the chart's codes
 constexpr int kMsgStoppedElsewhere = 29764;
 constexpr int kMsgResumed = 29734;    // a run of this content stopped half-way, its pieces written whole kept
 constexpr int kMsgHalfPiece = 29735;  // a piece it wrote in part
+constexpr int kMsgAmountColumns = 26201;  // the columns of the amounts, named when missing
+constexpr int kMsgErrorLine = 26202;      // "Ligne %s : ", before each error of the errors file
 
 struct Piecework {
   std::size_t index;
@@ -387,7 +389,7 @@ bool AsciiParse::ReadColumns() {
     if (at_[column] < 0) r_.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), name)});
   if (at_[kAccount] < 0 && at_[kAuxiliary] < 0) r_.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), "Compte")});
   if (!debitCredit_ && !amountSense_)
-    r_.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), "Debit et Credit (ou Montant et Sens)")});
+    r_.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), Text(kMsgAmountColumns))});
   return r_.errors.empty();
 }
 
@@ -711,7 +713,8 @@ bool WriteAsciiErrors(const AsciiRead& read) {
   if (read.errors.empty()) return platform::RemoveFile(file);
   std::string text = std::string(kAsciiLogTitle) + " - " + read.path + "\r\n";
   for (const AsciiError& e : read.errors)
-    text += (e.line > 0 ? "Ligne " + std::to_string(e.line) + " : " : std::string()) + TrimmedOfSpacing(e.text) + "\r\n";
+    text += (e.line > 0 ? FillPlaceholder(Text(kMsgErrorLine), std::to_string(e.line)) : std::string()) + TrimmedOfSpacing(e.text) +
+            "\r\n";
   return platform::WriteFileAtomic(file, text);
 }
 

@@ -168,7 +168,12 @@ std::string ZeroAmountsText(long n) {
   return n > 0 ? "\n" + FillPlaceholder(LoadStr(kMsgZeroAmounts), std::to_string(n)) : std::string();
 }
 
-std::string Plural(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n > 1 ? many : one); }
+// The refusals of a request and the end messages.
+constexpr int kMsgCurrencyEurosOrFrancs = 26001, kMsgCurrencyEuros = 26002, kMsgUnknownCurrency = 26003;
+constexpr int kMsgRequestIncomplete = 26004, kMsgNoSuchAccount = 26005, kMsgReusedFitids = 26006;
+constexpr int kMsgNothingImported = 26007, kMsgUnreadableDate = 26008, kMsgNothingNew = 26009;
+constexpr int kMsgTransactionOfDay = 26010, kMsgTransactionFitid = 26011;
+constexpr int kMsgImportedOne = 26012, kMsgImportedMany = 26013, kMsgSkippedOne = 26014, kMsgSkippedMany = 26015;
 
 }  // namespace
 
@@ -301,23 +306,21 @@ std::string RequestRefusal(Table& c10, const StatementImport& request) {
   const bool francsDossier = !TheDossierRecord.EuroIsMain();
   const bool francs = s.currency == "FRF";
   if (s.currency != "EUR" && !(francs && francsDossier))
-    return "Relev\xE9 en devise " + (s.currency.empty() ? std::string("inconnue") : s.currency) +
-           ": seuls les relev\xE9s en " + (francsDossier ? "euros ou en francs" : "euros") +
-           " sont import\xE9s.\nRien n'a \xE9t\xE9 import\xE9.";
+    return FillPlaceholder(LoadStr(francsDossier ? kMsgCurrencyEurosOrFrancs : kMsgCurrencyEuros),
+                           s.currency.empty() ? std::string(LoadStr(kMsgUnknownCurrency)) : s.currency);
   if (request.bankAccount.empty() || request.counterpart.empty() || request.journal.empty())
-    return "Le compte de la banque, le compte de contrepartie et le journal sont n\xE9" "cessaires.";
+    return LoadStr(kMsgRequestIncomplete);
   // Both accounts live in the chart: the writer posts their totals.
   for (const std::string& typed : {request.bankAccount, request.counterpart}) {
     const std::string account = NormalizeAccount(typed);
     if (TableC20 == nullptr || !TableC20->isOpen || !TableC20->Seek("C20CODE", account.c_str()) ||
         std::string(TableC20->GetField(1)).substr(0, 8) != account || TableC20->IsDeleted())
-      return "Le compte " + account + " n'existe pas dans le plan comptable.\nRien n'a \xE9t\xE9 import\xE9.";
+      return FillPlaceholder(LoadStr(kMsgNoSuchAccount), account);
   }
   if (const std::string reused = ReusedFitids(s); !reused.empty())
-    return "Le relev\xE9 donne le m\xEAme identifiant (FITID) \xE0 des op\xE9rations diff\xE9rentes :\n" + reused +
-           "Rien n'a \xE9t\xE9 import\xE9.";
+    return FillPlaceholder(LoadStr(kMsgReusedFitids), reused);
   if (!LabelCodeUsable(c10, request.labelCode))
-    return UnknownLabelCodeMessage(request.labelCode) + "\nRien n'a \xE9t\xE9 import\xE9.";
+    return UnknownLabelCodeMessage(request.labelCode) + "\n" + LoadStr(kMsgNothingImported);
   return "";
 }
 
@@ -464,7 +467,7 @@ bool OfxRun::MakePieces() {
     ImportedPiece piece;
     piece.journal = request_.journal;
     if (!ParseYyyymmdd(t.date, piece.date)) {
-      r_.message = "Date illisible: " + t.date + ".\nRien n'a \xE9t\xE9 import\xE9.";
+      r_.message = FillPlaceholder(LoadStr(kMsgUnreadableDate), t.date);
       return false;
     }
     ImportedLine bank;
@@ -491,8 +494,8 @@ bool OfxRun::NothingNew() {
   // The runs stopped before are closed: their totals journal goes.
   RemoveRunTotals(OfxRunTotalsPath());
   r_.nothingNew = true;
-  r_.message = resumed_ + "Aucune nouvelle op\xE9ration: les " + std::to_string(r_.skipped) +
-               " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es." + ZeroAmountsText(r_.zeroAmounts);
+  r_.message = resumed_ + FillPlaceholder(LoadStr(kMsgNothingNew), std::to_string(r_.skipped)) +
+               ZeroAmountsText(r_.zeroAmounts);
   return true;
 }
 
@@ -533,11 +536,13 @@ void OfxRun::WritePieces() {
 
 // The pieces not written: their identities taken back, the error log line.
 void OfxRun::Failed() {
-  r_.message = written_.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written_.message;
+  r_.message = written_.message.empty() ? std::string(LoadStr(kMsgNothingImported)) : written_.message;
   if (recordRefused_ && watch_.Seen()) r_.message = LoadStr(kMsgRecordNotWritten) + watch_.Text() + "\n";
   if (written_.outcome == PiecesOutcome::AmountTooLarge && written_.piece < transactionOf_.size()) {
     const BankTransaction& t = request_.statement.transactions[transactionOf_[written_.piece]];
-    r_.message = "Op\xE9ration " + (t.fitid.empty() ? "du " + DayText(t.date) : "FITID " + t.fitid) + " :" + r_.message;
+    r_.message = (t.fitid.empty() ? FillPlaceholder(LoadStr(kMsgTransactionOfDay), DayText(t.date))
+                                  : FillPlaceholder(LoadStr(kMsgTransactionFitid), t.fitid)) +
+                 r_.message;
   }
   // The lines were not written: their identities are taken back, so that the next import
   // writes them. When they cannot be, the run is left open in the log as a stopped run, which
@@ -573,9 +578,12 @@ void OfxRun::Succeeded() {
     return;
   }
   RemoveRunTotals(OfxRunTotalsPath());
-  r_.message = Plural(r_.imported, "op\xE9ration import\xE9" "e", "op\xE9rations import\xE9" "es") + " dans le journal " +
-               request_.journal + " (pi\xE8" "ces " + range + ")";
-  if (r_.skipped > 0) r_.message += ",\n" + Plural(r_.skipped, "op\xE9ration d\xE9j\xE0 import\xE9" "e", "op\xE9rations d\xE9j\xE0 import\xE9" "es");
+  r_.message = FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(r_.imported > 1 ? kMsgImportedMany : kMsgImportedOne),
+                                                               std::to_string(r_.imported)),
+                                               request_.journal),
+                               range);
+  if (r_.skipped > 0)
+    r_.message += FillPlaceholder(LoadStr(r_.skipped > 1 ? kMsgSkippedMany : kMsgSkippedOne), std::to_string(r_.skipped));
   r_.message = resumed_ + r_.message + "." + ZeroAmountsText(r_.zeroAmounts);
 }
 

@@ -18,6 +18,7 @@
 #include "data/entry_lines.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 
 namespace balances {
 
@@ -30,6 +31,14 @@ const std::array<const char*, kFecZones>& FecZoneNames() {
 }
 
 namespace {
+
+// The texts shown: the SIREN refused, the check of the year, the file not written.
+enum : int {
+  kMsgSirenBlank = 26101, kMsgSirenInvalid, kMsgCannotBeMade, kMsgBrokenRecords, kMsgNoCollective, kMsgCheckTitle,
+  kMsgDraftMonths, kMsgUnbalancedPieces, kMsgSeveralDates, kMsgSeveralValidations, kMsgMissingJournals,
+  kMsgMissingLabels, kMsgMissingAccounts, kMsgZeroLines, kMsgNotWritten,
+};
+static_assert(kMsgNotWritten == 26115);
 
 // An input byte whose form in a zone is a blank: a blank, a control character, "|", and the broken
 // bar (which becomes "|" in ISO 8859-15). No other byte's form holds a blank.
@@ -183,12 +192,9 @@ std::string FecExport::CheckSirenForFec(const std::string& siren) {
     case 0:
       return "";
     case kSirenBlank:
-      return "Le fichier des \xE9" "critures comptables porte le SIREN du dossier,\nqui n'est pas renseign\xE9" ".\n\n"
-             "Saisissez-le dans les Propri\xE9" "t\xE9" "s du dossier (Fichier > A Propos du dossier ouvert).";
+      return LoadStr(kMsgSirenBlank);
     default:
-      return "Le SIREN du dossier (" + Trimmed(siren) +
-             ") n'est pas valide:\nil faut 9 chiffres dont le dernier est la cl\xE9" " des 8 premiers.\n\n"
-             "Corrigez-le dans les Propri\xE9" "t\xE9" "s du dossier (Fichier > A Propos du dossier ouvert).";
+      return FillPlaceholder(LoadStr(kMsgSirenInvalid), Trimmed(siren));
   }
 }
 
@@ -204,9 +210,10 @@ bool FecCheck::HasRemarks() const {
 
 namespace {
 
-void AppendList(std::string& text, const char* title, const std::set<std::string>& items) {
+// The list's title (a string id), its count and its first ten items.
+void AppendList(std::string& text, int title, const std::set<std::string>& items) {
   if (items.empty()) return;
-  text += std::string("\n") + title + " (" + std::to_string(items.size()) + "):";
+  text += std::string("\n") + LoadStr(title) + " (" + std::to_string(items.size()) + "):";
   int shown = 0;
   for (const std::string& i : items) {
     if (++shown > 10) {
@@ -222,32 +229,24 @@ void AppendList(std::string& text, const char* title, const std::set<std::string
 std::string FecCheck::Text() const {
   std::string text;
   if (Blocking()) {
-    text = "Le fichier des \xE9" "critures comptables ne peut pas \xEA" "tre \xE9" "tabli:\n";
-    if (!brokenRecords.empty())
-      text += "\n" + std::to_string(brokenRecords.size()) +
-              " enregistrement(s) du fichier de tri ne m\xE8" "nent \xE0" " aucune \xE9" "criture cl\xF4" "tur\xE9" "e.\n"
-              "Reconstruisez le dossier (Utilitaires > ReConstruction du dossier).";
+    text = LoadStr(kMsgCannotBeMade);
+    if (!brokenRecords.empty()) text += FillPlaceholder(LoadStr(kMsgBrokenRecords), std::to_string(brokenRecords.size()));
     if (!lettersWithoutCollective.empty()) {
       std::string letters;
       for (char c : lettersWithoutCollective) letters += std::string(letters.empty() ? "" : ", ") + c;
-      text += "\nDes comptes auxiliaires n'ont pas de compte collectif (lettre " + letters +
-              "):\nleur compte g\xE9" "n\xE9" "ral ne peut \xEA" "tre nomm\xE9" ". Cr\xE9" "ez le collectif de chaque lettre.";
+      text += FillPlaceholder(LoadStr(kMsgNoCollective), letters);
     }
     return text;
   }
-  text = "V\xE9" "rification de l'exercice avant le fichier des \xE9" "critures comptables:\n";
-  if (!draftMonths.empty()) {
-    AppendList(text, "Journaux en brouillard, laiss\xE9" "s de c\xF4" "t\xE9" " (le fichier ne porte que les \xE9" "critures valid\xE9" "es)",
-               draftMonths);
-  }
-  AppendList(text, "Pi\xE8" "ces non \xE9" "quilibr\xE9" "es", unbalancedPieces);
-  AppendList(text, "Pi\xE8" "ces portant plusieurs dates", severalDates);
-  AppendList(text, "Pi\xE8" "ces portant plusieurs dates de validation", severalValidations);
-  AppendList(text, "Journaux absents ou sans nom (le code sert de libell\xE9" ")", missingJournals);
-  AppendList(text, "Libell\xE9" "s standard absents (le code sert de libell\xE9" ")", missingLabels);
-  AppendList(text, "Comptes absents ou sans nom (le code sert de libell\xE9" ")", missingAccounts);
-  if (zeroLines != 0)
-    text += "\nLignes sans montant en euros, laiss\xE9" "es de c\xF4" "t\xE9" ": " + std::to_string(zeroLines);
+  text = LoadStr(kMsgCheckTitle);
+  AppendList(text, kMsgDraftMonths, draftMonths);
+  AppendList(text, kMsgUnbalancedPieces, unbalancedPieces);
+  AppendList(text, kMsgSeveralDates, severalDates);
+  AppendList(text, kMsgSeveralValidations, severalValidations);
+  AppendList(text, kMsgMissingJournals, missingJournals);
+  AppendList(text, kMsgMissingLabels, missingLabels);
+  AppendList(text, kMsgMissingAccounts, missingAccounts);
+  if (zeroLines != 0) text += FillPlaceholder(LoadStr(kMsgZeroLines), std::to_string(zeroLines));
   return text;
 }
 
@@ -998,7 +997,7 @@ bool FecExport::Write(const std::string& path, std::string* message, std::size_t
       },
       true);
   if (written) return true;
-  if (message != nullptr) *message = "Le fichier des \xE9" "critures comptables n'a pas pu \xEA" "tre \xE9" "crit:\n\n" + path;
+  if (message != nullptr) *message = FillPlaceholder(LoadStr(kMsgNotWritten), path);
   return false;
 }
 
