@@ -136,7 +136,7 @@ long long StoredCents(const std::string& text) {
     else if (c >= '0' && c <= '9') {
       if (decimals < 0) units = units * 10 + (c - '0');
       else if (decimals < 2) cents = cents * 10 + (c - '0'), ++decimals;
-      else if (decimals == 2 && c >= '5') ++cents, decimals = 3;  // rounded half up past the cent
+      else if (decimals == 2) cents += c >= '5' ? 1 : 0, decimals = 3;  // the third decimal rounds half up
     }
   }
   if (decimals == 1) cents *= 10;

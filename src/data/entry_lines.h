@@ -113,7 +113,8 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
 std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines);
 // Its caption.
 std::string UnreadableAmountsCaption();
-// A stored amount in cents ("   1234.50" gives 123450; blanks give 0).
+// A stored amount in cents ("   1234.50" gives 123450; blanks give 0); a number as
+// StoredAmountCents reads it (a third decimal rounds half up), any other text read as far as it goes.
 long long StoredCents(const std::string& text);
 
 // The one account normalisation of the entry lines: an account as typed or proposed, trimmed and cut to

@@ -1,6 +1,7 @@
 #include "data/record_fields.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -70,19 +71,68 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record) {
   if (field >= 1 && field <= table.FieldCount()) {
     const dbase::FLDDesc& d = table.nativeFields[static_cast<std::size_t>(field - 1)];
-    const std::uint8_t* raw = record + d.iOffset;
-    // Two decimals and at most 15 positions: the value read, rounded to the cent, is the digits.
-    if (d.iUnits2 == 2 && CanonicalNumberText(raw, d.iUnits1, 2)) {
-      long long cents = 0;
-      bool negative = false;
-      for (int i = 0; i < d.iUnits1; ++i) {
-        if (raw[i] == '-') negative = true;
-        else if (raw[i] >= '0' && raw[i] <= '9') cents = cents * 10 + (raw[i] - '0');
-      }
-      return negative ? -cents : cents;
-    }
+    bool readable = true;
+    const long long cents = StoredAmountCents(
+        std::string_view(reinterpret_cast<const char*>(record + d.iOffset), static_cast<std::size_t>(std::max<int>(0, d.iUnits1))),
+        &readable);
+    if (readable) return cents;
   }
   return ToCents(FieldNumberOf(table, field, record));
+}
+
+long long StoredAmountCents(std::string_view text, bool* readable) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  // Stored right-aligned: mostly blanks first, passed over eight at a time.
+  constexpr std::uint64_t kBlanks = 0x2020202020202020ull;
+  for (std::uint64_t word; end - p >= 8;) {
+    std::memcpy(&word, p, 8);
+    const std::uint64_t other = word ^ kBlanks;  // non-zero bytes: not blanks
+    if (other != 0) {
+      if constexpr (std::endian::native == std::endian::little) p += std::countr_zero(other) / 8;
+      break;
+    }
+    p += 8;
+  }
+  while (p != end && *p == ' ') ++p;
+  {
+    // The usual form: an optional "-", at most 15 digits, then "." and two digits or nothing.
+    const char* q = p;
+    const bool minus = q != end && *q == '-';
+    if (minus) ++q;
+    const char* const digits = q;
+    long long whole = 0;
+    for (; q != end && static_cast<unsigned char>(*q - '0') < 10; ++q) whole = whole * 10 + (*q - '0');
+    if (q - digits <= 15) {
+      if (q == end && q != digits) return minus ? -whole * 100 : whole * 100;
+      if (end - q == 3 && q[0] == '.' && static_cast<unsigned char>(q[1] - '0') < 10 &&
+          static_cast<unsigned char>(q[2] - '0') < 10) {
+        whole = whole * 100 + (q[1] - '0') * 10 + (q[2] - '0');
+        return minus ? -whole : whole;
+      }
+    }
+  }
+  if (!ReadableNumberText(text)) {
+    if (readable != nullptr) *readable = false;
+    return 0;
+  }
+  // Any other number: a sign, digits, a point and decimals, blanks after.
+  const bool negative = p != end && *p == '-';
+  if (p != end && (*p == '-' || *p == '+')) ++p;
+  long long units = 0;
+  for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) units = units * 10 + (*p - '0');
+  long long cents = 0;
+  int decimals = 0;
+  bool up = false;  // the third decimal rounds the cents up
+  if (p != end && *p == '.') {
+    for (++p; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++decimals) {
+      if (decimals < 2) cents = cents * 10 + (*p - '0');
+      else if (decimals == 2) up = *p >= '5';
+    }
+  }
+  for (; decimals < 2; ++decimals) cents *= 10;
+  const long long value = units * 100 + cents + (up ? 1 : 0);
+  return negative ? -value : value;
 }
 
 bool ReadableNumberText(std::string_view text) {

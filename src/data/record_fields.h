@@ -16,7 +16,8 @@ void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::strin
 std::string FieldTextOf(Table& table, int field, const std::uint8_t* record);
 // The value GetFieldNum gives of a number field: 0 when blank or unreadable.
 double FieldNumberOf(Table& table, int field, const std::uint8_t* record);
-// ToCents of that value; a number stored in cents-exact form is read as its digits.
+// The field's amount in cents: its stored text as StoredAmountCents reads it; a text that does
+// not read as a number, ToCents of the value GetFieldNum gives.
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record);
 // True when the stored text of a number field (`width` bytes) is the one writing its own value
 // back gives: blanks, a sign, digits without a leading zero, the field's decimals; at most 15
@@ -28,3 +29,9 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals);
 // exponent ("-1e300") or a second sign or point do not: the readers of amounts count such a
 // field as zero and name its line. Only the amounts not in their usual form need asking.
 bool ReadableNumberText(std::string_view text);
+// A stored amount in cents, the one reading of every reader of amounts: "   1234.50" gives 123450,
+// "-12.3" gives -1230, blanks give 0; a third decimal rounds half away from zero ("1.005" gives
+// 101, as ToCents does), the decimals past it count for nothing. The usual form (blanks, a "-",
+// digits, "." and two digits) is read at once; a text that does not read as a number
+// (ReadableNumberText) gives 0 and clears *readable.
+long long StoredAmountCents(std::string_view text, bool* readable = nullptr);

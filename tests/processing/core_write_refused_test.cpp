@@ -18,6 +18,7 @@
 #include "processing/core/ascii_import.h"
 #include "processing/core/automatic_matching.h"
 #include "processing/core/ofx_import.h"
+#include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 
 namespace processing_test {
@@ -277,6 +278,55 @@ TEST_F(WriteRefusedTest, AMatchingWithAWriteRefusedPutsTheLettersBackAndSaysSo) 
     EXPECT_EQ(letters(), before) << refusal;
   }
   EXPECT_GT(failed, beforeWork);
+}
+
+// The messages of the statement import, whole and to the byte: the refusals of a request, the
+// end of a run of several pieces, of one piece after pieces imported before, of nothing new.
+TEST_F(WriteRefusedTest, TheStatementMessagesAreTheirOwnBytes) {
+  using processing::ImportStatement;
+  const std::string nothing = "Rien n'a \xE9t\xE9 import\xE9.";
+  const std::string currencies = TheDossierRecord.EuroIsMain() ? "euros" : "euros ou en francs";
+  processing::StatementImport bad = Statement("M1");
+  bad.statement.currency = "USD";
+  EXPECT_EQ(ImportStatement(*TableC10, c50, c60, bad).message,
+            "Relev\xE9 en devise USD: seuls les relev\xE9s en " + currencies + " sont import\xE9s.\n" + nothing);
+  bad.statement.currency = "";
+  EXPECT_EQ(ImportStatement(*TableC10, c50, c60, bad).message,
+            "Relev\xE9 en devise inconnue: seuls les relev\xE9s en " + currencies + " sont import\xE9s.\n" + nothing);
+  bad = Statement("M1");
+  bad.journal = "";
+  EXPECT_EQ(ImportStatement(*TableC10, c50, c60, bad).message,
+            "Le compte de la banque, le compte de contrepartie et le journal sont n\xE9" "cessaires.");
+  bad = Statement("M1");
+  bad.counterpart = "99999999";
+  EXPECT_EQ(ImportStatement(*TableC10, c50, c60, bad).message,
+            "Le compte 99999999 n'existe pas dans le plan comptable.\n" + nothing);
+  bad = Statement("M1");
+  bad.statement.transactions[1].fitid = bad.statement.transactions[0].fitid;
+  EXPECT_EQ(ImportStatement(*TableC10, c50, c60, bad).message.rfind(
+                "Le relev\xE9 donne le m\xEAme identifiant (FITID) \xE0 des op\xE9rations diff\xE9rentes :\nFITID M1-0 : ", 0),
+            0u);
+  bad = Statement("M1");
+  bad.statement.transactions[2].date = "2026XX01";
+  EXPECT_EQ(ImportStatement(*TableC10, c50, c60, bad).message, "Date illisible: 2026XX01.\n" + nothing);
+
+  processing::StatementImport request = Statement("M2");
+  const processing::StatementImportResult all = ImportStatement(*TableC10, c50, c60, request);
+  ASSERT_TRUE(all.written) << all.message;
+  ASSERT_EQ(all.numbers.size(), 8u);
+  EXPECT_EQ(all.message, "8 op\xE9rations import\xE9" "es dans le journal BQ (pi\xE8" "ces " +
+                             std::to_string(all.numbers.front()) + " \xE0 " + std::to_string(all.numbers.back()) + ").");
+  processing::BankTransaction more = request.statement.transactions.back();
+  more.fitid = "M2-new";
+  request.statement.transactions.push_back(more);
+  Reopen();
+  const processing::StatementImportResult one = ImportStatement(*TableC10, c50, c60, request);
+  ASSERT_TRUE(one.written) << one.message;
+  EXPECT_EQ(one.message, "1 op\xE9ration import\xE9" "e dans le journal BQ (pi\xE8" "ces " + std::to_string(one.numbers.front()) +
+                             "),\n8 op\xE9rations d\xE9j\xE0 import\xE9" "es.");
+  Reopen();
+  EXPECT_EQ(ImportStatement(*TableC10, c50, c60, request).message,
+            "Aucune nouvelle op\xE9ration: les 9 op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es.");
 }
 
 }  // namespace

@@ -235,6 +235,8 @@ constexpr std::size_t kAccountWidth = 8;  // the chart's codes
 constexpr int kMsgStoppedElsewhere = 29764;
 constexpr int kMsgResumed = 29734;    // a run of this content stopped half-way, its pieces written whole kept
 constexpr int kMsgHalfPiece = 29735;  // a piece it wrote in part
+constexpr int kMsgAmountColumns = 26201;  // the columns of the amounts, named when missing
+constexpr int kMsgErrorLine = 26202;      // "Ligne %s : ", before each error of the errors file
 
 struct Piecework {
   std::size_t index;
@@ -259,225 +261,318 @@ std::string NumberRanges(std::vector<long> numbers) {
   return out;
 }
 
-AsciiRead ParseAsciiText(const std::string& raw) {
-  AsciiRead r;
-  r.readable = true;
-  r.digest = Hex(Fnv1a(raw));
-  std::string bytes = raw;
-  bool utf8 = false;
-  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    bytes.erase(0, 3);
-    r.encoding = "UTF-8 (BOM)";
-    utf8 = true;
-  } else if (platform::IsWellFormedUtf8(bytes) &&
-             std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-    r.encoding = "UTF-8";
-    utf8 = true;
-  } else {
-    r.encoding = "Windows-1252";
-  }
-  if (utf8) {
-    bytes = FromUtf8(bytes);
-  } else {
-    // The five bytes Windows-1252 leaves undefined are no character.
-    for (char& c : bytes)
-      if (platform::Cp1252ToUnicode(static_cast<unsigned char>(c), platform::Unassigned::kRefuse) < 0) c = '?';
-  }
-  // An end-of-file mark of old editors closes the text.
-  while (!bytes.empty() && bytes.back() == '\x1A') bytes.pop_back();
+namespace {
 
-  std::vector<std::string_view> lines = LineViews(bytes);
-  while (!lines.empty() && TrimmedOfSpacingView(lines.back()).empty()) lines.pop_back();
-  if (lines.empty()) {
-    r.errors.push_back({0, Text(kMsgEmptyFile)});
-    return r;
-  }
-  // The separator is the one of ";", tab and "|" the column line holds most.
-  std::size_t best = 0;
-  for (char s : {';', '\t', '|'}) {
-    const std::size_t n = static_cast<std::size_t>(std::count(lines[0].begin(), lines[0].end(), s));
-    if (n > best) {
-      best = n;
-      r.separator = s;
-    }
-  }
-  if (r.separator == 0) {
-    r.errors.push_back({1, Text(kMsgNoSeparator)});
-    return r;
-  }
-  const std::vector<std::string> names = Split(lines[0], r.separator);
-  int at[kColumnCount];
-  std::fill(std::begin(at), std::end(at), -1);
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const int c = ColumnOf(names[i]);
-    if (c < 0) {
-      if (!names[i].empty()) r.ignored.push_back(names[i]);
-      continue;
-    }
-    if (at[c] >= 0) {
-      r.errors.push_back({1, FillPlaceholder(Text(kMsgDuplicateColumn), names[i])});
-      continue;
-    }
-    at[c] = static_cast<int>(i);
-  }
-  const bool debitCredit = at[kDebit] >= 0 && at[kCredit] >= 0;
-  const bool amountSense = at[kAmount] >= 0 && at[kSense] >= 0;
-  for (const auto& [column, name] : std::initializer_list<std::pair<int, const char*>>{
-           {kJournal, "Journal"}, {kDate, "Date"}, {kPiece, "Piece"}})
-    if (at[column] < 0) r.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), name)});
-  if (at[kAccount] < 0 && at[kAuxiliary] < 0) r.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), "Compte")});
-  if (!debitCredit && !amountSense)
-    r.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), "Debit et Credit (ou Montant et Sens)")});
-  if (!r.errors.empty()) return r;
+// One reading of a file's bytes into an AsciiRead: the text decoded, the column line read, then
+// each entry line read and put in its piece, the period and the pieces' balances last. Its steps
+// in the order ParseAsciiText calls them.
+class AsciiParse {
+ public:
+  explicit AsciiParse(AsciiRead& r) : r_(r) {}
 
-  // The pieces by journal and piece reference: a table of their hashes and indexes, looked
-  // through in turn from the hash's place (the references are views into `bytes`).
+  void Decode(const std::string& raw);
+  bool SplitLines();
+  bool ReadColumns();
+  void ReadEntryLines();
+  void SetPeriod();
+  void BalancePieces();
+
+ private:
+  // A piece in the table of pieces: its hash and index.
   struct PieceSlot {
     std::uint64_t hash = 0;
     std::size_t index = static_cast<std::size_t>(-1);
   };
-  std::size_t capacity = 16;
-  while (capacity < lines.size() * 2) capacity *= 2;
-  std::vector<PieceSlot> pieceOf(capacity);
-  std::vector<std::string_view> references;
-  references.reserve(lines.size() / 2);
-  std::string lastReference;
-  constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
-  std::size_t lastPiece = kNoPiece;
-  long firstDay = 0, lastDay = 0;  // YYYYMMDD as numbers (0: none yet)
-  std::vector<std::string_view> f;
-  const long long noAmount = -100;  // an empty amount field
-  for (std::size_t n = 1; n < lines.size(); ++n) {
-    const long number = static_cast<long>(n) + 1;
-    if (TrimmedOfSpacingView(lines[n]).empty()) continue;
-    ++r.lines;
-    SplitInto(lines[n], r.separator, f);
-    auto field = [&](int c) {
-      return at[c] >= 0 && static_cast<std::size_t>(at[c]) < f.size() ? f[at[c]] : std::string_view();
-    };
-    const std::size_t errorsBefore = r.errors.size();
-    auto error = [&](int id, std::string_view what) { r.errors.push_back({number, FillPlaceholder(Text(id), std::string(what))}); };
-    if (f.size() > names.size()) error(kMsgTooManyFields, std::to_string(f.size()));
-    // A control character (a NUL would cut the text it stands in) is no part of a text file.
-    for (unsigned char c : lines[n])
-      if (c < 0x20 && c != '\t') {
-        error(kMsgControlCharacter, std::to_string(c));
-        break;
-      }
-    ImportedLine l;
-    l.sourceLine = number;
-    const std::string_view journal = field(kJournal);
-    const std::string_view reference = field(kPiece);
-    l.account = field(kAuxiliary).empty() ? field(kAccount) : field(kAuxiliary);
-    if (journal.empty()) error(kMsgBlankField, "Journal");
-    if (reference.empty()) error(kMsgBlankField, "Piece");
-    if (l.account.empty()) error(kMsgBlankField, "Compte");
-    else if (l.account.size() > kAccountWidth) error(kMsgAccountTooLong, l.account);
-    Ymd date;
-    if (!ParseDate(field(kDate), date)) error(kMsgBadDate, field(kDate));
-    const std::string_view due = field(kDue);
-    Ymd dueDate;
-    if (!due.empty()) {
-      if (ParseDate(due, dueDate)) l.dueDate = YyyymmddOf(dueDate);
-      else error(kMsgBadDue, due);
-    }
-    auto amount = [&](std::string_view text) -> long long {
-      if (text.empty()) return noAmount;
-      const long long v = ParseAmount(text);
-      if (v == -2) error(kMsgThirdDecimal, text);
-      else if (v == -3) error(kMsgSign, text);
-      else if (v < 0) error(kMsgBadAmount, text);
-      return v;
-    };
-    const bool useDebitCredit = debitCredit && (!amountSense || !field(kDebit).empty() || !field(kCredit).empty());
-    if (useDebitCredit) {
-      const long long d = amount(field(kDebit)), c = amount(field(kCredit));
-      if (d > 0 && c > 0) error(kMsgDebitAndCredit, "");
-      else if (d <= 0 && c <= 0 && r.errors.size() == errorsBefore) error(kMsgNoAmount, "");
-      l.sense = c > 0 ? 'C' : 'D';
-      l.cents = c > 0 ? c : d;
-    } else {
-      const long long v = amount(field(kAmount));
-      if (v <= 0 && r.errors.size() == errorsBefore) error(kMsgNoAmount, "");
-      const std::string sense = NameKey(field(kSense));
-      if (sense == "d" || sense == "debit") l.sense = 'D';
-      else if (sense == "c" || sense == "credit") l.sense = 'C';
-      else error(kMsgBadSense, field(kSense));
-      l.cents = v;
-    }
-    if (const std::string_view typed = field(kCurrency); !typed.empty()) {
-      const std::string currency = NameKey(typed);
-      if (currency == "f" || currency == "frf") l.francs = true;
-      else if (!(currency.empty() || currency == "e" || currency == "eur" || currency == "\x80"))
-        error(kMsgBadCurrency, typed);
-    }
-    l.labelCode = field(kLabelCode);
-    l.label = field(kLabel);
-    l.label2 = field(kLabel2);
-    l.label3 = field(kLabel3);
-    l.vatCode = field(kVat);
-    if (r.errors.size() != errorsBefore) {
-      if (!journal.empty()) r.refusedLines.emplace_back(std::string(journal), l);
-      continue;
-    }
+  static constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
+  static constexpr long long kNoAmount = -100;  // an empty amount field
 
-    // The lines of a piece mostly follow each other: the previous line's piece is tried first.
-    std::size_t index = lastPiece;
-    if (lastPiece == kNoPiece || journal != r.pieces[lastPiece].journal || reference != lastReference) {
-      const std::uint64_t h1 = std::hash<std::string_view>{}(journal), h2 = std::hash<std::string_view>{}(reference);
-      const std::uint64_t hash = h1 ^ (h2 + 0x9e3779b97f4a7c15ULL + (h1 << 6) + (h1 >> 2));
-      std::size_t at = hash & (capacity - 1);
-      while (pieceOf[at].index != kNoPiece &&
-             !(pieceOf[at].hash == hash && references[pieceOf[at].index] == reference &&
-               r.pieces[pieceOf[at].index].journal == journal))
-        at = (at + 1) & (capacity - 1);
-      if (pieceOf[at].index == kNoPiece) {
-        // A new piece takes the next index.
-        pieceOf[at] = {hash, r.pieces.size()};
-        references.push_back(reference);
-        ImportedPiece& p = r.pieces.emplace_back();
-        p.journal = journal;
-        p.date = date;
-        p.lines.reserve(4);
-        r.pieceLines.push_back(number);
-      }
-      index = pieceOf[at].index;
+  std::string_view Field(int c) const {
+    return at_[c] >= 0 && static_cast<std::size_t>(at_[c]) < f_.size() ? f_[at_[c]] : std::string_view();
+  }
+  void Error(int id, std::string_view what) { r_.errors.push_back({number_, FillPlaceholder(Text(id), std::string(what))}); }
+  void ReadEntryLine(std::string_view text);
+  void ReadTexts(std::string_view text, ImportedLine& l, Ymd& date);
+  long long Amount(std::string_view text);
+  void ReadAmount(ImportedLine& l, std::size_t errorsBefore);
+  void ReadCurrencyAndCodes(ImportedLine& l);
+  std::size_t PieceOf(const Ymd& date);
+  void AddToPiece(ImportedLine& l, const Ymd& date);
+
+  AsciiRead& r_;
+  std::string bytes_;  // the text in Windows-1252
+  std::vector<std::string_view> lines_;
+  std::vector<std::string> names_;  // the columns as the first line names them
+  int at_[kColumnCount];            // each column's field (-1: none)
+  bool debitCredit_ = false, amountSense_ = false;
+  // The line being read: its number in the file, its fields, its journal and piece reference.
+  long number_ = 0;
+  std::vector<std::string_view> f_;
+  std::string_view journal_, reference_;
+  // The pieces by journal and piece reference: a table of their hashes and indexes, looked
+  // through in turn from the hash's place (the references are views into `bytes_`).
+  std::size_t capacity_ = 16;
+  std::vector<PieceSlot> pieceOf_;
+  std::vector<std::string_view> references_;
+  std::string lastReference_;
+  std::size_t lastPiece_ = kNoPiece;
+  long firstDay_ = 0, lastDay_ = 0;  // YYYYMMDD as numbers (0: none yet)
+};
+
+// The encoding found and the text in Windows-1252.
+void AsciiParse::Decode(const std::string& raw) {
+  bytes_ = raw;
+  bool utf8 = false;
+  if (bytes_.size() >= 3 && bytes_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    bytes_.erase(0, 3);
+    r_.encoding = "UTF-8 (BOM)";
+    utf8 = true;
+  } else if (platform::IsWellFormedUtf8(bytes_) &&
+             std::any_of(bytes_.begin(), bytes_.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    r_.encoding = "UTF-8";
+    utf8 = true;
+  } else {
+    r_.encoding = "Windows-1252";
+  }
+  if (utf8) {
+    bytes_ = FromUtf8(bytes_);
+  } else {
+    // The five bytes Windows-1252 leaves undefined are no character.
+    for (char& c : bytes_)
+      if (platform::Cp1252ToUnicode(static_cast<unsigned char>(c), platform::Unassigned::kRefuse) < 0) c = '?';
+  }
+  // An end-of-file mark of old editors closes the text.
+  while (!bytes_.empty() && bytes_.back() == '\x1A') bytes_.pop_back();
+}
+
+// The lines up to the last that is not blank; false (the file said empty) when there is none.
+bool AsciiParse::SplitLines() {
+  lines_ = LineViews(bytes_);
+  while (!lines_.empty() && TrimmedOfSpacingView(lines_.back()).empty()) lines_.pop_back();
+  if (!lines_.empty()) return true;
+  r_.errors.push_back({0, Text(kMsgEmptyFile)});
+  return false;
+}
+
+// The separator and the columns of the first line; false when a column needed is missing.
+bool AsciiParse::ReadColumns() {
+  // The separator is the one of ";", tab and "|" the column line holds most.
+  std::size_t best = 0;
+  for (char s : {';', '\t', '|'}) {
+    const std::size_t n = static_cast<std::size_t>(std::count(lines_[0].begin(), lines_[0].end(), s));
+    if (n > best) {
+      best = n;
+      r_.separator = s;
     }
-    if (DaysFromCivil(r.pieces[index].date) != DaysFromCivil(date)) {
-      error(kMsgPieceDates, reference);
+  }
+  if (r_.separator == 0) {
+    r_.errors.push_back({1, Text(kMsgNoSeparator)});
+    return false;
+  }
+  names_ = Split(lines_[0], r_.separator);
+  std::fill(std::begin(at_), std::end(at_), -1);
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    const int c = ColumnOf(names_[i]);
+    if (c < 0) {
+      if (!names_[i].empty()) r_.ignored.push_back(names_[i]);
       continue;
     }
-    lastPiece = index;
-    lastReference.assign(reference);
-    r.pieces[index].lines.push_back(std::move(l));
-    const long day = date.year * 10000L + date.month * 100L + date.day;
-    if (firstDay == 0 || day < firstDay) firstDay = day;
-    if (lastDay == 0 || day > lastDay) lastDay = day;
+    if (at_[c] >= 0) {
+      r_.errors.push_back({1, FillPlaceholder(Text(kMsgDuplicateColumn), names_[i])});
+      continue;
+    }
+    at_[c] = static_cast<int>(i);
   }
+  debitCredit_ = at_[kDebit] >= 0 && at_[kCredit] >= 0;
+  amountSense_ = at_[kAmount] >= 0 && at_[kSense] >= 0;
+  for (const auto& [column, name] : std::initializer_list<std::pair<int, const char*>>{
+           {kJournal, "Journal"}, {kDate, "Date"}, {kPiece, "Piece"}})
+    if (at_[column] < 0) r_.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), name)});
+  if (at_[kAccount] < 0 && at_[kAuxiliary] < 0) r_.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), "Compte")});
+  if (!debitCredit_ && !amountSense_)
+    r_.errors.push_back({1, FillPlaceholder(Text(kMsgMissingColumn), Text(kMsgAmountColumns))});
+  return r_.errors.empty();
+}
+
+void AsciiParse::ReadEntryLines() {
+  while (capacity_ < lines_.size() * 2) capacity_ *= 2;
+  pieceOf_.resize(capacity_);
+  references_.reserve(lines_.size() / 2);
+  for (std::size_t n = 1; n < lines_.size(); ++n) {
+    number_ = static_cast<long>(n) + 1;
+    if (TrimmedOfSpacingView(lines_[n]).empty()) continue;
+    ReadEntryLine(lines_[n]);
+  }
+}
+
+// A line's fields: a line refused by its form is kept with its journal (its codes are checked
+// against the dossier still); a sound one goes to its piece.
+void AsciiParse::ReadEntryLine(std::string_view text) {
+  ++r_.lines;
+  SplitInto(text, r_.separator, f_);
+  const std::size_t errorsBefore = r_.errors.size();
+  ImportedLine l;
+  Ymd date;
+  ReadTexts(text, l, date);
+  ReadAmount(l, errorsBefore);
+  ReadCurrencyAndCodes(l);
+  if (r_.errors.size() != errorsBefore) {
+    if (!journal_.empty()) r_.refusedLines.emplace_back(std::string(journal_), l);
+    return;
+  }
+  AddToPiece(l, date);
+}
+
+// The count of fields, the bytes, the journal, piece, account and the dates of a line.
+void AsciiParse::ReadTexts(std::string_view text, ImportedLine& l, Ymd& date) {
+  if (f_.size() > names_.size()) Error(kMsgTooManyFields, std::to_string(f_.size()));
+  // A control character (a NUL would cut the text it stands in) is no part of a text file.
+  for (unsigned char c : text)
+    if (c < 0x20 && c != '\t') {
+      Error(kMsgControlCharacter, std::to_string(c));
+      break;
+    }
+  l.sourceLine = number_;
+  journal_ = Field(kJournal);
+  reference_ = Field(kPiece);
+  l.account = Field(kAuxiliary).empty() ? Field(kAccount) : Field(kAuxiliary);
+  if (journal_.empty()) Error(kMsgBlankField, "Journal");
+  if (reference_.empty()) Error(kMsgBlankField, "Piece");
+  if (l.account.empty()) Error(kMsgBlankField, "Compte");
+  else if (l.account.size() > kAccountWidth) Error(kMsgAccountTooLong, l.account);
+  if (!ParseDate(Field(kDate), date)) Error(kMsgBadDate, Field(kDate));
+  const std::string_view due = Field(kDue);
+  Ymd dueDate;
+  if (!due.empty()) {
+    if (ParseDate(due, dueDate)) l.dueDate = YyyymmddOf(dueDate);
+    else Error(kMsgBadDue, due);
+  }
+}
+
+long long AsciiParse::Amount(std::string_view text) {
+  if (text.empty()) return kNoAmount;
+  const long long v = ParseAmount(text);
+  if (v == -2) Error(kMsgThirdDecimal, text);
+  else if (v == -3) Error(kMsgSign, text);
+  else if (v < 0) Error(kMsgBadAmount, text);
+  return v;
+}
+
+// The sense and cents, from the debit and credit columns or from the amount and its sense.
+void AsciiParse::ReadAmount(ImportedLine& l, std::size_t errorsBefore) {
+  const bool useDebitCredit = debitCredit_ && (!amountSense_ || !Field(kDebit).empty() || !Field(kCredit).empty());
+  if (useDebitCredit) {
+    const long long d = Amount(Field(kDebit)), c = Amount(Field(kCredit));
+    if (d > 0 && c > 0) Error(kMsgDebitAndCredit, "");
+    else if (d <= 0 && c <= 0 && r_.errors.size() == errorsBefore) Error(kMsgNoAmount, "");
+    l.sense = c > 0 ? 'C' : 'D';
+    l.cents = c > 0 ? c : d;
+  } else {
+    const long long v = Amount(Field(kAmount));
+    if (v <= 0 && r_.errors.size() == errorsBefore) Error(kMsgNoAmount, "");
+    const std::string sense = NameKey(Field(kSense));
+    if (sense == "d" || sense == "debit") l.sense = 'D';
+    else if (sense == "c" || sense == "credit") l.sense = 'C';
+    else Error(kMsgBadSense, Field(kSense));
+    l.cents = v;
+  }
+}
+
+void AsciiParse::ReadCurrencyAndCodes(ImportedLine& l) {
+  if (const std::string_view typed = Field(kCurrency); !typed.empty()) {
+    const std::string currency = NameKey(typed);
+    if (currency == "f" || currency == "frf") l.francs = true;
+    else if (!(currency.empty() || currency == "e" || currency == "eur" || currency == "\x80"))
+      Error(kMsgBadCurrency, typed);
+  }
+  l.labelCode = Field(kLabelCode);
+  l.label = Field(kLabel);
+  l.label2 = Field(kLabel2);
+  l.label3 = Field(kLabel3);
+  l.vatCode = Field(kVat);
+}
+
+// The index of the line's piece, a new piece dated `date` when none has its journal and reference.
+std::size_t AsciiParse::PieceOf(const Ymd& date) {
+  // The lines of a piece mostly follow each other: the previous line's piece is tried first.
+  if (lastPiece_ != kNoPiece && journal_ == r_.pieces[lastPiece_].journal && reference_ == lastReference_)
+    return lastPiece_;
+  const std::uint64_t h1 = std::hash<std::string_view>{}(journal_), h2 = std::hash<std::string_view>{}(reference_);
+  const std::uint64_t hash = h1 ^ (h2 + 0x9e3779b97f4a7c15ULL + (h1 << 6) + (h1 >> 2));
+  std::size_t at = hash & (capacity_ - 1);
+  while (pieceOf_[at].index != kNoPiece &&
+         !(pieceOf_[at].hash == hash && references_[pieceOf_[at].index] == reference_ &&
+           r_.pieces[pieceOf_[at].index].journal == journal_))
+    at = (at + 1) & (capacity_ - 1);
+  if (pieceOf_[at].index == kNoPiece) {
+    // A new piece takes the next index.
+    pieceOf_[at] = {hash, r_.pieces.size()};
+    references_.push_back(reference_);
+    ImportedPiece& p = r_.pieces.emplace_back();
+    p.journal = journal_;
+    p.date = date;
+    p.lines.reserve(4);
+    r_.pieceLines.push_back(number_);
+  }
+  return pieceOf_[at].index;
+}
+
+// The line put in its piece, unless the piece has another date; the period widened to its date.
+void AsciiParse::AddToPiece(ImportedLine& l, const Ymd& date) {
+  const std::size_t index = PieceOf(date);
+  if (DaysFromCivil(r_.pieces[index].date) != DaysFromCivil(date)) {
+    Error(kMsgPieceDates, reference_);
+    return;
+  }
+  lastPiece_ = index;
+  lastReference_.assign(reference_);
+  r_.pieces[index].lines.push_back(std::move(l));
+  const long day = date.year * 10000L + date.month * 100L + date.day;
+  if (firstDay_ == 0 || day < firstDay_) firstDay_ = day;
+  if (lastDay_ == 0 || day > lastDay_) lastDay_ = day;
+}
+
+void AsciiParse::SetPeriod() {
   auto dayText = [](long day) {
     char text[24];
     std::snprintf(text, sizeof text, "%08ld", day);
     return std::string(text);
   };
-  if (firstDay != 0) r.firstDate = dayText(firstDay);
-  if (lastDay != 0) r.lastDate = dayText(lastDay);
-  if (r.pieces.empty() && r.errors.empty()) r.errors.push_back({0, Text(kMsgEmptyFile)});
-  // Each piece balances in the currency it is typed in. A line's euros are its own amount unless
-  // typed in francs; a piece typed in francs balances on the amounts as typed.
+  if (firstDay_ != 0) r_.firstDate = dayText(firstDay_);
+  if (lastDay_ != 0) r_.lastDate = dayText(lastDay_);
+  if (r_.pieces.empty() && r_.errors.empty()) r_.errors.push_back({0, Text(kMsgEmptyFile)});
+}
+
+// Each piece balances in the currency it is typed in. A line's euros are its own amount unless
+// typed in francs; a piece typed in francs balances on the amounts as typed.
+void AsciiParse::BalancePieces() {
   const double parity = TheDossierRecord.Parity();
-  for (std::size_t i = 0; i < r.pieces.size(); ++i) {
-    const ImportedPiece& p = r.pieces[i];
+  for (std::size_t i = 0; i < r_.pieces.size(); ++i) {
+    const ImportedPiece& p = r_.pieces[i];
     const bool francs = p.TypedInFrancs();
     long long d = 0, c = 0;
     for (const ImportedLine& l : p.lines) {
       const long long euros = l.francs ? posting::ToEuros(l.cents, parity) : l.cents;
       (l.sense == 'D' ? d : c) += francs ? l.cents : euros;
-      (l.sense == 'D' ? r.debit : r.credit) += euros;
+      (l.sense == 'D' ? r_.debit : r_.credit) += euros;
     }
     if (d != c)
-      r.errors.push_back({r.pieceLines[i], FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(kMsgUnbalanced), p.journal), AmountText(d)),
-                                                   AmountText(c))});
+      r_.errors.push_back({r_.pieceLines[i], FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(kMsgUnbalanced), p.journal), AmountText(d)),
+                                                     AmountText(c))});
   }
+}
+
+}  // namespace
+
+AsciiRead ParseAsciiText(const std::string& raw) {
+  AsciiRead r;
+  r.readable = true;
+  r.digest = Hex(Fnv1a(raw));
+  AsciiParse parse(r);
+  parse.Decode(raw);
+  if (!parse.SplitLines() || !parse.ReadColumns()) return r;
+  parse.ReadEntryLines();
+  parse.SetPeriod();
+  parse.BalancePieces();
   std::sort(r.errors.begin(), r.errors.end(), [](const AsciiError& a, const AsciiError& b) { return a.line < b.line; });
   return r;
 }
@@ -619,7 +714,8 @@ bool WriteAsciiErrors(const AsciiRead& read) {
   if (read.errors.empty()) return platform::RemoveFile(file);
   std::string text = std::string(kAsciiLogTitle) + " - " + read.path + "\r\n";
   for (const AsciiError& e : read.errors)
-    text += (e.line > 0 ? "Ligne " + std::to_string(e.line) + " : " : std::string()) + TrimmedOfSpacing(e.text) + "\r\n";
+    text += (e.line > 0 ? FillPlaceholder(Text(kMsgErrorLine), std::to_string(e.line)) : std::string()) + TrimmedOfSpacing(e.text) +
+            "\r\n";
   return platform::WriteFileAtomic(file, text);
 }
 
@@ -673,181 +769,258 @@ std::string AsciiRunTotalsPath() {
   return DossierFolder + "cas" + std::string(Lower(AllTrim(DossierCode.c_str()))) + ".tot";
 }
 
-AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& read, long maxRecords) {
-  AsciiRun run;
-  const std::string title = std::string(kAsciiLogTitle);
-  const std::string mark = " - empreinte " + read.digest;
-  // A refused resume leaves the stopped run named in the log: a line with this content's mark
-  // would end it, and the next import would write again the pieces it wrote.
-  bool resumesStopped = Has(read.stoppedRun, "empreinte " + read.digest);
-  auto refuse = [&](long count) {
-    run.logLine = title + " - Erreur: " + std::to_string(count) + (count > 1 ? " erreurs - " : " erreur - ") +
-                  read.path + (resumesStopped ? std::string() : mark);
-    WriteLog(run.logLine);
-  };
-  if (!read.Importable()) {
-    refuse(static_cast<long>(std::max<std::size_t>(read.errors.size(), 1)));
-    run.message = FillPlaceholder(Text(29730), std::to_string(read.errors.size())) + AsciiErrorFile(read.path);
-    return run;
+namespace {
+
+// One import of a file read without error, under the import lock: the log read again, a run
+// stopped half-way closed or resumed, the pieces written with their record and log lines, the
+// file renamed. Its steps in the order ImportAsciiFile calls them; each false step has set the
+// run's message.
+class AsciiImport {
+ public:
+  AsciiImport(Table& c10, Table& c50, Table& c60, const AsciiRead& read, long maxRecords)
+      : c10_(c10), c50_(c50), c60_(c60), read_(read), maxRecords_(maxRecords),
+        title_(kAsciiLogTitle), mark_(" - empreinte " + read.digest),
+        // A refused resume leaves the stopped run named in the log: a line with this content's mark
+        // would end it, and the next import would write again the pieces it wrote.
+        resumesStopped_(Has(read.stoppedRun, "empreinte " + read.digest)) {}
+
+  AsciiRun& Run() { return run_; }
+  void RefuseErrors();
+  bool ReadLogAgain();
+  bool CloseOtherStoppedRun();
+  void ReadRecord();
+  bool ChoosePieces(RefusalWatch& refusal);
+  bool WritePieces(RefusalWatch& refusal);
+  void Finish(RefusalWatch& refusal);
+
+ private:
+  void Refuse(long count);
+  bool CloseStopped();
+  bool RecordPieces(const std::vector<long>& taken, const std::vector<long>& counts);
+
+  Table &c10_, &c50_, &c60_;
+  const AsciiRead& read_;
+  const long maxRecords_;
+  const std::string title_, mark_;
+  bool resumesStopped_;
+  AsciiRun run_;
+  AsciiRead logNow_;  // the log as read under the lock
+  bool sameContent_ = false;  // the run stopped half-way is of this content
+  // A run of this content resumed: the pieces it wrote whole, the pieces to write now.
+  bool resuming_ = false;
+  std::vector<RecordedPiece> recorded_;
+  std::vector<std::size_t> toWrite_;
+  std::vector<long> numbers_;
+  std::string resumed_;  // what the end message says of the resumed run
+  std::vector<ImportedPiece> resumedPieces_;
+  long lineCount_ = 0;
+  bool recordRefused_ = false;
+};
+
+// The error log line, counting `count` errors.
+void AsciiImport::Refuse(long count) {
+  run_.logLine = title_ + " - Erreur: " + std::to_string(count) + (count > 1 ? " erreurs - " : " erreur - ") +
+                 read_.path + (resumesStopped_ ? std::string() : mark_);
+  WriteLog(run_.logLine);
+}
+
+// A file with errors: only its error log line.
+void AsciiImport::RefuseErrors() {
+  Refuse(static_cast<long>(std::max<std::size_t>(read_.errors.size(), 1)));
+  run_.message = FillPlaceholder(Text(29730), std::to_string(read_.errors.size())) + AsciiErrorFile(read_.path);
+}
+
+// From the reading of the log to the run's last log line, no other station's run: two stations
+// importing the same file at the same moment (the automatic import after the working date) would
+// both find its content new. The log is read again under the hold.
+bool AsciiImport::ReadLogAgain() {
+  logNow_.digest = read_.digest;
+  LookInLog(logNow_);
+  if (!logNow_.importedBefore.empty()) {
+    Refuse(1);
+    run_.message = Text(kMsgImportedElsewhere) + logNow_.importedBefore;
+    return false;
   }
-  // From the reading of the log to the run's last log line, no other station's run: two stations
-  // importing the same file at the same moment (the automatic import after the working date) would
-  // both find its content new. The log is read again under the hold.
-  const ImportHold hold(AsciiImportLockPath());
-  if (!hold.held()) {
-    run.message = hold.message();
-    return run;
-  }
-  AsciiRead logNow;
-  logNow.digest = read.digest;
-  LookInLog(logNow);
-  if (!logNow.importedBefore.empty()) {
-    refuse(1);
-    run.message = Text(kMsgImportedElsewhere) + logNow.importedBefore;
-    return run;
-  }
-  if (!logNow.stoppedRun.empty() && logNow.stoppedRun != read.stoppedRun) {
-    run.message = Text(kMsgStoppedElsewhere);
-    return run;
+  if (!logNow_.stoppedRun.empty() && logNow_.stoppedRun != read_.stoppedRun) {
+    run_.message = Text(kMsgStoppedElsewhere);
+    return false;
   }
   // A run stopped half-way, named by the window or the end message, is closed in the log (once:
   // another station may have closed it since the reading); one of this same content once this
   // run has written what it lacked, so that a resume stopped in its turn is resumed again.
-  const bool sameContent = !logNow.stoppedRun.empty() && Has(logNow.stoppedRun, "empreinte " + read.digest);
-  resumesStopped = sameContent;
-  // False when the closing line was refused (noted): the run is still open in the log.
-  auto closeStopped = [&] {
-    const std::string begun = " - D\xE9" "but - ";
-    const std::size_t at = logNow.stoppedRun.find(begun);
-    if (at == std::string::npos || WriteLog(title + " - Interrompu - " + logNow.stoppedRun.substr(at + begun.size())))
-      return true;
-    RefusalWatch::NoteFileRefused(LogPath());
-    return false;
-  };
-  if (!logNow.stoppedRun.empty() && !sameContent) {
-    // Its lines stay as they are; the totals it had not written are written first. Until its
-    // closing line is in the log, it is taken up again by the next import, which must find its
-    // totals journal as it is now: this run stops there.
-    std::vector<RecordedPiece> other;
-    RefusalWatch refusal;
-    if ((ReadPiecesRecord(read, &other, true) &&
-         PutStoppedPiecesInOrder(c10, c50, c60, other, AsciiRunTotalsPath(), true).refused) ||
-        !closeStopped()) {
-      run.message = StoppedRunMessage(refusal);
-      return run;
-    }
-  }
-  // A run of this same content stopped half-way: the pieces it wrote whole stay, the others are
-  // written now; the lines of a piece it cut short are cancelled first, so that the content goes
-  // in once and whole.
-  std::vector<std::size_t> toWrite;
-  std::vector<long> numbers(read.pieces.size(), 0);
-  std::string resumed;
-  std::vector<RecordedPiece> recorded;
-  const bool resuming = sameContent && ReadPiecesRecord(read, &recorded);
+  sameContent_ = !logNow_.stoppedRun.empty() && Has(logNow_.stoppedRun, "empreinte " + read_.digest);
+  resumesStopped_ = sameContent_;
+  return true;
+}
+
+// The stopped run's closing line; false when it was refused (noted): the run is still open in the log.
+bool AsciiImport::CloseStopped() {
+  const std::string begun = " - D\xE9" "but - ";
+  const std::size_t at = logNow_.stoppedRun.find(begun);
+  if (at == std::string::npos || WriteLog(title_ + " - Interrompu - " + logNow_.stoppedRun.substr(at + begun.size())))
+    return true;
+  RefusalWatch::NoteFileRefused(LogPath());
+  return false;
+}
+
+// A run of another content stopped half-way: its lines stay as they are; the totals it had not
+// written are written first. Until its closing line is in the log, it is taken up again by the
+// next import, which must find its totals journal as it is now: this run stops there.
+bool AsciiImport::CloseOtherStoppedRun() {
+  if (logNow_.stoppedRun.empty() || sameContent_) return true;
+  std::vector<RecordedPiece> other;
   RefusalWatch refusal;
+  if ((ReadPiecesRecord(read_, &other, true) &&
+       PutStoppedPiecesInOrder(c10_, c50_, c60_, other, AsciiRunTotalsPath(), true).refused) ||
+      !CloseStopped()) {
+    run_.message = StoppedRunMessage(refusal);
+    return false;
+  }
+  return true;
+}
+
+// The record of the run of this same content stopped half-way, which this run resumes.
+void AsciiImport::ReadRecord() { resuming_ = sameContent_ && ReadPiecesRecord(read_, &recorded_); }
+
+// A run of this same content stopped half-way: the pieces it wrote whole stay, the others are
+// written now; the lines of a piece it cut short are cancelled first, so that the content goes
+// in once and whole.
+bool AsciiImport::ChoosePieces(RefusalWatch& refusal) {
+  numbers_.assign(read_.pieces.size(), 0);
   const StoppedPieces stopped =
-      resuming ? PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath()) : StoppedPieces{};
+      resuming_ ? PutStoppedPiecesInOrder(c10_, c50_, c60_, recorded_, AsciiRunTotalsPath()) : StoppedPieces{};
   if (stopped.refused) {
     // The stopped run stays as it is, named by its record and its log line, for the next import.
-    run.message = StoppedRunMessage(refusal);
-    return run;
+    run_.message = StoppedRunMessage(refusal);
+    return false;
   }
-  for (std::size_t i = 0; i < read.pieces.size(); ++i) {
-    if (resuming && stopped.whole[i]) {
-      numbers[i] = recorded[i].number;
+  for (std::size_t i = 0; i < read_.pieces.size(); ++i) {
+    if (resuming_ && stopped.whole[i]) {
+      numbers_[i] = recorded_[i].number;
       continue;
     }
-    if (resuming && stopped.cancelled[i] > 0)
-      resumed += FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(kMsgHalfPiece), std::to_string(recorded[i].number)), recorded[i].journal),
-                         std::to_string(stopped.cancelled[i]));
-    toWrite.push_back(i);
+    if (resuming_ && stopped.cancelled[i] > 0)
+      resumed_ += FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(kMsgHalfPiece), std::to_string(recorded_[i].number)), recorded_[i].journal),
+                                  std::to_string(stopped.cancelled[i]));
+    toWrite_.push_back(i);
   }
-  if (resuming)
-    resumed = FillPlaceholder(FillPlaceholder(Text(kMsgResumed), std::to_string(read.pieces.size() - toWrite.size())),
-                      std::to_string(toWrite.size())) + resumed;
+  if (resuming_)
+    resumed_ = FillPlaceholder(FillPlaceholder(Text(kMsgResumed), std::to_string(read_.pieces.size() - toWrite_.size())),
+                               std::to_string(toWrite_.size())) + resumed_;
   // The pieces to write: all of them unless a stopped run is resumed.
-  std::vector<ImportedPiece> resumedPieces;
-  if (toWrite.size() != read.pieces.size())
-    for (std::size_t i : toWrite) resumedPieces.push_back(read.pieces[i]);
-  const std::vector<ImportedPiece>& pieces = toWrite.size() != read.pieces.size() ? resumedPieces : read.pieces;
-  long lineCount = 0;
-  for (const ImportedPiece& p : read.pieces) lineCount += static_cast<long>(p.lines.size());
-  bool recordRefused = false;
-  if (!pieces.empty()) {
-    run.pieces = WriteImportedPieces(c10, c50, c60, pieces, maxRecords, [&](const std::vector<long>& taken, const std::vector<long>& counts) {
-      // The numbers of every piece, recorded before the first line: a run stopped half-way is
-      // resumed from them by the next import of this content.
-      std::vector<long> lineCounts(read.pieces.size(), -1);
-      for (std::size_t j = 0; j < toWrite.size() && j < taken.size(); ++j) {
-        numbers[toWrite[j]] = taken[j];
-        if (j < counts.size()) lineCounts[toWrite[j]] = counts[j];
-      }
-      recordRefused = true;
-      if (!platform::WriteFileAtomic(AsciiRunPiecesPath(), PiecesRecord(read, numbers, lineCounts))) {
-        RefusalWatch::NoteFileRefused(AsciiRunPiecesPath());
-        return false;
-      }
-      // Without its start line the run would not be found again: its record goes, nothing written.
-      if (!WriteLog(title + " - D\xE9" "but - " + read.path + " - " + pieces.front().journal + " pi\xE8" "ce " +
-                    std::to_string(taken.front()) + mark)) {
-        RefusalWatch::NoteFileRefused(LogPath());
-        if (!resuming) platform::RemoveFile(AsciiRunPiecesPath());
-        return false;
-      }
-      recordRefused = false;
-      return true;
-    }, AsciiRunTotalsPath());
-    if (run.pieces.outcome == PiecesOutcome::Stopped) {
-      // Stopped by a refused write: its record and its start line stay, as after a stop of the
-      // program, so that the next import of this content takes it up.
-      run.message = resumed + run.pieces.message;
-      return run;
-    }
-    if (run.pieces.outcome != PiecesOutcome::Written) {
-      // Nothing of this run is in the draft: its record goes, unless it resumes a stopped run.
-      if (!resuming) platform::RemoveFile(AsciiRunPiecesPath());
-      refuse(1);
-      // The record's refusal said with the file and why (the full disk).
-      run.message = resumed + run.pieces.message + (recordRefused && refusal.Seen() ? refusal.Text() + "\n" : "");
-      return run;
-    }
-  } else {
-    run.pieces.outcome = PiecesOutcome::Written;
+  if (toWrite_.size() != read_.pieces.size())
+    for (std::size_t i : toWrite_) resumedPieces_.push_back(read_.pieces[i]);
+  for (const ImportedPiece& p : read_.pieces) lineCount_ += static_cast<long>(p.lines.size());
+  return true;
+}
+
+// The numbers of every piece, recorded before the first line: a run stopped half-way is
+// resumed from them by the next import of this content. Then the start line.
+bool AsciiImport::RecordPieces(const std::vector<long>& taken, const std::vector<long>& counts) {
+  std::vector<long> lineCounts(read_.pieces.size(), -1);
+  for (std::size_t j = 0; j < toWrite_.size() && j < taken.size(); ++j) {
+    numbers_[toWrite_[j]] = taken[j];
+    if (j < counts.size()) lineCounts[toWrite_[j]] = counts[j];
   }
-  run.pieces.numbers = numbers;
-  if (sameContent) closeStopped();  // the end line below, of the same content, closes it too
+  recordRefused_ = true;
+  if (!platform::WriteFileAtomic(AsciiRunPiecesPath(), PiecesRecord(read_, numbers_, lineCounts))) {
+    RefusalWatch::NoteFileRefused(AsciiRunPiecesPath());
+    return false;
+  }
+  const std::vector<ImportedPiece>& pieces = toWrite_.size() != read_.pieces.size() ? resumedPieces_ : read_.pieces;
+  // Without its start line the run would not be found again: its record goes, nothing written.
+  if (!WriteLog(title_ + " - D\xE9" "but - " + read_.path + " - " + pieces.front().journal + " pi\xE8" "ce " +
+                std::to_string(taken.front()) + mark_)) {
+    RefusalWatch::NoteFileRefused(LogPath());
+    if (!resuming_) platform::RemoveFile(AsciiRunPiecesPath());
+    return false;
+  }
+  recordRefused_ = false;
+  return true;
+}
+
+bool AsciiImport::WritePieces(RefusalWatch& refusal) {
+  const std::vector<ImportedPiece>& pieces = toWrite_.size() != read_.pieces.size() ? resumedPieces_ : read_.pieces;
+  if (pieces.empty()) {
+    run_.pieces.outcome = PiecesOutcome::Written;
+    return true;
+  }
+  run_.pieces = WriteImportedPieces(
+      c10_, c50_, c60_, pieces, maxRecords_,
+      [this](const std::vector<long>& taken, const std::vector<long>& counts) { return RecordPieces(taken, counts); },
+      AsciiRunTotalsPath());
+  if (run_.pieces.outcome == PiecesOutcome::Stopped) {
+    // Stopped by a refused write: its record and its start line stay, as after a stop of the
+    // program, so that the next import of this content takes it up.
+    run_.message = resumed_ + run_.pieces.message;
+    return false;
+  }
+  if (run_.pieces.outcome != PiecesOutcome::Written) {
+    // Nothing of this run is in the draft: its record goes, unless it resumes a stopped run.
+    if (!resuming_) platform::RemoveFile(AsciiRunPiecesPath());
+    Refuse(1);
+    // The record's refusal said with the file and why (the full disk).
+    run_.message = resumed_ + run_.pieces.message + (recordRefused_ && refusal.Seen() ? refusal.Text() + "\n" : "");
+    return false;
+  }
+  return true;
+}
+
+// The end log line, the file renamed with the date and time, the run's record and totals
+// journal removed, the end message.
+void AsciiImport::Finish(RefusalWatch& refusal) {
+  run_.pieces.numbers = numbers_;
+  if (sameContent_) CloseStopped();  // the end line below, of the same content, closes it too
   const platform::LocalTime now = platform::GetLocalTime();
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "_%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day, now.hour,
                 now.minute, now.second);
-  const std::size_t slash = read.path.find_last_of('/');
-  const std::size_t dot = read.path.find_last_of('.');
+  const std::size_t slash = read_.path.find_last_of('/');
+  const std::size_t dot = read_.path.find_last_of('.');
   const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  const std::string renamed = hasExt ? read.path.substr(0, dot) + stamp + read.path.substr(dot) : read.path + stamp;
-  const std::string pieceNumbers = NumberRanges(run.pieces.numbers);
-  run.logLine = title + " - Ok - " + read.path + " - " + std::to_string(lineCount) + " lignes - " +
-                std::to_string(read.pieces.size()) + " pi\xE8" "ces n\xB0 " + pieceNumbers + mark;
-  if (!WriteLog(run.logLine)) {
+  const std::string renamed = hasExt ? read_.path.substr(0, dot) + stamp + read_.path.substr(dot) : read_.path + stamp;
+  const std::string pieceNumbers = NumberRanges(run_.pieces.numbers);
+  run_.logLine = title_ + " - Ok - " + read_.path + " - " + std::to_string(lineCount_) + " lignes - " +
+                 std::to_string(read_.pieces.size()) + " pi\xE8" "ces n\xB0 " + pieceNumbers + mark_;
+  if (!WriteLog(run_.logLine)) {
     // Every line and total is written, but the log still names the run as stopped: the next
     // import of the file (left under its name) closes it, its record and totals journal kept to
     // show what is written.
     RefusalWatch::NoteFileRefused(LogPath());
-    run.message = resumed + StoppedRunMessage(refusal);
-    return run;
+    run_.message = resumed_ + StoppedRunMessage(refusal);
+    return;
   }
-  run.written = true;
-  if (!platform::FileExists(renamed) && platform::AtomicRename(read.path, renamed)) run.renamedTo = renamed;
+  run_.written = true;
+  if (!platform::FileExists(renamed) && platform::AtomicRename(read_.path, renamed)) run_.renamedTo = renamed;
   // The run's record and its totals journal go once the log names it done: stopped before, the
   // run is still found and taken up.
   platform::RemoveFile(AsciiRunPiecesPath());
   RemoveRunTotals(AsciiRunTotalsPath());
-  run.message = resumed + FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(29731), std::to_string(lineCount)),
-                                          std::to_string(read.pieces.size())),
-                                  pieceNumbers);
-  if (!run.renamedTo.empty()) run.message += FillPlaceholder(Text(29732), FileName(run.renamedTo));
-  if (run.pieces.roundingLines > 0) run.message += FillPlaceholder(Text(29733), std::to_string(run.pieces.roundingLines));
-  return run;
+  run_.message = resumed_ + FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(29731), std::to_string(lineCount_)),
+                                                            std::to_string(read_.pieces.size())),
+                                            pieceNumbers);
+  if (!run_.renamedTo.empty()) run_.message += FillPlaceholder(Text(29732), FileName(run_.renamedTo));
+  if (run_.pieces.roundingLines > 0) run_.message += FillPlaceholder(Text(29733), std::to_string(run_.pieces.roundingLines));
+}
+
+}  // namespace
+
+AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& read, long maxRecords) {
+  AsciiImport import(c10, c50, c60, read, maxRecords);
+  if (!read.Importable()) {
+    import.RefuseErrors();
+    return import.Run();
+  }
+  const ImportHold hold(AsciiImportLockPath());
+  if (!hold.held()) {
+    import.Run().message = hold.message();
+    return import.Run();
+  }
+  if (!import.ReadLogAgain() || !import.CloseOtherStoppedRun()) return import.Run();
+  import.ReadRecord();
+  RefusalWatch refusal;
+  if (import.ChoosePieces(refusal) && import.WritePieces(refusal)) import.Finish(refusal);
+  return import.Run();
 }
 
 std::string AsciiImportLockPath() { return DossierFolder + "cas" + std::string(Lower(AllTrim(DossierCode.c_str()))) + ".lck"; }

@@ -168,7 +168,12 @@ std::string ZeroAmountsText(long n) {
   return n > 0 ? "\n" + FillPlaceholder(LoadStr(kMsgZeroAmounts), std::to_string(n)) : std::string();
 }
 
-std::string Plural(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n > 1 ? many : one); }
+// The refusals of a request and the end messages.
+constexpr int kMsgCurrencyEurosOrFrancs = 26001, kMsgCurrencyEuros = 26002, kMsgUnknownCurrency = 26003;
+constexpr int kMsgRequestIncomplete = 26004, kMsgNoSuchAccount = 26005, kMsgReusedFitids = 26006;
+constexpr int kMsgNothingImported = 26007, kMsgUnreadableDate = 26008, kMsgNothingNew = 26009;
+constexpr int kMsgTransactionOfDay = 26010, kMsgTransactionFitid = 26011;
+constexpr int kMsgImportedOne = 26012, kMsgImportedMany = 26013, kMsgSkippedOne = 26014, kMsgSkippedMany = 26015;
 
 }  // namespace
 
@@ -292,39 +297,302 @@ bool LabelCodeUsable(Table& c10, const std::string& code) {
 
 std::string UnknownLabelCodeMessage(const std::string& code) { return FillPlaceholder(LoadStr(kMsgUnknownLabel), code); }
 
-StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const StatementImport& request) {
-  StatementImportResult r;
+namespace {
+
+// The refusal of a request before anything is read: the currency, the accounts and journal
+// given, the accounts live in the chart, the FITIDs, the label code ("" when it may go on).
+std::string RequestRefusal(Table& c10, const StatementImport& request) {
   const BankStatement& s = request.statement;
   const bool francsDossier = !TheDossierRecord.EuroIsMain();
   const bool francs = s.currency == "FRF";
-  if (s.currency != "EUR" && !(francs && francsDossier)) {
-    r.message = "Relev\xE9 en devise " + (s.currency.empty() ? std::string("inconnue") : s.currency) +
-                ": seuls les relev\xE9s en " + (francsDossier ? "euros ou en francs" : "euros") +
-                " sont import\xE9s.\nRien n'a \xE9t\xE9 import\xE9.";
-    return r;
-  }
-  if (request.bankAccount.empty() || request.counterpart.empty() || request.journal.empty()) {
-    r.message = "Le compte de la banque, le compte de contrepartie et le journal sont n\xE9" "cessaires.";
-    return r;
-  }
+  if (s.currency != "EUR" && !(francs && francsDossier))
+    return FillPlaceholder(LoadStr(francsDossier ? kMsgCurrencyEurosOrFrancs : kMsgCurrencyEuros),
+                           s.currency.empty() ? std::string(LoadStr(kMsgUnknownCurrency)) : s.currency);
+  if (request.bankAccount.empty() || request.counterpart.empty() || request.journal.empty())
+    return LoadStr(kMsgRequestIncomplete);
   // Both accounts live in the chart: the writer posts their totals.
   for (const std::string& typed : {request.bankAccount, request.counterpart}) {
     const std::string account = NormalizeAccount(typed);
     if (TableC20 == nullptr || !TableC20->isOpen || !TableC20->Seek("C20CODE", account.c_str()) ||
-        std::string(TableC20->GetField(1)).substr(0, 8) != account || TableC20->IsDeleted()) {
-      r.message = "Le compte " + account + " n'existe pas dans le plan comptable.\nRien n'a \xE9t\xE9 import\xE9.";
-      return r;
+        std::string(TableC20->GetField(1)).substr(0, 8) != account || TableC20->IsDeleted())
+      return FillPlaceholder(LoadStr(kMsgNoSuchAccount), account);
+  }
+  if (const std::string reused = ReusedFitids(s); !reused.empty())
+    return FillPlaceholder(LoadStr(kMsgReusedFitids), reused);
+  if (!LabelCodeUsable(c10, request.labelCode))
+    return UnknownLabelCodeMessage(request.labelCode) + "\n" + LoadStr(kMsgNothingImported);
+  return "";
+}
+
+// The identities file's lines, each with the index of its piece among those of a stopped run
+// (npos for a line of another run), and those pieces.
+struct RunIdentities {
+  std::vector<std::string> lines;
+  std::vector<RecordedPiece> pieces;
+  std::vector<std::size_t> pieceOf;
+};
+
+RunIdentities IdentitiesOfRun(Table& c50, const std::string& text, const StoppedRun& run) {
+  RunIdentities out;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t eol = text.find('\n', at);
+    eol = eol == std::string::npos ? text.size() : eol + 1;
+    out.lines.push_back(text.substr(at, eol - at));
+    at = eol;
+    const std::vector<ImportedIdentity> one = ParseIdentities(out.lines.back());
+    const long piece = one.size() == 1 ? std::atol(one[0].piece.c_str()) : 0;
+    if (one.size() == 1 && Trimmed(one[0].journal) == run.journal && piece >= run.first && piece <= run.last) {
+      out.pieceOf.push_back(out.pieces.size());
+      out.pieces.push_back({run.journal, DraftMonthOf(c50, one[0].month, run.journal, piece), piece, 2});
+    } else {
+      out.pieceOf.push_back(std::string::npos);
     }
   }
-  if (const std::string reused = ReusedFitids(s); !reused.empty()) {
-    r.message = "Le relev\xE9 donne le m\xEAme identifiant (FITID) \xE0 des op\xE9rations diff\xE9rentes :\n" + reused +
-                "Rien n'a \xE9t\xE9 import\xE9.";
-    return r;
+  return out;
+}
+
+// One run of the import, once the lock is held: the runs stopped before taken up, the new
+// transactions made into pieces, the pieces written with their identities and log lines. Its
+// steps in the order ImportStatement calls them; each false step has set the result's message.
+class OfxRun {
+ public:
+  OfxRun(Table& c10, Table& c50, Table& c60, const StatementImport& request, StatementImportResult& r)
+      : c10_(c10), c50_(c50), c60_(c60), request_(request), r_(r) {
+    hadFile_ = platform::ReadWholeFile(OfxIdentitiesPath(), before_);
   }
-  if (!LabelCodeUsable(c10, request.labelCode)) {
-    r.message = UnknownLabelCodeMessage(request.labelCode) + "\nRien n'a \xE9t\xE9 import\xE9.";
-    return r;
+
+  bool TakeUpStoppedRuns();
+  bool MakePieces();
+  bool NothingNew();
+  void WritePieces();
+  void Failed();
+  void Succeeded();
+  bool Written() const { return written_.outcome == PiecesOutcome::Written; }
+  bool Stopped() const { return written_.outcome == PiecesOutcome::Stopped; }
+
+ private:
+  // A log line the run cannot do without (its record is read from the log) refused.
+  static bool LogRefused() {
+    RefusalWatch::NoteFileRefused(LogPath());
+    return false;
   }
+  bool TakeUp(const StoppedRun& run);
+  bool RecordPieces(const std::vector<long>& numbers);
+
+  Table &c10_, &c50_, &c60_;
+  const StatementImport& request_;
+  StatementImportResult& r_;
+  // The first write refused, whichever layer refused it: what a stopped run's message names.
+  RefusalWatch watch_;
+  std::string before_;  // the identities file as this run found it, less what it took back
+  bool hadFile_ = false;
+  std::string resumed_;  // what the end message says of the stopped runs taken up
+  std::vector<ImportedPiece> pieces_;
+  std::vector<std::string> identities_;
+  std::vector<std::size_t> transactionOf_;  // each piece's transaction
+  bool recorded_ = false, begun_ = false, recordRefused_ = false;
+  PiecesReport written_;
+};
+
+// A run stopped half-way recorded the identities of all its transactions: those whose piece
+// the draft does not hold are taken back, so that this run writes them.
+bool OfxRun::TakeUpStoppedRuns() {
+  for (const StoppedRun& run : StoppedRuns())
+    if (!TakeUp(run)) return false;
+  return true;
+}
+
+// The run's pieces as its identities name them: those the draft holds whole stay; the lines
+// of one cut short are cancelled, and its identity taken back so that this run writes it whole.
+bool OfxRun::TakeUp(const StoppedRun& run) {
+  const RunIdentities found = IdentitiesOfRun(c50_, before_, run);
+  RefusalWatch refusal;
+  const StoppedPieces stopped = PutStoppedPiecesInOrder(c10_, c50_, c60_, found.pieces, OfxRunTotalsPath());
+  if (stopped.refused) {
+    // The stopped run stays as it is, its identities and its log line with it, for the next import.
+    r_.message = StoppedRunMessage(refusal);
+    return false;
+  }
+  std::string kept;
+  long dropped = 0;
+  for (std::size_t k = 0; k < found.lines.size(); ++k) {
+    const std::size_t i = found.pieceOf[k];
+    if (i != std::string::npos && !stopped.whole[i]) {
+      ++dropped;
+      if (stopped.cancelled[i] > 0)
+        resumed_ += FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kMsgHalfPiece), std::to_string(found.pieces[i].number)), run.journal),
+                                    std::to_string(stopped.cancelled[i]));
+      continue;
+    }
+    kept += found.lines[k];
+  }
+  if (dropped > 0) {
+    if (!platform::WriteFileAtomic(OfxIdentitiesPath(), kept)) {
+      RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
+      r_.message = resumed_ + StoppedRunMessage(watch_);
+      return false;
+    }
+    before_ = kept;
+    hadFile_ = true;
+  }
+  // Until its closing line is in the log the stopped run is taken up again by the next import,
+  // which must find its totals journal as it is now.
+  if (!WriteLog(std::string(kLogTitle) + "Interrompu" + run.pieces) && !LogRefused()) {
+    r_.message = resumed_ + StoppedRunMessage(watch_);
+    return false;
+  }
+  resumed_ += FillPlaceholder(FillPlaceholder(LoadStr(kMsgResumed), run.pieces.substr(3)), std::to_string(dropped));
+  return true;
+}
+
+// A piece of two lines for each transaction with an amount not imported before; false when a
+// date cannot be read.
+bool OfxRun::MakePieces() {
+  const BankStatement& s = request_.statement;
+  const bool francs = s.currency == "FRF";
+  std::set<std::string> known;
+  for (const ImportedIdentity& i : ParseIdentities(before_)) known.insert(i.identity);
+  const std::vector<std::string> identityOf = TransactionIdentities(StatementAccountKey(s), s.transactions);
+  for (std::size_t index = 0; index < s.transactions.size(); ++index) {
+    const BankTransaction& t = s.transactions[index];
+    if (t.cents == 0) {  // nothing to enter: left out, and said so
+      ++r_.zeroAmounts;
+      continue;
+    }
+    const std::string& identity = identityOf[index];
+    if (!known.insert(identity).second) {
+      ++r_.skipped;
+      continue;
+    }
+    ImportedPiece piece;
+    piece.journal = request_.journal;
+    if (!ParseYyyymmdd(t.date, piece.date)) {
+      r_.message = FillPlaceholder(LoadStr(kMsgUnreadableDate), t.date);
+      return false;
+    }
+    ImportedLine bank;
+    bank.account = request_.bankAccount;
+    bank.sense = t.cents > 0 ? 'D' : 'C';
+    bank.cents = t.cents > 0 ? t.cents : -t.cents;
+    bank.francs = francs;
+    bank.labelCode = request_.labelCode;
+    TransactionLabels(t, bank.label, bank.label2, bank.label3);
+    ImportedLine other = bank;
+    other.account = request_.counterpart;
+    other.sense = bank.sense == 'D' ? 'C' : 'D';
+    piece.lines = {bank, other};
+    pieces_.push_back(std::move(piece));
+    identities_.push_back(identity);
+    transactionOf_.push_back(index);
+  }
+  return true;
+}
+
+// True, with its message, when every transaction was imported before.
+bool OfxRun::NothingNew() {
+  if (!pieces_.empty()) return false;
+  // The runs stopped before are closed: their totals journal goes.
+  RemoveRunTotals(OfxRunTotalsPath());
+  r_.nothingNew = true;
+  r_.message = resumed_ + FillPlaceholder(LoadStr(kMsgNothingNew), std::to_string(r_.skipped)) +
+               ZeroAmountsText(r_.zeroAmounts);
+  return true;
+}
+
+// The start line, then the identities of the pieces once their numbers are taken: false when
+// either cannot be written.
+bool OfxRun::RecordPieces(const std::vector<long>& numbers) {
+  std::string lines;
+  for (std::size_t i = 0; i < pieces_.size(); ++i) {
+    char month[8];
+    std::snprintf(month, sizeof month, "%02d%02d", pieces_[i].date.year % 100, pieces_[i].date.month);
+    lines += identities_[i] + "\t" + month + "\t" + request_.journal + "\t" +
+             (i < numbers.size() ? std::to_string(numbers[i]) : "") + "\t" + request_.bankAccount + "\n";
+  }
+  // The start line names the run's pieces: a run stopped before its end line is found again.
+  begun_ = WriteLog(std::string(kLogTitle) + "D\xE9" "but - " + request_.file + " - journal " + request_.journal +
+                    " pi\xE8" "ces " + RangeText(numbers)) || LogRefused();
+  recorded_ = begun_ && platform::AppendToFile(OfxIdentitiesPath(), lines);
+  if (begun_ && !recorded_) RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
+  recordRefused_ = !recorded_;
+  return recorded_;
+}
+
+// The start line goes in once the numbers are taken, then the identities, both before the first
+// line: either that cannot be written stops the run with nothing written, so that no piece is
+// ever without its identity (which would let the next import write it again), and no identity
+// without the start line that lets the next import take it back.
+void OfxRun::WritePieces() {
+  written_ = WriteImportedPieces(
+      c10_, c50_, c60_, pieces_, kMaxLineRecords,
+      [this](const std::vector<long>& numbers, const std::vector<long>&) { return RecordPieces(numbers); },
+      OfxRunTotalsPath());
+  if (Stopped()) {
+    // The run is left as a stop of the program leaves it: its identities and its start line name
+    // its pieces, so that the next import keeps those written whole and writes the others again.
+    r_.message = resumed_ + written_.message;
+  }
+}
+
+// The pieces not written: their identities taken back, the error log line.
+void OfxRun::Failed() {
+  r_.message = written_.message.empty() ? std::string(LoadStr(kMsgNothingImported)) : written_.message;
+  if (recordRefused_ && watch_.Seen()) r_.message = LoadStr(kMsgRecordNotWritten) + watch_.Text() + "\n";
+  if (written_.outcome == PiecesOutcome::AmountTooLarge && written_.piece < transactionOf_.size()) {
+    const BankTransaction& t = request_.statement.transactions[transactionOf_[written_.piece]];
+    r_.message = (t.fitid.empty() ? FillPlaceholder(LoadStr(kMsgTransactionOfDay), DayText(t.date))
+                                  : FillPlaceholder(LoadStr(kMsgTransactionFitid), t.fitid)) +
+                 r_.message;
+  }
+  // The lines were not written: their identities are taken back, so that the next import
+  // writes them. When they cannot be, the run is left open in the log as a stopped run, which
+  // the next import takes up (its pieces, not in the draft, written then).
+  if (recorded_ && !(hadFile_ ? platform::WriteFileAtomic(OfxIdentitiesPath(), before_)
+                              : platform::RemoveFile(OfxIdentitiesPath()))) {
+    RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
+    r_.message = resumed_ + StoppedRunMessage(watch_);
+    return;
+  }
+  if (begun_)
+    WriteLog(std::string(kLogTitle) + "Erreur - " + request_.file + " - journal " + request_.journal + " pi\xE8" "ces " +
+             RangeText(written_.numbers));
+  r_.message = resumed_ + r_.message;
+}
+
+// The pieces written: the end line, the totals journal removed, the end message.
+void OfxRun::Succeeded() {
+  const BankStatement& s = request_.statement;
+  r_.written = true;
+  r_.imported = static_cast<long>(pieces_.size());
+  r_.numbers = written_.numbers;
+  const std::string range = RangeText(r_.numbers);
+  r_.logLine = "IMPORTATION RELEVE OFX - Ok - " + request_.file + " - banque " + request_.bank + " - du " +
+               DayText(s.startDate) + " au " + DayText(s.endDate) + " - " + std::to_string(r_.imported) +
+               " import\xE9" "es, " + std::to_string(r_.skipped) + " d\xE9j\xE0 import\xE9" "es - journal " +
+               request_.journal + " pi\xE8" "ces " + range;
+  if (!WriteLog(r_.logLine) && !LogRefused()) {
+    // Every line and total is written, but the log still names the run as stopped: the next
+    // import closes it, its totals journal kept to show the totals written.
+    r_.written = false;
+    r_.message = resumed_ + StoppedRunMessage(watch_);
+    return;
+  }
+  RemoveRunTotals(OfxRunTotalsPath());
+  r_.message = FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(r_.imported > 1 ? kMsgImportedMany : kMsgImportedOne),
+                                                               std::to_string(r_.imported)),
+                                               request_.journal),
+                               range);
+  if (r_.skipped > 0)
+    r_.message += FillPlaceholder(LoadStr(r_.skipped > 1 ? kMsgSkippedMany : kMsgSkippedOne), std::to_string(r_.skipped));
+  r_.message = resumed_ + r_.message + "." + ZeroAmountsText(r_.zeroAmounts);
+}
+
+}  // namespace
+
+StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const StatementImport& request) {
+  StatementImportResult r;
+  r.message = RequestRefusal(c10, request);
+  if (!r.message.empty()) return r;
   // From the reading of the identities to the writing of the new ones, no other station's run:
   // two stations importing the same statement at the same moment would both find it new.
   const ImportHold hold(OfxImportLockPath());
@@ -332,193 +600,15 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     r.message = hold.message();
     return r;
   }
-  // The first write refused, whichever layer refused it: what a stopped run's message names.
-  RefusalWatch watch;
-  // A log line the run cannot do without (its record is read from the log) refused.
-  auto logRefused = [&] {
-    RefusalWatch::NoteFileRefused(LogPath());
-    return false;
-  };
-  std::string before;
-  bool hadFile = platform::ReadWholeFile(OfxIdentitiesPath(), before);
-  // A run stopped half-way recorded the identities of all its transactions: those whose piece
-  // the draft does not hold are taken back, so that this run writes them.
-  std::string resumed;
-  for (const StoppedRun& run : StoppedRuns()) {
-    // The run's pieces as its identities name them: those the draft holds whole stay; the lines
-    // of one cut short are cancelled, and its identity taken back so that this run writes it whole.
-    std::vector<std::string> lines;
-    std::vector<RecordedPiece> pieces;
-    std::vector<std::size_t> pieceOf;
-    for (std::size_t at = 0; at < before.size();) {
-      std::size_t eol = before.find('\n', at);
-      eol = eol == std::string::npos ? before.size() : eol + 1;
-      lines.push_back(before.substr(at, eol - at));
-      at = eol;
-      const std::vector<ImportedIdentity> one = ParseIdentities(lines.back());
-      const long piece = one.size() == 1 ? std::atol(one[0].piece.c_str()) : 0;
-      if (one.size() == 1 && Trimmed(one[0].journal) == run.journal && piece >= run.first && piece <= run.last) {
-        pieceOf.push_back(pieces.size());
-        pieces.push_back({run.journal, DraftMonthOf(c50, one[0].month, run.journal, piece), piece, 2});
-      } else {
-        pieceOf.push_back(std::string::npos);
-      }
-    }
-    RefusalWatch refusal;
-    const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, pieces, OfxRunTotalsPath());
-    if (stopped.refused) {
-      // The stopped run stays as it is, its identities and its log line with it, for the next import.
-      r.message = StoppedRunMessage(refusal);
-      return r;
-    }
-    std::string kept;
-    long dropped = 0;
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-      const std::size_t i = pieceOf[k];
-      if (i != std::string::npos && !stopped.whole[i]) {
-        ++dropped;
-        if (stopped.cancelled[i] > 0)
-          resumed += FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kMsgHalfPiece), std::to_string(pieces[i].number)), run.journal),
-                             std::to_string(stopped.cancelled[i]));
-        continue;
-      }
-      kept += lines[k];
-    }
-    if (dropped > 0) {
-      if (!platform::WriteFileAtomic(OfxIdentitiesPath(), kept)) {
-        RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
-        r.message = resumed + StoppedRunMessage(watch);
-        return r;
-      }
-      before = kept;
-      hadFile = true;
-    }
-    // Until its closing line is in the log the stopped run is taken up again by the next import,
-    // which must find its totals journal as it is now.
-    if (!WriteLog(std::string(kLogTitle) + "Interrompu" + run.pieces) && !logRefused()) {
-      r.message = resumed + StoppedRunMessage(watch);
-      return r;
-    }
-    resumed += FillPlaceholder(FillPlaceholder(LoadStr(kMsgResumed), run.pieces.substr(3)), std::to_string(dropped));
-  }
-  std::set<std::string> known;
-  for (const ImportedIdentity& i : ParseIdentities(before)) known.insert(i.identity);
-  const std::string key = StatementAccountKey(s);
-  std::vector<ImportedPiece> pieces;
-  std::vector<std::string> identities;
-  std::vector<std::size_t> transactionOf;  // each piece's transaction
-  const std::vector<std::string> identityOf = TransactionIdentities(key, s.transactions);
-  for (std::size_t index = 0; index < s.transactions.size(); ++index) {
-    const BankTransaction& t = s.transactions[index];
-    if (t.cents == 0) {  // nothing to enter: left out, and said so
-      ++r.zeroAmounts;
-      continue;
-    }
-    const std::string& identity = identityOf[index];
-    if (!known.insert(identity).second) {
-      ++r.skipped;
-      continue;
-    }
-    ImportedPiece piece;
-    piece.journal = request.journal;
-    if (!ParseYyyymmdd(t.date, piece.date)) {
-      r.message = "Date illisible: " + t.date + ".\nRien n'a \xE9t\xE9 import\xE9.";
-      return r;
-    }
-    ImportedLine bank;
-    bank.account = request.bankAccount;
-    bank.sense = t.cents > 0 ? 'D' : 'C';
-    bank.cents = t.cents > 0 ? t.cents : -t.cents;
-    bank.francs = francs;
-    bank.labelCode = request.labelCode;
-    TransactionLabels(t, bank.label, bank.label2, bank.label3);
-    ImportedLine other = bank;
-    other.account = request.counterpart;
-    other.sense = bank.sense == 'D' ? 'C' : 'D';
-    piece.lines = {bank, other};
-    pieces.push_back(std::move(piece));
-    identities.push_back(identity);
-    transactionOf.push_back(index);
-  }
-  if (pieces.empty()) {
-    // The runs stopped before are closed: their totals journal goes.
-    RemoveRunTotals(OfxRunTotalsPath());
-    r.nothingNew = true;
-    r.message = resumed + "Aucune nouvelle op\xE9ration: les " + std::to_string(r.skipped) +
-                " op\xE9rations du relev\xE9 sont d\xE9j\xE0 import\xE9" "es." + ZeroAmountsText(r.zeroAmounts);
+  OfxRun run(c10, c50, c60, request, r);
+  if (!run.TakeUpStoppedRuns() || !run.MakePieces() || run.NothingNew()) return r;
+  run.WritePieces();
+  if (run.Stopped()) return r;
+  if (!run.Written()) {
+    run.Failed();
     return r;
   }
-  // The start line goes in once the numbers are taken, then the identities, both before the first
-  // line: either that cannot be written stops the run with nothing written, so that no piece is
-  // ever without its identity (which would let the next import write it again), and no identity
-  // without the start line that lets the next import take it back.
-  bool recorded = false, begun = false, recordRefused = false;
-  const PiecesReport written =
-      WriteImportedPieces(c10, c50, c60, pieces, kMaxLineRecords, [&](const std::vector<long>& numbers, const std::vector<long>&) {
-        std::string lines;
-        for (std::size_t i = 0; i < pieces.size(); ++i) {
-          char month[8];
-          std::snprintf(month, sizeof month, "%02d%02d", pieces[i].date.year % 100, pieces[i].date.month);
-          lines += identities[i] + "\t" + month + "\t" + request.journal + "\t" +
-                   (i < numbers.size() ? std::to_string(numbers[i]) : "") + "\t" + request.bankAccount + "\n";
-        }
-        // The start line names the run's pieces: a run stopped before its end line is found again.
-        begun = WriteLog(std::string(kLogTitle) + "D\xE9" "but - " + request.file + " - journal " + request.journal +
-                         " pi\xE8" "ces " + RangeText(numbers)) || logRefused();
-        recorded = begun && platform::AppendToFile(OfxIdentitiesPath(), lines);
-        if (begun && !recorded) RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
-        recordRefused = !recorded;
-        return recorded;
-      },
-      OfxRunTotalsPath());
-  if (written.outcome == PiecesOutcome::Stopped) {
-    // The run is left as a stop of the program leaves it: its identities and its start line name
-    // its pieces, so that the next import keeps those written whole and writes the others again.
-    r.message = resumed + written.message;
-    return r;
-  }
-  if (written.outcome != PiecesOutcome::Written) {
-    r.message = written.message.empty() ? std::string("Rien n'a \xE9t\xE9 import\xE9.") : written.message;
-    if (recordRefused && watch.Seen()) r.message = LoadStr(kMsgRecordNotWritten) + watch.Text() + "\n";
-    if (written.outcome == PiecesOutcome::AmountTooLarge && written.piece < transactionOf.size()) {
-      const BankTransaction& t = s.transactions[transactionOf[written.piece]];
-      r.message = "Op\xE9ration " + (t.fitid.empty() ? "du " + DayText(t.date) : "FITID " + t.fitid) + " :" + r.message;
-    }
-    // The lines were not written: their identities are taken back, so that the next import
-    // writes them. When they cannot be, the run is left open in the log as a stopped run, which
-    // the next import takes up (its pieces, not in the draft, written then).
-    if (recorded && !(hadFile ? platform::WriteFileAtomic(OfxIdentitiesPath(), before)
-                              : platform::RemoveFile(OfxIdentitiesPath()))) {
-      RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
-      r.message = resumed + StoppedRunMessage(watch);
-      return r;
-    }
-    if (begun)
-      WriteLog(std::string(kLogTitle) + "Erreur - " + request.file + " - journal " + request.journal + " pi\xE8" "ces " +
-               RangeText(written.numbers));
-    r.message = resumed + r.message;
-    return r;
-  }
-  r.written = true;
-  r.imported = static_cast<long>(pieces.size());
-  r.numbers = written.numbers;
-  const std::string range = RangeText(r.numbers);
-  r.logLine = "IMPORTATION RELEVE OFX - Ok - " + request.file + " - banque " + request.bank + " - du " +
-              DayText(s.startDate) + " au " + DayText(s.endDate) + " - " + std::to_string(r.imported) +
-              " import\xE9" "es, " + std::to_string(r.skipped) + " d\xE9j\xE0 import\xE9" "es - journal " +
-              request.journal + " pi\xE8" "ces " + range;
-  if (!WriteLog(r.logLine) && !logRefused()) {
-    // Every line and total is written, but the log still names the run as stopped: the next
-    // import closes it, its totals journal kept to show the totals written.
-    r.written = false;
-    r.message = resumed + StoppedRunMessage(watch);
-    return r;
-  }
-  RemoveRunTotals(OfxRunTotalsPath());
-  r.message = Plural(r.imported, "op\xE9ration import\xE9" "e", "op\xE9rations import\xE9" "es") + " dans le journal " +
-              request.journal + " (pi\xE8" "ces " + range + ")";
-  if (r.skipped > 0) r.message += ",\n" + Plural(r.skipped, "op\xE9ration d\xE9j\xE0 import\xE9" "e", "op\xE9rations d\xE9j\xE0 import\xE9" "es");
-  r.message = resumed + r.message + "." + ZeroAmountsText(r.zeroAmounts);
+  run.Succeeded();
   return r;
 }
 

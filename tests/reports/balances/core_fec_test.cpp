@@ -333,4 +333,48 @@ TEST(FecZones, FormsOfTheZones) {
   EXPECT_EQ(FecDate("      "), "");
 }
 
+// The texts shown, whole and to the byte: the SIREN refused, the check that stops the run, the
+// check the user may accept with every list, the file not written.
+TEST(FecTexts, AreTheirOwnBytes) {
+  const std::string props = "s du dossier (Fichier > A Propos du dossier ouvert).";
+  EXPECT_EQ(FecExport::CheckSirenForFec(""),
+            "Le fichier des \xE9" "critures comptables porte le SIREN du dossier,\nqui n'est pas renseign\xE9" ".\n\n"
+            "Saisissez-le dans les Propri\xE9" "t\xE9" + props);
+  EXPECT_EQ(FecExport::CheckSirenForFec(" 123 "),
+            "Le SIREN du dossier (123) n'est pas valide:\nil faut 9 chiffres dont le dernier est la cl\xE9" " des 8 premiers.\n\n"
+            "Corrigez-le dans les Propri\xE9" "t\xE9" + props);
+  FecCheck stop;
+  stop.brokenRecords = {4, 9};
+  stop.lettersWithoutCollective = {'C', 'F'};
+  EXPECT_EQ(stop.Text(),
+            "Le fichier des \xE9" "critures comptables ne peut pas \xEA" "tre \xE9" "tabli:\n"
+            "\n2 enregistrement(s) du fichier de tri ne m\xE8" "nent \xE0" " aucune \xE9" "criture cl\xF4" "tur\xE9" "e.\n"
+            "Reconstruisez le dossier (Utilitaires > ReConstruction du dossier)."
+            "\nDes comptes auxiliaires n'ont pas de compte collectif (lettre C, F):\nleur compte g\xE9" "n\xE9"
+            "ral ne peut \xEA" "tre nomm\xE9" ". Cr\xE9" "ez le collectif de chaque lettre.");
+  FecCheck remarks;
+  remarks.draftMonths = {"AC  11/2026"};
+  remarks.unbalancedPieces = {"VE 1 (03/2026)"};
+  remarks.severalDates = {"VE 2 (03/2026)"};
+  remarks.severalValidations = {"VE 3 (03/2026)"};
+  remarks.missingJournals = {"XX"};
+  remarks.missingLabels = {"Q"};
+  remarks.missingAccounts = {"99999999"};
+  remarks.zeroLines = 2;
+  EXPECT_EQ(remarks.Text(),
+            "V\xE9" "rification de l'exercice avant le fichier des \xE9" "critures comptables:\n"
+            "\nJournaux en brouillard, laiss\xE9" "s de c\xF4" "t\xE9" " (le fichier ne porte que les \xE9" "critures valid\xE9" "es) (1): AC  11/2026"
+            "\nPi\xE8" "ces non \xE9" "quilibr\xE9" "es (1): VE 1 (03/2026)"
+            "\nPi\xE8" "ces portant plusieurs dates (1): VE 2 (03/2026)"
+            "\nPi\xE8" "ces portant plusieurs dates de validation (1): VE 3 (03/2026)"
+            "\nJournaux absents ou sans nom (le code sert de libell\xE9" ") (1): XX"
+            "\nLibell\xE9" "s standard absents (le code sert de libell\xE9" ") (1): Q"
+            "\nComptes absents ou sans nom (le code sert de libell\xE9" ") (1): 99999999"
+            "\nLignes sans montant en euros, laiss\xE9" "es de c\xF4" "t\xE9" ": 2");
+  FecExport empty;
+  std::string message;
+  EXPECT_FALSE(empty.Write("/nonexistent-folder/x.txt", &message));
+  EXPECT_EQ(message, "Le fichier des \xE9" "critures comptables n'a pas pu \xEA" "tre \xE9" "crit:\n\n/nonexistent-folder/x.txt");
+}
+
 }  // namespace

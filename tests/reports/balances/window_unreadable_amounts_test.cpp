@@ -134,5 +134,45 @@ TEST_F(UnreadableAmountsTest, TheBalanceAndTheLedgerCountThemAsZeroAndNameThem) 
   gui::ProcessPendingMessages();
 }
 
+
+// Amount fields holding a third decimal (what a foreign program may write): the trial balance
+// and the general ledger change by the same cents, the third decimal rounding half up, and name no
+// line as unreadable.
+TEST_F(UnreadableAmountsTest, AThirdDecimalGivesTheSameCentsInTheBalanceAndTheLedger) {
+  OpenPair();
+  const auto [bd0, bc0, ld0, lc0] = Totals();
+  // Each text and the cents it holds; the texts whose third decimal is 5 or more round up.
+  const std::vector<std::pair<std::string, long long>> texts = {
+      {"      12.345", 1235}, {"     7.3449", 734}, {"  1000.0051", 100001}, {"       0.005", 1}, {"  250.1299", 25013}};
+  long long addDebit = 0, addCredit = 0;
+  std::size_t put = 0;
+  for (const char* file : {"C40", "C50"}) {
+    const std::string pre(1, file[1] == '4' ? 'D' : 'B');
+    test_support::RawRecords raw(folder_ + (file[1] == '4' ? "c40bw.dbf" : "c50bw.dbf"));
+    for (std::uint32_t n = 1; n <= raw.Count() && put < texts.size(); ++n) {
+      const std::string r = raw.Record(n);
+      const std::string account = raw.Field(r, pre + "CODE");
+      if (r[0] == '*' || raw.Field(r, pre + "CLE") != "Z" || (account[0] != '6' && account[0] != '7')) continue;
+      const long long was = StoredCents(raw.Field(r, pre + "MONTANTE"));
+      if (was == 0) continue;
+      const std::string width = raw.Field(r, pre + "MONTANTE");
+      const auto& [text, cents] = texts[put++];
+      ASSERT_LE(text.size(), width.size());
+      raw.Put(n, pre + "MONTANTE", std::string(width.size() - text.size(), ' ') + text);
+      (raw.Field(r, pre + "SENS")[0] == 'D' ? addDebit : addCredit) += cents - was;
+      if (put == 3) break;  // the rest in the draft
+    }
+  }
+  ASSERT_EQ(put, texts.size());
+  std::string balanceWarning, ledgerWarning;
+  const auto [bd, bc, ld, lc] = Totals(&balanceWarning, &ledgerWarning);
+  EXPECT_EQ(bd, bd0 + addDebit);
+  EXPECT_EQ(bc, bc0 + addCredit);
+  EXPECT_EQ(ld, ld0 + addDebit);
+  EXPECT_EQ(lc, lc0 + addCredit);
+  EXPECT_EQ(balanceWarning, "");
+  EXPECT_EQ(ledgerWarning, "");
+}
+
 }  // namespace
 }  // namespace balances_window_test

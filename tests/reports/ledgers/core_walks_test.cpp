@@ -3,6 +3,7 @@
 // its tag; the values of a line made when read give the same pages and exports as the values made
 // at once; the balances' text made from the cents is the runtime's amount text.
 #include <cstdio>
+#include <cstdlib>
 
 #include "data/record_fields.h"
 #include "ledger_fixture.h"
@@ -262,6 +263,30 @@ TEST(StoredAmountTest, IsWhatStoredCentsReads) {
   }
   for (const char* garbage : {"12.5x", "abc", "1.2.3", "12-", "1 234.50", "12,50", "-1e300"})
     EXPECT_FALSE(ReadableNumberText(garbage)) << garbage;
+}
+
+
+// A third decimal rounds half up wherever a stored amount is read, as ToCents rounds the value:
+// the one reading, the ledger's, the general one; the decimals past the third count for nothing.
+TEST(StoredAmountTest, AThirdDecimalRoundsHalfUpAsToCentsDoes) {
+  const struct {
+    const char* text;
+    long long cents;
+  } kCases[] = {{"12.345", 1235},  {"12.3449", 1234}, {"12.3409", 1234}, {"12.3451", 1235}, {"-1.005", -101},
+                {"  0.004", 0},    {"0.0059", 1},     {"  99.995 ", 10000}, {"+2.675", 268}, {"-0.0049", 0}};
+  for (const auto& c : kCases) {
+    EXPECT_EQ(StoredAmountCents(c.text), c.cents) << c.text;
+    EXPECT_EQ(StoredCents(c.text), c.cents) << c.text;
+    EXPECT_EQ(ledgers::CentsOfStored(c.text), c.cents) << c.text;
+  }
+  for (long long v = 1; v < 10000000000LL; v = v * 7 + 3) {
+    for (const char* form : {"%lld.%03lld", "-%lld.%04lld"}) {
+      char text[40];
+      std::snprintf(text, sizeof text, form, v / 1000, v % (form[0] == '-' ? 10000 : 1000));
+      EXPECT_EQ(StoredAmountCents(text), ToCents(std::strtod(text, nullptr))) << text;
+      EXPECT_EQ(StoredCents(text), StoredAmountCents(text)) << text;
+    }
+  }
 }
 
 }  // namespace

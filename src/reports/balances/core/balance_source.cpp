@@ -28,71 +28,9 @@ bool OpenRead(Table& t, const std::string& path, const char* title, std::string*
   return false;
 }
 
-// A stored amount ("   1234.50", "-12.30", blanks) in cents: digits after the second decimal
-// are dropped. A text that does not read as a number (ReadableNumberText) gives 0 and clears
-// `readable`; the usual form is taken before any such test.
-long long Cents(std::string_view text, bool& readable) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  // Stored right-aligned: mostly blanks first, passed over eight at a time.
-  constexpr std::uint64_t kBlanks = 0x2020202020202020ull;
-  bool found = false;
-  for (std::uint64_t word; !found && end - p >= 8;) {
-    std::memcpy(&word, p, 8);
-    const std::uint64_t other = word ^ kBlanks;  // non-zero bytes: not blanks
-    if (other == 0) {
-      p += 8;
-    } else {
-      found = true;
-      if constexpr (std::endian::native == std::endian::little) p += std::countr_zero(other) / 8;
-    }
-  }
-  while (p != end && *p == ' ') ++p;
-  {
-    // The usual form: an optional "-", digits, then "." and two digits or nothing.
-    const char* q = p;
-    const bool minus = q != end && *q == '-';
-    if (minus) ++q;
-    const char* const digits = q;
-    long long whole = 0;
-    for (; q != end && static_cast<unsigned char>(*q - '0') < 10; ++q) whole = whole * 10 + (*q - '0');
-    if (q == end && q != digits) return minus ? -whole * 100 : whole * 100;
-    if (end - q == 3 && q[0] == '.' && static_cast<unsigned char>(q[1] - '0') < 10 &&
-        static_cast<unsigned char>(q[2] - '0') < 10) {
-      whole = whole * 100 + (q[1] - '0') * 10 + (q[2] - '0');
-      return minus ? -whole : whole;
-    }
-  }
-  if (!ReadableNumberText(text)) {
-    readable = false;
-    return 0;
-  }
-  long long units = 0;
-  bool negative = false;
-  for (; p != end && *p != '.'; ++p) {
-    const char c = *p;
-    if (static_cast<unsigned char>(c - '0') < 10)
-      units = units * 10 + (c - '0');
-    else if (c == '-')
-      negative = true;
-  }
-  int decimals = 0;
-  if (p != end) {  // the point: two decimals at most count, the rest only for a "-"
-    for (++p; p != end; ++p) {
-      const char c = *p;
-      if (static_cast<unsigned char>(c - '0') < 10) {
-        if (decimals < 2) {
-          units = units * 10 + (c - '0');
-          ++decimals;
-        }
-      } else if (c == '-') {
-        negative = true;
-      }
-    }
-  }
-  for (; decimals < 2; ++decimals) units *= 10;
-  return negative ? -units : units;
-}
+// A stored amount in cents, as every reader of amounts reads it (StoredAmountCents). A text that
+// does not read as a number gives 0 and clears `readable`.
+long long Cents(std::string_view text, bool& readable) { return StoredAmountCents(text, &readable); }
 
 // What the balances read of a line, its fields 0-6 in `v` being its class, month, journal, due
 // date, sense, francs and euros. False when an amount does not read as a number (counted as 0).

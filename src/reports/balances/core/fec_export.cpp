@@ -18,6 +18,7 @@
 #include "data/entry_lines.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 
 namespace balances {
 
@@ -30,6 +31,14 @@ const std::array<const char*, kFecZones>& FecZoneNames() {
 }
 
 namespace {
+
+// The texts shown: the SIREN refused, the check of the year, the file not written.
+enum : int {
+  kMsgSirenBlank = 26101, kMsgSirenInvalid, kMsgCannotBeMade, kMsgBrokenRecords, kMsgNoCollective, kMsgCheckTitle,
+  kMsgDraftMonths, kMsgUnbalancedPieces, kMsgSeveralDates, kMsgSeveralValidations, kMsgMissingJournals,
+  kMsgMissingLabels, kMsgMissingAccounts, kMsgZeroLines, kMsgNotWritten,
+};
+static_assert(kMsgNotWritten == 26115);
 
 // An input byte whose form in a zone is a blank: a blank, a control character, "|", and the broken
 // bar (which becomes "|" in ISO 8859-15). No other byte's form holds a blank.
@@ -183,12 +192,9 @@ std::string FecExport::CheckSirenForFec(const std::string& siren) {
     case 0:
       return "";
     case kSirenBlank:
-      return "Le fichier des \xE9" "critures comptables porte le SIREN du dossier,\nqui n'est pas renseign\xE9" ".\n\n"
-             "Saisissez-le dans les Propri\xE9" "t\xE9" "s du dossier (Fichier > A Propos du dossier ouvert).";
+      return LoadStr(kMsgSirenBlank);
     default:
-      return "Le SIREN du dossier (" + Trimmed(siren) +
-             ") n'est pas valide:\nil faut 9 chiffres dont le dernier est la cl\xE9" " des 8 premiers.\n\n"
-             "Corrigez-le dans les Propri\xE9" "t\xE9" "s du dossier (Fichier > A Propos du dossier ouvert).";
+      return FillPlaceholder(LoadStr(kMsgSirenInvalid), Trimmed(siren));
   }
 }
 
@@ -204,9 +210,10 @@ bool FecCheck::HasRemarks() const {
 
 namespace {
 
-void AppendList(std::string& text, const char* title, const std::set<std::string>& items) {
+// The list's title (a string id), its count and its first ten items.
+void AppendList(std::string& text, int title, const std::set<std::string>& items) {
   if (items.empty()) return;
-  text += std::string("\n") + title + " (" + std::to_string(items.size()) + "):";
+  text += std::string("\n") + LoadStr(title) + " (" + std::to_string(items.size()) + "):";
   int shown = 0;
   for (const std::string& i : items) {
     if (++shown > 10) {
@@ -222,32 +229,24 @@ void AppendList(std::string& text, const char* title, const std::set<std::string
 std::string FecCheck::Text() const {
   std::string text;
   if (Blocking()) {
-    text = "Le fichier des \xE9" "critures comptables ne peut pas \xEA" "tre \xE9" "tabli:\n";
-    if (!brokenRecords.empty())
-      text += "\n" + std::to_string(brokenRecords.size()) +
-              " enregistrement(s) du fichier de tri ne m\xE8" "nent \xE0" " aucune \xE9" "criture cl\xF4" "tur\xE9" "e.\n"
-              "Reconstruisez le dossier (Utilitaires > ReConstruction du dossier).";
+    text = LoadStr(kMsgCannotBeMade);
+    if (!brokenRecords.empty()) text += FillPlaceholder(LoadStr(kMsgBrokenRecords), std::to_string(brokenRecords.size()));
     if (!lettersWithoutCollective.empty()) {
       std::string letters;
       for (char c : lettersWithoutCollective) letters += std::string(letters.empty() ? "" : ", ") + c;
-      text += "\nDes comptes auxiliaires n'ont pas de compte collectif (lettre " + letters +
-              "):\nleur compte g\xE9" "n\xE9" "ral ne peut \xEA" "tre nomm\xE9" ". Cr\xE9" "ez le collectif de chaque lettre.";
+      text += FillPlaceholder(LoadStr(kMsgNoCollective), letters);
     }
     return text;
   }
-  text = "V\xE9" "rification de l'exercice avant le fichier des \xE9" "critures comptables:\n";
-  if (!draftMonths.empty()) {
-    AppendList(text, "Journaux en brouillard, laiss\xE9" "s de c\xF4" "t\xE9" " (le fichier ne porte que les \xE9" "critures valid\xE9" "es)",
-               draftMonths);
-  }
-  AppendList(text, "Pi\xE8" "ces non \xE9" "quilibr\xE9" "es", unbalancedPieces);
-  AppendList(text, "Pi\xE8" "ces portant plusieurs dates", severalDates);
-  AppendList(text, "Pi\xE8" "ces portant plusieurs dates de validation", severalValidations);
-  AppendList(text, "Journaux absents ou sans nom (le code sert de libell\xE9" ")", missingJournals);
-  AppendList(text, "Libell\xE9" "s standard absents (le code sert de libell\xE9" ")", missingLabels);
-  AppendList(text, "Comptes absents ou sans nom (le code sert de libell\xE9" ")", missingAccounts);
-  if (zeroLines != 0)
-    text += "\nLignes sans montant en euros, laiss\xE9" "es de c\xF4" "t\xE9" ": " + std::to_string(zeroLines);
+  text = LoadStr(kMsgCheckTitle);
+  AppendList(text, kMsgDraftMonths, draftMonths);
+  AppendList(text, kMsgUnbalancedPieces, unbalancedPieces);
+  AppendList(text, kMsgSeveralDates, severalDates);
+  AppendList(text, kMsgSeveralValidations, severalValidations);
+  AppendList(text, kMsgMissingJournals, missingJournals);
+  AppendList(text, kMsgMissingLabels, missingLabels);
+  AppendList(text, kMsgMissingAccounts, missingAccounts);
+  if (zeroLines != 0) text += FillPlaceholder(LoadStr(kMsgZeroLines), std::to_string(zeroLines));
   return text;
 }
 
@@ -630,179 +629,226 @@ char* FecRows::PutRow(char* p, std::size_t i) const {
   return PutText(p, "\t\t\r\n");
 }
 
-bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const ChartList& chart,
-                      const FecContext& context, std::string* message) {
-  check_ = FecCheck{};
-  rows_ = FecRows{};
-  const std::string refusal = CheckSirenForFec(context.siren);
-  if (!refusal.empty()) {
-    if (message != nullptr) *message = refusal;
-    return false;
+// One build of the rows: the tables read, the lines and their letters' dates, the entries made
+// and ordered, the rows placed. Its steps in the order Build calls them.
+class FecBuild {
+ public:
+  FecBuild(const CodeLists& codes, const ChartList& chart, const FecContext& context, FecCheck& check, FecRows& rows)
+      : codes_(codes), chart_(chart), check_(check), rows_(rows) {
+    yearEnd_ = dates_.Of(context.yearEnd);
+    opening_ = context.openingJournal;
+    opening_.resize(3, ' ');
   }
-  DateNumbers dates, validations;
-  const std::uint32_t yearEnd = dates.Of(context.yearEnd);
-  std::string opening = context.openingJournal;
-  opening.resize(3, ' ');
 
+  bool ReadLines(const FecTables& tables, std::string* message);
+  void NameDraftMonths();
+  void GiveLetterDates();
+  void MakeEntries();
+  void SortEntries();
+  void PlaceRows();
+  void BoundRows();
+
+ private:
+  std::string NameZone(const std::string& code);
+  std::uint32_t AccountOf(const EntryLine& l);
+  void FindLabel(char c);
+  void DraftRecord(const Fixed<3>& journal, const Fixed<4>& month);
+  void AddLine(const EntryLine& l, unsigned records);
+  void CheckEntry(const char* head, long long balance, bool severalDates, bool severalValidations);
+  std::uint32_t JournalOf(const Entry& e);
+
+  const CodeLists& codes_;
+  const ChartList& chart_;
+  FecCheck& check_;
+  FecRows& rows_;
+  DateNumbers dates_, validations_;
+  std::uint32_t yearEnd_ = 0;
+  std::string opening_;
   // What the rows write of each account, found once.
-  KeyIndex accounts;
-  std::vector<std::uint64_t> accountCodes;  // packed, by index in rows_.accounts_
-  auto nameZone = [&](const std::string& code) {
-    const ChartEntry* a = chart.Find(code);
-    std::string name = a != nullptr ? Trimmed(a->name) : "";
-    if (name.empty()) {
-      check_.missingAccounts.insert(Trimmed(code));
-      name = Trimmed(code);
-    }
-    return FecZone(name);
-  };
-  auto accountOf = [&](const EntryLine& l) -> std::uint32_t {
-    bool added = false;
-    const std::uint64_t code = Packed(l.account.c.data(), 8);
-    const std::uint32_t index =
-        accounts.FindOrAdd(code, static_cast<std::uint32_t>(rows_.accounts_.size()), &added);
-    if (!added) return index;
-    accountCodes.push_back(code);
-    FecAccountZones& z = rows_.accounts_.emplace_back();
-    const std::string account = l.account.Str();
-    std::string general = account;
-    const bool auxiliary = IsAuxiliaryAccount(account);
-    if (auxiliary) {
-      general = codes.CollectiveAccountOf(account[0]);
-      if (general.empty()) {
-        z.withoutCollective = true;
-        return index;
-      }
-    }
-    const std::string generalName = nameZone(general);
-    z.zones = FecZone(general) + "\t" + generalName + "\t";
-    if (auxiliary) {
-      z.name = nameZone(account);
-      z.zones += FecZone(account) + "\t" + z.name + "\t";
-    } else {
-      z.name = generalName;
-      z.zones += "\t\t";
-    }
-    return index;
-  };
-  std::array<bool, 256> labelFound{};
-  auto findLabel = [&](char c) {
-    const auto code = static_cast<unsigned char>(c);
-    if (c == ' ' || labelFound[code]) return;
-    labelFound[code] = true;
-    const std::string key(1, c);
-    auto t = codes.Labels().find(key);
-    std::string standard = t != codes.Labels().end() ? t->second : "";
-    if (t == codes.Labels().end() || standard.empty()) {
-      check_.missingLabels.insert(key);
-      standard = key;
-    }
-    rows_.labels_[code] = standard;
-    rows_.labelZones_[code] = FecZone(standard);
-    rows_.plainLabels_[code] = Plain(standard) && TrimmedView(standard).size() == standard.size();
-  };
+  KeyIndex accounts_;
+  std::vector<std::uint64_t> accountCodes_;  // packed, by index in rows_.accounts_
+  std::array<bool, 256> labelFound_{};
+  std::vector<bool> withoutCollective_;  // by place: a line whose account has no collective
+  LargeVector<LetterDate> letterDates_;
+  std::vector<std::uint64_t> draftMonths_;
+  LargeVector<std::uint32_t> order_;  // the keys' places in entry order
+  LargeVector<Entry> entries_;
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> journals_;  // the journal as stored (packed), its index
+};
 
-  // The closed general lines with an amount, and the letters' dates, from the live sort records
-  // (each line once for every record leading to it); the draft's journal-months (journal and
-  // month packed) are only named.
-  LargeVector<LineKey>& keys = rows_.keys_;
-  std::vector<bool> withoutCollective;  // by place: a line whose account has no collective
-  LargeVector<FecRows::Line>& lines = rows_.lines_;
-  LargeVector<LetterDate> letterDates;
-  std::vector<std::uint64_t> draftMonths;
-  ClosedGeneralWalk walk;
-  walk.start = [&](std::size_t count) {
-    keys.reserve(count);
-    lines.reserve(count);
-  };
-  walk.draftRecord = [&](const Fixed<3>& journal, const Fixed<4>& month) {
-    char text[7];
-    std::memcpy(text, journal.c.data(), 3);
-    std::memcpy(text + 3, month.c.data(), 4);
-    const std::uint64_t key = Packed(text, 7);
-    if (draftMonths.empty() || draftMonths.back() != key) draftMonths.push_back(key);
-  };
-  walk.broken = [&](std::uint32_t physical) { check_.brokenRecords.insert(physical); };
-  walk.line = [&](const EntryLine& l, std::uint32_t, unsigned records) {
-    const std::uint32_t date = dates.Of(l.month, l.day);
-    if (!l.letterE.Blank()) {
-      const LetterDate letter{Packed(l.account.c.data(), 8), LetterOf(l.letterE), date};
-      letterDates.insert(letterDates.end(), records, letter);
-    }
-    if (l.cents[1] == 0) {
-      check_.zeroLines += records;
-      return;
-    }
-    LineKey key = KeyOf(l, static_cast<std::uint32_t>(lines.size()));
-    key.amount = l.sense == 'D' ? l.cents[1] : -l.cents[1];
-    key.date = date;
-    key.validation = l.validation.Blank() ? yearEnd : validations.Of(l.validation.View());
-    const std::uint32_t account = accountOf(l);
-    const bool excluded = rows_.accounts_[account].withoutCollective;
-    if (excluded)
-      check_.lettersWithoutCollective.insert(l.account.c[0]);
-    else
-      findLabel(l.labelCode.c[0]);
-    for (unsigned r = 0; r < records; ++r) {
-      key.last = (key.last & ~std::uint64_t{0xFFFFFFFF}) | lines.size();
-      keys.push_back(key);
-      // Made where it is kept (not copied there from a line made aside).
-      FecRows::Line& line = lines.emplace_back();
-      line.account = account;
-      line.letterDate = 0;
-      line.label = l.label;
-      line.piece = l.piece;
-      line.letter = l.letterE;
-      line.labelCode = l.labelCode.c[0];
-      withoutCollective.push_back(excluded);
-    }
-  };
-  if (!ReadClosedGeneralLines(tables.c60, tables.c50, tables.c40, walk, message)) {
-    check_ = FecCheck{};
-    rows_ = FecRows{};
-    return false;
+std::string FecBuild::NameZone(const std::string& code) {
+  const ChartEntry* a = chart_.Find(code);
+  std::string name = a != nullptr ? Trimmed(a->name) : "";
+  if (name.empty()) {
+    check_.missingAccounts.insert(Trimmed(code));
+    name = Trimmed(code);
   }
-  std::sort(draftMonths.begin(), draftMonths.end());
-  draftMonths.erase(std::unique(draftMonths.begin(), draftMonths.end()), draftMonths.end());
-  for (std::uint64_t key : draftMonths) {
+  return FecZone(name);
+}
+
+std::uint32_t FecBuild::AccountOf(const EntryLine& l) {
+  bool added = false;
+  const std::uint64_t code = Packed(l.account.c.data(), 8);
+  const std::uint32_t index = accounts_.FindOrAdd(code, static_cast<std::uint32_t>(rows_.accounts_.size()), &added);
+  if (!added) return index;
+  accountCodes_.push_back(code);
+  FecAccountZones& z = rows_.accounts_.emplace_back();
+  const std::string account = l.account.Str();
+  std::string general = account;
+  const bool auxiliary = IsAuxiliaryAccount(account);
+  if (auxiliary) {
+    general = codes_.CollectiveAccountOf(account[0]);
+    if (general.empty()) {
+      z.withoutCollective = true;
+      return index;
+    }
+  }
+  const std::string generalName = NameZone(general);
+  z.zones = FecZone(general) + "\t" + generalName + "\t";
+  if (auxiliary) {
+    z.name = NameZone(account);
+    z.zones += FecZone(account) + "\t" + z.name + "\t";
+  } else {
+    z.name = generalName;
+    z.zones += "\t\t";
+  }
+  return index;
+}
+
+void FecBuild::FindLabel(char c) {
+  const auto code = static_cast<unsigned char>(c);
+  if (c == ' ' || labelFound_[code]) return;
+  labelFound_[code] = true;
+  const std::string key(1, c);
+  auto t = codes_.Labels().find(key);
+  std::string standard = t != codes_.Labels().end() ? t->second : "";
+  if (t == codes_.Labels().end() || standard.empty()) {
+    check_.missingLabels.insert(key);
+    standard = key;
+  }
+  rows_.labels_[code] = standard;
+  rows_.labelZones_[code] = FecZone(standard);
+  rows_.plainLabels_[code] = Plain(standard) && TrimmedView(standard).size() == standard.size();
+}
+
+void FecBuild::DraftRecord(const Fixed<3>& journal, const Fixed<4>& month) {
+  char text[7];
+  std::memcpy(text, journal.c.data(), 3);
+  std::memcpy(text + 3, month.c.data(), 4);
+  const std::uint64_t key = Packed(text, 7);
+  if (draftMonths_.empty() || draftMonths_.back() != key) draftMonths_.push_back(key);
+}
+
+// A closed line, once for every record leading to it: its key and what its row writes; the
+// date of its letter; a line without an amount only counted.
+void FecBuild::AddLine(const EntryLine& l, unsigned records) {
+  LargeVector<LineKey>& keys = rows_.keys_;
+  LargeVector<FecRows::Line>& lines = rows_.lines_;
+  const std::uint32_t date = dates_.Of(l.month, l.day);
+  if (!l.letterE.Blank()) {
+    const LetterDate letter{Packed(l.account.c.data(), 8), LetterOf(l.letterE), date};
+    letterDates_.insert(letterDates_.end(), records, letter);
+  }
+  if (l.cents[1] == 0) {
+    check_.zeroLines += records;
+    return;
+  }
+  LineKey key = KeyOf(l, static_cast<std::uint32_t>(lines.size()));
+  key.amount = l.sense == 'D' ? l.cents[1] : -l.cents[1];
+  key.date = date;
+  key.validation = l.validation.Blank() ? yearEnd_ : validations_.Of(l.validation.View());
+  const std::uint32_t account = AccountOf(l);
+  const bool excluded = rows_.accounts_[account].withoutCollective;
+  if (excluded)
+    check_.lettersWithoutCollective.insert(l.account.c[0]);
+  else
+    FindLabel(l.labelCode.c[0]);
+  for (unsigned r = 0; r < records; ++r) {
+    key.last = (key.last & ~std::uint64_t{0xFFFFFFFF}) | lines.size();
+    keys.push_back(key);
+    // Made where it is kept (not copied there from a line made aside).
+    FecRows::Line& line = lines.emplace_back();
+    line.account = account;
+    line.letterDate = 0;
+    line.label = l.label;
+    line.piece = l.piece;
+    line.letter = l.letterE;
+    line.labelCode = l.labelCode.c[0];
+    withoutCollective_.push_back(excluded);
+  }
+}
+
+// The closed general lines with an amount, and the letters' dates, from the live sort records
+// (each line once for every record leading to it); the draft's journal-months (journal and
+// month packed) are only named.
+bool FecBuild::ReadLines(const FecTables& tables, std::string* message) {
+  ClosedGeneralWalk walk;
+  walk.start = [this](std::size_t count) {
+    rows_.keys_.reserve(count);
+    rows_.lines_.reserve(count);
+  };
+  walk.draftRecord = [this](const Fixed<3>& journal, const Fixed<4>& month) { DraftRecord(journal, month); };
+  walk.broken = [this](std::uint32_t physical) { check_.brokenRecords.insert(physical); };
+  walk.line = [this](const EntryLine& l, std::uint32_t, unsigned records) { AddLine(l, records); };
+  return ReadClosedGeneralLines(tables.c60, tables.c50, tables.c40, walk, message);
+}
+
+void FecBuild::NameDraftMonths() {
+  std::sort(draftMonths_.begin(), draftMonths_.end());
+  draftMonths_.erase(std::unique(draftMonths_.begin(), draftMonths_.end()), draftMonths_.end());
+  for (std::uint64_t key : draftMonths_) {
     char text[8];
     for (int i = 7; i >= 0; --i, key >>= 8) text[i] = static_cast<char>(key & 0xFF);
     check_.draftMonths.insert(std::string(text, 3) + " " + MonthText(std::string(text + 3, 4)));
   }
+}
 
-  // The latest date of each account's letter (an invalid date the earliest), given to its lines.
-  std::sort(letterDates.begin(), letterDates.end());
+// The latest date of each account's letter (an invalid date the earliest), given to its lines.
+void FecBuild::GiveLetterDates() {
+  std::sort(letterDates_.begin(), letterDates_.end());
   std::size_t kept = 0;
-  for (std::size_t i = 0; i < letterDates.size(); ++i)
-    if (i + 1 == letterDates.size() || !letterDates[i + 1].SameKey(letterDates[i])) letterDates[kept++] = letterDates[i];
-  letterDates.resize(kept);
-  for (FecRows::Line& l : lines) {
+  for (std::size_t i = 0; i < letterDates_.size(); ++i)
+    if (i + 1 == letterDates_.size() || !letterDates_[i + 1].SameKey(letterDates_[i])) letterDates_[kept++] = letterDates_[i];
+  letterDates_.resize(kept);
+  for (FecRows::Line& l : rows_.lines_) {
     if (l.letter.Blank()) continue;
-    const LetterDate key{accountCodes[l.account], LetterOf(l.letter), 0};
-    auto found = std::lower_bound(letterDates.begin(), letterDates.end(), key);
-    if (found != letterDates.end() && found->SameKey(key)) l.letterDate = found->date;
+    const LetterDate key{accountCodes_[l.account], LetterOf(l.letter), 0};
+    auto found = std::lower_bound(letterDates_.begin(), letterDates_.end(), key);
+    if (found != letterDates_.end() && found->SameKey(key)) l.letterDate = found->date;
   }
-  letterDates = {};
+  letterDates_ = {};
+}
 
-  // The entries: the lines in entry order, each entry's lines by number then place; the dates and
-  // the balance of each.
-  // (The keys stay in C40's order, as the lines: `order` names them in entry order.)
-  const LargeVector<std::uint32_t> order =
-      OrderByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
-  LargeVector<Entry> entries;
-  entries.reserve(keys.size());  // room for the most: the pages not used are never touched
+// What the check says of an entry that does not balance or whose lines differ in their dates.
+void FecBuild::CheckEntry(const char* head, long long balance, bool severalDates, bool severalValidations) {
+  if (balance == 0 && !severalDates && !severalValidations) return;
+  const std::string name = std::string(TrimmedView(std::string_view(head, 3))) + " " +
+                           std::string(TrimmedView(std::string_view(head + 7, 6))) + " (" +
+                           MonthText(std::string(head + 3, 4)) + ")";
+  if (balance != 0) check_.unbalancedPieces.insert(name);
+  if (severalDates) check_.severalDates.insert(name);
+  if (severalValidations) check_.severalValidations.insert(name);
+}
+
+// The entries: the lines in entry order, each entry's lines by number then place; the dates and
+// the balance of each.
+// (The keys stay in C40's order, as the lines: `order_` names them in entry order.)
+void FecBuild::MakeEntries() {
+  const LargeVector<LineKey>& keys = rows_.keys_;
+  order_ = OrderByGroups(keys, [](const LineKey& k) { return k.entry >> 8; }, std::less<LineKey>());
+  entries_.reserve(keys.size());  // room for the most: the pages not used are never touched
   for (std::size_t i = 0; i < keys.size();) {
     Entry e;
     e.first = static_cast<std::uint32_t>(i);
-    const LineKey first = keys[order[i]];
+    const LineKey first = keys[order_[i]];
     char head[16] = {};  // journal (3), month (4), piece (6)
     EntryText(first, head);
-    e.opening = std::string_view(head, 3) == opening;
+    e.opening = std::string_view(head, 3) == opening_;
     bool severalDates = false, severalValidations = false;
     long long balance = 0;
-    for (; i < keys.size() && keys[order[i]].SameEntry(first); ++i) {
-      if (i + 16 < keys.size()) __builtin_prefetch(&keys[order[i + 16]]);  // the keys read out of their order
-      const LineKey& l = keys[order[i]];
+    for (; i < keys.size() && keys[order_[i]].SameEntry(first); ++i) {
+      if (i + 16 < keys.size()) __builtin_prefetch(&keys[order_[i + 16]]);  // the keys read out of their order
+      const LineKey& l = keys[order_[i]];
       if (i == e.first) {
         e.date = l.date;
         e.validation = l.validation;
@@ -814,26 +860,22 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
       balance += l.amount;
     }
     e.count = static_cast<std::uint32_t>(i - e.first);
-    if (balance != 0 || severalDates || severalValidations) {
-      const std::string name = std::string(TrimmedView(std::string_view(head, 3))) + " " +
-                               std::string(TrimmedView(std::string_view(head + 7, 6))) + " (" +
-                               MonthText(std::string(head + 3, 4)) + ")";
-      if (balance != 0) check_.unbalancedPieces.insert(name);
-      if (severalDates) check_.severalDates.insert(name);
-      if (severalValidations) check_.severalValidations.insert(name);
-    }
+    CheckEntry(head, balance, severalDates, severalValidations);
     // Journal, piece and month packed, for the order of the entries.
     char text[16] = {};
     std::memcpy(text, head, 3);
     std::memcpy(text + 3, head + 7, 6);
     std::memcpy(text + 9, head + 3, 4);
     e.name = {Packed(text, 8), Packed(text + 8, 8)};
-    entries.push_back(e);
+    entries_.push_back(e);
   }
-  // The opening entries first, then by validation date, date, journal, piece and month.
-  // (Dates are below 2^27.)
+}
+
+// The opening entries first, then by validation date, date, journal, piece and month.
+// (Dates are below 2^27.)
+void FecBuild::SortEntries() {
   SortByGroups(
-      entries,
+      entries_,
       [](const Entry& e) {
         return (e.opening ? 0 : std::uint64_t{1} << 54) | std::uint64_t{e.validation} << 27 | e.date;
       },
@@ -841,39 +883,71 @@ bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const Cha
         if (a.opening != b.opening) return a.opening;
         return std::tie(a.validation, a.date, a.name) < std::tie(b.validation, b.date, b.name);
       });
+}
 
-  // The rows in the file's order; each entry's journal found once.
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> journals;  // the journal as stored (packed), its index
-  rows_.rows_.reserve(lines.size());
-  std::uint32_t number = 0;
-  for (const Entry& e : entries) {
-    ++number;
-    // The journal from the entry's name (its first three bytes), not from its first key, which
-    // lies anywhere among the keys.
-    const std::uint64_t journalKey = e.name.first & ~std::uint64_t{0} << 40;
-    auto j = std::find_if(journals.begin(), journals.end(), [&](const auto& k) { return k.first == journalKey; });
-    if (j == journals.end()) {
-      char head[16] = {};
-      EntryText(keys[order[e.first]], head);
-      j = journals.insert(j, {journalKey, static_cast<std::uint32_t>(rows_.journals_.size())});
-      const std::string journal(TrimmedView(std::string_view(head, 3)));
-      auto code = codes.Journals().find(journal);
-      std::string name = code != codes.Journals().end() ? code->second.name : "";
-      if (name.empty()) {
-        check_.missingJournals.insert(journal);
-        name = journal;
-      }
-      rows_.journals_.push_back({journal, FecZone(journal) + "\t" + FecZone(name) + "\t", Plain(journal)});
-    }
-    for (std::uint32_t i = e.first; i < e.first + e.count; ++i)
-      if (!withoutCollective[order[i]]) rows_.rows_.push_back({order[i], number, j->second});
+// The index of an entry's journal in rows_.journals_, found once for each journal: from the
+// entry's name (its first three bytes), not from its first key, which lies anywhere among the keys.
+std::uint32_t FecBuild::JournalOf(const Entry& e) {
+  const std::uint64_t journalKey = e.name.first & ~std::uint64_t{0} << 40;
+  auto j = std::find_if(journals_.begin(), journals_.end(), [&](const auto& k) { return k.first == journalKey; });
+  if (j != journals_.end()) return j->second;
+  char head[16] = {};
+  EntryText(rows_.keys_[order_[e.first]], head);
+  j = journals_.insert(j, {journalKey, static_cast<std::uint32_t>(rows_.journals_.size())});
+  const std::string journal(TrimmedView(std::string_view(head, 3)));
+  auto code = codes_.Journals().find(journal);
+  std::string name = code != codes_.Journals().end() ? code->second.name : "";
+  if (name.empty()) {
+    check_.missingJournals.insert(journal);
+    name = journal;
   }
-  // The most a row's text may take: zones take at most three bytes per byte of their text.
+  rows_.journals_.push_back({journal, FecZone(journal) + "\t" + FecZone(name) + "\t", Plain(journal)});
+  return j->second;
+}
+
+// The rows in the file's order, numbered by entry; the lines of accounts without a collective
+// left out.
+void FecBuild::PlaceRows() {
+  rows_.rows_.reserve(rows_.lines_.size());
+  std::uint32_t number = 0;
+  for (const Entry& e : entries_) {
+    ++number;
+    const std::uint32_t journal = JournalOf(e);
+    for (std::uint32_t i = e.first; i < e.first + e.count; ++i)
+      if (!withoutCollective_[order_[i]]) rows_.rows_.push_back({order_[i], number, journal});
+  }
+}
+
+// The most a row's text may take: zones take at most three bytes per byte of their text.
+void FecBuild::BoundRows() {
   std::size_t account = 0, journal = 0, standard = 0;
   for (const FecAccountZones& z : rows_.accounts_) account = std::max(account, z.zones.size() + z.name.size());
   for (const auto& z : rows_.journals_) journal = std::max(journal, z.zones.size());
   for (const std::string& t : rows_.labels_) standard = std::max(standard, t.size());
   rows_.rowBound_ = journal + account + 3 * (3 + 6) + 3 * (standard + 1 + 25) + 3 * 4 + 256;
+}
+
+bool FecExport::Build(const FecTables& tables, const CodeLists& codes, const ChartList& chart,
+                      const FecContext& context, std::string* message) {
+  check_ = FecCheck{};
+  rows_ = FecRows{};
+  const std::string refusal = CheckSirenForFec(context.siren);
+  if (!refusal.empty()) {
+    if (message != nullptr) *message = refusal;
+    return false;
+  }
+  FecBuild build(codes, chart, context, check_, rows_);
+  if (!build.ReadLines(tables, message)) {
+    check_ = FecCheck{};
+    rows_ = FecRows{};
+    return false;
+  }
+  build.NameDraftMonths();
+  build.GiveLetterDates();
+  build.MakeEntries();
+  build.SortEntries();
+  build.PlaceRows();
+  build.BoundRows();
   return true;
 }
 
@@ -923,7 +997,7 @@ bool FecExport::Write(const std::string& path, std::string* message, std::size_t
       },
       true);
   if (written) return true;
-  if (message != nullptr) *message = "Le fichier des \xE9" "critures comptables n'a pas pu \xEA" "tre \xE9" "crit:\n\n" + path;
+  if (message != nullptr) *message = FillPlaceholder(LoadStr(kMsgNotWritten), path);
   return false;
 }
 

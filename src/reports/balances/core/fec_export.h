@@ -142,6 +142,7 @@ class FecRows {
 
  private:
   friend class FecExport;
+  friend class FecBuild;  // the steps of FecExport::Build
   // A row: its key (in keys_), its entry's number, its journal (in journals_).
   struct Row {
     std::uint32_t key, number, journal;

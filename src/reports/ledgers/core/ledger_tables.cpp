@@ -445,39 +445,7 @@ std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
 
 // ------------------------------------------------------------------ source lines
 
-Cents CentsOfStored(std::string_view text, bool* readable) {
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n && text[i] == ' ') ++i;
-  const bool negative = i < n && text[i] == '-';
-  if (negative) ++i;
-  long long units = 0, cents = 0;
-  std::size_t digits = 0;
-  for (; i < n && text[i] >= '0' && text[i] <= '9' && digits < 15; ++i, ++digits) units = units * 10 + (text[i] - '0');
-  int decimals = -1;
-  if (i < n && text[i] == '.') {
-    decimals = 0;
-    for (++i; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-      const char c = text[i];
-      if (decimals < 2) {
-        cents = cents * 10 + (c - '0'), ++decimals;
-      } else if (decimals == 2 && c >= '5') {
-        ++cents, decimals = 3;  // rounded half up past the cent
-      }
-    }
-  }
-  // A sign or a point without a digit is no number either.
-  if (i != n || digits == 15 || (digits == 0 && decimals <= 0 && (negative || decimals == 0))) {
-    if (!ReadableNumberText(text)) {
-      if (readable != nullptr) *readable = false;
-      return 0;
-    }
-    return StoredCents(std::string(text));
-  }
-  if (decimals == 1) cents *= 10;
-  const long long value = units * 100 + cents;
-  return negative ? -value : value;
-}
+Cents CentsOfStored(std::string_view text, bool* readable) { return StoredAmountCents(text, readable); }
 
 const SourceLine* SourceReader::Read(const SortLine& sort) {
   const bool closed = sort.tfic != LigneTri::kDraft;
