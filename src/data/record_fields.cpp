@@ -6,13 +6,14 @@
 
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "runtime/numbers.h"
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {
   out.clear();
   if (field < 1 || field > table.FieldCount()) return;
-  const dbase::FLDDesc& d = table.nativeFields[static_cast<std::size_t>(field - 1)];
-  const char type = FieldTypeLetter(table.logicalFields[static_cast<std::size_t>(field - 1)].iFldType);
+  const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
+  const char type = FieldTypeLetter(table.Engine().logicalFields[static_cast<std::size_t>(field - 1)].iFldType);
   const int width = std::max<int>(0, d.iUnits1);
   if (type == 'C') {
     const std::uint8_t* raw = record + d.iOffset;
@@ -40,7 +41,7 @@ std::string FieldTextOf(Table& table, int field, const std::uint8_t* record) {
 double FieldNumberOf(Table& table, int field, const std::uint8_t* record) {
   double value = 0;
   bool blank = false;
-  if (dbase::DbiGetField(table.cursor, static_cast<std::uint16_t>(field), record, &value, &blank) != dbase::DBIERR_NONE ||
+  if (dbase::DbiGetField(table.Engine().cursor, static_cast<std::uint16_t>(field), record, &value, &blank) != dbase::DBIERR_NONE ||
       blank)
     return 0;
   return value;
@@ -69,7 +70,7 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
 
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record) {
   if (field >= 1 && field <= table.FieldCount()) {
-    const dbase::FLDDesc& d = table.nativeFields[static_cast<std::size_t>(field - 1)];
+    const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
     const std::uint8_t* raw = record + d.iOffset;
     // Two decimals and at most 15 positions: the value read, rounded to the cent, is the digits.
     if (d.iUnits2 == 2 && CanonicalNumberText(raw, d.iUnits1, 2)) {

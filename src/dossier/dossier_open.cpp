@@ -19,6 +19,7 @@
 #include "data/session.h"
 #include "data/table_check.h"
 #include "data/table_create.h"
+#include "data/table_results.h"
 #include "data/table_structures.h"
 #include "dossier/backup.h"
 #include "dossier/constants_check.h"
@@ -141,7 +142,7 @@ std::string RefusedDossierIndex() {
   for (int number = 20; number <= 70; number += 10) {
     const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
     if (!platform::FileExists(data)) continue;
-    if (TryOpenTable(data) == dbase::DBIERR_INDEXCORRUPT) return platform::ResolvePath(DossierTableOf(number).path + ".mdx");
+    if (TryOpenTable(data) == kResultIndexCorrupt) return platform::ResolvePath(DossierTableOf(number).path + ".mdx");
   }
   return "";
 }
@@ -217,7 +218,7 @@ bool OpenLockTable() {
   Table& lock = *DossierLockTable;
   const std::string path = DossierTablePath();
   if (lock.OpenShared(path)) return true;
-  if (lock.result == dbase::DBIERR_NOSUCHTABLE) {
+  if (lock.result == kResultNoSuchTable) {
     if (!CopyReferenceTable(lock, "CR00REF", TableKind::DossierLock, path)) {
       ShowHeldElsewhere();
       return false;
@@ -225,7 +226,7 @@ bool OpenLockTable() {
     WriteLog("OUVERTURE - Ok - table de verrouillage " + path + " cr\xE9\xE9" "e");
     return true;
   }
-  if (lock.result == dbase::DBIERR_NOSUCHPATH) {
+  if (lock.result == kResultNoSuchPath) {
     ShowUnreachable();
     return false;
   }
@@ -592,9 +593,9 @@ bool RepairInterruptedIndexes() {
     const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
     if (!platform::FileExists(data)) continue;
     bool repaired = false;
-    const dbase::DBIResult rc = RepairInterruptedIndex(data, &repaired);
+    const std::uint16_t rc = RepairInterruptedIndex(data, &repaired);
     if (repaired) WriteLog("OUVERTURE DOSSIER - index d'un ajout interrompu refait: " + data);
-    if (rc != dbase::DBIERR_INDEXOUTOFDATE) continue;
+    if (rc != kResultIndexOutOfDate) continue;
     WriteLog("OUVERTURE DOSSIER - Erreur - index d'un ajout interrompu non refait (fichier ouvert sur un autre poste): " + data);
     SetAppCursor(0, false);
     Beep();
@@ -752,7 +753,7 @@ bool EnsureDossierOpen() {
     SetAppCursor(0, false);
     Beep();
     // The index when the engine refused it, the data file otherwise.
-    const bool index = c10.result == dbase::DBIERR_INDEXCORRUPT || c10.result == dbase::DBIERR_INDEXFILEERR;
+    const bool index = c10.result == kResultIndexCorrupt || c10.result == kResultIndexFileError;
     gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + (index ? ".mdx" : ".dbf")),
                     std::string("ATTENTION: Ouverture impossible ") + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
     return false;
