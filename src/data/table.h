@@ -4,11 +4,11 @@
 // Records are addressed by physical record number; soft-deleted records stay visible (first
 // record byte "*") until a pack. Field numbers are 1-based. Text is cp1252.
 //
-// Conventions of every operation: the engine's code is kept in `result` (table_results.h names those
-// callers test); a failed move sets
-// `bof` and/or `eof` and `recordNumber` 0. Programming errors (wrong field number or type, a
-// move to record 0, a seek on a closed table) beep and show a plain box whose caption is the
-// error number (error_report.h); they return false, "" or 0 and change nothing.
+// Conventions of every operation: the engine's code is kept in `result` (table_results.h names
+// those callers test); a failed move sets `bof` and/or `eof` and `recordNumber` 0. Programming
+// errors (wrong field number or type, a move to record 0, a seek on a closed table) beep and show
+// a plain box whose caption is the error number (error_report.h); they return false, "" or 0 and
+// change nothing.
 //
 // Borrowed results: GetField texts live in the FieldRing (valid for 15 further field reads),
 // keys and record texts in PathBuffer, GetMemo texts in MemoBuffer (session.h).
@@ -169,7 +169,7 @@ class Table {
   std::vector<std::uint8_t> recordBuffer;  // record size + 1; byte 0 the delete mark
   std::uint8_t buffersAllocated = 0;
   std::uint32_t openMode = 0;      // 0 read-write, 1 read-only (as last opened)
-  std::uint32_t shareMode = 0;     // 0 shared, 1 exclusive (no record locks; as opened or switched)
+  std::uint32_t shareMode = 0;     // kShared or kExclusive (no record locks; as opened or switched)
   bool blank = false;              // last field read was empty
   std::uint8_t appending = 0;      // between AppendBlank and InsertRecord (1), or a rewrite's ends (2)
 
