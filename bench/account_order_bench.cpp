@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/session.h"
+#include "data/table_internal.h"
 #include "data/table_structures.h"
 #include "demo/dossier_demo.h"
 #include "runtime/inifiles.h"

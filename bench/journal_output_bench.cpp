@@ -76,7 +76,7 @@ struct World {
     c50.SetOrder("");
     for (bool more = c50.GoTop(""); more; more = c50.Skip(1)) {
       ReadStoredFields(c50, {L::BCLE, L::BMOIS, L::BJAL, L::BCLIB, L::BSENS}, v);
-      if (v[0] != "Z" || c50.recordProps.bDeleteFlag) continue;
+      if (v[0] != "Z" || c50.RecordDeleted()) continue;
       ++months[v[1] + v[2]];
       if (v[2] == "BQ " && v[3] == "V" && v[4] == "D") ++transfers[v[1] + v[2]];
     }

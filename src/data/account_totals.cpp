@@ -9,6 +9,7 @@
 #include "data/locks.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "runtime/code_helpers.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
@@ -71,20 +72,20 @@ const void* ValuePointer(const std::string& text) { return text.c_str(); }
 template <typename Value>
 bool WriteFields(Table& table, std::initializer_list<std::pair<int, Value>> values) {
   for (const auto& [field, value] : values) {
-    table.result = dbase::DbiPutField(table.cursor, static_cast<std::uint16_t>(field), table.recordBuffer.data(),
+    table.result = dbase::DbiPutField(table.Engine().cursor, static_cast<std::uint16_t>(field), table.recordBuffer.data(),
                                       ValuePointer(value));
     if (table.result != dbase::DBIERR_NONE) {
       ReportDbError(table, kContextSave, "");
       return false;
     }
   }
-  table.result = dbase::DbiModifyRecord(table.cursor, table.recordBuffer.data(), false);
+  table.result = dbase::DbiModifyRecord(table.Engine().cursor, table.recordBuffer.data(), false);
   if (table.result == dbase::DBIERR_NONE) return true;
   ReportDbError(table, kContextSave, "");
   return false;
 }
 bool SaveChanges(Table& table) {
-  table.result = dbase::DbiSaveChanges(table.cursor);
+  table.result = dbase::DbiSaveChanges(table.Engine().cursor);
   if (table.result == dbase::DBIERR_NONE) return true;
   ReportDbError(table, kContextSave, "");
   return false;
@@ -253,7 +254,7 @@ bool MajAnalC30(const char* code, const char* operation, double amount1, double 
   if (!LockForTotals(sections, text)) return false;
   const bool moved = MoveTotals(sections, kSectionTotals, moving, amount1, amount2);
   const bool saved = SaveChanges(sections);
-  if (sections.shareMode != dbase::dbiOPENEXCL) dbase::DbiRelRecordLock(sections.cursor, false);
+  if (sections.shareMode != dbase::dbiOPENEXCL) dbase::DbiRelRecordLock(sections.Engine().cursor, false);
   return moved && saved;
 }
 
@@ -287,7 +288,7 @@ bool MajCentC10(const char* code, const char* operation, double amount1, double 
   const bool saved = SaveChanges(general);
   const std::string journalMonth = Cut(general.GetField(2), 7);
   if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
-    dbase::DbiRelRecordLock(general.cursor, false);
+    dbase::DbiRelRecordLock(general.Engine().cursor, false);
   if (!fits) ReportHeaderOverflow(header);
   return moved && saved;
 }
@@ -425,7 +426,7 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   }
   const std::string journalMonth = Cut(general.GetField(2), 7);
   if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
-    dbase::DbiRelRecordLock(general.cursor, false);
+    dbase::DbiRelRecordLock(general.Engine().cursor, false);
   if (!fits) ReportHeaderOverflow(header);
   return written;
 }

@@ -11,6 +11,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_copy.h"
+#include "data/table_internal.h"
 #include "data/table_scan.h"
 #include "data/table_structures.h"
 #include "runtime/numbers.h"
@@ -28,7 +29,7 @@ constexpr std::uint32_t kBatch = 8192;
 bool AppendSortRecordsFromBytes(Table& lines, char file, Table& c60, const FieldTextCopy& copy,
                                 const std::vector<int>& blanks, long& done, const std::function<void(long)>& step) {
   const std::string source(1, file);
-  const std::size_t length = std::min<std::size_t>(c60.cursorProps.iRecSize, c60.recordBuffer.size());
+  const std::size_t length = std::min<std::size_t>(c60.Engine().cursorProps.iRecSize, c60.recordBuffer.size());
   std::vector<std::uint8_t> start;
   bool ok = true;
   const bool scanned = ScanRecords(lines, [&](std::uint32_t r, const std::uint8_t* record) {
@@ -95,8 +96,8 @@ void FieldTextCopy::Add(int s, int t) {
     usable_ = false;
     return;
   }
-  const dbase::FLDDesc& sd = source_.nativeFields[static_cast<std::size_t>(s - 1)];
-  const dbase::FLDDesc& td = target_.nativeFields[static_cast<std::size_t>(t - 1)];
+  const dbase::FLDDesc& sd = source_.Engine().nativeFields[static_cast<std::size_t>(s - 1)];
+  const dbase::FLDDesc& td = target_.Engine().nativeFields[static_cast<std::size_t>(t - 1)];
   steps_.push_back(Step{s, t, sd.iOffset, static_cast<std::uint16_t>(std::max<int>(0, sd.iUnits1)), td.iOffset,
                         static_cast<std::uint16_t>(std::max<int>(0, td.iUnits1)), std::max<int>(0, sd.iUnits2),
                         st == 'C' && tt == 'C',
@@ -126,9 +127,9 @@ bool FieldTextCopy::Put(int t, const char* text, std::uint8_t* target) const {
   dbase::DBIResult rc;
   if (target_.FieldType(t) == 'N') {
     const double value = Val(text);
-    rc = dbase::DbiPutField(target_.cursor, static_cast<std::uint16_t>(t), target, &value);
+    rc = dbase::DbiPutField(target_.Engine().cursor, static_cast<std::uint16_t>(t), target, &value);
   } else {
-    rc = dbase::DbiPutField(target_.cursor, static_cast<std::uint16_t>(t), target, text);
+    rc = dbase::DbiPutField(target_.Engine().cursor, static_cast<std::uint16_t>(t), target, text);
   }
   return rc == dbase::DBIERR_NONE;
 }
@@ -225,13 +226,13 @@ bool WriteRecordFields(Table& table, const std::vector<FieldWrite>& fields) {
   if (!table.isOpen || table.recordNumber == 0) return false;
   for (const FieldWrite& f : fields) {
     const void* value = f.number ? static_cast<const void*>(&f.value) : static_cast<const void*>(f.text.c_str());
-    table.result = dbase::DbiPutField(table.cursor, static_cast<std::uint16_t>(f.field), table.recordBuffer.data(), value);
+    table.result = dbase::DbiPutField(table.Engine().cursor, static_cast<std::uint16_t>(f.field), table.recordBuffer.data(), value);
     if (table.result != dbase::DBIERR_NONE) {
       ReportDbError(table, kContextSave, "", f.field);
       return false;
     }
   }
-  table.result = dbase::DbiModifyRecord(table.cursor, table.recordBuffer.data(), false);
+  table.result = dbase::DbiModifyRecord(table.Engine().cursor, table.recordBuffer.data(), false);
   if (table.result != dbase::DBIERR_NONE) {
     ReportDbError(table, kContextSave, "");
     return false;

@@ -9,8 +9,10 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
+#include "data/table_internal.h"
 #include "data/table_scan.h"
 #include "data/table.h"
+#include "platform/dbase/record_block.h"
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
@@ -278,7 +280,7 @@ bool DossierInvariants::CheckFromBlocks() {
     if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
     Table& lines = closed ? c40 : c50;
     const std::uint8_t* line = nullptr;
-    if (dbase::DbiReadRecordBlock(lines.cursor, static_cast<std::uint32_t>(recno), 1, scratch, &line) !=
+    if (dbase::DbiReadRecordBlock(lines.Engine().cursor, static_cast<std::uint32_t>(recno), 1, scratch, &line) !=
         dbase::DBIERR_NONE) {
       linesRead = false;
       return;
@@ -286,8 +288,8 @@ bool DossierInvariants::CheckFromBlocks() {
     for (const KeyField& k : kKeyFields) {
       const int lineField = closed ? L::ClosedFieldOf(k.draftField) : k.draftField;
       // The same bytes give the same texts; other bytes are compared as texts.
-      const dbase::FLDDesc& sd = c60.nativeFields[static_cast<std::size_t>(k.sortField - 1)];
-      const dbase::FLDDesc& ld = lines.nativeFields[static_cast<std::size_t>(lineField - 1)];
+      const dbase::FLDDesc& sd = c60.Engine().nativeFields[static_cast<std::size_t>(k.sortField - 1)];
+      const dbase::FLDDesc& ld = lines.Engine().nativeFields[static_cast<std::size_t>(lineField - 1)];
       if (sd.iUnits1 == ld.iUnits1 && sd.iUnits2 == ld.iUnits2 && c60.FieldType(k.sortField) == lines.FieldType(lineField) &&
           std::memcmp(record + sd.iOffset, line + ld.iOffset, static_cast<std::size_t>(std::max<int>(0, sd.iUnits1))) == 0)
         continue;

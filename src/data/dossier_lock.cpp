@@ -4,6 +4,7 @@
 
 #include "data/dossier_files.h"
 #include "data/session.h"
+#include "data/table_internal.h"
 #include "platform/system/files.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
@@ -17,7 +18,7 @@ bool ReopenLockTable(bool exclusive) {
 }
 
 // The lock table open shared or exclusive: it changes mode in place, never closed between.
-bool HeldOpen() { return DossierLockTable != nullptr && DossierLockTable->isOpen && DossierLockTable->cursor; }
+bool HeldOpen() { return DossierLockTable != nullptr && DossierLockTable->isOpen && DossierLockTable->Engine().cursor; }
 
 // The station holds no lock on the dossier any more: it stops using it, so that nothing is
 // written while another station may hold the dossier exclusively.
@@ -33,7 +34,7 @@ void LoseDossier() {
 // Turns the open lock table to `shareMode`: 0 done, 1 refused (still held as before), 2 lost.
 int SwitchLockTable(std::uint32_t shareMode) {
   Table& t = *DossierLockTable;
-  t.result = dbase::DbiSetShareMode(t.cursor, static_cast<dbase::DBIShareMode>(shareMode));
+  t.result = dbase::DbiSetShareMode(t.Engine().cursor, static_cast<dbase::DBIShareMode>(shareMode));
   if (t.result == dbase::DBIERR_NONE) {
     t.shareMode = shareMode;
     t.recordNumber = 0;

@@ -7,6 +7,7 @@
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
@@ -29,7 +30,7 @@ void PostTotals(const NewDraftLine& line, const std::string& account, bool add) 
 // another type goes through the table.
 bool PutText(Table& c50, int field, const char* text) {
   if (c50.appending == 0 || field < 1 || field > c50.FieldCount()) return c50.PutField(field, text);
-  const dbase::FLDDesc& d = c50.nativeFields[static_cast<std::size_t>(field - 1)];
+  const dbase::FLDDesc& d = c50.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
   const std::size_t width = static_cast<std::size_t>(d.iUnits1 > 0 ? d.iUnits1 : 0);
   if (d.iFldType != 'C' || d.iOffset + width > c50.recordBuffer.size()) return c50.PutField(field, text);
   std::uint8_t* raw = c50.recordBuffer.data() + d.iOffset;
@@ -152,7 +153,7 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
   auto fail = [&] { return DraftWrite::Failed; };
   // The records of the batch as queued, their sort records made from these bytes rather than
   // from the lines read again (the copy writes what DeriveLigneTri writes).
-  const std::size_t size = c50.cursorProps.iRecBufSize;
+  const std::size_t size = c50.Engine().cursorProps.iRecBufSize;
   std::vector<std::uint8_t> batch;
   batch.reserve(std::min(lines.size(), kDraftBatchLines) * size);
   FieldTextCopy sortCopy(c50, c60);

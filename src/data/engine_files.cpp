@@ -1,6 +1,11 @@
 #include "data/engine_files.h"
 
+#include "data/table_internal.h"
 #include "platform/dbase/idapi.h"
+
+bool ClearProductionIndexFlag(const std::string& dataPath) {
+  return dbase::DbiSetProductionIndexFlag(dataPath.c_str(), false) == dbase::DBIERR_NONE;
+}
 
 bool DropProductionIndex(const std::string& dataPath) {
   return dbase::DbiDropProductionIndex(dataPath.c_str()) == dbase::DBIERR_NONE;
@@ -14,11 +19,11 @@ bool PackLeftoversUnknown(const std::string& dataPath) {
   return dbase::DbiCheckPackLeftovers(dataPath.c_str()) == dbase::DBIERR_PACKUNKNOWN;
 }
 
-dbase::DBIResult RepairInterruptedIndex(const std::string& dataPath, bool* repaired) {
+std::uint16_t RepairInterruptedIndex(const std::string& dataPath, bool* repaired) {
   return dbase::DbiRepairInterruptedIndex(dataPath.c_str(), repaired);
 }
 
-dbase::DBIResult TryOpenTable(const std::string& dataPath) {
+std::uint16_t TryOpenTable(const std::string& dataPath) {
   dbase::hDBICur cur = nullptr;
   const dbase::DBIResult rc = dbase::DbiOpenTable(nullptr, dataPath.c_str(), "DBASE", nullptr, nullptr, 0,
                                                   dbase::dbiREADONLY, dbase::dbiOPENSHARED, dbase::xltFIELD, false,
@@ -27,6 +32,6 @@ dbase::DBIResult TryOpenTable(const std::string& dataPath) {
   return rc;
 }
 
-dbase::DBIResult DeleteRecords(const Table& table, const std::vector<std::uint32_t>& recnos) {
-  return dbase::DbiDeleteRecords(table.cursor, static_cast<std::uint32_t>(recnos.size()), recnos.data());
+std::uint16_t DeleteRecords(const Table& table, const std::vector<std::uint32_t>& recnos) {
+  return dbase::DbiDeleteRecords(table.Engine().cursor, static_cast<std::uint32_t>(recnos.size()), recnos.data());
 }

@@ -4,6 +4,7 @@
 
 #include "data/error_report.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 
@@ -113,17 +114,17 @@ void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<
   }
   char text[256 + 1];
   // The fields as stored: the cursor reads them untranslated for the time of the call.
-  dbase::DbiSetProp(table.cursor, dbase::curXLTMODE, dbase::xltNONE);
+  dbase::DbiSetProp(table.Engine().cursor, dbase::curXLTMODE, dbase::xltNONE);
   const int count = table.FieldCount();
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const int f = fields[i];
-    const bool known = f >= 1 && f <= count && table.nativeFields[static_cast<std::size_t>(f - 1)].iUnits1 <= 256;
-    if (!known || dbase::DbiGetField(table.cursor, static_cast<std::uint16_t>(f), table.recordBuffer.data(), text,
+    const bool known = f >= 1 && f <= count && table.Engine().nativeFields[static_cast<std::size_t>(f - 1)].iUnits1 <= 256;
+    if (!known || dbase::DbiGetField(table.Engine().cursor, static_cast<std::uint16_t>(f), table.recordBuffer.data(), text,
                                      nullptr) != dbase::DBIERR_NONE)
       text[0] = 0;
     out[i].assign(text);
   }
-  dbase::DbiSetProp(table.cursor, dbase::curXLTMODE, dbase::xltFIELD);
+  dbase::DbiSetProp(table.Engine().cursor, dbase::curXLTMODE, dbase::xltFIELD);
 }
 
 long long StoredCents(const std::string& text) {
@@ -157,13 +158,13 @@ bool DeriveLigneTri(Table& lines, char file, Table& c60) {
   }
   // An existing record is written once, so that nobody reads it half derived.
   auto put = [&c60](int field, const std::string& text) {
-    c60.result = dbase::DbiPutField(c60.cursor, static_cast<std::uint16_t>(field), c60.recordBuffer.data(), text.c_str());
+    c60.result = dbase::DbiPutField(c60.Engine().cursor, static_cast<std::uint16_t>(field), c60.recordBuffer.data(), text.c_str());
     return c60.result == dbase::DBIERR_NONE;
   };
   bool ok = put(T::TFIC, source) && put(T::TREC, recno);
   for (const Copy& c : kDerived) ok = ok && put(c.sortField, L::Get(lines, closed, c.draftField));
   if (!ok) return false;
-  c60.result = dbase::DbiModifyRecord(c60.cursor, c60.recordBuffer.data(), false);
+  c60.result = dbase::DbiModifyRecord(c60.Engine().cursor, c60.recordBuffer.data(), false);
   if (c60.result != dbase::DBIERR_NONE) {
     ReportDbError(c60, kContextSave, "");
     return false;

@@ -62,7 +62,7 @@ std::string DbErrorMessage(Table& table, int context, const char* text, int fiel
   if (field != 0) {
     // The name straight from the descriptors: a bad number must not open a second box here.
     const char* name = field > 0 && field <= table.FieldCount()
-                           ? table.logicalFields[static_cast<std::size_t>(field - 1)].szName
+                           ? table.Engine().logicalFields[static_cast<std::size_t>(field - 1)].szName
                            : "";
     m += Str(2516) + name + "\n";
   }

@@ -36,7 +36,7 @@ class RefusalWatch {
 
   bool Seen() const { return result_ != 0; }
   // A failure noted into every watch alive (each keeps its first): that of the last engine call
-  // made on `table`, or a write of `file` refused (`result` an engine code, DBIERR_DISKFULL for a
+  // made on `table`, or a write of `file` refused (`result` an engine code, kResultDiskFull for a
   // full disk).
   static void NoteAll(const Table& table);
   static void NoteAll(const std::string& file, int result);

@@ -21,16 +21,16 @@ std::string NumberText(int field) { return tablelayer::Int5(field).substr(2); }
 
 char Table::TypeOf(int field) const {
   if (!ValidField(field)) return 'U';
-  return FieldTypeLetter(logicalFields[static_cast<std::size_t>(field - 1)].iFldType);
+  return FieldTypeLetter(engine_->logicalFields[static_cast<std::size_t>(field - 1)].iFldType);
 }
 
 const char* Table::GetField(int field) {
   const char type = TypeOf(field);
   if (type == 'C') {
-    const int width = std::max<int>(0, nativeFields[static_cast<std::size_t>(field - 1)].iUnits1);
+    const int width = std::max<int>(0, Layout(field).width);
     char* out = FieldRing.Next(std::max<std::size_t>(FieldRingBuffers::kRoom, static_cast<std::size_t>(width) + 1));
     bool isBlank = false;
-    result = DbiGetField(cursor, static_cast<std::uint16_t>(field), Buffer(), out, &isBlank);
+    result = DbiGetField(engine_->cursor, static_cast<std::uint16_t>(field), Buffer(), out, &isBlank);
     blank = isBlank;
     if (result != DBIERR_NONE) return EmptyText;
     std::size_t n = std::strlen(out);
@@ -41,28 +41,28 @@ const char* Table::GetField(int field) {
     return out;
   }
   if (type == 'N') {
-    const FLDDesc& d = nativeFields[static_cast<std::size_t>(field - 1)];
-    const int width = std::max<int>(1, d.iUnits1);
+    const FieldLayout& d = Layout(field);
+    const int width = std::max<int>(1, d.width);
     const double value = GetFieldNum(field);
     char* out = FieldRing.Next(std::max<std::size_t>(FieldRingBuffers::kRoom, static_cast<std::size_t>(width) + 1));
     char format[32];
-    std::snprintf(format, sizeof format, "%%%d.%df", width, std::max<int>(0, d.iUnits2));
+    std::snprintf(format, sizeof format, "%%%d.%df", width, std::max<int>(0, d.decimals));
     int n = std::snprintf(out, FieldRingBuffers::kRoom, format, value);
     if (n < 0 || n > width) return Replicate("*", width);
     return out;
   }
-  ShowLayerError(11500, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+  ShowLayerError(11500, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
   return EmptyText;
 }
 
 double Table::GetFieldNum(int field) {
   if (TypeOf(field) != 'N') {
-    ShowLayerError(11700, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    ShowLayerError(11700, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
     return 0;
   }
   double value = 0;
   bool isBlank = false;
-  result = DbiGetField(cursor, static_cast<std::uint16_t>(field), Buffer(), &value, &isBlank);
+  result = DbiGetField(engine_->cursor, static_cast<std::uint16_t>(field), Buffer(), &value, &isBlank);
   blank = isBlank;
   if (result != DBIERR_NONE || isBlank) return 0;
   return value;
@@ -72,28 +72,28 @@ bool Table::PutField(int field, const char* text) {
   const char type = TypeOf(field);
   if (type == 'N') return PutFieldNum(field, Val(text != nullptr ? text : ""));
   if (type != 'C') {
-    ShowLayerError(11600, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    ShowLayerError(11600, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
     return false;
   }
-  result = DbiPutField(cursor, static_cast<std::uint16_t>(field), Buffer(), text != nullptr ? text : "");
-  if (result == DBIERR_NONE && !appending) result = DbiModifyRecord(cursor, Buffer(), false);
+  result = DbiPutField(engine_->cursor, static_cast<std::uint16_t>(field), Buffer(), text != nullptr ? text : "");
+  if (result == DBIERR_NONE && !appending) result = DbiModifyRecord(engine_->cursor, Buffer(), false);
   return result == DBIERR_NONE;
 }
 
 bool Table::PutFieldNum(int field, double value) {
   if (TypeOf(field) != 'N') {
-    ShowLayerError(11800, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    ShowLayerError(11800, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
     return false;
   }
-  result = DbiPutField(cursor, static_cast<std::uint16_t>(field), Buffer(), &value);
-  if (result == DBIERR_NONE && !appending) result = DbiModifyRecord(cursor, Buffer(), false);
+  result = DbiPutField(engine_->cursor, static_cast<std::uint16_t>(field), Buffer(), &value);
+  if (result == DBIERR_NONE && !appending) result = DbiModifyRecord(engine_->cursor, Buffer(), false);
   return result == DBIERR_NONE;
 }
 
 bool Table::PutFieldPart(int field, int position, int length, const char* text) {
   const char type = TypeOf(field);
   if (type != 'C' && type != 'N') {
-    ShowLayerError(11600, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    ShowLayerError(11600, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
     return false;
   }
   std::string work = GetField(field);
@@ -121,13 +121,13 @@ const char* Table::FieldName(int field) {
     ShowLayerError(12901, NumberText(field).c_str(), false);
     return EmptyText;
   }
-  return logicalFields[static_cast<std::size_t>(field - 1)].szName;
+  return engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName;
 }
 
 int Table::FieldPos(std::string_view name) const {
   const std::string key = tablelayer::FieldKey(name);
   for (int i = 1; i <= FieldCount(); ++i)
-    if (tablelayer::FieldKey(logicalFields[static_cast<std::size_t>(i - 1)].szName) == key) return i;
+    if (tablelayer::FieldKey(engine_->logicalFields[static_cast<std::size_t>(i - 1)].szName) == key) return i;
   return 0;
 }
 
@@ -144,7 +144,7 @@ int Table::FieldWidth(int field) {
     ShowLayerError(12903, NumberText(field).c_str(), false);
     return 0;
   }
-  return ValidField(field) ? nativeFields[static_cast<std::size_t>(field - 1)].iUnits1 : 0;
+  return ValidField(field) ? Layout(field).width : 0;
 }
 
 int Table::FieldDecimals(int field) {
@@ -152,5 +152,5 @@ int Table::FieldDecimals(int field) {
     ShowLayerError(12904, NumberText(field).c_str(), false);
     return 0;
   }
-  return ValidField(field) ? nativeFields[static_cast<std::size_t>(field - 1)].iUnits2 : 0;
+  return ValidField(field) ? Layout(field).decimals : 0;
 }

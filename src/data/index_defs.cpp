@@ -6,6 +6,7 @@
 
 #include "data/error_report.h"
 #include "data/session.h"
+#include "data/table_internal.h"
 #include "runtime/code_helpers.h"
 #include "runtime/xbase.h"
 
@@ -52,7 +53,7 @@ dbase::IDXDesc TagDesc(const Table& table, const TagDef& def) {
 
 bool AddOneTag(Table& table, const TagDef& def) {
   const dbase::IDXDesc desc = TagDesc(table, def);
-  table.result = dbase::DbiAddIndex(DbHandle, table.cursor, table.tablePath.c_str(), kDriver, &desc, nullptr);
+  table.result = dbase::DbiAddIndex(DbHandle, table.Engine().cursor, table.tablePath.c_str(), kDriver, &desc, nullptr);
   if (table.result == dbase::DBIERR_NONE) return true;
   ReportDbError(table, def.context, "");
   return false;
@@ -79,7 +80,7 @@ bool AddTags(Table& table, const std::vector<TagDef>& tags) {
     // one by one, so that the failure is reported for the tag that has it.
     std::vector<dbase::IDXDesc> descs;
     for (const TagDef& def : tags) descs.push_back(TagDesc(table, def));
-    table.result = dbase::DbiAddIndexes(table.cursor, kDriver, static_cast<std::uint16_t>(descs.size()), descs.data());
+    table.result = dbase::DbiAddIndexes(table.Engine().cursor, kDriver, static_cast<std::uint16_t>(descs.size()), descs.data());
     if (table.result == dbase::DBIERR_NONE) return true;
     grouped = table.result;
   }
@@ -107,7 +108,7 @@ bool BuildIndexesCE(Table& table) { return BuildIndexesOf(table, TableKind::Repo
 
 bool DeleteTempIndex(Table& table) {
   CursorScope cursor(kCursorIndexWork);
-  table.result = dbase::DbiDeleteIndex(DbHandle, table.cursor, table.tablePath.c_str(), kDriver,
+  table.result = dbase::DbiDeleteIndex(DbHandle, table.Engine().cursor, table.tablePath.c_str(), kDriver,
                                        table.indexPath.c_str(), kTagTmp, 0);
   if (table.result == dbase::DBIERR_NONE || table.result == dbase::DBIERR_NOSUCHINDEX) {
     if (table.tag == kTagTmp) table.tag.clear();
@@ -124,7 +125,7 @@ bool AddTempIndex(Table& table, int keyFieldCount, const int* keyFields, const c
   def.expression = expression == nullptr ? "" : expression;
   for (int i = 0; keyFields != nullptr && i < keyFieldCount; ++i) def.keyFields.push_back(keyFields[i]);
   const dbase::IDXDesc desc = TagDesc(table, def);
-  table.result = dbase::DbiAddIndex(DbHandle, table.cursor, table.tablePath.c_str(), kDriver, &desc, nullptr);
+  table.result = dbase::DbiAddIndex(DbHandle, table.Engine().cursor, table.tablePath.c_str(), kDriver, &desc, nullptr);
   if (table.result == dbase::DBIERR_NONE) return true;
   const std::string text = std::string(kTagTmp) + "/" + std::string(def.expression) + "/";
   ReportDbError(table, 3021, text.c_str());
@@ -145,12 +146,12 @@ bool AddIndexFileC60(const char* fileName, const int keyFields[7], const char* e
   desc.iFldsInKey = 7;
   for (int i = 0; i < 7; ++i) desc.aiKeyFld[i] = keyFields == nullptr ? 0 : static_cast<std::uint16_t>(keyFields[i]);
   CopyName(desc.szKeyExp, expr);
-  table.result = dbase::DbiAddIndex(DbHandle, table.cursor, table.tablePath.c_str(), kDriver, &desc, nullptr);
+  table.result = dbase::DbiAddIndex(DbHandle, table.Engine().cursor, table.tablePath.c_str(), kDriver, &desc, nullptr);
   if (table.result != dbase::DBIERR_NONE) {
     ReportDbError(table, table.result == dbase::DBIERR_INDEXFILEERR ? 3001 : 3002, text.c_str());
     return false;
   }
-  table.result = dbase::DbiSwitchToIndex(&table.cursor, name.c_str(), "", 0, false);
+  table.result = dbase::DbiSwitchToIndex(&table.Engine().cursor, name.c_str(), "", 0, false);
   if (table.result != dbase::DBIERR_NONE) {
     ReportDbError(table, 3003, text.c_str());
     return false;
@@ -161,13 +162,13 @@ bool AddIndexFileC60(const char* fileName, const int keyFields[7], const char* e
 bool CloseIndexFileC60(const char* fileName) {
   if (TableC60 == nullptr) return false;
   Table& table = *TableC60;
-  table.result = dbase::DbiSwitchToIndex(&table.cursor, "", "", 0, false);
+  table.result = dbase::DbiSwitchToIndex(&table.Engine().cursor, "", "", 0, false);
   if (table.result != dbase::DBIERR_NONE) {
     ReportDbError(table, 301, "");
   } else {
     table.tag.clear();
   }
-  table.result = dbase::DbiCloseIndex(table.cursor, fileName == nullptr ? "" : fileName, 0);
+  table.result = dbase::DbiCloseIndex(table.Engine().cursor, fileName == nullptr ? "" : fileName, 0);
   if (table.result != dbase::DBIERR_NONE) {
     ReportDbError(table, 302, fileName == nullptr ? "" : fileName);
     return false;

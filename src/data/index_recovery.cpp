@@ -6,6 +6,7 @@
 #include "data/dossier_files.h"
 #include "data/index_defs.h"
 #include "data/session.h"
+#include "data/table_internal.h"
 #include "platform/dbase/fileio.h"
 #include "platform/dbase/mdx.h"
 #include "platform/system/cp1252.h"
@@ -93,10 +94,10 @@ std::uint32_t CountIndexEntries(Table& table, const char* tag, int mode, const c
       table.indexPath.empty() ? dbase::WithExtension(table.tablePath, ".mdx") : table.indexPath;
 
   std::uint16_t seqNo = 0;
-  table.result = dbase::DbiGetIndexSeqNo(table.cursor, "", tagName.c_str(), 0, &seqNo);
+  table.result = dbase::DbiGetIndexSeqNo(table.Engine().cursor, "", tagName.c_str(), 0, &seqNo);
   if (table.result != dbase::DBIERR_NONE) return 0;
   dbase::IDXDesc desc;
-  table.result = dbase::DbiGetIndexDesc(table.cursor, seqNo, &desc);
+  table.result = dbase::DbiGetIndexDesc(table.Engine().cursor, seqNo, &desc);
   if (table.result != dbase::DBIERR_NONE || desc.iKeyLen == 0) return 0;
 
   table.recordNumber = 0;

@@ -4,6 +4,7 @@
 
 #include "data/index_defs.h"
 #include "data/session.h"
+#include "data/table_internal.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 
@@ -25,9 +26,9 @@ bool LockTaken(dbase::DBIResult rc) {
 
 // One try at the write lock of the current record; the record is read into the buffer.
 dbase::DBIResult TryLock(Table& table) {
-  table.result = dbase::DbiGetRecord(table.cursor, dbase::dbiWRITELOCK, table.recordBuffer.data(),
-                                     &table.recordProps);
-  if (LockTaken(table.result)) table.recordNumber = table.recordProps.iPhyRecNum;
+  table.result = dbase::DbiGetRecord(table.Engine().cursor, dbase::dbiWRITELOCK, table.recordBuffer.data(),
+                                     &table.Engine().recordProps);
+  if (LockTaken(table.result)) table.recordNumber = table.Engine().recordProps.iPhyRecNum;
   return table.result;
 }
 
@@ -75,6 +76,6 @@ bool LockRecord(Table& table, const char* text, int retry) {
 
 bool UnlockRecord(Table& table) {
   if (table.shareMode == dbase::dbiOPENEXCL) return true;
-  table.result = dbase::DbiRelRecordLock(table.cursor, false);
+  table.result = dbase::DbiRelRecordLock(table.Engine().cursor, false);
   return table.result == dbase::DBIERR_NONE || table.result == dbase::DBIERR_NOTLOCKED;
 }

@@ -5,6 +5,7 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "runtime/xbase.h"
 
 using namespace dbase;
@@ -37,13 +38,13 @@ DBIResult ReadBlob(hDBICur cursor, std::uint8_t* buf, int field, std::uint32_t m
 
 const char* Table::GetMemo(int field, int maximum) {
   if (TypeOf(field) != 'M') {
-    ShowLayerError(11900, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    ShowLayerError(11900, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
     return EmptyText;
   }
   // The memo buffer holds 32,768 bytes: a larger maximum is cut to it.
   const std::size_t limit = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, maximum)), kMemoBufferRoom);
   const bool pending = std::find(appendBlobs_.begin(), appendBlobs_.end(), field) != appendBlobs_.end();
-  result = ReadBlob(cursor, Buffer(), field, openMode, !pending, limit, MemoBuffer);
+  result = ReadBlob(engine_->cursor, Buffer(), field, openMode, !pending, limit, MemoBuffer);
   if (result != DBIERR_NONE) {
     MemoBuffer.clear();
     return EmptyText;
@@ -57,11 +58,11 @@ const char* Table::GetMemo(int field, int maximum) {
 bool Table::GetMemoText(int field, std::string& text) {
   text.clear();
   if (TypeOf(field) != 'M') {
-    ShowLayerError(11900, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    ShowLayerError(11900, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
     return false;
   }
   const bool pending = std::find(appendBlobs_.begin(), appendBlobs_.end(), field) != appendBlobs_.end();
-  result = ReadBlob(cursor, Buffer(), field, openMode, !pending, static_cast<std::size_t>(-1), text);
+  result = ReadBlob(engine_->cursor, Buffer(), field, openMode, !pending, static_cast<std::size_t>(-1), text);
   return result == DBIERR_NONE;
 }
 
@@ -75,7 +76,7 @@ bool Table::PutMemo(int field, const char* text) {
 
 bool Table::PutMemoText(int field, std::string_view text) {
   if (TypeOf(field) != 'M') {
-    ShowLayerError(2002, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    ShowLayerError(2002, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
     return false;
   }
   return WriteMemo(field, text);
@@ -86,33 +87,33 @@ bool Table::WriteMemo(int field, std::string_view text) {
   std::uint8_t* buf = Buffer();
   const auto pendingAt = std::find(appendBlobs_.begin(), appendBlobs_.end(), f);
   const bool pending = pendingAt != appendBlobs_.end();
-  result = pending ? DBIERR_NONE : DbiOpenBlob(cursor, buf, f, static_cast<DBIOpenMode>(openMode));
+  result = pending ? DBIERR_NONE : DbiOpenBlob(engine_->cursor, buf, f, static_cast<DBIOpenMode>(openMode));
   if (result != DBIERR_NONE) return false;
   std::uint32_t oldSize = 0;
-  result = DbiGetBlobSize(cursor, buf, f, &oldSize);
+  result = DbiGetBlobSize(engine_->cursor, buf, f, &oldSize);
   if (result == DBIERR_NONE && !text.empty())
-    result = DbiPutBlob(cursor, buf, f, 0, static_cast<std::uint32_t>(text.size()), text.data());
+    result = DbiPutBlob(engine_->cursor, buf, f, 0, static_cast<std::uint32_t>(text.size()), text.data());
   if (result == DBIERR_NONE && text.size() != oldSize)
-    result = DbiTruncateBlob(cursor, buf, f, static_cast<std::uint32_t>(text.size()));
+    result = DbiTruncateBlob(engine_->cursor, buf, f, static_cast<std::uint32_t>(text.size()));
   if (appending) {
     // The insert writes the memo with the new record; nothing else is touched.
     if (result == DBIERR_NONE) {
       if (!pending) appendBlobs_.push_back(f);
       return true;
     }
-    DbiFreeBlob(cursor, buf, f);
+    DbiFreeBlob(engine_->cursor, buf, f);
     if (pending) appendBlobs_.erase(pendingAt);
     return false;
   }
-  if (result == DBIERR_NONE) result = DbiModifyRecord(cursor, buf, false);
+  if (result == DBIERR_NONE) result = DbiModifyRecord(engine_->cursor, buf, false);
   const DBIResult rc = result;
-  DbiFreeBlob(cursor, buf, f);  // also drops an unwritten text after a failure
+  DbiFreeBlob(engine_->cursor, buf, f);  // also drops an unwritten text after a failure
   result = rc;
   return rc == DBIERR_NONE;
 }
 
 void Table::FreeAppendBlobs() {
-  if (cursor != nullptr && !recordBuffer.empty())
-    for (std::uint16_t f : appendBlobs_) DbiFreeBlob(cursor, Buffer(), f);
+  if (engine_->cursor != nullptr && !recordBuffer.empty())
+    for (std::uint16_t f : appendBlobs_) DbiFreeBlob(engine_->cursor, Buffer(), f);
   appendBlobs_.clear();
 }

@@ -7,13 +7,14 @@
 
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "runtime/numbers.h"
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {
   out.clear();
   if (field < 1 || field > table.FieldCount()) return;
-  const dbase::FLDDesc& d = table.nativeFields[static_cast<std::size_t>(field - 1)];
-  const char type = FieldTypeLetter(table.logicalFields[static_cast<std::size_t>(field - 1)].iFldType);
+  const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
+  const char type = FieldTypeLetter(table.Engine().logicalFields[static_cast<std::size_t>(field - 1)].iFldType);
   const int width = std::max<int>(0, d.iUnits1);
   if (type == 'C') {
     const std::uint8_t* raw = record + d.iOffset;
@@ -41,7 +42,7 @@ std::string FieldTextOf(Table& table, int field, const std::uint8_t* record) {
 double FieldNumberOf(Table& table, int field, const std::uint8_t* record) {
   double value = 0;
   bool blank = false;
-  if (dbase::DbiGetField(table.cursor, static_cast<std::uint16_t>(field), record, &value, &blank) != dbase::DBIERR_NONE ||
+  if (dbase::DbiGetField(table.Engine().cursor, static_cast<std::uint16_t>(field), record, &value, &blank) != dbase::DBIERR_NONE ||
       blank)
     return 0;
   return value;
@@ -70,7 +71,7 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
 
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record) {
   if (field >= 1 && field <= table.FieldCount()) {
-    const dbase::FLDDesc& d = table.nativeFields[static_cast<std::size_t>(field - 1)];
+    const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
     bool readable = true;
     const long long cents = StoredAmountCents(
         std::string_view(reinterpret_cast<const char*>(record + d.iOffset), static_cast<std::size_t>(std::max<int>(0, d.iUnits1))),

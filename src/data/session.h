@@ -7,7 +7,6 @@
 #include <string>
 
 #include "data/table.h"
-#include "platform/dbase/idapi.h"
 
 // Starts the engine and creates the table objects: 0 success, 1 DbiInit, 3
 // DbiGetCurrSession, 4 DbiGetSysConfig, 6 DbiOpenDatabase, 7 work buffers. The caller shows
@@ -37,8 +36,6 @@ extern Table* TableCXX;
 // 2256 "C??" for any other.
 const char* TableFileTitle(const Table* table);
 
-extern dbase::hDBIDb DbHandle;
-extern dbase::hDBISes DbSession;
 extern bool DbSessionUp;
 
 // 16 field buffers and the running index: results of GetField and GetFieldNum.

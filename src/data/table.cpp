@@ -9,11 +9,24 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table_internal.h"
+#include "data/table_results.h"
 #include "platform/system/files.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 
 using namespace dbase;
+
+// The codes and modes the layers above test by the table layer's names are the engine's.
+static_assert(kResultOk == DBIERR_NONE);
+static_assert(kResultIndexCorrupt == DBIERR_INDEXCORRUPT);
+static_assert(kResultIndexOutOfDate == DBIERR_INDEXOUTOFDATE);
+static_assert(kResultNoSuchTable == DBIERR_NOSUCHTABLE);
+static_assert(kResultAlreadyLocked == DBIERR_ALREADYLOCKED);
+static_assert(kResultIndexFileError == DBIERR_INDEXFILEERR);
+static_assert(kResultSystemError == DBIERR_OSERROR);
+static_assert(kResultNoSuchPath == DBIERR_NOSUCHPATH);
+static_assert(kResultDiskFull == DBIERR_DISKFULL);
+static_assert(Table::kShared == dbiOPENSHARED && Table::kExclusive == dbiOPENEXCL);
 
 namespace {
 
@@ -51,15 +64,18 @@ char FieldTypeLetter(std::uint16_t logicalType) {
   }
 }
 
-Table::Table() = default;
+Table::Table() : engine_(new TableEngine) {}
 
 Table::~Table() {
   if (isOpen) CloseTable(true);
+  delete engine_;
 }
+
+bool Table::RecordDeleted() const { return engine_->recordProps.bDeleteFlag; }
 
 // ---------------------------------------------------------------- open and close
 
-bool Table::OpenTable(std::string_view path, std::string_view newTag, DBIShareMode share, DBIOpenMode mode) {
+bool Table::OpenTable(std::string_view path, std::string_view newTag, std::uint32_t share, std::uint32_t mode) {
   CloseTable(true);
   shareMode = share;
   openMode = mode;
@@ -77,35 +93,41 @@ bool Table::OpenTable(std::string_view path, std::string_view newTag, DBIShareMo
   const std::string real = platform::ResolvePath(tablePath);
   result = DbiOpenTable(DbHandle, real.c_str(), "DBASE", indexPath.c_str(), tag.c_str(), 0,
                         static_cast<DBIOpenMode>(openMode), static_cast<DBIShareMode>(shareMode), xltFIELD, false,
-                        nullptr, &cursor);
+                        nullptr, &engine_->cursor);
   if (result != DBIERR_NONE) {
-    cursor = nullptr;
+    engine_->cursor = nullptr;
     NoRecord();
     bof = eof = 1;
     return false;
   }
-  result = DbiGetCursorProps(cursor, &cursorProps);
+  result = DbiGetCursorProps(engine_->cursor, &engine_->cursorProps);
   if (result != DBIERR_NONE) {
-    DbiCloseCursor(&cursor);
-    cursor = nullptr;
+    DbiCloseCursor(&engine_->cursor);
+    engine_->cursor = nullptr;
     NoRecord();
     bof = eof = 1;
     return false;
   }
-  recordBuffer.assign(static_cast<std::size_t>(cursorProps.iRecBufSize) + 1, 0);
-  logicalFields.assign(cursorProps.iFields, FLDDesc());
-  nativeFields.assign(cursorProps.iFields, FLDDesc());
+  recordBuffer.assign(static_cast<std::size_t>(engine_->cursorProps.iRecBufSize) + 1, 0);
+  engine_->logicalFields.assign(engine_->cursorProps.iFields, FLDDesc());
+  engine_->nativeFields.assign(engine_->cursorProps.iFields, FLDDesc());
   buffersAllocated = 1;
-  DbiGetFieldDescs(cursor, logicalFields.data());
-  DbiSetProp(cursor, curXLTMODE, xltNONE);
-  DbiGetFieldDescs(cursor, nativeFields.data());
-  DbiSetProp(cursor, curXLTMODE, xltFIELD);
-  DbiSetProp(cursor, curSOFTDELETEON, 1);
+  DbiGetFieldDescs(engine_->cursor, engine_->logicalFields.data());
+  DbiSetProp(engine_->cursor, curXLTMODE, xltNONE);
+  DbiGetFieldDescs(engine_->cursor, engine_->nativeFields.data());
+  layouts_.resize(engine_->nativeFields.size());
+  for (std::size_t i = 0; i < layouts_.size(); ++i) {
+    const FLDDesc& d = engine_->nativeFields[i];
+    layouts_[i] = FieldLayout{d.iOffset, d.iUnits1, d.iUnits2};
+  }
+  recordLength_ = engine_->cursorProps.iRecBufSize;
+  DbiSetProp(engine_->cursor, curXLTMODE, xltFIELD);
+  DbiSetProp(engine_->cursor, curSOFTDELETEON, 1);
 
-  DbiSetToBegin(cursor);
-  result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  DbiSetToBegin(engine_->cursor);
+  result = DbiGetNextRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
   if (result == DBIERR_NONE) {
-    recordNumber = recordProps.iPhyRecNum;
+    recordNumber = engine_->recordProps.iPhyRecNum;
   } else {
     if (result == DBIERR_EOF) eof = 1;
     recordNumber = 0;
@@ -126,7 +148,7 @@ bool Table::UseShared(std::string_view path, std::string_view newTag) {
   if (!isOpen || LowerFileName(WithoutDbf(path)) != WithoutDbf(tablePath)) return OpenShared(path, newTag);
   if (TagText(newTag) == tag || SetOrder(newTag)) return true;
   // The order could not be switched: opened again as it was.
-  return OpenTable(path, newTag, static_cast<DBIShareMode>(shareMode), static_cast<DBIOpenMode>(openMode));
+  return OpenTable(path, newTag, shareMode, openMode);
 }
 
 bool Table::CloseTable(bool resetModes) {
@@ -137,13 +159,15 @@ bool Table::CloseTable(bool resetModes) {
     appending = 0;
     AppendInProgress = false;
   }
-  result = DbiCloseCursor(&cursor);
-  cursor = nullptr;
+  result = DbiCloseCursor(&engine_->cursor);
+  engine_->cursor = nullptr;
   recordBuffer.clear();
-  logicalFields.clear();
-  nativeFields.clear();
+  engine_->logicalFields.clear();
+  engine_->nativeFields.clear();
+  layouts_.clear();
+  recordLength_ = 0;
   buffersAllocated = 0;
-  cursorProps = CURProps();
+  engine_->cursorProps = CURProps();
   isOpen = 0;
   bof = eof = 1;
   recordNumber = 0;
@@ -157,7 +181,7 @@ void Table::NoRecord() { recordNumber = 0; }
 bool Table::ReadCurrent(DBIResult rc) {
   result = rc;
   if (rc == DBIERR_NONE) {
-    recordNumber = recordProps.iPhyRecNum;
+    recordNumber = engine_->recordProps.iPhyRecNum;
     return true;
   }
   if (rc == DBIERR_BOF) bof = 1;
@@ -172,16 +196,16 @@ bool Table::GoTop(std::string_view newTag) {
     recordNumber = 0;
     return false;
   }
-  result = DbiSetToBegin(cursor);
+  result = DbiSetToBegin(engine_->cursor);
   if (result != DBIERR_NONE) return false;
   bof = eof = 0;
-  result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  result = DbiGetNextRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
   if (result != DBIERR_NONE) {
     bof = eof = 1;
     recordNumber = 0;
     return false;
   }
-  recordNumber = recordProps.iPhyRecNum;
+  recordNumber = engine_->recordProps.iPhyRecNum;
   return true;
 }
 
@@ -191,16 +215,16 @@ bool Table::GoBottom(std::string_view newTag) {
     recordNumber = 0;
     return false;
   }
-  result = DbiSetToEnd(cursor);
+  result = DbiSetToEnd(engine_->cursor);
   if (result != DBIERR_NONE) return false;
   bof = eof = 0;
-  result = DbiGetPriorRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  result = DbiGetPriorRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
   if (result != DBIERR_NONE) {
     eof = 1;
     recordNumber = 0;
     return false;
   }
-  recordNumber = recordProps.iPhyRecNum;
+  recordNumber = engine_->recordProps.iPhyRecNum;
   return true;
 }
 
@@ -209,9 +233,9 @@ bool Table::GoTo(long recno) {
     ShowLayerError(10500, StrZero(recno, 6));
     return false;
   }
-  result = DbiSetToRecordNo(cursor, static_cast<std::uint32_t>(recno));
+  result = DbiSetToRecordNo(engine_->cursor, static_cast<std::uint32_t>(recno));
   bof = eof = 0;
-  if (result == DBIERR_NONE) result = DbiGetRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  if (result == DBIERR_NONE) result = DbiGetRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
   return ReadCurrent(result);
 }
 
@@ -220,14 +244,14 @@ bool Table::Skip(long n) {
   if (n > 0) {
     if (eof) return false;
     for (long i = 0; i < n; ++i) {
-      result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+      result = DbiGetNextRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
       if (!ReadCurrent(result)) return false;
       bof = 0;
     }
   } else {
     if (bof) return false;
     for (long i = 0; i < -n; ++i) {
-      result = DbiGetPriorRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+      result = DbiGetPriorRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
       if (!ReadCurrent(result)) return false;
       eof = 0;
     }
@@ -236,9 +260,9 @@ bool Table::Skip(long n) {
 }
 
 bool Table::StepForward() {
-  result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  result = DbiGetNextRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
   if (result == DBIERR_NONE) {
-    recordNumber = recordProps.iPhyRecNum;
+    recordNumber = engine_->recordProps.iPhyRecNum;
     bof = 0;
     return true;
   }
@@ -257,7 +281,7 @@ bool Table::SkipActive(bool stepFirst) {
   if (stepFirst) StepForward();
   while (!eof) {
     RECProps props;
-    if (DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props) == DBIERR_NONE && !props.bDeleteFlag) {
+    if (DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props) == DBIERR_NONE && !props.bDeleteFlag) {
       result = DBIERR_NONE;
       return true;
     }
@@ -279,7 +303,7 @@ bool Table::LocateText(int field, const char* text, bool stepFirst) {
   const std::string wanted = text != nullptr ? text : "";
   const char type = TypeOf(field);
   if (type != 'C' && type != 'N') {
-    ShowLayerError(11500, ValidField(field) ? logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
+    ShowLayerError(11500, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
     return false;
   }
   if (stepFirst && !SkipActive(true)) return false;
@@ -306,16 +330,17 @@ bool Table::LocateKeyPrefix(const char* text) {
 }
 
 bool Table::Seek(std::string_view newTag, const char* k1, const char* k2, const char* k3, const char* k4) {
-  return SeekKey(newTag, keySEARCHEQ, k1, k2, k3, k4);
+  return SeekKey(newTag, false, k1, k2, k3, k4);
 }
 
 bool Table::SeekNotBelow(std::string_view newTag, const char* k1, const char* k2, const char* k3,
                          const char* k4) {
-  return SeekKey(newTag, keySEARCHGEQ, k1, k2, k3, k4);
+  return SeekKey(newTag, true, k1, k2, k3, k4);
 }
 
-bool Table::SeekKey(std::string_view newTag, dbase::DBISearchCond condition, const char* k1, const char* k2,
-                    const char* k3, const char* k4) {
+bool Table::SeekKey(std::string_view newTag, bool notBelow, const char* k1, const char* k2, const char* k3,
+                    const char* k4) {
+  const DBISearchCond condition = notBelow ? keySEARCHGEQ : keySEARCHEQ;
   if (!isOpen) {
     ShowLayerError(12400, std::string(newTag).c_str());
     return false;
@@ -326,11 +351,11 @@ bool Table::SeekKey(std::string_view newTag, dbase::DBISearchCond condition, con
     if (part != nullptr) PathBuffer += part;
   if (PathBuffer.empty()) return true;
   bof = eof = 0;
-  result = DbiSetToKey(cursor, condition, true, 0, static_cast<std::uint16_t>(std::min<std::size_t>(PathBuffer.size(), 65535)),
+  result = DbiSetToKey(engine_->cursor, condition, true, 0, static_cast<std::uint16_t>(std::min<std::size_t>(PathBuffer.size(), 65535)),
                        PathBuffer.c_str());
-  if (result == DBIERR_NONE) result = DbiGetNextRecord(cursor, dbiNOLOCK, Buffer(), &recordProps);
+  if (result == DBIERR_NONE) result = DbiGetNextRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
   if (result == DBIERR_NONE) {
-    recordNumber = recordProps.iPhyRecNum;
+    recordNumber = engine_->recordProps.iPhyRecNum;
     return true;
   }
   bof = eof = 1;
@@ -340,21 +365,21 @@ bool Table::SeekKey(std::string_view newTag, dbase::DBISearchCond condition, con
 
 bool Table::LockForCreate() {
   if (!isOpen) return false;
-  result = DbiAcqCreateLock(cursor);
+  result = DbiAcqCreateLock(engine_->cursor);
   return result == DBIERR_NONE;
 }
 
 bool Table::UnlockForCreate() {
   if (!isOpen) return false;
-  result = DbiRelCreateLock(cursor);
+  result = DbiRelCreateLock(engine_->cursor);
   return result == DBIERR_NONE;
 }
 
 bool Table::SetOrder(std::string_view newTag) {
   const std::string wanted = TagText(newTag);
   // An empty tag goes back to natural order.
-  result = wanted.empty() ? DbiSwitchToIndex(&cursor, "", "", 0, false)
-                          : DbiSwitchToIndex(&cursor, indexPath.c_str(), wanted.c_str(), 0, false);
+  result = wanted.empty() ? DbiSwitchToIndex(&engine_->cursor, "", "", 0, false)
+                          : DbiSwitchToIndex(&engine_->cursor, indexPath.c_str(), wanted.c_str(), 0, false);
   if (result != DBIERR_NONE) {
     ReportDbError(*this, 2301, wanted.c_str());
     return false;
@@ -377,19 +402,19 @@ char Table::MatchKey(const char* key, int length, int f1, int f2, int f3, int f4
 
 std::uint32_t Table::RecCount() {
   std::uint32_t count = 0;
-  result = DbiGetRecordCount(cursor, &count);
+  result = DbiGetRecordCount(engine_->cursor, &count);
   return result == DBIERR_NONE ? count : 0;
 }
 
 std::uint32_t Table::RecNo() {
   RECProps props;
-  result = DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props);
+  result = DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props);
   return result == DBIERR_NONE ? props.iPhyRecNum : 0;
 }
 
 bool Table::IsDeleted() {
   RECProps props;
-  result = DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props);
+  result = DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props);
   return result != DBIERR_NONE || props.bDeleteFlag;
 }
 
@@ -403,7 +428,7 @@ bool Table::AppendBlank() {
   FreeAppendBlobs();
   AppendInProgress = true;
   appending = 1;
-  result = DbiInitRecord(cursor, Buffer());
+  result = DbiInitRecord(engine_->cursor, Buffer());
   if (result != DBIERR_NONE) {
     appending = 0;
     AppendInProgress = false;
@@ -413,7 +438,7 @@ bool Table::AppendBlank() {
 }
 
 bool Table::InsertRecord() {
-  result = DbiInsertRecord(cursor, dbiNOLOCK, isOpen ? Buffer() : nullptr);
+  result = DbiInsertRecord(engine_->cursor, dbiNOLOCK, isOpen ? Buffer() : nullptr);
   const DBIResult rc = result;
   appending = 0;
   AppendInProgress = false;
@@ -427,15 +452,15 @@ bool Table::InsertRecord() {
     result = rc;
     return false;
   }
-  // The cursor stands on the new record: read it back (its memo references included).
+  // The engine_->cursor stands on the new record: read it back (its memo references included).
   bof = eof = 0;
-  if (DbiGetRecord(cursor, dbiNOLOCK, Buffer(), &recordProps) == DBIERR_NONE) recordNumber = recordProps.iPhyRecNum;
+  if (DbiGetRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps) == DBIERR_NONE) recordNumber = engine_->recordProps.iPhyRecNum;
   result = DBIERR_NONE;
   return true;
 }
 
 void Table::QueueRecord(bool deleted) {
-  const std::size_t size = cursorProps.iRecBufSize;
+  const std::size_t size = engine_->cursorProps.iRecBufSize;
   appending = 0;
   AppendInProgress = false;
   if (!isOpen) return;
@@ -445,7 +470,7 @@ void Table::QueueRecord(bool deleted) {
 }
 
 bool Table::AppendQueued(std::uint32_t* first) {
-  result = queuedCount_ == 0 ? DBIERR_NONE : DbiAppendRecords(cursor, queuedCount_, queued_.data(), first);
+  result = queuedCount_ == 0 ? DBIERR_NONE : DbiAppendRecords(engine_->cursor, queuedCount_, queued_.data(), first);
   queued_.clear();
   queuedCount_ = 0;
   if (result == DBIERR_NONE) return true;
@@ -455,11 +480,11 @@ bool Table::AppendQueued(std::uint32_t* first) {
 
 bool Table::DeleteRecord(const char* text, int lockMode) {
   RECProps props;
-  result = DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props);
+  result = DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props);
   if (result != DBIERR_NONE || props.bDeleteFlag) return false;
   const bool exclusive = shareMode == dbiOPENEXCL;
   if (!exclusive && !LockRecord(*this, text, lockMode)) return false;
-  result = DbiDeleteRecord(cursor, Buffer());
+  result = DbiDeleteRecord(engine_->cursor, Buffer());
   const DBIResult rc = result;
   if (rc == DBIERR_NONE) recordBuffer[0] = '*';
   if (!exclusive && lockMode != 0) UnlockRecord(*this);
@@ -469,11 +494,11 @@ bool Table::DeleteRecord(const char* text, int lockMode) {
 
 bool Table::RecallRecord(const char* text, int lockMode) {
   RECProps props;
-  result = DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props);
+  result = DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props);
   if (result == DBIERR_NONE && !props.bDeleteFlag) return false;
   const bool exclusive = shareMode == dbiOPENEXCL;
   if (!exclusive && !LockRecord(*this, text, lockMode)) return false;
-  result = DbiUndeleteRecord(cursor);
+  result = DbiUndeleteRecord(engine_->cursor);
   const DBIResult rc = result;
   if (rc == DBIERR_NONE && !recordBuffer.empty()) recordBuffer[0] = ' ';
   if (!exclusive && lockMode != 0) UnlockRecord(*this);
@@ -490,7 +515,7 @@ bool Table::EndRewrite(bool write) {
   if (appending != 2) return false;
   appending = 0;
   if (write) {
-    result = DbiModifyRecord(cursor, Buffer(), false);
+    result = DbiModifyRecord(engine_->cursor, Buffer(), false);
     FreeAppendBlobs();
     if (result != DBIERR_NONE) {
       ReportDbError(*this, 2010);
@@ -504,7 +529,7 @@ bool Table::EndRewrite(bool write) {
 }
 
 bool Table::Commit() {
-  result = DbiSaveChanges(cursor);
+  result = DbiSaveChanges(engine_->cursor);
   if (result != DBIERR_NONE) {
     ReportDbError(*this, 2010);
     return false;
@@ -513,12 +538,12 @@ bool Table::Commit() {
 }
 
 bool Table::Pack() {
-  result = DbiPackTable(DbHandle, cursor, tablePath.c_str(), "DBASE", true);
+  result = DbiPackTable(DbHandle, engine_->cursor, tablePath.c_str(), "DBASE", true);
   return result == DBIERR_NONE;
 }
 
 bool Table::Zap() {
-  result = DbiEmptyTable(DbHandle, cursor, tablePath.c_str(), "DBASE");
+  result = DbiEmptyTable(DbHandle, engine_->cursor, tablePath.c_str(), "DBASE");
   if (result != DBIERR_NONE) return false;
   bof = eof = 1;
   recordNumber = 0;
@@ -542,6 +567,6 @@ bool Table::CopyTable(const char* destination) {
 bool Table::IsLockedByMe() {
   if (EditorLock.table != this) return false;
   RECProps props;
-  if (DbiGetRecord(cursor, dbiNOLOCK, nullptr, &props) != DBIERR_NONE) return EditorLock.record == 0;
+  if (DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props) != DBIERR_NONE) return EditorLock.record == 0;
   return props.iPhyRecNum == EditorLock.record;
 }

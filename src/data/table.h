@@ -4,10 +4,11 @@
 // Records are addressed by physical record number; soft-deleted records stay visible (first
 // record byte "*") until a pack. Field numbers are 1-based. Text is cp1252.
 //
-// Conventions of every operation: the engine's code is kept in `result`; a failed move sets
-// `bof` and/or `eof` and `recordNumber` 0. Programming errors (wrong field number or type, a
-// move to record 0, a seek on a closed table) beep and show a plain box whose caption is the
-// error number (error_report.h); they return false, "" or 0 and change nothing.
+// Conventions of every operation: the engine's code is kept in `result` (table_results.h names
+// those callers test); a failed move sets `bof` and/or `eof` and `recordNumber` 0. Programming
+// errors (wrong field number or type, a move to record 0, a seek on a closed table) beep and show
+// a plain box whose caption is the error number (error_report.h); they return false, "" or 0 and
+// change nothing.
 //
 // Borrowed results: GetField texts live in the FieldRing (valid for 15 further field reads),
 // keys and record texts in PathBuffer, GetMemo texts in MemoBuffer (session.h).
@@ -18,7 +19,16 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/dbase/idapi.h"
+// The engine's part of an open table (its cursor and descriptors), defined for the data layer's
+// own files in data/table_internal.h.
+struct TableEngine;
+
+// Where a field stands in a record as stored and how it is declared.
+struct FieldLayout {
+  std::uint16_t offset = 0;   // from the record's first byte, the delete mark
+  std::int16_t width = 0;     // declared width
+  std::int16_t decimals = 0;  // declared decimals
+};
 
 class Table {
  public:
@@ -130,12 +140,22 @@ class Table {
   bool UnlockForCreate();
 
   // ---- descriptors
-  int FieldCount() const { return isOpen ? cursorProps.iFields : 0; }
+  int FieldCount() const { return isOpen ? static_cast<int>(layouts_.size()) : 0; }
   const char* FieldName(int field);          // 12900 for 0, 12901 above the count
   int FieldPos(std::string_view name) const;  // 0 when absent; first 10 characters, no case
   char FieldType(int field);                  // C, D, N, M or U; 12902 for 0
   int FieldWidth(int field);                  // 12903 for 0
   int FieldDecimals(int field);               // 12904 for 0
+  // Where fields 1 .. FieldCount() stand in a record as stored (recordBuffer, a record of
+  // ScanRecords): field 1 first; empty while closed, filled anew at each opening.
+  const std::vector<FieldLayout>& Layouts() const { return layouts_; }
+  const FieldLayout& Layout(int field) const { return layouts_[static_cast<std::size_t>(field - 1)]; }
+  std::size_t RecordLength() const { return recordLength_; }  // delete mark included; 0 while closed
+  bool RecordDeleted() const;  // delete mark of the record the last move, lock or append read
+
+  // Share modes of `shareMode`.
+  static constexpr std::uint32_t kShared = 0;
+  static constexpr std::uint32_t kExclusive = 1;
 
   // ---- state, read by other layers
   std::uint16_t result = 0;        // code of the last engine call (0 = success)
@@ -148,29 +168,29 @@ class Table {
   std::string tag;                 // current tag, upper-case, at most 10; empty = natural
   std::vector<std::uint8_t> recordBuffer;  // record size + 1; byte 0 the delete mark
   std::uint8_t buffersAllocated = 0;
-  dbase::hDBICur cursor = nullptr;
-  dbase::CURProps cursorProps;
-  dbase::RECProps recordProps;
-  std::vector<dbase::FLDDesc> logicalFields;  // names and logical types
-  std::vector<dbase::FLDDesc> nativeFields;   // declared widths and decimals
   std::uint32_t openMode = 0;      // 0 read-write, 1 read-only (as last opened)
-  std::uint32_t shareMode = 0;     // 0 shared, 1 exclusive (no record locks; as opened or switched)
+  std::uint32_t shareMode = 0;     // kShared or kExclusive (no record locks; as opened or switched)
   bool blank = false;              // last field read was empty
   std::uint8_t appending = 0;      // between AppendBlank and InsertRecord (1), or a rewrite's ends (2)
 
+  // The engine's part, for the data layer's own files (data/table_internal.h).
+  TableEngine& Engine() const { return *engine_; }
+
  private:
-  bool OpenTable(std::string_view path, std::string_view tag, dbase::DBIShareMode share, dbase::DBIOpenMode mode);
+  bool OpenTable(std::string_view path, std::string_view tag, std::uint32_t share, std::uint32_t mode);
   std::uint8_t* Buffer() { return recordBuffer.data(); }
-  bool ValidField(int field) const { return isOpen && field >= 1 && field <= cursorProps.iFields; }
+  bool ValidField(int field) const { return isOpen && field >= 1 && static_cast<std::size_t>(field) <= layouts_.size(); }
   char TypeOf(int field) const;  // type letter without any message
-  bool SeekKey(std::string_view tag, dbase::DBISearchCond condition, const char* k1, const char* k2,
-               const char* k3, const char* k4);
-  bool ReadCurrent(dbase::DBIResult rc);  // after a move: record number or BOF/EOF
+  bool SeekKey(std::string_view tag, bool notBelow, const char* k1, const char* k2, const char* k3, const char* k4);
+  bool ReadCurrent(std::uint16_t rc);  // after a move: record number or BOF/EOF
   void NoRecord();
   bool StepForward();  // next record into the buffer; EOF sets eof
   void FreeAppendBlobs();
   bool WriteMemo(int field, std::string_view text);
 
+  TableEngine* const engine_;               // made with the table, freed with it
+  std::vector<FieldLayout> layouts_;
+  std::size_t recordLength_ = 0;
   std::vector<std::uint16_t> appendBlobs_;  // memo fields written while appending
   std::vector<std::uint8_t> queued_;        // records waiting for AppendQueued
   std::uint32_t queuedCount_ = 0;

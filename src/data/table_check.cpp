@@ -3,6 +3,7 @@
 #include "platform/dbase/idapi.h"
 #include "platform/system/files.h"
 #include "session.h"
+#include "table_internal.h"
 
 std::string DamagedTableFile(const std::string& base) {
   const std::string dbf = platform::ResolvePath(base + ".dbf");

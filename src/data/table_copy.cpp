@@ -86,7 +86,7 @@ bool FieldMap::Copy(Table& source, Table& target) const {
 bool CopyRecord(const FieldMap& map, Table& source, Table& target) {
   if (!source.isOpen || !target.isOpen || target.FieldCount() == 0) return false;
   const bool ok = map.Copy(source, target);
-  target.result = DbiSaveChanges(target.cursor);
+  target.result = DbiSaveChanges(target.Engine().cursor);
   if (target.result != DBIERR_NONE) {
     ReportDbError(target, 2010);
     return false;
@@ -122,7 +122,7 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
   const TableKind kind = TableKindOfFileName(destination.tablePath);
   const int sequenceField = LineSequenceField(kind);
   std::uint32_t total = 0;
-  if (DbiGetRecordCount(source.cursor, &total) != DBIERR_NONE) total = 0;
+  if (DbiGetRecordCount(source.Engine().cursor, &total) != DBIERR_NONE) total = 0;
   if (g_progress != nullptr) g_progress(total, 0);
 
   // Every physical record is copied, cancelled ones as cancelled records, so that the
@@ -154,7 +154,7 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
       ok = false;
     } else if (dropped && destination.recordBuffer[0] != '*') {
       // A source record that could not be read or is deleted stays a cancelled record.
-      destination.result = DbiDeleteRecord(destination.cursor, destination.recordBuffer.data());
+      destination.result = DbiDeleteRecord(destination.Engine().cursor, destination.recordBuffer.data());
       if (destination.result == DBIERR_NONE) {
         destination.recordBuffer[0] = '*';
       } else {

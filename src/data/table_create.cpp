@@ -6,6 +6,7 @@
 #include "data/index_defs.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "platform/dbase/idapi.h"
 
 namespace {
@@ -23,7 +24,7 @@ std::string CreatedPath(const std::string& path) {
 
 }  // namespace
 
-dbase::DBIResult CreateTableOfKind(TableKind kind, const std::string& path, bool replace) {
+std::uint16_t CreateTableOfKind(TableKind kind, const std::string& path, bool replace) {
   const TableStructure& structure = StructureOf(kind);
   if (structure.fields.empty() || path.empty()) return dbase::DBIERR_INVALIDPARAM;
   const std::string file = CreatedPath(path);

@@ -19,6 +19,7 @@
 #include "data/session.h"
 #include "data/table_check.h"
 #include "data/table_create.h"
+#include "data/table_results.h"
 #include "data/table_structures.h"
 #include "dossier/backup.h"
 #include "dossier/constants_check.h"
@@ -139,7 +140,7 @@ std::string RefusedDossierIndex() {
   for (int number = 20; number <= 70; number += 10) {
     const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
     if (!platform::FileExists(data)) continue;
-    if (TryOpenTable(data) == dbase::DBIERR_INDEXCORRUPT) return platform::ResolvePath(DossierTableOf(number).path + ".mdx");
+    if (TryOpenTable(data) == kResultIndexCorrupt) return platform::ResolvePath(DossierTableOf(number).path + ".mdx");
   }
   return "";
 }
@@ -215,7 +216,7 @@ bool OpenLockTable() {
   Table& lock = *DossierLockTable;
   const std::string path = DossierTablePath();
   if (lock.OpenShared(path)) return true;
-  if (lock.result == dbase::DBIERR_NOSUCHTABLE) {
+  if (lock.result == kResultNoSuchTable) {
     if (!CopyReferenceTable(lock, "CR00REF", TableKind::DossierLock, path)) {
       ShowHeldElsewhere();
       return false;
@@ -223,7 +224,7 @@ bool OpenLockTable() {
     WriteLog(LoadStr(22089) + path + LoadStr(22090));
     return true;
   }
-  if (lock.result == dbase::DBIERR_NOSUCHPATH) {
+  if (lock.result == kResultNoSuchPath) {
     ShowUnreachable();
     return false;
   }
@@ -588,9 +589,9 @@ bool RepairInterruptedIndexes() {
     const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
     if (!platform::FileExists(data)) continue;
     bool repaired = false;
-    const dbase::DBIResult rc = RepairInterruptedIndex(data, &repaired);
+    const std::uint16_t rc = RepairInterruptedIndex(data, &repaired);
     if (repaired) WriteLog(LoadStr(22110) + data);
-    if (rc != dbase::DBIERR_INDEXOUTOFDATE) continue;
+    if (rc != kResultIndexOutOfDate) continue;
     WriteLog(LoadStr(22111) + data);
     SetAppCursor(0, false);
     Beep();
@@ -748,7 +749,7 @@ bool EnsureDossierOpen() {
     SetAppCursor(0, false);
     Beep();
     // The index when the engine refused it, the data file otherwise.
-    const bool index = c10.result == dbase::DBIERR_INDEXCORRUPT || c10.result == dbase::DBIERR_INDEXFILEERR;
+    const bool index = c10.result == kResultIndexCorrupt || c10.result == kResultIndexFileError;
     gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + (index ? ".mdx" : ".dbf")),
                     std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
     return false;

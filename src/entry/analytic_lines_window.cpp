@@ -7,6 +7,7 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
 #include "posting/new_lines.h"
@@ -385,7 +386,7 @@ void TWSaiBroDetJournauxAnal::CmModifier() {
   const std::string text = AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str());
   if (!LockRecord(*c50, text.c_str(), 0)) return;
   // The form locks the line itself when it loads it: the lock taken here only tested it.
-  if (c50->result != dbase::DBIERR_ALREADYLOCKED) UnlockRecord(*c50);
+  if (c50->result != kResultAlreadyLocked) UnlockRecord(*c50);
   // The form's own sub-slot carries the request ("2", or "R" for the line it shows already).
   OpenPartnerForm(linesKey_ + std::string(c50->GetField(L::BNUMA)), partnerSlot, command_id::ModDetJournauxAnal,
                   partnerSlot);

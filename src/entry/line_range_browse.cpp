@@ -37,7 +37,7 @@ void LineRangeBrowse::FillRowsForward(BrowseRows& rows, int first, int count, lo
       ClearRows(rows, i, end);
       return;
     }
-    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.recordProps.bDeleteFlag);
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.RecordDeleted());
     more = t.Skip(1);
   }
 }
@@ -61,7 +61,7 @@ void LineRangeBrowse::FillRowsFromLast(BrowseRows& rows, int last, int count) {
       ClearRows(rows, last - count + 1, i + 1);
       return;
     }
-    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.recordProps.bDeleteFlag);
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.RecordDeleted());
     t.Skip(-1);
   }
 }

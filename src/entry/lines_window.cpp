@@ -10,6 +10,7 @@
 #include "data/index_recovery.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "posting/entry_state.h"
 #include "posting/line_changes.h"
 #include "posting/new_lines.h"
@@ -673,7 +674,7 @@ void TWSaiBroDetJournaux::CmModifier() {
   }
   if (!LockRecord(*c50, AllTrim(row.substr(7).c_str()), 0)) return;
   // A lock the cursor held already is the line form's own: it stays with it.
-  const bool formHolds = c50->result == dbase::DBIERR_ALREADYLOCKED;
+  const bool formHolds = c50->result == kResultAlreadyLocked;
   const std::string mainLetter = c50->GetField(mainEuro_ ? L::BLETE : L::BLET);
   const std::string otherLetter = c50->GetField(mainEuro_ ? L::BLET : L::BLETE);
   if (mainLetter != Cell(row, kLetter) || (!euroOnly_ && otherLetter != Cell(row, kOtherLetter))) CmRafraichirTotal();

@@ -52,7 +52,7 @@ Balances SumPiece(Table& c50, const std::string& key, const TypedLine* current) 
   for (bool more = c50.Seek(L::kCodeTag, piece.c_str()); more; more = c50.Skip(1)) {
     ReadStoredFields(c50, kFields, f);
     if (f[0] + f[1] + f[2] + f[3] != piece) break;
-    if (c50.recordProps.bDeleteFlag) continue;
+    if (c50.RecordDeleted()) continue;
     if (!own.empty() && f[4] + f[5] == own) continue;
     Add(b, f[6].empty() ? 'C' : f[6][0], StoredCents(f[7]), StoredCents(f[8]));
   }

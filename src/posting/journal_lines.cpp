@@ -15,7 +15,7 @@ namespace {
 using L = LigneEcriture;
 
 // The record just read carries the delete mark (read with the record, no further call).
-bool Cancelled(Table& t) { return t.recordProps.bDeleteFlag; }
+bool Cancelled(Table& t) { return t.RecordDeleted(); }
 
 // The stored key fields BCLE, BMOIS and BJAL (the first three of `f`) are the prefix's.
 bool KeyIs(const std::vector<std::string>& f, const std::string& prefix) {

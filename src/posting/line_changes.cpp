@@ -5,6 +5,7 @@
 #include "data/account_totals.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"
 
@@ -69,7 +70,7 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   // Locked first, so that the line is read as it stands now: another station may have just
   // matched it.
   if (!LockRecord(c50, recordText.c_str(), 0)) return LineChange::LockRefused;
-  const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+  const bool held = c50.result == kResultAlreadyLocked;
   const LineChange refused = c50.IsDeleted() ? LineChange::AlreadyDone : IsLettered(c50) ? LineChange::Lettered : LineChange::Done;
   if (refused == LineChange::Done) c50.DeleteRecord(recordText.c_str(), 0);
   if (!held) UnlockRecord(c50);

@@ -7,6 +7,7 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "runtime/dates.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
@@ -105,7 +106,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   // more after its notice. A refusal writes nothing and moves no total.
   bool held = false;
   if (LockRecord(c50, text.c_str(), 0)) {
-    held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+    held = c50.result == kResultAlreadyLocked;
   } else {
     c50.GoTo(static_cast<long>(recno));
     if (!LockRecord(c50, nullptr, 0)) {
@@ -214,7 +215,7 @@ long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const st
       if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted()) continue;
       const std::string text = LineRecordText(c50);
       if (!LockRecord(c50, text.c_str(), 0)) continue;
-      const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+      const bool held = c50.result == kResultAlreadyLocked;
       const LineRecord a = ReadLineRecord(c50);
       if (letter == 'W' || letter == 'Y') {
         const std::string op = Operation('-', a.sense);

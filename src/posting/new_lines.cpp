@@ -6,6 +6,7 @@
 #include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "posting/journal_month.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
@@ -62,7 +63,7 @@ class HeldLocks {
   }
   bool Take(std::uint32_t recno, int textFields) {
     if (!t_.GoTo(static_cast<long>(recno)) || !LockRecord(t_, t_.RecordToText(textFields), 0)) return false;
-    taken_.emplace_back(recno, t_.result == dbase::DBIERR_ALREADYLOCKED);
+    taken_.emplace_back(recno, t_.result == kResultAlreadyLocked);
     return true;
   }
 
@@ -197,7 +198,7 @@ PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count)
       p.outcome = NewLineOutcome::LockRefused;
       return;
     }
-    held = c10.result == dbase::DBIERR_ALREADYLOCKED;
+    held = c10.result == kResultAlreadyLocked;
     // Read again under the lock: another station may have just taken a number.
     const std::string field = c10.GetField(kCounterField);
     const long number = std::atol(field.substr(static_cast<std::size_t>(position - 1), kCounterWidth).c_str());

@@ -42,7 +42,7 @@ class AsideCopiesTest : public DataTest {
     std::vector<std::string> out;
     for (bool more = c50.GoTop(""); more; more = c50.Skip(1))
       out.push_back(std::to_string(c50.recordNumber) + ":" + RTrim(c50.GetField(4)) + (c50.IsDeleted() ? "*" : ""));
-    *check = dbase::DbiCheckIndex(c50.cursor, false);
+    *check = dbase::DbiCheckIndex(c50.Engine().cursor, false);
     c50.CloseTable(true);
     return out;
   }
@@ -199,7 +199,7 @@ TEST_F(AsideCopiesTest, APutBackChecksEveryCopyBeforeItChangesAnything) {
     Table t;
     ASSERT_TRUE(t.OpenShared(DossierPath(TableKind::C60)));
     EXPECT_EQ(t.RecCount(), copied);
-    EXPECT_EQ(dbase::DbiCheckIndex(t.cursor, false), dbase::DBIERR_NONE);
+    EXPECT_EQ(dbase::DbiCheckIndex(t.Engine().cursor, false), dbase::DBIERR_NONE);
   }
 }
 

@@ -16,6 +16,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_create.h"
+#include "data/table_internal.h"
 #include "data/table_structures.h"
 #include "runtime/logfile.h"
 #include "support/python.h"

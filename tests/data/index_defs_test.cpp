@@ -128,7 +128,7 @@ TEST_F(DossierIndexTest, EveryTagWalksInKeyOrderAndSurvivesARebuild) {
     ASSERT_EQ(dbase::DbiDropProductionIndex(DossierPath(kind).c_str()), dbase::DBIERR_NONE);
     Table& t = *GlobalTable(kind);
     ASSERT_TRUE(t.OpenExclusive(DossierPath(kind)));
-    EXPECT_EQ(t.cursorProps.iIndexes, 0);
+    EXPECT_EQ(t.Engine().cursorProps.iIndexes, 0);
   }
   for (bool (*build)() : {BuildIndexesC10, BuildIndexesC20, BuildIndexesC30, BuildIndexesC40, BuildIndexesC50,
                           BuildIndexesC60, BuildIndexesC70})
@@ -151,7 +151,7 @@ TEST_F(DossierIndexTest, RefusedTagIsReportedAndStopsTheBuilder) {
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].caption.rfind("Erreur BDE n:", 0), 0u);
   EXPECT_NE(Boxes()[0].text.find("Erreur:  3130/"), std::string::npos) << Boxes()[0].text;
-  EXPECT_EQ(TableC30->cursorProps.iIndexes, 0);
+  EXPECT_EQ(TableC30->Engine().cursorProps.iIndexes, 0);
 }
 
 }  // namespace

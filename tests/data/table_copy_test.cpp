@@ -240,13 +240,13 @@ TEST_F(TableCopyTest, TextFieldsFollowingEachOtherAreCopiedAsTheFieldByFieldCopy
       std::string text = texts[static_cast<std::size_t>(f - 1)];
       for (char& c : text)
         if (c == '~') c = '\0';
-      std::memcpy(record.data() + s.nativeFields[static_cast<std::size_t>(f - 1)].iOffset, text.data(), text.size());
+      std::memcpy(record.data() + s.Layout(f).offset, text.data(), text.size());
     }
     std::vector<std::uint8_t> out(d.recordBuffer.size(), '#');
     EXPECT_TRUE(copy.Apply(record.data(), out.data()));
     std::vector<std::string> got;
-    for (const dbase::FLDDesc& f : d.nativeFields)
-      got.emplace_back(reinterpret_cast<const char*>(out.data()) + f.iOffset, static_cast<std::size_t>(f.iUnits1));
+    for (const FieldLayout& f : d.Layouts())
+      got.emplace_back(reinterpret_cast<const char*>(out.data()) + f.offset, static_cast<std::size_t>(f.width));
     return got;
   };
   struct Case {

@@ -36,12 +36,12 @@ TEST_F(DataTest, EveryKindGetsItsFieldsTagsAndMemoFile) {
 
     Table t;
     ASSERT_TRUE(t.OpenShared(File(m.file)));
-    EXPECT_EQ(t.cursorProps.iIndexes, s.tags.size());
+    EXPECT_EQ(t.Engine().cursorProps.iIndexes, s.tags.size());
     for (const TagDef& tag : s.tags) {
       std::uint16_t seq = 0;
-      ASSERT_EQ(dbase::DbiGetIndexSeqNo(t.cursor, "", std::string(tag.name).c_str(), 0, &seq), 0) << tag.name;
+      ASSERT_EQ(dbase::DbiGetIndexSeqNo(t.Engine().cursor, "", std::string(tag.name).c_str(), 0, &seq), 0) << tag.name;
       dbase::IDXDesc d;
-      ASSERT_EQ(dbase::DbiGetIndexDesc(t.cursor, seq, &d), 0);
+      ASSERT_EQ(dbase::DbiGetIndexDesc(t.Engine().cursor, seq, &d), 0);
       EXPECT_EQ(std::string(d.szKeyExp), std::string(tag.expression));
       EXPECT_EQ(std::string(d.szKeyCond), std::string(tag.condition));
     }
@@ -93,9 +93,9 @@ TEST_F(DataTest, AnalyticSortTagCarriesTheAccountByDossierConstant) {
     Table t;
     ASSERT_TRUE(t.OpenShared(File("c60tst")));
     std::uint16_t seq = 0;
-    ASSERT_EQ(dbase::DbiGetIndexSeqNo(t.cursor, "", "C60ANAL", 0, &seq), 0);
+    ASSERT_EQ(dbase::DbiGetIndexSeqNo(t.Engine().cursor, "", "C60ANAL", 0, &seq), 0);
     dbase::IDXDesc d;
-    ASSERT_EQ(dbase::DbiGetIndexDesc(t.cursor, seq, &d), 0);
+    ASSERT_EQ(dbase::DbiGetIndexDesc(t.Engine().cursor, seq, &d), 0);
     EXPECT_STREQ(d.szKeyExp, c.expression) << c.constant;
   }
 }

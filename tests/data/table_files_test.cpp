@@ -38,7 +38,7 @@ TEST_F(DataTest, TableCopiedWithUpperCaseNamesWorksUnderItsOwnName) {
   for (int pass = 0; pass < 2; ++pass) {
     SCOPED_TRACE(pass);
     ASSERT_TRUE(c10.OpenShared(path, "C10CODE"));
-    EXPECT_EQ(c10.cursorProps.iIndexes, 1);
+    EXPECT_EQ(c10.Engine().cursorProps.iIndexes, 1);
     ASSERT_TRUE(c10.Seek("C10CODE", "J", "VT"));
     std::string memo;
     ASSERT_TRUE(c10.GetMemoText(kMemoField, memo));

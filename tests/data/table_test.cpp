@@ -66,19 +66,19 @@ TEST_F(DataTest, OpenKeepsFolderCaseAndLowersTheFileName) {
 TEST_F(TableOps, UseSharedKeepsAnOpenCursorAndItsLock) {
   ASSERT_TRUE(t->GoTo(3));
   ASSERT_TRUE(LockRecord(*t, nullptr, 0));
-  const dbase::hDBICur cursor = t->cursor;
+  const dbase::hDBICur cursor = t->Engine().cursor;
   struct Case {
     const char* tag;
     const char* tagAfter;
   } cases[] = {{"", ""}, {"TNAME", "TNAME"}, {"tcode", "TCODE"}};
   for (const Case& c : cases) {
     ASSERT_TRUE(t->UseShared(File("SMALL.dbf"), c.tag)) << c.tag;
-    EXPECT_EQ(t->cursor, cursor) << c.tag;
+    EXPECT_EQ(t->Engine().cursor, cursor) << c.tag;
     EXPECT_EQ(t->tag, c.tagAfter);
   }
   // Record 3 is still locked by this cursor: its lock can be let go.
   ASSERT_TRUE(t->GoTo(3));
-  EXPECT_EQ(dbase::DbiRelRecordLock(t->cursor, false), dbase::DBIERR_NONE) << "the lock was lost";
+  EXPECT_EQ(dbase::DbiRelRecordLock(t->Engine().cursor, false), dbase::DBIERR_NONE) << "the lock was lost";
   Create(Small(), File("other"));
   ASSERT_TRUE(t->UseShared(File("other"), "TCODE"));
   EXPECT_EQ(t->tablePath, File("other.dbf"));

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 
+#include "data/table_internal.h"
 #include "data/table_structures.h"
 #include "dossier/core/dossier_create.h"
 #include "dossier_test_util.h"
@@ -31,7 +32,7 @@ std::set<std::string> FilesIn(const std::string& folder) {
 
 std::string KeyExpression(Table& t, const char* tag) {
   dbase::IDXDesc desc;
-  if (!t.SetOrder(tag) || dbase::DbiGetIndexDesc(t.cursor, 0, &desc) != dbase::DBIERR_NONE) return "?";
+  if (!t.SetOrder(tag) || dbase::DbiGetIndexDesc(t.Engine().cursor, 0, &desc) != dbase::DBIERR_NONE) return "?";
   return desc.szKeyExp;
 }
 

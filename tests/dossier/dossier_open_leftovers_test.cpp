@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 
+#include "data/table_internal.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier_opening_fixture.h"
 #include "dossier_test_util.h"
@@ -104,7 +105,7 @@ std::uint32_t UpdateMark(const std::string& mdx) {
 dbase::DBIResult IndexCheck(const std::string& base) {
   Table t;
   if (!t.OpenShared(base, "", true)) return t.result;
-  const dbase::DBIResult rc = dbase::DbiCheckIndex(t.cursor, false);
+  const dbase::DBIResult rc = dbase::DbiCheckIndex(t.Engine().cursor, false);
   t.CloseTable(true);
   return rc;
 }

@@ -10,6 +10,7 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "data/table_structures.h"
 #include "demo/dossier_demo.h"
 #include "platform/dbase/idapi.h"

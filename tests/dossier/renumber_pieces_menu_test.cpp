@@ -87,7 +87,7 @@ TEST_F(RenumberMenuTest, ChosenFromTheMenuShowsAMovingProgressThenTheNextNumber)
   EXPECT_NE(end->text.find("La ReNum\xE9rotation est termin\xE9" "e"), std::string::npos) << ShownTexts();
   EXPECT_FALSE(fs::exists(folder + "cdemo.run"));
   EXPECT_FALSE(RenumberingPending());
-  EXPECT_EQ(DossierLockTable->shareMode, dbase::dbiOPENSHARED);  // given back
+  EXPECT_EQ(DossierLockTable->shareMode, Table::kShared);  // given back
 }
 
 }  // namespace

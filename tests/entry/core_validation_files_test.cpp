@@ -82,9 +82,9 @@ TEST_F(ValidationFilesTest, TheRunWritesTheSameRecordsAsTheFieldByFieldCopy) {
         std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) == request.journalMonths[0])
       line = c50.recordNumber;
   ASSERT_NE(line, 0u);
-  const int labelAt = c50.nativeFields[L::BLIB - 1].iOffset;
-  const int amountAt = c50.nativeFields[L::BMONTANTE - 1].iOffset;
-  const int amountWidth = c50.nativeFields[L::BMONTANTE - 1].iUnits1;
+  const int labelAt = c50.Layout(L::BLIB).offset;
+  const int amountAt = c50.Layout(L::BMONTANTE).offset;
+  const int amountWidth = c50.Layout(L::BMONTANTE).width;
   const std::string path = c50.tablePath;
   CloseAllTables();
   c50.CloseTable();

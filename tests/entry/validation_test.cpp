@@ -6,6 +6,7 @@
 
 #include "controls/medit.h"
 #include "data/dossier_lock.h"
+#include "data/table_internal.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "entry/core/validation.h"
 #include "entry/validation_dialog.h"
@@ -438,7 +439,7 @@ TEST_F(ValidationTest, ARunKilledBeforeTheDraftsPackRenameIsPutBackWhole) {
   EXPECT_FALSE(AsideFolderLeft());
   Table c50;
   ASSERT_TRUE(c50.OpenShared(folder_ + "c50je", "", true));
-  EXPECT_EQ(dbase::DbiCheckIndex(c50.cursor, false), dbase::DBIERR_NONE);
+  EXPECT_EQ(dbase::DbiCheckIndex(c50.Engine().cursor, false), dbase::DBIERR_NONE);
   c50.CloseTable(true);
   ExpectInvariants("after the put-back");
 }

@@ -21,6 +21,7 @@
 #include "data/locks.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "demo/dossier_demo.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/maintenance_pack.h"
@@ -375,7 +376,7 @@ TEST_F(OpeningTest, ARunKilledInItsRebuildsPackIsPutBackWhole) {
   EXPECT_TRUE(TargetFiles() == files);
   Table t;
   ASSERT_TRUE(t.OpenShared(c60, "", true));
-  EXPECT_EQ(dbase::DbiCheckIndex(t.cursor, false), dbase::DBIERR_NONE);
+  EXPECT_EQ(dbase::DbiCheckIndex(t.Engine().cursor, false), dbase::DBIERR_NONE);
 }
 
 // With constant 040 the letters of each auxiliary account must balance: one lettered line alone

@@ -23,6 +23,7 @@
 #include "data/locks.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "demo/dossier_demo.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/maintenance_pack.h"
@@ -647,7 +648,7 @@ long WholeRecords(const std::string& base) {
   if (!t.OpenShared(base, "", true)) return -1;
   long live = 0;
   for (bool more = t.GoTop(); more; more = t.Skip(1)) live += t.IsDeleted() ? 0 : 1;
-  const bool sound = dbase::DbiCheckIndex(t.cursor, false) == dbase::DBIERR_NONE;
+  const bool sound = dbase::DbiCheckIndex(t.Engine().cursor, false) == dbase::DBIERR_NONE;
   t.CloseTable(true);
   return sound ? live : -1;
 }

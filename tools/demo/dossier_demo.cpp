@@ -7,6 +7,7 @@
 #include "data/table.h"
 #include "data/table_structures.h"
 #include "demo/dossier_demo_internal.h"
+#include "platform/dbase/idapi.h"
 #include "platform/system/files.h"
 #include "runtime/bank_ids.h"
 #include "runtime/numbers.h"

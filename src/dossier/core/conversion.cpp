@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/dossier_files.h"
+#include "data/engine_files.h"
 #include "data/index_recovery.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -109,7 +110,7 @@ bool OpenSource(Table& source, const std::string& asideFolder, const std::string
   if (!platform::CopyFile(path, copy)) return false;
   const std::string memo = platform::ResolvePath(asideFolder + base + ".dbt");
   if (platform::FileExists(memo)) platform::CopyFile(memo, work + base + ".dbt");
-  if (dbase::DbiSetProductionIndexFlag(copy.c_str(), false) != dbase::DBIERR_NONE) return false;
+  if (!ClearProductionIndexFlag(copy)) return false;
   return source.OpenExclusive(copy, "", true);
 }
 

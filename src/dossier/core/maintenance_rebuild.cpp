@@ -309,10 +309,10 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
   // changed: what they held is for the user to put right.
   for (int f : {francsField, francsField + 1}) {
     if (f > t.FieldCount()) continue;
-    const dbase::FLDDesc& d = t.nativeFields[static_cast<std::size_t>(f - 1)];
-    if (d.iUnits1 < 0 || d.iOffset + static_cast<std::size_t>(d.iUnits1) > t.recordBuffer.size()) continue;
-    const std::string_view stored(reinterpret_cast<const char*>(t.recordBuffer.data()) + d.iOffset,
-                                  static_cast<std::size_t>(d.iUnits1));
+    const FieldLayout& d = t.Layout(f);
+    if (d.width < 0 || d.offset + static_cast<std::size_t>(d.width) > t.recordBuffer.size()) continue;
+    const std::string_view stored(reinterpret_cast<const char*>(t.recordBuffer.data()) + d.offset,
+                                  static_cast<std::size_t>(d.width));
     if (ReadableNumberText(stored)) continue;
     const int pieceField = closed ? LigneEcriture::ClosedFieldOf(LigneEcriture::BPIECE) : LigneEcriture::BPIECE;
     report_.unreadable.push_back({closed ? LigneTri::kClosed : LigneTri::kDraft, t.RecNo(), t.GetField(pieceField),

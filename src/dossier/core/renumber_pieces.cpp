@@ -17,6 +17,7 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/maintenance_pack.h"
 #include "dossier/core/maintenance_rebuild.h"
@@ -317,7 +318,7 @@ bool Run::Refill() {
 void Run::Refused(const std::string& file, int result, bool full) {
   r_.outcome = RenumberOutcome::WriteRefused;
   r_.failedTable = platform::ResolvePath(file);
-  r_.diskFull = full || result == dbase::DBIERR_DISKFULL;
+  r_.diskFull = full || result == kResultDiskFull;
 }
 
 RenumberResult Run::PutBack(DossierRunMarker& marker) {

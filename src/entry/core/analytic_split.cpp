@@ -9,6 +9,7 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "posting/new_lines.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
@@ -197,7 +198,7 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
   if (!LockRecord(c50, text.c_str(), 0)) return SplitOpening::LockRefused;
-  const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+  const bool held = c50.result == kResultAlreadyLocked;
   const long long f = key.Francs(), e = key.Euros();
   const bool credit = f < 0 || e < 0;
   const bool written = WriteRecordFields(c50, {{L::BJOUR, key.Day()},
@@ -226,7 +227,7 @@ long RefreshSplitLines(Table& c50, const SplitKey& key) {
     if (!c50.GoTo(static_cast<long>(recno))) continue;
     if (c50.GetField(L::BJOUR) == day && c50.GetField(L::BCLIB) == labelCode && c50.GetField(L::BLIB) == label) continue;
     if (!LockRecord(c50, nullptr, 0)) continue;
-    const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+    const bool held = c50.result == kResultAlreadyLocked;
     WriteRecordFields(c50, {{L::BJOUR, day}, {L::BCLIB, labelCode}, {L::BLIB, label}});
     if (!held) UnlockRecord(c50);
   }
@@ -312,13 +313,13 @@ long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n) {
       release();
       return kSplitRenumberLocked;
     }
-    if (c50.result != dbase::DBIERR_ALREADYLOCKED) taken.emplace_back(&c50, recno);
+    if (c50.result != kResultAlreadyLocked) taken.emplace_back(&c50, recno);
     if (LigneTri::Find(c60, LigneTri::kDraft, recno)) {
       if (!LockRecord(c60, c60.RecordToText(LigneTri::TREC), 0)) {
         release();
         return kSplitRenumberLocked;
       }
-      if (c60.result != dbase::DBIERR_ALREADYLOCKED) taken.emplace_back(&c60, c60.recordNumber);
+      if (c60.result != kResultAlreadyLocked) taken.emplace_back(&c60, c60.recordNumber);
     }
   }
   long before = 0;
@@ -359,7 +360,7 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   if (kind != 'W' && kind != 'Y') return posting::LineChange::NoLine;
   if (c50.IsDeleted() == cancel) return posting::LineChange::AlreadyDone;
   if (!LockRecord(c50, recordText.c_str(), 0)) return posting::LineChange::LockRefused;
-  const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+  const bool held = c50.result == kResultAlreadyLocked;
   // Read again under the lock.
   if (c50.IsDeleted() == cancel) {
     if (!held) UnlockRecord(c50);
@@ -437,7 +438,7 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   const std::string text = c50.RecordToText(L::BNUMA);
   // The lock first: nothing moves before the line is held.
   if (!LockRecord(c50, text.c_str(), 0)) return AnalyticSaveOutcome::LockRefused;
-  const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+  const bool held = c50.result == kResultAlreadyLocked;
   auto release = [&]() {
     c50.GoTo(static_cast<long>(recno));
     if (!held) UnlockRecord(c50);
@@ -492,7 +493,7 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
   if (!LockRecord(c50, text.c_str(), 0)) return false;
-  const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+  const bool held = c50.result == kResultAlreadyLocked;
   const bool done = c50.DeleteRecord(text.c_str(), 0);
   c50.GoTo(static_cast<long>(recno));
   if (done) KeepSortRecord(c50, c60, text.c_str());

@@ -9,6 +9,7 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
 #include "posting/new_lines.h"
@@ -65,7 +66,7 @@ class HeldLocks {
   ~HeldLocks() { Release(); }
   bool Take(std::uint32_t recno, const char* text) {
     if (!t_.GoTo(static_cast<long>(recno)) || !LockRecord(t_, text, 0)) return false;
-    taken_.emplace_back(recno, t_.result == dbase::DBIERR_ALREADYLOCKED);
+    taken_.emplace_back(recno, t_.result == kResultAlreadyLocked);
     return true;
   }
   void Release() {
@@ -111,7 +112,7 @@ class TargetHeader {
     // Asked once, without waiting: another station's entry refuses the command.
     if (!LockRecord(c10, nullptr, 0)) return PieceOutcome::TargetHeld;
     taken_ = true;
-    before_ = c10.result == dbase::DBIERR_ALREADYLOCKED;
+    before_ = c10.result == kResultAlreadyLocked;
     return PieceOutcome::Done;
   }
 

@@ -17,6 +17,7 @@
 #include "data/table.h"
 #include "data/record_fields.h"
 #include "data/table_copy.h"
+#include "data/table_results.h"
 #include "data/table_scan.h"
 #include "data/table_structures.h"
 #include "dossier/core/dossier_run_marker.h"
@@ -118,7 +119,7 @@ class ValidationWork {
  private:
   // A line not appended: the closed file's refusal, or the draft's when its record was not read.
   int FailAppend() {
-    const bool closed = c40_.result != dbase::DBIERR_NONE || c50_.result == dbase::DBIERR_NONE;
+    const bool closed = c40_.result != kResultOk || c50_.result == kResultOk;
     return Fail(kValidationAppend, closed ? c40_.tablePath : c50_.tablePath, closed ? c40_.result : c50_.result);
   }
 
@@ -159,7 +160,7 @@ class ValidationWork {
         if (c50_.GoTo(static_cast<long>(r))) log();
     } else {
       for (bool more = c50_.GoTop(""); more; more = c50_.Skip(1))
-        if (c50_.recordProps.bDeleteFlag) log();
+        if (c50_.RecordDeleted()) log();
     }
     c50_.SetOrder(L::kCodeTag);
   }
@@ -174,7 +175,7 @@ class ValidationWork {
       // The draft record's bytes where the engine holds them, copied field by field without a move.
       const std::uint8_t* record = nullptr;
       c50_.result = ReadStoredRecord(c50_, recno, scratch_, &record);
-      if (c50_.result != dbase::DBIERR_NONE || !QueueClosedLine(*lineBytes_, record, c40_, request_.date)) return false;
+      if (c50_.result != kResultOk || !QueueClosedLine(*lineBytes_, record, c40_, request_.date)) return false;
     } else if (!c50_.GoTo(static_cast<long>(recno)) ||
                !AppendClosedLine(*lineFields_, c50_, c40_, request_.date, true)) {
       return false;
@@ -229,7 +230,7 @@ class ValidationWork {
     done_.erase(std::unique(done_.begin(), done_.end()), done_.end());
     c50_.result = DeleteRecords(c50_, done_);
     c50_.recordNumber = 0;
-    if (c50_.result != dbase::DBIERR_NONE) return Fail(kValidationAppend, PathC50(), c50_.result);
+    if (c50_.result != kResultOk) return Fail(kValidationAppend, PathC50(), c50_.result);
     done_.clear();
     return 0;
   }
@@ -296,7 +297,7 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
     const std::string key = PadRight(v[1], 4) + PadRight(v[2], posting::kJournalCodeWidth);
     DraftMonth& m = months[key];
     m.journalMonth = key;
-    if (c50.recordProps.bDeleteFlag) {
+    if (c50.RecordDeleted()) {
       ++m.cancelled;
       continue;
     }

@@ -267,7 +267,7 @@ struct Reopen {
   std::string path, tag;
   bool wasOpen, exclusive, readOnly;
   explicit Reopen(Table& t)
-      : table(t), path(t.tablePath), tag(t.tag), wasOpen(t.isOpen), exclusive(t.shareMode == dbase::dbiOPENEXCL),
+      : table(t), path(t.tablePath), tag(t.tag), wasOpen(t.isOpen), exclusive(t.shareMode == Table::kExclusive),
         readOnly(t.openMode == 1) {}
   bool Open() {
     if (!wasOpen) return true;

@@ -15,6 +15,7 @@
 #include "data/rounding_accounts.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "posting/balancing.h"
 #include "posting/journal_month.h"
 #include "posting/line_changes.h"
@@ -238,7 +239,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       return PiecesOutcome::Written;
     }
     if (!LockRecord(c10, nullptr, 0)) return PiecesOutcome::HeaderLocked;
-    if (c10.result != dbase::DBIERR_ALREADYLOCKED) taken.push_back(c10.recordNumber);
+    if (c10.result != kResultAlreadyLocked) taken.push_back(c10.recordNumber);
     return PiecesOutcome::Written;
   };
   auto refusal = [&](PiecesOutcome outcome, const std::string& month) {
@@ -539,7 +540,7 @@ bool PostEntry(const JournalEntry& e, std::size_t k, const std::string& path) {
     return false;
   };
   if (e.kind == 'H' ? MoveHeaderRecord(e.code, e.move, note) : MoveAccountRecord(e.code, e.move, note)) return true;
-  RefusalWatch::NoteAll(e.kind == 'H' ? PathC10() : PathC20(), dbase::DBIERR_OSERROR);
+  RefusalWatch::NoteAll(e.kind == 'H' ? PathC10() : PathC20(), kResultSystemError);
   return false;
 }
 

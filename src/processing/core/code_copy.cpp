@@ -133,7 +133,7 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
   CodeCopyCount count;
   if (!source.isOpen || !target.isOpen) return count;
   const FieldMap map(source, target, 1);
-  const bool shared = target.shareMode != dbase::dbiOPENEXCL;
+  const bool shared = target.shareMode != Table::kExclusive;
   const std::string kind = range.kind.substr(0, 1);
   const int codeField = k.table == '1' ? 2 : 1;
   const std::string first = CodeOfWidth(range.first, range.width);

@@ -12,6 +12,7 @@
 #include "data/error_report.h"
 #include "data/table.h"
 #include "data/session.h"
+#include "data/table_results.h"
 #include "data/table_structures.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "posting/journal_month.h"
@@ -115,7 +116,7 @@ class MergeWork {
   // The write refused on `path`; `result`, the engine's code, says when the disk is full.
   bool Fail(int table, const std::string& path, int result = 0) {
     r_.code = kMergeWrite + table;
-    r_.error = result == dbase::DBIERR_DISKFULL ? RunIncidentText(r_.code, path, result) : Text(29230) + path;
+    r_.error = result == kResultDiskFull ? RunIncidentText(r_.code, path, result) : Text(29230) + path;
     return false;
   }
   void Step(int first, Table& read) {

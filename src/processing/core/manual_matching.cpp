@@ -9,6 +9,7 @@
 #include "data/entry_lines.h"
 #include "data/locks.h"
 #include "data/session.h"
+#include "data/table_results.h"
 #include "posting/journal_month.h"
 #include "posting/new_lines.h"
 #include "runtime/code_helpers.h"
@@ -322,7 +323,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   if (header == posting::HeaderCreation::Failed || !posting::SeekHeader(c10, journalMonth, posting::kDraftSource))
     return BalanceOutcome::Failed;
   if (!LockRecord(c10, nullptr, 0)) return BalanceOutcome::HeaderLocked;
-  const bool headerHeld = c10.result == dbase::DBIERR_ALREADYLOCKED;
+  const bool headerHeld = c10.result == kResultAlreadyLocked;
   const std::uint32_t headerRecord = c10.recordNumber;
   auto releaseHeader = [&] {
     if (!headerHeld && c10.GoTo(static_cast<long>(headerRecord))) UnlockRecord(c10);

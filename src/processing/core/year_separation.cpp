@@ -12,6 +12,7 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "posting/journal_month.h"
 #include "processing/core/dossier_merge.h"
@@ -161,7 +162,7 @@ class SeparationWork {
   // The write refused on `path`; `result`, the engine's code, says when the disk is full.
   bool Fail(int table, const std::string& path, int result = 0) {
     r_.code = kSeparationWrite + table;
-    r_.error = result == dbase::DBIERR_DISKFULL ? RunIncidentText(r_.code, path, result) : Text(29230) + path;
+    r_.error = result == kResultDiskFull ? RunIncidentText(r_.code, path, result) : Text(29230) + path;
     return false;
   }
   void Step(int first, Table& file) {

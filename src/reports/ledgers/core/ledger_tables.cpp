@@ -12,6 +12,7 @@
 #include "data/session.h"
 #include "data/stored_fields.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "data/table_scan.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -287,7 +288,7 @@ bool SortSnapshot::Build(Table& c60, SortOrder order) {
   const StoredFields v(c60, {LT::TCLE, LT::TCODE, LT::TMOIS, LT::TJOUR, LT::TJAL, LT::TLET, LT::TLETE, LT::TFIC,
                              LT::TREC, LT::TPIECE, LT::TCG, LT::TNUM});
   lines_.reserve(c60.RecCount());
-  const std::size_t length = c60.cursorProps.iRecBufSize;
+  const std::size_t length = c60.RecordLength();
   const bool read = ScanRecords(c60, [&](std::uint32_t recno, const std::uint8_t* record) {
     if (record[0] == '*') return;
     // The general orders hold the general lines only (their tags' condition TCLE = "Z").
@@ -460,8 +461,8 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   // The record as stored, read by its number without moving the table (the window's object);
   // through the table when the engine cannot give it so.
   const std::uint8_t* stored = nullptr;
-  std::size_t length = t->cursorProps.iRecBufSize;
-  if (ReadStoredRecord(*t, sort.trec, scratch_, &stored) != dbase::DBIERR_NONE) {
+  std::size_t length = t->RecordLength();
+  if (ReadStoredRecord(*t, sort.trec, scratch_, &stored) != kResultOk) {
     if (!t->GoTo(static_cast<long>(sort.trec))) return nullptr;
     stored = t->recordBuffer.data();
     length = t->recordBuffer.size();
@@ -482,21 +483,21 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   const int count = t->FieldCount();
   Layout& layout = layouts_[closed ? 1 : 0];
   if (layout.table != t || layout.count != count || layout.length != length ||
-      layout.descriptors != t->nativeFields.data()) {
+      layout.descriptors != t->Layouts().data()) {
     const std::vector<int>& numbers = closed ? kClosed : kDraft;
     layout.table = t;
     layout.count = count;
     layout.length = length;
-    layout.descriptors = t->nativeFields.data();
+    layout.descriptors = t->Layouts().data();
     for (std::size_t i = 0; i < kSourceFields; ++i) {
       Span& span = layout.spans[i];
       span = Span{};
       const int f = numbers[i];
       if (f < 1 || f > count) continue;
-      const dbase::FLDDesc& d = t->nativeFields[static_cast<std::size_t>(f - 1)];
-      const std::size_t width = static_cast<std::size_t>(d.iUnits1);
-      if (d.iUnits1 < 0 || width > 256 || d.iOffset + width > length) continue;
-      span.offset = static_cast<std::uint32_t>(d.iOffset);
+      const FieldLayout& d = t->Layout(f);
+      const std::size_t width = static_cast<std::size_t>(d.width);
+      if (d.width < 0 || width > 256 || d.offset + width > length) continue;
+      span.offset = static_cast<std::uint32_t>(d.offset);
       span.width = static_cast<std::uint32_t>(width);
     }
   }
@@ -551,13 +552,13 @@ void SourceReader::Prefetch(const SortLine& sort) {
   Table* t = sort.tfic != LigneTri::kDraft ? c40_ : c50_;
   if (t == nullptr || !t->isOpen) return;
   const std::uint8_t* stored = nullptr;
-  if (ReadStoredRecord(*t, sort.trec, aheadScratch_, &stored) != dbase::DBIERR_NONE) return;
+  if (ReadStoredRecord(*t, sort.trec, aheadScratch_, &stored) != kResultOk) return;
   // A record read into the scratch was read from the file: no use asking again.
   if (!aheadScratch_.empty() && stored == aheadScratch_.data()) {
     prefetch_ = false;
     return;
   }
-  const std::size_t length = t->cursorProps.iRecBufSize;
+  const std::size_t length = t->RecordLength();
   for (std::size_t at = 0; at < length; at += 64) __builtin_prefetch(stored + at);
   __builtin_prefetch(stored + length - 1);
 }

@@ -1,0 +1,16 @@
+// The result codes of table operations that callers above the table layer test: what Table::result
+// and the data layer's calls on files answer. The numbers are the engine's own (table.cpp checks
+// them against it), since messages show them.
+#pragma once
+
+#include <cstdint>
+
+constexpr std::uint16_t kResultOk = 0;
+constexpr std::uint16_t kResultIndexCorrupt = 8965;     // index file damaged
+constexpr std::uint16_t kResultIndexOutOfDate = 8966;   // an index update was cut short: the index needs a rebuild
+constexpr std::uint16_t kResultNoSuchTable = 10024;     // no such table
+constexpr std::uint16_t kResultAlreadyLocked = 10247;   // this table object already holds the record lock
+constexpr std::uint16_t kResultIndexFileError = 10253;  // the index file could not be made or used
+constexpr std::uint16_t kResultSystemError = 11009;     // read or write refused by the system
+constexpr std::uint16_t kResultNoSuchPath = 11011;      // path not found
+constexpr std::uint16_t kResultDiskFull = 11015;        // no room left on the disk
