@@ -18,6 +18,8 @@
 #include "data/table_create.h"
 #include "data/table_structures.h"
 #include "runtime/logfile.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
 

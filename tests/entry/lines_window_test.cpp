@@ -4,6 +4,8 @@
 // refused while the slot's line form is open, and new lines and pieces refused on a full draft.
 #include <random>
 
+#include "data/session.h"
+#include "dossier/core/dossier_create.h"
 #include "draft_limit.h"
 #include "posting/line_changes.h"
 #include "entry_fixture.h"

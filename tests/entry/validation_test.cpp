@@ -5,13 +5,16 @@
 #include <signal.h>
 
 #include "controls/medit.h"
+#include "data/dossier_files.h"
 #include "data/dossier_lock.h"
+#include "data/session.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "entry/core/validation.h"
 #include "entry/validation_dialog.h"
 #include "output_fixture.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
+#include "shell/handlers.h"
 #include "support/kill_point.h"
 
 namespace entry_test {

@@ -36,6 +36,7 @@
 #include "resources/command_ids.h"
 #include "runtime/access_rights.h"
 #include "runtime/session_registry.h"
+#include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -43,6 +44,7 @@
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
 #include "support/gui_test.h"
+#include "shell/utility_commands.h"
 
 namespace test_support {
 

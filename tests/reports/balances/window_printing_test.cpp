@@ -11,6 +11,7 @@
 #include "data/write_targets.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/printer.h"
+#include "runtime/inifiles.h"
 #include "support/csv_cells.h"
 #include "support/pdf_tools.h"
 
