@@ -11,12 +11,12 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
+#include "data/table.h"
 #include "data/table_create.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
-#include "runtime/xbase.h"
 
 namespace {
 

@@ -36,7 +36,6 @@
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
-#include "runtime/xbase.h"
 // After the runtime headers it uses.
 #include "bench_world.h"
 

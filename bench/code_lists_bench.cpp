@@ -24,7 +24,6 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
-#include "runtime/xbase.h"
 #include "shell/graphics.h"
 
 #include "bench_world.h"

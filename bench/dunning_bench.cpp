@@ -29,7 +29,6 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
-#include "runtime/xbase.h"
 
 namespace {
 

@@ -31,7 +31,6 @@
 #include "reports/ledgers/core/journal_listings.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
-#include "runtime/xbase.h"
 
 namespace {
 

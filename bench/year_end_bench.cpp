@@ -27,7 +27,6 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_init.h"
-#include "runtime/xbase.h"
 // After the runtime headers it uses.
 #include "bench_world.h"
 

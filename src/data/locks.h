@@ -8,7 +8,9 @@
 // A table opened exclusively takes no record locks (both calls answer true).
 #pragma once
 
-#include "data/table.h"
+#include <string>
+
+class Table;
 
 // The lock notice TDMessageLockR: a modal box with the caption and message that returns
 // when the user has pressed its button. The window layer fills the hook; without one the

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "data/error_report.h"
+#include "data/table.h"
 #include "data/table_internal.h"
 #include "resources/string_table.h"
 #include "runtime/logfile.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "data/table.h"
+class Table;
 
 // Starts the engine and creates the table objects: 0 success, 1 DbiInit, 3
 // DbiGetCurrSession, 4 DbiGetSysConfig, 6 DbiOpenDatabase, 7 work buffers. The caller shows

@@ -23,7 +23,6 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
-#include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/utility_commands.h"
 

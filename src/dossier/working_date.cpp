@@ -6,6 +6,7 @@
 
 #include "data/dossier_files.h"
 #include "data/session.h"
+#include "data/table.h"
 #include "dossier/auto_start.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_properties.h"

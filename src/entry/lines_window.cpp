@@ -30,7 +30,6 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
-#include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/progress.h"
 #include "shell/registry.h"

@@ -24,7 +24,6 @@
 #include "resources/command_ids.h"
 #include "shell/cursors.h"
 #include "shell/graphics.h"
-#include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
 #include "shell/registry.h"

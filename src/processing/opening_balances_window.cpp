@@ -6,6 +6,7 @@
 #include "controls/medit.h"
 #include "data/entry_lines.h"
 #include "data/session.h"
+#include "data/table.h"
 #include "dossier/dossier_password.h"
 #include "dossier/rebuild_indexes.h"
 #include "platform/gui/application.h"

@@ -8,6 +8,7 @@
 #include "dossier/new_dossier.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
+#include "runtime/xbase.h"
 #include "support/dossier_fixture.h"
 
 namespace {

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QToolBar>
 
+#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -52,6 +53,9 @@
 #include "platform/gui/statusbar.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/handlers.h"
 #include "shell/seeding.h"
 #include "shell/toolbar.h"
 #include "support/dossier_fixture.h"

@@ -9,6 +9,7 @@
 #include "data/account_totals.h"
 #include "runtime/numbers.h"
 #include "data_test_util.h"
+#include "runtime/session_registry.h"
 
 namespace data_test {
 namespace {

@@ -19,6 +19,8 @@
 #include "data/table_internal.h"
 #include "data/table_structures.h"
 #include "runtime/logfile.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
 

@@ -4,6 +4,8 @@
 #include <fstream>
 
 #include "data_test_util.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
 
 using namespace data_test;
 

@@ -2,6 +2,7 @@
 #include "data/error_report.h"
 
 #include "data_test_util.h"
+#include "runtime/session_registry.h"
 
 using namespace data_test;
 

@@ -5,6 +5,7 @@
 #include "data/table_create.h"
 #include "platform/dbase/idapi.h"
 #include "data_test_util.h"
+#include "runtime/dossier_record.h"
 
 namespace data_test {
 namespace {

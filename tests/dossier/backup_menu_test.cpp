@@ -5,12 +5,17 @@
 // and logged.
 #include <sys/stat.h>
 
+#include <fstream>
 #include <functional>
 
 #include <QLabel>
 #include <QTimer>
 
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
 #include "dossier/backup.h"
+#include "dossier/dossier_commands.h"
 #include "dossier/dossier_record_commands.h"
 #include "dossier/dossier_slots.h"
 #include "framework/dialog_bases.h"
@@ -20,6 +25,12 @@
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "resources/command_ids.h"
+#include "runtime/inifiles.h"
+#include "runtime/logfile.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
 #include "support/dossier_fixture.h"
 
 namespace {

@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QTimer>
 
+#include <fstream>
+
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "dossier/dossier_management.h"
@@ -14,6 +16,8 @@
 #include "platform/gui/menu.h"
 #include "platform/system/files.h"
 #include "resources/command_ids.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 

@@ -1,4 +1,10 @@
 // The "Changer de dossier" window: its lines and its choice by Enter.
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "dossier/dossier_commands.h"
+#include "runtime/session_registry.h"
+#include "shell/handlers.h"
 #include "support/gui_test.h"
 #include "dossier/dossier_open.h"
 #include "dossier/dossier_slots.h"

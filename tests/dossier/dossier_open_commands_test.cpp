@@ -1,12 +1,16 @@
 // Opening, changing and closing generated dossiers through the commands, the
 // repairs made on opening, and a dossier held by another process.
 
+#include "dossier/dossier_commands.h"
 #include "dossier/dossier_open.h"
 #include "dossier/dossier_slots.h"
 #include "dossier/rebuild_indexes.h"
 #include "data/index_recovery.h"
 #include "platform/system/cp1252.h"
 #include "dossier_test_util.h"
+#include "shell/application.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
 #include "support/dossier_fixture.h"
 #include "shell/startup.h"
 

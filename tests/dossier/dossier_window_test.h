@@ -23,7 +23,6 @@
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/backup_paths.h"
-#include "runtime/xbase.h"
 #include "shell/utility_commands.h"
 #include "support/gui_test.h"
 

@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
 #include "data/dossier_lock.h"
+#include "data/session.h"
 #include "kill_matrix.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/cp1252.h"

@@ -6,7 +6,6 @@
 #include "dossier_test_util.h"
 #include "support/gui_test.h"
 #include "runtime/session_registry.h"
-#include "shell/handlers.h"
 
 namespace maintenance_test {
 namespace {

@@ -5,13 +5,17 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "data/dossier_files.h"
 #include "data/dossier_lock.h"
+#include "data/session.h"
 #include "dossier/core/renumber_pieces.h"
 #include "dossier/renumber_window.h"
 #include "platform/gui/menu.h"
 #include "resources/command_ids.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
 #include "support/dossier_fixture.h"
 
 namespace {

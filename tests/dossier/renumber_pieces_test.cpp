@@ -14,7 +14,6 @@
 #include "platform/system/write_fault.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
-#include "shell/handlers.h"
 
 namespace dossier_test {
 namespace {

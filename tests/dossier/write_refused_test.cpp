@@ -8,6 +8,10 @@
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
 #include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
+#include "dossier/core/dossier_create.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/rebuild_dossier.h"
@@ -21,6 +25,7 @@
 #include "processing/core/opening_balances.h"
 #include "processing/core/year_separation.h"
 #include "processing/year_end_forms.h"
+#include "runtime/xbase.h"
 #include "support/dossier_fixture.h"
 #include "support/rebuild_maintenance.h"
 

@@ -9,9 +9,13 @@
 
 #include "draft_limit.h"
 
+#include "data/session.h"
+#include "dossier/core/dossier_create.h"
 #include "entry/analytic_line_form.h"
 #include "entry/analytic_lines_window.h"
 #include "framework/lookup_dialog.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
 #include "support/other_process.h"
 
 namespace entry_test {

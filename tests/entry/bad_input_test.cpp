@@ -4,6 +4,8 @@
 // line form.
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "data/session.h"
 #include "entry/line_form.h"
 #include "entry_fixture.h"
 

@@ -11,6 +11,7 @@
 #include "data/account_totals.h"
 #include "entry/core/analytic_split.h"
 #include "runtime/numbers.h"
+#include "runtime/xbase.h"
 #include "support/other_process.h"
 
 namespace entry_test {

@@ -8,7 +8,6 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
-#include "runtime/xbase.h"
 #include "support/demo_oracle.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"

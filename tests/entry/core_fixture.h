@@ -21,7 +21,6 @@
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
-#include "runtime/xbase.h"
 #include "support/demo_oracle.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"

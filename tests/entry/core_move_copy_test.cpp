@@ -6,6 +6,7 @@
 
 #include "core_fixture.h"
 #include "entry/core/move_copy.h"
+#include "runtime/xbase.h"
 
 namespace entry_test {
 namespace {

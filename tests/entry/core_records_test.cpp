@@ -4,6 +4,7 @@
 #include "core_fixture.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/renumber_pieces.h"
+#include "runtime/xbase.h"
 
 namespace entry_test {
 namespace {

@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "app/program_commands.h"
+#include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
+#include "demo/dossier_demo.h"
+#include "dossier/core/dossier_create.h"
 #include "posting/entry_state.h"
 #include "posting/journal_lines.h"
 #include "posting/journal_month.h"
@@ -30,6 +33,10 @@
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
 #include "resources/command_ids.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/demo_oracle.h"
 #include "support/dossier_fixture.h"

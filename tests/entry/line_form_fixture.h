@@ -10,13 +10,19 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/dossier_files.h"
+#include "demo/dossier_demo.h"
+#include "dossier/core/dossier_create.h"
 #include "posting/balancing.h"
 #include "posting/line_save.h"
 #include "entry/line_form.h"
 #include "entry_fixture.h"
 #include "runtime/numbers.h"
+#include "runtime/xbase.h"
 #include "shell/application.h"
 #include "resources/command_ids.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
 
 namespace entry_test {
 

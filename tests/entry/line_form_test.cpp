@@ -4,10 +4,14 @@
 // next line, F12 saves the last one; the lines, their sort records and the totals read back with dbfread.
 #include "line_form_fixture.h"
 
+#include "data/dossier_files.h"
+#include "dossier/core/dossier_create.h"
 #include "framework/lookup_dialog.h"
 #include "masterdata/code_list.h"
 #include "resources/command_ids.h"
 #include "runtime/inifiles.h"
+#include "runtime/xbase.h"
+#include "shell/handlers.h"
 
 namespace entry_test {
 namespace {

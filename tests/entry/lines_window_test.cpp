@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <random>
 
+#include "data/session.h"
+#include "dossier/core/dossier_create.h"
 #include "draft_limit.h"
 #include "posting/line_changes.h"
 #include "entry_fixture.h"

@@ -10,6 +10,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/session.h"
 #include "draft_limit.h"
 #include "entry/core/move_copy.h"
 #include "output_fixture.h"

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "data/account_totals.h"
+#include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/session.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
 #include "entry_fixture.h"

@@ -1,6 +1,10 @@
 // The journal printout's report hooks, as the template interpreter calls them: the line types and
 // the piece totals, the variables of a line, LIB23 and constant 065, the caches, the single-piece
 // run, and the 160-character transfer records against their golden file.
+#include <fstream>
+
+#include "data/dossier_files.h"
+#include "dossier/core/dossier_create.h"
 #include "output_fixture.h"
 
 namespace entry_test {

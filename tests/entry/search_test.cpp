@@ -2,10 +2,13 @@
 // stopping a search, and the amount search finding a line of another journal-month and showing it
 // selected in that journal-month's own lines window.
 #include "controls/mcontrols.h"
+#include "data/dossier_files.h"
+#include "data/session.h"
 #include "posting/new_lines.h"
 #include "entry_fixture.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
+#include "runtime/xbase.h"
 
 namespace entry_test {
 namespace {

@@ -7,9 +7,14 @@
 #include <QApplication>
 
 #include "data/account_totals.h"
+#include "data/dossier_files.h"
+#include "data/session.h"
 #include "entry_fixture.h"
 #include "platform/gui/accelerators.h"
 #include "runtime/numbers.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/mdi_client.h"
 
 namespace entry_test {
 namespace {

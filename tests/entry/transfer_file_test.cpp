@@ -4,8 +4,10 @@
 // no file and no temporary file.
 #include <stdlib.h>
 
+#include <fstream>
 #include <set>
 
+#include "data/session.h"
 #include "output_fixture.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"

@@ -5,7 +5,9 @@
 #include <signal.h>
 
 #include "controls/medit.h"
+#include "data/dossier_files.h"
 #include "data/dossier_lock.h"
+#include "data/session.h"
 #include "data/table_internal.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "entry/core/validation.h"
@@ -13,6 +15,7 @@
 #include "output_fixture.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
+#include "shell/handlers.h"
 #include "support/kill_point.h"
 
 namespace entry_test {

@@ -5,6 +5,7 @@
 #include "runtime/bank_ids.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
+#include "runtime/xbase.h"
 
 namespace md_test {
 namespace {

@@ -8,6 +8,7 @@
 #include "framework/fmt_saisie.h"
 #include "platform/gui/keyboard.h"
 #include "runtime/numbers.h"
+#include "shell/application.h"
 #include "shell/startup.h"
 #include "support/report_hook_driver.h"
 

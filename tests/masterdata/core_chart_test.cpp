@@ -10,6 +10,7 @@
 #include "masterdata/core/code_checks.h"
 #include "platform/dbase/idapi.h"
 #include "runtime/dossier_record.h"
+#include "runtime/xbase.h"
 #include "support/demo_oracle.h"
 #include "support/other_process.h"
 

@@ -12,6 +12,7 @@
 #include "masterdata/core/code_reports.h"
 #include "platform/dbase/idapi.h"
 #include "runtime/report_fields.h"
+#include "runtime/xbase.h"
 #include "support/other_process.h"
 
 namespace md_test {

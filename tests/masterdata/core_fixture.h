@@ -18,7 +18,6 @@
 #include "masterdata/core/code_values.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_hooks.h"
-#include "runtime/xbase.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
 

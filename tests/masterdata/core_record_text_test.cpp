@@ -13,6 +13,9 @@
 #include "dossier/core/dossier_create.h"
 #include "masterdata/core/record_text.h"
 #include "masterdata/core/record_text_keywords.h"
+#include "runtime/inifiles.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/runtime_init.h"
 #include "support/other_process.h"
 #include "support/runtime_fixture.h"
 

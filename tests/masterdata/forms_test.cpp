@@ -5,6 +5,7 @@
 #include "masterdata/core/code_checks.h"
 #include "masterdata/core/code_layouts.h"
 #include "masterdata_fixture.h"
+#include "runtime/xbase.h"
 
 namespace md_test {
 namespace {

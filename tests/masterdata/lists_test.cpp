@@ -3,6 +3,7 @@
 // the report and copy services through BrowseServices, and gives its report variables to the hook driver.
 #include <algorithm>
 
+#include "data/dossier_files.h"
 #include "framework/browse_services.h"
 #include "masterdata/core/code_layouts.h"
 #include "masterdata/record_text_editor.h"
@@ -10,6 +11,8 @@
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
+#include "shell/application.h"
+#include "shell/mdi_client.h"
 #include "support/report_hook_driver.h"
 
 namespace md_test {

@@ -10,6 +10,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "masterdata/code_form.h"
@@ -21,6 +22,10 @@
 #include "platform/gui/command.h"
 #include "platform/gui/modal_seam.h"
 #include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"

@@ -3,10 +3,12 @@
 // dossier INI; a VAT code of two characters is refused while a stored one still opens.
 #include <fstream>
 
+#include "data/dossier_files.h"
 #include "data/table_create.h"
 #include "framework/lookup_dialog.h"
 #include "masterdata_fixture.h"
 #include "runtime/inifiles.h"
+#include "shell/mdi_client.h"
 #include "support/gui_test.h"
 
 namespace md_test {

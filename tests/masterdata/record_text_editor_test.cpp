@@ -4,6 +4,9 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
 #include "data/table_create.h"
 #include "framework/font_choice.h"
 #include "masterdata/masterdata_commands.h"
@@ -12,7 +15,11 @@
 #include "controls/medit.h"
 #include "framework/browse.h"
 #include "framework/fmt_saisie.h"
+#include "runtime/inifiles.h"
+#include "shell/application.h"
 #include "shell/graphics.h"
+#include "shell/handlers.h"
+#include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"

@@ -6,6 +6,7 @@
 #include "masterdata/code_form.h"
 #include "masterdata/code_list.h"
 #include "platform/gui/menu.h"
+#include "shell/application.h"
 #include "support/report_hook_driver.h"
 
 namespace md_test {

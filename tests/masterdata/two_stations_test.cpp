@@ -1,6 +1,7 @@
 // Two stations on one dossier: a record this station's form holds is refused to the other station, and free again
 // once the form closes; a record the other station holds is refused to this station's list commands (form,
 // record text, cancel) with the lock notice, nothing changed, until it lets go.
+#include "data/dossier_files.h"
 #include "data/locks.h"
 #include "masterdata_fixture.h"
 #include "support/other_process.h"

@@ -6,6 +6,7 @@
 #include "data/account_totals.h"
 #include "posting/line_save.h"
 #include "runtime/numbers.h"
+#include "runtime/xbase.h"
 #include "support/other_process.h"
 
 namespace entry_test {

@@ -9,6 +9,7 @@
 #include "posting/line_save.h"
 #include "posting/new_lines.h"
 #include "runtime/numbers.h"
+#include "runtime/xbase.h"
 
 namespace entry_test {
 namespace {

@@ -10,6 +10,7 @@
 
 #include "entry/core_fixture.h"
 #include "posting/new_lines.h"
+#include "runtime/xbase.h"
 #include "support/other_process.h"
 
 namespace entry_test {

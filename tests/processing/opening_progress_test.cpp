@@ -13,6 +13,7 @@
 #include "processing/opening_balances_window.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"

@@ -12,13 +12,11 @@
 #include "data/dossier_files.h"
 #include "data/locks.h"
 #include "data/session.h"
-#include "data/table.h"
 #include "demo/dossier_demo.h"
 #include "processing/core/reconciliation.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
-#include "runtime/xbase.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
 

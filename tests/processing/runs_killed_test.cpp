@@ -24,7 +24,6 @@
 #include "processing/core/automatic_matching.h"
 #include "processing/core/code_copy.h"
 #include "processing/opening_balances_window.h"
-#include "runtime/xbase.h"
 #include "support/dossier_fixture.h"
 #include "support/killed_runs.h"
 

@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime/dossier_record.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
 #include "support/runtime_fixture.h"
 
 class AccessRightsTest : public test_support::RuntimeTest {

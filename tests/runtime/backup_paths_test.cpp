@@ -3,6 +3,7 @@
 #include <deque>
 #include <string>
 
+#include "runtime/runtime_hooks.h"
 #include "support/runtime_fixture.h"
 
 namespace {

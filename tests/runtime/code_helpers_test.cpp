@@ -2,6 +2,10 @@
 
 #include <string>
 
+#include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/session_registry.h"
+#include "runtime/xbase.h"
 #include "support/runtime_fixture.h"
 
 namespace {

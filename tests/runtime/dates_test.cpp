@@ -1,5 +1,6 @@
 #include "runtime/backup_paths.h"
 #include "runtime/dates.h"
+#include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "support/runtime_fixture.h"
 

@@ -1,3 +1,4 @@
+#include "runtime/dossier_record.h"
 #include "support/runtime_fixture.h"
 
 using DossierRecordTest = test_support::RuntimeTest;

@@ -1,3 +1,4 @@
+#include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "support/runtime_fixture.h"
 

@@ -7,6 +7,8 @@
 
 #include "runtime/text.h"
 
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
 #include "support/runtime_fixture.h"
 
 using ReportFieldsTest = test_support::RuntimeTest;

@@ -1,5 +1,7 @@
 #include <set>
 
+#include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
 #include "support/runtime_fixture.h"
 
 using TextFunctions = test_support::RuntimeTest;

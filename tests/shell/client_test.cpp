@@ -3,6 +3,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
+#include "runtime/xbase.h"
 #include "shell/startup.h"
 #include "shell_test_support.h"
 

@@ -2,6 +2,7 @@
 #include "platform/gui/mdi.h"
 #include "platform/gui/statusbar.h"
 #include "runtime/code_helpers.h"
+#include "runtime/xbase.h"
 #include "shell/enablers.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"

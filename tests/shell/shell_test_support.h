@@ -19,7 +19,6 @@
 #include "platform/gui/modal_seam.h"
 #include "runtime/access_rights.h"
 #include "runtime/inifiles.h"
-#include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "controls/control_env.h"
 #include "data/error_report.h"

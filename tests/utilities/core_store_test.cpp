@@ -17,6 +17,7 @@
 #include "platform/system/files.h"
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/xbase.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
 #include "utilities/core/dossier_constants.h"

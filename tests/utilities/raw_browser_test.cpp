@@ -7,6 +7,8 @@
 #include "data/table_create.h"
 #include "framework/browse_services.h"
 #include "runtime/dates.h"
+#include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
 #include "settings_fixture.h"
 #include "support/gui_test.h"
 #include "support/other_process.h"

@@ -13,6 +13,7 @@
 #include "masterdata/record_text_editor.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "runtime/inifiles.h"
 #include "settings_fixture.h"
 #include "shell/startup.h"
 #include "support/gui_test.h"

@@ -4,6 +4,7 @@
 // d'Ecritures" grey.
 #include "controls/medit.h"
 #include "framework/fmt_saisie.h"
+#include "runtime/dossier_record.h"
 #include "settings_fixture.h"
 #include "support/gui_test.h"
 #include "utilities/rights_dialog.h"

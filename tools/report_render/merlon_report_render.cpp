@@ -21,7 +21,6 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_init.h"
-#include "runtime/xbase.h"
 #ifdef MERLON_REPORT_RENDER_PAGES
 #include "platform/gui/application.h"
 #include "platform/gui/printer.h"

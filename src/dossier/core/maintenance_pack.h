@@ -6,8 +6,9 @@
 #include <string>
 
 #include "data/draft_lines.h"  // kMaxLineRecords, TooManyLinesMessage
-#include "data/table.h"
 #include "data/table_structures.h"
+
+class Table;
 
 // What a maintenance run shows while it works. The default does nothing, so
 // a test or a benchmark drives the runs without a window.

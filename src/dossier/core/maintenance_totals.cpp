@@ -9,6 +9,7 @@
 #include "data/account_totals.h"
 #include "data/collation.h"
 #include "data/session.h"
+#include "data/table.h"
 #include "dossier/core/conversion.h"
 #include "dossier/core/maintenance_pack.h"
 #include "platform/system/clock.h"

@@ -1,6 +1,7 @@
 #include "reports/engine/window_environment.h"
 
 #include "data/session.h"
+#include "data/table.h"
 #include "framework/fmt_saisie.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"

@@ -11,6 +11,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "demo/dossier_demo.h"
 #include "reports/balances/balance_commands.h"
 #include "reports/balances/balance_forms.h"
 #include "reports/balances/balance_windows.h"

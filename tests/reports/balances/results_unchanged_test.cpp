@@ -38,7 +38,6 @@
 #include "reports/ledgers/core/ledger_tables.h"
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
-#include "runtime/xbase.h"
 #include "support/journal_months.h"
 #include "support/runtime_fixture.h"
 

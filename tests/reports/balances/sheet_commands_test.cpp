@@ -18,6 +18,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
 #include "resources/command_ids.h"
+#include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "support/dossier_fixture.h"
 

@@ -37,10 +37,13 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
+#include "runtime/xbase.h"
+#include "shell/application.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
 #include "shell/registry.h"
+#include "shell/utility_commands.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 

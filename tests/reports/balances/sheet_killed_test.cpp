@@ -11,6 +11,7 @@
 #include "reports/balances/core/balance_sheet_model.h"
 #include "reports/balances/core/balance_sheet_run.h"
 #include "runtime/dossier_record.h"
+#include "runtime/inifiles.h"
 #include "support/killed_runs.h"
 
 namespace {

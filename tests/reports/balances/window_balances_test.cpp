@@ -7,9 +7,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "data/session.h"
+#include "data/table.h"
 #include "framework/fmt_saisie.h"
 #include "reports/balances/core/fec_export.h"
 #include "reports/balances/core/trial_balance_variables.h"
+#include "reports/engine/visu_window.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/limits_checks.h"
 #include "shell/handlers.h"

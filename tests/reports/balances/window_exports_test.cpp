@@ -11,8 +11,12 @@
 #include <sstream>
 
 #include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
 #include "reports/balances/core/fec_export.h"
 #include "reports/balances/core/trial_balance_options.h"
+#include "reports/engine/core/report_export.h"
+#include "reports/engine/visu_window.h"
 #include "support/calc.h"
 #include "support/other_process.h"
 #include "support/python.h"

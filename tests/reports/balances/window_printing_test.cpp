@@ -8,9 +8,14 @@
 #include <regex>
 #include <sstream>
 
+#include "data/dossier_files.h"
 #include "data/write_targets.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/printer.h"
+#include "runtime/access_rights.h"
+#include "runtime/inifiles.h"
+#include "runtime/xbase.h"
+#include "shell/program_printer.h"
 #include "support/csv_cells.h"
 #include "support/pdf_tools.h"
 

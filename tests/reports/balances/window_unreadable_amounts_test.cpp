@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "reports/balances/core/trial_balance_variables.h"
+#include "reports/engine/visu_window.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/limits_checks.h"
 #include "runtime/text.h"

@@ -8,6 +8,7 @@
 #include "core_support.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
+#include "runtime/inifiles.h"
 #include "support/python.h"
 
 using namespace test_support;

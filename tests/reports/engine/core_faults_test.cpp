@@ -3,6 +3,7 @@
 // control codes stored in data never run as statements.
 #include "core_support.h"
 #include "data_test_util.h"
+#include "runtime/inifiles.h"
 
 using namespace test_support;
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "core_support.h"
+#include "runtime/inifiles.h"
 
 using namespace test_support;
 

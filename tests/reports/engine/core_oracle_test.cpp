@@ -6,6 +6,7 @@
 
 #include "core_support.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 
 using namespace test_support;
 

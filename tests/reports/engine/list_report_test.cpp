@@ -5,6 +5,7 @@
 
 #include "masterdata/code_list.h"
 #include "masterdata/core/code_kinds.h"
+#include "runtime/xbase.h"
 #include "shell/registry.h"
 
 using namespace report_test;

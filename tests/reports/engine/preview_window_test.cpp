@@ -8,6 +8,7 @@
 
 #include "platform/gui/controlbar.h"
 #include "platform/gui/keyboard.h"
+#include "runtime/xbase.h"
 #include "shell/toolbar.h"
 
 using namespace report_test;

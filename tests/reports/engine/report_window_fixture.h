@@ -32,6 +32,7 @@
 #include "reports/engine/visu_window.h"
 #include "runtime/access_rights.h"
 #include "runtime/inifiles.h"
+#include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"

@@ -5,6 +5,7 @@
 #include "masterdata/core/chart_files.h"
 #include "masterdata/core/code_layouts.h"
 #include "reportset_support.h"
+#include "runtime/xbase.h"
 
 namespace reportset {
 namespace {

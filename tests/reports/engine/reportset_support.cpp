@@ -13,7 +13,9 @@
 #include "reports/engine/core/paint_walk.h"
 #include "reports/engine/core/report_text.h"
 #include "reports/engine/dc_canvas.h"
+#include "runtime/dossier_record.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 #include "support/python.h"
 
 namespace reportset {

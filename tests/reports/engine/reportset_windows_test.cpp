@@ -7,6 +7,7 @@
 #include "reports/engine/core/report_text.h"
 #include "reports/engine/printing.h"
 #include "reportset_support.h"
+#include "runtime/dossier_record.h"
 
 namespace reportset {
 namespace {

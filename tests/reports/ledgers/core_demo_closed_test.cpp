@@ -4,6 +4,7 @@
 // record filed as a draft one, a matched line's letter changed).
 #include "data/entry_lines.h"
 #include "ledger_fixture.h"
+#include "runtime/xbase.h"
 #include "support/demo_oracle.h"
 
 namespace ledgers_test {

@@ -9,6 +9,7 @@
 #include "ledger_fixture.h"
 #include "platform/system/cp1252.h"
 #include "reports/ledgers/core/general_ledgers.h"
+#include "runtime/xbase.h"
 
 namespace ledgers_test {
 namespace {

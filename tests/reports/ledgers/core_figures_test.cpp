@@ -11,6 +11,7 @@
 #include "reports/ledgers/core/centralising_summary.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
+#include "runtime/xbase.h"
 #include "support/calc.h"
 
 namespace ledgers_test {

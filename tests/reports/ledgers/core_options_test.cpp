@@ -16,6 +16,7 @@
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
 #include "reports/engine/core/report_texts.h"
+#include "runtime/xbase.h"
 
 namespace ledgers_test {
 namespace {

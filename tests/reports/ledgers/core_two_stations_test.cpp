@@ -4,6 +4,7 @@
 // byte as it was (the summary gathers its blocks in memory).
 #include "ledger_fixture.h"
 #include "reports/ledgers/core/journal_listings.h"
+#include "runtime/xbase.h"
 #include "support/other_process.h"
 
 namespace ledgers_test {

@@ -31,7 +31,6 @@
 #include "support/csv_cells.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
-#include "runtime/xbase.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
 

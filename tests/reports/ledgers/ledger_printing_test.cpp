@@ -6,6 +6,10 @@
 #include <regex>
 
 #include "platform/gui/printer.h"
+#include "platform/system/cp1252.h"
+#include "reports/engine/choice_dialogs.h"
+#include "reports/engine/visu_window.h"
+#include "runtime/access_rights.h"
 #include "support/csv_cells.h"
 #include "support/pdf_tools.h"
 #include "runtime/xbase.h"

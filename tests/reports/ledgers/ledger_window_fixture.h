@@ -10,6 +10,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "demo/dossier_demo.h"
 #include "framework/lookup_dialog.h"
 #include "reports/ledgers/ledger_commands.h"
 #include "reports/ledgers/ledger_forms.h"

@@ -10,8 +10,17 @@
 #include <set>
 #include <sstream>
 
+#include "data/dossier_files.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "demo/dossier_demo.h"
 #include "platform/system/files.h"
+#include "reports/engine/choice_dialogs.h"
+#include "reports/engine/visu_window.h"
+#include "runtime/access_rights.h"
 #include "runtime/logfile.h"
+#include "runtime/xbase.h"
+#include "shell/mdi_client.h"
 
 namespace ledgers_window_test {
 namespace {

@@ -17,7 +17,6 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/session.h"
-#include "data/table.h"
 #include "demo/dossier_demo.h"
 #include "reports/vat_dunning/core/dunning_run.h"
 #include "runtime/bank_ids.h"

@@ -7,6 +7,7 @@
 
 #include <QImage>
 
+#include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>

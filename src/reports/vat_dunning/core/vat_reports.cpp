@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "data/entry_lines.h"
+#include "data/table.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"

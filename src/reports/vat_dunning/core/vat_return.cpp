@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "data/entry_lines.h"
+#include "data/table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "data/table.h"
+class Table;
 
 namespace vat {
 
