@@ -162,6 +162,44 @@ const std::set<std::pair<std::string, std::string>>& Keys() {
       {"utilities/rights_dialog.cpp", "\nFONT 8 \"MS Sans Serif\"\nSIZE "},  // dialog script
       // The header line of a report's own variables, found again when the report text is read back.
       {"masterdata/core/record_text_keywords.cpp", "// Variables et Mots-Cl\xE9s sp\xE9" "cifiques \xE0 cet Etat"},
+      // The model compiler run by the build tool and the tests: messages to the developer.
+      {"reports/balances/core/balance_sheet_compile.cpp", ""},
+      // The imports' lines in the dossier's log: the next import reads them back to find a run stopped half-way,
+      // so their words are a record format that must not change with the texts.
+      {"processing/core/ofx_import.cpp", "IMPORTATION RELEVE OFX - "},
+      {"processing/core/ofx_import.cpp", "IMPORTATION RELEVE OFX - Ok - "},
+      {"processing/core/ofx_import.cpp", "D\xE9" "but - "},
+      {"processing/core/ofx_import.cpp", " pi\xE8" "ces "},
+      {"processing/core/ofx_import.cpp", " \xE0 "},
+      {"processing/core/ofx_import.cpp", " import\xE9" "es, "},
+      {"processing/core/ofx_import.cpp", " d\xE9j\xE0 import\xE9" "es - journal "},
+      {"processing/core/ascii_import.cpp", " - D\xE9" "but - "},
+      {"processing/core/ascii_import.cpp", " pi\xE8" "ce "},
+      {"processing/core/ascii_import.cpp", " pi\xE8" "ces n\xB0 "},
+      // Bytes and names of formats: the byte-order mark, the encoding's name, the euro sign typed as a currency.
+      {"processing/core/ascii_import.cpp", "\xEF\xBB\xBF"},
+      {"processing/core/ascii_import.cpp", "UTF-8 (BOM)"},
+      {"processing/core/ascii_import.cpp", "\x80"},
+      {"reports/engine/core/report_texts.cpp", "\xEF\xBB\xBF"},
+      // The CEGID file's fixed records, as the receiving program reads them.
+      {"reports/balances/core/cegid_export.cpp", "09N1200000000NN09P06                    ON A"},
+      {"reports/balances/core/cegid_export.cpp", "08411000000090000000009999990000CCOLLECTIF CLIENTS"},
+      {"reports/balances/core/cegid_export.cpp", "084110000000C000000000CZZZZZZZ  CCOLLECTIF CLIENTS"},
+      {"reports/balances/core/cegid_export.cpp", "08401000000000000000000999990000FCOLLECTIF FOURNISSEURS"},
+      {"reports/balances/core/cegid_export.cpp", "084010000000F000000000FZZZZZZZ  FCOLLECTIF FOURNISSEURS"},
+      // Font names and the markup of the HTML pages and exports.
+      {"reports/engine/core/barcodes.cpp", "Courier New"},
+      {"reports/engine/core/page_html.cpp", "Courier New"},
+      {"reports/engine/core/page_html.cpp", "border:1px solid #000000;"},
+      {"reports/engine/core/page_html.cpp", "border-left:1px solid #000000;"},
+      {"reports/engine/core/page_html.cpp", "border-top:1px solid #000000;"},
+      {"reports/engine/core/report_export.cpp", "' cellspacing='0' cellpadding='5'"},
+      {"reports/engine/core/report_export.cpp", " cellspacing='0' cellpadding='5' bordercolorlight='"},
+      {"reports/engine/core/report_export.cpp", "' bordercolor='#ffffff' bgcolor='"},
+      {"reports/engine/core/report_interpreter.cpp", "Courier New,008/4A0"},
+      {"reports/engine/core/report_interpreter.cpp", "Courier New,010/4A0"},
+      {"reports/engine/core/report_interpreter.cpp", "Courier New,012/7A0"},
+      {"reports/engine/core/report_interpreter.cpp", "Courier New,010/7A0"},
   };
   return keys;
 }
