@@ -3,6 +3,8 @@
 // idapi.h are thin wrappers over these methods.
 #pragma once
 
+#include "engine_users.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>

@@ -4,6 +4,8 @@
 // record of an append, so a count beyond the records on disk is reported as damage.
 #pragma once
 
+#include "engine_users.h"
+
 #include <sys/types.h>
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 // The values the table layer tests by number keep the numbers it expects; the others are ours.
 #pragma once
 
+#include "engine_users.h"
+
 #include <cstdint>
 
 namespace dbase {

@@ -4,6 +4,8 @@
 // the file size, so a damaged reference gives DBIERR_MEMOCORRUPT and never a wild read.
 #pragma once
 
+#include "engine_users.h"
+
 #include <cstdint>
 #include <string>
 

@@ -17,6 +17,8 @@
 // it was parsed against goes away.
 #pragma once
 
+#include "engine_users.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -4,6 +4,8 @@
 // first field starts at offset 1.
 #pragma once
 
+#include "engine_users.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -4,6 +4,8 @@
 // Numbers are little-endian.
 #pragma once
 
+#include "engine_users.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>

@@ -3,6 +3,8 @@
 // cursors of one process exclude each other and closing another descriptor keeps them).
 #pragma once
 
+#include "engine_users.h"
+
 #include <sys/types.h>
 
 #include <cstddef>

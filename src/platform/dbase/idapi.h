@@ -18,6 +18,8 @@
 // killed half-way is cut off by the next exclusive open.
 #pragma once
 
+#include "engine_users.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -68,6 +68,8 @@
 // DBIERR_EOF / DBIERR_BOF at the ends of a walk, OS errors as dbierr.h maps them.
 #pragma once
 
+#include "engine_users.h"
+
 #include <sys/types.h>
 
 #include <cstdint>

@@ -8,6 +8,8 @@
 // change counter (see mdx.h).
 #pragma once
 
+#include "engine_users.h"
+
 #include <sys/mman.h>
 #include <sys/types.h>
 #include <sys/uio.h>

@@ -2,6 +2,8 @@
 // records as stored, for walks that read every record of a large table.
 #pragma once
 
+#include "engine_users.h"
+
 #include <cstdint>
 #include <vector>
 

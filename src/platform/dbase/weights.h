@@ -7,6 +7,8 @@
 // given prefix lie next to each other in this order (a partial key seek depends on it).
 #pragma once
 
+#include "engine_users.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>

@@ -8,6 +8,8 @@
 // table even from an edit. A command whose enabler greys it is not sent.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <memory>
 #include <string>
 #include <vector>

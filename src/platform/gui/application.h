@@ -2,6 +2,8 @@
 // its idle work, the main window, and beeps.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <functional>
 #include <string>
 #include <vector>

@@ -2,6 +2,8 @@
 // files, or made in memory. Cheap to copy (the pixels are shared).
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>

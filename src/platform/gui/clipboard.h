@@ -1,6 +1,8 @@
 // Clipboard text, converted between cp1252 and the desktop's Unicode.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 
 namespace gui {

@@ -3,6 +3,8 @@
 // those made by code do not.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <cstdint>
 #include <string>
 

@@ -2,6 +2,8 @@
 // posted (queued) and sent (synchronous) messages addressed by handle.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>

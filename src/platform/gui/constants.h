@@ -3,6 +3,8 @@
 // settings and the program's tables use, so they must not change.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <cstdint>
 
 namespace gui {

@@ -3,6 +3,8 @@
 // enablers of the frame at idle time.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <functional>
 #include <memory>
 #include <string>

@@ -5,6 +5,8 @@
 // controls of the program derive from these classes, never from Qt.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 
 #include "platform/gui/dc.h"

@@ -2,6 +2,8 @@
 // into their control after painting.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QWidget>

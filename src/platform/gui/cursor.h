@@ -3,6 +3,8 @@
 // busy cursor of long runs, and animated cursors from numbered frames.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 #include <vector>
 

@@ -5,6 +5,8 @@
 // rectangles can carry tooltips.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 #include <vector>
 

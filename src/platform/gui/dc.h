@@ -4,6 +4,8 @@
 // units (device pixels unless a mapping mode scales them).
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -2,6 +2,8 @@
 // and the cp1252 text conversion that honours symbol faces.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <QFont>
 #include <QString>
 

@@ -9,6 +9,8 @@
 // leaves them, cancel and confirm.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 
 #include "platform/gui/controls.h"

@@ -16,6 +16,8 @@
 // \n, \t, \" and \\ escapes; they are held in cp1252. "#" starts a comment.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 #include <string_view>
 #include <vector>

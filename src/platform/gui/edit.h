@@ -5,6 +5,8 @@
 // EvKeyUp, EvChar); FilterChar decides whether a typed character goes in.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 
 #include "platform/gui/controls.h"

@@ -2,6 +2,8 @@
 // the modal seam. Qt's own dialogs (not the desktop's), so they run anywhere.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <functional>
 #include <string>
 

@@ -3,6 +3,8 @@
 // makes, so a face shows the same wherever it is used.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <span>
 #include <string>
 #include <string_view>

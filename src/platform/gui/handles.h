@@ -4,6 +4,8 @@
 // never given to another window in the same run.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <cstdint>
 
 namespace gui {

@@ -2,6 +2,8 @@
 // state of the modifier and lock keys.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 namespace gui {
 
 // Virtual-key code of a Qt key (Qt::Key value); `keypad` when the key came

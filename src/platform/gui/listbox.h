@@ -3,6 +3,8 @@
 // by the user notify LBN_SELCHANGE; a double click notifies LBN_DBLCLK.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -2,6 +2,8 @@
 // client area that holds the child windows, and the children themselves.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <memory>
 #include <string>
 #include <vector>

@@ -10,6 +10,8 @@
 // separates the accelerator text. Lines starting with "#" are comments.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <functional>
 #include <memory>
 #include <string>

@@ -2,6 +2,8 @@
 // answers, shown through the modal seam.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 
 class QWidget;

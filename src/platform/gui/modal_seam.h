@@ -6,6 +6,8 @@
 // then ends with its answer from inside its own event loop.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>

@@ -5,6 +5,8 @@
 // printable area's corner; a mapping mode scales them.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <memory>
 #include <string>
 

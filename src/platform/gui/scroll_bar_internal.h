@@ -3,6 +3,8 @@
 // holds; the owner moves it itself with SetScrollPos, as with Windows bars.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <QScrollBar>
 #include <functional>
 

@@ -2,6 +2,8 @@
 // (Caps Lock, Num Lock, Scroll Lock, overtype), refreshed at idle.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 
 #include "platform/gui/window.h"

@@ -5,6 +5,8 @@
 // back byte for byte. Only the window layer converts.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <string>
 #include <string_view>
 

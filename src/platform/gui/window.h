@@ -3,6 +3,8 @@
 // program's windows override. Qt stays behind the pointer to the widget.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>

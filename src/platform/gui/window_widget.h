@@ -1,6 +1,8 @@
 // Private to the window layer: the Qt side of Window.
 #pragma once
 
+#include "platform/gui/window_users.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>

@@ -1,0 +1,8 @@
+// Every header of the engine includes this one: they compile only where the engine may be called, in the engine
+// itself and the data layer (and the tests, benchmarks, fuzz targets and tools that link merlon_dbase). Above the
+// data layer tables are reached through data/table.h and its result codes (data/table_results.h).
+#pragma once
+
+#ifndef MERLON_ENGINE_USER
+#error "The dBASE engine is called through the data layer (data/table.h), not included above it."
+#endif
