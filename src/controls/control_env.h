@@ -11,6 +11,7 @@
 
 #include "platform/gui/dc.h"
 #include "platform/gui/handles.h"
+#include "resources/command_ids.h"
 
 class MEdit;
 
@@ -80,10 +81,10 @@ struct OnTemplate {};
 inline constexpr OnTemplate kOnTemplate{};
 
 // Commands the entry controls post (WM_COMMAND, second parameter 0).
-constexpr unsigned CM_QUITTER_FORM = 20023;   // F9 in a form
-constexpr unsigned CM_ENREGISTRER = 20055;    // F12 in a form
-constexpr unsigned CM_WORD_SEARCH = 20049;    // F2
-constexpr unsigned CM_WORD_SEARCH_NEXT = 20051;  // F3
+constexpr unsigned CM_QUITTER_FORM = child_command::Quitter;  // F9 in a form
+constexpr unsigned CM_ENREGISTRER = child_command::Enregistrer;  // F12 in a form
+constexpr unsigned CM_WORD_SEARCH = child_command::Chercher;  // F2
+constexpr unsigned CM_WORD_SEARCH_NEXT = child_command::ChercherEncore;  // F3
 
 // The tooltip part every custom control carries: one tip, set once.
 class MTooltipEx {

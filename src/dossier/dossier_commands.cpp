@@ -118,7 +118,7 @@ std::string CurrentEntry() { return DossierEntry(RTrim(DossierCode.c_str()), Dos
 // slot the open dossier. While it exists every other dossier command waits.
 class TWFicChanger : public CMDIModif {
  public:
-  static constexpr unsigned CM_CHANGER = 20053;
+  static constexpr unsigned CM_CHANGER = child_command::Accepter;
 
   explicit TWFicChanger(gui::MDIClient* client) : CMDIModif(client, LoadStr(682), 1, 1) {
     ContextCommands = {2, form_cmd::Quitter, CM_CHANGER};

@@ -43,14 +43,14 @@ namespace {
 using L = LigneEcriture;
 
 namespace cmd {
-constexpr unsigned Quitter = 20023;
-constexpr unsigned Enregistrer = 20055;
-constexpr unsigned SolderLigne = 20077;
-constexpr unsigned SolderCompte = 20081;
-constexpr unsigned CreerLigne = 20083;
-constexpr unsigned LignePrecedente = 20087;
-constexpr unsigned LigneRestore = 20089;
-constexpr unsigned LigneSuivante = 20091;
+using child_command::Quitter;
+using child_command::Enregistrer;
+constexpr unsigned SolderLigne = child_command::SolderPiece;
+using child_command::SolderCompte;
+using child_command::CreerLigne;
+using child_command::LignePrecedente;
+using child_command::LigneRestore;
+using child_command::LigneSuivante;
 // The form's own field commands.
 constexpr unsigned SectionEnter = 1204, SectionLookup = 1205, SectionFirst = 1206, SectionNext = 1207;
 constexpr unsigned SectionPrior = 1208, SectionLast = 1209, SectionView = 1210;

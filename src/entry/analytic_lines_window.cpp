@@ -37,17 +37,17 @@ namespace {
 using L = LigneEcriture;
 
 namespace cmd {
-constexpr unsigned Annuler = 20029;
-constexpr unsigned Reactiver = 20031;
-constexpr unsigned Modifier = 20047;
-constexpr unsigned Rafraichir = 20057;
-constexpr unsigned ReCaler = 20071;
-constexpr unsigned CreerLigne = 20083;
-constexpr unsigned LignePrecedente = 20087;
-constexpr unsigned LigneRestore = 20089;
-constexpr unsigned LigneSuivante = 20091;
-constexpr unsigned Quitter = 20023;
-constexpr unsigned Visualiser = 20035;
+using child_command::Annuler;
+using child_command::Reactiver;
+using child_command::Modifier;
+using child_command::Rafraichir;
+using child_command::ReCaler;
+using child_command::CreerLigne;
+using child_command::LignePrecedente;
+using child_command::LigneRestore;
+using child_command::LigneSuivante;
+using child_command::Quitter;
+using child_command::Visualiser;
 // Why the default split was not made, told once the window shows (the window's own, posted to itself).
 constexpr unsigned OpeningMessage = 24421;
 }  // namespace cmd

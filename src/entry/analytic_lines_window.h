@@ -11,6 +11,7 @@
 #include "entry/core/analytic_split.h"
 #include "entry/line_range_browse.h"
 #include "framework/edit_form.h"
+#include "resources/command_ids.h"
 
 class TWSaiBroDetJournauxAnal : public LineRangeBrowse {
  public:
@@ -71,7 +72,7 @@ class TWSaiBroDetJournauxAnal : public LineRangeBrowse {
   bool InRange(::Table& t) const override;
   bool SeekFirstOfRange(::Table& t) override;
   bool SeekLastOfRange(::Table& t) override;
-  unsigned EditCommand() const override { return 20047; }
+  unsigned EditCommand() const override { return child_command::Modifier; }
   const char* LinesTag() const override;
 
  private:

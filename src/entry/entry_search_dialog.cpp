@@ -13,6 +13,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/command_ids.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
@@ -22,7 +23,7 @@ using namespace posting;
 
 namespace {
 
-constexpr unsigned kReCaler = 20071;
+constexpr unsigned kReCaler = child_command::ReCaler;
 constexpr int kTabStopChars = 64;
 
 // The text of an amount as a user types it: blanks between the thousands, a comma or a point.

@@ -14,6 +14,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/command_ids.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
@@ -93,7 +94,12 @@ TWSaiBroEntJournaux::TWSaiBroEntJournaux(gui::MDIClient* parent)
   keyWidth = kCodeWidth;
   rightsFunction = kEntryRights;
   listName = "TWSaiBroEntJournaux";
-  toolbarCommands = {5, 20023, 20047, 20027, 20029, 20031};
+  toolbarCommands = {5,
+                     child_command::Quitter,
+                     child_command::Modifier,
+                     child_command::Nouveau,
+                     child_command::Annuler,
+                     child_command::Reactiver};
   codeIndex = BrowseCodeIndex{Cursor(), kTag, kindLetter, 2};
   opened_ = OpenOnC10(Cursor()) && EnsureGeneralFile();
   if (opened_) Count();

@@ -56,21 +56,21 @@ namespace {
 using L = LigneEcriture;
 
 namespace cmd {
-constexpr unsigned Quitter = 20023;
-constexpr unsigned Enregistrer = 20055;
-constexpr unsigned SolderPiece = 20077;
-constexpr unsigned SolderJournal = 20079;
-constexpr unsigned SolderCompte = 20081;
-constexpr unsigned CreerLigne = 20083;
-constexpr unsigned CreerPiece = 20085;
-constexpr unsigned LignePrecedente = 20087;
-constexpr unsigned LigneRestore = 20089;
-constexpr unsigned LigneSuivante = 20091;
-constexpr unsigned Modele = 20129;
-constexpr unsigned AutreModele = 20131;
-constexpr unsigned ChercherMontant = 20185;
-constexpr unsigned RafraichirLigne = 20057;
-constexpr unsigned RafraichirTotal = 20059;
+using child_command::Quitter;
+using child_command::Enregistrer;
+using child_command::SolderPiece;
+using child_command::SolderJournal;
+using child_command::SolderCompte;
+using child_command::CreerLigne;
+using child_command::CreerPiece;
+using child_command::LignePrecedente;
+using child_command::LigneRestore;
+using child_command::LigneSuivante;
+using child_command::Modele;
+using child_command::AutreModele;
+using child_command::ChercherMontant;
+constexpr unsigned RafraichirLigne = child_command::Rafraichir;
+using child_command::RafraichirTotal;
 // The form's own field commands.
 constexpr unsigned DayFirst = 1203, DayPrior = 1204, DayNext = 1205, DayLast = 1206, DayEnter = 1207;
 constexpr unsigned DistributionEnter = 1209, DistributionLookup = 1210;

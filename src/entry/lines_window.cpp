@@ -23,6 +23,7 @@
 #include "platform/gui/cursor.h"
 #include "platform/gui/keyboard.h"
 #include "platform/gui/messagebox.h"
+#include "resources/command_ids.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
@@ -42,24 +43,24 @@ namespace {
 using L = LigneEcriture;
 
 namespace cmd {
-constexpr unsigned ReCaler = 20071;
-constexpr unsigned AllerAuCode = 20155;
-constexpr unsigned Chercher = 20049;
-constexpr unsigned ChercherEncore = 20051;
-constexpr unsigned ChercherMontant = 20185;
-constexpr unsigned LigneRestore = 20089;
-constexpr unsigned LignePrecedente = 20087;
-constexpr unsigned LigneSuivante = 20091;
-constexpr unsigned CreerLigne = 20083;
-constexpr unsigned CreerPiece = 20085;
-constexpr unsigned Annuler = 20029;
-constexpr unsigned Reactiver = 20031;
-constexpr unsigned Modifier = 20047;
-constexpr unsigned Deplacer = 20167;
-constexpr unsigned Copier = 20169;
-constexpr unsigned Rafraichir = 20057;
-constexpr unsigned RafraichirTotal = 20059;
-constexpr unsigned Quitter = 20023;
+using child_command::ReCaler;
+using child_command::AllerAuCode;
+using child_command::Chercher;
+using child_command::ChercherEncore;
+using child_command::ChercherMontant;
+using child_command::LigneRestore;
+using child_command::LignePrecedente;
+using child_command::LigneSuivante;
+using child_command::CreerLigne;
+using child_command::CreerPiece;
+using child_command::Annuler;
+using child_command::Reactiver;
+using child_command::Modifier;
+using child_command::Deplacer;
+using child_command::Copier;
+using child_command::Rafraichir;
+using child_command::RafraichirTotal;
+using child_command::Quitter;
 // The next slice of the shading walk (the window's own, posted to itself).
 constexpr unsigned Ombrer = 24411;
 }  // namespace cmd

@@ -13,6 +13,7 @@
 #include "posting/journal_month.h"
 #include "entry/core/journal_printout.h"
 #include "entry/line_range_browse.h"
+#include "resources/command_ids.h"
 
 class TWSaiBroDetJournaux : public LineRangeBrowse {
  public:
@@ -122,7 +123,7 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
   bool InRange(::Table& t) const override;
   bool SeekFirstOfRange(::Table& t) override;
   bool SeekLastOfRange(::Table& t) override;
-  unsigned EditCommand() const override { return 20047; }
+  unsigned EditCommand() const override { return child_command::Modifier; }
   const char* LinesTag() const override;
 
  private:

@@ -13,6 +13,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/command_ids.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
@@ -25,8 +26,8 @@ using namespace posting;
 
 namespace {
 
-constexpr unsigned kRafraichirTotal = 20059;
-constexpr unsigned kQuitter = 20023;
+constexpr unsigned kRafraichirTotal = child_command::RafraichirTotal;
+constexpr unsigned kQuitter = child_command::Quitter;
 
 // Dossier constant 009: the entry stays on the working month.
 bool MonthFixed() { return ConstantIs(9, 'O'); }

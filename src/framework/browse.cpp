@@ -11,6 +11,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/keyboard.h"
+#include "resources/command_ids.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
@@ -81,7 +82,14 @@ CMDIBrowse::CMDIBrowse(gui::MDIClient* parent, const std::string& title, const B
   columns_ = columns != nullptr ? *columns : MakeColumnTable(0);
   PrepareColumnTable(columns_);
   declaredColumns_ = columns_;
-  toolbarCommands = {7, 20023, 20047, 20029, 20031, 20027, 20061, 20187};
+  toolbarCommands = {7,
+                     child_command::Quitter,
+                     child_command::Modifier,
+                     child_command::Annuler,
+                     child_command::Reactiver,
+                     child_command::Nouveau,
+                     child_command::RenvoyerCode,
+                     child_command::Texte};
   refreshInterval = BrowseRefreshInterval();
   store_.Clear();
   view_ = new BrowseView(this);

@@ -18,6 +18,7 @@
 #include "platform/gui/custom_control.h"
 #include "platform/gui/dc.h"
 #include "platform/gui/mdi.h"
+#include "resources/command_ids.h"
 #include "runtime/report_fields.h"
 
 class Table;
@@ -25,29 +26,29 @@ class BrowseView;
 
 // Commands of the list windows.
 namespace browse_cmd {
-constexpr unsigned Quitter = 20023;
-constexpr unsigned QuitterGrid = 20025;
-constexpr unsigned Nouveau = 20027;
-constexpr unsigned Annuler = 20029;
-constexpr unsigned Reactiver = 20031;
-constexpr unsigned Visualiser = 20035;
-constexpr unsigned FinVisualisation = 20037;
-constexpr unsigned Imprimer = 20041;
-constexpr unsigned Modifier = 20047;
-constexpr unsigned Chercher = 20049;
-constexpr unsigned ChercherEncore = 20051;
-constexpr unsigned Rafraichir = 20057;
-constexpr unsigned RafraichirTotal = 20059;
-constexpr unsigned RenvoyerCode = 20061;
-constexpr unsigned CopierCode = 20063;
-constexpr unsigned CopierTableau = 20065;
-constexpr unsigned AjouterDepuis = 20067;
-constexpr unsigned AjouterVers = 20069;
-constexpr unsigned ReCaler = 20071;
-constexpr unsigned LigneSuivante = 20091;
-constexpr unsigned AllerAuCode = 20155;
-constexpr unsigned Entree = 20161;
-constexpr unsigned Texte = 20187;
+using child_command::Quitter;
+using child_command::QuitterGrid;
+using child_command::Nouveau;
+using child_command::Annuler;
+using child_command::Reactiver;
+using child_command::Visualiser;
+using child_command::FinVisualisation;
+using child_command::Imprimer;
+using child_command::Modifier;
+using child_command::Chercher;
+using child_command::ChercherEncore;
+using child_command::Rafraichir;
+using child_command::RafraichirTotal;
+using child_command::RenvoyerCode;
+using child_command::CopierCode;
+using child_command::CopierTableau;
+using child_command::AjouterDepuis;
+using child_command::AjouterVers;
+using child_command::ReCaler;
+using child_command::LigneSuivante;
+using child_command::AllerAuCode;
+using child_command::Entree;
+using child_command::Texte;
 }  // namespace browse_cmd
 
 constexpr unsigned kBrowseRefreshTimer = 1100;

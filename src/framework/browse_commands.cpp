@@ -274,7 +274,7 @@ std::vector<unsigned> CMDIBrowse::ContextMenuIds() const {
   for (std::size_t i = 1; i <= n; ++i) {
     const unsigned id = toolbarCommands[i];
     if (i == 2) separator();
-    if (id < 20001) separator();
+    if (id < child_command::FirstToolbarButton) separator();
     else if (id % 2 == 1) ids.push_back(id);
   }
   // The fixed groups, without a command the list's own bar already put in the menu.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/gui/dialog.h"
+#include "resources/command_ids.h"
 
 class MButton;
 class MEdit;
@@ -93,7 +94,7 @@ class TDNuvModeless : public TDNuv {
 // the caller's buffer, "Abandon" leaves it as it was.
 class TDSaisieVariables : public TDNuv {
  public:
-  static constexpr unsigned CM_INSERER = 20133;
+  static constexpr unsigned CM_INSERER = child_command::Inserer;
 
   TDSaisieVariables(gui::Window* parent, std::string* buffer);
 

@@ -15,6 +15,7 @@
 #include "platform/gui/edit.h"
 #include "platform/gui/menu.h"
 #include "platform/gui/messagebox.h"
+#include "resources/command_ids.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
@@ -251,7 +252,7 @@ std::vector<unsigned> CMDIModif::ContextMenuIds() const {
   for (std::size_t i = 1; i <= n; ++i) {
     const unsigned id = ContextCommands[i];
     if (i == 2) separator();
-    if (id < 20001) separator();
+    if (id < child_command::FirstToolbarButton) separator();
     else if (id % 2 == 1) ids.push_back(id);
   }
   separator();

@@ -25,17 +25,17 @@ class Static;
 
 // Commands every form answers.
 namespace form_cmd {
-constexpr unsigned Quitter = 20023;
-constexpr unsigned Enregistrer = 20055;
-constexpr unsigned Texte = 20187;
-constexpr unsigned Visualiser = 20035;
-constexpr unsigned Imprimer = 20041;
+using child_command::Quitter;
+using child_command::Enregistrer;
+using child_command::Texte;
+using child_command::Visualiser;
+using child_command::Imprimer;
 // Sent to the partner list after a save: refresh and go to the code in its
 // slot / full refresh.
-constexpr unsigned ListRefreshCode = 20057;
-constexpr unsigned ListRefreshAll = 20059;
+constexpr unsigned ListRefreshCode = child_command::Rafraichir;
+constexpr unsigned ListRefreshAll = child_command::RafraichirTotal;
 // Posted to a list opened as a lookup: re-position on the code in its slot.
-constexpr unsigned ListReposition = 20071;
+constexpr unsigned ListReposition = child_command::ReCaler;
 }  // namespace form_cmd
 
 // Registry positions of the lookups: the chart of accounts' list (slot 461,

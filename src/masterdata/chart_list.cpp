@@ -23,6 +23,7 @@
 #include "platform/gui/cursor.h"
 #include "platform/gui/keyboard.h"
 #include "platform/gui/messagebox.h"
+#include "resources/command_ids.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
@@ -39,9 +40,19 @@ std::string ListReopenState;
 
 namespace {
 
-constexpr int kToolbar[] = {11,    20023, 20047, 20029, 20031, 20027, 20061,
-                            20049, 20051, 20145, 20147, 20187};
-constexpr unsigned kTriParCode = 20145, kTriParNom = 20147;
+constexpr int kToolbar[] = {11,
+                            child_command::Quitter,
+                            child_command::Modifier,
+                            child_command::Annuler,
+                            child_command::Reactiver,
+                            child_command::Nouveau,
+                            child_command::RenvoyerCode,
+                            child_command::Chercher,
+                            child_command::ChercherEncore,
+                            child_command::TriParCode,
+                            child_command::TriParNom,
+                            child_command::Texte};
+constexpr unsigned kTriParCode = child_command::TriParCode, kTriParNom = child_command::TriParNom;
 constexpr int kLimitsByCode = 3, kLimitsNone = 1;
 constexpr int kLastSectionChosen = 3960;  // the section a click in the sections list selected
 constexpr int kEuroOnlyConstant039 = 39;

@@ -20,11 +20,11 @@ class RecordTextEdit;
 
 // Commands of the editor's own.
 namespace text_cmd {
-constexpr unsigned Insert = 20133;
-constexpr unsigned Police = 20153;
-constexpr unsigned SelectAll = 20173;
-constexpr unsigned Search = 20049;
-constexpr unsigned SearchAgain = 20051;
+constexpr unsigned Insert = child_command::Inserer;
+using child_command::Police;
+constexpr unsigned SelectAll = child_command::ToutSelectionner;
+constexpr unsigned Search = child_command::Chercher;
+constexpr unsigned SearchAgain = child_command::ChercherEncore;
 }  // namespace text_cmd
 
 class TWDonTexte : public CMDIModif {

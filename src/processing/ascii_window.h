@@ -8,6 +8,7 @@
 
 #include "framework/edit_form.h"
 #include "processing/core/ascii_import.h"
+#include "resources/command_ids.h"
 
 class MButton;
 class MEdit;
@@ -15,7 +16,7 @@ class MListBox;
 class MStatic;
 
 namespace ascii_cmd {
-constexpr unsigned Accepter = 20053;
+using child_command::Accepter;
 constexpr unsigned ReadFile = 1203;
 constexpr unsigned ChooseFile = 1204;
 }  // namespace ascii_cmd

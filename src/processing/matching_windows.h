@@ -19,16 +19,16 @@ class MEdit;
 class MStatic;
 
 namespace matching_cmd {
-constexpr unsigned Lettrer = 20093;
-constexpr unsigned LettrerOuDelettrer = 20095;
-constexpr unsigned ProchaineLettre = 20097;
-constexpr unsigned DeLettrer = 20099;
-constexpr unsigned CopierLettrages = 20101;
-constexpr unsigned ComptesClients = 20179;
-constexpr unsigned ComptesFournisseurs = 20181;
-constexpr unsigned SolderEtEnregistrer = 20175;
-constexpr unsigned Chercher = 20049;
-constexpr unsigned ChercherEncore = 20051;
+using child_command::Lettrer;
+using child_command::LettrerOuDelettrer;
+using child_command::ProchaineLettre;
+using child_command::DeLettrer;
+using child_command::CopierLettrages;
+using child_command::ComptesClients;
+using child_command::ComptesFournisseurs;
+using child_command::SolderEtEnregistrer;
+using child_command::Chercher;
+using child_command::ChercherEncore;
 }  // namespace matching_cmd
 
 // Installs the work of LettrageManuel and LettrageAutomatique.

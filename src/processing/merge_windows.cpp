@@ -32,7 +32,7 @@
 namespace {
 
 constexpr int kCaption = 29200;
-constexpr unsigned kAccepter = 20053;
+constexpr unsigned kAccepter = child_command::Accepter;
 
 enum : int {
   kCodeLabel = 1301, kFirst = 1302, kSecond = 1303, kFolderLabel = 1304, kFolderText = 1305, kFilesLabel = 1306,

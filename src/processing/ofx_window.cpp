@@ -16,6 +16,7 @@
 #include "platform/gui/messagebox.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/ofx_statement.h"
+#include "resources/command_ids.h"
 #include "runtime/dates.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
@@ -35,7 +36,7 @@ constexpr int kCaption = 29600;
 constexpr int kIcon = 1004;
 constexpr int kFormColumns = 17;
 constexpr int kFormRows = 20;
-constexpr unsigned kRefreshHeaders = 20059;
+constexpr unsigned kRefreshHeaders = child_command::RafraichirTotal;
 
 enum : int {
   kFileEdit = 1201, kJournalEdit = 1202, kCounterpartEdit = 1203, kBankBox = 1207, kLabelEdit = 1208, kList = 1209,

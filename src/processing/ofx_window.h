@@ -10,6 +10,7 @@
 #include "framework/edit_form.h"
 #include "processing/core/bank_statement.h"
 #include "processing/core/ofx_import.h"
+#include "resources/command_ids.h"
 
 class MButton;
 class MComboBox;
@@ -18,7 +19,7 @@ class MListBox;
 class MStatic;
 
 namespace ofx_cmd {
-constexpr unsigned Accepter = 20053;
+using child_command::Accepter;
 constexpr unsigned Choose = 1204;   // "?": the file chosen in the open dialog
 constexpr unsigned Read = 1205;     // Enter in the file field: the file read
 constexpr unsigned BankChosen = 1206;

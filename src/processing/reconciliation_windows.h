@@ -11,15 +11,16 @@
 #include "framework/edit_form.h"
 #include "processing/core/reconciliation.h"
 #include "processing/ranked_list.h"
+#include "resources/command_ids.h"
 
 class MButton;
 class MEdit;
 class MStatic;
 
 namespace reconciliation_cmd {
-constexpr unsigned Accepter = 20053;
-constexpr unsigned Pointer = 20095;            // "Lettrer ou DéLettrer": ticks or unticks the row
-constexpr unsigned ProchaineLettre = 20097;    // the statement's letter
+using child_command::Accepter;
+constexpr unsigned Pointer = child_command::LettrerOuDelettrer;  // "Lettrer ou DéLettrer": ticks or unticks the row
+using child_command::ProchaineLettre;  // the statement's letter
 constexpr unsigned Importer = 24433;           // the list's own: imports the statement's transactions with no book line
 constexpr unsigned LireReleve = 1213;          // "?" beside the balance: reads the statement from an OFX file
 }  // namespace reconciliation_cmd

@@ -33,7 +33,7 @@
 namespace {
 
 constexpr int kCaption = 29240;
-constexpr unsigned kAccepter = 20053;
+constexpr unsigned kAccepter = child_command::Accepter;
 constexpr unsigned kCheckCommand = 1203;
 constexpr unsigned kChooseButton = 1204;
 

@@ -15,7 +15,7 @@ class MButton;
 class MEdit;
 class MStatic;
 namespace yearend_cmd {
-constexpr unsigned Accepter = 20053;
+using child_command::Accepter;
 }  // namespace yearend_cmd
 
 // Installs the work of the year-end commands and the put-back of an interrupted run.

@@ -138,3 +138,93 @@ inline constexpr unsigned Visu = 20991;       // the preview of one list
 inline constexpr unsigned VisuMode1 = 20992;  // the preview of several lists ("Liste suivante")
 
 }  // namespace command_id
+
+// The commands of the child windows: the buttons and tool-bar entries of the lists, the forms,
+// the entry windows and the report preview, odd ids from 20003 to 20199. An id the main window
+// also takes is written once, in command_id above. The tool bar draws each id's glyph (toolbar.cpp).
+namespace child_command {
+
+// The tool bar's lists: an entry below FirstToolbarButton is a separator; the glyphs are made for
+// every odd id from FirstToolbarGlyph to LastToolbarGlyph.
+inline constexpr unsigned FirstToolbarButton = 20001;
+inline constexpr unsigned FirstToolbarGlyph = 20003;
+inline constexpr unsigned LastToolbarGlyph = 20199;
+
+// The glyphs of the permanent buttons whose command is the main window's (kPermanentButtons).
+inline constexpr unsigned GlyphOuvrirDossier = 20003;
+inline constexpr unsigned GlyphPlanComptable = 20005;
+inline constexpr unsigned GlyphActiverSaisie = 20007;
+inline constexpr unsigned GlyphCompte = 20009;
+inline constexpr unsigned GlyphJournaux = 20011;
+inline constexpr unsigned GlyphGrandsLivres = 20013;
+inline constexpr unsigned GlyphBalances = 20015;
+
+inline constexpr unsigned Quitter = 20023;      // F9 in a form: the window closes, asking to save
+inline constexpr unsigned QuitterGrid = 20025;  // the list's own "Quitter" of its grid bar
+inline constexpr unsigned Nouveau = 20027;
+inline constexpr unsigned Annuler = 20029;      // the record marked cancelled (not Edition > Annuler)
+inline constexpr unsigned Reactiver = 20031;    // the cancelled record active again
+inline constexpr unsigned Visualiser = command_id::Visualiser;
+inline constexpr unsigned FinVisualisation = 20037;  // told by the preview when it closes
+inline constexpr unsigned ListeSuivante = 20039;     // told by the preview after "Liste suivante"
+inline constexpr unsigned Imprimer = command_id::Imprimer;
+inline constexpr unsigned ImprimerEcran = 20043;  // the preview's page printed as shown
+inline constexpr unsigned PageHtml = 20045;
+inline constexpr unsigned Modifier = 20047;
+inline constexpr unsigned Chercher = 20049;        // F2
+inline constexpr unsigned ChercherEncore = 20051;  // F3
+inline constexpr unsigned Accepter = 20053;        // the choice of a list or the OK of a window
+inline constexpr unsigned Enregistrer = 20055;     // F12 in a form
+inline constexpr unsigned Rafraichir = 20057;      // a list re-reads the code it is given
+inline constexpr unsigned RafraichirTotal = 20059;  // a list re-reads all its rows
+inline constexpr unsigned RenvoyerCode = 20061;     // the list's code handed to the field that asked
+inline constexpr unsigned CopierCode = command_id::CopierCode;
+inline constexpr unsigned CopierTableau = command_id::CopierTableau;
+inline constexpr unsigned AjouterDepuis = command_id::AjouterDepuisDossier;
+inline constexpr unsigned AjouterVers = command_id::AjouterVersDossier;
+inline constexpr unsigned ReCaler = 20071;  // the list comes forward on a given code
+inline constexpr unsigned SolderPiece = 20077;
+inline constexpr unsigned SolderJournal = 20079;
+inline constexpr unsigned SolderCompte = 20081;
+inline constexpr unsigned CreerLigne = 20083;
+inline constexpr unsigned CreerPiece = 20085;
+inline constexpr unsigned LignePrecedente = 20087;
+inline constexpr unsigned LigneRestore = 20089;  // the line's fields as they were read
+inline constexpr unsigned LigneSuivante = 20091;
+inline constexpr unsigned Lettrer = 20093;
+inline constexpr unsigned LettrerOuDelettrer = 20095;  // ticks or unticks the row
+inline constexpr unsigned ProchaineLettre = 20097;
+inline constexpr unsigned DeLettrer = 20099;
+inline constexpr unsigned CopierLettrages = 20101;  // the letters copied between francs and euros
+inline constexpr unsigned PageDebut = 20107;
+inline constexpr unsigned PagePrecedente = 20109;
+inline constexpr unsigned PageSuivante = 20111;
+inline constexpr unsigned PageFin = 20113;
+inline constexpr unsigned ToutesLesPages = 20115;
+inline constexpr unsigned PartieEnHaut = 20117;
+inline constexpr unsigned PartieEnBas = 20119;
+inline constexpr unsigned PartieAGauche = 20121;
+inline constexpr unsigned PartieADroite = 20123;
+inline constexpr unsigned PageMoins10 = 20125;
+inline constexpr unsigned PagePlus10 = 20127;
+inline constexpr unsigned Modele = 20129;  // the next account of the entry model
+inline constexpr unsigned AutreModele = 20131;
+inline constexpr unsigned Inserer = 20133;  // the selected line appended to the text
+inline constexpr unsigned TriParCode = 20145;
+inline constexpr unsigned TriParNom = 20147;
+inline constexpr unsigned Police = 20153;
+inline constexpr unsigned AllerAuCode = 20155;  // F8
+inline constexpr unsigned Zoom = 20157;
+inline constexpr unsigned PageNormale = 20159;
+inline constexpr unsigned Entree = 20161;
+inline constexpr unsigned Deplacer = 20167;  // the piece moved to another journal
+inline constexpr unsigned Copier = 20169;    // the piece copied to another journal
+inline constexpr unsigned ToutSelectionner = command_id::ToutSelectionner;
+inline constexpr unsigned SolderEtEnregistrer = 20175;
+inline constexpr unsigned Exporter = 20177;
+inline constexpr unsigned ComptesClients = 20179;       // dunning letters to the customers
+inline constexpr unsigned ComptesFournisseurs = 20181;  // payments to the suppliers
+inline constexpr unsigned ChercherMontant = 20185;
+inline constexpr unsigned Texte = 20187;  // the record's free text
+
+}  // namespace child_command

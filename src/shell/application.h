@@ -101,14 +101,14 @@ struct PermanentButton {
   int bitmap;
 };
 constexpr PermanentButton kPermanentButtons[10] = {
-    {command_id::FichierOuvrirDossier, 20003},
-    {command_id::DonneesPlanComptable, 20005},
-    {command_id::ActiverSaisie, 20007},
-    {command_id::EtaCompte, 20009},
-    {command_id::EtaJournaux, 20011},
-    {command_id::EtaGrandsLivres, 20013},
-    {command_id::EtaBalances, 20015},
-    {command_id::ChoixEtat, 20033},
-    {command_id::Visualiser, 20035},  // the active child's "Visualiser"
-    {command_id::Imprimer, 20041},    // the active child's "Imprimer"
+    {command_id::FichierOuvrirDossier, child_command::GlyphOuvrirDossier},
+    {command_id::DonneesPlanComptable, child_command::GlyphPlanComptable},
+    {command_id::ActiverSaisie, child_command::GlyphActiverSaisie},
+    {command_id::EtaCompte, child_command::GlyphCompte},
+    {command_id::EtaJournaux, child_command::GlyphJournaux},
+    {command_id::EtaGrandsLivres, child_command::GlyphGrandsLivres},
+    {command_id::EtaBalances, child_command::GlyphBalances},
+    {command_id::ChoixEtat, command_id::ChoixEtat},
+    {command_id::Visualiser, child_command::Visualiser},  // the active child's "Visualiser"
+    {command_id::Imprimer, child_command::Imprimer},    // the active child's "Imprimer"
 };

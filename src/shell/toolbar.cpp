@@ -15,7 +15,7 @@
 namespace {
 
 constexpr std::uint32_t kMaxToolbarEntries = kToolbarListWords - 1;
-constexpr std::uint32_t kFirstButtonId = 20001;
+constexpr std::uint32_t kFirstButtonId = child_command::FirstToolbarButton;
 
 std::uint32_t ListCount(const std::uint32_t* list) {
   if (list == nullptr) return 0;
@@ -126,7 +126,9 @@ void InstallToolbarHints() {
 
 std::vector<int> ToolbarGlyphIds() {
   std::vector<int> ids;
-  for (int id = 20003; id <= 20199; id += 2) ids.push_back(id);
+  for (unsigned id = child_command::FirstToolbarGlyph; id <= child_command::LastToolbarGlyph; id += 2) {
+    ids.push_back(static_cast<int>(id));
+  }
   // Commands of a list of their own beyond the common range.
   ids.push_back(24433);
   return ids;
@@ -170,87 +172,87 @@ GlyphDesign DesignOf(int id) {
   const gui::ColorRef blue = Rgb(46, 94, 170), green = Rgb(44, 140, 84), amber = Rgb(206, 140, 30),
                       red = Rgb(190, 52, 52), slate = Rgb(84, 96, 112), violet = Rgb(112, 76, 160);
   switch (id) {
-    case 20003: return {Symbol::Folder, amber};
-    case 20005: return {Symbol::Chart, blue};
-    case 20007: return {Symbol::Entry, green};
-    case 20009: return {Symbol::Account, violet};
-    case 20011: return {Symbol::Journals, violet};
-    case 20013: return {Symbol::Ledger, violet};
-    case 20015: return {Symbol::Balance, violet};
+    case child_command::GlyphOuvrirDossier: return {Symbol::Folder, amber};
+    case child_command::GlyphPlanComptable: return {Symbol::Chart, blue};
+    case child_command::GlyphActiverSaisie: return {Symbol::Entry, green};
+    case child_command::GlyphCompte: return {Symbol::Account, violet};
+    case child_command::GlyphJournaux: return {Symbol::Journals, violet};
+    case child_command::GlyphGrandsLivres: return {Symbol::Ledger, violet};
+    case child_command::GlyphBalances: return {Symbol::Balance, violet};
     case command_id::ChoixEtat: return {Symbol::Choice, slate};
-    case 20035: return {Symbol::Preview, slate};
-    case 20041: return {Symbol::Print, slate};
-    case 20023: return {Symbol::Quit, red};
-    case 20055: return {Symbol::Save, green};
-    case 20049: return {Symbol::Search, blue};
-    case 20051: return {Symbol::SearchAgain, blue};
-    case 20029: return {Symbol::Cancel, red};
-    case 20031: return {Symbol::Reactivate, green};
-    case 20047: return {Symbol::Modify, green};
-    case 20057:
-    case 20059: return {Symbol::Refresh, blue};
-    case 20061: return {Symbol::Return, amber};
-    case 20063: return {Symbol::Copy, slate};
-    case 20065: return {Symbol::CopyTable, slate};
-    case 20155: return {Symbol::Goto, amber};
-    case 20187: return {Symbol::Text, blue};
-    case 20091: return {Symbol::Next, blue};
-    case 20179: return {Symbol::Letter, green};   // dunning letters to the customers
-    case 20181: return {Symbol::Payment, amber};  // payments to the suppliers
+    case child_command::Visualiser: return {Symbol::Preview, slate};
+    case child_command::Imprimer: return {Symbol::Print, slate};
+    case child_command::Quitter: return {Symbol::Quit, red};
+    case child_command::Enregistrer: return {Symbol::Save, green};
+    case child_command::Chercher: return {Symbol::Search, blue};
+    case child_command::ChercherEncore: return {Symbol::SearchAgain, blue};
+    case child_command::Annuler: return {Symbol::Cancel, red};
+    case child_command::Reactiver: return {Symbol::Reactivate, green};
+    case child_command::Modifier: return {Symbol::Modify, green};
+    case child_command::Rafraichir:
+    case child_command::RafraichirTotal: return {Symbol::Refresh, blue};
+    case child_command::RenvoyerCode: return {Symbol::Return, amber};
+    case child_command::CopierCode: return {Symbol::Copy, slate};
+    case child_command::CopierTableau: return {Symbol::CopyTable, slate};
+    case child_command::AllerAuCode: return {Symbol::Goto, amber};
+    case child_command::Texte: return {Symbol::Text, blue};
+    case child_command::LigneSuivante: return {Symbol::Next, blue};
+    case child_command::ComptesClients: return {Symbol::Letter, green};   // dunning letters to the customers
+    case child_command::ComptesFournisseurs: return {Symbol::Payment, amber};  // payments to the suppliers
     // The preview's bar.
-    case 20043: return {Symbol::PrintPage, slate};
-    case 20045: return {Symbol::Html, blue};
-    case 20039: return {Symbol::NextList, green};
-    case 20107: return {Symbol::FirstPage, blue};
-    case 20109: return {Symbol::PreviousPage, blue};
-    case 20111: return {Symbol::NextPage, blue};
-    case 20113: return {Symbol::LastPage, blue};
-    case 20115: return {Symbol::AllPages, blue};
-    case 20125: return {Symbol::BackTen, blue};
-    case 20127: return {Symbol::ForwardTen, blue};
-    case 20117: return {Symbol::PartUp, amber};
-    case 20119: return {Symbol::PartDown, amber};
-    case 20121: return {Symbol::PartLeft, amber};
-    case 20123: return {Symbol::PartRight, amber};
-    case 20157: return {Symbol::Zoom, slate};
-    case 20159: return {Symbol::NormalPage, slate};
+    case child_command::ImprimerEcran: return {Symbol::PrintPage, slate};
+    case child_command::PageHtml: return {Symbol::Html, blue};
+    case child_command::ListeSuivante: return {Symbol::NextList, green};
+    case child_command::PageDebut: return {Symbol::FirstPage, blue};
+    case child_command::PagePrecedente: return {Symbol::PreviousPage, blue};
+    case child_command::PageSuivante: return {Symbol::NextPage, blue};
+    case child_command::PageFin: return {Symbol::LastPage, blue};
+    case child_command::ToutesLesPages: return {Symbol::AllPages, blue};
+    case child_command::PageMoins10: return {Symbol::BackTen, blue};
+    case child_command::PagePlus10: return {Symbol::ForwardTen, blue};
+    case child_command::PartieEnHaut: return {Symbol::PartUp, amber};
+    case child_command::PartieEnBas: return {Symbol::PartDown, amber};
+    case child_command::PartieAGauche: return {Symbol::PartLeft, amber};
+    case child_command::PartieADroite: return {Symbol::PartRight, amber};
+    case child_command::Zoom: return {Symbol::Zoom, slate};
+    case child_command::PageNormale: return {Symbol::NormalPage, slate};
     // The matching and reconciliation lists' bars.
-    case 20093: return {Symbol::Link, green};
-    case 20095: return {Symbol::Tick, green};
-    case 20097: return {Symbol::LetterChoice, violet};
-    case 20099: return {Symbol::Unlink, red};
-    case 20101: return {Symbol::CopyLetters, slate};
-    case 20175: return {Symbol::BalanceSave, green};
+    case child_command::Lettrer: return {Symbol::Link, green};
+    case child_command::LettrerOuDelettrer: return {Symbol::Tick, green};
+    case child_command::ProchaineLettre: return {Symbol::LetterChoice, violet};
+    case child_command::DeLettrer: return {Symbol::Unlink, red};
+    case child_command::CopierLettrages: return {Symbol::CopyLetters, slate};
+    case child_command::SolderEtEnregistrer: return {Symbol::BalanceSave, green};
     case 24433: return {Symbol::Import, blue};
     // The other bars' commands.
     case command_id::EtaBilanReelNormal: return {Symbol::SheetAssets, violet};
     case command_id::EtaBilanReelSimplifie: return {Symbol::SheetResult, violet};
     case command_id::EtaBilanAutre: return {Symbol::SheetAnnex, violet};
-    case 20025: return {Symbol::Quit, red};
-    case 20027: return {Symbol::Create, green};
-    case 20053: return {Symbol::Accept, green};
-    case 20067: return {Symbol::AddFrom, amber};
-    case 20069: return {Symbol::AddTo, amber};
-    case 20071: return {Symbol::Recall, amber};
-    case 20077: return {Symbol::SettlePiece, violet};
-    case 20079: return {Symbol::SettleJournal, violet};
-    case 20081: return {Symbol::SettleAccount, violet};
-    case 20083: return {Symbol::CreateLine, green};
-    case 20085: return {Symbol::CreatePiece, green};
-    case 20087: return {Symbol::PreviousLine, blue};
-    case 20089: return {Symbol::RestoreLine, amber};
-    case 20129: return {Symbol::NextModelAccount, violet};
-    case 20131: return {Symbol::OtherModel, violet};
-    case 20133: return {Symbol::Insert, blue};
-    case 20145: return {Symbol::SortByCode, slate};
-    case 20147: return {Symbol::SortByName, slate};
-    case 20153: return {Symbol::Font, slate};
-    case 20161: return {Symbol::Enter, green};
-    case 20167: return {Symbol::MovePiece, amber};
-    case 20169: return {Symbol::CopyPiece, slate};
-    case 20173: return {Symbol::SelectAll, blue};
-    case 20177: return {Symbol::Export, green};
-    case 20185: return {Symbol::SearchAmount, blue};
+    case child_command::QuitterGrid: return {Symbol::Quit, red};
+    case child_command::Nouveau: return {Symbol::Create, green};
+    case child_command::Accepter: return {Symbol::Accept, green};
+    case child_command::AjouterDepuis: return {Symbol::AddFrom, amber};
+    case child_command::AjouterVers: return {Symbol::AddTo, amber};
+    case child_command::ReCaler: return {Symbol::Recall, amber};
+    case child_command::SolderPiece: return {Symbol::SettlePiece, violet};
+    case child_command::SolderJournal: return {Symbol::SettleJournal, violet};
+    case child_command::SolderCompte: return {Symbol::SettleAccount, violet};
+    case child_command::CreerLigne: return {Symbol::CreateLine, green};
+    case child_command::CreerPiece: return {Symbol::CreatePiece, green};
+    case child_command::LignePrecedente: return {Symbol::PreviousLine, blue};
+    case child_command::LigneRestore: return {Symbol::RestoreLine, amber};
+    case child_command::Modele: return {Symbol::NextModelAccount, violet};
+    case child_command::AutreModele: return {Symbol::OtherModel, violet};
+    case child_command::Inserer: return {Symbol::Insert, blue};
+    case child_command::TriParCode: return {Symbol::SortByCode, slate};
+    case child_command::TriParNom: return {Symbol::SortByName, slate};
+    case child_command::Police: return {Symbol::Font, slate};
+    case child_command::Entree: return {Symbol::Enter, green};
+    case child_command::Deplacer: return {Symbol::MovePiece, amber};
+    case child_command::Copier: return {Symbol::CopyPiece, slate};
+    case child_command::ToutSelectionner: return {Symbol::SelectAll, blue};
+    case child_command::Exporter: return {Symbol::Export, green};
+    case child_command::ChercherMontant: return {Symbol::SearchAmount, blue};
     default: {
       static const gui::ColorRef palette[] = {blue, green, amber, slate, violet};
       return {Symbol::Generic, palette[(id / 2) % 5]};

@@ -11,13 +11,14 @@
 
 #include "framework/browse.h"
 #include "framework/edit_form.h"
+#include "resources/command_ids.h"
 
 class MEdit;
 class MRStatic;
 class MStatic;
 
 namespace report_cmd {
-constexpr unsigned Exporter = 20177;  // the list's own command: the template into a text file
+using child_command::Exporter;  // the list's own command: the template into a text file
 }
 
 class TWUtiBroEtats : public CMDIBrowse {

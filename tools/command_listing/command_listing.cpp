@@ -53,7 +53,8 @@ bool HasWord(const std::string& text, const std::string& word) {
   return false;
 }
 
-// The names of command_ids.h: "inline constexpr unsigned Name = number;".
+// The names of command_ids.h: "inline constexpr unsigned Name = number;", those of namespace
+// command_id only (the child windows' names follow it).
 // Its comment, when the line has one, says what a command without a menu text does.
 struct Constant {
   std::string name;
@@ -64,6 +65,7 @@ std::map<unsigned, Constant> ReadConstants(const fs::path& header, std::vector<s
   std::map<unsigned, Constant> names;
   const std::string prefix = "inline constexpr unsigned ";
   for (const std::string& line : Lines(ReadText(header))) {
+    if (line.rfind("}  // namespace command_id", 0) == 0) break;
     if (line.rfind(prefix, 0) != 0) continue;
     const auto eq = line.find(" = ", prefix.size());
     if (eq == std::string::npos) continue;

@@ -21,7 +21,7 @@ class PrinterChoice;
 class TImpression;
 
 namespace sheet_cmd {
-constexpr unsigned ListeSuivante = 20039;
+using child_command::ListeSuivante;
 }  // namespace sheet_cmd
 
 // The choice of an edition: what to produce, where, with or without the lines without amounts.

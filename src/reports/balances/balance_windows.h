@@ -16,7 +16,7 @@
 #include "resources/command_ids.h"
 
 namespace balance_cmd {
-constexpr unsigned AutreListe = 20039;
+constexpr unsigned AutreListe = child_command::ListeSuivante;
 }  // namespace balance_cmd
 
 // What the limits form base needs of its report window.

@@ -25,6 +25,7 @@
 #include "reports/engine/printing.h"
 #include "reports/engine/report_window.h"
 #include "reports/engine/window_environment.h"
+#include "resources/command_ids.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
@@ -557,7 +558,7 @@ std::vector<unsigned> TWVisuWindow::PopupMenuIds() const {
   int entry = 0;
   for (std::uint32_t id : commandList_) {
     if (++entry == 3) ids.push_back(0);
-    if (id < 20001) {
+    if (id < child_command::FirstToolbarButton) {
       ids.push_back(0);
       continue;
     }

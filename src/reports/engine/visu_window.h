@@ -41,27 +41,27 @@ class WindowReportEnvironment;
 // Commands of the preview window.
 namespace visu_cmd {
 constexpr unsigned RenderNextPage = 1201;
-constexpr unsigned Quitter = 20023;
-constexpr unsigned FinVisualisation = 20037;
-constexpr unsigned ListeSuivante = 20039;
-constexpr unsigned Imprimer = 20041;
-constexpr unsigned ImprimerEcran = 20043;
-constexpr unsigned PageHtml = 20045;
-constexpr unsigned Chercher = 20049;
-constexpr unsigned ChercherEncore = 20051;
-constexpr unsigned PageDebut = 20107;
-constexpr unsigned PagePrecedente = 20109;
-constexpr unsigned PageSuivante = 20111;
-constexpr unsigned PageFin = 20113;
-constexpr unsigned ToutesLesPages = 20115;
-constexpr unsigned PartieEnHaut = 20117;
-constexpr unsigned PartieEnBas = 20119;
-constexpr unsigned PartieAGauche = 20121;
-constexpr unsigned PartieADroite = 20123;
-constexpr unsigned PageMoins10 = 20125;
-constexpr unsigned PagePlus10 = 20127;
-constexpr unsigned Zoom = 20157;
-constexpr unsigned PageNormale = 20159;
+using child_command::Quitter;
+using child_command::FinVisualisation;
+using child_command::ListeSuivante;
+using child_command::Imprimer;
+using child_command::ImprimerEcran;
+using child_command::PageHtml;
+using child_command::Chercher;
+using child_command::ChercherEncore;
+using child_command::PageDebut;
+using child_command::PagePrecedente;
+using child_command::PageSuivante;
+using child_command::PageFin;
+using child_command::ToutesLesPages;
+using child_command::PartieEnHaut;
+using child_command::PartieEnBas;
+using child_command::PartieAGauche;
+using child_command::PartieADroite;
+using child_command::PageMoins10;
+using child_command::PagePlus10;
+using child_command::Zoom;
+using child_command::PageNormale;
 }  // namespace visu_cmd
 
 class TWVisuWindow;

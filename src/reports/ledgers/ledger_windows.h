@@ -23,7 +23,7 @@ class PrinterChoice;
 class TImpression;
 
 namespace ledger_cmd {
-constexpr unsigned ListeSuivante = 20039;
+using child_command::ListeSuivante;
 }  // namespace ledger_cmd
 
 // What tells the four report windows apart.

@@ -29,7 +29,7 @@ using namespace dunning_form;
 
 namespace {
 
-constexpr unsigned kQuitter = 20023;
+constexpr unsigned kQuitter = child_command::Quitter;
 constexpr int kLabelsListSlot = 157;
 // Checks without moving the focus (the lookups post them back).
 constexpr unsigned kCheckFirstHere = 1231, kCheckLastHere = 1232, kCheckFirstDateHere = 1233,

@@ -16,13 +16,13 @@
 #include "resources/command_ids.h"
 
 namespace dunning_cmd {
-constexpr unsigned Modifier = 20047;
-constexpr unsigned Visualiser = 20035;
-constexpr unsigned FinVisualisation = 20037;
-constexpr unsigned ListeSuivante = 20039;
-constexpr unsigned Imprimer = 20041;
-constexpr unsigned Clients = 20179;
-constexpr unsigned Fournisseurs = 20181;
+using child_command::Modifier;
+using child_command::Visualiser;
+using child_command::FinVisualisation;
+using child_command::ListeSuivante;
+using child_command::Imprimer;
+constexpr unsigned Clients = child_command::ComptesClients;
+constexpr unsigned Fournisseurs = child_command::ComptesFournisseurs;
 }  // namespace dunning_cmd
 
 // The registry slots of the pair: the window's (its options text at + 11) and the form's.

@@ -18,9 +18,9 @@
 #include "resources/command_ids.h"
 
 namespace vat_cmd {
-constexpr unsigned Visualiser = 20035;
-constexpr unsigned FinVisualisation = 20037;
-constexpr unsigned Imprimer = 20041;
+using child_command::Visualiser;
+using child_command::FinVisualisation;
+using child_command::Imprimer;
 }  // namespace vat_cmd
 
 namespace vat_ids {
