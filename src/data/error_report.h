@@ -10,7 +10,7 @@ class Table;
 // Shows the failure of an engine call made on `table` (its code in table.result): caption
 // "Erreur BDE n:" + code, the engine's text, the context, the caller's text, the field name,
 // the table and index paths and the tag; writes "BDE ERREUR - " + caption + " - " + text on
-// one log line. Code 11012 also posts command 20703 to the main window.
+// one log line. Code 11012 also posts command ConfigurerBde to the main window.
 void ReportDbError(Table& table, int context, const char* text = "", int field = 0);
 
 // The message and caption ReportDbError shows, without showing them.

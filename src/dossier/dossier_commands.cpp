@@ -114,18 +114,16 @@ bool CloseChildrenOfClient() { return Client() == nullptr || Client()->CloseChil
 std::string CurrentEntry() { return DossierEntry(RTrim(DossierCode.c_str()), DossierFolder); }
 
 // "Changer de dossier": an edit form holding one list, a line per filled
-// dossier slot; the list's choice (20053, a double click or Enter) makes that
+// dossier slot; the list's choice (Accepter, a double click or Enter) makes that
 // slot the open dossier. While it exists every other dossier command waits.
 class TWFicChanger : public CMDIModif {
  public:
-  static constexpr unsigned CM_CHANGER = child_command::Accepter;
-
   explicit TWFicChanger(gui::MDIClient* client) : CMDIModif(client, LoadStr(682), 1, 1) {
-    ContextCommands = {2, form_cmd::Quitter, CM_CHANGER};
+    ContextCommands = {2, form_cmd::Quitter, child_command::Accepter};
     AskOnClose = false;  // nothing is typed here, nothing to save
     list_ = new MListBox(this, 1201);
-    list_->SetNotify(this, CM_CHANGER, 0, 0);
-    list_->Keys().enterAction = static_cast<int>(CM_CHANGER);
+    list_->SetNotify(this, child_command::Accepter, 0, 0);
+    list_->Keys().enterAction = static_cast<int>(child_command::Accepter);
     SetDossierState('1');
     HelpContext() = 21;
     CurrentHelpContext = 21;
@@ -149,7 +147,8 @@ class TWFicChanger : public CMDIModif {
 
   static const gui::ResponseTable& Table() {
     static const gui::ResponseTable table =
-        gui::ResponseTable(&CMDIModif::Table()).Command(CM_CHANGER, &TWFicChanger::CmChangerDossier);
+        gui::ResponseTable(&CMDIModif::Table())
+            .Command(child_command::Accepter, &TWFicChanger::CmChangerDossier);
     return table;
   }
   const gui::ResponseTable& Responses() const override { return Table(); }

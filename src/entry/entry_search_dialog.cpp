@@ -23,7 +23,6 @@ using namespace posting;
 
 namespace {
 
-constexpr unsigned kReCaler = child_command::ReCaler;
 constexpr int kTabStopChars = 64;
 
 // The text of an amount as a user types it: blanks between the thousands, a comma or a point.
@@ -51,7 +50,7 @@ bool ShowSearchTarget(gui::Window* owner, const std::string& lineKey) {
   if (k >= 0) {
     const int slot = SlotPosition(k);
     ActivateExistingChild(slot);
-    gui::PostCommand(SlotHandle(slot), kReCaler);
+    gui::PostCommand(SlotHandle(slot), child_command::ReCaler);
     return true;
   }
   if (RequestJournalEntry(owner, journalMonth)) return true;

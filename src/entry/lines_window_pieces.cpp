@@ -1,4 +1,4 @@
-// "Déplacer sur un autre Journal" (20167) and "Copie cette pièce sur un autre journal" (20169) of
+// "Déplacer sur un autre Journal" (Deplacer) and "Copie cette pièce sur un autre journal" (Copier) of
 // the journal lines window: the target chosen in TDNouveauJournal, the piece moved or copied
 // (entry/core/move_copy.h), then every window showing either journal-month refreshed.
 #include <string>
@@ -26,8 +26,6 @@ using namespace posting;
 
 namespace {
 
-constexpr unsigned kRafraichirTotal = child_command::RafraichirTotal;
-constexpr unsigned kQuitter = child_command::Quitter;
 
 // Dossier constant 009: the entry stays on the working month.
 bool MonthFixed() { return ConstantIs(9, 'O'); }
@@ -41,7 +39,7 @@ void Say(gui::Window* owner, const std::string& text) {
 void RefreshWith(gui::Handle window, long added) {
   if (window == 0 || gui::Window::FromHandle(window) == nullptr) return;
   PendingRowCount = added;
-  gui::SendCommand(window, kRafraichirTotal);
+  gui::SendCommand(window, child_command::RafraichirTotal);
   PendingRowCount = 0;
 }
 
@@ -106,7 +104,7 @@ void TWSaiBroDetJournaux::MoveOrCopyPiece(bool copy) {
     Store().totalRows -= done.generalLines;
     if (Store().totalRows <= 0) {
       Store().totalRows = 0;
-      gui::PostCommand(GetHandle(), kQuitter);
+      gui::PostCommand(GetHandle(), child_command::Quitter);
       return;
     }
     RestartShading();

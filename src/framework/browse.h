@@ -56,7 +56,7 @@ constexpr int kBrowseMaxRefreshSeconds = 65;
 constexpr int kBrowseToolbarWords = 20;
 
 // Records another window has just added to a list's table; the next full
-// refresh (20059) adds them to the list's row count and clears the count.
+// refresh (RafraichirTotal) adds them to the list's row count and clears the count.
 extern long PendingRowCount;
 // The search text of the word searches ("Chercher"); '&' or '|' in it makes
 // FindFolded look for any of the given words.
@@ -196,7 +196,8 @@ class CMDIBrowse : public gui::MDIChild {
   // then the preview or the printout (BrowseServices); the template interpreter then calls the report hooks.
   void CmVisualiser();
   void CmImprimer();
-  // "Ajouter d'un Autre Dossier" (20067, create right) and "Ajouter vers un AutreDossier" (20069).
+  // "Ajouter d'un Autre Dossier" (AjouterDepuis, create right) and "Ajouter vers un AutreDossier"
+  // (AjouterVers).
   void CmAjouterDUnAutreDossier();
   void CmAjouterVersAutreDossier();
   // Opens the record-text window of the selected row's record (row 1-based, 0 = none: a beep), with the file
@@ -206,7 +207,7 @@ class CMDIBrowse : public gui::MDIChild {
   // ---- refresh
   void CmRafraichir();
   void CmRafraichirTotal();
-  // 20059's body; true when the rows changed (and were repainted).
+  // RafraichirTotal's body; true when the rows changed (and were repainted).
   bool RefreshTotal();
   // One tick of the refresh timer.
   void RefreshTick();
@@ -217,7 +218,7 @@ class CMDIBrowse : public gui::MDIChild {
   void CmFinVisualisation();
   void CmEntree();
   void CmRenvoyerCode() { ReturnSelectedCode(); }
-  // "ReCaler" (20071): the list comes forward and shows the code written in
+  // "ReCaler": the list comes forward and shows the code written in
   // its slot (by a form's lookup, or before the list opened).
   void CmReCaler();
   // Selects the row of the first record whose code begins with `code`;
@@ -232,7 +233,7 @@ class CMDIBrowse : public gui::MDIChild {
   bool ShowCode(const std::string& code);
   void CmCopierCode() { CopySelectedCode(); }
   void CmCopierTableau() { CopyTableToClipboard(); }
-  // "Aller au code" (20155, F8) on the code index; a list without one beeps.
+  // "Aller au code" (AllerAuCode, F8) on the code index; a list without one beeps.
   void CmAllerAuCode();
   void CopySelectedCodeFrom(int position, int length);
   bool PutTextOnClipboard(const std::string& text);

@@ -90,7 +90,7 @@ class TDNuvModeless : public TDNuv {
 };
 
 // Picks lines of a list into a multi-line text: a double click (command
-// 20133) appends the selected line on a new line; OK returns the text in
+// Inserer) appends the selected line on a new line; OK returns the text in
 // the caller's buffer, "Abandon" leaves it as it was.
 class TDSaisieVariables : public TDNuv {
  public:

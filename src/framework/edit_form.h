@@ -1,6 +1,6 @@
 // CMDIModif: the base of every edit form. It gives each form the close and
-// save protocol (Save / IsModified / Check, "Quitter" 20023 and
-// "Enregistrer" 20055), its place in the open-window registry beside its
+// save protocol (Save / IsModified / Check, "Quitter" and
+// "Enregistrer"), its place in the open-window registry beside its
 // partner list, a grid in which the form places its controls, the record
 // lock the form holds, and the code-field lookups (code_lookup.cpp).
 #pragma once

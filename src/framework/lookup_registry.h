@@ -1,5 +1,5 @@
 // The lookup fields of a list window's slot in the open-window registry,
-// shared by the list ("Renvoyer ce code", 20061) and the edit forms'
+// shared by the list ("Renvoyer ce code", RenvoyerCode) and the edit forms'
 // code-field lookups. For a list slot s with key width w:
 //   s + 11      w   the key: the asking form's text (request) or the code
 //                   the list returns (answer)

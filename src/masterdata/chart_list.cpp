@@ -52,7 +52,6 @@ constexpr int kToolbar[] = {11,
                             child_command::TriParCode,
                             child_command::TriParNom,
                             child_command::Texte};
-constexpr unsigned kTriParCode = child_command::TriParCode, kTriParNom = child_command::TriParNom;
 constexpr int kLimitsByCode = 3, kLimitsNone = 1;
 constexpr int kLastSectionChosen = 3960;  // the section a click in the sections list selected
 constexpr int kEuroOnlyConstant039 = 39;
@@ -513,8 +512,8 @@ void ChartList::ClassifyLine() { LineTypeText = "S"; }
 const gui::ResponseTable& ChartList::Table() {
   using namespace browse_cmd;
   static const gui::ResponseTable table = gui::ResponseTable(&CMDIBrowse::Table())
-                                              .Command(kTriParCode, &ChartList::CmTriParCode)
-                                              .Command(kTriParNom, &ChartList::CmTriParNom)
+                                              .Command(child_command::TriParCode, &ChartList::CmTriParCode)
+                                              .Command(child_command::TriParNom, &ChartList::CmTriParNom)
                                               .Command(Chercher, &ChartList::CmChercher)
                                               .Command(ChercherEncore, &ChartList::CmChercherEncore)
                                               .Command(Nouveau, &ChartList::CmCreer)
@@ -523,8 +522,8 @@ const gui::ResponseTable& ChartList::Table() {
                                               .Command(Modifier, &ChartList::CmModifier)
                                               .Command(Texte, &ChartList::CmTexte)
                                               .Command(ReCaler, &ChartList::CmReCaler)
-                                              .Enable(kTriParCode, &ChartList::CeTriParCode)
-                                              .Enable(kTriParNom, &ChartList::CeTriParNom)
+                                              .Enable(child_command::TriParCode, &ChartList::CeTriParCode)
+                                              .Enable(child_command::TriParNom, &ChartList::CeTriParNom)
                                               .Enable(Chercher, &ChartList::CeChercher)
                                               .Enable(ChercherEncore, &ChartList::CeChercherEncore)
                                               .Enable(Nouveau, &ChartList::CeCreer)

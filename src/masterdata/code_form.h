@@ -53,7 +53,7 @@ class CodeRecordForm : public CMDIModif {
   MComboBox* ComboOf(int id) const;
   gui::Static* StaticOf(int id) const;
 
-  // "Texte" (20187): the record's free text in the record-text window.
+  // "Texte": the record's free text in the record-text window.
   void CmTexte();
   // "RIB>IBAN": the IBAN of the RIB typed, "FR" + check digits + RIB, into the IBAN edit; a beep and the focus on
   // the key when the RIB holds a blank, a bank or branch code that is not digits, or a wrong key.

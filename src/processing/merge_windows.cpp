@@ -32,7 +32,6 @@
 namespace {
 
 constexpr int kCaption = 29200;
-constexpr unsigned kAccepter = child_command::Accepter;
 
 enum : int {
   kCodeLabel = 1301, kFirst = 1302, kSecond = 1303, kFolderLabel = 1304, kFolderText = 1305, kFilesLabel = 1306,
@@ -73,7 +72,7 @@ TWTraAjoutDossier::TWTraAjoutDossier(gui::MDIClient* client)
   from_->SetEnterAction(kCheckFrom);
   to_->SetEnterAction(kCheckTo);
   for (MEdit* e : {code_, from_, to_}) e->SetNotifyWindow(this);
-  ContextCommands = {2, form_cmd::Quitter, kAccepter};
+  ContextCommands = {2, form_cmd::Quitter, child_command::Accepter};
   other_.folder = DossierFolder;
 }
 
@@ -118,7 +117,7 @@ void TWTraAjoutDossier::ArrangeControls() {
 const gui::ResponseTable& TWTraAjoutDossier::Table() {
   using F = TWTraAjoutDossier;
   static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
-                                              .Command(kAccepter, &F::CmAccepter)
+                                              .Command(child_command::Accepter, &F::CmAccepter)
                                               .Command(kCheckOther, &F::CmCheckOther)
                                               .Command(kCheckFrom, &F::CmCheckFrom)
                                               .Command(kCheckTo, &F::CmCheckTo)

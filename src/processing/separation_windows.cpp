@@ -33,7 +33,6 @@
 namespace {
 
 constexpr int kCaption = 29240;
-constexpr unsigned kAccepter = child_command::Accepter;
 constexpr unsigned kCheckCommand = 1203;
 constexpr unsigned kChooseButton = 1204;
 
@@ -53,7 +52,7 @@ TWTraSeparationExercices::TWTraSeparationExercices(gui::MDIClient* client)
   // eight would ask for a grid wider than the screen (and a horizontal scroll bar).
   MinColumnWidth = 5 * (EntryCharWidth > 0 ? EntryCharWidth : 7);
   c_.Make(this, 29242, 29241);
-  ContextCommands = {2, form_cmd::Quitter, kAccepter};
+  ContextCommands = {2, form_cmd::Quitter, child_command::Accepter};
   other_.folder = DossierFolder;
 }
 
@@ -74,7 +73,7 @@ void TWTraSeparationExercices::ArrangeControls() { c_.Arrange(*this, 5); }
 const gui::ResponseTable& TWTraSeparationExercices::Table() {
   using F = TWTraSeparationExercices;
   static const gui::ResponseTable table = gui::ResponseTable(&CMDIModif::Table())
-                                              .Command(kAccepter, &F::CmAccepter)
+                                              .Command(child_command::Accepter, &F::CmAccepter)
                                               .Command(kCheckCommand, &F::CmCheckOther)
                                               .Command(kChooseButton, &F::CmChooseOther);
   return table;

@@ -15,7 +15,6 @@
 namespace {
 
 constexpr std::uint32_t kMaxToolbarEntries = kToolbarListWords - 1;
-constexpr std::uint32_t kFirstButtonId = child_command::FirstToolbarButton;
 
 std::uint32_t ListCount(const std::uint32_t* list) {
   if (list == nullptr) return 0;
@@ -23,10 +22,10 @@ std::uint32_t ListCount(const std::uint32_t* list) {
 }
 
 gui::Gadget* MakeGadget(std::uint32_t id) {
-  if (id < kFirstButtonId) return new gui::SeparatorGadget();
+  if (id < child_command::FirstToolbarButton) return new gui::SeparatorGadget();
   const int bitmap = static_cast<int>(id) + BitmapSizeOffset;
   if (id % 2 == 1) {
-    // Odd ids: command buttons (20187-20199 included: the option buttons of
+    // Odd ids: command buttons (Texte to LastToolbarGlyph included: the option buttons of
     // the forms act as command buttons here).
     return new gui::ButtonGadget(bitmap, id, gui::ButtonGadget::Type::Command, true,
                                  gui::ButtonGadget::State::Up, false);
@@ -402,7 +401,7 @@ std::vector<unsigned> InstalledCommandsWithoutGlyph() {
   const std::uint32_t n = std::min(ToolbarCommandList[0], kMaxToolbarEntries);
   for (std::uint32_t i = 1; i <= n; ++i) {
     const std::uint32_t id = ToolbarCommandList[i];
-    if (id < kFirstButtonId) continue;
+    if (id < child_command::FirstToolbarButton) continue;
     bool drawn = ToolbarGlyphDrawn(static_cast<int>(id));
     for (int offset : {0, 1000, 2000, 3000})
       drawn = drawn && !gui::Bitmap::Load(std::to_string(id + static_cast<unsigned>(offset))).IsNull();

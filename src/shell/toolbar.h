@@ -10,7 +10,7 @@
 #include "platform/gui/bitmap.h"
 
 // Installs a command list (word 0 the count n, at most 19; words 1-n the
-// command ids; an id below 20001 is a separator) after the permanent
+// command ids; an id below child_command::FirstToolbarButton is a separator) after the permanent
 // buttons. Installing the list already shown does nothing. A null list is
 // the empty list.
 void BuildToolbar(const std::uint32_t* list, bool repaint);
@@ -34,7 +34,7 @@ void ShowCommandHint(unsigned id);
 // bar the hints of the commands pointed in the menus and on the toolbar.
 void InstallToolbarHints();
 
-// Base ids of every toolbar glyph (odd ids 20003-20199, the permanent
+// Base ids of every toolbar glyph (odd ids FirstToolbarGlyph to LastToolbarGlyph, the permanent
 // buttons' bitmaps and a few commands of one list beyond that range); each
 // exists at id, id + 1000, id + 2000, id + 3000.
 std::vector<int> ToolbarGlyphIds();

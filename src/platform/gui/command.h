@@ -51,8 +51,8 @@ class CommandEnabler {
 //   const gui::ResponseTable& MyList::Table() {
 //     static const gui::ResponseTable table =
 //         gui::ResponseTable(&gui::MDIChild::Table())
-//             .Command(20041, &MyList::CmPrint)
-//             .Enable(20041, &MyList::CePrint);
+//             .Command(child_command::Imprimer, &MyList::CmPrint)
+//             .Enable(child_command::Imprimer, &MyList::CePrint);
 //     return table;
 //   }
 //   const gui::ResponseTable& MyList::Responses() const { return Table(); }

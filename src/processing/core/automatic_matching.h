@@ -41,16 +41,16 @@ struct AutomaticOutcome {
   std::vector<std::string> outOfLetters;  // accounts whose matching stopped with no letter left
 };
 
-// The run (20093 "Lettrer"). C60 must be in C60CODE order.
+// The run ("Lettrer"). C60 must be in C60CODE order.
 AutomaticOutcome RunAutomaticMatching(const MatchTables& t, const AutomaticParameters& p, MatchingView* view = nullptr);
 
-// The removal of letters (20099): every letter of the currency on the lines of the range that
+// The removal of letters ("DeLettrer"): every letter of the currency on the lines of the range that
 // have an amount in it (all), or only those equal to `letter`. Returns the lines visited (all)
 // or the lines unlettered.
 long RemoveLetters(const MatchTables& t, int currency, const std::string& startAccount, const std::string& endAccount,
                    bool all, const std::string& letter, MatchingView* view = nullptr);
 
-// The copy of the letters between francs and euros (20101) on the lines of the range that have
+// The copy of the letters between francs and euros ("CopierLettrages") on the lines of the range that have
 // an amount in `currency`: a letter present in one currency only is copied into the other.
 // Returns the lines visited.
 long CopyLetters(const MatchTables& t, int currency, const std::string& startAccount, const std::string& endAccount,

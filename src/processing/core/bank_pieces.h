@@ -8,7 +8,7 @@
 // their sort records (AppendDraftLines): either every line is written, or none. Their totals are
 // then summed per account and per journal-month and each record written once, through the run's
 // totals journal (PostRunTotals), so that a run stopped at any point is taken up exactly.
-// The caller ends with command 20059, on which the headers list re-reads its rows.
+// The caller ends with command RafraichirTotal, on which the headers list re-reads its rows.
 #pragma once
 
 #include <cstddef>

@@ -74,11 +74,11 @@ class TWEtaBroBilanEdition : public TWEtats {
   explicit TWEtaBroBilanEdition(gui::MDIClient* parent);
   ~TWEtaBroBilanEdition() override;
 
-  // 20035 "Visualiser", 20039 "Liste suivante", 20041 "Imprimer".
+  // Visualiser, ListeSuivante, Imprimer.
   void CmVisualiser();
   void CmListeSuivante();
   void CmImprimer();
-  // The preview ended (20037): the choice dialog again.
+  // The preview ended (FinVisualisation): the choice dialog again.
   void DefaultAction() override;
 
   balances::SheetEditionReport& Report() { return *report_; }

@@ -1,8 +1,8 @@
 // The trial balances' report window TWEtaBroBalances ("Balances des Comptes", EtaBalances): a report
 // window without rows that opens the dossier's tables, asks the main window for its options
-// form (TWEtaModBalances), and when the form hands it the options ("Visualiser" 20035,
-// "Imprimer" 20041) runs the choice dialog and produces the lists of the sequence the options
-// ask for: in the preview one by one ("Autre Liste" 20039 from the preview's "Liste suivante"),
+// form (TWEtaModBalances), and when the form hands it the options ("Visualiser",
+// "Imprimer") runs the choice dialog and produces the lists of the sequence the options
+// ask for: in the preview one by one ("Autre Liste" from the preview's "Liste suivante"),
 // in a printout all of them in one job, each from a new page. The report object behind its
 // hooks is balances::TrialBalanceReport; the window answers its questions with message boxes
 // and the dossier-code dialog of the CEGID export.
@@ -45,13 +45,13 @@ class TWEtaBroBalances : public TWEtats {
 
   balances::TrialBalanceReport& Report() { return report_; }
 
-  // 20047: the options form asked of the main window (the menu command's second run makes it).
+  // Modifier: the options form asked of the main window (the menu command's second run makes it).
   void CmModifier();
-  // 20035, 20041 (from the form), 20039 (from the preview's "Liste suivante").
+  // Visualiser, Imprimer (from the form), ListeSuivante (from the preview's "Liste suivante").
   void CmVisualiser();
   void CmImprimer();
   void CmNextList();
-  // The end of a preview (20037) brings the form back; after a list written to an export file
+  // The end of a preview (FinVisualisation) brings the form back; after a list written to an export file
   // the next list of the run follows, as "Autre Liste" steps through them.
   void DefaultAction() override;
 

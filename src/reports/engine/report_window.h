@@ -69,10 +69,10 @@ int ShowMessageBoxEx(gui::Window* owner, const std::string& text, const std::str
 // The DefaultAction of the report windows whose limits form comes back when a preview ends:
 // the form of the window's partner slot brought to the top, whatever its flag.
 void RaisePartnerForm(CMDIBrowse& window);
-// "Quitter" (20023) of a report form: unless the program is busy (a print or preview run) or
+// "Quitter" of a report form: unless the program is busy (a print or preview run) or
 // the form iconic, the form closes without a check.
 void CmCloseIfIdle(CMDIModif& form);
-// The enabler of "Visualiser" (20035) and "Imprimer" (20041) of a report form: not while the
+// The enabler of "Visualiser" and "Imprimer" of a report form: not while the
 // program is busy or the form iconic.
 void CeEnableIfIdle(CMDIModif& form, gui::CommandEnabler& ce);
 

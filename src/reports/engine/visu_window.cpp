@@ -91,7 +91,7 @@ void TWVisuWindow::CleanupWindow() {
 }
 
 // The export file is closed (and offered), the print run ends, and the owner is told that its
-// preview is over: 20039 when "Autre Liste" closed it, else 20037.
+// preview is over: ListeSuivante when "Autre Liste" closed it, else FinVisualisation.
 void TWVisuWindow::EndPreview() {
   if (ended_) return;
   ended_ = true;

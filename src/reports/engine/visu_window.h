@@ -5,7 +5,7 @@
 // searched words in light red. Pages are rendered on demand: the first when the list begins,
 // each further one when the user asks for it, or all of them one per message (1201) during a
 // run to the last page. Closing the window closes the report's export file (and offers to
-// open or send it) and tells the owner: 20037 "Fin Visualisation", or 20039 after "Liste
+// open or send it) and tells the owner: FinVisualisation, or ListeSuivante after "Liste
 // suivante".
 //
 // While a preview exists the program is in a print run (PrintRunFlag): the main menu's

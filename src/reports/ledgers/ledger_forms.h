@@ -1,6 +1,6 @@
 // The limits forms of the ledger reports: TWEtaModCompte (the account statement), TWEtaModGrandsLivres
 // (the general ledgers) and TWEtaModJournaux (the journal listings). The user types the limits
-// and options; "Visualiser" (20035) and "Imprimer" (20041) check every field, write the limits
+// and options; "Visualiser" and "Imprimer" check every field, write the limits
 // record into the report window's slot of the open-window registry and send the command to the
 // report window. A refused field beeps and keeps the focus ("???" beside an unknown code). The
 // forms never ask when they close; closing one closes its report window.

@@ -3,7 +3,7 @@
 // and the centralising summary (TWEtaBroRecapCentralisateur, EtaRecapCentralisateur). Each is a report window
 // without rows that opens the dossier's tables, asks the main window for its limits form (the
 // summary has none and previews at once), and, when the form hands it a limits record
-// ("Visualiser" 20035, "Imprimer" 20041), runs the choice dialog, prepares its report (the core's
+// ("Visualiser", "Imprimer"), runs the choice dialog, prepares its report (the core's
 // report object, which the interpreter then drives as the run's owner) and opens the preview or
 // prints. When the preview ends the form comes back to the top (the summary closes itself).
 #pragma once
@@ -69,9 +69,9 @@ class TWEtaBroLedger : public TWEtats {
   // The limits record of the last preview or printout.
   const std::string& OptionsBuffer() const { return optionsBuffer_; }
 
-  // 20047: the limits form asked of the main window (the menu command's second run makes it).
+  // Modifier: the limits form asked of the main window (the menu command's second run makes it).
   void CmModifier();
-  // 20035 and 20041, as the form (or the window itself) sends them.
+  // Visualiser and Imprimer, as the form (or the window itself) sends them.
   virtual void CmVisualiserEtat() = 0;
   virtual void CmImprimerEtat() = 0;
 
@@ -123,7 +123,7 @@ class TWEtaBroGrandsLivres : public TWEtaBroLedger {
   ledgers::GeneralLedgers& Ledgers() { return report_; }
   void CmVisualiserEtat() override;
   void CmImprimerEtat() override;
-  // 20039 "Liste suivante" (the preview ended asking for the next ledger).
+  // ListeSuivante (the preview ended asking for the next ledger).
   void CmListeSuivante();
   void DefaultAction() override { RaisePartnerForm(*this); }
 

@@ -29,7 +29,6 @@ using namespace dunning_form;
 
 namespace {
 
-constexpr unsigned kQuitter = child_command::Quitter;
 constexpr int kLabelsListSlot = 157;
 // Checks without moving the focus (the lookups post them back).
 constexpr unsigned kCheckFirstHere = 1231, kCheckLastHere = 1232, kCheckFirstDateHere = 1233,
@@ -105,7 +104,7 @@ const gui::ResponseTable& TWEtaModRelances::Table() {
           .Command(dunning_cmd::Fournisseurs, &TWEtaModRelances::CmFournisseurs)
           .Command(dunning_cmd::Visualiser, &TWEtaModRelances::CmVisualiser)
           .Command(dunning_cmd::Imprimer, &TWEtaModRelances::CmImprimer)
-          .Command(kQuitter, &TWEtaModRelances::CmQuitterForm)
+          .Command(child_command::Quitter, &TWEtaModRelances::CmQuitterForm)
           .Enable(dunning_cmd::Visualiser, &TWEtaModRelances::CeIdle)
           .Enable(dunning_cmd::Imprimer, &TWEtaModRelances::CeIdle);
   return table;
@@ -144,7 +143,7 @@ void TWEtaModRelances::FormCommand(unsigned id) {
 
 void TWEtaModRelances::SetupWindow() {
   CMDIModif::SetupWindow();
-  ContextCommands = {3, kQuitter, dunning_cmd::Clients, dunning_cmd::Fournisseurs};
+  ContextCommands = {3, child_command::Quitter, dunning_cmd::Clients, dunning_cmd::Fournisseurs};
   BuildToolbar(ContextCommands, true);
   c10_.OpenShared(PathC10(), "C10CODE", true);
   c20_.OpenShared(PathC20(), "C20CODE", true);

@@ -1,7 +1,7 @@
 // TWEtaModRelances: the options form of the dunning and supplier-payment report. It collects the
 // account range, the dates and the filters, checks them, writes the 53-character options text
 // at the report window's slot + 11 and sends the window "Visualiser" or "Imprimer". Two modes:
-// customers (20179, accounts "C", balances in debit) and suppliers (20181, accounts "F",
+// customers (ComptesClients, accounts "C", balances in debit) and suppliers (ComptesFournisseurs, accounts "F",
 // balances in credit, the runs that write transfer files).
 #pragma once
 

@@ -63,10 +63,10 @@ struct ListSetup {
 // The result of one rendered page: what the window does next (the preview posts these
 // commands to itself).
 struct PageOutcome {
-  bool renderAllPages = false;  // 20115: an export is open after page 1
+  bool renderAllPages = false;  // ToutesLesPages: an export is open after page 1
   bool renderNextPage = false;  // 1201: a run to the last page goes on
   bool endBeep = false;         // the run to the last page reached the end of the data
-  bool closePreview = false;    // 20023: the data ended while an export file is open
+  bool closePreview = false;    // Quitter: the data ended while an export file is open
 };
 
 struct RenderContext {
