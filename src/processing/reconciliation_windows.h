@@ -21,7 +21,7 @@ namespace reconciliation_cmd {
 using child_command::Accepter;
 constexpr unsigned Pointer = child_command::LettrerOuDelettrer;  // "Lettrer ou DéLettrer": ticks or unticks the row
 using child_command::ProchaineLettre;  // the statement's letter
-constexpr unsigned Importer = 24433;           // the list's own: imports the statement's transactions with no book line
+using child_command::Importer;  // the list's own: imports the statement's transactions with no book line
 constexpr unsigned LireReleve = 1213;          // "?" beside the balance: reads the statement from an OFX file
 }  // namespace reconciliation_cmd
 

@@ -226,5 +226,7 @@ inline constexpr unsigned ComptesClients = 20179;       // dunning letters to th
 inline constexpr unsigned ComptesFournisseurs = 20181;  // payments to the suppliers
 inline constexpr unsigned ChercherMontant = 20185;
 inline constexpr unsigned Texte = 20187;  // the record's free text
+// Beyond the common range: the reconciliation list imports the statement's transactions that have no book line.
+inline constexpr unsigned Importer = 24433;
 
 }  // namespace child_command

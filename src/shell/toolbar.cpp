@@ -129,7 +129,7 @@ std::vector<int> ToolbarGlyphIds() {
     ids.push_back(static_cast<int>(id));
   }
   // Commands of a list of their own beyond the common range.
-  ids.push_back(24433);
+  ids.push_back(static_cast<int>(child_command::Importer));
   return ids;
 }
 
@@ -222,7 +222,7 @@ GlyphDesign DesignOf(int id) {
     case child_command::DeLettrer: return {Symbol::Unlink, red};
     case child_command::CopierLettrages: return {Symbol::CopyLetters, slate};
     case child_command::SolderEtEnregistrer: return {Symbol::BalanceSave, green};
-    case 24433: return {Symbol::Import, blue};
+    case child_command::Importer: return {Symbol::Import, blue};
     // The other bars' commands.
     case command_id::EtaBilanReelNormal: return {Symbol::SheetAssets, violet};
     case command_id::EtaBilanReelSimplifie: return {Symbol::SheetResult, violet};
