@@ -9,19 +9,10 @@
 #include "processing/ofx_reader/ofx_read.h"
 #include "resources/string_table.h"
 
-namespace {
-
-const char* Text(int id) {
-  const std::string* text = resources::FindString(id);
-  return text != nullptr ? text->c_str() : "";
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");
   if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "%s\n", Text(28047));
+    std::fprintf(stderr, "%s\n", resources::LastingText(28047));
     return 1;
   }
   std::string lines;
@@ -32,7 +23,7 @@ int main(int argc, char** argv) {
   }
   std::FILE* out = argc == 3 ? std::fopen(argv[2], "wb") : stdout;
   if (out == nullptr) {
-    std::fprintf(stderr, "%s%s\n", Text(28046), argv[2]);
+    std::fprintf(stderr, "%s%s\n", resources::LastingText(28046), argv[2]);
     return 3;
   }
   const bool ok = std::fwrite(lines.data(), 1, lines.size(), out) == lines.size();

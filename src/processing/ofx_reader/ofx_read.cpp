@@ -20,10 +20,7 @@ namespace ofxread {
 namespace {
 
 // A text of the string table (cp1252, as the statement lines are written).
-std::string Text(int id) {
-  const std::string* text = resources::FindString(id);
-  return text != nullptr ? *text : std::string();
-}
+std::string Text(int id) { return resources::LastingText(id); }
 
 // Windows-1252 of the code points U+0080-U+009F's positions 0x80-0x9F (0 = none).
 const char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
