@@ -192,6 +192,33 @@ class AsciiImportTest : public CoreTest {
     platform::ReadWholeFile(LogPath(), text);
     return text;
   }
+  // The import run in another process, which kills itself at its first file change once a whole batch of lines
+  // and one more are in the draft's file: the first batch is counted in the table's header by then, and the
+  // run is far from its end.
+  void ImportKilledAfterTheFirstBatch(const AsciiRead& read) {
+    static std::string grownFile;
+    static std::int64_t grownPast = 0;
+    const std::string c50File = platform::ResolvePath(std::string(PathC50()) + ".dbf");
+    const std::int64_t size = platform::FileSize(c50File);
+    std::signal(SIGPIPE, SIG_IGN);
+    // The other process works through files it opens itself: locks taken through the descriptions it
+    // inherited would stay with this process once it is killed.
+    test_support::OtherProcess other([&](char) {
+      TableC10->CloseTable();
+      TableC20->CloseTable();
+      Table lines, sorts;
+      if (!TableC10->OpenShared(PathC10(), "C10CODE") || !TableC20->OpenShared(PathC20(), "C20CODE") ||
+          !lines.OpenShared(PathC50(), L::kCodeTag) || !sorts.OpenShared(PathC60(), processing::kC60CodeTag))
+        return false;
+      grownFile = c50File;
+      grownPast = size + static_cast<std::int64_t>((kDraftBatchLines + 1) * lines.recordBuffer.size());
+      dbase::BeforeFileChange = [] {
+        if (platform::FileSize(grownFile) >= grownPast) ::raise(SIGKILL);
+      };
+      return processing::ImportAsciiFile(*TableC10, lines, sorts, read).written;
+    });
+    EXPECT_FALSE(other.Do('i')) << "the run was to be killed half-way";
+  }
 };
 
 TEST_F(AsciiImportTest, AFileOfThreePiecesIsImportedRenamedAndLoggedOnce) {
@@ -324,33 +351,7 @@ TEST_F(AsciiImportTest, ARunKilledHalfWayIsNamedAtTheNextImportWithItsFirstPiece
   const AsciiRead read = Read(path);
   ASSERT_TRUE(read.Importable()) << ErrorsOf(read);
   const long before = Records();
-  const std::string c50File = platform::ResolvePath(std::string(PathC50()) + ".dbf");
-  const std::int64_t size = platform::FileSize(c50File);
-  // The import runs in another process, which kills itself at its first file change once a whole batch of lines
-  // and one more are in the draft's file: the first batch is counted in the table's header by then, and the
-  // run is far from its end.
-  std::signal(SIGPIPE, SIG_IGN);
-  static std::string grownFile;
-  static std::int64_t grownPast = 0;
-  {
-    // The other process works through files it opens itself: locks taken through the descriptions it
-    // inherited would stay with this process once it is killed.
-    test_support::OtherProcess other([&](char) {
-      TableC10->CloseTable();
-      TableC20->CloseTable();
-      Table lines, sorts;
-      if (!TableC10->OpenShared(PathC10(), "C10CODE") || !TableC20->OpenShared(PathC20(), "C20CODE") ||
-          !lines.OpenShared(PathC50(), L::kCodeTag) || !sorts.OpenShared(PathC60(), processing::kC60CodeTag))
-        return false;
-      grownFile = c50File;
-      grownPast = size + static_cast<std::int64_t>((kDraftBatchLines + 1) * lines.recordBuffer.size());
-      dbase::BeforeFileChange = [] {
-        if (platform::FileSize(grownFile) >= grownPast) ::raise(SIGKILL);
-      };
-      return processing::ImportAsciiFile(*TableC10, lines, sorts, read).written;
-    });
-    EXPECT_FALSE(other.Do('i')) << "the run was to be killed half-way";
-  }
+  ImportKilledAfterTheFirstBatch(read);
   auto written = [&] {
     Table probe;
     return probe.OpenShared(PathC50(), "", true) ? static_cast<long>(probe.RecCount()) - before : -1;
@@ -464,29 +465,7 @@ TEST_F(AsciiImportTest, AResumeTheWriterRefusesKeepsTheStoppedRunsPieces) {
     return n;
   };
   const long before = live();
-  const std::string c50File = platform::ResolvePath(std::string(PathC50()) + ".dbf");
-  const std::int64_t size = platform::FileSize(c50File);
-  // Killed once a whole batch of lines and one more are in the draft's file, as above.
-  std::signal(SIGPIPE, SIG_IGN);
-  static std::string grownFile;
-  static std::int64_t grownPast = 0;
-  {
-    test_support::OtherProcess other([&](char) {
-      TableC10->CloseTable();
-      TableC20->CloseTable();
-      Table lines, sorts;
-      if (!TableC10->OpenShared(PathC10(), "C10CODE") || !TableC20->OpenShared(PathC20(), "C20CODE") ||
-          !lines.OpenShared(PathC50(), L::kCodeTag) || !sorts.OpenShared(PathC60(), processing::kC60CodeTag))
-        return false;
-      grownFile = c50File;
-      grownPast = size + static_cast<std::int64_t>((kDraftBatchLines + 1) * lines.recordBuffer.size());
-      dbase::BeforeFileChange = [] {
-        if (platform::FileSize(grownFile) >= grownPast) ::raise(SIGKILL);
-      };
-      return processing::ImportAsciiFile(*TableC10, lines, sorts, read).written;
-    });
-    EXPECT_FALSE(other.Do('i')) << "the run was to be killed half-way";
-  }
+  ImportKilledAfterTheFirstBatch(read);
   ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
   ASSERT_TRUE(c60.OpenShared(PathC60(), processing::kC60CodeTag));
   const long half = live() - before;
