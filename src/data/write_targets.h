@@ -1,7 +1,15 @@
-// Files that no print or export may be written over: the open dossier's own files (tables,
-// memos, indexes, INI, log, run marker, lock table, and their copies in its sub-folders) and the
-// program folder's files (tables, INI and batch files, programs). Paths are compared after
-// following links, their folders by their real path and their names without case.
+// Files that no print or export may be written over: the files of every dossier of the target's
+// folder, whatever its code (tables, memos, indexes, INI and its copies, log, run marker, lock
+// table, the records of the imports, the backup archives, and the same names in the sub-folders
+// of a dossier's folder, where its copies are kept), the open dossier's files, and the program
+// folder's files (tables, INI and batch files, programs). The target is judged as the file it
+// stands for: its links followed however deep (in its folders and at its end), its name without
+// case, and, when the file has other names (hard links), as each of the protected files of the
+// open dossier's, the target's and the program's folders that is the same file.
+//
+// A file with another name that no folder looked at tells of cannot be judged here: the writers
+// make their file aside and rename it over the name, so that such a file is never written
+// through.
 #pragma once
 
 #include <string>

@@ -12,6 +12,8 @@
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/text_codec.h"
+#include "platform/system/files.h"
+#include "platform/system/temp_files.h"
 
 namespace gui {
 
@@ -255,37 +257,58 @@ MPrinter::PrintResult MPrinter::Print(Printout& printout, Window* owner, const s
   if (asksFile_ && printer_->outputFormat() == QPrinter::PdfFormat && !AskFile(printout.Title(), owner, folder))
     return PrintResult::kNothing;
   // The PDF file, whether asked now or fixed by the set-up, is never one the program needs.
-  if (printer_->outputFormat() == QPrinter::PdfFormat) {
-    const std::string refusal = CheckWriteTarget(FromQString(printer_->outputFileName()));
+  const bool toFile = printer_->outputFormat() == QPrinter::PdfFormat;
+  const QString chosen = printer_->outputFileName();
+  if (toFile) {
+    const std::string refusal = CheckWriteTarget(FromQString(chosen));
     if (!refusal.empty()) {
       MessageBox(owner, refusal, "Imprimer dans un fichier PDF", MB_OK | MB_ICONSTOP);
       return PrintResult::kNothing;
     }
   }
-  PrinterDC dc(*this, printout.Landscape());
-  if (!dc.StartDoc(printout.Title())) return PrintResult::kDeviceFailed;
-  if (!printout.BeginPrinting(dc)) {
-    dc.AbortDoc();
-    printout.EndPrinting();
-    return PrintResult::kNothing;
+  // The PDF is made under a name of its own beside the file chosen and renamed over it once
+  // whole: a file chosen that has other names (a hard link) is replaced, never written through,
+  // and a printout that fails leaves the file as it was. A device is written in place.
+  platform::TemporaryFile aside;
+  const bool besides = toFile && !chosen.isEmpty() && !platform::IsSpecialFile(FromQString(chosen));
+  if (besides) {
+    const std::string target = FromQString(chosen);
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+    if (!aside.Create(target.substr(slash + 1) + ".", folder)) return PrintResult::kDeviceFailed;
+    printer_->setOutputFileName(ToQString(aside.Path()));
   }
-  int from = 1, to = 1;
-  printout.GetPageRange(from, to);
   bool failed = false;
-  for (int page = std::max(from, 1); page <= to; ++page) {
-    if (!printout.HasPage(page)) break;
-    if (!dc.StartPage()) {
+  {
+    PrinterDC dc(*this, printout.Landscape());
+    if (!dc.StartDoc(printout.Title())) {
       failed = true;
-      break;
+    } else if (!printout.BeginPrinting(dc)) {
+      dc.AbortDoc();
+      printout.EndPrinting();
+    } else {
+      int from = 1, to = 1;
+      printout.GetPageRange(from, to);
+      for (int page = std::max(from, 1); page <= to; ++page) {
+        if (!printout.HasPage(page)) break;
+        if (!dc.StartPage()) {
+          failed = true;
+          break;
+        }
+        printout.PrintPage(page, dc);
+        dc.EndPage();
+        ++pagesPrinted_;
+      }
+      // A document without a page is not made at all.
+      if (failed || pagesPrinted_ == 0) dc.AbortDoc();
+      else dc.EndDoc();
+      printout.EndPrinting();
     }
-    printout.PrintPage(page, dc);
-    dc.EndPage();
-    ++pagesPrinted_;
   }
-  // A document without a page is not made at all.
-  if (failed || pagesPrinted_ == 0) dc.AbortDoc();
-  else dc.EndDoc();
-  printout.EndPrinting();
+  if (besides) {
+    printer_->setOutputFileName(chosen);
+    if (!failed && pagesPrinted_ > 0 && !aside.Place(FromQString(chosen))) failed = true;
+  }
   if (failed) return PrintResult::kDeviceFailed;
   return pagesPrinted_ == 0 ? PrintResult::kNothing : PrintResult::kPrinted;
 }

@@ -447,6 +447,49 @@ std::string FollowLinks(const std::string& path) {
   return result;
 }
 
+std::string RealPath(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path disk = fs::absolute(DiskPath(path), ec);
+  if (ec || path.empty()) return "";
+  // The system gives up after 40 links; so does the walk (a loop ends there).
+  for (int depth = 0; depth <= 40; ++depth) {
+    const fs::path name = disk.filename();
+    if (name.empty() || name == "." || name == "..") {
+      disk = fs::weakly_canonical(disk, ec);
+      break;
+    }
+    const fs::path folder = fs::weakly_canonical(disk.parent_path(), ec);
+    if (ec) return "";
+    disk = folder / name;
+    // A name that is not there yet is the file the write would make.
+    if (fs::symlink_status(disk, ec).type() != fs::file_type::symlink) {
+      if (ec == std::errc::no_such_file_or_directory) ec.clear();
+      break;
+    }
+    const fs::path target = fs::read_symlink(disk, ec);
+    if (ec) {
+      ec.clear();
+      break;
+    }
+    disk = target.is_absolute() ? target : folder / target;
+  }
+  std::string result;
+  if (ec || !ProgramName(disk.string(), result)) return "";
+  return result;
+}
+
+bool IdentityOf(const std::string& path, FileIdentity* identity) {
+  struct stat st{};
+  if (!StatOf(path, st)) return false;
+  if (identity != nullptr) {
+    identity->device = static_cast<std::uint64_t>(st.st_dev);
+    identity->inode = static_cast<std::uint64_t>(st.st_ino);
+    identity->links = static_cast<std::uint64_t>(st.st_nlink);
+  }
+  return true;
+}
+
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {
   std::vector<std::string> names;
   const std::string where = folder.empty() ? std::string(".") : folder;

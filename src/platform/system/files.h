@@ -68,6 +68,20 @@ bool IsExecutable(const std::string& path);  // the user may run it
 bool ChangeDirectory(const std::string& path);  // the process's current folder
 // The path a chain of symbolic links ends at (the path itself when it is none).
 std::string FollowLinks(const std::string& path);
+// The absolute path of the file a name stands for: the links of its folders and at its end
+// followed however deep, each relative link read from the real folder it lies in, as the
+// system reads it; a link that leads nowhere is followed as far as it goes. "" when the path
+// cannot be told in cp1252.
+std::string RealPath(const std::string& path);
+
+// What tells a file from every other, whatever its names: its device and inode, and how many
+// names (hard links) it has.
+struct FileIdentity {
+  std::uint64_t device = 0, inode = 0, links = 0;
+  bool SameFile(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+};
+// The identity of the file a name stands for (links followed); false when nothing is there.
+bool IdentityOf(const std::string& path, FileIdentity* identity);
 
 // The names (cp1252) of the regular files of `folder` that match the shell
 // pattern (`*`, `?`, `[...]`; a leading dot only by a dot), sorted. Names that

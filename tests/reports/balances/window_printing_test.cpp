@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -29,6 +30,38 @@ using test_support::Tool;
 class BalancePrintingTest : public BalanceWindowTest {
  protected:
   std::string SetUpPrinter(const std::string& name) { return SetUpPdfPrinter("balances", name); }
+
+  // The check of the files of prints and exports, installed as the start-up installs it, for the
+  // life of the object.
+  struct TargetCheck {
+    TargetCheck() { gui::SetWriteTargetCheck(&WriteTargetRefusal); }
+    ~TargetCheck() { gui::SetWriteTargetCheck({}); }
+  };
+
+  // The form of the general balance open, the program's printer the PDF-file printer.
+  void OpenGeneralOnPdfFilePrinter() {
+    UsePdfFilePrinter();
+    OpenPair();
+    form_->SelectKind('G');
+  }
+
+  // How many message boxes shown since the seam's last reset said `said`.
+  static int Refusals(const std::string& said) {
+    int refused = 0;
+    for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+      if (shown.kind == gui::ModalKind::MessageBox && shown.text.find(said) != std::string::npos) ++refused;
+    return refused;
+  }
+
+  // "Imprimer" of the open form on the PDF-file printer, its file dialog answered with `target`,
+  // then, when that is refused, with `pdf`.
+  void PrintAsking(const std::string& target, const std::string& pdf) {
+    std::filesystem::remove(pdf);
+    QueueChoice(gui::IDOK, kStd);
+    gui::ModalSeam::QueueFileAnswer(target);
+    gui::ModalSeam::QueueFileAnswer(pdf);
+    Send(form_, 20041);
+  }
 };
 
 TEST_F(BalancePrintingTest, ToutesPrintsEveryListInOneJobEachFromANewPage) {
@@ -129,10 +162,7 @@ TEST_F(BalancePrintingTest, WithoutAPrinterTheGeneralBalancePrintsToAPdfFileHold
 // printer asks again and prints into the next file chosen, the export is not written; the
 // dossier's tables and the program's files stay as they were.
 TEST_F(BalancePrintingTest, NothingIsPrintedOrExportedOverAFileOfTheDossierOrOfTheProgram) {
-  gui::SetWriteTargetCheck(&WriteTargetRefusal);  // as the start-up installs it
-  struct Uninstall {
-    ~Uninstall() { gui::SetWriteTargetCheck({}); }
-  } uninstall;
+  const TargetCheck check;
   namespace fs = std::filesystem;
   const std::string codeUpper = RTrim(DossierCode.c_str()), code = Lower(codeUpper.c_str());
   const std::string link = root_ + "/vers-le-dossier";
@@ -152,26 +182,17 @@ TEST_F(BalancePrintingTest, NothingIsPrintedOrExportedOverAFileOfTheDossierOrOfT
       {folder_ + "C20" + codeUpper + ".DBT", folder_ + "c20" + code + ".dbt", dossierText},
       {ProgramFolder + "cresta9.bat", batch, programText},
   };
-  UsePdfFilePrinter();
-  OpenPair();
-  form_->SelectKind('G');
+  OpenGeneralOnPdfFilePrinter();
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);
     const std::string before = ReadAll(c.protectedFile);
     const std::string pdf = test_support::ArtefactPath("balances", "refus-" + std::to_string(++n) + ".pdf");
-    fs::remove(pdf);
     gui::ModalSeam::Reset();
-    QueueChoice(gui::IDOK, kStd);
-    gui::ModalSeam::QueueFileAnswer(c.target);
-    gui::ModalSeam::QueueFileAnswer(pdf);
-    Send(form_, 20041);
+    PrintAsking(c.target, pdf);
     EXPECT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
     EXPECT_EQ(ReadAll(c.protectedFile), before);
-    int refused = 0;
-    for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
-      if (shown.kind == gui::ModalKind::MessageBox && shown.text.find(c.said) != std::string::npos) ++refused;
-    EXPECT_EQ(refused, 1) << test_support::ShownTexts();
+    EXPECT_EQ(Refusals(c.said), 1) << test_support::ShownTexts();
   }
 
   // The export file named in the settings: refused, the table as it was.
@@ -185,6 +206,84 @@ TEST_F(BalancePrintingTest, NothingIsPrintedOrExportedOverAFileOfTheDossierOrOfT
   for (const gui::ShownModal& shown : gui::ModalSeam::Shown()) said = said || shown.text.find(dossierText) != std::string::npos;
   EXPECT_TRUE(said) << test_support::ShownTexts();
   fs::remove(link);
+}
+
+// Every other name of a dossier's file is refused too: a file of another dossier of the folder,
+// the open dossier's record of imported transactions, a hard link outside the folder to a table,
+// a link to a table (the file linked, not its folder). Nothing of the dossiers' folder changes,
+// byte for byte, whether the PDF-file printer or the export names the file. A file that has
+// another name the check cannot know is replaced by the PDF, never written through.
+TEST_F(BalancePrintingTest, NoPrintOrExportIsWrittenOverAnyNameOfADossiersFile) {
+  const TargetCheck check;
+  namespace fs = std::filesystem;
+  const std::string codeUpper = RTrim(DossierCode.c_str()), code = Lower(codeUpper.c_str());
+  // Dossier CD beside the open one, and the open dossier's record of imported transactions.
+  fs::copy_file(folder_ + "c10" + code + ".dbf", folder_ + "c10cd.dbf");
+  fs::copy_file(folder_ + "c40" + code + ".dbf", folder_ + "c40cd.dbf");
+  std::ofstream(folder_ + "c10cd.ini") << "[DateTravail]\r\n";
+  std::ofstream(folder_ + "cof" + codeUpper + ".txt") << "FITID-0001\nFITID-0002\n";
+  const std::string out = root_ + "/dehors/";
+  fs::create_directories(out);
+  fs::create_hard_link(folder_ + "c40" + code + ".dbf", out + "balance-dur.pdf");
+  fs::create_symlink(folder_ + "c50" + code + ".dbf", out + "balance-lien.pdf");
+  // The dossier's files as they are, but its log, which the runs write.
+  auto folderBytes = [&] {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(folder_))
+      if (e.is_regular_file() && e.path().filename().string().rfind("clg", 0) != 0)
+        files[e.path().filename().string()] = ReadAll(e.path().string());
+    return files;
+  };
+  const auto before = folderBytes();
+  const std::string otherText = "fichier du dossier CD", openText = "fichier du dossier ouvert",
+                    sameText = "autre nom du fichier";
+  const struct Case {
+    std::string target;
+    const std::string& said;
+    std::string shot;  // the box the user sees, as it shows
+  } cases[] = {
+      {folder_ + "c40cd.dbf", otherText, "refus-fichier-autre-dossier"},
+      {folder_ + "c10cd.ini", otherText, ""},
+      {folder_ + "cof" + codeUpper + ".txt", openText, ""},
+      {out + "balance-dur.pdf", sameText, "refus-autre-nom-du-fichier"},
+      {out + "balance-lien.pdf", openText, ""},
+  };
+  OpenGeneralOnPdfFilePrinter();
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    const std::string pdf = test_support::ArtefactPath("balances", "refus-dossier-" + std::to_string(++n) + ".pdf");
+    gui::ModalSeam::Reset();
+    if (!c.shot.empty())
+      gui::ModalSeam::BuildMessageBoxes([&c](QWidget* box) { test_support::Screenshot(box, "balances", c.shot); });
+    PrintAsking(c.target, pdf);
+    gui::ModalSeam::BuildMessageBoxes({});
+    EXPECT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+    EXPECT_EQ(Refusals(c.said), 1) << test_support::ShownTexts();
+    EXPECT_TRUE(folderBytes() == before);
+  }
+
+  // The same names given to the export.
+  for (const Case& c : cases) {
+    SCOPED_TRACE("export " + c.target);
+    IniSetString("NomFichierExport", c.target.c_str());
+    ExportThroughPreview(form_, kCsv, ".csv");
+    IniSetString("NomFichierExport", "");
+    EXPECT_GE(Refusals(c.said), 1) << test_support::ShownTexts();
+    EXPECT_TRUE(folderBytes() == before);
+  }
+
+  // A file with another name elsewhere: the PDF takes the name chosen, the other name keeps its bytes.
+  fs::create_directories(root_ + "/ailleurs");
+  std::ofstream(root_ + "/ailleurs/donnees.bin") << "donnees d'ailleurs";
+  fs::create_hard_link(root_ + "/ailleurs/donnees.bin", out + "balance-ailleurs.pdf");
+  gui::ModalSeam::Reset();
+  QueueChoice(gui::IDOK, kStd);
+  gui::ModalSeam::QueueFileAnswer(out + "balance-ailleurs.pdf");
+  Send(form_, 20041);
+  EXPECT_TRUE(ReadAll(root_ + "/ailleurs/donnees.bin") == "donnees d'ailleurs") << "written through the other name";
+  EXPECT_EQ(Tool({"qpdf", "--check", out + "balance-ailleurs.pdf"}).exitStatus, 0) << test_support::ShownTexts();
+  EXPECT_TRUE(folderBytes() == before);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "platform/system/files.h"
 #include "runtime/bank_ids.h"
 #include "data/entry_lines.h"
+#include "data/write_targets.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -958,6 +959,12 @@ std::string FecExport::Content() const {
 }
 
 bool FecExport::Write(const std::string& path, std::string* message, std::size_t pieceBytes) const {
+  // Never written over a file of a dossier or of the program.
+  const std::string refusal = WriteTargetRefusal(path);
+  if (!refusal.empty()) {
+    if (message != nullptr) *message = refusal;
+    return false;
+  }
   // The rows made a piece at a time into one buffer, written as each piece fills. The buffer
   // begins on a page and each piece but the last is given in whole pages (the bytes past them
   // carried to the next piece), so that the file goes to the disk without passing through the

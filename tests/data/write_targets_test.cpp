@@ -1,0 +1,115 @@
+// The check of a print's or an export's file: every file of a dossier of the target's folder,
+// whatever its code, and every other name of such a file (links of any kind and depth) is
+// refused in French; a file of no dossier is not.
+#include "data/write_targets.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "data/dossier_files.h"
+#include "support/runtime_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class WriteTargetsTest : public test_support::RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    data_ = Dir() + "/donnees/";
+    for (const char* folder : {"donnees/validation-ab-20260105-101010", "donnees/Sauvegarde", "autre", "dehors"})
+      fs::create_directories(File(folder));
+    // The open dossier AB and dossier CD in one folder, dossier EF in another.
+    for (const char* name : {"c10ab.dbf", "c40ab.dbf", "c50ab.dbf", "c10ab.ini", "cofab.txt", "casab.pcs",
+                             "cab_____.dbf", "clgab.txt", "c10cd.dbf", "c40cd.dbf", "c10cd.ini", "cofcd.lck",
+                             "ccd.run", "cxpab.txt", "coffee.pdf", "validation-ab-20260105-101010/c50ab.dbf",
+                             "Sauvegarde/ZELCD.ZIP"})
+      Write("donnees/" + std::string(name), std::string("contenu de ") + name);
+    for (const char* name : {"c10ef.dbf", "c20ef.dbf"}) Write("autre/" + std::string(name), name);
+    Write("CRESTA9.BAT", "#!/bin/sh\n");
+    Write("cr00ref.dbf", "table de reference");
+    SetDossier(data_, "AB   ");
+  }
+  void TearDown() override {
+    SetDossier("", "");
+    RuntimeTest::TearDown();
+  }
+
+  std::string data_;
+};
+
+TEST_F(WriteTargetsTest, EveryNameOfADossiersFileIsRefused) {
+  const std::string out = Dir() + "/dehors/";
+  fs::create_symlink(data_ + "c50ab.dbf", out + "lien.pdf");
+  // Three links deep, the last one relative.
+  fs::create_symlink("../donnees/c40cd.dbf", out + "l3");
+  fs::create_symlink(out + "l3", out + "l2");
+  fs::create_symlink("l2", out + "l1.pdf");
+  // A relative link read through a link to a folder: ".." is the real folder's parent.
+  fs::create_symlink(data_, out + "vers");
+  fs::create_symlink("vers/../donnees/c10cd.ini", out + "rel.pdf");
+  // A link to a table not yet made: the print would make it.
+  fs::create_symlink(data_ + "c30cd.dbf", out + "neuf.pdf");
+  fs::create_hard_link(data_ + "c40ab.dbf", out + "dur.pdf");
+  fs::create_hard_link(data_ + "c40cd.dbf", out + "dur-cd.pdf");
+  fs::create_hard_link(File("cr00ref.dbf"), out + "prog.pdf");
+  Write("dehors/rien.txt", "rien");
+  fs::create_hard_link(out + "rien.txt", out + "rien.pdf");
+
+  const std::string open = "fichier du dossier ouvert", cd = "fichier du dossier CD", same = "autre nom du fichier",
+                    program = "fichier du programme";
+  const struct Case {
+    std::string target, says;
+  } cases[] = {
+      {data_ + "c40cd.dbf", cd},
+      {data_ + "C40CD.DBF", cd},
+      {data_ + "c10cd.ini", cd},
+      {data_ + "cofcd.lck", cd},
+      {data_ + "ccd.run", cd},
+      {data_ + "c20cd.mdx", cd},  // not made yet: still the dossier's name
+      {data_ + "ccd_____.mdx", cd},
+      {data_ + "cofab.txt", open},
+      {data_ + "casab.pcs", open},
+      {data_ + "c_lgab.tmp", open},
+      {data_ + "cab_____.dbf", open},
+      {data_ + "validation-ab-20260105-101010/c50ab.dbf", open},
+      // Anything in a folder of copies: a put-back refuses a folder holding a file it did not copy.
+      {data_ + "validation-ab-20260105-101010/rapport.pdf", open},
+      {data_ + "let-cd-20260105-101010.remise", cd},
+      {data_ + "Sauvegarde/ZELCD.ZIP", cd},
+      {data_ + "c10cd-sauvew.dbf", cd},
+      {Dir() + "/autre/c20ef.dbf", "fichier du dossier EF"},
+      {out + "lien.pdf", open},
+      {out + "l1.pdf", cd},
+      {out + "rel.pdf", cd},
+      {out + "neuf.pdf", cd},
+      {out + "vers/c40ab.mdx", open},
+      {out + "dur.pdf", same},
+      {out + "dur-cd.pdf", same},
+      {out + "prog.pdf", same},
+      {File("CRESTA9.BAT"), program},
+      // Files of no dossier: the exports named after the dossier, names that only begin like a
+      // dossier's, a dossier's name where that dossier is not, a file with two names of its own.
+      {data_ + "cxpab.txt", ""},
+      {data_ + "coffee.pdf", ""},
+      {data_ + "c40ab.txt", ""},
+      {data_ + "let-zz-20260105-101010/rapport.pdf", ""},
+      {data_ + "rapport.pdf", ""},
+      {Dir() + "/autre/c20ab.dbf", ""},
+      {out + "rien.pdf", ""},
+      {File("balance.pdf"), ""},
+  };
+  for (const Case& c : cases) {
+    const std::string refusal = WriteTargetRefusal(c.target);
+    if (c.says.empty()) {
+      EXPECT_EQ(refusal, "") << c.target;
+    } else {
+      EXPECT_NE(refusal.find(c.says), std::string::npos) << c.target << " -> " << refusal;
+    }
+  }
+  // The refusal of another name tells which file it is.
+  EXPECT_NE(WriteTargetRefusal(out + "dur.pdf").find(data_ + "c40ab.dbf"), std::string::npos);
+}
+
+}  // namespace
