@@ -11,7 +11,6 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "demo/dossier_demo.h"
 #include "platform/gui/command.h"
 #include "platform/gui/modal_seam.h"
 #include "processing/opening_balances_window.h"
@@ -22,6 +21,7 @@
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
+#include "opening_fixture.h"
 #include "support/dossier_fixture.h"
 #include "support/dossier_passwords.h"
 
@@ -47,27 +47,6 @@ class YearEndWindowTest : public test_support::DossierFixture {
     MainFrame->Show(gui::SW_SHOW);
     gui::ProcessPendingMessages();
   }
-  // The year's lines validated away: the draft holds cancelled lines only.
-  static void EmptyDraft(const std::string& c50Path) {
-    Table c50;
-    ASSERT_TRUE(c50.OpenExclusive(c50Path));
-    for (bool more = c50.GoTop(); more; more = c50.Skip(1)) {
-      if (!c50.IsDeleted()) {
-        ASSERT_TRUE(c50.DeleteRecord("", 0)) << c50.RecNo() << " " << c50.result;
-      }
-    }
-  }
-  // The next year's dossier SB in root/b/.
-  void MakeNextYear() {
-    DemoOptions next;
-    next.folder = root_ + "/b";
-    next.code = "SB";
-    next.lines = 20;
-    next.firstDay = Ymd{2027, 1, 1};
-    next.lastDay = Ymd{2027, 12, 31};
-    std::string message;
-    ASSERT_TRUE(GenerateDemoDossier(next, &message)) << message;
-  }
   static TWTraGenerationSAN* Form() {
     return dynamic_cast<TWTraGenerationSAN*>(gui::Window::FromHandle(SlotHandle(kOpeningFormSlot)));
   }
@@ -84,8 +63,8 @@ TEST_F(YearEndWindowTest, ADraftWithLinesKeepsTheFormClosed) {
 
 TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
   const std::string a = MakeDossier("a", "SA", 40);
-  EmptyDraft(a + "c50sa");
-  MakeNextYear();
+  ASSERT_NO_FATAL_FAILURE(opening_test::EmptyDraft(a + "c50sa"));
+  ASSERT_NO_FATAL_FAILURE(opening_test::MakeNextYear(root_ + "/b"));
   Open(a, "SA");
   Menu(command_id::GenerationSoldesANouveau);
   TWTraGenerationSAN* form = Form();
@@ -133,8 +112,8 @@ TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
 // was; a next year whose dossier record is cancelled cannot show its passwords and is refused.
 TEST_F(YearEndWindowTest, AProtectedNextYearIsWrittenOnlyWithItsPrivilegedPassword) {
   const std::string a = MakeDossier("a", "SA", 40);
-  EmptyDraft(a + "c50sa");
-  MakeNextYear();
+  ASSERT_NO_FATAL_FAILURE(opening_test::EmptyDraft(a + "c50sa"));
+  ASSERT_NO_FATAL_FAILURE(opening_test::MakeNextYear(root_ + "/b"));
   const std::string b = root_ + "/b/";
   test_support::StorePasswords(C10Path(b, "SB"), "CHEF", "AIDE");
   Open(a, "SA");
