@@ -9,6 +9,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
@@ -17,6 +18,8 @@
 namespace {
 
 constexpr int kTries = 3;
+// "The rights of dossier %s do not give its secondary password the right %s of %s".
+constexpr int kSecondaryLacksRight = 30400;
 
 struct Levels {
   std::map<std::string, char> byEntry;  // the level of each dossier opened in this run
@@ -44,6 +47,7 @@ struct Prompt {
   std::string label;  // width, comma, label (the input dialog's prompt)
   std::string refused;
   std::string logLine;
+  std::string secondaryRefused;  // why the secondary password typed is refused ("": an incorrect password)
 };
 
 // The password asked until it gives a level that `accepted` takes, three times at most; 0 when
@@ -60,10 +64,11 @@ char AskLevel(const Prompt& prompt, const std::string& privileged, const std::st
     if (level != 0 && accepted(level)) return level;
     gui::MessageBeep(0);
     const int left = kTries - attempt;
+    const std::string why = level == '2' && !prompt.secondaryRefused.empty() ? prompt.secondaryRefused
+                                                                              : std::string(LoadStr(22114));
     const std::string text =
-        left > 0 ? LoadStr(22114) + std::string(left == 1 ? LoadStr(22115) : LoadStr(22116)) +
-                       ".\n\n\n"
-                 : LoadStr(22114) + prompt.refused + "\n\n\n";
+        left > 0 ? why + std::string(left == 1 ? LoadStr(22115) : LoadStr(22116)) + ".\n\n\n"
+                 : why + prompt.refused + "\n\n\n";
     gui::MessageBox(prompt.owner, text, prompt.caption, gui::MB_OK | gui::MB_ICONSTOP);
   }
   WriteLog(prompt.logLine);
@@ -114,18 +119,34 @@ void ForgetDossierLevel(const std::string& entry) {
 }
 
 bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, const std::string& code,
-                               const DossierRecord& record, bool writes) {
+                               const DossierRecord& record, bool writes, const std::vector<ReadRight>& reads) {
   const std::string name = TrimmedRight(code);
   const std::string privileged =
       TrimmedRight(record.Get(DossierRecord::kPrivilegedPasswordPos, DossierRecord::kPasswordWidth));
   const std::string secondary = TrimmedRight(record.SecondaryPassword());
   if (privileged.empty() && secondary.empty()) return true;
+  // The first right the run needs that the other dossier refuses to its secondary user.
+  const ReadRight* lacking = nullptr;
+  for (const ReadRight& r : reads) {
+    if (writes || SecondaryUserHasRight(record, r.function, r.right)) continue;
+    lacking = &r;
+    break;
+  }
+  const bool privilegedOnly = writes || lacking != nullptr;
   // Opened in this run at a level that suffices: the user already gave its password.
   const auto known = Session().byEntry.find(DossierEntry(name, folder));
-  if (known != Session().byEntry.end() && (known->second == '0' || known->second == '1' || !writes)) return true;
-  const Prompt prompt{owner, LoadStr(22123) + name,
-                      writes ? LoadStr(22124) : LoadStr(22118),
-                      LoadStr(22119) + name + LoadStr(22125),
-                      LoadStr(22126) + name + " (" + folder + LoadStr(22127)};
-  return AskLevel(prompt, privileged, secondary, writes ? Privileged : AnyLevel) != 0;
+  if (known != Session().byEntry.end() &&
+      (known->second == '0' || known->second == '1' || (known->second == '2' && !privilegedOnly)))
+    return true;
+  Prompt prompt{owner, LoadStr(22123) + name,
+                privilegedOnly ? LoadStr(22124) : LoadStr(22118),
+                LoadStr(22119) + name + LoadStr(22125),
+                LoadStr(22126) + name + " (" + folder + LoadStr(22127),
+                ""};
+  if (lacking != nullptr) {
+    std::string why = FillPlaceholder(LoadStr(kSecondaryLacksRight), name);
+    why = FillPlaceholder(why, AccessRightName(lacking->right));
+    prompt.secondaryRefused = FillPlaceholder(why, AccessFunctionName(lacking->function));
+  }
+  return AskLevel(prompt, privileged, secondary, privilegedOnly ? Privileged : AnyLevel) != 0;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class DossierRecord;
 namespace gui {
@@ -19,10 +20,19 @@ bool CheckDossierPassword();
 // The dossier of this entry (DossierEntry) is closed: its next opening asks again.
 void ForgetDossierLevel(const std::string& entry);
 
-// Another dossier (its folder, code and dossier record) that a run is about to read, or to write
-// into (`writes`): when it has a password, that password is asked first, typed masked, three
-// tries; a run that writes needs the privileged one. A dossier this run already opened at a
-// level that suffices is not asked again. False when refused or abandoned: the caller stops
-// before touching either dossier.
+// A right the secondary password of another dossier must give for a run to read that dossier
+// with it: right `right` (1-12) of guarded function `function`, as that dossier's rights say.
+struct ReadRight {
+  int function;
+  int right;
+};
+
+// Another dossier (its folder, code and dossier record with its rights) that a run is about to
+// read, or to write into (`writes`): when it has a password, that password is asked first, typed
+// masked, three tries. A run that writes needs the privileged one. A run that reads takes the
+// secondary one only where the other dossier's rights give its secondary user every right of
+// `reads`; otherwise it asks for the privileged one, and the secondary one typed is refused with
+// the right it lacks. A dossier this run already opened at a level that suffices is not asked
+// again. False when refused or abandoned: the caller stops before touching either dossier.
 bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, const std::string& code,
-                               const DossierRecord& record, bool writes);
+                               const DossierRecord& record, bool writes, const std::vector<ReadRight>& reads);

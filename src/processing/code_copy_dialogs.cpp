@@ -9,6 +9,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier/dossier_password.h"
 #include "framework/browse.h"
 #include "framework/browse_services.h"
 #include "framework/lookup_dialog.h"
@@ -18,6 +19,7 @@
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
 #include "processing/core/code_copy.h"
+#include "processing/core/transfer_tables.h"
 #include "runtime/code_helpers.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
@@ -30,6 +32,7 @@ namespace {
 
 constexpr int kFilter = 1189;
 constexpr int kDossierCodeWidth = 5;
+constexpr int kAccessRight = 1, kAddToOtherRight = 7;
 
 // Texts of the dialogs (processing.txt).
 enum : int {
@@ -62,8 +65,12 @@ void RestoreCursor() {
 // ---- shared part ---------------------------------------------------------------------------------
 
 CodeCopyDialog::CodeCopyDialog(gui::Window* parent, int resourceId, const std::string& kind, int codeWidth,
-                               int chooserTitle)
-    : TDNuv(parent, resourceId, false), kind_(kind.substr(0, 1)), width_(codeWidth), chooserTitle_(chooserTitle) {
+                               int rightsFunction, int chooserTitle)
+    : TDNuv(parent, resourceId, false),
+      kind_(kind.substr(0, 1)),
+      width_(codeWidth),
+      rightsFunction_(rightsFunction),
+      chooserTitle_(chooserTitle) {
   other_.folder = DossierFolder;
   title_ = new MRStatic(kOnTemplate, this, kTitle);
   for (int id : {kFirstLabel, kLastLabel, kDossierLabel, kOnLabel}) new MStatic(kOnTemplate, this, id);
@@ -131,6 +138,20 @@ void CodeCopyDialog::ShowBusy() {
                   gui::MB_OK | gui::MB_ICONHAND);
 }
 
+CodeCopyDialog::Access CodeCopyDialog::AskPassword(const OtherDossier& other, bool writes) {
+  if (!granted_.code.empty() && granted_.code == other.code && granted_.folder == other.folder) return Access::Given;
+  DossierRecord record;
+  if (!processing::LoadDossierRecordOf(other, &record)) return Access::Unreadable;
+  // Read with the secondary password: the list's codes seen and added to another dossier.
+  const std::vector<ReadRight> reads = {{rightsFunction_, kAccessRight}, {rightsFunction_, kAddToOtherRight}};
+  if (!CheckOtherDossierPassword(this, other.folder, other.code, record, writes, reads)) {
+    EndDialog(gui::IDCANCEL);
+    return Access::Ended;
+  }
+  granted_ = other;
+  return Access::Given;
+}
+
 void CodeCopyDialog::CmChooser() {
   std::string path;
   OtherDossier chosen;
@@ -160,8 +181,8 @@ void CodeCopyDialog::RunLookup(MEdit* field, bool first) {
 // ---- into another dossier ------------------------------------------------------------------------
 
 TDAjouterVersAutreDossier::TDAjouterVersAutreDossier(gui::Window* parent, const std::string& kind, int codeWidth,
-                                                     const std::string& selectedCode)
-    : CodeCopyDialog(parent, 1315, kind, codeWidth, kChooseTo), selected_(selectedCode) {}
+                                                     int rightsFunction, const std::string& selectedCode)
+    : CodeCopyDialog(parent, 1315, kind, codeWidth, rightsFunction, kChooseTo), selected_(selectedCode) {}
 
 void TDAjouterVersAutreDossier::SetupWindow() {
   CodeCopyDialog::SetupWindow();
@@ -189,6 +210,9 @@ bool TDAjouterVersAutreDossier::CanClose() {
   const OtherDossier other = OtherOfEdit();
   if (processing::IsOpenDossier(other)) return Refuse(kOpenDossier, nullptr);
   if (!GeneralFileOpens(other)) return Refuse(kNoDossier, nullptr);
+  const Access access = AskPassword(other, true);
+  if (access == Access::Unreadable) return Refuse(kNoDossier, nullptr);
+  if (access == Access::Ended) return false;
   // The other dossier stays held for the whole copy: no station opens it meanwhile.
   DossierHold hold(other.folder, other.code);
   if (!hold.held()) {
@@ -221,8 +245,9 @@ bool TDAjouterVersAutreDossier::CanClose() {
 
 // ---- from another dossier ------------------------------------------------------------------------
 
-TDAjouterDUnAutreDossier::TDAjouterDUnAutreDossier(gui::Window* parent, const std::string& kind, int codeWidth)
-    : CodeCopyDialog(parent, 1316, kind, codeWidth, kChooseFrom) {}
+TDAjouterDUnAutreDossier::TDAjouterDUnAutreDossier(gui::Window* parent, const std::string& kind, int codeWidth,
+                                                   int rightsFunction)
+    : CodeCopyDialog(parent, 1316, kind, codeWidth, rightsFunction, kChooseFrom) {}
 
 void TDAjouterDUnAutreDossier::SetupWindow() {
   CodeCopyDialog::SetupWindow();
@@ -237,6 +262,9 @@ void TDAjouterDUnAutreDossier::Lookup(MEdit* field, bool first) {
     gui::MessageBeep(0);
     return;
   }
+  const Access access = AskPassword(other, false);
+  if (access == Access::Unreadable) Refuse(kNoDossier, nullptr);
+  if (access != Access::Given) return;
   DossierHold hold(other.folder, other.code);
   if (!hold.held()) {
     ShowBusy();
@@ -266,6 +294,9 @@ bool TDAjouterDUnAutreDossier::CanClose() {
   if (!GeneralFileOpens(other)) return Refuse(kNoDossier, nullptr);
   if (IsBlank(first_->GetText())) return Refuse(kEnterFirst, first_);
   if (IsBlank(last_->GetText())) return Refuse(kEnterLast, last_);
+  const Access access = AskPassword(other, false);
+  if (access == Access::Unreadable) return Refuse(kNoDossier, nullptr);
+  if (access == Access::Ended) return false;
   DossierHold hold(other.folder, other.code);
   if (!hold.held()) {
     ShowBusy();
@@ -308,12 +339,13 @@ void InstallCodeCopyHooks() {
                     [](const DossierRunInfo& run) { return processing::FinishInterruptedCodeCopy(run.detail); });
   BrowseServices& hooks = BrowseHooks();
   hooks.copyIn = [](CMDIBrowse& list) {
-    TDAjouterDUnAutreDossier dialog(&list, list.kindLetter, list.keyWidth);
+    TDAjouterDUnAutreDossier dialog(&list, list.kindLetter, list.keyWidth, list.rightsFunction);
     dialog.Execute();
     return BrowseCopyResult{dialog.Added(), dialog.LastCode()};
   };
   hooks.copyOut = [](CMDIBrowse& list, int) {
-    TDAjouterVersAutreDossier dialog(&list, list.kindLetter, list.keyWidth, list.GetSelectedRowText());
+    TDAjouterVersAutreDossier dialog(&list, list.kindLetter, list.keyWidth, list.rightsFunction,
+                                     list.GetSelectedRowText());
     dialog.Execute();
   };
 }

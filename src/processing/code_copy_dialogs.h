@@ -3,7 +3,10 @@
 // TDAjouterVersAutreDossier ("Ajouter vers un autre dossier", template 1315) into the other
 // dossier, TDAjouterDUnAutreDossier ("Ajouter à partir d'un autre dossier", template 1316) from
 // it. The whole copy runs on "Ok": a refusal keeps the dialog open with its reason in the
-// message line. The lists reach them through their copy commands (BrowseServices).
+// message line. The lists reach them through their copy commands (BrowseServices). The other
+// dossier's password is asked before anything of it is read or written: the privileged one to
+// write into it; to read it, the secondary one only where its rights give that user the list's
+// access and its addition to another dossier. A password refused ends the dialog.
 #pragma once
 
 #include <string>
@@ -40,8 +43,16 @@ class CodeCopyDialog : public TDNuv {
   const gui::ResponseTable& Responses() const override { return Table(); }
 
  protected:
-  CodeCopyDialog(gui::Window* parent, int resourceId, const std::string& kind, int codeWidth, int chooserTitle);
+  // `rightsFunction`: the guarded function of the list (the rights of its codes).
+  CodeCopyDialog(gui::Window* parent, int resourceId, const std::string& kind, int codeWidth, int rightsFunction,
+                 int chooserTitle);
   void SetupWindow() override;
+
+  // What the password of the other dossier gave: go on, a refusal in the message line (its
+  // record cannot be read), or the dialog ended (the password refused or abandoned).
+  enum class Access { Given, Unreadable, Ended };
+  // The other dossier's password, asked once per dossier for the dialog's life.
+  Access AskPassword(const processing::OtherDossier& other, bool writes);
 
   // The lookup list of the list's codes, positioned on the edit's text.
   virtual void Lookup(MEdit* field, bool first) = 0;
@@ -58,8 +69,10 @@ class CodeCopyDialog : public TDNuv {
 
   std::string kind_;
   int width_;
+  int rightsFunction_;
   int chooserTitle_;
   processing::OtherDossier other_;
+  processing::OtherDossier granted_;  // the dossier whose password was given
   MRStatic* title_;
   MEdit* dossier_;
   MEdit* first_;
@@ -72,7 +85,7 @@ class CodeCopyDialog : public TDNuv {
 class TDAjouterVersAutreDossier : public CodeCopyDialog {
  public:
   // `selectedCode`: the code of the list's selected row, which both code edits show first.
-  TDAjouterVersAutreDossier(gui::Window* parent, const std::string& kind, int codeWidth,
+  TDAjouterVersAutreDossier(gui::Window* parent, const std::string& kind, int codeWidth, int rightsFunction,
                             const std::string& selectedCode);
   bool CanClose() override;
 
@@ -86,7 +99,7 @@ class TDAjouterVersAutreDossier : public CodeCopyDialog {
 
 class TDAjouterDUnAutreDossier : public CodeCopyDialog {
  public:
-  TDAjouterDUnAutreDossier(gui::Window* parent, const std::string& kind, int codeWidth);
+  TDAjouterDUnAutreDossier(gui::Window* parent, const std::string& kind, int codeWidth, int rightsFunction);
   bool CanClose() override;
   // After the dialog: the records the copy added to the open dossier and the last code it wrote
   // (as wide as the list's codes; blank when none).

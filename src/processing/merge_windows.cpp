@@ -6,7 +6,6 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "dossier/core/maintenance_pack.h"
-#include "dossier/dossier_password.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/rebuild_indexes.h"
 #include "dossier/core/renumber_pieces.h"
@@ -41,6 +40,15 @@ enum : int {
 };
 
 constexpr int kFilter = 1189;
+
+// What the merge copies of the other dossier, as the rights of its secondary user name it: the
+// entry lines (Saisie d'Ecritures), every line of every account (Grands Livres) and the accounts'
+// figures of the previous year and the budget (Balances): the access to each.
+constexpr int kEntryFunction = 13, kLedgersFunction = 17, kBalancesFunction = 19, kAccessRight = 1;
+
+std::vector<ReadRight> MergeReadRights() {
+  return {{kEntryFunction, kAccessRight}, {kLedgersFunction, kAccessRight}, {kBalancesFunction, kAccessRight}};
+}
 
 std::string Display(const std::string& stored) {
   Ymd day;
@@ -213,8 +221,9 @@ void TWTraAjoutDossier::CmAccepter() {
       return;
     }
   }
-  // The other dossier's lines are read only by a user who has its password.
-  if (!CheckOtherDossierPassword(this, other_.folder, other_.code, check_.record, false)) return;
+  // The other dossier's books are read only by a user who has its password, the secondary one
+  // only where its rights let that user see them.
+  if (!OtherDossierPasswordGiven(this, other_, false, MergeReadRights(), caption)) return;
   if (gui::MessageBox(this, LoadStr(29219), caption, gui::MB_YESNO | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON2) !=
       gui::IDYES)
     return;

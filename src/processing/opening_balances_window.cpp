@@ -7,13 +7,11 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "dossier/dossier_password.h"
 #include "dossier/rebuild_indexes.h"
 #include "platform/gui/application.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
 #include "processing/core/matching_lines.h"
-#include "processing/core/transfer_tables.h"
 #include "runtime/code_helpers.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -175,10 +173,7 @@ bool TWTraGenerationSAN::Ask(const std::string& text, unsigned icon) {
 void TWTraGenerationSAN::CmAccepter() {
   if (running_ || !CheckTarget()) return;
   // The target is written into only by a user who has its privileged password.
-  DossierRecord targetRecord;
-  if (processing::LoadDossierRecordOf(target_, &targetRecord) &&
-      !CheckOtherDossierPassword(this, target_.folder, target_.code, targetRecord, true))
-    return;
+  if (!OtherDossierPasswordGiven(this, target_, true, {}, LoadStr(kCaption))) return;
   if (!Ask(LoadStr(29073), gui::MB_ICONINFORMATION)) return;
   running_ = true;
   const std::string caption = LoadStr(kCaption);

@@ -6,7 +6,6 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "dossier/core/maintenance_pack.h"
-#include "dossier/dossier_password.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/rebuild_indexes.h"
 #include "dossier/core/renumber_pieces.h"
@@ -15,10 +14,8 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
-#include "processing/core/transfer_tables.h"
 #include "processing/year_end_forms.h"
 #include "runtime/dates.h"
-#include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
@@ -119,12 +116,9 @@ void TWTraSeparationExercices::CmChooseOther() {
 
 void TWTraSeparationExercices::CmAccepter() {
   if (running_ || !CheckOther()) return;
-  // An existing dossier is written into only by a user who has its privileged password.
-  DossierRecord otherRecord;
-  if (processing::LoadDossierRecordOf(other_, &otherRecord) &&
-      !CheckOtherDossierPassword(this, other_.folder, other_.code, otherRecord, true))
-    return;
   const std::string caption = LoadStr(kCaption);
+  // The other dossier is written into only by a user who has its privileged password.
+  if (!OtherDossierPasswordGiven(this, other_, true, {}, caption)) return;
   processing::SeparationRequest request;
   request.other = other_;
   ParseDisplayDate(c_.date->GetValue(), request.date);

@@ -9,6 +9,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/messagebox.h"
 #include "processing/code_copy_dialogs.h"
+#include "processing/core/transfer_tables.h"
 #include "processing/merge_windows.h"
 #include "processing/opening_balances_window.h"
 #include "processing/separation_windows.h"
@@ -24,6 +25,7 @@
 namespace {
 
 constexpr int kIcon = 1004;
+constexpr int kIncorrectDossier = 29055;  // "Dossier incorrect: " + code
 
 // The controls of YearEndTargetControls.
 enum : int {
@@ -150,6 +152,16 @@ void ShowYearEndRefusal(gui::Window* owner, const std::string& error, bool busy,
   gui::MessageBeep(0);
   gui::MessageBox(owner, error, busy ? processing::OtherDossierBusyCaption() : caption,
                   gui::MB_OK | (busy ? gui::MB_ICONHAND : gui::MB_ICONINFORMATION));
+}
+
+bool OtherDossierPasswordGiven(gui::Window* owner, const processing::OtherDossier& other, bool writes,
+                               const std::vector<ReadRight>& reads, const std::string& caption) {
+  DossierRecord record;
+  if (!processing::LoadDossierRecordOf(other, &record)) {
+    ShowYearEndRefusal(owner, LoadStr(kIncorrectDossier) + other.code, false, caption);
+    return false;
+  }
+  return CheckOtherDossierPassword(owner, other.folder, other.code, record, writes, reads);
 }
 
 void RememberOtherDossier(const processing::OtherDossier& other) {

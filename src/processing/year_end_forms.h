@@ -6,7 +6,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "dossier/dossier_password.h"
 #include "framework/edit_form.h"
 #include "processing/core/opening_balances.h"
 #include "resources/command_ids.h"
@@ -58,6 +60,13 @@ processing::TargetMaintenance YearEndMaintenance(gui::Window* owner, bool pack);
 // A run's refusal (nothing written): beep and message, under the caption of a dossier in use
 // when another station has the other dossier.
 void ShowYearEndRefusal(gui::Window* owner, const std::string& error, bool busy, const std::string& caption);
+
+// The password of the other dossier, asked before the run's question: the privileged one for a
+// run that `writes` into it, otherwise the one its rights allow for `reads`. False when it is
+// refused or abandoned, or when the other dossier's record cannot be read (a refusal shown under
+// `caption`): the run stops before touching either dossier.
+bool OtherDossierPasswordGiven(gui::Window* owner, const processing::OtherDossier& other, bool writes,
+                               const std::vector<ReadRight>& reads, const std::string& caption);
 
 // Offers the other dossier to "Changer de dossier": written into the first blank of the recent
 // slots 2 to 5, unless listed there.

@@ -5,6 +5,7 @@
 #include "platform/system/cp1252.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 bool PrintRunFlag = false;
@@ -17,6 +18,36 @@ bool LevelHasEveryRight(char level) {
   if (*levels == '\0') levels = "01A";
   return std::strchr(levels, level) != nullptr;
 }
+
+// Where right k of function n lies: the 1-based position of its character in the dossier
+// record and its bit. `guarded` false: nothing restricts it (function 0, no row).
+struct RightPlace {
+  bool guarded = false;
+  int position = 0;
+  int mask = 0;
+};
+
+RightPlace PlaceOf(int function, int right) {
+  RightPlace place;
+  if (function <= 0) return place;
+  const char* row = LoadStr(9000 + function);
+  if (*row == '\0') return place;
+  int start = 0;
+  for (int i = 0; i < 3 && row[i] >= '0' && row[i] <= '9'; ++i) start = start * 10 + (row[i] - '0');
+  place.guarded = true;
+  place.position = DossierRecord::kRightsPos - 1 + start + (right - 1) / 4;
+  place.mask = 1 << ((right - 1) % 4);
+  return place;
+}
+
+// A rights character read as a mask: upper case, "A"-"F" standing for 10-15.
+unsigned char MaskCharacter(char stored) {
+  unsigned char c = platform::Cp1252Upper(static_cast<unsigned char>(stored));
+  if (c >= 'A' && c <= 'F') c = static_cast<unsigned char>(c - 7);
+  return c;
+}
+
+bool Grants(unsigned char c, int mask) { return c == ' ' || c == '\0' || (c & mask) != 0; }
 
 }  // namespace
 
@@ -31,20 +62,34 @@ bool HasAccessRight(int function, int right) {
   }
   if (function == 0) return true;
   if (right < 1 || right > 12) return false;
-
-  const char* row = LoadStr(9000 + function);
-  if (function < 0 || *row == '\0') return true;  // no row: nothing restricts the function
-  int start = 0;
-  for (int i = 0; i < 3 && row[i] >= '0' && row[i] <= '9'; ++i) start = start * 10 + (row[i] - '0');
-  start += (right - 1) / 4;
-  int mask = 1 << ((right - 1) % 4);
-
-  int position = DossierRecord::kRightsPos - 1 + start;  // 1-based
-  if (position < 1 || static_cast<std::size_t>(position) > record.size()) return true;
-  char& slot = record[position - 1];
-  unsigned char c = platform::Cp1252Upper(static_cast<unsigned char>(slot));
-  if (c >= 'A' && c <= 'F') c = static_cast<unsigned char>(c - 7);
+  const RightPlace place = PlaceOf(function, right);
+  if (!place.guarded) return true;
+  if (place.position < 1 || static_cast<std::size_t>(place.position) > record.size()) return true;
+  // The character is stored back as the mask it stands for.
+  char& slot = record[static_cast<std::size_t>(place.position - 1)];
+  const unsigned char c = MaskCharacter(slot);
   if (c != '\0') slot = static_cast<char>(c);
-  if (c == ' ' || c == '\0') return true;
-  return (c & mask) != 0;
+  return Grants(c, place.mask);
+}
+
+bool SecondaryUserHasRight(const DossierRecord& record, int function, int right) {
+  if (function == 0) return true;
+  if (right < 1 || right > 12) return false;
+  const RightPlace place = PlaceOf(function, right);
+  if (!place.guarded) return true;
+  if (place.position < 1 || place.position > DossierRecord::kLength) return true;
+  return Grants(MaskCharacter(record.At(place.position)), place.mask);
+}
+
+std::string AccessFunctionName(int function) {
+  if (function <= 0) return {};
+  const std::string row = LoadStr(9000 + function);
+  return row.size() > 25 ? TrimmedRight(row.substr(25)) : std::string();
+}
+
+std::string AccessRightName(int right) {
+  // The texts of rights 1 to 12, in order.
+  static const int kRightNameIds[] = {22377, 22378, 22510, 22379, 22511, 22512,
+                                      22380, 22381, 22382, 22513, 22514, 22515};
+  return right >= 1 && right <= 12 ? std::string(LoadStr(kRightNameIds[right - 1])) : std::string();
 }

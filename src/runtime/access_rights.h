@@ -2,6 +2,8 @@
 // password.
 #pragma once
 
+#include <string>
+
 // Set while a print or preview run reads data: every right is granted then.
 extern bool PrintRunFlag;
 
@@ -16,3 +18,16 @@ extern bool PrintRunFlag;
 // letters "A"-"F" ("a"-"f") are stored back as the masks 10-15.
 // A right number outside 1-12 is refused.
 bool HasAccessRight(int function, int right);
+
+class DossierRecord;
+
+// Right k of guarded function n as the rights string of `record` gives it to the users of that
+// dossier's secondary password, whatever the level of this station and the print run: the
+// rights of another dossier, read from its own record. Function 0, a function without a row, a
+// blank character or one past the record grant; a right outside 1-12 is refused.
+bool SecondaryUserHasRight(const DossierRecord& record, int function, int right);
+// The name of guarded function n as its row gives it ("Grands Livres"); "" without a row.
+std::string AccessFunctionName(int function);
+// The name of right k (1-12) as the rights editor shows it ("Accès", "Créer", "Modifier" ...);
+// "" outside 1-12.
+std::string AccessRightName(int right);

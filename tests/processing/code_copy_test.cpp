@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
@@ -33,6 +35,7 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
+#include "support/dossier_passwords.h"
 #include "support/other_process.h"
 #include "support/python.h"
 
@@ -452,6 +455,130 @@ TEST_F(CodeCopyTest, ACopyWhoseMarkerCannotBeWrittenCopiesNothing) {
     if (shown.kind == gui::ModalKind::MessageBox)
       test_support::ScreenshotMessage(shown, "processing", "code_copy_marker_refused");
   EXPECT_EQ(Read(b_, "SB", '2'), before);
+}
+
+// A dossier with passwords is written into only with its privileged one: the secondary one and
+// wrong ones, three tries, end the dialog before anything of that dossier is changed; the
+// privileged one copies.
+TEST_F(CodeCopyTest, AProtectedDossierIsWrittenIntoOnlyWithItsPrivilegedPassword) {
+  Put(a_, "SA", '2', Source());
+  test_support::StorePasswords(C10Path(b_, "SB"), "CHEF", "AIDE");
+  OpenA();
+  CMDIBrowse* list = OpenList('2');
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->LocateCode("ZC1"));
+  const auto before = test_support::FilesButLog(b_);
+  int result = 0;
+  auto copy = [&](const std::vector<std::string>& typed, bool lastRight, const char* shot) {
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& dialog = dynamic_cast<CodeCopyDialog&>(w);
+      Choose(dialog, b_, "SB");
+      dialog.FirstEdit()->SetText("ZC1");
+      dialog.LastEdit()->SetText("ZC5");
+      test_support::QueuePasswords(typed, lastRight, shot, "Mot de passe privil\xE9gi\xE9");
+      gui::SendCommand(dialog.GetHandle(), gui::IDOK);
+      result = dialog.IsEnded() ? dialog.Result() : 0;
+    });
+    Send(list, browse_cmd::AjouterVers);
+  };
+  copy({"FAUX", "AIDE", "chef"}, false, "code_copy_out_password");
+  EXPECT_EQ(test_support::PasswordPrompts(), 3);
+  EXPECT_EQ(result, gui::IDCANCEL) << "the dialog ends";
+  EXPECT_TRUE(ShownContains("SB n'est ni lu ni modifi\xE9 : le traitement est abandonn\xE9")) << ShownTexts();
+  EXPECT_TRUE(test_support::FilesButLog(b_) == before) << "the protected dossier was written into";
+  copy({"CHEF"}, true, nullptr);
+  EXPECT_EQ(test_support::PasswordPrompts(), 1);
+  EXPECT_EQ(result, gui::IDOK);
+  EXPECT_EQ(Read(b_, "SB", '2').count("ZC1"), 1u) << "copied with the privileged password";
+}
+
+// A dossier with passwords is read (its codes copied, or listed by the lookup) with its secondary
+// password only where its rights give that user the list and its addition to another dossier;
+// otherwise the secondary password is refused with the right it lacks and the privileged one is
+// asked. Three tries end the dialog with nothing read: the open dossier as it was.
+TEST_F(CodeCopyTest, AProtectedDossierIsReadWithThePasswordItsRightsAllow) {
+  const char* const anyPassword = "Mot de passe du dossier";
+  const char* const privileged = "Mot de passe privil\xE9gi\xE9";
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, int>> refused;  // rights SB withholds from its secondary user
+    bool lookup;                               // the lookup of "Code début" first
+    std::vector<std::string> typed;
+    bool lastRight;
+    const char* range;  // the codes copied: range + "1" to range + "2"
+    const char* label;  // what the prompts ask for
+    const char* why;    // the refusal of the secondary password ("": none)
+  };
+  const Case cases[] = {
+      {"wrong three times", {}, false, {"FAUX", "chef", "aide"}, false, "ZCA", anyPassword, ""},
+      {"secondary, the rights granting", {}, false, {"AIDE"}, true, "ZCB", anyPassword, ""},
+      {"secondary, another list refused", {{5, 7}, {17, 1}}, false, {"AIDE"}, true, "ZCC", anyPassword, ""},
+      {"secondary, the chart not added elsewhere", {{11, 7}}, false, {"AIDE", "AIDE", "AIDE"}, false, "ZCD",
+       privileged, "\nle droit \xAB Ajouter vers un autre dossier \xBB de \xAB Plan Comptable \xBB"},
+      {"secondary then privileged, the chart refused", {{11, 1}}, false, {"AIDE", "CHEF"}, true, "ZCE", privileged,
+       "\nle droit \xAB Acc\xE8s \xBB de \xAB Plan Comptable \xBB"},
+      {"lookup, wrong three times", {{11, 7}}, true, {"FAUX", "AIDE", "FAUX"}, false, "ZCF", privileged, ""},
+      {"lookup, privileged", {{11, 7}}, true, {"CHEF"}, true, "ZCG", privileged, ""},
+  };
+  std::vector<Rec> sources;
+  for (const Case& c : cases)
+    for (const char* n : {"1", "2"}) sources.push_back({std::string(c.range) + n, std::string("Source ") + c.range});
+  Put(b_, "SB", '2', sources);
+  test_support::StorePasswords(C10Path(b_, "SB"), "CHEF", "AIDE");
+  OpenA();
+  CMDIBrowse* list = OpenList('2');
+  ASSERT_NE(list, nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test_support::StoreRights(C10Path(b_, "SB"), c.refused);
+    const auto open = test_support::FilesButLog(a_);
+    const auto other = test_support::FilesButLog(b_);
+    const bool copies = c.lastRight;
+    gui::ModalSeam::Reset();
+    std::vector<std::string> looked;
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& dialog = dynamic_cast<CodeCopyDialog&>(w);
+      gui::ModalSeam::QueueFileAnswer(C10Path(b_, "SB"));
+      gui::ProcessPendingMessages();
+      test_support::QueuePasswords(c.typed, c.lastRight, nullptr, c.label);
+      if (c.lookup) {
+        if (copies) {
+          gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& lookup) {
+            looked = dynamic_cast<TDAideFichier&>(lookup).Rows().rows;
+          });
+        }
+        gui::SendCommand(dialog.GetHandle(), CodeCopyDialog::kFirstHelp);
+        if (dialog.IsEnded()) return;
+      }
+      dialog.FirstEdit()->SetText(std::string(c.range) + "1");
+      dialog.LastEdit()->SetText(std::string(c.range) + "2");
+      gui::SendCommand(dialog.GetHandle(), gui::IDOK);
+    });
+    Send(list, browse_cmd::AjouterDepuis);
+    EXPECT_EQ(test_support::PasswordPrompts(), static_cast<int>(c.typed.size())) << ShownTexts();
+    if (*c.why != '\0') {
+      EXPECT_TRUE(ShownContains(c.why)) << ShownTexts();
+      for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+        if (shown.kind == gui::ModalKind::MessageBox && std::string(c.range) == "ZCD") {
+          test_support::ScreenshotMessage(shown, "processing", "code_copy_in_right_refused");
+          break;
+        }
+    }
+    const auto got = Read(a_, "SA", '2');
+    EXPECT_EQ(got.count(std::string(c.range) + "1") + got.count(std::string(c.range) + "2"), copies ? 2u : 0u);
+    if (!copies) {
+      EXPECT_TRUE(ShownContains("le traitement est abandonn\xE9")) << ShownTexts();
+      EXPECT_TRUE(test_support::FilesButLog(a_) == open) << "the open dossier was written";
+    }
+    if (c.lookup) {
+      std::size_t dialogs = 0;
+      for (const gui::ShownModal& shown : gui::ModalSeam::Shown()) dialogs += shown.resourceId == 1309 ? 1 : 0;
+      EXPECT_EQ(dialogs, copies ? 1u : 0u) << "the lookup of the other dossier's chart";
+      EXPECT_EQ(looked.empty(), !copies);
+    }
+    EXPECT_TRUE(test_support::FilesButLog(b_) == other) << "the other dossier was written";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CodeCopyBothWays,

@@ -11,7 +11,6 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "demo/dossier_demo.h"
 #include "platform/gui/command.h"
 #include "platform/gui/modal_seam.h"
 #include "processing/opening_balances_window.h"
@@ -22,7 +21,9 @@
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
+#include "opening_fixture.h"
 #include "support/dossier_fixture.h"
+#include "support/dossier_passwords.h"
 
 namespace {
 
@@ -62,24 +63,8 @@ TEST_F(YearEndWindowTest, ADraftWithLinesKeepsTheFormClosed) {
 
 TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
   const std::string a = MakeDossier("a", "SA", 40);
-  {
-    // The year's lines validated away: the draft holds cancelled lines only.
-    Table c50;
-    ASSERT_TRUE(c50.OpenExclusive(a + "c50sa"));
-    for (bool more = c50.GoTop(); more; more = c50.Skip(1)) {
-      if (!c50.IsDeleted()) {
-        ASSERT_TRUE(c50.DeleteRecord("", 0)) << c50.RecNo() << " " << c50.result;
-      }
-    }
-  }
-  DemoOptions next;
-  next.folder = root_ + "/b";
-  next.code = "SB";
-  next.lines = 20;
-  next.firstDay = Ymd{2027, 1, 1};
-  next.lastDay = Ymd{2027, 12, 31};
-  std::string message;
-  ASSERT_TRUE(GenerateDemoDossier(next, &message)) << message;
+  ASSERT_NO_FATAL_FAILURE(opening_test::EmptyDraft(a + "c50sa"));
+  ASSERT_NO_FATAL_FAILURE(opening_test::MakeNextYear(root_ + "/b"));
   Open(a, "SA");
   Menu(command_id::GenerationSoldesANouveau);
   TWTraGenerationSAN* form = Form();
@@ -119,6 +104,47 @@ TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
   for (bool more = c50.GoTop(); more; more = c50.Skip(1))
     if (!c50.IsDeleted() && std::string(c50.GetField(LigneEcriture::BJAL)) == "AN ") ++an;
   EXPECT_GT(an, 3);
+}
+
+
+// A next year with passwords is written into only with its privileged one: the secondary one and
+// wrong ones, three tries, end the run before its question with every file of that dossier as it
+// was; a next year whose dossier record is cancelled cannot show its passwords and is refused.
+TEST_F(YearEndWindowTest, AProtectedNextYearIsWrittenOnlyWithItsPrivilegedPassword) {
+  const std::string a = MakeDossier("a", "SA", 40);
+  ASSERT_NO_FATAL_FAILURE(opening_test::EmptyDraft(a + "c50sa"));
+  ASSERT_NO_FATAL_FAILURE(opening_test::MakeNextYear(root_ + "/b"));
+  const std::string b = root_ + "/b/";
+  test_support::StorePasswords(C10Path(b, "SB"), "CHEF", "AIDE");
+  Open(a, "SA");
+  Menu(command_id::GenerationSoldesANouveau);
+  TWTraGenerationSAN* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  gui::ModalSeam::QueueFileAnswer(C10Path(b, "SB"));
+  gui::SendCommand(form->GetHandle(), 1204);
+  ASSERT_EQ(form->TargetFirst().substr(0, 4), "SB: ");
+  const auto before = test_support::FilesButLog(b);
+  gui::ModalSeam::Reset();
+  test_support::QueuePasswords({"AIDE", "FAUX", "aide"}, false, nullptr, "Mot de passe privil\xE9gi\xE9");
+  gui::SendCommand(form->GetHandle(), yearend_cmd::Accepter);
+  EXPECT_EQ(test_support::PasswordPrompts(), 3);
+  EXPECT_TRUE(ShownContains("SB n'est ni lu ni modifi\xE9")) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown().size(), 6u) << "no question after the refusal\n" << test_support::ShownTexts();
+  EXPECT_TRUE(test_support::FilesButLog(b) == before) << "the next year was written into";
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenShared(C10Path(b, "SB"), "C10CODE"));
+    ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+    ASSERT_TRUE(c10.DeleteRecord(nullptr, 0));
+    UnlockRecord(c10);
+    ASSERT_TRUE(c10.Commit());
+  }
+  const auto cancelled = test_support::FilesButLog(b);
+  gui::ModalSeam::Reset();
+  gui::SendCommand(form->GetHandle(), yearend_cmd::Accepter);
+  EXPECT_TRUE(ShownContains("Dossier incorrect: SB")) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_TRUE(test_support::FilesButLog(b) == cancelled) << "the next year was written into";
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "demo/dossier_demo.h"
 #include "dossier/rebuild_indexes.h"
 #include "framework/browse_services.h"
 #include "platform/gui/command.h"
@@ -16,6 +15,7 @@
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
+#include "opening_fixture.h"
 #include "support/dossier_fixture.h"
 
 namespace {
@@ -36,24 +36,8 @@ class OpeningProgressTest : public test_support::DossierFixture {
 
 TEST_F(OpeningProgressTest, TheRunShowsItsProgressWindow) {
   const std::string a = MakeDossier("a", "SA", 40);
-  {
-    // The year's lines validated away: the draft holds cancelled lines only.
-    Table c50;
-    ASSERT_TRUE(c50.OpenExclusive(a + "c50sa"));
-    for (bool more = c50.GoTop(); more; more = c50.Skip(1)) {
-      if (!c50.IsDeleted()) {
-        ASSERT_TRUE(c50.DeleteRecord("", 0));
-      }
-    }
-  }
-  DemoOptions next;
-  next.folder = root_ + "/b";
-  next.code = "SB";
-  next.lines = 20;
-  next.firstDay = Ymd{2027, 1, 1};
-  next.lastDay = Ymd{2027, 12, 31};
-  std::string message;
-  ASSERT_TRUE(GenerateDemoDossier(next, &message)) << message;
+  ASSERT_NO_FATAL_FAILURE(opening_test::EmptyDraft(a + "c50sa"));
+  ASSERT_NO_FATAL_FAILURE(opening_test::MakeNextYear(root_ + "/b"));
   OpenThroughDialog(C10Path(a, "SA"));
   ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "SA") << test_support::ShownTexts();
   gui::ModalSeam::Reset();

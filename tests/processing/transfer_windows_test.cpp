@@ -11,10 +11,11 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
-#include "framework/fmt_saisie.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -34,9 +35,14 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
+#include "support/dossier_passwords.h"
 #include "support/other_process.h"
 
 namespace {
+
+using test_support::PasswordPrompts;
+using test_support::QueuePasswords;
+using test_support::StorePasswords;
 
 class TransferWindowTest : public test_support::DossierFixture {
  protected:
@@ -94,6 +100,17 @@ class TransferWindowTest : public test_support::DossierFixture {
       }
     });
     progressTimer_.start();
+  }
+  // The merge form, the other dossier chosen with its "?".
+  TWTraAjoutDossier* MergeFormOn(const std::string& folder, const std::string& code) {
+    Menu(command_id::AjoutDossier);
+    auto* merge = dynamic_cast<TWTraAjoutDossier*>(gui::Window::FromHandle(SlotHandle(kMergeFormSlot)));
+    EXPECT_NE(merge, nullptr) << test_support::ShownTexts();
+    if (merge == nullptr) return nullptr;
+    gui::ModalSeam::QueueFileAnswer(C10Path(folder, code));
+    Send(merge, 1208);
+    EXPECT_EQ(merge->CodeEdit()->GetValue(), code);
+    return merge;
   }
   std::string Log() {
     std::ifstream in(LogPath());
@@ -253,40 +270,6 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
 }
 
 
-// The passwords of a dossier as its properties store them in record "0" (positions 151-168,
-// field 4 from character 121).
-void StorePasswords(const std::string& c10Path, const std::string& privileged, const std::string& secondary) {
-  Table c10;
-  ASSERT_TRUE(c10.OpenShared(c10Path, "C10CODE"));
-  ASSERT_TRUE(c10.Seek("C10CODE", "0"));
-  std::string both = privileged;
-  both.resize(9, ' ');
-  both += secondary;
-  both.resize(18, ' ');
-  ASSERT_TRUE(c10.PutFieldPart(4, DossierRecord::kPrivilegedPasswordPos - 30, 18, both.c_str()));
-  ASSERT_TRUE(c10.Commit());
-}
-
-// The password prompts answered in turn, each wrong one's message acknowledged.
-void QueuePasswords(const std::vector<std::string>& typed, bool lastRight, const char* shot = nullptr) {
-  for (std::size_t i = 0; i < typed.size(); ++i) {
-    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [text = typed[i], shot = i == 0 ? shot : nullptr](gui::Window& w) {
-      auto& d = static_cast<TDFmtSaisie&>(w);
-      EXPECT_TRUE(d.Input()->IsPassword()) << "typed masked";
-      d.Input()->SetText(text);
-      if (shot != nullptr) test_support::Screenshot(w.Widget(), "processing", shot);
-    });
-    if (i + 1 < typed.size() || !lastRight) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
-  }
-}
-
-int PasswordPrompts() {
-  int prompts = 0;
-  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
-    if (shown.kind == gui::ModalKind::Dialog && shown.resourceId == TDFmtSaisie::kOkCancel) ++prompts;
-  return prompts;
-}
-
 // Another dossier with passwords is read by the merge only once one of them is typed, and written
 // into by the separation only with the privileged one; three wrong tries end the run before its
 // question, both dossiers as they were.
@@ -307,12 +290,8 @@ TEST_F(TransferWindowTest, AnotherDossiersPasswordGuardsTheMergeAndTheSeparation
   const std::string before = files();
 
   // The merge: three wrong tries, then the secondary password lets it read.
-  Menu(command_id::AjoutDossier);
-  auto* merge = dynamic_cast<TWTraAjoutDossier*>(gui::Window::FromHandle(SlotHandle(kMergeFormSlot)));
-  ASSERT_NE(merge, nullptr) << test_support::ShownTexts();
-  gui::ModalSeam::QueueFileAnswer(o + "c10so.dbf");
-  Send(merge, 1208);
-  ASSERT_EQ(merge->CodeEdit()->GetValue(), "SO");
+  TWTraAjoutDossier* merge = MergeFormOn(o, "SO");
+  ASSERT_NE(merge, nullptr);
   gui::ModalSeam::Reset();
   QueuePasswords({"", "chef", "FAUX"}, false, "other_dossier_password");
   Send(merge, yearend_cmd::Accepter);
@@ -350,6 +329,56 @@ TEST_F(TransferWindowTest, AnotherDossiersPasswordGuardsTheMergeAndTheSeparation
   EXPECT_EQ(PasswordPrompts(), 1);
   EXPECT_TRUE(ShownContains("SAUVEGARDE")) << test_support::ShownTexts();
   EXPECT_TRUE(files() == before) << "a dossier was written into";
+}
+
+
+// The merge reads another dossier with its secondary password only where that dossier's rights
+// let its secondary user see the entries, the ledgers and the balances; otherwise the secondary
+// password is refused with the right it lacks and the privileged one is asked. Three tries leave
+// the open dossier as it was, before the launch's question.
+TEST_F(TransferWindowTest, TheMergeTakesTheSecondaryPasswordOnlyWhereTheOtherDossiersRightsAllow) {
+  const char* const anyPassword = "Mot de passe du dossier";
+  const char* const privileged = "Mot de passe privil\xE9gi\xE9";
+  const std::string a = Generate("a", "SA", 60, Ymd{2026, 1, 1}, Ymd{2026, 12, 31});
+  const std::string o = Generate("o", "SO", 40, Ymd{2026, 4, 1}, Ymd{2026, 9, 30});
+  StorePasswords(o + "c10so.dbf", "CHEF", "AIDE");
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, int>> refused;  // rights SO withholds from its secondary user
+    std::vector<std::string> typed;
+    bool lastRight;
+    const char* label;  // what the prompts ask for
+    const char* why;    // the refusal of the secondary password ("": none)
+  };
+  const Case cases[] = {
+      {"the entries refused", {{13, 1}}, {"AIDE", "AIDE", "AIDE"}, false, privileged,
+       "\nle droit \xAB Acc\xE8s \xBB de \xAB Saisie d'Ecritures \xBB"},
+      {"the ledgers refused, then the privileged password", {{17, 1}}, {"AIDE", "CHEF"}, true, privileged,
+       "\nle droit \xAB Acc\xE8s \xBB de \xAB Grands Livres \xBB"},
+      {"the balances refused", {{19, 1}}, {"FAUX", "AIDE", "chef"}, false, privileged,
+       "\nle droit \xAB Acc\xE8s \xBB de \xAB Balances \xBB"},
+      {"the merge command and the chart's copy refused", {{30, 1}, {11, 7}}, {"AIDE"}, true, anyPassword, ""},
+  };
+  Open(a, "SA");
+  TWTraAjoutDossier* merge = MergeFormOn(o, "SO");
+  ASSERT_NE(merge, nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test_support::StoreRights(o + "c10so.dbf", c.refused);
+    const auto before = test_support::FilesButLog(a);
+    gui::ModalSeam::Reset();
+    QueuePasswords(c.typed, c.lastRight, nullptr, c.label);
+    if (c.lastRight) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+    Send(merge, yearend_cmd::Accepter);
+    EXPECT_EQ(PasswordPrompts(), static_cast<int>(c.typed.size())) << test_support::ShownTexts();
+    EXPECT_EQ(ShownContains("Confirmez le LANCEMENT"), c.lastRight) << test_support::ShownTexts();
+    if (*c.why != '\0') {
+      EXPECT_TRUE(ShownContains(c.why)) << test_support::ShownTexts();
+      if (!c.lastRight && c.typed.back() == "AIDE")
+        test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "merge_password_right_refused");
+    }
+    EXPECT_TRUE(test_support::FilesButLog(a) == before) << "the open dossier was written";
+  }
 }
 
 }  // namespace

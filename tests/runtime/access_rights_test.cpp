@@ -86,3 +86,29 @@ TEST_F(AccessRightsTest, BadInputNeverCrashes) {
   EXPECT_TRUE(HasAccessRight(11, 1));
 }
 
+
+// Another dossier's rights are read from its own record: this station's level and the print run
+// grant nothing there, the record is not changed, and the names say which right is refused.
+TEST_F(AccessRightsTest, AnotherDossiersRightsComeFromItsRecord) {
+  DossierRecord other;
+  other.SetRights(std::string(50, '?'));
+  other.SetAt(1042 + Start(17), '0');      // Grands Livres refused
+  other.SetAt(1042 + Start(11) + 1, 'b');  // chart: rights 5, 6 and 8 of the hexadecimal mask 11, not 7
+  TheDossierRecord.SetUserLevel('1');
+  PrintRunFlag = true;
+  struct Case { int function, right; bool granted; } cases[] = {
+      {17, 1, false}, {19, 1, true}, {11, 1, true}, {11, 5, true}, {11, 6, true}, {11, 7, false},
+      {0, 1, true}, {37, 1, true}, {11, 0, false}, {11, 13, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(SecondaryUserHasRight(other, c.function, c.right), c.granted) << c.function << " right " << c.right;
+  PrintRunFlag = false;
+  EXPECT_EQ(other.At(1042 + Start(11) + 1), 'b') << "read, not stored back";
+  // A record whose rights were never written grants everything, as at an opening.
+  DossierRecord blank;
+  EXPECT_TRUE(SecondaryUserHasRight(blank, 17, 1));
+  EXPECT_EQ(AccessFunctionName(17), "Grands Livres");
+  EXPECT_EQ(AccessFunctionName(37), "");
+  EXPECT_EQ(AccessRightName(7), "Ajouter vers un autre dossier");
+  EXPECT_EQ(AccessRightName(13), "");
+}

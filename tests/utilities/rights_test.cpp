@@ -6,6 +6,7 @@
 #include "framework/fmt_saisie.h"
 #include "runtime/dossier_record.h"
 #include "settings_fixture.h"
+#include "support/dossier_passwords.h"
 #include "support/gui_test.h"
 #include "utilities/rights_dialog.h"
 
@@ -70,19 +71,7 @@ TEST_F(RightsTest, AbandonLeavesTheRightsAsTheyWere) {
   EXPECT_EQ(TheDossierRecord.Rights().substr(21, 1), "5");
 }
 
-// The dossier's passwords, as its properties store them in record "0" (positions 151-159 and
-// 160-168, field 4 from character 121).
-void StorePasswords(const std::string& c10Path, const std::string& privileged, const std::string& secondary) {
-  Table c10;
-  ASSERT_TRUE(c10.OpenShared(c10Path, "C10CODE"));
-  ASSERT_TRUE(c10.Seek("C10CODE", "0"));
-  std::string both = privileged;
-  both.resize(9, ' ');
-  both += secondary;
-  both.resize(18, ' ');
-  ASSERT_TRUE(c10.PutFieldPart(4, DossierRecord::kPrivilegedPasswordPos - 30, 18, both.c_str()));
-  ASSERT_TRUE(c10.Commit());
-}
+using test_support::StorePasswords;
 
 // The password prompt answered with `typed` (its screenshot kept when `shot` is given).
 void QueuePassword(const std::string& typed, const char* shot = nullptr) {

@@ -15,7 +15,9 @@ bool LoadDossierRecordOf(const OtherDossier& dossier, DossierRecord* record) {
   texts.record0Field3 = c10.GetField(3);
   texts.record0Field4 = c10.GetField(4);
   texts.record0Field5 = c10.GetField(5);
+  texts.record0Field6 = c10.GetField(6);
   record->LoadFromC10(texts);
+  record->EnsureRights();
   if (posting::SeekC10(c10, 'P', "0") && !c10.IsDeleted()) {
     record->Set(539, 252, c10.GetField(4));
     record->Set(791, 252, c10.GetField(5));

@@ -13,8 +13,9 @@ class Table;
 
 namespace processing {
 
-// The dossier record of another dossier (its record "0" and its constants "P") from its general
-// file opened read-only: false when the file does not open or holds no dossier record.
+// The dossier record of another dossier (its record "0" with the rights of its secondary
+// password, and its constants "P") from its general file opened read-only: false when the file
+// does not open or holds no dossier record.
 bool LoadDossierRecordOf(const OtherDossier& dossier, DossierRecord* record);
 
 // The other dossier made the program's dossier (folder, code and record) for the object's life.

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "data/table.h"
-#include "resources/string_table.h"
+#include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
 
@@ -75,12 +75,7 @@ std::vector<RightsFunction> RightsFunctions() {
   return functions;
 }
 
-std::string RightName(int k) {
-  static const char* const kNames[] = {resources::LastingText(22377),       resources::LastingText(22378),          resources::LastingText(22510),       resources::LastingText(22379),
-                                       resources::LastingText(22511),  resources::LastingText(22512),       resources::LastingText(22380),
-                                       resources::LastingText(22381), resources::LastingText(22382), resources::LastingText(22513), resources::LastingText(22514), resources::LastingText(22515)};
-  return k >= 1 && k <= 12 ? kNames[k - 1] : std::string();
-}
+std::string RightName(int k) { return AccessRightName(k); }
 
 int RightsMask(char c) {
   if (c == ' ' || c == '\0') return 15;
