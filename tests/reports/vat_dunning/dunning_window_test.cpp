@@ -26,6 +26,7 @@
 #include "masterdata/chart_list.h"
 #include "runtime/session_registry.h"
 #include "platform/system/process.h"
+#include "printed_amounts.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
 
@@ -476,6 +477,56 @@ TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
       EXPECT_NE(printed.find(w), std::string::npos) << w << "\n" << printed;
     }
   EXPECT_NE(printed.find("CZREL002"), std::string::npos) << printed;
+}
+
+// Balances past one and ten million, in debit and in credit, wider than the 10 characters of
+// their variables, in the listing with its statements and in its "Cumul des comptes list\xE9s": every
+// amount cell of the preview and of the printed PDF is the amount to the cent, the same cells
+// in both.
+TEST_F(DunningWindowTest, BalancesPastTenMillionListToTheCentOnScreenAndOnPaper) {
+  AddAccount("CZREL004", "Charpentes du Centre", "", "");
+  AddLine("CZREL004", YearDate(1, 16), "", 'D', 1000018132, "Facture 4", ' ', 5);
+  AddAccount("CZREL005", "Bois et Panneaux", "", "");
+  AddLine("CZREL005", YearDate(1, 18), "", 'C', 2000000000, "Acompte 5", ' ', 6);
+  AddAccount("CZREL006", "Parquets Lambert", "", "");
+  AddLine("CZREL006", YearDate(1, 19), "", 'C', 100018132, "Acompte 6", ' ', 7);
+  // Each account with its statement makes a page: its balance and its ageing bucket (signed), each
+  // line of its statement, then the total of the accounts listed so far and its bucket.
+  std::vector<std::string> cells = {
+      "1 200.00",    "1 200.00",     "1 234.50",    "34.50",        "1 200.00",     "1 200.00",      // CZREL001
+      "987.65",      "987.65",       "987.65",      "2 187.65",     "2 187.65",                      // CZREL002
+      "42.00",       "42.00",        "42.00",       "2 229.65",     "2 229.65",                      // CZREL003
+      "10000181.32", "10000181.32",  "10000181.32", "10002410.97",  "10002410.97",                   // CZREL004
+      "20000000.00", "-20000000.00", "20000000.00", "9997589.03",   "-9997589.03",                   // CZREL005
+      "1000181.32",  "-1000181.32",  "1000181.32",  "10997770.35",  "-10997770.35"};                 // CZREL006
+  std::sort(cells.begin(), cells.end());
+
+  const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-listing-wide.pdf");
+  fs::remove(pdf);
+  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+  gui::SendCommand(CommandWindow->GetHandle(), 20207);
+  gui::ProcessPendingMessages();
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  Customers(form);
+  form->LastAccount()->SetValue("CZREL006", false);
+  form->Minimum()->SetValue("0", false);
+  QueueChoice(gui::IDOK, kListe);
+  form->CmImprimer();
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+  const std::string printed = Tool({"pdftotext", "-layout", pdf, "-"}).output;
+  EXPECT_EQ(printed_amounts::TextAmounts(printed), cells) << printed;
+
+  Preview(form, kListe);
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+  Send(preview, visu_cmd::ToutesLesPages);
+  for (int i = 0; i < 20; ++i) gui::ProcessPendingMessages();
+  EXPECT_EQ(printed_amounts::PreviewAmounts(*preview), cells) << PageText(preview, 1);
+  test_support::Screenshot(preview->Widget(), "vat_dunning", "preview-listing-wide");
+  Send(preview, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
 }
 
 TEST_F(DunningWindowTest, TransferRecordsIntoAnExportFileThatCannotBeMade) {
