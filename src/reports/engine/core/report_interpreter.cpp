@@ -56,7 +56,7 @@ bool ReportInterpreter::BeginListWithTemplate(const ListSetup& setup, const std:
 PageOutcome ReportInterpreter::RenderPage() { return impl_->RenderPage(); }
 
 bool ReportInterpreter::CanRenderMore() const {
-  return !context_.endOfData && context_.renderedPages <= context_.lastPage;
+  return !context_.endOfData && context_.UpToLastPage(context_.renderedPages);
 }
 
 PageOutcome ReportInterpreter::RenderNextPage() {
