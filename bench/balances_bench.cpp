@@ -305,9 +305,7 @@ void RunTheGeneralBalance(benchmark::State& state, const char* code, bool toTheE
   using DF = DossierRecord::DateField;
   TheDossierRecord.SetDateStored(DF::YearStart, "C60101");
   TheDossierRecord.SetDateStored(DF::YearEnd, "C61231");
-  std::string raw, layout;
-  platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt", raw);
-  platform::Utf8ToCp1252(raw, layout, platform::Unassigned::kRefuse);
+  const std::string layout = bench_world::ShippedLayout(code);
   TrialBalancePaths paths;
   paths.c10 = w->Path("c10");
   paths.c20 = w->Path("c20");

@@ -250,6 +250,17 @@ inline bool MakeStandardReportSet(std::initializer_list<const char*> codes) {
   return true;
 }
 
+// The layout `code` ("EL-1LISTE") as the program ships it, read from the source tree (not
+// from __FILE__, which the compiler cache may make relative to the build folder), in cp1252; empty
+// when it cannot be read.
+inline std::string ShippedLayout(const std::string& code) {
+  std::string raw, text;
+  if (!platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt", raw))
+    return {};
+  platform::Utf8ToCp1252(raw, text, platform::Unassigned::kRefuse);
+  return text;
+}
+
 // A count of kilobytes from /proc/self/status ("VmRSS:", "VmHWM:"), 0 when it cannot be read.
 inline long StatusKb(const char* key) {
   std::ifstream status("/proc/self/status");

@@ -13,9 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "runtime/inifiles.h"  // before bench_world.h, which sets the program folder
@@ -25,7 +23,6 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
-#include "platform/system/cp1252.h"
 #include "platform/system/temp_files.h"
 #include "reports/engine/core/report_interpreter.h"
 #include "reports/engine/core/report_owner.h"
@@ -179,16 +176,6 @@ class ListingOwner : public reports::SimpleReportOwner {
   dunning::DunningRun run;
 };
 
-std::string ListingTemplate() {
-  // The layout as the program ships it, from the source tree.
-  std::ifstream in(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-EL-1LISTE.txt", std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  std::string out;
-  platform::Utf8ToCp1252(s.str(), out, platform::Unassigned::kRefuse);
-  return out;
-}
-
 // The global listing of every customer account with its statement ("EL-1LISTE", a page an
 // account), previewed to its last page as the preview renders it (fixed metrics): the pages, the
 // accounts listed, the pages' store (they stay in memory for the preview to show them), and the
@@ -196,7 +183,7 @@ std::string ListingTemplate() {
 // the tables' mapped pages included.
 void BM_ListingWithStatementsPreviewedToItsEnd(benchmark::State& state) {
   if (!Ready(state)) return;
-  const std::string text = ListingTemplate();
+  const std::string text = bench_world::ShippedLayout("EL-1LISTE");
   if (text.empty()) return state.SkipWithError("layout EL-1LISTE not found");
   long pages = 0, accounts = 0;
   double storeMb = 0;

@@ -30,6 +30,7 @@
 #include "runtime/text.h"
 #include "platform/system/process.h"
 #include "printed_amounts.h"
+#include "support/report_dossier_fixture.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
 
@@ -459,11 +460,7 @@ TEST_F(DunningWindowTest, ASepaRunWithIncompleteBankDetailsOffersAndLeavesNothin
 }
 
 TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
-  const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-listing.pdf");
-  fs::remove(pdf);
-  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-  gui::SendCommand(CommandWindow->GetHandle(), 20207);
-  gui::ProcessPendingMessages();
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-listing");
   TWEtaModRelances* form = OpenPair();
   ASSERT_NE(form, nullptr);
   Customers(form);
@@ -504,11 +501,7 @@ TEST_F(DunningWindowTest, BalancesPastTenMillionListToTheCentOnScreenAndOnPaper)
       "1000181.32",  "-1000181.32",  "1000181.32",  "10997770.35",  "-10997770.35"};                 // CZREL006
   std::sort(cells.begin(), cells.end());
 
-  const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-listing-wide.pdf");
-  fs::remove(pdf);
-  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-  gui::SendCommand(CommandWindow->GetHandle(), 20207);
-  gui::ProcessPendingMessages();
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-listing-wide");
   TWEtaModRelances* form = OpenPair();
   ASSERT_NE(form, nullptr);
   Customers(form);
@@ -593,11 +586,7 @@ TEST_F(DunningWindowTest, AnExportFileCutShortByTheDiskIsNamedAndRemoved) {
 }
 
 TEST_F(DunningWindowTest, TheLettersPrintInOneJobEachFromItsOwnPage) {
-  const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-letters.pdf");
-  fs::remove(pdf);
-  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-  gui::SendCommand(CommandWindow->GetHandle(), 20207);
-  gui::ProcessPendingMessages();
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-letters");
   TWEtaModRelances* form = OpenPair();
   ASSERT_NE(form, nullptr);
   Customers(form);
@@ -709,11 +698,7 @@ TEST_F(DunningManyCustomersTest, TheListingGoesToItsLastCustomerPastTenThousandP
   for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
 
   // The printout has the same pages, the last with the same total.
-  const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-many-customers.pdf");
-  fs::remove(pdf);
-  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-  gui::SendCommand(CommandWindow->GetHandle(), 20207);
-  gui::ProcessPendingMessages();
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-many-customers");
   QueueChoice(gui::IDOK, kListe);
   form->CmImprimer();
   gui::ProcessPendingMessages();

@@ -15,6 +15,7 @@
 #include "shell/enablers.h"
 #include "shell/registry.h"
 #include "printed_amounts.h"
+#include "support/report_dossier_fixture.h"
 #include "vat_data.h"
 
 namespace vat_test {
@@ -241,11 +242,7 @@ TEST_F(VatWindowTest, BoxesPastTenMillionPrintToTheCentOnScreenAndOnPaper) {
   const std::vector<std::string> boxes = {"-10000181.32", "-7034377.50", "12345678.91", "12345678.91",
                                           "1391976.64",   "1573827.18",  "19380056.41"};
 
-  const std::string pdf = test_support::ArtefactPath("vat_dunning", "tva-debits-wide.pdf");
-  fs::remove(pdf);
-  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-  gui::SendCommand(CommandWindow->GetHandle(), 20207);
-  gui::ProcessPendingMessages();
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "tva-debits-wide");
   QueuePeriod(gui::IDOK, nullptr);
   QueueChoice(gui::IDOK, 0);
   RunSubjectCommand(command_id::EtatsDeclarationTva);
@@ -269,11 +266,7 @@ TEST_F(VatWindowTest, BoxesPastTenMillionPrintToTheCentOnScreenAndOnPaper) {
 }
 
 TEST_F(VatWindowTest, ThePrintoutToPdfShowsTheReturn) {
-  const std::string pdf = test_support::ArtefactPath("vat_dunning", "tva-debits.pdf");
-  fs::remove(pdf);
-  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-  gui::SendCommand(CommandWindow->GetHandle(), 20207);
-  gui::ProcessPendingMessages();
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "tva-debits");
   WorkedExample();
   QueuePeriod(gui::IDOK, nullptr);
   QueueChoice(gui::IDOK, 0);
