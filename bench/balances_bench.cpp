@@ -131,56 +131,6 @@ struct World : bench_world::BalanceWorld {
   double plainScan_ = -1, generalBalance_ = -1;
 };
 
-// A count of kilobytes from /proc/self/status ("VmRSS:", "VmHWM:"), 0 when it cannot be read.
-long StatusKb(const char* key) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
-  return 0;
-}
-
-// The memory a run holds at its peak, from the kernel's count of the process's resident pages, the
-// freed heap given back first. Peak(): the growth of the anonymous pages (resident less file-backed,
-// from /proc/self/statm) sampled every 50 microseconds on a thread of its own while the run runs:
-// what the run makes, without the pages of the tables it maps (the file cache, shared with every
-// process). HighWater(): the growth of all resident pages at their peak (VmHWM), those included.
-class PeakMemory {
- public:
-  template <typename Run>
-  void Measure(Run run) {
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";  // VmHWM back to VmRSS
-    const long rss = StatusKb("VmRSS:");
-    const long before = Anonymous();
-    std::atomic<bool> done{false};
-    std::atomic<long> peak{before};
-    std::thread sampler([&] {
-      while (!done.load()) {
-        const long now = Anonymous();
-        if (now > peak.load()) peak.store(now);
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
-      }
-    });
-    run();
-    done.store(true);
-    sampler.join();
-    peak_ = static_cast<double>(std::max(peak.load(), Anonymous()) - before);
-    highWater_ = static_cast<double>(StatusKb("VmHWM:") - rss) * 1024.0;
-  }
-  double Peak() const { return peak_; }
-  double HighWater() const { return highWater_; }
-
- private:
-  // Resident less shared pages, in bytes.
-  static long Anonymous() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = 0, shared = 0;
-    statm >> size >> resident >> shared;
-    return (resident - shared) * sysconf(_SC_PAGESIZE);
-  }
-  double peak_ = 0, highWater_ = 0;
-};
-
 // One delimited line of an account, as the CSV layouts write it.
 std::string CsvLine(const ChartEntry& a, const AccountFigures& f) {
   std::string line = a.code + ";" + a.name + ";";
@@ -227,7 +177,7 @@ void BM_GeneralBalanceToItsLastCsvLine(benchmark::State& state) {
     cpu += bench_world::BenchRuntime::CpuSeconds() - start;
     if (accounts == 0) return state.SkipWithError("unbalanced");
   }
-  PeakMemory memory;
+  bench_world::PeakMemory memory;
   memory.Measure([w] { w->GeneralBalanceCsv(); });
   state.counters["accounts"] = static_cast<double>(accounts);
   state.counters["plain_scan_ms"] = baseline * 1e3;
@@ -256,28 +206,6 @@ void BM_FirstPageOfTheGeneralBalance(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstPageOfTheGeneralBalance)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The memory a run makes resident: the kernel's peak resident size (VmHWM of /proc/self/status),
-// reset to the current size through /proc/self/clear_refs before the run, less the resident size
-// at its start; the heap freed by earlier runs is given back first so that a run cannot reuse it
-// unseen (unless `trim` is false: inside a timed run). Megabytes; -1 where the kernel does not
-// allow the reset.
-class PeakRssGrowth {
- public:
-  explicit PeakRssGrowth(bool trim = true) {
-    if (trim) malloc_trim(0);
-    std::FILE* f = std::fopen("/proc/self/clear_refs", "w");
-    resetOk_ = f != nullptr && std::fputs("5", f) >= 0;
-    if (f != nullptr) resetOk_ = std::fclose(f) == 0 && resetOk_;
-    startKb_ = StatusKb("VmRSS:");
-  }
-  long StartKb() const { return startKb_; }
-  double Megabytes() const { return resetOk_ ? static_cast<double>(StatusKb("VmHWM:") - startKb_) / 1024.0 : -1; }
-
- private:
-  bool resetOk_ = false;
-  long startKb_ = 0;
-};
-
 // The statutory entries file of the year against the general balance of the same dossier (target: at
 // most 2 times, in no more memory: `peak_mb`, the peak resident growth of the run, beside
 // `general_balance_peak_mb`, the general balance's measured the same way; `rows_peak_mb`, the peak
@@ -288,13 +216,13 @@ void BM_StatutoryEntriesFileOfTheYear(benchmark::State& state) {
   if (w == nullptr) return;
   const double baseline = w->GeneralBalanceSeconds();
   static const double generalPeak = [w] {
-    PeakRssGrowth peak;
+    bench_world::PeakRssGrowth peak;
     w->GeneralBalanceCsv();
     return peak.Megabytes();
   }();
   double cpu = 0, peakMb = 0, rowsPeakMb = 0;
   for (auto _ : state) {
-    PeakRssGrowth peak;
+    bench_world::PeakRssGrowth peak;
     const double start = bench_world::BenchRuntime::CpuSeconds();
     {
       // As the run does it: the codes and the chart loaded, the rows built from the tables, then
@@ -305,7 +233,7 @@ void BM_StatutoryEntriesFileOfTheYear(benchmark::State& state) {
       codes.Load(w->Path("c10"));
       // The kernel keeps one peak: the loading's is read before it is reset for the rows.
       const double loadPeakMb = peak.Megabytes();
-      const PeakRssGrowth rowsPeak(false);
+      const bench_world::PeakRssGrowth rowsPeak(false);
       FecExport fec;
       FecContext context;
       context.siren = "732829320";
@@ -377,9 +305,7 @@ void RunTheGeneralBalance(benchmark::State& state, const char* code, bool toTheE
   using DF = DossierRecord::DateField;
   TheDossierRecord.SetDateStored(DF::YearStart, "C60101");
   TheDossierRecord.SetDateStored(DF::YearEnd, "C61231");
-  std::string raw, layout;
-  platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt", raw);
-  platform::Utf8ToCp1252(raw, layout, platform::Unassigned::kRefuse);
+  const std::string layout = bench_world::ShippedLayout(code);
   TrialBalancePaths paths;
   paths.c10 = w->Path("c10");
   paths.c20 = w->Path("c20");

@@ -7,12 +7,21 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <malloc.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "data/dossier_files.h"
@@ -240,5 +249,88 @@ inline bool MakeStandardReportSet(std::initializer_list<const char*> codes) {
   t.CloseTable(true);
   return true;
 }
+
+// The layout `code` ("EL-1LISTE") as the program ships it, read from the source tree (not
+// from __FILE__, which the compiler cache may make relative to the build folder), in cp1252; empty
+// when it cannot be read.
+inline std::string ShippedLayout(const std::string& code) {
+  std::string raw, text;
+  if (!platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt", raw))
+    return {};
+  platform::Utf8ToCp1252(raw, text, platform::Unassigned::kRefuse);
+  return text;
+}
+
+// A count of kilobytes from /proc/self/status ("VmRSS:", "VmHWM:"), 0 when it cannot be read.
+inline long StatusKb(const char* key) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
+  return 0;
+}
+
+// The memory a run makes resident: the kernel's peak resident size (VmHWM of /proc/self/status),
+// reset to the current size through /proc/self/clear_refs before the run, less the resident size
+// at its start; the heap freed by earlier runs is given back first so that a run cannot reuse it
+// unseen (unless `trim` is false: inside a timed run). Megabytes; -1 where the kernel does not
+// allow the reset.
+class PeakRssGrowth {
+ public:
+  explicit PeakRssGrowth(bool trim = true) {
+    if (trim) malloc_trim(0);
+    std::FILE* f = std::fopen("/proc/self/clear_refs", "w");
+    resetOk_ = f != nullptr && std::fputs("5", f) >= 0;
+    if (f != nullptr) resetOk_ = std::fclose(f) == 0 && resetOk_;
+    startKb_ = StatusKb("VmRSS:");
+  }
+  long StartKb() const { return startKb_; }
+  double Megabytes() const { return resetOk_ ? static_cast<double>(StatusKb("VmHWM:") - startKb_) / 1024.0 : -1; }
+
+ private:
+  bool resetOk_ = false;
+  long startKb_ = 0;
+};
+
+// The memory a run holds at its peak, from the kernel's count of the process's resident pages, the
+// freed heap given back first. Peak(): the growth of the anonymous pages (resident less file-backed,
+// from /proc/self/statm) sampled every 50 microseconds on a thread of its own while the run runs:
+// what the run makes, without the pages of the tables it maps (the file cache, shared with every
+// process). HighWater(): the growth of all resident pages at their peak (VmHWM), those included.
+class PeakMemory {
+ public:
+  template <typename Run>
+  void Measure(Run run) {
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";  // VmHWM back to VmRSS
+    const long rss = StatusKb("VmRSS:");
+    const long before = Anonymous();
+    std::atomic<bool> done{false};
+    std::atomic<long> peak{before};
+    std::thread sampler([&] {
+      while (!done.load()) {
+        const long now = Anonymous();
+        if (now > peak.load()) peak.store(now);
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+      }
+    });
+    run();
+    done.store(true);
+    sampler.join();
+    peak_ = static_cast<double>(std::max(peak.load(), Anonymous()) - before);
+    highWater_ = static_cast<double>(StatusKb("VmHWM:") - rss) * 1024.0;
+  }
+  double Peak() const { return peak_; }
+  double HighWater() const { return highWater_; }
+
+ private:
+  // Resident less shared pages, in bytes.
+  static long Anonymous() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0, shared = 0;
+    statm >> size >> resident >> shared;
+    return (resident - shared) * sysconf(_SC_PAGESIZE);
+  }
+  double peak_ = 0, highWater_ = 0;
+};
 
 }  // namespace bench_world

@@ -1,6 +1,7 @@
 // Dunning letters and supplier payments on a large generated dossier: the selection and the
 // computation of every customer account of the range ("C" to "CZZZZZZZ": FirstAccount, then
-// LoadAccount to the end through the hooks, without rendering), and the SEPA file of a payment
+// LoadAccount to the end through the hooks, without rendering), the global listing of those
+// accounts with their statements previewed to its last page, and the SEPA file of a payment
 // run over 10,000 suppliers (written through Pain001Writer, placed as the export file).
 //
 // The dossier is generated with 999,999 lines less the 10,000 lines of the suppliers the
@@ -23,6 +24,8 @@
 #include "data/table.h"
 #include "demo/dossier_demo.h"
 #include "platform/system/temp_files.h"
+#include "reports/engine/core/report_interpreter.h"
+#include "reports/engine/core/report_owner.h"
 #include "reports/vat_dunning/core/dunning_run.h"
 #include "runtime/bank_ids.h"
 #include "runtime/dossier_record.h"
@@ -47,6 +50,9 @@ struct World {
   World() : runtime("dunning", false) {
     DemoOptions options;
     options.lines = bench_world::BenchLines(20000, kMaxDemoLines - kSuppliers);
+    // A chart of a tenth as many accounts as lines: some 40,000 customers with a balance on the
+    // default dossier, four times the pages the preview used to stop at.
+    options.accounts = options.lines / 10;
     options.currency = DossierCurrency::EuroMain;
     if (!runtime.Generate(options)) return;
     setenv("TMPDIR", runtime.dir().c_str(), 1);
@@ -110,14 +116,14 @@ bool Ready(benchmark::State& state) {
   return false;
 }
 
-std::string Options(const std::string& first, const std::string& last, char sense) {
+std::string Options(const std::string& first, const std::string& last, char sense, bool statement = false) {
   dunning::FormOptions f;
   f.firstAccount = first;
   f.lastAccount = last;
   f.firstDate = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart);
   f.lastDate = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
   f.letterFilter = '1';
-  f.statement = false;
+  f.statement = statement;
   f.minimum = "0";
   f.sense = sense;
   return dunning::OptionsText(f);
@@ -149,6 +155,74 @@ void BM_EveryCustomerAccount(benchmark::State& state) {
   state.counters["lines"] = static_cast<double>(lines);
 }
 BENCHMARK(BM_EveryCustomerAccount)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The dunning window as the owner of an interpreter run: its hooks and its list mode.
+class ListingOwner : public reports::SimpleReportOwner {
+ public:
+  explicit ListingOwner(reports::RenderContext& context) : run(fields, lineType) {
+    run.ClearEndOfData = [&context] { context.endOfData = false; };
+  }
+  bool PrepareReport() override { return run.PrepareReport(); }
+  void ComputeLine() override { run.ComputeLine(); }
+  bool NextRecord() override {
+    const bool more = run.NextRecord();
+    lineCount = run.ComputedCount;
+    return more;
+  }
+  void SetListMode(char letter) override {
+    SimpleReportOwner::SetListMode(letter);
+    run.ListMode = letter;
+  }
+  dunning::DunningRun run;
+};
+
+// The global listing of every customer account with its statement ("EL-1LISTE", a page an
+// account), previewed to its last page as the preview renders it (fixed metrics): the pages, the
+// accounts listed, the pages' store (they stay in memory for the preview to show them), and the
+// run's memory at its peak: peak_MB the anonymous pages it made, rss_peak_MB all resident pages,
+// the tables' mapped pages included.
+void BM_ListingWithStatementsPreviewedToItsEnd(benchmark::State& state) {
+  if (!Ready(state)) return;
+  const std::string text = bench_world::ShippedLayout("EL-1LISTE");
+  if (text.empty()) return state.SkipWithError("layout EL-1LISTE not found");
+  long pages = 0, accounts = 0;
+  double storeMb = 0;
+  bench_world::PeakMemory memory;
+  for (auto _ : state) {
+    memory.Measure([&] {
+      reports::RenderContext context;
+      ListingOwner owner(context);
+      owner.run.OptionsString = Options("C", "CZZZZZZZ", 'T', true);
+      owner.run.AmountsInEuros = 1;
+      if (!owner.PrepareReport()) return state.SkipWithError("nothing listed");
+      reports::MapTemplateSource templates;
+      reports::DossierReportEnvironment env(templates);
+      reports::FixedMetricsCanvas canvas;
+      reports::ReportInterpreter interpreter(context, canvas, owner, env);
+      if (!interpreter.BeginListWithTemplate(reports::ListSetup(), text)) return state.SkipWithError("not begun");
+      // As the preview's run to the last page: one page after the other while the data go on.
+      context.firstPage = 9999;
+      for (;;) {
+        interpreter.RenderPage();
+        if (!interpreter.CanRenderMore()) break;
+        ++context.renderedPages;
+        owner.SetReportPage(context.renderedPages);
+      }
+      pages = context.store.PageCount();
+      accounts = 0;
+      for (int p = 1; p <= pages; ++p)
+        for (const reports::PageRecord& r : *context.store.Page(p))
+          if (r.kind == 'X' && r.text.size() == 8 && r.text[0] == 'C' && r.n1 == context.lineStartX) ++accounts;
+      storeMb = static_cast<double>(context.store.Bytes()) / 1048576.0;
+    });
+  }
+  state.counters["pages"] = static_cast<double>(pages);
+  state.counters["accounts"] = static_cast<double>(accounts);
+  state.counters["store_MB"] = storeMb;
+  state.counters["peak_MB"] = memory.Peak() / 1048576.0;
+  state.counters["rss_peak_MB"] = memory.HighWater() / 1048576.0;
+}
+BENCHMARK(BM_ListingWithStatementsPreviewedToItsEnd)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The SEPA file of 10,000 suppliers.
 void BM_SepaFile10000(benchmark::State& state) {

@@ -8,14 +8,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "runtime/inifiles.h"  // before bench_world.h, which sets the program folder
 #include "bench_world.h"
-#include "platform/system/cp1252.h"
 #include "reports/engine/core/report_interpreter.h"
 #include "reports/engine/core/report_owner.h"
 #include "reports/vat_dunning/core/vat_reports.h"
@@ -104,21 +101,10 @@ class ListingOwner : public reports::SimpleReportOwner {
   vat::ReceiptsReport report;
 };
 
-std::string DetailTemplate() {
-  // The layout as the program ships it, from the source tree (not from __FILE__, which the compiler
-  // cache may make relative to the build folder).
-  std::ifstream in(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-EDE-DETAIL.txt", std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  std::string out;
-  platform::Utf8ToCp1252(s.str(), out, platform::Unassigned::kRefuse);
-  return out;
-}
-
 void BM_DetailedListingRenderedToItsEnd(benchmark::State& state) {
   if (!Ready(state)) return;
   World& w = TheWorld();
-  const std::string text = DetailTemplate();
+  const std::string text = bench_world::ShippedLayout("EDE-DETAIL");
   if (text.empty()) {
     state.SkipWithError("layout EDE-DETAIL not found");
     return;

@@ -337,17 +337,19 @@ void ReportFieldTable::FormatNumberText(int n, double value) const {
   // The formatting functions stop at 20 characters; a wider field gets the
   // number right-aligned in it.
   const int numberWidth = width > 20 ? 20 : width;
-  int decimals = FieldDecimalsOf(def);
-  std::string text;
-  for (;;) {
-    text = FieldTypeOf(def) == 'M' ? GroupThousands(numberWidth, decimals, value)
-                                   : FormatNumber(numberWidth, decimals, false, value);
-    if (text.size() > static_cast<std::size_t>(numberWidth)) text.resize(numberWidth);
-    if (text.empty() || text[0] != '*' || decimals == 0) break;
-    --decimals;
+  const int decimals = FieldDecimalsOf(def);
+  std::string text = FieldTypeOf(def) == 'M' ? GroupThousands(numberWidth, decimals, value)
+                                             : FormatNumber(numberWidth, decimals, false, value);
+  if (text.size() > static_cast<std::size_t>(numberWidth)) text.resize(numberWidth);
+  if (!text.empty() && text[0] == '*') {
+    // A number wider than its field keeps every digit and decimal: its text is wider than the
+    // field (a printed cell then grows), never rounded to fit. Past 20 characters it stays
+    // asterisks.
+    const std::string whole = Trimmed(FormatNumber(20, decimals, false, value));
+    if (whole.empty() || whole[0] != '*') text = whole;
   }
   if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
-  values_[static_cast<std::size_t>(n)] = PadRight(text, static_cast<std::size_t>(width));
+  values_[static_cast<std::size_t>(n)] = std::move(text);
   stale_[static_cast<std::size_t>(n)] = kCurrent;
 }
 

@@ -1,16 +1,16 @@
 // Report variables of a list or report window. Each variable is described by
 // a 14-character FieldDefinition ("DEBIT     M142": name blank-padded to 10,
 // type C text / N number / M money, width in two characters, decimals in
-// one) and holds its value as text at its width; templates read the values
+// one) and holds its value as text at its width (a number wider than it
+// keeps all its digits); templates read the values
 // by name.
 //
 // Number (N) and money (M) fields also keep their value exactly, as a whole
 // number of units of 10^-scale (cents for money and for numbers of at most
 // two decimals; the field's own decimals beyond two). GetFieldNumber, the
 // differences and the sums read that exact value, so a total far beyond the
-// width of its text (a money field of 14 drops its cents past 999 999 999.99
-// and shows asterisks past about 10^11) stays exact; the text is formatted
-// from it as before.
+// width of its text stays exact; the text is formatted from it, wider than
+// the field when the number needs it.
 #pragma once
 
 #include <cstdint>
@@ -79,8 +79,10 @@ class ReportFieldTable {
   void SetFieldText(int n, const char* text);
   void SetFieldText(int n, std::string_view text);
   void AppendFieldText(int n, const char* text);
-  // 'M': grouped by thousands; other types: plain. A number that does not
-  // fit loses decimals until it fits or none remain.
+  // 'M': grouped by thousands as far as the width allows; other types: plain.
+  // A number that does not fit its width is written whole, ungrouped, with all
+  // its decimals: its text is then wider than the field (asterisks only past
+  // 20 characters).
   // The exact value is the number rounded half away from zero to the
   // field's scale; a value too large for it (beyond about 9 x 10^16 cents)
   // is kept only as text.

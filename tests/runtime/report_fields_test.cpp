@@ -59,11 +59,32 @@ TEST_F(FieldTable, TextValuesKeepTheirWidth) {
   EXPECT_EQ(table.Value(2), std::string(30, 'x'));
 }
 
-TEST_F(FieldTable, NumbersLoseDecimalsBeforeOverflowing) {
-  ReportFieldTable t;
-  Declare(t, 1, {"MONTANT   N102"});
-  t.SetFieldNumber(0, 123456789.5);
-  EXPECT_EQ(t.Value(0), " 123456790");
+// A number wider than its field is written whole: every digit and decimal, the text wider than
+// the field; one that fits is right-aligned (money grouped as far as the width allows).
+TEST_F(FieldTable, NumbersWiderThanTheirFieldKeepEveryDecimal) {
+  const struct {
+    const char* definition;
+    double value;
+    const char* text;
+  } cases[] = {
+      {"MONTANT   N102", 123456789.5, "123456789.50"},
+      {"MONTANT   N102", -1000181.32, "-1000181.32"},
+      {"MONTANT   N102", -100181.32, "-100181.32"},
+      {"MONTANT   M102", -1573827.18, "-1573827.18"},
+      {"MONTANT   M102", 10000181.32, "10000181.32"},
+      {"MONTANT   M102", 1391976.64, "1391976.64"},
+      {"MONTANT   M102", 91976.64, " 91 976.64"},
+      {"TAUX      N052", 123.456, "123.46"},
+      {"NB        N050", 1234567, "1234567"},
+      {"MONTANT   M142", 123456789012345.5, "123456789012345.50"},
+      {"MONTANT   M142", 1e21, "**************"},
+  };
+  for (const auto& c : cases) {
+    ReportFieldTable t;
+    Declare(t, 1, {c.definition});
+    t.SetFieldNumber(0, c.value);
+    EXPECT_EQ(t.Value(0), c.text) << c.definition << " " << c.value;
+  }
 }
 
 TEST_F(FieldTable, ClearingAGroupTouchesOnlyIt) {

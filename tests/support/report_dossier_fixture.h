@@ -29,6 +29,11 @@ struct StoredLayout {
 };
 
 class ReportDossierTest : public DossierFixture {
+ public:
+  // The program's printer set up (20207) to print into the PDF `name` of the subject's artefacts,
+  // removed first (the report windows' tests of other fixtures use it too).
+  static std::string SetUpPdfPrinter(const std::string& subject, const std::string& name);
+
  protected:
   // `code`: the dossier's code (its folder is the code in lower case under the test's root);
   // `commands`: the subject's commands, whose work is cleared after each test.
@@ -68,10 +73,6 @@ class ReportDossierTest : public DossierFixture {
 
   // The texts of a stored page's text records, joined by blanks.
   static std::string PageText(const TWVisuWindow* w, int page);
-
-  // The program's printer set up (20207) to print into the PDF `name` of the subject's artefacts,
-  // removed first.
-  static std::string SetUpPdfPrinter(const std::string& subject, const std::string& name);
 
   // The program's printer as a user finds it where no printer is installed: the PDF-file printer,
   // which asks the file of each printout (chosen here on a machine that has a printer).

@@ -36,6 +36,7 @@ constexpr int kSheetTitle = 1707;       // "Bilan"
 constexpr int kAnnexTitle = 1705;       // "Annexe Bilan"
 constexpr int kOpenContext = 85;
 constexpr int kSaveContext = 2010;
+constexpr int kOlderModel = 30700;     // the boxes the model gained since C70 was initialised
 
 std::string Caption() { return std::string(LoadStr(kCaption)) + DossierCode; }
 
@@ -188,6 +189,10 @@ bool TWEtaBroBilanEdition::Prepare(bool annex, const std::string& reportCode) {
   r.reportCode = reportCode;
   const bool ok = r.PrepareReport();
   if (r.RefusedSaves() > 0) ReportDbError(*TableC70, kSaveContext, PathC70());
+  if (ok && !annex && !r.PostesOnlyInModel().empty() && !olderModelSaid_) {
+    olderModelSaid_ = true;
+    gui::MessageBox(this, LoadStr(kOlderModel), Caption(), gui::MB_OK | gui::MB_ICONINFORMATION);
+  }
   return ok;
 }
 

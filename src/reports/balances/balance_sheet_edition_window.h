@@ -111,6 +111,8 @@ class TWEtaBroBilanEdition : public TWEtats {
 
   std::unique_ptr<SheetWindowReport> report_;
   std::unique_ptr<PrinterChoice> printerChoice_;
+  // The balance sheet's older initialisation was said (once a window).
+  bool olderModelSaid_ = false;
 };
 
 // The printout of "Tout": the balance sheet, then the annex from a new page, in one job, each

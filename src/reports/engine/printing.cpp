@@ -1,6 +1,7 @@
 #include "reports/engine/printing.h"
 
 #include <cstdio>
+#include <limits>
 
 #include "data/dossier_files.h"
 #include "framework/browse.h"
@@ -118,7 +119,8 @@ bool TImpression::HasPage(int page) {
 
 void TImpression::GetPageRange(int& from, int& to) {
   from = firstPage_;
-  to = lastPage_;
+  // The range's end; every page when it is the "all" page.
+  to = lastPage_ >= reports::RenderContext::kAllPages ? std::numeric_limits<int>::max() : lastPage_;
   // "La dernière page": the report is rendered to its end, its last page printed.
   if (firstPage_ == 9999) {
     int page = 1;

@@ -24,6 +24,7 @@
 #include "platform/system/process.h"
 #include "reports/balances/balance_sheet_commands.h"
 #include "reports/balances/balance_sheet_edition_window.h"
+#include "reports/balances/core/balance_sheet_compile.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_model.h"
 #include "reports/balances/core/balance_sheet_run.h"
@@ -141,8 +142,9 @@ class SheetEditionTest : public test_support::DossierFixture {
     t.CloseTable(true);
   }
 
-  // The model of `constant` copied into C70 and computed over the whole year.
-  void InitialiseAndCompute(const char* constant) {
+  // The model of `constant` copied into C70 (its lines from `modelFolder`, the program folder's
+  // when empty) and computed over the whole year with the program folder's parameters.
+  void InitialiseAndCompute(const char* constant, const std::string& modelFolder = "") {
     TheDossierRecord.SetConstant(4, constant);
     CloseAllTables();
     const char letter = balances::ModelLetter(constant);
@@ -150,7 +152,8 @@ class SheetEditionTest : public test_support::DossierFixture {
       Table c10, c70;
       ASSERT_TRUE(c10.OpenExclusive(PathC10(), "C10CODE"));
       ASSERT_TRUE(c70.OpenExclusive(PathC70(), "C70CODE"));
-      ASSERT_EQ(balances::InitialiseBalanceSheet(c10, c70, ProgramFolder, letter), balances::InitOutcome::kDone);
+      ASSERT_EQ(balances::InitialiseBalanceSheet(c10, c70, modelFolder.empty() ? ProgramFolder : modelFolder, letter),
+                balances::InitOutcome::kDone);
     }
     const std::string first = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
     const std::string last = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
@@ -806,6 +809,108 @@ TEST_F(SheetYearEndTest, BothModelsBalanceInBothColumnsWithTheirDepreciationPosi
     std::string printed;
     ASSERT_TRUE(platform::ReadWholeFile(out, printed));
     EXPECT_EQ(PrintedSheetFaults(printed), "") << printed;
+    ASSERT_EQ(Window(), nullptr);
+    SetDossierState(' ');
+    gui::ModalSeam::Reset();
+  }
+}
+
+// A dossier whose balance sheet was initialised from the models as they were before every asset
+// line had its net box and every total its boxes N and N-1, then computed: both editions print
+// every box its C70 carries, to the cent, leave blank the boxes the models gained since (never a
+// "?BLV:...?"), and say once a window that a new initialisation fills them. A code that no
+// version of the model carries still shows as "?BLV:...?".
+TEST_F(SheetYearEndTest, ABalanceSheetInitialisedFromThePreviousModelsPrintsItsBoxesAndLeavesTheNewOnesBlank) {
+  const std::string previous = ProgramFolder + "previous/";
+  fs::create_directories(previous);
+  const std::string sources = std::string(MERLON_SOURCE_DIR);
+  const struct {
+    const char* constant;
+    char model;
+    int layout;  // the row of its layout among "EE-2033", "EE-2050"
+    const char* file;
+    const char* picture;
+  } models[] = {{"S  ", 's', 0, "C-Etat-EE-2033.txt", "edition_2033_previous_model_page1"},
+                {"R  ", 'r', 1, "C-Etat-EE-2050.txt", "edition_2050_previous_model_page1"}};
+  SetProgramOption(12, 'O');  // the layout chosen in its dialog
+  for (const auto& m : models) {
+    SCOPED_TRACE(m.constant);
+    const std::string l(1, m.model);
+    std::string message;
+    ASSERT_TRUE(balances::CompileModel(sources + "/tests/reports/balances/data/clbilan" + l + "-previous.csv",
+                                       sources + "/src/resources/models/cpbilan" + l + ".csv", previous, m.model,
+                                       &message))
+        << message;
+    InitialiseAndCompute(m.constant, previous);
+
+    // The preview of the balance sheet, then again from the choice that comes back when it ends:
+    // the notice the first time only.
+    std::string pages;
+    SetDossierState(' ');
+    for (int run = 0; run < 2; ++run) {
+      SCOPED_TRACE(run);
+      gui::ModalSeam::Reset();
+      QueueEditionChoice(gui::IDOK, 0, 1);
+      gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [row = m.layout](gui::Window& w) {
+        static_cast<gui::Dialog&>(w).SetItemSel(choice_ids::kLayouts, row);
+      });
+      if (run == 0) {
+        gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+        Run(20510);
+      } else {
+        CurrentPreviewWindow->CmQuitVisu();
+        gui::ProcessPendingMessages();
+      }
+      TWEtaBroBilanEdition* window = Window();
+      ASSERT_NE(window, nullptr) << test_support::ShownTexts();
+      int notices = 0;
+      for (const auto& s : gui::ModalSeam::Shown())
+        if (s.text.find("version pr\xE9" "c\xE9" "dente de son mod\xE8le") != std::string::npos) {
+          ++notices;
+          EXPECT_EQ(s.caption, "Edition du Bilan de " + std::string(DossierCode));
+          if (m.model == 's') test_support::ScreenshotMessage(s, "balances", "edition_previous_model_notice");
+        }
+      EXPECT_EQ(notices, run == 0 ? 1 : 0) << test_support::ShownTexts();
+      TWVisuWindow* preview = CurrentPreviewWindow;
+      ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+      if (run == 0) test_support::Screenshot(preview->OuterWidget(), "balances", m.picture);
+      preview->CmAllPages();
+      for (int i = 0; i < 20; ++i) gui::ProcessPendingMessages();
+      pages.clear();
+      for (int p = 1; p <= preview->Context().store.PageCount(); ++p) pages += PageText(preview, p) + "\n";
+
+      // The new boxes blank, an unknown code named.
+      balances::SheetEditionReport& report = window->Report();
+      ASSERT_FALSE(report.PostesOnlyInModel().empty());
+      for (const std::string& code : report.PostesOnlyInModel()) {
+        EXPECT_EQ(report.GetCodeValue(code), std::string(14, ' ')) << code;
+        EXPECT_EQ(report.GetCodeLabel(code), "") << code;
+      }
+      EXPECT_EQ(report.GetCodeValue("ZZ9"), "?BLV:ZZ9?");
+    }
+    EXPECT_EQ(pages.find("?BL"), std::string::npos) << pages;
+
+    // Every box the layout prints and C70 carries shows its amount, as C70 holds it after the
+    // edition's totals.
+    std::string layout;
+    ASSERT_TRUE(platform::ReadWholeFile(sources + "/src/resources/reports/" + m.file, layout));
+    const std::string oracle = C70Oracle();
+    EXPECT_NE(oracle.find("BAD \n"), std::string::npos) << oracle;
+    std::istringstream in(oracle);
+    int shown = 0;
+    for (std::string tag, poste, amount; in >> tag && tag == "P" && in >> poste >> amount;) {
+      if (amount == "0.00") continue;
+      if (layout.find("[BLV:" + poste + "]") == std::string::npos &&
+          layout.find("[BLV!" + poste + "]") == std::string::npos)
+        continue;
+      EXPECT_NE(pages.find(" " + amount), std::string::npos) << poste << " " << amount;
+      ++shown;
+    }
+    EXPECT_GT(shown, 10);
+
+    QueueEditionChoice(gui::IDCANCEL, 0, 0);
+    CurrentPreviewWindow->CmQuitVisu();
+    gui::ProcessPendingMessages();
     ASSERT_EQ(Window(), nullptr);
     SetDossierState(' ');
     gui::ModalSeam::Reset();

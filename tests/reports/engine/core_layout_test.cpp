@@ -203,3 +203,35 @@ TEST_F(LayoutTest, AmountsSitOnTheirLastDigit) {
   }
   EXPECT_EQ(edges.size(), 2u) << "one right edge per column: " << ::testing::PrintToString(edges);
 }
+
+// An amount wider than its variable keeps every cent: its cell grows over the free columns on its
+// left first, its last digit kept under those of its column; what it needs beyond moves the
+// columns the line places after it to the right, so that nothing runs into it or into the next
+// cell. The following line stands where the template puts it.
+TEST_F(LayoutTest, AnAmountWiderThanItsVariableKeepsItsCentsAndGrowsLeftThenMovesTheRestOfItsLine) {
+  const struct {
+    const char* total;
+    const char* first;  // the line of the total, as the page shows it
+  } cases[] = {
+      {"1234.56", "Cumul      1234.56 Db      -5.00"},
+      {"-1000181.32", "Cumul  -1000181.32 Db      -5.00"},
+      {"-10000181.32", "Cumul -10000181.32 Db      -5.00"},
+      {"123456789012.34", "Cumul 123456789012.34 Db      -5.00"},
+  };
+  const char* second = "Ligne        12.00 Db      -5.00";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.total);
+    EngineRun run("[TT-Avant]Cumul[Col:9][@TG][Col:20][@DC][Col:23][@M30]\r\n"
+                  "Ligne[Col:9][@A][Col:20][@DC][Col:23][@M30]",
+                  MakeFixture({"TG        N102", "DC        C020", "M30       M102", "A         N102"},
+                              {{'A', {{"TG", c.total}, {"DC", "Db"}, {"M30", "-5"}, {"A", "12"}}}}));
+    run.First();
+    const std::string text = TextOf(run.Page(1));
+    const std::size_t end = text.find('\n');
+    EXPECT_EQ(text.substr(0, end), c.first) << text;
+    EXPECT_EQ(text.substr(end + 1, text.find('\n', end + 1) - end - 1), second) << text;
+    // The amount is one cell of its own, its digits whole.
+    EXPECT_NE(RecordsOf(run.Page(1), "Z").find("'" + std::string(c.total) + "'"), std::string::npos)
+        << RecordsOf(run.Page(1), "Z");
+  }
+}

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "controls/mcontrols.h"
+#include "demo/dossier_demo.h"
 #include "controls/medit.h"
 #include "dunning_data.h"
 #include "platform/gui/dialog.h"
@@ -21,11 +22,15 @@
 #include "reports/engine/report_window_fixture.h"
 #include "reports/vat_dunning/dunning_commands.h"
 #include "reports/vat_dunning/dunning_form.h"
+#include "reports/vat_dunning/core/dunning_run.h"
 #include "reports/vat_dunning/dunning_window.h"
 #include "framework/edit_form.h"
 #include "masterdata/chart_list.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "platform/system/process.h"
+#include "printed_amounts.h"
+#include "support/report_dossier_fixture.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
 
@@ -455,11 +460,7 @@ TEST_F(DunningWindowTest, ASepaRunWithIncompleteBankDetailsOffersAndLeavesNothin
 }
 
 TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
-  const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-listing.pdf");
-  fs::remove(pdf);
-  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-  gui::SendCommand(CommandWindow->GetHandle(), 20207);
-  gui::ProcessPendingMessages();
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-listing");
   TWEtaModRelances* form = OpenPair();
   ASSERT_NE(form, nullptr);
   Customers(form);
@@ -476,6 +477,52 @@ TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
       EXPECT_NE(printed.find(w), std::string::npos) << w << "\n" << printed;
     }
   EXPECT_NE(printed.find("CZREL002"), std::string::npos) << printed;
+}
+
+// Balances past one and ten million, in debit and in credit, wider than the 10 characters of
+// their variables, in the listing with its statements and in its "Cumul des comptes list\xE9s": every
+// amount cell of the preview and of the printed PDF is the amount to the cent, the same cells
+// in both.
+TEST_F(DunningWindowTest, BalancesPastTenMillionListToTheCentOnScreenAndOnPaper) {
+  AddAccount("CZREL004", "Charpentes du Centre", "", "");
+  AddLine("CZREL004", YearDate(1, 16), "", 'D', 1000018132, "Facture 4", ' ', 5);
+  AddAccount("CZREL005", "Bois et Panneaux", "", "");
+  AddLine("CZREL005", YearDate(1, 18), "", 'C', 2000000000, "Acompte 5", ' ', 6);
+  AddAccount("CZREL006", "Parquets Lambert", "", "");
+  AddLine("CZREL006", YearDate(1, 19), "", 'C', 100018132, "Acompte 6", ' ', 7);
+  // Each account with its statement makes a page: its balance and its ageing bucket (signed), each
+  // line of its statement, then the total of the accounts listed so far and its bucket.
+  std::vector<std::string> cells = {
+      "1 200.00",    "1 200.00",     "1 234.50",    "34.50",        "1 200.00",     "1 200.00",      // CZREL001
+      "987.65",      "987.65",       "987.65",      "2 187.65",     "2 187.65",                      // CZREL002
+      "42.00",       "42.00",        "42.00",       "2 229.65",     "2 229.65",                      // CZREL003
+      "10000181.32", "10000181.32",  "10000181.32", "10002410.97",  "10002410.97",                   // CZREL004
+      "20000000.00", "-20000000.00", "20000000.00", "9997589.03",   "-9997589.03",                   // CZREL005
+      "1000181.32",  "-1000181.32",  "1000181.32",  "10997770.35",  "-10997770.35"};                 // CZREL006
+  std::sort(cells.begin(), cells.end());
+
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-listing-wide");
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  Customers(form);
+  form->LastAccount()->SetValue("CZREL006", false);
+  form->Minimum()->SetValue("0", false);
+  QueueChoice(gui::IDOK, kListe);
+  form->CmImprimer();
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+  const std::string printed = Tool({"pdftotext", "-layout", pdf, "-"}).output;
+  EXPECT_EQ(printed_amounts::TextAmounts(printed), cells) << printed;
+
+  Preview(form, kListe);
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+  Send(preview, visu_cmd::ToutesLesPages);
+  for (int i = 0; i < 20; ++i) gui::ProcessPendingMessages();
+  EXPECT_EQ(printed_amounts::PreviewAmounts(*preview), cells) << PageText(preview, 1);
+  test_support::Screenshot(preview->Widget(), "vat_dunning", "preview-listing-wide");
+  Send(preview, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
 }
 
 TEST_F(DunningWindowTest, TransferRecordsIntoAnExportFileThatCannotBeMade) {
@@ -539,11 +586,7 @@ TEST_F(DunningWindowTest, AnExportFileCutShortByTheDiskIsNamedAndRemoved) {
 }
 
 TEST_F(DunningWindowTest, TheLettersPrintInOneJobEachFromItsOwnPage) {
-  const std::string pdf = test_support::ArtefactPath("vat_dunning", "printout-letters.pdf");
-  fs::remove(pdf);
-  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-  gui::SendCommand(CommandWindow->GetHandle(), 20207);
-  gui::ProcessPendingMessages();
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-letters");
   TWEtaModRelances* form = OpenPair();
   ASSERT_NE(form, nullptr);
   Customers(form);
@@ -560,6 +603,112 @@ TEST_F(DunningWindowTest, TheLettersPrintInOneJobEachFromItsOwnPage) {
     const char* names[] = {"Menuiserie Dupuis", "Ebenisterie Martin", "Scierie Petit"};
     EXPECT_NE(text.find(names[page - 1]), std::string::npos) << page << "\n" << text;
   }
+}
+
+// A dossier with more customers than the preview used to show pages (10,000): the global listing
+// with the statements, a page an account, previewed to its end and printed whole. Every customer
+// with a balance is listed, as the run's own walk of the accounts finds them, and the last page's
+// total is the sum of their balances.
+class DunningManyCustomersTest : public DunningWindowTest {
+ protected:
+  void SetUp() override {
+    DunningWindowTest::SetUp();
+    DemoOptions options;
+    options.folder = root_ + "/many";
+    options.code = "MC";
+    options.lines = 220000;
+    options.accounts = 40000;
+    options.currency = DossierCurrency::EuroMain;
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
+    OpenThroughDialog(C10Path(options.folder + "/", "MC"));
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "MC") << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+  }
+  // The form set to every customer, with their statements.
+  static void EveryCustomer(TWEtaModRelances* form) {
+    form->FirstAccount()->SetValue("C", false);
+    form->LastAccount()->SetValue("CZZZZZZZ", false);
+    form->Minimum()->SetValue("0", false);
+    form->Letters()->SetValue("1", false);
+    form->LastDate()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+  }
+  // The page's cell at column 1 that is an account code ("C" and 7 more).
+  static long AccountsOn(const reports::PreviewPage& page, int lineStartX) {
+    long n = 0;
+    for (const reports::PageRecord& r : page)
+      if (r.kind == 'X' && r.n1 == lineStartX && r.text.size() == 8 && r.text[0] == 'C') ++n;
+    return n;
+  }
+};
+
+TEST_F(DunningManyCustomersTest, TheListingGoesToItsLastCustomerPastTenThousandPages) {
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  EveryCustomer(form);
+  // What the run's own walk of the accounts accepts, without the report engine.
+  long customers = 0;
+  long long total = 0;
+  {
+    ReportFieldTable fields;
+    std::string section;
+    dunning::DunningRun run(fields, section);
+    dunning::FormOptions f;
+    f.firstAccount = "C";
+    f.lastAccount = "CZZZZZZZ";
+    f.firstDate = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart);
+    f.lastDate = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
+    f.letterFilter = '1';
+    f.minimum = "0";
+    f.sense = 'D';
+    run.OptionsString = dunning::OptionsText(f);
+    run.AmountsInEuros = 1;
+    ASSERT_TRUE(run.PrepareReport());
+    do {
+      ++customers;
+      total += run.AccountCents();
+      run.ComputeLine();
+    } while (run.NextRecord());
+  }
+  ASSERT_GT(customers, 10000);
+  ReportFieldTable shown;
+  shown.SetFieldCount(1);
+  shown.InitFieldTable();
+  shown.DeclareField(0, "TG_MONTANTM102");
+  shown.SetFieldUnits(0, total < 0 ? -total : total);
+  const std::string cumul = std::string("Cumul des comptes list\xE9s ") + Trimmed(shown.Value(0)) + (total < 0 ? " Cr" : " Db");
+
+  Preview(form, kListe);
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+  Send(preview, visu_cmd::ToutesLesPages);
+  const reports::RenderContext& context = preview->Context();
+  for (int guard = 0; guard < 1000000 && !context.endOfData && context.firstPage == 9999; ++guard)
+    gui::ProcessPendingMessages();
+  EXPECT_TRUE(context.endOfData);
+  const int pages = context.store.PageCount();
+  EXPECT_GT(pages, 10000);
+  long listed = 0;
+  for (int p = 1; p <= pages; ++p) listed += AccountsOn(*context.store.Page(p), context.lineStartX);
+  EXPECT_EQ(listed, customers);
+  const std::string last = PageText(preview, pages);
+  EXPECT_NE(last.find("* Fin *"), std::string::npos) << last;
+  EXPECT_NE(last.find(cumul), std::string::npos) << cumul << "\n" << last;
+  Send(preview, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+
+  // The printout has the same pages, the last with the same total.
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-many-customers");
+  QueueChoice(gui::IDOK, kListe);
+  form->CmImprimer();
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+  const std::string info = Tool({"pdfinfo", pdf}).output;
+  EXPECT_NE(info.find("Pages:           " + std::to_string(pages)), std::string::npos) << info;
+  const std::string printed =
+      Tool({"pdftotext", "-layout", "-f", std::to_string(pages), "-l", std::to_string(pages), "-enc", "Latin1", pdf, "-"}).output;
+  EXPECT_NE(std::regex_replace(printed, std::regex(" +"), " ").find(cumul), std::string::npos) << printed;
+  fs::remove(pdf);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "runtime/session_registry.h"
 #include "shell/enablers.h"
 #include "shell/registry.h"
+#include "printed_amounts.h"
+#include "support/report_dossier_fixture.h"
 #include "vat_data.h"
 
 namespace vat_test {
@@ -223,12 +225,48 @@ TEST_F(VatWindowTest, AnEightDigitFigureShowsToTheCent) {
   EXPECT_EQ(seen.values[1213 - 1206], "12 345 678.91 ");
 }
 
+// Boxes past one and ten million, of each sign, wider than the 10 characters of their variables:
+// every amount cell of the preview and of the printed PDF is the box to the cent, the same cells
+// in both.
+TEST_F(VatWindowTest, BoxesPastTenMillionPrintToTheCentOnScreenAndOnPaper) {
+  AddAccount("44571000", "TVA collect\xE9" "e");
+  AddLine("44571000", "VE ", Date(2, 5), 'C', 1234567891);
+  AddAccount("44562000", "TVA sur immobilisations");
+  AddLine("44562000", "AC ", Date(2, 6), 'D', 157382718);
+  AddAccount("44566000", "TVA sur ABS");
+  AddLine("44566000", "AC ", Date(2, 7), 'D', 139197664);
+  AddAccount("44580000", "TVA \xE0 r\xE9gulariser");
+  AddLine("44580000", "OD ", Date(2, 8), 'C', 1000018132);
+  // Collected (twice: its line and the gross total), fixed assets, other goods and services,
+  // other VAT, the deductible total and the net to pay.
+  const std::vector<std::string> boxes = {"-10000181.32", "-7034377.50", "12345678.91", "12345678.91",
+                                          "1391976.64",   "1573827.18",  "19380056.41"};
+
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "tva-debits-wide");
+  QueuePeriod(gui::IDOK, nullptr);
+  QueueChoice(gui::IDOK, 0);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
+  Settle();
+  ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+  const std::vector<std::string> printed =
+      printed_amounts::TextAmounts(Tool({"pdftotext", "-layout", pdf, "-"}).output);
+  EXPECT_EQ(printed, boxes) << Tool({"pdftotext", "-layout", pdf, "-"}).output;
+
+  QueuePeriod(gui::IDOK, nullptr);
+  QueueChoice(choice_ids::kToPreview);
+  QueueChoice(gui::IDOK, 0);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
+  Settle();
+  ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(printed_amounts::PreviewAmounts(*CurrentPreviewWindow), boxes) << PageText(CurrentPreviewWindow, 1);
+  test_support::Screenshot(CurrentPreviewWindow->Widget(), "vat_dunning", "tva-debits-wide-preview");
+  QueuePeriod(gui::IDCANCEL, nullptr);
+  Send(CurrentPreviewWindow, visu_cmd::Quitter);
+  Settle();
+}
+
 TEST_F(VatWindowTest, ThePrintoutToPdfShowsTheReturn) {
-  const std::string pdf = test_support::ArtefactPath("vat_dunning", "tva-debits.pdf");
-  fs::remove(pdf);
-  gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
-  gui::SendCommand(CommandWindow->GetHandle(), 20207);
-  gui::ProcessPendingMessages();
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "tva-debits");
   WorkedExample();
   QueuePeriod(gui::IDOK, nullptr);
   QueueChoice(gui::IDOK, 0);

@@ -35,6 +35,8 @@ std::string PosteIndex::Label(const std::string& code) const {
   return lines_[found->second.line].label;
 }
 
+bool PosteIndex::Carries(const std::string& code) const { return postes_.count(Code3(code)) != 0; }
+
 std::string PosteIndex::Value(const std::string& code, int currency) const {
   const auto found = postes_.find(Code3(code));
   if (found == postes_.end()) return "?BLV:" + Code3(code) + "?";

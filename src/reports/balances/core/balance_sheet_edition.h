@@ -12,6 +12,9 @@
 
 namespace balances {
 
+// The width of an amount that [BLV:] prints.
+inline constexpr std::size_t kValueWidth = 14;
+
 // The first line and column (in code order, columns 1 to 4) that carry each poste.
 class PosteIndex {
  public:
@@ -21,6 +24,8 @@ class PosteIndex {
   // The poste's amount in the currency (0 francs, 1 euros) as the table prints a numeric
   // field of 14 with 2 decimals; "?BLV:" + code + "?" when no line carries it.
   std::string Value(const std::string& code, int currency) const;
+  // A line carries the poste.
+  bool Carries(const std::string& code) const;
 
  private:
   struct Where {

@@ -10,6 +10,7 @@
 #include "reports/balances/core/code_lists.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
+#include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
@@ -37,6 +38,15 @@ char First(const std::string& s) { return s.empty() ? ' ' : s[0]; }
 
 std::string Part(const std::string& s, std::size_t from, std::size_t width) {
   return s.size() > from ? s.substr(from, width) : std::string();
+}
+
+// A poste code as the lines compare it: padded or cut to 3 characters.
+std::string Code3(const std::string& code) { return (code + "   ").substr(0, 3); }
+
+// The header's type character: label character 47 of the first line in code order.
+char HeaderTypeOf(const std::vector<SheetLine>& lines) {
+  if (lines.empty() || lines.front().label.size() < static_cast<std::size_t>(kTypePos)) return ' ';
+  return lines.front().label[kTypePos - 1];
 }
 
 }  // namespace
@@ -92,6 +102,7 @@ bool SheetEditionReport::PrepareReport() {
 
   TotalsIntoTable();
   index_ = std::make_unique<PosteIndex>(lines_);
+  FindPostesOnlyInModel();
 
   // Section and line order; the first printable line from the first record.
   order_.resize(lines_.size());
@@ -115,6 +126,25 @@ bool SheetEditionReport::PrepareReport() {
   lineType = "A" + currentCode_ + currentCode_;
   if (pos_ < order_.size()) ClassifyLine();
   return true;
+}
+
+void SheetEditionReport::FindPostesOnlyInModel() {
+  onlyInModel_.clear();
+  const char letter = ModelLetterOfType(HeaderTypeOf(lines_));
+  if (letter == ' ') return;
+  const std::string path = ModelPath(ProgramFolder, letter, false);
+  if (!ModelFileExists(path)) return;
+  Table model;
+  std::vector<SheetLine> modelLines;
+  if (!model.OpenShared(path, "", true) || !LoadSheetLines(model, modelLines)) return;
+  model.CloseTable(true);
+  std::set<std::string> inC70;
+  for (const SheetLine& l : lines_)
+    for (const std::string& p : l.postes)
+      if (!p.empty()) inC70.insert(Code3(p));
+  for (const SheetLine& l : modelLines)
+    for (const std::string& p : l.postes)
+      if (!p.empty() && inC70.count(Code3(p)) == 0) onlyInModel_.insert(Code3(p));
 }
 
 void SheetEditionReport::TotalsIntoTable() {
@@ -257,12 +287,14 @@ void SheetEditionReport::ClassifyLine() {
 }
 
 std::string SheetEditionReport::GetCodeLabel(const std::string& code) {
-  if (!index_) return "?BLL:" + (code + "   ").substr(0, 3) + "?";
+  if (!index_) return "?BLL:" + Code3(code) + "?";
+  if (!index_->Carries(code) && onlyInModel_.count(Code3(code)) != 0) return std::string();
   return index_->Label(code);
 }
 
 std::string SheetEditionReport::GetCodeValue(const std::string& code) {
-  if (!index_) return "?BLV:" + (code + "   ").substr(0, 3) + "?";
+  if (!index_) return "?BLV:" + Code3(code) + "?";
+  if (!index_->Carries(code) && onlyInModel_.count(Code3(code)) != 0) return std::string(kValueWidth, ' ');
   return index_->Value(code, currency);
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   int TitleId() const { return titleId_; }
   // The lines of C70 in code order as the last run left them (totals included).
   const std::vector<SheetLine>& Lines() const { return lines_; }
+  // The postes that the dossier's model (its lines in the program folder) carries and C70 does
+  // not: a balance sheet initialised from an earlier version of the model. [BLL:] and [BLV:]
+  // print them blank; only a code that neither carries is "?BLL:" / "?BLV:".
+  const std::set<std::string>& PostesOnlyInModel() const { return onlyInModel_; }
 
  private:
   void DeclareVariables();
@@ -77,6 +82,8 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   std::vector<std::size_t> order_;   // indices of lines_ in section and line order
   std::size_t pos_ = 0;
   std::unique_ptr<PosteIndex> index_;
+  std::set<std::string> onlyInModel_;  // codes padded to 3 characters
+  void FindPostesOnlyInModel();
   std::string previousCode_, currentCode_;
   char firstLabel_ = ' ';
   struct AnnexEntry {

@@ -235,6 +235,35 @@ class ReportInterpreter::Impl {
   void Barcode(int type, const std::string& value);
   int LineField(std::string_view field) const;
   int ColumnField(std::string_view field) const;
+
+  // ---- a number wider than its variable (it keeps all its digits): it takes the free columns
+  // on its left first, keeping its last digit under those of its column; what it takes beyond
+  // moves the columns that the template places after it on the same line to the right, so that
+  // it never runs into them.
+  struct WideNumber {
+    bool active = false;
+    int y = 0;       // its line
+    int startX = 0;  // where its text begins
+  } wideNumber;
+  int lineShift = 0;      // what the columns of the line lineShiftY have moved right
+  int lineShiftY = -1;
+  int inkRight = 0;       // the right edge of the texts drawn so far on the line inkY
+  int inkY = -1;
+  void NoteInk(int right) {
+    if (inkY != c.currentY) inkY = c.currentY, inkRight = right;
+    else if (right > inkRight) inkRight = right;
+  }
+  // A number of `length` characters about to follow the prefix, when wider than `width`: moved
+  // into the free columns on its left, and noted.
+  void NoteWideNumber(std::size_t length, int width);
+  // The x of column statement's position on the current line, moved as the line needs.
+  int ShiftedColumnX(int x);
+  void ClearLineShift() {
+    wideNumber.active = false;
+    lineShift = 0;
+    lineShiftY = -1;
+    inkY = -1;
+  }
   void CreateExport();
   std::string ResolveTemplateFile(const std::string& name, bool& ok);
   const FontSlot& CurrentFontSlot() const;

@@ -88,7 +88,10 @@ struct RenderContext {
   int currentPage = 0;          // the page shown
   int pageCount = 0;            // pages held as far as the navigation knows
   int firstPage = 1;            // 9999: run to the last page
-  int lastPage = 9999;
+  int lastPage = 9999;          // 9999: every page, however many the report has
+  static constexpr int kAllPages = 9999;
+  // The page is within the range's end.
+  bool UpToLastPage(int page) const { return lastPage >= kAllPages || page <= lastPage; }
   // The run renders every page (a printout) whatever its page range says: a template that
   // steps no record then ends with its first page.
   bool runToEnd = false;

@@ -56,7 +56,7 @@ bool ReportInterpreter::BeginListWithTemplate(const ListSetup& setup, const std:
 PageOutcome ReportInterpreter::RenderPage() { return impl_->RenderPage(); }
 
 bool ReportInterpreter::CanRenderMore() const {
-  return !context_.endOfData && context_.renderedPages <= context_.lastPage;
+  return !context_.endOfData && context_.UpToLastPage(context_.renderedPages);
 }
 
 PageOutcome ReportInterpreter::RenderNextPage() {
@@ -289,6 +289,7 @@ void ReportInterpreter::Impl::NewPageState() {
   c.firstIterationOnPage = true;
   anchors.clear();
   anchorCounts.clear();
+  ClearLineShift();
   RegisterAnchors(work.Size());
   lineCounts.clear();
   lineCountOffset = static_cast<std::size_t>(-1);
@@ -525,6 +526,7 @@ void ReportInterpreter::Impl::Flush() {
 
 void ReportInterpreter::Impl::WriteLine(std::string_view line) {
   if (!line.empty()) WriteSegment(line);
+  ClearLineShift();
   c.currentX = c.lineStartX;
   c.currentY += c.lineHeight;
   c.linesLeft -= 1;
@@ -618,6 +620,7 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
     if (kind == 'X' && IsAmountCell(segment.substr(first, last - first))) {
       // An amount sits on its last digit, whatever the width of its thousands' blanks.
       AppendRecord('Z', x, top, static_cast<int>(last - i) * c.columnWidth, lineHigh, text);
+      NoteInk(x + static_cast<int>(last - i) * c.columnWidth);
       x += columns * c.columnWidth;
       i = j;
       continue;
@@ -633,6 +636,7 @@ void ReportInterpreter::Impl::WriteSegment(std::string_view segment) {
         if (width > cellWidth) cellWidth = width;
       }
       AppendRecord(kind, cellX, top, cellWidth, lineHigh, text);
+      NoteInk(cellX + cellWidth);
     }
     x += columns * c.columnWidth;
     i = j;

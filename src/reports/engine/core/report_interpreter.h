@@ -53,6 +53,7 @@ class ReportInterpreter {
   // The window's request for one more page: renderedPages and the owner's page counter go up
   // by one and the page is rendered. Only while CanRenderMore().
   PageOutcome RenderNextPage();
+  // The data go on and the pages rendered are within the range (its last page 9999: all of them).
   bool CanRenderMore() const;
   // Renders pages until the data end or `maxPages` pages exist (a printout, an export run, the
   // tools); the number of pages rendered.

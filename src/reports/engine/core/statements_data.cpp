@@ -329,6 +329,7 @@ bool ReportInterpreter::Impl::ShowVariable(int index, const VariableReference& r
       const std::size_t width = static_cast<std::size_t>(FieldWidthOf(definition));
       if (plain.size() < width) plain.insert(0, width - plain.size(), ' ');
       if (c.noZeroAmounts && fields.GetFieldNumber(index) == 0.0) plain.assign(plain.size(), ' ');
+      NoteWideNumber(plain.size(), static_cast<int>(width));
       ReplaceEscaped(plain);
       return true;
     }
@@ -342,6 +343,7 @@ bool ReportInterpreter::Impl::ShowVariable(int index, const VariableReference& r
     // The usual value, from its first character or from pp on.
     std::string_view shown;
     if (static_cast<std::size_t>(pp) <= value.size()) shown = std::string_view(value).substr(static_cast<std::size_t>(pp - 1));
+    if (numeric) NoteWideNumber(shown.size(), FieldWidthOf(definition) - (pp - 1));
     ReplaceEscaped(shown);
     return true;
   }
@@ -380,6 +382,7 @@ bool ReportInterpreter::Impl::ShowVariable(int index, const VariableReference& r
     Barcode(barcode, TrimmedRight(text));
     return true;
   }
+  if (numeric && r.relation.empty()) NoteWideNumber(text.size(), nn > 0 ? nn : FieldWidthOf(definition) - (pp - 1));
   scratch.swap(text);
   EscapeBrackets(scratch, InValueStatements::kKeep);
   Replace(scratch);

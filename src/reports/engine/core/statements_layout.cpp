@@ -1,5 +1,6 @@
 // Statements that shape the page: text-producing statements and alignment marks, fonts, text
 // blocks and text files, positions, lines, rectangles, pictures, colours and barcodes.
+#include <algorithm>
 #include <cstdio>
 
 #include "reports/engine/core/barcodes.h"
@@ -351,12 +352,59 @@ bool ReportInterpreter::Impl::TryMem() {
   return true;
 }
 
+void ReportInterpreter::Impl::NoteWideNumber(std::size_t length, int width) {
+  if (width < 0 || length <= static_cast<std::size_t>(width)) return;
+  // Where the prefix leaves off: each of its characters takes a column, the alignment marks
+  // none; lines it still holds whole move the number down to a later line.
+  const std::size_t lineStart = lineEnds.empty() ? 0 : lineEnds.back() + 1;
+  int columns = 0;
+  bool blank = true;
+  for (std::size_t i = lineStart; i < prefix.size(); ++i) {
+    const char ch = prefix[i];
+    if (ch != kAlignLeft && ch != kAlignCentre && ch != kAlignRight) ++columns;
+    if (ch != ' ' && ch != '\t' && ch != kHardBlank && ch != kAlignLeft && ch != kAlignCentre && ch != kAlignRight)
+      blank = false;
+  }
+  wideNumber.active = true;
+  wideNumber.y = c.currentY + static_cast<int>(lineEnds.size()) * c.lineHeight;
+  wideNumber.startX = (lineEnds.empty() ? c.currentX : c.lineStartX) + columns * c.columnWidth;
+  // Nothing but blanks before it since the position was set: the number (and those blanks) may
+  // move left over the free columns, a blank column kept after what the line already shows.
+  if (!lineEnds.empty() || !blank || c.columnWidth < 1) return;
+  const int limit = inkY == c.currentY ? inkRight + c.columnWidth : c.lineStartX;
+  const int free = wideNumber.startX > limit ? (wideNumber.startX - limit) / c.columnWidth : 0;
+  const int move = std::min(free, static_cast<int>(length) - width);
+  c.currentX -= move * c.columnWidth;
+  wideNumber.startX -= move * c.columnWidth;
+}
+
+int ReportInterpreter::Impl::ShiftedColumnX(int x) {
+  if (c.currentY != lineShiftY) {
+    lineShift = 0;
+    lineShiftY = c.currentY;
+  }
+  x += lineShift;
+  if (wideNumber.active && wideNumber.y == c.currentY && x > wideNumber.startX) {
+    // A column placed after a wide number keeps a blank column after the text written since;
+    // the columns after it on this line move with it.
+    const int need = c.currentX + c.columnWidth - x;
+    if (need > 0) {
+      lineShift += need;
+      x += need;
+    }
+    wideNumber.active = false;
+  } else if (wideNumber.active && wideNumber.y != c.currentY) {
+    wideNumber.active = false;
+  }
+  return x;
+}
+
 bool ReportInterpreter::Impl::TryColumns() {
   if (!FirstIn("cn")) return false;
   const std::string& s = statement;
   if (StartsWith(s, "col:")) {
     Flush();
-    c.currentX = (LeadingInt(std::string_view(s).substr(4)) - 1) * c.columnWidth + c.lineStartX;
+    c.currentX = ShiftedColumnX((LeadingInt(std::string_view(s).substr(4)) - 1) * c.columnWidth + c.lineStartX);
     return true;
   }
   if (StartsWith(s, "cmm:")) {
