@@ -21,7 +21,7 @@ if command -v lha >/dev/null 2>&1; then
     sed -E 's/^[^ ]+ +([0-9]+\/[0-9]+ +)?[0-9]+ +[^ ]+ +[^ ]+ +[0-9]+ +([0-9]{4}|[0-9]{2}:[0-9]{2}) //' |
     grep -E '(^[/\\]|(^|[/\\])\.\.([/\\]|$))' | head -n 1)
   if [ -n "$outside" ]; then
-    echo "CRESTA9: le membre « ${outside} » de l'archive ${archive} sort du dossier: rien n'est restauré" >&2
+    echo "CRESTA9: le membre « ${outside} » de l'archive sort du dossier: rien n'est restauré" >&2
     exit 1
   fi
 fi

@@ -19,7 +19,7 @@ archive=$(find "$from" -maxdepth 1 -type f -iname "ZEL${code}.zip" | head -n 1)
 # was not written by CSAUVEA.BAT.
 outside=$(unzip -Z1 "$archive" 2>/dev/null | grep -E '(^[/\\]|(^|[/\\])\.\.([/\\]|$))' | head -n 1)
 if [ -n "$outside" ]; then
-  echo "CRESTAA: le membre « ${outside} » de l'archive ${archive} sort du dossier: rien n'est restauré" >&2
+  echo "CRESTAA: le membre « ${outside} » de l'archive sort du dossier: rien n'est restauré" >&2
   exit 1
 fi
 # Only plain names are taken from the archive: nothing is written outside the work folder.
