@@ -34,6 +34,7 @@
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
+#include "support/bank_statement.h"
 #include "support/dossier_fixture.h"
 
 namespace {
@@ -407,6 +408,18 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
   OpenThroughDialog(C10Path(demo_, "DEMO"));
   ASSERT_TRUE(OpenOn("DEMO"));
 
+  // A member added to the ZIP archive as another program writes it (its name with Python's
+  // escapes, "\\u2713" for a character that the program's arguments cannot carry).
+  const auto zipMember = [this](const std::string& member) {
+    return [this, member](const std::string&, const std::string& chosen) {
+      ASSERT_EQ(Run({"/usr/bin/python3", "-c",
+                     "import sys, zipfile\n"
+                     "zipfile.ZipFile(sys.argv[1], 'a').writestr(sys.argv[2].encode().decode('unicode_escape'), 'x')\n",
+                     chosen, member},
+                    root_),
+                0);
+    };
+  };
   enum Outcome { kRefused, kRestored, kFailed };
   const struct Case {
     const char* name;
@@ -473,19 +486,9 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
        }},
       // Members named through ".." or from the root.
       {"membre-parent-zip", 'A', nullptr, kFailed, "le membre \xAB ../c20demo.dbf \xBB de l'archive",
-       [&](const std::string&, const std::string& chosen) {
-         ASSERT_EQ(Run({"/usr/bin/python3", "-c",
-                        "import sys, zipfile\nzipfile.ZipFile(sys.argv[1], 'a').writestr('../c20demo.dbf', 'x')\n", chosen},
-                       root_),
-                   0);
-       }},
+       zipMember("../c20demo.dbf")},
       {"membre-absolu-zip", 'A', nullptr, kFailed, "le membre \xAB /tmp/c20demo.dbf \xBB de l'archive",
-       [&](const std::string&, const std::string& chosen) {
-         ASSERT_EQ(Run({"/usr/bin/python3", "-c",
-                        "import sys, zipfile\nzipfile.ZipFile(sys.argv[1], 'a').writestr('/tmp/c20demo.dbf', 'x')\n", chosen},
-                       root_),
-                   0);
-       }},
+       zipMember("/tmp/c20demo.dbf")},
       {"membre-parent-lha", '9', nullptr, kFailed, "le membre \xAB ../c20demo.dbf \xBB de l'archive",
        [&](const std::string& t, const std::string& chosen) {
          fs::create_directories(t + "sous-dossier");
@@ -495,12 +498,7 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
       // A name that cp1252 cannot hold is shown as it is (its character by its code) and left out.
       {"nom-hors-cp1252", 'A', nullptr, kRestored,
        "Laiss\xE9s de c\xF4t\xE9 (ils n'appartiennent pas au dossier):\n\n   c20demo<U+2713>.dbf\n",
-       [&](const std::string&, const std::string& chosen) {
-         ASSERT_EQ(Run({"/usr/bin/python3", "-c",
-                        "import sys, zipfile\nzipfile.ZipFile(sys.argv[1], 'a').writestr('c20demo\\u2713.dbf', 'x')\n", chosen},
-                       root_),
-                   0);
-       }},
+       zipMember("c20demo\\u2713.dbf")},
       // The record of the imported statements goes with the books, under the name the import reads.
       {"enregistrement-import", 'A', [&](const std::string& s) { std::ofstream(s + "cofdemo.txt") << "T1\tC601\tBQ \t000001\t51200000\n"; },
        kRestored, "   cofDEMO.txt\n"},
@@ -592,31 +590,6 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
   demo_ = MakeDossier("demo", "DEMO", 10);
   OpenThroughDialog(C10Path(demo_, "DEMO"));
   ASSERT_TRUE(OpenOn("DEMO"));
-  const auto statement = [](const char* prefix, int count) {
-    processing::StatementImport r;
-    processing::BankStatement& s = r.statement;
-    s.bankId = "30004";
-    s.branchId = "00123";
-    s.accountId = "00012345678";
-    s.currency = "EUR";
-    s.startDate = "20260101";
-    s.endDate = "20261231";
-    for (int i = 0; i < count; ++i) {
-      processing::BankTransaction t;
-      t.fitid = prefix + std::to_string(1000 + i);
-      t.date = "202603" + std::to_string(10 + i);
-      t.cents = (i % 2 == 0 ? -1 : 1) * (1500 + 11 * i);
-      t.name = std::string("Op\xE9ration ") + prefix + std::to_string(i);
-      s.transactions.push_back(t);
-    }
-    r.file = "releve.ofx";
-    r.bank = "B1";
-    r.bankAccount = "51200000";
-    r.journal = "BQ";
-    r.counterpart = "62700000";
-    r.labelCode = "0";
-    return r;
-  };
   // The statement imported into the open dossier, as the import form does.
   const auto import = [](const processing::StatementImport& request) {
     Table c50, c60;
@@ -653,7 +626,8 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
     return boxes.empty() ? std::string() : boxes.back();
   };
   const std::string record = demo_ + "cofDEMO.txt";
-  const processing::StatementImport first = statement("T", 5), second = statement("U", 3);
+  const processing::StatementImport first = test_support::BankStatementImport("T", 5),
+                                    second = test_support::BankStatementImport("U", 3);
 
   const std::string older = backup("avant");
   ASSERT_TRUE(fs::exists(older)) << ShownTexts();

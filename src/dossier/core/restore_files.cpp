@@ -147,14 +147,7 @@ std::string Unescape(const std::string& text) {
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  if (text.empty()) return parts;
-  for (std::size_t from = 0;;) {
-    const std::size_t at = text.find(separator, from);
-    parts.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
-    if (at == std::string::npos) return parts;
-    from = at + 1;
-  }
+  return SplitText(text.c_str(), true, separator);
 }
 
 // A plain file name of the dossier folder: no folder part, nothing that climbs out.
