@@ -612,12 +612,13 @@ void CmRestaurationDossier() {
   const std::string code = Code();
   bool cancelled = false;
   ExternalCommand command;
-  // A batch file unpacks the backup into a work folder of its own; the dossier's files are
+  // A batch file unpacks the backup into the restore's own folder; the dossier's files are
   // taken from there once checked (a user's procedure writes where it is told).
   const bool checked = IsBatchMethod(m) || m == '2';
-  std::string chosen, work;
+  std::string chosen;
+  RestoreFolders folders;
 
-  if (IsBatchMethod(m) || m == '2') {
+  if (checked) {
     std::string path;
     if (m == '2') {
       path = IniGetString("Un-Sauvegarde", "").substr(0, 11);
@@ -640,25 +641,25 @@ void CmRestaurationDossier() {
     }
   }
   if (!cancelled && checked) {
-    work = MakeRestoreWorkFolder(DossierFolder);
-    if (work.empty()) {
+    if (!MakeRestoreFolders(DossierFolder, code, &folders)) {
       gui::MessageBeep(0);
       gui::MessageBox(Owner(), FillString(19961, DossierFolder), LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
       cancelled = true;
     } else {
-      BuildRestoreCommand(m, chosen, command, work);
+      BuildRestoreCommand(m, chosen, command, folders.work);
     }
   } else if (!cancelled) {
     BuildRestoreCommand(m, "", command);
   }
 
-  // The writing step: the method's program puts the backup's files in place. A restore
-  // stopped half-way is named at the next opening.
+  // A user's procedure writes into the dossier folder itself: a restore stopped half-way is
+  // named at the next opening, which offers to run it again. The other methods change the
+  // dossier only once their files are checked, under the marker of InstallRestoredFiles.
   const DossierFileModes modes = ReadDossierFileModes();
   CommandRun run;
   std::optional<DossierRunMarker> restoring;
-  if (!cancelled && !command.argv.empty()) {
-    restoring.emplace(kRestoreRun, LoadStr(19889));
+  if (!cancelled && !checked && !command.argv.empty()) {
+    restoring.emplace(kRestoreProcedureRun, LoadStr(19889));
     if (!restoring->written()) {
       gui::MessageBox(Owner(), DossierRunMarkerRefusal(restoring->path()), LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
       cancelled = true;
@@ -677,20 +678,19 @@ void CmRestaurationDossier() {
     if (checked && !failure.empty()) failure += LoadStr(19962);
     ConfirmEnd(2269, failure);
     std::string outcome;
-    bool refused = false;
+    bool refused = false, changed = !checked;
     if (checked && run.exitStatus == 0) {
-      const RestoreSelection selection = SelectRestoredFiles(work, code);
-      std::string error;
+      const RestoreSelection selection = SelectRestoredFiles(folders.work, DossierFolder, code);
       if (!selection.refusal.empty()) {
         outcome = selection.refusal;
         refused = true;
-      } else if (!InstallRestoredFiles(work, DossierFolder, selection, &error)) {
-        // Some files are in place, others not: the marker stays for the next opening.
-        outcome = error;
-        refused = true;
-        restoring->Keep();
       } else {
-        outcome = RestoreReport(code, selection);
+        const RestoreResult result = InstallRestoredFiles(folders, DossierFolder, code, selection);
+        outcome = result.message;
+        refused = !result.done;
+        changed = result.done || result.folderKept;
+        // Kept for the put-back of the next opening.
+        if (result.folderKept) folders = RestoreFolders{};
       }
     }
     PutDossierFileModesBack(modes);
@@ -705,16 +705,46 @@ void CmRestaurationDossier() {
                       gui::MB_OK | (refused ? gui::MB_ICONSTOP : gui::MB_ICONINFORMATION));
     }
     if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
-    UseStoredWorkingDate = true;
+    // The working date stored in the dossier is the restored one's only when something was restored.
+    UseStoredWorkingDate = changed;
   }
   restoring.reset();
-  RemoveRestoreWorkFolder(work);
+  RemoveRestoreFolders(folders);
   Reopen();
 }
+
+namespace {
+
+// The restore of a user's procedure, stopped half-way: run again (the backup chosen again); the
+// opening goes on afterwards instead of the restore's reopening.
+bool RedoRestoreProcedure(const DossierRunInfo&) {
+  SetDossierReopener([] {});
+  CmRestaurationDossier();
+  SetDossierReopener({});
+  return !DossierRunMarkerExists();
+}
+
+// A restore stopped while it put the backup's files in place: the dossier as it was before it.
+bool PutBackStoppedRestore(const DossierRunInfo& run) {
+  // A marker without the list of what was moved was left by a restore that wrote directly into
+  // the dossier: it is run again.
+  if (run.detail.empty()) return RedoRestoreProcedure(run);
+  std::string why;
+  if (PutBackInterruptedRestore(DossierFolder, run.detail, &why)) return true;
+  NoteDossierRunRedoRefusal(why);
+  return false;
+}
+
+}  // namespace
 
 // ---- Commands of the menu ------------------------------------------------------
 
 void InstallDossierBackupCommands() {
   SetCommandWork(command_id::SauvegardeDossier, &CmSauvegardeDossier);
   SetCommandWork(command_id::RestaurationDossier, &CmRestaurationDossier);
+}
+
+void InstallRestoreRedos() {
+  SetDossierRunRedo(kRestoreRun, PutBackStoppedRestore, true);
+  SetDossierRunRedo(kRestoreProcedureRun, RedoRestoreProcedure);
 }

@@ -113,4 +113,7 @@ void CmRestaurationDossier();
 
 // Gives their work to SauvegardeDossier and RestaurationDossier (backup, restore).
 void InstallDossierBackupCommands();
+// What the opening does with a restore stopped half-way: puts the dossier back as it was before
+// it, or runs again a user's procedure that wrote into the dossier itself.
+void InstallRestoreRedos();
 

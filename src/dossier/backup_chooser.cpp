@@ -3,14 +3,32 @@
 #include <cctype>
 
 #include "platform/gui/application.h"
+#include "platform/gui/constants.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/filedialog.h"
+#include "platform/gui/messagebox.h"
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
+
+// The refusal of a chosen file that is no backup of the dossier by the method, and the name of
+// such a backup.
+constexpr int kNotABackupOfTheDossier = 30513;
+constexpr int kAutomaticBackupName = 30514;
+
+std::string BackupNameOf(char method, const std::string& code) {
+  switch (static_cast<char>(std::toupper(static_cast<unsigned char>(method)))) {
+    case '7': return FillPlaceholder(LoadStr(kAutomaticBackupName), code);
+    case '9': return "ZEL" + code + ".lzh";
+    case 'A': case 'Z': return "ZEL" + code + ".zip";
+    case '8': return "ZEL" + code + ".rar";
+    case 'W': return "c10" + code + "-SauveW.dbf";
+    default: return "ZEL" + code + ".exe";
+  }
+}
 
 std::string WithCode(const std::string& text, const std::string& code) {
   std::string out;
@@ -61,7 +79,12 @@ bool ChooseDossierBackup(gui::Window* owner, std::string& path, char method, con
     ChangeDir("");
     if (!ok) return false;
     if (IsBackupFileFor(chosen, code, method)) break;
+    // Said, then the dialog again: another dossier's backup would replace this one's books.
     gui::MessageBeep(0);
+    std::string text = LoadStr(kNotABackupOfTheDossier);
+    for (const std::string& value : {chosen, code, std::string(1, method), BackupNameOf(method, code)})
+      text = FillPlaceholder(text, value);
+    gui::MessageBox(owner, text, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
   }
   path = chosen;
   if (method != '7') {

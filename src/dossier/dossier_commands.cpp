@@ -5,6 +5,7 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "dossier/auto_start.h"
+#include "dossier/backup.h"
 #include "dossier/dossier_open.h"
 #include "dossier/dossier_password.h"
 #include "dossier/dossier_slots.h"
@@ -386,4 +387,5 @@ void InstallDossierCommands() {
   SetCommandWork(command_id::FichierOuvrirDossier, CmFichierOuvrirDossier);
   SetCommandWork(command_id::FichierFermerDossier, CmFichierFermerDossier);
   SetCommandWork(command_id::FichierChangerDossier, CmFichierChangerDossier);
+  InstallRestoreRedos();
 }

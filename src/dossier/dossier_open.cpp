@@ -21,7 +21,6 @@
 #include "data/table_create.h"
 #include "data/table_results.h"
 #include "data/table_structures.h"
-#include "dossier/backup.h"
 #include "dossier/constants_check.h"
 #include "dossier/conversion_window.h"
 #include "dossier/dossier_password.h"
@@ -384,20 +383,11 @@ bool RedoConversion(const DossierRunInfo& run) { return PutBackInterruptedConver
 
 bool RedoRenumbering(const DossierRunInfo&) { return RunRenumberingWindow(DossierMessageOwner()); }
 
-// The restore command's own run (the archive chosen again); the opening goes on afterwards
-// instead of the restore's reopening.
-bool RedoRestore(const DossierRunInfo&) {
-  SetDossierReopener([] {});
-  CmRestaurationDossier();
-  SetDossierReopener({});
-  return !DossierRunMarkerExists();
-}
-
 // This subject's runs; another subject's are found in the runs it registered.
 const DossierRunRedo* RedoOf(const std::string& name) {
   static const std::map<std::string, DossierRunRedo> own{
       {kRebuildRun, RedoRebuild},       {kReindexRun, RedoReindex},   {kConversionRun, RedoConversion},
-      {kRenumberRun, RedoRenumbering},  {kRestoreRun, RedoRestore},
+      {kRenumberRun, RedoRenumbering},
       {kValidationRun, PutBackInterruptedValidation},
   };
   const auto it = own.find(name);
@@ -494,7 +484,7 @@ bool RefuseUnknownPack(const std::string& file) {
 // ---- Leftovers of runs that ended ----------------------------------------------
 
 // The sub-folders of copies that the runs of this dossier make ("validation-", "san-",
-// "ajout-", "separation-", "let-", "bil-" + code + "-AAAAMMJJ-HHMMSS"), by name.
+// "ajout-", "separation-", "let-", "bil-", "restauration-" + code + "-AAAAMMJJ-HHMMSS"), by name.
 std::vector<std::string> LeftCopyFolders() {
   std::vector<std::string> found;
   const std::string code = Lower(Code().c_str());
@@ -502,7 +492,7 @@ std::vector<std::string> LeftCopyFolders() {
   for (const auto& e : std::filesystem::directory_iterator(platform::DiskPath(DossierFolder), ec)) {
     if (!e.is_directory(ec)) continue;
     const std::string name = e.path().filename().string();
-    for (const char* prefix : {"validation-", "san-", "ajout-", "separation-", "let-", "bil-"}) {
+    for (const char* prefix : {"validation-", "san-", "ajout-", "separation-", "let-", "bil-", "restauration-"}) {
       const std::string head = prefix + code + "-";
       if (name.size() != head.size() + 15 || name.compare(0, head.size(), head) != 0) continue;
       const std::string stamp = name.substr(head.size());

@@ -2,7 +2,7 @@
 // after "Changer de dossier" the dossier backed up and reopened is the current one; a
 // restore gives the dossier's files their rights back; the batch file runs while the window
 // system works, the dossier closed and held; a failing batch file's own messages are shown
-// and logged.
+// and logged; the records of the bank imports follow the books through a backup and a restore.
 #include <sys/stat.h>
 
 #include <fstream>
@@ -12,18 +12,22 @@
 #include <QTimer>
 
 #include "data/dossier_files.h"
+#include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/backup.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_record_commands.h"
 #include "dossier/dossier_slots.h"
+#include "dossier_test_util.h"
 #include "framework/dialog_bases.h"
 #include "platform/dbase/idapi.h"
 #include "platform/gui/listbox.h"
 #include "platform/gui/menu.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "processing/core/matching_lines.h"
+#include "processing/core/ofx_import.h"
 #include "resources/command_ids.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -31,6 +35,7 @@
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
+#include "support/bank_statement.h"
 #include "support/dossier_fixture.h"
 
 namespace {
@@ -160,10 +165,10 @@ TEST_F(BackupMenuTest, BackupAndRestoreAfterAChangeKeepTheCurrentDossier) {
   ModalSeam::QueueFileAnswer(archive);
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   ASSERT_TRUE(Choose(20724));
-  // The batch file unpacks into a work folder of the current dossier's folder.
+  // The batch file unpacks into the restore's own folder in the current dossier's folder.
   const std::vector<std::string> restoreArgs = Lines(restored);
   ASSERT_EQ(restoreArgs.size(), 2u);
-  EXPECT_EQ(restoreArgs[0].rfind(platform::DiskPath(sec) + ".restauration-", 0), 0u) << restoreArgs[0];
+  EXPECT_EQ(restoreArgs[0].rfind(platform::DiskPath(sec) + "restauration-sec-", 0), 0u) << restoreArgs[0];
   EXPECT_EQ(restoreArgs[1], "SEC");
   EXPECT_FALSE(fs::exists(restoreArgs[0]));
   EXPECT_TRUE(OpenOn("SEC")) << DossierCode << " " << ShownTexts();
@@ -174,6 +179,52 @@ TEST_F(BackupMenuTest, BackupAndRestoreAfterAChangeKeepTheCurrentDossier) {
   EXPECT_EQ(ChangeDossierList()->GetString(0), "1 - SEC sur " + sec);
   test_support::Screenshot(ChangeDossierWindow()->Widget(), "dossier", "backup-restore-after-change");
   ChangeDossierWindow()->CloseWindow();
+}
+
+// A file that is no backup of the dossier, chosen in the restore's dialog: the box says why and
+// which name a backup of the dossier has, then the dialog comes back (here closed); nothing is
+// started and the dossier is as it was.
+TEST_F(BackupMenuTest, AnotherDossiersBackupIsRefusedWithItsReason) {
+  const std::string demo = MakeDossier("demo", "DEMO", 10);
+  OpenThroughDialog(C10Path(demo, "DEMO"));
+  ASSERT_TRUE(OpenOn("DEMO"));
+  SeedSampleBatches();
+  WriteBatch("CRESTA7.BAT", "exit 0\n");  // method 7 runs where its batch file is there
+  const std::string other = root_ + "/ZELCD.lzh";
+  std::ofstream(other) << "archive d'un autre dossier";
+  const struct Case {
+    const char* method;
+    const char* name;  // of a backup of DEMO
+  } cases[] = {{"9", "ZELDEMO.lzh"}, {"A", "ZELDEMO.zip"}, {"W", "c10DEMO-SauveW.dbf"}, {"7", "ZELDEMO-AAAAMMJJ-HHhMMSS.rar"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.method);
+    IniSetString("LanceM?BACKUP", c.method);
+    std::string before;
+    for (const auto& e : fs::directory_iterator(demo))
+      if (e.path().filename().string().rfind("clg", 0) != 0) before += e.path().string() + ReadAll(e.path().string());
+    ModalSeam::Reset();
+    if (std::string(c.method) == "9")
+      ModalSeam::BuildMessageBoxes([](QWidget* box) { test_support::Screenshot(box, "dossier", "restore-not-this-dossier"); });
+    ModalSeam::QueueFileAnswer(other);
+    ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    ModalSeam::QueueFileAnswer("");
+    ASSERT_TRUE(Choose(20724));
+    ModalSeam::BuildMessageBoxes({});
+    const std::vector<gui::ShownModal>& shown = ModalSeam::Shown();
+    ASSERT_GE(shown.size(), 3u);
+    EXPECT_EQ(shown[0].kind, gui::ModalKind::FileOpen);
+    ASSERT_EQ(shown[1].kind, gui::ModalKind::MessageBox);
+    EXPECT_NE(shown[1].text.find(other + "\n\nn'est pas une sauvegarde du dossier 'DEMO' par la m\xE9thode " + c.method),
+              std::string::npos)
+        << shown[1].text;
+    EXPECT_NE(shown[1].text.find(std::string("\xAB ") + c.name + " \xBB"), std::string::npos) << shown[1].text;
+    EXPECT_EQ(shown[2].kind, gui::ModalKind::FileOpen);
+    std::string after;
+    for (const auto& e : fs::directory_iterator(demo))
+      if (e.path().filename().string().rfind("clg", 0) != 0) after += e.path().string() + ReadAll(e.path().string());
+    EXPECT_TRUE(after == before);
+    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
+  }
 }
 
 // The LHA archive keeps no rights: after a restore each file of the dossier has the rights
@@ -333,7 +384,7 @@ class HostileRestoreTest : public BackupMenuTest {
     fs::create_directories(stage);
     for (const auto& e : fs::directory_iterator(demo_)) {
       const std::string n = e.path().filename().string();
-      if (n.find("demo.") == 3 && n.rfind("clg", 0) != 0) fs::copy_file(e.path(), stage + n);
+      if (e.is_regular_file() && n.find("demo.") == 3 && n.rfind("clg", 0) != 0) fs::copy_file(e.path(), stage + n);
     }
     return stage;
   }
@@ -358,6 +409,18 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
   OpenThroughDialog(C10Path(demo_, "DEMO"));
   ASSERT_TRUE(OpenOn("DEMO"));
 
+  // A member added to the ZIP archive as another program writes it (its name with Python's
+  // escapes, "\\u2713" for a character that the program's arguments cannot carry).
+  const auto zipMember = [this](const std::string& member) {
+    return [this, member](const std::string&, const std::string& chosen) {
+      ASSERT_EQ(Run({"/usr/bin/python3", "-c",
+                     "import sys, zipfile\n"
+                     "zipfile.ZipFile(sys.argv[1], 'a').writestr(sys.argv[2].encode().decode('unicode_escape'), 'x')\n",
+                     chosen, member},
+                    root_),
+                0);
+    };
+  };
   enum Outcome { kRefused, kRestored, kFailed };
   const struct Case {
     const char* name;
@@ -365,6 +428,9 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
     std::function<void(const std::string& stage)> spoil;
     Outcome outcome;
     const char* shown;  // what the box names
+    // Changes the archive made from the stage (or the copies of method W) in `target`.
+    std::function<void(const std::string& target, const std::string& chosen)> after = nullptr;
+    bool reopens = true;  // the dossier opens after the restore without a question
   } cases[] = {
       {"autre-dossier", 'A',
        [&](const std::string& s) {
@@ -393,6 +459,63 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
          for (const char* n : {"merlon.ini", ".bashrc", "-"}) std::ofstream(s + n) << "intrus";
        },
        kRestored, "Laiss\xE9s de c\xF4t\xE9 (ils n'appartiennent pas au dossier):\n\n   -\n   .bashrc\n   merlon.ini\n"},
+      // A table of another kind under a table's name: the balance sheet as the chart of accounts.
+      {"autre-genre", 'A', [&](const std::string& s) { fs::copy_file(s + "c70demo.dbf", s + "c20demo.dbf", fs::copy_options::overwrite_existing); },
+       kRefused, "\xAB c20demo.dbf \xBB de la sauvegarde n'a pas la structure du fichier C20 Plan Comptable:\n"
+                 "son champ n\xB0 1 est \xAB BLN C 4 \xBB l\xE0 o\xF9 ce fichier a \xAB CCODE C 8 \xBB"},
+      // The memo file of the entry models cut to its header, as a full USB key leaves it.
+      {"memo-coupe", 'A', [&](const std::string& s) { fs::resize_file(s + "c10demo.dbt", 512); },
+       kRefused, "\xAB c10demo.dbf \xBB de la sauvegarde renvoie au-del\xE0 de la fin de son fichier m\xE9mo \xAB c10demo.dbt \xBB"},
+      {"memo-coupe-copie", 'W', [&](const std::string& s) { fs::resize_file(s + "c10demo.dbt", 512); },
+       kRefused, "\xAB c10demo.dbf \xBB de la sauvegarde renvoie au-del\xE0 de la fin de son fichier m\xE9mo \xAB c10demo.dbt \xBB"},
+      // One table of the dossier alone: the others and the old index would stay beside it.
+      {"une-table", 'A',
+       [&](const std::string& s) {
+         for (const std::string& n : Members(s))
+           if (n != "c40demo.dbf") fs::remove(s + n);
+       },
+       kRefused, "Il y manque:\n\n   c10demo.dbf\n   c20demo.dbf\n   c30demo.dbf\n   c50demo.dbf\n   c60demo.dbf\n   c70demo.dbf\n"},
+      // A copy of method W that is the other dossier's chart under a second name, or a link to it.
+      {"copie-lien-physique", 'W', nullptr, kFailed, "la copie c20demo-SauveW.dbf est un lien",
+       [&](const std::string& t, const std::string&) {
+         fs::remove(t + "c20demo-SauveW.dbf");
+         fs::create_hard_link(demo_ + "c20cd.dbf", t + "c20demo-SauveW.dbf");
+       }},
+      {"copie-lien-symbolique", 'W', nullptr, kFailed, "la copie c20demo-SauveW.dbf est un lien",
+       [&](const std::string& t, const std::string&) {
+         fs::remove(t + "c20demo-SauveW.dbf");
+         fs::create_symlink(demo_ + "c20cd.dbf", t + "c20demo-SauveW.dbf");
+       }},
+      // Members named through ".." or from the root.
+      {"membre-parent-zip", 'A', nullptr, kFailed, "le membre \xAB ../c20demo.dbf \xBB de l'archive",
+       zipMember("../c20demo.dbf")},
+      {"membre-absolu-zip", 'A', nullptr, kFailed, "le membre \xAB /tmp/c20demo.dbf \xBB de l'archive",
+       zipMember("/tmp/c20demo.dbf")},
+      {"membre-parent-lha", '9', nullptr, kFailed, "le membre \xAB ../c20demo.dbf \xBB de l'archive",
+       [&](const std::string& t, const std::string& chosen) {
+         fs::create_directories(t + "sous-dossier");
+         fs::copy_file(demo_ + "c20demo.dbf", t + "c20demo.dbf");
+         ASSERT_EQ(Run({"lha", "aq", chosen, "../c20demo.dbf"}, t + "sous-dossier"), 0);
+       }},
+      // A name that cp1252 cannot hold is shown as it is (its character by its code) and left out.
+      {"nom-hors-cp1252", 'A', nullptr, kRestored,
+       "Laiss\xE9s de c\xF4t\xE9 (ils n'appartiennent pas au dossier):\n\n   c20demo<U+2713>.dbf\n",
+       zipMember("c20demo\\u2713.dbf")},
+      // The record of the imported statements goes with the books, under the name the import reads.
+      {"enregistrement-import", 'A', [&](const std::string& s) { std::ofstream(s + "cofdemo.txt") << "T1\tC601\tBQ \t000001\t51200000\n"; },
+       kRestored, "   cofDEMO.txt\n"},
+      // A file of the backup that cannot take its place (a folder stands at its name): the files
+      // put in place go, those replaced come back.
+      {"mise-en-place-refusee", 'A', nullptr, kRefused,
+       "n'a pas pu aller \xE0 son terme:\n\nLe fichier \xAB ",
+       [&](const std::string&, const std::string&) {
+         fs::remove(demo_ + "c10demo.ini");
+         fs::create_directories(demo_ + "c10demo.ini/dossier");
+       }},
+      // A backup of an older format of the dossier is taken: the opening then offers its conversion
+      // (answered No here, the dossier left closed).
+      {"ancien-format", 'A', [&](const std::string& s) { dossier_test::RenameField(s + "c10demo.dbf", 0, "GD19970101"); },
+       kRestored, "   c10demo.dbf\n", nullptr, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -414,8 +537,9 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
                                                       : std::vector<std::string>{"zip", "-q", "-y", chosen};
       for (const std::string& n : Members(stage)) argv.push_back(n);
       ASSERT_EQ(Run(argv, stage), 0);
-      if (c.outcome == kFailed) fs::resize_file(chosen, fs::file_size(chosen) / 2);
+      if (c.outcome == kFailed && !c.after) fs::resize_file(chosen, fs::file_size(chosen) / 2);
     }
+    if (c.after) c.after(target, chosen);
     // The dossier changed after the backup: a restore that takes it brings the backup back.
     std::ofstream(demo_ + "c20demo.dbt", std::ios::app) << "apres la sauvegarde";
     const auto before = Snapshot(demo_);
@@ -423,17 +547,22 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
 
     IniSetString("LanceM?BACKUP", std::string(1, c.method).c_str());
     ModalSeam::Reset();
+    // The boxes built as the user sees them: the last one of each case kept as a picture.
+    ModalSeam::BuildMessageBoxes(
+        [&c](QWidget* box) { test_support::Screenshot(box, "dossier", std::string("restore-box-") + c.name); });
     ModalSeam::QueueFileAnswer(chosen);
     ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
     ASSERT_TRUE(Choose(20724));
+    ModalSeam::BuildMessageBoxes({});
     const std::vector<std::string> boxes = Boxes();
-    ASSERT_FALSE(boxes.empty()) << ShownTexts();
-    const std::string& last = boxes.back();
+    // The restore's last box (the opening's question of a conversion follows it).
+    ASSERT_GE(boxes.size(), c.reopens ? 1u : 2u) << ShownTexts();
+    const std::string& last = boxes[boxes.size() - (c.reopens ? 1 : 2)];
     EXPECT_NE(last.find(c.shown), std::string::npos) << last;
     EXPECT_EQ(ReadAll(outside), outsideBefore);
     const auto after = Snapshot(demo_);
     for (const auto& [name, content] : after) {
-      EXPECT_EQ(name.find(".restauration-"), std::string::npos) << name;
+      EXPECT_NE(name.rfind("restauration-", 0), 0u) << name;
       if (name.find("cd.") == 3) EXPECT_EQ(content, before.at(name)) << name;  // the other dossier
     }
     if (c.outcome == kRestored) {
@@ -442,17 +571,116 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
       for (const std::string& n : Members(stage)) {
         const std::string lower = Lower(n.c_str());
         if (lower.find("demo.") != 3 || lower == "c10demo.zel") continue;
-        EXPECT_EQ(after.at(lower), Digest(ReadAll(stage + n))) << n;
+        const auto in = std::find_if(after.begin(), after.end(),
+                                     [&lower](const auto& f) { return std::string(Lower(f.first.c_str())) == lower; });
+        ASSERT_NE(in, after.end()) << n;
+        EXPECT_EQ(in->second, Digest(ReadAll(stage + n))) << n;
       }
-      for (const auto& [name, content] : after) EXPECT_TRUE(before.count(name)) << name;
+      // Nothing else let in; the record of the imports under the name the import reads.
+      for (const auto& [name, content] : after)
+        EXPECT_TRUE(before.count(name) || name == "cofDEMO.txt" || name.rfind("cofDEMO-avant-restauration-", 0) == 0) << name;
     } else {
       EXPECT_EQ(after, before);
       // In French from start to end.
       for (const char* english : {"damaged", "missing", " the "}) EXPECT_EQ(last.find(english), std::string::npos) << last;
     }
-    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
-    if (c.outcome != kRestored || std::string(c.name) == "intrus") ScreenshotBoxText(last, std::string("restore-") + c.name);
+    if (c.reopens) {
+      EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    } else {
+      EXPECT_TRUE(ShownContains("La CONVERSION de ce dossier ZEL est indispensable")) << ShownTexts();
+    }
   }
+}
+
+// The record of the imported statements follows the books. A backup taken before an import,
+// restored after it: the record, which the backup lacks, is set aside and said, and the same
+// statement then imports every transaction once. A backup taken after an import, restored after a
+// second one: the record comes back from the backup, the first statement is known and the second
+// imports again.
+TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
+  SeedSampleBatches();
+  demo_ = MakeDossier("demo", "DEMO", 10);
+  OpenThroughDialog(C10Path(demo_, "DEMO"));
+  ASSERT_TRUE(OpenOn("DEMO"));
+  // The statement imported into the open dossier, as the import form does.
+  const auto import = [](const processing::StatementImport& request) {
+    Table c50, c60;
+    EXPECT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE") && TableC20->OpenShared(PathC20(), "C20CODE") &&
+                c50.OpenShared(PathC50(), LigneEcriture::kCodeTag) && c60.OpenShared(PathC60(), processing::kC60CodeTag));
+    const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, request);
+    CloseAllTables();
+    return r;
+  };
+  const auto draftLines = [this] {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(demo_ + "c50demo", "", true));
+    return static_cast<long>(c50.RecCount());
+  };
+  // The dossier backed up through the menu: its archive.
+  const auto backup = [&](const std::string& stamp) {
+    IniSetString("Un-Sauvegarde", (root_ + "/sauvegarde-" + stamp + "/").c_str());
+    ModalSeam::Reset();
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    EXPECT_TRUE(Choose(20723));
+    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    return root_ + "/sauvegarde-" + stamp + "/ZELDEMO.lzh";
+  };
+  // The archive restored through the menu: the end message.
+  const auto restore = [&](const std::string& archive, const std::string& picture) {
+    ModalSeam::Reset();
+    ModalSeam::BuildMessageBoxes([&picture](QWidget* box) { test_support::Screenshot(box, "dossier", picture); });
+    ModalSeam::QueueFileAnswer(archive);
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    EXPECT_TRUE(Choose(20724));
+    ModalSeam::BuildMessageBoxes({});
+    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::vector<std::string> boxes = Boxes();
+    return boxes.empty() ? std::string() : boxes.back();
+  };
+  const std::string record = demo_ + "cofDEMO.txt";
+  const processing::StatementImport first = test_support::BankStatementImport("T", 5),
+                                    second = test_support::BankStatementImport("U", 3);
+
+  const std::string older = backup("avant");
+  ASSERT_TRUE(fs::exists(older)) << ShownTexts();
+  const long lines = draftLines();
+  ASSERT_TRUE(import(first).written);
+  ASSERT_EQ(draftLines(), lines + 10);
+  const std::string known = ReadAll(record);
+  ASSERT_NE(known, "");
+
+  std::string said = restore(older, "restore-import-record-set-aside");
+  EXPECT_NE(said.find("Mis de c\xF4t\xE9"), std::string::npos) << said;
+  const std::string aside = "cofDEMO-avant-restauration-";
+  EXPECT_NE(said.find("   cofDEMO.txt  ->  " + aside), std::string::npos) << said;
+  EXPECT_EQ(said.find("n'appartient"), std::string::npos) << said;
+  EXPECT_FALSE(fs::exists(record));
+  std::string setAside;
+  for (const auto& e : fs::directory_iterator(demo_))
+    if (e.path().filename().string().rfind(aside, 0) == 0) setAside = e.path().string();
+  ASSERT_NE(setAside, "") << said;
+  EXPECT_EQ(ReadAll(setAside), known);
+  ASSERT_EQ(draftLines(), lines);
+  processing::StatementImportResult again = import(first);
+  EXPECT_TRUE(again.written) << again.message;
+  EXPECT_EQ(again.imported, 5) << again.message;
+  EXPECT_EQ(draftLines(), lines + 10);
+
+  // Backed up with its record, then a second statement: the restore brings the record back.
+  const std::string newer = backup("apres");
+  ASSERT_TRUE(fs::exists(newer)) << ShownTexts();
+  const std::string withFirst = ReadAll(record);
+  ASSERT_TRUE(import(second).written);
+  said = restore(newer, "restore-import-record-restored");
+  EXPECT_NE(said.find("   cofDEMO.txt\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Mis de c\xF4t\xE9"), std::string::npos) << said;
+  EXPECT_EQ(ReadAll(record), withFirst);
+  EXPECT_EQ(draftLines(), lines + 10);
+  again = import(first);
+  EXPECT_TRUE(again.nothingNew) << again.message;
+  again = import(second);
+  EXPECT_EQ(again.imported, 3) << again.message;
+  EXPECT_EQ(draftLines(), lines + 16);
 }
 
 }  // namespace

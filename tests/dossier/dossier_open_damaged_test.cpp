@@ -213,19 +213,45 @@ TEST_F(DossierOpenTest, RecordsPastALowCountAreNamedAndCountedInNeverCut) {
   }
 }
 
-// An index file copied from another table over this one (c30 over c20) is noticed at the opening
-// and the dossier's indexes made again: the accounts are then read through their own tags.
+// An index file copied over the chart's from another table of the dossier (c30 over c20, whose
+// tags the chart lacks), or from the chart of another dossier (the same tags, made for another
+// table's records) is noticed at the opening and the dossier's indexes made again: the accounts
+// are then read through their own tags, every one of them.
 TEST_F(DossierOpenTest, AnIndexOfAnotherTableIsMadeAgainAtTheOpening) {
-  const std::string d = MakeDossier("foreign", "FOR", 20);
-  const std::string c20 = d + "c20for";
-  fs::copy_file(d + "c30for.mdx", c20 + ".mdx", fs::copy_options::overwrite_existing);
-  OpenThroughDialog(C10Path(d, "FOR"));
-  ASSERT_EQ(DossierCode, "FOR") << ShownTexts();
-  const std::string log = ReadAll(d + "clgfor.txt");
-  EXPECT_NE(log.find("Index d'un autre fichier ou sans ses ordres r\xE9index\xE9 \xE0 l'ouverture : " + c20 + ".mdx"),
-            std::string::npos)
-      << log;
-  Table accounts;
-  EXPECT_TRUE(accounts.OpenShared(c20, "C20CODE", true)) << "the accounts' own order";
-  EXPECT_GT(accounts.RecCount(), 0u);
+  const std::string other = MakeDossier("other", "OTH", 60);
+  {
+    // Its chart holds accounts this one lacks.
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(other + "c20oth", "C20CODE"));
+    for (const char* code : {"10100000", "40199999", "70999999"}) {
+      ASSERT_TRUE(c20.AppendBlank());
+      c20.PutField(1, code);
+      ASSERT_TRUE(c20.InsertRecord());
+    }
+  }
+  const struct Case {
+    const char* folder;
+    std::string copied;  // the index copied over c20<code>.mdx
+  } cases[] = {{"foreign", "c30for.mdx"}, {"same-table", other + "c20oth.mdx"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    const std::string d = MakeDossier(c.folder, "FOR", 20);
+    const std::string c20 = d + "c20for";
+    fs::copy_file(c.copied.find('/') == std::string::npos ? d + c.copied : c.copied, c20 + ".mdx",
+                  fs::copy_options::overwrite_existing);
+    OpenThroughDialog(C10Path(d, "FOR"));
+    ASSERT_EQ(DossierCode, "FOR") << ShownTexts();
+    const std::string log = ReadAll(d + "clgfor.txt");
+    EXPECT_NE(log.find("Index d'un autre fichier ou sans ses ordres r\xE9index\xE9 \xE0 l'ouverture : " + c20 + ".mdx"),
+              std::string::npos)
+        << log;
+    Table accounts;
+    ASSERT_TRUE(accounts.OpenShared(c20, "C20CODE", true)) << "the accounts' own order";
+    std::uint32_t walked = 0;
+    for (bool more = accounts.GoTop("C20CODE"); more; more = accounts.Skip(1)) ++walked;
+    EXPECT_GT(walked, 0u);
+    EXPECT_EQ(walked, accounts.RecCount());
+    accounts.CloseTable(true);
+    Menu(20203);  // "Fermer dossier"
+  }
 }

@@ -78,8 +78,8 @@ struct MatrixRun {
 };
 void PrintTo(const MatrixRun& r, std::ostream* os);
 
-// The eleven runs: validation, opening balances, merge, separation, code copy, automatic
-// matching, OFX and ASCII imports, balance-sheet computation, rebuild, renumbering.
+// The runs: validation, opening balances, merge, separation, code copy, automatic matching, OFX
+// and ASCII imports, balance-sheet computation, rebuild, renumbering, restore.
 const std::vector<MatrixRun>& Runs();
 
 // What was shown, on one line.

@@ -1,4 +1,4 @@
-// The eleven runs of the kill and fault matrices, each on its small generated dossiers.
+// The runs of the kill and fault matrices, each on its small generated dossiers.
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +14,7 @@
 #include "dossier/core/dossier_create.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/renumber_pieces.h"
+#include "dossier/core/restore_files.h"
 #include "entry/core/validation.h"
 #include "kill_matrix.h"
 #include "processing/core/ascii_import.h"
@@ -28,9 +29,12 @@
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_model.h"
 #include "reports/balances/core/balance_sheet_run.h"
+#include "platform/system/files.h"
+#include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/bank_statement.h"
 #include "support/dossier_fixture.h"
 #include "support/rebuild_maintenance.h"
 
@@ -200,33 +204,7 @@ bool RunMatching(const std::string& root, const Arm& arm) {
 
 // The bank statement import: twelve transactions into journal BQ.
 void PrepareOfx(const std::string& root) { Make(root, "a", "A", 60); }
-processing::StatementImport Statement() {
-  processing::StatementImport r;
-  processing::BankStatement& s = r.statement;
-  s.bankId = "30004";
-  s.branchId = "00123";
-  s.accountId = "00012345678";
-  s.currency = "EUR";
-  s.startDate = "20260101";
-  s.endDate = "20261231";
-  for (int i = 0; i < 12; ++i) {
-    processing::BankTransaction t;
-    t.fitid = "T" + std::to_string(1000 + i);
-    char date[9];
-    std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i % 12, 1 + (i * 5) % 28);
-    t.date = date;
-    t.cents = (i % 3 == 0 ? -1 : 1) * (1000 + 7 * i);
-    t.name = "Op\xE9ration " + std::to_string(i);
-    s.transactions.push_back(t);
-  }
-  r.file = "releve.ofx";
-  r.bank = "B1";
-  r.bankAccount = "51200000";
-  r.journal = "BQ";
-  r.counterpart = "62700000";
-  r.labelCode = "0";
-  return r;
-}
+processing::StatementImport Statement() { return test_support::BankStatementImport("T", 12); }
 // The program's general file and chart and the test's draft and sort file, open shared.
 bool OpenForImport(const std::string& root, Table& c50, Table& c60) {
   return Load(root + "a/", "A") && TableC10->OpenShared(PathC10(), "C10CODE") &&
@@ -347,6 +325,27 @@ bool RunRenumbering(const std::string& root, const Arm& arm) {
   return RenumberPieces().outcome == RenumberOutcome::Done;
 }
 
+// The restore of another state of the dossier (generated with fewer lines and another seed) over
+// it: the backup unpacked into the restore's folder as a batch file does, then checked and put in
+// place; the dossier's record of imported statements, which the backup lacks, set aside.
+void PrepareRestore(const std::string& root) {
+  Make(root, "a", "A", 160);
+  Make(root, "sauvegarde", "A", 60, [](DemoOptions& o) { o.seed = 11; });
+  std::ofstream(root + "a/cofA.txt", std::ios::binary) << "30004|00123|00012345678|T1000\tC601\tBQ \t000001\t51200000\n";
+}
+bool RunRestore(const std::string& root, const Arm& arm) {
+  if (!Load(root + "a/", "A") || !DossierLockTable->OpenExclusive(DossierTablePath())) return false;
+  RestoreFolders folders;
+  if (!MakeRestoreFolders(DossierFolder, "A", &folders)) return false;
+  const std::string backup = root + "sauvegarde/";
+  for (const std::string& name : platform::ListFiles(backup, DossierFilePattern("A")))
+    if (!platform::CopyFile(backup + name, folders.work + name)) return false;
+  arm();
+  const RestoreSelection selection = SelectRestoredFiles(folders.work, DossierFolder, "A");
+  if (!selection.refusal.empty() || selection.setAside.size() != 1) return false;
+  return InstallRestoredFiles(folders, DossierFolder, "A", selection).done;
+}
+
 }  // namespace
 
 std::string OneLine(std::string text) {
@@ -378,6 +377,7 @@ const std::vector<MatrixRun>& Runs() {
     {"balance_sheet", "balance-sheet computation", false, {{"a", "A"}}, PrepareSheet, RunSheet},
     {"rebuild", "rebuild", false, {{"a", "A"}}, PrepareRebuild, RunRebuild},
     {"renumbering", "renumbering", false, {{"a", "A"}}, PrepareRenumbering, RunRenumbering},
+    {"restore", "restore", false, {{"a", "A"}}, PrepareRestore, RunRestore},
   };
   return runs;
 }

@@ -17,8 +17,11 @@
 #include "dossier/core/maintenance_pack.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/renumber_pieces.h"
+#include "dossier/core/restore_files.h"
 #include "dossier_test_util.h"
 #include "platform/dbase/fileio.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 #include "runtime/code_helpers.h"
 #include "shell/seeding.h"
 #include "shell/utility_commands.h"
@@ -290,13 +293,65 @@ TEST_F(InterruptedRunTest, ConversionKilledHalfWayGetsItsOriginalsBackAndIsOffer
   EXPECT_TRUE(left.empty()) << *left.begin();
 }
 
-// A restore stopped half-way (one table spoilt, the marker left): the opening names it and,
-// answered Yes, runs the restore again from its chooser; the archive's files are back and the
-// dossier opens. Without the restore's batch file the restore cannot run: the dossier stays
-// closed and its marker stays for the next opening.
+// A restore killed while it puts the backup's files in place (another state of the dossier over
+// it): the opening names it; answered No the dossier stays closed as the kill left it, answered Yes
+// it is put back as it was before the restore, byte for byte, the files the restore kept gone.
+TEST_F(InterruptedRunTest, RestoreKilledWhilePuttingFilesInPlaceIsPutBackAtTheOpening) {
+  const std::string model = MakeDossier("restaure", "RST", 60);
+  const std::string other = MakeDossier("autre-etat", "RST", 30);
+  const std::string before = Copy(model, "avant");
+  // The backup unpacked and checked as the restore does, once: each try works on a copy.
+  SetDossier(model, "RST");
+  RestoreFolders folders;
+  ASSERT_TRUE(MakeRestoreFolders(model, "RST", &folders));
+  for (const std::string& name : platform::ListFiles(other, "c??rst.*"))
+    ASSERT_TRUE(platform::CopyFile(other + name, folders.work + name));
+  const RestoreSelection selection = SelectRestoredFiles(folders.work, model, "RST");
+  ASSERT_EQ(selection.refusal, "");
+  ASSERT_GE(selection.taken.size(), 15u);
+  const std::string relative = folders.folder.substr(model.size());
+  const auto install = [&] {
+    const RestoreFolders here{DossierFolder + relative, DossierFolder + relative + "sauvegarde/"};
+    return InstallRestoredFiles(here, DossierFolder, "RST", selection).done;
+  };
+  const auto copyAll = [&](const std::string& name) {
+    const std::string to = root_ + "/" + name + "/";
+    fs::copy(model, to, fs::copy_options::recursive);
+    return to;
+  };
+  long total = 0;
+  const std::string uncut = copyAll("entier");
+  ASSERT_EQ(RunKilled(uncut, "RST", LONG_MAX, install, &total), 0);
+  ASSERT_FALSE(fs::exists(uncut + relative));
+  ExpectSameTables(uncut, other, "RST");
+
+  const std::string folder = copyAll("tue");
+  ASSERT_EQ(RunKilled(folder, "RST", total / 2, install), kKilled);
+  SetDossier(folder, "RST");
+  ASSERT_TRUE(DossierRunMarkerExists()) << "killed before its last change";
+  SetDossier("", "");
+  const std::string killed = dossier_test::FolderBytes(folder);
+  Open(folder, "RST", gui::IDNO);
+  ExpectRunNamed("Restauration du dossier");
+  EXPECT_FALSE(IsOpen(folder));
+  EXPECT_TRUE(dossier_test::FolderBytes(folder) == killed);
+
+  Open(folder, "RST", gui::IDYES);
+  ExpectRunNamed("tel qu'il \xE9tait avant ce traitement");
+  ASSERT_TRUE(IsOpen(folder)) << ShownTexts();
+  CloseOpenDossier();
+  EXPECT_FALSE(fs::exists(folder + relative));
+  EXPECT_FALSE(fs::exists(folder + "crst.run"));
+  ExpectSameTables(folder, before, "RST");
+}
+
+// A restore through the user's own procedure (which writes into the dossier itself) stopped
+// half-way: the opening names it and, answered Yes, runs the restore again from its chooser; the archive's files are back and the dossier opens.
+// Without the restore's batch file the restore cannot run: the dossier stays closed and its
+// marker stays for the next opening.
 TEST_F(InterruptedRunTest, RestoreStoppedHalfWayIsRunAgainFromTheOpening) {
   const std::string folder = MakeDossier("restaure", "RST", 60);
-  const DossierRunInfo stopped{kRestoreRun, "Restauration du dossier", "3", "05/03/2026 \xE0 09h07", ""};
+  const DossierRunInfo stopped{kRestoreProcedureRun, "Restauration du dossier", "3", "05/03/2026 \xE0 09h07", ""};
   SetDossier(folder, "RST");
   ASSERT_TRUE(WriteDossierRunMarker(stopped));
   Open(folder, "RST", gui::IDYES);
@@ -326,11 +381,12 @@ TEST_F(InterruptedRunTest, RestoreStoppedHalfWayIsRunAgainFromTheOpening) {
   std::ofstream(folder + "c20rst.dbf", std::ios::binary | std::ios::trunc) << "spoilt";
   SetDossier(folder, "RST");
   ASSERT_TRUE(WriteDossierRunMarker(stopped));
-  // The restore's own marker is on disk while its outside program writes.
-  bool markedWhileRestoring = false;
+  // The outside program unpacks into the restore's own folder: the dossier is not written
+  // while it runs.
+  std::string target, dossierWhileRunning;
   SetProcessLauncher([&](const std::vector<std::string>& argv, const platform::LaunchOptions& o) {
-    DossierRunInfo now;
-    markedWhileRestoring = ReadDossierRunMarker(&now) && now.run == kRestoreRun && now.started != stopped.started;
+    if (argv.size() > 2) target = argv[2];
+    dossierWhileRunning = dossier_test::ReadFile(folder + "c20rst.dbf");
     return platform::LaunchProcess(argv, o);
   });
   gui::ModalSeam::Reset();
@@ -342,7 +398,8 @@ TEST_F(InterruptedRunTest, RestoreStoppedHalfWayIsRunAgainFromTheOpening) {
   SetProcessLauncher({});
   ExpectRunNamed("Restauration du dossier");
   ASSERT_TRUE(IsOpen(folder)) << ShownTexts();
-  EXPECT_TRUE(markedWhileRestoring);
+  EXPECT_EQ(target.rfind(platform::DiskPath(folder) + "restauration-rst-", 0), 0u) << target;
+  EXPECT_EQ(dossierWhileRunning, "spoilt");
   EXPECT_FALSE(fs::exists(folder + "crst.run"));
   EXPECT_TRUE(dossier_test::ReadFile(folder + "c20rst.dbf") == saved);
 }

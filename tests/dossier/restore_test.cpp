@@ -1,6 +1,7 @@
 // Restore: real tar and copy round trips that give the dossier back byte for
 // byte, the station's log kept out of the restore, and the stopped restore
-// that changes nothing.
+// that changes nothing; the copy method writing nothing through a link left at
+// its partial names.
 #include "dossier_window_test.h"
 
 namespace backup_test {
@@ -96,6 +97,34 @@ TEST_F(RestoreTest, StoppedRestoreLeavesTheLogAsItWas) {
   EXPECT_TRUE(std::filesystem::is_directory(platform::DiskPath(folder_ + "c_lgab.tmp")));
   EXPECT_FALSE(UseStoredWorkingDate);
   EXPECT_EQ(reopened_, 1);
+}
+
+// What stands at the partial names of the copies in the backup folder (a link to a file outside,
+// a second name of another file) is replaced, never written through: both files are as they were
+// and the copies are the dossier's.
+TEST_F(RestoreTest, CopyBackupWritesNothingThroughALinkAtItsPartialName) {
+  CreateAndOpen();
+  SeedBatchFiles();
+  IniSetString("LanceM?BACKUP", "W");
+  const std::string target = root_ + "/copies/";
+  IniSetString("Un-Sauvegarde", target.c_str());
+  std::filesystem::create_directories(target);
+  const std::string linked = root_ + "/lien.txt", second = root_ + "/second-nom.txt";
+  WriteText(linked, "fichier vis\xE9 par un lien");
+  WriteText(second, "fichier d'un autre nom");
+  std::filesystem::create_symlink(linked, target + "c20ab-SauveW.dbf.partial");
+  std::filesystem::create_hard_link(second, target + "c10ab-SauveW.dbf.partial");
+  ModalSeam::Reset();
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  CmSauvegardeDossier();
+  ASSERT_EQ(lastExit_, 0);
+  EXPECT_EQ(ReadText(linked), "fichier vis\xE9 par un lien");
+  EXPECT_EQ(ReadText(second), "fichier d'un autre nom");
+  for (const char* table : {"c10ab", "c20ab"}) {
+    EXPECT_EQ(ReadText(target + table + "-SauveW.dbf"), ReadText(platform::ResolveName(folder_, std::string(table) + ".dbf")))
+        << table;
+    EXPECT_FALSE(std::filesystem::exists(target + table + "-SauveW.dbf.partial")) << table;
+  }
 }
 
 }  // namespace

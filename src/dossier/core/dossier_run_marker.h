@@ -30,6 +30,8 @@ inline constexpr const char* kRebuildRun = "reconstruction";
 inline constexpr const char* kReindexRun = "reindex";
 inline constexpr const char* kConversionRun = "conversion";
 inline constexpr const char* kRestoreRun = "restauration";
+// The restore through the user's own procedure, which writes into the dossier folder itself.
+inline constexpr const char* kRestoreProcedureRun = "restauration-procedure";
 inline constexpr const char* kRenumberRun = "renumerotation";
 // The validation of journals (journal entry): an interrupted one is put back from the copies its
 // marker names, without a question.

@@ -1,12 +1,18 @@
 #include "dossier/core/restore_files.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
-#include <random>
+#include <set>
 #include <system_error>
 
+#include "data/engine_files.h"
 #include "data/table_check.h"
+#include "data/table_results.h"
+#include "data/table_structures.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/text.h"
@@ -19,6 +25,24 @@ namespace {
 constexpr const char* kTablePrefixes[] = {"c10", "c20", "c30", "c40", "c50", "c60", "c70", "cep"};
 constexpr const char* kTableExtensions[] = {".dbf", ".dbt", ".mdx"};
 
+// Texts of the restore's checks and of its put-back.
+constexpr int kHardLinkMember = 30500;
+constexpr int kTablesMissing = 30501;
+constexpr int kOtherStructure = 30502;
+constexpr int kNoField = 30503;
+constexpr int kMemoPastEnd = 30504;
+constexpr int kReportDefsTitle = 30505;
+constexpr int kSetAsideHead = 30506;
+constexpr int kNotWholeInPlace = 30507;
+constexpr int kPutBack = 30508;
+constexpr int kNotPutBack = 30509;
+constexpr int kNotPutInPlace = 30510;
+constexpr int kKeptFileMissing = 30511;
+// The piece a set-aside import record's name takes before the restore's date and time.
+constexpr int kSetAsideInfix = 30512;
+// The dossier's file titles, "C10 Fichier Général" to "C70 Bilan".
+constexpr int kC10Title = 2246;
+
 // The string with "%1" (and "%2") replaced.
 std::string Fill(int id, const std::string& one, const std::string& two = "") {
   std::string text = LoadStr(id);
@@ -26,6 +50,13 @@ std::string Fill(int id, const std::string& one, const std::string& two = "") {
   if (at != std::string::npos) text.replace(at, 2, one);
   at = text.find("%2");
   if (at != std::string::npos) text.replace(at, 2, two);
+  return text;
+}
+
+// A message whose "%s" are filled in turn.
+std::string Message(int id, std::initializer_list<std::string> values) {
+  std::string text = LoadStr(id);
+  for (const std::string& value : values) text = FillPlaceholder(text, value);
   return text;
 }
 
@@ -46,45 +77,318 @@ bool SplitTableName(const std::string& lower, std::string* code, std::string* ex
 
 std::string LowerCode(const std::string& code) { return LowerCp1252(TrimmedRight(code)); }
 
-// A member's name as the program holds it (the name on disk when cp1252 cannot hold it).
-std::string MemberName(const fs::path& path) {
-  const std::string disk = path.filename().string();
-  std::string name;
-  return platform::ProgramName(disk, name) ? name : disk;
-}
-
 std::string Refusal(const std::string& why) { return LoadStr(19950) + why + "\n\n\n"; }
 
-}  // namespace
+std::string WithSlash(const std::string& folder) {
+  return folder.empty() || folder.back() == '/' ? folder : folder + "/";
+}
 
-std::string MakeRestoreWorkFolder(const std::string& dossierFolder) {
-  std::random_device seed;
-  std::mt19937 random(seed());
-  const std::string folder = dossierFolder.empty() || dossierFolder.back() == '/' ? dossierFolder : dossierFolder + "/";
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    const std::string path = folder + ".restauration-" + std::to_string(random() % 1000000000u);
-    std::error_code ec;
-    // create_directory fails on a name already there: the folder is ours alone.
-    if (!fs::create_directory(platform::DiskPath(path), ec)) {
-      if (ec) return "";
+std::string Extension(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string BaseOf(const std::string& name) { return name.substr(0, name.size() - Extension(name).size()); }
+
+// The name an import record takes in the dossier: the statement import reads its record of known
+// transactions under the code as the dossier holds it; every other file goes in lower case.
+std::string NameInDossier(const std::string& lower, const std::string& code) {
+  const std::string own = TrimmedRight(code);
+  return lower == "cof" + LowerCode(code) + ".txt" ? "cof" + own + ".txt" : lower;
+}
+
+// The title of a table's kind for the messages.
+std::string KindTitle(TableKind kind) {
+  switch (kind) {
+    case TableKind::C10: case TableKind::C20: case TableKind::C30: case TableKind::C40:
+    case TableKind::C50: case TableKind::C60: case TableKind::C70:
+      return LoadStr(kC10Title + static_cast<int>(kind) - static_cast<int>(TableKind::C10));
+    default:
+      return LoadStr(kReportDefsTitle);
+  }
+}
+
+// "dev:inode" of a file, which a rename keeps; "" when nothing is there.
+std::string Identity(const std::string& path) {
+  std::string stamp = platform::FileStamp(path);
+  for (int part = 0; part < 2 && !stamp.empty(); ++part) stamp.erase(stamp.rfind(':'));
+  return stamp;
+}
+
+// ---- The marker's detail: the restore's folder, then the files it moves, one section each.
+
+constexpr char kSeparators[] = "%|,=>\n";
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (std::string_view(kSeparators).find(c) == std::string_view::npos) {
+      out += c;
       continue;
     }
-    fs::permissions(platform::DiskPath(path), fs::perms::owner_all, fs::perm_options::replace, ec);
-    return path;
+    char code[4];
+    std::snprintf(code, sizeof code, "%%%02X", static_cast<unsigned char>(c));
+    out += code;
+  }
+  return out;
+}
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  return SplitText(text.c_str(), true, separator);
+}
+
+// A plain file name of the dossier folder: no folder part, nothing that climbs out.
+bool PlainName(const std::string& name) {
+  return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
+}
+
+struct RestorePlan {
+  std::string folder;                                     // the restore's folder, by name, ending with "/"
+  std::vector<std::pair<std::string, std::string>> kept;  // a file replaced, its identity before
+  std::vector<std::string> taken;
+  std::vector<std::pair<std::string, std::string>> setAside;
+
+  std::string Detail() const {
+    std::string text = Escape(folder) + "|r:";
+    for (std::size_t i = 0; i < kept.size(); ++i) text += (i ? "," : "") + Escape(kept[i].first) + "=" + kept[i].second;
+    text += "|i:";
+    for (std::size_t i = 0; i < taken.size(); ++i) text += (i ? "," : "") + Escape(taken[i]);
+    text += "|s:";
+    for (std::size_t i = 0; i < setAside.size(); ++i)
+      text += (i ? "," : "") + Escape(setAside[i].first) + ">" + Escape(setAside[i].second);
+    return text;
+  }
+
+  static bool FromDetail(const std::string& detail, RestorePlan* plan) {
+    const std::vector<std::string> parts = Split(detail, '|');
+    if (parts.size() != 4 || parts[1].rfind("r:", 0) != 0 || parts[2].rfind("i:", 0) != 0 ||
+        parts[3].rfind("s:", 0) != 0)
+      return false;
+    RestorePlan p;
+    p.folder = Unescape(parts[0]);
+    if (p.folder.size() < 2 || p.folder.back() != '/' || !PlainName(p.folder.substr(0, p.folder.size() - 1)))
+      return false;
+    for (const std::string& item : Split(parts[1].substr(2), ',')) {
+      const std::size_t eq = item.find('=');
+      if (eq == std::string::npos) return false;
+      p.kept.emplace_back(Unescape(item.substr(0, eq)), item.substr(eq + 1));
+    }
+    for (const std::string& item : Split(parts[2].substr(2), ',')) p.taken.push_back(Unescape(item));
+    for (const std::string& item : Split(parts[3].substr(2), ',')) {
+      const std::size_t arrow = item.find('>');
+      if (arrow == std::string::npos) return false;
+      p.setAside.emplace_back(Unescape(item.substr(0, arrow)), Unescape(item.substr(arrow + 1)));
+    }
+    for (const auto& [name, identity] : p.kept)
+      if (!PlainName(name)) return false;
+    for (const std::string& name : p.taken)
+      if (!PlainName(name)) return false;
+    for (const auto& [from, to] : p.setAside)
+      if (!PlainName(from) || !PlainName(to)) return false;
+    *plan = p;
+    return true;
+  }
+};
+
+// Whether a file of the restore's folder may be renamed over its name in the dossier: every file
+// the plan keeps is in the restore's folder, or back in the dossier under its own identity.
+bool KeptFilesThere(const std::string& dossier, const RestorePlan& plan, std::string* why) {
+  for (const auto& [name, identity] : plan.kept) {
+    if (platform::FileExists(dossier + plan.folder + name)) continue;
+    if (Identity(dossier + name) == identity) continue;
+    if (why != nullptr) *why = Message(kKeptFileMissing, {dossier + plan.folder + name});
+    return false;
+  }
+  return true;
+}
+
+// The dossier as it was before the restore: the files it put in place go, those it kept come
+// back, the import records take their names again. Each step can be run again.
+bool PutBack(const std::string& dossier, const RestorePlan& plan, std::string* why) {
+  if (!KeptFilesThere(dossier, plan, why)) return false;
+  std::set<std::string> kept;
+  for (const auto& [name, identity] : plan.kept) kept.insert(name);
+  bool back = true;
+  for (const std::string& name : plan.taken)
+    if (kept.count(name) == 0 && platform::FileExists(dossier + name) && !platform::RemoveFile(dossier + name))
+      back = false;
+  for (const auto& [name, identity] : plan.kept) {
+    const std::string from = dossier + plan.folder + name;
+    // The original still in place under its second name stays as it is.
+    if (platform::FileExists(from) && Identity(dossier + name) != identity &&
+        !platform::AtomicRename(from, dossier + name))
+      back = false;
+  }
+  for (const auto& [from, to] : plan.setAside)
+    if (platform::FileExists(dossier + to) && !platform::FileExists(dossier + from) &&
+        !platform::AtomicRename(dossier + to, dossier + from))
+      back = false;
+  if (!platform::SyncFolder(dossier)) back = false;
+  if (!back) {
+    if (why != nullptr) *why = Message(kNotPutInPlace, {dossier});
+    return false;
+  }
+  platform::RemoveFolderTree(dossier + plan.folder);
+  return true;
+}
+
+// The end message of a restore that went through.
+std::string RestoreReport(const std::string& code, const RestoreSelection& selection) {
+  std::string text = Fill(19958, TrimmedRight(code));
+  for (const std::string& name : selection.taken) text += "   " + name + "\n";
+  if (!selection.setAside.empty()) {
+    text += LoadStr(kSetAsideHead);
+    for (const auto& [from, to] : selection.setAside) text += "   " + from + "  ->  " + to + "\n";
+  }
+  if (!selection.leftOut.empty()) {
+    text += LoadStr(19959);
+    for (const std::string& name : selection.leftOut) text += "   " + name + "\n";
+  }
+  return text + "\n\n";
+}
+
+// ---- The checks of the selection, each giving the refusal or "".
+
+// A member read from the work folder: its name as the program holds it, or as a message shows it
+// when cp1252 cannot hold it (`holdable` false).
+std::string MemberName(const fs::path& path, bool* holdable) {
+  const std::string disk = path.filename().string();
+  std::string name;
+  *holdable = platform::ProgramName(disk, name);
+  return *holdable ? name : platform::ShownName(disk);
+}
+
+// Every table the dossier has is in the backup.
+std::string MissingTables(const std::map<std::string, std::string>& taken, const std::string& dossier,
+                          const std::string& code) {
+  std::string missing;
+  for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50,
+                         TableKind::C60, TableKind::C70}) {
+    const std::string dbf = TableBaseName(kind, LowerCode(code)) + ".dbf";
+    if (taken.count(dbf) == 0 && platform::FileExists(platform::ResolveName(dossier, dbf))) missing += "   " + dbf + "\n";
+  }
+  return missing.empty() ? "" : Refusal(Message(kTablesMissing, {missing}));
+}
+
+// Each table of the work folder is whole, its index agrees with its records, its fields are
+// those of its kind (or of an older format of it, when the general file is of one: the opening
+// then offers the conversion) and its memos lie inside its memo file.
+std::string UnfitTable(const std::string& work, const std::vector<std::string>& tables) {
+  for (const std::string& dbf : tables) {
+    const std::string base = work + BaseOf(dbf);
+    std::string damaged = DamagedTableFile(base);
+    if (damaged.empty() && !MendCopiedIndex(base)) damaged = base + ".dbf";
+    if (!damaged.empty()) return Refusal(Fill(19954, dbf, damaged.substr(damaged.find_last_of('/') + 1)));
+  }
+  bool older = false;
+  for (const std::string& dbf : tables) {
+    const TableKind kind = TableKindOfFileName(dbf);
+    if (kind != TableKind::C10) continue;
+    const FieldDifference d = FirstFieldDifference(work + BaseOf(dbf), StructureOf(kind));
+    older = d.field != 0 && FieldsOfAnOlderFormat(work + BaseOf(dbf), StructureOf(kind));
+  }
+  for (const std::string& dbf : tables) {
+    const TableKind kind = TableKindOfFileName(dbf);
+    const std::string base = work + BaseOf(dbf);
+    const FieldDifference d = FirstFieldDifference(base, StructureOf(kind));
+    if (d.field == 0 || (older && FieldsOfAnOlderFormat(base, StructureOf(kind)))) continue;
+    const std::string none = LoadStr(kNoField);
+    return Refusal(Message(kOtherStructure, {dbf, KindTitle(kind), std::to_string(d.field),
+                                             d.found.empty() ? none : d.found, d.expected.empty() ? none : d.expected}));
+  }
+  for (const std::string& dbf : tables) {
+    const std::uint32_t record = RecordWithMemoPastEnd(work + BaseOf(dbf));
+    if (record != 0) return Refusal(Message(kMemoPastEnd, {dbf, BaseOf(dbf) + ".dbt", std::to_string(record)}));
   }
   return "";
 }
 
-void RemoveRestoreWorkFolder(const std::string& work) {
-  if (work.empty()) return;
+// The dossier's files that the taken ones replace, and those of a restored table that the backup
+// does not hold (its index or memo file would not be the restored table's).
+std::vector<std::string> ReplacedFiles(const std::string& dossier, const std::vector<std::string>& taken) {
+  std::set<std::string> lower, bases;
+  for (const std::string& name : taken) {
+    lower.insert(LowerCp1252(name));
+    if (Extension(name) == ".dbf") bases.insert(LowerCp1252(BaseOf(name)));
+  }
+  std::vector<std::string> replaced;
+  for (const std::string& file : platform::ListFiles(dossier)) {
+    const std::string l = LowerCp1252(file);
+    const std::string ext = Extension(l);
+    if (lower.count(l) != 0 || ((ext == ".mdx" || ext == ".dbt") && bases.count(BaseOf(l)) != 0))
+      replaced.push_back(file);
+  }
+  return replaced;
+}
+
+std::string Stamp() {
+  const platform::LocalTime t = platform::GetLocalTime();
+  char stamp[24];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  return stamp;
+}
+
+// The import records of the dossier that the backup does not hold, each with the name it takes:
+// its own with the restore's date and time before the extension, which no backup takes and no
+// import reads.
+std::vector<std::pair<std::string, std::string>> RecordsSetAside(const std::string& dossier, const std::string& code,
+                                                                 const std::vector<std::string>& taken) {
+  std::set<std::string> lower;
+  for (const std::string& name : taken) lower.insert(LowerCp1252(name));
+  std::vector<std::pair<std::string, std::string>> aside;
+  const std::string stamp = LoadStr(kSetAsideInfix) + Stamp();
+  for (const std::string& file : platform::ListFiles(dossier)) {
+    if (!IsImportRecord(file, code) || lower.count(LowerCp1252(file)) != 0) continue;
+    std::string to = BaseOf(file) + stamp + Extension(file);
+    for (int n = 2; platform::FileExists(dossier + to); ++n)
+      to = BaseOf(file) + stamp + "-" + std::to_string(n) + Extension(file);
+    aside.emplace_back(file, to);
+  }
+  return aside;
+}
+
+}  // namespace
+
+bool MakeRestoreFolders(const std::string& dossierFolder, const std::string& code, RestoreFolders* folders) {
+  const std::string folder = WithSlash(dossierFolder) + "restauration-" + LowerCode(code) + "-" + Stamp() + "/";
+  const std::string work = folder + "sauvegarde/";
   std::error_code ec;
-  fs::remove_all(platform::DiskPath(work), ec);
+  // create_directory fails on a name already there: the folders are the restore's alone.
+  if (!fs::create_directory(platform::DiskPath(folder), ec) || ec) return false;
+  fs::permissions(platform::DiskPath(folder), fs::perms::owner_all, fs::perm_options::replace, ec);
+  if (ec || !fs::create_directory(platform::DiskPath(work), ec) || ec) {
+    fs::remove_all(platform::DiskPath(folder), ec);
+    return false;
+  }
+  fs::permissions(platform::DiskPath(work), fs::perms::owner_all, fs::perm_options::replace, ec);
+  folders->folder = folder;
+  folders->work = work;
+  return true;
+}
+
+void RemoveRestoreFolders(const RestoreFolders& folders) {
+  if (folders.folder.empty()) return;
+  std::error_code ec;
+  fs::remove_all(platform::DiskPath(folders.folder), ec);
 }
 
 bool IsRestorableDossierFile(const std::string& name, const std::string& code) {
   const std::string lower = LowerCp1252(name), own = LowerCode(code);
   if (own.empty()) return false;
-  if (lower == "c10" + own + ".ini") return true;
+  if (lower == "c10" + own + ".ini" || IsImportRecord(name, code)) return true;
   std::string found, extension;
   return SplitTableName(lower, &found, &extension) && found == own;
 }
@@ -94,8 +398,23 @@ bool IsOtherDossierFile(const std::string& name, const std::string& code) {
   return SplitTableName(LowerCp1252(name), &found, &extension) && found != LowerCode(code);
 }
 
-RestoreSelection SelectRestoredFiles(const std::string& work, const std::string& code) {
+bool IsImportRecord(const std::string& name, const std::string& code) {
+  const std::string lower = LowerCp1252(name), own = LowerCode(code);
+  if (own.empty()) return false;
+  for (const char* prefix : {"cof", "cas"}) {
+    const std::string head = prefix + own + ".";
+    if (lower.size() <= head.size() || lower.compare(0, head.size(), head) != 0) continue;
+    const std::string extension = lower.substr(head.size());
+    return extension != "lck" && extension.find('.') == std::string::npos;
+  }
+  return false;
+}
+
+RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::string& dossierFolder,
+                                     const std::string& code) {
   RestoreSelection selection;
+  const std::string work = WithSlash(workFolder), dossier = WithSlash(dossierFolder);
+  const std::string own = LowerCode(code);
   std::map<std::string, std::string> taken;  // lower-case name -> name as unpacked
   std::error_code ec;
   std::vector<fs::path> members;
@@ -103,7 +422,8 @@ RestoreSelection SelectRestoredFiles(const std::string& work, const std::string&
     members.push_back(entry.path());
   std::sort(members.begin(), members.end());
   for (const fs::path& member : members) {
-    const std::string name = MemberName(member);
+    bool holdable = true;
+    const std::string name = MemberName(member, &holdable);
     const fs::file_status status = fs::symlink_status(member, ec);
     // Nothing that points elsewhere or is written in place is ever put into the dossier.
     if (fs::is_symlink(status)) {
@@ -118,10 +438,21 @@ RestoreSelection SelectRestoredFiles(const std::string& work, const std::string&
       selection.refusal = Refusal(Fill(19952, name));
       return selection;
     }
-    // The backup's own log, the copy of the program INI and the opening's shortcut marker stay
-    // out without a word: the station keeps its log, the program its settings.
-    const std::string own = LowerCode(code), lowerName = LowerCp1252(name);
-    if (lowerName == "clg" + own + ".txt" || lowerName == "cin" + own + ".ini" || lowerName == "c10" + own + ".zel")
+    if (fs::hard_link_count(member, ec) > 1) {
+      selection.refusal = Refusal(Message(kHardLinkMember, {name}));
+      return selection;
+    }
+    // A name cp1252 cannot hold is no file of any dossier.
+    if (!holdable) {
+      selection.leftOut.push_back(name);
+      continue;
+    }
+    // The backup's own log, the copy of the program INI, the opening's shortcut marker and the
+    // lock file of an import stay out without a word: the station keeps its log, the program
+    // its settings.
+    const std::string lowerName = LowerCp1252(name);
+    if (lowerName == "clg" + own + ".txt" || lowerName == "cin" + own + ".ini" || lowerName == "c10" + own + ".zel" ||
+        lowerName == "cof" + own + ".lck" || lowerName == "cas" + own + ".lck")
       continue;
     if (IsOtherDossierFile(name, code)) {
       selection.refusal = Refusal(Fill(19953, name));
@@ -131,76 +462,105 @@ RestoreSelection SelectRestoredFiles(const std::string& work, const std::string&
       selection.leftOut.push_back(name);
       continue;
     }
-    const std::string lower = LowerCp1252(name);
-    if (!taken.emplace(lower, name).second) {
+    if (!taken.emplace(lowerName, name).second) {
       selection.refusal = Refusal(Fill(19956, name));
       return selection;
     }
   }
 
-  // Each file under the name the program gives it, so that the table and its memo file are
+  // Each file under the name it takes in the dossier, so that a table and its memo file are
   // found together.
-  const std::string folder = work + "/";
+  std::vector<std::string> tables;
   for (const auto& [lower, name] : taken) {
-    if (name != lower && !platform::AtomicRename(folder + name, folder + lower)) {
+    const std::string target = NameInDossier(lower, code);
+    if (name != target && !platform::AtomicRename(work + name, work + target)) {
       selection.refusal = Refusal(Fill(19954, name, name));
       return selection;
     }
+    selection.taken.push_back(target);
+    if (Extension(lower) == ".dbf") tables.push_back(lower);
   }
   for (const auto& [lower, name] : taken) {
-    const std::string extension = lower.substr(lower.rfind('.'));
-    if (extension == ".ini") continue;
-    const std::string base = lower.substr(0, lower.size() - 4);
+    const std::string extension = Extension(lower);
     // A memo or index file without its data file would be put under a table it was not made for.
-    if (extension != ".dbf") {
-      if (taken.count(base + ".dbf") == 0) {
-        selection.refusal = Refusal(Fill(19955, name, base + ".dbf"));
-        return selection;
-      }
-      continue;
-    }
-    const std::string damaged = DamagedTableFile(folder + base);
-    if (!damaged.empty()) {
-      const std::size_t slash = damaged.find_last_of('/');
-      selection.refusal = Refusal(Fill(19954, name, damaged.substr(slash + 1)));
+    if ((extension == ".dbt" || extension == ".mdx") && taken.count(BaseOf(lower) + ".dbf") == 0) {
+      selection.refusal = Refusal(Fill(19955, name, BaseOf(lower) + ".dbf"));
       return selection;
     }
   }
-  for (const auto& [lower, name] : taken) selection.taken.push_back(lower);
-  if (selection.taken.empty()) selection.refusal = Fill(19957, TrimmedRight(code));
+  if (selection.taken.empty()) {
+    selection.refusal = Fill(19957, TrimmedRight(code));
+    return selection;
+  }
+  selection.refusal = MissingTables(taken, dossier, code);
+  if (selection.refusal.empty()) selection.refusal = UnfitTable(work, tables);
+  if (!selection.refusal.empty()) return selection;
+  selection.replaced = ReplacedFiles(dossier, selection.taken);
+  selection.setAside = RecordsSetAside(dossier, code, selection.taken);
   return selection;
 }
 
-bool InstallRestoredFiles(const std::string& work, const std::string& dossierFolder, const RestoreSelection& selection,
-                          std::string* error) {
-  const std::string folder = dossierFolder.empty() || dossierFolder.back() == '/' ? dossierFolder : dossierFolder + "/";
-  for (const std::string& name : selection.taken) {
-    if (!platform::AtomicRename(work + "/" + name, folder + name)) {
-      if (error != nullptr) *error = Fill(19960, folder + name);
-      return false;
+RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::string& dossierFolder,
+                                   const std::string& code, const RestoreSelection& selection) {
+  RestoreResult result;
+  const std::string dossier = WithSlash(dossierFolder);
+  RestorePlan plan;
+  plan.folder = folders.folder.substr(dossier.size());
+  for (const std::string& name : selection.replaced) plan.kept.emplace_back(name, Identity(dossier + name));
+  plan.taken = selection.taken;
+  plan.setAside = selection.setAside;
+
+  DossierRunMarker marker(kRestoreRun, LoadStr(19889), plan.Detail());
+  if (!marker.written()) {
+    result.message = DossierRunMarkerRefusal(marker.path());
+    return result;
+  }
+  // The first step refused puts the dossier back as it was.
+  auto failed = [&](const std::string& what) {
+    std::string why;
+    if (PutBack(dossier, plan, &why)) {
+      result.message = Message(kPutBack, {what});
+    } else {
+      marker.Keep();
+      result.folderKept = true;
+      result.message = Message(kNotPutBack, {what + "\n" + why});
     }
+    return result;
+  };
+  // A file the backup replaces is kept under a second name and replaced by one rename, so that
+  // the dossier never lacks it (its general file is what the opening is chosen by); where the
+  // disk has no second names, it is moved aside first. The files the backup makes stale go.
+  std::set<std::string> taken;
+  for (const std::string& name : plan.taken) taken.insert(name);
+  for (const auto& [name, identity] : plan.kept) {
+    const std::string kept = folders.folder + name;
+    if (taken.count(name) != 0 && platform::LinkFile(dossier + name, kept)) continue;
+    if (!platform::AtomicRename(dossier + name, kept)) return failed(Message(kNotPutInPlace, {dossier + name}));
   }
-  // A file of the dossier under another case would stand beside the restored one.
-  std::error_code ec;
-  std::vector<fs::path> others;
-  for (const fs::directory_entry& entry : fs::directory_iterator(platform::DiskPath(folder), ec)) {
-    const std::string name = MemberName(entry.path());
-    const std::string lower = LowerCp1252(name);
-    if (name != lower && std::find(selection.taken.begin(), selection.taken.end(), lower) != selection.taken.end() &&
-        !entry.is_directory(ec))
-      others.push_back(entry.path());
+  for (const auto& [from, to] : plan.setAside)
+    if (!platform::AtomicRename(dossier + from, dossier + to)) return failed(Message(kNotPutInPlace, {dossier + from}));
+  for (const std::string& name : plan.taken)
+    if (!platform::AtomicRename(folders.work + name, dossier + name)) return failed(Message(kNotPutInPlace, {dossier + name}));
+  if (!platform::SyncFolder(dossier)) return failed(Message(kNotPutInPlace, {dossier}));
+  // What the opening reads, read in place before the files replaced go.
+  for (const std::string& name : plan.taken) {
+    if (Extension(LowerCp1252(name)) != ".dbf") continue;
+    const std::string base = dossier + BaseOf(name);
+    if (!DamagedTableFile(base).empty() || TryOpenTable(platform::ResolvePath(base + ".dbf")) != kResultOk)
+      return failed(Message(kNotWholeInPlace, {name}));
   }
-  for (const fs::path& other : others) fs::remove(other, ec);
-  platform::SyncFolder(folder);
-  return true;
+  if (!marker.Remove()) return failed(DossierRunMarkerRemovalRefusal(marker.path()));
+  RemoveRestoreFolders(folders);
+  result.done = true;
+  result.message = RestoreReport(code, selection);
+  return result;
 }
 
-std::string RestoreReport(const std::string& code, const RestoreSelection& selection) {
-  std::string text = Fill(19958, TrimmedRight(code));
-  for (const std::string& name : selection.taken) text += "   " + name + "\n";
-  if (!selection.leftOut.empty()) {
-    text += LoadStr(19959);
-    for (const std::string& name : selection.leftOut) text += "   " + name + "\n";
+bool PutBackInterruptedRestore(const std::string& dossierFolder, const std::string& detail, std::string* why) {
+  RestorePlan plan;
+  if (!RestorePlan::FromDetail(detail, &plan)) {
+    if (why != nullptr) *why = Message(kKeptFileMissing, {detail});
+    return false;
   }
-  return text + "\n\n";
+  return PutBack(WithSlash(dossierFolder), plan, why);
 }

@@ -1,41 +1,71 @@
-// What a restore takes from a backup. The method's program unpacks the backup into a private
-// work folder inside the dossier folder; only then are its members looked at, and only the
-// dossier's own files, each a regular file and each table opening whole, replace the
-// dossier's. A link, a device, another dossier's file or a damaged table refuses the whole
-// restore before anything of the dossier is replaced; any other member is left out and named.
+// What a restore takes from a backup, and how it puts it in place. The method's program unpacks
+// the backup into a work folder inside the restore's own folder of the dossier ("restauration-"
+// + code + "-AAAAMMJJ-HHMMSS", readable by this user only); only then are its members looked at.
+// The dossier's own files replace the dossier's when each is a regular file under one name, each
+// table opens whole, has the fields of its kind and its memos inside its memo file, and the backup
+// holds every table the dossier has. A link, a device, another dossier's file or a table that
+// does not fit refuses the whole restore before anything of the dossier is replaced; any other
+// member is left out and named. The records of the bank imports go with the books: taken from
+// the backup, or the dossier's own set aside under another name when the backup has none.
+//
+// The files the restore replaces are moved into its folder, under the dossier's run marker,
+// before the backup's go in, and removed only once the restored tables open in place: a restore
+// that fails or is stopped half-way is put back from them.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
-// A fresh folder, readable by this user only, inside `dossierFolder` (so that each file goes
-// into place by one rename); "" when it cannot be made.
-std::string MakeRestoreWorkFolder(const std::string& dossierFolder);
-// Removes the work folder and whatever is left in it.
-void RemoveRestoreWorkFolder(const std::string& work);
+// The restore's folder, ending with "/", and its sub-folder that the backup is unpacked into.
+struct RestoreFolders {
+  std::string folder;
+  std::string work;
+};
+// Makes both in `dossierFolder`, readable by this user only (each file goes into place by one
+// rename); false when either cannot be made (a folder of that name is there already).
+bool MakeRestoreFolders(const std::string& dossierFolder, const std::string& code, RestoreFolders* folders);
+// Removes the restore's folder and whatever is left in it.
+void RemoveRestoreFolders(const RestoreFolders& folders);
 
 // Whether a file name (without folder, any case) is one of dossier `code`'s own files that a
 // restore takes: "c10" to "c70" and "cep" followed by the code, with ".dbf", ".dbt" or ".mdx",
-// and the dossier INI "c10" + code + ".ini".
+// the dossier INI "c10" + code + ".ini", and the records of the bank imports.
 bool IsRestorableDossierFile(const std::string& name, const std::string& code);
 // Whether it names a table file of another dossier (the same forms with another code).
 bool IsOtherDossierFile(const std::string& name, const std::string& code);
+// Whether it names a record of the bank imports: "cof" (statements) or "cas" (ASCII entries),
+// the code, a dot and one extension other than "lck" (the lock file of a running import).
+bool IsImportRecord(const std::string& name, const std::string& code);
 
 struct RestoreSelection {
-  std::vector<std::string> taken;    // lower-case names, each a checked file of the work folder
-  std::vector<std::string> leftOut;  // members that are no file of the dossier (as found)
-  std::string refusal;               // why nothing is restored (French, naming the member); "" when the restore goes on
+  std::vector<std::string> taken;     // names in the work folder, each as it goes into the dossier
+  std::vector<std::string> leftOut;   // members that are no file of the dossier (as shown)
+  std::vector<std::string> replaced;  // the dossier's files that the taken ones replace or make stale
+  // The dossier's import records the backup does not hold, and the names they take.
+  std::vector<std::pair<std::string, std::string>> setAside;
+  std::string refusal;  // why nothing is restored (French, naming the member); "" when the restore goes on
 };
 
-// Looks at every member in `work` for dossier `code`: the dossier's files are given their
-// lower-case names there and each table is opened whole (data and memo file).
-RestoreSelection SelectRestoredFiles(const std::string& work, const std::string& code);
+// Looks at every member in `work` for dossier `code` of `dossierFolder`: the dossier's files are
+// given the names they take in the dossier, each table is checked whole and its index made to
+// agree with its records (in the work folder only). Nothing of the dossier is changed.
+RestoreSelection SelectRestoredFiles(const std::string& work, const std::string& dossierFolder,
+                                     const std::string& code);
 
-// Puts the taken files in place, each by one rename over the dossier's own (a file of the same
-// name in another case is removed after). False when a rename fails, `error` naming the file;
-// the files put in place before it stay.
-bool InstallRestoredFiles(const std::string& work, const std::string& dossierFolder, const RestoreSelection& selection,
-                          std::string* error);
+struct RestoreResult {
+  bool done = false;        // the backup's files are in place and open
+  bool folderKept = false;  // the restore's folder holds what a put-back at the next opening needs
+  std::string message;      // French: what was restored, or why the dossier is as it was
+};
 
-// The end message of a restore: what was restored and what was left out.
-std::string RestoreReport(const std::string& code, const RestoreSelection& selection);
+// Puts the taken files in place under the run marker: the files replaced into the restore's
+// folder, the import records set aside, the taken files renamed in; then each restored table is
+// opened in place. A failure puts everything back. The restore's folder is removed when done.
+RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::string& dossierFolder,
+                                   const std::string& code, const RestoreSelection& selection);
+
+// The put-back of a restore stopped half-way, from its marker's detail: the dossier as it was
+// before the restore, the restore's folder removed. False, with the French reason, when a file
+// it needs is missing (nothing is changed then) or could not be put back.
+bool PutBackInterruptedRestore(const std::string& dossierFolder, const std::string& detail, std::string* why);

@@ -1,5 +1,7 @@
 #include "platform/system/cp1252.h"
 
+#include <cstdio>
+
 namespace platform {
 
 unsigned char Cp1252Upper(unsigned char c) {
@@ -151,6 +153,25 @@ bool ProgramName(std::string_view diskName, std::string& out) {
     return true;
   }
   return Utf8ToCp1252(diskName, out, Unassigned::kKeepC1);
+}
+
+std::string ShownName(std::string_view diskName) {
+  std::string out;
+  if (ProgramName(diskName, out)) return out;
+  out.clear();
+  char32_t cp;
+  for (std::size_t i = 0; i < diskName.size();) {
+    i += DecodeUtf8(diskName, i, cp);  // well-formed: ProgramName took the other names
+    const int byte = UnicodeToCp1252(cp, Unassigned::kKeepC1);
+    if (byte >= 0) {
+      out += static_cast<char>(byte);
+      continue;
+    }
+    char code[16];
+    std::snprintf(code, sizeof code, "<U+%04X>", static_cast<unsigned>(cp));
+    out += code;
+  }
+  return out;
 }
 
 }  // namespace platform

@@ -51,5 +51,9 @@ inline std::string DiskPath(std::string_view path) { return Cp1252ToUtf8(path); 
 // UTF-8 (written by older programs in a single-byte set) come back as they
 // are; false for a UTF-8 name with a character cp1252 lacks.
 bool ProgramName(std::string_view diskName, std::string& out);
+// A name read from the system as a message shows it: the ProgramName when cp1252 holds it,
+// otherwise each character cp1252 lacks written "<U+XXXX>" (never its UTF-8 bytes read as
+// cp1252, which would show other characters).
+std::string ShownName(std::string_view diskName);
 
 }  // namespace platform

@@ -379,6 +379,11 @@ bool AtomicRename(const std::string& from, const std::string& to) {
   return !from.empty() && !to.empty() && ::rename(DiskPath(from).c_str(), DiskPath(to).c_str()) == 0;
 }
 
+bool LinkFile(const std::string& from, const std::string& to) {
+  if (Refused(-1, 0, "link", &from)) return false;
+  return !from.empty() && !to.empty() && ::link(DiskPath(from).c_str(), DiskPath(to).c_str()) == 0;
+}
+
 bool RemoveFile(const std::string& path) {
   if (path.empty() || Refused(-1, 0, "unlink", &path)) return false;
   if (::unlink(DiskPath(path).c_str()) == 0) return true;

@@ -41,6 +41,9 @@ bool FailedForWantOfRoom();
 
 // rename(2): atomic replacement of `to` on the same file system.
 bool AtomicRename(const std::string& from, const std::string& to);
+// link(2): `to` made a second name of the file `from` (no name there before). False where the
+// file system has no such names (a FAT key, some shares), or `to` is there.
+bool LinkFile(const std::string& from, const std::string& to);
 
 // Writes the whole content to a temporary file in the same folder, flushes
 // it and renames it over `path`.

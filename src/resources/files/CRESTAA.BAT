@@ -15,6 +15,13 @@ from=${3:-}
 command -v unzip >/dev/null 2>&1 || { echo "CRESTAA: unzip n'est pas installé (paquet unzip)" >&2; exit 3; }
 archive=$(find "$from" -maxdepth 1 -type f -iname "ZEL${code}.zip" | head -n 1)
 [ -n "$archive" ] || { echo "CRESTAA: aucune sauvegarde de ${code} dans ${from}" >&2; exit 1; }
+# A member named from the root or through ".." is named, and nothing is restored: the archive
+# was not written by CSAUVEA.BAT.
+outside=$(unzip -Z1 "$archive" 2>/dev/null | grep -E '(^[/\\]|(^|[/\\])\.\.([/\\]|$))' | head -n 1)
+if [ -n "$outside" ]; then
+  echo "CRESTAA: le membre « ${outside} » de l'archive sort du dossier: rien n'est restauré" >&2
+  exit 1
+fi
 # Only plain names are taken from the archive: nothing is written outside the work folder.
 if unzip -tq "$archive" >/dev/null 2>&1 && unzip -qq -j -o "$archive" -d "$folder" >/dev/null 2>&1; then
   exit 0

@@ -14,7 +14,7 @@ lcode=$(printf '%s' "$code" | tr 'A-Z' 'a-z')
 status=0
 found=0
 for f in "${from%/}"/*; do
-  [ -f "$f" ] || continue
+  [ -f "$f" ] || [ -L "$f" ] || continue
   name=$(basename -- "$f")
   case $(printf '%s' "$name" | tr 'A-Z' 'a-z') in
     c??${lcode}-sauvew.*) ;;
@@ -23,6 +23,12 @@ for f in "${from%/}"/*; do
   base=${name%.*}
   original="${base%-*}.${name##*.}"
   found=1
+  # A copy that is a link (another name of another file, the same file under two names) would
+  # bring that file's content as the dossier's: nothing is restored.
+  if [ -L "$f" ] || [ "$(stat -c %h -- "$f")" -gt 1 ]; then
+    echo "CRESTAW: la copie ${name} est un lien vers un autre fichier: rien n'est restauré" >&2
+    exit 1
+  fi
   cp -p -- "$f" "${folder%/}/${original}" || { echo "CRESTAW: la copie ${name} n'a pas pu être lue" >&2; status=1; }
 done
 [ $found -eq 1 ] || { echo "CRESTAW: aucune copie de ${code} dans ${from}" >&2; exit 1; }

@@ -21,6 +21,9 @@ for target in "$@"; do
       *) continue ;;
     esac
     copy="${target%/}/${name%.*}-SauveW.${name##*.}"
+    # Whatever stands at the partial name (a link left there would be written through) goes
+    # first; the rename then replaces the copy's name, never what it pointed to.
+    rm -f -- "$copy.partial"
     cp -p -- "$f" "$copy.partial" && mv -f -- "$copy.partial" "$copy" || status=1
   done
 done

@@ -169,6 +169,20 @@ TEST(Cp1252Table, MalformedUtf8IsRefused) {
   }
 }
 
+// A name as a message shows it: what cp1252 holds as the program holds it, each character it
+// lacks by its code, never its UTF-8 bytes read as cp1252; a name that is no UTF-8 as found.
+TEST(Cp1252Table, NamesAreShownWithTheCharactersCp1252Lacks) {
+  const struct { const char* disk; const char* shown; } rows[] = {
+      {"c20demo.dbf", "c20demo.dbf"},
+      {"soci\xC3\xA9t\xC3\xA9 \xE2\x82\xAC.dbf", "soci\xE9t\xE9 \x80.dbf"},
+      {"c20demo\xE2\x9C\x93.dbf", "c20demo<U+2713>.dbf"},
+      {"\xE6\x97\xA5\xE6\x9C\xAC", "<U+65E5><U+672C>"},
+      {"\xF0\x9F\x98\x80-\xC3\xA9", "<U+1F600>-\xE9"},
+      {"ancien \xE9t\xE9", "ancien \xE9t\xE9"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(ShownName(r.disk), r.shown) << r.disk;
+}
+
 // Upper- and lower-case against the C library's Unicode case mapping: a
 // letter changes case when its other case is in cp1252 (so the division
 // sign, the micro sign and the sharp s stay as they are).
