@@ -16,8 +16,9 @@ class Table;
 // the source's GetField gives its text and the target's PutField writes it (a text field byte for
 // byte up to a first zero byte, then blank-padded; a number formatted, then read again), with no
 // table call per field. An amount goes over as CopyNumberField (record_fields.h) copies it: its
-// cents as StoredAmountCents reads them, or its bytes when they do not read as a number. Made once per pair of open tables; usable() is false when a pair is not
-// of text or number fields (the caller then copies through the tables).
+// cents as StoredAmountCents reads them, or its bytes when they do not read as a number. Made
+// once per pair of open tables; usable() is false when a pair is not of text or number fields
+// (the caller then copies through the tables).
 class FieldTextCopy {
  public:
   FieldTextCopy(Table& source, Table& target) : source_(source), target_(target) {}

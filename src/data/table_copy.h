@@ -51,8 +51,8 @@ void SetCopyProgressHook(CopyProgressHook hook);
 
 // Appends every record of `source` to `destination` (open for writing), in physical order so
 // that record numbers are kept: destination fields take the source field of the same name,
-// or of its old name (strings 280 up), memos whole, numbers as CopyNumberField copies them. Cancelled records
-// and records that cannot be read become cancelled records; a blank line sequence of
+// or of its old name (strings 280 up), memos whole, numbers as CopyNumberField copies them.
+// Cancelled records and records that cannot be read become cancelled records; a blank line sequence of
 // C40/C50/C60 gets "0001"; the dossier record "0" of C10 gets the euro parity. False when
 // any insertion or write failed (the copy still goes on to the end).
 bool CopyTableByFieldNames(Table& destination, Table& source, double parity);

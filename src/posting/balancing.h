@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "data/entry_lines.h"
-
 #include "posting/line_save.h"
 
 class Table;

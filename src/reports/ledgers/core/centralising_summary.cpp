@@ -145,12 +145,10 @@ void CentralisingSummary::Amounts(int zoneField, int debit, int monthDebit, int 
   auto part = [&zone](std::size_t at) { return at < zone.size() ? zone.substr(at, 14) : std::string_view(); };
   bool readable = true;
   const Cents d = StoredAmountCents(part(0), &readable), c = StoredAmountCents(part(14), &readable);
-  if (!readable) {
-    const std::string code = code_;
+  if (!readable)
     NoteUnreadable({UnreadableAmountLine::kJournalMonthRecord, c10.recordNumber, "",
-                    std::string(RTrim(Part(code, 4, 3).c_str())) + " " + Part(code, 2, 2) + "/" +
-                        DecodeYear(Part(code, 0, 2).c_str())});
-  }
+                    std::string(RTrim(Part(code_, 4, 3).c_str())) + " " + Part(code_, 2, 2) + "/" +
+                        DecodeYear(Part(code_, 0, 2).c_str())});
   SetCents(debit, d);
   SetCents(debit + 1, c);
   fields.SetFieldDifference(debit + 2, debit, debit + 1);
