@@ -101,7 +101,8 @@ void FieldTextCopy::Add(int s, int t) {
   steps_.push_back(Step{s, t, sd.iOffset, static_cast<std::uint16_t>(std::max<int>(0, sd.iUnits1)), td.iOffset,
                         static_cast<std::uint16_t>(std::max<int>(0, td.iUnits1)), std::max<int>(0, sd.iUnits2),
                         st == 'C' && tt == 'C',
-                        st == 'N' && tt == 'N' && sd.iUnits1 == td.iUnits1 && sd.iUnits2 == td.iUnits2});
+                        st == 'N' && tt == 'N' && sd.iUnits1 == td.iUnits1 && sd.iUnits2 == td.iUnits2,
+                        st == 'N' && tt == 'N' && sd.iUnits2 <= 2});
   // Text fields of the same width, following each other in both records, join the run of the
   // step before them: one check and one copy for them all.
   Step& p = steps_.back();
@@ -160,6 +161,24 @@ bool FieldTextCopy::Apply(const std::uint8_t* source, std::uint8_t* target) cons
       // A number stored as its own value prints it, into a field of the same shape: the same bytes.
       std::memcpy(target + p.tOffset, source + p.sOffset, p.sWidth);
       continue;
+    }
+    if (p.amount) {
+      // An amount reads as its cents on both sides, whatever its text ("54.125" is 54.13);
+      // one that does not read as a number goes over as it is, to be named where it lands.
+      bool readable = true;
+      const long long cents =
+          StoredAmountCents(std::string_view(reinterpret_cast<const char*>(source + p.sOffset), p.sWidth), &readable);
+      if (readable) {
+        const double value = FromCents(cents);
+        if (dbase::DbiPutField(target_.Engine().cursor, static_cast<std::uint16_t>(p.t), target, &value) !=
+            dbase::DBIERR_NONE)
+          ok = false;
+        continue;
+      }
+      if (p.sWidth == p.tWidth) {
+        std::memcpy(target + p.tOffset, source + p.sOffset, p.sWidth);
+        continue;
+      }
     }
     FieldTextOf(source_, p.s, source, text);
     if (!Put(p.t, text.c_str(), target)) ok = false;

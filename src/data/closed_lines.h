@@ -15,8 +15,10 @@ class Table;
 // Fields copied from the bytes of one table's record into another table's record bytes, each as
 // the source's GetField gives its text and the target's PutField writes it (a text field byte for
 // byte up to a first zero byte, then blank-padded; a number formatted, then read again), with no
-// table call per field. Made once per pair of open tables; usable() is false when a pair is not
-// of text or number fields (the caller then copies through the tables).
+// table call per field. An amount goes over as CopyNumberField (record_fields.h) copies it: its
+// cents as StoredAmountCents reads them, or its bytes when they do not read as a number. Made
+// once per pair of open tables; usable() is false when a pair is not of text or number fields
+// (the caller then copies through the tables).
 class FieldTextCopy {
  public:
   FieldTextCopy(Table& source, Table& target) : source_(source), target_(target) {}
@@ -35,6 +37,7 @@ class FieldTextCopy {
     int sDecimals;
     bool raw;         // text into text: bytes copied
     bool sameNumber;  // number into a number of the same width and decimals
+    bool amount;      // number of at most two decimals into a number
     // At the first step of a run of text fields of one width, contiguous in both records: the
     // steps of the run and their bytes (0 elsewhere).
     std::size_t runSteps = 0;

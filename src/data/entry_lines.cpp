@@ -27,6 +27,11 @@ constexpr Copy kDerived[] = {
 
 constexpr int kContextSave = 2010;
 
+// A record of another table than the lines whose amount does not read, named by its table.
+constexpr int kStrUnreadableHeader = 30300;   // "C10 enregistrement %s, journal %s"
+constexpr int kStrUnreadableAccount = 30301;  // "C20 enregistrement %s, compte %s"
+constexpr int kStrUnreadableSection = 30302;  // "C30 enregistrement %s, section %s"
+
 }  // namespace
 
 int LigneEcriture::ClosedFieldOf(int draftField) {
@@ -127,24 +132,6 @@ void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<
   dbase::DbiSetProp(table.Engine().cursor, dbase::curXLTMODE, dbase::xltFIELD);
 }
 
-long long StoredCents(const std::string& text) {
-  long long units = 0, cents = 0;
-  int decimals = -1;
-  bool negative = false;
-  for (char c : text) {
-    if (c == '-') negative = true;
-    else if (c == '.') decimals = 0;
-    else if (c >= '0' && c <= '9') {
-      if (decimals < 0) units = units * 10 + (c - '0');
-      else if (decimals < 2) cents = cents * 10 + (c - '0'), ++decimals;
-      else if (decimals == 2) cents += c >= '5' ? 1 : 0, decimals = 3;  // the third decimal rounds half up
-    }
-  }
-  if (decimals == 1) cents *= 10;
-  const long long value = units * 100 + cents;
-  return negative ? -value : value;
-}
-
 bool DeriveLigneTri(Table& lines, char file, Table& c60) {
   if (!lines.isOpen || !c60.isOpen || lines.recordNumber == 0) return false;
   const bool closed = file != LigneTri::kDraft;
@@ -200,9 +187,16 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
   std::string out;
   for (std::size_t i = 0; i < lines.size() && i < most; ++i) {
     const UnreadableAmountLine& l = lines[i];
-    out += std::string("   ") + (l.file == LigneTri::kDraft ? "C50" : "C40") + LoadStr(29973) +
-           std::to_string(l.recno) + LoadStr(29974) + Trimmed(l.piece.c_str()) + LoadStr(29975) +
-           Trimmed(l.account.c_str()) + "\n";
+    const std::string recno = std::to_string(l.recno), code = Trimmed(l.account.c_str());
+    if (l.file == LigneTri::kDraft || l.file == LigneTri::kClosed) {
+      out += std::string("   ") + (l.file == LigneTri::kDraft ? "C50" : "C40") + LoadStr(29973) + recno +
+             LoadStr(29974) + Trimmed(l.piece.c_str()) + LoadStr(29975) + code + "\n";
+      continue;
+    }
+    const int text = l.file == UnreadableAmountLine::kJournalMonthRecord ? kStrUnreadableHeader
+                     : l.file == UnreadableAmountLine::kSectionRecord   ? kStrUnreadableSection
+                                                  : kStrUnreadableAccount;
+    out += "   " + FillPlaceholder(FillPlaceholder(LoadStr(text), recno), code) + "\n";
   }
   if (lines.size() > most) out += LoadStr(29976) + std::to_string(lines.size() - most) + LoadStr(29977);
   return out;

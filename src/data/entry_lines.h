@@ -97,8 +97,12 @@ struct LigneTri {
 // lines read through it; `out` gets one text per field, in the order asked.
 void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<std::string>& out);
 // A line whose amount field does not read as a number (ReadableNumberText): its file ("B" the
-// draft C50, "C" the closed C40), record number, piece and account as stored.
+// draft C50, "C" the closed C40), record number, piece and account as stored. A record of
+// another table whose amount does not read is named alike, by the digit of its table and with no
+// piece: '1' a journal-month header of C10 (`account`: its journal and month as shown), '2' an
+// account of C20, '3' a section of C30 (`account`: its code).
 struct UnreadableAmountLine {
+  static constexpr char kJournalMonthRecord = '1', kAccountRecord = '2', kSectionRecord = '3';
   char file = 'B';
   std::uint32_t recno = 0;
   std::string piece, account;
@@ -113,9 +117,6 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
 std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines);
 // Its caption.
 std::string UnreadableAmountsCaption();
-// A stored amount in cents ("   1234.50" gives 123450; blanks give 0); a number as
-// StoredAmountCents reads it (a third decimal rounds half up), any other text read as far as it goes.
-long long StoredCents(const std::string& text);
 
 // The one account normalisation of the entry lines: an account as typed or proposed, trimmed and cut to
 // 8 characters, padded to 8 with blanks when it begins with a letter (an auxiliary account, "A" or above) and

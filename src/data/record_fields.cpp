@@ -102,8 +102,10 @@ long long StoredAmountCents(std::string_view text, bool* readable) {
     const bool minus = q != end && *q == '-';
     if (minus) ++q;
     const char* const digits = q;
+    // At most 15 digits are summed: a longer run would overflow before it is refused.
+    const char* const most = digits + std::min<std::ptrdiff_t>(end - digits, 16);
     long long whole = 0;
-    for (; q != end && static_cast<unsigned char>(*q - '0') < 10; ++q) whole = whole * 10 + (*q - '0');
+    for (; q != most && static_cast<unsigned char>(*q - '0') < 10; ++q) whole = whole * 10 + (*q - '0');
     if (q - digits <= 15) {
       if (q == end && q != digits) return minus ? -whole * 100 : whole * 100;
       if (end - q == 3 && q[0] == '.' && static_cast<unsigned char>(q[1] - '0') < 10 &&
@@ -152,4 +154,31 @@ bool ReadableNumberText(std::string_view text) {
     for (++i; i < n && text[i] >= '0' && text[i] <= '9'; ++i) ++digits;
   while (i < n && text[i] == ' ') ++i;
   return i == n && digits > 0 && whole <= 15;
+}
+
+long long StoredAmountOf(Table& table, int field, bool* readable) {
+  if (field < 1 || field > table.FieldCount() || table.FieldType(field) != 'N') return 0;
+  const FieldLayout& d = table.Layout(field);
+  const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
+  if (d.offset + width > table.recordBuffer.size()) return 0;
+  return StoredAmountCents(std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width),
+                           readable);
+}
+
+bool CopyNumberField(Table& source, int s, Table& target, int t) {
+  const int decimals = s >= 1 && s <= source.FieldCount() ? source.Layout(s).decimals : 0;
+  if (source.FieldType(s) != 'N' || target.FieldType(t) != 'N' || decimals > 2)
+    return target.PutFieldNum(t, source.GetFieldNum(s));
+  bool readable = true;
+  const long long cents = StoredAmountOf(source, s, &readable);
+  if (readable) return target.PutFieldNum(t, FromCents(cents));
+  const FieldLayout& from = source.Layout(s);
+  const FieldLayout& to = target.Layout(t);
+  if (from.width != to.width || to.offset + static_cast<std::size_t>(std::max<int>(0, to.width)) > target.recordBuffer.size())
+    return target.PutFieldNum(t, source.GetFieldNum(s));
+  std::memcpy(target.recordBuffer.data() + to.offset, source.recordBuffer.data() + from.offset,
+              static_cast<std::size_t>(to.width));
+  if (target.appending) return true;
+  target.result = dbase::DbiModifyRecord(target.Engine().cursor, target.recordBuffer.data(), false);
+  return target.result == dbase::DBIERR_NONE;
 }

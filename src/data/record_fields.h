@@ -35,3 +35,13 @@ bool ReadableNumberText(std::string_view text);
 // digits, "." and two digits) is read at once; a text that does not read as a number
 // (ReadableNumberText) gives 0 and clears *readable.
 long long StoredAmountCents(std::string_view text, bool* readable = nullptr);
+// The amount of number field `field` of the table's current record, read from its stored bytes
+// (NUL bytes and all) by StoredAmountCents; 0 for a field of another type.
+long long StoredAmountOf(Table& table, int field, bool* readable = nullptr);
+// Copies number field `s` of the source's current record into number field `t` of the target's
+// record (being appended, or current and then written, as PutFieldNum writes). An amount (at
+// most two decimals) goes over as the cents StoredAmountCents reads, so that the copy reads as
+// its source does whatever its text ("54.125" is 54.13 on both sides); a text that does not read
+// as a number goes over as stored into a field of its width, so that the copy's readers name it
+// as they name the source. Other numbers go over as their value. False when the target refused.
+bool CopyNumberField(Table& source, int s, Table& target, int t);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
@@ -31,7 +32,7 @@ bool CopyField(Table& source, int s, Table& destination, int d, bool numbersAsNu
     return source.GetMemoText(s, memo) && destination.PutMemoText(d, memo);
   }
   if (!IsText(st) || !IsText(dt)) return true;  // other types are not copied
-  if (numbersAsNumbers && st == 'N' && dt == 'N') return destination.PutFieldNum(d, source.GetFieldNum(s));
+  if (numbersAsNumbers && st == 'N' && dt == 'N') return CopyNumberField(source, s, destination, d);
   return destination.PutField(d, source.GetField(s));
 }
 
@@ -62,8 +63,10 @@ FieldMap::FieldMap(Table& source, Table& target, int firstField, Numbers numbers
     const char st = source.FieldType(s), tt = target.FieldType(t);
     if (st == 'M' && tt == 'M') {
       pairs_.push_back(Pair{s, t, 'M'});
+    } else if (st == 'N' && tt == 'N') {
+      pairs_.push_back(Pair{s, t, numbers == Numbers::AsValues ? 'N' : 'T'});
     } else if (IsText(st) && IsText(tt)) {
-      pairs_.push_back(Pair{s, t, numbers == Numbers::AsValues && st == 'N' && tt == 'N' ? 'N' : 'C'});
+      pairs_.push_back(Pair{s, t, 'C'});
     }
   }
 }
@@ -74,8 +77,9 @@ bool FieldMap::Copy(Table& source, Table& target) const {
     if (p.kind == 'M') {
       std::string memo;
       if (!source.GetMemoText(p.source, memo) || !target.PutMemoText(p.target, memo)) ok = false;
-    } else if (p.kind == 'N') {
-      if (!target.PutFieldNum(p.target, source.GetFieldNum(p.source))) ok = false;
+    } else if (p.kind == 'N' || (p.kind == 'T' && source.Layout(p.source).decimals <= 2)) {
+      // An amount reads on both sides as its source's cents, whatever its text.
+      if (!CopyNumberField(source, p.source, target, p.target)) ok = false;
     } else if (!target.PutField(p.target, source.GetField(p.source))) {
       ok = false;
     }

@@ -12,7 +12,8 @@ class Table;
 class FieldMap {
  public:
   // How a number copied into a number field is written: as its stored text, or as its value
-  // (rounded to the target's decimals).
+  // (rounded to the target's decimals). An amount (at most two decimals) is written either way
+  // as CopyNumberField (record_fields.h) copies it: its cents, or its bytes when they do not read.
   enum class Numbers { AsText, AsValues };
   FieldMap(Table& source, Table& target, int firstField, Numbers numbers = Numbers::AsValues);
   // Copies the mapped fields of the source's current record into the target's record being
@@ -50,8 +51,8 @@ void SetCopyProgressHook(CopyProgressHook hook);
 
 // Appends every record of `source` to `destination` (open for writing), in physical order so
 // that record numbers are kept: destination fields take the source field of the same name,
-// or of its old name (strings 280 up), memos whole, numbers as numbers. Cancelled records
-// and records that cannot be read become cancelled records; a blank line sequence of
+// or of its old name (strings 280 up), memos whole, numbers as CopyNumberField copies them.
+// Cancelled records and records that cannot be read become cancelled records; a blank line sequence of
 // C40/C50/C60 gets "0001"; the dossier record "0" of C10 gets the euro parity. False when
 // any insertion or write failed (the copy still goes on to the end).
 bool CopyTableByFieldNames(Table& destination, Table& source, double parity);

@@ -1037,8 +1037,16 @@ void TWSaiModDetJournaux::FillCounterpartAccount() {
   accountSetting_ = false;
 }
 
+bool TWSaiModDetJournaux::RefuseUnreadableBalance(const std::vector<UnreadableAmountLine>& lines) {
+  if (lines.empty()) return false;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, UnreadableAmountsMessage(lines), UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  return true;
+}
+
 void TWSaiModDetJournaux::CmSolderPiece() {
   ClearMessage();
+  if (RefuseUnreadableBalance(SumPiece(*TableC50, key_, nullptr).unreadable)) return;
   FillCounterpartAccount();
   ShowPieceTotals(false, true);
   PutBalanceInLine(roundingMode_ == 0, pieceBalanceF_, pieceBalanceE_);
@@ -1077,8 +1085,9 @@ void TWSaiModDetJournaux::CmSolderCompte() {
 
 void TWSaiModDetJournaux::CmSolderJournal() {
   ClearMessage();
-  FillCounterpartAccount();
   const Balances journal = JournalBalanceWithout(*TableC50, key_);
+  if (RefuseUnreadableBalance(journal.unreadable)) return;
+  FillCounterpartAccount();
   PutBalanceInLine(true, journal.BalanceF(), journal.BalanceE());
   ShowPieceTotals(true, false);
   ClearMessage();

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "data/entry_lines.h"
 #include "posting/line_save.h"
 #include "posting/line_validation.h"
 #include "entry/line_form_base.h"
@@ -169,6 +170,9 @@ class TWSaiModDetJournaux : public LineFormBase {
 
   // ---- balancing
   void ShowPieceTotals(bool includeForm, bool asBalanced);
+  // A balance made with lines whose amount does not read would be wrong: they are named and the
+  // balancing refused (true). False when there is none.
+  bool RefuseUnreadableBalance(const std::vector<UnreadableAmountLine>& lines);
   void ShowBalanceLine(long long debit, long long credit);
   void PutBalanceInLine(bool convert, long long francs, long long euros);
   bool AutomaticRoundingLine();

@@ -358,6 +358,12 @@ bool TWSaiBroDetJournaux::CanClose() {
     Progress progress(Store().totalRows, this);
     const JournalBalance b = SumJournal(*walkCursor_, prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
     gui::SetArrowCursor();
+    // Lines counted as zero for an amount that does not read make the balance below wrong: named first.
+    if (!b.unreadable.empty()) {
+      BringToTop();
+      gui::MessageBox(this, UnreadableAmountsMessage(b.unreadable), UnreadableAmountsCaption(),
+                      gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    }
     const std::string journal = JournalOf(key_);
     const std::string month = MonthDisplay(key_);
     auto ask = [&](long long balance, int words) {

@@ -5,6 +5,7 @@
 
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "posting/journal_lines.h"
 #include "runtime/numbers.h"
@@ -46,15 +47,17 @@ Balances SumPiece(Table& c50, const std::string& key, const TypedLine* current) 
   const std::string piece = key.substr(0, kPieceKeyLength);
   // The current line is told by its group and number (characters 15-24 of the key).
   const std::string own = key.size() >= static_cast<std::size_t>(L::kKeyLength) ? key.substr(14, 10) : std::string();
-  static const std::vector<int> kFields{L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM,
-                                        L::BSENS, L::BMONTANTF, L::BMONTANTE};
+  static const std::vector<int> kFields{L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM, L::BSENS, L::BCODE};
   std::vector<std::string> f;
   for (bool more = c50.Seek(L::kCodeTag, piece.c_str()); more; more = c50.Skip(1)) {
     ReadStoredFields(c50, kFields, f);
     if (f[0] + f[1] + f[2] + f[3] != piece) break;
     if (c50.RecordDeleted()) continue;
     if (!own.empty() && f[4] + f[5] == own) continue;
-    Add(b, f[6].empty() ? 'C' : f[6][0], StoredCents(f[7]), StoredCents(f[8]));
+    bool readable = true;
+    const long long francs = StoredAmountOf(c50, L::BMONTANTF, &readable), euros = StoredAmountOf(c50, L::BMONTANTE, &readable);
+    if (!readable) b.unreadable.push_back({LigneTri::kDraft, c50.recordNumber, f[3], f[7]});
+    Add(b, f[6].empty() ? 'C' : f[6][0], francs, euros);
   }
   if (current != nullptr) Add(b, current->sense, current->francs, current->euros);
   return b;
@@ -68,9 +71,12 @@ Balances JournalBalanceWithout(Table& c50, const std::string& key) {
   b.creditF = all.creditF;
   b.debitE = all.debitE;
   b.creditE = all.creditE;
+  b.unreadable = all.unreadable;
+  // The line of the key comes off as SumJournal counted it.
   if (SeekLine(c50, key) && !c50.IsDeleted()) {
     const LineRecord line = ReadLineRecord(c50);
-    Add(b, line.sense, -ToCents(line.francs), -ToCents(line.euros));
+    Add(b, line.sense, -StoredAmountOf(c50, L::BMONTANTF), -StoredAmountOf(c50, L::BMONTANTE));
+    std::erase_if(b.unreadable, [&c50](const UnreadableAmountLine& u) { return u.recno == c50.recordNumber; });
   }
   return b;
 }

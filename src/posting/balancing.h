@@ -6,7 +6,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "data/entry_lines.h"
 #include "posting/line_save.h"
 
 class Table;
@@ -15,6 +17,8 @@ namespace posting {
 
 struct Balances {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
+  // The lines whose amount does not read as a number, counted as zero: a balance made with them is wrong.
+  std::vector<UnreadableAmountLine> unreadable;
   long long BalanceF() const { return debitF - creditF; }
   long long BalanceE() const { return debitE - creditE; }
 };

@@ -5,6 +5,7 @@
 
 #include "data/entry_lines.h"
 #include "data/index_recovery.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
@@ -92,7 +93,7 @@ bool PieceShading::Advance(long lines) {
 JournalBalance SumJournal(Table& c50, const std::string& prefix, const std::function<void(long)>& step) {
   JournalBalance b;
   long walked = 0;
-  static const std::vector<int> kFields{L::BCLE, L::BMOIS, L::BJAL, L::BSENS, L::BMONTANTF, L::BMONTANTE};
+  static const std::vector<int> kFields{L::BCLE, L::BMOIS, L::BJAL, L::BSENS};
   std::vector<std::string> f;
   // The lines read as stored: the key, the sense and the two amounts in cents.
   for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more; more = c50.Skip(1)) {
@@ -102,7 +103,9 @@ JournalBalance SumJournal(Table& c50, const std::string& prefix, const std::func
     if (step) step(walked);
     if (Cancelled(c50)) continue;
     ++b.lines;
-    const long long francs = StoredCents(f[4]), euros = StoredCents(f[5]);
+    bool readable = true;
+    const long long francs = StoredAmountOf(c50, L::BMONTANTF, &readable), euros = StoredAmountOf(c50, L::BMONTANTE, &readable);
+    if (!readable) b.unreadable.push_back({LigneTri::kDraft, c50.recordNumber, c50.GetField(L::BPIECE), c50.GetField(L::BCODE)});
     if (f[3][0] == 'D') {
       b.debitF += francs;
       b.debitE += euros;
@@ -160,14 +163,14 @@ std::vector<FoundLine> FindAmount(Table& c50, long long cents, const std::string
   if (!c50.isOpen || cents == 0) return found;
   // The whole draft in the order of the file: one read per line, no index walked.
   if (!c50.tag.empty() && !c50.SetOrder("")) return found;
-  static const std::vector<int> kFields{L::BCLE, L::BMONTANTF, L::BMONTANTE};
+  static const std::vector<int> kFields{L::BCLE};
   std::vector<std::string> stored;
   for (bool more = c50.GoTop(""); more && found.size() < most; more = c50.Skip(1)) {
     if (Cancelled(c50)) continue;
     ReadStoredFields(c50, kFields, stored);
     if (stored[0][0] != L::kGeneral) continue;
-    if (StoredCents(stored[1]) != cents && StoredCents(stored[2]) != cents) continue;
-    const double francs = c50.GetFieldNum(L::BMONTANTF), euros = c50.GetFieldNum(L::BMONTANTE);
+    if (StoredAmountOf(c50, L::BMONTANTF) != cents && StoredAmountOf(c50, L::BMONTANTE) != cents) continue;
+    const double francs = FromCents(StoredAmountOf(c50, L::BMONTANTF)), euros = FromCents(StoredAmountOf(c50, L::BMONTANTE));
     FoundLine f;
     f.recno = c50.recordNumber;
     f.key = L::Key(c50);

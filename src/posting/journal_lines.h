@@ -9,6 +9,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "data/entry_lines.h"
+
 class Table;
 
 namespace posting {
@@ -49,6 +51,8 @@ class PieceShading {
 struct JournalBalance {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
   long lines = 0;
+  // The live lines whose amount does not read as a number, counted as zero.
+  std::vector<UnreadableAmountLine> unreadable;
   long long BalanceF() const { return debitF - creditF; }
   long long BalanceE() const { return debitE - creditE; }
 };

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "data/closed_lines.h"
+#include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data_test_util.h"
 
 using namespace data_test;
@@ -269,4 +271,68 @@ TEST_F(TableCopyTest, TextFieldsFollowingEachOtherAreCopiedAsTheFieldByFieldCopy
        {"ABCD", "bbbbbb", "ccccc ", "ddd  ", "    1.00", "fffff", "##", "gggg "}},
   };
   for (const Case& c : cases) EXPECT_EQ(run(c.texts), c.fields) << c.what;
+}
+
+// An amount copied between tables reads as it read before, however it was stored: a third
+// decimal rounds half up ("54.125" is 54.13 on both sides, not the engine's 54.12), leading zeros
+// go, and a text that does not read as a number goes over as it is, to be named where it lands
+// rather than read as 12.00. Each of the copies gives the same: from the record's bytes (the
+// validation), by a field map as text and as values (merge, separation, opening balances), and
+// a whole table by field names (conversion).
+TEST_F(TableCopyTest, AnAmountIsCopiedAsItReads) {
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50tst")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C40, File("c40tst")), 0);
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, File("c50cpy")), 0);
+  Table& draft = *TableC50;
+  Table& closed = *TableC40;
+  Table& copy = *TableCXX;
+  ASSERT_TRUE(draft.OpenShared(File("c50tst"), ""));
+  ASSERT_TRUE(closed.OpenShared(File("c40tst"), ""));
+  ASSERT_TRUE(copy.OpenShared(File("c50cpy"), ""));
+  struct Case {
+    std::string stored;  // the draft's euro amount as its bytes hold it
+    std::string copied;  // the copy's, 14 wide
+  };
+  const Case cases[] = {
+      {"        54.125", "         54.13"}, {"        -0.005", "         -0.01"}, {"      12.3449 ", "         12.34"},
+      {"      00012.00", "         12.00"}, {"         12,34", "         12,34"}, {"        -1e300", "        -1e300"},
+      {std::string("    12\0\0.50  ", 14), std::string("    12\0\0.50  ", 14)},
+  };
+  const int euros = draft.FieldPos("BMONTANTE");
+  for (const Case& c : cases) {
+    ASSERT_TRUE(draft.AppendBlank());
+    ASSERT_TRUE(draft.PutField(LigneEcriture::BCLE, "Z"));
+    std::memcpy(draft.recordBuffer.data() + draft.Layout(euros).offset, c.stored.data(), 14);
+    ASSERT_TRUE(draft.InsertRecord());
+  }
+  const FieldMap asText(draft, closed, 1, FieldMap::Numbers::AsText), asValues(draft, closed, 1);
+  FieldTextCopy bytes(draft, closed);
+  AddClosedLinePairs(bytes, asText, draft.FieldCount());
+  ASSERT_TRUE(bytes.usable());
+  ASSERT_TRUE(CopyTableByFieldNames(copy, draft, 0.0));
+  const int closedEuros = closed.FieldPos("DMONTANTE");
+  auto field = [](const Table& t, const std::uint8_t* record, int f) {
+    return std::string(reinterpret_cast<const char*>(record) + t.Layout(f).offset, static_cast<std::size_t>(t.Layout(f).width));
+  };
+  for (std::uint32_t n = 1; n <= std::size(cases); ++n) {
+    const Case& c = cases[n - 1];
+    ASSERT_TRUE(draft.GoTo(n));
+    std::vector<std::uint8_t> out(closed.recordBuffer.size(), ' ');
+    bytes.Apply(draft.recordBuffer.data(), out.data());
+    EXPECT_EQ(field(closed, out.data(), closedEuros), c.copied) << "from the bytes: '" << c.stored << "'";
+    for (const FieldMap* map : {&asText, &asValues}) {
+      ASSERT_TRUE(draft.GoTo(n));
+      ASSERT_TRUE(closed.AppendBlank());
+      CopyRecord(*map, draft, closed);
+      ASSERT_TRUE(closed.InsertRecord());
+      ASSERT_TRUE(closed.GoTo(static_cast<long>(closed.RecCount())));
+      EXPECT_EQ(field(closed, closed.recordBuffer.data(), closedEuros), c.copied)
+          << (map == &asText ? "as text: '" : "as values: '") << c.stored << "'";
+    }
+    ASSERT_TRUE(copy.GoTo(n));
+    EXPECT_EQ(field(copy, copy.recordBuffer.data(), euros), c.copied) << "the table copy: '" << c.stored << "'";
+    bool readable = true;
+    ASSERT_TRUE(draft.GoTo(n));
+    EXPECT_EQ(StoredAmountCents(c.copied, &readable), StoredAmountOf(draft, euros)) << c.stored;
+  }
 }

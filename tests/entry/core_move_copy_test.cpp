@@ -5,8 +5,10 @@
 #include <set>
 
 #include "core_fixture.h"
+#include "data/record_fields.h"
 #include "entry/core/move_copy.h"
 #include "runtime/xbase.h"
+#include "support/line_files.h"
 
 namespace entry_test {
 namespace {
@@ -136,6 +138,30 @@ TEST_F(MoveCopyCoreTest, ACopysAnalyticSortRecordsCarryTheirGeneralAccount) {
   // A second copy takes the journal's next number.
   EXPECT_EQ(CopyPiece(source, piece, target).piece, "000008");
   ExpectInvariants("after the copies");
+}
+
+// A copied line keeps the amount every report reads: "54.125" stored by another program reads
+// 54.13, and so does its copy (the engine's two-decimal text of it would be 54.12).
+TEST_F(MoveCopyCoreTest, ACopiedLineReadsAsItsSource) {
+  ASSERT_TRUE(c50.GoTop(L::kCodeTag));
+  while (!c50.eof && (c50.IsDeleted() || c50.GetFieldNum(L::BMONTANTE) == 0)) c50.Skip(1);
+  ASSERT_FALSE(c50.eof);
+  const std::string source = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL);
+  const std::string piece = c50.GetField(L::BPIECE), number = c50.GetField(L::BNUM);
+  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(c50.recordNumber, "BMONTANTE", "54.125");
+  PieceTarget target;
+  target.journalMonth = source.substr(0, 4) + (source.substr(4, 3) == "ODA" ? "OD " : "ODA");
+  const PieceResult r = CopyPiece(source, piece, target);
+  ASSERT_EQ(r.outcome, PieceOutcome::Done);
+  const std::string key = "Z" + target.journalMonth + r.piece;
+  bool found = false;
+  for (bool more = c50.Seek(L::kCodeTag, key.c_str()); more && L::Key(c50).compare(0, key.size(), key) == 0;
+       more = c50.Skip(1)) {
+    if (std::string(c50.GetField(L::BNUM)) != number) continue;
+    found = true;
+    EXPECT_EQ(StoredAmountOf(c50, L::BMONTANTE), 5413);
+  }
+  EXPECT_TRUE(found) << key;
 }
 
 }  // namespace

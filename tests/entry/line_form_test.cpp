@@ -10,8 +10,10 @@
 #include "masterdata/code_list.h"
 #include "resources/command_ids.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
+#include "support/line_files.h"
 
 namespace entry_test {
 namespace {
@@ -382,6 +384,40 @@ TEST_F(LineFormTest, TheBalancingCommandsReadTheLineAsLoaded) {
   EXPECT_EQ(Form(), nullptr);
   EXPECT_EQ(LineOf(fresh).account, "51200000");
   EXPECT_FALSE(LineOf(fresh).live);
+}
+
+// "Solder la Pièce" and "Solder le Journal" over a line whose amount holds "-1e300" (read by the
+// lenient reading as -1,300.00): the balance would be wrong, so the line is named and the form
+// keeps what it holds.
+TEST_F(LineFormTest, TheBalancingCommandsNameALineWhoseAmountDoesNotRead) {
+  Open();
+  const std::string month = MonthOf("OD ");
+  const std::string second = LineWhere(month, [](const posting::LineRecord& r) { return r.key.substr(20, 4) == "0002"; });
+  ASSERT_FALSE(second.empty());
+  const std::string first = second.substr(0, 20) + "0001";
+  const posting::LineRecord damaged = LineOf(first);
+  ASSERT_TRUE(damaged.live);
+  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(damaged.recno, "BMONTANTE", "-1e300");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  TWSaiModDetJournaux* f = Modify(w, second);
+  ASSERT_NE(f, nullptr);
+  const std::string amounts = f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE) + "|" + f->TextOf(kDebitF) + "|" + f->TextOf(kCreditF);
+  const std::string named = "C50 enregistrement " + std::to_string(damaged.recno) + ", pi\xE8" "ce " + Trimmed(first.substr(8, 6));
+  for (unsigned command : {20077u, 20079u}) {
+    SCOPED_TRACE(command);
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    Send(f, command);
+    ASSERT_EQ(Form(), f);
+    const gui::ShownModal* box = nullptr;
+    for (const auto& shown : gui::ModalSeam::Shown())
+      if (shown.caption == "ATTENTION - Montants illisibles") box = &shown;
+    ASSERT_NE(box, nullptr) << test_support::ShownTexts();
+    EXPECT_NE(box->text.find(named), std::string::npos) << box->text;
+    if (command == 20077u) test_support::ScreenshotMessage(*box, "entry", "unreadable_amount_balancing");
+    EXPECT_EQ(f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE) + "|" + f->TextOf(kDebitF) + "|" + f->TextOf(kCreditF), amounts);
+  }
 }
 
 // The entry-models list asked by "Autre Modèle" (button 1268) as a lookup: the request stands at 258-283,

@@ -12,8 +12,10 @@
 #include "entry_fixture.h"
 #include "platform/system/files.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "shell/application.h"
 #include "support/access_rights.h"
+#include "support/line_files.h"
 
 namespace entry_test {
 namespace {
@@ -204,6 +206,50 @@ TEST_F(LinesWindowTest, AnUnbalancedJournalMonthAsksInFrancsThenInEurosAndStaysO
   test_support::ScreenshotMessage(gui::ModalSeam::Shown()[1], "entry", "unbalanced_question");
   EXPECT_FALSE(close({gui::IDYES, gui::IDYES}));
   EXPECT_FALSE(SlotInUse(0));
+}
+
+// A line whose euro amount holds "12,34" (read by the lenient reading as 1,234.00): the closing
+// names it in a box of its own, then asks about the euro balance without it, as every report
+// counts it.
+TEST_F(LinesWindowTest, ALineWhoseAmountDoesNotReadIsNamedBeforeTheBalanceQuestion) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  std::uint32_t damaged = 0;
+  long long cents = 0;
+  char sense = 'D';
+  std::string piece;
+  {
+    Table c50;
+    ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+    const std::string prefix = LinePrefix(month);
+    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && InJournal(c50, prefix) && damaged == 0;
+         more = c50.Skip(1))
+      if (!c50.IsDeleted() && c50.GetFieldNum(L::BMONTANTE) != 0) {
+        damaged = c50.recordNumber;
+        cents = ToCents(c50.GetFieldNum(L::BMONTANTE));
+        sense = c50.GetField(L::BSENS)[0];
+        piece = c50.GetField(L::BPIECE);
+      }
+  }
+  ASSERT_NE(damaged, 0u);
+  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(damaged, "BMONTANTE", "12,34");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  EXPECT_FALSE(w->CanClose());
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 2u) << test_support::ShownTexts();
+  const gui::ShownModal named = gui::ModalSeam::Shown()[0];
+  EXPECT_EQ(named.caption, "ATTENTION - Montants illisibles");
+  EXPECT_NE(named.text.find("C50 enregistrement " + std::to_string(damaged) + ", pi\xE8" "ce " + Trimmed(piece)),
+            std::string::npos)
+      << named.text;
+  test_support::ScreenshotMessage(named, "entry", "unreadable_amount_at_closing");
+  const long long balance = sense == 'D' ? -cents : cents;
+  EXPECT_NE(gui::ModalSeam::Shown()[1].text.find(std::string("Solde E: ") + LTrim(FormatAmount(FromCents(balance)))),
+            std::string::npos)
+      << gui::ModalSeam::Shown()[1].text;
 }
 
 // The balance walk lets the window work meanwhile (its progress cursor processes the waiting

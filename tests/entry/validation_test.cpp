@@ -17,6 +17,7 @@
 #include "platform/system/files.h"
 #include "shell/handlers.h"
 #include "support/kill_point.h"
+#include "support/line_files.h"
 
 namespace entry_test {
 namespace {
@@ -243,6 +244,63 @@ TEST_F(ValidationTest, EachRefusalLeavesTheDossierByteForByte) {
   Validate({other}, "20/03/26");
   Menu(kValidation);
   EXPECT_NE(test_support::ShownTexts().find("est termin\xE9" "e"), std::string::npos) << test_support::ShownTexts();
+}
+
+// Amounts stored as no program of ours writes them are read as every report reads them: a third
+// decimal ("54.125", read 54.13) validates and closes at 54.13; a text that does not read as a
+// number ("12,34" over 16.44) is named and refused, not read as 1,234.00, and nothing changes.
+TEST_F(ValidationTest, AnAmountIsValidatedAsTheReportsReadIt) {
+  Open();
+  SeedMonth("C605CAI", {{"000001", "10", "60640000", '1', "Papier", 'D', 54.13},
+                        {"000001", "10", "53000000", '1', "Banque", 'C', 54.13}});
+  SeedMonth("C606CAI", {{"000002", "10", "60640000", '1', "Encre", 'D', 16.44},
+                        {"000002", "10", "53000000", '1', "Banque", 'C', 16.44}});
+  CloseAll();
+  {
+    test_support::RawRecords raw(folder_ + "c50je.dbf");
+    int damaged = 0;
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (raw.Field(r, "BSENS") != "D" || raw.Field(r, "BJAL") != "CAI") continue;
+      if (raw.Field(r, "BMOIS") == "C605" && raw.Field(r, "BPIECE") == "000001") raw.Put(n, "BMONTANTE", "54.125"), ++damaged;
+      if (raw.Field(r, "BMOIS") == "C606" && raw.Field(r, "BPIECE") == "000002") raw.Put(n, "BMONTANTE", "12,34"), ++damaged;
+    }
+    ASSERT_EQ(damaged, 2);
+  }
+  const auto files = TableFiles();
+  gui::ModalSeam::Reset();
+  Validate({"C606CAI"}, "20/03/26");
+  Menu(kValidation);
+  std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("montant ne se lit pas comme un nombre"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("CAI 06/26 pi\xE8" "ce 000002 ligne 0001"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("1217"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("1 217"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("est termin\xE9" "e"), std::string::npos) << shown;
+  const gui::ShownModal* refusal = gui::ModalSeam::LastShown();
+  ASSERT_NE(refusal, nullptr);
+  test_support::ScreenshotMessage(*refusal, "entry", "validation_refused_unreadable");
+  ExpectSameFiles(files, TableFiles(), "an amount that does not read");
+  // Mended, as the line form would mend it: the dossier holds no damage the run's own check of
+  // the whole dossier would find.
+  {
+    test_support::RawRecords raw(folder_ + "c50je.dbf");
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (raw.Field(r, "BMOIS") == "C606" && raw.Field(r, "BJAL") == "CAI" && raw.Field(r, "BSENS") == "D")
+        raw.Put(n, "BMONTANTE", "16.44");
+    }
+  }
+
+  gui::ModalSeam::Reset();
+  Validate({"C605CAI"}, "20/03/26");
+  Menu(kValidation);
+  shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("est termin\xE9" "e"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("6600"), std::string::npos) << shown;
+  EXPECT_EQ(DbfRead("c40je", "print(sorted(str(r['DMONTANTE']) for r in rows if r['DPIECE'] == '000001'))\n"),
+            "['54.13', '54.13']\n");
+  ExpectInvariants("after the validation of 54.125");
 }
 
 // A journal-month validated, entered again and validated again: its closed header adds the second

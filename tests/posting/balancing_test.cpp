@@ -6,10 +6,13 @@
 #include "data/rounding_accounts.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "posting/balancing.h"
+#include "posting/journal_lines.h"
 #include "posting/line_save.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
+#include "support/line_files.h"
 
 namespace entry_test {
 namespace {
@@ -138,6 +141,43 @@ TEST_F(BalancingTest, ThePieceCountsTheLineAsTypedAndTheJournalLeavesItOut) {
   EXPECT_EQ(with.debitE, without.debitE + 1524);
   const Balances journal = JournalBalanceWithout(c50, key);
   EXPECT_EQ(journal.BalanceE(), -sign * ToCents(line.euros)) << "a generated journal-month balances";
+}
+
+// A line whose euro amount holds "12,34" over its 16.44 (read by the lenient reading as 1,234.00)
+// counts as zero in its piece's and its journal-month's balances, as every report reads it, and
+// is named there; the amount search does not take it for 12.34.
+TEST_F(BalancingTest, ALineWhoseAmountDoesNotReadCountsAsZeroAndIsNamed) {
+  std::string key;
+  LineRecord line;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && key.empty(); ++r) {
+    if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z' || c50.GetFieldNum(L::BMONTANTE) == 0) continue;
+    line = ReadLineRecord(c50);
+    key = line.key;
+  }
+  ASSERT_FALSE(key.empty());
+  const long long sign = line.sense == 'D' ? 1 : -1, cents = ToCents(line.euros);
+  const Balances piece = SumPiece(c50, key.substr(0, 14), nullptr);
+  const JournalBalance journal = SumJournal(c50, key.substr(0, 8));
+  EXPECT_TRUE(piece.unreadable.empty());
+  EXPECT_TRUE(journal.unreadable.empty());
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    raw.Put(line.recno, "BMONTANTE", "12,34");
+  }
+  const Balances damagedPiece = SumPiece(c50, key.substr(0, 14), nullptr);
+  const JournalBalance damagedJournal = SumJournal(c50, key.substr(0, 8));
+  EXPECT_EQ(damagedPiece.BalanceE(), piece.BalanceE() - sign * cents);
+  EXPECT_EQ(damagedJournal.BalanceE(), journal.BalanceE() - sign * cents);
+  EXPECT_EQ(damagedPiece.BalanceF(), piece.BalanceF()) << "its francs still read";
+  const std::string named = "C50 enregistrement " + std::to_string(line.recno) + ", pi\xE8" "ce " + Trimmed(key.substr(8, 6));
+  for (const auto* lines : {&damagedPiece.unreadable, &damagedJournal.unreadable}) {
+    ASSERT_EQ(lines->size(), 1u);
+    EXPECT_NE(UnreadableAmountsMessage(*lines).find(named), std::string::npos) << UnreadableAmountsMessage(*lines);
+  }
+  // The line's own balancing leaves it out: its amount is the one being typed.
+  EXPECT_TRUE(JournalBalanceWithout(c50, key).unreadable.empty());
+  for (const FoundLine& f : FindAmount(c50, 1234, ""))
+    EXPECT_NE(f.recno, line.recno) << "\"12,34\" is no amount of 12.34";
 }
 
 TEST_F(BalancingTest, TheRoundingAccountsAreReadOneWay) {

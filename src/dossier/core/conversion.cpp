@@ -13,6 +13,7 @@
 #include "data/dossier_files.h"
 #include "data/engine_files.h"
 #include "data/index_recovery.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_copy.h"
@@ -122,7 +123,7 @@ bool CopyValue(Table& source, int s, Table& destination, int d) {
     return source.GetMemoText(s, memo) && destination.PutMemoText(d, memo);
   }
   if ((st != 'C' && st != 'N') || (dt != 'C' && dt != 'N')) return true;
-  if (st == 'N' && dt == 'N') return destination.PutFieldNum(d, source.GetFieldNum(s));
+  if (st == 'N' && dt == 'N') return CopyNumberField(source, s, destination, d);
   return destination.PutField(d, source.GetField(s));
 }
 

@@ -7,6 +7,7 @@
 #include "data/closed_lines.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_results.h"
@@ -290,7 +291,10 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   // One new line from the source line `recno`: every field, then the rewrites.
   auto copy = [&](std::uint32_t recno) {
     if (!t.c50.GoTo(static_cast<long>(recno)) || !written.AppendBlank()) return false;
-    for (int f = 1; f <= t.c50.FieldCount(); ++f) written.PutField(f, t.c50.GetField(f));
+    for (int f = 1; f <= t.c50.FieldCount(); ++f) {
+      if (t.c50.FieldType(f) == 'N') CopyNumberField(t.c50, f, written, f);
+      else written.PutField(f, t.c50.GetField(f));
+    }
     const std::string day = IsBlank(target.day) ? FittedDay(month, t.c50.GetField(L::BJOUR)) : FittedDay(month, target.day);
     written.PutField(L::BMOIS, month.c_str());
     written.PutField(L::BJAL, journal.c_str());

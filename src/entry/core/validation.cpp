@@ -38,6 +38,8 @@ namespace {
 using L = LigneEcriture;
 
 constexpr long kMostClosedRecords = 999999;
+// The refusal's list of the lines whose amount does not read as a number.
+constexpr int kStrUnreadableLines = 30303;
 constexpr std::size_t kNamedLines = 12;
 constexpr std::uint32_t kQueueBatch = 8192;
 std::string ProcessName() { return LoadStr(23070); }
@@ -287,8 +289,7 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
   std::map<std::string, DraftMonth> months;
   const std::string first = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
   const std::string last = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
-  const std::vector<int> fields{L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BNUM, L::BJOUR, L::BCODE,
-                                L::BSENS, L::BMONTANTF, L::BMONTANTE};
+  const std::vector<int> fields{L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BNUM, L::BJOUR, L::BCODE, L::BSENS};
   std::vector<std::string> v;
   // Every record in physical order, the analytic and cancelled ones too.
   c50.SetOrder("");
@@ -301,12 +302,15 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
       ++m.cancelled;
       continue;
     }
+    const std::string month = PadRight(v[1], 4), day = PadRight(v[5], 2);
+    bool readable = true;
+    const long long f = StoredAmountOf(c50, L::BMONTANTF, &readable), e = StoredAmountOf(c50, L::BMONTANTE, &readable);
+    if (!readable) Name(m.unreadableLines, m.unreadable, LineText(v[3], v[4], month, day));
     if (v[0] != "Z") {
       ++m.analytic;
       continue;
     }
     ++m.lines;
-    const long long f = StoredCents(v[8]), e = StoredCents(v[9]);
     if (v[7] == "D") {
       m.debitF += f;
       m.debitE += e;
@@ -314,7 +318,6 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
       m.creditF += f;
       m.creditE += e;
     }
-    const std::string month = PadRight(v[1], 4), day = PadRight(v[5], 2);
     const std::string text = LineText(v[3], v[4], month, day);
     if (IsBlank(v[6])) Name(m.noAccountLines, m.noAccount, text);
     Ymd date;
@@ -363,7 +366,7 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
 
   std::map<std::string, const DraftMonth*> byKey;
   for (const DraftMonth& m : months) byKey[m.journalMonth] = &m;
-  std::string unbalanced, noAccount, outOfYear;
+  std::string unbalanced, noAccount, outOfYear, unreadable;
   long records = 0;
   for (const std::string& key : request.journalMonths) {
     const auto it = byKey.find(PadRight(key, posting::kJournalMonthKeyLength));
@@ -379,11 +382,14 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
     if (m.noAccount > static_cast<long>(m.noAccountLines.size())) noAccount += name + " ...\n";
     for (const std::string& line : m.outOfYearLines) outOfYear += name + " " + line + "\n";
     if (m.outOfYear > static_cast<long>(m.outOfYearLines.size())) outOfYear += name + " ...\n";
+    for (const std::string& line : m.unreadableLines) unreadable += name + " " + line + "\n";
+    if (m.unreadable > static_cast<long>(m.unreadableLines.size())) unreadable += name + " ...\n";
   }
   std::string text;
   if (!unbalanced.empty()) text += LoadStr(16253) + unbalanced;
   if (!noAccount.empty()) text += LoadStr(16254) + noAccount;
   if (!outOfYear.empty()) text += LoadStr(16255) + outOfYear;
+  if (!unreadable.empty()) text += LoadStr(kStrUnreadableLines) + unreadable;
   if (!text.empty()) return std::string(LoadStr(16256)) + text + LoadStr(55);
   if (closedRecords + records > kMostClosedRecords) return LoadStr(16257);
   return {};

@@ -35,6 +35,10 @@ struct DraftMonth {
   // their count and the first of them named ("pièce 000123 ligne 0010 ...").
   long noAccount = 0, outOfYear = 0;
   std::vector<std::string> noAccountLines, outOfYearLines;
+  // Live lines, general or analytic, whose amount does not read as a number (counted as zero in
+  // the totals above): their count and the first of them named. The closed file takes none of them.
+  long unreadable = 0;
+  std::vector<std::string> unreadableLines;
   bool BalancedInEuros() const { return debitE == creditE; }
   bool BalancedInFrancs() const { return debitF == creditF; }
 };

@@ -10,6 +10,7 @@
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/session.h"
 #include "data/table_results.h"
@@ -21,6 +22,7 @@
 #include "processing/core/matching_lines.h"
 #include "processing/core/transfer_tables.h"
 #include "runtime/dates.h"
+#include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -167,8 +169,8 @@ class MergeWork {
         fresh = true;
       }
       for (int f : figures) {
-        const double mine = fresh ? 0.0 : to.GetFieldNum(f);
-        if (!to.PutFieldNum(f, mine + from.GetFieldNum(f))) return Fail(number, to.tablePath, to.result);
+        const long long mine = fresh ? 0 : StoredAmountOf(to, f);
+        if (!to.PutFieldNum(f, FromCents(mine + StoredAmountOf(from, f)))) return Fail(number, to.tablePath, to.result);
       }
       if (!(to.appending ? to.InsertRecord() : to.Commit())) return Fail(number, to.tablePath, to.result);
       ++*count;

@@ -11,6 +11,7 @@
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_copy.h"
@@ -47,7 +48,7 @@ std::string Text(int id) { return LoadStr(id); }
 
 std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
-long long Cents(Table& t, int field) { return ToCents(t.GetFieldNum(field)); }
+long long Cents(Table& t, int field) { return StoredAmountOf(t, field); }
 
 bool IsCollectiveAccount(const std::vector<Collective>& collectives, const std::string& account) {
   return std::any_of(collectives.begin(), collectives.end(),
@@ -287,10 +288,8 @@ class OpeningWork {
         t20.PutField(1, code.c_str());
       }
       if (!CopyRecord(accountFields, c20_, t20)) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
-      bool copied = t20.PutFieldNum(kBudget1, c20_.GetFieldNum(kBudget1)) &&
-                    t20.PutFieldNum(kBudget2, c20_.GetFieldNum(kBudget2));
-      for (int f = 0; f < 4; ++f)
-        copied = copied && t20.PutFieldNum(kPreviousFirst + f, c20_.GetFieldNum(kYearDebitF + f));
+      bool copied = CopyNumberField(c20_, kBudget1, t20, kBudget1) && CopyNumberField(c20_, kBudget2, t20, kBudget2);
+      for (int f = 0; f < 4; ++f) copied = copied && CopyNumberField(c20_, kYearDebitF + f, t20, kPreviousFirst + f);
       if (!copied) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
       if (!(t20.appending ? t20.InsertRecord() : t20.Commit())) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
       ++r_.accounts;

@@ -170,10 +170,14 @@ bool TrialBalanceReport::PrepareBalance(const std::string& typeListe) {
   FillListVariablesOfRun(kind);
   if (brokenRecords_ > 0)
     ShowError(std::to_string(brokenRecords_) + LoadStr(23525));
-  // Amounts that do not read are counted as zero: their lines are named, once per reading.
-  if (!unreadableSaid_ && !source_.UnreadableLines().empty()) {
+  // Amounts that do not read are counted as zero: their lines, and the accounts or sections whose
+  // previous-year or budget figures do not read, are named once per reading.
+  std::vector<UnreadableAmountLine> unreadable = source_.UnreadableLines();
+  const std::vector<UnreadableAmountLine>& figures = ChartOf(kind).Unreadable();
+  unreadable.insert(unreadable.end(), figures.begin(), figures.end());
+  if (!unreadableSaid_ && !unreadable.empty()) {
     unreadableSaid_ = true;
-    ShowWarning(UnreadableAmountsMessage(source_.UnreadableLines()), UnreadableAmountsCaption());
+    ShowWarning(UnreadableAmountsMessage(unreadable), UnreadableAmountsCaption());
   }
   if (lines_.empty()) {
     if (!severalLists_) ShowEmpty(LoadStr(23526) + ListTitleText());

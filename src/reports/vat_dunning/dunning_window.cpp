@@ -257,6 +257,10 @@ void TWEtaBroRelances::ShowIncompleteDetails() {
     gui::MessageBox(this, LoadStr(27010) + run_.IncompleteIbanAccounts + "\n\n\n", LoadStr(52),
                     gui::MB_OK | gui::MB_ICONSTOP);
   }
+  // The lines left out as zero for an amount that does not read, named.
+  const std::string unreadable = UnreadableAmountsMessage(run_.Unreadable());
+  if (!unreadable.empty())
+    gui::MessageBox(this, unreadable, UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   // A transfer run ends by saying what it wrote and whom it left out.
   const std::string end = run_.TransferRun() ? run_.EndMessage() : std::string();
   if (!end.empty()) gui::MessageBox(this, end + "\n\n\n", Title(), gui::MB_OK | gui::MB_ICONINFORMATION);

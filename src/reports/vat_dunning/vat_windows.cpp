@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/dossier_files.h"
+#include "data/entry_lines.h"
 #include "data/session.h"
 #include "framework/browse_services.h"
 #include "platform/gui/application.h"
@@ -116,6 +117,13 @@ void VatPeriodDialog::ShowResult(int labelId, int valueId, long long cents) {
   else SetItemText(valueId, "");
 }
 
+void VatPeriodDialog::ShowUnreadable(const std::vector<UnreadableAmountLine>& lines) {
+  const std::string text = UnreadableAmountsMessage(lines);
+  if (text.empty() || text == unreadableShown_) return;
+  unreadableShown_ = text;
+  gui::MessageBox(this, text, UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+}
+
 bool VatPeriodDialog::Compute() {
   gui::SetNamedCursor("C02");
   SetItemText(kPeriod, "");
@@ -161,6 +169,7 @@ bool TDTvaSurLesDebits::ComputeReturn() {
   ShowAmount(1211, r.otherAccounts);
   ShowResult(1212, 1213, r.ToPay());
   ShowResult(1214, 1215, r.Credit());
+  ShowUnreadable(computation_.Unreadable());
   // A nil net to the cent is no return to print.
   return outcome == vat::DebitsComputation::Outcome::Computed;
 }
@@ -193,6 +202,7 @@ bool TDTvaSurLesEncaissements::ComputeReturn() {
   ShowAmount(1209, r.previousCredit);
   ShowResult(1210, 1211, r.ToPay());
   ShowResult(1212, 1213, r.Credit());
+  ShowUnreadable(computation_.Unreadable());
   return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/table.h"
 #include "framework/dialog_bases.h"
@@ -66,6 +67,9 @@ class VatPeriodDialog : public TDNuv {
   // An amount display: the value to the cent, grouped by thousands, and a blank.
   void ShowAmount(int id, long long cents);
   void ShowResult(int labelId, int valueId, long long cents);
+  // The lines the computation counted as zero for an amount that does not read, named in one box
+  // (once for the same lines, however often the return is computed again).
+  void ShowUnreadable(const std::vector<UnreadableAmountLine>& lines);
 
   // The labels and values of the amount to pay and of the credit, hidden until a computation.
   int resultIds_[4] = {0, 0, 0, 0};
@@ -76,6 +80,7 @@ class VatPeriodDialog : public TDNuv {
 
   std::string previousStart_, previousEnd_;
   bool succeeded_ = false;
+  std::string unreadableShown_;
 };
 
 class TDTvaSurLesDebits : public VatPeriodDialog {

@@ -5,6 +5,7 @@
 
 #include <tuple>
 
+#include "data/record_fields.h"
 #include "reports/balances/core/trial_balance_variables.h"
 #include "reports/engine/visu_window.h"
 #include "reports/ledgers/core/general_ledgers.h"
@@ -83,7 +84,7 @@ class UnreadableAmountsTest : public BalanceWindowTest {
         const std::string account = raw.Field(r, pre + "CODE");
         const std::string euros = raw.Field(r, pre + "MONTANTE");
         if (r[0] == '*' || raw.Field(r, pre + "CLE") != "Z" || (account[0] != '6' && account[0] != '7')) continue;
-        const long long cents = StoredCents(euros);
+        const long long cents = StoredAmountCents(euros);
         if (cents == 0) continue;
         const bool francsOnly = taken == 2;
         const std::string& garbage = euroGarbage[(out.size()) % 4];
@@ -136,6 +137,39 @@ TEST_F(UnreadableAmountsTest, TheBalanceAndTheLedgerCountThemAsZeroAndNameThem) 
 }
 
 
+// An account's previous-year and budget figures holding what no program writes ("12,34", read by
+// the lenient reading as 1,234.00, and "-1e300"): the chart counts them as zero and the balance
+// names the account's record with the lines.
+TEST_F(UnreadableAmountsTest, TheAccountsPreviousYearAndBudgetFiguresAreNamedWhenTheyDoNotRead) {
+  OpenPair();
+  std::string named, code;
+  std::uint32_t record = 0;
+  {
+    test_support::RawRecords raw(folder_ + "c20bw.dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && record == 0; ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || raw.Field(r, "CCODE")[0] != '6') continue;
+      raw.Put(n, "CDEBNM1E", "12,34");
+      raw.Put(n, "CBUDGETE", "-1e300");
+      record = n;
+      code = raw.Field(r, "CCODE");
+      named = "C20 enregistrement " + std::to_string(n) + ", compte " + Trimmed(code);
+    }
+  }
+  ASSERT_NE(record, 0u);
+  balances::ChartList chart;
+  ASSERT_TRUE(chart.LoadAccounts(folder_ + "c20bw.dbf"));
+  const balances::ChartEntry* e = chart.Find(code);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->prevDebit[1], 0);
+  EXPECT_EQ(e->budget[1], 0);
+  ASSERT_EQ(chart.Unreadable().size(), 1u);
+  std::string balanceWarning;
+  Totals(&balanceWarning);
+  EXPECT_NE(balanceWarning.find(named), std::string::npos) << named << "\n" << balanceWarning;
+}
+
+
 // Amount fields holding a third decimal (what a foreign program may write): the trial balance
 // and the general ledger change by the same cents, the third decimal rounding half up, and name no
 // line as unreadable.
@@ -154,7 +188,7 @@ TEST_F(UnreadableAmountsTest, AThirdDecimalGivesTheSameCentsInTheBalanceAndTheLe
       const std::string r = raw.Record(n);
       const std::string account = raw.Field(r, pre + "CODE");
       if (r[0] == '*' || raw.Field(r, pre + "CLE") != "Z" || (account[0] != '6' && account[0] != '7')) continue;
-      const long long was = StoredCents(raw.Field(r, pre + "MONTANTE"));
+      const long long was = StoredAmountCents(raw.Field(r, pre + "MONTANTE"));
       if (was == 0) continue;
       const std::string width = raw.Field(r, pre + "MONTANTE");
       const auto& [text, cents] = texts[put++];

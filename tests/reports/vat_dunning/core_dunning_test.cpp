@@ -10,6 +10,7 @@
 #include "core_fixture.h"
 #include "platform/system/process.h"
 #include "runtime/transfer_records.h"
+#include "support/line_files.h"
 #include "reports/engine/core/report_texts.h"
 
 namespace dunning_test {
@@ -396,6 +397,31 @@ TEST_F(DunningCoreTest, ASecondRunWithAnEarlierLastDateSelectsAndAgesAgain) {
   EXPECT_EQ(listed[0].buckets[1], 20000);
   EXPECT_EQ(RTrim(listed[0].values.at("DATE30J").c_str()), Display(Date(3, 31)));
   EXPECT_EQ(RTrim(listed[0].values.at("DATEFIN").c_str()), Display(Date(2, 28)));
+}
+
+// A line whose amount does not read ("-1e300", read elsewhere as -1,300.00) counts as zero, as
+// every report reads it: the account's balance is that of its other lines, and the line is named.
+TEST_F(DunningCoreTest, AnAmountThatDoesNotReadCountsAsZeroAndIsNamed) {
+  Account("CZBAD001", "Une ligne illisible", "", "");
+  Line("CZBAD001", Date(1, 10), "", 'D', 10000);
+  Line("CZBAD001", Date(1, 11), "", 'D', 999);
+  std::uint32_t damaged = 0;
+  {
+    test_support::RawRecords raw(std::string(DossierFolder) + "c50rl.dbf");
+    for (std::uint32_t n = raw.Count(); n >= 1 && damaged == 0; --n)
+      if (StoredAmountCents(raw.Field(raw.Record(n), "BMONTANTE")) == 999) {
+        raw.Put(n, "BMONTANTE", "-1e300");
+        damaged = n;
+      }
+  }
+  ASSERT_NE(damaged, 0u);
+  DunningRun& run = NewRun(dunning::OptionsText(Form("CZBAD001", "CZBAD001", 'D')), "");
+  const std::vector<ListedAccount> listed = Play(run);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].cents, 10000);
+  const std::string named = UnreadableAmountsMessage(run.Unreadable());
+  EXPECT_NE(named.find("C50 enregistrement " + std::to_string(damaged) + ","), std::string::npos) << named;
+  EXPECT_NE(named.find("compte CZBAD001"), std::string::npos) << named;
 }
 
 TEST_F(DunningCoreTest, ADamagedTableStopsTheRunWithItsName) {

@@ -16,6 +16,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "demo/dossier_demo.h"
 #include "reports/vat_dunning/core/dunning_run.h"
@@ -139,7 +140,7 @@ class DunningCoreTest : public test_support::RuntimeTest {
       for (int b = 0; b < 4; ++b) a.buckets[b] = run.BucketCents()[b];
       for (long i = 0; i < run.AccountLineCount; ++i) {
         const std::string& e = run.AccountLines[static_cast<std::size_t>(i)];
-        a.lines.push_back(e.substr(0, 6) + e.substr(38, 1) + std::to_string(StoredCents(e.substr(39, 14))));
+        a.lines.push_back(e.substr(0, 6) + e.substr(38, 1) + std::to_string(StoredAmountCents(e.substr(39, 14))));
       }
       std::sort(a.lines.begin(), a.lines.end());
       for (int v = 0; v < fields_.FieldCount(); ++v) a.values[FieldNameOf(fields_.Definition(v))] = fields_.Value(v);

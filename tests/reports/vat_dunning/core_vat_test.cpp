@@ -10,12 +10,15 @@
 #include <tuple>
 #include <vector>
 
+#include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "reports/vat_dunning/core/vat_reports.h"
 #include "reports/vat_dunning/core/vat_return.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "support/demo_oracle.h"
+#include "support/line_files.h"
 #include "support/python.h"
 #include "vat_data.h"
 
@@ -307,6 +310,51 @@ TEST_F(VatCoreTest, ReceiptsReturnTable) {
     }
     EXPECT_EQ(listed, c.listed);
   }
+}
+
+// An amount stored as no program writes it ("-1e300" in a draft line, "12,34" in a closed one)
+// counts as zero in both returns, as every report reads it, and its line is named.
+TEST_F(VatCoreTest, AnAmountThatDoesNotReadCountsAsZeroInBothReturnsAndIsNamed) {
+  Account("44571000", "TVA");
+  Line("44571000", "OD ", D(2030, 1, 10), 'C', 2000);
+  Line("44571000", "OD ", D(2030, 1, 11), 'C', 999);
+  Line("C0000001", "BQ ", D(2030, 1, 15), 'C', 120000, "1");
+  Line("C0000001", "BQ ", D(2030, 1, 16), 'C', 777, "1", "", true);
+  // Each damaged line's record number, found by its amount.
+  auto damage = [this](bool closed, long long cents, const std::string& text) -> std::uint32_t {
+    const std::string p = closed ? "D" : "B";
+    test_support::RawRecords raw(Dir() + "/tv/" + (closed ? "c40tv.dbf" : "c50tv.dbf"));
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n)
+      if (StoredAmountCents(raw.Field(raw.Record(n), p + "MONTANTE")) == cents) {
+        raw.Put(n, p + "MONTANTE", text);
+        return n;
+      }
+    ADD_FAILURE() << cents;
+    return 0;
+  };
+  const std::uint32_t draft = damage(false, 999, "-1e300"), closed = damage(true, 777, "12,34");
+
+  OpenCursors("C60CODE");
+  DebitsComputation debits(c10_, c20_, c40_, c50_, c60_);
+  debits.LoadCollectiveAccounts();
+  vat::DebitsReturn d;
+  debits.ComputeReturn("01/30", "01/30", true, d);
+  EXPECT_EQ(d.collected, 2000);
+  ASSERT_EQ(debits.Unreadable().size(), 1u);
+  EXPECT_NE(UnreadableAmountsMessage(debits.Unreadable()).find("C50 enregistrement " + std::to_string(draft) + ","),
+            std::string::npos)
+      << UnreadableAmountsMessage(debits.Unreadable());
+
+  OpenCursors(ReceiptsComputation::kTag);
+  ReceiptsComputation receipts(c10_, c40_, c50_, c60_);
+  receipts.SetCollectiveLetters(vat::CollectiveLettersText());
+  vat::ReceiptsReturn r;
+  ASSERT_EQ(receipts.ComputeReturn("01/30", "01/30", true, r), ReceiptsComputation::Outcome::Computed);
+  EXPECT_EQ(r.receiptsVat, 20000);
+  ASSERT_EQ(receipts.Unreadable().size(), 1u);
+  EXPECT_NE(UnreadableAmountsMessage(receipts.Unreadable()).find("C40 enregistrement " + std::to_string(closed) + ","),
+            std::string::npos)
+      << UnreadableAmountsMessage(receipts.Unreadable());
 }
 
 TEST_F(VatCoreTest, ReceiptsRefusesAPeriodWithoutTreasuryJournalAndFindsCodesByTheirWholeKey) {

@@ -11,10 +11,12 @@
 #include "reports/engine/report_window_fixture.h"
 #include "reports/vat_dunning/vat_commands.h"
 #include "reports/vat_dunning/vat_windows.h"
+#include "data/record_fields.h"
 #include "runtime/session_registry.h"
 #include "shell/enablers.h"
 #include "shell/registry.h"
 #include "printed_amounts.h"
+#include "support/line_files.h"
 #include "support/report_dossier_fixture.h"
 #include "vat_data.h"
 
@@ -212,6 +214,34 @@ TEST_F(VatWindowTest, EnEurosIsTickedUnlessTheFrancIsTheMainCurrency) {
     EXPECT_EQ(TheDossierRecord.At(DossierRecord::kEuroMainPos), c.flag);
   }
   TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, saved);
+}
+
+// A line whose amount holds "-1e300" (read by the lenient reading as -1,300.00): "&Calculer"
+// counts it as zero, as every report does, and names it in a box over the period dialog.
+TEST_F(VatWindowTest, ALineWhoseAmountDoesNotReadIsNamedByTheComputation) {
+  WorkedExample();
+  AddLine("44571000", "VE ", Date(2, 7), 'C', 999);
+  std::uint32_t damaged = 0;
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && damaged == 0; ++n)
+      if (StoredAmountCents(raw.Field(raw.Record(n), "BMONTANTE")) == 999) damaged = n;
+    ASSERT_NE(damaged, 0u);
+    raw.Put(damaged, "BMONTANTE", "-1e300");
+  }
+  gui::ModalSeam::Reset();
+  PeriodSeen seen;
+  QueuePeriod(gui::IDCANCEL, &seen);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
+  Settle();
+  EXPECT_EQ(seen.values[1207 - 1206], "2 000.00 ");
+  const gui::ShownModal* box = nullptr;
+  for (const auto& shown : gui::ModalSeam::Shown())
+    if (shown.caption == "ATTENTION - Montants illisibles") box = &shown;
+  ASSERT_NE(box, nullptr) << test_support::ShownTexts();
+  EXPECT_NE(box->text.find("C50 enregistrement " + std::to_string(damaged) + ","), std::string::npos) << box->text;
+  test_support::ScreenshotMessage(*box, "vat_dunning", "tva-unreadable-amount");
 }
 
 TEST_F(VatWindowTest, AnEightDigitFigureShowsToTheCent) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "data/table_scan.h"
@@ -17,10 +18,11 @@ namespace {
 
 // ---- chart
 
-bool ChartList::Load(const std::string& path, const std::vector<int>& fields, const char* title,
+bool ChartList::Load(const std::string& path, const std::vector<int>& fields, const char* title, char file,
                      std::string* message) {
   entries_.clear();
   byCode_.clear();
+  unreadable_.clear();
   Table t;
   if (!t.OpenShared(path, "", true)) {
     if (message != nullptr)
@@ -42,14 +44,19 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
     e.street1 = text(record, 2);
     e.street2 = text(record, 3);
     e.town = text(record, 4);
-    e.prevDebit = {StoredCents(text(record, 5)), StoredCents(text(record, 6))};
-    e.prevCredit = {StoredCents(text(record, 7)), StoredCents(text(record, 8))};
-    e.budget = {StoredCents(text(record, 9)), StoredCents(text(record, 10))};
+    // The figures as stored, NUL bytes and all: one that does not read counts as zero, its record named.
+    bool readable = true;
+    auto cents = [&](std::size_t i) { return StoredAmountCents(v.In(record, i), &readable); };
+    e.prevDebit = {cents(5), cents(6)};
+    e.prevCredit = {cents(7), cents(8)};
+    e.budget = {cents(9), cents(10)};
     e.recno = recno;
+    if (!readable) unreadable_.push_back({file, recno, "", e.code});
     entries_.push_back(std::move(e));
   });
   if (!read) {
     entries_.clear();
+    unreadable_.clear();
     if (message != nullptr)
       *message = std::string(LoadStr(23530)) + title + LoadStr(23532) + std::to_string(t.result) +
                  ").\n\n" + path;
@@ -62,11 +69,13 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
 }
 
 bool ChartList::LoadAccounts(const std::string& c20Path, std::string* message) {
-  return Load(c20Path, {1, 2, 3, 4, 5, 21, 22, 23, 24, 28, 29}, std::string(LoadStr(23533)).c_str(), message);
+  return Load(c20Path, {1, 2, 3, 4, 5, 21, 22, 23, 24, 28, 29}, std::string(LoadStr(23533)).c_str(),
+              UnreadableAmountLine::kAccountRecord, message);
 }
 
 bool ChartList::LoadSections(const std::string& c30Path, std::string* message) {
-  return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, std::string(LoadStr(23534)).c_str(), message);
+  return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, std::string(LoadStr(23534)).c_str(),
+              UnreadableAmountLine::kSectionRecord, message);
 }
 
 void ChartList::Add(const ChartEntry& entry) {

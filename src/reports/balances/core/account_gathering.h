@@ -37,10 +37,13 @@ class ChartList {
   const ChartEntry* Find(const std::string& code) const;  // code as stored, 8 characters
   // An entry kept in code order (charts made in memory: the balance sheet's, the tests').
   void Add(const ChartEntry& entry);
+  // The live records whose previous-year or budget figures do not read as numbers (counted as zero).
+  const std::vector<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
 
  private:
-  bool Load(const std::string& path, const std::vector<int>& fields, const char* title, std::string* message);
+  bool Load(const std::string& path, const std::vector<int>& fields, const char* title, char file, std::string* message);
   std::vector<ChartEntry> entries_;
+  std::vector<UnreadableAmountLine> unreadable_;
   std::map<std::string, std::size_t> byCode_;
 };
 

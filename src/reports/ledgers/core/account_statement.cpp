@@ -1,6 +1,7 @@
 #include "reports/ledgers/core/account_statement.h"
 
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "reports/ledgers/core/ledger_strings.h"
 #include "runtime/code_helpers.h"
@@ -42,6 +43,7 @@ std::string AccountStatement::PreviewTitle() const {
 bool AccountStatement::PrepareReport() {
   names_.Clear();
   source_.Forget();
+  ForgetUnreadable();
   CollectiveMap collectives;
   collectives.Build(*tables_.c10);
   std::vector<std::string> definitions;
@@ -144,10 +146,14 @@ bool AccountStatement::PrepareReport() {
   if (t != nullptr && t->isOpen && t->Seek(options.analytic ? "C30CODE" : "C20CODE", account.c_str()) &&
       !t->IsDeleted()) {
     std::vector<std::string> values;
-    ReadStoredFields(*t, {2, debitField, creditField}, values);
+    ReadStoredFields(*t, {2}, values);
     SetText(NOMCOMPTE, values[0]);
-    SetCents(TC_DEBIT, StoredCents(values[1]));
-    SetCents(TC_CREDIT, StoredCents(values[2]));
+    bool readable = true;
+    SetCents(TC_DEBIT, StoredAmountOf(*t, debitField, &readable));
+    SetCents(TC_CREDIT, StoredAmountOf(*t, creditField, &readable));
+    if (!readable)
+      NoteUnreadable({options.analytic ? UnreadableAmountLine::kSectionRecord : UnreadableAmountLine::kAccountRecord,
+                      t->recordNumber, "", account});
   } else {
     SetText(NOMCOMPTE, "???");
   }
@@ -225,6 +231,7 @@ bool AccountStatement::NextRecord() {
   } else {
     lineType = "Y";
   }
+  SayUnreadable();
   return false;
 }
 

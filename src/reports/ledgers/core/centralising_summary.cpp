@@ -1,6 +1,8 @@
 #include "reports/ledgers/core/centralising_summary.h"
 
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
+#include "data/stored_fields.h"
 #include "data/table.h"
 #include "reports/ledgers/core/ledger_strings.h"
 #include "runtime/code_helpers.h"
@@ -90,6 +92,7 @@ bool CentralisingSummary::PrepareReport() {
     return false;
   }
   DeclareFields(Definitions());
+  ForgetUnreadable();
   const char choice = optionsText.empty() ? ' ' : optionsText[0];
   const bool euroMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
   switch (choice) {
@@ -121,6 +124,7 @@ bool CentralisingSummary::NextRecord() {
   if (!Walk(true)) {
     if (lineType.empty()) lineType = " ";
     lineType[0] = 'Z';
+    SayUnreadable();
     return false;
   }
   return true;
@@ -135,9 +139,16 @@ void CentralisingSummary::ClassifyLine() {
 
 void CentralisingSummary::Amounts(int zoneField, int debit, int monthDebit, int totalDebit) {
   Table& c10 = *tables_.c10;
-  std::vector<std::string> f;
-  ReadStoredFields(c10, {zoneField}, f);
-  const Cents d = StoredCents(Part(f[0], 0, 14)), c = StoredCents(Part(f[0], 14, 14));
+  // The zone as stored, NUL bytes and all: a total that does not read counts as zero, its
+  // journal-month named at the end.
+  const std::string_view zone = StoredFields(c10, {zoneField})[0];
+  auto part = [&zone](std::size_t at) { return at < zone.size() ? zone.substr(at, 14) : std::string_view(); };
+  bool readable = true;
+  const Cents d = StoredAmountCents(part(0), &readable), c = StoredAmountCents(part(14), &readable);
+  if (!readable)
+    NoteUnreadable({UnreadableAmountLine::kJournalMonthRecord, c10.recordNumber, "",
+                    std::string(RTrim(Part(code_, 4, 3).c_str())) + " " + Part(code_, 2, 2) + "/" +
+                        DecodeYear(Part(code_, 0, 2).c_str())});
   SetCents(debit, d);
   SetCents(debit + 1, c);
   fields.SetFieldDifference(debit + 2, debit, debit + 1);

@@ -99,8 +99,7 @@ bool GeneralLedgers::PrepareReport() {
   fields.SetFieldSource(this);
   names_.Clear();
   source_.Forget();
-  source_.ForgetUnreadable();
-  unreadableSaid_ = false;
+  ForgetUnreadable();
   const bool analytic = Analytic();
   // COMPTE and NOMCOMPTE change width with the ledger: the variables are declared again.
   if (fields.Declared() && analytic == analyticDeclared_) {
@@ -463,10 +462,7 @@ bool GeneralLedgers::NextRecord() {
   if (!found) {
     SetLetter(Pair(otherD_, otherC_) ? 'Z' : 'Y');
     // The ledger's end: the lines it counted as zero for an amount that does not read, named.
-    if (!unreadableSaid_ && !source_.Unreadable().empty()) {
-      unreadableSaid_ = true;
-      ShowUnreadableAmounts(UnreadableAmountsMessage({source_.Unreadable().begin(), source_.Unreadable().end()}));
-    }
+    SayUnreadable();
     return false;
   }
   SetLetter(BlockLetter());

@@ -120,7 +120,6 @@ class GeneralLedgers : public LedgerReport, private ReportFieldSource {
   // margin of its labels 2 and 3 then.
   bool shownOrphan_ = false;
   int shownMarge_ = 20;
-  bool unreadableSaid_ = false;  // the lines whose amount does not read named at the end
 };
 
 }  // namespace ledgers

@@ -97,6 +97,7 @@ void JournalListings::SetJournalHeaderFields(const SortLine& line) {
 bool JournalListings::PrepareReport() {
   names_.Clear();
   source_.Forget();
+  ForgetUnreadable();
   DeclareFields(Definitions());
   TakeLayoutCurrency();
   SetText(EURO, LoadStr(euroFlag != 0 ? kStrEuros : kStrFrancs));
@@ -152,11 +153,13 @@ bool JournalListings::NextRecord() {
       return true;
     }
     SetLetter('Z');
+    SayUnreadable();
     return false;
   }
   walk_->Next();
   if (!FindNextLine(false)) {
     SetLetter('Z');
+    SayUnreadable();
     return false;
   }
   SetJournalHeaderFields(walk_->Line());

@@ -16,6 +16,20 @@ void LedgerReport::ShowEmpty(const std::string& text) {
   ShowEmptyReport(text.c_str());
 }
 
+void LedgerReport::ForgetUnreadable() {
+  source_.ForgetUnreadable();
+  unreadableRecords_.clear();
+  unreadableSaid_ = false;
+}
+
+void LedgerReport::SayUnreadable() {
+  if (unreadableSaid_ || (source_.Unreadable().empty() && unreadableRecords_.empty())) return;
+  unreadableSaid_ = true;
+  std::vector<UnreadableAmountLine> all(source_.Unreadable().begin(), source_.Unreadable().end());
+  all.insert(all.end(), unreadableRecords_.begin(), unreadableRecords_.end());
+  ShowUnreadableAmounts(UnreadableAmountsMessage(all));
+}
+
 void LedgerReport::DeclareFields(const std::vector<std::string>& definitions) {
   if (fields.Declared()) {
     fields.ClearFieldValues();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "reports/engine/core/report_owner.h"
@@ -39,6 +40,15 @@ class LedgerReport : public reports::SimpleReportOwner {
   const LedgerTables& Tables() const { return tables_; }
 
  protected:
+  // A new run names its own unreadable amounts: those of the last run are forgotten.
+  void ForgetUnreadable();
+  // A record of another table than the lines (an account's, a section's or a journal-month's
+  // totals) whose amount does not read as a number, counted as zero.
+  void NoteUnreadable(UnreadableAmountLine record) { unreadableRecords_.push_back(std::move(record)); }
+  // At the run's end: the lines and records read whose amount does not read, named in one box,
+  // once a run (ShowUnreadableAmounts).
+  void SayUnreadable();
+
   // The report variables: their count and definitions (declared once per report object).
   void DeclareFields(const std::vector<std::string>& definitions);
   // The first letter of the chosen layout's list type sets the currency.
@@ -77,6 +87,8 @@ class LedgerReport : public reports::SimpleReportOwner {
 
  private:
   std::string lastEmpty_, lastUnreadable_;
+  std::vector<UnreadableAmountLine> unreadableRecords_;
+  bool unreadableSaid_ = false;
 };
 
 // Money text of an amount in cents as FormatAmount writes it (17 characters).

@@ -446,8 +446,6 @@ std::size_t SortSnapshot::LowerBound(std::string_view prefix) const {
 
 // ------------------------------------------------------------------ source lines
 
-Cents CentsOfStored(std::string_view text, bool* readable) { return StoredAmountCents(text, readable); }
-
 const SourceLine* SourceReader::Read(const SortLine& sort) {
   const bool closed = sort.tfic != LigneTri::kDraft;
   SourceLine& out = lines_[current_];
@@ -538,8 +536,8 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     return std::string_view(reinterpret_cast<const char*>(stored) + span.offset, span.width);
   };
   bool readable = true;
-  s.francs = CentsOfStored(amount(14), &readable);
-  s.euros = CentsOfStored(amount(15), &readable);
+  s.francs = StoredAmountCents(amount(14), &readable);
+  s.euros = StoredAmountCents(amount(15), &readable);
   s.unreadable = !readable;
   if (!readable)
     unreadable_.insert({closed ? LigneTri::kClosed : LigneTri::kDraft, sort.trec, s.piece, s.account});

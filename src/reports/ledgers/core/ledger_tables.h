@@ -166,11 +166,6 @@ struct SourceLine {
   std::string Date() const { return month + day; }
 };
 
-// A stored amount in cents, as every reader of amounts reads it (StoredAmountCents: "   1234.50"
-// gives 123450, blanks give 0, a third decimal rounds half up). Text that does not read as a
-// number (ReadableNumberText: letters, NUL bytes, an exponent) gives 0 and clears *readable.
-Cents CentsOfStored(std::string_view text, bool* readable = nullptr);
-
 // Reads the source lines of sort records; the last one read is kept.
 class SourceReader {
  public:

@@ -4,6 +4,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/write_targets.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
@@ -127,6 +128,7 @@ bool DunningRun::CheckDebtor() {
 }
 
 bool DunningRun::PrepareReport() {
+  unreadable_.clear();
   EndOfList = false;
   finished_ = false;
   pendingSearch_ = false;
@@ -227,13 +229,18 @@ bool DunningRun::ReadLine(Line& line) {
   if (recno <= 0 || !lines.GoTo(recno)) return false;
   const int e = AmountsInEuros == 1 ? 1 : 0;
   ReadStoredFields(lines, draft ? kDraft[e] : kClosed[e], v);
+  bool readable = true;
+  line.cents = StoredAmountOf(lines, draft ? kDraft[e][6] : kClosed[e][6], &readable);
+  line.unreadable = !readable;
+  line.file = draft ? T::kDraft : T::kClosed;
+  line.recno = static_cast<std::uint32_t>(recno);
+  line.piece = lines.GetField(draft ? static_cast<int>(L::BPIECE) : static_cast<int>(L::DPIECE));
   line.month = PadRight(v[0], 4);
   line.day = PadRight(v[1], 2);
   line.label = PadRight(v[2], 1);
   line.text = PadRight(v[3], 25);
   line.due = PadRight(v[4], 6);
   line.sense = v[5].empty() ? ' ' : v[5][0];
-  line.cents = StoredCents(v[6]);
   line.text2 = PadRight(v[7], 25);
   line.text3 = PadRight(v[8], 25);
   return true;
@@ -242,10 +249,26 @@ bool DunningRun::ReadLine(Line& line) {
 bool DunningRun::SkipZeroLines(int step) {
   if (!c60_.SkipActive(step == 1)) return false;
   while (!c60_.eof) {
-    if (ReadLine(line_) && line_.cents != 0) return true;
+    if (ReadLine(line_)) {
+      if (line_.cents != 0) return true;
+      // A line whose amount does not read is left out as zero, and named when the account takes it.
+      if (line_.unreadable && Taken(line_)) unreadable_.push_back({line_.file, line_.recno, line_.piece, Option(1, 8)});
+    }
     if (!c60_.SkipActive(true)) return false;
   }
   return false;
+}
+
+bool DunningRun::Taken(const Line& l) {
+  std::vector<std::string> key;
+  ReadStoredFields(c60_, {T::TCODE, T::TMOIS, T::TJOUR}, key);
+  if (PadRight(key[0], 8) != Option(1, 8)) return false;
+  const std::string first = Option(17, 6), last = Option(23, 6);
+  const bool dueTest = OptionAt(OptionsString, 29) != 'N';
+  const std::string labels = RTrim(Option(43, 10).c_str());
+  const std::string date = PadRight(key[1], 4) + PadRight(key[2], 2);
+  return date >= first && date <= last && MatchesLetterFilter() && !(dueTest && !IsBlank(l.due.c_str()) && l.due > last) &&
+         (IsBlank(labels.c_str()) || labels.find(l.label[0]) != std::string::npos);
 }
 
 bool DunningRun::MatchesLetterFilter() {
@@ -266,20 +289,13 @@ bool DunningRun::LoadAccount() {
   AccountLineCount = 0;
   LineIndex = 0;
   const std::string account = Option(1, 8);
-  const std::string first = Option(17, 6), last = Option(23, 6);
-  const bool dueTest = OptionAt(OptionsString, 29) != 'N';
-  const std::string labels = RTrim(Option(43, 10).c_str());
   std::vector<std::string> key;
   bool more = c60_.Seek("C60CODE", account.c_str()) && SkipZeroLines(0);
   while (more) {
-    ReadStoredFields(c60_, {T::TCODE, T::TMOIS, T::TJOUR}, key);
+    ReadStoredFields(c60_, {T::TCODE}, key);
     if (PadRight(key[0], 8) != account) break;
-    const std::string date = PadRight(key[1], 4) + PadRight(key[2], 2);
     const Line& l = line_;
-    const bool taken = date >= first && date <= last && MatchesLetterFilter() &&
-                       !(dueTest && !IsBlank(l.due.c_str()) && l.due > last) &&
-                       (IsBlank(labels.c_str()) || labels.find(l.label[0]) != std::string::npos);
-    if (taken) {
+    if (Taken(l)) {
       balanceCents_ += l.sense == 'D' ? l.cents : -l.cents;
       std::string& entry = AccountLines[static_cast<std::size_t>(AccountLineCount)];
       entry = l.month + l.day + l.label + l.text + l.due + std::string(1, l.sense) +
@@ -439,7 +455,7 @@ void DunningRun::ComputeStatementLine() {
     fields_.SetFieldText(ECHEANCETR, Display(due).c_str());
   const bool debit = e[38] == 'D';
   fields_.SetFieldText(DBCR, debit ? "Db" : "Cr");
-  const long long cents = StoredCents(e.substr(39, 14));
+  const long long cents = StoredAmountCents(e.substr(39, 14));
   fields_.SetFieldUnits(MONTANT, cents);
   const std::string reference = e.substr(53, 20), person = e.substr(73, 20);
   fields_.SetFieldText(REFERENCE, reference.c_str());

@@ -13,10 +13,12 @@
 // cursors never move. Messages go through the runtime's message hook.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "data/entry_lines.h"
 #include "data/table.h"
 #include "reports/vat_dunning/core/dunning_options.h"
 #include "runtime/pain001_writer.h"
@@ -102,6 +104,8 @@ class DunningRun {
   const std::string& MessageId() const { return writer_.MessageId(); }
   // The message that ends a transfer run (the file, its transfers, the accounts left out).
   std::string EndMessage() const;
+  // The lines of the accounts listed whose amount does not read as a number, left out as zero.
+  const std::vector<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
   // The file a run of kind "S" writes.
   static std::string TransferFileName();
 
@@ -110,7 +114,15 @@ class DunningRun {
     std::string month, day, label, text, due, text2, text3;
     char sense = ' ';
     long long cents = 0;
+    // Its amount does not read as a number (counted as zero): where it stands.
+    bool unreadable = false;
+    char file = 'C';
+    std::uint32_t recno = 0;
+    std::string piece;
   };
+  // The current sort record's line `l` is one the current account's letter takes (its dates,
+  // matching letter, due date and label code within the options).
+  bool Taken(const Line& l);
   bool OpenCursors();
   void DeclareOrClear();
   bool Refuse(const std::string& text, const std::string& caption);
@@ -153,6 +165,7 @@ class DunningRun {
   long transferCount_ = 0;
   bool finished_ = false;
   bool pendingSearch_ = false;
+  std::vector<UnreadableAmountLine> unreadable_;
 };
 
 }  // namespace dunning

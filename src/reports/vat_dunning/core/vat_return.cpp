@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
@@ -97,11 +98,21 @@ bool LineReader::ReadAmount(char& sense, long long& cents) {
   const bool draft = lines == &c50_;
   const int e = euros_ ? 1 : 0;
   std::vector<std::string> v;
-  if (draft) ReadStoredFields(*lines, {L::BSENS, L::BMONTANTF + e}, v);
-  else ReadStoredFields(*lines, {L::DSENS, L::DMONTANTF + e}, v);
+  if (draft) ReadStoredFields(*lines, {L::BSENS, L::BPIECE, L::BCODE}, v);
+  else ReadStoredFields(*lines, {L::DSENS, L::DPIECE, L::DCODE}, v);
   sense = v[0].empty() ? ' ' : v[0][0];
-  cents = StoredCents(v[1]);
+  bool readable = true;
+  cents = StoredAmountOf(*lines, (draft ? static_cast<int>(L::BMONTANTF) : static_cast<int>(L::DMONTANTF)) + e, &readable);
+  if (!readable)
+    unreadable_.push_back({draft ? T::kDraft : T::kClosed, static_cast<std::uint32_t>(recno), v[1], v[2]});
   return true;
+}
+
+void LineReader::Note(const VatLine& line) {
+  if (!line.unreadable) return;
+  for (const UnreadableAmountLine& u : unreadable_)
+    if (u.file == line.file && u.recno == line.recno) return;
+  unreadable_.push_back({line.file, line.recno, line.piece, line.account});
 }
 
 bool LineReader::ReadLine(VatLine& line) {
@@ -113,11 +124,11 @@ bool LineReader::ReadLine(VatLine& line) {
   std::vector<std::string> v;
   if (draft)
     ReadStoredFields(*lines, {L::BMOIS, L::BJOUR, L::BJAL, L::BPIECE, L::BCODE, L::BCLIB, L::BLIB, L::BECHEANCE,
-                              L::BLET, L::BTVA, L::BSENS, L::BMONTANTF + e},
+                              L::BLET, L::BTVA, L::BSENS},
                      v);
   else
     ReadStoredFields(*lines, {L::DMOIS, L::DJOUR, L::DJAL, L::DPIECE, L::DCODE, L::DCLIB, L::DLIB, L::DECHEANCE,
-                              L::DLET, L::DTVA, L::DSENS, L::DMONTANTF + e},
+                              L::DLET, L::DTVA, L::DSENS},
                      v);
   line.month = PadRight(v[0], 4);
   line.day = PadRight(v[1], 2);
@@ -130,7 +141,11 @@ bool LineReader::ReadLine(VatLine& line) {
   line.letter = PadRight(v[8], 4);
   line.mark = PadRight(v[9], 1);
   line.sense = v[10].empty() ? ' ' : v[10][0];
-  line.cents = StoredCents(v[11]);
+  bool readable = true;
+  line.cents = StoredAmountOf(*lines, (draft ? static_cast<int>(L::BMONTANTF) : static_cast<int>(L::DMONTANTF)) + e, &readable);
+  line.unreadable = !readable;
+  line.file = draft ? T::kDraft : T::kClosed;
+  line.recno = static_cast<std::uint32_t>(recno);
   return true;
 }
 
@@ -225,6 +240,7 @@ DebitsComputation::Outcome DebitsComputation::ComputeReturn(const std::string& s
   if (s.empty() || e.empty() || e < s) return Outcome::BadPeriod;
   SetPeriod(s, e);
   SetEuros(euros);
+  reader_.Forget();
   DebitsReturn r;
   r.startMonth = start;
   r.endMonth = end;
@@ -369,6 +385,7 @@ ReceiptsComputation::Outcome ReceiptsComputation::ComputeReturn(const std::strin
   LoadRates();
   SetPeriod(s, e);
   SetEuros(euros);
+  reader_.Forget();
   ReceiptsReturn r;
   r.startMonth = start;
   r.endMonth = end;
@@ -387,14 +404,22 @@ ReceiptsComputation::Outcome ReceiptsComputation::ComputeReturn(const std::strin
       const long long debit = line.sense == 'D' ? line.cents : -line.cents;
       if (c != ReceiptClass::NotCounted && IsPeriodLine(line)) {
         if (c == ReceiptClass::Receipt) {
-          if (!line.mark.empty() && line.mark[0] != ' ') r.receiptsVat += VatContained(-debit, RateOf(line.mark));
+          if (!line.mark.empty() && line.mark[0] != ' ') {
+            r.receiptsVat += VatContained(-debit, RateOf(line.mark));
+            reader_.Note(line);
+          }
         } else if (c == ReceiptClass::FixedAssets) {
           r.fixedAssets += debit;
+          reader_.Note(line);
         } else {
           r.otherGoods += debit;
+          reader_.Note(line);
         }
       }
-      if (credit && IsPreviousCreditLine(line)) r.previousCredit += debit;
+      if (credit && IsPreviousCreditLine(line)) {
+        r.previousCredit += debit;
+        reader_.Note(line);
+      }
     }
     more = c60_.SkipActive(true);
   }

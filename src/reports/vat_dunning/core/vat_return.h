@@ -12,10 +12,13 @@
 // C50, and C60 (C60CODE for the debits, C60DTVAE for the receipts). They take no lock.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "data/entry_lines.h"
 
 class Table;
 
@@ -53,16 +56,26 @@ struct VatLine {
   std::string mark;     // the VAT mark (1 character)
   char sense = ' ';
   long long cents = 0;  // in the currency asked
+  // Its amount does not read as a number (counted as zero): where it stands, to be named.
+  bool unreadable = false;
+  char file = 'C';          // "B" the draft C50, "C" the closed C40
+  std::uint32_t recno = 0;
 };
 
 class LineReader {
  public:
   LineReader(Table& c40, Table& c50, Table& c60) : c40_(c40), c50_(c50), c60_(c60) {}
   void SetEuros(bool euros) { euros_ = euros; }
-  // The sense and amount of the current sort record's line; false when it cannot be reached.
+  // The sense and amount of the current sort record's line; false when it cannot be reached. A
+  // line whose amount does not read counts as zero and is noted.
   bool ReadAmount(char& sense, long long& cents);
   // Every field the returns and the detailed listing read; false when it cannot be reached.
   bool ReadLine(VatLine& line);
+  // A line read by ReadLine that counts, noted when its amount does not read.
+  void Note(const VatLine& line);
+  // The lines noted since the last Forget, each once.
+  const std::vector<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
+  void Forget() { unreadable_.clear(); }
 
  private:
   Table* Source(long& recno);
@@ -70,6 +83,7 @@ class LineReader {
   Table& c50_;
   Table& c60_;
   bool euros_ = false;
+  std::vector<UnreadableAmountLine> unreadable_;
 };
 
 // ---- VAT on debits ------------------------------------------------------------------------------------------------
@@ -115,6 +129,8 @@ class DebitsComputation {
   // The return of the months start to end ("MM/YY"); BadPeriod (nothing summed) when the end is
   // before the start; NilNet when the net is zero to the cent (the return is filled all the same).
   Outcome ComputeReturn(const std::string& start, const std::string& end, bool euros, DebitsReturn& out);
+  // The lines of the last return whose amount does not read as a number (counted as zero).
+  const std::vector<UnreadableAmountLine>& Unreadable() const { return reader_.Unreadable(); }
 
  private:
   // Every C20 account beginning with `prefix`: its sums over and before the period.
@@ -192,6 +208,8 @@ class ReceiptsComputation {
 
   enum class Outcome { Computed, BadPeriod, NoTreasuryJournal };
   Outcome ComputeReturn(const std::string& start, const std::string& end, bool euros, ReceiptsReturn& out);
+  // The lines of the last return whose amount does not read as a number (counted as zero).
+  const std::vector<UnreadableAmountLine>& Unreadable() const { return reader_.Unreadable(); }
 
   Table& c10() { return c10_; }
   Table& c60() { return c60_; }

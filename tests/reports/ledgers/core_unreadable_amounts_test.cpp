@@ -1,0 +1,137 @@
+// Amounts stored as no program writes them ("12,34" over a line's 16.44, "-1e300"), in lines of the
+// draft and of the closed file, in an account's totals and in a journal-month's header: the account
+// statement, the journal listing and the centralising summary count each as zero, as the general
+// ledger and the trial balance do, and name every line and record at the end of the run.
+#include "data/record_fields.h"
+#include "ledger_fixture.h"
+#include "reports/ledgers/core/account_statement.h"
+#include "reports/ledgers/core/centralising_summary.h"
+#include "reports/ledgers/core/journal_listings.h"
+#include "runtime/text.h"
+#include "runtime/xbase.h"
+#include "support/csv_cells.h"
+#include "support/line_files.h"
+
+namespace ledgers_test {
+namespace {
+
+class UnreadableAmountsTest : public LedgerCoreTest {
+ protected:
+  void SetUp() override {
+    LedgerCoreTest::SetUp();
+    OpenYearDemo("FIG", 1500);
+  }
+  std::string File(const std::string& table) const { return Dir() + "/demo/" + table + "fig.dbf"; }
+  std::string Layout(const std::string& name) { return ReadText(DataPath("C-Etat-" + name + ".txt")); }
+
+  // The first live general line of `account` in the closed file (C40) or the draft (C50) whose
+  // euro amount is not zero, given `text` in its place: how the reports name it.
+  std::string DamageLine(bool closed, const std::string& account, const std::string& text) {
+    test_support::RawRecords raw(File(closed ? "c40" : "c50"));
+    const std::string p = closed ? "D" : "B";
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || raw.Field(r, p + "CLE") != "Z" || raw.Field(r, p + "CODE") != account ||
+          StoredAmountCents(raw.Field(r, p + "MONTANTE")) == 0)
+        continue;
+      raw.Put(n, p + "MONTANTE", text);
+      return std::string(closed ? "C40" : "C50") + " enregistrement " + std::to_string(n) + ", pi\xE8" "ce " +
+             Trimmed(raw.Field(r, p + "PIECE")) + ", compte " + Trimmed(account);
+    }
+    ADD_FAILURE() << "no line of " << account << (closed ? " in C40" : " in C50");
+    return "";
+  }
+};
+
+TEST_F(UnreadableAmountsTest, TheStatementAndTheJournalsNameTheLinesTheyCountAsZero) {
+  const std::string account = "60700000";
+  const std::vector<std::string> lines = {DamageLine(false, account, "12,34"), DamageLine(true, account, "-1e300")};
+  // The account's own debit total in euros, as its record holds it.
+  std::string accountRecord;
+  {
+    test_support::RawRecords raw(File("c20"));
+    for (std::uint32_t n = 1; n <= raw.Count() && accountRecord.empty(); ++n)
+      if (raw.Field(raw.Record(n), "CCODE") == account) {
+        raw.Put(n, "CDEBITE", "12,34");
+        accountRecord = "C20 enregistrement " + std::to_string(n) + ", compte " + account;
+      }
+  }
+  ASSERT_FALSE(accountRecord.empty());
+
+  ledgers::AccountStatement s;
+  ledgers::AccountStatementOptions o;
+  o.account = account;
+  o.dateFrom = "C50701";
+  o.dateTo = "C60630";
+  o.inEuros = true;
+  s.TakeLimits(o.ToRecord());
+  ASSERT_TRUE(s.PrepareReport());
+  // The account's debit total as its record holds it reads as zero, not 1,234.00.
+  std::int64_t held = -1;
+  EXPECT_TRUE(s.fields.GetFieldUnits(ledgers::AccountStatement::TC_DEBIT, held));
+  EXPECT_EQ(held, 0);
+  RunToExport(s, Layout("EC-CSV"), ArtefactPath("statement.csv"));
+  for (const std::string& named : {lines[0], lines[1], accountRecord})
+    EXPECT_NE(s.LastUnreadableText().find(named), std::string::npos) << named << "\n" << s.LastUnreadableText();
+
+  for (const bool summary : {false, true}) {
+    ledgers::JournalListings j;
+    ledgers::JournalListingOptions jo;
+    jo.summary = summary;
+    jo.inEuros = true;
+    j.TakeLimits(jo.ToRecord());
+    ASSERT_TRUE(j.PrepareReport());
+    RunToExport(j, Layout(summary ? "EJR-CSV" : "EJ-CSV"), ArtefactPath(summary ? "ejr.csv" : "ej.csv"));
+    for (const std::string& named : lines)
+      EXPECT_NE(j.LastUnreadableText().find(named), std::string::npos)
+          << (summary ? "summary: " : "detail: ") << named << "\n" << j.LastUnreadableText();
+  }
+}
+
+TEST_F(UnreadableAmountsTest, TheCentralisingSummaryCountsADamagedHeaderTotalAsZero) {
+  // The first journal-month header's euro debit, "12,34" over what it held.
+  std::uint32_t damaged = 0;
+  std::string code;
+  {
+    test_support::RawRecords raw(File("c10"));
+    for (std::uint32_t n = 1; n <= raw.Count() && damaged == 0; ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || raw.Field(r, "GCLE") != "C" || StoredAmountCents(raw.Field(r, "GZONE2").substr(0, 14)) == 0)
+        continue;
+      std::string zone = raw.Field(r, "GZONE2");
+      zone.replace(0, 14, "         12,34");
+      raw.Put(n, "GZONE2", zone);
+      damaged = n;
+      code = raw.Field(r, "GCODE");
+    }
+  }
+  ASSERT_NE(damaged, 0u);
+  ledgers::CentralisingSummary r;
+  r.optionsText = "E";
+  ASSERT_TRUE(r.PrepareReport());
+  const std::string csv = RunToExport(r, Layout("ER-CSV"), ArtefactPath("er.csv"));
+  const std::string named = "C10 enregistrement " + std::to_string(damaged) + ", journal " +
+                            Trimmed(code.substr(4, 3)) + " " + code.substr(2, 2) + "/" +
+                            DecodeYear(code.substr(0, 2).c_str());
+  EXPECT_NE(r.LastUnreadableText().find(named), std::string::npos) << named << "\n" << r.LastUnreadableText();
+  // The month's row shows no debit for it, and the grand total is the sum of the rows.
+  long long rows = 0, total = -1;
+  bool zeroRow = false;
+  const bool draft = code[7] == 'B';
+  for (const auto& row : CsvRows(csv)) {
+    const std::string kind = AllTrim(row[0].c_str());
+    if (kind == "R") {
+      rows += CellCents(row[5]);
+      const bool same = AllTrim(row[1].c_str()) == code.substr(2, 2) && AllTrim(row[3].c_str()) == Trimmed(code.substr(4, 3)) &&
+                        (AllTrim(row[4].c_str()) == std::string("Brouillard")) == draft;
+      if (same && CellCents(row[5]) == 0) zeroRow = true;
+    }
+    if (kind == "TG") total = CellCents(row[1]);
+  }
+  EXPECT_TRUE(zeroRow) << csv;
+  EXPECT_EQ(total, rows) << csv;
+  EXPECT_EQ(csv.find("1234,00"), std::string::npos) << csv;
+}
+
+}  // namespace
+}  // namespace ledgers_test
