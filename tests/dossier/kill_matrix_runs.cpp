@@ -357,11 +357,8 @@ std::string OneLine(std::string text) {
 
 void PrintTo(const MatrixRun& r, std::ostream* os) { *os << r.title; }
 
-// Every run of the matrix. knownFaulty: the runs whose interruptions are being mended (the put-back
-// after a killed pack, marked indexes at the opening, the runs outside the marker); flip each to
-// false once it holds at every point of a full sweep. The imports hold at every point but those
-// killed inside the append of a journal-month header into C10: the opening then reindexes the
-// dossier, and the reindex's pack of C60 drops the sort records of the draft's cancelled lines.
+// Every run of the matrix. knownFaulty: the runs whose interruptions are being mended; flip each
+// to false once it holds at every point of a full sweep.
 const std::vector<MatrixRun>& Runs() {
   static const std::vector<MatrixRun> runs = {
     {"validation", "validation", false, {{"v", "V"}}, PrepareValidation, RunValidation},

@@ -264,12 +264,19 @@ TEST_F(ImportRaceTest, AStatementRunKilledHalfWayIsTakenUpByTheNextImport) {
 
   const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
   ASSERT_TRUE(r.written) << r.message;
-  EXPECT_NE(r.message.find("arr\xEAt\xE9" "e en cours (journal BQ pi\xE8" "ces "), std::string::npos) << r.message;
+  EXPECT_NE(r.message.find("L'importation du relev\xE9 releve.ofx a \xE9t\xE9 interrompue : ses " +
+                           std::to_string(half / 2) + " pi\xE8" "ce(s) \xE9" "crite(s) en entier dans le journal BQ "
+                           "sont gard\xE9" "es."),
+            std::string::npos)
+      << r.message;
   EXPECT_EQ(r.imported + r.skipped, count);
+  EXPECT_EQ(r.skipped, half / 2);
   // Killed between the two lines of a piece, its lone line is cancelled and the piece written
-  // again whole, which the message says; the totals are those of the lines.
+  // again whole, which the message says once; the totals are those of the lines.
   EXPECT_EQ(live(), 2L * count);
-  if (half % 2 == 1) EXPECT_NE(r.message.find("crite qu'en partie"), std::string::npos) << r.message;
+  const std::string cut = "1 pi\xE8" "ce(s) n'avaient \xE9t\xE9 \xE9" "crites qu'en partie : leurs 1 ligne(s)";
+  if (half % 2 == 1) EXPECT_NE(r.message.find(cut), std::string::npos) << r.message;
+  EXPECT_EQ(r.message.find("qu'en partie", r.message.find("qu'en partie") + 1), std::string::npos) << r.message;
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
   const std::map<std::string, int> ids = Identities();
@@ -282,26 +289,30 @@ TEST_F(ImportRaceTest, AStatementRunKilledHalfWayIsTakenUpByTheNextImport) {
   EXPECT_EQ(again.message.find("arr\xEAt\xE9"), std::string::npos) << again.message;
 }
 
-// A stopped run's piece left with one of its two lines: the lone line is cancelled, its amount taken
-// back out of the totals, and the transaction written again whole; the message says so.
+// A stopped run's pieces left each with one of its two lines: the lone lines are cancelled, their
+// amounts taken back out of the totals, and the transactions written again whole; the message
+// says so once, with the count.
 TEST_F(ImportRaceTest, APieceAStoppedRunWroteInPartIsCancelledAndWrittenAgainWhole) {
-  const processing::BankStatement s = Statement(1);
-  AddLines("51200000", {{'D', 10.0, 5}});  // piece OD 901 of March 2026, one line
-  const std::string identity =
-      processing::TransactionIdentity(processing::StatementAccountKey(s), s.transactions.front());
-  ASSERT_TRUE(platform::AppendToFile(processing::OfxIdentitiesPath(), identity + "\t2603\tOD\t901\t51200000\n"));
-  WriteLog(std::string("IMPORTATION RELEVE OFX - D\xE9" "but - releve.ofx - journal OD pi\xE8" "ces 901"));
+  const processing::BankStatement s = Statement(2);
+  AddLines("51200000", {{'D', 10.0, 5}, {'D', 20.0, 6}});  // pieces OD 901 and 902 of March 2026, one line each
+  const std::vector<std::string> identities =
+      processing::TransactionIdentities(processing::StatementAccountKey(s), s.transactions);
+  ASSERT_TRUE(platform::AppendToFile(processing::OfxIdentitiesPath(), identities[0] + "\t2603\tOD\t901\t51200000\n" +
+                                                                          identities[1] + "\t2603\tOD\t902\t51200000\n"));
+  WriteLog(std::string("IMPORTATION RELEVE OFX - D\xE9" "but - releve.ofx - journal OD pi\xE8" "ces 901 \xE0 902"));
   const long before = Records();
   const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "OD"));
   ASSERT_TRUE(r.written) << r.message;
-  EXPECT_EQ(r.imported, 1);
-  EXPECT_NE(r.message.find("La pi\xE8" "ce 901 du journal OD n'avait \xE9t\xE9 \xE9" "crite qu'en partie par une "
-                           "importation arr\xEAt\xE9" "e : ses 1 ligne(s) \xE9" "crite(s) ont \xE9t\xE9 annul\xE9" "es"),
-            std::string::npos)
+  EXPECT_EQ(r.imported, 2);
+  EXPECT_EQ(r.message.find("2 pi\xE8" "ce(s) n'avaient \xE9t\xE9 \xE9" "crites qu'en partie par une importation "
+                           "arr\xEAt\xE9" "e : leurs 2 ligne(s) \xE9" "crite(s) ont \xE9t\xE9 annul\xE9" "es"),
+            0u)
       << r.message;
-  EXPECT_EQ(Records(), before + 2);
-  EXPECT_EQ(Identities().size(), 1u);
+  EXPECT_EQ(r.message.find("qu'en partie", r.message.find("qu'en partie") + 1), std::string::npos) << r.message;
+  EXPECT_EQ(Records(), before + 4);
+  EXPECT_EQ(Identities().size(), 2u);
   EXPECT_EQ(processing::DraftPieceLines(c50, "C603", "OD", 901), 0);
+  EXPECT_EQ(processing::DraftPieceLines(c50, "C603", "OD", 902), 0);
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
 }
