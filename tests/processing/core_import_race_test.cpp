@@ -17,6 +17,7 @@
 
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
 #include "processing/core/ascii_import.h"
@@ -315,6 +316,108 @@ TEST_F(ImportRaceTest, APieceAStoppedRunWroteInPartIsCancelledAndWrittenAgainWho
   EXPECT_EQ(processing::DraftPieceLines(c50, "C603", "OD", 902), 0);
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+// A station that kept the dossier open while another's import was killed half-way: its next import,
+// of either kind, puts the stopped one in order before it writes anything (the pieces the draft
+// holds whole kept, their totals written) and says so. It refuses, with nothing written, when the
+// stopped import left an index update to make again, which needs the dossier opened again, and
+// when the dossier's marker names a run of another kind, which is for the opening.
+TEST_F(ImportRaceTest, AStoppedImportIsPutInOrderByTheNextImportOfEitherKind) {
+  auto file = [&](const std::string& name, const std::string& piece) {
+    const std::string path = Dir() + "/" + name;
+    std::ofstream(path, std::ios::binary) << "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
+                                             "OD;14/03/2026;" << piece << "1;51200000;1;Vente;120,00;\r\n"
+                                             "OD;14/03/2026;" << piece << "1;70600000;1;Vente;;120,00\r\n"
+                                             "OD;15/03/2026;" << piece << "2;51200000;1;Vente;80,00;\r\n"
+                                             "OD;15/03/2026;" << piece << "2;70600000;1;Vente;;80,00\r\n";
+    return path;
+  };
+  auto asciiImport = [&](const std::string& path, Table& lines, Table& sorts) {
+    return processing::ImportAsciiFile(*TableC10, lines, sorts,
+                                       processing::ReadAsciiFile(*TableC10, *TableC20, lines, path));
+  };
+  // The import in another station, killed at the engine's first change once `due`.
+  auto killed = [&](const std::function<bool()>& due, const std::function<bool(Table&, Table&)>& import) {
+    std::signal(SIGPIPE, SIG_IGN);
+    test_support::OtherProcess other([&](char) {
+      Table l, s;
+      if (!ReopenTables(l, s)) return false;
+      test_support::KillWhen() = due;
+      dbase::BeforeFileChange = &test_support::KillWhenDue;
+      return import(l, s);
+    });
+    EXPECT_FALSE(other.Do('i')) << "the run was to be killed half-way";
+    EXPECT_TRUE(platform::FileExists(DossierRunMarkerPath()));
+  };
+  // Its lines and sort records written, its totals journal listed, no total written.
+  auto totalsListed = [](const std::string& journal) {
+    return [journal] {
+      std::string text;
+      return platform::ReadWholeFile(journal, text) && text.find("entrees\n") != std::string::npos;
+    };
+  };
+  auto statement = [](const char* tag) {
+    processing::BankStatement s = Statement(3);
+    for (processing::BankTransaction& t : s.transactions) t.fitid = tag + t.fitid;
+    return s;
+  };
+  auto whole = [](const std::string& said) {
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << check.Report() << "\n" << said;
+    EXPECT_FALSE(platform::FileExists(DossierRunMarkerPath())) << said;
+  };
+  const std::string first = file("premier.txt", "F"), second = file("second.txt", "G");
+
+  // A file killed, then a statement imported.
+  killed(totalsListed(processing::AsciiRunTotalsPath()), [&](Table& l, Table& s) { return asciiImport(first, l, s).written; });
+  const processing::StatementImportResult a = processing::ImportStatement(*TableC10, c50, c60, Request(statement("A"), "BQ"));
+  EXPECT_TRUE(a.written) << a.message;
+  EXPECT_NE(a.message.find("L'importation du fichier " + first + " a \xE9t\xE9 interrompue : ses 2 pi\xE8" "ce(s)"),
+            std::string::npos)
+      << a.message;
+  whole(a.message);
+
+  // A statement killed, then the file again: its two pieces were kept, none is written twice.
+  killed(totalsListed(processing::OfxRunTotalsPath()),
+         [&](Table& l, Table& s) { return processing::ImportStatement(*TableC10, l, s, Request(statement("B"), "BQ")).written; });
+  const processing::AsciiRun resumed = asciiImport(first, c50, c60);
+  EXPECT_TRUE(resumed.written) << resumed.message;
+  EXPECT_NE(resumed.message.find("L'importation du relev\xE9 releve.ofx a \xE9t\xE9 interrompue : ses 3 pi\xE8" "ce(s)"),
+            std::string::npos)
+      << resumed.message;
+  EXPECT_NE(resumed.message.find("2 pi\xE8" "ce(s) d\xE9j\xE0 \xE9" "crite(s) en entier sont gard\xE9" "es, 0 pi\xE8" "ce(s)"),
+            std::string::npos)
+      << resumed.message;
+  whole(resumed.message);
+  EXPECT_TRUE(processing::ImportStatement(*TableC10, c50, c60, Request(statement("B"), "BQ")).nothingNew);
+
+  // A validation stopped half-way: for the opening, which can have the dossier alone.
+  ASSERT_TRUE(WriteDossierRunMarker({kValidationRun, "Validation des Journaux", "2", "05/03/2026 \xE0 09h07", ""}));
+  long records = Records();
+  const processing::StatementImportResult validation =
+      processing::ImportStatement(*TableC10, c50, c60, Request(statement("C"), "BQ"));
+  EXPECT_FALSE(validation.written);
+  EXPECT_NE(validation.message.find("Un traitement de ce dossier a \xE9t\xE9 interrompu avant sa fin (Validation des "
+                                    "Journaux)"),
+            std::string::npos)
+      << validation.message;
+  EXPECT_EQ(Records(), records);
+  ASSERT_TRUE(RemoveDossierRunMarker());
+
+  // A statement killed inside the index update of its lines: the draft's index is to be made again.
+  const std::string draft = platform::ResolvePath(std::string(PathC50()) + ".dbf");
+  const std::uint32_t counted = test_support::CountedRecords(draft);
+  killed([&] { return test_support::CountedRecords(draft) >= counted + 6; },
+         [&](Table& l, Table& s) { return processing::ImportStatement(*TableC10, l, s, Request(statement("D"), "BQ")).written; });
+  records = Records();
+  const processing::AsciiRun refused = asciiImport(second, c50, c60);
+  EXPECT_FALSE(refused.written);
+  EXPECT_NE(refused.message.find("a laiss\xE9 \xE0 refaire l'index " + platform::ResolvePath(std::string(PathC50()) + ".mdx")),
+            std::string::npos)
+      << refused.message;
+  EXPECT_EQ(Records(), records);
+  EXPECT_TRUE(platform::FileExists(DossierRunMarkerPath()));
 }
 
 TEST_F(ImportRaceTest, AnAsciiFileImportedElsewhereSinceItWasReadIsRefused) {

@@ -8,7 +8,6 @@
 #include <signal.h>
 
 #include <climits>
-#include <csignal>
 #include <fstream>
 #include <cstdio>
 #include <filesystem>
@@ -49,22 +48,6 @@ class RunsKilledTest : public test_support::KilledRunFixture {
     InstallBankCommands();
   }
 };
-
-// In a child that is to die half-way: what kills it at the engine's next change of a file.
-std::function<bool()>& KillWhen() {
-  static std::function<bool()> when;
-  return when;
-}
-void KillWhenDue() {
-  if (KillWhen() && KillWhen()()) ::raise(SIGKILL);
-}
-
-// The records a table's data file counts in its header.
-std::uint32_t CountedRecords(const std::string& dbf) {
-  unsigned char header[8] = {};
-  std::ifstream(dbf, std::ios::binary).read(reinterpret_cast<char*>(header), sizeof header);
-  return header[4] | header[5] << 8 | header[6] << 16 | static_cast<std::uint32_t>(header[7]) << 24;
-}
 
 // Twelve transactions of the bank account into journal BQ, one a month.
 processing::StatementImport TwelveTransactions() {
@@ -250,7 +233,7 @@ TEST_F(RunsKilledTest, AnImportKilledHalfWayIsNamedAndPutInOrderByTheOpening) {
     OpenThroughDialog(C10Path(d, code));
     ASSERT_EQ(DossierFolder, d);
     const std::string draft = platform::ResolvePath(std::string(PathC50()) + ".dbf");
-    const std::uint32_t draftBefore = CountedRecords(draft);
+    const std::uint32_t draftBefore = test_support::CountedRecords(draft);
     const std::int64_t logBefore = platform::FileSize(platform::ResolvePath(LogPath()));
     const int status = RunKilled(LONG_MAX, [&] {
       Table lines, sorts;
@@ -259,9 +242,11 @@ TEST_F(RunsKilledTest, AnImportKilledHalfWayIsNamedAndPutInOrderByTheOpening) {
         return false;
       processing::AsciiRead read;
       if (c.ascii) read = processing::ReadAsciiFile(*TableC10, *TableC20, lines, file);
-      if (c.linesCounted) KillWhen() = [&] { return CountedRecords(draft) >= draftBefore + 24; };
-      else KillWhen() = [&] { return platform::FileSize(platform::ResolvePath(LogPath())) > logBefore; };
-      dbase::BeforeFileChange = &KillWhenDue;
+      if (c.linesCounted)
+        test_support::KillWhen() = [&] { return test_support::CountedRecords(draft) >= draftBefore + 24; };
+      else
+        test_support::KillWhen() = [&] { return platform::FileSize(platform::ResolvePath(LogPath())) > logBefore; };
+      dbase::BeforeFileChange = &test_support::KillWhenDue;
       return c.ascii ? processing::ImportAsciiFile(*TableC10, lines, sorts, read).written
                      : processing::ImportStatement(*TableC10, lines, sorts, TwelveTransactions()).written;
     });

@@ -1,10 +1,13 @@
 #include "processing/core/stopped_imports.h"
 
 #include "data/dossier_files.h"
+#include "data/engine_files.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
+#include "platform/system/files.h"
 #include "processing/core/matching_lines.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -23,10 +26,25 @@ constexpr int kMsgFileKept = 30105;          // a stopped ASCII run: its whole p
 constexpr int kMsgFileNothing = 30114;       // a stopped ASCII run that wrote no whole piece
 constexpr int kMsgFileMissing = 30106;       // its pieces not written, for the file added again
 constexpr int kMsgOtherRunStopped = 30109;   // another kind of run stopped: the dossier to open again
+constexpr int kMsgIndexToRebuild = 30116;    // a stopped import's index update to make again first
 // The opening's finish refused: a write, the hold of another station's import, the tables.
 constexpr int kMsgFinishRefused = 30110;
 constexpr int kMsgImportAtWork = 30111;
 constexpr int kMsgFinishNoTables = 30115;
+
+// The index of the tables an import reads and writes (C10, C20, C50, C60) that an update cut short
+// left out of date and that cannot be made again now (another cursor has its table open): its
+// index file, "" when none.
+std::string InterruptedIndex() {
+  // Each path copied as it is made: the table layer builds them in one buffer.
+  const std::string bases[] = {PathC10(), PathC20(), PathC50(), PathC60()};
+  for (const std::string& base : bases) {
+    bool repaired = false;
+    if (RepairInterruptedIndex(platform::ResolvePath(base + ".dbf"), &repaired) == kResultIndexOutOfDate)
+      return platform::ResolvePath(base + ".mdx");
+  }
+  return "";
+}
 
 bool IsImportRun(const std::string& run) { return run == kOfxImportRun || run == kAsciiImportRun; }
 
@@ -91,6 +109,13 @@ ImportRunGuard::ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::st
     // A run of another kind is settled by the opening, which can have the dossier alone.
     if (!IsImportRun(stopped.run)) {
       message_ = FillPlaceholder(LoadStr(kMsgOtherRunStopped), stopped.title);
+      return;
+    }
+    // The stopped import may have been killed inside an index update: the pieces are looked for
+    // through indexes that hold every record, or not at all.
+    const std::string marked = InterruptedIndex();
+    if (!marked.empty()) {
+      message_ = FillPlaceholder(LoadStr(kMsgIndexToRebuild), marked);
       return;
     }
     StoppedImports done;
