@@ -320,9 +320,10 @@ TEST_F(ImportRaceTest, APieceAStoppedRunWroteInPartIsCancelledAndWrittenAgainWho
 
 // A station that kept the dossier open while another's import was killed half-way: its next import,
 // of either kind, puts the stopped one in order before it writes anything (the pieces the draft
-// holds whole kept, their totals written) and says so. It refuses, with nothing written, when the
-// stopped import left an index update to make again, which needs the dossier opened again, and
-// when the dossier's marker names a run of another kind, which is for the opening.
+// holds whole kept, their totals written) and says so, an index update it cut short made again
+// first. It refuses, with nothing written, while that index cannot be made again (another station
+// has the table open), and when the dossier's marker names a run of another kind, which is for
+// the opening.
 TEST_F(ImportRaceTest, AStoppedImportIsPutInOrderByTheNextImportOfEitherKind) {
   auto file = [&](const std::string& name, const std::string& piece) {
     const std::string path = Dir() + "/" + name;
@@ -405,19 +406,34 @@ TEST_F(ImportRaceTest, AStoppedImportIsPutInOrderByTheNextImportOfEitherKind) {
   EXPECT_EQ(Records(), records);
   ASSERT_TRUE(RemoveDossierRunMarker());
 
-  // A statement killed inside the index update of its lines: the draft's index is to be made again.
+  // A statement killed inside the index update of its lines: the draft's index is made again
+  // before the stopped import is looked at, which waits while another station has the draft open.
   const std::string draft = platform::ResolvePath(std::string(PathC50()) + ".dbf");
   const std::uint32_t counted = test_support::CountedRecords(draft);
   killed([&] { return test_support::CountedRecords(draft) >= counted + 6; },
          [&](Table& l, Table& s) { return processing::ImportStatement(*TableC10, l, s, Request(statement("D"), "BQ")).written; });
   records = Records();
-  const processing::AsciiRun refused = asciiImport(second, c50, c60);
-  EXPECT_FALSE(refused.written);
-  EXPECT_NE(refused.message.find("a laiss\xE9 \xE0 refaire l'index " + platform::ResolvePath(std::string(PathC50()) + ".mdx")),
+  {
+    test_support::OtherProcess reader([](char) {
+      static Table lines;
+      return lines.OpenShared(PathC50(), "", true);
+    });
+    ASSERT_TRUE(reader.Do('o'));
+    const processing::AsciiRun refused = asciiImport(second, c50, c60);
+    EXPECT_FALSE(refused.written);
+    EXPECT_NE(refused.message.find("a laiss\xE9 \xE0 refaire l'index " + platform::ResolvePath(std::string(PathC50()) + ".mdx")),
+              std::string::npos)
+        << refused.message;
+    EXPECT_EQ(Records(), records);
+    EXPECT_TRUE(platform::FileExists(DossierRunMarkerPath()));
+  }
+  const processing::AsciiRun afterIndex = asciiImport(second, c50, c60);
+  EXPECT_TRUE(afterIndex.written) << afterIndex.message;
+  EXPECT_NE(afterIndex.message.find("L'importation du relev\xE9 releve.ofx a \xE9t\xE9 interrompue : ses 3 pi\xE8" "ce(s)"),
             std::string::npos)
-      << refused.message;
-  EXPECT_EQ(Records(), records);
-  EXPECT_TRUE(platform::FileExists(DossierRunMarkerPath()));
+      << afterIndex.message;
+  whole(afterIndex.message);
+  EXPECT_TRUE(processing::ImportStatement(*TableC10, c50, c60, Request(statement("D"), "BQ")).nothingNew);
 }
 
 TEST_F(ImportRaceTest, AnAsciiFileImportedElsewhereSinceItWasReadIsRefused) {

@@ -90,7 +90,7 @@ struct StoppedStatementRun {
 // the lines of a piece cut short cancelled; the identities of the transactions without a whole
 // piece taken back, so that the next import of the statement writes them; then the run's closing
 // line "Interrompu" in the log. False when a write was refused: the runs not yet closed stay as
-// they are for the next attempt, and *refusal says which write (French).
+// they are for the next attempt, and *refusal names the write (RefusedWriteText).
 bool PutStoppedStatementRunsInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedStatementRun>* done,
                                     std::string* refusal);
 // What an import's end message says first of the stopped runs it took up: the pieces cut short,

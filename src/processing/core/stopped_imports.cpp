@@ -26,22 +26,22 @@ constexpr int kMsgFileKept = 30105;          // a stopped ASCII run: its whole p
 constexpr int kMsgFileNothing = 30114;       // a stopped ASCII run that wrote no whole piece
 constexpr int kMsgFileMissing = 30106;       // its pieces not written, for the file added again
 constexpr int kMsgOtherRunStopped = 30109;   // another kind of run stopped: the dossier to open again
-constexpr int kMsgIndexToRebuild = 30116;    // a stopped import's index update to make again first
+constexpr int kMsgIndexToRebuild = 30116;    // a stopped import's index update not to be made again now
 // The opening's finish refused: a write, the hold of another station's import, the tables.
 constexpr int kMsgFinishRefused = 30110;
 constexpr int kMsgImportAtWork = 30111;
 constexpr int kMsgFinishNoTables = 30115;
 
-// The index of the tables an import reads and writes (C10, C20, C50, C60) that an update cut short
-// left out of date and that cannot be made again now (another cursor has its table open): its
-// index file, "" when none.
-std::string InterruptedIndex() {
-  // Each path copied as it is made: the table layer builds them in one buffer.
-  const std::string bases[] = {PathC10(), PathC20(), PathC50(), PathC60()};
-  for (const std::string& base : bases) {
+// The index of the tables an import reads and writes that an update cut short left out of date:
+// made again now through the import's own cursors, as their next write would; its index file
+// when that cannot be (another cursor has its table open), "" when every one holds.
+std::string InterruptedIndex(const std::vector<const Table*>& tables) {
+  for (const Table* table : tables) {
     bool repaired = false;
-    if (RepairInterruptedIndex(platform::ResolvePath(base + ".dbf"), &repaired) == kResultIndexOutOfDate)
-      return platform::ResolvePath(base + ".mdx");
+    if (table != nullptr && table->isOpen && RepairInterruptedIndex(*table, &repaired) == kResultIndexOutOfDate) {
+      const std::string data = table->tablePath;
+      return data.size() > 4 ? data.substr(0, data.size() - 4) + ".mdx" : data;
+    }
   }
   return "";
 }
@@ -113,7 +113,7 @@ ImportRunGuard::ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::st
     }
     // The stopped import may have been killed inside an index update: the pieces are looked for
     // through indexes that hold every record, or not at all.
-    const std::string marked = InterruptedIndex();
+    const std::string marked = InterruptedIndex({&c10, TableC20, &c50, &c60});
     if (!marked.empty()) {
       message_ = FillPlaceholder(LoadStr(kMsgIndexToRebuild), marked);
       return;

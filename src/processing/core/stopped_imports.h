@@ -36,7 +36,7 @@ struct StoppedImports {
 };
 
 // Puts in order every import the log names as stopped half-way (PutStoppedStatementRunsInOrder,
-// PutStoppedAsciiRunInOrder). False when a write was refused, *refusal saying which (French):
+// PutStoppedAsciiRunInOrder). False when a write was refused, *refusal naming it (RefusedWriteText):
 // what is not yet in order stays as it is for the next attempt.
 bool FinishStoppedImports(Table& c10, Table& c50, Table& c60, StoppedImports* done, std::string* refusal);
 
@@ -46,7 +46,9 @@ std::string StoppedImportsText(const StoppedImports& done);
 
 // One import's hold and marker, taken before its first change: both imports' lock files held
 // (another station's import refuses this one), a stopped import its marker names put in order
-// first, then the marker of `run` written. Released, the marker first, when the guard ends.
+// first (an index update it cut short made again through the import's cursors, or the import
+// refused while another cursor has that table open), then the marker of `run` written.
+// Released, the marker first, when the guard ends.
 class ImportRunGuard {
  public:
   ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::string& run, const std::string& title);
