@@ -304,4 +304,52 @@ TEST_F(RunsKilledTest, AnImportKilledHalfWayIsNamedAndPutInOrderByTheOpening) {
   }
 }
 
+// A stopped import that the opening cannot put in order (its totals journal cannot be written):
+// the dossier stays closed, saying which write was refused, and keeps its marker; opened once the
+// obstacle is gone, it is put in order then.
+TEST_F(RunsKilledTest, AStoppedImportTheOpeningCannotFinishKeepsTheDossierClosed) {
+  const std::string code = "KJ";
+  const std::string d = MakeDossier("j", code, 60);
+  OpenThroughDialog(C10Path(d, code));
+  ASSERT_EQ(DossierFolder, d);
+  const std::string draft = platform::ResolvePath(std::string(PathC50()) + ".dbf");
+  const std::uint32_t before = test_support::CountedRecords(draft);
+  ASSERT_EQ(RunKilled(LONG_MAX,
+                      [&] {
+                        Table lines, sorts;
+                        if (!TableC10->OpenShared(PathC10(), "C10CODE") || !TableC20->OpenShared(PathC20(), "C20CODE") ||
+                            !lines.OpenShared(PathC50(), LigneEcriture::kCodeTag) ||
+                            !sorts.OpenShared(PathC60(), processing::kC60CodeTag))
+                          return false;
+                        test_support::KillWhen() = [&] { return test_support::CountedRecords(draft) >= before + 24; };
+                        dbase::BeforeFileChange = &test_support::KillWhenDue;
+                        return processing::ImportStatement(*TableC10, lines, sorts, TwelveTransactions()).written;
+                      }),
+            test_support::killed_runs::kKilled);
+  // The totals journal cannot be made: a folder stands under its name.
+  const std::string journal = platform::ResolvePath(processing::OfxRunTotalsPath());
+  ASSERT_TRUE(fs::create_directory(journal));
+
+  gui::ModalSeam::Reset();
+  OpenThroughDialog(C10Path(d, code), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+  EXPECT_FALSE(DossierLockTable->isOpen);
+  EXPECT_TRUE(ShownContains("L'importation interrompue n'a pas pu \xEAtre termin\xE9" "e : une \xE9" "criture a \xE9t\xE9 "
+                            "refus\xE9" "e (") &&
+              ShownContains(journal) && ShownContains("Le dossier reste ferm\xE9"))
+      << ShownTexts();
+  EXPECT_TRUE(fs::exists(DossierRunMarkerFile(d, code)));
+  Close();
+
+  fs::remove(journal);
+  gui::ModalSeam::Reset();
+  OpenThroughDialog(C10Path(d, code), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+  EXPECT_TRUE(DossierLockTable->isOpen) << ShownTexts();
+  EXPECT_TRUE(ShownContains("L'importation du relev\xE9 releve.ofx a \xE9t\xE9 interrompue : ses 12 pi\xE8" "ce(s)"))
+      << ShownTexts();
+  EXPECT_FALSE(fs::exists(DossierRunMarkerFile(d, code)));
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+  Close();
+}
+
 }  // namespace
