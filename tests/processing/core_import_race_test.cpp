@@ -24,6 +24,7 @@
 #include "processing/core/bank_pieces.h"
 #include "processing/core/ofx_import.h"
 #include "runtime/logfile.h"
+#include "support/bank_statements.h"
 #include "support/other_process.h"
 
 namespace processing_test {
@@ -31,13 +32,7 @@ namespace {
 
 // A statement of `count` transactions of the bank account, spread over the year 2026.
 processing::BankStatement Statement(int count) {
-  processing::BankStatement s;
-  s.bankId = "30004";
-  s.branchId = "00123";
-  s.accountId = "00012345678";
-  s.currency = "EUR";
-  s.startDate = "20260101";
-  s.endDate = "20261231";
+  processing::BankStatement s = test_support::DemoBankStatement();
   for (int i = 0; i < count; ++i) {
     processing::BankTransaction t;
     t.fitid = "T" + std::to_string(1000 + i);
@@ -53,13 +48,8 @@ processing::BankStatement Statement(int count) {
 
 processing::StatementImport Request(const processing::BankStatement& s, const char* journal,
                                     const char* labelCode = "0") {
-  processing::StatementImport r;
-  r.statement = s;
-  r.file = "releve.ofx";
-  r.bank = "B1";
-  r.bankAccount = "51200000";
+  processing::StatementImport r = test_support::DemoStatementRequest(s);
   r.journal = journal;
-  r.counterpart = "62700000";
   r.labelCode = labelCode;
   return r;
 }

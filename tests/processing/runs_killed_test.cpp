@@ -34,6 +34,7 @@
 #include "processing/core/automatic_matching.h"
 #include "processing/core/code_copy.h"
 #include "processing/opening_balances_window.h"
+#include "support/bank_statements.h"
 #include "support/dossier_fixture.h"
 #include "support/killed_runs.h"
 
@@ -50,33 +51,7 @@ class RunsKilledTest : public test_support::KilledRunFixture {
 };
 
 // Twelve transactions of the bank account into journal BQ, one a month.
-processing::StatementImport TwelveTransactions() {
-  processing::StatementImport r;
-  processing::BankStatement& s = r.statement;
-  s.bankId = "30004";
-  s.branchId = "00123";
-  s.accountId = "00012345678";
-  s.currency = "EUR";
-  s.startDate = "20260101";
-  s.endDate = "20261231";
-  for (int i = 0; i < 12; ++i) {
-    processing::BankTransaction t;
-    t.fitid = "K" + std::to_string(i);
-    char date[9];
-    std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i, 1 + i * 2);
-    t.date = date;
-    t.cents = (i % 3 == 0 ? -1 : 1) * (2000 + 11 * i);
-    t.name = "Tuee " + std::to_string(i);
-    s.transactions.push_back(t);
-  }
-  r.file = "releve.ofx";
-  r.bank = "B1";
-  r.bankAccount = "51200000";
-  r.journal = "BQ";
-  r.counterpart = "62700000";
-  r.labelCode = "0";
-  return r;
-}
+processing::StatementImport TwelveTransactions() { return test_support::DemoStatementImport(12, "K", "Tuee "); }
 
 // Twelve pieces of two lines into journal OD, in a file of `folder`.
 std::string TwelvePieces(const std::string& folder) {
