@@ -964,7 +964,8 @@ bool AsciiImport::ChoosePieces(RefusalWatch& refusal) {
     toWrite_.push_back(i);
   }
   if (cutPieces > 0)
-    resumed_ = FillPlaceholder(FillPlaceholder(Text(kMsgCutPieces), std::to_string(cutPieces)), std::to_string(cutLines));
+    resumed_ =
+        FillPlaceholder(FillPlaceholder(Text(kMsgCutPieces), std::to_string(cutPieces)), std::to_string(cutLines));
   if (resuming_)
     resumed_ = FillPlaceholder(FillPlaceholder(Text(kMsgResumed), std::to_string(read_.pieces.size() - toWrite_.size())),
                                std::to_string(toWrite_.size())) + resumed_;

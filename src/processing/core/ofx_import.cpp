@@ -615,7 +615,8 @@ std::string StoppedStatementRunsResumed(const std::vector<StoppedStatementRun>& 
     cutLines += run.cutLines;
   }
   if (cutPieces > 0)
-    text = FillPlaceholder(FillPlaceholder(LoadStr(kMsgCutPieces), std::to_string(cutPieces)), std::to_string(cutLines));
+    text =
+        FillPlaceholder(FillPlaceholder(LoadStr(kMsgCutPieces), std::to_string(cutPieces)), std::to_string(cutLines));
   for (const StoppedStatementRun& run : runs)
     text += FillPlaceholder(FillPlaceholder(LoadStr(kMsgResumed), run.pieces), std::to_string(run.dropped));
   return text;
