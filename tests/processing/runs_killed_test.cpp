@@ -8,32 +8,33 @@
 #include <signal.h>
 
 #include <climits>
-#include <fstream>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
+#include "dossier/core/maintenance_rebuild.h"
 #include "platform/dbase/fileio.h"
 #include "platform/gui/modal_seam.h"
-#include "data/dossier_invariants.h"
 #include "platform/system/files.h"
 #include "processing/bank_commands.h"
 #include "processing/core/ascii_import.h"
+#include "processing/core/automatic_matching.h"
+#include "processing/core/code_copy.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/ofx_import.h"
 #include "processing/matching_windows.h"
-#include "runtime/logfile.h"
-#include "processing/core/automatic_matching.h"
-#include "processing/core/code_copy.h"
 #include "processing/opening_balances_window.h"
+#include "runtime/logfile.h"
 #include "support/bank_statements.h"
 #include "support/dossier_fixture.h"
 #include "support/killed_runs.h"
@@ -187,17 +188,20 @@ TEST_F(RunsKilledTest, AnAutomaticMatchingKilledAtAnyWriteIsNamedAndPutBack) {
 // An import killed half-way, its lines in the draft without their sort records and totals, or its
 // run recorded before its first line: the next opening names it with its file and, without a
 // question, puts the books in order before anything reads them (the pieces written whole kept,
-// nothing else); the same file imported again then writes what is missing, each piece once.
+// nothing else), after its own repairs (a reindex of the dossier keeps the import's marker); the
+// same file imported again then writes what is missing, each piece once.
 TEST_F(RunsKilledTest, AnImportKilledHalfWayIsNamedAndPutInOrderByTheOpening) {
   struct Case {
     const char* what;
     bool ascii;
     bool linesCounted;  // killed once its lines are counted in the draft, else once its start is logged
+    bool indexLost;     // the general file's index lost too: the opening reindexes the dossier first
   } cases[] = {
-      {"statement, lines written", false, true},
-      {"statement, run recorded", false, false},
-      {"file, lines written", true, true},
-      {"file, run recorded", true, false},
+      {"statement, lines written", false, true, false},
+      {"statement, run recorded", false, false, false},
+      {"file, lines written", true, true, false},
+      {"file, run recorded", true, false, false},
+      {"statement, lines written, the general file's index lost", false, true, true},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -207,6 +211,13 @@ TEST_F(RunsKilledTest, AnImportKilledHalfWayIsNamedAndPutInOrderByTheOpening) {
     const std::string file = c.ascii ? TwelvePieces(d) : std::string("releve.ofx");
     OpenThroughDialog(C10Path(d, code));
     ASSERT_EQ(DossierFolder, d);
+    if (c.indexLost) {
+      // The cancelled lines packed away first, with their sort records: the reindex packs the sort
+      // file, and would take those of lines the draft keeps cancelled.
+      Close();
+      ASSERT_EQ(RunDossierRebuild(false, true).code, 0);
+      OpenThroughDialog(C10Path(d, code));
+    }
     const std::string draft = platform::ResolvePath(std::string(PathC50()) + ".dbf");
     const std::uint32_t draftBefore = test_support::CountedRecords(draft);
     const std::int64_t logBefore = platform::FileSize(platform::ResolvePath(LogPath()));
@@ -227,6 +238,7 @@ TEST_F(RunsKilledTest, AnImportKilledHalfWayIsNamedAndPutInOrderByTheOpening) {
     });
     ASSERT_EQ(status, test_support::killed_runs::kKilled);
     ASSERT_TRUE(fs::exists(DossierRunMarkerFile(d, code)));
+    if (c.indexLost) ASSERT_TRUE(fs::remove(platform::ResolvePath(std::string(PathC10()) + ".mdx")));
     if (c.linesCounted) {
       DossierInvariants broken;
       EXPECT_FALSE(broken.Check()) << "the lines stand without their sort records and totals";
